@@ -1,0 +1,36 @@
+#include "support/TestEnv.h"
+
+#include <QDir>
+
+namespace folvan::test {
+
+void pointHomeAt(const QString &root)
+{
+    const QDir dir(root);
+    for (const char *sub : {"home", "data", "config", "cache"})
+        dir.mkpath(QString::fromLatin1(sub));
+    qputenv("HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toLocal8Bit());
+}
+
+void TempHomeTest::SetUp()
+{
+    ASSERT_TRUE(m_dir.isValid());
+    m_oldHome = qgetenv("HOME");
+    m_oldData = qgetenv("XDG_DATA_HOME");
+    m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    m_oldCache = qgetenv("XDG_CACHE_HOME");
+    pointHomeAt(m_dir.path());
+}
+
+void TempHomeTest::TearDown()
+{
+    qputenv("HOME", m_oldHome);
+    qputenv("XDG_DATA_HOME", m_oldData);
+    qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    qputenv("XDG_CACHE_HOME", m_oldCache);
+}
+
+} // namespace folvan::test

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace folvan::test {
+
+// Points HOME and the XDG data, config and cache folders at `root`, so that
+// the Folvan data folder and the preferences of the code under test live
+// there.
+void pointHomeAt(const QString &root);
+
+// A test whose application data and preferences live in a fresh temporary
+// folder of its own.
+class TempHomeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The temporary folder of this test.
+    QString root() const { return m_dir.path(); }
+    // A path inside the temporary folder.
+    QString path(const QString &relative) const { return m_dir.filePath(relative); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldHome, m_oldData, m_oldConfig, m_oldCache;
+};
+
+} // namespace folvan::test
