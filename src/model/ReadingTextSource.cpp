@@ -1,0 +1,136 @@
+#include "model/ReadingTextSource.h"
+
+#include "model/JsonValues.h"
+
+#include <cmath>
+
+namespace folvan {
+
+namespace {
+
+constexpr std::int64_t kMaxQuoteUnits = 20000;
+constexpr std::int64_t kMaxOffset = 500000;
+constexpr std::int64_t kMaxBlock = 20000;
+constexpr std::int64_t kMaxContextUnits = 256;
+constexpr double kEdgeTolerance = 1.002;
+
+bool sameText(const QString &a, const QString &b)
+{
+    return a == b || a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
+}
+
+bool sameOptionalText(const std::optional<QString> &a, const std::optional<QString> &b)
+{
+    if (a.has_value() != b.has_value())
+        return false;
+    return !a || sameText(*a, *b);
+}
+
+bool validFractionRect(const std::vector<double> &r)
+{
+    if (r.size() != 4)
+        return false;
+    for (double v : r)
+        if (!std::isfinite(v))
+            return false;
+    const double x = r[0], y = r[1], w = r[2], h = r[3];
+    return x >= 0 && y >= 0 && w > 0 && h > 0 && x + w <= kEdgeTolerance && y + h <= kEdgeTolerance;
+}
+
+bool validPdfRect(const QRectF &r)
+{
+    const QRectF n = r.normalized();
+    if (!std::isfinite(n.x()) || !std::isfinite(n.y()) || !std::isfinite(n.width())
+        || !std::isfinite(n.height()))
+        return false;
+    return n.width() != 0 && n.height() != 0;
+}
+
+} // namespace
+
+std::optional<ReadingTextSource> ReadingTextSource::validated(std::int64_t pageCount) const
+{
+    if (page < 0 || page >= pageCount)
+        return std::nullopt;
+    if (quote.trimmed().isEmpty() || quote.size() > kMaxQuoteUnits)
+        return std::nullopt;
+    if (start < 0 || end < start || end > kMaxOffset)
+        return std::nullopt;
+    if (block && (*block < 0 || *block > kMaxBlock))
+        return std::nullopt;
+    if (before.size() > kMaxContextUnits || after.size() > kMaxContextUnits)
+        return std::nullopt;
+    if (rect && !validFractionRect(*rect))
+        return std::nullopt;
+    if (pdfRect && !validPdfRect(*pdfRect))
+        return std::nullopt;
+    return *this;
+}
+
+nlohmann::json ReadingTextSource::dictionary() const
+{
+    nlohmann::json j = *this;
+    if (!json::allFinite(j) || !j.is_object())
+        return nlohmann::json::object();
+    return j;
+}
+
+bool operator==(const ReadingTextSource &a, const ReadingTextSource &b)
+{
+    if (a.page != b.page || a.start != b.start || a.end != b.end || a.block != b.block)
+        return false;
+    if (!sameOptionalText(a.key, b.key) || !sameText(a.quote, b.quote)
+        || !sameText(a.before, b.before) || !sameText(a.after, b.after))
+        return false;
+    // Element-wise `==` so that a NaN never compares equal.
+    if (a.rect.has_value() != b.rect.has_value())
+        return false;
+    if (a.rect) {
+        if (a.rect->size() != b.rect->size())
+            return false;
+        for (std::size_t i = 0; i < a.rect->size(); ++i)
+            if (!((*a.rect)[i] == (*b.rect)[i]))
+                return false;
+    }
+    if (a.pdfRect.has_value() != b.pdfRect.has_value())
+        return false;
+    return !a.pdfRect || json::sameRect(*a.pdfRect, *b.pdfRect);
+}
+
+void to_json(nlohmann::json &j, const ReadingTextSource &s)
+{
+    j = nlohmann::json::object();
+    j["page"] = s.page;
+    if (s.block)
+        j["block"] = *s.block;
+    if (s.key)
+        j["key"] = json::utf8(*s.key);
+    j["start"] = s.start;
+    j["end"] = s.end;
+    j["quote"] = json::utf8(s.quote);
+    j["before"] = json::utf8(s.before);
+    j["after"] = json::utf8(s.after);
+    if (s.rect)
+        j["rect"] = *s.rect;
+    if (s.pdfRect)
+        j["pdfRect"] = json::rectToJson(*s.pdfRect);
+}
+
+void from_json(const nlohmann::json &j, ReadingTextSource &s)
+{
+    ReadingTextSource r;
+    r.page = json::requireInt(j, "page");
+    r.block = json::optionalInt(j, "block");
+    r.key = json::optionalString(j, "key");
+    r.start = json::requireInt(j, "start");
+    r.end = json::requireInt(j, "end");
+    r.quote = json::requireString(j, "quote");
+    r.before = json::requireString(j, "before");
+    r.after = json::requireString(j, "after");
+    r.rect = json::optionalDoubles(j, "rect");
+    if (const nlohmann::json *value = json::member(j, "pdfRect"); value && !value->is_null())
+        r.pdfRect = json::rectFromJson(*value);
+    s = std::move(r);
+}
+
+} // namespace folvan
