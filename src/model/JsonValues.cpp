@@ -11,9 +11,9 @@ namespace {
     throw JsonDecodingError(std::string(what) + ": " + problem);
 }
 
-const nlohmann::json &required(const nlohmann::json &object, const char *key)
+const Json &required(const Json &object, const char *key)
 {
-    const nlohmann::json *value = member(object, key);
+    const Json *value = member(object, key);
     if (!value)
         fail(key, "key not found");
     return *value;
@@ -21,7 +21,7 @@ const nlohmann::json &required(const nlohmann::json &object, const char *key)
 
 } // namespace
 
-const nlohmann::json *member(const nlohmann::json &object, const char *key)
+const Json *member(const Json &object, const char *key)
 {
     if (!object.is_object())
         throw JsonDecodingError(std::string("expected an object holding \"") + key + "\"");
@@ -29,7 +29,7 @@ const nlohmann::json *member(const nlohmann::json &object, const char *key)
     return it == object.end() ? nullptr : &*it;
 }
 
-std::int64_t toInt(const nlohmann::json &value, const char *what)
+std::int64_t toInt(const Json &value, const char *what)
 {
     if (value.is_number_integer())
         return value.get<std::int64_t>();
@@ -50,36 +50,36 @@ std::int64_t toInt(const nlohmann::json &value, const char *what)
     fail(what, "expected an integer");
 }
 
-double toDouble(const nlohmann::json &value, const char *what)
+double toDouble(const Json &value, const char *what)
 {
     if (!value.is_number())
         fail(what, "expected a number");
     return value.get<double>();
 }
 
-QString toString(const nlohmann::json &value, const char *what)
+QString toString(const Json &value, const char *what)
 {
     if (!value.is_string())
         fail(what, "expected a string");
     return QString::fromStdString(value.get_ref<const std::string &>());
 }
 
-std::int64_t requireInt(const nlohmann::json &object, const char *key)
+std::int64_t requireInt(const Json &object, const char *key)
 {
     return toInt(required(object, key), key);
 }
 
-double requireDouble(const nlohmann::json &object, const char *key)
+double requireDouble(const Json &object, const char *key)
 {
     return toDouble(required(object, key), key);
 }
 
-QString requireString(const nlohmann::json &object, const char *key)
+QString requireString(const Json &object, const char *key)
 {
     return toString(required(object, key), key);
 }
 
-QUuid requireUuid(const nlohmann::json &object, const char *key)
+QUuid requireUuid(const Json &object, const char *key)
 {
     const QString text = requireString(object, key);
     // Only the canonical 36-character form is an identifier.
@@ -89,25 +89,25 @@ QUuid requireUuid(const nlohmann::json &object, const char *key)
     return id;
 }
 
-std::optional<std::int64_t> optionalInt(const nlohmann::json &object, const char *key)
+std::optional<std::int64_t> optionalInt(const Json &object, const char *key)
 {
-    const nlohmann::json *value = member(object, key);
+    const Json *value = member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
     return toInt(*value, key);
 }
 
-std::optional<QString> optionalString(const nlohmann::json &object, const char *key)
+std::optional<QString> optionalString(const Json &object, const char *key)
 {
-    const nlohmann::json *value = member(object, key);
+    const Json *value = member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
     return toString(*value, key);
 }
 
-std::optional<std::vector<double>> optionalDoubles(const nlohmann::json &object, const char *key)
+std::optional<std::vector<double>> optionalDoubles(const Json &object, const char *key)
 {
-    const nlohmann::json *value = member(object, key);
+    const Json *value = member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
     if (!value->is_array())
@@ -119,25 +119,25 @@ std::optional<std::vector<double>> optionalDoubles(const nlohmann::json &object,
     return numbers;
 }
 
-nlohmann::json pointToJson(const QPointF &point)
+Json pointToJson(const QPointF &point)
 {
-    return nlohmann::json::array({point.x(), point.y()});
+    return Json::array({point.x(), point.y()});
 }
 
-QPointF pointFromJson(const nlohmann::json &value)
+QPointF pointFromJson(const Json &value)
 {
     if (!value.is_array() || value.size() < 2)
         fail("point", "expected [x, y]");
     return QPointF(toDouble(value[0], "point"), toDouble(value[1], "point"));
 }
 
-nlohmann::json rectToJson(const QRectF &rect)
+Json rectToJson(const QRectF &rect)
 {
-    return nlohmann::json::array({nlohmann::json::array({rect.x(), rect.y()}),
-                                  nlohmann::json::array({rect.width(), rect.height()})});
+    return Json::array({Json::array({rect.x(), rect.y()}),
+                                  Json::array({rect.width(), rect.height()})});
 }
 
-QRectF rectFromJson(const nlohmann::json &value)
+QRectF rectFromJson(const Json &value)
 {
     if (!value.is_array() || value.size() < 2 || !value[0].is_array() || !value[1].is_array()
         || value[0].size() < 2 || value[1].size() < 2)
@@ -159,7 +159,7 @@ bool sameRect(const QRectF &a, const QRectF &b)
         && na.height() == nb.height();
 }
 
-bool allFinite(const nlohmann::json &value)
+bool allFinite(const Json &value)
 {
     if (value.is_number_float())
         return std::isfinite(value.get<double>());

@@ -19,6 +19,10 @@
 
 namespace folvan::json {
 
+// The JSON value type of stored files (keys keep the order written), the
+// same as platform's stored-JSON writer takes.
+using Json = nlohmann::ordered_json;
+
 class JsonDecodingError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -26,32 +30,32 @@ public:
 
 // The value under `key`, or nullptr when it is missing. Throws unless
 // `object` is an object.
-const nlohmann::json *member(const nlohmann::json &object, const char *key);
+const Json *member(const Json &object, const char *key);
 
 // Required values: missing or mistyped → JsonDecodingError.
-std::int64_t requireInt(const nlohmann::json &object, const char *key);
-double requireDouble(const nlohmann::json &object, const char *key);
-QString requireString(const nlohmann::json &object, const char *key);
-QUuid requireUuid(const nlohmann::json &object, const char *key);
+std::int64_t requireInt(const Json &object, const char *key);
+double requireDouble(const Json &object, const char *key);
+QString requireString(const Json &object, const char *key);
+QUuid requireUuid(const Json &object, const char *key);
 
 // Optional values: missing or null → nullopt; present but mistyped → error.
-std::optional<std::int64_t> optionalInt(const nlohmann::json &object, const char *key);
-std::optional<QString> optionalString(const nlohmann::json &object, const char *key);
-std::optional<std::vector<double>> optionalDoubles(const nlohmann::json &object, const char *key);
+std::optional<std::int64_t> optionalInt(const Json &object, const char *key);
+std::optional<QString> optionalString(const Json &object, const char *key);
+std::optional<std::vector<double>> optionalDoubles(const Json &object, const char *key);
 
 // Single values.
-std::int64_t toInt(const nlohmann::json &value, const char *what);
-double toDouble(const nlohmann::json &value, const char *what);
-QString toString(const nlohmann::json &value, const char *what);
+std::int64_t toInt(const Json &value, const char *what);
+double toDouble(const Json &value, const char *what);
+QString toString(const Json &value, const char *what);
 
 // A point as [x, y].
-nlohmann::json pointToJson(const QPointF &point);
-QPointF pointFromJson(const nlohmann::json &value);
+Json pointToJson(const QPointF &point);
+QPointF pointFromJson(const Json &value);
 
 // A rectangle as [[x, y], [width, height]], the origin first. Width and
 // height are kept as given, negative ones included.
-nlohmann::json rectToJson(const QRectF &rect);
-QRectF rectFromJson(const nlohmann::json &value);
+Json rectToJson(const QRectF &rect);
+QRectF rectFromJson(const Json &value);
 
 // A string for JSON (UTF-8) and back.
 inline std::string utf8(const QString &text) { return text.toStdString(); }
@@ -64,6 +68,6 @@ QString uuidText(const QUuid &id);
 bool sameRect(const QRectF &a, const QRectF &b);
 
 // Whether every number inside `value` (recursively) is finite.
-bool allFinite(const nlohmann::json &value);
+bool allFinite(const Json &value);
 
 } // namespace folvan::json

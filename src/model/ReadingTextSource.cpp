@@ -67,11 +67,11 @@ std::optional<ReadingTextSource> ReadingTextSource::validated(std::int64_t pageC
     return *this;
 }
 
-nlohmann::json ReadingTextSource::dictionary() const
+json::Json ReadingTextSource::dictionary() const
 {
-    nlohmann::json j = *this;
+    json::Json j = *this;
     if (!json::allFinite(j) || !j.is_object())
-        return nlohmann::json::object();
+        return json::Json::object();
     return j;
 }
 
@@ -97,9 +97,9 @@ bool operator==(const ReadingTextSource &a, const ReadingTextSource &b)
     return !a.pdfRect || json::sameRect(*a.pdfRect, *b.pdfRect);
 }
 
-void to_json(nlohmann::json &j, const ReadingTextSource &s)
+void to_json(json::Json &j, const ReadingTextSource &s)
 {
-    j = nlohmann::json::object();
+    j = json::Json::object();
     j["page"] = s.page;
     if (s.block)
         j["block"] = *s.block;
@@ -116,7 +116,7 @@ void to_json(nlohmann::json &j, const ReadingTextSource &s)
         j["pdfRect"] = json::rectToJson(*s.pdfRect);
 }
 
-void from_json(const nlohmann::json &j, ReadingTextSource &s)
+void from_json(const json::Json &j, ReadingTextSource &s)
 {
     ReadingTextSource r;
     r.page = json::requireInt(j, "page");
@@ -128,7 +128,7 @@ void from_json(const nlohmann::json &j, ReadingTextSource &s)
     r.before = json::requireString(j, "before");
     r.after = json::requireString(j, "after");
     r.rect = json::optionalDoubles(j, "rect");
-    if (const nlohmann::json *value = json::member(j, "pdfRect"); value && !value->is_null())
+    if (const json::Json *value = json::member(j, "pdfRect"); value && !value->is_null())
         r.pdfRect = json::rectFromJson(*value);
     s = std::move(r);
 }

@@ -38,18 +38,19 @@ struct ReadingTextSource {
 
     // The JSON form as an object for the reflow page; an empty object when
     // the record cannot be encoded (a number that is not finite).
-    nlohmann::json dictionary() const;
+    nlohmann::ordered_json dictionary() const;
 
     // Every field equal; strings up to Unicode canonical equivalence,
     // rectangles compared exactly after normalizing their size.
     friend bool operator==(const ReadingTextSource &a, const ReadingTextSource &b);
 };
 
-// JSON coding (nlohmann ADL hooks): `json j = source;` and
+// JSON coding (nlohmann ADL hooks, on the ordered JSON type of stored files):
+// `nlohmann::ordered_json j = source;` and
 // `j.get<ReadingTextSource>()`. Optional fields are written only when
 // present; decoding throws folvan::json::JsonDecodingError when a required key
 // is missing or a value has the wrong type.
-void to_json(nlohmann::json &j, const ReadingTextSource &source);
-void from_json(const nlohmann::json &j, ReadingTextSource &source);
+void to_json(nlohmann::ordered_json &j, const ReadingTextSource &source);
+void from_json(const nlohmann::ordered_json &j, ReadingTextSource &source);
 
 } // namespace folvan
