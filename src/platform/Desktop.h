@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace folvan::platform {
+
+void setClipboardText(const QString &text);
+QString clipboardText();
+
+// Moves the file or folder to the trash; false with the system's error text.
+bool moveToTrash(const QString &path, QString *error = nullptr);
+
+// Shows the file selected in the file manager (org.freedesktop.FileManager1
+// ShowItems over D-Bus); falls back to opening its folder.
+void revealInFileManager(const QString &path);
+
+// Opens a file or URL in its default application.
+bool openInDefaultApplication(const QUrl &url);
+
+} // namespace folvan::platform

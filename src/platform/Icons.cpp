@@ -1,0 +1,86 @@
+#include "platform/Icons.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <mutex>
+
+// The icon resources live in this static library; register them before the
+// first lookup (a static library's automatic registration may be dropped by
+// the linker).
+static void initIconResources()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { Q_INIT_RESOURCE(icons); });
+}
+
+namespace folvan::platform {
+
+namespace {
+
+const QString kNeutral = QStringLiteral("neutral");
+
+// System symbol names with a bundled drawing; each is drawn in
+// :/folvan/icons/<name>.svg.
+const QSet<QString> &symbolNames()
+{
+    static const QSet<QString> names = {
+        QStringLiteral("arrow.backward"),        QStringLiteral("arrow.clockwise"),
+        QStringLiteral("arrow.down.doc.fill"),   QStringLiteral("arrow.forward"),
+        QStringLiteral("arrow.up.right"),        QStringLiteral("arrow.up.right.square"),
+        QStringLiteral("arrow.uturn.backward"),  QStringLiteral("arrow.uturn.forward"),
+        QStringLiteral("arrowshape.forward"),    QStringLiteral("arrowshape.zigzag.right"),
+        QStringLiteral("book"),                  QStringLiteral("book.closed"),
+        QStringLiteral("book.fill"),             QStringLiteral("bookmark"),
+        QStringLiteral("bookmark.fill"),         QStringLiteral("chevron.down"),
+        QStringLiteral("chevron.left"),          QStringLiteral("chevron.right"),
+        QStringLiteral("chevron.right.2"),       QStringLiteral("chevron.up"),
+        QStringLiteral("command"),               QStringLiteral("cursorarrow.motionlines"),
+        QStringLiteral("doc"),                   QStringLiteral("doc.on.doc"),
+        QStringLiteral("doc.text"),              QStringLiteral("ellipsis"),
+        QStringLiteral("folder"),                QStringLiteral("folder.badge.plus"),
+        QStringLiteral("g.circle"),              QStringLiteral("g.circle.fill"),
+        QStringLiteral("gearshape"),             QStringLiteral("globe"),
+        QStringLiteral("highlighter"),           QStringLiteral("list.bullet"),
+        QStringLiteral("list.bullet.indent"),    QStringLiteral("magnifyingglass"),
+        QStringLiteral("minus.circle"),          QStringLiteral("minus.magnifyingglass"),
+        QStringLiteral("newspaper"),             QStringLiteral("note.text"),
+        QStringLiteral("pencil"),                QStringLiteral("photo"),
+        QStringLiteral("plus"),                  QStringLiteral("plus.magnifyingglass"),
+        QStringLiteral("questionmark.circle"),   QStringLiteral("radio"),
+        QStringLiteral("radio.fill"),            QStringLiteral("rectangle.3.group"),
+        QStringLiteral("rectangle.split.2x1"),   QStringLiteral("safari"),
+        QStringLiteral("sidebar.left"),          QStringLiteral("slider.horizontal.3"),
+        QStringLiteral("square.and.arrow.up"),   QStringLiteral("square.and.pencil"),
+        QStringLiteral("text.alignleft"),        QStringLiteral("text.bubble"),
+        QStringLiteral("text.cursor"),           QStringLiteral("trash"),
+        QStringLiteral("underline"),             QStringLiteral("xmark"),
+        QStringLiteral("xmark.circle"),
+    };
+    return names;
+}
+
+QString resourcePath(const QString &fileBase)
+{
+    return QStringLiteral(":/folvan/icons/") + fileBase + QStringLiteral(".svg");
+}
+
+} // namespace
+
+bool hasSymbolIcon(const QString &systemSymbolName)
+{
+    return symbolNames().contains(systemSymbolName);
+}
+
+QString symbolIconPath(const QString &systemSymbolName)
+{
+    initIconResources();
+    return resourcePath(hasSymbolIcon(systemSymbolName) ? systemSymbolName : kNeutral);
+}
+
+QIcon symbolIcon(const QString &systemSymbolName)
+{
+    return QIcon(symbolIconPath(systemSymbolName));
+}
+
+} // namespace folvan::platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace folvan::platform {
+
+// The bundled icon of a system symbol name ("book", "chevron.left", ...).
+// An unknown name gives a neutral icon.
+QIcon symbolIcon(const QString &systemSymbolName);
+
+// Whether the table has an icon for the name.
+bool hasSymbolIcon(const QString &systemSymbolName);
+
+// The resource path of a name's SVG, or of the neutral icon.
+QString symbolIconPath(const QString &systemSymbolName);
+
+} // namespace folvan::platform

@@ -1,0 +1,473 @@
+#include "platform/Preferences.h"
+
+#include "platform/StoredFiles.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimeZone>
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <limits>
+
+namespace folvan::platform {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// QSettings reads "/" (and, on some platforms, "\") in a key as a group
+// separator and drops empty groups, so "lastPage_/a//b.pdf" would not come
+// back as written. Keys are escaped on their way into QSettings and
+// unescaped in the file, where they stand verbatim.
+QString escapeKey(const QString &key)
+{
+    QString out;
+    out.reserve(key.size());
+    for (QChar c : key) {
+        if (c == QLatin1Char('%'))
+            out += QLatin1String("%25");
+        else if (c == QLatin1Char('/'))
+            out += QLatin1String("%2F");
+        else if (c == QLatin1Char('\\'))
+            out += QLatin1String("%5C");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString unescapeKey(const QString &key)
+{
+    QString out;
+    out.reserve(key.size());
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        if (key.at(i) == QLatin1Char('%') && i + 2 < key.size()) {
+            const QStringView code = QStringView(key).mid(i + 1, 2);
+            if (code == QLatin1String("25")) {
+                out += QLatin1Char('%');
+                i += 2;
+                continue;
+            }
+            if (code == QLatin1String("2F")) {
+                out += QLatin1Char('/');
+                i += 2;
+                continue;
+            }
+            if (code == QLatin1String("5C")) {
+                out += QLatin1Char('\\');
+                i += 2;
+                continue;
+            }
+        }
+        out += key.at(i);
+    }
+    return out;
+}
+
+// Values in the file: JSON booleans, integers, numbers with a fraction part
+// (a double is always written with one, so 15.0 stays a double), strings,
+// arrays and objects; bytes and dates as tagged one-member objects.
+const char *const kBytesTag = "@bytes";
+const char *const kDateTag = "@date";
+
+Json toFileJson(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        return value.toLongLong();
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return value.toULongLong();
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d))
+            return nullptr;
+        return d;
+    }
+    case QMetaType::QString:
+        return value.toString().toStdString();
+    case QMetaType::QByteArray: {
+        Json tagged = Json::object();
+        tagged[kBytesTag] = value.toByteArray().toBase64().toStdString();
+        return tagged;
+    }
+    case QMetaType::QDateTime: {
+        Json tagged = Json::object();
+        tagged[kDateTag] = static_cast<double>(value.toDateTime().toMSecsSinceEpoch()) / 1000.0;
+        return tagged;
+    }
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        Json array = Json::array();
+        for (const QVariant &element : value.toList())
+            array.push_back(toFileJson(element));
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        Json object = Json::object();
+        const QVariantMap map = value.toMap();
+        for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+            object[it.key().toStdString()] = toFileJson(it.value());
+        return object;
+    }
+    default:
+        if (value.canConvert<QString>())
+            return value.toString().toStdString();
+        return nullptr;
+    }
+}
+
+QVariant fromFileJson(const Json &value)
+{
+    switch (value.type()) {
+    case Json::value_t::boolean:
+        return value.get<bool>();
+    case Json::value_t::number_integer: {
+        const auto n = value.get<qint64>();
+        if (n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
+            return static_cast<int>(n);
+        return n;
+    }
+    case Json::value_t::number_unsigned: {
+        const auto n = value.get<quint64>();
+        if (n <= static_cast<quint64>(std::numeric_limits<int>::max()))
+            return static_cast<int>(n);
+        if (n <= static_cast<quint64>(std::numeric_limits<qint64>::max()))
+            return static_cast<qint64>(n);
+        return n;
+    }
+    case Json::value_t::number_float:
+        return value.get<double>();
+    case Json::value_t::string:
+        return QString::fromStdString(value.get_ref<const std::string &>());
+    case Json::value_t::array: {
+        QVariantList list;
+        bool allStrings = true;
+        for (const auto &element : value) {
+            list.append(fromFileJson(element));
+            allStrings = allStrings && element.is_string();
+        }
+        if (allStrings && !list.isEmpty())
+            return QVariant(QVariant(list).toStringList());
+        return list;
+    }
+    case Json::value_t::object: {
+        if (value.size() == 1) {
+            const auto bytes = value.find(kBytesTag);
+            if (bytes != value.end() && bytes->is_string())
+                return QByteArray::fromBase64(QByteArray::fromStdString(bytes->get<std::string>()));
+            const auto date = value.find(kDateTag);
+            if (date != value.end() && date->is_number())
+                return QDateTime::fromMSecsSinceEpoch(
+                    static_cast<qint64>(std::llround(date->get<double>() * 1000.0)), QTimeZone::utc());
+        }
+        QVariantMap map;
+        for (auto it = value.begin(); it != value.end(); ++it)
+            map.insert(QString::fromStdString(it.key()), fromFileJson(it.value()));
+        return map;
+    }
+    default:
+        return {};
+    }
+}
+
+bool parseFile(const QByteArray &bytes, Json *out)
+{
+    try {
+        Json parsed = Json::parse(bytes.constBegin(), bytes.constEnd());
+        if (!parsed.is_object())
+            return false;
+        if (out)
+            *out = std::move(parsed);
+        return true;
+    } catch (const Json::exception &) {
+        return false;
+    }
+}
+
+bool readJsonSettings(QIODevice &device, QSettings::SettingsMap &map)
+{
+    const QByteArray bytes = device.readAll();
+    if (bytes.trimmed().isEmpty())
+        return true;
+    Json root;
+    if (!parseFile(bytes, &root))
+        return false;
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        const QVariant value = fromFileJson(it.value());
+        if (value.isValid())
+            map.insert(escapeKey(QString::fromStdString(it.key())), value);
+    }
+    return true;
+}
+
+bool writeJsonSettings(QIODevice &device, const QSettings::SettingsMap &map)
+{
+    Json root = Json::object();
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        root[unescapeKey(it.key()).toStdString()] = toFileJson(it.value());
+    try {
+        const std::string text = root.dump(1, '\t');
+        return device.write(text.data(), static_cast<qint64>(text.size())) ==
+               static_cast<qint64>(text.size());
+    } catch (const Json::exception &) {
+        return false;
+    }
+}
+
+QSettings::Format jsonFormat()
+{
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("json"), readJsonSettings, writeJsonSettings);
+    return format;
+}
+
+// A stored file that cannot be read is kept aside rather than overwritten.
+void keepUnreadableFileAside(const QString &filePath)
+{
+    QFile file(filePath);
+    if (!file.exists())
+        return;
+    bool readable = false;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        readable = bytes.trimmed().isEmpty() || parseFile(bytes, nullptr);
+        file.close();
+    }
+    if (!readable) {
+        QString error;
+        if (!moveAsideUnreadable(filePath, &error))
+            qWarning("Folvan preferences: cannot move the unreadable file aside: %s", qPrintable(error));
+    }
+}
+
+bool isIntegerType(int typeId)
+{
+    return typeId == QMetaType::Int || typeId == QMetaType::LongLong || typeId == QMetaType::UInt ||
+           typeId == QMetaType::ULongLong || typeId == QMetaType::Short || typeId == QMetaType::UShort;
+}
+
+} // namespace
+
+Preferences::Preferences(const QString &filePath, QObject *parent)
+    : QObject(parent)
+{
+    if (!filePath.isEmpty())
+        keepUnreadableFileAside(filePath);
+    m_settings = std::make_unique<QSettings>(filePath, jsonFormat());
+    m_settings->setFallbacksEnabled(false);
+}
+
+Preferences::~Preferences()
+{
+    if (m_settings)
+        m_settings->sync();
+}
+
+QString Preferences::defaultFilePath()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty() || QDir::isRelativePath(config))
+        return {};
+    return QDir::cleanPath(config + QStringLiteral("/Folvan/Folvan.json"));
+}
+
+namespace {
+
+QMutex sharedMutex;
+Preferences *sharedStore = nullptr;
+
+} // namespace
+
+Preferences &Preferences::shared()
+{
+    const QString path = defaultFilePath();
+    QMutexLocker lock(&sharedMutex);
+    if (!sharedStore || sharedStore->filePath() != path) {
+        // A store handed out earlier stays alive (someone may still hold a
+        // reference to it); only the shared slot moves on.
+        auto *store = new Preferences(path);
+        if (QCoreApplication *app = QCoreApplication::instance())
+            store->moveToThread(app->thread());
+        sharedStore = store;
+    }
+    return *sharedStore;
+}
+
+void Preferences::resetSharedForTesting()
+{
+    QMutexLocker lock(&sharedMutex);
+    if (sharedStore)
+        sharedStore->sync();
+    sharedStore = nullptr;
+}
+
+QString Preferences::filePath() const
+{
+    return m_settings->fileName();
+}
+
+QVariant Preferences::value(const QString &key) const
+{
+    return m_settings->value(escapeKey(key));
+}
+
+bool Preferences::contains(const QString &key) const
+{
+    return m_settings->contains(escapeKey(key));
+}
+
+bool Preferences::boolValue(const QString &key) const
+{
+    return boolValue(key, defaultValue(key).toBool());
+}
+
+bool Preferences::boolValue(const QString &key, bool fallback) const
+{
+    const QVariant v = value(key);
+    return v.typeId() == QMetaType::Bool ? v.toBool() : fallback;
+}
+
+int Preferences::intValue(const QString &key) const
+{
+    return intValue(key, defaultValue(key).toInt());
+}
+
+int Preferences::intValue(const QString &key, int fallback) const
+{
+    const QVariant v = value(key);
+    if (!isIntegerType(v.typeId()))
+        return fallback;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+        return fallback;
+    return static_cast<int>(n);
+}
+
+double Preferences::doubleValue(const QString &key) const
+{
+    return doubleValue(key, defaultValue(key).toDouble());
+}
+
+double Preferences::doubleValue(const QString &key, double fallback) const
+{
+    const QVariant v = value(key);
+    // A whole number stored for a number key is still that number.
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float || isIntegerType(v.typeId()))
+        return v.toDouble();
+    return fallback;
+}
+
+QString Preferences::stringValue(const QString &key) const
+{
+    return stringValue(key, defaultValue(key).toString());
+}
+
+QString Preferences::stringValue(const QString &key, const QString &fallback) const
+{
+    const QVariant v = value(key);
+    return v.typeId() == QMetaType::QString ? v.toString() : fallback;
+}
+
+QByteArray Preferences::bytesValue(const QString &key) const
+{
+    return bytesValue(key, defaultValue(key).toByteArray());
+}
+
+QByteArray Preferences::bytesValue(const QString &key, const QByteArray &fallback) const
+{
+    const QVariant v = value(key);
+    return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : fallback;
+}
+
+void Preferences::setValue(const QString &key, const QVariant &value)
+{
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
+    m_settings->setValue(escapeKey(key), value);
+    emit valueChanged(key);
+}
+
+void Preferences::remove(const QString &key)
+{
+    m_settings->remove(escapeKey(key));
+    emit valueChanged(key);
+}
+
+void Preferences::sync()
+{
+    m_settings->sync();
+}
+
+const PreferenceKey *Preferences::tableEntry(const QString &key)
+{
+    for (const PreferenceKey &entry : defaultsTable())
+        if (key == QLatin1String(entry.key))
+            return &entry;
+    return nullptr;
+}
+
+QVariant Preferences::defaultValue(const QString &key)
+{
+    const PreferenceKey *entry = tableEntry(key);
+    return entry ? entry->defaultValue : QVariant();
+}
+
+const std::vector<PreferenceKey> &Preferences::defaultsTable()
+{
+    using T = PreferenceType;
+    static const std::vector<PreferenceKey> table = {
+        // The settings window's keys.
+        {"folvan.interfaceTextSize", T::Double, 15.0},
+        {"folvan.turnDuration", T::Double, 2.1},
+        {"folvan.wheelMode", T::String, QStringLiteral("turn")},
+        {"folvan.wheelReverse", T::Bool, false},
+        {"folvan.wheelSensitivity", T::Double, 1.0},
+        {"folvan.toolsHideDelay", T::Double, 10.0},
+        {"folvan.referenceDelay", T::Double, 0.35},
+        {"folvan.resumeLastDocument", T::Bool, true},
+        {"folvan.defaultBookMode", T::Bool, true},
+        {"folvan.pageLayout", T::String, QStringLiteral("spread")},
+        {"folvan.paperWarmth", T::Double, 0.12},
+        {"folvan.paperGrain", T::Double, 0.24},
+        {"folvan.reducedBookMotion", T::Bool, false},
+        {"folvan.keepReaderToolsExpanded", T::Bool, false},
+        {"folvan.referencePreviews", T::Bool, true},
+        {"ggViewWidth", T::String, QStringLiteral("Compact")},
+        {"pdfViewWidth", T::String, QStringLiteral("Auto")},
+        {"folvan.noteTextSize", T::Double, 15.0},
+        {"replacementForColon", T::String, QStringLiteral("-")},
+        {"capitalizeTitles", T::Bool, false},
+        {"capitalizeLowercaseTitles", T::Bool, false},
+        {"keepSmallWordsLowercase", T::Bool, false},
+        {"removeBracketedText", T::Bool, false},
+        {"collapseSpaces", T::Bool, true},
+        {"removeLeadingNumbers", T::Bool, false},
+        {"backgroundImagePath", T::String, QString()},
+    };
+    return table;
+}
+
+} // namespace folvan::platform

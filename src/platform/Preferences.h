@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+class QSettings;
+
+namespace folvan::platform {
+
+// The stored type of a preference key.
+enum class PreferenceType { Bool, Int, Double, String, Bytes };
+
+// One key of the preference table with its type and default.
+struct PreferenceKey {
+    const char *key;
+    PreferenceType type;
+    QVariant defaultValue;
+};
+
+// The typed, change-signalling preference store ("user defaults"). Keys are
+// used verbatim ("folvan.pageLayout", "lastPage_/home/a/b.pdf", ...). Values
+// keep their type across restarts: the file is a typed JSON document.
+//
+// Every known key has one default, held in one table (defaultsTable()); a
+// missing key or a stored value of the wrong type reads as that default.
+class Preferences : public QObject {
+    Q_OBJECT
+public:
+    // A store on the file at `filePath` (created on first write).
+    explicit Preferences(const QString &filePath, QObject *parent = nullptr);
+    ~Preferences() override;
+
+    // The process-wide store at <config>/Folvan/Folvan.json. It follows the
+    // config location: when XDG_CONFIG_HOME changes (tests), the next call
+    // returns a store on the new file.
+    static Preferences &shared();
+    // Drops the shared store so that the next shared() starts afresh.
+    static void resetSharedForTesting();
+
+    // <generic config location>/Folvan/Folvan.json; empty without a config
+    // location.
+    static QString defaultFilePath();
+
+    QString filePath() const;
+
+    // Typed getters: the stored value when it has the requested type, else
+    // the table default for the key (or the given fallback for keys not in
+    // the table).
+    bool boolValue(const QString &key) const;
+    bool boolValue(const QString &key, bool fallback) const;
+    int intValue(const QString &key) const;
+    int intValue(const QString &key, int fallback) const;
+    double doubleValue(const QString &key) const;
+    double doubleValue(const QString &key, double fallback) const;
+    QString stringValue(const QString &key) const;
+    QString stringValue(const QString &key, const QString &fallback) const;
+    QByteArray bytesValue(const QString &key) const;
+    QByteArray bytesValue(const QString &key, const QByteArray &fallback) const;
+
+    // The raw stored value; invalid when the key is absent.
+    QVariant value(const QString &key) const;
+    bool contains(const QString &key) const;
+
+    // Writes and stores at once; emits valueChanged on every write, equal
+    // value or not.
+    void setValue(const QString &key, const QVariant &value);
+    // Removes the key; emits valueChanged.
+    void remove(const QString &key);
+
+    // Writes pending changes to the file now.
+    void sync();
+
+    // The table of every documented key with its type and default.
+    static const std::vector<PreferenceKey> &defaultsTable();
+    // The table entry of `key`, or nullptr.
+    static const PreferenceKey *tableEntry(const QString &key);
+    // The table default of `key`; invalid when the key is not in the table.
+    static QVariant defaultValue(const QString &key);
+
+signals:
+    void valueChanged(const QString &key);
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace folvan::platform

@@ -1,0 +1,100 @@
+#include "platform/Queues.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QRunnable>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <cmath>
+
+namespace folvan::platform {
+
+void runOnMain(std::function<void()> fn)
+{
+    if (!fn)
+        return;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+}
+
+void runOnMain(QObject *context, std::function<void()> fn)
+{
+    if (!context || !fn)
+        return;
+    runOnMain([guard = QPointer<QObject>(context), fn = std::move(fn)] {
+        if (guard)
+            fn();
+    });
+}
+
+void runConcurrently(std::function<void()> fn)
+{
+    if (fn)
+        QThreadPool::globalInstance()->start(std::move(fn));
+}
+
+SerialQueue::SerialQueue(const QString &label)
+    : m_label(label), m_pool(std::make_unique<QThreadPool>())
+{
+    m_pool->setObjectName(label);
+    m_pool->setMaxThreadCount(1);
+    // Keep the worker while work keeps coming; it ends after a quiet minute.
+    m_pool->setExpiryTimeout(60000);
+}
+
+SerialQueue::~SerialQueue()
+{
+    m_pool->waitForDone();
+}
+
+void SerialQueue::async(std::function<void()> fn)
+{
+    if (fn)
+        m_pool->start(std::move(fn));
+}
+
+void SerialQueue::waitForDone()
+{
+    m_pool->waitForDone();
+}
+
+MainWorkItem::MainWorkItem(QObject *parent)
+    : QObject(parent), m_timer(new QTimer(this))
+{
+    m_timer->setSingleShot(true);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        // Taken out first: the work may schedule the next run.
+        std::function<void()> fn = std::move(m_fn);
+        m_fn = nullptr;
+        if (fn)
+            fn();
+    });
+}
+
+MainWorkItem::~MainWorkItem() = default;
+
+void MainWorkItem::schedule(double delaySeconds, std::function<void()> fn)
+{
+    m_fn = std::move(fn);
+    double ms = std::isfinite(delaySeconds) ? delaySeconds * 1000.0 : 0.0;
+    if (ms < 0)
+        ms = 0;
+    m_timer->start(static_cast<int>(std::lround(std::min(ms, 2.0e9))));
+}
+
+void MainWorkItem::cancel()
+{
+    m_timer->stop();
+    m_fn = nullptr;
+}
+
+bool MainWorkItem::isPending() const
+{
+    return m_timer->isActive();
+}
+
+} // namespace folvan::platform

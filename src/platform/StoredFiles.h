@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace folvan::platform {
+
+// Writes `data` to `path` through a temporary file in the same folder and a
+// rename, so that `path` holds either its old or its new content, never a
+// partial one. Creates the folder when missing. Error texts are the
+// system's own.
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr);
+
+// The name a file gets when moved aside: NAME.unreadable-YYYYMMDDTHHMMSSZ
+// (UTC) next to it.
+QString unreadableAsidePath(const QString &path);
+
+// Moves a file that exists but cannot be read aside before its first
+// overwrite (to unreadableAsidePath, with a numeric suffix when that name
+// is taken). Returns false with the error when the move fails; nothing may
+// be written then.
+bool moveAsideUnreadable(const QString &path, QString *error = nullptr, QString *movedTo = nullptr);
+
+// Renames or moves `from` to `to`; fails, leaving both untouched, when `to`
+// exists.
+bool renameWithoutReplacing(const QString &from, const QString &to, QString *error = nullptr);
+
+// Copies `from` to `to`; fails when `to` exists.
+bool copyWithoutReplacing(const QString &from, const QString &to, QString *error = nullptr);
+
+} // namespace folvan::platform

@@ -1,0 +1,192 @@
+#include "platform/StoredJson.h"
+
+#include <QTimeZone>
+
+#include <cmath>
+#include <limits>
+
+namespace folvan::platform {
+
+namespace {
+
+// Seconds from 1970-01-01 to 2001-01-01, both UTC.
+constexpr double kReferenceEpochOffset = 978307200.0;
+
+bool allFinite(const json &value)
+{
+    switch (value.type()) {
+    case json::value_t::number_float:
+        return std::isfinite(value.get<double>());
+    case json::value_t::array:
+    case json::value_t::object:
+        for (const auto &element : value)
+            if (!allFinite(element))
+                return false;
+        return true;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+QByteArray encodeStoredJson(const json &value)
+{
+    if (!allFinite(value))
+        throw StoredJsonError("Number is not finite and cannot be written as JSON");
+    std::string text;
+    try {
+        text = value.dump();
+    } catch (const json::exception &e) {
+        throw StoredJsonError(e.what());
+    }
+    // A solidus only occurs inside strings in the compact output.
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(text.size()) + 16);
+    for (char c : text) {
+        if (c == '/')
+            out.append('\\');
+        out.append(c);
+    }
+    return out;
+}
+
+bool encodeStoredJson(const json &value, QByteArray *out, QString *error)
+{
+    try {
+        QByteArray bytes = encodeStoredJson(value);
+        if (out)
+            *out = std::move(bytes);
+        return true;
+    } catch (const StoredJsonError &e) {
+        if (error)
+            *error = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
+std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error)
+{
+    try {
+        return json::parse(bytes.constBegin(), bytes.constEnd());
+    } catch (const json::exception &e) {
+        if (error)
+            *error = QString::fromUtf8(e.what());
+        return std::nullopt;
+    }
+}
+
+QString uuidString(const QUuid &uuid)
+{
+    return uuid.toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString newUuidString()
+{
+    return uuidString(QUuid::createUuid());
+}
+
+std::optional<QUuid> parseUuid(const QString &text)
+{
+    // Only the plain 36-character form, as stored.
+    if (text.size() != 36)
+        return std::nullopt;
+    const QUuid uuid = QUuid::fromString(text);
+    if (uuid.isNull() && text != QStringLiteral("00000000-0000-0000-0000-000000000000"))
+        return std::nullopt;
+    return uuid;
+}
+
+double referenceSeconds(const QDateTime &date)
+{
+    return static_cast<double>(date.toMSecsSinceEpoch()) / 1000.0 - kReferenceEpochOffset;
+}
+
+QDateTime dateFromReferenceSeconds(double seconds)
+{
+    const double ms = std::round((seconds + kReferenceEpochOffset) * 1000.0);
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), QTimeZone::utc());
+}
+
+json toJson(const QString &text)
+{
+    return json(text.toStdString());
+}
+
+std::optional<bool> strictBool(const json &value)
+{
+    if (!value.is_boolean())
+        return std::nullopt;
+    return value.get<bool>();
+}
+
+std::optional<qint64> strictInt64(const json &value)
+{
+    if (value.is_number_integer()) {
+        if (value.is_number_unsigned()) {
+            const auto u = value.get<std::uint64_t>();
+            if (u > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
+                return std::nullopt;
+            return static_cast<qint64>(u);
+        }
+        return value.get<qint64>();
+    }
+    if (value.is_number_float()) {
+        // 3.0 is an integer; 1.5 is not.
+        const double d = value.get<double>();
+        if (!std::isfinite(d) || std::trunc(d) != d || d < -9.2e18 || d > 9.2e18)
+            return std::nullopt;
+        return static_cast<qint64>(d);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> strictInt(const json &value)
+{
+    const auto wide = strictInt64(value);
+    if (!wide || *wide < std::numeric_limits<int>::min() || *wide > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(*wide);
+}
+
+std::optional<double> strictDouble(const json &value)
+{
+    if (!value.is_number())
+        return std::nullopt;
+    return value.get<double>();
+}
+
+std::optional<QString> strictString(const json &value)
+{
+    if (!value.is_string())
+        return std::nullopt;
+    return QString::fromStdString(value.get_ref<const std::string &>());
+}
+
+std::optional<QUuid> strictUuid(const json &value)
+{
+    const auto text = strictString(value);
+    if (!text)
+        return std::nullopt;
+    return parseUuid(*text);
+}
+
+std::optional<QDateTime> strictDate(const json &value)
+{
+    const auto seconds = strictDouble(value);
+    if (!seconds || !std::isfinite(*seconds))
+        return std::nullopt;
+    return dateFromReferenceSeconds(*seconds);
+}
+
+const json *member(const json &object, const char *key)
+{
+    if (!object.is_object())
+        return nullptr;
+    const auto it = object.find(key);
+    if (it == object.end() || it->is_null())
+        return nullptr;
+    return &*it;
+}
+
+} // namespace folvan::platform

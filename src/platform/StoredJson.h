@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <stdexcept>
+
+namespace folvan::platform {
+
+// Stored files keep their keys in the order written.
+using json = nlohmann::ordered_json;
+
+// Thrown by encodeStoredJson for a value that cannot be stored.
+class StoredJsonError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The stored form of a JSON value: compact, "\/" for each solidus, no
+// non-finite numbers (throws StoredJsonError).
+QByteArray encodeStoredJson(const json &value);
+// As above, without throwing: false with the error text.
+bool encodeStoredJson(const json &value, QByteArray *out, QString *error);
+
+// Parses stored bytes; nullopt (with the error text) when not valid JSON.
+std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error = nullptr);
+
+// Upper-case UUID text without braces.
+QString uuidString(const QUuid &uuid);
+QString newUuidString();
+// Parses a UUID text (either case); nullopt when invalid.
+std::optional<QUuid> parseUuid(const QString &text);
+
+// Dates as seconds since 2001-01-01T00:00:00Z.
+double referenceSeconds(const QDateTime &date);
+QDateTime dateFromReferenceSeconds(double seconds);
+
+// Strings as stored JSON (UTF-8).
+json toJson(const QString &text);
+
+// Strict readers: the value must have exactly the expected kind. An integer
+// reader fails on 1.5 and on out-of-range numbers; a double reader accepts
+// integers; a string reader accepts only strings.
+std::optional<bool> strictBool(const json &value);
+std::optional<int> strictInt(const json &value);
+std::optional<qint64> strictInt64(const json &value);
+std::optional<double> strictDouble(const json &value);
+std::optional<QString> strictString(const json &value);
+std::optional<QUuid> strictUuid(const json &value);
+std::optional<QDateTime> strictDate(const json &value);
+
+// The member `key` of an object, or nullptr when absent or null (an absent
+// optional). Also nullptr when `object` is not an object.
+const json *member(const json &object, const char *key);
+
+// Sets `key` only when the optional holds a value: absent optionals are left
+// out, never written as null.
+template <typename T>
+void setOptional(json &object, const char *key, const std::optional<T> &value)
+{
+    if (value)
+        object[key] = *value;
+}
+
+} // namespace folvan::platform
