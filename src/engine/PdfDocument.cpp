@@ -1,0 +1,116 @@
+#include "engine/PdfDocument.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include <QFile>
+
+#include "engine/detail/DocumentImpl.h"
+
+namespace folvan::engine {
+
+using detail::DocumentImpl;
+using detail::DocumentLock;
+
+namespace {
+
+// Limits for outlines that are hostile or broken beyond MuPDF's own checks.
+constexpr int kMaxOutlineDepth = 64;
+constexpr int kMaxOutlineItems = 20000;
+
+fz_outline *loadOutline(fz_context *ctx, fz_document *doc)
+{
+    fz_outline *outline = nullptr;
+    fz_var(outline);
+    fz_try(ctx) outline = fz_load_outline(ctx, doc);
+    fz_catch(ctx) outline = nullptr;
+    return outline;
+}
+
+struct OutlineBuilder {
+    fz_context *ctx;
+    DocumentImpl &impl;
+    int items = 0;
+
+    std::vector<PdfOutlineItem> build(const fz_outline *node, int depth)
+    {
+        std::vector<PdfOutlineItem> result;
+        if (depth > kMaxOutlineDepth)
+            return result;
+        for (; node && items < kMaxOutlineItems; node = node->next) {
+            ++items;
+            PdfOutlineItem item;
+            item.title = QString::fromUtf8(node->title ? node->title : "");
+            item.isOpen = node->is_open != 0;
+            if (node->uri && fz_is_external_link(ctx, node->uri))
+                item.uri = QString::fromUtf8(node->uri);
+            else if (node->page.page >= 0 && node->page.page < impl.pageCount())
+                item.destination = impl.destinationFromFitz(ctx, node->page.page, node->x, node->y);
+            item.children = build(node->down, depth + 1);
+            result.push_back(std::move(item));
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+PdfDocument::PdfDocument(std::unique_ptr<DocumentImpl> impl) : m_impl(std::move(impl)) {}
+
+PdfDocument::~PdfDocument() = default;
+
+std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("无法读取文件：") + file.errorString();
+        return nullptr;
+    }
+    auto impl = std::make_unique<DocumentImpl>(path, file.readAll());
+    if (!impl->isOpen()) {
+        if (error)
+            *error = impl->errorText();
+        return nullptr;
+    }
+    return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
+}
+
+std::shared_ptr<PdfDocument> PdfDocument::openData(const QByteArray &data, QString *error)
+{
+    auto impl = std::make_unique<DocumentImpl>(QString(), data);
+    if (!impl->isOpen()) {
+        if (error)
+            *error = impl->errorText();
+        return nullptr;
+    }
+    return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
+}
+
+QString PdfDocument::path() const { return m_impl->path(); }
+
+QByteArray PdfDocument::data() const { return m_impl->bytes(); }
+
+int PdfDocument::pageCount() const { return m_impl->pageCount(); }
+
+PdfPage PdfDocument::page(int index) const
+{
+    if (index < 0 || index >= pageCount())
+        return PdfPage();
+    return PdfPage(std::const_pointer_cast<PdfDocument>(shared_from_this()), index);
+}
+
+std::vector<PdfOutlineItem> PdfDocument::outline() const
+{
+    DocumentLock lock(*this);
+    fz_outline *outline = loadOutline(lock.ctx(), lock.doc());
+    if (!outline)
+        return {};
+    OutlineBuilder builder{lock.ctx(), *m_impl};
+    std::vector<PdfOutlineItem> items = builder.build(outline, 0);
+    fz_drop_outline(lock.ctx(), outline);
+    return items;
+}
+
+} // namespace folvan::engine

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QByteArray>
+#include <QPointF>
+#include <QString>
+
+#include "engine/PdfOutline.h"
+#include "engine/PdfPage.h"
+#include "engine/PdfSelection.h"
+
+namespace folvan::engine {
+
+namespace detail {
+class DocumentImpl;
+}
+
+// An opened PDF. Object identity matters to callers: a document is shared
+// through std::shared_ptr and compared by pointer. All calls may come from
+// any thread; they are serialized by the document's own lock.
+class PdfDocument : public std::enable_shared_from_this<PdfDocument> {
+public:
+    // Opens a PDF file or PDF bytes. Anything else (another format, a damaged
+    // file that cannot be repaired, a file that needs a password) gives no
+    // document and, when `error` is given, a readable reason.
+    static std::shared_ptr<PdfDocument> open(const QString &path, QString *error = nullptr);
+    static std::shared_ptr<PdfDocument> openData(const QByteArray &data, QString *error = nullptr);
+
+    ~PdfDocument();
+    PdfDocument(const PdfDocument &) = delete;
+    PdfDocument &operator=(const PdfDocument &) = delete;
+
+    // The path given to open(), empty for a document opened from bytes.
+    QString path() const;
+    // The bytes the document was opened from (not the in-memory changes).
+    QByteArray data() const;
+
+    int pageCount() const;
+    // An invalid page for an index out of range.
+    PdfPage page(int index) const;
+
+    // The outline entries below the outline root, empty when there is none.
+    // A malformed or cyclic outline is cut where it goes wrong.
+    std::vector<PdfOutlineItem> outline() const;
+
+    // The text from one point to another, possibly over several pages,
+    // in reading order whichever point comes first.
+    PdfSelection selection(const PdfPage &fromPage, QPointF from, const PdfPage &toPage, QPointF to) const;
+
+    detail::DocumentImpl &impl() const { return *m_impl; }
+
+private:
+    explicit PdfDocument(std::unique_ptr<detail::DocumentImpl> impl);
+
+    std::unique_ptr<detail::DocumentImpl> m_impl;
+};
+
+} // namespace folvan::engine

@@ -1,0 +1,181 @@
+#include "engine/PdfPage.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/PdfDocument.h"
+#include "engine/detail/DocumentImpl.h"
+
+namespace folvan::engine {
+
+using detail::DocumentLock;
+using detail::PageGeometry;
+
+namespace {
+
+// Largest raster edge drawn, to keep a bad scale from eating the memory.
+constexpr int kMaxRasterEdge = 16384;
+
+fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations)
+{
+    fz_page *fzPage = reinterpret_cast<fz_page *>(page);
+    fz_display_list *list = nullptr;
+    fz_device *device = nullptr;
+    fz_var(list);
+    fz_var(device);
+    fz_try(ctx)
+    {
+        list = fz_new_display_list(ctx, fz_bound_page(ctx, fzPage));
+        device = fz_new_list_device(ctx, list);
+        if (withAnnotations)
+            fz_run_page(ctx, fzPage, device, fz_identity, nullptr);
+        else
+            fz_run_page_contents(ctx, fzPage, device, fz_identity, nullptr);
+        fz_close_device(ctx, device);
+    }
+    fz_always(ctx) fz_drop_device(ctx, device);
+    fz_catch(ctx)
+    {
+        // Whatever was recorded before the error is still drawn.
+    }
+    return list;
+}
+
+// Draws `list` into `samples` (RGB, w × h, `stride` bytes a row), already
+// white. Returns 0 when drawing failed part-way.
+int drawList(fz_context *ctx, fz_display_list *list, fz_matrix ctm, int w, int h, int stride,
+             unsigned char *samples)
+{
+    fz_pixmap *pixmap = nullptr;
+    fz_device *device = nullptr;
+    int ok = 1;
+    fz_var(ok);
+    fz_var(pixmap);
+    fz_var(device);
+    fz_try(ctx)
+    {
+        pixmap = fz_new_pixmap_with_data(ctx, fz_device_rgb(ctx), w, h, nullptr, 0, stride, samples);
+        device = fz_new_draw_device(ctx, fz_identity, pixmap);
+        fz_run_display_list(ctx, list, device, ctm, fz_make_rect(0, 0, float(w), float(h)), nullptr);
+        fz_close_device(ctx, device);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_device(ctx, device);
+        fz_drop_pixmap(ctx, pixmap);
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+class MuDisplayList final : public PdfDisplayList {
+public:
+    MuDisplayList(fz_display_list *list, const PageGeometry &geometry, int page, bool annotations)
+        : m_list(list), m_geometry(geometry), m_page(page), m_annotations(annotations)
+    {
+    }
+    ~MuDisplayList() override { fz_drop_display_list(detail::threadContext(), m_list); }
+
+    int pageIndex() const override { return m_page; }
+    bool withAnnotations() const override { return m_annotations; }
+
+    QImage render(double scale, const QRect &pixelRegion) const override
+    {
+        if (!(scale > 0) || !std::isfinite(scale))
+            return QImage();
+        const QSize full = m_geometry.rasterSize(scale);
+        if (full.width() > kMaxRasterEdge * 4 || full.height() > kMaxRasterEdge * 4)
+            return QImage();
+        QRect region = pixelRegion.isEmpty() ? QRect(QPoint(0, 0), full) : pixelRegion & QRect(QPoint(0, 0), full);
+        if (region.isEmpty() || region.width() > kMaxRasterEdge || region.height() > kMaxRasterEdge)
+            return QImage();
+        QImage image(region.size(), QImage::Format_RGB888);
+        if (image.isNull())
+            return image;
+        image.fill(Qt::white);
+        const QTransform ctm = m_geometry.fitzToRaster(scale) * QTransform::fromTranslate(-region.x(), -region.y());
+        drawList(detail::threadContext(), m_list, detail::toFzMatrix(ctm), image.width(), image.height(),
+                 int(image.bytesPerLine()), image.bits());
+        return image;
+    }
+
+private:
+    fz_display_list *m_list;
+    PageGeometry m_geometry;
+    int m_page;
+    bool m_annotations;
+};
+
+} // namespace
+
+PdfPage::PdfPage(std::shared_ptr<PdfDocument> document, int index) : m_document(std::move(document)), m_index(index)
+{
+    if (!m_document || index < 0 || index >= m_document->pageCount()) {
+        m_document.reset();
+        m_index = -1;
+    }
+}
+
+bool PdfPage::isValid() const { return m_document != nullptr; }
+
+namespace {
+PageGeometry geometryOf(const PdfPage &page)
+{
+    if (!page.isValid())
+        return PageGeometry();
+    DocumentLock lock(*page.document());
+    return lock.impl().geometry(lock.ctx(), page.index());
+}
+} // namespace
+
+QRectF PdfPage::mediaBox() const { return geometryOf(*this).mediaBox; }
+QRectF PdfPage::cropBox() const { return geometryOf(*this).cropBox; }
+int PdfPage::rotation() const { return geometryOf(*this).rotation; }
+QSizeF PdfPage::displaySize() const { return geometryOf(*this).displaySize(); }
+QTransform PdfPage::drawingTransform() const { return geometryOf(*this).drawingTransform(); }
+QTransform PdfPage::rasterTransform(double scale) const { return geometryOf(*this).rasterTransform(scale); }
+
+std::uint64_t PdfPage::revision() const
+{
+    if (!isValid())
+        return 0;
+    DocumentLock lock(*m_document);
+    return lock.impl().pageRevision(m_index);
+}
+
+std::shared_ptr<const PdfDisplayList> PdfPage::displayList(bool withAnnotations) const
+{
+    if (!isValid())
+        return nullptr;
+    DocumentLock lock(*m_document);
+    auto &impl = lock.impl();
+    if (auto cached = impl.cachedDisplayList(m_index, withAnnotations))
+        return cached;
+    const PageGeometry &geometry = impl.geometry(lock.ctx(), m_index);
+    pdf_page *page = impl.loadPage(lock.ctx(), m_index);
+    if (!page || !geometry.isValid())
+        return nullptr;
+    fz_display_list *list = recordPage(lock.ctx(), page, withAnnotations ? 1 : 0);
+    if (!list)
+        return nullptr;
+    auto result = std::make_shared<MuDisplayList>(list, geometry, m_index, withAnnotations);
+    impl.storeDisplayList(m_index, withAnnotations, result);
+    return result;
+}
+
+QImage PdfPage::render(double scale, bool withAnnotations, const QRect &pixelRegion) const
+{
+    auto list = displayList(withAnnotations);
+    return list ? list->render(scale, pixelRegion) : QImage();
+}
+
+QImage PdfPage::renderFitting(int edgeLength, bool withAnnotations) const
+{
+    const QSizeF size = displaySize();
+    const double longer = std::max(size.width(), size.height());
+    if (edgeLength <= 0 || !(longer > 0))
+        return QImage();
+    return render(edgeLength / longer, withAnnotations);
+}
+
+} // namespace folvan::engine

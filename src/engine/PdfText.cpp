@@ -1,0 +1,322 @@
+#include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
+#include "engine/PdfSelection.h"
+#include "engine/detail/PageText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace folvan::engine {
+
+using detail::DocumentLock;
+using detail::PageGeometry;
+
+namespace {
+
+fz_stext_page *extractText(fz_context *ctx, pdf_page *page)
+{
+    fz_page *fzPage = reinterpret_cast<fz_page *>(page);
+    fz_stext_page *text = nullptr;
+    fz_device *device = nullptr;
+    fz_var(text);
+    fz_var(device);
+    fz_try(ctx)
+    {
+        fz_stext_options options{};
+        options.flags = FZ_STEXT_MEDIABOX_CLIP;
+        text = fz_new_stext_page(ctx, fz_bound_page(ctx, fzPage));
+        device = fz_new_stext_device(ctx, text, &options);
+        // The page's own text only: annotations are not part of it.
+        fz_run_page_contents(ctx, fzPage, device, fz_identity, nullptr);
+        fz_close_device(ctx, device);
+    }
+    fz_always(ctx) fz_drop_device(ctx, device);
+    fz_catch(ctx)
+    {
+        // Keep what was extracted before the error.
+    }
+    return text;
+}
+
+bool isSpace(QChar c) { return c.isSpace(); }
+
+void appendCodepoint(PdfPageText &text, int c, const QRectF &box)
+{
+    if (c < 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = 0xFFFD;
+    if (QChar::requiresSurrogates(char32_t(c))) {
+        text.string.append(QChar(QChar::highSurrogate(char32_t(c))));
+        text.string.append(QChar(QChar::lowSurrogate(char32_t(c))));
+        text.boxes.push_back(box);
+        text.boxes.push_back(box);
+    } else {
+        text.string.append(QChar(char16_t(c)));
+        text.boxes.push_back(box);
+    }
+}
+
+void addWords(PdfPageText &text, const PdfTextSpan &line)
+{
+    int start = -1;
+    auto close = [&](int end) {
+        if (start < 0)
+            return;
+        PdfTextSpan word{{start, end - start}, {}};
+        for (int i = start; i < end; ++i)
+            word.bounds |= text.boxes[size_t(i)];
+        text.words.push_back(word);
+        start = -1;
+    };
+    for (int i = line.range.location; i < line.range.end(); ++i) {
+        if (isSpace(text.string[i]))
+            close(i);
+        else if (start < 0)
+            start = i;
+    }
+    close(line.range.end());
+}
+
+std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometry &geometry)
+{
+    auto text = std::make_shared<PdfPageText>();
+    const QTransform toUser = geometry.fitzToUser();
+    QRectF separatorBox;
+    for (fz_stext_block *block = stext->first_block; block; block = block->next) {
+        if (block->type != FZ_STEXT_BLOCK_TEXT)
+            continue;
+        for (fz_stext_line *line = block->u.t.first_line; line; line = line->next) {
+            if (!line->first_char)
+                continue;
+            if (!text->lines.empty()) {
+                text->string.append(QLatin1Char('\n'));
+                text->boxes.push_back(separatorBox);
+            }
+            PdfTextSpan span{{int(text->string.size()), 0}, {}};
+            fz_rect last = fz_empty_rect;
+            for (fz_stext_char *ch = line->first_char; ch; ch = ch->next) {
+                last = fz_rect_from_quad(ch->quad);
+                const QRectF box = toUser.mapRect(detail::toQRectF(last));
+                appendCodepoint(*text, ch->c, box);
+                span.bounds |= box;
+            }
+            span.range.length = int(text->string.size()) - span.range.location;
+            text->lines.push_back(span);
+            addWords(*text, span);
+            // The separator after this line: an empty box at the far end of
+            // its last character, as the line is read.
+            separatorBox = toUser.mapRect(detail::toQRectF(fz_make_rect(last.x1, last.y0, last.x1, last.y1)));
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+namespace detail {
+
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex)
+{
+    auto &impl = lock.impl();
+    const PageGeometry &geometry = impl.geometry(lock.ctx(), pageIndex);
+    pdf_page *page = impl.loadPage(lock.ctx(), pageIndex);
+    if (!page || !geometry.isValid())
+        return std::make_shared<PdfPageText>();
+    fz_stext_page *stext = extractText(lock.ctx(), page);
+    if (!stext)
+        return std::make_shared<PdfPageText>();
+    auto text = convertText(stext, geometry);
+    fz_drop_stext_page(lock.ctx(), stext);
+    return text;
+}
+
+std::shared_ptr<const PdfPageText> cachedPageText(const DocumentLock &lock, int pageIndex)
+{
+    if (auto cached = lock.impl().cachedText(pageIndex))
+        return cached;
+    auto text = buildPageText(lock, pageIndex);
+    lock.impl().storeText(pageIndex, text);
+    return text;
+}
+
+} // namespace detail
+
+int PdfPageText::lineOf(int i) const
+{
+    auto it = std::upper_bound(lines.begin(), lines.end(), i,
+                               [](int index, const PdfTextSpan &line) { return index < line.range.location; });
+    if (it == lines.begin())
+        return -1;
+    --it;
+    // A separator belongs to the line it closes.
+    return i <= it->range.end() ? int(it - lines.begin()) : -1;
+}
+
+std::shared_ptr<const PdfPageText> PdfPage::text() const
+{
+    if (!isValid())
+        return std::make_shared<PdfPageText>();
+    DocumentLock lock(*m_document);
+    return detail::cachedPageText(lock, m_index);
+}
+
+QString PdfPage::string() const { return text()->string; }
+
+int PdfPage::characterCount() const { return int(text()->string.size()); }
+
+QRectF PdfPage::characterBounds(int index) const
+{
+    auto t = text();
+    return index >= 0 && index < int(t->boxes.size()) ? t->boxes[size_t(index)] : QRectF();
+}
+
+namespace {
+
+double distance1D(double value, double low, double high)
+{
+    return value < low ? low - value : value > high ? value - high : 0.0;
+}
+
+// Code unit at a point of the displayed page. All comparisons are made on
+// the displayed page (y up) so that rotated pages behave as they look.
+int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPoint, bool nearest)
+{
+    const QPointF p = toDisplay.map(userPoint);
+    for (size_t i = 0; i < text.boxes.size(); ++i) {
+        const QRectF box = toDisplay.mapRect(text.boxes[i]);
+        if (box.width() > 0 && box.contains(p))
+            return int(i);
+    }
+    if (!nearest || text.lines.empty())
+        return -1;
+    const PdfTextSpan *bestLine = nullptr;
+    double bestV = std::numeric_limits<double>::max();
+    double bestH = bestV;
+    for (const PdfTextSpan &line : text.lines) {
+        const QRectF box = toDisplay.mapRect(line.bounds);
+        const double v = distance1D(p.y(), box.top(), box.bottom());
+        const double h = distance1D(p.x(), box.left(), box.right());
+        if (v < bestV || (v == bestV && h < bestH)) {
+            bestLine = &line;
+            bestV = v;
+            bestH = h;
+        }
+    }
+    int best = bestLine->range.location;
+    double bestDistance = std::numeric_limits<double>::max();
+    for (int i = bestLine->range.location; i < bestLine->range.end(); ++i) {
+        const QRectF box = toDisplay.mapRect(text.boxes[size_t(i)]);
+        const double d = distance1D(p.x(), box.left(), box.right());
+        if (d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+int PdfPage::characterIndexAt(QPointF point, bool nearest) const
+{
+    return indexAt(*text(), drawingTransform(), point, nearest);
+}
+
+PdfSelection PdfPage::selection(PdfTextRange range) const
+{
+    if (!isValid())
+        return PdfSelection();
+    const int count = characterCount();
+    const int start = std::clamp(range.location, 0, count);
+    const int end = std::clamp(range.location + std::max(0, range.length), start, count);
+    if (end <= start)
+        return PdfSelection(m_document);
+    return PdfSelection(*this, {start, end - start});
+}
+
+PdfSelection PdfPage::selection(const QRectF &rect) const
+{
+    PdfSelection result(m_document);
+    if (!isValid())
+        return result;
+    auto t = text();
+    const QRectF area = rect.normalized();
+    int start = -1;
+    for (int i = 0; i <= int(t->boxes.size()); ++i) {
+        const bool inside = i < int(t->boxes.size()) && t->boxes[size_t(i)].width() > 0
+                            && area.contains(t->boxes[size_t(i)].center());
+        if (inside && start < 0)
+            start = i;
+        if (!inside && start >= 0) {
+            result.add(PdfSelection(*this, {start, i - start}));
+            start = -1;
+        }
+    }
+    return result;
+}
+
+PdfSelection PdfPage::selectionForWord(QPointF point) const
+{
+    if (!isValid())
+        return PdfSelection();
+    auto t = text();
+    const int index = indexAt(*t, drawingTransform(), point, false);
+    if (index < 0)
+        return PdfSelection(m_document);
+    for (const PdfTextSpan &word : t->words) {
+        if (index >= word.range.location && index < word.range.end())
+            return PdfSelection(*this, word.range);
+    }
+    return PdfSelection(*this, {index, 1});
+}
+
+PdfSelection PdfPage::selectionForLine(QPointF point) const
+{
+    if (!isValid())
+        return PdfSelection();
+    auto t = text();
+    const int index = indexAt(*t, drawingTransform(), point, true);
+    const int line = index < 0 ? -1 : t->lineOf(index);
+    if (line < 0)
+        return PdfSelection(m_document);
+    return PdfSelection(*this, t->lines[size_t(line)].range);
+}
+
+namespace {
+
+// The caret position nearest to a point: before or after the nearest
+// code unit, whichever half of its box the point falls on.
+int caretAt(const PdfPage &page, QPointF point)
+{
+    auto t = page.text();
+    const QTransform toDisplay = page.drawingTransform();
+    const int index = indexAt(*t, toDisplay, point, true);
+    if (index < 0)
+        return 0;
+    const QRectF box = toDisplay.mapRect(t->boxes[size_t(index)]);
+    return toDisplay.map(point).x() > box.center().x() ? index + 1 : index;
+}
+
+} // namespace
+
+PdfSelection PdfDocument::selection(const PdfPage &fromPage, QPointF from, const PdfPage &toPage, QPointF to) const
+{
+    auto self = std::const_pointer_cast<PdfDocument>(shared_from_this());
+    PdfSelection result(self);
+    if (fromPage.document().get() != this || toPage.document().get() != this)
+        return result;
+    std::pair<int, int> a{fromPage.index(), caretAt(fromPage, from)};
+    std::pair<int, int> b{toPage.index(), caretAt(toPage, to)};
+    if (b < a)
+        std::swap(a, b);
+    for (int p = a.first; p <= b.first; ++p) {
+        const PdfPage current = page(p);
+        const int start = p == a.first ? a.second : 0;
+        const int end = p == b.first ? b.second : current.characterCount();
+        if (end > start)
+            result.add(current.selection(PdfTextRange{start, end - start}));
+    }
+    return result;
+}
+
+} // namespace folvan::engine

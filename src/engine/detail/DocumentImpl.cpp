@@ -1,0 +1,253 @@
+#include "engine/detail/DocumentImpl.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "engine/PdfDocument.h"
+
+namespace folvan::engine::detail {
+namespace {
+
+constexpr size_t kTextCacheSize = 48;
+
+// Opens PDF bytes with the PDF handler only. Fills `pageCount`, or sets
+// `needsPassword`; on failure returns nullptr with the reason in `error`.
+pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t size, int *pageCount,
+                           int *needsPassword, char *error)
+{
+    fz_buffer *buffer = nullptr;
+    fz_stream *stream = nullptr;
+    pdf_document *doc = nullptr;
+    fz_var(buffer);
+    fz_var(stream);
+    fz_var(doc);
+    fz_try(ctx)
+    {
+        buffer = fz_new_buffer_from_shared_data(ctx, data, size);
+        stream = fz_open_buffer(ctx, buffer);
+        doc = pdf_open_document_with_stream(ctx, stream);
+        if (pdf_needs_password(ctx, doc))
+            *needsPassword = 1;
+        else
+            *pageCount = pdf_count_pages(ctx, doc);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_stream(ctx, stream);
+        fz_drop_buffer(ctx, buffer);
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_document(ctx, doc);
+        doc = nullptr;
+        std::snprintf(error, kErrorBufferSize, "%s", fz_caught_message(ctx));
+    }
+    return doc;
+}
+
+int readGeometry(fz_context *ctx, pdf_document *doc, int index, PageGeometry *geometry)
+{
+    int ok = 1;
+    fz_var(ok);
+    fz_try(ctx)
+    {
+        pdf_obj *pageObject = pdf_lookup_page_obj(ctx, doc, index);
+        *geometry = pageGeometryOfObject(ctx, pageObject);
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+pdf_page *loadPdfPage(fz_context *ctx, pdf_document *doc, int index)
+{
+    pdf_page *page = nullptr;
+    fz_var(page);
+    fz_try(ctx) page = pdf_load_page(ctx, doc, index);
+    fz_catch(ctx) page = nullptr;
+    return page;
+}
+
+int resolveLinkDest(fz_context *ctx, fz_document *doc, const char *uri, fz_link_dest *dest)
+{
+    int ok = 1;
+    fz_var(ok);
+    fz_try(ctx) *dest = fz_resolve_link_dest(ctx, doc, uri);
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+bool looksLikePdf(const QByteArray &bytes)
+{
+    // Readers accept the header anywhere in the first kilobyte.
+    return bytes.left(1024).contains("%PDF-");
+}
+
+} // namespace
+
+DocumentImpl::DocumentImpl(QString path, QByteArray bytes) : m_path(std::move(path)), m_bytes(std::move(bytes))
+{
+    if (!looksLikePdf(m_bytes)) {
+        m_error = QStringLiteral("不是 PDF 文件");
+        return;
+    }
+    fz_context *ctx = threadContext();
+    int pageCount = 0;
+    int needsPassword = 0;
+    char error[kErrorBufferSize] = {0};
+    pdf_document *doc = openPdfBytes(ctx, reinterpret_cast<const unsigned char *>(m_bytes.constData()),
+                                     size_t(m_bytes.size()), &pageCount, &needsPassword, error);
+    if (!doc) {
+        m_error = QStringLiteral("无法读取 PDF：") + QString::fromUtf8(error);
+        return;
+    }
+    if (needsPassword) {
+        pdf_drop_document(ctx, doc);
+        m_error = QStringLiteral("此 PDF 受密码保护");
+        return;
+    }
+    m_pdf = doc;
+    m_pageCount = std::max(0, pageCount);
+    m_pages.resize(size_t(m_pageCount));
+}
+
+DocumentImpl::~DocumentImpl()
+{
+    fz_context *ctx = threadContext();
+    m_texts.clear();
+    for (PageSlot &slot : m_pages) {
+        slot.lists[0].reset();
+        slot.lists[1].reset();
+        if (slot.page)
+            fz_drop_page(ctx, reinterpret_cast<fz_page *>(slot.page));
+    }
+    if (m_pdf)
+        pdf_drop_document(ctx, m_pdf);
+}
+
+DocumentImpl::PageSlot *DocumentImpl::slot(int index)
+{
+    return index >= 0 && index < int(m_pages.size()) ? &m_pages[size_t(index)] : nullptr;
+}
+
+const DocumentImpl::PageSlot *DocumentImpl::slot(int index) const
+{
+    return index >= 0 && index < int(m_pages.size()) ? &m_pages[size_t(index)] : nullptr;
+}
+
+const PageGeometry &DocumentImpl::geometry(fz_context *ctx, int index)
+{
+    static const PageGeometry none;
+    PageSlot *s = slot(index);
+    if (!s)
+        return none;
+    if (!s->geometryRead) {
+        s->geometryRead = true;
+        if (!readGeometry(ctx, m_pdf, index, &s->geometry))
+            s->geometry = PageGeometry();
+    }
+    return s->geometry;
+}
+
+pdf_page *DocumentImpl::loadPage(fz_context *ctx, int index)
+{
+    PageSlot *s = slot(index);
+    if (!s || s->loadFailed)
+        return nullptr;
+    if (!s->page) {
+        s->page = loadPdfPage(ctx, m_pdf, index);
+        s->loadFailed = s->page == nullptr;
+    }
+    return s->page;
+}
+
+std::optional<PdfDestination> DocumentImpl::destinationForUri(fz_context *ctx, const char *uri)
+{
+    if (!uri || !m_pdf)
+        return std::nullopt;
+    fz_link_dest dest = fz_make_link_dest_none();
+    if (!resolveLinkDest(ctx, doc(), uri, &dest) || dest.loc.page < 0 || dest.loc.page >= m_pageCount)
+        return std::nullopt;
+    switch (dest.type) {
+    case FZ_LINK_DEST_XYZ:
+        return destinationFromFitz(ctx, dest.loc.page, dest.x, dest.y);
+    case FZ_LINK_DEST_FIT_H:
+    case FZ_LINK_DEST_FIT_BH:
+        return destinationFromFitz(ctx, dest.loc.page, NAN, dest.y);
+    case FZ_LINK_DEST_FIT_V:
+    case FZ_LINK_DEST_FIT_BV:
+        return destinationFromFitz(ctx, dest.loc.page, dest.x, NAN);
+    case FZ_LINK_DEST_FIT_R:
+        return destinationFromFitz(ctx, dest.loc.page, dest.x, dest.y);
+    default:
+        return PdfDestination(dest.loc.page);
+    }
+}
+
+PdfDestination DocumentImpl::destinationFromFitz(fz_context *ctx, int pageIndex, float x, float y)
+{
+    PdfDestination result(pageIndex);
+    const bool hasX = std::isfinite(x);
+    const bool hasY = std::isfinite(y);
+    if (!hasX && !hasY)
+        return result;
+    const PageGeometry &g = geometry(ctx, pageIndex);
+    if (!g.isValid())
+        return result;
+    const QPointF user = g.fromFitz(QPointF(hasX ? x : 0, hasY ? y : 0));
+    // On a page turned by a quarter, the displayed x is the user-space y.
+    const bool swapped = g.rotation % 180 == 90;
+    if (swapped ? hasY : hasX)
+        result.x = user.x();
+    if (swapped ? hasX : hasY)
+        result.y = user.y();
+    return result;
+}
+
+void DocumentImpl::pageAnnotationsChanged(int index)
+{
+    if (PageSlot *s = slot(index)) {
+        ++s->revision;
+        s->lists[0].reset();
+        s->lists[1].reset();
+    }
+}
+
+std::uint64_t DocumentImpl::pageRevision(int index) const
+{
+    const PageSlot *s = slot(index);
+    return s ? s->revision : 0;
+}
+
+std::shared_ptr<const PdfDisplayList> DocumentImpl::cachedDisplayList(int index, bool withAnnotations) const
+{
+    const PageSlot *s = slot(index);
+    return s ? s->lists[withAnnotations ? 1 : 0] : nullptr;
+}
+
+void DocumentImpl::storeDisplayList(int index, bool withAnnotations, std::shared_ptr<const PdfDisplayList> list)
+{
+    if (PageSlot *s = slot(index))
+        s->lists[withAnnotations ? 1 : 0] = std::move(list);
+}
+
+std::shared_ptr<const PdfPageText> DocumentImpl::cachedText(int index)
+{
+    for (auto it = m_texts.begin(); it != m_texts.end(); ++it) {
+        if (it->first == index) {
+            m_texts.splice(m_texts.begin(), m_texts, it);
+            return m_texts.front().second;
+        }
+    }
+    return nullptr;
+}
+
+void DocumentImpl::storeText(int index, std::shared_ptr<const PdfPageText> text)
+{
+    m_texts.emplace_front(index, std::move(text));
+    if (m_texts.size() > kTextCacheSize)
+        m_texts.pop_back();
+}
+
+DocumentLock::DocumentLock(const PdfDocument &document) : DocumentLock(document.impl()) {}
+
+} // namespace folvan::engine::detail

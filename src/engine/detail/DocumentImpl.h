@@ -1,0 +1,115 @@
+#pragma once
+
+// Internal to the engine: the MuPDF side of a PdfDocument. Every access to
+// the fz_document / pdf_document and to the page caches holds the
+// document's mutex, through a DocumentLock.
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "engine/PdfDestination.h"
+#include "engine/PdfPage.h"
+#include "engine/detail/Geometry.h"
+#include "engine/detail/MuContext.h"
+
+namespace folvan::engine {
+class PdfDocument;
+}
+
+namespace folvan::engine::detail {
+
+class DocumentImpl {
+public:
+    // Opens the bytes with MuPDF's PDF handler; on failure isOpen() is false
+    // and errorText() tells why.
+    DocumentImpl(QString path, QByteArray bytes);
+    ~DocumentImpl();
+    DocumentImpl(const DocumentImpl &) = delete;
+    DocumentImpl &operator=(const DocumentImpl &) = delete;
+
+    bool isOpen() const { return m_pdf != nullptr; }
+    const QString &errorText() const { return m_error; }
+    const QString &path() const { return m_path; }
+    const QByteArray &bytes() const { return m_bytes; }
+    std::recursive_mutex &mutex() const { return m_mutex; }
+
+    // The calls below need the mutex held (use DocumentLock).
+    pdf_document *pdf() const { return m_pdf; }
+    fz_document *doc() const { return reinterpret_cast<fz_document *>(m_pdf); }
+    int pageCount() const { return m_pageCount; }
+
+    // The page's geometry from the page tree; an invalid geometry (empty
+    // boxes) for a page that cannot be read.
+    const PageGeometry &geometry(fz_context *ctx, int index);
+    // The loaded page, kept for the life of the document so that its
+    // annotation objects stay the same; nullptr when it cannot be loaded.
+    pdf_page *loadPage(fz_context *ctx, int index);
+
+    // The destination of an internal link URI as MuPDF writes them
+    // ("#page=...", "#nameddest=..."), in the target page's user space;
+    // nothing when it names no page of this document.
+    std::optional<PdfDestination> destinationForUri(fz_context *ctx, const char *uri);
+    // A destination given in MuPDF's page space of its page.
+    PdfDestination destinationFromFitz(fz_context *ctx, int pageIndex, float x, float y);
+
+    // Tells the document that the annotations of a page changed: its display
+    // lists are dropped and its revision grows.
+    void pageAnnotationsChanged(int index);
+    // Grows whenever the page's drawing changes; raster caches outside the
+    // engine compare it to know when to draw again.
+    std::uint64_t pageRevision(int index) const;
+
+    std::shared_ptr<const PdfDisplayList> cachedDisplayList(int index, bool withAnnotations) const;
+    void storeDisplayList(int index, bool withAnnotations, std::shared_ptr<const PdfDisplayList> list);
+
+    // Page texts, kept for the most recently used pages.
+    std::shared_ptr<const PdfPageText> cachedText(int index);
+    void storeText(int index, std::shared_ptr<const PdfPageText> text);
+
+private:
+    struct PageSlot {
+        bool geometryRead = false;
+        PageGeometry geometry;
+        pdf_page *page = nullptr;
+        bool loadFailed = false;
+        std::uint64_t revision = 0;
+        std::shared_ptr<const PdfDisplayList> lists[2];
+    };
+    PageSlot *slot(int index);
+    const PageSlot *slot(int index) const;
+
+    mutable std::recursive_mutex m_mutex;
+    QString m_path;
+    QByteArray m_bytes;
+    QString m_error;
+    pdf_document *m_pdf = nullptr;
+    int m_pageCount = 0;
+    std::vector<PageSlot> m_pages;
+    std::list<std::pair<int, std::shared_ptr<const PdfPageText>>> m_texts;
+};
+
+// Holds a document's mutex and gives the calling thread's context.
+class DocumentLock {
+public:
+    explicit DocumentLock(const PdfDocument &document);
+    explicit DocumentLock(DocumentImpl &impl) : m_impl(impl), m_lock(impl.mutex()), m_ctx(threadContext()) {}
+
+    DocumentImpl &impl() const { return m_impl; }
+    fz_context *ctx() const { return m_ctx; }
+    pdf_document *pdf() const { return m_impl.pdf(); }
+    fz_document *doc() const { return m_impl.doc(); }
+
+private:
+    DocumentImpl &m_impl;
+    std::unique_lock<std::recursive_mutex> m_lock;
+    fz_context *m_ctx;
+};
+
+} // namespace folvan::engine::detail

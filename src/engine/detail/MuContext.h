@@ -1,0 +1,44 @@
+#pragma once
+
+// Internal to the engine: MuPDF contexts. Only engine sources include this.
+//
+// There is one base fz_context per process, made with lock callbacks, and
+// one context per thread cloned from it on first use (and dropped when the
+// thread ends). Every MuPDF call uses the calling thread's context.
+//
+// MuPDF reports errors with fz_try/fz_catch (setjmp/longjmp): every MuPDF
+// call sits in a small C-style function that holds no C++ object with a
+// destructor across the fz_try, and turns an error into a return value.
+
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+
+#include <QString>
+
+namespace folvan::engine::detail {
+
+// The process-wide base context.
+fz_context *baseContext();
+
+// The calling thread's own context.
+fz_context *threadContext();
+
+// Gives the calling thread's context for the span of a scope.
+class ContextGuard {
+public:
+    ContextGuard() : m_ctx(threadContext()) {}
+    fz_context *get() const { return m_ctx; }
+    operator fz_context *() const { return m_ctx; }
+
+private:
+    fz_context *m_ctx;
+};
+
+// The message of the error just caught on `ctx` (call only in fz_catch, or
+// right after a C-style helper reported failure through a char buffer).
+QString caughtMessage(fz_context *ctx);
+
+// Size of the char buffers that carry an error message out of fz_catch.
+constexpr int kErrorBufferSize = 256;
+
+} // namespace folvan::engine::detail

@@ -1,0 +1,20 @@
+#pragma once
+
+// Internal to the engine: building a page's text from MuPDF's structured
+// text.
+
+#include <memory>
+
+#include "engine/PdfPage.h"
+#include "engine/detail/DocumentImpl.h"
+
+namespace folvan::engine::detail {
+
+// Builds the text of a page (without using the cache); an empty text when
+// the page cannot be read. Needs the document lock.
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex);
+
+// The text of a page through the document's cache. Needs the document lock.
+std::shared_ptr<const PdfPageText> cachedPageText(const DocumentLock &lock, int pageIndex);
+
+} // namespace folvan::engine::detail
