@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QUuid>
+
+namespace folvan {
+
+// A request to the book view to turn one page. Every request has a new
+// identifier, so that the book view turns once per request even when the
+// same direction is asked for again.
+struct BookTurnRequest {
+    QUuid id;
+    bool forward = true;
+
+    static BookTurnRequest make(bool forward) { return {QUuid::createUuid(), forward}; }
+
+    friend bool operator==(const BookTurnRequest &, const BookTurnRequest &) = default;
+};
+
+} // namespace folvan

@@ -1,0 +1,38 @@
+#pragma once
+
+// What the pane model asks of the native page view that shows its document.
+// The page view (a widget of another layer) implements this interface next to
+// its QObject base and declares Q_INTERFACES(folvan::NativePDFViewInterface);
+// the model holds it weakly as a QObject and reaches it with qobject_cast, so
+// that no model includes a widget header.
+
+#include "engine/PdfDestination.h"
+#include "engine/PdfSelection.h"
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+namespace folvan {
+
+namespace engine {
+class PdfDocument;
+}
+
+class NativePDFViewInterface {
+public:
+    virtual ~NativePDFViewInterface() = default;
+
+    // The document the view shows now (may still be an earlier one).
+    virtual std::shared_ptr<engine::PdfDocument> shownDocument() const = 0;
+    // The view's current reading position, when it has one.
+    virtual std::optional<engine::PdfDestination> currentDestination() const = 0;
+    // The view's current text selection, when it has one.
+    virtual std::optional<engine::PdfSelection> currentSelection() const = 0;
+};
+
+} // namespace folvan
+
+#define FolvanNativePDFViewInterface_iid "org.folvan.NativePDFViewInterface"
+Q_DECLARE_INTERFACE(folvan::NativePDFViewInterface, FolvanNativePDFViewInterface_iid)

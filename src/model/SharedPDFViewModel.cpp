@@ -1,0 +1,189 @@
+#include "model/SharedPDFViewModel.h"
+
+#include "engine/PdfDocument.h"
+#include "platform/Desktop.h"
+#include "platform/DocumentHash.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+
+#include <QUndoStack>
+
+namespace folvan {
+
+namespace {
+
+// Reads `key` of a notification's user info as text; absent when missing or
+// not text.
+std::optional<QString> textEntry(const QVariantMap &userInfo, const char *key)
+{
+    const QVariant value = userInfo.value(QLatin1String(key));
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+} // namespace
+
+SharedPDFViewModel::SharedPDFViewModel(QObject *parent)
+    : QObject(parent)
+    , m_readingSessionID(QUuid::createUuid())
+{
+    m_annotationUndoManager = new QUndoStack(this);
+    m_annotationDirectory = platform::folvanDataPath(QStringLiteral("Annotations"));
+
+    QPointer<SharedPDFViewModel> self(this);
+    m_sidecarObserver = platform::NotificationCenter::shared().observe(
+        sidecarChangedNotification(), this, [self](const QString &, const QVariantMap &userInfo) {
+            if (self)
+                self->handleSidecarChange(userInfo);
+        });
+
+    // Only this pane's own undo stack drives its undo and redo flags.
+    connect(m_annotationUndoManager, &QUndoStack::canUndoChanged, this,
+            &SharedPDFViewModel::updateAnnotationUndoState);
+    connect(m_annotationUndoManager, &QUndoStack::canRedoChanged, this,
+            &SharedPDFViewModel::updateAnnotationUndoState);
+}
+
+SharedPDFViewModel::~SharedPDFViewModel()
+{
+    if (m_sidecarObserver)
+        platform::NotificationCenter::shared().removeObserver(m_sidecarObserver);
+}
+
+QString SharedPDFViewModel::sidecarChangedNotification()
+{
+    static const QString name = QStringLiteral("Folvan.readingSidecarChanged");
+    return name;
+}
+
+QString SharedPDFViewModel::documentPath() const
+{
+    if (m_pdfDocumentURL.isEmpty())
+        return {};
+    return platform::standardizedPath(m_pdfDocumentURL.toLocalFile());
+}
+
+NativePDFViewInterface *SharedPDFViewModel::nativePDFView() const
+{
+    return qobject_cast<NativePDFViewInterface *>(m_nativePDFView.data());
+}
+
+template <typename T>
+void SharedPDFViewModel::publish(T &field, T value, void (SharedPDFViewModel::*changed)())
+{
+    field = std::move(value);
+    emit(this->*changed)();
+}
+
+void SharedPDFViewModel::setPdfDocument(PdfDocumentPtr value) { publish(m_pdfDocument, std::move(value), &SharedPDFViewModel::pdfDocumentChanged); }
+void SharedPDFViewModel::setPdfDocumentURL(QUrl value) { publish(m_pdfDocumentURL, std::move(value), &SharedPDFViewModel::pdfDocumentURLChanged); }
+void SharedPDFViewModel::setForceUpdateToggle(bool value) { publish(m_forceUpdateToggle, value, &SharedPDFViewModel::forceUpdateToggleChanged); }
+void SharedPDFViewModel::setBookTurnRequest(std::optional<BookTurnRequest> value) { publish(m_bookTurnRequest, std::move(value), &SharedPDFViewModel::bookTurnRequestChanged); }
+void SharedPDFViewModel::setBookCanForward(bool value) { publish(m_bookCanForward, value, &SharedPDFViewModel::bookCanForwardChanged); }
+void SharedPDFViewModel::setBookCanBackward(bool value) { publish(m_bookCanBackward, value, &SharedPDFViewModel::bookCanBackwardChanged); }
+void SharedPDFViewModel::setBookError(std::optional<QString> value) { publish(m_bookError, std::move(value), &SharedPDFViewModel::bookErrorChanged); }
+void SharedPDFViewModel::setBookLayout(QString value) { publish(m_bookLayout, std::move(value), &SharedPDFViewModel::bookLayoutChanged); }
+void SharedPDFViewModel::setTextSelectionMode(bool value) { publish(m_textSelectionMode, value, &SharedPDFViewModel::textSelectionModeChanged); }
+void SharedPDFViewModel::setSelectionText(QString value) { publish(m_selectionText, std::move(value), &SharedPDFViewModel::selectionTextChanged); }
+void SharedPDFViewModel::setBookTextMode(bool value) { publish(m_bookTextMode, value, &SharedPDFViewModel::bookTextModeChanged); }
+void SharedPDFViewModel::setReadingOverlayRevision(int value) { publish(m_readingOverlayRevision, value, &SharedPDFViewModel::readingOverlayRevisionChanged); }
+void SharedPDFViewModel::setBookmarks(BookmarkList value) { publish(m_bookmarks, std::move(value), &SharedPDFViewModel::bookmarksChanged); }
+void SharedPDFViewModel::setBackLocations(LocationList value) { publish(m_backLocations, std::move(value), &SharedPDFViewModel::backLocationsChanged); }
+void SharedPDFViewModel::setForwardLocations(LocationList value) { publish(m_forwardLocations, std::move(value), &SharedPDFViewModel::forwardLocationsChanged); }
+void SharedPDFViewModel::setNavigationError(std::optional<QString> value) { publish(m_navigationError, std::move(value), &SharedPDFViewModel::navigationErrorChanged); }
+void SharedPDFViewModel::setAnnotationRevision(int value) { publish(m_annotationRevision, value, &SharedPDFViewModel::annotationRevisionChanged); }
+void SharedPDFViewModel::setMarkupError(std::optional<QString> value) { publish(m_markupError, std::move(value), &SharedPDFViewModel::markupErrorChanged); }
+void SharedPDFViewModel::setCanUndoAnnotation(bool value) { publish(m_canUndoAnnotation, value, &SharedPDFViewModel::canUndoAnnotationChanged); }
+void SharedPDFViewModel::setCanRedoAnnotation(bool value) { publish(m_canRedoAnnotation, value, &SharedPDFViewModel::canRedoAnnotationChanged); }
+void SharedPDFViewModel::setCurrentPageIndex(int value) { publish(m_currentPageIndex, value, &SharedPDFViewModel::currentPageIndexChanged); }
+void SharedPDFViewModel::setReflowAppearance(std::optional<QVariantMap> value) { publish(m_reflowAppearance, std::move(value), &SharedPDFViewModel::reflowAppearanceChanged); }
+void SharedPDFViewModel::setReflowSources(TextSourceList value) { publish(m_reflowSources, std::move(value), &SharedPDFViewModel::reflowSourcesChanged); }
+void SharedPDFViewModel::setReflowBlock(int value) { publish(m_reflowBlock, value, &SharedPDFViewModel::reflowBlockChanged); }
+void SharedPDFViewModel::setReflowOffset(int value) { publish(m_reflowOffset, value, &SharedPDFViewModel::reflowOffsetChanged); }
+void SharedPDFViewModel::setPageCount(int value) { publish(m_pageCount, value, &SharedPDFViewModel::pageCountChanged); }
+void SharedPDFViewModel::setJumpToPage(std::optional<int> value) { publish(m_jumpToPage, value, &SharedPDFViewModel::jumpToPageChanged); }
+void SharedPDFViewModel::setShowSearch(bool value) { publish(m_showSearch, value, &SharedPDFViewModel::showSearchChanged); }
+void SharedPDFViewModel::setSearchText(QString value) { publish(m_searchText, std::move(value), &SharedPDFViewModel::searchTextChanged); }
+void SharedPDFViewModel::setSearchResults(SelectionList value) { publish(m_searchResults, std::move(value), &SharedPDFViewModel::searchResultsChanged); }
+void SharedPDFViewModel::setCurrentSearchIndex(int value) { publish(m_currentSearchIndex, value, &SharedPDFViewModel::currentSearchIndexChanged); }
+
+void SharedPDFViewModel::notifySidecarChanged(const QString &kind)
+{
+    if (m_pdfDocumentURL.isEmpty())
+        return;
+    platform::NotificationCenter::shared().post(
+        sidecarChangedNotification(),
+        {
+            {QStringLiteral("session"), QVariant::fromValue(m_readingSessionID)},
+            {QStringLiteral("path"), documentPath()},
+            {QStringLiteral("directory"), platform::standardizedPath(m_annotationDirectory)},
+            {QStringLiteral("kind"), kind},
+        });
+}
+
+void SharedPDFViewModel::handleSidecarChange(const QVariantMap &userInfo)
+{
+    // A post of this very pane: its own file is already in memory.
+    const QVariant session = userInfo.value(QStringLiteral("session"));
+    if (session.typeId() == QMetaType::QUuid && session.value<QUuid>() == m_readingSessionID)
+        return;
+
+    // The same document: both without a document, or the same standardized
+    // path.
+    const std::optional<QString> path = textEntry(userInfo, "path");
+    const QString ownPath = documentPath();
+    const std::optional<QString> own = ownPath.isEmpty() ? std::nullopt : std::optional<QString>(ownPath);
+    if (path != own)
+        return;
+
+    // The same side-file folder.
+    const std::optional<QString> directory = textEntry(userInfo, "directory");
+    if (!directory || *directory != platform::standardizedPath(m_annotationDirectory))
+        return;
+
+    const std::optional<QString> kind = textEntry(userInfo, "kind");
+    if (kind == QLatin1String("annotations"))
+        reloadSharedAnnotations();
+    if (kind == QLatin1String("bookmarks"))
+        reloadSharedBookmarks();
+}
+
+void SharedPDFViewModel::captureNativeReading()
+{
+    NativePDFViewInterface *view = nativePDFView();
+    if (!view)
+        return;
+    // The view may still show an earlier document.
+    if (view->shownDocument() != m_pdfDocument)
+        return;
+    retainedDestination = view->currentDestination();
+    QString text;
+    if (std::optional<engine::PdfSelection> selection = view->currentSelection()) {
+        text = selection->string();
+        retainedSelection = std::move(selection);
+    } else {
+        retainedSelection.reset();
+    }
+    if (m_selectionText != text)
+        setSelectionText(text);
+}
+
+void SharedPDFViewModel::copySelection()
+{
+    if (m_selectionText.isEmpty())
+        return;
+    platform::setClipboardText(m_selectionText);
+}
+
+void SharedPDFViewModel::updateAnnotationUndoState()
+{
+    setCanUndoAnnotation(m_annotationUndoManager->canUndo());
+    setCanRedoAnnotation(m_annotationUndoManager->canRedo());
+}
+
+// Without the annotation layer linked in there are no annotations to reload;
+// its own definition replaces this one.
+__attribute__((weak)) void SharedPDFViewModel::reloadSharedAnnotations() {}
+
+} // namespace folvan

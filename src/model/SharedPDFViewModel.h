@@ -1,0 +1,472 @@
+#pragma once
+
+// The model of one reading pane: the open document and its file, the current
+// page and pending jumps, back/forward history, bookmarks, search state, the
+// text selection, the state shared with the book and reflow views, and the
+// annotation state. Views observe it through its ...Changed signals and
+// carry out the one-shot requests it holds (jumpToPage, pendingDestination,
+// pendingTextSource, bookTurnRequest).
+//
+// Every setter of a published property notifies on every write, equal value
+// or not; where a value is to be written only when it differs, the caller
+// compares first. Everything runs on the main thread.
+//
+// The class is one QObject whose operations are spread over one source file
+// per concern:
+//   SharedPDFViewModel.cpp            state, construction, side-file notification,
+//                                     capture of the page view, copy
+//   SharedPDFViewModelNavigation.cpp  reading positions, back/forward
+//   SharedPDFViewModelBookmarks.cpp   bookmarks and the bookmark file
+//   SharedPDFViewModelBook.cpp        book-view selection, links, overlay rows
+//   SharedPDFViewModelSearch.cpp      search-mark rows
+//   src/annotations/SharedPDFViewModelAnnotations*.cpp  annotation operations
+
+#include "engine/PdfDestination.h"
+#include "engine/PdfSelection.h"
+#include "model/BookTurnRequest.h"
+#include "model/NativePDFViewInterface.h"
+#include "model/ReadingBookmark.h"
+#include "model/ReadingLocation.h"
+#include "model/ReadingTextSource.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <QVariantMap>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QUndoStack;
+
+namespace folvan {
+
+namespace engine {
+class PdfDocument;
+}
+
+// Types of the annotation layer (src/annotations), known here by name only.
+struct ReadingMarkup;
+struct ReadingAnnotationItem;
+class MarkupColor;
+struct AnnotationState;
+
+// Where a book-view selection gesture began: a page and a point on it (page
+// space).
+struct BookSelectionAnchor {
+    int page = 0;
+    QPointF point;
+};
+
+// Names for property types (moc reads types without commas best).
+using PdfDocumentPtr = std::shared_ptr<engine::PdfDocument>;
+using OptionalString = std::optional<QString>;
+using OptionalInt = std::optional<int>;
+using OptionalBookTurnRequest = std::optional<BookTurnRequest>;
+using OptionalVariantMap = std::optional<QVariantMap>;
+using BookmarkList = std::vector<ReadingBookmark>;
+using LocationList = std::vector<ReadingLocation>;
+using TextSourceList = std::vector<ReadingTextSource>;
+using SelectionList = std::vector<engine::PdfSelection>;
+// A book-view row: a link row of 5 numbers or an overlay row of 9.
+using BookRow = std::vector<double>;
+// Search marks per page index: rows of 8 numbers (x, y, width, height in
+// page space, then red, green, blue, alpha).
+using SearchRectMap = std::map<int, std::vector<std::vector<double>>>;
+
+class SharedPDFViewModel : public QObject {
+    Q_OBJECT
+
+    Q_PROPERTY(folvan::PdfDocumentPtr pdfDocument READ pdfDocument WRITE setPdfDocument NOTIFY pdfDocumentChanged)
+    Q_PROPERTY(QUrl pdfDocumentURL READ pdfDocumentURL WRITE setPdfDocumentURL NOTIFY pdfDocumentURLChanged)
+    Q_PROPERTY(bool forceUpdateToggle READ forceUpdateToggle WRITE setForceUpdateToggle NOTIFY forceUpdateToggleChanged)
+    Q_PROPERTY(folvan::OptionalBookTurnRequest bookTurnRequest READ bookTurnRequest WRITE setBookTurnRequest NOTIFY bookTurnRequestChanged)
+    Q_PROPERTY(bool bookCanForward READ bookCanForward WRITE setBookCanForward NOTIFY bookCanForwardChanged)
+    Q_PROPERTY(bool bookCanBackward READ bookCanBackward WRITE setBookCanBackward NOTIFY bookCanBackwardChanged)
+    Q_PROPERTY(folvan::OptionalString bookError READ bookError WRITE setBookError NOTIFY bookErrorChanged)
+    Q_PROPERTY(QString bookLayout READ bookLayout WRITE setBookLayout NOTIFY bookLayoutChanged)
+    Q_PROPERTY(bool textSelectionMode READ textSelectionMode WRITE setTextSelectionMode NOTIFY textSelectionModeChanged)
+    Q_PROPERTY(QString selectionText READ selectionText WRITE setSelectionText NOTIFY selectionTextChanged)
+    Q_PROPERTY(bool bookTextMode READ bookTextMode WRITE setBookTextMode NOTIFY bookTextModeChanged)
+    Q_PROPERTY(int readingOverlayRevision READ readingOverlayRevision WRITE setReadingOverlayRevision NOTIFY readingOverlayRevisionChanged)
+    Q_PROPERTY(folvan::BookmarkList bookmarks READ bookmarks WRITE setBookmarks NOTIFY bookmarksChanged)
+    Q_PROPERTY(folvan::LocationList backLocations READ backLocations WRITE setBackLocations NOTIFY backLocationsChanged)
+    Q_PROPERTY(folvan::LocationList forwardLocations READ forwardLocations WRITE setForwardLocations NOTIFY forwardLocationsChanged)
+    Q_PROPERTY(folvan::OptionalString navigationError READ navigationError WRITE setNavigationError NOTIFY navigationErrorChanged)
+    Q_PROPERTY(int annotationRevision READ annotationRevision WRITE setAnnotationRevision NOTIFY annotationRevisionChanged)
+    Q_PROPERTY(folvan::OptionalString markupError READ markupError WRITE setMarkupError NOTIFY markupErrorChanged)
+    Q_PROPERTY(bool canUndoAnnotation READ canUndoAnnotation WRITE setCanUndoAnnotation NOTIFY canUndoAnnotationChanged)
+    Q_PROPERTY(bool canRedoAnnotation READ canRedoAnnotation WRITE setCanRedoAnnotation NOTIFY canRedoAnnotationChanged)
+    Q_PROPERTY(int currentPageIndex READ currentPageIndex WRITE setCurrentPageIndex NOTIFY currentPageIndexChanged)
+    Q_PROPERTY(folvan::OptionalVariantMap reflowAppearance READ reflowAppearance WRITE setReflowAppearance NOTIFY reflowAppearanceChanged)
+    Q_PROPERTY(folvan::TextSourceList reflowSources READ reflowSources WRITE setReflowSources NOTIFY reflowSourcesChanged)
+    Q_PROPERTY(int reflowBlock READ reflowBlock WRITE setReflowBlock NOTIFY reflowBlockChanged)
+    Q_PROPERTY(int reflowOffset READ reflowOffset WRITE setReflowOffset NOTIFY reflowOffsetChanged)
+    Q_PROPERTY(int pageCount READ pageCount WRITE setPageCount NOTIFY pageCountChanged)
+    Q_PROPERTY(folvan::OptionalInt jumpToPage READ jumpToPage WRITE setJumpToPage NOTIFY jumpToPageChanged)
+    Q_PROPERTY(bool showSearch READ showSearch WRITE setShowSearch NOTIFY showSearchChanged)
+    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
+    Q_PROPERTY(folvan::SelectionList searchResults READ searchResults WRITE setSearchResults NOTIFY searchResultsChanged)
+    Q_PROPERTY(int currentSearchIndex READ currentSearchIndex WRITE setCurrentSearchIndex NOTIFY currentSearchIndexChanged)
+
+public:
+    explicit SharedPDFViewModel(QObject *parent = nullptr);
+    ~SharedPDFViewModel() override;
+
+    // The notification posted after a side file (bookmarks, annotations) of
+    // a document was written: "Folvan.readingSidecarChanged". User info:
+    // "session" (QUuid), "path" and "directory" (standardized paths),
+    // "kind" ("bookmarks" or "annotations").
+    static QString sidecarChangedNotification();
+
+    // ---- Identity and side-file folder -------------------------------------
+
+    // Identifies this model (and so its pane) in every notification it posts.
+    QUuid readingSessionID() const { return m_readingSessionID; }
+    // Folder of both per-document side files (Folvan/Annotations in the data
+    // folder); computed once, not created here. Empty when the platform has
+    // no data folder, in which case every save fails with its error text.
+    QString annotationDirectory() const { return m_annotationDirectory; }
+    // The standardized path of pdfDocumentURL; empty when there is none.
+    QString documentPath() const;
+
+    // ---- Published state ----------------------------------------------------
+
+    const PdfDocumentPtr &pdfDocument() const { return m_pdfDocument; }
+    void setPdfDocument(PdfDocumentPtr value);
+    // The document's file URL; empty for none.
+    const QUrl &pdfDocumentURL() const { return m_pdfDocumentURL; }
+    void setPdfDocumentURL(QUrl value);
+    bool forceUpdateToggle() const { return m_forceUpdateToggle; }
+    void setForceUpdateToggle(bool value);
+
+    const std::optional<BookTurnRequest> &bookTurnRequest() const { return m_bookTurnRequest; }
+    void setBookTurnRequest(std::optional<BookTurnRequest> value);
+    bool bookCanForward() const { return m_bookCanForward; }
+    void setBookCanForward(bool value);
+    bool bookCanBackward() const { return m_bookCanBackward; }
+    void setBookCanBackward(bool value);
+    const std::optional<QString> &bookError() const { return m_bookError; }
+    void setBookError(std::optional<QString> value);
+    // "spread" or "single".
+    const QString &bookLayout() const { return m_bookLayout; }
+    void setBookLayout(QString value);
+
+    bool textSelectionMode() const { return m_textSelectionMode; }
+    void setTextSelectionMode(bool value);
+    const QString &selectionText() const { return m_selectionText; }
+    void setSelectionText(QString value);
+    bool bookTextMode() const { return m_bookTextMode; }
+    void setBookTextMode(bool value);
+    // Raised whenever the book view's overlays must be recomputed.
+    int readingOverlayRevision() const { return m_readingOverlayRevision; }
+    void setReadingOverlayRevision(int value);
+
+    const BookmarkList &bookmarks() const { return m_bookmarks; }
+    void setBookmarks(BookmarkList value);
+    // The back stack: its last element is the most recent position.
+    const LocationList &backLocations() const { return m_backLocations; }
+    void setBackLocations(LocationList value);
+    // The forward stack: its last element is the next position forward.
+    const LocationList &forwardLocations() const { return m_forwardLocations; }
+    void setForwardLocations(LocationList value);
+    // The last error of the bookmark file.
+    const std::optional<QString> &navigationError() const { return m_navigationError; }
+    void setNavigationError(std::optional<QString> value);
+
+    int currentPageIndex() const { return m_currentPageIndex; }
+    void setCurrentPageIndex(int value);
+    // The reflow typography in force (seven entries); none until set.
+    const std::optional<QVariantMap> &reflowAppearance() const { return m_reflowAppearance; }
+    void setReflowAppearance(std::optional<QVariantMap> value);
+    // The passages selected in the reflow view.
+    const TextSourceList &reflowSources() const { return m_reflowSources; }
+    void setReflowSources(TextSourceList value);
+    int reflowBlock() const { return m_reflowBlock; }
+    void setReflowBlock(int value);
+    int reflowOffset() const { return m_reflowOffset; }
+    void setReflowOffset(int value);
+    int pageCount() const { return m_pageCount; }
+    void setPageCount(int value);
+
+    // A request to show a page; notifies on every write so that a repeated
+    // jump is never lost. The view that carries it out clears it.
+    const std::optional<int> &jumpToPage() const { return m_jumpToPage; }
+    void setJumpToPage(std::optional<int> value);
+
+    bool showSearch() const { return m_showSearch; }
+    void setShowSearch(bool value);
+    const QString &searchText() const { return m_searchText; }
+    void setSearchText(QString value);
+    const SelectionList &searchResults() const { return m_searchResults; }
+    void setSearchResults(SelectionList value);
+    int currentSearchIndex() const { return m_currentSearchIndex; }
+    void setCurrentSearchIndex(int value);
+
+    // ---- Plain state (not published) ---------------------------------------
+
+    // The point to show with the current jumpToPage request; cleared with it.
+    std::optional<engine::PdfDestination> pendingDestination;
+    // The passage to show with the current request (reflow view).
+    std::optional<ReadingTextSource> pendingTextSource;
+    // The last known precise reading position; kept after a request is
+    // carried out.
+    std::optional<engine::PdfDestination> retainedDestination;
+    // The selection made in the page or book view.
+    std::optional<engine::PdfSelection> retainedSelection;
+    // Book-view selection gesture in progress.
+    std::optional<BookSelectionAnchor> bookSelectionAnchor;
+    std::optional<QString> bookSelectionGesture;
+    // Search marks per page (rebuilt by rebuildSearchRects()).
+    SearchRectMap searchRects;
+    // The page view fits the page width when it first shows the document.
+    bool fitNativeOnMount = false;
+    // The page at which the reflow view is to open the paper; -1 for none.
+    int reflowPage = -1;
+
+    // The pane's native page view, held weakly. The object must implement
+    // NativePDFViewInterface; nativePDFView() is null when it is gone.
+    void setNativePDFView(QObject *view) { m_nativePDFView = view; }
+    NativePDFViewInterface *nativePDFView() const;
+
+    // ---- Operations: state (SharedPDFViewModel.cpp) ------------------------
+
+    // Tells the other panes that this model's side file of `kind`
+    // ("bookmarks" or "annotations") was just written. Posts nothing without
+    // a document URL.
+    void notifySidecarChanged(const QString &kind);
+    // Copies the page view's current destination and selection into the
+    // model (retainedDestination, retainedSelection, selectionText), unless
+    // the view still shows another document.
+    void captureNativeReading();
+    // Puts selectionText on the clipboard; nothing when it is empty.
+    void copySelection();
+
+    // ---- Operations: navigation (SharedPDFViewModelNavigation.cpp) ---------
+
+    // The back stack holds at most this many positions.
+    static constexpr int maxBackLocations = 64;
+
+    // The current position: the pending jump, else the page view's
+    // position, else the retained destination on the current page, else the
+    // current page. Its source is always none.
+    ReadingLocation location() const;
+    // Requests a move to `location`; with `remembering` the position left is
+    // pushed onto the back stack (no duplicate of its top) and the forward
+    // stack is emptied. Ignored without a document, for a page that does not
+    // exist and for a point that is not finite.
+    void navigate(const ReadingLocation &location, bool remembering);
+    // Requests a move to a destination of the open document, remembering.
+    void navigate(const engine::PdfDestination &destination);
+    // One step back (forward false) or forward in the history.
+    void returnLocation(bool forward);
+    // Forgets the history, the bookmarks, the book selection and the search
+    // marks of the document.
+    void resetNavigation();
+
+    // ---- Operations: bookmarks (SharedPDFViewModelBookmarks.cpp) -----------
+
+    // The bookmark file of a document: annotationDirectory/<hash>-bookmarks.json.
+    // Empty when there is no data folder. Creates nothing.
+    QString bookmarkURL(const QUrl &documentURL) const;
+    // Resets the navigation and reads the document's bookmarks (from the
+    // file under the current path, else under a path the reading history
+    // recorded for the same file).
+    void loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document);
+    // Writes the bookmarks of the open document and tells the other panes.
+    void persistBookmarks();
+    // Re-reads the bookmark file after another pane wrote it.
+    void reloadSharedBookmarks();
+    // Removes the bookmark of the current page, else adds one; then saves.
+    void toggleBookmark();
+    // Removes every bookmark with `id`; then saves.
+    void removeBookmark(const QUuid &id);
+
+    // Older names of a document, from the reading history: given the
+    // standardized path of an open document, the stored paths of the
+    // history records whose file is that document, in record order. The
+    // history layer installs it; without one no older file is consulted.
+    using HistoryPathsProvider = std::function<std::vector<QString>(const QString &standardizedPath)>;
+    static void setHistoryPathsProvider(HistoryPathsProvider provider);
+
+    // ---- Operations: book view (SharedPDFViewModelBook.cpp) ----------------
+
+    static constexpr int maxBookLinksPerPage = 128;
+    static constexpr int maxBookOverlayRows = 512;
+
+    // Clears the book selection, the reflow passages and the selection text.
+    void clearBookSelection();
+    // Starts, extends or ends a selection from a sheet point (u, v) of
+    // `page`; phase "start", "word", "end" or another (a move).
+    void selectBook(int page, QPointF uv, double aspect, const QString &phase, const QString &gesture);
+    // Follows the link under a sheet point: an internal destination is
+    // navigated to; an http, https or mailto URL is opened outside.
+    void activateBookLink(int page, QPointF uv, double aspect);
+    // Link rows [page, x, y, width, height] of the visible pages.
+    std::vector<BookRow> bookLinks(double aspect) const;
+    // Overlay rows [page, x, y, width, height, r, g, b, a]: the current search
+    // match, the other matches, the selection; at most 512.
+    std::vector<BookRow> bookOverlays(double aspect) const;
+    // The pages the book view shows: the page or spread of the pending jump,
+    // else of the current page.
+    std::vector<int> visibleBookPages() const;
+
+    // Opens web and mail links outside the program; replaceable in tests.
+    using ExternalURLOpener = std::function<void(const QUrl &url)>;
+    static void setExternalURLOpener(ExternalURLOpener opener);
+
+    // ---- Operations: search marks (SharedPDFViewModelSearch.cpp) -----------
+
+    static constexpr int maxSearchRowsPerPage = 384;
+
+    // Lays the search matches out as rows of searchRects (only while the
+    // search bar is shown) and raises readingOverlayRevision.
+    void rebuildSearchRects();
+    // Redraws the marks (rebuilding them when asked) and goes to the current
+    // match, remembering the position left.
+    void showCurrentSearchResult(bool rebuild);
+
+    // ---- Annotation state and operations -----------------------------------
+    // Published annotation state whose types belong to this folder:
+    int annotationRevision() const { return m_annotationRevision; }
+    void setAnnotationRevision(int value);
+    const std::optional<QString> &markupError() const { return m_markupError; }
+    void setMarkupError(std::optional<QString> value);
+    bool canUndoAnnotation() const { return m_canUndoAnnotation; }
+    void setCanUndoAnnotation(bool value);
+    bool canRedoAnnotation() const { return m_canRedoAnnotation; }
+    void setCanRedoAnnotation(bool value);
+
+    // The pane's annotation undo stack (owned by the model).
+    QUndoStack *annotationUndoManager() const { return m_annotationUndoManager; }
+    // The document whose own annotations have been taken over, held weakly.
+    std::weak_ptr<engine::PdfDocument> annotationDocument;
+
+    // Sets canUndoAnnotation and canRedoAnnotation from the undo stack; runs
+    // whenever the stack can undo or redo something else. (Defined in
+    // SharedPDFViewModel.cpp.)
+    void updateAnnotationUndoState();
+
+    // The annotation layer's state of the open document (markups, listed
+    // items, preferred colour, the document's own and the installed
+    // annotations): the type is defined by the annotation layer, which
+    // creates it on first use in m_annotationState (annotationState() and
+    // the accessors below are defined there). Its published parts notify
+    // through markupsChanged, annotationItemsChanged and
+    // preferredMarkupColorChanged.
+    AnnotationState &annotationState() const;
+    const std::vector<ReadingMarkup> &markups() const;
+    void setMarkups(std::vector<ReadingMarkup> value);
+    const std::vector<ReadingAnnotationItem> &annotationItems() const;
+    void setAnnotationItems(std::vector<ReadingAnnotationItem> value);
+    MarkupColor preferredMarkupColor() const;
+    void setPreferredMarkupColor(MarkupColor value);
+
+    // Re-reads the annotation file after another pane wrote it. Defined by
+    // the annotation layer; without it linked in, nothing is reloaded.
+    void reloadSharedAnnotations();
+
+    // ==== Annotation operations (declared and defined by the annotation
+    // ==== layer, src/annotations/SharedPDFViewModelAnnotations*.cpp) ====
+    // ==== end of annotation operations ====
+
+    // ==== Reflow and book operations of later layers ====
+    // ==== end of reflow and book operations ====
+
+signals:
+    void pdfDocumentChanged();
+    void pdfDocumentURLChanged();
+    void forceUpdateToggleChanged();
+    void bookTurnRequestChanged();
+    void bookCanForwardChanged();
+    void bookCanBackwardChanged();
+    void bookErrorChanged();
+    void bookLayoutChanged();
+    void textSelectionModeChanged();
+    void selectionTextChanged();
+    void bookTextModeChanged();
+    void readingOverlayRevisionChanged();
+    void bookmarksChanged();
+    void backLocationsChanged();
+    void forwardLocationsChanged();
+    void navigationErrorChanged();
+    void annotationRevisionChanged();
+    void markupErrorChanged();
+    void canUndoAnnotationChanged();
+    void canRedoAnnotationChanged();
+    void currentPageIndexChanged();
+    void reflowAppearanceChanged();
+    void reflowSourcesChanged();
+    void reflowBlockChanged();
+    void reflowOffsetChanged();
+    void pageCountChanged();
+    void jumpToPageChanged();
+    void showSearchChanged();
+    void searchTextChanged();
+    void searchResultsChanged();
+    void currentSearchIndexChanged();
+    // Published annotation state of the annotation layer's types.
+    void markupsChanged();
+    void annotationItemsChanged();
+    void preferredMarkupColorChanged();
+
+private:
+    template <typename T>
+    void publish(T &field, T value, void (SharedPDFViewModel::*changed)());
+
+    void handleSidecarChange(const QVariantMap &userInfo);
+    // The book selection at page/point, as selectBook computes it.
+    void updateBookSelection(int page, QPointF point, const QString &phase);
+    // Reads and checks the primary bookmark file (reloadSharedBookmarks).
+    bool readSharedBookmarks(BookmarkList *out, QString *error) const;
+
+    const QUuid m_readingSessionID;
+    quint64 m_sidecarObserver = 0;
+
+    PdfDocumentPtr m_pdfDocument;
+    QUrl m_pdfDocumentURL;
+    bool m_forceUpdateToggle = false;
+    std::optional<BookTurnRequest> m_bookTurnRequest;
+    bool m_bookCanForward = false;
+    bool m_bookCanBackward = false;
+    std::optional<QString> m_bookError;
+    QString m_bookLayout = QStringLiteral("spread");
+    bool m_textSelectionMode = false;
+    QString m_selectionText;
+    bool m_bookTextMode = false;
+    int m_readingOverlayRevision = 0;
+    BookmarkList m_bookmarks;
+    LocationList m_backLocations;
+    LocationList m_forwardLocations;
+    std::optional<QString> m_navigationError;
+    int m_annotationRevision = 0;
+    std::optional<QString> m_markupError;
+    bool m_canUndoAnnotation = false;
+    bool m_canRedoAnnotation = false;
+    QUndoStack *m_annotationUndoManager = nullptr;
+    mutable std::shared_ptr<AnnotationState> m_annotationState;
+    QPointer<QObject> m_nativePDFView;
+    QString m_annotationDirectory;
+    // A bookmark file of this document that failed to load; it is moved
+    // aside before it would first be overwritten.
+    QString m_unreadableBookmarkFile;
+    int m_currentPageIndex = 0;
+    std::optional<QVariantMap> m_reflowAppearance;
+    TextSourceList m_reflowSources;
+    int m_reflowBlock = 0;
+    int m_reflowOffset = 0;
+    int m_pageCount = 0;
+    std::optional<int> m_jumpToPage;
+    bool m_showSearch = false;
+    QString m_searchText;
+    SelectionList m_searchResults;
+    int m_currentSearchIndex = 0;
+};
+
+} // namespace folvan

@@ -1,0 +1,198 @@
+// Bookmarks of the open document and their file,
+// <annotationDirectory>/<document hash>-bookmarks.json, written at once on
+// every change.
+
+#include "model/SharedPDFViewModel.h"
+
+#include "engine/PdfDocument.h"
+#include "platform/DocumentHash.h"
+#include "platform/Paths.h"
+#include "platform/StoredFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+
+namespace folvan {
+
+namespace {
+
+constexpr int kMaxTitleCharacters = 64;
+
+SharedPDFViewModel::HistoryPathsProvider &historyPathsProvider()
+{
+    static SharedPDFViewModel::HistoryPathsProvider provider;
+    return provider;
+}
+
+bool fitsDocument(const ReadingBookmark &bookmark, int pageCount)
+{
+    return bookmark.location.page >= 0 && bookmark.location.page < pageCount
+        && bookmark.location.hasFinitePoint();
+}
+
+bool readBookmarkFile(const QString &path, BookmarkList *out, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    return decodeBookmarkFile(file.readAll(), out, error);
+}
+
+// The first `count` user-perceived characters of `text`.
+QString leadingCharacters(const QString &text, int count)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int characters = 0;
+    while (characters < count && finder.toNextBoundary() != -1)
+        ++characters;
+    return characters < count ? text : text.left(finder.position());
+}
+
+QString bookmarkTitle(const QString &selection, std::int64_t page)
+{
+    QString text = selection.trimmed();
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (text.isEmpty())
+        return QStringLiteral("第 %1 页").arg(page + 1);
+    return leadingCharacters(text, kMaxTitleCharacters);
+}
+
+} // namespace
+
+void SharedPDFViewModel::setHistoryPathsProvider(HistoryPathsProvider provider)
+{
+    historyPathsProvider() = std::move(provider);
+}
+
+QString SharedPDFViewModel::bookmarkURL(const QUrl &documentURL) const
+{
+    if (m_annotationDirectory.isEmpty())
+        return {};
+    const QString path = platform::standardizedPath(documentURL.toLocalFile());
+    return m_annotationDirectory + QLatin1Char('/') + platform::documentFileName(path)
+        + QStringLiteral("-bookmarks.json");
+}
+
+void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document)
+{
+    resetNavigation();
+    m_unreadableBookmarkFile.clear();
+
+    QStringList candidates{bookmarkURL(documentURL)};
+    if (const HistoryPathsProvider &provider = historyPathsProvider()) {
+        for (const QString &older : provider(platform::standardizedPath(documentURL.toLocalFile())))
+            candidates << bookmarkURL(QUrl::fromLocalFile(older));
+    }
+    const auto found = std::find_if(candidates.begin(), candidates.end(), [](const QString &path) {
+        return !path.isEmpty() && QFileInfo::exists(path);
+    });
+    if (found == candidates.end())
+        return;
+
+    BookmarkList loaded;
+    QString error;
+    if (!readBookmarkFile(*found, &loaded, &error)) {
+        // Kept as it is; moved aside before this document's next save would
+        // replace it.
+        m_unreadableBookmarkFile = *found;
+        setNavigationError(QStringLiteral("无法载入书签：") + error);
+        return;
+    }
+    const int pageCount = document ? document->pageCount() : 0;
+    loaded.erase(std::remove_if(loaded.begin(), loaded.end(),
+                                [pageCount](const ReadingBookmark &b) { return !fitsDocument(b, pageCount); }),
+                 loaded.end());
+    setBookmarks(std::move(loaded));
+}
+
+void SharedPDFViewModel::persistBookmarks()
+{
+    if (m_pdfDocumentURL.isEmpty())
+        return;
+    const auto fail = [this](const QString &error) {
+        setNavigationError(QStringLiteral("书签尚未保存：") + error);
+    };
+
+    QString error;
+    if (!platform::ensureFolder(m_annotationDirectory, &error))
+        return fail(error);
+    const QString target = bookmarkURL(m_pdfDocumentURL);
+    if (!m_unreadableBookmarkFile.isEmpty() && m_unreadableBookmarkFile == target
+        && QFileInfo::exists(target)) {
+        if (!platform::moveAsideUnreadable(target, &error))
+            return fail(error);
+        m_unreadableBookmarkFile.clear();
+    }
+    QByteArray data;
+    if (!encodeBookmarkFile(m_bookmarks, &data, &error))
+        return fail(error);
+    if (!platform::writeFileAtomically(target, data, &error))
+        return fail(error);
+
+    setNavigationError(std::nullopt);
+    notifySidecarChanged(QStringLiteral("bookmarks"));
+}
+
+bool SharedPDFViewModel::readSharedBookmarks(BookmarkList *out, QString *error) const
+{
+    if (!readBookmarkFile(bookmarkURL(m_pdfDocumentURL), out, error))
+        return false;
+    const int pageCount = m_pdfDocument->pageCount();
+    const bool allFit = std::all_of(out->begin(), out->end(),
+                                    [pageCount](const ReadingBookmark &b) { return fitsDocument(b, pageCount); });
+    if (!allFit)
+        *error = QStringLiteral("未能打开文件，因为它的格式不正确。");
+    return allFit;
+}
+
+void SharedPDFViewModel::reloadSharedBookmarks()
+{
+    if (m_pdfDocumentURL.isEmpty() || !m_pdfDocument)
+        return;
+    BookmarkList loaded;
+    QString error;
+    if (!readSharedBookmarks(&loaded, &error)) {
+        setNavigationError(QStringLiteral("无法同步另一阅读区的书签：") + error);
+        return;
+    }
+    // The file now holds what the other pane saved, readable again.
+    m_unreadableBookmarkFile.clear();
+    setBookmarks(std::move(loaded));
+    setReadingOverlayRevision(m_readingOverlayRevision + 1);
+    setNavigationError(std::nullopt);
+}
+
+void SharedPDFViewModel::toggleBookmark()
+{
+    const ReadingLocation here = location();
+    BookmarkList list = m_bookmarks;
+    const auto onPage = std::find_if(list.begin(), list.end(), [&here](const ReadingBookmark &b) {
+        return b.location.page == here.page;
+    });
+    if (onPage != list.end()) {
+        list.erase(onPage);
+    } else {
+        list.push_back({QUuid::createUuid(), here, bookmarkTitle(m_selectionText, here.page)});
+        std::stable_sort(list.begin(), list.end(), [](const ReadingBookmark &a, const ReadingBookmark &b) {
+            return a.location.page < b.location.page;
+        });
+    }
+    setBookmarks(std::move(list));
+    persistBookmarks();
+}
+
+void SharedPDFViewModel::removeBookmark(const QUuid &id)
+{
+    BookmarkList list = m_bookmarks;
+    list.erase(std::remove_if(list.begin(), list.end(), [&id](const ReadingBookmark &b) { return b.id == id; }),
+               list.end());
+    setBookmarks(std::move(list));
+    persistBookmarks();
+}
+
+} // namespace folvan

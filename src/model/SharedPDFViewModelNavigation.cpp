@@ -1,0 +1,122 @@
+// Reading positions and back/forward navigation. Navigation never moves a
+// view: it leaves a request (jumpToPage, pendingDestination,
+// pendingTextSource) that the reading view on screen carries out and clears.
+
+#include "model/SharedPDFViewModel.h"
+
+#include "engine/PdfDocument.h"
+
+namespace folvan {
+
+namespace {
+
+// The point a destination names; a destination without a top coordinate
+// names the top of its page, which is no point.
+std::optional<QPointF> pointOf(const std::optional<engine::PdfDestination> &destination)
+{
+    if (!destination || !destination->y)
+        return std::nullopt;
+    return QPointF(destination->x.value_or(0), *destination->y);
+}
+
+bool hasPage(const PdfDocumentPtr &document, std::int64_t page)
+{
+    return document && page >= 0 && page < document->pageCount();
+}
+
+} // namespace
+
+ReadingLocation SharedPDFViewModel::location() const
+{
+    ReadingLocation result;
+    if (m_jumpToPage) {
+        result.page = *m_jumpToPage;
+        result.point = pointOf(pendingDestination);
+        return result;
+    }
+    if (NativePDFViewInterface *view = nativePDFView(); view && m_pdfDocument
+        && view->shownDocument() == m_pdfDocument) {
+        const std::optional<engine::PdfDestination> shown = view->currentDestination();
+        if (shown && shown->hasPage()) {
+            result.page = shown->pageIndex;
+            result.point = pointOf(shown);
+            return result;
+        }
+    }
+    result.page = m_currentPageIndex;
+    if (retainedDestination && retainedDestination->hasPage() && m_pdfDocument
+        && retainedDestination->pageIndex == m_currentPageIndex)
+        result.point = pointOf(retainedDestination);
+    return result;
+}
+
+void SharedPDFViewModel::navigate(const ReadingLocation &target, bool remembering)
+{
+    if (!hasPage(m_pdfDocument, target.page) || !target.hasFinitePoint())
+        return;
+
+    const ReadingLocation current = location();
+    if (remembering && !(current == target)) {
+        LocationList back = m_backLocations;
+        if (back.empty() || !(back.back() == current))
+            back.push_back(current);
+        if (back.size() > std::size_t(maxBackLocations))
+            back.erase(back.begin(), back.end() - maxBackLocations);
+        setBackLocations(std::move(back));
+        setForwardLocations({});
+    }
+
+    pendingTextSource = target.source;
+    std::optional<engine::PdfDestination> destination;
+    if (target.point)
+        destination = engine::PdfDestination(int(target.page), *target.point);
+    pendingDestination = destination;
+    retainedDestination = destination;
+    setJumpToPage(int(target.page));
+}
+
+void SharedPDFViewModel::navigate(const engine::PdfDestination &destination)
+{
+    if (!m_pdfDocument || !destination.hasPage())
+        return;
+    ReadingLocation target;
+    target.page = destination.pageIndex;
+    target.point = pointOf(destination);
+    navigate(target, true);
+}
+
+void SharedPDFViewModel::returnLocation(bool forward)
+{
+    const ReadingLocation current = location();
+    LocationList from = forward ? m_forwardLocations : m_backLocations;
+    if (from.empty())
+        return;
+    const ReadingLocation target = from.back();
+    from.pop_back();
+    LocationList to = forward ? m_backLocations : m_forwardLocations;
+    to.push_back(current);
+    if (forward) {
+        setForwardLocations(std::move(from));
+        setBackLocations(std::move(to));
+    } else {
+        setBackLocations(std::move(from));
+        setForwardLocations(std::move(to));
+    }
+    navigate(target, false);
+}
+
+void SharedPDFViewModel::resetNavigation()
+{
+    setBackLocations({});
+    setForwardLocations({});
+    setBookmarks({});
+    setNavigationError(std::nullopt);
+    pendingDestination.reset();
+    bookSelectionAnchor.reset();
+    bookSelectionGesture.reset();
+    setBookTextMode(false);
+    searchRects.clear();
+    setReadingOverlayRevision(m_readingOverlayRevision + 1);
+}
+
+} // namespace folvan
