@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+#include "engine/PdfSearch.h"
+
+using namespace folvan::engine;
+
+namespace {
+
+constexpr double kEps = 1e-3;
+constexpr double kAdvance = 7.2; // Courier at 12 points
+
+std::shared_ptr<PdfDocument> makeDocument(int pages = 3)
+{
+    PdfFixtureWriter writer;
+    for (int p = 0; p < pages; ++p) {
+        writer.addPage(QSizeF(612, 792));
+        writer.addText(p, QPointF(72, 700), QStringLiteral("The Reader reads a paper"), FixtureFont::Courier, 12);
+        writer.addText(p, QPointF(72, 680), QStringLiteral("about reading."), FixtureFont::Courier, 12);
+    }
+    return PdfDocument::openData(writer.data());
+}
+
+} // namespace
+
+TEST(Search, FindsEveryMatchInDocumentOrderIgnoringCase)
+{
+    auto doc = makeDocument();
+    ASSERT_TRUE(doc);
+    const auto matches = findAll(doc, QStringLiteral("READ"));
+    ASSERT_EQ(matches.size(), 9u);
+    for (size_t i = 0; i < matches.size(); ++i) {
+        ASSERT_EQ(matches[i].pages().size(), 1u);
+        EXPECT_EQ(matches[i].pages().front().index(), int(i / 3));
+    }
+    EXPECT_EQ(matches[0].ranges(0), (std::vector<PdfTextRange>{{4, 4}}));
+    EXPECT_EQ(matches[0].string(), QStringLiteral("Read"));
+    EXPECT_EQ(matches[1].string(), QStringLiteral("read"));
+    // The match's box covers exactly its characters.
+    const QRectF box = matches[0].bounds(doc->page(0));
+    EXPECT_NEAR(box.left(), 72 + 4 * kAdvance, kEps);
+    EXPECT_NEAR(box.width(), 4 * kAdvance, kEps);
+    EXPECT_LT(box.top(), 700);
+    EXPECT_GT(box.bottom(), 700);
+
+    PdfSearchOptions exact;
+    exact.caseInsensitive = false;
+    EXPECT_EQ(findAll(doc, QStringLiteral("READ"), exact).size(), 0u);
+    EXPECT_EQ(findAll(doc, QStringLiteral("Read"), exact).size(), 3u);
+}
+
+TEST(Search, SpacesOfTheQueryCountAndMatchLineBreaks)
+{
+    auto doc = makeDocument(1);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(findAll(doc, QStringLiteral(" reads ")).size(), 1u);
+    EXPECT_EQ(findAll(doc, QStringLiteral(" Reader ")).size(), 1u);
+    EXPECT_EQ(findAll(doc, QStringLiteral("  reads")).size(), 0u);
+    const auto overLines = findAll(doc, QStringLiteral("paper about"));
+    ASSERT_EQ(overLines.size(), 1u);
+    EXPECT_EQ(overLines[0].selectionsByLine().size(), 2u);
+    EXPECT_TRUE(findAll(doc, QString()).empty());
+    EXPECT_TRUE(findAll(doc, QStringLiteral("missing")).empty());
+}
+
+TEST(Search, RunsOnAPrivateCopyInAnotherThreadAndStops)
+{
+    auto doc = makeDocument(5);
+    ASSERT_TRUE(doc);
+    std::vector<PdfSelection> found;
+    std::thread worker([&] {
+        auto copy = PdfDocument::openData(doc->data());
+        ASSERT_TRUE(copy);
+        for (const PdfSelection &match : findAll(copy, QStringLiteral("paper")))
+            found.push_back(doc->page(match.pages().front().index()).selection(match.ranges(match.pages().front()).front()));
+    });
+    // Meanwhile the main thread uses its own document.
+    EXPECT_EQ(findAll(doc, QStringLiteral("paper")).size(), 5u);
+    worker.join();
+    ASSERT_EQ(found.size(), 5u);
+    EXPECT_EQ(found[4].document(), doc);
+    EXPECT_EQ(found[4].string(), QStringLiteral("paper"));
+
+    std::atomic_bool stop{true};
+    EXPECT_TRUE(findAll(doc, QStringLiteral("paper"), {}, &stop).empty());
+}

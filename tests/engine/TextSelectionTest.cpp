@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+
+using namespace folvan::engine;
+
+namespace {
+
+constexpr double kEps = 1e-3;
+constexpr double kSize = 12;
+constexpr double kAdvance = 7.2; // Courier at 12 points
+
+// Two pages of two Courier lines each, left edge at x = 72.
+class TwoPages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PdfFixtureWriter writer;
+        writer.addPage(QSizeF(612, 792));
+        writer.addPage(QSizeF(612, 792));
+        writer.addText(0, QPointF(72, 700), QStringLiteral("alpha beta"), FixtureFont::Courier, kSize);
+        writer.addText(0, QPointF(72, 680), QStringLiteral("gamma delta"), FixtureFont::Courier, kSize);
+        writer.addText(1, QPointF(72, 700), QStringLiteral("epsilon zeta"), FixtureFont::Courier, kSize);
+        writer.addText(1, QPointF(72, 680), QStringLiteral("eta theta"), FixtureFont::Courier, kSize);
+        doc = PdfDocument::openData(writer.data());
+        ASSERT_TRUE(doc);
+    }
+
+    // The middle of character `i` of the line whose baseline is at y.
+    static QPointF charCentre(int i, double baseline) { return QPointF(72 + kAdvance * (i + 0.5), baseline + 3); }
+
+    std::shared_ptr<PdfDocument> doc;
+};
+
+} // namespace
+
+TEST_F(TwoPages, PageStringJoinsLinesWithLineBreaks)
+{
+    const PdfPage page = doc->page(0);
+    EXPECT_EQ(page.string(), QStringLiteral("alpha beta\ngamma delta"));
+    auto text = page.text();
+    ASSERT_EQ(text->boxes.size(), size_t(text->string.size()));
+    ASSERT_EQ(text->lines.size(), 2u);
+    EXPECT_EQ(text->lines[0].range, (PdfTextRange{0, 10}));
+    EXPECT_EQ(text->lines[1].range, (PdfTextRange{11, 11}));
+    ASSERT_EQ(text->words.size(), 4u);
+    EXPECT_EQ(text->words[1].range, (PdfTextRange{6, 4}));
+    EXPECT_NEAR(text->words[1].bounds.left(), 72 + 6 * kAdvance, kEps);
+    EXPECT_NEAR(text->words[1].bounds.width(), 4 * kAdvance, kEps);
+    // The separator has an empty box at the end of its line.
+    EXPECT_EQ(text->boxes[10].width(), 0);
+    EXPECT_NEAR(text->boxes[10].left(), 72 + 10 * kAdvance, kEps);
+    EXPECT_EQ(text->lineOf(10), 0);
+    EXPECT_EQ(text->lineOf(11), 1);
+}
+
+TEST_F(TwoPages, CharacterIndexAtPointsAndNearest)
+{
+    const PdfPage page = doc->page(0);
+    EXPECT_EQ(page.characterIndexAt(charCentre(3, 700)), 3);
+    EXPECT_EQ(page.characterIndexAt(charCentre(2, 680)), 13);
+    // Left of the second line: nothing hit, nearest is its first character.
+    EXPECT_EQ(page.characterIndexAt(QPointF(20, 683)), -1);
+    EXPECT_EQ(page.characterIndexAt(QPointF(20, 683), true), 11);
+    // Far below everything: the nearest line is the last one.
+    EXPECT_EQ(page.characterIndexAt(QPointF(500, 100), true), 21);
+}
+
+TEST_F(TwoPages, WordAndLineSelectionsAtAPoint)
+{
+    const PdfPage page = doc->page(0);
+    const PdfSelection word = page.selectionForWord(charCentre(7, 700));
+    EXPECT_EQ(word.string(), QStringLiteral("beta"));
+    const PdfSelection line = page.selectionForLine(charCentre(1, 680));
+    EXPECT_EQ(line.string(), QStringLiteral("gamma delta"));
+    EXPECT_TRUE(page.selectionForWord(QPointF(300, 300)).isEmpty());
+}
+
+TEST_F(TwoPages, SelectionFromPointToPointAcrossPages)
+{
+    const PdfPage first = doc->page(0);
+    const PdfPage second = doc->page(1);
+    // From the left half of "d" in "delta" to the right half of "a" in "eta".
+    const QPointF from = charCentre(6, 680) - QPointF(2, 0);
+    const QPointF to = charCentre(2, 680) + QPointF(2, 0);
+    const PdfSelection selection = doc->selection(first, from, second, to);
+    ASSERT_EQ(selection.pages().size(), 2u);
+    EXPECT_EQ(selection.ranges(0), (std::vector<PdfTextRange>{{17, 5}}));
+    EXPECT_EQ(selection.ranges(1), (std::vector<PdfTextRange>{{0, 16}}));
+    EXPECT_EQ(selection.string(), QStringLiteral("delta\nepsilon zeta\neta"));
+    // The same points the other way round give the same selection.
+    EXPECT_EQ(doc->selection(second, to, first, from), selection);
+
+    const QRectF bounds = selection.bounds(second);
+    EXPECT_NEAR(bounds.left(), 72, kEps);
+    EXPECT_NEAR(bounds.right(), 72 + 12 * kAdvance, kEps);
+
+    const std::vector<PdfSelection> lines = selection.selectionsByLine();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].string(), QStringLiteral("delta"));
+    EXPECT_EQ(lines[1].string(), QStringLiteral("epsilon zeta"));
+    EXPECT_EQ(lines[2].string(), QStringLiteral("eta"));
+    EXPECT_EQ(lines[2].pages().front().index(), 1);
+}
+
+TEST_F(TwoPages, SelectionByRectangleTakesCharactersWhoseCentreIsInside)
+{
+    const PdfPage page = doc->page(0);
+    // Covers "pha" of the first line and "mma" of the second.
+    const QRectF rect(72 + 2 * kAdvance, 675, 3 * kAdvance, 35);
+    const PdfSelection selection = page.selection(rect);
+    EXPECT_EQ(selection.ranges(0), (std::vector<PdfTextRange>{{2, 3}, {13, 3}}));
+    EXPECT_EQ(selection.string(), QStringLiteral("pha\nmma"));
+}
+
+TEST_F(TwoPages, UnionExtensionAndEquality)
+{
+    const PdfPage page = doc->page(0);
+    PdfSelection a = page.selection(PdfTextRange{0, 5});
+    a.add(page.selection(PdfTextRange{3, 4}));
+    EXPECT_EQ(a.ranges(0), (std::vector<PdfTextRange>{{0, 7}}));
+    a.add(doc->page(1).selection(PdfTextRange{0, 3}));
+    EXPECT_EQ(a.pages().size(), 2u);
+
+    PdfSelection b = page.selection(PdfTextRange{6, 4});
+    b.extend(100, 2);
+    EXPECT_EQ(b.ranges(0), (std::vector<PdfTextRange>{{4, 18}}));
+    EXPECT_EQ(page.selection(PdfTextRange{1, 2}), page.selection(PdfTextRange{1, 2}));
+    EXPECT_FALSE(page.selection(PdfTextRange{1, 2}) == page.selection(PdfTextRange{1, 3}));
+
+    // A selection of another document is not mixed in.
+    auto other = PdfDocument::openData(doc->data());
+    ASSERT_TRUE(other);
+    PdfSelection c = page.selection(PdfTextRange{0, 1});
+    c.add(other->page(0).selection(PdfTextRange{5, 1}));
+    EXPECT_EQ(c.ranges(0), (std::vector<PdfTextRange>{{0, 1}}));
+    EXPECT_FALSE(c == other->page(0).selection(PdfTextRange{0, 1}));
+}
+
+TEST_F(TwoPages, OutOfRangeRequestsGiveEmptyValues)
+{
+    EXPECT_FALSE(doc->page(2).isValid());
+    EXPECT_FALSE(doc->page(-1).isValid());
+    EXPECT_TRUE(doc->page(0).selection(PdfTextRange{50, 3}).isEmpty());
+    EXPECT_EQ(doc->page(0).selection(PdfTextRange{20, 10}).string(), QStringLiteral("ta"));
+    EXPECT_TRUE(doc->page(0).characterBounds(99).isNull());
+}
+
+TEST(PageText, CharactersOutsideTheBmpAndChineseText)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(300, 300));
+    writer.addCjkText(0, QPointF(50, 200), QStringLiteral("论文阅读"), 20);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    EXPECT_EQ(page.string(), QStringLiteral("论文阅读"));
+    EXPECT_NEAR(page.characterBounds(1).left(), 70, kEps);
+    EXPECT_NEAR(page.characterBounds(1).width(), 20, kEps);
+}
+
+TEST(PageText, AnnotationsAreNotPartOfThePageString)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(300, 300));
+    writer.addText(0, QPointF(50, 200), QStringLiteral("body"), FixtureFont::Helvetica, 12);
+    writer.addFreeText(0, QRectF(50, 100, 150, 40), QStringLiteral("margin note"));
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->page(0).string(), QStringLiteral("body"));
+}
