@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+#include "engine/PdfPng.h"
+#include "engine/detail/DocumentImpl.h"
+
+using namespace folvan::engine;
+
+namespace {
+
+constexpr double kEps = 1e-3;
+
+QByteArray pngBytes()
+{
+    QImage image(8, 8, QImage::Format_RGB888);
+    image.fill(Qt::red);
+    return encodePng(image, 6);
+}
+
+} // namespace
+
+TEST(OpenDocument, RefusesWhatIsNotAReadablePdf)
+{
+    const QByteArray epub = QByteArray("PK\x03\x04", 4) + QByteArray("mimetypeapplication/epub+zip") + QByteArray(200, 'x');
+    const std::vector<QByteArray> inputs = {QByteArray(), QByteArray("garbage"), pngBytes(), epub,
+                                            QByteArray("%PDF-1.7\n") + QByteArray(300, '\0')};
+    for (const QByteArray &bytes : inputs) {
+        QString error;
+        EXPECT_FALSE(PdfDocument::openData(bytes, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    QString error;
+    EXPECT_FALSE(PdfDocument::open(QStringLiteral("/nonexistent/paper.pdf"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(OpenDocument, RefusesAPasswordProtectedFile)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    writer.setUserPassword(QStringLiteral("secret"));
+    QString error;
+    EXPECT_FALSE(PdfDocument::openData(writer.data(), &error));
+    EXPECT_EQ(error, QStringLiteral("此 PDF 受密码保护"));
+}
+
+TEST(OpenDocument, KeepsPathBytesAndPageCount)
+{
+    PdfFixtureWriter writer;
+    for (int i = 0; i < 4; ++i)
+        writer.addPage();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("paper.pdf"));
+    ASSERT_TRUE(writer.save(path));
+    auto doc = PdfDocument::open(path);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->pageCount(), 4);
+    EXPECT_EQ(doc->path(), path);
+    EXPECT_EQ(doc->data(), writer.data());
+    // The page handle knows its document.
+    EXPECT_EQ(doc->page(3).document(), doc);
+    EXPECT_EQ(doc->page(3).index(), 3);
+}
+
+TEST(Outline, GivesTitlesDestinationsAndChildren)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addPage(QSizeF(612, 792), QRectF(50, 60, 400, 500), 90);
+    writer.setOutline({{QStringLiteral("Introduction"), 0, QPointF(72, 700), {}},
+                       {QStringLiteral("方法"), 1, QPointF(100, 400), {{QStringLiteral(" Setup "), 1, QPointF(120, 300), {}}}}});
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const auto outline = doc->outline();
+    ASSERT_EQ(outline.size(), 2u);
+    EXPECT_EQ(outline[0].title, QStringLiteral("Introduction"));
+    ASSERT_TRUE(outline[0].destination);
+    EXPECT_EQ(outline[0].destination->pageIndex, 0);
+    EXPECT_NEAR(outline[0].destination->point().x(), 72, kEps);
+    EXPECT_NEAR(outline[0].destination->point().y(), 700, kEps);
+    EXPECT_EQ(outline[1].title, QStringLiteral("方法"));
+    ASSERT_EQ(outline[1].children.size(), 1u);
+    const PdfOutlineItem &child = outline[1].children[0];
+    EXPECT_EQ(child.title, QStringLiteral(" Setup "));
+    ASSERT_TRUE(child.destination);
+    EXPECT_EQ(child.destination->pageIndex, 1);
+    // On a rotated page with an offset crop box the point is still user space.
+    EXPECT_NEAR(child.destination->point().x(), 120, kEps);
+    EXPECT_NEAR(child.destination->point().y(), 300, kEps);
+}
+
+TEST(Outline, ACyclicOutlineIsCutNotLooped)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    writer.setOutline({{QStringLiteral("A"), 0, QPointF(0, 0), {}}, {QStringLiteral("B"), 0, QPointF(0, 0), {}}});
+    writer.makeOutlineCyclic();
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const auto outline = doc->outline();
+    EXPECT_LE(outline.size(), 20000u);
+}
+
+TEST(Outline, NoOutlineGivesNoEntries)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    EXPECT_TRUE(doc->outline().empty());
+}
+
+TEST(DisplayList, RastersOnManyThreadsMatchTheLockedRender)
+{
+    PdfFixtureWriter writer;
+    for (int p = 0; p < 4; ++p) {
+        writer.addPage(QSizeF(300, 400));
+        writer.addFilledRect(p, QRectF(20 + 10 * p, 30, 100, 50), QColor(0, 0, 255));
+        writer.addText(p, QPointF(40, 300), QStringLiteral("page %1").arg(p));
+    }
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    std::vector<QImage> expected;
+    for (int p = 0; p < 4; ++p)
+        expected.push_back(doc->page(p).render(1.5));
+    std::vector<QImage> drawn(8);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            auto list = doc->page(t % 4).displayList();
+            drawn[size_t(t)] = list ? list->render(1.5) : QImage();
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    for (int t = 0; t < 8; ++t)
+        EXPECT_EQ(drawn[size_t(t)], expected[size_t(t % 4)]) << t;
+}
+
+TEST(DisplayList, IsKeptUntilThePageAnnotationsChange)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    auto first = page.displayList(true);
+    EXPECT_EQ(page.displayList(true), first);
+    EXPECT_NE(page.displayList(false), first);
+    const auto revision = page.revision();
+    {
+        detail::DocumentLock lock(*doc);
+        lock.impl().pageAnnotationsChanged(0);
+    }
+    EXPECT_GT(page.revision(), revision);
+    EXPECT_NE(page.displayList(true), first);
+    // An old list still draws after it was dropped from the cache.
+    EXPECT_FALSE(first->render(0.5).isNull());
+}
+
+TEST(Png, EncodesAtTheGivenLevelAndDecodesToTheSamePixels)
+{
+    QImage image(64, 48, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, QColor(x * 4, y * 5, (x * y) % 256));
+    const QByteArray fast = encodePng(image, 1);
+    const QByteArray small = encodePng(image, 9);
+    ASSERT_TRUE(fast.startsWith("\x89PNG"));
+    EXPECT_LE(small.size(), fast.size());
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(fast, "PNG"));
+    EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB888), image);
+    EXPECT_TRUE(encodePng(QImage()).isEmpty());
+}
