@@ -1,0 +1,38 @@
+#include "history/DocumentReadingState.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace folvan {
+
+namespace {
+
+double clampedFinite(double value, double low, double high, double fallback)
+{
+    return std::isfinite(value) ? std::clamp(value, low, high) : fallback;
+}
+
+std::optional<qint64> clampedOptional(std::optional<qint64> value, qint64 high)
+{
+    if (!value)
+        return std::nullopt;
+    return std::clamp<qint64>(*value, 0, high);
+}
+
+} // namespace
+
+DocumentReadingState DocumentReadingState::normalized(qint64 pageCount) const
+{
+    DocumentReadingState result = *this;
+    const qint64 upper = pageCount > 0 ? pageCount - 1 : 0;
+    result.page = std::min(upper, std::max<qint64>(page, 0));
+    result.zoom = clampedFinite(zoom, 0.5, 4.0, 1.0);
+    result.angle = clampedFinite(angle, -70.0, 70.0, 0.0);
+    result.layout = layout == QLatin1String("single") ? QStringLiteral("single")
+                                                       : QStringLiteral("spread");
+    result.reflowBlock = clampedOptional(reflowBlock, 10000);
+    result.reflowOffset = clampedOptional(reflowOffset, 100000);
+    return result;
+}
+
+} // namespace folvan

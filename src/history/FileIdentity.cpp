@@ -1,0 +1,92 @@
+#include "history/FileIdentity.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace folvan::history {
+
+namespace {
+
+QString identityText(const struct stat &info)
+{
+    return QStringLiteral("%1:%2").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
+}
+
+bool inGroup(gid_t gid)
+{
+    if (gid == getegid())
+        return true;
+    const int count = getgroups(0, nullptr);
+    if (count <= 0)
+        return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    const int got = getgroups(count, groups.data());
+    for (int i = 0; i < got; ++i) {
+        if (groups[std::size_t(i)] == gid)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<QString> fileIdentity(const QString &path)
+{
+    struct stat info {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return identityText(info);
+}
+
+bool isReadableFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0 || ::access(native.constData(), R_OK) != 0)
+        return false;
+    mode_t bit = S_IROTH;
+    if (info.st_uid == geteuid())
+        bit = S_IRUSR;
+    else if (inGroup(info.st_gid))
+        bit = S_IRGRP;
+    return (info.st_mode & bit) != 0;
+}
+
+QString findByIdentity(const QString &folder, const QString &identity)
+{
+    const int colon = identity.indexOf(QLatin1Char(':'));
+    bool numberOk = false;
+    const quint64 fileNumber = identity.mid(colon + 1).toULongLong(&numberOk);
+    if (colon <= 0 || !numberOk)
+        return {};
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return {};
+    // The directory entries carry their file numbers, so only an entry with
+    // the right number needs its attributes read.
+    QString found;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (quint64(entry->d_ino) != fileNumber)
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name == QLatin1String(".") || name == QLatin1String(".."))
+            continue;
+        const QString candidate = QDir(folder).filePath(name);
+        if (fileIdentity(candidate) == identity && isReadableFile(candidate)) {
+            found = candidate;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+} // namespace folvan::history

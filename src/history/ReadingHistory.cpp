@@ -1,0 +1,267 @@
+#include "history/ReadingHistory.h"
+
+#include "history/FileIdentity.h"
+#include "platform/DocumentHash.h"
+#include "platform/Paths.h"
+#include "platform/Preferences.h"
+#include "platform/StoredFiles.h"
+#include "platform/StoredJson.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace folvan {
+
+namespace {
+
+const QString fileName = QStringLiteral("reading-history.json");
+const QString loadErrorPrefix = QStringLiteral("无法读取阅读记录：");
+const QString saveErrorPrefix = QStringLiteral("无法保存阅读记录：");
+const QString lastPagePrefix = QStringLiteral("lastPage_");
+
+// Paths are compared in their composed Unicode form, so that a name typed
+// with combining marks equals the same name stored precomposed.
+bool samePath(const QString &a, const QString &b)
+{
+    return a == b
+        || a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
+}
+
+QString standardized(const QString &path)
+{
+    return platform::standardizedPath(QFileInfo(path).absoluteFilePath());
+}
+
+double now()
+{
+    return platform::referenceSeconds(QDateTime::currentDateTimeUtc());
+}
+
+} // namespace
+
+ReadingHistory &ReadingHistory::shared()
+{
+    static ReadingHistory *instance = new ReadingHistory();
+    return *instance;
+}
+
+ReadingHistory::ReadingHistory(const QString &directory, platform::Preferences *defaults,
+                               int saveDelayMs, QObject *parent)
+    : QObject(parent)
+    , m_defaults(defaults ? defaults : &platform::Preferences::shared())
+{
+    const QString folder = directory.isEmpty() ? platform::folvanDataFolder() : directory;
+    if (!folder.isEmpty())
+        m_file = QDir(folder).filePath(fileName);
+
+    m_pending.setSingleShot(true);
+    m_pending.setInterval(saveDelayMs);
+    connect(&m_pending, &QTimer::timeout, this, &ReadingHistory::flush);
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &ReadingHistory::flush);
+
+    load();
+}
+
+ReadingHistory::~ReadingHistory() = default;
+
+void ReadingHistory::load()
+{
+    if (m_file.isEmpty() || !QFileInfo::exists(m_file))
+        return;
+    QFile file(m_file);
+    QString problem;
+    std::optional<QList<RecentReading>> loaded;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray data = file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            loaded = decodeReadingHistory(data, &problem);
+        else
+            problem = file.errorString();
+    } else {
+        problem = file.errorString();
+    }
+    if (!loaded) {
+        m_loadError = loadErrorPrefix + problem;
+        m_keepUnreadableFile = true;
+        setError(m_loadError);
+        return;
+    }
+    QList<RecentReading> records = *loaded;
+    if (records.size() > maximumRecords)
+        records.resize(maximumRecords);
+    for (RecentReading &record : records)
+        record.state = record.state.normalized(DocumentReadingState::noPageLimit);
+    setRecords(std::move(records));
+}
+
+void ReadingHistory::setRecords(QList<RecentReading> records)
+{
+    m_records = std::move(records);
+    emit recordsChanged();
+}
+
+void ReadingHistory::setError(const QString &error)
+{
+    m_error = error;
+    emit errorChanged();
+}
+
+void ReadingHistory::opened(const QString &path, const DocumentReadingState &state)
+{
+    const qsizetype i = index(path);
+    RecentReading record;
+    record.id = i >= 0 ? m_records[i].id : QUuid::createUuid();
+    record.path = standardized(path);
+    // No file locator is made on this platform: the stored path and the file
+    // identity find the paper again.
+    record.bookmark = std::nullopt;
+    record.fileIdentity = history::fileIdentity(path);
+    record.state = state.normalized(DocumentReadingState::noPageLimit);
+    record.openedAt = now();
+
+    QList<RecentReading> records = m_records;
+    if (i >= 0)
+        records.removeAt(i);
+    records.prepend(record);
+    if (records.size() > maximumRecords)
+        records.resize(maximumRecords);
+    setRecords(std::move(records));
+    saveSoon();
+}
+
+void ReadingHistory::update(const QString &path, const DocumentReadingState &state)
+{
+    const qsizetype i = index(path);
+    if (i < 0)
+        return;
+    const DocumentReadingState normalized = state.normalized(DocumentReadingState::noPageLimit);
+    if (normalized == m_records[i].state)
+        return;
+    QList<RecentReading> records = m_records;
+    records[i].state = normalized;
+    setRecords(std::move(records));
+    saveSoon();
+}
+
+DocumentReadingState ReadingHistory::state(const QString &path, qint64 pageCount, bool defaultBook) const
+{
+    const qsizetype i = index(path);
+    if (i >= 0)
+        return m_records[i].state.normalized(pageCount);
+    DocumentReadingState legacy;
+    legacy.page = m_defaults->intValue(lastPagePrefix + path);
+    legacy.isBook = defaultBook;
+    return legacy.normalized(pageCount);
+}
+
+void ReadingHistory::relocate(const QString &oldPath, const QString &newPath)
+{
+    const qsizetype i = index(oldPath);
+    if (i < 0)
+        return;
+    QList<RecentReading> records = m_records;
+    records[i].path = standardized(newPath);
+    records[i].bookmark = std::nullopt;
+    records[i].fileIdentity = history::fileIdentity(newPath);
+    setRecords(std::move(records));
+    saveSoon();
+}
+
+void ReadingHistory::forget(const QUuid &id)
+{
+    QList<RecentReading> records = m_records;
+    records.removeIf([&](const RecentReading &record) { return record.id == id; });
+    setRecords(std::move(records));
+    saveSoon();
+    flush();
+}
+
+void ReadingHistory::clear()
+{
+    setRecords({});
+    saveSoon();
+    flush();
+}
+
+void ReadingHistory::saveSoon()
+{
+    m_dirty = true;
+    m_pending.start(); // restarts a pending save
+}
+
+void ReadingHistory::flush()
+{
+    m_pending.stop();
+    if (!m_dirty)
+        return;
+    QString problem;
+    bool saved = false;
+    if (m_file.isEmpty()) {
+        problem = QStringLiteral("No folder for application data exists.");
+    } else if (m_keepUnreadableFile && QFileInfo::exists(m_file)
+               && !platform::moveAsideUnreadable(m_file, &problem)) {
+        // The unreadable file could not be set aside: nothing is written over it.
+    } else {
+        m_keepUnreadableFile = false;
+        QByteArray data;
+        saved = encodeReadingHistory(m_records, &data, &problem)
+            && platform::writeFileAtomically(m_file, data, &problem);
+    }
+    if (!saved) {
+        setError(saveErrorPrefix + problem);
+        return;
+    }
+    m_dirty = false;
+    // A load failure stays shown: the file it concerns was set aside, not lost.
+    if (m_error != m_loadError)
+        setError(m_loadError);
+}
+
+QString ReadingHistory::resolve(const RecentReading &record) const
+{
+    return locate(record, true);
+}
+
+QString ReadingHistory::locate(const RecentReading &record, bool searchFolder) const
+{
+    // File locators made on another platform cannot be resolved here; they
+    // are kept as they were read.
+    if (history::isReadableFile(record.path))
+        return record.path;
+    // A paper renamed outside the reader is found in its old folder by its
+    // file identity.
+    if (searchFolder && record.fileIdentity)
+        return history::findByIdentity(QFileInfo(record.path).absolutePath(), *record.fileIdentity);
+    return {};
+}
+
+qsizetype ReadingHistory::index(const QString &path) const
+{
+    const QString target = standardized(path);
+    const std::optional<QString> targetIdentity = history::fileIdentity(path);
+    for (qsizetype i = 0; i < m_records.size(); ++i) {
+        const RecentReading &record = m_records[i];
+        if (samePath(record.path, target))
+            return i;
+        // Without a file locator, the record's paper is found at its stored
+        // path or not at all, so the located path never differs from it.
+        const QString located = locate(record, false);
+        if (targetIdentity) {
+            if (!located.isEmpty()) {
+                if (history::fileIdentity(located) == targetIdentity)
+                    return i;
+            } else if (record.fileIdentity == targetIdentity) {
+                // The record's path no longer leads to a file: the file it
+                // recorded, found by its identity under a new name or folder.
+                return i;
+            }
+        }
+    }
+    return -1;
+}
+
+} // namespace folvan

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "history/DocumentReadingState.h"
+#include "history/RecentReading.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace folvan {
+
+namespace platform {
+class Preferences;
+}
+
+// The persistent list of recently read papers, newest opening first, with
+// each paper's viewing state. It loads "reading-history.json" once, keeps the
+// list in memory and writes the whole file again a short time after each
+// change, at once on flush(), and when the application quits.
+//
+// Papers are named by local file paths. Everything runs on the main thread.
+class ReadingHistory : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<folvan::RecentReading> records READ records NOTIFY recordsChanged)
+    Q_PROPERTY(QString error READ error NOTIFY errorChanged)
+
+public:
+    static constexpr int maximumRecords = 100;
+    static constexpr int defaultSaveDelayMs = 300;
+
+    // The store of the whole application, in the Folvan data folder, reading
+    // the shared preferences. Created on first use, lives until exit.
+    static ReadingHistory &shared();
+
+    // A store whose file lies in `directory` (the Folvan data folder when
+    // empty), reading the legacy last-page key from `defaults` (the shared
+    // preferences when null), saving `saveDelayMs` after the last change.
+    explicit ReadingHistory(const QString &directory = {},
+                            platform::Preferences *defaults = nullptr,
+                            int saveDelayMs = defaultSaveDelayMs,
+                            QObject *parent = nullptr);
+    ~ReadingHistory() override;
+
+    const QList<RecentReading> &records() const { return m_records; }
+    // The last load or save failure; empty when there is none.
+    QString error() const { return m_error; }
+    // Where the history file lies; empty when there is no data folder.
+    QString file() const { return m_file; }
+
+    // Records that the paper at `path` was opened with `state`: its record
+    // (or a new one) moves to the front with the new state and time.
+    void opened(const QString &path, const DocumentReadingState &state);
+    // Stores a new state for a recorded paper in place; does nothing for a
+    // paper without record or when the state did not change.
+    void update(const QString &path, const DocumentReadingState &state);
+    // The state to restore for the paper at `path`, normalized for pageCount.
+    // A paper without record starts at its legacy "lastPage_" page.
+    DocumentReadingState state(const QString &path, qint64 pageCount, bool defaultBook) const;
+    // The recorded paper at `oldPath` now lives at `newPath`.
+    void relocate(const QString &oldPath, const QString &newPath);
+    // Removes the record with this id, and writes at once.
+    void forget(const QUuid &id);
+    // Removes every record, and writes at once.
+    void clear();
+    // A path at which the record's paper can be read now; empty when none.
+    QString resolve(const RecentReading &record) const;
+    // Writes the file now when a change has not been written yet.
+    void flush();
+
+signals:
+    void recordsChanged();
+    void errorChanged();
+
+private:
+    void load();
+    void setRecords(QList<RecentReading> records);
+    void setError(const QString &error);
+    void saveSoon();
+    qsizetype index(const QString &path) const;
+    QString locate(const RecentReading &record, bool searchFolder) const;
+
+    QList<RecentReading> m_records;
+    QString m_error;
+    QString m_loadError;
+    QString m_file;
+    platform::Preferences *m_defaults = nullptr;
+    QTimer m_pending;
+    bool m_dirty = false;
+    // The file on disk could not be read at start: it is set aside before
+    // the first write so that it is never lost.
+    bool m_keepUnreadableFile = false;
+};
+
+} // namespace folvan

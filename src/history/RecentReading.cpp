@@ -1,0 +1,149 @@
+#include "history/RecentReading.h"
+
+#include "platform/StoredJson.h"
+
+#include <stdexcept>
+
+namespace folvan {
+
+namespace {
+
+using platform::json;
+
+// A record that cannot be decoded; the message names the key.
+struct DecodeError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a required key with a strict reader; a missing key, a null or a value
+// of another kind fails.
+template <typename Reader>
+auto required(const json &object, const char *key, Reader read)
+{
+    const json *value = platform::member(object, key);
+    if (!value)
+        throw DecodeError(std::string("\"") + key + "\" is missing");
+    auto result = read(*value);
+    if (!result)
+        throw DecodeError(std::string("\"") + key + "\" has the wrong type or form");
+    return *result;
+}
+
+// Reads an optional key: missing and null are absent, anything else must be
+// of the right kind.
+template <typename Reader>
+auto optional(const json &object, const char *key, Reader read) -> decltype(read(object))
+{
+    if (!platform::member(object, key))
+        return std::nullopt;
+    return required(object, key, read);
+}
+
+// Standard Base64 with padding, as stored.
+std::optional<QByteArray> strictBase64(const json &value)
+{
+    const auto text = platform::strictString(value);
+    if (!text || text->size() % 4 != 0)
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return *decoded;
+}
+
+json encodeState(const DocumentReadingState &state)
+{
+    json object = json::object();
+    object["page"] = state.page;
+    object["zoom"] = state.zoom;
+    object["angle"] = state.angle;
+    object["isBook"] = state.isBook;
+    object["layout"] = platform::toJson(state.layout);
+    platform::setOptional(object, "isReflow", state.isReflow);
+    platform::setOptional(object, "reflowBlock", state.reflowBlock);
+    platform::setOptional(object, "reflowOffset", state.reflowOffset);
+    return object;
+}
+
+DocumentReadingState decodeState(const json &object)
+{
+    if (!object.is_object())
+        throw DecodeError("\"state\" is not an object");
+    DocumentReadingState state;
+    state.page = required(object, "page", platform::strictInt64);
+    state.zoom = required(object, "zoom", platform::strictDouble);
+    state.angle = required(object, "angle", platform::strictDouble);
+    state.isBook = required(object, "isBook", platform::strictBool);
+    state.layout = required(object, "layout", platform::strictString);
+    state.isReflow = optional(object, "isReflow", platform::strictBool);
+    state.reflowBlock = optional(object, "reflowBlock", platform::strictInt64);
+    state.reflowOffset = optional(object, "reflowOffset", platform::strictInt64);
+    return state;
+}
+
+json encodeRecord(const RecentReading &record)
+{
+    json object = json::object();
+    object["id"] = platform::toJson(platform::uuidString(record.id));
+    object["path"] = platform::toJson(record.path);
+    if (record.bookmark)
+        object["bookmark"] = record.bookmark->toBase64().toStdString();
+    if (record.fileIdentity)
+        object["fileIdentity"] = platform::toJson(*record.fileIdentity);
+    object["state"] = encodeState(record.state);
+    object["openedAt"] = record.openedAt;
+    return object;
+}
+
+RecentReading decodeRecord(const json &object)
+{
+    if (!object.is_object())
+        throw DecodeError("not an object");
+    RecentReading record;
+    record.id = required(object, "id", platform::strictUuid);
+    record.path = required(object, "path", platform::strictString);
+    record.bookmark = optional(object, "bookmark", strictBase64);
+    record.fileIdentity = optional(object, "fileIdentity", platform::strictString);
+    const json *state = platform::member(object, "state");
+    if (!state)
+        throw DecodeError("\"state\" is missing");
+    record.state = decodeState(*state);
+    record.openedAt = required(object, "openedAt", platform::strictDouble);
+    return record;
+}
+
+} // namespace
+
+bool encodeReadingHistory(const QList<RecentReading> &records, QByteArray *out, QString *error)
+{
+    json array = json::array();
+    for (const RecentReading &record : records)
+        array.push_back(encodeRecord(record));
+    return platform::encodeStoredJson(array, out, error);
+}
+
+std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data, QString *error)
+{
+    const std::optional<json> root = platform::decodeStoredJson(data, error);
+    if (!root)
+        return std::nullopt;
+    if (!root->is_array()) {
+        if (error)
+            *error = QStringLiteral("The data is not a list of records.");
+        return std::nullopt;
+    }
+    QList<RecentReading> records;
+    records.reserve(qsizetype(root->size()));
+    for (std::size_t i = 0; i < root->size(); ++i) {
+        try {
+            records.append(decodeRecord((*root)[i]));
+        } catch (const DecodeError &e) {
+            if (error)
+                *error = QStringLiteral("Record %1: %2.").arg(i + 1).arg(QString::fromUtf8(e.what()));
+            return std::nullopt;
+        }
+    }
+    return records;
+}
+
+} // namespace folvan

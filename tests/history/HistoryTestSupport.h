@@ -1,0 +1,68 @@
+#pragma once
+
+#include "history/ReadingHistory.h"
+#include "platform/Preferences.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <memory>
+
+namespace folvan::test {
+
+// A test with its own history folder, preferences file and papers.
+class HistoryTest : public TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        QDir(root()).mkpath(QStringLiteral("history"));
+        QDir(root()).mkpath(QStringLiteral("papers"));
+        preferences = std::make_unique<platform::Preferences>(path(QStringLiteral("prefs.json")));
+    }
+
+    std::unique_ptr<ReadingHistory> makeStore(int saveDelayMs = 50)
+    {
+        return std::make_unique<ReadingHistory>(historyFolder(), preferences.get(), saveDelayMs);
+    }
+
+    QString historyFolder() const { return path(QStringLiteral("history")); }
+    QString historyFile() const { return path(QStringLiteral("history/reading-history.json")); }
+
+    // A small file standing for a paper, in the papers folder.
+    QString makePaper(const QString &name, const QByteArray &content = "%PDF-1.4\n")
+    {
+        const QString file = path(QStringLiteral("papers/") + name);
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile out(file);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        return file;
+    }
+
+    static QByteArray readAll(const QString &file)
+    {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+    static void writeAll(const QString &file, const QByteArray &content)
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+
+    static DocumentReadingState stateAt(qint64 page, double zoom = 1.0)
+    {
+        DocumentReadingState state;
+        state.page = page;
+        state.zoom = zoom;
+        return state;
+    }
+
+    std::unique_ptr<platform::Preferences> preferences;
+};
+
+} // namespace folvan::test
