@@ -1,7 +1,7 @@
 #include "platform/Icons.h"
 
 #include <QFile>
-#include <QHash>
+#include <QSet>
 
 #include <mutex>
 

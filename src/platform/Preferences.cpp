@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimeZone>
+#include <QUrl>
 
 #include <nlohmann/json.hpp>
 
@@ -115,6 +116,8 @@ Json toFileJson(const QVariant &value)
         tagged[kDateTag] = static_cast<double>(value.toDateTime().toMSecsSinceEpoch()) / 1000.0;
         return tagged;
     }
+    case QMetaType::QUrl:
+        return value.toUrl().toString(QUrl::FullyEncoded).toStdString();
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         Json array = Json::array();
@@ -400,6 +403,16 @@ QByteArray Preferences::bytesValue(const QString &key, const QByteArray &fallbac
     return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : fallback;
 }
 
+QUrl Preferences::urlValue(const QString &key) const
+{
+    const QVariant v = value(key);
+    if (v.typeId() == QMetaType::QUrl)
+        return v.toUrl();
+    if (v.typeId() == QMetaType::QString)
+        return QUrl(v.toString());
+    return defaultValue(key).toUrl();
+}
+
 void Preferences::setValue(const QString &key, const QVariant &value)
 {
     if (!value.isValid()) {
@@ -426,6 +439,10 @@ const PreferenceKey *Preferences::tableEntry(const QString &key)
     for (const PreferenceKey &entry : defaultsTable())
         if (key == QLatin1String(entry.key))
             return &entry;
+    // The page last shown of each file, under "lastPage_" + its path.
+    static const PreferenceKey lastPage{"lastPage_", PreferenceType::Int, QVariant()};
+    if (key.startsWith(QLatin1String(lastPage.key)))
+        return &lastPage;
     return nullptr;
 }
 
@@ -466,6 +483,23 @@ const std::vector<PreferenceKey> &Preferences::defaultsTable()
         {"collapseSpaces", T::Bool, true},
         {"removeLeadingNumbers", T::Bool, false},
         {"backgroundImagePath", T::String, QString()},
+        // The reflow typography.
+        {"folvan.reflowFontSize", T::Double, 20.0},
+        {"folvan.reflowLeading", T::Double, 1.75},
+        {"folvan.reflowWidth", T::Double, 760.0},
+        {"folvan.reflowFace", T::String, QStringLiteral("serif")},
+        {"folvan.reflowAlignment", T::String, QStringLiteral("start")},
+        {"folvan.reflowParagraphSpacing", T::Double, 0.65},
+        {"folvan.reflowIndent", T::Bool, false},
+        // The reader pane and the application.
+        {"hasSeenOnboarding", T::Bool, false},
+        {"textEditorsLayout", T::String, QStringLiteral("One Row")},
+        {"scaleFactorKey", T::Double, 1.0},
+        {"rotationAngleKey", T::Double, 0.0},
+        // Folders last chosen in the open, move and save panels; no default.
+        {"lastAccessedDirectory", T::Url, QVariant()},
+        {"lastMovePanelURL", T::Url, QVariant()},
+        {"lastSavePanelURL", T::Url, QVariant()},
     };
     return table;
 }

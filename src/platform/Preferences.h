@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 #include <QVariant>
 
 #include <memory>
@@ -12,7 +13,7 @@ class QSettings;
 namespace folvan::platform {
 
 // The stored type of a preference key.
-enum class PreferenceType { Bool, Int, Double, String, Bytes };
+enum class PreferenceType { Bool, Int, Double, String, Bytes, Url };
 
 // One key of the preference table with its type and default.
 struct PreferenceKey {
@@ -60,6 +61,8 @@ public:
     QString stringValue(const QString &key, const QString &fallback) const;
     QByteArray bytesValue(const QString &key) const;
     QByteArray bytesValue(const QString &key, const QByteArray &fallback) const;
+    // A URL stored as a URL or as its text; an empty URL when absent.
+    QUrl urlValue(const QString &key) const;
 
     // The raw stored value; invalid when the key is absent.
     QVariant value(const QString &key) const;
@@ -76,7 +79,8 @@ public:
 
     // The table of every documented key with its type and default.
     static const std::vector<PreferenceKey> &defaultsTable();
-    // The table entry of `key`, or nullptr.
+    // The table entry of `key`, or nullptr. The per-file "lastPage_" keys
+    // share one entry.
     static const PreferenceKey *tableEntry(const QString &key);
     // The table default of `key`; invalid when the key is not in the table.
     static QVariant defaultValue(const QString &key);

@@ -49,14 +49,24 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
     // Never fall back to writing the target in place: a failed write must
     // leave the old content.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that each write reaches the system here and its result
+    // is seen: a buffered write that fails part way while being flushed at
+    // commit would otherwise go unnoticed and commit a cut-off file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         setError(error, file.errorString());
         return false;
     }
-    if (file.write(data) != data.size()) {
-        setError(error, file.errorString());
-        file.cancelWriting();
-        return false;
+    qint64 done = 0;
+    while (done < data.size()) {
+        // A short write is followed by another one, which reports the
+        // system's reason when the rest cannot be written either.
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0) {
+            setError(error, file.errorString());
+            file.cancelWriting();
+            return false;
+        }
+        done += n;
     }
     if (!file.commit()) {
         setError(error, file.errorString());

@@ -1,0 +1,112 @@
+#include "platform/NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using folvan::platform::NotificationCenter;
+using folvan::platform::ObserverToken;
+
+namespace {
+
+NotificationCenter &center()
+{
+    return NotificationCenter::shared();
+}
+
+TEST(NotificationCenterTest, PostOnMainThreadDeliversNameAndUserInfoAtOnce)
+{
+    QObject context;
+    QString seenName;
+    QVariantMap seenInfo;
+    int calls = 0;
+    const ObserverToken token = center().observe(
+        QStringLiteral("Test.direct"), &context, [&](const QString &name, const QVariantMap &info) {
+            ++calls;
+            seenName = name;
+            seenInfo = info;
+        });
+    EXPECT_NE(token, 0u);
+    center().post(QStringLiteral("Test.other"));
+    center().post(QStringLiteral("Test.direct"), {{QStringLiteral("kind"), QStringLiteral("bookmarks")}});
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seenName, QStringLiteral("Test.direct"));
+    EXPECT_EQ(seenInfo.value(QStringLiteral("kind")).toString(), QStringLiteral("bookmarks"));
+    center().removeObserver(token);
+}
+
+TEST(NotificationCenterTest, PostFromWorkerIsDeliveredOnMainThread)
+{
+    QObject context;
+    std::atomic<int> calls{0};
+    QThread *deliveredOn = nullptr;
+    const ObserverToken token = center().observe(QStringLiteral("Test.worker"), &context,
+                                                 [&](const QString &, const QVariantMap &info) {
+                                                     deliveredOn = QThread::currentThread();
+                                                     calls += info.value(QStringLiteral("n")).toInt();
+                                                 });
+    std::thread worker([] { center().post(QStringLiteral("Test.worker"), {{QStringLiteral("n"), 1}}); });
+    worker.join();
+    // Not yet: the delivery waits for the main thread's event loop.
+    EXPECT_EQ(calls.load(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls.load() == 1; }, 2000));
+    EXPECT_EQ(deliveredOn, QCoreApplication::instance()->thread());
+    center().removeObserver(token);
+}
+
+TEST(NotificationCenterTest, ObserverWithDestroyedContextIsNeverCalled)
+{
+    int calls = 0;
+    auto context = std::make_unique<QObject>();
+    center().observe(QStringLiteral("Test.gone"), context.get(),
+                     [&](const QString &, const QVariantMap &) { ++calls; });
+    // Posted from a worker while the context is alive, delivered after it died.
+    std::thread worker([] { center().post(QStringLiteral("Test.gone")); });
+    worker.join();
+    context.reset();
+    QCoreApplication::processEvents();
+    center().post(QStringLiteral("Test.gone"));
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(NotificationCenterTest, RemovedTokensAndContextsStopDelivery)
+{
+    QObject a;
+    QObject b;
+    int callsA = 0;
+    int callsB = 0;
+    const ObserverToken tokenA = center().observe(QStringLiteral("Test.remove"), &a,
+                                                  [&](const QString &, const QVariantMap &) { ++callsA; });
+    center().observe(QStringLiteral("Test.remove"), &b, [&](const QString &, const QVariantMap &) { ++callsB; });
+    center().post(QStringLiteral("Test.remove"));
+    center().removeObserver(tokenA);
+    center().post(QStringLiteral("Test.remove"));
+    center().removeObservers(&b);
+    center().post(QStringLiteral("Test.remove"));
+    EXPECT_EQ(callsA, 1);
+    EXPECT_EQ(callsB, 2);
+}
+
+TEST(NotificationCenterTest, HandlerMayRemoveALaterObserverDuringDelivery)
+{
+    QObject context;
+    int secondCalls = 0;
+    ObserverToken second = 0;
+    const ObserverToken first = center().observe(QStringLiteral("Test.reentrant"), &context,
+                                                 [&](const QString &, const QVariantMap &) {
+                                                     center().removeObserver(second);
+                                                 });
+    second = center().observe(QStringLiteral("Test.reentrant"), &context,
+                              [&](const QString &, const QVariantMap &) { ++secondCalls; });
+    center().post(QStringLiteral("Test.reentrant"));
+    EXPECT_EQ(secondCalls, 0);
+    center().removeObserver(first);
+}
+
+} // namespace

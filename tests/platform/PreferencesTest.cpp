@@ -1,0 +1,210 @@
+#include "platform/Preferences.h"
+
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+#include <memory>
+
+using folvan::platform::PreferenceType;
+using folvan::platform::Preferences;
+
+namespace {
+
+class PreferencesTest : public folvan::test::TempHomeTest {
+protected:
+    QString file() const { return path(QStringLiteral("prefs/Folvan.json")); }
+    std::unique_ptr<Preferences> open() const { return std::make_unique<Preferences>(file()); }
+};
+
+TEST_F(PreferencesTest, ValuesKeepTheirTypeWhenTheStoreIsCreatedAgain)
+{
+    {
+        auto store = open();
+        store->setValue(QStringLiteral("folvan.wheelReverse"), true);
+        store->setValue(QStringLiteral("someInt"), 42);
+        store->setValue(QStringLiteral("folvan.interfaceTextSize"), 17.0);
+        store->setValue(QStringLiteral("folvan.paperWarmth"), 0.38);
+        store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+        store->setValue(QStringLiteral("blob"), QByteArray("\x00\x01\xffz", 4));
+        store->setValue(QStringLiteral("numberText"), QStringLiteral("15"));
+    }
+    auto store = open();
+    EXPECT_EQ(store->value(QStringLiteral("folvan.wheelReverse")).typeId(), QMetaType::Bool);
+    EXPECT_TRUE(store->boolValue(QStringLiteral("folvan.wheelReverse")));
+    EXPECT_EQ(store->value(QStringLiteral("someInt")).typeId(), QMetaType::Int);
+    EXPECT_EQ(store->intValue(QStringLiteral("someInt"), 0), 42);
+    // A whole double stays a double, not an integer.
+    EXPECT_EQ(store->value(QStringLiteral("folvan.interfaceTextSize")).typeId(), QMetaType::Double);
+    EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.interfaceTextSize")), 17.0);
+    EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.paperWarmth")), 0.38);
+    EXPECT_EQ(store->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("single"));
+    EXPECT_EQ(store->bytesValue(QStringLiteral("blob")), QByteArray("\x00\x01\xffz", 4));
+    // A text that looks like a number stays a text.
+    EXPECT_EQ(store->value(QStringLiteral("numberText")).typeId(), QMetaType::QString);
+}
+
+TEST_F(PreferencesTest, KeysWithSlashesAndPercentSignsAreKeptVerbatim)
+{
+    const QString key = QStringLiteral("lastPage_/home/a//b/../c 100%2F.pdf");
+    const QString other = QStringLiteral("lastPage_/home/a/b/../c 100%2F.pdf");
+    {
+        auto store = open();
+        store->setValue(key, 7);
+        store->setValue(other, 9);
+    }
+    auto store = open();
+    EXPECT_EQ(store->intValue(key, -1), 7);
+    EXPECT_EQ(store->intValue(other, -1), 9);
+    EXPECT_FALSE(store->contains(QStringLiteral("lastPage_")));
+    // The file holds the key as written.
+    QFile f(file());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("lastPage_/home/a//b/../c 100%2F.pdf"));
+}
+
+TEST_F(PreferencesTest, MissingOrMistypedValuesReadAsTheTableDefault)
+{
+    auto store = open();
+    EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.turnDuration")), 2.1);
+    EXPECT_TRUE(store->boolValue(QStringLiteral("folvan.resumeLastDocument")));
+    EXPECT_EQ(store->stringValue(QStringLiteral("ggViewWidth")), QStringLiteral("Compact"));
+
+    store->setValue(QStringLiteral("folvan.turnDuration"), QStringLiteral("slow"));
+    store->setValue(QStringLiteral("folvan.resumeLastDocument"), 0);
+    store->setValue(QStringLiteral("ggViewWidth"), 3.5);
+    store->setValue(QStringLiteral("folvan.wheelReverse"), QStringLiteral("true"));
+    EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.turnDuration")), 2.1);
+    EXPECT_TRUE(store->boolValue(QStringLiteral("folvan.resumeLastDocument")));
+    EXPECT_EQ(store->stringValue(QStringLiteral("ggViewWidth")), QStringLiteral("Compact"));
+    EXPECT_FALSE(store->boolValue(QStringLiteral("folvan.wheelReverse")));
+
+    // A whole number stored under a number key is that number.
+    store->setValue(QStringLiteral("folvan.turnDuration"), 3);
+    EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.turnDuration")), 3.0);
+    // A fraction is not an integer.
+    store->setValue(QStringLiteral("lastPage_/a.pdf"), 2.5);
+    EXPECT_EQ(store->intValue(QStringLiteral("lastPage_/a.pdf"), -1), -1);
+}
+
+TEST_F(PreferencesTest, DefaultsTableHoldsEveryDocumentedKeyOnce)
+{
+    const auto &table = Preferences::defaultsTable();
+    QSet<QString> seen;
+    for (const auto &entry : table) {
+        const QString key = QLatin1String(entry.key);
+        EXPECT_FALSE(seen.contains(key)) << entry.key;
+        seen.insert(key);
+        if (entry.defaultValue.isValid()) {
+            switch (entry.type) {
+            case PreferenceType::Bool:
+                EXPECT_EQ(entry.defaultValue.typeId(), QMetaType::Bool) << entry.key;
+                break;
+            case PreferenceType::Double:
+                EXPECT_EQ(entry.defaultValue.typeId(), QMetaType::Double) << entry.key;
+                break;
+            case PreferenceType::String:
+                EXPECT_EQ(entry.defaultValue.typeId(), QMetaType::QString) << entry.key;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    struct Expected {
+        const char *key;
+        QVariant value;
+    };
+    const Expected expected[] = {
+        {"folvan.interfaceTextSize", 15.0},   {"folvan.turnDuration", 2.1},
+        {"folvan.wheelMode", QStringLiteral("turn")}, {"folvan.wheelReverse", false},
+        {"folvan.wheelSensitivity", 1.0},     {"folvan.toolsHideDelay", 10.0},
+        {"folvan.referenceDelay", 0.35},      {"folvan.resumeLastDocument", true},
+        {"folvan.defaultBookMode", true},     {"folvan.pageLayout", QStringLiteral("spread")},
+        {"folvan.paperWarmth", 0.12},         {"folvan.paperGrain", 0.24},
+        {"folvan.reducedBookMotion", false},  {"folvan.keepReaderToolsExpanded", false},
+        {"folvan.referencePreviews", true},   {"ggViewWidth", QStringLiteral("Compact")},
+        {"pdfViewWidth", QStringLiteral("Auto")}, {"folvan.noteTextSize", 15.0},
+        {"replacementForColon", QStringLiteral("-")}, {"capitalizeTitles", false},
+        {"capitalizeLowercaseTitles", false}, {"keepSmallWordsLowercase", false},
+        {"removeBracketedText", false},       {"collapseSpaces", true},
+        {"removeLeadingNumbers", false},      {"backgroundImagePath", QString()},
+        {"folvan.reflowFontSize", 20.0},      {"folvan.reflowIndent", false},
+        {"hasSeenOnboarding", false},         {"textEditorsLayout", QStringLiteral("One Row")},
+    };
+    for (const auto &e : expected)
+        EXPECT_EQ(Preferences::defaultValue(QLatin1String(e.key)), e.value) << e.key;
+    EXPECT_EQ(Preferences::tableEntry(QStringLiteral("lastPage_/x/y.pdf"))->type, PreferenceType::Int);
+    EXPECT_EQ(Preferences::tableEntry(QStringLiteral("no.such.key")), nullptr);
+}
+
+TEST_F(PreferencesTest, EveryWriteAndRemovalSignals)
+{
+    auto store = open();
+    QSignalSpy spy(store.get(), &Preferences::valueChanged);
+    store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    store->remove(QStringLiteral("folvan.pageLayout"));
+    ASSERT_EQ(spy.count(), 3);
+    for (const auto &args : spy)
+        EXPECT_EQ(args.at(0).toString(), QStringLiteral("folvan.pageLayout"));
+    EXPECT_FALSE(store->contains(QStringLiteral("folvan.pageLayout")));
+    EXPECT_EQ(store->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("spread"));
+}
+
+TEST_F(PreferencesTest, RemovalSurvivesTheStoreBeingCreatedAgain)
+{
+    {
+        auto store = open();
+        store->setValue(QStringLiteral("a"), 1);
+        store->setValue(QStringLiteral("b"), 2);
+    }
+    {
+        auto store = open();
+        store->remove(QStringLiteral("a"));
+    }
+    auto store = open();
+    EXPECT_FALSE(store->contains(QStringLiteral("a")));
+    EXPECT_EQ(store->intValue(QStringLiteral("b"), 0), 2);
+}
+
+TEST_F(PreferencesTest, UnreadableFileIsMovedAsideNotOverwritten)
+{
+    QDir().mkpath(path(QStringLiteral("prefs")));
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{ not json");
+    }
+    {
+        auto store = open();
+        store->setValue(QStringLiteral("x"), true);
+    }
+    const QStringList aside =
+        QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(path(QStringLiteral("prefs/")) + aside.first());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("{ not json"));
+    EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
+}
+
+TEST_F(PreferencesTest, SharedStoreLivesInTheConfigFolderOfTheCurrentHome)
+{
+    Preferences &shared = Preferences::shared();
+    EXPECT_EQ(shared.filePath(), path(QStringLiteral("config/Folvan/Folvan.json")));
+    shared.setValue(QStringLiteral("hasSeenOnboarding"), true);
+    shared.sync();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("config/Folvan/Folvan.json"))));
+    EXPECT_EQ(&Preferences::shared(), &shared);
+}
+
+TEST_F(PreferencesTest, SharedStoreStartsFreshInEachTest)
+{
+    // The previous test set this key in its own home.
+    EXPECT_FALSE(Preferences::shared().contains(QStringLiteral("hasSeenOnboarding")));
+    EXPECT_FALSE(Preferences::shared().boolValue(QStringLiteral("hasSeenOnboarding")));
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+#include "platform/StoredFiles.h"
+
+#include "support/TestEnv.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace folvan::platform;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writePlain(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+class StoredFilesTest : public folvan::test::TempHomeTest {};
+
+TEST_F(StoredFilesTest, AtomicWriteCreatesFolderAndReplacesContent)
+{
+    const QString target = path(QStringLiteral("a/b/file.json"));
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(target, "first", &error)) << qPrintable(error);
+    ASSERT_TRUE(writeFileAtomically(target, "second", &error)) << qPrintable(error);
+    EXPECT_EQ(readAll(target), QByteArray("second"));
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(path(QStringLiteral("a/b"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(StoredFilesTest, FailedAtomicWriteLeavesTargetIntact)
+{
+    const QString target = path(QStringLiteral("file.json"));
+    writePlain(target, "old content");
+
+    // A file size limit makes the write of the new content fail part way,
+    // whatever the user's rights.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool ok = writeFileAtomically(target, QByteArray(4096, 'x'), &error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readAll(target), QByteArray("old content"));
+    EXPECT_EQ(QDir(root()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(StoredFilesTest, AtomicWriteIntoReadOnlyFolderFailsWithSystemText)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "folder permissions do not bind the superuser";
+    const QString folder = path(QStringLiteral("locked"));
+    QDir().mkpath(folder);
+    const QString target = folder + QStringLiteral("/file.json");
+    writePlain(target, "old");
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(target, "new", &error));
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readAll(target), QByteArray("old"));
+}
+
+TEST_F(StoredFilesTest, AtomicWriteWhereAFileBlocksTheFolderFails)
+{
+    writePlain(path(QStringLiteral("blocker")), "x");
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(path(QStringLiteral("blocker/file.json")), "data", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(writeFileAtomically(QString(), "data", &error));
+}
+
+TEST_F(StoredFilesTest, UnreadableFileIsMovedAsideWithItsContent)
+{
+    const QString target = path(QStringLiteral("reading-history.json"));
+    writePlain(target, "garbage");
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    QString error;
+    QString movedTo;
+    ASSERT_TRUE(moveAsideUnreadable(target, &error, &movedTo)) << qPrintable(error);
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+
+    EXPECT_FALSE(QFile::exists(target));
+    const QString name = QFileInfo(movedTo).fileName();
+    const QRegularExpression form(QStringLiteral("^reading-history\\.json\\.unreadable-(\\d{8}T\\d{6})Z$"));
+    const auto match = form.match(name);
+    ASSERT_TRUE(match.hasMatch()) << qPrintable(name);
+    QDateTime stamp = QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd'T'HHmmss"));
+    stamp.setTimeZone(QTimeZone::utc());
+    EXPECT_GE(stamp, before.addMSecs(-before.time().msec()));
+    EXPECT_LE(stamp, after);
+    EXPECT_EQ(readAll(movedTo), QByteArray("garbage"));
+
+    // A second unreadable file in the same second keeps the first one.
+    writePlain(target, "garbage 2");
+    QString second;
+    ASSERT_TRUE(moveAsideUnreadable(target, &error, &second));
+    EXPECT_NE(second, movedTo);
+    EXPECT_EQ(readAll(movedTo), QByteArray("garbage"));
+    EXPECT_EQ(readAll(second), QByteArray("garbage 2"));
+
+    EXPECT_FALSE(moveAsideUnreadable(path(QStringLiteral("missing.json")), &error));
+}
+
+TEST_F(StoredFilesTest, RenameAndCopyNeverReplace)
+{
+    const QString a = path(QStringLiteral("a.pdf"));
+    const QString b = path(QStringLiteral("b.pdf"));
+    writePlain(a, "A");
+    writePlain(b, "B");
+    QString error;
+    EXPECT_FALSE(renameWithoutReplacing(a, b, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(copyWithoutReplacing(a, b, &error));
+    EXPECT_EQ(readAll(a), QByteArray("A"));
+    EXPECT_EQ(readAll(b), QByteArray("B"));
+
+    // A dangling symbolic link also counts as taken.
+    const QString link = path(QStringLiteral("link.pdf"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("nowhere.pdf")), link));
+    EXPECT_FALSE(renameWithoutReplacing(a, link, &error));
+    EXPECT_FALSE(copyWithoutReplacing(a, link, &error));
+    EXPECT_EQ(readAll(a), QByteArray("A"));
+
+    const QString c = path(QStringLiteral("sub/c.pdf"));
+    QDir().mkpath(path(QStringLiteral("sub")));
+    ASSERT_TRUE(copyWithoutReplacing(a, c, &error)) << qPrintable(error);
+    EXPECT_EQ(readAll(c), QByteArray("A"));
+    const QString d = path(QStringLiteral("sub/d.pdf"));
+    ASSERT_TRUE(renameWithoutReplacing(a, d, &error)) << qPrintable(error);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(readAll(d), QByteArray("A"));
+}
+
+TEST_F(StoredFilesTest, FolderRenameNeverReplacesAnEmptyFolder)
+{
+    QDir().mkpath(path(QStringLiteral("one/inner")));
+    QDir().mkpath(path(QStringLiteral("two")));
+    QString error;
+    EXPECT_FALSE(renameWithoutReplacing(path(QStringLiteral("one")), path(QStringLiteral("two")), &error));
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("one/inner"))).isDir());
+    EXPECT_TRUE(renameWithoutReplacing(path(QStringLiteral("one")), path(QStringLiteral("three")), &error));
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("three/inner"))).isDir());
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+#include "platform/StoredJson.h"
+
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace folvan::platform;
+
+namespace {
+
+TEST(StoredJsonTest, WriterIsCompactWithEscapedSolidusAndKeysInOrder)
+{
+    json value = json::object();
+    value["path"] = "/home/a/b.pdf";
+    value["id"] = uuidString(QUuid(QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}"))).toStdString();
+    value["page"] = 3;
+    value["points"] = json::array({json::array({1.5, 2}), json::array()});
+    value["title"] = "论文 \"x\"";
+    EXPECT_EQ(encodeStoredJson(value),
+              QByteArray("{\"path\":\"\\/home\\/a\\/b.pdf\",\"id\":\"0F8FAD5B-D9CB-469F-A165-70867728950E\","
+                         "\"page\":3,\"points\":[[1.5,2],[]],\"title\":\"论文 \\\"x\\\"\"}"));
+    EXPECT_EQ(encodeStoredJson(json::array()), QByteArray("[]"));
+}
+
+TEST(StoredJsonTest, NonFiniteNumbersAreRefused)
+{
+    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                       -std::numeric_limits<double>::infinity()}) {
+        json value = json::object();
+        value["records"] = json::array({json::object({{"zoom", bad}})});
+        EXPECT_THROW(encodeStoredJson(value), StoredJsonError);
+        QByteArray out("untouched");
+        QString error;
+        EXPECT_FALSE(encodeStoredJson(value, &out, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(out, QByteArray("untouched"));
+    }
+}
+
+TEST(StoredJsonTest, InvalidUtf8IsRefusedNotWritten)
+{
+    json value = std::string("\xff\xfe");
+    QString error;
+    EXPECT_FALSE(encodeStoredJson(value, nullptr, &error));
+}
+
+TEST(StoredJsonTest, AbsentOptionalsAreLeftOut)
+{
+    json value = json::object();
+    setOptional(value, "page", std::optional<int>());
+    setOptional(value, "block", std::optional<int>(4));
+    EXPECT_EQ(encodeStoredJson(value), QByteArray("{\"block\":4}"));
+
+    const auto parsed = decodeStoredJson("{\"a\":null,\"b\":1}");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(member(*parsed, "a"), nullptr);
+    EXPECT_EQ(member(*parsed, "missing"), nullptr);
+    ASSERT_NE(member(*parsed, "b"), nullptr);
+    EXPECT_EQ(member(json::array(), "b"), nullptr);
+}
+
+TEST(StoredJsonTest, StrictReadersRefuseOtherKinds)
+{
+    EXPECT_EQ(strictInt(json(7)), 7);
+    EXPECT_EQ(strictInt(json(-2)), -2);
+    EXPECT_EQ(strictInt(json(3.0)), 3);
+    EXPECT_EQ(strictInt(json(1.5)), std::nullopt);
+    EXPECT_EQ(strictInt(json("7")), std::nullopt);
+    EXPECT_EQ(strictInt(json(true)), std::nullopt);
+    EXPECT_EQ(strictInt(json(nullptr)), std::nullopt);
+    EXPECT_EQ(strictInt(json(4294967296LL)), std::nullopt);
+    EXPECT_EQ(strictInt64(json(4294967296LL)), 4294967296LL);
+    EXPECT_EQ(strictInt64(json(18446744073709551615ULL)), std::nullopt);
+
+    EXPECT_EQ(strictDouble(json(2)), 2.0);
+    EXPECT_EQ(strictDouble(json("2")), std::nullopt);
+    EXPECT_EQ(strictBool(json(1)), std::nullopt);
+    EXPECT_EQ(strictBool(json(false)), false);
+    EXPECT_EQ(strictString(json(1)), std::nullopt);
+    EXPECT_EQ(strictString(json("斜/杠")), QStringLiteral("斜/杠"));
+
+    // Parsed text reads the same way.
+    const auto parsed = decodeStoredJson("{\"page\":2.5,\"count\":4}");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(strictInt(*member(*parsed, "page")), std::nullopt);
+    EXPECT_EQ(strictInt(*member(*parsed, "count")), 4);
+    QString error;
+    EXPECT_FALSE(decodeStoredJson("{\"page\":", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(StoredJsonTest, UuidsAreUpperCaseAndParsedInEitherCase)
+{
+    const QString fresh = newUuidString();
+    EXPECT_EQ(fresh, fresh.toUpper());
+    EXPECT_EQ(fresh.size(), 36);
+    const auto lower = parseUuid(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"));
+    ASSERT_TRUE(lower);
+    EXPECT_EQ(uuidString(*lower), QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
+    EXPECT_EQ(parseUuid(QStringLiteral("not-a-uuid")), std::nullopt);
+    EXPECT_EQ(parseUuid(QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}")), std::nullopt);
+    EXPECT_EQ(strictUuid(json(12)), std::nullopt);
+}
+
+TEST(StoredJsonTest, DatesAreSecondsSince2001)
+{
+    const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+    EXPECT_DOUBLE_EQ(referenceSeconds(reference), 0.0);
+    const QDateTime later(QDate(2024, 3, 1), QTime(12, 30, 15, 250), QTimeZone::utc());
+    EXPECT_DOUBLE_EQ(referenceSeconds(later), 730989015.25);
+    EXPECT_EQ(dateFromReferenceSeconds(730989015.25), later);
+    EXPECT_EQ(dateFromReferenceSeconds(-86400.0), reference.addDays(-1));
+    EXPECT_EQ(strictDate(json("2024")), std::nullopt);
+    EXPECT_EQ(strictDate(json(0)), reference);
+}
+
+} // namespace
