@@ -1,0 +1,146 @@
+#include "notes/PaperNote.h"
+
+#include "model/JsonValues.h"
+#include "notes/NoteText.h"
+
+#include <cmath>
+
+namespace folvan {
+
+namespace {
+
+using StoredJson = platform::json;
+
+QDateTime requireDate(const StoredJson &object, const char *key)
+{
+    return platform::dateFromReferenceSeconds(json::requireDouble(object, key));
+}
+
+std::optional<QDateTime> optionalDate(const StoredJson &object, const char *key)
+{
+    const StoredJson *value = json::member(object, key);
+    if (!value || value->is_null())
+        return std::nullopt;
+    return platform::dateFromReferenceSeconds(json::toDouble(*value, key));
+}
+
+std::optional<QUuid> optionalUuid(const StoredJson &object, const char *key)
+{
+    const StoredJson *value = json::member(object, key);
+    if (!value || value->is_null())
+        return std::nullopt;
+    return json::requireUuid(object, key);
+}
+
+// Standard Base64 with its padding, nothing else (no line breaks, no
+// URL-safe letters).
+std::optional<QByteArray> optionalBytes(const StoredJson &object, const char *key)
+{
+    const std::optional<QString> text = json::optionalString(object, key);
+    if (!text)
+        return std::nullopt;
+    const QByteArray ascii = text->toLatin1();
+    auto decoded = QByteArray::fromBase64Encoding(ascii, QByteArray::AbortOnBase64DecodingErrors);
+    if (ascii.size() % 4 != 0 || decoded.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
+        throw json::JsonDecodingError(std::string(key) + ": malformed Base64");
+    return decoded.decoded;
+}
+
+// Seconds since 2001 as stored: a whole number of seconds is written without
+// a fraction ("createdAt":0), any other as a fractional number.
+StoredJson dateValue(const QDateTime &date)
+{
+    const double seconds = platform::referenceSeconds(date);
+    if (std::trunc(seconds) == seconds && std::fabs(seconds) < 9.0e15)
+        return static_cast<std::int64_t>(seconds);
+    return seconds;
+}
+
+bool sameOptionalDate(const std::optional<QDateTime> &a, const std::optional<QDateTime> &b)
+{
+    if (a.has_value() != b.has_value())
+        return false;
+    return !a || *a == *b;
+}
+
+} // namespace
+
+bool operator==(const PaperNote &a, const PaperNote &b)
+{
+    return a.id == b.id && a.paperID == b.paperID && notes::sameText(a.title, b.title)
+        && notes::sameText(a.body, b.body) && a.page == b.page && a.sources == b.sources
+        && a.createdAt == b.createdAt && a.updatedAt == b.updatedAt
+        && sameOptionalDate(a.deletedAt, b.deletedAt);
+}
+
+bool operator==(const NotePaper &a, const NotePaper &b)
+{
+    return a.id == b.id && notes::sameText(a.title, b.title) && notes::sameText(a.path, b.path)
+        && notes::sameText(a.fileIdentity, b.fileIdentity) && a.bookmark == b.bookmark;
+}
+
+void to_json(StoredJson &j, const PaperNote &note)
+{
+    j = StoredJson::object();
+    j["id"] = json::utf8(platform::uuidString(note.id));
+    if (note.paperID)
+        j["paperID"] = json::utf8(platform::uuidString(*note.paperID));
+    j["title"] = json::utf8(note.title);
+    j["body"] = json::utf8(note.body);
+    if (note.page)
+        j["page"] = *note.page;
+    if (note.sources) {
+        StoredJson sources = StoredJson::array();
+        for (const ReadingTextSource &source : *note.sources)
+            sources.push_back(source);
+        j["sources"] = std::move(sources);
+    }
+    j["createdAt"] = dateValue(note.createdAt);
+    j["updatedAt"] = dateValue(note.updatedAt);
+    if (note.deletedAt)
+        j["deletedAt"] = dateValue(*note.deletedAt);
+}
+
+void from_json(const StoredJson &j, PaperNote &note)
+{
+    PaperNote n;
+    n.id = json::requireUuid(j, "id");
+    n.paperID = optionalUuid(j, "paperID");
+    n.title = json::requireString(j, "title");
+    n.body = json::requireString(j, "body");
+    n.page = json::optionalInt(j, "page");
+    if (const StoredJson *sources = json::member(j, "sources"); sources && !sources->is_null()) {
+        if (!sources->is_array())
+            throw json::JsonDecodingError("sources: expected an array");
+        n.sources = sources->get<std::vector<ReadingTextSource>>();
+    }
+    n.createdAt = requireDate(j, "createdAt");
+    n.updatedAt = requireDate(j, "updatedAt");
+    n.deletedAt = optionalDate(j, "deletedAt");
+    note = std::move(n);
+}
+
+void to_json(StoredJson &j, const NotePaper &paper)
+{
+    j = StoredJson::object();
+    j["id"] = json::utf8(platform::uuidString(paper.id));
+    j["title"] = json::utf8(paper.title);
+    j["path"] = json::utf8(paper.path);
+    if (paper.fileIdentity)
+        j["fileIdentity"] = json::utf8(*paper.fileIdentity);
+    if (paper.bookmark)
+        j["bookmark"] = paper.bookmark->toBase64().toStdString();
+}
+
+void from_json(const StoredJson &j, NotePaper &paper)
+{
+    NotePaper p;
+    p.id = json::requireUuid(j, "id");
+    p.title = json::requireString(j, "title");
+    p.path = json::requireString(j, "path");
+    p.fileIdentity = json::optionalString(j, "fileIdentity");
+    p.bookmark = optionalBytes(j, "bookmark");
+    paper = std::move(p);
+}
+
+} // namespace folvan

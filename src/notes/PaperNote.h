@@ -1,0 +1,70 @@
+#pragma once
+
+// The records of the paper notes library: a note and a paper that notes
+// refer to. Plain values; the store keeps them in two lists and writes them
+// as one JSON file.
+
+#include "model/ReadingTextSource.h"
+#include "platform/StoredJson.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QUuid>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace folvan {
+
+// One note. A note is live while `deletedAt` is absent and in the trash
+// while it holds a time; trashed notes stay in the library.
+struct PaperNote {
+    QUuid id = QUuid::createUuid();
+    std::optional<QUuid> paperID;            // NotePaper::id, absent for an unlinked note
+    QString title;
+    QString body;
+    std::optional<std::int64_t> page;        // zero-based page index
+    std::optional<std::vector<ReadingTextSource>> sources;
+    QDateTime createdAt = QDateTime::currentDateTimeUtc();
+    QDateTime updatedAt = QDateTime::currentDateTimeUtc();
+    std::optional<QDateTime> deletedAt;
+
+    bool isLive() const { return !deletedAt.has_value(); }
+
+    friend bool operator==(const PaperNote &a, const PaperNote &b);
+};
+
+// One paper that notes refer to. `id` never changes once the record exists;
+// the other fields follow the file at each registration.
+struct NotePaper {
+    QUuid id = QUuid::createUuid();
+    QString title;                           // file name without its extension
+    QString path;                            // standardized absolute path
+    std::optional<QString> fileIdentity;     // "<file system number>:<file number>"
+    std::optional<QByteArray> bookmark;      // kept as read from the file
+
+    friend bool operator==(const NotePaper &a, const NotePaper &b);
+};
+
+// JSON coding (nlohmann ADL hooks). The writer gives the stored form with
+// its keys in field order: optional fields only when present, dates as
+// seconds since 2001-01-01 UTC, identifiers in upper case, bytes in Base64.
+// The reader accepts keys in any order and throws
+// folvan::json::JsonDecodingError on a missing required key, a value of the
+// wrong type, a malformed UUID or malformed Base64; a missing or null
+// optional key reads as absent.
+void to_json(platform::json &j, const PaperNote &note);
+void from_json(const platform::json &j, PaperNote &note);
+void to_json(platform::json &j, const NotePaper &paper);
+void from_json(const platform::json &j, NotePaper &paper);
+
+} // namespace folvan
+
+Q_DECLARE_METATYPE(folvan::PaperNote)
+Q_DECLARE_METATYPE(folvan::NotePaper)

@@ -1,0 +1,87 @@
+#include "notes/PaperNotesFile.h"
+
+#include "model/JsonValues.h"
+
+namespace folvan::notes {
+
+namespace {
+
+bool requireBool(const json::Json &object, const char *key)
+{
+    const json::Json *value = json::member(object, key);
+    if (!value)
+        throw json::JsonDecodingError(std::string(key) + ": key not found");
+    if (!value->is_boolean())
+        throw json::JsonDecodingError(std::string(key) + ": expected true or false");
+    return value->get<bool>();
+}
+
+template <typename Record>
+QList<Record> requireList(const json::Json &object, const char *key)
+{
+    const json::Json *value = json::member(object, key);
+    if (!value)
+        throw json::JsonDecodingError(std::string(key) + ": key not found");
+    if (!value->is_array())
+        throw json::JsonDecodingError(std::string(key) + ": expected an array");
+    QList<Record> records;
+    records.reserve(qsizetype(value->size()));
+    for (const json::Json &element : *value)
+        records.append(element.get<Record>());
+    return records;
+}
+
+QString unreadableData(const QString &detail)
+{
+    return QStringLiteral("未能读取数据，因为它的格式不正确（%1）。").arg(detail);
+}
+
+} // namespace
+
+bool encodePaperNotesFile(const PaperNotesFile &file, QByteArray *out, QString *error)
+{
+    platform::json top = platform::json::object();
+    top["version"] = 1;
+    platform::json papers = platform::json::array();
+    for (const NotePaper &paper : file.papers)
+        papers.push_back(paper);
+    top["papers"] = std::move(papers);
+    platform::json notes = platform::json::array();
+    for (const PaperNote &note : file.notes)
+        notes.push_back(note);
+    top["notes"] = std::move(notes);
+    top["legacyImported"] = file.legacyImported;
+    return platform::encodeStoredJson(top, out, error);
+}
+
+std::optional<PaperNotesFile> decodePaperNotesFile(const QByteArray &bytes, const QString &fileName,
+                                                   QString *error)
+{
+    QString syntaxError;
+    const std::optional<platform::json> parsed = platform::decodeStoredJson(bytes, &syntaxError);
+    if (!parsed) {
+        if (error)
+            *error = unreadableData(syntaxError);
+        return std::nullopt;
+    }
+    PaperNotesFile file;
+    try {
+        const json::Json &top = *parsed;
+        file.version = json::requireInt(top, "version");
+        file.papers = requireList<NotePaper>(top, "papers");
+        file.notes = requireList<PaperNote>(top, "notes");
+        file.legacyImported = requireBool(top, "legacyImported");
+    } catch (const std::exception &e) {
+        if (error)
+            *error = unreadableData(QString::fromUtf8(e.what()));
+        return std::nullopt;
+    }
+    if (file.version != 1) {
+        if (error)
+            *error = QStringLiteral("未能打开文件“%1”，因为它的格式不正确。").arg(fileName);
+        return std::nullopt;
+    }
+    return file;
+}
+
+} // namespace folvan::notes

@@ -1,0 +1,156 @@
+#include "notes/PaperNotesStore.h"
+
+#include "notes/NotesViewModel.h"
+#include "notes/PaperNotesFile.h"
+#include "platform/Paths.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "platform/StoredFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace folvan {
+
+const QString PaperNotesStore::kFileName = QStringLiteral("paper-notes-v1.json");
+
+namespace {
+
+const QString kLoadFailed = QStringLiteral("无法读取笔记库，原文件已保留：");
+const QString kSaveFailed = QStringLiteral("笔记尚未保存：");
+
+} // namespace
+
+PaperNotesStore::PaperNotesStore(const QString &filePath, const platform::Preferences &defaults,
+                                 double saveDelaySeconds, QObject *parent)
+    : QObject(parent)
+    , m_file(filePath)
+    , m_pending(new platform::MainWorkItem(this))
+    , m_saveDelay(saveDelaySeconds)
+{
+    load();
+    if (m_writable && !m_legacyImported)
+        importLegacyPad(defaults);
+}
+
+PaperNotesStore::~PaperNotesStore()
+{
+    m_pending->cancel();
+}
+
+PaperNotesStore &PaperNotesStore::shared()
+{
+    static PaperNotesStore *store = new PaperNotesStore(defaultFilePath(), platform::Preferences::shared());
+    return *store;
+}
+
+QString PaperNotesStore::defaultFilePath()
+{
+    return platform::folvanDataPath(QStringLiteral("Notes/") + kFileName);
+}
+
+void PaperNotesStore::setPapers(const QList<NotePaper> &papers)
+{
+    m_papers = papers;
+    emit papersChanged();
+}
+
+void PaperNotesStore::setNotes(const QList<PaperNote> &notes)
+{
+    m_notes = notes;
+    emit notesChanged();
+}
+
+void PaperNotesStore::setError(const QString &error)
+{
+    if (m_error == error)
+        return;
+    m_error = error;
+    emit errorChanged();
+}
+
+// A file that exists but cannot be read is left as it is: the store stays
+// empty and never writes for the rest of its life, so that nothing the user
+// wrote earlier is lost to an overwrite.
+void PaperNotesStore::load()
+{
+    if (m_file.isEmpty() || !QFileInfo::exists(m_file))
+        return;
+    QString failure;
+    std::optional<notes::PaperNotesFile> file;
+    QFile input(m_file);
+    if (!input.open(QIODevice::ReadOnly))
+        failure = input.errorString();
+    else
+        file = notes::decodePaperNotesFile(input.readAll(), QFileInfo(m_file).fileName(), &failure);
+    if (!file) {
+        m_writable = false;
+        setError(kLoadFailed + failure);
+        return;
+    }
+    setPapers(file->papers);
+    setNotes(file->notes);
+    m_legacyImported = file->legacyImported;
+}
+
+// Each non-empty slot of the older notes pad becomes a note without a paper.
+// The pad's keys stay as they are.
+void PaperNotesStore::importLegacyPad(const platform::Preferences &defaults)
+{
+    const auto storedString = [&defaults](const QString &key) -> std::optional<QString> {
+        const QVariant value = defaults.value(key);
+        if (value.typeId() != QMetaType::QString)
+            return std::nullopt;
+        return value.toString();
+    };
+    QList<PaperNote> imported;
+    for (int slot = 0; slot < 4; ++slot) {
+        const QString text = storedString(NotesViewModel::textKey(slot)).value_or(QString());
+        if (text.trimmed().isEmpty())
+            continue;
+        PaperNote note;
+        note.title = storedString(NotesViewModel::labelKey(slot))
+                         .value_or(slot == 0 ? QStringLiteral("笔记")
+                                             : QStringLiteral("笔记 ") + QString::number(slot + 1));
+        note.body = text;
+        imported.append(note);
+    }
+    if (!imported.isEmpty())
+        setNotes(m_notes + imported);
+    m_legacyImported = true;
+    m_dirty = true;
+    flush();
+}
+
+void PaperNotesStore::schedule()
+{
+    if (!m_writable)
+        return;
+    m_dirty = true;
+    m_pending->schedule(m_saveDelay, [this] { flush(); });
+}
+
+void PaperNotesStore::flush()
+{
+    m_pending->cancel();
+    if (!m_dirty || !m_writable)
+        return;
+    QString failure;
+    QByteArray bytes;
+    notes::PaperNotesFile file;
+    file.papers = m_papers;
+    file.notes = m_notes;
+    file.legacyImported = m_legacyImported;
+    if (m_file.isEmpty()) {
+        failure = QStringLiteral("找不到用于保存数据的文件夹。");
+    } else if (platform::ensureFolder(QFileInfo(m_file).absolutePath(), &failure)
+               && notes::encodePaperNotesFile(file, &bytes, &failure)
+               && platform::writeFileAtomically(m_file, bytes, &failure)) {
+        m_dirty = false;
+        setError(QString());
+        return;
+    }
+    setError(kSaveFailed + failure);
+}
+
+} // namespace folvan

@@ -1,0 +1,130 @@
+#pragma once
+
+// The paper notes library of the whole application: the notes and the papers
+// they refer to, loaded once from paper-notes-v1.json and written back whole,
+// 0.35 s after the last change or at once on flush(). Main thread only.
+
+#include "notes/PaperNote.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace folvan {
+
+namespace platform {
+class MainWorkItem;
+class Preferences;
+} // namespace platform
+
+class PaperNotesStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<folvan::NotePaper> papers READ papers WRITE setPapers NOTIFY papersChanged)
+    Q_PROPERTY(QList<folvan::PaperNote> notes READ notes WRITE setNotes NOTIFY notesChanged)
+    Q_PROPERTY(QString error READ error NOTIFY errorChanged)
+    Q_PROPERTY(bool canUndoDelete READ canUndoDelete NOTIFY notesChanged)
+
+public:
+    static constexpr double kSaveDelaySeconds = 0.35;
+    static const QString kFileName;   // "paper-notes-v1.json"
+
+    // A store on the library file at `filePath`: loads it, takes over the
+    // older notes pad from `defaults` once in the library's life, and saves
+    // `saveDelaySeconds` after the last change. An empty path means there is
+    // nowhere to save: the store works in memory and reports each save as
+    // failed. `defaults` is read only during construction.
+    PaperNotesStore(const QString &filePath, const platform::Preferences &defaults,
+                    double saveDelaySeconds = kSaveDelaySeconds, QObject *parent = nullptr);
+    // Cancels a pending save without writing.
+    ~PaperNotesStore() override;
+
+    // The store of the application, on the default file and the shared
+    // preferences; made on first use, kept until the process ends.
+    static PaperNotesStore &shared();
+    // Folvan/Notes/paper-notes-v1.json in the data folder; empty when the
+    // platform has no data folder.
+    static QString defaultFilePath();
+
+    QString filePath() const { return m_file; }
+
+    // The published lists. Whoever changes them through the setters calls
+    // schedule() afterwards, as the store's own operations do.
+    QList<NotePaper> papers() const { return m_papers; }
+    void setPapers(const QList<NotePaper> &papers);
+    QList<PaperNote> notes() const { return m_notes; }
+    void setNotes(const QList<PaperNote> &notes);
+
+    // The last load or save failure; empty when there is none.
+    QString error() const { return m_error; }
+    bool hasError() const { return !m_error.isEmpty(); }
+
+    // Marks the library changed and (re)starts the deferred save. Does
+    // nothing once the file failed to load.
+    void schedule();
+    // Cancels the deferred save and writes the file now when there are
+    // unsaved changes. A failure is reported in error() and retried by the
+    // next save.
+    void flush();
+
+    // Papers (registration and resolution).
+
+    // The identifier of the paper record of the file at `path`, found by
+    // its path or, after a rename or move, by its file identity; a new record
+    // when none matches. The record's path, title and identity follow the
+    // file.
+    QUuid registerPaper(const QString &path);
+    // A readable file of the paper record, or nothing.
+    std::optional<QString> resolve(const std::optional<QUuid> &paperID) const;
+
+    // Notes.
+
+    std::optional<NotePaper> paper(const std::optional<QUuid> &id) const;
+    // The live note with this identifier; a trashed note is not returned.
+    std::optional<PaperNote> note(const std::optional<QUuid> &id) const;
+    // Edits a live note; an absent string is left as it is. Stamps the
+    // edit time even when nothing else changes.
+    void update(const QUuid &id, const std::optional<QString> &title, const std::optional<QString> &body);
+    // Moves the note to the trash (again, with a new time, when it is there).
+    void trash(const QUuid &id);
+    bool canUndoDelete() const;
+    // Takes the most recently trashed note out of the trash.
+    void undoDelete();
+    // Links the note to a paper record and a page; quoted passages taken
+    // from another paper are dropped.
+    void associate(const QUuid &noteID, const QUuid &paperID, std::optional<std::int64_t> page);
+    // The live notes that hold every whitespace-separated word of `query`
+    // (ignoring case and accents) in their title, body, quotes or paper
+    // title; only those of `paperID` when `currentOnly`. Most recent edit
+    // first.
+    QList<PaperNote> search(const QString &query, const std::optional<QUuid> &paperID,
+                            bool currentOnly) const;
+
+    // The note as a Markdown document.
+    QString markdown(const PaperNote &note) const;
+
+signals:
+    void papersChanged();
+    void notesChanged();
+    void errorChanged();
+
+private:
+    void load();
+    void importLegacyPad(const platform::Preferences &defaults);
+    void setError(const QString &error);
+    qsizetype noteIndex(const QUuid &id, bool liveOnly) const;
+
+    QList<NotePaper> m_papers;
+    QList<PaperNote> m_notes;
+    QString m_error;
+    QString m_file;
+    bool m_legacyImported = false;
+    bool m_writable = true;
+    platform::MainWorkItem *m_pending;
+    bool m_dirty = false;
+    double m_saveDelay;
+};
+
+} // namespace folvan

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "notes/PaperNotesStore.h"
+#include "platform/Preferences.h"
+#include "support/TestEnv.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <memory>
+
+namespace folvan::test {
+
+// A test with its own notes file and preferences inside its temporary home.
+class NotesStoreTest : public TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        prefs = std::make_unique<platform::Preferences>(path(QStringLiteral("prefs.json")));
+    }
+
+    QString notesFile() const { return path(QStringLiteral("notes/paper-notes-v1.json")); }
+
+    std::unique_ptr<PaperNotesStore> openStore(double delay = PaperNotesStore::kSaveDelaySeconds)
+    {
+        return std::make_unique<PaperNotesStore>(notesFile(), *prefs, delay);
+    }
+
+    QByteArray fileBytes() const
+    {
+        QFile file(notesFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void writeFile(const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(notesFile()).absolutePath());
+        QFile file(notesFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    // Runs the event loop for `ms` milliseconds.
+    static void spin(int ms) { QTest::qWait(ms); }
+
+    std::unique_ptr<platform::Preferences> prefs;
+};
+
+// A fixed instant: `seconds` after 2001-01-01 UTC.
+inline QDateTime at(double seconds)
+{
+    return QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).addMSecs(qint64(seconds * 1000));
+}
+
+inline PaperNote makeNote(const QString &title, const QString &body, double updated,
+                          std::optional<QUuid> paperID = std::nullopt)
+{
+    PaperNote note;
+    note.title = title;
+    note.body = body;
+    note.paperID = paperID;
+    note.createdAt = at(0);
+    note.updatedAt = at(updated);
+    return note;
+}
+
+inline ReadingTextSource quoteSource(const QString &quote, std::int64_t page = 0)
+{
+    ReadingTextSource source;
+    source.page = page;
+    source.quote = quote;
+    return source;
+}
+
+} // namespace folvan::test
