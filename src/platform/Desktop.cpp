@@ -1,8 +1,10 @@
 #include "platform/Desktop.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -44,18 +46,26 @@ bool moveToTrash(const QString &path, QString *error)
 void revealInFileManager(const QString &path)
 {
     const QFileInfo info(path);
-    const QString uri = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded);
+    const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{uri} << QString();
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!bus.isConnected() || !app) {
+        QDesktopServices::openUrl(folder);
+        return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    const QString uri = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded);
+    call << QStringList{uri} << QString();
+    // Asked without waiting, so that a file manager that is slow to start
+    // does not hold up the window; without one, the folder is opened.
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), app);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, app, [watcher, folder] {
+        if (watcher->isError())
+            QDesktopServices::openUrl(folder);
+        watcher->deleteLater();
+    });
 }
 
 bool openInDefaultApplication(const QUrl &url)

@@ -3,14 +3,38 @@
 
 #include "support/TestEnv.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QTest>
 
 using namespace folvan::platform;
 
 namespace {
+
+// Stands in for the file manager on a private session bus.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public slots:
+    void ShowItems(const QStringList &uris, const QString &) { shown += uris; }
+};
+
+// Receives the URLs that the desktop services would hand to other programs.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
 
 class DesktopTest : public folvan::test::TempHomeTest {};
 
@@ -43,6 +67,92 @@ TEST_F(DesktopTest, MoveToTrashRemovesTheFileAndKeepsItInTheTrash)
     error.clear();
     EXPECT_FALSE(moveToTrash(file, &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// Runs a private session bus for these tests (the process keeps its first
+// session bus connection), when the system has a bus daemon to run and this
+// process has not connected to another bus yet.
+class SessionBusTest : public DesktopTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_oldAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        s_daemon = new QProcess;
+        s_daemon->start(QStringLiteral("dbus-daemon"),
+                        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!s_daemon->waitForStarted(5000) || !s_daemon->waitForReadyRead(5000))
+            return;
+        s_address = QString::fromUtf8(s_daemon->readLine().trimmed());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", s_address.toUtf8());
+    }
+    static void TearDownTestSuite()
+    {
+        if (s_daemon->state() != QProcess::NotRunning) {
+            s_daemon->kill();
+            s_daemon->waitForFinished(5000);
+        }
+        delete s_daemon;
+        s_daemon = nullptr;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", s_oldAddress);
+    }
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        if (s_address.isEmpty() || !QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no session bus";
+        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                QStringLiteral("org.freedesktop.FileManager1")))
+            GTEST_SKIP() << "a file manager already serves this bus";
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_catcher, "open");
+    }
+    void TearDown() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        DesktopTest::TearDown();
+    }
+
+    static inline QProcess *s_daemon = nullptr;
+    static inline QString s_address;
+    static inline QByteArray s_oldAddress;
+    UrlCatcher m_catcher;
+};
+
+TEST_F(SessionBusTest, RevealAsksTheFileManagerForTheFileUri)
+{
+    QDBusConnection service = QDBusConnection::connectToBus(s_address, QStringLiteral("fake-file-manager"));
+    FakeFileManager manager;
+    ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                       QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+
+    revealInFileManager(path(QStringLiteral("home/论文 1.pdf")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
+    EXPECT_EQ(manager.shown,
+              QStringList{QUrl::fromLocalFile(path(QStringLiteral("home/论文 1.pdf"))).toString(QUrl::FullyEncoded)});
+    QTest::qWait(50);
+    EXPECT_TRUE(m_catcher.opened.isEmpty());
+
+    service.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("fake-file-manager"));
+}
+
+TEST_F(SessionBusTest, RevealWithoutAFileManagerOpensTheFolder)
+{
+    revealInFileManager(path(QStringLiteral("home/paper.pdf")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_catcher.opened.isEmpty(); }, 5000));
+    ASSERT_EQ(m_catcher.opened.size(), 1);
+    EXPECT_EQ(m_catcher.opened.first(), QUrl::fromLocalFile(path(QStringLiteral("home"))));
+}
+
+TEST_F(DesktopTest, OpenInDefaultApplicationHandsTheUrlOn)
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    EXPECT_TRUE(openInDefaultApplication(QUrl::fromLocalFile(path(QStringLiteral("a.pdf")))));
+    EXPECT_FALSE(openInDefaultApplication(QUrl()));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened.first(), QUrl::fromLocalFile(path(QStringLiteral("a.pdf"))));
 }
 
 TEST(IconsTest, KnownNamesHaveTheirOwnIconAndUnknownNamesANeutralOne)
@@ -82,3 +192,5 @@ TEST(IconsTest, EveryBundledDrawingIsAValidSvg)
 }
 
 } // namespace
+
+#include "DesktopTest.moc"
