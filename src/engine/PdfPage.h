@@ -98,8 +98,8 @@ public:
     QImage render(double scale, bool withAnnotations = true, const QRect &pixelRegion = {}) const;
     // A raster whose longer edge has `edgeLength` pixels.
     QImage renderFitting(int edgeLength, bool withAnnotations = true) const;
-    // The page's display list, recorded once under the document lock and
-    // kept until the page's annotations change.
+    // The page's display list, recorded under the document lock and kept
+    // for the recently used pages until the page's annotations change.
     std::shared_ptr<const PdfDisplayList> displayList(bool withAnnotations = true) const;
 
     // The page text (built once, then cached by the document).

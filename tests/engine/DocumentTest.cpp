@@ -171,12 +171,19 @@ TEST(Png, EncodesAtTheGivenLevelAndDecodesToTheSamePixels)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixelColor(x, y, QColor(x * 4, y * 5, (x * y) % 256));
-    const QByteArray fast = encodePng(image, 1);
-    const QByteArray small = encodePng(image, 9);
-    ASSERT_TRUE(fast.startsWith("\x89PNG"));
-    EXPECT_LE(small.size(), fast.size());
+    for (int level : {0, 1, 9}) {
+        const QByteArray png = encodePng(image, level);
+        ASSERT_TRUE(png.startsWith("\x89PNG")) << level;
+        QImage decoded;
+        ASSERT_TRUE(decoded.loadFromData(png, "PNG")) << level;
+        EXPECT_FALSE(decoded.hasAlphaChannel());
+        EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB888), image) << level;
+    }
+    // An image with transparency keeps it.
+    QImage translucent(4, 4, QImage::Format_ARGB32);
+    translucent.fill(QColor(10, 20, 30, 40));
     QImage decoded;
-    ASSERT_TRUE(decoded.loadFromData(fast, "PNG"));
-    EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB888), image);
+    ASSERT_TRUE(decoded.loadFromData(encodePng(translucent), "PNG"));
+    EXPECT_EQ(decoded.pixelColor(1, 1), QColor(10, 20, 30, 40));
     EXPECT_TRUE(encodePng(QImage()).isEmpty());
 }

@@ -9,6 +9,7 @@ namespace folvan::engine::detail {
 namespace {
 
 constexpr size_t kTextCacheSize = 48;
+constexpr size_t kDisplayListPages = 48;
 
 // Opens PDF bytes with the PDF handler only. Fills `pageCount`, or sets
 // `needsPassword`; on failure returns nullptr with the reason in `error`.
@@ -226,8 +227,19 @@ std::shared_ptr<const PdfDisplayList> DocumentImpl::cachedDisplayList(int index,
 
 void DocumentImpl::storeDisplayList(int index, bool withAnnotations, std::shared_ptr<const PdfDisplayList> list)
 {
-    if (PageSlot *s = slot(index))
-        s->lists[withAnnotations ? 1 : 0] = std::move(list);
+    PageSlot *s = slot(index);
+    if (!s)
+        return;
+    s->lists[withAnnotations ? 1 : 0] = std::move(list);
+    // Keep the lists of the most recently recorded pages only.
+    m_listPages.remove(index);
+    m_listPages.push_front(index);
+    while (m_listPages.size() > kDisplayListPages) {
+        PageSlot *old = slot(m_listPages.back());
+        old->lists[0].reset();
+        old->lists[1].reset();
+        m_listPages.pop_back();
+    }
 }
 
 std::shared_ptr<const PdfPageText> DocumentImpl::cachedText(int index)

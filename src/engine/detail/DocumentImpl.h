@@ -66,6 +66,7 @@ public:
     // engine compare it to know when to draw again.
     std::uint64_t pageRevision(int index) const;
 
+    // Display lists, kept for the most recently recorded pages.
     std::shared_ptr<const PdfDisplayList> cachedDisplayList(int index, bool withAnnotations) const;
     void storeDisplayList(int index, bool withAnnotations, std::shared_ptr<const PdfDisplayList> list);
 
@@ -93,6 +94,7 @@ private:
     int m_pageCount = 0;
     std::vector<PageSlot> m_pages;
     std::list<std::pair<int, std::shared_ptr<const PdfPageText>>> m_texts;
+    std::list<int> m_listPages; // pages holding display lists, most recent first
 };
 
 // Holds a document's mutex and gives the calling thread's context.
