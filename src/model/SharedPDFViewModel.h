@@ -374,6 +374,57 @@ public:
 
     // ==== Annotation operations (declared and defined by the annotation
     // ==== layer, src/annotations/SharedPDFViewModelAnnotations*.cpp) ====
+    // Overlay rows per page index: x, y, width, height (page space), red,
+    // green, blue, alpha, and 1 for an underline or 0 for a highlight.
+    using OverlayRowMap = std::map<int, std::vector<std::vector<double>>>;
+
+    // Forgets the document's annotations: undo stack, originals, installed
+    // annotations, markups, items, reflow passages, undo flags.
+    void resetAnnotations();
+    // Records the PDF's own annotations of the current document, once.
+    void prepareAnnotations();
+    // Installs the markups on the pages, rebuilds the items, raises
+    // annotationRevision.
+    void synchronizeAnnotations();
+    void rebuildAnnotationItems();
+    // Makes `markups` the new list as one undo step named `name`: draws it,
+    // saves it and tells the other panes. Nothing when it equals the list.
+    void commitAnnotations(std::vector<ReadingMarkup> markups, const QString &name);
+    // Sets, draws and saves a list; what every commit, undo and redo does.
+    void applyAnnotations(std::vector<ReadingMarkup> markups);
+    // The markup that stands for an item after a change.
+    ReadingMarkup editableMarkup(const ReadingAnnotationItem &item) const;
+
+    // The annotation file of a document.
+    QString markupURL(const QUrl &documentURL) const;
+    // Reads the document's annotation file (sets pdfDocument).
+    void loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document);
+    // Writes the markups to the file of pdfDocumentURL and tells the other
+    // panes.
+    void persistMarkups();
+
+    // Highlights ("highlight") or underlines ("underline") the retained
+    // selection, merged with the overlapping annotations of that kind.
+    void addMarkup(const QString &kind, const QString &note);
+    // Takes the reflow view's passages over as the pane's selection.
+    bool acceptReflowSelection(const std::vector<ReadingTextSource> &sources);
+    void deleteAnnotation(const QString &itemID);
+    // `color` is absent when the user chose none.
+    void editAnnotation(const QString &itemID, const QString &note, std::optional<MarkupColor> color);
+
+    void exportAnnotatedPDF();
+    OverlayRowMap rasterOverlays(bool includeSelection) const;
+    // The reading position of a reflow passage.
+    ReadingLocation location(const ReadingTextSource &source) const;
+    // The Markdown summary; none without a document or annotation items.
+    std::optional<QString> annotationSummary();
+    void exportAnnotationSummary();
+
+Q_SIGNALS:
+    // The page view redraws the annotations of this page.
+    void annotationsChangedOnPage(int pageIndex);
+
+public:
     // ==== end of annotation operations ====
 
     // ==== Reflow and book operations of later layers ====

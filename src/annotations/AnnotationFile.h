@@ -1,0 +1,66 @@
+#pragma once
+
+// The per-document annotation file: where it lies, reading and validating
+// it, and writing it so that no earlier annotation is lost. A file that
+// could not be read is moved aside before it is first overwritten; a file
+// from which invalid markups were dropped at load is copied aside
+// (NAME.dropped-YYYYMMDDTHHMMSSZ) before the first write that drops them.
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+#include "annotations/ReadingMarkup.h"
+#include "engine/PdfDocument.h"
+
+namespace folvan::annotations {
+
+// The annotation file of a document: "<directory>/<key>.json", the key being
+// the SHA-256 of the document's standardized path.
+QString markupFilePath(const QString &directory, const QString &documentPath);
+
+// Whether a markup fits the document: its page exists, its kind is known,
+// and it has rectangles, each finite, not empty and meeting the page's crop
+// box.
+bool isValidMarkup(const ReadingMarkup &markup, const engine::PdfDocument &document);
+
+struct MarkupFileContent {
+    bool exists = false;
+    // The decoded list; absent when the file could not be read or decoded.
+    std::optional<std::vector<ReadingMarkup>> markups;
+    QString error;
+};
+
+MarkupFileContent readMarkupFile(const QString &path);
+
+// The name a file is copied to before markups dropped from it are
+// overwritten.
+QString droppedCopyPath(const QString &path);
+
+// Remembers, for one pane, which annotation file must be kept aside before
+// it is next written.
+class AnnotationFileKeeper {
+public:
+    // Forget what was noted for the previous document.
+    void reset();
+    // The file at `path` failed to load; it is not to be overwritten as it is.
+    void noteUnreadable(const QString &path) { m_unreadablePath = path; }
+    // Markups were dropped from the file at `path` when it was loaded.
+    void noteDropped(const QString &path) { m_droppedPath = path; }
+    // The file at `path` was read successfully after all.
+    void noteReadable(const QString &path);
+
+    // Writes `markups` to `path`, after keeping aside what must be kept.
+    // When the file that failed to load lies under another name (the
+    // document was renamed or moved), that file is copied to `path` instead,
+    // never replacing a file there. False with the error text on failure;
+    // nothing is overwritten then.
+    bool write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error);
+
+private:
+    QString m_unreadablePath;
+    QString m_droppedPath;
+};
+
+} // namespace folvan::annotations

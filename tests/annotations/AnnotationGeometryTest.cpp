@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "annotations/AnnotationGeometry.h"
+#include "annotations/MarkupColor.h"
+
+using namespace folvan;
+
+namespace {
+
+std::vector<QPointF> quadOf(const QRectF &r, QPointF origin = {})
+{
+    // top left, top right, bottom left, bottom right (y up)
+    return {QPointF(r.left(), r.bottom()) - origin, QPointF(r.right(), r.bottom()) - origin,
+            QPointF(r.left(), r.top()) - origin, QPointF(r.right(), r.top()) - origin};
+}
+
+ReadingMarkup markup(const QString &kind, std::vector<QRectF> rects)
+{
+    ReadingMarkup m;
+    m.id = QUuid::fromString(QStringLiteral("0f0e0d0c-0b0a-0908-0706-050403020100"));
+    m.kind = kind;
+    m.rectangles = std::move(rects);
+    return m;
+}
+
+} // namespace
+
+TEST(AnnotationKinds, TrimSlashesAndLowerCase)
+{
+    EXPECT_EQ(AnnotationGeometry::kind(QStringLiteral("/Underline")), QStringLiteral("underline"));
+    EXPECT_EQ(AnnotationGeometry::kind(QStringLiteral("//StrikeOut/")), QStringLiteral("strikeout"));
+    EXPECT_EQ(AnnotationGeometry::kind(QStringLiteral("A/B")), QStringLiteral("a/b"));
+    EXPECT_EQ(AnnotationGeometry::kind(QString()), QString());
+}
+
+TEST(AnnotationRectangles, FallBackToBoundsWithoutFourPoints)
+{
+    const QRectF bounds(10, 20, 30, 40);
+    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, {}), std::vector<QRectF>{bounds});
+    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, {{0, 0}, {1, 1}, {2, 2}}), std::vector<QRectF>{bounds});
+}
+
+TEST(AnnotationRectangles, AcceptRelativeAndPageSpacePoints)
+{
+    const QRectF line(100, 500, 80, 12);
+    const QRectF bounds = line;
+    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, quadOf(line)), std::vector<QRectF>{line});
+    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, quadOf(line, line.topLeft())), std::vector<QRectF>{line});
+
+    // Trailing points that do not make a group of four are ignored.
+    std::vector<QPointF> six = quadOf(line);
+    six.push_back({1, 1});
+    six.push_back({2, 2});
+    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, six).size(), 1u);
+}
+
+TEST(AnnotationRectangles, SkipUnusableGroups)
+{
+    const QRectF line(100, 500, 80, 12);
+    std::vector<QPointF> points = quadOf(line);
+    points[1].setX(NAN);
+    const std::vector<QPointF> flat = {{100, 500}, {180, 500}, {100, 500}, {180, 500}};
+    points.insert(points.end(), flat.begin(), flat.end());
+    EXPECT_TRUE(AnnotationGeometry::rectangles(line, points).empty());
+}
+
+TEST(LineRectangles, MergeWordsOfOneLine)
+{
+    // midY 100 and 101: 1 < 0.3 * 10
+    EXPECT_EQ(AnnotationGeometry::normalized({QRectF(0, 95, 10, 10), QRectF(10.3, 96, 10, 10)}).size(), 1u);
+    // midY 100 and 104: 4 is not less than 3
+    EXPECT_EQ(AnnotationGeometry::normalized({QRectF(0, 95, 10, 10), QRectF(10.3, 99, 10, 10)}).size(), 2u);
+    // a horizontal gap of 2 points
+    EXPECT_EQ(AnnotationGeometry::normalized({QRectF(0, 95, 10, 10), QRectF(12, 95, 10, 10)}).size(), 2u);
+    EXPECT_TRUE(AnnotationGeometry::normalized({}).empty());
+
+    const std::vector<QRectF> merged =
+        AnnotationGeometry::normalized({QRectF(10.3, 96, 10, 10), QRectF(0, 95, 10, 10)});
+    ASSERT_EQ(merged.size(), 1u);
+    EXPECT_EQ(merged[0], QRectF(0, 95, 20.3, 11));
+}
+
+TEST(LineRectangles, ComeInReadingOrder)
+{
+    const QRectF lowLeft(0, 100, 10, 10), highRight(300, 200, 10, 10), sameTopRight(50, 100, 10, 10);
+    const std::vector<QRectF> lines = AnnotationGeometry::normalized({sameTopRight, lowLeft, highRight});
+    EXPECT_EQ(lines, (std::vector<QRectF>{highRight, lowLeft, sameTopRight}));
+}
+
+TEST(BuiltAnnotations, LayOutBoundsAndQuadPoints)
+{
+    const ReadingMarkup m =
+        markup(QStringLiteral("highlight"), {QRectF(10, 100, 50, 12), QRectF(10, 86, 30, 12)});
+    const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(m);
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->subtype, QStringLiteral("Highlight"));
+    EXPECT_EQ(built->bounds, QRectF(10, 86, 50, 26));
+    EXPECT_EQ(built->quadPoints, (std::vector<QPointF>{{0, 26}, {50, 26}, {0, 14}, {50, 14},
+                                                        {0, 12}, {30, 12}, {0, 0}, {30, 0}}));
+    EXPECT_EQ(built->userName, QStringLiteral("Folvan:0F0E0D0C-0B0A-0908-0706-050403020100"));
+    EXPECT_FALSE(built->contents);
+    EXPECT_EQ(AnnotationGeometry::rectangles(built->bounds, built->quadPoints), m.rectangles);
+}
+
+TEST(BuiltAnnotations, NotesHaveNoQuadPoints)
+{
+    ReadingMarkup note = markup(QStringLiteral("text"), {QRectF(5, 5, 20, 20)});
+    note.note = QStringLiteral("see here");
+    const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(note);
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->subtype, QStringLiteral("Text"));
+    EXPECT_EQ(built->bounds, QRectF(5, 5, 20, 20));
+    EXPECT_TRUE(built->quadPoints.empty());
+    EXPECT_EQ(built->contents, QStringLiteral("see here"));
+
+    EXPECT_FALSE(AnnotationGeometry::make(markup(QStringLiteral("deleted"), {QRectF(0, 0, 1, 1)})));
+    EXPECT_FALSE(AnnotationGeometry::make(markup(QStringLiteral("highlight"), {})));
+    EXPECT_EQ(AnnotationGeometry::make(markup(QStringLiteral("squiggly"), {QRectF(0, 0, 1, 1)}))->subtype,
+              QStringLiteral("Squiggly"));
+    EXPECT_EQ(AnnotationGeometry::make(markup(QStringLiteral("other"), {QRectF(0, 0, 1, 1)}))->subtype,
+              QStringLiteral("Highlight"));
+}
+
+TEST(BuiltAnnotations, ColourRules)
+{
+    auto colorOf = [](QString kind, std::optional<QString> color, std::optional<std::vector<double>> rgba) {
+        ReadingMarkup m = markup(kind, {QRectF(0, 0, 10, 10)});
+        m.color = color;
+        m.rgba = rgba;
+        return AnnotationGeometry::make(m)->color;
+    };
+    const QString highlight = QStringLiteral("highlight"), underline = QStringLiteral("underline");
+    EXPECT_EQ(colorOf(highlight, QStringLiteral("green"), std::vector<double>{1, 0, 0, 0.5}),
+              (engine::PdfColor{1, 0, 0, 0.5}));
+    EXPECT_EQ(colorOf(highlight, QStringLiteral("green"), std::vector<double>{1, 0, 0}),
+              MarkupColor(MarkupColor::green).color(highlight));
+    EXPECT_EQ(colorOf(highlight, std::nullopt, std::vector<double>{1, NAN, 0, 1}),
+              MarkupColor(MarkupColor::yellow).color(highlight));
+    EXPECT_EQ(colorOf(underline, QStringLiteral("pink"), std::nullopt),
+              MarkupColor(MarkupColor::pink).color(underline));
+    EXPECT_EQ(colorOf(underline, QStringLiteral("Pink"), std::nullopt), SystemColors::orange);
+    EXPECT_EQ(colorOf(underline, std::nullopt, std::nullopt), SystemColors::orange);
+    EXPECT_EQ(colorOf(highlight, std::nullopt, std::nullopt).alpha, 0.35);
+    EXPECT_EQ(colorOf(QStringLiteral("strikeout"), std::nullopt, std::nullopt),
+              MarkupColor(MarkupColor::yellow).color(QStringLiteral("strikeout")));
+}
+
+TEST(RectangleText, IsFixedAndShortest)
+{
+    EXPECT_EQ(AnnotationGeometry::rectText(QRectF(10.5, 100, 50, 12)), QStringLiteral("{{10.5, 100}, {50, 12}}"));
+    EXPECT_EQ(AnnotationGeometry::rectText(QRectF(-0.0, 0.1, 1e-7, 612.0000305175781)),
+              QStringLiteral("{{0, 0.1}, {1e-07, 612.0000305175781}}"));
+}
