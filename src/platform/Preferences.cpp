@@ -276,7 +276,9 @@ Preferences::Preferences(const QString &filePath, QObject *parent)
 {
     if (!filePath.isEmpty())
         keepUnreadableFileAside(filePath);
-    m_settings = std::make_unique<QSettings>(filePath, jsonFormat());
+    // A child, so that it moves with the store to the main thread and syncs
+    // from the main event loop.
+    m_settings = std::make_unique<QSettings>(filePath, jsonFormat(), this);
     m_settings->setFallbacksEnabled(false);
 }
 
@@ -309,8 +311,12 @@ Preferences &Preferences::shared()
         // A store handed out earlier stays alive (someone may still hold a
         // reference to it); only the shared slot moves on.
         auto *store = new Preferences(path);
-        if (QCoreApplication *app = QCoreApplication::instance())
+        if (QCoreApplication *app = QCoreApplication::instance()) {
             store->moveToThread(app->thread());
+            // The shared store lives to the end of the process: write what
+            // changed last before the event loop stops.
+            QObject::connect(app, &QCoreApplication::aboutToQuit, store, &Preferences::sync);
+        }
         sharedStore = store;
     }
     return *sharedStore;

@@ -4,8 +4,10 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <memory>
+#include <thread>
 
 using folvan::platform::PreferenceType;
 using folvan::platform::Preferences;
@@ -205,6 +207,23 @@ TEST_F(PreferencesTest, SharedStoreStartsFreshInEachTest)
     // The previous test set this key in its own home.
     EXPECT_FALSE(Preferences::shared().contains(QStringLiteral("hasSeenOnboarding")));
     EXPECT_FALSE(Preferences::shared().boolValue(QStringLiteral("hasSeenOnboarding")));
+}
+
+TEST_F(PreferencesTest, SharedStoreFirstUsedOnAWorkerIsWrittenByTheMainLoop)
+{
+    Preferences *store = nullptr;
+    std::thread worker([&] { store = &Preferences::shared(); });
+    worker.join();
+    EXPECT_EQ(store->thread(), QCoreApplication::instance()->thread());
+    store->setValue(QStringLiteral("folvan.noteTextSize"), 18.0);
+    // No explicit sync: the main event loop writes the change.
+    const QString file = path(QStringLiteral("config/Folvan/Folvan.json"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) && f.readAll().contains("folvan.noteTextSize");
+        },
+        3000));
 }
 
 } // namespace
