@@ -1,0 +1,144 @@
+// Paper records follow their file: registration by path and by file
+// identity, and resolution to a readable file.
+
+#include "NotesTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace folvan::test {
+namespace {
+
+class PaperRegistration : public NotesStoreTest {
+protected:
+    void SetUp() override
+    {
+        NotesStoreTest::SetUp();
+        QDir(root()).mkpath(QStringLiteral("papers/sub"));
+        QDir(root()).mkpath(QStringLiteral("elsewhere"));
+        store = openStore(0.05);
+    }
+
+    QString paperFile(const QString &relative, const QByteArray &content = "%PDF-1.4\n")
+    {
+        const QString file = path(relative);
+        QFile out(file);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        return file;
+    }
+
+    NotePaper record(const QUuid &id) const { return *store->paper(id); }
+
+    std::unique_ptr<PaperNotesStore> store;
+};
+
+TEST_F(PaperRegistration, SameFileTwiceGivesOneRecordAndNoSecondSave)
+{
+    const QString file = paperFile(QStringLiteral("papers/Deep Nets.v2.pdf"));
+    const QUuid id = store->registerPaper(file);
+    EXPECT_EQ(store->papers().size(), 1);
+    const NotePaper stored = record(id);
+    EXPECT_EQ(stored.path, file);
+    EXPECT_EQ(stored.title, QStringLiteral("Deep Nets.v2"));
+    ASSERT_TRUE(stored.fileIdentity.has_value());
+    EXPECT_TRUE(stored.fileIdentity->contains(QLatin1Char(':')));
+    store->flush();
+
+    ASSERT_TRUE(QFile::remove(notesFile()));
+    EXPECT_EQ(store->registerPaper(path(QStringLiteral("papers/sub/../Deep Nets.v2.pdf"))), id);
+    EXPECT_EQ(store->papers().size(), 1);
+    store->flush();
+    EXPECT_FALSE(QFile::exists(notesFile())) << "an unchanged record is not saved again";
+}
+
+TEST_F(PaperRegistration, RenamedOrMovedPaperKeepsItsRecord)
+{
+    const QString file = paperFile(QStringLiteral("papers/draft.pdf"));
+    const QUuid id = store->registerPaper(file);
+
+    const QString renamed = path(QStringLiteral("papers/Final Title.pdf"));
+    ASSERT_TRUE(QFile::rename(file, renamed));
+    EXPECT_EQ(store->registerPaper(renamed), id);
+    EXPECT_EQ(record(id).path, renamed);
+    EXPECT_EQ(record(id).title, QStringLiteral("Final Title"));
+    store->flush();
+    store.reset();
+
+    // Moved to another folder while the reader was closed.
+    const QString moved = path(QStringLiteral("elsewhere/Final Title.pdf"));
+    ASSERT_TRUE(QFile::rename(renamed, moved));
+    store = openStore();
+    EXPECT_EQ(store->registerPaper(moved), id);
+    EXPECT_EQ(store->papers().size(), 1);
+    EXPECT_EQ(record(id).path, moved);
+    EXPECT_EQ(store->resolve(id), moved);
+}
+
+TEST_F(PaperRegistration, CopyIsAnotherPaper)
+{
+    const QString file = paperFile(QStringLiteral("papers/a.pdf"));
+    const QUuid id = store->registerPaper(file);
+    const QString copy = path(QStringLiteral("elsewhere/a.pdf"));
+    ASSERT_TRUE(QFile::copy(file, copy));
+    const QUuid copyID = store->registerPaper(copy);
+    EXPECT_NE(copyID, id);
+    EXPECT_EQ(store->papers().size(), 2);
+}
+
+TEST_F(PaperRegistration, IdentityAloneNeverTakesARecordWhosePathHoldsAnotherFile)
+{
+    const QString newcomer = paperFile(QStringLiteral("elsewhere/new.pdf"));
+    const QString identity = *record(store->registerPaper(newcomer)).fileIdentity;
+
+    // An older record that carries the same identity (a number the file
+    // system handed out again) while its own file is still in place.
+    const QString replaced = paperFile(QStringLiteral("papers/old.pdf"), "another file");
+    NotePaper old;
+    old.title = QStringLiteral("old");
+    old.path = replaced;
+    old.fileIdentity = identity;
+    store->setPapers({old});
+    const QUuid fresh = store->registerPaper(newcomer);
+    EXPECT_NE(fresh, old.id);
+    EXPECT_EQ(record(old.id).path, replaced);
+
+    // Once the recorded file is gone, the identity finds the paper again.
+    store->setPapers({old});
+    ASSERT_TRUE(QFile::remove(replaced));
+    EXPECT_EQ(store->registerPaper(newcomer), old.id);
+    EXPECT_EQ(record(old.id).path, newcomer);
+}
+
+TEST_F(PaperRegistration, UnreadableFileLosesItsIdentityAndKeepsItsBookmark)
+{
+    const QString missing = path(QStringLiteral("papers/missing.pdf"));
+    NotePaper known;
+    known.title = QStringLiteral("missing");
+    known.path = missing;
+    known.fileIdentity = QStringLiteral("1:2");
+    known.bookmark = QByteArray("bookmark bytes");
+    store->setPapers({known});
+    EXPECT_EQ(store->registerPaper(missing), known.id);
+    EXPECT_FALSE(record(known.id).fileIdentity.has_value());
+    EXPECT_EQ(record(known.id).bookmark, QByteArray("bookmark bytes"));
+
+    const QUuid other = store->registerPaper(path(QStringLiteral("papers/never.pdf")));
+    EXPECT_FALSE(record(other).fileIdentity.has_value());
+    EXPECT_FALSE(record(other).bookmark.has_value());
+}
+
+TEST_F(PaperRegistration, ResolveGivesOnlyAReadableFile)
+{
+    EXPECT_FALSE(store->resolve(std::nullopt).has_value());
+    EXPECT_FALSE(store->resolve(QUuid::createUuid()).has_value());
+
+    const QString file = paperFile(QStringLiteral("papers/here.pdf"));
+    const QUuid id = store->registerPaper(file);
+    EXPECT_EQ(store->resolve(id), file);
+    ASSERT_TRUE(QFile::remove(file));
+    EXPECT_FALSE(store->resolve(id).has_value());
+    EXPECT_TRUE(store->paper(id).has_value()) << "the record stays";
+}
+
+} // namespace
+} // namespace folvan::test
