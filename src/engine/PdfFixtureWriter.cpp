@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QPolygonF>
 #include <QtEndian>
 
 #include <algorithm>
@@ -370,14 +371,15 @@ void PdfFixtureWriter::addTextMarkup(int pageIndex, const QByteArray &subtype,
                                      const std::vector<FixtureQuad> &quads, const QColor &color,
                                      const QString &contents, const QString &author)
 {
-    QRectF bounds;
     QByteArray points;
+    std::vector<QPointF> all;
     for (const FixtureQuad &q : quads) {
         for (const QPointF &pt : q) {
             points += (points.isEmpty() ? "" : " ") + num(pt.x()) + " " + num(pt.y());
-            bounds = bounds.isNull() ? QRectF(pt, QSizeF(0, 0)) : bounds.united(QRectF(pt, QSizeF(0, 0)));
+            all.push_back(pt);
         }
     }
+    const QRectF bounds = all.empty() ? QRectF() : QPolygonF(QList<QPointF>(all.begin(), all.end())).boundingRect();
     AnnotBuilder b;
     b.raw("/Subtype /" + subtype + " /Rect " + rectArray(bounds) + " /QuadPoints [" + points + "] /C "
           + colorArray(color) + " /CA " + num(color.alphaF()) + " /F 4")

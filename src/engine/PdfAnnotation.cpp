@@ -1,0 +1,629 @@
+#include "engine/PdfAnnotation.h"
+
+#include "engine/PdfDocument.h"
+#include "engine/detail/DocumentImpl.h"
+#include "engine/detail/MuContext.h"
+
+#include <QFileInfo>
+#include <QPolygonF>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstring>
+
+namespace folvan::engine {
+
+using detail::DocumentLock;
+using detail::kErrorBufferSize;
+
+namespace {
+
+// While an annotation is hidden its dictionary carries the /F it had
+// before under this key (null when it had none); showing it puts that
+// value back and removes the key.
+constexpr const char *kHiddenKey = "FolvanHiddenFlags";
+
+constexpr int kMaxQuadPoints = 4 * 4096;
+
+PdfColor colorFromComponents(int n, const float *c, float alpha)
+{
+    PdfColor color;
+    color.alpha = alpha;
+    switch (n) {
+    case 1: color.red = color.green = color.blue = c[0]; break;
+    case 3:
+        color.red = c[0];
+        color.green = c[1];
+        color.blue = c[2];
+        break;
+    case 4:
+        color.red = (1 - c[0]) * (1 - c[3]);
+        color.green = (1 - c[1]) * (1 - c[3]);
+        color.blue = (1 - c[2]) * (1 - c[3]);
+        break;
+    default: break;
+    }
+    return color;
+}
+
+// The fields of one annotation as read under fz_try: only plain values and
+// MuPDF-owned pointers, which the caller copies afterwards.
+struct RawAnnotation {
+    int objectNumber = 0;
+    const char *subtype = nullptr;
+    fz_rect rect = fz_empty_rect;
+    int quadCount = 0;
+    float *quads = nullptr; // room for kMaxQuadPoints points, given by the caller
+    int colorComponents = 0;
+    float color[4] = {0, 0, 0, 0};
+    float alpha = 1;
+    const char *contents = nullptr; // null when absent
+    const char *userName = nullptr;
+    const char *modified = nullptr;
+    int64_t modifiedTime = 0;
+    int flags = 0;
+    int hidden = 0;
+    const char *icon = nullptr;
+    const char *fontName = nullptr;
+    float fontSize = 0;
+    int fontColorComponents = 0;
+    float fontColor[4] = {0, 0, 0, 0};
+    int alignment = 0;
+    char *linkTarget = nullptr; // MuPDF link URI of a go-to, fz_free'd by the caller
+    const char *uri = nullptr;
+};
+
+void readRawAnnotation(fz_context *ctx, pdf_document *doc, pdf_obj *obj, int pageIndex, RawAnnotation *out)
+{
+    out->objectNumber = pdf_to_num(ctx, obj);
+    out->subtype = pdf_to_name(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Subtype)));
+    out->rect = pdf_dict_get_rect(ctx, obj, PDF_NAME(Rect));
+    pdf_obj *quads = pdf_dict_get(ctx, obj, PDF_NAME(QuadPoints));
+    const int quadNumbers = std::min(pdf_array_len(ctx, quads), kMaxQuadPoints * 2);
+    out->quadCount = quadNumbers / 2;
+    for (int i = 0; i < out->quadCount * 2; ++i)
+        out->quads[i] = pdf_to_real(ctx, pdf_array_get(ctx, quads, i));
+    pdf_obj *color = pdf_dict_get(ctx, obj, PDF_NAME(C));
+    const int components = pdf_array_len(ctx, color);
+    if (components == 1 || components == 3 || components == 4) {
+        out->colorComponents = components;
+        for (int i = 0; i < components; ++i)
+            out->color[i] = pdf_to_real(ctx, pdf_array_get(ctx, color, i));
+    }
+    pdf_obj *alpha = pdf_dict_get(ctx, obj, PDF_NAME(CA));
+    out->alpha = pdf_is_number(ctx, alpha) ? pdf_to_real(ctx, alpha) : 1.0f;
+    if (pdf_dict_get(ctx, obj, PDF_NAME(Contents)))
+        out->contents = pdf_dict_get_text_string(ctx, obj, PDF_NAME(Contents));
+    if (pdf_dict_get(ctx, obj, PDF_NAME(T)))
+        out->userName = pdf_dict_get_text_string(ctx, obj, PDF_NAME(T));
+    if (pdf_is_string(ctx, pdf_dict_get(ctx, obj, PDF_NAME(M)))) {
+        out->modified = pdf_dict_get_text_string(ctx, obj, PDF_NAME(M));
+        out->modifiedTime = pdf_parse_date(ctx, out->modified);
+    }
+    out->hidden = pdf_dict_gets(ctx, obj, kHiddenKey) != nullptr;
+    out->flags = out->hidden ? int(pdf_to_int(ctx, pdf_dict_gets(ctx, obj, kHiddenKey)))
+                             : pdf_dict_get_int(ctx, obj, PDF_NAME(F));
+    if (pdf_is_name(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Name))))
+        out->icon = pdf_to_name(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Name)));
+    pdf_obj *da = pdf_dict_get(ctx, obj, PDF_NAME(DA));
+    if (pdf_is_string(ctx, da)) {
+        out->fontName = "";
+        pdf_parse_default_appearance(ctx, pdf_to_str_buf(ctx, da), &out->fontName, &out->fontSize,
+                                     &out->fontColorComponents, out->fontColor);
+    }
+    out->alignment = pdf_dict_get_int(ctx, obj, PDF_NAME(Q));
+    pdf_obj *action = pdf_dict_get(ctx, obj, PDF_NAME(A));
+    pdf_obj *dest = pdf_dict_get(ctx, obj, PDF_NAME(Dest));
+    if (pdf_name_eq(ctx, pdf_dict_get(ctx, action, PDF_NAME(S)), PDF_NAME(URI)))
+        out->uri = pdf_dict_get_text_string(ctx, action, PDF_NAME(URI));
+    else if (dest)
+        out->linkTarget = pdf_parse_link_dest(ctx, doc, dest);
+    else if (pdf_name_eq(ctx, pdf_dict_get(ctx, action, PDF_NAME(S)), PDF_NAME(GoTo)))
+        out->linkTarget = pdf_parse_link_action(ctx, doc, action, pageIndex);
+}
+
+int annotsOfPage(fz_context *ctx, pdf_document *doc, int pageIndex, pdf_obj **annots, int *count)
+{
+    int ok = 1;
+    fz_try(ctx)
+    {
+        *annots = pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, pageIndex), PDF_NAME(Annots));
+        *count = pdf_array_len(ctx, *annots);
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+int entryObjectNumber(fz_context *ctx, pdf_obj *annots, int i)
+{
+    int number = 0;
+    fz_var(number);
+    fz_try(ctx) number = pdf_to_num(ctx, pdf_array_get(ctx, annots, i));
+    fz_catch(ctx) number = 0;
+    return number;
+}
+
+int readAnnotationAt(fz_context *ctx, pdf_document *doc, pdf_obj *annots, int i, int pageIndex,
+                     RawAnnotation *out)
+{
+    int ok = 1;
+    fz_var(ok);
+    fz_try(ctx)
+    {
+        pdf_obj *obj = pdf_array_get(ctx, annots, i);
+        if (!pdf_is_dict(ctx, obj) || !pdf_is_indirect(ctx, obj))
+            ok = 0;
+        else
+            readRawAnnotation(ctx, doc, obj, pageIndex, out);
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+QString textOf(const char *s) { return s ? QString::fromUtf8(s) : QString(); }
+
+PdfAnnotation convert(DocumentLock &lock, const RawAnnotation &raw, int pageIndex, int ordinal)
+{
+    PdfAnnotation a;
+    a.handle = {pageIndex, raw.objectNumber};
+    a.ordinal = ordinal;
+    a.subtype = textOf(raw.subtype);
+    a.bounds = QRectF(QPointF(raw.rect.x0, raw.rect.y0), QPointF(raw.rect.x1, raw.rect.y1)).normalized();
+    for (int i = 0; i < raw.quadCount; ++i)
+        a.quadPoints.emplace_back(raw.quads[2 * i], raw.quads[2 * i + 1]);
+    if (raw.colorComponents)
+        a.color = colorFromComponents(raw.colorComponents, raw.color, raw.alpha);
+    a.contents = textOf(raw.contents);
+    a.userName = textOf(raw.userName);
+    if (raw.modified && raw.modifiedTime > 0)
+        a.modificationDate = QDateTime::fromSecsSinceEpoch(raw.modifiedTime, Qt::UTC);
+    a.flags = raw.flags;
+    a.hidden = raw.hidden;
+    a.iconName = textOf(raw.icon);
+    if (raw.fontName) {
+        a.fontName = QString::fromUtf8(raw.fontName);
+        a.fontSize = raw.fontSize;
+        if (raw.fontColorComponents)
+            a.fontColor = colorFromComponents(raw.fontColorComponents, raw.fontColor, 1);
+    }
+    a.alignment = raw.alignment;
+    a.uri = textOf(raw.uri);
+    if (raw.linkTarget) {
+        a.destination = lock.impl().destinationForUri(lock.ctx(), raw.linkTarget);
+        if (!a.destination && !QByteArray(raw.linkTarget).startsWith('#'))
+            a.uri = QString::fromUtf8(raw.linkTarget);
+    }
+    return a;
+}
+
+std::vector<PdfAnnotation> readAnnotations(DocumentLock &lock, int pageIndex, bool includeHidden,
+                                           int onlyObject = 0)
+{
+    std::vector<PdfAnnotation> result;
+    if (!lock.pdf() || pageIndex < 0 || pageIndex >= lock.impl().pageCount())
+        return result;
+    fz_context *ctx = lock.ctx();
+    pdf_obj *annots = nullptr;
+    int count = 0;
+    if (!annotsOfPage(ctx, lock.pdf(), pageIndex, &annots, &count))
+        return result;
+    std::vector<float> quadBuffer(size_t(kMaxQuadPoints) * 2);
+    for (int i = 0; i < count; ++i) {
+        // Only the wanted object is read in full.
+        if (onlyObject && entryObjectNumber(ctx, annots, i) != onlyObject)
+            continue;
+        RawAnnotation raw;
+        raw.quads = quadBuffer.data();
+        const int ok = readAnnotationAt(ctx, lock.pdf(), annots, i, pageIndex, &raw);
+        if (ok && (includeHidden || !raw.hidden))
+            result.push_back(convert(lock, raw, pageIndex, i));
+        if (raw.linkTarget)
+            fz_free(ctx, raw.linkTarget);
+    }
+    return result;
+}
+
+// Finds the loaded annotation object of a handle; nullptr when the page or
+// the annotation is gone.
+pdf_annot *findAnnot(fz_context *ctx, pdf_page *page, int objectNumber)
+{
+    if (!page)
+        return nullptr;
+    for (pdf_annot *a = pdf_first_annot(ctx, page); a; a = pdf_next_annot(ctx, a))
+        if (pdf_to_num(ctx, pdf_annot_obj(ctx, a)) == objectNumber)
+            return a;
+    return nullptr;
+}
+
+// The annotation dictionary of a handle, whether or not MuPDF keeps it in
+// its annotation list (it does not for links): searched in the page's
+// /Annots.
+pdf_obj *findAnnotObject(fz_context *ctx, pdf_document *doc, const PdfAnnotationHandle &handle)
+{
+    pdf_obj *found = nullptr;
+    fz_var(found);
+    fz_try(ctx)
+    {
+        pdf_obj *annots = pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, handle.pageIndex), PDF_NAME(Annots));
+        const int n = pdf_array_len(ctx, annots);
+        for (int i = 0; i < n && !found; ++i) {
+            pdf_obj *obj = pdf_array_get(ctx, annots, i);
+            if (pdf_to_num(ctx, obj) == handle.objectNumber && pdf_is_dict(ctx, obj))
+                found = obj;
+        }
+    }
+    fz_catch(ctx) found = nullptr;
+    return found;
+}
+
+struct CreateRequest {
+    enum pdf_annot_type type;
+    bool textMarkup;
+    fz_rect rect;
+    int quadNumbers;
+    const float *quads;
+    float color[3];
+    float alpha;
+    const char *contents; // null for none
+    const char *userName; // null for none
+    int64_t modified;
+    const char *icon;     // null to keep the default
+    const char *fontName; // null to keep the default
+    float fontSize;
+    int fontColorComponents;
+    float fontColor[3];
+    int alignment; // -1 to keep the default
+};
+
+int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r, int *objectNumber, char *error)
+{
+    int ok = 1;
+    pdf_annot *annot = nullptr;
+    fz_var(annot);
+    fz_try(ctx)
+    {
+        annot = pdf_create_annot(ctx, page, r->type);
+        pdf_obj *obj = pdf_annot_obj(ctx, annot);
+        // Geometry is written in user space, as given.
+        pdf_dict_put_rect(ctx, obj, PDF_NAME(Rect), r->rect);
+        if (r->textMarkup) {
+            pdf_obj *quads = pdf_dict_put_array(ctx, obj, PDF_NAME(QuadPoints), r->quadNumbers);
+            for (int i = 0; i < r->quadNumbers; ++i)
+                pdf_array_push_real(ctx, quads, r->quads[i]);
+        }
+        pdf_set_annot_color(ctx, annot, 3, r->color);
+        pdf_set_annot_opacity(ctx, annot, r->alpha);
+        if (r->contents)
+            pdf_set_annot_contents(ctx, annot, r->contents);
+        else
+            pdf_dict_del(ctx, obj, PDF_NAME(Contents));
+        if (r->userName)
+            pdf_set_annot_author(ctx, annot, r->userName);
+        if (r->modified > 0)
+            pdf_set_annot_modification_date(ctx, annot, r->modified);
+        if (r->icon && r->type == PDF_ANNOT_TEXT)
+            pdf_set_annot_icon_name(ctx, annot, r->icon);
+        if (r->type == PDF_ANNOT_FREE_TEXT && (r->fontName || r->fontColorComponents)) {
+            const char *font = "Helv";
+            float size = 12;
+            int n = 0;
+            float color[4] = {0, 0, 0, 0};
+            pdf_annot_default_appearance(ctx, annot, &font, &size, &n, color);
+            pdf_set_annot_default_appearance(ctx, annot, r->fontName ? r->fontName : font,
+                                             r->fontSize > 0 ? r->fontSize : size,
+                                             r->fontColorComponents ? 3 : n,
+                                             r->fontColorComponents ? r->fontColor : color);
+        }
+        if (r->alignment >= 0 && r->type == PDF_ANNOT_FREE_TEXT)
+            pdf_set_annot_quadding(ctx, annot, r->alignment);
+        pdf_dirty_annot(ctx, annot);
+        pdf_update_annot(ctx, annot);
+        // MuPDF gives a new text note a pop-up annotation of its own; the
+        // note is made alone, as the other kinds.
+        pdf_obj *annots = pdf_dict_get(ctx, page->obj, PDF_NAME(Annots));
+        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i) {
+            pdf_obj *other = pdf_array_get(ctx, annots, i);
+            if (pdf_name_eq(ctx, pdf_dict_get(ctx, other, PDF_NAME(Subtype)), PDF_NAME(Popup))
+                && !pdf_objcmp(ctx, pdf_dict_get(ctx, other, PDF_NAME(Parent)), obj))
+                pdf_array_delete(ctx, annots, i);
+        }
+        pdf_dict_del(ctx, obj, PDF_NAME(Popup));
+        *objectNumber = pdf_to_num(ctx, obj);
+    }
+    fz_always(ctx) pdf_drop_annot(ctx, annot);
+    fz_catch(ctx)
+    {
+        fz_strlcpy(error, fz_caught_message(ctx), kErrorBufferSize);
+        ok = 0;
+    }
+    return ok;
+}
+
+int deleteRawAnnotation(fz_context *ctx, pdf_page *page, pdf_annot *annot)
+{
+    int ok = 1;
+    fz_try(ctx) pdf_delete_annot(ctx, page, annot);
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+int setRawHidden(fz_context *ctx, pdf_obj *obj, int hide)
+{
+    int ok = 1;
+    fz_try(ctx)
+    {
+        pdf_obj *saved = pdf_dict_gets(ctx, obj, kHiddenKey);
+        if (hide && !saved) {
+            pdf_obj *flags = pdf_dict_get(ctx, obj, PDF_NAME(F));
+            pdf_dict_puts(ctx, obj, kHiddenKey, flags ? flags : PDF_NULL);
+            pdf_dict_put_int(ctx, obj, PDF_NAME(F), pdf_to_int(ctx, flags) | PDF_ANNOT_IS_HIDDEN);
+        } else if (!hide && saved) {
+            if (pdf_is_null(ctx, saved))
+                pdf_dict_del(ctx, obj, PDF_NAME(F));
+            else
+                pdf_dict_put(ctx, obj, PDF_NAME(F), saved);
+            pdf_dict_dels(ctx, obj, kHiddenKey);
+        }
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
+// Writes the document to a buffer with every hidden annotation taken out of
+// its page's /Annots for the time of the writing.
+int writeWithoutHidden(fz_context *ctx, pdf_document *doc, fz_buffer **result, char *error)
+{
+    int ok = 1;
+    fz_buffer *buffer = nullptr;
+    fz_output *out = nullptr;
+    pdf_obj *saved = nullptr; // array of [page annots] pairs to put back
+    fz_var(buffer);
+    fz_var(out);
+    fz_var(saved);
+    fz_try(ctx)
+    {
+        saved = pdf_new_array(ctx, doc, 8);
+        const int pages = pdf_count_pages(ctx, doc);
+        for (int p = 0; p < pages; ++p) {
+            pdf_obj *page = pdf_lookup_page_obj(ctx, doc, p);
+            pdf_obj *annots = pdf_dict_get(ctx, page, PDF_NAME(Annots));
+            const int n = pdf_array_len(ctx, annots);
+            int hidden = 0;
+            for (int i = 0; i < n; ++i)
+                hidden += pdf_dict_gets(ctx, pdf_array_get(ctx, annots, i), kHiddenKey) != nullptr;
+            if (!hidden)
+                continue;
+            pdf_obj *kept = pdf_new_array(ctx, doc, n);
+            pdf_array_push(ctx, saved, page);
+            pdf_array_push(ctx, saved, annots);
+            for (int i = 0; i < n; ++i) {
+                pdf_obj *a = pdf_array_get(ctx, annots, i);
+                if (!pdf_dict_gets(ctx, a, kHiddenKey))
+                    pdf_array_push(ctx, kept, a);
+            }
+            pdf_dict_put_drop(ctx, page, PDF_NAME(Annots), kept);
+        }
+        buffer = fz_new_buffer(ctx, 64 * 1024);
+        out = fz_new_output_with_buffer(ctx, buffer);
+        pdf_write_options options = pdf_default_write_options;
+        options.do_garbage = 1; // drop the objects of the hidden annotations
+        pdf_write_document(ctx, doc, out, &options);
+        fz_close_output(ctx, out);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_output(ctx, out);
+        const int n = pdf_array_len(ctx, saved);
+        for (int i = 0; i + 1 < n; i += 2)
+            pdf_dict_put(ctx, pdf_array_get(ctx, saved, i), PDF_NAME(Annots), pdf_array_get(ctx, saved, i + 1));
+        pdf_drop_obj(ctx, saved);
+    }
+    fz_catch(ctx)
+    {
+        fz_drop_buffer(ctx, buffer);
+        buffer = nullptr;
+        fz_strlcpy(error, fz_caught_message(ctx), kErrorBufferSize);
+        ok = 0;
+    }
+    *result = buffer;
+    return ok;
+}
+
+std::optional<enum pdf_annot_type> creatableType(const QString &subtype)
+{
+    if (subtype == u"Highlight")
+        return PDF_ANNOT_HIGHLIGHT;
+    if (subtype == u"Underline")
+        return PDF_ANNOT_UNDERLINE;
+    if (subtype == u"StrikeOut")
+        return PDF_ANNOT_STRIKE_OUT;
+    if (subtype == u"Squiggly")
+        return PDF_ANNOT_SQUIGGLY;
+    if (subtype == u"Text")
+        return PDF_ANNOT_TEXT;
+    if (subtype == u"FreeText")
+        return PDF_ANNOT_FREE_TEXT;
+    return std::nullopt;
+}
+
+float clamp01(double v) { return std::isfinite(v) ? float(std::clamp(v, 0.0, 1.0)) : 0.0f; }
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+std::vector<PdfAnnotation> annotations(const PdfDocument &document, int pageIndex, bool includeHidden)
+{
+    DocumentLock lock(document);
+    return readAnnotations(lock, pageIndex, includeHidden);
+}
+
+std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAnnotationHandle &handle)
+{
+    if (!handle.isValid())
+        return std::nullopt;
+    DocumentLock lock(document);
+    std::vector<PdfAnnotation> found = readAnnotations(lock, handle.pageIndex, true, handle.objectNumber);
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
+}
+
+PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfAnnotationSpec &spec,
+                                     QString *error)
+{
+    const std::optional<enum pdf_annot_type> type = creatableType(spec.subtype);
+    if (!type) {
+        setError(error, QStringLiteral("不支持的批注类型：") + spec.subtype);
+        return {};
+    }
+    QPolygonF corners(QList<QPointF>(spec.quadPoints.begin(), spec.quadPoints.end()));
+    for (const QRectF &r : spec.rects)
+        corners << r.topLeft() << r.bottomRight();
+    const QRectF bounds = corners.boundingRect();
+    if (corners.isEmpty() || !std::isfinite(bounds.x()) || !std::isfinite(bounds.y())
+        || !std::isfinite(bounds.width()) || !std::isfinite(bounds.height())) {
+        setError(error, QStringLiteral("批注没有位置"));
+        return {};
+    }
+    const bool textMarkup = *type == PDF_ANNOT_HIGHLIGHT || *type == PDF_ANNOT_UNDERLINE
+        || *type == PDF_ANNOT_STRIKE_OUT || *type == PDF_ANNOT_SQUIGGLY;
+    std::vector<float> quads;
+    if (textMarkup) {
+        if (!spec.quadPoints.empty()) {
+            for (const QPointF &p : spec.quadPoints) {
+                quads.push_back(float(p.x()));
+                quads.push_back(float(p.y()));
+            }
+        } else {
+            for (const QRectF &rect : spec.rects) {
+                const QRectF r = rect.normalized();
+                const float q[8] = {float(r.left()),  float(r.bottom()), float(r.right()), float(r.bottom()),
+                                    float(r.left()),  float(r.top()),    float(r.right()), float(r.top())};
+                quads.insert(quads.end(), q, q + 8);
+            }
+        }
+    }
+    const QByteArray contents = spec.contents.toUtf8();
+    const QByteArray userName = spec.userName.toUtf8();
+    const QByteArray icon = spec.iconName.toUtf8();
+    const QByteArray fontName = spec.fontName.toUtf8();
+
+    CreateRequest request{};
+    request.type = *type;
+    request.textMarkup = textMarkup;
+    request.rect = fz_make_rect(float(bounds.left()), float(bounds.top()), float(bounds.right()), float(bounds.bottom()));
+    request.quadNumbers = int(quads.size());
+    request.quads = quads.data();
+    request.color[0] = clamp01(spec.color.red);
+    request.color[1] = clamp01(spec.color.green);
+    request.color[2] = clamp01(spec.color.blue);
+    request.alpha = clamp01(spec.color.alpha);
+    request.contents = spec.contents.isEmpty() ? nullptr : contents.constData();
+    request.userName = spec.userName.isEmpty() ? nullptr : userName.constData();
+    request.modified = spec.modificationDate.isValid() ? spec.modificationDate.toSecsSinceEpoch() : 0;
+    request.icon = spec.iconName.isEmpty() ? nullptr : icon.constData();
+    request.fontName = spec.fontName.isEmpty() ? nullptr : fontName.constData();
+    request.fontSize = float(spec.fontSize);
+    if (spec.fontColor) {
+        request.fontColorComponents = 3;
+        request.fontColor[0] = clamp01(spec.fontColor->red);
+        request.fontColor[1] = clamp01(spec.fontColor->green);
+        request.fontColor[2] = clamp01(spec.fontColor->blue);
+    }
+    request.alignment = spec.alignment ? std::clamp(*spec.alignment, 0, 2) : -1;
+
+    DocumentLock lock(document);
+    pdf_page *page = lock.pdf() ? lock.impl().loadPage(lock.ctx(), pageIndex) : nullptr;
+    if (!page) {
+        setError(error, QStringLiteral("没有第 %1 页").arg(pageIndex + 1));
+        return {};
+    }
+    int objectNumber = 0;
+    char message[kErrorBufferSize] = {0};
+    if (!createRawAnnotation(lock.ctx(), page, &request, &objectNumber, message)) {
+        setError(error, QStringLiteral("无法创建批注：") + QString::fromUtf8(message));
+        return {};
+    }
+    lock.impl().pageAnnotationsChanged(pageIndex);
+    return {pageIndex, objectNumber};
+}
+
+bool removeAnnotation(PdfDocument &document, const PdfAnnotationHandle &handle)
+{
+    if (!handle.isValid())
+        return false;
+    DocumentLock lock(document);
+    if (!lock.pdf())
+        return false;
+    pdf_page *page = lock.impl().loadPage(lock.ctx(), handle.pageIndex);
+    pdf_annot *annot = findAnnot(lock.ctx(), page, handle.objectNumber);
+    if (!annot || !deleteRawAnnotation(lock.ctx(), page, annot))
+        return false;
+    lock.impl().pageAnnotationsChanged(handle.pageIndex);
+    return true;
+}
+
+bool setAnnotationHidden(PdfDocument &document, const PdfAnnotationHandle &handle, bool hidden)
+{
+    if (!handle.isValid())
+        return false;
+    DocumentLock lock(document);
+    if (!lock.pdf())
+        return false;
+    pdf_obj *obj = findAnnotObject(lock.ctx(), lock.pdf(), handle);
+    if (!obj || !setRawHidden(lock.ctx(), obj, hidden))
+        return false;
+    lock.impl().pageAnnotationsChanged(handle.pageIndex);
+    return true;
+}
+
+QByteArray annotatedCopyData(const PdfDocument &document, QString *error)
+{
+    DocumentLock lock(document);
+    if (!lock.pdf()) {
+        setError(error, QStringLiteral("没有打开的文档"));
+        return {};
+    }
+    fz_buffer *buffer = nullptr;
+    char message[kErrorBufferSize] = {0};
+    if (!writeWithoutHidden(lock.ctx(), lock.pdf(), &buffer, message)) {
+        setError(error, QString::fromUtf8(message));
+        return {};
+    }
+    unsigned char *bytes = nullptr;
+    const size_t size = fz_buffer_storage(lock.ctx(), buffer, &bytes);
+    QByteArray data(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    fz_drop_buffer(lock.ctx(), buffer);
+    return data;
+}
+
+bool writeAnnotatedCopy(const PdfDocument &document, const QString &path, QString *error)
+{
+    const QFileInfo target(path);
+    const QString own = document.path();
+    if (!own.isEmpty()) {
+        const QFileInfo source(own);
+        const bool same = target.exists() ? target.canonicalFilePath() == source.canonicalFilePath()
+                                          : target.absoluteFilePath() == source.absoluteFilePath();
+        if (same) {
+            setError(error, QStringLiteral("不能写入打开的 PDF 本身"));
+            return false;
+        }
+    }
+    const QByteArray data = annotatedCopyData(document, error);
+    if (data.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace folvan::engine

@@ -1,0 +1,292 @@
+#include "engine/PdfAnnotation.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+
+#include "support/TestEnv.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace folvan::engine;
+
+namespace {
+
+constexpr double kEps = 1e-3;
+
+void expectRect(const QRectF &actual, const QRectF &expected)
+{
+    EXPECT_NEAR(actual.left(), expected.left(), kEps);
+    EXPECT_NEAR(actual.top(), expected.top(), kEps);
+    EXPECT_NEAR(actual.width(), expected.width(), kEps);
+    EXPECT_NEAR(actual.height(), expected.height(), kEps);
+}
+
+void expectColor(const std::optional<PdfColor> &actual, PdfColor expected)
+{
+    ASSERT_TRUE(actual.has_value());
+    EXPECT_NEAR(actual->red, expected.red, 0.01);
+    EXPECT_NEAR(actual->green, expected.green, 0.01);
+    EXPECT_NEAR(actual->blue, expected.blue, 0.01);
+    EXPECT_NEAR(actual->alpha, expected.alpha, 0.01);
+}
+
+std::shared_ptr<PdfDocument> open(const PdfFixtureWriter &writer)
+{
+    QString error;
+    auto doc = PdfDocument::openData(writer.data(), &error);
+    EXPECT_TRUE(doc) << error.toStdString();
+    return doc;
+}
+
+// Page 0 carries, in /Annots order: a highlight, an internal link, a text
+// note, a URI link and a free text. Page 1 is rotated and has an offset
+// crop box, and no annotations.
+PdfFixtureWriter annotatedFixture()
+{
+    PdfFixtureWriter w;
+    const int p0 = w.addPage();
+    const int p1 = w.addPage(QSizeF(400, 500), QRectF(50, 60, 300, 400), 90);
+    w.addText(p0, QPointF(72, 700), "Marked words here", FixtureFont::Courier, 10);
+    w.addHighlight(p0, {QRectF(72, 698, 60, 10), QRectF(72, 686, 30, 10)}, QColor(255, 255, 0, 128),
+                   QString::fromUtf8("一条注释"), "Folvan:1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
+    w.addLink(p0, QRectF(72, 600, 100, 20), p1, QPointF(120, 300));
+    w.addTextNote(p0, QRectF(300, 500, 20, 20), "note text", "Reader", QColor(0, 0, 255), "Comment");
+    w.addUriLink(p0, QRectF(72, 500, 100, 20), "https://example.org/paper?id=7");
+    w.addFreeText(p0, QRectF(100, 300, 200, 40), "free words", 14, QColor(255, 0, 0), 2, "Writer");
+    return w;
+}
+
+} // namespace
+
+TEST(PdfAnnotations, ReadsEveryPropertyOfThePagesOwnAnnotations)
+{
+    auto doc = open(annotatedFixture());
+    ASSERT_TRUE(doc);
+    const std::vector<PdfAnnotation> list = annotations(*doc, 0);
+    ASSERT_EQ(list.size(), 5u);
+
+    const PdfAnnotation &highlight = list[0];
+    EXPECT_EQ(highlight.subtype, "Highlight");
+    EXPECT_EQ(highlight.ordinal, 0);
+    expectRect(highlight.bounds, QRectF(72, 686, 60, 22));
+    ASSERT_EQ(highlight.quadPoints.size(), 8u);
+    EXPECT_EQ(highlight.quadPoints[0], QPointF(72, 708));
+    EXPECT_EQ(highlight.quadPoints[3], QPointF(132, 698));
+    EXPECT_EQ(highlight.quadPoints[7], QPointF(102, 686));
+    expectColor(highlight.color, {1, 1, 0, 0.502});
+    EXPECT_EQ(highlight.contents, QString::fromUtf8("一条注释"));
+    EXPECT_EQ(highlight.userName, "Folvan:1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
+    EXPECT_FALSE(highlight.hidden);
+
+    const PdfAnnotation &link = list[1];
+    EXPECT_EQ(link.subtype, "Link");
+    EXPECT_EQ(link.ordinal, 1);
+    ASSERT_TRUE(link.destination.has_value());
+    EXPECT_EQ(link.destination->pageIndex, 1);
+    ASSERT_TRUE(link.destination->hasPoint());
+    EXPECT_NEAR(link.destination->point().x(), 120, kEps);
+    EXPECT_NEAR(link.destination->point().y(), 300, kEps);
+    EXPECT_TRUE(link.contents.isNull());
+
+    const PdfAnnotation &note = list[2];
+    EXPECT_EQ(note.subtype, "Text");
+    EXPECT_EQ(note.iconName, "Comment");
+    EXPECT_EQ(note.contents, "note text");
+    EXPECT_EQ(note.userName, "Reader");
+    expectColor(note.color, {0, 0, 1, 1});
+    EXPECT_TRUE(note.quadPoints.empty());
+
+    const PdfAnnotation &uri = list[3];
+    EXPECT_EQ(uri.subtype, "Link");
+    EXPECT_EQ(uri.uri, "https://example.org/paper?id=7");
+    EXPECT_FALSE(uri.destination.has_value());
+
+    const PdfAnnotation &free = list[4];
+    EXPECT_EQ(free.subtype, "FreeText");
+    EXPECT_EQ(free.fontName, "Helv");
+    EXPECT_NEAR(free.fontSize, 14, kEps);
+    expectColor(free.fontColor, {1, 0, 0, 1});
+    EXPECT_EQ(free.alignment, 2);
+
+    // Handles name the same annotations again; a page without annotations or
+    // out of range gives none.
+    const std::optional<PdfAnnotation> again = annotation(*doc, highlight.handle);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->userName, highlight.userName);
+    EXPECT_TRUE(annotations(*doc, 1).empty());
+    EXPECT_TRUE(annotations(*doc, 7).empty());
+    EXPECT_FALSE(annotation(*doc, PdfAnnotationHandle{0, 9999}).has_value());
+}
+
+TEST(PdfAnnotations, HiddenAnnotationsComeBackUnchanged)
+{
+    auto doc = open(annotatedFixture());
+    ASSERT_TRUE(doc);
+    const std::vector<PdfAnnotation> before = annotations(*doc, 0);
+    const QImage shown = doc->page(0).render(1.0);
+
+    const PdfAnnotationHandle highlight = before[0].handle;
+    const PdfAnnotationHandle note = before[2].handle;
+    ASSERT_TRUE(setAnnotationHidden(*doc, highlight, true));
+    ASSERT_TRUE(setAnnotationHidden(*doc, note, true));
+    ASSERT_TRUE(setAnnotationHidden(*doc, note, true)); // twice is the same as once
+
+    const std::vector<PdfAnnotation> visible = annotations(*doc, 0);
+    ASSERT_EQ(visible.size(), 3u);
+    EXPECT_EQ(visible[0].subtype, "Link");
+    EXPECT_EQ(visible[0].ordinal, 1); // ordinals do not move while others hide
+    const std::vector<PdfAnnotation> all = annotations(*doc, 0, true);
+    ASSERT_EQ(all.size(), 5u);
+    EXPECT_TRUE(all[0].hidden);
+    EXPECT_EQ(all[0].flags, before[0].flags);
+    // Hidden annotations are no longer drawn.
+    EXPECT_NE(doc->page(0).render(1.0), shown);
+
+    ASSERT_TRUE(setAnnotationHidden(*doc, highlight, false));
+    ASSERT_TRUE(setAnnotationHidden(*doc, note, false));
+    const std::vector<PdfAnnotation> after = annotations(*doc, 0);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].handle, before[i].handle);
+        EXPECT_EQ(after[i].subtype, before[i].subtype);
+        EXPECT_EQ(after[i].bounds, before[i].bounds);
+        EXPECT_EQ(after[i].quadPoints, before[i].quadPoints);
+        EXPECT_EQ(after[i].color, before[i].color);
+        EXPECT_EQ(after[i].contents, before[i].contents);
+        EXPECT_EQ(after[i].userName, before[i].userName);
+        EXPECT_EQ(after[i].flags, before[i].flags);
+        EXPECT_EQ(after[i].iconName, before[i].iconName);
+        EXPECT_FALSE(after[i].hidden);
+    }
+    EXPECT_EQ(doc->page(0).render(1.0), shown);
+    EXPECT_FALSE(setAnnotationHidden(*doc, PdfAnnotationHandle{0, 9999}, true));
+}
+
+TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
+{
+    auto doc = open(annotatedFixture());
+    ASSERT_TRUE(doc);
+    const QImage plain = doc->page(1).render(1.0);
+
+    PdfAnnotationSpec spec;
+    spec.subtype = "Underline";
+    spec.rects = {QRectF(100, 200, 50, 12), QRectF(100, 180, 30, 12)};
+    spec.color = {1, 0, 0, 0.5};
+    spec.contents = "under";
+    spec.userName = "Folvan:ABC";
+    QString error;
+    const PdfAnnotationHandle handle = createAnnotation(*doc, 1, spec, &error);
+    ASSERT_TRUE(handle.isValid()) << error.toStdString();
+    EXPECT_EQ(handle.pageIndex, 1);
+
+    const std::vector<PdfAnnotation> list = annotations(*doc, 1);
+    ASSERT_EQ(list.size(), 1u);
+    const PdfAnnotation &made = list[0];
+    EXPECT_EQ(made.handle, handle);
+    EXPECT_EQ(made.subtype, "Underline");
+    // /Rect is grown to hold the drawn appearance.
+    EXPECT_TRUE(made.bounds.contains(QRectF(100, 180, 50, 32))) << made.bounds.width();
+    EXPECT_TRUE(QRectF(98, 178, 54, 36).contains(made.bounds));
+    ASSERT_EQ(made.quadPoints.size(), 8u);
+    EXPECT_EQ(made.quadPoints[0], QPointF(100, 212));
+    EXPECT_EQ(made.quadPoints[1], QPointF(150, 212));
+    EXPECT_EQ(made.quadPoints[2], QPointF(100, 200));
+    EXPECT_EQ(made.quadPoints[7], QPointF(130, 180));
+    expectColor(made.color, {1, 0, 0, 0.5});
+    EXPECT_EQ(made.contents, "under");
+    EXPECT_EQ(made.userName, "Folvan:ABC");
+    EXPECT_TRUE(made.modificationDate.isValid());
+    // The page is drawn again with the new annotation.
+    EXPECT_NE(doc->page(1).render(1.0), plain);
+
+    // Text and free text take over an icon, a font and an alignment.
+    PdfAnnotationSpec text;
+    text.subtype = "Text";
+    text.rects = {QRectF(200, 300, 20, 20)};
+    text.iconName = "Key";
+    EXPECT_EQ(annotation(*doc, createAnnotation(*doc, 1, text))->iconName, "Key");
+    PdfAnnotationSpec free;
+    free.subtype = "FreeText";
+    free.rects = {QRectF(60, 70, 100, 30)};
+    free.contents = "boxed";
+    free.fontName = "Cour";
+    free.fontSize = 9;
+    free.fontColor = PdfColor{0, 0, 1, 1};
+    free.alignment = 1;
+    const std::optional<PdfAnnotation> madeFree = annotation(*doc, createAnnotation(*doc, 1, free));
+    ASSERT_TRUE(madeFree.has_value());
+    EXPECT_EQ(madeFree->fontName, "Cour");
+    EXPECT_NEAR(madeFree->fontSize, 9, kEps);
+    expectColor(madeFree->fontColor, {0, 0, 1, 1});
+    EXPECT_EQ(madeFree->alignment, 1);
+    EXPECT_TRUE(madeFree->userName.isNull());
+
+    EXPECT_TRUE(removeAnnotation(*doc, handle));
+    EXPECT_FALSE(removeAnnotation(*doc, handle));
+    EXPECT_EQ(annotations(*doc, 1).size(), 2u);
+
+    // What cannot be made is refused.
+    PdfAnnotationSpec ink;
+    ink.subtype = "Ink";
+    ink.rects = {QRectF(0, 0, 10, 10)};
+    EXPECT_FALSE(createAnnotation(*doc, 1, ink, &error).isValid());
+    EXPECT_FALSE(error.isEmpty());
+    PdfAnnotationSpec nowhere;
+    EXPECT_FALSE(createAnnotation(*doc, 1, nowhere).isValid());
+    EXPECT_FALSE(createAnnotation(*doc, 5, spec).isValid());
+}
+
+class AnnotatedCopy : public folvan::test::TempHomeTest {};
+
+TEST_F(AnnotatedCopy, HoldsCreatedAnnotationsAndLeavesOutHiddenOnes)
+{
+    const QString original = path("paper.pdf");
+    ASSERT_TRUE(annotatedFixture().save(original));
+    QFile originalFile(original);
+    ASSERT_TRUE(originalFile.open(QIODevice::ReadOnly));
+    const QByteArray originalBytes = originalFile.readAll();
+    originalFile.close();
+
+    QString error;
+    auto doc = PdfDocument::open(original, &error);
+    ASSERT_TRUE(doc) << error.toStdString();
+    const std::vector<PdfAnnotation> own = annotations(*doc, 0);
+    ASSERT_TRUE(setAnnotationHidden(*doc, own[0].handle, true)); // the highlight
+    PdfAnnotationSpec spec;
+    spec.subtype = "Squiggly";
+    spec.rects = {QRectF(72, 698, 40, 10)};
+    spec.color = {0, 1, 0, 1};
+    spec.userName = "Folvan:DEF";
+    spec.contents = QString::fromUtf8("新的");
+    ASSERT_TRUE(createAnnotation(*doc, 0, spec).isValid());
+
+    // The opened file itself is refused, by its own path or another one.
+    EXPECT_FALSE(writeAnnotatedCopy(*doc, original, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(writeAnnotatedCopy(*doc, root() + "/./paper.pdf"));
+
+    const QString copy = path("paper-copy.pdf");
+    ASSERT_TRUE(writeAnnotatedCopy(*doc, copy, &error)) << error.toStdString();
+    auto reopened = PdfDocument::open(copy, &error);
+    ASSERT_TRUE(reopened) << error.toStdString();
+    const std::vector<PdfAnnotation> copied = annotations(*reopened, 0, true);
+    ASSERT_EQ(copied.size(), 5u);
+    EXPECT_EQ(copied[0].subtype, "Link");
+    EXPECT_EQ(copied.back().subtype, "Squiggly");
+    EXPECT_EQ(copied.back().userName, "Folvan:DEF");
+    EXPECT_EQ(copied.back().contents, QString::fromUtf8("新的"));
+    EXPECT_TRUE(copied.back().bounds.contains(QRectF(72, 698, 40, 10)));
+    for (const PdfAnnotation &a : copied)
+        EXPECT_NE(a.subtype, "Highlight");
+
+    // The in-memory document still has its hidden highlight, and the paper
+    // file is untouched.
+    EXPECT_EQ(annotations(*doc, 0, true).size(), 6u);
+    ASSERT_TRUE(originalFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(originalFile.readAll(), originalBytes);
+
+    // A target in a missing folder fails with a reason and writes nothing.
+    EXPECT_FALSE(writeAnnotatedCopy(*doc, path("missing/copy.pdf"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
