@@ -67,4 +67,10 @@ void setOptional(json &object, const char *key, const std::optional<T> &value)
         object[key] = *value;
 }
 
+inline void setOptional(json &object, const char *key, const std::optional<QString> &value)
+{
+    if (value)
+        object[key] = toJson(*value);
+}
+
 } // namespace folvan::platform

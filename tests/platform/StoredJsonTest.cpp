@@ -52,7 +52,9 @@ TEST(StoredJsonTest, AbsentOptionalsAreLeftOut)
     json value = json::object();
     setOptional(value, "page", std::optional<int>());
     setOptional(value, "block", std::optional<int>(4));
-    EXPECT_EQ(encodeStoredJson(value), QByteArray("{\"block\":4}"));
+    setOptional(value, "title", std::optional<QString>());
+    setOptional(value, "path", std::optional<QString>(QStringLiteral("/a")));
+    EXPECT_EQ(encodeStoredJson(value), QByteArray("{\"block\":4,\"path\":\"\\/a\"}"));
 
     const auto parsed = decodeStoredJson("{\"a\":null,\"b\":1}");
     ASSERT_TRUE(parsed);
