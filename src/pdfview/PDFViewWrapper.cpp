@@ -1,0 +1,378 @@
+#include "pdfview/PDFViewWrapper.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "engine/PdfDocument.h"
+#include "model/SharedPDFViewModel.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/NativeViewportFit.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+
+namespace folvan::pdfview {
+
+namespace {
+
+const QString kScaleFactorKey = QStringLiteral("scaleFactorKey");
+const QString kLastPagePrefix = QStringLiteral("lastPage_");
+const QString kPageJumpTransition = QStringLiteral("pageJump");
+constexpr double kPageJumpFadeSeconds = 0.2;
+
+bool showsView(const SharedPDFViewModel &model, const DroppablePDFView *view)
+{
+    return view && model.nativePDFView() == static_cast<const NativePDFViewInterface *>(view);
+}
+
+// Whether the selection has a part on the page `index` of `document`.
+bool selectionTouchesPage(const engine::PdfSelection &selection, const std::shared_ptr<engine::PdfDocument> &document,
+                          int index)
+{
+    if (selection.document() != document)
+        return false;
+    const auto pages = selection.pages();
+    return std::any_of(pages.begin(), pages.end(), [index](const engine::PdfPage &p) { return p.index() == index; });
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- coordinator
+
+PDFViewCoordinator::PDFViewCoordinator(SharedPDFViewModel *model)
+    : viewModel(model)
+{
+}
+
+void PDFViewCoordinator::selectionChanged()
+{
+    if (restoring)
+        return;
+    DroppablePDFView *view = pdfView;
+    if (!view || !viewModel || view->document() != viewModel->pdfDocument())
+        return;
+    std::optional<engine::PdfSelection> selection = view->currentSelection();
+    const QString text = selection ? selection->string() : QString();
+    platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), selection, text] {
+        SharedPDFViewModel *model = viewModel;
+        if (!model || !showsView(*model, view) || model->pdfDocument() != document)
+            return;
+        model->retainedSelection = selection;
+        if (model->selectionText() != text)
+            model->setSelectionText(text);
+    });
+}
+
+void PDFViewCoordinator::scaleChanged()
+{
+    if (restoring || settingScale)
+        return;
+    DroppablePDFView *view = pdfView;
+    if (!view || !viewModel || view->document() != viewModel->pdfDocument())
+        return;
+    const double zoom = std::clamp(view->scaleFactor(), 0.5, 4.0);
+    platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), zoom] {
+        SharedPDFViewModel *model = viewModel;
+        if (!model || !showsView(*model, view) || model->pdfDocument() != document)
+            return;
+        if (onZoom)
+            onZoom(zoom);
+    });
+}
+
+void PDFViewCoordinator::pageChanged()
+{
+    if (restoring)
+        return;
+    auto *view = qobject_cast<DroppablePDFView *>(sender());
+    SharedPDFViewModel *model = viewModel;
+    if (!view || !model || !showsView(*model, view) || view->document() != model->pdfDocument()
+        || view->currentPageIndex() < 0)
+        return;
+    const int page = view->currentPageIndex();
+    platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), page] {
+        SharedPDFViewModel *model = viewModel;
+        if (!model || !showsView(*model, view) || model->pdfDocument() != document)
+            return;
+        model->setCurrentPageIndex(page);
+    });
+    const QUrl url = model->pdfDocumentURL();
+    if (!url.isEmpty())
+        platform::Preferences::shared().setValue(kLastPagePrefix + url.path(), page);
+}
+
+// ---------------------------------------------------------------- wrapper
+
+PDFViewWrapper::PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument, ScaleBinding scaleFactor,
+                               SharedPDFViewModel *viewModel, DropHandler onDropPDF, QWidget *parent)
+    : QWidget(parent)
+    , m_pdfDocument(std::move(pdfDocument))
+    , m_scaleFactor(std::move(scaleFactor))
+    , m_viewModel(viewModel)
+    , m_onDropPDF(std::move(onDropPDF))
+    , m_coordinator(std::make_unique<PDFViewCoordinator>(viewModel))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = makeView();
+    layout->addWidget(m_view);
+    updateView();
+
+    if (viewModel) {
+        for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::jumpToPageChanged,
+                            &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchTextChanged,
+                            &SharedPDFViewModel::searchResultsChanged,
+                            &SharedPDFViewModel::currentSearchIndexChanged})
+            connect(viewModel, signal, this, &PDFViewWrapper::scheduleUpdate);
+        // The document's annotations are drawn into the pages.
+        connect(viewModel, &SharedPDFViewModel::annotationRevisionChanged, m_view,
+                &PdfView::reloadPageContents);
+    }
+}
+
+PDFViewWrapper::~PDFViewWrapper()
+{
+    dismantleView();
+}
+
+void PDFViewWrapper::setPdfDocument(std::shared_ptr<engine::PdfDocument> document)
+{
+    m_pdfDocument = std::move(document);
+    scheduleUpdate();
+}
+
+void PDFViewWrapper::setScaleFactor(ScaleBinding binding)
+{
+    m_scaleFactor = std::move(binding);
+    scheduleUpdate();
+}
+
+void PDFViewWrapper::setOnDropPDF(DropHandler handler)
+{
+    m_onDropPDF = std::move(handler);
+    scheduleUpdate();
+}
+
+std::function<void(double)> PDFViewWrapper::zoomReporter() const
+{
+    return [binding = m_scaleFactor](double zoom) {
+        if (binding.set)
+            binding.set(zoom);
+        platform::Preferences::shared().setValue(kScaleFactorKey, zoom);
+    };
+}
+
+bool PDFViewWrapper::modelShowsThisView() const
+{
+    return m_viewModel && showsView(*m_viewModel, m_view) && m_viewModel->pdfDocument() == m_pdfDocument;
+}
+
+DroppablePDFView *PDFViewWrapper::makeView()
+{
+    SharedPDFViewModel *model = m_viewModel;
+    auto *view = new DroppablePDFView;
+    m_coordinator->pdfView = view;
+    if (model) {
+        model->setNativePDFView(view);
+        view->setReadingUndoManager(model->annotationUndoManager());
+    }
+    m_coordinator->onZoom = zoomReporter();
+    view->setOnDropPDF(m_onDropPDF);
+    view->setOnInternalLink([model = QPointer(model)](const engine::PdfDestination &destination) {
+        if (model)
+            model->navigate(destination);
+    });
+    view->registerForDraggedFiles();
+
+    view->setDocument(m_pdfDocument);
+    view->setAutoScales(true);
+    if (m_scaleFactor.get)
+        view->setScaleFactor(m_scaleFactor.get());
+    view->setMinScaleFactor(0.5);
+    view->setMaxScaleFactor(4.0);
+    view->setBackgroundColor(Qt::transparent);
+    configureScrollView(view);
+
+    PDFViewCoordinator *coordinator = m_coordinator.get();
+    connect(view, &PdfView::pageChanged, coordinator, &PDFViewCoordinator::pageChanged);
+    connect(view, &PdfView::selectionChanged, coordinator, &PDFViewCoordinator::selectionChanged);
+    connect(view, &PdfView::scaleChanged, coordinator, &PDFViewCoordinator::scaleChanged);
+
+    if (!model)
+        return view;
+    const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
+    platform::runOnMain(coordinator, [model = QPointer(model), document = m_pdfDocument, count] {
+        if (model && model->pdfDocument() == document)
+            model->setPageCount(count);
+    });
+    const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
+    platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination,
+                                      selection = model->retainedSelection] {
+        if (!restoreFirstShow(target, destination, selection))
+            m_coordinator->restoreDeferred = true;
+    });
+    return view;
+}
+
+bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::PdfDestination> &destination,
+                                      const std::optional<engine::PdfSelection> &selection)
+{
+    if (!modelShowsThisView())
+        return false;
+    SharedPDFViewModel &model = *m_viewModel;
+    DroppablePDFView *view = m_view;
+    if (model.fitNativeOnMount) {
+        view->layoutDocumentView();
+        const engine::PdfPage page = m_pdfDocument ? m_pdfDocument->page(target) : engine::PdfPage();
+        if (const auto zoom = NativeViewportFit::scale(page, view->width())) {
+            model.fitNativeOnMount = false;
+            view->setAutoScales(false);
+            view->setScaleFactor(*zoom);
+            if (m_coordinator->onZoom)
+                m_coordinator->onZoom(*zoom);
+        }
+    }
+    const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
+    if (destination && destination->pageIndex == target && target < count)
+        view->goToDestination(*destination);
+    else if (target < count)
+        view->goToPage(target);
+    if (selection && selectionTouchesPage(*selection, m_pdfDocument, target))
+        view->setCurrentSelection(*selection, false);
+    m_coordinator->restoring = false;
+    m_coordinator->restoreDeferred = false;
+    if (model.currentPageIndex() != target)
+        model.setCurrentPageIndex(target);
+    return true;
+}
+
+void PDFViewWrapper::scheduleUpdate()
+{
+    if (m_updateScheduled)
+        return;
+    m_updateScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_updateScheduled = false;
+        updateView();
+    });
+}
+
+void PDFViewWrapper::updateView()
+{
+    DroppablePDFView *view = m_view;
+    SharedPDFViewModel *model = m_viewModel;
+    if (!view)
+        return;
+    if (!view->document() || view->document() != m_pdfDocument)
+        view->setDocument(m_pdfDocument);
+
+    // A first-show restore that found the model elsewhere runs as soon as
+    // the model shows this view's document in this view again.
+    if (m_coordinator->restoreDeferred && model && modelShowsThisView()) {
+        const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
+        const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
+        restoreFirstShow(target, model->retainedDestination, model->retainedSelection);
+    }
+
+    m_coordinator->onZoom = zoomReporter();
+    if (m_scaleFactor.get) {
+        const double bound = m_scaleFactor.get();
+        if (std::abs(view->scaleFactor() - bound) > 0.001) {
+            m_coordinator->settingScale = true;
+            view->setScaleFactor(bound);
+            m_coordinator->settingScale = false;
+        }
+    }
+    view->setAutoScales(false);
+    configureScrollView(view);
+    view->setOnDropPDF(m_onDropPDF);
+    view->setBackgroundColor(Qt::transparent);
+    if (!model)
+        return;
+
+    if (const std::optional<int> jump = model->jumpToPage()) {
+        const int page = *jump;
+        view->addFadeTransition(kPageJumpTransition, kPageJumpFadeSeconds);
+        if (view->document() && page >= 0 && page < view->document()->pageCount()) {
+            if (model->pendingDestination && model->pendingDestination->pageIndex == page)
+                view->goToDestination(*model->pendingDestination);
+            else
+                view->goToPage(page);
+        }
+        platform::runOnMain(model, [model = QPointer(model), document = m_pdfDocument, page] {
+            if (model && model->pdfDocument() == document && model->jumpToPage() == page) {
+                model->setJumpToPage(std::nullopt);
+                model->pendingDestination.reset();
+            }
+        });
+    }
+
+    const auto &results = model->searchResults();
+    if (model->showSearch() && !results.empty())
+        view->setHighlightedSelections(results);
+    else
+        view->setHighlightedSelections({});
+
+    const std::tuple<QString, int, int> state(model->searchText(), model->currentSearchIndex(), int(results.size()));
+    if (state == m_coordinator->lastSearchState)
+        return;
+    m_coordinator->lastSearchState = state;
+    if (!results.empty()) {
+        const int index = std::max(std::min(model->currentSearchIndex(), int(results.size()) - 1), 0);
+        const engine::PdfSelection &match = results[size_t(index)];
+        view->goToSelection(match);
+        view->setCurrentSelection(match, true);
+        scrollAboveSelection(view, kSearchMatchOffset);
+    } else if (model->showSearch()) {
+        view->clearSelection();
+    }
+}
+
+void PDFViewWrapper::scrollAboveSelection(DroppablePDFView *view, double offset)
+{
+    QTimer::singleShot(150, view, [view, offset] {
+        const auto selection = view->currentSelection();
+        if (!selection)
+            return;
+        const engine::PdfPage page = selection->pages().front();
+        const QRectF bounds = selection->bounds(page);
+        // The selection's top left corner: the least x and, y pointing up,
+        // the greatest y.
+        const QPointF corner = view->convertPointFromPage(QPointF(bounds.left(), bounds.bottom()), page.index());
+        const double y = view->convertPointToDocument(corner).y();
+        const QRectF visible = view->documentVisibleRect();
+        if (visible.top() + offset + 4.0 > y)
+            view->scrollDocumentTo(QPointF(visible.left(), std::max(0.0, y - offset - 12.0)));
+    });
+}
+
+void PDFViewWrapper::configureScrollView(DroppablePDFView *view)
+{
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setFrameShape(QFrame::NoFrame);
+    view->viewport()->setAutoFillBackground(false);
+    view->setAutoFillBackground(false);
+}
+
+void PDFViewWrapper::dismantleView()
+{
+    DroppablePDFView *view = m_view;
+    if (!view)
+        return;
+    view->stopReferenceTracking();
+    view->setReadingUndoManager(nullptr);
+    if (SharedPDFViewModel *model = m_viewModel) {
+        model->captureNativeReading();
+        if (showsView(*model, view))
+            model->setNativePDFView(nullptr);
+    }
+    disconnect(view, nullptr, m_coordinator.get(), nullptr);
+    view->setOnDropPDF({});
+    view->setOnInternalLink({});
+}
+
+} // namespace folvan::pdfview

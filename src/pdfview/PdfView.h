@@ -1,0 +1,241 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QPixmap>
+#include <QPointer>
+#include <QTransform>
+#include <QUrl>
+
+#include "engine/PdfAnnotation.h"
+#include "engine/PdfDestination.h"
+#include "engine/PdfPage.h"
+#include "engine/PdfSelection.h"
+#include "pdfview/PageLayout.h"
+
+class QUndoStack;
+class QVariantAnimation;
+
+namespace folvan::engine {
+class PdfDocument;
+}
+
+namespace folvan::pdfview {
+
+class PageRasterCache;
+struct RasterTileKey;
+
+// A continuous page view of a PDF: single pages one below the other,
+// scrolled vertically, zoomed between a minimum and a maximum scale factor.
+// Pages are drawn from rasters made off the main thread; until a sharp
+// raster is ready, a raster of the page at another zoom is shown scaled, or
+// the blank page.
+//
+// "View points" are in the view's own coordinates before its view transform
+// (the widget's pixels when the transform is the identity); "page points"
+// are in the page's PDF user space; "document points" are in the scrolled
+// document (see PageLayout).
+//
+// The view knows nothing of the application's models: it reports changes
+// through its signals.
+class PdfView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    // A link annotation of a page, with where it leads: a place in the
+    // document (when it names a page) or a web address.
+    struct Link {
+        int page = -1;
+        engine::PdfAnnotation annotation;
+        std::optional<engine::PdfDestination> destination;
+    };
+
+    explicit PdfView(QWidget *parent = nullptr);
+    ~PdfView() override;
+
+    // The document. Setting a new one resets the selection and the
+    // highlights and shows its first page.
+    std::shared_ptr<engine::PdfDocument> document() const { return m_document; }
+    void setDocument(std::shared_ptr<engine::PdfDocument> document);
+
+    // Zoom. With auto-scaling on, the scale follows the view's width so that
+    // the widest page fits; setting a scale factor turns it off.
+    bool autoScales() const { return m_autoScales; }
+    void setAutoScales(bool on);
+    double scaleFactor() const { return m_scale; }
+    // Clamped to the minimum and maximum; keeps the point under `anchor`
+    // (a view point; the view's centre by default) in place.
+    void setScaleFactor(double scale);
+    void setScaleFactor(double scale, QPointF anchor);
+    double minScaleFactor() const { return m_minScale; }
+    void setMinScaleFactor(double scale);
+    double maxScaleFactor() const { return m_maxScale; }
+    void setMaxScaleFactor(double scale);
+    // The scale at which the widest page fits the view's width.
+    double scaleFactorForSizeToFit() const;
+
+    // Navigation. goToPage shows the page's top; goToDestination puts the
+    // destination's point at the top left of the view (the page's top when
+    // it names no point); goToSelection brings the selection's first page
+    // part into view.
+    void goToPage(int pageIndex);
+    void goToDestination(const engine::PdfDestination &destination);
+    void goToSelection(const engine::PdfSelection &selection);
+    // The page being read (-1 without a document) and the place at the top
+    // left of the view.
+    int currentPageIndex() const { return m_currentPage; }
+    engine::PdfPage currentPage() const;
+    std::optional<engine::PdfDestination> currentDestination() const;
+
+    // The user's text selection; none when nothing is selected.
+    std::optional<engine::PdfSelection> currentSelection() const;
+    void setCurrentSelection(const engine::PdfSelection &selection, bool animate = false);
+    void clearSelection();
+    // Selections drawn as highlights (search matches), apart from the
+    // current selection.
+    const std::vector<engine::PdfSelection> &highlightedSelections() const { return m_highlights; }
+    void setHighlightedSelections(std::vector<engine::PdfSelection> selections);
+
+    // Geometry. pageForPoint gives the page under a view point, or with
+    // `nearest` the closest page; -1 when there is none.
+    int pageForPoint(QPointF viewPoint, bool nearest = false) const;
+    QPointF convertPointToPage(QPointF viewPoint, int pageIndex) const;
+    QPointF convertPointFromPage(QPointF pagePoint, int pageIndex) const;
+    QRectF convertRectFromPage(const QRectF &pageRect, int pageIndex) const;
+
+    // The document view: the size of the scrolled document, the part of it
+    // that is visible, conversion of view points into it, and scrolling it.
+    QSizeF documentSize() const { return m_layout.documentSize(); }
+    QRectF documentVisibleRect() const;
+    QPointF convertPointToDocument(QPointF viewPoint) const;
+    void scrollDocumentTo(QPointF documentPoint);
+    // Lays the pages out again at once (normally done when needed).
+    void layoutDocumentView();
+
+    // The colour behind the pages; transparent shows what is behind the view.
+    QColor backgroundColor() const { return m_background; }
+    void setBackgroundColor(const QColor &color);
+
+    // A cross-fade from what the view shows now to what it shows after the
+    // changes that follow, `seconds` long, ease-in-ease-out. A transition
+    // under the same key replaces the running one.
+    void addFadeTransition(const QString &key, double seconds);
+    bool isTransitionRunning(const QString &key) const;
+
+    // The transform between the view's own coordinates and the widget:
+    // painting goes through it and every event position through its inverse
+    // (used for a tilted reading area).
+    QTransform viewTransform() const { return m_viewTransform; }
+    void setViewTransform(const QTransform &transform);
+    // A widget position (of an event) as a view point.
+    QPointF viewPointFromWidget(QPointF widgetPoint) const;
+
+    // The undo stack the view reports for undo and redo.
+    virtual QUndoStack *undoManager() const;
+
+    // Draws the pages again from new rasters, for annotations that were
+    // added, changed, hidden or removed; the old rasters stay on screen
+    // until the new ones are ready.
+    void reloadPageContents();
+
+    // The rasters (for tests and the benchmark).
+    PageRasterCache &rasterCache() const { return *m_rasters; }
+    // True when every visible part of every visible page is drawn from a
+    // sharp raster at the current zoom.
+    bool isSharp() const;
+
+signals:
+    void pageChanged();
+    void selectionChanged();
+    void scaleChanged();
+    // Painting of a frame took this long on the main thread (benchmark).
+    void framePainted(qint64 nanoseconds);
+
+protected:
+    // Follows a link: internal ones go to their destination, web links
+    // open in the browser (https, http and mailto only).
+    virtual void followLink(const Link &link);
+    // The link under a view point, if any.
+    std::optional<Link> linkAt(QPointF viewPoint) const;
+    // Whether a web address may be handed to the browser.
+    static bool isOpenableWebLink(const QUrl &url);
+    // Hands a web address to the default browser.
+    virtual void openWebLink(const QUrl &url);
+
+    bool viewportEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void relayout(std::optional<QPointF> anchor);
+    void updateScrollBars();
+    void updateCurrentPage();
+    void setCurrentPageIndex(int index);
+    QPointF scrollOffset() const;
+    double deviceScale() const;
+    void paintPage(QPainter &painter, int pageIndex, const QRectF &visibleDoc, QSet<RasterTileKey> &wanted,
+                   int priority);
+    void paintSelections(QPainter &painter, int pageIndex);
+    const std::vector<QRectF> &highlightRects(int pageIndex);
+    void requestAround(const QRectF &visibleDoc, QSet<RasterTileKey> &wanted);
+    void selectAt(QPointF viewPoint, int clickCount, bool extend);
+    void dragSelectionTo(QPointF viewPoint);
+    void updateCursor(QPointF viewPoint);
+    void scrollBy(double dx, double dy);
+    void zoomBy(double factor, QPointF anchor);
+
+    std::shared_ptr<engine::PdfDocument> m_document;
+    std::vector<QSizeF> m_pageSizes;
+    // Per page: PDF user space to the displayed page in points, top left
+    // origin, y down; and back.
+    std::vector<QTransform> m_pageToDisplay;
+    std::vector<QTransform> m_displayToPage;
+    mutable QHash<int, std::vector<Link>> m_links;
+    PageLayout m_layout;
+    std::unique_ptr<PageRasterCache> m_rasters;
+
+    bool m_autoScales = false;
+    double m_scale = 1.0;
+    double m_minScale = 0.5;
+    double m_maxScale = 4.0;
+    int m_currentPage = -1;
+    bool m_programmaticScroll = false;
+
+    engine::PdfSelection m_selection;
+    std::vector<engine::PdfSelection> m_highlights;
+    QHash<int, std::vector<size_t>> m_highlightsOfPage;
+    QHash<int, std::vector<QRectF>> m_highlightRects;
+    std::vector<std::pair<int, QRectF>> m_selectionRects;
+    QVariantAnimation *m_selectionPulse = nullptr;
+
+    // Mouse selection.
+    int m_anchorPage = -1;
+    QPointF m_anchorPoint;
+    int m_clickCount = 0;
+    QElapsedTimer m_lastClick;
+    QPointF m_lastClickPoint;
+    bool m_selecting = false;
+    std::optional<Link> m_pressedLink;
+
+    QColor m_background;
+    QTransform m_viewTransform;
+
+    QString m_fadeKey;
+    QPixmap m_fadeSnapshot;
+    QVariantAnimation *m_fade = nullptr;
+
+    std::unique_ptr<QUndoStack> m_undoStack;
+};
+
+} // namespace folvan::pdfview
