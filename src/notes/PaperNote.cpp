@@ -11,9 +11,18 @@ namespace {
 
 using StoredJson = platform::json;
 
+// Dates beyond a few million years cannot be held as a time at all; such a
+// value makes the file unreadable rather than a wrong time.
+QDateTime dateFromSeconds(double seconds, const char *key)
+{
+    if (!(std::fabs(seconds) < 1.0e14))
+        throw json::JsonDecodingError(std::string(key) + ": date out of range");
+    return platform::dateFromReferenceSeconds(seconds);
+}
+
 QDateTime requireDate(const StoredJson &object, const char *key)
 {
-    return platform::dateFromReferenceSeconds(json::requireDouble(object, key));
+    return dateFromSeconds(json::requireDouble(object, key), key);
 }
 
 std::optional<QDateTime> optionalDate(const StoredJson &object, const char *key)
@@ -21,7 +30,7 @@ std::optional<QDateTime> optionalDate(const StoredJson &object, const char *key)
     const StoredJson *value = json::member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
-    return platform::dateFromReferenceSeconds(json::toDouble(*value, key));
+    return dateFromSeconds(json::toDouble(*value, key), key);
 }
 
 std::optional<QUuid> optionalUuid(const StoredJson &object, const char *key)

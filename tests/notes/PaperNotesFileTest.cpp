@@ -165,6 +165,7 @@ TEST_F(NotesFileForm, MalformedContentMakesTheWholeFileUnreadable)
         R"({"version":1,"papers":[{"id":"6f1c2e0a-5b3d-4c1e-9a7b-0123456789ab","title":"","path":"","bookmark":"AAE"}],"notes":[],"legacyImported":true})",
         R"({"version":1,"papers":[],"notes":[{"id":"1A2B3C4D-0000-4000-8000-00000000000A","title":"","body":"","createdAt":"0","updatedAt":0}],"legacyImported":true})",
         R"({"version":1,"papers":[],"notes":[{"id":"1A2B3C4D-0000-4000-8000-00000000000A","title":"","body":"","sources":[{"page":0}],"createdAt":0,"updatedAt":0}],"legacyImported":true})",
+        R"({"version":1,"papers":[],"notes":[{"id":"1A2B3C4D-0000-4000-8000-00000000000A","title":"","body":"","createdAt":1e300,"updatedAt":0}],"legacyImported":true})",
         R"({"version":1,"papers":[],)",
     };
     for (const char *text : bad) {
