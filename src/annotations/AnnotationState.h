@@ -1,0 +1,30 @@
+#pragma once
+
+// The annotation state a pane model keeps for its open document, beside the
+// published fields the model declares itself.
+
+#include <vector>
+
+#include "annotations/AnnotationFile.h"
+#include "annotations/DocumentAnnotations.h"
+#include "annotations/MarkupColor.h"
+#include "annotations/ReadingMarkup.h"
+
+namespace folvan {
+
+struct AnnotationState {
+    // The user's markups of the open document, in file order.
+    std::vector<ReadingMarkup> markups;
+    // The sorted annotation list.
+    std::vector<ReadingAnnotationItem> annotationItems;
+    // The colour given to new markups.
+    MarkupColor preferredMarkupColor = MarkupColor::yellow;
+    // The PDF's own annotations of annotationDocument, per page.
+    OriginalAnnotationMap originalAnnotations;
+    // The annotations added to the pages for the markups, per page.
+    InstalledAnnotationMap installedAnnotations;
+    // Which annotation file must be kept aside before it is next written.
+    annotations::AnnotationFileKeeper fileKeeper;
+};
+
+} // namespace folvan

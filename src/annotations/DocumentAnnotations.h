@@ -1,0 +1,70 @@
+#pragma once
+
+// The PDF's own annotations and the user's markups on the pages of an open
+// document, in memory only: recording the originals under stable keys,
+// installing one page annotation per drawn markup while hiding the
+// originals that markups replace or tombstone, and the sorted list of
+// annotation items.
+
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "annotations/ReadingMarkup.h"
+#include "engine/PdfAnnotation.h"
+#include "engine/PdfDocument.h"
+
+namespace folvan {
+
+// An annotation of the PDF itself, with its key.
+struct OriginalAnnotation {
+    QString key;
+    engine::PdfAnnotation annotation;
+};
+
+// Page index → the page's originals, in the page's order.
+using OriginalAnnotationMap = std::map<int, std::vector<OriginalAnnotation>>;
+// Page index → the annotations added for markups, in the order added.
+using InstalledAnnotationMap = std::map<int, std::vector<engine::PdfAnnotationHandle>>;
+
+namespace annotations {
+
+// Whether an annotation kind takes part as an original: highlight,
+// underline, strikeout, squiggly, text or freetext.
+bool isOriginalKind(const QString &kind);
+
+// The key of an original: the SHA-256 (lower-case hex) of
+// "page|ordinal|kind|rectangles|contents|user name", where ordinal counts
+// only the page's annotations of the original kinds.
+QString originalKey(int pageIndex, int ordinal, const engine::PdfAnnotation &annotation);
+
+// The originals of every page of the document.
+OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document);
+
+// Brings the pages in step with `markups`: removes what was installed,
+// hides every original named by a markup's source key (or carrying the
+// name of a current markup) and shows the others, and installs one
+// annotation per drawn markup. `pageChanged` is told every page visited.
+void installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
+                    InstalledAnnotationMap &installed, const std::vector<ReadingMarkup> &markups,
+                    const std::function<void(int)> &pageChanged = {});
+
+// Takes the installed annotations off their pages and shows every original
+// again: the document as it was opened.
+void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
+                      InstalledAnnotationMap &installed);
+
+// The listed items: the originals that no markup covers and every markup
+// that is not a tombstone, by page, then top edge (higher first), then
+// left edge; stable.
+std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &document,
+                                              const OriginalAnnotationMap &originals,
+                                              const std::vector<ReadingMarkup> &markups);
+
+// The colour an annotation shows, yellow when it has none.
+engine::PdfColor colorOf(const engine::PdfAnnotation &annotation);
+
+} // namespace annotations
+} // namespace folvan

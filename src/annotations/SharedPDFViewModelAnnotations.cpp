@@ -1,0 +1,266 @@
+// The pane model's annotation state, its installation on the pages, the
+// commits with their undo steps, and the annotation file.
+
+#include "model/SharedPDFViewModel.h"
+
+#include <QUndoStack>
+
+#include "annotations/AnnotationGeometry.h"
+#include "annotations/AnnotationState.h"
+#include "annotations/MarkupCommitCommand.h"
+#include "platform/DocumentHash.h"
+#include "platform/Paths.h"
+
+namespace folvan {
+
+using namespace annotations;
+
+namespace {
+
+constexpr int kUndoLimit = 80;
+
+const QString kLoadError = QStringLiteral("无法载入已保存的批注：");
+const QString kSaveError = QStringLiteral("批注尚未保存：");
+const QString kSyncError = QStringLiteral("无法同步另一阅读区的批注：");
+// What a file that is not a valid markup list reports.
+const QString kCorruptFile = QStringLiteral("The file couldn’t be opened because it isn’t in the correct format.");
+
+} // namespace
+
+// ---- State -----------------------------------------------------------------
+
+AnnotationState &SharedPDFViewModel::annotationState() const
+{
+    if (!m_annotationState)
+        m_annotationState = std::make_shared<AnnotationState>();
+    return *m_annotationState;
+}
+
+const std::vector<ReadingMarkup> &SharedPDFViewModel::markups() const
+{
+    return annotationState().markups;
+}
+
+void SharedPDFViewModel::setMarkups(std::vector<ReadingMarkup> value)
+{
+    annotationState().markups = std::move(value);
+    emit markupsChanged();
+}
+
+const std::vector<ReadingAnnotationItem> &SharedPDFViewModel::annotationItems() const
+{
+    return annotationState().annotationItems;
+}
+
+void SharedPDFViewModel::setAnnotationItems(std::vector<ReadingAnnotationItem> value)
+{
+    annotationState().annotationItems = std::move(value);
+    emit annotationItemsChanged();
+}
+
+MarkupColor SharedPDFViewModel::preferredMarkupColor() const
+{
+    return annotationState().preferredMarkupColor;
+}
+
+void SharedPDFViewModel::setPreferredMarkupColor(MarkupColor value)
+{
+    annotationState().preferredMarkupColor = value;
+    emit preferredMarkupColorChanged();
+}
+
+// ---- Originals, installation, items ----------------------------------------
+
+void SharedPDFViewModel::resetAnnotations()
+{
+    AnnotationState &state = annotationState();
+    // The same document object may be prepared again: give it back its own
+    // annotations first, so that the originals are recorded as they were.
+    if (PdfDocumentPtr previous = annotationDocument.lock())
+        uninstallMarkups(*previous, state.originalAnnotations, state.installedAnnotations);
+
+    m_annotationUndoManager->clear();
+    m_annotationUndoManager->setUndoLimit(kUndoLimit);
+
+    annotationDocument.reset();
+    state.originalAnnotations.clear();
+    state.installedAnnotations.clear();
+    state.fileKeeper.reset();
+
+    setReflowSources({});
+    setMarkups({});
+    setAnnotationItems({});
+    setCanUndoAnnotation(false);
+    setCanRedoAnnotation(false);
+}
+
+void SharedPDFViewModel::prepareAnnotations()
+{
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document || annotationDocument.lock() == document)
+        return;
+    resetAnnotations();
+    annotationDocument = document;
+    annotationState().originalAnnotations = recordOriginals(*document);
+    rebuildAnnotationItems();
+}
+
+namespace {
+
+// The originals and installed annotations belong to annotationDocument;
+// for any other document there are none.
+bool statesBelongTo(const std::weak_ptr<engine::PdfDocument> &annotationDocument,
+                    const PdfDocumentPtr &document)
+{
+    return document && annotationDocument.lock() == document;
+}
+
+} // namespace
+
+void SharedPDFViewModel::synchronizeAnnotations()
+{
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document)
+        return;
+    AnnotationState &state = annotationState();
+    if (statesBelongTo(annotationDocument, document)) {
+        installMarkups(*document, state.originalAnnotations, state.installedAnnotations, state.markups,
+                       [this](int page) { emit annotationsChangedOnPage(page); });
+    }
+    rebuildAnnotationItems();
+    setAnnotationRevision(annotationRevision() + 1);
+}
+
+void SharedPDFViewModel::rebuildAnnotationItems()
+{
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document) {
+        setAnnotationItems({});
+        return;
+    }
+    const AnnotationState &state = annotationState();
+    const OriginalAnnotationMap none;
+    const OriginalAnnotationMap &originals =
+        statesBelongTo(annotationDocument, document) ? state.originalAnnotations : none;
+    setAnnotationItems(buildItems(*document, originals, state.markups));
+}
+
+// ---- Commits and undo ------------------------------------------------------
+
+void SharedPDFViewModel::commitAnnotations(std::vector<ReadingMarkup> list, const QString &name)
+{
+    if (list == markups())
+        return;
+    // push() runs the command's redo, which applies the new list.
+    m_annotationUndoManager->push(new MarkupCommitCommand(this, markups(), std::move(list), name));
+    updateAnnotationUndoState();
+}
+
+void SharedPDFViewModel::applyAnnotations(std::vector<ReadingMarkup> list)
+{
+    if (list == markups())
+        return;
+    setMarkups(std::move(list));
+    synchronizeAnnotations();
+    persistMarkups();
+    updateAnnotationUndoState();
+}
+
+// ---- The annotation file ---------------------------------------------------
+
+QString SharedPDFViewModel::markupURL(const QUrl &documentURL) const
+{
+    if (annotationDirectory().isEmpty())
+        return QString();
+    return markupFilePath(annotationDirectory(), platform::standardizedPath(documentURL.toLocalFile()));
+}
+
+void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document)
+{
+    if (pdfDocument() != document)
+        setPdfDocument(document);
+    resetAnnotations();
+    prepareAnnotations();
+
+    retainedSelection.reset();
+    retainedDestination.reset();
+    setSelectionText(QString());
+    setTextSelectionMode(false);
+    setAnnotationRevision(0);
+    setMarkupError(std::nullopt);
+
+    const QString path = markupURL(documentURL);
+    const MarkupFileContent content = path.isEmpty() ? MarkupFileContent{} : readMarkupFile(path);
+    if (!content.exists) {
+        synchronizeAnnotations();
+        return;
+    }
+    if (!content.markups) {
+        setMarkupError(kLoadError + content.error);
+        annotationState().fileKeeper.noteUnreadable(path);
+        return;
+    }
+    std::vector<ReadingMarkup> valid;
+    for (const ReadingMarkup &markup : *content.markups) {
+        if (document && isValidMarkup(markup, *document))
+            valid.push_back(markup);
+    }
+    if (valid.size() < content.markups->size())
+        annotationState().fileKeeper.noteDropped(path);
+    setMarkups(std::move(valid));
+    synchronizeAnnotations();
+}
+
+void SharedPDFViewModel::persistMarkups()
+{
+    if (pdfDocumentURL().isEmpty())
+        return;
+    QString error;
+    const QString path = markupURL(pdfDocumentURL());
+    if (path.isEmpty()) {
+        setMarkupError(kSaveError + QStringLiteral("No data folder is available."));
+        return;
+    }
+    if (!platform::ensureFolder(annotationDirectory(), &error)
+        || !annotationState().fileKeeper.write(path, markups(), &error)) {
+        setMarkupError(kSaveError + error);
+        return;
+    }
+    setMarkupError(std::nullopt);
+    notifySidecarChanged(QStringLiteral("annotations"));
+}
+
+void SharedPDFViewModel::reloadSharedAnnotations()
+{
+    const PdfDocumentPtr document = pdfDocument();
+    if (pdfDocumentURL().isEmpty() || !statesBelongTo(annotationDocument, document))
+        return;
+    const QString path = markupURL(pdfDocumentURL());
+    MarkupFileContent content = readMarkupFile(path);
+    if (!content.exists && content.error.isEmpty())
+        content.error = QStringLiteral("The file doesn’t exist.");
+    if (content.markups) {
+        for (const ReadingMarkup &markup : *content.markups) {
+            if (!isValidMarkup(markup, *document)) {
+                content.markups.reset();
+                content.error = kCorruptFile;
+                break;
+            }
+        }
+    }
+    if (!content.markups) {
+        setMarkupError(kSyncError + content.error);
+        return;
+    }
+    annotationState().fileKeeper.noteReadable(path);
+    if (*content.markups == markups())
+        return;
+    prepareAnnotations();
+    setMarkups(std::move(*content.markups));
+    m_annotationUndoManager->clear();
+    synchronizeAnnotations();
+    updateAnnotationUndoState();
+    setMarkupError(std::nullopt);
+}
+
+} // namespace folvan

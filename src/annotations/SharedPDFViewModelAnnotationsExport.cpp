@@ -1,0 +1,179 @@
+// What carries the annotations out of the store: the annotated copy of the
+// paper, the overlay rows of the book view's page images, the place of a
+// reflow passage, and the Markdown summary.
+
+#include "model/SharedPDFViewModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <set>
+
+#include "annotations/AnnotationExportChooser.h"
+#include "annotations/AnnotationGeometry.h"
+#include "annotations/AnnotationState.h"
+#include "annotations/ReadingAids.h"
+#include "annotations/Rects.h"
+#include "annotations/ReflowTextMap.h"
+#include "engine/PdfAnnotation.h"
+#include "engine/PdfDocument.h"
+#include "platform/StoredFiles.h"
+
+namespace folvan {
+
+using namespace annotations;
+
+namespace {
+
+const QString kSameFile = QStringLiteral("请选择另一个文件名，保留原 PDF。");
+
+// A path with symbolic links resolved, also for a file that does not exist
+// yet (its folder is resolved then).
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty())
+        return QDir::cleanPath(info.absoluteFilePath());
+    return QDir(folder).filePath(info.fileName());
+}
+
+// The file the user chose for an export of the open paper, or nothing when
+// the choice was cancelled or would overwrite the paper itself (then the
+// error is set).
+std::optional<QString> chooseExportPath(SharedPDFViewModel &model, const QString &suffix, const QString &ending)
+{
+    AnnotationExportChooser *chooser = AnnotationExportChooser::shared();
+    if (!chooser)
+        return std::nullopt;
+    const QUrl &url = model.pdfDocumentURL();
+    const QString base = url.isEmpty() ? QStringLiteral("Document") : QFileInfo(url.toLocalFile()).completeBaseName();
+    const QString chosen = chooser->chooseSavePath(base + ending, suffix);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    if (!url.isEmpty() && resolvedPath(chosen) == resolvedPath(url.toLocalFile())) {
+        model.setMarkupError(kSameFile);
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+} // namespace
+
+void SharedPDFViewModel::exportAnnotatedPDF()
+{
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document)
+        return;
+    const std::optional<QString> path =
+        chooseExportPath(*this, QStringLiteral("pdf"), QStringLiteral("-批注.pdf"));
+    if (!path)
+        return;
+    QString error;
+    const QByteArray data = engine::annotatedCopyData(*document, &error);
+    if (data.isEmpty()) {
+        setMarkupError(QStringLiteral("无法生成批注 PDF。"));
+        return;
+    }
+    if (!platform::writeFileAtomically(*path, data, &error)) {
+        setMarkupError(QStringLiteral("无法导出批注 PDF：") + error);
+        return;
+    }
+    setMarkupError(std::nullopt);
+}
+
+SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includeSelection) const
+{
+    OverlayRowMap rows;
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document)
+        return rows;
+    std::set<int> pages;
+    if (annotationDocument.lock() == document) {
+        const AnnotationState &state = annotationState();
+        for (const auto &[page, records] : state.originalAnnotations)
+            pages.insert(page);
+        for (const auto &[page, handles] : state.installedAnnotations)
+            pages.insert(page);
+    } else {
+        for (int page = 0; page < document->pageCount(); ++page)
+            pages.insert(page);
+    }
+    for (int page : pages) {
+        for (const engine::PdfAnnotation &annotation : engine::annotations(*document, page)) {
+            const QString kind = AnnotationGeometry::kind(annotation.subtype);
+            const bool underline = kind == QLatin1String("underline");
+            if (!underline && kind != QLatin1String("highlight"))
+                continue;
+            const engine::PdfColor color = colorOf(annotation);
+            for (const QRectF &r : AnnotationGeometry::rectangles(annotation.bounds, annotation.quadPoints)) {
+                if (isEmptyRect(r))
+                    continue;
+                rows[page].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), color.red, color.green,
+                                      color.blue, std::min(color.alpha, 0.45), underline ? 1.0 : 0.0});
+            }
+        }
+    }
+    if (includeSelection && retainedSelection) {
+        for (const engine::PdfPage &page : retainedSelection->pages()) {
+            if (page.document() != document)
+                continue;
+            for (const QRectF &r : AnnotationGeometry::lineRects(*retainedSelection, page))
+                rows[page.index()].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), 0.4, 0.65, 1.0,
+                                              0.18, 0.0});
+        }
+    }
+    return rows;
+}
+
+ReadingLocation SharedPDFViewModel::location(const ReadingTextSource &source) const
+{
+    ReadingLocation place;
+    place.page = source.page;
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document || source.page < 0 || source.page >= document->pageCount())
+        return place;
+    const engine::PdfPage page = document->page(int(source.page));
+    if (!page.isValid())
+        return place;
+    place.source = source;
+    std::optional<QRectF> area;
+    if (std::optional<engine::PdfSelection> found = ReflowTextMap::selection(source, document))
+        area = found->bounds(page);
+    else
+        area = ReflowTextMap::pdfRect(source, page);
+    if (area)
+        place.point = QPointF(minX(*area), maxY(*area));
+    return place;
+}
+
+std::optional<QString> SharedPDFViewModel::annotationSummary()
+{
+    prepareAnnotations();
+    const PdfDocumentPtr document = pdfDocument();
+    if (!document || annotationItems().empty())
+        return std::nullopt;
+    const QString title = pdfDocumentURL().isEmpty() ? QStringLiteral("阅读批注")
+                                                     : QFileInfo(pdfDocumentURL().toLocalFile()).completeBaseName();
+    return ReadingAids::markdown(*document, annotationItems(), title);
+}
+
+void SharedPDFViewModel::exportAnnotationSummary()
+{
+    const std::optional<QString> text = annotationSummary();
+    if (!text)
+        return;
+    const std::optional<QString> path = chooseExportPath(*this, QStringLiteral("md"), QStringLiteral("-批注.md"));
+    if (!path)
+        return;
+    QString error;
+    if (!platform::writeFileAtomically(*path, text->toUtf8(), &error)) {
+        setMarkupError(QStringLiteral("无法导出阅读批注：") + error);
+        return;
+    }
+    setMarkupError(std::nullopt);
+}
+
+} // namespace folvan

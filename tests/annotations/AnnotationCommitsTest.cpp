@@ -1,0 +1,197 @@
+// Every change is one commit: one undo step, drawn, saved, and announced to
+// the other pane; undo and redo are commits too.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <cmath>
+
+#include "platform/StoredFiles.h"
+
+#include "AnnotationTestSupport.h"
+
+using namespace folvan;
+using namespace folvan::test;
+
+namespace {
+
+// Counts the annotation notifications posted while it lives.
+struct SidecarCounter {
+    SidecarCounter()
+    {
+        token = platform::NotificationCenter::shared().observe(
+            SharedPDFViewModel::sidecarChangedNotification(), &context,
+            [this](const QString &, const QVariantMap &info) {
+                if (info.value(QStringLiteral("kind")).toString() == QLatin1String("annotations"))
+                    ++count;
+            });
+    }
+    ~SidecarCounter() { platform::NotificationCenter::shared().removeObserver(token); }
+    QObject context;
+    platform::ObserverToken token = 0;
+    int count = 0;
+};
+
+ReadingMarkup noteMarkup(const QString &note)
+{
+    ReadingMarkup m;
+    m.id = QUuid::createUuid();
+    m.kind = QStringLiteral("underline");
+    m.rectangles = {textRect(0, 0, 5)};
+    m.note = note;
+    return m;
+}
+
+std::vector<ReadingMarkup> storedMarkups(const QString &file)
+{
+    QString error;
+    return decodeMarkups(fileBytes(file), &error).value_or(std::vector<ReadingMarkup>{});
+}
+
+} // namespace
+
+class AnnotationCommits : public PaneTest {};
+
+TEST_F(AnnotationCommits, UndoAndRedoDrawSaveAndNotifyEachTime)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    SidecarCounter posts;
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(model.markups().size(), 1u);
+    const ReadingMarkup added = model.markups().front();
+    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    EXPECT_EQ(posts.count, 1);
+    EXPECT_TRUE(model.canUndoAnnotation());
+    EXPECT_EQ(model.annotationUndoManager()->undoText(), QStringLiteral("添加高亮"));
+    const int revision = model.annotationRevision();
+
+    model.annotationUndoManager()->undo();
+    EXPECT_TRUE(model.markups().empty());
+    EXPECT_TRUE(shownNames(model, 0).isEmpty());
+    EXPECT_EQ(fileBytes(annotationFile(model)), "[]");
+    EXPECT_EQ(posts.count, 2);
+    EXPECT_GT(model.annotationRevision(), revision);
+    EXPECT_FALSE(model.canUndoAnnotation());
+    EXPECT_TRUE(model.canRedoAnnotation());
+    EXPECT_EQ(model.annotationUndoManager()->redoText(), QStringLiteral("添加高亮"));
+
+    model.annotationUndoManager()->redo();
+    EXPECT_EQ(model.markups(), std::vector<ReadingMarkup>{added});
+    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    EXPECT_EQ(posts.count, 3);
+    EXPECT_EQ(shownNames(model, 0).size(), 1);
+}
+
+TEST_F(AnnotationCommits, AnEqualListIsNoChange)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    SidecarCounter posts;
+    model.commitAnnotations(model.markups(), QStringLiteral("x"));
+    EXPECT_EQ(model.annotationUndoManager()->count(), 0);
+    EXPECT_FALSE(QFile::exists(annotationFile(model)));
+    EXPECT_EQ(posts.count, 0);
+}
+
+TEST_F(AnnotationCommits, KeepTheLastEightyUndoSteps)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    std::vector<std::vector<ReadingMarkup>> lists;
+    for (int i = 0; i < 81; ++i) {
+        lists.push_back({noteMarkup(QString::number(i))});
+        model.commitAnnotations(lists.back(), QStringLiteral("编辑批注"));
+    }
+    EXPECT_EQ(model.annotationUndoManager()->count(), 80);
+    int undone = 0;
+    while (model.canUndoAnnotation()) {
+        model.annotationUndoManager()->undo();
+        ++undone;
+    }
+    EXPECT_EQ(undone, 80);
+    EXPECT_EQ(model.markups(), lists.front());
+}
+
+TEST_F(AnnotationCommits, AFailedSaveKeepsTheChange)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    SidecarCounter posts;
+    ReadingMarkup broken = noteMarkup(QStringLiteral("x"));
+    broken.rectangles.front().setWidth(INFINITY);
+    model.commitAnnotations({broken}, QStringLiteral("编辑批注"));
+    ASSERT_TRUE(model.markupError());
+    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("批注尚未保存：")));
+    EXPECT_EQ(model.markups().size(), 1u);
+    EXPECT_TRUE(model.canUndoAnnotation());
+    EXPECT_FALSE(QFile::exists(annotationFile(model)));
+    EXPECT_EQ(posts.count, 0);
+
+    // The next good commit writes the whole list and clears the error.
+    model.commitAnnotations({noteMarkup(QStringLiteral("y"))}, QStringLiteral("编辑批注"));
+    EXPECT_FALSE(model.markupError());
+    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+}
+
+class OtherPane : public PaneTest {};
+
+TEST_F(OtherPane, ReloadsWhatThisPaneSaved)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel &left = openPane(paper);
+    SharedPDFViewModel &right = openPane(paper);
+    right.commitAnnotations({noteMarkup(QStringLiteral("mine"))}, QStringLiteral("编辑批注"));
+    ASSERT_TRUE(right.canUndoAnnotation());
+
+    // left already follows right's first change.
+    ASSERT_EQ(left.markups(), right.markups());
+    select(left, 0, 1, 0, 7);
+    left.addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(left.markups().size(), 2u);
+    EXPECT_EQ(right.markups(), left.markups());
+    EXPECT_FALSE(right.canUndoAnnotation());
+    EXPECT_EQ(right.annotationUndoManager()->count(), 0);
+    EXPECT_EQ(shownNames(right, 0).size(), 2);
+    // The pane that saved keeps its own history.
+    EXPECT_TRUE(left.canUndoAnnotation());
+
+    left.annotationUndoManager()->undo();
+    EXPECT_EQ(right.markups().size(), 1u);
+    EXPECT_EQ(right.markups(), left.markups());
+}
+
+TEST_F(OtherPane, KeepsItsHistoryWhenTheListIsTheSame)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel &left = openPane(paper);
+    SharedPDFViewModel &right = openPane(paper);
+    const std::vector<ReadingMarkup> list = {noteMarkup(QStringLiteral("n"))};
+    right.commitAnnotations(list, QStringLiteral("编辑批注"));
+    // left has reloaded right's list; now left saves the same list again.
+    ASSERT_EQ(left.markups(), list);
+    right.annotationUndoManager()->undo();
+    right.annotationUndoManager()->redo();
+    EXPECT_TRUE(right.canUndoAnnotation());
+    EXPECT_EQ(left.markups(), list);
+}
+
+TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel &left = openPane(paper);
+    SharedPDFViewModel &right = openPane(paper);
+    ReadingMarkup offPage = noteMarkup(QStringLiteral("far"));
+    offPage.page = 7;
+    QByteArray bytes;
+    QString error;
+    ASSERT_TRUE(encodeMarkups({noteMarkup(QStringLiteral("ok")), offPage}, &bytes, &error));
+    ASSERT_TRUE(platform::writeFileAtomically(annotationFile(left), bytes));
+    left.notifySidecarChanged(QStringLiteral("annotations"));
+    ASSERT_TRUE(right.markupError());
+    EXPECT_TRUE(right.markupError()->startsWith(QStringLiteral("无法同步另一阅读区的批注：")));
+    EXPECT_TRUE(right.markups().empty());
+
+    // The same file loads its valid rest.
+    SharedPDFViewModel &third = openPane(paper);
+    EXPECT_FALSE(third.markupError());
+    EXPECT_EQ(third.markups().size(), 1u);
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+// Papers for the annotation tests, written with the fixture writer: Courier
+// text at known places, so that every character box is predictable, and a
+// pane model showing a paper.
+
+#include <QFile>
+#include <QUndoStack>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+#include "annotations/AnnotationExportChooser.h"
+#include "annotations/AnnotationState.h"
+#include "engine/PdfAnnotation.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/NotificationCenter.h"
+#include "support/TestEnv.h"
+
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace folvan::test {
+
+// Baselines of the text lines of every page, from the top.
+inline constexpr double kLineBaselines[] = {700, 680, 660};
+inline constexpr double kLeft = 72;
+inline constexpr double kCharWidth = 7.2; // Courier 12
+
+inline const QStringList &paperLines()
+{
+    static const QStringList lines = {QStringLiteral("alpha beta gamma delta"),
+                                      QStringLiteral("epsilon zeta eta theta"),
+                                      QStringLiteral("iota kappa lambda mu")};
+    return lines;
+}
+
+// A page-space rectangle around characters [from, to) of a line.
+inline QRectF textRect(int line, int from, int to)
+{
+    return QRectF(kLeft + from * kCharWidth, kLineBaselines[line] - 3, (to - from) * kCharWidth, 12);
+}
+
+// Writes a paper of `pages` pages, each with the three text lines, lets
+// `extra` add annotations, and returns its path.
+inline QString writePaper(const QString &path, int pages = 1,
+                          const std::function<void(engine::PdfFixtureWriter &)> &extra = {})
+{
+    engine::PdfFixtureWriter writer;
+    for (int p = 0; p < pages; ++p) {
+        const int page = writer.addPage(QSizeF(612, 792));
+        for (int line = 0; line < 3; ++line)
+            writer.addText(page, QPointF(kLeft, kLineBaselines[line]), paperLines()[line],
+                           engine::FixtureFont::Courier, 12);
+    }
+    if (extra)
+        extra(writer);
+    EXPECT_TRUE(writer.save(path));
+    return path;
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Chooses a fixed path for every export.
+class FixedChooser : public annotations::AnnotationExportChooser {
+public:
+    explicit FixedChooser(QString path) : path(std::move(path)) {}
+    QString chooseSavePath(const QString &proposedName, const QString &suffix) override
+    {
+        proposed = proposedName;
+        offeredSuffix = suffix;
+        return path;
+    }
+    QString path;
+    QString proposed;
+    QString offeredSuffix;
+};
+
+// A test with a fresh data folder, a paper and a pane model showing it.
+class PaneTest : public TempHomeTest {
+protected:
+    void TearDown() override
+    {
+        annotations::AnnotationExportChooser::setShared(nullptr);
+        models.clear();
+        TempHomeTest::TearDown();
+    }
+
+    // Opens `paperPath` in a new pane model, as the reader window does.
+    SharedPDFViewModel &openPane(const QString &paperPath)
+    {
+        models.push_back(std::make_unique<SharedPDFViewModel>());
+        SharedPDFViewModel &model = *models.back();
+        QString error;
+        std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paperPath, &error);
+        EXPECT_TRUE(document) << error.toStdString();
+        const QUrl url = QUrl::fromLocalFile(paperPath);
+        model.setPdfDocumentURL(url);
+        model.loadMarkups(url, document);
+        return model;
+    }
+
+    // Selects characters [from, to) of a line on `page`.
+    static void select(SharedPDFViewModel &model, int page, int line, int from, int to)
+    {
+        const engine::PdfPage pdfPage = model.pdfDocument()->page(page);
+        const engine::PdfSelection selection = pdfPage.selection(textRect(line, from, to));
+        model.retainedSelection = selection;
+        model.setSelectionText(selection.string());
+    }
+
+    QString annotationFile(SharedPDFViewModel &model) const { return model.markupURL(model.pdfDocumentURL()); }
+
+    // The user names of the annotations shown on a page.
+    static QStringList shownNames(SharedPDFViewModel &model, int page)
+    {
+        QStringList names;
+        for (const engine::PdfAnnotation &a : engine::annotations(*model.pdfDocument(), page))
+            names << a.userName;
+        return names;
+    }
+
+    std::vector<std::unique_ptr<SharedPDFViewModel>> models;
+};
+
+} // namespace folvan::test

@@ -1,0 +1,198 @@
+// The PDF's own annotations: their keys, hiding them through tombstones and
+// replacing markups, and the installed copies of the user's markups.
+
+#include <gtest/gtest.h>
+
+#include "AnnotationTestSupport.h"
+#include "annotations/AnnotationGeometry.h"
+#include "annotations/ReadingMarkup.h"
+#include "platform/StoredFiles.h"
+#include "platform/StoredJson.h"
+
+using namespace folvan;
+using namespace folvan::test;
+
+namespace {
+
+const QRectF kMarked(72, 690, 100, 20);
+
+void twoHighlightsAroundALink(engine::PdfFixtureWriter &w, bool withLink)
+{
+    w.addHighlight(0, {kMarked}, QColor(255, 200, 0), QStringLiteral("note one"), QStringLiteral("Ann"));
+    if (withLink)
+        w.addLink(0, QRectF(300, 300, 20, 10), 0, QPointF(0, 700));
+    w.addHighlight(0, {kMarked}, QColor(255, 200, 0), QStringLiteral("note one"), QStringLiteral("Ann"));
+}
+
+std::vector<QString> originalKeys(SharedPDFViewModel &model)
+{
+    std::vector<QString> keys;
+    for (const ReadingAnnotationItem &item : model.annotationItems())
+        keys.push_back(item.id);
+    return keys;
+}
+
+} // namespace
+
+class OriginalKeys : public PaneTest {};
+
+TEST_F(OriginalKeys, AreFixedTextDigestsCountingOnlyMarkupKinds)
+{
+    const QString withLink = writePaper(path("a.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, true); });
+    const QString withoutLink = writePaper(path("b.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, false); });
+
+    SharedPDFViewModel &first = openPane(withLink);
+    // Same place twice: the ordinal tells them apart.
+    EXPECT_EQ(originalKeys(first), (std::vector<QString>{
+                                       "0e84239989fdc5e53d6951a5a391419c73816115307b900e99e9980fc4b78d47",
+                                       "6f115b794ce60adb4909d027080bae73d6c78d812d0c977991a70fd1bed7512d"}));
+    // A link between them changes nothing; reopening changes nothing.
+    EXPECT_EQ(originalKeys(openPane(withoutLink)), originalKeys(first));
+    EXPECT_EQ(originalKeys(openPane(withLink)), originalKeys(first));
+
+    const ReadingAnnotationItem &item = first.annotationItems().front();
+    EXPECT_FALSE(item.localID);
+    EXPECT_EQ(item.sourceKey, item.id);
+    EXPECT_EQ(item.kind, QStringLiteral("highlight"));
+    EXPECT_EQ(item.note, QStringLiteral("note one"));
+    EXPECT_EQ(item.quote, QStringLiteral("alpha beta gam"));
+}
+
+TEST_F(OriginalKeys, PreparingTwiceChangesNothing)
+{
+    SharedPDFViewModel &model =
+        openPane(writePaper(path("a.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, true); }));
+    const std::vector<QString> before = originalKeys(model);
+    const int revision = model.annotationRevision();
+    model.prepareAnnotations();
+    EXPECT_EQ(originalKeys(model), before);
+    EXPECT_EQ(model.annotationRevision(), revision);
+}
+
+class Tombstones : public PaneTest {};
+
+TEST_F(Tombstones, HideTheOriginalUntilTheyAreUndone)
+{
+    const QString paper = writePaper(path("a.pdf"), 1, [](auto &w) {
+        w.addHighlight(0, {kMarked}, QColor(0, 255, 0), {}, QStringLiteral("Ann"));
+    });
+    const QByteArray paperBytes = fileBytes(paper);
+    SharedPDFViewModel &model = openPane(paper);
+    ASSERT_EQ(model.annotationItems().size(), 1u);
+    const QString key = model.annotationItems().front().id;
+
+    model.deleteAnnotation(key);
+    EXPECT_TRUE(model.annotationItems().empty());
+    EXPECT_TRUE(shownNames(model, 0).isEmpty());
+    ASSERT_EQ(model.markups().size(), 1u);
+    const ReadingMarkup &tombstone = model.markups().front();
+    EXPECT_EQ(tombstone.kind, QStringLiteral("deleted"));
+    EXPECT_EQ(tombstone.sourceKey, key);
+    EXPECT_FALSE(tombstone.color);
+    ASSERT_TRUE(tombstone.rgba);
+    EXPECT_EQ((*tombstone.rgba)[1], 1.0);
+    EXPECT_EQ(fileBytes(paper), paperBytes);
+
+    model.annotationUndoManager()->undo();
+    EXPECT_TRUE(model.markups().empty());
+    EXPECT_EQ(shownNames(model, 0), QStringList{"Ann"});
+    ASSERT_EQ(model.annotationItems().size(), 1u);
+    EXPECT_EQ(model.annotationItems().front().id, key);
+}
+
+TEST_F(Tombstones, DeletingTheReplacingMarkupKeepsTheOriginalHidden)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+        w.addHighlight(0, {kMarked}, QColor(0, 255, 0), QStringLiteral("old"), QStringLiteral("Ann"));
+    }));
+    const QString key = model.annotationItems().front().id;
+    model.editAnnotation(key, QStringLiteral("new"), std::nullopt);
+    ASSERT_EQ(model.annotationItems().size(), 1u);
+    const ReadingAnnotationItem edited = model.annotationItems().front();
+    ASSERT_TRUE(edited.localID);
+    EXPECT_EQ(edited.sourceKey, key);
+    EXPECT_EQ(shownNames(model, 0), QStringList{AnnotationGeometry::installedName(*edited.localID)});
+
+    model.deleteAnnotation(edited.id);
+    EXPECT_TRUE(model.annotationItems().empty());
+    EXPECT_TRUE(shownNames(model, 0).isEmpty());
+    ASSERT_EQ(model.markups().size(), 1u);
+    EXPECT_EQ(model.markups().front().id, *edited.localID);
+    EXPECT_EQ(model.markups().front().kind, QStringLiteral("deleted"));
+    EXPECT_TRUE(model.markups().front().note.isEmpty());
+}
+
+class InstalledMarkups : public PaneTest {};
+
+TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)
+{
+    const QUuid id = QUuid::fromString(QStringLiteral("11111111-2222-3333-4444-555555555555"));
+    const QString name = AnnotationGeometry::installedName(id);
+    const QString paper = writePaper(path("copy.pdf"), 1, [&](auto &w) {
+        w.addHighlight(0, {kMarked}, QColor(255, 0, 0), {}, name);
+        w.addHighlight(0, {textRect(2, 0, 4)}, QColor(255, 0, 0), {}, QStringLiteral("Folvan:"));
+    });
+    ReadingMarkup markup;
+    markup.id = id;
+    markup.kind = QStringLiteral("highlight");
+    markup.rectangles = {kMarked};
+    markup.quote = QStringLiteral("alpha beta gamma");
+    markup.color = QStringLiteral("blue");
+    QByteArray bytes;
+    QString error;
+    ASSERT_TRUE(encodeMarkups({markup}, &bytes, &error));
+    {
+        SharedPDFViewModel probe;
+        ASSERT_TRUE(platform::writeFileAtomically(probe.markupURL(QUrl::fromLocalFile(paper)), bytes));
+    }
+
+    SharedPDFViewModel &model = openPane(paper);
+    EXPECT_EQ(shownNames(model, 0).count(name), 1);
+    // The bare prefix marks nothing: that original stays listed.
+    ASSERT_EQ(model.annotationItems().size(), 2u);
+    EXPECT_EQ(model.annotationItems()[0].localID, id);
+    EXPECT_FALSE(model.annotationItems()[1].localID);
+    EXPECT_EQ(model.annotationItems()[0].color, MarkupColor(MarkupColor::blue).color(QStringLiteral("highlight")));
+}
+
+TEST_F(InstalledMarkups, EditedOriginalNoteKeepsItsLook)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+        w.addTextNote(0, QRectF(400, 600, 20, 20), QStringLiteral("look"), QStringLiteral("Ann"),
+                      QColor(0, 0, 255), "Comment");
+    }));
+    ASSERT_EQ(model.annotationItems().size(), 1u);
+    model.editAnnotation(model.annotationItems().front().id, QStringLiteral(" changed \n"), std::nullopt);
+    const std::vector<engine::PdfAnnotation> shown = engine::annotations(*model.pdfDocument(), 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].subtype, QStringLiteral("Text"));
+    EXPECT_EQ(shown[0].iconName, QStringLiteral("Comment"));
+    EXPECT_EQ(shown[0].contents, QStringLiteral("changed"));
+    ASSERT_TRUE(shown[0].color);
+    EXPECT_NEAR(shown[0].color->blue, 1.0, 1e-6);
+}
+
+TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    std::vector<ReadingMarkup> list;
+    for (const QRectF &r : {textRect(1, 10, 12), textRect(0, 6, 9), textRect(0, 0, 4)}) {
+        ReadingMarkup m;
+        m.id = QUuid::createUuid();
+        m.kind = QStringLiteral("underline");
+        m.rectangles = {r};
+        list.push_back(m);
+    }
+    ReadingMarkup empty;
+    empty.id = QUuid::createUuid();
+    empty.kind = QStringLiteral("text");
+    list.push_back(empty);
+    model.commitAnnotations(list, QStringLiteral("t"));
+    const std::vector<ReadingAnnotationItem> &items = model.annotationItems();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].localID, list[2].id);
+    EXPECT_EQ(items[1].localID, list[1].id);
+    EXPECT_EQ(items[2].localID, list[0].id);
+    EXPECT_EQ(items[3].localID, list[3].id); // no rectangle: the zero rectangle
+    EXPECT_EQ(items[3].color, SystemColors::yellow);
+}
