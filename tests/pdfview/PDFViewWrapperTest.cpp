@@ -1,0 +1,431 @@
+#include <cmath>
+
+#include <QScrollBar>
+#include <QTest>
+
+#include "engine/PdfSearch.h"
+#include "model/SharedPDFViewModel.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/NativeViewportFit.h"
+#include "pdfview/PDFViewWrapper.h"
+#include "platform/Preferences.h"
+#include "support/TestEnv.h"
+#include "PageViewFixtures.h"
+
+using namespace folvan;
+using namespace folvan::pdfview;
+using folvan::test::settle;
+
+namespace {
+
+class PDFViewWrapperTest : public test::TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        platform::Preferences::resetSharedForTesting();
+        model = std::make_unique<SharedPDFViewModel>();
+        document = test::textDocument(6, 12);
+    }
+    void TearDown() override
+    {
+        wrapper.reset();
+        model.reset();
+        TempHomeTest::TearDown();
+    }
+
+    QUrl documentURL() const { return QUrl::fromLocalFile(path(QStringLiteral("paper.pdf"))); }
+
+    // Shows `shown` in the model and makes the wrapper for `document`,
+    // `size` large; the first-show restore has not run yet.
+    void makeWrapper(QSize size = QSize(800, 600), std::shared_ptr<engine::PdfDocument> shown = {})
+    {
+        model->setPdfDocument(shown ? shown : document);
+        model->setPdfDocumentURL(documentURL());
+        PDFViewWrapper::ScaleBinding binding{[this] { return zoom; },
+                                             [this](double z) {
+                                                 zoom = z;
+                                                 zoomWrites.push_back(z);
+                                             }};
+        // A child can be narrower than a window may be.
+        host.resize(std::max(size.width(), 200), std::max(size.height(), 200));
+        host.show();
+        wrapper = std::make_unique<PDFViewWrapper>(document, binding, model.get(), nullptr, &host);
+        wrapper->setGeometry(QRect(QPoint(0, 0), size));
+        wrapper->show();
+    }
+    DroppablePDFView *view() const { return wrapper->pdfView(); }
+    platform::Preferences &prefs() const { return platform::Preferences::shared(); }
+    QString lastPageKey() const { return QStringLiteral("lastPage_") + documentURL().path(); }
+
+    std::unique_ptr<SharedPDFViewModel> model;
+    std::shared_ptr<engine::PdfDocument> document;
+    QWidget host;
+    std::unique_ptr<PDFViewWrapper> wrapper;
+    double zoom = 1.0;
+    std::vector<double> zoomWrites;
+};
+
+// ---------------------------------------------------------------- first show
+
+TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocument)
+{
+    for (const auto &[stored, expected] : {std::pair{99, 5}, std::pair{-3, 0}, std::pair{2, 2}}) {
+        wrapper.reset();
+        model = std::make_unique<SharedPDFViewModel>();
+        model->setCurrentPageIndex(stored);
+        makeWrapper();
+        settle();
+        EXPECT_EQ(view()->currentPageIndex(), expected) << stored;
+        EXPECT_EQ(model->currentPageIndex(), expected) << stored;
+        EXPECT_EQ(model->pageCount(), 6);
+        EXPECT_FALSE(wrapper->coordinator()->restoring);
+    }
+}
+
+TEST_F(PDFViewWrapperTest, TheRestoreItselfReachesNeitherModelNorPreferences)
+{
+    model->setCurrentPageIndex(3);
+    makeWrapper();
+    EXPECT_TRUE(wrapper->coordinator()->restoring);
+    settle();
+    EXPECT_FALSE(prefs().contains(lastPageKey()));
+    EXPECT_TRUE(zoomWrites.empty());
+
+    // Afterwards the reader's own moves do.
+    view()->goToPage(4);
+    EXPECT_EQ(prefs().intValue(lastPageKey(), -1), 4);
+    settle();
+    EXPECT_EQ(model->currentPageIndex(), 4);
+}
+
+TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
+{
+    model->setCurrentPageIndex(2);
+    model->retainedDestination = engine::PdfDestination(2, QPointF(72, 500));
+    const engine::PdfSelection line = document->page(2).selectionForLine(test::lineOrigin(1) + QPointF(5, 3));
+    model->retainedSelection = line;
+    makeWrapper();
+    settle();
+    const QPointF top = view()->convertPointFromPage(QPointF(72, 500), 2);
+    EXPECT_NEAR(top.y(), 0, 1.0);
+    ASSERT_TRUE(view()->currentSelection());
+    EXPECT_EQ(*view()->currentSelection(), line);
+
+    // A destination or selection on another page is not used.
+    wrapper.reset();
+    model = std::make_unique<SharedPDFViewModel>();
+    model->setCurrentPageIndex(1);
+    model->retainedDestination = engine::PdfDestination(4, QPointF(72, 300));
+    model->retainedSelection = line;
+    makeWrapper();
+    settle();
+    EXPECT_EQ(view()->currentPageIndex(), 1);
+    EXPECT_FALSE(view()->currentSelection());
+}
+
+TEST_F(PDFViewWrapperTest, FitsThePageWidthOnFirstShowWhenAsked)
+{
+    model->fitNativeOnMount = true;
+    makeWrapper(QSize(636, 600));
+    settle();
+    const double expected = (636 - 24) / 612.0;
+    EXPECT_NEAR(view()->scaleFactor(), expected, 1e-9);
+    ASSERT_EQ(zoomWrites.size(), 1u);
+    EXPECT_NEAR(zoomWrites[0], expected, 1e-9);
+    EXPECT_NEAR(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), expected, 1e-9);
+    EXPECT_FALSE(model->fitNativeOnMount);
+    EXPECT_FALSE(view()->autoScales());
+}
+
+TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
+{
+    zoom = 1.5;
+    model->fitNativeOnMount = true;
+    makeWrapper(QSize(24, 600));
+    settle();
+    EXPECT_TRUE(model->fitNativeOnMount);
+    EXPECT_TRUE(zoomWrites.empty());
+    EXPECT_NEAR(view()->scaleFactor(), 1.5, 1e-9);
+}
+
+TEST(NativeViewportFit, MeasuresTurnedPagesByTheirHeightAndClamps)
+{
+    engine::PdfFixtureWriter writer;
+    writer.addPage(QSizeF(600, 800));
+    writer.addPage(QSizeF(600, 800), std::nullopt, 90);
+    writer.addPage(QSizeF(600, 800), std::nullopt, -90);
+    writer.addPage(QSizeF(600, 800), QRectF(100, 100, 300, 400), 180);
+    const auto document = test::openFixture(writer);
+
+    EXPECT_DOUBLE_EQ(*NativeViewportFit::scale(document->page(0), 624), 1.0);
+    EXPECT_DOUBLE_EQ(*NativeViewportFit::scale(document->page(1), 824), 1.0);
+    EXPECT_DOUBLE_EQ(*NativeViewportFit::scale(document->page(2), 424), 0.5);
+    EXPECT_DOUBLE_EQ(*NativeViewportFit::scale(document->page(3), 624), 2.0);
+    // At most 4, at least 0.5.
+    EXPECT_DOUBLE_EQ(*NativeViewportFit::scale(document->page(0), 10000), 4.0);
+    EXPECT_DOUBLE_EQ(*NativeViewportFit::scale(document->page(0), 30), 0.5);
+    // No fit: 24 points or less, a width that is not finite, no page.
+    EXPECT_FALSE(NativeViewportFit::scale(document->page(0), 24));
+    EXPECT_FALSE(NativeViewportFit::scale(document->page(0), std::nan("")));
+    EXPECT_FALSE(NativeViewportFit::scale(document->page(9), 800));
+    EXPECT_FALSE(NativeViewportFit::scale(engine::PdfPage(), 800));
+}
+
+TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittingUpdate)
+{
+    const auto other = test::textDocument(2);
+    model->setCurrentPageIndex(3);
+    makeWrapper(QSize(800, 600), other);
+    settle();
+    EXPECT_TRUE(wrapper->coordinator()->restoring);
+
+    // Deaf while the model shows another document...
+    view()->goToPage(5);
+    settle();
+    EXPECT_FALSE(prefs().contains(lastPageKey()));
+
+    // ...and restored once it shows this one.
+    model->setCurrentPageIndex(3);
+    model->setPdfDocument(document);
+    settle();
+    EXPECT_FALSE(wrapper->coordinator()->restoring);
+    EXPECT_EQ(view()->currentPageIndex(), 3);
+    view()->goToPage(1);
+    settle();
+    EXPECT_EQ(model->currentPageIndex(), 1);
+}
+
+// ---------------------------------------------------------------- zoom
+
+TEST_F(PDFViewWrapperTest, ZoomFromTheViewReachesTheBindingClamped)
+{
+    makeWrapper();
+    settle();
+    view()->setMaxScaleFactor(10);
+    view()->setScaleFactor(7);
+    settle();
+    ASSERT_FALSE(zoomWrites.empty());
+    EXPECT_DOUBLE_EQ(zoomWrites.back(), 4.0);
+    EXPECT_DOUBLE_EQ(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), 4.0);
+
+    view()->setMinScaleFactor(0.1);
+    view()->setScaleFactor(0.2);
+    settle();
+    EXPECT_DOUBLE_EQ(zoomWrites.back(), 0.5);
+}
+
+TEST_F(PDFViewWrapperTest, TheBindingsZoomIsAppliedWithoutEcho)
+{
+    makeWrapper();
+    settle();
+    zoom = 2.25;
+    wrapper->scheduleUpdate();
+    settle();
+    EXPECT_DOUBLE_EQ(view()->scaleFactor(), 2.25);
+    EXPECT_TRUE(zoomWrites.empty());
+    EXPECT_FALSE(prefs().contains(QStringLiteral("scaleFactorKey")));
+
+    // A difference of a thousandth or less is left alone.
+    zoom = 2.2505;
+    wrapper->updateView();
+    EXPECT_DOUBLE_EQ(view()->scaleFactor(), 2.25);
+}
+
+// ---------------------------------------------------------------- page jumps
+
+TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
+{
+    makeWrapper();
+    settle();
+    model->setJumpToPage(4);
+    wrapper->updateView();
+    EXPECT_EQ(view()->currentPageIndex(), 4);
+    EXPECT_TRUE(view()->isTransitionRunning(QStringLiteral("pageJump")));
+    EXPECT_EQ(model->jumpToPage(), std::optional<int>(4));
+    settle();
+    EXPECT_EQ(model->jumpToPage(), std::nullopt);
+    EXPECT_EQ(model->currentPageIndex(), 4);
+    EXPECT_EQ(prefs().intValue(lastPageKey(), -1), 4);
+}
+
+TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
+{
+    makeWrapper();
+    settle();
+    model->pendingDestination = engine::PdfDestination(3, QPointF(72, 400));
+    model->setJumpToPage(3);
+    settle();
+    EXPECT_NEAR(view()->convertPointFromPage(QPointF(72, 400), 3).y(), 0, 1.0);
+    EXPECT_FALSE(model->pendingDestination);
+
+    model->pendingDestination = engine::PdfDestination(1, QPointF(72, 400));
+    model->setJumpToPage(2);
+    settle();
+    EXPECT_EQ(view()->currentPageIndex(), 2);
+    EXPECT_LT(std::abs(view()->convertPointFromPage(QPointF(0, 792), 2).y()), 10);
+    EXPECT_FALSE(model->pendingDestination);
+}
+
+TEST_F(PDFViewWrapperTest, AJumpBeyondTheLastPageMovesNothingButIsCleared)
+{
+    makeWrapper();
+    settle();
+    view()->goToPage(2);
+    settle();
+    const int scroll = view()->verticalScrollBar()->value();
+    model->setJumpToPage(6);
+    settle();
+    EXPECT_EQ(view()->verticalScrollBar()->value(), scroll);
+    EXPECT_EQ(model->jumpToPage(), std::nullopt);
+}
+
+// ---------------------------------------------------------------- search
+
+class PDFViewWrapperSearchTest : public PDFViewWrapperTest {
+protected:
+    void SetUp() override
+    {
+        PDFViewWrapperTest::SetUp();
+        makeWrapper();
+        settle();
+        results = engine::findAll(document, QStringLiteral("alpha"));
+        ASSERT_EQ(results.size(), 72u);
+        model->setShowSearch(true);
+        model->setSearchText(QStringLiteral("alpha"));
+        model->setSearchResults(results);
+        model->setCurrentSearchIndex(30);
+        settle();
+    }
+    std::vector<engine::PdfSelection> results;
+};
+
+TEST_F(PDFViewWrapperSearchTest, ShowsTheMatchesAndSelectsTheCurrentOne)
+{
+    EXPECT_EQ(view()->highlightedSelections(), results);
+    ASSERT_TRUE(view()->currentSelection());
+    EXPECT_EQ(*view()->currentSelection(), results[30]);
+    EXPECT_EQ(view()->currentPageIndex(), 2);
+}
+
+TEST_F(PDFViewWrapperSearchTest, MovesOnlyWhenTheSearchStateChanged)
+{
+    view()->clearSelection();
+    wrapper->updateView();
+    EXPECT_FALSE(view()->currentSelection());
+
+    model->setCurrentSearchIndex(31);
+    settle();
+    ASSERT_TRUE(view()->currentSelection());
+    EXPECT_EQ(*view()->currentSelection(), results[31]);
+
+    // An index past the end selects the last match.
+    model->setCurrentSearchIndex(500);
+    settle();
+    EXPECT_EQ(*view()->currentSelection(), results.back());
+}
+
+TEST_F(PDFViewWrapperSearchTest, NoMatchesClearTheSelectionAndAHiddenBarTheHighlights)
+{
+    model->setSearchResults({});
+    settle();
+    EXPECT_FALSE(view()->currentSelection());
+    EXPECT_TRUE(view()->highlightedSelections().empty());
+
+    // With the bar hidden, the selection of the reader stays.
+    model->setSearchResults(results);
+    settle();
+    model->setShowSearch(false);
+    const engine::PdfSelection mine = document->page(1).selectionForWord(test::lineOrigin(0) + QPointF(2, 3));
+    view()->setCurrentSelection(mine);
+    model->setSearchResults({});
+    settle();
+    EXPECT_TRUE(view()->highlightedSelections().empty());
+    ASSERT_TRUE(view()->currentSelection());
+    EXPECT_EQ(*view()->currentSelection(), mine);
+}
+
+TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
+{
+    QTest::qWait(250);
+    // Bring match 12 close under the top edge, then make it current.
+    const engine::PdfSelection &match = results[12];
+    const engine::PdfPage page = match.pages().front();
+    const QRectF bounds = match.bounds(page);
+    const auto matchTop = [&] {
+        const QPointF corner = view()->convertPointFromPage(QPointF(bounds.left(), bounds.bottom()), page.index());
+        return view()->convertPointToDocument(corner).y() - view()->documentVisibleRect().top();
+    };
+    view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 20));
+    ASSERT_NEAR(matchTop(), 20, 1);
+    model->setCurrentSearchIndex(12);
+    settle();
+    QTest::qWait(250);
+    EXPECT_NEAR(matchTop(), 84, 1);
+
+    // A match further down than 76 points is left where it is.
+    view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 100));
+    model->setCurrentSearchIndex(13);
+    model->setCurrentSearchIndex(12);
+    settle();
+    QTest::qWait(250);
+    EXPECT_NEAR(matchTop(), 100, 1);
+}
+
+// ---------------------------------------------------------------- selection
+
+TEST_F(PDFViewWrapperTest, SelectionChangesReachTheModelInALaterTurn)
+{
+    makeWrapper();
+    settle();
+    const engine::PdfSelection line = document->page(0).selectionForLine(test::lineOrigin(2) + QPointF(5, 3));
+    view()->setCurrentSelection(line);
+    EXPECT_TRUE(model->selectionText().isEmpty());
+    settle();
+    EXPECT_EQ(model->selectionText(), test::lineText(0, 2));
+    ASSERT_TRUE(model->retainedSelection);
+    EXPECT_EQ(*model->retainedSelection, line);
+
+    view()->clearSelection();
+    settle();
+    EXPECT_TRUE(model->selectionText().isEmpty());
+    EXPECT_FALSE(model->retainedSelection);
+}
+
+TEST_F(PDFViewWrapperTest, ChangesAreDroppedWhenTheModelShowsAnotherView)
+{
+    makeWrapper();
+    settle();
+    view()->setCurrentSelection(document->page(0).selectionForLine(test::lineOrigin(2) + QPointF(5, 3)));
+    QObject stranger;
+    model->setNativePDFView(&stranger);
+    settle();
+    EXPECT_TRUE(model->selectionText().isEmpty());
+}
+
+// ---------------------------------------------------------------- removal
+
+TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOfTheView)
+{
+    makeWrapper();
+    settle();
+    view()->goToPage(3);
+    view()->setCurrentSelection(document->page(3).selectionForLine(test::lineOrigin(0) + QPointF(5, 3)));
+    wrapper.reset();
+    EXPECT_EQ(model->nativePDFView(), nullptr);
+    ASSERT_TRUE(model->retainedDestination);
+    EXPECT_EQ(model->retainedDestination->pageIndex, 3);
+    EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
+}
+
+TEST_F(PDFViewWrapperTest, RemovalLeavesANewerViewInPlace)
+{
+    makeWrapper();
+    settle();
+    DroppablePDFView newer;
+    model->setNativePDFView(&newer);
+    wrapper.reset();
+    EXPECT_EQ(model->nativePDFView(), static_cast<NativePDFViewInterface *>(&newer));
+}
+
+} // namespace
