@@ -1,6 +1,6 @@
 #include "model/JsonValues.h"
 
-#include <cmath>
+#include "platform/StoredJson.h"
 
 namespace folvan::json {
 
@@ -31,37 +31,26 @@ const Json *member(const Json &object, const char *key)
 
 std::int64_t toInt(const Json &value, const char *what)
 {
-    if (value.is_number_integer())
-        return value.get<std::int64_t>();
-    if (value.is_number_unsigned()) {
-        const auto u = value.get<std::uint64_t>();
-        if (u > static_cast<std::uint64_t>(INT64_MAX))
-            fail(what, "integer out of range");
-        return static_cast<std::int64_t>(u);
-    }
-    if (value.is_number_float()) {
-        // A whole number written with a fraction part (3.0) still reads as
-        // an integer; 3.5 does not.
-        const double d = value.get<double>();
-        if (std::isfinite(d) && std::trunc(d) == d && d >= -9.2e18 && d <= 9.2e18)
-            return static_cast<std::int64_t>(d);
+    const std::optional<qint64> number = platform::strictInt64(value);
+    if (!number)
         fail(what, "expected an integer");
-    }
-    fail(what, "expected an integer");
+    return *number;
 }
 
 double toDouble(const Json &value, const char *what)
 {
-    if (!value.is_number())
+    const std::optional<double> number = platform::strictDouble(value);
+    if (!number)
         fail(what, "expected a number");
-    return value.get<double>();
+    return *number;
 }
 
 QString toString(const Json &value, const char *what)
 {
-    if (!value.is_string())
+    const std::optional<QString> text = platform::strictString(value);
+    if (!text)
         fail(what, "expected a string");
-    return QString::fromStdString(value.get_ref<const std::string &>());
+    return *text;
 }
 
 std::int64_t requireInt(const Json &object, const char *key)
@@ -81,12 +70,10 @@ QString requireString(const Json &object, const char *key)
 
 QUuid requireUuid(const Json &object, const char *key)
 {
-    const QString text = requireString(object, key);
-    // Only the canonical 36-character form is an identifier.
-    const QUuid id = text.size() == 36 ? QUuid::fromString(text) : QUuid();
-    if (id.isNull() && text != QLatin1String("00000000-0000-0000-0000-000000000000"))
+    const std::optional<QUuid> id = platform::parseUuid(requireString(object, key));
+    if (!id)
         fail(key, "not a UUID");
-    return id;
+    return *id;
 }
 
 std::optional<std::int64_t> optionalInt(const Json &object, const char *key)
@@ -146,29 +133,12 @@ QRectF rectFromJson(const Json &value)
                   toDouble(value[1][0], "rectangle"), toDouble(value[1][1], "rectangle"));
 }
 
-QString uuidText(const QUuid &id)
-{
-    return id.toString(QUuid::WithoutBraces).toUpper();
-}
-
 bool sameRect(const QRectF &a, const QRectF &b)
 {
     const QRectF na = a.normalized();
     const QRectF nb = b.normalized();
     return na.x() == nb.x() && na.y() == nb.y() && na.width() == nb.width()
         && na.height() == nb.height();
-}
-
-bool allFinite(const Json &value)
-{
-    if (value.is_number_float())
-        return std::isfinite(value.get<double>());
-    if (value.is_structured()) {
-        for (const auto &element : value)
-            if (!allFinite(element))
-                return false;
-    }
-    return true;
 }
 
 } // namespace folvan::json

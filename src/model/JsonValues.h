@@ -60,14 +60,8 @@ QRectF rectFromJson(const Json &value);
 // A string for JSON (UTF-8) and back.
 inline std::string utf8(const QString &text) { return text.toStdString(); }
 
-// The stored form of an identifier: 36 characters, upper case.
-QString uuidText(const QUuid &id);
-
 // Exact comparison of rectangles after bringing both to non-negative size;
 // a NaN never compares equal.
 bool sameRect(const QRectF &a, const QRectF &b);
-
-// Whether every number inside `value` (recursively) is finite.
-bool allFinite(const Json &value);
 
 } // namespace folvan::json

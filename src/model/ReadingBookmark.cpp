@@ -8,7 +8,7 @@ namespace folvan {
 void to_json(json::Json &j, const ReadingBookmark &bookmark)
 {
     j = json::Json::object();
-    j["id"] = json::utf8(json::uuidText(bookmark.id));
+    j["id"] = json::utf8(platform::uuidString(bookmark.id));
     j["location"] = bookmark.location;
     j["title"] = json::utf8(bookmark.title);
 }

@@ -1,6 +1,7 @@
 #include "model/ReadingTextSource.h"
 
 #include "model/JsonValues.h"
+#include "platform/StoredJson.h"
 
 #include <cmath>
 
@@ -69,8 +70,9 @@ std::optional<ReadingTextSource> ReadingTextSource::validated(std::int64_t pageC
 
 json::Json ReadingTextSource::dictionary() const
 {
-    json::Json j = *this;
-    if (!json::allFinite(j) || !j.is_object())
+    const json::Json j = *this;
+    // Encoding fails on a number that is not finite.
+    if (!platform::encodeStoredJson(j, nullptr, nullptr))
         return json::Json::object();
     return j;
 }

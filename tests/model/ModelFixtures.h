@@ -1,0 +1,86 @@
+#pragma once
+
+// Shared helpers of the model tests: documents written by the engine's
+// fixture writer, a model opened on one, and a stand-in for the page view.
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+#include "model/NativePDFViewInterface.h"
+#include "model/SharedPDFViewModel.h"
+
+#include <QDir>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+namespace folvan::test {
+
+// A document of `pages` plain US-letter pages, saved at `path`.
+inline std::shared_ptr<engine::PdfDocument> writeDocument(const QString &path, int pages)
+{
+    engine::PdfFixtureWriter writer;
+    for (int i = 0; i < pages; ++i)
+        writer.addPage();
+    if (!writer.save(path))
+        return nullptr;
+    return engine::PdfDocument::open(path);
+}
+
+// Opens `document` (saved at `path`) in `model` as the pane does: URL,
+// bookmarks, page count, document.
+inline void showDocument(SharedPDFViewModel &model, const QString &path,
+                         const std::shared_ptr<engine::PdfDocument> &document)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    model.setPdfDocumentURL(url);
+    model.loadBookmarks(url, document);
+    model.setPageCount(document->pageCount());
+    model.setCurrentPageIndex(0);
+    model.setPdfDocument(document);
+}
+
+// A page view stand-in whose document, position and selection a test sets.
+class FakePageView : public QObject, public NativePDFViewInterface {
+    Q_OBJECT
+    Q_INTERFACES(folvan::NativePDFViewInterface)
+public:
+    std::shared_ptr<engine::PdfDocument> document;
+    std::optional<engine::PdfDestination> destination;
+    std::optional<engine::PdfSelection> selection;
+
+    std::shared_ptr<engine::PdfDocument> shownDocument() const override { return document; }
+    std::optional<engine::PdfDestination> currentDestination() const override { return destination; }
+    std::optional<engine::PdfSelection> currentSelection() const override { return selection; }
+};
+
+} // namespace folvan::test
+
+#include "support/TestEnv.h"
+
+#include <QSignalSpy>
+
+namespace folvan::test {
+
+// A pane model showing a saved document of `pages` pages, with its data
+// folder in the test's own temporary home.
+class PaneTest : public TempHomeTest {
+protected:
+    virtual int pages() const { return 8; }
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        pdf = path("paper.pdf");
+        document = writeDocument(pdf, pages());
+        ASSERT_TRUE(document);
+        model = std::make_unique<SharedPDFViewModel>();
+        showDocument(*model, pdf, document);
+    }
+
+    QString pdf;
+    std::shared_ptr<engine::PdfDocument> document;
+    std::unique_ptr<SharedPDFViewModel> model;
+};
+
+} // namespace folvan::test

@@ -1,0 +1,141 @@
+// The side-file notification between panes: who posts it, who ignores it,
+// and which reload it leads to.
+
+#include "ModelFixtures.h"
+#include "platform/NotificationCenter.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace folvan;
+
+namespace {
+
+class SidecarNotification : public test::PaneTest {
+protected:
+    // Writes a bookmark file for the document behind the model's back.
+    void writeBookmarkFile(const QByteArray &content)
+    {
+        QDir().mkpath(model->annotationDirectory());
+        QFile file(model->bookmarkURL(QUrl::fromLocalFile(pdf)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    }
+    void post(const QVariantMap &userInfo)
+    {
+        platform::NotificationCenter::shared().post(SharedPDFViewModel::sidecarChangedNotification(), userInfo);
+    }
+    QVariantMap bookmarksChange(const QString &documentPath) const
+    {
+        return {{"path", documentPath}, {"directory", model->annotationDirectory()}, {"kind", "bookmarks"}};
+    }
+    static constexpr const char *oneBookmark =
+        R"([{"id":"00000000-0000-4000-8000-000000000001","location":{"page":2},"title":"t"}])";
+};
+
+} // namespace
+
+TEST_F(SidecarNotification, PostedWithSessionStandardizedPathFolderAndKind)
+{
+    QVariantMap received;
+    QObject context;
+    platform::NotificationCenter::shared().observe(SharedPDFViewModel::sidecarChangedNotification(), &context,
+                                                   [&](const QString &, const QVariantMap &info) { received = info; });
+    model->setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./sub/../paper.pdf"));
+    model->notifySidecarChanged("bookmarks");
+    EXPECT_EQ(received.value("session").value<QUuid>(), model->readingSessionID());
+    EXPECT_EQ(received.value("path").toString(), pdf);
+    EXPECT_EQ(received.value("directory").toString(), model->annotationDirectory());
+    EXPECT_EQ(received.value("kind").toString(), "bookmarks");
+
+    received.clear();
+    model->setPdfDocumentURL(QUrl());
+    model->notifySidecarChanged("bookmarks");
+    EXPECT_TRUE(received.isEmpty());
+}
+
+TEST_F(SidecarNotification, OwnSessionIsIgnoredAndAMissingSessionIsHandled)
+{
+    writeBookmarkFile(oneBookmark);
+    QVariantMap info = bookmarksChange(pdf);
+    info["session"] = QVariant::fromValue(model->readingSessionID());
+    post(info);
+    EXPECT_TRUE(model->bookmarks().empty());
+
+    // A session that is not a UUID counts as no session.
+    info["session"] = model->readingSessionID().toString();
+    post(info);
+    ASSERT_EQ(model->bookmarks().size(), 1u);
+
+    model->setBookmarks({});
+    post(bookmarksChange(pdf));
+    EXPECT_EQ(model->bookmarks().size(), 1u);
+}
+
+TEST_F(SidecarNotification, SameDocumentMeansSameStandardizedPathAndFolder)
+{
+    writeBookmarkFile(oneBookmark);
+    post(bookmarksChange(path("other.pdf")));
+    EXPECT_TRUE(model->bookmarks().empty());
+
+    QVariantMap otherFolder = bookmarksChange(pdf);
+    otherFolder["directory"] = root() + "/elsewhere";
+    post(otherFolder);
+    EXPECT_TRUE(model->bookmarks().empty());
+
+    // The model's own URL spelled with "." and "..": still the same document.
+    model->setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./x/../paper.pdf"));
+    post(bookmarksChange(pdf));
+    EXPECT_EQ(model->bookmarks().size(), 1u);
+}
+
+TEST_F(SidecarNotification, KindDecidesWhatIsReloaded)
+{
+    writeBookmarkFile(oneBookmark);
+    QVariantMap info = bookmarksChange(pdf);
+    info["kind"] = "annotations";
+    post(info);
+    info["kind"] = "notes";
+    post(info);
+    EXPECT_TRUE(model->bookmarks().empty());
+    EXPECT_FALSE(model->navigationError());
+}
+
+TEST_F(SidecarNotification, AModelWithoutDocumentIgnoresPostsThatNameOne)
+{
+    writeBookmarkFile(oneBookmark);
+    SharedPDFViewModel empty;
+    QSignalSpy errors(&empty, &SharedPDFViewModel::navigationErrorChanged);
+    post(bookmarksChange(pdf));
+    EXPECT_EQ(errors.count(), 0);
+    EXPECT_TRUE(empty.bookmarks().empty());
+}
+
+TEST_F(SidecarNotification, TheOtherPaneFollowsASaveAndTheSaverDoesNotReread)
+{
+    SharedPDFViewModel other;
+    test::showDocument(other, pdf, document);
+    QSignalSpy otherRevision(&other, &SharedPDFViewModel::readingOverlayRevisionChanged);
+    QSignalSpy ownBookmarks(model.get(), &SharedPDFViewModel::bookmarksChanged);
+
+    model->setCurrentPageIndex(3);
+    model->toggleBookmark();
+    EXPECT_EQ(ownBookmarks.count(), 1); // set once by the toggle, not again by a reload
+    ASSERT_EQ(other.bookmarks().size(), 1u);
+    EXPECT_EQ(other.bookmarks()[0].id, model->bookmarks()[0].id);
+    EXPECT_EQ(otherRevision.count(), 1);
+
+    other.removeBookmark(other.bookmarks()[0].id);
+    EXPECT_TRUE(model->bookmarks().empty());
+}
+
+TEST_F(SidecarNotification, ADestroyedModelNoLongerObserves)
+{
+    writeBookmarkFile(oneBookmark);
+    const QVariantMap change = bookmarksChange(pdf);
+    model.reset();
+    post(change); // must not reach the destroyed model
+    SUCCEED();
+}
