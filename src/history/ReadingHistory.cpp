@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace folvan {
 
@@ -85,7 +86,10 @@ void ReadingHistory::load()
         problem = file.errorString();
     }
     if (!loaded) {
-        m_loadError = loadErrorPrefix + problem;
+        // The parser names itself before its message; the reader needs only
+        // the message.
+        static const QRegularExpression parserTag(QStringLiteral("^\\[json\\.exception\\.[^\\]]*\\]\\s*"));
+        m_loadError = loadErrorPrefix + problem.remove(parserTag);
         m_keepUnreadableFile = true;
         setError(m_loadError);
         return;

@@ -43,18 +43,21 @@ QFont readerFont(TextRole role)
 {
     double size = platform::Preferences::shared().doubleValue(interfaceTextSizeKey, 15.0);
     size = std::isfinite(size) ? std::clamp(size, 13.0, 20.0) : 15.0;
+    // Sizes are in device-independent pixels, the unit of every other length
+    // of the interface.
     QFont font;
-    font.setPointSizeF(std::max(12.0, size + roleOffset(role)));
+    font.setPixelSize(int(std::lround(std::max(12.0, size + roleOffset(role)))));
     if (role == TextRole::Headline)
         font.setWeight(QFont::DemiBold);
     return font;
 }
 
-// Text in the secondary colour: the text colour, dimmed.
-QColor secondaryColor(const QPalette &palette, bool available = true)
+// The text colour, dimmed for secondary text and further for the content
+// of a row that cannot be opened.
+QColor textColor(const QPalette &palette, bool secondary, bool available = true)
 {
-    QColor color = palette.color(available ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
-    color.setAlphaF(color.alphaF() * 0.6);
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(color.alphaF() * (secondary ? 0.6 : 1.0) * (available ? 1.0 : 0.45));
     return color;
 }
 
@@ -65,6 +68,8 @@ QLabel *textLabel(const QString &text, TextRole role, const QColor &color, QWidg
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
+    // Inside a button a label would take the button's text colour.
+    label->setForegroundRole(QPalette::WindowText);
     return label;
 }
 
@@ -168,7 +173,7 @@ void RecentReadingList::rebuild()
         }
     }
     if (!m_history->error().isEmpty()) {
-        auto *error = textLabel(m_history->error(), TextRole::Caption, secondaryColor(palette()), column);
+        auto *error = textLabel(m_history->error(), TextRole::Caption, textColor(palette(), true), column);
         error->setObjectName(QStringLiteral("recentReadingError"));
         error->setWordWrap(true);
         error->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -189,8 +194,8 @@ RecentReadingRow::RecentReadingRow(const RecentReading &record, const QString &l
         setCursor(Qt::PointingHandCursor);
 
     const QPalette pal = palette();
-    const QColor primary = pal.color(isAvailable() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
-    const QColor secondary = secondaryColor(pal, isAvailable());
+    const QColor primary = textColor(pal, false, isAvailable());
+    const QColor secondary = textColor(pal, true, isAvailable());
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(rowInset, rowInset, rowInset, rowInset);
