@@ -1,0 +1,182 @@
+// Highlighting and underlining a selection, merged with the overlapping
+// annotations of the same kind, and the hand-over of a reflow selection.
+
+#include <gtest/gtest.h>
+
+#include "AnnotationTestSupport.h"
+#include "annotations/MarkupMerging.h"
+#include "annotations/ReflowTextMap.h"
+
+using namespace folvan;
+using namespace folvan::test;
+using annotations::mergeOverlapping;
+
+TEST(MergingRules, EdgesAndThinOverlapsDoNotMerge)
+{
+    const QRectF line(100, 100, 50, 10);
+    EXPECT_TRUE(mergeOverlapping({line}, {{QRectF(150, 100, 20, 10)}}).merged.empty());  // touching edge
+    EXPECT_TRUE(mergeOverlapping({line}, {{QRectF(149.5, 100, 20, 10)}}).merged.empty()); // 0.5 wide
+    EXPECT_EQ(mergeOverlapping({line}, {{QRectF(149.4, 100, 20, 10)}}).merged.size(), 1u);
+    // The shared height must exceed 0.4 of the smaller height.
+    EXPECT_TRUE(mergeOverlapping({line}, {{QRectF(120, 106, 20, 10)}}).merged.empty());
+    EXPECT_EQ(mergeOverlapping({line}, {{QRectF(120, 105.9, 20, 10)}}).merged.size(), 1u);
+}
+
+TEST(MergingRules, ChainsAndBridgesMergeWhole)
+{
+    const QRectF line(100, 100, 50, 10);
+    // B touches only A; A overlaps the line. B is listed first.
+    const std::vector<std::vector<QRectF>> chain = {{QRectF(190, 100, 30, 10)}, {QRectF(140, 100, 60, 10)}};
+    const annotations::MergeResult merged = mergeOverlapping({line}, chain);
+    EXPECT_EQ(merged.merged, (std::vector<size_t>{1, 0}));
+    EXPECT_EQ(merged.region.size(), 3u);
+    EXPECT_TRUE(mergeOverlapping({line}, {{QRectF(300, 100, 10, 10)}}).merged.empty());
+}
+
+TEST(MergingRules, NotesAreJoinedWithoutRepeats)
+{
+    using annotations::joinNotes;
+    EXPECT_EQ(joinNotes({"A", "", "A"}, QStringLiteral("  A \n")), QStringLiteral("A"));
+    EXPECT_EQ(joinNotes({"A", "", "A"}, QStringLiteral("B")), QStringLiteral("A\n\nB"));
+    EXPECT_EQ(joinNotes({}, QStringLiteral("  ")), QString());
+}
+
+class AddingMarkups : public PaneTest {};
+
+TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model.setPreferredMarkupColor(MarkupColor::green);
+    select(model, 0, 0, 6, 10);
+    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("  why? "));
+    ASSERT_EQ(model.markups().size(), 1u);
+    const ReadingMarkup &m = model.markups().front();
+    EXPECT_EQ(m.color, QStringLiteral("green"));
+    EXPECT_FALSE(m.rgba);
+    EXPECT_FALSE(m.sourceKey);
+    EXPECT_EQ(m.quote, QStringLiteral("beta"));
+    EXPECT_EQ(m.note, QStringLiteral("why?"));
+    EXPECT_EQ(m.rectangles.size(), 1u);
+    // The selection stays for the next command.
+    EXPECT_TRUE(model.retainedSelection);
+    EXPECT_FALSE(model.selectionText().isEmpty());
+
+    model.addMarkup(QStringLiteral("strikeout"), QString());
+    model.retainedSelection.reset();
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_EQ(model.annotationUndoManager()->count(), 1);
+}
+
+TEST_F(AddingMarkups, OverlapsMergeWithinTheirKindOnly)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model.setPreferredMarkupColor(MarkupColor::green);
+    select(model, 0, 0, 0, 10);
+    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("A"));
+    const QUuid greenID = model.markups().front().id;
+    select(model, 0, 1, 0, 7);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    select(model, 0, 0, 6, 16);
+    model.addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(model.markups().size(), 3u);
+
+    model.setPreferredMarkupColor(MarkupColor::pink);
+    select(model, 0, 0, 6, 16);
+    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("B"));
+    ASSERT_EQ(model.markups().size(), 3u);
+    const ReadingMarkup &merged = model.markups().back();
+    EXPECT_EQ(merged.id, greenID);
+    EXPECT_EQ(merged.color, QStringLiteral("green"));
+    EXPECT_EQ(merged.quote, QStringLiteral("alpha beta gamma"));
+    EXPECT_EQ(merged.note, QStringLiteral("A\n\nB"));
+    EXPECT_EQ(model.markups()[1].kind, QStringLiteral("underline"));
+}
+
+TEST_F(AddingMarkups, HighlightingAnOriginalReplacesIt)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+        w.addHighlight(0, {textRect(0, 0, 5)}, QColor(0, 0, 255, 128), QStringLiteral("first"), QStringLiteral("Ann"));
+        w.addHighlight(0, {textRect(0, 11, 16)}, QColor(255, 0, 0), QStringLiteral("second"), QStringLiteral("Bo"));
+    }));
+    ASSERT_EQ(model.annotationItems().size(), 2u);
+    const QString firstKey = model.annotationItems()[0].id;
+    const QString secondKey = model.annotationItems()[1].id;
+
+    select(model, 0, 0, 3, 8);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(model.markups().size(), 1u);
+    const ReadingMarkup replacing = model.markups().front();
+    EXPECT_EQ(replacing.sourceKey, firstKey);
+    EXPECT_FALSE(replacing.color);
+    ASSERT_TRUE(replacing.rgba);
+    EXPECT_NEAR((*replacing.rgba)[2], 1.0, 1e-6);
+    EXPECT_NEAR((*replacing.rgba)[3], 128 / 255.0, 0.01);
+    EXPECT_EQ(shownNames(model, 0).count(QStringLiteral("Ann")), 0);
+    EXPECT_EQ(model.annotationItems().size(), 2u);
+
+    // Bridging to the second original: one markup keeps the first key, a
+    // tombstone with a new id hides the second.
+    select(model, 0, 0, 6, 12);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(model.markups().size(), 2u);
+    EXPECT_EQ(model.markups()[0].kind, QStringLiteral("deleted"));
+    EXPECT_EQ(model.markups()[0].sourceKey, secondKey);
+    EXPECT_EQ(model.markups()[0].note, QStringLiteral("second"));
+    EXPECT_EQ(model.markups()[1].id, replacing.id);
+    EXPECT_EQ(model.markups()[1].note, QStringLiteral("first\n\nsecond"));
+    EXPECT_EQ(model.annotationItems().size(), 1u);
+
+    model.annotationUndoManager()->undo();
+    model.annotationUndoManager()->undo();
+    EXPECT_EQ(shownNames(model, 0), QStringList({"Ann", "Bo"}));
+}
+
+TEST_F(AddingMarkups, ASelectionOverThreePagesIsOneStep)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 3));
+    const std::shared_ptr<engine::PdfDocument> &document = model.pdfDocument();
+    const engine::PdfSelection selection =
+        document->selection(document->page(0), QPointF(kLeft + 1, 703), document->page(2), QPointF(kLeft + 20, 663));
+    ASSERT_EQ(selection.pages().size(), 3u);
+    model.retainedSelection = selection;
+    model.setSelectionText(selection.string());
+    model.addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(model.markups().size(), 3u);
+    EXPECT_EQ(model.markups()[0].page, 0);
+    EXPECT_EQ(model.markups()[2].page, 2);
+    EXPECT_EQ(model.markups()[1].rectangles.size(), 3u);
+    EXPECT_EQ(model.annotationUndoManager()->count(), 1);
+    EXPECT_EQ(model.annotationUndoManager()->undoText(), QStringLiteral("添加下划线"));
+    model.annotationUndoManager()->undo();
+    EXPECT_TRUE(model.markups().empty());
+}
+
+class ReflowSelection : public PaneTest {};
+
+TEST_F(ReflowSelection, IsTakenOverOnlyWhenEveryPassageIsFound)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
+    ReadingTextSource passage;
+    passage.page = 1;
+    passage.quote = QStringLiteral("Kappa  LAMBDA");
+    EXPECT_TRUE(model.acceptReflowSelection({passage}));
+    ASSERT_TRUE(model.retainedSelection);
+    EXPECT_EQ(model.retainedSelection->string(), QStringLiteral("kappa lambda"));
+    EXPECT_EQ(model.selectionText(), passage.quote);
+    ASSERT_TRUE(model.retainedDestination);
+    EXPECT_EQ(model.retainedDestination->pageIndex, 1);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_EQ(model.markups().size(), 1u);
+
+    EXPECT_FALSE(model.acceptReflowSelection(std::vector<ReadingTextSource>(65, passage)));
+    ReadingTextSource missing = passage;
+    missing.quote = QStringLiteral("omega");
+    EXPECT_FALSE(model.acceptReflowSelection({passage, missing}));
+    EXPECT_FALSE(model.retainedSelection);
+    EXPECT_EQ(model.reflowSources().size(), 2u);
+    model.addMarkup(QStringLiteral("underline"), QString());
+    EXPECT_EQ(model.markups().size(), 1u);
+
+    EXPECT_TRUE(model.acceptReflowSelection({}));
+    EXPECT_TRUE(model.selectionText().isEmpty());
+}

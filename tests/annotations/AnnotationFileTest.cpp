@@ -1,0 +1,145 @@
+// The annotation file of a document: its name, loading with validation,
+// and saving without ever losing an earlier annotation.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "AnnotationTestSupport.h"
+#include "platform/StoredFiles.h"
+
+using namespace folvan;
+using namespace folvan::test;
+
+namespace {
+
+ReadingMarkup markupOn(std::int64_t page, QRectF rect, const QString &note = {})
+{
+    ReadingMarkup m;
+    m.id = QUuid::createUuid();
+    m.page = page;
+    m.kind = QStringLiteral("highlight");
+    m.rectangles = {rect};
+    m.note = note;
+    return m;
+}
+
+void store(const QString &file, const std::vector<ReadingMarkup> &markups)
+{
+    QByteArray bytes;
+    QString error;
+    ASSERT_TRUE(encodeMarkups(markups, &bytes, &error));
+    ASSERT_TRUE(platform::writeFileAtomically(file, bytes));
+}
+
+// Files beside `file` whose names begin with its name and `marker`.
+QStringList asideCopies(const QString &file, const QString &marker)
+{
+    const QFileInfo info(file);
+    return QDir(info.absolutePath()).entryList({info.fileName() + marker + QStringLiteral("*")}, QDir::Files);
+}
+
+} // namespace
+
+class AnnotationFile : public PaneTest {};
+
+TEST_F(AnnotationFile, IsNamedByTheStandardizedPath)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel model;
+    const QString direct = model.markupURL(QUrl::fromLocalFile(paper));
+    EXPECT_EQ(model.markupURL(QUrl::fromLocalFile(root() + QStringLiteral("/./x/../a.pdf"))), direct);
+    EXPECT_EQ(QFileInfo(direct).dir().path(), model.annotationDirectory());
+    EXPECT_TRUE(QFileInfo(direct).fileName().endsWith(QStringLiteral(".json")));
+    EXPECT_EQ(QFileInfo(direct).fileName().size(), 64 + 5);
+}
+
+TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel probe;
+    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    const ReadingMarkup good = markupOn(0, textRect(0, 0, 5));
+    const std::vector<ReadingMarkup> stored = {markupOn(3, textRect(0, 0, 5)), good,
+                                               markupOn(0, QRectF(2000, 2000, 10, 10)),
+                                               markupOn(0, QRectF(72, 700, 0, 10))};
+    store(file, stored);
+    const QByteArray original = fileBytes(file);
+
+    SharedPDFViewModel &model = openPane(paper);
+    EXPECT_FALSE(model.markupError());
+    EXPECT_EQ(model.markups(), std::vector<ReadingMarkup>{good});
+    EXPECT_EQ(fileBytes(file), original); // loading writes nothing
+
+    model.deleteAnnotation(model.annotationItems().front().id);
+    EXPECT_EQ(fileBytes(file), "[]");
+    const QStringList copies = asideCopies(file, QStringLiteral(".dropped-"));
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(copies.front())), original);
+
+    // Only the first write keeps a copy.
+    model.annotationUndoManager()->undo();
+    EXPECT_EQ(asideCopies(file, QStringLiteral(".dropped-")).size(), 1);
+}
+
+TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel probe;
+    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    ASSERT_TRUE(platform::writeFileAtomically(file, "[{\"id\": broken"));
+
+    SharedPDFViewModel &model = openPane(paper);
+    ASSERT_TRUE(model.markupError());
+    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法载入已保存的批注：")));
+    EXPECT_TRUE(model.markups().empty());
+    EXPECT_EQ(fileBytes(file), "[{\"id\": broken");
+
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(model.markupError());
+    const QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(aside.front())), "[{\"id\": broken");
+    EXPECT_EQ(model.markups().size(), 1u);
+}
+
+TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel &model = openPane(paper);
+    const QString oldFile = annotationFile(model);
+    ASSERT_TRUE(platform::writeFileAtomically(oldFile, "garbage"));
+    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    ASSERT_TRUE(model.markupError());
+
+    ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
+    model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model.persistMarkups();
+    const QString newFile = annotationFile(model);
+    EXPECT_NE(newFile, oldFile);
+    EXPECT_EQ(fileBytes(newFile), "garbage");
+    EXPECT_EQ(fileBytes(oldFile), "garbage");
+
+    // The first real change moves the carried file aside too.
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("underline"), QString());
+    EXPECT_EQ(asideCopies(newFile, QStringLiteral(".unreadable-")).size(), 1);
+    EXPECT_EQ(model.markups().size(), 1u);
+}
+
+TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel &model = openPane(paper);
+    model.commitAnnotations({markupOn(0, textRect(1, 0, 7), QStringLiteral("n"))}, QStringLiteral("编辑批注"));
+    const QString oldFile = annotationFile(model);
+
+    ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
+    model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model.persistMarkups();
+    EXPECT_TRUE(QFile::exists(oldFile));
+
+    SharedPDFViewModel &reopened = openPane(path("b.pdf"));
+    EXPECT_EQ(reopened.markups(), model.markups());
+}

@@ -1,0 +1,188 @@
+// The annotated copy, the overlay rows of page images, passage locations
+// and the Markdown summary.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "AnnotationTestSupport.h"
+#include "annotations/AnnotationGeometry.h"
+
+using namespace folvan;
+using namespace folvan::test;
+
+class AnnotatedCopy : public PaneTest {};
+
+TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
+{
+    const QString paper = writePaper(path("paper.pdf"), 1, [](auto &w) {
+        w.addHighlight(0, {textRect(1, 0, 7)}, QColor(255, 0, 0), {}, QStringLiteral("Gone"));
+        w.addHighlight(0, {textRect(2, 0, 4)}, QColor(0, 255, 0), {}, QStringLiteral("Kept"));
+    });
+    const QByteArray paperBytes = fileBytes(paper);
+    SharedPDFViewModel &model = openPane(paper);
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("underline"), QStringLiteral("note"));
+    model.deleteAnnotation(model.annotationItems()[1].id); // "Gone", on line 1
+    const QString installed = AnnotationGeometry::installedName(model.markups().front().id);
+
+    auto chooser = std::make_shared<FixedChooser>(path("out/copy.pdf"));
+    annotations::AnnotationExportChooser::setShared(chooser);
+    QDir().mkpath(path("out"));
+    model.exportAnnotatedPDF();
+    EXPECT_EQ(chooser->proposed, QStringLiteral("paper-批注.pdf"));
+    EXPECT_EQ(chooser->offeredSuffix, QStringLiteral("pdf"));
+    EXPECT_FALSE(model.markupError());
+    EXPECT_EQ(fileBytes(paper), paperBytes);
+
+    std::shared_ptr<engine::PdfDocument> copy = engine::PdfDocument::open(chooser->path);
+    ASSERT_TRUE(copy);
+    QStringList names;
+    for (const engine::PdfAnnotation &a : engine::annotations(*copy, 0))
+        names << a.userName;
+    names.sort();
+    EXPECT_EQ(names, QStringList({installed, "Kept"}));
+
+    // Opened again with the same markups, the copy shows each markup once.
+    SharedPDFViewModel &again = openPane(chooser->path);
+    again.commitAnnotations(model.markups(), QStringLiteral("编辑批注"));
+    EXPECT_EQ(shownNames(again, 0).count(installed), 1);
+}
+
+TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
+{
+    const QString paper = writePaper(path("paper.pdf"));
+    const QByteArray paperBytes = fileBytes(paper);
+    ASSERT_TRUE(QFile::link(paper, path("link.pdf")));
+    SharedPDFViewModel &model = openPane(paper);
+    for (const QString &target : {paper, path("link.pdf"), path("sub/../paper.pdf")}) {
+        annotations::AnnotationExportChooser::setShared(std::make_shared<FixedChooser>(target));
+        model.setMarkupError(std::nullopt);
+        model.exportAnnotatedPDF();
+        EXPECT_EQ(model.markupError(), QStringLiteral("请选择另一个文件名，保留原 PDF。"));
+        model.setMarkupError(std::nullopt);
+        model.exportAnnotationSummary(); // no items: nothing at all
+        EXPECT_FALSE(model.markupError());
+    }
+    EXPECT_EQ(fileBytes(paper), paperBytes);
+
+    annotations::AnnotationExportChooser::setShared(std::make_shared<FixedChooser>(QString()));
+    model.setMarkupError(QStringLiteral("earlier"));
+    model.exportAnnotatedPDF();
+    EXPECT_EQ(model.markupError(), QStringLiteral("earlier"));
+}
+
+class OverlayRows : public PaneTest {};
+
+TEST_F(OverlayRows, AreNineNumbersPerRectangle)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2, [](auto &w) {
+        w.addHighlight(0, {textRect(0, 0, 5)}, QColor::fromRgbF(1, 0, 0, 0.35));
+        w.addTextMarkup(1, "StrikeOut", {engine::PdfFixtureWriter::quadOf(textRect(0, 0, 5))}, QColor(0, 0, 255));
+        w.addTextNote(1, QRectF(400, 600, 20, 20), QStringLiteral("n"));
+    }));
+    select(model, 1, 1, 0, 7);
+    model.addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(model.markups().front().color, QStringLiteral("yellow"));
+
+    SharedPDFViewModel::OverlayRowMap rows = model.rasterOverlays(false);
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows[0].size(), 1u);
+    const std::vector<double> &pdfRow = rows[0][0];
+    ASSERT_EQ(pdfRow.size(), 9u);
+    EXPECT_NEAR(pdfRow[0], 72, 1e-3);
+    EXPECT_NEAR(pdfRow[2], 36, 1e-3);
+    EXPECT_NEAR(pdfRow[4], 1, 1e-6);
+    EXPECT_NEAR(pdfRow[7], 0.35, 0.01);
+    EXPECT_EQ(pdfRow[8], 0.0);
+    ASSERT_EQ(rows[1].size(), 1u); // no strike-out, no note
+    EXPECT_NEAR(rows[1][0][7], 0.45, 1e-9);
+    EXPECT_EQ(rows[1][0][8], 1.0);
+
+    rows = model.rasterOverlays(true);
+    ASSERT_EQ(rows[1].size(), 2u);
+    const std::vector<double> &selectionRow = rows[1][1];
+    EXPECT_EQ(std::vector<double>(selectionRow.begin() + 4, selectionRow.end()),
+              (std::vector<double>{0.4, 0.65, 1.0, 0.18, 0.0}));
+}
+
+class PassageLocations : public PaneTest {};
+
+TEST_F(PassageLocations, PointAtTheTopLeftOfThePassage)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    ReadingTextSource found;
+    found.page = 0;
+    found.quote = QStringLiteral("zeta eta");
+    ReadingLocation place = model.location(found);
+    ASSERT_TRUE(place.point);
+    EXPECT_NEAR(place.point->x(), kLeft + 8 * kCharWidth, 0.01);
+    EXPECT_GT(place.point->y(), 680);
+    EXPECT_EQ(place.source, found);
+
+    ReadingTextSource placed = found;
+    placed.quote = QStringLiteral("nowhere");
+    placed.pdfRect = QRectF(100, 200, 50, 20);
+    place = model.location(placed);
+    EXPECT_EQ(place.point, QPointF(100, 220));
+
+    placed.pdfRect.reset();
+    place = model.location(placed);
+    EXPECT_TRUE(place.source);
+    EXPECT_FALSE(place.point);
+
+    placed.page = 4;
+    place = model.location(placed);
+    EXPECT_EQ(place.page, 4);
+    EXPECT_FALSE(place.source);
+    EXPECT_FALSE(place.point);
+}
+
+class MarkdownSummary : public PaneTest {};
+
+TEST_F(MarkdownSummary, ListsPagesAndItemsInReadingOrder)
+{
+    const QString paper = writePaper(path("my paper.pdf"), 3, [](auto &w) {
+        w.setPageLabels({{0, 'r', {}, 1}, {2, 'D', {}, 1}});
+        w.addTextNote(2, QRectF(400, 600, 20, 20), QStringLiteral("on the third page"));
+        w.addHighlight(0, {textRect(2, 0, 4)}, QColor(255, 255, 0), QStringLiteral("first note"));
+    });
+    SharedPDFViewModel &model = openPane(paper);
+    select(model, 0, 0, 0, 10);
+    model.addMarkup(QStringLiteral("underline"), QString());
+    ReadingMarkup twoLines = model.markups().front();
+    twoLines.id = QUuid::createUuid();
+    twoLines.page = 1;
+    twoLines.quote = QStringLiteral("a\r\nb");
+    twoLines.note = QStringLiteral("*kept*");
+    std::vector<ReadingMarkup> list = model.markups();
+    list.push_back(twoLines);
+    model.commitAnnotations(list, QStringLiteral("编辑批注"));
+
+    const std::optional<QString> text = model.annotationSummary();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, QStringLiteral("# my paper\n\n"
+                                    "从 Folvan 导出的高亮与批注。\n\n"
+                                    "## 第 i 页（PDF 第 1 页）\n\n"
+                                    "> alpha beta\n\n"
+                                    "> iota\n\nfirst note\n\n"
+                                    "## 第 ii 页（PDF 第 2 页）\n\n"
+                                    "> a\n> \n> b\n\n*kept*\n\n"
+                                    "## 第 1 页（PDF 第 3 页）\n\n"
+                                    "on the third page\n"));
+
+    auto chooser = std::make_shared<FixedChooser>(path("summary.md"));
+    annotations::AnnotationExportChooser::setShared(chooser);
+    model.exportAnnotationSummary();
+    EXPECT_EQ(chooser->proposed, QStringLiteral("my paper-批注.md"));
+    EXPECT_EQ(QString::fromUtf8(fileBytes(path("summary.md"))), *text);
+    EXPECT_FALSE(model.markupError());
+}
+
+TEST_F(MarkdownSummary, NothingWithoutItems)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    EXPECT_FALSE(model.annotationSummary());
+    SharedPDFViewModel empty;
+    EXPECT_FALSE(empty.annotationSummary());
+}
