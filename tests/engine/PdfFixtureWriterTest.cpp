@@ -1,3 +1,4 @@
+#include "engine/PdfDocument.h"
 #include "engine/PdfFixtureWriter.h"
 
 #include <QRegularExpression>
@@ -101,4 +102,28 @@ TEST(PdfFixtureWriter, SavesItsBytesToAFile)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), w.data());
     EXPECT_FALSE(w.save(dir.filePath("missing/folder/f.pdf")));
+}
+
+TEST(PdfFixtureWriter, WritesWhatTheEngineReadsBack)
+{
+    PdfFixtureWriter w;
+    const int page = w.addPage(QSizeF(400, 300));
+    w.addText(page, QPointF(50, 200), "Courier", FixtureFont::Courier, 10);
+    w.addCjkText(page, QPointF(50, 100), QString::fromUtf8("中文字"), 20);
+    auto doc = PdfDocument::openData(w.data());
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->pageCount(), 1);
+    const PdfPage p = doc->page(0);
+    EXPECT_EQ(p.string(), QString::fromUtf8("Courier\n中文字"));
+    // Courier: every character 6 points wide at 10 points; the CJK font:
+    // every character as wide as the size.
+    EXPECT_NEAR(p.characterBounds(1).left(), 56, 1e-3);
+    EXPECT_NEAR(p.characterBounds(1).right(), 62, 1e-3);
+    EXPECT_NEAR(p.characterBounds(9).left(), 70, 1e-3);
+    EXPECT_NEAR(p.characterBounds(9).right(), 90, 1e-3);
+
+    w.setUserPassword("secret");
+    QString error;
+    EXPECT_FALSE(PdfDocument::openData(w.data(), &error));
+    EXPECT_FALSE(error.isEmpty());
 }
