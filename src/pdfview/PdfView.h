@@ -54,6 +54,10 @@ public:
         std::optional<engine::PdfDestination> destination;
     };
 
+    // Whether a web address may be handed to the browser: https, http and
+    // mailto only.
+    static bool isOpenableWebLink(const QUrl &url);
+
     explicit PdfView(QWidget *parent = nullptr);
     ~PdfView() override;
 
@@ -161,8 +165,6 @@ protected:
     virtual void followLink(const Link &link);
     // The link under a view point, if any.
     std::optional<Link> linkAt(QPointF viewPoint) const;
-    // Whether a web address may be handed to the browser.
-    static bool isOpenableWebLink(const QUrl &url);
     // Hands a web address to the default browser.
     virtual void openWebLink(const QUrl &url);
 

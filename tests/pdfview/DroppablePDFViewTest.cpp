@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMimeData>
+#include <QTest>
+#include <QUndoStack>
+
+#include "pdfview/DroppablePDFView.h"
+#include "PageViewFixtures.h"
+
+using namespace folvan;
+using namespace folvan::pdfview;
+using folvan::test::settle;
+
+namespace {
+
+QMimeData *filesDrag(const QStringList &paths)
+{
+    auto *data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(path.contains(u':') ? QUrl(path) : QUrl::fromLocalFile(path));
+    data->setUrls(urls);
+    return data;
+}
+
+// ---------------------------------------------------------------- drops
+
+TEST(DroppablePDFViewDrops, OffersCopyOnlyForAPDFFileInAnyCase)
+{
+    std::unique_ptr<QMimeData> upper(filesDrag({"/tmp/Paper.PDF"}));
+    std::unique_ptr<QMimeData> others(filesDrag({"/tmp/folder", "/tmp/image.png", "/tmp/notes.txt"}));
+    std::unique_ptr<QMimeData> web(filesDrag({"https://example.org/paper.pdf"}));
+    std::unique_ptr<QMimeData> text(new QMimeData);
+    text->setText(QStringLiteral("/tmp/paper.pdf"));
+    EXPECT_EQ(DroppablePDFView::dragOperation(upper.get()), Qt::CopyAction);
+    EXPECT_EQ(DroppablePDFView::dragOperation(others.get()), Qt::IgnoreAction);
+    EXPECT_EQ(DroppablePDFView::dragOperation(web.get()), Qt::IgnoreAction);
+    EXPECT_EQ(DroppablePDFView::dragOperation(text.get()), Qt::IgnoreAction);
+}
+
+TEST(DroppablePDFViewDrops, OpensTheFirstPDFOfTheDropInALaterTurn)
+{
+    DroppablePDFView view;
+    std::vector<QUrl> opened;
+    view.setOnDropPDF([&](const QUrl &url) { opened.push_back(url); });
+    std::unique_ptr<QMimeData> drag(filesDrag({"/tmp/a.txt", "/tmp/b.pdf", "/tmp/c.Pdf"}));
+    EXPECT_TRUE(view.performDrop(drag.get()));
+    EXPECT_TRUE(opened.empty());
+    settle();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile("/tmp/b.pdf"));
+
+    std::unique_ptr<QMimeData> none(filesDrag({"/tmp/a.txt"}));
+    EXPECT_FALSE(view.performDrop(none.get()));
+    settle();
+    EXPECT_EQ(opened.size(), 1u);
+}
+
+TEST(DroppablePDFViewDrops, AnAcceptedDropWithoutHandlerOrViewDoesNothing)
+{
+    std::unique_ptr<QMimeData> drag(filesDrag({"/tmp/b.pdf"}));
+    {
+        DroppablePDFView view;
+        EXPECT_TRUE(view.performDrop(drag.get()));
+        settle();
+    }
+    bool called = false;
+    auto *view = new DroppablePDFView;
+    view->setOnDropPDF([&](const QUrl &) { called = true; });
+    EXPECT_TRUE(view->performDrop(drag.get()));
+    delete view;
+    settle();
+    EXPECT_FALSE(called);
+}
+
+// Drop events go through QDrag's bookkeeping when sent; handed over directly.
+class DropTarget : public DroppablePDFView {
+public:
+    using DroppablePDFView::dropEvent;
+};
+
+TEST(DroppablePDFViewDrops, DragEventsAnswerAsTheDropWould)
+{
+    DropTarget view;
+    view.registerForDraggedFiles();
+    std::vector<QUrl> opened;
+    view.setOnDropPDF([&](const QUrl &url) { opened.push_back(url); });
+    std::unique_ptr<QMimeData> text(filesDrag({"/tmp/notes.txt"}));
+    const QPoint at(10, 10);
+
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, text.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &enter);
+    EXPECT_EQ(enter.dropAction(), Qt::IgnoreAction);
+    // Moving over the view offers copy whatever is dragged...
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, text.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
+    // ...but only a PDF is taken.
+    QDropEvent drop(at, Qt::CopyAction, text.get(), Qt::LeftButton, Qt::NoModifier);
+    view.dropEvent(&drop);
+    EXPECT_FALSE(drop.isAccepted());
+
+    std::unique_ptr<QMimeData> pdf(filesDrag({"/tmp/x.pdf"}));
+    QDropEvent pdfDrop(at, Qt::CopyAction, pdf.get(), Qt::LeftButton, Qt::NoModifier);
+    view.dropEvent(&pdfDrop);
+    EXPECT_TRUE(pdfDrop.isAccepted());
+    settle();
+    EXPECT_EQ(opened.size(), 1u);
+}
+
+// ---------------------------------------------------------------- links
+
+// Page 0 has an internal link to page 2 and three web links; pages are
+// shown at zoom 1 in a 700 × 800 view.
+class DroppablePDFViewLinks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine::PdfFixtureWriter writer;
+        for (int p = 0; p < 4; ++p) {
+            writer.addPage();
+            test::addTextLines(writer, p);
+        }
+        writer.addLink(0, internalRect, 2, QPointF(72, 500));
+        writer.addUriLink(0, httpsRect, QStringLiteral("https://example.org/paper"));
+        writer.addUriLink(0, scriptRect, QStringLiteral("javascript:alert(1)"));
+        writer.addUriLink(0, fileRect, QStringLiteral("file:///etc/passwd"));
+        document = test::openFixture(writer);
+        view.resize(700, 800);
+        view.setDocument(document);
+        view.setScaleFactor(1.0);
+        view.show();
+    }
+
+    QPoint centreOf(const QRectF &rect) { return view.convertPointFromPage(rect.center(), 0).toPoint(); }
+    void click(const QRectF &rect) { QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centreOf(rect)); }
+
+    // Records web links instead of opening them.
+    class View : public DroppablePDFView {
+    public:
+        std::vector<QUrl> opened;
+
+    protected:
+        void openWebLink(const QUrl &url) override { opened.push_back(url); }
+    };
+
+    const QRectF internalRect{72, 300, 100, 20};
+    const QRectF httpsRect{72, 250, 100, 20};
+    const QRectF scriptRect{72, 200, 100, 20};
+    const QRectF fileRect{72, 150, 100, 20};
+    std::shared_ptr<engine::PdfDocument> document;
+    View view;
+};
+
+TEST_F(DroppablePDFViewLinks, AnInternalLinkGoesToTheHandlerNotTheView)
+{
+    std::vector<engine::PdfDestination> followed;
+    view.setOnInternalLink([&](const engine::PdfDestination &d) { followed.push_back(d); });
+    click(internalRect);
+    ASSERT_EQ(followed.size(), 1u);
+    EXPECT_EQ(followed[0].pageIndex, 2);
+    EXPECT_EQ(followed[0].point(), QPointF(72, 500));
+    EXPECT_EQ(view.currentPageIndex(), 0);
+}
+
+TEST_F(DroppablePDFViewLinks, AnInternalLinkWithoutHandlerDoesNothingAtAll)
+{
+    click(internalRect);
+    EXPECT_EQ(view.currentPageIndex(), 0);
+    EXPECT_FALSE(view.currentSelection());
+}
+
+TEST_F(DroppablePDFViewLinks, WebLinksOpenOnlyForHttpHttpsAndMail)
+{
+    click(httpsRect);
+    click(scriptRect);
+    QTest::qWait(QApplication::doubleClickInterval() + 10);
+    click(fileRect);
+    ASSERT_EQ(view.opened.size(), 1u);
+    EXPECT_EQ(view.opened[0], QUrl(QStringLiteral("https://example.org/paper")));
+
+    EXPECT_TRUE(PdfView::isOpenableWebLink(QUrl(QStringLiteral("HTTP://example.org"))));
+    EXPECT_TRUE(PdfView::isOpenableWebLink(QUrl(QStringLiteral("mailto:someone@example.org"))));
+    EXPECT_FALSE(PdfView::isOpenableWebLink(QUrl(QStringLiteral("ftp://example.org"))));
+    EXPECT_FALSE(PdfView::isOpenableWebLink(QUrl(QStringLiteral("javascript:alert(1)"))));
+}
+
+TEST_F(DroppablePDFViewLinks, ThePointerShowsAHandOverLinksAndAnIBeamOverText)
+{
+    QTest::mouseMove(view.viewport(), centreOf(httpsRect));
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    const QPointF onText = view.convertPointFromPage(test::lineOrigin(0) + QPointF(20, 3), 0);
+    QTest::mouseMove(view.viewport(), onText.toPoint());
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::IBeamCursor);
+    QTest::mouseMove(view.viewport(), view.convertPointFromPage(QPointF(500, 100), 0).toPoint());
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::ArrowCursor);
+}
+
+// ---------------------------------------------------------------- hover
+
+class FakePreview : public ReferencePreview {
+public:
+    struct Call {
+        bool hasLink;
+        QRectF anchor;
+    };
+    std::vector<Call> hovers;
+    int dismissals = 0;
+
+    void hover(const std::optional<engine::PdfAnnotation> &link, const std::shared_ptr<engine::PdfDocument> &,
+               const QRectF &anchor, QWidget *) override
+    {
+        hovers.push_back({link.has_value(), anchor});
+    }
+    void dismiss() override { ++dismissals; }
+};
+
+TEST_F(DroppablePDFViewLinks, HoverDrivesThePreviewAndEveryOtherEventClosesIt)
+{
+    auto *preview = new FakePreview;
+    view.setReferencePreview(std::unique_ptr<ReferencePreview>(preview));
+    ASSERT_TRUE(view.isTrackingReferences());
+
+    const QPoint onLink = centreOf(httpsRect);
+    QMouseEvent move(QEvent::MouseMove, onLink, view.viewport()->mapToGlobal(onLink), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &move);
+    ASSERT_FALSE(preview->hovers.empty());
+    EXPECT_TRUE(preview->hovers.back().hasLink);
+    EXPECT_EQ(preview->hovers.back().anchor.toAlignedRect(),
+              view.convertRectFromPage(httpsRect, 0).toAlignedRect());
+
+    const int before = preview->dismissals;
+    QTest::keyClick(view.viewport(), Qt::Key_Down);
+    EXPECT_GT(preview->dismissals, before);
+
+    // Hidden: the next event closes the preview instead of hovering.
+    view.hide();
+    const size_t hovers = preview->hovers.size();
+    QCoreApplication::sendEvent(view.viewport(), &move);
+    EXPECT_EQ(preview->hovers.size(), hovers);
+
+    view.stopReferenceTracking();
+    EXPECT_FALSE(view.isTrackingReferences());
+}
+
+TEST(DroppablePDFViewUndo, ReportsThePanesUndoStackWhenSet)
+{
+    DroppablePDFView view;
+    QUndoStack *own = view.undoManager();
+    ASSERT_NE(own, nullptr);
+    QUndoStack annotations;
+    view.setReadingUndoManager(&annotations);
+    EXPECT_EQ(view.undoManager(), &annotations);
+    view.setReadingUndoManager(nullptr);
+    EXPECT_EQ(view.undoManager(), own);
+}
+
+} // namespace

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLayout>
+#include <QTest>
+#include <QToolButton>
+
+#include "pdfview/OutlineView.h"
+#include "PageViewFixtures.h"
+
+using namespace folvan;
+using namespace folvan::pdfview;
+
+namespace {
+
+engine::PdfOutlineItem entry(const QString &title, std::optional<int> page,
+                             std::vector<engine::PdfOutlineItem> children = {})
+{
+    engine::PdfOutlineItem item;
+    item.title = title;
+    if (page)
+        item.destination = engine::PdfDestination(*page, QPointF(72, 700));
+    item.children = std::move(children);
+    return item;
+}
+
+class OutlineViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine::PdfFixtureWriter writer;
+        for (int p = 0; p < 4; ++p)
+            writer.addPage();
+        writer.setOutline({{QStringLiteral("Introduction"), 0, QPointF(72, 700),
+                            {{QStringLiteral("Background"), 1, QPointF(72, 600),
+                              {{QStringLiteral("Details"), 2, QPointF(72, 500), {}}}}}},
+                           {QStringLiteral("Results"), 3, QPointF(72, 700), {}}});
+        document = test::openFixture(writer);
+    }
+    SelectPageHandler recorder()
+    {
+        return [this](int page) { selected.push_back(page); };
+    }
+
+    std::shared_ptr<engine::PdfDocument> document;
+    std::vector<int> selected;
+};
+
+TEST_F(OutlineViewTest, ADocumentWithoutOutlineShowsTheEmptyNote)
+{
+    OutlineView view(test::textDocument(2), recorder());
+    EXPECT_TRUE(view.showsEmptyState());
+    EXPECT_TRUE(view.topLevelViews().isEmpty());
+    const auto labels = view.findChildren<QLabel *>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel *l) { return l->text() == QStringLiteral("此 PDF 没有内置目录"); }));
+}
+
+TEST_F(OutlineViewTest, ShowsTheWholeTreeOpenWithPageNumbers)
+{
+    OutlineView view(document, recorder());
+    ASSERT_FALSE(view.showsEmptyState());
+    const auto top = view.topLevelViews();
+    ASSERT_EQ(top.size(), 2);
+    EXPECT_EQ(top[0]->titleLabel()->text(), QStringLiteral("Introduction"));
+    EXPECT_EQ(top[0]->pageLabel()->text(), QStringLiteral("1"));
+    EXPECT_EQ(top[1]->pageLabel()->text(), QStringLiteral("4"));
+    ASSERT_EQ(top[0]->childViews().size(), 1);
+    OutlineNodeView *background = top[0]->childViews()[0];
+    ASSERT_EQ(background->childViews().size(), 1);
+    OutlineNodeView *details = background->childViews()[0];
+    EXPECT_EQ(details->pageLabel()->text(), QStringLiteral("3"));
+
+    // Indented by level × 10 + 6; the top level is set in medium weight.
+    EXPECT_EQ(details->row()->layout()->contentsMargins().left(), 26);
+    EXPECT_EQ(top[0]->titleLabel()->font().weight(), QFont::Medium);
+    EXPECT_EQ(details->titleLabel()->font().weight(), QFont::Normal);
+    // Entries without children keep the room of the disclosure button.
+    EXPECT_EQ(details->disclosureButton(), nullptr);
+    EXPECT_EQ(top[0]->disclosureButton()->accessibleName(), QStringLiteral("收起目录：Introduction"));
+}
+
+TEST_F(OutlineViewTest, CollapsingDropsTheSubtreeWhichComesBackOpen)
+{
+    OutlineView view(document, recorder());
+    OutlineNodeView *intro = view.topLevelViews()[0];
+    OutlineNodeView *background = intro->childViews()[0];
+    background->setExpanded(false);
+    EXPECT_TRUE(background->childViews().isEmpty());
+
+    QTest::mouseClick(intro->disclosureButton(), Qt::LeftButton);
+    EXPECT_FALSE(intro->isExpanded());
+    EXPECT_TRUE(intro->childViews().isEmpty());
+    EXPECT_EQ(intro->disclosureButton()->accessibleName(), QStringLiteral("展开目录：Introduction"));
+
+    intro->setExpanded(true);
+    ASSERT_EQ(intro->childViews().size(), 1);
+    EXPECT_TRUE(intro->childViews()[0]->isExpanded());
+    EXPECT_EQ(intro->childViews()[0]->childViews().size(), 1);
+}
+
+TEST_F(OutlineViewTest, ClickingATitleReportsItsPage)
+{
+    OutlineView view(document, recorder());
+    view.resize(300, 400);
+    view.show();
+    QTest::mouseClick(view.topLevelViews()[1]->titleLabel(), Qt::LeftButton);
+    view.topLevelViews()[0]->childViews()[0]->activate();
+    EXPECT_EQ(selected, (std::vector<int>{3, 1}));
+}
+
+TEST_F(OutlineViewTest, AnEntryWithoutAPageOfTheDocumentHasNoNumberAndNoClick)
+{
+    OutlineNodeView missing(entry(QStringLiteral("Elsewhere"), 99), 0, document, recorder());
+    OutlineNodeView web(entry(QStringLiteral("Web"), std::nullopt), 0, document, recorder());
+    for (OutlineNodeView *node : {&missing, &web}) {
+        EXPECT_FALSE(node->pageIndex());
+        EXPECT_EQ(node->pageLabel(), nullptr);
+        node->activate();
+    }
+    EXPECT_TRUE(selected.empty());
+}
+
+TEST_F(OutlineViewTest, AnEntryWithoutTitleShowsOnlyItsChildren)
+{
+    OutlineNodeView untitled(entry(QString(), 0, {entry(QStringLiteral("Child"), 1)}), 0, document, recorder());
+    EXPECT_EQ(untitled.row(), nullptr);
+    ASSERT_EQ(untitled.childViews().size(), 1);
+    EXPECT_EQ(untitled.childViews()[0]->level(), 1);
+    // A title with spaces is kept as written.
+    OutlineNodeView spaced(entry(QStringLiteral("  Spaced  "), 0), 0, document, recorder());
+    EXPECT_EQ(spaced.titleLabel()->text(), QStringLiteral("  Spaced  "));
+}
+
+} // namespace
