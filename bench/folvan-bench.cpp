@@ -8,6 +8,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -138,17 +139,26 @@ int main(int argc, char **argv)
           }));
     print("matches", double(matches.size()));
 
-    double renderMs = 0;
+    // Rasters: the best of two passes, each on a freshly opened document,
+    // against the best of two runs of MuPDF's tool, to damp the noise of a
+    // busy machine the same way on both sides.
+    double renderMs = -1;
     double pngMs = 0;
-    for (int p = 0; p < pages; ++p) {
-        QImage image;
-        renderMs += millisecondsOf([&] { image = doc->page(p).render(scale); });
-        pngMs += millisecondsOf([&] { encodePng(image, 1); });
+    for (int pass = 0; pass < 2; ++pass) {
+        auto fresh = PdfDocument::open(path);
+        double passMs = 0;
+        for (int p = 0; p < pages; ++p) {
+            QImage image;
+            passMs += millisecondsOf([&] { image = fresh->page(p).render(scale); });
+            if (pass == 0)
+                pngMs += millisecondsOf([&] { encodePng(image, 1); });
+        }
+        renderMs = renderMs < 0 ? passMs : std::min(renderMs, passMs);
     }
     print("render_ms_per_page", renderMs / pages);
     print("png_ms_per_page", pngMs / pages);
 
-    const double mutool = mutoolMsPerPage(path, scale, pages);
+    const double mutool = std::min(mutoolMsPerPage(path, scale, pages), mutoolMsPerPage(path, scale, pages));
     if (mutool > 0) {
         print("mutool_render_ms_per_page", mutool);
         print("render_ratio_to_mutool", renderMs / pages / mutool);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/PdfDocument.h"
 #include "engine/detail/DocumentImpl.h"
@@ -27,8 +28,12 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations
     {
         list = fz_new_display_list(ctx, fz_bound_page(ctx, fzPage));
         device = fz_new_list_device(ctx, list);
-        if (withAnnotations)
+        if (withAnnotations) {
+            // Once the document is edited, MuPDF drops the appearances it made
+            // for annotations without one; this makes them again.
+            pdf_update_page(ctx, page);
             fz_run_page(ctx, fzPage, device, fz_identity, nullptr);
+        }
         else
             fz_run_page_contents(ctx, fzPage, device, fz_identity, nullptr);
         fz_close_device(ctx, device);
@@ -41,10 +46,11 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations
     return list;
 }
 
-// Draws `list` into `samples` (RGB, w × h, `stride` bytes a row), already
-// white. Returns 0 when drawing failed part-way.
-int drawList(fz_context *ctx, fz_display_list *list, fz_matrix ctm, int w, int h, int stride,
-             unsigned char *samples)
+// Draws a display list, or else a page directly, into `samples` (RGB,
+// w × h, `stride` bytes a row), already white. Returns 0 when drawing
+// failed part-way.
+int drawInto(fz_context *ctx, fz_display_list *list, pdf_page *page, int withAnnotations, fz_matrix ctm, int w,
+             int h, int stride, unsigned char *samples)
 {
     fz_pixmap *pixmap = nullptr;
     fz_device *device = nullptr;
@@ -56,7 +62,14 @@ int drawList(fz_context *ctx, fz_display_list *list, fz_matrix ctm, int w, int h
     {
         pixmap = fz_new_pixmap_with_data(ctx, fz_device_rgb(ctx), w, h, nullptr, 0, stride, samples);
         device = fz_new_draw_device(ctx, fz_identity, pixmap);
-        fz_run_display_list(ctx, list, device, ctm, fz_make_rect(0, 0, float(w), float(h)), nullptr);
+        if (list)
+            fz_run_display_list(ctx, list, device, ctm, fz_make_rect(0, 0, float(w), float(h)), nullptr);
+        else if (withAnnotations) {
+            pdf_update_page(ctx, page); // as in recordPage
+            fz_run_page(ctx, reinterpret_cast<fz_page *>(page), device, ctm, nullptr);
+        }
+        else
+            fz_run_page_contents(ctx, reinterpret_cast<fz_page *>(page), device, ctm, nullptr);
         fz_close_device(ctx, device);
     }
     fz_always(ctx)
@@ -66,6 +79,28 @@ int drawList(fz_context *ctx, fz_display_list *list, fz_matrix ctm, int w, int h
     }
     fz_catch(ctx) ok = 0;
     return ok;
+}
+
+// A white raster for the part `pixelRegion` (all when empty) of the page
+// drawn at `scale`, with the matrix that takes MuPDF's page space to it; a
+// null image when the request is unusable.
+QImage blankRaster(const PageGeometry &geometry, double scale, const QRect &pixelRegion, fz_matrix *ctm)
+{
+    if (!(scale > 0) || !std::isfinite(scale) || !geometry.isValid())
+        return QImage();
+    const QSizeF fullSize = geometry.displaySize() * scale;
+    if (fullSize.width() > kMaxRasterEdge * 4 || fullSize.height() > kMaxRasterEdge * 4)
+        return QImage();
+    const QRect full(QPoint(0, 0), geometry.rasterSize(scale));
+    const QRect region = pixelRegion.isEmpty() ? full : pixelRegion & full;
+    if (region.isEmpty() || region.width() > kMaxRasterEdge || region.height() > kMaxRasterEdge)
+        return QImage();
+    QImage image(region.size(), QImage::Format_RGB888);
+    if (image.isNull())
+        return image;
+    std::memset(image.bits(), 0xff, size_t(image.sizeInBytes())); // white
+    *ctm = detail::toFzMatrix(geometry.fitzToRaster(scale) * QTransform::fromTranslate(-region.x(), -region.y()));
+    return image;
 }
 
 class MuDisplayList final : public PdfDisplayList {
@@ -81,21 +116,11 @@ public:
 
     QImage render(double scale, const QRect &pixelRegion) const override
     {
-        if (!(scale > 0) || !std::isfinite(scale))
-            return QImage();
-        const QSize full = m_geometry.rasterSize(scale);
-        if (full.width() > kMaxRasterEdge * 4 || full.height() > kMaxRasterEdge * 4)
-            return QImage();
-        QRect region = pixelRegion.isEmpty() ? QRect(QPoint(0, 0), full) : pixelRegion & QRect(QPoint(0, 0), full);
-        if (region.isEmpty() || region.width() > kMaxRasterEdge || region.height() > kMaxRasterEdge)
-            return QImage();
-        QImage image(region.size(), QImage::Format_RGB888);
-        if (image.isNull())
-            return image;
-        image.fill(Qt::white);
-        const QTransform ctm = m_geometry.fitzToRaster(scale) * QTransform::fromTranslate(-region.x(), -region.y());
-        drawList(detail::threadContext(), m_list, detail::toFzMatrix(ctm), image.width(), image.height(),
-                 int(image.bytesPerLine()), image.bits());
+        fz_matrix ctm;
+        QImage image = blankRaster(m_geometry, scale, pixelRegion, &ctm);
+        if (!image.isNull())
+            drawInto(detail::threadContext(), m_list, nullptr, 0, ctm, image.width(), image.height(),
+                     int(image.bytesPerLine()), image.bits());
         return image;
     }
 
@@ -165,8 +190,21 @@ std::shared_ptr<const PdfDisplayList> PdfPage::displayList(bool withAnnotations)
 
 QImage PdfPage::render(double scale, bool withAnnotations, const QRect &pixelRegion) const
 {
-    auto list = displayList(withAnnotations);
-    return list ? list->render(scale, pixelRegion) : QImage();
+    if (!isValid())
+        return QImage();
+    DocumentLock lock(*m_document);
+    auto &impl = lock.impl();
+    if (auto cached = impl.cachedDisplayList(m_index, withAnnotations))
+        return cached->render(scale, pixelRegion);
+    // Without a recorded list, draw the page straight away under the lock.
+    const PageGeometry &geometry = impl.geometry(lock.ctx(), m_index);
+    pdf_page *page = impl.loadPage(lock.ctx(), m_index);
+    fz_matrix ctm;
+    QImage image = page ? blankRaster(geometry, scale, pixelRegion, &ctm) : QImage();
+    if (!image.isNull())
+        drawInto(lock.ctx(), nullptr, page, withAnnotations ? 1 : 0, ctm, image.width(), image.height(),
+                 int(image.bytesPerLine()), image.bits());
+    return image;
 }
 
 QImage PdfPage::renderFitting(int edgeLength, bool withAnnotations) const

@@ -39,7 +39,7 @@ std::vector<PdfSelection> findAll(const std::shared_ptr<PdfDocument> &document, 
             detail::DocumentLock lock(*document);
             text = lock.impl().cachedText(p);
             if (!text)
-                text = detail::buildPageText(lock, p);
+                text = detail::buildPageText(lock, p, false);
         }
         hay.resize(size_t(text->string.size()));
         for (qsizetype i = 0; i < text->string.size(); ++i)
@@ -50,7 +50,7 @@ std::vector<PdfSelection> findAll(const std::shared_ptr<PdfDocument> &document, 
             const size_t at = hay.find(needle, from);
             if (at == std::u16string::npos)
                 break;
-            matches.push_back(page.selection(PdfTextRange{int(at), int(needle.size())}));
+            matches.emplace_back(page, PdfTextRange{int(at), int(needle.size())});
             from = at + needle.size();
         }
     }

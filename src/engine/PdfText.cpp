@@ -41,19 +41,18 @@ fz_stext_page *extractText(fz_context *ctx, pdf_page *page)
 
 bool isSpace(QChar c) { return c.isSpace(); }
 
-void appendCodepoint(PdfPageText &text, int c, const QRectF &box)
+// Appends a character; returns the number of code units it took.
+int appendCodepoint(QString &string, int c)
 {
     if (c < 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
         c = 0xFFFD;
     if (QChar::requiresSurrogates(char32_t(c))) {
-        text.string.append(QChar(QChar::highSurrogate(char32_t(c))));
-        text.string.append(QChar(QChar::lowSurrogate(char32_t(c))));
-        text.boxes.push_back(box);
-        text.boxes.push_back(box);
-    } else {
-        text.string.append(QChar(char16_t(c)));
-        text.boxes.push_back(box);
+        string.append(QChar(QChar::highSurrogate(char32_t(c))));
+        string.append(QChar(QChar::lowSurrogate(char32_t(c))));
+        return 2;
     }
+    string.append(QChar(char16_t(c)));
+    return 1;
 }
 
 void addWords(PdfPageText &text, const PdfTextSpan &line)
@@ -77,27 +76,37 @@ void addWords(PdfPageText &text, const PdfTextSpan &line)
     close(line.range.end());
 }
 
-std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometry &geometry)
+// The page text; with `geometry` false only the string is made (for the
+// search, which needs nothing else).
+std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometry &pageGeometry, bool geometry)
 {
     auto text = std::make_shared<PdfPageText>();
-    const QTransform toUser = geometry.fitzToUser();
+    const QTransform toUser = pageGeometry.fitzToUser();
     QRectF separatorBox;
+    bool firstLine = true;
     for (fz_stext_block *block = stext->first_block; block; block = block->next) {
         if (block->type != FZ_STEXT_BLOCK_TEXT)
             continue;
         for (fz_stext_line *line = block->u.t.first_line; line; line = line->next) {
             if (!line->first_char)
                 continue;
-            if (!text->lines.empty()) {
+            if (!firstLine) {
                 text->string.append(QLatin1Char('\n'));
-                text->boxes.push_back(separatorBox);
+                if (geometry)
+                    text->boxes.push_back(separatorBox);
+            }
+            firstLine = false;
+            if (!geometry) {
+                for (fz_stext_char *ch = line->first_char; ch; ch = ch->next)
+                    appendCodepoint(text->string, ch->c);
+                continue;
             }
             PdfTextSpan span{{int(text->string.size()), 0}, {}};
             fz_rect last = fz_empty_rect;
             for (fz_stext_char *ch = line->first_char; ch; ch = ch->next) {
                 last = fz_rect_from_quad(ch->quad);
                 const QRectF box = toUser.mapRect(detail::toQRectF(last));
-                appendCodepoint(*text, ch->c, box);
+                text->boxes.insert(text->boxes.end(), size_t(appendCodepoint(text->string, ch->c)), box);
                 span.bounds |= box;
             }
             span.range.length = int(text->string.size()) - span.range.location;
@@ -115,17 +124,17 @@ std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometr
 
 namespace detail {
 
-std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex)
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex, bool geometry)
 {
     auto &impl = lock.impl();
-    const PageGeometry &geometry = impl.geometry(lock.ctx(), pageIndex);
+    const PageGeometry &pageGeometry = impl.geometry(lock.ctx(), pageIndex);
     pdf_page *page = impl.loadPage(lock.ctx(), pageIndex);
-    if (!page || !geometry.isValid())
+    if (!page || !pageGeometry.isValid())
         return std::make_shared<PdfPageText>();
     fz_stext_page *stext = extractText(lock.ctx(), page);
     if (!stext)
         return std::make_shared<PdfPageText>();
-    auto text = convertText(stext, geometry);
+    auto text = convertText(stext, pageGeometry, geometry);
     fz_drop_stext_page(lock.ctx(), stext);
     return text;
 }

@@ -11,8 +11,9 @@
 namespace folvan::engine::detail {
 
 // Builds the text of a page (without using the cache); an empty text when
-// the page cannot be read. Needs the document lock.
-std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex);
+// the page cannot be read. With `geometry` false only the string is made:
+// no boxes, lines or words. Needs the document lock.
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex, bool geometry = true);
 
 // The text of a page through the document's cache. Needs the document lock.
 std::shared_ptr<const PdfPageText> cachedPageText(const DocumentLock &lock, int pageIndex);
