@@ -793,15 +793,18 @@ void PdfView::mouseMoveEvent(QMouseEvent *event)
 void PdfView::mouseReleaseEvent(QMouseEvent *event)
 {
     m_selecting = false;
-    if (event->button() == Qt::LeftButton && m_pressedLink) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    if (m_pressedLink) {
         const Link link = *m_pressedLink;
         m_pressedLink.reset();
         const auto under = linkAt(viewPointFromWidget(event->position()));
         if (under && under->page == link.page && under->annotation.handle == link.annotation.handle)
             followLink(link);
-        return;
     }
-    QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
 void PdfView::selectAt(QPointF viewPoint, int clickCount, bool extend)

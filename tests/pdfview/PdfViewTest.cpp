@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "pdfview/PageRasterCache.h"
+#include "pdfview/PdfView.h"
+#include "PageViewFixtures.h"
+
+using namespace folvan;
+using namespace folvan::pdfview;
+
+namespace {
+
+void expectNear(QPointF actual, QPointF expected, double tolerance = 1e-6)
+{
+    EXPECT_NEAR(actual.x(), expected.x(), tolerance);
+    EXPECT_NEAR(actual.y(), expected.y(), tolerance);
+}
+
+class PdfViewTest : public ::testing::Test {
+protected:
+    void show(std::shared_ptr<engine::PdfDocument> doc, double scale = 1.0, QSize size = QSize(700, 800))
+    {
+        document = std::move(doc);
+        view.resize(size);
+        view.setDocument(document);
+        view.setScaleFactor(scale);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    QPoint onLine(int page, int line, double x) const
+    {
+        return view.convertPointFromPage(test::lineOrigin(line) + QPointF(x, 3), page).toPoint();
+    }
+    // Waits for the rasters of what is shown.
+    void waitForRasters()
+    {
+        for (int i = 0; i < 20 && !view.isSharp(); ++i) {
+            view.viewport()->repaint();
+            view.rasterCache().waitForIdle();
+        }
+        view.viewport()->repaint();
+    }
+    double courierAdvance() const { return test::kFontSize * 0.6; }
+
+    std::shared_ptr<engine::PdfDocument> document;
+    PdfView view;
+};
+
+// ---------------------------------------------------------------- geometry
+
+TEST_F(PdfViewTest, PagePointsRoundTripOnTurnedAndCroppedPages)
+{
+    engine::PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addPage(QSizeF(612, 792), QRectF(50, 100, 400, 300), 90);
+    writer.addPage(QSizeF(612, 792), QRectF(30, 40, 500, 600), 270);
+    show(test::openFixture(writer), 1.5);
+    for (int page = 0; page < 3; ++page) {
+        const QRectF crop = document->page(page).cropBox();
+        for (QPointF p : {crop.topLeft(), crop.bottomRight(), crop.center() + QPointF(13, -7)})
+            expectNear(view.convertPointToPage(view.convertPointFromPage(p, page), page), p, 1e-6);
+    }
+    // Turned by 90 degrees clockwise, the crop box's top left corner (in
+    // PDF space, y up) is drawn at the top right of the page.
+    const QRectF crop = document->page(1).cropBox();
+    const QPointF topLeft = view.convertPointFromPage(QPointF(crop.left(), crop.bottom()), 1);
+    const QPointF bottomLeft = view.convertPointFromPage(crop.topLeft(), 1);
+    EXPECT_NEAR(bottomLeft.y(), topLeft.y(), 1e-6);
+    EXPECT_NEAR(topLeft.x() - bottomLeft.x(), 300 * 1.5, 1e-6);
+    EXPECT_NEAR(view.convertRectFromPage(crop, 1).width(), 300 * 1.5, 1e-6);
+}
+
+TEST_F(PdfViewTest, ThePageForAPointIsThePageUnderIt)
+{
+    show(test::textDocument(3));
+    const QRectF first = view.convertRectFromPage(document->page(0).cropBox(), 0);
+    const QPointF gap(first.center().x(), first.bottom() + PageLayout::kPageGap / 2);
+    EXPECT_EQ(view.pageForPoint(first.center()), 0);
+    EXPECT_EQ(view.pageForPoint(gap), -1);
+    EXPECT_EQ(view.pageForPoint(gap, true), 0);
+    EXPECT_EQ(view.pageForPoint(QPointF(first.left() - 3, first.center().y())), -1);
+    EXPECT_EQ(view.pageForPoint(QPointF(first.left() - 3, first.center().y()), true), 0);
+}
+
+// ---------------------------------------------------------------- zoom
+
+TEST_F(PdfViewTest, ZoomIsClampedAndKeepsThePointUnderTheAnchor)
+{
+    show(test::textDocument(3));
+    QSignalSpy scaled(&view, &PdfView::scaleChanged);
+    view.setScaleFactor(10);
+    EXPECT_DOUBLE_EQ(view.scaleFactor(), 4.0);
+    view.setScaleFactor(0.1);
+    EXPECT_DOUBLE_EQ(view.scaleFactor(), 0.5);
+    view.setScaleFactor(0.5);
+    EXPECT_EQ(scaled.count(), 2);
+
+    view.setScaleFactor(1.0);
+    view.goToPage(1);
+    const QPointF anchor(300, 200);
+    const QPointF under = view.convertPointToPage(anchor, 1);
+    view.setScaleFactor(2.5, anchor);
+    expectNear(view.convertPointFromPage(under, 1), anchor, 1.0);
+}
+
+TEST_F(PdfViewTest, AutoScalingFitsTheWidestPage)
+{
+    show(test::textDocument(2), 1.0, QSize(636, 500));
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setAutoScales(true);
+    EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / 612.0, 1e-9);
+    view.setScaleFactor(2);
+    EXPECT_FALSE(view.autoScales());
+}
+
+TEST_F(PdfViewTest, CtrlWheelZoomsAroundThePointer)
+{
+    show(test::textDocument(3));
+    const QPointF pointer(200, 300);
+    const int page = view.pageForPoint(pointer);
+    const QPointF under = view.convertPointToPage(pointer, page);
+    QWheelEvent wheel(pointer, view.viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_NEAR(view.scaleFactor(), 1.2, 1e-9);
+    expectNear(view.convertPointFromPage(under, page), pointer, 1.0);
+}
+
+// ---------------------------------------------------------------- navigation
+
+TEST_F(PdfViewTest, GoesToPagesAndDestinations)
+{
+    show(test::textDocument(5));
+    QSignalSpy paged(&view, &PdfView::pageChanged);
+    view.goToPage(3);
+    EXPECT_EQ(view.currentPageIndex(), 3);
+    EXPECT_EQ(paged.count(), 1);
+    view.goToDestination(engine::PdfDestination(2, QPointF(72, 400)));
+    EXPECT_EQ(view.currentPageIndex(), 2);
+    EXPECT_NEAR(view.convertPointFromPage(QPointF(72, 400), 2).y(), 0, 1.0);
+    const auto here = view.currentDestination();
+    ASSERT_TRUE(here);
+    EXPECT_EQ(here->pageIndex, 2);
+    EXPECT_NEAR(here->point().y(), 400, 1.0);
+
+    // Scrolling by keys moves the current page along.
+    QTest::keyClick(view.viewport(), Qt::Key_End);
+    EXPECT_EQ(view.currentPageIndex(), 4);
+    QTest::keyClick(view.viewport(), Qt::Key_Home);
+    EXPECT_EQ(view.currentPageIndex(), 0);
+    QTest::keyClick(view.viewport(), Qt::Key_PageDown);
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.viewport()->height() - 40);
+}
+
+// ---------------------------------------------------------------- rasters
+
+TEST_F(PdfViewTest, DrawsSharpRastersAndAStandInWhileZooming)
+{
+    show(test::textDocument(2));
+    const QPoint glyph = onLine(0, 0, 1.5);
+    EXPECT_FALSE(view.isSharp());
+    waitForRasters();
+    ASSERT_TRUE(view.isSharp());
+    const auto isInked = [&](QPoint at) {
+        const QImage frame = view.viewport()->grab().toImage();
+        // Somewhere in the glyph's cell there is ink.
+        for (int dy = -6; dy <= 0; ++dy)
+            for (int dx = 0; dx <= 6; ++dx)
+                if (qGray(frame.pixel(at + QPoint(dx, dy))) < 128)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(isInked(glyph));
+
+    // At a new zoom the old raster stands in at once.
+    view.setScaleFactor(1.6, QPointF(glyph));
+    EXPECT_FALSE(view.isSharp());
+    EXPECT_TRUE(isInked(glyph));
+    waitForRasters();
+    EXPECT_TRUE(view.isSharp());
+}
+
+TEST_F(PdfViewTest, AtHighZoomOnlyTheVisibleTilesAreMade)
+{
+    show(test::textDocument(2), 4.0, QSize(600, 500));
+    waitForRasters();
+    ASSERT_TRUE(view.isSharp());
+    // The page at zoom 4 is 2448 × 3168 pixels: twelve tiles of 1024, of
+    // which the view shows one or two and keeps a few more ready around.
+    const qint64 tile = 1024 * 1024 * 4;
+    EXPECT_LE(view.rasterCache().memoryUsed(), 6 * tile);
+}
+
+TEST(PageRasterCache, StandInsPreferTheNearestScaleAndTheNewestEpoch)
+{
+    PageRasterCache cache;
+    const auto document = test::textDocument(1);
+    cache.setDocument(document);
+    cache.request({0, 1000, 0, 0, 0}, 1);
+    cache.request({0, 2000, 0, 0, 0}, 1);
+    cache.waitForIdle();
+    ASSERT_TRUE(cache.tile({0, 1000, 0, 0, 0}));
+    EXPECT_EQ(cache.nearestStandIn(0, 1800), std::make_pair(2000, 0));
+    EXPECT_EQ(cache.nearestStandIn(0, 1000), std::make_pair(2000, 0));
+    cache.invalidate();
+    EXPECT_EQ(cache.nearestStandIn(0, 1000), std::make_pair(1000, 0));
+    cache.request({0, 1000, 0, 0, 1}, 1);
+    cache.waitForIdle();
+    EXPECT_EQ(cache.nearestStandIn(0, 1200), std::make_pair(1000, 1));
+    EXPECT_FALSE(cache.nearestStandIn(3, 1000));
+}
+
+// ---------------------------------------------------------------- selection
+
+TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
+{
+    show(test::textDocument(2));
+    QSignalSpy selected(&view, &PdfView::selectionChanged);
+    const QPoint from = onLine(0, 0, 0.5);
+    const QPoint to = onLine(0, 1, 6 * courierAdvance() - 1);
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view.viewport(), to);
+    QMouseEvent drag(QEvent::MouseMove, to, view.viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &drag);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
+    ASSERT_TRUE(view.currentSelection());
+    EXPECT_EQ(view.currentSelection()->string(), test::lineText(0, 0) + QStringLiteral("\nPage 0"));
+    EXPECT_GT(selected.count(), 0);
+
+    // Shift-click extends from the same start.
+    QTest::qWait(QApplication::doubleClickInterval() + 10);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, onLine(0, 0, 9 * courierAdvance() - 1));
+    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("Page 0 li"));
+
+    // A plain click clears it.
+    QTest::qWait(QApplication::doubleClickInterval() + 10);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onLine(1, 1, 2));
+    EXPECT_FALSE(view.currentSelection());
+}
+
+TEST_F(PdfViewTest, DoubleClickSelectsAWordAndTripleClickTheLine)
+{
+    show(test::textDocument(2));
+    const QPoint onWord = onLine(0, 2, 15 * courierAdvance());
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onWord);
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, onWord);
+    ASSERT_TRUE(view.currentSelection());
+    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("alpha"));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onWord);
+    EXPECT_EQ(view.currentSelection()->string(), test::lineText(0, 2));
+}
+
+TEST_F(PdfViewTest, EventsAreMappedThroughTheInverseOfTheViewTransform)
+{
+    show(test::textDocument(2));
+    const QPoint onWord = onLine(0, 1, 15 * courierAdvance());
+    view.setViewTransform(QTransform::fromTranslate(120, 40).scale(0.8, 0.8));
+    const QPoint shown = view.viewTransform().map(QPointF(onWord)).toPoint();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, shown);
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, shown);
+    ASSERT_TRUE(view.currentSelection());
+    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("alpha"));
+    expectNear(view.viewPointFromWidget(shown), onWord, 1.0);
+}
+
+TEST_F(PdfViewTest, HighlightsAndSelectionResetWithANewDocument)
+{
+    show(test::textDocument(2));
+    const engine::PdfSelection word = document->page(0).selectionForWord(test::lineOrigin(0) + QPointF(2, 3));
+    view.setHighlightedSelections({word});
+    view.setCurrentSelection(word);
+    QSignalSpy selected(&view, &PdfView::selectionChanged);
+    view.setDocument(test::textDocument(1));
+    EXPECT_TRUE(view.highlightedSelections().empty());
+    EXPECT_FALSE(view.currentSelection());
+    EXPECT_EQ(selected.count(), 1);
+    EXPECT_EQ(view.currentPageIndex(), 0);
+}
+
+} // namespace
