@@ -45,18 +45,23 @@ double now()
 
 ReadingHistory &ReadingHistory::shared()
 {
-    static ReadingHistory *instance = new ReadingHistory();
+    // The data folder is fixed for the life of the application; tests point
+    // it elsewhere between cases and then get a store of their own. A store
+    // handed out earlier stays alive, since someone may still hold it.
+    static ReadingHistory *instance = nullptr;
+    if (!instance || instance->m_folder != platform::folvanDataFolder())
+        instance = new ReadingHistory();
     return *instance;
 }
 
 ReadingHistory::ReadingHistory(const QString &directory, platform::Preferences *defaults,
                                int saveDelayMs, QObject *parent)
     : QObject(parent)
-    , m_defaults(defaults ? defaults : &platform::Preferences::shared())
+    , m_defaults(defaults)
 {
-    const QString folder = directory.isEmpty() ? platform::folvanDataFolder() : directory;
-    if (!folder.isEmpty())
-        m_file = QDir(folder).filePath(fileName);
+    m_folder = directory.isEmpty() ? platform::folvanDataFolder() : directory;
+    if (!m_folder.isEmpty())
+        m_file = QDir(m_folder).filePath(fileName);
 
     m_pending.setSingleShot(true);
     m_pending.setInterval(saveDelayMs);
@@ -157,7 +162,8 @@ DocumentReadingState ReadingHistory::state(const QString &path, qint64 pageCount
     if (i >= 0)
         return m_records[i].state.normalized(pageCount);
     DocumentReadingState legacy;
-    legacy.page = m_defaults->intValue(lastPagePrefix + path);
+    platform::Preferences &defaults = m_defaults ? *m_defaults : platform::Preferences::shared();
+    legacy.page = defaults.intValue(lastPagePrefix + path);
     legacy.isBook = defaultBook;
     return legacy.normalized(pageCount);
 }

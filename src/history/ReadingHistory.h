@@ -30,7 +30,8 @@ public:
     static constexpr int defaultSaveDelayMs = 300;
 
     // The store of the whole application, in the Folvan data folder, reading
-    // the shared preferences. Created on first use, lives until exit.
+    // the shared preferences. Created on first use, lives until exit (a new
+    // one is made when the data folder moves, as it does between tests).
     static ReadingHistory &shared();
 
     // A store whose file lies in `directory` (the Folvan data folder when
@@ -83,8 +84,9 @@ private:
     QList<RecentReading> m_records;
     QString m_error;
     QString m_loadError;
+    QString m_folder;
     QString m_file;
-    platform::Preferences *m_defaults = nullptr;
+    platform::Preferences *m_defaults = nullptr; // null: the shared preferences
     QTimer m_pending;
     bool m_dirty = false;
     // The file on disk could not be read at start: it is set aside before

@@ -269,3 +269,12 @@ TEST_F(ReadingHistoryLoading, AnUnreadableFileIsSetAsideBeforeTheFirstWrite)
     history->flush();
     EXPECT_EQ(QDir(historyFolder()).entryList({QStringLiteral("reading-history.json.unreadable-*")}).size(), 1);
 }
+
+TEST_F(ReadingHistoryLoading, TheSharedStoreLivesInTheDataFolderAndReadsTheSharedPreferences)
+{
+    ReadingHistory &shared = ReadingHistory::shared();
+    EXPECT_EQ(shared.file(), path(QStringLiteral("data/Folvan/reading-history.json")));
+    EXPECT_EQ(&ReadingHistory::shared(), &shared);
+    folvan::platform::Preferences::shared().setValue(QStringLiteral("lastPage_/papers/p.pdf"), 3);
+    EXPECT_EQ(shared.state(QStringLiteral("/papers/p.pdf"), 10, true).page, 3);
+}
