@@ -190,6 +190,8 @@ double distance1D(double value, double low, double high)
 // the displayed page (y up) so that rotated pages behave as they look.
 int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPoint, bool nearest)
 {
+    if (!std::isfinite(userPoint.x()) || !std::isfinite(userPoint.y()))
+        return -1;
     const QPointF p = toDisplay.map(userPoint);
     for (size_t i = 0; i < text.boxes.size(); ++i) {
         const QRectF box = toDisplay.mapRect(text.boxes[i]);
@@ -211,6 +213,8 @@ int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPo
             bestH = h;
         }
     }
+    if (!bestLine)
+        return -1;
     int best = bestLine->range.location;
     double bestDistance = std::numeric_limits<double>::max();
     for (int i = bestLine->range.location; i < bestLine->range.end(); ++i) {

@@ -145,6 +145,11 @@ TEST_F(TwoPages, OutOfRangeRequestsGiveEmptyValues)
     EXPECT_TRUE(doc->page(0).selection(PdfTextRange{50, 3}).isEmpty());
     EXPECT_EQ(doc->page(0).selection(PdfTextRange{20, 10}).string(), QStringLiteral("ta"));
     EXPECT_TRUE(doc->page(0).characterBounds(99).isNull());
+    const QPointF nowhere(qQNaN(), 10);
+    EXPECT_EQ(doc->page(0).characterIndexAt(nowhere, true), -1);
+    EXPECT_TRUE(doc->page(0).selectionForLine(nowhere).isEmpty());
+    EXPECT_TRUE(doc->page(0).render(0).isNull());
+    EXPECT_TRUE(doc->page(0).render(qInf()).isNull());
 }
 
 TEST(PageText, CharactersOutsideTheBmpAndChineseText)

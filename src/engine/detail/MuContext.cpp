@@ -25,10 +25,15 @@ fz_context *makeBaseContext()
     return ctx;
 }
 
+// Set once the thread's own context is gone (the thread is ending): objects
+// dropped after that use the base context, which serves for dropping.
+thread_local bool t_contextGone = false;
+
 struct ThreadContext {
     fz_context *ctx = nullptr;
     ~ThreadContext()
     {
+        t_contextGone = true;
         if (ctx)
             fz_drop_context(ctx);
     }
@@ -44,6 +49,8 @@ fz_context *baseContext()
 
 fz_context *threadContext()
 {
+    if (t_contextGone)
+        return baseContext();
     thread_local ThreadContext local;
     if (!local.ctx) {
         local.ctx = fz_clone_context(baseContext());
