@@ -142,8 +142,15 @@ RecentReadingList::RecentReadingList(ReadingHistory *history, OpenAction open, Q
 
 void RecentReadingList::rebuild()
 {
+    // A row may be rebuilt away while it is still delivering its click (the
+    // open action records the opening at once): old rows leave the list now
+    // and are deleted once control is back in the event loop.
     while (QLayoutItem *item = m_stack->takeAt(0)) {
-        delete item->widget();
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            widget->setParent(nullptr);
+            widget->deleteLater();
+        }
         delete item;
     }
     if (!m_history)
@@ -163,11 +170,10 @@ void RecentReadingList::rebuild()
             });
             auto *remove = new QAction(QStringLiteral("从最近阅读中移除"), row);
             const QUuid id = record.id;
-            // Queued: the row is deleted when the list is rebuilt.
             connect(remove, &QAction::triggered, this, [this, id] {
                 if (m_history)
                     m_history->forget(id);
-            }, Qt::QueuedConnection);
+            });
             row->addAction(remove);
             m_stack->addWidget(row);
         }
@@ -188,6 +194,7 @@ RecentReadingRow::RecentReadingRow(const RecentReading &record, const QString &l
 {
     setObjectName(QStringLiteral("recentReadingRow"));
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    setAttribute(Qt::WA_Hover);
     setToolTip(isAvailable() ? location : record.path);
     setFocusPolicy(isAvailable() ? Qt::StrongFocus : Qt::NoFocus);
     if (isAvailable())
@@ -230,11 +237,6 @@ QString RecentReadingRow::titleText() const
 QString RecentReadingRow::subtitleText() const
 {
     return m_subtitleLabel->text();
-}
-
-QSize RecentReadingRow::sizeHint() const
-{
-    return layout()->sizeHint();
 }
 
 void RecentReadingRow::paintEvent(QPaintEvent *)

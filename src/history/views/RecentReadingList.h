@@ -58,8 +58,6 @@ public:
     QString titleText() const;
     QString subtitleText() const;
 
-    QSize sizeHint() const override;
-
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
