@@ -57,7 +57,8 @@ struct PdfXObjectInfo {
 struct PdfContentOperator {
     PdfContentOp op = PdfContentOp::SaveState;
     // Numeric operands in operand order: 6 for cm and c, 4 for v, y and re,
-    // 2 for m and l, none for the others.
+    // 2 for m and l, none for the others. Operands missing in the stream
+    // read as 0, as MuPDF's interpreter gives them.
     std::array<double, 6> operands{};
     int operandCount = 0;
     // The current transformation matrix before the operator, from the
