@@ -12,7 +12,7 @@ namespace folvan::pdfview {
 
 namespace {
 
-constexpr qint64 kDefaultMemoryLimit = 256ll * 1024 * 1024;
+constexpr qint64 kDefaultMemoryLimit = 192ll * 1024 * 1024;
 
 int costOf(const QImage &image)
 {

@@ -1,0 +1,192 @@
+// Speed and memory of the page view, driven offscreen by a script:
+//
+//   pageview-bench [PDF...] [--frames N] [--pages N]
+//
+// For a generated paper of N pages (1,000 by default) and for each PDF
+// given, at zoom 1 and at zoom 3: scrolls the view down by 40 pixels a frame
+// at 60 frames a second and prints the median and 99th-percentile main-thread
+// time per frame (scroll, paint and the delivery of rasters), the share of
+// frames drawn all sharp, and the time from a jump to a page until the page
+// is drawn sharp. Prints the peak memory of the process at the end. One
+// "name value" line per figure.
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QScrollBar>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+#include "pdfview/PageRasterCache.h"
+#include "pdfview/PdfView.h"
+
+using namespace folvan;
+
+namespace {
+
+constexpr double kFrameMs = 1000.0 / 60.0;
+
+// A two-column paper: text lines in both columns, a rule and a box per page.
+std::shared_ptr<engine::PdfDocument> generatedPaper(int pages)
+{
+    engine::PdfFixtureWriter writer;
+    const QString words = QStringLiteral("the quick brown fox jumps over the lazy dog while results in table ");
+    for (int p = 0; p < pages; ++p) {
+        writer.addPage();
+        for (int column = 0; column < 2; ++column) {
+            for (int line = 0; line < 58; ++line) {
+                const QString text = words.mid((p + line) % 20) + words.left(30 + line % 10);
+                writer.addText(p, QPointF(54 + column * 258, 740 - line * 11.5), text.left(52),
+                               engine::FixtureFont::Helvetica, 8.5);
+            }
+        }
+        writer.addLine(p, QPointF(54, 756), QPointF(558, 756), 0.5);
+        writer.addFilledRect(p, QRectF(320, 60, 100, 40), QColor(220, 230, 250));
+    }
+    QString error;
+    auto document = engine::PdfDocument::openData(writer.data(), &error);
+    if (!document)
+        qFatal("generated paper did not open: %s", qPrintable(error));
+    return document;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, size_t(p * (values.size() - 1) + 0.5));
+    return values[index];
+}
+
+double peakMemoryMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void print(const QString &label, const char *name, double value)
+{
+    std::printf("%s.%s %.2f\n", qPrintable(label), name, value);
+    std::fflush(stdout);
+}
+
+// Runs the event loop for what is left of a frame.
+void finishFrame(const QElapsedTimer &frame)
+{
+    while (frame.nsecsElapsed() / 1e6 < kFrameMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+}
+
+void scrollRun(pdfview::PdfView &view, const QString &label, int frames)
+{
+    view.verticalScrollBar()->setValue(0);
+    view.rasterCache().waitForIdle();
+    std::vector<double> times;
+    int sharpFrames = 0;
+    for (int i = 0; i < frames; ++i) {
+        QElapsedTimer frame;
+        frame.start();
+        QElapsedTimer work;
+        work.start();
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 40);
+        view.viewport()->repaint();
+        QCoreApplication::processEvents();
+        times.push_back(work.nsecsElapsed() / 1e6);
+        if (view.isSharp())
+            ++sharpFrames;
+        finishFrame(frame);
+    }
+    print(label, "frame_ms_median", percentile(times, 0.5));
+    print(label, "frame_ms_p99", percentile(times, 0.99));
+    print(label, "frame_ms_max", percentile(times, 1.0));
+    print(label, "sharp_frames_pct", 100.0 * sharpFrames / frames);
+}
+
+void jumpRun(pdfview::PdfView &view, const QString &label)
+{
+    std::mt19937 random(7);
+    const int pages = view.document()->pageCount();
+    std::vector<double> times;
+    for (int i = 0; i < 12; ++i) {
+        const int page = int(random() % unsigned(pages));
+        QElapsedTimer timer;
+        timer.start();
+        view.goToPage(page);
+        view.viewport()->repaint();
+        while (!view.isSharp() && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            view.viewport()->repaint();
+        }
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    print(label, "jump_to_sharp_ms_median", percentile(times, 0.5));
+    print(label, "jump_to_sharp_ms_max", percentile(times, 1.0));
+}
+
+void benchDocument(const std::shared_ptr<engine::PdfDocument> &document, const QString &name, int frames)
+{
+    for (const double zoom : {1.0, 3.0}) {
+        pdfview::PdfView view;
+        view.resize(1200, 900);
+        view.setDocument(document);
+        view.setScaleFactor(zoom);
+        view.show();
+        const QString label = QStringLiteral("%1.zoom%2").arg(name).arg(zoom);
+        scrollRun(view, label, frames);
+        jumpRun(view, label);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList files;
+    int frames = 600;
+    int pages = 1000;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--frames" && i + 1 < args.size())
+            frames = args[++i].toInt();
+        else if (args[i] == u"--pages" && i + 1 < args.size())
+            pages = args[++i].toInt();
+        else
+            files << args[i];
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    const auto generated = generatedPaper(pages);
+    std::printf("generated.pages %d\ngenerated.make_ms %lld\n", generated->pageCount(), timer.elapsed());
+    benchDocument(generated, QStringLiteral("generated"), frames);
+    for (const QString &file : files) {
+        QString error;
+        const auto document = engine::PdfDocument::open(file, &error);
+        if (!document) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(file), qPrintable(error));
+            continue;
+        }
+        benchDocument(document, QFileInfo(file).completeBaseName(), frames);
+    }
+    std::printf("peak_rss_mb %.1f\n", peakMemoryMb());
+    return 0;
+}
