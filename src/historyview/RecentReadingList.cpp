@@ -1,4 +1,4 @@
-#include "history/views/RecentReadingList.h"
+#include "historyview/RecentReadingList.h"
 
 #include "history/ReadingHistory.h"
 #include "platform/Icons.h"

@@ -1,5 +1,5 @@
 #include "history/HistoryTestSupport.h"
-#include "history/views/RecentReadingList.h"
+#include "historyview/RecentReadingList.h"
 
 #include <QAction>
 #include <QLabel>
