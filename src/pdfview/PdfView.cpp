@@ -79,6 +79,7 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     m_pageToDisplay.clear();
     m_displayToPage.clear();
     m_links.clear();
+    m_texts.clear();
     const int count = m_document ? m_document->pageCount() : 0;
     m_pageSizes.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
@@ -686,6 +687,7 @@ void PdfView::paintSelections(QPainter &painter, int pageIndex)
 
 void PdfView::reloadPageContents()
 {
+    m_links.clear();
     m_rasters->invalidate();
     viewport()->update();
 }
@@ -863,12 +865,20 @@ void PdfView::updateCursor(QPointF viewPoint)
     if (linkAt(viewPoint)) {
         shape = Qt::PointingHandCursor;
     } else if (const int pageIndex = pageForPoint(viewPoint, false); pageIndex >= 0) {
-        const QPointF point = convertPointToPage(viewPoint, pageIndex);
-        if (m_document->page(pageIndex).characterIndexAt(point) >= 0)
+        if (isOverText(pageIndex, convertPointToPage(viewPoint, pageIndex)))
             shape = Qt::IBeamCursor;
     }
     if (viewport()->cursor().shape() != shape)
         viewport()->setCursor(shape);
+}
+
+bool PdfView::isOverText(int pageIndex, QPointF pagePoint)
+{
+    auto it = m_texts.find(pageIndex);
+    if (it == m_texts.end())
+        it = m_texts.insert(pageIndex, m_document->page(pageIndex).text());
+    const auto &boxes = it.value()->boxes;
+    return std::any_of(boxes.begin(), boxes.end(), [pagePoint](const QRectF &box) { return box.contains(pagePoint); });
 }
 
 void PdfView::wheelEvent(QWheelEvent *event)

@@ -194,6 +194,7 @@ private:
     void selectAt(QPointF viewPoint, int clickCount, bool extend);
     void dragSelectionTo(QPointF viewPoint);
     void updateCursor(QPointF viewPoint);
+    bool isOverText(int pageIndex, QPointF pagePoint);
     void scrollBy(double dx, double dy);
     void zoomBy(double factor, QPointF anchor);
 
@@ -204,6 +205,9 @@ private:
     std::vector<QTransform> m_pageToDisplay;
     std::vector<QTransform> m_displayToPage;
     mutable QHash<int, std::vector<Link>> m_links;
+    // Page texts already fetched, so that the pointer's shape is found
+    // without waiting for the document.
+    QHash<int, std::shared_ptr<const engine::PdfPageText>> m_texts;
     PageLayout m_layout;
     std::unique_ptr<PageRasterCache> m_rasters;
 

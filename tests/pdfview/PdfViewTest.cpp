@@ -195,6 +195,29 @@ TEST_F(PdfViewTest, AtHighZoomOnlyTheVisibleTilesAreMade)
     EXPECT_LE(view.rasterCache().memoryUsed(), 6 * tile);
 }
 
+TEST_F(PdfViewTest, NewAnnotationsAreDrawnAfterAReload)
+{
+    show(test::textDocument(1));
+    waitForRasters();
+    const QRectF mark(300, 400, 100, 50);
+    const QPoint centre = view.convertRectFromPage(mark, 0).center().toPoint();
+    const auto colourAt = [&] { return view.viewport()->grab().toImage().pixelColor(centre); };
+    EXPECT_EQ(colourAt(), QColor(Qt::white));
+
+    engine::PdfAnnotationSpec spec;
+    spec.subtype = QStringLiteral("Highlight");
+    spec.rects = {mark};
+    spec.color = {0, 0, 1, 1};
+    ASSERT_TRUE(engine::createAnnotation(*document, 0, spec).isValid());
+    view.reloadPageContents();
+    // The old raster stays on screen until the new one is made.
+    EXPECT_EQ(colourAt(), QColor(Qt::white));
+    waitForRasters();
+    const QColor after = colourAt();
+    EXPECT_LT(after.red(), 100);
+    EXPECT_GT(after.blue(), 200);
+}
+
 TEST(PageRasterCache, StandInsPreferTheNearestScaleAndTheNewestEpoch)
 {
     PageRasterCache cache;
