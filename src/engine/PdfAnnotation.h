@@ -88,7 +88,9 @@ struct PdfAnnotationSpec {
 };
 
 // The annotations of a page in /Annots order. Hidden annotations are left
-// out unless `includeHidden`. Empty for a page that does not exist.
+// out unless `includeHidden`; so are entries that are not indirect
+// dictionaries, which no handle could name. Empty for a page that does not
+// exist.
 std::vector<PdfAnnotation> annotations(const PdfDocument &document, int pageIndex, bool includeHidden = false);
 // One annotation, read again; absent when it no longer exists.
 std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAnnotationHandle &handle);
