@@ -1,0 +1,242 @@
+// The book view's native half: visible pages, link rows, following links,
+// the selection gesture and the overlay rows.
+
+#include "ModelFixtures.h"
+#include "engine/PdfSearch.h"
+#include "model/PaperCoordinates.h"
+
+#include <gtest/gtest.h>
+
+using namespace folvan;
+
+namespace {
+
+constexpr double kAdvance = 7.2; // Courier at 12 points
+constexpr double kAspect = 792.0 / 612.0;
+const double kCurrentMatch[4] = {1.0, 0.51, 0.12, 0.3};
+const double kSelection[4] = {0.21, 0.52, 1.0, 0.22};
+
+// The middle of character i of the text line at baseline 700; a selection
+// from one middle to another takes the characters between them.
+QPointF charAt(int i)
+{
+    return QPointF(72 + kAdvance * (i + 0.5), 703);
+}
+
+class BookRows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine::PdfFixtureWriter writer;
+        for (int i = 0; i < 6; ++i)
+            writer.addPage();
+        for (int i = 0; i < 6; ++i) {
+            writer.addText(i, QPointF(72, 700), QStringLiteral("page text here"), engine::FixtureFont::Courier, 12);
+            writer.addLink(i, QRectF(72, 100 + i, 50, 10), (i + 1) % 6, QPointF(72, 500));
+        }
+        writer.addUriLink(1, QRectF(200, 200, 40, 10), QStringLiteral("HTTPS://example.org/a"));
+        writer.addUriLink(1, QRectF(200, 300, 40, 10), QStringLiteral("file:///etc/passwd"));
+        writer.addUriLink(1, QRectF(200, 400, 40, 10), QStringLiteral("javascript:alert(1)"));
+        // Not a link, but with a web action: listed among the links too.
+        writer.addRawAnnotation(2, "/Subtype /Square /Rect [300 300 340 320] /A << /S /URI /URI (mailto:a@b.c) >>");
+        // A highlight: not a link.
+        writer.addHighlight(2, {QRectF(72, 600, 50, 10)}, Qt::yellow);
+        document = engine::PdfDocument::openData(writer.data());
+        ASSERT_TRUE(document);
+        model.setPdfDocument(document);
+        model.setPageCount(document->pageCount());
+        SharedPDFViewModel::setExternalURLOpener([this](const QUrl &url) { opened << url; });
+    }
+    void TearDown() override { SharedPDFViewModel::setExternalURLOpener({}); }
+
+    QPointF uv(int page, QPointF point) const
+    {
+        return PaperCoordinates::make(document->page(page), kAspect)->paperRect(QRectF(point, QSizeF())).topLeft();
+    }
+    std::vector<int> pagesOf(const std::vector<BookRow> &rows) const
+    {
+        std::vector<int> pages;
+        for (const BookRow &row : rows)
+            pages.push_back(int(row.at(0)));
+        return pages;
+    }
+    std::vector<int> linkPagesAt(int current)
+    {
+        model.setCurrentPageIndex(current);
+        std::vector<int> pages = pagesOf(model.bookLinks(kAspect));
+        pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+        return pages;
+    }
+    static bool coloured(const BookRow &row, const double *rgba)
+    {
+        return row.size() == 9 && std::equal(rgba, rgba + 4, row.begin() + 5);
+    }
+
+    std::shared_ptr<engine::PdfDocument> document;
+    SharedPDFViewModel model;
+    QList<QUrl> opened;
+};
+
+} // namespace
+
+TEST_F(BookRows, SpreadsAreThePageAloneAtFirstThenPairs)
+{
+    EXPECT_EQ(linkPagesAt(0), (std::vector<int>{0}));
+    EXPECT_EQ(linkPagesAt(2), (std::vector<int>{1, 2}));
+    EXPECT_EQ(linkPagesAt(3), (std::vector<int>{3, 4}));
+    EXPECT_EQ(linkPagesAt(5), (std::vector<int>{5})); // its partner does not exist
+    model.setBookLayout(QStringLiteral("single"));
+    EXPECT_EQ(linkPagesAt(2), (std::vector<int>{2}));
+}
+
+TEST_F(BookRows, APendingJumpDecidesTheVisiblePages)
+{
+    model.setJumpToPage(4);
+    EXPECT_EQ(linkPagesAt(0), (std::vector<int>{3, 4}));
+}
+
+TEST_F(BookRows, LinkRowsAreSheetRectanglesOfLinksAndWebActions)
+{
+    model.setBookLayout(QStringLiteral("single"));
+    model.setCurrentPageIndex(0);
+    const std::vector<BookRow> rows = model.bookLinks(kAspect);
+    ASSERT_EQ(rows.size(), 1u);
+    const QRectF sheet = PaperCoordinates::make(document->page(0), kAspect)->paperRect(QRectF(72, 100, 50, 10));
+    EXPECT_EQ(rows[0], (BookRow{0, sheet.x(), sheet.y(), sheet.width(), sheet.height()}));
+
+    model.setCurrentPageIndex(1);
+    EXPECT_EQ(model.bookLinks(kAspect).size(), 4u); // every link, whatever its scheme
+    model.setCurrentPageIndex(2);
+    EXPECT_EQ(model.bookLinks(kAspect).size(), 2u); // the link and the square with a web action
+    EXPECT_TRUE(model.bookLinks(0).empty());
+}
+
+TEST_F(BookRows, APageListsAtMost128Links)
+{
+    engine::PdfFixtureWriter writer;
+    writer.addPage();
+    for (int i = 0; i < 200; ++i)
+        writer.addUriLink(0, QRectF(10 + i, 10, 1, 1), QStringLiteral("https://example.org"));
+    auto many = engine::PdfDocument::openData(writer.data());
+    ASSERT_TRUE(many);
+    model.setPdfDocument(many);
+    model.setCurrentPageIndex(0);
+    EXPECT_EQ(model.bookLinks(kAspect).size(), 128u);
+}
+
+TEST_F(BookRows, FollowingLinksInsideAndOutside)
+{
+    model.activateBookLink(0, uv(0, QPointF(80, 105)), kAspect);
+    EXPECT_EQ(model.jumpToPage(), 1);
+    EXPECT_EQ(model.backLocations().size(), 1u);
+
+    model.activateBookLink(1, uv(1, QPointF(210, 205)), kAspect);
+    model.activateBookLink(1, uv(1, QPointF(210, 305)), kAspect);
+    model.activateBookLink(1, uv(1, QPointF(210, 405)), kAspect);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0].host(), QStringLiteral("example.org"));
+
+    // Nothing under the point, or a point in the sheet's margin.
+    model.activateBookLink(1, uv(1, QPointF(400, 600)), kAspect);
+    model.activateBookLink(1, QPointF(0.01, 0.5), 2.0);
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_EQ(model.jumpToPage(), 1);
+}
+
+TEST_F(BookRows, TheSelectionGestureStartsMovesAndEnds)
+{
+    // A move before any start changes nothing.
+    model.selectBook(3, uv(3, charAt(3)), kAspect, "move", "g1");
+    EXPECT_EQ(model.selectionText(), QString());
+    EXPECT_FALSE(model.bookSelectionAnchor);
+
+    model.selectBook(3, uv(3, charAt(0)), kAspect, "start", "g1");
+    EXPECT_EQ(model.currentPageIndex(), 3);
+    ASSERT_TRUE(model.bookSelectionAnchor);
+    model.selectBook(3, uv(3, charAt(4)), kAspect, "move", "g1");
+    EXPECT_EQ(model.selectionText(), QStringLiteral("page"));
+    ASSERT_TRUE(model.retainedDestination);
+    EXPECT_EQ(model.retainedDestination->pageIndex, 3);
+
+    // Another gesture is ignored.
+    model.selectBook(3, uv(3, charAt(8)), kAspect, "move", "g2");
+    EXPECT_EQ(model.selectionText(), QStringLiteral("page"));
+
+    model.selectBook(3, uv(3, charAt(9)), kAspect, "end", "g1");
+    EXPECT_EQ(model.selectionText(), QStringLiteral("page text"));
+    EXPECT_FALSE(model.bookSelectionAnchor);
+    EXPECT_FALSE(model.bookSelectionGesture);
+    model.selectBook(3, uv(3, charAt(13)), kAspect, "move", "g1");
+    EXPECT_EQ(model.selectionText(), QStringLiteral("page text"));
+    EXPECT_TRUE(model.retainedSelection);
+}
+
+TEST_F(BookRows, AWordThenAMoveSelectsFromThePointNotByWord)
+{
+    model.selectBook(2, uv(2, charAt(6)), kAspect, "word", "w");
+    EXPECT_EQ(model.selectionText(), QStringLiteral("text"));
+    model.selectBook(2, uv(2, charAt(12)), kAspect, "move", "w");
+    EXPECT_EQ(model.selectionText(), QStringLiteral("ext he"));
+}
+
+TEST_F(BookRows, ClearingForgetsTheSelectionAndRedraws)
+{
+    model.selectBook(2, uv(2, charAt(6)), kAspect, "word", "w");
+    model.setReflowSources({ReadingTextSource{}});
+    const int revision = model.readingOverlayRevision();
+    model.clearBookSelection();
+    EXPECT_FALSE(model.retainedSelection);
+    EXPECT_EQ(model.selectionText(), QString());
+    EXPECT_TRUE(model.reflowSources().empty());
+    EXPECT_FALSE(model.bookSelectionAnchor);
+    EXPECT_EQ(model.readingOverlayRevision(), revision + 1);
+}
+
+TEST_F(BookRows, ASelectionOverTwoPagesOfASpreadIsDrawnOnBoth)
+{
+    model.selectBook(3, uv(3, charAt(5)), kAspect, "start", "g");
+    model.selectBook(4, uv(4, charAt(3)), kAspect, "end", "g");
+    model.setCurrentPageIndex(3);
+    const std::vector<BookRow> rows = model.bookOverlays(kAspect);
+    EXPECT_EQ(pagesOf(rows), (std::vector<int>{3, 4}));
+    for (const BookRow &row : rows)
+        EXPECT_TRUE(coloured(row, kSelection));
+}
+
+TEST_F(BookRows, TheCurrentMatchIsListedFirstThenAgainAmongTheMarks)
+{
+    model.setShowSearch(true);
+    model.setSearchResults(engine::findAll(document, QStringLiteral("text")));
+    model.setCurrentSearchIndex(1); // page 1
+    model.rebuildSearchRects();
+    model.setCurrentPageIndex(1);
+    std::vector<BookRow> rows = model.bookOverlays(kAspect);
+    ASSERT_EQ(rows.size(), 3u); // current match, then the marks of pages 1 and 2
+    EXPECT_TRUE(coloured(rows[0], kCurrentMatch));
+    EXPECT_EQ(std::vector<double>(rows[0].begin(), rows[0].begin() + 5),
+              std::vector<double>(rows[1].begin(), rows[1].begin() + 5));
+    EXPECT_EQ(std::vector<double>(rows[1].begin() + 5, rows[1].end()), (std::vector<double>{0.96, 0.79, 0.12, 0.18}));
+    EXPECT_EQ(pagesOf(rows), (std::vector<int>{1, 1, 2}));
+
+    model.setCurrentSearchIndex(int(model.searchResults().size()));
+    rows = model.bookOverlays(kAspect);
+    EXPECT_EQ(rows.size(), 2u);
+}
+
+TEST_F(BookRows, OverlaysAreCutAt512SoTheSelectionGoesFirst)
+{
+    model.setShowSearch(true);
+    model.setCurrentPageIndex(0);
+    model.setSearchResults(SelectionList(600, engine::findAll(document, QStringLiteral("page")).at(0)));
+    model.rebuildSearchRects(); // 384 rows on page 0
+    model.setCurrentSearchIndex(0);
+    model.selectBook(0, uv(0, charAt(0)), kAspect, "word", "w");
+    std::vector<BookRow> rows = model.bookOverlays(kAspect);
+    EXPECT_EQ(rows.size(), 385u + 1u);
+    EXPECT_TRUE(coloured(rows.back(), kSelection));
+
+    model.searchRects[0].resize(600, model.searchRects[0][0]);
+    rows = model.bookOverlays(kAspect);
+    ASSERT_EQ(rows.size(), 512u);
+    EXPECT_FALSE(coloured(rows.back(), kSelection));
+}
