@@ -69,6 +69,21 @@ TEST(OpenDocument, KeepsPathBytesAndPageCount)
     EXPECT_EQ(doc->page(3).index(), 3);
 }
 
+TEST(OpenDocument, CountsThePagesWhenThePageTreeLiesAboutTheirNumber)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    writer.addPage();
+    writer.addText(1, QPointF(72, 700), QStringLiteral("second"));
+    QByteArray bytes = writer.data();
+    ASSERT_TRUE(bytes.contains("] /Count 2"));
+    bytes.replace("] /Count 2", "] /Count 2000000000");
+    auto doc = PdfDocument::openData(bytes);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->pageCount(), 2);
+    EXPECT_EQ(doc->page(1).string(), QStringLiteral("second"));
+}
+
 TEST(Outline, GivesTitlesDestinationsAndChildren)
 {
     PdfFixtureWriter writer;

@@ -11,6 +11,24 @@ namespace {
 constexpr size_t kTextCacheSize = 48;
 constexpr size_t kDisplayListPages = 48;
 
+// Counts the page leaves under a page-tree node, following /Kids along
+// paths without cycles and within a budget of visited nodes (a tree that
+// shares its kids could otherwise take exponential time). May throw.
+int countPageLeaves(fz_context *ctx, pdf_obj *node, pdf_cycle_list *up, int depth, long *budget)
+{
+    pdf_cycle_list here;
+    if (--*budget < 0 || depth > 64 || pdf_cycle(ctx, &here, up, node))
+        return 0;
+    pdf_obj *kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    if (!pdf_is_array(ctx, kids))
+        return pdf_is_dict(ctx, node) ? 1 : 0;
+    int count = 0;
+    const int n = pdf_array_len(ctx, kids);
+    for (int i = 0; i < n && *budget >= 0; ++i)
+        count += countPageLeaves(ctx, pdf_array_get(ctx, kids, i), &here, depth + 1, budget);
+    return count;
+}
+
 // Opens PDF bytes with the PDF handler only. Fills `pageCount`, or sets
 // `needsPassword`; on failure returns nullptr with the reason in `error`.
 pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t size, int *pageCount,
@@ -29,8 +47,17 @@ pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t si
         doc = pdf_open_document_with_stream(ctx, stream);
         if (pdf_needs_password(ctx, doc))
             *needsPassword = 1;
-        else
+        else {
             *pageCount = pdf_count_pages(ctx, doc);
+            // The page count comes from the root's /Count. No real file has
+            // more pages than half its bytes: a larger count is a lie, and
+            // the pages are counted instead.
+            if (*pageCount < 0 || size_t(*pageCount) > size / 2) {
+                long budget = long(size);
+                pdf_obj *root = pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages");
+                *pageCount = countPageLeaves(ctx, root, nullptr, 0, &budget);
+            }
+        }
     }
     fz_always(ctx)
     {
