@@ -77,6 +77,18 @@ double peakMemoryMb()
     return 0;
 }
 
+double currentMemoryMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
 void print(const QString &label, const char *name, double value)
 {
     std::printf("%s.%s %.2f\n", qPrintable(label), name, value);
@@ -150,6 +162,7 @@ void benchDocument(const std::shared_ptr<engine::PdfDocument> &document, const Q
         const QString label = QStringLiteral("%1.zoom%2").arg(name).arg(zoom);
         scrollRun(view, label, frames);
         jumpRun(view, label);
+        print(label, "rss_mb", currentMemoryMb());
     }
 }
 
@@ -177,6 +190,7 @@ int main(int argc, char **argv)
     timer.start();
     const auto generated = generatedPaper(pages);
     std::printf("generated.pages %d\ngenerated.make_ms %lld\n", generated->pageCount(), timer.elapsed());
+    std::printf("generated.rss_after_open_mb %.1f\n", currentMemoryMb());
     benchDocument(generated, QStringLiteral("generated"), frames);
     for (const QString &file : files) {
         QString error;

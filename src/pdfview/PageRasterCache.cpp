@@ -12,7 +12,7 @@ namespace folvan::pdfview {
 
 namespace {
 
-constexpr qint64 kDefaultMemoryLimit = 192ll * 1024 * 1024;
+constexpr qint64 kDefaultMemoryLimit = 128ll * 1024 * 1024;
 
 int costOf(const QImage &image)
 {
@@ -133,6 +133,10 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
                     if (const auto list = page.displayList(true); list && !cancelled->load())
                         image = list->render(scale, region);
                 }
+                // Drawn as it is by the main thread, without conversion.
+                if (!image.isNull() && image.format() != QImage::Format_RGB32
+                    && image.format() != QImage::Format_ARGB32_Premultiplied)
+                    image.convertTo(QImage::Format_RGB32);
             }
             // The cache outlives every job: its destructor waits for them.
             QMetaObject::invokeMethod(
@@ -153,8 +157,6 @@ void PageRasterCache::deliver(quint64 generation, RasterTileKey key, const std::
         m_pending.erase(it);
     if (image.isNull())
         return;
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        image.convertTo(QImage::Format_RGB32);
     const int cost = costOf(image);
     m_tiles.insert(key, new QImage(std::move(image)), cost);
     emit tileReady(key);

@@ -550,7 +550,6 @@ void PdfView::paintPage(QPainter &painter, int pageIndex, const QRectF &visible,
     const QRectF shown = rect.intersected(visible);
     if (shown.isEmpty())
         return;
-    painter.fillRect(rect, Qt::white);
 
     const int key = PageRasterCache::scaleKey(deviceScale());
     // View pixels per raster pixel.
@@ -579,6 +578,10 @@ void PdfView::paintPage(QPainter &painter, int pageIndex, const QRectF &visible,
     }
 
     if (!missing.isEmpty()) {
+        // The blank page where no sharp raster is ready (the sharp tiles
+        // cover the rest; filling under them would only cost time).
+        for (const QRect &part : missing)
+            painter.fillRect(QRectF(part).intersected(rect), Qt::white);
         // Meanwhile, the page at the nearest zoom that is at hand, scaled
         // (or as it was before its annotations changed).
         if (const auto best = m_rasters->nearestStandIn(pageIndex, key)) {
