@@ -369,63 +369,77 @@ int setRawHidden(fz_context *ctx, pdf_obj *obj, int hide)
     return ok;
 }
 
-// Writes the document to a buffer with every hidden annotation taken out of
-// its page's /Annots for the time of the writing.
-int writeWithoutHidden(fz_context *ctx, pdf_document *doc, fz_buffer **result, char *error)
+// Takes every hidden annotation out of its page's /Annots.
+void dropHiddenAnnots(fz_context *ctx, pdf_document *doc)
 {
-    int ok = 1;
-    fz_buffer *buffer = nullptr;
+    const int pages = pdf_count_pages(ctx, doc);
+    for (int p = 0; p < pages; ++p) {
+        pdf_obj *annots = pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, p), PDF_NAME(Annots));
+        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i)
+            if (pdf_dict_gets(ctx, pdf_array_get(ctx, annots, i), kHiddenKey))
+                pdf_array_delete(ctx, annots, i);
+    }
+}
+
+fz_buffer *writeToBuffer(fz_context *ctx, pdf_document *doc, int garbage)
+{
+    fz_buffer *buffer = fz_new_buffer(ctx, 64 * 1024);
     fz_output *out = nullptr;
-    pdf_obj *saved = nullptr; // array of [page annots] pairs to put back
-    fz_var(buffer);
     fz_var(out);
-    fz_var(saved);
     fz_try(ctx)
     {
-        saved = pdf_new_array(ctx, doc, 8);
-        const int pages = pdf_count_pages(ctx, doc);
-        for (int p = 0; p < pages; ++p) {
-            pdf_obj *page = pdf_lookup_page_obj(ctx, doc, p);
-            pdf_obj *annots = pdf_dict_get(ctx, page, PDF_NAME(Annots));
-            const int n = pdf_array_len(ctx, annots);
-            int hidden = 0;
-            for (int i = 0; i < n; ++i)
-                hidden += pdf_dict_gets(ctx, pdf_array_get(ctx, annots, i), kHiddenKey) != nullptr;
-            if (!hidden)
-                continue;
-            pdf_obj *kept = pdf_new_array(ctx, doc, n);
-            pdf_array_push(ctx, saved, page);
-            pdf_array_push(ctx, saved, annots);
-            for (int i = 0; i < n; ++i) {
-                pdf_obj *a = pdf_array_get(ctx, annots, i);
-                if (!pdf_dict_gets(ctx, a, kHiddenKey))
-                    pdf_array_push(ctx, kept, a);
-            }
-            pdf_dict_put_drop(ctx, page, PDF_NAME(Annots), kept);
-        }
-        buffer = fz_new_buffer(ctx, 64 * 1024);
         out = fz_new_output_with_buffer(ctx, buffer);
         pdf_write_options options = pdf_default_write_options;
-        options.do_garbage = 1; // drop the objects of the hidden annotations
+        options.do_garbage = garbage;
         pdf_write_document(ctx, doc, out, &options);
         fz_close_output(ctx, out);
     }
-    fz_always(ctx)
-    {
-        fz_drop_output(ctx, out);
-        const int n = pdf_array_len(ctx, saved);
-        for (int i = 0; i + 1 < n; i += 2)
-            pdf_dict_put(ctx, pdf_array_get(ctx, saved, i), PDF_NAME(Annots), pdf_array_get(ctx, saved, i + 1));
-        pdf_drop_obj(ctx, saved);
-    }
+    fz_always(ctx) fz_drop_output(ctx, out);
     fz_catch(ctx)
     {
         fz_drop_buffer(ctx, buffer);
-        buffer = nullptr;
+        fz_rethrow(ctx);
+    }
+    return buffer;
+}
+
+// Writes the in-memory document, then takes the hidden annotations out of
+// a second document read from those bytes and writes that one without the
+// objects nothing refers to any more. The open document is not changed.
+int writeWithoutHidden(fz_context *ctx, pdf_document *doc, fz_buffer **result, char *error)
+{
+    int ok = 1;
+    fz_buffer *first = nullptr;
+    fz_buffer *second = nullptr;
+    fz_stream *stream = nullptr;
+    pdf_document *copy = nullptr;
+    fz_var(ok);
+    fz_var(first);
+    fz_var(second);
+    fz_var(stream);
+    fz_var(copy);
+    fz_try(ctx)
+    {
+        first = writeToBuffer(ctx, doc, 0);
+        stream = fz_open_buffer(ctx, first);
+        copy = pdf_open_document_with_stream(ctx, stream);
+        dropHiddenAnnots(ctx, copy);
+        second = writeToBuffer(ctx, copy, 1);
+    }
+    fz_always(ctx)
+    {
+        pdf_drop_document(ctx, copy);
+        fz_drop_stream(ctx, stream);
+        fz_drop_buffer(ctx, first);
+    }
+    fz_catch(ctx)
+    {
+        fz_drop_buffer(ctx, second);
+        second = nullptr;
         fz_strlcpy(error, fz_caught_message(ctx), kErrorBufferSize);
         ok = 0;
     }
-    *result = buffer;
+    *result = second;
     return ok;
 }
 

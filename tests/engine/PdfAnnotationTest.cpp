@@ -279,6 +279,10 @@ TEST_F(AnnotatedCopy, HoldsCreatedAnnotationsAndLeavesOutHiddenOnes)
     EXPECT_TRUE(copied.back().bounds.contains(QRectF(72, 698, 40, 10)));
     for (const PdfAnnotation &a : copied)
         EXPECT_NE(a.subtype, "Highlight");
+    // The hidden highlight's object is not carried along unused.
+    QFile copyFile(copy);
+    ASSERT_TRUE(copyFile.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(copyFile.readAll().contains("1B4E28BA"));
 
     // The in-memory document still has its hidden highlight, and the paper
     // file is untouched.
