@@ -56,7 +56,10 @@ PdfView::PdfView(QWidget *parent)
     m_fade = new QVariantAnimation(this);
     m_fade->setStartValue(1.0);
     m_fade->setEndValue(0.0);
-    m_fade->setEasingCurve(QEasingCurve::InOutQuad);
+    // Ease in and out: the cubic Bézier curve (0.42, 0) (0.58, 1).
+    QEasingCurve easeInEaseOut(QEasingCurve::BezierSpline);
+    easeInEaseOut.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
+    m_fade->setEasingCurve(easeInEaseOut);
     connect(m_fade, &QVariantAnimation::valueChanged, viewport(), qOverload<>(&QWidget::update));
     connect(m_fade, &QVariantAnimation::finished, this, [this] {
         m_fadeSnapshot = QPixmap();

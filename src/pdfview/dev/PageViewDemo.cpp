@@ -1,6 +1,8 @@
 // Shows a PDF in the page view: folvan-pageview-demo FILE [--scale S]
 // [--page N] [--search WORD] [--select-page N] [--shot PNG]. With --shot
 // it grabs the view into a PNG once the visible pages are sharp and quits.
+// With --pane the view is shown as a reading pane shows it: through the
+// wrapper, driven by a pane model (page, zoom and search state).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -8,10 +10,44 @@
 
 #include "engine/PdfDocument.h"
 #include "engine/PdfSearch.h"
+#include "model/SharedPDFViewModel.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/PDFViewWrapper.h"
 #include "pdfview/PageRasterCache.h"
 #include "pdfview/PdfView.h"
 
 using namespace folvan;
+
+namespace {
+
+// The pane's way: the model asks, the wrapper carries it out.
+int showPane(QApplication &app, const QCommandLineParser &parser, const std::shared_ptr<engine::PdfDocument> &document,
+             QSize size)
+{
+    SharedPDFViewModel model;
+    double zoom = parser.value("scale").toDouble();
+    model.setPdfDocument(document);
+    model.setPdfDocumentURL(QUrl::fromLocalFile(document->path()));
+    model.setCurrentPageIndex(parser.value("page").toInt());
+    pdfview::PDFViewWrapper wrapper(document, {[&zoom] { return zoom; }, [&zoom](double z) { zoom = z; }}, &model,
+                                    nullptr);
+    wrapper.resize(size);
+    wrapper.setWindowTitle(QStringLiteral("Folvan page view"));
+    wrapper.show();
+    if (parser.isSet("search")) {
+        const auto matches = engine::findAll(document, parser.value("search"));
+        int current = 0;
+        while (current + 1 < int(matches.size()) && matches[size_t(current)].pages().front().index() < model.currentPageIndex())
+            ++current;
+        model.setShowSearch(true);
+        model.setSearchText(parser.value("search"));
+        model.setSearchResults(matches);
+        model.setCurrentSearchIndex(current);
+    }
+    return app.exec();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -24,6 +60,7 @@ int main(int argc, char **argv)
     parser.addOption({"select-line", "select the line at a view point x,y", "point"});
     parser.addOption({"shot", "save a screenshot and quit", "png"});
     parser.addOption({"size", "window size WxH", "size", "1000x900"});
+    parser.addOption({"pane", "show the view through a pane model and the wrapper"});
     parser.process(app);
     if (parser.positionalArguments().isEmpty())
         parser.showHelp(1);
@@ -34,8 +71,10 @@ int main(int argc, char **argv)
         qCritical("%s", qPrintable(error));
         return 1;
     }
-    pdfview::PdfView view;
     const QStringList size = parser.value("size").split('x');
+    if (parser.isSet("pane"))
+        return showPane(app, parser, document, QSize(size.value(0).toInt(), size.value(1).toInt()));
+    pdfview::PdfView view;
     view.resize(size.value(0).toInt(), size.value(1).toInt());
     view.setDocument(document);
     view.setScaleFactor(parser.value("scale").toDouble());
