@@ -403,6 +403,33 @@ TEST_F(PDFViewWrapperTest, ChangesAreDroppedWhenTheModelShowsAnotherView)
     EXPECT_TRUE(model->selectionText().isEmpty());
 }
 
+// ---------------------------------------------------------------- links
+
+TEST_F(PDFViewWrapperTest, AnInternalLinkMovesThePaneThroughItsNavigation)
+{
+    engine::PdfFixtureWriter writer;
+    for (int p = 0; p < 6; ++p)
+        writer.addPage();
+    const QRectF link(72, 600, 120, 20);
+    writer.addLink(0, link, 3, QPointF(72, 450));
+    document = test::openFixture(writer);
+    makeWrapper();
+    settle();
+
+    const QPoint at = view()->convertPointFromPage(link.center(), 0).toPoint();
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, at);
+    settle();
+    EXPECT_EQ(view()->currentPageIndex(), 3);
+    EXPECT_NEAR(view()->convertPointFromPage(QPointF(72, 450), 3).y(), 0, 1.0);
+    ASSERT_EQ(model->backLocations().size(), 1u);
+    EXPECT_EQ(model->backLocations().back().page, 0);
+
+    // Back returns to where the click was made.
+    model->returnLocation(false);
+    settle();
+    EXPECT_EQ(view()->currentPageIndex(), 0);
+}
+
 // ---------------------------------------------------------------- removal
 
 TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOfTheView)
