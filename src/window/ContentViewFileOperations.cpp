@@ -1,0 +1,184 @@
+// Operations on the open paper's file (move, reveal, open elsewhere, trash)
+// and how a pane follows what the other pane did to a paper both show.
+
+#include "window/ContentView.h"
+
+#include "history/ReadingHistory.h"
+#include "model/ReadingBookmark.h"
+#include "model/SharedPDFViewModel.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/Desktop.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "platform/StoredFiles.h"
+#include "window/PaneNotifications.h"
+#include "window/PanePaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace folvan::window {
+
+namespace {
+
+const QString kSession = QStringLiteral("session");
+
+// Whether the bookmark file at `path` exists but cannot be read as a
+// bookmark list.
+bool isUnreadableBookmarkFile(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    std::vector<ReadingBookmark> bookmarks;
+    QString error;
+    return !decodeBookmarkFile(file.readAll(), &bookmarks, &error);
+}
+
+std::optional<QUrl> urlValue(const QVariantMap &userInfo, const QString &key)
+{
+    const QVariant value = userInfo.value(key);
+    if (value.metaType() != QMetaType::fromType<QUrl>())
+        return std::nullopt;
+    return value.toUrl();
+}
+
+} // namespace
+
+void ContentView::moveCurrentPDF()
+{
+    const QUrl oldURL = m_viewModel->pdfDocumentURL();
+    if (oldURL.isEmpty())
+        return;
+    const QString key = QStringLiteral("lastMovePanelURL");
+    platform::Preferences &defaults = platform::Preferences::shared();
+    const std::optional<QUrl> folder =
+        m_fileChooser->chooseFolder(this, QStringLiteral("选择目标文件夹"), QStringLiteral("移动"), defaults.urlValue(key));
+    if (!folder || folder->isEmpty())
+        return;
+    defaults.setValue(key, *folder);
+
+    const QUrl newURL = QUrl::fromLocalFile(QDir(folder->toLocalFile()).filePath(oldURL.fileName()));
+    QString error;
+    if (!platform::renameWithoutReplacing(oldURL.toLocalFile(), newURL.toLocalFile(), &error)) {
+        showAlertMessage(QStringLiteral("无法移动 PDF： ") + error);
+        return;
+    }
+    platform::runOnMain(this, [this, oldURL, newURL] { completeMove(oldURL, newURL); });
+}
+
+void ContentView::completeMove(const QUrl &oldURL, const QUrl &newURL)
+{
+    relocateOpenPaper(oldURL, newURL);
+    saveReading(false);
+    history().flush();
+    setFileName(newURL.fileName());
+    m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
+    postRelocation(oldURL, newURL);
+}
+
+void ContentView::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
+{
+    SharedPDFViewModel &model = *m_viewModel;
+    history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
+    model.setPdfDocumentURL(newURL);
+    setCurrentPaperID(paperNotes().registerPaper(newURL.toLocalFile()));
+    // The side files are written anew under the new name; those of the old
+    // name stay where they are.
+    model.persistMarkups();
+    const QString oldBookmarks = model.bookmarkURL(oldURL);
+    if (isUnreadableBookmarkFile(oldBookmarks)) {
+        // What could not be read is carried over as it is, not replaced by
+        // an empty list.
+        QString error;
+        if (!platform::copyWithoutReplacing(oldBookmarks, model.bookmarkURL(newURL), &error))
+            model.setNavigationError(QStringLiteral("书签尚未保存：") + error);
+    } else {
+        model.persistBookmarks();
+    }
+}
+
+void ContentView::postRelocation(const QUrl &oldURL, const QUrl &newURL)
+{
+    platform::NotificationCenter::shared().post(
+        kDocumentRelocatedNotification,
+        {{kSession, QVariant::fromValue(m_viewModel->readingSessionID())},
+         {QStringLiteral("old"), oldURL},
+         {QStringLiteral("new"), newURL}});
+}
+
+void ContentView::showPDFInFinder()
+{
+    const QUrl url = m_viewModel->pdfDocumentURL();
+    if (!url.isEmpty())
+        platform::revealInFileManager(url.toLocalFile());
+}
+
+void ContentView::openPDFInDefaultViewer()
+{
+    const QUrl url = m_viewModel->pdfDocumentURL();
+    if (!url.isEmpty())
+        platform::openInDefaultApplication(url);
+}
+
+void ContentView::deleteCurrentPDF()
+{
+    const QUrl url = m_viewModel->pdfDocumentURL();
+    if (url.isEmpty()) {
+        showAlertMessage(QStringLiteral("当前没有打开的 PDF"));
+        return;
+    }
+    QString error;
+    if (!platform::moveToTrash(url.toLocalFile(), &error)) {
+        showAlertMessage(QStringLiteral("无法移到废纸篓： ") + error);
+        return;
+    }
+    platform::NotificationCenter::shared().post(
+        kDocumentTrashedNotification,
+        {{kSession, QVariant::fromValue(m_viewModel->readingSessionID())}, {QStringLiteral("url"), url}});
+    const QString path = standardizedFilePath(url);
+    for (const RecentReading &record : history().records()) {
+        if (record.path == path) {
+            history().forget(record.id);
+            break;
+        }
+    }
+    closePDF();
+}
+
+bool ContentView::postedByThisPane(const QVariantMap &userInfo) const
+{
+    const QVariant session = userInfo.value(kSession);
+    return session.metaType() == QMetaType::fromType<QUuid>()
+        && session.toUuid() == m_viewModel->readingSessionID();
+}
+
+void ContentView::handleRelocation(const QVariantMap &userInfo)
+{
+    if (postedByThisPane(userInfo))
+        return;
+    const std::optional<QUrl> oldURL = urlValue(userInfo, QStringLiteral("old"));
+    const std::optional<QUrl> newURL = urlValue(userInfo, QStringLiteral("new"));
+    if (!oldURL || !newURL || !sameFile(*oldURL, m_viewModel->pdfDocumentURL()))
+        return;
+    m_viewModel->captureNativeReading();
+    m_viewModel->setPdfDocumentURL(*newURL);
+    setFileName(newURL->fileName());
+    setCurrentPaperID(paperNotes().registerPaper(newURL->toLocalFile()));
+    m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
+}
+
+void ContentView::handleTrash(const QVariantMap &userInfo)
+{
+    if (postedByThisPane(userInfo))
+        return;
+    const std::optional<QUrl> url = urlValue(userInfo, QStringLiteral("url"));
+    if (url && sameFile(*url, m_viewModel->pdfDocumentURL()))
+        closePDF();
+}
+
+} // namespace folvan::window

@@ -1,0 +1,171 @@
+// Opening a paper in the pane and keeping its reading state in the history.
+
+#include "window/ContentView.h"
+
+#include "engine/PdfDocument.h"
+#include "history/ReadingHistory.h"
+#include "model/SharedPDFViewModel.h"
+#include "notes/PaperNotesStore.h"
+#include "pdfview/PdfView.h"
+#include "platform/Queues.h"
+#include "window/PanePaths.h"
+
+#include <algorithm>
+
+namespace folvan::window {
+
+void ContentView::loadPDF(const QUrl &url, std::optional<int> preferredPage, std::optional<ReadingTextSource> source)
+{
+    paperNotes().flush();
+    saveReading(true);
+    history().flush();
+    if (m_searchWork->isPending()) {
+        cancelSearchWork();
+        m_searchInterruptedByOpen = true;
+    }
+    m_openGeneration = QUuid::createUuid();
+
+    PendingDocumentLoad load;
+    load.generation = m_openGeneration;
+    load.url = url;
+    load.knownInHistory = isKnownInHistory(url);
+    // The page count is not known yet: the completion normalizes again.
+    load.state = history().state(url.toLocalFile(), DocumentReadingState::noPageLimit,
+                                 m_pane == ReaderPane::primary ? defaultBook() : false);
+    load.preferredPage = preferredPage;
+    load.source = std::move(source);
+
+    platform::runConcurrently([pane = QPointer<ContentView>(this), load = std::move(load)]() mutable {
+        if (load.url.isLocalFile())
+            load.document = engine::PdfDocument::open(load.url.toLocalFile());
+        // A pane that is gone by then drops the result.
+        platform::runOnMain([pane, load = std::move(load)]() mutable {
+            if (pane)
+                pane->applyLoadedDocument(std::move(load));
+        });
+    });
+}
+
+void ContentView::applyLoadedDocument(PendingDocumentLoad load)
+{
+    if (load.generation != m_openGeneration)
+        return;
+    const std::shared_ptr<engine::PdfDocument> document = load.document;
+    const int pageCount = document ? document->pageCount() : 0;
+    if (pageCount <= 0) {
+        showAlertMessage(kUnreadablePDF);
+        resumeInterruptedSearch();
+        return;
+    }
+    m_searchInterruptedByOpen = false;
+
+    saveReading(true);
+    DocumentReadingState normalized = load.state.normalized(pageCount);
+    const int page = load.preferredPage ? std::clamp(*load.preferredPage, 0, pageCount - 1) : int(normalized.page);
+
+    SharedPDFViewModel &model = *m_viewModel;
+    // No document URL while the new paper's side files are read and its
+    // state is put in place, so that nothing of it is saved under the
+    // paper that was shown before.
+    model.setPdfDocumentURL(QUrl());
+    model.loadMarkups(load.url, document);
+    model.loadBookmarks(load.url, document);
+    model.setBookTurnRequest(std::nullopt);
+    model.setBookError(std::nullopt);
+    model.fitNativeOnMount = m_pane == ReaderPane::reference && !load.knownInHistory;
+    model.setPageCount(pageCount);
+    model.setCurrentPageIndex(page);
+    if (load.preferredPage) {
+        model.setReflowBlock(0);
+        model.setReflowOffset(0);
+    } else {
+        model.setReflowBlock(int(normalized.reflowBlock.value_or(0)));
+        model.setReflowOffset(int(normalized.reflowOffset.value_or(0)));
+    }
+    model.reflowPage = !load.preferredPage && normalized.isReflow.value_or(false) ? int(normalized.page) : -1;
+
+    setScaleFactor(normalized.zoom);
+    setRotationAngle(normalized.angle);
+    setFlipBookMode(normalized.isBook);
+    setPageLayout(normalized.layout);
+    setReflowMode(normalized.isReflow.value_or(false));
+
+    model.setShowSearch(false);
+    model.setSearchText(QString());
+    model.setSearchResults({});
+    model.rebuildSearchRects();
+    model.setCurrentSearchIndex(0);
+
+    model.setJumpToPage(page);
+    model.setPdfDocument(document);
+    model.setPdfDocumentURL(load.url);
+    if (load.source)
+        model.navigate(model.location(*load.source), false);
+    setCurrentPaperID(paperNotes().registerPaper(load.url.toLocalFile()));
+    setFileName(load.url.fileName());
+    setIsEditing(false);
+    model.setForceUpdateToggle(!model.forceUpdateToggle());
+
+    normalized.page = page;
+    history().opened(load.url.toLocalFile(), normalized);
+}
+
+bool ContentView::isKnownInHistory(const QUrl &url) const
+{
+    const QString target = standardizedFilePath(url);
+    if (target.isEmpty())
+        return false;
+    const ReadingHistory &records = history();
+    return std::any_of(records.records().begin(), records.records().end(), [&](const RecentReading &record) {
+        const QString located = records.resolve(record);
+        return !located.isEmpty() && standardizedFilePath(QUrl::fromLocalFile(located)) == target;
+    });
+}
+
+DocumentReadingState ContentView::documentState() const
+{
+    DocumentReadingState state;
+    state.page = m_viewModel->currentPageIndex();
+    state.zoom = m_scaleFactor;
+    state.angle = m_rotationAngle;
+    state.isBook = m_flipBookMode;
+    state.layout = m_pageLayout;
+    state.isReflow = m_reflowMode;
+    state.reflowBlock = m_reflowMode ? m_viewModel->reflowBlock() : 0;
+    state.reflowOffset = m_reflowMode ? m_viewModel->reflowOffset() : 0;
+    return state;
+}
+
+void ContentView::saveReading(bool captureNative)
+{
+    const SharedPDFViewModel &model = *m_viewModel;
+    const QUrl url = model.pdfDocumentURL();
+    if (url.isEmpty() || !model.pdfDocument())
+        return;
+    if (m_isSplit && !m_isActive && sameFile(m_peerURL, url))
+        return;
+
+    DocumentReadingState state = documentState();
+    if (captureNative && !m_reflowMode) {
+        NativePDFViewInterface *native = model.nativePDFView();
+        if (native && native->shownDocument() == model.pdfDocument()) {
+            if (auto *view = dynamic_cast<pdfview::PdfView *>(native)) {
+                if (view->currentPageIndex() >= 0)
+                    state.page = view->currentPageIndex();
+                state.zoom = view->scaleFactor();
+            }
+        }
+    }
+    if (model.jumpToPage())
+        state.page = *model.jumpToPage();
+    history().update(url.toLocalFile(), state);
+}
+
+void ContentView::saveAndFlush()
+{
+    saveReading(true);
+    history().flush();
+    paperNotes().flush();
+}
+
+} // namespace folvan::window

@@ -1,0 +1,86 @@
+// Choosing a paper in the open panel, showing a paper note's source passage
+// and closing the paper.
+
+#include "window/ContentView.h"
+
+#include "history/ReadingHistory.h"
+#include "model/SharedPDFViewModel.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/Preferences.h"
+#include "window/PanePaths.h"
+
+namespace folvan::window {
+
+namespace {
+
+const QString kLastAccessedDirectory = QStringLiteral("lastAccessedDirectory");
+
+} // namespace
+
+void ContentView::selectAndOpenPDF()
+{
+    platform::Preferences &defaults = platform::Preferences::shared();
+    const std::optional<QUrl> url = m_fileChooser->choosePDF(this, defaults.urlValue(kLastAccessedDirectory));
+    if (!url || url->isEmpty())
+        return;
+    defaults.setValue(kLastAccessedDirectory, url->adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash));
+    loadPDF(*url);
+}
+
+void ContentView::openNoteSource(const PaperNote &note)
+{
+    const std::optional<QString> path = paperNotes().resolve(note.paperID);
+    if (!path)
+        return;
+    const QUrl url = QUrl::fromLocalFile(*path);
+    const std::optional<ReadingTextSource> source =
+        note.sources && !note.sources->empty() ? std::optional(note.sources->front()) : std::nullopt;
+    if (!sameFile(url, m_viewModel->pdfDocumentURL())) {
+        loadPDF(url, note.page ? std::optional(int(*note.page)) : std::nullopt, source);
+        return;
+    }
+    if (source) {
+        m_viewModel->navigate(m_viewModel->location(*source), true);
+        return;
+    }
+    ReadingLocation location;
+    location.page = note.page.value_or(0);
+    m_viewModel->navigate(location, true);
+}
+
+void ContentView::closePDF()
+{
+    saveReading(true);
+    history().flush();
+    m_openGeneration = QUuid::createUuid();
+    cancelSearchWork();
+    setIsEditing(false);
+    setFilenameFocused(false);
+
+    SharedPDFViewModel &model = *m_viewModel;
+    model.resetNavigation();
+    model.setPageCount(0);
+    model.setCurrentPageIndex(0);
+    model.setBookError(std::nullopt);
+    model.retainedSelection.reset();
+    model.retainedDestination.reset();
+    model.setSelectionText(QString());
+    model.setTextSelectionMode(false);
+    model.resetAnnotations();
+    model.setPdfDocument(nullptr);
+    model.setPdfDocumentURL(QUrl());
+    model.setShowSearch(false);
+    model.setSearchText(QString());
+    model.setSearchResults({});
+    model.setCurrentSearchIndex(0);
+
+    setReflowMode(false);
+    setCurrentPaperID(std::nullopt);
+    setSelectedNoteID(std::nullopt);
+    setShowGG(false);
+    setShowNotes(false);
+    setShowOutline(false);
+    setFileName(kEmptyTitle);
+}
+
+} // namespace folvan::window

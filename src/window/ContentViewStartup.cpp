@@ -1,0 +1,117 @@
+// What a pane opens by itself: once at start-up, on every new open request
+// of the workspace, and for a file dropped on it.
+
+#include "window/ContentView.h"
+
+#include "history/ReadingHistory.h"
+#include "model/ReflowTypography.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTimer>
+
+namespace folvan::window {
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    startUp();
+}
+
+std::optional<QString> ContentView::pdfArgument(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QStringLiteral("--pdf"));
+    if (at < 0 || at + 1 >= arguments.size())
+        return std::nullopt;
+    return arguments.at(at + 1);
+}
+
+QVariantMap ContentView::reflowAppearance() const
+{
+    if (const std::optional<QVariantMap> &appearance = m_viewModel->reflowAppearance())
+        return *appearance;
+    return ReflowTypography::effective(platform::Preferences::shared());
+}
+
+void ContentView::startUp()
+{
+    if (m_didStart)
+        return;
+    m_didStart = true;
+
+    const QString layout = platform::Preferences::shared().stringValue(QStringLiteral("folvan.pageLayout"));
+    setPageLayout(layout == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
+    m_viewModel->setReflowAppearance(reflowAppearance());
+    loadBackgroundImage();
+
+    if (m_openRequest) {
+        loadPDF(m_openRequest->url);
+    } else if (m_pane == ReaderPane::primary && m_viewModel->pdfDocumentURL().isEmpty()) {
+        const QStringList arguments = m_arguments.value_or(QCoreApplication::arguments());
+        if (const std::optional<QString> path = pdfArgument(arguments)) {
+            loadPDF(QUrl::fromLocalFile(QFileInfo(*path).absoluteFilePath()));
+        } else if (resumeLast() && !history().records().isEmpty()) {
+            // Only the most recent paper is tried.
+            const QString resolved = history().resolve(history().records().constFirst());
+            if (!resolved.isEmpty())
+                loadPDF(QUrl::fromLocalFile(resolved));
+        }
+    }
+
+    if (m_pane == ReaderPane::primary && !hasSeenOnboarding())
+        scheduleOnboarding();
+}
+
+// The onboarding itself belongs to the help and onboarding views; the pane
+// raises its flag, over which that view is shown.
+void ContentView::scheduleOnboarding()
+{
+    QTimer::singleShot(int(kOnboardingDelaySeconds * 1000), this, [this] { setShowOnboarding(true); });
+}
+
+void ContentView::openRequestDidChange()
+{
+    if (m_openRequest)
+        loadPDF(m_openRequest->url);
+}
+
+bool ContentView::openDroppedFile(const QUrl &url)
+{
+    if (url.isEmpty() || QFileInfo(url.path()).suffix().toLower() != QLatin1String("pdf"))
+        return false;
+    platform::runOnMain(this, [this, url] { loadPDF(url); });
+    return true;
+}
+
+void ContentView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    setIsDragTargeted(true);
+    event->acceptProposedAction();
+}
+
+void ContentView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    setIsDragTargeted(false);
+    QWidget::dragLeaveEvent(event);
+}
+
+void ContentView::dropEvent(QDropEvent *event)
+{
+    setIsDragTargeted(false);
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    // Only the first item counts; anything but a PDF is let go silently.
+    event->acceptProposedAction();
+    openDroppedFile(urls.constFirst());
+}
+
+} // namespace folvan::window

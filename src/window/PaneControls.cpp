@@ -1,0 +1,119 @@
+#include "window/PaneControls.h"
+
+#include "platform/Icons.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPainter>
+#include <QPalette>
+
+namespace folvan::window {
+
+QColor accentColor()
+{
+    return QApplication::palette().color(QPalette::Highlight);
+}
+
+QColor secondaryTextColor()
+{
+    QColor color = QApplication::palette().color(QPalette::WindowText);
+    color.setAlphaF(0.6);
+    return color;
+}
+
+QIcon tintedSymbol(const QString &symbol, const QColor &color, int size)
+{
+    const QIcon source = platform::symbolIcon(symbol);
+    QIcon icon;
+    for (const qreal ratio : {1.0, 2.0}) {
+        QPixmap pixmap = source.pixmap(QSize(size, size), ratio);
+        if (pixmap.isNull())
+            continue;
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(QRectF(QPointF(0, 0), pixmap.deviceIndependentSize()), color);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QFrame *makeVerticalRule(int height, QWidget *parent)
+{
+    auto *rule = new QFrame(parent);
+    rule->setFrameShape(QFrame::VLine);
+    rule->setFrameShadow(QFrame::Plain);
+    rule->setFixedHeight(height);
+    QPalette palette = rule->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 0, 40));
+    rule->setPalette(palette);
+    return rule;
+}
+
+PaneButton::PaneButton(const QString &symbol, const QString &title, const QString &help, const QString &label,
+                       QWidget *parent)
+    : QToolButton(parent)
+    , m_symbol(symbol)
+{
+    setAutoRaise(true);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setIconSize(QSize(16, 16));
+    if (!title.isEmpty()) {
+        setText(title);
+        setToolButtonStyle(symbol.isEmpty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
+    } else {
+        setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
+    setHelpAndLabel(help, label.isEmpty() ? (title.isEmpty() ? help : title) : label);
+    setStyleSheet(QStringLiteral("QToolButton { border: none; border-radius: 6px; padding: 3px 5px; }"
+                                 "QToolButton:hover { background: rgba(0, 0, 0, 0.07); }"
+                                 "QToolButton:pressed { background: rgba(0, 0, 0, 0.13); }"));
+    refreshLook();
+}
+
+void PaneButton::setSymbol(const QString &symbol)
+{
+    if (m_symbol == symbol)
+        return;
+    m_symbol = symbol;
+    refreshLook();
+}
+
+void PaneButton::setTinted(bool tinted)
+{
+    if (m_tinted == tinted)
+        return;
+    m_tinted = tinted;
+    refreshLook();
+}
+
+void PaneButton::setHelpAndLabel(const QString &help, const QString &label)
+{
+    setToolTip(help);
+    setAccessibleName(label);
+}
+
+void PaneButton::changeEvent(QEvent *event)
+{
+    QToolButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        refreshLook();
+}
+
+// A disabled button is drawn dimmed in the primary colour, a tinted one in
+// the accent colour throughout, title and symbol alike.
+void PaneButton::refreshLook()
+{
+    QColor color = m_tinted ? accentColor() : QApplication::palette().color(QPalette::WindowText);
+    if (!isEnabled())
+        color.setAlphaF(0.3);
+    if (!m_symbol.isEmpty())
+        setIcon(tintedSymbol(m_symbol, color, iconSize().width()));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::WindowText, color);
+    setPalette(palette);
+}
+
+} // namespace folvan::window

@@ -1,0 +1,80 @@
+#include "window/PanePresenter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace folvan::window {
+
+namespace {
+
+class MessageBoxPresenter : public PanePresenter {
+public:
+    void showAlert(QWidget *pane, const QString &title, const QString &message, const QString &button) override
+    {
+        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, pane);
+        box.setDefaultButton(box.addButton(button, QMessageBox::AcceptRole));
+        box.exec();
+    }
+
+    bool confirm(QWidget *pane, const QString &title, const QString &message, const QString &confirmButton,
+                 const QString &cancelButton) override
+    {
+        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, pane);
+        QPushButton *yes = box.addButton(confirmButton, QMessageBox::DestructiveRole);
+        QPushButton *no = box.addButton(cancelButton, QMessageBox::RejectRole);
+        box.setDefaultButton(no);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+};
+
+class DialogFileChooser : public PaneFileChooser {
+public:
+    std::optional<QUrl> choosePDF(QWidget *pane, const QUrl &startFolder) override
+    {
+        QFileDialog dialog(pane);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setNameFilter(pdfNameFilter());
+        if (startFolder.isLocalFile())
+            dialog.setDirectory(startFolder.toLocalFile());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+            return std::nullopt;
+        return dialog.selectedUrls().constFirst();
+    }
+
+    std::optional<QUrl> chooseFolder(QWidget *pane, const QString &message, const QString &prompt,
+                                     const QUrl &startFolder) override
+    {
+        QFileDialog dialog(pane, message);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setLabelText(QFileDialog::Accept, prompt);
+        if (startFolder.isLocalFile())
+            dialog.setDirectory(startFolder.toLocalFile());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+            return std::nullopt;
+        return dialog.selectedUrls().constFirst();
+    }
+};
+
+} // namespace
+
+std::unique_ptr<PanePresenter> makeDefaultPresenter()
+{
+    return std::make_unique<MessageBoxPresenter>();
+}
+
+std::unique_ptr<PaneFileChooser> makeDefaultFileChooser()
+{
+    return std::make_unique<DialogFileChooser>();
+}
+
+QString pdfNameFilter()
+{
+    return QStringLiteral("PDF (*.[pP][dD][fF])");
+}
+
+} // namespace folvan::window

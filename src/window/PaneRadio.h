@@ -1,0 +1,22 @@
+#pragma once
+
+// The one radio of the application as the pane's headers see it: whether it
+// plays, and a switch. The application gives every pane the shared player
+// through this interface.
+
+#include <QObject>
+
+namespace folvan::window {
+
+class PaneRadio : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual bool isPlaying() const = 0;
+    virtual void toggle() = 0;
+
+signals:
+    void isPlayingChanged(bool playing);
+};
+
+} // namespace folvan::window

@@ -1,0 +1,199 @@
+#include "window/PaneRules.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace folvan::window {
+
+namespace {
+
+const QString kPdfExtension = QStringLiteral(".pdf");
+const QString kAppName = QStringLiteral("Folvan");
+
+} // namespace
+
+// ---- Side panels ----------------------------------------------------------
+
+double ggViewActualWidth(const QString &ggViewWidth)
+{
+    if (ggViewWidth == QLatin1String("Regular"))
+        return 500;
+    if (ggViewWidth == QLatin1String("Large"))
+        return 600;
+    if (ggViewWidth == QLatin1String("Extended"))
+        return 700;
+    return 420;
+}
+
+double sidebarScale(const SidePanelState &state)
+{
+    const bool single = !state.isSplit;
+    const double side = (state.showGG && single ? ggViewActualWidth(state.ggViewWidth) : 0)
+        + (state.showOutline && single ? kOutlinePanelWidth : 0) + (state.showNotes && single ? kNotesPanelWidth : 0);
+    const double reserve = state.isSplit ? 280 : 420;
+    return std::min(1.0, std::max(0.0, state.windowWidth - reserve) / std::max(1.0, side));
+}
+
+double searchLeading(const SidePanelState &state)
+{
+    const double scale = sidebarScale(state);
+    const bool single = !state.isSplit;
+    return (state.showGG && single ? ggViewActualWidth(state.ggViewWidth) * scale : 0)
+        + (state.showOutline && single ? kOutlinePanelWidth * scale : 0) + 14;
+}
+
+double notesRoom(const SidePanelState &state)
+{
+    return state.showNotes && !state.isSplit ? kNotesPanelWidth * sidebarScale(state) + 10 : 0;
+}
+
+double searchBarWidth(double windowWidth, double leading)
+{
+    return std::clamp(windowWidth - leading - 14, 220.0, 380.0);
+}
+
+double dockAvailableWidth(const SidePanelState &state)
+{
+    return state.windowWidth - searchLeading(state) - notesRoom(state) - 16;
+}
+
+// ---- Reading view -----------------------------------------------------------
+
+double clampedTiltAngle(double degrees)
+{
+    if (!std::isfinite(degrees))
+        return 0;
+    return std::clamp(degrees, -kMaxTiltAngle, kMaxTiltAngle);
+}
+
+TiltFactors tiltFactors(double degrees)
+{
+    const double a = std::abs(clampedTiltAngle(degrees));
+    const double spread = 1.4 - 1.0;
+    return {1.0 / std::cos(a * std::numbers::pi / 180.0), 1.0 + std::min(a, 80.0) / 80.0 * spread};
+}
+
+std::optional<double> readingWidthLimit(const QString &pdfViewWidth)
+{
+    if (pdfViewWidth == QLatin1String("Small"))
+        return 710;
+    if (pdfViewWidth == QLatin1String("Medium"))
+        return 910;
+    if (pdfViewWidth == QLatin1String("Large"))
+        return 1200;
+    return std::nullopt;
+}
+
+QTransform readingTiltTransform(double widthPx, double heightPx, double degrees, const QString &pdfViewWidth,
+                                bool textSelectionMode)
+{
+    if (textSelectionMode)
+        return {};
+    const double angle = clampedTiltAngle(degrees);
+    const TiltFactors factors = tiltFactors(angle);
+    const double horizontal = pdfViewWidth == QLatin1String("Auto") ? 1.0 : factors.width;
+    if (angle == 0 && horizontal == 1.0)
+        return {};
+    // The eye stands one view size in front of the page, as a perspective
+    // of 1 does.
+    const double distance = std::max({widthPx, heightPx, 1.0});
+    QTransform transform;
+    transform.translate(widthPx / 2, heightPx / 2);
+    transform.scale(horizontal, factors.height);
+    transform.rotate(angle, Qt::XAxis, distance);
+    transform.translate(-widthPx / 2, -heightPx / 2);
+    return transform;
+}
+
+// ---- Scholar ----------------------------------------------------------------
+
+QUrl googleScholarRoot()
+{
+    return QUrl(QStringLiteral("https://scholar.google.com/"));
+}
+
+std::optional<QUrl> googleScholarURL(const QString &title)
+{
+    if (title.isEmpty())
+        return googleScholarRoot();
+    const QString query = title.endsWith(kPdfExtension) ? title.chopped(kPdfExtension.size()) : title;
+    const QByteArray encoded = QUrl::toPercentEncoding(query);
+    const QByteArray address = QByteArrayLiteral("https://scholar.google.com/scholar?lr=&q=") + encoded
+        + QByteArrayLiteral("&hl=en&as_sdt=0,48");
+    const QUrl url = QUrl::fromEncoded(address, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+QUrl scholarPanelURL(bool hasDocument, const QString &fileName)
+{
+    if (!hasDocument)
+        return googleScholarRoot();
+    return googleScholarURL(fileName).value_or(googleScholarRoot());
+}
+
+// ---- Headers ------------------------------------------------------------------
+
+QString withoutPdfExtension(const QString &name)
+{
+    return name.endsWith(kPdfExtension) ? name.chopped(kPdfExtension.size()) : name;
+}
+
+QString singleHeaderTitle(bool hasDocument, const QString &fileName)
+{
+    return hasDocument ? withoutPdfExtension(fileName) : kAppName;
+}
+
+QString singleHeaderTitleLabel(bool hasDocument, const QString &fileName)
+{
+    return hasDocument ? QStringLiteral("重命名论文：") + fileName : kAppName;
+}
+
+QString splitHeaderDisplayName(bool hasDocument, const QString &fileName)
+{
+    return hasDocument ? withoutPdfExtension(fileName) : QStringLiteral("打开 PDF");
+}
+
+double readingProgress(int currentPageIndex, int pageCount)
+{
+    if (pageCount <= 0)
+        return 0;
+    return std::clamp((double(currentPageIndex) + 1.0) / double(pageCount), 0.0, 1.0);
+}
+
+// ---- Welcome screen -------------------------------------------------------
+
+QString welcomeDateLine(const QDateTime &now)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).toString(now.date(), QStringLiteral("M月d日 dddd"));
+}
+
+QString greetingMessage(int hour)
+{
+    if (hour >= 4 && hour <= 11)
+        return kMorningGreeting;
+    if (hour >= 12 && hour <= 17)
+        return QStringLiteral("下午好");
+    if (hour >= 18 && hour <= 23)
+        return QStringLiteral("晚上好");
+    return QStringLiteral("夜深了，轻松读一会儿");
+}
+
+// ---- Search bar -----------------------------------------------------------
+
+SearchStatus searchStatus(bool searchRunning, int matchCount, int currentIndex, const QString &searchText)
+{
+    if (searchRunning)
+        return {SearchStatus::Progress, {}};
+    if (matchCount > 0)
+        return {SearchStatus::Counter, QStringLiteral("%1 / %2").arg(currentIndex + 1).arg(matchCount)};
+    if (!searchText.isEmpty())
+        return {SearchStatus::NoResults, QStringLiteral("无结果")};
+    return {};
+}
+
+} // namespace folvan::window

@@ -1,0 +1,170 @@
+#include "window/SearchBar.h"
+
+#include "model/SharedPDFViewModel.h"
+#include "window/ContentView.h"
+#include "window/PaneControls.h"
+#include "window/PaneFont.h"
+#include "window/PaneRules.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+
+namespace folvan::window {
+
+SearchBar::SearchBar(ContentView *pane, QWidget *parent)
+    : QWidget(parent)
+    , m_pane(pane)
+    , m_field(new QLineEdit(this))
+    , m_counter(new QLabel(this))
+    , m_progress(new QProgressBar(this))
+    , m_previous(new PaneButton(QStringLiteral("chevron.up"), {}, QStringLiteral("上一个结果（⇧Enter）"),
+                                QStringLiteral("上一个搜索结果"), this))
+    , m_next(new PaneButton(QStringLiteral("chevron.down"), {}, QStringLiteral("下一个结果（Enter）"),
+                            QStringLiteral("下一个搜索结果"), this))
+    , m_close(new PaneButton(QStringLiteral("xmark"), {}, QStringLiteral("关闭搜索（Esc）"),
+                             QStringLiteral("关闭搜索"), this))
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    auto *row = new QHBoxLayout(this);
+    // The shadow below the box takes part of the margin.
+    row->setContentsMargins(7 + 6, 7 + 2, 7 + 6, 7 + 8);
+    row->setSpacing(5);
+
+    auto *icon = new QLabel(this);
+    icon->setPixmap(tintedSymbol(QStringLiteral("magnifyingglass"), secondaryTextColor()).pixmap(16, 16));
+    icon->setContentsMargins(5, 0, 0, 0);
+    row->addWidget(icon);
+
+    m_field->setPlaceholderText(QStringLiteral("搜索正文…"));
+    m_field->setFrame(false);
+    m_field->setMinimumWidth(100);
+    m_field->setFont(paneFont(PaneFontRole::body));
+    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    m_field->installEventFilter(this);
+    row->addWidget(m_field, 1);
+
+    auto *progress = static_cast<QProgressBar *>(m_progress);
+    progress->setRange(0, 0);
+    progress->setTextVisible(false);
+    progress->setFixedSize(16, 16);
+    row->addWidget(m_progress);
+
+    m_counter->setFont(paneFont(PaneFontRole::caption, QFont::Normal, true));
+    QPalette palette = m_counter->palette();
+    palette.setColor(QPalette::WindowText, secondaryTextColor());
+    m_counter->setPalette(palette);
+    m_counter->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    row->addWidget(m_counter);
+
+    row->addWidget(m_previous);
+    row->addWidget(m_next);
+    row->addWidget(m_close);
+
+    connect(m_field, &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (m_pane)
+            m_pane->viewModel()->setSearchText(text);
+    });
+    connect(m_previous, &QToolButton::clicked, this, [this] {
+        if (m_pane)
+            m_pane->stepSearch(false);
+    });
+    connect(m_next, &QToolButton::clicked, this, [this] {
+        if (m_pane)
+            m_pane->stepSearch(true);
+    });
+    connect(m_close, &QToolButton::clicked, this, [this] {
+        if (m_pane)
+            m_pane->closeSearch();
+    });
+
+    SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
+                        &SharedPDFViewModel::currentSearchIndexChanged})
+        connect(model, signal, this, &SearchBar::refresh);
+    connect(pane, &ContentView::searchRunningChanged, this, &SearchBar::refresh);
+    connect(pane, &ContentView::searchFocusedChanged, this, &SearchBar::followFocusState);
+    refresh();
+}
+
+void SearchBar::refresh()
+{
+    if (!m_pane)
+        return;
+    SharedPDFViewModel *model = m_pane->viewModel();
+    if (m_field->text() != model->searchText())
+        m_field->setText(model->searchText());
+    const int matches = int(model->searchResults().size());
+    const SearchStatus status =
+        searchStatus(m_pane->searchRunning(), matches, model->currentSearchIndex(), model->searchText());
+    m_progress->setVisible(status.kind == SearchStatus::Progress);
+    m_counter->setVisible(status.kind == SearchStatus::Counter || status.kind == SearchStatus::NoResults);
+    m_counter->setText(status.text);
+    m_counter->setFont(paneFont(PaneFontRole::caption, QFont::Normal, status.kind == SearchStatus::Counter));
+    m_previous->setEnabled(matches > 0);
+    m_next->setEnabled(matches > 0);
+}
+
+// The pane's focus state and the field's keyboard focus follow each other.
+void SearchBar::followFocusState()
+{
+    if (!m_pane)
+        return;
+    if (m_pane->searchFocused() && !m_field->hasFocus())
+        m_field->setFocus(Qt::OtherFocusReason);
+    else if (!m_pane->searchFocused() && m_field->hasFocus())
+        m_field->clearFocus();
+}
+
+bool SearchBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_field && m_pane) {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                m_pane->stepSearch(!key->modifiers().testFlag(Qt::ShiftModifier));
+                return true;
+            }
+            if (key->key() == Qt::Key_Escape) {
+                m_pane->closeSearch();
+                return true;
+            }
+            break;
+        }
+        case QEvent::FocusIn:
+            m_pane->setSearchFocused(true);
+            break;
+        case QEvent::FocusOut:
+            m_pane->setSearchFocused(false);
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SearchBar::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box = QRectF(rect()).adjusted(6, 2, -6, -8);
+    QPainterPath shape;
+    shape.addRoundedRect(box, 12, 12);
+    // A soft shadow 4 pixels below the box.
+    for (int step = 6; step >= 1; --step) {
+        QPainterPath shadow;
+        shadow.addRoundedRect(box.translated(0, 4).adjusted(-step, -step, step, step), 12 + step, 12 + step);
+        painter.fillPath(shadow, QColor(0, 0, 0, 4));
+    }
+    painter.fillPath(shape, QColor(246, 246, 248, 242));
+    painter.setPen(QPen(QColor(255, 255, 255, 128), 0.6));
+    painter.drawPath(shape);
+}
+
+} // namespace folvan::window
