@@ -394,6 +394,13 @@ std::optional<engine::PdfDestination> PdfView::currentDestination() const
 
 void PdfView::setCurrentSelection(const engine::PdfSelection &selection, bool animate)
 {
+    // A selection made elsewhere is extended from its own start.
+    m_anchorPage = -1;
+    applySelection(selection, animate);
+}
+
+void PdfView::applySelection(const engine::PdfSelection &selection, bool animate)
+{
     const bool changed = !(selection == m_selection);
     if (changed) {
         m_selection = selection;
@@ -824,11 +831,11 @@ void PdfView::selectAt(QPointF viewPoint, int clickCount, bool extend)
     const QPointF point = convertPointToPage(viewPoint, pageIndex);
     m_selecting = false;
     if (clickCount >= 3) {
-        setCurrentSelection(page.selectionForLine(point));
+        applySelection(page.selectionForLine(point));
         return;
     }
     if (clickCount == 2) {
-        setCurrentSelection(page.selectionForWord(point));
+        applySelection(page.selectionForWord(point));
         return;
     }
     if (extend && m_anchorPage < 0 && !m_selection.isEmpty()) {
@@ -845,7 +852,7 @@ void PdfView::selectAt(QPointF viewPoint, int clickCount, bool extend)
     }
     m_anchorPage = pageIndex;
     m_anchorPoint = point;
-    setCurrentSelection({});
+    applySelection({});
 }
 
 void PdfView::dragSelectionTo(QPointF viewPoint)
@@ -861,7 +868,7 @@ void PdfView::dragSelectionTo(QPointF viewPoint)
     if (pageIndex < 0)
         return;
     const QPointF point = convertPointToPage(viewPoint, pageIndex);
-    setCurrentSelection(m_document->selection(m_document->page(m_anchorPage), m_anchorPoint,
+    applySelection(m_document->selection(m_document->page(m_anchorPage), m_anchorPoint,
                                               m_document->page(pageIndex), point));
 }
 

@@ -191,6 +191,7 @@ private:
     void paintSelections(QPainter &painter, int pageIndex);
     const std::vector<QRectF> &highlightRects(int pageIndex);
     void requestAround(const QRectF &visibleDoc, QSet<RasterTileKey> &wanted);
+    void applySelection(const engine::PdfSelection &selection, bool animate = false);
     void selectAt(QPointF viewPoint, int clickCount, bool extend);
     void dragSelectionTo(QPointF viewPoint);
     void updateCursor(QPointF viewPoint);

@@ -266,6 +266,18 @@ TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
     EXPECT_FALSE(view.currentSelection());
 }
 
+TEST_F(PdfViewTest, ShiftClickExtendsASelectionMadeElsewhereFromItsStart)
+{
+    show(test::textDocument(2));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onLine(0, 0, 0.5));
+    // A search match, say: "line" on line 1.
+    view.setCurrentSelection(document->page(0).selectionForWord(test::lineOrigin(1) + QPointF(8 * courierAdvance(), 3)));
+    QTest::qWait(QApplication::doubleClickInterval() + 10);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, onLine(0, 1, 19 * courierAdvance() - 1));
+    ASSERT_TRUE(view.currentSelection());
+    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("line 1 alpha"));
+}
+
 TEST_F(PdfViewTest, DoubleClickSelectsAWordAndTripleClickTheLine)
 {
     show(test::textDocument(2));
