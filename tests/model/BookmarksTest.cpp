@@ -222,3 +222,23 @@ TEST_F(Bookmarks, NothingIsSavedOrReadWithoutADocument)
     EXPECT_FALSE(empty.navigationError());
     EXPECT_EQ(empty.bookmarks().size(), 1u);
 }
+
+class WithoutDataFolder : public test::TempHomeTest {};
+
+TEST_F(WithoutDataFolder, SavesFailAndNothingIsWrittenBesideTheProgram)
+{
+    const QString pdf = path("paper.pdf");
+    auto document = test::writeDocument(pdf, 2);
+    ASSERT_TRUE(document);
+    // A relative data location counts as none.
+    qputenv("XDG_DATA_HOME", "relative-data");
+    SharedPDFViewModel model;
+    EXPECT_TRUE(model.annotationDirectory().isEmpty());
+    EXPECT_TRUE(model.bookmarkURL(QUrl::fromLocalFile(pdf)).isEmpty());
+    test::showDocument(model, pdf, document);
+    model.toggleBookmark();
+    EXPECT_EQ(model.bookmarks().size(), 1u);
+    ASSERT_TRUE(model.navigationError());
+    EXPECT_TRUE(model.navigationError()->startsWith(QStringLiteral("书签尚未保存：")));
+    EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("relative-data")));
+}
