@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include "app/UrlSchemes.h"
+#include "window/ContentView.h"
 
 int main(int argc, char **argv)
 {
@@ -16,6 +17,8 @@ int main(int argc, char **argv)
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Folvan"));
     window.resize(1280, 860);
+    // The primary reading pane; it opens its paper when first shown.
+    window.setCentralWidget(new folvan::window::ContentView(folvan::window::ReaderPane::primary));
     window.show();
     return app.exec();
 }

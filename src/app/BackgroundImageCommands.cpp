@@ -1,0 +1,97 @@
+#include "app/BackgroundImageCommands.h"
+
+#include "platform/Paths.h"
+#include "platform/Preferences.h"
+#include "workspace/ShellDialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QUuid>
+
+namespace folvan::app {
+
+namespace {
+
+const QString kPathKey = QStringLiteral("backgroundImagePath");
+
+} // namespace
+
+BackgroundImageCommands::BackgroundImageCommands(QWidget *dialogParent)
+    : m_dialogParent(dialogParent)
+{
+}
+
+QString BackgroundImageCommands::wallpaperFolder()
+{
+    return platform::folvanDataPath(QStringLiteral("Wallpapers"));
+}
+
+QMenu *BackgroundImageCommands::addMenu(QMenuBar *bar) const
+{
+    QMenu *menu = bar->addMenu(QStringLiteral("壁纸"));
+    const BackgroundImageCommands commands = *this;
+    QObject::connect(menu->addAction(QStringLiteral("选择壁纸…")), &QAction::triggered, menu,
+                     [commands] { commands.selectBackgroundImage(); });
+    QObject::connect(menu->addAction(QStringLiteral("清除壁纸")), &QAction::triggered, menu,
+                     [commands] { commands.clearBackgroundImage(); });
+    return menu;
+}
+
+void BackgroundImageCommands::selectBackgroundImage() const
+{
+    workspace::FileChoice choice;
+    choice.nameFilters = {QStringLiteral("图像 (*.png *.jpg *.jpeg *.tif *.tiff *.bmp *.gif "
+                                         "*.PNG *.JPG *.JPEG *.TIF *.TIFF *.BMP *.GIF)")};
+    const QString source = workspace::shellDialogs().chooseFile(m_dialogParent, choice);
+    if (!source.isEmpty())
+        copyImageToAppDirectory(source);
+}
+
+void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) const
+{
+    const QString folder = wallpaperFolder();
+    QString error;
+    bool copied = false;
+    if (folder.isEmpty()) {
+        error = QStringLiteral("没有可用的应用数据文件夹。");
+    } else if (platform::ensureFolder(folder, &error)) {
+        const QString suffix = QFileInfo(source).suffix();
+        QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        if (!suffix.isEmpty())
+            name += QLatin1Char('.') + suffix;
+        const QString destination = QDir(folder).filePath(name);
+        QFile file(source);
+        copied = file.copy(destination);
+        if (copied) {
+            clearBackgroundImage();
+            platform::Preferences::shared().setValue(kPathKey, destination);
+            return;
+        }
+        error = file.errorString();
+    }
+    workspace::shellDialogs().alert(m_dialogParent, QStringLiteral("无法保存壁纸"), error);
+}
+
+void BackgroundImageCommands::clearBackgroundImage() const
+{
+    platform::Preferences &preferences = platform::Preferences::shared();
+    const QString stored = preferences.stringValue(kPathKey);
+    preferences.setValue(kPathKey, QString());
+
+    // An empty or relative path names no copy of ours: it would otherwise be
+    // taken relative to the working folder.
+    const QString folder = wallpaperFolder();
+    if (stored.isEmpty() || folder.isEmpty() || QDir::isRelativePath(stored))
+        return;
+    const QFileInfo current(QDir::cleanPath(stored));
+    if (QDir::cleanPath(current.absolutePath()) != QDir::cleanPath(folder))
+        return;
+    if (current.isSymLink() || !current.isFile())
+        return;
+    QFile::remove(current.absoluteFilePath());
+}
+
+} // namespace folvan::app

@@ -1,0 +1,193 @@
+#include "workspace/ReaderCommandPalette.h"
+
+#include "platform/Icons.h"
+#include "workspace/ReaderFont.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QToolButton>
+
+namespace folvan::workspace {
+
+namespace {
+
+// One result: the title on the left, the printed shortcut on the right.
+QPushButton *makeRow(const ReaderCommandSpec &spec, bool enabled, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(rawValue(spec.id));
+    button->setFlat(true);
+    button->setEnabled(enabled);
+    button->setCursor(Qt::PointingHandCursor);
+    auto *layout = new QHBoxLayout(button);
+    layout->setContentsMargins(9, 9, 9, 9);
+    auto *title = new QLabel(spec.title, button);
+    title->setTextFormat(Qt::PlainText);
+    title->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(title);
+    layout->addStretch(1);
+    const QString label = spec.shortcutLabel();
+    if (!label.isEmpty()) {
+        auto *shortcut = new QLabel(label, button);
+        shortcut->setAttribute(Qt::WA_TransparentForMouseEvents);
+        useReaderFont(shortcut, ReaderFontRole::caption);
+        shortcut->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+        layout->addWidget(shortcut);
+    }
+    button->setMinimumHeight(title->sizeHint().height() + 18);
+    return button;
+}
+
+} // namespace
+
+ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::function<void()> dismiss,
+                                           QWidget *parent)
+    : QFrame(parent), m_reader(std::move(reader)), m_dismiss(std::move(dismiss))
+{
+    setObjectName(QStringLiteral("ReaderCommandPalette"));
+    setFixedWidth(410);
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    setStyleSheet(QStringLiteral(
+        "#ReaderCommandPalette { background: #f6f5f2; border: 1px solid rgba(0,0,0,40); border-radius: 12px; }"
+        "#PaletteSearchRow { background: rgba(0,0,0,10); border-radius: 9px; }"
+        "#ReaderCommandPalette QPushButton { text-align: left; border: none; border-radius: 7px; }"
+        "#ReaderCommandPalette QPushButton:hover:enabled { background: rgba(0,0,0,15); }"
+        "#ReaderCommandPalette QPushButton:disabled QLabel { color: rgba(0,0,0,80); }"));
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(18, 18, 18, 18);
+    column->setSpacing(12);
+
+    auto *searchRow = new QWidget(this);
+    searchRow->setObjectName(QStringLiteral("PaletteSearchRow"));
+    searchRow->setAttribute(Qt::WA_StyledBackground);
+    auto *searchLayout = new QHBoxLayout(searchRow);
+    searchLayout->setContentsMargins(10, 10, 10, 10);
+    auto *symbol = new QLabel(searchRow);
+    symbol->setPixmap(platform::symbolIcon(QStringLiteral("command")).pixmap(16, 16, QIcon::Disabled));
+    searchLayout->addWidget(symbol);
+    m_field = new QLineEdit(searchRow);
+    m_field->setPlaceholderText(QStringLiteral("查找操作…"));
+    m_field->setFrame(false);
+    m_field->setStyleSheet(QStringLiteral("background: transparent;"));
+    searchLayout->addWidget(m_field, 1);
+    auto *close = new QToolButton(searchRow);
+    close->setIcon(platform::symbolIcon(QStringLiteral("xmark")));
+    close->setAutoRaise(true);
+    close->setToolTip(QStringLiteral("关闭（Esc）"));
+    close->setAccessibleName(QStringLiteral("关闭命令面板"));
+    searchLayout->addWidget(close);
+    column->addWidget(searchRow);
+
+    auto *scroll = new QScrollArea(this);
+    scroll->setFixedHeight(310);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_rows = new QWidget(scroll);
+    m_rows->setObjectName(QStringLiteral("PaletteRows"));
+    m_rowsLayout = new QVBoxLayout(m_rows);
+    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    m_rowsLayout->setSpacing(3);
+    scroll->setWidget(m_rows);
+    scroll->viewport()->setAutoFillBackground(false);
+    m_rows->setAutoFillBackground(false);
+    column->addWidget(scroll);
+
+    connect(close, &QToolButton::clicked, this, [this] { m_dismiss(); });
+    connect(m_field, &QLineEdit::textChanged, this, &ReaderCommandPalette::rebuildRows);
+    connect(m_field, &QLineEdit::returnPressed, this, &ReaderCommandPalette::submit);
+    rebuildRows();
+}
+
+std::vector<ReaderCommandSpec> ReaderCommandPalette::matches(const QString &query)
+{
+    const QString q = query.trimmed();
+    std::vector<ReaderCommandSpec> rows;
+    for (const ReaderCommandSpec &spec : ReaderCommandRegistry::all()) {
+        if (spec.id == ReaderCommandID::palette)
+            continue;
+        if (q.isEmpty() || (spec.title + QLatin1Char(' ') + rawValue(spec.id)).contains(q, Qt::CaseInsensitive))
+            rows.push_back(spec);
+    }
+    return rows;
+}
+
+QString ReaderCommandPalette::query() const
+{
+    return m_field->text();
+}
+
+void ReaderCommandPalette::setQuery(const QString &query)
+{
+    m_field->setText(query);
+}
+
+void ReaderCommandPalette::run(const ReaderCommandSpec &spec)
+{
+    if (!spec.isEnabled(m_reader))
+        return;
+    // The delayed run keeps its own copies: it runs even when the palette
+    // is gone by then.
+    const window::ReaderActions reader = m_reader;
+    const std::function<void()> dismiss = m_dismiss;
+    dismiss();
+    QTimer::singleShot(int(kRunDelaySeconds * 1000), qApp, [spec, reader] { spec.perform(reader); });
+}
+
+void ReaderCommandPalette::submit()
+{
+    for (const ReaderCommandSpec &spec : currentMatches())
+        if (spec.isEnabled(m_reader)) {
+            run(spec);
+            return;
+        }
+}
+
+void ReaderCommandPalette::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        m_dismiss();
+        return;
+    }
+    QFrame::keyPressEvent(event);
+}
+
+void ReaderCommandPalette::showEvent(QShowEvent *event)
+{
+    QFrame::showEvent(event);
+    m_field->setFocus(Qt::PopupFocusReason);
+}
+
+void ReaderCommandPalette::rebuildRows()
+{
+    while (QLayoutItem *item = m_rowsLayout->takeAt(0)) {
+        if (QWidget *widget = item->widget())
+            widget->deleteLater();
+        delete item;
+    }
+    const std::vector<ReaderCommandSpec> rows = currentMatches();
+    if (rows.empty()) {
+        auto *empty = new QLabel(QStringLiteral("没有匹配的操作"), m_rows);
+        empty->setObjectName(QStringLiteral("PaletteEmpty"));
+        empty->setContentsMargins(20, 20, 20, 20);
+        empty->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+        m_rowsLayout->addWidget(empty);
+    }
+    for (const ReaderCommandSpec &spec : rows) {
+        QPushButton *button = makeRow(spec, spec.isEnabled(m_reader), m_rows);
+        connect(button, &QPushButton::clicked, this, [this, spec] { run(spec); });
+        m_rowsLayout->addWidget(button);
+    }
+    m_rowsLayout->addStretch(1);
+}
+
+} // namespace folvan::workspace

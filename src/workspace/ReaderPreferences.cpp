@@ -1,0 +1,37 @@
+#include "workspace/ReaderPreferences.h"
+
+#include "platform/Preferences.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace folvan::workspace {
+
+namespace {
+
+double clampedPreference(const char *key, double fallback, double low, double high)
+{
+    const double value = platform::Preferences::shared().doubleValue(QString::fromLatin1(key), fallback);
+    if (!std::isfinite(value))
+        return fallback;
+    return std::clamp(value, low, high);
+}
+
+} // namespace
+
+double ReaderPreferences::interfaceSize()
+{
+    return clampedPreference("folvan.interfaceTextSize", 15.0, 13.0, 20.0);
+}
+
+double ReaderPreferences::toolsHideDelay()
+{
+    return clampedPreference("folvan.toolsHideDelay", 10.0, 3.0, 30.0);
+}
+
+double ReaderPreferences::referenceDelay()
+{
+    return clampedPreference("folvan.referenceDelay", 0.35, 0.2, 1.5);
+}
+
+} // namespace folvan::workspace
