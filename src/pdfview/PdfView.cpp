@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QWheelEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUndoStack>
 #include <QVariantAnimation>
 
@@ -52,6 +53,15 @@ PdfView::PdfView(QWidget *parent)
     m_selectionPulse->setEndValue(0.0);
     m_selectionPulse->setDuration(300);
     connect(m_selectionPulse, &QVariantAnimation::valueChanged, viewport(), qOverload<>(&QWidget::update));
+
+    m_autoScroll = new QTimer(this);
+    m_autoScroll->setInterval(30);
+    connect(m_autoScroll, &QTimer::timeout, this, [this] {
+        if (m_selecting && (QApplication::mouseButtons() & Qt::LeftButton))
+            dragSelectionTo(m_lastDragPoint);
+        else
+            m_autoScroll->stop();
+    });
 
     m_fade = new QVariantAnimation(this);
     m_fade->setStartValue(1.0);
@@ -808,6 +818,7 @@ void PdfView::mouseMoveEvent(QMouseEvent *event)
 void PdfView::mouseReleaseEvent(QMouseEvent *event)
 {
     m_selecting = false;
+    m_autoScroll->stop();
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
@@ -859,11 +870,19 @@ void PdfView::dragSelectionTo(QPointF viewPoint)
 {
     if (m_anchorPage < 0 || !m_document)
         return;
-    // Dragging beyond the top or bottom edge scrolls.
-    if (viewPoint.y() < 0)
-        scrollBy(0, viewPoint.y() / 2);
-    else if (viewPoint.y() > viewport()->height())
-        scrollBy(0, (viewPoint.y() - viewport()->height()) / 2);
+    // Dragging beyond the top or bottom edge scrolls, also while the
+    // pointer rests there.
+    m_lastDragPoint = viewPoint;
+    const double beyond = viewPoint.y() < 0 ? viewPoint.y()
+                          : viewPoint.y() > viewport()->height() ? viewPoint.y() - viewport()->height()
+                                                                 : 0.0;
+    if (beyond != 0) {
+        scrollBy(0, std::clamp(beyond / 2, -60.0, 60.0));
+        if (!m_autoScroll->isActive())
+            m_autoScroll->start();
+    } else {
+        m_autoScroll->stop();
+    }
     const int pageIndex = pageForPoint(viewPoint, true);
     if (pageIndex < 0)
         return;

@@ -18,6 +18,7 @@
 #include "engine/PdfSelection.h"
 #include "pdfview/PageLayout.h"
 
+class QTimer;
 class QUndoStack;
 class QVariantAnimation;
 
@@ -233,6 +234,9 @@ private:
     QElapsedTimer m_lastClick;
     QPointF m_lastClickPoint;
     bool m_selecting = false;
+    // Scrolls on while a selection drag is held beyond the top or bottom.
+    QTimer *m_autoScroll = nullptr;
+    QPointF m_lastDragPoint;
     std::optional<Link> m_pressedLink;
 
     QColor m_background;

@@ -266,6 +266,25 @@ TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
     EXPECT_FALSE(view.currentSelection());
 }
 
+TEST_F(PdfViewTest, ASelectionDragHeldBelowTheViewKeepsScrolling)
+{
+    show(test::textDocument(4), 1.0, QSize(700, 500));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, onLine(0, 0, 0.5));
+    const QPoint below(300, view.viewport()->height() + 40);
+    QMouseEvent drag(QEvent::MouseMove, below, view.viewport()->mapToGlobal(below), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &drag);
+    const int first = view.verticalScrollBar()->value();
+    QTest::qWait(200);
+    EXPECT_GT(view.verticalScrollBar()->value(), first);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, below);
+    const int released = view.verticalScrollBar()->value();
+    QTest::qWait(100);
+    EXPECT_EQ(view.verticalScrollBar()->value(), released);
+    ASSERT_TRUE(view.currentSelection());
+    EXPECT_TRUE(view.currentSelection()->string().endsWith(test::lineText(0, 2)));
+}
+
 TEST_F(PdfViewTest, ShiftClickExtendsASelectionMadeElsewhereFromItsStart)
 {
     show(test::textDocument(2));
