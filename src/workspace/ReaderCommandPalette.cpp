@@ -171,7 +171,7 @@ void ReaderCommandPalette::rebuildRows()
 {
     while (QLayoutItem *item = m_rowsLayout->takeAt(0)) {
         if (QWidget *widget = item->widget())
-            widget->deleteLater();
+            delete widget;
         delete item;
     }
     const std::vector<ReaderCommandSpec> rows = currentMatches();

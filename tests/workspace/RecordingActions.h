@@ -1,0 +1,24 @@
+#pragma once
+
+// A ReaderActions record whose closures write down what they were called
+// with, for the tests of everything that dispatches commands.
+
+#include "window/ReaderActions.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace folvan::test {
+
+struct RecordingActions {
+    std::shared_ptr<QStringList> calls = std::make_shared<QStringList>();
+    window::ReaderActions record;
+
+    // Every flag set as given, every closure recording its own name.
+    explicit RecordingActions(bool flags = false);
+    // Sets the ten flags that enable commands, and comparisonOpen.
+    void setFlags(bool on);
+};
+
+} // namespace folvan::test
