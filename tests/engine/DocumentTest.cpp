@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include <QBuffer>
@@ -157,6 +158,35 @@ TEST(DisplayList, RastersOnManyThreadsMatchTheLockedRender)
         thread.join();
     for (int t = 0; t < 8; ++t)
         EXPECT_EQ(drawn[size_t(t)], expected[size_t(t % 4)]) << t;
+}
+
+TEST(OpenDocument, OneDocumentServesManyThreadsAtOnce)
+{
+    PdfFixtureWriter writer;
+    for (int p = 0; p < 6; ++p) {
+        writer.addPage(QSizeF(300, 400), std::nullopt, 90 * p);
+        writer.addText(p, QPointF(40, 300), QStringLiteral("thread %1").arg(p), FixtureFont::Courier, 12);
+    }
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    std::atomic_int wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                const PdfPage page = doc->page((t + round) % 6);
+                if (page.string() != QStringLiteral("thread %1").arg(page.index()))
+                    ++wrong;
+                if (page.render(0.5).isNull())
+                    ++wrong;
+                if (page.selectionForWord(page.characterBounds(1).center()).string() != QStringLiteral("thread"))
+                    ++wrong;
+            }
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(DisplayList, IsKeptUntilThePageAnnotationsChange)
