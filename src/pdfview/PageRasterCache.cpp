@@ -49,6 +49,7 @@ void PageRasterCache::setDocument(std::shared_ptr<engine::PdfDocument> document)
     for (const auto &flag : std::as_const(m_pending))
         flag->store(true);
     m_pending.clear();
+    m_pendingTexts.clear();
     m_pool->clear();
     m_tiles.clear();
     m_document = std::move(document);
@@ -162,6 +163,28 @@ void PageRasterCache::deliver(quint64 generation, RasterTileKey key, const std::
     emit tileReady(key);
 }
 
+void PageRasterCache::requestPageText(int page)
+{
+    if (!m_document || m_pendingTexts.contains(page))
+        return;
+    m_pendingTexts.insert(page);
+    const quint64 generation = m_generation;
+    m_pool->start(
+        [this, document = m_document, page, generation] {
+            std::shared_ptr<const engine::PdfPageText> text = document->page(page).text();
+            QMetaObject::invokeMethod(
+                this, [this, generation, page, text = std::move(text)] {
+                    if (generation != m_generation)
+                        return;
+                    m_pendingTexts.remove(page);
+                    emit pageTextReady(page, text);
+                },
+                Qt::QueuedConnection);
+        },
+        // Before the rasters: highlights and the pointer wait for it.
+        2);
+}
+
 void PageRasterCache::keepOnly(const QSet<RasterTileKey> &wanted)
 {
     for (auto it = m_pending.begin(); it != m_pending.end();) {
@@ -176,7 +199,7 @@ void PageRasterCache::keepOnly(const QSet<RasterTileKey> &wanted)
 
 void PageRasterCache::waitForIdle()
 {
-    while (!m_pending.isEmpty()) {
+    while (!m_pending.isEmpty() || !m_pendingTexts.isEmpty()) {
         m_pool->waitForDone();
         QCoreApplication::sendPostedEvents(this);
     }

@@ -15,6 +15,7 @@ class QThreadPool;
 
 namespace folvan::engine {
 class PdfDocument;
+struct PdfPageText;
 }
 
 namespace folvan::pdfview {
@@ -82,12 +83,17 @@ public:
     void keepOnly(const QSet<RasterTileKey> &wanted);
     int pendingCount() const { return int(m_pending.size()); }
 
+    // Fetches a page's text off the main thread (the document may be busy
+    // recording a page for a raster); pageTextReady brings it.
+    void requestPageText(int page);
+
     // Waits until the tiles under way are made and delivered (for tests and
     // the benchmark; never called by the view).
     void waitForIdle();
 
 signals:
     void tileReady(const folvan::pdfview::RasterTileKey &key);
+    void pageTextReady(int page, std::shared_ptr<const folvan::engine::PdfPageText> text);
 
 private:
     void deliver(quint64 generation, RasterTileKey key, const std::atomic_bool *job, QImage image);
@@ -98,6 +104,7 @@ private:
     std::unique_ptr<QThreadPool> m_pool;
     QCache<RasterTileKey, QImage> m_tiles;
     QHash<RasterTileKey, std::shared_ptr<std::atomic_bool>> m_pending;
+    QSet<int> m_pendingTexts;
 };
 
 } // namespace folvan::pdfview

@@ -47,6 +47,12 @@ PdfView::PdfView(QWidget *parent)
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setSingleStep(40);
     connect(m_rasters.get(), &PageRasterCache::tileReady, viewport(), qOverload<>(&QWidget::update));
+    connect(m_rasters.get(), &PageRasterCache::pageTextReady, this,
+            [this](int page, std::shared_ptr<const engine::PdfPageText> text) {
+                m_texts.insert(page, std::move(text));
+                m_highlightRects.remove(page);
+                viewport()->update();
+            });
 
     m_selectionPulse = new QVariantAnimation(this);
     m_selectionPulse->setStartValue(1.0);
@@ -456,21 +462,44 @@ void PdfView::setHighlightedSelections(std::vector<engine::PdfSelection> selecti
     viewport()->update();
 }
 
-const std::vector<QRectF> &PdfView::highlightRects(int pageIndex)
+const engine::PdfPageText *PdfView::cachedText(int pageIndex)
 {
-    auto it = m_highlightRects.find(pageIndex);
-    if (it != m_highlightRects.end())
-        return it.value();
+    if (const auto it = m_texts.constFind(pageIndex); it != m_texts.constEnd())
+        return it.value().get();
+    m_rasters->requestPageText(pageIndex);
+    return nullptr;
+}
+
+const std::vector<QRectF> *PdfView::highlightRects(int pageIndex)
+{
+    if (const auto it = m_highlightRects.constFind(pageIndex); it != m_highlightRects.constEnd())
+        return &it.value();
+    const engine::PdfPageText *text = cachedText(pageIndex);
+    if (!text)
+        return nullptr;
+    // One rectangle per line piece of each match: the union of its boxes.
     std::vector<QRectF> rects;
-    const engine::PdfPage page = m_document->page(pageIndex);
+    const int count = int(text->boxes.size());
     for (size_t i : m_highlightsOfPage.value(pageIndex)) {
-        for (const engine::PdfSelection &piece : m_highlights[i].selectionsByLine()) {
-            const QRectF bounds = piece.bounds(page);
-            if (!bounds.isEmpty())
-                rects.push_back(bounds);
+        for (const engine::PdfTextRange &range : m_highlights[i].ranges(pageIndex)) {
+            int at = std::max(range.location, 0);
+            const int end = std::min(range.end(), count);
+            while (at < end) {
+                const int line = text->lineOf(at);
+                const int stop = line < 0 ? at + 1 : std::clamp(text->lines[size_t(line)].range.end() + 1, at + 1, end);
+                QRectF piece;
+                for (int k = at; k < stop; ++k) {
+                    const QRectF &box = text->boxes[size_t(k)];
+                    if (!box.isEmpty())
+                        piece = piece.isNull() ? box : piece.united(box);
+                }
+                if (!piece.isNull())
+                    rects.push_back(piece);
+                at = stop;
+            }
         }
     }
-    return m_highlightRects.insert(pageIndex, std::move(rects)).value();
+    return &m_highlightRects.insert(pageIndex, std::move(rects)).value();
 }
 
 // ---------------------------------------------------------------- painting
@@ -689,8 +718,10 @@ void PdfView::paintSelections(QPainter &painter, int pageIndex)
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Multiply);
     if (m_highlightsOfPage.contains(pageIndex)) {
-        for (const QRectF &bounds : highlightRects(pageIndex))
-            painter.fillRect(toDocument(bounds), kHighlightColor);
+        if (const std::vector<QRectF> *rects = highlightRects(pageIndex)) {
+            for (const QRectF &bounds : *rects)
+                painter.fillRect(toDocument(bounds), kHighlightColor);
+        }
     }
     const double pulse = m_selectionPulse->state() == QAbstractAnimation::Running
                              ? m_selectionPulse->currentValue().toDouble()
@@ -906,10 +937,10 @@ void PdfView::updateCursor(QPointF viewPoint)
 
 bool PdfView::isOverText(int pageIndex, QPointF pagePoint)
 {
-    auto it = m_texts.find(pageIndex);
-    if (it == m_texts.end())
-        it = m_texts.insert(pageIndex, m_document->page(pageIndex).text());
-    const auto &boxes = it.value()->boxes;
+    const engine::PdfPageText *text = cachedText(pageIndex);
+    if (!text)
+        return false;
+    const auto &boxes = text->boxes;
     return std::any_of(boxes.begin(), boxes.end(), [pagePoint](const QRectF &box) { return box.contains(pagePoint); });
 }
 

@@ -190,7 +190,12 @@ private:
     void paintPage(QPainter &painter, int pageIndex, const QRectF &visibleDoc, QSet<RasterTileKey> &wanted,
                    int priority);
     void paintSelections(QPainter &painter, int pageIndex);
-    const std::vector<QRectF> &highlightRects(int pageIndex);
+    // The page's text when it has been fetched; else asks for it and
+    // answers null.
+    const engine::PdfPageText *cachedText(int pageIndex);
+    // The highlight rectangles of a page (page space); null until its text
+    // is at hand.
+    const std::vector<QRectF> *highlightRects(int pageIndex);
     void requestAround(const QRectF &visibleDoc, QSet<RasterTileKey> &wanted);
     void applySelection(const engine::PdfSelection &selection, bool animate = false);
     void selectAt(QPointF viewPoint, int clickCount, bool extend);
@@ -207,8 +212,8 @@ private:
     std::vector<QTransform> m_pageToDisplay;
     std::vector<QTransform> m_displayToPage;
     mutable QHash<int, std::vector<Link>> m_links;
-    // Page texts already fetched, so that the pointer's shape is found
-    // without waiting for the document.
+    // Page texts fetched off the main thread, so that the pointer's shape
+    // and the highlights never wait for the document.
     QHash<int, std::shared_ptr<const engine::PdfPageText>> m_texts;
     PageLayout m_layout;
     std::unique_ptr<PageRasterCache> m_rasters;

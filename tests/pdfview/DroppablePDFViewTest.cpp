@@ -6,6 +6,7 @@
 #include <QUndoStack>
 
 #include "pdfview/DroppablePDFView.h"
+#include "pdfview/PageRasterCache.h"
 #include "PageViewFixtures.h"
 
 using namespace folvan;
@@ -192,7 +193,10 @@ TEST_F(DroppablePDFViewLinks, ThePointerShowsAHandOverLinksAndAnIBeamOverText)
     QTest::mouseMove(view.viewport(), centreOf(httpsRect));
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::PointingHandCursor);
     const QPointF onText = view.convertPointFromPage(test::lineOrigin(0) + QPointF(20, 3), 0);
+    // The page's text is fetched off the main thread first.
     QTest::mouseMove(view.viewport(), onText.toPoint());
+    view.rasterCache().waitForIdle();
+    QTest::mouseMove(view.viewport(), onText.toPoint() + QPoint(1, 0));
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::IBeamCursor);
     QTest::mouseMove(view.viewport(), view.convertPointFromPage(QPointF(500, 100), 0).toPoint());
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::ArrowCursor);

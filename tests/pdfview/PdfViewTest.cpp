@@ -218,6 +218,34 @@ TEST_F(PdfViewTest, NewAnnotationsAreDrawnAfterAReload)
     EXPECT_GT(after.blue(), 200);
 }
 
+TEST_F(PdfViewTest, HighlightsCoverTheirMatchesLineByLine)
+{
+    show(test::textDocument(1));
+    // "beta\nPage": a match over a line break gives a piece on each line.
+    const engine::PdfSelection match(document->page(0), engine::PdfTextRange{20, 9});
+    ASSERT_EQ(match.string(), QStringLiteral("beta\nPage"));
+    view.setHighlightedSelections({match});
+    waitForRasters();
+    const QImage frame = view.viewport()->grab().toImage();
+    // Whether the paper around a page point is tinted yellow.
+    const auto yellowAt = [&](QPointF pagePoint) {
+        const QPoint centre = view.convertPointFromPage(pagePoint, 0).toPoint();
+        for (int dy = -3; dy <= 3; ++dy) {
+            for (int dx = -3; dx <= 3; ++dx) {
+                const QColor c = frame.pixelColor(centre + QPoint(dx, dy));
+                if (c.red() > 200 && c.green() > 170 && c.blue() < 120)
+                    return true;
+            }
+        }
+        return false;
+    };
+    const double advance = courierAdvance();
+    EXPECT_TRUE(yellowAt(test::lineOrigin(0) + QPointF(21.5 * advance, 2)));
+    EXPECT_TRUE(yellowAt(test::lineOrigin(1) + QPointF(2 * advance, 2)));
+    EXPECT_FALSE(yellowAt(test::lineOrigin(1) + QPointF(15 * advance, 2)));
+    EXPECT_FALSE(yellowAt(test::lineOrigin(0) + QPointF(10 * advance, 2)));
+}
+
 TEST(PageRasterCache, StandInsPreferTheNearestScaleAndTheNewestEpoch)
 {
     PageRasterCache cache;
