@@ -507,6 +507,9 @@ private:
     // A bookmark file of this document that failed to load; it is moved
     // aside before it would first be overwritten.
     QString m_unreadableBookmarkFile;
+    // The bookmark file of the document as it was named when its bookmarks
+    // were loaded; another target at a save means the paper has moved.
+    QString m_bookmarkFileAtLoad;
     int m_currentPageIndex = 0;
     std::optional<QVariantMap> m_reflowAppearance;
     TextSourceList m_reflowSources;

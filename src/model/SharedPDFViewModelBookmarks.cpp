@@ -82,6 +82,7 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
 {
     resetNavigation();
     m_unreadableBookmarkFile.clear();
+    m_bookmarkFileAtLoad = bookmarkURL(documentURL);
 
     QStringList candidates{bookmarkURL(documentURL)};
     if (const HistoryPathsProvider &provider = historyPathsProvider()) {
@@ -122,6 +123,18 @@ void SharedPDFViewModel::persistBookmarks()
     if (!platform::ensureFolder(m_annotationDirectory, &error))
         return fail(error);
     const QString target = bookmarkURL(m_pdfDocumentURL);
+    if (!m_unreadableBookmarkFile.isEmpty() && target != m_bookmarkFileAtLoad) {
+        // The paper got a new name or folder after its bookmark file failed
+        // to load: the list in memory lacks that file's bookmarks, so the
+        // file itself is carried to the new name (never over another file).
+        m_bookmarkFileAtLoad = target;
+        if (!QFileInfo::exists(target) && QFileInfo::exists(m_unreadableBookmarkFile)) {
+            if (!platform::copyWithoutReplacing(m_unreadableBookmarkFile, target, &error))
+                return fail(error);
+            m_unreadableBookmarkFile = target;
+        }
+        return;
+    }
     if (!m_unreadableBookmarkFile.isEmpty() && m_unreadableBookmarkFile == target
         && QFileInfo::exists(target)) {
         if (!platform::moveAsideUnreadable(target, &error))

@@ -202,6 +202,29 @@ TEST_F(Bookmarks, AnUnreadableFileIsKeptAndMovedAsideBeforeTheNextSave)
     EXPECT_EQ(readAll(model->annotationDirectory() + "/" + aside[0]), damaged);
 }
 
+TEST_F(Bookmarks, AfterAMoveAnUnreadableFileIsCarriedToTheNewNameNotReplacedByAnEmptyList)
+{
+    const QByteArray damaged = "[{\"id\": broken";
+    writeAll(file(), damaged);
+    model->loadBookmarks(QUrl::fromLocalFile(pdf), document);
+    ASSERT_TRUE(model->navigationError());
+
+    const QString moved = path("moved/paper.pdf");
+    model->setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    model->persistBookmarks();
+    const QString newFile = model->bookmarkURL(QUrl::fromLocalFile(moved));
+    EXPECT_EQ(readAll(newFile), damaged);
+    EXPECT_EQ(readAll(file()), damaged);
+
+    // The next change keeps the carried file aside and writes the list.
+    toggleOn(1);
+    EXPECT_TRUE(readAll(newFile).contains("\"page\":1"));
+    EXPECT_EQ(QDir(model->annotationDirectory())
+                  .entryList({QFileInfo(newFile).fileName() + ".unreadable-*"}, QDir::Files)
+                  .size(),
+              1);
+}
+
 TEST_F(Bookmarks, ASaveThatCannotWriteReportsAndKeepsTheListInMemory)
 {
     // A file where the folder should be.
