@@ -51,6 +51,7 @@ PdfView::PdfView(QWidget *parent)
             [this](int page, std::shared_ptr<const engine::PdfPageText> text) {
                 m_texts.insert(page, std::move(text));
                 m_highlightRects.remove(page);
+                m_selectionRects.remove(page);
                 viewport()->update();
             });
 
@@ -421,10 +422,6 @@ void PdfView::applySelection(const engine::PdfSelection &selection, bool animate
     if (changed) {
         m_selection = selection;
         m_selectionRects.clear();
-        for (const engine::PdfSelection &piece : m_selection.selectionsByLine()) {
-            for (const engine::PdfPage &page : piece.pages())
-                m_selectionRects.emplace_back(page.index(), piece.bounds(page));
-        }
     }
     if (animate && !m_selection.isEmpty()) {
         m_selectionPulse->stop();
@@ -462,6 +459,33 @@ void PdfView::setHighlightedSelections(std::vector<engine::PdfSelection> selecti
     viewport()->update();
 }
 
+std::vector<QRectF> PdfView::lineRects(const engine::PdfPageText &text,
+                                       const std::vector<engine::PdfTextRange> &ranges)
+{
+    // One rectangle per line piece of each range: the union of its boxes
+    // (separators have empty boxes and add nothing).
+    std::vector<QRectF> rects;
+    const int count = int(text.boxes.size());
+    for (const engine::PdfTextRange &range : ranges) {
+        int at = std::max(range.location, 0);
+        const int end = std::min(range.end(), count);
+        while (at < end) {
+            const int line = text.lineOf(at);
+            const int stop = line < 0 ? at + 1 : std::clamp(text.lines[size_t(line)].range.end() + 1, at + 1, end);
+            QRectF piece;
+            for (int k = at; k < stop; ++k) {
+                const QRectF &box = text.boxes[size_t(k)];
+                if (!box.isEmpty())
+                    piece = piece.isNull() ? box : piece.united(box);
+            }
+            if (!piece.isNull())
+                rects.push_back(piece);
+            at = stop;
+        }
+    }
+    return rects;
+}
+
 const engine::PdfPageText *PdfView::cachedText(int pageIndex)
 {
     if (const auto it = m_texts.constFind(pageIndex); it != m_texts.constEnd())
@@ -477,27 +501,10 @@ const std::vector<QRectF> *PdfView::highlightRects(int pageIndex)
     const engine::PdfPageText *text = cachedText(pageIndex);
     if (!text)
         return nullptr;
-    // One rectangle per line piece of each match: the union of its boxes.
     std::vector<QRectF> rects;
-    const int count = int(text->boxes.size());
     for (size_t i : m_highlightsOfPage.value(pageIndex)) {
-        for (const engine::PdfTextRange &range : m_highlights[i].ranges(pageIndex)) {
-            int at = std::max(range.location, 0);
-            const int end = std::min(range.end(), count);
-            while (at < end) {
-                const int line = text->lineOf(at);
-                const int stop = line < 0 ? at + 1 : std::clamp(text->lines[size_t(line)].range.end() + 1, at + 1, end);
-                QRectF piece;
-                for (int k = at; k < stop; ++k) {
-                    const QRectF &box = text->boxes[size_t(k)];
-                    if (!box.isEmpty())
-                        piece = piece.isNull() ? box : piece.united(box);
-                }
-                if (!piece.isNull())
-                    rects.push_back(piece);
-                at = stop;
-            }
-        }
+        const std::vector<QRectF> pieces = lineRects(*text, m_highlights[i].ranges(pageIndex));
+        rects.insert(rects.end(), pieces.begin(), pieces.end());
     }
     return &m_highlightRects.insert(pageIndex, std::move(rects)).value();
 }
@@ -726,9 +733,14 @@ void PdfView::paintSelections(QPainter &painter, int pageIndex)
     const double pulse = m_selectionPulse->state() == QAbstractAnimation::Running
                              ? m_selectionPulse->currentValue().toDouble()
                              : 0.0;
-    for (const auto &[page, bounds] : m_selectionRects) {
-        if (page != pageIndex)
-            continue;
+    const std::vector<QRectF> *selected = nullptr;
+    if (!m_selection.isEmpty() && m_selection.document() == m_document) {
+        if (const auto it = m_selectionRects.constFind(pageIndex); it != m_selectionRects.constEnd())
+            selected = &it.value();
+        else if (const engine::PdfPageText *text = cachedText(pageIndex))
+            selected = &m_selectionRects.insert(pageIndex, lineRects(*text, m_selection.ranges(pageIndex))).value();
+    }
+    for (const QRectF &bounds : selected ? *selected : std::vector<QRectF>()) {
         const QRectF target = toDocument(bounds);
         painter.fillRect(target, kSelectionColor);
         if (pulse > 0) {

@@ -193,6 +193,9 @@ private:
     // The page's text when it has been fetched; else asks for it and
     // answers null.
     const engine::PdfPageText *cachedText(int pageIndex);
+    // The line pieces of text ranges of a page, as rectangles (page space).
+    static std::vector<QRectF> lineRects(const engine::PdfPageText &text,
+                                         const std::vector<engine::PdfTextRange> &ranges);
     // The highlight rectangles of a page (page space); null until its text
     // is at hand.
     const std::vector<QRectF> *highlightRects(int pageIndex);
@@ -229,7 +232,7 @@ private:
     std::vector<engine::PdfSelection> m_highlights;
     QHash<int, std::vector<size_t>> m_highlightsOfPage;
     QHash<int, std::vector<QRectF>> m_highlightRects;
-    std::vector<std::pair<int, QRectF>> m_selectionRects;
+    QHash<int, std::vector<QRectF>> m_selectionRects;
     QVariantAnimation *m_selectionPulse = nullptr;
 
     // Mouse selection.
