@@ -49,7 +49,7 @@ PdfView::PdfView(QWidget *parent)
     connect(m_rasters.get(), &PageRasterCache::tileReady, viewport(), qOverload<>(&QWidget::update));
     connect(m_rasters.get(), &PageRasterCache::pageTextReady, this,
             [this](int page, std::shared_ptr<const engine::PdfPageText> text) {
-                m_texts.insert(page, std::move(text));
+                m_texts.insert(page, new std::shared_ptr<const engine::PdfPageText>(std::move(text)));
                 m_highlightRects.remove(page);
                 m_selectionRects.remove(page);
                 viewport()->update();
@@ -488,8 +488,8 @@ std::vector<QRectF> PdfView::lineRects(const engine::PdfPageText &text,
 
 const engine::PdfPageText *PdfView::cachedText(int pageIndex)
 {
-    if (const auto it = m_texts.constFind(pageIndex); it != m_texts.constEnd())
-        return it.value().get();
+    if (const auto *text = m_texts.object(pageIndex))
+        return text->get();
     m_rasters->requestPageText(pageIndex);
     return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QAbstractScrollArea>
+#include <QCache>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QPixmap>
@@ -217,7 +218,8 @@ private:
     mutable QHash<int, std::vector<Link>> m_links;
     // Page texts fetched off the main thread, so that the pointer's shape
     // and the highlights never wait for the document.
-    QHash<int, std::shared_ptr<const engine::PdfPageText>> m_texts;
+    // The most recently used few are kept.
+    QCache<int, std::shared_ptr<const engine::PdfPageText>> m_texts{64};
     PageLayout m_layout;
     std::unique_ptr<PageRasterCache> m_rasters;
 
