@@ -120,9 +120,14 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     m_selection = {};
     m_selectionRects.clear();
 
-    if (m_autoScales)
-        m_scale = std::clamp(scaleFactorForSizeToFit(), m_minScale, m_maxScale);
     m_layout.layout(m_pageSizes, m_scale, viewport()->width());
+    // Fitted to the new document's widest page.
+    const double scale = m_autoScales ? std::clamp(scaleFactorForSizeToFit(), m_minScale, m_maxScale) : m_scale;
+    const bool scaled = std::abs(scale - m_scale) > 1e-9;
+    if (scaled) {
+        m_scale = scale;
+        m_layout.layout(m_pageSizes, m_scale, viewport()->width());
+    }
     updateScrollBars();
     m_programmaticScroll = true;
     verticalScrollBar()->setValue(0);
@@ -132,6 +137,8 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     setCurrentPageIndex(count > 0 ? 0 : -1);
     if (hadSelection)
         emit selectionChanged();
+    if (scaled)
+        emit scaleChanged();
     viewport()->update();
 }
 

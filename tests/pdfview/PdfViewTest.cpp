@@ -113,6 +113,13 @@ TEST_F(PdfViewTest, AutoScalingFitsTheWidestPage)
     view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setAutoScales(true);
     EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / 612.0, 1e-9);
+
+    // A new document is fitted by its own widest page.
+    engine::PdfFixtureWriter writer;
+    writer.addPage(QSizeF(306, 400));
+    view.setDocument(test::openFixture(writer));
+    EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / 306.0, 1e-9);
+
     view.setScaleFactor(2);
     EXPECT_FALSE(view.autoScales());
 }
