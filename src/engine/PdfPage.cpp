@@ -6,6 +6,7 @@
 
 #include "engine/PdfDocument.h"
 #include "engine/detail/DocumentImpl.h"
+#include "engine/detail/WorkLimit.h"
 
 namespace folvan::engine {
 
@@ -17,7 +18,7 @@ namespace {
 // Largest raster edge drawn, to keep a bad scale from eating the memory.
 constexpr int kMaxRasterEdge = 16384;
 
-fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations)
+fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations, fz_cookie *cookie)
 {
     fz_page *fzPage = reinterpret_cast<fz_page *>(page);
     fz_display_list *list = nullptr;
@@ -32,10 +33,10 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations
             // Once the document is edited, MuPDF drops the appearances it made
             // for annotations without one; this makes them again.
             pdf_update_page(ctx, page);
-            fz_run_page(ctx, fzPage, device, fz_identity, nullptr);
+            fz_run_page(ctx, fzPage, device, fz_identity, cookie);
         }
         else
-            fz_run_page_contents(ctx, fzPage, device, fz_identity, nullptr);
+            fz_run_page_contents(ctx, fzPage, device, fz_identity, cookie);
         fz_close_device(ctx, device);
     }
     fz_always(ctx) fz_drop_device(ctx, device);
@@ -50,7 +51,7 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations
 // w × h, `stride` bytes a row), already white. Returns 0 when drawing
 // failed part-way.
 int drawInto(fz_context *ctx, fz_display_list *list, pdf_page *page, int withAnnotations, fz_matrix ctm, int w,
-             int h, int stride, unsigned char *samples)
+             int h, int stride, unsigned char *samples, fz_cookie *cookie)
 {
     fz_pixmap *pixmap = nullptr;
     fz_device *device = nullptr;
@@ -66,10 +67,10 @@ int drawInto(fz_context *ctx, fz_display_list *list, pdf_page *page, int withAnn
             fz_run_display_list(ctx, list, device, ctm, fz_make_rect(0, 0, float(w), float(h)), nullptr);
         else if (withAnnotations) {
             pdf_update_page(ctx, page); // as in recordPage
-            fz_run_page(ctx, reinterpret_cast<fz_page *>(page), device, ctm, nullptr);
+            fz_run_page(ctx, reinterpret_cast<fz_page *>(page), device, ctm, cookie);
         }
         else
-            fz_run_page_contents(ctx, reinterpret_cast<fz_page *>(page), device, ctm, nullptr);
+            fz_run_page_contents(ctx, reinterpret_cast<fz_page *>(page), device, ctm, cookie);
         fz_close_device(ctx, device);
     }
     fz_always(ctx)
@@ -120,7 +121,7 @@ public:
         QImage image = blankRaster(m_geometry, scale, pixelRegion, &ctm);
         if (!image.isNull())
             drawInto(detail::threadContext(), m_list, nullptr, 0, ctm, image.width(), image.height(),
-                     int(image.bytesPerLine()), image.bits());
+                     int(image.bytesPerLine()), image.bits(), nullptr);
         return image;
     }
 
@@ -180,7 +181,8 @@ std::shared_ptr<const PdfDisplayList> PdfPage::displayList(bool withAnnotations)
     pdf_page *page = impl.loadPage(lock.ctx(), m_index);
     if (!page || !geometry.isValid())
         return nullptr;
-    fz_display_list *list = recordPage(lock.ctx(), page, withAnnotations ? 1 : 0);
+    detail::WorkLimit limit;
+    fz_display_list *list = recordPage(lock.ctx(), page, withAnnotations ? 1 : 0, limit.cookie());
     if (!list)
         return nullptr;
     auto result = std::make_shared<MuDisplayList>(list, geometry, m_index, withAnnotations);
@@ -201,9 +203,11 @@ QImage PdfPage::render(double scale, bool withAnnotations, const QRect &pixelReg
     pdf_page *page = impl.loadPage(lock.ctx(), m_index);
     fz_matrix ctm;
     QImage image = page ? blankRaster(geometry, scale, pixelRegion, &ctm) : QImage();
-    if (!image.isNull())
+    if (!image.isNull()) {
+        detail::WorkLimit limit;
         drawInto(lock.ctx(), nullptr, page, withAnnotations ? 1 : 0, ctm, image.width(), image.height(),
-                 int(image.bytesPerLine()), image.bits());
+                 int(image.bytesPerLine()), image.bits(), limit.cookie());
+    }
     return image;
 }
 

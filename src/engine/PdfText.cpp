@@ -2,6 +2,7 @@
 #include "engine/PdfPage.h"
 #include "engine/PdfSelection.h"
 #include "engine/detail/PageText.h"
+#include "engine/detail/WorkLimit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +15,7 @@ using detail::PageGeometry;
 
 namespace {
 
-fz_stext_page *extractText(fz_context *ctx, pdf_page *page)
+fz_stext_page *extractText(fz_context *ctx, pdf_page *page, fz_cookie *cookie)
 {
     fz_page *fzPage = reinterpret_cast<fz_page *>(page);
     fz_stext_page *text = nullptr;
@@ -28,7 +29,7 @@ fz_stext_page *extractText(fz_context *ctx, pdf_page *page)
         text = fz_new_stext_page(ctx, fz_bound_page(ctx, fzPage));
         device = fz_new_stext_device(ctx, text, &options);
         // The page's own text only: annotations are not part of it.
-        fz_run_page_contents(ctx, fzPage, device, fz_identity, nullptr);
+        fz_run_page_contents(ctx, fzPage, device, fz_identity, cookie);
         fz_close_device(ctx, device);
     }
     fz_always(ctx) fz_drop_device(ctx, device);
@@ -131,7 +132,8 @@ std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int p
     pdf_page *page = impl.loadPage(lock.ctx(), pageIndex);
     if (!page || !pageGeometry.isValid())
         return std::make_shared<PdfPageText>();
-    fz_stext_page *stext = extractText(lock.ctx(), page);
+    detail::WorkLimit limit;
+    fz_stext_page *stext = extractText(lock.ctx(), page, limit.cookie());
     if (!stext)
         return std::make_shared<PdfPageText>();
     auto text = convertText(stext, pageGeometry, geometry);
