@@ -45,6 +45,7 @@ ContentView::ContentView(ReaderPane pane, QWidget *parent)
     setMinimumSize(420, 300);
     m_lastDocumentState = documentState();
     connectHandlers();
+    buildPaneLayout();
 }
 
 ContentView::~ContentView()

@@ -30,6 +30,7 @@
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
 #include "window/PanePresenter.h"
+#include "window/PaneRadio.h"
 #include "window/ReaderPaneTypes.h"
 
 #include <QImage>
@@ -62,6 +63,8 @@ class SerialQueue;
 } // namespace folvan
 
 namespace folvan::window {
+
+class PaneLayout;
 
 // One piece of a search match: a character range of the page string of one
 // page.
@@ -309,6 +312,45 @@ public:
     // The page view of the pane while a paper is shown.
     pdfview::PDFViewWrapper *pageView() const { return m_pageView; }
 
+    // ---- Command surface (PaneCommands.cpp) ----------------------------------
+
+    // The pane's command record, built from its state now; its closures act
+    // on the live pane, also from a record kept from earlier.
+    ReaderActions readerActions();
+    // What the pane reports upward: the pane, its model, the document URL
+    // and the record.
+    ReaderPaneSnapshot snapshot();
+    // True while the book view is shown. Writing it always ends reflow, then
+    // switches between the book and the page view.
+    bool readingMode() const;
+    void setReadingMode(bool value);
+    // Leaves reflow, else switches between the book and the page view.
+    void switchMode();
+    void toggleReflow();
+    // Zoom by `step` (+0.1 or -0.1): the page zoom, or in reflow the font
+    // size by ten times the step.
+    void zoom(double step);
+    void resetView();
+    // A new, empty note for the open paper quoting the selected passages,
+    // shown in the notes panel.
+    void createPaperNote();
+    // Puts the annotation summary on the clipboard.
+    void copyAnnotations();
+    // The record's layout choice: "single" for "single", else "spread".
+    void choosePageLayout(const QString &value);
+
+    // ---- On screen (PaneLayout.cpp) --------------------------------------------
+
+    // The application's radio, shown and switched by the headers.
+    void setRadio(PaneRadio *radio);
+    PaneRadio *radio() const { return m_radio; }
+    // Makes the command palette for the pane's record; the widget is shown
+    // as a sheet over the pane until `dismiss` runs. Set by the workspace.
+    using PaletteFactory =
+        std::function<QWidget *(ContentView *pane, ReaderActions actions, std::function<void()> dismiss)>;
+    static void setCommandPaletteFactory(PaletteFactory factory);
+    PaneLayout *paneLayout() const { return m_paneLayout; }
+
 signals:
     void isSplitChanged();
     void isActiveChanged();
@@ -342,6 +384,9 @@ signals:
     void showOnboardingChanged();
     void showingAlertChanged();
     void alertMessageChanged();
+    // The snapshot's pane, model, URL or record flags changed.
+    void snapshotChanged();
+    void radioChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -466,6 +511,17 @@ private:
     std::unique_ptr<PaneFileChooser> m_fileChooser;
     QVBoxLayout *m_body;
     QPointer<pdfview::PDFViewWrapper> m_pageView;
+
+    // PaneLayout.cpp
+    void buildPaneLayout();
+    QPointer<PaneRadio> m_radio;
+    PaneLayout *m_paneLayout = nullptr;
+
+    // PaneCommands.cpp
+    void connectCommandSurface();
+    void scheduleSnapshotCheck();
+    std::optional<ReaderPaneSnapshot> m_lastSnapshot;
+    bool m_snapshotCheckScheduled = false;
 };
 
 } // namespace folvan::window

@@ -117,3 +117,56 @@ void PaneButton::refreshLook()
 }
 
 } // namespace folvan::window
+
+namespace folvan::window {
+
+TitleButton::TitleButton(QWidget *parent)
+    : QToolButton(parent)
+{
+    setAutoRaise(true);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void TitleButton::setTitle(const QString &title)
+{
+    if (m_title == title)
+        return;
+    m_title = title;
+    updateGeometry();
+    update();
+}
+
+QSize TitleButton::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(m_title) + 12, metrics.height() + 8};
+}
+
+QSize TitleButton::minimumSizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(QStringLiteral("…")) * 4, metrics.height() + 8};
+}
+
+void TitleButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (isEnabled() && underMouse()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, isDown() ? 33 : 18));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0, 1, 0, -1), 6, 6);
+    }
+    QColor color = QApplication::palette().color(QPalette::WindowText);
+    if (!isEnabled())
+        color.setAlphaF(0.45);
+    painter.setPen(color);
+    painter.setFont(font());
+    const QRect area = rect().adjusted(6, 0, -6, 0);
+    const QString shown = QFontMetrics(font()).elidedText(m_title, Qt::ElideMiddle, area.width());
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
+
+} // namespace folvan::window

@@ -47,3 +47,25 @@ QColor accentColor();
 QColor secondaryTextColor();
 
 } // namespace folvan::window
+
+namespace folvan::window {
+
+// The title of a header: a flat button whose text takes the width it is
+// given, on one line, shortened in the middle, aligned to the leading edge.
+class TitleButton : public QToolButton {
+    Q_OBJECT
+public:
+    explicit TitleButton(QWidget *parent = nullptr);
+    void setTitle(const QString &title);
+    QString title() const { return m_title; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_title;
+};
+
+} // namespace folvan::window

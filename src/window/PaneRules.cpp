@@ -1,5 +1,6 @@
 #include "window/PaneRules.h"
 
+#include <QKeySequence>
 #include <QLocale>
 
 #include <algorithm>
@@ -103,7 +104,11 @@ QTransform readingTiltTransform(double widthPx, double heightPx, double degrees,
     QTransform transform;
     transform.translate(widthPx / 2, heightPx / 2);
     transform.scale(horizontal, factors.height);
-    transform.rotate(angle, Qt::XAxis, distance);
+    // A rotation about the x axis seen from `distance` in front of the
+    // plane, composed as QTransform::rotate composes.
+    const double radians = angle * std::numbers::pi / 180.0;
+    const QTransform rotation(1, 0, 0, 0, std::cos(radians), -std::sin(radians) / distance, 0, 0, 1);
+    transform = rotation * transform;
     transform.translate(-widthPx / 2, -heightPx / 2);
     return transform;
 }
@@ -137,6 +142,16 @@ QUrl scholarPanelURL(bool hasDocument, const QString &fileName)
 }
 
 // ---- Headers ------------------------------------------------------------------
+
+QString nativeShortcut(const QString &portable)
+{
+    return QKeySequence(portable, QKeySequence::PortableText).toString(QKeySequence::NativeText);
+}
+
+QString withShortcut(const QString &text, const QString &portable)
+{
+    return text + QStringLiteral("（") + nativeShortcut(portable) + QStringLiteral("）");
+}
 
 QString withoutPdfExtension(const QString &name)
 {

@@ -89,6 +89,12 @@ QUrl scholarPanelURL(bool hasDocument, const QString &fileName);
 
 // ---- Headers ------------------------------------------------------------------
 
+// A shortcut written portably ("Ctrl+Shift+R") in the platform's own form
+// ("Ctrl+Shift+R" on Linux, "⇧⌘R" on macOS).
+QString nativeShortcut(const QString &portable);
+// `text` followed by the shortcut in full-width parentheses: "搜索正文（Ctrl+F）".
+QString withShortcut(const QString &text, const QString &portable);
+
 // `name` without a trailing ".pdf" (case-sensitive).
 QString withoutPdfExtension(const QString &name);
 // The single header's title: "Folvan" without a document, else the file

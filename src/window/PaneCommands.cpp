@@ -1,0 +1,283 @@
+// The pane's command surface: the record of what the pane can do now, and
+// the operations behind the commands that belong to the surface itself
+// (book or page, reflow, zoom, reset, a new note, the annotation summary,
+// the page layout).
+
+#include "annotations/ReflowTextMap.h"
+#include "model/ReflowTypography.h"
+#include "model/SharedPDFViewModel.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/Desktop.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "window/ContentView.h"
+#include "window/HeaderButtons.h"
+
+#include <QPointer>
+#include <QUndoStack>
+
+#include <algorithm>
+
+namespace folvan::window {
+
+namespace {
+
+constexpr double kMinZoom = 0.5;
+constexpr double kMaxZoom = 4.0;
+constexpr double kDefaultReflowFontSize = 20;
+constexpr double kMinReflowFontSize = 14;
+constexpr double kMaxReflowFontSize = 32;
+
+platform::Preferences &defaults()
+{
+    return platform::Preferences::shared();
+}
+
+} // namespace
+
+ReaderActions ContentView::readerActions()
+{
+    // The closures reach the pane through a guarded pointer: a record kept
+    // by a menu or the palette acts on the live pane, and on nothing once
+    // the pane is gone.
+    QPointer<ContentView> pane(this);
+    auto on = [pane](auto operation) {
+        return [pane, operation] {
+            if (pane)
+                operation(pane.data());
+        };
+    };
+    const SharedPDFViewModel *model = m_viewModel;
+
+    ReaderActions actions;
+    actions.hasDocument = model->pdfDocument() != nullptr;
+    actions.isBook = m_flipBookMode && !m_reflowMode;
+    actions.searchVisible = model->showSearch();
+    actions.hasMatches = !model->searchResults().empty();
+    actions.open = on([](ContentView *p) { p->selectAndOpenPDF(); });
+    actions.openRecent = [pane](const QUrl &url) {
+        if (pane)
+            pane->loadPDF(url);
+    };
+    actions.pod = on([](ContentView *p) { p->openShortPDF(); });
+    actions.move = on([](ContentView *p) { p->moveCurrentPDF(); });
+    actions.reveal = on([](ContentView *p) { p->showPDFInFinder(); });
+    actions.external = on([](ContentView *p) { p->openPDFInDefaultViewer(); });
+    actions.trash = on([](ContentView *p) { p->setShowDeleteConfirmation(true); });
+    actions.close = on([](ContentView *p) { p->closePDF(); });
+    actions.rename = on([](ContentView *p) { p->beginRename(); });
+    actions.find = on([](ContentView *p) { p->findInPDF(); });
+    actions.nextMatch = [pane](bool forward) {
+        if (pane)
+            pane->stepSearch(forward);
+    };
+    actions.switchMode = on([](ContentView *p) { p->switchMode(); });
+    actions.reflow = on([](ContentView *p) { p->toggleReflow(); });
+    actions.newNote = on([](ContentView *p) { p->createPaperNote(); });
+    actions.outline = on([](ContentView *p) { toggleFlag(p, &ContentView::showOutline, &ContentView::setShowOutline); });
+    actions.notes = on([](ContentView *p) { toggleFlag(p, &ContentView::showNotes, &ContentView::setShowNotes); });
+    actions.scholar = on([](ContentView *p) { toggleFlag(p, &ContentView::showGG, &ContentView::setShowGG); });
+    actions.help = on([](ContentView *p) { p->setShowShortcuts(true); });
+    actions.zoom = [pane](double step) {
+        if (pane)
+            pane->zoom(step);
+    };
+    actions.resetView = on([](ContentView *p) { p->resetView(); });
+    actions.canGoBack = !model->backLocations().empty();
+    actions.canGoForward = !model->forwardLocations().empty();
+    actions.goBack = on([](ContentView *p) { p->viewModel()->returnLocation(false); });
+    actions.goForward = on([](ContentView *p) { p->viewModel()->returnLocation(true); });
+    actions.bookmark = on([](ContentView *p) { p->viewModel()->toggleBookmark(); });
+    actions.copy = on([](ContentView *p) { p->viewModel()->copySelection(); });
+    actions.hasSelection = !model->selectionText().isEmpty();
+    actions.hasAnnotations = !model->annotationItems().empty();
+    actions.canUndoAnnotation = model->canUndoAnnotation();
+    actions.canRedoAnnotation = model->canRedoAnnotation();
+    actions.highlight = on([](ContentView *p) { p->viewModel()->addMarkup(QStringLiteral("highlight"), QString()); });
+    actions.underline = on([](ContentView *p) { p->viewModel()->addMarkup(QStringLiteral("underline"), QString()); });
+    actions.undoAnnotation = on([](ContentView *p) {
+        p->viewModel()->annotationUndoManager()->undo();
+        p->viewModel()->updateAnnotationUndoState();
+    });
+    actions.redoAnnotation = on([](ContentView *p) {
+        p->viewModel()->annotationUndoManager()->redo();
+        p->viewModel()->updateAnnotationUndoState();
+    });
+    actions.copyAnnotations = on([](ContentView *p) { p->copyAnnotations(); });
+    actions.exportAnnotations = on([](ContentView *p) { p->viewModel()->exportAnnotationSummary(); });
+    actions.exportPDF = on([](ContentView *p) { p->viewModel()->exportAnnotatedPDF(); });
+    actions.commandPalette = on([](ContentView *p) { p->setShowCommandPalette(true); });
+    actions.comparisonOpen = m_isSplit;
+    actions.toggleComparison = m_toggleComparison;
+    actions.focusOtherPane = [] {};
+    actions.pageLayout = m_pageLayout;
+    actions.setPageLayout = [pane](const QString &value) {
+        if (pane)
+            pane->choosePageLayout(value);
+    };
+    return actions;
+}
+
+ReaderPaneSnapshot ContentView::snapshot()
+{
+    ReaderPaneSnapshot snapshot;
+    snapshot.pane = m_pane;
+    snapshot.model = m_viewModel;
+    if (!m_viewModel->pdfDocumentURL().isEmpty())
+        snapshot.url = m_viewModel->pdfDocumentURL();
+    snapshot.actions = readerActions();
+    return snapshot;
+}
+
+// The snapshot is compared after the current change has run its course and
+// reported only when it differs from the last one reported.
+void ContentView::connectCommandSurface()
+{
+    SharedPDFViewModel *model = m_viewModel;
+    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
+                        &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchResultsChanged,
+                        &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
+                        &SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::annotationRevisionChanged,
+                        &SharedPDFViewModel::canUndoAnnotationChanged, &SharedPDFViewModel::canRedoAnnotationChanged})
+        connect(model, signal, this, &ContentView::scheduleSnapshotCheck);
+    for (auto signal : {&ContentView::flipBookModeChanged, &ContentView::reflowModeChanged,
+                        &ContentView::pageLayoutChanged, &ContentView::isSplitChanged})
+        connect(this, signal, this, &ContentView::scheduleSnapshotCheck);
+    scheduleSnapshotCheck();
+}
+
+void ContentView::scheduleSnapshotCheck()
+{
+    if (m_snapshotCheckScheduled)
+        return;
+    m_snapshotCheckScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_snapshotCheckScheduled = false;
+        ReaderPaneSnapshot current = snapshot();
+        if (m_lastSnapshot && *m_lastSnapshot == current)
+            return;
+        m_lastSnapshot = std::move(current);
+        emit snapshotChanged();
+    });
+}
+
+// ---- Book, page and reflow ----------------------------------------------------
+
+bool ContentView::readingMode() const
+{
+    return m_flipBookMode && !m_reflowMode;
+}
+
+void ContentView::setReadingMode(bool value)
+{
+    setReflowMode(false);
+    if (value == m_flipBookMode)
+        return;
+    if (value) {
+        // The book opens where the page view stood.
+        m_viewModel->captureNativeReading();
+        m_viewModel->setTextSelectionMode(false);
+    } else {
+        m_viewModel->setBookTextMode(false);
+    }
+    setFlipBookMode(value);
+}
+
+void ContentView::switchMode()
+{
+    if (m_reflowMode) {
+        toggleReflow();
+        return;
+    }
+    setReadingMode(!readingMode());
+}
+
+void ContentView::toggleReflow()
+{
+    if (!m_viewModel->pdfDocument())
+        return;
+    if (!m_reflowMode)
+        m_viewModel->captureNativeReading();
+    m_viewModel->clearBookSelection();
+    if (m_pageView && m_pageView->pdfView())
+        m_pageView->pdfView()->clearSelection();
+    m_viewModel->setBookTextMode(false);
+    m_viewModel->setTextSelectionMode(false);
+    setReflowMode(!m_reflowMode);
+    m_viewModel->setJumpToPage(m_viewModel->currentPageIndex());
+}
+
+// ---- Zoom and reset -----------------------------------------------------------------
+
+void ContentView::zoom(double step)
+{
+    if (m_reflowMode) {
+        QVariantMap appearance = reflowAppearance();
+        const QVariant stored = appearance.value(QStringLiteral("fontSize"));
+        const double current =
+            stored.typeId() == QMetaType::Double ? stored.toDouble() : kDefaultReflowFontSize;
+        const double size = std::min(std::max(current + step * 10, kMinReflowFontSize), kMaxReflowFontSize);
+        appearance.insert(QStringLiteral("fontSize"), size);
+        m_viewModel->setReflowAppearance(ReflowTypography::normalized(appearance));
+        ReflowTypography::save(appearance, defaults());
+        return;
+    }
+    const double factor = std::min(std::max(m_scaleFactor + step, kMinZoom), kMaxZoom);
+    setScaleFactor(factor);
+    defaults().setValue(kScaleFactorKey, factor);
+}
+
+void ContentView::resetView()
+{
+    if (m_reflowMode) {
+        m_viewModel->setReflowAppearance(ReflowTypography::defaults());
+        ReflowTypography::save(ReflowTypography::defaults(), defaults());
+        return;
+    }
+    setRotationAngle(0);
+    setScaleFactor(1.0);
+    defaults().setValue(kScaleFactorKey, 1.0);
+}
+
+// ---- Notes, annotations, layout --------------------------------------------------
+
+void ContentView::createPaperNote()
+{
+    const auto &document = m_viewModel->pdfDocument();
+    if (!m_currentPaperID || !document)
+        return;
+    std::vector<ReadingTextSource> sources = m_viewModel->reflowSources();
+    if (sources.empty() && m_viewModel->retainedSelection)
+        sources = ReflowTextMap::sources(*m_viewModel->retainedSelection, document);
+
+    PaperNote note;
+    note.id = QUuid::createUuid();
+    note.paperID = m_currentPaperID;
+    note.page = sources.empty() ? std::int64_t(m_viewModel->currentPageIndex()) : sources.front().page;
+    if (!sources.empty())
+        note.sources = sources;
+    note.createdAt = QDateTime::currentDateTimeUtc();
+    note.updatedAt = note.createdAt;
+
+    PaperNotesStore &store = paperNotes();
+    QList<PaperNote> notes = store.notes();
+    notes.append(note);
+    store.setNotes(notes);
+    store.schedule();
+
+    setSelectedNoteID(note.id);
+    setShowNotes(true);
+}
+
+void ContentView::copyAnnotations()
+{
+    if (const std::optional<QString> summary = m_viewModel->annotationSummary())
+        platform::setClipboardText(*summary);
+}
+
+void ContentView::choosePageLayout(const QString &value)
+{
+    setPageLayout(value == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
+}
+
+} // namespace folvan::window

@@ -1,0 +1,404 @@
+#include "window/PaneLayout.h"
+
+#include "model/SharedPDFViewModel.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "window/ContentView.h"
+#include "window/PaneControls.h"
+#include "window/PanePanels.h"
+#include "window/PaneRules.h"
+#include "window/PanelPlaceholder.h"
+#include "window/ReadingArea.h"
+#include "window/SearchBar.h"
+#include "window/SingleHeader.h"
+#include "window/SplitHeader.h"
+#include "window/WelcomeView.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace folvan::window {
+
+namespace {
+
+ContentView::PaletteFactory &paletteFactory()
+{
+    static ContentView::PaletteFactory factory;
+    return factory;
+}
+
+// The highlight drawn over the pane while a file is dragged over it.
+class DropHighlight : public QWidget {
+public:
+    explicit DropHighlight(QWidget *parent)
+        : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(accentColor(), 3));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(4 + 1.5, 4 + 1.5, -4 - 1.5, -4 - 1.5), 14, 14);
+    }
+};
+
+// A dimmed layer over the whole pane holding a placeholder card and the
+// buttons that close it.
+QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushButton *> &buttons)
+{
+    auto *overlay = new QWidget(parent);
+    overlay->setAttribute(Qt::WA_StyledBackground);
+    overlay->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 60);"));
+    card->setStyleSheet(QStringLiteral("background: transparent;"));
+    card->setFixedSize(420, 300);
+    auto *column = static_cast<QVBoxLayout *>(card->layout());
+    for (QPushButton *button : buttons) {
+        button->setParent(card);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setStyleSheet(QString());
+        column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
+    }
+    card->setParent(overlay);
+    auto *center = new QVBoxLayout(overlay);
+    center->addWidget(card, 0, Qt::AlignCenter);
+    return overlay;
+}
+
+} // namespace
+
+// ---- The pane's side of the layout ------------------------------------------
+
+void ContentView::buildPaneLayout()
+{
+    m_paneLayout = new PaneLayout(this, this);
+    m_body->addWidget(m_paneLayout);
+    // From now on the pane's page view goes into the reading area.
+    m_body = m_paneLayout->readingArea()->pageSlotLayout();
+    connectCommandSurface();
+}
+
+void ContentView::setRadio(PaneRadio *radio)
+{
+    if (m_radio == radio)
+        return;
+    m_radio = radio;
+    emit radioChanged();
+}
+
+void ContentView::setCommandPaletteFactory(PaletteFactory factory)
+{
+    paletteFactory() = std::move(factory);
+}
+
+// ---- Layers -------------------------------------------------------------------------
+
+PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
+    : QWidget(parent)
+    , m_pane(pane)
+    , m_readingArea(new ReadingArea(pane, this))
+    , m_welcomeScroll(new QScrollArea(this))
+    , m_welcome(new WelcomeView(pane))
+    , m_singleHeader(new SingleHeader(pane, this))
+    , m_splitHeader(new SplitHeader(pane, this))
+    , m_searchBar(new SearchBar(pane, this))
+    , m_dropHighlight(new DropHighlight(this))
+{
+    m_welcomeScroll->setWidget(m_welcome);
+    m_welcomeScroll->setWidgetResizable(true);
+    m_welcomeScroll->setFrameShape(QFrame::NoFrame);
+    m_welcomeScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_welcomeScroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    m_welcome->setAutoFillBackground(false);
+
+    SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::showSearchChanged})
+        connect(model, signal, this, &PaneLayout::scheduleRelayout);
+    for (auto signal : {&ContentView::isSplitChanged, &ContentView::showGGChanged, &ContentView::showOutlineChanged,
+                        &ContentView::showNotesChanged, &ContentView::windowWidthChanged,
+                        &ContentView::backgroundImageChanged, &ContentView::isDragTargetedChanged})
+        connect(pane, signal, this, &PaneLayout::scheduleRelayout);
+    connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
+        if (key == QLatin1String("ggViewWidth") || key == QLatin1String("pdfViewWidth"))
+            scheduleRelayout();
+    });
+    // A new paper (or a renamed one) gives the panels new content.
+    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
+        delete m_outline.data();
+        delete m_scholar.data();
+        scheduleRelayout();
+    });
+    connect(pane, &ContentView::fileNameChanged, this, [this] {
+        delete m_scholar.data();
+        scheduleRelayout();
+    });
+    for (auto signal : {&ContentView::showShortcutsChanged, &ContentView::showOnboardingChanged})
+        connect(pane, signal, this, &PaneLayout::followOverlays);
+    connect(pane, &ContentView::showCommandPaletteChanged, this, &PaneLayout::followCommandPalette);
+    connect(pane, &ContentView::radioChanged, this, &PaneLayout::followRadio);
+    followRadio();
+    relayout();
+}
+
+QWidget *PaneLayout::welcomeColumn() const
+{
+    return m_welcomeScroll;
+}
+
+void PaneLayout::scheduleRelayout()
+{
+    if (m_relayoutScheduled)
+        return;
+    m_relayoutScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_relayoutScheduled = false;
+        relayout();
+    });
+}
+
+void PaneLayout::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void PaneLayout::relayout()
+{
+    if (!m_pane)
+        return;
+    ContentView *pane = m_pane;
+    const bool split = pane->isSplit();
+    setMinimumSize(split ? 420 : 900, 620);
+
+    SidePanelState sides;
+    sides.windowWidth = width();
+    sides.isSplit = split;
+    sides.showGG = pane->showGG();
+    sides.showOutline = pane->showOutline();
+    sides.showNotes = pane->showNotes();
+    sides.ggViewWidth = pane->ggViewWidth();
+    const double scale = sidebarScale(sides);
+    const double leading = searchLeading(sides);
+    const bool hasDocument = pane->viewModel()->pdfDocument() != nullptr;
+    const int top = int(readingTopInset(split));
+
+    followPanels();
+
+    // Reading row: the rooms of the left-hand panels, the reading area, the
+    // room of the notes panel.
+    const int leftRoom = int(leading - 14);
+    const int rightRoom = sides.showNotes && !split ? int(kNotesPanelWidth * scale) + 10 : 0;
+    m_readingArea->setVisible(hasDocument);
+    m_readingArea->setGeometry(leftRoom, top, std::max(0, width() - leftRoom - rightRoom), std::max(0, height() - top));
+
+    // Panel row.
+    int x = 0;
+    if (m_scholar) {
+        const int w = int(ggViewActualWidth(sides.ggViewWidth) * scale);
+        m_scholar->setGeometry(x, 55, w, height() - 55);
+        x += w;
+    }
+    if (m_outline) {
+        const int w = int(kOutlinePanelWidth * scale);
+        m_outline->setGeometry(x, 55, w, height() - 55);
+    }
+    if (m_notes) {
+        const int w = int(kNotesPanelWidth * scale);
+        m_notes->setGeometry(width() - w, 60, w, height() - 60);
+    }
+    m_welcomeScroll->setVisible(!hasDocument);
+    if (!hasDocument) {
+        const int w = std::min(WelcomeView::kMaxWidth + 16, width());
+        m_welcomeScroll->setGeometry((width() - w) / 2, top, w, std::max(0, height() - top));
+    }
+
+    // Header column.
+    QWidget *header = split ? static_cast<QWidget *>(m_splitHeader) : m_singleHeader;
+    m_singleHeader->setVisible(!split);
+    m_splitHeader->setVisible(split);
+    header->setGeometry(0, 0, width(), header->sizeHint().height());
+    if (!split)
+        header->setFixedHeight(SingleHeader::kHeight);
+    const bool searching = pane->viewModel()->showSearch();
+    m_searchBar->setVisible(searching);
+    if (searching) {
+        // The bar's box stands inside a margin that holds its shadow.
+        const int barWidth = int(searchBarWidth(width(), leading));
+        const QSize hint = m_searchBar->sizeHint();
+        m_searchBar->setGeometry(int(leading) - 6, header->height() + 10 - 2, barWidth + 12, hint.height());
+    }
+
+    // Stacking order, back to front.
+    m_readingArea->lower();
+    for (QWidget *panel : {m_scholar.data(), m_outline.data(), m_notes.data()})
+        if (panel)
+            panel->raise();
+    m_welcomeScroll->raise();
+    header->raise();
+    m_searchBar->raise();
+    for (QWidget *overlay : {m_help.data(), m_onboarding.data(), m_palette.data()})
+        if (overlay) {
+            overlay->setGeometry(rect());
+            overlay->raise();
+        }
+    m_dropHighlight->setGeometry(rect());
+    m_dropHighlight->setVisible(pane->isDragTargeted());
+    m_dropHighlight->raise();
+    update();
+}
+
+// Side panels exist while their flag is on in a pane shown alone (the
+// outline also needs a paper); each is made when it appears.
+void PaneLayout::followPanels()
+{
+    ContentView *pane = m_pane;
+    const bool single = !pane->isSplit();
+    auto follow = [this](QPointer<QWidget> &panel, bool shown, auto make) {
+        if (shown && !panel) {
+            panel = make();
+            panel->setParent(this);
+            panel->show();
+        } else if (!shown && panel) {
+            delete panel.data();
+        }
+    };
+    follow(m_scholar, pane->showGG() && single, [pane] { return makeScholarPanel(pane); });
+    follow(m_outline, pane->showOutline() && single && pane->viewModel()->pdfDocument(), [pane] {
+        auto *holder = new PanelPlaceholder({}, {}, {});
+        delete holder->layout();
+        auto *column = new QVBoxLayout(holder);
+        column->setContentsMargins(12, 12, 12, 12);
+        column->addWidget(makeOutlinePanel(pane, holder));
+        return static_cast<QWidget *>(holder);
+    });
+    follow(m_notes, pane->showNotes() && single, [pane] { return makeNotesPanel(pane); });
+}
+
+void PaneLayout::followOverlays()
+{
+    ContentView *pane = m_pane;
+    if (!pane)
+        return;
+    QPointer<ContentView> weak(pane);
+    if (pane->showShortcuts() && !m_help) {
+        auto *close = new QPushButton(QStringLiteral("关闭"));
+        auto *replay = new QPushButton(QStringLiteral("重新查看入门引导"));
+        connect(close, &QPushButton::clicked, this, [weak] {
+            if (weak)
+                weak->setShowShortcuts(false);
+        });
+        connect(replay, &QPushButton::clicked, this, &PaneLayout::replayOnboarding);
+        m_help = makeOverlay(this,
+                             new PanelPlaceholder(QStringLiteral("questionmark.circle"),
+                                                  notYetProvided(QStringLiteral("使用帮助")),
+                                                  QStringLiteral("这里将列出快捷键与使用说明。")),
+                             {replay, close});
+        m_help->show();
+    } else if (!pane->showShortcuts() && m_help) {
+        m_help->deleteLater();
+        m_help = nullptr;
+    }
+    if (pane->showOnboarding() && !m_onboarding) {
+        auto *close = new QPushButton(QStringLiteral("关闭"));
+        connect(close, &QPushButton::clicked, this, [weak] {
+            if (weak)
+                weak->setShowOnboarding(false);
+        });
+        m_onboarding = makeOverlay(this,
+                                   new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("入门引导")),
+                                                        QStringLiteral("这里将介绍 Folvan 的阅读方式。")),
+                                   {close});
+        m_onboarding->show();
+    } else if (!pane->showOnboarding() && m_onboarding) {
+        m_onboarding->deleteLater();
+        m_onboarding = nullptr;
+    }
+    relayout();
+}
+
+void PaneLayout::replayOnboarding()
+{
+    if (!m_pane)
+        return;
+    m_pane->setShowShortcuts(false);
+    m_pane->setHasSeenOnboarding(false);
+    QPointer<ContentView> weak(m_pane);
+    QTimer::singleShot(350, this, [weak] {
+        if (weak)
+            weak->setShowOnboarding(true);
+    });
+}
+
+// The command palette is a sheet over the pane made by the workspace; a
+// pane without one has no palette to show and takes the request back.
+void PaneLayout::followCommandPalette()
+{
+    ContentView *pane = m_pane;
+    if (!pane)
+        return;
+    if (pane->showCommandPalette() && !m_palette) {
+        if (!paletteFactory()) {
+            pane->setShowCommandPalette(false);
+            return;
+        }
+        QPointer<ContentView> weak(pane);
+        QWidget *sheet = paletteFactory()(pane, pane->readerActions(), [weak] {
+            if (weak)
+                weak->setShowCommandPalette(false);
+        });
+        if (!sheet) {
+            pane->setShowCommandPalette(false);
+            return;
+        }
+        sheet->setParent(this);
+        m_palette = sheet;
+        m_palette->show();
+        m_palette->setFocus(Qt::PopupFocusReason);
+    } else if (!pane->showCommandPalette() && m_palette) {
+        m_palette->deleteLater();
+        m_palette = nullptr;
+    }
+    relayout();
+}
+
+void PaneLayout::followRadio()
+{
+    if (!m_pane || !m_pane->radio())
+        return;
+    connect(m_pane->radio(), &PaneRadio::isPlayingChanged, m_singleHeader, &SingleHeader::refresh,
+            Qt::UniqueConnection);
+    connect(m_pane->radio(), &PaneRadio::isPlayingChanged, m_splitHeader, &SplitHeader::refresh,
+            Qt::UniqueConnection);
+    m_singleHeader->refresh();
+    m_splitHeader->refresh();
+}
+
+// The wallpaper fills the pane keeping its proportions; without one the
+// pane has a plain tinted background.
+void PaneLayout::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QImage image = m_pane ? m_pane->backgroundImage() : QImage();
+    if (image.isNull()) {
+        QLinearGradient tint(0, 0, 0, height());
+        tint.setColorAt(0, QColor(236, 236, 240));
+        tint.setColorAt(1, QColor(226, 227, 232));
+        painter.fillRect(rect(), tint);
+        return;
+    }
+    const QSizeF filled = QSizeF(image.size()).scaled(size(), Qt::KeepAspectRatioByExpanding);
+    const QRectF target((width() - filled.width()) / 2, (height() - filled.height()) / 2, filled.width(),
+                        filled.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+}
+
+} // namespace folvan::window

@@ -1,0 +1,46 @@
+#pragma once
+
+// The contents of the pane's three panels, shared by the side panels of a
+// pane shown alone and the popovers of the comparison layout, and the
+// popover that holds them.
+
+#include <QFrame>
+#include <QPointer>
+
+#include <functional>
+
+namespace folvan::window {
+
+class ContentView;
+
+// The outline of the pane's paper; choosing an entry goes to its page and
+// remembers the jump. Empty without a paper.
+QWidget *makeOutlinePanel(ContentView *pane, QWidget *parent = nullptr);
+// The paper-notes panel's place.
+QWidget *makeNotesPanel(ContentView *pane, QWidget *parent = nullptr);
+// The Scholar panel's place, naming the address it opens.
+QWidget *makeScholarPanel(ContentView *pane, QWidget *parent = nullptr);
+
+// A popover under a button: made when shown, its content made anew each
+// time; closing it (a click outside, Escape) reports through `onClosed`.
+// It keeps the keyboard focus while open.
+class PanePopover : public QFrame {
+    Q_OBJECT
+public:
+    using ContentFactory = std::function<QWidget *(QWidget *parent)>;
+    PanePopover(QSize size, ContentFactory content, std::function<void()> onClosed, QWidget *parent = nullptr);
+
+    // Shows the popover under `anchor`, inside the anchor's screen.
+    void popUp(QWidget *anchor);
+    QWidget *content() const { return m_content; }
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    ContentFactory m_factory;
+    std::function<void()> m_onClosed;
+    QPointer<QWidget> m_content;
+};
+
+} // namespace folvan::window

@@ -1,0 +1,169 @@
+#include "window/ReadingArea.h"
+
+#include "model/SharedPDFViewModel.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/PDFViewWrapper.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "window/ContentView.h"
+#include "window/PaneFont.h"
+#include "window/PaneRules.h"
+#include "window/PanelPlaceholder.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace folvan::window {
+
+namespace {
+
+// A button under a placeholder's text that leads back to a view that exists.
+void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::function<void()> action)
+{
+    auto *button = new QPushButton(title, placeholder);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFont(paneFont(PaneFontRole::body));
+    QObject::connect(button, &QPushButton::clicked, placeholder, std::move(action));
+    auto *column = static_cast<QVBoxLayout *>(placeholder->layout());
+    column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
+}
+
+} // namespace
+
+ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
+    : QWidget(parent)
+    , m_pane(pane)
+    , m_holder(new QWidget(this))
+    , m_stack(new QStackedLayout(m_holder))
+    , m_pageSlot(new QWidget(m_holder))
+    , m_pageLayout(new QVBoxLayout(m_pageSlot))
+    , m_book(new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("翻书视图")),
+                                  QStringLiteral("翻书阅读将在这里显示本篇论文。"), m_holder))
+    , m_reflow(new PanelPlaceholder(QStringLiteral("text.alignleft"), notYetProvided(QStringLiteral("文字重排视图")),
+                                    QStringLiteral("重排后的段落、标题与表格将在这里显示。"), m_holder))
+    , m_dock(new QLabel(notYetProvided(QStringLiteral("阅读工具栏")), this))
+{
+    m_pageLayout->setContentsMargins(0, 0, 0, 0);
+    m_pageSlot->installEventFilter(this);
+    m_stack->addWidget(m_pageSlot);
+    m_stack->addWidget(m_book);
+    m_stack->addWidget(m_reflow);
+    QPointer<ContentView> weak(pane);
+    addWayBack(m_book, QStringLiteral("改用滚动阅读"), [weak] {
+        if (weak)
+            weak->setReadingMode(false);
+    });
+    addWayBack(m_reflow, QStringLiteral("返回原版 PDF"), [weak] {
+        if (weak)
+            weak->toggleReflow();
+    });
+
+    auto *dock = static_cast<QLabel *>(m_dock);
+    dock->setFont(paneFont(PaneFontRole::caption));
+    dock->setAlignment(Qt::AlignCenter);
+    dock->setStyleSheet(QStringLiteral("QLabel { background: rgba(250, 250, 252, 235); color: rgba(0, 0, 0, 150);"
+                                       " border: 1px solid rgba(0, 0, 0, 30); border-radius: 12px;"
+                                       " padding: 6px 12px; }"));
+
+    SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&ContentView::reflowModeChanged, &ContentView::flipBookModeChanged})
+        connect(pane, signal, this, &ReadingArea::refresh);
+    connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
+    connect(pane, &ContentView::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
+    connect(model, &SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
+    connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
+        if (key == QLatin1String("pdfViewWidth"))
+            refresh();
+    });
+    refresh();
+}
+
+ReadingArea::View ReadingArea::chosenView() const
+{
+    if (!m_pane || m_pane->reflowMode())
+        return View::reflow;
+    return m_pane->flipBookMode() ? View::book : View::page;
+}
+
+QWidget *ReadingArea::currentView() const
+{
+    return m_stack->currentWidget();
+}
+
+bool ReadingArea::dockShown() const
+{
+    if (!m_pane || m_pane->reflowMode())
+        return false;
+    return !(m_pane->flipBookMode() && m_pane->viewModel()->bookError());
+}
+
+std::optional<double> ReadingArea::viewWidthLimit() const
+{
+    if (!m_pane || chosenView() == View::reflow)
+        return std::nullopt;
+    return readingWidthLimit(m_pane->pdfViewWidth());
+}
+
+void ReadingArea::refresh()
+{
+    switch (chosenView()) {
+    case View::page: m_stack->setCurrentWidget(m_pageSlot); break;
+    case View::book: m_stack->setCurrentWidget(m_book); break;
+    case View::reflow: m_stack->setCurrentWidget(m_reflow); break;
+    }
+    m_dock->setVisible(dockShown());
+    placeViews();
+    scheduleTilt();
+}
+
+void ReadingArea::placeViews()
+{
+    const double limit = viewWidthLimit().value_or(width());
+    const int viewWidth = int(std::min<double>(limit, width()));
+    m_holder->setGeometry((width() - viewWidth) / 2, 0, viewWidth, height());
+    m_dock->adjustSize();
+    m_dock->move(width() - m_dock->width() - 16, height() - m_dock->height() - 16);
+    m_dock->raise();
+}
+
+void ReadingArea::scheduleTilt()
+{
+    if (m_tiltScheduled)
+        return;
+    m_tiltScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_tiltScheduled = false;
+        applyTilt();
+    });
+}
+
+void ReadingArea::applyTilt()
+{
+    if (!m_pane || !m_pane->pageView() || !m_pane->pageView()->pdfView())
+        return;
+    pdfview::DroppablePDFView *view = m_pane->pageView()->pdfView();
+    const QWidget *surface = view->viewport();
+    view->setViewTransform(readingTiltTransform(surface->width(), surface->height(), m_pane->rotationAngle(),
+                                                m_pane->pdfViewWidth(),
+                                                m_pane->viewModel()->textSelectionMode()));
+}
+
+// A page view put into the slot, or the slot's new size, is tilted anew.
+bool ReadingArea::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_pageSlot && (event->type() == QEvent::ChildAdded || event->type() == QEvent::Resize
+                                  || event->type() == QEvent::LayoutRequest))
+        scheduleTilt();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReadingArea::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeViews();
+}
+
+} // namespace folvan::window

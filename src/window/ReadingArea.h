@@ -1,0 +1,64 @@
+#pragma once
+
+// The part of a pane that shows the open paper: the page view (tilted by
+// the pane's angle and held to the reading width), or the book or reflow
+// view in its place, with the reading dock over its lower right corner.
+
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+
+class QStackedLayout;
+class QVBoxLayout;
+
+namespace folvan::window {
+
+class ContentView;
+class PanelPlaceholder;
+
+class ReadingArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReadingArea(ContentView *pane, QWidget *parent = nullptr);
+
+    enum class View { page, book, reflow };
+    // The view the pane's state chooses: reflow, else book, else page.
+    View chosenView() const;
+
+    // The layout that holds the pane's page view.
+    QVBoxLayout *pageSlotLayout() const { return m_pageLayout; }
+    QWidget *pageSlot() const { return m_pageSlot; }
+    QWidget *currentView() const;
+    // The dock's place; shown while the chosen view has tools.
+    QWidget *dock() const { return m_dock; }
+    bool dockShown() const;
+
+    // The widest the chosen view may be; unlimited for reflow and "Auto".
+    std::optional<double> viewWidthLimit() const;
+
+public slots:
+    void refresh();
+    // Draws the page view with the pane's tilt.
+    void applyTilt();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void placeViews();
+    void scheduleTilt();
+
+    QPointer<ContentView> m_pane;
+    QWidget *m_holder;
+    QStackedLayout *m_stack;
+    QWidget *m_pageSlot;
+    QVBoxLayout *m_pageLayout;
+    PanelPlaceholder *m_book;
+    PanelPlaceholder *m_reflow;
+    QWidget *m_dock;
+    bool m_tiltScheduled = false;
+};
+
+} // namespace folvan::window

@@ -1,0 +1,69 @@
+#include "window/RenameField.h"
+
+#include "window/ContentView.h"
+#include "window/PaneFont.h"
+
+#include <QKeyEvent>
+
+namespace folvan::window {
+
+RenameField::RenameField(ContentView *pane, QWidget *parent)
+    : QLineEdit(parent)
+    , m_pane(pane)
+{
+    setPlaceholderText(QStringLiteral("输入新文件名"));
+    setFont(paneFont(PaneFontRole::body));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(this, &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (m_pane)
+            m_pane->setEditableFileName(text);
+    });
+    connect(pane, &ContentView::editableFileNameChanged, this, &RenameField::followPane);
+    connect(pane, &ContentView::filenameFocusedChanged, this, &RenameField::followPane);
+    followPane();
+}
+
+void RenameField::followPane()
+{
+    if (!m_pane)
+        return;
+    if (text() != m_pane->editableFileName())
+        setText(m_pane->editableFileName());
+    if (m_pane->filenameFocused() && !hasFocus() && isVisible())
+        setFocus(Qt::OtherFocusReason);
+    else if (!m_pane->filenameFocused() && hasFocus())
+        clearFocus();
+}
+
+void RenameField::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_pane)
+        return QLineEdit::keyPressEvent(event);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_pane->setEditableFileName(text());
+        m_pane->commitRename();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        m_pane->setIsEditing(false);
+        m_pane->setFilenameFocused(false);
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void RenameField::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (m_pane)
+        m_pane->setFilenameFocused(true);
+}
+
+void RenameField::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (m_pane)
+        m_pane->setFilenameFocused(false);
+}
+
+} // namespace folvan::window

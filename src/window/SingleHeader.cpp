@@ -1,0 +1,160 @@
+#include "window/SingleHeader.h"
+
+#include "model/SharedPDFViewModel.h"
+#include "window/ContentView.h"
+#include "window/HeaderButtons.h"
+#include "window/PaneControls.h"
+#include "window/PaneFont.h"
+#include "window/PaneRadio.h"
+#include "window/PaneRules.h"
+#include "window/RenameField.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QStackedLayout>
+
+namespace folvan::window {
+
+namespace {
+
+const QString kReflowHelpOff = QStringLiteral("本机重排段落、标题与表格");
+const QString kReflowHelpOn = QStringLiteral("返回原版 PDF");
+
+} // namespace
+
+SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
+    : QWidget(parent)
+    , m_pane(pane)
+{
+    setFixedHeight(kHeight);
+    setFont(paneFont(PaneFontRole::body));
+    auto make = [this, pane](const QString &symbol, const QString &title, const QString &help,
+                             const QString &label, std::function<void(ContentView *)> action) {
+        return makePaneCommand(this, pane, symbol, title, help, label, std::move(action));
+    };
+    openButton = make(QStringLiteral("folder"), QStringLiteral("打开"), withShortcut(QStringLiteral("打开 PDF"), "Ctrl+O"),
+                      {}, [](ContentView *p) { p->selectAndOpenPDF(); });
+    dailyPaperButton = make({}, QStringLiteral("每日论文"), withShortcut(QStringLiteral("每日论文"), "Ctrl+E"), {},
+                            [](ContentView *p) { p->openShortPDF(); });
+    renameButton = make(QStringLiteral("pencil"), {}, withShortcut(QStringLiteral("重命名论文"), "Ctrl+R"),
+                        QStringLiteral("重命名论文"), [](ContentView *p) { p->beginRename(); });
+    moveButton = make(QStringLiteral("arrowshape.forward"), {}, withShortcut(QStringLiteral("移动论文"), "Ctrl+1"),
+                      QStringLiteral("移动论文"), [](ContentView *p) { p->moveCurrentPDF(); });
+    revealButton = make(QStringLiteral("folder"), {}, withShortcut(QStringLiteral("在文件管理器中显示"), "Ctrl+2"),
+                        QStringLiteral("在文件管理器中显示"), [](ContentView *p) { p->showPDFInFinder(); });
+    externalButton = make(QStringLiteral("arrow.up.right.square"), {},
+                          withShortcut(QStringLiteral("用默认阅读器打开"), "Ctrl+3"),
+                          QStringLiteral("用默认阅读器打开"), [](ContentView *p) { p->openPDFInDefaultViewer(); });
+    trashButton = make(QStringLiteral("trash"), {}, withShortcut(QStringLiteral("移到废纸篓"), "Ctrl+4"),
+                       QStringLiteral("移到废纸篓"), [](ContentView *p) { p->setShowDeleteConfirmation(true); });
+    closeButton = make(QStringLiteral("xmark.circle"), {}, QStringLiteral("关闭论文"), QStringLiteral("关闭论文"),
+                       [](ContentView *p) { p->closePDF(); });
+    comparisonButton = make(QStringLiteral("rectangle.split.2x1"), {},
+                            withShortcut(QStringLiteral("左右双 PDF 阅读"), "Ctrl+\\"),
+                            QStringLiteral("在右侧打开对照 PDF"), [](ContentView *p) {
+                                if (p->toggleComparison())
+                                    p->toggleComparison()();
+                            });
+    reflowButton = make(QStringLiteral("text.alignleft"), QStringLiteral("重排"), {}, {},
+                        [](ContentView *p) { p->toggleReflow(); });
+    searchButton = make(QStringLiteral("magnifyingglass"), QStringLiteral("搜索"),
+                        withShortcut(QStringLiteral("搜索正文"), "Ctrl+F"), {}, [](ContentView *p) { p->findInPDF(); });
+    outlineButton = make(QStringLiteral("list.bullet.indent"), {}, QStringLiteral("目录"),
+                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleFlag(p, &ContentView::showOutline, &ContentView::setShowOutline); });
+    notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("论文笔记"),
+                       withShortcut(QStringLiteral("论文笔记与跨论文搜索"), "Ctrl+5"),
+                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleFlag(p, &ContentView::showNotes, &ContentView::setShowNotes); });
+    scholarButton = make(QStringLiteral("g.circle"), {}, withShortcut(QStringLiteral("Scholar"), "Ctrl+G"),
+                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleFlag(p, &ContentView::showGG, &ContentView::setShowGG); });
+    radioButton = make(QStringLiteral("radio"), {}, {}, {}, togglePaneRadio);
+    helpButton = make(QStringLiteral("questionmark.circle"), {}, withShortcut(QStringLiteral("使用帮助"), "Ctrl+/"),
+                      QStringLiteral("打开帮助"), [](ContentView *p) { p->setShowShortcuts(true); });
+
+    titleButton = new TitleButton(this);
+    titleButton->setFont(paneFont(PaneFontRole::body, QFont::Medium));
+    connect(titleButton, &QToolButton::clicked, this, [this] {
+        if (m_pane)
+            m_pane->beginRename();
+    });
+    renameField = new RenameField(pane, this);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 0, 12, 0);
+    row->setSpacing(5);
+    for (QWidget *item : {static_cast<QWidget *>(openButton), static_cast<QWidget *>(dailyPaperButton),
+                          static_cast<QWidget *>(renameButton), static_cast<QWidget *>(moveButton),
+                          static_cast<QWidget *>(revealButton), static_cast<QWidget *>(externalButton),
+                          static_cast<QWidget *>(trashButton), static_cast<QWidget *>(closeButton)})
+        row->addWidget(item);
+    row->addSpacing(5);
+    row->addWidget(makeVerticalRule(16, this));
+    row->addSpacing(5);
+    auto *titleHolder = new QWidget(this);
+    m_titleStack = new QStackedLayout(titleHolder);
+    m_titleStack->addWidget(titleButton);
+    m_titleStack->addWidget(renameField);
+    titleHolder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    row->addWidget(titleHolder, 1);
+    for (QWidget *item : {comparisonButton, reflowButton, searchButton, outlineButton, notesButton, scholarButton,
+                          radioButton, helpButton})
+        row->addWidget(item);
+
+    SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
+                        &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::pageCountChanged,
+                        &SharedPDFViewModel::currentPageIndexChanged})
+        connect(model, signal, this, &SingleHeader::refresh);
+    for (auto signal : {&ContentView::fileNameChanged, &ContentView::isEditingChanged, &ContentView::reflowModeChanged,
+                        &ContentView::showOutlineChanged, &ContentView::showNotesChanged, &ContentView::showGGChanged})
+        connect(pane, signal, this, &SingleHeader::refresh);
+    if (PaneRadio *radio = pane->radio())
+        connect(radio, &PaneRadio::isPlayingChanged, this, &SingleHeader::refresh);
+    refresh();
+}
+
+void SingleHeader::refresh()
+{
+    if (!m_pane)
+        return;
+    SharedPDFViewModel *model = m_pane->viewModel();
+    const bool hasFile = !model->pdfDocumentURL().isEmpty();
+    const bool hasDocument = model->pdfDocument() != nullptr;
+    const QString &fileName = m_pane->fileName();
+
+    titleButton->setTitle(singleHeaderTitle(hasDocument, fileName));
+    titleButton->setToolTip(withoutPdfExtension(fileName));
+    titleButton->setAccessibleName(singleHeaderTitleLabel(hasDocument, fileName));
+    titleButton->setEnabled(hasFile);
+    m_titleStack->setCurrentWidget(m_pane->isEditing() ? static_cast<QWidget *>(renameField) : titleButton);
+    if (m_pane->isEditing() && m_pane->filenameFocused())
+        renameField->setFocus(Qt::OtherFocusReason);
+
+    refreshHeaderControls(m_pane, {renameButton, moveButton, revealButton, externalButton, trashButton, closeButton,
+                                   reflowButton, searchButton, outlineButton, notesButton, scholarButton, radioButton});
+    const bool reflow = m_pane->reflowMode();
+    reflowButton->setHelpAndLabel(withShortcut(reflow ? kReflowHelpOn : kReflowHelpOff, "Ctrl+Shift+R"),
+                                  reflow ? QStringLiteral("关闭重排，返回原版 PDF") : QStringLiteral("开启 PDF 文字重排"));
+    const bool playing = paneRadioPlays(m_pane);
+    radioButton->setTinted(playing);
+    const QString radioText = playing ? QStringLiteral("停止广播") : QStringLiteral("播放广播");
+    radioButton->setHelpAndLabel(radioText, radioText);
+    update();
+}
+
+void SingleHeader::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(248, 248, 250, 235));
+    painter.fillRect(QRect(0, height() - 1, width(), 1), QColor(0, 0, 0, 20));
+    if (!m_pane)
+        return;
+    const SharedPDFViewModel *model = m_pane->viewModel();
+    if (model->pageCount() <= 0)
+        return;
+    QColor accent = accentColor();
+    accent.setAlphaF(0.4);
+    const double fraction = readingProgress(model->currentPageIndex(), model->pageCount());
+    painter.fillRect(QRectF(0, height() - 1, width() * fraction, 1), accent);
+}
+
+} // namespace folvan::window
