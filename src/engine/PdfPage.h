@@ -94,7 +94,9 @@ public:
 
     // A raster of the displayed page on white, RGB888, at `scale` pixels per
     // point. `pixelRegion`, when not empty, is a part of the full raster in
-    // its own pixel coordinates; only that part is drawn and returned.
+    // its own pixel coordinates; only that part is drawn and returned. A
+    // page whose content runs past the engine's work limits (a hostile
+    // page) is drawn as far as it got; its text likewise.
     QImage render(double scale, bool withAnnotations = true, const QRect &pixelRegion = {}) const;
     // A raster whose longer edge has `edgeLength` pixels.
     QImage renderFitting(int edgeLength, bool withAnnotations = true) const;
@@ -102,7 +104,7 @@ public:
     // for the recently used pages until the page's annotations change.
     std::shared_ptr<const PdfDisplayList> displayList(bool withAnnotations = true) const;
 
-    // The page text (built once, then cached by the document).
+    // The page text (cached by the document for the recently used pages).
     std::shared_ptr<const PdfPageText> text() const;
     QString string() const;
     int characterCount() const;
