@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -59,6 +60,51 @@ QLabel *symbolLabel(const QString &name, int size, QWidget *parent)
     label->setPixmap(platform::symbolIcon(name).pixmap(size, size));
     return label;
 }
+
+// A title of at most two lines: what does not fit ends in an ellipsis.
+class TwoLineLabel : public QLabel {
+public:
+    TwoLineLabel(const QString &text, QWidget *parent)
+        : QLabel(parent), m_full(text)
+    {
+        setTextFormat(Qt::PlainText);
+        setWordWrap(true);
+        QLabel::setText(m_full);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        const QString shown = fitted(contentsRect().width());
+        if (shown != text())
+            QLabel::setText(shown);
+    }
+
+private:
+    QString fitted(int width) const
+    {
+        if (width <= 0)
+            return m_full;
+        QTextLayout layout(m_full, font());
+        layout.beginLayout();
+        QTextLine first = layout.createLine();
+        if (first.isValid())
+            first.setLineWidth(width);
+        QTextLine second = layout.createLine();
+        if (second.isValid())
+            second.setLineWidth(width);
+        const bool more = second.isValid() && layout.createLine().isValid();
+        layout.endLayout();
+        if (!more)
+            return m_full;
+        const QString rest = m_full.mid(second.textStart());
+        return m_full.mid(first.textStart(), first.textLength()).trimmed() + QLatin1Char('\n')
+               + fontMetrics().elidedText(rest, Qt::ElideRight, width);
+    }
+
+    QString m_full;
+};
 
 // The pressable part of an entry: its title and page number.
 class TitleButton : public QWidget {
@@ -143,14 +189,9 @@ void OutlineNodeView::buildRow()
     auto *label = new QHBoxLayout(button);
     label->setContentsMargins(0, 0, 8, 0);
     label->setSpacing(4);
-    m_titleLabel = new QLabel(button);
-    m_titleLabel->setTextFormat(Qt::PlainText);
-    m_titleLabel->setText(m_node.title);
-    m_titleLabel->setWordWrap(true);
+    m_titleLabel = new TwoLineLabel(m_node.title, button);
     m_titleLabel->setFont(roleFont(kCalloutSize, m_level == 0 ? QFont::Medium : QFont::Normal));
     m_titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // At most two lines.
-    m_titleLabel->setMaximumHeight(2 * m_titleLabel->fontMetrics().lineSpacing());
     label->addWidget(m_titleLabel, 1);
     if (const auto page = pageIndex()) {
         m_pageLabel = new QLabel(QString::number(*page + 1), button);
