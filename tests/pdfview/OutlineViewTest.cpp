@@ -121,6 +121,21 @@ TEST_F(OutlineViewTest, AnEntryWithoutAPageOfTheDocumentHasNoNumberAndNoClick)
     EXPECT_TRUE(selected.empty());
 }
 
+TEST_F(OutlineViewTest, ALongTitleTakesAtMostTwoLines)
+{
+    const QString title = QStringLiteral("A rather long title of a section that goes on and on over many lines");
+    QWidget panel;
+    auto *node = new OutlineNodeView(entry(title, 0), 0, document, recorder(), &panel);
+    panel.resize(180, 200);
+    node->resize(180, 100);
+    panel.show();
+    test::settle();
+    QLabel *label = node->titleLabel();
+    EXPECT_TRUE(label->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(label->text().count(u'\n'), 1);
+    EXPECT_LE(label->heightForWidth(label->width()), 2 * label->fontMetrics().lineSpacing() + 2);
+}
+
 TEST_F(OutlineViewTest, AnEntryWithoutTitleShowsOnlyItsChildren)
 {
     OutlineNodeView untitled(entry(QString(), 0, {entry(QStringLiteral("Child"), 1)}), 0, document, recorder());
