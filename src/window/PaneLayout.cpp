@@ -51,20 +51,28 @@ protected:
     }
 };
 
+// A layer that dims what lies under it and takes its clicks.
+class DimmedLayer : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(rect(), QColor(0, 0, 0, 50));
+    }
+};
+
 // A dimmed layer over the whole pane holding a placeholder card and the
 // buttons that close it.
 QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushButton *> &buttons)
 {
-    auto *overlay = new QWidget(parent);
-    overlay->setAttribute(Qt::WA_StyledBackground);
-    overlay->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 60);"));
-    card->setStyleSheet(QStringLiteral("background: transparent;"));
+    auto *overlay = new DimmedLayer(parent);
     card->setFixedSize(420, 300);
     auto *column = static_cast<QVBoxLayout *>(card->layout());
     for (QPushButton *button : buttons) {
         button->setParent(card);
         button->setCursor(Qt::PointingHandCursor);
-        button->setStyleSheet(QString());
         column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
     }
     card->setParent(overlay);
