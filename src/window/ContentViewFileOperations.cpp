@@ -4,7 +4,6 @@
 #include "window/ContentView.h"
 
 #include "history/ReadingHistory.h"
-#include "model/ReadingBookmark.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Desktop.h"
@@ -16,7 +15,6 @@
 #include "window/PanePaths.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace folvan::window {
@@ -24,20 +22,6 @@ namespace folvan::window {
 namespace {
 
 const QString kSession = QStringLiteral("session");
-
-// Whether the bookmark file at `path` exists but cannot be read as a
-// bookmark list.
-bool isUnreadableBookmarkFile(const QString &path)
-{
-    if (path.isEmpty() || !QFileInfo::exists(path))
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    std::vector<ReadingBookmark> bookmarks;
-    QString error;
-    return !decodeBookmarkFile(file.readAll(), &bookmarks, &error);
-}
 
 std::optional<QUrl> urlValue(const QVariantMap &userInfo, const QString &key)
 {
@@ -87,19 +71,11 @@ void ContentView::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
     history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
     model.setPdfDocumentURL(newURL);
     setCurrentPaperID(paperNotes().registerPaper(newURL.toLocalFile()));
-    // The side files are written anew under the new name; those of the old
-    // name stay where they are.
+    // The side files are written anew under the new name (a file that
+    // could not be read is carried over as it is); those of the old name
+    // stay where they are.
     model.persistMarkups();
-    const QString oldBookmarks = model.bookmarkURL(oldURL);
-    if (isUnreadableBookmarkFile(oldBookmarks)) {
-        // What could not be read is carried over as it is, not replaced by
-        // an empty list.
-        QString error;
-        if (!platform::copyWithoutReplacing(oldBookmarks, model.bookmarkURL(newURL), &error))
-            model.setNavigationError(QStringLiteral("书签尚未保存：") + error);
-    } else {
-        model.persistBookmarks();
-    }
+    model.persistBookmarks();
 }
 
 void ContentView::postRelocation(const QUrl &oldURL, const QUrl &newURL)

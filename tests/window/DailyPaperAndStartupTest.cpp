@@ -1,0 +1,227 @@
+// Daily paper, the start-up open, open requests and drops.
+
+#include "PaneTestSupport.h"
+
+namespace folvan::window::test {
+
+namespace {
+
+using DailyPaperTest = PaneTest;
+using StartupTest = PaneTest;
+
+QStringList fileNames(const QList<QUrl> &urls)
+{
+    QStringList names;
+    for (const QUrl &url : urls)
+        names << url.fileName();
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TEST_F(DailyPaperTest, TheFolderListingKeepsDirectPdfEntriesOfAnyCase)
+{
+    paper(QStringLiteral("a.pdf"), 1);
+    paper(QStringLiteral("b.PDF"), 1);
+    paper(QStringLiteral(".short.pdf"), 1);
+    paper(QStringLiteral("sub/deep.pdf"), 1);
+    QFile text(path(QStringLiteral("papers/notes.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.close();
+
+    const QList<QUrl> found = ContentView::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("papers"))));
+    EXPECT_EQ(fileNames(found), (QStringList{QStringLiteral(".short.pdf"), QStringLiteral("a.pdf"),
+                                             QStringLiteral("b.PDF")}));
+    EXPECT_TRUE(ContentView::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("missing")))).isEmpty());
+}
+
+TEST_F(DailyPaperTest, FewestPagesWinAndTiesGoToTheFirstPath)
+{
+    const QString a = paper(QStringLiteral("a.pdf"), 12);
+    const QString b = paper(QStringLiteral("b.PDF"), 3);
+    const QString c = paper(QStringLiteral("c.pdf"), 3);
+    const QString damaged = path(QStringLiteral("papers/x.pdf"));
+    QFile out(damaged);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("%PDF-1.7 broken");
+    out.close();
+
+    const QList<QUrl> urls{QUrl::fromLocalFile(damaged), QUrl::fromLocalFile(c), QUrl::fromLocalFile(a),
+                           QUrl::fromLocalFile(b)};
+    EXPECT_EQ(ContentView::pickShortestPaper(urls), QUrl::fromLocalFile(b));
+    EXPECT_EQ(ContentView::pickShortestPaper({QUrl::fromLocalFile(damaged)}), std::nullopt);
+    EXPECT_EQ(ContentView::pickShortestPaper({}), std::nullopt);
+}
+
+TEST_F(DailyPaperTest, ThePanelFolderIsRememberedAndTheShortestPaperOpens)
+{
+    paper(QStringLiteral("long.pdf"), 4);
+    const QString shortest = paper(QStringLiteral("short.pdf"), 1);
+    const QUrl folder = QUrl::fromLocalFile(path(QStringLiteral("papers")));
+    chooser->answers.push_back(folder);
+
+    auto pane = makePane();
+    pane->openShortPDF();
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(shortest));
+    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")), folder);
+
+    pane->openShortPDF(); // cancelled
+    ASSERT_EQ(chooser->startFolders.size(), 2);
+    EXPECT_EQ(chooser->startFolders.last(), folder);
+}
+
+TEST_F(DailyPaperTest, AFolderWithoutReadablePapersShowsTheAlertAndKeepsThePaper)
+{
+    const QString current = paper(QStringLiteral("current.pdf"), 2);
+    paper(QStringLiteral("empty/sub/only.pdf"), 1);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, current));
+
+    pane->loadShortPDF(ContentView::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("papers/empty")))));
+    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    EXPECT_EQ(presented->alerts, QStringList{QStringLiteral("此文件夹没有可读取的 PDF。")});
+    EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(current));
+}
+
+TEST_F(DailyPaperTest, AnOpenAfterTheScanStartedWins)
+{
+    const QString candidate = paper(QStringLiteral("pick/one.pdf"), 1);
+    const QString chosen = paper(QStringLiteral("chosen.pdf"), 2);
+    auto pane = makePane();
+    pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
+    pane->loadPDF(QUrl::fromLocalFile(chosen));
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    spin(300);
+    EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
+    EXPECT_TRUE(presented->alerts.isEmpty());
+}
+
+TEST(PdfArgumentTest, FirstOccurrenceCountsAndATrailingOptionNamesNothing)
+{
+    const auto arg = [](std::initializer_list<const char *> items) {
+        QStringList list;
+        for (const char *item : items)
+            list << QString::fromUtf8(item);
+        return ContentView::pdfArgument(list);
+    };
+    EXPECT_EQ(arg({"folvan", "--pdf", "a.pdf"}), QStringLiteral("a.pdf"));
+    EXPECT_EQ(arg({"folvan", "--pdf", "a.pdf", "--pdf", "b.pdf"}), QStringLiteral("a.pdf"));
+    EXPECT_EQ(arg({"folvan", "x", "--pdf"}), std::nullopt);
+    EXPECT_EQ(arg({"folvan"}), std::nullopt);
+    EXPECT_EQ(arg({"folvan", "--pdf", "--pdf"}), QStringLiteral("--pdf"));
+}
+
+TEST_F(StartupTest, PrimaryPaneOpensTheCommandLinePaper)
+{
+    const QString file = paper(QStringLiteral("cli.pdf"), 2);
+    auto primary = makePane(ReaderPane::primary);
+    primary->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), file});
+    primary->startUp();
+    ASSERT_TRUE(waitUntil([&] { return !primary->viewModel()->pdfDocumentURL().isEmpty(); }));
+    EXPECT_EQ(primary->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(file));
+
+    auto reference = makePane(ReaderPane::reference);
+    reference->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), file});
+    reference->startUp();
+    spin(200);
+    EXPECT_TRUE(reference->viewModel()->pdfDocumentURL().isEmpty());
+}
+
+TEST_F(StartupTest, ARequestWinsOverTheCommandLineAndTheHistory)
+{
+    const QString requested = paper(QStringLiteral("request.pdf"), 2);
+    const QString cli = paper(QStringLiteral("cli.pdf"), 2);
+    auto pane = makePane();
+    pane->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), cli});
+    pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
+    spin(200); // a request arriving before start-up opens at start-up
+    pane->startUp();
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    spin(200);
+    EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(requested));
+}
+
+TEST_F(StartupTest, ATrailingOptionResumesTheMostRecentPaper)
+{
+    const QString older = paper(QStringLiteral("older.pdf"), 2);
+    const QString recent = paper(QStringLiteral("recent.pdf"), 2);
+    history().opened(older, {});
+    history().opened(recent, {});
+
+    auto pane = makePane();
+    pane->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf")});
+    pane->startUp();
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(recent));
+}
+
+TEST_F(StartupTest, NothingOpensWhenResumingIsOffOrTheLastPaperIsGone)
+{
+    const QString older = paper(QStringLiteral("older.pdf"), 2);
+    const QString gone = paper(QStringLiteral("gone.pdf"), 2);
+    history().opened(older, {});
+    history().opened(gone, {});
+    ASSERT_TRUE(QFile::remove(gone));
+
+    auto pane = makePane();
+    pane->startUp();
+    spin(300);
+    EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty()) << "no older record is tried";
+
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.resumeLastDocument"), false);
+    history().opened(older, {});
+    auto off = makePane();
+    off->startUp();
+    spin(300);
+    EXPECT_TRUE(off->viewModel()->pdfDocumentURL().isEmpty());
+}
+
+TEST_F(StartupTest, StartUpRunsOnceAndReadsTheStoredLayoutExactly)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("Single"));
+    auto pane = makePane();
+    pane->startUp();
+    EXPECT_TRUE(pane->didStart());
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
+    EXPECT_TRUE(pane->viewModel()->reflowAppearance().has_value());
+
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    pane->startUp();
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread")) << "the step runs once";
+    auto second = makePane();
+    second->startUp();
+    EXPECT_EQ(second->pageLayout(), QStringLiteral("single"));
+}
+
+TEST_F(StartupTest, OnboardingIsRaisedOnlyInThePrimaryPaneBeforeItWasSeen)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), false);
+    auto reference = makePane(ReaderPane::reference);
+    reference->startUp();
+    auto primary = makePane(ReaderPane::primary);
+    primary->startUp();
+    EXPECT_FALSE(primary->showOnboarding());
+    ASSERT_TRUE(waitUntil([&] { return primary->showOnboarding(); }, 2000));
+    EXPECT_FALSE(reference->showOnboarding());
+
+    primary->setShowOnboarding(false);
+    EXPECT_TRUE(primary->hasSeenOnboarding());
+}
+
+TEST_F(StartupTest, NewRequestsAndDroppedPdfsOpen)
+{
+    const QString first = paper(QStringLiteral("first.pdf"), 2);
+    const QString capital = paper(QStringLiteral("CAPS.PDF"), 3);
+    auto pane = makePane();
+    pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(first)});
+    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(first); }));
+
+    EXPECT_FALSE(pane->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("papers")))));
+    EXPECT_FALSE(pane->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("notes.txt")))));
+    EXPECT_TRUE(pane->openDroppedFile(QUrl::fromLocalFile(capital)));
+    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(capital); }));
+}
+
+} // namespace folvan::window::test

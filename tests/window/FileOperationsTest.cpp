@@ -1,0 +1,278 @@
+// Renaming, moving and trashing the open paper, and the other pane
+// following.
+
+#include "PaneTestSupport.h"
+
+#include "annotations/ReadingMarkup.h"
+#include "engine/PdfDocument.h"
+#include "platform/NotificationCenter.h"
+#include "window/PaneNotifications.h"
+
+namespace folvan::window::test {
+
+namespace {
+
+class FileOperationsTest : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        file = paper(QStringLiteral("Paper.pdf"), 3);
+        pane = makePane();
+        ASSERT_TRUE(openAndWait(*pane, file));
+        platform::NotificationCenter::shared().observe(
+            kDocumentRelocatedNotification, &observer,
+            [this](const QString &, const QVariantMap &info) { relocations << info; });
+        platform::NotificationCenter::shared().observe(
+            kDocumentTrashedNotification, &observer,
+            [this](const QString &, const QVariantMap &info) { trashes << info; });
+    }
+
+    // A bookmark and a highlight, saved under the paper's current name.
+    void addSideFiles()
+    {
+        SharedPDFViewModel &model = *pane->viewModel();
+        model.toggleBookmark();
+        const auto page = model.pdfDocument()->page(0);
+        model.retainedSelection = page.selection(engine::PdfTextRange{0, 4});
+        model.setSelectionText(model.retainedSelection->string());
+        model.addMarkup(QStringLiteral("highlight"), QString());
+        ASSERT_EQ(model.markups().size(), 1u);
+    }
+
+    QUrl url() const { return pane->viewModel()->pdfDocumentURL(); }
+
+    QString file;
+    std::unique_ptr<ContentView> pane;
+    QObject observer;
+    QList<QVariantMap> relocations;
+    QList<QVariantMap> trashes;
+};
+
+} // namespace
+
+TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
+{
+    addSideFiles();
+    SharedPDFViewModel &model = *pane->viewModel();
+    const QUrl oldURL = url();
+    const QString oldMarkups = model.markupURL(oldURL);
+    const QString oldBookmarks = model.bookmarkURL(oldURL);
+    model.setCurrentPageIndex(2);
+    const QUuid recordID = history().records().front().id;
+
+    pane->beginRename();
+    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Paper"));
+    EXPECT_TRUE(pane->isEditing());
+    pane->setEditableFileName(QStringLiteral("Deep Nets: A Survey"));
+    pane->commitRename();
+
+    const QString target = path(QStringLiteral("papers/Deep Nets- A Survey.pdf"));
+    const QUrl newURL = QUrl::fromLocalFile(target);
+    EXPECT_FALSE(pane->isEditing());
+    EXPECT_TRUE(QFileInfo::exists(target));
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(url(), newURL);
+    EXPECT_EQ(pane->fileName(), QStringLiteral("Deep Nets- A Survey"));
+
+    const RecentReading &record = history().records().front();
+    EXPECT_EQ(record.id, recordID);
+    EXPECT_EQ(record.path, target);
+    EXPECT_EQ(record.state.page, 2);
+    ASSERT_TRUE(pane->currentPaperID());
+    EXPECT_EQ(PaperNotesStore::shared().paper(pane->currentPaperID())->path, target);
+
+    EXPECT_TRUE(QFileInfo::exists(oldMarkups)) << "old side files stay";
+    EXPECT_TRUE(QFileInfo::exists(oldBookmarks));
+    EXPECT_EQ(fileBytes(model.markupURL(newURL)), fileBytes(oldMarkups));
+    EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), fileBytes(oldBookmarks));
+
+    ASSERT_EQ(relocations.size(), 1);
+    const QVariantMap info = relocations.front();
+    EXPECT_EQ(QStringList(info.keys()), (QStringList{QStringLiteral("new"), QStringLiteral("old"), QStringLiteral("session")}));
+    EXPECT_EQ(info.value(QStringLiteral("session")).toUuid(), model.readingSessionID());
+    EXPECT_EQ(info.value(QStringLiteral("old")).toUrl(), oldURL);
+    EXPECT_EQ(info.value(QStringLiteral("new")).toUrl(), newURL);
+}
+
+TEST_F(FileOperationsTest, RenameRefusesInvalidNamesAndExistingTargets)
+{
+    const QString other = paper(QStringLiteral("Other.pdf"), 1);
+    const QByteArray otherBytes = fileBytes(other);
+    const QByteArray paperBytes = fileBytes(file);
+
+    for (const QString &typed : {QStringLiteral("   "), QStringLiteral("!!!"), QStringLiteral(".PDF"), QStringLiteral("..")}) {
+        presented->alerts.clear();
+        pane->renamePDF(typed);
+        ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+        EXPECT_EQ(presented->alerts.front(), QStringLiteral("请输入有效的文件名。")) << typed.toStdString();
+    }
+    platform::Preferences::shared().setValue(QStringLiteral("replacementForColon"), QStringLiteral("/"));
+    presented->alerts.clear();
+    // The full-width colon is replaced after the solidus row.
+    pane->renamePDF(QStringLiteral("a\uFF1Ab"));
+    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    EXPECT_EQ(presented->alerts.front(), QStringLiteral("请输入有效的文件名。")) << "never leaves the folder";
+
+    presented->alerts.clear();
+    pane->renamePDF(QStringLiteral("Other"));
+    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法重命名： ")));
+    EXPECT_EQ(fileBytes(other), otherBytes);
+    EXPECT_EQ(fileBytes(file), paperBytes);
+    EXPECT_EQ(url(), QUrl::fromLocalFile(file));
+    EXPECT_TRUE(relocations.isEmpty());
+}
+
+TEST_F(FileOperationsTest, AnUpperCaseExtensionIsNotDoubled)
+{
+    const QString upper = paper(QStringLiteral("Scan.PDF"), 1);
+    ASSERT_TRUE(openAndWait(*pane, upper));
+    pane->beginRename();
+    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Scan.PDF"));
+    pane->commitRename();
+    spin(50);
+    EXPECT_TRUE(QFileInfo::exists(upper));
+    EXPECT_FALSE(QFileInfo::exists(upper + QStringLiteral(".pdf")));
+    EXPECT_TRUE(presented->alerts.isEmpty());
+    EXPECT_TRUE(relocations.isEmpty());
+}
+
+TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
+{
+    SharedPDFViewModel &model = *pane->viewModel();
+    const QUrl oldURL = url();
+    QDir().mkpath(model.annotationDirectory());
+    for (const QString &side : {model.bookmarkURL(oldURL), model.markupURL(oldURL)}) {
+        QFile out(side);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("{not json");
+    }
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("elsewhere.pdf"), 1)));
+    ASSERT_TRUE(openAndWait(*pane, file));
+    ASSERT_TRUE(model.navigationError().has_value());
+
+    pane->renamePDF(QStringLiteral("Renamed"));
+    const QUrl newURL = QUrl::fromLocalFile(path(QStringLiteral("papers/Renamed.pdf")));
+    ASSERT_EQ(url(), newURL);
+    EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), QByteArray("{not json"));
+    EXPECT_EQ(fileBytes(model.markupURL(newURL)), QByteArray("{not json"));
+    EXPECT_EQ(fileBytes(model.bookmarkURL(oldURL)), QByteArray("{not json"));
+}
+
+TEST_F(FileOperationsTest, MovingFollowsTheFileAndTheOtherPaneFollowsTheNotice)
+{
+    addSideFiles();
+    auto other = makePane(ReaderPane::reference);
+    ASSERT_TRUE(openAndWait(*other, file));
+    const QUrl oldURL = url();
+    const QUrl folder = QUrl::fromLocalFile(path(QStringLiteral("moved")));
+    QDir().mkpath(folder.toLocalFile());
+    chooser->answers.push_back(folder);
+
+    pane->moveCurrentPDF();
+    const QUrl newURL = QUrl::fromLocalFile(path(QStringLiteral("moved/Paper.pdf")));
+    ASSERT_TRUE(waitUntil([&] { return url() == newURL; }));
+    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")), folder);
+    EXPECT_EQ(pane->fileName(), QStringLiteral("Paper.pdf"));
+    EXPECT_EQ(history().records().front().path, newURL.toLocalFile());
+    EXPECT_TRUE(QFileInfo::exists(pane->viewModel()->markupURL(newURL)));
+    EXPECT_TRUE(QFileInfo::exists(pane->viewModel()->bookmarkURL(newURL)));
+    ASSERT_EQ(relocations.size(), 1);
+    EXPECT_EQ(relocations.front().size(), 3);
+
+    EXPECT_EQ(other->viewModel()->pdfDocumentURL(), newURL);
+    EXPECT_EQ(other->fileName(), QStringLiteral("Paper.pdf"));
+    EXPECT_EQ(other->currentPaperID(), pane->currentPaperID());
+    EXPECT_TRUE(other->viewModel()->pdfDocument()) << "the document is not reopened";
+    Q_UNUSED(oldURL);
+}
+
+TEST_F(FileOperationsTest, MovingOntoAnExistingFileChangesNothing)
+{
+    const QString folder = path(QStringLiteral("full"));
+    const QString occupant = folder + QStringLiteral("/Paper.pdf");
+    ASSERT_TRUE(writePaper(occupant, 1, QStringLiteral("other paper")));
+    const QByteArray occupantBytes = fileBytes(occupant);
+    const QByteArray paperBytes = fileBytes(file);
+    chooser->answers.push_back(QUrl::fromLocalFile(folder));
+
+    pane->moveCurrentPDF();
+    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法移动 PDF： ")));
+    EXPECT_GT(presented->alerts.front().size(), QStringLiteral("无法移动 PDF： ").size());
+    EXPECT_EQ(fileBytes(occupant), occupantBytes);
+    EXPECT_EQ(fileBytes(file), paperBytes);
+    EXPECT_EQ(url(), QUrl::fromLocalFile(file));
+    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")),
+              QUrl::fromLocalFile(folder));
+    spin(50);
+    EXPECT_TRUE(relocations.isEmpty());
+}
+
+TEST_F(FileOperationsTest, ARelocationOfAnotherPaperOrWithoutNewIsIgnored)
+{
+    platform::NotificationCenter &center = platform::NotificationCenter::shared();
+    center.post(kDocumentRelocatedNotification, {{QStringLiteral("old"), QUrl::fromLocalFile(path(QStringLiteral("x.pdf")))},
+                                                 {QStringLiteral("new"), QUrl::fromLocalFile(path(QStringLiteral("y.pdf")))}});
+    center.post(kDocumentRelocatedNotification, {{QStringLiteral("old"), QUrl::fromLocalFile(file)}});
+    center.post(kDocumentRelocatedNotification, {{QStringLiteral("session"), QVariant::fromValue(pane->viewModel()->readingSessionID())},
+                                                 {QStringLiteral("old"), QUrl::fromLocalFile(file)},
+                                                 {QStringLiteral("new"), QUrl::fromLocalFile(path(QStringLiteral("z.pdf")))}});
+    EXPECT_EQ(url(), QUrl::fromLocalFile(file));
+
+    // Without a session the notice is followed.
+    center.post(kDocumentRelocatedNotification, {{QStringLiteral("old"), QUrl::fromLocalFile(file)},
+                                                 {QStringLiteral("new"), QUrl::fromLocalFile(path(QStringLiteral("n.pdf")))}});
+    EXPECT_EQ(url(), QUrl::fromLocalFile(path(QStringLiteral("n.pdf"))));
+}
+
+TEST_F(FileOperationsTest, TrashingClosesBothPanesAndForgetsTheRecord)
+{
+    auto other = makePane(ReaderPane::reference);
+    ASSERT_TRUE(openAndWait(*other, file));
+    int closes = 0;
+    QObject::connect(pane.get(), &ContentView::fileNameChanged, pane.get(), [&] {
+        if (pane->fileName() == ContentView::kEmptyTitle)
+            ++closes;
+    });
+
+    pane->confirmTrash();
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocument(); }));
+    EXPECT_EQ(presented->confirmations, 1);
+    EXPECT_FALSE(pane->showDeleteConfirmation());
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_FALSE(other->viewModel()->pdfDocument());
+    EXPECT_TRUE(other->viewModel()->pdfDocumentURL().isEmpty());
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(history().records().isEmpty());
+    ASSERT_EQ(trashes.size(), 1);
+    EXPECT_EQ(trashes.front().value(QStringLiteral("url")).toUrl(), QUrl::fromLocalFile(file));
+    EXPECT_EQ(trashes.front().size(), 2);
+}
+
+TEST_F(FileOperationsTest, TrashingAPaperWithoutRecordStillClosesIt)
+{
+    history().forget(history().records().front().id);
+    ASSERT_TRUE(history().records().isEmpty());
+    pane->deleteCurrentPDF();
+    EXPECT_FALSE(pane->viewModel()->pdfDocument());
+    EXPECT_FALSE(QFileInfo::exists(file));
+
+    presented->alerts.clear();
+    pane->deleteCurrentPDF();
+    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    EXPECT_EQ(presented->alerts.front(), QStringLiteral("当前没有打开的 PDF"));
+}
+
+TEST_F(FileOperationsTest, CancellingTheTrashConfirmationLeavesEverything)
+{
+    presented->confirmAnswer = false;
+    pane->confirmTrash();
+    ASSERT_TRUE(waitUntil([&] { return presented->confirmations == 1; }));
+    EXPECT_TRUE(QFileInfo::exists(file));
+    EXPECT_EQ(url(), QUrl::fromLocalFile(file));
+    EXPECT_TRUE(trashes.isEmpty());
+}
+
+} // namespace folvan::window::test

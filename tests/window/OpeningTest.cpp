@@ -1,0 +1,271 @@
+// Opening papers in a pane: the generation token, the stored reading state,
+// the side files, the known-paper fit, and when the state is written back.
+
+#include "PaneTestSupport.h"
+
+#include "engine/PdfDocument.h"
+#include "history/RecentReading.h"
+#include "platform/Paths.h"
+
+#include <cmath>
+
+namespace folvan::window::test {
+
+namespace {
+
+using OpeningTest = PaneTest;
+
+// Writes a history file holding one record of `path` with `state`, before
+// the shared history first reads it.
+void writeHistory(const QString &path, const DocumentReadingState &state)
+{
+    RecentReading record;
+    record.id = QUuid::createUuid();
+    record.path = path;
+    record.state = state;
+    QByteArray data;
+    QString error;
+    ASSERT_TRUE(encodeReadingHistory({record}, &data, &error)) << error.toStdString();
+    QDir().mkpath(platform::folvanDataFolder());
+    QFile file(platform::folvanDataPath(QStringLiteral("reading-history.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+} // namespace
+
+TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
+{
+    const QString a = paper(QStringLiteral("a.pdf"), 2);
+    const QString b = paper(QStringLiteral("b.pdf"), 3);
+    auto pane = makePane();
+    pane->loadPDF(QUrl::fromLocalFile(a));
+    pane->loadPDF(QUrl::fromLocalFile(b));
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    spin(200);
+
+    EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(b));
+    EXPECT_EQ(pane->viewModel()->pageCount(), 3);
+    EXPECT_EQ(pane->fileName(), QStringLiteral("b.pdf"));
+    EXPECT_TRUE(presented->alerts.isEmpty());
+    ASSERT_EQ(history().records().size(), 1);
+    EXPECT_EQ(history().records().front().path, b);
+}
+
+TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
+{
+    const QString file = paper(QStringLiteral("state.pdf"), 5);
+    DocumentReadingState stored;
+    stored.page = 9;
+    stored.zoom = 9;
+    stored.angle = 100;
+    stored.isBook = false;
+    stored.layout = QStringLiteral("foo");
+    stored.isReflow = true;
+    stored.reflowBlock = 20000;
+    stored.reflowOffset = -5;
+    writeHistory(file, stored);
+
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, file));
+    const SharedPDFViewModel &model = *pane->viewModel();
+    EXPECT_EQ(model.currentPageIndex(), 4);
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
+    EXPECT_DOUBLE_EQ(pane->rotationAngle(), 70.0);
+    EXPECT_FALSE(pane->flipBookMode());
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
+    EXPECT_TRUE(pane->reflowMode());
+    EXPECT_EQ(model.reflowBlock(), 10000);
+    EXPECT_EQ(model.reflowOffset(), 0);
+    EXPECT_EQ(model.reflowPage, 4);
+
+    const DocumentReadingState recorded = history().records().front().state;
+    EXPECT_EQ(recorded.page, 4);
+    EXPECT_DOUBLE_EQ(recorded.zoom, 4.0);
+    EXPECT_EQ(recorded.layout, QStringLiteral("spread"));
+}
+
+TEST_F(OpeningTest, NonFiniteZoomOpensAtOne)
+{
+    DocumentReadingState state;
+    state.zoom = std::nan("");
+    state.angle = -std::numeric_limits<double>::infinity();
+    const DocumentReadingState normalized = state.normalized(3);
+    EXPECT_DOUBLE_EQ(normalized.zoom, 1.0);
+    EXPECT_DOUBLE_EQ(normalized.angle, 0.0);
+}
+
+TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
+{
+    const QString file = paper(QStringLiteral("reflow.pdf"), 5);
+    DocumentReadingState stored;
+    stored.page = 2;
+    stored.isReflow = true;
+    stored.reflowBlock = 12;
+    stored.reflowOffset = 400;
+    writeHistory(file, stored);
+
+    auto pane = makePane();
+    pane->loadPDF(QUrl::fromLocalFile(file), 99);
+    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    EXPECT_EQ(pane->viewModel()->currentPageIndex(), 4);
+    EXPECT_TRUE(pane->reflowMode());
+    EXPECT_EQ(pane->viewModel()->reflowBlock(), 0);
+    EXPECT_EQ(pane->viewModel()->reflowOffset(), 0);
+    EXPECT_EQ(pane->viewModel()->reflowPage, -1);
+
+    pane->loadPDF(QUrl::fromLocalFile(file), -3);
+    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->currentPageIndex() == 0; }));
+}
+
+TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
+{
+    const QString a = paper(QStringLiteral("a.pdf"), 2);
+    const QString b = paper(QStringLiteral("b.pdf"), 2);
+    auto pane = makePane();
+    SharedPDFViewModel &model = *pane->viewModel();
+    ASSERT_TRUE(openAndWait(*pane, b));
+    model.toggleBookmark();
+    ASSERT_EQ(model.bookmarks().size(), 1u);
+    ASSERT_TRUE(openAndWait(*pane, a));
+    ASSERT_TRUE(model.bookmarks().empty());
+
+    QList<QUrl> seen;
+    const auto record = [&] { seen << model.pdfDocumentURL(); };
+    QObject::connect(&model, &SharedPDFViewModel::bookmarksChanged, pane.get(), record);
+    QObject::connect(&model, &SharedPDFViewModel::markupsChanged, pane.get(), record);
+    ASSERT_TRUE(openAndWait(*pane, b));
+
+    ASSERT_FALSE(seen.isEmpty());
+    for (const QUrl &url : seen)
+        EXPECT_TRUE(url.isEmpty()) << url.toString().toStdString();
+    EXPECT_EQ(model.bookmarks().size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(model.bookmarkURL(QUrl::fromLocalFile(a))));
+}
+
+TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
+{
+    const QString file = paper(QStringLiteral("fit.pdf"), 2);
+    const auto fitWhenShown = [&](ContentView &pane, const QString &path) {
+        std::optional<bool> fit;
+        QObject::connect(pane.viewModel(), &SharedPDFViewModel::pdfDocumentURLChanged, &pane, [&] {
+            if (!pane.viewModel()->pdfDocumentURL().isEmpty() && !fit)
+                fit = pane.viewModel()->fitNativeOnMount;
+        });
+        EXPECT_TRUE(openAndWait(pane, path));
+        return fit.value_or(false);
+    };
+
+    auto primary = makePane(ReaderPane::primary);
+    const QString other = paper(QStringLiteral("other.pdf"), 2);
+    EXPECT_FALSE(fitWhenShown(*primary, other));
+    EXPECT_TRUE(primary->flipBookMode()) << "a new paper opens in the book view in the primary pane";
+
+    auto reference = makePane(ReaderPane::reference);
+    EXPECT_TRUE(fitWhenShown(*reference, file));
+    EXPECT_FALSE(reference->flipBookMode()) << "never by default in the reference pane";
+
+    auto again = makePane(ReaderPane::reference);
+    const QString dotted = QFileInfo(file).path() + QStringLiteral("/./fit.pdf");
+    EXPECT_FALSE(fitWhenShown(*again, dotted)) << "known through a path with a '.' component";
+}
+
+TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
+{
+    const QString good = paper(QStringLiteral("good.pdf"), 2);
+    const QString text = path(QStringLiteral("papers/not.pdf"));
+    QFile bad(text);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("plain text, not a PDF");
+    bad.close();
+    engine::PdfFixtureWriter locked;
+    locked.addPage();
+    locked.setUserPassword(QStringLiteral("secret"));
+    const QString encrypted = path(QStringLiteral("papers/locked.pdf"));
+    ASSERT_TRUE(locked.save(encrypted));
+
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, good));
+    for (const QString &file : {text, encrypted}) {
+        presented->alerts.clear();
+        pane->loadPDF(QUrl::fromLocalFile(file));
+        ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+        EXPECT_EQ(presented->alerts, QStringList{ContentView::kUnreadablePDF});
+        EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(good));
+        EXPECT_EQ(pane->fileName(), QStringLiteral("good.pdf"));
+    }
+    EXPECT_EQ(history().records().size(), 1);
+}
+
+TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
+{
+    const QString file = paper(QStringLiteral("moving.pdf"), 5);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, file));
+    pane->viewModel()->setCurrentPageIndex(3);
+    pane->setScaleFactor(2);
+    ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
+    EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
+    EXPECT_EQ(history().records().front().state.reflowBlock, 0);
+}
+
+TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
+{
+    const QString file = paper(QStringLiteral("shared.pdf"), 5);
+    auto primary = makePane(ReaderPane::primary);
+    auto reference = makePane(ReaderPane::reference);
+    ASSERT_TRUE(openAndWait(*primary, file));
+    ASSERT_TRUE(openAndWait(*reference, file));
+    for (ContentView *pane : {primary.get(), reference.get()}) {
+        pane->setIsSplit(true);
+        pane->setPeerURL(QUrl::fromLocalFile(file));
+    }
+    reference->setIsActive(false);
+    spin(50);
+    const qint64 before = history().records().front().state.page;
+
+    reference->viewModel()->setCurrentPageIndex(4);
+    spin(100);
+    EXPECT_EQ(history().records().front().state.page, before);
+
+    primary->setIsActive(false);
+    reference->setIsActive(true);
+    EXPECT_EQ(history().records().front().state.page, 4);
+}
+
+TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
+{
+    const QString file = paper(QStringLiteral("close.pdf"), 5);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, file));
+    pane->setShowNotes(true);
+    pane->viewModel()->setJumpToPage(2);
+    pane->closePDF();
+
+    EXPECT_EQ(history().records().front().state.page, 2);
+    const SharedPDFViewModel &model = *pane->viewModel();
+    EXPECT_FALSE(model.pdfDocument());
+    EXPECT_TRUE(model.pdfDocumentURL().isEmpty());
+    EXPECT_EQ(model.pageCount(), 0);
+    EXPECT_EQ(pane->fileName(), ContentView::kEmptyTitle);
+    EXPECT_FALSE(pane->currentPaperID());
+    EXPECT_FALSE(pane->showNotes());
+    EXPECT_EQ(history().records().size(), 1) << "closing keeps the paper in the history";
+}
+
+TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
+{
+    const QString file = paper(QStringLiteral("late.pdf"), 2);
+    auto pane = makePane();
+    pane->loadPDF(QUrl::fromLocalFile(file));
+    pane->closePDF();
+    spin(300);
+    EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty());
+
+    pane->loadPDF(QUrl::fromLocalFile(file));
+    pane.reset();
+    spin(300);
+    EXPECT_TRUE(history().records().isEmpty());
+}
+
+} // namespace folvan::window::test

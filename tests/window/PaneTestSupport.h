@@ -1,0 +1,159 @@
+#pragma once
+
+// Shared helpers of the pane tests: fixture papers, a pane with a fake
+// presenter and file chooser, and waiting for the pane's queued work.
+
+#include "engine/PdfFixtureWriter.h"
+#include "history/ReadingHistory.h"
+#include "model/SharedPDFViewModel.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/Preferences.h"
+#include "support/TestEnv.h"
+#include "window/ContentView.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace folvan::window::test {
+
+// Runs the event loop until `done` holds or `timeoutMs` passed; returns
+// whether it holds.
+inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Runs the event loop for `ms` milliseconds.
+inline void spin(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+// A PDF of `pages` Letter pages; page i holds "Page i" and `text`.
+inline bool writePaper(const QString &path, int pages, const QString &text = QStringLiteral("alpha beta"))
+{
+    engine::PdfFixtureWriter writer;
+    for (int i = 0; i < pages; ++i) {
+        writer.addPage();
+        writer.addText(i, QPointF(72, 700), QStringLiteral("Page %1").arg(i + 1));
+        writer.addText(i, QPointF(72, 650), text);
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return writer.save(path);
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct PresenterLog {
+    QStringList alerts;
+    bool confirmAnswer = true;
+    int confirmations = 0;
+};
+
+class FakePresenter : public PanePresenter {
+public:
+    explicit FakePresenter(std::shared_ptr<PresenterLog> log) : m_log(std::move(log)) {}
+    void showAlert(QWidget *, const QString &, const QString &message, const QString &) override
+    {
+        m_log->alerts << message;
+    }
+    bool confirm(QWidget *, const QString &, const QString &, const QString &, const QString &) override
+    {
+        ++m_log->confirmations;
+        return m_log->confirmAnswer;
+    }
+
+private:
+    std::shared_ptr<PresenterLog> m_log;
+};
+
+// Answers the panels with the queued URLs (none when the queue is empty)
+// and records where each panel started.
+struct ChooserScript {
+    std::deque<std::optional<QUrl>> answers;
+    QList<QUrl> startFolders;
+};
+
+class FakeChooser : public PaneFileChooser {
+public:
+    explicit FakeChooser(std::shared_ptr<ChooserScript> script) : m_script(std::move(script)) {}
+    std::optional<QUrl> choosePDF(QWidget *, const QUrl &start) override { return next(start); }
+    std::optional<QUrl> chooseFolder(QWidget *, const QString &, const QString &, const QUrl &start) override
+    {
+        return next(start);
+    }
+
+private:
+    std::optional<QUrl> next(const QUrl &start)
+    {
+        m_script->startFolders << start;
+        if (m_script->answers.empty())
+            return std::nullopt;
+        std::optional<QUrl> answer = m_script->answers.front();
+        m_script->answers.pop_front();
+        return answer;
+    }
+    std::shared_ptr<ChooserScript> m_script;
+};
+
+// A test with its own data folder and preferences, and panes that report to
+// fakes.
+class PaneTest : public folvan::test::TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        // Arguments of the test program never open a paper.
+        platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
+    }
+
+    std::unique_ptr<ContentView> makePane(ReaderPane pane = ReaderPane::primary)
+    {
+        auto view = std::make_unique<ContentView>(pane);
+        view->setPresenter(std::make_unique<FakePresenter>(presented));
+        view->setFileChooser(std::make_unique<FakeChooser>(chooser));
+        view->setArguments({QStringLiteral("folvan-tests")});
+        return view;
+    }
+
+    // Opens `path` and waits until the pane shows it.
+    static bool openAndWait(ContentView &view, const QString &path)
+    {
+        const QUrl url = QUrl::fromLocalFile(path);
+        view.loadPDF(url);
+        return waitUntil([&] { return view.viewModel()->pdfDocumentURL() == url; });
+    }
+
+    QString paper(const QString &name, int pages, const QString &text = QStringLiteral("alpha beta"))
+    {
+        const QString file = path(QStringLiteral("papers/") + name);
+        EXPECT_TRUE(writePaper(file, pages, text));
+        return file;
+    }
+
+    static ReadingHistory &history() { return ReadingHistory::shared(); }
+
+    std::shared_ptr<PresenterLog> presented = std::make_shared<PresenterLog>();
+    std::shared_ptr<ChooserScript> chooser = std::make_shared<ChooserScript>();
+};
+
+} // namespace folvan::window::test
