@@ -1,9 +1,13 @@
-// Folvan's entry: the application object and the reader window.
+// Folvan's entry: the application, its reading window and settings window,
+// and the hand-over of files to an instance that is already running.
 #include <QApplication>
-#include <QMainWindow>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 
+#include "app/ReaderWindow.h"
+#include "app/SingleInstance.h"
 #include "app/UrlSchemes.h"
-#include "window/ContentView.h"
 
 int main(int argc, char **argv)
 {
@@ -13,12 +17,35 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Folvan"));
     QApplication::setApplicationName(QStringLiteral("Folvan"));
+    QApplication::setDesktopFileName(QStringLiteral("folvan"));
+    // Always the light scheme, whatever the desktop's appearance.
+    if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion"))) {
+        QApplication::setStyle(style);
+        QApplication::setPalette(style->standardPalette());
+    }
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Folvan"));
+    const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(QApplication::arguments());
+    folvan::app::SingleInstance instance;
+    if (instance.forwardToRunningInstance(paths))
+        return 0;
+    instance.listen();
+
+    folvan::app::ReaderWindow window;
+    folvan::app::SettingsWindow settings;
+    QObject::connect(&window, &folvan::app::ReaderWindow::settingsRequested, &settings, [&settings] {
+        settings.show();
+        settings.raise();
+        settings.activateWindow();
+    });
+    QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &window,
+                     [&window](const QStringList &received) {
+                         window.openExternalPaths(received);
+                         window.showNormal();
+                         window.raise();
+                         window.activateWindow();
+                     });
+    window.openExternalPaths(paths);
     window.resize(1280, 860);
-    // The primary reading pane; it opens its paper when first shown.
-    window.setCentralWidget(new folvan::window::ContentView(folvan::window::ReaderPane::primary));
     window.show();
     return app.exec();
 }

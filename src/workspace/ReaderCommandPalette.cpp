@@ -102,6 +102,8 @@ ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::fu
     m_rows->setAutoFillBackground(false);
     column->addWidget(scroll);
 
+    // Focusing the palette focuses its search field: typing goes there.
+    setFocusProxy(m_field);
     connect(close, &QToolButton::clicked, this, [this] { m_dismiss(); });
     connect(m_field, &QLineEdit::textChanged, this, &ReaderCommandPalette::rebuildRows);
     connect(m_field, &QLineEdit::returnPressed, this, &ReaderCommandPalette::submit);

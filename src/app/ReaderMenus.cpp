@@ -1,0 +1,293 @@
+#include "app/ReaderMenus.h"
+
+#include "app/BackgroundImageCommands.h"
+#include "history/ReadingHistory.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/Preferences.h"
+#include "workspace/ShellDialogs.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace folvan::app {
+
+using workspace::ReaderCommandGroup;
+using workspace::ReaderCommandID;
+using workspace::ReaderCommandRegistry;
+
+namespace {
+
+constexpr int kRecentLimit = 20;
+const QString kPageLayoutKey = QStringLiteral("folvan.pageLayout");
+const QString kColonKey = QStringLiteral("replacementForColon");
+
+platform::Preferences &defaults()
+{
+    return platform::Preferences::shared();
+}
+
+// "paper" · 第 5 页: the file name without its extension and the page.
+QString recentTitle(const RecentReading &record)
+{
+    return QStringLiteral("%1 · 第 %2 页").arg(QFileInfo(record.path).completeBaseName()).arg(record.state.page + 1);
+}
+
+} // namespace
+
+void confirmClearHistory(ReadingHistory &history, QWidget *dialogParent)
+{
+    const bool confirmed = workspace::shellDialogs().confirm(
+        dialogParent, QStringLiteral("清空最近阅读列表？"),
+        QStringLiteral("只移除阅读记录与视角记忆，不删除 PDF、批注、书签或笔记。"), QStringLiteral("清空记录"),
+        QStringLiteral("取消"));
+    if (confirmed)
+        history.clear();
+}
+
+QString widthLabel(const QString &value)
+{
+    static const std::pair<const char *, const char *> labels[] = {
+        {"Compact", "紧凑"}, {"Regular", "标准"}, {"Large", "宽"}, {"Extended", "加宽"},
+        {"Small", "窄"}, {"Medium", "标准"}, {"Auto", "适合窗口"}, {"One Row", "一栏"},
+        {"Two Rows", "两栏"}, {"Three Rows", "三栏"}, {"Four Rows", "四栏"},
+    };
+    for (const auto &[key, label] : labels)
+        if (value == QLatin1String(key))
+            return QString::fromUtf8(label);
+    return value;
+}
+
+ReaderMenus::ReaderMenus(QMenuBar *bar, ReaderSource reader, QWidget *dialogParent)
+    : QObject(bar), m_reader(std::move(reader)), m_dialogParent(dialogParent), m_bar(bar)
+{
+    addFileMenu(bar);
+    QMenu *edit = bar->addMenu(QStringLiteral("编辑"));
+    addCommand(edit, ReaderCommandID::copy);
+    addReplacementMenu(bar);
+    addWidthMenu(bar);
+    addNotesMenu(bar);
+    BackgroundImageCommands(dialogParent).addMenu(bar);
+    addReadingMenu(bar);
+    addCommands(bar->addMenu(QStringLiteral("批注")), ReaderCommandGroup::annotation);
+    QMenu *help = bar->addMenu(QStringLiteral("帮助"));
+    addCommand(help, ReaderCommandID::palette);
+    addCommand(help, ReaderCommandID::help);
+
+    connect(&defaults(), &platform::Preferences::valueChanged, this, &ReaderMenus::refreshChecks);
+    connect(&ReadingHistory::shared(), &ReadingHistory::recordsChanged, this, &ReaderMenus::scheduleRecentRebuild);
+    refresh();
+}
+
+QAction *ReaderMenus::addCommand(QMenu *menu, ReaderCommandID id)
+{
+    const workspace::ReaderCommandSpec &spec = ReaderCommandRegistry::command(id);
+    QAction *action = menu->addAction(spec.title);
+    action->setObjectName(workspace::rawValue(id));
+    action->setShortcut(spec.shortcut());
+    action->setMenuRole(QAction::NoRole);
+    connect(action, &QAction::triggered, this, [this, id] {
+        if (const std::optional<window::ReaderActions> reader = m_reader())
+            ReaderCommandRegistry::command(id).perform(*reader);
+    });
+    m_commands[id] = action;
+    return action;
+}
+
+void ReaderMenus::addCommands(QMenu *menu, ReaderCommandGroup group)
+{
+    for (const workspace::ReaderCommandSpec &spec : ReaderCommandRegistry::commands(group))
+        addCommand(menu, spec.id);
+}
+
+QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
+{
+    QMenu *file = bar->addMenu(QStringLiteral("文件"));
+    addCommand(file, ReaderCommandID::open);
+    m_recent = file->addMenu(QStringLiteral("最近阅读"));
+    m_recent->setToolTipsVisible(true);
+    connect(m_recent, &QMenu::aboutToShow, this, &ReaderMenus::rebuildRecentMenu);
+    for (const workspace::ReaderCommandSpec &spec : ReaderCommandRegistry::commands(ReaderCommandGroup::file))
+        if (spec.id != ReaderCommandID::open)
+            addCommand(file, spec.id);
+    file->addSeparator();
+    m_settings = file->addAction(QStringLiteral("设置…"));
+    m_settings->setShortcut(QKeySequence::Preferences);
+    m_settings->setMenuRole(QAction::PreferencesRole);
+    connect(m_settings, &QAction::triggered, this, &ReaderMenus::settingsRequested);
+    m_quit = file->addAction(QStringLiteral("退出 Folvan"));
+    m_quit->setShortcut(QKeySequence::Quit);
+    m_quit->setMenuRole(QAction::QuitRole);
+    connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
+    return file;
+}
+
+QAction *ReaderMenus::addPreferenceSwitch(QMenu *menu, const QString &title, const QString &key)
+{
+    QAction *action = menu->addAction(title);
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [key](bool on) { defaults().setValue(key, on); });
+    m_checkRefreshers.push_back([action, key] { action->setChecked(defaults().boolValue(key)); });
+    return action;
+}
+
+void ReaderMenus::addReplacementMenu(QMenuBar *bar)
+{
+    QMenu *menu = bar->addMenu(QStringLiteral("重命名"));
+    // The colon switch is on exactly while the stored replacement is "_".
+    QAction *colon = menu->addAction(QStringLiteral("冒号替换为下划线（否则为连字符）"));
+    colon->setCheckable(true);
+    connect(colon, &QAction::triggered, this,
+            [](bool on) { defaults().setValue(kColonKey, on ? QStringLiteral("_") : QStringLiteral("-")); });
+    m_checkRefreshers.push_back([colon] { colon->setChecked(defaults().stringValue(kColonKey) == QLatin1String("_")); });
+    menu->addSeparator();
+    addPreferenceSwitch(menu, QStringLiteral("全大写标题转为词首大写"), QStringLiteral("capitalizeTitles"));
+    addPreferenceSwitch(menu, QStringLiteral("全小写标题转为词首大写"), QStringLiteral("capitalizeLowercaseTitles"));
+    addPreferenceSwitch(menu, QStringLiteral("the、and、of 等小词保留小写"), QStringLiteral("keepSmallWordsLowercase"));
+    menu->addSeparator();
+    addPreferenceSwitch(menu, QStringLiteral("去掉方括号与圆括号中的内容"), QStringLiteral("removeBracketedText"));
+    addPreferenceSwitch(menu, QStringLiteral("合并连续空格"), QStringLiteral("collapseSpaces"));
+    addPreferenceSwitch(menu, QStringLiteral("去掉开头编号"), QStringLiteral("removeLeadingNumbers"));
+}
+
+void ReaderMenus::addPreferencePicker(QMenu *menu, const QString &title, const QString &key, const QStringList &values)
+{
+    QMenu *picker = menu->addMenu(title);
+    auto *group = new QActionGroup(picker);
+    // A stored value outside the list leaves every option unmarked.
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const QString &value : values) {
+        QAction *option = picker->addAction(widthLabel(value));
+        option->setCheckable(true);
+        option->setData(value);
+        group->addAction(option);
+        connect(option, &QAction::triggered, this, [key, value] { defaults().setValue(key, value); });
+        m_checkRefreshers.push_back([option, key, value] { option->setChecked(defaults().stringValue(key) == value); });
+    }
+}
+
+void ReaderMenus::addWidthMenu(QMenuBar *bar)
+{
+    QMenu *menu = bar->addMenu(QStringLiteral("布局"));
+    addPreferencePicker(menu, QStringLiteral("Scholar 栏宽度"), QStringLiteral("ggViewWidth"),
+                        {QStringLiteral("Compact"), QStringLiteral("Regular"), QStringLiteral("Large"),
+                         QStringLiteral("Extended")});
+    addPreferencePicker(menu, QStringLiteral("滚动阅读宽度"), QStringLiteral("pdfViewWidth"),
+                        {QStringLiteral("Small"), QStringLiteral("Medium"), QStringLiteral("Large"),
+                         QStringLiteral("Auto")});
+}
+
+void ReaderMenus::addNotesMenu(QMenuBar *bar)
+{
+    QMenu *menu = bar->addMenu(QStringLiteral("笔记"));
+    PaperNotesStore &notes = PaperNotesStore::shared();
+    addCommand(menu, ReaderCommandID::newNote);
+    m_undoDeleteNote = menu->addAction(QStringLiteral("撤销删除笔记"));
+    connect(m_undoDeleteNote, &QAction::triggered, this, [] { PaperNotesStore::shared().undoDelete(); });
+    connect(&notes, &PaperNotesStore::notesChanged, this, &ReaderMenus::refresh);
+}
+
+void ReaderMenus::addReadingMenu(QMenuBar *bar)
+{
+    QMenu *reading = bar->addMenu(QStringLiteral("阅读"));
+    addCommands(reading, ReaderCommandGroup::reading);
+    reading->addSeparator();
+    m_layout = reading->addMenu(QStringLiteral("翻书版式"));
+    auto *group = new QActionGroup(m_layout);
+    const std::pair<QString, QString> options[] = {{QStringLiteral("双页"), QStringLiteral("spread")},
+                                                   {QStringLiteral("单页"), QStringLiteral("single")}};
+    for (const auto &[label, value] : options) {
+        QAction *option = m_layout->addAction(label);
+        option->setCheckable(true);
+        option->setData(value);
+        group->addAction(option);
+        connect(option, &QAction::triggered, this, [this, value = value] {
+            // The preference always takes the last choice; the active pane
+            // alone is told.
+            defaults().setValue(kPageLayoutKey, value);
+            if (const std::optional<window::ReaderActions> reader = m_reader(); reader && reader->setPageLayout)
+                reader->setPageLayout(value);
+            refreshChecks();
+        });
+        m_checkRefreshers.push_back([this, option, value = value] {
+            const std::optional<window::ReaderActions> reader = m_reader();
+            option->setChecked((reader ? reader->pageLayout : defaults().stringValue(kPageLayoutKey)) == value);
+        });
+    }
+}
+
+void ReaderMenus::refreshChecks()
+{
+    for (const std::function<void()> &refresher : m_checkRefreshers)
+        refresher();
+}
+
+void ReaderMenus::refresh()
+{
+    const std::optional<window::ReaderActions> reader = m_reader();
+    for (const auto &[id, action] : m_commands)
+        action->setEnabled(reader && ReaderCommandRegistry::command(id).isEnabled(*reader));
+    m_undoDeleteNote->setEnabled(PaperNotesStore::shared().canUndoDelete());
+    refreshChecks();
+    scheduleRecentRebuild();
+}
+
+void ReaderMenus::scheduleRecentRebuild()
+{
+    // Later, not now: the change may come from an item of this very menu,
+    // which a rebuild would delete while it is still being handled.
+    if (m_recentRebuildScheduled)
+        return;
+    m_recentRebuildScheduled = true;
+    QTimer::singleShot(0, this, &ReaderMenus::rebuildRecentMenu);
+}
+
+void ReaderMenus::rebuildRecentMenu()
+{
+    m_recentRebuildScheduled = false;
+    ReadingHistory &history = ReadingHistory::shared();
+    const bool hasReader = m_reader().has_value();
+    m_recent->clear();
+    const QList<RecentReading> &records = history.records();
+    if (records.isEmpty())
+        m_recent->addAction(QStringLiteral("暂无阅读记录"))->setEnabled(false);
+    for (qsizetype i = 0; i < std::min<qsizetype>(records.size(), kRecentLimit); ++i) {
+        const RecentReading record = records[i];
+        QAction *item = m_recent->addAction(recentTitle(record));
+        item->setToolTip(record.path);
+        item->setData(record.id);
+        item->setEnabled(hasReader && !history.resolve(record).isEmpty());
+        connect(item, &QAction::triggered, this, [this, record] {
+            // The file may have gone since the menu was built.
+            const QString path = ReadingHistory::shared().resolve(record);
+            const std::optional<window::ReaderActions> reader = m_reader();
+            if (!path.isEmpty() && reader && reader->openRecent)
+                reader->openRecent(QUrl::fromLocalFile(path));
+        });
+    }
+    m_recent->addSeparator();
+    QAction *clear = m_recent->addAction(QStringLiteral("清空最近阅读列表…"));
+    clear->setEnabled(!records.isEmpty());
+    connect(clear, &QAction::triggered, this,
+            [this] { confirmClearHistory(ReadingHistory::shared(), m_dialogParent); });
+}
+
+QAction *ReaderMenus::commandAction(ReaderCommandID id) const
+{
+    const auto it = m_commands.find(id);
+    return it == m_commands.end() ? nullptr : it->second;
+}
+
+QMenu *ReaderMenus::menu(const QString &title) const
+{
+    for (QAction *action : m_bar->actions())
+        if (action->menu() && action->text() == title)
+            return action->menu();
+    return nullptr;
+}
+
+} // namespace folvan::app

@@ -1,0 +1,98 @@
+#pragma once
+
+// The menu bar of a reading window, built from the command table. Every
+// command item acts on the record of the window's active pane, as the
+// workspace publishes it; with no record every command item is greyed out
+// and its shortcut does nothing.
+//
+// Menus in order: the File menu (open, "最近阅读", the other file commands,
+// settings, quit), the Edit menu (copy), "重命名" (the rename rules),
+// "布局" (the Scholar and page-view widths), "笔记", "壁纸", "阅读",
+// "批注", and the Help menu (the palette and the help).
+
+#include "window/ReaderActions.h"
+#include "workspace/ReaderCommandRegistry.h"
+
+#include <QObject>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+namespace folvan {
+class ReadingHistory;
+}
+
+namespace folvan::app {
+
+// Asks whether to empty the reading history ("清空最近阅读列表？") and, when
+// confirmed, empties it and writes the history file at once. PDFs,
+// annotations, bookmarks and notes stay.
+void confirmClearHistory(ReadingHistory &history, QWidget *dialogParent = nullptr);
+
+// The label of a width option ("Compact" is "紧凑", ...); the value itself
+// when it has none.
+QString widthLabel(const QString &value);
+
+class ReaderMenus : public QObject {
+    Q_OBJECT
+public:
+    using ReaderSource = std::function<std::optional<window::ReaderActions>()>;
+
+    // Builds the menus into `bar`; `reader` gives the record in force at
+    // each moment. Call refresh() when it changes.
+    ReaderMenus(QMenuBar *bar, ReaderSource reader, QWidget *dialogParent);
+
+    // Brings enabled states and check marks up to date with the record,
+    // the preferences, the history and the notes store.
+    void refresh();
+
+    // The menu item of a table command.
+    QAction *commandAction(workspace::ReaderCommandID id) const;
+    QMenu *menu(const QString &title) const;
+    QMenu *recentMenu() const { return m_recent; }
+    QMenu *layoutMenu() const { return m_layout; }
+    QAction *settingsAction() const { return m_settings; }
+    QAction *quitAction() const { return m_quit; }
+    QAction *undoDeleteNoteAction() const { return m_undoDeleteNote; }
+
+    // Rebuilds "最近阅读" from the history: at most the 20 newest papers.
+    void rebuildRecentMenu();
+
+signals:
+    void settingsRequested();
+
+private:
+    QAction *addCommand(QMenu *menu, workspace::ReaderCommandID id);
+    void addCommands(QMenu *menu, workspace::ReaderCommandGroup group);
+    QMenu *addFileMenu(QMenuBar *bar);
+    void addReplacementMenu(QMenuBar *bar);
+    void addWidthMenu(QMenuBar *bar);
+    QAction *addPreferenceSwitch(QMenu *menu, const QString &title, const QString &key);
+    void addPreferencePicker(QMenu *menu, const QString &title, const QString &key, const QStringList &values);
+    void addNotesMenu(QMenuBar *bar);
+    void addReadingMenu(QMenuBar *bar);
+    void refreshChecks();
+    void scheduleRecentRebuild();
+
+    ReaderSource m_reader;
+    QWidget *m_dialogParent;
+    QMenuBar *m_bar;
+    std::map<workspace::ReaderCommandID, QAction *> m_commands;
+    // Checkable items bound to a preference: each reads its key anew.
+    std::vector<std::function<void()>> m_checkRefreshers;
+    QMenu *m_recent = nullptr;
+    QMenu *m_layout = nullptr;
+    QAction *m_settings = nullptr;
+    QAction *m_quit = nullptr;
+    QAction *m_undoDeleteNote = nullptr;
+    bool m_recentRebuildScheduled = false;
+};
+
+} // namespace folvan::app

@@ -1,0 +1,110 @@
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace folvan::app {
+
+namespace {
+
+// Paths travel as UTF-8 lines; a path holding a line break cannot be told
+// apart and is not sent.
+QByteArray encodePaths(const QStringList &paths)
+{
+    QByteArray bytes;
+    for (const QString &path : paths)
+        if (!path.contains(QLatin1Char('\n')))
+            bytes += path.toUtf8() + '\n';
+    return bytes;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &name, QObject *parent)
+    : QObject(parent), m_name(name.isEmpty() ? defaultName() : name)
+{
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultName()
+{
+#ifdef Q_OS_UNIX
+    return QStringLiteral("Folvan-%1").arg(::getuid());
+#else
+    return QStringLiteral("Folvan-%1").arg(qEnvironmentVariable("USERNAME"));
+#endif
+}
+
+bool SingleInstance::forwardToRunningInstance(const QStringList &paths, int timeoutMs) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(encodePaths(paths));
+    socket.flush();
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {
+    }
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(timeoutMs);
+    return true;
+}
+
+bool SingleInstance::listen()
+{
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_name)) {
+        // Nobody answered on it (forwardToRunningInstance failed first):
+        // the socket is a leftover.
+        QLocalServer::removeServer(m_name);
+        if (!m_server->listen(m_name))
+            return false;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            auto buffer = std::make_shared<QByteArray>();
+            connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] { *buffer += socket->readAll(); });
+            connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
+                *buffer += socket->readAll();
+                socket->deleteLater();
+                QStringList paths;
+                for (const QByteArray &line : buffer->split('\n'))
+                    if (!line.isEmpty())
+                        paths.append(QString::fromUtf8(line));
+                emit pathsReceived(paths);
+            });
+        }
+    });
+    return true;
+}
+
+QStringList SingleInstance::pathsFromArguments(const QStringList &arguments)
+{
+    QStringList paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--pdf")) {
+            ++i;
+            continue;
+        }
+        if (argument.startsWith(QLatin1Char('-')))
+            continue;
+        QString path = argument;
+        if (const QUrl url(argument); url.isLocalFile())
+            path = url.toLocalFile();
+        paths.append(QFileInfo(path).absoluteFilePath());
+    }
+    return paths;
+}
+
+} // namespace folvan::app

@@ -1,0 +1,293 @@
+#include "workspace/ReaderWorkspace.h"
+
+#include "window/ContentView.h"
+#include "window/PaneRadio.h"
+#include "workspace/RadioPlayer.h"
+#include "workspace/ReaderCommandPalette.h"
+#include "workspace/ReaderPaneFocusMonitor.h"
+#include "workspace/ShellDialogs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QSplitter>
+
+namespace folvan::workspace {
+
+using window::ContentView;
+using window::ReaderPane;
+
+namespace {
+
+// The shared radio as the panes' headers see it.
+class SharedRadio : public window::PaneRadio {
+public:
+    SharedRadio()
+    {
+        connect(&RadioPlayer::shared(), &RadioPlayer::isPlayingChanged, this, &PaneRadio::isPlayingChanged);
+    }
+    bool isPlaying() const override { return RadioPlayer::shared().isPlaying(); }
+    void toggle() override { RadioPlayer::shared().toggle(); }
+};
+
+window::PaneRadio *sharedRadio()
+{
+    static SharedRadio *radio = new SharedRadio;
+    return radio;
+}
+
+ReaderWorkspace *workspaceOf(QWidget *widget)
+{
+    for (QWidget *w = widget; w; w = w->parentWidget())
+        if (auto *workspace = qobject_cast<ReaderWorkspace *>(w))
+            return workspace;
+    return nullptr;
+}
+
+// The palette of a pane acts on the pane's record as the workspace
+// completes it, so that the comparison commands behave as from the menus.
+void installPaletteFactory()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    ContentView::setCommandPaletteFactory(
+        [](ContentView *pane, window::ReaderActions actions, std::function<void()> dismiss) -> QWidget * {
+            if (ReaderWorkspace *workspace = workspaceOf(pane))
+                actions = workspace->completed(std::move(actions));
+            return new ReaderCommandPalette(std::move(actions), std::move(dismiss), pane);
+        });
+}
+
+QUrl urlOf(const std::optional<window::ReaderPaneSnapshot> &snapshot)
+{
+    return snapshot && snapshot->url ? *snapshot->url : QUrl();
+}
+
+std::optional<window::ReaderPaneSnapshot> firstOf(ReaderPane pane, const QList<window::ReaderPaneSnapshot> &panes)
+{
+    for (const window::ReaderPaneSnapshot &snapshot : panes)
+        if (snapshot.pane == pane)
+            return snapshot;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<window::ReaderPaneSnapshot> selectedSnapshot(ReaderPane pane,
+                                                           const QList<window::ReaderPaneSnapshot> &panes)
+{
+    if (auto snapshot = firstOf(pane, panes))
+        return snapshot;
+    return firstOf(ReaderPane::primary, panes);
+}
+
+ReaderWorkspace::ReaderWorkspace(QWidget *parent)
+    : QWidget(parent)
+{
+    installPaletteFactory();
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setChildrenCollapsible(false);
+    layout->addWidget(m_splitter);
+    m_primary = makePane(ReaderPane::primary);
+    layoutPanes();
+    collectSnapshots();
+}
+
+ReaderWorkspace::~ReaderWorkspace()
+{
+    // Each pane saves its reading state as it goes, which other views
+    // follow: the panes go one by one while the rest of the window is whole.
+    delete m_reference.data();
+    delete m_primary.data();
+}
+
+ContentView *ReaderWorkspace::primaryView() const
+{
+    return m_primary;
+}
+
+ContentView *ReaderWorkspace::referenceView() const
+{
+    return m_reference;
+}
+
+ContentView *ReaderWorkspace::makePane(ReaderPane pane)
+{
+    auto *view = new ContentView(pane);
+    if (m_paneArguments)
+        view->setArguments(*m_paneArguments);
+    view->setRadio(sharedRadio());
+    m_splitter->addWidget(view);
+    auto *monitor = new ReaderPaneFocusMonitor(view, [] {});
+    (pane == ReaderPane::primary ? m_primaryMonitor : m_referenceMonitor) = monitor;
+    connect(view, &ContentView::snapshotChanged, this, &ReaderWorkspace::collectSnapshots);
+    return view;
+}
+
+void ReaderWorkspace::setPaneArguments(const QStringList &arguments)
+{
+    m_paneArguments = arguments;
+    for (ContentView *view : {m_primary.data(), m_reference.data()})
+        if (view)
+            view->setArguments(arguments);
+}
+
+void ReaderWorkspace::layoutPanes()
+{
+    const QUrl referenceURL = urlOf(firstOf(ReaderPane::reference, m_panes));
+    const QUrl primaryURL = urlOf(firstOf(ReaderPane::primary, m_panes));
+
+    auto give = [this](ContentView *view, ReaderPaneFocusMonitor *monitor, ReaderPane pane, const QUrl &peer,
+                       const std::optional<window::ReaderOpenRequest> &request) {
+        QPointer<ReaderWorkspace> self(this);
+        auto activate = [self, pane] {
+            if (self)
+                self->activate(pane);
+        };
+        view->setIsSplit(m_split);
+        view->setIsActive(m_active == pane);
+        view->setPeerURL(peer);
+        view->setFocusToken(m_focusToken);
+        view->setActivate(activate);
+        if (pane == ReaderPane::primary)
+            view->setToggleComparison([self] { if (self) self->toggleComparison(); });
+        else
+            view->setToggleComparison([self] { if (self) self->closeComparison(); });
+        view->setOpenRequest(request);
+        if (monitor)
+            monitor->update(m_active == pane, m_focusToken, activate);
+    };
+
+    m_primary->setMinimumWidth(m_split ? 420 : 900);
+    give(m_primary, m_primaryMonitor, ReaderPane::primary, referenceURL, m_primaryRequest);
+    if (m_reference) {
+        m_reference->setMinimumWidth(420);
+        give(m_reference, m_referenceMonitor, ReaderPane::reference, primaryURL, m_referenceRequest);
+    }
+    setMinimumSize(m_split ? 1000 : 900, 620);
+}
+
+void ReaderWorkspace::collectSnapshots()
+{
+    QList<window::ReaderPaneSnapshot> panes;
+    if (m_primary)
+        panes.append(m_primary->snapshot());
+    if (m_reference)
+        panes.append(m_reference->snapshot());
+    if (panes == m_panes)
+        return;
+    m_panes = panes;
+    layoutPanes();
+    emit actionsChanged();
+}
+
+window::ReaderActions ReaderWorkspace::completed(window::ReaderActions actions) const
+{
+    QPointer<ReaderWorkspace> self(const_cast<ReaderWorkspace *>(this));
+    actions.comparisonOpen = m_split;
+    actions.toggleComparison = [self] {
+        if (self)
+            self->toggleComparison();
+    };
+    actions.focusOtherPane = [self] {
+        if (self)
+            self->focusOther();
+    };
+    return actions;
+}
+
+std::optional<window::ReaderActions> ReaderWorkspace::actions() const
+{
+    const std::optional<window::ReaderPaneSnapshot> snapshot = selectedSnapshot(m_active, m_panes);
+    if (!snapshot)
+        return std::nullopt;
+    return completed(snapshot->actions);
+}
+
+void ReaderWorkspace::setActive(ReaderPane pane)
+{
+    if (m_active == pane)
+        return;
+    m_active = pane;
+    layoutPanes();
+    emit actionsChanged();
+}
+
+void ReaderWorkspace::activate(ReaderPane pane)
+{
+    if (pane == ReaderPane::reference && !m_reference)
+        return;
+    setActive(pane);
+}
+
+void ReaderWorkspace::toggleComparison()
+{
+    if (m_split) {
+        closeComparison();
+        return;
+    }
+    FileChoice choice;
+    choice.title = QStringLiteral("在右侧打开 PDF");
+    choice.prompt = QStringLiteral("打开到右侧");
+    choice.nameFilters = {QStringLiteral("PDF (*.pdf *.PDF *.Pdf)")};
+    const QUrl primaryURL = urlOf(firstOf(ReaderPane::primary, m_panes));
+    if (primaryURL.isLocalFile())
+        choice.startFolder = QFileInfo(primaryURL.toLocalFile()).absolutePath();
+    const QString chosen = shellDialogs().chooseFile(this, choice);
+    if (chosen.isEmpty())
+        return;
+
+    m_referenceRequest = window::ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(chosen)};
+    m_active = ReaderPane::reference;
+    m_split = true;
+    m_reference = makePane(ReaderPane::reference);
+    layoutPanes();
+    m_splitter->setSizes({1, 1});
+    collectSnapshots();
+    emit actionsChanged();
+}
+
+void ReaderWorkspace::closeComparison()
+{
+    m_active = ReaderPane::primary;
+    m_split = false;
+    m_referenceRequest.reset();
+    ++m_focusToken;
+    if (m_reference) {
+        ContentView *reference = m_reference;
+        m_reference = nullptr;
+        reference->hide();
+        reference->deleteLater();
+    }
+    layoutPanes();
+    collectSnapshots();
+    emit actionsChanged();
+}
+
+void ReaderWorkspace::focusOther()
+{
+    if (!m_split)
+        return;
+    m_active = m_active == ReaderPane::primary ? ReaderPane::reference : ReaderPane::primary;
+    ++m_focusToken;
+    layoutPanes();
+    emit actionsChanged();
+}
+
+void ReaderWorkspace::openExternalURL(const QUrl &url)
+{
+    if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).suffix().toLower() != QLatin1String("pdf"))
+        return;
+    const window::ReaderOpenRequest request{QUuid::createUuid(), url};
+    if (m_active == ReaderPane::reference && m_split)
+        m_referenceRequest = request;
+    else
+        m_primaryRequest = request;
+    layoutPanes();
+}
+
+} // namespace folvan::workspace
