@@ -1,0 +1,278 @@
+// The two headers: which controls are enabled with and without a paper,
+// their titles, tooltips and labels, the switches' tints, renaming from the
+// title, and the active-pane marker of the split header.
+
+#include "PaneTestSupport.h"
+
+#include "window/PaneControls.h"
+#include "window/PaneLayout.h"
+#include "window/PanePanels.h"
+#include "window/PaneRadio.h"
+#include "window/RenameField.h"
+#include "window/SingleHeader.h"
+#include "window/SplitHeader.h"
+
+#include <QTest>
+
+namespace folvan::window::test {
+
+namespace {
+
+class FakeRadio : public PaneRadio {
+public:
+    bool isPlaying() const override { return playing; }
+    void toggle() override
+    {
+        playing = !playing;
+        emit isPlayingChanged(playing);
+    }
+    bool playing = false;
+};
+
+class PaneHeadersTest : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        pane = makePane();
+        pane->resize(1200, 800);
+    }
+    void TearDown() override
+    {
+        pane.reset();
+        PaneTest::TearDown();
+    }
+    SingleHeader &single() { return *pane->paneLayout()->singleHeader(); }
+    SplitHeader &split() { return *pane->paneLayout()->splitHeader(); }
+    void openPaper(const QString &name = QStringLiteral("Paper.pdf"), int pages = 10)
+    {
+        ASSERT_TRUE(openAndWait(*pane, paper(name, pages)));
+    }
+
+    std::unique_ptr<ContentView> pane;
+};
+
+} // namespace
+
+TEST_F(PaneHeadersTest, SingleHeaderWithoutAPaperOffersOnlyWhatNeedsNoPaper)
+{
+    SingleHeader &header = single();
+    EXPECT_EQ(header.titleButton->title(), QStringLiteral("Folvan"));
+    EXPECT_EQ(header.titleButton->accessibleName(), QStringLiteral("Folvan"));
+    EXPECT_EQ(header.titleButton->toolTip(), ContentView::kEmptyTitle);
+    EXPECT_FALSE(header.titleButton->isEnabled());
+    for (PaneButton *off : {header.renameButton, header.moveButton, header.revealButton, header.externalButton,
+                            header.trashButton, header.closeButton, header.reflowButton, header.searchButton,
+                            header.outlineButton})
+        EXPECT_FALSE(off->isEnabled()) << off->accessibleName().toStdString();
+    for (PaneButton *on : {header.openButton, header.dailyPaperButton, header.comparisonButton, header.notesButton,
+                           header.scholarButton, header.radioButton, header.helpButton})
+        EXPECT_TRUE(on->isEnabled()) << on->toolTip().toStdString();
+}
+
+TEST_F(PaneHeadersTest, SingleHeaderWithAPaperShowsItsNameWithoutTheExtension)
+{
+    openPaper();
+    SingleHeader &header = single();
+    EXPECT_EQ(header.titleButton->title(), QStringLiteral("Paper"));
+    EXPECT_EQ(header.titleButton->toolTip(), QStringLiteral("Paper"));
+    EXPECT_EQ(header.titleButton->accessibleName(), QStringLiteral("重命名论文：Paper.pdf"));
+    for (PaneButton *button : {header.renameButton, header.moveButton, header.trashButton, header.closeButton,
+                               header.reflowButton, header.searchButton, header.outlineButton})
+        EXPECT_TRUE(button->isEnabled());
+
+    pane->closePDF();
+    EXPECT_EQ(header.titleButton->title(), QStringLiteral("Folvan"));
+    EXPECT_EQ(header.titleButton->toolTip(), ContentView::kEmptyTitle);
+    EXPECT_FALSE(header.closeButton->isEnabled());
+}
+
+TEST_F(PaneHeadersTest, UpperCaseExtensionStaysInTitleAndTooltip)
+{
+    openPaper(QStringLiteral("Paper.PDF"));
+    EXPECT_EQ(single().titleButton->title(), QStringLiteral("Paper.PDF"));
+    EXPECT_EQ(single().titleButton->toolTip(), QStringLiteral("Paper.PDF"));
+}
+
+TEST_F(PaneHeadersTest, ReflowButtonChangesItsLabelAndTintButItsTooltipOnlyInTheSingleHeader)
+{
+    openPaper();
+    PaneButton *reflow = single().reflowButton;
+    EXPECT_EQ(reflow->accessibleName(), QStringLiteral("开启 PDF 文字重排"));
+    EXPECT_TRUE(reflow->toolTip().startsWith(QStringLiteral("本机重排段落、标题与表格（")));
+    EXPECT_FALSE(reflow->isTinted());
+    reflow->click();
+    EXPECT_TRUE(pane->reflowMode());
+    EXPECT_TRUE(reflow->isTinted());
+    EXPECT_EQ(reflow->accessibleName(), QStringLiteral("关闭重排，返回原版 PDF"));
+    EXPECT_TRUE(reflow->toolTip().startsWith(QStringLiteral("返回原版 PDF（")));
+
+    const QString splitTip = split().reflowButton->toolTip();
+    EXPECT_EQ(split().reflowButton->accessibleName(), QStringLiteral("关闭重排，返回原版 PDF"));
+    pane->toggleReflow();
+    EXPECT_EQ(split().reflowButton->toolTip(), splitTip);
+    EXPECT_EQ(split().reflowButton->accessibleName(), QStringLiteral("开启 PDF 文字重排"));
+}
+
+TEST_F(PaneHeadersTest, SwitchTintsFollowTheirFlagsWhoeverSetsThem)
+{
+    openPaper();
+    pane->findInPDF();
+    EXPECT_TRUE(single().searchButton->isTinted());
+    EXPECT_TRUE(split().searchButton->isTinted());
+    pane->closeSearch();
+    EXPECT_FALSE(single().searchButton->isTinted());
+
+    single().outlineButton->click();
+    EXPECT_TRUE(pane->showOutline());
+    EXPECT_TRUE(single().outlineButton->isTinted());
+    single().notesButton->click();
+    single().scholarButton->click();
+    EXPECT_TRUE(pane->showNotes());
+    EXPECT_TRUE(pane->showGG());
+    EXPECT_TRUE(single().scholarButton->isTinted());
+    single().outlineButton->click();
+    EXPECT_FALSE(pane->showOutline());
+}
+
+TEST_F(PaneHeadersTest, RadioButtonFollowsTheSharedRadioInBothHeaders)
+{
+    FakeRadio radio;
+    pane->setRadio(&radio);
+    EXPECT_EQ(single().radioButton->symbol(), QStringLiteral("radio"));
+    single().radioButton->click();
+    EXPECT_TRUE(radio.playing);
+    EXPECT_EQ(single().radioButton->symbol(), QStringLiteral("radio.fill"));
+    EXPECT_TRUE(single().radioButton->isTinted());
+    EXPECT_EQ(split().radioButton->symbol(), QStringLiteral("radio.fill"));
+    EXPECT_EQ(single().radioButton->accessibleName(), single().radioButton->toolTip());
+    radio.toggle();
+    EXPECT_EQ(split().radioButton->symbol(), QStringLiteral("radio"));
+    EXPECT_FALSE(single().radioButton->isTinted());
+    pane->setRadio(nullptr);
+}
+
+TEST_F(PaneHeadersTest, HeaderButtonsRunThePanesOperations)
+{
+    int comparisons = 0;
+    pane->setToggleComparison([&] { ++comparisons; });
+    single().comparisonButton->click();
+    split().closeComparisonButton->click();
+    EXPECT_EQ(comparisons, 2);
+    single().helpButton->click();
+    EXPECT_TRUE(pane->showShortcuts());
+
+    chooser->answers.push_back(QUrl::fromLocalFile(paper(QStringLiteral("chosen.pdf"), 2)));
+    single().openButton->click();
+    EXPECT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
+    single().trashButton->click();
+    EXPECT_TRUE(pane->showDeleteConfirmation() || presented->confirmations == 1);
+}
+
+TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenaming)
+{
+    pane->show();
+    openPaper();
+    const QString original = pane->viewModel()->pdfDocumentURL().toLocalFile();
+    single().titleButton->click();
+    ASSERT_TRUE(pane->isEditing());
+    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Paper"));
+    RenameField *field = single().renameField;
+    EXPECT_TRUE(waitUntil([&] { return field->isVisible(); }));
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(pane->isEditing());
+    EXPECT_FALSE(pane->filenameFocused());
+    EXPECT_TRUE(QFileInfo::exists(original));
+    EXPECT_EQ(single().titleButton->title(), QStringLiteral("Paper"));
+
+    pane->beginRename();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("Renamed"));
+    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Renamed"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FALSE(pane->isEditing());
+    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(original); }));
+    EXPECT_EQ(QFileInfo(pane->viewModel()->pdfDocumentURL().toLocalFile()).fileName(), QStringLiteral("Renamed.pdf"));
+    EXPECT_EQ(single().titleButton->title(), QStringLiteral("Renamed"));
+}
+
+TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
+{
+    pane->setIsSplit(true);
+    pane->setIsActive(false);
+    SplitHeader &header = split();
+    EXPECT_EQ(header.paneWord(), QStringLiteral("左侧"));
+    EXPECT_EQ(header.paneButton->accessibleName(), QStringLiteral("切换到左侧阅读区"));
+    EXPECT_EQ(header.paneButton->toolTip(), QStringLiteral("快捷键作用于当前阅读区"));
+    EXPECT_EQ(header.fileNameButton->title(), QStringLiteral("打开 PDF"));
+    EXPECT_EQ(header.fileNameButton->toolTip(), ContentView::kEmptyTitle);
+    EXPECT_FALSE(header.fileNameButton->isEnabled());
+
+    int activations = 0;
+    pane->setActivate([&] { ++activations; });
+    header.paneButton->click();
+    EXPECT_EQ(activations, 1);
+
+    // The bottom rule is drawn in the accent colour only while active.
+    header.resize(600, header.sizeHint().height());
+    const auto ruleColor = [&] {
+        const QImage image = header.grab().toImage();
+        return image.pixelColor(image.width() / 2, image.height() - 1);
+    };
+    const QColor inactive = ruleColor();
+    pane->setIsActive(true);
+    const QColor active = ruleColor();
+    EXPECT_NE(active, inactive);
+    EXPECT_GT(active.blue() - active.red(), inactive.blue() - inactive.red());
+
+    auto reference = makePane(ReaderPane::reference);
+    reference->setIsSplit(true);
+    SplitHeader &other = *reference->paneLayout()->splitHeader();
+    EXPECT_EQ(other.paneWord().toUtf8().size(), 6);
+    EXPECT_NE(other.paneWord(), header.paneWord());
+    EXPECT_EQ(other.paneButton->accessibleName(), QStringLiteral("切换到右侧阅读区"));
+}
+
+TEST_F(PaneHeadersTest, SplitHeaderFileNameButtonAndEnableRules)
+{
+    pane->setIsSplit(true);
+    openPaper();
+    SplitHeader &header = split();
+    EXPECT_EQ(header.fileNameButton->title(), QStringLiteral("Paper"));
+    EXPECT_EQ(header.fileNameButton->toolTip(), QStringLiteral("Paper.pdf"));
+    EXPECT_EQ(header.fileNameButton->accessibleName(), QStringLiteral("重命名论文：Paper.pdf"));
+    for (PaneButton *button : {header.renameButton, header.moveButton, header.revealButton, header.externalButton,
+                               header.trashButton, header.closeButton, header.reflowButton, header.searchButton,
+                               header.outlineButton})
+        EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(header.helpButton->toolTip().toUtf8().size(), 12);
+    pane->closePDF();
+    for (PaneButton *button : {header.renameButton, header.closeButton, header.outlineButton})
+        EXPECT_FALSE(button->isEnabled());
+    for (PaneButton *button : {header.openButton, header.dailyPaperButton, header.notesButton, header.scholarButton,
+                               header.radioButton, header.helpButton, header.closeComparisonButton})
+        EXPECT_TRUE(button->isEnabled());
+}
+
+TEST_F(PaneHeadersTest, SplitHeaderPanelsOpenAsPopoversAndClosingOneClearsItsFlag)
+{
+    pane->setIsSplit(true);
+    pane->show();
+    openPaper();
+    split().outlineButton->click();
+    EXPECT_TRUE(pane->showOutline());
+    ASSERT_TRUE(waitUntil([&] { return split().outlinePopover->isVisible(); }));
+    // In the comparison layout no side panel opens in the pane itself.
+    EXPECT_EQ(pane->paneLayout()->outlinePanel(), nullptr);
+    split().outlinePopover->close();
+    EXPECT_FALSE(pane->showOutline());
+
+    pane->setShowGG(true);
+    ASSERT_TRUE(waitUntil([&] { return split().scholarPopover->isVisible(); }));
+    EXPECT_EQ(pane->paneLayout()->scholarPanel(), nullptr);
+    pane->setShowGG(false);
+    EXPECT_TRUE(waitUntil([&] { return !split().scholarPopover->isVisible(); }));
+}
+
+} // namespace folvan::window::test
