@@ -17,6 +17,15 @@ namespace folvan::workspace {
 
 namespace {
 
+// Secondary text: the palette's placeholder colour.
+void showAsSecondary(QLabel *label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+    label->setPalette(palette);
+}
+
 // One result: the title on the left, the printed shortcut on the right.
 QPushButton *makeRow(const ReaderCommandSpec &spec, bool enabled, QWidget *parent)
 {
@@ -37,7 +46,7 @@ QPushButton *makeRow(const ReaderCommandSpec &spec, bool enabled, QWidget *paren
         auto *shortcut = new QLabel(label, button);
         shortcut->setAttribute(Qt::WA_TransparentForMouseEvents);
         useReaderFont(shortcut, ReaderFontRole::caption);
-        shortcut->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+        showAsSecondary(shortcut);
         layout->addWidget(shortcut);
     }
     button->setMinimumHeight(title->sizeHint().height() + 18);
@@ -52,14 +61,14 @@ ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::fu
 {
     setObjectName(QStringLiteral("ReaderCommandPalette"));
     setFixedWidth(410);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     setStyleSheet(QStringLiteral(
         "#ReaderCommandPalette { background: #f6f5f2; border: 1px solid rgba(0,0,0,40); border-radius: 12px; }"
         "#PaletteSearchRow { background: rgba(0,0,0,10); border-radius: 9px; }"
         "#ReaderCommandPalette QPushButton { text-align: left; border: none; border-radius: 7px; }"
-        "#ReaderCommandPalette QPushButton:hover:enabled { background: rgba(0,0,0,15); }"
-        "#ReaderCommandPalette QPushButton:disabled QLabel { color: rgba(0,0,0,80); }"));
+        "#ReaderCommandPalette QPushButton:hover:enabled { background: rgba(0,0,0,15); }"));
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(18, 18, 18, 18);
@@ -181,7 +190,7 @@ void ReaderCommandPalette::rebuildRows()
         auto *empty = new QLabel(QStringLiteral("没有匹配的操作"), m_rows);
         empty->setObjectName(QStringLiteral("PaletteEmpty"));
         empty->setContentsMargins(20, 20, 20, 20);
-        empty->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+        showAsSecondary(empty);
         m_rowsLayout->addWidget(empty);
     }
     for (const ReaderCommandSpec &spec : rows) {

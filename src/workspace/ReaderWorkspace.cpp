@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QSplitter>
+#include <QVBoxLayout>
 
 namespace folvan::workspace {
 
@@ -44,6 +45,23 @@ ReaderWorkspace *workspaceOf(QWidget *widget)
     return nullptr;
 }
 
+// The sheet that covers the pane while the palette is open: the pane
+// behind it dimmed, the palette near its top, centred.
+QWidget *makePaletteSheet(window::ReaderActions actions, std::function<void()> dismiss, QWidget *pane)
+{
+    auto *sheet = new QWidget(pane);
+    sheet->setObjectName(QStringLiteral("ReaderCommandPaletteSheet"));
+    sheet->setAttribute(Qt::WA_StyledBackground);
+    sheet->setStyleSheet(QStringLiteral("#ReaderCommandPaletteSheet { background: rgba(0, 0, 0, 28); }"));
+    auto *palette = new ReaderCommandPalette(std::move(actions), std::move(dismiss), sheet);
+    auto *column = new QVBoxLayout(sheet);
+    column->setContentsMargins(0, 72, 0, 0);
+    column->addWidget(palette, 0, Qt::AlignHCenter | Qt::AlignTop);
+    column->addStretch(1);
+    sheet->setFocusProxy(palette);
+    return sheet;
+}
+
 // The palette of a pane acts on the pane's record as the workspace
 // completes it, so that the comparison commands behave as from the menus.
 void installPaletteFactory()
@@ -56,7 +74,7 @@ void installPaletteFactory()
         [](ContentView *pane, window::ReaderActions actions, std::function<void()> dismiss) -> QWidget * {
             if (ReaderWorkspace *workspace = workspaceOf(pane))
                 actions = workspace->completed(std::move(actions));
-            return new ReaderCommandPalette(std::move(actions), std::move(dismiss), pane);
+            return makePaletteSheet(std::move(actions), std::move(dismiss), pane);
         });
 }
 
