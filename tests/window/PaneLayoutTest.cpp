@@ -1,0 +1,260 @@
+// The pane's layers: the welcome column, the side panels and their
+// placeholders, the reading area with its tilt and width, the dock's place,
+// the overlays and the command palette sheet.
+
+#include "PaneTestSupport.h"
+
+#include "historyview/RecentReadingList.h"
+#include "pdfview/DroppablePDFView.h"
+#include "window/PaneLayout.h"
+#include "window/PaneRules.h"
+#include "window/PanelPlaceholder.h"
+#include "window/ReadingArea.h"
+#include "window/WelcomeView.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace folvan::window::test {
+
+namespace {
+
+class PaneLayoutTest : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        pane = makePane();
+        pane->resize(1400, 900);
+    }
+    void TearDown() override
+    {
+        pane.reset();
+        ContentView::setCommandPaletteFactory({});
+        PaneTest::TearDown();
+    }
+    PaneLayout &layout() { return *pane->paneLayout(); }
+    void openPaper() { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Layout Paper.pdf"), 3))); }
+    // Lets the queued relayout and page-view rebuild run.
+    void settle() { spin(30); }
+    static QString placeholderTitle(QWidget *widget)
+    {
+        auto *placeholder = qobject_cast<PanelPlaceholder *>(widget);
+        return placeholder ? placeholder->title() : QString();
+    }
+
+    std::unique_ptr<ContentView> pane;
+};
+
+} // namespace
+
+TEST_F(PaneLayoutTest, WelcomeColumnShowsDateGreetingButtonHintAndRecentPapers)
+{
+    WelcomeView &welcome = *layout().welcomeView();
+    welcome.setClock([] { return QDateTime(QDate(2026, 1, 5), QTime(11, 59)); });
+    EXPECT_EQ(welcome.dateLabel()->text(), QStringLiteral("1月5日 星期一"));
+    EXPECT_EQ(welcome.greetingLabel()->text(), kMorningGreeting);
+    welcome.setClock([] { return QDateTime(QDate(2026, 1, 5), QTime(12, 0)); });
+    EXPECT_EQ(welcome.greetingLabel()->text(), QStringLiteral("下午好"));
+    EXPECT_EQ(welcome.openButton()->text(), QStringLiteral("打开 PDF"));
+    EXPECT_TRUE(welcome.hintLabel()->text().startsWith(QStringLiteral("拖放论文到窗口，也可按 ")));
+    EXPECT_NE(welcome.recentList(), nullptr);
+    EXPECT_LE(welcome.maximumWidth(), WelcomeView::kMaxWidth);
+
+    const QString file = paper(QStringLiteral("chosen.pdf"), 2);
+    chooser->answers.push_back(QUrl::fromLocalFile(file));
+    welcome.openButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
+    settle();
+    EXPECT_FALSE(layout().welcomeColumn()->isVisibleTo(pane.get()));
+    EXPECT_TRUE(layout().readingArea()->isVisibleTo(pane.get()));
+}
+
+TEST_F(PaneLayoutTest, RecentListReopensAPaperInThisPane)
+{
+    openPaper();
+    const QUrl url = pane->viewModel()->pdfDocumentURL();
+    pane->closePDF();
+    settle();
+    EXPECT_TRUE(layout().welcomeColumn()->isVisibleTo(pane.get()));
+    const auto rows = layout().welcomeView()->recentList()->findChildren<RecentReadingRow *>();
+    ASSERT_FALSE(rows.isEmpty());
+    rows.front()->click();
+    EXPECT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == url; }));
+}
+
+TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
+{
+    settle();
+    EXPECT_EQ(layout().welcomeColumn()->y(), 65);
+    pane->setIsSplit(true);
+    settle();
+    EXPECT_EQ(layout().welcomeColumn()->y(), 99);
+}
+
+TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPage)
+{
+    pane->setShowOutline(true);
+    pane->setShowGG(true);
+    settle();
+    EXPECT_EQ(layout().outlinePanel(), nullptr);
+    ASSERT_NE(layout().scholarPanel(), nullptr);
+    auto *scholar = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
+    ASSERT_NE(scholar, nullptr);
+    EXPECT_TRUE(scholar->title().contains(QStringLiteral("尚未提供")));
+    EXPECT_TRUE(scholar->detail().endsWith(QStringLiteral("https://scholar.google.com/")));
+
+    openPaper();
+    settle();
+    ASSERT_NE(layout().outlinePanel(), nullptr);
+    scholar = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
+    ASSERT_NE(scholar, nullptr);
+    EXPECT_TRUE(scholar->detail().contains(QStringLiteral("q=Layout%20Paper&")));
+}
+
+TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayout)
+{
+    openPaper();
+    pane->show();
+    pane->resize(1000, 800);
+    pane->setShowGG(true);
+    pane->setShowOutline(true);
+    pane->setShowNotes(true);
+    settle();
+    const double scale = 580.0 / 980.0;
+    EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
+    EXPECT_EQ(layout().outlinePanel()->x(), int(420 * scale));
+    EXPECT_EQ(layout().notesPanel()->width(), int(360 * scale));
+    EXPECT_TRUE(placeholderTitle(layout().notesPanel()).contains(QStringLiteral("论文笔记")));
+    // The reading area keeps the room between the panels.
+    EXPECT_EQ(layout().readingArea()->x(), int((420 + 200) * scale));
+
+    pane->setIsSplit(true);
+    settle();
+    EXPECT_EQ(layout().scholarPanel(), nullptr);
+    EXPECT_EQ(layout().outlinePanel(), nullptr);
+    EXPECT_EQ(layout().notesPanel(), nullptr);
+    EXPECT_EQ(layout().readingArea()->x(), 0);
+}
+
+TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
+{
+    openPaper();
+    settle();
+    ReadingArea &area = *layout().readingArea();
+    pane->setFlipBookMode(true);
+    EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
+    EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("翻书视图")));
+    pane->setReadingMode(false);
+    settle();
+    EXPECT_EQ(area.chosenView(), ReadingArea::View::page);
+    EXPECT_EQ(area.currentView(), area.pageSlot());
+    ASSERT_NE(pane->pageView(), nullptr);
+    EXPECT_EQ(pane->pageView()->parentWidget(), area.pageSlot());
+
+    pane->toggleReflow();
+    EXPECT_EQ(area.chosenView(), ReadingArea::View::reflow);
+    EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("文字重排视图")));
+    EXPECT_FALSE(area.dockShown());
+    // Leaving reflow brings the page view and the dock back.
+    pane->toggleReflow();
+    EXPECT_EQ(area.currentView(), area.pageSlot());
+    EXPECT_TRUE(area.dockShown());
+}
+
+TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
+{
+    openPaper();
+    ReadingArea &area = *layout().readingArea();
+    pane->setFlipBookMode(true);
+    EXPECT_TRUE(area.dockShown());
+    pane->viewModel()->setBookError(QStringLiteral("无法显示"));
+    EXPECT_FALSE(area.dockShown());
+    EXPECT_TRUE(area.dock()->isHidden());
+    pane->setFlipBookMode(false);
+    EXPECT_TRUE(area.dockShown());
+}
+
+TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelecting)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Medium"));
+    pane->setFlipBookMode(false);
+    openPaper();
+    settle();
+    ASSERT_NE(pane->pageView(), nullptr);
+    ReadingArea &area = *layout().readingArea();
+    EXPECT_EQ(area.currentView()->width(), 910);
+
+    pane->setRotationAngle(40);
+    settle();
+    const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
+    EXPECT_FALSE(tilted.isAffine());
+    pane->viewModel()->setTextSelectionMode(true);
+    settle();
+    EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
+    pane->viewModel()->setTextSelectionMode(false);
+    settle();
+    EXPECT_EQ(pane->pageView()->pdfView()->viewTransform(), tilted);
+
+    platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Auto"));
+    settle();
+    EXPECT_EQ(area.currentView()->width(), area.width());
+    pane->resetView();
+    settle();
+    EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
+}
+
+TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
+{
+    pane->setShowShortcuts(true);
+    ASSERT_NE(layout().helpOverlay(), nullptr);
+    QPushButton *replay = nullptr;
+    for (QPushButton *button : layout().helpOverlay()->findChildren<QPushButton *>())
+        if (button->text() == QStringLiteral("重新查看入门引导"))
+            replay = button;
+    ASSERT_NE(replay, nullptr);
+    replay->click();
+    EXPECT_FALSE(pane->showShortcuts());
+    EXPECT_FALSE(pane->hasSeenOnboarding());
+    EXPECT_FALSE(pane->showOnboarding());
+    ASSERT_TRUE(waitUntil([&] { return pane->showOnboarding(); }, 2000));
+    ASSERT_NE(layout().onboardingOverlay(), nullptr);
+    for (QPushButton *button : layout().onboardingOverlay()->findChildren<QPushButton *>())
+        button->click();
+    EXPECT_FALSE(pane->showOnboarding());
+    EXPECT_TRUE(pane->hasSeenOnboarding());
+}
+
+TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
+{
+    // Without a palette the request is taken back, so that it can be made
+    // again once there is one.
+    pane->setShowCommandPalette(true);
+    EXPECT_FALSE(pane->showCommandPalette());
+
+    std::function<void()> dismiss;
+    bool hadDocument = true;
+    ContentView::setCommandPaletteFactory([&](ContentView *, ReaderActions actions, std::function<void()> done) {
+        hadDocument = actions.hasDocument;
+        dismiss = done;
+        return new QLabel(QStringLiteral("palette"));
+    });
+    pane->readerActions().commandPalette();
+    EXPECT_TRUE(pane->showCommandPalette());
+    ASSERT_NE(layout().commandPaletteSheet(), nullptr);
+    EXPECT_FALSE(hadDocument);
+    dismiss();
+    EXPECT_FALSE(pane->showCommandPalette());
+    EXPECT_EQ(layout().commandPaletteSheet(), nullptr);
+}
+
+TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
+{
+    EXPECT_EQ(layout().minimumWidth(), 900);
+    EXPECT_EQ(layout().minimumHeight(), 620);
+    pane->setIsSplit(true);
+    settle();
+    EXPECT_EQ(layout().minimumWidth(), 420);
+}
+
+} // namespace folvan::window::test

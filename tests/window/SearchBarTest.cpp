@@ -1,0 +1,139 @@
+// The search bar: typing, the status place, stepping with Return and
+// Shift+Return, closing with Escape and with its button.
+
+#include "PaneTestSupport.h"
+
+#include "platform/Queues.h"
+#include "window/PaneControls.h"
+#include "window/PaneLayout.h"
+#include "window/SearchBar.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace folvan::window::test {
+
+namespace {
+
+class SearchBarTest : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        pane = makePane();
+        pane->resize(1200, 800);
+        ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("bar.pdf"), 12, QStringLiteral("alpha beta"))));
+        pane->findInPDF();
+        bar = pane->paneLayout()->searchBar();
+    }
+    void TearDown() override
+    {
+        pane.reset();
+        ContentView::readingSearchQueue().waitForDone();
+        PaneTest::TearDown();
+    }
+    SharedPDFViewModel &model() { return *pane->viewModel(); }
+    void type(const QString &text) { QTest::keyClicks(bar->field(), text); }
+    bool settles() { return waitUntil([&] { return !pane->searchRunning(); }); }
+
+    std::unique_ptr<ContentView> pane;
+    SearchBar *bar = nullptr;
+};
+
+} // namespace
+
+TEST_F(SearchBarTest, EmptyFieldShowsNoStatusAndDisablesStepping)
+{
+    EXPECT_EQ(bar->field()->placeholderText(), QStringLiteral("搜索正文…"));
+    EXPECT_TRUE(bar->counter()->isHidden());
+    EXPECT_TRUE(bar->progress()->isHidden());
+    EXPECT_FALSE(bar->previousButton()->isEnabled());
+    EXPECT_FALSE(bar->nextButton()->isEnabled());
+    EXPECT_TRUE(bar->closeButton()->isEnabled());
+    EXPECT_EQ(bar->previousButton()->accessibleName(), QStringLiteral("上一个搜索结果"));
+    EXPECT_EQ(bar->nextButton()->accessibleName(), QStringLiteral("下一个搜索结果"));
+    EXPECT_EQ(bar->closeButton()->toolTip(), QStringLiteral("关闭搜索（Esc）"));
+}
+
+TEST_F(SearchBarTest, TypingSearchesAndTheCounterShowsTheCurrentMatch)
+{
+    type(QStringLiteral("alpha"));
+    EXPECT_EQ(model().searchText(), QStringLiteral("alpha"));
+    EXPECT_TRUE(pane->searchRunning());
+    EXPECT_FALSE(bar->progress()->isHidden());
+    EXPECT_TRUE(bar->counter()->isHidden());
+    ASSERT_TRUE(settles());
+    ASSERT_EQ(model().searchResults().size(), 12u);
+    EXPECT_TRUE(bar->progress()->isHidden());
+    EXPECT_EQ(bar->counter()->text(), QStringLiteral("1 / 12"));
+    EXPECT_TRUE(bar->nextButton()->isEnabled());
+
+    bar->previousButton()->click();
+    EXPECT_EQ(bar->counter()->text(), QStringLiteral("12 / 12"));
+    bar->nextButton()->click();
+    EXPECT_EQ(bar->counter()->text(), QStringLiteral("1 / 12"));
+}
+
+TEST_F(SearchBarTest, ReturnStepsForwardAndShiftReturnBackward)
+{
+    type(QStringLiteral("alpha"));
+    ASSERT_TRUE(settles());
+    QTest::keyClick(bar->field(), Qt::Key_Return);
+    EXPECT_EQ(model().currentSearchIndex(), 1);
+    QTest::keyClick(bar->field(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(bar->field(), Qt::Key_Enter, Qt::ShiftModifier);
+    EXPECT_EQ(model().currentSearchIndex(), 11);
+    EXPECT_EQ(bar->counter()->text(), QStringLiteral("12 / 12"));
+}
+
+TEST_F(SearchBarTest, SpacesOnlyAreNotSearchedButShowNoResults)
+{
+    type(QStringLiteral("   "));
+    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_EQ(bar->counter()->text(), QStringLiteral("无结果"));
+    EXPECT_FALSE(bar->counter()->isHidden());
+    QTest::keyClick(bar->field(), Qt::Key_Return);
+    EXPECT_EQ(model().currentSearchIndex(), 0);
+    EXPECT_FALSE(bar->nextButton()->isEnabled());
+}
+
+TEST_F(SearchBarTest, EscapeClosesTheBarAndEmptiesQueryAndMatches)
+{
+    type(QStringLiteral("beta"));
+    ASSERT_TRUE(settles());
+    QTest::keyClick(bar->field(), Qt::Key_Escape);
+    EXPECT_FALSE(model().showSearch());
+    EXPECT_TRUE(model().searchText().isEmpty());
+    EXPECT_TRUE(model().searchResults().empty());
+    EXPECT_TRUE(bar->field()->text().isEmpty());
+}
+
+TEST_F(SearchBarTest, CloseButtonWorksWithAndWithoutMatches)
+{
+    bar->closeButton()->click();
+    EXPECT_FALSE(model().showSearch());
+    pane->findInPDF();
+    type(QStringLiteral("alpha"));
+    ASSERT_TRUE(settles());
+    bar->closeButton()->click();
+    EXPECT_FALSE(model().showSearch());
+    EXPECT_TRUE(model().searchResults().empty());
+}
+
+TEST_F(SearchBarTest, BarStandsBesideTheLeftPanelsAndWithinItsWidthLimits)
+{
+    pane->paneLayout()->relayout();
+    EXPECT_TRUE(bar->isVisibleTo(pane.get()));
+    // The visible box is the bar less the margin of its shadow.
+    EXPECT_EQ(bar->x() + 6, 14);
+    EXPECT_EQ(bar->width() - 12, 380);
+    pane->setShowOutline(true);
+    pane->paneLayout()->relayout();
+    EXPECT_EQ(bar->x() + 6, 200 + 14);
+    pane->closeSearch();
+    pane->paneLayout()->relayout();
+    EXPECT_FALSE(bar->isVisibleTo(pane.get()));
+}
+
+} // namespace folvan::window::test
