@@ -10,16 +10,9 @@
 
 using namespace folvan::workspace;
 using folvan::test::RecordingActions;
+using folvan::test::commandIds;
 
 namespace {
-
-QStringList ids(const std::vector<ReaderCommandSpec> &rows)
-{
-    QStringList names;
-    for (const ReaderCommandSpec &spec : rows)
-        names.append(rawValue(spec.id));
-    return names;
-}
 
 class ReaderCommandPaletteTest : public ::testing::Test {
 protected:
@@ -44,22 +37,22 @@ TEST_F(ReaderCommandPaletteTest, ABlankQueryListsEveryCommandButThePalette)
     for (const QString &query : {QString(), QStringLiteral("  \n\t ")}) {
         const auto rows = ReaderCommandPalette::matches(query);
         EXPECT_EQ(rows.size(), 35u);
-        EXPECT_FALSE(ids(rows).contains(QStringLiteral("palette")));
-        EXPECT_EQ(ids(rows).constFirst(), QStringLiteral("open"));
-        EXPECT_EQ(ids(rows).constLast(), QStringLiteral("help"));
+        EXPECT_FALSE(commandIds(rows).contains(QStringLiteral("palette")));
+        EXPECT_EQ(commandIds(rows).constFirst(), QStringLiteral("open"));
+        EXPECT_EQ(commandIds(rows).constLast(), QStringLiteral("help"));
     }
 }
 
 TEST_F(ReaderCommandPaletteTest, TitlesAndIdentifiersMatchIgnoringCase)
 {
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("  help "))), QStringList{QStringLiteral("help")});
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("帮助"))), QStringList{QStringLiteral("help")});
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("  help "))), QStringList{QStringLiteral("help")});
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("帮助"))), QStringList{QStringLiteral("help")});
     const QStringList zoom{QStringLiteral("zoomIn"), QStringLiteral("zoomOut")};
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("zoom"))), zoom);
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("ZOOM"))), zoom);
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("zoomIn"))), QStringList{QStringLiteral("zoomIn")});
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("放大"))), QStringList{QStringLiteral("zoomIn")});
-    EXPECT_EQ(ids(ReaderCommandPalette::matches(QStringLiteral("打开"))),
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("zoom"))), zoom);
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("ZOOM"))), zoom);
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("zoomIn"))), QStringList{QStringLiteral("zoomIn")});
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("放大"))), QStringList{QStringLiteral("zoomIn")});
+    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("打开"))),
               QString("open external comparison").split(' '));
     EXPECT_TRUE(ReaderCommandPalette::matches(QStringLiteral("palette")).empty());
 }

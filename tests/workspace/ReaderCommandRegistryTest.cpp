@@ -8,18 +8,11 @@
 
 using namespace folvan::workspace;
 using folvan::test::RecordingActions;
+using folvan::test::commandIds;
 using ID = ReaderCommandID;
 using G = ReaderCommandGroup;
 
 namespace {
-
-QStringList ids(const std::vector<ReaderCommandSpec> &rows)
-{
-    QStringList names;
-    for (const ReaderCommandSpec &spec : rows)
-        names.append(rawValue(spec.id));
-    return names;
-}
 
 QString shortcutText(const ReaderCommandSpec &spec)
 {
@@ -42,22 +35,22 @@ protected:
 
 TEST_F(ReaderCommandRegistryTest, TheTableHoldsTheThirtySixRowsInItsOrder)
 {
-    EXPECT_EQ(ids(ReaderCommandRegistry::all()),
+    EXPECT_EQ(commandIds(ReaderCommandRegistry::all()),
               QString("open pod close rename move reveal external trash back forward bookmark find nextMatch "
                       "previousMatch comparison focusPane reflow newNote mode zoomIn zoomOut reset outline notes "
                       "scholar radio highlight underline undoAnnotation redoAnnotation copyAnnotations "
                       "exportAnnotations exportPDF copy palette help")
                   .split(' '));
-    EXPECT_EQ(ids(ReaderCommandRegistry::commands(G::file)),
+    EXPECT_EQ(commandIds(ReaderCommandRegistry::commands(G::file)),
               QString("open pod close rename move reveal external trash").split(' '));
-    EXPECT_EQ(ids(ReaderCommandRegistry::commands(G::reading)),
+    EXPECT_EQ(commandIds(ReaderCommandRegistry::commands(G::reading)),
               QString("back forward bookmark find nextMatch previousMatch comparison focusPane reflow mode zoomIn "
                       "zoomOut reset outline notes scholar radio")
                   .split(' '));
-    EXPECT_EQ(ids(ReaderCommandRegistry::commands(G::annotation)),
+    EXPECT_EQ(commandIds(ReaderCommandRegistry::commands(G::annotation)),
               QString("highlight underline undoAnnotation redoAnnotation copyAnnotations exportAnnotations exportPDF")
                   .split(' '));
-    EXPECT_EQ(ids(ReaderCommandRegistry::commands(G::other)), QString("newNote copy palette help").split(' '));
+    EXPECT_EQ(commandIds(ReaderCommandRegistry::commands(G::other)), QString("newNote copy palette help").split(' '));
 }
 
 TEST_F(ReaderCommandRegistryTest, TitlesAreTheReadersOwn)

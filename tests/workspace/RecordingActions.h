@@ -4,6 +4,7 @@
 // with, for the tests of everything that dispatches commands.
 
 #include "window/ReaderActions.h"
+#include "workspace/ReaderCommandRegistry.h"
 
 #include <QStringList>
 
@@ -20,5 +21,14 @@ struct RecordingActions {
     // Sets the ten flags that enable commands, and comparisonOpen.
     void setFlags(bool on);
 };
+
+// The identifiers of table rows, in their order.
+inline QStringList commandIds(const std::vector<workspace::ReaderCommandSpec> &rows)
+{
+    QStringList names;
+    for (const workspace::ReaderCommandSpec &spec : rows)
+        names.append(workspace::rawValue(spec.id));
+    return names;
+}
 
 } // namespace folvan::test

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "app/ReaderMenus.h"
+#include "app/ReaderWindow.h"
+#include "engine/PdfFixtureWriter.h"
+#include "platform/Preferences.h"
+#include "support/TestEnv.h"
+#include "window/ContentView.h"
+#include "workspace/ReaderWorkspace.h"
+#include "workspace/ShellDialogs.h"
+
+#include <QAction>
+#include <QTest>
+
+using namespace folvan;
+using workspace::ReaderCommandID;
+
+namespace {
+
+class ReaderWindowTest : public test::TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        platform::Preferences::resetSharedForTesting();
+        platform::Preferences::shared().setValue(QStringLiteral("folvan.resumeLastDocument"), false);
+        engine::PdfFixtureWriter writer;
+        writer.addText(writer.addPage(), QPointF(72, 700), QStringLiteral("Right"));
+        ASSERT_TRUE(writer.save(path(QStringLiteral("right.pdf"))));
+        workspace::shellDialogs().chooseFile = [this](QWidget *, const workspace::FileChoice &) {
+            return path(QStringLiteral("right.pdf"));
+        };
+        window = std::make_unique<app::ReaderWindow>();
+        window->workspace()->setPaneArguments({QStringLiteral("folvan")});
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        QApplication::processEvents();
+        workspace::resetShellDialogs();
+        platform::Preferences::resetSharedForTesting();
+        TempHomeTest::TearDown();
+    }
+    QAction *command(ReaderCommandID id) const { return window->menus()->commandAction(id); }
+
+    std::unique_ptr<app::ReaderWindow> window;
+};
+
+TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
+{
+    workspace::ReaderWorkspace *workspace = window->workspace();
+    EXPECT_TRUE(command(ReaderCommandID::comparison)->isEnabled());
+    EXPECT_FALSE(command(ReaderCommandID::focusPane)->isEnabled());
+
+    command(ReaderCommandID::comparison)->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(workspace->isSplit());
+    EXPECT_TRUE(command(ReaderCommandID::focusPane)->isEnabled());
+    command(ReaderCommandID::focusPane)->trigger();
+    EXPECT_EQ(workspace->activePane(), window::ReaderPane::primary);
+
+    // The palette command reaches the active pane only.
+    command(ReaderCommandID::palette)->trigger();
+    EXPECT_TRUE(workspace->primaryView()->showCommandPalette());
+    EXPECT_FALSE(workspace->referenceView()->showCommandPalette());
+    workspace->primaryView()->setShowCommandPalette(false);
+
+    command(ReaderCommandID::comparison)->trigger();
+    EXPECT_FALSE(workspace->isSplit());
+    EXPECT_FALSE(command(ReaderCommandID::focusPane)->isEnabled());
+}
+
+TEST_F(ReaderWindowTest, PathsFromOutsideBecomeOpenRequestsOfTheActivePane)
+{
+    window->openExternalPaths({path(QStringLiteral("right.pdf")), path(QStringLiteral("notes.txt"))});
+    ASSERT_TRUE(window->workspace()->primaryRequest().has_value());
+    EXPECT_EQ(window->workspace()->primaryRequest()->url, QUrl::fromLocalFile(path(QStringLiteral("right.pdf"))));
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUuid>
+
+using folvan::app::SingleInstance;
+
+namespace {
+
+QString uniqueName()
+{
+    return QStringLiteral("FolvanTest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+TEST(SingleInstance, ASecondLaunchHandsItsPathsToTheRunningOne)
+{
+    const QString name = uniqueName();
+    SingleInstance running(name);
+    ASSERT_TRUE(running.listen());
+    QSignalSpy received(&running, &SingleInstance::pathsReceived);
+
+    const SingleInstance second(name);
+    const QStringList paths{QStringLiteral("/papers/a.pdf"), QStringLiteral("/papers/论文 b.PDF")};
+    EXPECT_TRUE(second.forwardToRunningInstance(paths));
+    ASSERT_TRUE(received.wait(2000));
+    EXPECT_EQ(received.constFirst().constFirst().toStringList(), paths);
+}
+
+TEST(SingleInstance, WithoutARunningInstanceNothingIsForwardedAndTheNameIsFreeAgainAfterAnInstance)
+{
+    const QString name = uniqueName();
+    EXPECT_FALSE(SingleInstance(name).forwardToRunningInstance({QStringLiteral("/a.pdf")}, 200));
+    {
+        SingleInstance first(name);
+        ASSERT_TRUE(first.listen());
+    }
+    SingleInstance again(name);
+    EXPECT_TRUE(again.listen());
+}
+
+TEST(SingleInstance, CommandLinePathsLeaveOutTheProgramOptionsAndThePdfOption)
+{
+    const QStringList arguments{QStringLiteral("folvan"), QStringLiteral("--pdf"), QStringLiteral("/x/start.pdf"),
+                                QStringLiteral("-style"), QStringLiteral("/abs/one.pdf"),
+                                QStringLiteral("rel/two.pdf"), QStringLiteral("file:///abs/three.pdf")};
+    EXPECT_EQ(SingleInstance::pathsFromArguments(arguments),
+              (QStringList{QStringLiteral("/abs/one.pdf"), QDir::current().absoluteFilePath(QStringLiteral("rel/two.pdf")),
+                           QStringLiteral("/abs/three.pdf")}));
+}
+
+} // namespace
