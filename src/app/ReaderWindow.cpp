@@ -4,7 +4,9 @@
 #include "workspace/ReaderFont.h"
 #include "workspace/ReaderWorkspace.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QFileOpenEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QUrl>
@@ -28,6 +30,17 @@ ReaderWindow::ReaderWindow(QWidget *parent)
     connect(m_menus, &ReaderMenus::settingsRequested, this, &ReaderWindow::settingsRequested);
     m_menus->refresh();
     workspace::applyReaderInterfaceStyle(this);
+    qApp->installEventFilter(this);
+}
+
+bool ReaderWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::FileOpen) {
+        const QUrl url = static_cast<QFileOpenEvent *>(event)->url();
+        m_workspace->openExternalURL(url.isEmpty() ? QUrl::fromLocalFile(static_cast<QFileOpenEvent *>(event)->file()) : url);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void ReaderWindow::openExternalPaths(const QStringList &paths)

@@ -28,6 +28,11 @@ public:
 signals:
     void settingsRequested();
 
+protected:
+    // Files opened with the program from the file manager or the dock
+    // arrive as file-open events of the application.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     workspace::ReaderWorkspace *m_workspace;
     ReaderMenus *m_menus;

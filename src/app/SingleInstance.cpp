@@ -25,6 +25,15 @@ QByteArray encodePaths(const QStringList &paths)
     return bytes;
 }
 
+// A command-line file argument (a path or a file URL) as an absolute path.
+QString absolutePath(const QString &argument)
+{
+    QString path = argument;
+    if (const QUrl url(argument); url.isLocalFile())
+        path = url.toLocalFile();
+    return QFileInfo(path).absoluteFilePath();
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString &name, QObject *parent)
@@ -88,6 +97,15 @@ bool SingleInstance::listen()
     return true;
 }
 
+QStringList SingleInstance::forwardedPaths(const QStringList &arguments)
+{
+    QStringList paths;
+    const qsizetype option = arguments.indexOf(QStringLiteral("--pdf"), 1);
+    if (option > 0 && option + 1 < arguments.size())
+        paths.append(absolutePath(arguments[option + 1]));
+    return paths + pathsFromArguments(arguments);
+}
+
 QStringList SingleInstance::pathsFromArguments(const QStringList &arguments)
 {
     QStringList paths;
@@ -99,10 +117,7 @@ QStringList SingleInstance::pathsFromArguments(const QStringList &arguments)
         }
         if (argument.startsWith(QLatin1Char('-')))
             continue;
-        QString path = argument;
-        if (const QUrl url(argument); url.isLocalFile())
-            path = url.toLocalFile();
-        paths.append(QFileInfo(path).absoluteFilePath());
+        paths.append(absolutePath(argument));
     }
     return paths;
 }

@@ -29,6 +29,10 @@ public:
     // The paths given on a command line: every argument but the program,
     // options and the value of "--pdf", made absolute.
     static QStringList pathsFromArguments(const QStringList &arguments);
+    // What a second launch hands over: those paths and, first, the file
+    // named by "--pdf" (which the running window would otherwise never
+    // hear of).
+    static QStringList forwardedPaths(const QStringList &arguments);
 
 signals:
     void pathsReceived(const QStringList &paths);

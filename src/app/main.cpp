@@ -24,14 +24,18 @@ int main(int argc, char **argv)
         QApplication::setPalette(style->standardPalette());
     }
 
-    const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(QApplication::arguments());
+    const QStringList arguments = QApplication::arguments();
     folvan::app::SingleInstance instance;
-    if (instance.forwardToRunningInstance(paths))
+    if (instance.forwardToRunningInstance(folvan::app::SingleInstance::forwardedPaths(arguments)))
         return 0;
+    // Here the file of "--pdf" is opened by the pane's own start-up.
+    const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(arguments);
     instance.listen();
 
     folvan::app::ReaderWindow window;
     folvan::app::SettingsWindow settings;
+    // Closing the reading window ends the program, settings window or not.
+    settings.setAttribute(Qt::WA_QuitOnClose, false);
     QObject::connect(&window, &folvan::app::ReaderWindow::settingsRequested, &settings, [&settings] {
         settings.show();
         settings.raise();

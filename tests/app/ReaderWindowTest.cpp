@@ -10,6 +10,7 @@
 #include "workspace/ShellDialogs.h"
 
 #include <QAction>
+#include <QFileOpenEvent>
 #include <QTest>
 
 using namespace folvan;
@@ -76,6 +77,11 @@ TEST_F(ReaderWindowTest, PathsFromOutsideBecomeOpenRequestsOfTheActivePane)
     window->openExternalPaths({path(QStringLiteral("right.pdf")), path(QStringLiteral("notes.txt"))});
     ASSERT_TRUE(window->workspace()->primaryRequest().has_value());
     EXPECT_EQ(window->workspace()->primaryRequest()->url, QUrl::fromLocalFile(path(QStringLiteral("right.pdf"))));
+
+    // A file opened with the program from the file manager.
+    QFileOpenEvent open(QUrl::fromLocalFile(QStringLiteral("/papers/other.PDF")));
+    QApplication::sendEvent(qApp, &open);
+    EXPECT_EQ(window->workspace()->primaryRequest()->url, QUrl::fromLocalFile(QStringLiteral("/papers/other.PDF")));
 }
 
 } // namespace

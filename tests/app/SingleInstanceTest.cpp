@@ -50,6 +50,10 @@ TEST(SingleInstance, CommandLinePathsLeaveOutTheProgramOptionsAndThePdfOption)
     EXPECT_EQ(SingleInstance::pathsFromArguments(arguments),
               (QStringList{QStringLiteral("/abs/one.pdf"), QDir::current().absoluteFilePath(QStringLiteral("rel/two.pdf")),
                            QStringLiteral("/abs/three.pdf")}));
+    // A second launch also hands over the file of "--pdf", first.
+    EXPECT_EQ(SingleInstance::forwardedPaths(arguments).constFirst(), QStringLiteral("/x/start.pdf"));
+    EXPECT_EQ(SingleInstance::forwardedPaths(arguments).size(), 4);
+    EXPECT_EQ(SingleInstance::forwardedPaths({QStringLiteral("folvan"), QStringLiteral("--pdf")}), QStringList());
 }
 
 } // namespace
