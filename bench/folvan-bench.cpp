@@ -76,8 +76,12 @@ double mutoolMsPerPage(const QString &path, double scale, int pages)
     QProcess process;
     process.start(QStringLiteral("mutool"), {QStringLiteral("draw"), QStringLiteral("-s"), QStringLiteral("t"),
                                              QStringLiteral("-r"), QString::number(72 * scale), path});
-    if (!process.waitForFinished(-1))
+    // MuPDF's tool has no bound on hostile files: give up after a while.
+    if (!process.waitForFinished(300'000)) {
+        process.kill();
+        process.waitForFinished();
         return -1;
+    }
     const QString output = QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
     const auto match = QRegularExpression(QStringLiteral("total (\\d+)ms")).match(output);
     return match.hasMatch() && pages > 0 ? match.captured(1).toDouble() / pages : -1;

@@ -1,5 +1,6 @@
 #include "engine/detail/MuContext.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace folvan::engine::detail {
@@ -13,10 +14,22 @@ void unlockCallback(void *, int lock) { g_locks[lock].unlock(); }
 // MuPDF's shared store of fonts, images and glyphs, for all threads.
 constexpr size_t kStoreSize = 256u << 20;
 
+// No single block of MuPDF's may exceed this. A hostile file can make MuPDF
+// grow one buffer without end (an annotation appearance it synthesizes for
+// a degenerate shape, for one); refusing the block turns that into an error
+// MuPDF reports instead of the process running out of memory. The bound
+// is well above a page raster tile or a decoded full-page scan.
+constexpr size_t kMaxBlock = size_t(256) << 20;
+
+void *boundedMalloc(void *, size_t size) { return size > kMaxBlock ? nullptr : std::malloc(size); }
+void *boundedRealloc(void *, void *old, size_t size) { return size > kMaxBlock ? nullptr : std::realloc(old, size); }
+void boundedFree(void *, void *block) { std::free(block); }
+
 fz_context *makeBaseContext()
 {
     static fz_locks_context locks{nullptr, lockCallback, unlockCallback};
-    fz_context *ctx = fz_new_context(nullptr, &locks, kStoreSize);
+    static fz_alloc_context alloc{nullptr, boundedMalloc, boundedRealloc, boundedFree};
+    fz_context *ctx = fz_new_context(&alloc, &locks, kStoreSize);
     if (ctx) {
         // Warnings about damaged files would otherwise go to stderr.
         fz_set_warning_callback(ctx, [](void *, const char *) {}, nullptr);
