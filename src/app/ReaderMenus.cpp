@@ -116,7 +116,10 @@ QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
             addCommand(file, spec.id);
     file->addSeparator();
     m_settings = file->addAction(QStringLiteral("设置…"));
-    m_settings->setShortcut(QKeySequence::Preferences);
+    // The platform's own settings shortcut; where it has none, the
+    // command key with a comma, as on the desktop that names one.
+    const QKeySequence preferences(QKeySequence::Preferences);
+    m_settings->setShortcut(preferences.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : preferences);
     m_settings->setMenuRole(QAction::PreferencesRole);
     connect(m_settings, &QAction::triggered, this, &ReaderMenus::settingsRequested);
     m_quit = file->addAction(QStringLiteral("退出 Folvan"));

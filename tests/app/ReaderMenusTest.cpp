@@ -106,6 +106,7 @@ TEST_F(ReaderMenusTest, TheMenusStandInTheirOrderWithTheTableCommands)
                                           workspace::ReaderCommandRegistry::command(ReaderCommandID::reveal).title,
                                           QStringLiteral("用默认阅读器打开"), QStringLiteral("移到废纸篓…")}));
     EXPECT_EQ(menus->settingsAction()->menuRole(), QAction::PreferencesRole);
+    EXPECT_FALSE(menus->settingsAction()->shortcut().isEmpty());
     EXPECT_EQ(menus->quitAction()->shortcut(), QKeySequence(QKeySequence::Quit));
 
     const QStringList reading = texts(menus->menu(QStringLiteral("阅读")));
