@@ -26,9 +26,7 @@ TEST_F(DailyPaperTest, TheFolderListingKeepsDirectPdfEntriesOfAnyCase)
     paper(QStringLiteral("b.PDF"), 1);
     paper(QStringLiteral(".short.pdf"), 1);
     paper(QStringLiteral("sub/deep.pdf"), 1);
-    QFile text(path(QStringLiteral("papers/notes.txt")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.close();
+    ASSERT_TRUE(writeBytes(path(QStringLiteral("papers/notes.txt")), "notes"));
 
     const QList<QUrl> found = ContentView::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("papers"))));
     EXPECT_EQ(fileNames(found), (QStringList{QStringLiteral(".short.pdf"), QStringLiteral("a.pdf"),
@@ -42,10 +40,7 @@ TEST_F(DailyPaperTest, FewestPagesWinAndTiesGoToTheFirstPath)
     const QString b = paper(QStringLiteral("b.PDF"), 3);
     const QString c = paper(QStringLiteral("c.pdf"), 3);
     const QString damaged = path(QStringLiteral("papers/x.pdf"));
-    QFile out(damaged);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("%PDF-1.7 broken");
-    out.close();
+    ASSERT_TRUE(writeBytes(damaged, "%PDF-1.7 broken"));
 
     const QList<QUrl> urls{QUrl::fromLocalFile(damaged), QUrl::fromLocalFile(c), QUrl::fromLocalFile(a),
                            QUrl::fromLocalFile(b)};

@@ -142,12 +142,8 @@ TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
 {
     SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
-    QDir().mkpath(model.annotationDirectory());
-    for (const QString &side : {model.bookmarkURL(oldURL), model.markupURL(oldURL)}) {
-        QFile out(side);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("{not json");
-    }
+    for (const QString &side : {model.bookmarkURL(oldURL), model.markupURL(oldURL)})
+        ASSERT_TRUE(writeBytes(side, "{not json"));
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("elsewhere.pdf"), 1)));
     ASSERT_TRUE(openAndWait(*pane, file));
     ASSERT_TRUE(model.navigationError().has_value());

@@ -26,10 +26,7 @@ void writeHistory(const QString &path, const DocumentReadingState &state)
     QByteArray data;
     QString error;
     ASSERT_TRUE(encodeReadingHistory({record}, &data, &error)) << error.toStdString();
-    QDir().mkpath(platform::folvanDataFolder());
-    QFile file(platform::folvanDataPath(QStringLiteral("reading-history.json")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
+    ASSERT_TRUE(writeBytes(platform::folvanDataPath(QStringLiteral("reading-history.json")), data));
 }
 
 } // namespace
@@ -174,10 +171,7 @@ TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
 {
     const QString good = paper(QStringLiteral("good.pdf"), 2);
     const QString text = path(QStringLiteral("papers/not.pdf"));
-    QFile bad(text);
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("plain text, not a PDF");
-    bad.close();
+    ASSERT_TRUE(writeBytes(text, "plain text, not a PDF"));
     engine::PdfFixtureWriter locked;
     locked.addPage();
     locked.setUserPassword(QStringLiteral("secret"));

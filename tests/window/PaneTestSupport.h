@@ -57,6 +57,14 @@ inline bool writePaper(const QString &path, int pages, const QString &text = QSt
     return writer.save(path);
 }
 
+// Writes `bytes` as the whole file at `path`.
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 inline QByteArray fileBytes(const QString &path)
 {
     QFile file(path);

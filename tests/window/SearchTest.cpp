@@ -120,10 +120,7 @@ TEST_F(SearchTest, AResultForAnotherDocumentObjectIsAskedAgainOfTheNewOne)
 TEST_F(SearchTest, AFailedOpenDoesNotLeaveTheSearchRunning)
 {
     const QString broken = path(QStringLiteral("papers/broken.pdf"));
-    QFile out(broken);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("%PDF-1.4 garbage");
-    out.close();
+    ASSERT_TRUE(writeBytes(broken, "%PDF-1.4 garbage"));
 
     model().setSearchText(QStringLiteral("alpha"));
     pane->loadPDF(QUrl::fromLocalFile(broken));
