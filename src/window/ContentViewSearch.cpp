@@ -101,17 +101,19 @@ void ContentView::searchTextDidChange()
     // A document held only in memory is searched through its bytes.
     const QByteArray data = path.isEmpty() ? document->data() : QByteArray();
     const QPointer<ContentView> pane(this);
-    m_searchWork->schedule(kSearchDelaySeconds, [pane, path, data, query, document] {
-        readingSearchQueue().async([pane, path, data, query, document] {
+    // Held weakly: a search does not keep a paper alive that the pane let go.
+    const std::weak_ptr<engine::PdfDocument> searched = document;
+    m_searchWork->schedule(kSearchDelaySeconds, [pane, path, data, query, searched] {
+        readingSearchQueue().async([pane, path, data, query, searched] {
             std::shared_ptr<engine::PdfDocument> copy;
             if (!path.isEmpty())
                 copy = engine::PdfDocument::open(path);
             if (!copy && !data.isEmpty())
                 copy = engine::PdfDocument::openData(data);
             SearchMatches matches = searchSegments(copy, query);
-            platform::runOnMain([pane, document, query, matches = std::move(matches)] {
+            platform::runOnMain([pane, searched, query, matches = std::move(matches)] {
                 if (pane)
-                    pane->deliverSearch(document, query, matches);
+                    pane->deliverSearch(searched.lock(), query, matches);
             });
         });
     });

@@ -93,6 +93,17 @@ TEST_F(DailyPaperTest, AnOpenAfterTheScanStartedWins)
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
 
+TEST_F(DailyPaperTest, AScanThatEndsAfterItsPaneIsGoneIsDropped)
+{
+    const QString candidate = paper(QStringLiteral("pick/one.pdf"), 1);
+    auto pane = makePane();
+    pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
+    pane.reset();
+    spin(300);
+    EXPECT_TRUE(presented->alerts.isEmpty());
+    EXPECT_TRUE(history().records().isEmpty());
+}
+
 TEST(PdfArgumentTest, FirstOccurrenceCountsAndATrailingOptionNamesNothing)
 {
     const auto arg = [](std::initializer_list<const char *> items) {

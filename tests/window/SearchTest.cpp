@@ -141,6 +141,18 @@ TEST_F(SearchTest, OpeningAnotherPaperClearsTheSearch)
     EXPECT_TRUE(model().searchResults().empty());
 }
 
+TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
+{
+    blockQueue();
+    model().setSearchText(QStringLiteral("alpha"));
+    spin(300);
+    pane.reset();
+    releaseQueue();
+    ContentView::readingSearchQueue().waitForDone();
+    spin(100); // the delivery finds no pane and does nothing
+    SUCCEED();
+}
+
 TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedThroughItsBytes)
 {
     model().setPdfDocumentURL(QUrl());
