@@ -1,11 +1,13 @@
 #include "window/PaneControls.h"
 
 #include "platform/Icons.h"
+#include "window/PaneFont.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 
 namespace folvan::window {
 
@@ -36,6 +38,16 @@ QIcon tintedSymbol(const QString &symbol, const QColor &color, int size)
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+void styleQuietButton(QPushButton *button)
+{
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFont(paneFont(PaneFontRole::body));
+    button->setStyleSheet(QStringLiteral("QPushButton { background: rgba(0, 0, 0, 10); border: 1px solid rgba(0, 0, 0, 30);"
+                                         " border-radius: 7px; padding: 5px 14px; }"
+                                         "QPushButton:hover { background: rgba(0, 0, 0, 20); }"
+                                         "QPushButton:pressed { background: rgba(0, 0, 0, 34); }"));
 }
 
 QFrame *makeVerticalRule(int height, QWidget *parent)
@@ -92,6 +104,20 @@ void PaneButton::setHelpAndLabel(const QString &help, const QString &label)
 {
     setToolTip(help);
     setAccessibleName(label);
+}
+
+QSize PaneButton::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    const bool hasIcon = toolButtonStyle() != Qt::ToolButtonTextOnly && !m_symbol.isEmpty();
+    const bool hasText = toolButtonStyle() != Qt::ToolButtonIconOnly && !text().isEmpty();
+    int width = 2 * 6;
+    if (hasIcon)
+        width += iconSize().width();
+    if (hasText)
+        width += metrics.horizontalAdvance(text()) + (hasIcon ? 4 : 0);
+    const int height = std::max(iconSize().height(), metrics.height()) + 2 * 4;
+    return {width, height};
 }
 
 void PaneButton::changeEvent(QEvent *event)

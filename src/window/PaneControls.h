@@ -7,6 +7,8 @@
 #include <QFrame>
 #include <QToolButton>
 
+class QPushButton;
+
 namespace folvan::window {
 
 class PaneButton : public QToolButton {
@@ -25,6 +27,8 @@ public:
     bool isTinted() const { return m_tinted; }
     // Sets tooltip and accessible name together.
     void setHelpAndLabel(const QString &help, const QString &label);
+    // Just the symbol and the title with a small margin around them.
+    QSize sizeHint() const override;
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -41,6 +45,9 @@ QIcon tintedSymbol(const QString &symbol, const QColor &color, int size = 16);
 
 // A vertical divider `height` pixels high.
 QFrame *makeVerticalRule(int height, QWidget *parent = nullptr);
+
+// The look of a plain secondary push button of the pane.
+void styleQuietButton(QPushButton *button);
 
 // The colours of the pane's controls.
 QColor accentColor();

@@ -72,7 +72,7 @@ QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushB
     auto *column = static_cast<QVBoxLayout *>(card->layout());
     for (QPushButton *button : buttons) {
         button->setParent(card);
-        button->setCursor(Qt::PointingHandCursor);
+        styleQuietButton(button);
         column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
     }
     card->setParent(overlay);
@@ -280,10 +280,9 @@ void PaneLayout::followPanels()
     };
     follow(m_scholar, pane->showGG() && single, [pane] { return makeScholarPanel(pane); });
     follow(m_outline, pane->showOutline() && single && pane->viewModel()->pdfDocument(), [pane] {
-        auto *holder = new PanelPlaceholder({}, {}, {});
-        delete holder->layout();
+        auto *holder = new PanelCard;
         auto *column = new QVBoxLayout(holder);
-        column->setContentsMargins(12, 12, 12, 12);
+        column->setContentsMargins(8, 10, 8, 10);
         column->addWidget(makeOutlinePanel(pane, holder));
         return static_cast<QWidget *>(holder);
     });

@@ -15,13 +15,37 @@ QString notYetProvided(const QString &feature)
     return feature + QStringLiteral("尚未提供");
 }
 
+PanelCard::PanelCard(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void PanelCard::setCard(bool card)
+{
+    m_card = card;
+    update();
+}
+
+void PanelCard::paintEvent(QPaintEvent *)
+{
+    if (!m_card)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()).adjusted(6, 6, -6, -6), 12, 12);
+    painter.fillPath(shape, QColor(250, 250, 252, 240));
+    painter.setPen(QPen(QColor(0, 0, 0, 26), 1));
+    painter.drawPath(shape);
+}
+
 PanelPlaceholder::PanelPlaceholder(const QString &symbol, const QString &title, const QString &detail,
                                    QWidget *parent)
-    : QWidget(parent)
+    : PanelCard(parent)
     , m_title(new QLabel(title, this))
     , m_detail(new QLabel(detail, this))
 {
-    setAttribute(Qt::WA_TranslucentBackground);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(10);
@@ -58,25 +82,6 @@ void PanelPlaceholder::setDetail(const QString &detail)
 QString PanelPlaceholder::detail() const
 {
     return m_detail->text();
-}
-
-void PanelPlaceholder::setCard(bool card)
-{
-    m_card = card;
-    update();
-}
-
-void PanelPlaceholder::paintEvent(QPaintEvent *)
-{
-    if (!m_card)
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(6, 6, -6, -6), 12, 12);
-    painter.fillPath(shape, QColor(250, 250, 252, 240));
-    painter.setPen(QPen(QColor(0, 0, 0, 26), 1));
-    painter.drawPath(shape);
 }
 
 } // namespace folvan::window

@@ -10,7 +10,22 @@ class QLabel;
 
 namespace folvan::window {
 
-class PanelPlaceholder : public QWidget {
+// A rounded, lightly tinted card behind a panel's content.
+class PanelCard : public QWidget {
+    Q_OBJECT
+public:
+    explicit PanelCard(QWidget *parent = nullptr);
+    // Draw the card (side panels and overlays) or nothing (in a popover).
+    void setCard(bool card);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool m_card = true;
+};
+
+class PanelPlaceholder : public PanelCard {
     Q_OBJECT
 public:
     PanelPlaceholder(const QString &symbol, const QString &title, const QString &detail, QWidget *parent = nullptr);
@@ -18,17 +33,10 @@ public:
     QString title() const;
     void setDetail(const QString &detail);
     QString detail() const;
-    // Draw on a rounded card of its own (side panels and overlays) or
-    // plain (inside a popover).
-    void setCard(bool card);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     QLabel *m_title;
     QLabel *m_detail;
-    bool m_card = true;
 };
 
 // The text of every placeholder title: "<name>尚未提供".

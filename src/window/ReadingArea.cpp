@@ -6,6 +6,7 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "window/ContentView.h"
+#include "window/PaneControls.h"
 #include "window/PaneFont.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
@@ -13,7 +14,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QStackedLayout>
 #include <QVBoxLayout>
 
 namespace folvan::window {
@@ -24,8 +24,7 @@ namespace {
 void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::function<void()> action)
 {
     auto *button = new QPushButton(title, placeholder);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setFont(paneFont(PaneFontRole::body));
+    styleQuietButton(button);
     QObject::connect(button, &QPushButton::clicked, placeholder, std::move(action));
     auto *column = static_cast<QVBoxLayout *>(placeholder->layout());
     column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
@@ -37,7 +36,6 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     : QWidget(parent)
     , m_pane(pane)
     , m_holder(new QWidget(this))
-    , m_stack(new QStackedLayout(m_holder))
     , m_pageSlot(new QWidget(m_holder))
     , m_pageLayout(new QVBoxLayout(m_pageSlot))
     , m_book(new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("翻书视图")),
@@ -48,9 +46,9 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
 {
     m_pageLayout->setContentsMargins(0, 0, 0, 0);
     m_pageSlot->installEventFilter(this);
-    m_stack->addWidget(m_pageSlot);
-    m_stack->addWidget(m_book);
-    m_stack->addWidget(m_reflow);
+    // Only the chosen view is shown and sized; the others keep still.
+    m_book->hide();
+    m_reflow->hide();
     QPointer<ContentView> weak(pane);
     addWayBack(m_book, QStringLiteral("改用滚动阅读"), [weak] {
         if (weak)
@@ -90,7 +88,7 @@ ReadingArea::View ReadingArea::chosenView() const
 
 QWidget *ReadingArea::currentView() const
 {
-    return m_stack->currentWidget();
+    return m_current;
 }
 
 bool ReadingArea::dockShown() const
@@ -109,11 +107,10 @@ std::optional<double> ReadingArea::viewWidthLimit() const
 
 void ReadingArea::refresh()
 {
-    switch (chosenView()) {
-    case View::page: m_stack->setCurrentWidget(m_pageSlot); break;
-    case View::book: m_stack->setCurrentWidget(m_book); break;
-    case View::reflow: m_stack->setCurrentWidget(m_reflow); break;
-    }
+    QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_book : m_reflow;
+    for (QWidget *view : {m_pageSlot, static_cast<QWidget *>(m_book), static_cast<QWidget *>(m_reflow)})
+        view->setVisible(view == chosen);
+    m_current = chosen;
     m_dock->setVisible(dockShown());
     placeViews();
     scheduleTilt();
@@ -124,6 +121,8 @@ void ReadingArea::placeViews()
     const double limit = viewWidthLimit().value_or(width());
     const int viewWidth = int(std::min<double>(limit, width()));
     m_holder->setGeometry((width() - viewWidth) / 2, 0, viewWidth, height());
+    if (m_current && m_current->isVisible())
+        m_current->setGeometry(m_holder->rect());
     m_dock->adjustSize();
     m_dock->move(width() - m_dock->width() - 16, height() - m_dock->height() - 16);
     m_dock->raise();
@@ -158,6 +157,14 @@ bool ReadingArea::eventFilter(QObject *watched, QEvent *event)
                                   || event->type() == QEvent::LayoutRequest))
         scheduleTilt();
     return QWidget::eventFilter(watched, event);
+}
+
+// The chosen view is sized only while it is on screen: a page view kept
+// behind the book view is not moved by sizes it never shows.
+void ReadingArea::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    placeViews();
 }
 
 void ReadingArea::resizeEvent(QResizeEvent *event)

@@ -9,7 +9,6 @@
 
 #include <optional>
 
-class QStackedLayout;
 class QVBoxLayout;
 
 namespace folvan::window {
@@ -45,6 +44,7 @@ public slots:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void placeViews();
@@ -52,7 +52,7 @@ private:
 
     QPointer<ContentView> m_pane;
     QWidget *m_holder;
-    QStackedLayout *m_stack;
+    QWidget *m_current = nullptr;
     QWidget *m_pageSlot;
     QVBoxLayout *m_pageLayout;
     PanelPlaceholder *m_book;
