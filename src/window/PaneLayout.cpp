@@ -365,10 +365,15 @@ void PaneLayout::followCommandPalette()
             pane->setShowCommandPalette(false);
             return;
         }
-        sheet->setParent(this);
-        m_palette = sheet;
+        // A sheet: the palette near the top of the dimmed pane.
+        auto *layer = new DimmedLayer(this);
+        auto *column = new QVBoxLayout(layer);
+        column->setContentsMargins(0, 80, 0, 0);
+        column->addWidget(sheet, 0, Qt::AlignHCenter | Qt::AlignTop);
+        column->addStretch(1);
+        m_palette = layer;
         m_palette->show();
-        m_palette->setFocus(Qt::PopupFocusReason);
+        sheet->setFocus(Qt::PopupFocusReason);
     } else if (!pane->showCommandPalette() && m_palette) {
         m_palette->deleteLater();
         m_palette = nullptr;
