@@ -258,3 +258,36 @@ TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
 }
 
 } // namespace folvan::window::test
+
+namespace folvan::window::test {
+
+TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
+{
+    pane->show();
+    settle();
+    QWidget *highlight = nullptr;
+    for (QWidget *child : layout().findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->testAttribute(Qt::WA_TransparentForMouseEvents))
+            highlight = child;
+    ASSERT_NE(highlight, nullptr);
+    EXPECT_FALSE(highlight->isVisible());
+    pane->setIsDragTargeted(true);
+    settle();
+    EXPECT_TRUE(highlight->isVisible());
+    pane->setIsDragTargeted(false);
+    settle();
+    EXPECT_FALSE(highlight->isVisible());
+
+    // A wallpaper fills the pane behind everything.
+    QImage wallpaper(40, 30, QImage::Format_RGB32);
+    wallpaper.fill(QColor(200, 30, 40));
+    pane->setBackgroundImage(wallpaper);
+    settle();
+    const QImage drawn = layout().grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
+    pane->setBackgroundImage(QImage());
+    settle();
+    EXPECT_NE(layout().grab().toImage().pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
+}
+
+} // namespace folvan::window::test
