@@ -21,6 +21,10 @@
 //   ContentViewFileOperations.cpp  move, reveal, open elsewhere, trash,
 //                                  the other pane's notices
 //   ContentViewRename.cpp          renaming (RenameRules.h cleans the name)
+//   PaneCommands.cpp               the command record and its own operations
+//   PaneLayout.cpp                 the layers on screen (PaneLayout.h): the
+//                                  headers, search bar, welcome column, side
+//                                  panels, reading area and overlays
 //
 // Everything runs on the main thread.
 
