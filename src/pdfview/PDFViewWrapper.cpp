@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include <QCoreApplication>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -209,12 +211,30 @@ DroppablePDFView *PDFViewWrapper::makeView()
             model->setPageCount(count);
     });
     const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
-    platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination,
-                                      selection = model->retainedSelection] {
-        if (!restoreFirstShow(target, destination, selection))
-            m_coordinator->restoreDeferred = true;
+    m_firstShow = FirstShow{target, model->retainedDestination, model->retainedSelection};
+    platform::runOnMain(coordinator, [this] {
+        // A view not on screen yet has no width to fit: it is restored once
+        // it is shown.
+        if (m_view && m_view->isVisible())
+            runFirstShow();
     });
     return view;
+}
+
+void PDFViewWrapper::runFirstShow()
+{
+    if (!m_firstShow)
+        return;
+    const FirstShow restore = *std::exchange(m_firstShow, std::nullopt);
+    if (!restoreFirstShow(restore.target, restore.destination, restore.selection))
+        m_coordinator->restoreDeferred = true;
+}
+
+void PDFViewWrapper::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_firstShow)
+        platform::runOnMain(m_coordinator.get(), [this] { runFirstShow(); });
 }
 
 bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::PdfDestination> &destination,
@@ -225,6 +245,9 @@ bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::Pd
     SharedPDFViewModel &model = *m_viewModel;
     DroppablePDFView *view = m_view;
     if (model.fitNativeOnMount) {
+        // The width is measured once the layouts made with the view have
+        // given it its place, not at the size it was made with.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         view->layoutDocumentView();
         const engine::PdfPage page = m_pdfDocument ? m_pdfDocument->page(target) : engine::PdfPage();
         if (const auto zoom = NativeViewportFit::scale(page, view->width())) {

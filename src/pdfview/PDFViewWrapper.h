@@ -103,7 +103,18 @@ public:
     // kept (view points), with the two allowances of the move.
     static constexpr double kSearchMatchOffset = 72.0;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    // The first-show restore with the page, destination and selection taken
+    // when the view was made; kept until the view is on screen.
+    struct FirstShow {
+        int target = 0;
+        std::optional<engine::PdfDestination> destination;
+        std::optional<engine::PdfSelection> selection;
+    };
+    void runFirstShow();
     DroppablePDFView *makeView();
     void dismantleView();
     std::function<void(double)> zoomReporter() const;
@@ -118,6 +129,7 @@ private:
     std::unique_ptr<PDFViewCoordinator> m_coordinator;
     QPointer<DroppablePDFView> m_view;
     bool m_updateScheduled = false;
+    std::optional<FirstShow> m_firstShow;
 };
 
 } // namespace folvan::pdfview

@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "engine/PdfSearch.h"
 #include "model/SharedPDFViewModel.h"
@@ -136,6 +137,24 @@ TEST_F(PDFViewWrapperTest, FitsThePageWidthOnFirstShowWhenAsked)
     EXPECT_NEAR(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), expected, 1e-9);
     EXPECT_FALSE(model->fitNativeOnMount);
     EXPECT_FALSE(view()->autoScales());
+}
+
+TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayout)
+{
+    model->setPdfDocument(document);
+    model->fitNativeOnMount = true;
+    QWidget window;
+    auto *column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    window.resize(800, 600);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto *pane = new PDFViewWrapper(document, {[this] { return zoom; }, [this](double z) { zoom = z; }},
+                                    model.get(), nullptr, &window);
+    column->addWidget(pane);
+    settle();
+    EXPECT_NEAR(pane->pdfView()->scaleFactor(), (800 - 24) / 612.0, 1e-9);
+    EXPECT_NEAR(zoom, (800 - 24) / 612.0, 1e-9);
 }
 
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)

@@ -211,11 +211,11 @@ TEST_F(PdfViewTest, NewAnnotationsAreDrawnAfterAReload)
     const auto colourAt = [&] { return view.viewport()->grab().toImage().pixelColor(centre); };
     EXPECT_EQ(colourAt(), QColor(Qt::white));
 
-    engine::PdfAnnotationSpec spec;
-    spec.subtype = QStringLiteral("Highlight");
-    spec.rects = {mark};
-    spec.color = {0, 0, 1, 1};
-    ASSERT_TRUE(engine::createAnnotation(*document, 0, spec).isValid());
+    engine::PdfNewAnnotation markup;
+    markup.subtype = QStringLiteral("Highlight");
+    markup.rects = {mark};
+    markup.color = {0, 0, 1, 1};
+    ASSERT_TRUE(engine::createAnnotation(*document, 0, markup).isValid());
     view.reloadPageContents();
     // The old raster stays on screen until the new one is made.
     EXPECT_EQ(colourAt(), QColor(Qt::white));
