@@ -69,35 +69,24 @@ protected:
 
 // ---------------------------------------------------------------- first show
 
-TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocument)
+TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
 {
     for (const auto &[stored, expected] : {std::pair{99, 5}, std::pair{-3, 0}, std::pair{2, 2}}) {
         wrapper.reset();
         model = std::make_unique<SharedPDFViewModel>();
         model->setCurrentPageIndex(stored);
         makeWrapper();
+        EXPECT_TRUE(wrapper->coordinator()->restoring);
         settle();
         EXPECT_EQ(view()->currentPageIndex(), expected) << stored;
         EXPECT_EQ(model->currentPageIndex(), expected) << stored;
         EXPECT_EQ(model->pageCount(), 6);
         EXPECT_FALSE(wrapper->coordinator()->restoring);
+        // The moves of the restore itself reach neither the preferences
+        // nor the zoom binding.
+        EXPECT_FALSE(prefs().contains(lastPageKey()));
+        EXPECT_TRUE(zoomWrites.empty());
     }
-}
-
-TEST_F(PDFViewWrapperTest, TheRestoreItselfReachesNeitherModelNorPreferences)
-{
-    model->setCurrentPageIndex(3);
-    makeWrapper();
-    EXPECT_TRUE(wrapper->coordinator()->restoring);
-    settle();
-    EXPECT_FALSE(prefs().contains(lastPageKey()));
-    EXPECT_TRUE(zoomWrites.empty());
-
-    // Afterwards the reader's own moves do.
-    view()->goToPage(4);
-    EXPECT_EQ(prefs().intValue(lastPageKey(), -1), 4);
-    settle();
-    EXPECT_EQ(model->currentPageIndex(), 4);
 }
 
 TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
@@ -125,36 +114,28 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     EXPECT_FALSE(view()->currentSelection());
 }
 
-TEST_F(PDFViewWrapperTest, FitsThePageWidthOnFirstShowWhenAsked)
+TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
 {
-    model->fitNativeOnMount = true;
-    makeWrapper(QSize(636, 600));
-    settle();
-    const double expected = (636 - 24) / 612.0;
-    EXPECT_NEAR(view()->scaleFactor(), expected, 1e-9);
-    ASSERT_EQ(zoomWrites.size(), 1u);
-    EXPECT_NEAR(zoomWrites[0], expected, 1e-9);
-    EXPECT_NEAR(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), expected, 1e-9);
-    EXPECT_FALSE(model->fitNativeOnMount);
-    EXPECT_FALSE(view()->autoScales());
-}
-
-TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayout)
-{
+    // Made as a pane makes it: added to a shown window's layout afterwards.
     model->setPdfDocument(document);
     model->fitNativeOnMount = true;
     QWidget window;
     auto *column = new QVBoxLayout(&window);
     column->setContentsMargins(0, 0, 0, 0);
-    window.resize(800, 600);
+    window.resize(636, 600);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    auto *pane = new PDFViewWrapper(document, {[this] { return zoom; }, [this](double z) { zoom = z; }},
+    auto *pane = new PDFViewWrapper(document, {[this] { return zoom; }, [this](double z) { zoomWrites.push_back(z); }},
                                     model.get(), nullptr, &window);
     column->addWidget(pane);
     settle();
-    EXPECT_NEAR(pane->pdfView()->scaleFactor(), (800 - 24) / 612.0, 1e-9);
-    EXPECT_NEAR(zoom, (800 - 24) / 612.0, 1e-9);
+    const double expected = (636 - 24) / 612.0;
+    EXPECT_NEAR(pane->pdfView()->scaleFactor(), expected, 1e-9);
+    ASSERT_EQ(zoomWrites.size(), 1u);
+    EXPECT_NEAR(zoomWrites[0], expected, 1e-9);
+    EXPECT_NEAR(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), expected, 1e-9);
+    EXPECT_FALSE(model->fitNativeOnMount);
+    EXPECT_FALSE(pane->pdfView()->autoScales());
 }
 
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
@@ -217,38 +198,32 @@ TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittin
 
 // ---------------------------------------------------------------- zoom
 
-TEST_F(PDFViewWrapperTest, ZoomFromTheViewReachesTheBindingClamped)
+TEST_F(PDFViewWrapperTest, ZoomTravelsBothWaysClampedAndWithoutEcho)
 {
     makeWrapper();
     settle();
-    view()->setMaxScaleFactor(10);
-    view()->setScaleFactor(7);
-    settle();
-    ASSERT_FALSE(zoomWrites.empty());
-    EXPECT_DOUBLE_EQ(zoomWrites.back(), 4.0);
-    EXPECT_DOUBLE_EQ(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), 4.0);
-
-    view()->setMinScaleFactor(0.1);
-    view()->setScaleFactor(0.2);
-    settle();
-    EXPECT_DOUBLE_EQ(zoomWrites.back(), 0.5);
-}
-
-TEST_F(PDFViewWrapperTest, TheBindingsZoomIsAppliedWithoutEcho)
-{
-    makeWrapper();
-    settle();
+    // The binding's zoom reaches the view and comes back nowhere.
     zoom = 2.25;
     wrapper->scheduleUpdate();
     settle();
     EXPECT_DOUBLE_EQ(view()->scaleFactor(), 2.25);
     EXPECT_TRUE(zoomWrites.empty());
     EXPECT_FALSE(prefs().contains(QStringLiteral("scaleFactorKey")));
-
     // A difference of a thousandth or less is left alone.
     zoom = 2.2505;
     wrapper->updateView();
     EXPECT_DOUBLE_EQ(view()->scaleFactor(), 2.25);
+
+    // The view's own zoom reaches the binding clamped to 0.5...4.
+    view()->setMaxScaleFactor(10);
+    view()->setMinScaleFactor(0.1);
+    for (const auto &[shown, reported] : {std::pair{7.0, 4.0}, std::pair{0.2, 0.5}}) {
+        view()->setScaleFactor(shown);
+        settle();
+        ASSERT_FALSE(zoomWrites.empty());
+        EXPECT_DOUBLE_EQ(zoomWrites.back(), reported);
+        EXPECT_DOUBLE_EQ(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), reported);
+    }
 }
 
 // ---------------------------------------------------------------- page jumps
@@ -266,6 +241,13 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
     EXPECT_EQ(model->jumpToPage(), std::nullopt);
     EXPECT_EQ(model->currentPageIndex(), 4);
     EXPECT_EQ(prefs().intValue(lastPageKey(), -1), 4);
+
+    // Beyond the last page: nothing moves, the request is still cleared.
+    const int scroll = view()->verticalScrollBar()->value();
+    model->setJumpToPage(6);
+    settle();
+    EXPECT_EQ(view()->verticalScrollBar()->value(), scroll);
+    EXPECT_EQ(model->jumpToPage(), std::nullopt);
 }
 
 TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
@@ -284,19 +266,6 @@ TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
     EXPECT_EQ(view()->currentPageIndex(), 2);
     EXPECT_LT(std::abs(view()->convertPointFromPage(QPointF(0, 792), 2).y()), 10);
     EXPECT_FALSE(model->pendingDestination);
-}
-
-TEST_F(PDFViewWrapperTest, AJumpBeyondTheLastPageMovesNothingButIsCleared)
-{
-    makeWrapper();
-    settle();
-    view()->goToPage(2);
-    settle();
-    const int scroll = view()->verticalScrollBar()->value();
-    model->setJumpToPage(6);
-    settle();
-    EXPECT_EQ(view()->verticalScrollBar()->value(), scroll);
-    EXPECT_EQ(model->jumpToPage(), std::nullopt);
 }
 
 // ---------------------------------------------------------------- search
@@ -409,13 +378,9 @@ TEST_F(PDFViewWrapperTest, SelectionChangesReachTheModelInALaterTurn)
     settle();
     EXPECT_TRUE(model->selectionText().isEmpty());
     EXPECT_FALSE(model->retainedSelection);
-}
 
-TEST_F(PDFViewWrapperTest, ChangesAreDroppedWhenTheModelShowsAnotherView)
-{
-    makeWrapper();
-    settle();
-    view()->setCurrentSelection(document->page(0).selectionForLine(test::lineOrigin(2) + QPointF(5, 3)));
+    // Dropped when by then the model shows another view.
+    view()->setCurrentSelection(line);
     QObject stranger;
     model->setNativePDFView(&stranger);
     settle();
@@ -451,7 +416,7 @@ TEST_F(PDFViewWrapperTest, AnInternalLinkMovesThePaneThroughItsNavigation)
 
 // ---------------------------------------------------------------- removal
 
-TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOfTheView)
+TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
 {
     makeWrapper();
     settle();
@@ -462,10 +427,8 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOfTheView)
     ASSERT_TRUE(model->retainedDestination);
     EXPECT_EQ(model->retainedDestination->pageIndex, 3);
     EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
-}
 
-TEST_F(PDFViewWrapperTest, RemovalLeavesANewerViewInPlace)
-{
+    // A newer view that has replaced it stays.
     makeWrapper();
     settle();
     DroppablePDFView newer;

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
 #include <QRectF>
 #include <QString>
 
@@ -51,6 +53,14 @@ inline std::shared_ptr<engine::PdfDocument> textDocument(int pages, int lines = 
         addTextLines(writer, p, lines);
     }
     return openFixture(writer);
+}
+
+// A mouse move with `buttons` held, sent straight to `widget` (QTest's
+// moves carry no buttons).
+inline void sendMouseMove(QWidget *widget, QPoint at, Qt::MouseButtons buttons = Qt::NoButton)
+{
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
 }
 
 // Runs the main-thread work queued so far, and what that queues in turn.

@@ -105,6 +105,13 @@ TEST_F(PdfViewTest, ZoomIsClampedAndKeepsThePointUnderTheAnchor)
     const QPointF under = view.convertPointToPage(anchor, 1);
     view.setScaleFactor(2.5, anchor);
     expectNear(view.convertPointFromPage(under, 1), anchor, 1.0);
+
+    // Ctrl+wheel zooms around the pointer.
+    QWheelEvent wheel(anchor, view.viewport()->mapToGlobal(anchor), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_NEAR(view.scaleFactor(), 2.5 * 1.2, 1e-9);
+    expectNear(view.convertPointFromPage(under, 1), anchor, 1.0);
 }
 
 TEST_F(PdfViewTest, AutoScalingFitsTheWidestPage)
@@ -122,19 +129,6 @@ TEST_F(PdfViewTest, AutoScalingFitsTheWidestPage)
 
     view.setScaleFactor(2);
     EXPECT_FALSE(view.autoScales());
-}
-
-TEST_F(PdfViewTest, CtrlWheelZoomsAroundThePointer)
-{
-    show(test::textDocument(3));
-    const QPointF pointer(200, 300);
-    const int page = view.pageForPoint(pointer);
-    const QPointF under = view.convertPointToPage(pointer, page);
-    QWheelEvent wheel(pointer, view.viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::ControlModifier, Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(view.viewport(), &wheel);
-    EXPECT_NEAR(view.scaleFactor(), 1.2, 1e-9);
-    expectNear(view.convertPointFromPage(under, page), pointer, 1.0);
 }
 
 // ---------------------------------------------------------------- navigation
@@ -282,9 +276,7 @@ TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
     const QPoint to = onLine(0, 1, 6 * courierAdvance() - 1);
     QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
     QTest::mouseMove(view.viewport(), to);
-    QMouseEvent drag(QEvent::MouseMove, to, view.viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(view.viewport(), &drag);
+    test::sendMouseMove(view.viewport(), to, Qt::LeftButton);
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
     ASSERT_TRUE(view.currentSelection());
     EXPECT_EQ(view.currentSelection()->string(), test::lineText(0, 0) + QStringLiteral("\nPage 0"));
@@ -306,9 +298,7 @@ TEST_F(PdfViewTest, ASelectionDragHeldBelowTheViewKeepsScrolling)
     show(test::textDocument(4), 1.0, QSize(700, 500));
     QTest::mousePress(view.viewport(), Qt::LeftButton, {}, onLine(0, 0, 0.5));
     const QPoint below(300, view.viewport()->height() + 40);
-    QMouseEvent drag(QEvent::MouseMove, below, view.viewport()->mapToGlobal(below), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(view.viewport(), &drag);
+    test::sendMouseMove(view.viewport(), below, Qt::LeftButton);
     const int first = view.verticalScrollBar()->value();
     QTest::qWait(200);
     EXPECT_GT(view.verticalScrollBar()->value(), first);
@@ -332,29 +322,22 @@ TEST_F(PdfViewTest, ShiftClickExtendsASelectionMadeElsewhereFromItsStart)
     EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("line 1 alpha"));
 }
 
-TEST_F(PdfViewTest, DoubleClickSelectsAWordAndTripleClickTheLine)
+TEST_F(PdfViewTest, DoubleClickSelectsAWordAndTripleClickTheLineAlsoThroughTheViewTransform)
 {
     show(test::textDocument(2));
     const QPoint onWord = onLine(0, 2, 15 * courierAdvance());
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onWord);
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, onWord);
-    ASSERT_TRUE(view.currentSelection());
-    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("alpha"));
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onWord);
-    EXPECT_EQ(view.currentSelection()->string(), test::lineText(0, 2));
-}
-
-TEST_F(PdfViewTest, EventsAreMappedThroughTheInverseOfTheViewTransform)
-{
-    show(test::textDocument(2));
-    const QPoint onWord = onLine(0, 1, 15 * courierAdvance());
-    view.setViewTransform(QTransform::fromTranslate(120, 40).scale(0.8, 0.8));
-    const QPoint shown = view.viewTransform().map(QPointF(onWord)).toPoint();
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, shown);
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, shown);
-    ASSERT_TRUE(view.currentSelection());
-    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("alpha"));
-    expectNear(view.viewPointFromWidget(shown), onWord, 1.0);
+    for (const QTransform &tilt : {QTransform(), QTransform::fromTranslate(120, 40).scale(0.8, 0.8)}) {
+        view.setViewTransform(tilt);
+        const QPoint shown = tilt.map(QPointF(onWord)).toPoint();
+        expectNear(view.viewPointFromWidget(shown), onWord, 1.0);
+        QTest::qWait(QApplication::doubleClickInterval() + 10);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, shown);
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, shown);
+        ASSERT_TRUE(view.currentSelection());
+        EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("alpha"));
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, shown);
+        EXPECT_EQ(view.currentSelection()->string(), test::lineText(0, 2));
+    }
 }
 
 TEST_F(PdfViewTest, HighlightsAndSelectionResetWithANewDocument)
