@@ -224,7 +224,7 @@ void PaneLayout::relayout()
     }
     m_welcomeScroll->setVisible(!hasDocument);
     if (!hasDocument) {
-        const int w = std::min(WelcomeView::kMaxWidth + 16, width());
+        const int w = std::min(WelcomeView::kMaxWidth + 2 * WelcomeView::kSideMargin + 16, width());
         m_welcomeScroll->setGeometry((width() - w) / 2, top, w, std::max(0, height() - top));
     }
 

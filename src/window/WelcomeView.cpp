@@ -59,9 +59,11 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
     , m_hint(secondaryLabel(paneFont(PaneFontRole::caption), this))
     , m_recent(nullptr)
 {
-    setMaximumWidth(kMaxWidth);
+    // The column itself is at most kMaxWidth wide; the side margins keep it
+    // off the edges of a narrow pane.
+    setMaximumWidth(kMaxWidth + 2 * kSideMargin);
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 40, 0, 24);
+    column->setContentsMargins(kSideMargin, 40, kSideMargin, 24);
     column->setSpacing(8);
 
     m_date->setFont(dateFont());

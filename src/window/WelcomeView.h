@@ -27,6 +27,7 @@ public:
     explicit WelcomeView(ContentView *pane, QWidget *parent = nullptr);
 
     static constexpr int kMaxWidth = 480;
+    static constexpr int kSideMargin = 16;
 
     // The date line and the greeting for now; the clock can be replaced.
     QString currentDate() const;

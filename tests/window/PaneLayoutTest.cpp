@@ -59,7 +59,7 @@ TEST_F(PaneLayoutTest, WelcomeColumnShowsDateGreetingButtonHintAndRecentPapers)
     EXPECT_EQ(welcome.openButton()->text(), QStringLiteral("打开 PDF"));
     EXPECT_TRUE(welcome.hintLabel()->text().startsWith(QStringLiteral("拖放论文到窗口，也可按 ")));
     EXPECT_NE(welcome.recentList(), nullptr);
-    EXPECT_LE(welcome.maximumWidth(), WelcomeView::kMaxWidth);
+    EXPECT_LE(welcome.maximumWidth() - 2 * WelcomeView::kSideMargin, WelcomeView::kMaxWidth);
 
     const QString file = paper(QStringLiteral("chosen.pdf"), 2);
     chooser->answers.push_back(QUrl::fromLocalFile(file));
