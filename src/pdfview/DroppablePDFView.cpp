@@ -150,7 +150,7 @@ void DroppablePDFView::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton) {
         const QPointF point = viewPointFromWidget(event->position());
         if (pageForPoint(point, false) >= 0) {
-            if (const auto link = linkAt(point); link && link->destination) {
+            if (const auto link = linkAt(point, true); link && link->destination) {
                 // A link within the paper goes through the pane's navigation,
                 // never through the view's own link handling.
                 if (m_onInternalLink)

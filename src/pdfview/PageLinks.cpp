@@ -24,15 +24,6 @@ std::vector<engine::PdfAnnotation> linkAnnotations(const engine::PdfDocument &do
     return links;
 }
 
-std::optional<engine::PdfAnnotation> linkAt(const engine::PdfDocument &document, int pageIndex, QPointF point)
-{
-    for (engine::PdfAnnotation &link : linkAnnotations(document, pageIndex)) {
-        if (link.bounds.contains(point))
-            return std::move(link);
-    }
-    return std::nullopt;
-}
-
 std::optional<engine::PdfDestination> linkDestination(const engine::PdfAnnotation &link, int pageCount)
 {
     if (!isLinkAnnotation(link) || !link.destination)

@@ -21,9 +21,6 @@ bool isLinkAnnotation(const engine::PdfAnnotation &annotation);
 // The link annotations of a page, in the page's annotation order.
 std::vector<engine::PdfAnnotation> linkAnnotations(const engine::PdfDocument &document, int pageIndex);
 
-// The first link annotation of a page whose bounds hold `point` (page space).
-std::optional<engine::PdfAnnotation> linkAt(const engine::PdfDocument &document, int pageIndex, QPointF point);
-
 // Where a link goes in its document: its destination (the go-to action's
 // when the link has no destination of its own), only when that names a page
 // of a document with `pageCount` pages. None for web links.

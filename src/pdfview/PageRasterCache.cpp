@@ -7,6 +7,7 @@
 #include <QThreadPool>
 
 #include "engine/PdfDocument.h"
+#include "pdfview/PageLinks.h"
 
 namespace folvan::pdfview {
 
@@ -49,7 +50,7 @@ void PageRasterCache::setDocument(std::shared_ptr<engine::PdfDocument> document)
     for (const auto &flag : std::as_const(m_pending))
         flag->store(true);
     m_pending.clear();
-    m_pendingTexts.clear();
+    m_pendingContents.clear();
     m_pool->clear();
     m_tiles.clear();
     m_document = std::move(document);
@@ -163,21 +164,22 @@ void PageRasterCache::deliver(quint64 generation, RasterTileKey key, const std::
     emit tileReady(key);
 }
 
-void PageRasterCache::requestPageText(int page)
+void PageRasterCache::requestPageContents(int page)
 {
-    if (!m_document || m_pendingTexts.contains(page))
+    if (!m_document || m_pendingContents.contains(page))
         return;
-    m_pendingTexts.insert(page);
+    m_pendingContents.insert(page);
     const quint64 generation = m_generation;
     m_pool->start(
         [this, document = m_document, page, generation] {
             std::shared_ptr<const engine::PdfPageText> text = document->page(page).text();
+            std::vector<engine::PdfAnnotation> links = linkAnnotations(*document, page);
             QMetaObject::invokeMethod(
-                this, [this, generation, page, text = std::move(text)] {
+                this, [this, generation, page, text = std::move(text), links = std::move(links)] {
                     if (generation != m_generation)
                         return;
-                    m_pendingTexts.remove(page);
-                    emit pageTextReady(page, text);
+                    m_pendingContents.remove(page);
+                    emit pageContentsReady(page, text, links);
                 },
                 Qt::QueuedConnection);
         },
@@ -199,7 +201,7 @@ void PageRasterCache::keepOnly(const QSet<RasterTileKey> &wanted)
 
 void PageRasterCache::waitForIdle()
 {
-    while (!m_pending.isEmpty() || !m_pendingTexts.isEmpty()) {
+    while (!m_pending.isEmpty() || !m_pendingContents.isEmpty()) {
         m_pool->waitForDone();
         QCoreApplication::sendPostedEvents(this);
     }

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QSet>
 
+#include "engine/PdfAnnotation.h"
+
 class QThreadPool;
 
 namespace folvan::engine {
@@ -83,9 +85,10 @@ public:
     void keepOnly(const QSet<RasterTileKey> &wanted);
     int pendingCount() const { return int(m_pending.size()); }
 
-    // Fetches a page's text off the main thread (the document may be busy
-    // recording a page for a raster); pageTextReady brings it.
-    void requestPageText(int page);
+    // Fetches a page's text and link annotations off the main thread (the
+    // document may be busy recording a page for a raster);
+    // pageContentsReady brings them.
+    void requestPageContents(int page);
 
     // Waits until the tiles under way are made and delivered (for tests and
     // the benchmark; never called by the view).
@@ -93,7 +96,8 @@ public:
 
 signals:
     void tileReady(const folvan::pdfview::RasterTileKey &key);
-    void pageTextReady(int page, std::shared_ptr<const folvan::engine::PdfPageText> text);
+    void pageContentsReady(int page, std::shared_ptr<const folvan::engine::PdfPageText> text,
+                           const std::vector<folvan::engine::PdfAnnotation> &links);
 
 private:
     void deliver(quint64 generation, RasterTileKey key, const std::atomic_bool *job, QImage image);
@@ -104,7 +108,7 @@ private:
     std::unique_ptr<QThreadPool> m_pool;
     QCache<RasterTileKey, QImage> m_tiles;
     QHash<RasterTileKey, std::shared_ptr<std::atomic_bool>> m_pending;
-    QSet<int> m_pendingTexts;
+    QSet<int> m_pendingContents;
 };
 
 } // namespace folvan::pdfview

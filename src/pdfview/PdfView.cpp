@@ -47,9 +47,12 @@ PdfView::PdfView(QWidget *parent)
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setSingleStep(40);
     connect(m_rasters.get(), &PageRasterCache::tileReady, viewport(), qOverload<>(&QWidget::update));
-    connect(m_rasters.get(), &PageRasterCache::pageTextReady, this,
-            [this](int page, std::shared_ptr<const engine::PdfPageText> text) {
+    connect(m_rasters.get(), &PageRasterCache::pageContentsReady, this,
+            [this](int page, std::shared_ptr<const engine::PdfPageText> text,
+                   const std::vector<engine::PdfAnnotation> &links) {
                 m_texts.insert(page, new std::shared_ptr<const engine::PdfPageText>(std::move(text)));
+                if (!m_links.contains(page))
+                    setLinks(page, links);
                 m_highlightRects.remove(page);
                 m_selectionRects.remove(page);
                 viewport()->update();
@@ -497,7 +500,7 @@ const engine::PdfPageText *PdfView::cachedText(int pageIndex)
 {
     if (const auto *text = m_texts.object(pageIndex))
         return text->get();
-    m_rasters->requestPageText(pageIndex);
+    m_rasters->requestPageContents(pageIndex);
     return nullptr;
 }
 
@@ -767,22 +770,31 @@ void PdfView::reloadPageContents()
 
 // ---------------------------------------------------------------- links
 
-std::optional<PdfView::Link> PdfView::linkAt(QPointF viewPoint) const
+void PdfView::setLinks(int pageIndex, std::vector<engine::PdfAnnotation> annotations) const
+{
+    std::vector<Link> links;
+    for (engine::PdfAnnotation &annotation : annotations) {
+        auto destination = linkDestination(annotation, m_document->pageCount());
+        links.push_back({pageIndex, std::move(annotation), std::move(destination)});
+    }
+    m_links.insert(pageIndex, std::move(links));
+}
+
+std::optional<PdfView::Link> PdfView::linkAt(QPointF viewPoint, bool readNow) const
 {
     if (!m_document)
         return std::nullopt;
     const int pageIndex = pageForPoint(viewPoint, false);
     if (pageIndex < 0)
         return std::nullopt;
-    auto it = m_links.find(pageIndex);
-    if (it == m_links.end()) {
-        std::vector<Link> links;
-        for (engine::PdfAnnotation &annotation : linkAnnotations(*m_document, pageIndex)) {
-            auto destination = linkDestination(annotation, m_document->pageCount());
-            links.push_back({pageIndex, std::move(annotation), std::move(destination)});
+    if (!m_links.contains(pageIndex)) {
+        if (!readNow) {
+            m_rasters->requestPageContents(pageIndex);
+            return std::nullopt;
         }
-        it = m_links.insert(pageIndex, std::move(links));
+        setLinks(pageIndex, linkAnnotations(*m_document, pageIndex));
     }
+    const auto it = m_links.constFind(pageIndex);
     const QPointF point = convertPointToPage(viewPoint, pageIndex);
     for (const Link &link : it.value()) {
         if (link.annotation.bounds.contains(point))
@@ -841,7 +853,7 @@ void PdfView::mousePressEvent(QMouseEvent *event)
     m_lastClickPoint = point;
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     if (m_clickCount == 1 && !extend) {
-        if (auto link = linkAt(point)) {
+        if (auto link = linkAt(point, true)) {
             m_pressedLink = link;
             return;
         }

@@ -165,8 +165,10 @@ protected:
     // Follows a link: internal ones go to their destination, web links
     // open in the browser (https, http and mailto only).
     virtual void followLink(const Link &link);
-    // The link under a view point, if any.
-    std::optional<Link> linkAt(QPointF viewPoint) const;
+    // The link under a view point, if any. A page's links are read off the
+    // main thread: until they are at hand the answer is none, unless
+    // `readNow` (for a click), which reads them at once.
+    std::optional<Link> linkAt(QPointF viewPoint, bool readNow = false) const;
     // Hands a web address to the default browser.
     virtual void openWebLink(const QUrl &url);
 
@@ -194,6 +196,7 @@ private:
     // The page's text when it has been fetched; else asks for it and
     // answers null.
     const engine::PdfPageText *cachedText(int pageIndex);
+    void setLinks(int pageIndex, std::vector<engine::PdfAnnotation> annotations) const;
     // The line pieces of text ranges of a page, as rectangles (page space).
     static std::vector<QRectF> lineRects(const engine::PdfPageText &text,
                                          const std::vector<engine::PdfTextRange> &ranges);

@@ -184,13 +184,14 @@ TEST_F(DroppablePDFViewLinks, WebLinksOpenOnlyForHttpHttpsAndMail)
 
 TEST_F(DroppablePDFViewLinks, ThePointerShowsAHandOverLinksAndAnIBeamOverText)
 {
+    // The page's links and text are read off the main thread first.
     QTest::mouseMove(view.viewport(), centreOf(httpsRect));
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::ArrowCursor);
+    view.rasterCache().waitForIdle();
+    QTest::mouseMove(view.viewport(), centreOf(httpsRect) + QPoint(1, 0));
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::PointingHandCursor);
     const QPointF onText = view.convertPointFromPage(test::lineOrigin(0) + QPointF(20, 3), 0);
-    // The page's text is fetched off the main thread first.
     QTest::mouseMove(view.viewport(), onText.toPoint());
-    view.rasterCache().waitForIdle();
-    QTest::mouseMove(view.viewport(), onText.toPoint() + QPoint(1, 0));
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::IBeamCursor);
     QTest::mouseMove(view.viewport(), view.convertPointFromPage(QPointF(500, 100), 0).toPoint());
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::ArrowCursor);
@@ -221,9 +222,13 @@ TEST_F(DroppablePDFViewLinks, HoverDrivesThePreviewAndEveryOtherEventClosesIt)
     view.setReferencePreview(std::unique_ptr<ReferencePreview>(preview));
     ASSERT_TRUE(view.isTrackingReferences());
 
+    // Until the page's links are read, the pointer is on no link.
     const QPoint onLink = centreOf(httpsRect);
     test::sendMouseMove(view.viewport(), onLink);
-    ASSERT_FALSE(preview->hovers.empty());
+    ASSERT_EQ(preview->hovers.size(), 1u);
+    EXPECT_FALSE(preview->hovers.back().hasLink);
+    view.rasterCache().waitForIdle();
+    test::sendMouseMove(view.viewport(), onLink);
     EXPECT_TRUE(preview->hovers.back().hasLink);
     EXPECT_EQ(preview->hovers.back().anchor.toAlignedRect(),
               view.convertRectFromPage(httpsRect, 0).toAlignedRect());
