@@ -109,28 +109,28 @@ void installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &
             const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(m);
             if (!built)
                 continue;
-            engine::PdfAnnotationSpec spec;
-            spec.subtype = built->subtype;
-            spec.rects = m.rectangles;
+            engine::PdfNewAnnotation created;
+            created.subtype = built->subtype;
+            created.rects = m.rectangles;
             const QPointF origin(minX(built->bounds), minY(built->bounds));
             for (const QPointF &p : built->quadPoints)
-                spec.quadPoints.push_back(p + origin);
-            spec.color = built->color;
-            spec.contents = built->contents.value_or(QString());
-            spec.userName = built->userName;
-            spec.modificationDate = built->modificationDate;
+                created.quadPoints.push_back(p + origin);
+            created.color = built->color;
+            created.contents = built->contents.value_or(QString());
+            created.userName = built->userName;
+            created.modificationDate = built->modificationDate;
             if (m.sourceKey) {
                 auto original = std::find_if(records.begin(), records.end(),
                                              [&](const OriginalAnnotation &r) { return r.key == *m.sourceKey; });
                 if (original != records.end()) {
-                    spec.iconName = original->annotation.iconName;
-                    spec.fontName = original->annotation.fontName;
-                    spec.fontSize = original->annotation.fontSize;
-                    spec.fontColor = original->annotation.fontColor;
-                    spec.alignment = original->annotation.alignment;
+                    created.iconName = original->annotation.iconName;
+                    created.fontName = original->annotation.fontName;
+                    created.fontSize = original->annotation.fontSize;
+                    created.fontColor = original->annotation.fontColor;
+                    created.alignment = original->annotation.alignment;
                 }
             }
-            const engine::PdfAnnotationHandle handle = engine::createAnnotation(document, page, spec);
+            const engine::PdfAnnotationHandle handle = engine::createAnnotation(document, page, created);
             if (handle.isValid())
                 installed[page].push_back(handle);
         }

@@ -31,8 +31,13 @@ const QString kCorruptFile = QStringLiteral("The file couldn’t be opened becau
 
 AnnotationState &SharedPDFViewModel::annotationState() const
 {
-    if (!m_annotationState)
+    if (!m_annotationState) {
         m_annotationState = std::make_shared<AnnotationState>();
+        // From now on the side-file handler brings this pane's annotations up
+        // to date when another pane writes the file.
+        SharedPDFViewModel *self = const_cast<SharedPDFViewModel *>(this);
+        m_sharedAnnotationsReload = [self] { self->reloadSharedAnnotations(); };
+    }
     return *m_annotationState;
 }
 

@@ -143,8 +143,8 @@ void SharedPDFViewModel::handleSidecarChange(const QVariantMap &userInfo)
         return;
 
     const std::optional<QString> kind = textEntry(userInfo, "kind");
-    if (kind == QLatin1String("annotations"))
-        reloadSharedAnnotations();
+    if (kind == QLatin1String("annotations") && m_sharedAnnotationsReload)
+        m_sharedAnnotationsReload();
     if (kind == QLatin1String("bookmarks"))
         reloadSharedBookmarks();
 }
@@ -181,9 +181,5 @@ void SharedPDFViewModel::updateAnnotationUndoState()
     setCanUndoAnnotation(m_annotationUndoManager->canUndo());
     setCanRedoAnnotation(m_annotationUndoManager->canRedo());
 }
-
-// Without the annotation layer linked in there are no annotations to reload;
-// its own definition replaces this one.
-__attribute__((weak)) void SharedPDFViewModel::reloadSharedAnnotations() {}
 
 } // namespace folvan

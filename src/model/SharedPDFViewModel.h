@@ -369,7 +369,11 @@ public:
     void setPreferredMarkupColor(MarkupColor value);
 
     // Re-reads the annotation file after another pane wrote it. Defined by
-    // the annotation layer; without it linked in, nothing is reloaded.
+    // the annotation layer, which installs it as this model's reload hook
+    // when it creates its state (annotationState()); the side-file handler
+    // calls it only through that hook, so the model itself never depends on
+    // the annotation layer. Before the hook is installed this pane has no
+    // annotations of its own to bring up to date.
     void reloadSharedAnnotations();
 
     // ==== Annotation operations (declared and defined by the annotation
@@ -502,6 +506,9 @@ private:
     bool m_canRedoAnnotation = false;
     QUndoStack *m_annotationUndoManager = nullptr;
     mutable std::shared_ptr<AnnotationState> m_annotationState;
+    // Installed with m_annotationState: reloads the annotations after another
+    // pane wrote the annotation file.
+    mutable std::function<void()> m_sharedAnnotationsReload;
     QPointer<QObject> m_nativePDFView;
     QString m_annotationDirectory;
     // A bookmark file of this document that failed to load; it is moved

@@ -35,10 +35,10 @@ TEST(MarkupFileForm, WritesRequiredKeysOnlyWhenOptionalsAreAbsent)
     ASSERT_TRUE(encodeMarkups({plainMarkup(), full}, &bytes, &error)) << error.toStdString();
     EXPECT_EQ(bytes.toStdString(),
               "[{\"id\":\"6F9619FF-8B86-D011-B42D-00C04FC964FF\",\"page\":2,\"kind\":\"highlight\","
-              "\"rectangles\":[[[10.5,100.0],[50.0,12.0]]],\"quote\":\"and\\/or\",\"note\":\"\"},"
+              "\"rectangles\":[[[10.5,100],[50,12]]],\"quote\":\"and\\/or\",\"note\":\"\"},"
               "{\"id\":\"6F9619FF-8B86-D011-B42D-00C04FC964FF\",\"page\":2,\"kind\":\"highlight\","
-              "\"rectangles\":[[[10.5,100.0],[50.0,12.0]]],\"quote\":\"and\\/or\",\"note\":\"注\","
-              "\"color\":\"green\",\"rgba\":[1.0,0.0,0.0,0.5],\"sourceKey\":\"ab12\"}]");
+              "\"rectangles\":[[[10.5,100],[50,12]]],\"quote\":\"and\\/or\",\"note\":\"注\","
+              "\"color\":\"green\",\"rgba\":[1,0,0,0.5],\"sourceKey\":\"ab12\"}]");
 
     std::optional<std::vector<ReadingMarkup>> back = decodeMarkups(bytes, &error);
     ASSERT_TRUE(back);

@@ -73,9 +73,9 @@ TEST(BookmarkFileCoding, MatchesTheStoredFormKeyByKey)
     QString error;
     ASSERT_TRUE(encodeBookmarkFile(bookmarks, &data, &error)) << error.toStdString();
     const QByteArray expected =
-        R"([{"id":"6F1C2E0A-9B7D-4C3E-8A21-0D5E4F6A7B8C","location":{"page":0,"point":[72.5,700.0]},"title":"Intro\/Background"},)"
+        R"([{"id":"6F1C2E0A-9B7D-4C3E-8A21-0D5E4F6A7B8C","location":{"page":0,"point":[72.5,700]},"title":"Intro\/Background"},)"
         R"({"id":"00000000-0000-4000-8000-00000000000A","location":{"page":4,"source":{"page":4,"block":3,"start":5,"end":9,)"
-        R"("quote":"text","before":"a\/b","after":"","pdfRect":[[72.0,600.5],[100.0,12.0]]}},"title":"第 5 页"}])";
+        R"("quote":"text","before":"a\/b","after":"","pdfRect":[[72,600.5],[100,12]]}},"title":"第 5 页"}])";
     EXPECT_EQ(QString::fromUtf8(data), QString::fromUtf8(expected));
 
     std::vector<ReadingBookmark> decoded;
