@@ -389,7 +389,10 @@ void PDFViewWrapper::dismantleView()
     view->stopReferenceTracking();
     view->setReadingUndoManager(nullptr);
     if (SharedPDFViewModel *model = m_viewModel) {
-        model->captureNativeReading();
+        // A view that never restored the reading position (never on screen)
+        // holds no reading of its own to keep.
+        if (!m_coordinator->restoring)
+            model->captureNativeReading();
         if (showsView(*model, view))
             model->setNativePDFView(nullptr);
     }

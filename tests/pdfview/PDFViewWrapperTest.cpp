@@ -428,6 +428,15 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     EXPECT_EQ(model->retainedDestination->pageIndex, 3);
     EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
 
+    // A view removed before it was ever on screen leaves the reading alone.
+    model->setCurrentPageIndex(2);
+    wrapper = std::make_unique<PDFViewWrapper>(document, PDFViewWrapper::ScaleBinding{}, model.get(), nullptr);
+    settle();
+    wrapper.reset();
+    EXPECT_EQ(model->nativePDFView(), nullptr);
+    EXPECT_EQ(model->retainedDestination->pageIndex, 3);
+    EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
+
     // A newer view that has replaced it stays.
     makeWrapper();
     settle();
