@@ -1,6 +1,6 @@
 #include "history/ReadingHistory.h"
 
-#include "history/FileIdentity.h"
+#include "platform/FileIdentity.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
@@ -128,7 +128,7 @@ void ReadingHistory::opened(const QString &path, const DocumentReadingState &sta
     // No file locator is made on this platform: the stored path and the file
     // identity find the paper again.
     record.bookmark = std::nullopt;
-    record.fileIdentity = history::fileIdentity(path);
+    record.fileIdentity = platform::fileIdentity(path);
     record.state = state.normalized(DocumentReadingState::noPageLimit);
     record.openedAt = now();
 
@@ -176,7 +176,7 @@ void ReadingHistory::relocate(const QString &oldPath, const QString &newPath)
     QList<RecentReading> records = m_records;
     records[i].path = standardized(newPath);
     records[i].bookmark = std::nullopt;
-    records[i].fileIdentity = history::fileIdentity(newPath);
+    records[i].fileIdentity = platform::fileIdentity(newPath);
     setRecords(std::move(records));
     saveSoon();
 }
@@ -240,19 +240,19 @@ QString ReadingHistory::locate(const RecentReading &record, bool searchFolder) c
 {
     // File locators made on another platform cannot be resolved here; they
     // are kept as they were read.
-    if (history::isReadableFile(record.path))
+    if (platform::isReadableFile(record.path))
         return record.path;
     // A paper renamed outside the reader is found in its old folder by its
     // file identity.
     if (searchFolder && record.fileIdentity)
-        return history::findByIdentity(QFileInfo(record.path).absolutePath(), *record.fileIdentity);
+        return platform::findByIdentity(QFileInfo(record.path).absolutePath(), *record.fileIdentity);
     return {};
 }
 
 qsizetype ReadingHistory::index(const QString &path) const
 {
     const QString target = standardized(path);
-    const std::optional<QString> targetIdentity = history::fileIdentity(path);
+    const std::optional<QString> targetIdentity = platform::fileIdentity(path);
     for (qsizetype i = 0; i < m_records.size(); ++i) {
         const RecentReading &record = m_records[i];
         if (samePath(record.path, target))
@@ -262,7 +262,7 @@ qsizetype ReadingHistory::index(const QString &path) const
         const QString located = locate(record, false);
         if (targetIdentity) {
             if (!located.isEmpty()) {
-                if (history::fileIdentity(located) == targetIdentity)
+                if (platform::fileIdentity(located) == targetIdentity)
                     return i;
             } else if (record.fileIdentity == targetIdentity) {
                 // The record's path no longer leads to a file: the file it

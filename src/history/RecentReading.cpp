@@ -39,18 +39,6 @@ auto optional(const json &object, const char *key, Reader read) -> decltype(read
     return required(object, key, read);
 }
 
-// Standard Base64 with padding, as stored.
-std::optional<QByteArray> strictBase64(const json &value)
-{
-    const auto text = platform::strictString(value);
-    if (!text || text->size() % 4 != 0)
-        return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return *decoded;
-}
-
 json encodeState(const DocumentReadingState &state)
 {
     json object = json::object();
@@ -102,7 +90,7 @@ RecentReading decodeRecord(const json &object)
     RecentReading record;
     record.id = required(object, "id", platform::strictUuid);
     record.path = required(object, "path", platform::strictString);
-    record.bookmark = optional(object, "bookmark", strictBase64);
+    record.bookmark = optional(object, "bookmark", platform::strictBase64);
     record.fileIdentity = optional(object, "fileIdentity", platform::strictString);
     const json *state = platform::member(object, "state");
     if (!state)

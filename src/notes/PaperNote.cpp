@@ -11,13 +11,14 @@ namespace {
 
 using StoredJson = platform::json;
 
-// Dates beyond a few million years cannot be held as a time at all; such a
-// value makes the file unreadable rather than a wrong time.
+// A number too large to be a time makes the file unreadable rather than a
+// wrong time.
 QDateTime dateFromSeconds(double seconds, const char *key)
 {
-    if (!(std::fabs(seconds) < 1.0e14))
+    const QDateTime date = platform::dateFromReferenceSeconds(seconds);
+    if (!date.isValid())
         throw json::JsonDecodingError(std::string(key) + ": date out of range");
-    return platform::dateFromReferenceSeconds(seconds);
+    return date;
 }
 
 QDateTime requireDate(const StoredJson &object, const char *key)
@@ -41,28 +42,20 @@ std::optional<QUuid> optionalUuid(const StoredJson &object, const char *key)
     return json::requireUuid(object, key);
 }
 
-// Standard Base64 with its padding, nothing else (no line breaks, no
-// URL-safe letters).
 std::optional<QByteArray> optionalBytes(const StoredJson &object, const char *key)
 {
-    const std::optional<QString> text = json::optionalString(object, key);
-    if (!text)
+    const StoredJson *value = json::member(object, key);
+    if (!value || value->is_null())
         return std::nullopt;
-    const QByteArray ascii = text->toLatin1();
-    auto decoded = QByteArray::fromBase64Encoding(ascii, QByteArray::AbortOnBase64DecodingErrors);
-    if (ascii.size() % 4 != 0 || decoded.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
+    std::optional<QByteArray> bytes = platform::strictBase64(*value);
+    if (!bytes)
         throw json::JsonDecodingError(std::string(key) + ": malformed Base64");
-    return decoded.decoded;
+    return bytes;
 }
 
-// Seconds since 2001 as stored: a whole number of seconds is written without
-// a fraction ("createdAt":0), any other as a fractional number.
 StoredJson dateValue(const QDateTime &date)
 {
-    const double seconds = platform::referenceSeconds(date);
-    if (std::trunc(seconds) == seconds && std::fabs(seconds) < 9.0e15)
-        return static_cast<std::int64_t>(seconds);
-    return seconds;
+    return platform::referenceSeconds(date);
 }
 
 bool sameOptionalDate(const std::optional<QDateTime> &a, const std::optional<QDateTime> &b)

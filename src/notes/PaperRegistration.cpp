@@ -4,28 +4,14 @@
 #include "notes/NoteText.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/DocumentHash.h"
+#include "platform/FileIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
-
 namespace folvan {
 
 namespace {
-
-// The file's identity on its volume: "<device number>:<inode number>". The
-// same before and after a rename or a move within one volume; different for
-// a copy. Nothing when the file's attributes cannot be read.
-std::optional<QString> fileIdentity(const QString &path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return QStringLiteral("%1:%2")
-        .arg(static_cast<unsigned long long>(info.st_dev))
-        .arg(static_cast<unsigned long long>(info.st_ino));
-}
 
 // The file name without its last extension ("a.b.pdf" gives "a.b"); a name
 // whose only dot leads it, or ends it, is kept whole.
@@ -44,13 +30,7 @@ bool identityMayRelink(const NotePaper &record, const QString &identity)
 {
     if (!QFileInfo::exists(record.path))
         return true;
-    return fileIdentity(record.path) == identity;
-}
-
-bool readableFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable();
+    return platform::fileIdentity(record.path) == identity;
 }
 
 } // namespace
@@ -58,7 +38,7 @@ bool readableFile(const QString &path)
 QUuid PaperNotesStore::registerPaper(const QString &filePath)
 {
     const QString path = platform::standardizedPath(QFileInfo(filePath).absoluteFilePath());
-    const std::optional<QString> identity = fileIdentity(filePath);
+    const std::optional<QString> identity = platform::fileIdentity(filePath);
 
     qsizetype matched = -1;
     for (qsizetype i = 0; i < m_papers.size() && matched < 0; ++i) {
@@ -91,7 +71,7 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
 std::optional<QString> PaperNotesStore::resolve(const std::optional<QUuid> &paperID) const
 {
     const std::optional<NotePaper> record = paper(paperID);
-    if (!record || !readableFile(record->path))
+    if (!record || !platform::isReadableFile(record->path))
         return std::nullopt;
     return record->path;
 }

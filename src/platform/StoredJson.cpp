@@ -3,6 +3,7 @@
 #include <QTimeZone>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace folvan::platform {
@@ -28,6 +29,34 @@ bool allFinite(const json &value)
     }
 }
 
+// Whole doubles are written without a fraction ("15", not "15.0"), as the
+// stored files have always held them. Beyond 2^53 a double is kept as it is.
+json withWholeNumbers(const json &value)
+{
+    switch (value.type()) {
+    case json::value_t::number_float: {
+        const double d = value.get<double>();
+        if (std::trunc(d) == d && std::fabs(d) < 9007199254740992.0)
+            return json(static_cast<std::int64_t>(d));
+        return value;
+    }
+    case json::value_t::array: {
+        json out = json::array();
+        for (const auto &element : value)
+            out.push_back(withWholeNumbers(element));
+        return out;
+    }
+    case json::value_t::object: {
+        json out = json::object();
+        for (auto it = value.begin(); it != value.end(); ++it)
+            out[it.key()] = withWholeNumbers(it.value());
+        return out;
+    }
+    default:
+        return value;
+    }
+}
+
 } // namespace
 
 QByteArray encodeStoredJson(const json &value)
@@ -36,7 +65,7 @@ QByteArray encodeStoredJson(const json &value)
         throw StoredJsonError("Number is not finite and cannot be written as JSON");
     std::string text;
     try {
-        text = value.dump();
+        text = withWholeNumbers(value).dump();
     } catch (const json::exception &e) {
         throw StoredJsonError(e.what());
     }
@@ -104,7 +133,12 @@ double referenceSeconds(const QDateTime &date)
 
 QDateTime dateFromReferenceSeconds(double seconds)
 {
+    // Beyond a few hundred million years no date is meant; such a number (or
+    // one that is not finite) gives an invalid date rather than an integer
+    // conversion that overflows.
     const double ms = std::round((seconds + kReferenceEpochOffset) * 1000.0);
+    if (!std::isfinite(ms) || std::fabs(ms) > 1e19 / 1000.0)
+        return {};
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), QTimeZone::utc());
 }
 
@@ -174,9 +208,23 @@ std::optional<QUuid> strictUuid(const json &value)
 std::optional<QDateTime> strictDate(const json &value)
 {
     const auto seconds = strictDouble(value);
-    if (!seconds || !std::isfinite(*seconds))
+    if (!seconds)
         return std::nullopt;
-    return dateFromReferenceSeconds(*seconds);
+    const QDateTime date = dateFromReferenceSeconds(*seconds);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+std::optional<QByteArray> strictBase64(const json &value)
+{
+    const auto text = strictString(value);
+    if (!text || text->size() % 4 != 0)
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return *decoded;
 }
 
 const json *member(const json &object, const char *key)

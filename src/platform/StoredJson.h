@@ -53,6 +53,9 @@ std::optional<double> strictDouble(const json &value);
 std::optional<QString> strictString(const json &value);
 std::optional<QUuid> strictUuid(const json &value);
 std::optional<QDateTime> strictDate(const json &value);
+// Standard Base64 with its padding, nothing else (no line breaks, no
+// URL-safe letters).
+std::optional<QByteArray> strictBase64(const json &value);
 
 // The member `key` of an object, or nullptr when absent or null (an absent
 // optional). Also nullptr when `object` is not an object.

@@ -34,25 +34,12 @@ protected:
     QString makePaper(const QString &name, const QByteArray &content = "%PDF-1.4\n")
     {
         const QString file = path(QStringLiteral("papers/") + name);
-        QDir().mkpath(QFileInfo(file).absolutePath());
-        QFile out(file);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(content);
+        EXPECT_TRUE(writeTestFile(file, content));
         return file;
     }
 
-    static QByteArray readAll(const QString &file)
-    {
-        QFile in(file);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
-
-    static void writeAll(const QString &file, const QByteArray &content)
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(content);
-    }
+    static QByteArray readAll(const QString &file) { return readTestFile(file); }
+    static void writeAll(const QString &file, const QByteArray &content) { ASSERT_TRUE(writeTestFile(file, content)); }
 
     static DocumentReadingState stateAt(qint64 page, double zoom = 1.0)
     {

@@ -1,11 +1,11 @@
-#include "history/FileIdentity.h"
+#include "platform/FileIdentity.h"
 #include "history/HistoryTestSupport.h"
 
 #include <sys/stat.h>
 
 using folvan::ReadingHistory;
 using folvan::test::HistoryTest;
-namespace history = folvan::history;
+namespace platform = folvan::platform;
 
 namespace {
 
@@ -31,7 +31,7 @@ TEST_F(LocatingRecordedPapers, FindsAPaperRenamedInItsFolderByItsIdentity)
     auto history = makeStore();
     const QString original = makePaper(QStringLiteral("draft.pdf"));
     history->opened(original, stateAt(8));
-    const auto identity = history::fileIdentity(original);
+    const auto identity = platform::fileIdentity(original);
     ASSERT_TRUE(identity);
     EXPECT_EQ(history->records().first().fileIdentity, identity);
 
@@ -53,8 +53,7 @@ TEST_F(LocatingRecordedPapers, FindsAPaperMovedToAnotherFolderByItsStoredIdentit
     auto history = makeStore();
     const QString original = makePaper(QStringLiteral("inbox/paper.pdf"));
     history->opened(original, stateAt(4));
-    const QString moved = makePaper(QStringLiteral("archive/placeholder"));
-    ASSERT_TRUE(QFile::remove(moved));
+    QDir(root()).mkpath(QStringLiteral("papers/archive"));
     const QString target = path(QStringLiteral("papers/archive/paper-2024.pdf"));
     ASSERT_TRUE(QFile::rename(original, target));
 
@@ -71,9 +70,9 @@ TEST_F(LocatingRecordedPapers, FindsAReplacedFileByItsPath)
     auto history = makeStore();
     const QString paper = makePaper(QStringLiteral("paper.pdf"));
     history->opened(paper, stateAt(3));
-    const auto before = history::fileIdentity(paper);
+    const auto before = platform::fileIdentity(paper);
     replaceFile(paper);
-    ASSERT_NE(history::fileIdentity(paper), before);
+    ASSERT_NE(platform::fileIdentity(paper), before);
     EXPECT_EQ(history->resolve(history->records().first()), paper);
     EXPECT_EQ(history->state(paper, 100, true).page, 3);
 }
@@ -101,7 +100,7 @@ TEST_F(LocatingRecordedPapers, FindsAPaperJustMovedAwayByItsStoredPath)
     ASSERT_TRUE(QFile::rename(old, fresh));
     history->relocate(old, fresh);
     EXPECT_EQ(history->records().first().path, fresh);
-    EXPECT_EQ(history->records().first().fileIdentity, history::fileIdentity(fresh));
+    EXPECT_EQ(history->records().first().fileIdentity, platform::fileIdentity(fresh));
     EXPECT_EQ(history->resolve(history->records().first()), fresh);
 }
 
@@ -111,7 +110,7 @@ TEST_F(LocatingRecordedPapers, AFileThatMayNotBeReadResolvesToNothing)
     const QString paper = makePaper(QStringLiteral("locked.pdf"));
     history->opened(paper, stateAt(0));
     ASSERT_EQ(::chmod(QFile::encodeName(paper).constData(), 0), 0);
-    EXPECT_FALSE(history::isReadableFile(paper));
+    EXPECT_FALSE(platform::isReadableFile(paper));
     EXPECT_TRUE(history->resolve(history->records().first()).isEmpty());
     ::chmod(QFile::encodeName(paper).constData(), 0644);
     EXPECT_EQ(history->resolve(history->records().first()), paper);

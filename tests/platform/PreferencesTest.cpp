@@ -90,84 +90,41 @@ TEST_F(PreferencesTest, MissingOrMistypedValuesReadAsTheTableDefault)
     EXPECT_EQ(store->intValue(QStringLiteral("lastPage_/a.pdf"), -1), -1);
 }
 
-TEST_F(PreferencesTest, DefaultsTableHoldsEveryDocumentedKeyOnce)
+TEST_F(PreferencesTest, DefaultsComeFromOneTableWithTheirTypes)
 {
-    const auto &table = Preferences::defaultsTable();
     QSet<QString> seen;
-    for (const auto &entry : table) {
-        const QString key = QLatin1String(entry.key);
-        EXPECT_FALSE(seen.contains(key)) << entry.key;
-        seen.insert(key);
-        if (entry.defaultValue.isValid()) {
-            switch (entry.type) {
-            case PreferenceType::Bool:
-                EXPECT_EQ(entry.defaultValue.typeId(), QMetaType::Bool) << entry.key;
-                break;
-            case PreferenceType::Double:
-                EXPECT_EQ(entry.defaultValue.typeId(), QMetaType::Double) << entry.key;
-                break;
-            case PreferenceType::String:
-                EXPECT_EQ(entry.defaultValue.typeId(), QMetaType::QString) << entry.key;
-                break;
-            default:
-                break;
-            }
-        }
+    for (const auto &entry : Preferences::defaultsTable()) {
+        EXPECT_FALSE(seen.contains(QLatin1String(entry.key))) << entry.key;
+        seen.insert(QLatin1String(entry.key));
     }
-    struct Expected {
-        const char *key;
-        QVariant value;
+    const std::pair<const char *, QVariant> expected[] = {
+        {"folvan.interfaceTextSize", 15.0}, {"folvan.wheelMode", QStringLiteral("turn")},
+        {"folvan.referenceDelay", 0.35},    {"folvan.defaultBookMode", true},
+        {"pdfViewWidth", QStringLiteral("Auto")}, {"collapseSpaces", true},
     };
-    const Expected expected[] = {
-        {"folvan.interfaceTextSize", 15.0},   {"folvan.turnDuration", 2.1},
-        {"folvan.wheelMode", QStringLiteral("turn")}, {"folvan.wheelReverse", false},
-        {"folvan.wheelSensitivity", 1.0},     {"folvan.toolsHideDelay", 10.0},
-        {"folvan.referenceDelay", 0.35},      {"folvan.resumeLastDocument", true},
-        {"folvan.defaultBookMode", true},     {"folvan.pageLayout", QStringLiteral("spread")},
-        {"folvan.paperWarmth", 0.12},         {"folvan.paperGrain", 0.24},
-        {"folvan.reducedBookMotion", false},  {"folvan.keepReaderToolsExpanded", false},
-        {"folvan.referencePreviews", true},   {"ggViewWidth", QStringLiteral("Compact")},
-        {"pdfViewWidth", QStringLiteral("Auto")}, {"folvan.noteTextSize", 15.0},
-        {"replacementForColon", QStringLiteral("-")}, {"capitalizeTitles", false},
-        {"capitalizeLowercaseTitles", false}, {"keepSmallWordsLowercase", false},
-        {"removeBracketedText", false},       {"collapseSpaces", true},
-        {"removeLeadingNumbers", false},      {"backgroundImagePath", QString()},
-        {"folvan.reflowFontSize", 20.0},      {"folvan.reflowIndent", false},
-        {"hasSeenOnboarding", false},         {"textEditorsLayout", QStringLiteral("One Row")},
-    };
-    for (const auto &e : expected)
-        EXPECT_EQ(Preferences::defaultValue(QLatin1String(e.key)), e.value) << e.key;
+    for (const auto &[key, value] : expected) {
+        EXPECT_EQ(Preferences::defaultValue(QLatin1String(key)), value) << key;
+        EXPECT_EQ(Preferences::defaultValue(QLatin1String(key)).typeId(), value.typeId()) << key;
+    }
     EXPECT_EQ(Preferences::tableEntry(QStringLiteral("lastPage_/x/y.pdf"))->type, PreferenceType::Int);
     EXPECT_EQ(Preferences::tableEntry(QStringLiteral("no.such.key")), nullptr);
 }
 
-TEST_F(PreferencesTest, EveryWriteAndRemovalSignals)
+TEST_F(PreferencesTest, EveryWriteAndRemovalSignalsAndRemovalIsStored)
 {
+    {
+        auto store = open();
+        QSignalSpy spy(store.get(), &Preferences::valueChanged);
+        store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+        store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+        store->setValue(QStringLiteral("b"), 2);
+        store->remove(QStringLiteral("folvan.pageLayout"));
+        ASSERT_EQ(spy.count(), 4);
+        EXPECT_EQ(spy.at(3).at(0).toString(), QStringLiteral("folvan.pageLayout"));
+    }
     auto store = open();
-    QSignalSpy spy(store.get(), &Preferences::valueChanged);
-    store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
-    store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
-    store->remove(QStringLiteral("folvan.pageLayout"));
-    ASSERT_EQ(spy.count(), 3);
-    for (const auto &args : spy)
-        EXPECT_EQ(args.at(0).toString(), QStringLiteral("folvan.pageLayout"));
     EXPECT_FALSE(store->contains(QStringLiteral("folvan.pageLayout")));
     EXPECT_EQ(store->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("spread"));
-}
-
-TEST_F(PreferencesTest, RemovalSurvivesTheStoreBeingCreatedAgain)
-{
-    {
-        auto store = open();
-        store->setValue(QStringLiteral("a"), 1);
-        store->setValue(QStringLiteral("b"), 2);
-    }
-    {
-        auto store = open();
-        store->remove(QStringLiteral("a"));
-    }
-    auto store = open();
-    EXPECT_FALSE(store->contains(QStringLiteral("a")));
     EXPECT_EQ(store->intValue(QStringLiteral("b"), 0), 2);
 }
 
@@ -200,13 +157,6 @@ TEST_F(PreferencesTest, SharedStoreLivesInTheConfigFolderOfTheCurrentHome)
     shared.sync();
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("config/Folvan/Folvan.json"))));
     EXPECT_EQ(&Preferences::shared(), &shared);
-}
-
-TEST_F(PreferencesTest, SharedStoreStartsFreshInEachTest)
-{
-    // The previous test set this key in its own home.
-    EXPECT_FALSE(Preferences::shared().contains(QStringLiteral("hasSeenOnboarding")));
-    EXPECT_FALSE(Preferences::shared().boolValue(QStringLiteral("hasSeenOnboarding")));
 }
 
 TEST_F(PreferencesTest, SharedStoreFirstUsedOnAWorkerIsWrittenByTheMainLoop)

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -16,7 +17,7 @@ using namespace folvan::platform;
 
 namespace {
 
-TEST(QueuesTest, RunOnMainRunsLaterOnTheMainThread)
+TEST(QueuesTest, RunOnMainRunsLaterOnTheMainThreadUnlessItsContextIsGone)
 {
     bool ran = false;
     QThread *ranOn = nullptr;
@@ -30,26 +31,19 @@ TEST(QueuesTest, RunOnMainRunsLaterOnTheMainThread)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ran; }, 2000));
     EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
 
-    // Also queued when called on the main thread.
+    // Also queued when called on the main thread; dropped with its context.
     bool later = false;
+    bool dropped = false;
+    auto context = std::make_unique<QObject>();
+    runOnMain(context.get(), [&] { dropped = true; });
+    context.reset();
     runOnMain([&] { later = true; });
     EXPECT_FALSE(later);
     EXPECT_TRUE(QTest::qWaitFor([&] { return later; }, 2000));
+    EXPECT_FALSE(dropped);
 }
 
-TEST(QueuesTest, RunOnMainWithDestroyedContextIsDropped)
-{
-    bool ran = false;
-    auto context = std::make_unique<QObject>();
-    runOnMain(context.get(), [&] { ran = true; });
-    context.reset();
-    bool marker = false;
-    runOnMain([&] { marker = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return marker; }, 2000));
-    EXPECT_FALSE(ran);
-}
-
-TEST(QueuesTest, SerialQueueRunsItemsOneAtATimeInOrder)
+TEST(QueuesTest, SerialQueueRunsItemsOneAtATimeInOrderOffTheMainThread)
 {
     SerialQueue queue(QStringLiteral("Folvan.text-search"));
     EXPECT_EQ(queue.label(), QStringLiteral("Folvan.text-search"));
@@ -58,31 +52,26 @@ TEST(QueuesTest, SerialQueueRunsItemsOneAtATimeInOrder)
     std::atomic<int> running{0};
     std::atomic<int> maxRunning{0};
     std::atomic<bool> offMain{true};
-    QThread *main = QCoreApplication::instance()->thread();
     for (int i = 0; i < 50; ++i) {
         queue.async([&, i] {
-            const int now = ++running;
-            maxRunning = std::max(maxRunning.load(), now);
-            if (QThread::currentThread() == main)
-                offMain = false;
+            maxRunning = std::max(maxRunning.load(), ++running);
+            offMain = offMain && QThread::currentThread() != QCoreApplication::instance()->thread();
             if (i % 10 == 0)
                 QThread::msleep(2);
-            {
-                QMutexLocker lock(&mutex);
-                order.push_back(i);
-            }
+            QMutexLocker lock(&mutex);
+            order.push_back(i);
             --running;
         });
     }
     queue.waitForDone();
-    ASSERT_EQ(order.size(), 50u);
-    for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(order[i], i);
+    std::vector<int> expected(50);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
     EXPECT_EQ(maxRunning.load(), 1);
     EXPECT_TRUE(offMain.load());
 }
 
-TEST(QueuesTest, DebouncerRunsOnlyTheNewestScheduleOnce)
+TEST(QueuesTest, WorkItemRunsOnlyTheNewestScheduleOnceAndNeverWhenCancelled)
 {
     MainWorkItem item;
     int runs = 0;
@@ -98,17 +87,12 @@ TEST(QueuesTest, DebouncerRunsOnlyTheNewestScheduleOnce)
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(value, 20);
     EXPECT_FALSE(item.isPending());
-}
 
-TEST(QueuesTest, CancelledWorkItemNeverRuns)
-{
-    MainWorkItem item;
-    bool ran = false;
-    item.schedule(0.01, [&] { ran = true; });
+    item.schedule(0.01, [&] { ++runs; });
     item.cancel();
     EXPECT_FALSE(item.isPending());
     QTest::qWait(40);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(runs, 1);
 }
 
 TEST(QueuesTest, WorkItemMayScheduleItselfAgain)

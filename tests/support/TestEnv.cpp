@@ -1,6 +1,8 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace folvan::test {
 
@@ -13,6 +15,19 @@ void pointHomeAt(const QString &root)
     qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toLocal8Bit());
+}
+
+bool writeTestFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readTestFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void TempHomeTest::SetUp()

@@ -11,6 +11,11 @@ namespace folvan::test {
 // there.
 void pointHomeAt(const QString &root);
 
+// Writes `bytes` as the whole file at `path`, making its folder first.
+bool writeTestFile(const QString &path, const QByteArray &bytes);
+// The whole content of the file at `path`; empty when it cannot be read.
+QByteArray readTestFile(const QString &path);
+
 // A test whose application data and preferences live in a fresh temporary
 // folder of its own.
 class TempHomeTest : public ::testing::Test {

@@ -1,4 +1,4 @@
-#include "history/FileIdentity.h"
+#include "platform/FileIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace folvan::history {
+namespace folvan::platform {
 
 namespace {
 
@@ -50,7 +50,8 @@ bool isReadableFile(const QString &path)
         return false;
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
-    if (::stat(native.constData(), &info) != 0 || ::access(native.constData(), R_OK) != 0)
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode)
+        || ::access(native.constData(), R_OK) != 0)
         return false;
     mode_t bit = S_IROTH;
     if (info.st_uid == geteuid())
@@ -89,4 +90,4 @@ QString findByIdentity(const QString &folder, const QString &identity)
     return found;
 }
 
-} // namespace folvan::history
+} // namespace folvan::platform
