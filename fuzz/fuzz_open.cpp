@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)page.renderFitting(48, true);
     }
     if (pages > 0) {
-        PdfAnnotationSpec spec;
+        PdfNewAnnotation spec;
         spec.rects = {QRectF(10, 10, 20, 5)};
         spec.userName = QStringLiteral("Folvan:FUZZ");
         const PdfAnnotationHandle handle = createAnnotation(*doc, 0, spec);

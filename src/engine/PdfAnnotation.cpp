@@ -487,7 +487,7 @@ std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAn
     return found.front();
 }
 
-PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfAnnotationSpec &spec,
+PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &spec,
                                      QString *error)
 {
     const std::optional<enum pdf_annot_type> type = creatableType(spec.subtype);

@@ -169,7 +169,7 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     ASSERT_TRUE(doc);
     const QImage plain = doc->page(1).render(1.0);
 
-    PdfAnnotationSpec spec;
+    PdfNewAnnotation spec;
     spec.subtype = "Underline";
     spec.rects = {QRectF(100, 200, 50, 12), QRectF(100, 180, 30, 12)};
     spec.color = {1, 0, 0, 0.5};
@@ -201,12 +201,12 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     EXPECT_NE(doc->page(1).render(1.0), plain);
 
     // Text and free text take over an icon, a font and an alignment.
-    PdfAnnotationSpec text;
+    PdfNewAnnotation text;
     text.subtype = "Text";
     text.rects = {QRectF(200, 300, 20, 20)};
     text.iconName = "Key";
     EXPECT_EQ(annotation(*doc, createAnnotation(*doc, 1, text))->iconName, "Key");
-    PdfAnnotationSpec free;
+    PdfNewAnnotation free;
     free.subtype = "FreeText";
     free.rects = {QRectF(60, 70, 100, 30)};
     free.contents = "boxed";
@@ -227,12 +227,12 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     EXPECT_EQ(annotations(*doc, 1).size(), 2u);
 
     // What cannot be made is refused.
-    PdfAnnotationSpec ink;
+    PdfNewAnnotation ink;
     ink.subtype = "Ink";
     ink.rects = {QRectF(0, 0, 10, 10)};
     EXPECT_FALSE(createAnnotation(*doc, 1, ink, &error).isValid());
     EXPECT_FALSE(error.isEmpty());
-    PdfAnnotationSpec nowhere;
+    PdfNewAnnotation nowhere;
     EXPECT_FALSE(createAnnotation(*doc, 1, nowhere).isValid());
     EXPECT_FALSE(createAnnotation(*doc, 5, spec).isValid());
 }
@@ -253,7 +253,7 @@ TEST_F(AnnotatedCopy, HoldsCreatedAnnotationsAndLeavesOutHiddenOnes)
     ASSERT_TRUE(doc) << error.toStdString();
     const std::vector<PdfAnnotation> own = annotations(*doc, 0);
     ASSERT_TRUE(setAnnotationHidden(*doc, own[0].handle, true)); // the highlight
-    PdfAnnotationSpec spec;
+    PdfNewAnnotation spec;
     spec.subtype = "Squiggly";
     spec.rects = {QRectF(72, 698, 40, 10)};
     spec.color = {0, 1, 0, 1};
