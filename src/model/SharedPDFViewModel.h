@@ -317,7 +317,8 @@ public:
     // else of the current page.
     std::vector<int> visibleBookPages() const;
 
-    // Opens web and mail links outside the program; replaceable in tests.
+    // Opens web and mail links outside the program; replaceable in tests
+    // (an empty opener restores the system's).
     using ExternalURLOpener = std::function<void(const QUrl &url)>;
     static void setExternalURLOpener(ExternalURLOpener opener);
 

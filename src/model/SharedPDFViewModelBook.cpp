@@ -18,11 +18,14 @@ namespace {
 constexpr double kCurrentMatchColor[4] = {1.0, 0.51, 0.12, 0.3};
 constexpr double kSelectionColor[4] = {0.21, 0.52, 1.0, 0.22};
 
+void openInSystem(const QUrl &url)
+{
+    platform::openInDefaultApplication(url);
+}
+
 SharedPDFViewModel::ExternalURLOpener &externalURLOpener()
 {
-    static SharedPDFViewModel::ExternalURLOpener opener = [](const QUrl &url) {
-        platform::openInDefaultApplication(url);
-    };
+    static SharedPDFViewModel::ExternalURLOpener opener = openInSystem;
     return opener;
 }
 
@@ -112,7 +115,8 @@ void appendSelectionRows(const engine::PdfSelection &selection,
 
 void SharedPDFViewModel::setExternalURLOpener(ExternalURLOpener opener)
 {
-    externalURLOpener() = std::move(opener);
+    // An empty opener puts the system's back.
+    externalURLOpener() = opener ? std::move(opener) : ExternalURLOpener(openInSystem);
 }
 
 std::vector<int> SharedPDFViewModel::visibleBookPages() const

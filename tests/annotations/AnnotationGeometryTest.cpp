@@ -35,30 +35,22 @@ TEST(AnnotationKinds, TrimSlashesAndLowerCase)
     EXPECT_EQ(AnnotationGeometry::kind(QString()), QString());
 }
 
-TEST(AnnotationRectangles, FallBackToBoundsWithoutFourPoints)
-{
-    const QRectF bounds(10, 20, 30, 40);
-    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, {}), std::vector<QRectF>{bounds});
-    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, {{0, 0}, {1, 1}, {2, 2}}), std::vector<QRectF>{bounds});
-}
-
-TEST(AnnotationRectangles, AcceptRelativeAndPageSpacePoints)
+TEST(AnnotationRectangles, FromGroupsOfFourPointsElseTheBounds)
 {
     const QRectF line(100, 500, 80, 12);
-    const QRectF bounds = line;
-    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, quadOf(line)), std::vector<QRectF>{line});
-    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, quadOf(line, line.topLeft())), std::vector<QRectF>{line});
+    EXPECT_EQ(AnnotationGeometry::rectangles(line, {}), std::vector<QRectF>{line});
+    EXPECT_EQ(AnnotationGeometry::rectangles(line, {{0, 0}, {1, 1}, {2, 2}}), std::vector<QRectF>{line});
+    // Points in page space or relative to the bounds.
+    EXPECT_EQ(AnnotationGeometry::rectangles(line, quadOf(line)), std::vector<QRectF>{line});
+    EXPECT_EQ(AnnotationGeometry::rectangles(line, quadOf(line, line.topLeft())), std::vector<QRectF>{line});
 
     // Trailing points that do not make a group of four are ignored.
     std::vector<QPointF> six = quadOf(line);
     six.push_back({1, 1});
     six.push_back({2, 2});
-    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, six).size(), 1u);
-}
+    EXPECT_EQ(AnnotationGeometry::rectangles(line, six).size(), 1u);
 
-TEST(AnnotationRectangles, SkipUnusableGroups)
-{
-    const QRectF line(100, 500, 80, 12);
+    // Groups with a point that is not finite or without area are skipped.
     std::vector<QPointF> points = quadOf(line);
     points[1].setX(NAN);
     const std::vector<QPointF> flat = {{100, 500}, {180, 500}, {100, 500}, {180, 500}};

@@ -46,23 +46,14 @@ TEST(MarkupFileForm, WritesRequiredKeysOnlyWhenOptionalsAreAbsent)
     EXPECT_EQ((*back)[0], plainMarkup());
     EXPECT_EQ((*back)[1], full);
     EXPECT_FALSE((*back)[0].color);
-}
 
-TEST(MarkupFileForm, EmptyListIsAnEmptyArray)
-{
-    QByteArray bytes;
-    QString error;
     ASSERT_TRUE(encodeMarkups({}, &bytes, &error));
     EXPECT_EQ(bytes, "[]");
-}
 
-TEST(MarkupFileForm, NonFiniteNumberFailsTheEncoding)
-{
-    ReadingMarkup m = plainMarkup();
-    m.rectangles = {QRectF(NAN, 0, 1, 1)};
-    QByteArray bytes;
-    QString error;
-    EXPECT_FALSE(encodeMarkups({m}, &bytes, &error));
+    // A number that is not finite is never written.
+    ReadingMarkup broken = plainMarkup();
+    broken.rectangles = {QRectF(NAN, 0, 1, 1)};
+    EXPECT_FALSE(encodeMarkups({broken}, &bytes, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 

@@ -21,17 +21,6 @@ TEST(ModelState, ARepeatedRequestIsPublishedAgain)
     EXPECT_NE(BookTurnRequest::make(true), BookTurnRequest::make(true)); // a new identity each time
 }
 
-TEST(ModelState, TheInitialValues)
-{
-    SharedPDFViewModel model;
-    EXPECT_EQ(model.bookLayout(), QStringLiteral("spread"));
-    EXPECT_EQ(model.reflowPage, -1);
-    EXPECT_FALSE(model.reflowAppearance());
-    EXPECT_FALSE(model.jumpToPage());
-    EXPECT_FALSE(model.readingSessionID().isNull());
-    EXPECT_NE(SharedPDFViewModel().readingSessionID(), model.readingSessionID());
-}
-
 TEST(ModelState, OnlyThePanesOwnUndoStackMovesItsUndoFlags)
 {
     SharedPDFViewModel model;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using folvan::ReadingTextSource;
@@ -23,83 +24,53 @@ ReadingTextSource validSource()
     return s;
 }
 
-bool validIn(const ReadingTextSource &s, std::int64_t pages = 5)
-{
-    return s.validated(pages).has_value();
-}
-
 } // namespace
 
-TEST(ReadingTextSourceValidation, PageMustLieInTheDocument)
+// Each case changes a valid passage; the page count of the document is 5
+// unless given.
+TEST(ReadingTextSourceValidation, LimitsOfPageOffsetsQuoteContextAndRectangles)
 {
-    ReadingTextSource s = validSource();
-    EXPECT_TRUE(validIn(s, 3));
-    EXPECT_FALSE(validIn(s, 2));
-    EXPECT_FALSE(validIn(s, 0));
-    s.page = -1;
-    EXPECT_FALSE(validIn(s));
-}
+    using Change = std::function<void(ReadingTextSource &)>;
+    const struct {
+        const char *what;
+        Change change;
+        bool valid;
+        std::int64_t pages = 5;
+    } cases[] = {
+        {"page in a 3-page document", [](auto &) {}, true, 3},
+        {"page beyond the document", [](auto &) {}, false, 2},
+        {"empty document", [](auto &) {}, false, 0},
+        {"negative page", [](auto &s) { s.page = -1; }, false},
+        {"blank quote", [](auto &s) { s.quote = " \n\t "; }, false},
+        {"20000 units after trimming", [](auto &s) { s.quote = " " + QString(19998, 'x') + " "; }, true},
+        {"quote too long", [](auto &s) { s.quote = QString(20001, 'x'); }, false},
+        {"offsets at the limit", [](auto &s) { s.start = s.end = 500000; }, true},
+        {"end beyond the limit", [](auto &s) { s.start = 500000, s.end = 500001; }, false},
+        {"start after end", [](auto &s) { s.start = 30, s.end = 20; }, false},
+        {"block at the limit", [](auto &s) { s.block = 20000; }, true},
+        {"block beyond the limit", [](auto &s) { s.block = 20001; }, false},
+        {"negative block", [](auto &s) { s.block = -1; }, false},
+        {"256 units of context", [](auto &s) { s.before = QString(256, 'b'); }, true},
+        {"257 units of context", [](auto &s) { s.before = QString(255, 'b') + QString::fromUtf8("😀"); }, false},
+        {"rect within tolerance", [](auto &s) { s.rect = std::vector<double>{0, 0, 1.002, 1.002}; }, true},
+        {"rect beyond the sheet", [](auto &s) { s.rect = std::vector<double>{0.5, 0, 0.503, 0.1}; }, false},
+        {"rect without width", [](auto &s) { s.rect = std::vector<double>{0, 0, 0, 0.1}; }, false},
+        {"rect of three numbers", [](auto &s) { s.rect = std::vector<double>{0, 0, 0.5}; }, false},
+        {"rect left of the sheet", [](auto &s) { s.rect = std::vector<double>{-0.001, 0, 0.5, 0.5}; }, false},
+        {"pdfRect without width", [](auto &s) { s.pdfRect = QRectF(10, 10, 0, 5); }, false},
+    };
+    for (const auto &c : cases) {
+        ReadingTextSource s = validSource();
+        c.change(s);
+        EXPECT_EQ(s.validated(c.pages).has_value(), c.valid) << c.what;
+    }
 
-TEST(ReadingTextSourceValidation, QuoteLimits)
-{
+    // A rectangle of negative width is returned as given, not normalized.
     ReadingTextSource s = validSource();
-    s.quote = QStringLiteral(" \n\t ");
-    EXPECT_FALSE(validIn(s));
-    s.quote = QStringLiteral(" ") + QString(19998, QLatin1Char('x')) + QStringLiteral(" ");
-    EXPECT_TRUE(validIn(s));
-    s.quote = QString(20001, QLatin1Char('x'));
-    EXPECT_FALSE(validIn(s));
-}
-
-TEST(ReadingTextSourceValidation, OffsetsAndBlock)
-{
-    ReadingTextSource s = validSource();
-    s.start = s.end = 500000;
-    EXPECT_TRUE(validIn(s));
-    s.end = 500001;
-    EXPECT_FALSE(validIn(s));
-    s.start = 30;
-    s.end = 20;
-    EXPECT_FALSE(validIn(s));
-    s = validSource();
-    s.block = 20000;
-    EXPECT_TRUE(validIn(s));
-    s.block = 20001;
-    EXPECT_FALSE(validIn(s));
-    s.block = -1;
-    EXPECT_FALSE(validIn(s));
-}
-
-TEST(ReadingTextSourceValidation, ContextCountsUtf16Units)
-{
-    ReadingTextSource s = validSource();
-    s.before = QString(256, QLatin1Char('b'));
-    EXPECT_TRUE(validIn(s));
-    s.before = QString(255, QLatin1Char('b')) + QString::fromUtf8("😀"); // 257 units
-    EXPECT_FALSE(validIn(s));
-}
-
-TEST(ReadingTextSourceValidation, Rectangles)
-{
-    ReadingTextSource s = validSource();
-    s.rect = std::vector<double>{0, 0, 1.002, 1.002};
-    EXPECT_TRUE(validIn(s));
-    s.rect = std::vector<double>{0.5, 0, 0.503, 0.1};
-    EXPECT_FALSE(validIn(s));
-    s.rect = std::vector<double>{0, 0, 0, 0.1};
-    EXPECT_FALSE(validIn(s));
-    s.rect = std::vector<double>{0, 0, 0.5};
-    EXPECT_FALSE(validIn(s));
-    s.rect = std::vector<double>{-0.001, 0, 0.5, 0.5};
-    EXPECT_FALSE(validIn(s));
-
-    s = validSource();
-    s.pdfRect = QRectF(10, 10, 0, 5);
-    EXPECT_FALSE(validIn(s));
     s.pdfRect = QRectF(100, 10, -10, 5);
     const auto kept = s.validated(5);
     ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->pdfRect->width(), -10); // returned as given, not normalized
+    EXPECT_EQ(kept->pdfRect->width(), -10);
 }
 
 TEST(ReadingTextSourceJson, OptionalKeysAreLeftOut)

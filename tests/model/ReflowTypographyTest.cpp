@@ -8,12 +8,6 @@
 
 using folvan::ReflowTypography;
 
-TEST(ReflowTypographyNormalization, EmptyGivesTheDefaults)
-{
-    EXPECT_EQ(ReflowTypography::normalized({}), ReflowTypography::defaults());
-    EXPECT_EQ(ReflowTypography::defaults().size(), 7);
-}
-
 TEST(ReflowTypographyNormalization, NumbersAreClampedAndWrongKindsFallBack)
 {
     const auto n = [](const QString &key, const QVariant &value) {
@@ -38,13 +32,14 @@ TEST(ReflowTypographyNormalization, NumbersAreClampedAndWrongKindsFallBack)
     EXPECT_EQ(n("width", 600).typeId(), QMetaType::Double);
 }
 
-TEST(ReflowTypographyNormalization, OtherKeysAreDropped)
+TEST(ReflowTypographyNormalization, OtherKeysAreDroppedAndMissingOnesDefault)
 {
     const QVariantMap n = ReflowTypography::normalized(
         {{"query", "x"}, {"event", "typography"}, {"token", "t"}, {"leading", 2.0}});
     EXPECT_EQ(n.size(), 7);
     EXPECT_FALSE(n.contains("query"));
     EXPECT_EQ(n.value("leading"), 2.0);
+    EXPECT_EQ(ReflowTypography::normalized({}), ReflowTypography::defaults());
 }
 
 class ReflowTypographyStorage : public folvan::test::TempHomeTest {
