@@ -85,10 +85,10 @@ ReaderMenus::ReaderMenus(QMenuBar *bar, ReaderSource reader, QWidget *dialogPare
 
 QAction *ReaderMenus::addCommand(QMenu *menu, ReaderCommandID id)
 {
-    const workspace::ReaderCommandSpec &spec = ReaderCommandRegistry::command(id);
-    QAction *action = menu->addAction(spec.title);
+    const workspace::ReaderCommand &row = ReaderCommandRegistry::command(id);
+    QAction *action = menu->addAction(row.title);
     action->setObjectName(workspace::rawValue(id));
-    action->setShortcut(spec.shortcut());
+    action->setShortcut(row.shortcut());
     action->setMenuRole(QAction::NoRole);
     connect(action, &QAction::triggered, this, [this, id] {
         if (const std::optional<window::ReaderActions> reader = m_reader())
@@ -100,8 +100,8 @@ QAction *ReaderMenus::addCommand(QMenu *menu, ReaderCommandID id)
 
 void ReaderMenus::addCommands(QMenu *menu, ReaderCommandGroup group)
 {
-    for (const workspace::ReaderCommandSpec &spec : ReaderCommandRegistry::commands(group))
-        addCommand(menu, spec.id);
+    for (const workspace::ReaderCommand &row : ReaderCommandRegistry::commands(group))
+        addCommand(menu, row.id);
 }
 
 QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
@@ -111,9 +111,9 @@ QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
     m_recent = file->addMenu(QStringLiteral("最近阅读"));
     m_recent->setToolTipsVisible(true);
     connect(m_recent, &QMenu::aboutToShow, this, &ReaderMenus::rebuildRecentMenu);
-    for (const workspace::ReaderCommandSpec &spec : ReaderCommandRegistry::commands(ReaderCommandGroup::file))
-        if (spec.id != ReaderCommandID::open)
-            addCommand(file, spec.id);
+    for (const workspace::ReaderCommand &row : ReaderCommandRegistry::commands(ReaderCommandGroup::file))
+        if (row.id != ReaderCommandID::open)
+            addCommand(file, row.id);
     file->addSeparator();
     m_settings = file->addAction(QStringLiteral("设置…"));
     // The platform's own settings shortcut; where it has none, the

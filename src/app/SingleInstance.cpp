@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
@@ -46,6 +47,12 @@ SingleInstance::~SingleInstance() = default;
 QString SingleInstance::defaultName()
 {
 #ifdef Q_OS_UNIX
+    // The user's private runtime folder, not the shared temporary one: there
+    // another user could take the name first, receive every launch's paths
+    // and keep the program from starting.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return QDir(runtime).filePath(QStringLiteral("Folvan.socket"));
     return QStringLiteral("Folvan-%1").arg(::getuid());
 #else
     return QStringLiteral("Folvan-%1").arg(qEnvironmentVariable("USERNAME"));

@@ -18,6 +18,7 @@ public:
     explicit SingleInstance(const QString &name = {}, QObject *parent = nullptr);
     ~SingleInstance() override;
 
+    // The per-user socket, in the user's own runtime folder where there is one.
     static QString defaultName();
 
     // Sends `paths` to a running instance; false when none answers.

@@ -27,21 +27,21 @@ void showAsSecondary(QLabel *label)
 }
 
 // One result: the title on the left, the printed shortcut on the right.
-QPushButton *makeRow(const ReaderCommandSpec &spec, bool enabled, QWidget *parent)
+QPushButton *makeRow(const ReaderCommand &row, bool enabled, QWidget *parent)
 {
     auto *button = new QPushButton(parent);
-    button->setObjectName(rawValue(spec.id));
+    button->setObjectName(rawValue(row.id));
     button->setFlat(true);
     button->setEnabled(enabled);
     button->setCursor(Qt::PointingHandCursor);
     auto *layout = new QHBoxLayout(button);
     layout->setContentsMargins(9, 9, 9, 9);
-    auto *title = new QLabel(spec.title, button);
+    auto *title = new QLabel(row.title, button);
     title->setTextFormat(Qt::PlainText);
     title->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(title);
     layout->addStretch(1);
-    const QString label = spec.shortcutLabel();
+    const QString label = row.shortcutLabel();
     if (!label.isEmpty()) {
         auto *shortcut = new QLabel(label, button);
         shortcut->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -119,15 +119,15 @@ ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::fu
     rebuildRows();
 }
 
-std::vector<ReaderCommandSpec> ReaderCommandPalette::matches(const QString &query)
+std::vector<ReaderCommand> ReaderCommandPalette::matches(const QString &query)
 {
     const QString q = query.trimmed();
-    std::vector<ReaderCommandSpec> rows;
-    for (const ReaderCommandSpec &spec : ReaderCommandRegistry::all()) {
-        if (spec.id == ReaderCommandID::palette)
+    std::vector<ReaderCommand> rows;
+    for (const ReaderCommand &row : ReaderCommandRegistry::all()) {
+        if (row.id == ReaderCommandID::palette)
             continue;
-        if (q.isEmpty() || (spec.title + QLatin1Char(' ') + rawValue(spec.id)).contains(q, Qt::CaseInsensitive))
-            rows.push_back(spec);
+        if (q.isEmpty() || (row.title + QLatin1Char(' ') + rawValue(row.id)).contains(q, Qt::CaseInsensitive))
+            rows.push_back(row);
     }
     return rows;
 }
@@ -142,23 +142,23 @@ void ReaderCommandPalette::setQuery(const QString &query)
     m_field->setText(query);
 }
 
-void ReaderCommandPalette::run(const ReaderCommandSpec &spec)
+void ReaderCommandPalette::run(const ReaderCommand &row)
 {
-    if (!spec.isEnabled(m_reader))
+    if (!row.isEnabled(m_reader))
         return;
     // The delayed run keeps its own copies: it runs even when the palette
     // is gone by then.
     const window::ReaderActions reader = m_reader;
     const std::function<void()> dismiss = m_dismiss;
     dismiss();
-    QTimer::singleShot(int(kRunDelaySeconds * 1000), qApp, [spec, reader] { spec.perform(reader); });
+    QTimer::singleShot(int(kRunDelaySeconds * 1000), qApp, [row, reader] { row.perform(reader); });
 }
 
 void ReaderCommandPalette::submit()
 {
-    for (const ReaderCommandSpec &spec : currentMatches())
-        if (spec.isEnabled(m_reader)) {
-            run(spec);
+    for (const ReaderCommand &row : currentMatches())
+        if (row.isEnabled(m_reader)) {
+            run(row);
             return;
         }
 }
@@ -185,7 +185,7 @@ void ReaderCommandPalette::rebuildRows()
             delete widget;
         delete item;
     }
-    const std::vector<ReaderCommandSpec> rows = currentMatches();
+    const std::vector<ReaderCommand> rows = currentMatches();
     if (rows.empty()) {
         auto *empty = new QLabel(QStringLiteral("没有匹配的操作"), m_rows);
         empty->setObjectName(QStringLiteral("PaletteEmpty"));
@@ -193,9 +193,9 @@ void ReaderCommandPalette::rebuildRows()
         showAsSecondary(empty);
         m_rowsLayout->addWidget(empty);
     }
-    for (const ReaderCommandSpec &spec : rows) {
-        QPushButton *button = makeRow(spec, spec.isEnabled(m_reader), m_rows);
-        connect(button, &QPushButton::clicked, this, [this, spec] { run(spec); });
+    for (const ReaderCommand &row : rows) {
+        QPushButton *button = makeRow(row, row.isEnabled(m_reader), m_rows);
+        connect(button, &QPushButton::clicked, this, [this, row] { run(row); });
         m_rowsLayout->addWidget(button);
     }
     m_rowsLayout->addStretch(1);

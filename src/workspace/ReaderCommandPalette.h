@@ -30,16 +30,16 @@ public:
     // The rows listed for `query`: every row but the palette's own, in table
     // order, whose "title identifier" text holds the trimmed query, letter
     // case ignored. Disabled rows stay listed.
-    static std::vector<ReaderCommandSpec> matches(const QString &query);
+    static std::vector<ReaderCommand> matches(const QString &query);
 
     QString query() const;
     void setQuery(const QString &query);
     // The rows shown for the current query.
-    std::vector<ReaderCommandSpec> currentMatches() const { return matches(query()); }
+    std::vector<ReaderCommand> currentMatches() const { return matches(query()); }
 
     // Runs one row: when it is enabled, closes the palette and performs the
     // row on the record 0.15 s later (the rule is checked again then).
-    void run(const ReaderCommandSpec &spec);
+    void run(const ReaderCommand &row);
     // The Return key: runs the first enabled row of the list, if any.
     void submit();
 

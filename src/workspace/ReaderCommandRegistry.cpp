@@ -39,7 +39,7 @@ constexpr std::array<Name, 36> kNames{{
     {ID::palette, "palette"}, {ID::help, "help"},
 }};
 
-ReaderCommandSpec row(ID id, const char *title, G group, const char *key, Qt::KeyboardModifiers modifiers)
+ReaderCommand row(ID id, const char *title, G group, const char *key, Qt::KeyboardModifiers modifiers)
 {
     return {id, QString::fromUtf8(title), group,
             key ? std::optional<QString>(QString::fromLatin1(key)) : std::nullopt, modifiers};
@@ -55,7 +55,7 @@ const char *revealTitle()
 #endif
 }
 
-std::vector<ReaderCommandSpec> buildTable()
+std::vector<ReaderCommand> buildTable()
 {
     return {
         row(ID::open, "打开 PDF…", G::file, "o", C),
@@ -122,7 +122,7 @@ std::optional<ReaderCommandID> readerCommandID(const QString &raw)
     return std::nullopt;
 }
 
-QKeySequence ReaderCommandSpec::shortcut() const
+QKeySequence ReaderCommand::shortcut() const
 {
     if (!key || key->isEmpty())
         return {};
@@ -139,12 +139,12 @@ QKeySequence ReaderCommandSpec::shortcut() const
     return QKeySequence(QKeyCombination::fromCombined(mods | code));
 }
 
-QString ReaderCommandSpec::shortcutLabel() const
+QString ReaderCommand::shortcutLabel() const
 {
     return shortcut().toString(QKeySequence::NativeText);
 }
 
-bool ReaderCommandSpec::isEnabled(const window::ReaderActions &reader) const
+bool ReaderCommand::isEnabled(const window::ReaderActions &reader) const
 {
     switch (id) {
     case ID::open: case ID::pod: case ID::comparison: case ID::notes: case ID::scholar:
@@ -174,7 +174,7 @@ bool ReaderCommandSpec::isEnabled(const window::ReaderActions &reader) const
     return false;
 }
 
-void ReaderCommandSpec::perform(const window::ReaderActions &reader) const
+void ReaderCommand::perform(const window::ReaderActions &reader) const
 {
     if (!isEnabled(reader))
         return;
@@ -218,26 +218,26 @@ void ReaderCommandSpec::perform(const window::ReaderActions &reader) const
     }
 }
 
-const std::vector<ReaderCommandSpec> &ReaderCommandRegistry::all()
+const std::vector<ReaderCommand> &ReaderCommandRegistry::all()
 {
-    static const std::vector<ReaderCommandSpec> table = buildTable();
+    static const std::vector<ReaderCommand> table = buildTable();
     return table;
 }
 
-std::vector<ReaderCommandSpec> ReaderCommandRegistry::commands(ReaderCommandGroup group)
+std::vector<ReaderCommand> ReaderCommandRegistry::commands(ReaderCommandGroup group)
 {
-    std::vector<ReaderCommandSpec> rows;
-    for (const ReaderCommandSpec &spec : all())
-        if (spec.group == group)
-            rows.push_back(spec);
+    std::vector<ReaderCommand> rows;
+    for (const ReaderCommand &row : all())
+        if (row.group == group)
+            rows.push_back(row);
     return rows;
 }
 
-const ReaderCommandSpec &ReaderCommandRegistry::command(ReaderCommandID id)
+const ReaderCommand &ReaderCommandRegistry::command(ReaderCommandID id)
 {
-    for (const ReaderCommandSpec &spec : all())
-        if (spec.id == id)
-            return spec;
+    for (const ReaderCommand &row : all())
+        if (row.id == id)
+            return row;
     qFatal("No row in the command table for %s", qPrintable(rawValue(id)));
     std::abort();
 }

@@ -3,7 +3,7 @@
 // The table of the reader's 36 commands: identifier, title, menu group,
 // keyboard shortcut and its printed form. Menus, the command palette and the
 // help page are built from it; every command is carried out by
-// ReaderCommandSpec::perform against a pane's ReaderActions record, after
+// ReaderCommand::perform against a pane's ReaderActions record, after
 // the command's enable rule.
 
 #include "window/ReaderActions.h"
@@ -30,7 +30,7 @@ std::optional<ReaderCommandID> readerCommandID(const QString &raw);
 
 enum class ReaderCommandGroup { file, reading, annotation, other };
 
-struct ReaderCommandSpec {
+struct ReaderCommand {
     ReaderCommandID id;
     QString title;
     ReaderCommandGroup group;
@@ -59,11 +59,11 @@ struct ReaderCommandRegistry {
     ReaderCommandRegistry() = delete;
 
     // The 36 rows in table order (the order of menus and palette).
-    static const std::vector<ReaderCommandSpec> &all();
+    static const std::vector<ReaderCommand> &all();
     // The rows of one group, in table order.
-    static std::vector<ReaderCommandSpec> commands(ReaderCommandGroup group);
+    static std::vector<ReaderCommand> commands(ReaderCommandGroup group);
     // The row of an identifier.
-    static const ReaderCommandSpec &command(ReaderCommandID id);
+    static const ReaderCommand &command(ReaderCommandID id);
 };
 
 } // namespace folvan::workspace

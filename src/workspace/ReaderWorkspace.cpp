@@ -117,10 +117,17 @@ ReaderWorkspace::ReaderWorkspace(QWidget *parent)
 
 ReaderWorkspace::~ReaderWorkspace()
 {
-    // Each pane saves its reading state as it goes, which other views
-    // follow: the panes go one by one while the rest of the window is whole.
-    delete m_reference.data();
-    delete m_primary.data();
+    // A pane writes its reading state into the shared history as it goes,
+    // and the other pane's recent-reading list rebuilds its widgets from
+    // that change at once. So each pane goes here, while the splitter and
+    // the other pane are whole: left to Qt's deletion of the splitter's
+    // children, that rebuild would make widgets in a half-deleted tree. A
+    // closed pane still waiting for its deferred deletion goes too.
+    const QList<ContentView *> panes = m_splitter->findChildren<ContentView *>(Qt::FindDirectChildrenOnly);
+    for (ContentView *pane : panes) {
+        disconnect(pane, nullptr, this, nullptr);
+        delete pane;
+    }
 }
 
 ContentView *ReaderWorkspace::primaryView() const

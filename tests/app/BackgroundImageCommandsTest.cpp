@@ -2,7 +2,7 @@
 
 #include "app/BackgroundImageCommands.h"
 #include "platform/Preferences.h"
-#include "support/TestEnv.h"
+#include "workspace/ShellTestSupport.h"
 #include "workspace/ShellDialogs.h"
 
 #include <QDir>
@@ -11,26 +11,19 @@
 #include <QRegularExpression>
 
 using folvan::app::BackgroundImageCommands;
-using folvan::platform::Preferences;
 namespace workspace = folvan::workspace;
 
 namespace {
 
-class BackgroundImageCommandsTest : public folvan::test::TempHomeTest {
+class BackgroundImageCommandsTest : public folvan::test::ShellTest {
 protected:
     void SetUp() override
     {
-        TempHomeTest::SetUp();
-        Preferences::resetSharedForTesting();
+        ShellTest::SetUp();
         workspace::shellDialogs().alert = [this](QWidget *, const QString &message, const QString &informative) {
             alerts.append(message + QLatin1Char('|') + informative);
         };
-    }
-    void TearDown() override
-    {
-        workspace::resetShellDialogs();
-        Preferences::resetSharedForTesting();
-        TempHomeTest::TearDown();
+        workspace::shellDialogs().chooseFile = [this](QWidget *, const workspace::FileChoice &) { return chosen; };
     }
     QString image(const QString &name, const QByteArray &bytes = "image bytes")
     {
@@ -40,65 +33,44 @@ protected:
         file.write(bytes);
         return path(name);
     }
-    static QString stored() { return Preferences::shared().stringValue(QStringLiteral("backgroundImagePath")); }
-    static void store(const QString &value)
+    static QByteArray contents(const QString &path)
     {
-        Preferences::shared().setValue(QStringLiteral("backgroundImagePath"), value);
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    static QStringList copies()
-    {
-        return QDir(BackgroundImageCommands::wallpaperFolder()).entryList(QDir::Files | QDir::Hidden);
-    }
+    static QString stored() { return defaults().stringValue(QStringLiteral("backgroundImagePath")); }
+    static void store(const QString &value) { defaults().setValue(QStringLiteral("backgroundImagePath"), value); }
+    static QString folder() { return BackgroundImageCommands::wallpaperFolder(); }
+    static QStringList copies() { return QDir(folder()).entryList(QDir::Files | QDir::Hidden); }
 
     BackgroundImageCommands commands;
+    QString chosen;
     QStringList alerts;
 };
 
-TEST_F(BackgroundImageCommandsTest, ChoosingCopiesUnderAFreshUpperCaseNameKeepingTheExtension)
-{
-    const QString source = image(QStringLiteral("pictures/sea.PNG"));
-    workspace::shellDialogs().chooseFile = [&](QWidget *, const workspace::FileChoice &) { return source; };
-    commands.selectBackgroundImage();
-
-    const QString copy = stored();
-    const QRegularExpression form(QStringLiteral("/Folvan/Wallpapers/[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-"
-                                                 "[0-9A-F]{4}-[0-9A-F]{12}\\.PNG$"));
-    EXPECT_TRUE(form.match(copy).hasMatch()) << copy.toStdString();
-    QFile file(copy);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("image bytes"));
-    EXPECT_TRUE(QFile::exists(source));
-    EXPECT_TRUE(alerts.isEmpty());
-}
-
-TEST_F(BackgroundImageCommandsTest, CancellingTheChoiceChangesNothing)
+TEST_F(BackgroundImageCommandsTest, ChoosingCopiesUnderAFreshNameAndReplacesThePreviousCopy)
 {
     store(QStringLiteral("/somewhere/else.png"));
-    workspace::shellDialogs().chooseFile = [](QWidget *, const workspace::FileChoice &) { return QString(); };
-    commands.selectBackgroundImage();
+    commands.selectBackgroundImage(); // cancelled
     EXPECT_EQ(stored(), QStringLiteral("/somewhere/else.png"));
-}
 
-TEST_F(BackgroundImageCommandsTest, ASecondChoiceReplacesTheFirstCopy)
-{
-    commands.copyImageToAppDirectory(image(QStringLiteral("a.jpg"), "first"));
+    chosen = image(QStringLiteral("pictures/sea.PNG"), "first");
+    commands.selectBackgroundImage();
     const QString first = stored();
+    const QRegularExpression form(QStringLiteral("/Folvan/Wallpapers/[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-"
+                                                 "[0-9A-F]{4}-[0-9A-F]{12}\\.PNG$"));
+    EXPECT_TRUE(form.match(first).hasMatch()) << first.toStdString();
+    EXPECT_EQ(contents(first), QByteArray("first"));
+    EXPECT_TRUE(QFile::exists(chosen));
+
     commands.copyImageToAppDirectory(image(QStringLiteral("b.gif"), "second"));
     EXPECT_FALSE(QFile::exists(first));
-    EXPECT_EQ(copies(), QStringList{QFileInfo(stored()).fileName()});
     EXPECT_TRUE(stored().endsWith(QStringLiteral(".gif")));
-}
-
-TEST_F(BackgroundImageCommandsTest, ChoosingTheCurrentCopyItselfKeepsAWallpaper)
-{
-    commands.copyImageToAppDirectory(image(QStringLiteral("a.png"), "pixels"));
-    const QString first = stored();
-    commands.copyImageToAppDirectory(first);
-    EXPECT_NE(stored(), first);
-    QFile file(stored());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("pixels"));
-    EXPECT_EQ(copies().size(), 1);
+    // The current copy chosen again is copied before it is deleted.
+    commands.copyImageToAppDirectory(stored());
+    EXPECT_EQ(contents(stored()), QByteArray("second"));
+    EXPECT_EQ(copies(), QStringList{QFileInfo(stored()).fileName()});
+    EXPECT_TRUE(alerts.isEmpty());
 }
 
 TEST_F(BackgroundImageCommandsTest, AFailedCopyAlertsAndKeepsTheWallpaper)
@@ -111,22 +83,17 @@ TEST_F(BackgroundImageCommandsTest, AFailedCopyAlertsAndKeepsTheWallpaper)
     EXPECT_GT(alerts.constFirst().size(), QStringLiteral("无法保存壁纸|").size());
     EXPECT_EQ(stored(), current);
     EXPECT_TRUE(QFile::exists(current));
-}
 
-TEST_F(BackgroundImageCommandsTest, AnUncreatableFolderAlertsAndChangesNothing)
-{
     // A file where the wallpaper folder should be.
-    QDir().mkpath(QFileInfo(BackgroundImageCommands::wallpaperFolder()).absolutePath());
-    QFile blocker(BackgroundImageCommands::wallpaperFolder());
+    QDir(folder()).removeRecursively();
+    QFile blocker(folder());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    store(QStringLiteral("/kept.png"));
-    commands.copyImageToAppDirectory(image(QStringLiteral("a.png")));
-    EXPECT_EQ(alerts.size(), 1);
-    EXPECT_EQ(stored(), QStringLiteral("/kept.png"));
+    commands.copyImageToAppDirectory(image(QStringLiteral("b.png")));
+    EXPECT_EQ(alerts.size(), 2);
+    EXPECT_EQ(stored(), current);
 }
 
-TEST_F(BackgroundImageCommandsTest, ClearingDeletesOnlyACopyDirectlyInTheWallpaperFolder)
+TEST_F(BackgroundImageCommandsTest, ClearingDeletesOnlyARegularFileDirectlyInTheWallpaperFolder)
 {
     commands.copyImageToAppDirectory(image(QStringLiteral("a.png")));
     const QString copy = stored();
@@ -137,45 +104,31 @@ TEST_F(BackgroundImageCommandsTest, ClearingDeletesOnlyACopyDirectlyInTheWallpap
     EXPECT_EQ(stored(), QString());
 
     const QString outside = image(QStringLiteral("outside/b.png"));
-    store(outside);
-    commands.clearBackgroundImage();
-    EXPECT_EQ(stored(), QString());
-    EXPECT_TRUE(QFile::exists(outside));
-
     const QString nested = image(QStringLiteral("data/Folvan/Wallpapers/sub/c.png"));
-    ASSERT_TRUE(nested.startsWith(BackgroundImageCommands::wallpaperFolder()));
-    store(nested);
-    commands.clearBackgroundImage();
-    EXPECT_TRUE(QFile::exists(nested));
-
-    // A path that climbs out of the folder names a file outside it.
-    store(BackgroundImageCommands::wallpaperFolder() + QStringLiteral("/../../../outside/b.png"));
-    commands.clearBackgroundImage();
+    ASSERT_TRUE(nested.startsWith(folder()));
+    const QString link = folder() + QStringLiteral("/link.png");
+    ASSERT_TRUE(QFile::link(outside, link));
+    for (const QString &path : {outside, nested, folder() + QStringLiteral("/../../../outside/b.png"), link}) {
+        store(path);
+        commands.clearBackgroundImage();
+        EXPECT_EQ(stored(), QString());
+    }
     EXPECT_TRUE(QFile::exists(outside));
-}
-
-TEST_F(BackgroundImageCommandsTest, ClearingNeverResolvesARelativeOrEmptyPathNorFollowsALink)
-{
-    // The working folder is the wallpaper folder: a relative name would
-    // otherwise land on a copy there.
-    const QString copy = image(QStringLiteral("data/Folvan/Wallpapers/D.png"));
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(BackgroundImageCommands::wallpaperFolder());
-    store(QStringLiteral("D.png"));
-    commands.clearBackgroundImage();
-    store(QString());
-    commands.clearBackgroundImage();
-    QDir::setCurrent(previous);
-    EXPECT_TRUE(QFile::exists(copy));
-    EXPECT_EQ(stored(), QString());
-
-    const QString target = image(QStringLiteral("elsewhere/e.png"));
-    const QString link = BackgroundImageCommands::wallpaperFolder() + QStringLiteral("/link.png");
-    ASSERT_TRUE(QFile::link(target, link));
-    store(link);
-    commands.clearBackgroundImage();
+    EXPECT_TRUE(QFile::exists(nested));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_TRUE(QFile::exists(target));
+
+    // An empty or relative path is never taken relative to the working
+    // folder, even when that is the wallpaper folder.
+    const QString kept = image(QStringLiteral("data/Folvan/Wallpapers/D.png"));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder());
+    for (const QString &path : {QStringLiteral("D.png"), QString()}) {
+        store(path);
+        commands.clearBackgroundImage();
+    }
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(QFile::exists(kept));
+    EXPECT_EQ(stored(), QString());
 }
 
 } // namespace

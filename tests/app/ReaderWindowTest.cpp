@@ -2,11 +2,9 @@
 
 #include "app/ReaderMenus.h"
 #include "app/ReaderWindow.h"
-#include "engine/PdfFixtureWriter.h"
-#include "platform/Preferences.h"
-#include "support/TestEnv.h"
 #include "window/ContentView.h"
 #include "workspace/ReaderWorkspace.h"
+#include "workspace/ShellTestSupport.h"
 #include "workspace/ShellDialogs.h"
 
 #include <QAction>
@@ -18,16 +16,12 @@ using workspace::ReaderCommandID;
 
 namespace {
 
-class ReaderWindowTest : public test::TempHomeTest {
+class ReaderWindowTest : public test::ShellTest {
 protected:
     void SetUp() override
     {
-        TempHomeTest::SetUp();
-        platform::Preferences::resetSharedForTesting();
-        platform::Preferences::shared().setValue(QStringLiteral("folvan.resumeLastDocument"), false);
-        engine::PdfFixtureWriter writer;
-        writer.addText(writer.addPage(), QPointF(72, 700), QStringLiteral("Right"));
-        ASSERT_TRUE(writer.save(path(QStringLiteral("right.pdf"))));
+        ShellTest::SetUp();
+        test::writePaper(path(QStringLiteral("right.pdf")));
         workspace::shellDialogs().chooseFile = [this](QWidget *, const workspace::FileChoice &) {
             return path(QStringLiteral("right.pdf"));
         };
@@ -39,9 +33,7 @@ protected:
     {
         window.reset();
         QApplication::processEvents();
-        workspace::resetShellDialogs();
-        platform::Preferences::resetSharedForTesting();
-        TempHomeTest::TearDown();
+        ShellTest::TearDown();
     }
     QAction *command(ReaderCommandID id) const { return window->menus()->commandAction(id); }
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QUuid>
 
@@ -32,6 +33,11 @@ TEST(SingleInstance, ASecondLaunchHandsItsPathsToTheRunningOne)
 
 TEST(SingleInstance, WithoutARunningInstanceNothingIsForwardedAndTheNameIsFreeAgainAfterAnInstance)
 {
+#ifdef Q_OS_UNIX
+    // The socket lies in the user's own runtime folder.
+    EXPECT_TRUE(SingleInstance::defaultName().startsWith(
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/')));
+#endif
     const QString name = uniqueName();
     EXPECT_FALSE(SingleInstance(name).forwardToRunningInstance({QStringLiteral("/a.pdf")}, 200));
     {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "RecordingActions.h"
+#include "ShellTestSupport.h"
 #include "workspace/ReaderCommandPalette.h"
 
 #include <QLabel>
@@ -14,129 +14,101 @@ using folvan::test::commandIds;
 
 namespace {
 
+// A palette over a pane without a document (nextMatch enabled).
 class ReaderCommandPaletteTest : public ::testing::Test {
 protected:
-    // A palette over a pane without a document.
-    std::unique_ptr<ReaderCommandPalette> makePalette()
+    void SetUp() override
     {
-        auto palette = std::make_unique<ReaderCommandPalette>(actions.record, [this] { ++dismissals; });
+        actions.record.hasMatches = true;
+        palette = std::make_unique<ReaderCommandPalette>(actions.record, [this] { ++dismissals; });
         palette->show();
-        return palette;
     }
-    QList<QPushButton *> rows(ReaderCommandPalette &palette)
+    QList<QPushButton *> rows() const
     {
-        return palette.findChild<QWidget *>(QStringLiteral("PaletteRows"))->findChildren<QPushButton *>();
+        return palette->findChild<QWidget *>(QStringLiteral("PaletteRows"))->findChildren<QPushButton *>();
+    }
+    void type(const char *query) const
+    {
+        palette->setQuery(QString::fromUtf8(query));
+        QApplication::processEvents();
+    }
+    // Waits past the run delay and returns what ran.
+    QStringList ranAfterDelay() const
+    {
+        QTest::qWait(int(ReaderCommandPalette::kRunDelaySeconds * 1000) + 100);
+        return *actions.calls;
     }
 
     RecordingActions actions{false};
+    std::unique_ptr<ReaderCommandPalette> palette;
     int dismissals = 0;
 };
 
-TEST_F(ReaderCommandPaletteTest, ABlankQueryListsEveryCommandButThePalette)
+TEST_F(ReaderCommandPaletteTest, QueriesMatchTitlesAndIdentifiersIgnoringCaseAndBlanks)
 {
-    for (const QString &query : {QString(), QStringLiteral("  \n\t ")}) {
-        const auto rows = ReaderCommandPalette::matches(query);
-        EXPECT_EQ(rows.size(), 35u);
-        EXPECT_FALSE(commandIds(rows).contains(QStringLiteral("palette")));
-        EXPECT_EQ(commandIds(rows).constFirst(), QStringLiteral("open"));
-        EXPECT_EQ(commandIds(rows).constLast(), QStringLiteral("help"));
+    const std::pair<const char *, const char *> cases[] = {
+        {"  help ", "help"}, {"帮助", "help"}, {"zoom", "zoomIn zoomOut"}, {"ZOOM", "zoomIn zoomOut"},
+        {"zoomIn", "zoomIn"}, {"放大", "zoomIn"}, {"打开", "open external comparison"}, {"palette", ""},
+    };
+    for (const auto &[query, ids] : cases)
+        EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QString::fromUtf8(query))).join(' '),
+                  QString::fromLatin1(ids)) << query;
+    for (const QString &blank : {QString(), QStringLiteral("  \n\t ")}) {
+        const QStringList all = commandIds(ReaderCommandPalette::matches(blank));
+        EXPECT_EQ(all.size(), 35);
+        EXPECT_FALSE(all.contains(QStringLiteral("palette")));
+        EXPECT_EQ(all.constFirst(), QStringLiteral("open"));
     }
 }
 
-TEST_F(ReaderCommandPaletteTest, TitlesAndIdentifiersMatchIgnoringCase)
+TEST_F(ReaderCommandPaletteTest, TheListGreysDisabledMatchesAndSaysWhenNothingMatches)
 {
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("  help "))), QStringList{QStringLiteral("help")});
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("帮助"))), QStringList{QStringLiteral("help")});
-    const QStringList zoom{QStringLiteral("zoomIn"), QStringLiteral("zoomOut")};
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("zoom"))), zoom);
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("ZOOM"))), zoom);
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("zoomIn"))), QStringList{QStringLiteral("zoomIn")});
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("放大"))), QStringList{QStringLiteral("zoomIn")});
-    EXPECT_EQ(commandIds(ReaderCommandPalette::matches(QStringLiteral("打开"))),
-              QString("open external comparison").split(' '));
-    EXPECT_TRUE(ReaderCommandPalette::matches(QStringLiteral("palette")).empty());
-}
-
-TEST_F(ReaderCommandPaletteTest, TheListShowsEveryMatchAndGreysTheDisabledOnes)
-{
-    auto palette = makePalette();
-    EXPECT_EQ(rows(*palette).size(), 35);
-    palette->setQuery(QStringLiteral("打开"));
-    QApplication::processEvents();
-    const QList<QPushButton *> shown = rows(*palette);
+    EXPECT_EQ(rows().size(), 35);
+    type("打开");
+    const QList<QPushButton *> shown = rows();
     ASSERT_EQ(shown.size(), 3);
-    EXPECT_TRUE(shown[0]->isEnabled());
-    EXPECT_FALSE(shown[1]->isEnabled());
-    EXPECT_TRUE(shown[2]->isEnabled());
-
-    palette->setQuery(QStringLiteral("no such command"));
-    QApplication::processEvents();
-    EXPECT_TRUE(rows(*palette).isEmpty());
+    EXPECT_EQ((QList<bool>{shown[0]->isEnabled(), shown[1]->isEnabled(), shown[2]->isEnabled()}),
+              (QList<bool>{true, false, true}));
+    type("no such command");
+    EXPECT_TRUE(rows().isEmpty());
     auto *empty = palette->findChild<QLabel *>(QStringLiteral("PaletteEmpty"));
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->text(), QStringLiteral("没有匹配的操作"));
 }
 
-TEST_F(ReaderCommandPaletteTest, ReturnRunsTheFirstEnabledMatchAfterClosing)
+TEST_F(ReaderCommandPaletteTest, ReturnClosesAndRunsTheFirstEnabledMatchAfterTheDelay)
 {
-    auto palette = makePalette();
-    palette->setQuery(QStringLiteral("打开"));
+    // "external" (no document) comes first, then "nextMatch".
+    type("ex");
     QTest::keyClick(palette->searchField(), Qt::Key_Return);
     EXPECT_EQ(dismissals, 1);
-    EXPECT_TRUE(actions.calls->isEmpty());
     QTest::qWait(100);
     EXPECT_TRUE(actions.calls->isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !actions.calls->isEmpty(); }, 1000));
-    EXPECT_EQ(*actions.calls, QStringList{QStringLiteral("open")});
+    EXPECT_EQ(ranAfterDelay(), QStringList{QStringLiteral("nextMatch true")});
 }
 
-TEST_F(ReaderCommandPaletteTest, ReturnPassesOverDisabledMatchesAndDoesNothingWithoutAnEnabledOne)
+TEST_F(ReaderCommandPaletteTest, DisabledChoicesAndEscapeRunNothing)
 {
-    actions.record.hasMatches = true;
-    auto palette = makePalette();
-    palette->setQuery(QStringLiteral("放大"));
+    type("放大");
     QTest::keyClick(palette->searchField(), Qt::Key_Return);
-    QTest::qWait(250);
+    type("打开");
+    QTest::mouseClick(rows()[1], Qt::LeftButton); // external, disabled
     EXPECT_EQ(dismissals, 0);
-    EXPECT_TRUE(actions.calls->isEmpty());
-
-    // "external" (no document) comes first, then "nextMatch".
-    palette->setQuery(QStringLiteral("ex"));
-    QTest::keyClick(palette->searchField(), Qt::Key_Return);
-    EXPECT_EQ(dismissals, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !actions.calls->isEmpty(); }, 1000));
-    EXPECT_EQ(*actions.calls, QStringList{QStringLiteral("nextMatch true")});
-}
-
-TEST_F(ReaderCommandPaletteTest, ClickingRunsEnabledRowsOnlyAndEscapeRunsNothing)
-{
-    auto palette = makePalette();
-    palette->setQuery(QStringLiteral("打开"));
-    QApplication::processEvents();
-    QTest::mouseClick(rows(*palette)[1], Qt::LeftButton); // external, disabled
-    QTest::qWait(250);
-    EXPECT_EQ(dismissals, 0);
-    EXPECT_TRUE(actions.calls->isEmpty());
-
     QTest::keyClick(palette->searchField(), Qt::Key_Escape);
     EXPECT_EQ(dismissals, 1);
-    QTest::qWait(250);
-    EXPECT_TRUE(actions.calls->isEmpty());
+    EXPECT_TRUE(ranAfterDelay().isEmpty());
 
-    QTest::mouseClick(rows(*palette)[2], Qt::LeftButton); // comparison
+    QTest::mouseClick(rows()[2], Qt::LeftButton);
     EXPECT_EQ(dismissals, 2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !actions.calls->isEmpty(); }, 1000));
-    EXPECT_EQ(*actions.calls, QStringList{QStringLiteral("toggleComparison")});
+    EXPECT_EQ(ranAfterDelay(), QStringList{QStringLiteral("toggleComparison")});
 }
 
 TEST_F(ReaderCommandPaletteTest, TheDelayedRunOutlivesThePalette)
 {
-    auto palette = makePalette();
-    palette->setQuery(QStringLiteral("help"));
+    type("help");
     palette->submit();
     palette.reset();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !actions.calls->isEmpty(); }, 1000));
-    EXPECT_EQ(*actions.calls, QStringList{QStringLiteral("help")});
+    EXPECT_EQ(ranAfterDelay(), QStringList{QStringLiteral("help")});
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
-#include "platform/Preferences.h"
-#include "support/TestEnv.h"
+
+#include "ShellTestSupport.h"
 #include "workspace/ReaderFont.h"
 #include "workspace/ReaderMenuTypography.h"
 #include "workspace/ReaderPreferences.h"
 
-#include <QApplication>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QMainWindow>
@@ -13,11 +12,10 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include <cmath>
-#include <limits>
+#include <array>
 
 using namespace folvan::workspace;
-using folvan::platform::Preferences;
+using Role = ReaderFontRole;
 
 namespace {
 
@@ -27,109 +25,71 @@ double points(double interfacePoints)
     return interfacePoints * kQtPointsPerInterfacePoint;
 }
 
-class ReaderTypographyTest : public folvan::test::TempHomeTest {
+class ReaderTypographyTest : public folvan::test::ShellTest {
 protected:
-    void SetUp() override
-    {
-        TempHomeTest::SetUp();
-        Preferences::resetSharedForTesting();
-    }
-    void TearDown() override
-    {
-        Preferences::resetSharedForTesting();
-        TempHomeTest::TearDown();
-    }
     static void store(const char *key, const QVariant &value)
     {
-        Preferences::shared().setValue(QString::fromLatin1(key), value);
+        defaults().setValue(QString::fromLatin1(key), value);
     }
 };
 
-TEST_F(ReaderTypographyTest, MissingOrUnusableValuesReadAsDefaults)
+TEST_F(ReaderTypographyTest, PreferencesAreClampedAndUnusableValuesReadAsDefaults)
 {
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 15);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::toolsHideDelay(), 10);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::referenceDelay(), 0.35);
-
-    store("folvan.interfaceTextSize", QStringLiteral("18"));
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 15);
-    store("folvan.interfaceTextSize", std::numeric_limits<double>::quiet_NaN());
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 15);
-    store("folvan.interfaceTextSize", std::numeric_limits<double>::infinity());
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 15);
-}
-
-TEST_F(ReaderTypographyTest, StoredValuesAreClampedButNotRounded)
-{
-    store("folvan.interfaceTextSize", 12.0);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 13);
-    store("folvan.interfaceTextSize", 25);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 20);
-    store("folvan.interfaceTextSize", 16.5);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::interfaceSize(), 16.5);
-
-    store("folvan.toolsHideDelay", 0.0);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::toolsHideDelay(), 3);
-    store("folvan.toolsHideDelay", 100.0);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::toolsHideDelay(), 30);
-    store("folvan.referenceDelay", 0.1);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::referenceDelay(), 0.2);
-    store("folvan.referenceDelay", 2.0);
-    EXPECT_DOUBLE_EQ(ReaderPreferences::referenceDelay(), 1.5);
+    using P = ReaderPreferences;
+    EXPECT_EQ((std::array{P::interfaceSize(), P::toolsHideDelay(), P::referenceDelay()}), (std::array{15.0, 10.0, 0.35}));
+    const char *size = "folvan.interfaceTextSize", *tools = "folvan.toolsHideDelay", *hover = "folvan.referenceDelay";
+    const std::tuple<const char *, QVariant, double (*)(), double> cases[] = {
+        {size, 12.0, P::interfaceSize, 13}, {size, 25, P::interfaceSize, 20}, {size, 16.5, P::interfaceSize, 16.5},
+        {size, QStringLiteral("18"), P::interfaceSize, 15}, {size, qQNaN(), P::interfaceSize, 15},
+        {size, qInf(), P::interfaceSize, 15}, {tools, 0.0, P::toolsHideDelay, 3}, {tools, 100.0, P::toolsHideDelay, 30},
+        {hover, 0.1, P::referenceDelay, 0.2}, {hover, 2.0, P::referenceDelay, 1.5},
+    };
+    for (const auto &[key, stored, read, expected] : cases) {
+        store(key, stored);
+        EXPECT_DOUBLE_EQ(read(), expected) << key << " " << stored.toString().toStdString();
+    }
 }
 
 TEST_F(ReaderTypographyTest, RolesFollowTheInterfaceSizeWithATwelvePointFloor)
 {
-    EXPECT_DOUBLE_EQ(readerFont(ReaderFontRole::body).pointSizeF(), points(15));
-    EXPECT_DOUBLE_EQ(readerFont(ReaderFontRole::caption).pointSizeF(), points(13));
-    EXPECT_DOUBLE_EQ(readerFont(ReaderFontRole::title).pointSizeF(), points(22));
-    EXPECT_DOUBLE_EQ(readerFont(ReaderFontRole::title3).pointSizeF(), points(18));
-    const QFont headline = readerFont(ReaderFontRole::headline);
-    EXPECT_DOUBLE_EQ(headline.pointSizeF(), points(16));
-    EXPECT_EQ(headline.weight(), QFont::DemiBold);
-    EXPECT_EQ(readerFont(ReaderFontRole::body).weight(), QFont::Normal);
-    EXPECT_EQ(readerFont(ReaderFontRole::body, QFont::Medium).weight(), QFont::Medium);
-
-    store("folvan.interfaceTextSize", 13.0);
-    EXPECT_DOUBLE_EQ(readerFont(ReaderFontRole::callout).pointSizeF(), points(12));
-    EXPECT_DOUBLE_EQ(readerFont(ReaderFontRole::caption).pointSizeF(), points(12));
+    const std::tuple<double, Role, double> sizes[] = {
+        {15, Role::body, 15}, {15, Role::caption, 13}, {15, Role::title, 22}, {15, Role::title3, 18},
+        {15, Role::headline, 16}, {13, Role::callout, 12}, {13, Role::caption, 12},
+    };
+    for (const auto &[base, role, expected] : sizes) {
+        store("folvan.interfaceTextSize", base);
+        EXPECT_DOUBLE_EQ(readerFont(role).pointSizeF(), points(expected)) << base << " " << int(role);
+    }
+    EXPECT_EQ(readerFont(Role::headline).weight(), QFont::DemiBold);
+    EXPECT_EQ(readerFont(Role::body).weight(), QFont::Normal);
+    EXPECT_EQ(readerFont(Role::headline, QFont::Medium).weight(), QFont::Medium);
 }
 
 TEST_F(ReaderTypographyTest, MonospacedDigitsKeepLettersProportional)
 {
-    const QFontMetricsF metrics(readerFont(ReaderFontRole::body, std::nullopt, true));
-    const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    const QFontMetricsF metrics(readerFont(Role::body, std::nullopt, true));
     for (char digit = '1'; digit <= '9'; ++digit)
-        EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(QLatin1Char(digit)), zero) << digit;
+        EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(QLatin1Char(digit)), metrics.horizontalAdvance(QLatin1Char('0')));
     EXPECT_NE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
 }
 
-TEST_F(ReaderTypographyTest, AWidgetFollowsTheSizeAtOnce)
+TEST_F(ReaderTypographyTest, WidgetsAndMenusFollowTheSize)
 {
     QLabel label;
-    useReaderFont(&label, ReaderFontRole::title);
-    EXPECT_DOUBLE_EQ(label.font().pointSizeF(), points(22));
-    store("folvan.interfaceTextSize", 18.0);
-    EXPECT_DOUBLE_EQ(label.font().pointSizeF(), points(25));
-}
-
-TEST_F(ReaderTypographyTest, MenusTakeTheSizeDepthFirstAndPassesAreCoalesced)
-{
+    useReaderFont(&label, Role::title);
     QMainWindow window;
     QMenu *top = window.menuBar()->addMenu(QStringLiteral("阅读"));
-    QMenu *middle = top->addMenu(QStringLiteral("一"));
-    QMenu *deep = middle->addMenu(QStringLiteral("二"));
+    QMenu *deep = top->addMenu(QStringLiteral("一"))->addMenu(QStringLiteral("二"));
     deep->addAction(QStringLiteral("三"));
 
     ReaderMenuTypography typography;
     typography.start();
     typography.start();
-    EXPECT_TRUE(typography.isScheduled());
     store("folvan.interfaceTextSize", 17.0);
     store("folvan.interfaceTextSize", 18.0);
+    EXPECT_DOUBLE_EQ(label.font().pointSizeF(), points(25));
+    // Any number of changes cause one pass, queued once.
     EXPECT_TRUE(typography.isScheduled());
-    // The menu bar's own extension menu may queue one more pass; none is
-    // queued for ever.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !typography.isScheduled(); }, 1000));
     EXPECT_DOUBLE_EQ(deep->font().pointSizeF(), points(18));
     EXPECT_DOUBLE_EQ(top->font().pointSizeF(), points(18));
