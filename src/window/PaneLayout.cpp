@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTimer>
+#include <QVariantAnimation>
 #include <QVBoxLayout>
 
 namespace folvan::window {
@@ -194,34 +195,35 @@ void PaneLayout::relayout()
     sides.showNotes = pane->showNotes();
     sides.ggViewWidth = pane->ggViewWidth();
     const double scale = sidebarScale(sides);
-    const double leading = searchLeading(sides);
     const bool hasDocument = pane->viewModel()->pdfDocument() != nullptr;
     const int top = int(readingTopInset(split));
 
-    followPanels();
+    const bool shown[3] = {sides.showGG && !split, sides.showOutline && !split && hasDocument,
+                           sides.showNotes && !split};
+    followPanels(shown);
+
+    // Each panel stands at its width, moved out by the part of it not yet in.
+    const double scholarWidth = ggViewActualWidth(sides.ggViewWidth) * scale;
+    const double outlineWidth = kOutlinePanelWidth * scale;
+    const double notesWidth = kNotesPanelWidth * scale;
+    const double scholarIn = scholarWidth * m_motion[0].presence;
+    const double outlineIn = outlineWidth * m_motion[1].presence;
+    const double notesIn = notesWidth * m_motion[2].presence;
+    if (m_scholar)
+        m_scholar->setGeometry(int(scholarIn - scholarWidth), 55, int(scholarWidth), height() - 55);
+    if (m_outline)
+        m_outline->setGeometry(int(scholarIn + outlineIn - outlineWidth), 55, int(outlineWidth), height() - 55);
+    if (m_notes)
+        m_notes->setGeometry(width() - int(notesIn), 60, int(notesWidth), height() - 60);
 
     // Reading row: the rooms of the left-hand panels, the reading area, the
     // room of the notes panel.
+    const double leading = scholarIn + outlineIn + 14;
     const int leftRoom = int(leading - 14);
-    const int rightRoom = sides.showNotes && !split ? int(kNotesPanelWidth * scale) + 10 : 0;
+    const int rightRoom = int(notesIn + 10 * m_motion[2].presence);
     m_readingArea->setVisible(hasDocument);
     m_readingArea->setGeometry(leftRoom, top, std::max(0, width() - leftRoom - rightRoom), std::max(0, height() - top));
 
-    // Panel row.
-    int x = 0;
-    if (m_scholar) {
-        const int w = int(ggViewActualWidth(sides.ggViewWidth) * scale);
-        m_scholar->setGeometry(x, 55, w, height() - 55);
-        x += w;
-    }
-    if (m_outline) {
-        const int w = int(kOutlinePanelWidth * scale);
-        m_outline->setGeometry(x, 55, w, height() - 55);
-    }
-    if (m_notes) {
-        const int w = int(kNotesPanelWidth * scale);
-        m_notes->setGeometry(width() - w, 60, w, height() - 60);
-    }
     m_welcomeScroll->setVisible(!hasDocument);
     if (!hasDocument) {
         const int w = std::min(WelcomeView::kMaxWidth + 2 * WelcomeView::kSideMargin + 16, width());
@@ -264,29 +266,64 @@ void PaneLayout::relayout()
 }
 
 // Side panels exist while their flag is on in a pane shown alone (the
-// outline also needs a paper); each is made when it appears.
-void PaneLayout::followPanels()
+// outline also needs a paper) and while they slide out; each is made when
+// it appears.
+void PaneLayout::followPanels(const bool (&shown)[3])
 {
     ContentView *pane = m_pane;
-    const bool single = !pane->isSplit();
-    auto follow = [this](QPointer<QWidget> &panel, bool shown, auto make) {
-        if (shown && !panel) {
+    for (int panel = 0; panel < 3; ++panel)
+        followMotion(panel, shown[panel]);
+    m_animateNext = false;
+    auto follow = [this](QPointer<QWidget> &panel, const PanelMotion &motion, auto make) {
+        const bool present = motion.target > 0 || motion.presence > 0;
+        if (present && !panel) {
             panel = make();
             panel->setParent(this);
             panel->show();
-        } else if (!shown && panel) {
+        } else if (!present && panel) {
             delete panel.data();
         }
     };
-    follow(m_scholar, pane->showGG() && single, [pane] { return makeScholarPanel(pane); });
-    follow(m_outline, pane->showOutline() && single && pane->viewModel()->pdfDocument(), [pane] {
+    follow(m_scholar, m_motion[0], [pane] { return makeScholarPanel(pane); });
+    follow(m_outline, m_motion[1], [pane] {
         auto *holder = new PanelCard;
         auto *column = new QVBoxLayout(holder);
         column->setContentsMargins(8, 10, 8, 10);
         column->addWidget(makeOutlinePanel(pane, holder));
         return static_cast<QWidget *>(holder);
     });
-    follow(m_notes, pane->showNotes() && single, [pane] { return makeNotesPanel(pane); });
+    follow(m_notes, m_motion[2], [pane] { return makeNotesPanel(pane); });
+}
+
+// A panel whose flag changed moves at once, or over 0.18 s with an
+// ease-in-out curve when the change asked for it.
+void PaneLayout::followMotion(int panel, bool shown)
+{
+    PanelMotion &motion = m_motion[panel];
+    const double target = shown ? 1 : 0;
+    if (target == motion.target && (motion.animation || motion.presence == target))
+        return;
+    motion.target = target;
+    delete motion.animation.data();
+    if (!m_animateNext || motion.presence == target) {
+        motion.presence = target;
+        return;
+    }
+    auto *animation = new QVariantAnimation(this);
+    animation->setStartValue(motion.presence);
+    animation->setEndValue(target);
+    animation->setDuration(180);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(animation, &QVariantAnimation::valueChanged, this, [this, panel](const QVariant &value) {
+        m_motion[panel].presence = value.toDouble();
+        relayout();
+    });
+    connect(animation, &QVariantAnimation::finished, this, [this, panel] {
+        m_motion[panel].presence = m_motion[panel].target;
+        relayout();
+    });
+    motion.animation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void PaneLayout::followOverlays()

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class QScrollArea;
+class QVariantAnimation;
 
 namespace folvan::window {
 
@@ -40,6 +41,12 @@ public:
     QWidget *onboardingOverlay() const { return m_onboarding; }
     QWidget *commandPaletteSheet() const { return m_palette; }
 
+    // The next change of a side panel's flag slides the panel in or out
+    // over 0.18 s instead of at once (the single header's panel buttons).
+    void animateNextPanelChange() { m_animateNext = true; }
+    // How far each side panel is in (0...1): Scholar, outline, notes.
+    double panelPresence(int panel) const { return m_motion[panel].presence; }
+
     // The help overlay's hand-over to the onboarding: hides the overlay,
     // forgets that the onboarding was seen and shows it 0.35 s later.
     void replayOnboarding();
@@ -54,7 +61,8 @@ protected:
 
 private:
     void scheduleRelayout();
-    void followPanels();
+    void followPanels(const bool (&shown)[3]);
+    void followMotion(int panel, bool shown);
     void followOverlays();
     void followCommandPalette();
     void followRadio();
@@ -73,6 +81,14 @@ private:
     QPointer<QWidget> m_onboarding;
     QPointer<QWidget> m_palette;
     QWidget *m_dropHighlight;
+    // A side panel's place: in (1), out (0), or moving between.
+    struct PanelMotion {
+        double presence = 0;
+        double target = 0;
+        QPointer<QVariantAnimation> animation;
+    };
+    PanelMotion m_motion[3];
+    bool m_animateNext = false;
     bool m_relayoutScheduled = false;
 };
 

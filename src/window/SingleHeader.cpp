@@ -5,6 +5,7 @@
 #include "window/HeaderButtons.h"
 #include "window/PaneControls.h"
 #include "window/PaneFont.h"
+#include "window/PaneLayout.h"
 #include "window/PaneRadio.h"
 #include "window/PaneRules.h"
 #include "window/RenameField.h"
@@ -16,6 +17,14 @@
 namespace folvan::window {
 
 namespace {
+
+// The panel buttons of this header slide their panel in or out.
+void toggleAnimated(ContentView *pane, bool (ContentView::*get)() const, void (ContentView::*set)(bool))
+{
+    if (PaneLayout *layout = pane->paneLayout())
+        layout->animateNextPanelChange();
+    toggleFlag(pane, get, set);
+}
 
 const QString kReflowHelpOff = QStringLiteral("本机重排段落、标题与表格");
 const QString kReflowHelpOn = QStringLiteral("返回原版 PDF");
@@ -60,12 +69,12 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
     searchButton = make(QStringLiteral("magnifyingglass"), QStringLiteral("搜索"),
                         withShortcut(QStringLiteral("搜索正文"), "Ctrl+F"), {}, [](ContentView *p) { p->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), {}, QStringLiteral("目录"),
-                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleFlag(p, &ContentView::showOutline, &ContentView::setShowOutline); });
+                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, &ContentView::showOutline, &ContentView::setShowOutline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("论文笔记"),
                        withShortcut(QStringLiteral("论文笔记与跨论文搜索"), "Ctrl+5"),
-                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleFlag(p, &ContentView::showNotes, &ContentView::setShowNotes); });
+                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, &ContentView::showNotes, &ContentView::setShowNotes); });
     scholarButton = make(QStringLiteral("g.circle"), {}, withShortcut(QStringLiteral("Scholar"), "Ctrl+G"),
-                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleFlag(p, &ContentView::showGG, &ContentView::setShowGG); });
+                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, &ContentView::showGG, &ContentView::setShowGG); });
     radioButton = make(QStringLiteral("radio"), {}, {}, {}, togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), {}, withShortcut(QStringLiteral("使用帮助"), "Ctrl+/"),
                       QStringLiteral("打开帮助"), [](ContentView *p) { p->setShowShortcuts(true); });

@@ -10,6 +10,8 @@
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
 #include "window/ReadingArea.h"
+#include "window/PaneControls.h"
+#include "window/SingleHeader.h"
 #include "window/WelcomeView.h"
 
 #include <QLabel>
@@ -178,8 +180,9 @@ TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
 TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelecting)
 {
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Medium"));
-    pane->setFlipBookMode(false);
+    pane->show();
     openPaper();
+    pane->setFlipBookMode(false);
     settle();
     ASSERT_NE(pane->pageView(), nullptr);
     ReadingArea &area = *layout().readingArea();
@@ -260,6 +263,36 @@ TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
 } // namespace folvan::window::test
 
 namespace folvan::window::test {
+
+TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
+{
+    pane->show();
+    openPaper();
+    settle();
+    SingleHeader &header = *layout().singleHeader();
+    header.outlineButton->click();
+    settle();
+    // Under way: the panel stands partly in, and the reading area follows.
+    ASSERT_NE(layout().outlinePanel(), nullptr);
+    EXPECT_GT(layout().panelPresence(1), 0.0);
+    EXPECT_LT(layout().panelPresence(1), 1.0);
+    EXPECT_LT(layout().outlinePanel()->x(), 0);
+    ASSERT_TRUE(waitUntil([&] { return layout().panelPresence(1) == 1.0; }, 2000));
+    settle();
+    EXPECT_EQ(layout().outlinePanel()->x(), 0);
+    EXPECT_EQ(layout().readingArea()->x(), 200);
+
+    header.outlineButton->click();
+    settle();
+    EXPECT_NE(layout().outlinePanel(), nullptr) << "the panel slides out before it goes";
+    ASSERT_TRUE(waitUntil([&] { return layout().outlinePanel() == nullptr; }, 2000));
+    EXPECT_EQ(layout().readingArea()->x(), 0);
+
+    // A command changes the flag at once.
+    pane->readerActions().notes();
+    settle();
+    EXPECT_EQ(layout().panelPresence(2), 1.0);
+}
 
 TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
 {
