@@ -73,10 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)page.renderFitting(48, true);
     }
     if (pages > 0) {
-        PdfNewAnnotation spec;
-        spec.rects = {QRectF(10, 10, 20, 5)};
-        spec.userName = QStringLiteral("Folvan:FUZZ");
-        const PdfAnnotationHandle handle = createAnnotation(*doc, 0, spec);
+        PdfNewAnnotation blueprint;
+        blueprint.rects = {QRectF(10, 10, 20, 5)};
+        blueprint.userName = QStringLiteral("Folvan:FUZZ");
+        const PdfAnnotationHandle handle = createAnnotation(*doc, 0, blueprint);
         setAnnotationHidden(*doc, handle, true);
         (void)annotatedCopyData(*doc);
         setAnnotationHidden(*doc, handle, false);

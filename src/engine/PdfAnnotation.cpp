@@ -487,16 +487,16 @@ std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAn
     return found.front();
 }
 
-PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &spec,
+PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &blueprint,
                                      QString *error)
 {
-    const std::optional<enum pdf_annot_type> type = creatableType(spec.subtype);
+    const std::optional<enum pdf_annot_type> type = creatableType(blueprint.subtype);
     if (!type) {
-        setError(error, QStringLiteral("不支持的批注类型：") + spec.subtype);
+        setError(error, QStringLiteral("不支持的批注类型：") + blueprint.subtype);
         return {};
     }
-    QPolygonF corners(QList<QPointF>(spec.quadPoints.begin(), spec.quadPoints.end()));
-    for (const QRectF &r : spec.rects)
+    QPolygonF corners(QList<QPointF>(blueprint.quadPoints.begin(), blueprint.quadPoints.end()));
+    for (const QRectF &r : blueprint.rects)
         corners << r.topLeft() << r.bottomRight();
     const QRectF bounds = corners.boundingRect();
     if (corners.isEmpty() || !std::isfinite(bounds.x()) || !std::isfinite(bounds.y())
@@ -508,13 +508,13 @@ PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const
         || *type == PDF_ANNOT_STRIKE_OUT || *type == PDF_ANNOT_SQUIGGLY;
     std::vector<float> quads;
     if (textMarkup) {
-        if (!spec.quadPoints.empty()) {
-            for (const QPointF &p : spec.quadPoints) {
+        if (!blueprint.quadPoints.empty()) {
+            for (const QPointF &p : blueprint.quadPoints) {
                 quads.push_back(float(p.x()));
                 quads.push_back(float(p.y()));
             }
         } else {
-            for (const QRectF &rect : spec.rects) {
+            for (const QRectF &rect : blueprint.rects) {
                 const QRectF r = rect.normalized();
                 const float q[8] = {float(r.left()),  float(r.bottom()), float(r.right()), float(r.bottom()),
                                     float(r.left()),  float(r.top()),    float(r.right()), float(r.top())};
@@ -522,10 +522,10 @@ PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const
             }
         }
     }
-    const QByteArray contents = spec.contents.toUtf8();
-    const QByteArray userName = spec.userName.toUtf8();
-    const QByteArray icon = spec.iconName.toUtf8();
-    const QByteArray fontName = spec.fontName.toUtf8();
+    const QByteArray contents = blueprint.contents.toUtf8();
+    const QByteArray userName = blueprint.userName.toUtf8();
+    const QByteArray icon = blueprint.iconName.toUtf8();
+    const QByteArray fontName = blueprint.fontName.toUtf8();
 
     CreateRequest request{};
     request.type = *type;
@@ -533,23 +533,23 @@ PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const
     request.rect = fz_make_rect(float(bounds.left()), float(bounds.top()), float(bounds.right()), float(bounds.bottom()));
     request.quadNumbers = int(quads.size());
     request.quads = quads.data();
-    request.color[0] = clamp01(spec.color.red);
-    request.color[1] = clamp01(spec.color.green);
-    request.color[2] = clamp01(spec.color.blue);
-    request.alpha = clamp01(spec.color.alpha);
-    request.contents = spec.contents.isEmpty() ? nullptr : contents.constData();
-    request.userName = spec.userName.isEmpty() ? nullptr : userName.constData();
-    request.modified = spec.modificationDate.isValid() ? spec.modificationDate.toSecsSinceEpoch() : 0;
-    request.icon = spec.iconName.isEmpty() ? nullptr : icon.constData();
-    request.fontName = spec.fontName.isEmpty() ? nullptr : fontName.constData();
-    request.fontSize = float(spec.fontSize);
-    if (spec.fontColor) {
+    request.color[0] = clamp01(blueprint.color.red);
+    request.color[1] = clamp01(blueprint.color.green);
+    request.color[2] = clamp01(blueprint.color.blue);
+    request.alpha = clamp01(blueprint.color.alpha);
+    request.contents = blueprint.contents.isEmpty() ? nullptr : contents.constData();
+    request.userName = blueprint.userName.isEmpty() ? nullptr : userName.constData();
+    request.modified = blueprint.modificationDate.isValid() ? blueprint.modificationDate.toSecsSinceEpoch() : 0;
+    request.icon = blueprint.iconName.isEmpty() ? nullptr : icon.constData();
+    request.fontName = blueprint.fontName.isEmpty() ? nullptr : fontName.constData();
+    request.fontSize = float(blueprint.fontSize);
+    if (blueprint.fontColor) {
         request.fontColorComponents = 3;
-        request.fontColor[0] = clamp01(spec.fontColor->red);
-        request.fontColor[1] = clamp01(spec.fontColor->green);
-        request.fontColor[2] = clamp01(spec.fontColor->blue);
+        request.fontColor[0] = clamp01(blueprint.fontColor->red);
+        request.fontColor[1] = clamp01(blueprint.fontColor->green);
+        request.fontColor[2] = clamp01(blueprint.fontColor->blue);
     }
-    request.alignment = spec.alignment ? std::clamp(*spec.alignment, 0, 2) : -1;
+    request.alignment = blueprint.alignment ? std::clamp(*blueprint.alignment, 0, 2) : -1;
 
     DocumentLock lock(document);
     pdf_page *page = lock.pdf() ? lock.impl().loadPage(lock.ctx(), pageIndex) : nullptr;

@@ -97,7 +97,7 @@ std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAn
 
 // Creates an annotation on a page of the in-memory document and returns
 // its handle; an invalid handle (and `error`) when it cannot be made.
-PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &spec,
+PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &blueprint,
                                      QString *error = nullptr);
 // Removes an annotation from its page. False when there is no such one.
 bool removeAnnotation(PdfDocument &document, const PdfAnnotationHandle &handle);

@@ -169,14 +169,14 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     ASSERT_TRUE(doc);
     const QImage plain = doc->page(1).render(1.0);
 
-    PdfNewAnnotation spec;
-    spec.subtype = "Underline";
-    spec.rects = {QRectF(100, 200, 50, 12), QRectF(100, 180, 30, 12)};
-    spec.color = {1, 0, 0, 0.5};
-    spec.contents = "under";
-    spec.userName = "Folvan:ABC";
+    PdfNewAnnotation blueprint;
+    blueprint.subtype = "Underline";
+    blueprint.rects = {QRectF(100, 200, 50, 12), QRectF(100, 180, 30, 12)};
+    blueprint.color = {1, 0, 0, 0.5};
+    blueprint.contents = "under";
+    blueprint.userName = "Folvan:ABC";
     QString error;
-    const PdfAnnotationHandle handle = createAnnotation(*doc, 1, spec, &error);
+    const PdfAnnotationHandle handle = createAnnotation(*doc, 1, blueprint, &error);
     ASSERT_TRUE(handle.isValid()) << error.toStdString();
     EXPECT_EQ(handle.pageIndex, 1);
 
@@ -234,7 +234,7 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     EXPECT_FALSE(error.isEmpty());
     PdfNewAnnotation nowhere;
     EXPECT_FALSE(createAnnotation(*doc, 1, nowhere).isValid());
-    EXPECT_FALSE(createAnnotation(*doc, 5, spec).isValid());
+    EXPECT_FALSE(createAnnotation(*doc, 5, blueprint).isValid());
 }
 
 class AnnotatedCopy : public folvan::test::TempHomeTest {};
@@ -253,13 +253,13 @@ TEST_F(AnnotatedCopy, HoldsCreatedAnnotationsAndLeavesOutHiddenOnes)
     ASSERT_TRUE(doc) << error.toStdString();
     const std::vector<PdfAnnotation> own = annotations(*doc, 0);
     ASSERT_TRUE(setAnnotationHidden(*doc, own[0].handle, true)); // the highlight
-    PdfNewAnnotation spec;
-    spec.subtype = "Squiggly";
-    spec.rects = {QRectF(72, 698, 40, 10)};
-    spec.color = {0, 1, 0, 1};
-    spec.userName = "Folvan:DEF";
-    spec.contents = QString::fromUtf8("新的");
-    ASSERT_TRUE(createAnnotation(*doc, 0, spec).isValid());
+    PdfNewAnnotation blueprint;
+    blueprint.subtype = "Squiggly";
+    blueprint.rects = {QRectF(72, 698, 40, 10)};
+    blueprint.color = {0, 1, 0, 1};
+    blueprint.userName = "Folvan:DEF";
+    blueprint.contents = QString::fromUtf8("新的");
+    ASSERT_TRUE(createAnnotation(*doc, 0, blueprint).isValid());
 
     // The opened file itself is refused, by its own path or another one.
     EXPECT_FALSE(writeAnnotatedCopy(*doc, original, &error));
