@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QSplitter>
-#include <QVBoxLayout>
 
 namespace folvan::workspace {
 
@@ -45,23 +44,6 @@ ReaderWorkspace *workspaceOf(QWidget *widget)
     return nullptr;
 }
 
-// The sheet that covers the pane while the palette is open: the pane
-// behind it dimmed, the palette near its top, centred.
-QWidget *makePaletteSheet(window::ReaderActions actions, std::function<void()> dismiss, QWidget *pane)
-{
-    auto *sheet = new QWidget(pane);
-    sheet->setObjectName(QStringLiteral("ReaderCommandPaletteSheet"));
-    sheet->setAttribute(Qt::WA_StyledBackground);
-    sheet->setStyleSheet(QStringLiteral("#ReaderCommandPaletteSheet { background: rgba(0, 0, 0, 28); }"));
-    auto *palette = new ReaderCommandPalette(std::move(actions), std::move(dismiss), sheet);
-    auto *column = new QVBoxLayout(sheet);
-    column->setContentsMargins(0, 72, 0, 0);
-    column->addWidget(palette, 0, Qt::AlignHCenter | Qt::AlignTop);
-    column->addStretch(1);
-    sheet->setFocusProxy(palette);
-    return sheet;
-}
-
 // The palette of a pane acts on the pane's record as the workspace
 // completes it, so that the comparison commands behave as from the menus.
 void installPaletteFactory()
@@ -74,7 +56,8 @@ void installPaletteFactory()
         [](ContentView *pane, window::ReaderActions actions, std::function<void()> dismiss) -> QWidget * {
             if (ReaderWorkspace *workspace = workspaceOf(pane))
                 actions = workspace->completed(std::move(actions));
-            return makePaletteSheet(std::move(actions), std::move(dismiss), pane);
+            // The pane shows it as a sheet over its dimmed content.
+            return new ReaderCommandPalette(std::move(actions), std::move(dismiss), pane);
         });
 }
 
