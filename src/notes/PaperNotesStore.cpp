@@ -40,7 +40,12 @@ PaperNotesStore::~PaperNotesStore()
 
 PaperNotesStore &PaperNotesStore::shared()
 {
-    static PaperNotesStore *store = new PaperNotesStore(defaultFilePath(), platform::Preferences::shared());
+    // The data folder is fixed for the life of the application; tests point
+    // it elsewhere between cases and then get a store of their own. A store
+    // handed out earlier stays alive, since someone may still hold it.
+    static PaperNotesStore *store = nullptr;
+    if (!store || store->filePath() != defaultFilePath())
+        store = new PaperNotesStore(defaultFilePath(), platform::Preferences::shared());
     return *store;
 }
 

@@ -42,7 +42,8 @@ public:
     ~PaperNotesStore() override;
 
     // The store of the application, on the default file and the shared
-    // preferences; made on first use, kept until the process ends.
+    // preferences; made on first use, kept until the process ends (a new one
+    // is made when the data folder moves, as it does between tests).
     static PaperNotesStore &shared();
     // Folvan/Notes/paper-notes-v1.json in the data folder; empty when the
     // platform has no data folder.

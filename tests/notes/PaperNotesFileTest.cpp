@@ -49,6 +49,7 @@ TEST_F(NotesFileForm, LiteralFileInTheDataFolderLoadsAndIsWrittenBackInItsForm)
 {
     const QString location = PaperNotesStore::defaultFilePath();
     EXPECT_EQ(location, path(QStringLiteral("data/Folvan/Notes/paper-notes-v1.json")));
+    EXPECT_EQ(PaperNotesStore::shared().filePath(), location);
     QDir().mkpath(QFileInfo(location).absolutePath());
     QFile file(location);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
