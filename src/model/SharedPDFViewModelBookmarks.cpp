@@ -146,6 +146,10 @@ void SharedPDFViewModel::persistBookmarks()
         return fail(error);
     if (!platform::writeFileAtomically(target, data, &error))
         return fail(error);
+    // The list is saved: a later move carries this file, not one that once
+    // failed to load (such as an older name's file, which stays untouched).
+    m_unreadableBookmarkFile.clear();
+    m_bookmarkFileAtLoad = target;
 
     setNavigationError(std::nullopt);
     notifySidecarChanged(QStringLiteral("bookmarks"));

@@ -183,6 +183,24 @@ TEST_F(Bookmarks, AnOlderNameFromTheHistoryIsReadAndTheNextChangeWritesTheNewNam
     EXPECT_TRUE(QFileInfo::exists(model->bookmarkURL(QUrl::fromLocalFile(oldPath))));
 }
 
+TEST_F(Bookmarks, AnUnreadableOlderFileIsNotCarriedOnceTheListWasSaved)
+{
+    const QString oldFile = model->bookmarkURL(QUrl::fromLocalFile(path("old-name.pdf")));
+    writeAll(oldFile, "[{\"id\": broken");
+    SharedPDFViewModel::setHistoryPathsProvider([&](const QString &) {
+        return std::vector<QString>{path("old-name.pdf")};
+    });
+    model->loadBookmarks(QUrl::fromLocalFile(pdf), document);
+    ASSERT_TRUE(model->navigationError());
+    toggleOn(2);
+
+    const QString moved = path("moved/paper.pdf");
+    model->setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    model->persistBookmarks();
+    EXPECT_TRUE(readAll(model->bookmarkURL(QUrl::fromLocalFile(moved))).contains("\"page\":2"));
+    EXPECT_EQ(readAll(oldFile), "[{\"id\": broken");
+}
+
 TEST_F(Bookmarks, AnUnreadableFileIsKeptAndMovedAsideBeforeTheNextSave)
 {
     const QByteArray damaged = "[{\"id\": broken";

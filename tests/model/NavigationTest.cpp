@@ -152,16 +152,14 @@ TEST_F(Navigation, LocationPrefersThePendingJumpThenThePageViewThenTheRetainedPo
     EXPECT_EQ(model->location(), at(20));
 }
 
-TEST_F(Navigation, ALocationWithoutPointClearsEarlierDestinations)
+TEST_F(Navigation, APointlessLocationClearsDestinationsAndADestinationRemembers)
 {
     model->navigate(at(4, QPointF(1, 2)), false);
     model->navigate(at(6), false);
     EXPECT_FALSE(model->pendingDestination);
     EXPECT_FALSE(model->retainedDestination);
-}
 
-TEST_F(Navigation, FollowingADestinationRemembers)
-{
+    // Following a destination of the document remembers the position left.
     model->navigate(engine::PdfDestination(7, QPointF(100, 700)));
     EXPECT_EQ(model->jumpToPage(), 7);
     EXPECT_EQ(model->backLocations().size(), 1u);
@@ -228,7 +226,7 @@ TEST_F(PageViewCapture, TakesOverPositionAndSelection)
     EXPECT_EQ(texts.count(), 0);
 }
 
-TEST_F(PageViewCapture, AViewStillShowingAnEarlierDocumentIsNotRead)
+TEST_F(PageViewCapture, AViewShowingAnEarlierDocumentOrGoneIsNotRead)
 {
     view.document = engine::PdfDocument::openData(engine::PdfFixtureWriter().data());
     view.destination = engine::PdfDestination(0, QPointF(10, 10));
@@ -236,10 +234,8 @@ TEST_F(PageViewCapture, AViewStillShowingAnEarlierDocumentIsNotRead)
     model.captureNativeReading();
     EXPECT_FALSE(model.retainedDestination);
     EXPECT_EQ(model.selectionText(), QStringLiteral("kept"));
-}
 
-TEST_F(PageViewCapture, AGoneViewIsNoLongerReached)
-{
+    // A view that is gone is no longer reached.
     auto gone = std::make_unique<test::FakePageView>();
     model.setNativePDFView(gone.get());
     gone.reset();

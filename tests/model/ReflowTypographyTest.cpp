@@ -68,16 +68,15 @@ TEST_F(ReflowTypographyStorage, APartialSaveKeepsTheOtherStoredValuesAndWritesAl
     EXPECT_FALSE(prefs->contains("folvan.reflowEvent"));
 }
 
-TEST_F(ReflowTypographyStorage, SavingTheDefaultsOverwritesEverything)
+TEST_F(ReflowTypographyStorage, SavingTheDefaultsOverwritesEverythingAndReadingWritesNothing)
 {
     prefs->setValue("folvan.reflowFace", QStringLiteral("sans"));
     prefs->setValue("folvan.reflowIndent", true);
     ReflowTypography::save(ReflowTypography::defaults(), *prefs);
     EXPECT_EQ(ReflowTypography::effective(*prefs), ReflowTypography::defaults());
-}
 
-TEST_F(ReflowTypographyStorage, EffectiveSetReadsWithoutWriting)
-{
+    // Reading the effective set normalizes without writing.
+    prefs->remove("folvan.reflowFontSize");
     prefs->setValue("folvan.reflowLeading", 5);
     EXPECT_EQ(ReflowTypography::effective(*prefs).value("leading"), 2.2);
     EXPECT_EQ(stored("folvan.reflowLeading"), 5);
