@@ -35,12 +35,6 @@ ReadingTextSource passage()
 
 } // namespace
 
-TEST(ReadingLocationJson, ALocationWithoutSourceAndPointHasOnlyItsPage)
-{
-    const nlohmann::ordered_json j = ReadingLocation{3, std::nullopt, std::nullopt};
-    EXPECT_EQ(j.dump(), R"({"page":3})");
-}
-
 TEST(ReadingLocationJson, ReadsWhatItWritesAndIgnoresOtherKeys)
 {
     const auto j = nlohmann::ordered_json::parse(R"({"page":2,"point":[10.5,20],"source":null,"zoom":3})");

@@ -73,15 +73,6 @@ TEST(ReadingTextSourceValidation, LimitsOfPageOffsetsQuoteContextAndRectangles)
     EXPECT_EQ(kept->pdfRect->width(), -10);
 }
 
-TEST(ReadingTextSourceJson, OptionalKeysAreLeftOut)
-{
-    const Json j = validSource();
-    std::vector<std::string> keys;
-    for (auto it = j.begin(); it != j.end(); ++it)
-        keys.push_back(it.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"page", "start", "end", "quote", "before", "after"}));
-}
-
 TEST(ReadingTextSourceJson, RoundTripWithEveryField)
 {
     ReadingTextSource s = validSource();
