@@ -4,6 +4,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "pdfview/PDFViewWrapper.h"
+#include "platform/FileIdentity.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -29,6 +30,21 @@ platform::Preferences &defaults()
     return platform::Preferences::shared();
 }
 
+// Lets a paper's bookmarks be found under the names the reading history
+// knew it by: the stored path of every record whose file is the paper.
+void installHistoryPaths()
+{
+    SharedPDFViewModel::setHistoryPathsProvider([](const QString &standardizedPath) {
+        const std::optional<QString> identity = platform::fileIdentity(standardizedPath);
+        std::vector<QString> paths;
+        for (const RecentReading &record : ReadingHistory::shared().records()) {
+            if (identity && record.fileIdentity == identity && record.path != standardizedPath)
+                paths.push_back(record.path);
+        }
+        return paths;
+    });
+}
+
 } // namespace
 
 ContentView::ContentView(ReaderPane pane, QWidget *parent)
@@ -44,6 +60,7 @@ ContentView::ContentView(ReaderPane pane, QWidget *parent)
     setAcceptDrops(true);
     setMinimumSize(420, 300);
     m_lastDocumentState = documentState();
+    installHistoryPaths();
     connectHandlers();
     buildPaneLayout();
 }
@@ -271,16 +288,30 @@ void ContentView::loadBackgroundImage()
         setBackgroundImage(image);
 }
 
+// The pane may be going as part of its window, whose other views follow the
+// shared history: a change written now would make them rebuild inside a
+// half-destroyed widget tree. So the last reading state reaches the history
+// in its next turn, when whatever is being destroyed is gone.
 void ContentView::teardown()
 {
     if (m_tornDown)
         return;
     m_tornDown = true;
-    saveReading(true);
-    history().flush();
-    paperNotes().flush();
     m_openGeneration = QUuid::createUuid();
     cancelSearchWork();
+    if (const std::optional<DocumentReadingState> state = readingToSave(true)) {
+        ReadingHistory *records = &history();
+        const QString path = m_viewModel->pdfDocumentURL().toLocalFile();
+        QMetaObject::invokeMethod(
+            records,
+            [records, path, state = *state] {
+                records->update(path, state);
+                records->flush();
+            },
+            Qt::QueuedConnection);
+    }
+    history().flush();
+    paperNotes().flush();
 }
 
 // ---- Body ----------------------------------------------------------------------

@@ -98,8 +98,9 @@ public:
     static const QString kScaleFactorKey;      // "scaleFactorKey"
 
     explicit ContentView(ReaderPane pane, QWidget *parent = nullptr);
-    // Runs the pane's teardown: saves the reading state, flushes the
-    // history and the notes store, and drops every open or search under way.
+    // Runs the pane's teardown: drops every open or search under way,
+    // flushes the history and the notes store, and hands the last reading
+    // state to the history for its next turn.
     ~ContentView() override;
 
     // ---- Given by the workspace ---------------------------------------------
@@ -238,6 +239,9 @@ public:
     // `captureNative` the page and zoom are first taken from the page view.
     // When both panes show the same paper only the active pane writes.
     void saveReading(bool captureNative);
+    // The reading state that a save would write; none without a paper or
+    // when the other, active pane shows the same paper.
+    std::optional<DocumentReadingState> readingToSave(bool captureNative) const;
     // The application goes inactive or quits: save, flush history and notes.
     void saveAndFlush();
     // Whether a history record leads to a readable file at `url`.

@@ -136,14 +136,14 @@ DocumentReadingState ContentView::documentState() const
     return state;
 }
 
-void ContentView::saveReading(bool captureNative)
+std::optional<DocumentReadingState> ContentView::readingToSave(bool captureNative) const
 {
     const SharedPDFViewModel &model = *m_viewModel;
     const QUrl url = model.pdfDocumentURL();
     if (url.isEmpty() || !model.pdfDocument())
-        return;
+        return std::nullopt;
     if (m_isSplit && !m_isActive && sameFile(m_peerURL, url))
-        return;
+        return std::nullopt;
 
     DocumentReadingState state = documentState();
     if (captureNative && !m_reflowMode) {
@@ -158,7 +158,13 @@ void ContentView::saveReading(bool captureNative)
     }
     if (model.jumpToPage())
         state.page = *model.jumpToPage();
-    history().update(url.toLocalFile(), state);
+    return state;
+}
+
+void ContentView::saveReading(bool captureNative)
+{
+    if (const std::optional<DocumentReadingState> state = readingToSave(captureNative))
+        history().update(m_viewModel->pdfDocumentURL().toLocalFile(), *state);
 }
 
 void ContentView::saveAndFlush()

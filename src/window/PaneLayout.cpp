@@ -70,6 +70,8 @@ QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushB
 {
     auto *overlay = new DimmedLayer(parent);
     card->setFixedSize(420, 300);
+    // Nothing of the pane behind may show through the card's text.
+    card->setOpaque(true);
     auto *column = static_cast<QVBoxLayout *>(card->layout());
     for (QPushButton *button : buttons) {
         button->setParent(card);

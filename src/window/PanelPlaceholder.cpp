@@ -27,6 +27,12 @@ void PanelCard::setCard(bool card)
     update();
 }
 
+void PanelCard::setOpaque(bool opaque)
+{
+    m_opaque = opaque;
+    update();
+}
+
 void PanelCard::paintEvent(QPaintEvent *)
 {
     if (!m_card)
@@ -35,7 +41,7 @@ void PanelCard::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(6, 6, -6, -6), 12, 12);
-    painter.fillPath(shape, QColor(250, 250, 252, 240));
+    painter.fillPath(shape, QColor(250, 250, 252, m_opaque ? 255 : 240));
     painter.setPen(QPen(QColor(0, 0, 0, 26), 1));
     painter.drawPath(shape);
 }

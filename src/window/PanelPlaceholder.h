@@ -17,12 +17,15 @@ public:
     explicit PanelCard(QWidget *parent = nullptr);
     // Draw the card (side panels and overlays) or nothing (in a popover).
     void setCard(bool card);
+    // Fill the card fully, for a card laid over other content.
+    void setOpaque(bool opaque);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     bool m_card = true;
+    bool m_opaque = false;
 };
 
 class PanelPlaceholder : public PanelCard {

@@ -12,13 +12,12 @@ namespace folvan::window::test {
 
 namespace {
 
-class FileOperationsTest : public PaneTest {
+class FileOperationsTest : public OnePaneTest {
 protected:
     void SetUp() override
     {
-        PaneTest::SetUp();
+        OnePaneTest::SetUp();
         file = paper(QStringLiteral("Paper.pdf"), 3);
-        pane = makePane();
         ASSERT_TRUE(openAndWait(*pane, file));
         platform::NotificationCenter::shared().observe(
             kDocumentRelocatedNotification, &observer,
@@ -43,7 +42,6 @@ protected:
     QUrl url() const { return pane->viewModel()->pdfDocumentURL(); }
 
     QString file;
-    std::unique_ptr<ContentView> pane;
     QObject observer;
     QList<QVariantMap> relocations;
     QList<QVariantMap> trashes;

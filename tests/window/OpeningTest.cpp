@@ -140,6 +140,22 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
     EXPECT_FALSE(QFileInfo::exists(model.bookmarkURL(QUrl::fromLocalFile(a))));
 }
 
+TEST_F(OpeningTest, BookmarksSavedUnderANameTheHistoryKnewAreFoundAfterAnOutsideRename)
+{
+    const QString before = paper(QStringLiteral("before.pdf"), 3);
+    const QString after = path(QStringLiteral("papers/after.pdf"));
+    {
+        auto pane = makePane();
+        ASSERT_TRUE(openAndWait(*pane, before));
+        pane->viewModel()->toggleBookmark();
+    }
+    ASSERT_TRUE(QFile::rename(before, after));
+
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, after));
+    EXPECT_EQ(pane->viewModel()->bookmarks().size(), 1u);
+}
+
 TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
 {
     const QString file = paper(QStringLiteral("fit.pdf"), 2);
@@ -247,6 +263,23 @@ TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
     EXPECT_FALSE(pane->currentPaperID());
     EXPECT_FALSE(pane->showNotes());
     EXPECT_EQ(history().records().size(), 1) << "closing keeps the paper in the history";
+}
+
+TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
+{
+    const QString file = paper(QStringLiteral("going.pdf"), 5);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, file));
+    spin(50);
+    pane->viewModel()->setJumpToPage(3);
+    // Other views follow the history; none may be asked to rebuild while
+    // the pane, and maybe its window, is being destroyed.
+    int changes = 0;
+    QObject context;
+    QObject::connect(&history(), &ReadingHistory::recordsChanged, &context, [&] { ++changes; });
+    pane.reset();
+    EXPECT_EQ(changes, 0);
+    ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
 }
 
 TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)

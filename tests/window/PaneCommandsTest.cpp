@@ -5,7 +5,6 @@
 
 #include "model/ReflowTypography.h"
 #include "platform/Desktop.h"
-#include "platform/Queues.h"
 
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -14,27 +13,10 @@ namespace folvan::window::test {
 
 namespace {
 
-class PaneCommandsTest : public PaneTest {
+class PaneCommandsTest : public OnePaneTest {
 protected:
-    void SetUp() override
-    {
-        PaneTest::SetUp();
-        pane = makePane();
-    }
-    void TearDown() override
-    {
-        pane.reset();
-        ContentView::readingSearchQueue().waitForDone();
-        PaneTest::TearDown();
-    }
-    void openPaper(int pages = 3)
-    {
-        ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("paper.pdf"), pages, QStringLiteral("alpha beta"))));
-    }
-    SharedPDFViewModel &model() { return *pane->viewModel(); }
+    void openPaper(int pages = 3) { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("paper.pdf"), pages))); }
     static platform::Preferences &defaults() { return platform::Preferences::shared(); }
-
-    std::unique_ptr<ContentView> pane;
 };
 
 // An undo step that counts how often it ran each way.

@@ -29,18 +29,12 @@ public:
     bool playing = false;
 };
 
-class PaneHeadersTest : public PaneTest {
+class PaneHeadersTest : public OnePaneTest {
 protected:
     void SetUp() override
     {
-        PaneTest::SetUp();
-        pane = makePane();
+        OnePaneTest::SetUp();
         pane->resize(1200, 800);
-    }
-    void TearDown() override
-    {
-        pane.reset();
-        PaneTest::TearDown();
     }
     SingleHeader &single() { return *pane->paneLayout()->singleHeader(); }
     SplitHeader &split() { return *pane->paneLayout()->splitHeader(); }
@@ -48,8 +42,6 @@ protected:
     {
         ASSERT_TRUE(openAndWait(*pane, paper(name, pages)));
     }
-
-    std::unique_ptr<ContentView> pane;
 };
 
 } // namespace

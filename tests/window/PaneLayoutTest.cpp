@@ -21,19 +21,17 @@ namespace folvan::window::test {
 
 namespace {
 
-class PaneLayoutTest : public PaneTest {
+class PaneLayoutTest : public OnePaneTest {
 protected:
     void SetUp() override
     {
-        PaneTest::SetUp();
-        pane = makePane();
+        OnePaneTest::SetUp();
         pane->resize(1400, 900);
     }
     void TearDown() override
     {
-        pane.reset();
+        OnePaneTest::TearDown();
         ContentView::setCommandPaletteFactory({});
-        PaneTest::TearDown();
     }
     PaneLayout &layout() { return *pane->paneLayout(); }
     void openPaper() { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Layout Paper.pdf"), 3))); }
@@ -44,8 +42,6 @@ protected:
         auto *placeholder = qobject_cast<PanelPlaceholder *>(widget);
         return placeholder ? placeholder->title() : QString();
     }
-
-    std::unique_ptr<ContentView> pane;
 };
 
 } // namespace
@@ -144,10 +140,18 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     openPaper();
     settle();
     ReadingArea &area = *layout().readingArea();
+    const auto clickWayBack = [&](const QString &title) {
+        for (QPushButton *button : area.currentView()->findChildren<QPushButton *>())
+            if (button->text() == title)
+                return button->click(), true;
+        return false;
+    };
     pane->setFlipBookMode(true);
     EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
     EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("翻书视图")));
-    pane->setReadingMode(false);
+    // The placeholder's button switches to the page view.
+    ASSERT_TRUE(clickWayBack(QStringLiteral("改用滚动阅读")));
+    EXPECT_FALSE(pane->flipBookMode());
     settle();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::page);
     EXPECT_EQ(area.currentView(), area.pageSlot());
@@ -159,7 +163,8 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("文字重排视图")));
     EXPECT_FALSE(area.dockShown());
     // Leaving reflow brings the page view and the dock back.
-    pane->toggleReflow();
+    ASSERT_TRUE(clickWayBack(QStringLiteral("返回原版 PDF")));
+    EXPECT_FALSE(pane->reflowMode());
     EXPECT_EQ(area.currentView(), area.pageSlot());
     EXPECT_TRUE(area.dockShown());
 }
@@ -222,6 +227,14 @@ TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
     EXPECT_FALSE(pane->showOnboarding());
     ASSERT_TRUE(waitUntil([&] { return pane->showOnboarding(); }, 2000));
     ASSERT_NE(layout().onboardingOverlay(), nullptr);
+    // The card hides what lies behind it: its fill is not mixed with the
+    // dimmed pane.
+    settle();
+    auto *card = layout().onboardingOverlay()->findChild<PanelPlaceholder *>();
+    ASSERT_NE(card, nullptr);
+    const QImage shot = pane->grab().toImage();
+    const QPoint inside = card->mapTo(pane.get(), QPoint(20, card->height() / 2));
+    EXPECT_EQ(shot.pixelColor(inside * shot.devicePixelRatio()), QColor(250, 250, 252));
     for (QPushButton *button : layout().onboardingOverlay()->findChildren<QPushButton *>())
         button->click();
     EXPECT_FALSE(pane->showOnboarding());

@@ -8,6 +8,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Preferences.h"
+#include "platform/Queues.h"
 #include "support/TestEnv.h"
 #include "window/ContentView.h"
 
@@ -162,6 +163,27 @@ protected:
 
     std::shared_ptr<PresenterLog> presented = std::make_shared<PresenterLog>();
     std::shared_ptr<ChooserScript> chooser = std::make_shared<ChooserScript>();
+};
+
+// A test around one primary pane, gone with its searches before the data
+// folder goes.
+class OnePaneTest : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        pane = makePane();
+    }
+    void TearDown() override
+    {
+        pane.reset();
+        ContentView::readingSearchQueue().waitForDone();
+        PaneTest::TearDown();
+    }
+    SharedPDFViewModel &model() { return *pane->viewModel(); }
+    bool searchSettles() { return waitUntil([&] { return !pane->searchRunning(); }); }
+
+    std::unique_ptr<ContentView> pane;
 };
 
 } // namespace folvan::window::test

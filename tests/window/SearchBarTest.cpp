@@ -3,7 +3,6 @@
 
 #include "PaneTestSupport.h"
 
-#include "platform/Queues.h"
 #include "window/PaneControls.h"
 #include "window/PaneLayout.h"
 #include "window/SearchBar.h"
@@ -16,28 +15,18 @@ namespace folvan::window::test {
 
 namespace {
 
-class SearchBarTest : public PaneTest {
+class SearchBarTest : public OnePaneTest {
 protected:
     void SetUp() override
     {
-        PaneTest::SetUp();
-        pane = makePane();
+        OnePaneTest::SetUp();
         pane->resize(1200, 800);
         ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("bar.pdf"), 12, QStringLiteral("alpha beta"))));
         pane->findInPDF();
         bar = pane->paneLayout()->searchBar();
     }
-    void TearDown() override
-    {
-        pane.reset();
-        ContentView::readingSearchQueue().waitForDone();
-        PaneTest::TearDown();
-    }
-    SharedPDFViewModel &model() { return *pane->viewModel(); }
     void type(const QString &text) { QTest::keyClicks(bar->field(), text); }
-    bool settles() { return waitUntil([&] { return !pane->searchRunning(); }); }
 
-    std::unique_ptr<ContentView> pane;
     SearchBar *bar = nullptr;
 };
 
@@ -63,7 +52,7 @@ TEST_F(SearchBarTest, TypingSearchesAndTheCounterShowsTheCurrentMatch)
     EXPECT_TRUE(pane->searchRunning());
     EXPECT_FALSE(bar->progress()->isHidden());
     EXPECT_TRUE(bar->counter()->isHidden());
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(searchSettles());
     ASSERT_EQ(model().searchResults().size(), 12u);
     EXPECT_TRUE(bar->progress()->isHidden());
     EXPECT_EQ(bar->counter()->text(), QStringLiteral("1 / 12"));
@@ -78,7 +67,7 @@ TEST_F(SearchBarTest, TypingSearchesAndTheCounterShowsTheCurrentMatch)
 TEST_F(SearchBarTest, ReturnStepsForwardAndShiftReturnBackward)
 {
     type(QStringLiteral("alpha"));
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(searchSettles());
     QTest::keyClick(bar->field(), Qt::Key_Return);
     EXPECT_EQ(model().currentSearchIndex(), 1);
     QTest::keyClick(bar->field(), Qt::Key_Return, Qt::ShiftModifier);
@@ -101,7 +90,7 @@ TEST_F(SearchBarTest, SpacesOnlyAreNotSearchedButShowNoResults)
 TEST_F(SearchBarTest, EscapeClosesTheBarAndEmptiesQueryAndMatches)
 {
     type(QStringLiteral("beta"));
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(searchSettles());
     QTest::keyClick(bar->field(), Qt::Key_Escape);
     EXPECT_FALSE(model().showSearch());
     EXPECT_TRUE(model().searchText().isEmpty());
@@ -115,7 +104,7 @@ TEST_F(SearchBarTest, CloseButtonWorksWithAndWithoutMatches)
     EXPECT_FALSE(model().showSearch());
     pane->findInPDF();
     type(QStringLiteral("alpha"));
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(searchSettles());
     bar->closeButton()->click();
     EXPECT_FALSE(model().showSearch());
     EXPECT_TRUE(model().searchResults().empty());

@@ -3,7 +3,6 @@
 #include "PaneTestSupport.h"
 
 #include "engine/PdfDocument.h"
-#include "platform/Queues.h"
 
 #include <QSemaphore>
 
@@ -11,25 +10,15 @@ namespace folvan::window::test {
 
 namespace {
 
-class SearchTest : public PaneTest {
+class SearchTest : public OnePaneTest {
 protected:
     void SetUp() override
     {
-        PaneTest::SetUp();
+        OnePaneTest::SetUp();
         file = paper(QStringLiteral("search.pdf"), 3, QStringLiteral("alpha beta gamma"));
-        pane = makePane();
         ASSERT_TRUE(openAndWait(*pane, file));
         pane->findInPDF();
     }
-    void TearDown() override
-    {
-        pane.reset();
-        ContentView::readingSearchQueue().waitForDone();
-        PaneTest::TearDown();
-    }
-
-    SharedPDFViewModel &model() { return *pane->viewModel(); }
-    bool searchSettles() { return waitUntil([&] { return !pane->searchRunning(); }); }
 
     // Holds the shared search queue until released, so that a job stays
     // queued behind it.
@@ -40,7 +29,6 @@ protected:
     void releaseQueue() { gate->release(); }
 
     QString file;
-    std::unique_ptr<ContentView> pane;
     std::shared_ptr<QSemaphore> gate = std::make_shared<QSemaphore>();
 };
 
