@@ -125,11 +125,15 @@ TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrim
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(reference.isNull());
 
-    // The reference pane's own comparison command closes it.
+    // The reference pane's own comparison command closes it; opened again
+    // before the closed pane is gone, the two panes share the width.
     openComparison();
     workspace->referenceView()->toggleComparison()();
     EXPECT_FALSE(workspace->isSplit());
     EXPECT_EQ(workspace->focusToken(), 2);
+    workspace->toggleComparison();
+    QApplication::processEvents();
+    EXPECT_NEAR(workspace->referenceView()->width(), workspace->primaryView()->width(), 40);
 }
 
 TEST_F(ReaderWorkspaceTest, SwitchingPanesNeedsTwoPanesAndMovesTheFocusToken)
