@@ -211,30 +211,37 @@ DroppablePDFView *PDFViewWrapper::makeView()
             model->setPageCount(count);
     });
     const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
-    m_firstShow = FirstShow{target, model->retainedDestination, model->retainedSelection};
-    platform::runOnMain(coordinator, [this] {
-        // A view not on screen yet has no width to fit: it is restored once
-        // it is shown.
-        if (m_view && m_view->isVisible())
-            runFirstShow();
+    platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination,
+                                      selection = model->retainedSelection] {
+        // A view not on screen yet (made behind another reading view) has
+        // no width to fit and no position to show: it is restored once it
+        // is shown, from the model's reading position as it is by then.
+        if (!m_view || !m_view->isVisible())
+            m_restoreOnShow = true;
+        else if (!restoreFirstShow(target, destination, selection))
+            m_coordinator->restoreDeferred = true;
     });
     return view;
 }
 
-void PDFViewWrapper::runFirstShow()
+void PDFViewWrapper::restoreFromModel()
 {
-    if (!m_firstShow)
-        return;
-    const FirstShow restore = *std::exchange(m_firstShow, std::nullopt);
-    if (!restoreFirstShow(restore.target, restore.destination, restore.selection))
+    const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
+    const int target = std::min(std::max(count - 1, 0), std::max(m_viewModel->currentPageIndex(), 0));
+    if (!restoreFirstShow(target, m_viewModel->retainedDestination, m_viewModel->retainedSelection))
         m_coordinator->restoreDeferred = true;
 }
 
 void PDFViewWrapper::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (m_firstShow)
-        platform::runOnMain(m_coordinator.get(), [this] { runFirstShow(); });
+    if (!m_restoreOnShow)
+        return;
+    platform::runOnMain(m_coordinator.get(), [this] {
+        if (!std::exchange(m_restoreOnShow, false) || !m_viewModel)
+            return;
+        restoreFromModel();
+    });
 }
 
 bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::PdfDestination> &destination,
@@ -294,11 +301,8 @@ void PDFViewWrapper::updateView()
 
     // A first-show restore that found the model elsewhere runs as soon as
     // the model shows this view's document in this view again.
-    if (m_coordinator->restoreDeferred && model && modelShowsThisView()) {
-        const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
-        const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
-        restoreFirstShow(target, model->retainedDestination, model->retainedSelection);
-    }
+    if (m_coordinator->restoreDeferred && model && modelShowsThisView())
+        restoreFromModel();
 
     m_coordinator->onZoom = zoomReporter();
     if (m_scaleFactor.get) {

@@ -107,14 +107,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // The first-show restore with the page, destination and selection taken
-    // when the view was made; kept until the view is on screen.
-    struct FirstShow {
-        int target = 0;
-        std::optional<engine::PdfDestination> destination;
-        std::optional<engine::PdfSelection> selection;
-    };
-    void runFirstShow();
+    // The first-show restore to the model's current reading position.
+    void restoreFromModel();
     DroppablePDFView *makeView();
     void dismantleView();
     std::function<void(double)> zoomReporter() const;
@@ -129,7 +123,8 @@ private:
     std::unique_ptr<PDFViewCoordinator> m_coordinator;
     QPointer<DroppablePDFView> m_view;
     bool m_updateScheduled = false;
-    std::optional<FirstShow> m_firstShow;
+    // The first-show restore waits for the view to be shown.
+    bool m_restoreOnShow = false;
 };
 
 } // namespace folvan::pdfview
