@@ -22,7 +22,7 @@ run: setup build
 	$(BUILD)/src/app/folvan $(if $(PDF),--pdf "$(PDF)")
 
 test: setup build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 --repeat until-pass:2
 
 bench: setup build
 	$(BUILD)/bench/folvan-bench $(ARGS)
