@@ -79,13 +79,6 @@ TEST_F(PaneHeadersTest, SingleHeaderWithAPaperShowsItsNameWithoutTheExtension)
     EXPECT_FALSE(header.closeButton->isEnabled());
 }
 
-TEST_F(PaneHeadersTest, UpperCaseExtensionStaysInTitleAndTooltip)
-{
-    openPaper(QStringLiteral("Paper.PDF"));
-    EXPECT_EQ(single().titleButton->title(), QStringLiteral("Paper.PDF"));
-    EXPECT_EQ(single().titleButton->toolTip(), QStringLiteral("Paper.PDF"));
-}
-
 TEST_F(PaneHeadersTest, ReflowButtonChangesItsLabelAndTintButItsTooltipOnlyInTheSingleHeader)
 {
     openPaper();

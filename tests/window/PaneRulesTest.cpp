@@ -153,6 +153,7 @@ TEST(PaneRulesTest, HeaderTitlesDropOnlyTheExactExtension)
     EXPECT_EQ(singleHeaderTitle(false, QStringLiteral("Paper.pdf")), QStringLiteral("Folvan"));
     EXPECT_EQ(singleHeaderTitle(true, QStringLiteral("Paper.pdf")), QStringLiteral("Paper"));
     EXPECT_EQ(singleHeaderTitle(true, QStringLiteral("Paper.PDF")), QStringLiteral("Paper.PDF"));
+    EXPECT_EQ(withoutPdfExtension(QStringLiteral("Paper.PDF")), QStringLiteral("Paper.PDF"));
     EXPECT_EQ(singleHeaderTitle(true, QStringLiteral("a.pdf.pdf")), QStringLiteral("a.pdf"));
     EXPECT_EQ(singleHeaderTitleLabel(true, QStringLiteral("Paper.pdf")), QStringLiteral("重命名论文：Paper.pdf"));
     EXPECT_EQ(singleHeaderTitleLabel(false, QStringLiteral("Paper.pdf")), QStringLiteral("Folvan"));

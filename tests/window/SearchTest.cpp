@@ -65,18 +65,6 @@ TEST_F(SearchTest, ABlankQueryStartsNoSearch)
     EXPECT_TRUE(model().searchResults().empty());
 }
 
-TEST_F(SearchTest, StepsWrapAround)
-{
-    model().setSearchText(QStringLiteral("beta"));
-    ASSERT_TRUE(searchSettles());
-    ASSERT_EQ(model().searchResults().size(), 3u);
-    model().setCurrentSearchIndex(2);
-    pane->stepSearch(true);
-    EXPECT_EQ(model().currentSearchIndex(), 0);
-    pane->stepSearch(false);
-    EXPECT_EQ(model().currentSearchIndex(), 2);
-}
-
 TEST_F(SearchTest, AResultForAClosedBarIsDropped)
 {
     blockQueue();
