@@ -138,6 +138,20 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
     EXPECT_FALSE(pane->pdfView()->autoScales());
 }
 
+TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
+{
+    model->setCurrentPageIndex(1);
+    makeWrapper();
+    wrapper->hide();
+    settle();
+    EXPECT_TRUE(wrapper->coordinator()->restoring);
+    model->setCurrentPageIndex(4);
+    wrapper->show();
+    settle();
+    EXPECT_FALSE(wrapper->coordinator()->restoring);
+    EXPECT_EQ(view()->currentPageIndex(), 4);
+}
+
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
 {
     zoom = 1.5;
