@@ -8,6 +8,7 @@
 #include "app/ReaderWindow.h"
 #include "app/SingleInstance.h"
 #include "app/UrlSchemes.h"
+#include "window/PanePresenter.h"
 
 int main(int argc, char **argv)
 {
@@ -32,6 +33,7 @@ int main(int argc, char **argv)
     const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(arguments);
     instance.listen();
 
+    folvan::window::installExportSavePanel();
     folvan::app::ReaderWindow window;
     folvan::app::SettingsWindow settings;
     // Closing the reading window ends the program, settings window or not.

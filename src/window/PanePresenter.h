@@ -39,6 +39,10 @@ public:
 std::unique_ptr<PanePresenter> makeDefaultPresenter();
 std::unique_ptr<PaneFileChooser> makeDefaultFileChooser();
 
+// Puts the save panel of the annotation exports (Markdown and the annotated
+// copy) in place for the running program.
+void installExportSavePanel();
+
 // The open panel's name filter: PDF files whatever the case of "pdf".
 QString pdfNameFilter();
 

@@ -1,6 +1,7 @@
 #include "workspace/ReaderWorkspace.h"
 
 #include "window/ContentView.h"
+#include "window/PanePresenter.h"
 #include "window/PaneRadio.h"
 #include "workspace/RadioPlayer.h"
 #include "workspace/ReaderCommandPalette.h"
@@ -241,7 +242,7 @@ void ReaderWorkspace::toggleComparison()
     FileChoice choice;
     choice.title = QStringLiteral("在右侧打开 PDF");
     choice.prompt = QStringLiteral("打开到右侧");
-    choice.nameFilters = {QStringLiteral("PDF (*.pdf *.PDF *.Pdf)")};
+    choice.nameFilters = {window::pdfNameFilter()};
     const QUrl primaryURL = urlOf(firstOf(ReaderPane::primary, m_panes));
     if (primaryURL.isLocalFile())
         choice.startFolder = QFileInfo(primaryURL.toLocalFile()).absolutePath();
