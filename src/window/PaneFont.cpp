@@ -1,6 +1,6 @@
 #include "window/PaneFont.h"
 
-#include "platform/Preferences.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -36,7 +36,7 @@ bool digitsShareOneWidth(const QFont &font)
 
 QFont paneFont(PaneFontRole role, QFont::Weight weight, bool tabularDigits)
 {
-    const double base = platform::Preferences::shared().doubleValue(QStringLiteral("folvan.interfaceTextSize"));
+    const double base = platform::ReaderPreferences::interfaceSize();
     QFont font = QApplication::font();
     font.setPointSizeF(std::max(12.0, base + roleStep(role)) * 0.75);
     font.setWeight(weight);

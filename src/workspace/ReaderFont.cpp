@@ -2,7 +2,7 @@
 
 #include "platform/Preferences.h"
 #include "workspace/ReaderMenuTypography.h"
-#include "workspace/ReaderPreferences.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -69,7 +69,7 @@ double readerFontSize(ReaderFontRole role, double base)
 QFont readerFont(ReaderFontRole role, std::optional<QFont::Weight> weight, bool monospaced)
 {
     QFont font = QApplication::font();
-    font.setPointSizeF(readerFontSize(role, ReaderPreferences::interfaceSize()) * kQtPointsPerInterfacePoint);
+    font.setPointSizeF(readerFontSize(role, platform::ReaderPreferences::interfaceSize()) * kQtPointsPerInterfacePoint);
     font.setWeight(weight.value_or(role == ReaderFontRole::headline ? QFont::DemiBold : QFont::Normal));
     if (monospaced)
         useTabularDigits(font);

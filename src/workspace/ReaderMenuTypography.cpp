@@ -2,7 +2,7 @@
 
 #include "platform/Preferences.h"
 #include "workspace/ReaderFont.h"
-#include "workspace/ReaderPreferences.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -18,7 +18,7 @@ namespace {
 QFont menuFont()
 {
     QFont font = QApplication::font("QMenu");
-    font.setPointSizeF(ReaderPreferences::interfaceSize() * kQtPointsPerInterfacePoint);
+    font.setPointSizeF(platform::ReaderPreferences::interfaceSize() * kQtPointsPerInterfacePoint);
     return font;
 }
 

@@ -3,7 +3,7 @@
 #include "ShellTestSupport.h"
 #include "workspace/ReaderFont.h"
 #include "workspace/ReaderMenuTypography.h"
-#include "workspace/ReaderPreferences.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QFontMetricsF>
 #include <QLabel>
@@ -35,7 +35,7 @@ protected:
 
 TEST_F(ReaderTypographyTest, PreferencesAreClampedAndUnusableValuesReadAsDefaults)
 {
-    using P = ReaderPreferences;
+    using P = folvan::platform::ReaderPreferences;
     EXPECT_EQ((std::array{P::interfaceSize(), P::toolsHideDelay(), P::referenceDelay()}), (std::array{15.0, 10.0, 0.35}));
     const char *size = "folvan.interfaceTextSize", *tools = "folvan.toolsHideDelay", *hover = "folvan.referenceDelay";
     const std::tuple<const char *, QVariant, double (*)(), double> cases[] = {

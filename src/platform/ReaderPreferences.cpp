@@ -1,17 +1,17 @@
-#include "workspace/ReaderPreferences.h"
+#include "platform/ReaderPreferences.h"
 
 #include "platform/Preferences.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace folvan::workspace {
+namespace folvan::platform {
 
 namespace {
 
 double clampedPreference(const char *key, double fallback, double low, double high)
 {
-    const double value = platform::Preferences::shared().doubleValue(QString::fromLatin1(key), fallback);
+    const double value = Preferences::shared().doubleValue(QString::fromLatin1(key), fallback);
     if (!std::isfinite(value))
         return fallback;
     return std::clamp(value, low, high);
@@ -34,4 +34,4 @@ double ReaderPreferences::referenceDelay()
     return clampedPreference("folvan.referenceDelay", 0.35, 0.2, 1.5);
 }
 
-} // namespace folvan::workspace
+} // namespace folvan::platform

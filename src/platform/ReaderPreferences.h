@@ -1,6 +1,6 @@
 #pragma once
 
-namespace folvan::workspace {
+namespace folvan::platform {
 
 // The three clamped interface preferences, read afresh from the shared
 // preferences on every call. A missing, non-numeric or non-finite stored
@@ -17,4 +17,4 @@ struct ReaderPreferences {
     static double referenceDelay();
 };
 
-} // namespace folvan::workspace
+} // namespace folvan::platform
