@@ -1,10 +1,9 @@
 #include "window/PaneFont.h"
 
 #include "platform/ReaderPreferences.h"
+#include "platform/TabularDigits.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QFontMetricsF>
 
 #include <algorithm>
 
@@ -22,16 +21,6 @@ double roleStep(PaneFontRole role)
     return 0;
 }
 
-bool digitsShareOneWidth(const QFont &font)
-{
-    const QFontMetricsF metrics(font);
-    const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
-    for (char digit = '1'; digit <= '9'; ++digit)
-        if (!qFuzzyCompare(metrics.horizontalAdvance(QLatin1Char(digit)), zero))
-            return false;
-    return true;
-}
-
 } // namespace
 
 QFont paneFont(PaneFontRole role, QFont::Weight weight, bool tabularDigits)
@@ -40,14 +29,8 @@ QFont paneFont(PaneFontRole role, QFont::Weight weight, bool tabularDigits)
     QFont font = QApplication::font();
     font.setPointSizeF(std::max(12.0, base + roleStep(role)) * 0.75);
     font.setWeight(weight);
-    if (tabularDigits && !digitsShareOneWidth(font)) {
-        for (const QString &family : {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans")}) {
-            QFont candidate = font;
-            candidate.setFamilies({family});
-            if (QFontDatabase::hasFamily(family) && digitsShareOneWidth(candidate))
-                return candidate;
-        }
-    }
+    if (tabularDigits)
+        platform::useTabularDigits(font);
     return font;
 }
 

@@ -3,10 +3,9 @@
 #include "platform/Preferences.h"
 #include "workspace/ReaderMenuTypography.h"
 #include "platform/ReaderPreferences.h"
+#include "platform/TabularDigits.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QPointer>
 #include <QWidget>
 
@@ -31,34 +30,6 @@ double roleOffset(ReaderFontRole role)
     return 0;
 }
 
-bool digitsShareOneWidth(const QFont &font)
-{
-    const QFontMetricsF metrics(font);
-    const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
-    for (char digit = '1'; digit <= '9'; ++digit)
-        if (!qFuzzyCompare(metrics.horizontalAdvance(QLatin1Char(digit)), zero))
-            return false;
-    return true;
-}
-
-// Qt has no switch for tabular figures; the usual interface faces draw their
-// digits at one width already. When the system face does not, a face that
-// does (and whose letters are proportional) stands in.
-void useTabularDigits(QFont &font)
-{
-    if (digitsShareOneWidth(font))
-        return;
-    for (const QString &family : {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans"),
-                                  QStringLiteral("Liberation Sans")}) {
-        QFont candidate = font;
-        candidate.setFamilies({family});
-        if (QFontDatabase::hasFamily(family) && digitsShareOneWidth(candidate)) {
-            font = candidate;
-            return;
-        }
-    }
-}
-
 } // namespace
 
 double readerFontSize(ReaderFontRole role, double base)
@@ -72,7 +43,7 @@ QFont readerFont(ReaderFontRole role, std::optional<QFont::Weight> weight, bool 
     font.setPointSizeF(readerFontSize(role, platform::ReaderPreferences::interfaceSize()) * kQtPointsPerInterfacePoint);
     font.setWeight(weight.value_or(role == ReaderFontRole::headline ? QFont::DemiBold : QFont::Normal));
     if (monospaced)
-        useTabularDigits(font);
+        platform::useTabularDigits(font);
     return font;
 }
 
