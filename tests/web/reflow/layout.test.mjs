@@ -1,0 +1,128 @@
+// Reading order and blocks on recorded pages of real papers and on small
+// made-up pages.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import { layoutPage, layoutDocument, documentContext, readingOrder } from "../../../web/reflow/layout.js";
+import { KEY_FORM } from "../../../web/reflow/reading.js";
+
+const fixture = (name) => JSON.parse(fs.readFileSync(new URL(`../../fixtures/reflow/${name}`, import.meta.url)));
+const acm = fixture("acm-sample-pages.json").pages;
+const aps = fixture("aps-sample-page.json").pages;
+
+function line(text, x, y, w, extra = {}) {
+  return { text, x, y, w, h: 8, base: y + 7, size: 9, font: "Serif", math: 0, ...extra };
+}
+function page(lines, n = 0, more = {}) {
+  return { page: n, width: 612, height: 792, lines, pictures: [], shapes: [], ...more };
+}
+const kinds = (laid) => laid.blocks.map((b) => `${b.kind}:${b.text.slice(0, 24)}`);
+const indexOf = (laid, re) => laid.blocks.findIndex((b) => re.test(b.text));
+
+test("a two-column first page reads title, figure, abstract column, then the other column, footnotes last", () => {
+  const [laid] = layoutDocument([acm[0]]);
+  const blocks = laid.blocks;
+  assert.equal(blocks[0].kind, "heading");
+  assert.equal(blocks[0].text, "The Name of the Title Is Hope");
+  const figure = blocks.findIndex((b) => b.kind === "cutout");
+  const caption = indexOf(laid, /^Figure 1:/);
+  assert.equal(blocks[caption].kind, "caption");
+  assert.ok(figure >= 0 && figure < caption);
+  const order = [/^ABSTRACT$/, /^A clear and well-documented/, /^CCS CONCEPTS$/, /^KEYWORDS$/, /^1 INTRODUCTION$/, /^If you are new/]
+    .map((re) => indexOf(laid, re));
+  assert.ok(order.every((i) => i > caption), kinds(laid).join("\n"));
+  assert.deepEqual(order, order.slice().sort((a, b) => a - b), kinds(laid).join("\n"));
+  // The CCS line wraps with a hyphen; the two lines are one item, joined.
+  assert.ok(blocks.some((b) => b.text.includes("Redundancy; Robotics")));
+  const footnotes = blocks.filter((b) => b.kind === "footnote");
+  assert.ok(footnotes.length >= 2);
+  assert.ok(blocks.slice(blocks.indexOf(footnotes[0])).every((b) => b.kind === "footnote"));
+  assert.ok(footnotes.some((b) => /^Permission to make digital/.test(b.text)));
+});
+
+test("display formulas and tables become cut-outs with their pieces, captions stay text", () => {
+  const ctx = documentContext(acm);
+  const laid = layoutPage(acm[1], ctx);
+  const cut = laid.blocks.filter((b) => b.kind === "cutout");
+  assert.ok(cut.some((b) => b.formula), kinds(laid).join("\n"));
+  assert.ok(cut.some((b) => b.table), kinds(laid).join("\n"));
+  assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /^(lim|\(1\))$/.test(b.text)), kinds(laid).join("\n"));
+  assert.equal(laid.blocks[indexOf(laid, /^Table 1:/)].kind, "caption");
+  for (const b of cut) {
+    assert.equal(b.region.length, 4);
+    assert.ok(b.region.every((v) => v >= 0 && v <= 1));
+  }
+});
+
+test("a two-column journal page starts with the title block and puts the column text in order", () => {
+  const [laid] = layoutDocument(aps);
+  assert.match(laid.blocks[0].text, /^Manuscript Title/);
+  const abstract = indexOf(laid, /^An article usually includes an abstract/);
+  const first = indexOf(laid, /^I\. FIRST-LEVEL HEADING/);
+  const later = indexOf(laid, /^Because REVTEX uses the natbib/);
+  assert.ok(abstract > 0 && abstract < first && first < later, kinds(laid).join("\n"));
+});
+
+test("block ids have the correction form, are numbered in order and follow the text", () => {
+  const [laid] = layoutDocument([acm[0]]);
+  laid.blocks.forEach((b, i) => {
+    assert.match(b.key, KEY_FORM);
+    assert.equal(b.index, i);
+    assert.ok(b.key.startsWith(`0:${i}:`));
+  });
+  const again = layoutDocument([acm[0]])[0];
+  assert.deepEqual(again.blocks.map((b) => b.key), laid.blocks.map((b) => b.key));
+});
+
+test("running headers that repeat and page numbers are left out", () => {
+  const body = (n) => [
+    line("Short Title of the Paper", 60, 40, 150, { size: 7 }),
+    line(String(n + 1), 300, 760, 8),
+    line("Body text that says something about page " + (n + 1) + ".", 60, 100, 300),
+  ];
+  const laid = layoutDocument([page(body(0), 0), page(body(1), 1)]);
+  for (const p of laid) {
+    assert.equal(p.blocks.length, 1);
+    assert.match(p.blocks[0].text, /^Body text/);
+  }
+});
+
+test("a paragraph broken by the column end carries on in the next column", () => {
+  const left = [
+    line("1 INTRODUCTION", 54, 100, 90, { bold: true }),
+    ...Array.from({ length: 6 }, (_, i) => line(i === 5 ? "the paragraph goes on into the next col-" : "filler words of a long paragraph in the left column here", 54, 115 + 11 * i, 240)),
+  ];
+  const right = [
+    line("umn and ends there.", 318, 100, 240),
+    line("Another paragraph starts with an indent and", 328, 111, 230),
+    line("continues on the next line of the column.", 318, 122, 200),
+  ];
+  const [laid] = layoutDocument([page(left.concat(right))]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["heading", "paragraph", "paragraph", "paragraph"]);
+  assert.equal(laid.blocks[2].continues, true);
+  assert.match(laid.blocks[1].text, /next col-$/);
+  assert.equal(laid.blocks[2].text, "umn and ends there.");
+  assert.ok(!laid.blocks[3].continues);
+});
+
+test("references split at their numbers, not at short lines", () => {
+  const lines = [
+    line("REFERENCES", 54, 90, 80, { bold: true }),
+    line("[1] A. Author. 2001. A title that ends the line.", 54, 105, 180),
+    line("Journal of Things 3, 1.", 64, 116, 120),
+    line("[2] B. Author. 2002. Another title.", 54, 127, 170),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["heading", "reference", "reference"]);
+  assert.match(laid.blocks[1].text, /line\. Journal of Things 3, 1\.$/);
+});
+
+test("a title above two columns does not become a column", () => {
+  const items = [
+    { x: 190, y: 80, w: 230, h: 16, id: "title" },
+    { x: 110, y: 110, w: 60, h: 12, id: "a1" },
+    { x: 270, y: 110, w: 70, h: 12, id: "a2" },
+    { x: 430, y: 110, w: 80, h: 12, id: "a3" },
+  ];
+  assert.deepEqual(readingOrder(items).map((i) => i.id), ["title", "a1", "a2", "a3"]);
+});

@@ -1,0 +1,96 @@
+// Figures and tables of a page: areas shown as cut-outs of the page image.
+// Pictures and drawings close to each other make one figure; stacked
+// horizontal rules of one width make a table. Text inside such an area
+// (axis labels, table cells) goes with the cut-out.
+
+const GROW = 6;
+
+function intersects(a, b, grow = 0) {
+  return a.x - grow < b.x + b.w && b.x - grow < a.x + a.w &&
+    a.y - grow < b.y + b.h && b.y - grow < a.y + a.h;
+}
+
+function union(a, b) {
+  const x = Math.min(a.x, b.x), y = Math.min(a.y, b.y);
+  return { x, y, w: Math.max(a.x + a.w, b.x + b.w) - x, h: Math.max(a.y + a.h, b.y + b.h) - y };
+}
+
+export function isRule(shape) {
+  return shape.h <= 2.5 && shape.w > 24;
+}
+
+// Merges rectangles that touch (grown by `grow`) until none do.
+export function mergeAreas(rects, grow = GROW) {
+  let areas = rects.map((r) => ({ x: r.x, y: r.y, w: r.w, h: r.h }));
+  let changed = true;
+  while (changed) {
+    changed = false;
+    const next = [];
+    for (const r of areas) {
+      let merged = r;
+      for (let i = next.length - 1; i >= 0; i--) {
+        if (intersects(next[i], merged, grow)) {
+          merged = union(next[i], merged);
+          next.splice(i, 1);
+          changed = true;
+        }
+      }
+      next.push(merged);
+    }
+    areas = next;
+  }
+  return areas;
+}
+
+// The tables: groups of two or more rules of about one width and place,
+// covering some height.
+function ruleTables(rules) {
+  const groups = [];
+  for (const r of rules.slice().sort((a, b) => a.y - b.y)) {
+    const g = groups.find((g) => Math.abs(g.x - r.x) < 6 && Math.abs(g.x + g.w - r.x - r.w) < 6 &&
+      r.y - (g.y + g.h) < 260);
+    if (g) Object.assign(g, union(g, r), { n: g.n + 1 });
+    else groups.push({ x: r.x, y: r.y, w: r.w, h: r.h, n: 1 });
+  }
+  return groups.filter((g) => g.n >= 2 && g.h >= 14).map(({ x, y, w, h }) => ({ x, y, w, h, table: true }));
+}
+
+// The cut-out areas of a page, in points. `extra` are areas the native side
+// measured (page fractions), merged in when given.
+export function findAreas(page, extra = []) {
+  const W = page.width, H = page.height;
+  const drawn = [];
+  const rules = [];
+  for (const s of page.shapes || []) {
+    if (s.w * s.h > 0.85 * W * H) continue;
+    if (isRule(s)) rules.push(s);
+    else if (s.w > 1 || s.h > 1) drawn.push(s);
+  }
+  for (const p of page.pictures || []) if (p.w > 4 && p.h > 4 && p.w * p.h < 0.85 * W * H) drawn.push(p);
+  for (const e of extra) {
+    const r = { x: e[0] * W, y: e[1] * H, w: e[2] * W, h: e[3] * H };
+    if (r.w > 24 && r.h > 18) drawn.push(r);
+  }
+  let areas = mergeAreas(drawn).filter((a) => a.w > 30 && a.h > 20);
+  // A rule that crosses a figure belongs to it (frames, axes).
+  areas = mergeAreas(areas.concat(rules.filter((r) => areas.some((a) => intersects(a, r, 2)))), 0)
+    .filter((a) => a.w > 30 && a.h > 20);
+  const tables = ruleTables(rules.filter((r) => !areas.some((a) => intersects(a, r, 2))));
+  return mergeAreas(areas.concat(tables), 1).map((a) => ({
+    ...a, table: tables.some((t) => intersects(t, a)),
+  }));
+}
+
+// Lines that belong to an area: their middle lies inside it. For tables, the
+// rows between the first and the last rule.
+export function absorbs(area, line) {
+  const cx = line.x + line.w / 2, cy = line.y + line.h / 2;
+  return cx > area.x - 2 && cx < area.x + area.w + 2 && cy > area.y - 2 && cy < area.y + area.h + 2;
+}
+
+// An area as page fractions [x, y, w, h], a little padded, inside the page.
+export function fractions(area, page, pad = 3) {
+  const x0 = Math.max(0, area.x - pad), y0 = Math.max(0, area.y - pad);
+  const x1 = Math.min(page.width, area.x + area.w + pad), y1 = Math.min(page.height, area.y + area.h + pad);
+  return [x0 / page.width, y0 / page.height, (x1 - x0) / page.width, (y1 - y0) / page.height];
+}

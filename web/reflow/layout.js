@@ -1,0 +1,393 @@
+// Reading order and blocks of a page. A page's lines (with boxes and fonts)
+// are put in reading order by cutting the page into horizontal strips and,
+// where strips share a gutter, into columns; consecutive lines then make
+// blocks (headings, paragraphs, list items, captions, footnotes, references)
+// and figures, tables and display formulas become cut-outs.
+
+import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
+import { isRunning, looksLikeFormula, bodySize, repeatedBands } from "./quality.js";
+import { findAreas, absorbs, fractions } from "./figures.js";
+
+const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Supplementary (Figure|Table))\s*[A-Z]?\d+/;
+const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
+const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
+const REFERENCE_HEADING = /^((\d+|[IVX]+)\.?\s*)?(references|bibliography|works cited|literature cited|参考文献|參考文獻)$/i;
+const REFERENCE_START = /^(\[\d+\]|\d{1,3}\.\s|\[[A-Z][A-Za-z+]*\d{2,4}[a-z]?\])/;
+const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|Appendix\s+[A-Z]\.?)\s+\S/;
+
+// Lines that share a baseline and sit close together become one line: a
+// section number and its title, a word set in another font.
+export function mergeFragments(lines) {
+  const sorted = lines.slice().sort((a, b) => a.base - b.base || a.x - b.x);
+  const out = [];
+  for (const line of sorted) {
+    const prev = out[out.length - 1];
+    const size = Math.max(line.size, prev ? prev.size : 0);
+    if (prev && !line.vertical && Math.abs(prev.base - line.base) < 0.35 * size) {
+      const gap = line.x - (prev.x + prev.w);
+      if (gap > -0.5 && gap < 1.4 * size) {
+        const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
+        let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
+        if (cx && space) cx.push(prev.x + prev.w, line.x);
+        const merged = {
+          ...prev,
+          text: prev.text + (space ? " " : "") + line.text,
+          w: line.x + line.w - prev.x,
+          y: Math.min(prev.y, line.y),
+          h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
+          math: prev.math + line.math,
+          cx: cx ? cx.concat(line.cx) : undefined,
+        };
+        // The line takes the look of its longer part.
+        if (line.text.length > prev.text.length) {
+          Object.assign(merged, { size: line.size, font: line.font, bold: line.bold, italic: line.italic, base: line.base });
+        }
+        out[out.length - 1] = merged;
+        continue;
+      }
+    }
+    out.push({ ...line });
+  }
+  return out;
+}
+
+function box(item) {
+  return { x0: item.x, y0: item.y, x1: item.x + item.w, y1: item.y + item.h };
+}
+
+// The widest vertical gap that no item crosses, with items on both sides.
+function gutter(items, minGap) {
+  const spans = items.map((it) => [it.x, it.x + it.w]).sort((a, b) => a[0] - b[0]);
+  let reach = spans[0][1];
+  let best = null;
+  for (let i = 1; i < spans.length; i++) {
+    const [a, b] = spans[i];
+    if (a - reach >= minGap && (!best || a - reach > best.w)) best = { x: reach, w: a - reach };
+    reach = Math.max(reach, b);
+  }
+  return best;
+}
+
+// Items overlapping in height make one strip.
+function strips(items) {
+  const sorted = items.slice().sort((a, b) => a.y - b.y);
+  const out = [];
+  let cur = null;
+  for (const it of sorted) {
+    const slack = Math.min(it.h, 6) * 0.3;
+    if (cur && it.y < cur.y1 - slack) {
+      cur.items.push(it);
+      cur.y1 = Math.max(cur.y1, it.y + it.h);
+    } else {
+      cur = { items: [it], y1: it.y + it.h };
+      out.push(cur);
+    }
+  }
+  return out;
+}
+
+// Every vertical gap of at least minGap that no item crosses.
+function gaps(items, minGap) {
+  const spans = items.map((it) => [it.x, it.x + it.w]).sort((a, b) => a[0] - b[0]);
+  const out = [];
+  let reach = spans[0][1];
+  for (let i = 1; i < spans.length; i++) {
+    if (spans[i][0] - reach >= minGap) out.push([reach, spans[i][0]]);
+    reach = Math.max(reach, spans[i][1]);
+  }
+  return out;
+}
+
+// Whether a strip goes on the columns above it: together they leave a gutter,
+// and a part that stands on one side of it only does not run across the other
+// part's gutters (a title or a centred caption above columns is no column).
+function mergeable(above, row, minGap) {
+  const all = above.concat(row);
+  const g = gutter(all, minGap);
+  if (!g) return false;
+  let x0 = Infinity, x1 = -Infinity;
+  for (const it of all) { x0 = Math.min(x0, it.x); x1 = Math.max(x1, it.x + it.w); }
+  const mid = (x0 + x1) / 2;
+  const sided = (part) => part.some((it) => it.x + it.w <= g.x + 0.01) && part.some((it) => it.x + it.w > g.x + 0.01);
+  for (const [part, other] of [[above, row], [row, above]]) {
+    if (sided(part)) continue;
+    if (sided(other)) {
+      const holes = gaps(other, minGap);
+      if (part.some((it) => holes.some(([a, b]) => it.x < b - 2 && it.x + it.w > a + 2))) return false;
+    } else if (part.some((it) => (it.x < mid && it.x + it.w > mid) || it.w > 0.55 * (x1 - x0))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Puts items (lines and areas, each with x, y, w, h) in reading order.
+export function readingOrder(items, minGap = 7, depth = 0) {
+  if (items.length <= 1) return items.slice();
+  const rows = strips(items);
+  const groups = [];
+  for (const row of rows) {
+    const last = groups[groups.length - 1];
+    if (last && mergeable(last.items, row.items, minGap)) {
+      last.items.push(...row.items);
+      last.rows++;
+    } else {
+      groups.push({ items: row.items.slice(), rows: 1 });
+    }
+  }
+  const out = [];
+  for (const group of groups) {
+    const g = depth < 8 ? gutter(group.items, minGap) : null;
+    if (!g) {
+      out.push(...group.items.sort((a, b) => a.y - b.y || a.x - b.x));
+      continue;
+    }
+    const left = group.items.filter((it) => it.x + it.w <= g.x + 0.01);
+    const right = group.items.filter((it) => it.x + it.w > g.x + 0.01);
+    // A gutter with a single item on one side and several rows is more likely
+    // a short line beside a column than a second column: keep top-down.
+    if (group.rows > 2 && (left.length < 2 || right.length < 2)) {
+      out.push(...group.items.sort((a, b) => a.y - b.y || a.x - b.x));
+      continue;
+    }
+    out.push(...readingOrder(left, minGap, depth + 1), ...readingOrder(right, minGap, depth + 1));
+  }
+  return out;
+}
+
+// Left and right edge of the text column a line stands in: the extent of
+// the lines around it that overlap it horizontally.
+function columnOf(line, lines) {
+  let x0 = line.x, x1 = line.x + line.w;
+  for (const other of lines) {
+    if (other.x < x1 && other.x + other.w > x0 && Math.abs(other.size - line.size) < 1.2 &&
+        Math.abs(other.y - line.y) < 8 * line.size) {
+      x0 = Math.min(x0, other.x);
+      x1 = Math.max(x1, other.x + other.w);
+    }
+  }
+  return { x0, x1 };
+}
+
+function startsBlock(prev, line, ctx) {
+  if (!prev) return true;
+  const size = Math.max(prev.size, line.size);
+  if (Math.abs(prev.size - line.size) > 0.9) return true;
+  const gap = line.y - (prev.y + prev.h);
+  const col = ctx.column(line);
+  const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
+  if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
+  if (prev.mono !== line.mono) return true;
+  if (gap > 0.75 * size || gap < -2 * size) return true;
+  if (line.x > prev.x + prev.w) return true;
+  const text = line.text.trim();
+  if (CAPTION.test(text) || CJK_CAPTION.test(text)) return true;
+  if (BULLET.test(text) && line.x <= prev.x + 0.5 * size) return true;
+  if (ctx.references) {
+    if (REFERENCE_START.test(text)) return true;
+    if (ctx.numbered) return false;
+  }
+  const indented = line.x - col.x0 > 0.7 * size && line.x - col.x0 < 4 * size;
+  const prevAtMargin = prev.x - col.x0 < 0.4 * size;
+  if (indented && prevAtMargin && (ctx.blockLines > 1 || prevShort || endsSentence(prev.text))) return true;
+  // Hanging indent: a line back at the margin after indented ones.
+  if (ctx.hanging && line.x < prev.x - 0.7 * size) return true;
+  if (prevShort && endsSentence(prev.text) && !indented) return true;
+  return false;
+}
+
+function bounds(lines) {
+  let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+  for (const l of lines) {
+    x0 = Math.min(x0, l.x); y0 = Math.min(y0, l.y);
+    x1 = Math.max(x1, l.x + l.w); y1 = Math.max(y1, l.y + l.h);
+  }
+  return { x: x0, y: y0, w: x1 - x0, h: y1 - y0 };
+}
+
+function classify(block, ctx) {
+  const first = block.lines[0];
+  const text = block.text;
+  const size = block.lines.reduce((m, l) => Math.max(m, l.size), 0);
+  if (CAPTION.test(text) || CJK_CAPTION.test(text)) return "caption";
+  const short = text.length < 140 && block.lines.length <= 3;
+  const allBold = block.lines.every((l) => l.bold);
+  if (short && !/[,;]$/.test(text)) {
+    if ((size >= ctx.body * 1.4 || (size >= ctx.body * 1.12 && allBold)) && !/[.:]$/.test(text)) return "heading";
+    if (allBold && !BULLET.test(text) && text.length < 100 && !/[.:]\s*$/.test(text) && (NUMBERED_HEADING.test(text) || text === text.toUpperCase() || block.lines.length === 1)) return "heading";
+    if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) && !/[.]$/.test(text)) return "heading";
+  }
+  if (ctx.references) return "reference";
+  if (size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block)) return "footnote";
+  if (BULLET.test(text)) return "list";
+  return "paragraph";
+}
+
+// Lays out one page. `page` is a page text (see parse-worker.js); ctx holds
+// what the document knows: body text size, repeated headers, whether the
+// references have started, areas the native side measured.
+export function layoutPage(page, ctx) {
+  const lines = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical && !isRunning(l, page, ctx.repeated)));
+  const areas = findAreas(page, ctx.graphics || []);
+  const free = [];
+  const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
+  for (const line of lines) {
+    const owner = items.find((it) => absorbs(it.area, line) && !CAPTION.test(line.text.trim()));
+    if (owner) owner.lines.push(line);
+    else free.push(line);
+  }
+  const ordered = readingOrder(free.concat(items), Math.max(6, ctx.body * 0.7));
+  const column = (line) => columnOf(line, free);
+  const textBelow = (block) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - ctx.body) < 0.6 &&
+    l.x < block.x + block.w && l.x + l.w > block.x);
+
+  // Lines into blocks.
+  const raw = [];
+  let cur = null;
+  let state = { references: ctx.references, column, blockLines: 0, hanging: false };
+  for (const item of ordered) {
+    if (item.area) {
+      cur = null;
+      raw.push({ kind: "cutout", area: item.area, lines: item.lines });
+      continue;
+    }
+    state.blockLines = cur ? cur.lines.length : 0;
+    state.numbered = !!cur && REFERENCE_START.test(cur.lines[0].text.trim());
+    state.hanging = !!cur && cur.lines.length >= 2 && cur.lines[1].x > cur.lines[0].x + 0.7 * item.size;
+    if (!cur || startsBlock(cur.lines[cur.lines.length - 1], item, state)) {
+      // A heading seen here starts or ends the references for the lines after it.
+      if (cur && cur.lines.length <= 2 && cur.lines.every((l) => l.bold || l.size > ctx.body * 1.1)) {
+        state.references = REFERENCE_HEADING.test(cur.lines.map((l) => l.text.trim()).join(" "));
+      }
+      cur = { kind: null, lines: [] };
+      raw.push(cur);
+    }
+    cur.lines.push(item);
+  }
+
+  const blocks = [];
+  const kept = [];
+  const footnotes = [];
+  let references = ctx.references;
+  for (const b of raw) {
+    if (b.kind === "cutout") {
+      const joined = joinLines(b.lines.slice().sort((a, c) => a.y - c.y || a.x - c.x));
+      blocks.push({ kind: "cutout", table: !!b.area.table, region: fractions(b.area, page), lines: b.lines,
+        text: joined.text, map: joined.map, y: b.area.y });
+      continue;
+    }
+    const joined = joinLines(b.lines);
+    const box = bounds(b.lines);
+    const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, ...box };
+    block.kind = classify(block, { ...ctx, references, height: page.height, textBelow });
+    if (block.kind === "heading") references = REFERENCE_HEADING.test(block.text.trim());
+    if ((block.kind === "paragraph" || block.kind === "list") && looksLikeFormula(b.lines, ctx.body)) {
+      block.kind = "cutout";
+      block.formula = true;
+    }
+    block.region = fractions(box, page, 2);
+    if (block.kind === "heading") block.level = headingLevel(block, ctx, page);
+    blocks.push(block);
+  }
+  for (const b of mergeFormulas(blocks, ctx.body, page)) {
+    if (b.kind === "footnote") footnotes.push(b);
+    else kept.push(b);
+  }
+  const all = kept.concat(footnotes);
+  // Paragraphs broken by a column or a figure go on in the next paragraph.
+  for (let i = 1; i < all.length; i++) {
+    const a = prevText(all, i);
+    if (a && continues(a, all[i])) all[i].continues = true;
+  }
+  all.forEach((b, i) => {
+    b.page = page.page;
+    b.index = i;
+    b.key = blockKey(page.page, i, b.kind === "cutout" && !b.text ? b.region.join(",") : b.text);
+  });
+  return { page: page.page, width: page.width, height: page.height, blocks: all, references };
+}
+
+const MATH_WORDS = /^(lim|max|min|sup|inf|log|exp|sin|cos|tan|arg|det|mod|and|for|if|where|s\.t\.)$/;
+
+// A short piece with no words in it (a limit, a subscript, an equation
+// number) standing next to a display formula belongs to it.
+function formulaPiece(b, body) {
+  if (b.kind === "heading" || b.kind === "caption" || b.kind === "cutout" && !b.formula) return false;
+  if (b.formula) return true;
+  const words = (b.text.match(/\p{L}{3,}/gu) || []).filter((w) => !MATH_WORDS.test(w));
+  return b.text.length <= 16 && words.length === 0 && b.lines.length <= 3 && b.lines[0].size <= body * 1.3;
+}
+
+// Runs of formula lines and their pieces become one cut-out.
+function mergeFormulas(blocks, body, page) {
+  const out = [];
+  let run = [];
+  const flush = () => {
+    if (run.some((b) => b.formula)) {
+      const lines = run.flatMap((b) => b.lines);
+      const box = bounds(lines);
+      const joined = joinLines(lines);
+      out.push({ kind: "cutout", formula: true, lines, text: joined.text, map: joined.map, ...box,
+        region: fractions(box, page, 3) });
+    } else {
+      out.push(...run);
+    }
+    run = [];
+  };
+  for (const b of blocks) {
+    const near = run.length && b.lines && Math.abs(b.y - (run[run.length - 1].y + run[run.length - 1].h)) < 2.5 * body;
+    if (b.lines && formulaPiece(b, body) && (!run.length || near)) {
+      run.push(b);
+      continue;
+    }
+    flush();
+    if (b.lines && formulaPiece(b, body)) run.push(b);
+    else out.push(b);
+  }
+  flush();
+  return out;
+}
+
+function prevText(blocks, i) {
+  for (let j = i - 1; j >= 0; j--) {
+    if (blocks[j].kind === "paragraph" || blocks[j].kind === "list" || blocks[j].kind === "reference" ||
+        blocks[j].kind === "footnote") return blocks[j];
+    if (blocks[j].kind === "heading") return null;
+  }
+  return null;
+}
+
+// Whether block b carries on the text of block a (same kind, a not finished,
+// b starting mid-sentence).
+export function continues(a, b) {
+  if (!a || !b || a.kind !== b.kind || !a.text || !b.text) return false;
+  if (a.kind !== "paragraph" && a.kind !== "footnote") return false;
+  if (Math.abs(a.lines[0].size - b.lines[0].size) > 0.9) return false;
+  if (endsSentence(a.text)) return false;
+  return continuesSentence(b.text) || /-$/.test(a.text);
+}
+
+function headingLevel(block, ctx, page) {
+  const size = block.lines[0].size;
+  if (page.page === 0 && size >= ctx.body * 1.45) return 1;
+  if (size >= ctx.body * 1.12) return 2;
+  return 3;
+}
+
+// Lays out a whole recorded document at once (tests and tools; the page
+// itself lays out page by page with the same context).
+export function layoutDocument(pages) {
+  const ctx = documentContext(pages);
+  const out = [];
+  for (const page of pages) {
+    const laid = layoutPage(page, ctx);
+    ctx.references = laid.references;
+    out.push(laid);
+  }
+  return out;
+}
+
+// What a document's pages say about all of them: body size, repeated bands.
+export function documentContext(pages) {
+  return { body: bodySize(pages), repeated: repeatedBands(pages), references: false };
+}
