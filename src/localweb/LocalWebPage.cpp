@@ -1,0 +1,93 @@
+#include "localweb/LocalWebPage.h"
+
+#include "platform/StoredJson.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QNativeGestureEvent>
+#include <QUuid>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <QWheelEvent>
+
+namespace folvan::localweb {
+
+QString newPageToken() { return platform::uuidString(QUuid::createUuid()); }
+
+QWebEngineProfile *makePrivateProfile(QObject *parent)
+{
+    auto *profile = new QWebEngineProfile(parent); // no storage name: off the record
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    return profile;
+}
+
+WebViewInput::WebViewInput(QWebEngineView *view, Zoom zoom) : QObject(view), m_view(view), m_zoom(std::move(zoom))
+{
+    view->installEventFilter(this);
+    follow();
+}
+
+void WebViewInput::follow()
+{
+    QWidget *proxy = m_view ? m_view->focusProxy() : nullptr;
+    if (proxy == m_proxy)
+        return;
+    if (m_proxy)
+        m_proxy->removeEventFilter(this);
+    m_proxy = proxy;
+    if (proxy)
+        proxy->installEventFilter(this);
+}
+
+bool WebViewInput::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view) {
+        if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildRemoved)
+            follow();
+        return false;
+    }
+    if (watched != m_proxy || !m_view)
+        return false;
+    switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        auto *key = static_cast<QKeyEvent *>(event);
+        for (auto standard : {QKeySequence::Copy, QKeySequence::Undo, QKeySequence::Redo, QKeySequence::ZoomIn,
+                              QKeySequence::ZoomOut}) {
+            if (key->matches(standard)) {
+                // Not taken by the page: the window's shortcut runs.
+                event->ignore();
+                return true;
+            }
+        }
+        const QKeyCombination combination = key->keyCombination();
+        if (combination == QKeyCombination(Qt::ControlModifier, Qt::Key_Equal)) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+    case QEvent::Wheel: {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        if (!(wheel->modifiers() & Qt::ControlModifier))
+            return false;
+        const double notches = wheel->angleDelta().y() / 120.0;
+        if (notches != 0 && m_zoom)
+            m_zoom(notches * wheelStep, m_view->mapFromGlobal(wheel->globalPosition()));
+        return true;
+    }
+    case QEvent::NativeGesture: {
+        auto *gesture = static_cast<QNativeGestureEvent *>(event);
+        if (gesture->gestureType() != Qt::ZoomNativeGesture)
+            return false;
+        if (m_zoom)
+            m_zoom(gesture->value(), m_view->mapFromGlobal(gesture->globalPosition()));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace folvan::localweb

@@ -1,0 +1,52 @@
+#pragma once
+
+// Helpers for the web views that show the reader's own local pages (the
+// reflow page and the book page).
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace folvan::localweb {
+
+// A new page token: a new UUID in upper-case text.
+QString newPageToken();
+
+// A private (off-the-record) profile for one view: nothing the page stores
+// outlives it, and its scheme handlers are its own. Delete the view's page
+// before the profile.
+QWebEngineProfile *makePrivateProfile(QObject *parent);
+
+// Keeps what belongs to the reader away from the web view's engine:
+// - Copy, Undo and Redo (and the zoom keys) reach the window's shortcuts
+//   instead of being taken by the page;
+// - Ctrl+wheel and touchpad pinch zoom through `zoom` (a magnification step,
+//   the position in the view) instead of zooming the page itself.
+// Follows the view's focus proxy, which the engine makes and replaces.
+class WebViewInput : public QObject {
+    Q_OBJECT
+public:
+    using Zoom = std::function<void(double delta, QPointF position)>;
+    WebViewInput(QWebEngineView *view, Zoom zoom);
+
+    // The step of one wheel notch with Ctrl held.
+    static constexpr double wheelStep = 0.1;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void follow();
+
+    QPointer<QWebEngineView> m_view;
+    QPointer<QObject> m_proxy;
+    Zoom m_zoom;
+};
+
+} // namespace folvan::localweb

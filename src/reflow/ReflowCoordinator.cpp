@@ -1,0 +1,541 @@
+#include "reflow/ReflowCoordinator.h"
+
+#include "annotations/ReadingMarkup.h"
+#include "annotations/ReflowTextMap.h"
+#include "engine/PdfDocument.h"
+#include "model/ReflowTypography.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/Desktop.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "platform/StoredJson.h"
+#include "reflow/ReflowWire.h"
+
+#include <QUndoStack>
+
+#include <algorithm>
+#include <cmath>
+
+namespace folvan::reflow {
+
+namespace k = wire::key;
+
+namespace {
+
+constexpr int kMaxAnnotationFragments = 2000;
+constexpr int kMaxVisiblePages = 9;
+constexpr int kMaxSources = 64;
+
+const QString kUnmapped = QStringLiteral("这段文字无法准确对应原版。可先保存来源笔记，或核对原页。");
+const QString kNotStored = QStringLiteral("局部修正尚未保存，请检查本机存储权限。");
+
+bool allFinite(const Json &value)
+{
+    if (value.is_number_float())
+        return std::isfinite(value.get<double>());
+    if (value.is_structured()) {
+        for (const Json &element : value) {
+            if (!allFinite(element))
+                return false;
+        }
+    }
+    return true;
+}
+
+// A stored-form value (keys in written order) with its keys sorted.
+Json sorted(const platform::json &value) { return Json::parse(value.dump(-1, ' ', false, Json::error_handler_t::replace)); }
+
+double clampFraction(double v)
+{
+    if (std::isnan(v) || v < 0)
+        return 0;
+    return std::min(v, 1.0);
+}
+
+std::optional<std::int64_t> integer(const Json &body, const char *key)
+{
+    const auto it = body.find(key);
+    if (it == body.end() || !it->is_number_integer())
+        return std::nullopt;
+    return it->is_number_unsigned() ? std::int64_t(std::min<std::uint64_t>(it->get<std::uint64_t>(), INT64_MAX))
+                                    : it->get<std::int64_t>();
+}
+
+QVariant variantOf(const Json &value)
+{
+    if (value.is_boolean())
+        return value.get<bool>();
+    if (value.is_number())
+        return value.get<double>();
+    if (value.is_string())
+        return QString::fromStdString(value.get<std::string>());
+    return {};
+}
+
+Json jsonOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::QString:
+        return value.toString().toStdString();
+    default:
+        return value.toDouble();
+    }
+}
+
+} // namespace
+
+ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<engine::PdfDocument> document,
+                                     std::optional<QUuid> paperID, Callbacks callbacks, QObject *parent,
+                                     const QString &overridesDirectory)
+    : QObject(parent)
+    , m_model(model)
+    , m_document(std::move(document))
+    , m_callbacks(std::move(callbacks))
+    , m_token(platform::uuidString(QUuid::createUuid()))
+{
+    if (paperID)
+        m_overrides = std::make_unique<ReflowOverridesStore>(*paperID, overridesDirectory);
+    observeOverrides();
+    if (!model)
+        return;
+    // What the page shows follows these; one update runs after a burst.
+    for (auto signal : {&SharedPDFViewModel::reflowAppearanceChanged, &SharedPDFViewModel::showSearchChanged,
+                        &SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
+                        &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::jumpToPageChanged,
+                        &SharedPDFViewModel::annotationRevisionChanged, &SharedPDFViewModel::canUndoAnnotationChanged,
+                        &SharedPDFViewModel::canRedoAnnotationChanged})
+        connect(model, signal, this, &ReflowCoordinator::scheduleUpdate);
+    connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
+        if (key.startsWith(QLatin1String("folvan.reflow")))
+            scheduleUpdate();
+    });
+}
+
+void ReflowCoordinator::scheduleUpdate()
+{
+    if (m_updateScheduled)
+        return;
+    m_updateScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_updateScheduled = false;
+        update();
+    });
+}
+
+ReflowCoordinator::~ReflowCoordinator() { platform::NotificationCenter::shared().removeObservers(this); }
+
+void ReflowCoordinator::observeOverrides()
+{
+    platform::NotificationCenter::shared().observe(
+        ReflowOverridesStore::didChange(), this, [this](const QString &, const QVariantMap &userInfo) {
+            if (!m_disposed && m_overrides && m_overrides->refresh(userInfo))
+                syncState(true);
+        });
+}
+
+int ReflowCoordinator::pageCount() const { return m_document ? m_document->pageCount() : 0; }
+
+bool ReflowCoordinator::validPage(const Json &value, int *page) const
+{
+    if (!value.is_number_integer())
+        return false;
+    const std::int64_t index = value.is_number_unsigned()
+                                   ? std::int64_t(std::min<std::uint64_t>(value.get<std::uint64_t>(), INT64_MAX))
+                                   : value.get<std::int64_t>();
+    if (index < 0 || index >= pageCount())
+        return false;
+    *page = int(index);
+    return true;
+}
+
+QString ReflowCoordinator::json(const Json &value)
+{
+    if (!allFinite(value))
+        return QStringLiteral("{}");
+    QString text = QString::fromStdString(value.dump(-1, ' ', false, Json::error_handler_t::replace));
+    text.replace(QChar(0x2028), QStringLiteral("\\u2028"));
+    text.replace(QChar(0x2029), QStringLiteral("\\u2029"));
+    return text;
+}
+
+void ReflowCoordinator::send(const QString &name, const Json &payload)
+{
+    if (m_sink)
+        m_sink(QStringLiteral("window.folvanReflow?.") + name + u'(' + json(payload) + u')');
+}
+
+Json ReflowCoordinator::settings() const
+{
+    QVariantMap base;
+    if (m_model && m_model->reflowAppearance())
+        base = *m_model->reflowAppearance();
+    else
+        base = ReflowTypography::effective(platform::Preferences::shared());
+    Json result = Json::object();
+    const QVariantMap values = ReflowTypography::normalized(base);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        result[it.key().toStdString()] = jsonOf(it.value());
+    const bool searching = m_model && m_model->showSearch();
+    result[k::query] = searching ? m_model->searchText().toStdString() : std::string();
+    return result;
+}
+
+void ReflowCoordinator::update()
+{
+    if (!m_loaded || m_disposed || !m_model)
+        return;
+    const Json current = settings();
+    const QString text = json(current);
+    if (text != m_lastSettings) {
+        m_lastSettings = text;
+        send(wire::call::settings, current);
+    }
+    syncState(false);
+
+    const std::optional<int> jump = m_model->jumpToPage();
+    if (!jump)
+        return;
+    const int page = *jump;
+    const auto &results = m_model->searchResults();
+    const size_t earlier = std::min(size_t(std::max(m_model->currentSearchIndex(), 0)), results.size());
+    int ordinal = 0;
+    for (size_t i = 0; i < earlier; ++i) {
+        const std::vector<engine::PdfPage> pages = results[i].pages();
+        if (!pages.empty() && pages.front().index() == page)
+            ++ordinal;
+    }
+    Json payload = {{k::page, page}, {k::ordinal, ordinal}};
+    if (m_model->pendingTextSource)
+        payload[k::source] = sorted(m_model->pendingTextSource->dictionary());
+    if (m_model->pendingDestination && m_model->pendingDestination->hasPoint()) {
+        if (const auto point = viewportPoint(m_model->pendingDestination->point(), page)) {
+            payload[k::x] = point->x();
+            payload[k::y] = point->y();
+        }
+    }
+    send(wire::call::navigate, payload);
+    // The request is cleared once delivered, unless another replaced it.
+    platform::runOnMain(this, [this, page] {
+        if (m_disposed || !m_model || m_model->jumpToPage() != page)
+            return;
+        m_model->setJumpToPage(std::nullopt);
+        m_model->pendingDestination.reset();
+        m_model->pendingTextSource.reset();
+    });
+}
+
+void ReflowCoordinator::syncState(bool force)
+{
+    if (!m_loaded || m_disposed || !m_model)
+        return;
+    if (m_snapshotRevision != m_model->annotationRevision() || m_snapshotPages != m_visiblePages) {
+        Json fragments = Json::array();
+        for (const ReadingAnnotationItem &item : m_model->annotationItems()) {
+            if (fragments.size() >= size_t(kMaxAnnotationFragments))
+                break;
+            if (!m_visiblePages.count(int(item.page)) || item.page < 0 || item.page >= pageCount())
+                continue;
+            for (const platform::json &fragment : ReflowTextMap::fragments(item, m_document->page(int(item.page)))) {
+                if (fragments.size() >= size_t(kMaxAnnotationFragments))
+                    break;
+                fragments.push_back(sorted(fragment));
+            }
+        }
+        m_snapshotAnnotations = std::move(fragments);
+        m_snapshotRevision = m_model->annotationRevision();
+        m_snapshotPages = m_visiblePages;
+    }
+    Json corrections = Json::array();
+    if (m_overrides) {
+        for (const QString &key : m_overrides->keys())
+            corrections.push_back(key.toStdString());
+    }
+    const Json payload = {{k::annotations, m_snapshotAnnotations},
+                          {k::corrections, corrections},
+                          {k::selectionMapped, m_selectionMapped},
+                          {k::canUndo, m_model->canUndoAnnotation()},
+                          {k::canRedo, m_model->canRedoAnnotation()}};
+    const QString text = json(payload);
+    if (force || text != m_lastState) {
+        m_lastState = text;
+        send(wire::call::state, payload);
+    }
+}
+
+std::optional<QPointF> ReflowCoordinator::viewportPoint(QPointF point, int page) const
+{
+    if (!std::isfinite(point.x()) || !std::isfinite(point.y()) || page < 0 || page >= pageCount())
+        return std::nullopt;
+    const engine::PdfPage pdfPage = m_document->page(page);
+    const QSizeF size = pdfPage.displaySize();
+    if (!(size.width() > 0 && size.height() > 0))
+        return std::nullopt;
+    const QPointF q = pdfPage.drawingTransform().map(point);
+    return QPointF(clampFraction(q.x() / size.width()), clampFraction(1 - q.y() / size.height()));
+}
+
+std::optional<QPointF> ReflowCoordinator::sourcePoint(const Json &body, int page) const
+{
+    const auto it = body.find(k::point);
+    if (it == body.end() || !it->is_object())
+        return std::nullopt;
+    const auto x = it->find(k::x), y = it->find(k::y);
+    if (x == it->end() || y == it->end() || !x->is_number() || !y->is_number())
+        return std::nullopt;
+    const double fx = x->get<double>(), fy = y->get<double>();
+    if (!(fx >= 0 && fx <= 1 && fy >= 0 && fy <= 1) || page < 0 || page >= pageCount())
+        return std::nullopt;
+    const engine::PdfPage pdfPage = m_document->page(page);
+    const QSizeF size = pdfPage.displaySize();
+    if (!(size.width() > 0 && size.height() > 0))
+        return std::nullopt;
+    bool invertible = false;
+    const QTransform back = pdfPage.drawingTransform().inverted(&invertible);
+    if (!invertible)
+        return std::nullopt;
+    return back.map(QPointF(fx * size.width(), (1 - fy) * size.height()));
+}
+
+void ReflowCoordinator::receive(const QString &text, const QUrl &frameURL, bool mainFrame)
+{
+    if (m_disposed || !mainFrame || !m_model)
+        return;
+    if (frameURL.scheme() != wire::scheme || frameURL.host() != wire::host)
+        return;
+    const Json body = Json::parse(text.toStdString(), nullptr, false);
+    if (body.is_discarded() || !body.is_object() || body.empty())
+        return;
+    const auto eventIt = body.find(k::event);
+    if (eventIt == body.end() || !eventIt->is_string())
+        return;
+    const QString event = QString::fromStdString(eventIt->get<std::string>());
+    if (event == wire::event::loaded && !m_loaded) {
+        handshake();
+        return;
+    }
+    if (!m_loaded)
+        return;
+    const auto tokenIt = body.find(k::token);
+    if (tokenIt == body.end() || !tokenIt->is_string() || QString::fromStdString(tokenIt->get<std::string>()) != m_token)
+        return;
+
+    int page = 0;
+    if (event == wire::event::visiblePages) {
+        const auto pages = body.find(k::pages);
+        if (pages == body.end() || !pages->is_array() || pages->size() > size_t(kMaxVisiblePages))
+            return;
+        std::set<int> visible;
+        for (const Json &value : *pages) {
+            if (!value.is_number_integer())
+                return;
+            if (validPage(value, &page))
+                visible.insert(page);
+        }
+        m_visiblePages = std::move(visible);
+        syncState(false);
+    } else if (event == wire::event::selection || event == wire::event::studyAction) {
+        handleSources(body, event);
+    } else if (event == wire::event::correction) {
+        handleCorrection(body);
+    } else if (event == wire::event::position) {
+        handlePosition(body);
+    } else if (event == wire::event::page) {
+        if (body.contains(k::page) && validPage(body[k::page], &page))
+            m_model->setCurrentPageIndex(page);
+    } else if (event == wire::event::original) {
+        if (!body.contains(k::page) || !validPage(body[k::page], &page))
+            return;
+        ReadingLocation location;
+        location.page = page;
+        if (const auto point = sourcePoint(body, page))
+            location.point = *point;
+        if (m_callbacks.showOriginal)
+            m_callbacks.showOriginal(location);
+    } else if (event == wire::event::typography) {
+        handleTypography(body);
+    }
+}
+
+void ReflowCoordinator::handshake()
+{
+    m_loaded = true;
+    Json open = settings();
+    open[k::token] = m_token.toStdString();
+    open[k::pageCount] = pageCount();
+    const int page = m_model->jumpToPage().value_or(m_model->currentPageIndex());
+    open[k::page] = page;
+    Json corrections = Json::array();
+    if (m_overrides) {
+        for (const QString &key : m_overrides->keys())
+            corrections.push_back(key.toStdString());
+    }
+    open[k::corrections] = corrections;
+    if (m_model->pendingTextSource)
+        open[k::source] = sorted(m_model->pendingTextSource->dictionary());
+    const auto &retained = m_model->retainedDestination;
+    if (m_model->reflowPage == page) {
+        open[k::block] = m_model->reflowBlock();
+        open[k::offset] = m_model->reflowOffset();
+    } else if (retained && retained->pageIndex == page && retained->hasPoint()) {
+        // Only a point of the page that opens: another page's point would
+        // land somewhere unrelated.
+        if (const auto point = viewportPoint(retained->point(), page)) {
+            open[k::x] = point->x();
+            open[k::y] = point->y();
+        }
+    }
+    send(wire::call::open, open);
+    if (m_overrides && !m_overrides->error().isEmpty())
+        feedback(m_overrides->error());
+    m_model->setJumpToPage(std::nullopt);
+    m_model->pendingDestination.reset();
+    m_model->pendingTextSource.reset();
+    update();
+}
+
+void ReflowCoordinator::handleSources(const Json &body, const QString &event)
+{
+    std::vector<ReadingTextSource> sources;
+    const auto it = body.find(k::sources);
+    if (it != body.end()) {
+        if (!it->is_array() || it->size() > size_t(kMaxSources))
+            return;
+        try {
+            for (const Json &element : *it) {
+                if (!element.is_object())
+                    return;
+                sources.push_back(platform::json::parse(element.dump()).get<ReadingTextSource>());
+            }
+        } catch (...) {
+            return;
+        }
+    }
+    for (const ReadingTextSource &source : sources) {
+        if (!source.validated(pageCount()))
+            return;
+    }
+    m_selectionMapped = m_model->acceptReflowSelection(sources);
+    if (event == wire::event::selection) {
+        syncState(false);
+        return;
+    }
+
+    const auto actionIt = body.find(k::action);
+    const QString action =
+        actionIt != body.end() && actionIt->is_string() ? QString::fromStdString(actionIt->get<std::string>()) : QString();
+    if (action == wire::action::note || action == wire::action::copy) {
+        // Only the passages of this message: an older selection that the
+        // page's could not replace must not be quoted or copied instead.
+        if (sources.empty()) {
+            feedback(kUnmapped);
+        } else if (action == wire::action::note) {
+            if (m_callbacks.createNote)
+                m_callbacks.createNote(sources);
+        } else {
+            QStringList quotes;
+            for (const ReadingTextSource &source : sources)
+                quotes << source.quote;
+            platform::setClipboardText(quotes.join(u'\n'));
+        }
+    } else if (action == wire::action::highlight || action == wire::action::underline) {
+        if (!sources.empty()) {
+            if (m_selectionMapped)
+                m_model->addMarkup(action, QString());
+            else
+                feedback(kUnmapped);
+        }
+    } else if (action == wire::action::remove) {
+        const auto id = body.find(k::id);
+        if (id != body.end() && id->is_string())
+            m_model->deleteAnnotation(QString::fromStdString(id->get<std::string>()));
+    } else if (action == wire::action::undo || action == wire::action::redo) {
+        if (action == wire::action::undo)
+            m_model->annotationUndoManager()->undo();
+        else
+            m_model->annotationUndoManager()->redo();
+        m_model->updateAnnotationUndoState();
+    }
+    syncState(false);
+}
+
+void ReflowCoordinator::handleCorrection(const Json &body)
+{
+    const auto key = body.find(k::key), original = body.find(k::original);
+    if (key == body.end() || !key->is_string() || original == body.end() || !original->is_boolean())
+        return;
+    if (!m_overrides) {
+        feedback(kNotStored);
+    } else if (!m_overrides->set(QString::fromStdString(key->get<std::string>()), original->get<bool>())) {
+        feedback(m_overrides->error().isEmpty() ? kNotStored : m_overrides->error());
+    }
+    syncState(true);
+}
+
+void ReflowCoordinator::handlePosition(const Json &body)
+{
+    int page = 0;
+    if (!body.contains(k::page) || !validPage(body[k::page], &page))
+        return;
+    m_model->setCurrentPageIndex(page);
+    const std::int64_t block = std::clamp<std::int64_t>(integer(body, k::block).value_or(0), 0, 10000);
+    const std::int64_t offset = std::clamp<std::int64_t>(integer(body, k::offset).value_or(0), 0, 100000);
+    m_model->setReflowBlock(int(block));
+    m_model->setReflowOffset(int(offset));
+    m_model->reflowPage = page;
+    if (const auto point = sourcePoint(body, page))
+        m_model->retainedDestination = engine::PdfDestination(page, *point);
+}
+
+void ReflowCoordinator::handleTypography(const Json &body)
+{
+    QVariantMap base;
+    if (m_model->reflowAppearance()) {
+        base = *m_model->reflowAppearance();
+    } else {
+        const Json current = settings();
+        for (auto it = current.begin(); it != current.end(); ++it)
+            base.insert(QString::fromStdString(it.key()), variantOf(it.value()));
+    }
+    QVariantMap message;
+    for (auto it = body.begin(); it != body.end(); ++it)
+        message.insert(QString::fromStdString(it.key()), variantOf(it.value()));
+    const QVariantMap &defaults = ReflowTypography::defaults();
+    for (auto it = defaults.begin(); it != defaults.end(); ++it) {
+        if (message.contains(it.key()))
+            base.insert(it.key(), message.value(it.key()));
+    }
+    m_model->setReflowAppearance(ReflowTypography::normalized(base));
+    ReflowTypography::save(message, platform::Preferences::shared());
+}
+
+void ReflowCoordinator::feedback(const QString &message)
+{
+    send(wire::call::feedback, Json{{k::message, message.toStdString()}, {k::error, true}});
+}
+
+bool ReflowCoordinator::pageProcessEnded()
+{
+    if (m_disposed)
+        return false;
+    m_loaded = false;
+    m_lastSettings.clear();
+    m_lastState.clear();
+    return ++m_crashes <= 1;
+}
+
+QString ReflowCoordinator::failureText()
+{
+    return QStringLiteral("重排页面意外停止，已无法继续显示。");
+}
+
+void ReflowCoordinator::dispose()
+{
+    m_disposed = true;
+    m_sink = nullptr;
+    platform::NotificationCenter::shared().removeObservers(this);
+}
+
+} // namespace folvan::reflow

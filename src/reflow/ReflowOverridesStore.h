@@ -1,0 +1,61 @@
+#pragma once
+
+// The reader's reflow corrections of one paper: the blocks of the reflow
+// page to be shown as cut-outs of the page image instead of reflowed text.
+// Kept as a sorted JSON array of block identifiers in Folvan/Reflow/<paper
+// UUID>.json; every write is announced so that another pane showing the
+// same paper takes it in. Main thread only.
+
+#include <QString>
+#include <QUuid>
+#include <QVariantMap>
+
+#include <set>
+
+namespace folvan::reflow {
+
+class ReflowOverridesStore {
+public:
+    // "Folvan.reflowOverridesChanged", user info "file" (the corrections
+    // file's path) and "session" (the writing store's QUuid).
+    static QString didChange();
+    static constexpr int maxKeys = 5000;
+
+    // A store for one paper, its file in `directory` (the data folder's
+    // "Reflow" folder when empty). A file that cannot be read is left as it
+    // is and makes the store read-only for its whole life.
+    explicit ReflowOverridesStore(const QUuid &paperID, const QString &directory = {});
+
+    QUuid sessionID() const { return m_sessionID; }
+    QString file() const { return m_file; }
+    const std::set<QString> &keys() const { return m_keys; }
+    // The last failure, for the reader; empty after a success.
+    const QString &error() const { return m_error; }
+    bool writable() const { return m_writable; }
+
+    // Marks (original true) or unmarks one block, writes the file even when
+    // nothing changed and announces the change. False, with nothing
+    // changed, on a read-only store, a malformed identifier, more than
+    // maxKeys marks or a failed write.
+    bool set(const QString &key, bool original);
+    // Takes in a change that another store wrote to this store's file.
+    // True when the file was read again.
+    bool refresh(const QVariantMap &userInfo);
+
+    // Two numbers of 1 to 5 digits and eight lower-case hexadecimal digits,
+    // joined by colons; at most 80 characters.
+    static bool valid(const QString &key);
+
+private:
+    // The valid identifiers of the file; false when it cannot be read or is
+    // not an array of strings.
+    bool read(std::set<QString> *keys) const;
+
+    QUuid m_sessionID;
+    QString m_file;
+    std::set<QString> m_keys;
+    QString m_error;
+    bool m_writable = true;
+};
+
+} // namespace folvan::reflow

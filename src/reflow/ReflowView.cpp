@@ -1,0 +1,138 @@
+#include "reflow/ReflowView.h"
+
+#include "engine/PdfDocument.h"
+#include "localweb/LocalWebPage.h"
+#include "model/SharedPDFViewModel.h"
+#include "reflow/ReflowResourceHandler.h"
+#include "reflow/ReflowWire.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <cmath>
+
+namespace folvan::reflow {
+
+// Goes nowhere but the reflow page itself: links to the web and elsewhere
+// are the page's to handle.
+class ReflowPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
+    {
+        return url.scheme() == wire::scheme && url.host() == wire::host;
+    }
+};
+
+ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
+                       ReflowCoordinator::Callbacks callbacks, QWidget *parent, const QString &pageRoot)
+    : QWidget(parent)
+    , m_document(model->pdfDocument())
+    , m_profile(localweb::makePrivateProfile(this))
+    , m_handler(new ReflowResourceHandler(this, pageRoot))
+{
+    QPointer<SharedPDFViewModel> weakModel(model);
+    auto showOriginal = callbacks.showOriginal;
+    m_leave = [weakModel, showOriginal] {
+        if (!weakModel || !showOriginal)
+            return;
+        ReadingLocation location;
+        location.page = weakModel->currentPageIndex();
+        showOriginal(location);
+    };
+    m_coordinator = new ReflowCoordinator(model, m_document, paperID, std::move(callbacks), this);
+
+    m_profile->installUrlSchemeHandler(wire::scheme.toUtf8(), m_handler);
+    m_web = new QWebEngineView(this);
+    m_page = new ReflowPage(m_profile, m_web);
+    m_page->setBackgroundColor(Qt::transparent);
+    m_channel = new QWebChannel(m_page);
+    // The channel's transport exists in the main frame only.
+    m_channel->registerObject(wire::channelObject, new ReflowChannel(
+                                                       [this](const QString &text) {
+                                                           m_coordinator->receive(text, m_page->url(), true);
+                                                       },
+                                                       m_channel));
+    m_page->setWebChannel(m_channel);
+    m_web->setPage(m_page);
+    m_coordinator->setScriptSink([page = QPointer<QWebEnginePage>(m_page)](const QString &script) {
+        if (page)
+            page->runJavaScript(script);
+    });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &ReflowView::pageEnded);
+    new localweb::WebViewInput(m_web, [this](double delta, QPointF position) { magnify(delta, position); });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_web);
+    setFocusProxy(m_web);
+
+    // By file when there is one, else by the bytes the document was read from.
+    const QUrl url = model->pdfDocumentURL();
+    const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+    m_handler->setDocument(path, path.isEmpty() && m_document ? m_document->data() : QByteArray(),
+                           m_coordinator->token());
+    m_page->load(QUrl(wire::entryURL));
+}
+
+ReflowView::~ReflowView()
+{
+    disconnect(m_page, nullptr, this, nullptr);
+    m_handler->dispose();
+    m_coordinator->dispose();
+    m_page->triggerAction(QWebEnginePage::Stop);
+    // The page goes before its profile.
+    delete m_page;
+    m_page = nullptr;
+    delete m_web;
+    m_profile->removeAllUrlSchemeHandlers();
+    delete m_profile;
+}
+
+QString ReflowView::magnifyScript(double delta, QPointF position)
+{
+    auto number = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+    return QStringLiteral("window.folvanReflow?.magnify({delta:") + number(delta) + QStringLiteral(",x:")
+           + number(position.x()) + QStringLiteral(",y:") + number(position.y()) + QStringLiteral("})");
+}
+
+void ReflowView::magnify(double delta, QPointF position)
+{
+    if (!std::isfinite(delta) || m_coordinator->disposed() || !rect().contains(position.toPoint()))
+        return;
+    m_page->runJavaScript(magnifyScript(delta, position));
+}
+
+void ReflowView::pageEnded()
+{
+    if (m_coordinator->pageProcessEnded()) {
+        m_page->load(QUrl(wire::entryURL)); // the same token: the page opens again
+        return;
+    }
+    if (m_failure || m_coordinator->disposed())
+        return;
+    m_web->hide();
+    m_failure = new QWidget(this);
+    auto *column = new QVBoxLayout(m_failure);
+    column->addStretch();
+    auto *label = new QLabel(ReflowCoordinator::failureText(), m_failure);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    column->addWidget(label);
+    auto *back = new QPushButton(QStringLiteral("返回原版 PDF"), m_failure);
+    connect(back, &QPushButton::clicked, this, [this] { m_leave(); });
+    column->addWidget(back, 0, Qt::AlignHCenter);
+    column->addStretch();
+    layout()->addWidget(m_failure);
+    m_failure->show();
+}
+
+} // namespace folvan::reflow

@@ -1,0 +1,75 @@
+#pragma once
+
+// The reflow view of one pane: a web view that shows the reflow page for
+// one document, with its own private profile, scheme handler, channel and
+// coordinator. A different document makes a new view. When the page's
+// process ends it is loaded again once; after a second end the view shows a
+// lasting message with the way back to the PDF.
+
+#include "reflow/ReflowCoordinator.h"
+
+#include <QWidget>
+
+class QWebChannel;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace folvan::reflow {
+
+class ReflowResourceHandler;
+class ReflowPage;
+
+// The object the page posts its events to over the web channel.
+class ReflowChannel : public QObject {
+    Q_OBJECT
+public:
+    explicit ReflowChannel(std::function<void(const QString &)> receive, QObject *parent = nullptr)
+        : QObject(parent), m_receive(std::move(receive))
+    {
+    }
+    Q_INVOKABLE void postMessage(const QString &text)
+    {
+        if (m_receive)
+            m_receive(text);
+    }
+
+private:
+    std::function<void(const QString &)> m_receive;
+};
+
+class ReflowView : public QWidget {
+    Q_OBJECT
+public:
+    // `pageRoot` is the folder of the page's files (the built-in one unless
+    // a test gives another).
+    ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID, ReflowCoordinator::Callbacks callbacks,
+               QWidget *parent = nullptr, const QString &pageRoot = QStringLiteral(":/reflow"));
+    ~ReflowView() override;
+
+    ReflowCoordinator *coordinator() const { return m_coordinator; }
+    QWebEngineView *webView() const { return m_web; }
+    // The document this view was made for.
+    const std::shared_ptr<engine::PdfDocument> &document() const { return m_document; }
+    // Shown after the page's process ended twice.
+    bool failed() const { return m_failure != nullptr; }
+
+    // Forwards a pinch step at `position` (view coordinates) to the page.
+    void magnify(double delta, QPointF position);
+    // The magnify call's script: numbers in their shortest exact form.
+    static QString magnifyScript(double delta, QPointF position);
+
+private:
+    void pageEnded();
+
+    std::shared_ptr<engine::PdfDocument> m_document;
+    QWebEngineProfile *m_profile;
+    ReflowResourceHandler *m_handler;
+    QWebEngineView *m_web;
+    ReflowPage *m_page;
+    QWebChannel *m_channel;
+    ReflowCoordinator *m_coordinator;
+    QWidget *m_failure = nullptr;
+    std::function<void()> m_leave;
+};
+
+} // namespace folvan::reflow

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include "annotations/AnnotationTestSupport.h"
+#include "model/ReflowTypography.h"
+#include "platform/Desktop.h"
+#include "platform/Preferences.h"
+#include "reflow/ReflowCoordinator.h"
+
+#include <QCoreApplication>
+#include <QSignalBlocker>
+#include <QTest>
+#include <QRegularExpression>
+
+using namespace folvan;
+using folvan::reflow::Json;
+using folvan::reflow::ReflowCoordinator;
+
+namespace {
+
+struct Call {
+    QString name;
+    Json payload;
+};
+
+const QUrl kPageURL(QStringLiteral("folvan-reflow://local/index.html"));
+
+class CoordinatorTest : public test::PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        model = &openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 6));
+        make(std::nullopt);
+    }
+
+    void make(std::optional<QUuid> paperID)
+    {
+        ReflowCoordinator::Callbacks callbacks;
+        callbacks.createNote = [this](const std::vector<ReadingTextSource> &sources) { notes.push_back(sources); };
+        callbacks.showOriginal = [this](const ReadingLocation &location) { originals.push_back(location); };
+        coordinator = std::make_unique<ReflowCoordinator>(model, model->pdfDocument(), paperID, callbacks, nullptr,
+                                                          path(QStringLiteral("Reflow")));
+        coordinator->setScriptSink([this](const QString &script) {
+            static const QRegularExpression form(QStringLiteral("^window\\.folvanReflow\\?\\.(\\w+)\\((.*)\\)$"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+            const auto match = form.match(script);
+            ASSERT_TRUE(match.hasMatch()) << script.toStdString();
+            calls.push_back({match.captured(1), Json::parse(match.captured(2).toStdString())});
+        });
+    }
+
+    void post(Json body, bool withToken = true)
+    {
+        if (withToken)
+            body["token"] = coordinator->token().toStdString();
+        coordinator->receive(QString::fromStdString(body.dump()), kPageURL, true);
+    }
+    void handshake()
+    {
+        post({{"event", "loaded"}}, false);
+        calls.clear();
+    }
+    QStringList names() const
+    {
+        QStringList list;
+        for (const Call &call : calls)
+            list << call.name;
+        return list;
+    }
+    const Call *last(const QString &name) const
+    {
+        for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
+            if (it->name == name)
+                return &*it;
+        }
+        return nullptr;
+    }
+    static Json source(int page, const std::string &quote)
+    {
+        return {{"page", page}, {"start", 0}, {"end", int(quote.size())}, {"quote", quote}, {"before", ""}, {"after", ""}};
+    }
+
+    SharedPDFViewModel *model = nullptr;
+    std::unique_ptr<ReflowCoordinator> coordinator;
+    std::vector<Call> calls;
+    std::vector<std::vector<ReadingTextSource>> notes;
+    std::vector<ReadingLocation> originals;
+};
+
+} // namespace
+
+TEST_F(CoordinatorTest, OpensOnceOnTheFirstLoadedEventAndNotBefore)
+{
+    model->setCurrentPageIndex(2);
+    model->reflowPage = 2;
+    model->setReflowBlock(4);
+    model->setReflowOffset(17);
+    coordinator->update();
+    post({{"event", "visiblePages"}, {"pages", {0}}});
+    EXPECT_TRUE(calls.empty());
+
+    post({{"event", "loaded"}}, false);
+    ASSERT_EQ(names(), (QStringList{"open", "settings", "state"}));
+    const Json &open = calls[0].payload;
+    EXPECT_EQ(open["token"], coordinator->token().toStdString());
+    EXPECT_EQ(open["pageCount"], 6);
+    EXPECT_EQ(open["page"], 2);
+    EXPECT_EQ(open["block"], 4);
+    EXPECT_EQ(open["offset"], 17);
+    EXPECT_EQ(open["corrections"], Json::array());
+    EXPECT_EQ(open["fontSize"], 20.0);
+    EXPECT_EQ(open["query"], "");
+
+    calls.clear();
+    post({{"event", "loaded"}}, false);
+    coordinator->update();
+    EXPECT_TRUE(calls.empty()); // a second handshake is dropped; nothing changed
+
+    // The page process ended: it is loaded again once, with the same token.
+    EXPECT_TRUE(coordinator->pageProcessEnded());
+    post({{"event", "loaded"}}, false);
+    EXPECT_EQ(names(), (QStringList{"open", "settings", "state"}));
+    EXPECT_EQ(calls[0].payload["token"], coordinator->token().toStdString());
+    EXPECT_FALSE(coordinator->pageProcessEnded());
+}
+
+TEST_F(CoordinatorTest, TakesMessagesOnlyFromItsOwnPageWithItsToken)
+{
+    handshake();
+    auto visible = [&](const QString &text, const QUrl &url, bool main) {
+        coordinator->receive(text, url, main);
+        return coordinator->visiblePages();
+    };
+    const QString good = QString::fromStdString(
+        Json{{"event", "visiblePages"}, {"pages", {1}}, {"token", coordinator->token().toStdString()}}.dump());
+    EXPECT_TRUE(visible(good, QUrl(QStringLiteral("folvan-reflow://other/index.html")), true).empty());
+    EXPECT_TRUE(visible(good, QUrl(QStringLiteral("https://local/index.html")), true).empty());
+    EXPECT_TRUE(visible(good, kPageURL, false).empty());
+    const QString wrongToken = QString(good).replace(coordinator->token(), QStringLiteral("X"));
+    EXPECT_TRUE(visible(wrongToken, kPageURL, true).empty());
+    EXPECT_EQ(visible(good, kPageURL, true), (std::set<int>{1}));
+
+    post({{"event", "visiblePages"}, {"pages", {0, 1, 2, 3, 4, 5, 0, 1, 2, 3}}}); // ten: dropped
+    EXPECT_EQ(coordinator->visiblePages(), (std::set<int>{1}));
+    post({{"event", "visiblePages"}, {"pages", {0, 5, -1, 9999}}});
+    EXPECT_EQ(coordinator->visiblePages(), (std::set<int>{0, 5}));
+    post({{"event", "page"}, {"page", true}}); // a Boolean is no page
+    post({{"event", "page"}, {"page", 3}});
+    EXPECT_EQ(model->currentPageIndex(), 3);
+}
+
+TEST_F(CoordinatorTest, SelectionsAreTakenWholeOrNotAtAll)
+{
+    handshake();
+    post({{"event", "selection"}, {"sources", {source(0, "alpha beta")}}});
+    EXPECT_EQ(model->selectionText(), QStringLiteral("alpha beta"));
+    EXPECT_TRUE(coordinator->selectionMapped());
+
+    Json many = Json::array();
+    for (int i = 0; i < 65; ++i)
+        many.push_back(source(0, "gamma"));
+    post({{"event", "selection"}, {"sources", many}});
+    post({{"event", "selection"}, {"sources", {source(0, "gamma"), source(6, "delta")}}});
+    EXPECT_EQ(model->selectionText(), QStringLiteral("alpha beta"));
+
+    // Text the paper does not hold cannot be mapped: no markup, a word why.
+    post({{"event", "studyAction"}, {"action", "highlight"}, {"sources", {source(0, "nowhere to be found")}}});
+    EXPECT_FALSE(coordinator->selectionMapped());
+    EXPECT_TRUE(model->annotationItems().empty());
+    ASSERT_TRUE(last("feedback"));
+    EXPECT_TRUE(last("feedback")->payload["error"].get<bool>());
+    EXPECT_FALSE(last("state")->payload["selectionMapped"].get<bool>());
+
+    // A note or copy quotes exactly the passages of its own message.
+    post({{"event", "studyAction"}, {"action", "note"}, {"sources", {source(1, "nowhere to be found")}}});
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].at(0).quote, QStringLiteral("nowhere to be found"));
+    post({{"event", "studyAction"}, {"action", "copy"}, {"sources", {source(0, "zeta"), source(1, "eta")}}});
+    EXPECT_EQ(platform::clipboardText(), QStringLiteral("zeta\neta"));
+    calls.clear();
+    post({{"event", "studyAction"}, {"action", "note"}});
+    EXPECT_EQ(notes.size(), 1u);
+    EXPECT_TRUE(last("feedback"));
+
+    post({{"event", "studyAction"}, {"action", "underline"}, {"sources", {source(0, "beta gamma")}}});
+    EXPECT_EQ(model->annotationItems().size(), 1u);
+    EXPECT_TRUE(last("state")->payload["canUndo"].get<bool>());
+    post({{"event", "studyAction"}, {"action", "undo"}});
+    EXPECT_TRUE(model->annotationItems().empty());
+    EXPECT_TRUE(last("state")->payload["canRedo"].get<bool>());
+}
+
+TEST_F(CoordinatorTest, CorrectionsAreStoredAndAlwaysConfirmed)
+{
+    handshake();
+    post({{"event", "correction"}, {"key", "1:2:abcdef12"}, {"original", "true"}});
+    EXPECT_TRUE(calls.empty());
+    post({{"event", "correction"}, {"key", "1:2:abcdef12"}, {"original", true}});
+    EXPECT_EQ(names(), (QStringList{"feedback", "state"})); // no paper: nowhere to keep it
+
+    make(QUuid::createUuid());
+    handshake();
+    post({{"event", "correction"}, {"key", "1:2:abcdef12"}, {"original", true}});
+    ASSERT_EQ(names(), QStringList{"state"});
+    EXPECT_EQ(calls[0].payload["corrections"], Json::array({"1:2:abcdef12"}));
+    calls.clear();
+    post({{"event", "correction"}, {"key", "1:2:ABCDEF12"}, {"original", true}});
+    EXPECT_EQ(names(), (QStringList{"feedback", "state"}));
+}
+
+TEST_F(CoordinatorTest, PositionsAndReturnsToTheOriginal)
+{
+    handshake();
+    post({{"event", "position"}, {"page", 1}, {"block", 20000}, {"offset", -5}, {"point", {{"x", 0}, {"y", 0}}}});
+    EXPECT_EQ(model->currentPageIndex(), 1);
+    EXPECT_EQ(model->reflowBlock(), 10000);
+    EXPECT_EQ(model->reflowOffset(), 0);
+    EXPECT_EQ(model->reflowPage, 1);
+    ASSERT_TRUE(model->retainedDestination);
+    EXPECT_EQ(model->retainedDestination->point(), QPointF(0, 792)); // top left of the page
+    post({{"event", "position"}, {"page", 2}});
+    EXPECT_EQ(model->retainedDestination->pageIndex, 1);
+
+    post({{"event", "original"}, {"page", 4}, {"point", {{"x", 1.5}, {"y", 0.5}}}});
+    post({{"event", "original"}, {"page", 4}, {"point", {{"x", 1.0}, {"y", 1.0}}}});
+    ASSERT_EQ(originals.size(), 2u);
+    EXPECT_EQ(originals[0].page, 4);
+    EXPECT_FALSE(originals[0].point);
+    EXPECT_EQ(originals[1].point, QPointF(612, 0));
+}
+
+TEST_F(CoordinatorTest, TypographyIsClampedKeptAndResent)
+{
+    handshake();
+    post({{"event", "typography"}, {"fontSize", 100}, {"face", "sans"}});
+    ASSERT_TRUE(model->reflowAppearance());
+    EXPECT_EQ(model->reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(), 32);
+    EXPECT_EQ(platform::Preferences::shared().value(QStringLiteral("folvan.reflowFace")).toString(), QStringLiteral("sans"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return last("settings") != nullptr; }));
+    EXPECT_EQ(last("settings")->payload["fontSize"], 32.0);
+
+    calls.clear();
+    coordinator->update();
+    EXPECT_TRUE(calls.empty()); // unchanged settings are not sent again
+    model->setShowSearch(true);
+    model->setSearchText(QStringLiteral("beta"));
+    coordinator->update();
+    EXPECT_EQ(last("settings")->payload["query"], "beta");
+    model->setShowSearch(false);
+    coordinator->update();
+    EXPECT_EQ(last("settings")->payload["query"], "");
+}
+
+TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
+{
+    handshake();
+    const auto document = model->pdfDocument();
+    std::vector<engine::PdfSelection> results;
+    for (int page : {2, 0, 2, 2})
+        results.push_back(document->page(page).selection(engine::PdfTextRange{0, 5}));
+    {
+        QSignalBlocker quiet(model); // only the updates this test runs
+        model->setSearchResults(results);
+        model->setCurrentSearchIndex(3);
+        model->setJumpToPage(2);
+        model->pendingDestination = engine::PdfDestination(2, QPointF(306, 396));
+    }
+    coordinator->update();
+    const Call *navigate = last("navigate");
+    ASSERT_TRUE(navigate);
+    EXPECT_EQ(navigate->payload["page"], 2);
+    EXPECT_EQ(navigate->payload["ordinal"], 2);
+    EXPECT_DOUBLE_EQ(navigate->payload["x"].get<double>(), 0.5);
+    EXPECT_DOUBLE_EQ(navigate->payload["y"].get<double>(), 0.5);
+
+    {
+        QSignalBlocker quiet(model);
+        model->setJumpToPage(4); // replaced before the clearing runs: kept
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model->jumpToPage(), 4);
+    coordinator->update();
+    EXPECT_EQ(last("navigate")->payload["page"], 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->jumpToPage(); }));
+    EXPECT_FALSE(model->pendingDestination);
+}
+
+TEST_F(CoordinatorTest, PointsFollowTheDisplayedPage)
+{
+    engine::PdfFixtureWriter writer;
+    writer.addPage(QSizeF(600, 800), QRectF(100, 100, 400, 600), 90);
+    ASSERT_TRUE(writer.save(path(QStringLiteral("turned.pdf"))));
+    model = &openPane(path(QStringLiteral("turned.pdf")));
+    make(std::nullopt);
+    // Turned a quarter clockwise: the crop box's top left is shown top right.
+    EXPECT_EQ(coordinator->viewportPoint(QPointF(100, 700), 0), QPointF(1, 0));
+    EXPECT_EQ(coordinator->viewportPoint(QPointF(500, 100), 0), QPointF(0, 1));
+    EXPECT_FALSE(coordinator->viewportPoint(QPointF(qInf(), 0), 0));
+    const auto back = coordinator->sourcePoint({{"point", {{"x", 1.0}, {"y", 0.0}}}}, 0);
+    ASSERT_TRUE(back);
+    EXPECT_NEAR(back->x(), 100, 1e-9);
+    EXPECT_NEAR(back->y(), 700, 1e-9);
+    EXPECT_FALSE(coordinator->sourcePoint({{"point", {{"x", 1.0000001}, {"y", 0.0}}}}, 0));
+    EXPECT_FALSE(coordinator->sourcePoint({{"point", {{"x", 0.5}}}}, 0));
+}
+
+TEST(ReflowJson, SortsKeysEscapesSeparatorsAndRefusesNonFiniteNumbers)
+{
+    EXPECT_EQ(ReflowCoordinator::json({{"b", 1}, {"a", "x\u2028y"}}), QStringLiteral(R"({"a":"x\u2028y","b":1})"));
+    EXPECT_EQ(ReflowCoordinator::json({{"a", {1.0, std::nan("")}}}), QStringLiteral("{}"));
+}

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "platform/NotificationCenter.h"
+#include "reflow/ReflowOverridesStore.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+
+using folvan::reflow::ReflowOverridesStore;
+using namespace folvan;
+
+namespace {
+
+class OverridesTest : public test::TempHomeTest {
+protected:
+    QString folder() const { return path(QStringLiteral("Reflow")); }
+    QString fileOf(const QUuid &paper) const
+    {
+        return QDir(folder()).filePath(paper.toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".json"));
+    }
+    QUuid paper = QUuid::createUuid();
+};
+
+} // namespace
+
+TEST(ReflowOverridesKeys, AcceptOnlyTheBlockIdentifierForm)
+{
+    EXPECT_TRUE(ReflowOverridesStore::valid(QStringLiteral("1:2:abcdef12")));
+    EXPECT_TRUE(ReflowOverridesStore::valid(QStringLiteral("12345:0:00000000")));
+    EXPECT_FALSE(ReflowOverridesStore::valid(QStringLiteral("1:2:ABCDEF12")));
+    EXPECT_FALSE(ReflowOverridesStore::valid(QStringLiteral("123456:2:abcdef12")));
+    EXPECT_FALSE(ReflowOverridesStore::valid(QStringLiteral("1:2:abcdef1")));
+    EXPECT_FALSE(ReflowOverridesStore::valid(QStringLiteral("1:2:abcdef12\n")));
+    EXPECT_FALSE(ReflowOverridesStore::valid(QString::fromUtf8("١:2:abcdef12"))); // not an ASCII digit
+}
+
+TEST_F(OverridesTest, MarksAreWrittenSortedAndReadBack)
+{
+    std::vector<QVariantMap> posted;
+    QObject context;
+    platform::NotificationCenter::shared().observe(ReflowOverridesStore::didChange(), &context,
+                                                   [&](const QString &, const QVariantMap &info) { posted.push_back(info); });
+    {
+        ReflowOverridesStore store(paper, folder());
+        EXPECT_TRUE(store.set(QStringLiteral("3:1:bbbbbbbb"), true));
+        EXPECT_TRUE(store.set(QStringLiteral("1:2:aaaaaaaa"), true));
+        EXPECT_TRUE(store.set(QStringLiteral("9:9:cccccccc"), false)); // not marked: still written
+        EXPECT_FALSE(store.set(QStringLiteral("bad"), true));
+        ASSERT_EQ(posted.size(), 3u);
+        EXPECT_EQ(posted.back().value(QStringLiteral("file")).toString(), fileOf(paper));
+        EXPECT_EQ(posted.back().value(QStringLiteral("session")).toUuid(), store.sessionID());
+    }
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), QByteArray(R"(["1:2:aaaaaaaa","3:1:bbbbbbbb"])"));
+    ReflowOverridesStore again(paper, folder());
+    EXPECT_EQ(again.keys(), (std::set<QString>{QStringLiteral("1:2:aaaaaaaa"), QStringLiteral("3:1:bbbbbbbb")}));
+    EXPECT_TRUE(again.error().isEmpty());
+}
+
+TEST_F(OverridesTest, KeepsAtMostFiveThousandMarks)
+{
+    QByteArray content = "[";
+    for (int i = 0; i < 4999; ++i)
+        content += (i ? "," : "") + QStringLiteral("\"%1:0:aaaaaaaa\"").arg(i).toUtf8();
+    content += "]";
+    ASSERT_TRUE(test::writeTestFile(fileOf(paper), content));
+    ReflowOverridesStore store(paper, folder());
+    ASSERT_EQ(store.keys().size(), 4999u);
+    EXPECT_TRUE(store.set(QStringLiteral("99999:0:aaaaaaaa"), true));
+    const QByteArray full = test::readTestFile(fileOf(paper));
+    EXPECT_FALSE(store.set(QStringLiteral("99999:1:aaaaaaaa"), true));
+    EXPECT_EQ(store.keys().size(), 5000u);
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), full);
+    EXPECT_TRUE(store.set(QStringLiteral("0:0:aaaaaaaa"), false));
+}
+
+TEST_F(OverridesTest, AnUnreadableFileIsKeptAndNothingIsWritten)
+{
+    const QByteArray content = R"(["1:2:abcdef12", 7])";
+    ASSERT_TRUE(test::writeTestFile(fileOf(paper), content));
+    ReflowOverridesStore store(paper, folder());
+    EXPECT_TRUE(store.keys().empty());
+    EXPECT_FALSE(store.writable());
+    EXPECT_EQ(store.error(), QStringLiteral("无法读取局部修正，原文件已保留。"));
+    EXPECT_FALSE(store.set(QStringLiteral("1:2:abcdef12"), false));
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), content);
+
+    const QUuid other = QUuid::createUuid();
+    ASSERT_TRUE(test::writeTestFile(fileOf(other), R"(["1:2:abcdef12", "stray"])"));
+    ReflowOverridesStore lenient(other, folder());
+    EXPECT_EQ(lenient.keys().size(), 1u);
+    EXPECT_TRUE(lenient.writable());
+}
+
+TEST_F(OverridesTest, TakesInOnlyOtherStoresChangesToItsFile)
+{
+    ReflowOverridesStore mine(paper, folder());
+    ReflowOverridesStore theirs(paper, folder());
+    ASSERT_TRUE(theirs.set(QStringLiteral("1:1:aaaaaaaa"), true));
+    const QVariantMap fromThem{{QStringLiteral("file"), mine.file()}, {QStringLiteral("session"), theirs.sessionID()}};
+    EXPECT_FALSE(mine.refresh({{QStringLiteral("file"), mine.file()}, {QStringLiteral("session"), mine.sessionID()}}));
+    EXPECT_FALSE(mine.refresh({{QStringLiteral("file"), fileOf(QUuid::createUuid())}}));
+    EXPECT_TRUE(mine.keys().empty());
+    EXPECT_TRUE(mine.refresh({{QStringLiteral("file"), mine.file()}})); // no session: another store's
+    EXPECT_EQ(mine.keys().size(), 1u);
+
+    ASSERT_TRUE(test::writeTestFile(mine.file(), "not json"));
+    EXPECT_FALSE(mine.refresh(fromThem));
+    EXPECT_EQ(mine.keys().size(), 1u);
+    EXPECT_EQ(mine.error(), QStringLiteral("无法同步局部修正，原文件已保留。"));
+    EXPECT_FALSE(mine.set(QStringLiteral("2:2:aaaaaaaa"), true));
+    EXPECT_EQ(test::readTestFile(mine.file()), QByteArray("not json"));
+}
