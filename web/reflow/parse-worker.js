@@ -33,7 +33,7 @@ export function extractPage(page, index) {
   const pictures = [];
   const shapes = [];
   let line = null;
-  let sizes = null;
+  let runs = [];
 
   const round = (v) => Math.round(v * 100) / 100;
   stext.walk({
@@ -42,26 +42,34 @@ export function extractPage(page, index) {
         w: round(bbox[2] - bbox[0]), h: round(bbox[3] - bbox[1]),
         base: 0, size: 0, font: "", bold: false, italic: false, mono: false, math: 0,
         vertical: wmode === 1, cx: [] };
-      sizes = new Map();
+      runs = [];
     },
     onChar(c, origin, font, size, quad) {
       if (!line) return;
       const info = fontInfo(fonts, font);
-      const x0 = Math.min(quad[0], quad[4]) - ox;
-      const x1 = Math.max(quad[2], quad[6]) - ox;
+      const x0 = (quad[0] < quad[4] ? quad[0] : quad[4]) - ox;
+      const x1 = (quad[2] > quad[6] ? quad[2] : quad[6]) - ox;
       line.text += c;
-      for (let k = 0; k < c.length; k++) line.cx.push(round(x0), round(x1));
-      if (info.math && !/\s/.test(c)) line.math++;
-      if (/\s/.test(c)) return;
-      const key = info.name + "|" + round(size);
-      const entry = sizes.get(key) || { n: 0, info, size, base: origin[1] - oy };
-      entry.n++;
-      sizes.set(key, entry);
+      line.cx.push(round(x0), round(x1));
+      const code = c.charCodeAt(0);
+      if (code === 32 || code === 9 || code === 10 || code === 160 || code === 0x3000) return;
+      if (info.math) line.math++;
+      const last = runs[runs.length - 1];
+      if (last && last.info === info && last.size === size) last.n++;
+      else runs.push({ info, size, n: 1, base: origin[1] - oy });
     },
     endLine() {
       if (!line) return;
+      // The line takes the font and size that most of its characters have.
+      const tally = new Map();
       let best = null;
-      for (const entry of sizes.values()) if (!best || entry.n > best.n) best = entry;
+      for (const run of runs) {
+        const key = run.info.name + "|" + run.size;
+        const entry = tally.get(key) || { ...run, n: 0 };
+        entry.n += run.n;
+        tally.set(key, entry);
+        if (!best || entry.n > best.n) best = entry;
+      }
       if (best && line.text.trim()) {
         line.size = round(best.size);
         line.font = best.info.name;
@@ -69,7 +77,6 @@ export function extractPage(page, index) {
         line.italic = best.info.italic;
         line.mono = best.info.mono;
         line.base = round(best.base);
-        // Small raised pieces (citation marks, footnote marks) inside a line.
         lines.push(line);
       }
       line = null;

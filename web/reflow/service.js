@@ -140,7 +140,7 @@ export class Bridge {
     const doc = win.document;
     if (!doc || !win.qt) return;
     const script = doc.createElement("script");
-    script.src = "qrc:///qtwebchannel/qwebchannel.js";
+    script.src = "qwebchannel.js";
     script.onload = start;
     doc.head.appendChild(script);
   }

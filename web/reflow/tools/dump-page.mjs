@@ -1,8 +1,10 @@
 // Records the page texts of a PDF as the layout reads them, for fixtures and
 // for checking the reading order by hand: node tools/dump-page.mjs PDF [first] [count]
 import fs from "node:fs";
-import * as mupdf from "mupdf";
 import { extractPage } from "../parse-worker.js";
+
+globalThis["$libmupdf_wasm_Module"] = { wasmBinary: fs.readFileSync(new URL("../parser/liteparse_wasm_bg.wasm", import.meta.url)) };
+const mupdf = await import("../parser/liteparse_wasm.js");
 
 const [file, first = "0", count = "999"] = process.argv.slice(2);
 const doc = mupdf.Document.openDocument(fs.readFileSync(file), "application/pdf");

@@ -1,0 +1,722 @@
+// The reflow page: takes the native side's calls, parses the paper, lays its
+// pages out as they are needed and tells the native side what the reader
+// does (position, selection, study actions, corrections, typography).
+
+import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, pageImageUrl } from "./service.js";
+import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
+import { layoutPage } from "./layout.js";
+import { bodySize, repeatedBands } from "./quality.js";
+import { textSource, rangeUnder, findQuote } from "./study-rules.js";
+import { findAll } from "./compare.js";
+import { wrapRange, unwrapAll, selectedParts } from "./study.js";
+import { isCJK } from "./reading.js";
+
+const bridge = new Bridge(window);
+const flow = document.getElementById("flow");
+const status = document.getElementById("status");
+const toast = document.getElementById("toast");
+const tools = document.getElementById("tools");
+
+const reader = {
+  token: "",
+  paper: null,
+  pageCount: 0,
+  settings: { fontSize: 20, leading: 1.75, width: 760, face: "serif", alignment: "start", paragraphSpacing: 0.65, indent: false, query: "" },
+  corrections: new Set(),
+  annotations: [],
+  laid: [], // page index -> laid-out page
+  ctx: null,
+  next: 0, // next page to lay out
+  blocks: new Map(), // key -> block
+  lastText: null, // the last text element, for paragraphs that go on
+  pending: null, // where to go once laid out
+  opened: 0,
+  times: {},
+  visible: "",
+  lastPage: -1,
+  selection: "",
+  canUndo: false,
+  canRedo: false,
+};
+window.folvanReflowTimes = reader.times;
+
+loadParser().catch(() => {});
+bridge.connect();
+bridge.post(EVENTS.loaded);
+
+// ---- calls from the native side -------------------------------------------
+
+window.folvanReflow = {
+  [CALLS.open](payload) {
+    reader.opened = performance.now();
+    reader.token = String(payload[KEYS.token] || "");
+    bridge.token = reader.token;
+    applySettings(payload);
+    reader.pageCount = Number(payload[KEYS.pageCount]) || 0;
+    reader.corrections = new Set(payload[KEYS.corrections] || []);
+    reader.pending = {
+      page: Number(payload[KEYS.page]) || 0,
+      block: payload[KEYS.block], offset: payload[KEYS.offset],
+      x: payload[KEYS.x], y: payload[KEYS.y], source: payload[KEYS.source],
+    };
+    start().catch((error) => showStatus("无法读取这篇文献：" + (error && error.message ? error.message : error)));
+  },
+  [CALLS.settings](payload) {
+    applySettings(payload);
+  },
+  [CALLS.navigate](payload) {
+    reader.pending = {
+      page: Number(payload[KEYS.page]) || 0, ordinal: payload[KEYS.ordinal],
+      x: payload[KEYS.x], y: payload[KEYS.y], source: payload[KEYS.source], jump: true,
+    };
+    if (reader.paper) goToPending();
+  },
+  [CALLS.state](payload) {
+    const corrections = new Set(payload[KEYS.corrections] || []);
+    const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
+    reader.corrections = corrections;
+    for (const key of changed) rerender(key);
+    reader.annotations = Array.isArray(payload[KEYS.annotations]) ? payload[KEYS.annotations] : [];
+    reader.canUndo = !!payload[KEYS.canUndo];
+    reader.canRedo = !!payload[KEYS.canRedo];
+    drawAnnotations();
+    drawTools();
+  },
+  [CALLS.feedback](payload) {
+    showToast(String(payload[KEYS.message] || ""), !!payload[KEYS.error]);
+  },
+  [CALLS.magnify](payload) {
+    const delta = Number(payload[KEYS.delta]);
+    if (!Number.isFinite(delta)) return;
+    const size = clamp(reader.settings.fontSize * (1 + delta), TYPOGRAPHY.fontSize);
+    applySettings({ ...reader.settings, fontSize: size });
+    clearTimeout(reader.magnifyTimer);
+    reader.magnifyTimer = setTimeout(() => bridge.post(EVENTS.typography, { fontSize: reader.settings.fontSize }), 250);
+  },
+};
+
+function clamp(v, range) {
+  const n = Number(v);
+  if (!Number.isFinite(n)) return range.fallback;
+  return Math.min(range.max, Math.max(range.min, n));
+}
+
+function applySettings(p) {
+  const s = reader.settings;
+  const before = JSON.stringify(s);
+  s.fontSize = clamp(p.fontSize ?? s.fontSize, TYPOGRAPHY.fontSize);
+  s.leading = clamp(p.leading ?? s.leading, TYPOGRAPHY.leading);
+  s.width = clamp(p.width ?? s.width, TYPOGRAPHY.width);
+  s.paragraphSpacing = clamp(p.paragraphSpacing ?? s.paragraphSpacing, TYPOGRAPHY.paragraphSpacing);
+  if (p.face !== undefined) s.face = p.face === "sans" ? "sans" : "serif";
+  if (p.alignment !== undefined) s.alignment = p.alignment === "justify" ? "justify" : "start";
+  if (p.indent !== undefined) s.indent = p.indent === true;
+  const query = typeof p.query === "string" ? p.query : s.query;
+  const root = document.documentElement.style;
+  root.setProperty("--font-size", s.fontSize + "px");
+  root.setProperty("--leading", String(s.leading));
+  root.setProperty("--measure", s.width + "px");
+  root.setProperty("--para", String(s.paragraphSpacing));
+  document.body.classList.toggle("sans", s.face === "sans");
+  document.body.classList.toggle("justify", s.alignment === "justify");
+  document.body.classList.toggle("indent", s.indent);
+  if (before !== JSON.stringify(s)) sizeCutouts();
+  if (query !== s.query) {
+    s.query = query;
+    drawHits();
+  }
+}
+
+// ---- parsing and layout ------------------------------------------------------
+
+async function start() {
+  showStatus("正在读取文献…");
+  const [lib, bytes] = await Promise.all([
+    loadParser().then((lib) => { reader.times.parser = performance.now() - reader.opened; return lib; }),
+    request(documentUrl(reader.token)).then((b) => { reader.times.bytes = performance.now() - reader.opened; return b; }),
+  ]);
+  reader.paper = new Paper(lib, bytes);
+  reader.times.parsed = performance.now() - reader.opened;
+  reader.pageCount = reader.paper.pageCount;
+  // What repeats in the top and bottom bands of the first pages, and the body
+  // size, decide headers and headings for the whole paper.
+  // The first page gives the body size for the first screen; the first three
+  // pages give it for the rest. Bands that repeat come from each page's
+  // neighbours as it is laid out.
+  const sample = [reader.paper.text(0)];
+  reader.ctx = { body: bodySize(sample), repeated: new Set(), references: false };
+  reader.times.sampled = performance.now() - reader.opened;
+  flow.textContent = "";
+  reader.laid = [];
+  reader.next = 0;
+  reader.blocks.clear();
+  reader.lastText = null;
+  hideStatus();
+  const target = Math.min(reader.pageCount - 1, Math.max(0, reader.pending ? reader.pending.page : 0));
+  while (reader.next <= target) await layNext();
+  while (reader.next < reader.pageCount && flow.scrollHeight < innerHeight * 2) await layNext();
+  goToPending();
+  reader.times.firstScreen = performance.now() - reader.opened;
+  document.documentElement.dataset.firstScreen = "1";
+  observeScrolling();
+  layInBackground();
+}
+
+async function layNext() {
+  const index = reader.next++;
+  const t0 = performance.now();
+  const text = reader.paper.text(index);
+  if (index === 1) reader.ctx.body = bodySize([0, 1, 2].filter((i) => i < reader.pageCount).map((i) => reader.paper.text(i)));
+  if (index >= 1) {
+    // Running headers often alternate between odd and even pages.
+    const around = [];
+    for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) around.push(reader.paper.text(i));
+    reader.ctx.repeated = repeatedBands(around);
+  }
+  const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
+  const t1 = performance.now();
+  const laid = layoutPage(text, { ...reader.ctx, graphics: geometry && Array.isArray(geometry.graphics) ? geometry.graphics : [] });
+  const t2 = performance.now();
+  reader.ctx.references = laid.references;
+  laid.links = text.links;
+  reader.laid[index] = laid;
+  renderPage(laid);
+  const t = reader.times;
+  t.text = (t.text || 0) + (t1 - t0);
+  t.layout = (t.layout || 0) + (t2 - t1);
+  t.render = (t.render || 0) + (performance.now() - t2);
+  if (reader.next === reader.pageCount) {
+    reader.times.all = performance.now() - reader.opened;
+    document.documentElement.dataset.allLaid = "1";
+  }
+}
+
+// Lays out the rest a page at a time while the reader is idle, and at once
+// when the reader scrolls near the end of what is laid out.
+function layInBackground() {
+  const step = async () => {
+    if (reader.next >= reader.pageCount) return;
+    await layNext();
+    drawAnnotations();
+    schedule();
+  };
+  const schedule = () => {
+    const near = flow.scrollHeight - (scrollY + innerHeight) < innerHeight * 3;
+    if (near) setTimeout(step, 0);
+    else if (window.requestIdleCallback) requestIdleCallback(step, { timeout: 400 });
+    else setTimeout(step, 30);
+  };
+  schedule();
+}
+
+// ---- rendering ---------------------------------------------------------------
+
+const TAGS = { heading: "h2", paragraph: "p", list: "p", caption: "p", footnote: "p", reference: "p" };
+
+function shownAsImage(block) {
+  const marked = reader.corrections.has(block.key);
+  if (block.kind === "cutout") return !(marked && block.text);
+  return marked;
+}
+
+function renderPage(laid) {
+  const frag = document.createDocumentFragment();
+  const marker = document.createElement("div");
+  marker.className = "page-mark";
+  marker.dataset.page = String(laid.page);
+  marker.textContent = String(laid.page + 1);
+  frag.appendChild(marker);
+  for (const block of laid.blocks) {
+    block.pageWidth = laid.width;
+    block.pageHeight = laid.height;
+    reader.blocks.set(block.key, block);
+    const el = renderBlock(block);
+    if (el) frag.appendChild(el);
+  }
+  flow.appendChild(frag);
+  drawLinks(laid);
+  drawHits(laid.page);
+}
+
+function renderBlock(block) {
+  if (shownAsImage(block)) {
+    reader.lastText = null;
+    return cutout(block);
+  }
+  // A paragraph that goes on from the last one is set inside it.
+  const last = reader.lastText;
+  if (block.continues && last && last.isConnected && last.dataset.kind === block.kind) {
+    const prevPart = last.lastElementChild;
+    const hyphen = /\p{L}-$/u.test(prevPart.textContent) && /^\p{Ll}/u.test(block.text);
+    if (hyphen) prevPart.classList.add("hyphen-end");
+    else last.appendChild(document.createTextNode(isCJK(block.text[0]) ? "" : " "));
+    last.appendChild(part(block));
+    return null;
+  }
+  let tag = TAGS[block.kind] || "p";
+  if (block.kind === "heading") tag = block.level === 1 ? "h1" : block.level === 2 ? "h2" : "h3";
+  const el = document.createElement(tag);
+  el.className = "block " + block.kind + (block.kind === "cutout" ? " as-text" : "");
+  el.dataset.kind = block.kind === "cutout" ? "paragraph" : block.kind;
+  if (block.lines && block.lines[0] && block.lines[0].mono) el.classList.add("code");
+  if (!block.kind.match(/heading|caption/) && cjkShare(block.text) > 0.3) el.lang = "zh";
+  el.appendChild(part(block));
+  el.appendChild(flipButton(block));
+  reader.lastText = /paragraph|footnote|list|reference/.test(block.kind) ? el : null;
+  return el;
+}
+
+function part(block) {
+  const span = document.createElement("span");
+  span.className = "part";
+  span.dataset.key = block.key;
+  span.dataset.page = String(block.page);
+  span.dataset.block = String(block.index);
+  span.textContent = block.text;
+  return span;
+}
+
+function cjkShare(text) {
+  let n = 0;
+  for (const ch of text) if (isCJK(ch)) n++;
+  return text.length ? n / text.length : 0;
+}
+
+function cutout(block) {
+  const fig = document.createElement("figure");
+  fig.className = "block cutout" + (block.formula ? " formula" : "") + (block.table ? " table" : "");
+  fig.dataset.kind = "cutout";
+  fig.dataset.page = String(block.page);
+  fig.dataset.block = String(block.index);
+  fig.dataset.key = block.key;
+  fig.dataset.region = block.region.map((v) => v.toFixed(4)).join(",");
+  const img = document.createElement("img");
+  img.alt = block.text || "";
+  img.decoding = "async";
+  img.src = pageImageUrl(reader.token, block.page, block.region, false);
+  fig.appendChild(img);
+  sizeCutout(fig, block);
+  fig.appendChild(flipButton(block));
+  img.addEventListener("dblclick", () => bridge.post(EVENTS.original, {
+    [KEYS.page]: block.page, [KEYS.point]: { x: block.region[0], y: block.region[1] },
+  }));
+  return fig;
+}
+
+// A cut-out is shown at the size its text would have in the reflowed text,
+// never wider than the column.
+function sizeCutout(fig, block) {
+  const scale = reader.settings.fontSize / (reader.ctx ? reader.ctx.body : 10);
+  const width = block.region[2] * block.pageWidth * scale;
+  fig.style.setProperty("--cut-width", Math.round(width) + "px");
+}
+
+function sizeCutouts() {
+  for (const fig of flow.querySelectorAll("figure.cutout")) {
+    const block = reader.blocks.get(fig.dataset.key);
+    if (block) sizeCutout(fig, block);
+  }
+}
+
+function flipButton(block) {
+  const button = document.createElement("button");
+  button.className = "flip";
+  button.type = "button";
+  const image = shownAsImage(block);
+  if (block.kind === "cutout" && !block.text) button.hidden = true;
+  button.textContent = image ? "显示文字" : "显示原图";
+  button.title = image ? "把这一块排成文字" : "这一块改用原页图像";
+  button.addEventListener("click", (event) => {
+    event.preventDefault();
+    const mark = !reader.corrections.has(block.key);
+    if (mark) reader.corrections.add(block.key);
+    else reader.corrections.delete(block.key);
+    rerender(block.key);
+    bridge.post(EVENTS.correction, { [KEYS.key]: block.key, [KEYS.original]: mark });
+  });
+  return button;
+}
+
+// Shows one block again after its form changed.
+function rerender(key) {
+  const block = reader.blocks.get(key);
+  if (!block) return;
+  const old = flow.querySelector(`figure[data-key="${key}"]`) || flow.querySelector(`.part[data-key="${key}"]`);
+  if (!old) return;
+  const host = old.tagName === "FIGURE" ? old : old.closest(".block");
+  const saved = reader.lastText;
+  reader.lastText = null;
+  const replacement = renderBlock({ ...block, continues: false });
+  reader.lastText = saved;
+  if (old.tagName !== "FIGURE" && host.querySelectorAll(".part").length > 1) {
+    // One part of a paragraph that goes on: set it apart where it stands.
+    host.parentNode.insertBefore(replacement, host.nextSibling);
+    old.remove();
+  } else {
+    host.replaceWith(replacement);
+  }
+  const laid = reader.laid[block.page];
+  if (laid) drawLinks(laid);
+  drawHits(block.page);
+  drawAnnotations();
+}
+
+// ---- links -----------------------------------------------------------------
+
+function drawLinks(laid) {
+  for (const link of laid.links || []) {
+    const rect = [link.x / laid.width, link.y / laid.height, link.w / laid.width, link.h / laid.height];
+    for (const block of laid.blocks) {
+      if (!block.map || block.region && !overlaps(block.region, rect)) continue;
+      const range = rangeUnder(block, rect, laid.width, laid.height);
+      const el = flow.querySelector(`.part[data-key="${block.key}"]`);
+      if (!range || !el || el.querySelector(`a[data-uri="${cssEscape(link.uri)}"]`)) continue;
+      wrapRange(el, range[0], range[1], () => {
+        const a = document.createElement("a");
+        a.className = "link";
+        a.dataset.uri = link.uri;
+        if (link.external) a.title = link.uri;
+        else a.dataset.internal = "1";
+        return a;
+      });
+    }
+  }
+}
+
+function overlaps(a, b) {
+  return a[0] < b[0] + b[2] && b[0] < a[0] + a[2] && a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
+}
+
+function cssEscape(s) {
+  return window.CSS && CSS.escape ? CSS.escape(s) : s.replace(/["\\]/g, "\\$&");
+}
+
+flow.addEventListener("click", (event) => {
+  const a = event.target.closest("a.link");
+  if (!a) return;
+  event.preventDefault();
+  const target = linkTarget(a);
+  if (!target) return;
+  reader.pending = { page: target.page, y: yFraction(target.page, target.y), jump: true, flash: true };
+  goToPending();
+});
+
+// A citation shows the text it points to when the pointer rests on it.
+flow.addEventListener("mouseover", (event) => {
+  const a = event.target.closest("a.link");
+  if (!a || a.title || !a.dataset.internal) return;
+  const target = linkTarget(a);
+  const block = target && blockAt(target.page, yFraction(target.page, target.y));
+  if (block && block.text) a.title = block.text.slice(0, 600);
+});
+
+function linkTarget(a) {
+  if (!a.dataset.internal || !reader.paper) return null;
+  if (!a.target_) a.target_ = reader.paper.target(a.dataset.uri) || false;
+  return a.target_ || null;
+}
+
+function yFraction(page, y) {
+  const text = reader.paper && page < reader.pageCount ? reader.paper.text(page) : null;
+  if (!text || !Number.isFinite(y)) return 0;
+  return Math.max(0, Math.min(1, y / text.height));
+}
+
+// The block of a laid-out page that holds the point (page fractions) or
+// comes first below it.
+function blockAt(page, y, x) {
+  const laid = reader.laid[page];
+  if (!laid) return null;
+  let best = null, bestDistance = Infinity;
+  for (const b of laid.blocks) {
+    if (!b.region || b.kind === "footnote") continue;
+    const [bx, by, bw, bh] = b.region;
+    const inside = y >= by - 0.004 && y <= by + bh + 0.004 && (x === undefined || (x >= bx - 0.01 && x <= bx + bw + 0.01));
+    if (inside) return b;
+    const d = by >= y ? by - y : 10 + (y - by);
+    if (d < bestDistance) { best = b; bestDistance = d; }
+  }
+  return best;
+}
+
+// ---- going to a place --------------------------------------------------------
+
+async function goToPending() {
+  const p = reader.pending;
+  if (!p || !reader.paper) return;
+  const page = Math.max(0, Math.min(reader.pageCount - 1, p.page | 0));
+  while (reader.next <= page) await layNext();
+  reader.pending = null;
+  let target = null;
+  let range = null;
+  const hits = reader.settings.query ? [...flow.querySelectorAll(`.part[data-page="${page}"] mark.hit`)] : [];
+  if (p.source && typeof p.source === "object" && p.source.quote) {
+    const block = (p.source.key && reader.blocks.get(p.source.key)) || findSourceBlock(page, p.source);
+    if (block) {
+      const el = flow.querySelector(`.part[data-key="${block.key}"]`);
+      const at = findQuote(block.text, p.source.quote, p.source.before, p.source.after);
+      if (el && at) range = { el, at };
+      target = el ? el.closest(".block") || el : null;
+    }
+  }
+  if (!target && p.ordinal !== undefined && hits.length) {
+    const current = hits[Math.max(0, Math.min(hits.length - 1, Number(p.ordinal) || 0))];
+    for (const m of flow.querySelectorAll("mark.hit.current")) m.classList.remove("current");
+    current.classList.add("current");
+    current.scrollIntoView({ block: "center" });
+    return;
+  }
+  if (!target && Number.isFinite(p.block)) {
+    const block = reader.laid[page] && reader.laid[page].blocks[p.block];
+    const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
+    if (el) {
+      const host = el.closest(".block") || el;
+      host.scrollIntoView({ block: "start" });
+      if (Number.isFinite(p.offset) && block.text && p.offset > 0) {
+        scrollBy(0, host.getBoundingClientRect().height * Math.min(1, p.offset / block.text.length) - 8);
+      }
+      return;
+    }
+  }
+  if (!target && Number.isFinite(p.y)) {
+    const block = blockAt(page, p.y, Number.isFinite(p.x) ? p.x : undefined);
+    const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
+    if (el) target = el.closest(".block") || el;
+  }
+  if (!target) target = flow.querySelector(`.page-mark[data-page="${page}"]`);
+  if (target) target.scrollIntoView({ block: range ? "center" : "start" });
+  if (range) flashRange(range.el, range.at[0], range.at[1]);
+  else if (p.flash && target) flashElement(target);
+}
+
+function findSourceBlock(page, source) {
+  const laid = reader.laid[page];
+  if (!laid) return null;
+  if (Number.isFinite(source.block) && laid.blocks[source.block] && findQuote(laid.blocks[source.block].text, source.quote)) {
+    return laid.blocks[source.block];
+  }
+  return laid.blocks.find((b) => b.text && findQuote(b.text, source.quote, source.before, source.after)) || null;
+}
+
+function flashRange(el, start, end) {
+  const marks = wrapRange(el, start, end, () => {
+    const m = document.createElement("mark");
+    m.className = "flash";
+    return m;
+  });
+  setTimeout(() => unwrapAll(el, "mark.flash"), 2200);
+  return marks;
+}
+
+function flashElement(el) {
+  el.classList.add("flash-block");
+  setTimeout(() => el.classList.remove("flash-block"), 1600);
+}
+
+// ---- search hits -------------------------------------------------------------
+
+function drawHits(page) {
+  const scope = page === undefined ? flow : null;
+  const parts = scope ? [...flow.querySelectorAll(".part")] : [...flow.querySelectorAll(`.part[data-page="${page}"]`)];
+  const hadCurrent = flow.querySelector("mark.hit.current");
+  for (const el of parts) unwrapAll(el, "mark.hit");
+  const query = reader.settings.query.trim();
+  if (!query) return;
+  for (const el of parts) {
+    for (const [s, e] of findAll(el.textContent, query)) {
+      wrapRange(el, s, e, () => {
+        const m = document.createElement("mark");
+        m.className = "hit";
+        return m;
+      });
+    }
+  }
+  if (hadCurrent && page === undefined) {
+    const first = flow.querySelector("mark.hit");
+    if (first) first.classList.add("current");
+  }
+}
+
+// ---- highlights and underlines ----------------------------------------------
+
+function drawAnnotations() {
+  unwrapAll(flow, "mark.note");
+  for (const f of reader.annotations) {
+    if (!f || !Array.isArray(f.rect) || f.rect.length !== 4) continue;
+    const laid = reader.laid[f.page];
+    if (!laid) continue;
+    for (const block of laid.blocks) {
+      if (!block.map || !block.region || !overlaps(block.region, f.rect)) continue;
+      const el = flow.querySelector(`.part[data-key="${block.key}"]`);
+      let range = rangeUnder(block, f.rect, laid.width, laid.height);
+      if (!range && f.quote) range = findQuote(block.text, f.quote, f.before, f.after);
+      if (!el || !range) continue;
+      const color = Array.isArray(f.color) ? f.color.map((v) => Math.round(Math.max(0, Math.min(1, Number(v) || 0)) * 255)) : [255, 214, 0];
+      wrapRange(el, range[0], range[1], () => {
+        const m = document.createElement("mark");
+        m.className = "note " + (f.kind === "underline" ? "underline" : "highlight");
+        m.dataset.id = String(f.id || "");
+        m.style.setProperty("--note", `${color[0]}, ${color[1]}, ${color[2]}`);
+        if (f.note) m.title = String(f.note);
+        return m;
+      });
+    }
+  }
+}
+
+// ---- selection and study tools ----------------------------------------------
+
+let selectionTimer = 0;
+document.addEventListener("selectionchange", () => {
+  clearTimeout(selectionTimer);
+  selectionTimer = setTimeout(reportSelection, 180);
+});
+
+function currentSources() {
+  const sel = getSelection();
+  if (!sel || sel.isCollapsed || !sel.rangeCount) return [];
+  const sources = [];
+  for (const { part, start, end } of selectedParts(sel.getRangeAt(0), flow)) {
+    const block = reader.blocks.get(part.dataset.key);
+    if (!block || !block.text.slice(start, end).trim()) continue;
+    sources.push(textSource(block, start, end, block.pageWidth, block.pageHeight));
+    if (sources.length === 64) break;
+  }
+  return sources;
+}
+
+function reportSelection() {
+  if (!reader.token) return;
+  const sources = currentSources();
+  const text = JSON.stringify(sources);
+  if (text === reader.selection) return;
+  reader.selection = text;
+  bridge.post(EVENTS.selection, sources.length ? { [KEYS.sources]: sources } : {});
+  drawTools();
+}
+
+function drawTools() {
+  const sources = reader.selection ? JSON.parse(reader.selection) : [];
+  tools.textContent = "";
+  const add = (label, action, enabled = true) => {
+    const b = document.createElement("button");
+    b.type = "button";
+    b.textContent = label;
+    b.disabled = !enabled;
+    b.addEventListener("mousedown", (e) => e.preventDefault());
+    b.addEventListener("click", () => bridge.post(EVENTS.studyAction, {
+      [KEYS.action]: action, ...(sources.length ? { [KEYS.sources]: currentSources() } : {}),
+    }));
+    tools.appendChild(b);
+  };
+  if (sources.length) {
+    add("高亮", ACTIONS.highlight);
+    add("下划线", ACTIONS.underline);
+    add("笔记", ACTIONS.note);
+    add("复制", ACTIONS.copy);
+  }
+  if (reader.canUndo) add("撤销", ACTIONS.undo);
+  if (reader.canRedo) add("重做", ACTIONS.redo);
+  tools.hidden = !tools.childElementCount;
+  const sel = getSelection();
+  if (sources.length && sel.rangeCount) {
+    const r = sel.getRangeAt(0).getBoundingClientRect();
+    tools.style.top = Math.max(8, r.top - 44) + "px";
+    tools.style.left = Math.max(8, Math.min(innerWidth - 320, r.left)) + "px";
+    tools.classList.add("floating");
+  } else {
+    tools.classList.remove("floating");
+    tools.style.top = "";
+    tools.style.left = "";
+  }
+}
+
+// A click on a highlight offers to remove it.
+flow.addEventListener("contextmenu", (event) => {
+  const mark = event.target.closest("mark.note");
+  if (!mark || !mark.dataset.id) return;
+  event.preventDefault();
+  tools.textContent = "";
+  const b = document.createElement("button");
+  b.type = "button";
+  b.textContent = "删除标注";
+  b.addEventListener("click", () => {
+    bridge.post(EVENTS.studyAction, { [KEYS.action]: ACTIONS.delete, [KEYS.id]: mark.dataset.id });
+    tools.hidden = true;
+  });
+  tools.appendChild(b);
+  tools.hidden = false;
+  tools.classList.add("floating");
+  tools.style.top = Math.max(8, event.clientY - 44) + "px";
+  tools.style.left = Math.max(8, event.clientX - 20) + "px";
+});
+
+// ---- position, visible pages --------------------------------------------------
+
+function observeScrolling() {
+  let frame = 0;
+  let positionTimer = 0;
+  const onScroll = () => {
+    if (frame) return;
+    frame = requestAnimationFrame(() => {
+      frame = 0;
+      const { page, block, offset, point, pages } = readingPlace();
+      if (page < 0) return;
+      const visible = pages.join(",");
+      if (visible !== reader.visible) {
+        reader.visible = visible;
+        bridge.post(EVENTS.visiblePages, { [KEYS.pages]: pages });
+      }
+      if (page !== reader.lastPage) {
+        reader.lastPage = page;
+        bridge.post(EVENTS.page, { [KEYS.page]: page });
+      }
+      clearTimeout(positionTimer);
+      positionTimer = setTimeout(() => bridge.post(EVENTS.position, {
+        [KEYS.page]: page, [KEYS.block]: block, [KEYS.offset]: offset, ...(point ? { [KEYS.point]: point } : {}),
+      }), 300);
+    });
+  };
+  addEventListener("scroll", onScroll, { passive: true });
+  addEventListener("resize", onScroll);
+  onScroll();
+}
+
+// The first block at the top of the view and the pages on screen.
+function readingPlace() {
+  const pages = new Set();
+  let first = null;
+  for (const el of flow.querySelectorAll(".part, figure.cutout")) {
+    const r = el.getBoundingClientRect();
+    if (r.bottom < 0) continue;
+    if (r.top > innerHeight) break;
+    pages.add(Number(el.dataset.page));
+    if (!first) first = { el, r };
+  }
+  if (!first) return { page: -1, pages: [] };
+  const block = reader.blocks.get(first.el.dataset.key);
+  const scrolled = first.r.height > 0 ? Math.max(0, -first.r.top) / first.r.height : 0;
+  const offset = block && block.text ? Math.round(block.text.length * scrolled) : 0;
+  const point = block && block.region ? { x: block.region[0], y: Math.min(1, block.region[1] + block.region[3] * scrolled) } : null;
+  return { page: block ? block.page : Number(first.el.dataset.page), block: block ? block.index : 0, offset, point, pages: [...pages].sort((a, b) => a - b).slice(0, 9) };
+}
+
+// ---- status ---------------------------------------------------------------------
+
+function showStatus(text) {
+  status.textContent = text;
+  status.hidden = false;
+}
+function hideStatus() {
+  status.hidden = true;
+}
+
+let toastTimer = 0;
+function showToast(text, error) {
+  if (!text) return;
+  toast.textContent = text;
+  toast.classList.toggle("error", error);
+  toast.hidden = false;
+  clearTimeout(toastTimer);
+  toastTimer = setTimeout(() => { toast.hidden = true; }, 5000);
+}
