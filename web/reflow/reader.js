@@ -258,6 +258,7 @@ function renderBlock(block) {
   const el = document.createElement(tag);
   el.className = "block " + block.kind + (block.kind === "cutout" ? " as-text" : "");
   el.dataset.kind = block.kind === "cutout" ? "paragraph" : block.kind;
+  el.dataset.page = String(block.page);
   if (block.lines && block.lines[0] && block.lines[0].mono) el.classList.add("code");
   if (!block.kind.match(/heading|caption/) && cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
