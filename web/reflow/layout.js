@@ -100,7 +100,8 @@ function gaps(items, minGap) {
 
 // Whether a strip goes on the columns above it: together they leave a gutter,
 // and a part that stands on one side of it only does not run across the other
-// part's gutters (a title or a centred caption above columns is no column).
+// part's gutters (a title or a centred caption above columns is no column):
+// it must not cover the middle of one.
 function mergeable(above, row, minGap) {
   const all = above.concat(row);
   const g = gutter(all, minGap);
@@ -113,7 +114,7 @@ function mergeable(above, row, minGap) {
     if (sided(part)) continue;
     if (sided(other)) {
       const holes = gaps(other, minGap);
-      if (part.some((it) => holes.some(([a, b]) => it.x < b - 2 && it.x + it.w > a + 2))) return false;
+      if (part.some((it) => holes.some(([a, b]) => it.x < (a + b) / 2 && it.x + it.w > (a + b) / 2))) return false;
     } else if (part.some((it) => (it.x < mid && it.x + it.w > mid) || it.w > 0.55 * (x1 - x0))) {
       return false;
     }
@@ -294,6 +295,11 @@ export function layoutPage(page, ctx) {
     else kept.push(b);
   }
   const all = kept.concat(footnotes);
+  // The byline under a paper's title: authors and affiliations, set apart.
+  if (page.page === 0 && all[0] && all[0].kind === "heading") {
+    for (let i = 1; i < all.length && all[i].kind === "paragraph" && all[i].text.length < 200 &&
+      all[i].lines.length <= 4 && !/^(abstract|摘要)/i.test(all[i].text); i++) all[i].front = true;
+  }
   // Paragraphs broken by a column or a figure go on in the next paragraph.
   for (let i = 1; i < all.length; i++) {
     const a = prevText(all, i);

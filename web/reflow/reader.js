@@ -245,7 +245,7 @@ function renderBlock(block) {
   }
   // A paragraph that goes on from the last one is set inside it.
   const last = reader.lastText;
-  if (block.continues && last && last.isConnected && last.dataset.kind === block.kind) {
+  if (block.continues && !block.front && last && last.isConnected && last.dataset.kind === block.kind && !last.classList.contains("front")) {
     const prevPart = last.lastElementChild;
     const hyphen = /\p{L}-$/u.test(prevPart.textContent) && /^\p{Ll}/u.test(block.text);
     if (hyphen) prevPart.classList.add("hyphen-end");
@@ -260,6 +260,7 @@ function renderBlock(block) {
   el.dataset.kind = block.kind === "cutout" ? "paragraph" : block.kind;
   el.dataset.page = String(block.page);
   if (block.lines && block.lines[0] && block.lines[0].mono) el.classList.add("code");
+  if (block.front) el.classList.add("front");
   if (!block.kind.match(/heading|caption/) && cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
   el.appendChild(flipButton(block));
