@@ -58,14 +58,12 @@ ReadingHistory::ReadingHistory(const QString &directory, platform::Preferences *
                                int saveDelayMs, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
+    , m_saveDelayMs(saveDelayMs)
 {
     m_folder = directory.isEmpty() ? platform::folvanDataFolder() : directory;
     if (!m_folder.isEmpty())
         m_file = QDir(m_folder).filePath(fileName);
 
-    m_pending.setSingleShot(true);
-    m_pending.setInterval(saveDelayMs);
-    connect(&m_pending, &QTimer::timeout, this, &ReadingHistory::flush);
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &ReadingHistory::flush);
 
@@ -200,12 +198,12 @@ void ReadingHistory::clear()
 void ReadingHistory::saveSoon()
 {
     m_dirty = true;
-    m_pending.start(); // restarts a pending save
+    m_pending.schedule(m_saveDelayMs / 1000.0, [this] { flush(); }); // replaces a pending save
 }
 
 void ReadingHistory::flush()
 {
-    m_pending.stop();
+    m_pending.cancel();
     if (!m_dirty)
         return;
     QString problem;

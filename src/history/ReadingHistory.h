@@ -2,11 +2,11 @@
 
 #include "history/DocumentReadingState.h"
 #include "history/RecentReading.h"
+#include "platform/Queues.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 namespace folvan {
 
@@ -87,7 +87,8 @@ private:
     QString m_folder;
     QString m_file;
     platform::Preferences *m_defaults = nullptr; // null: the shared preferences
-    QTimer m_pending;
+    int m_saveDelayMs;
+    platform::MainWorkItem m_pending;
     bool m_dirty = false;
     // The file on disk could not be read at start: it is set aside before
     // the first write so that it is never lost.

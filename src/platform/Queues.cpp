@@ -1,5 +1,7 @@
 #include "platform/Queues.h"
 
+#include "platform/Clock.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QRunnable>
@@ -66,20 +68,32 @@ MainWorkItem::MainWorkItem(QObject *parent)
 {
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer, &QTimer::timeout, this, [this] {
-        // Taken out first: the work may schedule the next run.
-        std::function<void()> fn = std::move(m_fn);
-        m_fn = nullptr;
-        if (fn)
-            fn();
-    });
+    connect(m_timer, &QTimer::timeout, this, &MainWorkItem::run);
 }
 
-MainWorkItem::~MainWorkItem() = default;
+MainWorkItem::~MainWorkItem()
+{
+    cancel();
+}
+
+void MainWorkItem::run()
+{
+    m_ticket = 0;
+    // Taken out first: the work may schedule the next run.
+    std::function<void()> fn = std::move(m_fn);
+    m_fn = nullptr;
+    if (fn)
+        fn();
+}
 
 void MainWorkItem::schedule(double delaySeconds, std::function<void()> fn)
 {
+    cancel();
     m_fn = std::move(fn);
+    if (ManualClock *clock = ManualClock::current()) {
+        m_ticket = clock->add(this, delaySeconds, [this] { run(); });
+        return;
+    }
     double ms = std::isfinite(delaySeconds) ? delaySeconds * 1000.0 : 0.0;
     if (ms < 0)
         ms = 0;
@@ -89,12 +103,18 @@ void MainWorkItem::schedule(double delaySeconds, std::function<void()> fn)
 void MainWorkItem::cancel()
 {
     m_timer->stop();
+    if (ManualClock *clock = ManualClock::current(); clock && m_ticket)
+        clock->remove(m_ticket);
+    m_ticket = 0;
     m_fn = nullptr;
 }
 
 bool MainWorkItem::isPending() const
 {
-    return m_timer->isActive();
+    if (m_timer->isActive())
+        return true;
+    const ManualClock *clock = ManualClock::current();
+    return clock && m_ticket && clock->contains(m_ticket);
 }
 
 } // namespace folvan::platform

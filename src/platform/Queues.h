@@ -42,7 +42,8 @@ private:
 };
 
 // A delayed, cancellable work item on the main thread (debounces). A new
-// schedule replaces the pending one. Owned and used on the main thread.
+// schedule replaces the pending one. Owned and used on the main thread. The
+// delay passes on the ManualClock while there is one.
 class MainWorkItem : public QObject {
     Q_OBJECT
 public:
@@ -55,8 +56,12 @@ public:
     bool isPending() const;
 
 private:
+    void run();
+
     QTimer *m_timer;
     std::function<void()> m_fn;
+    quint64 m_ticket = 0; // on the ManualClock
+
 };
 
 using Debouncer = MainWorkItem;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/ReadingHistory.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "support/TestEnv.h"
 
@@ -50,6 +51,8 @@ protected:
     }
 
     std::unique_ptr<platform::Preferences> preferences;
+    // Save delays pass only when the test moves this clock on.
+    platform::ManualClock clock;
 };
 
 } // namespace folvan::test

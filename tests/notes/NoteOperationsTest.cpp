@@ -42,7 +42,7 @@ protected:
     bool savedSoon()
     {
         const QByteArray before = fileBytes();
-        spin(200);
+        elapse(200);
         return fileBytes() != before;
     }
 
@@ -94,9 +94,9 @@ TEST_F(NoteOperations, UndoDeleteRestoresTheMostRecentlyTrashedNoteOneAtATime)
     const QUuid a = add(makeNote(QStringLiteral("a"), QString(), 1));
     const QUuid b = add(makeNote(QStringLiteral("b"), QString(), 2));
     store->trash(a);
-    spin(5);
+    nextInstant();
     store->trash(b);
-    spin(5);
+    nextInstant();
     store->trash(a); // trashed again: now the most recent
     store->undoDelete();
     EXPECT_TRUE(store->note(a).has_value());
@@ -122,7 +122,7 @@ TEST_F(NoteOperations, AssociateLinksAPaperAndDropsPassagesOfAnotherPaper)
     EXPECT_EQ(store->note(id)->paperID, otherID);
     EXPECT_FALSE(store->note(id)->page.has_value());
     EXPECT_FALSE(store->note(id)->sources.has_value());
-    spin(200);
+    elapse(200);
 
     const PaperNote before = *store->note(id);
     store->associate(id, QUuid::createUuid(), 1);

@@ -1,16 +1,15 @@
 #pragma once
 
 #include "notes/PaperNotesStore.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "support/TestEnv.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
 
 #include <memory>
 
@@ -35,10 +34,19 @@ protected:
     QByteArray fileBytes() const { return readTestFile(notesFile()); }
     void writeFile(const QByteArray &bytes) { ASSERT_TRUE(writeTestFile(notesFile(), bytes)); }
 
-    // Runs the event loop for `ms` milliseconds.
-    static void spin(int ms) { QTest::qWait(ms); }
+    // Lets `ms` milliseconds pass on the test's clock.
+    void elapse(int ms) { clock.advance(ms / 1000.0); }
+    // Waits until the wall clock has moved on, so that two stamps differ.
+    static void nextInstant()
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        while (QDateTime::currentDateTimeUtc() == now) {
+        }
+    }
 
     std::unique_ptr<platform::Preferences> prefs;
+    // Save delays pass only when the test moves this clock on.
+    platform::ManualClock clock;
 };
 
 // A fixed instant: `seconds` after 2001-01-01 UTC.

@@ -129,7 +129,7 @@ TEST_F(SessionBusTest, RevealAsksTheFileManagerForTheFileUri)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
     EXPECT_EQ(manager.shown,
               QStringList{QUrl::fromLocalFile(path(QStringLiteral("home/论文 1.pdf"))).toString(QUrl::FullyEncoded)});
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(m_catcher.opened.isEmpty());
 
     service.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));

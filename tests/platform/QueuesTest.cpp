@@ -1,4 +1,5 @@
 #include "platform/Queues.h"
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -71,40 +72,59 @@ TEST(QueuesTest, SerialQueueRunsItemsOneAtATimeInOrderOffTheMainThread)
     EXPECT_TRUE(offMain.load());
 }
 
-TEST(QueuesTest, WorkItemRunsOnlyTheNewestScheduleOnceAndNeverWhenCancelled)
+TEST(QueuesTest, WorkItemRunsOnlyTheNewestScheduleOnceAfterItsDelayAndNeverWhenCancelled)
 {
+    ManualClock clock;
     MainWorkItem item;
     int runs = 0;
     int value = 0;
-    for (int i = 1; i <= 20; ++i)
+    for (int i = 1; i <= 20; ++i) {
         item.schedule(0.02, [&, i] {
             ++runs;
             value = i;
         });
+        clock.advance(0.01); // each schedule starts the delay again
+    }
     EXPECT_TRUE(item.isPending());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return runs > 0; }, 2000));
-    QTest::qWait(60);
+    EXPECT_EQ(runs, 0);
+    clock.advance(0.01);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(value, 20);
     EXPECT_FALSE(item.isPending());
+    clock.advance(1);
+    EXPECT_EQ(runs, 1);
 
     item.schedule(0.01, [&] { ++runs; });
     item.cancel();
     EXPECT_FALSE(item.isPending());
-    QTest::qWait(40);
+    clock.advance(1);
     EXPECT_EQ(runs, 1);
+
+    // Dropped with the item; work scheduled while running runs in its turn.
+    auto gone = std::make_unique<MainWorkItem>();
+    gone->schedule(0, [&] { ++runs; });
+    gone.reset();
+    std::function<void()> step = [&] {
+        if (++runs < 4)
+            item.schedule(0, step);
+    };
+    item.schedule(0, step);
+    clock.advance(0);
+    EXPECT_EQ(runs, 4);
+    EXPECT_EQ(clock.pending(), 0);
 }
 
-TEST(QueuesTest, WorkItemMayScheduleItselfAgain)
+TEST(QueuesTest, WorkItemOnTheWallClockRunsAndMayScheduleItselfAgain)
 {
     MainWorkItem item;
     int runs = 0;
     std::function<void()> step = [&] {
         if (++runs < 3)
-            item.schedule(0, step);
+            item.schedule(0.001, step);
     };
     item.schedule(0, step);
     EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 3; }, 2000));
+    EXPECT_FALSE(item.isPending());
 }
 
 } // namespace
