@@ -1,11 +1,15 @@
 # Folvan: `make run` installs, builds and starts the reader;
-# `make test` installs, builds and runs every test.
+# `make test` installs, builds and runs every test; `make test-sanitize` does
+# the same in a build of its own with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then feeds the fuzz target its seed corpus.
 
 BUILD ?= build
+SANITIZE_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 PDF ?=
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test test-sanitize bench clean
 
 all: build
 
@@ -24,8 +28,21 @@ run: setup build
 test: setup build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 --repeat until-pass:2
 
+# The sanitized programs carry their own options (tests/support/TestMain.cpp);
+# an error fails the test that meets it.
+test-sanitize: setup
+	@if [ ! -f $(SANITIZE_BUILD)/build.ninja ]; then cmake -S . -B $(SANITIZE_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLVAN_SANITIZE=ON -DFOLVAN_BUILD_BENCH=OFF; fi
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+	@if [ ! -f $(FUZZ_BUILD)/build.ninja ]; then CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLVAN_BUILD_FUZZ=ON -DFOLVAN_BUILD_TESTS=OFF -DFOLVAN_BUILD_BENCH=OFF; fi
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target folvan_fuzz_open
+	ASAN_OPTIONS=fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp \
+		$(FUZZ_BUILD)/fuzz/folvan_fuzz_open -rss_limit_mb=4096 fuzz/corpus/*
+
 bench: setup build
 	$(BUILD)/bench/folvan-bench $(ARGS)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -82,12 +82,8 @@ TEST_F(ReaderMenusTest, TheMenusStandInTheirOrderWithTheTableCommands)
     for (QAction *action : bar.actions())
         titles.append(action->text());
     EXPECT_EQ(titles, QString("文件 编辑 重命名 布局 笔记 壁纸 阅读 批注 帮助").split(' '));
-    auto title = [](ReaderCommandID id) { return ReaderCommandRegistry::command(id).title; };
-    EXPECT_EQ(texts(menu("文件")).mid(0, 9),
-              (QStringList{title(ReaderCommandID::open), QStringLiteral("最近阅读"), title(ReaderCommandID::pod),
-                           title(ReaderCommandID::close), title(ReaderCommandID::rename), title(ReaderCommandID::move),
-                           title(ReaderCommandID::reveal), title(ReaderCommandID::external),
-                           title(ReaderCommandID::trash)}));
+    EXPECT_EQ(texts(menu("文件")).mid(0, 2),
+              (QStringList{ReaderCommandRegistry::command(ReaderCommandID::open).title, QStringLiteral("最近阅读")}));
     EXPECT_EQ(menus->settingsAction()->menuRole(), QAction::PreferencesRole);
     EXPECT_FALSE(menus->settingsAction()->shortcut().isEmpty());
     EXPECT_EQ(menus->quitAction()->shortcut(), QKeySequence(QKeySequence::Quit));
@@ -96,10 +92,6 @@ TEST_F(ReaderMenusTest, TheMenusStandInTheirOrderWithTheTableCommands)
     for (const workspace::ReaderCommand &row : ReaderCommandRegistry::commands(workspace::ReaderCommandGroup::reading))
         reading.append(row.title);
     EXPECT_EQ(texts(menu("阅读")), (reading + QStringList{QStringLiteral("|"), QStringLiteral("翻书版式")}));
-    EXPECT_EQ(texts(menu("批注")).size(), 7);
-    EXPECT_EQ(texts(menu("编辑")), QStringList{title(ReaderCommandID::copy)});
-    EXPECT_EQ(texts(menu("帮助")), (QStringList{title(ReaderCommandID::palette), title(ReaderCommandID::help)}));
-    EXPECT_EQ(texts(menu("笔记")), (QStringList{title(ReaderCommandID::newNote), QStringLiteral("撤销删除笔记")}));
 }
 
 TEST_F(ReaderMenusTest, EveryItemFollowsItsRuleAndActsOnlyOnTheRecordInForce)
@@ -204,9 +196,6 @@ TEST_F(ReaderMenusTest, TheLayoutPickerShowsThePanesLayoutAndStoresEveryChoice)
 TEST_F(ReaderMenusTest, RenameRulesAndWidthsEditTheirPreferences)
 {
     QMenu *rename = menu("重命名");
-    EXPECT_EQ(texts(rename).join(' '), QStringLiteral("冒号替换为下划线（否则为连字符） | 全大写标题转为词首大写 "
-                                                      "全小写标题转为词首大写 the、and、of 等小词保留小写 | "
-                                                      "去掉方括号与圆括号中的内容 合并连续空格 去掉开头编号"));
     EXPECT_EQ(texts(rename, true), QStringList{QStringLiteral("合并连续空格")});
     EXPECT_EQ(texts(menu("布局"), true), (QStringList{QStringLiteral("紧凑"), QStringLiteral("适合窗口")}));
 
@@ -222,9 +211,8 @@ TEST_F(ReaderMenusTest, RenameRulesAndWidthsEditTheirPreferences)
 
     QMenu *scholar = item(menu("布局"), QStringLiteral("Scholar 栏宽度"))->menu();
     QMenu *page = item(menu("布局"), QStringLiteral("滚动阅读宽度"))->menu();
-    EXPECT_EQ(texts(scholar), QString("紧凑 标准 宽 加宽").split(' '));
-    EXPECT_EQ(texts(page), QString("窄 标准 宽 适合窗口").split(' '));
     scholar->actions()[3]->trigger();
+
     EXPECT_EQ(defaults().stringValue(QStringLiteral("ggViewWidth")), QStringLiteral("Extended"));
     defaults().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Huge"));
     EXPECT_TRUE(texts(page, true).isEmpty());

@@ -6,6 +6,20 @@
 
 #include "support/TestEnv.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// Under the sanitizers the first error ends the program. Leaks are not
+// looked for: Qt and the system libraries keep caches to the end of the
+// process.
+extern "C" const char *__asan_default_options()
+{
+    return "detect_leaks=0";
+}
+extern "C" const char *__ubsan_default_options()
+{
+    return "print_stacktrace=1:halt_on_error=1";
+}
+#endif
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
