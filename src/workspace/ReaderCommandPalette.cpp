@@ -1,5 +1,6 @@
 #include "workspace/ReaderCommandPalette.h"
 
+#include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "workspace/ReaderFont.h"
 
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTimer>
 #include <QToolButton>
 
 namespace folvan::workspace {
@@ -151,7 +151,7 @@ void ReaderCommandPalette::run(const ReaderCommand &row)
     const window::ReaderActions reader = m_reader;
     const std::function<void()> dismiss = m_dismiss;
     dismiss();
-    QTimer::singleShot(int(kRunDelaySeconds * 1000), qApp, [row, reader] { row.perform(reader); });
+    platform::runAfter(qApp, kRunDelaySeconds, [row, reader] { row.perform(reader); });
 }
 
 void ReaderCommandPalette::submit()

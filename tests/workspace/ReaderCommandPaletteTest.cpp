@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ShellTestSupport.h"
+#include "platform/Clock.h"
 #include "workspace/ReaderCommandPalette.h"
 
 #include <QLabel>
@@ -32,13 +33,14 @@ protected:
         palette->setQuery(QString::fromUtf8(query));
         QApplication::processEvents();
     }
-    // Waits past the run delay and returns what ran.
-    QStringList ranAfterDelay() const
+    // Lets the run delay pass and returns what ran.
+    QStringList ranAfterDelay()
     {
-        QTest::qWait(int(ReaderCommandPalette::kRunDelaySeconds * 1000) + 100);
+        clock.advance(ReaderCommandPalette::kRunDelaySeconds);
         return *actions.calls;
     }
 
+    folvan::platform::ManualClock clock;
     RecordingActions actions{false};
     std::unique_ptr<ReaderCommandPalette> palette;
     int dismissals = 0;
@@ -82,7 +84,7 @@ TEST_F(ReaderCommandPaletteTest, ReturnClosesAndRunsTheFirstEnabledMatchAfterThe
     type("ex");
     QTest::keyClick(palette->searchField(), Qt::Key_Return);
     EXPECT_EQ(dismissals, 1);
-    QTest::qWait(100);
+    clock.advance(ReaderCommandPalette::kRunDelaySeconds - 0.01);
     EXPECT_TRUE(actions.calls->isEmpty());
     EXPECT_EQ(ranAfterDelay(), QStringList{QStringLiteral("nextMatch true")});
 }
