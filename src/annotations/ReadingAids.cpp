@@ -6,8 +6,10 @@
 #include <cmath>
 #include <set>
 
+#include "annotations/AnnotationGeometry.h"
 #include "annotations/Rects.h"
 #include "engine/PdfPageLabels.h"
+#include "engine/PdfSelection.h"
 
 namespace folvan::ReadingAids {
 
@@ -142,6 +144,98 @@ QString markdown(const engine::PdfDocument &document, const std::vector<ReadingA
         }
     }
     return paragraphs.join(QStringLiteral("\n\n")) + u'\n';
+}
+
+std::optional<engine::PdfAnnotation> link(QPointF point, const engine::PdfPage &page)
+{
+    if (!page.isValid())
+        return std::nullopt;
+    for (engine::PdfAnnotation &annotation : engine::annotations(*page.document(), page.index())) {
+        if (AnnotationGeometry::kind(annotation.subtype) == QLatin1String("link") && annotation.bounds.contains(point))
+            return std::move(annotation);
+    }
+    return std::nullopt;
+}
+
+std::optional<engine::PdfDestination> destination(const engine::PdfAnnotation &annotation)
+{
+    // The engine reads a go-to action's destination into the link's own.
+    if (AnnotationGeometry::kind(annotation.subtype) != QLatin1String("link") || !annotation.destination
+        || !annotation.destination->hasPage())
+        return std::nullopt;
+    return annotation.destination;
+}
+
+namespace {
+
+// A coordinate a destination really gives: one that "unspecified"
+// placeholders (absent, huge or not finite) do not stand for.
+std::optional<double> usable(const std::optional<double> &coordinate)
+{
+    if (coordinate && std::isfinite(*coordinate) && std::abs(*coordinate) < 100'000)
+        return coordinate;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &document,
+                                  const engine::PdfDestination &destination)
+{
+    const engine::PdfPage page(document, destination.pageIndex);
+    if (!page.isValid())
+        return std::nullopt;
+    const QRectF box = page.cropBox();
+    if (box.isEmpty())
+        return std::nullopt;
+    double top = maxY(box);
+    if (const auto y = usable(destination.y))
+        top = *y + 3;
+    top = std::min(std::max(top, minY(box) + 20), maxY(box));
+
+    double left = minX(box) + 12;
+    double right = maxX(box) - 12;
+    if (const auto x = usable(destination.x)) {
+        // The line under that point, not merely the nearest one: a point
+        // beside the text widens nothing.
+        const QPointF probe(*x + 6, top - 14);
+        const engine::PdfSelection line = page.selectionForLine(probe);
+        const QRectF bounds = line.isEmpty() ? QRectF() : line.bounds(page);
+        if (bounds.width() > 60 && bounds.adjusted(-2, -2, 2, 2).contains(probe)) {
+            left = std::max(minX(box), bounds.left() - 10);
+            right = std::min(maxX(box), bounds.right() + 10);
+        }
+    }
+    const double bottom = std::max(minY(box), top - 150);
+    const double height = std::min(top - minY(box), 150.0);
+    const QRectF region(left, bottom, right - left, height);
+    if (!(region.width() > 10 && region.height() > 10))
+        return std::nullopt;
+    return region;
+}
+
+double previewScale(QSizeF displayed, double maxWidth)
+{
+    return std::min({maxWidth / std::max(displayed.width(), 1.0), 240 / std::max(displayed.height(), 1.0), 1.35});
+}
+
+QImage previewImage(const std::shared_ptr<engine::PdfDocument> &document, const engine::PdfDestination &destination,
+                    double maxWidth, double pixelRatio)
+{
+    const auto region = previewRect(document, destination);
+    if (!region)
+        return QImage();
+    const engine::PdfPage page(document, destination.pageIndex);
+    const double scale = previewScale(page.drawingTransform().mapRect(*region).size(), maxWidth);
+    const double ratio = std::max(2.0, std::isfinite(pixelRatio) ? pixelRatio : 2.0);
+    const double pixelsPerPoint = ratio * scale;
+    const QRect pixels = page.rasterTransform(pixelsPerPoint).mapRect(*region).toAlignedRect();
+    const auto list = page.displayList(true);
+    QImage image = list ? list->render(pixelsPerPoint, pixels) : QImage();
+    if (image.isNull())
+        return image;
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 } // namespace folvan::ReadingAids

@@ -1,16 +1,22 @@
 #pragma once
 
 // Reading operations on a document's annotations: the printed label of a
-// page, the reading order of a page's annotation items, and the Markdown
-// summary of the annotations.
+// page, the reading order of a page's annotation items, the Markdown
+// summary of the annotations, and the links of a page with the region and
+// picture of a citation's target.
 
+#include <QImage>
+#include <QRectF>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "annotations/ReadingMarkup.h"
+#include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
 
 namespace folvan::ReadingAids {
 
@@ -29,5 +35,34 @@ std::vector<ReadingAnnotationItem> ordered(const std::vector<ReadingAnnotationIt
 // per page and the quotes and notes of its items in reading order.
 QString markdown(const engine::PdfDocument &document, const std::vector<ReadingAnnotationItem> &items,
                  const QString &title);
+
+// The first link annotation, in the page's annotation order, whose bounds
+// hold the page-space point.
+std::optional<engine::PdfAnnotation> link(QPointF point, const engine::PdfPage &page);
+
+// Where a link goes: its own destination, else its go-to action's, and
+// only when that names a page.
+std::optional<engine::PdfDestination> destination(const engine::PdfAnnotation &annotation);
+
+// The page-space region a citation preview shows of a destination: a band
+// at most 150 points high from just above the destination point (from the
+// top of the crop box when the point has no usable height), as wide as the
+// crop box less 12-point margins, or as the text line just under the point
+// give or take 10 points when that line is wider than 60 points. None when
+// the page does not exist or the region is 10 points or less either way.
+std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &document,
+                                  const engine::PdfDestination &destination);
+
+// The factor by which a preview of a region shown at `displayed` points is
+// drawn: fitting `maxWidth` points across and 240 down, enlarged by at most
+// 1.35.
+double previewScale(QSizeF displayed, double maxWidth);
+
+// The picture of previewRect's region, at previewScale, on white: an image
+// of `pixelRatio` (at least 2) pixels a point, carrying that ratio, so that
+// its device-independent size is the preview's size in points. Null when
+// there is no region. Safe to call on any thread.
+QImage previewImage(const std::shared_ptr<engine::PdfDocument> &document, const engine::PdfDestination &destination,
+                    double maxWidth, double pixelRatio = 2);
 
 } // namespace folvan::ReadingAids

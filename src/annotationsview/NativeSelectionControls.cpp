@@ -1,0 +1,185 @@
+#include "annotationsview/NativeSelectionControls.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "annotations/MarkupColor.h"
+#include "annotationsview/ViewStyle.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/Icons.h"
+#include "platform/ReaderPreferences.h"
+
+namespace folvan::annotationsview {
+
+namespace {
+
+// The button look of the reader's floating controls: a medium label at the
+// interface text size in a rounded frame at least 28 by 28.
+QString floatingControlStyle()
+{
+    const int size = int(platform::ReaderPreferences::interfaceSize());
+    return QStringLiteral("QToolButton { font-size: %1px; font-weight: 500; min-width: 28px; min-height: 28px;"
+                          " padding: 0 6px; border: none; border-radius: 8px; background: rgba(0, 0, 0, 12); }"
+                          "QToolButton:hover { background: rgba(0, 0, 0, 24); }"
+                          "QToolButton:pressed { background: rgba(0, 0, 0, 36); }"
+                          "QToolButton::menu-indicator { image: none; width: 0; }")
+        .arg(size);
+}
+
+QToolButton *symbolButton(const QString &symbol, const QString &help, const QString &label, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setIcon(platform::symbolIcon(symbol));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(help);
+    button->setAccessibleName(label);
+    return button;
+}
+
+} // namespace
+
+NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_copy(symbolButton(QStringLiteral("doc.on.doc"), QStringLiteral("复制所选文字"), QStringLiteral("复制所选文字"), this))
+    , m_color(symbolButton(QString(), QStringLiteral("选择高亮颜色"), QStringLiteral("高亮颜色"), this))
+    , m_highlight(symbolButton(QStringLiteral("highlighter"), QStringLiteral("高亮所选文字"), QStringLiteral("高亮所选文字"), this))
+    , m_underline(symbolButton(QStringLiteral("underline"), QStringLiteral("为所选文字加下划线"), QStringLiteral("下划线"), this))
+    , m_noteButton(symbolButton(QStringLiteral("text.bubble"), QStringLiteral("添加文字批注"), QStringLiteral("添加文字批注"), this))
+    , m_error(new QLabel(this))
+{
+    setStyleSheet(floatingControlStyle());
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    for (QWidget *item : {static_cast<QWidget *>(m_copy), static_cast<QWidget *>(m_color),
+                          static_cast<QWidget *>(m_highlight), static_cast<QWidget *>(m_underline),
+                          static_cast<QWidget *>(m_noteButton), static_cast<QWidget *>(m_error)})
+        row->addWidget(item, 0, Qt::AlignVCenter);
+
+    auto *menu = new QMenu(m_color);
+    for (MarkupColor color : MarkupColor::allCases()) {
+        QAction *action = menu->addAction(color.displayName());
+        action->setData(color.rawValue());
+        connect(action, &QAction::triggered, this, [this, color] {
+            if (m_model)
+                m_model->setPreferredMarkupColor(color);
+        });
+    }
+    m_color->setMenu(menu);
+    m_color->setPopupMode(QToolButton::InstantPopup);
+    m_color->setIconSize(QSize(12, 12));
+
+    m_error->setFont(readerFont(TextRole::caption));
+    QPalette red = m_error->palette();
+    red.setColor(QPalette::WindowText, QColor(220, 40, 40));
+    m_error->setPalette(red);
+    m_error->setMaximumWidth(180);
+
+    connect(m_copy, &QToolButton::clicked, this, [this] {
+        if (m_model)
+            m_model->copySelection();
+    });
+    connect(m_highlight, &QToolButton::clicked, this, [this] {
+        if (m_model)
+            m_model->addMarkup(QStringLiteral("highlight"), QString());
+    });
+    connect(m_underline, &QToolButton::clicked, this, [this] {
+        if (m_model)
+            m_model->addMarkup(QStringLiteral("underline"), QString());
+    });
+    connect(m_noteButton, &QToolButton::clicked, this, &NativeSelectionControls::openNote);
+
+    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::preferredMarkupColorChanged,
+                        &SharedPDFViewModel::markupErrorChanged})
+        connect(model, signal, this, &NativeSelectionControls::refresh);
+    refresh();
+}
+
+NativeSelectionControls::~NativeSelectionControls()
+{
+    delete m_popover.data();
+}
+
+void NativeSelectionControls::refresh()
+{
+    if (!m_model)
+        return;
+    const bool hasText = !m_model->selectionText().isEmpty();
+    for (QToolButton *button : {m_copy, m_highlight, m_underline, m_noteButton})
+        button->setEnabled(hasText);
+    m_color->setIcon(QIcon(colorDot(swatchColor(m_model->preferredMarkupColor()), 12, devicePixelRatioF())));
+    const auto &error = m_model->markupError();
+    m_error->setVisible(error.has_value());
+    if (error) {
+        m_error->setText(m_error->fontMetrics().elidedText(*error, Qt::ElideRight, 180));
+        m_error->setToolTip(*error);
+    }
+}
+
+// The note popover under its button: a title, the selected text, the note
+// and its save button. A click outside closes it and adds nothing.
+void NativeSelectionControls::openNote()
+{
+    if (!m_model)
+        return;
+    delete m_popover.data();
+    m_note.clear();
+    auto *popover = new QFrame(nullptr, Qt::Popup);
+    popover->setAttribute(Qt::WA_DeleteOnClose);
+    popover->setFrameShape(QFrame::StyledPanel);
+    popover->setFixedWidth(290);
+    auto *column = new QVBoxLayout(popover);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+    auto *title = new QLabel(QStringLiteral("文字批注"), popover);
+    title->setFont(readerFont(TextRole::headline));
+    column->addWidget(title);
+    QLabel *selected = makeLinesLabel(m_model->selectionText(), TextRole::caption, 3, true, popover);
+    column->addWidget(selected);
+    auto *editor = new QPlainTextEdit(popover);
+    editor->setFixedHeight(100);
+    editor->setAccessibleName(QStringLiteral("批注内容"));
+    column->addWidget(editor);
+    auto *save = new QPushButton(QStringLiteral("保存批注"), popover);
+    save->setEnabled(false);
+    column->addWidget(save, 0, Qt::AlignLeft);
+    connect(editor, &QPlainTextEdit::textChanged, this, [this, editor, save] {
+        m_note = editor->toPlainText();
+        save->setEnabled(!m_note.trimmed().isEmpty());
+    });
+    connect(save, &QPushButton::clicked, this, &NativeSelectionControls::saveNote);
+    m_popover = popover;
+    m_noteEditor = editor;
+    m_saveNote = save;
+
+    popover->adjustSize();
+    QPoint place = m_noteButton->mapToGlobal(QPoint(m_noteButton->width() / 2 - popover->width() / 2, -popover->height() - 6));
+    if (QScreen *screen = m_noteButton->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (place.y() < area.top())
+            place.setY(m_noteButton->mapToGlobal(QPoint(0, m_noteButton->height() + 6)).y());
+        place.setX(std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - popover->width())));
+        place.setY(std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - popover->height())));
+    }
+    popover->move(place);
+    popover->show();
+    editor->setFocus(Qt::PopupFocusReason);
+}
+
+void NativeSelectionControls::saveNote()
+{
+    if (!m_model || m_note.trimmed().isEmpty())
+        return;
+    m_model->addMarkup(QStringLiteral("highlight"), m_note);
+    if (m_popover)
+        m_popover->close();
+}
+
+} // namespace folvan::annotationsview

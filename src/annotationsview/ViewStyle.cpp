@@ -1,0 +1,99 @@
+#include "annotationsview/ViewStyle.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include <algorithm>
+
+#include "platform/ReaderPreferences.h"
+
+namespace folvan::annotationsview {
+
+QFont readerFont(TextRole role)
+{
+    const double size = platform::ReaderPreferences::interfaceSize();
+    QFont font = QApplication::font();
+    switch (role) {
+    case TextRole::body:
+        font.setPixelSize(int(size));
+        break;
+    case TextRole::headline:
+        font.setPixelSize(int(size));
+        font.setWeight(QFont::DemiBold);
+        break;
+    case TextRole::caption:
+        font.setPixelSize(int(std::max(12.0, size - 2)));
+        break;
+    }
+    return font;
+}
+
+QColor secondaryTextColor()
+{
+    QColor color = QApplication::palette().color(QPalette::WindowText);
+    color.setAlphaF(0.6);
+    return color;
+}
+
+QColor popoverBackground()
+{
+    return QApplication::palette().color(QPalette::Window).lighter(104);
+}
+
+} // namespace folvan::annotationsview
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace folvan::annotationsview {
+
+QColor widgetColor(const engine::PdfColor &color, bool opaque)
+{
+    return QColor::fromRgbF(float(std::clamp(color.red, 0.0, 1.0)), float(std::clamp(color.green, 0.0, 1.0)),
+                            float(std::clamp(color.blue, 0.0, 1.0)),
+                            opaque ? 1.0f : float(std::clamp(color.alpha, 0.0, 1.0)));
+}
+
+QColor swatchColor(MarkupColor color)
+{
+    return widgetColor(color.color(QStringLiteral("highlight")), true);
+}
+
+QPixmap colorDot(const QColor &color, int diameter, qreal pixelRatio)
+{
+    QPixmap pixmap(QSize(diameter, diameter) * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(0, 0, diameter, diameter));
+    return pixmap;
+}
+
+void useSecondaryColor(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, secondaryTextColor());
+    palette.setColor(QPalette::Text, secondaryTextColor());
+    widget->setPalette(palette);
+}
+
+QLabel *makeLinesLabel(const QString &text, TextRole role, int maxLines, bool secondary, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (role != TextRole::body)
+        label->setFont(readerFont(role));
+    if (secondary)
+        useSecondaryColor(label);
+    // Lines past the last one are cut off below it.
+    label->setMaximumHeight(maxLines * QFontMetrics(label->font()).lineSpacing() + 2);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    return label;
+}
+
+} // namespace folvan::annotationsview

@@ -1,0 +1,39 @@
+#pragma once
+
+// The fonts and colours the annotation views share: the interface font of
+// a text role, sized from the interface text size, and the secondary text
+// and popover colours.
+
+#include <QColor>
+#include <QFont>
+
+namespace folvan::annotationsview {
+
+enum class TextRole { body, headline, caption };
+
+QFont readerFont(TextRole role);
+QColor secondaryTextColor();
+QColor popoverBackground();
+
+} // namespace folvan::annotationsview
+
+#include <QLabel>
+
+#include "annotations/MarkupColor.h"
+
+namespace folvan::annotationsview {
+
+// A markup colour as a widget colour, fully opaque when `opaque`.
+QColor widgetColor(const engine::PdfColor &color, bool opaque = false);
+// The palette colour of a markup colour, as its swatch shows it.
+QColor swatchColor(MarkupColor color);
+// A filled circle of `diameter` pixels.
+QPixmap colorDot(const QColor &color, int diameter, qreal pixelRatio = 1);
+
+// A word-wrapped label in `role` (body: the inherited font) that shows at
+// most `maxLines` lines of its text, the first ones.
+QLabel *makeLinesLabel(const QString &text, TextRole role, int maxLines, bool secondary, QWidget *parent = nullptr);
+// Gives a label the secondary text colour.
+void useSecondaryColor(QWidget *widget);
+
+} // namespace folvan::annotationsview

@@ -1,0 +1,26 @@
+#include "annotationsview/VisualEffect.h"
+
+#include <QPainter>
+
+namespace folvan::annotationsview {
+
+VisualEffect::VisualEffect(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QColor VisualEffect::topColor() { return QColor(236, 236, 240); }
+QColor VisualEffect::bottomColor() { return QColor(226, 227, 232); }
+
+void VisualEffect::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QLinearGradient tint(0, 0, 0, height());
+    tint.setColorAt(0, topColor());
+    tint.setColorAt(1, bottomColor());
+    painter.fillRect(rect(), tint);
+}
+
+} // namespace folvan::annotationsview

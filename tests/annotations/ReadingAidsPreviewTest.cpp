@@ -1,0 +1,127 @@
+// The citation preview's geometry: the link under a point, where it goes,
+// the region shown of its target and the picture of that region.
+
+#include <gtest/gtest.h>
+
+#include "AnnotationTestSupport.h"
+#include "annotations/ReadingAids.h"
+
+namespace folvan::test {
+namespace {
+
+using engine::PdfDestination;
+
+class CitationPreviewTest : public TempHomeTest {
+protected:
+    // Page 0 cites with two overlapping links and a web link; page 1 is the
+    // reference page: text in the left column at 72 and in the right one at
+    // 330, on the baselines of kLineBaselines; page 2 is labelled "iv".
+    std::shared_ptr<engine::PdfDocument> open()
+    {
+        const QString file = writePaper(path(QStringLiteral("paper.pdf")), 3, [](engine::PdfFixtureWriter &w) {
+            w.addText(1, QPointF(330, kLineBaselines[0]), paperLines()[2], engine::FixtureFont::Courier, 12);
+            w.addHighlight(0, {QRectF(70, 690, 40, 20)}, Qt::yellow);
+            w.addLink(0, QRectF(72, 697, 30, 12), 1, QPointF(326, 711));
+            w.addLink(0, QRectF(90, 697, 30, 12), 1, QPointF(0, 0));
+            w.addUriLink(0, QRectF(72, 677, 30, 12), QStringLiteral("https://example.org"));
+            w.setPageLabels({{0, 'D', {}, 1}, {2, 'r', {}, 4}});
+        });
+        auto document = engine::PdfDocument::open(file);
+        EXPECT_TRUE(document);
+        return document;
+    }
+};
+
+TEST_F(CitationPreviewTest, FindsTheFirstLinkUnderAPointAndWhereItGoes)
+{
+    const auto document = open();
+    const engine::PdfPage page(document, 0);
+
+    // Inside the highlight and both links: the first link in page order.
+    const auto first = ReadingAids::link(QPointF(95, 700), page);
+    ASSERT_TRUE(first);
+    const auto target = ReadingAids::destination(*first);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->pageIndex, 1);
+    EXPECT_DOUBLE_EQ(target->point().x(), 326);
+    EXPECT_DOUBLE_EQ(target->point().y(), 711);
+
+    EXPECT_FALSE(ReadingAids::link(QPointF(300, 300), page));
+    // A web link is a link but goes to no page; a highlight is no link.
+    const auto web = ReadingAids::link(QPointF(80, 680), page);
+    ASSERT_TRUE(web);
+    EXPECT_FALSE(ReadingAids::destination(*web));
+    const auto all = engine::annotations(*document, 0);
+    const auto highlight = std::find_if(all.begin(), all.end(), [](const auto &a) { return a.subtype == "Highlight"; });
+    ASSERT_NE(highlight, all.end());
+    EXPECT_FALSE(ReadingAids::destination(*highlight));
+}
+
+TEST_F(CitationPreviewTest, PageLabelsAreTheTrimmedLabelOrTheNumber)
+{
+    const auto document = open();
+    EXPECT_EQ(ReadingAids::pageLabel(*document, 2), QStringLiteral("iv"));
+    EXPECT_EQ(ReadingAids::pageLabel(*document, 1), QStringLiteral("2"));
+    EXPECT_EQ(ReadingAids::pageLabel(*document, 11), QStringLiteral("12"));
+}
+
+TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
+{
+    const auto document = open();
+    // A text line more than 60 wide 6 right of and 11 below the point: the
+    // region spans that line, 10 points either side.
+    const auto line = ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, kLineBaselines[0] + 11)));
+    ASSERT_TRUE(line);
+    const double lineWidth = engine::PdfFixtureWriter::textWidth(paperLines()[2], engine::FixtureFont::Courier, 12);
+    EXPECT_NEAR(line->left(), 320, 1);
+    EXPECT_NEAR(line->right(), 330 + lineWidth + 10, 1);
+    EXPECT_DOUBLE_EQ(line->top(), kLineBaselines[0] + 14 - 150); // QRectF's top is the lower edge here
+    EXPECT_DOUBLE_EQ(line->height(), 150);
+
+    // Only a page: the top band of the crop box, 12-point margins.
+    PdfDestination pageOnly(1);
+    EXPECT_EQ(ReadingAids::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
+    // Above the page, or a placeholder height: the same band.
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(0, 5000))),
+              QRectF(12, 792 - 150, 612 - 24, 150));
+    pageOnly.y = 1e9;
+    EXPECT_EQ(ReadingAids::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
+    // Five points above the bottom: raised to 20 above it, 20 high.
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(0, 5))), QRectF(12, 0, 612 - 24, 20));
+    // Below the page and beside it: no line to follow, the page's width.
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(900, -40))), QRectF(12, 0, 612 - 24, 20));
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(700, kLineBaselines[0] + 11)))->width(),
+              612 - 24);
+    // No such page.
+    EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination(7)));
+    EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination()));
+}
+
+TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
+{
+    EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(600, 150), 540), 0.9);
+    EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(200, 100), 540), 1.35);
+    EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(100, 480), 540), 0.5);
+
+    const auto document = open();
+    // 588 x 150 points at 540/588, twice over: 1080 x 276 pixels.
+    const QImage band = ReadingAids::previewImage(document, PdfDestination(1), 540);
+    ASSERT_FALSE(band.isNull());
+    EXPECT_DOUBLE_EQ(band.devicePixelRatio(), 2);
+    EXPECT_NEAR(band.width(), 1080, 1);
+    EXPECT_NEAR(band.height(), 2 * 150 * 540 / 588.0, 1);
+    // A screen of three pixels a point gets three.
+    const QImage sharp = ReadingAids::previewImage(document, PdfDestination(1), 540, 3);
+    EXPECT_NEAR(sharp.width(), 1620, 1);
+    EXPECT_DOUBLE_EQ(sharp.devicePixelRatio(), 3);
+    // The text of the band is drawn: some pixel is dark.
+    bool dark = false;
+    for (int y = 0; y < band.height() && !dark; ++y)
+        for (int x = 0; x < band.width() && !dark; ++x)
+            dark = qGray(band.pixel(x, y)) < 100;
+    EXPECT_TRUE(dark);
+    EXPECT_TRUE(ReadingAids::previewImage(document, PdfDestination(9), 540).isNull());
+}
+
+} // namespace
+} // namespace folvan::test
