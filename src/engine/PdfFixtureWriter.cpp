@@ -94,6 +94,10 @@ char winAnsiByte(QChar c)
     case 0x2022: return char(0x95);
     case 0x2013: return char(0x96);
     case 0x2014: return char(0x97);
+    // The ligatures, at the codes the fonts' /Differences give them.
+    case 0xFB00: return char(1);
+    case 0xFB01: return char(2);
+    case 0xFB02: return char(3);
     default: return '?';
     }
 }
@@ -230,7 +234,8 @@ int PdfFixtureWriter::fontObject(FixtureFont font)
     const int object = allocate();
     Object o;
     o.dict = QByteArray("<< /Type /Font /Subtype /Type1 /BaseFont /")
-        + (font == FixtureFont::Courier ? "Courier" : "Helvetica") + " /Encoding /WinAnsiEncoding >>";
+        + (font == FixtureFont::Courier ? "Courier" : "Helvetica")
+        + " /Encoding << /BaseEncoding /WinAnsiEncoding /Differences [1 /ff /fi /fl] >> >>";
     m_objects[object] = o;
     m_fonts[key] = object;
     return object;

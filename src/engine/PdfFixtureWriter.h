@@ -62,7 +62,8 @@ public:
     int pageCount() const { return int(m_pages.size()); }
 
     // A run of text whose baseline starts at `origin`. Characters outside
-    // WinAnsi are written as '?'.
+    // WinAnsi are written as '?', except the ligatures "ﬀ", "ﬁ" and "ﬂ"
+    // (one glyph each, as typeset papers have them).
     void addText(int page, QPointF origin, const QString &text,
                  FixtureFont font = FixtureFont::Helvetica, double size = 12);
     // A run of Chinese (BMP) text in a non-embedded Type0 font

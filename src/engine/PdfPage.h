@@ -32,14 +32,19 @@ struct PdfTextSpan {
 // right end of the line they close (zero width, the line's height), so that
 // a range that includes them still bounds to its characters.
 //
-// `boxes` has one entry per code unit of `string`, in PDF user space.
+// `boxes` has one entry per code unit of `string`, in PDF user space. A
+// ligature counts as its letters ("ﬀ" as "ff"), its box shared evenly
+// among them.
 // `lines` covers every line (without its separator); `words` are the runs
-// of characters between white space within one line.
+// of characters between white space within one line; `blocks` are the
+// groups of lines the page's layout sets apart (paragraphs, columns), each
+// covering its lines and the separators between them.
 struct PdfPageText {
     QString string;
     std::vector<QRectF> boxes;
     std::vector<PdfTextSpan> lines;
     std::vector<PdfTextSpan> words;
+    std::vector<PdfTextSpan> blocks;
 
     // The index of the line holding code unit i, or -1.
     int lineOf(int i) const;

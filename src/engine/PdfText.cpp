@@ -77,6 +77,39 @@ void addWords(PdfPageText &text, const PdfTextSpan &line)
     close(line.range.end());
 }
 
+double quadWidth(const fz_quad &q) { return std::hypot(q.ur.x - q.ul.x, q.ur.y - q.ul.y); }
+
+// A ligature is handed to us expanded into its letters: the first carries
+// the ligature's box, the others follow at its far end with no width. The
+// number of letters that start at `ch` that way (1 for a plain one).
+int ligatureLength(const fz_stext_char *ch)
+{
+    int length = 1;
+    if (quadWidth(ch->quad) <= 1e-3)
+        return length;
+    for (const fz_stext_char *next = ch->next; next; next = next->next) {
+        const bool atEnd = std::abs(next->quad.ul.x - ch->quad.ur.x) < 1e-3
+                           && std::abs(next->quad.ul.y - ch->quad.ur.y) < 1e-3;
+        if (!atEnd || quadWidth(next->quad) > 1e-3)
+            break;
+        ++length;
+    }
+    return length;
+}
+
+// Part k of n equal parts of a quad, along its baseline direction.
+fz_quad slice(const fz_quad &q, int k, int n)
+{
+    if (n <= 1)
+        return q;
+    auto lerp = [](fz_point a, fz_point b, double t) {
+        return fz_make_point(float(a.x + (b.x - a.x) * t), float(a.y + (b.y - a.y) * t));
+    };
+    const double from = double(k) / n;
+    const double to = double(k + 1) / n;
+    return fz_quad{lerp(q.ul, q.ur, from), lerp(q.ul, q.ur, to), lerp(q.ll, q.lr, from), lerp(q.ll, q.lr, to)};
+}
+
 // The page text; with `geometry` false only the string is made (for the
 // search, which needs nothing else).
 std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometry &pageGeometry, bool geometry)
@@ -88,6 +121,7 @@ std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometr
     for (fz_stext_block *block = stext->first_block; block; block = block->next) {
         if (block->type != FZ_STEXT_BLOCK_TEXT)
             continue;
+        PdfTextSpan blockSpan{{-1, 0}, {}};
         for (fz_stext_line *line = block->u.t.first_line; line; line = line->next) {
             if (!line->first_char)
                 continue;
@@ -104,19 +138,30 @@ std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometr
             }
             PdfTextSpan span{{int(text->string.size()), 0}, {}};
             fz_rect last = fz_empty_rect;
-            for (fz_stext_char *ch = line->first_char; ch; ch = ch->next) {
-                last = fz_rect_from_quad(ch->quad);
-                const QRectF box = toUser.mapRect(detail::toQRectF(last));
-                text->boxes.insert(text->boxes.end(), size_t(appendCodepoint(text->string, ch->c)), box);
-                span.bounds |= box;
+            for (fz_stext_char *ch = line->first_char; ch;) {
+                const int parts = ligatureLength(ch);
+                const fz_quad whole = ch->quad;
+                for (int k = 0; k < parts; ++k, ch = ch->next) {
+                    last = fz_rect_from_quad(slice(whole, k, parts));
+                    const QRectF box = toUser.mapRect(detail::toQRectF(last));
+                    text->boxes.insert(text->boxes.end(), size_t(appendCodepoint(text->string, ch->c)), box);
+                    span.bounds |= box;
+                }
             }
             span.range.length = int(text->string.size()) - span.range.location;
             text->lines.push_back(span);
             addWords(*text, span);
+            if (blockSpan.range.location < 0)
+                blockSpan = span;
+            else
+                blockSpan = {{blockSpan.range.location, span.range.end() - blockSpan.range.location},
+                             blockSpan.bounds | span.bounds};
             // The separator after this line: an empty box at the far end of
             // its last character, as the line is read.
             separatorBox = toUser.mapRect(detail::toQRectF(fz_make_rect(last.x1, last.y0, last.x1, last.y1)));
         }
+        if (geometry && blockSpan.range.location >= 0)
+            text->blocks.push_back(blockSpan);
     }
     return text;
 }
@@ -202,10 +247,22 @@ int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPo
     }
     if (!nearest || text.lines.empty())
         return -1;
+    // A point inside a block (a paragraph, a column) is nearest to a line
+    // of that block: beside a short line is that line's end, never a line
+    // of the next column at the same height.
+    PdfTextRange within{0, int(text.string.size())};
+    for (const PdfTextSpan &block : text.blocks) {
+        if (toDisplay.mapRect(block.bounds).contains(p)) {
+            within = block.range;
+            break;
+        }
+    }
     const PdfTextSpan *bestLine = nullptr;
     double bestV = std::numeric_limits<double>::max();
     double bestH = bestV;
     for (const PdfTextSpan &line : text.lines) {
+        if (line.range.location < within.location || line.range.end() > within.end())
+            continue;
         const QRectF box = toDisplay.mapRect(line.bounds);
         const double v = distance1D(p.y(), box.top(), box.bottom());
         const double h = distance1D(p.x(), box.left(), box.right());

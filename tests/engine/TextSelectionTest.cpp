@@ -175,3 +175,51 @@ TEST(PageText, AnnotationsAreNotPartOfThePageString)
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->page(0).string(), QStringLiteral("body"));
 }
+
+TEST(PageText, LigaturesCountAsTheirLettersEverywhere)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(300, 300));
+    writer.addText(0, QPointF(50, 200), QStringLiteral("a di\uFB00erent \uFB01eld"), FixtureFont::Courier, kSize);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    ASSERT_EQ(page.string(), QStringLiteral("a different field"));
+    // The two letters of the "ff" glyph share its box evenly.
+    EXPECT_NEAR(page.characterBounds(4).left(), 50 + 4 * kAdvance, kEps);
+    EXPECT_NEAR(page.characterBounds(4).width(), kAdvance / 2, kEps);
+    EXPECT_NEAR(page.characterBounds(5).left(), 50 + 4.5 * kAdvance, kEps);
+    EXPECT_NEAR(page.characterBounds(5).width(), kAdvance / 2, kEps);
+    // A selection by a rectangle (how a highlight finds its quote) and a
+    // word at a point keep every letter.
+    EXPECT_EQ(page.selection(QRectF(40, 195, 250, 12)).string(), QStringLiteral("a different field"));
+    EXPECT_EQ(page.selectionForWord(QPointF(50 + 4.8 * kAdvance, 203)).string(), QStringLiteral("different"));
+    EXPECT_EQ(page.characterIndexAt(QPointF(50 + 4.8 * kAdvance, 203)), 5);
+}
+
+TEST(PageText, AReleaseBesideAShortLineEndsAtThatLineInTwoColumns)
+{
+    // Left column at x = 72, right column at x = 330, lines at the same
+    // heights; the left column's second line is short.
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    const QStringList left{QStringLiteral("first line of the left"), QStringLiteral("end."),
+                           QStringLiteral("next paragraph starts"), QStringLiteral("and goes on here")};
+    const QStringList right{QStringLiteral("right column one"), QStringLiteral("right column two"),
+                            QStringLiteral("right column three"), QStringLiteral("right column four")};
+    for (int i = 0; i < left.size(); ++i)
+        writer.addText(0, QPointF(72, 700 - 14 * i), left[i], FixtureFont::Courier, kSize);
+    for (int i = 0; i < right.size(); ++i)
+        writer.addText(0, QPointF(330, 700 - 14 * i), right[i], FixtureFont::Courier, kSize);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    // From the start of the first line to the blank beside "end.", well
+    // inside the left column (nearer the right column's line than "end.").
+    const QPointF start(72 + 0.2 * kAdvance, 703);
+    const QPointF beside(72 + 20 * kAdvance, 700 - 14 + 3);
+    EXPECT_EQ(doc->selection(page, start, page, beside).string(), QStringLiteral("first line of the left\nend."));
+    // Beside a line of the right column, the selection goes on into it.
+    const QPointF inRight(330 + 17 * kAdvance, 700 - 14 + 3);
+    EXPECT_TRUE(doc->selection(page, start, page, inRight).string().endsWith(QStringLiteral("right column two")));
+}
