@@ -7,16 +7,16 @@
 
 namespace folvan::pdfview {
 
-std::optional<double> NativeViewportFit::scale(const engine::PdfPage &page, double width)
+std::optional<double> NativeViewportFit::scale(const engine::PdfPage &page, double width, double pointPixels)
 {
     if (!page.isValid() || !std::isfinite(width) || width <= kMargin)
         return std::nullopt;
     const QRectF crop = page.cropBox();
     const bool turned = std::abs(page.rotation() % 180) == 90;
     const double dimension = turned ? crop.height() : crop.width();
-    if (!(dimension > 0) || !std::isfinite(dimension))
+    if (!(dimension > 0) || !std::isfinite(dimension) || !(pointPixels > 0))
         return std::nullopt;
-    return std::clamp((width - kMargin) / dimension, 0.5, 4.0);
+    return std::clamp((width - kMargin) / (dimension * pointPixels), 0.5, 4.0);
 }
 
 } // namespace folvan::pdfview

@@ -257,7 +257,7 @@ bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::Pd
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         view->layoutDocumentView();
         const engine::PdfPage page = m_pdfDocument ? m_pdfDocument->page(target) : engine::PdfPage();
-        if (const auto zoom = NativeViewportFit::scale(page, view->width())) {
+        if (const auto zoom = NativeViewportFit::scale(page, view->width(), view->screenPointPixels())) {
             model.fitNativeOnMount = false;
             view->setAutoScales(false);
             view->setScaleFactor(*zoom);

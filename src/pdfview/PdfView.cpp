@@ -123,13 +123,13 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     m_selection = {};
     m_selectionRects.clear();
 
-    m_layout.layout(m_pageSizes, m_scale, viewport()->width());
+    m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
     // Fitted to the new document's widest page.
     const double scale = m_autoScales ? std::clamp(scaleFactorForSizeToFit(), m_minScale, m_maxScale) : m_scale;
     const bool scaled = std::abs(scale - m_scale) > 1e-9;
     if (scaled) {
         m_scale = scale;
-        m_layout.layout(m_pageSizes, m_scale, viewport()->width());
+        m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
     }
     updateScrollBars();
     m_programmaticScroll = true;
@@ -197,7 +197,13 @@ double PdfView::scaleFactorForSizeToFit() const
     const double widest = m_layout.widestPage();
     if (widest <= 0)
         return m_scale;
-    return (viewport()->width() - 2 * PageLayout::kSideMargin) / widest;
+    return (viewport()->width() - 2 * PageLayout::kSideMargin) / (widest * screenPointPixels());
+}
+
+double PdfView::screenPointPixels() const
+{
+    const double dpi = logicalDpiX();
+    return dpi > 0 ? dpi / 72.0 : 1.0;
 }
 
 void PdfView::zoomBy(double factor, QPointF anchor)
@@ -218,10 +224,10 @@ void PdfView::relayout(std::optional<QPointF> anchor)
         page = m_layout.nearestPage(doc);
         offsetInPage = (doc - m_layout.pageRect(page).topLeft()) / m_layout.scale();
     }
-    m_layout.layout(m_pageSizes, m_scale, viewport()->width());
+    m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
     updateScrollBars();
     if (page >= 0) {
-        const QPointF doc = m_layout.pageRect(page).topLeft() + offsetInPage * m_scale;
+        const QPointF doc = m_layout.pageRect(page).topLeft() + offsetInPage * m_layout.scale();
         scrollDocumentTo(doc - *anchor);
     }
     updateCurrentPage();
@@ -328,7 +334,7 @@ QPointF PdfView::convertPointToPage(QPointF viewPoint, int pageIndex) const
 {
     if (pageIndex < 0 || pageIndex >= m_layout.pageCount())
         return {};
-    const QPointF display = (convertPointToDocument(viewPoint) - m_layout.pageRect(pageIndex).topLeft()) / m_scale;
+    const QPointF display = (convertPointToDocument(viewPoint) - m_layout.pageRect(pageIndex).topLeft()) / m_layout.scale();
     return m_displayToPage[size_t(pageIndex)].map(display);
 }
 
@@ -337,7 +343,7 @@ QPointF PdfView::convertPointFromPage(QPointF pagePoint, int pageIndex) const
     if (pageIndex < 0 || pageIndex >= m_layout.pageCount())
         return {};
     const QPointF display = m_pageToDisplay[size_t(pageIndex)].map(pagePoint);
-    return m_layout.pageRect(pageIndex).topLeft() + display * m_scale - scrollOffset();
+    return m_layout.pageRect(pageIndex).topLeft() + display * m_layout.scale() - scrollOffset();
 }
 
 QRectF PdfView::convertRectFromPage(const QRectF &pageRect, int pageIndex) const
@@ -345,8 +351,8 @@ QRectF PdfView::convertRectFromPage(const QRectF &pageRect, int pageIndex) const
     if (pageIndex < 0 || pageIndex >= m_layout.pageCount())
         return {};
     const QRectF display = m_pageToDisplay[size_t(pageIndex)].mapRect(pageRect);
-    return QRectF(m_layout.pageRect(pageIndex).topLeft() + display.topLeft() * m_scale - scrollOffset(),
-                  display.size() * m_scale);
+    return QRectF(m_layout.pageRect(pageIndex).topLeft() + display.topLeft() * m_layout.scale() - scrollOffset(),
+                  display.size() * m_layout.scale());
 }
 
 // ---------------------------------------------------------------- navigation
@@ -377,7 +383,7 @@ void PdfView::goToDestination(const engine::PdfDestination &destination)
     QPointF inPage = m_pageToDisplay[size_t(pageIndex)].map(target);
     inPage.setX(std::clamp(inPage.x(), 0.0, display.width()));
     inPage.setY(std::clamp(inPage.y(), 0.0, display.height()));
-    const QPointF doc = m_layout.pageRect(pageIndex).topLeft() + inPage * m_scale;
+    const QPointF doc = m_layout.pageRect(pageIndex).topLeft() + inPage * m_layout.scale();
     m_programmaticScroll = true;
     if (destination.x)
         horizontalScrollBar()->setValue(int(std::lround(doc.x())));
@@ -410,7 +416,7 @@ std::optional<engine::PdfDestination> PdfView::currentDestination() const
         return std::nullopt;
     // The top left of the view on the current page, kept inside the page.
     const QRectF rect = m_layout.pageRect(m_currentPage);
-    QPointF display = (scrollOffset() - rect.topLeft()) / m_scale;
+    QPointF display = (scrollOffset() - rect.topLeft()) / m_layout.scale();
     const QSizeF size = m_pageSizes[size_t(m_currentPage)];
     display.setX(std::clamp(display.x(), 0.0, size.width()));
     display.setY(std::clamp(display.y(), 0.0, size.height()));
@@ -542,7 +548,7 @@ QPointF PdfView::viewPointFromWidget(QPointF widgetPoint) const
 
 double PdfView::deviceScale() const
 {
-    return m_scale * viewport()->devicePixelRatioF();
+    return m_layout.scale() * viewport()->devicePixelRatioF();
 }
 
 void PdfView::addFadeTransition(const QString &key, double seconds)
@@ -619,7 +625,7 @@ void PdfView::paintPage(QPainter &painter, int pageIndex, const QRectF &visible,
 
     const int key = PageRasterCache::scaleKey(deviceScale());
     // View pixels per raster pixel.
-    const double factor = m_scale / PageRasterCache::deviceScale(key);
+    const double factor = m_layout.scale() / PageRasterCache::deviceScale(key);
     const QRectF pageRaster(QPointF(0, 0), rect.size() / factor);
     const QRectF region = QRectF((shown.topLeft() - rect.topLeft()) / factor, shown.size() / factor)
                               .intersected(pageRaster);
@@ -652,7 +658,7 @@ void PdfView::paintPage(QPainter &painter, int pageIndex, const QRectF &visible,
         // (or as it was before its annotations changed).
         if (const auto best = m_rasters->nearestStandIn(pageIndex, key)) {
             const auto [bestKey, bestEpoch] = *best;
-            const double otherFactor = m_scale / PageRasterCache::deviceScale(bestKey);
+            const double otherFactor = m_layout.scale() / PageRasterCache::deviceScale(bestKey);
             const QRectF otherRegion =
                 QRectF((shown.topLeft() - rect.topLeft()) / otherFactor, shown.size() / otherFactor);
             const TileSpan other = tilesCovering(otherRegion);
@@ -679,7 +685,7 @@ void PdfView::requestAround(const QRectF &visible, QSet<RasterTileKey> &wanted)
 {
     // Half a view ahead and behind, so that scrolling finds pages ready.
     const int key = PageRasterCache::scaleKey(deviceScale());
-    const double factor = m_scale / PageRasterCache::deviceScale(key);
+    const double factor = m_layout.scale() / PageRasterCache::deviceScale(key);
     const QRectF band = visible.adjusted(0, -visible.height() / 2, 0, visible.height() / 2);
     const auto [first, last] = m_layout.pagesInBand(band.top(), band.bottom());
     for (int i = first; i >= 0 && i <= last; ++i) {
@@ -705,7 +711,7 @@ bool PdfView::isSharp() const
         return true;
     const QRectF visible = documentVisibleRect();
     const int key = PageRasterCache::scaleKey(deviceScale());
-    const double factor = m_scale / PageRasterCache::deviceScale(key);
+    const double factor = m_layout.scale() / PageRasterCache::deviceScale(key);
     const auto [first, last] = m_layout.pagesInBand(visible.top(), visible.bottom());
     for (int i = first; i >= 0 && i <= last; ++i) {
         const QRectF rect = m_layout.pageRect(i);
@@ -730,7 +736,7 @@ void PdfView::paintSelections(QPainter &painter, int pageIndex)
     const QTransform &toDisplay = m_pageToDisplay[size_t(pageIndex)];
     auto toDocument = [&](const QRectF &pageRect) {
         const QRectF display = toDisplay.mapRect(pageRect);
-        return QRectF(rect.topLeft() + display.topLeft() * m_scale, display.size() * m_scale);
+        return QRectF(rect.topLeft() + display.topLeft() * m_layout.scale(), display.size() * m_layout.scale());
     };
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Multiply);

@@ -83,6 +83,11 @@ public:
     void setMaxScaleFactor(double scale);
     // The scale at which the widest page fits the view's width.
     double scaleFactorForSizeToFit() const;
+    // One point in view pixels at scale 1: the screen's logical DPI / 72,
+    // so that scale 1 shows a page at its printed size.
+    double screenPointPixels() const;
+    // View pixels per page point at the current scale.
+    double pixelsPerPoint() const { return m_scale * screenPointPixels(); }
 
     // Navigation. goToPage shows the page's top; goToDestination puts the
     // destination's point at the top left of the view (the page's top when

@@ -188,7 +188,7 @@ TEST_F(DroppablePDFViewLinks, ThePointerShowsAHandOverLinksAndAnIBeamOverText)
     const QPointF onText = view.convertPointFromPage(test::lineOrigin(0) + QPointF(20, 3), 0);
     QTest::mouseMove(view.viewport(), onText.toPoint());
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::IBeamCursor);
-    QTest::mouseMove(view.viewport(), view.convertPointFromPage(QPointF(500, 100), 0).toPoint());
+    QTest::mouseMove(view.viewport(), view.convertPointFromPage(QPointF(500, 400), 0).toPoint());
     EXPECT_EQ(view.viewport()->cursor().shape(), Qt::ArrowCursor);
 }
 

@@ -129,7 +129,7 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
                                     model.get(), nullptr, &window);
     column->addWidget(pane);
     settle();
-    const double expected = (636 - 24) / 612.0;
+    const double expected = (636 - 24) / (612.0 * pane->pdfView()->screenPointPixels());
     EXPECT_NEAR(pane->pdfView()->scaleFactor(), expected, 1e-9);
     ASSERT_EQ(zoomWrites.size(), 1u);
     EXPECT_NEAR(zoomWrites[0], expected, 1e-9);

@@ -70,8 +70,21 @@ TEST_F(PdfViewTest, PagePointsRoundTripOnTurnedAndCroppedPages)
     const QPointF topLeft = view.convertPointFromPage(QPointF(crop.left(), crop.bottom()), 1);
     const QPointF bottomLeft = view.convertPointFromPage(crop.topLeft(), 1);
     EXPECT_NEAR(bottomLeft.y(), topLeft.y(), 1e-6);
-    EXPECT_NEAR(topLeft.x() - bottomLeft.x(), 300 * 1.5, 1e-6);
-    EXPECT_NEAR(view.convertRectFromPage(crop, 1).width(), 300 * 1.5, 1e-6);
+    EXPECT_NEAR(topLeft.x() - bottomLeft.x(), 300 * view.pixelsPerPoint(), 1e-6);
+    EXPECT_NEAR(view.convertRectFromPage(crop, 1).width(), 300 * view.pixelsPerPoint(), 1e-6);
+}
+
+TEST_F(PdfViewTest, ScaleOneShowsAPageAtItsPrintedSize)
+{
+    // A letter page, 8.5 inches wide: at scale 1 it takes 8.5 inches of
+    // the screen's logical DPI (816 pixels at 96), at scale 2 twice that.
+    show(test::textDocument(1), 1.0, QSize(1000, 800));
+    ASSERT_GT(view.logicalDpiX(), 72);
+    const double inch = view.logicalDpiX();
+    EXPECT_NEAR(view.convertRectFromPage(document->page(0).cropBox(), 0).width(), 8.5 * inch, 1e-6);
+    view.setScaleFactor(2);
+    EXPECT_NEAR(view.convertRectFromPage(document->page(0).cropBox(), 0).width(), 17 * inch, 1e-6);
+    EXPECT_DOUBLE_EQ(view.scaleFactor(), 2.0);
 }
 
 TEST_F(PdfViewTest, ThePageForAPointIsThePageUnderIt)
@@ -119,13 +132,14 @@ TEST_F(PdfViewTest, AutoScalingFitsTheWidestPage)
     show(test::textDocument(2), 1.0, QSize(636, 500));
     view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setAutoScales(true);
-    EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / 612.0, 1e-9);
+    const double point = view.screenPointPixels();
+    EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / (612.0 * point), 1e-9);
 
     // A new document is fitted by its own widest page.
     engine::PdfFixtureWriter writer;
     writer.addPage(QSizeF(306, 400));
     view.setDocument(test::openFixture(writer));
-    EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / 306.0, 1e-9);
+    EXPECT_NEAR(view.scaleFactor(), (636 - 2 * PageLayout::kSideMargin) / (306.0 * point), 1e-9);
 
     view.setScaleFactor(2);
     EXPECT_FALSE(view.autoScales());
