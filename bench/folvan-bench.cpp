@@ -3,6 +3,8 @@
 //   rasterizing every page at the scale, PNG encoding of those rasters, page
 //   text, a search, peak memory, and MuPDF's own tool rasterizing the same
 //   pages at the same resolution for comparison.
+// folvan-bench PDF --previews [--scale S]
+//   The citation previews of PDF's links (preview_bench.cpp).
 // folvan-bench --generate OUT [--pages N]
 //   Writes an N-page (default 2000) two-column text document to OUT.
 
@@ -89,8 +91,13 @@ double mutoolMsPerPage(const QString &path, double scale, int pages)
 
 } // namespace
 
+int runPreviewBench(int argc, char **argv);
+
 int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (QByteArray(argv[i]) == "--previews")
+            return runPreviewBench(argc, argv);
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     auto option = [&](const QString &name, const QString &fallback) {

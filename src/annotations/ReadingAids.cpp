@@ -196,12 +196,12 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     double left = minX(box) + 12;
     double right = maxX(box) - 12;
     if (const auto x = usable(destination.x)) {
-        // The line under that point, not merely the nearest one: a point
-        // beside the text widens nothing.
+        // The nearest line in the row of that point (a reference's second
+        // line is indented past it); a point between lines widens nothing.
         const QPointF probe(*x + 6, top - 14);
         const engine::PdfSelection line = page.selectionForLine(probe);
         const QRectF bounds = line.isEmpty() ? QRectF() : line.bounds(page);
-        if (bounds.width() > 60 && bounds.adjusted(-2, -2, 2, 2).contains(probe)) {
+        if (bounds.width() > 60 && probe.y() >= bounds.top() - 2 && probe.y() <= bounds.bottom() + 2) {
             left = std::max(minX(box), bounds.left() - 10);
             right = std::min(maxX(box), bounds.right() + 10);
         }

@@ -156,6 +156,15 @@ void ReferencePreviewController::hover(const std::optional<engine::PdfAnnotation
     m_anchor = anchor;
     watch(view);
     m_delay.start(int(platform::ReaderPreferences::referenceDelay() * 1000));
+    // While the delay runs, the target page's drawing and text are made
+    // ready, so that the picture is quick to draw when it ends.
+    platform::runConcurrently([weakDocument = std::weak_ptr(document), page = target->pageIndex] {
+        if (const auto document = weakDocument.lock()) {
+            const engine::PdfPage target(document, page);
+            target.displayList(true);
+            target.text();
+        }
+    });
 }
 
 void ReferencePreviewController::dismiss()

@@ -88,10 +88,13 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     EXPECT_EQ(ReadingAids::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
     // Five points above the bottom: raised to 20 above it, 20 high.
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(0, 5))), QRectF(12, 0, 612 - 24, 20));
-    // Below the page and beside it: no line to follow, the page's width.
+    // Below the page, or with no line in the row: no line to follow, the page's width.
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(900, -40))), QRectF(12, 0, 612 - 24, 20));
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(700, kLineBaselines[0] + 11)))->width(),
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(),
               612 - 24);
+    // An indented line in the row under the point still counts.
+    const auto indented = ReadingAids::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
+    EXPECT_NEAR(indented->left(), 320, 1);
     // No such page.
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination(7)));
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination()));

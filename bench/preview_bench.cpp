@@ -1,0 +1,99 @@
+// folvan-bench PDF --previews [--scale S]
+//   Hovers every link of PDF that goes to one of its pages, in turn, for the
+//   reference delay, with the citation preview of the page view on a screen
+//   of S (default 2) pixels a point, and prints the time from the end of
+//   the delay to the picture on screen (preview_ms_p50, preview_ms_p99)
+//   and, for each link, "preview PAGE X Y W H": the target page index and
+//   the region shown, in PDF user space.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "annotations/ReadingAids.h"
+#include "annotationsview/ReferencePreviewController.h"
+#include "engine/PdfDocument.h"
+
+using namespace folvan;
+
+namespace {
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
+}
+
+} // namespace
+
+int runPreviewBench(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    args.removeAll(QStringLiteral("--previews"));
+    double scale = 2;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--scale")); i >= 0 && i + 1 < args.size()) {
+        scale = args[i + 1].toDouble();
+        args.remove(i, 2);
+    }
+    if (args.size() != 1 || !(scale > 0)) {
+        std::fprintf(stderr, "usage: folvan-bench PDF --previews [--scale S]\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
+    QApplication app(argc, argv);
+
+    QString error;
+    const auto document = engine::PdfDocument::open(args.first(), &error);
+    if (!document) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(args.first()), qPrintable(error));
+        return 1;
+    }
+    QWidget view;
+    view.resize(900, 700);
+    view.show();
+    view.activateWindow();
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!view.isActiveWindow() && waiting.elapsed() < 5000)
+        app.processEvents(QEventLoop::AllEvents, 50);
+
+    annotationsview::ReferencePreviewController controller;
+    double last = -1;
+    QObject::connect(&controller, &annotationsview::ReferencePreviewController::shown, [&](double ms) { last = ms; });
+    std::vector<double> times;
+    for (int p = 0; p < document->pageCount(); ++p) {
+        for (const engine::PdfAnnotation &link : engine::annotations(*document, p)) {
+            const auto target = ReadingAids::destination(link);
+            if (!target || target->pageIndex >= document->pageCount())
+                continue;
+            const auto region = ReadingAids::previewRect(document, *target);
+            if (region)
+                std::printf("preview %d %.2f %.2f %.2f %.2f\n", target->pageIndex, region->x(), region->y(),
+                            region->width(), region->height());
+            last = -1;
+            // The pointer rests on the link for the whole delay.
+            controller.hover(link, document, QRectF(400, 500, 40, 12), &view);
+            while (controller.state() == annotationsview::ReferencePreviewController::State::pending)
+                app.processEvents(QEventLoop::WaitForMoreEvents, 5);
+            if (last >= 0)
+                times.push_back(last);
+            if (qEnvironmentVariableIsSet("FOLVAN_BENCH_EACH"))
+                std::printf("  %.3f\n", last);
+            controller.dismiss();
+        }
+    }
+    std::printf("previews %zu\n", times.size());
+    std::printf("preview_ms_p50 %.3f\n", percentile(times, 0.5));
+    std::printf("preview_ms_p99 %.3f\n", percentile(times, 0.99));
+    return 0;
+}
