@@ -1,5 +1,6 @@
 #include "window/ContentView.h"
 
+#include "annotationsview/ReferencePreviewController.h"
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
@@ -336,6 +337,7 @@ void ContentView::rebuildPageView()
                                                      [this](double value) { setScaleFactor(value); }};
         m_pageView = new pdfview::PDFViewWrapper(document, scale, m_viewModel,
                                                  [this](const QUrl &url) { loadPDF(url); }, this);
+        m_pageView->pdfView()->setReferencePreview(std::make_unique<annotationsview::ReferencePreviewController>());
         m_body->addWidget(m_pageView);
     });
 }

@@ -1,5 +1,6 @@
 #include "window/PaneLayout.h"
 
+#include "annotationsview/VisualEffect.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -115,6 +116,7 @@ void ContentView::setCommandPaletteFactory(PaletteFactory factory)
 PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     : QWidget(parent)
     , m_pane(pane)
+    , m_tint(new annotationsview::VisualEffect(this))
     , m_readingArea(new ReadingArea(pane, this))
     , m_welcomeScroll(new QScrollArea(this))
     , m_welcome(new WelcomeView(pane))
@@ -249,7 +251,10 @@ void PaneLayout::relayout()
     }
 
     // Stacking order, back to front.
+    m_tint->setGeometry(rect());
+    m_tint->setVisible(pane->backgroundImage().isNull());
     m_readingArea->lower();
+    m_tint->lower();
     for (QWidget *panel : {m_scholar.data(), m_outline.data(), m_notes.data()})
         if (panel)
             panel->raise();
@@ -433,18 +438,13 @@ void PaneLayout::followRadio()
 }
 
 // The wallpaper fills the pane keeping its proportions; without one the
-// pane has a plain tinted background.
+// tinted background lies behind the pane.
 void PaneLayout::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QImage image = m_pane ? m_pane->backgroundImage() : QImage();
-    if (image.isNull()) {
-        QLinearGradient tint(0, 0, 0, height());
-        tint.setColorAt(0, QColor(236, 236, 240));
-        tint.setColorAt(1, QColor(226, 227, 232));
-        painter.fillRect(rect(), tint);
+    if (image.isNull())
         return;
-    }
     const QSizeF filled = QSizeF(image.size()).scaled(size(), Qt::KeepAspectRatioByExpanding);
     const QRectF target((width() - filled.width()) / 2, (height() - filled.height()) / 2, filled.width(),
                         filled.height());

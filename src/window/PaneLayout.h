@@ -13,6 +13,10 @@
 class QScrollArea;
 class QVariantAnimation;
 
+namespace folvan::annotationsview {
+class VisualEffect;
+}
+
 namespace folvan::window {
 
 class ContentView;
@@ -27,6 +31,9 @@ class PaneLayout : public QWidget {
     Q_OBJECT
 public:
     explicit PaneLayout(ContentView *pane, QWidget *parent = nullptr);
+
+    // The tinted background, shown while the pane has no wallpaper.
+    annotationsview::VisualEffect *tintedBackground() const { return m_tint; }
 
     ReadingArea *readingArea() const { return m_readingArea; }
     SingleHeader *singleHeader() const { return m_singleHeader; }
@@ -68,6 +75,7 @@ private:
     void followRadio();
 
     QPointer<ContentView> m_pane;
+    annotationsview::VisualEffect *m_tint;
     ReadingArea *m_readingArea;
     QScrollArea *m_welcomeScroll;
     WelcomeView *m_welcome;

@@ -1,19 +1,26 @@
 #include "window/ReadingArea.h"
 
+#include "annotationsview/AnnotationListView.h"
+#include "annotationsview/NativeSelectionControls.h"
 #include "model/SharedPDFViewModel.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
+#include "platform/Icons.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
 #include "window/PaneFont.h"
+#include "window/PanePanels.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
 
 #include <QEvent>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace folvan::window {
@@ -30,6 +37,10 @@ void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::functi
     column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
 }
 
+// The floating surfaces at the dock's place.
+const QString kSurfaceStyle = QStringLiteral("background: rgba(250, 250, 252, 235); border: 1px solid rgba(0, 0, 0, 30);"
+                                             " border-radius: 12px;");
+
 } // namespace
 
 ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
@@ -43,6 +54,7 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     , m_reflow(new PanelPlaceholder(QStringLiteral("text.alignleft"), notYetProvided(QStringLiteral("文字重排视图")),
                                     QStringLiteral("重排后的段落、标题与表格将在这里显示。"), m_holder))
     , m_dock(new QLabel(notYetProvided(QStringLiteral("阅读工具栏")), this))
+    , m_annotationsButton(new QToolButton(this))
 {
     m_pageLayout->setContentsMargins(0, 0, 0, 0);
     m_pageSlot->installEventFilter(this);
@@ -67,6 +79,16 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
                                        " padding: 6px 12px; }"));
 
     SharedPDFViewModel *model = pane->viewModel();
+    m_annotationsButton->setObjectName(QStringLiteral("annotationsButton"));
+    m_annotationsButton->setIcon(platform::symbolIcon(QStringLiteral("highlighter")));
+    m_annotationsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_annotationsButton->setFont(paneFont(PaneFontRole::caption));
+    m_annotationsButton->setStyleSheet(QStringLiteral("QToolButton { ") + kSurfaceStyle
+                                       + QStringLiteral(" padding: 5px 10px; color: rgba(0, 0, 0, 190); }"));
+    connect(m_annotationsButton, &QToolButton::clicked, this, &ReadingArea::showAnnotations);
+    connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &ReadingArea::refreshAnnotationsButton);
+    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::bookTextModeChanged})
+        connect(model, signal, this, &ReadingArea::refreshSelectionSurface);
     for (auto signal : {&ContentView::reflowModeChanged, &ContentView::flipBookModeChanged})
         connect(pane, signal, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
@@ -112,8 +134,98 @@ void ReadingArea::refresh()
         view->setVisible(view == chosen);
     m_current = chosen;
     m_dock->setVisible(dockShown());
+    refreshSelectionSurface();
+    refreshAnnotationsButton();
     placeViews();
     scheduleTilt();
+}
+
+// Shown anew (empty note, popover closed) each time the pane gains selected
+// text; kept while the text changes from one selection to another.
+void ReadingArea::refreshSelectionSurface()
+{
+    SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
+    const bool hasText = model && !model->selectionText().isEmpty();
+    const bool shown = dockShown() && (hasText || (chosenView() == View::book && model && model->bookTextMode()));
+    if (m_selectionSurface && (!shown || m_surfaceHasToolbar != hasText))
+        delete m_selectionSurface.data();
+    if (shown && !m_selectionSurface) {
+        auto *surface = new QFrame(this);
+        surface->setObjectName(QStringLiteral("selectionSurface"));
+        surface->setStyleSheet(QStringLiteral("#selectionSurface { ") + kSurfaceStyle + QStringLiteral(" }"));
+        auto *row = new QHBoxLayout(surface);
+        row->setContentsMargins(6, 5, 6, 5);
+        row->setSpacing(5);
+        if (hasText) {
+            row->addWidget(new annotationsview::NativeSelectionControls(model, surface));
+        } else {
+            auto *hint = new QLabel(QStringLiteral("拖选正文 · 双击选词"), surface);
+            hint->setFont(paneFont(PaneFontRole::caption));
+            hint->setStyleSheet(QStringLiteral("color: rgba(0, 0, 0, 150); padding: 0 8px;"));
+            row->addWidget(hint);
+        }
+        auto *close = new QToolButton(surface);
+        close->setIcon(platform::symbolIcon(QStringLiteral("xmark")));
+        close->setAutoRaise(true);
+        close->setToolTip(QStringLiteral("结束选字"));
+        close->setAccessibleName(QStringLiteral("结束选字"));
+        QPointer<ContentView> pane(m_pane);
+        connect(close, &QToolButton::clicked, this, [pane] {
+            if (!pane)
+                return;
+            pane->viewModel()->setBookTextMode(false);
+            pane->viewModel()->clearBookSelection();
+            if (pane->pageView() && pane->pageView()->pdfView())
+                pane->pageView()->pdfView()->clearSelection();
+        });
+        row->addWidget(close);
+        m_selectionSurface = surface;
+        m_surfaceHasToolbar = hasText;
+        surface->show();
+    }
+    placeViews();
+}
+
+void ReadingArea::refreshAnnotationsButton()
+{
+    const size_t count = m_pane ? m_pane->viewModel()->annotationItems().size() : 0;
+    m_annotationsButton->setText(QStringLiteral("阅读批注 · %1").arg(count));
+    m_annotationsButton->setVisible(count > 0 && dockShown());
+    if (count == 0 && m_annotationsPopover)
+        m_annotationsPopover->close();
+    placeViews();
+}
+
+PanePopover *ReadingArea::annotationsPopover() const
+{
+    return m_annotationsPopover;
+}
+
+// The annotation list in a popover over the dock; a row's jump closes it.
+void ReadingArea::showAnnotations()
+{
+    if (!m_pane)
+        return;
+    QPointer<SharedPDFViewModel> model(m_pane->viewModel());
+    if (!m_annotationsPopover) {
+        QPointer<ReadingArea> self(this);
+        m_annotationsPopover = new PanePopover(
+            QSize(340, 440),
+            [self, model](QWidget *parent) -> QWidget * {
+                auto *scroll = new QScrollArea(parent);
+                scroll->setWidgetResizable(true);
+                scroll->setFrameShape(QFrame::NoFrame);
+                scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                if (model)
+                    scroll->setWidget(new annotationsview::AnnotationSection(model, [self] {
+                        if (self && self->m_annotationsPopover)
+                            self->m_annotationsPopover->close();
+                    }));
+                return scroll;
+            },
+            {}, this);
+    }
+    m_annotationsPopover->popUp(m_annotationsButton);
 }
 
 void ReadingArea::placeViews()
@@ -126,6 +238,16 @@ void ReadingArea::placeViews()
     m_dock->adjustSize();
     m_dock->move(width() - m_dock->width() - 16, height() - m_dock->height() - 16);
     m_dock->raise();
+    m_annotationsButton->adjustSize();
+    m_annotationsButton->move(m_dock->x() - 8 - m_annotationsButton->width(),
+                              m_dock->y() + (m_dock->height() - m_annotationsButton->height()) / 2);
+    m_annotationsButton->raise();
+    if (m_selectionSurface) {
+        m_selectionSurface->adjustSize();
+        m_selectionSurface->move(width() - m_selectionSurface->width() - 16,
+                                 m_dock->y() - 8 - m_selectionSurface->height());
+        m_selectionSurface->raise();
+    }
 }
 
 void ReadingArea::scheduleTilt()

@@ -9,12 +9,14 @@
 
 #include <optional>
 
+class QToolButton;
 class QVBoxLayout;
 
 namespace folvan::window {
 
 class ContentView;
 class PanelPlaceholder;
+class PanePopover;
 
 class ReadingArea : public QWidget {
     Q_OBJECT
@@ -32,6 +34,13 @@ public:
     // The dock's place; shown while the chosen view has tools.
     QWidget *dock() const { return m_dock; }
     bool dockShown() const;
+    // Over the dock: the selection toolbar while the pane has selected text
+    // (or the book view's selection hint), with its close button.
+    QWidget *selectionSurface() const { return m_selectionSurface; }
+    // Beside the dock, while the paper has annotations: opens their list.
+    QToolButton *annotationsButton() const { return m_annotationsButton; }
+    PanePopover *annotationsPopover() const;
+    void showAnnotations();
 
     // The widest the chosen view may be; unlimited for reflow and "Auto".
     std::optional<double> viewWidthLimit() const;
@@ -49,6 +58,8 @@ protected:
 private:
     void placeViews();
     void scheduleTilt();
+    void refreshSelectionSurface();
+    void refreshAnnotationsButton();
 
     QPointer<ContentView> m_pane;
     QWidget *m_holder;
@@ -58,6 +69,10 @@ private:
     PanelPlaceholder *m_book;
     PanelPlaceholder *m_reflow;
     QWidget *m_dock;
+    QPointer<QWidget> m_selectionSurface;
+    bool m_surfaceHasToolbar = false;
+    QToolButton *m_annotationsButton;
+    QPointer<PanePopover> m_annotationsPopover;
     bool m_tiltScheduled = false;
 };
 

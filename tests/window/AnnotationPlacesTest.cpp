@@ -1,0 +1,101 @@
+// Where the annotation views stand in a pane: the citation preview of the
+// page view, the selection toolbar and the annotation list at the dock's
+// place, and the tinted background without a wallpaper.
+
+#include "PaneTestSupport.h"
+
+#include "annotationsview/AnnotationListView.h"
+#include "annotationsview/NativeSelectionControls.h"
+#include "annotationsview/ReferencePreviewController.h"
+#include "annotationsview/VisualEffect.h"
+#include "engine/PdfSelection.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/PDFViewWrapper.h"
+#include "window/PaneLayout.h"
+#include "window/PanePanels.h"
+#include "window/ReadingArea.h"
+
+#include <QToolButton>
+
+namespace folvan::window::test {
+
+namespace {
+
+class AnnotationPlacesTest : public OnePaneTest {
+protected:
+    void SetUp() override
+    {
+        OnePaneTest::SetUp();
+        pane->resize(1400, 900);
+        pane->show();
+        ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Places.pdf"), 2)));
+        pane->setFlipBookMode(false);
+        ASSERT_TRUE(waitUntil([&] {
+            return pane->pageView() && pane->viewModel()->nativePDFView() && !pane->pageView()->coordinator()->restoring;
+        }));
+    }
+    ReadingArea &area() { return *pane->paneLayout()->readingArea(); }
+    pdfview::DroppablePDFView &view() { return *pane->pageView()->pdfView(); }
+    void selectWord()
+    {
+        const engine::PdfPage page(view().document(), 0);
+        const engine::PdfSelection word = page.selectionForWord(QPointF(80, 654));
+        ASSERT_FALSE(word.isEmpty());
+        view().setCurrentSelection(word);
+        ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->selectionText().isEmpty(); }));
+    }
+};
+
+} // namespace
+
+TEST_F(AnnotationPlacesTest, ThePageViewPreviewsCitations)
+{
+    EXPECT_NE(dynamic_cast<annotationsview::ReferencePreviewController *>(view().referencePreview()), nullptr);
+}
+
+TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
+{
+    EXPECT_EQ(area().selectionSurface(), nullptr);
+    selectWord();
+    ASSERT_NE(area().selectionSurface(), nullptr);
+    auto *toolbar = area().selectionSurface()->findChild<annotationsview::NativeSelectionControls *>();
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_LT(area().selectionSurface()->geometry().bottom(), area().dock()->y());
+
+    // Highlighting keeps the selection and the toolbar; the list opens from
+    // the dock's place with the new annotation.
+    EXPECT_FALSE(area().annotationsButton()->isVisible());
+    toolbar->highlightButton()->click();
+    ASSERT_EQ(pane->viewModel()->annotationItems().size(), 1u);
+    EXPECT_EQ(area().selectionSurface()->findChild<annotationsview::NativeSelectionControls *>(), toolbar);
+    EXPECT_TRUE(area().annotationsButton()->isVisible());
+    area().annotationsButton()->click();
+    ASSERT_NE(area().annotationsPopover(), nullptr);
+    auto *list = area().annotationsPopover()->findChild<annotationsview::AnnotationListView *>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->rowCount(), 1);
+    // A row's jump closes the list.
+    list->rowButton(0)->click();
+    EXPECT_FALSE(area().annotationsPopover()->isVisible());
+
+    // The close button ends the selection, and the toolbar goes with it.
+    auto *close = area().selectionSurface()->findChild<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->accessibleName(), QStringLiteral("结束选字"));
+    close->click();
+    ASSERT_TRUE(waitUntil([&] { return area().selectionSurface() == nullptr; }));
+    EXPECT_TRUE(pane->viewModel()->selectionText().isEmpty());
+}
+
+TEST_F(AnnotationPlacesTest, TheTintLiesBehindAPaneWithoutWallpaper)
+{
+    PaneLayout &layout = *pane->paneLayout();
+    ASSERT_TRUE(waitUntil([&] { return layout.tintedBackground()->isVisible(); }));
+    EXPECT_EQ(layout.tintedBackground()->size(), layout.size());
+    QImage wallpaper(40, 30, QImage::Format_RGB32);
+    wallpaper.fill(Qt::red);
+    pane->setBackgroundImage(wallpaper);
+    ASSERT_TRUE(waitUntil([&] { return !layout.tintedBackground()->isVisible(); }));
+}
+
+} // namespace folvan::window::test
