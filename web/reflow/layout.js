@@ -18,6 +18,7 @@ const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|Appendix\s
 // Lines that share a baseline and sit close together become one line: a
 // section number and its title, a word set in another font.
 export function mergeFragments(lines) {
+  lines = attachNumbers(lines);
   const sorted = lines.slice().sort((a, b) => a.base - b.base || a.x - b.x);
   const out = [];
   for (const line of sorted) {
@@ -49,6 +50,24 @@ export function mergeFragments(lines) {
     out.push({ ...line });
   }
   return out;
+}
+
+const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?\s*\)$/;
+
+// An equation number far right of a formula goes with the formula on its
+// baseline: it is moved next to it so that the two merge.
+function attachNumbers(lines) {
+  return lines.map((line) => {
+    if (!EQUATION_NUMBER.test(line.text.trim())) return line;
+    let left = null;
+    for (const other of lines) {
+      if (other === line || other.x + other.w > line.x || Math.abs(other.base - line.base) > 0.5 * line.size) continue;
+      if (!left || other.x + other.w > left.x + left.w) left = other;
+    }
+    if (!left || line.x - (left.x + left.w) < 1.4 * line.size) return line;
+    const shift = line.x - (left.x + left.w) - 0.5 * line.size;
+    return { ...line, x: line.x - shift, cx: line.cx && line.cx.map((v) => v - shift), attached: true };
+  });
 }
 
 function box(item) {
@@ -228,7 +247,8 @@ function classify(block, ctx) {
 // what the document knows: body text size, repeated headers, whether the
 // references have started, areas the native side measured.
 export function layoutPage(page, ctx) {
-  const lines = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical && !isRunning(l, page, ctx.repeated)));
+  const lines = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical))
+    .filter((l) => !isRunning(l, page, ctx.repeated));
   const areas = findAreas(page, ctx.graphics || []);
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
@@ -393,7 +413,12 @@ export function layoutDocument(pages) {
   return out;
 }
 
+// The lines of the top and bottom bands that repeat over the given pages.
+export function documentBands(pages) {
+  return repeatedBands(pages.map((p) => ({ ...p, lines: mergeFragments(p.lines) })));
+}
+
 // What a document's pages say about all of them: body size, repeated bands.
 export function documentContext(pages) {
-  return { body: bodySize(pages), repeated: repeatedBands(pages), references: false };
+  return { body: bodySize(pages), repeated: documentBands(pages), references: false };
 }

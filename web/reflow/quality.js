@@ -2,6 +2,7 @@
 // and page numbers, and the pieces that do not reflow well (display math).
 
 const BAND = 0.1;
+const WIDE_BAND = 0.13;
 
 // The body text size of some pages: the size that most characters have.
 export function bodySize(pages) {
@@ -18,14 +19,14 @@ export function bodySize(pages) {
   return best;
 }
 
-function inBand(line, page) {
-  return line.y < page.height * BAND || line.y + line.h > page.height * (1 - BAND);
+function inBand(line, page, band = BAND) {
+  return line.y < page.height * band || line.y + line.h > page.height * (1 - band);
 }
 
 // A line's text with its numbers taken out, so that "Page 3" and "Page 4" or
 // a header with the page number in it compare equal.
 export function runningForm(text) {
-  return text.replace(/\s+/g, " ").replace(/\d+/g, "#").trim().toLowerCase();
+  return text.replace(/\s+/g, "").replace(/\d+/g, "#").toLowerCase();
 }
 
 const PAGE_NUMBER = /^(page\s*)?(\d{1,4}|[ivxlc]{1,6})(\s*(of|\/)\s*\d{1,4})?$|^[-–—]\s*\d{1,4}\s*[-–—]$|^第\s*\d+\s*页/i;
@@ -36,7 +37,7 @@ export function repeatedBands(pages) {
   const seen = new Map();
   for (const page of pages) {
     const forms = new Set();
-    for (const line of page.lines) if (inBand(line, page)) forms.add(runningForm(line.text));
+    for (const line of page.lines) if (inBand(line, page, WIDE_BAND)) forms.add(runningForm(line.text));
     for (const form of forms) seen.set(form, (seen.get(form) || 0) + 1);
   }
   const repeated = new Set();
@@ -45,10 +46,11 @@ export function repeatedBands(pages) {
 }
 
 // Whether a line is a running header, footer or page number of its page.
+// Page numbers count only close to the edge; repeated lines a little further in.
 export function isRunning(line, page, repeated) {
-  if (!inBand(line, page)) return false;
+  if (!inBand(line, page, WIDE_BAND)) return false;
   const text = line.text.trim();
-  if (PAGE_NUMBER.test(text)) return true;
+  if (PAGE_NUMBER.test(text) && inBand(line, page)) return true;
   return repeated.has(runningForm(text));
 }
 

@@ -4,8 +4,8 @@
 
 import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
-import { layoutPage } from "./layout.js";
-import { bodySize, repeatedBands } from "./quality.js";
+import { layoutPage, documentBands } from "./layout.js";
+import { bodySize } from "./quality.js";
 import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
 import { wrapRange, unwrapAll, selectedParts } from "./study.js";
@@ -171,7 +171,7 @@ async function layNext() {
     // Running headers often alternate between odd and even pages.
     const around = [];
     for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) around.push(reader.paper.text(i));
-    reader.ctx.repeated = repeatedBands(around);
+    reader.ctx.repeated = documentBands(around);
   }
   const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
   const t1 = performance.now();

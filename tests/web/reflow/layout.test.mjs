@@ -78,7 +78,7 @@ test("running headers that repeat and page numbers are left out", () => {
   const body = (n) => [
     line("Short Title of the Paper", 60, 40, 150, { size: 7 }),
     line(String(n + 1), 300, 760, 8),
-    line("Body text that says something about page " + (n + 1) + ".", 60, 100, 300),
+    line("Body text that says something about page " + (n + 1) + ".", 60, 300, 300),
   ];
   const laid = layoutDocument([page(body(0), 0), page(body(1), 1)]);
   for (const p of laid) {
