@@ -261,7 +261,7 @@ function renderBlock(block) {
   el.dataset.page = String(block.page);
   if (block.lines && block.lines[0] && block.lines[0].mono) el.classList.add("code");
   if (block.front) el.classList.add("front");
-  if (!block.kind.match(/heading|caption/) && cjkShare(block.text) > 0.3) el.lang = "zh";
+  if (cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
   el.appendChild(flipButton(block));
   reader.lastText = /paragraph|footnote|list|reference/.test(block.kind) ? el : null;
