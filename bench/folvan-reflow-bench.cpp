@@ -31,7 +31,7 @@ namespace {
 const char *const kCollect = R"JS(
 (() => {
   const t = window.folvanReflowTimes || {};
-  if (!document.documentElement.dataset.allLaid) return "";
+  if (!document.documentElement || !document.documentElement.dataset.allLaid) return "";
   const lines = [...document.querySelectorAll("#flow [data-kind]")].map((e) => {
     if (e.dataset.kind === "cutout") return "cutout\tpage " + e.dataset.page + " region " + e.dataset.region;
     const text = [...e.querySelectorAll(".part")].map((p) => p.textContent).join(" ");

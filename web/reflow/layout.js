@@ -6,9 +6,9 @@
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
 import { isRunning, looksLikeFormula, bodySize, repeatedBands } from "./quality.js";
-import { findAreas, absorbs, fractions } from "./figures.js";
+import { findAreas, absorbs, fractions, isRule } from "./figures.js";
 
-const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Supplementary (Figure|Table))\s*[A-Z]?\d+/;
+const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 const REFERENCE_HEADING = /^((\d+|[IVX]+)\.?\s*)?(references|bibliography|works cited|literature cited|参考文献|參考文獻)$/i;
@@ -257,7 +257,11 @@ export function layoutPage(page, ctx) {
     if (owner) owner.lines.push(line);
     else free.push(line);
   }
-  const ordered = readingOrder(free.concat(items), Math.max(6, ctx.body * 0.7));
+  // Rules outside figures and tables separate what is above them from what is
+  // below (notes under a rule across both columns come after both columns).
+  const rules = (page.shapes || []).filter((r) => isRule(r) && !areas.some((a) => absorbs(a, r)))
+    .map((r) => ({ x: r.x, y: r.y, w: r.w, h: Math.max(r.h, 0.5), rule: true }));
+  const ordered = readingOrder(free.concat(items, rules), Math.max(6, ctx.body * 0.7)).filter((it) => !it.rule);
   const column = (line) => columnOf(line, free);
   const textBelow = (block) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - ctx.body) < 0.6 &&
     l.x < block.x + block.w && l.x + l.w > block.x);
@@ -310,6 +314,7 @@ export function layoutPage(page, ctx) {
     if (block.kind === "heading") block.level = headingLevel(block, ctx, page);
     blocks.push(block);
   }
+  markReferenceRuns(blocks);
   for (const b of mergeFormulas(blocks, ctx.body, page)) {
     if (b.kind === "footnote") footnotes.push(b);
     else kept.push(b);
@@ -333,14 +338,37 @@ export function layoutPage(page, ctx) {
   return { page: page.page, width: page.width, height: page.height, blocks: all, references };
 }
 
+const NUMBERED_REFERENCE = /^\[\d{1,4}\]\s/;
+
+// A run of blocks starting [1], [2], ... is a list of references even without
+// a heading over it; a piece between two of them that starts without a number
+// is the rest of the one before.
+function markReferenceRuns(blocks) {
+  const numbered = blocks.filter((b) => b.kind !== "heading" && NUMBERED_REFERENCE.test(b.text));
+  if (numbered.length < 2) return;
+  let last = null;
+  for (let i = 0; i < blocks.length; i++) {
+    const b = blocks[i];
+    if (b.kind === "heading" || b.kind === "cutout" || b.kind === "caption") { last = null; continue; }
+    if (NUMBERED_REFERENCE.test(b.text)) {
+      b.kind = "reference";
+      last = b;
+    } else if (last && b.kind !== "footnote" && Math.abs(b.lines[0].size - last.lines[0].size) < 0.6) {
+      b.kind = "reference";
+      b.continues = true;
+    }
+  }
+}
+
 const MATH_WORDS = /^(lim|max|min|sup|inf|log|exp|sin|cos|tan|arg|det|mod|and|for|if|where|s\.t\.)$/;
 
 // A short piece with no words in it (a limit, a subscript, an equation
 // number) standing next to a display formula belongs to it.
 function formulaPiece(b, body) {
-  if (b.kind === "heading" || b.kind === "caption" || b.kind === "cutout" && !b.formula) return false;
+  if (b.kind === "caption" || b.kind === "cutout" && !b.formula) return false;
   if (b.formula) return true;
   const words = (b.text.match(/\p{L}{3,}/gu) || []).filter((w) => !MATH_WORDS.test(w));
+  if (b.kind === "heading" && !/[=+−<>^_∑∫]|\d/.test(b.text)) return false;
   return b.text.length <= 16 && words.length === 0 && b.lines.length <= 3 && b.lines[0].size <= body * 1.3;
 }
 

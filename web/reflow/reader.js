@@ -28,7 +28,7 @@ const reader = {
   ctx: null,
   next: 0, // next page to lay out
   blocks: new Map(), // key -> block
-  lastText: null, // the last text element, for paragraphs that go on
+  lastText: {}, // the last text element of each kind, for text that goes on
   pending: null, // where to go once laid out
   opened: 0,
   times: {},
@@ -150,7 +150,7 @@ async function start() {
   reader.laid = [];
   reader.next = 0;
   reader.blocks.clear();
-  reader.lastText = null;
+  reader.lastText = {};
   hideStatus();
   const target = Math.min(reader.pageCount - 1, Math.max(0, reader.pending ? reader.pending.page : 0));
   while (reader.next <= target) await layNext();
@@ -239,13 +239,11 @@ function renderPage(laid) {
 }
 
 function renderBlock(block) {
-  if (shownAsImage(block)) {
-    reader.lastText = null;
-    return cutout(block);
-  }
-  // A paragraph that goes on from the last one is set inside it.
-  const last = reader.lastText;
-  if (block.continues && !block.front && last && last.isConnected && last.dataset.kind === block.kind && !last.classList.contains("front")) {
+  if (shownAsImage(block)) return cutout(block);
+  // Text that goes on from the last block of its kind is set inside it, also
+  // past figures and the notes at a page's foot.
+  const last = reader.lastText[block.kind];
+  if (block.continues && !block.front && last && last.isConnected && !last.classList.contains("front")) {
     const prevPart = last.lastElementChild;
     const hyphen = /\p{L}-$/u.test(prevPart.textContent) && /^\p{Ll}/u.test(block.text);
     if (hyphen) prevPart.classList.add("hyphen-end");
@@ -264,7 +262,8 @@ function renderBlock(block) {
   if (cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
   el.appendChild(flipButton(block));
-  reader.lastText = /paragraph|footnote|list|reference/.test(block.kind) ? el : null;
+  if (block.kind === "heading") reader.lastText = {};
+  else reader.lastText[block.kind] = el;
   return el;
 }
 
@@ -347,7 +346,7 @@ function rerender(key) {
   if (!old) return;
   const host = old.tagName === "FIGURE" ? old : old.closest(".block");
   const saved = reader.lastText;
-  reader.lastText = null;
+  reader.lastText = {};
   const replacement = renderBlock({ ...block, continues: false });
   reader.lastText = saved;
   if (old.tagName !== "FIGURE" && host.querySelectorAll(".part").length > 1) {
