@@ -26,7 +26,7 @@ export function mergeFragments(lines) {
     const size = Math.max(line.size, prev ? prev.size : 0);
     if (prev && !line.vertical && Math.abs(prev.base - line.base) < 0.35 * size) {
       const gap = line.x - (prev.x + prev.w);
-      if (gap > -0.5 && gap < 1.4 * size) {
+      if (gap > -0.5 && (gap < 1.4 * size || line.equationNumber)) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
         if (cx && space) cx.push(prev.x + prev.w, line.x);
@@ -55,18 +55,13 @@ export function mergeFragments(lines) {
 const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?\s*\)$/;
 
 // An equation number far right of a formula goes with the formula on its
-// baseline: it is moved next to it so that the two merge.
+// baseline: it is marked so that the two merge whatever the gap.
 function attachNumbers(lines) {
   return lines.map((line) => {
     if (!EQUATION_NUMBER.test(line.text.trim())) return line;
-    let left = null;
-    for (const other of lines) {
-      if (other === line || other.x + other.w > line.x || Math.abs(other.base - line.base) > 0.5 * line.size) continue;
-      if (!left || other.x + other.w > left.x + left.w) left = other;
-    }
-    if (!left || line.x - (left.x + left.w) < 1.4 * line.size) return line;
-    const shift = line.x - (left.x + left.w) - 0.5 * line.size;
-    return { ...line, x: line.x - shift, cx: line.cx && line.cx.map((v) => v - shift), attached: true };
+    const left = lines.some((other) => other !== line && other.x + other.w <= line.x &&
+      Math.abs(other.base - line.base) <= 0.5 * line.size && !EQUATION_NUMBER.test(other.text.trim()));
+    return left ? { ...line, equationNumber: true } : line;
   });
 }
 
@@ -203,10 +198,13 @@ function startsBlock(prev, line, ctx) {
   const text = line.text.trim();
   if (CAPTION.test(text) || CJK_CAPTION.test(text)) return true;
   if (BULLET.test(text) && line.x <= prev.x + 0.5 * size) return true;
+  if (ctx.numbered && NUMBERED_REFERENCE.test(text)) return true;
   if (ctx.references) {
     if (REFERENCE_START.test(text)) return true;
     if (ctx.numbered) return false;
   }
+  // The lines of a list item hang under its text, not under its mark.
+  if (ctx.listX !== null && line.x > ctx.listX + 0.5 * size && gap < 0.5 * size) return false;
   const indented = line.x - col.x0 > 0.7 * size && line.x - col.x0 < 4 * size;
   const prevAtMargin = prev.x - col.x0 < 0.4 * size;
   if (indented && prevAtMargin && (ctx.blockLines > 1 || prevShort || endsSentence(prev.text))) return true;
@@ -278,6 +276,7 @@ export function layoutPage(page, ctx) {
     }
     state.blockLines = cur ? cur.lines.length : 0;
     state.numbered = !!cur && REFERENCE_START.test(cur.lines[0].text.trim());
+    state.listX = cur && BULLET.test(cur.lines[0].text.trim()) ? cur.lines[0].x : null;
     state.hanging = !!cur && cur.lines.length >= 2 && cur.lines[1].x > cur.lines[0].x + 0.7 * item.size;
     if (!cur || startsBlock(cur.lines[cur.lines.length - 1], item, state)) {
       // A heading seen here starts or ends the references for the lines after it.

@@ -1,8 +1,7 @@
 // What the reader should not see as text: running headers, running footers
 // and page numbers, and the pieces that do not reflow well (display math).
 
-const BAND = 0.1;
-const WIDE_BAND = 0.13;
+const BAND = 0.13;
 
 // The body text size of some pages: the size that most characters have.
 export function bodySize(pages) {
@@ -19,8 +18,8 @@ export function bodySize(pages) {
   return best;
 }
 
-function inBand(line, page, band = BAND) {
-  return line.y < page.height * band || line.y + line.h > page.height * (1 - band);
+function inBand(line, page) {
+  return line.y < page.height * BAND || line.y + line.h > page.height * (1 - BAND);
 }
 
 // A line's text with its numbers taken out, so that "Page 3" and "Page 4" or
@@ -37,7 +36,7 @@ export function repeatedBands(pages) {
   const seen = new Map();
   for (const page of pages) {
     const forms = new Set();
-    for (const line of page.lines) if (inBand(line, page, WIDE_BAND)) forms.add(runningForm(line.text));
+    for (const line of page.lines) if (inBand(line, page)) forms.add(runningForm(line.text));
     for (const form of forms) seen.set(form, (seen.get(form) || 0) + 1);
   }
   const repeated = new Set();
@@ -46,11 +45,11 @@ export function repeatedBands(pages) {
 }
 
 // Whether a line is a running header, footer or page number of its page.
-// Page numbers count only close to the edge; repeated lines a little further in.
+// Page numbers and repeated lines in the top and bottom bands.
 export function isRunning(line, page, repeated) {
-  if (!inBand(line, page, WIDE_BAND)) return false;
+  if (!inBand(line, page)) return false;
   const text = line.text.trim();
-  if (PAGE_NUMBER.test(text) && inBand(line, page)) return true;
+  if (PAGE_NUMBER.test(text)) return true;
   return repeated.has(runningForm(text));
 }
 

@@ -1,0 +1,59 @@
+// Smaller reading rules on made-up pages: notes under a rule, numbered
+// references without a heading, equation numbers, table captions.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { layoutDocument } from "../../../web/reflow/layout.js";
+
+function line(text, x, y, w, extra = {}) {
+  return { text, x, y, w, h: 8, base: y + 7, size: 9, font: "Serif", math: 0, ...extra };
+}
+function page(lines, shapes = []) {
+  return { page: 0, width: 612, height: 792, lines, pictures: [], shapes };
+}
+const texts = (laid) => laid.blocks.map((b) => b.text);
+
+test("notes under a rule across both columns come after both columns", () => {
+  const column = (x, first) => Array.from({ length: 4 }, (_, i) =>
+    line(i === 0 ? first : `more words of the column text line ${i} here and there`, x, 500 + 11 * i, 240));
+  const lines = [
+    ...column(54, "Left column starts here with words"), ...column(318, "Right column starts here with words"),
+    line("[1] A. Author, A reference under the rule.", 54, 600, 240, { size: 8 }),
+    line("[2] B. Author, Another reference under the rule.", 318, 600, 240, { size: 8 }),
+  ];
+  const [laid] = layoutDocument([page(lines, [{ x: 100, y: 590, w: 400, h: 0.5 }])]);
+  const all = texts(laid);
+  const right = all.findIndex((t) => t.startsWith("Right column"));
+  const first = all.findIndex((t) => t.startsWith("[1]"));
+  assert.ok(right > 0 && first > right, all.join("\n"));
+  assert.ok(all.findIndex((t) => t.startsWith("[2]")) > first);
+  assert.deepEqual(laid.blocks.filter((b) => b.kind === "reference").length, 2);
+});
+
+test("a run of numbered references without a heading keeps each entry whole", () => {
+  const lines = [
+    line("[1] E. Witten, A title that ends early.", 54, 100, 150, { size: 8 }),
+    line("Nucl. Phys. B 1, 2 (2001).", 54, 110, 120, { size: 8 }),
+    line("[2] R. Feynman, Another title with more words in it than the others.", 54, 120, 240, { size: 8 }),
+    line("[3] R. Feynman, Yet another title.", 54, 130, 150, { size: 8 }),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.ok(laid.blocks.every((b) => b.kind === "reference"), texts(laid).join("\n"));
+  assert.deepEqual(laid.blocks.filter((b) => b.text.startsWith("[")).map((b) => b.text.slice(0, 3)), ["[1]", "[2]", "[3]"]);
+  assert.ok(laid.blocks.every((b) => b.text.startsWith("[") || b.continues));
+  assert.ok(laid.blocks.some((b) => b.text.includes("Nucl. Phys.")));
+});
+
+test("an equation number far right stays with its formula; roman table captions are captions", () => {
+  const lines = [
+    line("Some text before the formula that ends here:", 54, 100, 240),
+    line("E = mc2", 150, 120, 40, { math: 4 }),
+    line("(3)", 280, 120, 14),
+    line("TABLE II. Numbers in columns.", 54, 140, 200),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  const formula = laid.blocks.find((b) => b.kind === "cutout");
+  assert.ok(formula && formula.text.includes("(3)"), texts(laid).join("\n"));
+  // The cut-out reaches the number where it stands on the page.
+  assert.ok(formula.region[0] + formula.region[2] >= 294 / 612 - 0.001);
+  assert.equal(laid.blocks.find((b) => b.text.startsWith("TABLE II")).kind, "caption");
+});
