@@ -88,7 +88,7 @@ QAction *ReaderMenus::addCommand(QMenu *menu, ReaderCommandID id)
     const workspace::ReaderCommand &row = ReaderCommandRegistry::command(id);
     QAction *action = menu->addAction(row.title);
     action->setObjectName(workspace::rawValue(id));
-    action->setShortcut(row.shortcut());
+    action->setShortcuts(row.shortcuts());
     action->setMenuRole(QAction::NoRole);
     connect(action, &QAction::triggered, this, [this, id] {
         if (const std::optional<window::ReaderActions> reader = m_reader())

@@ -831,6 +831,11 @@ void PdfView::openWebLink(const QUrl &url)
     platform::openInDefaultApplication(url);
 }
 
+void PdfView::offerPrimarySelection(const QString &text)
+{
+    platform::setPrimarySelectionText(text);
+}
+
 // ---------------------------------------------------------------- input
 
 bool PdfView::viewportEvent(QEvent *event)
@@ -892,6 +897,8 @@ void PdfView::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     event->accept();
+    if (!m_pressedLink && !m_selection.isEmpty())
+        offerPrimarySelection(m_selection.string());
     if (m_pressedLink) {
         const Link link = *m_pressedLink;
         m_pressedLink.reset();

@@ -176,6 +176,9 @@ protected:
     std::optional<Link> linkAt(QPointF viewPoint, bool readNow = false) const;
     // Hands a web address to the default browser.
     virtual void openWebLink(const QUrl &url);
+    // Offers text the user has just selected with the mouse as the
+    // desktop's primary selection (middle-click paste).
+    virtual void offerPrimarySelection(const QString &text);
 
     bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

@@ -28,6 +28,13 @@ QString clipboardText()
     return {};
 }
 
+void setPrimarySelectionText(const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (clipboard && clipboard->supportsSelection())
+        clipboard->setText(text, QClipboard::Selection);
+}
+
 bool moveToTrash(const QString &path, QString *error)
 {
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {

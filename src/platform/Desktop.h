@@ -7,6 +7,9 @@ namespace folvan::platform {
 
 void setClipboardText(const QString &text);
 QString clipboardText();
+// The primary selection of X11 desktops (pasted with the middle button);
+// nothing where the platform has none.
+void setPrimarySelectionText(const QString &text);
 
 // Moves the file or folder to the trash; false with the system's error text.
 bool moveToTrash(const QString &path, QString *error = nullptr);

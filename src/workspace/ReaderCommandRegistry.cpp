@@ -139,6 +139,20 @@ QKeySequence ReaderCommand::shortcut() const
     return QKeySequence(QKeyCombination::fromCombined(mods | code));
 }
 
+QList<QKeySequence> ReaderCommand::shortcuts() const
+{
+    QList<QKeySequence> keys;
+    const QKeySequence main = shortcut();
+    if (main.isEmpty())
+        return keys;
+    keys.append(main);
+    if (id == ID::copy)
+        keys += QKeySequence::keyBindings(QKeySequence::Copy);
+    if (*key == QLatin1String("+"))
+        keys.append(QKeySequence(QKeyCombination::fromCombined(main[0].keyboardModifiers().toInt() | Qt::Key_Equal)));
+    return keys;
+}
+
 QString ReaderCommand::shortcutLabel() const
 {
     return shortcut().toString(QKeySequence::NativeText);

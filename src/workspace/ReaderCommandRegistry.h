@@ -43,6 +43,10 @@ struct ReaderCommand {
 
     // The shortcut; empty for commands without a key.
     QKeySequence shortcut() const;
+    // The shortcut first, then the keys that also stand for it: the
+    // platform's copy keys for the copy command, and Ctrl+= for a "+" (the
+    // key that carries "+" without Shift on common keyboards).
+    QList<QKeySequence> shortcuts() const;
     // The shortcut as the platform prints it ("Ctrl+Shift+P", "⇧⌘P"); empty
     // for commands without a key.
     QString shortcutLabel() const;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 using namespace folvan;
 using app::ReaderMenus;
@@ -118,6 +119,21 @@ TEST_F(ReaderMenusTest, EveryItemFollowsItsRuleAndActsOnlyOnTheRecordInForce)
     }
     if (workspace::RadioPlayer::shared().isPlaying())
         workspace::RadioPlayer::shared().toggle();
+}
+
+TEST_F(ReaderMenusTest, ThePlatformCopyKeyCopiesAndCtrlEqualsZoomsIn)
+{
+    // The keys as a reader types them, to the window the menus belong to.
+    test::RecordingActions all(true);
+    setReader(all.record);
+    bar.show();
+    bar.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&bar));
+    QTest::keyClick(&bar, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(all.calls->join(QString()), test::expectedCall(ReaderCommandID::copy));
+    all.calls->clear();
+    QTest::keyClick(&bar, Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(all.calls->join(QString()), test::expectedCall(ReaderCommandID::zoomIn));
 }
 
 TEST_F(ReaderMenusTest, TheRecentListShowsTheTwentyNewestAndOpensThroughThePane)

@@ -20,6 +20,15 @@ void expectNear(QPointF actual, QPointF expected, double tolerance = 1e-6)
     EXPECT_NEAR(actual.y(), expected.y(), tolerance);
 }
 
+// A page view that keeps what it offers as the primary selection.
+class RecordingView : public PdfView {
+public:
+    QStringList offered;
+
+protected:
+    void offerPrimarySelection(const QString &text) override { offered.append(text); }
+};
+
 class PdfViewTest : public ::testing::Test {
 protected:
     void show(std::shared_ptr<engine::PdfDocument> doc, double scale = 1.0, QSize size = QSize(700, 800))
@@ -47,7 +56,7 @@ protected:
     double courierAdvance() const { return test::kFontSize * 0.6; }
 
     std::shared_ptr<engine::PdfDocument> document;
-    PdfView view;
+    RecordingView view;
 };
 
 // ---------------------------------------------------------------- geometry
@@ -295,6 +304,9 @@ TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
     ASSERT_TRUE(view.currentSelection());
     EXPECT_EQ(view.currentSelection()->string(), test::lineText(0, 0) + QStringLiteral("\nPage 0"));
     EXPECT_GT(selected.count(), 0);
+    // The text dragged over becomes the primary selection when the button
+    // is let go.
+    EXPECT_EQ(view.offered, QStringList{view.currentSelection()->string()});
 
     // Shift-click extends from the same start.
     QTest::qWait(QApplication::doubleClickInterval() + 10);
@@ -305,6 +317,7 @@ TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
     QTest::qWait(QApplication::doubleClickInterval() + 10);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onLine(1, 1, 2));
     EXPECT_FALSE(view.currentSelection());
+    EXPECT_EQ(view.offered.size(), 2);
 }
 
 TEST_F(PdfViewTest, ASelectionDragHeldBelowTheViewKeepsScrolling)
