@@ -14,7 +14,7 @@ PACKAGES=(
   nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils imagemagick fonts-noto-cjk fonts-dejavu-core
   libgl1-mesa-dev libxkbcommon-dev dbus-x11
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev qt6-translations-l10n
 )
 # Node.js with npm: the machine's own when present, Debian's otherwise.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi

@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "app/QtTranslations.h"
 #include "app/ReaderWindow.h"
 #include "app/SingleInstance.h"
 #include "app/UrlSchemes.h"
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName(QStringLiteral("Folvan"));
     QApplication::setApplicationName(QStringLiteral("Folvan"));
     QApplication::setDesktopFileName(QStringLiteral("folvan"));
+    folvan::app::installQtChineseTranslations(app);
     // Always the light scheme, whatever the desktop's appearance.
     if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion"))) {
         QApplication::setStyle(style);

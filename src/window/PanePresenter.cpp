@@ -73,7 +73,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         const bool markdown = suffix.compare(QLatin1String("md"), Qt::CaseInsensitive) == 0;
-        dialog.setNameFilter(markdown ? QStringLiteral("Markdown (*.md)") : QStringLiteral("PDF (*.pdf)"));
+        dialog.setNameFilter(markdown ? QStringLiteral("Markdown (*.md)") : QStringLiteral("PDF 文件 (*.pdf)"));
         dialog.setDefaultSuffix(suffix);
         dialog.selectFile(proposedName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -101,7 +101,7 @@ std::unique_ptr<PaneFileChooser> makeDefaultFileChooser()
 
 QString pdfNameFilter()
 {
-    return QStringLiteral("PDF (*.[pP][dD][fF])");
+    return QStringLiteral("PDF 文件 (*.[pP][dD][fF])");
 }
 
 } // namespace folvan::window

@@ -102,6 +102,7 @@ TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrim
     ASSERT_EQ(choices.size(), 1);
     EXPECT_EQ(choices[0].title, QStringLiteral("在右侧打开 PDF"));
     EXPECT_EQ(choices[0].prompt, QStringLiteral("打开到右侧"));
+    EXPECT_EQ(choices[0].nameFilters, QStringList{QStringLiteral("PDF 文件 (*.[pP][dD][fF])")});
     EXPECT_FALSE(workspace->isSplit());
 
     openComparison();
