@@ -107,6 +107,10 @@ void ReaderMenus::addCommands(QMenu *menu, ReaderCommandGroup group)
 QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
 {
     QMenu *file = bar->addMenu(QStringLiteral("文件"));
+    m_newWindow = file->addAction(QStringLiteral("新建窗口"));
+    m_newWindow->setShortcut(QKeySequence::New);
+    m_newWindow->setMenuRole(QAction::NoRole);
+    connect(m_newWindow, &QAction::triggered, this, &ReaderMenus::newWindowRequested);
     addCommand(file, ReaderCommandID::open);
     m_recent = file->addMenu(QStringLiteral("最近阅读"));
     m_recent->setToolTipsVisible(true);

@@ -5,7 +5,7 @@
 // workspace publishes it; with no record every command item is greyed out
 // and its shortcut does nothing.
 //
-// Menus in order: the File menu (open, "最近阅读", the other file commands,
+// Menus in order: the File menu ("新建窗口", open, "最近阅读", the other file commands,
 // settings, quit), the Edit menu (copy), "重命名" (the rename rules),
 // "布局" (the Scholar and page-view widths), "笔记", "壁纸", "阅读",
 // "批注", and the Help menu (the palette and the help).
@@ -60,6 +60,7 @@ public:
     QMenu *layoutMenu() const { return m_layout; }
     QAction *settingsAction() const { return m_settings; }
     QAction *quitAction() const { return m_quit; }
+    QAction *newWindowAction() const { return m_newWindow; }
     QAction *undoDeleteNoteAction() const { return m_undoDeleteNote; }
 
     // Rebuilds "最近阅读" from the history: at most the 20 newest papers.
@@ -67,6 +68,8 @@ public:
 
 signals:
     void settingsRequested();
+    // "新建窗口" (Ctrl+N): another reading window with its own workspace.
+    void newWindowRequested();
 
 private:
     QAction *addCommand(QMenu *menu, workspace::ReaderCommandID id);
@@ -91,6 +94,7 @@ private:
     QMenu *m_layout = nullptr;
     QAction *m_settings = nullptr;
     QAction *m_quit = nullptr;
+    QAction *m_newWindow = nullptr;
     QAction *m_undoDeleteNote = nullptr;
     bool m_recentRebuildScheduled = false;
 };

@@ -5,6 +5,7 @@
 #include "workspace/ReaderWorkspace.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QLabel>
@@ -28,6 +29,7 @@ ReaderWindow::ReaderWindow(QWidget *parent)
         this);
     connect(m_workspace, &workspace::ReaderWorkspace::actionsChanged, m_menus, &ReaderMenus::refresh);
     connect(m_menus, &ReaderMenus::settingsRequested, this, &ReaderWindow::settingsRequested);
+    connect(m_menus, &ReaderMenus::newWindowRequested, this, &ReaderWindow::newWindowRequested);
     m_menus->refresh();
     workspace::applyReaderInterfaceStyle(this);
     qApp->installEventFilter(this);
@@ -47,6 +49,75 @@ void ReaderWindow::openExternalPaths(const QStringList &paths)
 {
     for (const QString &path : paths)
         m_workspace->openExternalURL(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+ReaderWindows::ReaderWindows()
+    : m_settings(std::make_unique<SettingsWindow>())
+{
+    // Closing the reading windows ends the program, settings window or not.
+    m_settings->setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+ReaderWindows::~ReaderWindows()
+{
+    for (const QPointer<ReaderWindow> &window : std::as_const(m_windows))
+        delete window.data();
+}
+
+ReaderWindow *ReaderWindows::open(std::optional<QStringList> paneArguments, const QStringList &paths)
+{
+    auto *window = new ReaderWindow;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (paneArguments)
+        window->workspace()->setPaneArguments(*paneArguments);
+    connect(window, &ReaderWindow::settingsRequested, this, [this] {
+        m_settings->show();
+        m_settings->raise();
+        m_settings->activateWindow();
+    });
+    // A new window starts as the program does without a file named.
+    connect(window, &ReaderWindow::newWindowRequested, this,
+            [this] { open(QStringList{QCoreApplication::applicationFilePath()}); });
+    m_windows.removeAll(nullptr);
+    m_windows.append(window);
+    window->openExternalPaths(paths);
+    window->resize(1280, 860);
+    window->show();
+    return window;
+}
+
+QList<ReaderWindow *> ReaderWindows::windows() const
+{
+    QList<ReaderWindow *> list;
+    for (const QPointer<ReaderWindow> &window : m_windows)
+        if (window)
+            list.append(window.data());
+    return list;
+}
+
+ReaderWindow *ReaderWindows::current() const
+{
+    const QList<ReaderWindow *> list = windows();
+    for (ReaderWindow *window : list)
+        if (window->isActiveWindow())
+            return window;
+    return list.isEmpty() ? nullptr : list.last();
+}
+
+QWidget *ReaderWindows::settingsWindow() const
+{
+    return m_settings.get();
+}
+
+void ReaderWindows::openExternalPaths(const QStringList &paths)
+{
+    ReaderWindow *window = current();
+    if (!window)
+        window = open();
+    window->openExternalPaths(paths);
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
 }
 
 SettingsWindow::SettingsWindow(QWidget *parent)

@@ -3,6 +3,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+#include <optional>
+
 namespace folvan::workspace {
 class ReaderWorkspace;
 }
@@ -27,6 +30,8 @@ public:
 
 signals:
     void settingsRequested();
+    // "新建窗口" was chosen in this window's menus.
+    void newWindowRequested();
 
 protected:
     // Files opened with the program from the file manager or the dock
@@ -36,6 +41,33 @@ protected:
 private:
     workspace::ReaderWorkspace *m_workspace;
     ReaderMenus *m_menus;
+};
+
+// The reading windows of the application, each with its own workspace:
+// the first one and every one that "新建窗口" opens. A window is deleted
+// when it is closed. They share one settings window, and files handed over
+// from outside go to the window used last.
+class ReaderWindows : public QObject {
+    Q_OBJECT
+public:
+    ReaderWindows();
+    ~ReaderWindows() override;
+
+    // Opens a reading window with `paths` as its first open requests and
+    // shows it. `paneArguments` replace the program's own arguments for its
+    // panes' start-up (none: the program's).
+    ReaderWindow *open(std::optional<QStringList> paneArguments = std::nullopt, const QStringList &paths = {});
+    QList<ReaderWindow *> windows() const;
+    // The active reading window, else the one opened last that is still
+    // there; none when every window is closed.
+    ReaderWindow *current() const;
+    QWidget *settingsWindow() const;
+    // Hands the files to the current window and brings it forward.
+    void openExternalPaths(const QStringList &paths);
+
+private:
+    QList<QPointer<ReaderWindow>> m_windows;
+    std::unique_ptr<QWidget> m_settings;
 };
 
 // The settings window. Its content is not built yet: it says so.

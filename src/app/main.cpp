@@ -36,24 +36,9 @@ int main(int argc, char **argv)
     instance.listen();
 
     folvan::window::installExportSavePanel();
-    folvan::app::ReaderWindow window;
-    folvan::app::SettingsWindow settings;
-    // Closing the reading window ends the program, settings window or not.
-    settings.setAttribute(Qt::WA_QuitOnClose, false);
-    QObject::connect(&window, &folvan::app::ReaderWindow::settingsRequested, &settings, [&settings] {
-        settings.show();
-        settings.raise();
-        settings.activateWindow();
-    });
-    QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &window,
-                     [&window](const QStringList &received) {
-                         window.openExternalPaths(received);
-                         window.showNormal();
-                         window.raise();
-                         window.activateWindow();
-                     });
-    window.openExternalPaths(paths);
-    window.resize(1280, 860);
-    window.show();
+    folvan::app::ReaderWindows windows;
+    QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
+                     [&windows](const QStringList &received) { windows.openExternalPaths(received); });
+    windows.open(std::nullopt, paths);
     return app.exec();
 }

@@ -83,8 +83,10 @@ TEST_F(ReaderMenusTest, TheMenusStandInTheirOrderWithTheTableCommands)
     for (QAction *action : bar.actions())
         titles.append(action->text());
     EXPECT_EQ(titles, QString("文件 编辑 重命名 布局 笔记 壁纸 阅读 批注 帮助").split(' '));
-    EXPECT_EQ(texts(menu("文件")).mid(0, 2),
-              (QStringList{ReaderCommandRegistry::command(ReaderCommandID::open).title, QStringLiteral("最近阅读")}));
+    EXPECT_EQ(texts(menu("文件")).mid(0, 3),
+              (QStringList{QStringLiteral("新建窗口"), ReaderCommandRegistry::command(ReaderCommandID::open).title,
+                           QStringLiteral("最近阅读")}));
+    EXPECT_EQ(menus->newWindowAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
     EXPECT_EQ(menus->settingsAction()->menuRole(), QAction::PreferencesRole);
     EXPECT_FALSE(menus->settingsAction()->shortcut().isEmpty());
     EXPECT_EQ(menus->quitAction()->shortcut(), QKeySequence(QKeySequence::Quit));

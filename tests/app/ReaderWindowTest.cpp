@@ -76,4 +76,27 @@ TEST_F(ReaderWindowTest, PathsFromOutsideBecomeOpenRequestsOfTheActivePane)
     EXPECT_EQ(window->workspace()->primaryRequest()->url, QUrl::fromLocalFile(QStringLiteral("/papers/other.PDF")));
 }
 
+TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
+{
+    app::ReaderWindows windows;
+    app::ReaderWindow *first = windows.open(QStringList{QStringLiteral("folvan")});
+    first->menus()->newWindowAction()->trigger();
+    ASSERT_EQ(windows.windows().size(), 2);
+    app::ReaderWindow *second = windows.windows().last();
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_NE(second->workspace(), first->workspace());
+
+    // Each window's commands act on its own workspace.
+    second->menus()->commandAction(ReaderCommandID::comparison)->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(second->workspace()->isSplit());
+    EXPECT_FALSE(first->workspace()->isSplit());
+
+    // A closed window is gone from the list; the other one stays.
+    second->close();
+    QTRY_COMPARE(windows.windows().size(), 1);
+    EXPECT_EQ(windows.current(), first);
+}
+
 } // namespace
