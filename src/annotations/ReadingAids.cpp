@@ -202,7 +202,10 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
         const engine::PdfSelection line = page.selectionForLine(probe);
         const QRectF bounds = line.isEmpty() ? QRectF() : line.bounds(page);
         if (bounds.width() > 60 && probe.y() >= bounds.top() - 2 && probe.y() <= bounds.bottom() + 2) {
-            left = std::max(minX(box), bounds.left() - 10);
+            // A reference's number stands apart from its text, between the
+            // point and a line that starts past the probe: it stays in.
+            const double start = bounds.left() > probe.x() + 2 ? *x : bounds.left();
+            left = std::max(minX(box), start - 10);
             right = std::min(maxX(box), bounds.right() + 10);
         }
     }

@@ -93,8 +93,11 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(),
               612 - 24);
     // An indented line in the row under the point still counts.
+    // A line that starts right of the point (after a reference's number)
+    // is taken from the point on.
     const auto indented = ReadingAids::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
-    EXPECT_NEAR(indented->left(), 320, 1);
+    EXPECT_NEAR(indented->left(), 290, 1);
+    EXPECT_NEAR(indented->right(), 330 + lineWidth + 10, 1);
     // No such page.
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination(7)));
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination()));
