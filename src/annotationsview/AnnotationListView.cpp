@@ -258,6 +258,7 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     m_header->setFont(readerFont(TextRole::headline));
     column->addWidget(m_header);
     column->addWidget(m_list);
+    column->addStretch(1);
     connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &AnnotationSection::refresh);
     refresh();
 }

@@ -77,9 +77,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     m_color->setIconSize(QSize(12, 12));
 
     m_error->setFont(readerFont(TextRole::caption));
-    QPalette red = m_error->palette();
-    red.setColor(QPalette::WindowText, QColor(220, 40, 40));
-    m_error->setPalette(red);
+    m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
     m_error->setMaximumWidth(180);
 
     connect(m_copy, &QToolButton::clicked, this, [this] {

@@ -83,9 +83,7 @@ ReferencePreviewPopup::ReferencePreviewPopup(const QImage &image, const QString 
     QFont font = QApplication::font();
     font.setPixelSize(int(std::max(size - 2, 12.0)));
     m_caption->setFont(font);
-    QPalette palette = m_caption->palette();
-    palette.setColor(QPalette::WindowText, secondaryTextColor());
-    m_caption->setPalette(palette);
+    useSecondaryColor(m_caption);
     m_caption->setTextFormat(Qt::PlainText);
     m_picture->setPixmap(QPixmap::fromImage(image));
     m_picture->setAccessibleName(QStringLiteral("引用内容，第 ") + pageLabel + QStringLiteral(" 页"));

@@ -74,10 +74,14 @@ QPixmap colorDot(const QColor &color, int diameter, qreal pixelRatio)
 
 void useSecondaryColor(QWidget *widget)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, secondaryTextColor());
-    palette.setColor(QPalette::Text, secondaryTextColor());
-    widget->setPalette(palette);
+    // As a style sheet of its own, so that a host's style sheet does not
+    // override it.
+    const QColor color = secondaryTextColor();
+    widget->setStyleSheet(QStringLiteral("color: rgba(%1, %2, %3, %4);")
+                              .arg(color.red())
+                              .arg(color.green())
+                              .arg(color.blue())
+                              .arg(color.alpha()));
 }
 
 QLabel *makeLinesLabel(const QString &text, TextRole role, int maxLines, bool secondary, QWidget *parent)
