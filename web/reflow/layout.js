@@ -36,7 +36,7 @@ export function mergeFragments(lines) {
           w: line.x + line.w - prev.x,
           y: Math.min(prev.y, line.y),
           h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
-          math: prev.math + line.math,
+          math: (prev.math || 0) + (line.math || 0),
           cx: cx ? cx.concat(line.cx) : undefined,
         };
         // The line takes the look of its longer part.
