@@ -12,21 +12,34 @@
 
 #include "engine/PdfDocument.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
+#include "platform/Preferences.h"
 
 namespace folvan::pdfview {
 
 namespace {
 
-// Text roles of the panel, in points.
-constexpr double kCaptionSize = 10;
-constexpr double kCalloutSize = 12;
+using platform::InterfaceTextRole;
 
-QFont roleFont(double pointSize, QFont::Weight weight = QFont::Normal)
+// Sets the interface font of a role on a widget and remembers the role, so
+// that the font follows the interface text size (followInterfaceSize).
+void setRoleFont(QWidget *widget, InterfaceTextRole role, QFont::Weight weight = QFont::Normal,
+                 bool tabularDigits = false)
 {
-    QFont font;
-    font.setPointSizeF(pointSize);
-    font.setWeight(weight);
-    return font;
+    widget->setProperty("outlineTextRole", int(role));
+    widget->setProperty("outlineWeight", int(weight));
+    widget->setProperty("outlineTabular", tabularDigits);
+    widget->setFont(platform::interfaceFont(role, weight, tabularDigits));
+}
+
+void refreshRoleFonts(QWidget *root)
+{
+    for (QWidget *widget : root->findChildren<QWidget *>()) {
+        const QVariant role = widget->property("outlineTextRole");
+        if (role.isValid())
+            setRoleFont(widget, InterfaceTextRole(role.toInt()), QFont::Weight(widget->property("outlineWeight").toInt()),
+                        widget->property("outlineTabular").toBool());
+    }
 }
 
 QColor secondaryColor(const QWidget *widget, double opacity = 1.0)
@@ -61,7 +74,8 @@ QLabel *symbolLabel(const QString &name, int size, QWidget *parent)
     return label;
 }
 
-// A title of at most two lines: what does not fit ends in an ellipsis.
+// A title of at most two lines, as wide as the room it is given: what does
+// not fit ends in an ellipsis, and a word longer than a line is broken.
 class TwoLineLabel : public QLabel {
 public:
     TwoLineLabel(const QString &text, QWidget *parent)
@@ -69,24 +83,45 @@ public:
     {
         setTextFormat(Qt::PlainText);
         setWordWrap(true);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         QLabel::setText(m_full);
+    }
+
+    QSize minimumSizeHint() const override { return QSize(0, fontMetrics().lineSpacing()); }
+    QSize sizeHint() const override
+    {
+        return QSize(fontMetrics().averageCharWidth() * 12, QLabel::heightForWidth(std::max(1, width())));
     }
 
 protected:
     void resizeEvent(QResizeEvent *event) override
     {
         QLabel::resizeEvent(event);
+        refit();
+    }
+    void changeEvent(QEvent *event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            refit();
+    }
+
+private:
+    void refit()
+    {
         const QString shown = fitted(contentsRect().width());
         if (shown != text())
             QLabel::setText(shown);
     }
 
-private:
     QString fitted(int width) const
     {
         if (width <= 0)
             return m_full;
         QTextLayout layout(m_full, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
         layout.beginLayout();
         QTextLine first = layout.createLine();
         if (first.isValid())
@@ -96,11 +131,13 @@ private:
             second.setLineWidth(width);
         const bool more = second.isValid() && layout.createLine().isValid();
         layout.endLayout();
-        if (!more)
+        if (!second.isValid())
             return m_full;
+        const QString head = m_full.mid(first.textStart(), first.textLength()).trimmed();
         const QString rest = m_full.mid(second.textStart());
-        return m_full.mid(first.textStart(), first.textLength()).trimmed() + QLatin1Char('\n')
-               + fontMetrics().elidedText(rest, Qt::ElideRight, width);
+        if (!more && fontMetrics().horizontalAdvance(rest) <= width)
+            return head + QLatin1Char('\n') + rest;
+        return head + QLatin1Char('\n') + fontMetrics().elidedText(rest, Qt::ElideRight, width);
     }
 
     QString m_full;
@@ -190,14 +227,14 @@ void OutlineNodeView::buildRow()
     label->setContentsMargins(0, 0, 8, 0);
     label->setSpacing(4);
     m_titleLabel = new TwoLineLabel(m_node.title, button);
-    m_titleLabel->setFont(roleFont(kCalloutSize, m_level == 0 ? QFont::Medium : QFont::Normal));
+    setRoleFont(m_titleLabel, InterfaceTextRole::callout, m_level == 0 ? QFont::Medium : QFont::Normal);
     m_titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->addWidget(m_titleLabel, 1);
     if (const auto page = pageIndex()) {
         m_pageLabel = new QLabel(QString::number(*page + 1), button);
-        QFont digits = roleFont(kCaptionSize);
-        digits.setStyleHint(QFont::Monospace);
-        m_pageLabel->setFont(digits);
+        setRoleFont(m_pageLabel, InterfaceTextRole::caption, QFont::Normal, true);
+        m_pageLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_pageLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         setTextColor(m_pageLabel, secondaryColor(this));
         label->addWidget(m_pageLabel, 0, Qt::AlignVCenter);
     }
@@ -260,6 +297,12 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
     tint.setColor(QPalette::Window, QColor(246, 246, 246, 235));
     setPalette(tint);
 
+    // The texts follow the interface text size at once.
+    connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
+        if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+            refreshRoleFonts(this);
+    });
+
     auto *panel = new QVBoxLayout(this);
     panel->setContentsMargins(0, 0, 0, 0);
     panel->setSpacing(0);
@@ -268,10 +311,10 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
     auto *headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(10, 10, 10, 6);
     headerRow->setSpacing(6);
-    const int captionPixels = QFontMetrics(roleFont(kCaptionSize)).height();
+    const int captionPixels = QFontMetrics(platform::interfaceFont(InterfaceTextRole::caption)).height();
     headerRow->addWidget(symbolLabel(QStringLiteral("list.bullet.indent"), captionPixels, header));
     auto *heading = new QLabel(QStringLiteral("目录"), header);
-    heading->setFont(roleFont(kCaptionSize, QFont::Bold));
+    setRoleFont(heading, InterfaceTextRole::caption, QFont::Bold);
     setTextColor(heading, secondaryColor(this));
     headerRow->addWidget(heading);
     headerRow->addStretch(1);
@@ -312,7 +355,7 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
         symbol->setAlignment(Qt::AlignCenter);
         column->addWidget(symbol);
         auto *note = new QLabel(QStringLiteral("此 PDF 没有内置目录"), m_emptyState);
-        note->setFont(roleFont(kCaptionSize));
+        setRoleFont(note, InterfaceTextRole::caption);
         note->setAlignment(Qt::AlignCenter);
         note->setWordWrap(true);
         setTextColor(note, secondaryColor(this));

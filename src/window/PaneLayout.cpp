@@ -292,13 +292,8 @@ void PaneLayout::followPanels(const bool (&shown)[3])
         }
     };
     follow(m_scholar, m_motion[0], [pane] { return makeScholarPanel(pane); });
-    follow(m_outline, m_motion[1], [pane] {
-        auto *holder = new PanelCard;
-        auto *column = new QVBoxLayout(holder);
-        column->setContentsMargins(8, 10, 8, 10);
-        column->addWidget(makeOutlinePanel(pane, holder));
-        return static_cast<QWidget *>(holder);
-    });
+    // The outline takes the panel's whole width, on its own background.
+    follow(m_outline, m_motion[1], [pane] { return makeOutlinePanel(pane); });
     follow(m_notes, m_motion[2], [pane] { return makeNotesPanel(pane); });
 }
 

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "pdfview/OutlineView.h"
+#include "platform/Preferences.h"
 #include "PageViewFixtures.h"
 
 using namespace folvan;
@@ -143,6 +144,52 @@ TEST_F(OutlineViewTest, AnEntryWithoutTitleShowsOnlyItsChildren)
     // A title with spaces is kept as written.
     OutlineNodeView spaced(entry(QStringLiteral("  Spaced  "), 0), 0, document, recorder());
     EXPECT_EQ(spaced.titleLabel()->text(), QStringLiteral("  Spaced  "));
+}
+
+TEST_F(OutlineViewTest, EveryPageNumberStandsInsideThePanelBesideItsTitle)
+{
+    // Long titles at three levels, one with a word longer than the panel.
+    const QString sentence = QStringLiteral("Learning to read scientific papers with attention over many pages");
+    const QString word = QStringLiteral("Supercalifragilisticexpialidociousnessandmoreofit");
+    engine::PdfFixtureWriter writer;
+    for (int p = 0; p < 12; ++p)
+        writer.addPage();
+    writer.setOutline({{sentence, 0, QPointF(72, 700),
+                        {{sentence, 4, QPointF(72, 600), {{word, 10, QPointF(72, 500), {}}}}}},
+                       {word, 11, QPointF(72, 700), {}}});
+    OutlineView view(test::openFixture(writer), recorder());
+    view.resize(200, 500);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    test::settle();
+    std::vector<OutlineNodeView *> nodes;
+    std::function<void(OutlineNodeView *)> collect = [&](OutlineNodeView *node) {
+        nodes.push_back(node);
+        for (OutlineNodeView *child : node->childViews())
+            collect(child);
+    };
+    for (OutlineNodeView *node : view.topLevelViews())
+        collect(node);
+    ASSERT_EQ(nodes.size(), 4u);
+    for (OutlineNodeView *node : nodes) {
+        SCOPED_TRACE(node->title().toStdString());
+        ASSERT_NE(node->pageLabel(), nullptr);
+        const QRect page(node->pageLabel()->mapTo(&view, QPoint(0, 0)), node->pageLabel()->size());
+        const QRect title(node->titleLabel()->mapTo(&view, QPoint(0, 0)), node->titleLabel()->size());
+        EXPECT_TRUE(view.rect().contains(page));
+        EXPECT_LE(title.right(), page.left());
+        EXPECT_LE(node->titleLabel()->text().count(u'\n'), 1);
+        EXPECT_LE(title.height(), 2 * node->titleLabel()->fontMetrics().lineSpacing() + 2);
+    }
+    // The reader fonts: callout titles, caption page numbers, following the
+    // interface text size at once.
+    EXPECT_DOUBLE_EQ(nodes[0]->titleLabel()->font().pointSizeF(), (15 - 1) * 0.75);
+    EXPECT_DOUBLE_EQ(nodes[0]->pageLabel()->font().pointSizeF(), (15 - 2) * 0.75);
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.interfaceTextSize"), 20.0);
+    EXPECT_DOUBLE_EQ(nodes[1]->titleLabel()->font().pointSizeF(), (20 - 1) * 0.75);
+    EXPECT_EQ(nodes[1]->titleLabel()->font().weight(), QFont::Normal);
+    EXPECT_DOUBLE_EQ(nodes[1]->pageLabel()->font().pointSizeF(), (20 - 2) * 0.75);
+    platform::Preferences::shared().remove(QStringLiteral("folvan.interfaceTextSize"));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "historyview/RecentReadingList.h"
 #include "pdfview/DroppablePDFView.h"
+#include "pdfview/OutlineView.h"
 #include "window/PaneLayout.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
@@ -122,6 +123,9 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     const double scale = 580.0 / 980.0;
     EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
     EXPECT_EQ(layout().outlinePanel()->x(), int(420 * scale));
+    // The outline itself is the panel, with the panel's whole width.
+    EXPECT_NE(qobject_cast<pdfview::OutlineView *>(layout().outlinePanel()), nullptr);
+    EXPECT_EQ(layout().outlinePanel()->width(), int(200 * scale));
     EXPECT_EQ(layout().notesPanel()->width(), int(360 * scale));
     EXPECT_TRUE(placeholderTitle(layout().notesPanel()).contains(QStringLiteral("论文笔记")));
     // The reading area keeps the room between the panels.
