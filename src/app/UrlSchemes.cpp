@@ -1,17 +1,14 @@
 #include "app/UrlSchemes.h"
 
+#include "localweb/LocalWebPage.h"
+
 namespace folvan::app {
 
 QList<QWebEngineUrlScheme> localUrlSchemes()
 {
     QList<QWebEngineUrlScheme> schemes;
-    for (const char *name : {"folvan-reflow", "folvan-book"}) {
-        QWebEngineUrlScheme scheme(name);
-        scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-        scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed
-                        | QWebEngineUrlScheme::CorsEnabled);
-        schemes.append(scheme);
-    }
+    for (const char *name : {"folvan-reflow", "folvan-book"})
+        schemes.append(localweb::localScheme(name));
     return schemes;
 }
 

@@ -13,6 +13,15 @@
 
 namespace folvan::localweb {
 
+QWebEngineUrlScheme localScheme(const QByteArray &name)
+{
+    QWebEngineUrlScheme scheme(name);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed
+                    | QWebEngineUrlScheme::CorsEnabled);
+    return scheme;
+}
+
 QString newPageToken() { return platform::uuidString(QUuid::createUuid()); }
 
 QWebEngineProfile *makePrivateProfile(QObject *parent)

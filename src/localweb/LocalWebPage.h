@@ -10,10 +10,17 @@
 
 #include <functional>
 
+#include <QWebEngineUrlScheme>
+
 class QWebEngineProfile;
 class QWebEngineView;
 
 namespace folvan::localweb {
+
+// A local page scheme as the engine must know it (registered before the
+// application object is made): secure, allowed to reach local content,
+// open to CORS requests.
+QWebEngineUrlScheme localScheme(const QByteArray &name);
 
 // A new page token: a new UUID in upper-case text.
 QString newPageToken();

@@ -12,7 +12,10 @@
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEnginePage>
+#include <QFile>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 #include <cmath>
@@ -62,6 +65,18 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
                                                        },
                                                        m_channel));
     m_page->setWebChannel(m_channel);
+    // The channel script is there before the page's own scripts run (the
+    // page may also load it by its served name).
+    QFile channelScript(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (channelScript.open(QIODevice::ReadOnly)) {
+        QWebEngineScript script;
+        script.setName(wire::channelScript);
+        script.setSourceCode(QString::fromUtf8(channelScript.readAll()));
+        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        script.setWorldId(QWebEngineScript::MainWorld);
+        script.setRunsOnSubFrames(false);
+        m_page->scripts().insert(script);
+    }
     m_web->setPage(m_page);
     m_coordinator->setScriptSink([page = QPointer<QWebEnginePage>(m_page)](const QString &script) {
         if (page)

@@ -236,6 +236,8 @@ void ContentView::connectHandlers()
     // The body: the page view while a paper is open.
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ContentView::rebuildPageView);
     connect(model, &SharedPDFViewModel::forceUpdateToggleChanged, this, &ContentView::rebuildPageView);
+    // The page view is taken away while the reflow view stands in its place.
+    connect(this, &ContentView::reflowModeChanged, this, &ContentView::rebuildPageView);
     connect(this, &ContentView::scaleFactorChanged, this, [this] {
         if (m_pageView)
             m_pageView->scheduleUpdate();
@@ -331,7 +333,7 @@ void ContentView::rebuildPageView()
             delete m_pageView.data();
         }
         const auto document = m_viewModel->pdfDocument();
-        if (!document)
+        if (!document || m_reflowMode)
             return;
         pdfview::PDFViewWrapper::ScaleBinding scale{[this] { return m_scaleFactor; },
                                                      [this](double value) { setScaleFactor(value); }};

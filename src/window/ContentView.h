@@ -30,6 +30,7 @@
 
 #include "engine/PdfTypes.h"
 #include "history/DocumentReadingState.h"
+#include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
@@ -335,6 +336,9 @@ public:
     // Leaves reflow, else switches between the book and the page view.
     void switchMode();
     void toggleReflow();
+    // Leaves reflow and shows `location` in the page view, remembering the
+    // place left.
+    void showOriginal(const ReadingLocation &location);
     // Zoom by `step` (+0.1 or -0.1): the page zoom, or in reflow the font
     // size by ten times the step.
     void zoom(double step);
@@ -342,6 +346,8 @@ public:
     // A new, empty note for the open paper quoting the selected passages,
     // shown in the notes panel.
     void createPaperNote();
+    // The same for passages given by the reflow page (none: no note).
+    void createPaperNote(const std::vector<ReadingTextSource> &sources);
     // Puts the annotation summary on the clipboard.
     void copyAnnotations();
     // The record's layout choice: "single" for "single", else "spread".

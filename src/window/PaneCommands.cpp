@@ -207,6 +207,13 @@ void ContentView::toggleReflow()
     m_viewModel->setJumpToPage(m_viewModel->currentPageIndex());
 }
 
+void ContentView::showOriginal(const ReadingLocation &location)
+{
+    if (m_reflowMode)
+        toggleReflow();
+    m_viewModel->navigate(location, true);
+}
+
 // ---- Zoom and reset -----------------------------------------------------------------
 
 void ContentView::zoom(double step)
@@ -249,6 +256,13 @@ void ContentView::createPaperNote()
     std::vector<ReadingTextSource> sources = m_viewModel->reflowSources();
     if (sources.empty() && m_viewModel->retainedSelection)
         sources = ReflowTextMap::sources(*m_viewModel->retainedSelection, document);
+    createPaperNote(sources);
+}
+
+void ContentView::createPaperNote(const std::vector<ReadingTextSource> &sources)
+{
+    if (!m_currentPaperID || !m_viewModel->pdfDocument())
+        return;
 
     PaperNote note;
     note.id = QUuid::createUuid();

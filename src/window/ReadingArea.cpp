@@ -8,6 +8,7 @@
 #include "platform/Icons.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "reflow/ReflowView.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
 #include "window/PaneFont.h"
@@ -51,8 +52,7 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     , m_pageLayout(new QVBoxLayout(m_pageSlot))
     , m_book(new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("翻书视图")),
                                   QStringLiteral("翻书阅读将在这里显示本篇论文。"), m_holder))
-    , m_reflow(new PanelPlaceholder(QStringLiteral("text.alignleft"), notYetProvided(QStringLiteral("文字重排视图")),
-                                    QStringLiteral("重排后的段落、标题与表格将在这里显示。"), m_holder))
+    , m_reflow(new QWidget(m_holder))
     , m_dock(new QLabel(notYetProvided(QStringLiteral("阅读工具栏")), this))
     , m_annotationsButton(new QToolButton(this))
 {
@@ -66,10 +66,8 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
         if (weak)
             weak->setReadingMode(false);
     });
-    addWayBack(m_reflow, QStringLiteral("返回原版 PDF"), [weak] {
-        if (weak)
-            weak->toggleReflow();
-    });
+    auto *reflowLayout = new QVBoxLayout(m_reflow);
+    reflowLayout->setContentsMargins(0, 0, 0, 0);
 
     auto *dock = static_cast<QLabel *>(m_dock);
     dock->setFont(paneFont(PaneFontRole::caption));
@@ -92,6 +90,9 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     for (auto signal : {&ContentView::reflowModeChanged, &ContentView::flipBookModeChanged})
         connect(pane, signal, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
+    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ReadingArea::refresh);
+    connect(model, &SharedPDFViewModel::pdfDocumentURLChanged, this, &ReadingArea::refresh);
+    connect(pane, &ContentView::currentPaperIDChanged, this, &ReadingArea::refresh);
     connect(pane, &ContentView::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
     connect(model, &SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
@@ -130,9 +131,10 @@ std::optional<double> ReadingArea::viewWidthLimit() const
 void ReadingArea::refresh()
 {
     QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_book : m_reflow;
-    for (QWidget *view : {m_pageSlot, static_cast<QWidget *>(m_book), static_cast<QWidget *>(m_reflow)})
+    for (QWidget *view : {m_pageSlot, static_cast<QWidget *>(m_book), m_reflow})
         view->setVisible(view == chosen);
     m_current = chosen;
+    updateReflowView();
     m_dock->setVisible(dockShown());
     refreshSelectionSurface();
     refreshAnnotationsButton();
@@ -226,6 +228,34 @@ void ReadingArea::showAnnotations()
             {}, this);
     }
     m_annotationsPopover->popUp(m_annotationsButton);
+}
+
+void ReadingArea::updateReflowView()
+{
+    SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
+    const auto document = model ? model->pdfDocument() : nullptr;
+    const bool wanted = model && document && chosenView() == View::reflow;
+    // One view per document object and file.
+    const QString identity = wanted ? QString::number(quintptr(document.get()), 16) + model->pdfDocumentURL().path()
+                                          + m_pane->currentPaperID().value_or(QUuid()).toString()
+                                    : QString();
+    if (m_reflowView && (!wanted || identity != m_reflowIdentity))
+        delete m_reflowView.data();
+    if (!wanted || m_reflowView)
+        return;
+    QPointer<ContentView> pane(m_pane);
+    reflow::ReflowCoordinator::Callbacks callbacks;
+    callbacks.createNote = [pane](const std::vector<ReadingTextSource> &sources) {
+        if (pane)
+            pane->createPaperNote(sources);
+    };
+    callbacks.showOriginal = [pane](const ReadingLocation &location) {
+        if (pane)
+            pane->showOriginal(location);
+    };
+    m_reflowView = new reflow::ReflowView(model, m_pane->currentPaperID(), std::move(callbacks), m_reflow);
+    m_reflowIdentity = identity;
+    m_reflow->layout()->addWidget(m_reflowView);
 }
 
 void ReadingArea::placeViews()

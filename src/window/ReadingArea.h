@@ -4,6 +4,8 @@
 // the pane's angle and held to the reading width), or the book or reflow
 // view in its place, with the reading dock over its lower right corner.
 
+#include "reflow/ReflowView.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -31,6 +33,8 @@ public:
     QVBoxLayout *pageSlotLayout() const { return m_pageLayout; }
     QWidget *pageSlot() const { return m_pageSlot; }
     QWidget *currentView() const;
+    // The reflow view while reflow is chosen and a paper is open.
+    reflow::ReflowView *reflowView() const { return m_reflowView; }
     // The dock's place; shown while the chosen view has tools.
     QWidget *dock() const { return m_dock; }
     bool dockShown() const;
@@ -60,6 +64,9 @@ private:
     void scheduleTilt();
     void refreshSelectionSurface();
     void refreshAnnotationsButton();
+    // Makes the reflow view for the pane's paper, or removes it when reflow
+    // is not chosen; another document or file makes a new one.
+    void updateReflowView();
 
     QPointer<ContentView> m_pane;
     QWidget *m_holder;
@@ -67,7 +74,9 @@ private:
     QWidget *m_pageSlot;
     QVBoxLayout *m_pageLayout;
     PanelPlaceholder *m_book;
-    PanelPlaceholder *m_reflow;
+    QWidget *m_reflow;
+    QPointer<reflow::ReflowView> m_reflowView;
+    QString m_reflowIdentity;
     QWidget *m_dock;
     QPointer<QWidget> m_selectionSurface;
     bool m_surfaceHasToolbar = false;

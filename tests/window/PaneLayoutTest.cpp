@@ -164,13 +164,21 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
 
     pane->toggleReflow();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::reflow);
-    EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("文字重排视图")));
+    ASSERT_NE(area.reflowView(), nullptr);
+    EXPECT_EQ(area.reflowView()->parentWidget(), area.currentView());
     EXPECT_FALSE(area.dockShown());
-    // Leaving reflow brings the page view and the dock back.
-    ASSERT_TRUE(clickWayBack(QStringLiteral("返回原版 PDF")));
+    settle();
+    EXPECT_EQ(pane->pageView(), nullptr); // replaced, not hidden
+    // Leaving reflow for a place brings the page view and the dock back.
+    ReadingLocation place;
+    place.page = 0;
+    pane->showOriginal(place);
     EXPECT_FALSE(pane->reflowMode());
+    EXPECT_EQ(area.reflowView(), nullptr);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     EXPECT_TRUE(area.dockShown());
+    settle();
+    EXPECT_NE(pane->pageView(), nullptr);
 }
 
 TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
