@@ -296,10 +296,8 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     settle();
     SingleHeader &header = *layout().singleHeader();
     header.outlineButton->click();
-    settle();
     // Under way: the panel stands partly in, and the reading area follows.
-    ASSERT_NE(layout().outlinePanel(), nullptr);
-    EXPECT_GT(layout().panelPresence(1), 0.0);
+    ASSERT_TRUE(waitUntil([&] { return layout().outlinePanel() && layout().panelPresence(1) > 0.0; }, 2000));
     EXPECT_LT(layout().panelPresence(1), 1.0);
     EXPECT_LT(layout().outlinePanel()->x(), 0);
     ASSERT_TRUE(waitUntil([&] { return layout().panelPresence(1) == 1.0; }, 2000));
