@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Icons.h"
+#include "window/PaneControls.h"
 #include "workspace/ReaderFont.h"
 
 #include <QApplication>
@@ -17,13 +18,16 @@ namespace folvan::workspace {
 
 namespace {
 
-// Secondary text: the palette's placeholder colour.
+// Secondary text, as a style sheet of its own so that the palette's style
+// sheet does not override it, in every state of the row.
 void showAsSecondary(QLabel *label)
 {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Active, QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    palette.setColor(QPalette::Inactive, QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
+    const QColor color = window::secondaryTextColor();
+    label->setStyleSheet(QStringLiteral("color: rgba(%1, %2, %3, %4);")
+                             .arg(color.red())
+                             .arg(color.green())
+                             .arg(color.blue())
+                             .arg(color.alpha()));
 }
 
 // One result: the title on the left, the printed shortcut on the right.
@@ -80,7 +84,15 @@ ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::fu
     auto *searchLayout = new QHBoxLayout(searchRow);
     searchLayout->setContentsMargins(10, 10, 10, 10);
     auto *symbol = new QLabel(searchRow);
-    symbol->setPixmap(platform::symbolIcon(QStringLiteral("command")).pixmap(16, 16, QIcon::Disabled));
+    // The command key's symbol where the platform has that key; a search
+    // glass elsewhere.
+#ifdef Q_OS_MACOS
+    const QString symbolName = QStringLiteral("command");
+#else
+    const QString symbolName = QStringLiteral("magnifyingglass");
+#endif
+    symbol->setObjectName(QStringLiteral("PaletteSymbol"));
+    symbol->setPixmap(platform::symbolIcon(symbolName).pixmap(16, 16, QIcon::Disabled));
     searchLayout->addWidget(symbol);
     m_field = new QLineEdit(searchRow);
     m_field->setPlaceholderText(QStringLiteral("查找操作…"));

@@ -2,6 +2,8 @@
 
 #include "ShellTestSupport.h"
 #include "platform/Clock.h"
+#include "platform/Icons.h"
+#include "window/PaneControls.h"
 #include "workspace/ReaderCommandPalette.h"
 
 #include <QLabel>
@@ -76,6 +78,32 @@ TEST_F(ReaderCommandPaletteTest, TheListGreysDisabledMatchesAndSaysWhenNothingMa
     auto *empty = palette->findChild<QLabel *>(QStringLiteral("PaletteEmpty"));
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->text(), QStringLiteral("没有匹配的操作"));
+}
+
+TEST_F(ReaderCommandPaletteTest, ShortcutsAndTheEmptyNoteAreSecondaryText)
+{
+    // As drawn, under the palette's own style sheet.
+    const QColor secondary = folvan::window::secondaryTextColor();
+    auto drawnColour = [](QLabel *label) {
+        label->ensurePolished();
+        return label->palette().color(label->foregroundRole());
+    };
+    type("zoomIn");
+    ASSERT_EQ(rows().size(), 1);
+    const QList<QLabel *> labels = rows()[0]->findChildren<QLabel *>();
+    ASSERT_EQ(labels.size(), 2);
+    EXPECT_EQ(labels[1]->text(), ReaderCommandRegistry::command(ReaderCommandID::zoomIn).shortcutLabel());
+    EXPECT_EQ(drawnColour(labels[1]), secondary);
+    EXPECT_NE(drawnColour(labels[0]), secondary);
+    type("no such command");
+    EXPECT_EQ(drawnColour(palette->findChild<QLabel *>(QStringLiteral("PaletteEmpty"))), secondary);
+#ifndef Q_OS_MACOS
+    // No command key symbol where there is no command key.
+    auto *symbol = palette->findChild<QLabel *>(QStringLiteral("PaletteSymbol"));
+    ASSERT_NE(symbol, nullptr);
+    EXPECT_NE(symbol->pixmap().toImage(),
+              folvan::platform::symbolIcon(QStringLiteral("command")).pixmap(16, 16, QIcon::Disabled).toImage());
+#endif
 }
 
 TEST_F(ReaderCommandPaletteTest, ReturnClosesAndRunsTheFirstEnabledMatchAfterTheDelay)
