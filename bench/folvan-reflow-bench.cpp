@@ -34,8 +34,18 @@ const char *const kCollect = R"JS(
   if (!document.documentElement || !document.documentElement.dataset.allLaid) return "";
   const lines = [...document.querySelectorAll("#flow [data-kind]")].map((e) => {
     if (e.dataset.kind === "cutout") return "cutout\tpage " + e.dataset.page + " region " + e.dataset.region;
-    const text = [...e.querySelectorAll(".part")].map((p) => p.textContent).join(" ");
-    return e.dataset.kind + "\t" + text.replace(/\s+/g, " ");
+    // The text as shown: parts and the spaces between them, without the
+    // hyphens of words joined across columns and the block's own buttons.
+    let text = "";
+    for (const node of e.childNodes) {
+      if (node.nodeType === Node.TEXT_NODE) text += node.data;
+      else if (node.classList.contains("part")) {
+        const copy = node.cloneNode(true);
+        copy.querySelectorAll(".broken-hyphen").forEach((h) => h.remove());
+        text += copy.textContent;
+      }
+    }
+    return e.dataset.kind + "\t" + text.replace(/\s+/g, " ").trim();
   });
   return JSON.stringify({ first: t.firstScreen, all: t.all, dump: lines.join("\n") });
 })()

@@ -427,6 +427,22 @@ function headingLevel(block, ctx, page) {
   return 3;
 }
 
+// Whether the first text of a page goes on from the last text of the page
+// before it; marks that block. Notes at the foot of the page before are
+// passed over, as the reader's eye does.
+export function linkPages(before, after) {
+  if (!before || !after) return;
+  const first = after.blocks.find((b) => b.kind !== "cutout" || !b.formula);
+  if (!first || first.kind === "heading" || first.kind === "cutout" || first.kind === "caption") return;
+  let last = null;
+  for (let i = before.blocks.length - 1; i >= 0 && !last; i--) {
+    const b = before.blocks[i];
+    if (b.kind === first.kind) last = b;
+    else if (b.kind === "heading") break;
+  }
+  if (last && continues(last, first)) first.continues = true;
+}
+
 // Lays out a whole recorded document at once (tests and tools; the page
 // itself lays out page by page with the same context).
 export function layoutDocument(pages) {
@@ -435,6 +451,7 @@ export function layoutDocument(pages) {
   for (const page of pages) {
     const laid = layoutPage(page, ctx);
     ctx.references = laid.references;
+    linkPages(out[out.length - 1], laid);
     out.push(laid);
   }
   return out;

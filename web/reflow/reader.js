@@ -4,7 +4,7 @@
 
 import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
-import { layoutPage, documentBands } from "./layout.js";
+import { layoutPage, documentBands, linkPages } from "./layout.js";
 import { bodySize } from "./quality.js";
 import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
@@ -178,6 +178,7 @@ async function layNext() {
   const laid = layoutPage(text, { ...reader.ctx, graphics: geometry && Array.isArray(geometry.graphics) ? geometry.graphics : [] });
   const t2 = performance.now();
   reader.ctx.references = laid.references;
+  linkPages(reader.laid[index - 1], laid);
   laid.links = text.links;
   reader.laid[index] = laid;
   renderPage(laid);
@@ -244,11 +245,22 @@ function renderBlock(block) {
   // past figures and the notes at a page's foot.
   const last = reader.lastText[block.kind];
   if (block.continues && !block.front && last && last.isConnected && !last.classList.contains("front")) {
-    const prevPart = last.lastElementChild;
-    const hyphen = /\p{L}-$/u.test(prevPart.textContent) && /^\p{Ll}/u.test(block.text);
-    if (hyphen) prevPart.classList.add("hyphen-end");
-    else last.appendChild(document.createTextNode(isCJK(block.text[0]) ? "" : " "));
-    last.appendChild(part(block));
+    const parts = last.querySelectorAll(".part");
+    const prevPart = parts[parts.length - 1];
+    const prevText = prevPart.textContent;
+    const next = part(block);
+    prevPart.after(next);
+    // A word broken at the end of a column or page is shown whole; the
+    // hyphen stays in the text (offsets count it) but is not drawn.
+    if (/\p{L}-$/u.test(prevText) && /^\p{Ll}/u.test(block.text)) {
+      wrapRange(prevPart, prevText.length - 1, prevText.length, () => {
+        const hyphen = document.createElement("span");
+        hyphen.className = "broken-hyphen";
+        return hyphen;
+      });
+    } else if (!isCJK(block.text[0])) {
+      prevPart.after(document.createTextNode(" "));
+    }
     return null;
   }
   let tag = TAGS[block.kind] || "p";

@@ -3,7 +3,7 @@
 import { test } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
-import { layoutPage, layoutDocument, documentContext, readingOrder } from "../../../web/reflow/layout.js";
+import { layoutPage, layoutDocument, documentContext, readingOrder, linkPages } from "../../../web/reflow/layout.js";
 import { KEY_FORM } from "../../../web/reflow/reading.js";
 
 const fixture = (name) => JSON.parse(fs.readFileSync(new URL(`../../fixtures/reflow/${name}`, import.meta.url)));
@@ -125,4 +125,21 @@ test("a title above two columns does not become a column", () => {
     { x: 430, y: 110, w: 80, h: 12, id: "a3" },
   ];
   assert.deepEqual(readingOrder(items).map((i) => i.id), ["title", "a1", "a2", "a3"]);
+});
+
+test("text goes on across a page break, past the notes at the foot of the page before", () => {
+  const body = (text, y) => line(text, 54, y, 300);
+  const first = page([
+    body("A paragraph that runs to the bottom of the page and does", 600),
+    body("not end there but goes on over the page in the next one", 611),
+    line("1 A note at the foot of the page.", 54, 740, 150, { size: 7 }),
+  ], 0);
+  const second = page([body("with the rest of its words on the second page.", 100), body("Another paragraph starts here.", 111)], 1);
+  const [a, b] = layoutDocument([first, second]);
+  assert.equal(a.blocks[a.blocks.length - 1].kind, "footnote");
+  assert.equal(b.blocks[0].continues, true);
+  // A heading on top of the next page starts afresh.
+  const fresh = layoutPage(page([line("2 METHODS", 54, 100, 80, { bold: true }), body("with words.", 115)], 1), documentContext([first]));
+  linkPages(a, fresh);
+  assert.ok(!fresh.blocks.some((x) => x.continues));
 });
