@@ -244,7 +244,9 @@ function renderBlock(block) {
   // Text that goes on from the last block of its kind is set inside it, also
   // past figures and the notes at a page's foot.
   const last = reader.lastText[block.kind];
-  if (block.continues && !block.front && last && last.isConnected && !last.classList.contains("front")) {
+  // The page being set is still in a fragment: an element there has a parent
+  // but is not connected yet; one replaced by a correction has none.
+  if (block.continues && !block.front && last && last.parentNode && !last.classList.contains("front")) {
     const parts = last.querySelectorAll(".part");
     const prevPart = parts[parts.length - 1];
     const prevText = prevPart.textContent;
