@@ -273,6 +273,7 @@ function renderBlock(block) {
   el.dataset.page = String(block.page);
   if (block.lines && block.lines[0] && block.lines[0].mono) el.classList.add("code");
   if (block.front) el.classList.add("front");
+  if (block.front && block.lines[0].size > (reader.ctx ? reader.ctx.body : 10) * 1.15) el.classList.add("name");
   if (cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
   el.appendChild(flipButton(block));
