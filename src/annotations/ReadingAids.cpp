@@ -196,12 +196,14 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     double left = minX(box) + 12;
     double right = maxX(box) - 12;
     if (const auto x = usable(destination.x)) {
-        // The nearest line in the row of that point (a reference's second
-        // line is indented past it); a point between lines widens nothing.
+        // The nearest line in the row of that point (a reference's text
+        // starts past its number); a point between lines or beside the
+        // page widens nothing.
         const QPointF probe(*x + 6, top - 14);
         const engine::PdfSelection line = page.selectionForLine(probe);
         const QRectF bounds = line.isEmpty() ? QRectF() : line.bounds(page);
-        if (bounds.width() > 60 && probe.y() >= bounds.top() - 2 && probe.y() <= bounds.bottom() + 2) {
+        if (bounds.width() > 60 && box.contains(probe) && probe.y() >= bounds.top() - 2
+            && probe.y() <= bounds.bottom() + 2) {
             // A reference's number stands apart from its text, between the
             // point and a line that starts past the probe: it stays in.
             const double start = bounds.left() > probe.x() + 2 ? *x : bounds.left();

@@ -88,9 +88,10 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     EXPECT_EQ(ReadingAids::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
     // Five points above the bottom: raised to 20 above it, 20 high.
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(0, 5))), QRectF(12, 0, 612 - 24, 20));
-    // Below the page, or with no line in the row: no line to follow, the page's width.
+    // Below or beside the page, or with no line in the row: the page's width.
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(900, -40))), QRectF(12, 0, 612 - 24, 20));
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(),
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(), 612 - 24);
+    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(640, kLineBaselines[0] + 11)))->width(),
               612 - 24);
     // An indented line in the row under the point still counts.
     // A line that starts right of the point (after a reference's number)
