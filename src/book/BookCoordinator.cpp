@@ -1,0 +1,173 @@
+// The book view's loads: tokens, the start-up timeout, what each update
+// sends, and the restart after the page's process died. The messages
+// themselves are in BookBridge.cpp.
+
+#include "book/BookCoordinator.h"
+
+#include "book/BookResourceHandler.h"
+#include "book/BookWire.h"
+#include "engine/PdfDocument.h"
+#include "localweb/LocalWebPage.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+
+#include <QJsonDocument>
+
+namespace folvan::book {
+
+namespace {
+
+const QString kStartFailed = QStringLiteral("本地书页渲染器未能启动。");
+const QString kStopped = QStringLiteral("书页渲染器已停止，请切到滚动阅读后重新打开翻书。");
+
+} // namespace
+
+BookCoordinator::BookCoordinator(SharedPDFViewModel *model, BookResourceHandler *resources, QObject *parent)
+    : QObject(parent), m_model(model), m_resources(resources), m_timeout(new platform::MainWorkItem(this))
+{
+}
+
+BookCoordinator::~BookCoordinator() = default;
+
+bool BookCoordinator::allowsNavigation(const QUrl &url)
+{
+    return url.isValid() && url.scheme() == QLatin1String(wire::scheme) && url.host() == QLatin1String(wire::host);
+}
+
+void BookCoordinator::dismissPreview()
+{
+    if (m_host)
+        m_host->dismissPreview();
+}
+
+void BookCoordinator::setDocument(const PdfDocumentPtr &document)
+{
+    if (m_disposed || !m_model)
+        return;
+    dismissPreview();
+    if (!m_document || m_document != document)
+        m_processRestarts = 0;
+    m_document = document;
+    m_loadedDocument = false;
+    m_paperReady = false;
+    m_lastSettings.clear();
+    m_lastTurn.reset();
+    m_token = localweb::newPageToken();
+    m_lastReading.clear();
+    m_lastAnnotationRevision = m_model->annotationRevision();
+
+    m_resources->setDocument(document, m_token, m_model->rasterOverlays(false));
+
+    const int count = document ? document->pageCount() : 0;
+    const QString path = m_model->pdfDocumentURL().path();
+    const int saved = path.isEmpty() ? 0 : platform::Preferences::shared().intValue(QStringLiteral("lastPage_") + path, 0);
+    const int initial = m_model->jumpToPage() ? *m_model->jumpToPage()
+                        : m_model->pageCount() == count ? m_model->currentPageIndex()
+                                                        : saved;
+    QPointer<BookCoordinator> self(this);
+    platform::runOnMain(this, [self, document, count, initial] {
+        if (!self || self->m_disposed || self->m_document != document || !self->m_model)
+            return;
+        SharedPDFViewModel *model = self->m_model;
+        model->setPageCount(count);
+        model->setCurrentPageIndex(std::clamp(initial, 0, std::max(count - 1, 0)));
+        model->setBookError(std::nullopt);
+        model->setBookCanForward(false);
+        model->setBookCanBackward(false);
+        self->update();
+    });
+
+    m_timeout->schedule(m_startupDelay, [self] {
+        if (!self || self->m_disposed || !self->m_model)
+            return;
+        if (!self->m_model->bookCanForward() && !self->m_model->bookCanBackward() && !self->m_paperReady)
+            self->m_model->setBookError(kStartFailed);
+    });
+}
+
+void BookCoordinator::update()
+{
+    if (!m_ready || m_disposed || !m_document || !m_model)
+        return;
+    SharedPDFViewModel *model = m_model;
+    if (m_lastAnnotationRevision != model->annotationRevision())
+        setDocument(m_document);
+    if (!m_loadedDocument) {
+        m_loadedDocument = true;
+        send(QStringLiteral("open"), openPayload());
+    }
+    const QVariantMap settings = settingsPayload();
+    const QString settingsText = QString::fromUtf8(QJsonDocument::fromVariant(settings).toJson(QJsonDocument::Compact));
+    if (settingsText != m_lastSettings) {
+        dismissPreview();
+        m_lastSettings = settingsText;
+        send(QStringLiteral("settings"), settings);
+    }
+    if (const std::optional<int> jump = model->jumpToPage()) {
+        dismissPreview();
+        send(QStringLiteral("jump"), jumpPayload(*jump));
+        QPointer<SharedPDFViewModel> weakModel(model);
+        const int sent = *jump;
+        platform::runOnMain(this, [weakModel, sent] {
+            if (weakModel && weakModel->jumpToPage() == sent) {
+                weakModel->setJumpToPage(std::nullopt);
+                weakModel->pendingDestination.reset();
+            }
+        });
+    }
+    const QVariantMap reading = readingPayload();
+    const QString readingText = QString::fromUtf8(QJsonDocument::fromVariant(reading).toJson(QJsonDocument::Compact));
+    if (readingText != m_lastReading) {
+        m_lastReading = readingText;
+        send(QStringLiteral("reading"), reading);
+    }
+    if (const std::optional<BookTurnRequest> turn = model->bookTurnRequest(); turn && turn->id != m_lastTurn) {
+        dismissPreview();
+        m_lastTurn = turn->id;
+        send(QStringLiteral("turn"), {{QStringLiteral("forward"), turn->forward}});
+        QPointer<SharedPDFViewModel> weakModel(model);
+        const QUuid id = turn->id;
+        platform::runOnMain(this, [weakModel, id] {
+            if (weakModel && weakModel->bookTurnRequest() && weakModel->bookTurnRequest()->id == id)
+                weakModel->setBookTurnRequest(std::nullopt);
+        });
+    }
+}
+
+void BookCoordinator::dispose()
+{
+    dismissPreview();
+    m_disposed = true;
+    m_timeout->cancel();
+    m_resources->dispose();
+    m_document.reset();
+}
+
+void BookCoordinator::pageLoadFailed(const QString &message)
+{
+    // Teardown stops the load itself: that is no failure.
+    if (m_disposed || !m_model)
+        return;
+    m_model->setBookError(message);
+}
+
+void BookCoordinator::contentProcessTerminated()
+{
+    if (m_disposed || !m_model)
+        return;
+    if (m_processRestarts >= 1) {
+        m_model->setBookError(kStopped);
+        return;
+    }
+    m_processRestarts = 1;
+    m_ready = false;
+    m_loadedDocument = false;
+    m_lastSettings.clear();
+    m_lastReading.clear();
+    if (m_document)
+        setDocument(m_document);
+    if (m_host)
+        m_host->reloadPage();
+}
+
+} // namespace folvan::book

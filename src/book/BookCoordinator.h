@@ -1,0 +1,155 @@
+#pragma once
+
+// The native half of one book web view: each document load under a token
+// of its own, the hand-over of the document and its highlight rows to the
+// scheme handler, the start-up timeout, what to send to the page on every
+// update and what not to send again, the page's events, and the one restart
+// of a crashed page per document.
+//
+// The messages: the native side evaluates
+//   window.folvan?.NAME(JSON); null;
+// for NAME "open", "settings", "jump", "reading" and "turn", the JSON with
+// its keys sorted; the page posts objects with an "event" key to the
+// message port "book" (names in BookWire.h).
+
+#include "model/SharedPDFViewModel.h"
+
+#include <QJsonValue>
+#include <QObject>
+#include <QPointer>
+#include <QSizeF>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace folvan::platform {
+class MainWorkItem;
+}
+
+namespace folvan::book {
+
+class BookResourceHandler;
+
+// What the coordinator needs of its web view.
+class BookPageHost {
+public:
+    virtual ~BookPageHost() = default;
+    // Evaluates a script in the page's main world; the result is not used.
+    virtual void runScript(const QString &script) = 0;
+    // Loads the entry page again (after its process died).
+    virtual void reloadPage() = 0;
+    // The URL the main frame was loaded from.
+    virtual QUrl frameUrl() const = 0;
+    // The view's size in points.
+    virtual QSizeF viewSize() const = 0;
+    // Closes an open citation preview.
+    virtual void dismissPreview() = 0;
+    // The pointer rests at `anchor` (view points, y down) over the point
+    // `pagePoint` (page space) of page `page`: the view may preview the
+    // citation link there.
+    virtual void previewLink(int page, QPointF pagePoint, QPointF anchor) = 0;
+};
+
+// The values the book view hands to its page: the pane's rotation and
+// zoom, the paper look and layout, and the stored page-turning preferences
+// as they are stored.
+struct BookViewParameters {
+    double angle = 0;
+    double zoom = 1;
+    QString layout = QStringLiteral("spread");
+    double warmth = 0.12;
+    double grain = 0.24;
+    bool reducedMotion = false;
+    double turnDuration = 2.1;
+    QString wheelMode = QStringLiteral("turn");
+    bool wheelReverse = false;
+    double wheelSensitivity = 1.0;
+
+    friend bool operator==(const BookViewParameters &, const BookViewParameters &) = default;
+};
+
+class BookCoordinator : public QObject {
+    Q_OBJECT
+public:
+    // Seconds after a load began until a page that drew nothing is taken as
+    // failed.
+    static constexpr double startupTimeout = 20.0;
+
+    BookCoordinator(SharedPDFViewModel *model, BookResourceHandler *resources, QObject *parent = nullptr);
+    ~BookCoordinator() override;
+
+    // The web view, or none once it is gone (held weakly by its owner).
+    void setHost(BookPageHost *host) { m_host = host; }
+    void setParameters(const BookViewParameters &parameters) { m_parameters = parameters; }
+    const BookViewParameters &parameters() const { return m_parameters; }
+
+    // Starts a new load: `document` shown under a new token.
+    void setDocument(const PdfDocumentPtr &document);
+    // Sends what the page lacks.
+    void update();
+    // Closes the load for good: later calls, events and timers do nothing.
+    void dispose();
+
+    // The page's event (the body posted to the message port).
+    void receive(const QJsonValue &body);
+    // The entry page failed to load (also after disposal).
+    void pageLoadFailed(const QString &message);
+    // The page's web content process ended.
+    void contentProcessTerminated();
+
+    // The entry page and its resources: folvan-book://local/... only.
+    static bool allowsNavigation(const QUrl &url);
+    // The text that calls `function` of the page's bridge object.
+    static QString script(const QString &function, const QVariantMap &payload);
+    // The page-turning preferences as the page takes them: the duration in
+    // 0.8...3.5 (2.1 when not finite), the wheel mode "pan" or "turn", the
+    // reversal, the sensitivity in 0.5...2.0 (the integer 1 when not finite).
+    static QVariantMap interactionSettings(const BookViewParameters &parameters);
+
+    QVariantMap settingsPayload() const;
+    QVariantMap openPayload() const;
+    QVariantMap readingPayload() const;
+    QVariantMap jumpPayload(int page) const;
+    // Height ÷ width of the document's first page: the one sheet aspect of
+    // every paper coordinate.
+    double aspect() const;
+
+    const QString &token() const { return m_token; }
+    bool isReady() const { return m_ready; }
+    bool paperReady() const { return m_paperReady; }
+    bool isDisposed() const { return m_disposed; }
+    const PdfDocumentPtr &document() const { return m_document; }
+    // Tests drive the start-up timeout with a shorter delay.
+    void setStartupDelay(double seconds) { m_startupDelay = seconds; }
+
+private:
+    void send(const QString &function, const QVariantMap &payload);
+    void dismissPreview();
+    void handleHover(const QJsonObject &body);
+    void handleSelectOrLink(const QString &event, const QJsonObject &body);
+    void handleState(const QJsonObject &body);
+
+    QPointer<SharedPDFViewModel> m_model;
+    BookResourceHandler *m_resources;
+    BookPageHost *m_host = nullptr;
+    BookViewParameters m_parameters;
+
+    PdfDocumentPtr m_document;
+    QString m_token;
+    bool m_ready = false;
+    QString m_lastSettings;
+    QString m_lastReading;
+    int m_lastAnnotationRevision = 0;
+    std::optional<QUuid> m_lastTurn;
+    bool m_loadedDocument = false;
+    bool m_paperReady = false;
+    bool m_disposed = false;
+    platform::MainWorkItem *m_timeout;
+    double m_startupDelay = startupTimeout;
+    int m_processRestarts = 0;
+};
+
+} // namespace folvan::book

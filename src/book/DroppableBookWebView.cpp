@@ -1,0 +1,70 @@
+#include "book/DroppableBookWebView.h"
+
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+
+#include <algorithm>
+#include <cmath>
+
+namespace folvan::book {
+
+DroppableBookWebView::DroppableBookWebView(QWidget *parent) : QWebEngineView(parent)
+{
+    setAcceptDrops(true);
+}
+
+double DroppableBookWebView::pinchedZoom(double zoom, double m)
+{
+    if (!std::isfinite(m))
+        return zoom;
+    return std::clamp((m + 1) * zoom, 0.5, 4.0);
+}
+
+std::optional<QUrl> DroppableBookWebView::droppedPDF(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls)
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("pdf"))
+            return url;
+    return std::nullopt;
+}
+
+void DroppableBookWebView::magnify(double m)
+{
+    // Nothing to zoom without a pane that follows.
+    if (!onZoom)
+        return;
+    bookZoom = pinchedZoom(bookZoom, m);
+    onZoom(bookZoom);
+}
+
+// Only PDF files are taken; the page never sees a drag.
+void DroppableBookWebView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls() && droppedPDF(event->mimeData()->urls()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void DroppableBookWebView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasUrls() && droppedPDF(event->mimeData()->urls()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void DroppableBookWebView::dropEvent(QDropEvent *event)
+{
+    const std::optional<QUrl> pdf = event->mimeData()->hasUrls() ? droppedPDF(event->mimeData()->urls()) : std::nullopt;
+    if (!pdf) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (onDropPDF)
+        onDropPDF(*pdf);
+}
+
+} // namespace folvan::book

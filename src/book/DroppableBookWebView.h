@@ -1,0 +1,44 @@
+#pragma once
+
+// The web view that shows the book page. Beyond a plain web view: a PDF
+// file dropped on it opens in the pane, and a pinch or Ctrl+wheel (handed
+// over by the book view) changes the pane's zoom instead of magnifying the
+// page. Copy, Undo and Redo reach the pane's own commands.
+
+#include <QPointer>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <functional>
+#include <optional>
+
+
+namespace folvan::book {
+
+class DroppableBookWebView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit DroppableBookWebView(QWidget *parent = nullptr);
+
+    std::function<void(const QUrl &)> onDropPDF;
+    std::function<void(double zoom)> onZoom;
+    // The pane's zoom as the view knows it.
+    double bookZoom = 1.0;
+
+    // The zoom after a pinch step m: (1 + m) × zoom in 0.5...4.0; the zoom
+    // unchanged for a step that is not finite.
+    static double pinchedZoom(double zoom, double m);
+    // The first file URL, in the given order, whose extension is "pdf" in
+    // any case; none when there is none.
+    static std::optional<QUrl> droppedPDF(const QList<QUrl> &urls);
+
+    // Applies one pinch step and reports the new zoom.
+    void magnify(double m);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+};
+
+} // namespace folvan::book

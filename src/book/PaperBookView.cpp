@@ -1,0 +1,122 @@
+#include "book/PaperBookView.h"
+
+#include "book/BookResourceHandler.h"
+#include "book/BookWebPage.h"
+#include "book/BookWire.h"
+#include "book/DroppableBookWebView.h"
+#include "localweb/LocalWebPage.h"
+#include "platform/Queues.h"
+
+#include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineProfile>
+
+namespace folvan::book {
+
+PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_resources(new BookResourceHandler(QStringLiteral(":/book"), this))
+    , m_profile(localweb::makePrivateProfile(this))
+    , m_page(new BookWebPage(m_profile, this))
+    , m_webView(new DroppableBookWebView(this))
+    , m_coordinator(new BookCoordinator(model, m_resources, this))
+{
+    m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_resources);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_webView);
+    m_webView->setPage(m_page);
+    setFocusProxy(m_webView);
+
+    m_coordinator->setHost(this);
+    new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
+    connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage() == false)
+            m_coordinator->pageLoadFailed(info.errorString());
+    });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    m_coordinator->contentProcessTerminated();
+            });
+
+    // Every change the page may show runs one update in the next turn.
+    for (auto signal : {&SharedPDFViewModel::annotationRevisionChanged, &SharedPDFViewModel::jumpToPageChanged,
+                        &SharedPDFViewModel::bookTurnRequestChanged, &SharedPDFViewModel::bookTextModeChanged,
+                        &SharedPDFViewModel::readingOverlayRevisionChanged, &SharedPDFViewModel::currentPageIndexChanged,
+                        &SharedPDFViewModel::searchResultsChanged, &SharedPDFViewModel::currentSearchIndexChanged,
+                        &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::bookLayoutChanged})
+        connect(model, signal, this, &PaperBookView::scheduleUpdate);
+    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &PaperBookView::followDocument);
+
+    followDocument();
+    m_webView->load(QUrl(QLatin1String(wire::entryPage)));
+}
+
+PaperBookView::~PaperBookView()
+{
+    m_coordinator->dispose();
+    m_coordinator->setHost(nullptr);
+    m_webView->onDropPDF = nullptr;
+    m_webView->onZoom = nullptr;
+    m_page->disconnect(this);
+    m_page->port()->disconnect(m_coordinator);
+    m_webView->stop();
+    // The page goes before its view, its profile and its handler.
+    m_webView->setPage(nullptr);
+    delete m_page;
+    m_profile->removeAllUrlSchemeHandlers();
+    delete m_profile;
+}
+
+void PaperBookView::setParameters(const BookViewParameters &parameters)
+{
+    if (parameters == m_coordinator->parameters())
+        return;
+    m_webView->bookZoom = parameters.zoom;
+    m_coordinator->setParameters(parameters);
+    scheduleUpdate();
+}
+
+void PaperBookView::setOnZoom(std::function<void(double)> onZoom) { m_webView->onZoom = std::move(onZoom); }
+
+void PaperBookView::setOnDropPDF(std::function<void(const QUrl &)> onDropPDF)
+{
+    m_webView->onDropPDF = std::move(onDropPDF);
+}
+
+void PaperBookView::followDocument()
+{
+    if (!m_model || !m_model->pdfDocument() || m_model->pdfDocument() == m_coordinator->document())
+        return;
+    m_coordinator->setDocument(m_model->pdfDocument());
+}
+
+void PaperBookView::scheduleUpdate()
+{
+    if (m_updateScheduled)
+        return;
+    m_updateScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_updateScheduled = false;
+        m_coordinator->update();
+    });
+}
+
+void PaperBookView::runScript(const QString &script) { m_page->runJavaScript(script); }
+
+void PaperBookView::reloadPage() { m_webView->reload(); }
+
+QUrl PaperBookView::frameUrl() const { return m_page->url(); }
+
+QSizeF PaperBookView::viewSize() const { return m_webView->size(); }
+
+// The citation preview over the book is not built yet: nothing opens, so
+// nothing is to close.
+void PaperBookView::dismissPreview() {}
+
+void PaperBookView::previewLink(int, QPointF, QPointF) {}
+
+} // namespace folvan::book

@@ -1,0 +1,300 @@
+#include "book/BookCoordinator.h"
+
+#include "BookTestSupport.h"
+#include "book/BookResourceHandler.h"
+#include "platform/Preferences.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <limits>
+
+using namespace folvan;
+using namespace folvan::book;
+
+namespace {
+
+class FakeHost : public BookPageHost {
+public:
+    QStringList scripts;
+    int reloads = 0;
+    int dismissals = 0;
+    int previews = 0;
+    QUrl frame = QUrl(QStringLiteral("folvan-book://local/index.html"));
+
+    void runScript(const QString &script) override { scripts.append(script); }
+    void reloadPage() override { ++reloads; }
+    QUrl frameUrl() const override { return frame; }
+    QSizeF viewSize() const override { return QSizeF(800, 600); }
+    void dismissPreview() override { ++dismissals; }
+    void previewLink(int, QPointF, QPointF) override { ++previews; }
+
+    // The calls of `function` sent so far.
+    QStringList calls(const QString &function) const
+    {
+        return scripts.filter(QStringLiteral("window.folvan?.") + function + QLatin1Char('('));
+    }
+};
+
+class BookCoordinatorTest : public test::BookPaneTest {
+protected:
+    void SetUp() override
+    {
+        BookPaneTest::SetUp();
+        coordinator = std::make_unique<BookCoordinator>(model.get(), &handler);
+        coordinator->setHost(&host);
+    }
+    void TearDown() override
+    {
+        coordinator.reset();
+        BookPaneTest::TearDown();
+    }
+
+    void post(QJsonObject body, bool withToken = true)
+    {
+        if (withToken)
+            body.insert(QStringLiteral("token"), coordinator->token());
+        coordinator->receive(body);
+    }
+    // A loaded book: the document handed over, the page ready, its deferred
+    // steps run.
+    void openBook()
+    {
+        coordinator->setDocument(document);
+        post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
+        settle();
+    }
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    BookResourceHandler handler{QStringLiteral(":/book")};
+    FakeHost host;
+    std::unique_ptr<BookCoordinator> coordinator;
+};
+
+} // namespace
+
+TEST(BookScript, CallsThePageWithSortedCompactJson)
+{
+    EXPECT_EQ(BookCoordinator::script(QStringLiteral("turn"), {{QStringLiteral("forward"), true}}),
+              QStringLiteral("window.folvan?.turn({\"forward\":true}); null;"));
+    EXPECT_EQ(BookCoordinator::script(QStringLiteral("jump"), {{QStringLiteral("page"), 3},
+                                                               {QStringLiteral("b"), QVariantList{1.5, 2}}}),
+              QStringLiteral("window.folvan?.jump({\"b\":[1.5,2],\"page\":3}); null;"));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(BookCoordinator::script(QStringLiteral("reading"), {{QStringLiteral("rows"), QVariantList{nan}}}),
+              QStringLiteral("window.folvan?.reading({}); null;"));
+}
+
+TEST(BookScript, ClampsThePageTurningPreferences)
+{
+    BookViewParameters p;
+    p.turnDuration = 0.5;
+    p.wheelMode = QStringLiteral("Pan");
+    p.wheelSensitivity = std::numeric_limits<double>::infinity();
+    QVariantMap s = BookCoordinator::interactionSettings(p);
+    EXPECT_EQ(s.value(QStringLiteral("turnDuration")).toDouble(), 0.8);
+    EXPECT_EQ(s.value(QStringLiteral("wheelMode")).toString(), QStringLiteral("turn"));
+    EXPECT_EQ(s.value(QStringLiteral("wheelSensitivity")).typeId(), QMetaType::Int);
+    p.turnDuration = std::nan("");
+    p.wheelMode = QStringLiteral("pan");
+    p.wheelSensitivity = 3.0;
+    s = BookCoordinator::interactionSettings(p);
+    EXPECT_EQ(s.value(QStringLiteral("turnDuration")).toDouble(), 2.1);
+    EXPECT_EQ(s.value(QStringLiteral("wheelMode")).toString(), QStringLiteral("pan"));
+    EXPECT_EQ(s.value(QStringLiteral("wheelSensitivity")).toDouble(), 2.0);
+    p.wheelSensitivity = 0.1;
+    EXPECT_EQ(BookCoordinator::interactionSettings(p).value(QStringLiteral("wheelSensitivity")).toDouble(), 0.5);
+
+    EXPECT_TRUE(BookCoordinator::allowsNavigation(QUrl(QStringLiteral("folvan-book://local/page/x/1.png"))));
+    EXPECT_FALSE(BookCoordinator::allowsNavigation(QUrl(QStringLiteral("folvan-book://remote/index.html"))));
+    EXPECT_FALSE(BookCoordinator::allowsNavigation(QUrl(QStringLiteral("https://local/index.html"))));
+    EXPECT_FALSE(BookCoordinator::allowsNavigation(QUrl()));
+}
+
+TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
+{
+    coordinator->setDocument(document);
+    coordinator->update();
+    EXPECT_TRUE(host.scripts.isEmpty()) << "nothing before the page is ready";
+    post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
+    settle();
+    ASSERT_EQ(host.calls(QStringLiteral("open")).size(), 1);
+    const QString open = host.calls(QStringLiteral("open")).first();
+    EXPECT_TRUE(open.contains(QStringLiteral("\"token\":\"") + coordinator->token() + QLatin1Char('"')));
+    EXPECT_TRUE(open.contains(QStringLiteral("\"count\":10")));
+    EXPECT_EQ(host.calls(QStringLiteral("settings")).size(), 1);
+    EXPECT_EQ(host.calls(QStringLiteral("reading")).size(), 1);
+    coordinator->update();
+    coordinator->update();
+    EXPECT_EQ(host.scripts.size(), 3);
+
+    // A jump goes on every update until its deferred step clears it; a
+    // turn once per request, and two requests turn twice.
+    model->setJumpToPage(6);
+    coordinator->update();
+    coordinator->update();
+    EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
+    settle();
+    EXPECT_FALSE(model->jumpToPage());
+    coordinator->update();
+    EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
+    model->setBookTurnRequest(BookTurnRequest::make(false));
+    coordinator->update();
+    coordinator->update();
+    model->setBookTurnRequest(BookTurnRequest::make(false));
+    coordinator->update();
+    EXPECT_EQ(host.calls(QStringLiteral("turn")), QStringList(2, QStringLiteral("window.folvan?.turn({\"forward\":false}); null;")));
+    settle();
+    EXPECT_FALSE(model->bookTurnRequest());
+
+    // Changed settings go once; an annotation change is a new load.
+    BookViewParameters changed;
+    changed.warmth = 0.5;
+    coordinator->setParameters(changed);
+    coordinator->update();
+    coordinator->update();
+    EXPECT_EQ(host.calls(QStringLiteral("settings")).size(), 2);
+    const QString oldToken = coordinator->token();
+    model->setAnnotationRevision(model->annotationRevision() + 1);
+    coordinator->update();
+    EXPECT_NE(coordinator->token(), oldToken);
+    EXPECT_EQ(host.calls(QStringLiteral("open")).size(), 2);
+    EXPECT_EQ(host.calls(QStringLiteral("settings")).size(), 3);
+    EXPECT_EQ(host.calls(QStringLiteral("reading")).size(), 2);
+}
+
+TEST_F(BookCoordinatorTest, StartsAtTheStoredPageOfAnotherDocument)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + QUrl::fromLocalFile(pdf).path(), 42);
+    model->setPageCount(3);
+    coordinator->setDocument(document);
+    settle();
+    EXPECT_EQ(model->pageCount(), 10);
+    EXPECT_EQ(model->currentPageIndex(), 9);
+}
+
+TEST_F(BookCoordinatorTest, TakesOnlyEventsOfTheCurrentLoad)
+{
+    openBook();
+    const QJsonObject state{{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 4},
+                            {QStringLiteral("canForward"), true}, {QStringLiteral("canBackward"), true}};
+    post(state, false);
+    QJsonObject stale = state;
+    stale.insert(QStringLiteral("token"), QStringLiteral("earlier"));
+    coordinator->receive(stale);
+    for (int page : {10, -1}) {
+        QJsonObject outside = state;
+        outside.insert(QStringLiteral("page"), page);
+        post(outside);
+    }
+    QJsonObject fractional = state;
+    fractional.insert(QStringLiteral("page"), 4.5);
+    post(fractional);
+    host.frame = QUrl(QStringLiteral("https://example.org/"));
+    post(state);
+    EXPECT_EQ(model->currentPageIndex(), 0);
+    EXPECT_FALSE(model->bookCanForward());
+
+    host.frame = QUrl(QStringLiteral("folvan-book://local/index.html"));
+    post(state);
+    EXPECT_EQ(model->currentPageIndex(), 4);
+    EXPECT_TRUE(model->bookCanForward());
+    EXPECT_TRUE(model->bookCanBackward());
+    EXPECT_EQ(platform::Preferences::shared().intValue(QStringLiteral("lastPage_") + QUrl::fromLocalFile(pdf).path()), 4);
+    post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}});
+    EXPECT_FALSE(model->bookCanForward());
+    EXPECT_FALSE(model->bookCanBackward());
+
+    post({{QStringLiteral("event"), QStringLiteral("failure")}});
+    EXPECT_EQ(model->bookError(), QStringLiteral("书页渲染失败。"));
+    post({{QStringLiteral("event"), QStringLiteral("failure")}, {QStringLiteral("message"), QStringLiteral("坏了")}});
+    EXPECT_EQ(model->bookError(), QStringLiteral("坏了"));
+}
+
+TEST_F(BookCoordinatorTest, SelectsOnlyWithAKnownPhase)
+{
+    openBook();
+    QJsonObject select{{QStringLiteral("event"), QStringLiteral("select")}, {QStringLiteral("page"), 0},
+                       {QStringLiteral("u"), 0.2},  {QStringLiteral("v"), 703.0 / 792},
+                       {QStringLiteral("phase"), QStringLiteral("cancel")}, {QStringLiteral("gesture"), QStringLiteral("g1")}};
+    post(select);
+    EXPECT_FALSE(model->bookTextMode());
+    select.insert(QStringLiteral("phase"), QStringLiteral("word"));
+    post(select);
+    EXPECT_TRUE(model->bookTextMode());
+    EXPECT_FALSE(model->selectionText().isEmpty());
+    post({{QStringLiteral("event"), QStringLiteral("clearSelection")}});
+    EXPECT_TRUE(model->selectionText().isEmpty());
+    // A link far off the sheet reaches the model, which finds none there.
+    post({{QStringLiteral("event"), QStringLiteral("link")}, {QStringLiteral("page"), 1}, {QStringLiteral("u"), 2.5},
+          {QStringLiteral("v"), 0.5}});
+    EXPECT_FALSE(model->jumpToPage());
+    // A hover outside the view previews nothing; a hover end closes.
+    const int dismissals = host.dismissals;
+    post({{QStringLiteral("event"), QStringLiteral("hover")}, {QStringLiteral("page"), 0}, {QStringLiteral("u"), 0.5},
+          {QStringLiteral("v"), 0.5}, {QStringLiteral("x"), 900.0}, {QStringLiteral("y"), 10.0}});
+    EXPECT_EQ(host.previews, 0);
+    post({{QStringLiteral("event"), QStringLiteral("hover")}, {QStringLiteral("page"), 0}, {QStringLiteral("u"), 0.5},
+          {QStringLiteral("v"), 0.5}, {QStringLiteral("x"), 90.0}, {QStringLiteral("y"), 10.0}});
+    EXPECT_EQ(host.previews, 1);
+    EXPECT_EQ(host.dismissals, dismissals);
+    post({{QStringLiteral("event"), QStringLiteral("hoverEnd")}});
+    EXPECT_EQ(host.dismissals, dismissals + 1);
+}
+
+TEST_F(BookCoordinatorTest, RestartsACrashedPageOncePerDocument)
+{
+    openBook();
+    coordinator->contentProcessTerminated();
+    EXPECT_EQ(host.reloads, 1);
+    EXPECT_FALSE(coordinator->isReady());
+    post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
+    EXPECT_EQ(host.calls(QStringLiteral("open")).size(), 2);
+    coordinator->contentProcessTerminated();
+    EXPECT_EQ(host.reloads, 1);
+    EXPECT_EQ(model->bookError(), QStringLiteral("书页渲染器已停止，请切到滚动阅读后重新打开翻书。"));
+
+    // Another document may restart once again.
+    auto other = engine::PdfDocument::open(pdf);
+    model->setPdfDocument(other);
+    coordinator->setDocument(other);
+    coordinator->contentProcessTerminated();
+    EXPECT_EQ(host.reloads, 2);
+}
+
+TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
+{
+    coordinator->setStartupDelay(0);
+    openBook();
+    EXPECT_TRUE(test::waitFor([&] { return model->bookError().has_value(); }));
+    EXPECT_EQ(model->bookError(), QStringLiteral("本地书页渲染器未能启动。"));
+
+    // A state that is not ready keeps the timeout; a ready one ends it.
+    model->setBookError(std::nullopt);
+    coordinator->setStartupDelay(0.05);
+    coordinator->setDocument(document);
+    post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}, {QStringLiteral("ready"), true}});
+    settle();
+    EXPECT_TRUE(coordinator->paperReady());
+    EXPECT_FALSE(test::waitFor([&] { return model->bookError().has_value(); }, 1));
+}
+
+TEST_F(BookCoordinatorTest, DoesNothingOnceDisposed)
+{
+    coordinator->setStartupDelay(0);
+    coordinator->setDocument(document);
+    coordinator->dispose();
+    post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
+    coordinator->contentProcessTerminated();
+    coordinator->pageLoadFailed(QStringLiteral("aborted"));
+    settle();
+    EXPECT_FALSE(coordinator->isReady());
+    EXPECT_TRUE(host.scripts.isEmpty());
+    EXPECT_EQ(host.reloads, 0);
+    EXPECT_FALSE(model->bookError());
+}

@@ -1,0 +1,35 @@
+#include "book/PaperBookView.h"
+
+#include "BookTestSupport.h"
+#include "book/DroppableBookWebView.h"
+
+#include <QWebEnginePage>
+
+using namespace folvan;
+using namespace folvan::book;
+
+namespace {
+
+class BookPageTest : public test::BookPaneTest {};
+
+} // namespace
+
+// The real page: it announces itself, takes the open call, draws the first
+// spread from the handler's rasters and reports it ready.
+TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
+{
+    model->setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    EXPECT_FALSE(model->bookError());
+    // Page 3 is shown with page 4; the book can turn both ways.
+    EXPECT_EQ(model->currentPageIndex(), 3);
+    EXPECT_TRUE(model->bookCanForward());
+    EXPECT_TRUE(model->bookCanBackward());
+
+    model->setBookTurnRequest(BookTurnRequest::make(true));
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
+}

@@ -1,0 +1,137 @@
+#include "book/BookResourceHandler.h"
+
+#include "BookTestSupport.h"
+
+#include <QFile>
+#include <QImage>
+
+using namespace folvan;
+using namespace folvan::book;
+
+namespace {
+
+struct Reply {
+    bool answered = false;
+    std::optional<BookResource> resource;
+};
+
+class BookResourceHandlerTest : public test::BookPaneTest {
+protected:
+    void SetUp() override
+    {
+        BookPaneTest::SetUp();
+        pageRoot = path(QStringLiteral("BookResources"));
+        ASSERT_TRUE(test::writeTestFile(pageRoot + QStringLiteral("/index.html"), "<html></html>"));
+        ASSERT_TRUE(test::writeTestFile(pageRoot + QStringLiteral("/reader.JS"), "x"));
+        ASSERT_TRUE(test::writeTestFile(path(QStringLiteral("secret.txt")), "secret"));
+        ASSERT_TRUE(QFile::link(path(QStringLiteral("secret.txt")), pageRoot + QStringLiteral("/outside.css")));
+        handler = std::make_unique<BookResourceHandler>(pageRoot);
+        handler->setDocument(document, token, {});
+    }
+
+    // Starts a request and keeps its reply.
+    std::shared_ptr<Reply> start(const QString &url, quint64 *id = nullptr)
+    {
+        auto reply = std::make_shared<Reply>();
+        const quint64 started = handler->start(QUrl(url), [reply](std::optional<BookResource> resource) {
+            EXPECT_FALSE(reply->answered) << "answered twice";
+            reply->answered = true;
+            reply->resource = std::move(resource);
+        });
+        if (id)
+            *id = started;
+        return reply;
+    }
+    std::optional<BookResource> fetch(const QString &url)
+    {
+        const auto reply = start(url);
+        EXPECT_TRUE(test::waitFor([&] { return reply->answered; }));
+        return reply->resource;
+    }
+    QSize rasterSize(const QString &url)
+    {
+        const auto resource = fetch(url);
+        return resource ? QImage::fromData(resource->data, "PNG").size() : QSize();
+    }
+    // Lets the queue finish and the main thread take its answers.
+    void settle()
+    {
+        handler->waitForQueue();
+        QCoreApplication::processEvents();
+    }
+
+    const QString token = QStringLiteral("T0K3N");
+    QString pageRoot;
+    std::unique_ptr<BookResourceHandler> handler;
+};
+
+} // namespace
+
+TEST_F(BookResourceHandlerTest, DrawsPagesAtTheClampedEdge)
+{
+    const QString page = QStringLiteral("folvan-book://local/page/T0K3N/0.png");
+    EXPECT_EQ(rasterSize(page), QSize(1855, 2400));
+    EXPECT_EQ(rasterSize(page + QStringLiteral("?edge=300")), QSize(464, 600));
+    EXPECT_EQ(rasterSize(page + QStringLiteral("?edge=9000")).height(), 4096);
+    EXPECT_EQ(rasterSize(page + QStringLiteral("?edge=abc")).height(), 2400);
+    EXPECT_EQ(rasterSize(page + QStringLiteral("?edge")).height(), 2400);
+    EXPECT_EQ(rasterSize(page + QStringLiteral("?edge=1000&edge=3000")).height(), 1000);
+    EXPECT_EQ(BookResourceHandler::edge(QUrl(page + QStringLiteral("?edge=99999999999"))), 2400);
+    // The page number with every ".png" taken out.
+    EXPECT_TRUE(fetch(QStringLiteral("folvan-book://local/page/T0K3N/3?edge=600")));
+    EXPECT_TRUE(fetch(QStringLiteral("folvan-book://local/page/T0K3N/3.png.png?edge=600")));
+    EXPECT_EQ(fetch(page)->mimeType, "image/png");
+}
+
+TEST_F(BookResourceHandlerTest, FailsRequestsOutsideItsRoutes)
+{
+    for (const char *url : {"folvan-book://local/page/T0K3N/10.png", "folvan-book://local/page/T0K3N/-1.png",
+                            "folvan-book://local/page/T0K3N/x.png", "folvan-book://local/page/T0K3N/3.PNG",
+                            "folvan-book://local/page/OLD/3.png", "folvan-book://local/page/T0K3N",
+                            "folvan-book://other/index.html", "folvan-book://local/", "folvan-book://local/missing.js",
+                            "folvan-book://local/outside.css", "folvan-book://local/a/../../secret.txt"})
+        EXPECT_FALSE(fetch(QString::fromLatin1(url))) << url;
+    // The bundle's files, typed by their extension as written.
+    EXPECT_EQ(fetch(QStringLiteral("folvan-book://local/index.html"))->mimeType, "text/html");
+    EXPECT_EQ(fetch(QStringLiteral("folvan-book://local/reader.JS"))->mimeType, "application/octet-stream");
+    EXPECT_EQ(BookResourceHandler::mimeType(QStringLiteral("book.js")), "text/javascript");
+    EXPECT_EQ(BookResourceHandler::mimeType(QStringLiteral("style.css")), "text/css");
+}
+
+TEST_F(BookResourceHandlerTest, CachesEachPageAndEdgeOnce)
+{
+    const QString url = QStringLiteral("folvan-book://local/page/T0K3N/2.png?edge=600");
+    const auto first = fetch(url);
+    const auto second = fetch(url);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->data, second->data);
+    EXPECT_EQ(handler->rastersDrawn(), 1);
+    fetch(QStringLiteral("folvan-book://local/page/T0K3N/2.png?edge=800"));
+    EXPECT_EQ(handler->rastersDrawn(), 2);
+    // A new document load draws again, under its own token only.
+    handler->setDocument(document, QStringLiteral("NEXT"), {{2, {{0, 0, 612, 792, 1, 1, 0, 0.5, 0}}}});
+    EXPECT_FALSE(fetch(url));
+    const auto tinted = fetch(QStringLiteral("folvan-book://local/page/NEXT/2.png?edge=600"));
+    ASSERT_TRUE(tinted);
+    EXPECT_NE(tinted->data, first->data);
+    EXPECT_EQ(handler->rastersDrawn(), 3);
+}
+
+TEST_F(BookResourceHandlerTest, StoppedAndAbandonedRequestsGetNoAnswer)
+{
+    quint64 id = 0;
+    const auto stopped = start(QStringLiteral("folvan-book://local/page/T0K3N/4.png?edge=600"), &id);
+    handler->stop(id);
+    settle();
+    EXPECT_FALSE(stopped->answered);
+    EXPECT_EQ(handler->rastersDrawn(), 0);
+
+    const auto pending = start(QStringLiteral("folvan-book://local/page/T0K3N/5.png?edge=600"));
+    handler->dispose();
+    settle();
+    EXPECT_FALSE(pending->answered);
+    EXPECT_FALSE(fetch(QStringLiteral("folvan-book://local/page/T0K3N/5.png?edge=600")));
+    // After the next document, requests are served again.
+    handler->setDocument(document, token, {});
+    EXPECT_TRUE(fetch(QStringLiteral("folvan-book://local/page/T0K3N/5.png?edge=600")));
+}

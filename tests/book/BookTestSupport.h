@@ -1,0 +1,60 @@
+#pragma once
+
+// Shared helpers of the book tests: a saved fixture document shown in a
+// pane model, and a wait for a condition that runs the event loop.
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfFixtureWriter.h"
+#include "model/SharedPDFViewModel.h"
+#include "support/TestEnv.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+namespace folvan::test {
+
+// Runs the event loop until `condition` holds or `seconds` passed.
+inline bool waitFor(const std::function<bool()> &condition, int seconds = 20)
+{
+    QDeadlineTimer deadline(seconds * 1000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// A model showing a saved document of `pages` US-letter pages with a line
+// of text on each.
+class BookPaneTest : public TempHomeTest {
+protected:
+    virtual int pages() const { return 10; }
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        engine::PdfFixtureWriter writer;
+        for (int i = 0; i < pages(); ++i) {
+            writer.addPage();
+            writer.addText(i, QPointF(72, 700), QStringLiteral("Page %1 of the book").arg(i + 1));
+        }
+        pdf = path(QStringLiteral("paper.pdf"));
+        ASSERT_TRUE(writer.save(pdf));
+        document = engine::PdfDocument::open(pdf);
+        ASSERT_TRUE(document);
+        model = std::make_unique<SharedPDFViewModel>();
+        model->setPdfDocumentURL(QUrl::fromLocalFile(pdf));
+        model->setPageCount(document->pageCount());
+        model->setPdfDocument(document);
+    }
+
+    QString pdf;
+    std::shared_ptr<engine::PdfDocument> document;
+    std::unique_ptr<SharedPDFViewModel> model;
+};
+
+} // namespace folvan::test

@@ -1,0 +1,398 @@
+// The book page: the paper's page rasters laid out as a page-turning book.
+// The native side drives it through window.folvan (open, settings, jump,
+// reading, turn); the page posts its events to the message port "book".
+(function () {
+  'use strict';
+  const wire = window.FolvanWire;
+  const paper = window.FolvanPaper;
+
+  // ---- Messages to the native side ----------------------------------------
+
+  let port = null;
+  const outbox = [];
+  function post(message) {
+    if (port) port.postMessage(message);
+    else outbox.push(message);
+  }
+  function postEvent(event, fields) {
+    post(Object.assign({ event, [wire.tokenKey]: doc.token }, fields || {}));
+  }
+  if (typeof QWebChannel === 'function' && window.qt && qt.webChannelTransport) {
+    new QWebChannel(qt.webChannelTransport, (channel) => {
+      port = channel.objects[wire.messageHandler];
+      for (const message of outbox.splice(0)) port.postMessage(message);
+    });
+  }
+
+  // ---- State -----------------------------------------------------------------
+
+  const doc = { token: '', count: 0, aspect: 1.414 };
+  let settings = {
+    angle: 0, zoom: 1, layout: 'spread', warmth: 0.12, grain: 0.24, reducedMotion: false,
+    selectionMode: false, turnDuration: 2.1, wheelMode: 'turn', wheelReverse: false, wheelSensitivity: 1,
+  };
+  let reading = { rectangles: [], links: [] };
+  let flip = null;
+  let sheets = [];       // one per page: { page, sheet, img, marks, links, src }
+  let current = 0;       // the page page-flip reports as shown
+  let edge = 2400;
+  let paperReady = false; // the first spread was drawn
+  let drawSerial = 0;
+  let wheelSum = 0;
+  let grainImage = '';
+
+  // ---- Building the book --------------------------------------------------------
+
+  function grainTexture() {
+    if (grainImage) return grainImage;
+    const canvas = document.createElement('canvas');
+    canvas.width = canvas.height = 128;
+    const g = canvas.getContext('2d');
+    const data = g.createImageData(128, 128);
+    let seed = 7;
+    for (let i = 0; i < data.data.length; i += 4) {
+      seed = (seed * 16807) % 2147483647;
+      const shade = 215 + (seed % 41);
+      data.data[i] = data.data[i + 1] = data.data[i + 2] = shade;
+      data.data[i + 3] = 255;
+    }
+    g.putImageData(data, 0, 0);
+    grainImage = `url(${canvas.toDataURL()})`;
+    return grainImage;
+  }
+
+  function makeSheet(page) {
+    const element = document.createElement('div');
+    element.className = 'page';
+    const sheet = document.createElement('div');
+    sheet.className = 'sheet';
+    sheet.dataset.page = String(page);
+    const img = document.createElement('img');
+    img.alt = '';
+    img.decoding = 'async';
+    const warmth = document.createElement('div');
+    warmth.className = 'warmth';
+    const grain = document.createElement('div');
+    grain.className = 'grain';
+    const marks = document.createElement('div');
+    marks.className = 'marks';
+    const links = document.createElement('div');
+    links.className = 'links';
+    sheet.append(img, warmth, grain, marks, links);
+    element.appendChild(sheet);
+    return { page, element, sheet, img, warmth, grain, marks, links, src: '' };
+  }
+
+  function build(startPage) {
+    if (flip) {
+      flip.destroy();
+      flip = null;
+    }
+    const tilt = document.getElementById('tilt');
+    tilt.textContent = '';
+    if (!doc.count) return;
+    const root = document.createElement('div');
+    tilt.appendChild(root);
+    const size = paper.pageSize(innerWidth, innerHeight, doc.aspect, settings.layout, settings.zoom);
+    edge = paper.rasterEdge(size.width, size.height, window.devicePixelRatio);
+    // The book is as wide as the pages it shows side by side: one page
+    // makes page-flip turn single pages.
+    tilt.style.width = `${size.width * (settings.layout === 'single' ? 1 : 2)}px`;
+    tilt.style.height = `${size.height}px`;
+    sheets = [];
+    for (let page = 0; page < doc.count; page++) sheets.push(makeSheet(page));
+    flip = new St.PageFlip(root, {
+      width: size.width,
+      height: size.height,
+      maxWidth: size.width,
+      size: 'fixed',
+      showCover: settings.layout !== 'single',
+      usePortrait: true,
+      startPage: Math.min(Math.max(0, startPage), doc.count - 1),
+      flippingTime: settings.turnDuration * 1000,
+      useMouseEvents: !settings.selectionMode,
+      showPageCorners: !settings.selectionMode,
+      drawShadow: !settings.reducedMotion,
+      maxShadowOpacity: 0.35,
+      mobileScrollSupport: false,
+      clickEventForward: true,
+    });
+    flip.on('flip', (e) => show(e.data));
+    flip.loadFromHTML(sheets.map((s) => s.element));
+    applyLook();
+    show(flip.getCurrentPageIndex());
+  }
+
+  function applyLook() {
+    const tilt = document.getElementById('tilt');
+    tilt.style.transform = settings.angle ? `rotate(${settings.angle}deg)` : '';
+    document.getElementById('stage').classList.toggle('pan', settings.wheelMode === 'pan');
+    document.body.classList.toggle('selecting', settings.selectionMode);
+    const warmth = Math.min(1, Math.max(0, settings.warmth || 0)) * 0.35;
+    const grain = Math.min(1, Math.max(0, settings.grain || 0)) * 0.25;
+    const texture = grain > 0 ? grainTexture() : '';
+    for (const s of sheets) {
+      s.warmth.style.opacity = String(warmth);
+      s.grain.style.opacity = String(grain);
+      s.grain.style.backgroundImage = texture;
+    }
+  }
+
+  // ---- Showing pages ----------------------------------------------------------------
+
+  function spread(page) {
+    return paper.spreadOf(page, doc.count, flip && flip.getOrientation() === 'portrait' ? 'single' : settings.layout);
+  }
+
+  function rasterURL(page) {
+    return `folvan-book://local/page/${encodeURIComponent(doc.token)}/${page}.png?edge=${edge}`;
+  }
+
+  function load(page) {
+    const s = sheets[page];
+    if (!s) return Promise.resolve();
+    const url = rasterURL(page);
+    if (s.src !== url) {
+      s.src = url;
+      s.img.src = url;
+    }
+    return s.img.decode().catch(() => {
+      if (s.img.src === url && s.img.complete && s.img.naturalWidth === 0)
+        postEvent(wire.failureEvent, { message: `第 ${page + 1} 页无法显示。` });
+    });
+  }
+
+  // Keeps the rasters near the shown spread and lets the far ones go.
+  function release(keep) {
+    for (const s of sheets) {
+      if (s.src && !keep.has(s.page)) {
+        s.src = '';
+        s.img.removeAttribute('src');
+      }
+    }
+  }
+
+  function show(page) {
+    current = page;
+    const visible = spread(page);
+    const serial = ++drawSerial;
+    const before = paper.neighbourSpread(page, doc.count, settings.layout, false);
+    const after = paper.neighbourSpread(page, doc.count, settings.layout, true);
+    const ahead = [];
+    for (const start of [after, before]) if (start !== null) ahead.push(...spread(start));
+    release(new Set([...visible, ...ahead]));
+    postState(false);
+    Promise.all(visible.map(load)).then(() => {
+      if (serial !== drawSerial) return;
+      const first = !paperReady;
+      paperReady = true;
+      postState(first, true);
+      // The next and previous spreads, so that a turn never waits.
+      for (const p of ahead) load(p);
+    });
+    drawReading();
+  }
+
+  function postState(ready, drawn) {
+    if (!flip) return;
+    const visible = spread(current);
+    const fields = {
+      page: visible.includes(current) ? current : visible[0],
+      canForward: visible[visible.length - 1] < doc.count - 1,
+      [wire.backwardKey]: visible[0] > 0,
+      layout: settings.layout,
+    };
+    if (ready) fields.ready = true;
+    if (drawn) fields.drawn = true;
+    postEvent('state', fields);
+  }
+
+  // ---- Overlays and links ----------------------------------------------------------
+
+  // Rows are placed in percent of their sheet, whatever its size now.
+  function placeRow(parent, tag, row, color) {
+    const box = paper.rowBox(row, 100, 100);
+    if (!box) return;
+    const element = document.createElement(tag);
+    Object.assign(element.style, {
+      left: `${box.left}%`, top: `${box.top}%`, width: `${box.width}%`, height: `${box.height}%`,
+    });
+    if (color) element.style.background = color;
+    parent.appendChild(element);
+  }
+
+  function drawReading() {
+    for (const s of sheets) {
+      s.marks.textContent = '';
+      s.links.textContent = '';
+    }
+    for (const row of reading.rectangles || []) {
+      const s = Array.isArray(row) && sheets[row[0]];
+      if (s) placeRow(s.marks, 'div', row, paper.rowColor(row));
+    }
+    for (const row of reading.links || []) {
+      const s = Array.isArray(row) && sheets[row[0]];
+      if (s) placeRow(s.links, 'a', row, '');
+    }
+  }
+
+  function showPoint(page, point) {
+    const s = sheets[page];
+    if (!s || !point || !Number.isFinite(point.u) || !Number.isFinite(point.v)) return;
+    const at = paper.elementPoint(point.u, point.v, 100, 100);
+    const dot = document.createElement('div');
+    dot.className = 'point';
+    dot.style.left = `${at.x}%`;
+    dot.style.top = `${at.y}%`;
+    s.marks.appendChild(dot);
+  }
+
+  // ---- Turning ---------------------------------------------------------------------
+
+  function turn(forward) {
+    if (!flip) return;
+    const visible = spread(current);
+    if (forward ? visible[visible.length - 1] >= doc.count - 1 : visible[0] <= 0) return;
+    if (settings.reducedMotion) {
+      if (forward) flip.turnToNextPage();
+      else flip.turnToPrevPage();
+    } else if (forward) flip.flipNext('bottom');
+    else flip.flipPrev('bottom');
+  }
+
+  // ---- Input -------------------------------------------------------------------------
+
+  // The sheet under an event and the paper point there.
+  function sheetAt(event) {
+    const element = event.target.closest && event.target.closest('.sheet');
+    if (!element) return null;
+    const rect = element.getBoundingClientRect();
+    const point = paper.paperPoint(event.clientX - rect.left, event.clientY - rect.top, rect.width, rect.height);
+    return { page: Number(element.dataset.page), u: point.u, v: point.v };
+  }
+
+  document.addEventListener('keydown', (event) => {
+    if (event.ctrlKey || event.metaKey || event.altKey) return;
+    const forward = ['ArrowRight', 'ArrowDown', 'PageDown', ' '].includes(event.key);
+    const backward = ['ArrowLeft', 'ArrowUp', 'PageUp'].includes(event.key);
+    if (forward || backward) {
+      event.preventDefault();
+      turn(forward);
+    } else if (event.key === 'Escape') {
+      postEvent('clearSelection');
+    }
+  });
+
+  document.addEventListener('wheel', (event) => {
+    if (event.ctrlKey || settings.wheelMode === 'pan') return;
+    event.preventDefault();
+    const sensitivity = Number.isFinite(settings.wheelSensitivity) ? settings.wheelSensitivity : 1;
+    const step = paper.wheelTurn(wheelSum, event.deltaY || event.deltaX, sensitivity, settings.wheelReverse);
+    wheelSum = step.sum;
+    if (step.turn) turn(step.turn > 0);
+  }, { passive: false });
+
+  // Links: a click follows, resting on one may preview it.
+  document.addEventListener('click', (event) => {
+    if (event.target.tagName !== 'A') return;
+    const at = sheetAt(event);
+    if (at) postEvent('link', { page: at.page, u: at.u, v: at.v });
+  });
+  let hovering = false;
+  document.addEventListener('mousemove', (event) => {
+    if (event.target.tagName === 'A') {
+      const at = sheetAt(event);
+      if (at) {
+        hovering = true;
+        postEvent('hover', { page: at.page, u: at.u, v: at.v, x: event.clientX, y: event.clientY });
+      }
+    } else if (hovering) {
+      hovering = false;
+      postEvent('hoverEnd');
+    }
+  });
+
+  // Text selection: a double click selects a word (and puts the book in
+  // selection mode); in selection mode a drag selects and a click clears.
+  let gesture = 0;
+  let dragging = null;
+  document.addEventListener('dblclick', (event) => {
+    const at = sheetAt(event);
+    if (!at) return;
+    gesture += 1;
+    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'word', gesture: `word-${gesture}` });
+  });
+  document.addEventListener('pointerdown', (event) => {
+    if (!settings.selectionMode || event.button !== 0 || event.detail > 1) return;
+    const at = sheetAt(event);
+    if (!at) return;
+    gesture += 1;
+    dragging = { name: `drag-${gesture}`, start: at, moved: false };
+    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'start', gesture: dragging.name });
+  });
+  document.addEventListener('pointermove', (event) => {
+    if (!dragging) return;
+    const at = sheetAt(event);
+    if (!at) return;
+    dragging.moved = true;
+    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
+  });
+  document.addEventListener('pointerup', (event) => {
+    if (!dragging) return;
+    const drag = dragging;
+    dragging = null;
+    const at = sheetAt(event) || drag.start;
+    if (!drag.moved) postEvent('clearSelection');
+    else postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'end', gesture: drag.name });
+  });
+
+  let resizeTimer = 0;
+  window.addEventListener('resize', () => {
+    clearTimeout(resizeTimer);
+    resizeTimer = setTimeout(() => build(current), 120);
+  });
+
+  // ---- The bridge object -------------------------------------------------------------
+
+  function takeSettings(next) {
+    const before = settings;
+    settings = Object.assign({}, settings, next);
+    return before;
+  }
+
+  window.folvan = {
+    open(payload) {
+      doc.token = String(payload[wire.tokenKey] || '');
+      doc.count = Math.max(0, payload.count | 0);
+      doc.aspect = Number.isFinite(payload.aspect) && payload.aspect > 0 ? payload.aspect : 1.414;
+      takeSettings(payload);
+      paperReady = false;
+      reading = { rectangles: [], links: [] };
+      build(payload.page | 0);
+    },
+    settings(payload) {
+      const before = takeSettings(payload);
+      const rebuild = ['layout', 'zoom', 'selectionMode', 'reducedMotion'].some((k) => before[k] !== settings[k]);
+      if (rebuild) build(current);
+      else {
+        if (flip) flip.getSettings().flippingTime = settings.turnDuration * 1000;
+        applyLook();
+      }
+    },
+    jump(payload) {
+      if (!flip || !Number.isInteger(payload.page)) return;
+      const page = Math.min(Math.max(0, payload.page), doc.count - 1);
+      if (!spread(current).includes(page)) flip.turnToPage(page);
+      showPoint(page, payload[wire.jumpPointKey]);
+    },
+    reading(payload) {
+      reading = { rectangles: payload.rectangles || [], links: payload.links || [] };
+      drawReading();
+    },
+    turn(payload) {
+      turn(payload.forward !== false);
+    },
+  };
+
+  post({ event: 'ready' });
+})();

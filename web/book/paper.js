@@ -1,0 +1,89 @@
+// The book page's geometry: sheets, paper coordinates, spreads and raster
+// sizes. Pure functions, shared by the page and its tests.
+//
+// Paper coordinates: a sheet is 1 wide and `aspect` high; u runs across
+// (0 left, 1 right), v upward (0 bottom, 1 top), each as a fraction of the
+// sheet. A row [page, x, y, w, h, ...] is a rectangle of the sheet in the
+// same fractions, y its lower edge.
+(function (root) {
+  'use strict';
+
+  // A point of a sheet element (CSS pixels from its top left corner) in
+  // paper coordinates.
+  function paperPoint(x, y, width, height) {
+    return { u: x / width, v: 1 - y / height };
+  }
+
+  // The element point of paper point (u, v): the inverse of paperPoint.
+  function elementPoint(u, v, width, height) {
+    return { x: u * width, y: (1 - v) * height };
+  }
+
+  // The CSS box of a row in a sheet element of the given size; null for a
+  // row that is not 5 or more finite numbers.
+  function rowBox(row, width, height) {
+    if (!Array.isArray(row) || row.length < 5) return null;
+    for (let i = 0; i < 5; i++) if (typeof row[i] !== 'number' || !Number.isFinite(row[i])) return null;
+    const [, x, y, w, h] = row;
+    return { left: x * width, top: (1 - y - h) * height, width: w * width, height: h * height };
+  }
+
+  // The colour of a 9-number overlay row; a soft blue for a row without one.
+  function rowColor(row) {
+    if (row.length < 9) return 'rgba(54, 133, 255, 0.22)';
+    const unit = (n) => Math.min(1, Math.max(0, Number.isFinite(n) ? n : 0));
+    const c = (n) => Math.round(unit(n) * 255);
+    return `rgba(${c(row[5])}, ${c(row[6])}, ${c(row[7])}, ${unit(row[8])})`;
+  }
+
+  // The pages shown with `page`: one in "single"; in "spread" the first
+  // page alone, then 1–2, 3–4, ...; none outside the document.
+  function spreadOf(page, count, layout) {
+    if (!(count > 0)) return [];
+    const p = Math.min(Math.max(0, Math.trunc(page)), count - 1);
+    if (layout === 'single' || p === 0) return [p];
+    const first = p % 2 === 1 ? p : p - 1;
+    return first + 1 < count ? [first, first + 1] : [first];
+  }
+
+  // The first page of the spread after (forward) or before the one of `page`,
+  // or null at either end.
+  function neighbourSpread(page, count, layout, forward) {
+    const shown = spreadOf(page, count, layout);
+    if (!shown.length) return null;
+    const next = forward ? shown[shown.length - 1] + 1 : shown[0] - 1;
+    return next >= 0 && next < count ? spreadOf(next, count, layout)[0] : null;
+  }
+
+  // The size of one page in CSS pixels: as large as fits the view (two side
+  // by side for a spread) with a margin around, times the zoom.
+  function pageSize(viewWidth, viewHeight, aspect, layout, zoom) {
+    const margin = 24;
+    const across = layout === 'single' ? 1 : 2;
+    const fitWidth = Math.max(50, (viewWidth - 2 * margin) / across);
+    const fitHeight = Math.max(50, viewHeight - 2 * margin);
+    const width = Math.min(fitWidth, fitHeight / aspect) * (Number.isFinite(zoom) && zoom > 0 ? zoom : 1);
+    return { width: Math.floor(width), height: Math.floor(width * aspect) };
+  }
+
+  // The longer raster side to ask for a page shown at the given CSS size:
+  // device pixels rounded up to a step of 200 (so that small size changes
+  // reuse the cached rasters), within 600...4096.
+  function rasterEdge(width, height, pixelRatio) {
+    const device = Math.max(width, height) * (pixelRatio > 0 ? pixelRatio : 1);
+    return Math.min(4096, Math.max(600, Math.ceil(device / 200) * 200));
+  }
+
+  // Wheel turning: adds a wheel delta to the running sum and tells whether
+  // a turn is due. A sum of 100 (one notch at sensitivity 1) turns.
+  function wheelTurn(sum, deltaY, sensitivity, reverse) {
+    const total = sum + deltaY * sensitivity * (reverse ? -1 : 1);
+    if (total >= 100) return { sum: 0, turn: 1 };
+    if (total <= -100) return { sum: 0, turn: -1 };
+    return { sum: total, turn: 0 };
+  }
+
+  const paper = { paperPoint, elementPoint, rowBox, rowColor, spreadOf, neighbourSpread, pageSize, rasterEdge, wheelTurn };
+  if (typeof module === 'object' && module.exports) module.exports = paper;
+  else root.FolvanPaper = paper;
+})(this);

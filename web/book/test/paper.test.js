@@ -1,0 +1,67 @@
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const paper = require('../paper.js');
+
+const close = (a, b) => assert.ok(Math.abs(a - b) < 1e-9, `${a} != ${b}`);
+
+test('paper points and element points are each other\'s inverse', () => {
+  for (const [x, y] of [[0, 0], [300, 400], [125.5, 17.25], [600, 848]]) {
+    const p = paper.paperPoint(x, y, 600, 848);
+    const back = paper.elementPoint(p.u, p.v, 600, 848);
+    close(back.x, x);
+    close(back.y, y);
+  }
+  // v grows upward: the top left corner is (0, 1), the bottom right (1, 0).
+  assert.deepEqual(paper.paperPoint(0, 0, 600, 848), { u: 0, v: 1 });
+  assert.deepEqual(paper.paperPoint(600, 848, 600, 848), { u: 1, v: 0 });
+  // Points outside the sheet are not clamped.
+  close(paper.paperPoint(900, 0, 600, 848).u, 1.5);
+});
+
+test('a row is placed from its lower edge upward', () => {
+  // A rectangle from 10 % to 30 % across and 60 % to 80 % up the sheet.
+  const box = paper.rowBox([3, 0.1, 0.6, 0.2, 0.2, 1, 1, 0, 0.4], 100, 100);
+  close(box.left, 10);
+  close(box.top, 20);
+  close(box.width, 20);
+  close(box.height, 20);
+  assert.equal(paper.rowBox([3, 0.1, 0.6, 0.2], 100, 100), null);
+  assert.equal(paper.rowBox([3, 0.1, NaN, 0.2, 0.2], 100, 100), null);
+  assert.equal(paper.rowColor([0, 0, 0, 1, 1, 1, 0.5, 0, 0.3]), 'rgba(255, 128, 0, 0.3)');
+});
+
+test('spreads start with the first page alone', () => {
+  assert.deepEqual(paper.spreadOf(0, 10, 'spread'), [0]);
+  assert.deepEqual(paper.spreadOf(1, 10, 'spread'), [1, 2]);
+  assert.deepEqual(paper.spreadOf(2, 10, 'spread'), [1, 2]);
+  assert.deepEqual(paper.spreadOf(9, 10, 'spread'), [9]);
+  assert.deepEqual(paper.spreadOf(12, 10, 'spread'), [9]);
+  assert.deepEqual(paper.spreadOf(4, 10, 'single'), [4]);
+  assert.deepEqual(paper.spreadOf(0, 0, 'spread'), []);
+  assert.equal(paper.neighbourSpread(2, 10, 'spread', true), 3);
+  assert.equal(paper.neighbourSpread(2, 10, 'spread', false), 0);
+  assert.equal(paper.neighbourSpread(0, 10, 'spread', false), null);
+  assert.equal(paper.neighbourSpread(9, 10, 'spread', true), null);
+});
+
+test('pages fit the view and rasters are asked for in steps', () => {
+  const spread = paper.pageSize(1224, 900, 1.294, 'spread', 1);
+  assert.ok(spread.width * 2 <= 1224 - 48 && spread.height <= 900 - 48);
+  const single = paper.pageSize(1224, 900, 1.294, 'single', 1);
+  assert.equal(single.height, Math.floor(single.width * 1.294));
+  assert.ok(Math.abs(paper.pageSize(1224, 900, 1.294, 'single', 2).width - 2 * single.width) <= 2);
+  assert.equal(paper.rasterEdge(400, 518, 1), 600);
+  assert.equal(paper.rasterEdge(400, 818, 1), 1000);
+  assert.equal(paper.rasterEdge(400, 818, 2), 1800);
+  assert.equal(paper.rasterEdge(4000, 5000, 2), 4096);
+});
+
+test('the wheel turns once its sum reaches a notch', () => {
+  let step = paper.wheelTurn(0, 60, 1, false);
+  assert.deepEqual(step, { sum: 60, turn: 0 });
+  step = paper.wheelTurn(step.sum, 60, 1, false);
+  assert.deepEqual(step, { sum: 0, turn: 1 });
+  assert.equal(paper.wheelTurn(0, 100, 1, true).turn, -1);
+  assert.equal(paper.wheelTurn(0, 60, 2, false).turn, 1);
+});
