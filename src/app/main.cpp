@@ -9,7 +9,9 @@
 #include "app/ReaderWindow.h"
 #include "app/SingleInstance.h"
 #include "app/UrlSchemes.h"
+#include "window/PaneBookView.h"
 #include "window/PanePresenter.h"
+#include "window/ReadingArea.h"
 
 int main(int argc, char **argv)
 {
@@ -36,6 +38,7 @@ int main(int argc, char **argv)
     instance.listen();
 
     folvan::window::installExportSavePanel();
+    folvan::window::ReadingArea::setBookViewFactory(&folvan::window::makePaneBookView);
     folvan::app::ReaderWindows windows;
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
                      [&windows](const QStringList &received) { windows.openExternalPaths(received); });

@@ -3,7 +3,6 @@
 #include "book/BookCoordinator.h"
 #include "book/BookWire.h"
 
-#include <QColor>
 #include <QFile>
 #include <QWebChannel>
 #include <QWebEngineProfile>
@@ -41,7 +40,6 @@ BookWebPage::BookWebPage(QWebEngineProfile *profile, QObject *parent)
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    setBackgroundColor(Qt::transparent);
     auto *web = new QWebChannel(this);
     web->registerObject(QLatin1String(wire::messageHandler), m_port);
     setWebChannel(web, QWebEngineScript::MainWorld);

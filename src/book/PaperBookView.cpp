@@ -7,6 +7,7 @@
 #include "localweb/LocalWebPage.h"
 #include "platform/Queues.h"
 
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
@@ -26,11 +27,19 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_webView);
+    // Opaque: a see-through page would be drawn over every widget above it.
+    m_page->setBackgroundColor(palette().color(QPalette::Window));
     m_webView->setPage(m_page);
     setFocusProxy(m_webView);
 
     m_coordinator->setHost(this);
-    new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
+    auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
+    QPointer<SharedPDFViewModel> weakModel(model);
+    input->setKeys({
+        .copy = [weakModel] { if (weakModel) weakModel->copySelection(); },
+        .undo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->undo(); },
+        .redo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->redo(); },
+    });
     connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage() == false)

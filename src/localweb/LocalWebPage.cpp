@@ -50,6 +50,15 @@ void WebViewInput::follow()
         proxy->installEventFilter(this);
 }
 
+const std::function<void()> *WebViewInput::keyAction(const QKeyEvent *key) const
+{
+    const std::function<void()> *action = key->matches(QKeySequence::Copy)   ? &m_keys.copy
+                                          : key->matches(QKeySequence::Undo) ? &m_keys.undo
+                                          : key->matches(QKeySequence::Redo) ? &m_keys.redo
+                                                                             : nullptr;
+    return action && *action ? action : nullptr;
+}
+
 bool WebViewInput::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_view) {
@@ -60,8 +69,19 @@ bool WebViewInput::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_proxy || !m_view)
         return false;
     switch (event->type()) {
+    case QEvent::KeyPress:
+        if (const std::function<void()> *action = keyAction(static_cast<QKeyEvent *>(event))) {
+            (*action)();
+            return true;
+        }
+        return false;
     case QEvent::ShortcutOverride: {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (keyAction(key)) {
+            // Taken here: the key press that follows runs the action.
+            event->accept();
+            return true;
+        }
         for (auto standard : {QKeySequence::Copy, QKeySequence::Undo, QKeySequence::Redo, QKeySequence::ZoomIn,
                               QKeySequence::ZoomOut}) {
             if (key->matches(standard)) {

@@ -12,6 +12,7 @@
 
 #include <QWebEngineUrlScheme>
 
+class QKeyEvent;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -42,6 +43,15 @@ public:
     using Zoom = std::function<void(double delta, QPointF position)>;
     WebViewInput(QWebEngineView *view, Zoom zoom);
 
+    // Copy, Undo and Redo acted on by the view's own reader instead of the
+    // window's shortcuts; a key whose action is not set goes to the window.
+    struct Keys {
+        std::function<void()> copy;
+        std::function<void()> undo;
+        std::function<void()> redo;
+    };
+    void setKeys(Keys keys) { m_keys = std::move(keys); }
+
     // The step of one wheel notch with Ctrl held.
     static constexpr double wheelStep = 0.1;
 
@@ -50,10 +60,13 @@ protected:
 
 private:
     void follow();
+    // The action set for the key, or null.
+    const std::function<void()> *keyAction(const QKeyEvent *key) const;
 
     QPointer<QWebEngineView> m_view;
     QPointer<QObject> m_proxy;
     Zoom m_zoom;
+    Keys m_keys;
 };
 
 } // namespace folvan::localweb

@@ -238,6 +238,8 @@ void ContentView::connectHandlers()
     connect(model, &SharedPDFViewModel::forceUpdateToggleChanged, this, &ContentView::rebuildPageView);
     // The page view is taken away while the reflow view stands in its place.
     connect(this, &ContentView::reflowModeChanged, this, &ContentView::rebuildPageView);
+    // ... and while the book view stands there.
+    connect(this, &ContentView::flipBookModeChanged, this, &ContentView::rebuildPageView);
     connect(this, &ContentView::scaleFactorChanged, this, [this] {
         if (m_pageView)
             m_pageView->scheduleUpdate();
@@ -333,7 +335,7 @@ void ContentView::rebuildPageView()
             delete m_pageView.data();
         }
         const auto document = m_viewModel->pdfDocument();
-        if (!document || m_reflowMode)
+        if (!document || m_reflowMode || m_flipBookMode)
             return;
         pdfview::PDFViewWrapper::ScaleBinding scale{[this] { return m_scaleFactor; },
                                                      [this](double value) { setScaleFactor(value); }};

@@ -42,7 +42,15 @@ void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::functi
 const QString kSurfaceStyle = QStringLiteral("background: rgba(250, 250, 252, 235); border: 1px solid rgba(0, 0, 0, 30);"
                                              " border-radius: 12px;");
 
+ReadingArea::BookViewFactory &bookViewFactory()
+{
+    static ReadingArea::BookViewFactory factory;
+    return factory;
+}
+
 } // namespace
+
+void ReadingArea::setBookViewFactory(BookViewFactory factory) { bookViewFactory() = std::move(factory); }
 
 ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     : QWidget(parent)
@@ -130,9 +138,12 @@ std::optional<double> ReadingArea::viewWidthLimit() const
 
 void ReadingArea::refresh()
 {
-    QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_book : m_reflow;
-    for (QWidget *view : {m_pageSlot, static_cast<QWidget *>(m_book), m_reflow})
-        view->setVisible(view == chosen);
+    updateBookView();
+    QWidget *book = m_bookView ? m_bookView.data() : static_cast<QWidget *>(m_book);
+    QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? book : m_reflow;
+    for (QWidget *view : {m_pageSlot, static_cast<QWidget *>(m_book), m_bookView.data(), m_reflow})
+        if (view)
+            view->setVisible(view == chosen);
     m_current = chosen;
     updateReflowView();
     m_dock->setVisible(dockShown());
@@ -256,6 +267,21 @@ void ReadingArea::updateReflowView()
     m_reflowView = new reflow::ReflowView(model, m_pane->currentPaperID(), std::move(callbacks), m_reflow);
     m_reflowIdentity = identity;
     m_reflow->layout()->addWidget(m_reflowView);
+}
+
+void ReadingArea::updateBookView()
+{
+    const bool wanted = bookViewFactory() && m_pane && m_pane->viewModel()->pdfDocument()
+                        && chosenView() == View::book;
+    if (m_bookView && !wanted) {
+        // Later: the view may be the one whose button asked for this.
+        QWidget *old = m_bookView;
+        m_bookView.clear();
+        old->hide();
+        old->deleteLater();
+    }
+    if (wanted && !m_bookView)
+        m_bookView = bookViewFactory()(m_pane, m_holder);
 }
 
 void ReadingArea::placeViews()

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QToolButton;
@@ -28,6 +29,13 @@ public:
     enum class View { page, book, reflow };
     // The view the pane's state chooses: reflow, else book, else page.
     View chosenView() const;
+
+    // Makes the book view of a pane; installed by the application. Without
+    // one, a placeholder stands where the book view goes.
+    using BookViewFactory = std::function<QWidget *(ContentView *pane, QWidget *parent)>;
+    static void setBookViewFactory(BookViewFactory factory);
+    // The book view while the book is chosen and a paper is open.
+    QWidget *bookView() const { return m_bookView; }
 
     // The layout that holds the pane's page view.
     QVBoxLayout *pageSlotLayout() const { return m_pageLayout; }
@@ -67,6 +75,9 @@ private:
     // Makes the reflow view for the pane's paper, or removes it when reflow
     // is not chosen; another document or file makes a new one.
     void updateReflowView();
+    // Makes the book view while the book is chosen and a paper is open, and
+    // takes it away otherwise.
+    void updateBookView();
 
     QPointer<ContentView> m_pane;
     QWidget *m_holder;
@@ -77,6 +88,7 @@ private:
     QWidget *m_reflow;
     QPointer<reflow::ReflowView> m_reflowView;
     QString m_reflowIdentity;
+    QPointer<QWidget> m_bookView;
     QWidget *m_dock;
     QPointer<QWidget> m_selectionSurface;
     bool m_surfaceHasToolbar = false;

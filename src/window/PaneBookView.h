@@ -1,0 +1,16 @@
+#pragma once
+
+class QWidget;
+
+namespace folvan::window {
+
+class ContentView;
+
+// The book view of `pane`: the pane's model shown as a page-turning book,
+// following the pane's rotation, zoom and layout; a pinch sets the pane's
+// zoom, a dropped PDF opens in the pane, and the error card's button turns
+// the pane to scroll reading. The application installs it as the reading
+// area's book view (ReadingArea::setBookViewFactory).
+QWidget *makePaneBookView(ContentView *pane, QWidget *parent);
+
+} // namespace folvan::window
