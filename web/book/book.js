@@ -287,7 +287,10 @@
     if (event.ctrlKey || settings.wheelMode === 'pan') return;
     event.preventDefault();
     const sensitivity = Number.isFinite(settings.wheelSensitivity) ? settings.wheelSensitivity : 1;
-    const step = paper.wheelTurn(wheelSum, event.deltaY || event.deltaX, sensitivity, settings.wheelReverse);
+    // Lines and pages as pixels, as a mouse wheel's notch gives them.
+    const unit = event.deltaMode === 1 ? 33 : event.deltaMode === 2 ? innerHeight : 1;
+    const delta = (event.deltaY || event.deltaX) * unit;
+    const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings.wheelReverse);
     wheelSum = step.sum;
     if (step.turn) turn(step.turn > 0);
   }, { passive: false });

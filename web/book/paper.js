@@ -74,12 +74,13 @@
     return Math.min(4096, Math.max(600, Math.ceil(device / 200) * 200));
   }
 
-  // Wheel turning: adds a wheel delta to the running sum and tells whether
-  // a turn is due. A sum of 100 (one notch at sensitivity 1) turns.
+  // Wheel turning: adds a wheel delta (pixels) to the running sum and tells
+  // whether a turn is due. A sum of 50 (one notch of a mouse wheel at
+  // sensitivity 1) turns; a touchpad's small steps add up to it.
   function wheelTurn(sum, deltaY, sensitivity, reverse) {
     const total = sum + deltaY * sensitivity * (reverse ? -1 : 1);
-    if (total >= 100) return { sum: 0, turn: 1 };
-    if (total <= -100) return { sum: 0, turn: -1 };
+    if (total >= 50) return { sum: 0, turn: 1 };
+    if (total <= -50) return { sum: 0, turn: -1 };
     return { sum: total, turn: 0 };
   }
 

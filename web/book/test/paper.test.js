@@ -58,10 +58,11 @@ test('pages fit the view and rasters are asked for in steps', () => {
 });
 
 test('the wheel turns once its sum reaches a notch', () => {
-  let step = paper.wheelTurn(0, 60, 1, false);
-  assert.deepEqual(step, { sum: 60, turn: 0 });
-  step = paper.wheelTurn(step.sum, 60, 1, false);
+  let step = paper.wheelTurn(0, 30, 1, false);
+  assert.deepEqual(step, { sum: 30, turn: 0 });
+  step = paper.wheelTurn(step.sum, 30, 1, false);
   assert.deepEqual(step, { sum: 0, turn: 1 });
-  assert.equal(paper.wheelTurn(0, 100, 1, true).turn, -1);
-  assert.equal(paper.wheelTurn(0, 60, 2, false).turn, 1);
+  assert.equal(paper.wheelTurn(0, 53, 1, true).turn, -1);
+  assert.equal(paper.wheelTurn(0, 30, 2, false).turn, 1);
+  assert.equal(paper.wheelTurn(0, 30, 0.5, false).turn, 0);
 });
