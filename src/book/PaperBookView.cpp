@@ -58,7 +58,10 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
                         &SharedPDFViewModel::searchResultsChanged, &SharedPDFViewModel::currentSearchIndexChanged,
                         &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::bookLayoutChanged})
         connect(model, signal, this, &PaperBookView::scheduleUpdate);
-    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &PaperBookView::followDocument);
+    // In the next turn: the pane prepares the new document's annotations
+    // right after setting it, and the load takes them at once.
+    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this,
+            [this] { platform::runOnMain(this, [this] { followDocument(); }); });
 
     followDocument();
     m_webView->load(QUrl(QLatin1String(wire::entryPage)));

@@ -61,26 +61,34 @@
     return grainImage;
   }
 
+  // A page and its sheet; what the sheet holds is made when it is first
+  // shown (a long paper has many pages).
   function makeSheet(page) {
     const element = document.createElement('div');
     element.className = 'page';
     const sheet = document.createElement('div');
     sheet.className = 'sheet';
     sheet.dataset.page = String(page);
-    const img = document.createElement('img');
-    img.alt = '';
-    img.decoding = 'async';
-    const warmth = document.createElement('div');
-    warmth.className = 'warmth';
-    const grain = document.createElement('div');
-    grain.className = 'grain';
-    const marks = document.createElement('div');
-    marks.className = 'marks';
-    const links = document.createElement('div');
-    links.className = 'links';
-    sheet.append(img, warmth, grain, marks, links);
     element.appendChild(sheet);
-    return { page, element, sheet, img, warmth, grain, marks, links, src: '' };
+    return { page, element, sheet, img: null, warmth: null, grain: null, marks: null, links: null, src: '' };
+  }
+
+  function fill(s) {
+    if (s.img) return;
+    const part = (tag, name) => {
+      const element = document.createElement(tag);
+      if (name) element.className = name;
+      s.sheet.appendChild(element);
+      return element;
+    };
+    s.img = part('img', '');
+    s.img.alt = '';
+    s.img.decoding = 'async';
+    s.warmth = part('div', 'warmth');
+    s.grain = part('div', 'grain');
+    s.marks = part('div', 'marks');
+    s.links = part('div', 'links');
+    lookOf(s);
   }
 
   function build(startPage) {
@@ -128,14 +136,16 @@
     tilt.style.transform = settings.angle ? `rotate(${settings.angle}deg)` : '';
     document.getElementById('stage').classList.toggle('pan', settings.wheelMode === 'pan');
     document.body.classList.toggle('selecting', settings.selectionMode);
+    for (const s of sheets) if (s.img) lookOf(s);
+  }
+
+  // The paper look of one sheet: warmth and grain.
+  function lookOf(s) {
     const warmth = Math.min(1, Math.max(0, settings.warmth || 0)) * 0.35;
     const grain = Math.min(1, Math.max(0, settings.grain || 0)) * 0.25;
-    const texture = grain > 0 ? grainTexture() : '';
-    for (const s of sheets) {
-      s.warmth.style.opacity = String(warmth);
-      s.grain.style.opacity = String(grain);
-      s.grain.style.backgroundImage = texture;
-    }
+    s.warmth.style.opacity = String(warmth);
+    s.grain.style.opacity = String(grain);
+    s.grain.style.backgroundImage = grain > 0 ? grainTexture() : '';
   }
 
   // ---- Showing pages ----------------------------------------------------------------
@@ -151,13 +161,16 @@
   function load(page) {
     const s = sheets[page];
     if (!s) return Promise.resolve();
+    fill(s);
     const url = rasterURL(page);
     if (s.src !== url) {
       s.src = url;
       s.img.src = url;
     }
+    const token = doc.token;
     return s.img.decode().catch(() => {
-      if (s.img.src === url && s.img.complete && s.img.naturalWidth === 0)
+      // Only a raster of this load that is still wanted has failed.
+      if (token === doc.token && sheets[page] === s && s.src === url && s.img.complete && s.img.naturalWidth === 0)
         postEvent(wire.failureEvent, { message: `第 ${page + 1} 页无法显示。` });
     });
   }
@@ -165,7 +178,7 @@
   // Keeps the rasters near the shown spread and lets the far ones go.
   function release(keep) {
     for (const s of sheets) {
-      if (s.src && !keep.has(s.page)) {
+      if (s.src && s.img && !keep.has(s.page)) {
         s.src = '';
         s.img.removeAttribute('src');
       }
@@ -223,21 +236,28 @@
 
   function drawReading() {
     for (const s of sheets) {
+      if (!s.img) continue;
       s.marks.textContent = '';
       s.links.textContent = '';
     }
-    for (const row of reading.rectangles || []) {
+    const sheetOf = (row) => {
       const s = Array.isArray(row) && sheets[row[0]];
+      if (s) fill(s);
+      return s;
+    };
+    for (const row of reading.rectangles || []) {
+      const s = sheetOf(row);
       if (s) placeRow(s.marks, 'div', row, paper.rowColor(row));
     }
     for (const row of reading.links || []) {
-      const s = Array.isArray(row) && sheets[row[0]];
+      const s = sheetOf(row);
       if (s) placeRow(s.links, 'a', row, '');
     }
   }
 
   function showPoint(page, point) {
     const s = sheets[page];
+    if (s) fill(s);
     if (!s || !point || !Number.isFinite(point.u) || !Number.isFinite(point.v)) return;
     const at = paper.elementPoint(point.u, point.v, 100, 100);
     const dot = document.createElement('div');
