@@ -118,8 +118,10 @@
       usePortrait: true,
       startPage: Math.min(Math.max(0, startPage), doc.count - 1),
       flippingTime: settings.turnDuration * 1000,
-      useMouseEvents: !settings.selectionMode,
-      showPageCorners: !settings.selectionMode,
+      // Clicks and drags are the page's own (below): a click near a
+      // page's outer edge turns, a drag selects text.
+      useMouseEvents: false,
+      showPageCorners: false,
       drawShadow: !settings.reducedMotion,
       maxShadowOpacity: 0.35,
       mobileScrollSupport: false,
@@ -318,6 +320,7 @@
   // Links: a click follows, resting on one may preview it.
   document.addEventListener('click', (event) => {
     if (event.target.tagName !== 'A') return;
+    event.stopImmediatePropagation();
     const at = sheetAt(event);
     if (at) postEvent('link', { page: at.page, u: at.u, v: at.v });
   });
@@ -335,10 +338,30 @@
     }
   });
 
-  // Text selection: a double click selects a word (and puts the book in
-  // selection mode); in selection mode a drag selects and a click clears.
+  // Clicks: near the outer edge of the page shown on the right (or of a
+  // single page) the book turns forward, near the outer edge of the left
+  // page back; elsewhere a click clears the selection. In selection mode
+  // every click clears it. A drag selects text, a double click a word.
+  function clickTurn(at) {
+    if (settings.selectionMode) return 0;
+    const shown = spread(current);
+    const single = shown.length === 1;
+    if (at.page === shown[shown.length - 1] && at.u > (single ? 0.6 : 0.66)) return 1;
+    if (at.page === shown[0] && at.u < (single ? 0.4 : 0.34)) return -1;
+    return 0;
+  }
+
+  document.addEventListener('click', (event) => {
+    if (event.target.tagName === 'A' || event.detail > 1 || dragged) return;
+    const at = sheetAt(event);
+    const step = at ? clickTurn(at) : 0;
+    if (step) turn(step > 0);
+    else postEvent('clearSelection');
+  });
+
   let gesture = 0;
   let dragging = null;
+  let dragged = false;
   document.addEventListener('dblclick', (event) => {
     const at = sheetAt(event);
     if (!at) return;
@@ -346,27 +369,30 @@
     postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'word', gesture: `word-${gesture}` });
   });
   document.addEventListener('pointerdown', (event) => {
-    if (!settings.selectionMode || event.button !== 0 || event.detail > 1) return;
+    dragged = false;
+    if (event.button !== 0 || event.target.tagName === 'A') return;
     const at = sheetAt(event);
-    if (!at) return;
-    gesture += 1;
-    dragging = { name: `drag-${gesture}`, start: at, moved: false };
-    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'start', gesture: dragging.name });
+    if (at) dragging = { start: at, x: event.clientX, y: event.clientY, name: '' };
   });
   document.addEventListener('pointermove', (event) => {
     if (!dragging) return;
+    if (!dragging.name) {
+      if (Math.hypot(event.clientX - dragging.x, event.clientY - dragging.y) < 5) return;
+      gesture += 1;
+      dragging.name = `drag-${gesture}`;
+      const s = dragging.start;
+      postEvent('select', { page: s.page, u: s.u, v: s.v, [wire.phaseKey]: 'start', gesture: dragging.name });
+    }
     const at = sheetAt(event);
-    if (!at) return;
-    dragging.moved = true;
-    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
+    if (at) postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
   });
   document.addEventListener('pointerup', (event) => {
-    if (!dragging) return;
     const drag = dragging;
     dragging = null;
+    if (!drag || !drag.name) return;
+    dragged = true;
     const at = sheetAt(event) || drag.start;
-    if (!drag.moved) postEvent('clearSelection');
-    else postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'end', gesture: drag.name });
+    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'end', gesture: drag.name });
   });
 
   let resizeTimer = 0;
@@ -395,7 +421,7 @@
     },
     settings(payload) {
       const before = takeSettings(payload);
-      const rebuild = ['layout', 'zoom', 'selectionMode', 'reducedMotion'].some((k) => before[k] !== settings[k]);
+      const rebuild = ['layout', 'zoom', 'reducedMotion'].some((k) => before[k] !== settings[k]);
       if (rebuild) build(current);
       else {
         if (flip) flip.getSettings().flippingTime = settings.turnDuration * 1000;
