@@ -47,9 +47,12 @@ std::vector<QRectF> rectangles(const QRectF &bounds, const std::vector<QPointF> 
             continue;
         const QRectF local(left, bottom, right - left, top - bottom);
         const QRectF moved = local.translated(minX(bounds), minY(bounds));
-        QRectF chosen = moved;
-        if (!contains(near, moved) && contains(near, local))
-            chosen = local;
+        // Page space, as the file format has it, unless only the points
+        // taken relative to the bounds lie within them. (A large annotation
+        // may hold both; its points are then in page space.)
+        QRectF chosen = local;
+        if (!contains(near, local) && contains(near, moved))
+            chosen = moved;
         if (chosen.width() == 0 || chosen.height() == 0)
             continue;
         result.push_back(chosen);

@@ -43,6 +43,15 @@ TEST(AnnotationRectangles, FromGroupsOfFourPointsElseTheBounds)
     // Points in page space or relative to the bounds.
     EXPECT_EQ(AnnotationGeometry::rectangles(line, quadOf(line)), std::vector<QRectF>{line});
     EXPECT_EQ(AnnotationGeometry::rectangles(line, quadOf(line, line.topLeft())), std::vector<QRectF>{line});
+    // A highlight over two columns: its page-space lines, moved by the
+    // bounds' corner, would still lie within the bounds.
+    const QRectF left(72, 100, 230, 600), right(320, 600, 220, 12);
+    const QRectF bounds = left.united(right);
+    std::vector<QPointF> both = quadOf(QRectF(72, 100, 230, 12));
+    const std::vector<QPointF> second = quadOf(right);
+    both.insert(both.end(), second.begin(), second.end());
+    EXPECT_EQ(AnnotationGeometry::rectangles(bounds, both),
+              (std::vector<QRectF>{QRectF(72, 100, 230, 12), right}));
 
     // Trailing points that do not make a group of four are ignored.
     std::vector<QPointF> six = quadOf(line);
