@@ -1,5 +1,7 @@
 #include "book/DroppableBookWebView.h"
 
+#include "pdfview/DroppablePDFView.h"
+
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
@@ -12,6 +14,12 @@ namespace folvan::book {
 DroppableBookWebView::DroppableBookWebView(QWidget *parent) : QWebEngineView(parent)
 {
     setAcceptDrops(true);
+}
+
+DroppableBookWebView::~DroppableBookWebView()
+{
+    if (referencePreview)
+        referencePreview->dismiss();
 }
 
 double DroppableBookWebView::pinchedZoom(double zoom, double m)

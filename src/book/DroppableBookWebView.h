@@ -10,7 +10,12 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+namespace folvan::pdfview {
+class ReferencePreview;
+}
 
 
 namespace folvan::book {
@@ -19,11 +24,14 @@ class DroppableBookWebView : public QWebEngineView {
     Q_OBJECT
 public:
     explicit DroppableBookWebView(QWidget *parent = nullptr);
+    ~DroppableBookWebView() override;
 
     std::function<void(const QUrl &)> onDropPDF;
     std::function<void(double zoom)> onZoom;
     // The pane's zoom as the view knows it.
     double bookZoom = 1.0;
+    // The citation preview over this view, owned for its life.
+    std::unique_ptr<pdfview::ReferencePreview> referencePreview;
 
     // The zoom after a pinch step m: (1 + m) × zoom in 0.5...4.0; the zoom
     // unchanged for a step that is not finite.

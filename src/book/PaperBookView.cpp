@@ -4,6 +4,9 @@
 #include "book/BookWebPage.h"
 #include "book/BookWire.h"
 #include "book/DroppableBookWebView.h"
+#include "annotationsview/ReferencePreviewController.h"
+#include "engine/PdfAnnotation.h"
+#include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
 #include "platform/Queues.h"
 
@@ -32,6 +35,7 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     m_webView->setPage(m_page);
     setFocusProxy(m_webView);
 
+    m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
     m_coordinator->setHost(this);
     auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
     QPointer<SharedPDFViewModel> weakModel(model);
@@ -125,10 +129,26 @@ QUrl PaperBookView::frameUrl() const { return m_page->url(); }
 
 QSizeF PaperBookView::viewSize() const { return m_webView->size(); }
 
-// The citation preview over the book is not built yet: nothing opens, so
-// nothing is to close.
-void PaperBookView::dismissPreview() {}
+void PaperBookView::dismissPreview()
+{
+    if (m_webView->referencePreview)
+        m_webView->referencePreview->dismiss();
+}
 
-void PaperBookView::previewLink(int, QPointF, QPointF) {}
+// The link under the point, or none: the preview opens, waits or closes.
+void PaperBookView::previewLink(int page, QPointF pagePoint, QPointF anchor)
+{
+    const PdfDocumentPtr document = m_coordinator->document();
+    if (!document || !m_webView->referencePreview)
+        return;
+    std::optional<engine::PdfAnnotation> link;
+    for (engine::PdfAnnotation &annotation : engine::annotations(*document, page))
+        if (annotation.subtype.compare(QLatin1String("Link"), Qt::CaseInsensitive) == 0
+            && annotation.bounds.contains(pagePoint)) {
+            link = std::move(annotation);
+            break;
+        }
+    m_webView->referencePreview->hover(link, document, QRectF(anchor, QSizeF(1, 1)), m_webView);
+}
 
 } // namespace folvan::book
