@@ -2,6 +2,9 @@
 
 #include "BookTestSupport.h"
 #include "book/DroppableBookWebView.h"
+#include "book/PaperReadingView.h"
+
+#include <QPushButton>
 
 #include <QWebEnginePage>
 
@@ -32,4 +35,27 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 
     model->setBookTurnRequest(BookTurnRequest::make(true));
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
+}
+
+// The card over a failed book offers scroll reading.
+TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
+{
+    PaperReadingView view(model.get());
+    std::optional<bool> chosen;
+    view.setOnModeChange([&](bool book) { chosen = book; });
+    view.resize(800, 600);
+    view.show();
+    EXPECT_FALSE(view.errorCard()->isVisible());
+    model->setBookError(QStringLiteral("书页渲染失败。"));
+    ASSERT_TRUE(view.errorCard()->isVisible());
+    EXPECT_LE(view.errorCard()->width(), 360);
+    QPushButton *button = nullptr;
+    for (QPushButton *candidate : view.errorCard()->findChildren<QPushButton *>())
+        if (candidate->text() == QStringLiteral("切换到滚动阅读"))
+            button = candidate;
+    ASSERT_NE(button, nullptr);
+    button->click();
+    EXPECT_EQ(chosen, false);
+    model->setBookError(std::nullopt);
+    EXPECT_FALSE(view.errorCard()->isVisible());
 }

@@ -4,6 +4,8 @@
 #include "BookTestSupport.h"
 #include "platform/Preferences.h"
 
+#include <QPushButton>
+
 #include <cmath>
 
 using namespace folvan;
@@ -52,4 +54,18 @@ TEST_F(ReadingParametersTest, ResolvesPreferencesPaneValuesAndSystemMotion)
     // The pane's layout wins over the stored one.
     platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("spread"));
     EXPECT_EQ(readingParameters(0, 1, QStringLiteral("single"), false).layout, QStringLiteral("single"));
+}
+
+TEST(ReadingModePickerTest, ChoosesBookOrScrollReading)
+{
+    ReadingModePicker picker;
+    EXPECT_TRUE(picker.isBook());
+    EXPECT_TRUE(picker.toolTip().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B).toString(QKeySequence::NativeText)));
+    std::vector<bool> chosen;
+    QObject::connect(&picker, &ReadingModePicker::bookChosen, [&](bool book) { chosen.push_back(book); });
+    for (QPushButton *button : picker.findChildren<QPushButton *>())
+        if (button->text() == QStringLiteral("滚动"))
+            button->click();
+    EXPECT_EQ(chosen, std::vector<bool>{false});
+    EXPECT_FALSE(picker.isBook());
 }
