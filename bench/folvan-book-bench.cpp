@@ -26,7 +26,7 @@
 #include "engine/PageRaster.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
-#include "localweb/LocalSchemes.h"
+#include "localweb/LocalWebPage.h"
 #include "book/BookWebPage.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Preferences.h"
@@ -99,7 +99,7 @@ struct BookRun {
 
 int main(int argc, char **argv)
 {
-    localweb::registerUrlSchemes();
+    QWebEngineUrlScheme::registerScheme(localweb::localScheme("folvan-book"));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
