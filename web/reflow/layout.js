@@ -56,11 +56,15 @@ const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?\s*\)$/;
 
 // An equation number far right of a formula goes with the formula on its
 // baseline: it is marked so that the two merge whatever the gap.
+// So does a page number after the dot leaders of a table of contents.
 function attachNumbers(lines) {
   return lines.map((line) => {
-    if (!EQUATION_NUMBER.test(line.text.trim())) return line;
+    const text = line.text.trim();
+    const equation = EQUATION_NUMBER.test(text);
+    if (!equation && !/^([0-9]{1,4}|[ivxlcIVXLC]{1,6})$/.test(text)) return line;
     const left = lines.some((other) => other !== line && other.x + other.w <= line.x &&
-      Math.abs(other.base - line.base) <= 0.5 * line.size && !EQUATION_NUMBER.test(other.text.trim()));
+      Math.abs(other.base - line.base) <= 0.5 * line.size &&
+      (equation ? !EQUATION_NUMBER.test(other.text.trim()) : /(\.\s?){3,}$/.test(other.text.trim())));
     return left ? { ...line, equationNumber: true } : line;
   });
 }
@@ -247,7 +251,10 @@ function classify(block, ctx) {
 export function layoutPage(page, ctx) {
   const lines = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical))
     .filter((l) => !isRunning(l, page, ctx.repeated));
-  const areas = findAreas(page, ctx.graphics || []);
+  // A table whose rules would take in a heading (a chapter's rule above a
+  // framed listing, say) is no table.
+  const areas = findAreas(page, ctx.graphics || []).filter((a) => !a.table ||
+    !lines.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25));
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
   for (const line of lines) {

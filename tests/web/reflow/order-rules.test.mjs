@@ -57,3 +57,17 @@ test("an equation number far right stays with its formula; roman table captions 
   assert.ok(formula.region[0] + formula.region[2] >= 294 / 612 - 0.001);
   assert.equal(laid.blocks.find((b) => b.text.startsWith("TABLE II")).kind, "caption");
 });
+
+test("rules around a heading make no table; dot leaders keep their page numbers", () => {
+  const lines = [
+    line("2 Other Tests", 200, 120, 150, { size: 16, bold: true }),
+    line("code in a frame", 60, 200, 120),
+    line("1.1 First section . . . . . . . . . .", 60, 300, 300),
+    line("7", 500, 300, 6),
+  ];
+  const rules = [{ x: 54, y: 100, w: 500, h: 1 }, { x: 54, y: 190, w: 500, h: 0.5 }, { x: 54, y: 215, w: 500, h: 0.5 }];
+  const [laid] = layoutDocument([page(lines, rules)]);
+  const all = laid.blocks.map((b) => `${b.kind}:${b.text}`);
+  assert.ok(all.includes("heading:2 Other Tests"), all.join("\n"));
+  assert.ok(all.some((t) => /First section[ .]*7$/.test(t)), all.join("\n"));
+});
