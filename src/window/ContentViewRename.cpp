@@ -66,7 +66,7 @@ void ContentView::renamePDF(const QString &typedName)
         return;
     }
     relocateOpenPaper(oldURL, newURL);
-    setFileName(name);
+    setFileName(newURL.fileName());
     m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
     postRelocation(oldURL, newURL);
     saveReading(false);

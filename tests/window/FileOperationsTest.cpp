@@ -73,7 +73,7 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     EXPECT_TRUE(QFileInfo::exists(target));
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(url(), newURL);
-    EXPECT_EQ(pane->fileName(), QStringLiteral("Deep Nets- A Survey"));
+    EXPECT_EQ(pane->fileName(), QStringLiteral("Deep Nets- A Survey.pdf"));
 
     const RecentReading &record = history().records().front();
     EXPECT_EQ(record.id, recordID);
