@@ -77,7 +77,9 @@ void ContentView::scheduleOnboarding()
 
 void ContentView::openRequestDidChange()
 {
-    if (m_openRequest)
+    // Before the pane is first shown, its start-up opens the request: a
+    // file handed over at start is opened once.
+    if (m_openRequest && m_didStart)
         loadPDF(m_openRequest->url);
 }
 

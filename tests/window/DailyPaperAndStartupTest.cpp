@@ -2,6 +2,8 @@
 
 #include "PaneTestSupport.h"
 
+#include <set>
+
 namespace folvan::window::test {
 
 namespace {
@@ -141,12 +143,19 @@ TEST_F(StartupTest, ARequestWinsOverTheCommandLineAndTheHistory)
     const QString cli = paper(QStringLiteral("cli.pdf"), 2);
     auto pane = makePane();
     pane->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), cli});
+    // Every document object the pane shows: one open makes one.
+    std::set<engine::PdfDocument *> documents;
+    QObject::connect(pane->viewModel(), &SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] {
+        if (pane->viewModel()->pdfDocument())
+            documents.insert(pane->viewModel()->pdfDocument().get());
+    });
     pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
-    spin(200); // a request arriving before start-up opens at start-up
+    spin(200); // a request arriving before start-up opens at start-up, once
     pane->startUp();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     spin(200);
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(requested));
+    EXPECT_EQ(documents.size(), 1u);
 }
 
 TEST_F(StartupTest, ATrailingOptionResumesTheMostRecentPaper)
@@ -221,6 +230,7 @@ TEST_F(StartupTest, NewRequestsAndDroppedPdfsOpen)
     const QString first = paper(QStringLiteral("first.pdf"), 2);
     const QString capital = paper(QStringLiteral("CAPS.PDF"), 3);
     auto pane = makePane();
+    pane->startUp();
     pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(first)});
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(first); }));
 
