@@ -43,7 +43,7 @@ QIcon tintedSymbol(const QString &symbol, const QColor &color, int size)
 void styleQuietButton(QPushButton *button)
 {
     button->setCursor(Qt::PointingHandCursor);
-    button->setFont(paneFont(PaneFontRole::body));
+    usePaneFont(button, PaneFontRole::body);
     button->setStyleSheet(QStringLiteral("QPushButton { background: rgba(0, 0, 0, 10); border: 1px solid rgba(0, 0, 0, 30);"
                                          " border-radius: 7px; padding: 5px 14px; }"
                                          "QPushButton:hover { background: rgba(0, 0, 0, 20); }"

@@ -1,37 +1,45 @@
 #include "window/PaneFont.h"
 
-#include "platform/ReaderPreferences.h"
-#include "platform/TabularDigits.h"
+#include "platform/Preferences.h"
 
-#include <QApplication>
-
-#include <algorithm>
+#include <QWidget>
 
 namespace folvan::window {
 
 namespace {
 
-double roleStep(PaneFontRole role)
+const char *const kRoleProperty = "paneFontRole";
+const char *const kWeightProperty = "paneFontWeight";
+const char *const kTabularProperty = "paneFontTabular";
+
+void applyPaneFont(QWidget *widget)
 {
-    switch (role) {
-    case PaneFontRole::body: return 0;
-    case PaneFontRole::callout: return -1;
-    case PaneFontRole::caption: return -2;
-    }
-    return 0;
+    widget->setFont(paneFont(PaneFontRole(widget->property(kRoleProperty).toInt()),
+                             QFont::Weight(widget->property(kWeightProperty).toInt()),
+                             widget->property(kTabularProperty).toBool()));
 }
 
 } // namespace
 
 QFont paneFont(PaneFontRole role, QFont::Weight weight, bool tabularDigits)
 {
-    const double base = platform::ReaderPreferences::interfaceSize();
-    QFont font = QApplication::font();
-    font.setPointSizeF(std::max(12.0, base + roleStep(role)) * 0.75);
-    font.setWeight(weight);
-    if (tabularDigits)
-        platform::useTabularDigits(font);
-    return font;
+    return platform::interfaceFont(role, weight, tabularDigits);
+}
+
+void usePaneFont(QWidget *widget, PaneFontRole role, QFont::Weight weight, bool tabularDigits)
+{
+    const bool following = widget->property(kRoleProperty).isValid();
+    widget->setProperty(kRoleProperty, int(role));
+    widget->setProperty(kWeightProperty, int(weight));
+    widget->setProperty(kTabularProperty, tabularDigits);
+    applyPaneFont(widget);
+    if (following)
+        return;
+    QObject::connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, widget,
+                     [widget](const QString &key) {
+                         if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+                             applyPaneFont(widget);
+                     });
 }
 
 } // namespace folvan::window

@@ -5,6 +5,7 @@
 #include "pdfview/OutlineView.h"
 #include "window/ContentView.h"
 #include "window/PanelPlaceholder.h"
+#include "window/PaneFont.h"
 #include "window/PaneRules.h"
 
 #include <QGuiApplication>
@@ -50,6 +51,8 @@ PanePopover::PanePopover(QSize size, ContentFactory content, std::function<void(
     , m_onClosed(std::move(onClosed))
 {
     setFixedSize(size);
+    // A window of its own: it takes the interface style itself.
+    usePaneFont(this, PaneFontRole::body);
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     auto *layout = new QVBoxLayout(this);

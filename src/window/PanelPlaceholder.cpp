@@ -60,11 +60,11 @@ PanelPlaceholder::PanelPlaceholder(const QString &symbol, const QString &title, 
     icon->setPixmap(tintedSymbol(symbol, secondaryTextColor(), 28).pixmap(28, 28));
     icon->setAlignment(Qt::AlignHCenter);
     column->addWidget(icon);
-    m_title->setFont(paneFont(PaneFontRole::body, QFont::Medium));
+    usePaneFont(m_title, PaneFontRole::body, QFont::Medium);
     m_title->setAlignment(Qt::AlignHCenter);
     m_title->setWordWrap(true);
     column->addWidget(m_title);
-    m_detail->setFont(paneFont(PaneFontRole::caption));
+    usePaneFont(m_detail, PaneFontRole::caption);
     m_detail->setAlignment(Qt::AlignHCenter);
     m_detail->setWordWrap(true);
     m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse);

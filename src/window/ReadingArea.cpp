@@ -78,7 +78,7 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
     auto *dock = static_cast<QLabel *>(m_dock);
-    dock->setFont(paneFont(PaneFontRole::caption));
+    usePaneFont(dock, PaneFontRole::caption);
     dock->setAlignment(Qt::AlignCenter);
     dock->setStyleSheet(QStringLiteral("QLabel { background: rgba(250, 250, 252, 235); color: rgba(0, 0, 0, 150);"
                                        " border: 1px solid rgba(0, 0, 0, 30); border-radius: 12px;"
@@ -88,7 +88,7 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     m_annotationsButton->setObjectName(QStringLiteral("annotationsButton"));
     m_annotationsButton->setIcon(platform::symbolIcon(QStringLiteral("highlighter")));
     m_annotationsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_annotationsButton->setFont(paneFont(PaneFontRole::caption));
+    usePaneFont(m_annotationsButton, PaneFontRole::caption);
     m_annotationsButton->setStyleSheet(QStringLiteral("QToolButton { ") + kSurfaceStyle
                                        + QStringLiteral(" padding: 5px 10px; color: rgba(0, 0, 0, 190); }"));
     connect(m_annotationsButton, &QToolButton::clicked, this, &ReadingArea::showAnnotations);
@@ -173,7 +173,7 @@ void ReadingArea::refreshSelectionSurface()
             row->addWidget(new annotationsview::NativeSelectionControls(model, surface));
         } else {
             auto *hint = new QLabel(QStringLiteral("拖选正文 · 双击选词"), surface);
-            hint->setFont(paneFont(PaneFontRole::caption));
+            usePaneFont(hint, PaneFontRole::caption);
             hint->setStyleSheet(QStringLiteral("color: rgba(0, 0, 0, 150); padding: 0 8px;"));
             row->addWidget(hint);
         }

@@ -12,7 +12,7 @@ RenameField::RenameField(ContentView *pane, QWidget *parent)
     , m_pane(pane)
 {
     setPlaceholderText(QStringLiteral("输入新文件名"));
-    setFont(paneFont(PaneFontRole::body));
+    usePaneFont(this, PaneFontRole::body);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (m_pane)

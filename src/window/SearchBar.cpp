@@ -43,7 +43,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     m_field->setPlaceholderText(QStringLiteral("搜索正文…"));
     m_field->setFrame(false);
     m_field->setMinimumWidth(100);
-    m_field->setFont(paneFont(PaneFontRole::body));
+    usePaneFont(m_field, PaneFontRole::body);
     m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     m_field->installEventFilter(this);
     row->addWidget(m_field, 1);
@@ -54,7 +54,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     progress->setFixedSize(16, 16);
     row->addWidget(m_progress);
 
-    m_counter->setFont(paneFont(PaneFontRole::caption, QFont::Normal, true));
+    usePaneFont(m_counter, PaneFontRole::caption, QFont::Normal, true);
     QPalette palette = m_counter->palette();
     palette.setColor(QPalette::WindowText, secondaryTextColor());
     m_counter->setPalette(palette);
@@ -104,7 +104,7 @@ void SearchBar::refresh()
     m_progress->setVisible(status.kind == SearchStatus::Progress);
     m_counter->setVisible(status.kind == SearchStatus::Counter || status.kind == SearchStatus::NoResults);
     m_counter->setText(status.text);
-    m_counter->setFont(paneFont(PaneFontRole::caption, QFont::Normal, status.kind == SearchStatus::Counter));
+    usePaneFont(m_counter, PaneFontRole::caption, QFont::Normal, status.kind == SearchStatus::Counter);
     m_previous->setEnabled(matches > 0);
     m_next->setEnabled(matches > 0);
 }

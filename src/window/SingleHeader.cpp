@@ -36,7 +36,7 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
     , m_pane(pane)
 {
     setFixedHeight(kHeight);
-    setFont(paneFont(PaneFontRole::body));
+    usePaneFont(this, PaneFontRole::body);
     auto make = [this, pane](const QString &symbol, const QString &title, const QString &help,
                              const QString &label, std::function<void(ContentView *)> action) {
         return makePaneCommand(this, pane, symbol, title, help, label, std::move(action));
@@ -80,7 +80,7 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                       QStringLiteral("打开帮助"), [](ContentView *p) { p->setShowShortcuts(true); });
 
     titleButton = new TitleButton(this);
-    titleButton->setFont(paneFont(PaneFontRole::body, QFont::Medium));
+    usePaneFont(titleButton, PaneFontRole::body, QFont::Medium);
     connect(titleButton, &QToolButton::clicked, this, [this] {
         if (m_pane)
             m_pane->beginRename();

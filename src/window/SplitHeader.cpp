@@ -31,7 +31,7 @@ public:
         setAutoRaise(true);
         setFocusPolicy(Qt::NoFocus);
         setCursor(Qt::PointingHandCursor);
-        setFont(paneFont(PaneFontRole::caption));
+        usePaneFont(this, PaneFontRole::caption);
     }
     void setState(const QString &word, bool active)
     {
@@ -78,7 +78,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     : QWidget(parent)
     , m_pane(pane)
 {
-    setFont(paneFont(PaneFontRole::body));
+    usePaneFont(this, PaneFontRole::body);
     auto make = [this, pane](const QString &symbol, const QString &help, const QString &label,
                              std::function<void(ContentView *)> action) {
         return makePaneCommand(this, pane, symbol, {}, help, label, std::move(action));
@@ -95,7 +95,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     });
 
     fileNameButton = new TitleButton(this);
-    fileNameButton->setFont(paneFont(PaneFontRole::body, QFont::Medium));
+    usePaneFont(fileNameButton, PaneFontRole::body, QFont::Medium);
     connect(fileNameButton, &QToolButton::clicked, this, [this] {
         if (m_pane)
             m_pane->beginRename();
@@ -138,7 +138,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
                                                 if (p->toggleComparison())
                                                     p->toggleComparison()();
                                             });
-    closeComparisonButton->setFont(paneFont(PaneFontRole::caption));
+    usePaneFont(closeComparisonButton, PaneFontRole::caption);
 
     QPointer<ContentView> weak(pane);
     auto closer = [weak](void (ContentView::*set)(bool)) {

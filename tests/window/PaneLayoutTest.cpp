@@ -12,7 +12,12 @@
 #include "window/PanelPlaceholder.h"
 #include "window/ReadingArea.h"
 #include "window/PaneControls.h"
+#include "platform/Preferences.h"
+#include "window/PanePanels.h"
+#include "window/RenameField.h"
+#include "window/SearchBar.h"
 #include "window/SingleHeader.h"
+#include "window/SplitHeader.h"
 #include "window/WelcomeView.h"
 
 #include <QLabel>
@@ -344,6 +349,24 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
     pane->setBackgroundImage(QImage());
     settle();
     EXPECT_NE(layout().grab().toImage().pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
+}
+
+} // namespace folvan::window::test
+
+namespace folvan::window::test {
+
+TEST_F(PaneLayoutTest, TheControlsAndPopoversFollowTheInterfaceTextSizeAtOnce)
+{
+    pane->show();
+    settle();
+    SplitHeader &split = *layout().splitHeader();
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.interfaceTextSize"), 20.0);
+    const double body = 20 * 0.75;
+    EXPECT_DOUBLE_EQ(layout().singleHeader()->font().pointSizeF(), body);
+    EXPECT_DOUBLE_EQ(layout().searchBar()->field()->font().pointSizeF(), body);
+    EXPECT_DOUBLE_EQ(split.renameField->font().pointSizeF(), body);
+    // A popover is a window of its own, in the interface's font all the same.
+    EXPECT_DOUBLE_EQ(split.outlinePopover->font().pointSizeF(), body);
 }
 
 } // namespace folvan::window::test
