@@ -62,7 +62,8 @@ const std::function<void()> *WebViewInput::keyAction(const QKeyEvent *key) const
 bool WebViewInput::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_view) {
-        if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildRemoved)
+        // The engine sets the proxy some time after adding it as a child.
+        if (m_view->focusProxy() != m_proxy)
             follow();
         return false;
     }

@@ -4,6 +4,7 @@
 #include "localweb/LocalWebPage.h"
 #include "reflow/ReflowView.h"
 
+#include <QFile>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -36,6 +37,21 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
     EXPECT_EQ(model.reflowOffset(), 7);
     EXPECT_EQ(model.reflowPage, 3);
     EXPECT_EQ(view.webView()->url(), QUrl(QStringLiteral("folvan-reflow://local/index.html")));
+}
+
+// The reflow page itself, as built into the program: it parses the paper,
+// answers "open" and reports where the reader is.
+TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
+{
+    if (!QFile::exists(QStringLiteral(":/reflow/parser/liteparse_wasm_bg.wasm")))
+        GTEST_SKIP() << "the page's parser was not installed (npm ci in web/reflow)";
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 3));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    view.resize(900, 700);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowPage >= 0; }, 60000));
+    EXPECT_LT(model.reflowPage, 3);
 }
 
 TEST(ReflowViewScript, MagnifyWritesShortestNumbers)
