@@ -16,7 +16,11 @@
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QLabel>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -280,8 +284,16 @@ void ReadingArea::updateBookView()
         old->hide();
         old->deleteLater();
     }
-    if (wanted && !m_bookView)
+    if (wanted && !m_bookView) {
         m_bookView = bookViewFactory()(m_pane, m_holder);
+        // The active pane's keys go to its book, unless the reader is typing
+        // or works in another window.
+        QWidget *focus = QApplication::focusWidget();
+        const bool typing = qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
+                            || qobject_cast<QPlainTextEdit *>(focus);
+        if (m_pane->isActive() && !typing && (!focus || focus->window() == window()))
+            m_bookView->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void ReadingArea::placeViews()
