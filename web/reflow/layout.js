@@ -26,7 +26,11 @@ export function mergeFragments(lines) {
     const size = Math.max(line.size, prev ? prev.size : 0);
     if (prev && !line.vertical && Math.abs(prev.base - line.base) < 0.35 * size) {
       const gap = line.x - (prev.x + prev.w);
-      if (gap > -0.5 && (gap < 1.4 * size || line.equationNumber)) {
+      // Two long pieces with more than a word space between them are lines
+      // of two columns; a short piece (a section number, a word in another
+      // font) joins across a wider gap.
+      const short = Math.min(prev.w, line.w) < 6 * size;
+      if (gap > -0.5 && (gap < 0.6 * size || (short && gap < 1.4 * size) || line.equationNumber)) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
         if (cx && space) cx.push(prev.x + prev.w, line.x);

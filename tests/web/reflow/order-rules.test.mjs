@@ -71,3 +71,17 @@ test("rules around a heading make no table; dot leaders keep their page numbers"
   assert.ok(all.includes("heading:2 Other Tests"), all.join("\n"));
   assert.ok(all.some((t) => /First section[ .]*7$/.test(t)), all.join("\n"));
 });
+
+test("lines of two columns on one baseline stay apart across a narrow gutter", () => {
+  const left = (t, y) => line(t, 54, y, 245);
+  const right = (t, y) => line(t, 311, y, 245);
+  const lines = [
+    left("The left column begins its paragraph with some", 100), right("The right column has another paragraph of its", 100),
+    left("words and ends it here on the second line.", 111), right("own that ends on its second line as well.", 111),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => b.text), [
+    "The left column begins its paragraph with some words and ends it here on the second line.",
+    "The right column has another paragraph of its own that ends on its second line as well.",
+  ]);
+});
