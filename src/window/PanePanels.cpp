@@ -2,6 +2,7 @@
 
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
+#include "notesview/PaperNotesView.h"
 #include "pdfview/OutlineView.h"
 #include "window/ContentView.h"
 #include "window/PanelPlaceholder.h"
@@ -32,10 +33,32 @@ QWidget *makeOutlinePanel(ContentView *pane, QWidget *parent)
         parent);
 }
 
-QWidget *makeNotesPanel(ContentView *, QWidget *parent)
+QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
 {
-    return new PanelPlaceholder(QStringLiteral("square.and.pencil"), notYetProvided(QStringLiteral("论文笔记面板")),
-                                QStringLiteral("这里将列出本篇论文的笔记，并可跨论文搜索。"), parent);
+    QPointer<ContentView> weak(pane);
+    notesview::PaneNoteHooks hooks;
+    hooks.selection = [weak]() -> std::optional<QUuid> { return weak ? weak->selectedNoteID() : std::nullopt; };
+    hooks.setSelection = [weak](const std::optional<QUuid> &id) {
+        if (weak)
+            weak->setSelectedNoteID(id);
+    };
+    hooks.openSource = [weak](const PaperNote &note) {
+        if (weak)
+            weak->openNoteSource(note);
+    };
+    auto *card = new PanelCard(parent);
+    auto *layout = new QVBoxLayout(card);
+    layout->setContentsMargins(6, 6, 6, 6);
+    SharedPDFViewModel *model = pane->viewModel();
+    auto *view = new notesview::PaperNotesView(pane->paperNotes(), pane->currentPaperID(), model->currentPageIndex(),
+                                               std::move(hooks), card);
+    layout->addWidget(view);
+    QObject::connect(pane, &ContentView::currentPaperIDChanged, view,
+                     [view, pane] { view->setPaperID(pane->currentPaperID()); });
+    QObject::connect(pane, &ContentView::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
+    QObject::connect(model, &SharedPDFViewModel::currentPageIndexChanged, view,
+                     [view, model] { view->setPage(model->currentPageIndex()); });
+    return card;
 }
 
 QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
@@ -66,7 +89,7 @@ void PanePopover::popUp(QWidget *anchor)
         delete m_content.data();
     }
     m_content = m_factory(this);
-    if (auto *placeholder = qobject_cast<PanelPlaceholder *>(m_content.data()))
+    if (auto *placeholder = qobject_cast<PanelCard *>(m_content.data()))
         placeholder->setCard(false);
     layout()->addWidget(m_content);
 

@@ -16,7 +16,7 @@ class ContentView;
 // The outline of the pane's paper; choosing an entry goes to its page and
 // remembers the jump. Empty without a paper.
 QWidget *makeOutlinePanel(ContentView *pane, QWidget *parent = nullptr);
-// The paper-notes panel's place.
+// The paper notes panel of the pane's paper and note selection.
 QWidget *makeNotesPanel(ContentView *pane, QWidget *parent = nullptr);
 // The Scholar panel's place, naming the address it opens.
 QWidget *makeScholarPanel(ContentView *pane, QWidget *parent = nullptr);

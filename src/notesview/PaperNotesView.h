@@ -1,0 +1,125 @@
+#pragma once
+
+// The notes panel of a reading pane: searches the paper notes library,
+// shows one note for editing, follows it back to its paper, links an old
+// note to the open paper, exports it as Markdown, deletes it (with undo) and
+// makes new notes for the open paper. It keeps no copy of a note: it reads
+// the store on every refresh and hands every edit to it at once.
+
+#include "notes/PaperNote.h"
+
+#include <QAbstractButton>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class QVBoxLayout;
+
+namespace folvan {
+class PaperNotesStore;
+}
+
+namespace folvan::notesview {
+
+// What the pane hands the panel: its note selection (the pane keeps it, so
+// that it outlives the panel) and the way to open a note's source.
+struct PaneNoteHooks {
+    std::function<std::optional<QUuid>()> selection;
+    std::function<void(const std::optional<QUuid> &)> setSelection;
+    std::function<void(const PaperNote &)> openSource;
+};
+
+// One entry of the note list: title, paper and the start of the body on a
+// rounded tint while selected. Pressing it selects the note.
+class NoteRow : public QAbstractButton {
+    Q_OBJECT
+public:
+    NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *parent = nullptr);
+
+    QUuid noteID() const { return m_id; }
+    QString titleText() const { return m_title; }
+    QString paperText() const { return m_paper; }
+    void setSelected(bool selected);
+    bool isSelected() const { return m_selected; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QUuid m_id;
+    QString m_title, m_paper, m_body;
+    bool m_selected = false;
+};
+
+class PaperNotesView : public QWidget {
+    Q_OBJECT
+public:
+    // A panel on `store` for the paper `paperID` (absent without one) at the
+    // zero-based `page`. It chooses the note to show at once.
+    PaperNotesView(PaperNotesStore &store, std::optional<QUuid> paperID, int page, PaneNoteHooks hooks,
+                   QWidget *parent = nullptr);
+    // Writes pending edits at once.
+    ~PaperNotesView() override;
+
+    // The pane opened or closed a paper: the list and the selection follow.
+    void setPaperID(const std::optional<QUuid> &paperID);
+    void setPage(int page);
+    // Redraws from the store and the pane's selection.
+    void refresh();
+
+    // The save dialog of the export: the chosen path for the suggested file
+    // name, empty when cancelled. And how an export failure is told.
+    std::function<QString(const QString &suggestedName)> chooseExportPath;
+    std::function<void(const QString &error)> reportExportFailure;
+
+    // The suggested file name of a note's export.
+    static QString exportFileName(const PaperNote &note);
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    std::optional<QUuid> selection() const;
+    void setSelection(const std::optional<QUuid> &id);
+    void chooseNote();
+    void createNote();
+    void exportNote(const PaperNote &note);
+    QString paperTitle(const std::optional<QUuid> &paperID) const;
+    void rebuildList(const QList<PaperNote> &results);
+    void showEditor(const PaperNote &note);
+    void applyFonts();
+
+    PaperNotesStore &m_store;
+    std::optional<QUuid> m_paperID;
+    int m_page;
+    PaneNoteHooks m_hooks;
+    QString m_query;
+    bool m_allPapers = false;
+    QString m_listKey;
+
+    QToolButton *m_create;
+    QLabel *m_heading, *m_paperLine;
+    QLineEdit *m_search;
+    QWidget *m_scope;
+    QPushButton *m_scopeCurrent, *m_scopeAll;
+    QWidget *m_listBody;
+    QVBoxLayout *m_listLayout;
+    QLabel *m_emptyList;
+    QWidget *m_editor, *m_emptyState;
+    QLineEdit *m_title;
+    QToolButton *m_source, *m_export, *m_delete;
+    QPushButton *m_link, *m_createHere, *m_undo;
+    QLabel *m_quotes, *m_emptyText, *m_status, *m_error;
+    QPlainTextEdit *m_body;
+};
+
+} // namespace folvan::notesview

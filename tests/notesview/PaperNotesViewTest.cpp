@@ -1,0 +1,284 @@
+// The notes panel of a pane: what it lists and selects, and that every edit
+// reaches the store at once without disturbing the reader's typing.
+
+#include "notes/NotesTestSupport.h"
+#include "notesview/PaperNotesView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace folvan::notesview::test {
+
+using namespace folvan::test;
+
+namespace {
+
+class NotesPanelTest : public NotesStoreTest {
+protected:
+    void SetUp() override
+    {
+        NotesStoreTest::SetUp();
+        store = openStore();
+        alpha = registered(QStringLiteral("Alpha.pdf"));
+        beta = registered(QStringLiteral("Beta.pdf"));
+    }
+
+    QUuid registered(const QString &name)
+    {
+        writeTestFile(path(QStringLiteral("papers/") + name), "%PDF-1.4\n");
+        return store->registerPaper(path(QStringLiteral("papers/") + name));
+    }
+
+    QUuid add(const QString &title, double updated, std::optional<QUuid> paper, const QString &body = QString())
+    {
+        PaperNote note = makeNote(title, body, updated, paper);
+        store->setNotes(store->notes() << note);
+        return note.id;
+    }
+
+    PaperNotesView &show(std::optional<QUuid> paper, int page = 0)
+    {
+        PaneNoteHooks hooks{[this] { return selected; }, [this](const std::optional<QUuid> &id) { selected = id; },
+                            [this](const PaperNote &note) { opened << note.id; }};
+        view = std::make_unique<PaperNotesView>(*store, paper, page, std::move(hooks));
+        view->resize(380, 620);
+        view->show();
+        return *view;
+    }
+
+    template <class T>
+    T *child(const char *name) const
+    {
+        T *found = view->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // The list's rows, in their order.
+    QStringList rows() const
+    {
+        QStringList titles;
+        for (NoteRow *row : view->findChildren<NoteRow *>())
+            titles << row->titleText();
+        return titles;
+    }
+
+    NoteRow *row(const QString &title) const
+    {
+        for (NoteRow *row : view->findChildren<NoteRow *>())
+            if (row->titleText() == title)
+                return row;
+        return nullptr;
+    }
+
+    std::unique_ptr<PaperNotesStore> store;
+    std::unique_ptr<PaperNotesView> view;
+    std::optional<QUuid> selected;
+    QList<QUuid> opened;
+    QUuid alpha, beta;
+};
+
+} // namespace
+
+TEST_F(NotesPanelTest, WithoutAPaperAllNotesAreListedAndNothingCanBeCreated)
+{
+    add(QStringLiteral("older"), 10, alpha);
+    add(QStringLiteral("newer"), 20, beta);
+    add(QStringLiteral("gone"), 30, alpha);
+    store->trash(store->notes().back().id);
+
+    show(std::nullopt);
+    EXPECT_FALSE(child<QToolButton>("create")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("createHere")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("scopeAll")->parentWidget()->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("scopeAll")->isChecked());
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("newer"), QStringLiteral("older")}));
+    EXPECT_EQ(selected, std::nullopt);
+    EXPECT_TRUE(child<QWidget>("emptyState")->isVisible());
+}
+
+TEST_F(NotesPanelTest, OpeningAPaperSelectsItsNewestNoteOrClearsTheSelection)
+{
+    const QUuid alphaOld = add(QStringLiteral("a1"), 10, alpha);
+    const QUuid alphaNew = add(QStringLiteral("a2"), 20, alpha);
+    const QUuid orphan = add(QStringLiteral("old pad"), 30, std::nullopt);
+    const QUuid gamma = registered(QStringLiteral("Gamma.pdf"));
+    struct Case {
+        std::optional<QUuid> selectedBefore, paper, selectedAfter;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {std::nullopt, alpha, alphaNew, {QStringLiteral("a2"), QStringLiteral("a1")}},
+        {alphaOld, alpha, alphaOld, {QStringLiteral("a2"), QStringLiteral("a1")}}, // already on this paper
+        {orphan, alpha, alphaNew, {QStringLiteral("a2"), QStringLiteral("a1")}},
+        {alphaNew, gamma, std::nullopt, {}},
+    };
+    for (const Case &c : cases) {
+        selected = c.selectedBefore;
+        show(c.paper);
+        EXPECT_EQ(selected, c.selectedAfter);
+        EXPECT_TRUE(child<QPushButton>("scopeCurrent")->isChecked());
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(child<QWidget>("emptyState")->isVisible(), !c.selectedAfter.has_value());
+        if (c.rows.isEmpty())
+            EXPECT_EQ(child<QLabel>("emptyList")->text(), QStringLiteral("在这里记下这篇论文的想法。"));
+    }
+
+    // The pane moves on to another paper while the panel is shown.
+    view->setPaperID(alpha);
+    EXPECT_EQ(selected, alphaNew);
+}
+
+TEST_F(NotesPanelTest, PlusClearsTheQueryNarrowsTheScopeAndSelectsTheNewNote)
+{
+    add(QStringLiteral("b"), 10, beta);
+    show(alpha, 4);
+    QTest::keyClicks(child<QLineEdit>("search"), QStringLiteral("zzz"));
+    child<QPushButton>("scopeAll")->click();
+    EXPECT_EQ(child<QLabel>("emptyList")->text(), QStringLiteral("没有匹配的笔记"));
+
+    child<QToolButton>("create")->click();
+    EXPECT_TRUE(child<QLineEdit>("search")->text().isEmpty());
+    EXPECT_TRUE(child<QPushButton>("scopeCurrent")->isChecked());
+    const PaperNote made = store->notes().back();
+    EXPECT_EQ(made.paperID, alpha);
+    EXPECT_EQ(made.page, 4);
+    EXPECT_EQ(made.sources, std::nullopt);
+    EXPECT_EQ(selected, made.id);
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("未命名笔记")}));
+    EXPECT_TRUE(child<QLineEdit>("title")->isVisible());
+    EXPECT_TRUE(child<QLineEdit>("title")->text().isEmpty());
+    elapse(400);
+    EXPECT_TRUE(fileBytes().contains(made.id.toString(QUuid::WithoutBraces).toUpper().toUtf8()));
+}
+
+TEST_F(NotesPanelTest, TypingEditsTheStoreAtOnceAndKeepsTheCursor)
+{
+    const QUuid first = add(QStringLiteral("ab"), 10, alpha);
+    add(QStringLiteral("later"), 20, alpha);
+    selected = first;
+    show(alpha);
+    QLineEdit *title = child<QLineEdit>("title");
+    title->setFocus();
+    title->setCursorPosition(1);
+    QTest::keyClicks(title, QStringLiteral("xy"));
+    EXPECT_EQ(store->note(first)->title, QStringLiteral("axyb"));
+    EXPECT_EQ(title->cursorPosition(), 3);
+    EXPECT_EQ(rows().front(), QStringLiteral("axyb"));
+
+    QPlainTextEdit *body = child<QPlainTextEdit>("body");
+    QTest::keyClicks(body, QStringLiteral("one"));
+    QTextCursor cursor = body->textCursor();
+    cursor.setPosition(1);
+    body->setTextCursor(cursor);
+    QTest::keyClicks(body, QStringLiteral("-"));
+    EXPECT_EQ(store->note(first)->body, QStringLiteral("o-ne"));
+    EXPECT_EQ(body->textCursor().position(), 2);
+    EXPECT_EQ(title->text(), QStringLiteral("axyb"));
+}
+
+TEST_F(NotesPanelTest, DeleteClearsTheSelectionAndUndoBringsTheNoteBackUnselected)
+{
+    add(QStringLiteral("keep"), 10, alpha);
+    const QUuid doomed = add(QStringLiteral("doomed"), 20, alpha);
+    show(alpha);
+    ASSERT_EQ(selected, doomed);
+    EXPECT_FALSE(child<QPushButton>("undo")->isVisible());
+
+    child<QToolButton>("delete")->click();
+    EXPECT_EQ(store->note(doomed), std::nullopt);
+    EXPECT_EQ(selected, std::nullopt);
+    EXPECT_TRUE(child<QWidget>("emptyState")->isVisible());
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("keep")}));
+
+    child<QPushButton>("undo")->click();
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("doomed"), QStringLiteral("keep")}));
+    EXPECT_EQ(selected, std::nullopt);
+}
+
+TEST_F(NotesPanelTest, AnOldNoteIsLinkedToTheOpenPaperAtTheCurrentPage)
+{
+    PaperNote old = makeNote(QStringLiteral("pad"), QStringLiteral("text"), 10);
+    old.sources = std::vector{quoteSource(QStringLiteral("q1")), quoteSource(QStringLiteral("q2"))};
+    store->setNotes({old});
+    show(alpha, 2);
+    child<QPushButton>("scopeAll")->click();
+    ASSERT_NE(row(QStringLiteral("pad")), nullptr);
+    EXPECT_EQ(row(QStringLiteral("pad"))->paperText(), QStringLiteral("旧版笔记 · 来源未记录"));
+    row(QStringLiteral("pad"))->click();
+    ASSERT_EQ(selected, old.id);
+
+    QToolButton *source = child<QToolButton>("source");
+    EXPECT_FALSE(source->isEnabled());
+    EXPECT_EQ(source->property("fullText").toString(), QStringLiteral("旧版笔记 · 来源未记录"));
+    EXPECT_EQ(child<QLabel>("quotes")->text(), QStringLiteral("q1\nq2"));
+    QPushButton *link = child<QPushButton>("link");
+    ASSERT_TRUE(link->isVisible());
+
+    link->click();
+    EXPECT_FALSE(link->isVisible());
+    EXPECT_FALSE(child<QLabel>("quotes")->isVisible());
+    EXPECT_EQ(source->property("fullText").toString(), QStringLiteral("Alpha · 第 3 页"));
+    ASSERT_TRUE(source->isEnabled());
+    source->click();
+    EXPECT_EQ(opened, QList<QUuid>({old.id}));
+}
+
+TEST_F(NotesPanelTest, ExportSuggestsANameFromTheTitleAndReportsAFailedWrite)
+{
+    const struct {
+        QString title, suggested;
+    } cases[] = {{QStringLiteral("a/b"), QStringLiteral("a-b.md")}, {QString(), QStringLiteral("论文笔记.md")}};
+    for (const auto &c : cases) {
+        selected = add(c.title, 10, alpha, QStringLiteral("body"));
+        show(alpha);
+        QString suggested;
+        view->chooseExportPath = [&](const QString &name) {
+            suggested = name;
+            return path(QStringLiteral("out.md"));
+        };
+        child<QToolButton>("export")->click();
+        EXPECT_EQ(suggested, c.suggested);
+        EXPECT_EQ(readTestFile(path(QStringLiteral("out.md"))), store->markdown(*store->note(selected)).toUtf8());
+    }
+
+    QStringList failures;
+    view->chooseExportPath = [&](const QString &) { return path(QStringLiteral("out.md/inside.md")); };
+    view->reportExportFailure = [&](const QString &error) { failures << error; };
+    child<QToolButton>("export")->click();
+    EXPECT_EQ(failures.size(), 1);
+}
+
+TEST_F(NotesPanelTest, HidingThePanelWritesTypedTextAtOnce)
+{
+    selected = add(QStringLiteral("t"), 10, alpha);
+    store->flush();
+    show(alpha);
+    QTest::keyClicks(child<QLineEdit>("title"), QStringLiteral("yped"));
+    EXPECT_FALSE(fileBytes().contains("typed"));
+    view->hide();
+    EXPECT_TRUE(fileBytes().contains("typed"));
+}
+
+TEST_F(NotesPanelTest, AStoreThatCannotSaveShowsItsErrorAndKeepsWhatWasTyped)
+{
+    platform::Preferences defaults(path(QStringLiteral("other-prefs.json")));
+    store = std::make_unique<PaperNotesStore>(QString(), defaults);
+    alpha = store->registerPaper(path(QStringLiteral("papers/Alpha.pdf")));
+    show(alpha);
+    child<QPushButton>("createHere")->click();
+    QTest::keyClicks(child<QLineEdit>("title"), QStringLiteral("kept"));
+    view->hide();
+    view->show();
+    EXPECT_EQ(child<QLabel>("status")->text(), QStringLiteral("尚未保存"));
+    EXPECT_TRUE(child<QLabel>("error")->isVisible());
+    EXPECT_EQ(child<QLabel>("error")->text(), store->error());
+    EXPECT_EQ(store->note(selected)->title, QStringLiteral("kept"));
+    EXPECT_EQ(child<QLineEdit>("title")->text(), QStringLiteral("kept"));
+}
+
+} // namespace folvan::notesview::test
