@@ -3,6 +3,7 @@
 #include "annotations/ReadingMarkup.h"
 #include "annotations/ReflowTextMap.h"
 #include "engine/PdfDocument.h"
+#include "localweb/LocalWebPage.h"
 #include "model/ReflowTypography.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Desktop.h"
@@ -94,7 +95,7 @@ ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<
     , m_model(model)
     , m_document(std::move(document))
     , m_callbacks(std::move(callbacks))
-    , m_token(platform::uuidString(QUuid::createUuid()))
+    , m_token(localweb::newPageToken())
 {
     if (paperID)
         m_overrides = std::make_unique<ReflowOverridesStore>(*paperID, overridesDirectory);
