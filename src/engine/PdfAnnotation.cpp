@@ -282,8 +282,16 @@ int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r,
     fz_var(annot);
     fz_try(ctx)
     {
-        annot = pdf_create_annot(ctx, page, r->type);
+        // MuPDF's own creator fills in defaults after making the annotation,
+        // and when making it fails (a damaged page tree or object stream) it
+        // frees the half-made annotation a second time. The bare creator
+        // cleans up after itself; the defaults that matter are set here.
+        annot = pdf_create_annot_raw(ctx, page, r->type);
         pdf_obj *obj = pdf_annot_obj(ctx, annot);
+        int flags = PDF_ANNOT_IS_PRINT;
+        if (r->type == PDF_ANNOT_TEXT)
+            flags |= PDF_ANNOT_IS_NO_ZOOM | PDF_ANNOT_IS_NO_ROTATE;
+        pdf_dict_put_int(ctx, obj, PDF_NAME(F), flags);
         // Geometry is written in user space, as given.
         pdf_dict_put_rect(ctx, obj, PDF_NAME(Rect), r->rect);
         if (r->textMarkup) {
@@ -303,7 +311,7 @@ int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r,
             pdf_set_annot_modification_date(ctx, annot, r->modified);
         if (r->icon && r->type == PDF_ANNOT_TEXT)
             pdf_set_annot_icon_name(ctx, annot, r->icon);
-        if (r->type == PDF_ANNOT_FREE_TEXT && (r->fontName || r->fontColorComponents)) {
+        if (r->type == PDF_ANNOT_FREE_TEXT) {
             const char *font = "Helv";
             float size = 12;
             int n = 0;
