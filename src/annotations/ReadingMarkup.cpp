@@ -164,7 +164,7 @@ std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes,
             markups.push_back(markupFromJson(element));
     } catch (const MarkupDecodingError &e) {
         if (error)
-            *error = QString::fromStdString(e.what());
+            *error = platform::jsonErrorText(e.what());
         return std::nullopt;
     }
     return markups;

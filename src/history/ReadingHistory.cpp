@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace folvan {
 
@@ -89,12 +88,8 @@ void ReadingHistory::load()
         problem = file.errorString();
     }
     if (!loaded) {
-        // The parser names itself before its message; the reader needs only
-        // the message.
-        static const QRegularExpression parserTag(QStringLiteral("^\\[json\\.exception\\.[^\\]]*\\]\\s*"));
-        m_loadError = loadErrorPrefix + problem.remove(parserTag);
         m_keepUnreadableFile = true;
-        setError(m_loadError);
+        setError(loadErrorPrefix + problem);
         return;
     }
     QList<RecentReading> records = *loaded;
@@ -127,6 +122,7 @@ void ReadingHistory::opened(const QString &path, const DocumentReadingState &sta
     // identity find the paper again.
     record.bookmark = std::nullopt;
     record.fileIdentity = platform::fileIdentity(path);
+    record.fileFingerprint = platform::fileFingerprint(path);
     record.state = state.normalized(DocumentReadingState::noPageLimit);
     record.openedAt = now();
 
@@ -175,6 +171,7 @@ void ReadingHistory::relocate(const QString &oldPath, const QString &newPath)
     records[i].path = standardized(newPath);
     records[i].bookmark = std::nullopt;
     records[i].fileIdentity = platform::fileIdentity(newPath);
+    records[i].fileFingerprint = platform::fileFingerprint(newPath);
     setRecords(std::move(records));
     saveSoon();
 }
@@ -221,12 +218,26 @@ void ReadingHistory::flush()
     }
     if (!saved) {
         setError(saveErrorPrefix + problem);
+        // Tried again by the next change, at quit, and after a while, so that
+        // a folder made writable again gets the change with no more reading.
+        m_pending.schedule(m_saveDelayMs * retryDelayFactor / 1000.0, [this] { flush(); });
         return;
     }
     m_dirty = false;
-    // A load failure stays shown: the file it concerns was set aside, not lost.
-    if (m_error != m_loadError)
-        setError(m_loadError);
+    // Whatever failed before, the file now holds the list; an unreadable
+    // file it replaced was set aside first.
+    if (!m_error.isEmpty())
+        setError({});
+}
+
+std::vector<QString> ReadingHistory::formerPaths(const QString &path) const
+{
+    std::vector<QString> paths;
+    for (const RecentReading &record : m_records) {
+        if (record.path != path && platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint))
+            paths.push_back(record.path);
+    }
+    return paths;
 }
 
 QString ReadingHistory::resolve(const RecentReading &record) const
@@ -243,7 +254,8 @@ QString ReadingHistory::locate(const RecentReading &record, bool searchFolder) c
     // A paper renamed outside the reader is found in its old folder by its
     // file identity.
     if (searchFolder && record.fileIdentity)
-        return platform::findByIdentity(QFileInfo(record.path).absolutePath(), *record.fileIdentity);
+        return platform::findByIdentity(QFileInfo(record.path).absolutePath(), *record.fileIdentity,
+                                        record.fileFingerprint);
     return {};
 }
 
@@ -262,9 +274,10 @@ qsizetype ReadingHistory::index(const QString &path) const
             if (!located.isEmpty()) {
                 if (platform::fileIdentity(located) == targetIdentity)
                     return i;
-            } else if (record.fileIdentity == targetIdentity) {
+            } else if (platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint)) {
                 // The record's path no longer leads to a file: the file it
-                // recorded, found by its identity under a new name or folder.
+                // recorded, found by its identity under a new name or folder
+                // (not a new file that was given the deleted one's numbers).
                 return i;
             }
         }

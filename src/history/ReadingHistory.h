@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 namespace folvan {
 
 namespace platform {
@@ -28,6 +30,8 @@ class ReadingHistory : public QObject {
 public:
     static constexpr int maximumRecords = 100;
     static constexpr int defaultSaveDelayMs = 300;
+    // A failed save is tried again this many save delays later.
+    static constexpr int retryDelayFactor = 10;
 
     // The store of the whole application, in the Folvan data folder, reading
     // the shared preferences. Created on first use, lives until exit (a new
@@ -66,6 +70,9 @@ public:
     void clear();
     // A path at which the record's paper can be read now; empty when none.
     QString resolve(const RecentReading &record) const;
+    // The other paths under which records knew the file at `path` (a
+    // standardized path): those of the records whose file it is.
+    std::vector<QString> formerPaths(const QString &path) const;
     // Writes the file now when a change has not been written yet.
     void flush();
 
@@ -83,7 +90,6 @@ private:
 
     QList<RecentReading> m_records;
     QString m_error;
-    QString m_loadError;
     QString m_folder;
     QString m_file;
     platform::Preferences *m_defaults = nullptr; // null: the shared preferences

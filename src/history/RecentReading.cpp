@@ -78,6 +78,8 @@ json encodeRecord(const RecentReading &record)
         object["bookmark"] = record.bookmark->toBase64().toStdString();
     if (record.fileIdentity)
         object["fileIdentity"] = platform::toJson(*record.fileIdentity);
+    if (record.fileFingerprint)
+        object["fileFingerprint"] = platform::toJson(*record.fileFingerprint);
     object["state"] = encodeState(record.state);
     object["openedAt"] = record.openedAt;
     return object;
@@ -92,6 +94,7 @@ RecentReading decodeRecord(const json &object)
     record.path = required(object, "path", platform::strictString);
     record.bookmark = optional(object, "bookmark", platform::strictBase64);
     record.fileIdentity = optional(object, "fileIdentity", platform::strictString);
+    record.fileFingerprint = optional(object, "fileFingerprint", platform::strictString);
     const json *state = platform::member(object, "state");
     if (!state)
         throw DecodeError("\"state\" is missing");
@@ -127,7 +130,7 @@ std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data,
             records.append(decodeRecord((*root)[i]));
         } catch (const DecodeError &e) {
             if (error)
-                *error = QStringLiteral("Record %1: %2.").arg(i + 1).arg(QString::fromUtf8(e.what()));
+                *error = QStringLiteral("Record %1: %2.").arg(i + 1).arg(platform::jsonErrorText(e.what()));
             return std::nullopt;
         }
     }

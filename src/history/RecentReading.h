@@ -19,6 +19,9 @@ struct RecentReading {
     QString path;                          // standardized path when last opened or relocated
     std::optional<QByteArray> bookmark;    // opaque file locator, kept as read
     std::optional<QString> fileIdentity;   // "filesystem:file" numbers of the file
+    // Tells the file apart from a later one given the same numbers
+    // (platform::fileFingerprint); an added key that other readers ignore.
+    std::optional<QString> fileFingerprint;
     DocumentReadingState state;            // stored normalized with no page limit
     double openedAt = 0;                   // seconds since 2001-01-01 00:00:00 UTC
 

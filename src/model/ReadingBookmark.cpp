@@ -49,7 +49,7 @@ bool decodeBookmarkFile(const QByteArray &bytes, std::vector<ReadingBookmark> *o
         return true;
     } catch (const std::exception &e) {
         if (error)
-            *error = QString::fromUtf8(e.what());
+            *error = platform::jsonErrorText(e.what());
         return false;
     }
 }

@@ -78,7 +78,8 @@ bool operator==(const PaperNote &a, const PaperNote &b)
 bool operator==(const NotePaper &a, const NotePaper &b)
 {
     return a.id == b.id && notes::sameText(a.title, b.title) && notes::sameText(a.path, b.path)
-        && notes::sameText(a.fileIdentity, b.fileIdentity) && a.bookmark == b.bookmark;
+        && notes::sameText(a.fileIdentity, b.fileIdentity) && a.bookmark == b.bookmark
+        && a.fileFingerprint == b.fileFingerprint;
 }
 
 void to_json(StoredJson &j, const PaperNote &note)
@@ -132,6 +133,8 @@ void to_json(StoredJson &j, const NotePaper &paper)
         j["fileIdentity"] = json::utf8(*paper.fileIdentity);
     if (paper.bookmark)
         j["bookmark"] = paper.bookmark->toBase64().toStdString();
+    if (paper.fileFingerprint)
+        j["fileFingerprint"] = json::utf8(*paper.fileFingerprint);
 }
 
 void from_json(const StoredJson &j, NotePaper &paper)
@@ -142,6 +145,7 @@ void from_json(const StoredJson &j, NotePaper &paper)
     p.path = json::requireString(j, "path");
     p.fileIdentity = json::optionalString(j, "fileIdentity");
     p.bookmark = optionalBytes(j, "bookmark");
+    p.fileFingerprint = json::optionalString(j, "fileFingerprint");
     paper = std::move(p);
 }
 

@@ -48,6 +48,9 @@ struct NotePaper {
     QString path;                            // standardized absolute path
     std::optional<QString> fileIdentity;     // "<file system number>:<file number>"
     std::optional<QByteArray> bookmark;      // kept as read from the file
+    // Tells the file apart from a later one given the same numbers
+    // (platform::fileFingerprint); an added key that other readers ignore.
+    std::optional<QString> fileFingerprint;
 
     friend bool operator==(const NotePaper &a, const NotePaper &b);
 };

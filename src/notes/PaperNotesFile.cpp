@@ -73,7 +73,7 @@ std::optional<PaperNotesFile> decodePaperNotesFile(const QByteArray &bytes, cons
         file.legacyImported = requireBool(top, "legacyImported");
     } catch (const std::exception &e) {
         if (error)
-            *error = unreadableData(QString::fromUtf8(e.what()));
+            *error = unreadableData(platform::jsonErrorText(e.what()));
         return std::nullopt;
     }
     if (file.version != 1) {

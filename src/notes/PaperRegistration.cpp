@@ -23,14 +23,14 @@ QString titleOf(const QString &path)
 }
 
 // A record found by its file identity alone belongs to the file only when
-// its recorded path no longer names another file. Numbers are reused by the
-// file system: once the recorded file was replaced in place (saved anew),
-// the old number may turn up on an unrelated file.
-bool identityMayRelink(const NotePaper &record, const QString &identity)
+// its recorded path no longer names another file, and the file is the one
+// recorded: numbers are reused by the file system, both when the recorded
+// file was replaced in place (saved anew) and when it was deleted.
+bool identityMayRelink(const NotePaper &record, const QString &path, const QString &identity)
 {
-    if (!QFileInfo::exists(record.path))
-        return true;
-    return platform::fileIdentity(record.path) == identity;
+    if (QFileInfo::exists(record.path) && platform::fileIdentity(record.path) != identity)
+        return false;
+    return platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint);
 }
 
 } // namespace
@@ -45,13 +45,14 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
         const NotePaper &record = m_papers[i];
         if (notes::sameText(record.path, path)
             || (identity && record.fileIdentity && *record.fileIdentity == *identity
-                && identityMayRelink(record, *identity)))
+                && identityMayRelink(record, filePath, *identity)))
             matched = i;
     }
 
     NotePaper refreshed = matched < 0 ? NotePaper{} : m_papers[matched];
     refreshed.path = path;
     refreshed.fileIdentity = identity;
+    refreshed.fileFingerprint = platform::fileFingerprint(filePath);
     refreshed.title = titleOf(filePath);
     // A bookmark read from the file is kept as it is: this platform makes
     // none, and the file identity takes its place in the matching above.
@@ -71,9 +72,19 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
 std::optional<QString> PaperNotesStore::resolve(const std::optional<QUuid> &paperID) const
 {
     const std::optional<NotePaper> record = paper(paperID);
-    if (!record || !platform::isReadableFile(record->path))
+    if (!record)
         return std::nullopt;
-    return record->path;
+    if (platform::isReadableFile(record->path))
+        return record->path;
+    // A paper renamed outside the reader is found in its old folder by its
+    // file identity.
+    if (record->fileIdentity) {
+        const QString found = platform::findByIdentity(QFileInfo(record->path).absolutePath(),
+                                                       *record->fileIdentity, record->fileFingerprint);
+        if (!found.isEmpty())
+            return found;
+    }
+    return std::nullopt;
 }
 
 } // namespace folvan

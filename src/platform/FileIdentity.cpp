@@ -1,12 +1,15 @@
 #include "platform/FileIdentity.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace folvan::platform {
@@ -61,7 +64,40 @@ bool isReadableFile(const QString &path)
     return (info.st_mode & bit) != 0;
 }
 
-QString findByIdentity(const QString &folder, const QString &identity)
+std::optional<QString> fileFingerprint(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const QByteArray native = QFile::encodeName(path);
+    struct statx info {};
+    if (::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_SIZE | STATX_TYPE, &info)
+        != 0)
+        return std::nullopt;
+    if (info.stx_mask & STATX_BTIME)
+        return QStringLiteral("birth:%1.%2").arg(qint64(info.stx_btime.tv_sec)).arg(info.stx_btime.tv_nsec);
+    if (!S_ISREG(info.stx_mode))
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    constexpr qint64 part = 64 * 1024;
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    digest.addData(file.read(part));
+    const qint64 size = file.size();
+    if (size > part && file.seek(std::max(part, size - part)))
+        digest.addData(file.read(part));
+    return QStringLiteral("content:%1:%2").arg(size).arg(QString::fromLatin1(digest.result().toHex()));
+}
+
+bool isRecordedFile(const QString &path, const std::optional<QString> &identity,
+                    const std::optional<QString> &fingerprint)
+{
+    if (!identity || fileIdentity(path) != identity)
+        return false;
+    return !fingerprint || fileFingerprint(path) == fingerprint;
+}
+
+QString findByIdentity(const QString &folder, const QString &identity, const std::optional<QString> &fingerprint)
 {
     const int colon = identity.indexOf(QLatin1Char(':'));
     bool numberOk = false;
@@ -81,7 +117,7 @@ QString findByIdentity(const QString &folder, const QString &identity)
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
         const QString candidate = QDir(folder).filePath(name);
-        if (fileIdentity(candidate) == identity && isReadableFile(candidate)) {
+        if (isRecordedFile(candidate, identity, fingerprint) && isReadableFile(candidate)) {
             found = candidate;
             break;
         }

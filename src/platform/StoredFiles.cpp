@@ -6,11 +6,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QDirIterator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace folvan::platform {
 
@@ -36,6 +41,47 @@ bool somethingAt(const QString &path)
 
 } // namespace
 
+namespace {
+
+// A temporary file of an atomic write: the target's name, a dot and six
+// letters or digits, in the target's folder.
+const QRegularExpression &temporaryName()
+{
+    static const QRegularExpression form(QStringLiteral("^.+\\.json\\.[A-Za-z0-9]{6}$"));
+    return form;
+}
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// Makes a finished rename last: the folder's entry is on disk once this
+// returns. A folder that cannot be synced (some file systems refuse) is no
+// failure of the write.
+void syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error)
 {
     if (path.isEmpty()) {
@@ -45,34 +91,48 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
     const QFileInfo info(path);
     if (!ensureFolder(info.absolutePath(), error))
         return false;
-    QSaveFile file(path);
-    // Never fall back to writing the target in place: a failed write must
-    // leave the old content.
-    file.setDirectWriteFallback(false);
-    // Unbuffered, so that each write reaches the system here and its result
-    // is seen: a buffered write that fails part way while being flushed at
-    // commit would otherwise go unnoticed and commit a cut-off file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        setError(error, file.errorString());
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        setError(error, systemError(errno));
         return false;
     }
-    qint64 done = 0;
-    while (done < data.size()) {
-        // A short write is followed by another one, which reports the
-        // system's reason when the rest cannot be written either.
-        const qint64 n = file.write(data.constData() + done, data.size() - done);
-        if (n <= 0) {
-            setError(error, file.errorString());
-            file.cancelWriting();
-            return false;
-        }
-        done += n;
+    // The new file keeps the old one's permissions; a first one is readable
+    // by all and writable by its owner, as files made by the user are.
+    struct stat old {};
+    const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    // Every byte is on disk before the rename makes the file the target, so
+    // that a crash leaves either the old or the whole new content.
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
+    int code = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
     }
-    if (!file.commit()) {
-        setError(error, file.errorString());
+    if (ok && ::rename(temporary.constData(), target.constData()) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.constData());
+        setError(error, systemError(code));
         return false;
     }
+    syncFolder(info.absolutePath());
     return true;
+}
+
+int removeLeftoverTemporaryFiles(const QString &folder)
+{
+    int removed = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (temporaryName().match(it.fileName()).hasMatch() && QFile::remove(file))
+            ++removed;
+    }
+    return removed;
 }
 
 QString unreadableAsidePath(const QString &path)

@@ -9,7 +9,14 @@ namespace folvan::platform {
 // rename, so that `path` holds either its old or its new content, never a
 // partial one. Creates the folder when missing. Error texts are the
 // system's own.
+// The data reaches the disk before the rename, the rename before the call
+// returns.
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr);
+
+// Removes the temporary files that writes cut short by a crash left in
+// `folder` and its subfolders; returns how many. Only for a folder no
+// running write uses.
+int removeLeftoverTemporaryFiles(const QString &folder);
 
 // The name a file gets when moved aside: NAME.unreadable-YYYYMMDDTHHMMSSZ
 // (UTC) next to it.

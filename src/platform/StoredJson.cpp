@@ -1,5 +1,7 @@
 #include "platform/StoredJson.h"
 
+#include <QRegularExpression>
+
 #include <QTimeZone>
 
 #include <cmath>
@@ -67,7 +69,7 @@ QByteArray encodeStoredJson(const json &value)
     try {
         text = withWholeNumbers(value).dump();
     } catch (const json::exception &e) {
-        throw StoredJsonError(e.what());
+        throw StoredJsonError(jsonErrorText(e.what()).toStdString());
     }
     // A solidus only occurs inside strings in the compact output.
     QByteArray out;
@@ -89,7 +91,7 @@ bool encodeStoredJson(const json &value, QByteArray *out, QString *error)
         return true;
     } catch (const StoredJsonError &e) {
         if (error)
-            *error = QString::fromUtf8(e.what());
+            *error = jsonErrorText(e.what());
         return false;
     }
 }
@@ -100,9 +102,16 @@ std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error)
         return json::parse(bytes.constBegin(), bytes.constEnd());
     } catch (const json::exception &e) {
         if (error)
-            *error = QString::fromUtf8(e.what());
+            *error = jsonErrorText(e.what());
         return std::nullopt;
     }
+}
+
+QString jsonErrorText(const char *what)
+{
+    QString text = QString::fromUtf8(what);
+    static const QRegularExpression tag(QStringLiteral("^\\[json\\.exception\\.[^\\]]*\\]\\s*"));
+    return text.remove(tag);
 }
 
 QString uuidString(const QUuid &uuid)

@@ -30,6 +30,10 @@ bool encodeStoredJson(const json &value, QByteArray *out, QString *error);
 // Parses stored bytes; nullopt (with the error text) when not valid JSON.
 std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error = nullptr);
 
+// An error's text for the reader: the message of a JSON library error
+// without the library's own tag ("[json.exception.parse_error.101] ").
+QString jsonErrorText(const char *what);
+
 // Upper-case UUID text without braces.
 QString uuidString(const QUuid &uuid);
 QString newUuidString();

@@ -36,13 +36,7 @@ platform::Preferences &defaults()
 void installHistoryPaths()
 {
     SharedPDFViewModel::setHistoryPathsProvider([](const QString &standardizedPath) {
-        const std::optional<QString> identity = platform::fileIdentity(standardizedPath);
-        std::vector<QString> paths;
-        for (const RecentReading &record : ReadingHistory::shared().records()) {
-            if (identity && record.fileIdentity == identity && record.path != standardizedPath)
-                paths.push_back(record.path);
-        }
-        return paths;
+        return ReadingHistory::shared().formerPaths(standardizedPath);
     });
 }
 

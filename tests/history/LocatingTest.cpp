@@ -48,6 +48,32 @@ TEST_F(LocatingRecordedPapers, FindsAPaperRenamedInItsFolderByItsIdentity)
     EXPECT_EQ(history->records().first().path, renamed);
 }
 
+TEST_F(LocatingRecordedPapers, ANewFileOnADeletedPapersNumbersIsAnotherPaper)
+{
+    // The file system gave the deleted paper's numbers to a new file; the
+    // record's fingerprint is the deleted paper's.
+    const QString newcomer = makePaper(QStringLiteral("newcomer.pdf"));
+    const QString gone = path(QStringLiteral("papers/deleted.pdf"));
+    writeAll(historyFile(),
+             QStringLiteral(R"([{"id":"0F2B8D5E-5C39-4C1F-9D39-3A9E3C1B7A11","path":"%1","fileIdentity":"%2",)"
+                            R"("fileFingerprint":"birth:1.5","state":{"page":7,"zoom":2,"angle":0,)"
+                            R"("isBook":false,"layout":"spread"},"openedAt":1}])")
+                 .arg(gone, *platform::fileIdentity(newcomer))
+                 .toUtf8());
+    auto history = makeStore();
+    ASSERT_EQ(history->records().size(), 1) << history->error().toStdString();
+    EXPECT_EQ(history->state(newcomer, 100, false).page, 0);
+    EXPECT_TRUE(history->resolve(history->records().first()).isEmpty());
+    EXPECT_TRUE(history->formerPaths(newcomer).empty());
+    history->opened(newcomer, stateAt(1));
+    EXPECT_EQ(history->records().size(), 2);
+
+    // The paper itself, renamed, is still known by its former name.
+    const QString renamed = path(QStringLiteral("papers/renamed.pdf"));
+    ASSERT_TRUE(QFile::rename(newcomer, renamed));
+    EXPECT_EQ(history->formerPaths(renamed), std::vector<QString>{newcomer});
+}
+
 TEST_F(LocatingRecordedPapers, FindsAPaperMovedToAnotherFolderByItsStoredIdentity)
 {
     auto history = makeStore();

@@ -201,8 +201,9 @@ TEST_F(ReadingHistorySaving, AFailedWriteReportsItsErrorAndKeepsTheChange)
     EXPECT_GT(history.error().size(), QStringLiteral("无法保存阅读记录：").size());
     EXPECT_EQ(history.records().size(), 1);
 
+    // Once the folder can be made, the change is written without another one.
     ASSERT_TRUE(QFile::remove(blocked));
-    history.flush();
+    clock.advance(0.05 * ReadingHistory::retryDelayFactor);
     EXPECT_TRUE(history.error().isEmpty());
     EXPECT_TRUE(readAll(blocked + QStringLiteral("/Folvan/reading-history.json")).contains("a.pdf"));
 
@@ -255,7 +256,8 @@ TEST_F(ReadingHistoryLoading, AnUnreadableFileIsSetAsideBeforeTheFirstWrite)
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readAll(QDir(historyFolder()).filePath(aside.first())), broken);
     EXPECT_TRUE(readAll(historyFile()).contains("new.pdf"));
-    EXPECT_EQ(history->error(), loadError);
+    // The successful save clears the error: the unreadable file is kept aside.
+    EXPECT_TRUE(history->error().isEmpty()) << history->error().toStdString();
 
     // Later writes replace the new file; the set-aside one stays alone.
     history->opened(QStringLiteral("/papers/newer.pdf"), stateAt(1));

@@ -95,9 +95,14 @@ TEST_F(PaperRegistration, IdentityAloneNeverTakesARecordWhosePathHoldsAnotherFil
     EXPECT_NE(fresh, old.id);
     EXPECT_EQ(record(old.id).path, replaced);
 
-    // Once the recorded file is gone, the identity finds the paper again.
-    store->setPapers({old});
+    // Once the recorded file is gone, the identity finds the paper again,
+    // unless the record's fingerprint tells that it was another file.
     ASSERT_TRUE(QFile::remove(replaced));
+    old.fileFingerprint = QStringLiteral("birth:1.5");
+    store->setPapers({old});
+    EXPECT_NE(store->registerPaper(newcomer), old.id);
+    old.fileFingerprint.reset();
+    store->setPapers({old});
     EXPECT_EQ(store->registerPaper(newcomer), old.id);
     EXPECT_EQ(record(old.id).path, newcomer);
 }
@@ -120,7 +125,7 @@ TEST_F(PaperRegistration, UnreadableFileLosesItsIdentityAndKeepsItsBookmark)
     EXPECT_FALSE(record(other).bookmark.has_value());
 }
 
-TEST_F(PaperRegistration, ResolveGivesOnlyAReadableFile)
+TEST_F(PaperRegistration, ResolveGivesOnlyAReadableFileFoundByPathOrIdentity)
 {
     EXPECT_FALSE(store->resolve(std::nullopt).has_value());
     EXPECT_FALSE(store->resolve(QUuid::createUuid()).has_value());
@@ -128,7 +133,11 @@ TEST_F(PaperRegistration, ResolveGivesOnlyAReadableFile)
     const QString file = paperFile(QStringLiteral("papers/here.pdf"));
     const QUuid id = store->registerPaper(file);
     EXPECT_EQ(store->resolve(id), file);
-    ASSERT_TRUE(QFile::remove(file));
+    // Renamed outside the reader: found in its folder by its identity.
+    const QString renamed = path(QStringLiteral("papers/renamed.pdf"));
+    ASSERT_TRUE(QFile::rename(file, renamed));
+    EXPECT_EQ(store->resolve(id), renamed);
+    ASSERT_TRUE(QFile::remove(renamed));
     EXPECT_FALSE(store->resolve(id).has_value());
     EXPECT_TRUE(store->paper(id).has_value()) << "the record stays";
 }

@@ -37,6 +37,21 @@ TEST_F(StoredFilesTest, AtomicWriteCreatesFolderAndReplacesContent)
     EXPECT_EQ(QDir(path(QStringLiteral("a/b"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST_F(StoredFilesTest, WritesCutShortLeaveNothingAfterTheNextStart)
+{
+    writePlain(path(QStringLiteral("reading-history.json")), "[]");
+    writePlain(path(QStringLiteral("reading-history.json.Ab12Cd")), "[{\"id\"");
+    writePlain(path(QStringLiteral("Notes/paper-notes-v1.json.x9Y8z7")), "{");
+    writePlain(path(QStringLiteral("Annotations/a.json.unreadable-20260101T000000Z")), "kept");
+    writePlain(path(QStringLiteral("paper.pdf.Ab12Cd")), "not ours");
+    EXPECT_EQ(removeLeftoverTemporaryFiles(root()), 2);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("reading-history.json"))));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("reading-history.json.Ab12Cd"))));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Notes/paper-notes-v1.json.x9Y8z7"))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("Annotations/a.json.unreadable-20260101T000000Z"))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("paper.pdf.Ab12Cd"))));
+}
+
 TEST_F(StoredFilesTest, FailedAtomicWriteLeavesTargetIntact)
 {
     const QString target = path(QStringLiteral("file.json"));

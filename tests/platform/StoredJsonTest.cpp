@@ -85,6 +85,16 @@ TEST(StoredJsonTest, StrictReadersRefuseOtherKinds)
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST(StoredJsonTest, ErrorTextsCarryNoParserTag)
+{
+    QString error;
+    EXPECT_FALSE(decodeStoredJson("{\"page\":", &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("parse error at line 1"))) << qPrintable(error);
+    EXPECT_FALSE(encodeStoredJson(json(std::string("\xff")), nullptr, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.contains(QStringLiteral("json.exception"))) << qPrintable(error);
+}
+
 TEST(StoredJsonTest, UuidsAreUpperCaseAndParsedInEitherCase)
 {
     const QString fresh = newUuidString();
