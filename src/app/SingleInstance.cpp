@@ -1,7 +1,9 @@
 #include "app/SingleInstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -59,6 +61,36 @@ QString SingleInstance::defaultName()
 #endif
 }
 
+QString SingleInstance::lockPath() const
+{
+    const QString socket = QFileInfo(m_name).isAbsolute() ? m_name : QDir::temp().filePath(m_name);
+    return socket + QStringLiteral(".lock");
+}
+
+SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeoutMs)
+{
+    m_lock = std::make_unique<QLockFile>(lockPath());
+    // Only a lock whose process is gone is stale, however old it is.
+    m_lock->setStaleLockTime(0);
+    const QDeadlineTimer deadline(timeoutMs);
+    for (int wait = 0;; wait = 100) {
+        if (m_lock->tryLock(wait))
+            return listen() ? Role::Running : Role::Failed;
+        if (m_lock->error() != QLockFile::LockFailedError) {
+            // No lock can be made here: the socket alone decides.
+            m_lock.reset();
+            if (forwardToRunningInstance(paths))
+                return Role::Forwarded;
+            return listen() ? Role::Running : Role::Failed;
+        }
+        // The holder may still be starting and not listen yet.
+        if (forwardToRunningInstance(paths, 250))
+            return Role::Forwarded;
+        if (deadline.hasExpired())
+            return Role::Failed;
+    }
+}
+
 bool SingleInstance::forwardToRunningInstance(const QStringList &paths, int timeoutMs) const
 {
     QLocalSocket socket;
@@ -77,6 +109,7 @@ bool SingleInstance::forwardToRunningInstance(const QStringList &paths, int time
 
 bool SingleInstance::listen()
 {
+    delete m_server;
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {

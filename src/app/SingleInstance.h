@@ -4,7 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QLocalServer;
+class QLockFile;
 
 namespace folvan::app {
 
@@ -20,6 +23,18 @@ public:
 
     // The per-user socket, in the user's own runtime folder where there is one.
     static QString defaultName();
+
+    enum class Role {
+        Running,   // this launch is the running instance and listens
+        Forwarded, // another one runs and got the paths
+        Failed,    // another one holds the lock but never answered
+    };
+    // Becomes the running instance, or hands `paths` to the one that runs.
+    // Atomic: of launches at the same moment exactly one runs, by a lock
+    // file beside the socket that is held while the instance lives (a lock
+    // left by an instance that died is taken over). Waits up to `timeoutMs`
+    // for a running instance that is still starting to answer.
+    Role claim(const QStringList &paths, int timeoutMs = 5000);
 
     // Sends `paths` to a running instance; false when none answers.
     bool forwardToRunningInstance(const QStringList &paths, int timeoutMs = 1000) const;
@@ -39,8 +54,11 @@ signals:
     void pathsReceived(const QStringList &paths);
 
 private:
+    QString lockPath() const;
+
     QString m_name;
     QLocalServer *m_server = nullptr;
+    std::unique_ptr<QLockFile> m_lock;
 };
 
 } // namespace folvan::app

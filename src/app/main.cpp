@@ -8,10 +8,15 @@
 #include "app/QtTranslations.h"
 #include "app/ReaderWindow.h"
 #include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
 #include "app/UrlSchemes.h"
+#include "platform/Paths.h"
+#include "platform/StoredFiles.h"
 #include "window/PaneBookView.h"
 #include "window/PanePresenter.h"
 #include "window/ReadingArea.h"
+
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -31,11 +36,20 @@ int main(int argc, char **argv)
 
     const QStringList arguments = QApplication::arguments();
     folvan::app::SingleInstance instance;
-    if (instance.forwardToRunningInstance(folvan::app::SingleInstance::forwardedPaths(arguments)))
+    switch (instance.claim(folvan::app::SingleInstance::forwardedPaths(arguments))) {
+    case folvan::app::SingleInstance::Role::Forwarded:
         return 0;
+    case folvan::app::SingleInstance::Role::Failed:
+        // Two instances would write over each other's stored files.
+        std::fputs("Folvan is already running but does not answer.\n", stderr);
+        return 1;
+    case folvan::app::SingleInstance::Role::Running:
+        break;
+    }
     // Here the file of "--pdf" is opened by the pane's own start-up.
     const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(arguments);
-    instance.listen();
+    // No other instance writes now: what a killed write left is removed.
+    folvan::platform::removeLeftoverTemporaryFiles(folvan::platform::folvanDataFolder());
 
     folvan::window::installExportSavePanel();
     folvan::window::ReadingArea::setBookViewFactory(&folvan::window::makePaneBookView);
@@ -43,5 +57,9 @@ int main(int argc, char **argv)
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
                      [&windows](const QStringList &received) { windows.openExternalPaths(received); });
     windows.open(std::nullopt, paths);
+    // A termination request ends the program as Quit does.
+    folvan::app::TerminationSignals termination;
+    QObject::connect(&termination, &folvan::app::TerminationSignals::quitRequested, &app,
+                     &QApplication::closeAllWindows, Qt::QueuedConnection);
     return app.exec();
 }

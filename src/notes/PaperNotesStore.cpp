@@ -156,6 +156,9 @@ void PaperNotesStore::flush()
         return;
     }
     setError(kSaveFailed + failure);
+    // Tried again by the next change, at quit, and after a while, so that a
+    // folder made writable again gets the change with no more writing.
+    m_pending->schedule(m_saveDelay * kRetryDelayFactor, [this] { flush(); });
 }
 
 } // namespace folvan

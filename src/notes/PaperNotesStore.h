@@ -29,6 +29,8 @@ class PaperNotesStore : public QObject {
 
 public:
     static constexpr double kSaveDelaySeconds = 0.35;
+    // A failed save is tried again this many save delays later.
+    static constexpr int kRetryDelayFactor = 10;
     static const QString kFileName;   // "paper-notes-v1.json"
 
     // A store on the library file at `filePath`: loads it, takes over the

@@ -298,19 +298,22 @@ void ContentView::teardown()
     m_tornDown = true;
     m_openGeneration = QUuid::createUuid();
     cancelSearchWork();
-    if (const std::optional<DocumentReadingState> state = readingToSave(true)) {
-        ReadingHistory *records = &history();
-        const QString path = m_viewModel->pdfDocumentURL().toLocalFile();
-        QMetaObject::invokeMethod(
-            records,
-            [records, path, state = *state] {
-                records->update(path, state);
-                records->flush();
-            },
-            Qt::QueuedConnection);
-    }
-    history().flush();
-    paperNotes().flush();
+    // The stores are written in the next turn, not here: a write that fails
+    // reports its error to views, and none may be rebuilt while this pane,
+    // and maybe its window, is being destroyed. At quit the stores were
+    // written before the windows went.
+    ReadingHistory *records = &history();
+    PaperNotesStore *notes = &paperNotes();
+    const QString path = m_viewModel->pdfDocumentURL().toLocalFile();
+    QMetaObject::invokeMethod(
+        records,
+        [records, notes, path, state = readingToSave(true)] {
+            if (state)
+                records->update(path, *state);
+            records->flush();
+            notes->flush();
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- Body ----------------------------------------------------------------------

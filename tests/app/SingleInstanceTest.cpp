@@ -3,6 +3,7 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -46,6 +47,34 @@ TEST(SingleInstance, WithoutARunningInstanceNothingIsForwardedAndTheNameIsFreeAg
     }
     SingleInstance again(name);
     EXPECT_TRUE(again.listen());
+}
+
+TEST(SingleInstance, OfTwoLaunchesOneRunsAndTheOtherHandsOverItsPaths)
+{
+    const QString name = QDir::temp().filePath(uniqueName());
+    SingleInstance first(name);
+    ASSERT_EQ(first.claim({}), SingleInstance::Role::Running);
+    QSignalSpy received(&first, &SingleInstance::pathsReceived);
+    // The second finds the lock taken even when the socket is gone, as it is
+    // while the first one starts: it never takes the name over.
+    QFile::remove(name);
+    SingleInstance second(name);
+    EXPECT_EQ(second.claim({QStringLiteral("/papers/a.pdf")}, 300), SingleInstance::Role::Failed);
+    ASSERT_TRUE(first.listen());
+    EXPECT_EQ(second.claim({QStringLiteral("/papers/a.pdf")}), SingleInstance::Role::Forwarded);
+    ASSERT_TRUE(received.wait(2000));
+    EXPECT_EQ(received.constFirst().constFirst().toStringList(), QStringList{QStringLiteral("/papers/a.pdf")});
+}
+
+TEST(SingleInstance, TheLockIsFreeOnceTheRunningInstanceIsGone)
+{
+    const QString name = QDir::temp().filePath(uniqueName());
+    {
+        SingleInstance first(name);
+        ASSERT_EQ(first.claim({}), SingleInstance::Role::Running);
+    }
+    SingleInstance again(name);
+    EXPECT_EQ(again.claim({}), SingleInstance::Role::Running);
 }
 
 TEST(SingleInstance, CommandLinePathsLeaveOutTheProgramOptionsAndThePdfOption)

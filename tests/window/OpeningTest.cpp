@@ -282,6 +282,25 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
 }
 
+TEST_F(OpeningTest, APaneGoingAwayWithAnUnwritableDataFolderTouchesNoView)
+{
+    const QString file = paper(QStringLiteral("stuck.pdf"), 5);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, file));
+    pane->viewModel()->setJumpToPage(3);
+    // A file takes the data folder's place: every write fails.
+    const QString folder = platform::folvanDataFolder();
+    ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral(".away")));
+    ASSERT_TRUE(writeBytes(folder, "not a folder"));
+    int errors = 0;
+    QObject context;
+    QObject::connect(&history(), &ReadingHistory::errorChanged, &context, [&] { ++errors; });
+    pane.reset();
+    EXPECT_EQ(errors, 0);
+    ASSERT_TRUE(waitUntil([&] { return !history().error().isEmpty(); }));
+    EXPECT_EQ(history().records().front().state.page, 3) << "the change stays to be written";
+}
+
 TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
 {
     const QString file = paper(QStringLiteral("late.pdf"), 2);
