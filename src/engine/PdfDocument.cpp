@@ -2,7 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -60,32 +68,77 @@ PdfDocument::PdfDocument(std::unique_ptr<DocumentImpl> impl) : m_impl(std::move(
 
 PdfDocument::~PdfDocument() = default;
 
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// The whole content of the regular file at `path`. Anything else (a pipe,
+// which would wait for a writer, a device such as an endless one, a folder)
+// is refused without reading.
+std::optional<QByteArray> readRegularFile(const QString &path, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        setError(error, QStringLiteral("无法读取文件：") + QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    }
+    struct stat info {};
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        setError(error, QStringLiteral("无法读取文件：不是普通文件"));
+        return std::nullopt;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        setError(error, QStringLiteral("无法读取文件：") + file.errorString());
+        return std::nullopt;
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, QStringLiteral("无法读取文件：") + file.errorString());
+        return std::nullopt;
+    }
+    return data;
+}
+
+} // namespace
+
 std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("无法读取文件：") + file.errorString();
+    try {
+        std::optional<QByteArray> data = readRegularFile(path, error);
+        if (!data)
+            return nullptr;
+        auto impl = std::make_unique<DocumentImpl>(path, std::move(*data));
+        if (!impl->isOpen()) {
+            setError(error, impl->errorText());
+            return nullptr;
+        }
+        return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
+    } catch (const std::bad_alloc &) {
+        setError(error, QStringLiteral("无法读取文件：文件太大"));
         return nullptr;
     }
-    auto impl = std::make_unique<DocumentImpl>(path, file.readAll());
-    if (!impl->isOpen()) {
-        if (error)
-            *error = impl->errorText();
-        return nullptr;
-    }
-    return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
 }
 
 std::shared_ptr<PdfDocument> PdfDocument::openData(const QByteArray &data, QString *error)
 {
-    auto impl = std::make_unique<DocumentImpl>(QString(), data);
-    if (!impl->isOpen()) {
-        if (error)
-            *error = impl->errorText();
+    try {
+        auto impl = std::make_unique<DocumentImpl>(QString(), data);
+        if (!impl->isOpen()) {
+            setError(error, impl->errorText());
+            return nullptr;
+        }
+        return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
+    } catch (const std::bad_alloc &) {
+        setError(error, QStringLiteral("无法读取文件：文件太大"));
         return nullptr;
     }
-    return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
 }
 
 QString PdfDocument::path() const { return m_impl->path(); }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <exception>
 
 namespace folvan::platform {
 
@@ -32,10 +33,29 @@ void runOnMain(QObject *context, std::function<void()> fn)
     });
 }
 
+namespace {
+
+// Work on another thread never lets an exception out: one that left the
+// thread would end the program.
+std::function<void()> contained(std::function<void()> fn)
+{
+    return [fn = std::move(fn)] {
+        try {
+            fn();
+        } catch (const std::exception &e) {
+            qWarning("Background work failed: %s", e.what());
+        } catch (...) {
+            qWarning("Background work failed");
+        }
+    };
+}
+
+} // namespace
+
 void runConcurrently(std::function<void()> fn)
 {
     if (fn)
-        QThreadPool::globalInstance()->start(std::move(fn));
+        QThreadPool::globalInstance()->start(contained(std::move(fn)));
 }
 
 SerialQueue::SerialQueue(const QString &label)
@@ -55,7 +75,7 @@ SerialQueue::~SerialQueue()
 void SerialQueue::async(std::function<void()> fn)
 {
     if (fn)
-        m_pool->start(std::move(fn));
+        m_pool->start(contained(std::move(fn)));
 }
 
 void SerialQueue::waitForDone()

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,6 +42,21 @@ TEST(OpenDocument, RefusesWhatIsNotAReadablePdf)
     QString error;
     EXPECT_FALSE(PdfDocument::open(QStringLiteral("/nonexistent/paper.pdf"), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(OpenDocument, OpensOnlyRegularFiles)
+{
+    // A pipe would wait for a writer forever, an endless device fill the
+    // memory, a folder has no content: each is refused at once.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pipe = dir.filePath(QStringLiteral("paper.pdf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString &path : {pipe, QStringLiteral("/dev/zero"), dir.path()}) {
+        QString error;
+        EXPECT_FALSE(PdfDocument::open(path, &error)) << path.toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
 }
 
 TEST(OpenDocument, RefusesAPasswordProtectedFile)

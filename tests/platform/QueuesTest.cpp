@@ -72,6 +72,17 @@ TEST(QueuesTest, SerialQueueRunsItemsOneAtATimeInOrderOffTheMainThread)
     EXPECT_TRUE(offMain.load());
 }
 
+TEST(QueuesTest, AnExceptionNeverLeavesAWorkerThread)
+{
+    SerialQueue queue(QStringLiteral("Folvan.test"));
+    std::atomic<int> after{0};
+    queue.async([] { throw std::bad_alloc(); });
+    queue.async([&] { ++after; });
+    runConcurrently([] { throw 1; });
+    runConcurrently([&] { ++after; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return after == 2; }, 5000));
+}
+
 TEST(QueuesTest, WorkItemRunsOnlyTheNewestScheduleOnceAfterItsDelayAndNeverWhenCancelled)
 {
     ManualClock clock;
