@@ -53,16 +53,11 @@ MarkupFileContent readMarkupFile(const QString &path)
     return content;
 }
 
-QString droppedCopyPath(const QString &path)
-{
-    return path + QStringLiteral(".dropped-")
-        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-}
-
 void AnnotationFileKeeper::reset()
 {
     m_unreadablePath.clear();
     m_droppedPath.clear();
+    m_loadedPath.clear();
 }
 
 void AnnotationFileKeeper::noteReadable(const QString &path)
@@ -71,20 +66,8 @@ void AnnotationFileKeeper::noteReadable(const QString &path)
         m_unreadablePath.clear();
     if (m_droppedPath == path)
         m_droppedPath.clear();
+    m_loadedPath = path;
 }
-
-namespace {
-
-bool copyBeside(const QString &path, QString *error)
-{
-    const QString base = droppedCopyPath(path);
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    return platform::copyWithoutReplacing(path, target, error);
-}
-
-} // namespace
 
 bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error)
 {
@@ -92,30 +75,43 @@ bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingM
     if (!encodeMarkups(markups, &data, error))
         return false;
 
-    if (!m_unreadablePath.isEmpty() && m_unreadablePath != path) {
-        if (QFileInfo::exists(m_unreadablePath)) {
+    if (!m_unreadablePath.isEmpty() && m_unreadablePath != path && QFileInfo::exists(m_unreadablePath)) {
+        if (markups.empty() && !QFileInfo::exists(path)) {
             // Renamed or moved before anything was saved: the new name gets
             // the file that could not be read, not an empty list.
             if (!platform::copyWithoutReplacing(m_unreadablePath, path, error))
                 return false;
             m_unreadablePath = path;
+            m_loadedPath = path;
             return true;
         }
+        // The list goes to the paper's current file; the file that failed
+        // to load stays aside under its own name.
+        if (!platform::moveAsideUnreadable(m_unreadablePath, error))
+            return false;
         m_unreadablePath.clear();
     }
 
     if (m_unreadablePath == path && QFileInfo::exists(path)) {
-        const MarkupFileContent current = readMarkupFile(path);
-        if (!current.markups && !platform::moveAsideUnreadable(path, error))
+        if (!platform::moveAsideUnreadable(path, error))
             return false;
+        m_loadedPath = path;
     }
     m_unreadablePath.clear();
 
-    if (m_droppedPath == path && QFileInfo::exists(path) && !copyBeside(path, error))
+    if (m_droppedPath == path && QFileInfo::exists(path) && !platform::copyAside(path, QStringLiteral("dropped"), error))
         return false;
     m_droppedPath.clear();
 
-    return platform::writeFileAtomically(path, data, error);
+    // Never over a file this pane did not load, such as the one another
+    // paper of the new name left.
+    if (m_loadedPath != path && QFileInfo::exists(path) && !platform::moveAside(path, QStringLiteral("kept"), error))
+        return false;
+
+    if (!platform::writeFileAtomically(path, data, error))
+        return false;
+    m_loadedPath = path;
+    return true;
 }
 
 } // namespace folvan::annotations

@@ -34,10 +34,6 @@ struct MarkupFileContent {
 
 MarkupFileContent readMarkupFile(const QString &path);
 
-// The name a file is copied to before markups dropped from it are
-// overwritten.
-QString droppedCopyPath(const QString &path);
-
 // Remembers, for one pane, which annotation file must be kept aside before
 // it is next written.
 class AnnotationFileKeeper {
@@ -46,21 +42,27 @@ public:
     void reset();
     // The file at `path` failed to load; it is not to be overwritten as it is.
     void noteUnreadable(const QString &path) { m_unreadablePath = path; }
+    // The file at `path` was loaded, or there was none: it may be replaced.
+    void noteLoaded(const QString &path) { m_loadedPath = path; }
     // Markups were dropped from the file at `path` when it was loaded.
     void noteDropped(const QString &path) { m_droppedPath = path; }
     // The file at `path` was read successfully after all.
     void noteReadable(const QString &path);
 
-    // Writes `markups` to `path`, after keeping aside what must be kept.
-    // When the file that failed to load lies under another name (the
-    // document was renamed or moved), that file is copied to `path` instead,
-    // never replacing a file there. False with the error text on failure;
-    // nothing is overwritten then.
+    // Writes `markups` to `path`, after keeping aside what must be kept: the
+    // file that failed to load (even when it reads now: repaired outside the
+    // reader, it holds markups the list lacks), and a file at `path` that
+    // was neither loaded nor written here (NAME.kept-...). When the file that
+    // failed to load lies under another name (the document was renamed or
+    // moved) and there are no markups to write, that file is copied to
+    // `path` instead, when nothing lies there. False with the error text on
+    // failure; nothing is overwritten then.
     bool write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error);
 
 private:
     QString m_unreadablePath;
     QString m_droppedPath;
+    QString m_loadedPath;
 };
 
 } // namespace folvan::annotations

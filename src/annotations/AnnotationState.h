@@ -3,7 +3,10 @@
 // The annotation state a pane model keeps for its open document, beside the
 // published fields the model declares itself.
 
+#include <optional>
 #include <vector>
+
+#include <QString>
 
 #include "annotations/AnnotationFile.h"
 #include "annotations/DocumentAnnotations.h"
@@ -23,6 +26,8 @@ struct AnnotationState {
     OriginalAnnotationMap originalAnnotations;
     // The annotations added to the pages for the markups, per page.
     InstalledAnnotationMap installedAnnotations;
+    // Why some markups are not on the pages; shown until they are.
+    std::optional<QString> placementError;
     // Which annotation file must be kept aside before it is next written.
     annotations::AnnotationFileKeeper fileKeeper;
 };

@@ -66,7 +66,7 @@ OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document)
     return originals;
 }
 
-void installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
+int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                     InstalledAnnotationMap &installed, const std::vector<ReadingMarkup> &markups,
                     const std::function<void(int)> &pageChanged)
 {
@@ -80,6 +80,7 @@ void installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &
             pages.insert(int(m.page));
     }
     const std::unordered_set<QString> keys = sourceKeys(markups);
+    int failed = 0;
 
     for (int page : pages) {
         if (page < 0 || page >= document.pageCount())
@@ -133,12 +134,15 @@ void installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &
             const engine::PdfAnnotationHandle handle = engine::createAnnotation(document, page, created);
             if (handle.isValid())
                 installed[page].push_back(handle);
+            else
+                ++failed;
         }
         if (installed[page].empty())
             installed.erase(page);
         if (pageChanged)
             pageChanged(page);
     }
+    return failed;
 }
 
 void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,

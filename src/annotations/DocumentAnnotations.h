@@ -47,7 +47,9 @@ OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document);
 // hides every original named by a markup's source key (or carrying the
 // name of a current markup) and shows the others, and installs one
 // annotation per drawn markup. `pageChanged` is told every page visited.
-void installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
+// Returns how many markups could not be installed (a damaged page takes
+// none); the markups themselves are kept.
+int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                     InstalledAnnotationMap &installed, const std::vector<ReadingMarkup> &markups,
                     const std::function<void(int)> &pageChanged = {});
 

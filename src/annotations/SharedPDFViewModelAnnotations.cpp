@@ -10,6 +10,7 @@
 #include "annotations/MarkupCommitCommand.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
+#include "platform/UnsavedChanges.h"
 
 namespace folvan {
 
@@ -22,6 +23,7 @@ constexpr int kUndoLimit = 80;
 const QString kLoadError = QStringLiteral("无法载入已保存的批注：");
 const QString kSaveError = QStringLiteral("批注尚未保存：");
 const QString kSyncError = QStringLiteral("无法同步另一阅读区的批注：");
+const QString kPlaceError = QStringLiteral("无法显示已保存的批注：");
 // What a file that is not a valid markup list reports.
 const QString kCorruptFile = QStringLiteral("The file couldn’t be opened because it isn’t in the correct format.");
 
@@ -91,6 +93,7 @@ void SharedPDFViewModel::resetAnnotations()
     state.originalAnnotations.clear();
     state.installedAnnotations.clear();
     state.fileKeeper.reset();
+    state.placementError.reset();
 
     setReflowSources({});
     setMarkups({});
@@ -129,8 +132,18 @@ void SharedPDFViewModel::synchronizeAnnotations()
         return;
     AnnotationState &state = annotationState();
     if (statesBelongTo(annotationDocument, document)) {
-        installMarkups(*document, state.originalAnnotations, state.installedAnnotations, state.markups,
-                       [this](int page) { emit annotationsChangedOnPage(page); });
+        const int failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations,
+                                          state.markups, [this](int page) { emit annotationsChangedOnPage(page); });
+        // The markups stay in the list and the file; the pages that cannot
+        // take them show them not.
+        const bool wasShown = state.placementError && markupError() == state.placementError;
+        state.placementError.reset();
+        if (failed > 0) {
+            state.placementError = kPlaceError + QStringLiteral("%1 条批注无法放到页面上，文件可能已损坏。").arg(failed);
+            setMarkupError(state.placementError);
+        } else if (wasShown) {
+            setMarkupError(std::nullopt);
+        }
     }
     rebuildAnnotationItems();
     setAnnotationRevision(annotationRevision() + 1);
@@ -197,6 +210,7 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
     const QString path = markupURL(documentURL);
     const MarkupFileContent content = path.isEmpty() ? MarkupFileContent{} : readMarkupFile(path);
     if (!content.exists) {
+        annotationState().fileKeeper.noteLoaded(path);
         synchronizeAnnotations();
         return;
     }
@@ -205,6 +219,7 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
         annotationState().fileKeeper.noteUnreadable(path);
         return;
     }
+    annotationState().fileKeeper.noteLoaded(path);
     std::vector<ReadingMarkup> valid;
     for (const ReadingMarkup &markup : *content.markups) {
         if (document && isValidMarkup(markup, *document))
@@ -222,16 +237,21 @@ void SharedPDFViewModel::persistMarkups()
         return;
     QString error;
     const QString path = markupURL(pdfDocumentURL());
-    if (path.isEmpty()) {
-        setMarkupError(kSaveError + QStringLiteral("No data folder is available."));
-        return;
-    }
+    const QString pending = (path.isEmpty() ? pdfDocumentURL().toLocalFile() : path) + QStringLiteral("#annotations");
+    const auto fail = [&](const QString &text) {
+        setMarkupError(kSaveError + text);
+        platform::noteUnsaved(pending, QStringLiteral("批注：") + pdfDocumentURL().fileName());
+        m_unsavedMarkupsWriter = [this] { persistMarkups(); };
+        sideFileSaveFailed();
+    };
+    if (path.isEmpty())
+        return fail(QStringLiteral("No data folder is available."));
     if (!platform::ensureFolder(annotationDirectory(), &error)
-        || !annotationState().fileKeeper.write(path, markups(), &error)) {
-        setMarkupError(kSaveError + error);
-        return;
-    }
-    setMarkupError(std::nullopt);
+        || !annotationState().fileKeeper.write(path, markups(), &error))
+        return fail(error);
+    m_unsavedMarkupsWriter = nullptr;
+    platform::noteSaved(pending);
+    setMarkupError(annotationState().placementError);
     notifySidecarChanged(QStringLiteral("annotations"));
 }
 
@@ -265,7 +285,7 @@ void SharedPDFViewModel::reloadSharedAnnotations()
     m_annotationUndoManager->clear();
     synchronizeAnnotations();
     updateAnnotationUndoState();
-    setMarkupError(std::nullopt);
+    setMarkupError(annotationState().placementError);
 }
 
 } // namespace folvan

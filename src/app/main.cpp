@@ -1,6 +1,7 @@
 // Folvan's entry: the application, its reading window and settings window,
 // and the hand-over of files to an instance that is already running.
 #include <QApplication>
+#include <QMessageBox>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -12,6 +13,7 @@
 #include "app/UrlSchemes.h"
 #include "platform/Paths.h"
 #include "platform/StoredFiles.h"
+#include "platform/UnsavedChanges.h"
 #include "window/PaneBookView.h"
 #include "window/PanePresenter.h"
 #include "window/ReadingArea.h"
@@ -59,7 +61,27 @@ int main(int argc, char **argv)
     windows.open(std::nullopt, paths);
     // A termination request ends the program as Quit does.
     folvan::app::TerminationSignals termination;
-    QObject::connect(&termination, &folvan::app::TerminationSignals::quitRequested, &app,
-                     &QApplication::closeAllWindows, Qt::QueuedConnection);
-    return app.exec();
+    bool endedBySignal = false;
+    QObject::connect(
+        &termination, &folvan::app::TerminationSignals::quitRequested, &app,
+        [&endedBySignal] {
+            endedBySignal = true;
+            QApplication::closeAllWindows();
+        },
+        Qt::QueuedConnection);
+    const int status = app.exec();
+    // The stores wrote what they could as the program quit; what is still
+    // unwritten is named, not dropped in silence.
+    const QStringList unsaved = folvan::platform::unsavedDescriptions();
+    if (!unsaved.isEmpty()) {
+        const QString text = QStringLiteral("以下更改无法写入磁盘，没有保存：\n") + unsaved.join(QLatin1Char('\n'));
+        if (endedBySignal) {
+            std::fputs(text.toLocal8Bit().constData(), stderr);
+            std::fputc('\n', stderr);
+        } else {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("部分更改未能保存"), text);
+            box.exec();
+        }
+    }
+    return status;
 }

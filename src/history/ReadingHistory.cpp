@@ -6,6 +6,7 @@
 #include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
+#include "platform/UnsavedChanges.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -218,12 +219,14 @@ void ReadingHistory::flush()
     }
     if (!saved) {
         setError(saveErrorPrefix + problem);
+        platform::noteUnsaved(m_file.isEmpty() ? fileName : m_file, QStringLiteral("阅读记录"));
         // Tried again by the next change, at quit, and after a while, so that
         // a folder made writable again gets the change with no more reading.
         m_pending.schedule(m_saveDelayMs * retryDelayFactor / 1000.0, [this] { flush(); });
         return;
     }
     m_dirty = false;
+    platform::noteSaved(m_file);
     // Whatever failed before, the file now holds the list; an unreadable
     // file it replaced was set aside first.
     if (!m_error.isEmpty())

@@ -283,6 +283,10 @@ public:
     void persistBookmarks();
     // Re-reads the bookmark file after another pane wrote it.
     void reloadSharedBookmarks();
+    // Writes again the annotation and bookmark files whose last write
+    // failed (also done a while after each failure).
+    void retryUnsavedSideFiles();
+    static constexpr double kSideFileRetrySeconds = 5;
     // Removes the bookmark of the current page, else adds one; then saves.
     void toggleBookmark();
     // Removes every bookmark with `id`; then saves.
@@ -515,6 +519,15 @@ private:
     // A bookmark file of this document that failed to load; it is moved
     // aside before it would first be overwritten.
     QString m_unreadableBookmarkFile;
+    // The last writes of the bookmark or annotation file failed.
+    bool m_bookmarksUnsaved = false;
+    // Set while the last annotation save failed: writes the markups again.
+    std::function<void()> m_unsavedMarkupsWriter;
+    bool m_sideFileRetryScheduled = false;
+    void sideFileSaveFailed();
+    // The bookmark file from which bookmarks outside the document were left
+    // out at load: copied aside before it is first written over.
+    QString m_droppedBookmarkFile;
     // The bookmark file of the document as it was named when its bookmarks
     // were loaded; another target at a save means the paper has moved.
     QString m_bookmarkFileAtLoad;

@@ -7,7 +7,9 @@
 #include "engine/PdfDocument.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
+#include "platform/Clock.h"
 #include "platform/StoredFiles.h"
+#include "platform/UnsavedChanges.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -82,6 +84,7 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
 {
     resetNavigation();
     m_unreadableBookmarkFile.clear();
+    m_droppedBookmarkFile.clear();
     m_bookmarkFileAtLoad = bookmarkURL(documentURL);
 
     QStringList candidates{bookmarkURL(documentURL)};
@@ -105,9 +108,11 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
         return;
     }
     const int pageCount = document ? document->pageCount() : 0;
-    loaded.erase(std::remove_if(loaded.begin(), loaded.end(),
-                                [pageCount](const ReadingBookmark &b) { return !fitsDocument(b, pageCount); }),
-                 loaded.end());
+    const auto outside = std::remove_if(loaded.begin(), loaded.end(),
+                                        [pageCount](const ReadingBookmark &b) { return !fitsDocument(b, pageCount); });
+    if (outside != loaded.end())
+        m_droppedBookmarkFile = *found;
+    loaded.erase(outside, loaded.end());
     setBookmarks(std::move(loaded));
 }
 
@@ -117,6 +122,10 @@ void SharedPDFViewModel::persistBookmarks()
         return;
     const auto fail = [this](const QString &error) {
         setNavigationError(QStringLiteral("书签尚未保存：") + error);
+        platform::noteUnsaved(bookmarkURL(m_pdfDocumentURL) + QStringLiteral("#bookmarks"),
+                              QStringLiteral("书签：") + m_pdfDocumentURL.fileName());
+        m_bookmarksUnsaved = true;
+        sideFileSaveFailed();
     };
 
     QString error;
@@ -144,15 +153,40 @@ void SharedPDFViewModel::persistBookmarks()
     QByteArray data;
     if (!encodeBookmarkFile(m_bookmarks, &data, &error))
         return fail(error);
+    if (m_droppedBookmarkFile == target && QFileInfo::exists(target)
+        && !platform::copyAside(target, QStringLiteral("dropped"), &error))
+        return fail(error);
+    m_droppedBookmarkFile.clear();
     if (!platform::writeFileAtomically(target, data, &error))
         return fail(error);
     // The list is saved: a later move carries this file, not one that once
     // failed to load (such as an older name's file, which stays untouched).
     m_unreadableBookmarkFile.clear();
     m_bookmarkFileAtLoad = target;
+    m_bookmarksUnsaved = false;
+    platform::noteSaved(target + QStringLiteral("#bookmarks"));
 
     setNavigationError(std::nullopt);
     notifySidecarChanged(QStringLiteral("bookmarks"));
+}
+
+void SharedPDFViewModel::retryUnsavedSideFiles()
+{
+    if (const std::function<void()> writeMarkups = m_unsavedMarkupsWriter)
+        writeMarkups();
+    if (m_bookmarksUnsaved)
+        persistBookmarks();
+}
+
+void SharedPDFViewModel::sideFileSaveFailed()
+{
+    if (m_sideFileRetryScheduled)
+        return;
+    m_sideFileRetryScheduled = true;
+    platform::runAfter(this, kSideFileRetrySeconds, [this] {
+        m_sideFileRetryScheduled = false;
+        retryUnsavedSideFiles();
+    });
 }
 
 bool SharedPDFViewModel::readSharedBookmarks(BookmarkList *out, QString *error) const

@@ -2,6 +2,7 @@
 
 #include "notes/NotesViewModel.h"
 #include "notes/PaperNotesFile.h"
+#include "platform/UnsavedChanges.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -153,9 +154,11 @@ void PaperNotesStore::flush()
                && platform::writeFileAtomically(m_file, bytes, &failure)) {
         m_dirty = false;
         setError(QString());
+        platform::noteSaved(m_file);
         return;
     }
     setError(kSaveFailed + failure);
+    platform::noteUnsaved(m_file.isEmpty() ? kFileName : m_file, QStringLiteral("笔记"));
     // Tried again by the next change, at quit, and after a while, so that a
     // folder made writable again gets the change with no more writing.
     m_pending->schedule(m_saveDelay * kRetryDelayFactor, [this] { flush(); });

@@ -142,22 +142,43 @@ QString unreadableAsidePath(const QString &path)
     return path + QStringLiteral(".unreadable-") + stamp;
 }
 
-bool moveAsideUnreadable(const QString &path, QString *error, QString *movedTo)
+namespace {
+
+QString freeAsidePath(const QString &path, const QString &label)
+{
+    const QString base = path + QLatin1Char('.') + label + QLatin1Char('-')
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    QString target = base;
+    // Two within one second: keep both files.
+    for (int n = 2; somethingAt(target); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    return target;
+}
+
+} // namespace
+
+bool moveAside(const QString &path, const QString &label, QString *error, QString *movedTo)
 {
     if (!somethingAt(path)) {
         setError(error, systemError(ENOENT));
         return false;
     }
-    const QString base = unreadableAsidePath(path);
-    QString target = base;
-    // Two moves within one second: keep both files.
-    for (int n = 2; somethingAt(target); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
+    const QString target = freeAsidePath(path, label);
     if (!renameWithoutReplacing(path, target, error))
         return false;
     if (movedTo)
         *movedTo = target;
     return true;
+}
+
+bool copyAside(const QString &path, const QString &label, QString *error)
+{
+    return copyWithoutReplacing(path, freeAsidePath(path, label), error);
+}
+
+bool moveAsideUnreadable(const QString &path, QString *error, QString *movedTo)
+{
+    return moveAside(path, QStringLiteral("unreadable"), error, movedTo);
 }
 
 bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)

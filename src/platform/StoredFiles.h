@@ -22,6 +22,12 @@ int removeLeftoverTemporaryFiles(const QString &folder);
 // (UTC) next to it.
 QString unreadableAsidePath(const QString &path);
 
+// Moves or copies the file at `path` beside it, to NAME.LABEL-YYYYMMDDTHHMMSSZ
+// (UTC; with a numeric suffix when that name is taken). False with the
+// error when that fails.
+bool moveAside(const QString &path, const QString &label, QString *error = nullptr, QString *movedTo = nullptr);
+bool copyAside(const QString &path, const QString &label, QString *error = nullptr);
+
 // Moves a file that exists but cannot be read aside before its first
 // overwrite (to unreadableAsidePath, with a numeric suffix when that name
 // is taken). Returns false with the error when the move fails; nothing may

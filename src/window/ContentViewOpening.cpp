@@ -170,6 +170,7 @@ void ContentView::saveReading(bool captureNative)
 void ContentView::saveAndFlush()
 {
     saveReading(true);
+    m_viewModel->retryUnsavedSideFiles();
     history().flush();
     paperNotes().flush();
 }

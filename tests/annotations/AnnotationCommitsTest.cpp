@@ -11,6 +11,9 @@
 
 #include "AnnotationTestSupport.h"
 
+#include "platform/Clock.h"
+#include "platform/UnsavedChanges.h"
+
 using namespace folvan;
 using namespace folvan::test;
 
@@ -130,6 +133,25 @@ TEST_F(AnnotationCommits, AFailedSaveKeepsTheChange)
     model.commitAnnotations({noteMarkup(QStringLiteral("y"))}, QStringLiteral("编辑批注"));
     EXPECT_FALSE(model.markupError());
     EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+}
+
+TEST_F(AnnotationCommits, AFailedSaveIsWrittenLaterAndNamedUntilThen)
+{
+    platform::ManualClock clock;
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    // A file where the annotation folder should be.
+    ASSERT_TRUE(writeTestFile(model.annotationDirectory(), "not a folder"));
+    const qsizetype before = platform::unsavedDescriptions().size();
+    model.commitAnnotations({noteMarkup(QStringLiteral("x"))}, QStringLiteral("编辑批注"));
+    ASSERT_TRUE(model.markupError());
+    EXPECT_EQ(platform::unsavedDescriptions().size(), before + 1);
+    EXPECT_EQ(platform::unsavedDescriptions().last(), QStringLiteral("批注：a.pdf"));
+
+    ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
+    clock.advance(SharedPDFViewModel::kSideFileRetrySeconds);
+    EXPECT_FALSE(model.markupError());
+    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    EXPECT_EQ(platform::unsavedDescriptions().size(), before);
 }
 
 class OtherPane : public PaneTest {};

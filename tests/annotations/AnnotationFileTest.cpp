@@ -82,6 +82,32 @@ TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
     EXPECT_EQ(asideCopies(file, QStringLiteral(".dropped-")).size(), 1);
 }
 
+TEST_F(AnnotationFile, MarkupsOnAPageThatCannotTakeThemStayInTheFileAndAreReported)
+{
+    // The page's annotation list lies in an object stream whose offsets are
+    // damaged: no annotation can be made on it.
+    const QByteArray stream = "5 0 [] ";
+    const QByteArray damaged = "%PDF-1.5\n"
+                               "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+                               "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n"
+                               "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots 5 0 R >>\nendobj\n"
+                               "4 0 obj\n<< /Type /ObjStm /N 1 /First -19 /Length "
+        + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
+        + "\nendstream\nendobj\ntrailer\n<< /Root 1 0 R /Size 6 >>\n%%EOF\n";
+    const QString paper = path("damaged.pdf");
+    ASSERT_TRUE(writeTestFile(paper, damaged));
+    SharedPDFViewModel probe;
+    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    store(file, {markupOn(0, QRectF(72, 700, 100, 12))});
+    const QByteArray original = fileBytes(file);
+
+    SharedPDFViewModel &model = openPane(paper);
+    ASSERT_TRUE(model.markupError());
+    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法显示已保存的批注："))) << model.markupError()->toStdString();
+    EXPECT_EQ(model.markups().size(), 1u);
+    EXPECT_EQ(fileBytes(file), original);
+}
+
 TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
 {
     const QString paper = writePaper(path("a.pdf"));
@@ -126,6 +152,46 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
     model.addMarkup(QStringLiteral("underline"), QString());
     EXPECT_EQ(asideCopies(newFile, QStringLiteral(".unreadable-")).size(), 1);
     EXPECT_EQ(model.markups().size(), 1u);
+}
+
+TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
+{
+    // Repaired outside the reader after it failed to load: set aside whole.
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel &model = openPane(paper);
+    const QString file = annotationFile(model);
+    ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
+    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    ASSERT_TRUE(model.markupError());
+    store(file, {markupOn(0, textRect(1, 0, 5))});
+    const QByteArray repaired = fileBytes(file);
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(model.markupError());
+    const QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(aside.front())), repaired);
+
+    // Renamed onto a name whose annotation file another paper left: every
+    // save goes to the new name, and both older files are kept.
+    ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
+    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    SharedPDFViewModel probe;
+    const QString otherFile = probe.markupURL(QUrl::fromLocalFile(path("b.pdf")));
+    store(otherFile, {markupOn(0, textRect(0, 0, 3))});
+    const QByteArray other = fileBytes(otherFile);
+    ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
+    model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    for (int change = 0; change < 2; ++change) {
+        select(model, 0, 0, change, change + 2);
+        model.addMarkup(QStringLiteral("underline"), QString());
+        EXPECT_FALSE(model.markupError()) << model.markupError()->toStdString();
+    }
+    EXPECT_EQ(annotations::readMarkupFile(otherFile).markups->size(), model.markups().size());
+    const QStringList kept = asideCopies(otherFile, QStringLiteral(".kept-"));
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(fileBytes(QFileInfo(otherFile).dir().filePath(kept.front())), other);
+    EXPECT_EQ(asideCopies(file, QStringLiteral(".unreadable-")).size(), 2);
 }
 
 TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)

@@ -1,5 +1,7 @@
 #include "history/HistoryTestSupport.h"
 
+#include "platform/UnsavedChanges.h"
+
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -200,11 +202,13 @@ TEST_F(ReadingHistorySaving, AFailedWriteReportsItsErrorAndKeepsTheChange)
     EXPECT_TRUE(history.error().startsWith(QStringLiteral("无法保存阅读记录："))) << history.error().toStdString();
     EXPECT_GT(history.error().size(), QStringLiteral("无法保存阅读记录：").size());
     EXPECT_EQ(history.records().size(), 1);
+    EXPECT_TRUE(folvan::platform::unsavedDescriptions().contains(QStringLiteral("阅读记录")));
 
     // Once the folder can be made, the change is written without another one.
     ASSERT_TRUE(QFile::remove(blocked));
     clock.advance(0.05 * ReadingHistory::retryDelayFactor);
     EXPECT_TRUE(history.error().isEmpty());
+    EXPECT_FALSE(folvan::platform::unsavedDescriptions().contains(QStringLiteral("阅读记录")));
     EXPECT_TRUE(readAll(blocked + QStringLiteral("/Folvan/reading-history.json")).contains("a.pdf"));
 
     if (geteuid() == 0)

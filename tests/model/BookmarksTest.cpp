@@ -151,6 +151,20 @@ TEST_F(Bookmarks, LoadingDropsEntriesOutsideTheDocumentButSyncRejectsTheFile)
     EXPECT_TRUE(model->navigationError()->startsWith(QStringLiteral("无法同步另一阅读区的书签：")));
 }
 
+TEST_F(Bookmarks, AFileWhoseEntriesWereLeftOutIsCopiedAsideBeforeItsFirstOverwrite)
+{
+    const QByteArray original = R"([{"id":"00000000-0000-4000-8000-000000000001","location":{"page":1},"title":"a"},)"
+                                R"({"id":"00000000-0000-4000-8000-000000000002","location":{"page":8},"title":"b"}])";
+    writeAll(file(), original);
+    model->loadBookmarks(QUrl::fromLocalFile(pdf), document);
+    toggleOn(2);
+    toggleOn(3);
+    const QStringList copies = QFileInfo(file()).dir().entryList({QFileInfo(file()).fileName() + ".dropped-*"});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(readAll(QFileInfo(file()).dir().filePath(copies.front())), original);
+    EXPECT_FALSE(readAll(file()).contains("\"page\":8"));
+}
+
 TEST_F(Bookmarks, AMissingFileOnSyncIsReportedAndKeepsTheList)
 {
     toggleOn(1);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace folvan::platform {
+
+// What the stores could not write to their files yet, by file, so that
+// changes still unwritten at quit can be named. Main thread only.
+
+// The change for `file` failed to be written; `description` names it for
+// the reader ("阅读记录", "批注：paper.pdf").
+void noteUnsaved(const QString &file, const QString &description);
+// The file was written: nothing of it is pending any more.
+void noteSaved(const QString &file);
+// The descriptions of every file still pending, in the order first noted.
+QStringList unsavedDescriptions();
+
+} // namespace folvan::platform
