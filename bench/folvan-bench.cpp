@@ -21,7 +21,7 @@
 #include <QStringList>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPng.h"
 #include "engine/PdfSearch.h"
 

@@ -22,7 +22,7 @@
 #include <QScrollBar>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "pdfview/PageRasterCache.h"
 #include "pdfview/PdfView.h"
 

@@ -1,12 +1,24 @@
 # Helpers shared by the folders' CMakeLists.
 
+# folvan_expose_headers(TARGET NAME FOLDER): puts FOLDER, and nothing else,
+# on the include path of TARGET and of what links it, as "NAME/...". Each
+# library gets a folder of its own under the build tree holding one link,
+# NAME -> FOLDER, so that code still includes "platform/Paths.h",
+# "engine/PdfDocument.h", ... but only from the libraries it links: an
+# include against the layers fails to compile.
+function(folvan_expose_headers target name folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${folder} ${root}/${name} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
 # folvan_library(NAME SOURCES... [DEPS ...]): a static library for src/NAME,
-# named folvan_NAME, with src/ on the include path so that code includes
-# "platform/Paths.h", "engine/PdfDocument.h", ...
+# named folvan_NAME, whose headers are included as "NAME/...".
 function(folvan_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(folvan_${name} STATIC ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
-  target_include_directories(folvan_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  folvan_expose_headers(folvan_${name} ${name} ${CMAKE_SOURCE_DIR}/src/${name})
   target_link_libraries(folvan_${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
@@ -15,8 +27,8 @@ endfunction()
 function(folvan_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} folvan_testsupport GTest::gtest GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} folvan_testsupport folvan_testfixtures
+                        GTest::gtest GTest::gmock)
   gtest_discover_tests(${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"
     DISCOVERY_TIMEOUT 60)

@@ -30,6 +30,10 @@ public:
     virtual std::optional<engine::PdfDestination> currentDestination() const = 0;
     // The view's current text selection, when it has one.
     virtual std::optional<engine::PdfSelection> currentSelection() const = 0;
+    // The index of the page the view shows; -1 before it shows one.
+    virtual int shownPageIndex() const = 0;
+    // The view's scale factor (1 is 100%).
+    virtual double shownScaleFactor() const = 0;
 };
 
 } // namespace folvan

@@ -75,6 +75,8 @@ public:
     std::shared_ptr<engine::PdfDocument> shownDocument() const override { return document(); }
     std::optional<engine::PdfDestination> currentDestination() const override;
     std::optional<engine::PdfSelection> currentSelection() const override;
+    int shownPageIndex() const override { return currentPageIndex(); }
+    double shownScaleFactor() const override { return scaleFactor(); }
 
 protected:
     bool event(QEvent *event) override;

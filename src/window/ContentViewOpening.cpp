@@ -6,7 +6,6 @@
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
-#include "pdfview/PdfView.h"
 #include "platform/Queues.h"
 #include "window/PanePaths.h"
 
@@ -149,11 +148,9 @@ std::optional<DocumentReadingState> ContentView::readingToSave(bool captureNativ
     if (captureNative && !m_reflowMode) {
         NativePDFViewInterface *native = model.nativePDFView();
         if (native && native->shownDocument() == model.pdfDocument()) {
-            if (auto *view = dynamic_cast<pdfview::PdfView *>(native)) {
-                if (view->currentPageIndex() >= 0)
-                    state.page = view->currentPageIndex();
-                state.zoom = view->scaleFactor();
-            }
+            if (native->shownPageIndex() >= 0)
+                state.page = native->shownPageIndex();
+            state.zoom = native->shownScaleFactor();
         }
     }
     if (model.jumpToPage())

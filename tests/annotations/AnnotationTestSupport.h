@@ -15,7 +15,7 @@
 #include "annotations/AnnotationState.h"
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/NotificationCenter.h"
 #include "support/TestEnv.h"

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPng.h"
 #include "engine/detail/DocumentImpl.h"
 

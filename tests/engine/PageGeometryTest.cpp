@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 
 using namespace folvan::engine;
 

@@ -1,6 +1,6 @@
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 
 #include "support/TestEnv.h"
 

@@ -1,6 +1,6 @@
 #include "engine/PdfContentProcessor.h"
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPageLabels.h"
 
 #include <gtest/gtest.h>

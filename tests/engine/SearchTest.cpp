@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfSearch.h"
 
 using namespace folvan::engine;

@@ -4,7 +4,7 @@
 // fixture writer, a model opened on one, and a stand-in for the page view.
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "model/NativePDFViewInterface.h"
 #include "model/SharedPDFViewModel.h"
 
@@ -49,10 +49,14 @@ public:
     std::shared_ptr<engine::PdfDocument> document;
     std::optional<engine::PdfDestination> destination;
     std::optional<engine::PdfSelection> selection;
+    int page = -1;
+    double scale = 1;
 
     std::shared_ptr<engine::PdfDocument> shownDocument() const override { return document; }
     std::optional<engine::PdfDestination> currentDestination() const override { return destination; }
     std::optional<engine::PdfSelection> currentSelection() const override { return selection; }
+    int shownPageIndex() const override { return page; }
+    double shownScaleFactor() const override { return scale; }
 };
 
 } // namespace folvan::test

@@ -2,7 +2,7 @@
 // view's position and selection.
 
 #include "ModelFixtures.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // and rotated pages.
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "model/PaperCoordinates.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include <QString>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 
 namespace folvan::test {
 

@@ -1,6 +1,6 @@
 #include "ShellTestSupport.h"
 
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "platform/Preferences.h"
 #include "workspace/ShellDialogs.h"
 
