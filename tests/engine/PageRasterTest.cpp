@@ -5,7 +5,7 @@
 
 #include "engine/PageRaster.h"
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPage.h"
 
 using namespace folvan::engine;

@@ -4,7 +4,7 @@
 #include <QImage>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPageGeometry.h"
 
 using namespace folvan::engine;

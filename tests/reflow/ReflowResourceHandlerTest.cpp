@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "reflow/ReflowResourceHandler.h"
 #include "support/TestEnv.h"
 
