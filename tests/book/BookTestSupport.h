@@ -4,7 +4,7 @@
 // pane model, and a wait for a condition that runs the event loop.
 
 #include "engine/PdfDocument.h"
-#include "engine/PdfFixtureWriter.h"
+#include "fixtures/PdfFixtureWriter.h"
 #include "model/SharedPDFViewModel.h"
 #include "support/TestEnv.h"
 
