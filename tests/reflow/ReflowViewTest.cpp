@@ -5,6 +5,8 @@
 #include "reflow/ReflowView.h"
 
 #include <QFile>
+#include <QPushButton>
+#include <QWebEnginePage>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -37,6 +39,35 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
     EXPECT_EQ(model.reflowOffset(), 7);
     EXPECT_EQ(model.reflowPage, 3);
     EXPECT_EQ(view.webView()->url(), QUrl(QStringLiteral("folvan-reflow://local/index.html")));
+}
+
+// A page whose process ends is loaded once more with the same token; after
+// a second end the view keeps a message and the way back to the PDF.
+TEST_F(ReflowViewTest, APageThatEndsTwiceGivesWayToTheOriginal)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    std::vector<ReadingLocation> originals;
+    reflow::ReflowCoordinator::Callbacks callbacks;
+    callbacks.showOriginal = [&](const ReadingLocation &location) { originals.push_back(location); };
+    ReflowView view(&model, std::nullopt, callbacks, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view.show();
+    QWebEnginePage *page = view.webView()->page();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    const QString token = view.coordinator()->token();
+
+    emit page->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 1);
+    EXPECT_FALSE(view.failed());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000)); // opened again
+    EXPECT_EQ(view.coordinator()->token(), token);
+
+    emit page->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 1);
+    ASSERT_TRUE(view.failed());
+    QPushButton *back = view.findChild<QPushButton *>();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->text(), QStringLiteral("返回原版 PDF"));
+    back->click();
+    ASSERT_EQ(originals.size(), 1u);
+    EXPECT_EQ(originals[0].page, model.currentPageIndex());
 }
 
 // The reflow page itself, as built into the program: it parses the paper,
