@@ -268,6 +268,7 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     m_source->setObjectName(QStringLiteral("source"));
     m_source->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_source->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_source->installEventFilter(this);
     m_export = iconButton(QStringLiteral("square.and.arrow.up"), QStringLiteral("导出笔记 Markdown"), m_editor);
     m_export->setObjectName(QStringLiteral("export"));
     m_delete = iconButton(QStringLiteral("trash"), QStringLiteral("删除笔记，可撤销"), m_editor);
@@ -518,7 +519,7 @@ void PaperNotesView::showEditor(const PaperNote &note)
     if (note.page)
         source += QStringLiteral(" · 第 ") + QString::number(*note.page + 1) + QStringLiteral(" 页");
     m_source->setProperty("fullText", source);
-    m_source->setText(m_source->fontMetrics().elidedText(source, Qt::ElideMiddle, std::max(60, width() - 120)));
+    fitSourceText();
     m_source->setEnabled(m_store.resolve(note.paperID).has_value());
     m_link->setVisible(!note.paperID && m_paperID);
     QStringList quotes;
@@ -527,6 +528,33 @@ void PaperNotesView::showEditor(const PaperNote &note)
             quotes << passage.quote;
     m_quotes->setVisible(!quotes.isEmpty());
     m_quotes->setText(quotes.join(QLatin1Char('\n')));
+}
+
+// The source button's text in at most two lines of the room it has.
+void PaperNotesView::fitSourceText()
+{
+    const QString text = m_source->property("fullText").toString();
+    const int room = std::max(40, m_source->width() - m_source->iconSize().width() - 16);
+    QTextLayout layout(text, m_source->font());
+    layout.beginLayout();
+    QStringList lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(room);
+        if (lines.size() == 1) {
+            lines << m_source->fontMetrics().elidedText(text.mid(line.textStart()), Qt::ElideRight, room);
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    m_source->setText(lines.join(QLatin1Char('\n')));
+}
+
+bool PaperNotesView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_source && event->type() == QEvent::Resize)
+        fitSourceText();
+    return QWidget::eventFilter(watched, event);
 }
 
 void PaperNotesView::refresh()

@@ -86,6 +86,7 @@ public:
 
 protected:
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     std::optional<QUuid> selection() const;
@@ -97,6 +98,7 @@ private:
     void rebuildList(const QList<PaperNote> &results);
     void showEditor(const PaperNote &note);
     void applyFonts();
+    void fitSourceText();
 
     PaperNotesStore &m_store;
     std::optional<QUuid> m_paperID;
