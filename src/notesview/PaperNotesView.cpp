@@ -596,6 +596,7 @@ void PaperNotesView::applyFonts()
         widget->setFont(caption);
     capLines(m_paperLine, 2);
     capLines(m_quotes, 5, 9);
+    m_quotes->setMinimumHeight(m_quotes->maximumHeight() * 2 / 5);
     QFont body = QApplication::font();
     body.setPointSizeF(platform::Preferences::shared().doubleValue(kNoteTextSizeKey, 15)
                        * platform::kQtPointsPerInterfacePoint);

@@ -11,6 +11,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace folvan::window {
@@ -50,9 +51,17 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(6, 6, 6, 6);
     SharedPDFViewModel *model = pane->viewModel();
+    // A short panel (the popover, a low window) scrolls rather than
+    // squeezing the editor.
+    auto *scroll = new QScrollArea(card);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     auto *view = new notesview::PaperNotesView(pane->paperNotes(), pane->currentPaperID(), model->currentPageIndex(),
-                                               std::move(hooks), card);
-    layout->addWidget(view);
+                                               std::move(hooks));
+    scroll->setWidget(view);
+    layout->addWidget(scroll);
     QObject::connect(pane, &ContentView::currentPaperIDChanged, view,
                      [view, pane] { view->setPaperID(pane->currentPaperID()); });
     QObject::connect(pane, &ContentView::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
