@@ -1,6 +1,12 @@
 #include "app/ReaderWindow.h"
 
+#include "app/BackgroundImageCommands.h"
 #include "app/ReaderMenus.h"
+#include "history/ReadingHistory.h"
+#include "interface/HelpOverlays.h"
+#include "interface/ReaderSettingsView.h"
+#include "window/PaneLayout.h"
+#include "workspace/ReaderCommandRegistry.h"
 #include "workspace/ReaderFont.h"
 #include "workspace/ReaderWorkspace.h"
 
@@ -15,9 +21,37 @@
 
 namespace folvan::app {
 
+namespace {
+
+// The command table as the help lists it.
+QList<interface::HelpCommand> helpCommands()
+{
+    QList<interface::HelpCommand> commands;
+    for (const workspace::ReaderCommand &command : workspace::ReaderCommandRegistry::all())
+        commands.append({command.shortcutLabel(), command.title});
+    return commands;
+}
+
+// The panes lay the help and the first-run guide over themselves.
+void installPaneOverlays()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    window::PaneLayout::setOverlayFactories(
+        [](std::function<void()> close, std::function<void()> replay) -> QWidget * {
+            return new interface::ShortcutsView(helpCommands(), std::move(close), std::move(replay));
+        },
+        [](std::function<void()> finish) -> QWidget * { return new interface::OnboardingView(std::move(finish)); });
+}
+
+} // namespace
+
 ReaderWindow::ReaderWindow(QWidget *parent)
     : QMainWindow(parent), m_workspace(new workspace::ReaderWorkspace(this))
 {
+    installPaneOverlays();
     setWindowTitle(QStringLiteral("Folvan"));
     setCentralWidget(m_workspace);
     QPointer<workspace::ReaderWorkspace> workspace(m_workspace);
@@ -124,12 +158,16 @@ SettingsWindow::SettingsWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("设置"));
-    resize(560, 420);
+    interface::SettingsServices services;
+    services.clearHistory = [](QWidget *dialogParent) { confirmClearHistory(ReadingHistory::shared(), dialogParent); };
+    services.selectWallpaper = [](QWidget *dialogParent) { BackgroundImageCommands(dialogParent).selectBackgroundImage(); };
+    services.clearWallpaper = [](QWidget *dialogParent) { BackgroundImageCommands(dialogParent).clearBackgroundImage(); };
+    services.commands = helpCommands();
     auto *layout = new QVBoxLayout(this);
-    auto *note = new QLabel(QStringLiteral("设置页面尚未完成。\n偏好可暂时通过菜单栏中的“重命名”“布局”“壁纸”和“阅读”菜单调整。"), this);
-    note->setAlignment(Qt::AlignCenter);
-    note->setWordWrap(true);
-    layout->addWidget(note);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The window takes the content's size, which follows the text size.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(new interface::ReaderSettingsView(std::move(services), this));
     workspace::applyReaderInterfaceStyle(this);
 }
 

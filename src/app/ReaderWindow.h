@@ -70,7 +70,7 @@ private:
     std::unique_ptr<QWidget> m_settings;
 };
 
-// The settings window. Its content is not built yet: it says so.
+// The settings window: the reader's preferences in five tabs.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:

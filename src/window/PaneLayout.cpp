@@ -33,6 +33,18 @@ ContentView::PaletteFactory &paletteFactory()
     return factory;
 }
 
+PaneLayout::HelpOverlayFactory &helpFactory()
+{
+    static PaneLayout::HelpOverlayFactory factory;
+    return factory;
+}
+
+PaneLayout::OnboardingFactory &onboardingFactory()
+{
+    static PaneLayout::OnboardingFactory factory;
+    return factory;
+}
+
 // The highlight drawn over the pane while a file is dragged over it.
 class DropHighlight : public QWidget {
 public:
@@ -334,7 +346,16 @@ void PaneLayout::followOverlays()
     if (!pane)
         return;
     QPointer<ContentView> weak(pane);
-    if (pane->showShortcuts() && !m_help) {
+    if (pane->showShortcuts() && !m_help && helpFactory()) {
+        m_help = helpFactory()(
+            [weak] {
+                if (weak)
+                    weak->setShowShortcuts(false);
+            },
+            [this] { replayOnboarding(); });
+        m_help->setParent(this);
+        m_help->show();
+    } else if (pane->showShortcuts() && !m_help) {
         auto *close = new QPushButton(QStringLiteral("关闭"));
         auto *replay = new QPushButton(QStringLiteral("重新查看入门引导"));
         connect(close, &QPushButton::clicked, this, [weak] {
@@ -352,7 +373,14 @@ void PaneLayout::followOverlays()
         m_help->deleteLater();
         m_help = nullptr;
     }
-    if (pane->showOnboarding() && !m_onboarding) {
+    if (pane->showOnboarding() && !m_onboarding && onboardingFactory()) {
+        m_onboarding = onboardingFactory()([weak] {
+            if (weak)
+                weak->setShowOnboarding(false);
+        });
+        m_onboarding->setParent(this);
+        m_onboarding->show();
+    } else if (pane->showOnboarding() && !m_onboarding) {
         auto *close = new QPushButton(QStringLiteral("关闭"));
         connect(close, &QPushButton::clicked, this, [weak] {
             if (weak)
@@ -368,6 +396,12 @@ void PaneLayout::followOverlays()
         m_onboarding = nullptr;
     }
     relayout();
+}
+
+void PaneLayout::setOverlayFactories(HelpOverlayFactory help, OnboardingFactory onboarding)
+{
+    helpFactory() = std::move(help);
+    onboardingFactory() = std::move(onboarding);
 }
 
 void PaneLayout::replayOnboarding()

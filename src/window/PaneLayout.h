@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QScrollArea;
 class QVariantAnimation;
 
@@ -57,6 +59,14 @@ public:
     // The help overlay's hand-over to the onboarding: hides the overlay,
     // forgets that the onboarding was seen and shows it 0.35 s later.
     void replayOnboarding();
+
+    // Makers of the help and onboarding overlays, set by the application.
+    // The help gets the action that closes it and the hand-over to the
+    // onboarding; the onboarding gets the action that ends it. Without them
+    // a pane shows a card that says they are missing.
+    using HelpOverlayFactory = std::function<QWidget *(std::function<void()> close, std::function<void()> replay)>;
+    using OnboardingFactory = std::function<QWidget *(std::function<void()> finish)>;
+    static void setOverlayFactories(HelpOverlayFactory help, OnboardingFactory onboarding);
 
 public slots:
     // Places every layer for the pane's current state.

@@ -1,0 +1,96 @@
+#include "interface/ReaderHelpContent.h"
+
+#include "platform/Icons.h"
+#include "window/PaneControls.h"
+#include "window/PaneFont.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace folvan::interface {
+
+namespace {
+
+using window::PaneFontRole;
+
+constexpr int kKeyColumnWidth = 106;
+
+QLabel *selectableText(const QString &text, PaneFontRole role, QFont::Weight weight, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    window::usePaneFont(label, role, weight);
+    return label;
+}
+
+// A section title: the symbol and the title in the headline role.
+QWidget *sectionTitle(const QString &symbol, const QString &title, QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    auto *icon = new QLabel(row);
+    icon->setPixmap(platform::symbolIcon(symbol).pixmap(16, 16));
+    layout->addWidget(icon);
+    layout->addWidget(selectableText(title, PaneFontRole::headline, QFont::DemiBold, row));
+    layout->addStretch(1);
+    return row;
+}
+
+// A row: the key in its fixed column, then the text wrapping as it needs.
+QWidget *helpRow(const QString &key, const QString &text, QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(14);
+    QLabel *keyLabel = selectableText(key, PaneFontRole::caption, QFont::Medium, row);
+    keyLabel->setFixedWidth(kKeyColumnWidth);
+    keyLabel->setWordWrap(true);
+    layout->addWidget(keyLabel, 0, Qt::AlignTop);
+    QLabel *textLabel = selectableText(text, PaneFontRole::callout, QFont::Normal, row);
+    textLabel->setWordWrap(true);
+    layout->addWidget(textLabel, 1, Qt::AlignTop);
+    return row;
+}
+
+} // namespace
+
+ReaderHelpContent::ReaderHelpContent(const QList<HelpCommand> &commands, QWidget *parent)
+    : QScrollArea(parent)
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *content = new QWidget;
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(20);
+    for (const HelpGroup &group : helpGroups()) {
+        column->addWidget(sectionTitle(group.symbol, group.title, content));
+        for (const HelpRow &row : group.rows)
+            column->addWidget(helpRow(row.key, row.text, content));
+    }
+    auto *rule = new QFrame(content);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    column->addWidget(rule);
+    column->addWidget(sectionTitle(QStringLiteral("command"), QStringLiteral("菜单与快捷键"), content));
+    QLabel *note = selectableText(
+        platformHelpText(QStringLiteral("⌘⇧P 打开命令面板。以下操作与菜单使用同一份定义；文本编辑时保留正常输入与撤销。")),
+        PaneFontRole::caption, QFont::Normal, content);
+    note->setWordWrap(true);
+    QPalette palette = note->palette();
+    palette.setColor(QPalette::WindowText, window::secondaryTextColor());
+    note->setPalette(palette);
+    column->addWidget(note);
+    for (const HelpCommand &command : commandsWithShortcut(commands))
+        column->addWidget(helpRow(command.shortcutLabel, command.title, content));
+    column->addStretch(1);
+    setWidget(content);
+}
+
+} // namespace folvan::interface

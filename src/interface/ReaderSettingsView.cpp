@@ -1,0 +1,292 @@
+#include "interface/ReaderSettingsView.h"
+
+#include "history/ReadingHistory.h"
+#include "interface/ReaderHelpContent.h"
+#include "interface/SettingsControls.h"
+#include "platform/Icons.h"
+#include "platform/Preferences.h"
+#include "platform/ReaderPreferences.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include <algorithm>
+#include <cmath>
+
+namespace folvan::interface {
+
+namespace {
+
+
+platform::Preferences &defaults()
+{
+    return platform::Preferences::shared();
+}
+
+QString key(const char *name)
+{
+    return QString::fromLatin1(name);
+}
+
+// Writes each key's table default.
+void restoreDefaults(std::initializer_list<const char *> keys)
+{
+    for (const char *name : keys)
+        defaults().setValue(key(name), platform::Preferences::defaultValue(key(name)));
+}
+
+void addFullRow(QFormLayout *form, QWidget *widget)
+{
+    form->addRow(widget);
+}
+
+QPushButton *formButton(const QString &text, QWidget *parent, std::function<void()> action)
+{
+    auto *button = new QPushButton(text, parent);
+    QObject::connect(button, &QPushButton::clicked, button, std::move(action));
+    return button;
+}
+
+// A value row with its slider under it.
+QSlider *addValueSlider(QFormLayout *form, const QString &label, const char *name, SliderRange range,
+                        const QString &accessibleName, std::function<QString(double)> format)
+{
+    addFullRow(form, valueRow(label, key(name), std::move(format)));
+    QSlider *slider = boundSlider(key(name), range, accessibleName);
+    addFullRow(form, slider);
+    return slider;
+}
+
+// Enables `widget` while `condition` holds, following `keys`.
+void enableWhile(QWidget *widget, const QStringList &keys, std::function<bool()> condition)
+{
+    followKeys(widget, keys, [widget, condition = std::move(condition)] { widget->setEnabled(condition()); });
+}
+
+// The three paper presets as one row of buttons; the preset whose values
+// are stored shows as chosen.
+QWidget *paperPresetPicker(QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *group = new QButtonGroup(row);
+    group->setExclusive(false);
+    QList<QPushButton *> buttons;
+    for (const PaperPreset &preset : paperPresets()) {
+        auto *button = new QPushButton(preset.name, row);
+        button->setCheckable(true);
+        QObject::connect(button, &QPushButton::clicked, button, [preset] {
+            defaults().setValue(key("folvan.paperWarmth"), preset.warmth);
+            defaults().setValue(key("folvan.paperGrain"), preset.grain);
+        });
+        layout->addWidget(button);
+        buttons.append(button);
+    }
+    layout->addStretch(1);
+    followKeys(row, {key("folvan.paperWarmth"), key("folvan.paperGrain")}, [buttons] {
+        const double warmth = defaults().doubleValue(key("folvan.paperWarmth"));
+        const double grain = defaults().doubleValue(key("folvan.paperGrain"));
+        for (int i = 0; i < buttons.size(); ++i) {
+            const PaperPreset &preset = paperPresets()[i];
+            buttons[i]->setChecked(std::abs(warmth - preset.warmth) < 0.005 && std::abs(grain - preset.grain) < 0.005);
+        }
+    });
+    return row;
+}
+
+} // namespace
+
+const QList<PaperPreset> &paperPresets()
+{
+    static const QList<PaperPreset> presets = {
+        {QStringLiteral("冷白"), 0.0, 0.08},
+        {QStringLiteral("自然白"), 0.12, 0.24},
+        {QStringLiteral("浅象牙"), 0.38, 0.32},
+    };
+    return presets;
+}
+
+int ReaderSettingsView::widthForInterfaceSize()
+{
+    const double size = platform::ReaderPreferences::interfaceSize();
+    return int(std::lround(std::max(580 + 18 * (size - 13), 640.0)));
+}
+
+ReaderSettingsView::ReaderSettingsView(SettingsServices services, QWidget *parent)
+    : QTabWidget(parent), m_services(std::move(services))
+{
+    addTab(readingTab(), platform::symbolIcon(QStringLiteral("book")), QStringLiteral("阅读"));
+    addTab(operationTab(), platform::symbolIcon(QStringLiteral("cursorarrow.motionlines")), QStringLiteral("操作"));
+    addTab(interfaceTab(), platform::symbolIcon(QStringLiteral("rectangle.3.group")), QStringLiteral("界面"));
+    addTab(fileTab(), platform::symbolIcon(QStringLiteral("doc")), QStringLiteral("文件"));
+    addTab(new ReaderHelpContent(m_services.commands), platform::symbolIcon(QStringLiteral("questionmark.circle")),
+           QStringLiteral("帮助"));
+    followKeys(this, {key("folvan.interfaceTextSize")},
+               [this] { setFixedSize(widthForInterfaceSize(), kHeight); });
+}
+
+QWidget *ReaderSettingsView::readingTab()
+{
+    QFormLayout *form = nullptr;
+    QWidget *tab = settingsForm(&form);
+    addFullRow(form, boundToggle(QStringLiteral("启动时继续上次阅读"), key("folvan.resumeLastDocument")));
+    form->addRow(QStringLiteral("新论文的阅读模式"),
+                 boundPicker(key("folvan.defaultBookMode"), {{true, QStringLiteral("翻书")}, {false, QStringLiteral("滚动")}}));
+    form->addRow(QStringLiteral("新论文默认版式"),
+                 boundPicker(key("folvan.pageLayout"), {{QStringLiteral("spread"), QStringLiteral("双页")},
+                                                        {QStringLiteral("single"), QStringLiteral("单页")}}));
+    addFullRow(form, formNote(QStringLiteral("每篇论文分别记住页码、缩放、仰角和阅读模式。版式由你手动选择。")));
+    addFullRow(form, formDivider());
+    addFullRow(form, paperPresetPicker(nullptr));
+    QSlider *warmth = boundSlider(key("folvan.paperWarmth"), {0, 1, 0}, QStringLiteral("纸张色温"));
+    warmth->setToolTip(QStringLiteral("冷白 → 暖黄"));
+    form->addRow(QStringLiteral("纸张色温"), warmth);
+    QSlider *grain = boundSlider(key("folvan.paperGrain"), {0, 1, 0}, QStringLiteral("纸张纹理"));
+    grain->setToolTip(QStringLiteral("细腻 → 粗糙"));
+    form->addRow(QStringLiteral("纸张纹理"), grain);
+    addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), key("folvan.reducedBookMotion")));
+    addFullRow(form, formButton(QStringLiteral("恢复默认纸张"), nullptr,
+                                [] { restoreDefaults({"folvan.paperWarmth", "folvan.paperGrain"}); }));
+    addFullRow(form, formDivider());
+
+    ReadingHistory *history = &ReadingHistory::shared();
+    QPushButton *clear = formButton(QStringLiteral("清空最近阅读列表…"), nullptr, [this] {
+        if (m_services.clearHistory)
+            m_services.clearHistory(window());
+    });
+    addFullRow(form, clear);
+    auto followRecords = [clear, history] { clear->setEnabled(!history->records().isEmpty()); };
+    followRecords();
+    connect(history, &ReadingHistory::recordsChanged, clear, followRecords);
+    QLabel *error = formNote(QString());
+    QPalette palette = error->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    error->setPalette(palette);
+    addFullRow(form, error);
+    auto followError = [error, history] {
+        error->setText(history->error());
+        error->setVisible(!history->error().isEmpty());
+    };
+    followError();
+    connect(history, &ReadingHistory::errorChanged, error, followError);
+    return tab;
+}
+
+QWidget *ReaderSettingsView::operationTab()
+{
+    QFormLayout *form = nullptr;
+    QWidget *tab = settingsForm(&form);
+    const QString reduced = key("folvan.reducedBookMotion");
+    const QString wheelMode = key("folvan.wheelMode");
+    QSlider *duration = addValueSlider(form, QStringLiteral("翻页时长"), "folvan.turnDuration", {0.8, 3.5, 0.1},
+                                       QStringLiteral("翻页时长"),
+                                       [](double v) { return decimalReadout(v, 1, QStringLiteral(" 秒")); });
+    enableWhile(duration, {reduced}, [reduced] { return !defaults().boolValue(reduced); });
+    QLabel *durationNote = formNote(QString());
+    addFullRow(form, durationNote);
+    followKeys(durationNote, {reduced}, [durationNote, reduced] {
+        durationNote->setText(defaults().boolValue(reduced)
+                                  ? QStringLiteral("减少动态已开启，翻页采用短暂过渡。")
+                                  : QStringLiteral("时长越大，翻页越舒缓。单击、箭头、滚轮和拖页松手共用此设置。"));
+    });
+    addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), reduced));
+    addFullRow(form, formDivider());
+    form->addRow(QStringLiteral("翻书模式的滚轮"),
+                 boundPicker(wheelMode, {{QStringLiteral("turn"), QStringLiteral("翻页")},
+                                         {QStringLiteral("pan"), QStringLiteral("平移放大的书页")}}));
+    auto turning = [wheelMode] { return defaults().stringValue(wheelMode) == QLatin1String("turn"); };
+    QCheckBox *reverse = boundToggle(QStringLiteral("反转滚轮翻页方向"), key("folvan.wheelReverse"));
+    addFullRow(form, reverse);
+    enableWhile(reverse, {wheelMode}, turning);
+    QSlider *sensitivity = addValueSlider(form, QStringLiteral("翻页灵敏度"), "folvan.wheelSensitivity", {0.5, 2.0, 0.1},
+                                          QStringLiteral("滚轮翻页灵敏度"),
+                                          [](double v) { return decimalReadout(v, 1, QStringLiteral("×")); });
+    enableWhile(sensitivity, {wheelMode}, turning);
+    addFullRow(form, formNote(QStringLiteral("默认向下翻到下一页，向上返回。一次滚动手势只翻一页；双页版式翻一张纸。"
+                                             "放大后按住 Shift 滚动，或横向滚动，可平移。捏合缩放保持不变。")));
+    addFullRow(form, formButton(QStringLiteral("恢复默认翻页操作"), nullptr, [] {
+                   restoreDefaults({"folvan.turnDuration", "folvan.wheelMode", "folvan.wheelReverse",
+                                    "folvan.wheelSensitivity", "folvan.reducedBookMotion"});
+               }));
+    return tab;
+}
+
+QWidget *ReaderSettingsView::interfaceTab()
+{
+    QFormLayout *form = nullptr;
+    QWidget *tab = settingsForm(&form);
+    auto points = [](double v) { return wholeReadout(v, QStringLiteral(" pt")); };
+    addValueSlider(form, QStringLiteral("界面字号"), "folvan.interfaceTextSize", {13, 20, 1},
+                   QStringLiteral("界面与菜单字号"), points);
+    addFullRow(form, formNote(QStringLiteral("用于菜单、工具、目录、设置与帮助，不改变 PDF 文字大小。")));
+    addFullRow(form, formButton(QStringLiteral("恢复默认字号"), nullptr,
+                                [] { restoreDefaults({"folvan.interfaceTextSize"}); }));
+    addFullRow(form, formDivider());
+    form->addRow(QStringLiteral("Scholar 栏宽度"),
+                 boundPicker(key("ggViewWidth"), {{QStringLiteral("Compact"), QStringLiteral("紧凑")},
+                                                  {QStringLiteral("Regular"), QStringLiteral("标准")},
+                                                  {QStringLiteral("Large"), QStringLiteral("宽")},
+                                                  {QStringLiteral("Extended"), QStringLiteral("加宽")}}));
+    form->addRow(QStringLiteral("滚动阅读宽度"),
+                 boundPicker(key("pdfViewWidth"), {{QStringLiteral("Small"), QStringLiteral("窄")},
+                                                   {QStringLiteral("Medium"), QStringLiteral("标准")},
+                                                   {QStringLiteral("Large"), QStringLiteral("宽")},
+                                                   {QStringLiteral("Auto"), QStringLiteral("适合窗口")}}));
+    addValueSlider(form, QStringLiteral("笔记正文字号"), "folvan.noteTextSize", {12, 24, 1},
+                   QStringLiteral("论文笔记正文字号"), points);
+    addFullRow(form, formDivider());
+    const QString previews = key("folvan.referencePreviews");
+    addFullRow(form, boundToggle(QStringLiteral("文内引用悬停预览"), previews));
+    QSlider *delay = addValueSlider(form, QStringLiteral("引用预览等待"), "folvan.referenceDelay", {0.2, 1.5, 0.05},
+                                    QStringLiteral("引用预览等待时间"),
+                                    [](double v) { return decimalReadout(v, 2, QStringLiteral(" 秒")); });
+    enableWhile(delay, {previews}, [previews] { return defaults().boolValue(previews); });
+    const QString keepExpanded = key("folvan.keepReaderToolsExpanded");
+    addFullRow(form, boundToggle(QStringLiteral("阅读工具保持展开"), keepExpanded));
+    QSlider *hide = addValueSlider(form, QStringLiteral("工具收起等待"), "folvan.toolsHideDelay", {3, 30, 1},
+                                   QStringLiteral("工具自动收起等待时间"),
+                                   [](double v) { return wholeReadout(v, QStringLiteral(" 秒")); });
+    enableWhile(hide, {keepExpanded}, [keepExpanded] { return !defaults().boolValue(keepExpanded); });
+    addFullRow(form, formNote(QStringLiteral("移入右下角展开，离开后按设定时间收起；打开面板或使用键盘时保持展开。")));
+    addFullRow(form, formDivider());
+    addFullRow(form, formButton(QStringLiteral("选择壁纸…"), nullptr, [this] {
+                   if (m_services.selectWallpaper)
+                       m_services.selectWallpaper(window());
+               }));
+    addFullRow(form, formButton(QStringLiteral("清除壁纸"), nullptr, [this] {
+                   if (m_services.clearWallpaper)
+                       m_services.clearWallpaper(window());
+               }));
+    addFullRow(form, formNote(QStringLiteral("以上设置与菜单栏同步。论文内容与自定义笔记标题保持原文。")));
+    return tab;
+}
+
+QWidget *ReaderSettingsView::fileTab()
+{
+    QFormLayout *form = nullptr;
+    QWidget *tab = settingsForm(&form);
+    form->addRow(QStringLiteral("文件名冒号替换"),
+                 boundPicker(key("replacementForColon"), {{QStringLiteral("-"), QStringLiteral("连字符 -")},
+                                                          {QStringLiteral("_"), QStringLiteral("下划线 _")}}));
+    const std::pair<const char *, const char *> rules[] = {
+        {"全大写标题转为词首大写", "capitalizeTitles"},
+        {"全小写标题转为词首大写", "capitalizeLowercaseTitles"},
+        {"the、and、of 等小词保留小写", "keepSmallWordsLowercase"},
+        {"去掉方括号与圆括号中的内容", "removeBracketedText"},
+        {"合并连续空格", "collapseSpaces"},
+        {"去掉开头编号", "removeLeadingNumbers"},
+    };
+    for (const auto &[label, name] : rules)
+        addFullRow(form, boundToggle(QString::fromUtf8(label), key(name)));
+    addFullRow(form, formNote(QStringLiteral("这些规则只在执行重命名时应用，不会自动改动现有文件。")));
+    return tab;
+}
+
+} // namespace folvan::interface

@@ -1,0 +1,180 @@
+#include "interface/SettingsControls.h"
+
+#include "platform/Preferences.h"
+#include "window/PaneControls.h"
+#include "window/PaneFont.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+#include <cmath>
+
+namespace folvan::interface {
+
+namespace {
+
+platform::Preferences &defaults()
+{
+    return platform::Preferences::shared();
+}
+
+// Slider positions of a range: whole steps, or a fine scale when the range
+// moves continuously.
+int stepCount(SliderRange range)
+{
+    if (range.step <= 0)
+        return 1000;
+    return int(std::lround((range.maximum - range.minimum) / range.step));
+}
+
+double stepSize(SliderRange range)
+{
+    return (range.maximum - range.minimum) / stepCount(range);
+}
+
+} // namespace
+
+void followKeys(QWidget *owner, const QStringList &keys, std::function<void()> update)
+{
+    update();
+    QPointer<QWidget> guard(owner);
+    QObject::connect(&defaults(), &platform::Preferences::valueChanged, owner,
+                     [guard, keys, update = std::move(update)](const QString &key) {
+                         if (guard && keys.contains(key))
+                             update();
+                     });
+}
+
+QCheckBox *boundToggle(const QString &label, const QString &key, QWidget *parent)
+{
+    auto *box = new QCheckBox(label, parent);
+    followKeys(box, {key}, [box, key] {
+        const QSignalBlocker quiet(box);
+        box->setChecked(defaults().boolValue(key));
+    });
+    QObject::connect(box, &QCheckBox::toggled, box, [key](bool on) { defaults().setValue(key, on); });
+    return box;
+}
+
+QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options, QWidget *parent)
+{
+    auto *picker = new QComboBox(parent);
+    picker->setObjectName(key);
+    for (const auto &[value, label] : options)
+        picker->addItem(label, value);
+    followKeys(picker, {key}, [picker, key] {
+        const QVariant fallback = platform::Preferences::defaultValue(key);
+        QVariant stored = defaults().value(key);
+        if (!stored.isValid() || stored.typeId() != fallback.typeId())
+            stored = fallback;
+        int index = -1;
+        for (int i = 0; i < picker->count(); ++i)
+            if (picker->itemData(i) == stored)
+                index = i;
+        const QSignalBlocker quiet(picker);
+        picker->setCurrentIndex(index);
+    });
+    QObject::connect(picker, &QComboBox::activated, picker,
+                     [picker, key](int index) { defaults().setValue(key, picker->itemData(index)); });
+    return picker;
+}
+
+QSlider *boundSlider(const QString &key, SliderRange range, const QString &accessibleName, QWidget *parent)
+{
+    auto *slider = new QSlider(Qt::Horizontal, parent);
+    slider->setRange(0, stepCount(range));
+    slider->setAccessibleName(accessibleName);
+    followKeys(slider, {key}, [slider, key, range] {
+        const double stored = defaults().doubleValue(key);
+        const double shown = std::isfinite(stored) ? std::clamp(stored, range.minimum, range.maximum)
+                                                   : defaults().defaultValue(key).toDouble();
+        // Showing the stored value writes nothing.
+        const QSignalBlocker quiet(slider);
+        slider->setValue(int(std::lround((shown - range.minimum) / stepSize(range))));
+    });
+    QObject::connect(slider, &QSlider::valueChanged, slider, [key, range](int position) {
+        const double value = position == stepCount(range) ? range.maximum : range.minimum + position * stepSize(range);
+        // A step's value is written as its decimal reads (0.35, not 0.35000000000000003).
+        const int decimals = range.step > 0 ? std::max(0, int(std::ceil(-std::log10(range.step) - 1e-9))) : 3;
+        defaults().setValue(key, QString::number(value, 'f', decimals).toDouble());
+    });
+    return slider;
+}
+
+QString decimalReadout(double value, int decimals, const QString &suffix)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("—") + suffix;
+    return QString::number(value, 'f', decimals) + suffix;
+}
+
+QString wholeReadout(double value, const QString &suffix)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("—") + suffix;
+    return QString::number(std::trunc(value) + 0.0, 'f', 0) + suffix;
+}
+
+QWidget *valueRow(const QString &label, const QString &key, std::function<QString(double)> format, QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(label, row));
+    layout->addStretch(1);
+    auto *readout = new QLabel(row);
+    readout->setObjectName(key);
+    window::usePaneFont(readout, window::PaneFontRole::body, QFont::Normal, true);
+    layout->addWidget(readout);
+    followKeys(readout, {key}, [readout, key, format = std::move(format)] {
+        readout->setText(format(defaults().doubleValue(key)));
+    });
+    return row;
+}
+
+QLabel *formNote(const QString &text, QWidget *parent)
+{
+    auto *note = new QLabel(text, parent);
+    note->setWordWrap(true);
+    window::usePaneFont(note, window::PaneFontRole::caption);
+    QPalette palette = note->palette();
+    palette.setColor(QPalette::WindowText, window::secondaryTextColor());
+    note->setPalette(palette);
+    return note;
+}
+
+QWidget *formDivider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QWidget *settingsForm(QFormLayout **form)
+{
+    auto *scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto *content = new QWidget;
+    auto *layout = new QFormLayout(content);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    layout->setRowWrapPolicy(QFormLayout::DontWrapRows);
+    scroll->setWidget(content);
+    *form = layout;
+    return scroll;
+}
+
+} // namespace folvan::interface

@@ -1,0 +1,70 @@
+#pragma once
+
+// The controls of the settings forms. Each one is bound to one preference
+// key: it shows the stored value (or the key's table default) and follows
+// every later write of the key, from anywhere; a change made by the user is
+// written at once, with the key's type.
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QLabel;
+class QSlider;
+class QWidget;
+
+namespace folvan::interface {
+
+// Runs `update` now and after every write of one of `keys`, while `owner`
+// lives.
+void followKeys(QWidget *owner, const QStringList &keys, std::function<void()> update);
+
+// A check box bound to a Bool key.
+QCheckBox *boundToggle(const QString &label, const QString &key, QWidget *parent = nullptr);
+
+// A pop-up picker bound to `key`; each option is a stored value (of the
+// key's type) and its label. A stored value that is no option selects
+// nothing.
+QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options,
+                       QWidget *parent = nullptr);
+
+// The range of a slider over a Double key: from `minimum` in whole steps to
+// `maximum`; a step of 0 moves continuously.
+struct SliderRange {
+    double minimum;
+    double maximum;
+    double step;
+};
+
+// A slider bound to a Double key. A stored value outside the range sets the
+// slider at its end and stays stored as it is until the user moves it.
+QSlider *boundSlider(const QString &key, SliderRange range, const QString &accessibleName,
+                     QWidget *parent = nullptr);
+
+// The row of a label, a flexible space and the readout of a Double key in
+// digits of one width, `format` turning the stored value into the text.
+QWidget *valueRow(const QString &label, const QString &key, std::function<QString(double)> format,
+                  QWidget *parent = nullptr);
+
+// Readouts of a stored value as it is: "%.1f", "%.2f" or the whole number
+// (its fraction dropped), followed by `suffix`; a value that is not finite
+// reads as "—".
+QString decimalReadout(double value, int decimals, const QString &suffix);
+QString wholeReadout(double value, const QString &suffix);
+
+// A note under a control: the caption text in the secondary colour.
+QLabel *formNote(const QString &text, QWidget *parent = nullptr);
+
+// A thin horizontal rule between the groups of a form.
+QWidget *formDivider(QWidget *parent = nullptr);
+
+// One tab of the settings window: a form inset by 24 inside a vertical
+// scroll view. Returns the scroll view; `form` receives the form's layout.
+QWidget *settingsForm(QFormLayout **form);
+
+} // namespace folvan::interface
