@@ -69,6 +69,10 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
     model.setPdfDocumentURL(QUrl());
     model.loadMarkups(load.url, document);
     model.loadBookmarks(load.url, document);
+    // What went wrong with the paper's stored markings is said at once, not
+    // only in the views that show them once opened.
+    if (const std::optional<QString> problem = model.markupError() ? model.markupError() : model.navigationError())
+        platform::runOnMain(this, [this, text = *problem] { showAlertMessage(text); });
     model.setBookTurnRequest(std::nullopt);
     model.setBookError(std::nullopt);
     model.fitNativeOnMount = m_pane == ReaderPane::reference && !load.knownInHistory;

@@ -84,18 +84,8 @@ TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
 
 TEST_F(AnnotationFile, MarkupsOnAPageThatCannotTakeThemStayInTheFileAndAreReported)
 {
-    // The page's annotation list lies in an object stream whose offsets are
-    // damaged: no annotation can be made on it.
-    const QByteArray stream = "5 0 [] ";
-    const QByteArray damaged = "%PDF-1.5\n"
-                               "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
-                               "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n"
-                               "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots 5 0 R >>\nendobj\n"
-                               "4 0 obj\n<< /Type /ObjStm /N 1 /First -19 /Length "
-        + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
-        + "\nendstream\nendobj\ntrailer\n<< /Root 1 0 R /Size 6 >>\n%%EOF\n";
     const QString paper = path("damaged.pdf");
-    ASSERT_TRUE(writeTestFile(paper, damaged));
+    ASSERT_TRUE(writeTestFile(paper, pdfWhosePageTakesNoAnnotations()));
     SharedPDFViewModel probe;
     const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
     store(file, {markupOn(0, QRectF(72, 700, 100, 12))});

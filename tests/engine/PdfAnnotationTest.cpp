@@ -239,18 +239,8 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
 
 TEST(PdfAnnotations, APageThatCannotTakeAnnotationsRefusesThemAndStaysUsable)
 {
-    // The page's annotation list lies in an object stream whose offsets are
-    // damaged: MuPDF cannot make an annotation there.
-    const QByteArray stream = "5 0 [] ";
-    const QByteArray data = "%PDF-1.5\n"
-                            "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
-                            "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n"
-                            "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Annots 5 0 R >>\nendobj\n"
-                            "4 0 obj\n<< /Type /ObjStm /N 1 /First -19 /Length "
-        + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
-        + "\nendstream\nendobj\ntrailer\n<< /Root 1 0 R /Size 6 >>\n%%EOF\n";
     QString error;
-    auto doc = PdfDocument::openData(data, &error);
+    auto doc = PdfDocument::openData(folvan::test::pdfWhosePageTakesNoAnnotations(), &error);
     ASSERT_TRUE(doc) << error.toStdString();
     PdfNewAnnotation blueprint;
     blueprint.rects = {QRectF(20, 20, 100, 12)};

@@ -48,4 +48,16 @@ void TempHomeTest::TearDown()
     qputenv("XDG_CACHE_HOME", m_oldCache);
 }
 
+QByteArray pdfWhosePageTakesNoAnnotations()
+{
+    const QByteArray stream = "5 0 [] ";
+    return "%PDF-1.5\n"
+           "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+           "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n"
+           "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots 5 0 R >>\nendobj\n"
+           "4 0 obj\n<< /Type /ObjStm /N 1 /First -19 /Length "
+        + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
+        + "\nendstream\nendobj\ntrailer\n<< /Root 1 0 R /Size 6 >>\n%%EOF\n";
+}
+
 } // namespace folvan::test

@@ -16,6 +16,10 @@ bool writeTestFile(const QString &path, const QByteArray &bytes);
 // The whole content of the file at `path`; empty when it cannot be read.
 QByteArray readTestFile(const QString &path);
 
+// A one-page PDF (612 x 792) whose page keeps its annotation list in an
+// object stream with damaged offsets: no annotation can be made on it.
+QByteArray pdfWhosePageTakesNoAnnotations();
+
 // A test whose application data and preferences live in a fresh temporary
 // folder of its own.
 class TempHomeTest : public ::testing::Test {

@@ -3,6 +3,8 @@
 
 #include "PaneTestSupport.h"
 
+#include "annotations/ReadingMarkup.h"
+
 #include "engine/PdfDocument.h"
 #include "history/RecentReading.h"
 #include "platform/Paths.h"
@@ -205,6 +207,22 @@ TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
         EXPECT_EQ(pane->fileName(), QStringLiteral("good.pdf"));
     }
     EXPECT_EQ(history().records().size(), 1);
+}
+
+TEST_F(OpeningTest, APaperWhoseStoredMarkupsCannotBePlacedOpensAndSaysSo)
+{
+    const QString paper = path(QStringLiteral("papers/damaged.pdf"));
+    ASSERT_TRUE(writeBytes(paper, folvan::test::pdfWhosePageTakesNoAnnotations()));
+    auto pane = makePane();
+    const QString file = pane->viewModel()->markupURL(QUrl::fromLocalFile(paper));
+    const QByteArray stored = R"([{"id":"6F1C2A9E-0B7D-4E35-9C1A-2D7F0E4B8A01","page":0,"kind":"highlight",)"
+                              R"("rectangles":[[[72,600],[300,12]]],"quote":"q","note":"","color":"yellow"}])";
+    ASSERT_TRUE(writeBytes(file, stored));
+    ASSERT_TRUE(openAndWait(*pane, paper));
+    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法显示已保存的批注："))) << presented->alerts.front().toStdString();
+    EXPECT_EQ(pane->viewModel()->markups().size(), 1u);
+    EXPECT_EQ(fileBytes(file), stored);
 }
 
 TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
