@@ -3,6 +3,7 @@
 #include "BookTestSupport.h"
 #include "book/DroppableBookWebView.h"
 #include "book/PaperReadingView.h"
+#include "localweb/LocalWebPage.h"
 
 #include <QPushButton>
 
@@ -14,6 +15,12 @@ using namespace folvan::book;
 namespace {
 
 class BookPageTest : public test::BookPaneTest {};
+
+// As the program does, before the application object exists.
+const bool schemeRegistered = [] {
+    QWebEngineUrlScheme::registerScheme(localweb::localScheme("folvan-book"));
+    return true;
+}();
 
 } // namespace
 
