@@ -31,6 +31,20 @@ struct Case {
     QRectF crop;      // crop box in user space
 };
 
+void PrintTo(const Case &c, std::ostream *out)
+{
+    *out << "/Rotate " << c.rotate << ", crop box " << c.crop.x() << " " << c.crop.y() << " " << c.crop.width()
+         << "x" << c.crop.height();
+}
+
+// "Rotate90Cropped", "RotateMinus90Cropped", "Rotate0Full", ...
+std::string caseName(const ::testing::TestParamInfo<Case> &info)
+{
+    const int r = info.param.rotate;
+    return "Rotate" + std::string(r < 0 ? "Minus" : "") + std::to_string(std::abs(r))
+           + (info.param.crop.topLeft().isNull() ? "Full" : "Cropped");
+}
+
 // A page 400 × 500 with a crop box that does not start at the origin, a
 // marker rectangle and a line of Courier text inside the crop box.
 const QRectF kMarker(150, 220, 40, 30);
@@ -164,7 +178,9 @@ INSTANTIATE_TEST_SUITE_P(Rotations, RotatedPage,
                                            Case{-90, 270, QRectF(100, 200, 250, 200)},
                                            Case{450, 90, QRectF(100, 200, 250, 200)},
                                            Case{0, 0, QRectF(0, 0, 400, 500)},
-                                           Case{90, 90, QRectF(0, 0, 400, 500)}));
+                                           Case{90, 90, QRectF(0, 0, 400, 500)}),
+                         caseName);
+
 
 TEST(PageGeometry, CropBoxIsClippedToTheMediaBox)
 {

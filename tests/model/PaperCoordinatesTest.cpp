@@ -122,7 +122,9 @@ TEST_P(RotatedPages, PointsRoundTripAndTheCropBoxFillsTheFittedArea)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryQuarterTurn, RotatedPages, ::testing::Values(0, 90, 180, 270));
+INSTANTIATE_TEST_SUITE_P(EveryQuarterTurn, RotatedPages, ::testing::Values(0, 90, 180, 270),
+                         [](const ::testing::TestParamInfo<int> &info) { return "Turn" + std::to_string(info.param); });
+
 
 TEST(PaperCoordinates, AQuarterTurnPutsThePagesTopAtTheSheetsSide)
 {

@@ -4,6 +4,8 @@
 
 #include "window/RenameRules.h"
 
+#include <cctype>
+
 namespace folvan::window::test {
 
 namespace {
@@ -13,6 +15,23 @@ struct RenameCase {
     const char *cleaned;
     std::vector<std::pair<const char *, QVariant>> rules;
 };
+
+void PrintTo(const RenameCase &c, std::ostream *out)
+{
+    *out << '"' << c.typed << '"' << (c.rules.empty() ? " by the default rules" : " with");
+    for (const auto &[key, value] : c.rules)
+        *out << ' ' << key << '=' << value.toString().toStdString();
+}
+
+// The case's number and the ASCII letters and digits of what was typed.
+std::string caseName(const ::testing::TestParamInfo<RenameCase> &info)
+{
+    std::string name = "Case" + std::to_string(info.index) + "_";
+    for (const char *c = info.param.typed; *c && name.size() < 32; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            name += *c;
+    return name;
+}
 
 class RenameRulesTest : public folvan::test::TempHomeTest,
                         public ::testing::WithParamInterface<RenameCase> {};
@@ -56,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         RenameCase{"Art Of War_ The Book", "Art of War_ The Book", {{"keepSmallWordsLowercase", true}}},
         RenameCase{"???", "---", {}},
         RenameCase{"!!!", "", {}},
-        RenameCase{"paper.pdf", "paper.pdf", {}}));
+        RenameCase{"paper.pdf", "paper.pdf", {}}),
+    caseName);
+
 
 } // namespace folvan::window::test
