@@ -6,13 +6,13 @@
 
 #include <QCoreApplication>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/NativeViewportFit.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
@@ -360,7 +360,8 @@ void PDFViewWrapper::updateView()
 
 void PDFViewWrapper::scrollAboveSelection(DroppablePDFView *view, double offset)
 {
-    QTimer::singleShot(150, view, [view, offset] {
+    platform::runAfter(view, 0.15, [view, offset] {
+
         const auto selection = view->currentSelection();
         if (!selection)
             return;

@@ -857,11 +857,17 @@ void PdfView::mousePressEvent(QMouseEvent *event)
         return;
     }
     const QPointF point = viewPointFromWidget(event->position());
-    const bool again = m_lastClick.isValid() && m_lastClick.elapsed() < QApplication::doubleClickInterval()
-                       && (point - m_lastClickPoint).manhattanLength() <= QApplication::startDragDistance();
+    // Clicks are counted by the times their events carry: a double click is
+    // always a second click, and a press soon after it near the same point a
+    // third one.
+    const bool near = (point - m_lastClickPoint).manhattanLength() <= QApplication::startDragDistance();
+    const bool again = event->type() == QEvent::MouseButtonDblClick
+                       || (m_lastClickTime && near
+                           && event->timestamp() - *m_lastClickTime < quint64(QApplication::doubleClickInterval()));
     m_clickCount = again ? m_clickCount + 1 : 1;
-    m_lastClick.restart();
+    m_lastClickTime = event->timestamp();
     m_lastClickPoint = point;
+
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     if (m_clickCount == 1 && !extend) {
         if (auto link = linkAt(point, true)) {

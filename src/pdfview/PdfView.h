@@ -6,7 +6,6 @@
 
 #include <QAbstractScrollArea>
 #include <QCache>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QPixmap>
 #include <QPointer>
@@ -252,7 +251,8 @@ private:
     int m_anchorPage = -1;
     QPointF m_anchorPoint;
     int m_clickCount = 0;
-    QElapsedTimer m_lastClick;
+    std::optional<quint64> m_lastClickTime; // of the last press, as its event gave it
+
     QPointF m_lastClickPoint;
     bool m_selecting = false;
     // Scrolls on while a selection drag is held beyond the top or bottom.

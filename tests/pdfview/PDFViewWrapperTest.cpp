@@ -9,6 +9,7 @@
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/NativeViewportFit.h"
 #include "pdfview/PDFViewWrapper.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "support/TestEnv.h"
 #include "PageViewFixtures.h"
@@ -300,6 +301,8 @@ protected:
         settle();
     }
     std::vector<engine::PdfSelection> results;
+    // The scroll that clears a match of the top edge waits on it.
+    platform::ManualClock clock;
 };
 
 TEST_F(PDFViewWrapperSearchTest, ShowsTheMatchesAndSelectsTheCurrentOne)
@@ -349,7 +352,7 @@ TEST_F(PDFViewWrapperSearchTest, NoMatchesClearTheSelectionAndAHiddenBarTheHighl
 
 TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
 {
-    QTest::qWait(250);
+    clock.advance(1);
     // Bring match 12 close under the top edge, then make it current.
     const engine::PdfSelection &match = results[12];
     const engine::PdfPage page = match.pages().front();
@@ -362,7 +365,8 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
     ASSERT_NEAR(matchTop(), 20, 1);
     model->setCurrentSearchIndex(12);
     settle();
-    QTest::qWait(250);
+    EXPECT_NEAR(matchTop(), 20, 1) << "moved before the view settled";
+    clock.advance(0.15);
     EXPECT_NEAR(matchTop(), 84, 1);
 
     // A match further down than 76 points is left where it is.
@@ -370,8 +374,9 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
     model->setCurrentSearchIndex(13);
     model->setCurrentSearchIndex(12);
     settle();
-    QTest::qWait(250);
+    clock.advance(0.15);
     EXPECT_NEAR(matchTop(), 100, 1);
+
 }
 
 // ---------------------------------------------------------------- selection
