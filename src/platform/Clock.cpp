@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include <QAnimationDriver>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,16 +30,48 @@ void runAfter(QObject *context, double delaySeconds, std::function<void()> fn)
     QTimer::singleShot(static_cast<int>(delayMs(delaySeconds)), context, std::move(fn));
 }
 
+// Drives Qt's animations with the clock's time in place of the wall clock's.
+class ManualClock::AnimationDriver : public QAnimationDriver {
+public:
+    explicit AnimationDriver(const ManualClock &clock) : m_clock(clock) {}
+    qint64 elapsed() const override { return isRunning() ? m_clock.m_nowMs - m_startMs : 0; }
+
+protected:
+    void start() override
+    {
+        m_startMs = m_clock.m_nowMs;
+        QAnimationDriver::start();
+    }
+
+private:
+    const ManualClock &m_clock;
+    qint64 m_startMs = 0;
+};
+
 ManualClock::ManualClock()
 {
     Q_ASSERT(!g_clock);
     g_clock = this;
+    m_animations = new AnimationDriver(*this);
+    m_animations->install();
 }
 
 ManualClock::~ManualClock()
 {
+    m_animations->uninstall();
+    delete m_animations;
     if (g_clock == this)
         g_clock = nullptr;
+}
+
+void ManualClock::stepAnimations()
+{
+    // An animation started a moment ago joins the running ones through two
+    // queued calls, each posted by the one before.
+    for (int hop = 0; hop < 3; ++hop)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    if (m_animations->isRunning())
+        m_animations->advance();
 }
 
 ManualClock *ManualClock::current()
@@ -69,21 +103,31 @@ int ManualClock::pending() const
 
 void ManualClock::advance(double seconds)
 {
+    // A frame of the animations, as a display would draw them.
+    constexpr qint64 frameMs = 16;
     const qint64 until = m_nowMs + delayMs(seconds);
     for (;;) {
+        stepAnimations();
         // The earliest due entry, first added among equals.
         auto next = std::min_element(m_entries.begin(), m_entries.end(), [](const Entry &a, const Entry &b) {
             return a.due < b.due || (a.due == b.due && a.ticket < b.ticket);
         });
-        if (next == m_entries.end() || next->due > until)
+        if (next != m_entries.end() && next->due <= m_nowMs) {
+            Entry entry = std::move(*next);
+            m_entries.erase(next);
+            if (!entry.hasContext || entry.context)
+                entry.fn();
+            continue;
+        }
+        if (m_nowMs >= until)
             break;
-        Entry entry = std::move(*next);
-        m_entries.erase(next);
-        m_nowMs = std::max(m_nowMs, entry.due);
-        if (!entry.hasContext || entry.context)
-            entry.fn();
+        qint64 step = until;
+        if (next != m_entries.end())
+            step = std::min(step, next->due);
+        if (m_animations->isRunning())
+            step = std::min(step, m_nowMs + frameMs);
+        m_nowMs = step;
     }
-    m_nowMs = until;
 }
 
 } // namespace folvan::platform

@@ -14,9 +14,9 @@ namespace folvan::platform {
 void runAfter(QObject *context, double delaySeconds, std::function<void()> fn);
 
 // A clock whose time moves only when told to. While one exists, every delay
-// taken by runAfter() and MainWorkItem waits on it, so that a test decides
-// when a save delay, a debounce or a slide has passed. One at a time, on the
-// main thread.
+// taken by runAfter() and MainWorkItem waits on it, and animations (panel
+// slides, fades) run on its time, so that a test decides when a save delay,
+// a debounce or a slide has passed. One at a time, on the main thread.
 class ManualClock {
 public:
     ManualClock();
@@ -28,7 +28,9 @@ public:
     static ManualClock *current();
 
     // Moves the time on by `seconds`, running every delayed work whose time
-    // has come, earliest first (also work scheduled while advancing).
+    // has come, earliest first (also work scheduled while advancing), and
+    // stepping running animations every frame on the way. Work posted to
+    // the main thread runs as the time passes.
     void advance(double seconds);
     // Seconds since the clock was made.
     double now() const { return m_nowMs / 1000.0; }
@@ -41,6 +43,9 @@ public:
     bool contains(quint64 ticket) const;
 
 private:
+    class AnimationDriver;
+    void stepAnimations();
+
     struct Entry {
         qint64 due; // milliseconds
         quint64 ticket;
@@ -51,6 +56,7 @@ private:
     std::vector<Entry> m_entries;
     qint64 m_nowMs = 0; // whole milliseconds, so that sums of delays are exact
     quint64 m_next = 1;
+    AnimationDriver *m_animations = nullptr;
 };
 
 } // namespace folvan::platform

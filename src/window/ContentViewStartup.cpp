@@ -6,6 +6,7 @@
 #include "history/ReadingHistory.h"
 #include "model/ReflowTypography.h"
 #include "model/SharedPDFViewModel.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
@@ -14,7 +15,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QTimer>
 
 namespace folvan::window {
 
@@ -72,7 +72,7 @@ void ContentView::startUp()
 // raises its flag, over which that view is shown.
 void ContentView::scheduleOnboarding()
 {
-    QTimer::singleShot(int(kOnboardingDelaySeconds * 1000), this, [this] { setShowOnboarding(true); });
+    platform::runAfter(this, kOnboardingDelaySeconds, [this] { setShowOnboarding(true); });
 }
 
 void ContentView::openRequestDidChange()

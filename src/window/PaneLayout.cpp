@@ -2,6 +2,7 @@
 
 #include "annotationsview/VisualEffect.h"
 #include "model/SharedPDFViewModel.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "window/ContentView.h"
@@ -19,7 +20,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTimer>
 #include <QVariantAnimation>
 #include <QVBoxLayout>
 
@@ -411,7 +411,7 @@ void PaneLayout::replayOnboarding()
     m_pane->setShowShortcuts(false);
     m_pane->setHasSeenOnboarding(false);
     QPointer<ContentView> weak(m_pane);
-    QTimer::singleShot(350, this, [weak] {
+    platform::runAfter(this, 0.35, [weak] {
         if (weak)
             weak->setShowOnboarding(true);
     });

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QTest>
 #include <QThread>
+#include <QVariantAnimation>
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,29 @@ TEST(QueuesTest, WorkItemRunsOnlyTheNewestScheduleOnceAfterItsDelayAndNeverWhenC
     clock.advance(0);
     EXPECT_EQ(runs, 4);
     EXPECT_EQ(clock.pending(), 0);
+}
+
+TEST(QueuesTest, AnimationsAndDelayedWorkMoveOnlyWithTheManualClock)
+{
+    ManualClock clock;
+    QVariantAnimation slide;
+    slide.setStartValue(0.0);
+    slide.setEndValue(1.0);
+    slide.setDuration(180);
+    slide.start();
+    bool later = false;
+    QObject context;
+    runAfter(&context, 0.35, [&] { later = true; });
+    clock.advance(0.09);
+    EXPECT_GT(slide.currentValue().toDouble(), 0.2);
+    EXPECT_LT(slide.currentValue().toDouble(), 0.8);
+    EXPECT_EQ(slide.state(), QAbstractAnimation::Running);
+    clock.advance(0.09);
+    EXPECT_EQ(slide.state(), QAbstractAnimation::Stopped);
+    EXPECT_EQ(slide.currentValue().toDouble(), 1.0);
+    EXPECT_FALSE(later);
+    clock.advance(0.17);
+    EXPECT_TRUE(later);
 }
 
 TEST(QueuesTest, WorkItemOnTheWallClockRunsAndMayScheduleItselfAgain)
