@@ -26,7 +26,7 @@ run: setup build
 	$(BUILD)/src/app/folvan $(if $(PDF),--pdf "$(PDF)")
 
 test: setup build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 --repeat until-pass:2
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The sanitized programs carry their own options (tests/support/TestMain.cpp);
 # an error fails the test that meets it.

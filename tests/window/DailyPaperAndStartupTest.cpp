@@ -2,6 +2,8 @@
 
 #include "PaneTestSupport.h"
 
+#include "platform/Clock.h"
+
 #include <set>
 
 namespace folvan::window::test {
@@ -90,7 +92,7 @@ TEST_F(DailyPaperTest, AnOpenAfterTheScanStartedWins)
     pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
     pane->loadPDF(QUrl::fromLocalFile(chosen));
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
-    spin(300);
+    drain();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
@@ -101,7 +103,7 @@ TEST_F(DailyPaperTest, AScanThatEndsAfterItsPaneIsGoneIsDropped)
     auto pane = makePane();
     pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
     pane.reset();
-    spin(300);
+    drain();
     EXPECT_TRUE(presented->alerts.isEmpty());
     EXPECT_TRUE(history().records().isEmpty());
 }
@@ -133,7 +135,7 @@ TEST_F(StartupTest, PrimaryPaneOpensTheCommandLinePaper)
     auto reference = makePane(ReaderPane::reference);
     reference->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), file});
     reference->startUp();
-    spin(200);
+    drain();
     EXPECT_TRUE(reference->viewModel()->pdfDocumentURL().isEmpty());
 }
 
@@ -150,10 +152,10 @@ TEST_F(StartupTest, ARequestWinsOverTheCommandLineAndTheHistory)
             documents.insert(pane->viewModel()->pdfDocument().get());
     });
     pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
-    spin(200); // a request arriving before start-up opens at start-up, once
+    drain(); // a request arriving before start-up opens at start-up, once
     pane->startUp();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
-    spin(200);
+    drain();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(requested));
     EXPECT_EQ(documents.size(), 1u);
 }
@@ -182,14 +184,14 @@ TEST_F(StartupTest, NothingOpensWhenResumingIsOffOrTheLastPaperIsGone)
 
     auto pane = makePane();
     pane->startUp();
-    spin(300);
+    drain();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty()) << "no older record is tried";
 
     platform::Preferences::shared().setValue(QStringLiteral("folvan.resumeLastDocument"), false);
     history().opened(older, {});
     auto off = makePane();
     off->startUp();
-    spin(300);
+    drain();
     EXPECT_TRUE(off->viewModel()->pdfDocumentURL().isEmpty());
 }
 
@@ -212,13 +214,17 @@ TEST_F(StartupTest, StartUpRunsOnceAndReadsTheStoredLayoutExactly)
 
 TEST_F(StartupTest, OnboardingIsRaisedOnlyInThePrimaryPaneBeforeItWasSeen)
 {
+    platform::ManualClock clock;
     platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), false);
     auto reference = makePane(ReaderPane::reference);
+
     reference->startUp();
     auto primary = makePane(ReaderPane::primary);
     primary->startUp();
     EXPECT_FALSE(primary->showOnboarding());
-    ASSERT_TRUE(waitUntil([&] { return primary->showOnboarding(); }, 2000));
+    clock.advance(ContentView::kOnboardingDelaySeconds);
+    ASSERT_TRUE(primary->showOnboarding());
+
     EXPECT_FALSE(reference->showOnboarding());
 
     primary->setShowOnboarding(false);

@@ -131,7 +131,7 @@ TEST_F(FileOperationsTest, AnUpperCaseExtensionIsNotDoubled)
     pane->beginRename();
     EXPECT_EQ(pane->editableFileName(), QStringLiteral("Scan.PDF"));
     pane->commitRename();
-    spin(50);
+    drain();
     EXPECT_TRUE(QFileInfo::exists(upper));
     EXPECT_FALSE(QFileInfo::exists(upper + QStringLiteral(".pdf")));
     EXPECT_TRUE(presented->alerts.isEmpty());
@@ -202,7 +202,7 @@ TEST_F(FileOperationsTest, MovingOntoAnExistingFileChangesNothing)
     EXPECT_EQ(url(), QUrl::fromLocalFile(file));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")),
               QUrl::fromLocalFile(folder));
-    spin(50);
+    drain();
     EXPECT_TRUE(relocations.isEmpty());
 }
 

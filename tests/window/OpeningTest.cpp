@@ -41,7 +41,7 @@ TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
     pane->loadPDF(QUrl::fromLocalFile(a));
     pane->loadPDF(QUrl::fromLocalFile(b));
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
-    spin(200);
+    drain();
 
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(b));
     EXPECT_EQ(pane->viewModel()->pageCount(), 3);
@@ -250,12 +250,12 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
         pane->setPeerURL(QUrl::fromLocalFile(file));
     }
     reference->setIsActive(false);
-    spin(50);
+    drain();
     const qint64 before = history().records().front().state.page;
 
     reference->viewModel()->setJumpToPage(std::nullopt);
     reference->viewModel()->setCurrentPageIndex(4);
-    spin(100);
+    drain();
     EXPECT_EQ(history().records().front().state.page, before);
 
     primary->setIsActive(false);
@@ -288,7 +288,7 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     const QString file = paper(QStringLiteral("going.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    spin(50);
+    drain();
     pane->viewModel()->setJumpToPage(3);
     // Other views follow the history; none may be asked to rebuild while
     // the pane, and maybe its window, is being destroyed.
@@ -325,12 +325,12 @@ TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
     auto pane = makePane();
     pane->loadPDF(QUrl::fromLocalFile(file));
     pane->closePDF();
-    spin(300);
+    drain();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty());
 
     pane->loadPDF(QUrl::fromLocalFile(file));
     pane.reset();
-    spin(300);
+    drain();
     EXPECT_TRUE(history().records().isEmpty());
 }
 

@@ -352,7 +352,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
 {
     int reports = 0;
     QObject::connect(pane.get(), &ContentView::snapshotChanged, pane.get(), [&] { ++reports; });
-    spin(50);
+    drain();
     const int atStart = reports;
     openPaper();
     ASSERT_TRUE(waitUntil([&] { return reports > atStart; }));
@@ -364,7 +364,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
 
     const int afterOpen = reports;
     pane->setScaleFactor(1.7); // not a flag of the record
-    spin(50);
+    drain();
     EXPECT_EQ(reports, afterOpen);
     pane->choosePageLayout(QStringLiteral("single"));
     EXPECT_TRUE(waitUntil([&] { return reports == afterOpen + 1; }));

@@ -8,6 +8,7 @@
 #include "notesview/PaperNotesView.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/OutlineView.h"
+#include "platform/Clock.h"
 #include "window/PaneLayout.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
@@ -43,7 +44,9 @@ protected:
     PaneLayout &layout() { return *pane->paneLayout(); }
     void openPaper() { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Layout Paper.pdf"), 3))); }
     // Lets the queued relayout and page-view rebuild run.
-    void settle() { spin(30); }
+    void settle() { drain(); }
+    // Slides and delayed overlays move with this clock.
+    platform::ManualClock clock;
     static QString placeholderTitle(QWidget *widget)
     {
         auto *placeholder = qobject_cast<PanelPlaceholder *>(widget);
@@ -243,7 +246,8 @@ TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
     EXPECT_FALSE(pane->showShortcuts());
     EXPECT_FALSE(pane->hasSeenOnboarding());
     EXPECT_FALSE(pane->showOnboarding());
-    ASSERT_TRUE(waitUntil([&] { return pane->showOnboarding(); }, 2000));
+    clock.advance(0.35);
+    ASSERT_TRUE(pane->showOnboarding());
     ASSERT_NE(layout().onboardingOverlay(), nullptr);
     // The card hides what lies behind it: its fill is not mixed with the
     // dimmed pane.
@@ -302,11 +306,15 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     settle();
     SingleHeader &header = *layout().singleHeader();
     header.outlineButton->click();
+    settle();
+    clock.advance(0.09);
     // Under way: the panel stands partly in, and the reading area follows.
-    ASSERT_TRUE(waitUntil([&] { return layout().outlinePanel() && layout().panelPresence(1) > 0.0; }, 2000));
+    ASSERT_NE(layout().outlinePanel(), nullptr);
+    EXPECT_GT(layout().panelPresence(1), 0.0);
     EXPECT_LT(layout().panelPresence(1), 1.0);
     EXPECT_LT(layout().outlinePanel()->x(), 0);
-    ASSERT_TRUE(waitUntil([&] { return layout().panelPresence(1) == 1.0; }, 2000));
+    clock.advance(0.09);
+    EXPECT_EQ(layout().panelPresence(1), 1.0);
     settle();
     EXPECT_EQ(layout().outlinePanel()->x(), 0);
     EXPECT_EQ(layout().readingArea()->x(), 200);
@@ -314,7 +322,10 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     header.outlineButton->click();
     settle();
     EXPECT_NE(layout().outlinePanel(), nullptr) << "the panel slides out before it goes";
-    ASSERT_TRUE(waitUntil([&] { return layout().outlinePanel() == nullptr; }, 2000));
+    clock.advance(0.18);
+    settle();
+    EXPECT_EQ(layout().outlinePanel(), nullptr);
+
     EXPECT_EQ(layout().readingArea()->x(), 0);
 
     // A command changes the flag at once.

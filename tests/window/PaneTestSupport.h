@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <QThreadPool>
 
 #include <deque>
 #include <functional>
@@ -39,11 +40,22 @@ inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
     return true;
 }
 
-// Runs the event loop for `ms` milliseconds.
-inline void spin(int ms)
+// Runs the event loop until the work the panes handed to other threads has
+// finished and everything it and the panes queued for the main thread has
+// run: a later turn in which nothing more will happen by itself.
+inline void drain()
 {
-    waitUntil([] { return false; }, ms);
+    for (int quiet = 0; quiet < 2;) {
+        const bool busy = QThreadPool::globalInstance()->activeThreadCount() > 0;
+        QThreadPool::globalInstance()->waitForDone();
+        bool reached = false;
+        platform::runOnMain([&reached] { reached = true; });
+        while (!reached)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        quiet = busy ? 0 : quiet + 1;
+    }
 }
+
 
 // A PDF of `pages` Letter pages; page i holds "Page i" and `text`.
 inline bool writePaper(const QString &path, int pages, const QString &text = QStringLiteral("alpha beta"))

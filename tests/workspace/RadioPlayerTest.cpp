@@ -64,9 +64,16 @@ TEST(RadioPlayerTest, TogglingSwitchesOnWithAFreshPlayerAndOffWithoutOne)
     // The third toggle plays again on a player of its own; a stream that
     // ends or fails leaves the switch on.
     radio.toggle();
-    EXPECT_NE(radio.player(), nullptr);
-    QTest::qWait(200);
+    const QPointer<QMediaPlayer> second = radio.player();
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return second->mediaStatus() == QMediaPlayer::EndOfMedia
+                   || second->mediaStatus() == QMediaPlayer::InvalidMedia || second->error() != QMediaPlayer::NoError;
+        },
+        5000));
     EXPECT_TRUE(radio.isPlaying());
+
     radio.toggle();
     EXPECT_EQ(changes.count(), 4);
 }
