@@ -138,64 +138,44 @@ TEST_F(NoteOperations, AssociateLinksAPaperAndDropsPassagesOfAnotherPaper)
 
 class NoteSearch : public NoteOperations {};
 
-TEST_F(NoteSearch, EmptyQueryListsLiveNotesNewestEditFirst)
-{
-    add(makeNote(QStringLiteral("old"), QString(), 1));
-    add(makeNote(QStringLiteral("new"), QString(), 3));
-    const QUuid gone = add(makeNote(QStringLiteral("gone"), QString(), 5));
-    add(makeNote(QStringLiteral("mid"), QString(), 2));
-    store->trash(gone);
-    EXPECT_EQ(titles(store->search(QString(), std::nullopt, false)),
-              (QStringList{"new", "mid", "old"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral(" \u3000\t"), std::nullopt, false)),
-              (QStringList{"new", "mid", "old"}));
-}
-
-TEST_F(NoteSearch, EveryWordMustOccurIgnoringCaseAndAccents)
-{
-    add(makeNote(QStringLiteral("ATTENTION 机制"), QStringLiteral("多头 heads"), 1));
-    add(makeNote(QStringLiteral("attention only"), QStringLiteral("nothing else"), 2));
-    add(makeNote(QStringLiteral("Résumé"), QStringLiteral("le CAFÉ"), 3));
-    // Words separated by an ideographic space.
-    EXPECT_EQ(titles(store->search(QStringLiteral("attention\u3000heads"), std::nullopt, false)),
-              (QStringList{"ATTENTION 机制"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral("机制 多头"), std::nullopt, false)),
-              (QStringList{"ATTENTION 机制"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral("cafe resume"), std::nullopt, false)),
-              (QStringList{"Résumé"}));
-    // A word does not span two pieces of the note.
-    EXPECT_TRUE(store->search(QStringLiteral("机制多头"), std::nullopt, false).isEmpty());
-}
-
-TEST_F(NoteSearch, QuotesAndPaperTitlesAreSearchedToo)
+TEST_F(NoteSearch, EveryWordOccursInATitleBodyQuoteOrPaperTitleIgnoringCaseAndAccentsNewestEditFirst)
 {
     PaperNote quoted = makeNote(QStringLiteral("q"), QStringLiteral("body"), 1, otherID);
     quoted.sources = std::vector<ReadingTextSource>{quoteSource(QStringLiteral("自注意力的计算")),
                                                     quoteSource(QStringLiteral("second passage"))};
     add(quoted);
-    add(makeNote(QStringLiteral("v1"), QString(), 2, visionID));
-    add(makeNote(QStringLiteral("v2"), QString(), 3, visionID));
-    add(makeNote(QStringLiteral("unlinked"), QString(), 4));
+    add(makeNote(QStringLiteral("ATTENTION 机制"), QStringLiteral("多头 heads"), 2));
+    add(makeNote(QStringLiteral("attention only"), QStringLiteral("nothing else"), 3, visionID));
+    add(makeNote(QStringLiteral("Résumé"), QStringLiteral("le CAFÉ"), 4));
     add(makeNote(QStringLiteral("missing paper"), QString(), 5, QUuid::createUuid()));
     add(makeNote(QStringLiteral("mentions 旧版 itself"), QString(), 6, visionID));
+    store->trash(add(makeNote(QStringLiteral("gone attention"), QString(), 7)));
 
-    EXPECT_EQ(titles(store->search(QStringLiteral("注意力"), std::nullopt, false)), (QStringList{"q"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral("passage"), std::nullopt, false)), (QStringList{"q"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral("综述"), std::nullopt, false)),
-              (QStringList{"mentions 旧版 itself", "v2", "v1"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral("旧版"), std::nullopt, false)),
-              (QStringList{"mentions 旧版 itself", "missing paper", "unlinked"}));
-}
-
-TEST_F(NoteSearch, CurrentOnlyKeepsTheNotesOfThatPaper)
-{
-    add(makeNote(QStringLiteral("vision note"), QString(), 1, visionID));
-    add(makeNote(QStringLiteral("graph note"), QString(), 2, otherID));
-    add(makeNote(QStringLiteral("loose note"), QString(), 3));
-    EXPECT_EQ(titles(store->search(QStringLiteral("note"), visionID, true)), (QStringList{"vision note"}));
-    EXPECT_EQ(titles(store->search(QStringLiteral("note"), visionID, false)),
-              (QStringList{"loose note", "graph note", "vision note"}));
-    EXPECT_EQ(titles(store->search(QString(), std::nullopt, true)), (QStringList{"loose note"}));
+    const struct {
+        const char *query;
+        std::optional<QUuid> paper;
+        bool currentOnly;
+        const char *titles;
+    } cases[] = {
+        {"", std::nullopt, false, "mentions 旧版 itself|missing paper|Résumé|attention only|ATTENTION 机制|q"},
+        {" \u3000\t", std::nullopt, false, "mentions 旧版 itself|missing paper|Résumé|attention only|ATTENTION 机制|q"},
+        {"attention\u3000heads", std::nullopt, false, "ATTENTION 机制"},
+        {"机制 多头", std::nullopt, false, "ATTENTION 机制"},
+        {"机制多头", std::nullopt, false, ""}, // a word does not span two pieces of the note
+        {"cafe resume", std::nullopt, false, "Résumé"},
+        {"注意力", std::nullopt, false, "q"},
+        {"passage", std::nullopt, false, "q"},
+        {"综述", std::nullopt, false, "mentions 旧版 itself|attention only"},
+        {"旧版", std::nullopt, false, "mentions 旧版 itself|missing paper|Résumé|ATTENTION 机制"},
+        {"attention", visionID, true, "attention only"},
+        {"attention", visionID, false, "attention only|ATTENTION 机制"},
+        {"", std::nullopt, true, "Résumé|ATTENTION 机制"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(titles(store->search(QString::fromUtf8(c.query), c.paper, c.currentOnly)).join('|'),
+                  QString::fromUtf8(c.titles))
+            << c.query;
+    }
 }
 
 TEST_F(NoteSearch, EqualEditTimesAreOrderedByIdentifierText)
