@@ -63,7 +63,9 @@ private:
     // The action set for the key, or null.
     const std::function<void()> *keyAction(const QKeyEvent *key) const;
 
-    QPointer<QWebEngineView> m_view;
+    // Held as a widget: the view's events still come here while it is
+    // destroyed, when it is no longer a web view but still a widget.
+    QPointer<QWidget> m_view;
     QPointer<QObject> m_proxy;
     Zoom m_zoom;
     Keys m_keys;
