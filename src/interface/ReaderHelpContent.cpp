@@ -47,7 +47,10 @@ QWidget *helpRow(const QString &key, const QString &text, QWidget *parent)
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(14);
-    QLabel *keyLabel = selectableText(key, PaneFontRole::caption, QFont::Medium, row);
+    // A long shortcut may break after each "+" to stay in its column.
+    QString breakable = key;
+    breakable.replace(QLatin1Char('+'), QStringLiteral("+\u200B"));
+    QLabel *keyLabel = selectableText(breakable, PaneFontRole::caption, QFont::Medium, row);
     keyLabel->setFixedWidth(kKeyColumnWidth);
     keyLabel->setWordWrap(true);
     layout->addWidget(keyLabel, 0, Qt::AlignTop);

@@ -49,6 +49,7 @@ void addFullRow(QFormLayout *form, QWidget *widget)
 QPushButton *formButton(const QString &text, QWidget *parent, std::function<void()> action)
 {
     auto *button = new QPushButton(text, parent);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(button, &QPushButton::clicked, button, std::move(action));
     return button;
 }

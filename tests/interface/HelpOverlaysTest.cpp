@@ -98,7 +98,7 @@ TEST_F(HelpOverlaysTest, HelpListsEveryCommandWithAShortcutInThePlatformsWords)
     ASSERT_NE(help, nullptr);
     QStringList texts;
     for (QLabel *label : help->findChildren<QLabel *>())
-        texts << label->text();
+        texts << label->text().remove(QChar(0x200B));
     const qsizetype section = texts.indexOf(QStringLiteral("菜单与快捷键"));
     ASSERT_GE(section, 0);
     QStringList listed, expected;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "history/ReadingHistory.h"
 #include "interface/ReaderSettingsView.h"
 #include "platform/Preferences.h"
 #include "support/TestEnv.h"
@@ -175,6 +176,25 @@ TEST_F(ReaderSettingsViewTest, ControlsFollowTheKeysThatEnableThem)
     named<QPushButton>(view.get(), "恢复默认翻页操作")->click();
     EXPECT_FALSE(reduced[0]->isChecked());
     EXPECT_TRUE(duration->isEnabled());
+}
+
+TEST_F(ReaderSettingsViewTest, ClearingTheRecentListGoesThroughTheConfirmationAndOnlyWhileThereIsOne)
+{
+    ReadingHistory &history = ReadingHistory::shared();
+    int asked = 0;
+    interface::SettingsServices services;
+    services.clearHistory = [&](QWidget *) {
+        ++asked;
+        history.clear();
+    };
+    ReaderSettingsView view(services);
+    QPushButton *clear = named<QPushButton>(&view, "清空最近阅读列表…");
+    EXPECT_FALSE(clear->isEnabled());
+    history.opened(path(QStringLiteral("paper.pdf")), DocumentReadingState{});
+    ASSERT_TRUE(clear->isEnabled());
+    clear->click();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(clear->isEnabled());
 }
 
 } // namespace
