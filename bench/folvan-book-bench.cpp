@@ -11,6 +11,7 @@
 //     book_raster_ms         one page raster at the default edge, PNG included
 //                            (median over the first pages)
 
+#include "BenchStats.h"
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -46,15 +47,6 @@ bool waitFor(const std::function<bool()> &condition, int milliseconds = 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * (values.size() - 1) + 0.5));
-    return values[index];
 }
 
 // A book view of `document` in a fresh model; the time until its first

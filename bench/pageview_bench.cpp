@@ -10,6 +10,7 @@
 // is drawn sharp. Prints the peak memory of the process at the end. One
 // "name value" line per figure.
 
+#include "BenchStats.h"
 #include <algorithm>
 #include <cstdio>
 #include <random>
@@ -54,15 +55,6 @@ std::shared_ptr<engine::PdfDocument> generatedPaper(int pages)
     if (!document)
         qFatal("generated paper did not open: %s", qPrintable(error));
     return document;
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * (values.size() - 1) + 0.5));
-    return values[index];
 }
 
 double peakMemoryMb()

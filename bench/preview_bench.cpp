@@ -6,6 +6,7 @@
 //   and, for each link, "preview PAGE X Y W H": the target page index and
 //   the region shown, in PDF user space.
 
+#include "BenchStats.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -19,18 +20,6 @@
 #include "engine/PdfDocument.h"
 
 using namespace folvan;
-
-namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
-}
-
-} // namespace
 
 int runPreviewBench(int argc, char **argv)
 {

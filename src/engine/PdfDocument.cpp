@@ -108,13 +108,12 @@ std::optional<QByteArray> readRegularFile(const QString &path, QString *error)
 
 } // namespace
 
-std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, QString *error)
+// Opens the bytes of a file (or of no file, for an empty path); an allocation
+// too large for the machine is a refusal, not a crash.
+std::shared_ptr<PdfDocument> PdfDocument::openBytes(const QString &path, const QByteArray &data, QString *error)
 {
     try {
-        std::optional<QByteArray> data = readRegularFile(path, error);
-        if (!data)
-            return nullptr;
-        auto impl = std::make_unique<DocumentImpl>(path, std::move(*data));
+        auto impl = std::make_unique<DocumentImpl>(path, data);
         if (!impl->isOpen()) {
             setError(error, impl->errorText());
             return nullptr;
@@ -126,19 +125,22 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, QString *err
     }
 }
 
-std::shared_ptr<PdfDocument> PdfDocument::openData(const QByteArray &data, QString *error)
+std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, QString *error)
 {
     try {
-        auto impl = std::make_unique<DocumentImpl>(QString(), data);
-        if (!impl->isOpen()) {
-            setError(error, impl->errorText());
+        std::optional<QByteArray> data = readRegularFile(path, error);
+        if (!data)
             return nullptr;
-        }
-        return std::shared_ptr<PdfDocument>(new PdfDocument(std::move(impl)));
+        return openBytes(path, *data, error);
     } catch (const std::bad_alloc &) {
         setError(error, QStringLiteral("无法读取文件：文件太大"));
         return nullptr;
     }
+}
+
+std::shared_ptr<PdfDocument> PdfDocument::openData(const QByteArray &data, QString *error)
+{
+    return openBytes(QString(), data, error);
 }
 
 QString PdfDocument::path() const { return m_impl->path(); }

@@ -52,6 +52,7 @@ public:
     detail::DocumentImpl &impl() const { return *m_impl; }
 
 private:
+    static std::shared_ptr<PdfDocument> openBytes(const QString &path, const QByteArray &data, QString *error);
     explicit PdfDocument(std::unique_ptr<detail::DocumentImpl> impl);
 
     std::unique_ptr<detail::DocumentImpl> m_impl;
