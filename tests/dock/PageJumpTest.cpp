@@ -1,0 +1,78 @@
+// The page-jump panel: what a typed page number means and when it goes.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "dock/ReaderPageJump.h"
+#include "support/TestEnv.h"
+
+namespace folvan::test {
+namespace {
+
+using dock::ReaderPageJump;
+
+TEST(PageJumpParsing, TakesASignedDecimalWithinTheDocument)
+{
+    const int count = 12;
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral("12"), count), 12);
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral(" \t12\n "), count), 12);
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral("\u300012\u3000"), count), 12);
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral("+5"), count), 5);
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral("0003"), count), 3);
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral("1"), count), 1);
+
+    for (const QString &invalid :
+         {QStringLiteral(""), QStringLiteral("   "), QStringLiteral("13"), QStringLiteral("0"), QStringLiteral("-5"),
+          QStringLiteral("-0"), QStringLiteral("+"), QStringLiteral("-"), QStringLiteral("++5"), QStringLiteral("+-5"),
+          QStringLiteral("1 2"), QStringLiteral("5a"), QStringLiteral("3.0"), QStringLiteral("１２"),
+          QStringLiteral("99999999999999999999"), QStringLiteral("00000000000000000000000000000013")})
+        EXPECT_FALSE(ReaderPageJump::validPage(invalid, count)) << invalid.toStdString();
+    // Leading zeros do not count towards the size.
+    EXPECT_EQ(ReaderPageJump::validPage(QStringLiteral("000000000000000000000000000012"), count), 12);
+}
+
+TEST(PageJumpParsing, ASinglePageOrNoPageAtAll)
+{
+    for (const char *one : {"1", "01", "+1", " 1 "})
+        EXPECT_EQ(ReaderPageJump::validPage(QString::fromLatin1(one), 1), 1);
+    EXPECT_FALSE(ReaderPageJump::validPage(QStringLiteral("2"), 1));
+    EXPECT_FALSE(ReaderPageJump::validPage(QStringLiteral("1"), 0));
+    EXPECT_FALSE(ReaderPageJump::validPage(QStringLiteral("0"), 0));
+}
+
+class PageJumpPanelTest : public TempHomeTest {};
+
+TEST_F(PageJumpPanelTest, OpensOnTheCurrentPageAndGoesOnlyWithAValidNumber)
+{
+    std::vector<int> jumps;
+    ReaderPageJump panel(40, 7, [&](int page) { jumps.push_back(page); });
+    panel.show();
+    EXPECT_EQ(panel.width(), 250);
+    EXPECT_EQ(panel.field()->text(), QStringLiteral("7"));
+    EXPECT_EQ(panel.field()->placeholderText(), QStringLiteral("1–40"));
+    EXPECT_EQ(panel.field()->accessibleName(), QStringLiteral("目标页码"));
+    EXPECT_TRUE(panel.goButton()->isEnabled());
+
+    // Return at once goes to the current page.
+    QTest::keyClick(panel.field(), Qt::Key_Return);
+    EXPECT_EQ(jumps, std::vector<int>({7}));
+
+    panel.field()->setText(QStringLiteral("41"));
+    EXPECT_FALSE(panel.goButton()->isEnabled());
+    QTest::keyClick(panel.field(), Qt::Key_Return);
+    panel.go();
+    EXPECT_EQ(jumps.size(), 1u);
+    EXPECT_EQ(panel.field()->text(), QStringLiteral("41"));
+
+    panel.field()->setText(QStringLiteral(" 40 "));
+    EXPECT_TRUE(panel.goButton()->isEnabled());
+    panel.goButton()->click();
+    QTest::keyClick(panel.field(), Qt::Key_Enter);
+    EXPECT_EQ(jumps, std::vector<int>({7, 40, 40}));
+}
+
+} // namespace
+} // namespace folvan::test
