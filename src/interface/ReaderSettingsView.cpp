@@ -1,5 +1,6 @@
 #include "interface/ReaderSettingsView.h"
 
+#include "dock/PaperPresetPicker.h"
 #include "history/ReadingHistory.h"
 #include "interface/ReaderHelpContent.h"
 #include "interface/SettingsControls.h"
@@ -70,49 +71,7 @@ void enableWhile(QWidget *widget, const QStringList &keys, std::function<bool()>
     followKeys(widget, keys, [widget, condition = std::move(condition)] { widget->setEnabled(condition()); });
 }
 
-// The three paper presets as one row of buttons; the preset whose values
-// are stored shows as chosen.
-QWidget *paperPresetPicker(QWidget *parent)
-{
-    auto *row = new QWidget(parent);
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *group = new QButtonGroup(row);
-    group->setExclusive(false);
-    QList<QPushButton *> buttons;
-    for (const PaperPreset &preset : paperPresets()) {
-        auto *button = new QPushButton(preset.name, row);
-        button->setCheckable(true);
-        QObject::connect(button, &QPushButton::clicked, button, [preset] {
-            defaults().setValue(key("folvan.paperWarmth"), preset.warmth);
-            defaults().setValue(key("folvan.paperGrain"), preset.grain);
-        });
-        layout->addWidget(button);
-        buttons.append(button);
-    }
-    layout->addStretch(1);
-    followKeys(row, {key("folvan.paperWarmth"), key("folvan.paperGrain")}, [buttons] {
-        const double warmth = defaults().doubleValue(key("folvan.paperWarmth"));
-        const double grain = defaults().doubleValue(key("folvan.paperGrain"));
-        for (int i = 0; i < buttons.size(); ++i) {
-            const PaperPreset &preset = paperPresets()[i];
-            buttons[i]->setChecked(std::abs(warmth - preset.warmth) < 0.005 && std::abs(grain - preset.grain) < 0.005);
-        }
-    });
-    return row;
-}
-
 } // namespace
-
-const QList<PaperPreset> &paperPresets()
-{
-    static const QList<PaperPreset> presets = {
-        {QStringLiteral("冷白"), 0.0, 0.08},
-        {QStringLiteral("自然白"), 0.12, 0.24},
-        {QStringLiteral("浅象牙"), 0.38, 0.32},
-    };
-    return presets;
-}
 
 int ReaderSettingsView::widthForInterfaceSize()
 {
@@ -145,7 +104,7 @@ QWidget *ReaderSettingsView::readingTab()
                                                         {QStringLiteral("single"), QStringLiteral("单页")}}));
     addFullRow(form, formNote(QStringLiteral("每篇论文分别记住页码、缩放、仰角和阅读模式。版式由你手动选择。")));
     addFullRow(form, formDivider());
-    addFullRow(form, paperPresetPicker(nullptr));
+    addFullRow(form, new dock::PaperPresetPicker);
     QSlider *warmth = boundSlider(key("folvan.paperWarmth"), {0, 1, 0}, QStringLiteral("纸张色温"));
     warmth->setToolTip(QStringLiteral("冷白 → 暖黄"));
     form->addRow(QStringLiteral("纸张色温"), warmth);

@@ -19,14 +19,6 @@ struct SettingsServices {
     QList<HelpCommand> commands;
 };
 
-// The paper presets (name, warmth, grain) of the appearance pickers.
-struct PaperPreset {
-    QString name;
-    double warmth;
-    double grain;
-};
-const QList<PaperPreset> &paperPresets();
-
 // The content of the settings window: the tabs "阅读", "操作", "界面",
 // "文件" and "帮助". Every control writes its preference at once and follows
 // the preference when it is written elsewhere; there is no apply step. The

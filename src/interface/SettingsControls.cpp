@@ -27,43 +27,7 @@ platform::Preferences &defaults()
     return platform::Preferences::shared();
 }
 
-// Slider positions of a range: whole steps, or a fine scale when the range
-// moves continuously.
-int stepCount(SliderRange range)
-{
-    if (range.step <= 0)
-        return 1000;
-    return int(std::lround((range.maximum - range.minimum) / range.step));
-}
-
-double stepSize(SliderRange range)
-{
-    return (range.maximum - range.minimum) / stepCount(range);
-}
-
 } // namespace
-
-void followKeys(QWidget *owner, const QStringList &keys, std::function<void()> update)
-{
-    update();
-    QPointer<QWidget> guard(owner);
-    QObject::connect(&defaults(), &platform::Preferences::valueChanged, owner,
-                     [guard, keys, update = std::move(update)](const QString &key) {
-                         if (guard && keys.contains(key))
-                             update();
-                     });
-}
-
-QCheckBox *boundToggle(const QString &label, const QString &key, QWidget *parent)
-{
-    auto *box = new QCheckBox(label, parent);
-    followKeys(box, {key}, [box, key] {
-        const QSignalBlocker quiet(box);
-        box->setChecked(defaults().boolValue(key));
-    });
-    QObject::connect(box, &QCheckBox::toggled, box, [key](bool on) { defaults().setValue(key, on); });
-    return box;
-}
 
 QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options, QWidget *parent)
 {
@@ -86,28 +50,6 @@ QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QStri
     QObject::connect(picker, &QComboBox::activated, picker,
                      [picker, key](int index) { defaults().setValue(key, picker->itemData(index)); });
     return picker;
-}
-
-QSlider *boundSlider(const QString &key, SliderRange range, const QString &accessibleName, QWidget *parent)
-{
-    auto *slider = new QSlider(Qt::Horizontal, parent);
-    slider->setRange(0, stepCount(range));
-    slider->setAccessibleName(accessibleName);
-    followKeys(slider, {key}, [slider, key, range] {
-        const double stored = defaults().doubleValue(key);
-        const double shown = std::isfinite(stored) ? std::clamp(stored, range.minimum, range.maximum)
-                                                   : defaults().defaultValue(key).toDouble();
-        // Showing the stored value writes nothing.
-        const QSignalBlocker quiet(slider);
-        slider->setValue(int(std::lround((shown - range.minimum) / stepSize(range))));
-    });
-    QObject::connect(slider, &QSlider::valueChanged, slider, [key, range](int position) {
-        const double value = position == stepCount(range) ? range.maximum : range.minimum + position * stepSize(range);
-        // A step's value is written as its decimal reads (0.35, not 0.35000000000000003).
-        const int decimals = range.step > 0 ? std::max(0, int(std::ceil(-std::log10(range.step) - 1e-9))) : 3;
-        defaults().setValue(key, QString::number(value, 'f', decimals).toDouble());
-    });
-    return slider;
 }
 
 QString decimalReadout(double value, int decimals, const QString &suffix)

@@ -11,40 +11,26 @@
 
 #include <functional>
 
-class QCheckBox;
+#include "dock/PreferenceControls.h"
+
 class QComboBox;
 class QFormLayout;
 class QLabel;
-class QSlider;
 class QWidget;
 
 namespace folvan::interface {
 
-// Runs `update` now and after every write of one of `keys`, while `owner`
-// lives.
-void followKeys(QWidget *owner, const QStringList &keys, std::function<void()> update);
-
-// A check box bound to a Bool key.
-QCheckBox *boundToggle(const QString &label, const QString &key, QWidget *parent = nullptr);
+// The bound toggle and slider are the ones the reader's panels use.
+using dock::boundSlider;
+using dock::boundToggle;
+using dock::followKeys;
+using dock::SliderRange;
 
 // A pop-up picker bound to `key`; each option is a stored value (of the
 // key's type) and its label. A stored value that is no option selects
 // nothing.
 QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options,
                        QWidget *parent = nullptr);
-
-// The range of a slider over a Double key: from `minimum` in whole steps to
-// `maximum`; a step of 0 moves continuously.
-struct SliderRange {
-    double minimum;
-    double maximum;
-    double step;
-};
-
-// A slider bound to a Double key. A stored value outside the range sets the
-// slider at its end and stays stored as it is until the user moves it.
-QSlider *boundSlider(const QString &key, SliderRange range, const QString &accessibleName,
-                     QWidget *parent = nullptr);
 
 // The row of a label, a flexible space and the readout of a Double key in
 // digits of one width, `format` turning the stored value into the text.

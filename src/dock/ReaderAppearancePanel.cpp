@@ -1,0 +1,270 @@
+#include "dock/ReaderAppearancePanel.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "annotationsview/ViewStyle.h"
+#include "dock/PaperPresetPicker.h"
+#include "dock/PreferenceControls.h"
+#include "dock/ReaderControlButtonStyle.h"
+#include "dock/ReaderFont.h"
+#include "platform/Preferences.h"
+
+namespace folvan::dock {
+
+namespace {
+
+const QString kLayoutKey = QStringLiteral("folvan.pageLayout");
+const QString kReducedMotionKey = QStringLiteral("folvan.reducedBookMotion");
+
+constexpr int kAngleLimit = 70;
+// The zoom slider moves in thousandths from 0.5 to 4.
+constexpr double kZoomMinimum = 0.5;
+constexpr double kZoomMaximum = 4;
+constexpr int kZoomSteps = 3500;
+
+platform::Preferences &defaults()
+{
+    return platform::Preferences::shared();
+}
+
+QString wholeNumber(double value)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("—");
+    // std::round takes halves away from zero; adding 0 turns -0 into 0.
+    return QString::number(std::round(value) + 0.0, 'f', 0);
+}
+
+// A label, a flexible space and a readout in digits of one width.
+QHBoxLayout *valueRow(const QString &title, QLabel *readout)
+{
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(title));
+    row->addStretch(1);
+    useReaderFont(readout, ReaderFontRole::body, std::nullopt, true);
+    annotationsview::useSecondaryColor(readout);
+    row->addWidget(readout);
+    return row;
+}
+
+QToolButton *textButton(const QString &title, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setText(title);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return button;
+}
+
+QFrame *divider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+} // namespace
+
+QString ReaderAppearancePanel::angleReadout(double angle)
+{
+    return wholeNumber(angle) + QStringLiteral("°");
+}
+
+QString ReaderAppearancePanel::zoomReadout(double zoom)
+{
+    return wholeNumber(zoom * 100) + QStringLiteral("%");
+}
+
+ReaderAppearancePanel::ReaderAppearancePanel(AppearanceBindings bindings, QWidget *parent)
+    : QWidget(parent)
+    , m_bindings(std::move(bindings))
+{
+    useReaderFont(this, ReaderFontRole::body);
+    setFixedWidth(280);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(14);
+
+    auto *title = new QLabel(QStringLiteral("阅读外观"), this);
+    useReaderFont(title, ReaderFontRole::headline);
+    column->addWidget(title);
+
+    m_angleReadout = new QLabel(this);
+    column->addLayout(valueRow(QStringLiteral("仰角"), m_angleReadout));
+    m_angleSlider = new QSlider(Qt::Horizontal, this);
+    m_angleSlider->setRange(-kAngleLimit, kAngleLimit);
+    m_angleSlider->setAccessibleName(QStringLiteral("仰角"));
+    column->addWidget(m_angleSlider);
+    connect(m_angleSlider, &QSlider::valueChanged, this, [this](int degrees) {
+        if (m_bindings.setAngle)
+            m_bindings.setAngle(double(degrees));
+        refresh();
+    });
+
+    m_zoomReadout = new QLabel(this);
+    column->addLayout(valueRow(QStringLiteral("缩放"), m_zoomReadout));
+    m_zoomSlider = new QSlider(Qt::Horizontal, this);
+    m_zoomSlider->setRange(0, kZoomSteps);
+    m_zoomSlider->setAccessibleName(QStringLiteral("缩放"));
+    column->addWidget(m_zoomSlider);
+    connect(m_zoomSlider, &QSlider::valueChanged, this, [this](int position) {
+        const double zoom = position == kZoomSteps
+                                ? kZoomMaximum
+                                : kZoomMinimum + position * (kZoomMaximum - kZoomMinimum) / kZoomSteps;
+        if (m_bindings.onZoom)
+            m_bindings.onZoom(zoom);
+        refresh();
+    });
+
+    m_reset = textButton(QStringLiteral("复位视角与缩放"), this);
+    m_reset->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_0).toString(QKeySequence::NativeText));
+    connect(m_reset, &QToolButton::clicked, this, &ReaderAppearancePanel::resetView);
+    column->addWidget(m_reset, 0, Qt::AlignLeft);
+
+    if (m_bindings.isBook)
+        column->addWidget(buildBookGroup());
+
+    m_hint = new QLabel(m_bindings.isBook ? QStringLiteral("滚轮翻页 · 捏合缩放 · 放大后 Shift 滚动平移")
+                                          : QStringLiteral("双指滚动 · 捏合缩放"),
+                        this);
+    m_hint->setWordWrap(true);
+    useReaderFont(m_hint, ReaderFontRole::caption);
+    annotationsview::useSecondaryColor(m_hint);
+    column->addWidget(m_hint);
+
+    applyControlButtonStyle(this);
+    if (m_bindings.onPaneChanged)
+        m_bindings.onPaneChanged([self = QPointer(this)] {
+            if (self)
+                self->refresh();
+        });
+    refresh();
+}
+
+QWidget *ReaderAppearancePanel::buildBookGroup()
+{
+    m_bookGroup = new QWidget(this);
+    auto *column = new QVBoxLayout(m_bookGroup);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(14);
+    column->addWidget(divider(m_bookGroup));
+
+    auto *layoutRow = new QHBoxLayout;
+    layoutRow->addWidget(new QLabel(QStringLiteral("版式"), m_bookGroup));
+    layoutRow->addStretch(1);
+    m_single = new QPushButton(QStringLiteral("单页"), m_bookGroup);
+    m_spread = new QPushButton(QStringLiteral("双页"), m_bookGroup);
+    layoutRow->setSpacing(0);
+    for (auto [button, tag] : {std::pair(m_single, QStringLiteral("single")), std::pair(m_spread, QStringLiteral("spread"))}) {
+        button->setCheckable(true);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        connect(button, &QPushButton::clicked, this, [this, tag] { chooseLayout(tag); });
+        layoutRow->addWidget(button);
+    }
+    column->addLayout(layoutRow);
+    if (!hasLayoutBinding())
+        followKeys(m_bookGroup, {kLayoutKey}, [this] { refreshLayout(); });
+
+    m_presets = new PaperPresetPicker(paperPresets(), m_bookGroup);
+    column->addWidget(m_presets);
+
+    auto sliderRow = [&](const QString &title, const char *key, const QString &help) {
+        auto *row = new QHBoxLayout;
+        row->addWidget(new QLabel(title, m_bookGroup));
+        QSlider *slider = boundSlider(QString::fromLatin1(key), {0, 1, 0}, title, m_bookGroup);
+        slider->setToolTip(help);
+        row->addWidget(slider, 1);
+        column->addLayout(row);
+        return slider;
+    };
+    m_warmth = sliderRow(QStringLiteral("色温"), kPaperWarmthKey, QStringLiteral("冷白 → 暖黄"));
+    m_grain = sliderRow(QStringLiteral("纹理"), kPaperGrainKey, QStringLiteral("细腻 → 粗糙"));
+
+    m_reducedMotion = boundToggle(QStringLiteral("减少翻页动态"), kReducedMotionKey, m_bookGroup);
+    column->addWidget(m_reducedMotion);
+
+    m_restorePaper = textButton(QStringLiteral("恢复默认纸张"), m_bookGroup);
+    connect(m_restorePaper, &QToolButton::clicked, this, &ReaderAppearancePanel::restorePaper);
+    column->addWidget(m_restorePaper, 0, Qt::AlignLeft);
+    return m_bookGroup;
+}
+
+void ReaderAppearancePanel::resetView()
+{
+    if (m_bindings.setAngle)
+        m_bindings.setAngle(0);
+    if (m_bindings.onZoom)
+        m_bindings.onZoom(1.0);
+    refresh();
+}
+
+void ReaderAppearancePanel::restorePaper()
+{
+    for (const char *key : {kPaperWarmthKey, kPaperGrainKey})
+        defaults().setValue(QString::fromLatin1(key), platform::Preferences::defaultValue(QString::fromLatin1(key)));
+}
+
+void ReaderAppearancePanel::refresh()
+{
+    const double angle = m_bindings.angle ? m_bindings.angle() : 0;
+    const double zoom = m_bindings.zoom ? m_bindings.zoom() : 1;
+    m_angleReadout->setText(angleReadout(angle));
+    m_zoomReadout->setText(zoomReadout(zoom));
+    {
+        // Showing the pane's values writes nothing back.
+        const QSignalBlocker quietAngle(m_angleSlider);
+        const QSignalBlocker quietZoom(m_zoomSlider);
+        if (std::isfinite(angle))
+            m_angleSlider->setValue(int(std::lround(std::clamp(angle, double(-kAngleLimit), double(kAngleLimit)))));
+        if (std::isfinite(zoom))
+            m_zoomSlider->setValue(int(std::lround((std::clamp(zoom, kZoomMinimum, kZoomMaximum) - kZoomMinimum) *
+                                                   kZoomSteps / (kZoomMaximum - kZoomMinimum))));
+    }
+    if (m_bookGroup)
+        refreshLayout();
+}
+
+bool ReaderAppearancePanel::hasLayoutBinding() const
+{
+    return m_bindings.pageLayout && m_bindings.setPageLayout;
+}
+
+QString ReaderAppearancePanel::layout() const
+{
+    if (hasLayoutBinding())
+        if (const auto layout = m_bindings.pageLayout())
+            return *layout;
+    return defaults().stringValue(kLayoutKey);
+}
+
+void ReaderAppearancePanel::chooseLayout(const QString &layout)
+{
+    if (hasLayoutBinding())
+        m_bindings.setPageLayout(layout);
+    else
+        defaults().setValue(kLayoutKey, layout);
+    refreshLayout();
+}
+
+// A layout that is neither of the two checks no segment.
+void ReaderAppearancePanel::refreshLayout()
+{
+    const QString current = layout();
+    m_single->setChecked(current == QLatin1String("single"));
+    m_spread->setChecked(current == QLatin1String("spread"));
+}
+
+} // namespace folvan::dock
