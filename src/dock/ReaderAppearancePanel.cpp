@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "annotationsview/ViewStyle.h"
+#include "dock/PanelParts.h"
 #include "dock/PaperPresetPicker.h"
 #include "dock/PreferenceControls.h"
 #include "dock/ReaderControlButtonStyle.h"
@@ -58,22 +59,6 @@ QHBoxLayout *valueRow(const QString &title, QLabel *readout)
     annotationsview::useSecondaryColor(readout);
     row->addWidget(readout);
     return row;
-}
-
-QToolButton *textButton(const QString &title, QWidget *parent)
-{
-    auto *button = new QToolButton(parent);
-    button->setText(title);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    return button;
-}
-
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
 }
 
 } // namespace
@@ -129,7 +114,7 @@ ReaderAppearancePanel::ReaderAppearancePanel(AppearanceBindings bindings, QWidge
         refresh();
     });
 
-    m_reset = textButton(QStringLiteral("复位视角与缩放"), this);
+    m_reset = controlButton(QString(), QStringLiteral("复位视角与缩放"), QString(), QString(), this);
     m_reset->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_0).toString(QKeySequence::NativeText));
     connect(m_reset, &QToolButton::clicked, this, &ReaderAppearancePanel::resetView);
     column->addWidget(m_reset, 0, Qt::AlignLeft);
@@ -160,7 +145,7 @@ QWidget *ReaderAppearancePanel::buildBookGroup()
     auto *column = new QVBoxLayout(m_bookGroup);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(14);
-    column->addWidget(divider(m_bookGroup));
+    column->addWidget(panelDivider(m_bookGroup));
 
     auto *layoutRow = new QHBoxLayout;
     layoutRow->addWidget(new QLabel(QStringLiteral("版式"), m_bookGroup));
@@ -196,7 +181,7 @@ QWidget *ReaderAppearancePanel::buildBookGroup()
     m_reducedMotion = boundToggle(QStringLiteral("减少翻页动态"), kReducedMotionKey, m_bookGroup);
     column->addWidget(m_reducedMotion);
 
-    m_restorePaper = textButton(QStringLiteral("恢复默认纸张"), m_bookGroup);
+    m_restorePaper = controlButton(QString(), QStringLiteral("恢复默认纸张"), QString(), QString(), m_bookGroup);
     connect(m_restorePaper, &QToolButton::clicked, this, &ReaderAppearancePanel::restorePaper);
     column->addWidget(m_restorePaper, 0, Qt::AlignLeft);
     return m_bookGroup;

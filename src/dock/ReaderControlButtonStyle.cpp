@@ -129,6 +129,14 @@ void ReaderControlButtonStyle::drawComplexControl(ComplexControl control, const 
     label.state = (label.state | State_Enabled) & ~(State_Sunken | State_On);
     label.palette.setCurrentColorGroup(QPalette::Active);
     label.rect = option->rect.adjusted(kSidePadding, 0, -kSidePadding, 0);
+    // A title wider than the button is given (a fixed-width panel at a
+    // large text size) ends in an ellipsis.
+    if (!label.text.isEmpty() && label.toolButtonStyle != Qt::ToolButtonIconOnly) {
+        int room = label.rect.width() - 2 * option->fontMetrics.horizontalAdvance(QLatin1Char(' '));
+        if (label.toolButtonStyle == Qt::ToolButtonTextBesideIcon && !label.icon.isNull())
+            room -= label.iconSize.width() + 4;
+        label.text = option->fontMetrics.elidedText(label.text, Qt::ElideRight, std::max(room, 0));
+    }
     baseStyle()->drawControl(CE_ToolButtonLabel, &label, painter, widget);
     painter->restore();
 }

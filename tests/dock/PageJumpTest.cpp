@@ -76,3 +76,35 @@ TEST_F(PageJumpPanelTest, OpensOnTheCurrentPageAndGoesOnlyWithAValidNumber)
 
 } // namespace
 } // namespace folvan::test
+
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "dock/ReaderAppearancePanel.h"
+
+namespace folvan::test {
+namespace {
+
+// Escape inside a panel reaches the popover that holds it, which closes.
+TEST_F(PageJumpPanelTest, EscapeInAPanelClosesItsPopover)
+{
+    auto closesOnEscape = [](QWidget *panel, QWidget *focus) {
+        QWidget popover(nullptr, Qt::Popup);
+        auto *layout = new QVBoxLayout(&popover);
+        panel->setParent(&popover);
+        layout->addWidget(panel);
+        popover.show();
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_Escape);
+        return !popover.isVisible();
+    };
+    auto *jump = new ReaderPageJump(10, 1, [](int) {});
+    EXPECT_TRUE(closesOnEscape(jump, jump->field()));
+    dock::AppearanceBindings bindings;
+    bindings.isBook = true;
+    auto *appearance = new dock::ReaderAppearancePanel(bindings);
+    EXPECT_TRUE(closesOnEscape(appearance, appearance->warmthSlider()));
+}
+
+} // namespace
+} // namespace folvan::test

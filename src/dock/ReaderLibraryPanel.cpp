@@ -1,0 +1,334 @@
+#include "dock/ReaderLibraryPanel.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "annotations/ReadingMarkup.h"
+#include "annotationsview/AnnotationListView.h"
+#include "annotationsview/ViewStyle.h"
+#include "dock/PanelParts.h"
+#include "dock/ReaderControlButtonStyle.h"
+#include "dock/ReaderFont.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/Desktop.h"
+
+namespace folvan::dock {
+
+namespace {
+
+// The parts of a bookmark row, kept by their object names.
+const char *const kRowName = "bookmarkRow";
+const char *const kPageName = "bookmarkPage";
+const char *const kTitleName = "bookmarkTitle";
+const char *const kRemoveName = "bookmarkRemove";
+
+QString shortcutText(QKeyCombination key)
+{
+    return QKeySequence(key).toString(QKeySequence::NativeText);
+}
+
+// A bookmark row's face: no chrome of its own, only the labels it holds,
+// with a faint backdrop under the pointer.
+class PlainRowButton : public QAbstractButton {
+public:
+    explicit PlainRowButton(QWidget *parent)
+        : QAbstractButton(parent)
+    {
+        setCursor(Qt::PointingHandCursor);
+        setAttribute(Qt::WA_Hover);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return layout() ? layout()->sizeHint() : QSize(); }
+    QSize minimumSizeHint() const override { return layout() ? layout()->minimumSize() : QSize(); }
+    // The title's second line takes its room.
+    bool hasHeightForWidth() const override { return layout() && layout()->hasHeightForWidth(); }
+    int heightForWidth(int width) const override { return layout() ? layout()->totalHeightForWidth(width) : -1; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!underMouse() && !isDown())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, isDown() ? 22 : 10));
+        painter.drawRoundedRect(QRectF(rect()), 6, 6);
+    }
+};
+
+} // namespace
+
+int ReaderLibraryPanel::listHeight(qsizetype bookmarks, qsizetype annotationItems)
+{
+    const qint64 sum = 44 * qint64(bookmarks) + 90 * qint64(annotationItems);
+    return int(std::min<qint64>(std::max<qint64>(sum, 44), 260));
+}
+
+int ReaderLibraryPanel::listHeight() const
+{
+    if (!m_model)
+        return listHeight(0, 0);
+    return listHeight(qsizetype(m_model->bookmarks().size()), qsizetype(m_model->annotationItems().size()));
+}
+
+ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent)
+    : QWidget(parent)
+    , m_model(viewModel)
+    , m_dismiss(std::move(dismiss))
+{
+    useReaderFont(this, ReaderFontRole::body);
+    setFixedWidth(310);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(12);
+
+    // Header: the title, then back and forward.
+    auto *header = new QHBoxLayout;
+    auto *title = new QLabel(QStringLiteral("阅读位置"), this);
+    useReaderFont(title, ReaderFontRole::headline);
+    header->addWidget(title);
+    header->addStretch(1);
+    m_back = controlButton(QStringLiteral("arrow.backward"), QString(),
+                           QStringLiteral("返回（%1）").arg(shortcutText(Qt::CTRL | Qt::Key_BracketLeft)),
+                           QStringLiteral("返回阅读位置"), this);
+    m_forward = controlButton(QStringLiteral("arrow.forward"), QString(),
+                              QStringLiteral("前进（%1）").arg(shortcutText(Qt::CTRL | Qt::Key_BracketRight)),
+                              QStringLiteral("前进阅读位置"), this);
+    header->addWidget(m_back);
+    header->addWidget(m_forward);
+    column->addLayout(header);
+
+    m_toggle = controlButton(QString(), QString(), shortcutText(Qt::CTRL | Qt::Key_D), QString(), this);
+    column->addWidget(m_toggle, 0, Qt::AlignLeft);
+
+    // The list: the bookmarks, then the annotations.
+    m_list = new QScrollArea(this);
+    m_list->setWidgetResizable(true);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto *content = new QWidget(m_list);
+    auto *items = new QVBoxLayout(content);
+    items->setContentsMargins(0, 0, 0, 0);
+    items->setSpacing(8);
+    m_empty = new QLabel(QStringLiteral("用书签保存想再看的位置。"), content);
+    m_empty->setWordWrap(true);
+    m_empty->setContentsMargins(0, 8, 0, 8);
+    useReaderFont(m_empty, ReaderFontRole::caption);
+    annotationsview::useSecondaryColor(m_empty);
+    items->addWidget(m_empty);
+    m_bookmarkRows = new QVBoxLayout;
+    m_bookmarkRows->setSpacing(8);
+    items->addLayout(m_bookmarkRows);
+    m_annotations = new annotationsview::AnnotationSection(viewModel, m_dismiss, content);
+    items->addWidget(m_annotations);
+    items->addStretch(1);
+    m_list->setWidget(content);
+    column->addWidget(m_list);
+
+    // Footer: undo, redo and copy; the two exports.
+    m_footer = new QWidget(this);
+    auto *footer = new QVBoxLayout(m_footer);
+    footer->setContentsMargins(0, 0, 0, 0);
+    footer->setSpacing(12);
+    footer->addWidget(panelDivider(m_footer));
+    auto *edits = new QHBoxLayout;
+    m_undo = controlButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("撤销"), QString(), QString(), m_footer);
+    m_redo = controlButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("重做"), QString(), QString(), m_footer);
+    m_copy = controlButton(QStringLiteral("doc.on.doc"), QString(), QStringLiteral("复制全部批注为 Markdown"),
+                           QStringLiteral("复制全部批注"), m_footer);
+    edits->addWidget(m_undo);
+    edits->addWidget(m_redo);
+    edits->addStretch(1);
+    edits->addWidget(m_copy);
+    footer->addLayout(edits);
+    auto *exports = new QHBoxLayout;
+    m_exportMarkdown = controlButton(QString(), QStringLiteral("导出 Markdown…"), QString(), QString(), m_footer);
+    m_exportPDF = controlButton(QString(), QStringLiteral("导出批注 PDF…"), QString(), QString(), m_footer);
+    // At a large text size the two titles share the row, shortened.
+    for (QToolButton *button : {m_exportMarkdown, m_exportPDF})
+        button->setMinimumWidth(34);
+    exports->addWidget(m_exportMarkdown);
+    exports->addStretch(1);
+    exports->addWidget(m_exportPDF);
+    footer->addLayout(exports);
+    column->addWidget(m_footer);
+
+    m_error = new QLabel(this);
+    m_error->setWordWrap(true);
+    m_error->setTextFormat(Qt::PlainText);
+    m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    useReaderFont(m_error, ReaderFontRole::caption);
+    m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
+    column->addWidget(m_error);
+
+    // Every control acts on the model; going somewhere closes the panel.
+    auto act = [this](auto action) {
+        return [this, action] {
+            if (m_model)
+                action(*m_model);
+        };
+    };
+    auto goThen = [this](std::function<void(SharedPDFViewModel &)> go) {
+        return [this, go] {
+            if (!m_model)
+                return;
+            go(*m_model);
+            if (m_dismiss)
+                m_dismiss();
+        };
+    };
+    connect(m_back, &QToolButton::clicked, this, goThen([](SharedPDFViewModel &m) { m.returnLocation(false); }));
+    connect(m_forward, &QToolButton::clicked, this, goThen([](SharedPDFViewModel &m) { m.returnLocation(true); }));
+    connect(m_toggle, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.toggleBookmark(); }));
+    connect(m_undo, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) {
+                m.annotationUndoManager()->undo();
+                m.updateAnnotationUndoState();
+            }));
+    connect(m_redo, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) {
+                m.annotationUndoManager()->redo();
+                m.updateAnnotationUndoState();
+            }));
+    connect(m_copy, &QToolButton::clicked, this, &ReaderLibraryPanel::copySummary);
+    connect(m_exportMarkdown, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.exportAnnotationSummary(); }));
+    connect(m_exportPDF, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.exportAnnotatedPDF(); }));
+
+    connect(viewModel, &SharedPDFViewModel::bookmarksChanged, this, &ReaderLibraryPanel::rebuildBookmarks);
+    for (auto signal : {&SharedPDFViewModel::bookmarksChanged, &SharedPDFViewModel::currentPageIndexChanged,
+                        &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
+                        &SharedPDFViewModel::annotationItemsChanged, &SharedPDFViewModel::canUndoAnnotationChanged,
+                        &SharedPDFViewModel::canRedoAnnotationChanged, &SharedPDFViewModel::navigationErrorChanged,
+                        &SharedPDFViewModel::markupErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
+        connect(viewModel, signal, this, &ReaderLibraryPanel::refresh);
+    applyControlButtonStyle(this);
+    rebuildBookmarks();
+    refresh();
+}
+
+void ReaderLibraryPanel::rebuildBookmarks()
+{
+    // Rows go later: this may run inside a row's own click.
+    while (QLayoutItem *item = m_bookmarkRows->takeAt(0)) {
+        if (QWidget *row = item->widget()) {
+            row->hide();
+            row->deleteLater();
+        }
+        delete item;
+    }
+    if (!m_model)
+        return;
+    QWidget *content = m_list->widget();
+    for (const ReadingBookmark &bookmark : m_model->bookmarks()) {
+        auto *row = new QWidget(content);
+        auto *line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 4, 0, 4);
+        line->setSpacing(8);
+
+        auto *button = new PlainRowButton(row);
+        button->setObjectName(QLatin1String(kRowName));
+        auto *face = new QHBoxLayout(button);
+        face->setContentsMargins(0, 0, 0, 0);
+        const QString pageNumber = QString::number(qint64(bookmark.location.page) + 1);
+        auto *page = new QLabel(pageNumber, button);
+        page->setObjectName(QLatin1String(kPageName));
+        page->setFixedWidth(30);
+        page->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        useReaderFont(page, ReaderFontRole::body, std::nullopt, true);
+        annotationsview::useSecondaryColor(page);
+        face->addWidget(page);
+        QLabel *title = annotationsview::makeLinesLabel(bookmark.title, annotationsview::TextRole::body, 2, false, button);
+        title->setObjectName(QLatin1String(kTitleName));
+        // Its height follows its width, so that a second line shows.
+        QSizePolicy policy = title->sizePolicy();
+        policy.setHeightForWidth(true);
+        title->setSizePolicy(policy);
+        face->addWidget(title, 1);
+        for (QLabel *label : button->findChildren<QLabel *>())
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        button->setAccessibleName(QStringLiteral("第 ") + pageNumber + QStringLiteral(" 页：") + bookmark.title);
+        connect(button, &QAbstractButton::clicked, this, [this, location = bookmark.location] {
+            if (!m_model)
+                return;
+            m_model->navigate(location, true);
+            if (m_dismiss)
+                m_dismiss();
+        });
+        line->addWidget(button, 1);
+
+        QToolButton *remove = controlButton(QStringLiteral("minus.circle"), QString(), QStringLiteral("移除此书签"),
+                                            QStringLiteral("移除第 ") + pageNumber + QStringLiteral(" 页的书签"), row);
+        remove->setObjectName(QLatin1String(kRemoveName));
+        connect(remove, &QToolButton::clicked, this, [this, id = bookmark.id] {
+            if (m_model)
+                m_model->removeBookmark(id);
+        });
+        line->addWidget(remove);
+        m_bookmarkRows->addWidget(row);
+    }
+}
+
+void ReaderLibraryPanel::refresh()
+{
+    if (!m_model)
+        return;
+    const SharedPDFViewModel &model = *m_model;
+    m_back->setEnabled(!model.backLocations().empty());
+    m_forward->setEnabled(!model.forwardLocations().empty());
+    const bool marked = std::any_of(model.bookmarks().begin(), model.bookmarks().end(), [&](const ReadingBookmark &b) {
+        return b.location.page == model.currentPageIndex();
+    });
+    m_toggle->setText(marked ? QStringLiteral("移除此页书签") : QStringLiteral("添加此页书签"));
+    m_empty->setVisible(model.bookmarks().empty());
+    m_list->setFixedHeight(listHeight());
+
+    const bool annotated = !model.annotationItems().empty();
+    m_footer->setVisible(annotated || model.canUndoAnnotation() || model.canRedoAnnotation());
+    m_undo->setEnabled(model.canUndoAnnotation());
+    m_redo->setEnabled(model.canRedoAnnotation());
+    m_copy->setEnabled(annotated);
+    m_exportMarkdown->setEnabled(annotated);
+
+    const std::optional<QString> error = model.navigationError() ? model.navigationError() : model.markupError();
+    m_error->setText(error.value_or(QString()));
+    m_error->setVisible(error.has_value());
+}
+
+void ReaderLibraryPanel::copySummary()
+{
+    if (!m_model)
+        return;
+    if (const std::optional<QString> summary = m_model->annotationSummary())
+        platform::setClipboardText(*summary);
+}
+
+int ReaderLibraryPanel::bookmarkRowCount() const
+{
+    return m_bookmarkRows->count();
+}
+
+namespace {
+template <typename T>
+T *rowPart(QVBoxLayout *rows, int row, const char *name)
+{
+    QLayoutItem *item = row >= 0 && row < rows->count() ? rows->itemAt(row) : nullptr;
+    return item && item->widget() ? item->widget()->findChild<T *>(QLatin1String(name)) : nullptr;
+}
+} // namespace
+
+QAbstractButton *ReaderLibraryPanel::bookmarkRow(int row) const { return rowPart<QAbstractButton>(m_bookmarkRows, row, kRowName); }
+QLabel *ReaderLibraryPanel::bookmarkPage(int row) const { return rowPart<QLabel>(m_bookmarkRows, row, kPageName); }
+QLabel *ReaderLibraryPanel::bookmarkTitle(int row) const { return rowPart<QLabel>(m_bookmarkRows, row, kTitleName); }
+QToolButton *ReaderLibraryPanel::removeButton(int row) const { return rowPart<QToolButton>(m_bookmarkRows, row, kRemoveName); }
+
+} // namespace folvan::dock

@@ -1,0 +1,175 @@
+// The library panel over a pane model showing a paper: its rows, heights,
+// enabled states and actions.
+
+#include <QGuiApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+#include "annotations/AnnotationTestSupport.h"
+#include "annotationsview/AnnotationListView.h"
+#include "dock/ReaderLibraryPanel.h"
+
+namespace folvan::test {
+namespace {
+
+using dock::ReaderLibraryPanel;
+
+class LibraryPanelTest : public PaneTest {
+protected:
+    SharedPDFViewModel &paper() { return openPane(writePaper(path("paper.pdf"), 6)); }
+
+    // Bookmarks the page, as the reader does while it shows it.
+    static void bookmarkPage(SharedPDFViewModel &model, int page)
+    {
+        model.setJumpToPage(std::nullopt);
+        model.setCurrentPageIndex(page);
+        model.toggleBookmark();
+    }
+
+    std::unique_ptr<ReaderLibraryPanel> panel(SharedPDFViewModel &model)
+    {
+        auto result = std::make_unique<ReaderLibraryPanel>(&model, [this] { ++dismissed; });
+        result->show();
+        return result;
+    }
+
+    int dismissed = 0;
+};
+
+TEST(LibraryListHeight, CountsBookmarksAndAnnotationsWithinItsBounds)
+{
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(0, 0), 44);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(3, 0), 132);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(1, 1), 134);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(2, 3), 260);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(qsizetype(1) << 40, qsizetype(1) << 40), 260);
+}
+
+TEST_F(LibraryPanelTest, AnEmptyPaperShowsTheInvitationAndNothingElse)
+{
+    SharedPDFViewModel &model = paper();
+    auto library = panel(model);
+    EXPECT_EQ(library->width(), 310);
+    EXPECT_EQ(library->bookmarkToggle()->text(), QStringLiteral("添加此页书签"));
+    EXPECT_EQ(library->list()->height(), 44);
+    EXPECT_TRUE(library->emptyText()->isVisible());
+    EXPECT_EQ(library->bookmarkRowCount(), 0);
+    EXPECT_FALSE(library->annotationSection()->isVisible());
+    EXPECT_FALSE(library->footer()->isVisible());
+    EXPECT_FALSE(library->errorLine()->isVisible());
+    EXPECT_FALSE(library->backButton()->isEnabled());
+    EXPECT_FALSE(library->forwardButton()->isEnabled());
+}
+
+TEST_F(LibraryPanelTest, BookmarkRowsGoAndCloseWhileTheToggleAndRemovalStay)
+{
+    SharedPDFViewModel &model = paper();
+    auto library = panel(model);
+    bookmarkPage(model, 0);
+    bookmarkPage(model, 4);
+    bookmarkPage(model, 2);
+    ASSERT_EQ(library->bookmarkRowCount(), 3);
+    EXPECT_EQ(library->list()->height(), 132);
+    EXPECT_FALSE(library->emptyText()->isVisible());
+    EXPECT_EQ(library->bookmarkPage(0)->text(), QStringLiteral("1"));
+    EXPECT_EQ(library->bookmarkTitle(2)->text(), QStringLiteral("第 5 页"));
+    EXPECT_TRUE(library->removeButton(0)->accessibleName().startsWith(QStringLiteral("移除第 1")));
+    EXPECT_EQ(library->bookmarkToggle()->text(), QStringLiteral("移除此页书签"));
+
+    // The toggle removes the current page's bookmark and the panel stays.
+    library->bookmarkToggle()->click();
+    EXPECT_EQ(library->bookmarkRowCount(), 2);
+    EXPECT_EQ(library->bookmarkToggle()->text(), QStringLiteral("添加此页书签"));
+    library->removeButton(0)->click();
+    ASSERT_EQ(library->bookmarkRowCount(), 1);
+    EXPECT_EQ(library->bookmarkPage(0)->text(), QStringLiteral("5"));
+    EXPECT_EQ(dismissed, 0);
+
+    // The row goes to its bookmark, remembering the way back, and closes.
+    library->bookmarkRow(0)->click();
+    EXPECT_EQ(model.jumpToPage(), 4);
+    EXPECT_EQ(model.backLocations().size(), 1u);
+    EXPECT_EQ(dismissed, 1);
+    EXPECT_TRUE(library->backButton()->isEnabled());
+    EXPECT_FALSE(library->forwardButton()->isEnabled());
+
+    library->backButton()->click();
+    EXPECT_EQ(dismissed, 2);
+    EXPECT_EQ(model.jumpToPage(), 2);
+    EXPECT_FALSE(library->backButton()->isEnabled());
+    EXPECT_TRUE(library->forwardButton()->isEnabled());
+    library->forwardButton()->click();
+    EXPECT_EQ(dismissed, 3);
+    EXPECT_EQ(model.jumpToPage(), 4);
+}
+
+TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
+{
+    SharedPDFViewModel &model = paper();
+    bookmarkPage(model, 1);
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("note"));
+    auto library = panel(model);
+    EXPECT_EQ(library->list()->height(), 134);
+    EXPECT_TRUE(library->annotationSection()->isVisible());
+    EXPECT_EQ(library->annotationSection()->header()->text(), QStringLiteral("阅读批注 · 1"));
+    EXPECT_TRUE(library->footer()->isVisible());
+    EXPECT_TRUE(library->undoButton()->isEnabled());
+    EXPECT_FALSE(library->redoButton()->isEnabled());
+    EXPECT_TRUE(library->copyButton()->isEnabled());
+    EXPECT_TRUE(library->exportMarkdownButton()->isEnabled());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    library->copyButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), *model.annotationSummary());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("note")));
+
+    // Nothing annotated, but an undo or a redo is there.
+    model.deleteAnnotation(model.annotationItems().front().id);
+    EXPECT_EQ(library->list()->height(), 44);
+    EXPECT_FALSE(library->annotationSection()->isVisible());
+    EXPECT_TRUE(library->footer()->isVisible());
+    EXPECT_TRUE(library->undoButton()->isEnabled());
+    EXPECT_FALSE(library->copyButton()->isEnabled());
+    EXPECT_FALSE(library->exportMarkdownButton()->isEnabled());
+    EXPECT_TRUE(library->exportPDFButton()->isEnabled());
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    library->copySummary();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+
+    library->undoButton()->click();
+    EXPECT_EQ(model.annotationItems().size(), 1u);
+    EXPECT_TRUE(library->redoButton()->isEnabled());
+    library->redoButton()->click();
+    EXPECT_TRUE(model.annotationItems().empty());
+    EXPECT_EQ(dismissed, 0);
+
+    // An annotation row goes to it and closes the panel.
+    library->undoButton()->click();
+    ASSERT_EQ(library->annotationSection()->list()->rowCount(), 1);
+    library->annotationSection()->list()->rowButton(0)->click();
+    EXPECT_EQ(dismissed, 1);
+}
+
+TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
+{
+    SharedPDFViewModel &model = paper();
+    auto library = panel(model);
+    model.setMarkupError(QStringLiteral("无法导出阅读批注：磁盘已满"));
+    EXPECT_TRUE(library->errorLine()->isVisible());
+    EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
+    model.setNavigationError(QStringLiteral("书签尚未保存：只读"));
+    EXPECT_EQ(library->errorLine()->text(), QStringLiteral("书签尚未保存：只读"));
+    model.setNavigationError(std::nullopt);
+    EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
+    model.setMarkupError(std::nullopt);
+    EXPECT_FALSE(library->errorLine()->isVisible());
+}
+
+} // namespace
+} // namespace folvan::test
