@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "dock/PaperPresetPicker.h"
 #include "history/ReadingHistory.h"
 #include "interface/ReaderSettingsView.h"
 #include "platform/Preferences.h"
@@ -195,6 +196,23 @@ TEST_F(ReaderSettingsViewTest, ClearingTheRecentListGoesThroughTheConfirmationAn
     clear->click();
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(clear->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+// The reading tab shows the presets row of the reader's appearance panel.
+TEST_F(ReaderSettingsViewTest, ThePaperPresetsAreTheAppearancePanelsRow)
+{
+    auto view = makeView();
+    const auto pickers = view->findChildren<dock::PaperPresetPicker *>();
+    ASSERT_EQ(pickers.size(), 1);
+    named<QPushButton>(view.get(), "冷白")->click();
+    EXPECT_DOUBLE_EQ(defaults().doubleValue("folvan.paperWarmth"), 0);
+    EXPECT_DOUBLE_EQ(defaults().doubleValue("folvan.paperGrain"), 0.08);
+    EXPECT_TRUE(pickers[0]->isTinted(0));
+    EXPECT_EQ(named<QSlider>(view.get(), "纸张纹理")->value(), 80);
 }
 
 } // namespace
