@@ -11,6 +11,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UrlSchemes.h"
+#include "app/WebEngineSandbox.h"
 #include "platform/Paths.h"
 #include "platform/StoredFiles.h"
 #include "platform/UnsavedChanges.h"
@@ -22,8 +23,10 @@
 
 int main(int argc, char **argv)
 {
-    // Custom URL schemes must be known before the application object exists.
+    // Custom URL schemes and the sandbox switch must be set before the
+    // application object exists.
     folvan::app::registerUrlSchemes();
+    folvan::app::turnOffWebEngineSandboxForRoot(folvan::app::runningAsRoot());
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Folvan"));
