@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace folvan::engine {
 
@@ -233,9 +234,50 @@ double distance1D(double value, double low, double high)
     return value < low ? low - value : value > high ? value - high : 0.0;
 }
 
+// The blocks whose lines a point outside the text may go to. A point inside
+// a block (a paragraph, a column) stays in that block: beside a short line
+// is that line's end, never a line of the next column at the same height.
+// Outside every block, the point stays in a column: the blocks under its x
+// that stand apart from the column of `columnX` (the other end of a drag:
+// the point went over to another column), else the blocks under `columnX`
+// (the gutter, the margins of the drag's own column), else the blocks under
+// its x, else all of them. A block across the page (a title) is under both.
+std::vector<PdfTextRange> nearestCandidates(const PdfPageText &text, const QTransform &toDisplay, QPointF p,
+                                            std::optional<double> columnX)
+{
+    std::vector<QRectF> bounds;
+    for (const PdfTextSpan &block : text.blocks) {
+        bounds.push_back(toDisplay.mapRect(block.bounds));
+        if (bounds.back().contains(p))
+            return {block.range};
+    }
+    auto under = [](const QRectF &box, double x) { return x >= box.left() && x <= box.right(); };
+    auto blocksWhere = [&](auto &&holds) {
+        std::vector<PdfTextRange> found;
+        for (size_t i = 0; i < bounds.size(); ++i)
+            if (holds(bounds[i]))
+                found.push_back(text.blocks[i].range);
+        return found;
+    };
+    std::vector<PdfTextRange> found;
+    if (columnX) {
+        found = blocksWhere([&](const QRectF &box) { return under(box, p.x()) && !under(box, *columnX); });
+        if (found.empty())
+            found = blocksWhere([&](const QRectF &box) { return under(box, *columnX); });
+    }
+    if (found.empty())
+        found = blocksWhere([&](const QRectF &box) { return under(box, p.x()); });
+    if (found.empty())
+        found.push_back(PdfTextRange{0, int(text.string.size())});
+    return found;
+}
+
 // Code unit at a point of the displayed page. All comparisons are made on
 // the displayed page (y up) so that rotated pages behave as they look.
-int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPoint, bool nearest)
+// `columnX`, on the displayed page, is the column the nearest position
+// keeps to (see nearestCandidates).
+int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPoint, bool nearest,
+            std::optional<double> columnX = std::nullopt)
 {
     if (!std::isfinite(userPoint.x()) || !std::isfinite(userPoint.y()))
         return -1;
@@ -247,21 +289,17 @@ int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPo
     }
     if (!nearest || text.lines.empty())
         return -1;
-    // A point inside a block (a paragraph, a column) is nearest to a line
-    // of that block: beside a short line is that line's end, never a line
-    // of the next column at the same height.
-    PdfTextRange within{0, int(text.string.size())};
-    for (const PdfTextSpan &block : text.blocks) {
-        if (toDisplay.mapRect(block.bounds).contains(p)) {
-            within = block.range;
-            break;
-        }
-    }
+    const std::vector<PdfTextRange> within = nearestCandidates(text, toDisplay, p, columnX);
+    auto isCandidate = [&within](const PdfTextSpan &line) {
+        return std::any_of(within.begin(), within.end(), [&line](const PdfTextRange &block) {
+            return line.range.location >= block.location && line.range.end() <= block.end();
+        });
+    };
     const PdfTextSpan *bestLine = nullptr;
     double bestV = std::numeric_limits<double>::max();
     double bestH = bestV;
     for (const PdfTextSpan &line : text.lines) {
-        if (line.range.location < within.location || line.range.end() > within.end())
+        if (!isCandidate(line))
             continue;
         const QRectF box = toDisplay.mapRect(line.bounds);
         const double v = distance1D(p.y(), box.top(), box.bottom());
@@ -327,6 +365,30 @@ PdfSelection PdfPage::selection(const QRectF &rect) const
     return result;
 }
 
+namespace {
+
+bool isWordLetter(QChar c)
+{
+    // Letters with their marks, digits, connectors ("_") and the joiners.
+    return c.isLetterOrNumber() || c.isMark() || c.isSurrogate() || c.category() == QChar::Punctuation_Connector
+           || c == QChar(0x200C) || c == QChar(0x200D);
+}
+
+// Whether the code unit at `i` belongs to a word: a word letter, or an
+// apostrophe between two of them ("author's"). Punctuation around a word
+// (the comma after it, its brackets and quotes) does not.
+bool isWordUnit(const QString &string, int i)
+{
+    const QChar c = string.at(i);
+    if (isWordLetter(c))
+        return true;
+    const bool apostrophe = c == QLatin1Char('\'') || c == QChar(0x2019);
+    return apostrophe && i > 0 && i + 1 < string.size() && isWordLetter(string.at(i - 1))
+           && isWordLetter(string.at(i + 1));
+}
+
+} // namespace
+
 PdfSelection PdfPage::selectionForWord(QPointF point) const
 {
     if (!isValid())
@@ -335,11 +397,16 @@ PdfSelection PdfPage::selectionForWord(QPointF point) const
     const int index = indexAt(*t, drawingTransform(), point, false);
     if (index < 0)
         return PdfSelection(m_document);
-    for (const PdfTextSpan &word : t->words) {
-        if (index >= word.range.location && index < word.range.end())
-            return PdfSelection(*this, word.range);
-    }
-    return PdfSelection(*this, {index, 1});
+    const QString &string = t->string;
+    if (!isWordUnit(string, index))
+        return PdfSelection(*this, {index, 1});
+    int start = index;
+    while (start > 0 && isWordUnit(string, start - 1))
+        --start;
+    int end = index + 1;
+    while (end < string.size() && isWordUnit(string, end))
+        ++end;
+    return PdfSelection(*this, {start, end - start});
 }
 
 PdfSelection PdfPage::selectionForLine(QPointF point) const
@@ -357,16 +424,29 @@ PdfSelection PdfPage::selectionForLine(QPointF point) const
 namespace {
 
 // The caret position nearest to a point: before or after the nearest
-// code unit, whichever half of its box the point falls on.
-int caretAt(const PdfPage &page, QPointF point)
+// code unit, whichever half of its box the point falls on; below the
+// nearest line (the margin under a column), after its end, and above it,
+// before its start. `other` is the drag's other end, whose column a point
+// outside the text keeps to.
+int caretAt(const PdfPage &page, QPointF point, const PdfPage &otherPage, QPointF other)
 {
     auto t = page.text();
     const QTransform toDisplay = page.drawingTransform();
-    const int index = indexAt(*t, toDisplay, point, true);
+    const int index = indexAt(*t, toDisplay, point, true, otherPage.drawingTransform().map(other).x());
     if (index < 0)
         return 0;
+    const QPointF p = toDisplay.map(point);
+    if (const int line = t->lineOf(index); line >= 0) {
+        // The displayed page has y up: a rectangle's top is its lower edge.
+        const PdfTextSpan &span = t->lines[size_t(line)];
+        const QRectF lineBox = toDisplay.mapRect(span.bounds);
+        if (p.y() < lineBox.top())
+            return span.range.end();
+        if (p.y() > lineBox.bottom())
+            return span.range.location;
+    }
     const QRectF box = toDisplay.mapRect(t->boxes[size_t(index)]);
-    return toDisplay.map(point).x() > box.center().x() ? index + 1 : index;
+    return p.x() > box.center().x() ? index + 1 : index;
 }
 
 } // namespace
@@ -377,8 +457,8 @@ PdfSelection PdfDocument::selection(const PdfPage &fromPage, QPointF from, const
     PdfSelection result(self);
     if (fromPage.document().get() != this || toPage.document().get() != this)
         return result;
-    std::pair<int, int> a{fromPage.index(), caretAt(fromPage, from)};
-    std::pair<int, int> b{toPage.index(), caretAt(toPage, to)};
+    std::pair<int, int> a{fromPage.index(), caretAt(fromPage, from, toPage, to)};
+    std::pair<int, int> b{toPage.index(), caretAt(toPage, to, fromPage, from)};
     if (b < a)
         std::swap(a, b);
     for (int p = a.first; p <= b.first; ++p) {

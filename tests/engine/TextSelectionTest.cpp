@@ -223,3 +223,57 @@ TEST(PageText, AReleaseBesideAShortLineEndsAtThatLineInTwoColumns)
     const QPointF inRight(330 + 17 * kAdvance, 700 - 14 + 3);
     EXPECT_TRUE(doc->selection(page, start, page, inRight).string().endsWith(QStringLiteral("right column two")));
 }
+
+TEST(PageText, ADragFromTheLeftColumnIntoTheGutterOrTheMarginStaysInThatColumn)
+{
+    // A title across the page over two columns of four lines each.
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addText(0, QPointF(72, 750), QStringLiteral("A title that runs across both of the columns below"),
+                   FixtureFont::Courier, kSize);
+    for (int i = 0; i < 4; ++i)
+        writer.addText(0, QPointF(72, 700 - 14 * i), QStringLiteral("left line %1 of text").arg(i),
+                       FixtureFont::Courier, kSize);
+    for (int i = 0; i < 4; ++i)
+        writer.addText(0, QPointF(330, 700 - 14 * i), QStringLiteral("right line %1 here").arg(i),
+                       FixtureFont::Courier, kSize);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    const QPointF start(72 + 0.2 * kAdvance, 703);
+    const QString leftColumn = QStringLiteral("left line 0 of text\nleft line 1 of text\nleft line 2 of text\n"
+                                              "left line 3 of text");
+    // The gutter beside the last left line (under the title's width) and
+    // the bottom margin under the left column: the left column's end.
+    const QPointF gutter(72 + 24 * kAdvance, 700 - 3 * 14 + 3);
+    EXPECT_EQ(doc->selection(page, start, page, gutter).string(), leftColumn);
+    const QPointF bottom(72 + 5 * kAdvance, 60);
+    EXPECT_EQ(doc->selection(page, start, page, bottom).string(), leftColumn);
+    // Dragged backwards from the margin, the same.
+    EXPECT_EQ(doc->selection(page, bottom, page, start).string(), leftColumn);
+    // Under the right column, the drag goes on into it.
+    const QPointF underRight(330 + 5 * kAdvance, 60);
+    EXPECT_TRUE(doc->selection(page, start, page, underRight).string().endsWith(QStringLiteral("right line 3 here")));
+    // Above everything, the title.
+    const QPointF top(72 + 0.2 * kAdvance, 780);
+    EXPECT_TRUE(doc->selection(page, top, page, start).string().startsWith(QStringLiteral("A title")));
+}
+
+TEST(PageText, ADoubleClickedWordLeavesItsPunctuationOut)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addText(0, QPointF(72, 700), QStringLiteral("Sheffield, (UK) co-author's \"x2\"."), FixtureFont::Courier,
+                   kSize);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    auto wordAt = [&](int i) { return page.selectionForWord(QPointF(72 + kAdvance * (i + 0.5), 703)).string(); };
+    EXPECT_EQ(wordAt(2), QStringLiteral("Sheffield"));
+    EXPECT_EQ(wordAt(13), QStringLiteral("UK"));
+    EXPECT_EQ(wordAt(17), QStringLiteral("co"));
+    EXPECT_EQ(wordAt(20), QStringLiteral("author's"));
+    EXPECT_EQ(wordAt(30), QStringLiteral("x2"));
+    // On the punctuation itself: that character alone.
+    EXPECT_EQ(wordAt(9), QStringLiteral(","));
+}
