@@ -27,6 +27,10 @@ public:
     // document and, when `error` is given, a readable reason.
     static std::shared_ptr<PdfDocument> open(const QString &path, QString *error = nullptr);
     static std::shared_ptr<PdfDocument> openData(const QByteArray &data, QString *error = nullptr);
+    // Opens bytes that are the content of the file at `path` (read or
+    // written by the caller); the document reports that path as its own.
+    static std::shared_ptr<PdfDocument> openBytes(const QString &path, const QByteArray &data,
+                                                  QString *error = nullptr);
 
     ~PdfDocument();
     PdfDocument(const PdfDocument &) = delete;
@@ -52,7 +56,6 @@ public:
     detail::DocumentImpl &impl() const { return *m_impl; }
 
 private:
-    static std::shared_ptr<PdfDocument> openBytes(const QString &path, const QByteArray &data, QString *error);
     explicit PdfDocument(std::unique_ptr<detail::DocumentImpl> impl);
 
     std::unique_ptr<detail::DocumentImpl> m_impl;

@@ -8,6 +8,8 @@
 
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace folvan {
 
 namespace {
@@ -174,6 +176,37 @@ void SharedPDFViewModel::copySelection()
     if (m_selectionText.isEmpty())
         return;
     platform::setClipboardText(m_selectionText);
+}
+
+void SharedPDFViewModel::documentFileReplaced(PdfDocumentPtr document)
+{
+    if (!document || m_pdfDocumentURL.isEmpty())
+        return;
+    const int count = document->pageCount();
+    const int last = std::max(count - 1, 0);
+    setPageCount(count);
+    if (m_currentPageIndex > last)
+        setCurrentPageIndex(last);
+    if (m_jumpToPage && *m_jumpToPage > last)
+        setJumpToPage(last);
+    const auto beyondLastPage = [count](const std::optional<engine::PdfDestination> &destination) {
+        return destination && destination->pageIndex >= count;
+    };
+    if (beyondLastPage(pendingDestination))
+        pendingDestination.reset();
+    if (beyondLastPage(retainedDestination))
+        retainedDestination.reset();
+    retainedSelection.reset();
+    if (!m_selectionText.isEmpty())
+        setSelectionText(QString());
+    if (!m_searchResults.empty()) {
+        setSearchResults({});
+        setCurrentSearchIndex(0);
+        rebuildSearchRects();
+    }
+    setPdfDocumentURL(m_pdfDocumentURL);
+    setPdfDocument(std::move(document));
+    setForceUpdateToggle(!m_forceUpdateToggle);
 }
 
 void SharedPDFViewModel::updateAnnotationUndoState()

@@ -247,6 +247,14 @@ public:
     void captureNativeReading();
     // Puts selectionText on the clipboard; nothing when it is empty.
     void copySelection();
+    // The open paper's file was written over with the bytes of `document`,
+    // which takes the old document's place at the same URL: the current
+    // page is held to the new page count before the views are rebuilt on
+    // it. What pointed into the old document (the selection, search
+    // results, a point or jump past the new last page) is dropped; the
+    // reading position, markups and bookmarks stay. Nothing without a
+    // document or an open file.
+    void documentFileReplaced(PdfDocumentPtr document);
 
     // ---- Operations: navigation (SharedPDFViewModelNavigation.cpp) ---------
 
