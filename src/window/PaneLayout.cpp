@@ -155,14 +155,10 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
         if (key == QLatin1String("ggViewWidth") || key == QLatin1String("pdfViewWidth"))
             scheduleRelayout();
     });
-    // A new paper (or a renamed one) gives the panels new content.
+    // A new paper gives the outline new content; the Scholar panel follows
+    // the paper itself, keeping what the reader browsed.
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
         delete m_outline.data();
-        delete m_scholar.data();
-        scheduleRelayout();
-    });
-    connect(pane, &ContentView::fileNameChanged, this, [this] {
-        delete m_scholar.data();
         scheduleRelayout();
     });
     for (auto signal : {&ContentView::showShortcutsChanged, &ContentView::showOnboardingChanged})

@@ -4,6 +4,8 @@
 #include "model/SharedPDFViewModel.h"
 #include "notesview/PaperNotesView.h"
 #include "pdfview/OutlineView.h"
+#include "platform/Queues.h"
+#include "web/GGView.h"
 #include "window/ContentView.h"
 #include "window/PanelPlaceholder.h"
 #include "window/PaneFont.h"
@@ -72,9 +74,19 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
 
 QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
 {
-    const QUrl url = scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->fileName());
-    return new PanelPlaceholder(QStringLiteral("g.circle"), notYetProvided(QStringLiteral("Scholar 面板")),
-                                QStringLiteral("将打开：") + url.toString(QUrl::FullyEncoded), parent);
+    SharedPDFViewModel *model = pane->viewModel();
+    const auto address = [pane] {
+        return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->fileName());
+    };
+    auto *panel = new web::GGView(address(), model, parent);
+    // A paper is installed field by field: the address is taken once the
+    // change has run its course.
+    const auto follow = [panel, address] {
+        platform::runOnMain(panel, [panel, address] { panel->setSearchURL(address()); });
+    };
+    QObject::connect(pane, &ContentView::fileNameChanged, panel, follow);
+    QObject::connect(model, &SharedPDFViewModel::pdfDocumentChanged, panel, follow);
+    return panel;
 }
 
 PanePopover::PanePopover(QSize size, ContentFactory content, std::function<void()> onClosed, QWidget *parent)

@@ -18,7 +18,8 @@ class ContentView;
 QWidget *makeOutlinePanel(ContentView *pane, QWidget *parent = nullptr);
 // The paper notes panel of the pane's paper and note selection.
 QWidget *makeNotesPanel(ContentView *pane, QWidget *parent = nullptr);
-// The Scholar panel's place, naming the address it opens.
+// The Scholar panel: the search for the pane's paper (the root page
+// without one), following the paper the pane opens.
 QWidget *makeScholarPanel(ContentView *pane, QWidget *parent = nullptr);
 
 // A popover under a button: made when shown, its content made anew each

@@ -9,25 +9,12 @@
 #include "support/TestEnv.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
 
 namespace folvan::test {
-
-// Runs the event loop until `condition` holds or `seconds` passed.
-inline bool waitFor(const std::function<bool()> &condition, int seconds = 20)
-{
-    QDeadlineTimer deadline(seconds * 1000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // A model showing a saved document of `pages` US-letter pages with a line
 // of text on each.

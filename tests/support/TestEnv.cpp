@@ -1,10 +1,23 @@
 #include "support/TestEnv.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace folvan::test {
+
+bool waitFor(const std::function<bool()> &condition, int seconds)
+{
+    QDeadlineTimer deadline(seconds * 1000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
 
 void pointHomeAt(const QString &root)
 {

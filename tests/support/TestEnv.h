@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QTemporaryDir>
+
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace folvan::test {
@@ -15,6 +17,9 @@ void pointHomeAt(const QString &root);
 bool writeTestFile(const QString &path, const QByteArray &bytes);
 // The whole content of the file at `path`; empty when it cannot be read.
 QByteArray readTestFile(const QString &path);
+
+// Runs the event loop until `condition` holds or `seconds` passed.
+bool waitFor(const std::function<bool()> &condition, int seconds = 20);
 
 // A one-page PDF (612 x 792) whose page keeps its annotation list in an
 // object stream with damaged offsets: no annotation can be made on it.

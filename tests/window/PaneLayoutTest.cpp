@@ -21,6 +21,7 @@
 #include "window/SingleHeader.h"
 #include "window/SplitHeader.h"
 #include "window/WelcomeView.h"
+#include "web/GGView.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -107,17 +108,18 @@ TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPa
     settle();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     ASSERT_NE(layout().scholarPanel(), nullptr);
-    auto *scholar = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
+    auto *scholar = qobject_cast<web::GGView *>(layout().scholarPanel());
     ASSERT_NE(scholar, nullptr);
-    EXPECT_TRUE(scholar->title().contains(QStringLiteral("尚未提供")));
-    EXPECT_TRUE(scholar->detail().endsWith(QStringLiteral("https://scholar.google.com/")));
+    EXPECT_EQ(scholar->searchURL(), googleScholarRoot());
+    EXPECT_EQ(scholar->urlBarText(), QStringLiteral("https://scholar.google.com/"));
 
+    // The same panel follows the paper the pane opens.
     openPaper();
     settle();
     ASSERT_NE(layout().outlinePanel(), nullptr);
-    scholar = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
-    ASSERT_NE(scholar, nullptr);
-    EXPECT_TRUE(scholar->detail().contains(QStringLiteral("q=Layout%20Paper&")));
+    EXPECT_EQ(layout().scholarPanel(), scholar);
+    EXPECT_TRUE(waitUntil([&] { return scholar->searchURL().toEncoded().contains("q=Layout%20Paper&"); }));
+    EXPECT_EQ(scholar->urlBarText(), scholar->searchURL().toString(QUrl::FullyEncoded));
 }
 
 TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayout)

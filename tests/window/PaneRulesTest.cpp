@@ -131,6 +131,8 @@ TEST(PaneRulesTest, ScholarAddressEncodesEveryReservedCharacterOfTheTitle)
     // Only the exact lower-case extension is dropped.
     EXPECT_TRUE(search(QStringLiteral("Paper.PDF")).contains("q=Paper.PDF&"));
     EXPECT_TRUE(search(QStringLiteral("量子.pdf")).contains("q=%E9%87%8F%E5%AD%90&"));
+    EXPECT_TRUE(search(QStringLiteral("#1 a/b?.pdf")).contains("q=%231%20a%2Fb%3F&hl=en&as_sdt=0,48"));
+    EXPECT_TRUE(search(QStringLiteral(".pdf")).contains("q=&hl="));
     EXPECT_EQ(googleScholarURL(QString()), googleScholarRoot());
     // The panel opens the root page without a paper.
     EXPECT_EQ(scholarPanelURL(false, QStringLiteral("打开一篇论文，开始阅读")), googleScholarRoot());

@@ -1,0 +1,190 @@
+#include "web/GGView.h"
+
+#include "platform/Desktop.h"
+#include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
+#include "web/ScholarRules.h"
+#include "web/WebView.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+
+namespace folvan::web {
+
+namespace {
+
+// The buttons' texts are set in a fixed small size.
+constexpr int kButtonTextPixels = 11;
+
+QPushButton *symbolButton(const QString &symbol, const QString &accessibleName, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setIcon(platform::symbolIcon(symbol));
+    button->setIconSize(QSize(12, 12));
+    button->setAccessibleName(accessibleName);
+    button->setMinimumWidth(15);
+    return button;
+}
+
+QPushButton *textButton(const QString &text, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    QFont font = button->font();
+    font.setPixelSize(kButtonTextPixels);
+    button->setFont(font);
+    return button;
+}
+
+} // namespace
+
+GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *parent)
+    : QWidget(parent)
+    , m_searchURL(searchURL)
+    , m_webView(new WebView(searchURL, viewModel, this))
+    , m_addressField(new QLineEdit(this))
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+
+    auto *toolbar = new QHBoxLayout;
+    toolbar->setSpacing(4);
+    // The buttons stand 15 below the panel's top and 5 above the view.
+    toolbar->setContentsMargins(5, 15, 8, 5);
+    m_buttons[int(Button::back)] = symbolButton(QStringLiteral("chevron.left"), QStringLiteral("上一网页"), this);
+    m_buttons[int(Button::reload)] = symbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("刷新网页"), this);
+    m_buttons[int(Button::forward)] = symbolButton(QStringLiteral("chevron.right"), QStringLiteral("下一网页"), this);
+    m_buttons[int(Button::openInBrowser)] =
+        symbolButton(QStringLiteral("safari"), QStringLiteral("在浏览器中打开"), this);
+    m_buttons[int(Button::save)] = textButton(QStringLiteral("保存 PDF"), this);
+    m_buttons[int(Button::replace)] = textButton(QStringLiteral("替换"), this);
+    QPushButton *replace = m_buttons[int(Button::replace)];
+    replace->setIcon(platform::symbolIcon(QStringLiteral("arrowshape.zigzag.right")));
+    replace->setIconSize(QSize(12, 12));
+    // The symbol follows the text.
+    replace->setLayoutDirection(Qt::RightToLeft);
+    // Small push buttons clipped to rounded corners, as wide as their
+    // content rather than the style's minimum.
+    for (QPushButton *button : m_buttons) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setStyleSheet(QStringLiteral(
+            "QPushButton { padding: 3px 5px; border: 1px solid rgba(0, 0, 0, 38); border-radius: 5px;"
+            " background: rgba(255, 255, 255, 200); color: palette(text); }"
+            "QPushButton:hover { background: white; }"
+            "QPushButton:pressed { background: rgba(0, 0, 0, 20); }"));
+    }
+
+    m_addressField->setFrame(false);
+    m_addressField->setPlaceholderText(QStringLiteral("网址"));
+    m_addressField->setFont(platform::interfaceFont(platform::InterfaceTextRole::caption));
+    m_addressField->setTextMargins(6, 3, 6, 3);
+    m_addressField->setStyleSheet(
+        QStringLiteral("QLineEdit { background: rgba(0, 0, 0, 15); border: none; border-radius: 5px; }"));
+    m_addressField->setText(searchURL.toString(QUrl::FullyEncoded));
+    m_addressField->setCursorPosition(0);
+    m_addressField->installEventFilter(this);
+
+    toolbar->addWidget(m_buttons[int(Button::back)]);
+    toolbar->addWidget(m_buttons[int(Button::reload)]);
+    toolbar->addWidget(m_buttons[int(Button::forward)]);
+    toolbar->addWidget(m_buttons[int(Button::openInBrowser)]);
+    toolbar->addWidget(m_addressField, 1);
+    toolbar->addWidget(m_buttons[int(Button::save)]);
+    toolbar->addWidget(replace);
+    column->addLayout(toolbar);
+
+    m_webView->setMinimumWidth(100);
+    auto *viewRow = new QHBoxLayout;
+    viewRow->setContentsMargins(0, 0, 9, 0);
+    viewRow->addWidget(m_webView);
+    column->addLayout(viewRow, 1);
+
+    connect(m_buttons[int(Button::back)], &QPushButton::clicked, m_webView, &QWebEngineView::back);
+    connect(m_buttons[int(Button::reload)], &QPushButton::clicked, m_webView, &QWebEngineView::reload);
+    connect(m_buttons[int(Button::forward)], &QPushButton::clicked, m_webView, &QWebEngineView::forward);
+    connect(m_buttons[int(Button::openInBrowser)], &QPushButton::clicked, this, [this] {
+        if (const std::optional<QUrl> url = currentURL())
+            platform::openInDefaultApplication(*url);
+    });
+    connect(m_buttons[int(Button::save)], &QPushButton::clicked, this, [this] { fetchCurrent(kDownloadAction); });
+    connect(replace, &QPushButton::clicked, this, [this] { fetchCurrent(kReplaceAction); });
+    connect(m_addressField, &QLineEdit::textEdited, this, [this] { m_isEditingURL = true; });
+    connect(m_addressField, &QLineEdit::returnPressed, this, [this] {
+        navigateToTypedURL();
+        m_isEditingURL = false;
+    });
+    connect(m_webView, &WebView::currentURLChanged, this, &GGView::followPage);
+}
+
+void GGView::setSearchURL(const QUrl &searchURL)
+{
+    if (searchURL == m_searchURL)
+        return;
+    m_searchURL = searchURL;
+    m_webView->setURL(searchURL);
+    if (!m_isEditingURL) {
+        m_addressField->setText(searchURL.toString(QUrl::FullyEncoded));
+        m_addressField->setCursorPosition(0);
+    }
+}
+
+QString GGView::urlBarText() const
+{
+    return m_addressField->text();
+}
+
+std::optional<QUrl> GGView::currentURL() const
+{
+    return m_webView->coordinator().currentURL();
+}
+
+QPushButton *GGView::button(Button which) const
+{
+    return m_buttons[int(which)];
+}
+
+void GGView::navigateToTypedURL()
+{
+    if (const std::optional<QUrl> url = typedAddress(urlBarText()))
+        m_webView->loadAddress(*url);
+}
+
+void GGView::fetchPDFViaJS(const QUrl &url, const QString &action)
+{
+    QPointer<WebView> view(m_webView);
+    m_webView->page()->runJavaScript(fetchScript(url, action), WebView::kFetchWorld, [view](const QVariant &result) {
+        if (view && result.typeId() == QMetaType::QString)
+            view->coordinator().print(QStringLiteral("Error during JavaScript execution: ") + result.toString());
+    });
+}
+
+void GGView::fetchCurrent(const QString &action)
+{
+    if (const std::optional<QUrl> url = currentURL())
+        fetchPDFViaJS(*url, action);
+}
+
+// The field follows the page on display unless the user is editing it.
+void GGView::followPage()
+{
+    const std::optional<QUrl> url = currentURL();
+    if (!url || m_isEditingURL)
+        return;
+    m_addressField->setText(url->toString(QUrl::FullyEncoded));
+    m_addressField->setCursorPosition(0);
+}
+
+bool GGView::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click into the address field starts editing.
+    if (watched == m_addressField && event->type() == QEvent::MouseButtonPress)
+        m_isEditingURL = true;
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace folvan::web

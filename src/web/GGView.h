@@ -1,0 +1,67 @@
+#pragma once
+
+// The Scholar side panel of a pane: a small browser that opens the search
+// for the pane's paper, with back, reload and forward, an open-in-browser
+// button, an address field, and two buttons that fetch the page on display
+// through the page itself (its cookies and sign-in apply) to save it as a
+// PDF or to write it over the open paper.
+
+#include <QUrl>
+#include <QWidget>
+
+#include <optional>
+
+class QLineEdit;
+class QPushButton;
+
+namespace folvan {
+class SharedPDFViewModel;
+}
+
+namespace folvan::web {
+
+class WebView;
+
+class GGView : public QWidget {
+    Q_OBJECT
+public:
+    GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *parent = nullptr);
+
+    // The pane's search address changed (another paper): it is loaded, and
+    // the address field shows it unless the user is typing there.
+    void setSearchURL(const QUrl &searchURL);
+    QUrl searchURL() const { return m_searchURL; }
+
+    // Loads the address typed into the address field.
+    void navigateToTypedURL();
+    // Runs the fetch script for `url` in the page on display; `action` is
+    // "download" or "replace".
+    void fetchPDFViaJS(const QUrl &url, const QString &action);
+
+    WebView *webView() const { return m_webView; }
+    QLineEdit *addressField() const { return m_addressField; }
+    QString urlBarText() const;
+    bool isEditingURL() const { return m_isEditingURL; }
+    // The address of the last page that finished loading.
+    std::optional<QUrl> currentURL() const;
+
+    // The toolbar's buttons, left to right: back, reload, forward, open in
+    // browser, save, replace.
+    enum class Button { back, reload, forward, openInBrowser, save, replace };
+    QPushButton *button(Button which) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void followPage();
+    void fetchCurrent(const QString &action);
+
+    QUrl m_searchURL;
+    WebView *m_webView;
+    QLineEdit *m_addressField;
+    QPushButton *m_buttons[6] = {};
+    bool m_isEditingURL = false;
+};
+
+} // namespace folvan::web

@@ -1,0 +1,69 @@
+#pragma once
+
+// The Scholar browser's rules as plain functions: the typed address, the
+// fetch script, the checks of a script message and of the fetched bytes,
+// and the name a saved download is offered under.
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+class QJsonValue;
+
+namespace folvan::engine {
+class PdfDocument;
+}
+
+namespace folvan::web {
+
+// The name of the native handler the fetch script posts to, and its two
+// actions.
+inline const QString kMessageHandler = QStringLiteral("myInterface");
+inline const QString kDownloadAction = QStringLiteral("download");
+inline const QString kReplaceAction = QStringLiteral("replace");
+
+// The address typed into the address field: trimmed of white space and line
+// breaks, with "https://" put in front unless it starts with "http://" or
+// "https://" in any letter case. None when no URL can be made of it.
+std::optional<QUrl> typedAddress(const QString &text);
+
+// `text` as a JavaScript string literal, quotes included.
+QString javaScriptString(const QString &text);
+
+// The script that fetches `address` with the page's own cookies and posts
+// its bytes in Base64 with `action` to the native handler. Evaluated, it
+// gives null, or the text of the error it met.
+QString fetchScript(const QUrl &address, const QString &action);
+
+// A script message: two strings.
+struct ScriptMessage {
+    QString base64;
+    QString action;
+};
+// The message in `body` when it is an object whose every value is a string
+// and that holds "base64" and "action"; none otherwise.
+std::optional<ScriptMessage> scriptMessage(const QJsonValue &body);
+
+// Strict Base64: the standard alphabet only (no line breaks, no blanks), a
+// length that is a multiple of four, "=" only as the last one or two
+// characters. None for anything else.
+std::optional<QByteArray> decodeStrictBase64(const QString &text);
+
+// The document the fetched bytes make: none unless they start with a PDF
+// header ("%PDF-" within the first 1024 bytes) and open as a PDF of at
+// least one page. With `path`, the document is taken as that file's
+// content.
+std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, const QString &path = QString());
+
+// The name the save panel offers for a download from `address`: the last
+// path component when it ends in ".pdf" in any letter case (its own case
+// kept, a "/" decoded from it replaced by "_"), else "downloaded.pdf".
+QString suggestedPDFName(const QUrl &address);
+
+// Writes one line to standard output and flushes it.
+void printLine(const QString &line);
+
+} // namespace folvan::web

@@ -1,0 +1,227 @@
+#include "web/WebView.h"
+
+#include "engine/PdfDocument.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/Preferences.h"
+#include "platform/Queues.h"
+#include "platform/StoredFiles.h"
+#include "web/ScholarRules.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QWebChannel>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+
+namespace folvan::web {
+
+namespace {
+
+const QString kLastSavePanelKey = QStringLiteral("lastSavePanelURL");
+
+// The web channel's client script, as Qt WebEngine carries it, and the
+// handler the fetch script posts to, both made in the fetch script's own
+// world. A message posted before the channel is up waits for it.
+QString fetchWorldScript()
+{
+    static const QString text = [] {
+        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+        const QString channel = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return channel + QStringLiteral(R"(
+(function () {
+  if (typeof qt === "undefined" || !qt.webChannelTransport)
+    return;
+  var handler = new Promise(function (resolve) {
+    new QWebChannel(qt.webChannelTransport, function (channel) { resolve(channel.objects.myInterface); });
+  });
+  window.webkit = { messageHandlers: { myInterface: {
+    postMessage: function (message) { handler.then(function (bridge) { bridge.postMessage(message); }); }
+  } } };
+})();
+)");
+    }();
+    return text;
+}
+
+} // namespace
+
+QWebEngineProfile *scholarProfile()
+{
+    static QPointer<QWebEngineProfile> profile;
+    if (!profile) {
+        profile = new QWebEngineProfile(QStringLiteral("scholar"), qApp);
+        // Its folders are fixed when it is made, not when first used.
+        profile->setPersistentStoragePath(profile->persistentStoragePath());
+        profile->setCachePath(profile->cachePath());
+        profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+        profile->setHttpUserAgent(profile->httpUserAgent() + QLatin1Char(' ') + kUserAgentApplicationName);
+    }
+    return profile;
+}
+
+// ---- Coordinator -------------------------------------------------------------
+
+WebView::Coordinator::Coordinator(QWidget *dialogParent, SharedPDFViewModel *viewModel)
+    : m_dialogParent(dialogParent), m_viewModel(viewModel), m_prompts(makeDefaultDownloadPrompts())
+{
+}
+
+void WebView::Coordinator::print(const QString &line) const
+{
+    if (m_output)
+        m_output(line);
+    else
+        printLine(line);
+}
+
+void WebView::Coordinator::didFinish(const QUrl &address)
+{
+    m_currentURL = address.isEmpty() ? std::nullopt : std::optional<QUrl>(address);
+    print(QStringLiteral("Finished loading content for ") + address.toString(QUrl::FullyEncoded));
+}
+
+void WebView::Coordinator::didFail(const QString &description)
+{
+    print(QStringLiteral("Failed to load content: ") + description);
+}
+
+void WebView::Coordinator::userContentController(const QString &name, const QJsonValue &body)
+{
+    if (name != kMessageHandler)
+        return;
+    const std::optional<ScriptMessage> message = scriptMessage(body);
+    if (!message)
+        return;
+    if (message->action == kDownloadAction) {
+        if (m_currentURL)
+            savePDF(message->base64, *m_currentURL);
+    } else if (message->action == kReplaceAction) {
+        replaceCurrentPDF(message->base64);
+    } else {
+        print(QStringLiteral("Unknown action: ") + message->action);
+    }
+}
+
+void WebView::Coordinator::savePDF(const QString &base64String, const QUrl &url)
+{
+    const std::optional<QByteArray> bytes = decodeStrictBase64(base64String);
+    if (!bytes)
+        return showAlert(QStringLiteral("下载失败"), QStringLiteral("无法解析下载的数据。"));
+    if (!downloadedPDF(*bytes))
+        return showAlert(QStringLiteral("无效 PDF"), QStringLiteral("下载的文件不是有效的 PDF，未保存。"));
+
+    platform::Preferences &defaults = platform::Preferences::shared();
+    const std::optional<QString> chosen =
+        m_prompts->chooseSavePath(m_dialogParent, suggestedPDFName(url), defaults.urlValue(kLastSavePanelKey));
+    if (!chosen || chosen->isEmpty())
+        return;
+    // The folder is kept even when the write then fails.
+    defaults.setValue(kLastSavePanelKey, QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
+    QString error;
+    if (!platform::writeFileAtomically(*chosen, *bytes, &error))
+        return showAlert(QStringLiteral("保存失败"), error);
+    print(QStringLiteral("PDF saved to: ") + *chosen);
+}
+
+void WebView::Coordinator::replaceCurrentPDF(const QString &base64String)
+{
+    const QUrl target = m_viewModel ? m_viewModel->pdfDocumentURL() : QUrl();
+    if (target.isEmpty())
+        return showAlert(QStringLiteral("尚未打开 PDF"), QStringLiteral("先打开 PDF，再使用替换功能。"));
+    const std::optional<QByteArray> bytes = decodeStrictBase64(base64String);
+    std::shared_ptr<engine::PdfDocument> document = bytes ? downloadedPDF(*bytes, target.toLocalFile()) : nullptr;
+    if (!document)
+        return showAlert(QStringLiteral("无效 PDF"), QStringLiteral("下载的文件不是有效的 PDF。"));
+
+    const QString name = target.fileName();
+    if (!m_prompts->confirmReplace(m_dialogParent, QStringLiteral("替换当前 PDF？"),
+                                   QStringLiteral("将用浏览器中的 PDF 覆盖“") + name
+                                       + QStringLiteral("”。此操作无法撤销。")))
+        return;
+    // While the question was open the pane may have closed its paper or
+    // opened another one: only the paper that was asked about is written.
+    if (!m_viewModel || m_viewModel->pdfDocumentURL() != target)
+        return showAlert(QStringLiteral("替换失败"), QStringLiteral("确认期间打开的 PDF 已改变，没有替换。"));
+
+    // A link is followed: the paper it names is written, the link stays.
+    const QFileInfo file(target.toLocalFile());
+    const QString path = file.isSymLink() && file.exists() ? file.canonicalFilePath() : file.absoluteFilePath();
+    QString error;
+    if (!platform::writeFileAtomically(path, *bytes, &error))
+        return showAlert(QStringLiteral("替换失败"), error);
+    m_viewModel->documentFileReplaced(std::move(document));
+    m_prompts->inform(m_dialogParent, QStringLiteral("PDF 已替换"),
+                      QStringLiteral("“") + name + QStringLiteral("”已更新。"));
+}
+
+void WebView::Coordinator::showAlert(const QString &title, const QString &message)
+{
+    m_prompts->alert(m_dialogParent, title, message);
+}
+
+// ---- WebView -----------------------------------------------------------------
+
+WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent)
+    : QWebEngineView(parent), m_coordinator(this, viewModel)
+{
+    auto *page = new QWebEnginePage(scholarProfile(), this);
+    QWebEngineScript handler;
+    handler.setName(QStringLiteral("folvan-fetch-handler"));
+    handler.setSourceCode(fetchWorldScript());
+    handler.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    handler.setWorldId(kFetchWorld);
+    handler.setRunsOnSubFrames(false);
+    page->scripts().insert(handler);
+    // A PDF on display is shown by the engine's own viewer, not downloaded,
+    // so that its address is the page's and can be fetched.
+    page->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    page->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+
+    // Messages are handled once the channel's own call has returned, so that
+    // a dialog they open does not run inside it.
+    auto *bridge = new ScriptMessageBridge([this](const QJsonValue &body) {
+        platform::runOnMain(this, [this, body] { m_coordinator.userContentController(kMessageHandler, body); });
+    }, page);
+    auto *channel = new QWebChannel(page);
+    channel->registerObject(kMessageHandler, bridge);
+    page->setWebChannel(channel, kFetchWorld);
+
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        loadingChanged(int(info.status()), info.url(), info.errorString());
+    });
+    // A link or script that asks for a new window opens in this one.
+    connect(page, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest &request) { loadAddress(request.requestedUrl()); });
+    setPage(page);
+    setURL(url);
+}
+
+void WebView::setURL(const QUrl &url)
+{
+    if (url == m_url)
+        return;
+    m_url = url;
+    loadAddress(url);
+}
+
+void WebView::loadAddress(const QUrl &url)
+{
+    load(url);
+}
+
+void WebView::loadingChanged(int status, const QUrl &address, const QString &error)
+{
+    if (status == QWebEngineLoadingInfo::LoadFailedStatus) {
+        m_coordinator.didFail(error);
+    } else if (status == QWebEngineLoadingInfo::LoadSucceededStatus) {
+        m_coordinator.didFinish(page()->url().isEmpty() ? address : page()->url());
+        emit currentURLChanged();
+    }
+}
+
+} // namespace folvan::web

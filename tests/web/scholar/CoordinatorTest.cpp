@@ -1,0 +1,205 @@
+#include "web/WebView.h"
+
+#include "ScholarTestSupport.h"
+#include "engine/PageRaster.h"
+#include "engine/PdfDocument.h"
+#include "model/SharedPDFViewModel.h"
+#include "platform/Preferences.h"
+#include "web/ScholarRules.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+
+using namespace folvan;
+using Coordinator = web::WebView::Coordinator;
+
+namespace {
+
+QString base64(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+QJsonObject message(const QString &base64Text, const QString &action)
+{
+    return {{QStringLiteral("base64"), base64Text}, {QStringLiteral("action"), action}};
+}
+
+// A pane model with a paper of five pages open at its last page, and a
+// coordinator whose dialogs and output the test sees.
+class CoordinatorTest : public test::TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        platform::Preferences::resetSharedForTesting();
+        paper = path(QStringLiteral("papers/Paper.pdf"));
+        oldBytes = test::pdfBytes(5, QStringLiteral("Old"));
+        ASSERT_TRUE(test::writeTestFile(paper, oldBytes));
+        document = engine::PdfDocument::open(paper);
+        ASSERT_TRUE(document);
+        model.setPdfDocumentURL(QUrl::fromLocalFile(paper));
+        model.setPageCount(5);
+        model.setPdfDocument(document);
+        model.setCurrentPageIndex(4);
+        coordinator.setPrompts(prompts);
+        coordinator.setOutput([this](const QString &line) { output << line; });
+    }
+
+    QString paper;
+    QByteArray oldBytes;
+    std::shared_ptr<engine::PdfDocument> document;
+    SharedPDFViewModel model;
+    std::shared_ptr<test::FakePrompts> prompts = std::make_shared<test::FakePrompts>();
+    Coordinator coordinator{nullptr, &model};
+    QStringList output;
+};
+
+} // namespace
+
+TEST_F(CoordinatorTest, MessagesAreRoutedByActionAndIllFormedOnesAreDroppedSilently)
+{
+    const QString bytes = base64(test::pdfBytes(1));
+    coordinator.userContentController(QStringLiteral("other"), message(bytes, QStringLiteral("replace")));
+    coordinator.userContentController(web::kMessageHandler, QJsonObject{{QStringLiteral("base64"), bytes}});
+    coordinator.userContentController(web::kMessageHandler,
+                                      QJsonObject{{QStringLiteral("base64"), 1}, {QStringLiteral("action"), QStringLiteral("replace")}});
+    // A download before any page has finished loading has no address.
+    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("download")));
+    EXPECT_TRUE(output.isEmpty());
+    EXPECT_TRUE(prompts->suggestedNames.isEmpty());
+    EXPECT_TRUE(prompts->confirmations.isEmpty());
+
+    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("print")));
+    EXPECT_EQ(output, QStringList{QStringLiteral("Unknown action: print")});
+
+    coordinator.didFinish(QUrl(QStringLiteral("https://example.org/papers/Deep%20Nets.pdf")));
+    coordinator.didFail(QStringLiteral("net::ERR_NAME_NOT_RESOLVED"));
+    EXPECT_EQ(output.mid(1), (QStringList{QStringLiteral("Finished loading content for https://example.org/papers/Deep%20Nets.pdf"),
+                                          QStringLiteral("Failed to load content: net::ERR_NAME_NOT_RESOLVED")}));
+    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("download")));
+    EXPECT_EQ(prompts->suggestedNames, QStringList{QStringLiteral("Deep Nets.pdf")});
+    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("replace")));
+    EXPECT_EQ(prompts->confirmations.size(), 1);
+}
+
+TEST_F(CoordinatorTest, SavingChecksTheBytesAndKeepsTheChosenFolder)
+{
+    const QUrl page(QStringLiteral("https://example.org/paper"));
+    coordinator.savePDF(QStringLiteral("JVBE\nRi0="), page);
+    coordinator.savePDF(base64("<html></html>"), page);
+    EXPECT_EQ(prompts->alerts, (QStringList{QStringLiteral("下载失败|无法解析下载的数据。"),
+                                            QStringLiteral("无效 PDF|下载的文件不是有效的 PDF，未保存。")}));
+    EXPECT_TRUE(prompts->suggestedNames.isEmpty());
+
+    // Cancelled: nothing stored, nothing written.
+    const QByteArray pdf = test::pdfBytes(2);
+    coordinator.savePDF(base64(pdf), page);
+    EXPECT_EQ(prompts->suggestedNames, QStringList{QStringLiteral("downloaded.pdf")});
+    EXPECT_TRUE(prompts->startFolder.isEmpty());
+    EXPECT_FALSE(platform::Preferences::shared().contains(QStringLiteral("lastSavePanelURL")));
+
+    prompts->savePath = path(QStringLiteral("saved/downloaded.pdf"));
+    coordinator.savePDF(base64(pdf), page);
+    EXPECT_EQ(test::readTestFile(*prompts->savePath), pdf);
+    EXPECT_EQ(output.last(), QStringLiteral("PDF saved to: ") + *prompts->savePath);
+    const QUrl folder = QUrl::fromLocalFile(path(QStringLiteral("saved")));
+    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastSavePanelURL")), folder);
+
+    // The next panel opens there; a place that cannot be written is kept
+    // all the same, and the failure is said.
+    prompts->savePath = path(QStringLiteral("saved/downloaded.pdf/inside.pdf"));
+    coordinator.savePDF(base64(pdf), page);
+    EXPECT_EQ(prompts->startFolder, folder);
+    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastSavePanelURL")),
+              QUrl::fromLocalFile(path(QStringLiteral("saved/downloaded.pdf"))));
+    ASSERT_EQ(prompts->alerts.size(), 3);
+    EXPECT_TRUE(prompts->alerts.last().startsWith(QStringLiteral("保存失败|")));
+}
+
+TEST_F(CoordinatorTest, ReplaceIsRefusedWithoutAPaperOrWithBytesThatAreNoPdf)
+{
+    SharedPDFViewModel empty;
+    Coordinator lonely(nullptr, &empty);
+    lonely.setPrompts(prompts);
+    lonely.replaceCurrentPDF(QStringLiteral("not base64"));
+    coordinator.replaceCurrentPDF(QStringLiteral("not base64"));
+    coordinator.replaceCurrentPDF(base64("%PDF-1.7 but nothing else"));
+    EXPECT_EQ(prompts->alerts, (QStringList{QStringLiteral("尚未打开 PDF|先打开 PDF，再使用替换功能。"),
+                                            QStringLiteral("无效 PDF|下载的文件不是有效的 PDF。"),
+                                            QStringLiteral("无效 PDF|下载的文件不是有效的 PDF。")}));
+    EXPECT_TRUE(prompts->confirmations.isEmpty());
+    EXPECT_EQ(test::readTestFile(paper), oldBytes);
+}
+
+TEST_F(CoordinatorTest, CancellingTheConfirmationLeavesFileAndPaneAsTheyWere)
+{
+    prompts->confirmAnswer = false;
+    const bool toggle = model.forceUpdateToggle();
+    coordinator.replaceCurrentPDF(base64(test::pdfBytes(2, QStringLiteral("New"))));
+    EXPECT_EQ(prompts->confirmations,
+              QStringList{QStringLiteral("替换当前 PDF？|将用浏览器中的 PDF 覆盖“Paper.pdf”。此操作无法撤销。")});
+    EXPECT_EQ(test::readTestFile(paper), oldBytes);
+    EXPECT_EQ(model.pdfDocument(), document);
+    EXPECT_EQ(model.currentPageIndex(), 4);
+    EXPECT_EQ(model.forceUpdateToggle(), toggle);
+    EXPECT_TRUE(prompts->informs.isEmpty());
+}
+
+TEST_F(CoordinatorTest, ConfirmedReplaceWritesTheBytesAndShowsTheNewPaperAtAPageItHas)
+{
+    // Another reader of the same file, open before the replace.
+    const std::shared_ptr<engine::PdfDocument> other = engine::PdfDocument::open(paper);
+    ASSERT_TRUE(other);
+    const QByteArray newBytes = test::pdfBytes(2, QStringLiteral("New"));
+    const bool toggle = model.forceUpdateToggle();
+    int pageWhenRebuilt = -1;
+    QObject::connect(&model, &SharedPDFViewModel::forceUpdateToggleChanged, &model,
+                     [&] { pageWhenRebuilt = model.currentPageIndex(); });
+
+    coordinator.replaceCurrentPDF(base64(newBytes));
+    EXPECT_EQ(test::readTestFile(paper), newBytes);
+    ASSERT_TRUE(model.pdfDocument());
+    EXPECT_NE(model.pdfDocument(), document);
+    EXPECT_EQ(model.pdfDocument()->pageCount(), 2);
+    EXPECT_EQ(model.pdfDocument()->path(), paper);
+    EXPECT_EQ(model.pdfDocument()->page(1).string().trimmed(), QStringLiteral("New 2"));
+    EXPECT_EQ(model.pdfDocumentURL(), QUrl::fromLocalFile(paper));
+    EXPECT_EQ(model.pageCount(), 2);
+    EXPECT_EQ(pageWhenRebuilt, 1);
+    EXPECT_NE(model.forceUpdateToggle(), toggle);
+    EXPECT_EQ(prompts->informs, QStringList{QStringLiteral("PDF 已替换|“Paper.pdf”已更新。")});
+    EXPECT_TRUE(prompts->alerts.isEmpty());
+
+    // The documents opened before still draw the old paper.
+    EXPECT_EQ(other->pageCount(), 5);
+    EXPECT_FALSE(engine::PageRaster::image(other->page(4), 600, {}).isNull());
+    EXPECT_EQ(other->page(4).string().trimmed(), QStringLiteral("Old 5"));
+    EXPECT_FALSE(engine::PageRaster::image(document->page(3), 600, {}).isNull());
+}
+
+TEST_F(CoordinatorTest, APaperChangedDuringTheConfirmationIsNotWritten)
+{
+    const QString second = path(QStringLiteral("papers/Second.pdf"));
+    ASSERT_TRUE(test::writeTestFile(second, oldBytes));
+    prompts->duringConfirmation = [&] { model.setPdfDocumentURL(QUrl::fromLocalFile(second)); };
+    coordinator.replaceCurrentPDF(base64(test::pdfBytes(2)));
+    EXPECT_EQ(test::readTestFile(paper), oldBytes);
+    EXPECT_EQ(test::readTestFile(second), oldBytes);
+    EXPECT_EQ(model.pdfDocument(), document);
+    ASSERT_EQ(prompts->alerts.size(), 1);
+    EXPECT_TRUE(prompts->alerts.first().startsWith(QStringLiteral("替换失败|")));
+}
+
+TEST_F(CoordinatorTest, ReplacingThroughALinkWritesThePaperAndKeepsTheLink)
+{
+    const QString link = path(QStringLiteral("Linked.pdf"));
+    ASSERT_TRUE(QFile::link(paper, link));
+    model.setPdfDocumentURL(QUrl::fromLocalFile(link));
+    const QByteArray newBytes = test::pdfBytes(1);
+    coordinator.replaceCurrentPDF(base64(newBytes));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(test::readTestFile(paper), newBytes);
+}
