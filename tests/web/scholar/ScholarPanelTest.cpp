@@ -151,7 +151,8 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
 }
 
 // The field follows each finished page unless the user is typing in it; a
-// typed address is loaded; another search address is loaded once.
+// typed address is loaded, as is another search address and a page's
+// new-window request.
 TEST_F(ScholarPanelTest, AddressFieldFollowsThePageAndLoadsWhatIsTyped)
 {
     LoopbackServer server(test::pdfBytes(1));
@@ -180,4 +181,8 @@ TEST_F(ScholarPanelTest, AddressFieldFollowsThePageAndLoadsWhatIsTyped)
     panel.setSearchURL(server.url(QStringLiteral("/again")));
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/again")); }));
     EXPECT_EQ(panel.urlBarText(), before);
+
+    // A page that asks for a new window gets its address in this one.
+    runInMainWorld(panel.webView()->page(), QStringLiteral("window.open('/opened'); true"));
+    EXPECT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/opened")); }));
 }
