@@ -10,6 +10,7 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "support/TestEnv.h"
+#include "web/WebView.h"
 #include "window/ContentView.h"
 
 #include <QCoreApplication>
@@ -142,6 +143,9 @@ class PaneTest : public folvan::test::TempHomeTest {
 protected:
     void SetUp() override
     {
+        // The Scholar browsers' lasting profile is made once, in the folder
+        // of the whole run, which outlives each test's own.
+        web::scholarProfile();
         TempHomeTest::SetUp();
         // Arguments of the test program never open a paper.
         platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
