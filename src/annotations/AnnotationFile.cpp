@@ -41,15 +41,11 @@ bool isValidMarkup(const ReadingMarkup &markup, const engine::PdfDocument &docum
 MarkupFileContent readMarkupFile(const QString &path)
 {
     MarkupFileContent content;
-    QFile file(path);
-    content.exists = file.exists();
-    if (!content.exists)
-        return content;
-    if (!file.open(QIODevice::ReadOnly)) {
-        content.error = file.errorString();
-        return content;
-    }
-    content.markups = decodeMarkups(file.readAll(), &content.error);
+    QByteArray data;
+    const platform::StoredRead read = platform::readStoredFile(path, &data, &content.error);
+    content.exists = read != platform::StoredRead::Absent;
+    if (read == platform::StoredRead::Read)
+        content.markups = decodeMarkups(data, &content.error);
     return content;
 }
 
@@ -76,7 +72,7 @@ bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingM
         return false;
 
     if (!m_unreadablePath.isEmpty() && m_unreadablePath != path && QFileInfo::exists(m_unreadablePath)) {
-        if (markups.empty() && !QFileInfo::exists(path)) {
+        if (markups.empty() && !QFileInfo::exists(path) && QFileInfo(m_unreadablePath).isFile()) {
             // Renamed or moved before anything was saved: the new name gets
             // the file that could not be read, not an empty list.
             if (!platform::copyWithoutReplacing(m_unreadablePath, path, error))

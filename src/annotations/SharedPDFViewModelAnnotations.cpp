@@ -225,10 +225,19 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
         if (document && isValidMarkup(markup, *document))
             valid.push_back(markup);
     }
-    if (valid.size() < content.markups->size())
+    const std::size_t dropped = content.markups->size() - valid.size();
+    if (dropped > 0)
         annotationState().fileKeeper.noteDropped(path);
     setMarkups(std::move(valid));
     synchronizeAnnotations();
+    if (dropped > 0) {
+        // Told once, as the paper opens; the file keeps them (a copy is set
+        // aside before the next save).
+        const QString left = kPlaceError
+            + QStringLiteral("%1 条批注所在的页面或位置在这份 PDF 中已不存在，没有显示；下次保存时，原批注文件另留一份副本。").arg(dropped);
+        const std::optional<QString> placed = annotationState().placementError;
+        setMarkupError(placed ? *placed + QLatin1Char('\n') + left : left);
+    }
 }
 
 void SharedPDFViewModel::persistMarkups()

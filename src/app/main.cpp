@@ -13,6 +13,7 @@
 #include "app/UrlSchemes.h"
 #include "app/WebEngineSandbox.h"
 #include "platform/Paths.h"
+#include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
 #include "platform/UnsavedChanges.h"
 #include "window/PaneBookView.h"
@@ -54,7 +55,7 @@ int main(int argc, char **argv)
     // Here the file of "--pdf" is opened by the pane's own start-up.
     const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(arguments);
     // No other instance writes now: what a killed write left is removed.
-    folvan::platform::removeLeftoverTemporaryFiles(folvan::platform::folvanDataFolder());
+    folvan::platform::removeLeftoverTemporaryFilesOfTheStores();
 
     folvan::window::installExportSavePanel();
     folvan::window::ReadingArea::setBookViewFactory(&folvan::window::makePaneBookView);
@@ -62,6 +63,13 @@ int main(int argc, char **argv)
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
                      [&windows](const QStringList &received) { windows.openExternalPaths(received); });
     windows.open(std::nullopt, paths);
+    // A preferences file that could not be read is said once, at start.
+    const QString preferencesProblem = folvan::platform::Preferences::shared().loadProblem();
+    if (!preferencesProblem.isEmpty()) {
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("无法读取偏好设置"), preferencesProblem);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+    }
     // A termination request ends the program as Quit does.
     folvan::app::TerminationSignals termination;
     bool endedBySignal = false;

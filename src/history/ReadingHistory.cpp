@@ -74,20 +74,14 @@ ReadingHistory::~ReadingHistory() = default;
 
 void ReadingHistory::load()
 {
-    if (m_file.isEmpty() || !QFileInfo::exists(m_file))
-        return;
-    QFile file(m_file);
+    QByteArray data;
     QString problem;
+    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &problem);
+    if (read == platform::StoredRead::Absent)
+        return;
     std::optional<QList<RecentReading>> loaded;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray data = file.readAll();
-        if (file.error() == QFileDevice::NoError)
-            loaded = decodeReadingHistory(data, &problem);
-        else
-            problem = file.errorString();
-    } else {
-        problem = file.errorString();
-    }
+    if (read == platform::StoredRead::Read)
+        loaded = decodeReadingHistory(data, &problem);
     if (!loaded) {
         m_keepUnreadableFile = true;
         setError(loadErrorPrefix + problem);

@@ -12,6 +12,9 @@
 #include "platform/UnsavedChanges.h"
 
 #include <QFile>
+
+#include <cerrno>
+#include <cstring>
 #include <QFileInfo>
 #include <QTextBoundaryFinder>
 
@@ -37,12 +40,13 @@ bool fitsDocument(const ReadingBookmark &bookmark, int pageCount)
 
 bool readBookmarkFile(const QString &path, BookmarkList *out, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+    QByteArray data;
+    const platform::StoredRead read = platform::readStoredFile(path, &data, error);
+    if (read == platform::StoredRead::Absent)
+        *error = QString::fromLocal8Bit(std::strerror(ENOENT));
+    if (read != platform::StoredRead::Read)
         return false;
-    }
-    return decodeBookmarkFile(file.readAll(), out, error);
+    return decodeBookmarkFile(data, out, error);
 }
 
 // The first `count` user-perceived characters of `text`.
@@ -137,7 +141,7 @@ void SharedPDFViewModel::persistBookmarks()
         // to load: the list in memory lacks that file's bookmarks, so the
         // file itself is carried to the new name (never over another file).
         m_bookmarkFileAtLoad = target;
-        if (!QFileInfo::exists(target) && QFileInfo::exists(m_unreadableBookmarkFile)) {
+        if (!QFileInfo::exists(target) && QFileInfo(m_unreadableBookmarkFile).isFile()) {
             if (!platform::copyWithoutReplacing(m_unreadableBookmarkFile, target, &error))
                 return fail(error);
             m_unreadableBookmarkFile = target;

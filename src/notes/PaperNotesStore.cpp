@@ -80,15 +80,14 @@ void PaperNotesStore::setError(const QString &error)
 // wrote earlier is lost to an overwrite.
 void PaperNotesStore::load()
 {
-    if (m_file.isEmpty() || !QFileInfo::exists(m_file))
-        return;
+    QByteArray data;
     QString failure;
+    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &failure);
+    if (read == platform::StoredRead::Absent)
+        return;
     std::optional<notes::PaperNotesFile> file;
-    QFile input(m_file);
-    if (!input.open(QIODevice::ReadOnly))
-        failure = input.errorString();
-    else
-        file = notes::decodePaperNotesFile(input.readAll(), QFileInfo(m_file).fileName(), &failure);
+    if (read == platform::StoredRead::Read)
+        file = notes::decodePaperNotesFile(data, QFileInfo(m_file).fileName(), &failure);
     if (!file) {
         m_writable = false;
         setError(kLoadFailed + failure);

@@ -1,6 +1,7 @@
 #include "platform/Preferences.h"
 
 #include "platform/StoredFiles.h"
+#include "platform/UnsavedChanges.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QMutexLocker>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimeZone>
 #include <QUrl>
@@ -244,23 +246,37 @@ QSettings::Format jsonFormat()
     return format;
 }
 
+const QString kUnsavedDescription = QStringLiteral("偏好设置");
+
 // A stored file that cannot be read is kept aside rather than overwritten.
-void keepUnreadableFileAside(const QString &filePath)
+// Returns what the reader is told about it (empty when the file is fine or
+// absent); `inTheWay` is set when it could not be moved and must not be
+// touched.
+QString keepUnreadableFileAside(const QString &filePath, bool *inTheWay)
 {
-    QFile file(filePath);
-    if (!file.exists())
-        return;
-    bool readable = false;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        readable = bytes.trimmed().isEmpty() || parseFile(bytes, nullptr);
-        file.close();
+    *inTheWay = false;
+    QByteArray bytes;
+    QString problem;
+    switch (readStoredFile(filePath, &bytes, &problem)) {
+    case StoredRead::Absent:
+        return {};
+    case StoredRead::Read:
+        if (bytes.trimmed().isEmpty() || parseFile(bytes, nullptr))
+            return {};
+        problem = QStringLiteral("格式不正确");
+        break;
+    case StoredRead::Unreadable:
+        break;
     }
-    if (!readable) {
-        QString error;
-        if (!moveAsideUnreadable(filePath, &error))
-            qWarning("Folvan preferences: cannot move the unreadable file aside: %s", qPrintable(error));
+    QString error;
+    QString movedTo;
+    if (!moveAsideUnreadable(filePath, &error, &movedTo)) {
+        *inTheWay = true;
+        return QStringLiteral("无法读取偏好设置（%1），也无法把原文件移到一旁（%2）：本次的设置更改不会保存。")
+            .arg(problem, error);
     }
+    return QStringLiteral("无法读取偏好设置（%1），所有偏好已恢复为默认值；原文件已保留为 %2。")
+        .arg(problem, QFileInfo(movedTo).fileName());
 }
 
 bool isIntegerType(int typeId)
@@ -274,11 +290,21 @@ bool isIntegerType(int typeId)
 Preferences::Preferences(const QString &filePath, QObject *parent)
     : QObject(parent)
 {
+    bool inTheWay = false;
     if (!filePath.isEmpty())
-        keepUnreadableFileAside(filePath);
+        m_loadProblem = keepUnreadableFileAside(filePath, &inTheWay);
+    m_filePath = filePath;
+    // What stands in the way is never opened (it may be a FIFO that blocks
+    // the open) nor written over: the preferences of this run live in a
+    // private scratch file and are reported unsaved.
+    QString settingsPath = filePath;
+    if (inTheWay) {
+        m_scratch = std::make_unique<QTemporaryDir>();
+        settingsPath = m_scratch->filePath(QStringLiteral("Folvan.json"));
+    }
     // A child, so that it moves with the store to the main thread and syncs
     // from the main event loop.
-    m_settings = std::make_unique<QSettings>(filePath, jsonFormat(), this);
+    m_settings = std::make_unique<QSettings>(settingsPath, jsonFormat(), this);
     m_settings->setFallbacksEnabled(false);
 }
 
@@ -332,7 +358,12 @@ void Preferences::resetSharedForTesting()
 
 QString Preferences::filePath() const
 {
-    return m_settings->fileName();
+    return m_scratch ? m_filePath : m_settings->fileName();
+}
+
+QString Preferences::loadProblem() const
+{
+    return m_loadProblem;
 }
 
 QVariant Preferences::value(const QString &key) const
@@ -426,18 +457,35 @@ void Preferences::setValue(const QString &key, const QVariant &value)
         return;
     }
     m_settings->setValue(escapeKey(key), value);
+    m_changed = true;
     emit valueChanged(key);
 }
 
 void Preferences::remove(const QString &key)
 {
     m_settings->remove(escapeKey(key));
+    m_changed = true;
     emit valueChanged(key);
 }
 
 void Preferences::sync()
 {
+    if (m_settings->status() != QSettings::NoError) {
+        // A failed write marks the settings object for good. A fresh one on
+        // the same file shares its unwritten changes and tells whether this
+        // write goes through.
+        auto fresh = std::make_unique<QSettings>(m_settings->fileName(), jsonFormat(), this);
+        fresh->setFallbacksEnabled(false);
+        m_settings = std::move(fresh);
+    }
     m_settings->sync();
+    if (filePath().isEmpty() || !m_changed)
+        return;
+    // Changes that did not reach the file are named when the program quits.
+    if (m_scratch || m_settings->status() != QSettings::NoError)
+        noteUnsaved(filePath(), kUnsavedDescription);
+    else
+        noteSaved(filePath());
 }
 
 const PreferenceKey *Preferences::tableEntry(const QString &key)

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QSettings;
+class QTemporaryDir;
 
 namespace folvan::platform {
 
@@ -47,6 +48,9 @@ public:
     static QString defaultFilePath();
 
     QString filePath() const;
+    // What the reader must be told about the file as it was found when the
+    // store was made (unreadable, moved aside); empty when nothing.
+    QString loadProblem() const;
 
     // Typed getters: the stored value when it has the requested type, else
     // the table default for the key (or the given fallback for keys not in
@@ -74,7 +78,8 @@ public:
     // Removes the key; emits valueChanged.
     void remove(const QString &key);
 
-    // Writes pending changes to the file now.
+    // Writes pending changes to the file now; changes that cannot be written
+    // are noted as unsaved until a later sync writes them.
     void sync();
 
     // The table of every documented key with its type and default.
@@ -89,7 +94,12 @@ signals:
     void valueChanged(const QString &key);
 
 private:
+    // Outlives the settings, which may write to it as they go.
+    std::unique_ptr<QTemporaryDir> m_scratch;
     std::unique_ptr<QSettings> m_settings;
+    QString m_filePath;
+    QString m_loadProblem;
+    bool m_changed = false;
 };
 
 } // namespace folvan::platform

@@ -1,6 +1,7 @@
 #include "platform/StoredFiles.h"
 
 #include "platform/Paths.h"
+#include "platform/Preferences.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,6 +21,8 @@
 namespace folvan::platform {
 
 namespace {
+
+const QString kNotARegularFile = QStringLiteral("不是普通文件");
 
 QString systemError(int code)
 {
@@ -123,6 +126,49 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
     return true;
 }
 
+StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error)
+{
+    data->clear();
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return StoredRead::Absent;
+    // Opened without waiting, then checked on the open file itself, so that
+    // nothing swapped in between the check and the open is read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == ENOENT)
+            return StoredRead::Absent;
+        setError(error, systemError(code));
+        return StoredRead::Unreadable;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        setError(error, kNotARegularFile);
+        return StoredRead::Unreadable;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int code = errno;
+            ::close(fd);
+            setError(error, systemError(code));
+            return StoredRead::Unreadable;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    *data = std::move(bytes);
+    return StoredRead::Read;
+}
+
 int removeLeftoverTemporaryFiles(const QString &folder)
 {
     int removed = 0;
@@ -132,6 +178,18 @@ int removeLeftoverTemporaryFiles(const QString &folder)
         if (temporaryName().match(it.fileName()).hasMatch() && QFile::remove(file))
             ++removed;
     }
+    return removed;
+}
+
+int removeLeftoverTemporaryFilesOfTheStores()
+{
+    int removed = 0;
+    const QString data = folvanDataFolder();
+    if (!data.isEmpty())
+        removed += removeLeftoverTemporaryFiles(data);
+    const QString preferences = Preferences::defaultFilePath();
+    if (!preferences.isEmpty())
+        removed += removeLeftoverTemporaryFiles(QFileInfo(preferences).absolutePath());
     return removed;
 }
 
@@ -211,6 +269,11 @@ bool copyWithoutReplacing(const QString &from, const QString &to, QString *error
 {
     if (!QFileInfo::exists(from)) {
         setError(error, systemError(ENOENT));
+        return false;
+    }
+    // Copying reads the file: only a regular one is opened.
+    if (!QFileInfo(from).isFile()) {
+        setError(error, kNotARegularFile);
         return false;
     }
     if (somethingAt(to)) {

@@ -13,10 +13,21 @@ namespace folvan::platform {
 // returns.
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr);
 
+// Reads a stored file whole. Only a regular file is opened for reading
+// (opening a FIFO would wait for a writer forever); anything else at `path`
+// is unreadable and left as it is. Absent (nothing there, or a dangling
+// link) is a result of its own, so that a store starts empty.
+enum class StoredRead { Read, Absent, Unreadable };
+StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error = nullptr);
+
 // Removes the temporary files that writes cut short by a crash left in
 // `folder` and its subfolders; returns how many. Only for a folder no
 // running write uses.
 int removeLeftoverTemporaryFiles(const QString &folder);
+
+// The same for every folder the stores write in: the data folder and the
+// preferences' folder.
+int removeLeftoverTemporaryFilesOfTheStores();
 
 // The name a file gets when moved aside: NAME.unreadable-YYYYMMDDTHHMMSSZ
 // (UTC) next to it.

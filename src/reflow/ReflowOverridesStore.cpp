@@ -46,10 +46,10 @@ ReflowOverridesStore::ReflowOverridesStore(const QUuid &paperID, const QString &
 
 bool ReflowOverridesStore::read(std::set<QString> *keys) const
 {
-    QFile file(m_file);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (platform::readStoredFile(m_file, &data) != platform::StoredRead::Read)
         return false;
-    const std::optional<platform::json> value = platform::decodeStoredJson(file.readAll());
+    const std::optional<platform::json> value = platform::decodeStoredJson(data);
     if (!value || !value->is_array())
         return false;
     std::set<QString> found;

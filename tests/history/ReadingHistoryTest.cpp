@@ -269,6 +269,24 @@ TEST_F(ReadingHistoryLoading, AnUnreadableFileIsSetAsideBeforeTheFirstWrite)
     EXPECT_EQ(QDir(historyFolder()).entryList({QStringLiteral("reading-history.json.unreadable-*")}).size(), 1);
 }
 
+TEST_F(ReadingHistoryLoading, AFifoInPlaceOfTheFileIsUnreadableNotWaitedOn)
+{
+    ASSERT_TRUE(folvan::test::makeTestFifo(historyFile()));
+    auto history = makeStore();
+    EXPECT_TRUE(history->records().isEmpty());
+    EXPECT_TRUE(history->error().startsWith(QStringLiteral("无法读取阅读记录："))) << history->error().toStdString();
+    EXPECT_TRUE(folvan::test::isFifo(historyFile()));
+
+    // The first write sets it aside, never into it.
+    history->opened(QStringLiteral("/papers/new.pdf"), stateAt(1));
+    history->flush();
+    const QStringList aside = QDir(historyFolder()).entryList({QStringLiteral("reading-history.json.unreadable-*")},
+                                                             QDir::System | QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(folvan::test::isFifo(QDir(historyFolder()).filePath(aside.first())));
+    EXPECT_TRUE(readAll(historyFile()).contains("new.pdf"));
+}
+
 TEST_F(ReadingHistoryLoading, TheSharedStoreLivesInTheDataFolderAndReadsTheSharedPreferences)
 {
     ReadingHistory &shared = ReadingHistory::shared();

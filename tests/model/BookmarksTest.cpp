@@ -234,6 +234,24 @@ TEST_F(Bookmarks, AnUnreadableFileIsKeptAndMovedAsideBeforeTheNextSave)
     EXPECT_EQ(readAll(model->annotationDirectory() + "/" + aside[0]), damaged);
 }
 
+TEST_F(Bookmarks, AFifoInPlaceOfTheFileIsUnreadableAndNeverOpened)
+{
+    ASSERT_TRUE(test::makeTestFifo(file()));
+    model->loadBookmarks(QUrl::fromLocalFile(pdf), document);
+    ASSERT_TRUE(model->navigationError());
+    EXPECT_TRUE(model->navigationError()->startsWith(QStringLiteral("无法载入书签：")));
+    EXPECT_TRUE(test::isFifo(file()));
+
+    // Renamed before the next save: the FIFO is not carried (copying it
+    // would wait on it) and stays under the old name.
+    const QString fifo = file();
+    const QString moved = path("moved/paper.pdf");
+    model->setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    model->persistBookmarks();
+    EXPECT_TRUE(test::isFifo(fifo));
+    EXPECT_FALSE(QFileInfo::exists(model->bookmarkURL(QUrl::fromLocalFile(moved))));
+}
+
 TEST_F(Bookmarks, AfterAMoveAnUnreadableFileIsCarriedToTheNewNameNotReplacedByAnEmptyList)
 {
     const QByteArray damaged = "[{\"id\": broken";

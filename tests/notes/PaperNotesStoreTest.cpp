@@ -122,6 +122,16 @@ TEST_F(NotesStoreUnreadableFile, FileIsKeptUntouchedForTheStoresWholeLife)
         EXPECT_EQ(QDir(QFileInfo(notesFile()).absolutePath()).entryList(QDir::Files).size(), 1)
             << "no file beside it either";
     }
+    // A FIFO in the file's place is unreadable too, and stays as it is.
+    QFile::remove(notesFile());
+    ASSERT_TRUE(makeTestFifo(notesFile()));
+    auto store = openStore(0.05);
+    EXPECT_TRUE(store->error().startsWith(QStringLiteral("无法读取笔记库，原文件已保留："))) << store->error().toStdString();
+    store->registerPaper(path(QStringLiteral("paper.pdf")));
+    store->flush();
+    EXPECT_TRUE(isFifo(notesFile()));
+    QFile::remove(notesFile());
+
     // A version other than 1 names the file in the message.
     writeFile(variants[0]);
     EXPECT_TRUE(openStore()->error().contains(PaperNotesStore::kFileName));

@@ -1,7 +1,9 @@
 #include "platform/Preferences.h"
+#include "platform/UnsavedChanges.h"
 
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -138,8 +140,12 @@ TEST_F(PreferencesTest, UnreadableFileIsMovedAsideNotOverwritten)
     }
     {
         auto store = open();
+        // Said once, with the name the file was kept under.
+        EXPECT_TRUE(store->loadProblem().contains(QStringLiteral("Folvan.json.unreadable-")))
+            << store->loadProblem().toStdString();
         store->setValue(QStringLiteral("x"), true);
     }
+    EXPECT_TRUE(open()->loadProblem().isEmpty());
     const QStringList aside =
         QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
     ASSERT_EQ(aside.size(), 1);
@@ -147,6 +153,41 @@ TEST_F(PreferencesTest, UnreadableFileIsMovedAsideNotOverwritten)
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("{ not json"));
     EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
+}
+
+TEST_F(PreferencesTest, AFifoInPlaceOfTheFileIsSetAsideUnopened)
+{
+    ASSERT_TRUE(folvan::test::makeTestFifo(file()));
+    auto store = open();
+    EXPECT_FALSE(store->loadProblem().isEmpty());
+    EXPECT_FALSE(store->contains(QStringLiteral("x")));
+    const QStringList aside = QDir(path(QStringLiteral("prefs")))
+                                  .entryList({QStringLiteral("Folvan.json.unreadable-*")}, QDir::System);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(folvan::test::isFifo(path(QStringLiteral("prefs/")) + aside.first()));
+    store->setValue(QStringLiteral("x"), true);
+    store->sync();
+    EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
+}
+
+TEST_F(PreferencesTest, AChangeThatCannotBeWrittenIsNamedAsUnsaved)
+{
+    // The config folder is a file: nothing can be written under it.
+    ASSERT_TRUE(folvan::test::writeTestFile(path(QStringLiteral("prefs")), "in the way"));
+    auto store = open();
+    store->sync();
+    EXPECT_FALSE(folvan::platform::unsavedDescriptions().contains(QStringLiteral("偏好设置")));
+    store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    store->sync();
+    EXPECT_TRUE(folvan::platform::unsavedDescriptions().contains(QStringLiteral("偏好设置")));
+    EXPECT_EQ(store->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("single"));
+
+    // Once the folder is back, the next write takes the change off the list.
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("prefs"))));
+    store->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("spread"));
+    store->sync();
+    EXPECT_FALSE(folvan::platform::unsavedDescriptions().contains(QStringLiteral("偏好设置")));
+    EXPECT_EQ(open()->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("spread"));
 }
 
 TEST_F(PreferencesTest, SharedStoreLivesInTheConfigFolderOfTheCurrentHome)

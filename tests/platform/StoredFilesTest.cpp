@@ -52,6 +52,18 @@ TEST_F(StoredFilesTest, WritesCutShortLeaveNothingAfterTheNextStart)
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("paper.pdf.Ab12Cd"))));
 }
 
+TEST_F(StoredFilesTest, TheStartUpCleanUpCoversTheDataAndThePreferencesFolders)
+{
+    writePlain(path(QStringLiteral("data/Folvan/reading-history.json.Ab12Cd")), "[");
+    writePlain(path(QStringLiteral("config/Folvan/Folvan.json.Zy98Xw")), "{");
+    writePlain(path(QStringLiteral("config/Folvan/Folvan.json")), "{}");
+    writePlain(path(QStringLiteral("config/other.json.Zy98Xw")), "not ours");
+    EXPECT_EQ(removeLeftoverTemporaryFilesOfTheStores(), 2);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("config/Folvan/Folvan.json.Zy98Xw"))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("config/Folvan/Folvan.json"))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("config/other.json.Zy98Xw"))));
+}
+
 TEST_F(StoredFilesTest, FailedAtomicWriteLeavesTargetIntact)
 {
     const QString target = path(QStringLiteral("file.json"));
@@ -126,6 +138,35 @@ TEST_F(StoredFilesTest, UnreadableFileIsMovedAsideWithItsContent)
     EXPECT_EQ(readTestFile(second), QByteArray("garbage 2"));
 
     EXPECT_FALSE(moveAsideUnreadable(path(QStringLiteral("missing.json")), &error));
+}
+
+TEST_F(StoredFilesTest, OnlyARegularFileIsReadAndAnythingElseIsLeftWhereItIs)
+{
+    const QString regular = path(QStringLiteral("a.json"));
+    writePlain(regular, "[1]");
+    const QString fifo = path(QStringLiteral("fifo.json"));
+    ASSERT_TRUE(folvan::test::makeTestFifo(fifo));
+    const QString folder = path(QStringLiteral("folder.json"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString dangling = path(QStringLiteral("dangling.json"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("nowhere")), dangling));
+
+    QByteArray data;
+    QString error;
+    EXPECT_EQ(readStoredFile(regular, &data, &error), StoredRead::Read);
+    EXPECT_EQ(data, "[1]");
+    EXPECT_EQ(readStoredFile(path(QStringLiteral("missing.json")), &data), StoredRead::Absent);
+    EXPECT_EQ(readStoredFile(dangling, &data), StoredRead::Absent);
+    for (const QString &other : {fifo, folder}) {
+        error.clear();
+        EXPECT_EQ(readStoredFile(other, &data, &error), StoredRead::Unreadable) << qPrintable(other);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(data.isEmpty());
+    }
+    // Copying reads too: a FIFO is not copied.
+    EXPECT_FALSE(copyWithoutReplacing(fifo, path(QStringLiteral("copy.json")), &error));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("copy.json"))));
+    EXPECT_TRUE(folvan::test::isFifo(fifo));
 }
 
 TEST_F(StoredFilesTest, RenameAndCopyNeverReplace)

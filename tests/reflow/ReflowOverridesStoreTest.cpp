@@ -84,6 +84,13 @@ TEST_F(OverridesTest, AnUnreadableFileIsKeptAndNothingIsWritten)
     EXPECT_FALSE(store.set(QStringLiteral("1:2:abcdef12"), false));
     EXPECT_EQ(test::readTestFile(fileOf(paper)), content);
 
+    const QUuid fifo = QUuid::createUuid();
+    ASSERT_TRUE(test::makeTestFifo(fileOf(fifo)));
+    ReflowOverridesStore waitsOnNothing(fifo, folder());
+    EXPECT_FALSE(waitsOnNothing.writable());
+    EXPECT_EQ(waitsOnNothing.error(), QStringLiteral("无法读取局部修正，原文件已保留。"));
+    EXPECT_TRUE(test::isFifo(fileOf(fifo)));
+
     const QUuid other = QUuid::createUuid();
     ASSERT_TRUE(test::writeTestFile(fileOf(other), R"(["1:2:abcdef12", "stray"])"));
     ReflowOverridesStore lenient(other, folder());

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace folvan::test {
 
 bool waitFor(const std::function<bool()> &condition, int seconds)
@@ -35,6 +37,18 @@ bool writeTestFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool makeTestFifo(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+}
+
+bool isFifo(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
 QByteArray readTestFile(const QString &path)

@@ -15,6 +15,11 @@ void pointHomeAt(const QString &root);
 
 // Writes `bytes` as the whole file at `path`, making its folder first.
 bool writeTestFile(const QString &path, const QByteArray &bytes);
+// Makes a FIFO at `path` (and its folder): opening it for reading waits for
+// a writer, so a store that opens it without looking first hangs.
+bool makeTestFifo(const QString &path);
+// Whether a FIFO (not followed through a link) is at `path`.
+bool isFifo(const QString &path);
 // The whole content of the file at `path`; empty when it cannot be read.
 QByteArray readTestFile(const QString &path);
 
