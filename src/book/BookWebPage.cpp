@@ -2,6 +2,7 @@
 
 #include "book/BookCoordinator.h"
 #include "book/BookWire.h"
+#include "localweb/LocalWebPage.h"
 
 #include <QFile>
 #include <QWebChannel>
@@ -37,7 +38,7 @@ BookWebPage::BookWebPage(QWebEngineProfile *profile, QObject *parent)
     channel.setRunsOnSubFrames(false);
     scripts().insert(channel);
 
-    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    localweb::confineLocalPage(this);
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     auto *web = new QWebChannel(this);

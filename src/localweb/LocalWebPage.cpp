@@ -7,7 +7,9 @@
 #include <QKeySequence>
 #include <QNativeGestureEvent>
 #include <QUuid>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
@@ -17,9 +19,15 @@ QWebEngineUrlScheme localScheme(const QByteArray &name)
 {
     QWebEngineUrlScheme scheme(name);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed
-                    | QWebEngineUrlScheme::CorsEnabled);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
     return scheme;
+}
+
+void confineLocalPage(QWebEnginePage *page)
+{
+    QWebEngineSettings *settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 }
 
 QString newPageToken() { return platform::uuidString(QUuid::createUuid()); }

@@ -13,15 +13,20 @@
 #include <QWebEngineUrlScheme>
 
 class QKeyEvent;
+class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
 
 namespace folvan::localweb {
 
 // A local page scheme as the engine must know it (registered before the
-// application object is made): secure, allowed to reach local content,
-// open to CORS requests.
+// application object is made): secure and open to CORS requests, without
+// access to local content.
 QWebEngineUrlScheme localScheme(const QByteArray &name);
+
+// Keeps a local page to its own scheme: it reads no file: URL and nothing
+// remote. The pages show text taken from untrusted papers.
+void confineLocalPage(QWebEnginePage *page);
 
 // A new page token: a new UUID in upper-case text.
 QString newPageToken();

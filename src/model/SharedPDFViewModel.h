@@ -25,6 +25,7 @@
 #include "engine/PdfSelection.h"
 #include "model/BookTurnRequest.h"
 #include "model/NativePDFViewInterface.h"
+#include "model/ReflowViewInterface.h"
 #include "model/ReadingBookmark.h"
 #include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
@@ -234,6 +235,10 @@ public:
     // NativePDFViewInterface; nativePDFView() is null when it is gone.
     void setNativePDFView(QObject *view) { m_nativePDFView = view; }
     NativePDFViewInterface *nativePDFView() const;
+    // The pane's reflow view, held weakly (an object implementing
+    // ReflowViewInterface); reflowView() is null when there is none.
+    void setReflowView(QObject *view) { m_reflowView = view; }
+    ReflowViewInterface *reflowView() const;
 
     // ---- Operations: state (SharedPDFViewModel.cpp) ------------------------
 
@@ -523,6 +528,7 @@ private:
     // pane wrote the annotation file.
     mutable std::function<void()> m_sharedAnnotationsReload;
     QPointer<QObject> m_nativePDFView;
+    QPointer<QObject> m_reflowView;
     QString m_annotationDirectory;
     // A bookmark file of this document that failed to load; it is moved
     // aside before it would first be overwritten.

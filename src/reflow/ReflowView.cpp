@@ -6,7 +6,9 @@
 #include "reflow/ReflowResourceHandler.h"
 #include "reflow/ReflowWire.h"
 
+#include <QEventLoop>
 #include <QLabel>
+#include <QTimer>
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -57,6 +59,7 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     m_web = new QWebEngineView(this);
     m_page = new ReflowPage(m_profile, m_web);
     m_page->setBackgroundColor(Qt::transparent);
+    localweb::confineLocalPage(m_page);
     m_channel = new QWebChannel(m_page);
     // The channel's transport exists in the main frame only.
     m_channel->registerObject(wire::channelObject, new ReflowChannel(
@@ -96,10 +99,38 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     m_handler->setDocument(path, path.isEmpty() && m_document ? m_document->data() : QByteArray(),
                            m_coordinator->token());
     m_page->load(QUrl(wire::entryURL));
+    m_model = model;
+    model->setReflowView(this);
+}
+
+void ReflowView::takeReadingPosition()
+{
+    if (!m_page || !m_coordinator->loaded() || m_coordinator->disposed())
+        return;
+    // The answer may come after this returns (or never): it is kept in
+    // what the callback holds, not on this stack.
+    struct Answer {
+        QEventLoop loop;
+        std::optional<QString> text;
+    };
+    auto answer = std::make_shared<Answer>();
+    m_page->runJavaScript(QStringLiteral("window.folvanReflow?.%1?.({}) ?? null").arg(wire::call::position),
+                          [answer](const QVariant &value) {
+                              answer->text = value.typeId() == QMetaType::QString ? value.toString() : QString();
+                              answer->loop.quit();
+                          });
+    if (!answer->text) {
+        QTimer::singleShot(readingPositionWait, &answer->loop, &QEventLoop::quit);
+        answer->loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (answer->text && !answer->text->isEmpty() && m_page)
+        m_coordinator->receive(*answer->text, m_page->url(), true);
 }
 
 ReflowView::~ReflowView()
 {
+    if (m_model && m_model->reflowView() == this)
+        m_model->setReflowView(nullptr);
     disconnect(m_page, nullptr, this, nullptr);
     m_handler->dispose();
     m_coordinator->dispose();

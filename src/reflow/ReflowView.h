@@ -6,6 +6,7 @@
 // process ends it is loaded again once; after a second end the view shows a
 // lasting message with the way back to the PDF.
 
+#include "model/ReflowViewInterface.h"
 #include "reflow/ReflowCoordinator.h"
 
 #include <QWidget>
@@ -37,9 +38,13 @@ private:
     std::function<void(const QString &)> m_receive;
 };
 
-class ReflowView : public QWidget {
+class ReflowView : public QWidget, public ReflowViewInterface {
     Q_OBJECT
+    Q_INTERFACES(folvan::ReflowViewInterface)
 public:
+    // How long taking the reading position waits for the page, in ms.
+    static constexpr int readingPositionWait = 1000;
+
     // `pageRoot` is the folder of the page's files (the built-in one unless
     // a test gives another).
     ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID, ReflowCoordinator::Callbacks callbacks,
@@ -53,6 +58,11 @@ public:
     // Shown after the page's process ended twice.
     bool failed() const { return m_failure != nullptr; }
 
+    // Asks the page where the reader is now and hands the answer to the
+    // coordinator as the page's own report, waiting for it (at most
+    // readingPositionWait).
+    void takeReadingPosition() override;
+
     // Forwards a pinch step at `position` (view coordinates) to the page.
     void magnify(double delta, QPointF position);
     // The magnify call's script: numbers in their shortest exact form.
@@ -62,6 +72,7 @@ private:
     void pageEnded();
 
     std::shared_ptr<engine::PdfDocument> m_document;
+    QPointer<SharedPDFViewModel> m_model;
     QWebEngineProfile *m_profile;
     ReflowResourceHandler *m_handler;
     QWebEngineView *m_web;

@@ -46,6 +46,9 @@ inline const QString navigate = QStringLiteral("navigate");
 inline const QString state = QStringLiteral("state");
 inline const QString feedback = QStringLiteral("feedback");
 inline const QString magnify = QStringLiteral("magnify");
+// Answers the position event's JSON text for where the reader is now (null
+// before the paper is laid out).
+inline const QString position = QStringLiteral("position");
 } // namespace call
 
 // Events the page posts under the key "event".

@@ -148,6 +148,13 @@ std::optional<DocumentReadingState> ContentView::readingToSave(bool captureNativ
     if (m_isSplit && !m_isActive && sameFile(m_peerURL, url))
         return std::nullopt;
 
+    if (captureNative && m_reflowMode && !m_tornDown) {
+        // The page reports where the reader is once scrolling settles: what
+        // is saved now is taken from it now (not while the pane is being
+        // destroyed: that waits on the page).
+        if (ReflowViewInterface *reflow = model.reflowView())
+            reflow->takeReadingPosition();
+    }
     DocumentReadingState state = documentState();
     if (captureNative && !m_reflowMode) {
         NativePDFViewInterface *native = model.nativePDFView();

@@ -2,8 +2,11 @@
 
 #include "BookTestSupport.h"
 #include "book/DroppableBookWebView.h"
+#include "book/BookWebPage.h"
 #include "book/PaperReadingView.h"
+#include "localweb/FileUrlProbe.h"
 #include "localweb/LocalWebPage.h"
+#include "platform/Preferences.h"
 
 #include <QPushButton>
 
@@ -42,6 +45,33 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 
     model->setBookTurnRequest(BookTurnRequest::make(true));
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
+}
+
+// A turn's target is the reading position from the moment it is asked for:
+// a quit during the animation keeps the page turned to.
+TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
+{
+    model->setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    // A turn that does not end while the test runs.
+    view.page()->runJavaScript(QStringLiteral("window.folvan.settings({turnDuration: 100000}); null;"));
+    model->setBookTurnRequest(BookTurnRequest::make(true));
+    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
+    const QString key = QStringLiteral("lastPage_") + model->pdfDocumentURL().path();
+    EXPECT_EQ(platform::Preferences::shared().intValue(key, 0), 5);
+}
+
+// The page reads no local file, whatever a script in it asks.
+TEST_F(BookPageTest, ThePageReadsNoLocalFile)
+{
+    PaperBookView view(model.get());
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
+    EXPECT_EQ(test::readFromPageThroughFileUrls(view.page(), root()), QString());
 }
 
 // The card over a failed book offers scroll reading.

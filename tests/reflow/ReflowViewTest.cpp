@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "annotations/AnnotationTestSupport.h"
+#include "localweb/FileUrlProbe.h"
 #include "localweb/LocalWebPage.h"
 #include "reflow/ReflowView.h"
 
@@ -9,6 +10,8 @@
 #include <QWebEnginePage>
 #include <QTest>
 #include <QWebEngineView>
+
+#include <memory>
 
 using namespace folvan;
 using folvan::reflow::ReflowView;
@@ -39,6 +42,25 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
     EXPECT_EQ(model.reflowOffset(), 7);
     EXPECT_EQ(model.reflowPage, 3);
     EXPECT_EQ(view.webView()->url(), QUrl(QStringLiteral("folvan-reflow://local/index.html")));
+}
+
+// Before the pane saves (at quit), the position is taken from the page as it
+// is now, not as it was last reported.
+TEST_F(ReflowViewTest, SavingTakesThePositionThePageHasNow)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    auto view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr,
+                                             QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowBlock() == 3; }, 60000));
+    ASSERT_NE(model.reflowView(), nullptr);
+    model.reflowView()->takeReadingPosition();
+    EXPECT_EQ(model.reflowBlock(), 26);
+    EXPECT_EQ(model.reflowOffset(), 2);
+    EXPECT_EQ(model.currentPageIndex(), 3);
+
+    view.reset();
+    EXPECT_EQ(model.reflowView(), nullptr);
 }
 
 // A page whose process ends is loaded once more with the same token; after
@@ -83,6 +105,16 @@ TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowPage >= 0; }, 60000));
     EXPECT_LT(model.reflowPage, 3);
+}
+
+// The page shows text from untrusted papers: it reads no local file.
+TEST_F(ReflowViewTest, ThePageReadsNoLocalFile)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
+    ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    EXPECT_EQ(test::readFromPageThroughFileUrls(view.webView()->page(), root()), QString());
 }
 
 TEST(ReflowViewScript, MagnifyWritesShortestNumbers)

@@ -208,11 +208,11 @@
     drawReading();
   }
 
-  function postState(ready, drawn) {
+  function postState(ready, drawn, page = current) {
     if (!flip) return;
-    const visible = spread(current);
+    const visible = spread(page);
     const fields = {
-      page: visible.includes(current) ? current : visible[0],
+      page: visible.includes(page) ? page : visible[0],
       canForward: visible[visible.length - 1] < doc.count - 1,
       [wire.backwardKey]: visible[0] > 0,
       layout: settings.layout,
@@ -275,6 +275,10 @@
     if (!flip) return;
     const visible = spread(current);
     if (forward ? visible[visible.length - 1] >= doc.count - 1 : visible[0] <= 0) return;
+    // The turn's target is the reading position from now on, not once the
+    // animation ends: a quit during the turn keeps the page turned to.
+    const target = forward ? visible[visible.length - 1] + 1 : visible[0] - 1;
+    postState(false, false, spread(target)[0]);
     if (settings.reducedMotion) {
       if (forward) flip.turnToNextPage();
       else flip.turnToPrevPage();

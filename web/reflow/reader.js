@@ -2,7 +2,7 @@
 // pages out as they are needed and tells the native side what the reader
 // does (position, selection, study actions, corrections, typography).
 
-import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, pageImageUrl } from "./service.js";
+import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, eventBody, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
 import { layoutPage, documentBands, linkPages } from "./layout.js";
 import { bodySize } from "./quality.js";
@@ -84,6 +84,13 @@ window.folvanReflow = {
   },
   [CALLS.feedback](payload) {
     showToast(String(payload[KEYS.message] || ""), !!payload[KEYS.error]);
+  },
+  // Where the reader is now, as the position event says it: the native side
+  // asks before it saves (at quit), when the last scroll may not have been
+  // reported yet.
+  [CALLS.position]() {
+    const place = readingPlace();
+    return place.page < 0 || !bridge.token ? null : JSON.stringify(eventBody(EVENTS.position, bridge.token, positionFields(place)));
   },
   [CALLS.magnify](payload) {
     const delta = Number(payload[KEYS.delta]);
@@ -708,14 +715,17 @@ function observeScrolling() {
         bridge.post(EVENTS.page, { [KEYS.page]: page });
       }
       clearTimeout(positionTimer);
-      positionTimer = setTimeout(() => bridge.post(EVENTS.position, {
-        [KEYS.page]: page, [KEYS.block]: block, [KEYS.offset]: offset, ...(point ? { [KEYS.point]: point } : {}),
-      }), 300);
+      const place = { page, block, offset, point };
+      positionTimer = setTimeout(() => bridge.post(EVENTS.position, positionFields(place)), 300);
     });
   };
   addEventListener("scroll", onScroll, { passive: true });
   addEventListener("resize", onScroll);
   onScroll();
+}
+
+function positionFields({ page, block, offset, point }) {
+  return { [KEYS.page]: page, [KEYS.block]: block, [KEYS.offset]: offset, ...(point ? { [KEYS.point]: point } : {}) };
 }
 
 // The first block at the top of the view and the pages on screen.

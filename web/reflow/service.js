@@ -11,6 +11,7 @@ export const CALLS = Object.freeze({
   state: "state",
   feedback: "feedback",
   magnify: "magnify",
+  position: "position",
 });
 
 // Events the page posts. Every event but the first "loaded" carries the token.
