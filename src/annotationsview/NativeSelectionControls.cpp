@@ -78,6 +78,8 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
 
     m_error->setFont(readerFont(TextRole::caption));
     m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
+    // The whole text, wrapped: a cut one hides why the markup was not saved.
+    m_error->setWordWrap(true);
     m_error->setMaximumWidth(180);
 
     connect(m_copy, &QToolButton::clicked, this, [this] {
@@ -116,7 +118,7 @@ void NativeSelectionControls::refresh()
     const auto &error = m_model->markupError();
     m_error->setVisible(error.has_value());
     if (error) {
-        m_error->setText(m_error->fontMetrics().elidedText(*error, Qt::ElideRight, 180));
+        m_error->setText(*error);
         m_error->setToolTip(*error);
     }
 }

@@ -7,6 +7,7 @@
 #include "platform/StoredFiles.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QFrame>
@@ -460,6 +461,7 @@ void PaperNotesView::createNote()
     m_store.setNotes(m_store.notes() << note);
     m_store.schedule();
     setSelection(note.id);
+    m_title->setFocus(Qt::OtherFocusReason);
 }
 
 QString PaperNotesView::exportFileName(const PaperNote &note)
@@ -577,6 +579,10 @@ void PaperNotesView::refresh()
     m_emptyState->setVisible(!note.has_value());
     if (note)
         showEditor(*note);
+    // In the next turn: a panel made for the new note is put in place and
+    // shown right after it is made.
+    if (note && m_hooks.takeTitleFocus && m_hooks.takeTitleFocus())
+        QTimer::singleShot(0, m_title, [title = m_title] { title->setFocus(Qt::OtherFocusReason); });
 
     m_undo->setVisible(m_store.canUndoDelete());
     const bool failing = m_store.hasError();

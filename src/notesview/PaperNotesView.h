@@ -34,6 +34,9 @@ struct PaneNoteHooks {
     std::function<std::optional<QUuid>()> selection;
     std::function<void(const std::optional<QUuid> &)> setSelection;
     std::function<void(const PaperNote &)> openSource;
+    // Whether the title of the note shown is to take the keyboard (asked
+    // once, after the pane made a new note).
+    std::function<bool()> takeTitleFocus;
 };
 
 // One entry of the note list: title, paper and the start of the body on a

@@ -49,6 +49,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QVBoxLayout;
@@ -348,6 +349,9 @@ public:
     void createPaperNote();
     // The same for passages given by the reflow page (none: no note).
     void createPaperNote(const std::vector<ReadingTextSource> &sources);
+    // Whether the notes panel is to give the keyboard to the title of the
+    // note it shows, asked once after a new note was made; clears it.
+    bool takeNoteTitleFocus() { return std::exchange(m_noteTitleFocus, false); }
     // Puts the annotation summary on the clipboard.
     void copyAnnotations();
     // The record's layout choice: "single" for "single", else "spread".
@@ -493,6 +497,7 @@ private:
     bool m_flipBookMode = true;
     std::optional<QUuid> m_currentPaperID;
     std::optional<QUuid> m_selectedNoteID;
+    bool m_noteTitleFocus = false;
     bool m_reflowMode = false;
     QImage m_backgroundImage;
     std::shared_ptr<engine::PdfDocument> m_currentPDF;

@@ -279,6 +279,8 @@ void ContentView::createPaperNote(const std::vector<ReadingTextSource> &sources)
     store.setNotes(notes);
     store.schedule();
 
+    // Typing goes into the new note's title, not to the page.
+    m_noteTitleFocus = true;
     setSelectedNoteID(note.id);
     setShowNotes(true);
 }

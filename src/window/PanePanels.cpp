@@ -49,6 +49,7 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
         if (weak)
             weak->openNoteSource(note);
     };
+    hooks.takeTitleFocus = [weak] { return weak && weak->takeNoteTitleFocus(); };
     auto *card = new PanelCard(parent);
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(6, 6, 6, 6);

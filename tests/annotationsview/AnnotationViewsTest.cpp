@@ -216,10 +216,18 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     toolbar.noteButton()->click();
     EXPECT_TRUE(toolbar.noteEditor()->toPlainText().isEmpty());
 
-    model.setMarkupError(QStringLiteral("批注保存失败：") + QString(80, u'x'));
-    EXPECT_TRUE(toolbar.errorLabel()->isVisible());
-    EXPECT_LE(toolbar.errorLabel()->width(), 180);
-    EXPECT_EQ(toolbar.errorLabel()->toolTip(), *model.markupError());
+    const QString error = QStringLiteral("批注尚未保存：设备上没有空间，请清理磁盘后再试一次。No space left on device");
+    model.setMarkupError(error);
+    QLabel *label = toolbar.errorLabel();
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_LE(label->width(), 180);
+    EXPECT_EQ(label->toolTip(), error);
+    // Shown whole, on as many lines as it takes.
+    EXPECT_EQ(label->text(), error);
+    EXPECT_TRUE(label->wordWrap());
+    toolbar.adjustSize();
+    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    EXPECT_GT(label->height(), label->fontMetrics().lineSpacing() * 2);
 }
 
 } // namespace

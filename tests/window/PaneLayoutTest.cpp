@@ -24,6 +24,7 @@
 #include "web/GGView.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace folvan::window::test {
@@ -148,6 +149,28 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     EXPECT_EQ(layout().notesPanel(), nullptr);
     EXPECT_EQ(layout().readingArea()->x(), 0);
+}
+
+TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
+{
+    openPaper();
+    pane->show();
+    settle();
+    ReadingArea &area = *layout().readingArea();
+    area.setFocus();
+    pane->readerActions().newNote();
+    settle();
+    ASSERT_NE(layout().notesPanel(), nullptr);
+    auto *title = layout().notesPanel()->findChild<QLineEdit *>(QStringLiteral("title"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(pane->window()->focusWidget(), title);
+
+    // Again with the panel already open: the keyboard leaves the page.
+    area.setFocus();
+    pane->readerActions().newNote();
+    settle();
+    EXPECT_EQ(pane->window()->focusWidget(), title);
+    EXPECT_TRUE(title->text().isEmpty());
 }
 
 TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
