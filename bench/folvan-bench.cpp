@@ -5,6 +5,8 @@
 //   pages at the same resolution for comparison.
 // folvan-bench PDF --previews [--scale S]
 //   The citation previews of PDF's links (preview_bench.cpp).
+// folvan-bench PDF --markup-list N
+//   The annotation list with N markups on PDF (markup_list_bench.cpp).
 // folvan-bench --generate OUT [--pages N]
 //   Writes an N-page (default 2000) two-column text document to OUT.
 
@@ -92,12 +94,15 @@ double mutoolMsPerPage(const QString &path, double scale, int pages)
 } // namespace
 
 int runPreviewBench(int argc, char **argv);
+int runMarkupListBench(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i)
         if (QByteArray(argv[i]) == "--previews")
             return runPreviewBench(argc, argv);
+        else if (QByteArray(argv[i]) == "--markup-list")
+            return runMarkupListBench(argc, argv);
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     auto option = [&](const QString &name, const QString &fallback) {

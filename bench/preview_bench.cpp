@@ -6,6 +6,7 @@
 //   and, for each link, "preview PAGE X Y W H": the target page index and
 //   the region shown, in PDF user space.
 
+#include "BenchDocument.h"
 #include "BenchStats.h"
 #include <QApplication>
 #include <QElapsedTimer>
@@ -41,12 +42,9 @@ int runPreviewBench(int argc, char **argv)
     qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
     QApplication app(argc, argv);
 
-    QString error;
-    const auto document = engine::PdfDocument::open(args.first(), &error);
-    if (!document) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(args.first()), qPrintable(error));
+    const auto document = openBenchDocument(args.first());
+    if (!document)
         return 1;
-    }
     QWidget view;
     view.resize(900, 700);
     view.show();

@@ -69,7 +69,7 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     column->setSpacing(12);
 
     auto *title = new QLabel(QStringLiteral("编辑批注"), this);
-    title->setFont(readerFont(TextRole::headline));
+    useReaderFont(title, TextRole::headline);
     column->addWidget(title);
     if (!m_item.quote.isEmpty())
         column->addWidget(makeLinesLabel(m_item.quote, TextRole::caption, 3, true, this));
@@ -77,7 +77,7 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     auto *colors = new QHBoxLayout;
     colors->setSpacing(10);
     auto *colorTitle = new QLabel(QStringLiteral("颜色"), this);
-    colorTitle->setFont(readerFont(TextRole::caption));
+    useReaderFont(colorTitle, TextRole::caption);
     useSecondaryColor(colorTitle);
     colors->addWidget(colorTitle, 0, Qt::AlignVCenter);
     const auto palette = MarkupColor::allCases();
@@ -108,7 +108,7 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     connect(m_saveButton, &QPushButton::clicked, this, &AnnotationEditor::save);
 
     auto *footnote = new QLabel(QStringLiteral("保存在本机，原 PDF 不变。"), this);
-    footnote->setFont(readerFont(TextRole::caption));
+    useReaderFont(footnote, TextRole::caption);
     useSecondaryColor(footnote);
     column->addWidget(footnote);
 }

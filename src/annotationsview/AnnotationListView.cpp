@@ -1,16 +1,24 @@
 #include "annotationsview/AnnotationListView.h"
 
-#include <QAbstractButton>
-#include <QHBoxLayout>
+#include <QCursor>
+#include <QEvent>
+#include <QHash>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QScreen>
-#include <QToolButton>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
+#include <QToolTip>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "annotations/ReadingAids.h"
 #include "annotationsview/AnnotationEditor.h"
+#include "annotationsview/PopupPlacement.h"
 #include "annotationsview/ViewStyle.h"
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
@@ -20,68 +28,455 @@ namespace folvan::annotationsview {
 
 namespace {
 
-// A borderless button whose face is the layout of labels it holds.
-class RowButton : public QAbstractButton {
-public:
-    explicit RowButton(QWidget *parent)
-        : QAbstractButton(parent)
-    {
-        setCursor(Qt::PointingHandCursor);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    }
-    QSize sizeHint() const override { return layout() ? layout()->sizeHint() : QSize(); }
-    QSize minimumSizeHint() const override { return layout() ? layout()->minimumSize() : QSize(); }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        if (!underMouse() && !isDown())
-            return;
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0, 0, 0, isDown() ? 22 : 10));
-        painter.drawRoundedRect(QRectF(rect()), 6, 6);
-    }
-    void enterEvent(QEnterEvent *event) override
-    {
-        QAbstractButton::enterEvent(event);
-        update();
-    }
-    void leaveEvent(QEvent *event) override
-    {
-        QAbstractButton::leaveEvent(event);
-        update();
-    }
-};
-
-QToolButton *imageButton(const QString &symbol, const QString &help, const QString &label, QWidget *parent)
+// What a row shows, as one number: a row whose print is unchanged needs no
+// redrawing.
+size_t rowPrint(const ReadingAnnotationItem &item)
 {
-    auto *button = new QToolButton(parent);
-    button->setIcon(platform::symbolIcon(symbol));
-    button->setToolTip(help);
-    button->setAccessibleName(label);
-    return button;
+    return qHashMulti(0, item.page, item.quote, item.note, item.color.red, item.color.green, item.color.blue);
 }
 
-// The row's three parts, kept by their object names.
-const char *const kRowName = "annotationRow";
-const char *const kEditName = "annotationEdit";
-const char *const kDeleteName = "annotationDelete";
+} // namespace
+
+// ---------------------------------------------------------------- model
+
+AnnotationListModel::AnnotationListModel(SharedPDFViewModel *model, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_model(model)
+{
+    setFollowing(true);
+}
+
+void AnnotationListModel::setFollowing(bool following)
+{
+    if (m_following == following || !m_model)
+        return;
+    m_following = following;
+    if (!following) {
+        disconnect(m_model, nullptr, this, nullptr);
+        return;
+    }
+    connect(m_model, &SharedPDFViewModel::annotationItemsChanged, this, &AnnotationListModel::synchronize);
+    // Page labels come from the document.
+    connect(m_model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
+        if (!m_ids.empty())
+            emit dataChanged(index(0), index(int(m_ids.size()) - 1));
+    });
+    synchronize();
+}
+
+// The rows the change touched, and only those: the unchanged ends of the
+// list stay, the rows between them are removed and inserted, and a kept row
+// whose print changed is redrawn.
+void AnnotationListModel::synchronize()
+{
+    static const std::vector<ReadingAnnotationItem> none;
+    const std::vector<ReadingAnnotationItem> &items = m_model ? m_model->annotationItems() : none;
+    const size_t oldCount = m_ids.size();
+    const size_t newCount = items.size();
+    size_t head = 0;
+    while (head < oldCount && head < newCount && m_ids[head] == items[head].id)
+        ++head;
+    size_t tail = 0;
+    while (tail < oldCount - head && tail < newCount - head
+           && m_ids[oldCount - 1 - tail] == items[newCount - 1 - tail].id)
+        ++tail;
+
+    // Kept rows whose look changed, by their new row.
+    std::vector<int> changed;
+    std::vector<size_t> prints(newCount);
+    for (size_t row = 0; row < newCount; ++row) {
+        const bool kept = row < head || row >= newCount - tail;
+        if (!kept)
+            continue;
+        prints[row] = rowPrint(items[row]);
+        const size_t oldRow = row < head ? row : row + oldCount - newCount;
+        if (prints[row] != m_prints[oldRow])
+            changed.push_back(int(row));
+    }
+
+    const size_t removed = oldCount - head - tail;
+    const size_t inserted = newCount - head - tail;
+    if (removed > 0) {
+        beginRemoveRows({}, int(head), int(head + removed - 1));
+        m_ids.erase(m_ids.begin() + qsizetype(head), m_ids.begin() + qsizetype(head + removed));
+        m_prints.erase(m_prints.begin() + qsizetype(head), m_prints.begin() + qsizetype(head + removed));
+        endRemoveRows();
+    }
+    if (inserted > 0) {
+        beginInsertRows({}, int(head), int(head + inserted - 1));
+        std::vector<QString> ids;
+        for (size_t row = head; row < head + inserted; ++row) {
+            ids.push_back(items[row].id);
+            prints[row] = rowPrint(items[row]);
+        }
+        m_ids.insert(m_ids.begin() + qsizetype(head), ids.begin(), ids.end());
+        m_prints.insert(m_prints.begin() + qsizetype(head), prints.begin() + qsizetype(head),
+                        prints.begin() + qsizetype(head + inserted));
+        endInsertRows();
+    }
+    for (int row : changed) {
+        m_prints[size_t(row)] = prints[size_t(row)];
+        emit dataChanged(index(row), index(row));
+    }
+}
+
+int AnnotationListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_ids.size());
+}
+
+const ReadingAnnotationItem *AnnotationListModel::item(int row) const
+{
+    if (!m_model || row < 0 || size_t(row) >= m_ids.size())
+        return nullptr;
+    const auto &items = m_model->annotationItems();
+    if (size_t(row) >= items.size() || items[size_t(row)].id != m_ids[size_t(row)])
+        return nullptr;
+    return &items[size_t(row)];
+}
+
+QString AnnotationListModel::pageText(const ReadingAnnotationItem &item) const
+{
+    const auto document = m_model ? m_model->pdfDocument() : nullptr;
+    const QString label = document ? ReadingAids::pageLabel(*document, int(item.page)) : QString::number(item.page + 1);
+    return QStringLiteral("第 ") + label + QStringLiteral(" 页");
+}
+
+QVariant AnnotationListModel::data(const QModelIndex &index, int role) const
+{
+    const ReadingAnnotationItem *entry = item(index.row());
+    if (!entry)
+        return {};
+    const QString pageNumber = QString::number(entry->page + 1);
+    switch (role) {
+    case PageTextRole: return pageText(*entry);
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole: {
+        QStringList parts{pageText(*entry)};
+        for (const QString &text : {entry->quote, entry->note})
+            if (!text.isEmpty())
+                parts << text;
+        return parts.join(QLatin1Char('\n'));
+    }
+    case EditLabelRole: return QStringLiteral("编辑第 ") + pageNumber + QStringLiteral(" 页的批注");
+    case DeleteLabelRole: return QStringLiteral("删除第 ") + pageNumber + QStringLiteral(" 页的批注");
+    default: return {};
+    }
+}
+
+// ---------------------------------------------------------------- rows
+
+namespace {
+
+constexpr int kRowGap = 8;        // between rows
+constexpr int kPartGap = 6;       // between the row button and its two image buttons
+constexpr int kButtonSize = 24;   // the image buttons
+constexpr int kLinePadding = 5;   // above and below the row button's lines
+constexpr int kLineGap = 5;       // between its lines
+constexpr int kDot = 7;
+
+// Lines of `text` wrapped at `width`, at most `maxLines`; when text is left
+// over, the last line is cut with "…". Line breaks in the text start lines.
+QStringList wrappedLines(const QString &text, const QFont &font, int width, int maxLines)
+{
+    QString flowing = text;
+    flowing.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(flowing, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList lines;
+    const QFontMetrics metrics(font);
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        const int start = line.textStart();
+        if (int(lines.size()) == maxLines - 1) {
+            QString rest = flowing.mid(start);
+            const bool more = layout.createLine().isValid() || rest.contains(QChar::LineSeparator);
+            QString first = flowing.mid(start, line.textLength());
+            first.remove(QChar::LineSeparator);
+            if (more) {
+                rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+                QString cut = metrics.elidedText(rest, Qt::ElideRight, width);
+                if (!cut.endsWith(QChar(0x2026))) {
+                    // What is left fits, but lines were left out after it.
+                    cut = first;
+                    while (!cut.isEmpty() && metrics.horizontalAdvance(cut + QChar(0x2026)) > width)
+                        cut.chop(1);
+                    cut += QChar(0x2026);
+                }
+                lines << cut;
+            } else {
+                lines << first;
+            }
+            break;
+        }
+        QString piece = flowing.mid(start, line.textLength());
+        piece.remove(QChar::LineSeparator);
+        lines << piece;
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// A row laid out for one width and one interface size.
+struct RowLayout {
+    size_t print = 0;
+    int width = 0;
+    int fontKey = 0;
+    QStringList quote, note;
+    int height = 0;
+};
+
+class RowDelegate : public QStyledItemDelegate {
+public:
+    RowDelegate(AnnotationListModel *rows, QListView *view)
+        : QStyledItemDelegate(view)
+        , m_rows(rows)
+        , m_view(view)
+    {
+    }
+
+    // Rows are as wide as the view shows them.
+    int rowWidth() const { return std::max(80, m_view->viewport()->width()); }
+
+    static QFont noteFont() { return readerFont(TextRole::body); }
+    static QFont captionFont() { return readerFont(TextRole::caption); }
+
+    static int textWidth(int rowWidth) { return std::max(40, rowWidth - 2 * (kButtonSize + kPartGap)); }
+
+    const RowLayout &layout(const QModelIndex &index, int width) const
+    {
+        const ReadingAnnotationItem *item = m_rows->item(index.row());
+        static const RowLayout empty;
+        if (!item)
+            return empty;
+        const QFont caption = captionFont();
+        const QFont note = noteFont();
+        const int fontKey = caption.pointSize() * 1000 + note.pointSize();
+        const size_t print = rowPrint(*item);
+        RowLayout &entry = m_cache[item->id];
+        if (entry.print == print && entry.width == width && entry.fontKey == fontKey && entry.height > 0)
+            return entry;
+        entry = RowLayout();
+        entry.print = print;
+        entry.width = width;
+        entry.fontKey = fontKey;
+        const int room = textWidth(width);
+        if (!item->quote.isEmpty())
+            entry.quote = wrappedLines(item->quote, caption, room, 2);
+        if (!item->note.isEmpty())
+            entry.note = wrappedLines(item->note, note, room, 3);
+        const int captionLine = QFontMetrics(caption).lineSpacing();
+        int height = kLinePadding + captionLine;
+        if (!entry.quote.isEmpty())
+            height += kLineGap + int(entry.quote.size()) * captionLine;
+        if (!entry.note.isEmpty())
+            height += kLineGap + int(entry.note.size()) * QFontMetrics(note).lineSpacing();
+        height += kLinePadding;
+        entry.height = std::max(height, kButtonSize) + kRowGap;
+        return entry;
+    }
+
+    void forget() { m_cache.clear(); }
+
+    // A part's place in a row's rectangle.
+    static QRect partRect(const QRect &row, AnnotationListView::Part part)
+    {
+        const QRect body = row.adjusted(0, kRowGap / 2, 0, -kRowGap / 2);
+        const int right = body.right() + 1;
+        switch (part) {
+        case AnnotationListView::Part::remove:
+            return {right - kButtonSize, body.top(), kButtonSize, kButtonSize};
+        case AnnotationListView::Part::edit:
+            return {right - 2 * kButtonSize - kPartGap, body.top(), kButtonSize, kButtonSize};
+        case AnnotationListView::Part::row:
+            break;
+        }
+        return {body.left(), body.top(), textWidth(row.width()), body.height()};
+    }
+
+    static std::optional<AnnotationListView::Part> partAt(const QRect &row, const QPoint &point)
+    {
+        for (auto part : {AnnotationListView::Part::row, AnnotationListView::Part::edit, AnnotationListView::Part::remove})
+            if (partRect(row, part).contains(point))
+                return part;
+        return std::nullopt;
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        Q_UNUSED(option);
+        const int width = rowWidth();
+        return {width, layout(index, width).height};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const ReadingAnnotationItem *item = m_rows->item(index.row());
+        if (!item)
+            return;
+        const RowLayout &rows = layout(index, rowWidth());
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRect button = partRect(option.rect, AnnotationListView::Part::row);
+        if (option.state & QStyle::State_MouseOver) {
+            const QPoint pointer = m_view->viewport()->mapFromGlobal(QCursor::pos());
+            const auto part = partAt(option.rect, pointer);
+            const QRect lit = part ? partRect(option.rect, *part) : QRect();
+            if (!lit.isEmpty()) {
+                painter->setPen(Qt::NoPen);
+                painter->setBrush(QColor(0, 0, 0, 12));
+                painter->drawRoundedRect(QRectF(lit), 6, 6);
+            }
+        }
+        const QFont caption = captionFont();
+        const QFontMetrics captionMetrics(caption);
+        const QColor secondary = secondaryTextColor();
+        int y = button.top() + kLinePadding;
+        // The header: the colour dot and the page.
+        const int line = captionMetrics.lineSpacing();
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(widgetColor(item->color, true));
+        painter->drawEllipse(QRectF(button.left() + 1, y + (line - kDot) / 2.0, kDot, kDot));
+        painter->setFont(caption);
+        painter->setPen(secondary);
+        const int textLeft = button.left() + kDot + 7;
+        painter->drawText(QRect(textLeft, y, button.right() - textLeft, line), Qt::AlignLeft | Qt::AlignVCenter,
+                          captionMetrics.elidedText(m_rows->pageText(*item), Qt::ElideRight, button.right() - textLeft));
+        y += line;
+        const auto drawLines = [&](const QStringList &lines, const QFont &font, const QColor &color) {
+            if (lines.isEmpty())
+                return;
+            y += kLineGap;
+            const int spacing = QFontMetrics(font).lineSpacing();
+            painter->setFont(font);
+            painter->setPen(color);
+            for (const QString &text : lines) {
+                painter->drawText(QRect(button.left(), y, button.width(), spacing), Qt::AlignLeft | Qt::AlignVCenter,
+                                  text);
+                y += spacing;
+            }
+        };
+        drawLines(rows.quote, caption, secondary);
+        drawLines(rows.note, noteFont(), option.palette.color(QPalette::WindowText));
+        for (auto [part, symbol] : {std::pair{AnnotationListView::Part::edit, "square.and.pencil"},
+                                    std::pair{AnnotationListView::Part::remove, "minus.circle"}}) {
+            const QRect place = partRect(option.rect, part);
+            platform::symbolIcon(QLatin1String(symbol)).paint(painter, place.adjusted(4, 4, -4, -4));
+        }
+        painter->restore();
+    }
+
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override
+    {
+        const auto part = partAt(option.rect, event->pos());
+        if (event->type() != QEvent::ToolTip || !part || *part == AnnotationListView::Part::row)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QToolTip::showText(event->globalPos(),
+                           *part == AnnotationListView::Part::edit ? QStringLiteral("编辑批注与颜色")
+                                                                   : QStringLiteral("删除批注，可撤销"),
+                           view, partRect(option.rect, *part));
+        return true;
+    }
+
+private:
+    AnnotationListModel *m_rows;
+    QListView *m_view;
+    mutable QHash<QString, RowLayout> m_cache;
+};
+
+// The item view: a press and release on the same part of the same row
+// acts on it; the pointer lights the part under it.
+class RowsView : public QListView {
+public:
+    RowsView(std::function<void(int, AnnotationListView::Part)> act, QWidget *parent)
+        : QListView(parent)
+        , m_act(std::move(act))
+    {
+        setMouseTracking(true);
+        setSelectionMode(QAbstractItemView::NoSelection);
+        setEditTriggers(QAbstractItemView::NoEditTriggers);
+        setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setResizeMode(QListView::Adjust);
+        // Rows beyond the first screens are laid out after the list shows.
+        setLayoutMode(QListView::Batched);
+        setBatchSize(60);
+        setFrameShape(QFrame::NoFrame);
+        viewport()->setAutoFillBackground(false);
+        setAttribute(Qt::WA_Hover);
+    }
+
+    std::optional<AnnotationListView::Part> partAt(const QPoint &point, int *row) const
+    {
+        const QModelIndex index = indexAt(point);
+        if (!index.isValid())
+            return std::nullopt;
+        *row = index.row();
+        return RowDelegate::partAt(visualRect(index), point);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        QListView::mousePressEvent(event);
+        m_pressed = event->button() == Qt::LeftButton ? partAt(event->position().toPoint(), &m_pressedRow) : std::nullopt;
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        QListView::mouseReleaseEvent(event);
+        int row = -1;
+        const auto part = event->button() == Qt::LeftButton ? partAt(event->position().toPoint(), &row) : std::nullopt;
+        const auto pressed = std::exchange(m_pressed, std::nullopt);
+        if (part && part == pressed && row == m_pressedRow)
+            m_act(row, *part);
+    }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        QListView::mouseMoveEvent(event);
+        int row = -1;
+        const auto part = partAt(event->position().toPoint(), &row);
+        viewport()->setCursor(part == AnnotationListView::Part::row ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        viewport()->update();
+    }
+
+private:
+    std::function<void(int, AnnotationListView::Part)> m_act;
+    std::optional<AnnotationListView::Part> m_pressed;
+    int m_pressedRow = -1;
+};
+
+RowDelegate *delegateOf(const QListView *view)
+{
+    return static_cast<RowDelegate *>(view->itemDelegate());
+}
 
 } // namespace
+
+// ---------------------------------------------------------------- list
 
 AnnotationListView::AnnotationListView(SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_dismiss(std::move(dismiss))
-    , m_rows(new QVBoxLayout(this))
+    , m_rows(new AnnotationListModel(model, this))
+    , m_view(new RowsView([this](int row, Part part) { act(row, part); }, this))
 {
-    m_rows->setContentsMargins(0, 0, 0, 0);
-    m_rows->setSpacing(8);
-    connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &AnnotationListView::rebuild);
-    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &AnnotationListView::rebuild);
-    rebuild();
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(m_view);
+    m_view->setItemDelegate(new RowDelegate(m_rows, m_view));
+    m_view->setModel(m_rows);
+    useReaderFont(m_view, TextRole::body);
+    // A new interface size lays every row out again in its new fonts.
+    onInterfaceSizeChange(this, [this] {
+        delegateOf(m_view)->forget();
+        m_view->doItemsLayout();
+        m_view->viewport()->update();
+    });
 }
 
 AnnotationListView::~AnnotationListView()
@@ -89,80 +484,61 @@ AnnotationListView::~AnnotationListView()
     delete m_popover.data();
 }
 
-void AnnotationListView::rebuild()
+QSize AnnotationListView::sizeHint() const
 {
-    while (QLayoutItem *item = m_rows->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    if (!m_model)
-        return;
-    const auto document = m_model->pdfDocument();
-    for (const ReadingAnnotationItem &item : m_model->annotationItems()) {
-        auto *row = new QWidget(this);
-        auto *line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 0, 0, 0);
-        line->setSpacing(6);
+    return {300, 320};
+}
 
-        auto *button = new RowButton(row);
-        button->setObjectName(QLatin1String(kRowName));
-        auto *lines = new QVBoxLayout(button);
-        lines->setContentsMargins(0, 5, 0, 5);
-        lines->setSpacing(5);
-        auto *header = new QHBoxLayout;
-        auto *dot = new QLabel(button);
-        dot->setPixmap(colorDot(widgetColor(item.color, true), 7, devicePixelRatioF()));
-        header->addWidget(dot);
-        const QString label = document ? ReadingAids::pageLabel(*document, int(item.page)) : QString::number(item.page + 1);
-        auto *page = new QLabel(QStringLiteral("第 ") + label + QStringLiteral(" 页"), button);
-        page->setFont(readerFont(TextRole::caption));
-        useSecondaryColor(page);
-        header->addWidget(page);
-        header->addStretch(1);
-        lines->addLayout(header);
-        if (!item.quote.isEmpty())
-            lines->addWidget(makeLinesLabel(item.quote, TextRole::caption, 2, true, button));
-        if (!item.note.isEmpty())
-            lines->addWidget(makeLinesLabel(item.note, TextRole::body, 3, false, button));
-        for (QLabel *child : button->findChildren<QLabel *>())
-            child->setAttribute(Qt::WA_TransparentForMouseEvents);
-        connect(button, &QAbstractButton::clicked, this, [this, item] { jump(item); });
-        line->addWidget(button, 1, Qt::AlignTop);
+// Off screen, the list follows nothing; back on screen, it catches up.
+void AnnotationListView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_rows->setFollowing(true);
+}
 
-        const QString pageNumber = QString::number(item.page + 1);
-        auto *editButton = imageButton(QStringLiteral("square.and.pencil"), QStringLiteral("编辑批注与颜色"),
-                                       QStringLiteral("编辑第 ") + pageNumber + QStringLiteral(" 页的批注"), row);
-        editButton->setObjectName(QLatin1String(kEditName));
-        connect(editButton, &QToolButton::clicked, this, [this, item] { edit(item); });
-        line->addWidget(editButton, 0, Qt::AlignTop);
-        auto *deleteButton = imageButton(QStringLiteral("minus.circle"), QStringLiteral("删除批注，可撤销"),
-                                         QStringLiteral("删除第 ") + pageNumber + QStringLiteral(" 页的批注"), row);
-        deleteButton->setObjectName(QLatin1String(kDeleteName));
-        connect(deleteButton, &QToolButton::clicked, this, [this, id = item.id] {
-            if (m_model)
-                m_model->deleteAnnotation(id);
-        });
-        line->addWidget(deleteButton, 0, Qt::AlignTop);
-        m_rows->addWidget(row);
-    }
+void AnnotationListView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_rows->setFollowing(false);
 }
 
 int AnnotationListView::rowCount() const
 {
-    return m_rows->count();
+    return m_rows->rowCount();
 }
 
-namespace {
-QAbstractButton *part(QLayout *rows, int row, const char *name)
+QRect AnnotationListView::partRect(int row, Part part) const
 {
-    QLayoutItem *item = row >= 0 && row < rows->count() ? rows->itemAt(row) : nullptr;
-    return item && item->widget() ? item->widget()->findChild<QAbstractButton *>(QLatin1String(name)) : nullptr;
+    const QModelIndex index = m_rows->index(row);
+    if (!index.isValid())
+        return {};
+    return RowDelegate::partRect(m_view->visualRect(index), part);
 }
-} // namespace
 
-QAbstractButton *AnnotationListView::rowButton(int row) const { return part(m_rows, row, kRowName); }
-QAbstractButton *AnnotationListView::editButton(int row) const { return part(m_rows, row, kEditName); }
-QAbstractButton *AnnotationListView::deleteButton(int row) const { return part(m_rows, row, kDeleteName); }
+QStringList AnnotationListView::rowLines(int row) const
+{
+    const QModelIndex index = m_rows->index(row);
+    const ReadingAnnotationItem *item = m_rows->item(row);
+    if (!item)
+        return {};
+    const RowLayout &layout = delegateOf(m_view)->layout(index, delegateOf(m_view)->rowWidth());
+    return QStringList{m_rows->pageText(*item)} + layout.quote + layout.note;
+}
+
+void AnnotationListView::act(int row, Part part)
+{
+    const ReadingAnnotationItem *item = m_rows->item(row);
+    if (!item)
+        return;
+    switch (part) {
+    case Part::row: return jump(*item);
+    case Part::edit: return edit(*item);
+    case Part::remove:
+        if (m_model)
+            m_model->deleteAnnotation(item->id);
+        return;
+    }
+}
 
 void AnnotationListView::jump(const ReadingAnnotationItem &item)
 {
@@ -217,15 +593,7 @@ void AnnotationListView::edit(const ReadingAnnotationItem &item)
     });
     m_popover = popover;
     popover->adjustSize();
-    QPoint place = mapToGlobal(QPoint(width() / 2 - popover->width() / 2, height() + 4));
-    if (QScreen *screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        if (place.y() + popover->height() > area.bottom())
-            place.setY(mapToGlobal(QPoint(0, 0)).y() - popover->height() - 4);
-        place.setX(std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - popover->width())));
-        place.setY(std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - popover->height())));
-    }
-    popover->move(place);
+    placePopup(popover, this, rect(), PopupSide::below);
     popover->show();
     if (AnnotationEditor *form = editor())
         form->noteEditor()->setFocus(Qt::PopupFocusReason);
@@ -248,6 +616,7 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
@@ -255,10 +624,11 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     column->addSpacing(6);
     column->addWidget(divider);
     column->addSpacing(6);
-    m_header->setFont(readerFont(TextRole::headline));
+    useReaderFont(m_header, TextRole::headline);
     column->addWidget(m_header);
-    column->addWidget(m_list);
-    column->addStretch(1);
+    column->addSpacing(6);
+    // The list takes the height left and scrolls its rows itself.
+    column->addWidget(m_list, 1);
     connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &AnnotationSection::refresh);
     refresh();
 }

@@ -4,18 +4,23 @@
 // model's order: a row jumps to its annotation (remembering the place left)
 // and tells its host to close; its edit button opens the editor on the
 // whole list; its delete button deletes at once (undoable).
+//
+// The rows are drawn lazily by an item view over AnnotationListModel, which
+// follows the pane model only while the list is on screen and turns each
+// change of the items into the rows it touches.
 
+#include <QAbstractListModel>
 #include <QFrame>
 #include <QPointer>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "annotations/ReadingMarkup.h"
 
-class QAbstractButton;
 class QLabel;
-class QVBoxLayout;
+class QListView;
 
 namespace folvan {
 class SharedPDFViewModel;
@@ -25,16 +30,59 @@ namespace folvan::annotationsview {
 
 class AnnotationEditor;
 
+// The rows of the list: the pane model's annotation items, read afresh for
+// every row drawn. It keeps only each row's id and a print of what the row
+// shows, to tell which rows a change of the items touched.
+class AnnotationListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role {
+        PageTextRole = Qt::UserRole + 1, // "第 iv 页"
+        EditLabelRole,                   // the edit button's accessibility label
+        DeleteLabelRole,                 // the delete button's accessibility label
+    };
+
+    explicit AnnotationListModel(SharedPDFViewModel *model, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+    // The item of a row, while the rows follow the pane model.
+    const ReadingAnnotationItem *item(int row) const;
+    QString pageText(const ReadingAnnotationItem &item) const;
+
+    // Following the pane model: rows change with its items. Not following:
+    // no change of the items costs anything; the rows catch up on resuming.
+    void setFollowing(bool following);
+    bool isFollowing() const { return m_following; }
+
+private:
+    void synchronize();
+
+    QPointer<SharedPDFViewModel> m_model;
+    bool m_following = false;
+    std::vector<QString> m_ids;
+    std::vector<size_t> m_prints;
+};
+
 class AnnotationListView : public QWidget {
     Q_OBJECT
 public:
+    // The parts of a row.
+    enum class Part { row, edit, remove };
+
     AnnotationListView(SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent = nullptr);
     ~AnnotationListView() override;
 
     int rowCount() const;
-    QAbstractButton *rowButton(int row) const;
-    QAbstractButton *editButton(int row) const;
-    QAbstractButton *deleteButton(int row) const;
+    AnnotationListModel *rows() const { return m_rows; }
+    QListView *view() const { return m_view; }
+    // Where a part of a row is, in the view's viewport; empty for a row
+    // out of range.
+    QRect partRect(int row, Part part) const;
+    // The texts a row shows, line by line as drawn (a cut line ends with
+    // "…"): the page line, then the quote's lines, then the note's.
+    QStringList rowLines(int row) const;
 
     // The item whose editor is open, and the editor.
     const std::optional<ReadingAnnotationItem> &editing() const { return m_editing; }
@@ -43,13 +91,20 @@ public:
     void jump(const ReadingAnnotationItem &item);
     void edit(const ReadingAnnotationItem &item);
 
+    QSize sizeHint() const override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
-    void rebuild();
+    void act(int row, Part part);
     void closeEditor();
 
     QPointer<SharedPDFViewModel> m_model;
     std::function<void()> m_dismiss;
-    QVBoxLayout *m_rows;
+    AnnotationListModel *m_rows;
+    QListView *m_view;
     std::optional<ReadingAnnotationItem> m_editing;
     QPointer<QFrame> m_popover;
     int m_editorsOpened = 0;

@@ -5,11 +5,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "annotations/MarkupColor.h"
+#include "annotationsview/PopupPlacement.h"
 #include "annotationsview/ViewStyle.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Icons.h"
@@ -55,6 +55,10 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     , m_error(new QLabel(this))
 {
     setStyleSheet(floatingControlStyle());
+    onInterfaceSizeChange(this, [this] {
+        setStyleSheet(floatingControlStyle());
+        refresh();
+    });
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
@@ -76,7 +80,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     m_color->setPopupMode(QToolButton::InstantPopup);
     m_color->setIconSize(QSize(12, 12));
 
-    m_error->setFont(readerFont(TextRole::caption));
+    useReaderFont(m_error, TextRole::caption);
     m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
     // The whole text, wrapped: a cut one hides why the markup was not saved.
     m_error->setWordWrap(true);
@@ -139,7 +143,7 @@ void NativeSelectionControls::openNote()
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(12);
     auto *title = new QLabel(QStringLiteral("文字批注"), popover);
-    title->setFont(readerFont(TextRole::headline));
+    useReaderFont(title, TextRole::headline);
     column->addWidget(title);
     QLabel *selected = makeLinesLabel(m_model->selectionText(), TextRole::caption, 3, true, popover);
     column->addWidget(selected);
@@ -160,15 +164,7 @@ void NativeSelectionControls::openNote()
     m_saveNote = save;
 
     popover->adjustSize();
-    QPoint place = m_noteButton->mapToGlobal(QPoint(m_noteButton->width() / 2 - popover->width() / 2, -popover->height() - 6));
-    if (QScreen *screen = m_noteButton->screen()) {
-        const QRect area = screen->availableGeometry();
-        if (place.y() < area.top())
-            place.setY(m_noteButton->mapToGlobal(QPoint(0, m_noteButton->height() + 6)).y());
-        place.setX(std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - popover->width())));
-        place.setY(std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - popover->height())));
-    }
-    popover->move(place);
+    placePopup(popover, m_noteButton, m_noteButton->rect(), PopupSide::above);
     popover->show();
     editor->setFocus(Qt::PopupFocusReason);
 }

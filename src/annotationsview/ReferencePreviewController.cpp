@@ -5,12 +5,12 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <chrono>
 
 #include "annotations/ReadingAids.h"
+#include "annotationsview/PopupPlacement.h"
 #include "annotationsview/ViewStyle.h"
 #include "engine/PdfDocument.h"
 #include "platform/Preferences.h"
@@ -228,9 +228,8 @@ void ReferencePreviewController::present(quint64 token, const QImage &image, con
         return;
     m_popup = new ReferencePreviewPopup(image, label);
     const QRect global(surface->mapToGlobal(anchor.topLeft()), anchor.size());
-    QScreen *screen = surface->screen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(global.center() - QPoint(2000, 2000), QSize(4000, 4000));
-    m_popup->move(previewPlace(global, m_popup->size(), area));
+    // Inside the view's window, as every popover is.
+    m_popup->move(previewPlace(global, m_popup->size(), popupBounds(surface)));
     m_popup->show();
     emit shown((nowNs() - startedNs) / 1e6);
 }

@@ -5,27 +5,53 @@
 
 #include <algorithm>
 
+#include "platform/InterfaceFont.h"
+#include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
 
 namespace folvan::annotationsview {
 
 QFont readerFont(TextRole role)
 {
-    const double size = platform::ReaderPreferences::interfaceSize();
-    QFont font = QApplication::font();
     switch (role) {
-    case TextRole::body:
-        font.setPixelSize(int(size));
-        break;
-    case TextRole::headline:
-        font.setPixelSize(int(size));
-        font.setWeight(QFont::DemiBold);
-        break;
-    case TextRole::caption:
-        font.setPixelSize(int(std::max(12.0, size - 2)));
-        break;
+    case TextRole::headline: return platform::interfaceFont(platform::InterfaceTextRole::headline);
+    case TextRole::caption: return platform::interfaceFont(platform::InterfaceTextRole::caption);
+    case TextRole::body: break;
     }
-    return font;
+    return platform::interfaceFont(platform::InterfaceTextRole::body);
+}
+
+void onInterfaceSizeChange(QObject *context, std::function<void()> follow)
+{
+    QObject::connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, context,
+                     [follow = std::move(follow)](const QString &key) {
+                         if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+                             follow();
+                     });
+}
+
+namespace {
+
+const char *const kRoleProperty = "readerFontRole";
+const char *const kLinesProperty = "readerFontLines";
+
+void applyReaderFont(QWidget *widget)
+{
+    widget->setFont(readerFont(TextRole(widget->property(kRoleProperty).toInt())));
+    // Lines past the last one are cut off below it.
+    if (const int lines = widget->property(kLinesProperty).toInt(); lines > 0)
+        widget->setMaximumHeight(lines * QFontMetrics(widget->font()).lineSpacing() + 2);
+}
+
+} // namespace
+
+void useReaderFont(QWidget *widget, TextRole role)
+{
+    const bool following = widget->property(kRoleProperty).isValid();
+    widget->setProperty(kRoleProperty, int(role));
+    applyReaderFont(widget);
+    if (!following)
+        onInterfaceSizeChange(widget, [widget] { applyReaderFont(widget); });
 }
 
 QColor secondaryTextColor()
@@ -90,12 +116,10 @@ QLabel *makeLinesLabel(const QString &text, TextRole role, int maxLines, bool se
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (role != TextRole::body)
-        label->setFont(readerFont(role));
+    label->setProperty(kLinesProperty, maxLines);
+    useReaderFont(label, role);
     if (secondary)
         useSecondaryColor(label);
-    // Lines past the last one are cut off below it.
-    label->setMaximumHeight(maxLines * QFontMetrics(label->font()).lineSpacing() + 2);
     label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     return label;
 }

@@ -7,11 +7,24 @@
 #include <QColor>
 #include <QFont>
 
+#include <functional>
+
+class QWidget;
+
 namespace folvan::annotationsview {
 
 enum class TextRole { body, headline, caption };
 
+// The interface font of a role at the current interface text size: body at
+// the size, headline one point larger and semibold, caption two smaller.
 QFont readerFont(TextRole role);
+// Gives `widget` the font of `role` and keeps it in step with the
+// interface text size for the widget's life; a label made by
+// makeLinesLabel keeps its line limit in the new font.
+void useReaderFont(QWidget *widget, TextRole role);
+// Calls `follow` on `context`'s thread whenever the interface text size
+// changes, for the life of `context`.
+void onInterfaceSizeChange(QObject *context, std::function<void()> follow);
 QColor secondaryTextColor();
 QColor popoverBackground();
 

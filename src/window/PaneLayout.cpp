@@ -7,6 +7,7 @@
 #include "platform/Queues.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
+#include "window/PaneErrorLine.h"
 #include "window/PanePanels.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
@@ -136,7 +137,9 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     , m_splitHeader(new SplitHeader(pane, this))
     , m_searchBar(new SearchBar(pane, this))
     , m_dropHighlight(new DropHighlight(this))
+    , m_errorLine(new PaneErrorLine(pane->viewModel(), &pane->paperNotes(), this))
 {
+    connect(m_errorLine, &PaneErrorLine::changed, this, &PaneLayout::scheduleRelayout);
     m_welcomeScroll->setWidget(m_welcome);
     m_welcomeScroll->setWidgetResizable(true);
     m_welcomeScroll->setFrameShape(QFrame::NoFrame);
@@ -258,6 +261,12 @@ void PaneLayout::relayout()
         m_searchBar->setGeometry(int(leading) - 6, header->height() + 10 - 2, barWidth + 12, hint.height());
     }
 
+    // The stores' error line, over the top of the reading row.
+    if (!m_errorLine->isHidden()) {
+        const int lineWidth = std::max(0, width() - leftRoom - rightRoom - 28);
+        m_errorLine->setGeometry(leftRoom + 14, top + 6, lineWidth, m_errorLine->heightForWidth(lineWidth));
+    }
+
     // Stacking order, back to front.
     m_tint->setGeometry(rect());
     m_tint->setVisible(pane->backgroundImage().isNull());
@@ -269,6 +278,7 @@ void PaneLayout::relayout()
     m_welcomeScroll->raise();
     header->raise();
     m_searchBar->raise();
+    m_errorLine->raise();
     for (QWidget *overlay : {m_help.data(), m_onboarding.data(), m_palette.data()})
         if (overlay) {
             overlay->setGeometry(rect());

@@ -22,6 +22,7 @@ class VisualEffect;
 namespace folvan::window {
 
 class ContentView;
+class PaneErrorLine;
 class PanelPlaceholder;
 class ReadingArea;
 class SearchBar;
@@ -49,6 +50,7 @@ public:
     QWidget *helpOverlay() const { return m_help; }
     QWidget *onboardingOverlay() const { return m_onboarding; }
     QWidget *commandPaletteSheet() const { return m_palette; }
+    PaneErrorLine *errorLine() const { return m_errorLine; }
 
     // The next change of a side panel's flag slides the panel in or out
     // over 0.18 s instead of at once (the single header's panel buttons).
@@ -99,6 +101,7 @@ private:
     QPointer<QWidget> m_onboarding;
     QPointer<QWidget> m_palette;
     QWidget *m_dropHighlight;
+    PaneErrorLine *m_errorLine;
     // A side panel's place: in (1), out (0), or moving between.
     struct PanelMotion {
         double presence = 0;

@@ -1,5 +1,6 @@
 #include "window/PanePanels.h"
 
+#include "annotationsview/PopupPlacement.h"
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
 #include "notesview/PaperNotesView.h"
@@ -12,8 +13,6 @@
 #include "window/PaneRules.h"
 
 #include <QGuiApplication>
-#include <QScreen>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace folvan::window {
@@ -54,17 +53,11 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(6, 6, 6, 6);
     SharedPDFViewModel *model = pane->viewModel();
-    // A short panel (the popover, a low window) scrolls rather than
-    // squeezing the editor.
-    auto *scroll = new QScrollArea(card);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    // The panel shares its height between the list and the editor itself,
+    // also in a short popover, so that its footer stays in sight.
     auto *view = new notesview::PaperNotesView(pane->paperNotes(), pane->currentPaperID(), model->currentPageIndex(),
-                                               std::move(hooks));
-    scroll->setWidget(view);
-    layout->addWidget(scroll);
+                                               std::move(hooks), card);
+    layout->addWidget(view);
     QObject::connect(pane, &ContentView::currentPaperIDChanged, view,
                      [view, pane] { view->setPaperID(pane->currentPaperID()); });
     QObject::connect(pane, &ContentView::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
@@ -96,6 +89,7 @@ PanePopover::PanePopover(QSize size, ContentFactory content, std::function<void(
     , m_onClosed(std::move(onClosed))
 {
     setFixedSize(size);
+    m_size = size;
     // A window of its own: it takes the interface style itself.
     usePaneFont(this, PaneFontRole::body);
     setFrameShape(QFrame::StyledPanel);
@@ -115,13 +109,8 @@ void PanePopover::popUp(QWidget *anchor)
         placeholder->setCard(false);
     layout()->addWidget(m_content);
 
-    QPoint place = anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height() + 4));
-    if (QScreen *screen = anchor->screen()) {
-        const QRect area = screen->availableGeometry();
-        place.setX(std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - width())));
-        place.setY(std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - height())));
-    }
-    move(place);
+    setFixedSize(m_size);
+    annotationsview::placePopup(this, anchor, anchor->rect(), annotationsview::PopupSide::below, true);
     show();
     raise();
     activateWindow();

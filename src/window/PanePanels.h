@@ -31,7 +31,8 @@ public:
     using ContentFactory = std::function<QWidget *(QWidget *parent)>;
     PanePopover(QSize size, ContentFactory content, std::function<void()> onClosed, QWidget *parent = nullptr);
 
-    // Shows the popover under `anchor`, inside the anchor's screen.
+    // Shows the popover next to `anchor`, below it when there is room, and
+    // inside the anchor's window, shortened to the room there is.
     void popUp(QWidget *anchor);
     QWidget *content() const { return m_content; }
 
@@ -42,6 +43,7 @@ private:
     ContentFactory m_factory;
     std::function<void()> m_onClosed;
     QPointer<QWidget> m_content;
+    QSize m_size;
 };
 
 } // namespace folvan::window

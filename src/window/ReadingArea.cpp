@@ -229,16 +229,16 @@ void ReadingArea::showAnnotations()
         m_annotationsPopover = new PanePopover(
             QSize(340, 440),
             [self, model](QWidget *parent) -> QWidget * {
-                auto *scroll = new QScrollArea(parent);
-                scroll->setWidgetResizable(true);
-                scroll->setFrameShape(QFrame::NoFrame);
-                scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                if (model)
-                    scroll->setWidget(new annotationsview::AnnotationSection(model, [self] {
+                if (!model)
+                    return new QWidget(parent);
+                // The list scrolls its rows itself and draws only those on screen.
+                return new annotationsview::AnnotationSection(
+                    model,
+                    [self] {
                         if (self && self->m_annotationsPopover)
                             self->m_annotationsPopover->close();
-                    }));
-                return scroll;
+                    },
+                    parent);
             },
             {}, this);
     }

@@ -3,6 +3,8 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QListView>
+#include <QSignalSpy>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,6 +17,8 @@
 #include "annotationsview/AnnotationEditor.h"
 #include "annotationsview/AnnotationListView.h"
 #include "annotationsview/NativeSelectionControls.h"
+#include "platform/InterfaceFont.h"
+#include "platform/Preferences.h"
 
 namespace folvan::test {
 namespace {
@@ -98,6 +102,13 @@ TEST_F(AnnotationEditorTest, KeysCancelSaveAndBreakLines)
 
 class AnnotationListTest : public PaneTest {
 protected:
+    static void click(AnnotationListView &list, int row, AnnotationListView::Part part)
+    {
+        const QRect place = list.partRect(row, part);
+        ASSERT_FALSE(place.isEmpty());
+        QTest::mouseClick(list.view()->viewport(), Qt::LeftButton, {}, place.center());
+    }
+
     // A paper of five pages, the fifth labelled "iv", with three markups.
     SharedPDFViewModel &paneWithMarkups()
     {
@@ -123,17 +134,12 @@ TEST_F(AnnotationListTest, RowsJumpWithHistoryAndDeleteUndoably)
     AnnotationListView list(&model, [&] { ++dismissed; });
     list.show();
     ASSERT_EQ(list.rowCount(), 3);
-    const QStringList pageTexts = [&] {
-        QStringList texts;
-        for (QLabel *label : list.rowButton(2)->findChildren<QLabel *>())
-            texts << label->text();
-        return texts;
-    }();
-    EXPECT_TRUE(pageTexts.contains(QStringLiteral("第 iv 页")));
-    EXPECT_EQ(list.editButton(2)->accessibleName(), QStringLiteral("编辑第 5 页的批注"));
+    EXPECT_EQ(list.rowLines(2).value(0), QStringLiteral("第 iv 页"));
+    EXPECT_EQ(list.rows()->index(2).data(annotationsview::AnnotationListModel::EditLabelRole).toString(),
+              QStringLiteral("编辑第 5 页的批注"));
 
     const size_t backBefore = model.backLocations().size();
-    list.rowButton(2)->click();
+    click(list, 2, AnnotationListView::Part::row);
     EXPECT_EQ(dismissed, 1);
     EXPECT_EQ(model.backLocations().size(), backBefore + 1);
 
@@ -145,7 +151,7 @@ TEST_F(AnnotationListTest, RowsJumpWithHistoryAndDeleteUndoably)
     EXPECT_EQ(dismissed, 2);
 
     const QString deleted = model.annotationItems()[1].id;
-    list.deleteButton(1)->click();
+    click(list, 1, AnnotationListView::Part::remove);
     ASSERT_EQ(list.rowCount(), 2);
     EXPECT_EQ(model.annotationItems().size(), 2u);
     model.annotationUndoManager()->undo();
@@ -159,7 +165,7 @@ TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
     AnnotationListView list(&model, [] {});
     list.show();
     const QString id = model.annotationItems()[1].id;
-    list.editButton(1)->click();
+    click(list, 1, AnnotationListView::Part::edit);
     ASSERT_TRUE(list.editor());
     ASSERT_TRUE(list.editing());
     EXPECT_EQ(list.editing()->id, id);
@@ -175,6 +181,98 @@ TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
     ASSERT_NE(edited, items.end());
     EXPECT_EQ(edited->kind, QStringLiteral("underline"));
     QTRY_VERIFY(!list.editor());
+}
+
+// Each change of the items reaches the list as the rows it touches; a
+// list off screen follows nothing and catches up when shown again.
+TEST_F(AnnotationListTest, AChangeTouchesOnlyItsRows)
+{
+    SharedPDFViewModel &model = paneWithMarkups();
+    AnnotationListView list(&model, [] {});
+    list.show();
+    QSignalSpy resets(list.rows(), &QAbstractItemModel::modelReset);
+    QSignalSpy removed(list.rows(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(list.rows(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(list.rows(), &QAbstractItemModel::dataChanged);
+
+    model.deleteAnnotation(model.annotationItems()[1].id);
+    ASSERT_EQ(removed.size(), 1);
+    EXPECT_EQ(removed[0][1].toInt(), 1);
+    EXPECT_EQ(removed[0][2].toInt(), 1);
+    EXPECT_TRUE(changed.isEmpty());
+    model.annotationUndoManager()->undo();
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 1);
+    EXPECT_EQ(inserted[0][2].toInt(), 1);
+
+    model.editAnnotation(model.annotationItems()[2].id, QStringLiteral("later"), MarkupColor::pink);
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), 2);
+    EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 2);
+    EXPECT_EQ(list.rowLines(2).last(), QStringLiteral("later"));
+
+    list.hide();
+    model.deleteAnnotation(model.annotationItems()[0].id);
+    model.deleteAnnotation(model.annotationItems()[0].id);
+    EXPECT_EQ(removed.size(), 1);
+    EXPECT_EQ(list.rowCount(), 3);
+    list.show();
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(list.rowLines(0).last(), QStringLiteral("later"));
+    EXPECT_TRUE(resets.isEmpty());
+}
+
+// A row shows two lines of its quote and three of its note, a cut line
+// ending with "…", also after the list changed while it scrolled.
+TEST_F(AnnotationListTest, RowsKeepTheirLineLimitsAfterEveryChange)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 30));
+    for (int page = 0; page < 30; ++page) {
+        select(model, page, 0, 0, 22);
+        model.addMarkup(QStringLiteral("highlight"), QStringLiteral("one\ntwo\nthree\nfour"));
+    }
+    AnnotationListView list(&model, [] {});
+    list.resize(120, 300);
+    list.show();
+    const auto checkRow = [&](int row) {
+        const QStringList lines = list.rowLines(row);
+        // The page line, two quote lines, three note lines.
+        ASSERT_EQ(lines.size(), 6) << lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(lines[2].endsWith(QChar(0x2026))) << lines[2].toStdString();
+        EXPECT_EQ(lines[3], QStringLiteral("one"));
+        EXPECT_TRUE(lines[5].startsWith(QStringLiteral("thr"))) << lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(lines[5].endsWith(QChar(0x2026)));
+        const QRect place = list.view()->visualRect(list.rows()->index(row));
+        EXPECT_GE(place.height(), 6 * QFontMetrics(list.view()->font()).lineSpacing() * 3 / 4) << place.height() << " " << row;
+    };
+    list.view()->scrollToBottom();
+    checkRow(29);
+    model.editAnnotation(model.annotationItems()[29].id, QStringLiteral("one\ntwo\nthree\nfive"), std::nullopt);
+    model.deleteAnnotation(model.annotationItems()[3].id);
+    ASSERT_EQ(list.rowCount(), 29);
+    checkRow(28);
+    checkRow(0);
+}
+
+// The list, its header and the editor follow the interface text size at
+// once; the headline is one point above it.
+TEST_F(AnnotationListTest, FontsFollowTheInterfaceTextSize)
+{
+    SharedPDFViewModel &model = paneWithMarkups();
+    annotationsview::AnnotationSection section(&model, [] {});
+    section.show();
+    const auto points = [](double size) { return size * platform::kQtPointsPerInterfacePoint; };
+    EXPECT_DOUBLE_EQ(section.header()->font().pointSizeF(), points(16));
+    platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), 20.0);
+    EXPECT_DOUBLE_EQ(section.header()->font().pointSizeF(), points(21));
+    EXPECT_DOUBLE_EQ(section.list()->view()->font().pointSizeF(), points(20));
+    section.list()->edit(model.annotationItems()[0]);
+    ASSERT_TRUE(section.list()->editor());
+    auto *title = section.list()->editor()->findChild<QLabel *>();
+    ASSERT_TRUE(title);
+    EXPECT_DOUBLE_EQ(title->font().pointSizeF(), points(21));
+    platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), 14.0);
+    EXPECT_DOUBLE_EQ(title->font().pointSizeF(), points(15));
 }
 
 class SelectionToolbarTest : public PaneTest {};
@@ -228,6 +326,28 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     toolbar.adjustSize();
     EXPECT_GE(label->height(), label->heightForWidth(label->width()));
     EXPECT_GT(label->height(), label->fontMetrics().lineSpacing() * 2);
+}
+
+// The note popover opens beside its button on the side with room and stays
+// inside the window, also where the screen has more room than the window.
+TEST_F(SelectionToolbarTest, TheNotePopoverStaysInsideItsWindow)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    select(model, 0, 0, 6, 10);
+    QWidget window;
+    window.setGeometry(60, 40, 330, 420);
+    auto *toolbar = new NativeSelectionControls(&model, &window);
+    toolbar->adjustSize();
+    // At the window's lower right corner, as the pane's dock stands.
+    toolbar->move(window.width() - toolbar->width() - 4, window.height() - toolbar->height() - 4);
+    window.show();
+    toolbar->noteButton()->click();
+    ASSERT_TRUE(toolbar->notePopover());
+    const QRect inside(window.mapToGlobal(QPoint(0, 0)), window.size());
+    const QRect popover = toolbar->notePopover()->geometry();
+    EXPECT_TRUE(inside.contains(popover)) << popover.x() << "," << popover.y() << " in " << inside.x() << ","
+                                          << inside.y();
+    EXPECT_LE(popover.bottom(), toolbar->noteButton()->mapToGlobal(QPoint(0, 0)).y());
 }
 
 } // namespace

@@ -11,10 +11,13 @@
 #include "engine/PdfSelection.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
+#include "window/PaneErrorLine.h"
 #include "window/PaneLayout.h"
 #include "window/PanePanels.h"
 #include "window/ReadingArea.h"
 
+#include <QListView>
+#include <QTest>
 #include <QToolButton>
 
 namespace folvan::window::test {
@@ -75,7 +78,8 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->rowCount(), 1);
     // A row's jump closes the list.
-    list->rowButton(0)->click();
+    QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {},
+                      list->partRect(0, annotationsview::AnnotationListView::Part::row).center());
     EXPECT_FALSE(area().annotationsPopover()->isVisible());
 
     // The close button ends the selection, and the toolbar goes with it.
@@ -85,6 +89,54 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     close->click();
     ASSERT_TRUE(waitUntil([&] { return area().selectionSurface() == nullptr; }));
     EXPECT_TRUE(pane->viewModel()->selectionText().isEmpty());
+}
+
+// In a short window the list opens above its button at the bottom of the
+// pane, and the toolbar's note popover stays inside the window too.
+TEST_F(AnnotationPlacesTest, PopoversStayInsideTheWindow)
+{
+    selectWord();
+    auto *toolbar = area().selectionSurface()->findChild<annotationsview::NativeSelectionControls *>();
+    ASSERT_NE(toolbar, nullptr);
+    toolbar->highlightButton()->click();
+    pane->resize(1000, 660);
+    ASSERT_TRUE(waitUntil([&] { return area().annotationsButton()->isVisible(); }));
+    const QRect window(pane->window()->mapToGlobal(QPoint(0, 0)), pane->window()->size());
+    const QWidget *button = area().annotationsButton();
+    ASSERT_TRUE(window.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
+    area().annotationsButton()->click();
+    PanePopover *list = area().annotationsPopover();
+    ASSERT_NE(list, nullptr);
+    const QRect frame = list->geometry();
+    EXPECT_TRUE(window.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
+                                        << " in " << window.x() << "," << window.y() << " " << window.width() << "x"
+                                        << window.height();
+    EXPECT_LT(list->geometry().top(), area().annotationsButton()->mapToGlobal(QPoint(0, 0)).y());
+    list->close();
+
+    toolbar->noteButton()->click();
+    ASSERT_NE(toolbar->notePopover(), nullptr);
+    const QRect note = toolbar->notePopover()->geometry();
+    EXPECT_TRUE(window.contains(note)) << note.x() << "," << note.y() << " " << note.width() << "x" << note.height();
+}
+
+// While a store fails its error stays in a line over the reading row, one
+// line a store, until the failure ends.
+TEST_F(AnnotationPlacesTest, AFailingStoreKeepsItsErrorLine)
+{
+    PaneErrorLine *line = pane->paneLayout()->errorLine();
+    ASSERT_NE(line, nullptr);
+    EXPECT_FALSE(line->isVisible());
+    pane->viewModel()->setMarkupError(QStringLiteral("批注尚未保存：磁盘已满"));
+    pane->viewModel()->setNavigationError(QStringLiteral("书签尚未保存：磁盘已满"));
+    ASSERT_TRUE(waitUntil([&] { return line->isVisible() && line->height() > 0 && line->y() > 0; }));
+    EXPECT_EQ(line->errors(), QStringList({QStringLiteral("批注尚未保存：磁盘已满"), QStringLiteral("书签尚未保存：磁盘已满")}));
+    const QRect reading = area().geometry();
+    EXPECT_TRUE(reading.contains(line->geometry())) << line->geometry().y();
+    pane->viewModel()->setMarkupError(std::nullopt);
+    EXPECT_TRUE(line->isVisible());
+    pane->viewModel()->setNavigationError(std::nullopt);
+    EXPECT_FALSE(line->isVisible());
 }
 
 TEST_F(AnnotationPlacesTest, TheTintLiesBehindAPaneWithoutWallpaper)

@@ -1,0 +1,247 @@
+// folvan-bench PDF --markup-list N
+//   Puts N highlights (default 2000) on PDF in a pane model, as saved
+//   markups, then opens the annotation list in the popover the reader uses
+//   and prints, each the median of several runs with the worst in
+//   brackets: list_open_ms (popover shown and drawn), and with the list
+//   open list_delete_ms (a row's delete button), list_add_ms (a highlight
+//   made from a selection), list_undo_ms (undoing it); then
+//   list_add_closed_ms, a highlight made after the list was closed. Each
+//   figure runs until the list has drawn the change. markups_install_ms is
+//   the model and engine part of one change, without any list.
+
+#include "BenchDocument.h"
+#include "BenchStats.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "annotationsview/AnnotationListView.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
+#include "engine/PdfSelection.h"
+#include "model/SharedPDFViewModel.h"
+
+using namespace folvan;
+
+namespace {
+
+// Highlights spread over the pages: runs of 40 characters of the text.
+std::vector<ReadingMarkup> spreadMarkups(const std::shared_ptr<engine::PdfDocument> &shared, int count)
+{
+    std::vector<ReadingMarkup> markups;
+    const int pages = shared->pageCount();
+    for (int made = 0, round = 0; made < count && round < 400; ++round) {
+        for (int p = 0; p < pages && made < count; ++p) {
+            const engine::PdfPage page(shared, p);
+            const int characters = page.characterCount();
+            const int start = round * 60;
+            if (start + 40 > characters)
+                continue;
+            const engine::PdfSelection selection = page.selection(engine::PdfTextRange{start, 40});
+            const QRectF bounds = selection.bounds(page);
+            if (selection.isEmpty() || bounds.isEmpty())
+                continue;
+            ReadingMarkup markup;
+            markup.id = QUuid::createUuid();
+            markup.page = p;
+            markup.kind = QStringLiteral("highlight");
+            markup.rectangles = {bounds};
+            markup.quote = selection.string();
+            markup.note = made % 3 == 0 ? QStringLiteral("A note on this passage,\nwith a second line.") : QString();
+            markup.color = QStringLiteral("yellow");
+            markups.push_back(markup);
+            ++made;
+        }
+    }
+    return markups;
+}
+
+// The time of one change: `total` from the call to the rows drawn, and
+// `views` the list's own part of it, from the items' change to the rows
+// drawn (the model and engine's part left out).
+struct Timing {
+    double total = 0;
+    double views = 0;
+};
+
+class ChangeClock {
+public:
+    explicit ChangeClock(SharedPDFViewModel &model)
+    {
+        // Connected before the list, so that it runs before the list's own
+        // reaction to the items.
+        QObject::connect(&model, &SharedPDFViewModel::annotationItemsChanged, &m_context, [this] {
+            m_viewsStart = m_clock.nsecsElapsed();
+        });
+    }
+    // Connects the end mark, after the list's own reaction.
+    void follow(SharedPDFViewModel &model)
+    {
+        QObject::disconnect(m_end);
+        m_end = QObject::connect(&model, &SharedPDFViewModel::annotationItemsChanged, &m_context, [this] {
+            if (m_viewsStart >= 0)
+                m_views += m_clock.nsecsElapsed() - m_viewsStart;
+            m_viewsStart = -1;
+        });
+    }
+    Timing time(QListView *rows, const std::function<void()> &change)
+    {
+        m_views = 0;
+        m_viewsStart = -1;
+        m_clock.start();
+        change();
+        const qint64 changed = m_clock.nsecsElapsed();
+        if (rows)
+            rows->viewport()->repaint();
+        QCoreApplication::processEvents();
+        const qint64 drawn = m_clock.nsecsElapsed();
+        return {double(drawn) / 1e6, double(m_views + (drawn - changed)) / 1e6};
+    }
+
+private:
+    QObject m_context;
+    QMetaObject::Connection m_end;
+    QElapsedTimer m_clock;
+    qint64 m_viewsStart = -1;
+    qint64 m_views = 0;
+};
+
+void print(const char *name, const std::vector<double> &times)
+{
+    std::printf("%s %.2f [%.2f]\n", name, percentile(times, 0.5), percentile(times, 1.0));
+}
+
+// The list's figure and the whole change's, "NAME" and "NAME_total".
+void print(const std::string &name, const std::vector<Timing> &timings)
+{
+    std::vector<double> views, totals;
+    for (const Timing &t : timings) {
+        views.push_back(t.views);
+        totals.push_back(t.total);
+    }
+    print(name.c_str(), views);
+    print((name + "_total").c_str(), totals);
+}
+
+} // namespace
+
+int runMarkupListBench(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    int count = 2000;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--markup-list")); i >= 0) {
+        if (i + 1 < args.size() && args[i + 1].toInt() > 0) {
+            count = args[i + 1].toInt();
+            args.remove(i + 1);
+        }
+        args.remove(i);
+    }
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: folvan-bench PDF --markup-list N\n");
+        return 2;
+    }
+    // The markups are saved where nothing of the user's is.
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, home.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const auto document = openBenchDocument(args.first());
+    if (!document)
+        return 1;
+    SharedPDFViewModel model;
+    const QUrl url = QUrl::fromLocalFile(args.first());
+    model.setPdfDocumentURL(url);
+    model.loadMarkups(url, document);
+    std::vector<ReadingMarkup> markups = spreadMarkups(document, count);
+    QElapsedTimer clock;
+    clock.start();
+    model.applyAnnotations(markups);
+    std::printf("markups %zu\nmarkups_apply_ms %.1f\n", model.annotationItems().size(), double(clock.elapsed()));
+    if (model.annotationItems().size() < size_t(count)) {
+        std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", model.annotationItems().size());
+        return 1;
+    }
+
+    // A selection to highlight: a run of text no markup covers.
+    const engine::PdfPage firstPage(document, 0);
+    const engine::PdfSelection fresh = firstPage.selection(engine::PdfTextRange{45, 10});
+    const auto select = [&] {
+        model.retainedSelection = fresh;
+        model.setSelectionText(fresh.string());
+    };
+
+    ChangeClock clock2(model);
+    std::vector<double> install;
+    for (int run = 0; run < 3; ++run) {
+        select();
+        install.push_back(clock2.time(nullptr, [&] { model.addMarkup(QStringLiteral("highlight"), QString()); }).total);
+        clock2.time(nullptr, [&] { model.annotationUndoManager()->undo(); });
+    }
+    print("markups_install_ms", install);
+
+    // The popover of the reader's dock: a fixed-size popup holding the
+    // annotation section.
+    std::vector<double> opened;
+    std::vector<Timing> deleted, added, undone, addedClosed;
+    for (int run = 0; run < 3; ++run) {
+        QFrame popover(nullptr, Qt::Popup);
+        popover.setFixedSize(340, 440);
+        auto *layout = new QVBoxLayout(&popover);
+        annotationsview::AnnotationSection *section = nullptr;
+        opened.push_back(clock2.time(nullptr, [&] {
+            section = new annotationsview::AnnotationSection(&model, [] {}, &popover);
+            layout->addWidget(section);
+            popover.show();
+            section->list()->view()->viewport()->repaint();
+        }).total);
+        clock2.follow(model);
+        QListView *rows = section->list()->view();
+        const int middle = section->list()->rowCount() / 2;
+        // The rows past the first screens are laid out in later turns.
+        const int last = section->list()->rowCount() - 1;
+        while (rows->visualRect(section->list()->rows()->index(last)).width() <= 0)
+            QCoreApplication::processEvents();
+        rows->scrollTo(section->list()->rows()->index(middle), QAbstractItemView::PositionAtCenter);
+        QCoreApplication::processEvents();
+        const size_t before = model.annotationItems().size();
+        deleted.push_back(clock2.time(rows, [&] {
+            QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
+                              section->list()->partRect(middle, annotationsview::AnnotationListView::Part::remove).center());
+        }));
+        if (model.annotationItems().size() != before - 1) {
+            const QRect place = section->list()->partRect(middle, annotationsview::AnnotationListView::Part::remove);
+            std::fprintf(stderr, "the delete button deleted nothing (%d %d %d %d in %d x %d)\n", place.x(), place.y(),
+                         place.width(), place.height(), rows->viewport()->width(), rows->viewport()->height());
+            return 1;
+        }
+        undone.push_back(clock2.time(rows, [&] { model.annotationUndoManager()->undo(); }));
+        select();
+        added.push_back(clock2.time(rows, [&] { model.addMarkup(QStringLiteral("highlight"), QString()); }));
+        clock2.time(rows, [&] { model.annotationUndoManager()->undo(); });
+        popover.hide();
+        select();
+        addedClosed.push_back(clock2.time(nullptr, [&] { model.addMarkup(QStringLiteral("highlight"), QString()); }));
+        clock2.time(nullptr, [&] { model.annotationUndoManager()->undo(); });
+    }
+    std::printf("rows %d\n", int(model.annotationItems().size()));
+    print("list_open_ms", opened);
+    print("list_delete_ms", deleted);
+    print("list_add_ms", added);
+    print("list_undo_ms", undone);
+    print("list_add_closed_ms", addedClosed);
+    return 0;
+}

@@ -1,0 +1,55 @@
+#include "window/PaneErrorLine.h"
+
+#include "model/SharedPDFViewModel.h"
+#include "notes/PaperNotesStore.h"
+#include "window/PaneFont.h"
+
+namespace folvan::window {
+
+PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, QWidget *parent)
+    : QLabel(parent)
+    , m_model(model)
+    , m_notes(notes)
+{
+    setObjectName(QStringLiteral("paneErrorLine"));
+    setWordWrap(true);
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    usePaneFont(this, PaneFontRole::caption);
+    setStyleSheet(QStringLiteral("#paneErrorLine { color: #c8001a; background: rgba(255, 240, 240, 235);"
+                                 " border: 1px solid rgba(200, 0, 26, 60); border-radius: 7px; padding: 5px 9px; }"));
+    for (auto signal : {&SharedPDFViewModel::markupErrorChanged, &SharedPDFViewModel::navigationErrorChanged,
+                        &SharedPDFViewModel::pdfDocumentChanged})
+        connect(model, signal, this, &PaneErrorLine::refresh);
+    if (notes)
+        connect(notes, &PaperNotesStore::errorChanged, this, &PaneErrorLine::refresh);
+    refresh();
+}
+
+QStringList PaneErrorLine::errors() const
+{
+    QStringList lines;
+    // The paper's own stores speak only while a paper is open.
+    if (m_model && m_model->pdfDocument()) {
+        if (const auto &error = m_model->markupError())
+            lines << *error;
+        if (const auto &error = m_model->navigationError())
+            lines << *error;
+    }
+    if (m_notes && m_notes->hasError())
+        lines << m_notes->error();
+    return lines;
+}
+
+void PaneErrorLine::refresh()
+{
+    const QString text = errors().join(QLatin1Char('\n'));
+    if (text == this->text() && isVisibleTo(parentWidget()) == !text.isEmpty())
+        return;
+    setText(text);
+    setToolTip(text);
+    setVisible(!text.isEmpty());
+    emit changed();
+}
+
+} // namespace folvan::window

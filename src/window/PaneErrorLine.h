@@ -1,0 +1,38 @@
+#pragma once
+
+// The pane's lasting error line: while a store of the pane cannot read or
+// write its file (the paper's annotations, its bookmarks, the notes
+// library), its error stands in red over the top of the reading row, one
+// line for each failing store, until the failure ends. A passing alert
+// alone is missed by a reader who looked away.
+
+#include <QLabel>
+#include <QPointer>
+
+namespace folvan {
+class PaperNotesStore;
+class SharedPDFViewModel;
+} // namespace folvan
+
+namespace folvan::window {
+
+class PaneErrorLine : public QLabel {
+    Q_OBJECT
+public:
+    PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, QWidget *parent = nullptr);
+
+    // The errors shown now, one a line; empty while every store is well.
+    QStringList errors() const;
+
+signals:
+    // Shown or hidden, or its text changed: its place may change.
+    void changed();
+
+private:
+    void refresh();
+
+    QPointer<SharedPDFViewModel> m_model;
+    QPointer<PaperNotesStore> m_notes;
+};
+
+} // namespace folvan::window
