@@ -1,4 +1,5 @@
 #include "app/ReaderMenus.h"
+#include "app/QuitGuard.h"
 
 #include "app/BackgroundImageCommands.h"
 #include "history/ReadingHistory.h"
@@ -129,7 +130,14 @@ QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
     m_quit = file->addAction(QStringLiteral("退出 Folvan"));
     m_quit->setShortcut(QKeySequence::Quit);
     m_quit->setMenuRole(QAction::QuitRole);
-    connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
+    // Quitting asks first while some change cannot be written.
+    connect(
+        m_quit, &QAction::triggered, this,
+        [this] {
+            if (mayQuit(m_dialogParent))
+                QApplication::closeAllWindows();
+        },
+        Qt::QueuedConnection);
     return file;
 }
 

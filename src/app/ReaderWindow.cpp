@@ -1,6 +1,7 @@
 #include "app/ReaderWindow.h"
 
 #include "app/BackgroundImageCommands.h"
+#include "app/QuitGuard.h"
 #include "app/ReaderMenus.h"
 #include "history/ReadingHistory.h"
 #include "interface/HelpOverlays.h"
@@ -11,6 +12,7 @@
 #include "workspace/ReaderWorkspace.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFileOpenEvent>
@@ -83,6 +85,19 @@ void ReaderWindow::openExternalPaths(const QStringList &paths)
 {
     for (const QString &path : paths)
         m_workspace->openExternalURL(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+void ReaderWindow::closeEvent(QCloseEvent *event)
+{
+    bool last = true;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget != this && widget->isVisible() && qobject_cast<ReaderWindow *>(widget))
+            last = false;
+    if (last && !mayQuit(this)) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 ReaderWindows::ReaderWindows()

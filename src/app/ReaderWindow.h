@@ -37,6 +37,9 @@ protected:
     // Files opened with the program from the file manager or the dock
     // arrive as file-open events of the application.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Closing the last reading window quits: it asks first while some
+    // change cannot be written, and stays open when the reader chooses to.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     workspace::ReaderWorkspace *m_workspace;

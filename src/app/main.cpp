@@ -7,6 +7,7 @@
 #include <QStyleFactory>
 
 #include "app/QtTranslations.h"
+#include "app/QuitGuard.h"
 #include "app/ReaderWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
@@ -77,13 +78,15 @@ int main(int argc, char **argv)
         &termination, &folvan::app::TerminationSignals::quitRequested, &app,
         [&endedBySignal] {
             endedBySignal = true;
+            folvan::app::quitWithoutQuestion();
             QApplication::closeAllWindows();
         },
         Qt::QueuedConnection);
     const int status = app.exec();
     // The stores wrote what they could as the program quit; what is still
-    // unwritten is named, not dropped in silence.
-    const QStringList unsaved = folvan::platform::unsavedDescriptions();
+    // unwritten, and was not named when the reader chose to quit, is named
+    // now, not dropped in silence.
+    const QStringList unsaved = folvan::platform::unsavedDescriptions(true);
     if (!unsaved.isEmpty()) {
         const QString text = QStringLiteral("以下更改无法写入磁盘，没有保存：\n") + unsaved.join(QLatin1Char('\n'));
         if (endedBySignal) {

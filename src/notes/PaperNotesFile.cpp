@@ -33,7 +33,7 @@ QList<Record> requireList(const json::Json &object, const char *key)
 
 QString unreadableData(const QString &detail)
 {
-    return QStringLiteral("未能读取数据，因为它的格式不正确（%1）。").arg(detail);
+    return platform::unreadableDataText(detail);
 }
 
 } // namespace

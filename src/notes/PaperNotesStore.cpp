@@ -19,6 +19,7 @@ namespace {
 
 const QString kLoadFailed = QStringLiteral("无法读取笔记库，原文件已保留：");
 const QString kSaveFailed = QStringLiteral("笔记尚未保存：");
+const QString kUnsavedNotes = QStringLiteral("笔记");
 
 } // namespace
 
@@ -129,8 +130,12 @@ void PaperNotesStore::importLegacyPad(const platform::Preferences &defaults)
 
 void PaperNotesStore::schedule()
 {
-    if (!m_writable)
+    // A library that could not be read is never written over: what is
+    // typed now lives in memory only, and the quit alert names it.
+    if (!m_writable) {
+        platform::noteUnsaved(m_file, kUnsavedNotes);
         return;
+    }
     m_dirty = true;
     m_pending->schedule(m_saveDelay, [this] { flush(); });
 }
@@ -157,7 +162,7 @@ void PaperNotesStore::flush()
         return;
     }
     setError(kSaveFailed + failure);
-    platform::noteUnsaved(m_file.isEmpty() ? kFileName : m_file, QStringLiteral("笔记"));
+    platform::noteUnsaved(m_file.isEmpty() ? kFileName : m_file, kUnsavedNotes);
     // Tried again by the next change, at quit, and after a while, so that a
     // folder made writable again gets the change with no more writing.
     m_pending->schedule(m_saveDelay * kRetryDelayFactor, [this] { flush(); });

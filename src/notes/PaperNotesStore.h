@@ -64,8 +64,9 @@ public:
     QString error() const { return m_error; }
     bool hasError() const { return !m_error.isEmpty(); }
 
-    // Marks the library changed and (re)starts the deferred save. Does
-    // nothing once the file failed to load.
+    // Marks the library changed and (re)starts the deferred save. Once the
+    // file failed to load nothing is written; the change is only noted as
+    // unsaved, for the quit alert.
     void schedule();
     // Cancels the deferred save and writes the file now when there are
     // unsaved changes. A failure is reported in error() and retried by the

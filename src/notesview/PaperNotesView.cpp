@@ -11,6 +11,7 @@
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QFrame>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +34,8 @@ using Role = platform::InterfaceTextRole;
 const QString kNoteTextSizeKey = QStringLiteral("folvan.noteTextSize");
 const QString kUntitled = QStringLiteral("未命名笔记");
 const QString kNoPaper = QStringLiteral("旧版笔记 · 来源未记录");
+// Taller than this, the body editor keeps its full 100 points.
+constexpr int kRoomyHeight = 640;
 
 QColor accent(double alpha)
 {
@@ -114,13 +117,26 @@ int drawLines(QPainter &painter, const QString &text, const QFont &font, int lef
 NoteRow::NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *parent)
     : QAbstractButton(parent)
     , m_id(note.id)
-    , m_title(note.title.isEmpty() ? kUntitled : note.title)
-    , m_paper(paperTitle.isNull() ? kNoPaper : paperTitle)
-    , m_body(note.body)
 {
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setNote(note, paperTitle);
+}
+
+void NoteRow::setNote(const PaperNote &note, const QString &paperTitle)
+{
+    const QString title = note.title.isEmpty() ? kUntitled : PaperNotesView::oneLineTitle(note.title);
+    const QString paper = paperTitle.isNull() ? kNoPaper : paperTitle;
+    if (title == m_title && paper == m_paper && note.body == m_body)
+        return;
+    const bool heightChanges = note.body.isEmpty() != m_body.isEmpty();
+    m_title = title;
+    m_paper = paper;
+    m_body = note.body;
     setAccessibleName(m_title);
+    if (heightChanges)
+        updateGeometry();
+    update();
 }
 
 void NoteRow::setSelected(bool selected)
@@ -177,8 +193,8 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     , m_hooks(std::move(hooks))
 {
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(14, 14, 14, 14);
-    column->setSpacing(10);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(8);
 
     // Header.
     auto *header = new QHBoxLayout;
@@ -230,9 +246,8 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     listArea->setFrameShape(QFrame::NoFrame);
     listArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     listArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    listArea->setMinimumHeight(80);
-    listArea->setMaximumHeight(210);
-    listArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    listArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    m_listArea = listArea;
     m_listBody = new QWidget;
     m_listBody->setAutoFillBackground(false);
     m_listLayout = new QVBoxLayout(m_listBody);
@@ -290,8 +305,8 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     m_body = new QPlainTextEdit(m_editor);
     m_body->setObjectName(QStringLiteral("body"));
     m_body->setAccessibleName(QStringLiteral("论文笔记正文"));
-    m_body->setMinimumHeight(100);
     m_body->setBackgroundRole(QPalette::Base);
+    m_body->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     editor->addWidget(m_body, 1);
     column->addWidget(m_editor, 3);
 
@@ -340,7 +355,15 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     });
     // Each keystroke is one edit of the store; the fields take the store's
     // text back only when it differs, so the cursor stays where it is.
-    connect(m_title, &QLineEdit::textEdited, this, [this](const QString &text) {
+    // A title is one line: a pasted line break becomes a space.
+    connect(m_title, &QLineEdit::textEdited, this, [this](const QString &typed) {
+        const QString text = oneLineTitle(typed);
+        if (text != typed) {
+            const int cursor = m_title->cursorPosition() - int(typed.size() - text.size());
+            const QSignalBlocker quiet(m_title);
+            m_title->setText(text);
+            m_title->setCursorPosition(std::max(0, cursor));
+        }
         if (const auto note = m_store.note(selection()))
             m_store.update(note->id, text, std::nullopt);
     });
@@ -464,10 +487,34 @@ void PaperNotesView::createNote()
     m_title->setFocus(Qt::OtherFocusReason);
 }
 
+namespace {
+
+bool breaksLine(QChar c)
+{
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
+        || c == QChar::ParagraphSeparator || c == QLatin1Char('\v') || c == QLatin1Char('\f')
+        || c == QChar(0x85);
+}
+
+} // namespace
+
+QString PaperNotesView::oneLineTitle(const QString &title)
+{
+    QString line = title;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : line)
+        if (breaksLine(c))
+            c = QLatin1Char(' ');
+    return line;
+}
+
 QString PaperNotesView::exportFileName(const PaperNote &note)
 {
-    const QString stem = note.title.isEmpty() ? QStringLiteral("论文笔记") : note.title;
-    return QString(stem).replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral(".md");
+    QString stem = oneLineTitle(note.title);
+    for (QChar &c : stem)
+        if (c.category() == QChar::Other_Control || c == QLatin1Char('/'))
+            c = c == QLatin1Char('/') ? QLatin1Char('-') : QLatin1Char(' ');
+    return (stem.isEmpty() ? QStringLiteral("论文笔记") : stem) + QStringLiteral(".md");
 }
 
 void PaperNotesView::exportNote(const PaperNote &note)
@@ -481,29 +528,47 @@ void PaperNotesView::exportNote(const PaperNote &note)
         reportExportFailure(failure);
 }
 
+// Rows are kept by note: a note new to the list gets a row, a row's texts
+// change with its note's, and a row moves only when the order changes, so
+// that typing in a note touches that note's row alone.
 void PaperNotesView::rebuildList(const QList<PaperNote> &results)
 {
-    QString key;
-    for (const PaperNote &note : results)
-        key += note.id.toString() + note.title + QChar(0) + paperTitle(note.paperID) + QChar(0) + note.body + QChar(1);
-    if (key != m_listKey || results.isEmpty()) {
-        m_listKey = key;
-        // Rows go later: one of them may be the button being pressed.
-        for (NoteRow *row : m_listBody->findChildren<NoteRow *>(Qt::FindDirectChildrenOnly)) {
-            row->hide();
-            row->setParent(nullptr);
-            row->deleteLater();
-        }
-        int at = 0;
-        for (const PaperNote &note : results) {
-            auto *row = new NoteRow(note, paperTitle(note.paperID), m_listBody);
+    QHash<QUuid, NoteRow *> kept;
+    for (NoteRow *row : std::as_const(m_rows))
+        kept.insert(row->noteID(), row);
+    QList<NoteRow *> order;
+    order.reserve(results.size());
+    for (const PaperNote &note : results) {
+        NoteRow *row = kept.take(note.id);
+        if (row) {
+            row->setNote(note, paperTitle(note.paperID));
+        } else {
+            row = new NoteRow(note, paperTitle(note.paperID), m_listBody);
             const QUuid id = note.id;
             connect(row, &NoteRow::clicked, this, [this, id] { setSelection(id); });
-            m_listLayout->insertWidget(at++, row);
         }
+        order.append(row);
+    }
+    // Rows go later: one of them may be the button being pressed.
+    for (NoteRow *row : std::as_const(kept)) {
+        m_listLayout->removeWidget(row);
+        row->hide();
+        row->setParent(nullptr);
+        row->deleteLater();
+    }
+    if (order != m_rows) {
+        for (int at = 0; at < order.size(); ++at) {
+            QLayoutItem *item = m_listLayout->itemAt(at);
+            if (item && item->widget() == order[at])
+                continue;
+            m_listLayout->removeWidget(order[at]);
+            m_listLayout->insertWidget(at, order[at]);
+            order[at]->show();
+        }
+        m_rows = order;
     }
     const std::optional<QUuid> selected = selection();
-    for (NoteRow *row : m_listBody->findChildren<NoteRow *>(Qt::FindDirectChildrenOnly))
+    for (NoteRow *row : std::as_const(m_rows))
         row->setSelected(selected == row->noteID());
     m_emptyList->setVisible(results.isEmpty());
     m_emptyList->setText(m_query.isEmpty() ? QStringLiteral("在这里记下这篇论文的想法。") : QStringLiteral("没有匹配的笔记"));
@@ -595,6 +660,13 @@ void PaperNotesView::refresh()
 void PaperNotesView::applyFonts()
 {
     const QFont caption = platform::interfaceFont(Role::caption);
+    // Every text in the interface's own sizes, wherever the panel stands
+    // (the side column or a popover of its own).
+    const QFont body = platform::interfaceFont(Role::body);
+    for (QWidget *widget : {static_cast<QWidget *>(m_search), static_cast<QWidget *>(m_title),
+                            static_cast<QWidget *>(m_scopeCurrent), static_cast<QWidget *>(m_scopeAll),
+                            static_cast<QWidget *>(m_createHere)})
+        widget->setFont(body);
     m_heading->setFont(platform::interfaceFont(Role::headline));
     for (QLabel *label : {m_paperLine, m_emptyList, m_quotes, m_emptyText, m_status, m_error})
         label->setFont(caption);
@@ -603,12 +675,31 @@ void PaperNotesView::applyFonts()
     capLines(m_paperLine, 2);
     capLines(m_quotes, 5, 9);
     m_quotes->setMinimumHeight(m_quotes->maximumHeight() * 2 / 5);
-    QFont body = QApplication::font();
-    body.setPointSizeF(platform::Preferences::shared().doubleValue(kNoteTextSizeKey, 15)
-                       * platform::kQtPointsPerInterfacePoint);
-    m_body->setFont(body);
+    QFont noteText = QApplication::font();
+    noteText.setPointSizeF(platform::Preferences::shared().doubleValue(kNoteTextSizeKey, 15)
+                           * platform::kQtPointsPerInterfacePoint);
+    m_body->setFont(noteText);
     for (NoteRow *row : m_listBody->findChildren<NoteRow *>())
         row->updateGeometry();
+    fitHeights();
+}
+
+// The list and the editor share the height: the list keeps three rows (of
+// a title and a paper line), the body editor 100 points where there is
+// room and less in a short panel, so that the footer always shows.
+void PaperNotesView::fitHeights()
+{
+    const int title = QFontMetrics(platform::interfaceFont(Role::callout, QFont::Medium)).lineSpacing();
+    const int caption = QFontMetrics(platform::interfaceFont(Role::caption)).lineSpacing();
+    const int row = 8 + title + 4 + caption + 8;
+    m_listArea->setMinimumHeight(3 * row + 2 * m_listLayout->spacing());
+    m_body->setMinimumHeight(height() >= kRoomyHeight ? 100 : 2 * m_body->fontMetrics().lineSpacing() + 12);
+}
+
+void PaperNotesView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitHeights();
 }
 
 } // namespace folvan::notesview

@@ -47,6 +47,8 @@ public:
     NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *parent = nullptr);
 
     QUuid noteID() const { return m_id; }
+    // Shows the note's texts now; redraws only when they differ.
+    void setNote(const PaperNote &note, const QString &paperTitle);
     QString titleText() const { return m_title; }
     QString paperText() const { return m_paper; }
     void setSelected(bool selected);
@@ -84,11 +86,18 @@ public:
     std::function<QString(const QString &suggestedName)> chooseExportPath;
     std::function<void(const QString &error)> reportExportFailure;
 
-    // The suggested file name of a note's export.
+    // The suggested file name of a note's export: the title (or "论文笔记")
+    // with "/" made "-" and no control characters.
     static QString exportFileName(const PaperNote &note);
+    // A title as one line: each line break becomes a space.
+    static QString oneLineTitle(const QString &title);
+
+    // The list's rows, top to bottom.
+    QList<NoteRow *> listRows() const { return m_rows; }
 
 protected:
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -101,6 +110,7 @@ private:
     void rebuildList(const QList<PaperNote> &results);
     void showEditor(const PaperNote &note);
     void applyFonts();
+    void fitHeights();
     void fitSourceText();
 
     PaperNotesStore &m_store;
@@ -109,13 +119,14 @@ private:
     PaneNoteHooks m_hooks;
     QString m_query;
     bool m_allPapers = false;
-    QString m_listKey;
+    QList<NoteRow *> m_rows;
 
     QToolButton *m_create;
     QLabel *m_heading, *m_paperLine;
     QLineEdit *m_search;
     QWidget *m_scope;
     QPushButton *m_scopeCurrent, *m_scopeAll;
+    QWidget *m_listArea;
     QWidget *m_listBody;
     QVBoxLayout *m_listLayout;
     QLabel *m_emptyList;

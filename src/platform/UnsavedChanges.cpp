@@ -1,15 +1,20 @@
 #include "platform/UnsavedChanges.h"
 
 #include <QList>
-#include <QPair>
 
 namespace folvan::platform {
 
 namespace {
 
-QList<QPair<QString, QString>> &pending()
+struct Pending {
+    QString file;
+    QString description;
+    bool told = false;
+};
+
+QList<Pending> &pending()
 {
-    static QList<QPair<QString, QString>> list;
+    static QList<Pending> list;
     return list;
 }
 
@@ -17,9 +22,9 @@ QList<QPair<QString, QString>> &pending()
 
 void noteUnsaved(const QString &file, const QString &description)
 {
-    for (auto &entry : pending()) {
-        if (entry.first == file) {
-            entry.second = description;
+    for (Pending &entry : pending()) {
+        if (entry.file == file) {
+            entry.description = description;
             return;
         }
     }
@@ -28,15 +33,22 @@ void noteUnsaved(const QString &file, const QString &description)
 
 void noteSaved(const QString &file)
 {
-    pending().removeIf([&](const QPair<QString, QString> &entry) { return entry.first == file; });
+    pending().removeIf([&](const Pending &entry) { return entry.file == file; });
 }
 
-QStringList unsavedDescriptions()
+QStringList unsavedDescriptions(bool untoldOnly)
 {
     QStringList descriptions;
-    for (const auto &entry : pending())
-        descriptions.append(entry.second);
+    for (const Pending &entry : pending())
+        if (!untoldOnly || !entry.told)
+            descriptions.append(entry.description);
     return descriptions;
+}
+
+void markUnsavedTold()
+{
+    for (Pending &entry : pending())
+        entry.told = true;
 }
 
 } // namespace folvan::platform

@@ -13,7 +13,10 @@ namespace folvan::platform {
 void noteUnsaved(const QString &file, const QString &description);
 // The file was written: nothing of it is pending any more.
 void noteSaved(const QString &file);
-// The descriptions of every file still pending, in the order first noted.
-QStringList unsavedDescriptions();
+// The descriptions of every file still pending, in the order first noted;
+// with `untoldOnly`, only those noted since markUnsavedTold().
+QStringList unsavedDescriptions(bool untoldOnly = false);
+// The reader has been told of every change pending now (and chose to quit).
+void markUnsavedTold();
 
 } // namespace folvan::platform

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include "app/QuitGuard.h"
 #include "app/ReaderMenus.h"
 #include "app/ReaderWindow.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/UnsavedChanges.h"
 #include "window/ContentView.h"
 #include "workspace/ReaderWorkspace.h"
 #include "workspace/ShellTestSupport.h"
 #include "workspace/ShellDialogs.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QTest>
 
@@ -97,6 +103,60 @@ TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
     second->close();
     QTRY_COMPARE(windows.windows().size(), 1);
     EXPECT_EQ(windows.current(), first);
+}
+
+// A note typed while the notes library cannot be read stays in memory
+// only: quitting names it and lets the reader stay; the library's file is
+// never written over.
+class QuitTest : public test::ShellTest {};
+
+TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
+{
+    const QString library = PaperNotesStore::defaultFilePath();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(library).absolutePath()));
+    const QByteArray damaged = "{\"version\": 1, \"papers\": [";
+    {
+        QFile file(library);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    PaperNotesStore &store = PaperNotesStore::shared();
+    ASSERT_EQ(store.filePath(), library);
+    ASSERT_TRUE(store.hasError());
+    PaperNote note;
+    note.id = QUuid::createUuid();
+    note.title = QStringLiteral("typed while unwritable");
+    store.setNotes(store.notes() << note);
+    store.schedule();
+
+    QStringList asked;
+    bool answer = false;
+    app::setQuitQuestion([&](const QStringList &unsaved, QWidget *) {
+        asked = unsaved;
+        return answer;
+    });
+    app::ReaderWindows windows;
+    app::ReaderWindow *shown = windows.open(QStringList{QStringLiteral("folvan")});
+    shown->menus()->quitAction()->trigger();
+    QTRY_VERIFY(!asked.isEmpty());
+    EXPECT_TRUE(asked.contains(QStringLiteral("笔记")));
+    QApplication::processEvents();
+    EXPECT_TRUE(shown->isVisible());
+    // Closing the last window asks too.
+    asked.clear();
+    shown->close();
+    EXPECT_TRUE(asked.contains(QStringLiteral("笔记")));
+    EXPECT_TRUE(shown->isVisible());
+
+    answer = true;
+    shown->close();
+    QTRY_COMPARE(windows.windows().size(), 0);
+    // Told once: the end of the program names it no more.
+    EXPECT_FALSE(platform::unsavedDescriptions(true).contains(QStringLiteral("笔记")));
+    app::setQuitQuestion({});
+    QFile file(library);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
 }
 
 } // namespace

@@ -3,7 +3,10 @@
 
 #include "notes/NotesTestSupport.h"
 #include "notesview/PaperNotesView.h"
+#include "platform/InterfaceFont.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -62,7 +65,7 @@ protected:
     QStringList rows() const
     {
         QStringList titles;
-        for (NoteRow *row : view->findChildren<NoteRow *>())
+        for (NoteRow *row : view->listRows())
             titles << row->titleText();
         return titles;
     }
@@ -181,6 +184,69 @@ TEST_F(NotesPanelTest, TypingEditsTheStoreAtOnceAndKeepsTheCursor)
     EXPECT_EQ(title->text(), QStringLiteral("axyb"));
 }
 
+// A title is one line: pasted line breaks become spaces in the field, the
+// store and the list.
+TEST_F(NotesPanelTest, APastedTitleIsOneLine)
+{
+    selected = add(QStringLiteral("ab"), 10, alpha);
+    show(alpha);
+    QLineEdit *title = child<QLineEdit>("title");
+    title->setFocus();
+    title->setCursorPosition(1);
+    QApplication::clipboard()->setText(QStringLiteral("x\ny\r\nz"));
+    title->paste();
+    EXPECT_EQ(title->text(), QStringLiteral("ax y zb"));
+    EXPECT_EQ(title->cursorPosition(), 6);
+    EXPECT_EQ(store->note(selected)->title, QStringLiteral("ax y zb"));
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("ax y zb")}));
+}
+
+// With many notes, typing changes the edited note's row alone; the others
+// stay as they were.
+TEST_F(NotesPanelTest, TypingTouchesOnlyTheEditedRow)
+{
+    for (int n = 0; n < 40; ++n)
+        add(QStringLiteral("note %1").arg(n), 10 + n, alpha, QStringLiteral("body"));
+    const QUuid edited = add(QStringLiteral("edited"), 5, alpha);
+    selected = edited;
+    show(alpha);
+    const QList<NoteRow *> before = view->listRows();
+    ASSERT_EQ(before.size(), 41);
+    EXPECT_EQ(before.last()->noteID(), edited);
+    QTest::keyClicks(child<QPlainTextEdit>("body"), QStringLiteral("abc"));
+    const QList<NoteRow *> after = view->listRows();
+    ASSERT_EQ(after.size(), 41);
+    // The edited note heads the list; every other row is the same widget.
+    EXPECT_EQ(after.front(), before.last());
+    EXPECT_EQ(after.mid(1), before.mid(0, 40));
+    EXPECT_EQ(child<QPlainTextEdit>("body")->toPlainText(), QStringLiteral("abc"));
+}
+
+// In a popover's height the list keeps three rows, the editor the rest,
+// and the footer stays in sight, in the interface's fonts.
+TEST_F(NotesPanelTest, AShortPanelSharesItsHeightAndKeepsItsFooter)
+{
+    for (int n = 0; n < 12; ++n)
+        add(QStringLiteral("note %1").arg(n), 10 + n, alpha);
+    selected = add(QStringLiteral("shown"), 5, alpha, QStringLiteral("text"));
+    show(alpha);
+    view->resize(356, 496);
+    QApplication::processEvents();
+    const QRect inside = view->rect();
+    QLabel *status = child<QLabel>("status");
+    ASSERT_TRUE(status->isVisible());
+    EXPECT_TRUE(inside.contains(QRect(status->mapTo(view.get(), QPoint(0, 0)), status->size())));
+    QPlainTextEdit *body = child<QPlainTextEdit>("body");
+    EXPECT_TRUE(inside.contains(QRect(body->mapTo(view.get(), QPoint(0, 0)), body->size())));
+    EXPECT_GE(body->height(), 2 * body->fontMetrics().lineSpacing());
+    auto *list = child<QWidget>("list");
+    const QList<NoteRow *> shown = view->listRows();
+    ASSERT_GE(shown.size(), 3);
+    EXPECT_GE(list->height(), shown[0]->height() + shown[1]->height() + shown[2]->height());
+    EXPECT_EQ(child<QLineEdit>("title")->font().pointSizeF(),
+              platform::interfaceFont(platform::InterfaceTextRole::body).pointSizeF());
+}
+
 TEST_F(NotesPanelTest, DeleteClearsTheSelectionAndUndoBringsTheNoteBackUnselected)
 {
     add(QStringLiteral("keep"), 10, alpha);
@@ -232,7 +298,9 @@ TEST_F(NotesPanelTest, ExportSuggestsANameFromTheTitleAndReportsAFailedWrite)
 {
     const struct {
         QString title, suggested;
-    } cases[] = {{QStringLiteral("a/b"), QStringLiteral("a-b.md")}, {QString(), QStringLiteral("论文笔记.md")}};
+    } cases[] = {{QStringLiteral("a/b"), QStringLiteral("a-b.md")},
+                 {QString(), QStringLiteral("论文笔记.md")},
+                 {QStringLiteral("two\nlines\r\nand\ta\u0007bell"), QStringLiteral("two lines and a bell.md")}};
     for (const auto &c : cases) {
         selected = add(c.title, 10, alpha, QStringLiteral("body"));
         show(alpha);
