@@ -177,6 +177,35 @@ std::optional<double> usable(const std::optional<double> &coordinate)
     return std::nullopt;
 }
 
+// The whole text line a piece of text belongs to. The page's text may
+// break one printed line into pieces (a justified reference list sets its
+// words far apart): the pieces of like height on the piece's line that
+// follow each other with gaps below a line's height are one line; a
+// column's gap is wider and ends it.
+QRectF wholeLine(const engine::PdfPage &page, const QRectF &piece)
+{
+    const auto text = page.text();
+    QRectF whole = piece;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const engine::PdfTextSpan &line : text->lines) {
+            const QRectF other = line.bounds.normalized();
+            if (other.isEmpty() || whole.contains(other))
+                continue;
+            const double height = std::max(whole.height(), other.height());
+            const double middle = other.center().y();
+            if (middle < whole.top() || middle > whole.bottom() || std::abs(other.height() - whole.height()) > height / 2)
+                continue;
+            const double gap = other.left() >= whole.right() ? other.left() - whole.right() : whole.left() - other.right();
+            if (gap > height)
+                continue;
+            whole |= other;
+            grew = true;
+        }
+    }
+    return whole;
+}
+
 } // namespace
 
 std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &document,
@@ -201,7 +230,7 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
         // page widens nothing.
         const QPointF probe(*x + 6, top - 14);
         const engine::PdfSelection line = page.selectionForLine(probe);
-        const QRectF bounds = line.isEmpty() ? QRectF() : line.bounds(page);
+        const QRectF bounds = line.isEmpty() ? QRectF() : wholeLine(page, line.bounds(page).normalized());
         if (bounds.width() > 60 && box.contains(probe) && probe.y() >= bounds.top() - 2
             && probe.y() <= bounds.bottom() + 2) {
             // A reference's number stands apart from its text, between the

@@ -150,12 +150,17 @@ bool encodeMarkups(const std::vector<ReadingMarkup> &markups, QByteArray *out, Q
 
 std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes, QString *error)
 {
-    std::optional<json> value = platform::decodeStoredJson(bytes, error);
-    if (!value)
+    // Told in the reader's words, with the parser's detail in brackets.
+    QString detail;
+    std::optional<json> value = platform::decodeStoredJson(bytes, &detail);
+    if (!value) {
+        if (error)
+            *error = platform::unreadableDataText(detail);
         return std::nullopt;
+    }
     if (!value->is_array()) {
         if (error)
-            *error = QStringLiteral("The data is not a list of markups.");
+            *error = platform::unreadableDataText();
         return std::nullopt;
     }
     std::vector<ReadingMarkup> markups;
@@ -164,7 +169,7 @@ std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes,
             markups.push_back(markupFromJson(element));
     } catch (const MarkupDecodingError &e) {
         if (error)
-            *error = platform::jsonErrorText(e.what());
+            *error = platform::unreadableDataText(platform::jsonErrorText(e.what()));
         return std::nullopt;
     }
     return markups;

@@ -10,6 +10,7 @@
 #include "annotations/MarkupCommitCommand.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
+#include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
 
 namespace folvan {
@@ -25,7 +26,7 @@ const QString kSaveError = QStringLiteral("批注尚未保存：");
 const QString kSyncError = QStringLiteral("无法同步另一阅读区的批注：");
 const QString kPlaceError = QStringLiteral("无法显示已保存的批注：");
 // What a file that is not a valid markup list reports.
-const QString kCorruptFile = QStringLiteral("The file couldn’t be opened because it isn’t in the correct format.");
+const QString kCorruptFile = platform::unreadableDataText();
 
 } // namespace
 

@@ -114,6 +114,13 @@ QString jsonErrorText(const char *what)
     return text.remove(tag);
 }
 
+QString unreadableDataText(const QString &detail)
+{
+    if (detail.isEmpty())
+        return QStringLiteral("未能读取数据，因为它的格式不正确。");
+    return QStringLiteral("未能读取数据，因为它的格式不正确（%1）。").arg(detail);
+}
+
 QString uuidString(const QUuid &uuid)
 {
     return uuid.toString(QUuid::WithoutBraces).toUpper();

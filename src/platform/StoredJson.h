@@ -33,6 +33,10 @@ std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error = n
 // An error's text for the reader: the message of a JSON library error
 // without the library's own tag ("[json.exception.parse_error.101] ").
 QString jsonErrorText(const char *what);
+// How a stored file that is not in its form is told to the reader:
+// "未能读取数据，因为它的格式不正确（DETAIL）。", or without the bracket when
+// there is no detail.
+QString unreadableDataText(const QString &detail = QString());
 
 // Upper-case UUID text without braces.
 QString uuidString(const QUuid &uuid);

@@ -110,9 +110,17 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
 
     SharedPDFViewModel &model = openPane(paper);
     ASSERT_TRUE(model.markupError());
-    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法载入已保存的批注：")));
+    // Told in the reader's words, as the notes library is.
+    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法载入已保存的批注：未能读取数据，因为它的格式不正确")))
+        << model.markupError()->toStdString();
     EXPECT_TRUE(model.markups().empty());
     EXPECT_EQ(fileBytes(file), "[{\"id\": broken");
+    // A list of something else, and a markup without its fields, alike.
+    for (const QByteArray &content : {QByteArray("{\"a\": 1}"), QByteArray("[{\"id\": 3}]")}) {
+        QString error;
+        EXPECT_FALSE(decodeMarkups(content, &error));
+        EXPECT_TRUE(error.startsWith(QStringLiteral("未能读取数据，因为它的格式不正确"))) << error.toStdString();
+    }
 
     select(model, 0, 0, 0, 5);
     model.addMarkup(QStringLiteral("highlight"), QString());

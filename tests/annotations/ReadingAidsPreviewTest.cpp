@@ -104,6 +104,34 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination()));
 }
 
+// A justified reference list sets a line's words far apart, and the page's
+// text may hold the line in pieces, the first one short of 60 points: the
+// region spans the whole line all the same, and stops at the column's edge.
+TEST_F(CitationPreviewTest, AJustifiedLineInPiecesIsTakenWhole)
+{
+    const QString file = writePaper(path(QStringLiteral("refs.pdf")), 2, [](engine::PdfFixtureWriter &w) {
+        const double y = 600;
+        w.addText(1, QPointF(330, y), QStringLiteral("[3] D. F.,"), engine::FixtureFont::Courier, 8);
+        w.addText(1, QPointF(330 + 48 + 9, y), QStringLiteral("Interaction"), engine::FixtureFont::Courier, 8);
+        w.addText(1, QPointF(330 + 48 + 9 + 52.8 + 9, y), QStringLiteral("design"), engine::FixtureFont::Courier, 8);
+        // The other column's line on the same baseline stays out.
+        w.addText(1, QPointF(72, y), QStringLiteral("left column text here"), engine::FixtureFont::Courier, 8);
+    });
+    const auto document = engine::PdfDocument::open(file);
+    ASSERT_TRUE(document);
+    const engine::PdfPage page(document, 1);
+    const auto text = page.text();
+    int pieces = 0;
+    for (const engine::PdfTextSpan &line : text->lines)
+        if (std::abs(line.bounds.center().y() - 602) < 4 && line.bounds.left() >= 320)
+            ++pieces;
+    const auto region = ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 600 + 11)));
+    ASSERT_TRUE(region);
+    EXPECT_GE(pieces, 2);
+    EXPECT_NEAR(region->left(), 320, 1) << pieces;
+    EXPECT_NEAR(region->right(), 330 + 48 + 9 + 52.8 + 9 + 28.8 + 10, 1.5) << pieces;
+}
+
 TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
 {
     EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(600, 150), 540), 0.9);
