@@ -180,7 +180,7 @@ std::optional<double> usable(const std::optional<double> &coordinate)
 // The whole text line a piece of text belongs to. The page's text may
 // break one printed line into pieces (a justified reference list sets its
 // words far apart): the pieces of like height on the piece's line that
-// follow each other with gaps below a line's height are one line; a
+// follow each other with gaps below two line heights are one line; a
 // column's gap is wider and ends it.
 QRectF wholeLine(const engine::PdfPage &page, const QRectF &piece)
 {
@@ -197,7 +197,7 @@ QRectF wholeLine(const engine::PdfPage &page, const QRectF &piece)
             if (middle < whole.top() || middle > whole.bottom() || std::abs(other.height() - whole.height()) > height / 2)
                 continue;
             const double gap = other.left() >= whole.right() ? other.left() - whole.right() : whole.left() - other.right();
-            if (gap > height)
+            if (gap > 2 * height)
                 continue;
             whole |= other;
             grew = true;
