@@ -34,6 +34,8 @@ public:
     virtual int shownPageIndex() const = 0;
     // The view's scale factor (1 is 100%).
     virtual double shownScaleFactor() const = 0;
+    // Clears the view's text selection.
+    virtual void clearSelection() = 0;
 };
 
 } // namespace folvan

@@ -279,6 +279,12 @@ public:
     void navigate(const engine::PdfDestination &destination);
     // One step back (forward false) or forward in the history.
     void returnLocation(bool forward);
+    // The reader asked for the next (forward) or previous page. In the book
+    // view (`inBook`) this is a new turn request, one per call; in the page
+    // view it drops a pending destination and jumps to the neighbouring page,
+    // held to the document (the jump is requested also when it stays put).
+    // Nothing in the page view without a document.
+    void turnPage(bool forward, bool inBook);
     // Forgets the history, the bookmarks, the book selection and the search
     // marks of the document.
     void resetNavigation();
@@ -319,6 +325,12 @@ public:
 
     // Clears the book selection, the reflow passages and the selection text.
     void clearBookSelection();
+    // The reader turned the book view's text-selection mode on or off; off,
+    // the book selection is cleared as well.
+    void toggleBookTextMode();
+    // The reader ended the selection: the book view's text mode goes off and
+    // the book selection and the page view's selection are cleared.
+    void endSelection();
     // Starts, extends or ends a selection from a sheet point (u, v) of
     // `page`; phase "start", "word", "end" or another (a move).
     void selectBook(int page, QPointF uv, double aspect, const QString &phase, const QString &gesture);

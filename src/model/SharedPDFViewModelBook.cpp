@@ -142,6 +142,21 @@ void SharedPDFViewModel::clearBookSelection()
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
+void SharedPDFViewModel::toggleBookTextMode()
+{
+    setBookTextMode(!m_bookTextMode);
+    if (!m_bookTextMode)
+        clearBookSelection();
+}
+
+void SharedPDFViewModel::endSelection()
+{
+    setBookTextMode(false);
+    clearBookSelection();
+    if (NativePDFViewInterface *view = nativePDFView())
+        view->clearSelection();
+}
+
 void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const QString &phase,
                                     const QString &gesture)
 {

@@ -6,6 +6,8 @@
 
 #include "engine/PdfDocument.h"
 
+#include <algorithm>
+
 namespace folvan {
 
 namespace {
@@ -103,6 +105,19 @@ void SharedPDFViewModel::returnLocation(bool forward)
         setForwardLocations(std::move(to));
     }
     navigate(target, false);
+}
+
+void SharedPDFViewModel::turnPage(bool forward, bool inBook)
+{
+    if (inBook) {
+        setBookTurnRequest(BookTurnRequest::make(forward));
+        return;
+    }
+    if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
+        return;
+    pendingDestination.reset();
+    const int last = m_pdfDocument->pageCount() - 1;
+    setJumpToPage(std::clamp(m_currentPageIndex + (forward ? 1 : -1), 0, last));
 }
 
 void SharedPDFViewModel::resetNavigation()

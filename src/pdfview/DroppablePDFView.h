@@ -77,6 +77,7 @@ public:
     std::optional<engine::PdfSelection> currentSelection() const override;
     int shownPageIndex() const override { return currentPageIndex(); }
     double shownScaleFactor() const override { return scaleFactor(); }
+    void clearSelection() override { PdfView::clearSelection(); }
 
 protected:
     bool event(QEvent *event) override;

@@ -1,6 +1,8 @@
 #include "platform/Icons.h"
 
 #include <QFile>
+#include <QPainter>
+#include <QPixmap>
 #include <QSet>
 
 #include <mutex>
@@ -81,6 +83,23 @@ QString symbolIconPath(const QString &systemSymbolName)
 QIcon symbolIcon(const QString &systemSymbolName)
 {
     return QIcon(symbolIconPath(systemSymbolName));
+}
+
+QIcon tintedSymbolIcon(const QString &systemSymbolName, const QColor &color, int size)
+{
+    const QIcon source = symbolIcon(systemSymbolName);
+    QIcon icon;
+    for (const qreal ratio : {1.0, 2.0}) {
+        QPixmap pixmap = source.pixmap(QSize(size, size), ratio);
+        if (pixmap.isNull())
+            continue;
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(QRectF(QPointF(0, 0), pixmap.deviceIndependentSize()), color);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace folvan::platform

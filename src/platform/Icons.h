@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QString>
 
@@ -8,6 +9,9 @@ namespace folvan::platform {
 // The bundled icon of a system symbol name ("book", "chevron.left", ...).
 // An unknown name gives a neutral icon.
 QIcon symbolIcon(const QString &systemSymbolName);
+
+// The icon of a name drawn in `color`, at `size` device-independent pixels.
+QIcon tintedSymbolIcon(const QString &systemSymbolName, const QColor &color, int size = 16);
 
 // Whether the table has an icon for the name.
 bool hasSymbolIcon(const QString &systemSymbolName);

@@ -343,6 +343,9 @@ public:
     // Zoom by `step` (+0.1 or -0.1): the page zoom, or in reflow the font
     // size by ten times the step.
     void zoom(double step);
+    // The pane's zoom handler: sets the page zoom to `factor` unchanged and
+    // stores it.
+    void zoomTo(double factor);
     void resetView();
     // A new, empty note for the open paper quoting the selected passages,
     // shown in the notes panel.

@@ -229,7 +229,11 @@ void ContentView::zoom(double step)
         ReflowTypography::save(appearance, defaults());
         return;
     }
-    const double factor = std::min(std::max(m_scaleFactor + step, kMinZoom), kMaxZoom);
+    zoomTo(std::min(std::max(m_scaleFactor + step, kMinZoom), kMaxZoom));
+}
+
+void ContentView::zoomTo(double factor)
+{
     setScaleFactor(factor);
     defaults().setValue(kScaleFactorKey, factor);
 }

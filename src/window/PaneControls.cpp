@@ -25,19 +25,7 @@ QColor secondaryTextColor()
 
 QIcon tintedSymbol(const QString &symbol, const QColor &color, int size)
 {
-    const QIcon source = platform::symbolIcon(symbol);
-    QIcon icon;
-    for (const qreal ratio : {1.0, 2.0}) {
-        QPixmap pixmap = source.pixmap(QSize(size, size), ratio);
-        if (pixmap.isNull())
-            continue;
-        QPainter painter(&pixmap);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(QRectF(QPointF(0, 0), pixmap.deviceIndependentSize()), color);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return platform::tintedSymbolIcon(symbol, color, size);
 }
 
 void styleQuietButton(QPushButton *button)

@@ -1,7 +1,7 @@
 #include "window/ReadingArea.h"
 
 #include "annotationsview/AnnotationListView.h"
-#include "annotationsview/NativeSelectionControls.h"
+#include "dock/ReaderDock.h"
 #include "model/SharedPDFViewModel.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
@@ -65,7 +65,6 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     , m_book(new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("翻书视图")),
                                   QStringLiteral("翻书阅读将在这里显示本篇论文。"), m_holder))
     , m_reflow(new QWidget(m_holder))
-    , m_dock(new QLabel(notYetProvided(QStringLiteral("阅读工具栏")), this))
     , m_annotationsButton(new QToolButton(this))
 {
     m_pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -81,13 +80,6 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     auto *reflowLayout = new QVBoxLayout(m_reflow);
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
-    auto *dock = static_cast<QLabel *>(m_dock);
-    usePaneFont(dock, PaneFontRole::caption);
-    dock->setAlignment(Qt::AlignCenter);
-    dock->setStyleSheet(QStringLiteral("QLabel { background: rgba(250, 250, 252, 235); color: rgba(0, 0, 0, 150);"
-                                       " border: 1px solid rgba(0, 0, 0, 30); border-radius: 12px;"
-                                       " padding: 6px 12px; }"));
-
     SharedPDFViewModel *model = pane->viewModel();
     m_annotationsButton->setObjectName(QStringLiteral("annotationsButton"));
     m_annotationsButton->setIcon(platform::symbolIcon(QStringLiteral("highlighter")));
@@ -97,10 +89,23 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
                                        + QStringLiteral(" padding: 5px 10px; color: rgba(0, 0, 0, 190); }"));
     connect(m_annotationsButton, &QToolButton::clicked, this, &ReadingArea::showAnnotations);
     connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &ReadingArea::refreshAnnotationsButton);
-    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::bookTextModeChanged})
-        connect(model, signal, this, &ReadingArea::refreshSelectionSurface);
     for (auto signal : {&ContentView::reflowModeChanged, &ContentView::flipBookModeChanged})
-        connect(pane, signal, this, &ReadingArea::refresh);
+        connect(pane, signal, this, [this] {
+            refresh();
+            if (m_dock)
+                m_dock->paneReadingModeChanged();
+        });
+    for (auto signal : {&ContentView::rotationAngleChanged, &ContentView::scaleFactorChanged})
+        connect(pane, signal, this, [this] {
+            if (m_dock)
+                m_dock->paneTiltOrZoomChanged();
+        });
+    for (auto signal : {&ContentView::windowWidthChanged, &ContentView::isSplitChanged, &ContentView::showGGChanged,
+                        &ContentView::showOutlineChanged, &ContentView::showNotesChanged})
+        connect(pane, signal, this, [this] {
+            if (m_dock)
+                m_dock->paneWidthChanged();
+        });
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::pdfDocumentURLChanged, this, &ReadingArea::refresh);
@@ -110,6 +115,8 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == QLatin1String("pdfViewWidth"))
             refresh();
+        else if (key == QLatin1String("ggViewWidth") && m_dock)
+            m_dock->paneWidthChanged();
     });
     refresh();
 }
@@ -128,7 +135,7 @@ QWidget *ReadingArea::currentView() const
 
 bool ReadingArea::dockShown() const
 {
-    if (!m_pane || m_pane->reflowMode())
+    if (!m_pane || m_pane->reflowMode() || !m_pane->viewModel()->pdfDocument())
         return false;
     return !(m_pane->flipBookMode() && m_pane->viewModel()->bookError());
 }
@@ -150,57 +157,81 @@ void ReadingArea::refresh()
             view->setVisible(view == chosen);
     m_current = chosen;
     updateReflowView();
-    m_dock->setVisible(dockShown());
-    refreshSelectionSurface();
+    updateDock();
     refreshAnnotationsButton();
     placeViews();
     scheduleTilt();
 }
 
-// Shown anew (empty note, popover closed) each time the pane gains selected
-// text; kept while the text changes from one selection to another.
-void ReadingArea::refreshSelectionSurface()
+void ReadingArea::updateDock()
 {
-    SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
-    const bool hasText = model && !model->selectionText().isEmpty();
-    const bool shown = dockShown() && (hasText || (chosenView() == View::book && model && model->bookTextMode()));
-    if (m_selectionSurface && (!shown || m_surfaceHasToolbar != hasText))
-        delete m_selectionSurface.data();
-    if (shown && !m_selectionSurface) {
-        auto *surface = new QFrame(this);
-        surface->setObjectName(QStringLiteral("selectionSurface"));
-        surface->setStyleSheet(QStringLiteral("#selectionSurface { ") + kSurfaceStyle + QStringLiteral(" }"));
-        auto *row = new QHBoxLayout(surface);
-        row->setContentsMargins(6, 5, 6, 5);
-        row->setSpacing(5);
-        if (hasText) {
-            row->addWidget(new annotationsview::NativeSelectionControls(model, surface));
-        } else {
-            auto *hint = new QLabel(QStringLiteral("拖选正文 · 双击选词"), surface);
-            usePaneFont(hint, PaneFontRole::caption);
-            hint->setStyleSheet(QStringLiteral("color: rgba(0, 0, 0, 150); padding: 0 8px;"));
-            row->addWidget(hint);
-        }
-        auto *close = new QToolButton(surface);
-        close->setIcon(platform::symbolIcon(QStringLiteral("xmark")));
-        close->setAutoRaise(true);
-        close->setToolTip(QStringLiteral("结束选字"));
-        close->setAccessibleName(QStringLiteral("结束选字"));
-        QPointer<ContentView> pane(m_pane);
-        connect(close, &QToolButton::clicked, this, [pane] {
-            if (!pane)
-                return;
-            pane->viewModel()->setBookTextMode(false);
-            pane->viewModel()->clearBookSelection();
-            if (pane->pageView() && pane->pageView()->pdfView())
-                pane->pageView()->pdfView()->clearSelection();
-        });
-        row->addWidget(close);
-        m_selectionSurface = surface;
-        m_surfaceHasToolbar = hasText;
-        surface->show();
-    }
-    placeViews();
+    const bool wanted = dockShown();
+    if (m_dock && !wanted)
+        delete m_dock.data();
+    if (!wanted || m_dock)
+        return;
+    m_dock = new dock::ReaderDock(m_pane->viewModel(), dockPane(), this);
+    connect(m_dock, &dock::ReaderDock::placed, this, &ReadingArea::placeAnnotationsButton);
+    m_dock->show();
+    m_dock->raise();
+}
+
+dock::DockPane ReadingArea::dockPane() const
+{
+    QPointer<ContentView> pane(m_pane);
+    QPointer<const ReadingArea> self(this);
+    dock::DockPane values;
+    values.isBook = [pane] { return pane && pane->readingMode(); };
+    values.setBook = [pane](bool book) {
+        if (pane)
+            pane->setReadingMode(book);
+    };
+    values.angle = [pane] { return pane ? pane->rotationAngle() : 0.0; };
+    values.setAngle = [pane](double angle) {
+        if (pane)
+            pane->setRotationAngle(angle);
+    };
+    values.zoom = [pane] { return pane ? pane->scaleFactor() : 1.0; };
+    values.onZoom = [pane](double zoom) {
+        if (pane)
+            pane->zoomTo(zoom);
+    };
+    values.pageLayout = [pane] { return pane ? pane->pageLayout() : QStringLiteral("spread"); };
+    values.setPageLayout = [pane](const QString &layout) {
+        if (pane)
+            pane->choosePageLayout(layout);
+    };
+    values.availableWidth = [pane] {
+        if (!pane)
+            return 0.0;
+        SidePanelState sides;
+        sides.windowWidth = pane->windowWidth();
+        sides.isSplit = pane->isSplit();
+        sides.showGG = pane->showGG();
+        sides.showOutline = pane->showOutline();
+        sides.showNotes = pane->showNotes();
+        sides.ggViewWidth = pane->ggViewWidth();
+        return dockAvailableWidth(sides);
+    };
+    values.focusReadingView = [self] {
+        if (self)
+            const_cast<ReadingArea *>(self.data())->focusReadingView();
+    };
+    return values;
+}
+
+// The keyboard goes back to the view the reader reads in.
+void ReadingArea::focusReadingView()
+{
+    if (!m_pane)
+        return;
+    QWidget *view = nullptr;
+    if (chosenView() == View::page && m_pane->pageView())
+        view = m_pane->pageView()->pdfView();
+    else if (chosenView() == View::book)
+        view = m_bookView;
+    if (view && view->isVisible())
+        view->setFocus(Qt::OtherFocusReason);
 }
 
 void ReadingArea::refreshAnnotationsButton()
@@ -210,7 +241,19 @@ void ReadingArea::refreshAnnotationsButton()
     m_annotationsButton->setVisible(count > 0 && dockShown());
     if (count == 0 && m_annotationsPopover)
         m_annotationsPopover->close();
-    placeViews();
+    placeAnnotationsButton();
+}
+
+// Left of the dock's main row.
+void ReadingArea::placeAnnotationsButton()
+{
+    m_annotationsButton->adjustSize();
+    if (!m_dock)
+        return;
+    const QRect row(m_dock->mapTo(this, m_dock->mainRow()->pos()), m_dock->mainRow()->size());
+    m_annotationsButton->move(row.left() - 8 - m_annotationsButton->width(),
+                              row.top() + (row.height() - m_annotationsButton->height()) / 2);
+    m_annotationsButton->raise();
 }
 
 PanePopover *ReadingArea::annotationsPopover() const
@@ -303,19 +346,11 @@ void ReadingArea::placeViews()
     m_holder->setGeometry((width() - viewWidth) / 2, 0, viewWidth, height());
     if (m_current && m_current->isVisible())
         m_current->setGeometry(m_holder->rect());
-    m_dock->adjustSize();
-    m_dock->move(width() - m_dock->width() - 16, height() - m_dock->height() - 16);
-    m_dock->raise();
-    m_annotationsButton->adjustSize();
-    m_annotationsButton->move(m_dock->x() - 8 - m_annotationsButton->width(),
-                              m_dock->y() + (m_dock->height() - m_annotationsButton->height()) / 2);
-    m_annotationsButton->raise();
-    if (m_selectionSurface) {
-        m_selectionSurface->adjustSize();
-        m_selectionSurface->move(width() - m_selectionSurface->width() - 16,
-                                 m_dock->y() - 8 - m_selectionSurface->height());
-        m_selectionSurface->raise();
+    if (m_dock) {
+        m_dock->relayout();
+        m_dock->raise();
     }
+    placeAnnotationsButton();
 }
 
 void ReadingArea::scheduleTilt()

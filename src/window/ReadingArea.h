@@ -4,6 +4,7 @@
 // the pane's angle and held to the reading width), or the book or reflow
 // view in its place, with the reading dock over its lower right corner.
 
+#include "dock/ReaderDock.h"
 #include "reflow/ReflowView.h"
 
 #include <QPointer>
@@ -43,12 +44,10 @@ public:
     QWidget *currentView() const;
     // The reflow view while reflow is chosen and a paper is open.
     reflow::ReflowView *reflowView() const { return m_reflowView; }
-    // The dock's place; shown while the chosen view has tools.
-    QWidget *dock() const { return m_dock; }
+    // The reading dock, while a paper is open in the page or book view (not
+    // while the book view reports an error).
+    dock::ReaderDock *dock() const { return m_dock; }
     bool dockShown() const;
-    // Over the dock: the selection toolbar while the pane has selected text
-    // (or the book view's selection hint), with its close button.
-    QWidget *selectionSurface() const { return m_selectionSurface; }
     // Beside the dock, while the paper has annotations: opens their list.
     QToolButton *annotationsButton() const { return m_annotationsButton; }
     PanePopover *annotationsPopover() const;
@@ -70,8 +69,12 @@ protected:
 private:
     void placeViews();
     void scheduleTilt();
-    void refreshSelectionSurface();
+    // Makes the dock while it is to be shown, and removes it otherwise.
+    void updateDock();
+    dock::DockPane dockPane() const;
+    void focusReadingView();
     void refreshAnnotationsButton();
+    void placeAnnotationsButton();
     // Makes the reflow view for the pane's paper, or removes it when reflow
     // is not chosen; another document or file makes a new one.
     void updateReflowView();
@@ -89,9 +92,7 @@ private:
     QPointer<reflow::ReflowView> m_reflowView;
     QString m_reflowIdentity;
     QPointer<QWidget> m_bookView;
-    QWidget *m_dock;
-    QPointer<QWidget> m_selectionSurface;
-    bool m_surfaceHasToolbar = false;
+    QPointer<dock::ReaderDock> m_dock;
     QToolButton *m_annotationsButton;
     QPointer<PanePopover> m_annotationsPopover;
     bool m_tiltScheduled = false;

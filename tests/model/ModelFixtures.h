@@ -57,6 +57,7 @@ public:
     std::optional<engine::PdfSelection> currentSelection() const override { return selection; }
     int shownPageIndex() const override { return page; }
     double shownScaleFactor() const override { return scale; }
+    void clearSelection() override { selection.reset(); }
 };
 
 } // namespace folvan::test

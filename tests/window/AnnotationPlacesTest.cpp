@@ -8,6 +8,7 @@
 #include "annotationsview/NativeSelectionControls.h"
 #include "annotationsview/ReferencePreviewController.h"
 #include "annotationsview/VisualEffect.h"
+#include "dock/ReaderDock.h"
 #include "engine/PdfSelection.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
@@ -58,19 +59,20 @@ TEST_F(AnnotationPlacesTest, ThePageViewPreviewsCitations)
 
 TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
 {
-    EXPECT_EQ(area().selectionSurface(), nullptr);
+    ASSERT_NE(area().dock(), nullptr);
+    EXPECT_EQ(area().dock()->selectionStrip(), nullptr);
     selectWord();
-    ASSERT_NE(area().selectionSurface(), nullptr);
-    auto *toolbar = area().selectionSurface()->findChild<annotationsview::NativeSelectionControls *>();
+    ASSERT_NE(area().dock()->selectionStrip(), nullptr);
+    auto *toolbar = area().dock()->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>();
     ASSERT_NE(toolbar, nullptr);
-    EXPECT_LT(area().selectionSurface()->geometry().bottom(), area().dock()->y());
+    EXPECT_LT(area().dock()->selectionStrip()->geometry().bottom(), area().dock()->mainRow()->y());
 
     // Highlighting keeps the selection and the toolbar; the list opens from
     // the dock's place with the new annotation.
     EXPECT_FALSE(area().annotationsButton()->isVisible());
     toolbar->highlightButton()->click();
     ASSERT_EQ(pane->viewModel()->annotationItems().size(), 1u);
-    EXPECT_EQ(area().selectionSurface()->findChild<annotationsview::NativeSelectionControls *>(), toolbar);
+    EXPECT_EQ(area().dock()->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), toolbar);
     EXPECT_TRUE(area().annotationsButton()->isVisible());
     area().annotationsButton()->click();
     ASSERT_NE(area().annotationsPopover(), nullptr);
@@ -83,11 +85,12 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     EXPECT_FALSE(area().annotationsPopover()->isVisible());
 
     // The close button ends the selection, and the toolbar goes with it.
-    auto *close = area().selectionSurface()->findChild<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *close = area().dock()->selectionStrip()->findChild<QToolButton *>(QStringLiteral("endSelectionButton"));
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->accessibleName(), QStringLiteral("结束选字"));
     close->click();
-    ASSERT_TRUE(waitUntil([&] { return area().selectionSurface() == nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return area().dock()->selectionStrip() == nullptr; }));
+    EXPECT_FALSE(view().currentSelection());
     EXPECT_TRUE(pane->viewModel()->selectionText().isEmpty());
 }
 
