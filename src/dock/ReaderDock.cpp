@@ -5,8 +5,10 @@
 #include "book/PaperReadingView.h"
 #include "dock/DockPopover.h"
 #include "dock/DockSurfaces.h"
+#include "dock/ReaderAppearancePanel.h"
 #include "dock/ReaderControlButtonStyle.h"
 #include "dock/ReaderFont.h"
+#include "dock/ReaderLibraryPanel.h"
 #include "dock/ReaderPageJump.h"
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
@@ -78,12 +80,6 @@ bool typingOutside(const QWidget *popover)
         return false;
     return qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
            || qobject_cast<QPlainTextEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus);
-}
-
-// The panels this dock can open; the tool of any other stays hidden.
-bool hasPanel(DockPanel panel)
-{
-    return panel == DockPanel::page;
 }
 
 } // namespace
@@ -410,6 +406,14 @@ void ReaderDock::paneReadingModeChanged()
 void ReaderDock::paneTiltOrZoomChanged()
 {
     displayReadout();
+    paneLayoutChanged();
+}
+
+void ReaderDock::paneLayoutChanged()
+{
+    // An open appearance panel shows the pane's values as they are now.
+    if (m_appearanceRefresh)
+        m_appearanceRefresh();
 }
 
 void ReaderDock::paneWidthChanged()
@@ -452,8 +456,6 @@ void ReaderDock::refreshControls()
     const auto &bookmarks = m_model->bookmarks();
     const bool marked = std::any_of(bookmarks.begin(), bookmarks.end(),
                                     [page](const ReadingBookmark &mark) { return mark.location.page == page; });
-    m_libraryTool->setVisible(hasPanel(DockPanel::library));
-    m_appearanceTool->setVisible(hasPanel(DockPanel::appearance));
     m_libraryTool->setIcon(platform::symbolIcon(marked ? QStringLiteral("bookmark.fill") : QStringLiteral("bookmark")));
     relayout();
 }
@@ -503,7 +505,7 @@ void ReaderDock::refreshStrip()
 
 void ReaderDock::setPanel(std::optional<DockPanel> panel)
 {
-    if (panel == m_panel || (panel && !hasPanel(*panel)))
+    if (panel == m_panel)
         return;
     m_panel = panel;
     m_collapseWork->cancel();
@@ -542,11 +544,22 @@ QWidget *ReaderDock::makePanel(DockPanel panel)
             setPanel(std::nullopt);
         });
     }
-    case DockPanel::appearance:
-    case DockPanel::library:
-        break;
+    case DockPanel::appearance: {
+        AppearanceBindings bindings;
+        bindings.isBook = m_pane.isBook();
+        bindings.angle = m_pane.angle;
+        bindings.setAngle = m_pane.setAngle;
+        bindings.zoom = m_pane.zoom;
+        bindings.onZoom = m_pane.onZoom;
+        bindings.pageLayout = [layout = m_pane.pageLayout]() -> std::optional<QString> { return layout(); };
+        bindings.setPageLayout = [set = m_pane.setPageLayout](QString layout) { set(layout); };
+        bindings.onPaneChanged = [this](std::function<void()> refresh) { m_appearanceRefresh = std::move(refresh); };
+        return new ReaderAppearancePanel(std::move(bindings));
     }
-    return new QWidget;
+    case DockPanel::library:
+        return new ReaderLibraryPanel(m_model, [this] { setPanel(std::nullopt); });
+    }
+    return nullptr;
 }
 
 // The popover closed (a click outside, Escape, or the dock closed it): no

@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
@@ -105,6 +106,7 @@ public:
     // The pane reports a change of its values.
     void paneReadingModeChanged();
     void paneTiltOrZoomChanged();
+    void paneLayoutChanged();
     void paneWidthChanged();
 
     // Its parts, for the pane and the tests.
@@ -187,7 +189,9 @@ private:
     QPointer<DockPopover> m_popover;
     // In the dock's parent, which may delete it first.
     QPointer<DockShadow> m_shadow;
-    bool m_relayoutScheduled = false;
+    // Shows the pane's values in the open appearance panel (nothing once
+    // that panel is gone).
+    std::function<void()> m_appearanceRefresh;
 };
 
 } // namespace folvan::dock

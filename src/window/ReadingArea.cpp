@@ -1,6 +1,5 @@
 #include "window/ReadingArea.h"
 
-#include "annotationsview/AnnotationListView.h"
 #include "dock/ReaderDock.h"
 #include "model/SharedPDFViewModel.h"
 #include "pdfview/DroppablePDFView.h"
@@ -24,8 +23,6 @@
 #include <QLabel>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace folvan::window {
@@ -41,10 +38,6 @@ void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::functi
     auto *column = static_cast<QVBoxLayout *>(placeholder->layout());
     column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
 }
-
-// The floating surfaces at the dock's place.
-const QString kSurfaceStyle = QStringLiteral("background: rgba(250, 250, 252, 235); border: 1px solid rgba(0, 0, 0, 30);"
-                                             " border-radius: 12px;");
 
 ReadingArea::BookViewFactory &bookViewFactory()
 {
@@ -65,7 +58,6 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     , m_book(new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("翻书视图")),
                                   QStringLiteral("翻书阅读将在这里显示本篇论文。"), m_holder))
     , m_reflow(new QWidget(m_holder))
-    , m_annotationsButton(new QToolButton(this))
 {
     m_pageLayout->setContentsMargins(0, 0, 0, 0);
     m_pageSlot->installEventFilter(this);
@@ -81,20 +73,16 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
     SharedPDFViewModel *model = pane->viewModel();
-    m_annotationsButton->setObjectName(QStringLiteral("annotationsButton"));
-    m_annotationsButton->setIcon(platform::symbolIcon(QStringLiteral("highlighter")));
-    m_annotationsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    usePaneFont(m_annotationsButton, PaneFontRole::caption);
-    m_annotationsButton->setStyleSheet(QStringLiteral("QToolButton { ") + kSurfaceStyle
-                                       + QStringLiteral(" padding: 5px 10px; color: rgba(0, 0, 0, 190); }"));
-    connect(m_annotationsButton, &QToolButton::clicked, this, &ReadingArea::showAnnotations);
-    connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &ReadingArea::refreshAnnotationsButton);
     for (auto signal : {&ContentView::reflowModeChanged, &ContentView::flipBookModeChanged})
         connect(pane, signal, this, [this] {
             refresh();
             if (m_dock)
                 m_dock->paneReadingModeChanged();
         });
+    connect(pane, &ContentView::pageLayoutChanged, this, [this] {
+        if (m_dock)
+            m_dock->paneLayoutChanged();
+    });
     for (auto signal : {&ContentView::rotationAngleChanged, &ContentView::scaleFactorChanged})
         connect(pane, signal, this, [this] {
             if (m_dock)
@@ -158,7 +146,6 @@ void ReadingArea::refresh()
     m_current = chosen;
     updateReflowView();
     updateDock();
-    refreshAnnotationsButton();
     placeViews();
     scheduleTilt();
 }
@@ -171,7 +158,6 @@ void ReadingArea::updateDock()
     if (!wanted || m_dock)
         return;
     m_dock = new dock::ReaderDock(m_pane->viewModel(), dockPane(), this);
-    connect(m_dock, &dock::ReaderDock::placed, this, &ReadingArea::placeAnnotationsButton);
     m_dock->show();
     m_dock->raise();
 }
@@ -232,60 +218,6 @@ void ReadingArea::focusReadingView()
         view = m_bookView;
     if (view && view->isVisible())
         view->setFocus(Qt::OtherFocusReason);
-}
-
-void ReadingArea::refreshAnnotationsButton()
-{
-    const size_t count = m_pane ? m_pane->viewModel()->annotationItems().size() : 0;
-    m_annotationsButton->setText(QStringLiteral("阅读批注 · %1").arg(count));
-    m_annotationsButton->setVisible(count > 0 && dockShown());
-    if (count == 0 && m_annotationsPopover)
-        m_annotationsPopover->close();
-    placeAnnotationsButton();
-}
-
-// Left of the dock's main row.
-void ReadingArea::placeAnnotationsButton()
-{
-    m_annotationsButton->adjustSize();
-    if (!m_dock)
-        return;
-    const QRect row(m_dock->mapTo(this, m_dock->mainRow()->pos()), m_dock->mainRow()->size());
-    m_annotationsButton->move(row.left() - 8 - m_annotationsButton->width(),
-                              row.top() + (row.height() - m_annotationsButton->height()) / 2);
-    m_annotationsButton->raise();
-}
-
-PanePopover *ReadingArea::annotationsPopover() const
-{
-    return m_annotationsPopover;
-}
-
-// The annotation list in a popover over the dock; a row's jump closes it.
-void ReadingArea::showAnnotations()
-{
-    if (!m_pane)
-        return;
-    QPointer<SharedPDFViewModel> model(m_pane->viewModel());
-    if (!m_annotationsPopover) {
-        QPointer<ReadingArea> self(this);
-        m_annotationsPopover = new PanePopover(
-            QSize(340, 440),
-            [self, model](QWidget *parent) -> QWidget * {
-                if (!model)
-                    return new QWidget(parent);
-                // The list scrolls its rows itself and draws only those on screen.
-                return new annotationsview::AnnotationSection(
-                    model,
-                    [self] {
-                        if (self && self->m_annotationsPopover)
-                            self->m_annotationsPopover->close();
-                    },
-                    parent);
-            },
-            {}, this);
-    }
-    m_annotationsPopover->popUp(m_annotationsButton);
 }
 
 void ReadingArea::updateReflowView()
@@ -350,7 +282,6 @@ void ReadingArea::placeViews()
         m_dock->relayout();
         m_dock->raise();
     }
-    placeAnnotationsButton();
 }
 
 void ReadingArea::scheduleTilt()

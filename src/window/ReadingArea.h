@@ -13,14 +13,12 @@
 #include <functional>
 #include <optional>
 
-class QToolButton;
 class QVBoxLayout;
 
 namespace folvan::window {
 
 class ContentView;
 class PanelPlaceholder;
-class PanePopover;
 
 class ReadingArea : public QWidget {
     Q_OBJECT
@@ -48,10 +46,6 @@ public:
     // while the book view reports an error).
     dock::ReaderDock *dock() const { return m_dock; }
     bool dockShown() const;
-    // Beside the dock, while the paper has annotations: opens their list.
-    QToolButton *annotationsButton() const { return m_annotationsButton; }
-    PanePopover *annotationsPopover() const;
-    void showAnnotations();
 
     // The widest the chosen view may be; unlimited for reflow and "Auto".
     std::optional<double> viewWidthLimit() const;
@@ -73,8 +67,6 @@ private:
     void updateDock();
     dock::DockPane dockPane() const;
     void focusReadingView();
-    void refreshAnnotationsButton();
-    void placeAnnotationsButton();
     // Makes the reflow view for the pane's paper, or removes it when reflow
     // is not chosen; another document or file makes a new one.
     void updateReflowView();
@@ -93,8 +85,6 @@ private:
     QString m_reflowIdentity;
     QPointer<QWidget> m_bookView;
     QPointer<dock::ReaderDock> m_dock;
-    QToolButton *m_annotationsButton;
-    QPointer<PanePopover> m_annotationsPopover;
     bool m_tiltScheduled = false;
 };
 

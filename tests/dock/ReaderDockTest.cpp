@@ -4,7 +4,9 @@
 
 #include "annotationsview/NativeSelectionControls.h"
 #include "dock/DockPopover.h"
+#include "dock/ReaderAppearancePanel.h"
 #include "dock/ReaderDock.h"
+#include "dock/ReaderLibraryPanel.h"
 #include "dock/ReaderPageJump.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
@@ -311,6 +313,28 @@ TEST_F(DockTest, ThePageJumpGoesRemembersAndCloses)
     // The reading view takes the keyboard back.
     QCoreApplication::processEvents();
     EXPECT_EQ(readingViewFocused, 1);
+}
+
+TEST_F(DockTest, TheToolsOpenTheAppearanceAndLibraryPanelsWithThePanesValues)
+{
+    open();
+    expand();
+    dock->appearanceTool()->click();
+    auto *appearance = qobject_cast<dock::ReaderAppearancePanel *>(dock->popover()->content());
+    ASSERT_NE(appearance, nullptr);
+    EXPECT_EQ(appearance->bookGroup(), nullptr); // the page view
+    // The pane's new zoom shows in the open panel.
+    zoom = 2.5;
+    dock->paneTiltOrZoomChanged();
+    EXPECT_EQ(appearance->zoomReadoutLabel()->text(), QStringLiteral("250%"));
+
+    dock->libraryTool()->click();
+    EXPECT_EQ(dock->panel(), DockPanel::library);
+    auto *library = qobject_cast<dock::ReaderLibraryPanel *>(dock->popover()->content());
+    ASSERT_NE(library, nullptr);
+    library->bookmarkToggle()->click();
+    EXPECT_EQ(model.bookmarks().size(), 1u);
+    EXPECT_EQ(dock->panel(), DockPanel::library); // the toggle leaves it open
 }
 
 TEST_F(DockTest, APanelClosesOnEscapeAndOnASwitchBetweenBookAndPage)

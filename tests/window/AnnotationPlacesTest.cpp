@@ -8,6 +8,7 @@
 #include "annotationsview/NativeSelectionControls.h"
 #include "annotationsview/ReferencePreviewController.h"
 #include "annotationsview/VisualEffect.h"
+#include "dock/DockPopover.h"
 #include "dock/ReaderDock.h"
 #include "engine/PdfSelection.h"
 #include "pdfview/DroppablePDFView.h"
@@ -67,22 +68,21 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     ASSERT_NE(toolbar, nullptr);
     EXPECT_LT(area().dock()->selectionStrip()->geometry().bottom(), area().dock()->mainRow()->y());
 
-    // Highlighting keeps the selection and the toolbar; the list opens from
-    // the dock's place with the new annotation.
-    EXPECT_FALSE(area().annotationsButton()->isVisible());
+    // Highlighting keeps the selection and the toolbar; the list opens in
+    // the dock's library panel with the new annotation.
     toolbar->highlightButton()->click();
     ASSERT_EQ(pane->viewModel()->annotationItems().size(), 1u);
     EXPECT_EQ(area().dock()->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), toolbar);
-    EXPECT_TRUE(area().annotationsButton()->isVisible());
-    area().annotationsButton()->click();
-    ASSERT_NE(area().annotationsPopover(), nullptr);
-    auto *list = area().annotationsPopover()->findChild<annotationsview::AnnotationListView *>();
+    area().dock()->libraryTool()->click();
+    ASSERT_NE(area().dock()->popover(), nullptr);
+    auto *list = area().dock()->popover()->findChild<annotationsview::AnnotationListView *>();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->rowCount(), 1);
-    // A row's jump closes the list.
+    // A row's jump closes the panel.
     QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {},
                       list->partRect(0, annotationsview::AnnotationListView::Part::row).center());
-    EXPECT_FALSE(area().annotationsPopover()->isVisible());
+    EXPECT_FALSE(area().dock()->panel());
+    EXPECT_FALSE(area().dock()->popover()->isVisible());
 
     // The close button ends the selection, and the toolbar goes with it.
     auto *close = area().dock()->selectionStrip()->findChild<QToolButton *>(QStringLiteral("endSelectionButton"));
@@ -94,27 +94,25 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     EXPECT_TRUE(pane->viewModel()->selectionText().isEmpty());
 }
 
-// In a short window the list opens above its button at the bottom of the
-// pane, and the toolbar's note popover stays inside the window too.
+// In a short window the library panel opens above the dock's main row,
+// inside the window, and the toolbar's note popover stays inside it too.
 TEST_F(AnnotationPlacesTest, PopoversStayInsideTheWindow)
 {
     selectWord();
-    auto *toolbar = area().selectionSurface()->findChild<annotationsview::NativeSelectionControls *>();
+    auto *toolbar = area().dock()->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>();
     ASSERT_NE(toolbar, nullptr);
     toolbar->highlightButton()->click();
     pane->resize(1000, 660);
-    ASSERT_TRUE(waitUntil([&] { return area().annotationsButton()->isVisible(); }));
     const QRect window(pane->window()->mapToGlobal(QPoint(0, 0)), pane->window()->size());
-    const QWidget *button = area().annotationsButton();
-    ASSERT_TRUE(window.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
-    area().annotationsButton()->click();
-    PanePopover *list = area().annotationsPopover();
+    area().dock()->libraryTool()->click();
+    QWidget *list = area().dock()->popover();
     ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return list->isVisible(); }));
     const QRect frame = list->geometry();
     EXPECT_TRUE(window.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
                                         << " in " << window.x() << "," << window.y() << " " << window.width() << "x"
                                         << window.height();
-    EXPECT_LT(list->geometry().top(), area().annotationsButton()->mapToGlobal(QPoint(0, 0)).y());
+    EXPECT_LT(frame.top(), area().dock()->mainRow()->mapToGlobal(QPoint(0, 0)).y());
     list->close();
 
     toolbar->noteButton()->click();
