@@ -72,7 +72,8 @@ void DockPopover::fit()
     if (!m_content || !m_anchor || !m_bounds)
         return;
     const QMargins frame = contentsMargins() + layout()->contentsMargins();
-    QSize wanted = m_content->sizeHint().expandedTo(m_content->minimumSizeHint());
+    // A panel of a fixed width holds it whatever its layout would take.
+    QSize wanted = m_content->sizeHint().expandedTo(m_content->minimumSizeHint()).expandedTo(m_content->minimumSize());
     wanted += QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     const QRect bounds(m_bounds->mapToGlobal(QPoint(0, 0)), m_bounds->size());
     const QRect anchor(m_anchor->mapToGlobal(QPoint(0, 0)), m_anchor->size());

@@ -323,6 +323,7 @@ TEST_F(DockTest, TheToolsOpenTheAppearanceAndLibraryPanelsWithThePanesValues)
     auto *appearance = qobject_cast<dock::ReaderAppearancePanel *>(dock->popover()->content());
     ASSERT_NE(appearance, nullptr);
     EXPECT_EQ(appearance->bookGroup(), nullptr); // the page view
+    EXPECT_GE(dock->popover()->contentsRect().width(), 280); // the panel's whole width
     // The pane's new zoom shows in the open panel.
     zoom = 2.5;
     dock->paneTiltOrZoomChanged();
