@@ -2,6 +2,7 @@
 
 #include "interface/ReaderHelpContent.h"
 #include "platform/Icons.h"
+#include "platform/ReducedMotion.h"
 #include "window/PaneControls.h"
 #include "window/PaneFont.h"
 
@@ -13,11 +14,15 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QParallelAnimationGroup>
 #include <QPointer>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVariantAnimation>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace folvan::interface {
 
@@ -64,11 +69,17 @@ QFrame *horizontalRule(QWidget *parent)
 // The page dots of the guide: one per step, the current one in its colour.
 class PageDots : public QWidget {
 public:
-    PageDots(const QList<OnboardStep> &steps, const int *current, QWidget *parent)
-        : QWidget(parent), m_steps(steps), m_current(current)
+    PageDots(int count, QWidget *parent)
+        : QWidget(parent), m_colors(count)
     {
-        setFixedSize(int(steps.size()) * 6 + (int(steps.size()) - 1) * 7, 6);
+        setFixedSize(count * 6 + (count - 1) * 7, 6);
     }
+    void setColors(const QList<QColor> &colors)
+    {
+        m_colors = colors;
+        update();
+    }
+    const QList<QColor> &colors() const { return m_colors; }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -76,18 +87,60 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        QColor faint = window::secondaryTextColor();
-        faint.setAlphaF(0.3);
-        for (int i = 0; i < m_steps.size(); ++i) {
-            painter.setBrush(i == *m_current ? m_steps[*m_current].color : faint);
+        for (int i = 0; i < m_colors.size(); ++i) {
+            painter.setBrush(m_colors[i]);
             painter.drawEllipse(QRectF(i * 13, 0, 6, 6));
         }
     }
 
 private:
-    QList<OnboardStep> m_steps;
-    const int *m_current;
+    QList<QColor> m_colors;
 };
+
+// Where the step's block stands: the block fills it, moved sideways by the
+// offset of a step change.
+class StepStage : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setBlock(QWidget *block)
+    {
+        m_block = block;
+        place(block, 0);
+        updateGeometry();
+    }
+    void place(QWidget *widget, int offset) { widget->setGeometry(offset, 0, width(), height()); }
+    QSize sizeHint() const override { return m_block ? m_block->sizeHint() : QSize(); }
+    QSize minimumSizeHint() const override { return m_block ? m_block->minimumSizeHint() : QSize(); }
+    bool hasHeightForWidth() const override { return m_block && m_block->hasHeightForWidth(); }
+    int heightForWidth(int width) const override { return m_block ? m_block->heightForWidth(width) : -1; }
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            place(child, child->x());
+    }
+
+private:
+    QWidget *m_block = nullptr;
+};
+
+// A colour between `from` and `to`, `t` of the way (0...1).
+QColor mix(const QColor &from, const QColor &to, double t)
+{
+    return QColor::fromRgbF(from.redF() + (to.redF() - from.redF()) * t, from.greenF() + (to.greenF() - from.greenF()) * t,
+                            from.blueF() + (to.blueF() - from.blueF()) * t,
+                            from.alphaF() + (to.alphaF() - from.alphaF()) * t);
+}
+
+QString cssColor(const QColor &color)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(QString::number(color.alphaF(), 'f', 3));
+}
 
 // The step's symbol in its colour on a faint disc of the same colour.
 QPixmap stepSymbol(const OnboardStep &step, qreal devicePixelRatio)
@@ -211,6 +264,49 @@ QList<OnboardStep> OnboardingView::steps()
     };
 }
 
+namespace {
+
+// The guide's springs, as a mass on a spring released at rest: `response`
+// is the period of the undamped spring, `damping` the fraction of critical
+// damping. Each runs until less than a thousandth of its way is left.
+double springProgress(double seconds, double response, double damping)
+{
+    const double omega = 2 * M_PI / response;
+    if (damping >= 1)
+        return 1 - std::exp(-omega * seconds) * (1 + omega * seconds);
+    const double damped = omega * std::sqrt(1 - damping * damping);
+    return 1 - std::exp(-damping * omega * seconds)
+                   * (std::cos(damped * seconds) + damping * omega / damped * std::sin(damped * seconds));
+}
+
+// The step change: response 0.3 s, damping 0.825 (a slight overshoot).
+constexpr double kStepSpringSeconds = 0.40;
+qreal stepSpring(qreal progress)
+{
+    return progress >= 1 ? 1.0 : springProgress(progress * kStepSpringSeconds, 0.3, 0.825);
+}
+
+// The dots and the primary button: response 0.5 s, critically damped.
+constexpr double kColorSpringSeconds = 0.74;
+qreal colorSpring(qreal progress)
+{
+    return progress >= 1 ? 1.0 : springProgress(progress * kColorSpringSeconds, 0.5, 1.0);
+}
+
+QEasingCurve curveOf(qreal (*function)(qreal))
+{
+    QEasingCurve curve;
+    curve.setCustomType(function);
+    return curve;
+}
+
+int milliseconds(double seconds)
+{
+    return int(std::lround(seconds * 1000));
+}
+
+} // namespace
+
 OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     : QWidget(parent)
     , m_steps(steps())
@@ -226,11 +322,14 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     auto *column = new QVBoxLayout(m_card);
     column->setContentsMargins(0, 26, 0, 26);
     column->setSpacing(0);
-    m_dots = new PageDots(m_steps, &m_step, m_card);
+    auto *dots = new PageDots(int(m_steps.size()), m_card);
+    m_dots = dots;
     column->addWidget(m_dots, 0, Qt::AlignHCenter);
     column->addStretch(1);
 
-    m_block = new QWidget(m_card);
+    auto *stage = new StepStage(m_card);
+    m_stage = stage;
+    m_block = new QWidget(stage);
     auto *block = new QVBoxLayout(m_block);
     block->setContentsMargins(0, 0, 0, 0);
     block->setSpacing(16);
@@ -243,6 +342,7 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     block->addWidget(m_title);
     m_body = new QLabel(m_block);
     window::usePaneFont(m_body, PaneFontRole::callout);
+    m_body->setTextFormat(Qt::RichText);
     m_body->setWordWrap(true);
     m_body->setAlignment(Qt::AlignCenter);
     m_body->setContentsMargins(24, 0, 24, 0);
@@ -250,7 +350,8 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     palette.setColor(QPalette::WindowText, window::secondaryTextColor());
     m_body->setPalette(palette);
     block->addWidget(m_body);
-    column->addWidget(m_block);
+    stage->setBlock(m_block);
+    column->addWidget(m_stage);
     column->addStretch(1);
 
     auto *buttons = new QHBoxLayout;
@@ -259,7 +360,7 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     m_back->setFlat(true);
     m_back->setCursor(Qt::PointingHandCursor);
     m_back->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }")
-                              .arg(window::secondaryTextColor().name()));
+                              .arg(cssColor(window::secondaryTextColor())));
     connect(m_back, &QPushButton::clicked, this, [this] { showStep(m_step - 1); });
     buttons->addWidget(m_back);
     buttons->addStretch(1);
@@ -279,47 +380,145 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
 
     auto *center = new QVBoxLayout(this);
     center->addWidget(m_card, 0, Qt::AlignCenter);
-    showStep(0);
+    dots->setColors(dotColors(0));
+    paintPrimary(m_steps[0].color);
+    fillBlock(0);
+    m_back->setVisible(false);
+    m_primary->setText(QStringLiteral("下一步"));
+}
+
+QList<QColor> OnboardingView::dotColors(int step) const
+{
+    QColor faint = window::secondaryTextColor();
+    faint.setAlphaF(0.3);
+    QList<QColor> colors;
+    for (int i = 0; i < m_steps.size(); ++i)
+        colors.append(i == step ? m_steps[step].color : faint);
+    return colors;
+}
+
+QList<QColor> OnboardingView::shownDotColors() const
+{
+    return static_cast<PageDots *>(m_dots)->colors();
+}
+
+void OnboardingView::paintPrimary(const QColor &color)
+{
+    m_primaryColor = color;
+    m_primary->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none;"
+                                            " border-radius: 18px; padding: 10px 24px; }")
+                                 .arg(cssColor(color)));
+}
+
+// The symbol, title and body of a step; the body with its lines 3 pixels
+// apart.
+void OnboardingView::fillBlock(int step)
+{
+    const OnboardStep &current = m_steps[step];
+    m_symbol->setPixmap(stepSymbol(current, devicePixelRatioF()));
+    m_title->setText(current.title);
+    m_body->setText(QStringLiteral("<p align=\"center\" style=\"-qt-line-height-type: line-distance; line-height: 3px;\">")
+                    + unbrokenShortcuts(current.body).toHtmlEscaped() + QStringLiteral("</p>"));
 }
 
 void OnboardingView::showStep(int step)
 {
-    if (step < 0 || step >= m_steps.size())
+    if (step < 0 || step >= m_steps.size() || step == m_step)
         return;
-    const bool changed = step != m_step;
+    // A change that comes while the last one still runs starts from where
+    // that one stands now.
+    if (m_transition)
+        m_transition->stop();
+    if (m_colors)
+        m_colors->stop();
+    const bool animate = !platform::systemReducesMotion();
+    const QList<QColor> fromDots = shownDotColors();
+    const QColor fromPrimary = m_primaryColor;
+    QPixmap leaving;
+    if (animate && m_block->isVisible())
+        leaving = m_block->grab();
+
     m_step = step;
-    const OnboardStep &current = m_steps[step];
-    m_symbol->setPixmap(stepSymbol(current, devicePixelRatioF()));
-    m_title->setText(current.title);
-    m_body->setText(current.body);
+    fillBlock(step);
     m_back->setVisible(step > 0);
     m_primary->setText(step < m_steps.size() - 1 ? QStringLiteral("下一步") : QStringLiteral("开始阅读"));
-    m_primary->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                                            " border-radius: 18px; padding: 10px 24px; }")
-                                 .arg(current.color.name()));
-    m_dots->update();
-    if (!changed)
+    auto *dots = static_cast<PageDots *>(m_dots);
+    const QList<QColor> toDots = dotColors(step);
+    const QColor toPrimary = m_steps[step].color;
+    if (!animate) {
+        dots->setColors(toDots);
+        paintPrimary(toPrimary);
         return;
-    // The new step fades in from a little to the right.
-    auto *fade = new QGraphicsOpacityEffect(m_block);
-    m_block->setGraphicsEffect(fade);
-    auto *animation = new QVariantAnimation(m_block);
-    animation->setDuration(300);
-    animation->setStartValue(0.0);
-    animation->setEndValue(1.0);
-    animation->setEasingCurve(QEasingCurve::OutCubic);
-    QPointer<QGraphicsOpacityEffect> effect(fade);
-    connect(animation, &QVariantAnimation::valueChanged, m_block, [this, effect](const QVariant &value) {
-        const double t = value.toDouble();
-        if (effect)
-            effect->setOpacity(t);
-        m_block->layout()->setContentsMargins(int(48 * (1 - t)), 0, 0, 0);
+    }
+
+    // The dots and the button move to the step's colour on the softer spring.
+    auto *colors = new QVariantAnimation(this);
+    colors->setDuration(milliseconds(kColorSpringSeconds));
+    colors->setStartValue(fromPrimary);
+    colors->setEndValue(toPrimary);
+    colors->setEasingCurve(curveOf(colorSpring));
+    connect(colors, &QVariantAnimation::valueChanged, this, [this, dots, fromDots, toDots, colors](const QVariant &value) {
+        const double t = colors->easingCurve().valueForProgress(colors->currentTime() / double(colors->duration()));
+        QList<QColor> shown;
+        for (int i = 0; i < toDots.size(); ++i)
+            shown.append(mix(fromDots.value(i, toDots[i]), toDots[i], t));
+        dots->setColors(shown);
+        paintPrimary(value.value<QColor>());
     });
-    connect(animation, &QVariantAnimation::finished, m_block, [this] {
+    m_colors = colors;
+    colors->start(QAbstractAnimation::DeleteWhenStopped);
+
+    // The old block fades and slides out to the left while the new one
+    // fades and slides in from the right.
+    auto *stage = static_cast<StepStage *>(m_stage);
+    auto *transition = new QParallelAnimationGroup(this);
+    const QEasingCurve spring = curveOf(stepSpring);
+    auto slideAndFade = [&](QWidget *widget, int fromX, int toX, double fromOpacity, double toOpacity) {
+        auto *effect = new QGraphicsOpacityEffect(widget);
+        effect->setOpacity(fromOpacity);
+        widget->setGraphicsEffect(effect);
+        auto *fade = new QPropertyAnimation(effect, "opacity", transition);
+        fade->setDuration(milliseconds(kStepSpringSeconds));
+        fade->setStartValue(fromOpacity);
+        fade->setEndValue(toOpacity);
+        fade->setEasingCurve(spring);
+        transition->addAnimation(fade);
+        auto *slide = new QVariantAnimation(transition);
+        slide->setDuration(milliseconds(kStepSpringSeconds));
+        slide->setStartValue(double(fromX));
+        slide->setEndValue(double(toX));
+        slide->setEasingCurve(spring);
+        QPointer<QWidget> guard(widget);
+        connect(slide, &QVariantAnimation::valueChanged, stage, [stage, guard](const QVariant &x) {
+            if (guard)
+                stage->place(guard, int(std::lround(x.toDouble())));
+        });
+        transition->addAnimation(slide);
+        stage->place(widget, fromX);
+    };
+    if (!leaving.isNull()) {
+        for (QLabel *old : stage->findChildren<QLabel *>(QStringLiteral("leavingStep"), Qt::FindDirectChildrenOnly))
+            delete old;
+        auto *ghost = new QLabel(stage);
+        ghost->setObjectName(QStringLiteral("leavingStep"));
+        ghost->setAttribute(Qt::WA_TransparentForMouseEvents);
+        ghost->setPixmap(leaving);
+        ghost->show();
+        slideAndFade(ghost, 0, -24, 1.0, 0.0);
+        connect(transition, &QAbstractAnimation::finished, ghost, &QObject::deleteLater);
+    }
+    slideAndFade(m_block, 24, 0, 0.0, 1.0);
+    connect(transition, &QAbstractAnimation::finished, m_block, [this, stage] {
         m_block->setGraphicsEffect(nullptr);
-        m_block->layout()->setContentsMargins(0, 0, 0, 0);
+        stage->place(m_block, 0);
     });
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    m_transition = transition;
+    transition->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+QWidget *OnboardingView::leavingStep() const
+{
+    return m_stage->findChild<QLabel *>(QStringLiteral("leavingStep"), Qt::FindDirectChildrenOnly);
 }
 
 void OnboardingView::mousePressEvent(QMouseEvent *event)

@@ -6,7 +6,9 @@
 
 #include "interface/HelpText.h"
 
+#include <QAbstractAnimation>
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -61,6 +63,14 @@ public:
     QWidget *card() const { return m_card; }
     QPushButton *backButton() const { return m_back; }
     QPushButton *primaryButton() const { return m_primary; }
+    // What a step change shows while it runs: the old step leaving (null
+    // once it has left), the new step's block, the dots' and the primary
+    // button's colours of the moment.
+    QWidget *leavingStep() const;
+    QWidget *stepBlock() const { return m_block; }
+    QList<QColor> shownDotColors() const;
+    QColor primaryColor() const { return m_primaryColor; }
+    QLabel *bodyLabel() const { return m_body; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -68,12 +78,19 @@ protected:
 
 private:
     void showStep(int step);
+    void fillBlock(int step);
+    void paintPrimary(const QColor &color);
+    QList<QColor> dotColors(int step) const;
 
     QList<OnboardStep> m_steps;
     int m_step = 0;
     std::function<void()> m_finish;
     QWidget *m_card;
     QWidget *m_dots;
+    QWidget *m_stage;
+    QColor m_primaryColor;
+    QPointer<QAbstractAnimation> m_transition;
+    QPointer<QAbstractAnimation> m_colors;
     QLabel *m_symbol;
     QLabel *m_title;
     QLabel *m_body;

@@ -89,7 +89,16 @@ QString nativeShortcuts(const QString &text)
             key = QStringLiteral("-");
         else
             key = text[j].toUpper();
-        const QString native = window::nativeShortcut(portable + key);
+        QString native;
+        if (key == enter) {
+            // The key is named "Enter" everywhere in the help, as it is
+            // written on its own; only the modifiers take the platform's form.
+            const QString withLetter = window::nativeShortcut(portable + QLatin1Char('A'));
+            if (withLetter.endsWith(QLatin1Char('A')))
+                native = withLetter.chopped(1) + enter;
+        } else {
+            native = window::nativeShortcut(portable + key);
+        }
         out += native.isEmpty() ? text.mid(i, j - i + key.size()) : native;
         i = j + key.size();
     }
@@ -113,6 +122,20 @@ QString platformHelpText(const QString &text)
     result.replace(QStringLiteral("在 Finder 显示"), QStringLiteral("在文件管理器中显示"));
 #endif
     return result;
+}
+
+QString unbrokenShortcuts(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        // A "+" between two keys of one combination joins them.
+        if (text[i] == QLatin1Char('+') && i > 0 && i + 1 < text.size() && !text[i - 1].isSpace()
+            && !text[i + 1].isSpace())
+            out += QChar(0x2060);
+    }
+    return out;
 }
 
 QList<HelpGroup> helpGroups()

@@ -36,6 +36,10 @@ QList<HelpGroup> helpGroups();
 // named as the platform calls it.
 QString platformHelpText(const QString &text);
 
+// `text` for display with each key combination kept on one line: a word
+// joiner after every "+" that stands between two keys.
+QString unbrokenShortcuts(const QString &text);
+
 // The commands that have a shortcut, in table order; the others are left
 // out.
 QList<HelpCommand> commandsWithShortcut(const QList<HelpCommand> &table);

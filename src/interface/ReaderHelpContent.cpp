@@ -6,7 +6,10 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace folvan::interface {
 
@@ -40,21 +43,51 @@ QWidget *sectionTitle(const QString &symbol, const QString &title, QWidget *pare
     return row;
 }
 
-// A row: the key in its fixed column, then the text wrapping as it needs.
+// The help's texts as they are shown: a key combination never wraps.
+QLabel *helpText(const QString &text, PaneFontRole role, QFont::Weight weight, QWidget *parent)
+{
+    return selectableText(unbrokenShortcuts(text), role, weight, parent);
+}
+
+// The key column is as wide as its widest combination, at least 106.
+class KeyLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            fitColumn();
+    }
+
+public:
+    void fitColumn()
+    {
+        int widest = 0;
+        for (const QString &token : text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            widest = std::max(widest, fontMetrics().horizontalAdvance(token));
+        setFixedWidth(std::max(kKeyColumnWidth, widest + 2));
+    }
+};
+
+// A row: the key in its column, then the text wrapping as it needs; a
+// row of several keys wraps between them, never inside one.
 QWidget *helpRow(const QString &key, const QString &text, QWidget *parent)
 {
     auto *row = new QWidget(parent);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(14);
-    // A long shortcut may break after each "+" to stay in its column.
-    QString breakable = key;
-    breakable.replace(QLatin1Char('+'), QStringLiteral("+\u200B"));
-    QLabel *keyLabel = selectableText(breakable, PaneFontRole::caption, QFont::Medium, row);
-    keyLabel->setFixedWidth(kKeyColumnWidth);
+    auto *keyLabel = new KeyLabel(unbrokenShortcuts(key), row);
+    keyLabel->setTextFormat(Qt::PlainText);
+    keyLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    window::usePaneFont(keyLabel, PaneFontRole::caption, QFont::Medium);
     keyLabel->setWordWrap(true);
+    keyLabel->fitColumn();
     layout->addWidget(keyLabel, 0, Qt::AlignTop);
-    QLabel *textLabel = selectableText(text, PaneFontRole::callout, QFont::Normal, row);
+    QLabel *textLabel = helpText(text, PaneFontRole::callout, QFont::Normal, row);
     textLabel->setWordWrap(true);
     layout->addWidget(textLabel, 1, Qt::AlignTop);
     return row;
@@ -82,7 +115,7 @@ ReaderHelpContent::ReaderHelpContent(const QList<HelpCommand> &commands, QWidget
     rule->setFrameShadow(QFrame::Sunken);
     column->addWidget(rule);
     column->addWidget(sectionTitle(QStringLiteral("command"), QStringLiteral("菜单与快捷键"), content));
-    QLabel *note = selectableText(
+    QLabel *note = helpText(
         platformHelpText(QStringLiteral("⌘⇧P 打开命令面板。以下操作与菜单使用同一份定义；文本编辑时保留正常输入与撤销。")),
         PaneFontRole::caption, QFont::Normal, content);
     note->setWordWrap(true);

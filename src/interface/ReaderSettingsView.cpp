@@ -90,6 +90,7 @@ ReaderSettingsView::ReaderSettingsView(SettingsServices services, QWidget *paren
            QStringLiteral("帮助"));
     followKeys(this, {key("folvan.interfaceTextSize")},
                [this] { setFixedSize(widthForInterfaceSize(), kHeight); });
+    takeWheelOnlyWithFocus(this);
 }
 
 QWidget *ReaderSettingsView::readingTab()

@@ -5,7 +5,10 @@
 #include "window/PaneFont.h"
 
 #include <QCheckBox>
+#include <QAbstractSlider>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -27,7 +30,48 @@ platform::Preferences &defaults()
     return platform::Preferences::shared();
 }
 
+// A value control in a scrolling form takes the wheel only while it has
+// the keyboard focus (a click or Tab gave it); otherwise the wheel scrolls
+// the form, so that scrolling past a slider or a picker changes nothing.
+class WheelOnlyWithFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return false;
+        auto *control = qobject_cast<QWidget *>(watched);
+        if (!control || control->hasFocus())
+            return false;
+        for (QWidget *up = control->parentWidget(); up; up = up->parentWidget())
+            if (auto *area = qobject_cast<QAbstractScrollArea *>(up)) {
+                QCoreApplication::sendEvent(area->viewport(), event);
+                return true;
+            }
+        event->ignore();
+        return true;
+    }
+};
+
 } // namespace
+
+void takeWheelOnlyWithFocus(QWidget *form)
+{
+    QList<QWidget *> controls;
+    for (QAbstractSlider *slider : form->findChildren<QAbstractSlider *>())
+        controls.append(slider);
+    for (QComboBox *picker : form->findChildren<QComboBox *>())
+        controls.append(picker);
+    for (QWidget *control : controls) {
+        if (control->findChild<WheelOnlyWithFocus *>(QString(), Qt::FindDirectChildrenOnly))
+            continue;
+        // Wheel focus would hand the control the focus at the first notch.
+        control->setFocusPolicy(Qt::StrongFocus);
+        control->installEventFilter(new WheelOnlyWithFocus(control));
+    }
+}
 
 QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options, QWidget *parent)
 {

@@ -49,6 +49,10 @@ QLabel *formNote(const QString &text, QWidget *parent = nullptr);
 // A thin horizontal rule between the groups of a form.
 QWidget *formDivider(QWidget *parent = nullptr);
 
+// The sliders and pickers under `form` take the wheel only while they have
+// the keyboard focus; otherwise it scrolls the form they stand in.
+void takeWheelOnlyWithFocus(QWidget *form);
+
 // One tab of the settings window: a form inset by 24 inside a vertical
 // scroll view. Returns the scroll view; `form` receives the form's layout.
 QWidget *settingsForm(QFormLayout **form);

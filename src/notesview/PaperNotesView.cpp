@@ -4,6 +4,7 @@
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
 #include "platform/Preferences.h"
+#include "platform/ReaderPreferences.h"
 #include "platform/StoredFiles.h"
 
 #include <QApplication>
@@ -676,8 +677,7 @@ void PaperNotesView::applyFonts()
     capLines(m_quotes, 5, 9);
     m_quotes->setMinimumHeight(m_quotes->maximumHeight() * 2 / 5);
     QFont noteText = QApplication::font();
-    noteText.setPointSizeF(platform::Preferences::shared().doubleValue(kNoteTextSizeKey, 15)
-                           * platform::kQtPointsPerInterfacePoint);
+    noteText.setPointSizeF(platform::ReaderPreferences::noteTextSize() * platform::kQtPointsPerInterfacePoint);
     m_body->setFont(noteText);
     for (NoteRow *row : m_listBody->findChildren<NoteRow *>())
         row->updateGeometry();

@@ -1,6 +1,8 @@
 #include "platform/Icons.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 #include <QSet>
@@ -85,18 +87,37 @@ QIcon symbolIcon(const QString &systemSymbolName)
     return QIcon(symbolIconPath(systemSymbolName));
 }
 
+QImage symbolImage(const QString &systemSymbolName, const QColor &ink, QSize pixelSize)
+{
+    QFile file(symbolIconPath(systemSymbolName));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // Every drawing is inked in one grey; only that grey takes the colour.
+    QByteArray svg = file.readAll();
+    svg.replace("#3a3a3c", ink.name(QColor::HexRgb).toLatin1());
+    QBuffer buffer(&svg);
+    QImageReader reader(&buffer, "svg");
+    reader.setScaledSize(pixelSize);
+    QImage drawn = reader.read();
+    if (drawn.isNull() || ink.alpha() == 255)
+        return drawn;
+    QImage faded(drawn.size(), QImage::Format_ARGB32_Premultiplied);
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(ink.alphaF());
+    painter.drawImage(0, 0, drawn);
+    painter.end();
+    return faded;
+}
+
 QIcon tintedSymbolIcon(const QString &systemSymbolName, const QColor &color, int size)
 {
-    const QIcon source = symbolIcon(systemSymbolName);
     QIcon icon;
     for (const qreal ratio : {1.0, 2.0}) {
-        QPixmap pixmap = source.pixmap(QSize(size, size), ratio);
+        QPixmap pixmap = QPixmap::fromImage(symbolImage(systemSymbolName, color, QSize(size, size) * ratio));
         if (pixmap.isNull())
             continue;
-        QPainter painter(&pixmap);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(QRectF(QPointF(0, 0), pixmap.deviceIndependentSize()), color);
-        painter.end();
+        pixmap.setDevicePixelRatio(ratio);
         icon.addPixmap(pixmap);
     }
     return icon;

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QImage>
 #include <QString>
 
 namespace folvan::platform {
@@ -12,6 +13,11 @@ QIcon symbolIcon(const QString &systemSymbolName);
 
 // The icon of a name drawn in `color`, at `size` device-independent pixels.
 QIcon tintedSymbolIcon(const QString &systemSymbolName, const QColor &color, int size = 16);
+
+// The symbol drawn at `pixelSize` with its ink in `ink` (alpha included);
+// the light details inside a filled symbol (the arrow on a document, the
+// letter on a disc) keep their own colour.
+QImage symbolImage(const QString &systemSymbolName, const QColor &ink, QSize pixelSize);
 
 // Whether the table has an icon for the name.
 bool hasSymbolIcon(const QString &systemSymbolName);

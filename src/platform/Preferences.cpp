@@ -19,7 +19,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <string_view>
 #include <limits>
 
 namespace folvan::platform {
@@ -120,6 +123,8 @@ Json toFileJson(const QVariant &value)
     }
     case QMetaType::QUrl:
         return value.toUrl().toString(QUrl::FullyEncoded).toStdString();
+    case QMetaType::Nullptr:
+        return nullptr;
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         Json array = Json::array();
@@ -190,15 +195,64 @@ QVariant fromFileJson(const Json &value)
             map.insert(QString::fromStdString(it.key()), fromFileJson(it.value()));
         return map;
     }
+    case Json::value_t::null:
+        // Kept as it stands, so that a rewrite of the file writes it back;
+        // it reads as absent (Preferences::value).
+        return QVariant::fromValue(nullptr);
     default:
         return {};
     }
 }
 
+// A number too large for a double ("1e400") would make the parser refuse
+// the whole file; it stands for no value at all, so it is read as null and
+// the rest of the file is kept. Strings are skipped whole.
+QByteArray withOverflowingNumbersAsNull(const QByteArray &bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size());
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    auto isNumberChar = [](char c) {
+        return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+    };
+    while (p < end) {
+        const char c = *p;
+        if (c == '"') {
+            const char *q = p + 1;
+            while (q < end && *q != '"')
+                q += (*q == '\\' && q + 1 < end) ? 2 : 1;
+            q = std::min(end, q + 1);
+            out.append(p, q - p);
+            p = q;
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            const char *q = p;
+            while (q < end && isNumberChar(*q))
+                ++q;
+            double value = 0;
+            const auto result = std::from_chars(p, q, value);
+            const std::string_view token(p, q - p);
+            const auto exponent = token.find_first_of("eE");
+            const bool underflow = exponent != std::string_view::npos && exponent + 1 < token.size()
+                                   && token[exponent + 1] == '-';
+            if (result.ec == std::errc::result_out_of_range && !underflow)
+                out.append("null");
+            else
+                out.append(p, q - p);
+            p = q;
+        } else {
+            out.append(c);
+            ++p;
+        }
+    }
+    return out;
+}
+
 bool parseFile(const QByteArray &bytes, Json *out)
 {
     try {
-        Json parsed = Json::parse(bytes.constBegin(), bytes.constEnd());
+        const QByteArray text = withOverflowingNumbersAsNull(bytes);
+        Json parsed = Json::parse(text.constBegin(), text.constEnd());
         if (!parsed.is_object())
             return false;
         if (out)
@@ -368,12 +422,14 @@ QString Preferences::loadProblem() const
 
 QVariant Preferences::value(const QString &key) const
 {
-    return m_settings->value(escapeKey(key));
+    const QVariant stored = m_settings->value(escapeKey(key));
+    // A null in the file stays there but stands for no value.
+    return stored.typeId() == QMetaType::Nullptr ? QVariant() : stored;
 }
 
 bool Preferences::contains(const QString &key) const
 {
-    return m_settings->contains(escapeKey(key));
+    return value(key).isValid();
 }
 
 bool Preferences::boolValue(const QString &key) const

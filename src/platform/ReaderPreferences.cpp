@@ -34,4 +34,9 @@ double ReaderPreferences::referenceDelay()
     return clampedPreference("folvan.referenceDelay", 0.35, 0.2, 1.5);
 }
 
+double ReaderPreferences::noteTextSize()
+{
+    return clampedPreference("folvan.noteTextSize", 15.0, 12.0, 24.0);
+}
+
 } // namespace folvan::platform

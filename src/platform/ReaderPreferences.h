@@ -2,7 +2,7 @@
 
 namespace folvan::platform {
 
-// The three clamped interface preferences, read afresh from the shared
+// The clamped interface preferences, read afresh from the shared
 // preferences on every call. A missing, non-numeric or non-finite stored
 // value reads as the default; an out-of-range one is clamped (nothing is
 // written back).
@@ -15,6 +15,9 @@ struct ReaderPreferences {
     static double toolsHideDelay();
     // "folvan.referenceDelay": seconds, default 0.35, 0.2 ... 1.5.
     static double referenceDelay();
+    // "folvan.noteTextSize": points, default 15, 12 ... 24 (the settings
+    // slider's range), so that a hand-edited size cannot swell the editor.
+    static double noteTextSize();
 };
 
 } // namespace folvan::platform

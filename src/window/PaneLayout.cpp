@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "platform/ReducedMotion.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
 #include "window/PaneErrorLine.h"
@@ -17,8 +18,11 @@
 #include "window/SplitHeader.h"
 #include "window/WelcomeView.h"
 
+#include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVariantAnimation>
@@ -27,6 +31,9 @@
 namespace folvan::window {
 
 namespace {
+
+// The fade of the help: the platform's default animation.
+constexpr double kOverlayFadeSeconds = 0.35;
 
 ContentView::PaletteFactory &paletteFactory()
 {
@@ -44,6 +51,53 @@ PaneLayout::OnboardingFactory &onboardingFactory()
 {
     static PaneLayout::OnboardingFactory factory;
     return factory;
+}
+
+// An overlay fades in as it is laid over the pane (`seconds`, `curve`) and
+// fades out as it goes, each at once while the desktop asks for less motion.
+void fadeIn(QWidget *overlay, double seconds, QEasingCurve::Type curve)
+{
+    if (platform::systemReducesMotion())
+        return;
+    auto *effect = new QGraphicsOpacityEffect(overlay);
+    effect->setOpacity(0);
+    overlay->setGraphicsEffect(effect);
+    auto *fade = new QPropertyAnimation(effect, "opacity", overlay);
+    fade->setDuration(int(seconds * 1000));
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(curve);
+    QObject::connect(fade, &QAbstractAnimation::finished, overlay, [overlay] { overlay->setGraphicsEffect(nullptr); });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+// The overlay lets go of the keyboard and the pointer at once, then fades
+// out and is deleted.
+void fadeOutAndDelete(QWidget *overlay)
+{
+    overlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+    if (QWidget *focus = QApplication::focusWidget(); focus && overlay->isAncestorOf(focus))
+        focus->clearFocus();
+    if (platform::systemReducesMotion()) {
+        overlay->deleteLater();
+        return;
+    }
+    // A fade-in still running gives way to the fade-out from where it is.
+    for (QPropertyAnimation *running : overlay->findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly))
+        running->stop();
+    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(overlay->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(overlay);
+        effect->setOpacity(1);
+        overlay->setGraphicsEffect(effect);
+    }
+    auto *fade = new QPropertyAnimation(effect, "opacity", overlay);
+    fade->setDuration(int(kOverlayFadeSeconds * 1000));
+    fade->setStartValue(effect->opacity());
+    fade->setEndValue(0.0);
+    fade->setEasingCurve(QEasingCurve::InOutQuad);
+    QObject::connect(fade, &QAbstractAnimation::finished, overlay, &QObject::deleteLater);
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 // The highlight drawn over the pane while a file is dragged over it.
@@ -361,6 +415,7 @@ void PaneLayout::followOverlays()
             [this] { replayOnboarding(); });
         m_help->setParent(this);
         m_help->show();
+        fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
     } else if (pane->showShortcuts() && !m_help) {
         auto *close = new QPushButton(QStringLiteral("关闭"));
         auto *replay = new QPushButton(QStringLiteral("重新查看入门引导"));
@@ -375,8 +430,9 @@ void PaneLayout::followOverlays()
                                                   QStringLiteral("这里将列出快捷键与使用说明。")),
                              {replay, close});
         m_help->show();
+        fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
     } else if (!pane->showShortcuts() && m_help) {
-        m_help->deleteLater();
+        fadeOutAndDelete(m_help);
         m_help = nullptr;
     }
     if (pane->showOnboarding() && !m_onboarding && onboardingFactory()) {
@@ -386,6 +442,7 @@ void PaneLayout::followOverlays()
         });
         m_onboarding->setParent(this);
         m_onboarding->show();
+        fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
     } else if (pane->showOnboarding() && !m_onboarding) {
         auto *close = new QPushButton(QStringLiteral("关闭"));
         connect(close, &QPushButton::clicked, this, [weak] {
@@ -397,9 +454,14 @@ void PaneLayout::followOverlays()
                                                         QStringLiteral("这里将介绍 Folvan 的阅读方式。")),
                                    {close});
         m_onboarding->show();
+        fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
     } else if (!pane->showOnboarding() && m_onboarding) {
-        m_onboarding->deleteLater();
+        fadeOutAndDelete(m_onboarding);
         m_onboarding = nullptr;
+        // The help, when it is still open under the guide, takes the keys
+        // again (Escape closes it).
+        if (m_help)
+            m_help->setFocus(Qt::OtherFocusReason);
     }
     relayout();
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "app/QtTranslations.h"
 #include "app/ReaderWindow.h"
 #include "interface/HelpOverlays.h"
 #include "interface/HelpText.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
@@ -11,6 +13,7 @@
 #include "workspace/ReaderWorkspace.h"
 #include "workspace/ShellTestSupport.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
@@ -98,7 +101,7 @@ TEST_F(HelpOverlaysTest, HelpListsEveryCommandWithAShortcutInThePlatformsWords)
     ASSERT_NE(help, nullptr);
     QStringList texts;
     for (QLabel *label : help->findChildren<QLabel *>())
-        texts << label->text().remove(QChar(0x200B));
+        texts << label->text().remove(QChar(0x2060));
     const qsizetype section = texts.indexOf(QStringLiteral("菜单与快捷键"));
     ASSERT_GE(section, 0);
     QStringList listed, expected;
@@ -121,6 +124,154 @@ TEST_F(HelpOverlaysTest, HelpListsEveryCommandWithAShortcutInThePlatformsWords)
     const QString saved = interface::platformHelpText(QStringLiteral("位于 ~/Library/Application Support/Folvan。"));
     EXPECT_TRUE(saved.endsWith(QStringLiteral("/Folvan。")));
     EXPECT_FALSE(saved.contains(QStringLiteral("Library")));
+}
+
+// With Qt's Chinese key names installed, as in the reader, Enter is named
+// alike everywhere, and a combination stays on one line of its column.
+TEST_F(HelpOverlaysTest, KeysAreNamedAlikeAndACombinationNeverWraps)
+{
+    app::installQtChineseTranslations(*qApp);
+    const QString shift = QKeySequence(Qt::SHIFT | Qt::Key_A).toString(QKeySequence::NativeText).chopped(1);
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("Enter / ⇧Enter")), "Enter / " + shift + "Enter");
+    const QString body = OnboardingView::steps()[1].body;
+    EXPECT_TRUE(body.contains(shift + "Enter")) << body.toStdString();
+
+    pane()->setShowShortcuts(true);
+    auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
+    ASSERT_NE(help, nullptr);
+    int checked = 0;
+    for (QLabel *label : help->findChildren<QLabel *>()) {
+        const QString text = label->text();
+        if (!label->wordWrap() || text.contains(QLatin1Char(' ')) || text.count(QLatin1Char('+')) < 3)
+            continue;
+        ++checked;
+        const int lines = label->heightForWidth(label->width()) / label->fontMetrics().lineSpacing();
+        EXPECT_EQ(lines, 1) << text.toStdString() << " in " << label->width();
+    }
+    EXPECT_GT(checked, 0);
+}
+
+// The guide's step change on the test clock: the old step fades and slides
+// out to the left, the new one in from the right; dots and the primary
+// button move to the step's colour.
+TEST_F(HelpOverlaysTest, AStepChangeSlidesAndFadesAndRecolours)
+{
+    platform::Preferences::shared().setValue("hasSeenOnboarding", true);
+    platform::ManualClock clock;
+    OnboardingView guide([] {});
+    guide.resize(600, 500);
+    guide.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&guide));
+    const QList<interface::OnboardStep> steps = OnboardingView::steps();
+    const auto opacity = [](QWidget *widget) {
+        auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
+        return effect ? effect->opacity() : 1.0;
+    };
+    guide.primaryButton()->click();
+    QWidget *leaving = guide.leavingStep();
+    ASSERT_NE(leaving, nullptr);
+    clock.advance(0.001);
+    EXPECT_GT(opacity(leaving), 0.9);
+    EXPECT_LT(opacity(guide.stepBlock()), 0.1);
+    EXPECT_NEAR(guide.stepBlock()->x(), 24, 1);
+
+    clock.advance(0.08);
+    EXPECT_GT(opacity(leaving), 0.05);
+    EXPECT_LT(opacity(leaving), 0.95);
+    EXPECT_LT(leaving->x(), 0);
+    EXPECT_GT(guide.stepBlock()->x(), 0);
+    EXPECT_LT(guide.stepBlock()->x(), 24);
+    const QColor between = guide.primaryColor();
+    EXPECT_NE(between, steps[0].color);
+    EXPECT_NE(between, steps[1].color);
+
+    clock.advance(1.0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(guide.leavingStep(), nullptr);
+    EXPECT_EQ(guide.stepBlock()->graphicsEffect(), nullptr);
+    EXPECT_EQ(guide.stepBlock()->x(), 0);
+    EXPECT_EQ(guide.primaryColor(), steps[1].color);
+    EXPECT_EQ(guide.shownDotColors()[1], steps[1].color);
+    EXPECT_LT(guide.shownDotColors()[0].alphaF(), 0.5);
+}
+
+// The secondary colour keeps its transparency on "上一步", and the body's
+// lines stand 3 pixels apart.
+TEST_F(HelpOverlaysTest, TheGuidesBackButtonIsGreyAndItsBodyLinesAreSpaced)
+{
+    platform::Preferences::shared().setValue("hasSeenOnboarding", true);
+    OnboardingView guide([] {});
+    guide.resize(600, 500);
+    guide.show();
+    guide.primaryButton()->click();
+    // The text is drawn at the secondary colour's 60 % (the button itself
+    // has no fill).
+    const QImage back = guide.backButton()->grab().toImage();
+    int strongest = 0;
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x)
+            strongest = std::max(strongest, qAlpha(back.pixel(x, y)));
+    EXPECT_GT(strongest, 100);
+    EXPECT_LT(strongest, 180);
+
+    QLabel plain(OnboardingView::steps()[guide.step()].body);
+    plain.setFont(guide.bodyLabel()->font());
+    plain.setWordWrap(true);
+    plain.setContentsMargins(24, 0, 24, 0);
+    const int width = 380;
+    const int lines = plain.heightForWidth(width) / plain.fontMetrics().lineSpacing();
+    ASSERT_GE(lines, 2);
+    EXPECT_GE(guide.bodyLabel()->heightForWidth(width), plain.heightForWidth(width) + 3 * (lines - 1) - 1);
+}
+
+// Ctrl+/ over the guide, then the guide finished with the mouse: the help
+// under it hears Escape again.
+TEST_F(HelpOverlaysTest, TheHelpHearsEscapeAfterTheGuideOverItCloses)
+{
+    pane()->setShowOnboarding(true);
+    auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
+    ASSERT_NE(guide, nullptr);
+    QTest::keyClick(readerWindow.get(), Qt::Key_Slash, Qt::ControlModifier);
+    ASSERT_TRUE(pane()->showShortcuts());
+    for (int i = 0; i < 6; ++i)
+        QTest::mouseClick(guide->primaryButton(), Qt::LeftButton);
+    ASSERT_FALSE(pane()->showOnboarding());
+    ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() != nullptr; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(pane()->showShortcuts());
+}
+
+// The help fades in over the pane and out again, on the test clock.
+TEST_F(HelpOverlaysTest, TheHelpFadesInAndOut)
+{
+    platform::Preferences::shared().setValue("hasSeenOnboarding", true);
+    platform::ManualClock clock;
+    pane()->setShowShortcuts(true);
+    QWidget *help = layout()->helpOverlay();
+    ASSERT_NE(help, nullptr);
+    const auto opacity = [](QWidget *widget) {
+        auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
+        return effect ? effect->opacity() : 1.0;
+    };
+    clock.advance(0.001);
+    EXPECT_LT(opacity(help), 0.1);
+    clock.advance(0.17);
+    EXPECT_GT(opacity(help), 0.2);
+    EXPECT_LT(opacity(help), 0.8);
+    clock.advance(0.5);
+    EXPECT_EQ(help->graphicsEffect(), nullptr);
+
+    QPointer<QWidget> leaving(help);
+    pane()->setShowShortcuts(false);
+    EXPECT_EQ(layout()->helpOverlay(), nullptr);
+    ASSERT_TRUE(leaving);
+    EXPECT_TRUE(leaving->testAttribute(Qt::WA_TransparentForMouseEvents));
+    clock.advance(0.17);
+    EXPECT_GT(opacity(leaving), 0.2);
+    EXPECT_LT(opacity(leaving), 0.8);
+    clock.advance(0.5);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(leaving);
 }
 
 } // namespace

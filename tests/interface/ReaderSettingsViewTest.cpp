@@ -10,7 +10,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
+#include <QTest>
+#include <QWheelEvent>
+#include <QApplication>
 
 #include <cmath>
 #include <limits>
@@ -149,6 +154,42 @@ TEST_F(ReaderSettingsViewTest, AStoredValueOutOfRangeShowsClampedAndStaysUntilMo
         EXPECT_EQ(view->width(), width) << stored;
     }
     EXPECT_EQ(shown<QLabel>(view.get(), {"folvan.interfaceTextSize"})[0], QStringLiteral("— pt"));
+}
+
+// Scrolling the form over a slider or a picker scrolls the form; the
+// control takes the wheel only once it has the focus.
+TEST_F(ReaderSettingsViewTest, TheWheelChangesAControlOnlyWhileItHasTheFocus)
+{
+    auto view = makeView();
+    view->setFixedHeight(300);
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    QSlider *warmth = named<QSlider>(view.get(), "纸张色温");
+    auto *mode = view->findChild<QComboBox *>("folvan.defaultBookMode");
+    ASSERT_TRUE(warmth && mode);
+    auto *form = qobject_cast<QScrollArea *>(view->currentWidget());
+    ASSERT_TRUE(form);
+    ASSERT_GT(form->verticalScrollBar()->maximum(), 0);
+    auto notch = [](QWidget *target) {
+        const QPointF at(target->width() / 2.0, target->height() / 2.0);
+        QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
+    };
+    for (QWidget *control : {static_cast<QWidget *>(warmth), static_cast<QWidget *>(mode)}) {
+        form->verticalScrollBar()->setValue(0);
+        for (int i = 0; i < 3; ++i)
+            notch(control);
+        EXPECT_GT(form->verticalScrollBar()->value(), 0) << control->metaObject()->className();
+    }
+    EXPECT_FALSE(defaults().contains("folvan.paperWarmth"));
+    EXPECT_FALSE(defaults().contains("folvan.defaultBookMode"));
+
+    warmth->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(warmth->hasFocus());
+    notch(warmth);
+    EXPECT_TRUE(defaults().contains("folvan.paperWarmth"));
 }
 
 TEST_F(ReaderSettingsViewTest, ControlsFollowTheKeysThatEnableThem)

@@ -170,6 +170,35 @@ TEST(IconsTest, KnownNamesHaveTheirOwnIconAndUnknownNamesANeutralOne)
     EXPECT_FALSE(symbolIcon(QString()).pixmap(16, 16).isNull());
 }
 
+// A coloured symbol keeps the light details of its drawing: the arrow on
+// the document, the letter on the disc.
+TEST(IconsTest, AColouredSymbolKeepsItsLightDetails)
+{
+    const QColor green(52, 199, 89);
+    for (const char *name : {"arrow.down.doc.fill", "g.circle.fill"}) {
+        const QImage image = symbolImage(QLatin1String(name), green, QSize(60, 60));
+        ASSERT_EQ(image.size(), QSize(60, 60)) << name;
+        int inked = 0, light = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.alpha() < 250)
+                    continue;
+                if (std::abs(c.red() - green.red()) < 8 && std::abs(c.green() - green.green()) < 8
+                    && std::abs(c.blue() - green.blue()) < 8)
+                    ++inked;
+                else if (c.red() > 245 && c.green() > 245 && c.blue() > 245)
+                    ++light;
+            }
+        EXPECT_GT(inked, 600) << name;
+        EXPECT_GT(light, 20) << name;
+    }
+    QColor faint = green;
+    faint.setAlphaF(0.5);
+    const QImage half = symbolImage(QStringLiteral("g.circle.fill"), faint, QSize(60, 60));
+    EXPECT_NEAR(half.pixelColor(10, 30).alphaF(), 0.5, 0.02);
+}
+
 TEST(IconsTest, EveryBundledDrawingIsAValidSvg)
 {
     symbolIconPath(QStringLiteral("book")); // registers the bundled icons

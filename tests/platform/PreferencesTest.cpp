@@ -190,6 +190,40 @@ TEST_F(PreferencesTest, AChangeThatCannotBeWrittenIsNamedAsUnsaved)
     EXPECT_EQ(open()->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("spread"));
 }
 
+// A hand-edited file with one value no number type can hold, and a null:
+// the rest is read, the bad value and the null read as absent, and a later
+// write keeps the null and every other value.
+TEST_F(PreferencesTest, AnUnreadableValueIsAbsentAndTheRestOfTheFileIsKept)
+{
+    QDir().mkpath(path(QStringLiteral("prefs")));
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"({"folvan.paperWarmth": 1e400, "tiny": 1e-400, "folvan.pageLayout": "single",
+                    "text": "1e400 \" -1e999", "folvan.paperGrain": null, "list": [1, null, -2E+500]})");
+    }
+    {
+        auto store = open();
+        EXPECT_EQ(store->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("single"));
+        EXPECT_FALSE(store->contains(QStringLiteral("folvan.paperWarmth")));
+        EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.paperWarmth")), 0.12);
+        EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("tiny"), 5), 0.0);
+        EXPECT_EQ(store->stringValue(QStringLiteral("text")), QStringLiteral("1e400 \" -1e999"));
+        EXPECT_FALSE(store->contains(QStringLiteral("folvan.paperGrain")));
+        EXPECT_FALSE(store->value(QStringLiteral("folvan.paperGrain")).isValid());
+        EXPECT_DOUBLE_EQ(store->doubleValue(QStringLiteral("folvan.paperGrain")), 0.24);
+        store->setValue(QStringLiteral("hasSeenOnboarding"), true);
+    }
+    EXPECT_TRUE(QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")}).isEmpty());
+    QFile rewritten(file());
+    ASSERT_TRUE(rewritten.open(QIODevice::ReadOnly));
+    const QByteArray text = rewritten.readAll();
+    EXPECT_TRUE(text.contains("\"folvan.paperGrain\": null")) << text.constData();
+    EXPECT_TRUE(text.contains("\"folvan.pageLayout\": \"single\"")) << text.constData();
+    EXPECT_TRUE(text.contains("\"hasSeenOnboarding\": true")) << text.constData();
+    EXPECT_EQ(open()->stringValue(QStringLiteral("text")), QStringLiteral("1e400 \" -1e999"));
+}
+
 TEST_F(PreferencesTest, SharedStoreLivesInTheConfigFolderOfTheCurrentHome)
 {
     Preferences &shared = Preferences::shared();

@@ -276,8 +276,9 @@ TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
     clock.advance(0.35);
     ASSERT_TRUE(pane->showOnboarding());
     ASSERT_NE(layout().onboardingOverlay(), nullptr);
-    // The card hides what lies behind it: its fill is not mixed with the
-    // dimmed pane.
+    // Once faded in, the card hides what lies behind it: its fill is not
+    // mixed with the dimmed pane.
+    clock.advance(0.3);
     settle();
     auto *card = layout().onboardingOverlay()->findChild<PanelPlaceholder *>();
     ASSERT_NE(card, nullptr);

@@ -37,12 +37,15 @@ TEST_F(ReaderTypographyTest, PreferencesAreClampedAndUnusableValuesReadAsDefault
 {
     using P = folvan::platform::ReaderPreferences;
     EXPECT_EQ((std::array{P::interfaceSize(), P::toolsHideDelay(), P::referenceDelay()}), (std::array{15.0, 10.0, 0.35}));
-    const char *size = "folvan.interfaceTextSize", *tools = "folvan.toolsHideDelay", *hover = "folvan.referenceDelay";
+    const char *size = "folvan.interfaceTextSize", *tools = "folvan.toolsHideDelay", *hover = "folvan.referenceDelay",
+               *note = "folvan.noteTextSize";
     const std::tuple<const char *, QVariant, double (*)(), double> cases[] = {
         {size, 12.0, P::interfaceSize, 13}, {size, 25, P::interfaceSize, 20}, {size, 16.5, P::interfaceSize, 16.5},
         {size, QStringLiteral("18"), P::interfaceSize, 15}, {size, qQNaN(), P::interfaceSize, 15},
         {size, qInf(), P::interfaceSize, 15}, {tools, 0.0, P::toolsHideDelay, 3}, {tools, 100.0, P::toolsHideDelay, 30},
         {hover, 0.1, P::referenceDelay, 0.2}, {hover, 2.0, P::referenceDelay, 1.5},
+        {note, 999.0, P::noteTextSize, 24}, {note, 3, P::noteTextSize, 12}, {note, qInf(), P::noteTextSize, 15},
+        {note, 18.0, P::noteTextSize, 18},
     };
     for (const auto &[key, stored, read, expected] : cases) {
         store(key, stored);
