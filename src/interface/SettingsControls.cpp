@@ -5,7 +5,6 @@
 #include "window/PaneFont.h"
 
 #include <QCheckBox>
-#include <QAbstractSlider>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -60,13 +59,15 @@ protected:
 void takeWheelOnlyWithFocus(QWidget *form)
 {
     QList<QWidget *> controls;
-    for (QAbstractSlider *slider : form->findChildren<QAbstractSlider *>())
+    for (QSlider *slider : form->findChildren<QSlider *>())
         controls.append(slider);
     for (QComboBox *picker : form->findChildren<QComboBox *>())
         controls.append(picker);
+    static const char *const kGuarded = "folvanWheelOnlyWithFocus";
     for (QWidget *control : controls) {
-        if (control->findChild<WheelOnlyWithFocus *>(QString(), Qt::FindDirectChildrenOnly))
+        if (control->property(kGuarded).toBool())
             continue;
+        control->setProperty(kGuarded, true);
         // Wheel focus would hand the control the focus at the first notch.
         control->setFocusPolicy(Qt::StrongFocus);
         control->installEventFilter(new WheelOnlyWithFocus(control));

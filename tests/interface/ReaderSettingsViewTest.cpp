@@ -168,6 +168,8 @@ TEST_F(ReaderSettingsViewTest, TheWheelChangesAControlOnlyWhileItHasTheFocus)
     QSlider *warmth = named<QSlider>(view.get(), "纸张色温");
     auto *mode = view->findChild<QComboBox *>("folvan.defaultBookMode");
     ASSERT_TRUE(warmth && mode);
+    view->setFocus(Qt::OtherFocusReason);
+    ASSERT_FALSE(warmth->hasFocus() || mode->hasFocus()) << QApplication::focusWidget()->metaObject()->className();
     auto *form = qobject_cast<QScrollArea *>(view->currentWidget());
     ASSERT_TRUE(form);
     ASSERT_GT(form->verticalScrollBar()->maximum(), 0);
