@@ -435,8 +435,13 @@ void OnboardingView::showStep(int step)
     const QList<QColor> fromDots = shownDotColors();
     const QColor fromPrimary = m_primaryColor;
     QPixmap leaving;
-    if (animate && m_block->isVisible())
-        leaving = m_block->grab();
+    if (animate && m_block->isVisible()) {
+        // The block as it stands, on nothing: the card shows through.
+        leaving = QPixmap(m_block->size() * devicePixelRatioF());
+        leaving.setDevicePixelRatio(devicePixelRatioF());
+        leaving.fill(Qt::transparent);
+        m_block->render(&leaving, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
 
     m_step = step;
     fillBlock(step);
