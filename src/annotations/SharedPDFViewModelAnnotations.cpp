@@ -8,6 +8,7 @@
 #include "annotations/AnnotationGeometry.h"
 #include "annotations/AnnotationState.h"
 #include "annotations/MarkupCommitCommand.h"
+#include "annotations/ReflowTextMap.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
 #include "platform/StoredJson.h"
@@ -40,6 +41,10 @@ AnnotationState &SharedPDFViewModel::annotationState() const
         // to date when another pane writes the file.
         SharedPDFViewModel *self = const_cast<SharedPDFViewModel *>(this);
         m_sharedAnnotationsReload = [self] { self->reloadSharedAnnotations(); };
+        // Jumps to a passage mark it in the page and book views.
+        self->setPassageFinder([self](const ReadingTextSource &source) {
+            return ReflowTextMap::selection(source, self->pdfDocument());
+        });
     }
     return *m_annotationState;
 }

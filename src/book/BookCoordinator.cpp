@@ -109,10 +109,8 @@ void BookCoordinator::update()
         QPointer<SharedPDFViewModel> weakModel(model);
         const int sent = *jump;
         platform::runOnMain(this, [weakModel, sent] {
-            if (weakModel && weakModel->jumpToPage() == sent) {
-                weakModel->setJumpToPage(std::nullopt);
-                weakModel->pendingDestination.reset();
-            }
+            if (weakModel)
+                weakModel->jumpCarriedOut(sent);
         });
     }
     const QVariantMap reading = readingPayload();

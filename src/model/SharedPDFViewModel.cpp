@@ -83,7 +83,12 @@ void SharedPDFViewModel::publish(T &field, T value, void (SharedPDFViewModel::*c
     emit(this->*changed)();
 }
 
-void SharedPDFViewModel::setPdfDocument(PdfDocumentPtr value) { publish(m_pdfDocument, std::move(value), &SharedPDFViewModel::pdfDocumentChanged); }
+void SharedPDFViewModel::setPdfDocument(PdfDocumentPtr value)
+{
+    if (value != m_pdfDocument)
+        m_markedPassage.reset();
+    publish(m_pdfDocument, std::move(value), &SharedPDFViewModel::pdfDocumentChanged);
+}
 void SharedPDFViewModel::setPdfDocumentURL(QUrl value) { publish(m_pdfDocumentURL, std::move(value), &SharedPDFViewModel::pdfDocumentURLChanged); }
 void SharedPDFViewModel::setForceUpdateToggle(bool value) { publish(m_forceUpdateToggle, value, &SharedPDFViewModel::forceUpdateToggleChanged); }
 void SharedPDFViewModel::setBookTurnRequest(std::optional<BookTurnRequest> value) { publish(m_bookTurnRequest, std::move(value), &SharedPDFViewModel::bookTurnRequestChanged); }

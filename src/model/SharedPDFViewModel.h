@@ -75,6 +75,7 @@ using BookmarkList = std::vector<ReadingBookmark>;
 using LocationList = std::vector<ReadingLocation>;
 using TextSourceList = std::vector<ReadingTextSource>;
 using SelectionList = std::vector<engine::PdfSelection>;
+using OptionalSelection = std::optional<engine::PdfSelection>;
 // A book-view row: a link row of 5 numbers or an overlay row of 9.
 using BookRow = std::vector<double>;
 // Search marks per page index: rows of 8 numbers (x, y, width, height in
@@ -115,6 +116,7 @@ class SharedPDFViewModel : public QObject {
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(folvan::SelectionList searchResults READ searchResults WRITE setSearchResults NOTIFY searchResultsChanged)
     Q_PROPERTY(int currentSearchIndex READ currentSearchIndex WRITE setCurrentSearchIndex NOTIFY currentSearchIndexChanged)
+    Q_PROPERTY(folvan::OptionalSelection markedPassage READ markedPassage NOTIFY markedPassageChanged)
 
 public:
     explicit SharedPDFViewModel(QObject *parent = nullptr);
@@ -210,6 +212,12 @@ public:
     int currentSearchIndex() const { return m_currentSearchIndex; }
     void setCurrentSearchIndex(int value);
 
+    // The passage that the last jump went to, marked on its page by the page
+    // and book views until the reader clicks, selects or goes elsewhere.
+    // Written only by the operations below (jumpCarriedOut,
+    // passageMarkDismissed) and dropped with its document.
+    const OptionalSelection &markedPassage() const { return m_markedPassage; }
+
     // ---- Plain state (not published) ---------------------------------------
 
     // The point to show with the current jumpToPage request; cleared with it.
@@ -288,6 +296,20 @@ public:
     // Forgets the history, the bookmarks, the book selection and the search
     // marks of the document.
     void resetNavigation();
+    // A reading view has carried out the jump to `page`: the request
+    // (jumpToPage, pendingDestination, pendingTextSource) is cleared, and
+    // the passage that went with it, when it is found on its page, becomes
+    // the marked passage; a jump without one takes the mark away. Nothing
+    // when the request was replaced by another meanwhile. Every view that
+    // carries out jumps calls this.
+    void jumpCarriedOut(int page);
+    // The reader clicked or selected in a reading view: the marked passage
+    // goes away.
+    void passageMarkDismissed();
+    // Finds a passage's text in the open document; installed by the layer
+    // that maps passages to page text. Without one no passage is marked.
+    using PassageFinder = std::function<std::optional<engine::PdfSelection>(const ReadingTextSource &source)>;
+    void setPassageFinder(PassageFinder finder) { m_passageFinder = std::move(finder); }
 
     // ---- Operations: bookmarks (SharedPDFViewModelBookmarks.cpp) -----------
 
@@ -496,6 +518,7 @@ signals:
     void searchTextChanged();
     void searchResultsChanged();
     void currentSearchIndexChanged();
+    void markedPassageChanged();
     // Published annotation state of the annotation layer's types.
     void markupsChanged();
     void annotationItemsChanged();
@@ -568,6 +591,9 @@ private:
     QString m_searchText;
     SelectionList m_searchResults;
     int m_currentSearchIndex = 0;
+    OptionalSelection m_markedPassage;
+    PassageFinder m_passageFinder;
+    void setMarkedPassage(OptionalSelection value);
 };
 
 } // namespace folvan

@@ -17,6 +17,7 @@ namespace {
 
 constexpr double kCurrentMatchColor[4] = {1.0, 0.51, 0.12, 0.3};
 constexpr double kSelectionColor[4] = {0.21, 0.52, 1.0, 0.22};
+constexpr double kPassageColor[4] = {0.2, 0.78, 0.35, 0.3};
 
 void openInSystem(const QUrl &url)
 {
@@ -134,6 +135,7 @@ std::vector<int> SharedPDFViewModel::visibleBookPages() const
 
 void SharedPDFViewModel::clearBookSelection()
 {
+    passageMarkDismissed();
     setReflowSources({});
     retainedSelection.reset();
     setSelectionText(QString());
@@ -168,6 +170,7 @@ void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const Q
         return;
 
     if (phase == QLatin1String("start") || phase == QLatin1String("word")) {
+        passageMarkDismissed();
         bookSelectionAnchor = BookSelectionAnchor{page, *point};
         bookSelectionGesture = gesture;
         setCurrentPageIndex(page);
@@ -266,6 +269,9 @@ std::vector<BookRow> SharedPDFViewModel::bookOverlays(double aspect) const
             rows.push_back(colouredRow(index, sheet, mark.data() + 4));
         }
     }
+
+    if (m_markedPassage && m_markedPassage->document() == m_pdfDocument)
+        appendSelectionRows(*m_markedPassage, geometry, kPassageColor, rows);
 
     if (retainedSelection)
         appendSelectionRows(*retainedSelection, geometry, kSelectionColor, rows);

@@ -134,4 +134,35 @@ void SharedPDFViewModel::resetNavigation()
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
+void SharedPDFViewModel::jumpCarriedOut(int page)
+{
+    if (m_jumpToPage != page)
+        return;
+    const std::optional<ReadingTextSource> source = std::move(pendingTextSource);
+    pendingTextSource.reset();
+    pendingDestination.reset();
+    setJumpToPage(std::nullopt);
+    std::optional<engine::PdfSelection> passage;
+    if (source && m_passageFinder && m_pdfDocument)
+        passage = m_passageFinder(*source);
+    if (passage && passage->isEmpty())
+        passage.reset();
+    setMarkedPassage(std::move(passage));
+}
+
+void SharedPDFViewModel::passageMarkDismissed()
+{
+    setMarkedPassage(std::nullopt);
+}
+
+void SharedPDFViewModel::setMarkedPassage(OptionalSelection value)
+{
+    if (!value && !m_markedPassage)
+        return;
+    m_markedPassage = std::move(value);
+    emit markedPassageChanged();
+    // The book view draws the mark among its overlays.
+    setReadingOverlayRevision(m_readingOverlayRevision + 1);
+}
+
 } // namespace folvan

@@ -127,7 +127,8 @@ PDFViewWrapper::PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument,
         for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::jumpToPageChanged,
                             &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchTextChanged,
                             &SharedPDFViewModel::searchResultsChanged,
-                            &SharedPDFViewModel::currentSearchIndexChanged})
+                            &SharedPDFViewModel::currentSearchIndexChanged,
+                            &SharedPDFViewModel::markedPassageChanged})
             connect(viewModel, signal, this, &PDFViewWrapper::scheduleUpdate);
         // The document's annotations are drawn into the pages.
         connect(viewModel, &SharedPDFViewModel::annotationRevisionChanged, m_view,
@@ -202,6 +203,11 @@ DroppablePDFView *PDFViewWrapper::makeView()
     connect(view, &PdfView::pageChanged, coordinator, &PDFViewCoordinator::pageChanged);
     connect(view, &PdfView::selectionChanged, coordinator, &PDFViewCoordinator::selectionChanged);
     connect(view, &PdfView::scaleChanged, coordinator, &PDFViewCoordinator::scaleChanged);
+    // A click or a selection takes the mark of a passage jumped to away.
+    connect(view, &PdfView::documentPressed, coordinator, [model = QPointer(model)] {
+        if (model)
+            model->passageMarkDismissed();
+    });
 
     if (!model)
         return view;
@@ -330,12 +336,13 @@ void PDFViewWrapper::updateView()
                 view->goToPage(page);
         }
         platform::runOnMain(model, [model = QPointer(model), document = m_pdfDocument, page] {
-            if (model && model->pdfDocument() == document && model->jumpToPage() == page) {
-                model->setJumpToPage(std::nullopt);
-                model->pendingDestination.reset();
-            }
+            if (model && model->pdfDocument() == document)
+                model->jumpCarriedOut(page);
         });
     }
+
+    const std::optional<engine::PdfSelection> &passage = model->markedPassage();
+    view->setMarkedPassage(passage && passage->document() == view->document() ? *passage : engine::PdfSelection());
 
     const auto &results = model->searchResults();
     if (model->showSearch() && !results.empty())

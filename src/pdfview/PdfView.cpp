@@ -28,6 +28,7 @@ namespace {
 // Colours of the text selection and of the highlighted selections; both are
 // multiplied into the page so that the text stays black.
 const QColor kSelectionColor(160, 200, 255);
+const QColor kPassageColor(170, 232, 185);
 const QColor kHighlightColor(255, 226, 60);
 const QColor kDefaultBackground(0x9a, 0x9a, 0x9a);
 
@@ -55,6 +56,7 @@ PdfView::PdfView(QWidget *parent)
                     setLinks(page, links);
                 m_highlightRects.remove(page);
                 m_selectionRects.remove(page);
+                m_passageRects.remove(page);
                 viewport()->update();
             });
 
@@ -122,6 +124,8 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     const bool hadSelection = !m_selection.isEmpty();
     m_selection = {};
     m_selectionRects.clear();
+    m_passage = {};
+    m_passageRects.clear();
 
     m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
     // Fitted to the new document's widest page.
@@ -461,6 +465,15 @@ void PdfView::clearSelection()
     setCurrentSelection({});
 }
 
+void PdfView::setMarkedPassage(const engine::PdfSelection &passage)
+{
+    if (passage == m_passage)
+        return;
+    m_passage = passage;
+    m_passageRects.clear();
+    viewport()->update();
+}
+
 void PdfView::setHighlightedSelections(std::vector<engine::PdfSelection> selections)
 {
     if (selections == m_highlights)
@@ -746,6 +759,17 @@ void PdfView::paintSelections(QPainter &painter, int pageIndex)
                 painter.fillRect(toDocument(bounds), kHighlightColor);
         }
     }
+    if (!m_passage.isEmpty() && m_passage.document() == m_document) {
+        const std::vector<QRectF> *marked = nullptr;
+        if (const auto it = m_passageRects.constFind(pageIndex); it != m_passageRects.constEnd())
+            marked = &it.value();
+        else if (const std::vector<engine::PdfTextRange> ranges = m_passage.ranges(pageIndex); ranges.empty())
+            marked = &m_passageRects.insert(pageIndex, {}).value();
+        else if (const engine::PdfPageText *text = cachedText(pageIndex))
+            marked = &m_passageRects.insert(pageIndex, lineRects(*text, ranges)).value();
+        for (const QRectF &bounds : marked ? *marked : std::vector<QRectF>())
+            painter.fillRect(toDocument(bounds), kPassageColor);
+    }
     const double pulse = m_selectionPulse->state() == QAbstractAnimation::Running
                              ? m_selectionPulse->currentValue().toDouble()
                              : 0.0;
@@ -856,6 +880,7 @@ void PdfView::mousePressEvent(QMouseEvent *event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    emit documentPressed();
     const QPointF point = viewPointFromWidget(event->position());
     // Clicks are counted by the times their events carry: a double click is
     // always a second click, and a press soon after it near the same point a

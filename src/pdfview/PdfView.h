@@ -109,6 +109,10 @@ public:
     // current selection.
     const std::vector<engine::PdfSelection> &highlightedSelections() const { return m_highlights; }
     void setHighlightedSelections(std::vector<engine::PdfSelection> selections);
+    // A passage marked in its own colour (the place a jump went to); an
+    // empty selection marks none.
+    const engine::PdfSelection &markedPassage() const { return m_passage; }
+    void setMarkedPassage(const engine::PdfSelection &passage);
 
     // Geometry. pageForPoint gives the page under a view point, or with
     // `nearest` the closest page; -1 when there is none.
@@ -162,6 +166,9 @@ signals:
     void pageChanged();
     void selectionChanged();
     void scaleChanged();
+    // The left button went down on the document (a click, a selection or a
+    // link about to be followed).
+    void documentPressed();
     // Painting of a frame took this long on the main thread (benchmark).
     void framePainted(qint64 nanoseconds);
 
@@ -245,6 +252,8 @@ private:
     QHash<int, std::vector<size_t>> m_highlightsOfPage;
     QHash<int, std::vector<QRectF>> m_highlightRects;
     QHash<int, std::vector<QRectF>> m_selectionRects;
+    engine::PdfSelection m_passage;
+    QHash<int, std::vector<QRectF>> m_passageRects;
     QVariantAnimation *m_selectionPulse = nullptr;
 
     // Mouse selection.

@@ -247,6 +247,34 @@ TEST_F(BookCoordinatorTest, SelectsOnlyWithAKnownPhase)
     EXPECT_EQ(host.dismissals, dismissals + 1);
 }
 
+// A jump to a note's passage reaches the page as a jump and then, once it
+// was carried out, as a mark among the overlay rows (in the passage's green),
+// until a click on the page clears the selection.
+TEST_F(BookCoordinatorTest, APassageJumpedToIsDrawnAmongTheOverlaysUntilAClick)
+{
+    openBook();
+    model->annotationState(); // the pane's annotations, with the passage finder
+    const auto lastReading = [&] { return host.calls(QStringLiteral("reading")).last(); };
+    const QString passageColour = QStringLiteral("0.2,0.78,0.35,0.3]");
+    ReadingTextSource source{6, {}, {}, 0, 0, QStringLiteral("Page 7 of the book"), {}, {}, {}, {}};
+    model->navigate(model->location(source), true);
+    coordinator->update();
+    ASSERT_EQ(host.calls(QStringLiteral("jump")).size(), 1);
+    EXPECT_TRUE(host.calls(QStringLiteral("jump")).first().contains(QStringLiteral("\"page\":6")));
+    settle();
+    EXPECT_FALSE(model->jumpToPage());
+    ASSERT_TRUE(model->markedPassage());
+    EXPECT_EQ(model->markedPassage()->string(), source.quote);
+    model->setCurrentPageIndex(6); // where the page reports it turned to
+    coordinator->update();
+    EXPECT_TRUE(lastReading().contains(QStringLiteral("[6,")) && lastReading().contains(passageColour)) << lastReading().toStdString();
+
+    post({{QStringLiteral("event"), QStringLiteral("clearSelection")}});
+    EXPECT_FALSE(model->markedPassage());
+    coordinator->update();
+    EXPECT_FALSE(lastReading().contains(passageColour));
+}
+
 TEST_F(BookCoordinatorTest, RestartsACrashedPageOncePerDocument)
 {
     openBook();

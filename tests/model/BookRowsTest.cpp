@@ -240,3 +240,70 @@ TEST_F(BookRows, OverlaysAreCutAt512SoTheSelectionGoesFirst)
     ASSERT_EQ(rows.size(), 512u);
     EXPECT_FALSE(coloured(rows.back(), kSelection));
 }
+
+// A jump to a passage leaves it marked in its own colour on its page once a
+// view has carried the jump out; a selection, a click or another jump takes
+// the mark away.
+TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
+{
+    const double kPassage[4] = {0.2, 0.78, 0.35, 0.3};
+    const engine::PdfSelection passage = engine::findAll(document, QStringLiteral("text here")).at(3);
+    model.setPassageFinder([&](const ReadingTextSource &source) {
+        return source.page == 3 ? std::optional(passage) : std::nullopt;
+    });
+    const auto jumpTo = [&](int page, bool withPassage) {
+        ReadingLocation target;
+        target.page = page;
+        if (withPassage)
+            target.source = ReadingTextSource{page, {}, {}, 0, 0, QStringLiteral("text here"), {}, {}, {}, {}};
+        model.navigate(target, true);
+    };
+    const auto passageRows = [&] {
+        std::vector<BookRow> rows = model.bookOverlays(kAspect);
+        std::erase_if(rows, [&](const BookRow &row) { return !coloured(row, kPassage); });
+        return rows;
+    };
+
+    jumpTo(3, true);
+    EXPECT_TRUE(passageRows().empty()) << "not before a view carried the jump out";
+    model.jumpCarriedOut(2); // another request's page: nothing
+    EXPECT_TRUE(model.pendingTextSource);
+    const int revision = model.readingOverlayRevision();
+    model.jumpCarriedOut(3);
+    EXPECT_FALSE(model.jumpToPage());
+    EXPECT_FALSE(model.pendingTextSource);
+    EXPECT_FALSE(model.pendingDestination);
+    ASSERT_EQ(model.markedPassage(), std::optional(passage));
+    EXPECT_GT(model.readingOverlayRevision(), revision);
+    model.setCurrentPageIndex(3);
+    std::vector<BookRow> rows = passageRows();
+    ASSERT_EQ(pagesOf(rows), std::vector<int>{3});
+    const QRectF sheet = PaperCoordinates::make(document->page(3), kAspect)->paperRect(passage.bounds(document->page(3)));
+    EXPECT_NEAR(rows[0][1], sheet.x(), 1e-9);
+    EXPECT_NEAR(rows[0][3], sheet.width(), 1e-9);
+
+    // A new selection gesture, or a click that clears the selection.
+    model.selectBook(3, uv(3, charAt(0)), kAspect, "start", "g");
+    EXPECT_FALSE(model.markedPassage());
+    jumpTo(3, true);
+    model.jumpCarriedOut(3);
+    ASSERT_TRUE(model.markedPassage());
+    model.clearBookSelection();
+    EXPECT_FALSE(model.markedPassage());
+
+    // A jump elsewhere, without a passage, or to a passage not found.
+    for (const auto &[page, withPassage] : {std::pair{1, false}, std::pair{4, true}}) {
+        jumpTo(3, true);
+        model.jumpCarriedOut(3);
+        ASSERT_TRUE(model.markedPassage());
+        jumpTo(page, withPassage);
+        model.jumpCarriedOut(page);
+        EXPECT_FALSE(model.markedPassage()) << page;
+    }
+
+    // Another document drops it.
+    jumpTo(3, true);
+    model.jumpCarriedOut(3);
+    model.setPdfDocument(engine::PdfDocument::openData(engine::PdfFixtureWriter().data()));
+    EXPECT_FALSE(model.markedPassage());
+}

@@ -283,6 +283,67 @@ TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
     EXPECT_FALSE(model->pendingDestination);
 }
 
+// A jump to a passage marks the passage's text on its page (the page's
+// finder stands in for the text map) until the reader presses on the page or
+// a jump goes elsewhere.
+TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClicks)
+{
+    makeWrapper(QSize(700, 800));
+    settle();
+    const engine::PdfSelection passage(document->page(3), engine::PdfTextRange{14, 10});
+    ASSERT_EQ(passage.string(), QStringLiteral("alpha beta"));
+    model->setPassageFinder([&](const ReadingTextSource &source) {
+        return source.quote == passage.string() ? std::optional(passage) : std::nullopt;
+    });
+    const auto goToPassage = [&] {
+        ReadingLocation target;
+        target.page = 3;
+        target.point = test::lineOrigin(0) + QPointF(0, 20);
+        target.source = ReadingTextSource{3, {}, {}, 0, 0, passage.string(), {}, {}, {}, {}};
+        model->navigate(target, true);
+        settle();
+    };
+    // Whether the paper under a page point of page 3 is tinted green.
+    const auto markedAt = [&](QPointF pagePoint) {
+        const QImage frame = view()->viewport()->grab().toImage();
+        const QPoint centre = view()->convertPointFromPage(pagePoint, 3).toPoint();
+        for (int dy = -3; dy <= 3; ++dy) {
+            for (int dx = -3; dx <= 3; ++dx) {
+                const QColor c = frame.pixelColor(centre + QPoint(dx, dy));
+                if (c.green() > 200 && c.green() > c.red() + 30 && c.green() > c.blue() + 25)
+                    return true;
+            }
+        }
+        return false;
+    };
+    const double advance = 0.6 * test::kFontSize;
+    const QPointF onPassage = test::lineOrigin(0) + QPointF(16.5 * advance, 2);
+    const QPointF besidePassage = test::lineOrigin(0) + QPointF(8 * advance, 2);
+
+    goToPassage();
+    EXPECT_FALSE(model->jumpToPage());
+    EXPECT_FALSE(model->pendingTextSource);
+    EXPECT_EQ(view()->currentPageIndex(), 3);
+    EXPECT_EQ(view()->markedPassage(), passage);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return markedAt(onPassage); }));
+    EXPECT_FALSE(markedAt(besidePassage));
+    EXPECT_FALSE(markedAt(test::lineOrigin(1) + QPointF(16.5 * advance, 2)));
+
+    // A click on the page takes it away, in the model and on screen.
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, view()->convertPointFromPage(test::lineOrigin(2), 3).toPoint());
+    settle();
+    EXPECT_FALSE(model->markedPassage());
+    EXPECT_TRUE(view()->markedPassage().isEmpty());
+    EXPECT_FALSE(markedAt(onPassage));
+
+    // So does a jump without a passage.
+    goToPassage();
+    ASSERT_EQ(view()->markedPassage(), passage);
+    model->setJumpToPage(1);
+    settle();
+    EXPECT_TRUE(view()->markedPassage().isEmpty());
+}
+
 // ---------------------------------------------------------------- search
 
 class PDFViewWrapperSearchTest : public PDFViewWrapperTest {

@@ -2,7 +2,10 @@
 
 #include "PaneTestSupport.h"
 
+#include "engine/PdfSelection.h"
 #include "notes/PaperNote.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/PDFViewWrapper.h"
 
 namespace folvan::window::test {
 
@@ -61,6 +64,56 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
     pane->openNoteSource(orphan); // no paper: nothing at all
     EXPECT_EQ(model.backLocations().size(), before + 1);
     EXPECT_TRUE(presented->alerts.isEmpty());
+}
+
+// A note made from a word selected in the page view, opened again from the
+// same paper and from another one: the page view shows the note's page with
+// the word marked, and a way back to where the reader was.
+TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
+{
+    const QString quoted = paper(QStringLiteral("quoted.pdf"), 4, QStringLiteral("gamma delta"));
+    const QString other = paper(QStringLiteral("other.pdf"), 2);
+    auto pane = makePane(ReaderPane::reference);
+    pane->resize(1200, 900);
+    pane->show();
+    const auto pageView = [&]() -> pdfview::DroppablePDFView * {
+        return pane->pageView() ? pane->pageView()->pdfView() : nullptr;
+    };
+    const auto pageViewShows = [&](const QString &file) {
+        return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(file) && pageView()
+            && pageView()->document() == pane->viewModel()->pdfDocument() && !pane->pageView()->coordinator()->restoring;
+    };
+    ASSERT_TRUE(openAndWait(*pane, quoted));
+    ASSERT_TRUE(waitUntil([&] { return pageViewShows(quoted); }));
+    SharedPDFViewModel &model = *pane->viewModel();
+
+    const engine::PdfSelection word = engine::PdfPage(pageView()->document(), 2).selectionForWord(QPointF(80, 654));
+    ASSERT_EQ(word.string(), QStringLiteral("gamma"));
+    pageView()->setCurrentSelection(word);
+    ASSERT_TRUE(waitUntil([&] { return model.retainedSelection == std::optional(word); }));
+    pane->createPaperNote();
+    const PaperNote note = PaperNotesStore::shared().notes().back();
+    ASSERT_TRUE(note.sources && note.sources->size() == 1u);
+    pageView()->clearSelection();
+    model.setJumpToPage(0);
+    ASSERT_TRUE(waitUntil([&] { return !model.jumpToPage() && pageView()->currentPageIndex() == 0; }));
+
+    const auto marksTheWord = [&] {
+        const engine::PdfSelection &marked = pageView()->markedPassage();
+        return marked.string() == word.string() && !marked.ranges(2).empty() && pageView()->currentPageIndex() == 2;
+    };
+    const size_t before = model.backLocations().size();
+    pane->openNoteSource(note);
+    EXPECT_TRUE(waitUntil(marksTheWord));
+    EXPECT_EQ(model.backLocations().size(), before + 1);
+    ASSERT_TRUE(model.markedPassage());
+
+    ASSERT_TRUE(openAndWait(*pane, other));
+    ASSERT_TRUE(waitUntil([&] { return pageViewShows(other); }));
+    EXPECT_TRUE(pageView()->markedPassage().isEmpty());
+    pane->openNoteSource(note);
+    ASSERT_TRUE(waitUntil([&] { return pageViewShows(quoted); }));
+    EXPECT_TRUE(waitUntil(marksTheWord));
 }
 
 } // namespace folvan::window::test
