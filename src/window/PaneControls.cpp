@@ -9,6 +9,8 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <cmath>
+
 namespace folvan::window {
 
 QColor accentColor()
@@ -58,7 +60,10 @@ PaneButton::PaneButton(const QString &symbol, const QString &title, const QStrin
     setAutoRaise(true);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setIconSize(QSize(16, 16));
+    // The button's own style sheet keeps its parent's font from reaching
+    // it: it follows the interface text size itself.
+    usePaneFont(this, PaneFontRole::body);
+    followFont();
     if (!title.isEmpty()) {
         setText(title);
         setToolButtonStyle(symbol.isEmpty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
@@ -113,6 +118,21 @@ void PaneButton::changeEvent(QEvent *event)
     QToolButton::changeEvent(event);
     if (event->type() == QEvent::EnabledChange)
         refreshLook();
+    else if (event->type() == QEvent::FontChange)
+        followFont();
+}
+
+// The symbol is 16 pixels at the default interface size of 15 points and
+// grows and shrinks with the title.
+void PaneButton::followFont()
+{
+    const double interfacePoints = font().pointSizeF() / platform::kQtPointsPerInterfacePoint;
+    const int side = int(std::lround(16.0 * interfacePoints / 15.0));
+    if (iconSize() == QSize(side, side))
+        return;
+    setIconSize(QSize(side, side));
+    refreshLook();
+    updateGeometry();
 }
 
 // A disabled button is drawn dimmed in the primary colour, a tinted one in

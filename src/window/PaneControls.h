@@ -35,6 +35,7 @@ protected:
 
 private:
     void refreshLook();
+    void followFont();
 
     QString m_symbol;
     bool m_tinted = false;
