@@ -386,7 +386,8 @@ void PDFViewWrapper::scrollAboveSelection(DroppablePDFView *view, double offset)
 
 void PDFViewWrapper::configureScrollView(DroppablePDFView *view)
 {
-    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A page wider than the view scrolls sideways, with a bar that says so.
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setFrameShape(QFrame::NoFrame);
     view->viewport()->setAutoFillBackground(false);

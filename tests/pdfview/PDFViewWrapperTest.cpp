@@ -153,6 +153,35 @@ TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
     EXPECT_EQ(view()->currentPageIndex(), 4);
 }
 
+TEST_F(PDFViewWrapperTest, APageWiderThanTheViewScrollsSidewaysAndANarrowerOneIsCentred)
+{
+    makeWrapper(QSize(600, 600));
+    settle();
+    QScrollBar *bar = view()->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_TRUE(bar->isVisibleTo(wrapper.get()));
+    auto wheel = [this](QPoint delta, Qt::KeyboardModifiers modifiers) {
+        const QPointF at(300, 300);
+        QWheelEvent event(at, view()->viewport()->mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view()->viewport(), &event);
+    };
+    const int start = bar->value();
+    wheel(QPoint(0, -120), Qt::ShiftModifier);
+    EXPECT_GT(bar->value(), start);
+    const int shifted = bar->value();
+    wheel(QPoint(-120, 0), Qt::NoModifier);
+    EXPECT_GT(bar->value(), shifted);
+
+    view()->setScaleFactor(0.5);
+    settle();
+    EXPECT_EQ(bar->maximum(), 0);
+    EXPECT_FALSE(bar->isVisibleTo(wrapper.get()));
+    const double left = view()->convertPointFromPage(QPointF(0, 0), 0).x();
+    const double right = view()->viewport()->width() - view()->convertPointFromPage(QPointF(612, 0), 0).x();
+    EXPECT_NEAR(left, right, 1.0);
+}
+
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
 {
     zoom = 1.5;
