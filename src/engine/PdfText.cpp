@@ -237,11 +237,11 @@ double distance1D(double value, double low, double high)
 // The blocks whose lines a point outside the text may go to. A point inside
 // a block (a paragraph, a column) stays in that block: beside a short line
 // is that line's end, never a line of the next column at the same height.
-// Outside every block, the point stays in a column: the blocks under its x
-// that stand apart from the column of `columnX` (the other end of a drag:
-// the point went over to another column), else the blocks under `columnX`
-// (the gutter, the margins of the drag's own column), else the blocks under
-// its x, else all of them. A block across the page (a title) is under both.
+// Beside text (the margins and the gutter at the height of a block), the
+// point goes to the nearest block at its height; in a gutter between two,
+// to the one in the column of `columnX` (the drag's other end). Above or
+// below the text, it goes to the nearest block under it: below the left
+// column is that column's end, whatever stands above it across the page.
 std::vector<PdfTextRange> nearestCandidates(const PdfPageText &text, const QTransform &toDisplay, QPointF p,
                                             std::optional<double> columnX)
 {
@@ -252,24 +252,37 @@ std::vector<PdfTextRange> nearestCandidates(const PdfPageText &text, const QTran
             return {block.range};
     }
     auto under = [](const QRectF &box, double x) { return x >= box.left() && x <= box.right(); };
-    auto blocksWhere = [&](auto &&holds) {
-        std::vector<PdfTextRange> found;
-        for (size_t i = 0; i < bounds.size(); ++i)
-            if (holds(bounds[i]))
-                found.push_back(text.blocks[i].range);
-        return found;
-    };
-    std::vector<PdfTextRange> found;
-    if (columnX) {
-        found = blocksWhere([&](const QRectF &box) { return under(box, p.x()) && !under(box, *columnX); });
-        if (found.empty())
-            found = blocksWhere([&](const QRectF &box) { return under(box, *columnX); });
+    int beside = -1;
+    int inColumn = -1;
+    bool textLeft = false;
+    bool textRight = false;
+    double besideDistance = std::numeric_limits<double>::max();
+    for (size_t i = 0; i < bounds.size(); ++i) {
+        const QRectF &box = bounds[i];
+        if (p.y() < box.top() || p.y() > box.bottom())
+            continue;
+        (box.right() < p.x() ? textLeft : textRight) = true;
+        if (columnX && under(box, *columnX) && inColumn < 0)
+            inColumn = int(i);
+        if (const double d = distance1D(p.x(), box.left(), box.right()); d < besideDistance) {
+            beside = int(i);
+            besideDistance = d;
+        }
     }
-    if (found.empty())
-        found = blocksWhere([&](const QRectF &box) { return under(box, p.x()); });
-    if (found.empty())
-        found.push_back(PdfTextRange{0, int(text.string.size())});
-    return found;
+    if (beside >= 0)
+        return {text.blocks[size_t(textLeft && textRight && inColumn >= 0 ? inColumn : beside)].range};
+    int below = -1;
+    double belowDistance = std::numeric_limits<double>::max();
+    for (size_t i = 0; i < bounds.size(); ++i) {
+        const double d = distance1D(p.y(), bounds[i].top(), bounds[i].bottom());
+        if (under(bounds[i], p.x()) && d < belowDistance) {
+            below = int(i);
+            belowDistance = d;
+        }
+    }
+    if (below >= 0)
+        return {text.blocks[size_t(below)].range};
+    return {PdfTextRange{0, int(text.string.size())}};
 }
 
 // Code unit at a point of the displayed page. All comparisons are made on

@@ -226,11 +226,13 @@ TEST(PageText, AReleaseBesideAShortLineEndsAtThatLineInTwoColumns)
 
 TEST(PageText, ADragFromTheLeftColumnIntoTheGutterOrTheMarginStaysInThatColumn)
 {
-    // A title across the page over two columns of four lines each.
+    // A title across the page and a narrow author line over two columns of
+    // four lines each.
     PdfFixtureWriter writer;
     writer.addPage(QSizeF(612, 792));
-    writer.addText(0, QPointF(72, 750), QStringLiteral("A title that runs across both of the columns below"),
+    writer.addText(0, QPointF(72, 760), QStringLiteral("A title that runs across both of the columns below"),
                    FixtureFont::Courier, kSize);
+    writer.addText(0, QPointF(180, 730), QStringLiteral("An Author Name"), FixtureFont::Courier, kSize);
     for (int i = 0; i < 4; ++i)
         writer.addText(0, QPointF(72, 700 - 14 * i), QStringLiteral("left line %1 of text").arg(i),
                        FixtureFont::Courier, kSize);
@@ -244,10 +246,11 @@ TEST(PageText, ADragFromTheLeftColumnIntoTheGutterOrTheMarginStaysInThatColumn)
     const QString leftColumn = QStringLiteral("left line 0 of text\nleft line 1 of text\nleft line 2 of text\n"
                                               "left line 3 of text");
     // The gutter beside the last left line (under the title's width) and
-    // the bottom margin under the left column: the left column's end.
+    // the bottom margin under the left column (and under the author line):
+    // the left column's end.
     const QPointF gutter(72 + 24 * kAdvance, 700 - 3 * 14 + 3);
     EXPECT_EQ(doc->selection(page, start, page, gutter).string(), leftColumn);
-    const QPointF bottom(72 + 5 * kAdvance, 60);
+    const QPointF bottom(72 + 18 * kAdvance, 60);
     EXPECT_EQ(doc->selection(page, start, page, bottom).string(), leftColumn);
     // Dragged backwards from the margin, the same.
     EXPECT_EQ(doc->selection(page, bottom, page, start).string(), leftColumn);
@@ -257,6 +260,10 @@ TEST(PageText, ADragFromTheLeftColumnIntoTheGutterOrTheMarginStaysInThatColumn)
     // Above everything, the title.
     const QPointF top(72 + 0.2 * kAdvance, 780);
     EXPECT_TRUE(doc->selection(page, top, page, start).string().startsWith(QStringLiteral("A title")));
+    // Beside the right column, in the page's right margin, the drag went
+    // over to that column.
+    const QPointF besideRight(560, 700 - 14 + 3);
+    EXPECT_TRUE(doc->selection(page, start, page, besideRight).string().endsWith(QStringLiteral("right line 1 here")));
 }
 
 TEST(PageText, ADoubleClickedWordLeavesItsPunctuationOut)
