@@ -10,6 +10,10 @@
 //                            turns (30), back and forth through the paper
 //     book_raster_ms         one page raster at the default edge, PNG included
 //                            (median over the first pages)
+//     book_memory_mb_first   the page's process memory (resident, after a
+//                            garbage collection) once the first spread is drawn
+//     book_memory_mb_after_40 the same after 40 more builds of the book by
+//                            zoom steps, back at the first zoom
 
 #include "BenchStats.h"
 #include <algorithm>
@@ -19,6 +23,8 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QWebEnginePage>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -47,6 +53,22 @@ bool waitFor(const std::function<bool()> &condition, int milliseconds = 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
+}
+
+// The resident memory of the page's process after a garbage collection, in
+// MiB; -1 where it cannot be read.
+double pageMemory(QWebEnginePage *page)
+{
+    bool collected = false;
+    page->runJavaScript(QStringLiteral("window.gc && gc(); null;"), [&](const QVariant &) { collected = true; });
+    waitFor([&] { return collected; }, 10000);
+    QFile status(QStringLiteral("/proc/%1/status").arg(page->renderProcessPid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
 }
 
 // A book view of `document` in a fresh model; the time until its first
@@ -96,6 +118,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The memory figures are taken after a garbage collection.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --js-flags=--expose-gc");
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
@@ -130,6 +154,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "the book page did not draw\n");
         return 1;
     }
+    const double memoryFirst = pageMemory(run.view->page());
     // Another document object for the same file in the view on screen, as
     // when the pane opens another paper: the engine's rasters and display
     // lists start empty again.
@@ -165,11 +190,27 @@ int main(int argc, char **argv)
         waitFor([] { return false; }, 400);
     }
 
+    // Forty builds of the book by zoom steps (as Ctrl+= and Ctrl+- make
+    // them), the last back at zoom 1.
+    book::BookViewParameters parameters = run.view->coordinator()->parameters();
+    for (int i = 1; i <= 40; ++i) {
+        const int before = run.drawnCount;
+        parameters.zoom = 1 + 0.1 * (i % 4);
+        run.view->setParameters(parameters);
+        if (!waitFor([&] { return run.drawnCount > before; }, 30000)) {
+            std::fprintf(stderr, "zoom build %d did not draw\n", i);
+            return 1;
+        }
+    }
+    const double memoryAfter = pageMemory(run.view->page());
+
     print("book_first_page_ms", warm);
     print("book_first_page_cold_ms", cold);
     print("book_turn_ms_p50", percentile(times, 0.5));
     print("book_turn_ms_p99", percentile(times, 0.99));
     print("book_raster_ms", percentile(rasters, 0.5));
+    print("book_memory_mb_first", memoryFirst);
+    print("book_memory_mb_after_40", memoryAfter);
     std::printf("book_turns %zu\n", times.size());
     return 0;
 }

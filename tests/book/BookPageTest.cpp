@@ -8,6 +8,8 @@
 #include "localweb/LocalWebPage.h"
 #include "platform/Preferences.h"
 
+#include <QJsonObject>
+
 #include <QPushButton>
 
 #include <QWebEnginePage>
@@ -17,7 +19,34 @@ using namespace folvan::book;
 
 namespace {
 
-class BookPageTest : public test::BookPaneTest {};
+class BookPageTest : public test::BookPaneTest {
+protected:
+    // Counts the page's reports of a spread drawn, and the last page drawn.
+    void countDrawnSpreads(PaperBookView &view)
+    {
+        QObject::connect(view.page()->port(), &BookMessagePort::received, &view, [this](const QJsonValue &body) {
+            const QJsonObject event = body.toObject();
+            if (event.value(QStringLiteral("event")) == QStringLiteral("state")
+                && event.value(QStringLiteral("drawn")).toBool()) {
+                drawnPage = event.value(QStringLiteral("page")).toInt();
+                ++drawn;
+            }
+        });
+    }
+    bool waitForDrawing(int before) { return test::waitFor([&] { return drawn > before; }, 30); }
+    bool waitForPage(int page) { return test::waitFor([&] { return drawnPage == page; }, 30); }
+    // The value of a script run in the page.
+    QVariant evaluate(PaperBookView &view, const QString &script)
+    {
+        std::optional<QVariant> result;
+        view.page()->runJavaScript(script, [&](const QVariant &value) { result = value; });
+        test::waitFor([&] { return result.has_value(); }, 30);
+        return result.value_or(QVariant());
+    }
+
+    int drawn = 0;
+    int drawnPage = -1;
+};
 
 // As the program does, before the application object exists.
 const bool schemeRegistered = [] {
@@ -72,6 +101,43 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
     view.show();
     ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
     EXPECT_EQ(test::readFromPageThroughFileUrls(view.page(), root()), QString());
+}
+
+// A resize builds the book again at the page shown: a book of an earlier
+// build (before a zoom step) neither turns the reader back nor stores its
+// own page.
+TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
+{
+    PaperBookView view(model.get());
+    countDrawnSpreads(view);
+    BookViewParameters parameters;
+    parameters.reducedMotion = true;
+    view.setParameters(parameters);
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+
+    const QString bookWidth = QStringLiteral("document.getElementById('tilt').style.width");
+    const QString widthAtOne = evaluate(view, bookWidth).toString();
+    parameters.zoom = 1.1;
+    view.setParameters(parameters);
+    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthAtOne; }, 30));
+    for (int page : {1, 3, 5}) {
+        model->setBookTurnRequest(BookTurnRequest::make(true));
+        ASSERT_TRUE(waitForPage(page));
+    }
+    const QString stored = QStringLiteral("lastPage_") + pdf;
+    ASSERT_EQ(platform::Preferences::shared().intValue(stored), 5);
+
+    // The book is built again for the new size, then drawn.
+    const QString widthBefore = evaluate(view, bookWidth).toString();
+    view.resize(820, 700);
+    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthBefore; }, 30));
+    const int before = drawn;
+    ASSERT_TRUE(waitForDrawing(before));
+    EXPECT_EQ(drawnPage, 5);
+    EXPECT_EQ(model->currentPageIndex(), 5);
+    EXPECT_EQ(platform::Preferences::shared().intValue(stored), 5);
 }
 
 // The card over a failed book offers scroll reading.

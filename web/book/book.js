@@ -43,6 +43,45 @@
 
   // ---- Building the book --------------------------------------------------------
 
+  // page-flip's destroy() leaves its window resize listener (with its own
+  // mouse events off) and its animation loop running: a destroyed book
+  // would keep its pages in memory and, at the next resize, report its own
+  // old page. A book that is not the current one is released here: its
+  // listeners removed, its loop stopped, its events ignored.
+  const stoppedLoops = new WeakSet();
+  let newLoops = null;
+  const nextFrame = window.requestAnimationFrame.bind(window);
+  window.requestAnimationFrame = (callback) => {
+    if (stoppedLoops.has(callback)) return 0;
+    if (newLoops) newLoops.push(callback);
+    return nextFrame(callback);
+  };
+
+  function releaseBook(book) {
+    for (const name of ['flip', 'changeOrientation', 'changeState', 'init', 'update']) book.off(name);
+    if (book.ui && typeof book.ui.removeHandlers === 'function') book.ui.removeHandlers();
+    for (const loop of book.folvanLoops || []) stoppedLoops.add(loop);
+    book.folvanLoops = null;
+    book.destroy();
+  }
+
+  // A new book whose pages are `elements`; only the current book's turns
+  // reach `show`.
+  function makeBook(root, options, elements) {
+    const book = new St.PageFlip(root, options);
+    book.on('flip', (e) => {
+      if (book === flip) show(e.data);
+    });
+    newLoops = [];
+    try {
+      book.loadFromHTML(elements);
+    } finally {
+      book.folvanLoops = newLoops;
+      newLoops = null;
+    }
+    return book;
+  }
+
   function grainTexture() {
     if (grainImage) return grainImage;
     const canvas = document.createElement('canvas');
@@ -92,9 +131,12 @@
   }
 
   function build(startPage) {
+    const stage = document.getElementById('stage');
+    const centre = paper.viewCentre(stage);
     if (flip) {
-      flip.destroy();
+      const old = flip;
       flip = null;
+      releaseBook(old);
     }
     const tilt = document.getElementById('tilt');
     tilt.textContent = '';
@@ -105,16 +147,17 @@
     edge = paper.rasterEdge(size.width, size.height, window.devicePixelRatio);
     // The book is as wide as the pages it shows side by side: one page
     // makes page-flip turn single pages.
-    tilt.style.width = `${size.width * (settings.layout === 'single' ? 1 : 2)}px`;
+    const across = paper.pagesAcross(settings.layout, doc.count);
+    tilt.style.width = `${size.width * across}px`;
     tilt.style.height = `${size.height}px`;
     sheets = [];
     for (let page = 0; page < doc.count; page++) sheets.push(makeSheet(page));
-    flip = new St.PageFlip(root, {
+    flip = makeBook(root, {
       width: size.width,
       height: size.height,
       maxWidth: size.width,
       size: 'fixed',
-      showCover: settings.layout !== 'single',
+      showCover: across === 2,
       usePortrait: true,
       startPage: Math.min(Math.max(0, startPage), doc.count - 1),
       flippingTime: settings.turnDuration * 1000,
@@ -126,9 +169,10 @@
       maxShadowOpacity: 0.35,
       mobileScrollSupport: false,
       clickEventForward: true,
-    });
-    flip.on('flip', (e) => show(e.data));
-    flip.loadFromHTML(sheets.map((s) => s.element));
+    }, sheets.map((s) => s.element));
+    // What does not fit the view stays reachable, the same point of the
+    // book in the middle of the view as before.
+    paper.scrollToCentre(stage, centre);
     applyLook();
     show(flip.getCurrentPageIndex());
   }
@@ -271,10 +315,11 @@
 
   // ---- Turning ---------------------------------------------------------------------
 
+  // Turns one spread; false at either end.
   function turn(forward) {
-    if (!flip) return;
+    if (!flip) return false;
     const visible = spread(current);
-    if (forward ? visible[visible.length - 1] >= doc.count - 1 : visible[0] <= 0) return;
+    if (forward ? visible[visible.length - 1] >= doc.count - 1 : visible[0] <= 0) return false;
     // The turn's target is the reading position from now on, not once the
     // animation ends: a quit during the turn keeps the page turned to.
     const target = forward ? visible[visible.length - 1] + 1 : visible[0] - 1;
@@ -284,6 +329,7 @@
       else flip.turnToPrevPage();
     } else if (forward) flip.flipNext('bottom');
     else flip.flipPrev('bottom');
+    return true;
   }
 
   // ---- Input -------------------------------------------------------------------------
@@ -315,10 +361,19 @@
     const sensitivity = Number.isFinite(settings.wheelSensitivity) ? settings.wheelSensitivity : 1;
     // Lines and pages as pixels, as a mouse wheel's notch gives them.
     const unit = event.deltaMode === 1 ? 33 : event.deltaMode === 2 ? innerHeight : 1;
+    // A spread taller than the view is scrolled through before it turns.
+    const stage = document.getElementById('stage');
+    const down = paper.scrollRoom(stage, event.deltaY * unit);
+    if (down) {
+      wheelSum = 0;
+      stage.scrollTop += down;
+      return;
+    }
     const delta = (event.deltaY || event.deltaX) * unit;
     const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings.wheelReverse);
     wheelSum = step.sum;
-    if (step.turn) turn(step.turn > 0);
+    // The next spread is read from its top, the previous from its bottom.
+    if (step.turn && turn(step.turn > 0)) stage.scrollTop = step.turn > 0 ? 0 : stage.scrollHeight;
   }, { passive: false });
 
   // Links: a click follows, resting on one may preview it.
@@ -366,19 +421,39 @@
   let gesture = 0;
   let dragging = null;
   let dragged = false;
+  let panning = null;
   document.addEventListener('dblclick', (event) => {
     const at = sheetAt(event);
     if (!at) return;
     gesture += 1;
     postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'word', gesture: `word-${gesture}` });
   });
+  // A book larger than the view is moved by dragging it: outside the pages,
+  // with the middle button, or anywhere while the book turns pages rather
+  // than selects text.
   document.addEventListener('pointerdown', (event) => {
     dragged = false;
-    if (event.button !== 0 || event.target.tagName === 'A') return;
-    const at = sheetAt(event);
-    if (at) dragging = { start: at, x: event.clientX, y: event.clientY, name: '' };
+    const stage = document.getElementById('stage');
+    const at = event.target.tagName === 'A' ? null : sheetAt(event);
+    const pans = paper.overflows(stage) && (event.button === 1 || (event.button === 0 && (!at || !settings.selectionMode)));
+    if (pans) {
+      panning = { x: event.clientX, y: event.clientY, left: stage.scrollLeft, top: stage.scrollTop, moved: false };
+      event.preventDefault();
+      return;
+    }
+    if (event.button === 0 && at) dragging = { start: at, x: event.clientX, y: event.clientY, name: '' };
   });
   document.addEventListener('pointermove', (event) => {
+    if (panning) {
+      const dx = event.clientX - panning.x;
+      const dy = event.clientY - panning.y;
+      if (!panning.moved && Math.hypot(dx, dy) < 5) return;
+      panning.moved = true;
+      const stage = document.getElementById('stage');
+      stage.scrollLeft = panning.left - dx;
+      stage.scrollTop = panning.top - dy;
+      return;
+    }
     if (!dragging) return;
     if (!dragging.name) {
       if (Math.hypot(event.clientX - dragging.x, event.clientY - dragging.y) < 5) return;
@@ -391,6 +466,11 @@
     if (at) postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
   });
   document.addEventListener('pointerup', (event) => {
+    if (panning) {
+      dragged = panning.moved;
+      panning = null;
+      return;
+    }
     const drag = dragging;
     dragging = null;
     if (!drag || !drag.name) return;

@@ -66,6 +66,46 @@
     return { width: Math.floor(width), height: Math.floor(width * aspect) };
   }
 
+  // How many pages stand side by side: two in a spread of two or more
+  // pages, the first alone on the right; a one-page paper stands alone,
+  // centred, as in "single".
+  function pagesAcross(layout, count) {
+    return layout === 'single' || !(count > 1) ? 1 : 2;
+  }
+
+  // The point of a scrolling element's content in the middle of its view,
+  // as fractions of the content.
+  function viewCentre(element) {
+    const fraction = (offset, view, content) => (content > 0 ? (offset + view / 2) / content : 0.5);
+    return {
+      x: fraction(element.scrollLeft, element.clientWidth, element.scrollWidth),
+      y: fraction(element.scrollTop, element.clientHeight, element.scrollHeight),
+    };
+  }
+
+  // Scrolls the element so that `centre` (from viewCentre) is in the middle
+  // of its view, as far as its content reaches.
+  function scrollToCentre(element, centre) {
+    const place = (fraction, view, content) =>
+      Math.round(Math.min(Math.max(0, content - view), Math.max(0, fraction * content - view / 2)));
+    element.scrollLeft = place(centre.x, element.clientWidth, element.scrollWidth);
+    element.scrollTop = place(centre.y, element.clientHeight, element.scrollHeight);
+  }
+
+  // Whether the element's content is larger than its view.
+  function overflows(element) {
+    return element.scrollWidth > element.clientWidth + 1 || element.scrollHeight > element.clientHeight + 1;
+  }
+
+  // How far the element can scroll down (delta > 0) or up (delta < 0) of
+  // `delta`: delta itself, less at the content's end, 0 there.
+  function scrollRoom(element, delta) {
+    if (!Number.isFinite(delta) || !delta) return 0;
+    const room = delta > 0 ? element.scrollHeight - element.clientHeight - element.scrollTop : -element.scrollTop;
+    if (delta > 0) return room >= 1 ? Math.min(delta, room) : 0;
+    return room <= -1 ? Math.max(delta, room) : 0;
+  }
+
   // The longer raster side to ask for a page shown at the given CSS size:
   // device pixels rounded up to a step of 200 (so that small size changes
   // reuse the cached rasters), within 600...4096.
@@ -84,7 +124,10 @@
     return { sum: total, turn: 0 };
   }
 
-  const paper = { paperPoint, elementPoint, rowBox, rowColor, spreadOf, neighbourSpread, pageSize, rasterEdge, wheelTurn };
+  const paper = {
+    paperPoint, elementPoint, rowBox, rowColor, spreadOf, neighbourSpread, pageSize, pagesAcross, viewCentre,
+    scrollToCentre, overflows, scrollRoom, rasterEdge, wheelTurn,
+  };
   if (typeof module === 'object' && module.exports) module.exports = paper;
   else root.FolvanPaper = paper;
 })(this);

@@ -66,3 +66,46 @@ test('the wheel turns once its sum reaches a notch', () => {
   assert.equal(paper.wheelTurn(0, 30, 2, false).turn, 1);
   assert.equal(paper.wheelTurn(0, 30, 0.5, false).turn, 0);
 });
+
+test('a one-page paper stands alone in a spread', () => {
+  assert.equal(paper.pagesAcross('spread', 1), 1);
+  assert.equal(paper.pagesAcross('spread', 2), 2);
+  assert.equal(paper.pagesAcross('spread', 10), 2);
+  assert.equal(paper.pagesAcross('single', 10), 1);
+});
+
+test('a zoomed book keeps the middle of the view and is scrolled within its content', () => {
+  // A view of 800 × 600 over a book of 1600 × 1200: centred at first.
+  const stage = { clientWidth: 800, clientHeight: 600, scrollWidth: 1600, scrollHeight: 1200, scrollLeft: 0, scrollTop: 0 };
+  assert.ok(paper.overflows(stage));
+  paper.scrollToCentre(stage, { x: 0.5, y: 0.5 });
+  assert.deepEqual([stage.scrollLeft, stage.scrollTop], [400, 300]);
+  // Zoomed further, the same point of the book stays in the middle.
+  stage.scrollLeft = 200;
+  const centre = paper.viewCentre(stage);
+  close(centre.x, 0.375);
+  Object.assign(stage, { scrollWidth: 3200, scrollHeight: 2400 });
+  paper.scrollToCentre(stage, centre);
+  assert.equal(stage.scrollLeft, 800);
+  // Never past the content's ends.
+  paper.scrollToCentre(stage, { x: 1, y: 0 });
+  assert.deepEqual([stage.scrollLeft, stage.scrollTop], [2400, 0]);
+  // A book that fits neither overflows nor scrolls.
+  const fits = { clientWidth: 800, clientHeight: 600, scrollWidth: 800, scrollHeight: 600, scrollLeft: 0, scrollTop: 0 };
+  assert.ok(!paper.overflows(fits));
+  paper.scrollToCentre(fits, { x: 0.9, y: 0.9 });
+  assert.deepEqual([fits.scrollLeft, fits.scrollTop], [0, 0]);
+  assert.equal(paper.scrollRoom(fits, 120), 0);
+});
+
+test('the wheel scrolls a tall spread until its end, then turns', () => {
+  const stage = { clientHeight: 600, scrollHeight: 1000, scrollTop: 0 };
+  assert.equal(paper.scrollRoom(stage, 120), 120);
+  assert.equal(paper.scrollRoom(stage, -120), 0);
+  stage.scrollTop = 350;
+  assert.equal(paper.scrollRoom(stage, 120), 50);
+  assert.equal(paper.scrollRoom(stage, -500), -350);
+  stage.scrollTop = 400;
+  assert.equal(paper.scrollRoom(stage, 120), 0);
+  assert.equal(paper.scrollRoom(stage, NaN), 0);
+});
