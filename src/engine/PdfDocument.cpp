@@ -108,6 +108,8 @@ std::optional<QByteArray> readRegularFile(const QString &path, QString *error)
 
 } // namespace
 
+const QString PdfDocument::passwordProtectedReason = QStringLiteral("此 PDF 受密码保护");
+
 // Opens the bytes of a file (or of no file, for an empty path); an allocation
 // too large for the machine is a refusal, not a crash.
 std::shared_ptr<PdfDocument> PdfDocument::openBytes(const QString &path, const QByteArray &data, QString *error)

@@ -31,6 +31,8 @@ public:
     // written by the caller); the document reports that path as its own.
     static std::shared_ptr<PdfDocument> openBytes(const QString &path, const QByteArray &data,
                                                   QString *error = nullptr);
+    // The reason open() gives for a file that needs a password to be read.
+    static const QString passwordProtectedReason;
 
     ~PdfDocument();
     PdfDocument(const PdfDocument &) = delete;

@@ -20,6 +20,7 @@ const QString ContentView::kEmptyTitle = QStringLiteral("打开一篇论文，�
 const QString ContentView::kAlertTitle = QStringLiteral("操作失败");
 const QString ContentView::kAlertButton = QStringLiteral("确定");
 const QString ContentView::kUnreadablePDF = QStringLiteral("无法打开此 PDF，文件可能已损坏或无法访问。");
+const QString ContentView::kPasswordProtectedPDF = QStringLiteral("无法打开此 PDF：文件受密码保护。");
 const QString ContentView::kNoReadablePDFInFolder = QStringLiteral("此文件夹没有可读取的 PDF。");
 const QString ContentView::kRotationAngleKey = QStringLiteral("rotationAngleKey");
 const QString ContentView::kScaleFactorKey = QStringLiteral("scaleFactorKey");

@@ -92,6 +92,7 @@ public:
     static const QString kAlertTitle;          // "操作失败"
     static const QString kAlertButton;         // "确定"
     static const QString kUnreadablePDF;       // "无法打开此 PDF，文件可能已损坏或无法访问。"
+    static const QString kPasswordProtectedPDF; // "无法打开此 PDF：文件受密码保护。"
     static const QString kNoReadablePDFInFolder; // "此文件夹没有可读取的 PDF。"
     static constexpr double kSearchDelaySeconds = 0.2;
     static constexpr double kOnboardingDelaySeconds = 0.5;
@@ -435,6 +436,7 @@ private:
         bool knownInHistory = false;
         std::optional<ReadingTextSource> source;
         std::shared_ptr<engine::PdfDocument> document;
+        QString error; // why the document could not be opened
     };
 
     // ContentView.cpp

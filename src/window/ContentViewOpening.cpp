@@ -36,7 +36,7 @@ void ContentView::loadPDF(const QUrl &url, std::optional<int> preferredPage, std
 
     platform::runConcurrently([pane = QPointer<ContentView>(this), load = std::move(load)]() mutable {
         if (load.url.isLocalFile())
-            load.document = engine::PdfDocument::open(load.url.toLocalFile());
+            load.document = engine::PdfDocument::open(load.url.toLocalFile(), &load.error);
         // A pane that is gone by then drops the result.
         platform::runOnMain([pane, load = std::move(load)]() mutable {
             if (pane)
@@ -52,7 +52,8 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
     const std::shared_ptr<engine::PdfDocument> document = load.document;
     const int pageCount = document ? document->pageCount() : 0;
     if (pageCount <= 0) {
-        showAlertMessage(kUnreadablePDF);
+        showAlertMessage(load.error == engine::PdfDocument::passwordProtectedReason ? kPasswordProtectedPDF
+                                                                                     : kUnreadablePDF);
         resumeInterruptedSearch();
         return;
     }

@@ -198,11 +198,13 @@ TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
 
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, good));
-    for (const QString &file : {text, encrypted}) {
+    // A file that needs a password is said to be protected.
+    for (const auto &[file, alert] : {std::pair{text, ContentView::kUnreadablePDF},
+                                      std::pair{encrypted, ContentView::kPasswordProtectedPDF}}) {
         presented->alerts.clear();
         pane->loadPDF(QUrl::fromLocalFile(file));
         ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
-        EXPECT_EQ(presented->alerts, QStringList{ContentView::kUnreadablePDF});
+        EXPECT_EQ(presented->alerts, QStringList{alert});
         EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(good));
         EXPECT_EQ(pane->fileName(), QStringLiteral("good.pdf"));
     }

@@ -130,7 +130,7 @@ DocumentImpl::DocumentImpl(QString path, QByteArray bytes) : m_path(std::move(pa
     }
     if (needsPassword) {
         pdf_drop_document(ctx, doc);
-        m_error = QStringLiteral("此 PDF 受密码保护");
+        m_error = PdfDocument::passwordProtectedReason;
         return;
     }
     m_pdf = doc;
