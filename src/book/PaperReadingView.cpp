@@ -85,6 +85,7 @@ PaperReadingView::PaperReadingView(SharedPDFViewModel *model, QWidget *parent)
 
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &PaperReadingView::refresh);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, &PaperReadingView::refresh);
+    connect(&platform::ReducedMotion::shared(), &platform::ReducedMotion::changed, this, &PaperReadingView::refresh);
     refresh();
 }
 
