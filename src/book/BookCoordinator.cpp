@@ -64,6 +64,7 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
     const int initial = m_model->jumpToPage() ? *m_model->jumpToPage()
                         : m_model->pageCount() == count ? m_model->currentPageIndex()
                                                         : saved;
+    m_initialPage = std::clamp(initial, 0, std::max(count - 1, 0));
     QPointer<BookCoordinator> self(this);
     platform::runOnMain(this, [self, document, count, initial] {
         if (!self || self->m_disposed || self->m_document != document || !self->m_model)

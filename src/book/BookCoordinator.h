@@ -118,6 +118,8 @@ public:
     double aspect() const;
 
     const QString &token() const { return m_token; }
+    // The page the current load shows first.
+    int initialPage() const { return m_initialPage; }
     bool isReady() const { return m_ready; }
     bool paperReady() const { return m_paperReady; }
     bool isDisposed() const { return m_disposed; }
@@ -150,6 +152,7 @@ private:
     platform::MainWorkItem *m_timeout;
     double m_startupDelay = startupTimeout;
     int m_processRestarts = 0;
+    int m_initialPage = 0;
 };
 
 } // namespace folvan::book

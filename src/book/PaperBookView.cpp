@@ -1,5 +1,6 @@
 #include "book/PaperBookView.h"
 
+#include "book/BookCover.h"
 #include "book/BookResourceHandler.h"
 #include "book/BookWebPage.h"
 #include "book/BookWire.h"
@@ -10,6 +11,8 @@
 #include "localweb/LocalWebPage.h"
 #include "platform/Queues.h"
 
+#include <QJsonObject>
+#include <QTimer>
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -21,39 +24,17 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_resources(new BookResourceHandler(QStringLiteral(":/book"), this))
-    , m_profile(localweb::makePrivateProfile(this))
-    , m_page(new BookWebPage(m_profile, this))
-    , m_webView(new DroppableBookWebView(this))
     , m_coordinator(new BookCoordinator(model, m_resources, this))
+    , m_cover(new BookCover(m_resources, this))
 {
-    m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_resources);
+    m_cover->hide();
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_webView);
-    // Opaque: a see-through page would be drawn over every widget above it.
-    m_page->setBackgroundColor(palette().color(QPalette::Window));
-    m_webView->setPage(m_page);
-    setFocusProxy(m_webView);
-
-    m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
     m_coordinator->setHost(this);
-    auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
-    QPointer<SharedPDFViewModel> weakModel(model);
-    input->setKeys({
-        .copy = [weakModel] { if (weakModel) weakModel->copySelection(); },
-        .undo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->undo(); },
-        .redo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->redo(); },
+    connect(model, &SharedPDFViewModel::bookErrorChanged, this, [this] {
+        if (m_model && m_model->bookError())
+            m_cover->finish();
     });
-    connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
-    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage() == false)
-            m_coordinator->pageLoadFailed(info.errorString());
-    });
-    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                if (status != QWebEnginePage::NormalTerminationStatus)
-                    m_coordinator->contentProcessTerminated();
-            });
 
     // Every change the page may show runs one update in the next turn.
     for (auto signal : {&SharedPDFViewModel::annotationRevisionChanged, &SharedPDFViewModel::jumpToPageChanged,
@@ -68,13 +49,85 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
             [this] { platform::runOnMain(this, [this] { followDocument(); }); });
 
     followDocument();
+    // The web engine starts while the first spread's rasters are drawn, and
+    // only for a view still shown then: a pane that makes a book view and
+    // takes it away in the same turn (a paper opened in the page view)
+    // starts no web engine process.
+    platform::runOnMain(this, [this] {
+        m_webEngineWanted = true;
+        if (isVisible())
+            startWebEngine();
+    });
+}
+
+void PaperBookView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_webEngineWanted)
+        startWebEngine();
+}
+
+void PaperBookView::startWebEngine()
+{
+    if (m_webView)
+        return;
+    m_profile = localweb::makePrivateProfile(this);
+    m_page = new BookWebPage(m_profile, this);
+    m_webView = new DroppableBookWebView(this);
+    m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_resources);
+    layout()->addWidget(m_webView);
+    // Opaque: a see-through page would be drawn over every widget above it.
+    m_page->setBackgroundColor(palette().color(QPalette::Window));
+    m_webView->setPage(m_page);
+    m_webView->bookZoom = m_coordinator->parameters().zoom;
+    m_webView->onZoom = m_onZoom;
+    m_webView->onDropPDF = m_onDropPDF;
+    const bool focused = hasFocus();
+    setFocusProxy(m_webView);
+    if (focused)
+        m_webView->setFocus(Qt::OtherFocusReason);
+    m_cover->raise();
+
+    m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
+    auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
+    QPointer<SharedPDFViewModel> weakModel(m_model);
+    input->setKeys({
+        .copy = [weakModel] { if (weakModel) weakModel->copySelection(); },
+        .undo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->undo(); },
+        .redo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->redo(); },
+    });
+    connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
+    connect(m_page->port(), &BookMessagePort::received, this, &PaperBookView::pageEvent);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage() == false)
+            m_coordinator->pageLoadFailed(info.errorString());
+    });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    m_coordinator->contentProcessTerminated();
+            });
     m_webView->load(QUrl(QLatin1String(wire::entryPage)));
+}
+
+DroppableBookWebView *PaperBookView::webView()
+{
+    startWebEngine();
+    return m_webView;
+}
+
+BookWebPage *PaperBookView::page()
+{
+    startWebEngine();
+    return m_page;
 }
 
 PaperBookView::~PaperBookView()
 {
     m_coordinator->dispose();
     m_coordinator->setHost(nullptr);
+    if (!m_webView)
+        return;
     m_webView->onDropPDF = nullptr;
     m_webView->onZoom = nullptr;
     m_page->disconnect(this);
@@ -91,16 +144,24 @@ void PaperBookView::setParameters(const BookViewParameters &parameters)
 {
     if (parameters == m_coordinator->parameters())
         return;
-    m_webView->bookZoom = parameters.zoom;
+    if (m_webView)
+        m_webView->bookZoom = parameters.zoom;
     m_coordinator->setParameters(parameters);
     scheduleUpdate();
 }
 
-void PaperBookView::setOnZoom(std::function<void(double)> onZoom) { m_webView->onZoom = std::move(onZoom); }
+void PaperBookView::setOnZoom(std::function<void(double)> onZoom)
+{
+    m_onZoom = std::move(onZoom);
+    if (m_webView)
+        m_webView->onZoom = m_onZoom;
+}
 
 void PaperBookView::setOnDropPDF(std::function<void(const QUrl &)> onDropPDF)
 {
-    m_webView->onDropPDF = std::move(onDropPDF);
+    m_onDropPDF = std::move(onDropPDF);
+    if (m_webView)
+        m_webView->onDropPDF = m_onDropPDF;
 }
 
 void PaperBookView::followDocument()
@@ -108,6 +169,41 @@ void PaperBookView::followDocument()
     if (!m_model || !m_model->pdfDocument() || m_model->pdfDocument() == m_coordinator->document())
         return;
     m_coordinator->setDocument(m_model->pdfDocument());
+    if (m_cover->isVisible())
+        startCover();
+}
+
+// The first spread, as soon as the view has its size: the page's rasters
+// are drawn meanwhile the web engine starts.
+void PaperBookView::startCover()
+{
+    const PdfDocumentPtr document = m_coordinator->document();
+    if (m_cover->finished() || !document || width() < 100 || height() < 100)
+        return;
+    const BookViewParameters &p = m_coordinator->parameters();
+    m_cover->setGeometry(rect());
+    m_cover->start(m_coordinator->token(), m_coordinator->initialPage(), document->pageCount(),
+                   m_coordinator->aspect(), {.angle = p.angle, .zoom = p.zoom, .layout = p.layout, .warmth = p.warmth});
+}
+
+void PaperBookView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_cover->setGeometry(rect());
+    if (m_cover->isHidden())
+        startCover();
+}
+
+// The page drew its first spread: once the web view had a moment to show
+// it, the cover goes.
+void PaperBookView::pageEvent(const QJsonValue &body)
+{
+    const QJsonObject event = body.toObject();
+    if (m_cover->finished() || event.value(QStringLiteral("event")).toString() != QLatin1String("state")
+        || !event.value(QStringLiteral("ready")).toBool()
+        || event.value(QLatin1String(wire::tokenKey)).toString() != m_coordinator->token())
+        return;
+    QTimer::singleShot(150, m_cover, &BookCover::finish);
 }
 
 void PaperBookView::scheduleUpdate()
@@ -121,17 +217,27 @@ void PaperBookView::scheduleUpdate()
     });
 }
 
-void PaperBookView::runScript(const QString &script) { m_page->runJavaScript(script); }
+// The coordinator speaks to the page only once the page said it is ready,
+// so the web side exists by then.
+void PaperBookView::runScript(const QString &script)
+{
+    if (m_page)
+        m_page->runJavaScript(script);
+}
 
-void PaperBookView::reloadPage() { m_webView->reload(); }
+void PaperBookView::reloadPage()
+{
+    if (m_webView)
+        m_webView->reload();
+}
 
-QUrl PaperBookView::frameUrl() const { return m_page->url(); }
+QUrl PaperBookView::frameUrl() const { return m_page ? m_page->url() : QUrl(); }
 
-QSizeF PaperBookView::viewSize() const { return m_webView->size(); }
+QSizeF PaperBookView::viewSize() const { return m_webView ? QSizeF(m_webView->size()) : QSizeF(size()); }
 
 void PaperBookView::dismissPreview()
 {
-    if (m_webView->referencePreview)
+    if (m_webView && m_webView->referencePreview)
         m_webView->referencePreview->dismiss();
 }
 
@@ -139,7 +245,7 @@ void PaperBookView::dismissPreview()
 void PaperBookView::previewLink(int page, QPointF pagePoint, QPointF anchor)
 {
     const PdfDocumentPtr document = m_coordinator->document();
-    if (!document || !m_webView->referencePreview)
+    if (!document || !m_webView || !m_webView->referencePreview)
         return;
     std::optional<engine::PdfAnnotation> link;
     for (engine::PdfAnnotation &annotation : engine::annotations(*document, page))

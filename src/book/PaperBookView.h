@@ -17,6 +17,7 @@ class QWebEngineProfile;
 
 namespace folvan::book {
 
+class BookCover;
 class BookResourceHandler;
 class BookWebPage;
 class DroppableBookWebView;
@@ -33,12 +34,24 @@ public:
     void setOnDropPDF(std::function<void(const QUrl &)> onDropPDF);
 
     BookCoordinator *coordinator() const { return m_coordinator; }
-    DroppableBookWebView *webView() const { return m_webView; }
-    BookWebPage *page() const { return m_page; }
+    // The web side starts in the turn after the view was made, once the
+    // first spread's rasters are asked for; these start it at once.
+    DroppableBookWebView *webView();
+    BookWebPage *page();
+    bool webEngineStarted() const { return m_webView; }
+    // The first spread drawn natively until the page has drawn it.
+    BookCover *cover() const { return m_cover; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void startWebEngine();
     void scheduleUpdate();
     void followDocument();
+    void startCover();
+    void pageEvent(const QJsonValue &body);
 
     // BookPageHost
     void runScript(const QString &script) override;
@@ -50,11 +63,15 @@ private:
 
     QPointer<SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;
-    QWebEngineProfile *m_profile;
-    BookWebPage *m_page;
-    DroppableBookWebView *m_webView;
+    QWebEngineProfile *m_profile = nullptr;
+    BookWebPage *m_page = nullptr;
+    DroppableBookWebView *m_webView = nullptr;
+    std::function<void(double)> m_onZoom;
+    std::function<void(const QUrl &)> m_onDropPDF;
     BookCoordinator *m_coordinator;
+    BookCover *m_cover;
     bool m_updateScheduled = false;
+    bool m_webEngineWanted = false;
 };
 
 } // namespace folvan::book

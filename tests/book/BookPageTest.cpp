@@ -2,11 +2,13 @@
 
 #include "BookTestSupport.h"
 #include "book/DroppableBookWebView.h"
+#include "book/BookCover.h"
 #include "book/BookWebPage.h"
 #include "book/PaperReadingView.h"
 #include "localweb/FileUrlProbe.h"
 #include "localweb/LocalWebPage.h"
 #include "platform/Preferences.h"
+#include "platform/Queues.h"
 
 #include <QJsonObject>
 
@@ -101,6 +103,42 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
     view.show();
     ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
     EXPECT_EQ(test::readFromPageThroughFileUrls(view.page(), root()), QString());
+}
+
+// The first spread is drawn from its rasters while the web engine starts,
+// and gives way to the page once the page has drawn it.
+TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
+{
+    model->setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.cover()->complete(); }, 60));
+    EXPECT_TRUE(view.cover()->isVisible());
+    EXPECT_FALSE(view.coordinator()->paperReady()) << "the page came first";
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    EXPECT_TRUE(test::waitFor([&] { return view.cover()->finished(); }, 30));
+    EXPECT_FALSE(view.cover()->isVisible());
+    EXPECT_EQ(model->currentPageIndex(), 3);
+}
+
+// A book view that is hidden in the turn it was made (a paper opened in the
+// page view) starts no web engine until it is shown.
+TEST_F(BookPageTest, AHiddenBookViewStartsNoWebEngine)
+{
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    auto *view = new PaperBookView(model.get(), &window);
+    view->resize(800, 600);
+    view->show();
+    view->hide();
+    bool turned = false;
+    platform::runOnMain([&] { turned = true; });
+    ASSERT_TRUE(test::waitFor([&] { return turned; }));
+    EXPECT_FALSE(view->webEngineStarted());
+    view->show();
+    EXPECT_TRUE(view->webEngineStarted());
 }
 
 // A resize builds the book again at the page shown: a book of an earlier

@@ -1,3 +1,4 @@
+#include "book/BookCover.h"
 #include "book/DroppableBookWebView.h"
 #include "book/PaperReadingView.h"
 
@@ -68,4 +69,38 @@ TEST(ReadingModePickerTest, ChoosesBookOrScrollReading)
             button->click();
     EXPECT_EQ(chosen, std::vector<bool>{false});
     EXPECT_FALSE(picker.isBook());
+}
+
+// The native first spread stands where the book page will draw it.
+TEST(BookCoverPlacement, PutsTheSpreadWhereThePageDoes)
+{
+    // A spread of US letter pages in a 1000 × 700 view: two pages side by
+    // side, the whole book in the middle of the view.
+    const double letter = 792.0 / 612.0;
+    SpreadPlacement p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 3, 10, 1);
+    EXPECT_EQ(p.pageSize, QSizeF(476, 616));
+    EXPECT_EQ(p.edge, 800);
+    EXPECT_EQ(p.book, QRectF(24, 42, 952, 616));
+    ASSERT_EQ(p.sheets.size(), 2u);
+    EXPECT_EQ(p.sheets[0].first, 3);
+    EXPECT_EQ(p.sheets[1].first, 4);
+    EXPECT_EQ(p.sheets[1].second.left(), p.book.center().x());
+
+    // The first page alone on the right, the last alone on the left.
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 0, 10, 2);
+    ASSERT_EQ(p.sheets.size(), 1u);
+    EXPECT_EQ(p.sheets[0].second.left(), p.book.center().x());
+    EXPECT_EQ(p.edge, 1400);
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 9, 10, 1);
+    EXPECT_EQ(p.sheets[0].second.right(), p.book.center().x());
+
+    // A one-page paper stands alone in the middle; so does a zoomed single
+    // page larger than the view.
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 0, 1, 1);
+    EXPECT_EQ(p.book.width(), p.pageSize.width());
+    EXPECT_EQ(p.book.center(), QPointF(500, 350));
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("single"), 1.5, 2, 10, 1);
+    EXPECT_EQ(p.book.center(), QPointF(500, 350));
+    EXPECT_GT(p.book.height(), 700);
+    EXPECT_EQ(p.sheets.size(), 1u);
 }
