@@ -4,6 +4,8 @@
 
 import { extractPage } from "./parse-worker.js";
 import { layoutUrl } from "./service.js";
+import { layoutPage, documentBands, linkPages } from "./layout.js";
+import { bodySize } from "./quality.js";
 
 export function request(url, type = "arraybuffer") {
   return new Promise((resolve, reject) => {
@@ -51,6 +53,33 @@ export class Paper {
     return text;
   }
 }
+
+// Lays out page `index`, the pages before it being laid out already (the
+// references and paragraphs that go on across pages follow from them).
+// `graphics` are the areas the native side measured on the page (fractions).
+// The body size comes from the first page for the first screen and from the
+// first three pages after it; bands that repeat from each page's neighbours.
+Paper.prototype.layout = function layout(index, graphics = []) {
+  if (!this.ctx) {
+    this.ctx = { body: bodySize([this.text(0)]), repeated: new Set(), references: false };
+    this.laid = [];
+  }
+  const ctx = this.ctx;
+  const text = this.text(index);
+  if (index === 1) ctx.body = bodySize([0, 1, 2].filter((i) => i < this.pageCount).map((i) => this.text(i)));
+  if (index >= 1) {
+    // Running headers often alternate between odd and even pages.
+    const around = [];
+    for (let i = Math.max(0, index - 2); i <= Math.min(this.pageCount - 1, index + 2); i++) around.push(this.text(i));
+    ctx.repeated = documentBands(around);
+  }
+  const laid = layoutPage(text, { ...ctx, graphics });
+  ctx.references = laid.references;
+  linkPages(this.laid[index - 1], laid);
+  laid.links = text.links;
+  this.laid[index] = laid;
+  return laid;
+};
 
 // Where an internal link leads: { page, x, y } in points, or null. Asked
 // only when the reader uses the link: resolving names is slow.

@@ -42,13 +42,41 @@ export function mergeAreas(rects, grow = GROW) {
   return areas;
 }
 
+// Whether lines stand in a grid: rows of several short cells whose left,
+// right or middle edges line up in at least two columns.
+export function tabular(lines, width) {
+  const rows = [];
+  for (const l of lines.slice().sort((a, b) => a.base - b.base)) {
+    const row = rows[rows.length - 1];
+    if (row && Math.abs(row.base - l.base) < 0.5 * l.size) row.cells.push(l);
+    else rows.push({ base: l.base, cells: [l] });
+  }
+  const multi = rows.filter((r) => r.cells.length >= 2);
+  if (rows.length < 3 || multi.length < 0.7 * rows.length) return false;
+  // Lines of text columns are long; cells are short.
+  const widths = multi.flatMap((r) => r.cells.map((c) => c.w)).sort((a, b) => a - b);
+  if (widths[widths.length >> 1] > 0.3 * width) return false;
+  let columns = 0;
+  for (const edge of [(c) => c.x, (c) => c.x + c.w, (c) => c.x + c.w / 2]) {
+    const seen = new Map();
+    for (const r of multi) {
+      for (const k of new Set(r.cells.map((c) => Math.round(edge(c) / 4)))) seen.set(k, (seen.get(k) || 0) + 1);
+    }
+    columns = Math.max(columns, [...seen.values()].filter((n) => n >= multi.length / 2).length);
+  }
+  return columns >= 2;
+}
+
 // The tables: groups of two or more rules of about one width and place,
-// covering some height.
-function ruleTables(rules) {
+// covering some height; rules far apart belong together when what stands
+// between them is a grid of cells, however tall.
+function ruleTables(rules, lines) {
   const groups = [];
+  const between = (g, r) => lines.filter((l) => l.y > g.y + g.h && l.y + l.h < r.y &&
+    l.x + l.w / 2 > g.x && l.x + l.w / 2 < g.x + g.w);
   for (const r of rules.slice().sort((a, b) => a.y - b.y)) {
     const g = groups.find((g) => Math.abs(g.x - r.x) < 6 && Math.abs(g.x + g.w - r.x - r.w) < 6 &&
-      r.y - (g.y + g.h) < 260);
+      (r.y - (g.y + g.h) < 260 || tabular(between(g, r), g.w)));
     if (g) Object.assign(g, union(g, r), { n: g.n + 1 });
     else groups.push({ x: r.x, y: r.y, w: r.w, h: r.h, n: 1 });
   }
@@ -75,7 +103,7 @@ export function findAreas(page, extra = []) {
   // A rule that crosses a figure belongs to it (frames, axes).
   areas = mergeAreas(areas.concat(rules.filter((r) => areas.some((a) => intersects(a, r, 2)))), 0)
     .filter((a) => a.w > 30 && a.h > 20);
-  const tables = ruleTables(rules.filter((r) => !areas.some((a) => intersects(a, r, 2))));
+  const tables = ruleTables(rules.filter((r) => !areas.some((a) => intersects(a, r, 2))), page.lines || []);
   return mergeAreas(areas.concat(tables), 1).map((a) => ({
     ...a, table: tables.some((t) => intersects(t, a)),
   }));

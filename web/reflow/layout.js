@@ -5,7 +5,7 @@
 // and figures, tables and display formulas become cut-outs.
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
-import { isRunning, looksLikeFormula, bodySize, repeatedBands } from "./quality.js";
+import { isRunning, looksLikeFormula, bodySize, repeatedBands, mathShare } from "./quality.js";
 import { findAreas, absorbs, fractions, isRule } from "./figures.js";
 
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
@@ -42,6 +42,7 @@ export function mergeFragments(lines) {
           h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
           math: (prev.math || 0) + (line.math || 0),
           cx: cx ? cx.concat(line.cx) : undefined,
+          gy: shiftGlyphs(prev.gy, line.gy, prev.text.length + (space ? 1 : 0)),
         };
         // The line takes the look of its longer part.
         if (line.text.length > prev.text.length) {
@@ -54,6 +55,52 @@ export function mergeFragments(lines) {
     out.push({ ...line });
   }
   return out;
+}
+
+// The heights of glyphs without a character (by unit index) of two lines set
+// one after the other, the second starting at `offset`.
+function shiftGlyphs(a, b, offset) {
+  if (!b) return a;
+  const out = { ...a };
+  for (const [unit, y] of Object.entries(b)) out[Number(unit) + offset] = y;
+  return out;
+}
+
+// Words holding glyphs that the font maps to no character are shown as they
+// look on the page: { start, end, region } with [start, end) the word's
+// offsets in the block's text (the glyphs themselves are not in the text)
+// and region its box on the page (fractions). Only the letters of the
+// glyph's own line belong to its word.
+function glyphWords(lines, joined, page) {
+  const { text, map } = joined;
+  const words = [];
+  for (const d of joined.dropped) {
+    const sameLine = (i) => map[i] && map[i][0] === d.line;
+    let start = d.at, end = d.at;
+    while (start > 0 && sameLine(start - 1) && !/\s/.test(text[start - 1])) start--;
+    while (end < text.length && sameLine(end) && !/\s/.test(text[end])) end++;
+    const line = lines[d.line];
+    const gy = line.gy && line.gy[d.unit];
+    const box = { x0: line.cx[2 * d.unit], x1: line.cx[2 * d.unit + 1],
+      y0: gy ? gy[0] : line.y, y1: gy ? gy[1] : line.y + line.h };
+    for (let i = start; i < end; i++) {
+      const u = map[i][1];
+      box.x0 = Math.min(box.x0, line.cx[2 * u]); box.x1 = Math.max(box.x1, line.cx[2 * u + 1]);
+      box.y0 = Math.min(box.y0, line.y); box.y1 = Math.max(box.y1, line.y + line.h);
+    }
+    const last = words[words.length - 1];
+    if (last && last.start === start && last.end === end && last.line === d.line) {
+      last.box = { x0: Math.min(last.box.x0, box.x0), x1: Math.max(last.box.x1, box.x1),
+        y0: Math.min(last.box.y0, box.y0), y1: Math.max(last.box.y1, box.y1) };
+    } else {
+      words.push({ start, end, line: d.line, box });
+    }
+  }
+  // `below` is how far the region reaches under the line's baseline (points).
+  return words.map(({ start, end, line, box }) => {
+    const region = fractions({ x: box.x0, y: box.y0, w: box.x1 - box.x0, h: box.y1 - box.y0 }, page, 1);
+    return { start, end, region, below: (region[1] + region[3]) * page.height - lines[line].base };
+  });
 }
 
 const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?\s*\)$/;
@@ -192,6 +239,11 @@ function columnOf(line, lines) {
   return { x0, x1 };
 }
 
+// A line set mostly in math fonts and indented well into its column.
+function displayed(line, ctx) {
+  return mathShare(line) > 0.6 && line.x - ctx.column(line).x0 > 2 * line.size;
+}
+
 function startsBlock(prev, line, ctx) {
   if (!prev) return true;
   const size = Math.max(prev.size, line.size);
@@ -201,6 +253,8 @@ function startsBlock(prev, line, ctx) {
   const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
   if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
   if (prev.mono !== line.mono) return true;
+  // A display formula stands apart from the text around it, however close.
+  if ((displayed(prev, ctx) && mathShare(line) < 0.2) || (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
   if (gap > 0.75 * size || gap < -2 * size) return true;
   if (line.x > prev.x + prev.w) return true;
   const text = line.text.trim();
@@ -253,6 +307,13 @@ function classify(block, ctx) {
 // what the document knows: body text size, repeated headers, whether the
 // references have started, areas the native side measured.
 export function layoutPage(page, ctx) {
+  // A page with no text layer (a scan) is shown as its page image.
+  if (!page.lines.some((l) => l.text.trim()) && ((page.pictures || []).length || (page.shapes || []).length)) {
+    const scan = { kind: "cutout", scan: true, region: [0, 0, 1, 1], lines: [], text: "", map: [], y: 0,
+      page: page.page, index: 0 };
+    scan.key = blockKey(page.page, 0, scan.region.join(","));
+    return { page: page.page, width: page.width, height: page.height, blocks: [scan], references: ctx.references };
+  }
   const lines = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical))
     .filter((l) => !isRunning(l, page, ctx.repeated));
   // A table whose rules would take in a heading (a chapter's rule above a
@@ -314,6 +375,7 @@ export function layoutPage(page, ctx) {
     const joined = joinLines(b.lines);
     const box = bounds(b.lines);
     const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, ...box };
+    if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
     block.kind = classify(block, { ...ctx, references, height: page.height, textBelow });
     if (block.kind === "heading") references = REFERENCE_HEADING.test(block.text.trim());
     if ((block.kind === "paragraph" || block.kind === "list") && looksLikeFormula(b.lines, ctx.body)) {
@@ -336,9 +398,14 @@ export function layoutPage(page, ctx) {
       all[i].lines.length <= 4 && !/^(abstract|摘要)/i.test(all[i].text); i++) all[i].front = true;
   }
   // Paragraphs broken by a column or a figure go on in the next paragraph.
+  // It is set inside the paragraph it goes on unless a display formula stands
+  // between them: the text after a formula stays after it.
   for (let i = 1; i < all.length; i++) {
     const a = prevText(all, i);
-    if (a && continues(a, all[i])) all[i].continues = true;
+    if (a && continues(a, all[i])) {
+      all[i].continues = true;
+      all[i].joins = !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
+    }
   }
   all.forEach((b, i) => {
     b.page = page.page;
@@ -366,6 +433,7 @@ function markReferenceRuns(blocks) {
     } else if (last && b.kind !== "footnote" && Math.abs(b.lines[0].size - last.lines[0].size) < 0.6) {
       b.kind = "reference";
       b.continues = true;
+      b.joins = true;
     }
   }
 }
@@ -451,7 +519,11 @@ export function linkPages(before, after) {
     if (b.kind === first.kind) last = b;
     else if (b.kind === "heading") break;
   }
-  if (last && continues(last, first)) first.continues = true;
+  if (last && continues(last, first)) {
+    first.continues = true;
+    first.joins = !before.blocks.slice(before.blocks.indexOf(last) + 1).some((b) => b.formula) &&
+      !after.blocks.slice(0, after.blocks.indexOf(first)).some((b) => b.formula);
+  }
 }
 
 // Lays out a whole recorded document at once (tests and tools; the page

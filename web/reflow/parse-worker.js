@@ -16,6 +16,7 @@ function fontInfo(cache, font) {
       italic: font.isItalic() || /italic|oblique|CMTI|CMMI|\.I$|-I$|TI$/i.test(name),
       mono: font.isMono() || /mono|courier|CMTT|txtt|inconsolata|consol|menlo|sourcecode|zi4|lmtt/i.test(name),
       math: MATH_FONT.test(name),
+      extension: /^(CMEX|txex|pxex|esint)|Extension/i.test(name),
     };
     cache.set(key, info);
   }
@@ -49,21 +50,37 @@ export function extractPage(page, index) {
       const info = fontInfo(fonts, font);
       const x0 = (quad[0] < quad[4] ? quad[0] : quad[4]) - ox;
       const x1 = (quad[2] > quad[6] ? quad[2] : quad[6]) - ox;
+      // A character above U+FFFF is two UTF-16 units; each unit carries the
+      // character's box, so that offsets into the text find it either way.
+      if (c === "\uFFFD") {
+        // A glyph the font maps to no character: its height too, so that it
+        // can be shown as it looks.
+        const y0 = Math.min(quad[1], quad[3], quad[5], quad[7]) - oy;
+        const y1 = Math.max(quad[1], quad[3], quad[5], quad[7]) - oy;
+        (line.gy || (line.gy = {}))[line.text.length] = [round(y0), round(y1)];
+      }
       line.text += c;
-      line.cx.push(round(x0), round(x1));
+      for (let k = 0; k < c.length; k++) line.cx.push(round(x0), round(x1));
       const code = c.charCodeAt(0);
       if (code === 32 || code === 9 || code === 10 || code === 160 || code === 0x3000) return;
       if (info.math) line.math++;
       const last = runs[runs.length - 1];
-      if (last && last.info === info && last.size === size) last.n++;
-      else runs.push({ info, size, n: 1, base: origin[1] - oy });
+      // Pieces of large delimiters hang from the top of their line: their
+      // origin is no baseline.
+      const extension = info.extension || code === 0xFFFD;
+      if (last && last.info === info && last.size === size && last.extension === extension) last.n++;
+      else runs.push({ info, size, n: 1, base: origin[1] - oy, extension });
     },
     endLine() {
       if (!line) return;
       // The line takes the font and size that most of its characters have.
+      // Its baseline is that of its most common text font: pieces of large
+      // delimiters and glyphs without a character do not count when there is
+      // anything else.
       const tally = new Map();
       let best = null;
-      for (const run of runs) {
+      const counted = runs.some((run) => !run.extension) ? runs.filter((run) => !run.extension) : runs;
+      for (const run of counted) {
         const key = run.info.name + "|" + run.size;
         const entry = tally.get(key) || { ...run, n: 0 };
         entry.n += run.n;

@@ -53,9 +53,17 @@ export function isRunning(line, page, repeated) {
   return repeated.has(runningForm(text));
 }
 
+// Characters that are not space, a letter above U+FFFF counted once (math
+// fonts are counted per character).
+function visibleCount(text) {
+  let n = 0;
+  for (const ch of text) if (!/\s/.test(ch)) n++;
+  return n;
+}
+
 // The share of a line's visible characters set in math fonts.
 export function mathShare(line) {
-  const visible = line.text.replace(/\s/g, "").length;
+  const visible = visibleCount(line.text);
   return visible ? line.math / visible : 0;
 }
 
@@ -69,7 +77,7 @@ export function looksLikeFormula(lines, body) {
   let math = 0;
   let signs = 0;
   for (const line of lines) {
-    visible += line.text.replace(/\s/g, "").length;
+    visible += visibleCount(line.text);
     math += line.math;
     signs += (line.text.match(MATH_SIGNS) || []).length;
   }

@@ -4,8 +4,6 @@
 
 import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, eventBody, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
-import { layoutPage, documentBands, linkPages } from "./layout.js";
-import { bodySize } from "./quality.js";
 import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
 import { wrapRange, unwrapAll, selectedParts } from "./study.js";
@@ -25,7 +23,6 @@ const reader = {
   corrections: new Set(),
   annotations: [],
   laid: [], // page index -> laid-out page
-  ctx: null,
   next: 0, // next page to lay out
   blocks: new Map(), // key -> block
   lastText: {}, // the last text element of each kind, for text that goes on
@@ -145,13 +142,7 @@ async function start() {
   reader.paper = new Paper(lib, bytes);
   reader.times.parsed = performance.now() - reader.opened;
   reader.pageCount = reader.paper.pageCount;
-  // What repeats in the top and bottom bands of the first pages, and the body
-  // size, decide headers and headings for the whole paper.
-  // The first page gives the body size for the first screen; the first three
-  // pages give it for the rest. Bands that repeat come from each page's
-  // neighbours as it is laid out.
-  const sample = [reader.paper.text(0)];
-  reader.ctx = { body: bodySize(sample), repeated: new Set(), references: false };
+  reader.paper.text(0);
   reader.times.sampled = performance.now() - reader.opened;
   flow.textContent = "";
   reader.laid = [];
@@ -172,21 +163,11 @@ async function start() {
 async function layNext() {
   const index = reader.next++;
   const t0 = performance.now();
-  const text = reader.paper.text(index);
-  if (index === 1) reader.ctx.body = bodySize([0, 1, 2].filter((i) => i < reader.pageCount).map((i) => reader.paper.text(i)));
-  if (index >= 1) {
-    // Running headers often alternate between odd and even pages.
-    const around = [];
-    for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) around.push(reader.paper.text(i));
-    reader.ctx.repeated = documentBands(around);
-  }
+  reader.paper.text(index);
   const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
   const t1 = performance.now();
-  const laid = layoutPage(text, { ...reader.ctx, graphics: geometry && Array.isArray(geometry.graphics) ? geometry.graphics : [] });
+  const laid = reader.paper.layout(index, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []);
   const t2 = performance.now();
-  reader.ctx.references = laid.references;
-  linkPages(reader.laid[index - 1], laid);
-  laid.links = text.links;
   reader.laid[index] = laid;
   renderPage(laid);
   const t = reader.times;
@@ -253,7 +234,7 @@ function renderBlock(block) {
   const last = reader.lastText[block.kind];
   // The page being set is still in a fragment: an element there has a parent
   // but is not connected yet; one replaced by a correction has none.
-  if (block.continues && !block.front && last && last.parentNode && !last.classList.contains("front")) {
+  if (block.joins && !block.front && last && last.parentNode && !last.classList.contains("front")) {
     const parts = last.querySelectorAll(".part");
     const prevPart = parts[parts.length - 1];
     const prevText = prevPart.textContent;
@@ -280,7 +261,8 @@ function renderBlock(block) {
   el.dataset.page = String(block.page);
   if (block.lines && block.lines[0] && block.lines[0].mono) el.classList.add("code");
   if (block.front) el.classList.add("front");
-  if (block.front && block.lines[0].size > (reader.ctx ? reader.ctx.body : 10) * 1.15) el.classList.add("name");
+  if (block.continues) el.classList.add("continued");
+  if (block.front && block.lines[0].size > bodyOf() * 1.15) el.classList.add("name");
   if (cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
   el.appendChild(flipButton(block));
@@ -295,8 +277,36 @@ function part(block) {
   span.dataset.key = block.key;
   span.dataset.page = String(block.page);
   span.dataset.block = String(block.index);
-  span.textContent = block.text;
+  if (block.glyphs) setWithGlyphs(span, block);
+  else span.textContent = block.text;
   return span;
+}
+
+// A word with glyphs that have no character is shown as the page has it: a
+// cut-out of its box, sized in the text's own measure, over its letters
+// (kept, unseen, so that offsets, selection and search count them).
+function setWithGlyphs(span, block) {
+  const body = bodyOf();
+  let at = 0;
+  for (const g of block.glyphs) {
+    if (g.start < at) continue;
+    if (g.start > at) span.append(block.text.slice(at, g.start));
+    const glyph = document.createElement("span");
+    glyph.className = "glyph";
+    glyph.textContent = block.text.slice(g.start, g.end);
+    glyph.style.backgroundImage = `url("${pageImageUrl(reader.token, block.page, g.region, false)}")`;
+    glyph.style.setProperty("--gw", (g.region[2] * block.pageWidth / body).toFixed(3) + "em");
+    glyph.style.setProperty("--gh", (g.region[3] * block.pageHeight / body).toFixed(3) + "em");
+    glyph.style.setProperty("--gb", (-g.below / body).toFixed(3) + "em");
+    span.append(glyph);
+    at = g.end;
+  }
+  span.append(block.text.slice(at));
+}
+
+// The paper's body text size in points (10 until the paper is read).
+function bodyOf() {
+  return reader.paper && reader.paper.ctx ? reader.paper.ctx.body : 10;
 }
 
 function cjkShare(text) {
@@ -329,7 +339,7 @@ function cutout(block) {
 // A cut-out is shown at the size its text would have in the reflowed text,
 // never wider than the column.
 function sizeCutout(fig, block) {
-  const scale = reader.settings.fontSize / (reader.ctx ? reader.ctx.body : 10);
+  const scale = reader.settings.fontSize / bodyOf();
   const width = block.region[2] * block.pageWidth * scale;
   fig.style.setProperty("--cut-width", Math.round(width) + "px");
 }
@@ -369,7 +379,7 @@ function rerender(key) {
   const host = old.tagName === "FIGURE" ? old : old.closest(".block");
   const saved = reader.lastText;
   reader.lastText = {};
-  const replacement = renderBlock({ ...block, continues: false });
+  const replacement = renderBlock({ ...block, joins: false });
   reader.lastText = saved;
   if (old.tagName !== "FIGURE" && host.querySelectorAll(".part").length > 1) {
     // One part of a paragraph that goes on: set it apart where it stands.

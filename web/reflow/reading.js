@@ -22,11 +22,15 @@ const LOWER = /\p{Ll}/u;
 const LETTER = /\p{L}/u;
 
 // Joins the lines of one block. Each line is { text, cx } where cx holds the
-// left and right x of every UTF-16 unit. Returns { text, map } where map[i] is
-// [lineIndex, unitIndex] of text[i], or null for a space put in between.
+// left and right x of every UTF-16 unit. Returns { text, map, dropped } where
+// map[i] is [lineIndex, unitIndex] of text[i], or null for a space put in
+// between. Glyphs that the font maps to no character (U+FFFD) are left out
+// of the text; `dropped` holds each as { at, line, unit }, `at` being the
+// offset in the text where it stood.
 export function joinLines(lines) {
   let text = "";
   const map = [];
+  const dropped = [];
   const push = (s, origin) => {
     for (let k = 0; k < s.length; k++) {
       text += s[k];
@@ -66,12 +70,18 @@ export function joinLines(lines) {
         const beforeClosing = /[,;:!?)\]]/.test(ch) || (ch === "." && !LETTER.test(raw[i + 1] || ""));
         if (text.length && !betweenCJK && !beforeClosing) push(" ", null);
       }
+      if (ch === "\uFFFD") {
+        if (pendingSpace && text.length && !SPACES.test(text[text.length - 1])) push(" ", null);
+        pendingSpace = false;
+        dropped.push({ at: text.length, line: li, unit: i });
+        continue;
+      }
       const clean = LIGATURES[ch];
       if (clean !== undefined) push(clean, [li, i]);
       else push(ch, [li, i]);
     }
   });
-  return { text, map };
+  return { text, map, dropped };
 }
 
 // A stable 32-bit hash of a text, as eight lower-case hex digits.

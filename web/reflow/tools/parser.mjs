@@ -29,8 +29,18 @@ const shared = main
     " let ch_font = walk_fonts.get(ch_font_ptr);" +
     " if (!ch_font) walk_fonts.set(ch_font_ptr, ch_font = new Font(ch_font_ptr));");
 
+// The text walk turns a character with String.fromCharCode, which keeps only
+// the low 16 bits: a mathematical letter such as U+1D6FC came out as the
+// Hangul syllable U+D6FC. Take the whole code point (two UTF-16 units above
+// U+FFFF); a value that is no code point stands for a missing character.
+const perRune = "let ch_rune = String.fromCharCode(libmupdf._wasm_stext_char_get_c(ch));";
+if (!shared.includes(perRune))
+  throw new Error("the parser package changed how it reads a character; check tools/parser.mjs");
+const whole = shared.replace(perRune, "let ch_code = libmupdf._wasm_stext_char_get_c(ch);" +
+  " let ch_rune = ch_code >= 0 && ch_code <= 0x10FFFF ? String.fromCodePoint(ch_code) : \"\\uFFFD\";");
+
 const inlined = loader.replace(/export default _;\s*$/, "return _; })();\n");
-const joined = shared.replace(importLine, "const libmupdf_wasm = (() => {" + inlined);
+const joined = whole.replace(importLine, "const libmupdf_wasm = (() => {" + inlined);
 fs.mkdirSync(out, { recursive: true });
 fs.writeFileSync(path.join(out, "liteparse_wasm.js"), joined);
 fs.copyFileSync(path.join(dist, "mupdf-wasm.wasm"), path.join(out, "liteparse_wasm_bg.wasm"));

@@ -1,0 +1,162 @@
+// Writes the papers that the reflow page's node tests read: each page holds
+// one thing a real paper has that the page must read as its reader would.
+// Usage: write-reflow-fixtures FOLDER
+
+#include "fixtures/PdfFixtureWriter.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include <cstdio>
+
+using folvan::engine::FixtureFont;
+using folvan::engine::PdfFixtureWriter;
+
+namespace {
+
+constexpr double kLeft = 72;
+constexpr double kBody = 10;
+constexpr double kLead = 12;
+
+// One line of pieces set one after the other: Helvetica text, or math text
+// (500/1000 wide per character) when the piece starts with '$'.
+double setLine(PdfFixtureWriter &w, int page, double x, double y, const QStringList &pieces, double size = kBody)
+{
+    for (const QString &piece : pieces) {
+        if (piece.startsWith(QLatin1Char('$'))) {
+            const QString math = piece.mid(1);
+            w.addMathText(page, {x, y}, math, size);
+            x += 0.5 * size * math.toUcs4().size();
+        } else {
+            w.addText(page, {x, y}, piece, FixtureFont::Helvetica, size);
+            x += PdfFixtureWriter::textWidth(piece, FixtureFont::Helvetica, size);
+        }
+    }
+    return x;
+}
+
+// Lines of body text from `y` downwards; returns the baseline after them.
+double setParagraph(PdfFixtureWriter &w, int page, double y, const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        w.addText(page, {kLeft, y}, line, FixtureFont::Helvetica, kBody);
+        y -= kLead;
+    }
+    return y;
+}
+
+const QStringList kOpening = {
+    QStringLiteral("The paper studies how a reader meets the text of a page, line by line and block by"),
+    QStringLiteral("block, when the page is set again in one column of the width the reader chooses."),
+    QStringLiteral("Every line here is set in the body face and size of the paper, so that the body"),
+    QStringLiteral("size of the page is known and the pieces set apart from it stand out as they should."),
+};
+
+// Letters of the mathematical alphabets lie above U+FFFF.
+void mathLetters(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 720, kOpening) - kLead;
+    setLine(w, page, kLeft, y, {QStringLiteral("The angle runs from "), QString::fromUcs4(U"$\U0001D6FC"),
+                                QStringLiteral(" to "), QString::fromUcs4(U"$\U0001D714"),
+                                QStringLiteral(" and the limit lim"), QString::fromUcs4(U"$\U0001D45B\u2192\u221E"),
+                                QStringLiteral(" stays finite for every choice.")});
+    setParagraph(w, page, y - kLead, {QStringLiteral("The rest of the paragraph goes on in the body face as before.")});
+}
+
+// A glyph whose font gives it no Unicode.
+void unmappedGlyph(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 720, kOpening) - kLead;
+    setLine(w, page, kLeft, y, {QStringLiteral("Let "), QStringLiteral("$\uFFFD"),
+                                QStringLiteral("Y be the set of all points that the estimate covers here.")});
+}
+
+// A display formula in the middle of a sentence.
+void displayFormula(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 720, kOpening) - kLead;
+    y = setParagraph(w, page, y, {
+        QStringLiteral("The estimates below hold for every point of the domain we consider, and it"),
+        QStringLiteral("is well known that"),
+    });
+    y -= 8;
+    setLine(w, page, 250, y, {QString::fromUcs4(U"$\U0001D43E(\U0001D456|\U0001D456)=\u2211\U0001D44E\U0001D44F\U0001D450+\U0001D451")});
+    w.addText(page, {520, y}, QStringLiteral("(1)"), FixtureFont::Helvetica, kBody);
+    y -= kLead + 8;
+    y = setParagraph(w, page, y, {
+        QStringLiteral("where K is the kernel of the operator on the diagonal, which we bound from above"),
+        QStringLiteral("by a constant that depends only on the domain and the order of the operator."),
+    });
+    setParagraph(w, page, y - kLead, {QStringLiteral("  A new paragraph starts here and says something else entirely.")});
+}
+
+// A table ruled above, under its head and below, far taller than wide.
+void tallTable(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    setParagraph(w, page, 750, {QStringLiteral("The table below lists every measured value of the series in the order taken.")});
+    w.addText(page, {kLeft, 712}, QStringLiteral("Table 1: Measured values of the series"), FixtureFont::Helvetica, 9);
+    w.addLine(page, {kLeft, 700}, {540, 700}, 0.8);
+    const double columns[] = {80, 200, 320, 440};
+    const char *heads[] = {"Row", "Value", "Error", "Name"};
+    for (int c = 0; c < 4; ++c)
+        w.addText(page, {columns[c], 690}, QString::fromLatin1(heads[c]), FixtureFont::Helvetica, 9);
+    w.addLine(page, {kLeft, 684}, {540, 684}, 0.5);
+    double y = 672;
+    for (int r = 1; r <= 32; ++r, y -= 14) {
+        w.addText(page, {columns[0], y}, QStringLiteral("Row %1").arg(r), FixtureFont::Helvetica, 9);
+        w.addText(page, {columns[1], y}, QStringLiteral("0.%1").arg(500 + 7 * r), FixtureFont::Helvetica, 9);
+        w.addText(page, {columns[2], y}, QStringLiteral("%1.%2").arg(r % 4).arg(r * 3 % 10), FixtureFont::Helvetica, 9);
+        w.addText(page, {columns[3], y}, QStringLiteral("item%1").arg(QChar(u'a' + r % 26)), FixtureFont::Helvetica, 9);
+    }
+    w.addLine(page, {kLeft, y + 6}, {540, y + 6}, 0.8);
+    setParagraph(w, page, y - 20, {QStringLiteral("After the table the text of the paper goes on in the body face and size.")});
+}
+
+// A scanned page: one picture and no text layer.
+void scannedPage(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    QImage scan(153, 198, QImage::Format_RGB888);
+    scan.fill(QColor(246, 244, 238));
+    QPainter painter(&scan);
+    for (int row = 0; row < 30; ++row)
+        painter.fillRect(18, 20 + row * 5, 100 + (row * 37) % 17, 2, QColor(40, 40, 40));
+    painter.end();
+    w.addImage(page, QRectF(0, 0, 612, 792), scan);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: write-reflow-fixtures FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral(".")))
+        return 1;
+    const struct {
+        const char *name;
+        void (*write)(PdfFixtureWriter &);
+    } papers[] = {
+        {"math-letters.pdf", mathLetters},   {"unmapped-glyph.pdf", unmappedGlyph},
+        {"display-formula.pdf", displayFormula}, {"tall-table.pdf", tallTable},
+        {"scanned-page.pdf", scannedPage},
+    };
+    for (const auto &paper : papers) {
+        PdfFixtureWriter writer;
+        paper.write(writer);
+        if (!writer.save(folder.filePath(QString::fromLatin1(paper.name)))) {
+            std::fprintf(stderr, "cannot write %s\n", paper.name);
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,105 @@
+// Papers written by the fixture writer, read as the page reads them: the
+// parser's text walk, then the page's own page-by-page layout (engine.js).
+// CTest writes the papers first and names their folder in
+// FOLVAN_REFLOW_PAPERS.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import path from "node:path";
+import { Paper } from "../../../web/reflow/engine.js";
+import { textSource, rangeUnder } from "../../../web/reflow/study-rules.js";
+import { findAll } from "../../../web/reflow/compare.js";
+
+const folder = process.env.FOLVAN_REFLOW_PAPERS;
+const parser = new URL("../../../web/reflow/parser/", import.meta.url);
+globalThis["$libmupdf_wasm_Module"] = { wasmBinary: fs.readFileSync(new URL("liteparse_wasm_bg.wasm", parser)) };
+const lib = await import(new URL("liteparse_wasm.js", parser));
+
+const skip = folder ? false : "FOLVAN_REFLOW_PAPERS names no folder (CTest writes the papers)";
+
+function read(name) {
+  const paper = new Paper(lib, fs.readFileSync(path.join(folder, name)));
+  const pages = [];
+  for (let i = 0; i < paper.pageCount; i++) pages.push(paper.layout(i));
+  return pages;
+}
+const kinds = (laid) => laid.blocks.map((b) => `${b.kind}${b.formula ? "(formula)" : ""}${b.table ? "(table)" : ""}:${b.text.slice(0, 30)}`).join("\n");
+
+test("mathematical letters above U+FFFF keep their code points, boxes, sources and search", { skip }, () => {
+  const [laid] = read("math-letters.pdf");
+  const block = laid.blocks.find((b) => b.text.includes("The angle runs"));
+  assert.ok(block, kinds(laid));
+  assert.match(block.text, /from \u{1D6FC} to \u{1D714} and the limit lim\u{1D45B}\u2192\u221E stays finite/u);
+  assert.ok(!laid.blocks.some((b) => /[\uAC00-\uD7AF]/.test(b.text)), "no Hangul");
+  // Both UTF-16 units of a letter carry its box: the source of the letter
+  // alone lies where the letter was set, 5 points wide after "from ".
+  const at = block.text.indexOf("\u{1D6FC}");
+  const source = textSource(block, at, at + 2, laid.width, laid.height);
+  assert.equal(source.quote, "\u{1D6FC}");
+  const x = 72 + helveticaWidth("The angle runs from ");
+  assert.ok(Math.abs(source.rect[0] * laid.width - x) < 1.5, `${source.rect[0] * laid.width} vs ${x}`);
+  assert.ok(Math.abs(source.rect[2] * laid.width - 5) < 1.5, `${source.rect[2] * laid.width}`);
+  // The same rectangle leads back to both units, and a search finds them.
+  assert.deepEqual(rangeUnder(block, source.rect, laid.width, laid.height), [at, at + 2]);
+  const omega = block.text.indexOf("\u{1D714}");
+  assert.deepEqual(findAll(block.text, "\u{1D714}"), [[omega, omega + 2]]);
+});
+
+test("a glyph with no character is kept as it looks, never as a replacement character", { skip }, () => {
+  const [laid] = read("unmapped-glyph.pdf");
+  assert.ok(!laid.blocks.some((b) => b.text.includes("\uFFFD")), kinds(laid));
+  const block = laid.blocks.find((b) => b.text.includes("be the set of all points"));
+  assert.match(block.text, /^Let Y be the set/);
+  assert.equal(block.glyphs.length, 1);
+  const [glyph] = block.glyphs;
+  assert.deepEqual([glyph.start, glyph.end], [4, 5]);
+  // The cut-out covers the glyph and the letter of its word.
+  const x0 = 72 + helveticaWidth("Let ");
+  assert.ok(Math.abs(glyph.region[0] * laid.width - x0) < 2, `${glyph.region[0] * laid.width} vs ${x0}`);
+  assert.ok(glyph.region[2] * laid.width > 5 + helveticaWidth("Y") - 1);
+});
+
+test("text before and after a display formula stays on its own side of it", { skip }, () => {
+  const [laid] = read("display-formula.pdf");
+  const before = laid.blocks.findIndex((b) => /is well known that$/.test(b.text));
+  const formula = laid.blocks.findIndex((b) => b.kind === "cutout" && b.formula);
+  const after = laid.blocks.findIndex((b) => /^where K is the kernel/.test(b.text));
+  assert.ok(before >= 0 && formula === before + 1 && after === formula + 1, kinds(laid));
+  // The sentence goes on after the formula (no new paragraph) but is not set
+  // inside the text before it.
+  assert.equal(laid.blocks[after].continues, true);
+  assert.ok(!laid.blocks[after].joins, "the text after the formula is not moved before it");
+  const next = laid.blocks.findIndex((b) => /^A new paragraph starts/.test(b.text));
+  assert.ok(next > after && !laid.blocks[next].continues, kinds(laid));
+});
+
+test("a ruled table far taller than wide is one cut-out, its cells no loose text", { skip }, () => {
+  const [laid] = read("tall-table.pdf");
+  const tables = laid.blocks.filter((b) => b.kind === "cutout" && b.table);
+  assert.equal(tables.length, 1, kinds(laid));
+  const [x, y, w, h] = tables[0].region;
+  // From the rule over the head (y 700) to the rule under the last row.
+  assert.ok(Math.abs(y * 792 - (792 - 700)) < 5 && h * 792 > 440, tables[0].region.join());
+  assert.ok(x * 612 < 73 && (x + w) * 612 > 539);
+  assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /Row \d|0\.5\d\d|item/.test(b.text)), kinds(laid));
+  assert.equal(laid.blocks.find((b) => /^Table 1:/.test(b.text)).kind, "caption");
+  assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && /^After the table/.test(b.text)));
+});
+
+test("a scanned page without text is shown as its page image", { skip }, () => {
+  const [laid] = read("scanned-page.pdf");
+  assert.equal(laid.blocks.length, 1, kinds(laid));
+  const [page] = laid.blocks;
+  assert.equal(page.kind, "cutout");
+  assert.deepEqual(page.region, [0, 0, 1, 1]);
+  assert.equal(page.scan, true);
+});
+
+// Helvetica's advance widths for the few letters the fixtures set, at 10 pt.
+function helveticaWidth(text) {
+  const widths = { " ": 278, T: 611, h: 556, e: 556, a: 556, n: 556, g: 556, l: 222, r: 333, u: 556, s: 500, f: 278,
+    o: 556, m: 833, L: 556, t: 278, Y: 667 };
+  let units = 0;
+  for (const ch of text) units += widths[ch];
+  return units / 100;
+}
