@@ -122,3 +122,12 @@ export function fractions(area, page, pad = 3) {
   const x1 = Math.min(page.width, area.x + area.w + pad), y1 = Math.min(page.height, area.y + area.h + pad);
   return [x0 / page.width, y0 / page.height, (x1 - x0) / page.width, (y1 - y0) / page.height];
 }
+
+// An enlarged cut-out's scale and offset (in view pixels) after zooming by
+// `factor` about the view point (px, py), which stays where it is; the scale
+// stays within min...max.
+export function zoomAbout(view, factor, px, py, min = 1, max = 8) {
+  const scale = Math.min(max, Math.max(min, view.scale * (Number.isFinite(factor) && factor > 0 ? factor : 1)));
+  const k = scale / view.scale;
+  return { scale, x: px - (px - view.x) * k, y: py - (py - view.y) * k };
+}

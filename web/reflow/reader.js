@@ -2,7 +2,11 @@
 // pages out as they are needed and tells the native side what the reader
 // does (position, selection, study actions, corrections, typography).
 
-import { Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, documentUrl, eventBody, pageImageUrl } from "./service.js";
+import {
+  Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY_DEFAULTS, TYPOGRAPHY_KEYS, documentUrl, eventBody, pageImageUrl,
+  typographyValues, stepTypography,
+} from "./service.js";
+import { zoomAbout } from "./figures.js";
 import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
 import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
@@ -92,29 +96,26 @@ window.folvanReflow = {
   [CALLS.magnify](payload) {
     const delta = Number(payload[KEYS.delta]);
     if (!Number.isFinite(delta)) return;
-    const size = clamp(reader.settings.fontSize * (1 + delta), TYPOGRAPHY.fontSize);
-    applySettings({ ...reader.settings, fontSize: size });
+    if (zoom.open) {
+      zoomBy(1 + delta, Number(payload[KEYS.x]), Number(payload[KEYS.y]));
+      return;
+    }
+    applySettings({ fontSize: reader.settings.fontSize * (1 + delta) });
     clearTimeout(reader.magnifyTimer);
-    reader.magnifyTimer = setTimeout(() => bridge.post(EVENTS.typography, { fontSize: reader.settings.fontSize }), 250);
+    reader.magnifyTimer = setTimeout(saveTypography, 250);
   },
 };
 
-function clamp(v, range) {
-  const n = Number(v);
-  if (!Number.isFinite(n)) return range.fallback;
-  return Math.min(range.max, Math.max(range.min, n));
-}
-
+// Takes the typography values given (others stay), keeping the line at the
+// top of the view where it is; a new query redraws the search hits.
 function applySettings(p) {
   const s = reader.settings;
-  const before = JSON.stringify(s);
-  s.fontSize = clamp(p.fontSize ?? s.fontSize, TYPOGRAPHY.fontSize);
-  s.leading = clamp(p.leading ?? s.leading, TYPOGRAPHY.leading);
-  s.width = clamp(p.width ?? s.width, TYPOGRAPHY.width);
-  s.paragraphSpacing = clamp(p.paragraphSpacing ?? s.paragraphSpacing, TYPOGRAPHY.paragraphSpacing);
-  if (p.face !== undefined) s.face = p.face === "sans" ? "sans" : "serif";
-  if (p.alignment !== undefined) s.alignment = p.alignment === "justify" ? "justify" : "start";
-  if (p.indent !== undefined) s.indent = p.indent === true;
+  const given = {};
+  for (const key of TYPOGRAPHY_KEYS) if (p[key] !== undefined) given[key] = p[key];
+  const next = typographyValues({ ...s, ...given });
+  const changed = TYPOGRAPHY_KEYS.some((key) => next[key] !== s[key]);
+  const anchor = changed ? topAnchor() : null;
+  Object.assign(s, next);
   const query = typeof p.query === "string" ? p.query : s.query;
   const root = document.documentElement.style;
   root.setProperty("--font-size", s.fontSize + "px");
@@ -124,12 +125,269 @@ function applySettings(p) {
   document.body.classList.toggle("sans", s.face === "sans");
   document.body.classList.toggle("justify", s.alignment === "justify");
   document.body.classList.toggle("indent", s.indent);
-  if (before !== JSON.stringify(s)) sizeCutouts();
+  if (changed) {
+    sizeCutouts();
+    restoreAnchor(anchor);
+  }
+  drawBar();
   if (query !== s.query) {
     s.query = query;
     drawHits();
   }
 }
+
+// The seven values, saved by the native side at once.
+function saveTypography() {
+  const values = typographyValues(reader.settings);
+  bridge.post(EVENTS.typography, values);
+}
+
+function setTypography(values) {
+  applySettings(values);
+  saveTypography();
+}
+
+// The text at the top of the view: a text node and offset, or an element.
+function topAnchor() {
+  const y = barHeight() + 4;
+  for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
+    const range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+    if (range && flow.contains(range.startContainer)) {
+      const r = range.getBoundingClientRect();
+      if (r.height) return { range, top: r.top };
+    }
+  }
+  for (const el of flow.querySelectorAll(".block, .page-mark")) {
+    const r = el.getBoundingClientRect();
+    if (r.bottom > y) return { el, top: r.top };
+  }
+  return null;
+}
+
+function restoreAnchor(anchor) {
+  if (!anchor) return;
+  const r = anchor.range ? anchor.range.getBoundingClientRect() : anchor.el.getBoundingClientRect();
+  if (r.height || r.top) scrollBy(0, r.top - anchor.top);
+}
+
+// ---- the controls at the top ---------------------------------------------------
+
+const bar = document.createElement("header");
+bar.id = "bar";
+const panel = document.createElement("div");
+panel.id = "panel";
+panel.hidden = true;
+document.body.insertBefore(bar, document.body.firstChild);
+document.body.insertBefore(panel, bar.nextSibling);
+
+function barHeight() {
+  return bar.getBoundingClientRect().height;
+}
+
+function control(label, key, show) {
+  const group = document.createElement("span");
+  group.className = "group";
+  const name = document.createElement("span");
+  name.className = "label";
+  name.textContent = label;
+  const value = document.createElement("output");
+  value.dataset.show = key;
+  value.show = show;
+  const step = (direction, text, title) => {
+    const b = document.createElement("button");
+    b.type = "button";
+    b.textContent = text;
+    b.title = title;
+    b.dataset.step = key;
+    b.addEventListener("click", () => setTypography(stepTypography(reader.settings, key, direction)));
+    return b;
+  };
+  group.append(name, step(-1, "−", "减小" + label), value, step(1, "+", "增大" + label));
+  return group;
+}
+
+function toggle(label, title, click) {
+  const b = document.createElement("button");
+  b.type = "button";
+  b.textContent = label;
+  b.title = title;
+  b.addEventListener("click", click);
+  return b;
+}
+
+const faceButton = toggle("衬线", "切换字体", () => setTypography({ face: reader.settings.face === "sans" ? "serif" : "sans" }));
+const layoutButton = toggle("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); });
+const backButton = toggle("返回", "回到跳转前的位置", () => goBack());
+backButton.className = "back";
+backButton.hidden = true;
+const faceGroup = document.createElement("span");
+faceGroup.className = "group";
+const faceLabel = document.createElement("span");
+faceLabel.className = "label";
+faceLabel.textContent = "字体";
+faceGroup.append(faceLabel, faceButton);
+bar.append(backButton, control("字号", "fontSize", (v) => String(Math.round(v))),
+  control("行距", "leading", (v) => v.toFixed(2)), control("行宽", "width", (v) => String(Math.round(v))),
+  faceGroup, layoutButton);
+
+const justify = document.createElement("input");
+justify.type = "checkbox";
+justify.addEventListener("change", () => setTypography({ alignment: justify.checked ? "justify" : "start" }));
+const spacing = document.createElement("input");
+spacing.type = "range";
+spacing.min = "0";
+spacing.max = "1.5";
+spacing.step = "0.05";
+const spacingValue = document.createElement("output");
+spacing.addEventListener("input", () => applySettings({ paragraphSpacing: Number(spacing.value) }));
+spacing.addEventListener("change", () => setTypography({ paragraphSpacing: Number(spacing.value) }));
+const indent = document.createElement("input");
+indent.type = "checkbox";
+indent.addEventListener("change", () => setTypography({ indent: indent.checked }));
+const row = (...children) => {
+  const label = document.createElement("label");
+  label.append(...children);
+  return label;
+};
+panel.append(row(justify, "两端对齐"), row("段间距", spacing, spacingValue), row(indent, "首行缩进"),
+  toggle("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
+
+function drawBar() {
+  const s = reader.settings;
+  for (const out of bar.querySelectorAll("output[data-show]")) out.textContent = out.show(s[out.dataset.show]);
+  for (const b of bar.querySelectorAll("button[data-step]")) {
+    const key = b.dataset.step;
+    b.disabled = stepTypography(s, key, b.textContent === "+" ? 1 : -1)[key] === s[key];
+  }
+  faceButton.textContent = s.face === "sans" ? "无衬线" : "衬线";
+  layoutButton.classList.toggle("on", !panel.hidden);
+  justify.checked = s.alignment === "justify";
+  spacing.value = String(s.paragraphSpacing);
+  spacingValue.textContent = s.paragraphSpacing.toFixed(2);
+  indent.checked = s.indent;
+}
+
+addEventListener("keydown", (event) => {
+  if (event.key === "Escape" && zoom.open) {
+    closeZoom();
+    event.preventDefault();
+  } else if ((event.ctrlKey || event.metaKey) && !event.altKey && (event.key === "0" || event.code === "Digit0")) {
+    event.preventDefault();
+    setTypography(TYPOGRAPHY_DEFAULTS);
+  }
+});
+
+// After a footnote or reference was followed, "返回" goes back to the text.
+function rememberPlace(from) {
+  reader.back = { el: from, top: from.getBoundingClientRect().top };
+  backButton.hidden = false;
+}
+
+function goBack() {
+  const back = reader.back;
+  reader.back = null;
+  backButton.hidden = true;
+  if (!back || !back.el.isConnected) return;
+  scrollBy(0, back.el.getBoundingClientRect().top - back.top);
+  flashElement(back.el);
+}
+
+// ---- an enlarged cut-out -----------------------------------------------------------
+
+const zoom = { open: false, view: { scale: 1, x: 0, y: 0 } };
+const zoomLayer = document.createElement("div");
+zoomLayer.id = "zoom";
+zoomLayer.hidden = true;
+const zoomImage = document.createElement("img");
+zoomImage.alt = "";
+zoomImage.draggable = false;
+const zoomTools = document.createElement("div");
+zoomTools.className = "zoom-tools";
+zoomLayer.append(zoomImage, zoomTools);
+document.body.appendChild(zoomLayer);
+
+// Opens a cut-out (a region of a page) enlarged, drawn anew at its finest.
+function openZoom(page, region) {
+  zoom.open = true;
+  zoom.page = page;
+  zoom.region = region;
+  zoomLayer.hidden = false;
+  zoomTools.textContent = "";
+  zoomTools.append(
+    toggle("原页", "在原版中查看这一处", () => {
+      closeZoom();
+      bridge.post(EVENTS.original, { [KEYS.page]: page, [KEYS.point]: { x: region[0], y: region[1] } });
+    }),
+    toggle("关闭", "关闭（Esc）", () => closeZoom()));
+  const text = reader.paper ? reader.paper.text(page) : { width: 612, height: 792 };
+  // Fitted into the view, at least twice its size in the text.
+  const w = region[2] * text.width, h = region[3] * text.height;
+  const fit = Math.min(innerWidth * 0.92 / w, innerHeight * 0.84 / h, 3 * reader.settings.fontSize / bodyOf());
+  zoomImage.style.width = Math.round(w * fit) + "px";
+  zoomImage.style.height = Math.round(h * fit) + "px";
+  zoom.view = { scale: 1, x: (innerWidth - w * fit) / 2, y: (innerHeight - h * fit) / 2 };
+  zoomImage.src = pageImageUrl(reader.token, page, region, true);
+  placeZoom();
+}
+
+function closeZoom() {
+  zoom.open = false;
+  zoomLayer.hidden = true;
+  zoomImage.removeAttribute("src");
+}
+
+function zoomBy(factor, x, y) {
+  zoom.view = zoomAbout(zoom.view, factor, Number.isFinite(x) ? x : innerWidth / 2, Number.isFinite(y) ? y : innerHeight / 2);
+  placeZoom();
+}
+
+function placeZoom() {
+  const v = zoom.view;
+  zoomImage.style.transform = `translate(${v.x}px, ${v.y}px) scale(${v.scale})`;
+}
+
+zoomLayer.addEventListener("click", (event) => {
+  if (event.target === zoomLayer) closeZoom();
+});
+// A pinch on a touchpad comes as a wheel with Ctrl; a plain wheel moves.
+zoomLayer.addEventListener("wheel", (event) => {
+  event.preventDefault();
+  if (event.ctrlKey) zoomBy(Math.exp(-event.deltaY / 200), event.clientX, event.clientY);
+  else {
+    zoom.view = { ...zoom.view, x: zoom.view.x - event.deltaX, y: zoom.view.y - event.deltaY };
+    placeZoom();
+  }
+}, { passive: false });
+zoomImage.addEventListener("pointerdown", (event) => {
+  const start = { x: event.clientX, y: event.clientY, view: zoom.view };
+  zoomImage.setPointerCapture(event.pointerId);
+  const move = (e) => {
+    zoom.view = { ...start.view, x: start.view.x + e.clientX - start.x, y: start.view.y + e.clientY - start.y };
+    placeZoom();
+  };
+  const up = () => {
+    zoomImage.removeEventListener("pointermove", move);
+    zoomImage.removeEventListener("pointerup", up);
+  };
+  zoomImage.addEventListener("pointermove", move);
+  zoomImage.addEventListener("pointerup", up);
+});
+zoomImage.addEventListener("dblclick", (event) => zoomBy(zoom.view.scale >= 2 ? 1 / zoom.view.scale : 2, event.clientX, event.clientY));
+
+// A click on a formula, table, figure or a glyph kept as it looks opens it.
+flow.addEventListener("click", (event) => {
+  const glyph = event.target.closest(".glyph");
+  const fig = !glyph && event.target.closest("figure.cutout");
+  if (glyph) {
+    const part = glyph.closest(".part");
+    const block = part && reader.blocks.get(part.dataset.key);
+    const g = block && block.glyphs.find((x) => x.start === Number(glyph.dataset.start));
+    if (g) openZoom(block.page, g.region);
+  } else if (fig && event.target.tagName === "IMG") {
+    const block = reader.blocks.get(fig.dataset.key);
+    if (block) openZoom(block.page, block.region);
+  }
+});
 
 // ---- parsing and layout ------------------------------------------------------
 
@@ -293,6 +551,7 @@ function setWithGlyphs(span, block) {
     if (g.start > at) span.append(block.text.slice(at, g.start));
     const glyph = document.createElement("span");
     glyph.className = "glyph";
+    glyph.dataset.start = String(g.start);
     glyph.textContent = block.text.slice(g.start, g.end);
     glyph.style.backgroundImage = `url("${pageImageUrl(reader.token, block.page, g.region, false)}")`;
     glyph.style.setProperty("--gw", (g.region[2] * block.pageWidth / body).toFixed(3) + "em");
@@ -330,9 +589,6 @@ function cutout(block) {
   fig.appendChild(img);
   sizeCutout(fig, block);
   fig.appendChild(flipButton(block));
-  img.addEventListener("dblclick", () => bridge.post(EVENTS.original, {
-    [KEYS.page]: block.page, [KEYS.point]: { x: block.region[0], y: block.region[1] },
-  }));
   return fig;
 }
 
@@ -430,6 +686,7 @@ flow.addEventListener("click", (event) => {
   event.preventDefault();
   const target = linkTarget(a);
   if (!target) return;
+  rememberPlace(a);
   reader.pending = { page: target.page, y: yFraction(target.page, target.y), jump: true, flash: true };
   goToPending();
 });
@@ -742,16 +999,17 @@ function positionFields({ page, block, offset, point }) {
 function readingPlace() {
   const pages = new Set();
   let first = null;
+  const top = barHeight();
   for (const el of flow.querySelectorAll(".part, figure.cutout")) {
     const r = el.getBoundingClientRect();
-    if (r.bottom < 0) continue;
+    if (r.bottom < top) continue;
     if (r.top > innerHeight) break;
     pages.add(Number(el.dataset.page));
     if (!first) first = { el, r };
   }
   if (!first) return { page: -1, pages: [] };
   const block = reader.blocks.get(first.el.dataset.key);
-  const scrolled = first.r.height > 0 ? Math.max(0, -first.r.top) / first.r.height : 0;
+  const scrolled = first.r.height > 0 ? Math.max(0, top - first.r.top) / first.r.height : 0;
   const offset = block && block.text ? Math.round(block.text.length * scrolled) : 0;
   const point = block && block.region ? { x: block.region[0], y: Math.min(1, block.region[1] + block.region[3] * scrolled) } : null;
   return { page: block ? block.page : Number(first.el.dataset.page), block: block ? block.index : 0, offset, point, pages: [...pages].sort((a, b) => a - b).slice(0, 9) };

@@ -79,6 +79,38 @@ export const TYPOGRAPHY = Object.freeze({
 export const TYPOGRAPHY_KEYS = Object.freeze([
   "fontSize", "leading", "width", "face", "alignment", "paragraphSpacing", "indent",
 ]);
+export const TYPOGRAPHY_DEFAULTS = Object.freeze({
+  fontSize: 20, leading: 1.75, width: 760, face: "serif", alignment: "start", paragraphSpacing: 0.65, indent: false,
+});
+// One press of a control's "−" or "+".
+export const TYPOGRAPHY_STEPS = Object.freeze({ fontSize: 1, leading: 0.05, width: 40, paragraphSpacing: 0.05 });
+
+// The seven typography values, each valid: numbers clamped into their range
+// (the default for what is no finite number), the face, alignment and indent
+// as the native side reads them. Other keys are dropped.
+export function typographyValues(values = {}) {
+  const out = {};
+  for (const [key, range] of Object.entries(TYPOGRAPHY)) {
+    const n = values[key];
+    out[key] = typeof n === "number" && Number.isFinite(n) ? Math.min(range.max, Math.max(range.min, n)) : range.fallback;
+  }
+  out.face = values.face === "sans" ? "sans" : "serif";
+  out.alignment = values.alignment === "justify" ? "justify" : "start";
+  out.indent = values.indent === true;
+  const ordered = {};
+  for (const key of TYPOGRAPHY_KEYS) ordered[key] = out[key];
+  return ordered;
+}
+
+// The values with one number stepped up (direction 1) or down (-1), kept on
+// the steps' grid and inside its range.
+export function stepTypography(values, key, direction) {
+  const step = TYPOGRAPHY_STEPS[key];
+  if (!step) return typographyValues(values);
+  const current = typographyValues(values)[key];
+  const next = Math.round((current + direction * step) / step) * step;
+  return typographyValues({ ...values, [key]: Math.round(next * 1000) / 1000 });
+}
 
 // The web channel object the native side registers, and its one method, which
 // takes the JSON text of one event.
