@@ -131,6 +131,88 @@ void scannedPage(PdfFixtureWriter &w)
     w.addImage(page, QRectF(0, 0, 612, 792), scan);
 }
 
+// A sentence with a line set mostly in typewriter face, then code.
+void typewriterLine(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 720, kOpening) - kLead;
+    w.addText(page, {kLeft, y}, QStringLiteral("To load the packages, the preamble of the paper names each of them, one by one, in the form"),
+              FixtureFont::Helvetica, kBody);
+    y -= kLead;
+    const QString code = QStringLiteral("\\usepackage{amsmath} \\usepackage{graphicx}");
+    w.addText(page, {kLeft, y}, code, FixtureFont::Courier, kBody);
+    w.addText(page, {kLeft + PdfFixtureWriter::textWidth(code, FixtureFont::Courier, kBody), y},
+              QStringLiteral(" and the rest of the preamble, and"),
+              FixtureFont::Helvetica, kBody);
+    y -= kLead;
+    y = setParagraph(w, page, y, {QStringLiteral("then the body of the paper uses what they define in every section."),
+                                  QStringLiteral("A figure is set with these two commands:")});
+    y -= 4;
+    for (const char *line : {"\\begin{figure}", "\\end{figure}"}) {
+        w.addText(page, {kLeft + 20, y}, QString::fromLatin1(line), FixtureFont::Courier, kBody);
+        y -= kLead;
+    }
+}
+
+// A table of contents: entry numbers, titles, leaders or none, and page
+// numbers set flush right.
+void tableOfContents(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    w.addText(page, {kLeft, 720}, QStringLiteral("Contents"), FixtureFont::Helvetica, 14);
+    const struct {
+        const char *number, *title;
+        int page;
+        bool leaders;
+    } entries[] = {{"1", "Introduction", 2, false}, {"2", "Methods", 4, false}, {"2.1", "Data", 5, true},
+                   {"2.2", "Models", 7, true},      {"3", "Results", 11, false}};
+    double y = 690;
+    for (const auto &e : entries) {
+        const bool sub = QByteArray(e.number).contains('.');
+        w.addText(page, {kLeft + (sub ? 15 : 0), y}, QString::fromLatin1(e.number), FixtureFont::Helvetica, kBody);
+        QString title = QString::fromLatin1(e.title);
+        if (e.leaders)
+            title += QStringLiteral(" . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . .");
+        w.addText(page, {kLeft + (sub ? 39 : 15), y}, title, FixtureFont::Helvetica, kBody);
+        const QString number = QString::number(e.page);
+        w.addText(page, {540 - PdfFixtureWriter::textWidth(number, FixtureFont::Helvetica, kBody), y}, number,
+                  FixtureFont::Helvetica, kBody);
+        y -= 16;
+    }
+    setParagraph(w, page, y - 20, kOpening);
+}
+
+// A number in letters (a, b, ..., ba, bb, ...): running headers and footers
+// are told by their text without the digits, and these lines are none.
+QString letters(int n)
+{
+    QString out;
+    do {
+        out.prepend(QChar(u'a' + n % 26));
+        n /= 26;
+    } while (n);
+    return out;
+}
+
+// A long paper: sixty pages of body text, the references from page 50 on.
+void longPaper(PdfFixtureWriter &w)
+{
+    for (int n = 0; n < 60; ++n) {
+        const int page = w.addPage();
+        double y = 740;
+        if (n == 50) {
+            w.addText(page, {kLeft, y}, QStringLiteral("References"), FixtureFont::Helvetica, 14);
+            y -= 2 * kLead;
+        }
+        for (int i = 0; i < 40; ++i, y -= kLead) {
+            const QString text = n >= 50 ? QStringLiteral("[%1] A. Author and B. Author. A title of the work cited, page %2.").arg(n * 40 + i).arg(n)
+                                         : QStringLiteral("Line %1 of page %2 says what the paper says here in plain words")
+                                               .arg(letters(i), letters(n + 1));
+            w.addText(page, {kLeft, y}, text, FixtureFont::Helvetica, kBody);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -148,7 +230,8 @@ int main(int argc, char **argv)
     } papers[] = {
         {"math-letters.pdf", mathLetters},   {"unmapped-glyph.pdf", unmappedGlyph},
         {"display-formula.pdf", displayFormula}, {"tall-table.pdf", tallTable},
-        {"scanned-page.pdf", scannedPage},
+        {"scanned-page.pdf", scannedPage},   {"long-paper.pdf", longPaper},
+        {"typewriter-line.pdf", typewriterLine}, {"table-of-contents.pdf", tableOfContents},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

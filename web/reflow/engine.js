@@ -33,25 +33,47 @@ export function loadParser() {
   return parser;
 }
 
+// How many page texts a paper keeps read: enough for the pages around the
+// reading position and their neighbours, never the whole of a long paper.
+export const KEPT_TEXTS = 40;
+
 export class Paper {
   constructor(lib, bytes) {
     this.lib = lib;
     this.doc = lib.Document.openDocument(new Uint8Array(bytes), "application/pdf");
     this.pageCount = this.doc.countPages();
     this.texts = new Map();
+    this.laid = [];
+    this.references = []; // page -> whether the references run at its end
   }
 
-  // The page's text (parse-worker.js form), read once.
+  // The page's text (parse-worker.js form); the texts read last are kept.
   text(index) {
     let text = this.texts.get(index);
-    if (!text) {
+    if (text) {
+      this.texts.delete(index);
+    } else {
       const page = this.doc.loadPage(index);
       text = extractPage(page, index);
       page.destroy?.();
-      this.texts.set(index, text);
     }
+    this.texts.set(index, text);
+    if (this.texts.size > KEPT_TEXTS) this.texts.delete(this.texts.keys().next().value);
     return text;
   }
+
+  // Lets go of a laid-out page far from the reader.
+  forget(index) {
+    delete this.laid[index];
+  }
+}
+
+// The pages to lay out and to keep around the pages on screen (first...last):
+// a page above and two below are laid out before they come into view; pages
+// further than `keep` from the screen are let go.
+export function pageWindow(first, last, pageCount, keep = 6) {
+  const clamp = (i) => Math.max(0, Math.min(pageCount - 1, i));
+  return { from: clamp(first - 1), to: clamp(last + 2), keepFrom: clamp(first - keep), keepTo: clamp(last + keep) };
 }
 
 // Lays out page `index`, the pages before it being laid out already (the
@@ -60,13 +82,18 @@ export class Paper {
 // The body size comes from the first page for the first screen and from the
 // first three pages after it; bands that repeat from each page's neighbours.
 Paper.prototype.layout = function layout(index, graphics = []) {
-  if (!this.ctx) {
-    this.ctx = { body: bodySize([this.text(0)]), repeated: new Set(), references: false };
-    this.laid = [];
-  }
+  if (!this.ctx) this.ctx = { body: bodySize([this.text(0)]), repeated: new Set(), references: false };
   const ctx = this.ctx;
+  // Whether the references have begun: known from the page before when it
+  // was laid out, else from the nearest page before that was.
+  let before = index - 1;
+  while (before >= 0 && this.references[before] === undefined) before--;
+  ctx.references = before >= 0 ? this.references[before] : false;
   const text = this.text(index);
-  if (index === 1) ctx.body = bodySize([0, 1, 2].filter((i) => i < this.pageCount).map((i) => this.text(i)));
+  if (index >= 1 && !ctx.bodyOfThree) {
+    ctx.body = bodySize([0, 1, 2].filter((i) => i < this.pageCount).map((i) => this.text(i)));
+    ctx.bodyOfThree = true;
+  }
   if (index >= 1) {
     // Running headers often alternate between odd and even pages.
     const around = [];
@@ -74,7 +101,7 @@ Paper.prototype.layout = function layout(index, graphics = []) {
     ctx.repeated = documentBands(around);
   }
   const laid = layoutPage(text, { ...ctx, graphics });
-  ctx.references = laid.references;
+  this.references[index] = laid.references;
   linkPages(this.laid[index - 1], laid);
   laid.links = text.links;
   this.laid[index] = laid;

@@ -13,7 +13,7 @@ const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 const REFERENCE_HEADING = /^((\d+|[IVX]+)\.?\s*)?(references|bibliography|works cited|literature cited|参考文献|參考文獻)$/i;
 const REFERENCE_START = /^(\[\d+\]|\d{1,3}\.\s|\[[A-Z][A-Za-z+]*\d{2,4}[a-z]?\])/;
-const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|Appendix\s+[A-Z]\.?)\s+\S/;
+const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d+){1,3}\.?|Appendix\s+[A-Z]\.?)\s+\S/;
 
 // Lines that share a baseline and sit close together become one line: a
 // section number and its title, a word set in another font.
@@ -44,6 +44,7 @@ export function mergeFragments(lines) {
           cx: cx ? cx.concat(line.cx) : undefined,
           gy: shiftGlyphs(prev.gy, line.gy, prev.text.length + (space ? 1 : 0)),
         };
+        if (line.toc) merged.toc = true;
         // The line takes the look of its longer part.
         if (line.text.length > prev.text.length) {
           Object.assign(merged, { size: line.size, font: line.font, bold: line.bold, italic: line.italic, base: line.base });
@@ -108,15 +109,31 @@ const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?\s*\)$/;
 // An equation number far right of a formula goes with the formula on its
 // baseline: it is marked so that the two merge whatever the gap.
 // So does a page number after the dot leaders of a table of contents.
+// Page numbers of a table of contents without leaders are told by their
+// column: at least three numbers whose right edges line up, each with text
+// to its left on its baseline. The entries they end are marked `toc`.
+const PAGE_NUMBER_TEXT = /^([0-9]{1,4}|[ivxlcIVXLC]{1,6})$/;
+
 function attachNumbers(lines) {
+  const beside = (line, test) => lines.some((other) => other !== line && other.x + other.w <= line.x &&
+    Math.abs(other.base - line.base) <= 0.5 * line.size && test(other.text.trim()));
+  // Last on its baseline in its column (text past a gutter is another column's).
+  const last = (l) => !lines.some((o) => o !== l && o.x >= l.x + l.w && o.x - l.x - l.w < 2 * l.size &&
+    Math.abs(o.base - l.base) <= 0.2 * l.size);
+  const numbers = lines.filter((l) => PAGE_NUMBER_TEXT.test(l.text.trim()) && last(l) &&
+    beside(l, (t) => !PAGE_NUMBER_TEXT.test(t)));
+  const column = (line) => numbers.filter((n) => Math.abs(n.x + n.w - line.x - line.w) < 1.5).length >= 3;
   return lines.map((line) => {
     const text = line.text.trim();
     const equation = EQUATION_NUMBER.test(text);
-    if (!equation && !/^([0-9]{1,4}|[ivxlcIVXLC]{1,6})$/.test(text)) return line;
-    const left = lines.some((other) => other !== line && other.x + other.w <= line.x &&
-      Math.abs(other.base - line.base) <= 0.5 * line.size &&
-      (equation ? !EQUATION_NUMBER.test(other.text.trim()) : /(\.\s?){3,}$/.test(other.text.trim())));
-    return left ? { ...line, equationNumber: true } : line;
+    // Leaders and their page number set apart from the entry's title.
+    if (/^(\.\s?){3,}.*\d$/.test(text) && beside(line, (t) => /\p{L}/u.test(t))) return { ...line, equationNumber: true, toc: true };
+    if (!equation && !PAGE_NUMBER_TEXT.test(text)) return line;
+    if (equation) return beside(line, (t) => !EQUATION_NUMBER.test(t)) ? { ...line, equationNumber: true } : line;
+    if (beside(line, (t) => /(\.\s?){3,}$/.test(t)) || (numbers.includes(line) && column(line))) {
+      return { ...line, equationNumber: true, toc: true };
+    }
+    return line;
   });
 }
 
@@ -252,13 +269,22 @@ function startsBlock(prev, line, ctx) {
   const col = ctx.column(line);
   const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
   if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
-  if (prev.mono !== line.mono) return true;
+  // Each entry of a table of contents stands on its own.
+  if (prev.toc || line.toc) return true;
+  // A line set mostly in typewriter face goes on a sentence that did not
+  // end; code stands apart.
+  if (prev.mono !== line.mono && (gap > 0.3 * size || endsSentence(prev.text) || /^\p{Lu}/u.test(line.text.trim()) ||
+    col.x1 - (prev.x + prev.w) > 2 * size)) return true;
   // A display formula stands apart from the text around it, however close.
   if ((displayed(prev, ctx) && mathShare(line) < 0.2) || (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
   if (gap > 0.75 * size || gap < -2 * size) return true;
   if (line.x > prev.x + prev.w) return true;
   const text = line.text.trim();
   if (CAPTION.test(text) || CJK_CAPTION.test(text)) return true;
+  // A numbered heading right under another (a section and its first
+  // subsection) is a heading of its own.
+  if (line.bold && prev.bold && NUMBERED_HEADING.test(text) && prev.text.trim().length < 80 &&
+    !/[.,;:]$/.test(prev.text.trim())) return true;
   if (BULLET.test(text) && line.x <= prev.x + 0.5 * size) return true;
   if (ctx.numbered && NUMBERED_REFERENCE.test(text)) return true;
   if (ctx.references) {
@@ -276,6 +302,11 @@ function startsBlock(prev, line, ctx) {
   return false;
 }
 
+function unionBox(a, b) {
+  const x = Math.min(a.x, b.x), y = Math.min(a.y, b.y);
+  return { x, y, w: Math.max(a.x + a.w, b.x + b.w) - x, h: Math.max(a.y + a.h, b.y + b.h) - y };
+}
+
 function bounds(lines) {
   let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
   for (const l of lines) {
@@ -290,6 +321,7 @@ function classify(block, ctx) {
   const text = block.text;
   const size = block.lines.reduce((m, l) => Math.max(m, l.size), 0);
   if (CAPTION.test(text) || CJK_CAPTION.test(text)) return "caption";
+  if (first.toc) return "list";
   const short = text.length < 140 && block.lines.length <= 3;
   const allBold = block.lines.every((l) => l.bold);
   if (short && !/[,;]$/.test(text)) {
@@ -368,8 +400,10 @@ export function layoutPage(page, ctx) {
   for (const b of raw) {
     if (b.kind === "cutout") {
       const joined = joinLines(b.lines.slice().sort((a, c) => a.y - c.y || a.x - c.x));
-      blocks.push({ kind: "cutout", table: !!b.area.table, region: fractions(b.area, page), lines: b.lines,
-        text: joined.text, map: joined.map, y: b.area.y });
+      // The cut-out takes the whole boxes of the text it holds.
+      const area = b.lines.length ? unionBox(b.area, bounds(b.lines)) : b.area;
+      blocks.push({ kind: "cutout", table: !!b.area.table, region: fractions(area, page), lines: b.lines,
+        text: joined.text, map: joined.map, y: area.y });
       continue;
     }
     const joined = joinLines(b.lines);

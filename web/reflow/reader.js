@@ -7,7 +7,7 @@ import {
   typographyValues, stepTypography,
 } from "./service.js";
 import { zoomAbout } from "./figures.js";
-import { loadParser, Paper, request, fetchGeometry } from "./engine.js";
+import { loadParser, Paper, request, fetchGeometry, pageWindow } from "./engine.js";
 import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
 import { wrapRange, unwrapAll, selectedParts } from "./study.js";
@@ -30,6 +30,9 @@ const reader = {
   next: 0, // next page to lay out
   blocks: new Map(), // key -> block
   lastText: {}, // the last text element of each kind, for text that goes on
+  sections: [], // page index -> its place in the flow
+  heights: [], // page index -> its height when last shown
+  laying: new Set(),
   pending: null, // where to go once laid out
   opened: 0,
   times: {},
@@ -132,7 +135,7 @@ function applySettings(p) {
   drawBar();
   if (query !== s.query) {
     s.query = query;
-    drawHits();
+    scheduleSearch();
   }
 }
 
@@ -404,56 +407,158 @@ async function start() {
   reader.times.sampled = performance.now() - reader.opened;
   flow.textContent = "";
   reader.laid = [];
-  reader.next = 0;
   reader.blocks.clear();
   reader.lastText = {};
+  reader.sections = [];
+  reader.heights = [];
   hideStatus();
+  // Every page has its place in the flow from the start: laid out near the
+  // reader, elsewhere a placeholder of its known (or estimated) height.
+  const frag = document.createDocumentFragment();
+  for (let i = 0; i < reader.pageCount; i++) {
+    const section = document.createElement("section");
+    section.className = "page placeholder";
+    section.dataset.page = String(i);
+    section.style.height = innerHeight + "px";
+    reader.sections.push(section);
+    frag.appendChild(section);
+  }
+  flow.appendChild(frag);
   const target = Math.min(reader.pageCount - 1, Math.max(0, reader.pending ? reader.pending.page : 0));
-  while (reader.next <= target) await layNext();
-  while (reader.next < reader.pageCount && flow.scrollHeight < innerHeight * 2) await layNext();
-  goToPending();
+  await showPage(target);
+  for (let i = target + 1; i < reader.pageCount && reader.sections[target].getBoundingClientRect().height +
+    reader.sections.slice(target + 1, i).reduce((h, sec) => h + (sec.classList.contains("placeholder") ? 0 : sec.offsetHeight), 0) < innerHeight * 2; i++) {
+    await showPage(i);
+  }
+  await goToPending();
   reader.times.firstScreen = performance.now() - reader.opened;
   document.documentElement.dataset.firstScreen = "1";
   observeScrolling();
-  layInBackground();
+  if (window.folvanReflowAll) layEverything();
 }
 
-async function layNext() {
-  const index = reader.next++;
-  const t0 = performance.now();
-  reader.paper.text(index);
-  const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
-  const t1 = performance.now();
-  const laid = reader.paper.layout(index, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []);
-  const t2 = performance.now();
-  reader.laid[index] = laid;
-  renderPage(laid);
-  const t = reader.times;
-  t.text = (t.text || 0) + (t1 - t0);
-  t.layout = (t.layout || 0) + (t2 - t1);
-  t.render = (t.render || 0) + (performance.now() - t2);
-  if (reader.next === reader.pageCount) {
-    reader.times.all = performance.now() - reader.opened;
-    document.documentElement.dataset.allLaid = "1";
+// Lays out and shows one page in its place.
+async function showPage(index) {
+  if (!reader.sections[index] || !reader.sections[index].classList.contains("placeholder") || reader.laying.has(index)) return;
+  reader.laying.add(index);
+  try {
+    const t0 = performance.now();
+    // The page and the neighbours its layout compares it with are read one
+    // task each, so that a search or a scroll waits for no more than one.
+    for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) {
+      if (!reader.paper.texts.has(i)) {
+        reader.paper.text(i);
+        if (reader.times.firstScreen !== undefined) await new Promise((resolve) => setTimeout(resolve, 0));
+      }
+    }
+    const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
+    const t1 = performance.now();
+    const laid = reader.paper.layout(index, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []);
+    const t2 = performance.now();
+    reader.laid[index] = laid;
+    renderPage(laid);
+    const t = reader.times;
+    t.text = (t.text || 0) + (t1 - t0);
+    t.layout = (t.layout || 0) + (t2 - t1);
+    t.render = (t.render || 0) + (performance.now() - t2);
+  } finally {
+    reader.laying.delete(index);
   }
 }
 
-// Lays out the rest a page at a time while the reader is idle, and at once
-// when the reader scrolls near the end of what is laid out.
-function layInBackground() {
-  const step = async () => {
-    if (reader.next >= reader.pageCount) return;
-    await layNext();
-    drawAnnotations();
-    schedule();
-  };
-  const schedule = () => {
-    const near = flow.scrollHeight - (scrollY + innerHeight) < innerHeight * 3;
-    if (near) setTimeout(step, 0);
-    else if (window.requestIdleCallback) requestIdleCallback(step, { timeout: 400 });
-    else setTimeout(step, 30);
-  };
-  schedule();
+// Lets go of a page far from the reader: its place keeps its height.
+function hidePage(index) {
+  const section = reader.sections[index];
+  if (!section || section.classList.contains("placeholder")) return;
+  const height = section.getBoundingClientRect().height;
+  reader.heights[index] = height;
+  // Text of the next page that went on inside this page's paragraphs is set
+  // apart in its own page again; text of this page inside the page before
+  // is taken out of it.
+  const next = reader.sections[index + 1];
+  const carried = [...section.querySelectorAll(`.part[data-page="${index + 1}"]`)];
+  if (next && carried.length) {
+    const mark = next.querySelector(".page-mark");
+    let after = mark;
+    for (const part of carried) {
+      const block = reader.blocks.get(part.dataset.key);
+      if (!block) continue;
+      const saved = reader.lastText;
+      reader.lastText = {};
+      const el = renderBlock({ ...block, joins: false });
+      reader.lastText = saved;
+      if (after) after.after(el);
+      else next.prepend(el);
+      after = el;
+    }
+    for (const el of next.querySelectorAll(`.part[data-page="${index + 1}"]`)) drawHitsIn(el);
+  }
+  const before = reader.sections[index - 1];
+  if (before) {
+    for (const part of before.querySelectorAll(`.part[data-page="${index}"]`)) {
+      const prev = part.previousSibling;
+      if (prev && prev.nodeType === Node.TEXT_NODE && !prev.data.trim()) prev.remove();
+      const host = part.parentNode;
+      part.remove();
+      const parts = host.querySelectorAll(".part");
+      if (parts.length) unwrapAll(parts[parts.length - 1], ".broken-hyphen");
+    }
+  }
+  for (const el of section.querySelectorAll("[data-key]")) reader.blocks.delete(el.dataset.key);
+  section.textContent = "";
+  section.classList.add("placeholder");
+  section.style.height = height + "px";
+  delete reader.laid[index];
+  reader.paper.forget(index);
+}
+
+// Lays out the pages around the screen and lets go of those far from it.
+let arranging = false;
+async function arrangePages() {
+  if (arranging || !reader.sections.length || window.folvanReflowAll) return;
+  arranging = true;
+  try {
+    for (;;) {
+      const [first, last] = pagesOnScreen();
+      const w = pageWindow(first, last, reader.pageCount);
+      const missing = [];
+      for (let i = w.from; i <= w.to; i++) if (reader.sections[i].classList.contains("placeholder")) missing.push(i);
+      for (let i = 0; i < reader.pageCount; i++) {
+        if ((i < w.keepFrom || i > w.keepTo) && !reader.sections[i].classList.contains("placeholder")) hidePage(i);
+      }
+      if (!missing.length) break;
+      // The pages on screen first, then the one below, then above.
+      missing.sort((a, b) => (a < first) - (b < first) || a - b);
+      await showPage(missing[0]);
+      drawAnnotations();
+    }
+  } finally {
+    arranging = false;
+  }
+}
+
+// The first and last page whose place is on screen (by binary search over
+// the pages' places).
+function pagesOnScreen() {
+  const top = barHeight(), bottom = innerHeight;
+  const sections = reader.sections;
+  let lo = 0, hi = sections.length - 1;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (sections[mid].getBoundingClientRect().bottom <= top) lo = mid + 1;
+    else hi = mid;
+  }
+  let last = lo;
+  while (last + 1 < sections.length && sections[last + 1].getBoundingClientRect().top < bottom) last++;
+  return [lo, last];
+}
+
+// For tools: lays out every page in order, without letting any go.
+async function layEverything() {
+  for (let i = 0; i < reader.pageCount; i++) await showPage(i);
+  drawAnnotations();
+  reader.times.all = performance.now() - reader.opened;
+  document.documentElement.dataset.allLaid = "1";
 }
 
 // ---- rendering ---------------------------------------------------------------
@@ -467,6 +572,11 @@ function shownAsImage(block) {
 }
 
 function renderPage(laid) {
+  const section = reader.sections[laid.page];
+  // Text goes on inside the page before only when that page is shown and
+  // was shown first.
+  const before = reader.sections[laid.page - 1];
+  reader.lastText = before && !before.classList.contains("placeholder") && before.lastText ? before.lastText : {};
   const frag = document.createDocumentFragment();
   const marker = document.createElement("div");
   marker.className = "page-mark";
@@ -480,9 +590,24 @@ function renderPage(laid) {
     const el = renderBlock(block);
     if (el) frag.appendChild(el);
   }
-  flow.appendChild(frag);
+  section.textContent = "";
+  section.appendChild(frag);
+  section.classList.remove("placeholder");
+  section.style.height = "";
+  section.lastText = reader.lastText;
   drawLinks(laid);
   drawHits(laid.page);
+  // The estimate for pages not yet laid out follows those that were.
+  const known = reader.heights.filter((h) => h > 0);
+  const height = section.getBoundingClientRect().height;
+  if (height > 0) reader.heights[laid.page] = height;
+  if (!reader.estimated && known.length < 3) {
+    const estimate = Math.max(120, height);
+    for (let i = 0; i < reader.sections.length; i++) {
+      if (reader.heights[i] === undefined && reader.sections[i].classList.contains("placeholder")) reader.sections[i].style.height = estimate + "px";
+    }
+    reader.estimated = known.length >= 2;
+  }
 }
 
 function renderBlock(block) {
@@ -735,10 +860,14 @@ async function goToPending() {
   const p = reader.pending;
   if (!p || !reader.paper) return;
   const page = Math.max(0, Math.min(reader.pageCount - 1, p.page | 0));
-  while (reader.next <= page) await layNext();
+  await showPage(page);
   reader.pending = null;
   let target = null;
   let range = null;
+  if (reader.settings.query.trim() && reader.shownQuery !== reader.settings.query.trim()) {
+    clearTimeout(reader.searchTimer);
+    runSearch(page);
+  }
   const hits = reader.settings.query ? [...flow.querySelectorAll(`.part[data-page="${page}"] mark.hit`)] : [];
   if (p.source && typeof p.source === "object" && p.source.quote) {
     const block = (p.source.key && reader.blocks.get(p.source.key)) || findSourceBlock(page, p.source);
@@ -773,7 +902,7 @@ async function goToPending() {
     const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
     if (el) target = el.closest(".block") || el;
   }
-  if (!target) target = flow.querySelector(`.page-mark[data-page="${page}"]`);
+  if (!target) target = reader.sections[page];
   if (target) target.scrollIntoView({ block: range ? "center" : "start" });
   if (range) flashRange(range.el, range.at[0], range.at[1]);
   else if (p.flash && target) flashElement(target);
@@ -805,25 +934,58 @@ function flashElement(el) {
 
 // ---- search hits -------------------------------------------------------------
 
-function drawHits(page) {
-  const scope = page === undefined ? flow : null;
-  const parts = scope ? [...flow.querySelectorAll(".part")] : [...flow.querySelectorAll(`.part[data-page="${page}"]`)];
-  const hadCurrent = flow.querySelector("mark.hit.current");
-  for (const el of parts) unwrapAll(el, "mark.hit");
-  const query = reader.settings.query.trim();
-  if (!query) return;
-  for (const el of parts) {
-    for (const [s, e] of findAll(el.textContent, query)) {
-      wrapRange(el, s, e, () => {
-        const m = document.createElement("mark");
-        m.className = "hit";
-        return m;
-      });
-    }
+// Search hits are drawn for the query that stood still for the pane's own
+// debounce; a newer query stops the pass of an older one, and an empty one
+// takes every hit away at once.
+const SEARCH_DELAY_MS = 200;
+
+function scheduleSearch() {
+  clearTimeout(reader.searchTimer);
+  reader.searchGeneration = (reader.searchGeneration || 0) + 1;
+  reader.queryAt = performance.now();
+  if (!reader.settings.query.trim()) runSearch();
+  else reader.searchTimer = setTimeout(runSearch, SEARCH_DELAY_MS);
+}
+
+// `page`, when given, is drawn first, before the pass gives way.
+async function runSearch(page) {
+  const generation = ++reader.searchGeneration;
+  reader.shownQuery = reader.settings.query.trim();
+  unwrapAll(flow, "mark.hit");
+  if (!reader.shownQuery || !reader.sections.length) return;
+  // The pages on screen first, then the others that are shown.
+  const [first, last] = pagesOnScreen();
+  const pages = page === undefined ? [] : [page];
+  for (let i = first; i <= last; i++) if (i !== page) pages.push(i);
+  for (const section of reader.sections) {
+    const i = Number(section.dataset.page);
+    if ((i < first || i > last) && i !== page && !section.classList.contains("placeholder")) pages.push(i);
   }
-  if (hadCurrent && page === undefined) {
-    const first = flow.querySelector("mark.hit");
-    if (first) first.classList.add("current");
+  for (const page of pages) {
+    if (generation !== reader.searchGeneration) return;
+    drawHits(page);
+    if (reader.times.searchFirstHit === undefined && flow.querySelector("mark.hit")) {
+      reader.times.searchFirstHit = performance.now() - reader.queryAt;
+    }
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+}
+
+function drawHits(page) {
+  const parts = page === undefined ? flow.querySelectorAll(".part") : reader.sections[page] ? reader.sections[page].querySelectorAll(".part") : [];
+  for (const el of parts) drawHitsIn(el);
+}
+
+function drawHitsIn(el) {
+  unwrapAll(el, "mark.hit");
+  const query = reader.shownQuery;
+  if (!query) return;
+  for (const [s, e] of findAll(el.textContent, query)) {
+    wrapRange(el, s, e, () => {
+      const m = document.createElement("mark");
+      m.className = "hit";
+      return m;
+    });
   }
 }
 
@@ -906,7 +1068,9 @@ function reportSelection() {
 }
 
 function drawTools() {
-  const sources = reader.selection ? JSON.parse(reader.selection) : [];
+  // The toolbar follows the selection on screen, not the last one reported.
+  const sel = getSelection();
+  const sources = reader.selection && sel && !sel.isCollapsed ? JSON.parse(reader.selection) : [];
   tools.textContent = "";
   const add = (label, action, enabled = true) => {
     const b = document.createElement("button");
@@ -914,9 +1078,16 @@ function drawTools() {
     b.textContent = label;
     b.disabled = !enabled;
     b.addEventListener("mousedown", (e) => e.preventDefault());
-    b.addEventListener("click", () => bridge.post(EVENTS.studyAction, {
-      [KEYS.action]: action, ...(sources.length ? { [KEYS.sources]: currentSources() } : {}),
-    }));
+    b.addEventListener("click", () => {
+      const live = currentSources();
+      bridge.post(EVENTS.studyAction, { [KEYS.action]: action, ...(live.length ? { [KEYS.sources]: live } : {}) });
+      // Once marked or noted, the selection is done with: the toolbar goes
+      // with it.
+      if (action === ACTIONS.highlight || action === ACTIONS.underline || action === ACTIONS.note) {
+        getSelection().removeAllRanges();
+        reportSelection();
+      }
+    });
     tools.appendChild(b);
   };
   if (sources.length) {
@@ -928,7 +1099,6 @@ function drawTools() {
   if (reader.canUndo) add("撤销", ACTIONS.undo);
   if (reader.canRedo) add("重做", ACTIONS.redo);
   tools.hidden = !tools.childElementCount;
-  const sel = getSelection();
   if (sources.length && sel.rangeCount) {
     const r = sel.getRangeAt(0).getBoundingClientRect();
     tools.style.top = Math.max(8, r.top - 44) + "px";
@@ -970,6 +1140,7 @@ function observeScrolling() {
     if (frame) return;
     frame = requestAnimationFrame(() => {
       frame = 0;
+      arrangePages();
       const { page, block, offset, point, pages } = readingPlace();
       if (page < 0) return;
       const visible = pages.join(",");

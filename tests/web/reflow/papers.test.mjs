@@ -103,3 +103,39 @@ function helveticaWidth(text) {
   for (const ch of text) units += widths[ch];
   return units / 100;
 }
+
+test("a long paper is laid out where the reader is, keeping only the texts around it", { skip }, async () => {
+  const { KEPT_TEXTS, pageWindow } = await import("../../../web/reflow/engine.js");
+  const paper = new Paper(lib, fs.readFileSync(path.join(folder, "long-paper.pdf")));
+  assert.equal(paper.pageCount, 60);
+  // Opened at its end: that page alone is laid out, its references known
+  // from the nearest page before that was laid out.
+  paper.layout(50);
+  const last = paper.layout(55);
+  assert.ok(last.blocks.length > 0 && last.blocks.every((b) => b.kind === "reference"), kinds(last));
+  assert.ok(paper.texts.size < 15, `${paper.texts.size} texts read`);
+  for (let i = 0; i < 60; i++) paper.layout(i);
+  assert.ok(paper.texts.size <= KEPT_TEXTS);
+  paper.forget(10);
+  assert.equal(paper.laid[10], undefined);
+  // The text of a page let go is read again when it comes back.
+  assert.match(paper.layout(10).blocks[0].text, /^Line a of page l says/);
+  assert.deepEqual(pageWindow(30, 31, 60), { from: 29, to: 33, keepFrom: 24, keepTo: 37 });
+  assert.deepEqual(pageWindow(0, 0, 60), { from: 0, to: 2, keepFrom: 0, keepTo: 6 });
+  assert.deepEqual(pageWindow(59, 59, 60), { from: 58, to: 59, keepFrom: 53, keepTo: 59 });
+});
+
+test("a line set mostly in typewriter face goes on its sentence; code stands apart", { skip }, () => {
+  const [laid] = read("typewriter-line.pdf");
+  const sentence = laid.blocks.find((b) => /names each of them, one by one, in the form/.test(b.text));
+  assert.match(sentence.text, /in the form \\usepackage\{amsmath\} \\usepackage\{graphicx\} and the rest of the preamble, and then the body of the paper/, kinds(laid));
+  const code = laid.blocks.find((b) => /^\\begin\{figure\}/.test(b.text));
+  assert.ok(code && !/these two commands/.test(code.text), kinds(laid));
+});
+
+test("each entry of a table of contents is one line with its page number", { skip }, () => {
+  const [laid] = read("table-of-contents.pdf");
+  const entries = laid.blocks.filter((b) => /^\d(\.\d)? /.test(b.text)).map((b) => b.text.replace(/( ?\.){3,} ?/, " … "));
+  assert.deepEqual(entries, ["1 Introduction 2", "2 Methods 4", "2.1 Data … 5", "2.2 Models … 7", "3 Results 11"], kinds(laid));
+  assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && /^The paper studies/.test(b.text)));
+});
