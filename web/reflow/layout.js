@@ -118,7 +118,7 @@ function attachNumbers(lines) {
   const beside = (line, test) => lines.some((other) => other !== line && other.x + other.w <= line.x &&
     Math.abs(other.base - line.base) <= 0.5 * line.size && test(other.text.trim()));
   // Last on its baseline in its column (text past a gutter is another column's).
-  const last = (l) => !lines.some((o) => o !== l && o.x >= l.x + l.w && o.x - l.x - l.w < 2 * l.size &&
+  const last = (l) => !lines.some((o) => o !== l && o.x >= l.x + l.w && o.x - l.x - l.w < 1.5 * l.size &&
     Math.abs(o.base - l.base) <= 0.2 * l.size);
   const numbers = lines.filter((l) => PAGE_NUMBER_TEXT.test(l.text.trim()) && last(l) &&
     beside(l, (t) => !PAGE_NUMBER_TEXT.test(t)));
@@ -511,7 +511,30 @@ function mergeFormulas(blocks, body, page) {
     else out.push(b);
   }
   flush();
-  return out;
+  // Pieces of one display whose boxes overlap (a tall delimiter beside the
+  // lines it encloses) are one cut-out.
+  const merged = [];
+  for (let b of out) {
+    if (b.formula && b.lines) {
+      // Back over the formula cut-outs just before it, taking in each that
+      // overlaps what it has become.
+      for (let i = merged.length - 1; i >= 0 && merged[i].formula && merged[i].lines; i--) {
+        const prev = merged[i];
+        if (!overlapBoxes(prev, b)) continue;
+        const lines = prev.lines.concat(b.lines);
+        const box = unionBox(prev, b);
+        const joined = joinLines(lines);
+        b = { ...prev, lines, text: joined.text, map: joined.map, ...box, region: fractions(box, page, 3) };
+        merged.splice(i, 1);
+      }
+    }
+    merged.push(b);
+  }
+  return merged;
+}
+
+function overlapBoxes(a, b) {
+  return a.x < b.x + b.w + 3 && b.x < a.x + a.w + 3 && a.y < b.y + b.h + 2 && b.y < a.y + a.h + 2;
 }
 
 function prevText(blocks, i) {
@@ -552,6 +575,12 @@ export function linkPages(before, after) {
     const b = before.blocks[i];
     if (b.kind === first.kind) last = b;
     else if (b.kind === "heading") break;
+  }
+  // A numbered reference goes on at the top of the next page.
+  if (last && last.kind === "reference" && REFERENCE_START.test(last.text) && !REFERENCE_START.test(first.text)) {
+    first.continues = true;
+    first.joins = true;
+    return;
   }
   if (last && continues(last, first)) {
     first.continues = true;

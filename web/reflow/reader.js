@@ -879,10 +879,20 @@ async function goToPending() {
     }
   }
   if (!target && p.ordinal !== undefined && hits.length) {
-    const current = hits[Math.max(0, Math.min(hits.length - 1, Number(p.ordinal) || 0))];
     for (const m of flow.querySelectorAll("mark.hit.current")) m.classList.remove("current");
-    current.classList.add("current");
-    current.scrollIntoView({ block: "center" });
+    // The pane counts every occurrence on the page, those inside cut-outs
+    // (which show the page, not text) too: the current one is found in the
+    // blocks in order, and one inside a cut-out shows that cut-out.
+    const hit = nthHit(page, Math.max(0, Number(p.ordinal) || 0));
+    const figure = hit && hit.figure;
+    const current = figure ? null : hit ? hit.mark : hits[hits.length - 1];
+    if (figure) {
+      figure.scrollIntoView({ block: "center" });
+      flashElement(figure);
+    } else if (current) {
+      current.classList.add("current");
+      current.scrollIntoView({ block: "center" });
+    }
     return;
   }
   if (!target && Number.isFinite(p.block)) {
@@ -906,6 +916,27 @@ async function goToPending() {
   if (target) target.scrollIntoView({ block: range ? "center" : "start" });
   if (range) flashRange(range.el, range.at[0], range.at[1]);
   else if (p.flash && target) flashElement(target);
+}
+
+// The n-th occurrence of the query on a laid-out page, in its blocks'
+// order: { mark } for one drawn in text, { figure } for one inside a block
+// shown as a cut-out, or null past the last.
+function nthHit(page, n) {
+  const laid = reader.laid[page];
+  const query = reader.settings.query.trim();
+  if (!laid || !query) return null;
+  for (const block of laid.blocks) {
+    const count = block.text ? findAll(block.text, query).length : 0;
+    if (n >= count) {
+      n -= count;
+      continue;
+    }
+    if (shownAsImage(block)) return { figure: flow.querySelector(`figure[data-key="${block.key}"]`) };
+    const part = flow.querySelector(`.part[data-key="${block.key}"]`);
+    const marks = part ? [...part.querySelectorAll("mark.hit")] : [];
+    return marks.length ? { mark: marks[Math.min(n, marks.length - 1)] } : null;
+  }
+  return null;
 }
 
 function findSourceBlock(page, source) {

@@ -143,3 +143,16 @@ test("text goes on across a page break, past the notes at the foot of the page b
   linkPages(a, fresh);
   assert.ok(!fresh.blocks.some((x) => x.continues));
 });
+
+test("a numbered reference goes on over the page, set inside the reference it ends", () => {
+  const ref = (text, y) => line(text, 54, y, 300, { size: 8 });
+  const first = page([line("References", 54, 560, 80, { bold: true, size: 11 }),
+    ref("[1] A. Author. 2001. A title of the work. In Proceedings of the", 600),
+    ref("[2] B. Author. 2002. Another work, in Lecture Notes in the", 640),
+    ref("Series of the Society of Sciences, Vol. 275. Springer-Verlag,", 651)], 0);
+  const second = page([ref("Berlin, Germany. vii+352 pages.", 100), ref("[3] C. Author. 2003. A third work.", 111)], 1);
+  const [, b] = layoutDocument([first, second]);
+  assert.equal(b.blocks[0].kind, "reference");
+  assert.equal(b.blocks[0].joins, true);
+  assert.ok(!b.blocks[1].continues);
+});
