@@ -55,9 +55,25 @@ PaneLayout::OnboardingFactory &onboardingFactory()
 
 // An overlay fades in as it is laid over the pane (`seconds`, `curve`) and
 // fades out as it goes, each at once while the desktop asks for less motion.
-void fadeIn(QWidget *overlay, double seconds, QEasingCurve::Type curve)
+// Over a web view (the book page, the Scholar panel) an overlay drawn
+// through an opacity effect lets the page show through it while it fades:
+// there the overlay comes and goes at once.
+bool fadesCleanly(QWidget *overlay)
 {
     if (platform::systemReducesMotion())
+        return false;
+    QWidget *pane = overlay->parentWidget();
+    if (!pane)
+        return true;
+    for (QWidget *widget : pane->findChildren<QWidget *>())
+        if (widget->inherits("QWebEngineView") && widget->isVisible())
+            return false;
+    return true;
+}
+
+void fadeIn(QWidget *overlay, double seconds, QEasingCurve::Type curve)
+{
+    if (!fadesCleanly(overlay))
         return;
     auto *effect = new QGraphicsOpacityEffect(overlay);
     effect->setOpacity(0);
@@ -78,7 +94,8 @@ void fadeOutAndDelete(QWidget *overlay)
     overlay->setAttribute(Qt::WA_TransparentForMouseEvents);
     if (QWidget *focus = QApplication::focusWidget(); focus && overlay->isAncestorOf(focus))
         focus->clearFocus();
-    if (platform::systemReducesMotion()) {
+    if (!fadesCleanly(overlay)) {
+        overlay->hide();
         overlay->deleteLater();
         return;
     }
