@@ -158,7 +158,8 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
         else if (key == QLatin1String(platform::kInterfaceTextSizeKey))
             platform::runOnMain(this, [this] { relayout(); });
     });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { followFocus(now); });
+    m_focusConnection =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { followFocus(now); });
     if (parent)
         parent->installEventFilter(this);
 
@@ -169,6 +170,9 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
 
 ReaderDock::~ReaderDock()
 {
+    // The children let go of the focus as they are destroyed, after this
+    // body: the dock must not hear of it then.
+    disconnect(m_focusConnection);
     // The popover closes with the dock: no panel is left to report on.
     if (m_popover) {
         DockPopover *popover = m_popover;

@@ -187,6 +187,7 @@ private:
     QPointer<FloatingSurface> m_strip;
     bool m_stripHasToolbar = false;
     QPointer<DockPopover> m_popover;
+    QMetaObject::Connection m_focusConnection;
     // In the dock's parent, which may delete it first.
     QPointer<DockShadow> m_shadow;
     // Shows the pane's values in the open appearance panel (nothing once
