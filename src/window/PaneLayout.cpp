@@ -2,6 +2,7 @@
 
 #include "annotationsview/VisualEffect.h"
 #include "model/SharedPDFViewModel.h"
+#include "pdfview/PdfView.h"
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -18,9 +19,15 @@
 #include "window/SplitHeader.h"
 #include "window/WelcomeView.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -169,6 +176,69 @@ QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushB
     return overlay;
 }
 
+// Whether the user types in `widget`.
+bool isTypingField(const QWidget *widget)
+{
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QTextEdit *>(widget)
+           || qobject_cast<const QPlainTextEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget);
+}
+
+// The command palette's layer: it dims the pane below the header and
+// closes the palette on a press anywhere in the pane outside the palette
+// (the press goes on: a header button still does its work) and on Escape
+// wherever the keyboard is in the window, unless it is in another pane.
+class PaletteLayer : public DimmedLayer {
+public:
+    PaletteLayer(QWidget *parent, QWidget *sheet, std::function<void()> dismiss)
+        : DimmedLayer(parent), m_sheet(sheet), m_dismiss(std::move(dismiss))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~PaletteLayer() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!watched->isWidgetType() || !isVisible() || static_cast<QWidget *>(watched)->window() != window())
+            return false;
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress: {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier
+                || inAnotherPane(static_cast<QWidget *>(watched)))
+                return false;
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                m_dismiss();
+            return true;
+        }
+        case QEvent::MouseButtonPress: {
+            const QPoint global = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+            const QWidget *pane = parentWidget();
+            const bool inSheet = m_sheet && m_sheet->rect().contains(m_sheet->mapFromGlobal(global));
+            if (!inSheet && pane->rect().contains(pane->mapFromGlobal(global)))
+                m_dismiss();
+            return false;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool inAnotherPane(const QWidget *widget) const
+    {
+        for (; widget; widget = widget->parentWidget())
+            if (auto *pane = qobject_cast<const ContentView *>(widget))
+                return !pane->isAncestorOf(this);
+        return false;
+    }
+
+    QPointer<QWidget> m_sheet;
+    std::function<void()> m_dismiss;
+};
+
 } // namespace
 
 // ---- The pane's side of the layout ------------------------------------------
@@ -230,9 +300,11 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
             scheduleRelayout();
     });
     // A new paper gives the outline new content; the Scholar panel follows
-    // the paper itself, keeping what the reader browsed.
+    // the paper itself, keeping what the reader browsed. The keyboard goes
+    // to the paper once its view is made.
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
         delete m_outline.data();
+        platform::runOnMain(this, [this] { returnKeyboard(); });
         scheduleRelayout();
     });
     for (auto signal : {&ContentView::showShortcutsChanged, &ContentView::showOnboardingChanged})
@@ -355,6 +427,9 @@ void PaneLayout::relayout()
             overlay->setGeometry(rect());
             overlay->raise();
         }
+    // The header stays in reach while the palette is open.
+    if (m_palette)
+        m_palette->setMask(QRegion(rect()) - QRegion(header->geometry()));
     m_dropHighlight->setGeometry(rect());
     m_dropHighlight->setVisible(pane->isDragTargeted());
     m_dropHighlight->raise();
@@ -449,8 +524,7 @@ void PaneLayout::followOverlays()
         m_help->show();
         fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
     } else if (!pane->showShortcuts() && m_help) {
-        fadeOutAndDelete(m_help);
-        m_help = nullptr;
+        closeOverlay(m_help);
     }
     if (pane->showOnboarding() && !m_onboarding && onboardingFactory()) {
         m_onboarding = onboardingFactory()([weak] {
@@ -473,12 +547,7 @@ void PaneLayout::followOverlays()
         m_onboarding->show();
         fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
     } else if (!pane->showOnboarding() && m_onboarding) {
-        fadeOutAndDelete(m_onboarding);
-        m_onboarding = nullptr;
-        // The help, when it is still open under the guide, takes the keys
-        // again (Escape closes it).
-        if (m_help)
-            m_help->setFocus(Qt::OtherFocusReason);
+        closeOverlay(m_onboarding);
     }
     relayout();
 }
@@ -524,7 +593,10 @@ void PaneLayout::followCommandPalette()
             return;
         }
         // A sheet: the palette near the top of the dimmed pane.
-        auto *layer = new DimmedLayer(this);
+        auto *layer = new PaletteLayer(this, sheet, [weak] {
+            if (weak)
+                weak->setShowCommandPalette(false);
+        });
         auto *column = new QVBoxLayout(layer);
         column->setContentsMargins(0, 80, 0, 0);
         column->addWidget(sheet, 0, Qt::AlignHCenter | Qt::AlignTop);
@@ -533,10 +605,52 @@ void PaneLayout::followCommandPalette()
         m_palette->show();
         sheet->setFocus(Qt::PopupFocusReason);
     } else if (!pane->showCommandPalette() && m_palette) {
-        m_palette->deleteLater();
-        m_palette = nullptr;
+        closeOverlay(m_palette);
     }
     relayout();
+}
+
+void PaneLayout::closeOverlay(QPointer<QWidget> &overlay)
+{
+    QWidget *closing = overlay;
+    overlay = nullptr;
+    // Hiding moves the keyboard on along the focus chain, maybe into a
+    // field: whether the user was typing is decided before.
+    QWidget *focus = window()->focusWidget();
+    const bool typing = focus && isTypingField(focus) && !closing->isAncestorOf(focus);
+    fadeOutAndDelete(closing);
+    // The help, when it is still open under the guide, takes the keys
+    // again (Escape closes it).
+    if (m_help) {
+        m_help->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (!typing)
+        returnKeyboard(true);
+}
+
+QWidget *PaneLayout::readerView() const
+{
+    QWidget *current = m_readingArea->currentView();
+    if (!current || !m_readingArea->isVisibleTo(this))
+        return nullptr;
+    if (auto *page = current->findChild<pdfview::PdfView *>())
+        return page;
+    if (auto *reflow = current->findChild<reflow::ReflowView *>())
+        return reflow;
+    return current;
+}
+
+void PaneLayout::returnKeyboard(bool evenFromAField)
+{
+    ContentView *pane = m_pane;
+    if (!pane || !pane->isActive() || m_help || m_onboarding || m_palette)
+        return;
+    QWidget *focus = window()->focusWidget();
+    if (!evenFromAField && focus && isTypingField(focus))
+        return;
+    if (QWidget *reader = readerView())
+        reader->setFocus(Qt::OtherFocusReason);
 }
 
 void PaneLayout::followRadio()

@@ -62,6 +62,15 @@ public:
     // forgets that the onboarding was seen and shows it 0.35 s later.
     void replayOnboarding();
 
+    // The pane's reading view (the page view, or the book or reflow view)
+    // while a paper shows; null otherwise.
+    QWidget *readerView() const;
+    // Gives the keyboard to the reading view while the pane is active and no
+    // overlay covers it, unless the user types in a field of the window
+    // (`evenFromAField`: the field is one the focus chain moved into).
+    // Closing an overlay, a popover or the palette and opening a paper call it.
+    void returnKeyboard(bool evenFromAField = false);
+
     // Makers of the help and onboarding overlays, set by the application.
     // The help gets the action that closes it and the hand-over to the
     // onboarding; the onboarding gets the action that ends it. Without them
@@ -85,6 +94,9 @@ private:
     void followOverlays();
     void followCommandPalette();
     void followRadio();
+    // Takes an overlay away; the keyboard it held goes back to the reading
+    // view.
+    void closeOverlay(QPointer<QWidget> &overlay);
 
     QPointer<ContentView> m_pane;
     annotationsview::VisualEffect *m_tint;

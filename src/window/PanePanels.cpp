@@ -4,10 +4,12 @@
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
 #include "notesview/PaperNotesView.h"
+#include "platform/Queues.h"
 #include "pdfview/OutlineView.h"
 #include "platform/Queues.h"
 #include "web/GGView.h"
 #include "window/ContentView.h"
+#include "window/PaneLayout.h"
 #include "window/PanelPlaceholder.h"
 #include "window/PaneFont.h"
 #include "window/PaneRules.h"
@@ -122,6 +124,16 @@ void PanePopover::hideEvent(QHideEvent *event)
     QFrame::hideEvent(event);
     if (m_onClosed)
         m_onClosed();
+    // Once the popup has handed the keyboard back to the window, it goes on
+    // to the pane's reading view.
+    QPointer<ContentView> pane;
+    for (QWidget *widget = parentWidget(); widget && !pane; widget = widget->parentWidget())
+        pane = qobject_cast<ContentView *>(widget);
+    if (pane)
+        platform::runOnMain(pane, [pane] {
+            if (pane && pane->paneLayout())
+                pane->paneLayout()->returnKeyboard();
+        });
 }
 
 } // namespace folvan::window

@@ -25,6 +25,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 
 namespace folvan::window::test {
@@ -314,6 +315,112 @@ TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
     EXPECT_EQ(layout().commandPaletteSheet(), nullptr);
 }
 
+TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPaperOpens)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
+    pane->show();
+    openPaper();
+    settle();
+    ASSERT_FALSE(pane->flipBookMode());
+    ASSERT_NE(pane->pageView(), nullptr);
+    QWidget *reader = pane->pageView()->pdfView();
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(layout().readerView(), reader);
+    EXPECT_EQ(pane->focusWidget(), reader);
+
+    // An overlay whose button had the keyboard.
+    QWidget *button = layout().singleHeader()->openButton;
+    pane->setShowOnboarding(true);
+    QPushButton *close = layout().onboardingOverlay()->findChild<QPushButton *>();
+    ASSERT_NE(close, nullptr);
+    close->setFocus();
+    close->click();
+    EXPECT_EQ(pane->focusWidget(), reader);
+
+    // The palette, with the keyboard in its field; and a field the focus
+    // chain would move into is not taken for the user's typing.
+    pane->viewModel()->setShowSearch(true);
+    settle();
+    ContentView::setCommandPaletteFactory([](ContentView *, ReaderActions, std::function<void()>) {
+        auto *sheet = new QWidget;
+        new QLineEdit(sheet);
+        return sheet;
+    });
+    pane->readerActions().commandPalette();
+    auto *field = layout().commandPaletteSheet()->findChild<QLineEdit *>();
+    field->setFocus();
+    ASSERT_EQ(pane->focusWidget(), field);
+    pane->setShowCommandPalette(false);
+    EXPECT_EQ(pane->focusWidget(), reader);
+
+    // A user typing in the search field keeps the keyboard.
+    layout().searchBar()->field()->setFocus();
+    pane->setShowShortcuts(true);
+    pane->setShowShortcuts(false);
+    EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Second.pdf"), 2)));
+    settle();
+    EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
+
+    // A popover closing, and another paper opening, with the keyboard on a
+    // control of the header.
+    pane->viewModel()->setShowSearch(false);
+    settle();
+    button->setFocus();
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Third.pdf"), 2)));
+    settle();
+    EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
+    pane->setIsSplit(true);
+    settle();
+    SplitHeader &split = *layout().splitHeader();
+    split.outlinePopover->popUp(split.outlineButton);
+    button->setFocus();
+    split.outlinePopover->hide();
+    settle();
+    EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
+}
+
+TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItWhereverTheKeyboardIs)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
+    pane->show();
+    openPaper();
+    settle();
+    ContentView::setCommandPaletteFactory([](ContentView *, ReaderActions, std::function<void()>) {
+        auto *sheet = new QWidget;
+        sheet->setFixedSize(300, 200);
+        new QLineEdit(sheet);
+        return sheet;
+    });
+    // A header button gets its click; the palette closes.
+    pane->readerActions().commandPalette();
+    settle();
+    SingleHeader &header = *layout().singleHeader();
+    ASSERT_TRUE(layout().commandPaletteSheet()->isVisible());
+    const QPoint onSearch = header.searchButton->mapTo(pane.get(), header.searchButton->rect().center());
+    EXPECT_EQ(pane->childAt(onSearch), header.searchButton);
+    QTest::mouseClick(header.searchButton, Qt::LeftButton);
+    EXPECT_FALSE(pane->showCommandPalette());
+    EXPECT_TRUE(pane->viewModel()->showSearch());
+
+    // Escape with the keyboard outside the palette's field.
+    pane->readerActions().commandPalette();
+    settle();
+    ASSERT_TRUE(pane->showCommandPalette());
+    pane->pageView()->pdfView()->setFocus();
+    QTest::keyClick(pane->pageView()->pdfView(), Qt::Key_Escape);
+    EXPECT_FALSE(pane->showCommandPalette());
+
+    // A click in the palette keeps it open; one on the dimmed pane closes it.
+    pane->readerActions().commandPalette();
+    settle();
+    QWidget *sheet = layout().commandPaletteSheet()->findChild<QLineEdit *>()->parentWidget();
+    QTest::mouseClick(sheet, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(pane->showCommandPalette());
+    QTest::mouseClick(layout().commandPaletteSheet(), Qt::LeftButton, {}, QPoint(20, pane->height() - 20));
+    EXPECT_FALSE(pane->showCommandPalette());
+}
+
 TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
 {
     EXPECT_EQ(layout().minimumWidth(), 900);
@@ -407,6 +514,17 @@ TEST_F(PaneLayoutTest, TheControlsAndPopoversFollowTheInterfaceTextSizeAtOnce)
     EXPECT_DOUBLE_EQ(split.renameField->font().pointSizeF(), body);
     // A popover is a window of its own, in the interface's font all the same.
     EXPECT_DOUBLE_EQ(split.outlinePopover->font().pointSizeF(), body);
+    // The header's buttons, titles and symbols alike (the symbol is 16 px
+    // at the default size of 15).
+    SingleHeader &single = *layout().singleHeader();
+    for (PaneButton *button : {single.openButton, single.reflowButton, single.searchButton, split.outlineButton}) {
+        EXPECT_DOUBLE_EQ(button->font().pointSizeF(), body) << button->accessibleName().toStdString();
+        EXPECT_EQ(button->iconSize(), QSize(21, 21)) << button->accessibleName().toStdString();
+    }
+    const int wide = single.openButton->sizeHint().width();
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.interfaceTextSize"), 15.0);
+    EXPECT_EQ(single.openButton->iconSize(), QSize(16, 16));
+    EXPECT_LT(single.openButton->sizeHint().width(), wide);
 }
 
 } // namespace folvan::window::test
