@@ -2,7 +2,6 @@
 
 #include "annotationsview/VisualEffect.h"
 #include "model/SharedPDFViewModel.h"
-#include "pdfview/PdfView.h"
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -176,9 +175,11 @@ QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushB
     return overlay;
 }
 
-// Whether the user types in `widget`.
+// Whether the user types in `widget` (a field still on screen).
 bool isTypingField(const QWidget *widget)
 {
+    if (!widget || !widget->isVisible())
+        return false;
     return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QTextEdit *>(widget)
            || qobject_cast<const QPlainTextEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget);
 }
@@ -396,6 +397,16 @@ void PaneLayout::relayout()
     if (!split)
         header->setFixedHeight(SingleHeader::kHeight);
     const bool searching = pane->viewModel()->showSearch();
+    // The search closing (the reader closed it, or another paper opened)
+    // gives the keyboard it held back to the reading view; hiding the bar
+    // alone would move it on to the next control.
+    if (!searching && !m_searchBar->isHidden()) {
+        QWidget *focus = window()->focusWidget();
+        const bool held = !focus || m_searchBar->isAncestorOf(focus);
+        m_searchBar->hide();
+        if (held)
+            returnKeyboard(true);
+    }
     m_searchBar->setVisible(searching);
     if (searching) {
         // The bar's box stands inside a margin that holds its shadow.
@@ -617,7 +628,7 @@ void PaneLayout::closeOverlay(QPointer<QWidget> &overlay)
     // Hiding moves the keyboard on along the focus chain, maybe into a
     // field: whether the user was typing is decided before.
     QWidget *focus = window()->focusWidget();
-    const bool typing = focus && isTypingField(focus) && !closing->isAncestorOf(focus);
+    const bool typing = isTypingField(focus) && !closing->isAncestorOf(focus);
     fadeOutAndDelete(closing);
     // The help, when it is still open under the guide, takes the keys
     // again (Escape closes it).
@@ -631,14 +642,7 @@ void PaneLayout::closeOverlay(QPointer<QWidget> &overlay)
 
 QWidget *PaneLayout::readerView() const
 {
-    QWidget *current = m_readingArea->currentView();
-    if (!current || !m_readingArea->isVisibleTo(this))
-        return nullptr;
-    if (auto *page = current->findChild<pdfview::PdfView *>())
-        return page;
-    if (auto *reflow = current->findChild<reflow::ReflowView *>())
-        return reflow;
-    return current;
+    return m_readingArea->isVisibleTo(this) ? m_readingArea->readingView() : nullptr;
 }
 
 void PaneLayout::returnKeyboard(bool evenFromAField)
@@ -647,7 +651,7 @@ void PaneLayout::returnKeyboard(bool evenFromAField)
     if (!pane || !pane->isActive() || m_help || m_onboarding || m_palette)
         return;
     QWidget *focus = window()->focusWidget();
-    if (!evenFromAField && focus && isTypingField(focus))
+    if (!evenFromAField && isTypingField(focus))
         return;
     if (QWidget *reader = readerView())
         reader->setFocus(Qt::OtherFocusReason);

@@ -4,7 +4,6 @@
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
 #include "notesview/PaperNotesView.h"
-#include "platform/Queues.h"
 #include "pdfview/OutlineView.h"
 #include "platform/Queues.h"
 #include "web/GGView.h"

@@ -4,6 +4,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
+#include "pdfview/PdfView.h"
 #include "platform/Icons.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -11,6 +12,7 @@
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
 #include "window/PaneFont.h"
+#include "window/PaneLayout.h"
 #include "window/PanePanels.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
@@ -165,7 +167,6 @@ void ReadingArea::updateDock()
 dock::DockPane ReadingArea::dockPane() const
 {
     QPointer<ContentView> pane(m_pane);
-    QPointer<const ReadingArea> self(this);
     dock::DockPane values;
     values.isBook = [pane] { return pane && pane->readingMode(); };
     values.setBook = [pane](bool book) {
@@ -199,25 +200,24 @@ dock::DockPane ReadingArea::dockPane() const
         sides.ggViewWidth = pane->ggViewWidth();
         return dockAvailableWidth(sides);
     };
-    values.focusReadingView = [self] {
-        if (self)
-            const_cast<ReadingArea *>(self.data())->focusReadingView();
+    // A panel of the dock closing hands the keyboard back as an overlay
+    // closing does.
+    values.focusReadingView = [pane] {
+        if (pane && pane->paneLayout())
+            pane->paneLayout()->returnKeyboard();
     };
     return values;
 }
 
-// The keyboard goes back to the view the reader reads in.
-void ReadingArea::focusReadingView()
+QWidget *ReadingArea::readingView() const
 {
-    if (!m_pane)
-        return;
-    QWidget *view = nullptr;
-    if (chosenView() == View::page && m_pane->pageView())
-        view = m_pane->pageView()->pdfView();
-    else if (chosenView() == View::book)
-        view = m_bookView;
-    if (view && view->isVisible())
-        view->setFocus(Qt::OtherFocusReason);
+    if (!m_current)
+        return nullptr;
+    if (auto *page = m_current->findChild<pdfview::PdfView *>())
+        return page;
+    if (auto *reflow = m_current->findChild<reflow::ReflowView *>())
+        return reflow;
+    return m_current;
 }
 
 void ReadingArea::updateReflowView()

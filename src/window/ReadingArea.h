@@ -40,6 +40,9 @@ public:
     QVBoxLayout *pageSlotLayout() const { return m_pageLayout; }
     QWidget *pageSlot() const { return m_pageSlot; }
     QWidget *currentView() const;
+    // The view that takes the keyboard while a paper shows: the page view,
+    // the book view (or the card in its place) or the reflow view.
+    QWidget *readingView() const;
     // The reflow view while reflow is chosen and a paper is open.
     reflow::ReflowView *reflowView() const { return m_reflowView; }
     // The reading dock, while a paper is open in the page or book view (not
@@ -66,7 +69,6 @@ private:
     // Makes the dock while it is to be shown, and removes it otherwise.
     void updateDock();
     dock::DockPane dockPane() const;
-    void focusReadingView();
     // Makes the reflow view for the pane's paper, or removes it when reflow
     // is not chosen; another document or file makes a new one.
     void updateReflowView();

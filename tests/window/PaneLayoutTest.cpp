@@ -353,14 +353,34 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     pane->setShowCommandPalette(false);
     EXPECT_EQ(pane->focusWidget(), reader);
 
-    // A user typing in the search field keeps the keyboard.
+    // A user typing in the search field keeps the keyboard; another paper
+    // closes the search, and the keyboard goes to the new paper rather than
+    // on to the next control (the dock's).
     layout().searchBar()->field()->setFocus();
     pane->setShowShortcuts(true);
     pane->setShowShortcuts(false);
     EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Second.pdf"), 2)));
     settle();
-    EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
+    EXPECT_FALSE(layout().searchBar()->isVisible());
+    EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
+
+    // A field that stays keeps the keyboard when a paper opens.
+    QLineEdit typing(pane.get());
+    typing.show();
+    typing.setFocus();
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Fourth.pdf"), 2)));
+    settle();
+    EXPECT_EQ(pane->focusWidget(), &typing);
+    typing.hide();
+
+    // Escape in the search field gives the keyboard back to the paper.
+    pane->findInPDF();
+    settle();
+    ASSERT_EQ(pane->focusWidget(), layout().searchBar()->field());
+    pane->closeSearch();
+    settle();
+    EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
     // A popover closing, and another paper opening, with the keyboard on a
     // control of the header.
