@@ -298,6 +298,9 @@ function startsBlock(prev, line, ctx) {
   if (indented && prevAtMargin && (ctx.blockLines > 1 || prevShort || endsSentence(prev.text))) return true;
   // Hanging indent: a line back at the margin after indented ones.
   if (ctx.hanging && line.x < prev.x - 0.7 * size) return true;
+  // The rest of a hanging reference at the top of a column or page, then the
+  // next entry back at the margin.
+  if (ctx.references && ctx.setIn && line.x < prev.x - 0.7 * size && endsSentence(prev.text)) return true;
   if (prevShort && endsSentence(prev.text) && !indented) return true;
   return false;
 }
@@ -382,12 +385,14 @@ export function layoutPage(page, ctx) {
     state.numbered = !!cur && REFERENCE_START.test(cur.lines[0].text.trim());
     state.listX = cur && BULLET.test(cur.lines[0].text.trim()) ? cur.lines[0].x : null;
     state.hanging = !!cur && cur.lines.length >= 2 && cur.lines[1].x > cur.lines[0].x + 0.7 * item.size;
+    state.setIn = !!cur && cur.indent > 0.7 * item.size && cur.lines.every((l) => Math.abs(l.x - cur.lines[0].x) < 0.5 * item.size);
     if (!cur || startsBlock(cur.lines[cur.lines.length - 1], item, state)) {
       // A heading seen here starts or ends the references for the lines after it.
       if (cur && cur.lines.length <= 2 && cur.lines.every((l) => l.bold || l.size > ctx.body * 1.1)) {
         state.references = REFERENCE_HEADING.test(cur.lines.map((l) => l.text.trim()).join(" "));
       }
-      cur = { kind: null, lines: [] };
+      // How far the block's first line is set in from its column's margin.
+      cur = { kind: null, lines: [], indent: item.x - column(item).x0 };
       raw.push(cur);
     }
     cur.lines.push(item);
@@ -408,7 +413,7 @@ export function layoutPage(page, ctx) {
     }
     const joined = joinLines(b.lines);
     const box = bounds(b.lines);
-    const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, ...box };
+    const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
     if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
     block.kind = classify(block, { ...ctx, references, height: page.height, textBelow });
     if (block.kind === "heading") references = REFERENCE_HEADING.test(block.text.trim());
@@ -436,7 +441,10 @@ export function layoutPage(page, ctx) {
   // between them: the text after a formula stays after it.
   for (let i = 1; i < all.length; i++) {
     const a = prevText(all, i);
-    if (a && continues(a, all[i])) {
+    if (a && referenceGoesOn(a, all[i])) {
+      all[i].continues = true;
+      all[i].joins = true;
+    } else if (a && continues(a, all[i])) {
       all[i].continues = true;
       all[i].joins = !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
     }
@@ -546,6 +554,20 @@ function prevText(blocks, i) {
   return null;
 }
 
+// Whether reference b is the rest of reference a, broken by the end of a
+// column or a page: b does not start an entry (no number where the entries
+// have numbers; set in from the margin where the entries hang, or mid-sentence
+// after an entry that did not end).
+function referenceGoesOn(a, b) {
+  if (!a || !b || a.kind !== "reference" || b.kind !== "reference" || !a.text || !b.text) return false;
+  if (REFERENCE_START.test(b.text)) return false;
+  if (REFERENCE_START.test(a.text)) return true;
+  const size = b.lines[0].size;
+  if (Math.abs(a.lines[0].size - size) > 0.9) return false;
+  const hangs = b.indent > 0.7 * size && b.indent < 4 * size && b.lines.every((l) => Math.abs(l.x - b.lines[0].x) < 0.5 * size);
+  return hangs || (!endsSentence(a.text) && continuesSentence(b.text));
+}
+
 // Whether block b carries on the text of block a (same kind, a not finished,
 // b starting mid-sentence).
 export function continues(a, b) {
@@ -576,8 +598,8 @@ export function linkPages(before, after) {
     if (b.kind === first.kind) last = b;
     else if (b.kind === "heading") break;
   }
-  // A numbered reference goes on at the top of the next page.
-  if (last && last.kind === "reference" && REFERENCE_START.test(last.text) && !REFERENCE_START.test(first.text)) {
+  // A reference goes on at the top of the next page.
+  if (referenceGoesOn(last, first)) {
     first.continues = true;
     first.joins = true;
     return;

@@ -156,3 +156,33 @@ test("a numbered reference goes on over the page, set inside the reference it en
   assert.equal(b.blocks[0].joins, true);
   assert.ok(!b.blocks[1].continues);
 });
+
+test("an unnumbered reference broken by the column end or the page goes on, set inside the reference it ends", () => {
+  const ref = (text, x, y, w) => line(text, x, y, w, { size: 8 });
+  // Hanging indents: an entry starts at the column's margin, its other lines
+  // are set in by 10 pt.
+  const first = page([line("References", 54, 80, 80, { bold: true, size: 11 }),
+    ref("Alice Author and Bob Writer. 2001. A title that", 54, 100, 240),
+    ref("runs on to the next line. J. Things 3, 1-9.", 64, 110, 220),
+    ref("Carol Coder. 2002. A long title of a work that the", 54, 125, 240),
+    ref("column breaks in two, in Proceedings of the", 64, 135, 230),
+    ref("Conference on Things, 12-20.", 328, 100, 150),
+    ref("Dan Doer. 2003. A third work that the page", 318, 115, 230),
+    ref("breaks in two, in Lecture Notes in the", 328, 125, 200)], 0);
+  const second = page([ref("Series of the Society, Vol. 275.", 64, 100, 160),
+    ref("Eve Editor. 2004. A fourth work.", 54, 111, 170)], 1);
+  const [a, b] = layoutDocument([first, second]);
+  const refs = a.blocks.filter((x) => x.kind === "reference");
+  assert.deepEqual(refs.map((x) => x.text.slice(0, 12)), ["Alice Author", "Carol Coder.", "Conference o", "Dan Doer. 20"], kinds(a).join("\n"));
+  assert.ok(!refs[1].continues && !refs[3].continues);
+  assert.equal(refs[2].continues, true);
+  assert.equal(refs[2].joins, true);
+  assert.deepEqual(b.blocks.map((x) => x.text.slice(0, 12)), ["Series of th", "Eve Editor. "], kinds(b).join("\n"));
+  assert.equal(b.blocks[0].joins, true);
+  assert.ok(!b.blocks[1].continues);
+  // An entry at the margin at the top of a column starts afresh.
+  const fresh = layoutPage(page([ref("Fay Finder. 2005. A fifth work.", 54, 100, 170),
+    ref("Gus Gray. 2006. A sixth work.", 54, 111, 160)], 1), { ...documentContext([first]), references: true });
+  linkPages(a, fresh);
+  assert.ok(!fresh.blocks.some((x) => x.continues), kinds(fresh).join("\n"));
+});
