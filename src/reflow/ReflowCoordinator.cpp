@@ -218,13 +218,11 @@ void ReflowCoordinator::update()
         }
     }
     send(wire::call::navigate, payload);
-    // The request is cleared once delivered, unless another replaced it.
+    // The request is carried out once delivered, unless another replaced it
+    // (the model's operation leaves a newer request alone).
     platform::runOnMain(this, [this, page] {
-        if (m_disposed || !m_model || m_model->jumpToPage() != page)
-            return;
-        m_model->setJumpToPage(std::nullopt);
-        m_model->pendingDestination.reset();
-        m_model->pendingTextSource.reset();
+        if (!m_disposed && m_model && m_model->pdfDocument() == m_document)
+            m_model->jumpCarriedOut(page);
     });
 }
 
@@ -391,7 +389,10 @@ void ReflowCoordinator::handshake()
     send(wire::call::open, open);
     if (m_overrides && !m_overrides->error().isEmpty())
         feedback(m_overrides->error());
-    m_model->setJumpToPage(std::nullopt);
+    // The open carried the request out; a destination that came without a
+    // page request is spent with it.
+    if (m_model->jumpToPage() && m_model->pdfDocument() == m_document)
+        m_model->jumpCarriedOut(*m_model->jumpToPage());
     m_model->pendingDestination.reset();
     m_model->pendingTextSource.reset();
     update();

@@ -285,6 +285,35 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
     EXPECT_FALSE(model->pendingDestination);
 }
 
+TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePassage)
+{
+    model->annotationItems(); // the pane's annotation layer finds passages
+    const auto jumpToPassage = [&](int page) {
+        ReadingLocation target;
+        target.page = page;
+        target.source = ReadingTextSource{page, {}, {}, 0, 0, QStringLiteral("zeta eta"), {}, {}, {}, {}};
+        model->navigate(target, true);
+    };
+
+    // Asked before the page opened: the open carries it.
+    jumpToPassage(3);
+    handshake();
+    EXPECT_FALSE(model->jumpToPage());
+    EXPECT_FALSE(model->pendingTextSource);
+    ASSERT_TRUE(model->markedPassage());
+    EXPECT_EQ(model->markedPassage()->pages().front().index(), 3);
+
+    // Asked while the page is open: sent with the passage, then carried out.
+    jumpToPassage(1);
+    coordinator->update();
+    ASSERT_TRUE(last("navigate"));
+    EXPECT_EQ(last("navigate")->payload["source"]["quote"], "zeta eta");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->jumpToPage(); }));
+    EXPECT_FALSE(model->pendingTextSource);
+    ASSERT_TRUE(model->markedPassage());
+    EXPECT_EQ(model->markedPassage()->pages().front().index(), 1);
+}
+
 TEST_F(CoordinatorTest, PointsFollowTheDisplayedPage)
 {
     engine::PdfFixtureWriter writer;
