@@ -117,7 +117,15 @@ void SharedPDFViewModel::setPageCount(int value) { publish(m_pageCount, value, &
 void SharedPDFViewModel::setJumpToPage(std::optional<int> value) { publish(m_jumpToPage, value, &SharedPDFViewModel::jumpToPageChanged); }
 void SharedPDFViewModel::setShowSearch(bool value) { publish(m_showSearch, value, &SharedPDFViewModel::showSearchChanged); }
 void SharedPDFViewModel::setSearchText(QString value) { publish(m_searchText, std::move(value), &SharedPDFViewModel::searchTextChanged); }
-void SharedPDFViewModel::setSearchResults(SelectionList value) { publish(m_searchResults, std::move(value), &SharedPDFViewModel::searchResultsChanged); }
+void SharedPDFViewModel::setSearchResults(SelectionList value)
+{
+    // What the reflow view found in images was about the results replaced.
+    if (!m_searchResultsInImages.isEmpty()) {
+        m_searchResultsInImages.clear();
+        emit searchResultsInImagesChanged();
+    }
+    publish(m_searchResults, std::move(value), &SharedPDFViewModel::searchResultsChanged);
+}
 void SharedPDFViewModel::setCurrentSearchIndex(int value) { publish(m_currentSearchIndex, value, &SharedPDFViewModel::currentSearchIndexChanged); }
 
 void SharedPDFViewModel::notifySidecarChanged(const QString &kind)

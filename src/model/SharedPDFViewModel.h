@@ -117,6 +117,7 @@ class SharedPDFViewModel : public QObject {
     Q_PROPERTY(folvan::SelectionList searchResults READ searchResults WRITE setSearchResults NOTIFY searchResultsChanged)
     Q_PROPERTY(int currentSearchIndex READ currentSearchIndex WRITE setCurrentSearchIndex NOTIFY currentSearchIndexChanged)
     Q_PROPERTY(folvan::OptionalSelection markedPassage READ markedPassage NOTIFY markedPassageChanged)
+    Q_PROPERTY(QList<int> searchResultsInImages READ searchResultsInImages NOTIFY searchResultsInImagesChanged)
 
 public:
     explicit SharedPDFViewModel(QObject *parent = nullptr);
@@ -211,6 +212,11 @@ public:
     void setSearchResults(SelectionList value);
     int currentSearchIndex() const { return m_currentSearchIndex; }
     void setCurrentSearchIndex(int value);
+    // The indices into searchResults, ascending, of the results that the
+    // reflow view shows inside images of the page (figures, tables,
+    // formulas) rather than as text; empty in the other views. Written only
+    // by reflowShowsResultsInImages and emptied with the results.
+    const QList<int> &searchResultsInImages() const { return m_searchResultsInImages; }
 
     // The passage that the last jump went to, marked on its page by the page
     // and book views until the reader clicks, selects or goes elsewhere.
@@ -383,6 +389,16 @@ public:
     // Redraws the marks (rebuilding them when asked) and goes to the current
     // match, remembering the position left.
     void showCurrentSearchResult(bool rebuild);
+    // The index a step forward or back from the current result leads to,
+    // passing over the results shown inside images; the current index when
+    // no other result is shown as text, -1 without results.
+    int searchStepTarget(bool forward) const;
+    // The reflow view found these results (indices into searchResults)
+    // inside images of its pages; an empty list when it went away. Indices
+    // out of range are dropped. When the current result is among them and
+    // another is shown as text, the next one shown as text becomes current
+    // and is shown.
+    void reflowShowsResultsInImages(QList<int> indices);
 
     // ---- Annotation state and operations -----------------------------------
     // Published annotation state whose types belong to this folder:
@@ -519,6 +535,7 @@ signals:
     void searchResultsChanged();
     void currentSearchIndexChanged();
     void markedPassageChanged();
+    void searchResultsInImagesChanged();
     // Published annotation state of the annotation layer's types.
     void markupsChanged();
     void annotationItemsChanged();
@@ -592,6 +609,7 @@ private:
     SelectionList m_searchResults;
     int m_currentSearchIndex = 0;
     OptionalSelection m_markedPassage;
+    QList<int> m_searchResultsInImages;
     PassageFinder m_passageFinder;
     void setMarkedPassage(OptionalSelection value);
 };

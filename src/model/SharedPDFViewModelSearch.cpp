@@ -5,6 +5,8 @@
 
 #include "engine/PdfDocument.h"
 
+#include <algorithm>
+
 namespace folvan {
 
 namespace {
@@ -55,6 +57,39 @@ void SharedPDFViewModel::showCurrentSearchResult(bool rebuild)
     target.page = pages.front().index();
     target.point = QPointF(bounds.center().x(), bounds.bottom());
     navigate(target, true);
+}
+
+int SharedPDFViewModel::searchStepTarget(bool forward) const
+{
+    const int count = int(m_searchResults.size());
+    if (count == 0)
+        return -1;
+    const int current = m_currentSearchIndex;
+    for (int step = 1; step <= count; ++step) {
+        const int index = ((forward ? current + step : current - step) % count + count) % count;
+        if (!std::binary_search(m_searchResultsInImages.begin(), m_searchResultsInImages.end(), index))
+            return index;
+    }
+    return std::clamp(current, 0, count - 1);
+}
+
+void SharedPDFViewModel::reflowShowsResultsInImages(QList<int> indices)
+{
+    const int count = int(m_searchResults.size());
+    indices.removeIf([count](int index) { return index < 0 || index >= count; });
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    if (indices == m_searchResultsInImages)
+        return;
+    m_searchResultsInImages = std::move(indices);
+    emit searchResultsInImagesChanged();
+    if (!std::binary_search(m_searchResultsInImages.begin(), m_searchResultsInImages.end(), m_currentSearchIndex))
+        return;
+    const int next = searchStepTarget(true);
+    if (next == m_currentSearchIndex)
+        return;
+    setCurrentSearchIndex(next);
+    showCurrentSearchResult(false);
 }
 
 } // namespace folvan

@@ -27,6 +27,10 @@ namespace {
 constexpr int kMaxAnnotationFragments = 2000;
 constexpr int kMaxVisiblePages = 9;
 constexpr int kMaxSources = 64;
+// Cut-outs of one page the page may tell, and how far (in page fractions)
+// outside one a search result still counts as inside.
+constexpr int kMaxCutouts = 512;
+constexpr double kCutoutSlack = 0.002;
 
 const QString kUnmapped = QStringLiteral("这段文字无法准确对应原版。可先保存来源笔记，或核对原页。");
 const QString kNotStored = QStringLiteral("局部修正尚未保存，请检查本机存储权限。");
@@ -109,6 +113,7 @@ ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<
                         &SharedPDFViewModel::annotationRevisionChanged, &SharedPDFViewModel::canUndoAnnotationChanged,
                         &SharedPDFViewModel::canRedoAnnotationChanged})
         connect(model, signal, this, &ReflowCoordinator::scheduleUpdate);
+    connect(model, &SharedPDFViewModel::searchResultsChanged, this, [this] { m_resultsInImagesStale = true; });
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key.startsWith(QLatin1String("folvan.reflow")))
             scheduleUpdate();
@@ -195,6 +200,8 @@ void ReflowCoordinator::update()
         send(wire::call::settings, current);
     }
     syncState(false);
+    if (m_resultsInImagesStale)
+        reportResultsInImages();
 
     const std::optional<int> jump = m_model->jumpToPage();
     if (!jump)
@@ -355,6 +362,8 @@ void ReflowCoordinator::receive(const QString &text, const QUrl &frameURL, bool 
             m_callbacks.showOriginal(location);
     } else if (event == wire::event::typography) {
         handleTypography(body);
+    } else if (event == wire::event::cutouts) {
+        handleCutouts(body);
     }
 }
 
@@ -513,6 +522,55 @@ void ReflowCoordinator::handleTypography(const Json &body)
     ReflowTypography::save(message, platform::Preferences::shared());
 }
 
+void ReflowCoordinator::handleCutouts(const Json &body)
+{
+    int page = 0;
+    const auto regions = body.find(k::regions);
+    if (!body.contains(k::page) || !validPage(body[k::page], &page) || regions == body.end() || !regions->is_array()
+        || regions->size() > size_t(kMaxCutouts))
+        return;
+    std::vector<QRectF> areas;
+    for (const Json &region : *regions) {
+        if (!region.is_array() || region.size() != 4 || !std::all_of(region.begin(), region.end(), [](const Json &v) {
+                return v.is_number() && std::isfinite(v.get<double>());
+            }))
+            return;
+        const QRectF area(region[0].get<double>(), region[1].get<double>(), region[2].get<double>(),
+                          region[3].get<double>());
+        if (area.width() > 0 && area.height() > 0)
+            areas.push_back(area);
+    }
+    if (areas.empty())
+        m_cutouts.erase(page);
+    else
+        m_cutouts[page] = std::move(areas);
+    reportResultsInImages();
+}
+
+void ReflowCoordinator::reportResultsInImages()
+{
+    m_resultsInImagesStale = false;
+    if (m_disposed || !m_model || m_model->pdfDocument() != m_document)
+        return;
+    QList<int> inImages;
+    const auto &results = m_model->searchResults();
+    for (size_t i = 0; i < results.size() && !m_cutouts.empty(); ++i) {
+        const std::vector<engine::PdfPage> pages = results[i].pages();
+        if (pages.empty())
+            continue;
+        const auto cutouts = m_cutouts.find(pages.front().index());
+        if (cutouts == m_cutouts.end())
+            continue;
+        // A result is inside an image when the middle of its first piece is.
+        const auto middle = viewportPoint(results[i].bounds(pages.front()).center(), pages.front().index());
+        if (middle && std::any_of(cutouts->second.begin(), cutouts->second.end(), [&](const QRectF &area) {
+                return area.adjusted(-kCutoutSlack, -kCutoutSlack, kCutoutSlack, kCutoutSlack).contains(*middle);
+            }))
+            inImages.push_back(int(i));
+    }
+    m_model->reflowShowsResultsInImages(std::move(inImages));
+}
+
 void ReflowCoordinator::feedback(const QString &message)
 {
     send(wire::call::feedback, Json{{k::message, message.toStdString()}, {k::error, true}});
@@ -535,6 +593,9 @@ QString ReflowCoordinator::failureText()
 
 void ReflowCoordinator::dispose()
 {
+    // The other views show every result as text.
+    if (!m_disposed && m_model && m_model->pdfDocument() == m_document)
+        m_model->reflowShowsResultsInImages({});
     m_disposed = true;
     m_sink = nullptr;
     platform::NotificationCenter::shared().removeObservers(this);

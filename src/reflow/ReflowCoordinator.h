@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QPointF>
+#include <QRectF>
 #include <QPointer>
 #include <QUrl>
 #include <QUuid>
@@ -21,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -104,6 +106,9 @@ private:
     void handleCorrection(const Json &body);
     void handlePosition(const Json &body);
     void handleTypography(const Json &body);
+    void handleCutouts(const Json &body);
+    // Tells the pane which search results the page shows inside its images.
+    void reportResultsInImages();
     void feedback(const QString &message);
     void observeOverrides();
     void scheduleUpdate();
@@ -125,6 +130,9 @@ private:
     int m_snapshotRevision = -1;
     std::set<int> m_snapshotPages;
     Json m_snapshotAnnotations = Json::array();
+    // Page index -> the areas (page fractions) it shows as images.
+    std::map<int, std::vector<QRectF>> m_cutouts;
+    bool m_resultsInImagesStale = false;
 };
 
 } // namespace folvan::reflow

@@ -62,6 +62,8 @@ inline const QString position = QStringLiteral("position");
 inline const QString page = QStringLiteral("page");
 inline const QString original = QStringLiteral("original");
 inline const QString typography = QStringLiteral("typography");
+// Where a laid-out page shows the paper's own image instead of text.
+inline const QString cutouts = QStringLiteral("cutouts");
 } // namespace event
 
 // Study actions of "studyAction".
@@ -103,6 +105,7 @@ inline constexpr const char *id = "id";
 inline constexpr const char *key = "key";
 inline constexpr const char *original = "original";
 inline constexpr const char *delta = "delta";
+inline constexpr const char *regions = "regions";
 } // namespace key
 
 } // namespace folvan::reflow::wire

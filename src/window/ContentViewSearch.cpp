@@ -60,11 +60,11 @@ void ContentView::findInPDF()
 
 void ContentView::stepSearch(bool forward)
 {
-    const int count = int(m_viewModel->searchResults().size());
-    if (count == 0)
+    // In the reflow view, the results it shows inside images are passed over.
+    const int target = m_viewModel->searchStepTarget(forward);
+    if (target < 0)
         return;
-    const int index = m_viewModel->currentSearchIndex();
-    m_viewModel->setCurrentSearchIndex(forward ? (index + 1) % count : (index + count - 1) % count);
+    m_viewModel->setCurrentSearchIndex(target);
     m_viewModel->showCurrentSearchResult(false);
 }
 

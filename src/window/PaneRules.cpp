@@ -200,12 +200,25 @@ QString greetingMessage(int hour)
 
 // ---- Search bar -----------------------------------------------------------
 
-SearchStatus searchStatus(bool searchRunning, int matchCount, int currentIndex, const QString &searchText)
+SearchStatus searchStatus(bool searchRunning, int matchCount, int currentIndex, const QString &searchText,
+                          const QList<int> &inImages)
 {
     if (searchRunning)
         return {SearchStatus::Progress, {}};
-    if (matchCount > 0)
-        return {SearchStatus::Counter, QStringLiteral("%1 / %2").arg(currentIndex + 1).arg(matchCount)};
+    const int hidden = int(std::count_if(inImages.begin(), inImages.end(),
+                                         [&](int index) { return index >= 0 && index < matchCount; }));
+    const int shown = matchCount - hidden;
+    if (shown > 0) {
+        const int before = int(std::count_if(inImages.begin(), inImages.end(),
+                                             [&](int index) { return index >= 0 && index < currentIndex; }));
+        const int position = std::clamp(currentIndex - before + 1, 1, shown);
+        QString text = QStringLiteral("%1 / %2").arg(position).arg(shown);
+        if (hidden > 0)
+            text += QStringLiteral("（图中另有 %1 处）").arg(hidden);
+        return {SearchStatus::Counter, text};
+    }
+    if (hidden > 0)
+        return {SearchStatus::Counter, QStringLiteral("仅图中有 %1 处").arg(hidden)};
     if (!searchText.isEmpty())
         return {SearchStatus::NoResults, QStringLiteral("无结果")};
     return {};

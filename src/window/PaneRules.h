@@ -7,6 +7,7 @@
 // them without a screen.
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QTransform>
 #include <QUrl>
@@ -122,6 +123,9 @@ struct SearchStatus {
     enum Kind { Nothing, Progress, Counter, NoResults } kind = Nothing;
     QString text;
 };
-SearchStatus searchStatus(bool searchRunning, int matchCount, int currentIndex, const QString &searchText);
+// `inImages` are the indices of matches shown inside images (the reflow
+// view's cut-outs): they are left out of the count and named beside it.
+SearchStatus searchStatus(bool searchRunning, int matchCount, int currentIndex, const QString &searchText,
+                          const QList<int> &inImages = {});
 
 } // namespace folvan::window

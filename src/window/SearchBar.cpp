@@ -84,7 +84,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
 
     SharedPDFViewModel *model = pane->viewModel();
     for (auto signal : {&SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
-                        &SharedPDFViewModel::currentSearchIndexChanged})
+                        &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::searchResultsInImagesChanged})
         connect(model, signal, this, &SearchBar::refresh);
     connect(pane, &ContentView::searchRunningChanged, this, &SearchBar::refresh);
     connect(pane, &ContentView::searchFocusedChanged, this, &SearchBar::followFocusState);
@@ -99,8 +99,8 @@ void SearchBar::refresh()
     if (m_field->text() != model->searchText())
         m_field->setText(model->searchText());
     const int matches = int(model->searchResults().size());
-    const SearchStatus status =
-        searchStatus(m_pane->searchRunning(), matches, model->currentSearchIndex(), model->searchText());
+    const SearchStatus status = searchStatus(m_pane->searchRunning(), matches, model->currentSearchIndex(),
+                                             model->searchText(), model->searchResultsInImages());
     m_progress->setVisible(status.kind == SearchStatus::Progress);
     m_counter->setVisible(status.kind == SearchStatus::Counter || status.kind == SearchStatus::NoResults);
     m_counter->setText(status.text);

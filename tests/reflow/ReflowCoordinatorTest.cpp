@@ -314,6 +314,60 @@ TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePas
     EXPECT_EQ(model->markedPassage()->pages().front().index(), 1);
 }
 
+TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPassedOver)
+{
+    handshake();
+    const auto document = model->pdfDocument();
+    // "alpha" (first line) and "zeta" (second line) on pages 0 and 2.
+    std::vector<engine::PdfSelection> results;
+    for (int page : {0, 2})
+        for (engine::PdfTextRange range : {engine::PdfTextRange{0, 5}, engine::PdfTextRange{31, 4}})
+            results.push_back(document->page(page).selection(range));
+    model->setShowSearch(true);
+    model->setSearchResults(results);
+    model->setCurrentSearchIndex(0);
+    const auto around = [&](int index) {
+        const engine::PdfPage page = results[size_t(index)].pages().front();
+        const QPointF middle = *coordinator->viewportPoint(results[size_t(index)].bounds(page).center(), page.index());
+        return Json::array({middle.x() - 0.01, middle.y() - 0.005, 0.02, 0.01});
+    };
+
+    // Page 2 shows its first line as an image: the third result is in it.
+    post({{"event", "cutouts"}, {"page", 2}, {"regions", {around(2), {0.9, 0.9, 0.05, 0.05}}}});
+    EXPECT_EQ(model->searchResultsInImages(), QList<int>{2});
+    EXPECT_EQ(model->searchStepTarget(true), 1);
+    model->setCurrentSearchIndex(1);
+    EXPECT_EQ(model->searchStepTarget(true), 3);
+    model->setCurrentSearchIndex(3);
+    EXPECT_EQ(model->searchStepTarget(false), 1);
+
+    // Page 0 as well, where the current result is: the next one shown as
+    // text becomes current and is gone to.
+    model->setCurrentSearchIndex(0);
+    model->setJumpToPage(std::nullopt);
+    post({{"event", "cutouts"}, {"page", 0}, {"regions", {around(0)}}});
+    EXPECT_EQ(model->searchResultsInImages(), (QList<int>{0, 2}));
+    EXPECT_EQ(model->currentSearchIndex(), 1);
+    EXPECT_EQ(model->jumpToPage(), 0);
+
+    // Malformed regions change nothing; a page with none clears its own.
+    post({{"event", "cutouts"}, {"page", 0}, {"regions", {{0.1, 0.1, 0.2}}}});
+    post({{"event", "cutouts"}, {"page", 0}, {"regions", {{0.1, 0.1, 0.2, "x"}}}});
+    post({{"event", "cutouts"}, {"page", 9}, {"regions", Json::array()}});
+    EXPECT_EQ(model->searchResultsInImages(), (QList<int>{0, 2}));
+    post({{"event", "cutouts"}, {"page", 0}, {"regions", Json::array()}});
+    EXPECT_EQ(model->searchResultsInImages(), QList<int>{2});
+
+    // New results are counted afresh once the page is brought up to date;
+    // a view that goes away leaves every result counted as text.
+    model->setSearchResults({results[2], results[3]});
+    EXPECT_TRUE(model->searchResultsInImages().isEmpty());
+    coordinator->update();
+    EXPECT_EQ(model->searchResultsInImages(), QList<int>{0});
+    coordinator->dispose();
+    EXPECT_TRUE(model->searchResultsInImages().isEmpty());
+}
+
 TEST_F(CoordinatorTest, PointsFollowTheDisplayedPage)
 {
     engine::PdfFixtureWriter writer;

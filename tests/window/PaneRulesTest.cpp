@@ -192,6 +192,13 @@ TEST(PaneRulesTest, SearchStatusShowsProgressThenCounterThenNoResults)
     EXPECT_EQ(counter.text, QStringLiteral("1 / 12"));
     EXPECT_EQ(searchStatus(false, 0, 0, QStringLiteral("  ")).text, QStringLiteral("无结果"));
     EXPECT_EQ(searchStatus(false, 0, 0, QString()).kind, SearchStatus::Nothing);
+
+    // Matches shown inside images are left out of the count and named beside it.
+    EXPECT_EQ(searchStatus(false, 12, 5, QStringLiteral("a"), {1, 3, 7}).text, QStringLiteral("4 / 9（图中另有 3 处）"));
+    EXPECT_EQ(searchStatus(false, 12, 0, QStringLiteral("a"), {1, 3, 99}).text, QStringLiteral("1 / 10（图中另有 2 处）"));
+    const SearchStatus onlyImages = searchStatus(false, 2, 0, QStringLiteral("a"), {0, 1});
+    EXPECT_EQ(onlyImages.kind, SearchStatus::Counter);
+    EXPECT_EQ(onlyImages.text, QStringLiteral("仅图中有 2 处"));
 }
 
 } // namespace

@@ -597,6 +597,7 @@ function renderPage(laid) {
   section.lastText = reader.lastText;
   drawLinks(laid);
   drawHits(laid.page);
+  tellCutouts(laid);
   // The estimate for pages not yet laid out follows those that were.
   const known = reader.heights.filter((h) => h > 0);
   const height = section.getBoundingClientRect().height;
@@ -773,6 +774,16 @@ function rerender(key) {
   if (laid) drawLinks(laid);
   drawHits(block.page);
   drawAnnotations();
+  if (laid) tellCutouts(laid);
+}
+
+// Tells the native side where a page shows the paper's own image instead of
+// text, so that the pane counts and steps only through the search hits the
+// page shows as text.
+function tellCutouts(laid) {
+  if (!bridge.token) return;
+  const regions = laid.blocks.filter((b) => b.region && shownAsImage(b)).map((b) => b.region);
+  bridge.post(EVENTS.cutouts, { [KEYS.page]: laid.page, [KEYS.regions]: regions });
 }
 
 // ---- links -----------------------------------------------------------------

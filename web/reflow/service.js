@@ -25,6 +25,7 @@ export const EVENTS = Object.freeze({
   page: "page",
   original: "original",
   typography: "typography",
+  cutouts: "cutouts",
 });
 
 // Keys of the payloads, in and out.
@@ -55,6 +56,7 @@ export const KEYS = Object.freeze({
   key: "key",
   original: "original",
   delta: "delta",
+  regions: "regions",
 });
 
 // Study actions of the "studyAction" event.
