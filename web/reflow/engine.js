@@ -44,7 +44,7 @@ export class Paper {
     this.pageCount = this.doc.countPages();
     this.texts = new Map();
     this.laid = [];
-    this.references = []; // page -> whether the references run at its end
+    this.references = []; // page -> whether the references run at its end (their type size once known)
   }
 
   // The page's text (parse-worker.js form); the texts read last are kept.

@@ -12,6 +12,8 @@ const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 const REFERENCE_HEADING = /^((\d+|[IVX]+)\.?\s*)?(references|bibliography|works cited|literature cited|参考文献|參考文獻)$/i;
+// Headings known by their words alone, set in any type.
+const BARE_HEADING = /^(references|bibliography|works cited|literature cited|acknowledge?ments?|参考文献|參考文獻)$/i;
 const REFERENCE_START = /^(\[\d+\]|\d{1,3}\.\s|\[[A-Z][A-Za-z+]*\d{2,4}[a-z]?\])/;
 const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d+){1,3}\.?|Appendix\s+[A-Z]\.?)\s+\S/;
 
@@ -28,9 +30,16 @@ export function mergeFragments(lines) {
       const gap = line.x - (prev.x + prev.w);
       // Two long pieces with more than a word space between them are lines
       // of two columns; a short piece (a section number, a word in another
-      // font) joins across a wider gap.
+      // font) joins across a wider gap, as wide as the smaller type allows:
+      // a heading's number across the gutter is no part of the text line
+      // beside it.
       const short = Math.min(prev.w, line.w) < 6 * size;
-      if (gap > -0.5 && (gap < 0.6 * size || (short && gap < 1.4 * size) || line.equationNumber)) {
+      const wide = 1.4 * Math.min(prev.size || size, line.size || size);
+      // A justified line's stretched spaces are wider than a word space,
+      // but still narrower than a gutter; in a display formula they part
+      // its pieces.
+      const stretched = gap < 0.95 * size && mathShare(prev) < 0.5 && mathShare(line) < 0.5;
+      if (gap > -0.5 && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber)) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
         if (cx && space) cx.push(prev.x + prev.w, line.x);
@@ -327,13 +336,18 @@ function classify(block, ctx) {
   if (first.toc) return "list";
   const short = text.length < 140 && block.lines.length <= 3;
   const allBold = block.lines.every((l) => l.bold);
-  if (short && !/[,;]$/.test(text)) {
+  // Small type at the foot of the page with no body text under it is a
+  // note, set in bold or not.
+  const note = size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block);
+  // The references' and the acknowledgements' headings, in whatever type.
+  if (block.lines.length === 1 && BARE_HEADING.test(text.trim())) return "heading";
+  if (short && !note && !/[,;]$/.test(text)) {
     if ((size >= ctx.body * 1.4 || (size >= ctx.body * 1.12 && allBold)) && !/[.:]$/.test(text)) return "heading";
     if (allBold && !BULLET.test(text) && text.length < 100 && !/[.:]\s*$/.test(text) && (NUMBERED_HEADING.test(text) || text === text.toUpperCase() || block.lines.length === 1)) return "heading";
     if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) && !/[.]$/.test(text)) return "heading";
   }
   if (ctx.references) return "reference";
-  if (size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block)) return "footnote";
+  if (note) return "footnote";
   if (BULLET.test(text)) return "list";
   return "paragraph";
 }
@@ -388,8 +402,10 @@ export function layoutPage(page, ctx) {
     state.setIn = !!cur && cur.indent > 0.7 * item.size && cur.lines.every((l) => Math.abs(l.x - cur.lines[0].x) < 0.5 * item.size);
     if (!cur || startsBlock(cur.lines[cur.lines.length - 1], item, state)) {
       // A heading seen here starts or ends the references for the lines after it.
-      if (cur && cur.lines.length <= 2 && cur.lines.every((l) => l.bold || l.size > ctx.body * 1.1)) {
-        state.references = REFERENCE_HEADING.test(cur.lines.map((l) => l.text.trim()).join(" "));
+      const said = cur && cur.lines.map((l) => l.text.trim()).join(" ");
+      if (cur && cur.lines.length <= 2 && (cur.lines.every((l) => l.bold || l.size > ctx.body * 1.1) ||
+        (cur.lines.length === 1 && BARE_HEADING.test(said)))) {
+        state.references = REFERENCE_HEADING.test(said);
       }
       // How far the block's first line is set in from its column's margin.
       cur = { kind: null, lines: [], indent: item.x - column(item).x0 };
@@ -415,8 +431,13 @@ export function layoutPage(page, ctx) {
     const box = bounds(b.lines);
     const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
     if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
+    // Once known, the references' type size goes with them (a number in
+    // place of true); larger type after them ends them (an appendix).
+    const size = Math.max(...b.lines.map((l) => l.size));
+    if (typeof references === "number" && size > references + 1) references = false;
     block.kind = classify(block, { ...ctx, references, height: page.height, textBelow });
     if (block.kind === "heading") references = REFERENCE_HEADING.test(block.text.trim());
+    else if (block.kind === "reference" && references === true) references = size;
     if ((block.kind === "paragraph" || block.kind === "list") && looksLikeFormula(b.lines, ctx.body)) {
       block.kind = "cutout";
       block.formula = true;

@@ -186,3 +186,18 @@ test("an unnumbered reference broken by the column end or the page goes on, set 
   linkPages(a, fresh);
   assert.ok(!fresh.blocks.some((x) => x.continues), kinds(fresh).join("\n"));
 });
+
+test("a references heading in plain type starts the references; larger type after them ends them", () => {
+  const ref = (text, x, y, w) => line(text, x, y, w, { size: 7, h: 6 });
+  const lines = [
+    line("Body text of the paper ends in the paragraph above the references here.", 54, 80, 300),
+    line("REFERENCES", 54, 100, 60, { font: "Sans" }),
+    ref("Alice Author and Bob Writer. 2001. A title that", 54, 115, 240),
+    ref("runs on to the next line. J. Things 3, 1-9.", 64, 123, 220),
+    ref("Carol Coder. 2002. A second work.", 54, 131, 150),
+    line("Lorem ipsum of an appendix set in the body's own type follows the references.", 54, 150, 300),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["paragraph", "heading", "reference", "reference", "paragraph"], kinds(laid).join("\n"));
+  assert.equal(laid.references, false);
+});

@@ -85,3 +85,40 @@ test("lines of two columns on one baseline stay apart across a narrow gutter", (
     "The right column has another paragraph of its own that ends on its second line as well.",
   ]);
 });
+
+test("a heading's number across the gutter and a justified line's wide spaces: each piece stays in its own line", () => {
+  const left = (t, y, extra) => line(t, 58, y, 215, extra);
+  const right = (t, y, extra) => line(t, 293, y, 215, extra);
+  const lines = [
+    left("The standard commands for the authors and their", 100), right("The text of the right column goes on here and", 100),
+    left("environments might be useful, but the last one", 111), right("ends its paragraph on this line of the page.", 111),
+    // The right column's next heading sits on the left column's baseline,
+    // its number hanging 20 pt from the end of the left line.
+    left("probably is not of much use in the paper at all.", 122),
+    line("7", 293, 121, 8, { size: 14, h: 12, base: 129.5, bold: true }),
+    line("PostScript Fonts", 317, 121, 117, { size: 14, h: 12, base: 129.5, bold: true }),
+    // A sentence space stretched to 8 pt parts a line into two pieces.
+    right("Package options switch the text font. Some", 140),
+    line("found from first principles [4].", 58, 140, 140), line("One wonders if there", 206, 140, 67),
+    left("exists a formula which can be used very well.", 151),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(texts(laid), [
+    "The standard commands for the authors and their environments might be useful, but the last one probably is not of much use in the paper at all.",
+    "found from first principles [4]. One wonders if there exists a formula which can be used very well.",
+    "The text of the right column goes on here and ends its paragraph on this line of the page.",
+    "7 PostScript Fonts",
+    "Package options switch the text font. Some",
+  ]);
+});
+
+test("the pieces of a display formula set apart by its spaces stay apart from the text around it", () => {
+  const math = (t, x, w) => line(t, x, 200, w, { font: "CMMI10", math: t.length });
+  const lines = [line("To get an equation number of our own, for example", 318, 189, 240),
+    math("g+g+ →g+g+g+g+ . . . ,", 323, 107), math("q+q+ →q+g+g+ . . . . (2.6′)", 438, 124),
+    line("and the text goes on after it.", 318, 211, 240)];
+  const [laid] = layoutDocument([page(lines)]);
+  const blocks = laid.blocks.map((b) => `${b.kind}${b.formula ? "(formula)" : ""}: ${b.text}`);
+  assert.ok(blocks.some((b) => b.startsWith("cutout(formula)") && b.includes("(2.6′)")), blocks.join("\n"));
+  assert.equal(blocks[blocks.length - 1], "paragraph: and the text goes on after it.", blocks.join("\n"));
+});

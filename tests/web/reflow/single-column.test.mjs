@@ -28,9 +28,11 @@ test("small type high on the page is text; small type at the foot under the body
     line("few lines that are set a little smaller than the body.", 72, 110, 300, { size: 8.5 }),
     ...Array.from({ length: 5 }, (_, i) => line("Body text of the paper runs on in its own size over the full measure", 72, 140 + 12 * i, 468)),
     line("1 A note at the foot of the page.", 72, 740, 200, { size: 8 }),
+    // A note set all in bold (an address, say) is no heading.
+    line("2someone@example.org", 72, 760, 120, { size: 8, bold: true }),
   ];
   const [laid] = layoutDocument([page(lines)]);
-  assert.deepEqual(laid.blocks.map((b) => b.kind), ["heading", "paragraph", "paragraph", "footnote"]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["heading", "paragraph", "paragraph", "footnote", "footnote"]);
   assert.equal(laid.blocks[0].level, 1);
 });
 
