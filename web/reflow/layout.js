@@ -304,12 +304,14 @@ function startsBlock(prev, line, ctx) {
   if (ctx.listX !== null && line.x > ctx.listX + 0.5 * size && gap < 0.5 * size) return false;
   const indented = line.x - col.x0 > 0.7 * size && line.x - col.x0 < 4 * size;
   const prevAtMargin = prev.x - col.x0 < 0.4 * size;
-  if (indented && prevAtMargin && (ctx.blockLines > 1 || prevShort || endsSentence(prev.text))) return true;
+  // (References hang the other way: their set-in lines go on the entry.)
+  if (indented && prevAtMargin && !ctx.references && (ctx.blockLines > 1 || prevShort || endsSentence(prev.text))) return true;
   // Hanging indent: a line back at the margin after indented ones.
   if (ctx.hanging && line.x < prev.x - 0.7 * size) return true;
   // The rest of a hanging reference at the top of a column or page, then the
   // next entry back at the margin.
-  if (ctx.references && ctx.setIn && line.x < prev.x - 0.7 * size && endsSentence(prev.text)) return true;
+  if (ctx.references && ctx.setIn && line.x < prev.x - 0.7 * size &&
+    (endsSentence(prev.text) || /(https?:\/\/|doi)\S*$|\d$/i.test(prev.text.trim()))) return true;
   if (prevShort && endsSentence(prev.text) && !indented) return true;
   return false;
 }

@@ -170,14 +170,18 @@ test("an unnumbered reference broken by the column end or the page goes on, set 
     ref("Dan Doer. 2003. A third work that the page", 318, 115, 230),
     ref("breaks in two, in Lecture Notes in the", 328, 125, 200)], 0);
   const second = page([ref("Series of the Society, Vol. 275.", 64, 100, 160),
-    ref("Eve Editor. 2004. A fourth work.", 54, 111, 170)], 1);
+    ref("Eve Editor. 2004. A fourth work.", 54, 111, 170),
+    // A short first line that ends a sentence, then the rest set in.
+    ref("Finn Fox. 2005. Buy, sell, or troll?", 54, 125, 150),
+    ref("Commun. ACM 50, 1, 36-44. https://doi.org/10.1145/1188913", 64, 135, 230),
+    ref("Gus Gray. 2006. A sixth work.", 54, 145, 160)], 1);
   const [a, b] = layoutDocument([first, second]);
   const refs = a.blocks.filter((x) => x.kind === "reference");
   assert.deepEqual(refs.map((x) => x.text.slice(0, 12)), ["Alice Author", "Carol Coder.", "Conference o", "Dan Doer. 20"], kinds(a).join("\n"));
   assert.ok(!refs[1].continues && !refs[3].continues);
   assert.equal(refs[2].continues, true);
   assert.equal(refs[2].joins, true);
-  assert.deepEqual(b.blocks.map((x) => x.text.slice(0, 12)), ["Series of th", "Eve Editor. "], kinds(b).join("\n"));
+  assert.deepEqual(b.blocks.map((x) => x.text.slice(0, 12)), ["Series of th", "Eve Editor. ", "Finn Fox. 20", "Gus Gray. 20"], kinds(b).join("\n"));
   assert.equal(b.blocks[0].joins, true);
   assert.ok(!b.blocks[1].continues);
   // An entry at the margin at the top of a column starts afresh.
