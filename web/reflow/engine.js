@@ -82,6 +82,23 @@ export function pageWindow(first, last, pageCount, keep = 6) {
 // The body size comes from the first page for the first screen and from the
 // first three pages after it; bands that repeat from each page's neighbours.
 Paper.prototype.layout = function layout(index, graphics = []) {
+  const text = this.text(index);
+  const laid = layoutPage(text, { ...this.context(index), graphics });
+  this.references[index] = laid.references;
+  linkPages(this.laid[index - 1], laid);
+  laid.links = text.links;
+  this.laid[index] = laid;
+  return laid;
+};
+
+// Lays out page `index` as it would be shown, keeping nothing of it (to
+// learn where it shows images before the reader gets there).
+Paper.prototype.survey = function survey(index, graphics = []) {
+  return layoutPage(this.text(index), { ...this.context(index), graphics });
+};
+
+// What laying out page `index` takes from the rest of the paper.
+Paper.prototype.context = function context(index) {
   if (!this.ctx) this.ctx = { body: bodySize([this.text(0)]), repeated: new Set(), references: false };
   const ctx = this.ctx;
   // Whether the references have begun: known from the page before when it
@@ -89,7 +106,6 @@ Paper.prototype.layout = function layout(index, graphics = []) {
   let before = index - 1;
   while (before >= 0 && this.references[before] === undefined) before--;
   ctx.references = before >= 0 ? this.references[before] : false;
-  const text = this.text(index);
   if (index >= 1 && !ctx.bodyOfThree) {
     ctx.body = bodySize([0, 1, 2].filter((i) => i < this.pageCount).map((i) => this.text(i)));
     ctx.bodyOfThree = true;
@@ -100,12 +116,7 @@ Paper.prototype.layout = function layout(index, graphics = []) {
     for (let i = Math.max(0, index - 2); i <= Math.min(this.pageCount - 1, index + 2); i++) around.push(this.text(i));
     ctx.repeated = documentBands(around);
   }
-  const laid = layoutPage(text, { ...ctx, graphics });
-  this.references[index] = laid.references;
-  linkPages(this.laid[index - 1], laid);
-  laid.links = text.links;
-  this.laid[index] = laid;
-  return laid;
+  return ctx;
 };
 
 // Where an internal link leads: { page, x, y } in points, or null. Asked

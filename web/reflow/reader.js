@@ -37,6 +37,7 @@ const reader = {
   opened: 0,
   times: {},
   visible: "",
+  told: new Set(), // pages whose cut-outs the native side was told
   lastPage: -1,
   selection: "",
   canUndo: false,
@@ -407,6 +408,7 @@ async function start() {
   reader.times.sampled = performance.now() - reader.opened;
   flow.textContent = "";
   reader.laid = [];
+  reader.told.clear();
   reader.blocks.clear();
   reader.lastText = {};
   reader.sections = [];
@@ -782,8 +784,30 @@ function rerender(key) {
 // page shows as text.
 function tellCutouts(laid) {
   if (!bridge.token) return;
+  reader.told.add(laid.page);
   const regions = laid.blocks.filter((b) => b.region && shownAsImage(b)).map((b) => b.region);
   bridge.post(EVENTS.cutouts, { [KEYS.page]: laid.page, [KEYS.regions]: regions });
+}
+
+// Pages not shown yet that hold the query are laid out apart, one a task,
+// and their cut-outs told, so that the pane's count leaves out the hits
+// inside images before the reader gets there. A long paper's are told as
+// the reader reaches them.
+const SURVEYED_PAGES = 150;
+
+async function surveyCutouts(generation) {
+  const query = reader.shownQuery;
+  if (!query || !reader.paper || reader.pageCount > SURVEYED_PAGES) return;
+  for (let i = 0; i < reader.pageCount; i++) {
+    if (generation !== reader.searchGeneration) return;
+    if (reader.told.has(i)) continue;
+    const text = reader.paper.text(i);
+    if (!findAll(text.lines.map((l) => l.text).join(" "), query).length) continue;
+    const geometry = reader.token ? await fetchGeometry(reader.token, i) : null;
+    if (generation !== reader.searchGeneration) return;
+    if (!reader.told.has(i)) tellCutouts(reader.paper.survey(i, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []));
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
 }
 
 // ---- links -----------------------------------------------------------------
@@ -1011,6 +1035,7 @@ async function runSearch(page) {
     }
     await new Promise((resolve) => setTimeout(resolve, 0));
   }
+  await surveyCutouts(generation);
 }
 
 function drawHits(page) {

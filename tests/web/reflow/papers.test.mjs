@@ -86,6 +86,17 @@ test("a ruled table far taller than wide is one cut-out, its cells no loose text
   assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && /^After the table/.test(b.text)));
 });
 
+test("a page surveyed before it is shown has the cut-outs it will show, and the paper keeps nothing of it", { skip }, () => {
+  const paper = new Paper(lib, fs.readFileSync(path.join(folder, "display-formula.pdf")));
+  const surveyed = paper.survey(0);
+  assert.deepEqual(paper.laid, []);
+  assert.deepEqual(paper.references, []);
+  const laid = paper.layout(0);
+  const cutouts = (page) => page.blocks.filter((b) => b.kind === "cutout").map((b) => b.region.join());
+  assert.ok(cutouts(laid).length > 0, kinds(laid));
+  assert.deepEqual(cutouts(surveyed), cutouts(laid));
+});
+
 test("a scanned page without text is shown as its page image", { skip }, () => {
   const [laid] = read("scanned-page.pdf");
   assert.equal(laid.blocks.length, 1, kinds(laid));
