@@ -72,7 +72,7 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
         SharedPDFViewModel *model = self->m_model;
         model->setPageCount(count);
         model->setCurrentPageIndex(std::clamp(initial, 0, std::max(count - 1, 0)));
-        model->setBookError(std::nullopt);
+        model->setBookError(self->m_engineUnavailable ? std::optional(kStartFailed) : std::nullopt);
         model->setBookCanForward(false);
         model->setBookCanBackward(false);
         self->update();
@@ -148,6 +148,15 @@ void BookCoordinator::pageLoadFailed(const QString &message)
     if (m_disposed || !m_model)
         return;
     m_model->setBookError(message);
+}
+
+void BookCoordinator::webEngineUnavailable()
+{
+    if (m_disposed || !m_model)
+        return;
+    m_engineUnavailable = true;
+    m_timeout->cancel();
+    m_model->setBookError(kStartFailed);
 }
 
 void BookCoordinator::contentProcessTerminated()

@@ -99,6 +99,9 @@ public:
     void pageLoadFailed(const QString &message);
     // The page's web content process ended.
     void contentProcessTerminated();
+    // The web engine cannot start in this process: the book reports that
+    // it did not start, for this paper and every later one.
+    void webEngineUnavailable();
 
     // The entry page and its resources: folvan-book://local/... only.
     static bool allowsNavigation(const QUrl &url);
@@ -149,6 +152,7 @@ private:
     bool m_loadedDocument = false;
     bool m_paperReady = false;
     bool m_disposed = false;
+    bool m_engineUnavailable = false;
     platform::MainWorkItem *m_timeout;
     double m_startupDelay = startupTimeout;
     int m_processRestarts = 0;

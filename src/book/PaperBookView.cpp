@@ -10,6 +10,7 @@
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
 #include "platform/Queues.h"
+#include "platform/WebEngineStart.h"
 
 #include <QJsonObject>
 #include <QTimer>
@@ -69,8 +70,15 @@ void PaperBookView::showEvent(QShowEvent *event)
 
 void PaperBookView::startWebEngine()
 {
-    if (m_webView)
+    if (m_webView || m_webEngineRefused)
         return;
+    // Where the engine would end the process, the book shows its error
+    // card (with the way to the page view) instead.
+    if (!platform::webEngineCanStart()) {
+        m_webEngineRefused = true;
+        m_coordinator->webEngineUnavailable();
+        return;
+    }
     m_profile = localweb::makePrivateProfile(this);
     m_page = new BookWebPage(m_profile, this);
     m_webView = new DroppableBookWebView(this);

@@ -72,6 +72,7 @@ private:
     BookCover *m_cover;
     bool m_updateScheduled = false;
     bool m_webEngineWanted = false;
+    bool m_webEngineRefused = false;
 };
 
 } // namespace folvan::book

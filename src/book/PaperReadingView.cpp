@@ -78,9 +78,12 @@ PaperReadingView::PaperReadingView(SharedPDFViewModel *model, QWidget *parent)
         if (m_onMode)
             m_onMode(false);
     });
-    for (QWidget *w : {static_cast<QWidget *>(icon), static_cast<QWidget *>(title), static_cast<QWidget *>(m_message),
-                       static_cast<QWidget *>(button)})
-        column->addWidget(w, 0, Qt::AlignHCenter);
+    column->addWidget(icon, 0, Qt::AlignHCenter);
+    column->addWidget(title, 0, Qt::AlignHCenter);
+    // The message spans the card (it centres its own lines): a wrapped line
+    // held to its own width would be given one line's height and cut.
+    column->addWidget(m_message);
+    column->addWidget(button, 0, Qt::AlignHCenter);
     m_card->setMaximumWidth(360);
 
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &PaperReadingView::refresh);
@@ -120,7 +123,8 @@ void PaperReadingView::placeCard()
         return;
     const int width = std::min(360, std::max(0, this->width() - 32));
     m_card->setFixedWidth(width);
-    m_card->adjustSize();
+    // As high as its lines need at that width.
+    m_card->resize(width, m_card->hasHeightForWidth() ? m_card->heightForWidth(width) : m_card->sizeHint().height());
     m_card->move((this->width() - m_card->width()) / 2, (height() - m_card->height()) / 2);
     m_card->raise();
 }

@@ -4,6 +4,7 @@
 #include "localweb/LocalWebPage.h"
 #include "model/SharedPDFViewModel.h"
 #include "reflow/ReflowResourceHandler.h"
+#include "platform/WebEngineStart.h"
 #include "reflow/ReflowWire.h"
 
 #include <QEventLoop>
@@ -41,7 +42,6 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
                        ReflowCoordinator::Callbacks callbacks, QWidget *parent, const QString &pageRoot)
     : QWidget(parent)
     , m_document(model->pdfDocument())
-    , m_profile(localweb::makePrivateProfile(this))
     , m_handler(new ReflowResourceHandler(this, pageRoot))
 {
     QPointer<SharedPDFViewModel> weakModel(model);
@@ -55,6 +55,15 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     };
     m_coordinator = new ReflowCoordinator(model, m_document, paperID, std::move(callbacks), this);
 
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Where the web engine would end the process, the view shows its
+    // message and the way back to the PDF at once.
+    if (!platform::webEngineCanStart()) {
+        showFailure();
+        return;
+    }
+    m_profile = localweb::makePrivateProfile(this);
     m_profile->installUrlSchemeHandler(wire::scheme.toUtf8(), m_handler);
     m_web = new QWebEngineView(this);
     m_page = new ReflowPage(m_profile, m_web);
@@ -88,8 +97,6 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &ReflowView::pageEnded);
     new localweb::WebViewInput(m_web, [this](double delta, QPointF position) { magnify(delta, position); });
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_web);
     setFocusProxy(m_web);
 
@@ -131,9 +138,11 @@ ReflowView::~ReflowView()
 {
     if (m_model && m_model->reflowView() == this)
         m_model->setReflowView(nullptr);
-    disconnect(m_page, nullptr, this, nullptr);
     m_handler->dispose();
     m_coordinator->dispose();
+    if (!m_page)
+        return;
+    disconnect(m_page, nullptr, this, nullptr);
     m_page->triggerAction(QWebEnginePage::Stop);
     // The page goes before its profile.
     delete m_page;
@@ -152,7 +161,7 @@ QString ReflowView::magnifyScript(double delta, QPointF position)
 
 void ReflowView::magnify(double delta, QPointF position)
 {
-    if (!std::isfinite(delta) || m_coordinator->disposed() || !rect().contains(position.toPoint()))
+    if (!m_page || !std::isfinite(delta) || m_coordinator->disposed() || !rect().contains(position.toPoint()))
         return;
     m_page->runJavaScript(magnifyScript(delta, position));
 }
@@ -166,6 +175,11 @@ void ReflowView::pageEnded()
     if (m_failure || m_coordinator->disposed())
         return;
     m_web->hide();
+    showFailure();
+}
+
+void ReflowView::showFailure()
+{
     m_failure = new QWidget(this);
     auto *column = new QVBoxLayout(m_failure);
     column->addStretch();

@@ -3,8 +3,9 @@
 // The reflow view of one pane: a web view that shows the reflow page for
 // one document, with its own private profile, scheme handler, channel and
 // coordinator. A different document makes a new view. When the page's
-// process ends it is loaded again once; after a second end the view shows a
-// lasting message with the way back to the PDF.
+// process ends it is loaded again once; after a second end, or at once when
+// the web engine cannot start, the view shows a lasting message with the
+// way back to the PDF.
 
 #include "model/ReflowViewInterface.h"
 #include "reflow/ReflowCoordinator.h"
@@ -55,7 +56,8 @@ public:
     QWebEngineView *webView() const { return m_web; }
     // The document this view was made for.
     const std::shared_ptr<engine::PdfDocument> &document() const { return m_document; }
-    // Shown after the page's process ended twice.
+    // Shown after the page's process ended twice, or without a web engine
+    // (then there is no web view).
     bool failed() const { return m_failure != nullptr; }
 
     // Asks the page where the reader is now and hands the answer to the
@@ -70,14 +72,16 @@ public:
 
 private:
     void pageEnded();
+    // The lasting message with the way back to the PDF.
+    void showFailure();
 
     std::shared_ptr<engine::PdfDocument> m_document;
     QPointer<SharedPDFViewModel> m_model;
-    QWebEngineProfile *m_profile;
+    QWebEngineProfile *m_profile = nullptr;
     ReflowResourceHandler *m_handler;
-    QWebEngineView *m_web;
-    ReflowPage *m_page;
-    QWebChannel *m_channel;
+    QWebEngineView *m_web = nullptr;
+    ReflowPage *m_page = nullptr;
+    QWebChannel *m_channel = nullptr;
     ReflowCoordinator *m_coordinator;
     QWidget *m_failure = nullptr;
     std::function<void()> m_leave;

@@ -6,6 +6,7 @@
 #include "notesview/PaperNotesView.h"
 #include "pdfview/OutlineView.h"
 #include "platform/Queues.h"
+#include "platform/WebEngineStart.h"
 #include "web/GGView.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
@@ -69,6 +70,10 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
 
 QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
 {
+    // Where the web engine would end the process, a card says so instead.
+    if (!platform::webEngineCanStart())
+        return new PanelPlaceholder(QStringLiteral("g.circle"), QStringLiteral("无法打开 Scholar"),
+                                    QStringLiteral("网页引擎未能启动。"), parent);
     SharedPDFViewModel *model = pane->viewModel();
     const auto address = [pane] {
         return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->fileName());

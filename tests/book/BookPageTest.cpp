@@ -11,6 +11,7 @@
 #include "platform/Queues.h"
 
 #include <QJsonObject>
+#include <QLabel>
 
 #include <QPushButton>
 
@@ -199,4 +200,37 @@ TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
     EXPECT_EQ(chosen, false);
     model->setBookError(std::nullopt);
     EXPECT_FALSE(view.errorCard()->isVisible());
+}
+
+// Where the web engine would end the process, the book starts no web view:
+// its card says the renderer did not start and offers scroll reading, also
+// for the next paper, and the card shows the whole message.
+TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
+{
+    test::WithoutWebEngine missing;
+    PaperReadingView view(model.get());
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.errorCard()->isVisible(); }));
+    EXPECT_FALSE(view.bookView()->webEngineStarted());
+    const QString started = QStringLiteral("本地书页渲染器未能启动。");
+    EXPECT_EQ(model->bookError(), started);
+
+    model->setPdfDocument(engine::PdfDocument::open(pdf));
+    bool turned = false;
+    platform::runOnMain([&] { turned = true; });
+    ASSERT_TRUE(test::waitFor([&] { return turned; }));
+    EXPECT_EQ(model->bookError(), started);
+    EXPECT_FALSE(view.bookView()->webEngineStarted());
+
+    // A message of several lines in the narrowest card.
+    view.resize(200, 600);
+    model->setBookError(started + started + started);
+    QLabel *message = nullptr;
+    for (QLabel *label : view.errorCard()->findChildren<QLabel *>())
+        if (label->text() == model->bookError())
+            message = label;
+    ASSERT_NE(message, nullptr);
+    EXPECT_GE(message->height(), message->heightForWidth(message->width()));
+    EXPECT_GT(message->heightForWidth(message->width()), message->fontMetrics().height());
 }

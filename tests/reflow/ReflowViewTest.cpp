@@ -92,6 +92,29 @@ TEST_F(ReflowViewTest, APageThatEndsTwiceGivesWayToTheOriginal)
     EXPECT_EQ(originals[0].page, model.currentPageIndex());
 }
 
+// Where the web engine would end the process, the view makes no web view
+// and offers the way back to the PDF at once.
+TEST_F(ReflowViewTest, WithoutAWebEngineTheViewGivesWayToTheOriginal)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    std::vector<ReadingLocation> originals;
+    reflow::ReflowCoordinator::Callbacks callbacks;
+    callbacks.showOriginal = [&](const ReadingLocation &location) { originals.push_back(location); };
+    test::WithoutWebEngine missing;
+    auto view = std::make_unique<ReflowView>(&model, std::nullopt, callbacks, nullptr,
+                                             QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view->show();
+    EXPECT_TRUE(view->failed());
+    EXPECT_EQ(view->webView(), nullptr);
+    view->magnify(0.5, QPointF(10, 10));
+    view->takeReadingPosition();
+    QPushButton *back = view->findChild<QPushButton *>();
+    ASSERT_NE(back, nullptr);
+    back->click();
+    EXPECT_EQ(originals.size(), 1u);
+    view.reset();
+}
+
 // The reflow page itself, as built into the program: it parses the paper,
 // answers "open" and reports where the reader is.
 TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)

@@ -75,6 +75,20 @@ void TempHomeTest::TearDown()
     qputenv("XDG_CACHE_HOME", m_oldCache);
 }
 
+ScopedVariable::ScopedVariable(const char *name, const QByteArray &value)
+    : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+{
+    qputenv(name, value);
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    if (m_wasSet)
+        qputenv(m_name, m_old);
+    else
+        qunsetenv(m_name);
+}
+
 QByteArray pdfWhosePageTakesNoAnnotations()
 {
     const QByteArray stream = "5 0 [] ";

@@ -23,6 +23,28 @@ bool isFifo(const QString &path);
 // The whole content of the file at `path`; empty when it cannot be read.
 QByteArray readTestFile(const QString &path);
 
+// Sets an environment variable for its lifetime, then puts back what was
+// there (or nothing).
+class ScopedVariable {
+public:
+    ScopedVariable(const char *name, const QByteArray &value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+private:
+    const char *m_name;
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+// The web engine's helper program made missing for the lifetime of the
+// object: no web view may start.
+class WithoutWebEngine : public ScopedVariable {
+public:
+    WithoutWebEngine() : ScopedVariable("QTWEBENGINEPROCESS_PATH", "/nonexistent/QtWebEngineProcess") {}
+};
+
 // Runs the event loop until `condition` holds or `seconds` passed.
 bool waitFor(const std::function<bool()> &condition, int seconds = 20);
 

@@ -124,6 +124,21 @@ TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPa
     EXPECT_EQ(scholar->urlBarText(), scholar->searchURL().toString(QUrl::FullyEncoded));
 }
 
+// Where the web engine would end the process, the Scholar panel is a card
+// that says the engine did not start; the rest of the pane goes on.
+TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
+{
+    folvan::test::WithoutWebEngine missing;
+    openPaper();
+    pane->setShowGG(true);
+    settle();
+    auto *card = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->title(), QStringLiteral("无法打开 Scholar"));
+    EXPECT_EQ(card->detail(), QStringLiteral("网页引擎未能启动。"));
+    EXPECT_NE(layout().readerView(), nullptr);
+}
+
 TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayout)
 {
     openPaper();

@@ -1,0 +1,26 @@
+#pragma once
+
+// The web engine does not report a missing helper program or resource pack
+// as an error: at its first web view it looks for them and, when one is
+// missing, ends the whole process. The reader looks first, where the engine
+// looks, and a web view that could not start shows its own error card
+// instead, while the rest of the reader goes on.
+
+#include <QString>
+
+#include <optional>
+
+namespace folvan::platform {
+
+// What keeps the web engine from starting, or nothing. The helper program
+// is looked for at QTWEBENGINEPROCESS_PATH when that is set, else in Qt's
+// program folders and beside the reader; the resource pack in
+// QTWEBENGINE_RESOURCES_PATH when that is set, else in Qt's data folders,
+// beside the reader and in ~/.<application name>.
+std::optional<QString> webEngineStartProblem();
+
+// Whether a web view may be made; the first time it may not, the reason is
+// said on standard error.
+bool webEngineCanStart();
+
+} // namespace folvan::platform
