@@ -12,6 +12,7 @@
 #include "window/PaneLayout.h"
 #include "window/PaneRules.h"
 #include "window/PanelPlaceholder.h"
+#include "dock/DockPopover.h"
 #include "window/ReadingArea.h"
 #include "window/PaneControls.h"
 #include "platform/Preferences.h"
@@ -405,6 +406,28 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Third.pdf"), 2)));
     settle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
+
+    // A panel of the dock closing hands the keyboard back the same way: not
+    // under the help, which keeps it.
+    dock::ReaderDock *dock = layout().readingArea()->dock();
+    ASSERT_NE(dock, nullptr);
+    dock->setPanel(dock::DockPanel::library);
+    ASSERT_TRUE(dock->popover() && dock->popover()->isVisible());
+    button->setFocus();
+    dock->popover()->hide();
+    settle();
+    EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
+    pane->setShowShortcuts(true);
+    settle();
+    ASSERT_NE(layout().helpOverlay(), nullptr);
+    QPushButton *helpButton = layout().helpOverlay()->findChild<QPushButton *>();
+    ASSERT_NE(helpButton, nullptr);
+    dock->setPanel(dock::DockPanel::library);
+    helpButton->setFocus();
+    dock->popover()->hide();
+    settle();
+    EXPECT_EQ(pane->focusWidget(), helpButton);
+    pane->setShowShortcuts(false);
     pane->setIsSplit(true);
     settle();
     SplitHeader &split = *layout().splitHeader();
