@@ -107,6 +107,14 @@ void PaperBookView::startWebEngine()
     connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
     connect(m_page->port(), &BookMessagePort::received, this, &PaperBookView::pageEvent);
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        // The render process that took over after one ended draws on white
+        // until it is given the page's colour itself.
+        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && m_paintDeskAgain) {
+            m_paintDeskAgain = false;
+            const QColor desk = m_page->backgroundColor();
+            m_page->setBackgroundColor(desk == Qt::white ? Qt::black : Qt::white);
+            m_page->setBackgroundColor(desk);
+        }
         if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage() == false)
             m_coordinator->pageLoadFailed(info.errorString());
     });
@@ -235,8 +243,10 @@ void PaperBookView::runScript(const QString &script)
 
 void PaperBookView::reloadPage()
 {
-    if (m_webView)
-        m_webView->reload();
+    if (!m_webView)
+        return;
+    m_paintDeskAgain = true;
+    m_webView->reload();
 }
 
 QUrl PaperBookView::frameUrl() const { return m_page ? m_page->url() : QUrl(); }

@@ -73,6 +73,7 @@ private:
     bool m_updateScheduled = false;
     bool m_webEngineWanted = false;
     bool m_webEngineRefused = false;
+    bool m_paintDeskAgain = false;
 };
 
 } // namespace folvan::book
