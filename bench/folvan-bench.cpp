@@ -7,6 +7,8 @@
 //   The citation previews of PDF's links (preview_bench.cpp).
 // folvan-bench PDF --markup-list N
 //   The annotation list with N markups on PDF (markup_list_bench.cpp).
+// folvan-bench PDF --markups N
+//   Opening PDF with N markups and changing them (markup_edit_bench.cpp).
 // folvan-bench --generate OUT [--pages N]
 //   Writes an N-page (default 2000) two-column text document to OUT.
 
@@ -95,6 +97,7 @@ double mutoolMsPerPage(const QString &path, double scale, int pages)
 
 int runPreviewBench(int argc, char **argv);
 int runMarkupListBench(int argc, char **argv);
+int runMarkupEditBench(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -103,6 +106,8 @@ int main(int argc, char **argv)
             return runPreviewBench(argc, argv);
         else if (QByteArray(argv[i]) == "--markup-list")
             return runMarkupListBench(argc, argv);
+        else if (QByteArray(argv[i]) == "--markups")
+            return runMarkupEditBench(argc, argv);
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     auto option = [&](const QString &name, const QString &fallback) {

@@ -10,6 +10,7 @@
 //   the model and engine part of one change, without any list.
 
 #include "BenchDocument.h"
+#include "BenchMarkups.h"
 #include "BenchStats.h"
 
 #include <QApplication>
@@ -33,37 +34,6 @@
 using namespace folvan;
 
 namespace {
-
-// Highlights spread over the pages: runs of 40 characters of the text.
-std::vector<ReadingMarkup> spreadMarkups(const std::shared_ptr<engine::PdfDocument> &shared, int count)
-{
-    std::vector<ReadingMarkup> markups;
-    const int pages = shared->pageCount();
-    for (int made = 0, round = 0; made < count && round < 400; ++round) {
-        for (int p = 0; p < pages && made < count; ++p) {
-            const engine::PdfPage page(shared, p);
-            const int characters = page.characterCount();
-            const int start = round * 60;
-            if (start + 40 > characters)
-                continue;
-            const engine::PdfSelection selection = page.selection(engine::PdfTextRange{start, 40});
-            const QRectF bounds = selection.bounds(page);
-            if (selection.isEmpty() || bounds.isEmpty())
-                continue;
-            ReadingMarkup markup;
-            markup.id = QUuid::createUuid();
-            markup.page = p;
-            markup.kind = QStringLiteral("highlight");
-            markup.rectangles = {bounds};
-            markup.quote = selection.string();
-            markup.note = made % 3 == 0 ? QStringLiteral("A note on this passage,\nwith a second line.") : QString();
-            markup.color = QStringLiteral("yellow");
-            markups.push_back(markup);
-            ++made;
-        }
-    }
-    return markups;
-}
 
 // The time of one change: `total` from the call to the rows drawn, and
 // `views` the list's own part of it, from the items' change to the rows
@@ -137,26 +107,13 @@ void print(const std::string &name, const std::vector<Timing> &timings)
 int runMarkupListBench(int argc, char **argv)
 {
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    int count = 2000;
-    if (const qsizetype i = args.indexOf(QStringLiteral("--markup-list")); i >= 0) {
-        if (i + 1 < args.size() && args[i + 1].toInt() > 0) {
-            count = args[i + 1].toInt();
-            args.remove(i + 1);
-        }
-        args.remove(i);
-    }
+    const int count = takeMarkupCount(argc, argv, QStringLiteral("--markup-list"), 2000, &args);
     if (args.size() != 1) {
         std::fprintf(stderr, "usage: folvan-bench PDF --markup-list N\n");
         return 2;
     }
-    // The markups are saved where nothing of the user's is.
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useScratchHome(home.path());
     QApplication app(argc, argv);
 
     const auto document = openBenchDocument(args.first());

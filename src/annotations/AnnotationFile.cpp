@@ -54,6 +54,7 @@ void AnnotationFileKeeper::reset()
     m_unreadablePath.clear();
     m_droppedPath.clear();
     m_loadedPath.clear();
+    m_encoder.clear();
 }
 
 void AnnotationFileKeeper::noteReadable(const QString &path)
@@ -68,7 +69,7 @@ void AnnotationFileKeeper::noteReadable(const QString &path)
 bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error)
 {
     QByteArray data;
-    if (!encodeMarkups(markups, &data, error))
+    if (!m_encoder.encode(markups, &data, error))
         return false;
 
     if (!m_unreadablePath.isEmpty() && m_unreadablePath != path && QFileInfo::exists(m_unreadablePath)) {

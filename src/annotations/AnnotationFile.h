@@ -63,6 +63,7 @@ private:
     QString m_unreadablePath;
     QString m_droppedPath;
     QString m_loadedPath;
+    MarkupEncoder m_encoder;
 };
 
 } // namespace folvan::annotations

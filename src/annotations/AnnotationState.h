@@ -26,6 +26,8 @@ struct AnnotationState {
     OriginalAnnotationMap originalAnnotations;
     // The annotations added to the pages for the markups, per page.
     InstalledAnnotationMap installedAnnotations;
+    // The items of the markups as last listed.
+    annotations::MarkupItemCache markupItems;
     // Why some markups are not on the pages; shown until they are.
     std::optional<QString> placementError;
     // Which annotation file must be kept aside before it is next written.

@@ -1,6 +1,7 @@
 #include "annotations/DocumentAnnotations.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 
 #include <algorithm>
 #include <set>
@@ -66,80 +67,164 @@ OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document)
     return originals;
 }
 
+namespace {
+
+// The annotation that shows a markup on its page.
+engine::PdfNewAnnotation blueprint(const ReadingMarkup &m, const BuiltAnnotation &built,
+                                   const std::vector<OriginalAnnotation> &records)
+{
+    engine::PdfNewAnnotation created;
+    created.subtype = built.subtype;
+    created.rects = m.rectangles;
+    const QPointF origin(minX(built.bounds), minY(built.bounds));
+    for (const QPointF &p : built.quadPoints)
+        created.quadPoints.push_back(p + origin);
+    created.color = built.color;
+    created.contents = built.contents.value_or(QString());
+    created.userName = built.userName;
+    created.modificationDate = built.modificationDate;
+    if (m.sourceKey) {
+        auto original = std::find_if(records.begin(), records.end(),
+                                     [&](const OriginalAnnotation &r) { return r.key == *m.sourceKey; });
+        if (original != records.end()) {
+            created.iconName = original->annotation.iconName;
+            created.fontName = original->annotation.fontName;
+            created.fontSize = original->annotation.fontSize;
+            created.fontColor = original->annotation.fontColor;
+            created.alignment = original->annotation.alignment;
+        }
+    }
+    return created;
+}
+
+bool drawn(const ReadingMarkup &m) { return m.kind != QLatin1String("deleted"); }
+
+// An annotation to make for a markup.
+struct PendingMarkup {
+    const ReadingMarkup *markup;
+    engine::PdfPlacedAnnotation annotation;
+};
+
+// Brings one page in step with its markups, but for the annotations to
+// make, which go to `pending`; true when anything on it changed.
+bool installPage(engine::PdfDocument &document, int page, const std::vector<OriginalAnnotation> &records,
+                 const std::unordered_set<QString> &keys, InstalledPage &installed,
+                 const std::vector<const ReadingMarkup *> &wanted, std::vector<PendingMarkup> &pending)
+{
+    bool changed = false;
+    // Originals hidden because a markup of this page carries their user
+    // name: a copy of that very markup saved in the file.
+    std::unordered_set<QString> installedNames;
+    for (const ReadingMarkup *m : wanted) {
+        if (drawn(*m) && !m->rectangles.empty())
+            installedNames.insert(AnnotationGeometry::installedName(m->id));
+    }
+    if (installed.hiddenOriginals.size() != records.size()) {
+        installed.hiddenOriginals.clear();
+        for (const OriginalAnnotation &record : records)
+            installed.hiddenOriginals.push_back(record.annotation.hidden);
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        const OriginalAnnotation &record = records[i];
+        const bool hide = keys.count(record.key) || installedNames.count(record.annotation.userName);
+        if (hide != installed.hiddenOriginals[i]) {
+            engine::setAnnotationHidden(document, record.annotation.handle, hide);
+            installed.hiddenOriginals[i] = hide;
+            changed = true;
+        }
+    }
+
+    // What is on the page already and still wanted as it is stays.
+    QHash<QUuid, std::vector<size_t>> onPage;
+    for (size_t i = 0; i < installed.markups.size(); ++i)
+        onPage[installed.markups[i].markup.id].push_back(i);
+    std::vector<bool> kept(installed.markups.size(), false);
+    std::vector<const ReadingMarkup *> missing;
+    for (const ReadingMarkup *m : wanted) {
+        if (!drawn(*m))
+            continue;
+        bool found = false;
+        if (auto it = onPage.find(m->id); it != onPage.end()) {
+            for (size_t i : *it) {
+                if (!kept[i] && installed.markups[i].markup == *m) {
+                    kept[i] = found = true;
+                    break;
+                }
+            }
+        }
+        if (!found)
+            missing.push_back(m);
+    }
+    std::vector<InstalledMarkup> remaining;
+    for (size_t i = 0; i < installed.markups.size(); ++i) {
+        if (kept[i]) {
+            remaining.push_back(std::move(installed.markups[i]));
+        } else {
+            if (installed.markups[i].handle.isValid())
+                engine::removeAnnotation(document, installed.markups[i].handle);
+            changed = true;
+        }
+    }
+    installed.markups = std::move(remaining);
+
+    for (const ReadingMarkup *m : missing) {
+        const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(*m);
+        if (!built)
+            continue;
+        pending.push_back({m, {page, blueprint(*m, *built, records)}});
+        changed = true;
+    }
+    return changed;
+}
+
+} // namespace
+
 int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                     InstalledAnnotationMap &installed, const std::vector<ReadingMarkup> &markups,
                     const std::function<void(int)> &pageChanged)
 {
-    std::set<int> pages;
+    const int pageCount = document.pageCount();
+    std::map<int, std::vector<const ReadingMarkup *>> byPage;
     for (const auto &[page, records] : originals)
-        pages.insert(page);
-    for (const auto &[page, handles] : installed)
-        pages.insert(page);
+        byPage[page];
+    for (const auto &[page, records] : installed)
+        byPage[page];
     for (const ReadingMarkup &m : markups) {
-        if (m.page >= 0 && m.page < document.pageCount())
-            pages.insert(int(m.page));
+        if (m.page >= 0 && m.page < pageCount)
+            byPage[int(m.page)].push_back(&m);
     }
     const std::unordered_set<QString> keys = sourceKeys(markups);
-    int failed = 0;
+    const std::vector<OriginalAnnotation> none;
 
-    for (int page : pages) {
-        if (page < 0 || page >= document.pageCount())
+    std::vector<PendingMarkup> pending;
+    std::set<int> changed;
+    for (const auto &[page, wanted] : byPage) {
+        if (page < 0 || page >= pageCount)
             continue;
-        for (const engine::PdfAnnotationHandle &handle : installed[page])
-            engine::removeAnnotation(document, handle);
-        installed[page].clear();
-
         const auto found = originals.find(page);
-        const std::vector<OriginalAnnotation> none;
         const std::vector<OriginalAnnotation> &records = found == originals.end() ? none : found->second;
-        // Originals hidden below because a markup of this page carries their
-        // user name: a copy of that very markup saved in the file.
-        std::unordered_set<QString> installedNames;
-        for (const ReadingMarkup &m : markups) {
-            if (m.page == page && m.kind != QLatin1String("deleted") && !m.rectangles.empty())
-                installedNames.insert(AnnotationGeometry::installedName(m.id));
-        }
-        for (const OriginalAnnotation &record : records) {
-            const bool hide = keys.count(record.key) || installedNames.count(record.annotation.userName);
-            engine::setAnnotationHidden(document, record.annotation.handle, hide);
-        }
+        if (installPage(document, page, records, keys, installed[page], wanted, pending))
+            changed.insert(page);
+    }
+    std::vector<engine::PdfPlacedAnnotation> made;
+    made.reserve(pending.size());
+    for (const PendingMarkup &p : pending)
+        made.push_back(p.annotation);
+    const std::vector<engine::PdfAnnotationHandle> handles = engine::createAnnotations(document, made);
+    for (size_t i = 0; i < pending.size(); ++i)
+        installed[pending[i].annotation.pageIndex].markups.push_back({*pending[i].markup, handles[i]});
 
-        for (const ReadingMarkup &m : markups) {
-            if (m.page != page || m.kind == QLatin1String("deleted"))
-                continue;
-            const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(m);
-            if (!built)
-                continue;
-            engine::PdfNewAnnotation created;
-            created.subtype = built->subtype;
-            created.rects = m.rectangles;
-            const QPointF origin(minX(built->bounds), minY(built->bounds));
-            for (const QPointF &p : built->quadPoints)
-                created.quadPoints.push_back(p + origin);
-            created.color = built->color;
-            created.contents = built->contents.value_or(QString());
-            created.userName = built->userName;
-            created.modificationDate = built->modificationDate;
-            if (m.sourceKey) {
-                auto original = std::find_if(records.begin(), records.end(),
-                                             [&](const OriginalAnnotation &r) { return r.key == *m.sourceKey; });
-                if (original != records.end()) {
-                    created.iconName = original->annotation.iconName;
-                    created.fontName = original->annotation.fontName;
-                    created.fontSize = original->annotation.fontSize;
-                    created.fontColor = original->annotation.fontColor;
-                    created.alignment = original->annotation.alignment;
-                }
-            }
-            const engine::PdfAnnotationHandle handle = engine::createAnnotation(document, page, created);
-            if (handle.isValid())
-                installed[page].push_back(handle);
-            else
-                ++failed;
-        }
-        if (installed[page].empty())
-            installed.erase(page);
-        if (pageChanged)
+    int failed = 0;
+    for (auto it = installed.begin(); it != installed.end();) {
+        const InstalledPage &pageState = it->second;
+        for (const InstalledMarkup &m : pageState.markups)
+            failed += m.handle.isValid() ? 0 : 1;
+        const bool empty = pageState.markups.empty()
+            && std::none_of(pageState.hiddenOriginals.begin(), pageState.hiddenOriginals.end(), [](bool h) { return h; });
+        it = empty ? installed.erase(it) : std::next(it);
+    }
+    if (pageChanged) {
+        for (int page : changed)
             pageChanged(page);
     }
     return failed;
@@ -148,9 +233,11 @@ int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &o
 void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                       InstalledAnnotationMap &installed)
 {
-    for (const auto &[page, handles] : installed) {
-        for (const engine::PdfAnnotationHandle &handle : handles)
-            engine::removeAnnotation(document, handle);
+    for (const auto &[page, state] : installed) {
+        for (const InstalledMarkup &m : state.markups) {
+            if (m.handle.isValid())
+                engine::removeAnnotation(document, m.handle);
+        }
     }
     installed.clear();
     for (const auto &[page, records] : originals) {
@@ -164,9 +251,29 @@ engine::PdfColor colorOf(const engine::PdfAnnotation &annotation)
     return annotation.color.value_or(SystemColors::yellow);
 }
 
+namespace {
+
+ReadingAnnotationItem markupItem(const ReadingMarkup &m)
+{
+    ReadingAnnotationItem item;
+    item.id = platform::uuidString(m.id);
+    item.page = m.page;
+    item.kind = m.kind;
+    item.rectangles = m.rectangles;
+    item.quote = m.quote;
+    item.note = m.note;
+    const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(m);
+    item.color = built ? built->color : SystemColors::yellow;
+    item.localID = m.id;
+    item.sourceKey = m.sourceKey;
+    return item;
+}
+
+} // namespace
+
 std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &document,
                                               const OriginalAnnotationMap &originals,
-                                              const std::vector<ReadingMarkup> &markups)
+                                              const std::vector<ReadingMarkup> &markups, MarkupItemCache *cache)
 {
     const std::unordered_set<QString> keys = sourceKeys(markups);
     std::unordered_set<QString> names;
@@ -193,22 +300,23 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
             items.push_back(std::move(item));
         }
     }
+    MarkupItemCache made;
     for (const ReadingMarkup &m : markups) {
         if (m.kind == QLatin1String("deleted"))
             continue;
-        ReadingAnnotationItem item;
-        item.id = platform::uuidString(m.id);
-        item.page = m.page;
-        item.kind = m.kind;
-        item.rectangles = m.rectangles;
-        item.quote = m.quote;
-        item.note = m.note;
-        const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(m);
-        item.color = built ? built->color : SystemColors::yellow;
-        item.localID = m.id;
-        item.sourceKey = m.sourceKey;
-        items.push_back(std::move(item));
+        if (!cache) {
+            items.push_back(markupItem(m));
+            continue;
+        }
+        auto known = cache->constFind(m.id);
+        if (known == cache->cend() || !(known->first == m))
+            known = made.insert(m.id, {m, markupItem(m)});
+        else
+            made.insert(m.id, *known);
+        items.push_back(known->second);
     }
+    if (cache)
+        *cache = std::move(made);
     auto firstRect = [](const ReadingAnnotationItem &item) {
         return item.rectangles.empty() ? QRectF() : item.rectangles.front();
     };

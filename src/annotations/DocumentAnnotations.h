@@ -6,7 +6,9 @@
 // originals that markups replace or tombstone, and the sorted list of
 // annotation items.
 
+#include <QHash>
 #include <QString>
+#include <QUuid>
 
 #include <functional>
 #include <map>
@@ -26,8 +28,22 @@ struct OriginalAnnotation {
 
 // Page index → the page's originals, in the page's order.
 using OriginalAnnotationMap = std::map<int, std::vector<OriginalAnnotation>>;
-// Page index → the annotations added for markups, in the order added.
-using InstalledAnnotationMap = std::map<int, std::vector<engine::PdfAnnotationHandle>>;
+// A markup as it was put on its page, and the annotation made for it (an
+// invalid handle when the page would not take it).
+struct InstalledMarkup {
+    ReadingMarkup markup;
+    engine::PdfAnnotationHandle handle;
+};
+
+// What a page shows of the markups: the markups put on it, in the order
+// added, and which of its originals are hidden (by the originals' order).
+struct InstalledPage {
+    std::vector<InstalledMarkup> markups;
+    std::vector<bool> hiddenOriginals;
+};
+
+// Page index → what is installed on that page.
+using InstalledAnnotationMap = std::map<int, InstalledPage>;
 
 namespace annotations {
 
@@ -43,12 +59,13 @@ QString originalKey(int pageIndex, int ordinal, const engine::PdfAnnotation &ann
 // The originals of every page of the document.
 OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document);
 
-// Brings the pages in step with `markups`: removes what was installed,
-// hides every original named by a markup's source key (or carrying the
-// name of a current markup) and shows the others, and installs one
-// annotation per drawn markup. `pageChanged` is told every page visited.
-// Returns how many markups could not be installed (a damaged page takes
-// none); the markups themselves are kept.
+// Brings the pages in step with `markups`: hides every original named by
+// a markup's source key (or carrying the name of a current markup) and
+// shows the others, and keeps one annotation per drawn markup. Only what
+// differs from `installed` is touched: the annotations of markups gone or
+// changed are removed, new ones made, and `pageChanged` is told each page
+// whose annotations changed. Returns how many markups are not on their
+// pages (a damaged page takes none); the markups themselves are kept.
 int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                     InstalledAnnotationMap &installed, const std::vector<ReadingMarkup> &markups,
                     const std::function<void(int)> &pageChanged = {});
@@ -58,12 +75,17 @@ int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &o
 void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                       InstalledAnnotationMap &installed);
 
+// The items of markups as last listed, by markup id, so that a long list
+// is built again making items only for the markups that changed.
+using MarkupItemCache = QHash<QUuid, std::pair<ReadingMarkup, ReadingAnnotationItem>>;
+
 // The listed items: the originals that no markup covers and every markup
 // that is not a tombstone, by page, then top edge (higher first), then
 // left edge; stable.
 std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &document,
                                               const OriginalAnnotationMap &originals,
-                                              const std::vector<ReadingMarkup> &markups);
+                                              const std::vector<ReadingMarkup> &markups,
+                                              MarkupItemCache *cache = nullptr);
 
 // The colour an annotation shows, yellow when it has none.
 engine::PdfColor colorOf(const engine::PdfAnnotation &annotation);

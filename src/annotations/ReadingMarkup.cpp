@@ -148,6 +148,33 @@ bool encodeMarkups(const std::vector<ReadingMarkup> &markups, QByteArray *out, Q
     return platform::encodeStoredJson(array, out, error);
 }
 
+bool MarkupEncoder::encode(const std::vector<ReadingMarkup> &markups, QByteArray *out, QString *error)
+{
+    // The compact array is its elements' compact forms between brackets,
+    // separated by commas.
+    QHash<QUuid, Encoded> encoded;
+    encoded.reserve(qsizetype(markups.size()));
+    QByteArray data("[");
+    for (const ReadingMarkup &markup : markups) {
+        auto known = m_encoded.find(markup.id);
+        if (known == m_encoded.end() || !(known->markup == markup)) {
+            QByteArray bytes;
+            if (!platform::encodeStoredJson(markupToJson(markup), &bytes, error))
+                return false;
+            known = m_encoded.insert(markup.id, {markup, std::move(bytes)});
+        }
+        if (data.size() > 1)
+            data.append(',');
+        data.append(known->bytes);
+        encoded.insert(markup.id, *known);
+    }
+    data.append(']');
+    m_encoded = std::move(encoded);
+    if (out)
+        *out = std::move(data);
+    return true;
+}
+
 std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes, QString *error)
 {
     // Told in the reader's words, with the parser's detail in brackets.

@@ -8,6 +8,7 @@
 // original): it replaces it, or, with the kind "deleted" (a tombstone),
 // hides it.
 
+#include <QHash>
 #include <QRectF>
 #include <QString>
 #include <QUuid>
@@ -79,6 +80,23 @@ ReadingMarkup markupFromJson(const platform::json &value);
 // The whole file: one compact JSON array. Encoding fails (false, with the
 // error text) on a number that is not finite.
 bool encodeMarkups(const std::vector<ReadingMarkup> &markups, QByteArray *out, QString *error);
+
+// Encodes the whole file as encodeMarkups does, remembering each markup's
+// encoded form, so that writing a long list again encodes only the
+// markups that changed since the last write.
+class MarkupEncoder {
+public:
+    bool encode(const std::vector<ReadingMarkup> &markups, QByteArray *out, QString *error);
+    void clear() { m_encoded.clear(); }
+
+private:
+    struct Encoded {
+        ReadingMarkup markup;
+        QByteArray bytes;
+    };
+    QHash<QUuid, Encoded> m_encoded;
+};
+
 // Decoding fails as a whole when any element fails.
 std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes, QString *error);
 

@@ -98,6 +98,7 @@ void SharedPDFViewModel::resetAnnotations()
     annotationDocument.reset();
     state.originalAnnotations.clear();
     state.installedAnnotations.clear();
+    state.markupItems.clear();
     state.fileKeeper.reset();
     state.placementError.reset();
 
@@ -166,7 +167,7 @@ void SharedPDFViewModel::rebuildAnnotationItems()
     const OriginalAnnotationMap none;
     const OriginalAnnotationMap &originals =
         statesBelongTo(annotationDocument, document) ? state.originalAnnotations : none;
-    setAnnotationItems(buildItems(*document, originals, state.markups));
+    setAnnotationItems(buildItems(*document, originals, state.markups, &annotationState().markupItems));
 }
 
 // ---- Commits and undo ------------------------------------------------------

@@ -275,7 +275,10 @@ struct CreateRequest {
     int alignment; // -1 to keep the default
 };
 
-int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r, int *objectNumber, char *error)
+// Makes an annotation; its appearance is made by finishRawAnnotations, once
+// for all annotations made together. On success `*made` holds a reference
+// the caller gives to finishRawAnnotations.
+int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r, pdf_annot **made, char *error)
 {
     int ok = 1;
     pdf_annot *annot = nullptr;
@@ -325,20 +328,58 @@ int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r,
         if (r->alignment >= 0 && r->type == PDF_ANNOT_FREE_TEXT)
             pdf_set_annot_quadding(ctx, annot, r->alignment);
         pdf_dirty_annot(ctx, annot);
-        pdf_update_annot(ctx, annot);
-        // MuPDF gives a new text note a pop-up annotation of its own; the
-        // note is made alone, as the other kinds.
-        pdf_obj *annots = pdf_dict_get(ctx, page->obj, PDF_NAME(Annots));
-        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i) {
-            pdf_obj *other = pdf_array_get(ctx, annots, i);
-            if (pdf_name_eq(ctx, pdf_dict_get(ctx, other, PDF_NAME(Subtype)), PDF_NAME(Popup))
-                && !pdf_objcmp(ctx, pdf_dict_get(ctx, other, PDF_NAME(Parent)), obj))
-                pdf_array_delete(ctx, annots, i);
-        }
-        pdf_dict_del(ctx, obj, PDF_NAME(Popup));
-        *objectNumber = pdf_to_num(ctx, obj);
+        *made = annot;
     }
-    fz_always(ctx) pdf_drop_annot(ctx, annot);
+    fz_catch(ctx)
+    {
+        pdf_drop_annot(ctx, annot);
+        fz_strlcpy(error, fz_caught_message(ctx), kErrorBufferSize);
+        ok = 0;
+    }
+    return ok;
+}
+
+// Makes the appearances of annotations just made (one pass over the open
+// pages, however many were made) and drops the references; the object
+// number of each goes to `objectNumbers` (0 for one that failed).
+int finishRawAnnotations(fz_context *ctx, pdf_annot **made, int count, int *objectNumbers, char *error)
+{
+    int ok = 1;
+    fz_try(ctx)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            if (made[i]) {
+                pdf_update_annot(ctx, made[i]);
+                break;
+            }
+        }
+        for (int i = 0; i < count; ++i) {
+            if (!made[i])
+                continue;
+            pdf_annot *annot = made[i];
+            pdf_obj *obj = pdf_annot_obj(ctx, annot);
+            // MuPDF gives a new text note a pop-up annotation of its own;
+            // the note is made alone, as the other kinds. A pop-up names its
+            // parent and the parent its pop-up, so a page with many
+            // annotations is searched only when there is one.
+            if (pdf_dict_get(ctx, obj, PDF_NAME(Popup))) {
+                pdf_obj *annots = pdf_dict_get(ctx, pdf_annot_page(ctx, annot)->obj, PDF_NAME(Annots));
+                for (int k = pdf_array_len(ctx, annots) - 1; k >= 0; --k) {
+                    pdf_obj *other = pdf_array_get(ctx, annots, k);
+                    if (pdf_name_eq(ctx, pdf_dict_get(ctx, other, PDF_NAME(Subtype)), PDF_NAME(Popup))
+                        && !pdf_objcmp(ctx, pdf_dict_get(ctx, other, PDF_NAME(Parent)), obj))
+                        pdf_array_delete(ctx, annots, k);
+                }
+                pdf_dict_del(ctx, obj, PDF_NAME(Popup));
+            }
+            objectNumbers[i] = pdf_to_num(ctx, obj);
+        }
+    }
+    fz_always(ctx)
+    {
+        for (int i = 0; i < count; ++i)
+            pdf_drop_annot(ctx, made[i]);
+    }
     fz_catch(ctx)
     {
         fz_strlcpy(error, fz_caught_message(ctx), kErrorBufferSize);
@@ -495,13 +536,23 @@ std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAn
     return found.front();
 }
 
-PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &blueprint,
-                                     QString *error)
+namespace {
+
+// A creation request with the buffers its pointers point into.
+struct PreparedRequest {
+    CreateRequest request{};
+    std::vector<float> quads;
+    QByteArray contents, userName, icon, fontName;
+};
+
+// Fills `prepared` (in place: the request points into it) from a
+// blueprint; false and `error` when it cannot be made.
+bool prepareRequest(const PdfNewAnnotation &blueprint, PreparedRequest &prepared, QString *error)
 {
     const std::optional<enum pdf_annot_type> type = creatableType(blueprint.subtype);
     if (!type) {
         setError(error, QStringLiteral("不支持的批注类型：") + blueprint.subtype);
-        return {};
+        return false;
     }
     QPolygonF corners(QList<QPointF>(blueprint.quadPoints.begin(), blueprint.quadPoints.end()));
     for (const QRectF &r : blueprint.rects)
@@ -510,11 +561,11 @@ PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const
     if (corners.isEmpty() || !std::isfinite(bounds.x()) || !std::isfinite(bounds.y())
         || !std::isfinite(bounds.width()) || !std::isfinite(bounds.height())) {
         setError(error, QStringLiteral("批注没有位置"));
-        return {};
+        return false;
     }
     const bool textMarkup = *type == PDF_ANNOT_HIGHLIGHT || *type == PDF_ANNOT_UNDERLINE
         || *type == PDF_ANNOT_STRIKE_OUT || *type == PDF_ANNOT_SQUIGGLY;
-    std::vector<float> quads;
+    std::vector<float> &quads = prepared.quads;
     if (textMarkup) {
         if (!blueprint.quadPoints.empty()) {
             for (const QPointF &p : blueprint.quadPoints) {
@@ -530,12 +581,13 @@ PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const
             }
         }
     }
-    const QByteArray contents = blueprint.contents.toUtf8();
-    const QByteArray userName = blueprint.userName.toUtf8();
-    const QByteArray icon = blueprint.iconName.toUtf8();
-    const QByteArray fontName = blueprint.fontName.toUtf8();
+    const QByteArray &contents = prepared.contents = blueprint.contents.toUtf8();
+    const QByteArray &userName = prepared.userName = blueprint.userName.toUtf8();
+    const QByteArray &icon = prepared.icon = blueprint.iconName.toUtf8();
+    const QByteArray &fontName = prepared.fontName = blueprint.fontName.toUtf8();
 
-    CreateRequest request{};
+    CreateRequest &request = prepared.request;
+    request = CreateRequest{};
     request.type = *type;
     request.textMarkup = textMarkup;
     request.rect = fz_make_rect(float(bounds.left()), float(bounds.top()), float(bounds.right()), float(bounds.bottom()));
@@ -559,20 +611,55 @@ PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const
     }
     request.alignment = blueprint.alignment ? std::clamp(*blueprint.alignment, 0, 2) : -1;
 
+    return true;
+}
+
+} // namespace
+
+std::vector<PdfAnnotationHandle> createAnnotations(PdfDocument &document, const std::vector<PdfPlacedAnnotation> &made,
+                                                   QString *error)
+{
+    std::vector<PdfAnnotationHandle> handles(made.size());
+    std::vector<PreparedRequest> requests(made.size());
+    std::vector<bool> ready(made.size(), false);
+    for (size_t i = 0; i < made.size(); ++i)
+        ready[i] = prepareRequest(made[i].blueprint, requests[i], error);
+
     DocumentLock lock(document);
-    pdf_page *page = lock.pdf() ? lock.impl().loadPage(lock.ctx(), pageIndex) : nullptr;
-    if (!page) {
-        setError(error, QStringLiteral("没有第 %1 页").arg(pageIndex + 1));
-        return {};
-    }
-    int objectNumber = 0;
+    if (!lock.pdf())
+        return handles;
+    std::vector<pdf_annot *> annots(made.size(), nullptr);
     char message[kErrorBufferSize] = {0};
-    if (!createRawAnnotation(lock.ctx(), page, &request, &objectNumber, message)) {
-        setError(error, QStringLiteral("无法创建批注：") + QString::fromUtf8(message));
-        return {};
+    for (size_t i = 0; i < made.size(); ++i) {
+        if (!ready[i])
+            continue;
+        const int pageIndex = made[i].pageIndex;
+        pdf_page *page = lock.impl().loadPage(lock.ctx(), pageIndex);
+        if (!page) {
+            setError(error, QStringLiteral("没有第 %1 页").arg(pageIndex + 1));
+            continue;
+        }
+        if (!createRawAnnotation(lock.ctx(), page, &requests[i].request, &annots[i], message))
+            setError(error, QStringLiteral("无法创建批注：") + QString::fromUtf8(message));
     }
-    lock.impl().pageAnnotationsChanged(pageIndex);
-    return {pageIndex, objectNumber};
+    std::vector<int> objectNumbers(made.size(), 0);
+    if (!finishRawAnnotations(lock.ctx(), annots.data(), int(annots.size()), objectNumbers.data(), message)) {
+        setError(error, QStringLiteral("无法创建批注：") + QString::fromUtf8(message));
+        return handles;
+    }
+    for (size_t i = 0; i < made.size(); ++i) {
+        if (objectNumbers[i] > 0) {
+            handles[i] = {made[i].pageIndex, objectNumbers[i]};
+            lock.impl().pageAnnotationsChanged(made[i].pageIndex);
+        }
+    }
+    return handles;
+}
+
+PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &blueprint,
+                                     QString *error)
+{
+    return createAnnotations(document, {{pageIndex, blueprint}}, error).front();
 }
 
 bool removeAnnotation(PdfDocument &document, const PdfAnnotationHandle &handle)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QUndoStack>
+
 #include "AnnotationTestSupport.h"
 #include "annotations/AnnotationGeometry.h"
 #include "annotations/ReadingMarkup.h"
@@ -195,4 +197,85 @@ TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
     EXPECT_EQ(items[2].localID, list[0].id);
     EXPECT_EQ(items[3].localID, list[3].id); // no rectangle: the zero rectangle
     EXPECT_EQ(items[3].color, SystemColors::yellow);
+}
+
+// A change to one markup touches its own annotation and page only.
+TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 3));
+    std::vector<ReadingMarkup> list;
+    for (int page : {0, 0, 1, 2}) {
+        ReadingMarkup m;
+        m.id = QUuid::createUuid();
+        m.page = page;
+        m.kind = QStringLiteral("highlight");
+        m.rectangles = {textRect(int(list.size()) % 3, 0, 5)};
+        m.color = QStringLiteral("yellow");
+        list.push_back(m);
+    }
+    model.applyAnnotations(list);
+    const auto handles = [&](int page) {
+        std::vector<int> numbers;
+        for (const engine::PdfAnnotation &a : engine::annotations(*model.pdfDocument(), page))
+            numbers.push_back(a.handle.objectNumber);
+        return numbers;
+    };
+    const std::vector<int> firstPage = handles(0), lastPage = handles(2);
+    ASSERT_EQ(firstPage.size(), 2u);
+
+    std::vector<int> told;
+    QObject::connect(&model, &SharedPDFViewModel::annotationsChangedOnPage, [&](int page) { told.push_back(page); });
+    list[2].note = QStringLiteral("changed");
+    list[2].color = QStringLiteral("blue");
+    model.applyAnnotations(list);
+    EXPECT_EQ(told, std::vector<int>{1});
+    EXPECT_EQ(handles(0), firstPage);
+    EXPECT_EQ(handles(2), lastPage);
+    const std::vector<engine::PdfAnnotation> changed = engine::annotations(*model.pdfDocument(), 1);
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].contents, QStringLiteral("changed"));
+    EXPECT_EQ(changed[0].userName, AnnotationGeometry::installedName(list[2].id));
+
+    // Deleting and undoing bring back the markup on its page alone.
+    told.clear();
+    model.deleteAnnotation(platform::uuidString(list[0].id));
+    EXPECT_EQ(handles(0), std::vector<int>{firstPage[1]});
+    model.annotationUndoManager()->undo();
+    EXPECT_EQ(told, (std::vector<int>{0, 0}));
+    EXPECT_EQ(handles(0).size(), 2u);
+    EXPECT_EQ(handles(0).front(), firstPage[1]);
+    EXPECT_EQ(handles(2), lastPage);
+    EXPECT_EQ(model.annotationItems().size(), 4u);
+}
+
+// The file written after a change is byte for byte the file the whole list
+// encodes to, though only the changed markup is encoded again.
+TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
+    std::vector<ReadingMarkup> list;
+    for (int i = 0; i < 3; ++i) {
+        ReadingMarkup m;
+        m.id = QUuid::createUuid();
+        m.page = i % 2;
+        m.kind = QStringLiteral("underline");
+        m.rectangles = {QRectF(72.5, 600 + i, 100, 12)};
+        m.quote = QStringLiteral("a/b \"quoted\" 引文");
+        m.rgba = std::vector<double>{1, 0.5, 0, 1};
+        list.push_back(m);
+    }
+    const auto expectFileOf = [&](const std::vector<ReadingMarkup> &markups) {
+        QByteArray whole;
+        QString error;
+        ASSERT_TRUE(encodeMarkups(markups, &whole, &error));
+        EXPECT_EQ(fileBytes(annotationFile(model)), whole);
+    };
+    model.applyAnnotations(list);
+    expectFileOf(list);
+    list[1].note = QStringLiteral("now with a note");
+    list.erase(list.begin());
+    model.applyAnnotations(list);
+    expectFileOf(list);
+    model.applyAnnotations({});
+    expectFileOf({});
 }

@@ -237,6 +237,42 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     EXPECT_FALSE(createAnnotation(*doc, 5, blueprint).isValid());
 }
 
+// Made together: each as if made alone, in order, one refusal not
+// stopping the others.
+TEST(PdfAnnotations, AnnotationsMadeTogetherEachGetTheirHandleAndLook)
+{
+    auto doc = open(annotatedFixture());
+    ASSERT_TRUE(doc);
+    std::vector<PdfPlacedAnnotation> made;
+    for (int i = 0; i < 3; ++i) {
+        PdfNewAnnotation blueprint;
+        blueprint.rects = {QRectF(100, 200 + 20 * i, 50, 12)};
+        blueprint.userName = QStringLiteral("Folvan:%1").arg(i);
+        made.push_back({i == 1 ? 7 : 1, blueprint});
+    }
+    PdfNewAnnotation note;
+    note.subtype = "Text";
+    note.rects = {QRectF(300, 300, 20, 20)};
+    note.contents = "alone";
+    made.push_back({1, note});
+    QString error;
+    const std::vector<PdfAnnotationHandle> handles = createAnnotations(*doc, made, &error);
+    ASSERT_EQ(handles.size(), 4u);
+    EXPECT_FALSE(handles[1].isValid());
+    EXPECT_FALSE(error.isEmpty());
+    const std::vector<PdfAnnotation> list = annotations(*doc, 1);
+    // The text note comes without a pop-up of its own.
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].handle, handles[0]);
+    EXPECT_EQ(list[0].userName, "Folvan:0");
+    EXPECT_EQ(list[1].handle, handles[2]);
+    EXPECT_EQ(list[1].userName, "Folvan:2");
+    EXPECT_TRUE(list[1].bounds.contains(QRectF(100, 240, 50, 12)));
+    EXPECT_EQ(list[2].handle, handles[3]);
+    EXPECT_EQ(list[2].subtype, "Text");
+    expectColor(list[0].color, {1, 1, 0, 1});
+}
+
 TEST(PdfAnnotations, APageThatCannotTakeAnnotationsRefusesThemAndStaysUsable)
 {
     QString error;

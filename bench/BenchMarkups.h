@@ -1,0 +1,71 @@
+#pragma once
+// Markups the benchmark programs put on a paper.
+
+#include <memory>
+#include <vector>
+
+#include <QStringList>
+#include <QUuid>
+
+#include "annotations/ReadingMarkup.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
+#include "engine/PdfSelection.h"
+
+// Highlights spread over the pages: runs of 40 characters of the text.
+inline std::vector<folvan::ReadingMarkup> spreadMarkups(const std::shared_ptr<folvan::engine::PdfDocument> &shared, int count)
+{
+    std::vector<folvan::ReadingMarkup> markups;
+    const int pages = shared->pageCount();
+    for (int made = 0, round = 0; made < count && round < 400; ++round) {
+        for (int p = 0; p < pages && made < count; ++p) {
+            const folvan::engine::PdfPage page(shared, p);
+            const int characters = page.characterCount();
+            const int start = round * 60;
+            if (start + 40 > characters)
+                continue;
+            const folvan::engine::PdfSelection selection = page.selection(folvan::engine::PdfTextRange{start, 40});
+            const QRectF bounds = selection.bounds(page);
+            if (selection.isEmpty() || bounds.isEmpty())
+                continue;
+            folvan::ReadingMarkup markup;
+            markup.id = QUuid::createUuid();
+            markup.page = p;
+            markup.kind = QStringLiteral("highlight");
+            markup.rectangles = {bounds};
+            markup.quote = selection.string();
+            markup.note = made % 3 == 0 ? QStringLiteral("A note on this passage,\nwith a second line.") : QString();
+            markup.color = QStringLiteral("yellow");
+            markups.push_back(markup);
+            ++made;
+        }
+    }
+    return markups;
+}
+
+// The arguments after the program's name, with the markup count that
+// follows `flag` taken out of them (`fallback` when none is given).
+inline int takeMarkupCount(int argc, char **argv, const QString &flag, int fallback, QStringList *args)
+{
+    for (int i = 1; i < argc; ++i)
+        *args << QString::fromLocal8Bit(argv[i]);
+    int count = fallback;
+    if (const qsizetype i = args->indexOf(flag); i >= 0) {
+        if (i + 1 < args->size() && (*args)[i + 1].toInt() > 0) {
+            count = (*args)[i + 1].toInt();
+            args->remove(i + 1);
+        }
+        args->remove(i);
+    }
+    return count;
+}
+
+// Points the data folders at `home`, so that the markups are saved where
+// nothing of the user's is, and draws off screen unless told otherwise.
+inline void useScratchHome(const QString &home)
+{
+    for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, home.toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}

@@ -1,0 +1,138 @@
+// folvan-bench PDF --markups N
+//   A paper carrying N highlights (default 10000), saved as markups:
+//   open_ms is the paper opened in a pane model and its first page drawn
+//   with no markups saved for it, open_with_markups_ms the same with the N
+//   markups read from the annotation file (target: under twice open_ms).
+//   Then, each the median of several runs with the worst in brackets, on
+//   the paper with its N markups: markup_add_ms (a highlight made from a
+//   selection, target under 50 ms), markup_undo_ms (undoing it) and
+//   markup_delete_ms (deleting one markup), each until the model, the
+//   pages' annotations, the list and the file are up to date (the page
+//   view draws the pages again off the interface thread).
+
+#include "BenchDocument.h"
+#include "BenchMarkups.h"
+#include "BenchStats.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QUndoStack>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
+#include "engine/PdfSelection.h"
+#include "model/SharedPDFViewModel.h"
+
+using namespace folvan;
+
+namespace {
+
+constexpr double kScale = 2;
+
+double millisecondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    QCoreApplication::processEvents();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// Opens the paper as the reader does: the document, its annotations, its
+// first page.
+struct OpenPaper {
+    std::shared_ptr<engine::PdfDocument> document;
+    std::unique_ptr<SharedPDFViewModel> model;
+};
+
+OpenPaper openPaper(const QString &path)
+{
+    OpenPaper paper;
+    paper.document = engine::PdfDocument::open(path);
+    if (!paper.document)
+        return paper;
+    paper.model = std::make_unique<SharedPDFViewModel>();
+    const QUrl url = QUrl::fromLocalFile(path);
+    paper.model->setPdfDocumentURL(url);
+    paper.model->loadMarkups(url, paper.document);
+    paper.document->page(0).render(kScale);
+    return paper;
+}
+
+void print(const char *name, const std::vector<double> &times)
+{
+    std::printf("%s %.2f [%.2f]\n", name, percentile(times, 0.5), percentile(times, 1.0));
+}
+
+} // namespace
+
+int runMarkupEditBench(int argc, char **argv)
+{
+    QStringList args;
+    const int count = takeMarkupCount(argc, argv, QStringLiteral("--markups"), 10000, &args);
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: folvan-bench PDF --markups N\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    useScratchHome(home.path());
+    QApplication app(argc, argv);
+    const QString path = args.first();
+    if (!openBenchDocument(path))
+        return 1;
+
+    // Without markups: the best of three, as the file system warms up.
+    double plainMs = -1;
+    for (int run = 0; run < 3; ++run) {
+        const double ms = millisecondsOf([&] { openPaper(path); });
+        plainMs = plainMs < 0 ? ms : std::min(plainMs, ms);
+    }
+
+    {
+        OpenPaper paper = openPaper(path);
+        paper.model->applyAnnotations(spreadMarkups(paper.document, count));
+        if (paper.model->markups().size() < size_t(count)) {
+            std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", paper.model->markups().size());
+            return 1;
+        }
+    }
+    double markedMs = -1;
+    OpenPaper paper;
+    for (int run = 0; run < 2; ++run) {
+        const double ms = millisecondsOf([&] { paper = openPaper(path); });
+        markedMs = markedMs < 0 ? ms : std::min(markedMs, ms);
+    }
+    std::printf("markups %zu\n", paper.model->markups().size());
+    std::printf("open_ms %.1f\n", plainMs);
+    std::printf("open_with_markups_ms %.1f (target under %.1f)\n", markedMs, 2 * plainMs);
+
+    SharedPDFViewModel &model = *paper.model;
+    const engine::PdfPage firstPage = paper.document->page(0);
+    // A run of text no markup covers.
+    const engine::PdfSelection fresh = firstPage.selection(engine::PdfTextRange{45, 10});
+    const auto change = [&](const std::function<void()> &work) { return millisecondsOf(work); };
+    std::vector<double> added, undone, deleted;
+    for (int run = 0; run < 5; ++run) {
+        model.retainedSelection = fresh;
+        model.setSelectionText(fresh.string());
+        added.push_back(change([&] { model.addMarkup(QStringLiteral("highlight"), QString()); }));
+        undone.push_back(change([&] { model.annotationUndoManager()->undo(); }));
+        const QString victim = model.annotationItems()[size_t(run) * 7].id;
+        deleted.push_back(change([&] { model.deleteAnnotation(victim); }));
+        model.annotationUndoManager()->undo();
+    }
+    if (model.markups().size() < size_t(count)) {
+        std::fprintf(stderr, "undoing lost markups: %zu left\n", model.markups().size());
+        return 1;
+    }
+    print("markup_add_ms", added);
+    std::printf("markup_add_target_ms 50\n");
+    print("markup_undo_ms", undone);
+    print("markup_delete_ms", deleted);
+    return 0;
+}
