@@ -100,12 +100,7 @@ void ReaderWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-ReaderWindows::ReaderWindows()
-    : m_settings(std::make_unique<SettingsWindow>())
-{
-    // Closing the reading windows ends the program, settings window or not.
-    m_settings->setAttribute(Qt::WA_QuitOnClose, false);
-}
+ReaderWindows::ReaderWindows() = default;
 
 ReaderWindows::~ReaderWindows()
 {
@@ -120,9 +115,10 @@ ReaderWindow *ReaderWindows::open(std::optional<QStringList> paneArguments, cons
     if (paneArguments)
         window->workspace()->setPaneArguments(*paneArguments);
     connect(window, &ReaderWindow::settingsRequested, this, [this] {
-        m_settings->show();
-        m_settings->raise();
-        m_settings->activateWindow();
+        QWidget *settings = settingsWindow();
+        settings->show();
+        settings->raise();
+        settings->activateWindow();
     });
     // A new window starts as the program does without a file named.
     connect(window, &ReaderWindow::newWindowRequested, this,
@@ -153,8 +149,13 @@ ReaderWindow *ReaderWindows::current() const
     return list.isEmpty() ? nullptr : list.last();
 }
 
-QWidget *ReaderWindows::settingsWindow() const
+QWidget *ReaderWindows::settingsWindow()
 {
+    if (!m_settings) {
+        m_settings = std::make_unique<SettingsWindow>();
+        // Closing the reading windows ends the program, settings window or not.
+        m_settings->setAttribute(Qt::WA_QuitOnClose, false);
+    }
     return m_settings.get();
 }
 

@@ -64,7 +64,9 @@ public:
     // The active reading window, else the one opened last that is still
     // there; none when every window is closed.
     ReaderWindow *current() const;
-    QWidget *settingsWindow() const;
+    // The settings window, made when first asked for: a start with a paper
+    // does not wait for it.
+    QWidget *settingsWindow();
     // Hands the files to the current window and brings it forward.
     void openExternalPaths(const QStringList &paths);
 

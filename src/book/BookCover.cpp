@@ -143,6 +143,10 @@ void BookCover::paintEvent(QPaintEvent *)
             painter.restore();
         }
     }
+    if (!m_painted && complete()) {
+        m_painted = true;
+        emit spreadPainted();
+    }
 }
 
 } // namespace folvan::book

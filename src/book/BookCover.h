@@ -55,6 +55,11 @@ public:
     // Every raster of the spread has arrived and is drawn.
     bool complete() const;
 
+signals:
+    // The whole spread was painted for the first time (emitted from the
+    // paint, before the painted window reaches the screen).
+    void spreadPainted();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -68,6 +73,7 @@ private:
     std::map<int, QImage> m_images;
     std::vector<quint64> m_requests;
     bool m_finished = false;
+    bool m_painted = false;
 };
 
 } // namespace folvan::book

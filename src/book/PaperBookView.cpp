@@ -13,6 +13,8 @@
 #include "platform/WebEngineStart.h"
 
 #include <QJsonObject>
+#include <QGuiApplication>
+#include <QOpenGLWidget>
 #include <QTimer>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -20,6 +22,17 @@
 #include <QWebEngineProfile>
 
 namespace folvan::book {
+
+namespace {
+
+bool platformComposesWithOpenGL()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))
+        || platform == QLatin1String("cocoa") || platform == QLatin1String("windows");
+}
+
+} // namespace
 
 PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent)
@@ -50,28 +63,56 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
             [this] { platform::runOnMain(this, [this] { followDocument(); }); });
 
     followDocument();
-    // The web engine starts while the first spread's rasters are drawn, and
-    // only for a view still shown then: a pane that makes a book view and
-    // takes it away in the same turn (a paper opened in the page view)
-    // starts no web engine process.
+    // The web engine starts once the cover's spread has been painted: its
+    // start-up holds the main thread for a good while, and the reader sees
+    // the paper sooner without waiting for it. A cover that does not paint (no raster, a view too small)
+    // holds it back no longer than a second. And only a view still shown
+    // starts it: a pane that makes a book view and takes it away in the
+    // same turn (a paper opened in the page view) starts no web engine
+    // process.
+    m_webEngineFallback.setSingleShot(true);
+    m_webEngineFallback.setInterval(1000);
+    connect(&m_webEngineFallback, &QTimer::timeout, this, [this] {
+        m_webEngineDue = true;
+        startWebEngineWhenDue();
+    });
+    // Queued: the painted window is handed to the screen first.
+    connect(
+        m_cover, &BookCover::spreadPainted, this,
+        [this] {
+            m_webEngineDue = true;
+            startWebEngineWhenDue();
+        },
+        Qt::QueuedConnection);
     platform::runOnMain(this, [this] {
         m_webEngineWanted = true;
-        if (isVisible())
-            startWebEngine();
+        startWebEngineWhenDue();
     });
 }
 
 void PaperBookView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (m_webEngineWanted)
+    startWebEngineWhenDue();
+}
+
+void PaperBookView::startWebEngineWhenDue()
+{
+    if (m_webView || !m_webEngineWanted || !isVisible())
+        return;
+    if (m_webEngineDue || m_cover->finished())
         startWebEngine();
+    else if (!m_webEngineFallback.isActive())
+        m_webEngineFallback.start();
 }
 
 void PaperBookView::startWebEngine()
 {
     if (m_webView || m_webEngineRefused)
         return;
+    m_webEngineFallback.stop();
+    delete m_composer;
+    m_composer = nullptr;
     // Where the engine would end the process, the book shows its error
     // card (with the way to the page view) instead.
     if (!platform::webEngineCanStart()) {
@@ -200,6 +241,15 @@ void PaperBookView::startCover()
     m_cover->setGeometry(rect());
     m_cover->start(m_coordinator->token(), m_coordinator->initialPage(), document->pageCount(),
                    m_coordinator->aspect(), {.angle = p.angle, .zoom = p.zoom, .layout = p.layout, .warmth = p.warmth});
+    // The web view composes its window with OpenGL, and a window that turns
+    // to OpenGL once it is on the screen is made again, blank meanwhile:
+    // the window turns now, before the cover's first frame, while the
+    // rasters are drawn. An OpenGL widget never shown does it, on the
+    // desktop platforms that compose widgets with OpenGL at all.
+    if (!m_webView && !m_webEngineRefused && !m_composer && isVisible() && platformComposesWithOpenGL()) {
+        m_composer = new QOpenGLWidget(this);
+        m_composer->hide();
+    }
 }
 
 void PaperBookView::resizeEvent(QResizeEvent *event)

@@ -9,6 +9,7 @@
 #include "book/BookCoordinator.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -34,8 +35,8 @@ public:
     void setOnDropPDF(std::function<void(const QUrl &)> onDropPDF);
 
     BookCoordinator *coordinator() const { return m_coordinator; }
-    // The web side starts in the turn after the view was made, once the
-    // first spread's rasters are asked for; these start it at once.
+    // The web side starts once the view is shown and the first spread was
+    // painted from its rasters (or a second passed); these start it at once.
     DroppableBookWebView *webView();
     BookWebPage *page();
     bool webEngineStarted() const { return m_webView; }
@@ -48,6 +49,7 @@ protected:
 
 private:
     void startWebEngine();
+    void startWebEngineWhenDue();
     void scheduleUpdate();
     void followDocument();
     void startCover();
@@ -74,6 +76,10 @@ private:
     bool m_webEngineWanted = false;
     bool m_webEngineRefused = false;
     bool m_paintDeskAgain = false;
+    bool m_webEngineDue = false;
+    QTimer m_webEngineFallback;
+    // Turns the window over to OpenGL before the web view is there.
+    QWidget *m_composer = nullptr;
 };
 
 } // namespace folvan::book

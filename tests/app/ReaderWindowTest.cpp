@@ -82,6 +82,24 @@ TEST_F(ReaderWindowTest, PathsFromOutsideBecomeOpenRequestsOfTheActivePane)
     EXPECT_EQ(window->workspace()->primaryRequest()->url, QUrl::fromLocalFile(QStringLiteral("/papers/other.PDF")));
 }
 
+// Every window asks for the one settings window, which does not keep the
+// program running once the reading windows are closed.
+TEST_F(ReaderWindowTest, WindowsShareOneSettingsWindow)
+{
+    app::ReaderWindows windows;
+    app::ReaderWindow *first = windows.open(QStringList{QStringLiteral("folvan")});
+    app::ReaderWindow *second = windows.open(QStringList{QStringLiteral("folvan")});
+    emit first->settingsRequested();
+    QWidget *settings = windows.settingsWindow();
+    ASSERT_TRUE(settings);
+    EXPECT_TRUE(settings->isVisible());
+    settings->hide();
+    emit second->settingsRequested();
+    EXPECT_EQ(windows.settingsWindow(), settings);
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_FALSE(settings->testAttribute(Qt::WA_QuitOnClose));
+}
+
 TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
 {
     app::ReaderWindows windows;

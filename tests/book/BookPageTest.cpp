@@ -106,15 +106,20 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
     EXPECT_EQ(test::readFromPageThroughFileUrls(view.page(), root()), QString());
 }
 
-// The first spread is drawn from its rasters while the web engine starts,
+// The first spread is drawn from its rasters before the web engine starts,
 // and gives way to the page once the page has drawn it.
 TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
 {
     model->setCurrentPageIndex(3);
     PaperBookView view(model.get());
+    std::optional<bool> startedAtPaint;
+    QObject::connect(view.cover(), &BookCover::spreadPainted, &view,
+                     [&] { startedAtPaint = view.webEngineStarted(); });
     view.resize(1000, 700);
     view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.cover()->complete(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return startedAtPaint.has_value(); }, 60));
+    EXPECT_FALSE(*startedAtPaint) << "the web engine started before the spread was painted";
+    EXPECT_TRUE(view.cover()->complete());
     EXPECT_TRUE(view.cover()->isVisible());
     EXPECT_FALSE(view.coordinator()->paperReady()) << "the page came first";
     ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
@@ -139,7 +144,19 @@ TEST_F(BookPageTest, AHiddenBookViewStartsNoWebEngine)
     ASSERT_TRUE(test::waitFor([&] { return turned; }));
     EXPECT_FALSE(view->webEngineStarted());
     view->show();
-    EXPECT_TRUE(view->webEngineStarted());
+    EXPECT_TRUE(test::waitFor([&] { return view->webEngineStarted(); }, 30));
+}
+
+// A view too small for the cover paints no spread: the web engine starts
+// all the same, and the page draws the book.
+TEST_F(BookPageTest, AViewWithoutACoverStillStartsThePage)
+{
+    PaperBookView view(model.get());
+    view.resize(80, 80);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.webEngineStarted(); }, 30));
+    EXPECT_FALSE(view.cover()->isVisible());
+    EXPECT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
 }
 
 // A resize builds the book again at the page shown: a book of an earlier
