@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-webengine-dev qt6-webengine-dev-tools qt6-webchannel-dev
   qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins qt6-image-formats-plugins
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  libmupdf-dev mupdf-tools libharfbuzz-dev libfreetype-dev libjbig2dec0-dev
+  libmupdf-dev mupdf-tools liblcms2-dev libgs-common libharfbuzz-dev libfreetype-dev libjbig2dec0-dev
   libjpeg-dev libopenjp2-7-dev zlib1g-dev libgumbo-dev libmujs-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils imagemagick fonts-noto-cjk fonts-dejavu-core
