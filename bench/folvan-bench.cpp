@@ -9,6 +9,9 @@
 //   The annotation list with N markups on PDF (markup_list_bench.cpp).
 // folvan-bench PDF --markups N
 //   Opening PDF with N markups and changing them (markup_edit_bench.cpp).
+// folvan-bench --cmyk-image [--scale S]
+//   A page of one CMYK image, drawn by the engine and by MuPDF's tool
+//   (cmyk_bench.cpp).
 // folvan-bench --generate OUT [--pages N]
 //   Writes an N-page (default 2000) two-column text document to OUT.
 
@@ -98,6 +101,7 @@ double mutoolMsPerPage(const QString &path, double scale, int pages)
 int runPreviewBench(int argc, char **argv);
 int runMarkupListBench(int argc, char **argv);
 int runMarkupEditBench(int argc, char **argv);
+int runCmykImageBench(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -108,6 +112,8 @@ int main(int argc, char **argv)
             return runMarkupListBench(argc, argv);
         else if (QByteArray(argv[i]) == "--markups")
             return runMarkupEditBench(argc, argv);
+        else if (QByteArray(argv[i]) == "--cmyk-image")
+            return runCmykImageBench(argc, argv);
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     auto option = [&](const QString &name, const QString &fallback) {

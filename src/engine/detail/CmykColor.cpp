@@ -155,39 +155,39 @@ void CmykToRgbTable::fillCells() noexcept
 void CmykToRgbTable::interpolate(int c, int m, int y, int k, float fc, float fm, float fy, float fk,
                                  float out[3]) const noexcept
 {
-    // Tetrahedral interpolation in the C, M, Y cube of one K plane: the
-    // tetrahedron is chosen by the order of the three fractions.
-    auto plane = [&](const float *p, float result[3]) {
-        const float *p100 = p + kStrideC, *p010 = p + kStrideM, *p001 = p + kStrideY;
-        const float *p110 = p100 + kStrideM, *p101 = p100 + kStrideY, *p011 = p010 + kStrideY;
-        const float *p111 = p110 + kStrideY;
-        for (int i = 0; i < 3; ++i) {
-            float v;
-            if (fc >= fm) {
-                if (fm >= fy)
-                    v = p[i] + fc * (p100[i] - p[i]) + fm * (p110[i] - p100[i]) + fy * (p111[i] - p110[i]);
-                else if (fc >= fy)
-                    v = p[i] + fc * (p100[i] - p[i]) + fy * (p101[i] - p100[i]) + fm * (p111[i] - p101[i]);
-                else
-                    v = p[i] + fy * (p001[i] - p[i]) + fc * (p101[i] - p001[i]) + fm * (p111[i] - p101[i]);
-            } else {
-                if (fc >= fy)
-                    v = p[i] + fm * (p010[i] - p[i]) + fc * (p110[i] - p010[i]) + fy * (p111[i] - p110[i]);
-                else if (fm >= fy)
-                    v = p[i] + fm * (p010[i] - p[i]) + fy * (p011[i] - p010[i]) + fc * (p111[i] - p011[i]);
-                else
-                    v = p[i] + fy * (p001[i] - p[i]) + fm * (p011[i] - p001[i]) + fc * (p111[i] - p011[i]);
-            }
-            result[i] = v;
-        }
+    // Tetrahedral interpolation in the C, M, Y cube of a K plane: the
+    // tetrahedron's corners lie on the path from the cube's first node to
+    // its last along the axes in the order of their fractions, largest
+    // first. The order is looked up, not branched on: in a photograph it
+    // changes from pixel to pixel.
+    struct Path {
+        int second, third;
     };
-    const float *base = m_grid + k * kStrideK + c * kStrideC + m * kStrideM + y * kStrideY;
-    plane(base, out);
+    static constexpr Path kPaths[8] = {
+        {kStrideY, kStrideY + kStrideM}, // y > m > c
+        {kStrideY, kStrideY + kStrideM}, // (cannot happen)
+        {kStrideM, kStrideM + kStrideY}, // m >= y > c
+        {kStrideM, kStrideM + kStrideC}, // m > c >= y
+        {kStrideY, kStrideY + kStrideC}, // y > c >= m
+        {kStrideC, kStrideC + kStrideY}, // c >= y > m
+        {kStrideC, kStrideC + kStrideM}, // (cannot happen)
+        {kStrideC, kStrideC + kStrideM}, // c >= m >= y
+    };
+    const Path path = kPaths[(fc >= fm) * 4 + (fm >= fy) * 2 + (fc >= fy)];
+    const int second = path.second, third = path.third;
+    const float high = std::max({fc, fm, fy}), low = std::min({fc, fm, fy});
+    const float middle = fc + fm + fy - high - low;
+    constexpr int fourth = kStrideC + kStrideM + kStrideY;
+    const float w0 = 1 - high, w1 = high - middle, w2 = middle - low, w3 = low;
+    const float *p = m_grid + k * kStrideK + c * kStrideC + m * kStrideM + y * kStrideY;
+    for (int i = 0; i < 3; ++i)
+        out[i] = w0 * p[i] + w1 * p[second + i] + w2 * p[third + i] + w3 * p[fourth + i];
     if (fk > 0) {
-        float upper[3];
-        plane(base + kStrideK, upper);
-        for (int i = 0; i < 3; ++i)
-            out[i] += fk * (upper[i] - out[i]);
+        p += kStrideK;
+        for (int i = 0; i < 3; ++i) {
+            const float upper = w0 * p[i] + w1 * p[second + i] + w2 * p[third + i] + w3 * p[fourth + i];
+            out[i] += fk * (upper - out[i]);
+        }
     }
 }
 
@@ -216,9 +216,10 @@ void CmykToRgbTable::convert(const std::uint8_t cmyk[4], std::uint8_t rgb[3]) co
 
 const CmykToRgbTable &cmykToRgb() noexcept
 {
-    static const std::unique_ptr<CmykToRgbTable> table = [] {
+    // Never freed: a thread may still draw while the process exits.
+    static const CmykToRgbTable *const table = [] {
         auto baked = CmykToRgbTable::fromProfile(kCmykProfilePath);
-        return baked ? std::move(baked) : CmykToRgbTable::fromInkModel();
+        return (baked ? std::move(baked) : CmykToRgbTable::fromInkModel()).release();
     }();
     // Without memory for either table the process could not draw anyway.
     if (!table)
