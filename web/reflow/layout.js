@@ -30,15 +30,18 @@ export function mergeFragments(lines) {
       const gap = line.x - (prev.x + prev.w);
       // Two long pieces with more than a word space between them are lines
       // of two columns; a short piece (a section number, a word in another
-      // font) joins across a wider gap, as wide as the smaller type allows:
-      // a heading's number across the gutter is no part of the text line
-      // beside it.
+      // font) joins across a wider gap; a short piece in larger type than a
+      // long one (a heading's number across the gutter from a text line)
+      // only across the gap the long one's type allows.
       const short = Math.min(prev.w, line.w) < 6 * size;
-      const wide = 1.4 * Math.min(prev.size || size, line.size || size);
+      const [big, little] = prev.size >= line.size ? [prev, line] : [line, prev];
+      const wide = 1.4 * (big.size > little.size + 0.9 && little.w >= 6 * size ? little.size : size);
       // A justified line's stretched spaces are wider than a word space,
       // but still narrower than a gutter; in a display formula they part
       // its pieces.
-      const stretched = gap < 0.95 * size && mathShare(prev) < 0.5 && mathShare(line) < 0.5;
+      // An entry of a table of contents ends at its page number.
+      const stretched = gap < 0.95 * size && mathShare(prev) < 0.5 && mathShare(line) < 0.5 &&
+        !/(\.\s?){3,}\s*\d+(,\s*\d+)*$/.test(prev.text.trim());
       if (gap > -0.5 && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber)) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
@@ -209,7 +212,20 @@ function mergeable(above, row, minGap) {
     if (sided(part)) continue;
     if (sided(other)) {
       const holes = gaps(other, minGap);
-      if (part.some((it) => holes.some(([a, b]) => it.x < (a + b) / 2 && it.x + it.w > (a + b) / 2))) return false;
+      // A full line of a column (as wide as the other column's widest line,
+      // from the other part's outer edge on its side) is a column's however
+      // it crosses the gaps between the other part's pieces (a short
+      // heading's end and the next column).
+      const left = (it) => it.x + it.w <= g.x + 0.01;
+      const full = (it) => {
+        const same = other.filter((o) => left(o) === left(it));
+        const opposite = other.filter((o) => left(o) !== left(it));
+        if (!same.length || !opposite.length) return false;
+        const outer = left(it) ? Math.min(...same.map((o) => o.x)) : Math.max(...same.map((o) => o.x + o.w));
+        return Math.abs(it.w - Math.max(...opposite.map((o) => o.w))) <= minGap &&
+          Math.abs((left(it) ? it.x : it.x + it.w) - outer) <= minGap;
+      };
+      if (part.some((it) => !full(it) && holes.some(([a, b]) => it.x < (a + b) / 2 && it.x + it.w > (a + b) / 2))) return false;
     } else if (part.some((it) => (it.x < mid && it.x + it.w > mid) || it.w > 0.55 * (x1 - x0))) {
       return false;
     }

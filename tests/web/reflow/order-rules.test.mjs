@@ -122,3 +122,25 @@ test("the pieces of a display formula set apart by its spaces stay apart from th
   assert.ok(blocks.some((b) => b.startsWith("cutout(formula)") && b.includes("(2.6′)")), blocks.join("\n"));
   assert.equal(blocks[blocks.length - 1], "paragraph: and the text goes on after it.", blocks.join("\n"));
 });
+
+test("under two column headings of different lengths the columns stay columns; a contents entry ends at its page number", () => {
+  const left = (t, y) => line(t, 86, y, 215);
+  const right = (t, y) => line(t, 321, y, 215);
+  const heading = (t, x, w) => line(t, x, 100, w, { size: 14, h: 12, base: 110, bold: true });
+  const [laid] = layoutDocument([page([
+    heading("15 Discussions", 86, 112), heading("17 What This Package Can", 321, 215),
+    line("Not Do", 353, 118, 53, { size: 14, h: 12, base: 128, bold: true }),
+    left("The discussion environment is provided for this", 140), left("purpose, and the syntax of it is given below.", 151),
+    right("There are a few things with which authors must", 165), right("take care themselves, which are listed here.", 176),
+  ])]);
+  assert.deepEqual(texts(laid), ["15 Discussions", "The discussion environment is provided for this purpose, and the syntax of it is given below.",
+    "17 What This Package Can Not Do", "There are a few things with which authors must take care themselves, which are listed here."]);
+
+  // Two columns of contents 10 pt apart.
+  const entry = (t, x, w, y) => line(t, x, y, w, { size: 10.5, h: 10, base: y + 8 });
+  const [contents] = layoutDocument([page([
+    entry("3.2.6.1 中文. . . . . . 12", 204, 132.7, 300), entry("第4 节宏包依赖 . . . . . . 28", 346.6, 206, 300),
+    entry("3.2.6.2 西文. . . . . . 13", 204, 132.7, 314), entry("第5 节用户手册 . . . . . . 30", 346.6, 206, 314),
+  ])]);
+  assert.ok(contents.blocks.every((b) => !/12.*第4/.test(b.text)), texts(contents).join("\n"));
+});
