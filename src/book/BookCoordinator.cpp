@@ -144,10 +144,11 @@ void BookCoordinator::dispose()
 
 void BookCoordinator::pageLoadFailed(const QString &message)
 {
-    // Teardown stops the load itself: that is no failure.
-    if (m_disposed || !m_model)
+    // Teardown stops the load itself: that is no failure. A load that ends
+    // with its process says nothing new.
+    if (m_disposed || !m_model || m_engineUnavailable)
         return;
-    m_model->setBookError(message);
+    m_model->setBookError(message.isEmpty() ? kStartFailed : message);
 }
 
 void BookCoordinator::webEngineUnavailable()

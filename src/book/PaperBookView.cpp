@@ -161,8 +161,13 @@ void PaperBookView::startWebEngine()
     });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                if (status != QWebEnginePage::NormalTerminationStatus)
+                // A process that never ran is not started again.
+                if (platform::renderProcessNeverStarted(status)) {
+                    platform::noteRenderProcessNeverStarted();
+                    m_coordinator->webEngineUnavailable();
+                } else if (status != QWebEnginePage::NormalTerminationStatus) {
                     m_coordinator->contentProcessTerminated();
+                }
             });
     m_webView->load(QUrl(QLatin1String(wire::entryPage)));
 }

@@ -55,10 +55,24 @@ std::optional<QString> webEngineStartProblem()
     return std::nullopt;
 }
 
+namespace {
+std::atomic_bool launchFailed = false;
+} // namespace
+
+bool renderProcessNeverStarted(int terminationStatus)
+{
+    return terminationStatus < 0 || terminationStatus > 3;
+}
+
+void noteRenderProcessNeverStarted() { launchFailed = true; }
+
+void forgetRenderProcessNeverStarted() { launchFailed = false; }
+
 bool webEngineCanStart()
 {
     static std::atomic_bool said = false;
-    const std::optional<QString> problem = webEngineStartProblem();
+    const std::optional<QString> problem =
+        launchFailed ? std::optional(QStringLiteral("its helper program does not run")) : webEngineStartProblem();
     if (problem && !said.exchange(true))
         std::fprintf(stderr, "Folvan cannot start the web engine: %s. The page view works without it.\n",
                      qPrintable(*problem));

@@ -19,8 +19,21 @@ namespace folvan::platform {
 // beside the reader and in ~/.<application name>.
 std::optional<QString> webEngineStartProblem();
 
-// Whether a web view may be made; the first time it may not, the reason is
-// said on standard error.
+// Whether a web view may be made: the engine's files are there and no
+// render process has failed to launch in this run. The first time it may
+// not, the reason is said on standard error.
 bool webEngineCanStart();
+
+// Whether a render process's end, as the web engine reports it, means that
+// it could not be launched at all: the engine then gives a status outside
+// its own list (normal, abnormal, crashed, killed).
+bool renderProcessNeverStarted(int terminationStatus);
+
+// A render process could not be launched: the engine's helper is there but
+// does not run. No web view is made for the rest of the run, since each
+// further launch may end the whole process inside the engine.
+void noteRenderProcessNeverStarted();
+// Only a run that starts its engine over (a test) forgets it.
+void forgetRenderProcessNeverStarted();
 
 } // namespace folvan::platform

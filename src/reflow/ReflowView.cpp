@@ -94,7 +94,17 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
         if (page)
             page->runJavaScript(script);
     });
-    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &ReflowView::pageEnded);
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                // A process that never ran is not started again.
+                if (!platform::renderProcessNeverStarted(status))
+                    return pageEnded();
+                platform::noteRenderProcessNeverStarted();
+                if (!m_failure && !m_coordinator->disposed()) {
+                    m_web->hide();
+                    showFailure();
+                }
+            });
     new localweb::WebViewInput(m_web, [this](double delta, QPointF position) { magnify(delta, position); });
 
     layout->addWidget(m_web);

@@ -5,6 +5,7 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
+#include "platform/WebEngineStart.h"
 #include "web/ScholarRules.h"
 
 #include <QApplication>
@@ -191,6 +192,12 @@ WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent
     channel->registerObject(kMessageHandler, bridge);
     page->setWebChannel(channel, kFetchWorld);
 
+    // A render process that never ran keeps later web views from starting.
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (platform::renderProcessNeverStarted(status))
+                    platform::noteRenderProcessNeverStarted();
+            });
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         loadingChanged(int(info.status()), info.url(), info.errorString());
     });

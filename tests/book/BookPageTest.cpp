@@ -9,6 +9,7 @@
 #include "localweb/LocalWebPage.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "platform/WebEngineStart.h"
 
 #include <QJsonObject>
 #include <QLabel>
@@ -250,4 +251,30 @@ TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
     ASSERT_NE(message, nullptr);
     EXPECT_GE(message->height(), message->heightForWidth(message->width()));
     EXPECT_GT(message->heightForWidth(message->width()), message->fontMetrics().height());
+}
+
+// A render process that could not be launched is not started again: the
+// book says it did not start, a failed load after it does not blank the
+// message, and later web views are not made.
+TEST_F(BookPageTest, ARenderProcessThatNeverRanEndsTheBookAtOnce)
+{
+    PaperReadingView view(model.get());
+    view.resize(800, 600);
+    view.show();
+    QWebEnginePage *page = view.bookView()->page();
+    ASSERT_TRUE(test::waitFor([&] { return view.bookView()->coordinator()->paperReady(); }, 60));
+    emit page->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(-1), 1002);
+    const QString started = QStringLiteral("本地书页渲染器未能启动。");
+    EXPECT_EQ(model->bookError(), started);
+    EXPECT_TRUE(view.errorCard()->isVisible());
+    view.bookView()->coordinator()->pageLoadFailed(QString());
+    EXPECT_EQ(model->bookError(), started);
+    EXPECT_FALSE(platform::webEngineCanStart());
+    platform::forgetRenderProcessNeverStarted();
+
+    // A load failing without a word still says something.
+    model->setBookError(std::nullopt);
+    PaperBookView other(model.get());
+    other.coordinator()->pageLoadFailed(QString());
+    EXPECT_EQ(model->bookError(), started);
 }

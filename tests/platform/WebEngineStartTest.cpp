@@ -45,3 +45,19 @@ TEST(WebEngineStartTest, FindsTheInstalledEngine)
     test::ScopedVariable resources("QTWEBENGINE_RESOURCES_PATH", QByteArray());
     EXPECT_EQ(platform::webEngineStartProblem(), std::nullopt);
 }
+
+// A render process that could not be launched is reported with a status
+// outside the engine's list; after one, no web view starts in this run.
+TEST(WebEngineStartTest, ARenderProcessThatNeverRanStopsLaterWebViews)
+{
+    EXPECT_TRUE(platform::renderProcessNeverStarted(-1));
+    EXPECT_TRUE(platform::renderProcessNeverStarted(4));
+    for (int status : {0, 1, 2, 3})
+        EXPECT_FALSE(platform::renderProcessNeverStarted(status)) << status;
+
+    ASSERT_TRUE(platform::webEngineCanStart());
+    platform::noteRenderProcessNeverStarted();
+    EXPECT_FALSE(platform::webEngineCanStart());
+    platform::forgetRenderProcessNeverStarted();
+    EXPECT_TRUE(platform::webEngineCanStart());
+}

@@ -3,6 +3,7 @@
 #include "annotations/AnnotationTestSupport.h"
 #include "localweb/FileUrlProbe.h"
 #include "localweb/LocalWebPage.h"
+#include "platform/WebEngineStart.h"
 #include "reflow/ReflowView.h"
 
 #include <QFile>
@@ -113,6 +114,19 @@ TEST_F(ReflowViewTest, WithoutAWebEngineTheViewGivesWayToTheOriginal)
     back->click();
     EXPECT_EQ(originals.size(), 1u);
     view.reset();
+}
+
+// A page whose process could not be launched at all is not loaded again:
+// the way back to the PDF shows at once, and later web views are not made.
+TEST_F(ReflowViewTest, APageWhoseProcessNeverRanGivesWayAtOnce)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view.show();
+    emit view.webView()->page()->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(-1), 1002);
+    EXPECT_TRUE(view.failed());
+    EXPECT_FALSE(platform::webEngineCanStart());
+    platform::forgetRenderProcessNeverStarted();
 }
 
 // The reflow page itself, as built into the program: it parses the paper,
