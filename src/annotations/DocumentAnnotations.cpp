@@ -231,18 +231,23 @@ int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &o
 }
 
 void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
-                      InstalledAnnotationMap &installed)
+                      InstalledAnnotationMap &installed, const std::function<void(int)> &pageChanged)
 {
-    for (const auto &[page, state] : installed) {
+    const InstalledAnnotationMap removed = std::move(installed);
+    installed.clear();
+    for (const auto &[page, state] : removed) {
         for (const InstalledMarkup &m : state.markups) {
             if (m.handle.isValid())
                 engine::removeAnnotation(document, m.handle);
         }
     }
-    installed.clear();
     for (const auto &[page, records] : originals) {
         for (const OriginalAnnotation &record : records)
             engine::setAnnotationHidden(document, record.annotation.handle, false);
+    }
+    if (pageChanged) {
+        for (const auto &[page, state] : removed)
+            pageChanged(page);
     }
 }
 

@@ -71,9 +71,10 @@ int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &o
                     const std::function<void(int)> &pageChanged = {});
 
 // Takes the installed annotations off their pages and shows every original
-// again: the document as it was opened.
+// again: the document as it was opened. `pageChanged` is told each page
+// that held some.
 void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
-                      InstalledAnnotationMap &installed);
+                      InstalledAnnotationMap &installed, const std::function<void(int)> &pageChanged = {});
 
 // The items of markups as last listed, by markup id, so that a long list
 // is built again making items only for the markups that changed.

@@ -90,7 +90,8 @@ void SharedPDFViewModel::resetAnnotations()
     // The same document object may be prepared again: give it back its own
     // annotations first, so that the originals are recorded as they were.
     if (PdfDocumentPtr previous = annotationDocument.lock())
-        uninstallMarkups(*previous, state.originalAnnotations, state.installedAnnotations);
+        uninstallMarkups(*previous, state.originalAnnotations, state.installedAnnotations,
+                         [this](int page) { emit annotationsChangedOnPage(page); });
 
     m_annotationUndoManager->clear();
     m_annotationUndoManager->setUndoLimit(kUndoLimit);

@@ -339,18 +339,22 @@ int createRawAnnotation(fz_context *ctx, pdf_page *page, const CreateRequest *r,
     return ok;
 }
 
-// Makes the appearances of annotations just made (one pass over the open
-// pages, however many were made) and drops the references; the object
+// Makes the appearances of annotations just made (one pass over each page
+// that took some, however many were made) and drops the references; the object
 // number of each goes to `objectNumbers` (0 for one that failed).
 int finishRawAnnotations(fz_context *ctx, pdf_annot **made, int count, int *objectNumbers, char *error)
 {
     int ok = 1;
     fz_try(ctx)
     {
-        for (int i = count - 1; i >= 0; --i) {
-            if (made[i]) {
-                pdf_update_annot(ctx, made[i]);
-                break;
+        // Each page that took annotations once; MuPDF's per-annotation
+        // update goes over every annotation of every open page.
+        pdf_page *updated = nullptr;
+        for (int i = 0; i < count; ++i) {
+            pdf_page *page = made[i] ? pdf_annot_page(ctx, made[i]) : nullptr;
+            if (page && page != updated) {
+                pdf_update_page(ctx, page);
+                updated = page;
             }
         }
         for (int i = 0; i < count; ++i) {

@@ -18,7 +18,10 @@ namespace {
 // Largest raster edge drawn, to keep a bad scale from eating the memory.
 constexpr int kMaxRasterEdge = 16384;
 
-fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations, fz_cookie *cookie)
+// What a display list of a page holds.
+enum class Layer { contents, annotations };
+
+fz_display_list *recordPage(fz_context *ctx, pdf_page *page, Layer layer, fz_cookie *cookie)
 {
     fz_page *fzPage = reinterpret_cast<fz_page *>(page);
     fz_display_list *list = nullptr;
@@ -29,11 +32,12 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations
     {
         list = fz_new_display_list(ctx, fz_bound_page(ctx, fzPage));
         device = fz_new_list_device(ctx, list);
-        if (withAnnotations) {
+        if (layer == Layer::annotations) {
             // Once the document is edited, MuPDF drops the appearances it made
             // for annotations without one; this makes them again.
             pdf_update_page(ctx, page);
-            fz_run_page(ctx, fzPage, device, fz_identity, cookie);
+            fz_run_page_annots(ctx, fzPage, device, fz_identity, cookie);
+            fz_run_page_widgets(ctx, fzPage, device, fz_identity, cookie);
         }
         else
             fz_run_page_contents(ctx, fzPage, device, fz_identity, cookie);
@@ -47,11 +51,11 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, int withAnnotations
     return list;
 }
 
-// Draws a display list, or else a page directly, into `samples` (RGB,
-// w × h, `stride` bytes a row), already white. Returns 0 when drawing
-// failed part-way.
-int drawInto(fz_context *ctx, fz_display_list *list, pdf_page *page, int withAnnotations, fz_matrix ctm, int w,
-             int h, int stride, unsigned char *samples, fz_cookie *cookie)
+// Draws display lists one over the other, or else a page directly, into
+// `samples` (RGB, w × h, `stride` bytes a row), already white. Returns 0
+// when drawing failed part-way.
+int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_page *page, int withAnnotations,
+             fz_matrix ctm, int w, int h, int stride, unsigned char *samples, fz_cookie *cookie)
 {
     fz_pixmap *pixmap = nullptr;
     fz_device *device = nullptr;
@@ -63,9 +67,10 @@ int drawInto(fz_context *ctx, fz_display_list *list, pdf_page *page, int withAnn
     {
         pixmap = fz_new_pixmap_with_data(ctx, fz_device_rgb(ctx), w, h, nullptr, 0, stride, samples);
         device = fz_new_draw_device(ctx, fz_identity, pixmap);
-        if (list)
-            fz_run_display_list(ctx, list, device, ctm, fz_make_rect(0, 0, float(w), float(h)), nullptr);
-        else if (withAnnotations) {
+        if (listCount > 0) {
+            for (int i = 0; i < listCount; ++i)
+                fz_run_display_list(ctx, lists[i], device, ctm, fz_make_rect(0, 0, float(w), float(h)), nullptr);
+        } else if (withAnnotations) {
             pdf_update_page(ctx, page); // as in recordPage
             fz_run_page(ctx, reinterpret_cast<fz_page *>(page), device, ctm, cookie);
         }
@@ -104,24 +109,29 @@ QImage blankRaster(const PageGeometry &geometry, double scale, const QRect &pixe
     return image;
 }
 
+// A recorded page: its contents, or its annotations drawn over a recorded
+// contents list shared with the list of the contents alone, so that when
+// the annotations change only they are recorded again.
 class MuDisplayList final : public PdfDisplayList {
 public:
-    MuDisplayList(fz_display_list *list, const PageGeometry &geometry, int page, bool annotations)
-        : m_list(list), m_geometry(geometry), m_page(page), m_annotations(annotations)
+    MuDisplayList(fz_display_list *list, const PageGeometry &geometry, int page,
+                  std::shared_ptr<const MuDisplayList> contents = nullptr)
+        : m_list(list), m_geometry(geometry), m_page(page), m_contents(std::move(contents))
     {
     }
     ~MuDisplayList() override { fz_drop_display_list(detail::threadContext(), m_list); }
 
     int pageIndex() const override { return m_page; }
-    bool withAnnotations() const override { return m_annotations; }
+    bool withAnnotations() const override { return m_contents != nullptr; }
 
     QImage render(double scale, const QRect &pixelRegion) const override
     {
         fz_matrix ctm;
         QImage image = blankRaster(m_geometry, scale, pixelRegion, &ctm);
+        fz_display_list *lists[2] = {m_contents ? m_contents->m_list : m_list, m_list};
         if (!image.isNull())
-            drawInto(detail::threadContext(), m_list, nullptr, 0, ctm, image.width(), image.height(),
-                     int(image.bytesPerLine()), image.bits(), nullptr);
+            drawInto(detail::threadContext(), lists, m_contents ? 2 : 1, nullptr, 0, ctm, image.width(),
+                     image.height(), int(image.bytesPerLine()), image.bits(), nullptr);
         return image;
     }
 
@@ -129,7 +139,7 @@ private:
     fz_display_list *m_list;
     PageGeometry m_geometry;
     int m_page;
-    bool m_annotations;
+    std::shared_ptr<const MuDisplayList> m_contents;
 };
 
 } // namespace
@@ -182,11 +192,22 @@ std::shared_ptr<const PdfDisplayList> PdfPage::displayList(bool withAnnotations)
     if (!page || !geometry.isValid())
         return nullptr;
     detail::WorkLimit limit;
-    fz_display_list *list = recordPage(lock.ctx(), page, withAnnotations ? 1 : 0, limit.cookie());
-    if (!list)
+    // The contents, recorded once for as long as the page's contents stay.
+    auto contents = std::static_pointer_cast<const MuDisplayList>(impl.cachedDisplayList(m_index, false));
+    if (!contents) {
+        fz_display_list *list = recordPage(lock.ctx(), page, Layer::contents, limit.cookie());
+        if (!list)
+            return nullptr;
+        contents = std::make_shared<MuDisplayList>(list, geometry, m_index);
+        impl.storeDisplayList(m_index, false, contents);
+    }
+    if (!withAnnotations)
+        return contents;
+    fz_display_list *annotations = recordPage(lock.ctx(), page, Layer::annotations, limit.cookie());
+    if (!annotations)
         return nullptr;
-    auto result = std::make_shared<MuDisplayList>(list, geometry, m_index, withAnnotations);
-    impl.storeDisplayList(m_index, withAnnotations, result);
+    auto result = std::make_shared<MuDisplayList>(annotations, geometry, m_index, contents);
+    impl.storeDisplayList(m_index, true, result);
     return result;
 }
 
@@ -205,7 +226,7 @@ QImage PdfPage::render(double scale, bool withAnnotations, const QRect &pixelReg
     QImage image = page ? blankRaster(geometry, scale, pixelRegion, &ctm) : QImage();
     if (!image.isNull()) {
         detail::WorkLimit limit;
-        drawInto(lock.ctx(), nullptr, page, withAnnotations ? 1 : 0, ctm, image.width(), image.height(),
+        drawInto(lock.ctx(), nullptr, 0, page, withAnnotations ? 1 : 0, ctm, image.width(), image.height(),
                  int(image.bytesPerLine()), image.bits(), limit.cookie());
     }
     return image;

@@ -130,9 +130,18 @@ PDFViewWrapper::PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument,
                             &SharedPDFViewModel::currentSearchIndexChanged,
                             &SharedPDFViewModel::markedPassageChanged})
             connect(viewModel, signal, this, &PDFViewWrapper::scheduleUpdate);
-        // The document's annotations are drawn into the pages.
-        connect(viewModel, &SharedPDFViewModel::annotationRevisionChanged, m_view,
-                &PdfView::reloadPageContents);
+        // The document's annotations are drawn into the pages: a change draws
+        // again the pages it touched, and a change that names none every page.
+        connect(viewModel, &SharedPDFViewModel::annotationsChangedOnPage, this, [this](int page) {
+            m_annotationPagesTold = true;
+            if (m_view)
+                m_view->reloadPageContents(page);
+        });
+        connect(viewModel, &SharedPDFViewModel::annotationRevisionChanged, this, [this] {
+            if (!m_annotationPagesTold && m_view)
+                m_view->reloadPageContents();
+            m_annotationPagesTold = false;
+        });
     }
 }
 

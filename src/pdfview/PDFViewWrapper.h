@@ -122,6 +122,9 @@ private:
     DropHandler m_onDropPDF;
     std::unique_ptr<PDFViewCoordinator> m_coordinator;
     QPointer<DroppablePDFView> m_view;
+    // Whether the pages whose annotations changed were told since the
+    // annotations' last revision.
+    bool m_annotationPagesTold = false;
     bool m_updateScheduled = false;
     // The first-show restore waits for the view to be shown.
     bool m_restoreOnShow = false;

@@ -93,7 +93,7 @@ std::optional<std::pair<int, int>> PageRasterCache::nearestStandIn(int page, int
     std::optional<std::pair<int, int>> best;
     double bestDistance = 0;
     for (const RasterTileKey &key : m_tiles.keys()) {
-        if (key.page != page || (key.scaleKey == scaleKey && key.epoch == m_epoch))
+        if (key.page != page || (key.scaleKey == scaleKey && key.epoch == epoch(page)))
             continue;
         const double distance = std::abs(std::log(double(key.scaleKey) / scaleKey)) - key.epoch * 1e-6;
         if (!best || distance < bestDistance) {
@@ -110,6 +110,19 @@ void PageRasterCache::invalidate()
         flag->store(true);
     m_pending.clear();
     ++m_epoch;
+}
+
+void PageRasterCache::invalidatePage(int page)
+{
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (it.key().page == page) {
+            it.value()->store(true);
+            it = m_pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    ++m_pageEpochs[page];
 }
 
 void PageRasterCache::request(const RasterTileKey &key, int priority)

@@ -74,9 +74,12 @@ public:
     std::optional<std::pair<int, int>> nearestStandIn(int page, int scaleKey) const;
 
     // Page contents changed (annotations): the kept rasters are out of date.
-    // They stay available as stand-ins while new ones are made.
-    int epoch() const { return m_epoch; }
+    // They stay available as stand-ins while new ones are made. A page's
+    // epoch grows when it or every page is made out of date.
+    int epoch(int page) const { return m_epoch + m_pageEpochs.value(page); }
     void invalidate();
+    // Only one page's rasters are out of date.
+    void invalidatePage(int page);
 
     // Asks for a tile unless it is kept or already asked for. Requests with
     // a higher priority are made first.
@@ -105,6 +108,7 @@ private:
     std::shared_ptr<engine::PdfDocument> m_document;
     quint64 m_generation = 0;
     int m_epoch = 0;
+    QHash<int, int> m_pageEpochs;
     std::unique_ptr<QThreadPool> m_pool;
     QCache<RasterTileKey, QImage> m_tiles;
     QHash<RasterTileKey, std::shared_ptr<std::atomic_bool>> m_pending;

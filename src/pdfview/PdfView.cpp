@@ -649,7 +649,7 @@ void PdfView::paintPage(QPainter &painter, int pageIndex, const QRectF &visible,
     std::vector<std::pair<QRectF, const QImage *>> sharp;
     for (int row = span.firstRow; row <= span.lastRow; ++row) {
         for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-            const RasterTileKey tileKey{pageIndex, key, column, row, m_rasters->epoch()};
+            const RasterTileKey tileKey{pageIndex, key, column, row, m_rasters->epoch(pageIndex)};
             const QRectF tileRect = QRectF(column * t, row * t, t, t).intersected(pageRaster);
             const QRectF target(rect.topLeft() + tileRect.topLeft() * factor, tileRect.size() * factor);
             if (const QImage *image = m_rasters->tile(tileKey)) {
@@ -708,7 +708,7 @@ void PdfView::requestAround(const QRectF &visible, QSet<RasterTileKey> &wanted)
         const TileSpan span = tilesCovering(region);
         for (int row = span.firstRow; row <= span.lastRow; ++row) {
             for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-                const RasterTileKey tileKey{i, key, column, row, m_rasters->epoch()};
+                const RasterTileKey tileKey{i, key, column, row, m_rasters->epoch(i)};
                 if (!m_rasters->tile(tileKey) && !wanted.contains(tileKey)) {
                     wanted.insert(tileKey);
                     m_rasters->request(tileKey, 0);
@@ -735,7 +735,7 @@ bool PdfView::isSharp() const
         const TileSpan span = tilesCovering(region);
         for (int row = span.firstRow; row <= span.lastRow; ++row) {
             for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-                if (!m_rasters->tile({i, key, column, row, m_rasters->epoch()}))
+                if (!m_rasters->tile({i, key, column, row, m_rasters->epoch(i)}))
                     return false;
             }
         }
@@ -795,6 +795,13 @@ void PdfView::reloadPageContents()
 {
     m_links.clear();
     m_rasters->invalidate();
+    viewport()->update();
+}
+
+void PdfView::reloadPageContents(int pageIndex)
+{
+    m_links.remove(pageIndex);
+    m_rasters->invalidatePage(pageIndex);
     viewport()->update();
 }
 

@@ -155,6 +155,9 @@ public:
     // added, changed, hidden or removed; the old rasters stay on screen
     // until the new ones are ready.
     void reloadPageContents();
+    // The same for one page whose annotations changed; the other pages'
+    // rasters stay.
+    void reloadPageContents(int pageIndex);
 
     // The rasters (for tests and the benchmark).
     PageRasterCache &rasterCache() const { return *m_rasters; }

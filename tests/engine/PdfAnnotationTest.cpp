@@ -237,6 +237,39 @@ TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
     EXPECT_FALSE(createAnnotation(*doc, 5, blueprint).isValid());
 }
 
+// A change of a page's annotations records only the annotations again:
+// the recorded contents stay and are drawn under the new annotations.
+TEST(PdfAnnotations, AnAnnotationChangeKeepsThePagesRecordedContents)
+{
+    auto doc = open(annotatedFixture());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(1);
+    const auto contents = page.displayList(false);
+    const auto before = page.displayList(true);
+    ASSERT_TRUE(contents && before);
+    EXPECT_EQ(page.displayList(false), contents);
+    const QImage plain = before->render(1.0);
+    EXPECT_EQ(plain, page.render(1.0, false));
+
+    PdfNewAnnotation blueprint;
+    blueprint.rects = {QRectF(100, 200, 50, 12)};
+    const PdfAnnotationHandle handle = createAnnotation(*doc, 1, blueprint);
+    ASSERT_TRUE(handle.isValid());
+    EXPECT_EQ(page.displayList(false), contents);
+    const auto after = page.displayList(true);
+    ASSERT_TRUE(after && after != before);
+    const QImage marked = after->render(1.0);
+    EXPECT_NE(marked, plain);
+    // The same as the page drawn in one go, with no list recorded.
+    auto fresh = open(annotatedFixture());
+    ASSERT_TRUE(createAnnotation(*fresh, 1, blueprint).isValid());
+    EXPECT_EQ(fresh->page(1).render(1.0), marked);
+
+    EXPECT_TRUE(removeAnnotation(*doc, handle));
+    EXPECT_EQ(page.displayList(false), contents);
+    EXPECT_EQ(page.displayList(true)->render(1.0), plain);
+}
+
 // Made together: each as if made alone, in order, one refusal not
 // stopping the others.
 TEST(PdfAnnotations, AnnotationsMadeTogetherEachGetTheirHandleAndLook)

@@ -242,6 +242,38 @@ TEST_F(PdfViewTest, NewAnnotationsAreDrawnAfterAReload)
     EXPECT_GT(after.blue(), 200);
 }
 
+TEST_F(PdfViewTest, AnAnnotationChangeDrawsOnlyItsPageAgain)
+{
+    // Small pages, so that both are on the screen.
+    show(test::textDocument(2), 0.4);
+    waitForRasters();
+    PageRasterCache &cache = view.rasterCache();
+    // The one scale drawn so far.
+    const auto kept = cache.nearestStandIn(0, 1);
+    ASSERT_TRUE(kept);
+    const int key = kept->first;
+    const QImage *firstPage = cache.tile({0, key, 0, 0, cache.epoch(0)});
+    const QImage *secondPage = cache.tile({1, key, 0, 0, cache.epoch(1)});
+    ASSERT_TRUE(firstPage && secondPage);
+    const QImage firstBefore = *firstPage, secondBefore = *secondPage;
+
+    engine::PdfNewAnnotation markup;
+    markup.rects = {QRectF(300, 400, 100, 50)};
+    markup.color = {0, 0, 1, 1};
+    ASSERT_TRUE(engine::createAnnotation(*document, 1, markup).isValid());
+    const int firstEpoch = cache.epoch(0), secondEpoch = cache.epoch(1);
+    view.reloadPageContents(1);
+    EXPECT_EQ(cache.epoch(0), firstEpoch);
+    EXPECT_GT(cache.epoch(1), secondEpoch);
+    waitForRasters();
+    // The untouched page keeps its raster; the touched one is drawn anew.
+    EXPECT_EQ(cache.tile({0, key, 0, 0, cache.epoch(0)}), firstPage);
+    EXPECT_EQ(*firstPage, firstBefore);
+    const QImage *redrawn = cache.tile({1, key, 0, 0, cache.epoch(1)});
+    ASSERT_TRUE(redrawn);
+    EXPECT_NE(*redrawn, secondBefore);
+}
+
 TEST_F(PdfViewTest, HighlightsCoverTheirMatchesLineByLine)
 {
     show(test::textDocument(1));

@@ -235,7 +235,7 @@ void DocumentImpl::pageAnnotationsChanged(int index)
 {
     if (PageSlot *s = slot(index)) {
         ++s->revision;
-        s->lists[0].reset();
+        // The page's contents stay: only its annotations are recorded again.
         s->lists[1].reset();
     }
 }

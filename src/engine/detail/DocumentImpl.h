@@ -60,7 +60,8 @@ public:
     PdfDestination destinationFromFitz(fz_context *ctx, int pageIndex, float x, float y);
 
     // Tells the document that the annotations of a page changed: its display
-    // lists are dropped and its revision grows.
+    // list with annotations is dropped (the one of its contents alone stays)
+    // and its revision grows.
     void pageAnnotationsChanged(int index);
     // Grows whenever the page's drawing changes; raster caches outside the
     // engine compare it to know when to draw again.
