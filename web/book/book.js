@@ -33,7 +33,7 @@
   };
   let reading = { rectangles: [], links: [] };
   let flip = null;
-  let sheets = [];       // one per page: { page, sheet, img, marks, links, src }
+  let sheets = [];       // one per page: { page, sheet, raster, marks, links, src }
   let current = 0;       // the page page-flip reports as shown
   let edge = 2400;
   let paperReady = false; // the first spread was drawn
@@ -109,20 +109,19 @@
     sheet.className = 'sheet';
     sheet.dataset.page = String(page);
     element.appendChild(sheet);
-    return { page, element, sheet, img: null, warmth: null, grain: null, marks: null, links: null, src: '' };
+    return { page, element, sheet, raster: null, warmth: null, grain: null, marks: null, links: null, src: '' };
   }
 
   function fill(s) {
-    if (s.img) return;
+    if (s.raster) return;
     const part = (tag, name) => {
       const element = document.createElement(tag);
       if (name) element.className = name;
       s.sheet.appendChild(element);
       return element;
     };
-    s.img = part('img', '');
-    s.img.alt = '';
-    s.img.decoding = 'async';
+    s.raster = part('canvas', 'raster');
+    s.raster.width = s.raster.height = 0;
     s.warmth = part('div', 'warmth');
     s.grain = part('div', 'grain');
     s.marks = part('div', 'marks');
@@ -150,6 +149,7 @@
     const across = paper.pagesAcross(settings.layout, doc.count);
     tilt.style.width = `${size.width * across}px`;
     tilt.style.height = `${size.height}px`;
+    release(new Set());
     sheets = [];
     for (let page = 0; page < doc.count; page++) sheets.push(makeSheet(page));
     flip = makeBook(root, {
@@ -182,7 +182,7 @@
     tilt.style.transform = settings.angle ? `rotate(${settings.angle}deg)` : '';
     document.getElementById('stage').classList.toggle('pan', settings.wheelMode === 'pan');
     document.body.classList.toggle('selecting', settings.selectionMode);
-    for (const s of sheets) if (s.img) lookOf(s);
+    for (const s of sheets) if (s.raster) lookOf(s);
   }
 
   // The paper look of one sheet: warmth and grain.
@@ -204,31 +204,53 @@
     return `folvan-book://local/page/${encodeURIComponent(doc.token)}/${page}.png?edge=${edge}`;
   }
 
+  // The decoded raster of `url`, fetched from the page's own scheme.
+  function fetchBitmap(url) {
+    return new Promise((resolve, reject) => {
+      const request = new XMLHttpRequest();
+      request.open('GET', url);
+      request.responseType = 'blob';
+      request.onload = () => (request.response && request.response.size ? resolve(request.response) : reject(new Error(url)));
+      request.onerror = () => reject(new Error(url));
+      request.send();
+    }).then((blob) => createImageBitmap(blob));
+  }
+
+  // Draws the page's raster into its canvas. The decoded bitmap is closed
+  // once drawn and the canvas emptied when the page is let go, so no
+  // decoded raster outlives the sheet that shows it.
   function load(page) {
     const s = sheets[page];
     if (!s) return Promise.resolve();
     fill(s);
     const url = rasterURL(page);
-    if (s.src !== url) {
-      s.src = url;
-      s.img.src = url;
-    }
+    if (s.src === url) return s.drawing;
+    s.src = url;
     const token = doc.token;
-    return s.img.decode().catch(() => {
+    s.drawing = fetchBitmap(url).then((bitmap) => {
+      if (s.src === url) {
+        s.raster.width = bitmap.width;
+        s.raster.height = bitmap.height;
+        s.raster.getContext('2d').drawImage(bitmap, 0, 0);
+      }
+      bitmap.close();
+    }).catch(() => {
       // Only a raster of this load that is still wanted has failed.
-      if (token === doc.token && sheets[page] === s && s.src === url && s.img.complete && s.img.naturalWidth === 0)
+      if (token === doc.token && sheets[page] === s && s.src === url)
         postEvent(wire.failureEvent, { message: `第 ${page + 1} 页无法显示。` });
     });
+    return s.drawing;
+  }
+
+  function empty(s) {
+    s.src = '';
+    s.drawing = null;
+    s.raster.width = s.raster.height = 0;
   }
 
   // Keeps the rasters near the shown spread and lets the far ones go.
   function release(keep) {
-    for (const s of sheets) {
-      if (s.src && s.img && !keep.has(s.page)) {
-        s.src = '';
-        s.img.removeAttribute('src');
-      }
-    }
+    for (const s of sheets) if (s.src && s.raster && !keep.has(s.page)) empty(s);
   }
 
   function show(page) {
@@ -282,7 +304,7 @@
 
   function drawReading() {
     for (const s of sheets) {
-      if (!s.img) continue;
+      if (!s.raster) continue;
       s.marks.textContent = '';
       s.links.textContent = '';
     }
