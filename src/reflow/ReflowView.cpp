@@ -67,7 +67,10 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     m_profile->installUrlSchemeHandler(wire::scheme.toUtf8(), m_handler);
     m_web = new QWebEngineView(this);
     m_page = new ReflowPage(m_profile, m_web);
-    m_page->setBackgroundColor(Qt::transparent);
+    // Opaque, in the colour of the window behind it: the web engine composes
+    // a see-through page over every widget, so the pane's search bar raised
+    // above the view would be drawn under the page's text.
+    m_page->setBackgroundColor(palette().color(QPalette::Window));
     localweb::confineLocalPage(m_page);
     m_channel = new QWebChannel(m_page);
     // The channel's transport exists in the main frame only.

@@ -45,6 +45,23 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
     EXPECT_EQ(view.webView()->url(), QUrl(QStringLiteral("folvan-reflow://local/index.html")));
 }
 
+// The pane's search bar is raised above the view: a see-through page would
+// be composed over it (its text showing through the bar), so the page is
+// painted in the colour of the window behind it.
+TEST_F(ReflowViewTest, WidgetsRaisedAboveThePageStayAboveIt)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
+    ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    const QColor background = view.webView()->page()->backgroundColor();
+    EXPECT_EQ(background.alpha(), 255);
+    EXPECT_EQ(background, view.palette().color(QPalette::Window));
+    QWidget *surface = view.webView()->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_FALSE(surface->testAttribute(Qt::WA_AlwaysStackOnTop));
+}
+
 // Before the pane saves (at quit), the position is taken from the page as it
 // is now, not as it was last reported.
 TEST_F(ReflowViewTest, SavingTakesThePositionThePageHasNow)
