@@ -197,6 +197,45 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
     EXPECT_EQ(platform::Preferences::shared().intValue(stored), 5);
 }
 
+// Decoded rasters are held only by the pages on screen: a zoom build draws
+// the shown spread at the new size, and the pages ahead keep their bytes
+// until turned to.
+TEST_F(BookPageTest, OnlyTheShownPagesHoldDecodedRasters)
+{
+    model->setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    countDrawnSpreads(view);
+    BookViewParameters parameters;
+    parameters.reducedMotion = true;
+    view.setParameters(parameters);
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+
+    const QString painted = QStringLiteral(
+        "[...document.querySelectorAll('canvas.raster')].filter((c) => c.width > 0)"
+        ".map((c) => c.closest('.sheet').dataset.page + ':' + Math.max(c.width, c.height)).join(' ')");
+    const QString atOne = evaluate(view, painted).toString();
+    ASSERT_TRUE(atOne.startsWith(QStringLiteral("3:")) && atOne.contains(QStringLiteral(" 4:"))) << qPrintable(atOne);
+    EXPECT_EQ(atOne.count(QLatin1Char(':')), 2) << qPrintable(atOne);
+
+    parameters.zoom = 1.5;
+    view.setParameters(parameters);
+    QString zoomed;
+    ASSERT_TRUE(test::waitFor([&] {
+        zoomed = evaluate(view, painted).toString();
+        return zoomed != atOne && zoomed.count(QLatin1Char(':')) == 2;
+    }, 30)) << qPrintable(zoomed);
+    const QStringList shown = zoomed.split(QLatin1Char(' '));
+    ASSERT_EQ(shown.size(), 2) << qPrintable(zoomed);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("3:")) && shown[1].startsWith(QStringLiteral("4:")));
+    EXPECT_GT(shown[0].section(QLatin1Char(':'), 1).toInt(), atOne.section(QLatin1Char(':'), 1).section(QLatin1Char(' '), 0, 0).toInt());
+
+    model->setBookTurnRequest(BookTurnRequest::make(true));
+    ASSERT_TRUE(waitForPage(5));
+    EXPECT_TRUE(test::waitFor([&] { return evaluate(view, painted).toString().contains(QStringLiteral("5:")); }, 5));
+}
+
 // The card over a failed book offers scroll reading.
 TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
 {

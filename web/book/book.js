@@ -204,8 +204,8 @@
     return `folvan-book://local/page/${encodeURIComponent(doc.token)}/${page}.png?edge=${edge}`;
   }
 
-  // The decoded raster of `url`, fetched from the page's own scheme.
-  function fetchBitmap(url) {
+  // The encoded raster of `url`, fetched from the page's own scheme.
+  function fetchBlob(url) {
     return new Promise((resolve, reject) => {
       const request = new XMLHttpRequest();
       request.open('GET', url);
@@ -213,21 +213,27 @@
       request.onload = () => (request.response && request.response.size ? resolve(request.response) : reject(new Error(url)));
       request.onerror = () => reject(new Error(url));
       request.send();
-    }).then((blob) => createImageBitmap(blob));
+    });
   }
 
-  // Draws the page's raster into its canvas. The decoded bitmap is closed
-  // once drawn and the canvas emptied when the page is let go, so no
-  // decoded raster outlives the sheet that shows it.
-  function load(page) {
+  // Fetches the page's raster and, with `draw`, decodes it into its canvas
+  // (the pages ahead keep only the encoded bytes until shown). The bitmap is
+  // closed once drawn and the canvas emptied when the page is let go or the
+  // book rebuilt: no decoded raster outlives the sheet that shows it, as
+  // an image element's would in the engine's decoded-image caches.
+  function load(page, draw = true) {
     const s = sheets[page];
     if (!s) return Promise.resolve();
     fill(s);
     const url = rasterURL(page);
-    if (s.src === url) return s.drawing;
-    s.src = url;
+    if (s.src !== url) {
+      s.src = url;
+      s.drawing = null;
+      s.bytes = fetchBlob(url);
+    }
+    if (!draw || s.drawing) return s.drawing || s.bytes.catch(() => {});
     const token = doc.token;
-    s.drawing = fetchBitmap(url).then((bitmap) => {
+    s.drawing = s.bytes.then((blob) => createImageBitmap(blob)).then((bitmap) => {
       if (s.src === url) {
         s.raster.width = bitmap.width;
         s.raster.height = bitmap.height;
@@ -244,7 +250,7 @@
 
   function empty(s) {
     s.src = '';
-    s.drawing = null;
+    s.drawing = s.bytes = null;
     s.raster.width = s.raster.height = 0;
   }
 
@@ -263,13 +269,13 @@
     for (const start of [after, before]) if (start !== null) ahead.push(...spread(start));
     release(new Set([...visible, ...ahead]));
     postState(false);
-    Promise.all(visible.map(load)).then(() => {
+    Promise.all(visible.map((p) => load(p))).then(() => {
       if (serial !== drawSerial) return;
       const first = !paperReady;
       paperReady = true;
       postState(first, true);
       // The next and previous spreads, so that a turn never waits.
-      for (const p of ahead) load(p);
+      for (const p of ahead) load(p, false);
     });
     drawReading();
   }
