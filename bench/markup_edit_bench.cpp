@@ -118,8 +118,7 @@ int runMarkupEditBench(int argc, char **argv)
     const auto change = [&](const std::function<void()> &work) { return millisecondsOf(work); };
     std::vector<double> added, undone, deleted;
     for (int run = 0; run < 5; ++run) {
-        model.retainedSelection = fresh;
-        model.setSelectionText(fresh.string());
+        model.pageSelectionChanged(fresh);
         added.push_back(change([&] { model.addMarkup(QStringLiteral("highlight"), QString()); }));
         undone.push_back(change([&] { model.annotationUndoManager()->undo(); }));
         const QString victim = model.annotationItems()[size_t(run) * 7].id;

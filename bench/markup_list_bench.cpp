@@ -137,8 +137,7 @@ int runMarkupListBench(int argc, char **argv)
     const engine::PdfPage firstPage(document, 0);
     const engine::PdfSelection fresh = firstPage.selection(engine::PdfTextRange{45, 10});
     const auto select = [&] {
-        model.retainedSelection = fresh;
-        model.setSelectionText(fresh.string());
+        model.pageSelectionChanged(fresh);
     };
 
     ChangeClock clock2(model);

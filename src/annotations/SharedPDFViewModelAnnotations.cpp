@@ -89,14 +89,14 @@ void SharedPDFViewModel::resetAnnotations()
     AnnotationState &state = annotationState();
     // The same document object may be prepared again: give it back its own
     // annotations first, so that the originals are recorded as they were.
-    if (PdfDocumentPtr previous = annotationDocument.lock())
+    if (PdfDocumentPtr previous = m_annotationDocument.lock())
         uninstallMarkups(*previous, state.originalAnnotations, state.installedAnnotations,
                          [this](int page) { emit annotationsChangedOnPage(page); });
 
     m_annotationUndoManager->clear();
     m_annotationUndoManager->setUndoLimit(kUndoLimit);
 
-    annotationDocument.reset();
+    m_annotationDocument.reset();
     state.originalAnnotations.clear();
     state.installedAnnotations.clear();
     state.markupItems.clear();
@@ -113,10 +113,10 @@ void SharedPDFViewModel::resetAnnotations()
 void SharedPDFViewModel::prepareAnnotations()
 {
     const PdfDocumentPtr document = pdfDocument();
-    if (!document || annotationDocument.lock() == document)
+    if (!document || m_annotationDocument.lock() == document)
         return;
     resetAnnotations();
-    annotationDocument = document;
+    m_annotationDocument = document;
     annotationState().originalAnnotations = recordOriginals(*document);
     rebuildAnnotationItems();
 }
@@ -139,7 +139,7 @@ void SharedPDFViewModel::synchronizeAnnotations()
     if (!document)
         return;
     AnnotationState &state = annotationState();
-    if (statesBelongTo(annotationDocument, document)) {
+    if (statesBelongTo(m_annotationDocument, document)) {
         const int failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations,
                                           state.markups, [this](int page) { emit annotationsChangedOnPage(page); });
         // The markups stay in the list and the file; the pages that cannot
@@ -167,7 +167,7 @@ void SharedPDFViewModel::rebuildAnnotationItems()
     const AnnotationState &state = annotationState();
     const OriginalAnnotationMap none;
     const OriginalAnnotationMap &originals =
-        statesBelongTo(annotationDocument, document) ? state.originalAnnotations : none;
+        statesBelongTo(m_annotationDocument, document) ? state.originalAnnotations : none;
     setAnnotationItems(buildItems(*document, originals, state.markups, &annotationState().markupItems));
 }
 
@@ -208,8 +208,8 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
     resetAnnotations();
     prepareAnnotations();
 
-    retainedSelection.reset();
-    retainedDestination.reset();
+    m_retainedSelection.reset();
+    m_retainedDestination.reset();
     setSelectionText(QString());
     setTextSelectionMode(false);
     setAnnotationRevision(0);
@@ -275,7 +275,7 @@ void SharedPDFViewModel::persistMarkups()
 void SharedPDFViewModel::reloadSharedAnnotations()
 {
     const PdfDocumentPtr document = pdfDocument();
-    if (pdfDocumentURL().isEmpty() || !statesBelongTo(annotationDocument, document))
+    if (pdfDocumentURL().isEmpty() || !statesBelongTo(m_annotationDocument, document))
         return;
     const QString path = markupURL(pdfDocumentURL());
     MarkupFileContent content = readMarkupFile(path);

@@ -58,11 +58,11 @@ void SharedPDFViewModel::addMarkup(const QString &kind, const QString &note)
     if (kind != QLatin1String("highlight") && kind != QLatin1String("underline"))
         return;
     const PdfDocumentPtr document = pdfDocument();
-    if (!document || !retainedSelection || selectionText().isEmpty())
+    if (!document || !m_retainedSelection || selectionText().isEmpty())
         return;
     prepareAnnotations();
     std::vector<ReadingMarkup> list = markups();
-    const engine::PdfSelection selection = *retainedSelection;
+    const engine::PdfSelection selection = *m_retainedSelection;
 
     for (const engine::PdfPage &page : selection.pages()) {
         if (page.document() != document || !page.isValid())
@@ -171,7 +171,7 @@ bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSour
         quotes << source.quote;
     setSelectionText(quotes.join(u'\n'));
     if (sources.empty()) {
-        retainedSelection.reset();
+        m_retainedSelection.reset();
         return true;
     }
 
@@ -179,7 +179,7 @@ bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSour
     for (const ReadingTextSource &source : sources) {
         std::optional<engine::PdfSelection> found = ReflowTextMap::selection(source, document);
         if (!found) {
-            retainedSelection.reset();
+            m_retainedSelection.reset();
             return false;
         }
         if (combined)
@@ -187,13 +187,13 @@ bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSour
         else
             combined = std::move(found);
     }
-    retainedSelection = combined;
+    m_retainedSelection = combined;
 
     const ReadingLocation place = location(sources.front());
     if (place.point && document->page(int(sources.front().page)).isValid())
-        retainedDestination = engine::PdfDestination(int(sources.front().page), *place.point);
+        m_retainedDestination = engine::PdfDestination(int(sources.front().page), *place.point);
     else
-        retainedDestination.reset();
+        m_retainedDestination.reset();
     return true;
 }
 

@@ -91,7 +91,7 @@ SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includ
     if (!document)
         return rows;
     std::set<int> pages;
-    if (annotationDocument.lock() == document) {
+    if (m_annotationDocument.lock() == document) {
         const AnnotationState &state = annotationState();
         for (const auto &[page, records] : state.originalAnnotations)
             pages.insert(page);
@@ -116,11 +116,11 @@ SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includ
             }
         }
     }
-    if (includeSelection && retainedSelection) {
-        for (const engine::PdfPage &page : retainedSelection->pages()) {
+    if (includeSelection && m_retainedSelection) {
+        for (const engine::PdfPage &page : m_retainedSelection->pages()) {
             if (page.document() != document)
                 continue;
-            for (const QRectF &r : AnnotationGeometry::lineRects(*retainedSelection, page))
+            for (const QRectF &r : AnnotationGeometry::lineRects(*m_retainedSelection, page))
                 rows[page.index()].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), 0.4, 0.65, 1.0,
                                               0.18, 0.0});
         }

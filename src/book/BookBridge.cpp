@@ -142,9 +142,9 @@ QVariantMap BookCoordinator::readingPayload() const
 QVariantMap BookCoordinator::jumpPayload(int page) const
 {
     QVariantMap payload{{QStringLiteral("page"), page}};
-    if (!m_model || !m_document || !m_model->pendingDestination || !m_model->pendingDestination->hasPage())
+    if (!m_model || !m_document || !m_model->pendingDestination() || !m_model->pendingDestination()->hasPage())
         return payload;
-    const engine::PdfDestination &destination = *m_model->pendingDestination;
+    const engine::PdfDestination &destination = *m_model->pendingDestination();
     if (destination.pageIndex >= m_document->pageCount())
         return payload;
     const double a = aspect();

@@ -177,16 +177,47 @@ void SharedPDFViewModel::captureNativeReading()
     // The view may still show an earlier document.
     if (view->shownDocument() != m_pdfDocument)
         return;
-    retainedDestination = view->currentDestination();
+    m_retainedDestination = view->currentDestination();
     QString text;
     if (std::optional<engine::PdfSelection> selection = view->currentSelection()) {
         text = selection->string();
-        retainedSelection = std::move(selection);
+        m_retainedSelection = std::move(selection);
     } else {
-        retainedSelection.reset();
+        m_retainedSelection.reset();
     }
     if (m_selectionText != text)
         setSelectionText(text);
+}
+
+void SharedPDFViewModel::pageSelectionChanged(std::optional<engine::PdfSelection> selection)
+{
+    const QString text = selection ? selection->string() : QString();
+    m_retainedSelection = std::move(selection);
+    if (m_selectionText != text)
+        setSelectionText(text);
+}
+
+void SharedPDFViewModel::paperOpening(bool fitWidth, int reflowPage)
+{
+    m_fitNativeOnMount = fitWidth;
+    m_reflowPage = reflowPage;
+}
+
+void SharedPDFViewModel::firstShowFitted()
+{
+    m_fitNativeOnMount = false;
+}
+
+void SharedPDFViewModel::paperClosed()
+{
+    resetNavigation();
+    setPageCount(0);
+    setCurrentPageIndex(0);
+    setBookError(std::nullopt);
+    m_retainedSelection.reset();
+    m_retainedDestination.reset();
+    setSelectionText(QString());
+    setTextSelectionMode(false);
 }
 
 void SharedPDFViewModel::copySelection()
@@ -210,11 +241,11 @@ void SharedPDFViewModel::documentFileReplaced(PdfDocumentPtr document)
     const auto beyondLastPage = [count](const std::optional<engine::PdfDestination> &destination) {
         return destination && destination->pageIndex >= count;
     };
-    if (beyondLastPage(pendingDestination))
-        pendingDestination.reset();
-    if (beyondLastPage(retainedDestination))
-        retainedDestination.reset();
-    retainedSelection.reset();
+    if (beyondLastPage(m_pendingDestination))
+        m_pendingDestination.reset();
+    if (beyondLastPage(m_retainedDestination))
+        m_retainedDestination.reset();
+    m_retainedSelection.reset();
     if (!m_selectionText.isEmpty())
         setSelectionText(QString());
     if (!m_searchResults.empty()) {

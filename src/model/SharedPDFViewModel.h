@@ -96,15 +96,15 @@ class SharedPDFViewModel : public QObject {
     Q_PROPERTY(bool textSelectionMode READ textSelectionMode WRITE setTextSelectionMode NOTIFY textSelectionModeChanged)
     Q_PROPERTY(QString selectionText READ selectionText WRITE setSelectionText NOTIFY selectionTextChanged)
     Q_PROPERTY(bool bookTextMode READ bookTextMode WRITE setBookTextMode NOTIFY bookTextModeChanged)
-    Q_PROPERTY(int readingOverlayRevision READ readingOverlayRevision WRITE setReadingOverlayRevision NOTIFY readingOverlayRevisionChanged)
+    Q_PROPERTY(int readingOverlayRevision READ readingOverlayRevision NOTIFY readingOverlayRevisionChanged)
     Q_PROPERTY(folvan::BookmarkList bookmarks READ bookmarks WRITE setBookmarks NOTIFY bookmarksChanged)
     Q_PROPERTY(folvan::LocationList backLocations READ backLocations WRITE setBackLocations NOTIFY backLocationsChanged)
     Q_PROPERTY(folvan::LocationList forwardLocations READ forwardLocations WRITE setForwardLocations NOTIFY forwardLocationsChanged)
     Q_PROPERTY(folvan::OptionalString navigationError READ navigationError WRITE setNavigationError NOTIFY navigationErrorChanged)
     Q_PROPERTY(int annotationRevision READ annotationRevision WRITE setAnnotationRevision NOTIFY annotationRevisionChanged)
     Q_PROPERTY(folvan::OptionalString markupError READ markupError WRITE setMarkupError NOTIFY markupErrorChanged)
-    Q_PROPERTY(bool canUndoAnnotation READ canUndoAnnotation WRITE setCanUndoAnnotation NOTIFY canUndoAnnotationChanged)
-    Q_PROPERTY(bool canRedoAnnotation READ canRedoAnnotation WRITE setCanRedoAnnotation NOTIFY canRedoAnnotationChanged)
+    Q_PROPERTY(bool canUndoAnnotation READ canUndoAnnotation NOTIFY canUndoAnnotationChanged)
+    Q_PROPERTY(bool canRedoAnnotation READ canRedoAnnotation NOTIFY canRedoAnnotationChanged)
     Q_PROPERTY(int currentPageIndex READ currentPageIndex WRITE setCurrentPageIndex NOTIFY currentPageIndexChanged)
     Q_PROPERTY(folvan::OptionalVariantMap reflowAppearance READ reflowAppearance WRITE setReflowAppearance NOTIFY reflowAppearanceChanged)
     Q_PROPERTY(folvan::TextSourceList reflowSources READ reflowSources WRITE setReflowSources NOTIFY reflowSourcesChanged)
@@ -170,7 +170,6 @@ public:
     void setBookTextMode(bool value);
     // Raised whenever the book view's overlays must be recomputed.
     int readingOverlayRevision() const { return m_readingOverlayRevision; }
-    void setReadingOverlayRevision(int value);
 
     const BookmarkList &bookmarks() const { return m_bookmarks; }
     void setBookmarks(BookmarkList value);
@@ -225,25 +224,30 @@ public:
     const OptionalSelection &markedPassage() const { return m_markedPassage; }
 
     // ---- Plain state (not published) ---------------------------------------
+    // Read here; written only by the operations named with each.
 
-    // The point to show with the current jumpToPage request; cleared with it.
-    std::optional<engine::PdfDestination> pendingDestination;
+    // The point to show with the current jumpToPage request; cleared with it
+    // (navigate, turnPage, jumpCarriedOut, reflowOpened).
+    const std::optional<engine::PdfDestination> &pendingDestination() const { return m_pendingDestination; }
     // The passage to show with the current request (reflow view).
-    std::optional<ReadingTextSource> pendingTextSource;
+    const std::optional<ReadingTextSource> &pendingTextSource() const { return m_pendingTextSource; }
     // The last known precise reading position; kept after a request is
     // carried out.
-    std::optional<engine::PdfDestination> retainedDestination;
-    // The selection made in the page or book view.
-    std::optional<engine::PdfSelection> retainedSelection;
-    // Book-view selection gesture in progress.
-    std::optional<BookSelectionAnchor> bookSelectionAnchor;
-    std::optional<QString> bookSelectionGesture;
+    const std::optional<engine::PdfDestination> &retainedDestination() const { return m_retainedDestination; }
+    // The selection made in the page or book view (pageSelectionChanged,
+    // selectBook, captureNativeReading).
+    const std::optional<engine::PdfSelection> &retainedSelection() const { return m_retainedSelection; }
+    // Book-view selection gesture in progress (selectBook).
+    const std::optional<BookSelectionAnchor> &bookSelectionAnchor() const { return m_bookSelectionAnchor; }
+    const std::optional<QString> &bookSelectionGesture() const { return m_bookSelectionGesture; }
     // Search marks per page (rebuilt by rebuildSearchRects()).
-    SearchRectMap searchRects;
-    // The page view fits the page width when it first shows the document.
-    bool fitNativeOnMount = false;
-    // The page at which the reflow view is to open the paper; -1 for none.
-    int reflowPage = -1;
+    const SearchRectMap &searchRects() const { return m_searchRects; }
+    // The page view fits the page width when it first shows the document
+    // (paperOpening, firstShowFitted).
+    bool fitNativeOnMount() const { return m_fitNativeOnMount; }
+    // The page at which the reflow view is to open the paper at reflowBlock
+    // and reflowOffset; -1 for none (paperOpening, reflowPositionChanged).
+    int reflowPage() const { return m_reflowPage; }
 
     // The pane's native page view, held weakly. The object must implement
     // NativePDFViewInterface; nativePDFView() is null when it is gone.
@@ -266,6 +270,20 @@ public:
     void captureNativeReading();
     // Puts selectionText on the clipboard; nothing when it is empty.
     void copySelection();
+    // The reader's selection in the page view changed (none: it was
+    // cleared). It becomes the retained selection, and its text the
+    // selection text, written only when it differs.
+    void pageSelectionChanged(std::optional<engine::PdfSelection> selection);
+    // A paper is being opened in the pane: the page view is to fit the page
+    // width when it first shows it (`fitWidth`), and the reflow view is to
+    // open at reflowBlock and reflowOffset on `reflowPage` (-1: none).
+    void paperOpening(bool fitWidth, int reflowPage);
+    // The page view fitted the page width on its first show of the paper.
+    void firstShowFitted();
+    // The paper was closed: navigation, page count and current page, the
+    // book error, the retained position and selection, the selection text
+    // and the text-selection mode are reset.
+    void paperClosed();
     // The open paper's file was written over with the bytes of `document`,
     // which takes the old document's place at the same URL: the current
     // page is held to the new page count before the views are rebuilt on
@@ -312,6 +330,15 @@ public:
     // The reader clicked or selected in a reading view: the marked passage
     // goes away.
     void passageMarkDismissed();
+    // The reflow view opened on its page, which carries out the pending
+    // request (jumpCarriedOut) when the view shows the model's `document`;
+    // a destination or passage that came without a page request is spent
+    // with it.
+    void reflowOpened(const PdfDocumentPtr &document);
+    // The reflow view reports where the reader is: `page`, the block and the
+    // offset in it, and the point of the page when the view knows one (it
+    // becomes the retained destination).
+    void reflowPositionChanged(int page, int block, int offset, std::optional<QPointF> point);
     // Finds a passage's text in the open document; installed by the layer
     // that maps passages to page text. Without one no passage is marked.
     using PassageFinder = std::function<std::optional<engine::PdfSelection>(const ReadingTextSource &source)>;
@@ -406,15 +433,13 @@ public:
     void setAnnotationRevision(int value);
     const std::optional<QString> &markupError() const { return m_markupError; }
     void setMarkupError(std::optional<QString> value);
+    // Whether the pane's annotation undo stack can undo or redo; follow the
+    // stack (updateAnnotationUndoState).
     bool canUndoAnnotation() const { return m_canUndoAnnotation; }
-    void setCanUndoAnnotation(bool value);
     bool canRedoAnnotation() const { return m_canRedoAnnotation; }
-    void setCanRedoAnnotation(bool value);
 
     // The pane's annotation undo stack (owned by the model).
     QUndoStack *annotationUndoManager() const { return m_annotationUndoManager; }
-    // The document whose own annotations have been taken over, held weakly.
-    std::weak_ptr<engine::PdfDocument> annotationDocument;
 
     // Sets canUndoAnnotation and canRedoAnnotation from the undo stack; runs
     // whenever the stack can undo or redo something else. (Defined in
@@ -544,6 +569,9 @@ signals:
 private:
     template <typename T>
     void publish(T &field, T value, void (SharedPDFViewModel::*changed)());
+    void setCanUndoAnnotation(bool value);
+    void setCanRedoAnnotation(bool value);
+    void setReadingOverlayRevision(int value);
 
     void handleSidecarChange(const QVariantMap &userInfo);
     // The book selection at page/point, as selectBook computes it.
@@ -612,6 +640,18 @@ private:
     QList<int> m_searchResultsInImages;
     PassageFinder m_passageFinder;
     void setMarkedPassage(OptionalSelection value);
+
+    std::optional<engine::PdfDestination> m_pendingDestination;
+    std::optional<ReadingTextSource> m_pendingTextSource;
+    std::optional<engine::PdfDestination> m_retainedDestination;
+    std::optional<engine::PdfSelection> m_retainedSelection;
+    std::optional<BookSelectionAnchor> m_bookSelectionAnchor;
+    std::optional<QString> m_bookSelectionGesture;
+    SearchRectMap m_searchRects;
+    bool m_fitNativeOnMount = false;
+    int m_reflowPage = -1;
+    // The document whose own annotations have been taken over, held weakly.
+    std::weak_ptr<engine::PdfDocument> m_annotationDocument;
 };
 
 } // namespace folvan

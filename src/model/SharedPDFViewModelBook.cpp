@@ -137,10 +137,10 @@ void SharedPDFViewModel::clearBookSelection()
 {
     passageMarkDismissed();
     setReflowSources({});
-    retainedSelection.reset();
+    m_retainedSelection.reset();
     setSelectionText(QString());
-    bookSelectionAnchor.reset();
-    bookSelectionGesture.reset();
+    m_bookSelectionAnchor.reset();
+    m_bookSelectionGesture.reset();
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
@@ -171,37 +171,37 @@ void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const Q
 
     if (phase == QLatin1String("start") || phase == QLatin1String("word")) {
         passageMarkDismissed();
-        bookSelectionAnchor = BookSelectionAnchor{page, *point};
-        bookSelectionGesture = gesture;
+        m_bookSelectionAnchor = BookSelectionAnchor{page, *point};
+        m_bookSelectionGesture = gesture;
         setCurrentPageIndex(page);
-    } else if (!bookSelectionGesture || *bookSelectionGesture != gesture) {
+    } else if (!m_bookSelectionGesture || *m_bookSelectionGesture != gesture) {
         // A gesture other than the one that began the selection.
         return;
     }
-    if (!bookSelectionAnchor || bookSelectionAnchor->page >= m_pdfDocument->pageCount())
+    if (!m_bookSelectionAnchor || m_bookSelectionAnchor->page >= m_pdfDocument->pageCount())
         return;
     updateBookSelection(page, *point, phase);
 }
 
 void SharedPDFViewModel::updateBookSelection(int page, QPointF point, const QString &phase)
 {
-    const BookSelectionAnchor anchor = *bookSelectionAnchor;
+    const BookSelectionAnchor anchor = *m_bookSelectionAnchor;
     const engine::PdfPage here = m_pdfDocument->page(page);
     engine::PdfSelection selection = phase == QLatin1String("word")
         ? here.selectionForWord(point)
         : m_pdfDocument->selection(m_pdfDocument->page(anchor.page), anchor.point, here, point);
 
     if (selection.isEmpty())
-        retainedSelection.reset();
+        m_retainedSelection.reset();
     else
-        retainedSelection = selection;
+        m_retainedSelection = selection;
     setSelectionText(selection.isEmpty() ? QString() : selection.string());
-    retainedDestination = engine::PdfDestination(anchor.page, anchor.point);
+    m_retainedDestination = engine::PdfDestination(anchor.page, anchor.point);
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 
     if (phase == QLatin1String("end")) {
-        bookSelectionAnchor.reset();
-        bookSelectionGesture.reset();
+        m_bookSelectionAnchor.reset();
+        m_bookSelectionGesture.reset();
     }
 }
 
@@ -259,8 +259,8 @@ std::vector<BookRow> SharedPDFViewModel::bookOverlays(double aspect) const
         appendSelectionRows(m_searchResults[std::size_t(m_currentSearchIndex)], geometry, kCurrentMatchColor, rows);
 
     for (const auto &[index, coordinates] : geometry) {
-        const auto marks = searchRects.find(index);
-        if (marks == searchRects.end())
+        const auto marks = m_searchRects.find(index);
+        if (marks == m_searchRects.end())
             continue;
         for (const std::vector<double> &mark : marks->second) {
             if (mark.size() < 8)
@@ -273,8 +273,8 @@ std::vector<BookRow> SharedPDFViewModel::bookOverlays(double aspect) const
     if (m_markedPassage && m_markedPassage->document() == m_pdfDocument)
         appendSelectionRows(*m_markedPassage, geometry, kPassageColor, rows);
 
-    if (retainedSelection)
-        appendSelectionRows(*retainedSelection, geometry, kSelectionColor, rows);
+    if (m_retainedSelection)
+        appendSelectionRows(*m_retainedSelection, geometry, kSelectionColor, rows);
 
     if (rows.size() > std::size_t(maxBookOverlayRows))
         rows.resize(std::size_t(maxBookOverlayRows));

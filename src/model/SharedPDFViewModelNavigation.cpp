@@ -33,7 +33,7 @@ ReadingLocation SharedPDFViewModel::location() const
     ReadingLocation result;
     if (m_jumpToPage) {
         result.page = *m_jumpToPage;
-        result.point = pointOf(pendingDestination);
+        result.point = pointOf(m_pendingDestination);
         return result;
     }
     if (NativePDFViewInterface *view = nativePDFView(); view && m_pdfDocument
@@ -46,9 +46,9 @@ ReadingLocation SharedPDFViewModel::location() const
         }
     }
     result.page = m_currentPageIndex;
-    if (retainedDestination && retainedDestination->hasPage() && m_pdfDocument
-        && retainedDestination->pageIndex == m_currentPageIndex)
-        result.point = pointOf(retainedDestination);
+    if (m_retainedDestination && m_retainedDestination->hasPage() && m_pdfDocument
+        && m_retainedDestination->pageIndex == m_currentPageIndex)
+        result.point = pointOf(m_retainedDestination);
     return result;
 }
 
@@ -68,12 +68,12 @@ void SharedPDFViewModel::navigate(const ReadingLocation &target, bool rememberin
         setForwardLocations({});
     }
 
-    pendingTextSource = target.source;
+    m_pendingTextSource = target.source;
     std::optional<engine::PdfDestination> destination;
     if (target.point)
         destination = engine::PdfDestination(int(target.page), *target.point);
-    pendingDestination = destination;
-    retainedDestination = destination;
+    m_pendingDestination = destination;
+    m_retainedDestination = destination;
     setJumpToPage(int(target.page));
 }
 
@@ -115,7 +115,7 @@ void SharedPDFViewModel::turnPage(bool forward, bool inBook)
     }
     if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
         return;
-    pendingDestination.reset();
+    m_pendingDestination.reset();
     const int last = m_pdfDocument->pageCount() - 1;
     setJumpToPage(std::clamp(m_currentPageIndex + (forward ? 1 : -1), 0, last));
 }
@@ -126,11 +126,11 @@ void SharedPDFViewModel::resetNavigation()
     setForwardLocations({});
     setBookmarks({});
     setNavigationError(std::nullopt);
-    pendingDestination.reset();
-    bookSelectionAnchor.reset();
-    bookSelectionGesture.reset();
+    m_pendingDestination.reset();
+    m_bookSelectionAnchor.reset();
+    m_bookSelectionGesture.reset();
     setBookTextMode(false);
-    searchRects.clear();
+    m_searchRects.clear();
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
@@ -138,9 +138,9 @@ void SharedPDFViewModel::jumpCarriedOut(int page)
 {
     if (m_jumpToPage != page)
         return;
-    const std::optional<ReadingTextSource> source = std::move(pendingTextSource);
-    pendingTextSource.reset();
-    pendingDestination.reset();
+    const std::optional<ReadingTextSource> source = std::move(m_pendingTextSource);
+    m_pendingTextSource.reset();
+    m_pendingDestination.reset();
     setJumpToPage(std::nullopt);
     std::optional<engine::PdfSelection> passage;
     if (source && m_passageFinder && m_pdfDocument)
@@ -148,6 +148,24 @@ void SharedPDFViewModel::jumpCarriedOut(int page)
     if (passage && passage->isEmpty())
         passage.reset();
     setMarkedPassage(std::move(passage));
+}
+
+void SharedPDFViewModel::reflowOpened(const PdfDocumentPtr &document)
+{
+    if (m_jumpToPage && m_pdfDocument == document)
+        jumpCarriedOut(*m_jumpToPage);
+    m_pendingDestination.reset();
+    m_pendingTextSource.reset();
+}
+
+void SharedPDFViewModel::reflowPositionChanged(int page, int block, int offset, std::optional<QPointF> point)
+{
+    setCurrentPageIndex(page);
+    setReflowBlock(block);
+    setReflowOffset(offset);
+    m_reflowPage = page;
+    if (point)
+        m_retainedDestination = engine::PdfDestination(page, *point);
 }
 
 void SharedPDFViewModel::passageMarkDismissed()

@@ -18,7 +18,7 @@ constexpr double kMarkColor[4] = {0.96, 0.79, 0.12, 0.18};
 
 void SharedPDFViewModel::rebuildSearchRects()
 {
-    searchRects.clear();
+    m_searchRects.clear();
     if (m_pdfDocument && m_showSearch) {
         for (const engine::PdfSelection &match : m_searchResults) {
             for (const engine::PdfSelection &line : match.selectionsByLine()) {
@@ -26,7 +26,7 @@ void SharedPDFViewModel::rebuildSearchRects()
                     const QRectF bounds = line.bounds(page);
                     if (bounds.isEmpty())
                         continue;
-                    std::vector<std::vector<double>> &rows = searchRects[page.index()];
+                    std::vector<std::vector<double>> &rows = m_searchRects[page.index()];
                     if (rows.size() >= std::size_t(maxSearchRowsPerPage))
                         continue;
                     rows.push_back({bounds.x(), bounds.y(), bounds.width(), bounds.height(), kMarkColor[0],

@@ -57,14 +57,11 @@ void PDFViewCoordinator::selectionChanged()
     if (!view || !viewModel || view->document() != viewModel->pdfDocument())
         return;
     std::optional<engine::PdfSelection> selection = view->currentSelection();
-    const QString text = selection ? selection->string() : QString();
-    platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), selection, text] {
+    platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), selection] {
         SharedPDFViewModel *model = viewModel;
         if (!model || !showsView(*model, view) || model->pdfDocument() != document)
             return;
-        model->retainedSelection = selection;
-        if (model->selectionText() != text)
-            model->setSelectionText(text);
+        model->pageSelectionChanged(selection);
     });
 }
 
@@ -226,8 +223,8 @@ DroppablePDFView *PDFViewWrapper::makeView()
             model->setPageCount(count);
     });
     const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
-    platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination,
-                                      selection = model->retainedSelection] {
+    platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination(),
+                                      selection = model->retainedSelection()] {
         // A view not on screen yet (made behind another reading view) has
         // no width to fit and no position to show: it is restored once it
         // is shown, from the model's reading position as it is by then.
@@ -243,7 +240,7 @@ void PDFViewWrapper::restoreFromModel()
 {
     const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
     const int target = std::min(std::max(count - 1, 0), std::max(m_viewModel->currentPageIndex(), 0));
-    if (!restoreFirstShow(target, m_viewModel->retainedDestination, m_viewModel->retainedSelection))
+    if (!restoreFirstShow(target, m_viewModel->retainedDestination(), m_viewModel->retainedSelection()))
         m_coordinator->restoreDeferred = true;
 }
 
@@ -266,14 +263,14 @@ bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::Pd
         return false;
     SharedPDFViewModel &model = *m_viewModel;
     DroppablePDFView *view = m_view;
-    if (model.fitNativeOnMount) {
+    if (model.fitNativeOnMount()) {
         // The width is measured once the layouts made with the view have
         // given it its place, not at the size it was made with.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         view->layoutDocumentView();
         const engine::PdfPage page = m_pdfDocument ? m_pdfDocument->page(target) : engine::PdfPage();
         if (const auto zoom = NativeViewportFit::scale(page, view->width(), view->screenPointPixels())) {
-            model.fitNativeOnMount = false;
+            model.firstShowFitted();
             view->setAutoScales(false);
             view->setScaleFactor(*zoom);
             if (m_coordinator->onZoom)
@@ -339,8 +336,8 @@ void PDFViewWrapper::updateView()
         const int page = *jump;
         view->addFadeTransition(kPageJumpTransition, kPageJumpFadeSeconds);
         if (view->document() && page >= 0 && page < view->document()->pageCount()) {
-            if (model->pendingDestination && model->pendingDestination->pageIndex == page)
-                view->goToDestination(*model->pendingDestination);
+            if (const auto &destination = model->pendingDestination(); destination && destination->pageIndex == page)
+                view->goToDestination(*destination);
             else
                 view->goToPage(page);
         }

@@ -216,10 +216,10 @@ void ReflowCoordinator::update()
             ++ordinal;
     }
     Json payload = {{k::page, page}, {k::ordinal, ordinal}};
-    if (m_model->pendingTextSource)
-        payload[k::source] = sorted(m_model->pendingTextSource->dictionary());
-    if (m_model->pendingDestination && m_model->pendingDestination->hasPoint()) {
-        if (const auto point = viewportPoint(m_model->pendingDestination->point(), page)) {
+    if (const auto &source = m_model->pendingTextSource())
+        payload[k::source] = sorted(source->dictionary());
+    if (const auto &destination = m_model->pendingDestination(); destination && destination->hasPoint()) {
+        if (const auto point = viewportPoint(destination->point(), page)) {
             payload[k::x] = point->x();
             payload[k::y] = point->y();
         }
@@ -381,10 +381,10 @@ void ReflowCoordinator::handshake()
             corrections.push_back(key.toStdString());
     }
     open[k::corrections] = corrections;
-    if (m_model->pendingTextSource)
-        open[k::source] = sorted(m_model->pendingTextSource->dictionary());
-    const auto &retained = m_model->retainedDestination;
-    if (m_model->reflowPage == page) {
+    if (const auto &source = m_model->pendingTextSource())
+        open[k::source] = sorted(source->dictionary());
+    const auto &retained = m_model->retainedDestination();
+    if (m_model->reflowPage() == page) {
         open[k::block] = m_model->reflowBlock();
         open[k::offset] = m_model->reflowOffset();
     } else if (retained && retained->pageIndex == page && retained->hasPoint()) {
@@ -400,10 +400,7 @@ void ReflowCoordinator::handshake()
         feedback(m_overrides->error());
     // The open carried the request out; a destination that came without a
     // page request is spent with it.
-    if (m_model->jumpToPage() && m_model->pdfDocument() == m_document)
-        m_model->jumpCarriedOut(*m_model->jumpToPage());
-    m_model->pendingDestination.reset();
-    m_model->pendingTextSource.reset();
+    m_model->reflowOpened(m_document);
     update();
 }
 
@@ -490,14 +487,9 @@ void ReflowCoordinator::handlePosition(const Json &body)
     int page = 0;
     if (!body.contains(k::page) || !validPage(body[k::page], &page))
         return;
-    m_model->setCurrentPageIndex(page);
     const std::int64_t block = std::clamp<std::int64_t>(integer(body, k::block).value_or(0), 0, 10000);
     const std::int64_t offset = std::clamp<std::int64_t>(integer(body, k::offset).value_or(0), 0, 100000);
-    m_model->setReflowBlock(int(block));
-    m_model->setReflowOffset(int(offset));
-    m_model->reflowPage = page;
-    if (const auto point = sourcePoint(body, page))
-        m_model->retainedDestination = engine::PdfDestination(page, *point);
+    m_model->reflowPositionChanged(page, int(block), int(offset), sourcePoint(body, page));
 }
 
 void ReflowCoordinator::handleTypography(const Json &body)

@@ -76,7 +76,6 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
         platform::runOnMain(this, [this, text = *problem] { showAlertMessage(text); });
     model.setBookTurnRequest(std::nullopt);
     model.setBookError(std::nullopt);
-    model.fitNativeOnMount = m_pane == ReaderPane::reference && !load.knownInHistory;
     model.setPageCount(pageCount);
     model.setCurrentPageIndex(page);
     if (load.preferredPage) {
@@ -86,7 +85,8 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
         model.setReflowBlock(int(normalized.reflowBlock.value_or(0)));
         model.setReflowOffset(int(normalized.reflowOffset.value_or(0)));
     }
-    model.reflowPage = !load.preferredPage && normalized.isReflow.value_or(false) ? int(normalized.page) : -1;
+    model.paperOpening(m_pane == ReaderPane::reference && !load.knownInHistory,
+                       !load.preferredPage && normalized.isReflow.value_or(false) ? int(normalized.page) : -1);
 
     setScaleFactor(normalized.zoom);
     setRotationAngle(normalized.angle);

@@ -58,14 +58,7 @@ void ContentView::closePDF()
     setFilenameFocused(false);
 
     SharedPDFViewModel &model = *m_viewModel;
-    model.resetNavigation();
-    model.setPageCount(0);
-    model.setCurrentPageIndex(0);
-    model.setBookError(std::nullopt);
-    model.retainedSelection.reset();
-    model.retainedDestination.reset();
-    model.setSelectionText(QString());
-    model.setTextSelectionMode(false);
+    model.paperClosed();
     model.resetAnnotations();
     model.setPdfDocument(nullptr);
     model.setPdfDocumentURL(QUrl());

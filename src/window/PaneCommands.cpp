@@ -258,8 +258,8 @@ void ContentView::createPaperNote()
     if (!m_currentPaperID || !document)
         return;
     std::vector<ReadingTextSource> sources = m_viewModel->reflowSources();
-    if (sources.empty() && m_viewModel->retainedSelection)
-        sources = ReflowTextMap::sources(*m_viewModel->retainedSelection, document);
+    if (sources.empty() && m_viewModel->retainedSelection())
+        sources = ReflowTextMap::sources(*m_viewModel->retainedSelection(), document);
     createPaperNote(sources);
 }
 

@@ -58,11 +58,13 @@ TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
     EXPECT_EQ(m.note, QStringLiteral("why?"));
     EXPECT_EQ(m.rectangles.size(), 1u);
     // The selection stays for the next command.
-    EXPECT_TRUE(model.retainedSelection);
+    EXPECT_TRUE(model.retainedSelection());
     EXPECT_FALSE(model.selectionText().isEmpty());
 
     model.addMarkup(QStringLiteral("strikeout"), QString());
-    model.retainedSelection.reset();
+    // A text left without its selection.
+    model.pageSelectionChanged(std::nullopt);
+    model.setSelectionText(QStringLiteral("beta"));
     model.addMarkup(QStringLiteral("highlight"), QString());
     EXPECT_EQ(model.annotationUndoManager()->count(), 1);
 }
@@ -138,8 +140,7 @@ TEST_F(AddingMarkups, ASelectionOverThreePagesIsOneStep)
     const engine::PdfSelection selection =
         document->selection(document->page(0), QPointF(kLeft + 1, 703), document->page(2), QPointF(kLeft + 20, 663));
     ASSERT_EQ(selection.pages().size(), 3u);
-    model.retainedSelection = selection;
-    model.setSelectionText(selection.string());
+    model.pageSelectionChanged(selection);
     model.addMarkup(QStringLiteral("underline"), QString());
     ASSERT_EQ(model.markups().size(), 3u);
     EXPECT_EQ(model.markups()[0].page, 0);
@@ -160,11 +161,11 @@ TEST_F(ReflowSelection, IsTakenOverOnlyWhenEveryPassageIsFound)
     passage.page = 1;
     passage.quote = QStringLiteral("Kappa  LAMBDA");
     EXPECT_TRUE(model.acceptReflowSelection({passage}));
-    ASSERT_TRUE(model.retainedSelection);
-    EXPECT_EQ(model.retainedSelection->string(), QStringLiteral("kappa lambda"));
+    ASSERT_TRUE(model.retainedSelection());
+    EXPECT_EQ(model.retainedSelection()->string(), QStringLiteral("kappa lambda"));
     EXPECT_EQ(model.selectionText(), passage.quote);
-    ASSERT_TRUE(model.retainedDestination);
-    EXPECT_EQ(model.retainedDestination->pageIndex, 1);
+    ASSERT_TRUE(model.retainedDestination());
+    EXPECT_EQ(model.retainedDestination()->pageIndex, 1);
     model.addMarkup(QStringLiteral("highlight"), QString());
     EXPECT_EQ(model.markups().size(), 1u);
 
@@ -172,7 +173,7 @@ TEST_F(ReflowSelection, IsTakenOverOnlyWhenEveryPassageIsFound)
     ReadingTextSource missing = passage;
     missing.quote = QStringLiteral("omega");
     EXPECT_FALSE(model.acceptReflowSelection({passage, missing}));
-    EXPECT_FALSE(model.retainedSelection);
+    EXPECT_FALSE(model.retainedSelection());
     EXPECT_EQ(model.reflowSources().size(), 2u);
     model.addMarkup(QStringLiteral("underline"), QString());
     EXPECT_EQ(model.markups().size(), 1u);

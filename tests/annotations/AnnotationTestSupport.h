@@ -117,8 +117,7 @@ protected:
     {
         const engine::PdfPage pdfPage = model.pdfDocument()->page(page);
         const engine::PdfSelection selection = pdfPage.selection(textRect(line, from, to));
-        model.retainedSelection = selection;
-        model.setSelectionText(selection.string());
+        model.pageSelectionChanged(selection);
     }
 
     QString annotationFile(SharedPDFViewModel &model) const { return model.markupURL(model.pdfDocumentURL()); }

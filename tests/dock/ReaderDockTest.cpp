@@ -122,10 +122,10 @@ TEST_F(DockTest, TurningInThePageViewJumpsWithinTheDocumentAndDropsAPendingPoint
 {
     open(4);
     model.setCurrentPageIndex(3);
-    model.pendingDestination = engine::PdfDestination(1, QPointF(10, 20));
+    model.navigate(ReadingLocation{1, std::nullopt, QPointF(10, 20)}, false);
     dock->turn(true);
     EXPECT_EQ(model.jumpToPage(), 3); // held to the last page, still requested
-    EXPECT_FALSE(model.pendingDestination);
+    EXPECT_FALSE(model.pendingDestination());
     model.setCurrentPageIndex(0);
     dock->turn(false);
     EXPECT_EQ(model.jumpToPage(), 0);

@@ -2,6 +2,7 @@
 // view's position and selection.
 
 #include "ModelFixtures.h"
+#include "engine/PdfSearch.h"
 #include "fixtures/PdfFixtureWriter.h"
 
 #include <QClipboard>
@@ -47,17 +48,18 @@ TEST_F(Navigation, ARememberedJumpRecordsThePositionLeftOnceAndEmptiesForward)
     model->setForwardLocations({at(50)});
     model->navigate(at(5, QPointF(10, 20)), true);
     EXPECT_EQ(model->jumpToPage(), 5);
-    ASSERT_TRUE(model->pendingDestination);
-    EXPECT_EQ(model->pendingDestination->point(), QPointF(10, 20));
-    EXPECT_EQ(model->retainedDestination, model->pendingDestination);
+    ASSERT_TRUE(model->pendingDestination());
+    EXPECT_EQ(model->pendingDestination()->point(), QPointF(10, 20));
+    EXPECT_EQ(model->retainedDestination(), model->pendingDestination());
     ASSERT_EQ(model->backLocations().size(), 1u);
     EXPECT_EQ(model->backLocations()[0], at(0));
     EXPECT_TRUE(model->forwardLocations().empty());
 
-    // The view carried out the jump; two jumps from the same place.
-    model->setJumpToPage(std::nullopt);
-    model->pendingDestination.reset();
-    model->retainedDestination.reset();
+    // The view carried out the jump, then one to the top of that page; two
+    // jumps from the same place.
+    model->jumpCarriedOut(5);
+    model->navigate(at(5), false);
+    model->jumpCarriedOut(5);
     model->setCurrentPageIndex(5);
     model->setForwardLocations({at(60)});
     model->navigate(at(7), true);
@@ -106,7 +108,7 @@ TEST_F(Navigation, BackAndForwardMoveOneEntryBetweenTheStacks)
 
     model->returnLocation(false);
     EXPECT_EQ(model->jumpToPage(), 3);
-    EXPECT_EQ(model->pendingTextSource, passage);
+    EXPECT_EQ(model->pendingTextSource(), passage);
     EXPECT_EQ(model->backLocations().size(), 1u);
     ASSERT_EQ(model->forwardLocations().size(), 1u);
     EXPECT_EQ(model->forwardLocations()[0], at(8));
@@ -117,7 +119,7 @@ TEST_F(Navigation, BackAndForwardMoveOneEntryBetweenTheStacks)
     model->setCurrentPageIndex(3);
     model->returnLocation(true);
     EXPECT_EQ(model->jumpToPage(), 8);
-    EXPECT_FALSE(model->pendingTextSource);
+    EXPECT_FALSE(model->pendingTextSource());
     ASSERT_EQ(model->backLocations().size(), 2u);
     EXPECT_EQ(model->backLocations()[1], at(3));
     EXPECT_TRUE(model->forwardLocations().empty());
@@ -146,9 +148,12 @@ TEST_F(Navigation, LocationPrefersThePendingJumpThenThePageViewThenTheRetainedPo
     model->setJumpToPage(std::nullopt);
     view.document = test::writeDocument(path("other.pdf"), 2); // an earlier document in the view
     model->setCurrentPageIndex(20);
-    model->retainedDestination = engine::PdfDestination(20, QPointF(5, 6));
+    // Arrived at a point: it is retained.
+    model->navigate(at(20, QPointF(5, 6)), false);
+    model->jumpCarriedOut(20);
     EXPECT_EQ(model->location(), at(20, QPointF(5, 6)));
-    model->retainedDestination = engine::PdfDestination(19, QPointF(5, 6));
+    model->navigate(at(19, QPointF(5, 6)), false);
+    model->jumpCarriedOut(19);
     EXPECT_EQ(model->location(), at(20));
 }
 
@@ -156,8 +161,8 @@ TEST_F(Navigation, APointlessLocationClearsDestinationsAndADestinationRemembers)
 {
     model->navigate(at(4, QPointF(1, 2)), false);
     model->navigate(at(6), false);
-    EXPECT_FALSE(model->pendingDestination);
-    EXPECT_FALSE(model->retainedDestination);
+    EXPECT_FALSE(model->pendingDestination());
+    EXPECT_FALSE(model->retainedDestination());
 
     // Following a destination of the document remembers the position left.
     model->navigate(engine::PdfDestination(7, QPointF(100, 700)));
@@ -170,20 +175,27 @@ TEST_F(Navigation, APointlessLocationClearsDestinationsAndADestinationRemembers)
 TEST_F(Navigation, ResetForgetsTheDocumentsTransientState)
 {
     model->navigate(at(4, QPointF(1, 2)), true);
-    model->bookSelectionGesture = QStringLiteral("g");
-    model->searchRects[1] = {{1, 2, 3, 4, 0.96, 0.79, 0.12, 0.18}};
+    model->selectBook(4, QPointF(0.5, 0.5), 792.0 / 612.0, QStringLiteral("start"), QStringLiteral("g"));
+    engine::PdfFixtureWriter writer;
+    writer.addPage();
+    writer.addText(0, QPointF(72, 700), QStringLiteral("mark"), engine::FixtureFont::Courier, 12);
+    model->setShowSearch(true);
+    model->setSearchResults(engine::findAll(engine::PdfDocument::openData(writer.data()), QStringLiteral("mark")));
+    model->rebuildSearchRects();
+    ASSERT_TRUE(model->bookSelectionGesture());
+    ASSERT_FALSE(model->searchRects().empty());
     model->setNavigationError(QStringLiteral("x"));
     const int revision = model->readingOverlayRevision();
     model->resetNavigation();
     EXPECT_TRUE(model->backLocations().empty());
-    EXPECT_FALSE(model->pendingDestination);
-    EXPECT_FALSE(model->bookSelectionGesture);
-    EXPECT_TRUE(model->searchRects.empty());
+    EXPECT_FALSE(model->pendingDestination());
+    EXPECT_FALSE(model->bookSelectionGesture());
+    EXPECT_TRUE(model->searchRects().empty());
     EXPECT_FALSE(model->navigationError());
     EXPECT_EQ(model->readingOverlayRevision(), revision + 1);
     // The pending request and the retained position stay.
     EXPECT_EQ(model->jumpToPage(), 4);
-    EXPECT_TRUE(model->retainedDestination);
+    EXPECT_TRUE(model->retainedDestination());
 }
 
 class PageViewCapture : public test::TempHomeTest {
@@ -210,14 +222,14 @@ TEST_F(PageViewCapture, TakesOverPositionAndSelection)
     view.destination = engine::PdfDestination(0, QPointF(10, 10));
     view.selection = document->page(0).selectionForWord(QPointF(72 + 7.2 * 7.5, 703));
     model.captureNativeReading();
-    EXPECT_EQ(model.retainedDestination, view.destination);
+    EXPECT_EQ(model.retainedDestination(), view.destination);
     EXPECT_EQ(model.selectionText(), QStringLiteral("beta"));
-    ASSERT_TRUE(model.retainedSelection);
+    ASSERT_TRUE(model.retainedSelection());
 
     // No selection: cleared, and the text becomes empty.
     view.selection.reset();
     model.captureNativeReading();
-    EXPECT_FALSE(model.retainedSelection);
+    EXPECT_FALSE(model.retainedSelection());
     EXPECT_EQ(model.selectionText(), QString());
 
     // An equal text is not written again.
@@ -232,7 +244,7 @@ TEST_F(PageViewCapture, AViewShowingAnEarlierDocumentOrGoneIsNotRead)
     view.destination = engine::PdfDestination(0, QPointF(10, 10));
     model.setSelectionText(QStringLiteral("kept"));
     model.captureNativeReading();
-    EXPECT_FALSE(model.retainedDestination);
+    EXPECT_FALSE(model.retainedDestination());
     EXPECT_EQ(model.selectionText(), QStringLiteral("kept"));
 
     // A view that is gone is no longer reached.
@@ -252,4 +264,74 @@ TEST_F(PageViewCapture, CopyPutsTheSelectionOnTheClipboardUnlessEmpty)
     model.setSelectionText(QStringLiteral("beta"));
     model.copySelection();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("beta"));
+}
+
+TEST_F(PageViewCapture, ASelectionReportedByThePageViewIsRetainedWithItsText)
+{
+    const engine::PdfSelection word = document->page(0).selectionForWord(QPointF(72 + 7.2 * 7.5, 703));
+    QSignalSpy texts(&model, &SharedPDFViewModel::selectionTextChanged);
+    model.pageSelectionChanged(word);
+    EXPECT_EQ(model.retainedSelection(), word);
+    EXPECT_EQ(model.selectionText(), QStringLiteral("beta"));
+    model.pageSelectionChanged(word); // the same text is not written again
+    EXPECT_EQ(texts.count(), 1);
+
+    model.pageSelectionChanged(std::nullopt);
+    EXPECT_FALSE(model.retainedSelection());
+    EXPECT_EQ(model.selectionText(), QString());
+}
+
+// What the reading views report besides carried-out jumps.
+TEST_F(Navigation, TheReflowViewsOpeningCarriesOutItsDocumentsRequestAndSpendsThePoint)
+{
+    ReadingTextSource passage;
+    passage.page = 3;
+    passage.quote = QStringLiteral("q");
+    model->navigate(ReadingLocation{3, passage, QPointF(10, 20)}, false);
+    model->reflowOpened(document);
+    EXPECT_FALSE(model->jumpToPage());
+    EXPECT_FALSE(model->pendingDestination());
+    EXPECT_FALSE(model->pendingTextSource());
+    EXPECT_EQ(model->retainedDestination(), engine::PdfDestination(3, QPointF(10, 20)));
+
+    // A view still on another document leaves the request for the next one.
+    model->navigate(ReadingLocation{5, passage, QPointF(1, 2)}, false);
+    model->reflowOpened(test::writeDocument(path("other.pdf"), 6));
+    EXPECT_EQ(model->jumpToPage(), 5);
+    EXPECT_FALSE(model->pendingDestination());
+    EXPECT_FALSE(model->pendingTextSource());
+}
+
+TEST_F(Navigation, TheReflowPositionMovesThePageAndRetainsOnlyAKnownPoint)
+{
+    model->reflowPositionChanged(6, 12, 340, QPointF(50, 60));
+    EXPECT_EQ(model->currentPageIndex(), 6);
+    EXPECT_EQ(model->reflowBlock(), 12);
+    EXPECT_EQ(model->reflowOffset(), 340);
+    EXPECT_EQ(model->reflowPage(), 6);
+    EXPECT_EQ(model->location(), at(6, QPointF(50, 60)));
+
+    model->reflowPositionChanged(7, 0, 0, std::nullopt);
+    EXPECT_EQ(model->reflowPage(), 7);
+    EXPECT_EQ(model->retainedDestination(), engine::PdfDestination(6, QPointF(50, 60)));
+    EXPECT_EQ(model->location(), at(7));
+}
+
+TEST_F(Navigation, ClosingThePaperForgetsPositionSelectionAndHistory)
+{
+    model->navigate(at(4, QPointF(1, 2)), true);
+    model->jumpCarriedOut(4);
+    model->pageSelectionChanged(document->page(4).selection(engine::PdfTextRange{0, 0}));
+    model->setSelectionText(QStringLiteral("text"));
+    model->setTextSelectionMode(true);
+    model->setBookError(QStringLiteral("e"));
+    model->paperClosed();
+    EXPECT_FALSE(model->retainedDestination());
+    EXPECT_FALSE(model->retainedSelection());
+    EXPECT_TRUE(model->selectionText().isEmpty());
+    EXPECT_FALSE(model->textSelectionMode());
+    EXPECT_FALSE(model->bookError());
+    EXPECT_TRUE(model->backLocations().empty());
+    EXPECT_EQ(model->pageCount(), 0);
+    EXPECT_EQ(model->currentPageIndex(), 0);
 }

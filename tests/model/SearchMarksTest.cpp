@@ -52,16 +52,16 @@ TEST_F(SearchMarks, OneRowPerLinePieceOnEachPageItTouches)
                                           QPointF(72 + 2.5 * kAdvance, 703)));
     model.setSearchResults(matches);
     model.rebuildSearchRects();
-    ASSERT_EQ(model.searchRects.size(), 3u);
-    EXPECT_EQ(model.searchRects.at(1).size(), 1u);
-    EXPECT_EQ(model.searchRects.at(2).size(), 1u);
-    ASSERT_EQ(model.searchRects.at(0).size(), 2u);
-    const std::vector<double> &first = model.searchRects.at(0)[0];
+    ASSERT_EQ(model.searchRects().size(), 3u);
+    EXPECT_EQ(model.searchRects().at(1).size(), 1u);
+    EXPECT_EQ(model.searchRects().at(2).size(), 1u);
+    ASSERT_EQ(model.searchRects().at(0).size(), 2u);
+    const std::vector<double> &first = model.searchRects().at(0)[0];
     ASSERT_EQ(first.size(), 8u);
     EXPECT_NEAR(first[0], 72 + 6 * kAdvance, 1e-3);
     EXPECT_NEAR(first[2], 3 * kAdvance, 1e-3);
     EXPECT_EQ(std::vector<double>(first.begin() + 4, first.end()), (std::vector<double>{0.96, 0.79, 0.12, 0.18}));
-    EXPECT_NEAR(model.searchRects.at(0)[1][0], 72, 1e-3);
+    EXPECT_NEAR(model.searchRects().at(0)[1][0], 72, 1e-3);
 }
 
 TEST_F(SearchMarks, APageKeepsAtMost384Rows)
@@ -69,18 +69,18 @@ TEST_F(SearchMarks, APageKeepsAtMost384Rows)
     const engine::PdfSelection one = engine::findAll(document, QStringLiteral("alpha")).at(0);
     model.setSearchResults(SelectionList(500, one));
     model.rebuildSearchRects();
-    EXPECT_EQ(model.searchRects.at(0).size(), 384u);
+    EXPECT_EQ(model.searchRects().at(0).size(), 384u);
 }
 
 TEST_F(SearchMarks, AClosedSearchBarLeavesNoMarksButStillRedraws)
 {
     search(QStringLiteral("two"));
     model.rebuildSearchRects();
-    EXPECT_FALSE(model.searchRects.empty());
+    EXPECT_FALSE(model.searchRects().empty());
     model.setShowSearch(false);
     const int revision = model.readingOverlayRevision();
     model.rebuildSearchRects();
-    EXPECT_TRUE(model.searchRects.empty());
+    EXPECT_TRUE(model.searchRects().empty());
     EXPECT_EQ(model.readingOverlayRevision(), revision + 1);
 }
 
@@ -91,10 +91,10 @@ TEST_F(SearchMarks, ShowingTheCurrentMatchGoesToItsTopCentreRemembering)
     model.setCurrentPageIndex(0);
     model.showCurrentSearchResult(true);
     EXPECT_EQ(model.jumpToPage(), 1);
-    ASSERT_TRUE(model.pendingDestination);
+    ASSERT_TRUE(model.pendingDestination());
     const QRectF bounds = model.searchResults()[1].bounds(document->page(1));
-    EXPECT_DOUBLE_EQ(*model.pendingDestination->x, bounds.center().x());
-    EXPECT_DOUBLE_EQ(*model.pendingDestination->y, bounds.bottom());
+    EXPECT_DOUBLE_EQ(*model.pendingDestination()->x, bounds.center().x());
+    EXPECT_DOUBLE_EQ(*model.pendingDestination()->y, bounds.bottom());
     ASSERT_EQ(model.backLocations().size(), 1u);
     EXPECT_EQ(model.backLocations()[0].page, 0);
 

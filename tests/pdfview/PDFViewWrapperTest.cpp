@@ -92,10 +92,13 @@ TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
 
 TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
 {
+    // A jump carried out before the view was made, and a selection.
+    model->setPdfDocument(document);
     model->setCurrentPageIndex(2);
-    model->retainedDestination = engine::PdfDestination(2, QPointF(72, 500));
+    model->navigate(ReadingLocation{2, std::nullopt, QPointF(72, 500)}, false);
+    model->jumpCarriedOut(2);
     const engine::PdfSelection line = document->page(2).selectionForLine(test::lineOrigin(1) + QPointF(5, 3));
-    model->retainedSelection = line;
+    model->pageSelectionChanged(line);
     makeWrapper();
     settle();
     const QPointF top = view()->convertPointFromPage(QPointF(72, 500), 2);
@@ -106,9 +109,11 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     // A destination or selection on another page is not used.
     wrapper.reset();
     model = std::make_unique<SharedPDFViewModel>();
+    model->setPdfDocument(document);
+    model->navigate(ReadingLocation{4, std::nullopt, QPointF(72, 300)}, false);
+    model->jumpCarriedOut(4);
     model->setCurrentPageIndex(1);
-    model->retainedDestination = engine::PdfDestination(4, QPointF(72, 300));
-    model->retainedSelection = line;
+    model->pageSelectionChanged(line);
     makeWrapper();
     settle();
     EXPECT_EQ(view()->currentPageIndex(), 1);
@@ -119,7 +124,7 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
 {
     // Made as a pane makes it: added to a shown window's layout afterwards.
     model->setPdfDocument(document);
-    model->fitNativeOnMount = true;
+    model->paperOpening(true, -1);
     QWidget window;
     auto *column = new QVBoxLayout(&window);
     column->setContentsMargins(0, 0, 0, 0);
@@ -135,7 +140,7 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
     ASSERT_EQ(zoomWrites.size(), 1u);
     EXPECT_NEAR(zoomWrites[0], expected, 1e-9);
     EXPECT_NEAR(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), expected, 1e-9);
-    EXPECT_FALSE(model->fitNativeOnMount);
+    EXPECT_FALSE(model->fitNativeOnMount());
     EXPECT_FALSE(pane->pdfView()->autoScales());
 }
 
@@ -185,10 +190,10 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewScrollsSidewaysAndANarrowerOneIs
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
 {
     zoom = 1.5;
-    model->fitNativeOnMount = true;
+    model->paperOpening(true, -1);
     makeWrapper(QSize(24, 600));
     settle();
-    EXPECT_TRUE(model->fitNativeOnMount);
+    EXPECT_TRUE(model->fitNativeOnMount());
     EXPECT_TRUE(zoomWrites.empty());
     EXPECT_NEAR(view()->scaleFactor(), 1.5, 1e-9);
 }
@@ -298,18 +303,18 @@ TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
 {
     makeWrapper();
     settle();
-    model->pendingDestination = engine::PdfDestination(3, QPointF(72, 400));
-    model->setJumpToPage(3);
+    model->navigate(ReadingLocation{3, std::nullopt, QPointF(72, 400)}, false);
     settle();
     EXPECT_NEAR(view()->convertPointFromPage(QPointF(72, 400), 3).y(), 0, 1.0);
-    EXPECT_FALSE(model->pendingDestination);
+    EXPECT_FALSE(model->pendingDestination());
 
-    model->pendingDestination = engine::PdfDestination(1, QPointF(72, 400));
+    // A point of another page than the jump's (another jump replaced it).
+    model->navigate(ReadingLocation{1, std::nullopt, QPointF(72, 400)}, false);
     model->setJumpToPage(2);
     settle();
     EXPECT_EQ(view()->currentPageIndex(), 2);
     EXPECT_LT(std::abs(view()->convertPointFromPage(QPointF(0, 792), 2).y()), 10);
-    EXPECT_FALSE(model->pendingDestination);
+    EXPECT_FALSE(model->pendingDestination());
 }
 
 // A jump to a passage marks the passage's text on its page (the page's
@@ -351,7 +356,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
 
     goToPassage();
     EXPECT_FALSE(model->jumpToPage());
-    EXPECT_FALSE(model->pendingTextSource);
+    EXPECT_FALSE(model->pendingTextSource());
     EXPECT_EQ(view()->currentPageIndex(), 3);
     EXPECT_EQ(view()->markedPassage(), passage);
     EXPECT_TRUE(QTest::qWaitFor([&] { return markedAt(onPassage); }));
@@ -480,13 +485,13 @@ TEST_F(PDFViewWrapperTest, SelectionChangesReachTheModelInALaterTurn)
     EXPECT_TRUE(model->selectionText().isEmpty());
     settle();
     EXPECT_EQ(model->selectionText(), test::lineText(0, 2));
-    ASSERT_TRUE(model->retainedSelection);
-    EXPECT_EQ(*model->retainedSelection, line);
+    ASSERT_TRUE(model->retainedSelection());
+    EXPECT_EQ(*model->retainedSelection(), line);
 
     view()->clearSelection();
     settle();
     EXPECT_TRUE(model->selectionText().isEmpty());
-    EXPECT_FALSE(model->retainedSelection);
+    EXPECT_FALSE(model->retainedSelection());
 
     // Dropped when by then the model shows another view.
     view()->setCurrentSelection(line);
@@ -533,8 +538,8 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     view()->setCurrentSelection(document->page(3).selectionForLine(test::lineOrigin(0) + QPointF(5, 3)));
     wrapper.reset();
     EXPECT_EQ(model->nativePDFView(), nullptr);
-    ASSERT_TRUE(model->retainedDestination);
-    EXPECT_EQ(model->retainedDestination->pageIndex, 3);
+    ASSERT_TRUE(model->retainedDestination());
+    EXPECT_EQ(model->retainedDestination()->pageIndex, 3);
     EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
 
     // A view removed before it was ever on screen leaves the reading alone.
@@ -543,7 +548,7 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     settle();
     wrapper.reset();
     EXPECT_EQ(model->nativePDFView(), nullptr);
-    EXPECT_EQ(model->retainedDestination->pageIndex, 3);
+    EXPECT_EQ(model->retainedDestination()->pageIndex, 3);
     EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
 
     // A newer view that has replaced it stays.

@@ -91,10 +91,7 @@ protected:
 
 TEST_F(CoordinatorTest, OpensOnceOnTheFirstLoadedEventAndNotBefore)
 {
-    model->setCurrentPageIndex(2);
-    model->reflowPage = 2;
-    model->setReflowBlock(4);
-    model->setReflowOffset(17);
+    model->reflowPositionChanged(2, 4, 17, std::nullopt);
     coordinator->update();
     post({{"event", "visiblePages"}, {"pages", {0}}});
     EXPECT_TRUE(calls.empty());
@@ -215,11 +212,11 @@ TEST_F(CoordinatorTest, PositionsAndReturnsToTheOriginal)
     EXPECT_EQ(model->currentPageIndex(), 1);
     EXPECT_EQ(model->reflowBlock(), 10000);
     EXPECT_EQ(model->reflowOffset(), 0);
-    EXPECT_EQ(model->reflowPage, 1);
-    ASSERT_TRUE(model->retainedDestination);
-    EXPECT_EQ(model->retainedDestination->point(), QPointF(0, 792)); // top left of the page
+    EXPECT_EQ(model->reflowPage(), 1);
+    ASSERT_TRUE(model->retainedDestination());
+    EXPECT_EQ(model->retainedDestination()->point(), QPointF(0, 792)); // top left of the page
     post({{"event", "position"}, {"page", 2}});
-    EXPECT_EQ(model->retainedDestination->pageIndex, 1);
+    EXPECT_EQ(model->retainedDestination()->pageIndex, 1);
 
     post({{"event", "original"}, {"page", 4}, {"point", {{"x", 1.5}, {"y", 0.5}}}});
     post({{"event", "original"}, {"page", 4}, {"point", {{"x", 1.0}, {"y", 1.0}}}});
@@ -262,8 +259,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
         QSignalBlocker quiet(model); // only the updates this test runs
         model->setSearchResults(results);
         model->setCurrentSearchIndex(3);
-        model->setJumpToPage(2);
-        model->pendingDestination = engine::PdfDestination(2, QPointF(306, 396));
+        model->navigate(ReadingLocation{2, std::nullopt, QPointF(306, 396)}, false);
     }
     coordinator->update();
     const Call *navigate = last("navigate");
@@ -282,7 +278,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
     coordinator->update();
     EXPECT_EQ(last("navigate")->payload["page"], 4);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model->jumpToPage(); }));
-    EXPECT_FALSE(model->pendingDestination);
+    EXPECT_FALSE(model->pendingDestination());
 }
 
 TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePassage)
@@ -299,7 +295,7 @@ TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePas
     jumpToPassage(3);
     handshake();
     EXPECT_FALSE(model->jumpToPage());
-    EXPECT_FALSE(model->pendingTextSource);
+    EXPECT_FALSE(model->pendingTextSource());
     ASSERT_TRUE(model->markedPassage());
     EXPECT_EQ(model->markedPassage()->pages().front().index(), 3);
 
@@ -309,7 +305,7 @@ TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePas
     ASSERT_TRUE(last("navigate"));
     EXPECT_EQ(last("navigate")->payload["source"]["quote"], "zeta eta");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model->jumpToPage(); }));
-    EXPECT_FALSE(model->pendingTextSource);
+    EXPECT_FALSE(model->pendingTextSource());
     ASSERT_TRUE(model->markedPassage());
     EXPECT_EQ(model->markedPassage()->pages().front().index(), 1);
 }

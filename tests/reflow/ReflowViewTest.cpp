@@ -41,7 +41,7 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
     EXPECT_TRUE(view.coordinator()->loaded());
     EXPECT_EQ(model.reflowBlock(), 3);
     EXPECT_EQ(model.reflowOffset(), 7);
-    EXPECT_EQ(model.reflowPage, 3);
+    EXPECT_EQ(model.reflowPage(), 3);
     EXPECT_EQ(view.webView()->url(), QUrl(QStringLiteral("folvan-reflow://local/index.html")));
 }
 
@@ -157,8 +157,8 @@ TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
     view.resize(900, 700);
     view.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowPage >= 0; }, 60000));
-    EXPECT_LT(model.reflowPage, 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowPage() >= 0; }, 60000));
+    EXPECT_LT(model.reflowPage(), 3);
 }
 
 // The page shows text from untrusted papers: it reads no local file.

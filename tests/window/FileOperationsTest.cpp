@@ -33,8 +33,7 @@ protected:
         SharedPDFViewModel &model = *pane->viewModel();
         model.toggleBookmark();
         const auto page = model.pdfDocument()->page(0);
-        model.retainedSelection = page.selection(engine::PdfTextRange{0, 4});
-        model.setSelectionText(model.retainedSelection->string());
+        model.pageSelectionChanged(page.selection(engine::PdfTextRange{0, 4}));
         model.addMarkup(QStringLiteral("highlight"), QString());
         ASSERT_EQ(model.markups().size(), 1u);
     }

@@ -76,7 +76,7 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     EXPECT_TRUE(pane->reflowMode());
     EXPECT_EQ(model.reflowBlock(), 10000);
     EXPECT_EQ(model.reflowOffset(), 0);
-    EXPECT_EQ(model.reflowPage, 4);
+    EXPECT_EQ(model.reflowPage(), 4);
 
     const DocumentReadingState recorded = history().records().front().state;
     EXPECT_EQ(recorded.page, 4);
@@ -111,7 +111,7 @@ TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
     EXPECT_TRUE(pane->reflowMode());
     EXPECT_EQ(pane->viewModel()->reflowBlock(), 0);
     EXPECT_EQ(pane->viewModel()->reflowOffset(), 0);
-    EXPECT_EQ(pane->viewModel()->reflowPage, -1);
+    EXPECT_EQ(pane->viewModel()->reflowPage(), -1);
 
     pane->loadPDF(QUrl::fromLocalFile(file), -3);
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->currentPageIndex() == 0; }));
@@ -165,7 +165,7 @@ TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
         std::optional<bool> fit;
         QObject::connect(pane.viewModel(), &SharedPDFViewModel::pdfDocumentURLChanged, &pane, [&] {
             if (!pane.viewModel()->pdfDocumentURL().isEmpty() && !fit)
-                fit = pane.viewModel()->fitNativeOnMount;
+                fit = pane.viewModel()->fitNativeOnMount();
         });
         EXPECT_TRUE(openAndWait(pane, path));
         return fit.value_or(false);

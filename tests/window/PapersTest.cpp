@@ -90,7 +90,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     const engine::PdfSelection word = engine::PdfPage(pageView()->document(), 2).selectionForWord(QPointF(80, 654));
     ASSERT_EQ(word.string(), QStringLiteral("gamma"));
     pageView()->setCurrentSelection(word);
-    ASSERT_TRUE(waitUntil([&] { return model.retainedSelection == std::optional(word); }));
+    ASSERT_TRUE(waitUntil([&] { return model.retainedSelection() == std::optional(word); }));
     pane->createPaperNote();
     const PaperNote note = PaperNotesStore::shared().notes().back();
     ASSERT_TRUE(note.sources && note.sources->size() == 1u);
