@@ -9,7 +9,6 @@
 
 #include <set>
 
-#include "annotations/AnnotationExportChooser.h"
 #include "annotations/AnnotationGeometry.h"
 #include "annotations/AnnotationState.h"
 #include "annotations/ReadingAids.h"
@@ -45,12 +44,12 @@ QString resolvedPath(const QString &path)
 // error is set).
 std::optional<QString> chooseExportPath(SharedPDFViewModel &model, const QString &suffix, const QString &ending)
 {
-    AnnotationExportChooser *chooser = AnnotationExportChooser::shared();
-    if (!chooser)
+    const auto &choose = model.services().chooseExportPath;
+    if (!choose)
         return std::nullopt;
     const QUrl &url = model.pdfDocumentURL();
     const QString base = url.isEmpty() ? QStringLiteral("Document") : QFileInfo(url.toLocalFile()).completeBaseName();
-    const QString chosen = chooser->chooseSavePath(base + ending, suffix);
+    const QString chosen = choose(base + ending, suffix);
     if (chosen.isEmpty())
         return std::nullopt;
     if (!url.isEmpty() && resolvedPath(chosen) == resolvedPath(url.toLocalFile())) {

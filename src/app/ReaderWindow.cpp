@@ -6,14 +6,15 @@
 #include "history/ReadingHistory.h"
 #include "interface/HelpOverlays.h"
 #include "interface/ReaderSettingsView.h"
-#include "window/PaneLayout.h"
+#include "window/PaneBookView.h"
+#include "window/PanePresenter.h"
+#include "window/PaneServices.h"
 #include "workspace/ReaderCommandRegistry.h"
 #include "workspace/ReaderFont.h"
 #include "workspace/ReaderWorkspace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QLabel>
@@ -34,26 +35,32 @@ QList<interface::HelpCommand> helpCommands()
     return commands;
 }
 
-// The panes lay the help and the first-run guide over themselves.
-void installPaneOverlays()
+// What the program's panes take from it: the reading history's older names
+// of a paper, the exports' save panel, the book view, and the help and the
+// first-run guide they lay over themselves. Links open in the system's
+// default application; the workspace adds its command palette.
+window::PaneServices paneServices()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    window::PaneLayout::setOverlayFactories(
-        [](std::function<void()> close, std::function<void()> replay) -> QWidget * {
-            return new interface::ShortcutsView(helpCommands(), std::move(close), std::move(replay));
-        },
-        [](std::function<void()> finish) -> QWidget * { return new interface::OnboardingView(std::move(finish)); });
+    window::PaneServices services;
+    services.formerPaths = [](const QString &standardizedPath) {
+        return ReadingHistory::shared().formerPaths(standardizedPath);
+    };
+    services.chooseExportPath = window::chooseExportPathInSavePanel;
+    services.bookView = window::makePaneBookView;
+    services.shortcutsHelp = [](std::function<void()> close, std::function<void()> replay) -> QWidget * {
+        return new interface::ShortcutsView(helpCommands(), std::move(close), std::move(replay));
+    };
+    services.onboarding = [](std::function<void()> finish) -> QWidget * {
+        return new interface::OnboardingView(std::move(finish));
+    };
+    return services;
 }
 
 } // namespace
 
 ReaderWindow::ReaderWindow(QWidget *parent)
-    : QMainWindow(parent), m_workspace(new workspace::ReaderWorkspace(this))
+    : QMainWindow(parent), m_workspace(new workspace::ReaderWorkspace(paneServices(), this))
 {
-    installPaneOverlays();
     setWindowTitle(QStringLiteral("Folvan"));
     setCentralWidget(m_workspace);
     QPointer<workspace::ReaderWorkspace> workspace(m_workspace);
@@ -108,12 +115,12 @@ ReaderWindows::~ReaderWindows()
         delete window.data();
 }
 
-ReaderWindow *ReaderWindows::open(std::optional<QStringList> paneArguments, const QStringList &paths)
+ReaderWindow *ReaderWindows::open(const QStringList &paths, const std::optional<QString> &commandLinePaper)
 {
     auto *window = new ReaderWindow;
     window->setAttribute(Qt::WA_DeleteOnClose);
-    if (paneArguments)
-        window->workspace()->setPaneArguments(*paneArguments);
+    if (commandLinePaper)
+        window->workspace()->openCommandLinePaper(*commandLinePaper);
     connect(window, &ReaderWindow::settingsRequested, this, [this] {
         QWidget *settings = settingsWindow();
         settings->show();
@@ -121,8 +128,7 @@ ReaderWindow *ReaderWindows::open(std::optional<QStringList> paneArguments, cons
         settings->activateWindow();
     });
     // A new window starts as the program does without a file named.
-    connect(window, &ReaderWindow::newWindowRequested, this,
-            [this] { open(QStringList{QCoreApplication::applicationFilePath()}); });
+    connect(window, &ReaderWindow::newWindowRequested, this, [this] { open(); });
     m_windows.removeAll(nullptr);
     m_windows.append(window);
     window->openExternalPaths(paths);

@@ -56,10 +56,10 @@ public:
     ReaderWindows();
     ~ReaderWindows() override;
 
-    // Opens a reading window with `paths` as its first open requests and
-    // shows it. `paneArguments` replace the program's own arguments for its
-    // panes' start-up (none: the program's).
-    ReaderWindow *open(std::optional<QStringList> paneArguments = std::nullopt, const QStringList &paths = {});
+    // Opens a reading window and shows it: the paper named by the command
+    // line's "--pdf" (`commandLinePaper`) and then `paths` are its first
+    // open requests.
+    ReaderWindow *open(const QStringList &paths = {}, const std::optional<QString> &commandLinePaper = std::nullopt);
     QList<ReaderWindow *> windows() const;
     // The active reading window, else the one opened last that is still
     // there; none when every window is closed.

@@ -140,10 +140,17 @@ bool SingleInstance::listen()
 QStringList SingleInstance::forwardedPaths(const QStringList &arguments)
 {
     QStringList paths;
-    const qsizetype option = arguments.indexOf(QStringLiteral("--pdf"), 1);
-    if (option > 0 && option + 1 < arguments.size())
-        paths.append(absolutePath(arguments[option + 1]));
+    if (const std::optional<QString> pdf = pdfArgument(arguments))
+        paths.append(absolutePath(*pdf));
     return paths + pathsFromArguments(arguments);
+}
+
+std::optional<QString> SingleInstance::pdfArgument(const QStringList &arguments)
+{
+    const qsizetype option = arguments.indexOf(QStringLiteral("--pdf"), 1);
+    if (option < 1 || option + 1 >= arguments.size())
+        return std::nullopt;
+    return arguments[option + 1];
 }
 
 QStringList SingleInstance::pathsFromArguments(const QStringList &arguments)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 class QLockFile;
@@ -45,6 +46,9 @@ public:
     // The paths given on a command line: every argument but the program,
     // options and the value of "--pdf", made absolute.
     static QStringList pathsFromArguments(const QStringList &arguments);
+    // The path after the first "--pdf", as given; none when there is no
+    // "--pdf" or it is the last argument.
+    static std::optional<QString> pdfArgument(const QStringList &arguments);
     // What a second launch hands over: those paths and, first, the file
     // named by "--pdf" (which the running window would otherwise never
     // hear of).

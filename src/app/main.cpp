@@ -17,9 +17,6 @@
 #include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
 #include "platform/UnsavedChanges.h"
-#include "window/PaneBookView.h"
-#include "window/PanePresenter.h"
-#include "window/ReadingArea.h"
 
 #include <cstdio>
 
@@ -41,7 +38,11 @@ int main(int argc, char **argv)
         QApplication::setPalette(style->standardPalette());
     }
 
+    // The command line, read once: the paper of "--pdf" and the other files
+    // named become open requests of the first window.
     const QStringList arguments = QApplication::arguments();
+    const std::optional<QString> commandLinePaper = folvan::app::SingleInstance::pdfArgument(arguments);
+    const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(arguments);
     folvan::app::SingleInstance instance;
     switch (instance.claim(folvan::app::SingleInstance::forwardedPaths(arguments))) {
     case folvan::app::SingleInstance::Role::Forwarded:
@@ -53,17 +54,13 @@ int main(int argc, char **argv)
     case folvan::app::SingleInstance::Role::Running:
         break;
     }
-    // Here the file of "--pdf" is opened by the pane's own start-up.
-    const QStringList paths = folvan::app::SingleInstance::pathsFromArguments(arguments);
     // No other instance writes now: what a killed write left is removed.
     folvan::platform::removeLeftoverTemporaryFilesOfTheStores();
 
-    folvan::window::installExportSavePanel();
-    folvan::window::ReadingArea::setBookViewFactory(&folvan::window::makePaneBookView);
     folvan::app::ReaderWindows windows;
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
                      [&windows](const QStringList &received) { windows.openExternalPaths(received); });
-    windows.open(std::nullopt, paths);
+    windows.open(paths, commandLinePaper);
     // A preferences file that could not be read is said once, at start.
     const QString preferencesProblem = folvan::platform::Preferences::shared().loadProblem();
     if (!preferencesProblem.isEmpty()) {

@@ -27,8 +27,14 @@ std::optional<QString> textEntry(const QVariantMap &userInfo, const char *key)
 } // namespace
 
 SharedPDFViewModel::SharedPDFViewModel(QObject *parent)
+    : SharedPDFViewModel(PaneModelServices{}, parent)
+{
+}
+
+SharedPDFViewModel::SharedPDFViewModel(PaneModelServices services, QObject *parent)
     : QObject(parent)
     , m_readingSessionID(QUuid::createUuid())
+    , m_services(std::move(services))
 {
     m_annotationUndoManager = new QUndoStack(this);
     m_annotationDirectory = platform::folvanDataPath(QStringLiteral("Annotations"));

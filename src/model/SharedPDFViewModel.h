@@ -25,6 +25,7 @@
 #include "engine/PdfSelection.h"
 #include "model/BookTurnRequest.h"
 #include "model/NativePDFViewInterface.h"
+#include "model/PaneModelServices.h"
 #include "model/ReflowViewInterface.h"
 #include "model/ReadingBookmark.h"
 #include "model/ReadingLocation.h"
@@ -121,6 +122,8 @@ class SharedPDFViewModel : public QObject {
 
 public:
     explicit SharedPDFViewModel(QObject *parent = nullptr);
+    // A model with what its pane takes from the application.
+    explicit SharedPDFViewModel(PaneModelServices services, QObject *parent = nullptr);
     ~SharedPDFViewModel() override;
 
     // The notification posted after a side file (bookmarks, annotations) of
@@ -139,6 +142,8 @@ public:
     QString annotationDirectory() const { return m_annotationDirectory; }
     // The standardized path of pdfDocumentURL; empty when there is none.
     QString documentPath() const;
+    // What the pane takes from the application (given at construction).
+    const PaneModelServices &services() const { return m_services; }
 
     // ---- Published state ----------------------------------------------------
 
@@ -351,7 +356,7 @@ public:
     QString bookmarkURL(const QUrl &documentURL) const;
     // Resets the navigation and reads the document's bookmarks (from the
     // file under the current path, else under a path the reading history
-    // recorded for the same file).
+    // recorded for the same file: services().formerPaths).
     void loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document);
     // Writes the bookmarks of the open document and tells the other panes.
     void persistBookmarks();
@@ -365,13 +370,6 @@ public:
     void toggleBookmark();
     // Removes every bookmark with `id`; then saves.
     void removeBookmark(const QUuid &id);
-
-    // Older names of a document, from the reading history: given the
-    // standardized path of an open document, the stored paths of the
-    // history records whose file is that document, in record order. The
-    // history layer installs it; without one no older file is consulted.
-    using HistoryPathsProvider = std::function<std::vector<QString>(const QString &standardizedPath)>;
-    static void setHistoryPathsProvider(HistoryPathsProvider provider);
 
     // ---- Operations: book view (SharedPDFViewModelBook.cpp) ----------------
 
@@ -390,7 +388,8 @@ public:
     // `page`; phase "start", "word", "end" or another (a move).
     void selectBook(int page, QPointF uv, double aspect, const QString &phase, const QString &gesture);
     // Follows the link under a sheet point: an internal destination is
-    // navigated to; an http, https or mailto URL is opened outside.
+    // navigated to; an http, https or mailto URL is opened outside
+    // (services().openExternalURL, else the system's default application).
     void activateBookLink(int page, QPointF uv, double aspect);
     // Link rows [page, x, y, width, height] of the visible pages.
     std::vector<BookRow> bookLinks(double aspect) const;
@@ -400,11 +399,6 @@ public:
     // The pages the book view shows: the page or spread of the pending jump,
     // else of the current page.
     std::vector<int> visibleBookPages() const;
-
-    // Opens web and mail links outside the program; replaceable in tests
-    // (an empty opener restores the system's).
-    using ExternalURLOpener = std::function<void(const QUrl &url)>;
-    static void setExternalURLOpener(ExternalURLOpener opener);
 
     // ---- Operations: search marks (SharedPDFViewModelSearch.cpp) -----------
 
@@ -580,6 +574,7 @@ private:
     bool readSharedBookmarks(BookmarkList *out, QString *error) const;
 
     const QUuid m_readingSessionID;
+    const PaneModelServices m_services;
     quint64 m_sidecarObserver = 0;
 
     PdfDocumentPtr m_pdfDocument;

@@ -19,17 +19,6 @@ constexpr double kCurrentMatchColor[4] = {1.0, 0.51, 0.12, 0.3};
 constexpr double kSelectionColor[4] = {0.21, 0.52, 1.0, 0.22};
 constexpr double kPassageColor[4] = {0.2, 0.78, 0.35, 0.3};
 
-void openInSystem(const QUrl &url)
-{
-    platform::openInDefaultApplication(url);
-}
-
-SharedPDFViewModel::ExternalURLOpener &externalURLOpener()
-{
-    static SharedPDFViewModel::ExternalURLOpener opener = openInSystem;
-    return opener;
-}
-
 bool isLinkSubtype(const engine::PdfAnnotation &annotation)
 {
     QString kind = annotation.subtype;
@@ -113,12 +102,6 @@ void appendSelectionRows(const engine::PdfSelection &selection,
 }
 
 } // namespace
-
-void SharedPDFViewModel::setExternalURLOpener(ExternalURLOpener opener)
-{
-    // An empty opener puts the system's back.
-    externalURLOpener() = opener ? std::move(opener) : ExternalURLOpener(openInSystem);
-}
 
 std::vector<int> SharedPDFViewModel::visibleBookPages() const
 {
@@ -225,8 +208,12 @@ void SharedPDFViewModel::activateBookLink(int page, QPointF uv, double aspect)
         return;
     const QUrl url(link->uri);
     const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("https") || scheme == QLatin1String("http") || scheme == QLatin1String("mailto"))
-        externalURLOpener()(url);
+    if (scheme != QLatin1String("https") && scheme != QLatin1String("http") && scheme != QLatin1String("mailto"))
+        return;
+    if (m_services.openExternalURL)
+        m_services.openExternalURL(url);
+    else
+        platform::openInDefaultApplication(url);
 }
 
 std::vector<BookRow> SharedPDFViewModel::bookLinks(double aspect) const

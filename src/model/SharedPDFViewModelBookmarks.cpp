@@ -26,12 +26,6 @@ namespace {
 
 constexpr int kMaxTitleCharacters = 64;
 
-SharedPDFViewModel::HistoryPathsProvider &historyPathsProvider()
-{
-    static SharedPDFViewModel::HistoryPathsProvider provider;
-    return provider;
-}
-
 bool fitsDocument(const ReadingBookmark &bookmark, int pageCount)
 {
     return bookmark.location.page >= 0 && bookmark.location.page < pageCount
@@ -70,11 +64,6 @@ QString bookmarkTitle(const QString &selection, std::int64_t page)
 
 } // namespace
 
-void SharedPDFViewModel::setHistoryPathsProvider(HistoryPathsProvider provider)
-{
-    historyPathsProvider() = std::move(provider);
-}
-
 QString SharedPDFViewModel::bookmarkURL(const QUrl &documentURL) const
 {
     if (m_annotationDirectory.isEmpty())
@@ -92,8 +81,8 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
     m_bookmarkFileAtLoad = bookmarkURL(documentURL);
 
     QStringList candidates{bookmarkURL(documentURL)};
-    if (const HistoryPathsProvider &provider = historyPathsProvider()) {
-        for (const QString &older : provider(platform::standardizedPath(documentURL.toLocalFile())))
+    if (m_services.formerPaths) {
+        for (const QString &older : m_services.formerPaths(platform::standardizedPath(documentURL.toLocalFile())))
             candidates << bookmarkURL(QUrl::fromLocalFile(older));
     }
     const auto found = std::find_if(candidates.begin(), candidates.end(), [](const QString &path) {

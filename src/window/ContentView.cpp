@@ -32,21 +32,13 @@ platform::Preferences &defaults()
     return platform::Preferences::shared();
 }
 
-// Lets a paper's bookmarks be found under the names the reading history
-// knew it by: the stored path of every record whose file is the paper.
-void installHistoryPaths()
-{
-    SharedPDFViewModel::setHistoryPathsProvider([](const QString &standardizedPath) {
-        return ReadingHistory::shared().formerPaths(standardizedPath);
-    });
-}
-
 } // namespace
 
-ContentView::ContentView(ReaderPane pane, QWidget *parent)
+ContentView::ContentView(ReaderPane pane, PaneServices services, QWidget *parent)
     : QWidget(parent)
     , m_pane(pane)
-    , m_viewModel(new SharedPDFViewModel(this))
+    , m_services(std::move(services))
+    , m_viewModel(new SharedPDFViewModel(static_cast<const PaneModelServices &>(m_services), this))
     , m_searchWork(new platform::MainWorkItem(this))
     , m_presenter(makeDefaultPresenter())
     , m_fileChooser(makeDefaultFileChooser())
@@ -56,7 +48,6 @@ ContentView::ContentView(ReaderPane pane, QWidget *parent)
     setAcceptDrops(true);
     setMinimumSize(420, 300);
     m_lastDocumentState = documentState();
-    installHistoryPaths();
     connectHandlers();
     buildPaneLayout();
 }

@@ -36,6 +36,7 @@
 #include "pdfview/PDFViewWrapper.h"
 #include "window/PanePresenter.h"
 #include "window/PaneRadio.h"
+#include "window/PaneServices.h"
 #include "window/ReaderPaneTypes.h"
 
 #include <QImage>
@@ -100,7 +101,8 @@ public:
     static const QString kRotationAngleKey;    // "rotationAngleKey"
     static const QString kScaleFactorKey;      // "scaleFactorKey"
 
-    explicit ContentView(ReaderPane pane, QWidget *parent = nullptr);
+    // A pane with what it takes from the application (`services`).
+    explicit ContentView(ReaderPane pane, PaneServices services = {}, QWidget *parent = nullptr);
     // Runs the pane's teardown: drops every open or search under way,
     // flushes the history and the notes store, and hands the last reading
     // state to the history for its next turn.
@@ -109,6 +111,7 @@ public:
     // ---- Given by the workspace ---------------------------------------------
 
     ReaderPane pane() const { return m_pane; }
+    const PaneServices &services() const { return m_services; }
     bool isSplit() const { return m_isSplit; }
     void setIsSplit(bool value) { assign(m_isSplit, value, &ContentView::isSplitChanged); }
     bool isActive() const { return m_isActive; }
@@ -284,12 +287,6 @@ public:
 
     // The start-up step; runs once per pane, the first time it is shown.
     void startUp();
-    // The path after the first "--pdf" of `arguments`; none when there is
-    // no "--pdf" or it is the last argument.
-    static std::optional<QString> pdfArgument(const QStringList &arguments);
-    // The process arguments the start-up reads (the application's own by
-    // default).
-    void setArguments(const QStringList &arguments) { m_arguments = arguments; }
     // The reflow typography in force for this pane.
     QVariantMap reflowAppearance() const;
     // Reads the wallpaper named by "backgroundImagePath".
@@ -366,11 +363,6 @@ public:
     // The application's radio, shown and switched by the headers.
     void setRadio(PaneRadio *radio);
     PaneRadio *radio() const { return m_radio; }
-    // Makes the command palette for the pane's record; the widget is shown
-    // as a sheet over the pane until `dismiss` runs. Set by the workspace.
-    using PaletteFactory =
-        std::function<QWidget *(ContentView *pane, ReaderActions actions, std::function<void()> dismiss)>;
-    static void setCommandPaletteFactory(PaletteFactory factory);
     PaneLayout *paneLayout() const { return m_paneLayout; }
 
 signals:
@@ -478,6 +470,7 @@ private:
 
     // Given.
     const ReaderPane m_pane;
+    const PaneServices m_services;
     bool m_isSplit = false;
     bool m_isActive = true;
     QUrl m_peerURL;
@@ -529,7 +522,6 @@ private:
     bool m_documentStateCheckScheduled = false;
     bool m_pageViewRebuildScheduled = false;
     bool m_tornDown = false;
-    std::optional<QStringList> m_arguments;
 
     std::unique_ptr<PanePresenter> m_presenter;
     std::unique_ptr<PaneFileChooser> m_fileChooser;

@@ -10,7 +10,6 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -22,14 +21,6 @@ void ContentView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     startUp();
-}
-
-std::optional<QString> ContentView::pdfArgument(const QStringList &arguments)
-{
-    const qsizetype at = arguments.indexOf(QStringLiteral("--pdf"));
-    if (at < 0 || at + 1 >= arguments.size())
-        return std::nullopt;
-    return arguments.at(at + 1);
 }
 
 QVariantMap ContentView::reflowAppearance() const
@@ -50,18 +41,15 @@ void ContentView::startUp()
     m_viewModel->setReflowAppearance(reflowAppearance());
     loadBackgroundImage();
 
+    // A paper named on the command line comes as an open request.
     if (m_openRequest) {
         loadPDF(m_openRequest->url);
-    } else if (m_pane == ReaderPane::primary && m_viewModel->pdfDocumentURL().isEmpty()) {
-        const QStringList arguments = m_arguments.value_or(QCoreApplication::arguments());
-        if (const std::optional<QString> path = pdfArgument(arguments)) {
-            loadPDF(QUrl::fromLocalFile(QFileInfo(*path).absoluteFilePath()));
-        } else if (resumeLast() && !history().records().isEmpty()) {
-            // Only the most recent paper is tried.
-            const QString resolved = history().resolve(history().records().constFirst());
-            if (!resolved.isEmpty())
-                loadPDF(QUrl::fromLocalFile(resolved));
-        }
+    } else if (m_pane == ReaderPane::primary && m_viewModel->pdfDocumentURL().isEmpty() && resumeLast()
+               && !history().records().isEmpty()) {
+        // Only the most recent paper is tried.
+        const QString resolved = history().resolve(history().records().constFirst());
+        if (!resolved.isEmpty())
+            loadPDF(QUrl::fromLocalFile(resolved));
     }
 
     if (m_pane == ReaderPane::primary && !hasSeenOnboarding())

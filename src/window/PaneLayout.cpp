@@ -41,24 +41,6 @@ namespace {
 // The fade of the help: the platform's default animation.
 constexpr double kOverlayFadeSeconds = 0.35;
 
-ContentView::PaletteFactory &paletteFactory()
-{
-    static ContentView::PaletteFactory factory;
-    return factory;
-}
-
-PaneLayout::HelpOverlayFactory &helpFactory()
-{
-    static PaneLayout::HelpOverlayFactory factory;
-    return factory;
-}
-
-PaneLayout::OnboardingFactory &onboardingFactory()
-{
-    static PaneLayout::OnboardingFactory factory;
-    return factory;
-}
-
 // An overlay fades in as it is laid over the pane (`seconds`, `curve`) and
 // fades out as it goes, each at once while the desktop asks for less motion.
 // Over a web view (the book page, the Scholar panel) an overlay drawn
@@ -259,11 +241,6 @@ void ContentView::setRadio(PaneRadio *radio)
         return;
     m_radio = radio;
     emit radioChanged();
-}
-
-void ContentView::setCommandPaletteFactory(PaletteFactory factory)
-{
-    paletteFactory() = std::move(factory);
 }
 
 // ---- Layers -------------------------------------------------------------------------
@@ -509,8 +486,9 @@ void PaneLayout::followOverlays()
     if (!pane)
         return;
     QPointer<ContentView> weak(pane);
-    if (pane->showShortcuts() && !m_help && helpFactory()) {
-        m_help = helpFactory()(
+    const PaneServices &services = pane->services();
+    if (pane->showShortcuts() && !m_help && services.shortcutsHelp) {
+        m_help = services.shortcutsHelp(
             [weak] {
                 if (weak)
                     weak->setShowShortcuts(false);
@@ -537,8 +515,8 @@ void PaneLayout::followOverlays()
     } else if (!pane->showShortcuts() && m_help) {
         closeOverlay(m_help);
     }
-    if (pane->showOnboarding() && !m_onboarding && onboardingFactory()) {
-        m_onboarding = onboardingFactory()([weak] {
+    if (pane->showOnboarding() && !m_onboarding && services.onboarding) {
+        m_onboarding = services.onboarding([weak] {
             if (weak)
                 weak->setShowOnboarding(false);
         });
@@ -563,12 +541,6 @@ void PaneLayout::followOverlays()
     relayout();
 }
 
-void PaneLayout::setOverlayFactories(HelpOverlayFactory help, OnboardingFactory onboarding)
-{
-    helpFactory() = std::move(help);
-    onboardingFactory() = std::move(onboarding);
-}
-
 void PaneLayout::replayOnboarding()
 {
     if (!m_pane)
@@ -590,12 +562,13 @@ void PaneLayout::followCommandPalette()
     if (!pane)
         return;
     if (pane->showCommandPalette() && !m_palette) {
-        if (!paletteFactory()) {
+        const auto &makePalette = pane->services().commandPalette;
+        if (!makePalette) {
             pane->setShowCommandPalette(false);
             return;
         }
         QPointer<ContentView> weak(pane);
-        QWidget *sheet = paletteFactory()(pane, pane->readerActions(), [weak] {
+        QWidget *sheet = makePalette(pane, pane->readerActions(), [weak] {
             if (weak)
                 weak->setShowCommandPalette(false);
         });

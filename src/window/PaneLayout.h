@@ -71,14 +71,6 @@ public:
     // Closing an overlay, a popover or the palette and opening a paper call it.
     void returnKeyboard(bool evenFromAField = false);
 
-    // Makers of the help and onboarding overlays, set by the application.
-    // The help gets the action that closes it and the hand-over to the
-    // onboarding; the onboarding gets the action that ends it. Without them
-    // a pane shows a card that says they are missing.
-    using HelpOverlayFactory = std::function<QWidget *(std::function<void()> close, std::function<void()> replay)>;
-    using OnboardingFactory = std::function<QWidget *(std::function<void()> finish)>;
-    static void setOverlayFactories(HelpOverlayFactory help, OnboardingFactory onboarding);
-
 public slots:
     // Places every layer for the pane's current state.
     void relayout();

@@ -1,6 +1,5 @@
 #include "window/PanePresenter.h"
 
-#include "annotations/AnnotationExportChooser.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -63,30 +62,20 @@ public:
     }
 };
 
-// The exports' save panel: the proposed name in the name field and the one
-// file type of the export; a name typed without the extension gets it.
-class ExportSavePanel : public annotations::AnnotationExportChooser {
-public:
-    QString chooseSavePath(const QString &proposedName, const QString &suffix) override
-    {
-        QFileDialog dialog(QApplication::activeWindow());
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        const bool markdown = suffix.compare(QLatin1String("md"), Qt::CaseInsensitive) == 0;
-        dialog.setNameFilter(markdown ? QStringLiteral("Markdown (*.md)") : QStringLiteral("PDF 文件 (*.pdf)"));
-        dialog.setDefaultSuffix(suffix);
-        dialog.selectFile(proposedName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return {};
-        return dialog.selectedFiles().constFirst();
-    }
-};
-
 } // namespace
 
-void installExportSavePanel()
+QString chooseExportPathInSavePanel(const QString &proposedName, const QString &suffix)
 {
-    annotations::AnnotationExportChooser::setShared(std::make_shared<ExportSavePanel>());
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const bool markdown = suffix.compare(QLatin1String("md"), Qt::CaseInsensitive) == 0;
+    dialog.setNameFilter(markdown ? QStringLiteral("Markdown (*.md)") : QStringLiteral("PDF 文件 (*.pdf)"));
+    dialog.setDefaultSuffix(suffix);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 std::unique_ptr<PanePresenter> makeDefaultPresenter()

@@ -39,9 +39,10 @@ public:
 std::unique_ptr<PanePresenter> makeDefaultPresenter();
 std::unique_ptr<PaneFileChooser> makeDefaultFileChooser();
 
-// Puts the save panel of the annotation exports (Markdown and the annotated
-// copy) in place for the running program.
-void installExportSavePanel();
+// The save panel of the annotation exports (Markdown and the annotated
+// copy): the proposed name in the name field and the one file type of the
+// export; a name typed without the extension gets it. Empty when cancelled.
+QString chooseExportPathInSavePanel(const QString &proposedName, const QString &suffix);
 
 // The open panel's name filter: PDF files whatever the case of "pdf".
 QString pdfNameFilter();

@@ -41,15 +41,7 @@ void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::functi
     column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
 }
 
-ReadingArea::BookViewFactory &bookViewFactory()
-{
-    static ReadingArea::BookViewFactory factory;
-    return factory;
-}
-
 } // namespace
-
-void ReadingArea::setBookViewFactory(BookViewFactory factory) { bookViewFactory() = std::move(factory); }
 
 ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     : QWidget(parent)
@@ -250,7 +242,7 @@ void ReadingArea::updateReflowView()
 
 void ReadingArea::updateBookView()
 {
-    const bool wanted = bookViewFactory() && m_pane && m_pane->viewModel()->pdfDocument()
+    const bool wanted = m_pane && m_pane->services().bookView && m_pane->viewModel()->pdfDocument()
                         && chosenView() == View::book;
     if (m_bookView && !wanted) {
         // Later: the view may be the one whose button asked for this.
@@ -260,7 +252,7 @@ void ReadingArea::updateBookView()
         old->deleteLater();
     }
     if (wanted && !m_bookView) {
-        m_bookView = bookViewFactory()(m_pane, m_holder);
+        m_bookView = m_pane->services().bookView(m_pane, m_holder);
         // The active pane's keys go to its book, unless the reader is typing
         // or works in another window.
         QWidget *focus = QApplication::focusWidget();

@@ -29,11 +29,9 @@ public:
     // The view the pane's state chooses: reflow, else book, else page.
     View chosenView() const;
 
-    // Makes the book view of a pane; installed by the application. Without
-    // one, a placeholder stands where the book view goes.
-    using BookViewFactory = std::function<QWidget *(ContentView *pane, QWidget *parent)>;
-    static void setBookViewFactory(BookViewFactory factory);
-    // The book view while the book is chosen and a paper is open.
+    // The book view while the book is chosen and a paper is open, made by
+    // the pane's services (bookView); without them, a placeholder stands
+    // where the book view goes.
     QWidget *bookView() const { return m_bookView; }
 
     // The layout that holds the pane's page view.

@@ -47,19 +47,12 @@ ReaderWorkspace *workspaceOf(QWidget *widget)
 
 // The palette of a pane acts on the pane's record as the workspace
 // completes it, so that the comparison commands behave as from the menus.
-void installPaletteFactory()
+QWidget *makeCommandPalette(ContentView *pane, window::ReaderActions actions, std::function<void()> dismiss)
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    ContentView::setCommandPaletteFactory(
-        [](ContentView *pane, window::ReaderActions actions, std::function<void()> dismiss) -> QWidget * {
-            if (ReaderWorkspace *workspace = workspaceOf(pane))
-                actions = workspace->completed(std::move(actions));
-            // The pane shows it as a sheet over its dimmed content.
-            return new ReaderCommandPalette(std::move(actions), std::move(dismiss), pane);
-        });
+    if (ReaderWorkspace *workspace = workspaceOf(pane))
+        actions = workspace->completed(std::move(actions));
+    // The pane shows it as a sheet over its dimmed content.
+    return new ReaderCommandPalette(std::move(actions), std::move(dismiss), pane);
 }
 
 QUrl urlOf(const std::optional<window::ReaderPaneSnapshot> &snapshot)
@@ -85,10 +78,11 @@ std::optional<window::ReaderPaneSnapshot> selectedSnapshot(ReaderPane pane,
     return firstOf(ReaderPane::primary, panes);
 }
 
-ReaderWorkspace::ReaderWorkspace(QWidget *parent)
+ReaderWorkspace::ReaderWorkspace(window::PaneServices services, QWidget *parent)
     : QWidget(parent)
+    , m_services(std::move(services))
 {
-    installPaletteFactory();
+    m_services.commandPalette = makeCommandPalette;
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -126,23 +120,13 @@ ContentView *ReaderWorkspace::referenceView() const
 
 ContentView *ReaderWorkspace::makePane(ReaderPane pane)
 {
-    auto *view = new ContentView(pane);
-    if (m_paneArguments)
-        view->setArguments(*m_paneArguments);
+    auto *view = new ContentView(pane, m_services);
     view->setRadio(sharedRadio());
     m_splitter->addWidget(view);
     auto *monitor = new ReaderPaneFocusMonitor(view, [] {});
     (pane == ReaderPane::primary ? m_primaryMonitor : m_referenceMonitor) = monitor;
     connect(view, &ContentView::snapshotChanged, this, &ReaderWorkspace::collectSnapshots);
     return view;
-}
-
-void ReaderWorkspace::setPaneArguments(const QStringList &arguments)
-{
-    m_paneArguments = arguments;
-    for (ContentView *view : {m_primary.data(), m_reference.data()})
-        if (view)
-            view->setArguments(arguments);
 }
 
 void ReaderWorkspace::layoutPanes()
@@ -296,6 +280,12 @@ void ReaderWorkspace::openExternalURL(const QUrl &url)
         m_referenceRequest = request;
     else
         m_primaryRequest = request;
+    layoutPanes();
+}
+
+void ReaderWorkspace::openCommandLinePaper(const QString &path)
+{
+    m_primaryRequest = window::ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())};
     layoutPanes();
 }
 

@@ -7,6 +7,7 @@
 // keyboard focus between the panes, collects what each pane reports about
 // itself, and publishes the active pane's command record for the menus.
 
+#include "window/PaneServices.h"
 #include "window/ReaderPaneTypes.h"
 
 #include <QList>
@@ -33,7 +34,9 @@ std::optional<window::ReaderPaneSnapshot> selectedSnapshot(window::ReaderPane pa
 class ReaderWorkspace : public QWidget {
     Q_OBJECT
 public:
-    explicit ReaderWorkspace(QWidget *parent = nullptr);
+    // Panes made with `services`, and with the workspace's own command
+    // palette.
+    explicit ReaderWorkspace(window::PaneServices services = {}, QWidget *parent = nullptr);
     ~ReaderWorkspace() override;
 
     bool isSplit() const { return m_split; }
@@ -69,9 +72,9 @@ public:
     // request of the reference pane when it is active and shown, else of the
     // primary pane. Anything else is ignored.
     void openExternalURL(const QUrl &url);
-
-    // The process arguments the panes read at start-up (tests).
-    void setPaneArguments(const QStringList &arguments);
+    // The paper named on the program's command line ("--pdf"): an open
+    // request of the primary pane, whatever the file's name.
+    void openCommandLinePaper(const QString &path);
 
 signals:
     // The published record may have changed: another pane became active,
@@ -90,7 +93,7 @@ private:
     std::optional<window::ReaderOpenRequest> m_primaryRequest;
     std::optional<window::ReaderOpenRequest> m_referenceRequest;
     qint64 m_focusToken = 0;
-    std::optional<QStringList> m_paneArguments;
+    window::PaneServices m_services;
 
     QSplitter *m_splitter;
     QPointer<window::ContentView> m_primary;

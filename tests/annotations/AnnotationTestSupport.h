@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-#include "annotations/AnnotationExportChooser.h"
 #include "annotations/AnnotationState.h"
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
@@ -74,10 +73,10 @@ inline QByteArray fileBytes(const QString &path)
 }
 
 // Chooses a fixed path for every export.
-class FixedChooser : public annotations::AnnotationExportChooser {
+class FixedChooser {
 public:
     explicit FixedChooser(QString path) : path(std::move(path)) {}
-    QString chooseSavePath(const QString &proposedName, const QString &suffix) override
+    QString chooseSavePath(const QString &proposedName, const QString &suffix)
     {
         proposed = proposedName;
         offeredSuffix = suffix;
@@ -93,7 +92,6 @@ class PaneTest : public TempHomeTest {
 protected:
     void TearDown() override
     {
-        annotations::AnnotationExportChooser::setShared(nullptr);
         models.clear();
         TempHomeTest::TearDown();
     }
@@ -101,7 +99,11 @@ protected:
     // Opens `paperPath` in a new pane model, as the reader window does.
     SharedPDFViewModel &openPane(const QString &paperPath)
     {
-        models.push_back(std::make_unique<SharedPDFViewModel>());
+        PaneModelServices services;
+        services.chooseExportPath = [this](const QString &proposedName, const QString &suffix) {
+            return exportChooser ? exportChooser->chooseSavePath(proposedName, suffix) : QString();
+        };
+        models.push_back(std::make_unique<SharedPDFViewModel>(services));
         SharedPDFViewModel &model = *models.back();
         QString error;
         std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paperPath, &error);
@@ -132,6 +134,8 @@ protected:
     }
 
     std::vector<std::unique_ptr<SharedPDFViewModel>> models;
+    // Where the panes' exports write; none: they do nothing.
+    std::shared_ptr<FixedChooser> exportChooser;
 };
 
 } // namespace folvan::test

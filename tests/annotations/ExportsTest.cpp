@@ -27,7 +27,7 @@ TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
     const QString installed = AnnotationGeometry::installedName(model.markups().front().id);
 
     auto chooser = std::make_shared<FixedChooser>(path("out/copy.pdf"));
-    annotations::AnnotationExportChooser::setShared(chooser);
+    exportChooser = chooser;
     QDir().mkpath(path("out"));
     model.exportAnnotatedPDF();
     EXPECT_EQ(chooser->proposed, QStringLiteral("paper-批注.pdf"));
@@ -56,7 +56,7 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
     ASSERT_TRUE(QFile::link(paper, path("link.pdf")));
     SharedPDFViewModel &model = openPane(paper);
     for (const QString &target : {paper, path("link.pdf"), path("sub/../paper.pdf")}) {
-        annotations::AnnotationExportChooser::setShared(std::make_shared<FixedChooser>(target));
+        exportChooser = std::make_shared<FixedChooser>(target);
         model.setMarkupError(std::nullopt);
         model.exportAnnotatedPDF();
         EXPECT_EQ(model.markupError(), QStringLiteral("请选择另一个文件名，保留原 PDF。"));
@@ -66,7 +66,7 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
     }
     EXPECT_EQ(fileBytes(paper), paperBytes);
 
-    annotations::AnnotationExportChooser::setShared(std::make_shared<FixedChooser>(QString()));
+    exportChooser = std::make_shared<FixedChooser>(QString());
     model.setMarkupError(QStringLiteral("earlier"));
     model.exportAnnotatedPDF();
     EXPECT_EQ(model.markupError(), QStringLiteral("earlier"));
@@ -172,7 +172,7 @@ TEST_F(MarkdownSummary, ListsPagesAndItemsInReadingOrder)
                                     "on the third page\n"));
 
     auto chooser = std::make_shared<FixedChooser>(path("summary.md"));
-    annotations::AnnotationExportChooser::setShared(chooser);
+    exportChooser = chooser;
     model.exportAnnotationSummary();
     EXPECT_EQ(chooser->proposed, QStringLiteral("my paper-批注.md"));
     EXPECT_EQ(QString::fromUtf8(fileBytes(path("summary.md"))), *text);

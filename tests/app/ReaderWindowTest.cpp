@@ -32,7 +32,6 @@ protected:
             return path(QStringLiteral("right.pdf"));
         };
         window = std::make_unique<app::ReaderWindow>();
-        window->workspace()->setPaneArguments({QStringLiteral("folvan")});
         QApplication::processEvents();
     }
     void TearDown() override

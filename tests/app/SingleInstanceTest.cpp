@@ -91,4 +91,19 @@ TEST(SingleInstance, CommandLinePathsLeaveOutTheProgramOptionsAndThePdfOption)
     EXPECT_EQ(SingleInstance::forwardedPaths({QStringLiteral("folvan"), QStringLiteral("--pdf")}), QStringList());
 }
 
+TEST(SingleInstance, ThePdfOptionNamesTheFirstPathAfterItAndATrailingOneNothing)
+{
+    const auto arg = [](std::initializer_list<const char *> items) {
+        QStringList list;
+        for (const char *item : items)
+            list << QString::fromUtf8(item);
+        return SingleInstance::pdfArgument(list);
+    };
+    EXPECT_EQ(arg({"folvan", "--pdf", "a.pdf"}), QStringLiteral("a.pdf"));
+    EXPECT_EQ(arg({"folvan", "--pdf", "a.pdf", "--pdf", "b.pdf"}), QStringLiteral("a.pdf"));
+    EXPECT_EQ(arg({"folvan", "x", "--pdf"}), std::nullopt);
+    EXPECT_EQ(arg({"folvan"}), std::nullopt);
+    EXPECT_EQ(arg({"folvan", "--pdf", "--pdf"}), QStringLiteral("--pdf"));
+}
+
 } // namespace

@@ -32,7 +32,6 @@ protected:
     {
         ShellTest::SetUp();
         readerWindow = std::make_unique<app::ReaderWindow>();
-        readerWindow->workspace()->setPaneArguments({QStringLiteral("folvan")});
         readerWindow->show();
         readerWindow->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(readerWindow.get()));

@@ -45,9 +45,7 @@ protected:
         ASSERT_TRUE(document);
         model.setPdfDocument(document);
         model.setPageCount(document->pageCount());
-        SharedPDFViewModel::setExternalURLOpener([this](const QUrl &url) { opened << url; });
     }
-    void TearDown() override { SharedPDFViewModel::setExternalURLOpener({}); }
 
     QPointF uv(int page, QPointF point) const
     {
@@ -73,8 +71,9 @@ protected:
     }
 
     std::shared_ptr<engine::PdfDocument> document;
-    SharedPDFViewModel model;
     QList<QUrl> opened;
+    // Links opened outside are only recorded.
+    SharedPDFViewModel model{PaneModelServices{{}, [this](const QUrl &url) { opened << url; }, {}}};
 };
 
 } // namespace

@@ -30,11 +30,6 @@ void writeAll(const QString &path, const QByteArray &content)
 
 class Bookmarks : public test::PaneTest {
 protected:
-    void TearDown() override
-    {
-        SharedPDFViewModel::setHistoryPathsProvider({});
-        PaneTest::TearDown();
-    }
     QString file() const { return model->bookmarkURL(QUrl::fromLocalFile(pdf)); }
     void toggleOn(int page, const QString &selection = {})
     {
@@ -181,10 +176,10 @@ TEST_F(Bookmarks, AnOlderNameFromTheHistoryIsReadAndTheNextChangeWritesTheNewNam
     writeAll(model->bookmarkURL(QUrl::fromLocalFile(oldPath)),
              R"([{"id":"00000000-0000-4000-8000-000000000001","location":{"page":5},"title":"old"}])");
     QString askedFor;
-    SharedPDFViewModel::setHistoryPathsProvider([&](const QString &standardized) {
+    formerPaths = [&](const QString &standardized) {
         askedFor = standardized;
         return std::vector<QString>{path("unrelated.pdf"), oldPath};
-    });
+    };
 
     model->loadBookmarks(QUrl::fromLocalFile(root() + "/./paper.pdf"), document);
     EXPECT_EQ(askedFor, pdf);
@@ -201,9 +196,7 @@ TEST_F(Bookmarks, AnUnreadableOlderFileIsNotCarriedOnceTheListWasSaved)
 {
     const QString oldFile = model->bookmarkURL(QUrl::fromLocalFile(path("old-name.pdf")));
     writeAll(oldFile, "[{\"id\": broken");
-    SharedPDFViewModel::setHistoryPathsProvider([&](const QString &) {
-        return std::vector<QString>{path("old-name.pdf")};
-    });
+    formerPaths = [&](const QString &) { return std::vector<QString>{path("old-name.pdf")}; };
     model->loadBookmarks(QUrl::fromLocalFile(pdf), document);
     ASSERT_TRUE(model->navigationError());
     toggleOn(2);

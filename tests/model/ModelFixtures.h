@@ -79,9 +79,16 @@ protected:
         pdf = path("paper.pdf");
         document = writeDocument(pdf, pages());
         ASSERT_TRUE(document);
-        model = std::make_unique<SharedPDFViewModel>();
+        PaneModelServices services;
+        services.formerPaths = [this](const QString &standardizedPath) {
+            return formerPaths ? formerPaths(standardizedPath) : std::vector<QString>();
+        };
+        model = std::make_unique<SharedPDFViewModel>(services);
         showDocument(*model, pdf, document);
     }
+
+    // The reading history's older names of a paper, as the model asks for them.
+    std::function<std::vector<QString>(const QString &standardizedPath)> formerPaths;
 
     QString pdf;
     std::shared_ptr<engine::PdfDocument> document;

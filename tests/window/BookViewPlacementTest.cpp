@@ -16,16 +16,11 @@ class BookViewPlacementTest : public OnePaneTest {
 protected:
     void SetUp() override
     {
-        OnePaneTest::SetUp();
-        ReadingArea::setBookViewFactory([this](ContentView *, QWidget *parent) {
+        services.bookView = [this](ContentView *, QWidget *parent) {
             ++made;
             return new QWidget(parent);
-        });
-    }
-    void TearDown() override
-    {
-        ReadingArea::setBookViewFactory({});
-        OnePaneTest::TearDown();
+        };
+        OnePaneTest::SetUp();
     }
     // Runs the event loop, deferred deletions included, until `done` holds.
     static bool settleUntil(const std::function<bool()> &done)

@@ -108,43 +108,11 @@ TEST_F(DailyPaperTest, AScanThatEndsAfterItsPaneIsGoneIsDropped)
     EXPECT_TRUE(history().records().isEmpty());
 }
 
-TEST(PdfArgumentTest, FirstOccurrenceCountsAndATrailingOptionNamesNothing)
-{
-    const auto arg = [](std::initializer_list<const char *> items) {
-        QStringList list;
-        for (const char *item : items)
-            list << QString::fromUtf8(item);
-        return ContentView::pdfArgument(list);
-    };
-    EXPECT_EQ(arg({"folvan", "--pdf", "a.pdf"}), QStringLiteral("a.pdf"));
-    EXPECT_EQ(arg({"folvan", "--pdf", "a.pdf", "--pdf", "b.pdf"}), QStringLiteral("a.pdf"));
-    EXPECT_EQ(arg({"folvan", "x", "--pdf"}), std::nullopt);
-    EXPECT_EQ(arg({"folvan"}), std::nullopt);
-    EXPECT_EQ(arg({"folvan", "--pdf", "--pdf"}), QStringLiteral("--pdf"));
-}
-
-TEST_F(StartupTest, PrimaryPaneOpensTheCommandLinePaper)
-{
-    const QString file = paper(QStringLiteral("cli.pdf"), 2);
-    auto primary = makePane(ReaderPane::primary);
-    primary->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), file});
-    primary->startUp();
-    ASSERT_TRUE(waitUntil([&] { return !primary->viewModel()->pdfDocumentURL().isEmpty(); }));
-    EXPECT_EQ(primary->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(file));
-
-    auto reference = makePane(ReaderPane::reference);
-    reference->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), file});
-    reference->startUp();
-    drain();
-    EXPECT_TRUE(reference->viewModel()->pdfDocumentURL().isEmpty());
-}
-
-TEST_F(StartupTest, ARequestWinsOverTheCommandLineAndTheHistory)
+TEST_F(StartupTest, ARequestWinsOverTheHistory)
 {
     const QString requested = paper(QStringLiteral("request.pdf"), 2);
-    const QString cli = paper(QStringLiteral("cli.pdf"), 2);
+    history().opened(paper(QStringLiteral("recent.pdf"), 2), {});
     auto pane = makePane();
-    pane->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf"), cli});
     // Every document object the pane shows: one open makes one.
     std::set<engine::PdfDocument *> documents;
     QObject::connect(pane->viewModel(), &SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] {
@@ -160,7 +128,7 @@ TEST_F(StartupTest, ARequestWinsOverTheCommandLineAndTheHistory)
     EXPECT_EQ(documents.size(), 1u);
 }
 
-TEST_F(StartupTest, ATrailingOptionResumesTheMostRecentPaper)
+TEST_F(StartupTest, WithoutARequestThePrimaryPaneResumesTheMostRecentPaper)
 {
     const QString older = paper(QStringLiteral("older.pdf"), 2);
     const QString recent = paper(QStringLiteral("recent.pdf"), 2);
@@ -168,7 +136,6 @@ TEST_F(StartupTest, ATrailingOptionResumesTheMostRecentPaper)
     history().opened(recent, {});
 
     auto pane = makePane();
-    pane->setArguments({QStringLiteral("folvan"), QStringLiteral("--pdf")});
     pane->startUp();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(recent));

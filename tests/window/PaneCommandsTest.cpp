@@ -102,12 +102,9 @@ TEST_F(PaneCommandsTest, PanelCommandsToggleAndPresentationCommandsOnlyOpen)
     actions.help();
     actions.help();
     EXPECT_TRUE(pane->showShortcuts());
-    ContentView::setCommandPaletteFactory([](ContentView *, ReaderActions, std::function<void()>) {
-        return new QWidget;
-    });
+    palette = [](ContentView *, ReaderActions, std::function<void()>) { return new QWidget; };
     actions.commandPalette();
     EXPECT_TRUE(pane->showCommandPalette());
-    ContentView::setCommandPaletteFactory({});
     // The pane's own record switches no pane.
     actions.focusOtherPane();
 }

@@ -40,11 +40,6 @@ protected:
         OnePaneTest::SetUp();
         pane->resize(1400, 900);
     }
-    void TearDown() override
-    {
-        OnePaneTest::TearDown();
-        ContentView::setCommandPaletteFactory({});
-    }
     PaneLayout &layout() { return *pane->paneLayout(); }
     void openPaper() { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Layout Paper.pdf"), 3))); }
     // Lets the queued relayout and page-view rebuild run.
@@ -317,11 +312,11 @@ TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
 
     std::function<void()> dismiss;
     bool hadDocument = true;
-    ContentView::setCommandPaletteFactory([&](ContentView *, ReaderActions actions, std::function<void()> done) {
+    palette = [&](ContentView *, ReaderActions actions, std::function<void()> done) {
         hadDocument = actions.hasDocument;
         dismiss = done;
         return new QLabel(QStringLiteral("palette"));
-    });
+    };
     pane->readerActions().commandPalette();
     EXPECT_TRUE(pane->showCommandPalette());
     ASSERT_NE(layout().commandPaletteSheet(), nullptr);
@@ -357,11 +352,11 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     // chain would move into is not taken for the user's typing.
     pane->viewModel()->setShowSearch(true);
     settle();
-    ContentView::setCommandPaletteFactory([](ContentView *, ReaderActions, std::function<void()>) {
+    palette = [](ContentView *, ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         new QLineEdit(sheet);
         return sheet;
-    });
+    };
     pane->readerActions().commandPalette();
     auto *field = layout().commandPaletteSheet()->findChild<QLineEdit *>();
     field->setFocus();
@@ -444,12 +439,12 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
     pane->show();
     openPaper();
     settle();
-    ContentView::setCommandPaletteFactory([](ContentView *, ReaderActions, std::function<void()>) {
+    palette = [](ContentView *, ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         sheet->setFixedSize(300, 200);
         new QLineEdit(sheet);
         return sheet;
-    });
+    };
     // A header button gets its click; the palette closes.
     pane->readerActions().commandPalette();
     settle();

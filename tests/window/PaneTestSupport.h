@@ -147,18 +147,31 @@ protected:
         // of the whole run, which outlives each test's own.
         web::scholarProfile();
         TempHomeTest::SetUp();
-        // Arguments of the test program never open a paper.
         platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
     }
 
     std::unique_ptr<ContentView> makePane(ReaderPane pane = ReaderPane::primary)
     {
-        auto view = std::make_unique<ContentView>(pane);
+        auto view = std::make_unique<ContentView>(pane, services);
         view->setPresenter(std::make_unique<FakePresenter>(presented));
         view->setFileChooser(std::make_unique<FakeChooser>(chooser));
-        view->setArguments({QStringLiteral("folvan-tests")});
         return view;
     }
+
+    // What the panes made here take from the application: the reading
+    // history's older names of a paper, and the command palette of
+    // `palette` while there is one.
+    PaneServices services = [this] {
+        PaneServices made;
+        made.formerPaths = [](const QString &standardizedPath) {
+            return ReadingHistory::shared().formerPaths(standardizedPath);
+        };
+        made.commandPalette = [this](ContentView *pane, ReaderActions actions, std::function<void()> dismiss) {
+            return palette ? palette(pane, std::move(actions), std::move(dismiss)) : nullptr;
+        };
+        return made;
+    }();
+    std::function<QWidget *(ContentView *pane, ReaderActions actions, std::function<void()> dismiss)> palette;
 
     // Opens `path` and waits until the pane shows it.
     static bool openAndWait(ContentView &view, const QString &path)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ShellTestSupport.h"
+#include "model/SharedPDFViewModel.h"
 #include "window/ContentView.h"
 #include "workspace/ReaderCommandPalette.h"
 #include "workspace/ReaderWorkspace.h"
@@ -26,7 +27,6 @@ protected:
             return chosen;
         };
         workspace = std::make_unique<ReaderWorkspace>();
-        workspace->setPaneArguments({QStringLiteral("folvan")});
         workspace->resize(1200, 800);
         workspace->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace.get()));
@@ -92,6 +92,19 @@ TEST_F(ReaderWorkspaceTest, FilesFromOutsideGoToThePrimaryUnlessTheReferenceIsAc
     EXPECT_EQ(workspace->primaryRequest()->url, file("c.pdf"));
     EXPECT_EQ(workspace->referenceRequest()->url, file("b.pdf"));
     EXPECT_EQ(workspace->activePane(), ReaderPane::primary);
+}
+
+TEST_F(ReaderWorkspaceTest, TheCommandLinePaperIsOpenedByThePrimaryPaneWhateverItsName)
+{
+    const QString named = folvan::test::writePaper(path(QStringLiteral("papers/cli")));
+    openComparison();
+    workspace->openCommandLinePaper(named);
+    ASSERT_TRUE(workspace->primaryRequest().has_value());
+    EXPECT_EQ(workspace->primaryRequest()->url, QUrl::fromLocalFile(named));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return workspace->primaryView()->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(named); },
+        5000));
+    EXPECT_EQ(workspace->referenceView()->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
 }
 
 TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrimary)
