@@ -160,8 +160,9 @@ void PaperBookView::startWebEngine()
             m_coordinator->pageLoadFailed(info.errorString());
     });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            [this](const QWebEnginePage::RenderProcessTerminationStatus &reported, int) {
                 // A process that never ran is not started again.
+                const int status = platform::terminationStatusValue(reported);
                 if (platform::renderProcessNeverStarted(status)) {
                     platform::noteRenderProcessNeverStarted();
                     m_coordinator->webEngineUnavailable();

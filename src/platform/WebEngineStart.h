@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <cstring>
 #include <optional>
 
 namespace folvan::platform {
@@ -28,6 +29,17 @@ bool webEngineCanStart();
 // it could not be launched at all: the engine then gives a status outside
 // its own list (normal, abnormal, crashed, killed).
 bool renderProcessNeverStarted(int terminationStatus);
+
+// The status as the integer the engine sent. A status outside the engine's
+// list may not be read as its enumeration, so a handler takes the status by
+// reference and reads it through this.
+template <typename Status> int terminationStatusValue(const Status &status)
+{
+    static_assert(sizeof(Status) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &status, sizeof value);
+    return value;
+}
 
 // A render process could not be launched: the engine's helper is there but
 // does not run. No web view is made for the rest of the run, since each

@@ -98,9 +98,9 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
             page->runJavaScript(script);
     });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+            [this](const QWebEnginePage::RenderProcessTerminationStatus &status) {
                 // A process that never ran is not started again.
-                if (!platform::renderProcessNeverStarted(status))
+                if (!platform::renderProcessNeverStarted(platform::terminationStatusValue(status)))
                     return pageEnded();
                 platform::noteRenderProcessNeverStarted();
                 if (!m_failure && !m_coordinator->disposed()) {

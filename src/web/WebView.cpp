@@ -194,8 +194,8 @@ WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent
 
     // A render process that never ran keeps later web views from starting.
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
-            [](QWebEnginePage::RenderProcessTerminationStatus status) {
-                if (platform::renderProcessNeverStarted(status))
+            [](const QWebEnginePage::RenderProcessTerminationStatus &status) {
+                if (platform::renderProcessNeverStarted(platform::terminationStatusValue(status)))
                     platform::noteRenderProcessNeverStarted();
             });
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {

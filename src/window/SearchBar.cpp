@@ -66,20 +66,20 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     row->addWidget(m_close);
 
     connect(m_field, &QLineEdit::textEdited, this, [this](const QString &text) {
-        if (m_pane)
-            m_pane->viewModel()->setSearchText(text);
+        if (livePane())
+            livePane()->viewModel()->setSearchText(text);
     });
     connect(m_previous, &QToolButton::clicked, this, [this] {
-        if (m_pane)
-            m_pane->stepSearch(false);
+        if (livePane())
+            livePane()->stepSearch(false);
     });
     connect(m_next, &QToolButton::clicked, this, [this] {
-        if (m_pane)
-            m_pane->stepSearch(true);
+        if (livePane())
+            livePane()->stepSearch(true);
     });
     connect(m_close, &QToolButton::clicked, this, [this] {
-        if (m_pane)
-            m_pane->closeSearch();
+        if (livePane())
+            livePane()->closeSearch();
     });
 
     SharedPDFViewModel *model = pane->viewModel();
@@ -93,13 +93,13 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
 
 void SearchBar::refresh()
 {
-    if (!m_pane)
+    if (!livePane())
         return;
-    SharedPDFViewModel *model = m_pane->viewModel();
+    SharedPDFViewModel *model = livePane()->viewModel();
     if (m_field->text() != model->searchText())
         m_field->setText(model->searchText());
     const int matches = int(model->searchResults().size());
-    const SearchStatus status = searchStatus(m_pane->searchRunning(), matches, model->currentSearchIndex(),
+    const SearchStatus status = searchStatus(livePane()->searchRunning(), matches, model->currentSearchIndex(),
                                              model->searchText(), model->searchResultsInImages());
     m_progress->setVisible(status.kind == SearchStatus::Progress);
     m_counter->setVisible(status.kind == SearchStatus::Counter || status.kind == SearchStatus::NoResults);
@@ -112,35 +112,42 @@ void SearchBar::refresh()
 // The pane's focus state and the field's keyboard focus follow each other.
 void SearchBar::followFocusState()
 {
-    if (!m_pane)
+    if (!livePane())
         return;
-    if (m_pane->searchFocused() && !m_field->hasFocus())
+    if (livePane()->searchFocused() && !m_field->hasFocus())
         m_field->setFocus(Qt::OtherFocusReason);
-    else if (!m_pane->searchFocused() && m_field->hasFocus())
+    else if (!livePane()->searchFocused() && m_field->hasFocus())
         m_field->clearFocus();
+}
+
+// The pane while it is one: the field hears of losing the keyboard while the
+// pane around it is being taken down, and a pane half destroyed is not asked.
+ContentView *SearchBar::livePane() const
+{
+    return qobject_cast<ContentView *>(m_pane.data());
 }
 
 bool SearchBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_field && m_pane) {
+    if (watched == m_field && livePane()) {
         switch (event->type()) {
         case QEvent::KeyPress: {
             auto *key = static_cast<QKeyEvent *>(event);
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                m_pane->stepSearch(!key->modifiers().testFlag(Qt::ShiftModifier));
+                livePane()->stepSearch(!key->modifiers().testFlag(Qt::ShiftModifier));
                 return true;
             }
             if (key->key() == Qt::Key_Escape) {
-                m_pane->closeSearch();
+                livePane()->closeSearch();
                 return true;
             }
             break;
         }
         case QEvent::FocusIn:
-            m_pane->setSearchFocused(true);
+            livePane()->setSearchFocused(true);
             break;
         case QEvent::FocusOut:
-            m_pane->setSearchFocused(false);
+            livePane()->setSearchFocused(false);
             break;
         default:
             break;

@@ -39,7 +39,9 @@ protected:
 private:
     void followFocusState();
 
-    QPointer<ContentView> m_pane;
+    ContentView *livePane() const;
+
+    QPointer<QObject> m_pane;
     QLineEdit *m_field;
     QLabel *m_counter;
     QWidget *m_progress;
