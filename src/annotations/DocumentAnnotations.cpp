@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <set>
@@ -113,9 +114,10 @@ bool installPage(engine::PdfDocument &document, int page, const std::vector<Orig
 {
     bool changed = false;
     // Originals hidden because a markup of this page carries their user
-    // name: a copy of that very markup saved in the file.
+    // name: a copy of that very markup saved in the file. A page without
+    // originals needs no names.
     std::unordered_set<QString> installedNames;
-    for (const ReadingMarkup *m : wanted) {
+    for (const ReadingMarkup *m : records.empty() ? std::vector<const ReadingMarkup *>() : wanted) {
         if (drawn(*m) && !m->rectangles.empty())
             installedNames.insert(AnnotationGeometry::installedName(m->id));
     }
@@ -280,12 +282,16 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
                                               const OriginalAnnotationMap &originals,
                                               const std::vector<ReadingMarkup> &markups, MarkupItemCache *cache)
 {
-    const std::unordered_set<QString> keys = sourceKeys(markups);
-    std::unordered_set<QString> names;
-    for (const ReadingMarkup &m : markups)
-        names.insert(AnnotationGeometry::installedName(m.id));
+    // Which originals the markups cover; with no originals, none.
+    std::unordered_set<QString> keys, names;
+    if (!originals.empty()) {
+        keys = sourceKeys(markups);
+        for (const ReadingMarkup &m : markups)
+            names.insert(AnnotationGeometry::installedName(m.id));
+    }
 
     std::vector<ReadingAnnotationItem> items;
+    items.reserve(markups.size());
     for (const auto &[page, records] : originals) {
         const engine::PdfPage pdfPage = document.page(page);
         if (!pdfPage.isValid())
@@ -305,7 +311,9 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
             items.push_back(std::move(item));
         }
     }
-    MarkupItemCache made;
+    // The cache is brought up to date in place: only the markups that
+    // changed are listed again, and those gone are dropped.
+    size_t cached = 0;
     for (const ReadingMarkup &m : markups) {
         if (m.kind == QLatin1String("deleted"))
             continue;
@@ -313,15 +321,22 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
             items.push_back(markupItem(m));
             continue;
         }
-        auto known = cache->constFind(m.id);
-        if (known == cache->cend() || !(known->first == m))
-            known = made.insert(m.id, {m, markupItem(m)});
-        else
-            made.insert(m.id, *known);
+        auto known = cache->find(m.id);
+        if (known == cache->end())
+            known = cache->insert(m.id, {m, markupItem(m)});
+        else if (!(known->first == m))
+            *known = {m, markupItem(m)};
+        ++cached;
         items.push_back(known->second);
     }
-    if (cache)
-        *cache = std::move(made);
+    if (cache && size_t(cache->size()) > cached) {
+        QSet<QUuid> listed;
+        for (const ReadingMarkup &m : markups) {
+            if (m.kind != QLatin1String("deleted"))
+                listed.insert(m.id);
+        }
+        cache->removeIf([&](MarkupItemCache::iterator it) { return !listed.contains(it.key()); });
+    }
     auto firstRect = [](const ReadingAnnotationItem &item) {
         return item.rectangles.empty() ? QRectF() : item.rectangles.front();
     };

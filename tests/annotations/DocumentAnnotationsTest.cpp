@@ -279,3 +279,43 @@ TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
     model.applyAnnotations({});
     expectFileOf({});
 }
+
+// Items listed again through the kept items are the items a fresh listing
+// makes: a changed markup shows its change, a removed or tombstoned one
+// leaves the list and the kept items.
+TEST_F(InstalledMarkups, KeptItemsFollowChangesAndRemovals)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
+    const engine::PdfDocument &document = *model.pdfDocument();
+    std::vector<ReadingMarkup> list;
+    for (int i = 0; i < 4; ++i) {
+        ReadingMarkup m;
+        m.id = QUuid::createUuid();
+        m.page = i % 2;
+        m.kind = QStringLiteral("highlight");
+        m.rectangles = {textRect(i % 3, 0, 5)};
+        m.color = QStringLiteral("yellow");
+        list.push_back(m);
+    }
+    const auto ids = [](const std::vector<ReadingAnnotationItem> &items) {
+        std::vector<std::pair<QString, QString>> out;
+        for (const ReadingAnnotationItem &item : items)
+            out.emplace_back(item.id, item.note);
+        return out;
+    };
+    annotations::MarkupItemCache cache;
+    const auto expectSameAsFresh = [&] {
+        EXPECT_EQ(ids(annotations::buildItems(document, {}, list, &cache)), ids(annotations::buildItems(document, {}, list)));
+    };
+    expectSameAsFresh();
+    EXPECT_EQ(cache.size(), 4);
+
+    list[1].note = QStringLiteral("changed");
+    expectSameAsFresh();
+    list.erase(list.begin() + 2);
+    list[0].kind = QStringLiteral("deleted");
+    expectSameAsFresh();
+    EXPECT_EQ(cache.size(), 2);
+    EXPECT_FALSE(cache.contains(list[0].id));
+    EXPECT_EQ(cache.value(list[1].id).second.note, QStringLiteral("changed"));
+}
