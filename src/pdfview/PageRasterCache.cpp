@@ -13,12 +13,8 @@ namespace folvan::pdfview {
 
 namespace {
 
-constexpr qint64 kDefaultMemoryLimit = 128ll * 1024 * 1024;
-
-int costOf(const QImage &image)
-{
-    return int(std::max<qint64>(1, image.sizeInBytes() / 1024));
-}
+// Bytes per raster pixel (32-bit RGB).
+constexpr qint64 kPixelBytes = 4;
 
 } // namespace
 
@@ -27,14 +23,66 @@ size_t qHash(const RasterTileKey &key, size_t seed) noexcept
     return qHashMulti(seed, key.page, key.scaleKey, key.column, key.row, key.epoch);
 }
 
+// ---------------------------------------------------------------- budget
+
+RasterBudget::~RasterBudget() = default;
+
+RasterBudget &RasterBudget::shared()
+{
+    static RasterBudget budget;
+    return budget;
+}
+
+qint64 RasterBudget::limit() const
+{
+    qint64 area = 0;
+    for (const PageRasterCache *cache : m_caches)
+        area += cache->shownArea();
+    return area * kPixelBytes * kScreensKept;
+}
+
+void RasterBudget::fit()
+{
+    const qint64 allowed = limit();
+    while (m_used > allowed) {
+        // The caches hold a few hundred tiles at most: a walk is cheap.
+        PageRasterCache *owner = nullptr;
+        const RasterTileKey *oldest = nullptr;
+        quint64 oldestUse = 0;
+        for (PageRasterCache *cache : m_caches) {
+            for (const auto &[key, tile] : cache->m_tiles) {
+                if (tile.frame == cache->m_frame)
+                    continue;
+                if (!oldest || tile.lastUse < oldestUse) {
+                    owner = cache;
+                    oldest = &key;
+                    oldestUse = tile.lastUse;
+                }
+            }
+        }
+        // What is left is on screen.
+        if (!oldest)
+            return;
+        owner->removeTile(*oldest);
+    }
+}
+
+// ---------------------------------------------------------------- cache
+
 PageRasterCache::PageRasterCache(QObject *parent)
+    : PageRasterCache(RasterBudget::shared(), parent)
+{
+}
+
+PageRasterCache::PageRasterCache(RasterBudget &budget, QObject *parent)
     : QObject(parent)
+    , m_budget(budget)
     , m_pool(std::make_unique<QThreadPool>())
 {
     // Leave one core to the main thread.
     m_pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
     m_pool->setObjectName(QStringLiteral("Folvan.pageRaster"));
-    setMemoryLimit(kDefaultMemoryLimit);
+    m_budget.m_caches.push_back(this);
 }
 
 PageRasterCache::~PageRasterCache()
@@ -43,6 +91,46 @@ PageRasterCache::~PageRasterCache()
         flag->store(true);
     m_pool->clear();
     m_pool->waitForDone();
+    clearTiles();
+    std::erase(m_budget.m_caches, this);
+}
+
+void PageRasterCache::insertTile(const RasterTileKey &key, QImage image, bool onScreen)
+{
+    removeTile(key);
+    const qint64 bytes = image.sizeInBytes();
+    m_tiles.emplace(key, Tile{std::move(image), bytes, m_budget.tick(), onScreen ? m_frame : 0});
+    m_used += bytes;
+    m_budget.m_used += bytes;
+    m_budget.fit();
+}
+
+void PageRasterCache::removeTile(const RasterTileKey &key)
+{
+    const auto it = m_tiles.find(key);
+    if (it == m_tiles.end())
+        return;
+    m_used -= it->second.bytes;
+    m_budget.m_used -= it->second.bytes;
+    m_tiles.erase(it);
+}
+
+void PageRasterCache::clearTiles()
+{
+    m_budget.m_used -= m_used;
+    m_used = 0;
+    m_tiles.clear();
+}
+
+void PageRasterCache::setShownArea(QSize devicePixels)
+{
+    m_shownArea = qint64(std::max(0, devicePixels.width())) * std::max(0, devicePixels.height());
+    m_budget.fit();
+}
+
+void PageRasterCache::beginFrame()
+{
+    ++m_frame;
 }
 
 void PageRasterCache::setDocument(std::shared_ptr<engine::PdfDocument> document)
@@ -52,24 +140,11 @@ void PageRasterCache::setDocument(std::shared_ptr<engine::PdfDocument> document)
     m_pending.clear();
     m_pendingContents.clear();
     m_pool->clear();
-    m_tiles.clear();
+    clearTiles();
     m_document = std::move(document);
     ++m_generation;
-}
-
-void PageRasterCache::setMemoryLimit(qint64 bytes)
-{
-    m_tiles.setMaxCost(int(std::max<qint64>(1, bytes / 1024)));
-}
-
-qint64 PageRasterCache::memoryLimit() const
-{
-    return qint64(m_tiles.maxCost()) * 1024;
-}
-
-qint64 PageRasterCache::memoryUsed() const
-{
-    return qint64(m_tiles.totalCost()) * 1024;
+    // Without a paper the view takes no share of the budget.
+    m_budget.fit();
 }
 
 int PageRasterCache::scaleKey(double deviceScale)
@@ -84,7 +159,12 @@ double PageRasterCache::deviceScale(int scaleKey)
 
 const QImage *PageRasterCache::tile(const RasterTileKey &key) const
 {
-    return m_tiles.object(key);
+    const auto it = m_tiles.find(key);
+    if (it == m_tiles.end())
+        return nullptr;
+    it->second.lastUse = m_budget.tick();
+    it->second.frame = m_frame;
+    return &it->second.image;
 }
 
 std::optional<std::pair<int, int>> PageRasterCache::nearestStandIn(int page, int scaleKey) const
@@ -92,7 +172,7 @@ std::optional<std::pair<int, int>> PageRasterCache::nearestStandIn(int page, int
     // The cache holds a few hundred tiles at most: a walk is cheap.
     std::optional<std::pair<int, int>> best;
     double bestDistance = 0;
-    for (const RasterTileKey &key : m_tiles.keys()) {
+    for (const auto &[key, kept] : m_tiles) {
         if (key.page != page || (key.scaleKey == scaleKey && key.epoch == epoch(page)))
             continue;
         const double distance = std::abs(std::log(double(key.scaleKey) / scaleKey)) - key.epoch * 1e-6;
@@ -168,13 +248,18 @@ void PageRasterCache::deliver(quint64 generation, RasterTileKey key, const std::
     if (generation != m_generation)
         return;
     // A request given up and made again has a new job: leave that one pending.
-    if (auto it = m_pending.find(key); it != m_pending.end() && it.value().get() == job)
+    bool wanted = false;
+    if (auto it = m_pending.find(key); it != m_pending.end() && it.value().get() == job) {
         m_pending.erase(it);
+        wanted = !job->load();
+    }
     if (image.isNull())
         return;
-    const int cost = costOf(image);
-    m_tiles.insert(key, new QImage(std::move(image)), cost);
-    emit tileReady(key);
+    // A tile the current frame asked for is kept until the next frame, so
+    // that the view finds it there.
+    insertTile(key, std::move(image), wanted);
+    if (m_tiles.contains(key))
+        emit tileReady(key);
 }
 
 void PageRasterCache::requestPageContents(int page)

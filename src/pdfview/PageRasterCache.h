@@ -3,9 +3,9 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
-#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -37,9 +37,44 @@ struct RasterTileKey {
 
 size_t qHash(const RasterTileKey &key, size_t seed = 0) noexcept;
 
+class PageRasterCache;
+
+// The memory that the page rasters of every page view may take together.
+// It follows the screen area the views show: the shown screens and a few
+// screens ahead and behind each. When a new raster does not fit, the least
+// recently used rasters of any view are given up, never those a view shows
+// (or has just asked for). Main thread only.
+class RasterBudget {
+public:
+    // Screens of rasters kept per view: the one shown and three ahead and
+    // behind.
+    static constexpr int kScreensKept = 7;
+
+    RasterBudget() = default;
+    RasterBudget(const RasterBudget &) = delete;
+    RasterBudget &operator=(const RasterBudget &) = delete;
+    ~RasterBudget();
+
+    // The one budget of the program, shared by its page views.
+    static RasterBudget &shared();
+
+    qint64 limit() const;
+    qint64 used() const { return m_used; }
+
+private:
+    friend class PageRasterCache;
+    // Gives up least recently used rasters until the kept ones fit.
+    void fit();
+    quint64 tick() { return ++m_clock; }
+
+    std::vector<PageRasterCache *> m_caches;
+    qint64 m_used = 0;
+    quint64 m_clock = 0;
+};
+
 // The page rasters of one document, made off the main thread from the
-// engine's display lists and kept by page, scale and tile under a memory
-// limit. A page at a scale is cut into square tiles, so that at a high zoom
+// engine's display lists and kept by page, scale and tile within the
+// program's raster budget. A page at a scale is cut into square tiles, so that at a high zoom
 // only the visible part of a page is drawn and kept.
 //
 // Lives on the main thread: requests come from painting, finished tiles
@@ -52,21 +87,32 @@ public:
     // Tile edge in device pixels.
     static constexpr int kTileSize = 1024;
 
+    // Keeps its rasters within `budget` (the program's, unless a test
+    // gives its own).
     explicit PageRasterCache(QObject *parent = nullptr);
+    explicit PageRasterCache(RasterBudget &budget, QObject *parent = nullptr);
     ~PageRasterCache() override;
 
-    // Forgets every raster and every pending request.
+    // Forgets every raster (their memory is given back to the budget) and
+    // every pending request.
     void setDocument(std::shared_ptr<engine::PdfDocument> document);
 
-    // The memory the kept rasters may take, in bytes.
-    void setMemoryLimit(qint64 bytes);
-    qint64 memoryLimit() const;
-    qint64 memoryUsed() const;
+    // The area the view shows, in device pixels: the budget grows by a few
+    // such screens while the view has a document.
+    void setShownArea(QSize devicePixels);
+    qint64 shownArea() const { return m_document ? m_shownArea : 0; }
+    // The memory this cache's rasters take, in bytes.
+    qint64 memoryUsed() const { return m_used; }
+
+    // A new frame is painted: the tiles looked up from now on (tile()) are
+    // the ones on screen, kept until the next frame whatever the budget.
+    void beginFrame();
 
     static int scaleKey(double deviceScale);
     static double deviceScale(int scaleKey);
 
-    // The kept raster of a tile, or nullptr.
+    // The kept raster of a tile, or nullptr. Counts as a use of it in the
+    // current frame.
     const QImage *tile(const RasterTileKey &key) const;
     // The kept rasters of a page that best stand in for the page at
     // `scaleKey` in the current epoch: the nearest scale, the newest epoch;
@@ -103,14 +149,35 @@ signals:
                            const std::vector<folvan::engine::PdfAnnotation> &links);
 
 private:
-    void deliver(quint64 generation, RasterTileKey key, const std::atomic_bool *job, QImage image);
+    friend class RasterBudget;
+    struct Tile {
+        QImage image;
+        qint64 bytes = 0;
+        // The budget's clock at the last use, and the frame of that use.
+        mutable quint64 lastUse = 0;
+        mutable quint64 frame = 0;
+    };
+    struct TileHash {
+        size_t operator()(const RasterTileKey &key) const noexcept { return qHash(key); }
+    };
 
+    void deliver(quint64 generation, RasterTileKey key, const std::atomic_bool *job, QImage image);
+    void insertTile(const RasterTileKey &key, QImage image, bool onScreen);
+    void removeTile(const RasterTileKey &key);
+    void clearTiles();
+
+    RasterBudget &m_budget;
     std::shared_ptr<engine::PdfDocument> m_document;
     quint64 m_generation = 0;
     int m_epoch = 0;
     QHash<int, int> m_pageEpochs;
     std::unique_ptr<QThreadPool> m_pool;
-    QCache<RasterTileKey, QImage> m_tiles;
+    // Node-based, so that a kept raster stays where it is while others come
+    // and go.
+    std::unordered_map<RasterTileKey, Tile, TileHash> m_tiles;
+    qint64 m_used = 0;
+    qint64 m_shownArea = 0;
+    quint64 m_frame = 1;
     QHash<RasterTileKey, std::shared_ptr<std::atomic_bool>> m_pending;
     QSet<int> m_pendingContents;
 };

@@ -256,6 +256,8 @@ void PdfView::updateScrollBars()
 void PdfView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    // The program's raster budget follows the area the views show.
+    m_rasters->setShownArea((QSizeF(viewport()->size()) * viewport()->devicePixelRatioF()).toSize());
     if (m_autoScales) {
         const double scale = std::clamp(scaleFactorForSizeToFit(), m_minScale, m_maxScale);
         const bool changed = std::abs(scale - m_scale) > 1e-9;
@@ -584,6 +586,7 @@ void PdfView::paintEvent(QPaintEvent *)
 {
     QElapsedTimer timer;
     timer.start();
+    m_rasters->beginFrame();
     QPainter painter(viewport());
     if (m_background.alpha() > 0)
         painter.fillRect(viewport()->rect(), m_background);

@@ -321,6 +321,125 @@ TEST(PageRasterCache, StandInsPreferTheNearestScaleAndTheNewestEpoch)
     EXPECT_FALSE(cache.nearestStandIn(3, 1000));
 }
 
+// The program's one raster budget, shared by the page views.
+class RasterBudgetTest : public ::testing::Test {
+protected:
+    // Makes a page's raster at scale 1 in `cache`, as its frame asks for it.
+    static void make(PageRasterCache &cache, int page)
+    {
+        cache.request(key(page), 1);
+        cache.waitForIdle();
+    }
+    static RasterTileKey key(int page) { return {page, 1000, 0, 0, 0}; }
+    // A shown area whose budget holds `tiles` rasters of a page.
+    QSize areaFor(double tiles) const
+    {
+        return QSize(1, int(tiles * tileBytes / (4 * RasterBudget::kScreensKept)));
+    }
+
+    std::shared_ptr<engine::PdfDocument> document = test::textDocument(4);
+    // A 612 × 792 page at scale 1, as 32-bit pixels.
+    qint64 tileBytes = 612ll * 792 * 4;
+    RasterBudget budget;
+};
+
+TEST_F(RasterBudgetTest, ASecondPaneGivesUpTheFirstsLeastRecentlyUsedRastersButNeverTheShownOnes)
+{
+    PageRasterCache first(budget), second(budget);
+    first.setDocument(document);
+    second.setDocument(document);
+    first.setShownArea(areaFor(3.5));
+    for (int page = 0; page < 3; ++page)
+        make(first, page);
+    ASSERT_EQ(first.memoryUsed(), 3 * tileBytes);
+    // The first pane shows page 2, then page 0.
+    first.beginFrame();
+    first.tile(key(2));
+    first.beginFrame();
+    ASSERT_TRUE(first.tile(key(0)));
+
+    // The second pane's rasters take the room of the first's least recently
+    // used ones: page 1, then page 2.
+    second.beginFrame();
+    make(second, 0);
+    EXPECT_FALSE(first.tile(key(1)));
+    EXPECT_EQ(first.memoryUsed(), 2 * tileBytes);
+    make(second, 1);
+    EXPECT_EQ(first.memoryUsed(), tileBytes);
+    // What both panes show stays, even beyond the budget.
+    make(second, 2);
+    EXPECT_TRUE(first.tile(key(0)));
+    EXPECT_EQ(second.memoryUsed(), 3 * tileBytes);
+    EXPECT_EQ(budget.used(), 4 * tileBytes);
+    EXPECT_GT(budget.used(), budget.limit());
+    // Once the second pane shows only one page, the rest is given up.
+    second.beginFrame();
+    second.tile(key(2));
+    make(second, 3);
+    EXPECT_LE(budget.used(), budget.limit());
+    EXPECT_TRUE(first.tile(key(0)) && second.tile(key(2)) && second.tile(key(3)));
+}
+
+TEST_F(RasterBudgetTest, AClosedPaperGivesBackItsRastersAndItsShare)
+{
+    PageRasterCache first(budget);
+    first.setDocument(document);
+    first.setShownArea(QSize(100, 100));
+    {
+        PageRasterCache second(budget);
+        second.setDocument(document);
+        second.setShownArea(QSize(300, 100));
+        EXPECT_EQ(budget.limit(), 400 * 100 * 4 * RasterBudget::kScreensKept);
+        make(first, 0);
+        make(second, 0);
+        make(second, 1);
+        EXPECT_EQ(budget.used(), 3 * tileBytes);
+        second.setDocument(nullptr);
+        EXPECT_EQ(second.memoryUsed(), 0);
+        EXPECT_FALSE(second.tile(key(0)));
+        EXPECT_EQ(budget.used(), tileBytes);
+        EXPECT_EQ(budget.limit(), 100 * 100 * 4 * RasterBudget::kScreensKept);
+        second.setDocument(document);
+        make(second, 2);
+    }
+    // A pane taken down gives back its rasters too.
+    EXPECT_EQ(budget.used(), tileBytes);
+    EXPECT_EQ(budget.limit(), 100 * 100 * 4 * RasterBudget::kScreensKept);
+}
+
+TEST_F(RasterBudgetTest, TheBudgetFollowsTheShownArea)
+{
+    PageRasterCache cache(budget);
+    cache.setDocument(document);
+    cache.setShownArea(areaFor(4.5));
+    for (int page = 0; page < 4; ++page)
+        make(cache, page);
+    cache.beginFrame();
+    ASSERT_EQ(cache.memoryUsed(), 4 * tileBytes);
+    // A smaller view keeps fewer screens: the oldest rasters go.
+    cache.setShownArea(areaFor(2.5));
+    EXPECT_EQ(cache.memoryUsed(), 2 * tileBytes);
+    EXPECT_FALSE(cache.tile(key(0)));
+    EXPECT_TRUE(cache.tile(key(3)));
+}
+
+TEST_F(PdfViewTest, ScrollingThroughALongPaperKeepsTheRastersWithinTheBudget)
+{
+    // Half-size pages: one raster tile each, some fifteen in the budget.
+    show(test::textDocument(40), 0.5);
+    const QSize shown = (QSizeF(view.viewport()->size()) * view.viewport()->devicePixelRatioF()).toSize();
+    EXPECT_EQ(view.rasterCache().shownArea(), qint64(shown.width()) * shown.height());
+    waitForRasters();
+    const int scale = view.rasterCache().nearestStandIn(0, 1)->first;
+    while (view.currentPageIndex() < 35) {
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 800);
+        waitForRasters();
+        ASSERT_TRUE(view.isSharp());
+    }
+    EXPECT_LE(RasterBudget::shared().used(), RasterBudget::shared().limit());
+    EXPECT_FALSE(view.rasterCache().tile({0, scale, 0, 0, 0}));
+}
+
 // ---------------------------------------------------------------- selection
 
 TEST_F(PdfViewTest, DraggingSelectsTextAcrossTheDrag)
