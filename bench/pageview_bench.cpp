@@ -1,6 +1,7 @@
 // Speed and memory of the page view, driven offscreen by a script:
 //
 //   pageview-bench [PDF...] [--frames N] [--pages N]
+//   pageview-bench --reading-memory PDF [--pages N]
 //
 // For a generated paper of N pages (1,000 by default) and for each PDF
 // given, at zoom 1 and at zoom 3: scrolls the view down by 40 pixels a frame
@@ -9,6 +10,11 @@
 // frames drawn all sharp, and the time from a jump to a page until the page
 // is drawn sharp. Prints the peak memory of the process at the end. One
 // "name value" line per figure.
+//
+// --reading-memory: the memory of the process after reading N pages (200)
+// of PDF in one page view and then in two (each on its own copy of the
+// paper, as two panes hold it), scrolling a screen at a time and waiting at
+// each screen until it is sharp.
 
 #include "BenchStats.h"
 #include <algorithm>
@@ -158,6 +164,65 @@ void benchDocument(const std::shared_ptr<engine::PdfDocument> &document, const Q
     }
 }
 
+// Scrolls a view a screen at a time until `pages` pages have gone by,
+// letting each screen become sharp.
+void readPages(pdfview::PdfView &view, int pages)
+{
+    QScrollBar *bar = view.verticalScrollBar();
+    const int last = std::min(view.document()->pageCount() - 1, view.currentPageIndex() + pages);
+    while (view.currentPageIndex() < last && bar->value() < bar->maximum()) {
+        bar->setValue(bar->value() + view.viewport()->height());
+        view.viewport()->repaint();
+        QElapsedTimer timer;
+        timer.start();
+        while (!view.isSharp() && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            view.viewport()->repaint();
+        }
+        QCoreApplication::processEvents();
+    }
+}
+
+// A page view as a pane shows it: the paper fitted to the pane's width.
+std::unique_ptr<pdfview::PdfView> readingView(const QString &file, QSize size)
+{
+    QString error;
+    auto document = engine::PdfDocument::open(file, &error);
+    if (!document)
+        qFatal("%s: %s", qPrintable(file), qPrintable(error));
+    auto view = std::make_unique<pdfview::PdfView>();
+    view->resize(size);
+    view->setDocument(std::move(document));
+    view->setAutoScales(true);
+    view->show();
+    return view;
+}
+
+int readingMemory(const QString &file, int pages)
+{
+    std::printf("reading.rss_before_mb %.1f\n", currentMemoryMb());
+    auto first = readingView(file, QSize(1200, 860));
+    readPages(*first, pages);
+    std::printf("reading.pages %d\n", pages);
+    std::printf("reading.one_pane_rss_mb %.1f\n", currentMemoryMb());
+    std::printf("reading.one_pane_rasters_mb %.1f\n", first->rasterCache().memoryUsed() / 1048576.0);
+    std::printf("reading.one_pane_raster_budget_mb %.1f\n", pdfview::RasterBudget::shared().limit() / 1048576.0);
+    // Two panes side by side, each on its own copy of the paper.
+    first->resize(600, 860);
+    auto second = readingView(file, QSize(600, 860));
+    readPages(*first, pages);
+    readPages(*second, pages);
+    std::printf("reading.two_panes_rss_mb %.1f\n", currentMemoryMb());
+    std::printf("reading.two_panes_rasters_mb %.1f\n",
+                (first->rasterCache().memoryUsed() + second->rasterCache().memoryUsed()) / 1048576.0);
+    std::printf("reading.two_panes_raster_budget_mb %.1f\n", pdfview::RasterBudget::shared().limit() / 1048576.0);
+    std::printf("reading.peak_rss_mb %.1f\n", peakMemoryMb());
+    std::printf("reading.target_one_pane_mb %.1f\n", 1.1 * 181);
+    std::printf("reading.target_two_panes_mb %.1f\n", 300.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -167,20 +232,26 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList files;
     int frames = 600;
-    int pages = 1000;
+    int pages = 0;
+    QString readingFile;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == u"--frames" && i + 1 < args.size())
             frames = args[++i].toInt();
         else if (args[i] == u"--pages" && i + 1 < args.size())
             pages = args[++i].toInt();
+        else if (args[i] == u"--reading-memory" && i + 1 < args.size())
+            readingFile = args[++i];
         else
             files << args[i];
     }
 
+    if (!readingFile.isEmpty())
+        return readingMemory(readingFile, pages > 0 ? pages : 200);
+
     QElapsedTimer timer;
     timer.start();
-    const auto generated = generatedPaper(pages);
+    const auto generated = generatedPaper(pages > 0 ? pages : 1000);
     std::printf("generated.pages %d\ngenerated.make_ms %lld\n", generated->pageCount(), timer.elapsed());
     std::printf("generated.rss_after_open_mb %.1f\n", currentMemoryMb());
     benchDocument(generated, QStringLiteral("generated"), frames);
