@@ -106,6 +106,15 @@ struct PendingMarkup {
     engine::PdfPlacedAnnotation annotation;
 };
 
+// Learns the handles of a page's annotations that were put off.
+void takeDeferred(engine::PdfDocument &document, int page, InstalledPage &installed)
+{
+    const std::vector<engine::PdfAnnotationHandle> handles = engine::takeDeferredAnnotations(document, page);
+    for (size_t i = 0; i < installed.markups.size() && i < handles.size(); ++i)
+        installed.markups[i].handle = handles[i];
+    installed.deferred = false;
+}
+
 // Brings one page in step with its markups, but for the annotations to
 // make, which go to `pending`; true when anything on it changed.
 bool installPage(engine::PdfDocument &document, int page, const std::vector<OriginalAnnotation> &records,
@@ -157,6 +166,9 @@ bool installPage(engine::PdfDocument &document, int page, const std::vector<Orig
         if (!found)
             missing.push_back(m);
     }
+    // Taking annotations off needs their handles: those put off are made.
+    if (installed.deferred && std::find(kept.begin(), kept.end(), false) != kept.end())
+        takeDeferred(document, page, installed);
     std::vector<InstalledMarkup> remaining;
     for (size_t i = 0; i < installed.markups.size(); ++i) {
         if (kept[i]) {
@@ -208,19 +220,43 @@ int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &o
         if (installPage(document, page, records, keys, installed[page], wanted, pending))
             changed.insert(page);
     }
+    // A page that holds no annotations of markups yet, or only some put
+    // off, gets its new ones when it is first needed; the others at once.
+    std::map<int, std::vector<const PendingMarkup *>> later;
+    std::vector<const PendingMarkup *> now;
+    for (const PendingMarkup &p : pending) {
+        const InstalledPage &pageState = installed[p.annotation.pageIndex];
+        if (pageState.deferred || pageState.markups.empty())
+            later[p.annotation.pageIndex].push_back(&p);
+        else
+            now.push_back(&p);
+    }
+    for (const auto &[page, list] : later) {
+        std::vector<engine::PdfNewAnnotation> blueprints;
+        for (const PendingMarkup *p : list)
+            blueprints.push_back(p->annotation.blueprint);
+        if (!engine::deferAnnotations(document, page, std::move(blueprints))) {
+            now.insert(now.end(), list.begin(), list.end());
+            continue;
+        }
+        InstalledPage &pageState = installed[page];
+        pageState.deferred = true;
+        for (const PendingMarkup *p : list)
+            pageState.markups.push_back({*p->markup, {}});
+    }
     std::vector<engine::PdfPlacedAnnotation> made;
-    made.reserve(pending.size());
-    for (const PendingMarkup &p : pending)
-        made.push_back(p.annotation);
+    made.reserve(now.size());
+    for (const PendingMarkup *p : now)
+        made.push_back(p->annotation);
     const std::vector<engine::PdfAnnotationHandle> handles = engine::createAnnotations(document, made);
-    for (size_t i = 0; i < pending.size(); ++i)
-        installed[pending[i].annotation.pageIndex].markups.push_back({*pending[i].markup, handles[i]});
+    for (size_t i = 0; i < now.size(); ++i)
+        installed[now[i]->annotation.pageIndex].markups.push_back({*now[i]->markup, handles[i]});
 
     int failed = 0;
     for (auto it = installed.begin(); it != installed.end();) {
         const InstalledPage &pageState = it->second;
         for (const InstalledMarkup &m : pageState.markups)
-            failed += m.handle.isValid() ? 0 : 1;
+            failed += m.handle.isValid() || pageState.deferred ? 0 : 1;
         const bool empty = pageState.markups.empty()
             && std::none_of(pageState.hiddenOriginals.begin(), pageState.hiddenOriginals.end(), [](bool h) { return h; });
         it = empty ? installed.erase(it) : std::next(it);
@@ -235,9 +271,11 @@ int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &o
 void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                       InstalledAnnotationMap &installed, const std::function<void(int)> &pageChanged)
 {
-    const InstalledAnnotationMap removed = std::move(installed);
+    InstalledAnnotationMap removed = std::move(installed);
     installed.clear();
-    for (const auto &[page, state] : removed) {
+    for (auto &[page, state] : removed) {
+        if (state.deferred)
+            takeDeferred(document, page, state);
         for (const InstalledMarkup &m : state.markups) {
             if (m.handle.isValid())
                 engine::removeAnnotation(document, m.handle);

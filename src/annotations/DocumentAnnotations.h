@@ -37,9 +37,12 @@ struct InstalledMarkup {
 
 // What a page shows of the markups: the markups put on it, in the order
 // added, and which of its originals are hidden (by the originals' order).
+// While `deferred`, the page's annotations wait in the document to be made
+// when the page is first needed, and the markups' handles are not known.
 struct InstalledPage {
     std::vector<InstalledMarkup> markups;
     std::vector<bool> hiddenOriginals;
+    bool deferred = false;
 };
 
 // Page index → what is installed on that page.
@@ -64,8 +67,10 @@ OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document);
 // shows the others, and keeps one annotation per drawn markup. Only what
 // differs from `installed` is touched: the annotations of markups gone or
 // changed are removed, new ones made, and `pageChanged` is told each page
-// whose annotations changed. Returns how many markups are not on their
-// pages (a damaged page takes none); the markups themselves are kept.
+// whose annotations changed. The annotations of a page that holds none of
+// the markups yet are made only when the document first needs the page
+// (drawn, read, written). Returns how many markups are not on their pages
+// (a damaged page takes none); the markups themselves are kept.
 int installMarkups(engine::PdfDocument &document, const OriginalAnnotationMap &originals,
                     InstalledAnnotationMap &installed, const std::vector<ReadingMarkup> &markups,
                     const std::function<void(int)> &pageChanged = {});

@@ -203,6 +203,8 @@ std::vector<PdfAnnotation> readAnnotations(DocumentLock &lock, int pageIndex, bo
     if (!lock.pdf() || pageIndex < 0 || pageIndex >= lock.impl().pageCount())
         return result;
     fz_context *ctx = lock.ctx();
+    if (lock.impl().hasDeferredAnnotations(pageIndex))
+        lock.impl().loadPage(ctx, pageIndex);
     pdf_obj *annots = nullptr;
     int count = 0;
     if (!annotsOfPage(ctx, lock.pdf(), pageIndex, &annots, &count))
@@ -389,6 +391,21 @@ int finishRawAnnotations(fz_context *ctx, pdf_annot **made, int count, int *obje
         fz_strlcpy(error, fz_caught_message(ctx), kErrorBufferSize);
         ok = 0;
     }
+    return ok;
+}
+
+// Whether a page could take annotations: its dictionary reads and its
+// /Annots is absent or an array.
+int pageTakesAnnotations(fz_context *ctx, pdf_document *doc, int pageIndex)
+{
+    int ok = 1;
+    fz_try(ctx)
+    {
+        pdf_obj *page = pdf_lookup_page_obj(ctx, doc, pageIndex);
+        pdf_obj *annots = pdf_dict_get(ctx, page, PDF_NAME(Annots));
+        ok = pdf_is_dict(ctx, page) && (!annots || pdf_is_array(ctx, annots));
+    }
+    fz_catch(ctx) ok = 0;
     return ok;
 }
 
@@ -660,6 +677,49 @@ std::vector<PdfAnnotationHandle> createAnnotations(PdfDocument &document, const 
     return handles;
 }
 
+namespace detail {
+
+std::vector<PdfAnnotationHandle> makeAnnotationsOnPage(fz_context *ctx, pdf_page *page, int index,
+                                                       const std::vector<PdfNewAnnotation> &blueprints)
+{
+    std::vector<PdfAnnotationHandle> handles(blueprints.size());
+    std::vector<PreparedRequest> requests(blueprints.size());
+    std::vector<pdf_annot *> annots(blueprints.size(), nullptr);
+    char message[kErrorBufferSize] = {0};
+    for (size_t i = 0; i < blueprints.size(); ++i) {
+        if (prepareRequest(blueprints[i], requests[i], nullptr))
+            createRawAnnotation(ctx, page, &requests[i].request, &annots[i], message);
+    }
+    std::vector<int> objectNumbers(blueprints.size(), 0);
+    if (!finishRawAnnotations(ctx, annots.data(), int(annots.size()), objectNumbers.data(), message))
+        return handles;
+    for (size_t i = 0; i < blueprints.size(); ++i) {
+        if (objectNumbers[i] > 0)
+            handles[i] = {index, objectNumbers[i]};
+    }
+    return handles;
+}
+
+} // namespace detail
+
+bool deferAnnotations(PdfDocument &document, int pageIndex, std::vector<PdfNewAnnotation> blueprints)
+{
+    DocumentLock lock(document);
+    if (!lock.pdf() || pageIndex < 0 || pageIndex >= lock.impl().pageCount()
+        || !pageTakesAnnotations(lock.ctx(), lock.pdf(), pageIndex))
+        return false;
+    lock.impl().deferAnnotations(pageIndex, std::move(blueprints));
+    return true;
+}
+
+std::vector<PdfAnnotationHandle> takeDeferredAnnotations(PdfDocument &document, int pageIndex)
+{
+    DocumentLock lock(document);
+    if (!lock.pdf())
+        return {};
+    return lock.impl().takeDeferredHandles(lock.ctx(), pageIndex);
+}
+
 PdfAnnotationHandle createAnnotation(PdfDocument &document, int pageIndex, const PdfNewAnnotation &blueprint,
                                      QString *error)
 {
@@ -702,6 +762,8 @@ QByteArray annotatedCopyData(const PdfDocument &document, QString *error)
         setError(error, QStringLiteral("没有打开的文档"));
         return {};
     }
+    // The copy holds every annotation, those put off included.
+    lock.impl().makeDeferredAnnotations(lock.ctx());
     fz_buffer *buffer = nullptr;
     char message[kErrorBufferSize] = {0};
     if (!writeWithoutHidden(lock.ctx(), lock.pdf(), &buffer, message)) {

@@ -110,6 +110,17 @@ struct PdfPlacedAnnotation {
 // the same order, an invalid one (and `error`) for each that cannot be made.
 std::vector<PdfAnnotationHandle> createAnnotations(PdfDocument &document, const std::vector<PdfPlacedAnnotation> &made,
                                                    QString *error = nullptr);
+// Puts off making annotations on a page until something first needs the
+// page: drawing it, reading its text or annotations, changing them or
+// writing a copy. The page's drawing with annotations is dropped at once.
+// False, and nothing put off, when the page cannot take annotations (it
+// does not load, or its annotation array is damaged): the caller makes them
+// at once and learns which fail.
+bool deferAnnotations(PdfDocument &document, int pageIndex, std::vector<PdfNewAnnotation> blueprints);
+// The handles of the annotations put off on a page, made now if not yet,
+// in the order they were put off (invalid for those that could not be
+// made); each is handed out once.
+std::vector<PdfAnnotationHandle> takeDeferredAnnotations(PdfDocument &document, int pageIndex);
 // Removes an annotation from its page. False when there is no such one.
 bool removeAnnotation(PdfDocument &document, const PdfAnnotationHandle &handle);
 // Hides an annotation (it is neither drawn nor listed by default) or shows

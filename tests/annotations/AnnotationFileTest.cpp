@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QUndoStack>
 
 #include "AnnotationTestSupport.h"
+#include "annotations/AnnotationGeometry.h"
 #include "platform/StoredFiles.h"
+#include "platform/StoredJson.h"
 
 using namespace folvan;
 using namespace folvan::test;
@@ -231,4 +234,42 @@ TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
 
     SharedPDFViewModel &reopened = openPane(path("b.pdf"));
     EXPECT_EQ(reopened.markups(), model.markups());
+}
+
+// Stored markups are made on a page only when the page is first needed,
+// yet every page has them whenever it is drawn, listed or copied out, and
+// a markup on a page never shown can be deleted and brought back.
+TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
+{
+    const QString paper = writePaper(path("a.pdf"), 3);
+    SharedPDFViewModel probe;
+    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(0, 0, 5)), markupOn(1, textRect(1, 0, 5)),
+                                               markupOn(2, textRect(2, 0, 5)), markupOn(2, textRect(0, 0, 5))};
+    store(file, stored);
+
+    SharedPDFViewModel &model = openPane(paper);
+    EXPECT_FALSE(model.markupError());
+    ASSERT_EQ(model.annotationItems().size(), 4u);
+    engine::PdfDocument &document = *model.pdfDocument();
+    QString error;
+    const auto copy = engine::PdfDocument::openData(engine::annotatedCopyData(document, &error), &error);
+    ASSERT_TRUE(copy) << error.toStdString();
+    for (int page : {0, 1, 2})
+        EXPECT_EQ(engine::annotations(*copy, page).size(), page == 2 ? 2u : 1u) << page;
+
+    const engine::PdfPage last = document.page(2);
+    EXPECT_NE(last.render(1.0), last.render(1.0, false));
+
+    model.deleteAnnotation(platform::uuidString(stored[1].id));
+    EXPECT_TRUE(engine::annotations(document, 1).empty());
+    model.annotationUndoManager()->undo();
+    const std::vector<engine::PdfAnnotation> back = engine::annotations(document, 1);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].userName, AnnotationGeometry::installedName(stored[1].id));
+    model.deleteAnnotation(platform::uuidString(stored[3].id));
+    const std::vector<engine::PdfAnnotation> left = engine::annotations(document, 2);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].userName, AnnotationGeometry::installedName(stored[2].id));
+    EXPECT_FALSE(model.markupError());
 }

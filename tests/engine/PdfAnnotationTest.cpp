@@ -380,3 +380,51 @@ TEST_F(AnnotatedCopy, HoldsCreatedAnnotationsAndLeavesOutHiddenOnes)
     EXPECT_FALSE(writeAnnotatedCopy(*doc, path("missing/copy.pdf"), &error));
     EXPECT_FALSE(error.isEmpty());
 }
+
+// Annotations put off until their page is needed look, list and copy out
+// as if made at once; a page that cannot take them refuses to put them off.
+TEST(PdfAnnotations, AnnotationsPutOffAreMadeWhenThePageIsFirstNeeded)
+{
+    std::vector<PdfNewAnnotation> blueprints(2);
+    blueprints[0].rects = {QRectF(100, 200, 50, 12)};
+    blueprints[1].subtype = "Underline";
+    blueprints[1].rects = {QRectF(100, 240, 50, 12)};
+    const std::vector<PdfPlacedAnnotation> placed = {{1, blueprints[0]}, {1, blueprints[1]}};
+    auto made = open(annotatedFixture());
+    ASSERT_EQ(createAnnotations(*made, placed).size(), 2u);
+
+    // Drawn.
+    auto drawn = open(annotatedFixture());
+    const QImage plain = drawn->page(1).render(1.0);
+    ASSERT_TRUE(deferAnnotations(*drawn, 1, blueprints));
+    EXPECT_EQ(drawn->page(1).render(1.0), made->page(1).render(1.0));
+    EXPECT_NE(drawn->page(1).render(1.0), plain);
+
+    // Listed, then handed out once, in order.
+    auto listed = open(annotatedFixture());
+    ASSERT_TRUE(deferAnnotations(*listed, 1, blueprints));
+    const std::vector<PdfAnnotation> list = annotations(*listed, 1);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].subtype, "Underline");
+    const std::vector<PdfAnnotationHandle> handles = takeDeferredAnnotations(*listed, 1);
+    ASSERT_EQ(handles.size(), 2u);
+    EXPECT_EQ(handles[0], list[0].handle);
+    EXPECT_EQ(handles[1], list[1].handle);
+    EXPECT_TRUE(takeDeferredAnnotations(*listed, 1).empty());
+    EXPECT_TRUE(removeAnnotation(*listed, handles[0]));
+    EXPECT_EQ(annotations(*listed, 1).size(), 1u);
+
+    // Copied out, never drawn nor listed.
+    auto copied = open(annotatedFixture());
+    ASSERT_TRUE(deferAnnotations(*copied, 1, blueprints));
+    QString error;
+    auto copy = PdfDocument::openData(annotatedCopyData(*copied, &error), &error);
+    ASSERT_TRUE(copy) << error.toStdString();
+    EXPECT_EQ(annotations(*copy, 1).size(), 2u);
+
+    auto damaged = PdfDocument::openData(folvan::test::pdfWhosePageTakesNoAnnotations(), &error);
+    ASSERT_TRUE(damaged);
+    EXPECT_FALSE(deferAnnotations(*damaged, 0, blueprints));
+    EXPECT_FALSE(deferAnnotations(*damaged, 3, blueprints));
+    EXPECT_TRUE(takeDeferredAnnotations(*damaged, 0).empty());
+}

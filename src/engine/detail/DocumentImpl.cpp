@@ -185,7 +185,51 @@ pdf_page *DocumentImpl::loadPage(fz_context *ctx, int index)
         s->page = loadPdfPage(ctx, m_pdf, index);
         s->loadFailed = s->page == nullptr;
     }
+    if (!s->deferred.empty()) {
+        // Taken off first: making them loads the page again.
+        const std::vector<PdfNewAnnotation> blueprints = std::move(s->deferred);
+        s->deferred.clear();
+        std::vector<PdfAnnotationHandle> handles = s->page ? makeAnnotationsOnPage(ctx, s->page, index, blueprints)
+                                                           : std::vector<PdfAnnotationHandle>(blueprints.size());
+        s->madeDeferred.insert(s->madeDeferred.end(), handles.begin(), handles.end());
+    }
     return s->page;
+}
+
+void DocumentImpl::deferAnnotations(int index, std::vector<PdfNewAnnotation> blueprints)
+{
+    PageSlot *s = slot(index);
+    if (!s || blueprints.empty())
+        return;
+    s->deferred.insert(s->deferred.end(), std::make_move_iterator(blueprints.begin()),
+                       std::make_move_iterator(blueprints.end()));
+    pageAnnotationsChanged(index);
+}
+
+bool DocumentImpl::hasDeferredAnnotations(int index) const
+{
+    const PageSlot *s = slot(index);
+    return s && !s->deferred.empty();
+}
+
+std::vector<PdfAnnotationHandle> DocumentImpl::takeDeferredHandles(fz_context *ctx, int index)
+{
+    PageSlot *s = slot(index);
+    if (!s)
+        return {};
+    if (!s->deferred.empty())
+        loadPage(ctx, index);
+    std::vector<PdfAnnotationHandle> handles = std::move(s->madeDeferred);
+    s->madeDeferred.clear();
+    return handles;
+}
+
+void DocumentImpl::makeDeferredAnnotations(fz_context *ctx)
+{
+    for (int index = 0; index < int(m_pages.size()); ++index) {
+        if (!m_pages[size_t(index)].deferred.empty())
+            loadPage(ctx, index);
+    }
 }
 
 std::optional<PdfDestination> DocumentImpl::destinationForUri(fz_context *ctx, const char *uri)

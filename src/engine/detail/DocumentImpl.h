@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "engine/PdfAnnotation.h"
 #include "engine/PdfDestination.h"
 #include "engine/PdfPage.h"
 #include "engine/detail/Geometry.h"
@@ -50,7 +51,20 @@ public:
     const PageGeometry &geometry(fz_context *ctx, int index);
     // The loaded page, kept for the life of the document so that its
     // annotation objects stay the same; nullptr when it cannot be loaded.
+    // The annotations put off for the page are made now.
     pdf_page *loadPage(fz_context *ctx, int index);
+
+    // Annotations to make on a page the first time it is loaded; the
+    // page's drawing with annotations is dropped and its revision grows.
+    void deferAnnotations(int index, std::vector<PdfNewAnnotation> blueprints);
+    // Whether annotations wait to be made on the page.
+    bool hasDeferredAnnotations(int index) const;
+    // The handles of the annotations put off for the page, made now if not
+    // yet, in the order they were put off; invalid for those that could not
+    // be made. They are handed out once.
+    std::vector<PdfAnnotationHandle> takeDeferredHandles(fz_context *ctx, int index);
+    // Makes the annotations put off for every page.
+    void makeDeferredAnnotations(fz_context *ctx);
 
     // The destination of an internal link URI as MuPDF writes them
     // ("#page=...", "#nameddest=..."), in the target page's user space;
@@ -82,6 +96,10 @@ private:
         pdf_page *page = nullptr;
         bool loadFailed = false;
         std::uint64_t revision = 0;
+        // Annotations put off until the page is loaded, and the handles of
+        // those made since, not yet taken.
+        std::vector<PdfNewAnnotation> deferred;
+        std::vector<PdfAnnotationHandle> madeDeferred;
         std::shared_ptr<const PdfDisplayList> lists[2];
     };
     PageSlot *slot(int index);
@@ -97,6 +115,12 @@ private:
     std::list<std::pair<int, std::shared_ptr<const PdfPageText>>> m_texts;
     std::list<int> m_listPages; // pages holding display lists, most recent first
 };
+
+// Makes annotations on a loaded page with their appearances, under the
+// document's mutex; their handles in the same order, invalid for those that
+// cannot be made.
+std::vector<PdfAnnotationHandle> makeAnnotationsOnPage(fz_context *ctx, pdf_page *page, int index,
+                                                       const std::vector<PdfNewAnnotation> &blueprints);
 
 // Holds a document's mutex and gives the calling thread's context.
 class DocumentLock {
