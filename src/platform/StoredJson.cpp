@@ -123,7 +123,14 @@ QString unreadableDataText(const QString &detail)
 
 QString uuidString(const QUuid &uuid)
 {
-    return uuid.toString(QUuid::WithoutBraces).toUpper();
+    // Upper-case hex digits by hand: the general case mapping costs far
+    // more, and a long markup list names every markup this way.
+    QByteArray text = uuid.toByteArray(QUuid::WithoutBraces);
+    for (char &c : text) {
+        if (c >= 'a' && c <= 'f')
+            c = char(c - 'a' + 'A');
+    }
+    return QString::fromLatin1(text);
 }
 
 QString newUuidString()
