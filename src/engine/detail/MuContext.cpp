@@ -1,6 +1,7 @@
 #include "engine/detail/MuContext.h"
 
 #include <cstdlib>
+#include <string>
 #include <mutex>
 
 namespace folvan::engine::detail {
@@ -21,6 +22,22 @@ constexpr size_t kStoreSize = 256u << 20;
 // is well above a page raster tile or a decoded full-page scan.
 constexpr size_t kMaxBlock = size_t(256) << 20;
 
+// A page is drawn as tiles, each asking MuPDF for only the part of an image
+// it shows; MuPDF keeps decoded images in its store under the part asked
+// for, so every tile would decode the image again. Asking for the whole
+// image instead gives one entry per image and scale that every tile of the
+// page finds. Images too large to keep whole (a decoded size beyond an
+// eighth of the store) are still decoded a part at a time.
+constexpr long long kWholeImageBytes = kStoreSize / 8;
+
+void decodeWholeImages(void *, int w, int h, int l2factor, fz_irect *subarea)
+{
+    const long long scaledW = (w >> l2factor) + 1, scaledH = (h >> l2factor) + 1;
+    // Four bytes a pixel covers every colour space MuPDF decodes to.
+    if (scaledW * scaledH * 4 <= kWholeImageBytes)
+        *subarea = fz_irect{0, 0, w, h};
+}
+
 void *boundedMalloc(void *, size_t size) { return size > kMaxBlock ? nullptr : std::malloc(size); }
 void *boundedRealloc(void *, void *old, size_t size) { return size > kMaxBlock ? nullptr : std::realloc(old, size); }
 void boundedFree(void *, void *block) { std::free(block); }
@@ -34,6 +51,8 @@ fz_context *makeBaseContext()
         // Warnings about damaged files would otherwise go to stderr.
         fz_set_warning_callback(ctx, [](void *, const char *) {}, nullptr);
         fz_set_error_callback(ctx, [](void *, const char *) {}, nullptr);
+        // Shared by every context cloned from this one.
+        fz_tune_image_decode(ctx, decodeWholeImages, nullptr);
     }
     return ctx;
 }
@@ -71,6 +90,49 @@ fz_context *threadContext()
             qFatal("Cannot create a MuPDF context");
     }
     return local.ctx;
+}
+
+namespace {
+// The store is dumped under MuPDF's allocation lock: its lines go into a
+// plain string, never into a MuPDF buffer whose growth would take the lock
+// again.
+void appendToString(fz_context *, void *state, const void *data, size_t n)
+{
+    static_cast<std::string *>(state)->append(static_cast<const char *>(data), n);
+}
+
+// Writes MuPDF's dump of its store to `text`; 0 on failure.
+int dumpStore(fz_context *ctx, std::string *text)
+{
+    fz_output *out = nullptr;
+    int ok = 1;
+    fz_var(out);
+    fz_var(ok);
+    fz_try(ctx)
+    {
+        out = fz_new_output(ctx, 0, text, appendToString, nullptr, nullptr);
+        fz_debug_store(ctx, out);
+        fz_close_output(ctx, out);
+    }
+    fz_always(ctx) fz_drop_output(ctx, out);
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+} // namespace
+
+int storedImagePieces(int width, int height)
+{
+    std::string text;
+    if (!dumpStore(threadContext(), &text))
+        return -1;
+    // One line a stored item in the list section, then the same items again
+    // in the hash section: count the list section only.
+    const std::string section = text.substr(0, text.find("resource store hash contents"));
+    const std::string wanted = "key=(image " + std::to_string(width) + " x " + std::to_string(height) + " ";
+    int count = 0;
+    for (size_t at = section.find(wanted); at != std::string::npos; at = section.find(wanted, at + 1))
+        ++count;
+    return count;
 }
 
 QString caughtMessage(fz_context *ctx)

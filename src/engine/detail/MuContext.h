@@ -34,6 +34,10 @@ private:
     fz_context *m_ctx;
 };
 
+// How many decoded pieces of images of width × height pixels MuPDF's store
+// holds (whole images or parts), at any scale; -1 when it cannot be read.
+int storedImagePieces(int width, int height);
+
 // The message of the error just caught on `ctx` (call only in fz_catch, or
 // right after a C-style helper reported failure through a char buffer).
 QString caughtMessage(fz_context *ctx);

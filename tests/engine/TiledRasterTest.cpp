@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <cstdlib>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
+#include "engine/detail/MuContext.h"
+#include "fixtures/PdfFixtureWriter.h"
+
+using namespace folvan::engine;
+
+namespace {
+
+// A picture whose every part differs from the others, so that a tile drawn
+// from the wrong part of the image shows.
+QImage picture(QSize size)
+{
+    QImage image(size, QImage::Format_RGB888);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 255 / size.width(), y * 255 / size.height(), (x + y) * 255 / (size.width() + size.height())));
+    return image;
+}
+
+// A 600 × 600 page: an image of `pixels` over its lower half, a line of text
+// and a half-transparent box across where the tiles meet.
+QByteArray pageWithImage(QSize pixels)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(600, 600));
+    writer.addImage(0, QRectF(20, 20, 560, 300), picture(pixels));
+    writer.addText(0, QPointF(40, 450), QStringLiteral("Tiles meet in the middle of this line"),
+                   FixtureFont::Helvetica, 24);
+    writer.addContent(0, "q /GS1 gs 0 0 1 rg 200 150 250 300 re f Q\n");
+    writer.addResource(0, "ExtGState", "GS1", "<< /ca 0.5 >>");
+    return writer.data();
+}
+
+// The page's tiles of `edge` pixels at `scale`, drawn one by one from one
+// display list and put together again.
+QImage tiledRaster(const PdfPage &page, double scale, int edge)
+{
+    const auto list = page.displayList(true);
+    const QSize full = (page.displaySize() * scale).toSize();
+    QImage whole(full, QImage::Format_RGB32);
+    QPainter painter(&whole);
+    for (int y = 0; y < full.height(); y += edge)
+        for (int x = 0; x < full.width(); x += edge)
+            painter.drawImage(QPoint(x, y), list->render(scale, QRect(x, y, edge, edge)));
+    return whole;
+}
+
+} // namespace
+
+TEST(TiledRaster, TilesFromOneDisplayListPutTogetherAreTheDirectRaster)
+{
+    const QByteArray data = pageWithImage(QSize(640, 360));
+    // The direct raster first, on its own document, before any display list.
+    const auto direct = PdfDocument::openData(data);
+    ASSERT_TRUE(direct);
+    const QImage expected = direct->page(0).render(2.5).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(expected.size(), QSize(1500, 1500));
+
+    const auto tiled = PdfDocument::openData(data);
+    for (int edge : {1024, 512, 333}) {
+        const QImage together = tiledRaster(tiled->page(0), 2.5, edge);
+        ASSERT_EQ(together.size(), expected.size()) << edge;
+        // MuPDF scales an image cut by a tile's edge a rounding step apart
+        // from the whole; anything more is a tile drawn wrong.
+        int differing = 0;
+        for (int y = 0; y < expected.height(); ++y)
+            for (int x = 0; x < expected.width(); ++x) {
+                const QRgb a = together.pixel(x, y), b = expected.pixel(x, y);
+                differing += std::abs(qRed(a) - qRed(b)) > 1 || std::abs(qGreen(a) - qGreen(b)) > 1
+                    || std::abs(qBlue(a) - qBlue(b)) > 1;
+            }
+        EXPECT_EQ(differing, 0) << "tiles of " << edge;
+    }
+}
+
+TEST(TiledRaster, ThePagesImagesAreDecodedOncePerScaleForAllItsTiles)
+{
+    // A size no other test uses, to find this image in the shared store.
+    const QSize pixels(1234, 987);
+    const auto document = PdfDocument::openData(pageWithImage(pixels));
+    ASSERT_TRUE(document);
+    const PdfPage page = document->page(0);
+    ASSERT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 0);
+
+    // At a scale that needs a quarter of its pixels: 3 × 3 tiles, the image
+    // under six of them, decoded once at half its width and height.
+    tiledRaster(page, 0.9, 200);
+    EXPECT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 1);
+    // At full resolution, once more for all the tiles.
+    tiledRaster(page, 4, 1024);
+    EXPECT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 2);
+    // Drawn again at either scale, the tiles find what is stored.
+    tiledRaster(page, 4, 1024);
+    tiledRaster(page, 0.9, 200);
+    EXPECT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 2);
+}
