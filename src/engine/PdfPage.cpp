@@ -52,8 +52,10 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, Layer layer, fz_coo
 }
 
 // Draws display lists one over the other, or else a page directly, into
-// `samples` (RGB, w × h, `stride` bytes a row), already white. Returns 0
-// when drawing failed part-way.
+// `samples` (w × h, `stride` bytes a row, 32 bits a pixel as blue, green,
+// red, alpha: QImage's RGB32 in memory), already opaque white. Drawing over
+// the opaque ground keeps every pixel opaque. Returns 0 when drawing failed
+// part-way.
 int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_page *page, int withAnnotations,
              fz_matrix ctm, int w, int h, int stride, unsigned char *samples, fz_cookie *cookie)
 {
@@ -65,7 +67,7 @@ int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_
     fz_var(device);
     fz_try(ctx)
     {
-        pixmap = fz_new_pixmap_with_data(ctx, fz_device_rgb(ctx), w, h, nullptr, 0, stride, samples);
+        pixmap = fz_new_pixmap_with_data(ctx, fz_device_bgr(ctx), w, h, nullptr, 1, stride, samples);
         device = fz_new_draw_device(ctx, fz_identity, pixmap);
         if (listCount > 0) {
             for (int i = 0; i < listCount; ++i)
@@ -101,10 +103,11 @@ QImage blankRaster(const PageGeometry &geometry, double scale, const QRect &pixe
     const QRect region = pixelRegion.isEmpty() ? full : pixelRegion & full;
     if (region.isEmpty() || region.width() > kMaxRasterEdge || region.height() > kMaxRasterEdge)
         return QImage();
-    QImage image(region.size(), QImage::Format_RGB888);
+    // In the form the page view paints, so that its tiles need no copy.
+    QImage image(region.size(), QImage::Format_RGB32);
     if (image.isNull())
         return image;
-    std::memset(image.bits(), 0xff, size_t(image.sizeInBytes())); // white
+    std::memset(image.bits(), 0xff, size_t(image.sizeInBytes())); // opaque white
     *ctm = detail::toFzMatrix(geometry.fitzToRaster(scale) * QTransform::fromTranslate(-region.x(), -region.y()));
     return image;
 }

@@ -97,7 +97,7 @@ public:
     // that raster caches know to draw it again.
     std::uint64_t revision() const;
 
-    // A raster of the displayed page on white, RGB888, at `scale` pixels per
+    // A raster of the displayed page on white, RGB32, at `scale` pixels per
     // point. `pixelRegion`, when not empty, is a part of the full raster in
     // its own pixel coordinates; only that part is drawn and returned. A
     // page whose content runs past the engine's work limits (a hostile

@@ -122,7 +122,8 @@ TEST(PageRaster, SkipsRowsItCannotUse)
         {50, 50, 100, 100, 1, 1, 0, 0.5},      {50, 50, 100, 100, 1, 1, 0, 0.5, 0, 0},
         {50, 50, 0, 100, 1, 1, 0, 0.5, 0},     {700, 700, 50, 50, 1, 1, 0, 0.5, 0},
     };
-    EXPECT_EQ(PageRaster::image(page, 600, bad).convertToFormat(QImage::Format_RGB888), plain);
+    EXPECT_EQ(PageRaster::image(page, 600, bad).convertToFormat(QImage::Format_RGB32),
+              plain.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST(PageRaster, BurnsRowsInPageSpaceOnRotatedPages)
