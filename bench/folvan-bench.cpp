@@ -1,8 +1,12 @@
-// folvan-bench PDF [--scale S] [--query WORD]
+// folvan-bench PDF [--scale S] [--query WORD] [--pages FIRST[-LAST]]
 //   Prints one "name value" line per figure for the engine on PDF: opening,
-//   rasterizing every page at the scale, PNG encoding of those rasters, page
-//   text, a search, peak memory, and MuPDF's own tool rasterizing the same
-//   pages at the same resolution for comparison.
+//   page text, a search, peak memory, PNG encoding of the page rasters, and
+//   the rasters of the pages (all, or the 1-based range given) at the scale
+//   drawn two ways beside MuPDF's own tool drawing the same pages at the
+//   same resolution to RGB in the same run: as the page view draws them
+//   (display list recorded, then 1024-pixel tiles made by the page view's
+//   raster cache, one tile at a time) and directly (no display list, one
+//   whole-page raster).
 // folvan-bench PDF --previews [--scale S]
 //   The citation previews of PDF's links (preview_bench.cpp).
 // folvan-bench PDF --markup-list N
@@ -31,8 +35,11 @@
 #include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPng.h"
 #include "engine/PdfSearch.h"
+#include "pdfview/PageRasterCache.h"
 
 using namespace folvan::engine;
+using folvan::pdfview::PageRasterCache;
+using folvan::pdfview::RasterTileKey;
 
 namespace {
 
@@ -78,13 +85,17 @@ int generate(const QString &out, int pages)
     return 0;
 }
 
-// MuPDF's own tool on the same file and resolution; its own timing line
-// leaves out process start-up.
-double mutoolMsPerPage(const QString &path, double scale, int pages)
+// MuPDF's own tool on the same file, pages (1-based, inclusive) and
+// resolution, drawing to RGB as the engine does; its own timing line leaves
+// out process start-up.
+double mutoolMsPerPage(const QString &path, double scale, int first, int last)
 {
     QProcess process;
-    process.start(QStringLiteral("mutool"), {QStringLiteral("draw"), QStringLiteral("-s"), QStringLiteral("t"),
-                                             QStringLiteral("-r"), QString::number(72 * scale), path});
+    process.start(QStringLiteral("mutool"),
+                  {QStringLiteral("draw"), QStringLiteral("-s"), QStringLiteral("t"), QStringLiteral("-r"),
+                   QString::number(72 * scale), QStringLiteral("-c"), QStringLiteral("rgb"), QStringLiteral("-F"),
+                   QStringLiteral("pnm"), QStringLiteral("-o"), QStringLiteral("/dev/null"), path,
+                   QStringLiteral("%1-%2").arg(first).arg(last)});
     // MuPDF's tool has no bound on hostile files: give up after a while.
     if (!process.waitForFinished(300'000)) {
         process.kill();
@@ -93,7 +104,30 @@ double mutoolMsPerPage(const QString &path, double scale, int pages)
     }
     const QString output = QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
     const auto match = QRegularExpression(QStringLiteral("total (\\d+)ms")).match(output);
-    return match.hasMatch() && pages > 0 ? match.captured(1).toDouble() / pages : -1;
+    return match.hasMatch() ? match.captured(1).toDouble() / (last - first + 1) : -1;
+}
+
+// The pages [first, last) drawn as the page view draws them: on a freshly
+// opened document, each page's display list recorded and every tile of it
+// made by the view's raster cache. The tiles are asked for one at a time so
+// that the figure is the work of one thread, as MuPDF's tool's is.
+double tiledMs(const QString &path, double scale, int first, int last)
+{
+    auto document = PdfDocument::open(path);
+    PageRasterCache cache;
+    cache.setDocument(document);
+    const int key = PageRasterCache::scaleKey(scale);
+    const int t = PageRasterCache::kTileSize;
+    return millisecondsOf([&] {
+        for (int p = first; p < last; ++p) {
+            const QSizeF size = document->page(p).displaySize() * PageRasterCache::deviceScale(key);
+            for (int row = 0; row * t < size.height(); ++row)
+                for (int column = 0; column * t < size.width(); ++column) {
+                    cache.request(RasterTileKey{p, key, column, row, cache.epoch(p)}, 0);
+                    cache.waitForIdle();
+                }
+        }
+    });
 }
 
 } // namespace
@@ -130,8 +164,9 @@ int main(int argc, char **argv)
     }
     const double scale = option(QStringLiteral("--scale"), QStringLiteral("2")).toDouble();
     const QString query = option(QStringLiteral("--query"), QStringLiteral("the"));
-    if (args.size() != 1 || !(scale > 0)) {
-        std::fprintf(stderr, "usage: folvan-bench PDF [--scale S] [--query WORD]\n"
+    const QStringList range = option(QStringLiteral("--pages"), QString()).split(QLatin1Char('-'));
+    if (args.size() != 1 || !(scale > 0) || range.size() > 2) {
+        std::fprintf(stderr, "usage: folvan-bench PDF [--scale S] [--query WORD] [--pages FIRST[-LAST]]\n"
                              "       folvan-bench --generate OUT [--pages N]\n");
         return 2;
     }
@@ -149,6 +184,14 @@ int main(int argc, char **argv)
         return 1;
     }
     print("pages", pages);
+    // The drawn pages, 0-based [first, last).
+    const int first = range.first().isEmpty() ? 0 : std::clamp(range.first().toInt() - 1, 0, pages);
+    const int last = range.first().isEmpty() ? pages : std::clamp(range.last().toInt(), first, pages);
+    if (first >= last) {
+        std::fprintf(stderr, "no pages to draw\n");
+        return 2;
+    }
+    const int drawn = last - first;
 
     // Text on a fresh document, so that nothing is cached yet.
     {
@@ -166,29 +209,35 @@ int main(int argc, char **argv)
           }));
     print("matches", double(matches.size()));
 
-    // Rasters: the best of two passes, each on a freshly opened document,
-    // against the best of two runs of MuPDF's tool, to damp the noise of a
-    // busy machine the same way on both sides.
-    double renderMs = -1;
+    // Rasters: each figure the best of two passes, the engine's on a freshly
+    // opened document, to damp the noise of a busy machine the same way on
+    // every side.
+    double directMs = -1, tiled = -1, mutool = -1;
     double pngMs = 0;
     for (int pass = 0; pass < 2; ++pass) {
         auto fresh = PdfDocument::open(path);
         double passMs = 0;
-        for (int p = 0; p < pages; ++p) {
+        for (int p = first; p < last; ++p) {
             QImage image;
             passMs += millisecondsOf([&] { image = fresh->page(p).render(scale); });
             if (pass == 0)
                 pngMs += millisecondsOf([&] { encodePng(image, 1); });
         }
-        renderMs = renderMs < 0 ? passMs : std::min(renderMs, passMs);
+        directMs = directMs < 0 ? passMs : std::min(directMs, passMs);
+        const double tiledPass = tiledMs(path, scale, first, last);
+        tiled = tiled < 0 ? tiledPass : std::min(tiled, tiledPass);
+        const double mutoolPass = mutoolMsPerPage(path, scale, first + 1, last);
+        if (mutoolPass > 0)
+            mutool = mutool < 0 ? mutoolPass : std::min(mutool, mutoolPass);
     }
-    print("render_ms_per_page", renderMs / pages);
-    print("png_ms_per_page", pngMs / pages);
-
-    const double mutool = std::min(mutoolMsPerPage(path, scale, pages), mutoolMsPerPage(path, scale, pages));
+    print("drawn_pages", drawn);
+    print("tiled_render_ms_per_page", tiled / drawn);
+    print("direct_render_ms_per_page", directMs / drawn);
+    print("png_ms_per_page", pngMs / drawn);
     if (mutool > 0) {
         print("mutool_render_ms_per_page", mutool);
-        print("render_ratio_to_mutool", renderMs / pages / mutool);
+        print("tiled_ratio_to_mutool", tiled / drawn / mutool);
+        print("direct_ratio_to_mutool", directMs / drawn / mutool);
     }
     print("peak_rss_mb", peakRssMb());
     return 0;
