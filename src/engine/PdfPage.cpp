@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "engine/PdfDocument.h"
 #include "engine/detail/DocumentImpl.h"
@@ -89,6 +91,53 @@ int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_
     return ok;
 }
 
+// Decodes the images a display list draws, whole, at the size they are
+// drawn at with `ctm`, into MuPDF's store (and lets go of them), so that
+// the tiles of the page drawn after it find them there instead of each
+// decoding them at once on their own threads.
+void decodeImage(fz_context *ctx, fz_image *image, fz_matrix ctm)
+{
+    // Those too large to share whole are decoded by each tile, a part each.
+    if (1ll * image->w * image->h * 4 > detail::kWholeImageBytes)
+        return;
+    int w = 0, h = 0;
+    fz_drop_pixmap(ctx, fz_get_pixmap_from_image(ctx, image, nullptr, &ctm, &w, &h));
+}
+void decodeFilledImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, float, fz_color_params)
+{
+    decodeImage(ctx, image, ctm);
+}
+void decodeMaskImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, fz_colorspace *, const float *,
+                     float, fz_color_params)
+{
+    decodeImage(ctx, image, ctm);
+}
+void decodeClipImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, fz_rect)
+{
+    decodeImage(ctx, image, ctm);
+}
+
+void decodeImages(fz_context *ctx, fz_display_list *const *lists, int listCount, fz_matrix ctm)
+{
+    fz_device *device = nullptr;
+    fz_var(device);
+    fz_try(ctx)
+    {
+        device = fz_new_device_of_size(ctx, sizeof(fz_device));
+        device->fill_image = decodeFilledImage;
+        device->fill_image_mask = decodeMaskImage;
+        device->clip_image_mask = decodeClipImage;
+        for (int i = 0; i < listCount; ++i)
+            fz_run_display_list(ctx, lists[i], device, ctm, fz_infinite_rect, nullptr);
+        fz_close_device(ctx, device);
+    }
+    fz_always(ctx) fz_drop_device(ctx, device);
+    fz_catch(ctx)
+    {
+        // The tiles decode what is missing themselves.
+    }
+}
+
 // A white raster for the part `pixelRegion` (all when empty) of the page
 // drawn at `scale`, with the matrix that takes MuPDF's page space to it; a
 // null image when the request is unusable.
@@ -132,8 +181,16 @@ public:
         fz_matrix ctm;
         QImage image = blankRaster(m_geometry, scale, pixelRegion, &ctm);
         fz_display_list *lists[2] = {m_contents ? m_contents->m_list : m_list, m_list};
-        if (!image.isNull())
-            drawInto(detail::threadContext(), lists, m_contents ? 2 : 1, nullptr, 0, ctm, image.width(),
+        if (image.isNull())
+            return image;
+        {
+            // The first tile at a scale decodes the page's images; the
+            // others, made at the same time on other threads, wait for it.
+            std::lock_guard lock(m_decodeMutex);
+            if (m_decodedScales.insert(std::lround(scale * 1000)).second)
+                decodeImages(detail::threadContext(), lists, m_contents ? 2 : 1, ctm);
+        }
+        drawInto(detail::threadContext(), lists, m_contents ? 2 : 1, nullptr, 0, ctm, image.width(),
                      image.height(), int(image.bytesPerLine()), image.bits(), nullptr);
         return image;
     }
@@ -143,6 +200,8 @@ private:
     PageGeometry m_geometry;
     int m_page;
     std::shared_ptr<const MuDisplayList> m_contents;
+    mutable std::mutex m_decodeMutex;
+    mutable std::set<long> m_decodedScales;
 };
 
 } // namespace

@@ -89,8 +89,13 @@ TEST(TiledRaster, ThePagesImagesAreDecodedOncePerScaleForAllItsTiles)
     const PdfPage page = document->page(0);
     ASSERT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 0);
 
-    // At a scale that needs a quarter of its pixels: 3 × 3 tiles, the image
-    // under six of them, decoded once at half its width and height.
+    // At a scale that needs a quarter of its pixels, the first tile made
+    // decodes the image at half its width and height even when it does not
+    // show it, so that the tiles made beside it on other threads find it.
+    const auto list = page.displayList(true);
+    list->render(0.9, QRect(0, 0, 200, 200));
+    EXPECT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 1);
+    // All 3 × 3 tiles, the image under six of them, use that one.
     tiledRaster(page, 0.9, 200);
     EXPECT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 1);
     // At full resolution, once more for all the tiles.

@@ -12,9 +12,6 @@ std::mutex g_locks[FZ_LOCK_MAX];
 void lockCallback(void *, int lock) { g_locks[lock].lock(); }
 void unlockCallback(void *, int lock) { g_locks[lock].unlock(); }
 
-// MuPDF's shared store of fonts, images and glyphs, for all threads.
-constexpr size_t kStoreSize = 256u << 20;
-
 // No single block of MuPDF's may exceed this. A hostile file can make MuPDF
 // grow one buffer without end (an annotation appearance it synthesizes for
 // a degenerate shape, for one); refusing the block turns that into an error
@@ -26,14 +23,10 @@ constexpr size_t kMaxBlock = size_t(256) << 20;
 // it shows; MuPDF keeps decoded images in its store under the part asked
 // for, so every tile would decode the image again. Asking for the whole
 // image instead gives one entry per image and scale that every tile of the
-// page finds. Images too large to keep whole (a decoded size beyond an
-// eighth of the store) are still decoded a part at a time.
-constexpr long long kWholeImageBytes = kStoreSize / 8;
-
+// page finds.
 void decodeWholeImages(void *, int w, int h, int l2factor, fz_irect *subarea)
 {
     const long long scaledW = (w >> l2factor) + 1, scaledH = (h >> l2factor) + 1;
-    // Four bytes a pixel covers every colour space MuPDF decodes to.
     if (scaledW * scaledH * 4 <= kWholeImageBytes)
         *subarea = fz_irect{0, 0, w, h};
 }

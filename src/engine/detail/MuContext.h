@@ -34,6 +34,13 @@ private:
     fz_context *m_ctx;
 };
 
+// MuPDF's shared store of fonts, images and glyphs, for all threads.
+constexpr long long kStoreSize = 256ll << 20;
+// The largest decoded image (four bytes a pixel, which covers every colour
+// space MuPDF decodes to) that the page's tiles share whole; larger ones are
+// still decoded a part at a time.
+constexpr long long kWholeImageBytes = kStoreSize / 8;
+
 // How many decoded pieces of images of width × height pixels MuPDF's store
 // holds (whole images or parts), at any scale; -1 when it cannot be read.
 int storedImagePieces(int width, int height);
