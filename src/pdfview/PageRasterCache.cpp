@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
@@ -15,6 +19,9 @@ namespace {
 
 // Bytes per raster pixel (32-bit RGB).
 constexpr qint64 kPixelBytes = 4;
+// Freed raster memory after which the allocator is asked to hand its free
+// pages back to the system.
+constexpr qint64 kTrimAfter = 32ll << 20;
 
 } // namespace
 
@@ -39,6 +46,22 @@ qint64 RasterBudget::limit() const
     for (const PageRasterCache *cache : m_caches)
         area += cache->shownArea();
     return area * kPixelBytes * kScreensKept;
+}
+
+void RasterBudget::giveBack(qint64 bytes)
+{
+    m_used -= bytes;
+    m_freedSinceTrim += bytes;
+    if (m_freedSinceTrim < kTrimAfter)
+        return;
+    m_freedSinceTrim = 0;
+#if defined(__GLIBC__)
+    // Tiles are made on worker threads, in the allocator's per-thread
+    // arenas, which keep freed pages to themselves: without this the
+    // process would keep the memory of every raster it ever gave up.
+    // (Off the main thread: the walk over the arenas takes a few ms.)
+    QThreadPool::globalInstance()->start([] { malloc_trim(0); }, -1);
+#endif
 }
 
 void RasterBudget::fit()
@@ -111,15 +134,15 @@ void PageRasterCache::removeTile(const RasterTileKey &key)
     if (it == m_tiles.end())
         return;
     m_used -= it->second.bytes;
-    m_budget.m_used -= it->second.bytes;
+    m_budget.giveBack(it->second.bytes);
     m_tiles.erase(it);
 }
 
 void PageRasterCache::clearTiles()
 {
-    m_budget.m_used -= m_used;
-    m_used = 0;
     m_tiles.clear();
+    m_budget.giveBack(m_used);
+    m_used = 0;
 }
 
 void PageRasterCache::setShownArea(QSize devicePixels)

@@ -65,10 +65,12 @@ private:
     friend class PageRasterCache;
     // Gives up least recently used rasters until the kept ones fit.
     void fit();
+    void giveBack(qint64 bytes);
     quint64 tick() { return ++m_clock; }
 
     std::vector<PageRasterCache *> m_caches;
     qint64 m_used = 0;
+    qint64 m_freedSinceTrim = 0;
     quint64 m_clock = 0;
 };
 
