@@ -38,6 +38,17 @@ protected:
         });
     }
     bool waitForDrawing(int before) { return test::waitFor([&] { return drawn > before; }, 30); }
+    // Shows the book without turning animations, counting its drawn spreads,
+    // and waits for the paper to be ready.
+    bool showCountingSpreads(PaperBookView &view, BookViewParameters &parameters)
+    {
+        countDrawnSpreads(view);
+        parameters.reducedMotion = true;
+        view.setParameters(parameters);
+        view.resize(1000, 700);
+        view.show();
+        return test::waitFor([&] { return view.coordinator()->paperReady(); }, 60);
+    }
     bool waitForPage(int page) { return test::waitFor([&] { return drawnPage == page; }, 30); }
     // The value of a script run in the page.
     QVariant evaluate(PaperBookView &view, const QString &script)
@@ -166,13 +177,8 @@ TEST_F(BookPageTest, AViewWithoutACoverStillStartsThePage)
 TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
 {
     PaperBookView view(model.get());
-    countDrawnSpreads(view);
     BookViewParameters parameters;
-    parameters.reducedMotion = true;
-    view.setParameters(parameters);
-    view.resize(1000, 700);
-    view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
 
     const QString bookWidth = QStringLiteral("document.getElementById('tilt').style.width");
     const QString widthAtOne = evaluate(view, bookWidth).toString();
@@ -204,13 +210,8 @@ TEST_F(BookPageTest, OnlyTheShownPagesHoldDecodedRasters)
 {
     model->setCurrentPageIndex(3);
     PaperBookView view(model.get());
-    countDrawnSpreads(view);
     BookViewParameters parameters;
-    parameters.reducedMotion = true;
-    view.setParameters(parameters);
-    view.resize(1000, 700);
-    view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
 
     const QString painted = QStringLiteral(
         "[...document.querySelectorAll('canvas.raster')].filter((c) => c.width > 0)"
