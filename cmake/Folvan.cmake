@@ -33,3 +33,24 @@ function(folvan_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# folvan_web_page_files(PAGE OUT FILE...): the paths of FILEs in web/PAGE, in
+# OUT. Any of them missing (the page's npm packages, or what its install makes
+# from them, not there yet) stops the configure with the one message every
+# page gives.
+function(folvan_web_page_files page out)
+  set(paths "")
+  set(missing "")
+  foreach(file IN LISTS ARGN)
+    set(path ${CMAKE_SOURCE_DIR}/web/${page}/${file})
+    if(NOT EXISTS ${path})
+      list(APPEND missing ${file})
+    endif()
+    list(APPEND paths ${path})
+  endforeach()
+  if(missing)
+    list(JOIN missing ", " missing)
+    message(FATAL_ERROR "web/${page} needs its npm packages (missing: ${missing}): run scripts/setup.sh")
+  endif()
+  set(${out} ${paths} PARENT_SCOPE)
+endfunction()
