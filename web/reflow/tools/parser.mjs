@@ -3,44 +3,54 @@
 // the parser) and parser/liteparse_wasm_bg.wasm. Run by `npm ci` here.
 // In node, import parser/liteparse_wasm.js after setting
 // globalThis["$libmupdf_wasm_Module"] = { wasmBinary } as the page does.
+//
+// The module gets tools/text-walk.patch applied with `patch`, strictly (no
+// fuzz): when the pinned package no longer matches it, the install stops.
+// A file is written only when its content changed, so that reinstalling the
+// same packages leaves the build nothing to redo.
+import { execFileSync } from "node:child_process";
 import fs from "node:fs";
+import os from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
 
 const here = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const dist = path.join(here, "node_modules", "mupdf", "dist");
 const out = path.join(here, "parser");
+const patchFile = path.join(here, "tools", "text-walk.patch");
+
+function patched(file) {
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), "folvan-parser-"));
+  const result = path.join(work, path.basename(file));
+  try {
+    execFileSync("patch", ["--batch", "--forward", "--fuzz=0", "--no-backup-if-mismatch",
+      "--reject-file=-", "--output", result, "--input", patchFile, file],
+    { encoding: "utf8", stdio: ["ignore", "pipe", "pipe"] });
+    return fs.readFileSync(result, "utf8");
+  } catch (error) {
+    const said = [error.stdout, error.stderr].filter(Boolean).join("").trim();
+    throw new Error(`tools/text-walk.patch does not apply to ${path.relative(here, file)}` +
+      ` (the pinned mupdf package changed?)\n${said || error.message}`);
+  } finally {
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+}
+
+function writeIfChanged(file, content) {
+  const bytes = Buffer.isBuffer(content) ? content : Buffer.from(content, "utf8");
+  if (fs.existsSync(file) && fs.readFileSync(file).equals(bytes))
+    return;
+  fs.writeFileSync(file, bytes);
+}
 
 const loader = fs.readFileSync(path.join(dist, "mupdf-wasm.js"), "utf8");
-const main = fs.readFileSync(path.join(dist, "mupdf.js"), "utf8");
+const main = patched(path.join(dist, "mupdf.js"));
 const importLine = 'import libmupdf_wasm from "./mupdf-wasm.js";';
 if (!main.includes(importLine) || !/export default _;\s*$/.test(loader))
   throw new Error("the parser package changed its layout; check tools/parser.mjs");
 
-// A text walk makes a font wrapper (with its finalizer) for every character;
-// one wrapper per font and walk does the same work at a fraction of the cost.
-const perChar = "let ch_font = new Font(libmupdf._wasm_stext_char_get_font(ch));";
-const walkStart = "\twalk(walker) {\n\t\tlet block = libmupdf._wasm_stext_page_get_first_block(this.pointer);";
-if (!main.includes(perChar) || !main.includes(walkStart))
-  throw new Error("the parser package changed its text walk; check tools/parser.mjs");
-const shared = main
-  .replace(walkStart, walkStart.replace("{\n", "{\n\t\tconst walk_fonts = new Map();\n"))
-  .replace(perChar, "let ch_font_ptr = libmupdf._wasm_stext_char_get_font(ch);" +
-    " let ch_font = walk_fonts.get(ch_font_ptr);" +
-    " if (!ch_font) walk_fonts.set(ch_font_ptr, ch_font = new Font(ch_font_ptr));");
-
-// The text walk turns a character with String.fromCharCode, which keeps only
-// the low 16 bits: a mathematical letter such as U+1D6FC came out as the
-// Hangul syllable U+D6FC. Take the whole code point (two UTF-16 units above
-// U+FFFF); a value that is no code point stands for a missing character.
-const perRune = "let ch_rune = String.fromCharCode(libmupdf._wasm_stext_char_get_c(ch));";
-if (!shared.includes(perRune))
-  throw new Error("the parser package changed how it reads a character; check tools/parser.mjs");
-const whole = shared.replace(perRune, "let ch_code = libmupdf._wasm_stext_char_get_c(ch);" +
-  " let ch_rune = ch_code >= 0 && ch_code <= 0x10FFFF ? String.fromCodePoint(ch_code) : \"\\uFFFD\";");
-
 const inlined = loader.replace(/export default _;\s*$/, "return _; })();\n");
-const joined = whole.replace(importLine, "const libmupdf_wasm = (() => {" + inlined);
+const joined = main.replace(importLine, "const libmupdf_wasm = (() => {" + inlined);
 fs.mkdirSync(out, { recursive: true });
-fs.writeFileSync(path.join(out, "liteparse_wasm.js"), joined);
-fs.copyFileSync(path.join(dist, "mupdf-wasm.wasm"), path.join(out, "liteparse_wasm_bg.wasm"));
+writeIfChanged(path.join(out, "liteparse_wasm.js"), joined);
+writeIfChanged(path.join(out, "liteparse_wasm_bg.wasm"), fs.readFileSync(path.join(dist, "mupdf-wasm.wasm")));
