@@ -35,10 +35,20 @@ if [ "${#missing[@]}" -gt 0 ]; then
   "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# npm packages of the local web pages, from their lockfiles.
+# npm packages of the local web pages, from their lockfiles. `npm ci` runs
+# again only when the page's package.json or lock file changed since the last
+# install (their hash is kept in node_modules); otherwise only the page's own
+# install step runs, which rewrites nothing that is already as it should be.
+# Either way the build finds nothing new and redoes nothing.
 here="$(cd "$(dirname "$0")/.." && pwd)"
 for dir in "$here"/web/*/; do
-  if [ -f "$dir/package-lock.json" ]; then
+  [ -f "$dir/package-lock.json" ] || continue
+  stamp="$dir/node_modules/.folvan-lock-hash"
+  lock="$(cd "$dir" && sha256sum package.json package-lock.json | sha256sum | cut -d' ' -f1)"
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$lock" ]; then
+    (cd "$dir" && npm run --if-present --silent postinstall)
+  else
     (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+    echo "$lock" > "$stamp"
   fi
 done
