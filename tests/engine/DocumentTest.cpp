@@ -27,6 +27,19 @@ QByteArray pngBytes()
     return encodePng(image, 6);
 }
 
+// Two pages, the second reading "second", under a page tree whose /Count
+// claims `count` pages.
+QByteArray twoPagesClaiming(const QByteArray &count)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    writer.addPage();
+    writer.addText(1, QPointF(72, 700), QStringLiteral("second"));
+    QByteArray bytes = writer.data();
+    EXPECT_TRUE(bytes.contains("] /Count 2"));
+    return bytes.replace("] /Count 2", "] /Count " + count);
+}
+
 } // namespace
 
 TEST(OpenDocument, RefusesWhatIsNotAReadablePdf)
@@ -89,17 +102,33 @@ TEST(OpenDocument, KeepsPathBytesAndPageCount)
 
 TEST(OpenDocument, CountsThePagesWhenThePageTreeLiesAboutTheirNumber)
 {
-    PdfFixtureWriter writer;
-    writer.addPage();
-    writer.addPage();
-    writer.addText(1, QPointF(72, 700), QStringLiteral("second"));
-    QByteArray bytes = writer.data();
-    ASSERT_TRUE(bytes.contains("] /Count 2"));
-    bytes.replace("] /Count 2", "] /Count 2000000000");
-    auto doc = PdfDocument::openData(bytes);
+    auto doc = PdfDocument::openData(twoPagesClaiming("2000000000"));
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->pageCount(), 2);
     EXPECT_EQ(doc->page(1).string(), QStringLiteral("second"));
+}
+
+TEST(PageMap, FindsEveryPageOfAFlatTreeByNumber)
+{
+    PdfFixtureWriter writer;
+    for (int i = 0; i < 3000; ++i)
+        writer.addPage(QSizeF(300 + i % 7, 400 + i % 11));
+    writer.addText(2999, QPointF(72, 300), QStringLiteral("last"));
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    EXPECT_TRUE(doc->impl().hasPageMap());
+    for (int i : {0, 1, 1234, 2998, 2999})
+        EXPECT_EQ(doc->page(i).displaySize(), QSizeF(300 + i % 7, 400 + i % 11)) << i;
+    EXPECT_EQ(doc->page(2999).string(), QStringLiteral("last"));
+}
+
+TEST(PageMap, IsNotUsedForATreeWithFewerPagesThanItClaims)
+{
+    auto doc = PdfDocument::openData(twoPagesClaiming("3"));
+    ASSERT_TRUE(doc);
+    EXPECT_FALSE(doc->impl().hasPageMap());
+    EXPECT_EQ(doc->page(1).string(), QStringLiteral("second"));
+    EXPECT_TRUE(doc->page(2).string().isEmpty());
 }
 
 TEST(Outline, GivesTitlesDestinationsAndChildren)

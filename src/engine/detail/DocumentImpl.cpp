@@ -29,10 +29,24 @@ int countPageLeaves(fz_context *ctx, pdf_obj *node, pdf_cycle_list *up, int dept
     return count;
 }
 
+// Builds the document's page map, so that finding a page by its number no
+// longer walks the page tree (a flat tree of thousands of pages would be
+// walked for every page). Returns whether the map was made; without it the
+// pages are still found, by walking.
+int loadPageMap(fz_context *ctx, pdf_document *doc)
+{
+    int ok = 1;
+    fz_var(ok);
+    fz_try(ctx) pdf_load_page_tree(ctx, doc);
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
 // Opens PDF bytes with the PDF handler only. Fills `pageCount`, or sets
-// `needsPassword`; on failure returns nullptr with the reason in `error`.
+// `needsPassword`, and `pageMap` when the page map was built; on failure
+// returns nullptr with the reason in `error`.
 pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t size, int *pageCount,
-                           int *needsPassword, char *error)
+                           int *needsPassword, int *pageMap, char *error)
 {
     fz_buffer *buffer = nullptr;
     fz_stream *stream = nullptr;
@@ -56,6 +70,16 @@ pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t si
                 long budget = long(size);
                 pdf_obj *root = pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages");
                 *pageCount = countPageLeaves(ctx, root, nullptr, 0, &budget);
+            } else if ((*pageMap = loadPageMap(ctx, doc))) {
+                // Only for a believable count: the map is sized by it, and
+                // its places past the last page found would be left unset,
+                // so a tree with fewer pages than it claims goes without.
+                long budget = long(size);
+                pdf_obj *root = pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages");
+                if (countPageLeaves(ctx, root, nullptr, 0, &budget) != *pageCount) {
+                    pdf_drop_page_tree(ctx, doc);
+                    *pageMap = 0;
+                }
             }
         }
     }
@@ -121,19 +145,21 @@ DocumentImpl::DocumentImpl(QString path, QByteArray bytes) : m_path(std::move(pa
     fz_context *ctx = threadContext();
     int pageCount = 0;
     int needsPassword = 0;
+    int pageMap = 0;
     char error[kErrorBufferSize] = {0};
     pdf_document *doc = openPdfBytes(ctx, reinterpret_cast<const unsigned char *>(m_bytes.constData()),
-                                     size_t(m_bytes.size()), &pageCount, &needsPassword, error);
+                                     size_t(m_bytes.size()), &pageCount, &needsPassword, &pageMap, error);
     if (!doc) {
         m_error = QStringLiteral("无法读取 PDF：") + QString::fromUtf8(error);
         return;
     }
     if (needsPassword) {
-        pdf_drop_document(ctx, doc);
+        pdf_drop_document(ctx, doc); // no page map is built before the password
         m_error = PdfDocument::passwordProtectedReason;
         return;
     }
     m_pdf = doc;
+    m_pageMapLoaded = pageMap != 0;
     m_pageCount = std::max(0, pageCount);
     m_pages.resize(size_t(m_pageCount));
 }
@@ -148,6 +174,8 @@ DocumentImpl::~DocumentImpl()
         if (slot.page)
             fz_drop_page(ctx, reinterpret_cast<fz_page *>(slot.page));
     }
+    if (m_pdf && m_pageMapLoaded)
+        pdf_drop_page_tree(ctx, m_pdf);
     if (m_pdf)
         pdf_drop_document(ctx, m_pdf);
 }

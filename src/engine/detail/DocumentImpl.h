@@ -45,6 +45,9 @@ public:
     pdf_document *pdf() const { return m_pdf; }
     fz_document *doc() const { return reinterpret_cast<fz_document *>(m_pdf); }
     int pageCount() const { return m_pageCount; }
+    // Whether MuPDF's page map was built at open (pages are then found by
+    // number without walking the page tree).
+    bool hasPageMap() const { return m_pageMapLoaded; }
 
     // The page's geometry from the page tree; an invalid geometry (empty
     // boxes) for a page that cannot be read.
@@ -110,6 +113,7 @@ private:
     QByteArray m_bytes;
     QString m_error;
     pdf_document *m_pdf = nullptr;
+    bool m_pageMapLoaded = false;
     int m_pageCount = 0;
     std::vector<PageSlot> m_pages;
     std::list<std::pair<int, std::shared_ptr<const PdfPageText>>> m_texts;
