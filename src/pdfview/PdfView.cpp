@@ -18,6 +18,7 @@
 
 #include "engine/PdfDocument.h"
 #include "platform/Desktop.h"
+#include "platform/Queues.h"
 #include "pdfview/PageLinks.h"
 #include "pdfview/PageRasterCache.h"
 
@@ -31,6 +32,8 @@ const QColor kSelectionColor(160, 200, 255);
 const QColor kPassageColor(170, 232, 185);
 const QColor kHighlightColor(255, 226, 60);
 const QColor kDefaultBackground(0x9a, 0x9a, 0x9a);
+// The first this many pages have their sizes read at once.
+constexpr int kPagesReadAtOnce = 256;
 
 } // namespace
 
@@ -90,7 +93,11 @@ PdfView::PdfView(QWidget *parent)
     });
 }
 
-PdfView::~PdfView() = default;
+PdfView::~PdfView()
+{
+    if (m_shapeReading)
+        m_shapeReading->store(true);
+}
 
 // ---------------------------------------------------------------- document
 
@@ -100,22 +107,28 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
         return;
     m_document = std::move(document);
     m_rasters->setDocument(m_document);
-    m_pageSizes.clear();
-    m_pageToDisplay.clear();
-    m_displayToPage.clear();
     m_links.clear();
     m_texts.clear();
     const int count = m_document ? m_document->pageCount() : 0;
-    m_pageSizes.reserve(size_t(count));
-    for (int i = 0; i < count; ++i) {
-        const engine::PdfPage page = m_document->page(i);
-        const QSizeF size = page.displaySize();
-        // Flip the displayed page (y up) into y down.
-        const QTransform toDisplay = page.drawingTransform() * QTransform(1, 0, 0, -1, 0, size.height());
-        m_pageSizes.push_back(size);
-        m_pageToDisplay.push_back(toDisplay);
-        m_displayToPage.push_back(toDisplay.inverted());
+    // The first pages are read at once; every later page takes the first
+    // page's shape until its own is read, off the main thread, so that a
+    // long document shows its first page before the whole of it is read.
+    const int known = std::min(count, kPagesReadAtOnce);
+    m_pageSizes.resize(size_t(known));
+    m_pageToDisplay.resize(size_t(known));
+    m_displayToPage.resize(size_t(known));
+    for (int i = 0; i < known; ++i) {
+        const PageShape shape = pageShape(m_document->page(i));
+        m_pageSizes[size_t(i)] = shape.size;
+        m_pageToDisplay[size_t(i)] = shape.toDisplay;
+        m_displayToPage[size_t(i)] = shape.toPage;
     }
+    if (known > 0) {
+        m_pageSizes.resize(size_t(count), m_pageSizes.front());
+        m_pageToDisplay.resize(size_t(count), m_pageToDisplay.front());
+        m_displayToPage.resize(size_t(count), m_displayToPage.front());
+    }
+    readPageShapes(known);
     m_anchorPage = -1;
     m_pressedLink.reset();
     m_highlights.clear();
@@ -147,6 +160,68 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     if (scaled)
         emit scaleChanged();
     viewport()->update();
+}
+
+PdfView::PageShape PdfView::pageShape(const engine::PdfPage &page)
+{
+    PageShape shape;
+    shape.size = page.displaySize();
+    // Flip the displayed page (y up) into y down.
+    shape.toDisplay = page.drawingTransform() * QTransform(1, 0, 0, -1, 0, shape.size.height());
+    shape.toPage = shape.toDisplay.inverted();
+    return shape;
+}
+
+void PdfView::readPageShapes(int from)
+{
+    if (m_shapeReading)
+        m_shapeReading->store(true);
+    m_shapeReading.reset();
+    const quint64 generation = ++m_shapeGeneration;
+    const int count = m_document ? m_document->pageCount() : 0;
+    m_pageShapesPending = from < count;
+    if (!m_pageShapesPending)
+        return;
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    m_shapeReading = stop;
+    // In batches, each under the document's lock page by page, so that the
+    // rasters of the pages on screen are not held up behind the reading.
+    constexpr int kBatch = 512;
+    platform::runConcurrently([view = QPointer<PdfView>(this), document = m_document, from, count, stop, generation] {
+        for (int first = from; first < count && !stop->load(); first += kBatch) {
+            std::vector<PageShape> shapes;
+            const int end = std::min(count, first + kBatch);
+            shapes.reserve(size_t(end - first));
+            for (int i = first; i < end && !stop->load(); ++i)
+                shapes.push_back(pageShape(document->page(i)));
+            platform::runOnMain([view, generation, first, shapes = std::move(shapes), last = end == count] {
+                if (view)
+                    view->takePageShapes(generation, first, shapes, last);
+            });
+        }
+    });
+}
+
+void PdfView::takePageShapes(quint64 generation, int first, const std::vector<PageShape> &shapes, bool last)
+{
+    if (generation != m_shapeGeneration || size_t(first) + shapes.size() > m_pageSizes.size())
+        return;
+    bool resized = false;
+    for (size_t k = 0; k < shapes.size(); ++k) {
+        const size_t i = size_t(first) + k;
+        resized = resized || shapes[k].size != m_pageSizes[i];
+        m_pageSizes[i] = shapes[k].size;
+        m_pageToDisplay[i] = shapes[k].toDisplay;
+        m_displayToPage[i] = shapes[k].toPage;
+    }
+    if (last) {
+        m_pageShapesPending = false;
+        m_shapeReading.reset();
+    }
+    if (resized)
+        relayoutKeepingPlace();
+    else
+        viewport()->update();
 }
 
 // ---------------------------------------------------------------- zoom
@@ -236,6 +311,35 @@ void PdfView::relayout(std::optional<QPointF> anchor)
     }
     updateCurrentPage();
     viewport()->update();
+}
+
+void PdfView::relayoutKeepingPlace()
+{
+    // The page being read stays where it is on screen, at the same point of
+    // it, however the pages before it grew or shrank.
+    const int page = m_currentPage;
+    QPointF offsetInPage;
+    if (page >= 0 && page < m_layout.pageCount())
+        offsetInPage = (scrollOffset() - m_layout.pageRect(page).topLeft()) / m_layout.scale();
+    m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
+    bool scaled = false;
+    if (m_autoScales) {
+        const double scale = std::clamp(scaleFactorForSizeToFit(), m_minScale, m_maxScale);
+        if (std::abs(scale - m_scale) > 1e-9) {
+            m_scale = scale;
+            m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
+            scaled = true;
+        }
+    }
+    updateScrollBars();
+    if (page >= 0 && page < m_layout.pageCount()) {
+        m_programmaticScroll = true;
+        scrollDocumentTo(m_layout.pageRect(page).topLeft() + offsetInPage * m_layout.scale());
+        m_programmaticScroll = false;
+    }
+    viewport()->update();
+    if (scaled)
+        emit scaleChanged();
 }
 
 void PdfView::layoutDocumentView()

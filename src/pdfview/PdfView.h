@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -164,6 +165,9 @@ public:
     // True when every visible part of every visible page is drawn from a
     // sharp raster at the current zoom.
     bool isSharp() const;
+    // True while the pages' own sizes are still being read (until then a
+    // page not yet read is laid out at the first page's size).
+    bool isReadingPageSizes() const { return m_pageShapesPending; }
 
 signals:
     void pageChanged();
@@ -201,6 +205,18 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // A page's displayed size (points) and the transforms between its PDF
+    // user space and the displayed page (top left origin, y down).
+    struct PageShape {
+        QSizeF size;
+        QTransform toDisplay;
+        QTransform toPage;
+    };
+    static PageShape pageShape(const engine::PdfPage &page);
+    // Reads the shapes of the pages from `from` on off the main thread.
+    void readPageShapes(int from);
+    void takePageShapes(quint64 generation, int first, const std::vector<PageShape> &shapes, bool last);
+    void relayoutKeepingPlace();
     void relayout(std::optional<QPointF> anchor);
     void updateScrollBars();
     void updateCurrentPage();
@@ -235,6 +251,10 @@ private:
     // origin, y down; and back.
     std::vector<QTransform> m_pageToDisplay;
     std::vector<QTransform> m_displayToPage;
+    // The reading of the page shapes: its generation, and its stop flag.
+    quint64 m_shapeGeneration = 0;
+    std::shared_ptr<std::atomic_bool> m_shapeReading;
+    bool m_pageShapesPending = false;
     mutable QHash<int, std::vector<Link>> m_links;
     // Page texts fetched off the main thread, so that the pointer's shape
     // and the highlights never wait for the document.

@@ -8,6 +8,7 @@
 #include "pdfview/PageRasterCache.h"
 #include "pdfview/PdfView.h"
 #include "PageViewFixtures.h"
+#include "support/TestEnv.h"
 
 using namespace folvan;
 using namespace folvan::pdfview;
@@ -178,6 +179,39 @@ TEST_F(PdfViewTest, GoesToPagesAndDestinations)
     EXPECT_EQ(view.currentPageIndex(), 0);
     QTest::keyClick(view.viewport(), Qt::Key_PageDown);
     EXPECT_EQ(view.verticalScrollBar()->value(), view.viewport()->height() - 40);
+}
+
+TEST_F(PdfViewTest, LongDocumentsKeepTheReadersPlaceWhileTheirPageSizesAreRead)
+{
+    // The later pages are twice as tall as the first: the view learns it
+    // only after it has shown the first page.
+    engine::PdfFixtureWriter writer;
+    for (int p = 0; p < 9100; ++p)
+        writer.addPage(p < 300 ? QSizeF(612, 792) : QSizeF(612, 1584));
+    document = test::openFixture(writer);
+    view.resize(700, 800);
+    view.setDocument(document);
+    EXPECT_TRUE(view.isReadingPageSizes());
+    view.goToPage(9000);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(test::waitFor([&] { return !view.isReadingPageSizes(); }));
+
+    // The jump made before the sizes were known is still on its page's top.
+    const double pixels = view.pixelsPerPoint();
+    EXPECT_EQ(view.currentPageIndex(), 9000);
+    EXPECT_NEAR(view.convertPointFromPage(QPointF(0, 1584), 9000).y(), PageLayout::kPageGap / 2, 1.0);
+    EXPECT_NEAR(view.convertRectFromPage(document->page(9000).cropBox(), 9000).height(), 1584 * pixels, 1.0);
+    // Every page is laid out at its own size (each edge is rounded to a
+    // whole pixel).
+    const double pages = (300 * 792 + 8800 * 1584) * pixels + 9099 * PageLayout::kPageGap;
+    EXPECT_NEAR(view.documentSize().height(), pages + 2 * PageLayout::kVerticalMargin, 9100);
+    // Jumps and scrolling to the end land where they should.
+    view.goToPage(9050);
+    EXPECT_NEAR(view.convertPointFromPage(QPointF(0, 1584), 9050).y(), PageLayout::kPageGap / 2, 1.0);
+    EXPECT_EQ(view.pageForPoint(QPointF(350, 400)), 9050);
+    QTest::keyClick(view.viewport(), Qt::Key_End);
+    EXPECT_EQ(view.currentPageIndex(), 9099);
 }
 
 // ---------------------------------------------------------------- rasters
