@@ -24,6 +24,11 @@ struct AnnotationState {
     MarkupColor preferredMarkupColor = MarkupColor::yellow;
     // The PDF's own annotations of annotationDocument, per page.
     OriginalAnnotationMap originalAnnotations;
+    // While the originals of a long document are read off the main thread,
+    // no markup goes on the pages (so that none is read as an original);
+    // the reading's generation drops a result for a document prepared since.
+    bool originalsPending = false;
+    quint64 originalsGeneration = 0;
     // The annotations added to the pages for the markups, per page.
     InstalledAnnotationMap installedAnnotations;
     // The items of the markups as last listed.

@@ -11,6 +11,7 @@
 #include "annotations/ReflowTextMap.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
+#include "platform/Queues.h"
 #include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
 
@@ -21,6 +22,10 @@ using namespace annotations;
 namespace {
 
 constexpr int kUndoLimit = 80;
+// A document of up to this many pages has its own annotations read at
+// once; a longer one has them read off the main thread, so that it shows
+// its first page without waiting for every page's annotations.
+constexpr int kPagesReadAtOnce = 100;
 
 const QString kLoadError = QStringLiteral("无法载入已保存的批注：");
 const QString kSaveError = QStringLiteral("批注尚未保存：");
@@ -98,6 +103,8 @@ void SharedPDFViewModel::resetAnnotations()
 
     m_annotationDocument.reset();
     state.originalAnnotations.clear();
+    state.originalsPending = false;
+    ++state.originalsGeneration;
     state.installedAnnotations.clear();
     state.markupItems.clear();
     state.fileKeeper.reset();
@@ -117,7 +124,27 @@ void SharedPDFViewModel::prepareAnnotations()
         return;
     resetAnnotations();
     m_annotationDocument = document;
-    annotationState().originalAnnotations = recordOriginals(*document);
+    AnnotationState &state = annotationState();
+    if (document->pageCount() <= kPagesReadAtOnce) {
+        state.originalAnnotations = recordOriginals(*document);
+        rebuildAnnotationItems();
+        return;
+    }
+    state.originalsPending = true;
+    const quint64 generation = state.originalsGeneration;
+    platform::runConcurrently([model = QPointer<SharedPDFViewModel>(this), document, generation] {
+        OriginalAnnotationMap originals = recordOriginals(*document);
+        platform::runOnMain([model, document, generation, originals = std::move(originals)]() mutable {
+            if (!model || model->m_annotationDocument.lock() != document)
+                return;
+            AnnotationState &state = model->annotationState();
+            if (!state.originalsPending || state.originalsGeneration != generation)
+                return;
+            state.originalAnnotations = std::move(originals);
+            state.originalsPending = false;
+            model->synchronizeAnnotations();
+        });
+    });
     rebuildAnnotationItems();
 }
 
@@ -139,7 +166,7 @@ void SharedPDFViewModel::synchronizeAnnotations()
     if (!document)
         return;
     AnnotationState &state = annotationState();
-    if (statesBelongTo(m_annotationDocument, document)) {
+    if (statesBelongTo(m_annotationDocument, document) && !state.originalsPending) {
         const int failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations,
                                           state.markups, [this](int page) { emit annotationsChangedOnPage(page); });
         // The markups stay in the list and the file; the pages that cannot

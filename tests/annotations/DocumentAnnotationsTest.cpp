@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QUndoStack>
 
 #include "AnnotationTestSupport.h"
@@ -122,6 +123,31 @@ TEST_F(Tombstones, DeletingTheReplacingMarkupKeepsTheOriginalHidden)
     EXPECT_EQ(model.markups().front().id, *edited.localID);
     EXPECT_EQ(model.markups().front().kind, QStringLiteral("deleted"));
     EXPECT_TRUE(model.markups().front().note.isEmpty());
+}
+
+class LongPapers : public PaneTest {};
+
+TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
+{
+    const QString paper = writePaper(path("long.pdf"), 400, [](auto &w) {
+        w.addHighlight(350, {kMarked}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Ann"));
+    });
+    SharedPDFViewModel &first = openPane(paper);
+    ASSERT_TRUE(waitFor([&] { return first.annotationItems().size() == 1; }));
+    EXPECT_EQ(first.annotationItems().front().page, 350);
+    select(first, 380, 1, 0, 7);
+    first.addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(first.markups().size(), 1u);
+
+    // Opened again, the paper lists and shows both, and its markup is not
+    // taken for one of the paper's own annotations.
+    SharedPDFViewModel &second = openPane(paper);
+    ASSERT_TRUE(waitFor([&] { return second.annotationItems().size() == 2; }));
+    ASSERT_EQ(second.markups().size(), 1u);
+    EXPECT_EQ(shownNames(second, 380), QStringList{AnnotationGeometry::installedName(second.markups().front().id)});
+    EXPECT_EQ(shownNames(second, 350), QStringList{"Ann"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(second.annotationItems().size(), 2u);
 }
 
 class InstalledMarkups : public PaneTest {};
