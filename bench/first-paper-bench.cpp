@@ -1,11 +1,13 @@
-// first-paper-bench [--runs N] -- PROGRAM ARGS...
-//   Starts PROGRAM on the X display of this process (an Xvfb server) N
-//   times (5) and watches the screen: prints, per run and as the median,
-//   the time from the program's start to the first screen on which a
-//   paper page stands (a fifth of the screen paper white, with dark print
-//   on it), then ends the program. Run it for the reader and for another
-//   program on the same paper to compare them:
-//     xvfb-run -a -s "-screen 0 1400x900x24" first-paper-bench -- folvan --pdf paper.pdf
+// first-paper-bench [--runs N] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...
+//   Starts each PROGRAM on the X display of this process (an Xvfb server)
+//   N times (5), the programs taking turns, and watches the screen: prints,
+//   per run and as the median, the time from the program's start to the
+//   first screen on which a paper page stands (a fifth of the screen paper
+//   white, with dark print on it), then ends the program. Given more than
+//   one program, it also prints the first one's median over each other's,
+//   so that the reader and another program are compared in the same run:
+//     xvfb-run -a -s "-screen 0 1400x900x24" first-paper-bench
+//         -- folvan --pdf paper.pdf -- evince paper.pdf
 //   Each run gets a fresh HOME and XDG folders, so no program finds the
 //   state of an earlier run.
 
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -48,6 +51,51 @@ bool paperShown(const QImage &screen)
     return white * 5 >= all && dark * 500 >= all;
 }
 
+struct Command {
+    QString program;
+    QStringList arguments;
+    std::vector<double> times;
+};
+
+// The time from the start of `command` to the first paper on the screen,
+// in milliseconds; negative when none shows within 20 s.
+double timeToFirstPaper(const Command &command, QScreen *screen)
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(command.program, command.arguments);
+    double shown = -1;
+    while (timer.elapsed() < 20000) {
+        if (paperShown(screen->grabWindow(0).toImage())) {
+            shown = timer.nsecsElapsed() / 1e6;
+            break;
+        }
+        QThread::msleep(5);
+    }
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(5000);
+    // The screen is empty again before the next run.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 5000 && paperShown(screen->grabWindow(0).toImage()))
+        QThread::msleep(20);
+    return shown;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -57,60 +105,49 @@ int main(int argc, char **argv)
     int runs = 5;
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--runs")); at > 0 && at + 1 < arguments.size())
         runs = arguments[at + 1].toInt();
-    const qsizetype dash = arguments.indexOf(QStringLiteral("--"));
-    if (dash < 0 || dash + 1 >= arguments.size()) {
-        std::fprintf(stderr, "usage: first-paper-bench [--runs N] -- PROGRAM ARGS...\n");
+    std::vector<Command> commands;
+    for (qsizetype at = arguments.indexOf(QStringLiteral("--")); at >= 0 && at + 1 < arguments.size();) {
+        const qsizetype next = arguments.indexOf(QStringLiteral("--"), at + 1);
+        const QStringList words = arguments.mid(at + 1, next < 0 ? -1 : next - at - 1);
+        if (!words.isEmpty())
+            commands.push_back({words.front(), words.mid(1), {}});
+        at = next;
+    }
+    if (commands.empty()) {
+        std::fprintf(stderr, "usage: first-paper-bench [--runs N] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...\n");
         return 2;
     }
-    const QString program = arguments[dash + 1];
-    const QStringList programArguments = arguments.mid(dash + 2);
     QScreen *screen = QGuiApplication::primaryScreen();
-
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        QTemporaryDir home;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
-            const QString folder = home.filePath(QString::fromLatin1(name));
-            QDir().mkpath(folder);
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            environment.insert(QString::fromLatin1(name), folder);
-        }
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        if (paperShown(screen->grabWindow(0).toImage())) {
-            std::fprintf(stderr, "a paper is on the screen before the program starts\n");
-            return 1;
-        }
-        QElapsedTimer timer;
-        timer.start();
-        process.start(program, programArguments);
-        double shown = -1;
-        while (timer.elapsed() < 20000) {
-            if (paperShown(screen->grabWindow(0).toImage())) {
-                shown = timer.nsecsElapsed() / 1e6;
-                break;
-            }
-            QThread::msleep(5);
-        }
-        process.terminate();
-        if (!process.waitForFinished(5000))
-            process.kill();
-        process.waitForFinished(5000);
-        if (shown < 0) {
-            std::fprintf(stderr, "run %d: no paper on the screen after 20 s\n", run + 1);
-            return 1;
-        }
-        std::printf("run %d: %.0f ms\n", run + 1, shown);
-        times.push_back(shown);
-        // The screen is empty again before the next run.
-        QElapsedTimer settle;
-        settle.start();
-        while (settle.elapsed() < 5000 && paperShown(screen->grabWindow(0).toImage()))
-            QThread::msleep(20);
+    if (paperShown(screen->grabWindow(0).toImage())) {
+        std::fprintf(stderr, "a paper is on the screen before the program starts\n");
+        return 1;
     }
-    std::printf("first_paper_ms_p50 %.0f\n", percentile(times, 0.5));
+    for (int run = 0; run < runs; ++run) {
+        for (Command &command : commands) {
+            const double shown = timeToFirstPaper(command, screen);
+            const QByteArray name = command.program.toLocal8Bit();
+            if (shown < 0) {
+                std::fprintf(stderr, "%s run %d: no paper on the screen after 20 s\n", name.constData(), run + 1);
+                return 1;
+            }
+            std::printf("%s run %d: %.0f ms\n", name.constData(), run + 1, shown);
+            command.times.push_back(shown);
+        }
+    }
+    if (commands.size() == 1) {
+        std::printf("first_paper_ms_p50 %.0f\n", percentile(commands.front().times, 0.5));
+        return 0;
+    }
+    const double first = percentile(commands.front().times, 0.5);
+    const QByteArray firstName = QFileInfo(commands.front().program).fileName().toLocal8Bit();
+    for (const Command &command : commands)
+        std::printf("first_paper_ms_p50 %s %.0f\n", QFileInfo(command.program).fileName().toLocal8Bit().constData(),
+                    percentile(command.times, 0.5));
+    for (size_t i = 1; i < commands.size(); ++i) {
+        const double median = percentile(commands[i].times, 0.5);
+        std::printf("first_paper_ratio %s/%s %.2f\n", firstName.constData(),
+                    QFileInfo(commands[i].program).fileName().toLocal8Bit().constData(),
+                    median > 0 ? first / median : 0.0);
+    }
     return 0;
 }
