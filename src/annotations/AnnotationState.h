@@ -15,6 +15,11 @@
 
 namespace folvan {
 
+// A document of up to this many pages has its own annotations read at
+// once; a longer one has them read off the main thread, so that it shows
+// its first page without waiting for every page's annotations.
+inline constexpr int kAnnotatedPagesReadAtOnce = 100;
+
 struct AnnotationState {
     // The user's markups of the open document, in file order.
     std::vector<ReadingMarkup> markups;

@@ -22,10 +22,6 @@ using namespace annotations;
 namespace {
 
 constexpr int kUndoLimit = 80;
-// A document of up to this many pages has its own annotations read at
-// once; a longer one has them read off the main thread, so that it shows
-// its first page without waiting for every page's annotations.
-constexpr int kPagesReadAtOnce = 100;
 
 const QString kLoadError = QStringLiteral("无法载入已保存的批注：");
 const QString kSaveError = QStringLiteral("批注尚未保存：");
@@ -125,7 +121,7 @@ void SharedPDFViewModel::prepareAnnotations()
     resetAnnotations();
     m_annotationDocument = document;
     AnnotationState &state = annotationState();
-    if (document->pageCount() <= kPagesReadAtOnce) {
+    if (document->pageCount() <= kAnnotatedPagesReadAtOnce) {
         state.originalAnnotations = recordOriginals(*document);
         rebuildAnnotationItems();
         return;

@@ -96,7 +96,10 @@ SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includ
             pages.insert(page);
         for (const auto &[page, handles] : state.installedAnnotations)
             pages.insert(page);
-    } else {
+    } else if (document->pageCount() <= kAnnotatedPagesReadAtOnce) {
+        // Annotations not prepared for this document yet: a short one's
+        // pages are read here; a long one's rows come once its annotations
+        // are read (off the main thread), with the next annotation revision.
         for (int page = 0; page < document->pageCount(); ++page)
             pages.insert(page);
     }

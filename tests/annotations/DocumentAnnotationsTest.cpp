@@ -148,6 +148,10 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
     EXPECT_EQ(shownNames(second, 350), QStringList{"Ann"});
     QCoreApplication::processEvents();
     EXPECT_EQ(second.annotationItems().size(), 2u);
+    // The book's highlight layer has both far pages.
+    const SharedPDFViewModel::OverlayRowMap rows = second.rasterOverlays(false);
+    EXPECT_EQ(rows.count(350), 1u);
+    EXPECT_EQ(rows.count(380), 1u);
 }
 
 class InstalledMarkups : public PaneTest {};
