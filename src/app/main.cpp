@@ -13,6 +13,7 @@
 #include "app/TerminationSignals.h"
 #include "app/UrlSchemes.h"
 #include "app/WebEngineSandbox.h"
+#include "localweb/WebViewComposition.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
@@ -32,6 +33,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Folvan"));
     QApplication::setDesktopFileName(QStringLiteral("folvan"));
     folvan::app::installQtChineseTranslations(app);
+    folvan::localweb::chooseWebViewComposition();
     // Always the light scheme, whatever the desktop's appearance.
     if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion"))) {
         QApplication::setStyle(style);

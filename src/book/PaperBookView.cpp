@@ -9,11 +9,11 @@
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
+#include "localweb/WebViewComposition.h"
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
 #include <QJsonObject>
-#include <QGuiApplication>
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QUndoStack>
@@ -22,17 +22,6 @@
 #include <QWebEngineProfile>
 
 namespace folvan::book {
-
-namespace {
-
-bool platformComposesWithOpenGL()
-{
-    const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))
-        || platform == QLatin1String("cocoa") || platform == QLatin1String("windows");
-}
-
-} // namespace
 
 PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent)
@@ -250,9 +239,9 @@ void PaperBookView::startCover()
     // The web view composes its window with OpenGL, and a window that turns
     // to OpenGL once it is on the screen is made again, blank meanwhile:
     // the window turns now, before the cover's first frame, while the
-    // rasters are drawn. An OpenGL widget never shown does it, on the
-    // desktop platforms that compose widgets with OpenGL at all.
-    if (!m_webView && !m_webEngineRefused && !m_composer && isVisible() && platformComposesWithOpenGL()) {
+    // rasters are drawn. An OpenGL widget never shown does it, where the
+    // web views compose with OpenGL at all.
+    if (!m_webView && !m_webEngineRefused && !m_composer && isVisible() && localweb::webViewsComposeWithOpenGL()) {
         m_composer = new QOpenGLWidget(this);
         m_composer->hide();
     }
