@@ -5,11 +5,16 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <map>
 
 #include "annotations/Rects.h"
 #include "platform/DocumentHash.h"
+#include "platform/Queues.h"
 #include "platform/StoredFiles.h"
+#include "platform/StoredJson.h"
 
 namespace folvan::annotations {
 
@@ -18,16 +23,24 @@ QString markupFilePath(const QString &directory, const QString &documentPath)
     return QDir(directory).filePath(platform::documentFileName(documentPath) + QStringLiteral(".json"));
 }
 
-bool isValidMarkup(const ReadingMarkup &markup, const engine::PdfDocument &document)
+namespace {
+
+// The crop box of a page of the document, when the page exists.
+std::optional<QRectF> cropBoxOf(const engine::PdfDocument &document, qint64 index)
 {
-    if (markup.page < 0 || markup.page >= document.pageCount())
-        return false;
+    if (index < 0 || index >= document.pageCount())
+        return std::nullopt;
+    const engine::PdfPage page = document.page(int(index));
+    if (!page.isValid())
+        return std::nullopt;
+    return page.cropBox();
+}
+
+// Whether a markup of a known kind fits a page with the crop box `crop`.
+bool fitsPage(const ReadingMarkup &markup, const QRectF &crop)
+{
     if (!isMarkupKind(markup.kind) || markup.rectangles.empty())
         return false;
-    const engine::PdfPage page = document.page(int(markup.page));
-    if (!page.isValid())
-        return false;
-    const QRectF crop = page.cropBox();
     for (const QRectF &r : markup.rectangles) {
         if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width())
             || !std::isfinite(r.height()))
@@ -36,6 +49,14 @@ bool isValidMarkup(const ReadingMarkup &markup, const engine::PdfDocument &docum
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool isValidMarkup(const ReadingMarkup &markup, const engine::PdfDocument &document)
+{
+    const std::optional<QRectF> crop = cropBoxOf(document, markup.page);
+    return crop && fitsPage(markup, *crop);
 }
 
 MarkupFileContent readMarkupFile(const QString &path)
@@ -47,6 +68,137 @@ MarkupFileContent readMarkupFile(const QString &path)
     if (read == platform::StoredRead::Read)
         content.markups = decodeMarkups(data, &content.error);
     return content;
+}
+
+namespace {
+
+qsizetype skipSpace(const char *d, qsizetype n, qsizetype i)
+{
+    while (i < n && (d[i] == ' ' || d[i] == '\n' || d[i] == '\r' || d[i] == '\t'))
+        ++i;
+    return i;
+}
+
+// The index after the string whose opening quote is at `i`, or -1.
+qsizetype skipString(const char *d, qsizetype n, qsizetype i)
+{
+    for (++i; i < n; ++i) {
+        if (d[i] == '\\')
+            ++i;
+        else if (d[i] == '"')
+            return i + 1;
+    }
+    return -1;
+}
+
+// Whether a colon follows the string ending at `i`: the string is a key.
+bool isKey(const char *d, qsizetype n, qsizetype i)
+{
+    i = skipSpace(d, n, i);
+    return i < n && d[i] == ':';
+}
+
+// The integer after the colon that follows the key ending at `i`.
+std::optional<qint64> integerAfterKey(const char *d, qsizetype n, qsizetype i)
+{
+    i = skipSpace(d, n, skipSpace(d, n, i) + 1);
+    qint64 value = 0;
+    const auto [end, error] = std::from_chars(d + i, d + n, value);
+    if (error != std::errc() || (end < d + n && (*end == '.' || *end == 'e' || *end == 'E')))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::vector<ReadingMarkup> decodeMarkupsOnPage(const QByteArray &bytes, qint64 page)
+{
+    std::vector<ReadingMarkup> found;
+    const char *d = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype i = skipSpace(d, n, 0);
+    if (i >= n || d[i] != '[')
+        return found;
+    for (++i;;) {
+        i = skipSpace(d, n, i);
+        if (i < n && d[i] == ',')
+            i = skipSpace(d, n, i + 1);
+        if (i >= n || d[i] != '{')
+            return found;
+        const qsizetype start = i;
+        int depth = 0;
+        std::optional<qint64> elementPage;
+        for (; i < n; ++i) {
+            const char c = d[i];
+            if (c == '"') {
+                const qsizetype end = skipString(d, n, i);
+                if (end < 0)
+                    return found;
+                if (depth == 1 && end - i == 6 && std::memcmp(d + i, "\"page\"", 6) == 0 && isKey(d, n, end))
+                    elementPage = integerAfterKey(d, n, end);
+                i = end - 1;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if ((c == '}' || c == ']') && --depth == 0) {
+                ++i;
+                break;
+            }
+        }
+        if (depth != 0)
+            return found;
+        if (elementPage != page)
+            continue;
+        const std::optional<platform::json> value = platform::decodeStoredJson(bytes.mid(start, i - start));
+        try {
+            if (value)
+                found.push_back(markupFromJson(*value));
+        } catch (const MarkupDecodingError &) {
+            // Told when the whole list is decoded.
+        }
+    }
+}
+
+MarkupLoading::MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<engine::PdfDocument> document)
+    : m_path(std::move(path))
+    , m_bytes(std::move(bytes))
+    , m_document(std::move(document))
+{
+}
+
+void MarkupLoading::start(std::function<void()> done)
+{
+    platform::runConcurrently([self = shared_from_this(), done = std::move(done)] {
+        std::call_once(self->m_once, [&self] { self->decode(); });
+        done();
+    });
+}
+
+const DecodedMarkups &MarkupLoading::result()
+{
+    std::call_once(m_once, [this] { decode(); });
+    return m_result;
+}
+
+void MarkupLoading::decode()
+{
+    std::optional<std::vector<ReadingMarkup>> markups = decodeMarkups(m_bytes, &m_result.error);
+    m_bytes.clear();
+    if (!markups)
+        return;
+    // Each page asked once: the document is shared with the interface.
+    std::map<qint64, std::optional<QRectF>> crops;
+    std::vector<ReadingMarkup> valid;
+    for (ReadingMarkup &markup : *markups) {
+        if (!m_document)
+            break;
+        auto crop = crops.find(markup.page);
+        if (crop == crops.end())
+            crop = crops.emplace(markup.page, cropBoxOf(*m_document, markup.page)).first;
+        if (crop->second && fitsPage(markup, *crop->second))
+            valid.push_back(std::move(markup));
+    }
+    m_result.dropped = markups->size() - valid.size();
+    m_result.valid = std::move(valid);
 }
 
 void AnnotationFileKeeper::reset()

@@ -8,6 +8,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -33,6 +36,42 @@ struct MarkupFileContent {
 };
 
 MarkupFileContent readMarkupFile(const QString &path);
+
+// The markups of a stored list (the file's bytes) that lie on `page`,
+// picked out without decoding the others. An element this cannot follow
+// is left out: the whole list, decoded, has the last word.
+std::vector<ReadingMarkup> decodeMarkupsOnPage(const QByteArray &bytes, qint64 page);
+
+// A stored list decoded and checked against its document.
+struct DecodedMarkups {
+    // Absent when the list could not be decoded (`error` says why).
+    std::optional<std::vector<ReadingMarkup>> valid;
+    QString error;
+    // How many decoded markups do not fit the document.
+    std::size_t dropped = 0;
+};
+
+// The decoding of an annotation file's bytes, done once, on a worker
+// thread or by whoever needs its result first.
+class MarkupLoading : public std::enable_shared_from_this<MarkupLoading> {
+public:
+    MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<engine::PdfDocument> document);
+    const QString &path() const { return m_path; }
+    // Decodes on the thread pool, then calls `done` there. Made with
+    // std::make_shared: the work holds it.
+    void start(std::function<void()> done);
+    // The result, decoded now when no worker has begun it, else waited for.
+    const DecodedMarkups &result();
+
+private:
+    void decode();
+
+    QString m_path;
+    QByteArray m_bytes;
+    std::shared_ptr<engine::PdfDocument> m_document;
+    std::once_flag m_once;
+    DecodedMarkups m_result;
+};
 
 // Remembers, for one pane, which annotation file must be kept aside before
 // it is next written.

@@ -42,6 +42,9 @@ struct AnnotationState {
     std::optional<QString> placementError;
     // Which annotation file must be kept aside before it is next written.
     annotations::AnnotationFileKeeper fileKeeper;
+    // The stored list still being decoded; meanwhile `markups` holds only
+    // the markups of the page shown first.
+    std::shared_ptr<annotations::MarkupLoading> loading;
 };
 
 } // namespace folvan

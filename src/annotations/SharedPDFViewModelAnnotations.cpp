@@ -3,6 +3,7 @@
 
 #include "model/SharedPDFViewModel.h"
 
+#include <QPointer>
 #include <QUndoStack>
 
 #include "annotations/AnnotationGeometry.h"
@@ -12,6 +13,7 @@
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
 #include "platform/Queues.h"
+#include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
 
@@ -105,6 +107,7 @@ void SharedPDFViewModel::resetAnnotations()
     state.markupItems.clear();
     state.fileKeeper.reset();
     state.placementError.reset();
+    state.loading.reset();
 
     setReflowSources({});
     setMarkups({});
@@ -116,8 +119,12 @@ void SharedPDFViewModel::resetAnnotations()
 void SharedPDFViewModel::prepareAnnotations()
 {
     const PdfDocumentPtr document = pdfDocument();
-    if (!document || m_annotationDocument.lock() == document)
+    if (!document)
         return;
+    if (m_annotationDocument.lock() == document) {
+        completeMarkupLoading();
+        return;
+    }
     resetAnnotations();
     m_annotationDocument = document;
     AnnotationState &state = annotationState();
@@ -207,6 +214,7 @@ void SharedPDFViewModel::commitAnnotations(std::vector<ReadingMarkup> list, cons
 
 void SharedPDFViewModel::applyAnnotations(std::vector<ReadingMarkup> list)
 {
+    completeMarkupLoading();
     if (list == markups())
         return;
     setMarkups(std::move(list));
@@ -224,7 +232,7 @@ QString SharedPDFViewModel::markupURL(const QUrl &documentURL) const
     return markupFilePath(annotationDirectory(), platform::standardizedPath(documentURL.toLocalFile()));
 }
 
-void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document)
+void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
 {
     if (pdfDocument() != document)
         setPdfDocument(document);
@@ -239,42 +247,83 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
     setMarkupError(std::nullopt);
 
     const QString path = markupURL(documentURL);
-    const MarkupFileContent content = path.isEmpty() ? MarkupFileContent{} : readMarkupFile(path);
-    if (!content.exists) {
-        annotationState().fileKeeper.noteLoaded(path);
+    QByteArray bytes;
+    QString error;
+    const platform::StoredRead read =
+        path.isEmpty() ? platform::StoredRead::Absent : platform::readStoredFile(path, &bytes, &error);
+    AnnotationState &state = annotationState();
+    if (read == platform::StoredRead::Absent) {
+        state.fileKeeper.noteLoaded(path);
         synchronizeAnnotations();
         return;
     }
-    if (!content.markups) {
-        setMarkupError(kLoadError + content.error);
-        annotationState().fileKeeper.noteUnreadable(path);
+    // Not to be written over until the whole list is known to read.
+    state.fileKeeper.noteUnreadable(path);
+    if (read == platform::StoredRead::Unreadable) {
+        setMarkupError(kLoadError + error);
         return;
     }
-    annotationState().fileKeeper.noteLoaded(path);
-    std::vector<ReadingMarkup> valid;
-    for (const ReadingMarkup &markup : *content.markups) {
+    // The page shown first gets its markups now; the rest follow.
+    std::vector<ReadingMarkup> shown;
+    for (ReadingMarkup &markup : decodeMarkupsOnPage(bytes, shownPage)) {
         if (document && isValidMarkup(markup, *document))
-            valid.push_back(markup);
+            shown.push_back(std::move(markup));
     }
-    const std::size_t dropped = content.markups->size() - valid.size();
-    if (dropped > 0)
-        annotationState().fileKeeper.noteDropped(path);
-    setMarkups(std::move(valid));
+    state.loading = std::make_shared<MarkupLoading>(path, std::move(bytes), document);
+    state.loading->start([model = QPointer<SharedPDFViewModel>(this),
+                          loading = std::weak_ptr<MarkupLoading>(state.loading)] {
+        platform::runOnMain([model, loading] {
+            if (model && !loading.expired() && loading.lock() == model->annotationState().loading)
+                model->completeMarkupLoading();
+        });
+    });
+    setMarkups(std::move(shown));
     synchronizeAnnotations();
-    if (dropped > 0) {
+}
+
+bool SharedPDFViewModel::markupsLoading() const
+{
+    return m_annotationState && m_annotationState->loading;
+}
+
+void SharedPDFViewModel::completeMarkupLoading()
+{
+    AnnotationState &state = annotationState();
+    const std::shared_ptr<MarkupLoading> loading = std::move(state.loading);
+    if (!loading)
+        return;
+    state.loading.reset();
+    const DecodedMarkups &result = loading->result();
+    const QString &path = loading->path();
+    if (!result.valid) {
+        // What was shown of the file goes: the file stays as it is.
+        setMarkups({});
+        synchronizeAnnotations();
+        setMarkupError(kLoadError + result.error);
+        emit markupsLoaded();
+        return;
+    }
+    state.fileKeeper.noteReadable(path);
+    if (result.dropped > 0)
+        state.fileKeeper.noteDropped(path);
+    setMarkups(*result.valid);
+    synchronizeAnnotations();
+    if (result.dropped > 0) {
         // Told once, as the paper opens; the file keeps them (a copy is set
         // aside before the next save).
         const QString left = kPlaceError
-            + QStringLiteral("%1 条批注所在的页面或位置在这份 PDF 中已不存在，没有显示；下次保存时，原批注文件另留一份副本。").arg(dropped);
-        const std::optional<QString> placed = annotationState().placementError;
+            + QStringLiteral("%1 条批注所在的页面或位置在这份 PDF 中已不存在，没有显示；下次保存时，原批注文件另留一份副本。").arg(result.dropped);
+        const std::optional<QString> placed = state.placementError;
         setMarkupError(placed ? *placed + QLatin1Char('\n') + left : left);
     }
+    emit markupsLoaded();
 }
 
 void SharedPDFViewModel::persistMarkups()
 {
     if (pdfDocumentURL().isEmpty())
         return;
+    completeMarkupLoading();
     QString error;
     const QString path = markupURL(pdfDocumentURL());
     const QString pending = (path.isEmpty() ? pdfDocumentURL().toLocalFile() : path) + QStringLiteral("#annotations");
@@ -300,6 +349,7 @@ void SharedPDFViewModel::reloadSharedAnnotations()
     const PdfDocumentPtr document = pdfDocument();
     if (pdfDocumentURL().isEmpty() || !statesBelongTo(m_annotationDocument, document))
         return;
+    completeMarkupLoading();
     const QString path = markupURL(pdfDocumentURL());
     MarkupFileContent content = readMarkupFile(path);
     if (!content.exists && content.error.isEmpty())

@@ -488,8 +488,16 @@ public:
 
     // The annotation file of a document.
     QString markupURL(const QUrl &documentURL) const;
-    // Reads the document's annotation file (sets pdfDocument).
-    void loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document);
+    // Reads the document's annotation file (sets pdfDocument): the markups
+    // of `shownPage` at once, the others decoded off the main thread and
+    // put in place when done (markupsLoaded).
+    void loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage = 0);
+    // Whether the stored markups are still being decoded.
+    bool markupsLoading() const;
+    // Puts the stored markups in place now, waiting for their decoding if
+    // need be: every change of the markups does this first, so that none
+    // is made to (or saved from) the part read so far.
+    void completeMarkupLoading();
     // Writes the markups to the file of pdfDocumentURL and tells the other
     // panes.
     void persistMarkups();
@@ -557,6 +565,8 @@ signals:
     void searchResultsInImagesChanged();
     // Published annotation state of the annotation layer's types.
     void markupsChanged();
+    // The stored markups are in place (markupError says what went wrong).
+    void markupsLoaded();
     void annotationItemsChanged();
     void preferredMarkupColorChanged();
 

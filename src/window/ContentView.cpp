@@ -196,6 +196,12 @@ void ContentView::connectHandlers()
             setHasSeenOnboarding(true);
     });
     connect(model, &SharedPDFViewModel::searchTextChanged, this, &ContentView::searchTextDidChange);
+    // The stored markups read after the paper opened: what went wrong is
+    // said as it is for the rest of the paper's stored markings.
+    connect(model, &SharedPDFViewModel::markupsLoaded, this, [this, model] {
+        if (const std::optional<QString> problem = model->markupError())
+            showAlertMessage(*problem);
+    });
     connect(this, &ContentView::showingAlertChanged, this, [this] {
         if (m_showingAlert)
             scheduleAlertPresentation();

@@ -68,11 +68,13 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
     // state is put in place, so that nothing of it is saved under the
     // paper that was shown before.
     model.setPdfDocumentURL(QUrl());
-    model.loadMarkups(load.url, document);
+    model.loadMarkups(load.url, document, page);
     model.loadBookmarks(load.url, document);
     // What went wrong with the paper's stored markings is said at once, not
-    // only in the views that show them once opened.
-    if (const std::optional<QString> problem = model.markupError() ? model.markupError() : model.navigationError())
+    // only in the views that show them once opened (of markups still being
+    // read, once they are in place).
+    const bool markupsKnown = model.markupError() && !model.markupsLoading();
+    if (const std::optional<QString> problem = markupsKnown ? model.markupError() : model.navigationError())
         platform::runOnMain(this, [this, text = *problem] { showAlertMessage(text); });
     model.setBookTurnRequest(std::nullopt);
     model.setBookError(std::nullopt);

@@ -162,7 +162,7 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
     SharedPDFViewModel &model = openPane(paper);
     const QString oldFile = annotationFile(model);
     ASSERT_TRUE(platform::writeFileAtomically(oldFile, "garbage"));
-    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    reloadMarkups(model);
     ASSERT_TRUE(model.markupError());
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
@@ -187,7 +187,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     SharedPDFViewModel &model = openPane(paper);
     const QString file = annotationFile(model);
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
-    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    reloadMarkups(model);
     ASSERT_TRUE(model.markupError());
     store(file, {markupOn(0, textRect(1, 0, 5))});
     const QByteArray repaired = fileBytes(file);
@@ -201,7 +201,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     // Renamed onto a name whose annotation file another paper left: every
     // save goes to the new name, and both older files are kept.
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
-    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    reloadMarkups(model);
     SharedPDFViewModel probe;
     const QString otherFile = probe.markupURL(QUrl::fromLocalFile(path("b.pdf")));
     store(otherFile, {markupOn(0, textRect(0, 0, 3))});
@@ -272,4 +272,99 @@ TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].userName, AnnotationGeometry::installedName(stored[2].id));
     EXPECT_FALSE(model.markupError());
+}
+
+// The markups of one page are picked out of a stored list without
+// decoding the rest; texts that look like the list's own syntax do not
+// mislead it, and a list cut short gives what comes before the cut.
+TEST(MarkupsOnPage, ArePickedOutOfTheStoredList)
+{
+    const ReadingMarkup first = markupOn(0, textRect(0, 0, 5), QStringLiteral("{\"page\": 1}, ] \\\" }"));
+    ReadingMarkup second = markupOn(1, textRect(1, 0, 5), QStringLiteral("page"));
+    second.quote = QStringLiteral("\"page\":0 [{");
+    const ReadingMarkup third = markupOn(0, textRect(2, 0, 5));
+    QByteArray bytes;
+    QString error;
+    ASSERT_TRUE(encodeMarkups({first, second, third}, &bytes, &error));
+
+    EXPECT_EQ(annotations::decodeMarkupsOnPage(bytes, 0), (std::vector<ReadingMarkup>{first, third}));
+    EXPECT_EQ(annotations::decodeMarkupsOnPage(bytes, 1), std::vector<ReadingMarkup>{second});
+    EXPECT_TRUE(annotations::decodeMarkupsOnPage(bytes, 2).empty());
+    EXPECT_EQ(annotations::decodeMarkupsOnPage(bytes.left(bytes.lastIndexOf("{\"id\"") + 20), 0),
+              std::vector<ReadingMarkup>{first});
+    for (const QByteArray &other : {QByteArray("{\"page\": 0}"), QByteArray("[1, 2]"), QByteArray("[{\"page\": 0}]"),
+                                    QByteArray("[{\"page\": 0.5, \"id\": 1}]"), QByteArray()})
+        EXPECT_TRUE(annotations::decodeMarkupsOnPage(other, 0).empty()) << other.toStdString();
+}
+
+// The page shown first has its stored markups before anything is drawn;
+// the others are put in place once decoded off the interface thread.
+TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
+{
+    const QString paper = writePaper(path("a.pdf"), 3);
+    const QUrl url = QUrl::fromLocalFile(paper);
+    SharedPDFViewModel &model = openPane(paper);
+    const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(0, 0, 5)), markupOn(1, textRect(1, 0, 5)),
+                                               markupOn(2, textRect(2, 0, 5)), markupOn(1, textRect(0, 0, 5))};
+    store(annotationFile(model), stored);
+
+    model.loadMarkups(url, model.pdfDocument(), 1);
+    EXPECT_TRUE(model.markupsLoading());
+    EXPECT_EQ(model.markups(), (std::vector<ReadingMarkup>{stored[1], stored[3]}));
+    EXPECT_EQ(engine::annotations(*model.pdfDocument(), 1).size(), 2u);
+    EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 0).empty());
+
+    int loaded = 0;
+    QObject::connect(&model, &SharedPDFViewModel::markupsLoaded, [&] { ++loaded; });
+    waitForStoredMarkups(model);
+    EXPECT_EQ(loaded, 1);
+    EXPECT_EQ(model.markups(), stored);
+    EXPECT_EQ(model.annotationItems().size(), 4u);
+    EXPECT_EQ(engine::annotations(*model.pdfDocument(), 0).size(), 1u);
+
+    // The paper opened next drops what is still being read for this one.
+    const QString other = writePaper(path("b.pdf"));
+    model.loadMarkups(url, model.pdfDocument(), 0);
+    model.setPdfDocumentURL(QUrl::fromLocalFile(other));
+    model.loadMarkups(QUrl::fromLocalFile(other), engine::PdfDocument::open(other));
+    waitForStoredMarkups(model);
+    EXPECT_TRUE(model.markups().empty());
+    EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 0).empty());
+}
+
+// A change made before the stored markups are all in place is made to
+// the whole list, and saved with it; a file that turns out not to read is
+// set aside, not written over with what was shown of it.
+TEST_F(AnnotationFile, ChangesWhileTheStoredMarkupsAreReadLoseNone)
+{
+    const QString paper = writePaper(path("a.pdf"), 2);
+    SharedPDFViewModel &model = openPane(paper);
+    const QString file = annotationFile(model);
+    const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(2, 0, 5)), markupOn(1, textRect(1, 0, 5))};
+    store(file, stored);
+
+    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    ASSERT_TRUE(model.markupsLoading());
+    select(model, 0, 0, 0, 5);
+    model.addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(model.markupsLoading());
+    ASSERT_EQ(model.markups().size(), 3u);
+    EXPECT_EQ(annotations::readMarkupFile(file).markups, model.markups());
+    model.annotationUndoManager()->undo();
+    EXPECT_EQ(annotations::readMarkupFile(file).markups, stored);
+
+    // The page's markup reads, the list as a whole does not.
+    QByteArray bytes = fileBytes(file);
+    bytes.chop(3);
+    ASSERT_TRUE(platform::writeFileAtomically(file, bytes));
+    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    EXPECT_EQ(model.markups(), std::vector<ReadingMarkup>{stored[0]});
+    select(model, 0, 1, 0, 5);
+    model.addMarkup(QStringLiteral("underline"), QString());
+    EXPECT_EQ(model.markups().size(), 1u);
+    EXPECT_NE(model.markups().front().id, stored[0].id);
+    EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 1).empty());
+    const QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(aside.front())), bytes);
 }

@@ -111,7 +111,21 @@ protected:
         const QUrl url = QUrl::fromLocalFile(paperPath);
         model.setPdfDocumentURL(url);
         model.loadMarkups(url, document);
+        waitForStoredMarkups(model);
         return model;
+    }
+
+    // Reads the pane's annotation file again, as opening the paper does,
+    // and waits until all its markups are in place.
+    static void reloadMarkups(SharedPDFViewModel &model)
+    {
+        model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+        waitForStoredMarkups(model);
+    }
+
+    static void waitForStoredMarkups(const SharedPDFViewModel &model)
+    {
+        EXPECT_TRUE(waitFor([&] { return !model.markupsLoading(); }));
     }
 
     // Selects characters [from, to) of a line on `page`.
