@@ -3,6 +3,8 @@
 #include "engine/PdfDocument.h"
 #include "engine/detail/PageText.h"
 
+#include <algorithm>
+
 namespace folvan::engine {
 
 namespace {
@@ -15,45 +17,92 @@ inline char16_t fold(QChar c, bool caseInsensitive)
     return caseInsensitive ? c.toCaseFolded().unicode() : c.unicode();
 }
 
+std::u16string folded(const QString &string, bool caseInsensitive)
+{
+    std::u16string result(size_t(string.size()), u' ');
+    for (qsizetype i = 0; i < string.size(); ++i)
+        result[size_t(i)] = fold(string[i], caseInsensitive);
+    return result;
+}
+
+// The places of `needle` in `string`, matches not overlapping.
+std::vector<PdfTextRange> matchesIn(const QString &string, const std::u16string &needle, bool caseInsensitive)
+{
+    std::vector<PdfTextRange> ranges;
+    const std::u16string hay = folded(string, caseInsensitive);
+    for (size_t at = hay.find(needle); at != std::u16string::npos; at = hay.find(needle, at + needle.size()))
+        ranges.push_back({int(at), int(needle.size())});
+    return ranges;
+}
+
 } // namespace
+
+std::vector<QRectF> lineBounds(const PdfPageText &text, PdfTextRange range)
+{
+    std::vector<QRectF> result;
+    const int count = int(text.boxes.size());
+    for (const PdfTextSpan &line : text.lines) {
+        // Separators between lines have no box and belong to no piece.
+        const int start = std::max(range.location, line.range.location);
+        const int end = std::min({range.end(), line.range.end(), count});
+        QRectF bounds;
+        for (int i = start; i < end; ++i) {
+            const QRectF &box = text.boxes[size_t(i)];
+            if (box.width() > 0 && box.height() > 0)
+                bounds |= box;
+        }
+        if (!bounds.isEmpty())
+            result.push_back(bounds);
+    }
+    return result;
+}
+
+bool searchPages(const std::shared_ptr<PdfDocument> &document, const QString &query, PdfSearchOptions options,
+                 const std::atomic_bool *stop, const std::function<void(PdfPageMatches &&)> &found)
+{
+    if (!document || query.isEmpty())
+        return true;
+    const std::u16string needle = folded(query, options.caseInsensitive);
+    const int pages = document->pageCount();
+    for (int p = 0; p < pages; ++p) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return false;
+        PdfPageMatches matches;
+        matches.page = p;
+        std::shared_ptr<const PdfPageText> text;
+        {
+            detail::DocumentLock lock(*document);
+            text = lock.impl().cachedText(p);
+            // Searching passes over every page once: the texts read here
+            // are not kept, and only pages with matches get their boxes.
+            if (!text) {
+                text = detail::buildPageText(lock, p, [&](const QString &string) {
+                    matches.ranges = matchesIn(string, needle, options.caseInsensitive);
+                    return !matches.ranges.empty();
+                });
+            } else {
+                matches.ranges = matchesIn(text->string, needle, options.caseInsensitive);
+            }
+        }
+        if (matches.ranges.empty())
+            continue;
+        matches.lineBounds.reserve(matches.ranges.size());
+        for (const PdfTextRange &range : matches.ranges)
+            matches.lineBounds.push_back(lineBounds(*text, range));
+        found(std::move(matches));
+    }
+    return true;
+}
 
 std::vector<PdfSelection> findAll(const std::shared_ptr<PdfDocument> &document, const QString &query,
                                   PdfSearchOptions options, const std::atomic_bool *stop)
 {
     std::vector<PdfSelection> matches;
-    if (!document || query.isEmpty())
-        return matches;
-    std::u16string needle;
-    needle.reserve(size_t(query.size()));
-    for (QChar c : query)
-        needle.push_back(fold(c, options.caseInsensitive));
-
-    std::u16string hay;
-    const int pages = document->pageCount();
-    for (int p = 0; p < pages; ++p) {
-        if (stop && stop->load(std::memory_order_relaxed))
-            break;
-        std::shared_ptr<const PdfPageText> text;
-        {
-            // Searching passes over every page once: the texts are not kept.
-            detail::DocumentLock lock(*document);
-            text = lock.impl().cachedText(p);
-            if (!text)
-                text = detail::buildPageText(lock, p, false);
-        }
-        hay.resize(size_t(text->string.size()));
-        for (qsizetype i = 0; i < text->string.size(); ++i)
-            hay[size_t(i)] = fold(text->string[i], options.caseInsensitive);
-        const PdfPage page = document->page(p);
-        size_t from = 0;
-        while (true) {
-            const size_t at = hay.find(needle, from);
-            if (at == std::u16string::npos)
-                break;
-            matches.emplace_back(page, PdfTextRange{int(at), int(needle.size())});
-            from = at + needle.size();
-        }
-    }
+    searchPages(document, query, options, stop, [&](PdfPageMatches &&page) {
+        const PdfPage at = document->page(page.page);
+        for (const PdfTextRange &range : page.ranges)
+            matches.emplace_back(at, range);
+    });
     return matches;
 }
 

@@ -5,6 +5,7 @@
 #include "engine/detail/WorkLimit.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -167,11 +168,11 @@ std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometr
     return text;
 }
 
-} // namespace
-
-namespace detail {
-
-std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex, bool geometry)
+// The page's text, with its boxes when `geometry` is true or, when not,
+// when `wantsGeometry` asks for them after seeing the string (both
+// conversions give the same string). Needs the document lock.
+std::shared_ptr<const PdfPageText> readPageText(const detail::DocumentLock &lock, int pageIndex, bool geometry,
+                                               const std::function<bool(const QString &)> &wantsGeometry)
 {
     auto &impl = lock.impl();
     const PageGeometry &pageGeometry = impl.geometry(lock.ctx(), pageIndex);
@@ -183,8 +184,25 @@ std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int p
     if (!stext)
         return std::make_shared<PdfPageText>();
     auto text = convertText(stext, pageGeometry, geometry);
+    if (!geometry && wantsGeometry && wantsGeometry(text->string))
+        text = convertText(stext, pageGeometry, true);
     fz_drop_stext_page(lock.ctx(), stext);
     return text;
+}
+
+} // namespace
+
+namespace detail {
+
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex, bool geometry)
+{
+    return readPageText(lock, pageIndex, geometry, {});
+}
+
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex,
+                                                 const std::function<bool(const QString &)> &wantsGeometry)
+{
+    return readPageText(lock, pageIndex, false, wantsGeometry);
 }
 
 std::shared_ptr<const PdfPageText> cachedPageText(const DocumentLock &lock, int pageIndex)

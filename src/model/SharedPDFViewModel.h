@@ -82,6 +82,13 @@ using BookRow = std::vector<double>;
 // Search marks per page index: rows of 8 numbers (x, y, width, height in
 // page space, then red, green, blue, alpha).
 using SearchRectMap = std::map<int, std::vector<std::vector<double>>>;
+// Matches found by a search after those already known, in document order,
+// with the bounds of their pieces line by line (page index, page space),
+// in the same order.
+struct SearchBatch {
+    SelectionList matches;
+    std::vector<std::pair<int, QRectF>> lineBounds;
+};
 
 class SharedPDFViewModel : public QObject {
     Q_OBJECT
@@ -407,6 +414,9 @@ public:
     // Lays the search matches out as rows of searchRects (only while the
     // search bar is shown) and raises readingOverlayRevision.
     void rebuildSearchRects();
+    // A search found more matches: they follow the results held, and their
+    // marks are added (only while the search bar is shown).
+    void searchFoundMatches(SearchBatch batch);
     // Redraws the marks (rebuilding them when asked) and goes to the current
     // match, remembering the position left.
     void showCurrentSearchResult(bool rebuild);

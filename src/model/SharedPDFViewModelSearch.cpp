@@ -4,6 +4,7 @@
 #include "model/SharedPDFViewModel.h"
 
 #include "engine/PdfDocument.h"
+#include "engine/PdfSearch.h"
 
 #include <algorithm>
 
@@ -14,6 +15,16 @@ namespace {
 // A translucent amber, the same for every mark.
 constexpr double kMarkColor[4] = {0.96, 0.79, 0.12, 0.18};
 
+// Adds a mark to a page, up to the most a page holds.
+void addSearchMark(SearchRectMap &marks, int page, const QRectF &bounds)
+{
+    std::vector<std::vector<double>> &rows = marks[page];
+    if (rows.size() >= std::size_t(SharedPDFViewModel::maxSearchRowsPerPage))
+        return;
+    rows.push_back({bounds.x(), bounds.y(), bounds.width(), bounds.height(), kMarkColor[0], kMarkColor[1],
+                    kMarkColor[2], kMarkColor[3]});
+}
+
 } // namespace
 
 void SharedPDFViewModel::rebuildSearchRects()
@@ -21,20 +32,29 @@ void SharedPDFViewModel::rebuildSearchRects()
     m_searchRects.clear();
     if (m_pdfDocument && m_showSearch) {
         for (const engine::PdfSelection &match : m_searchResults) {
-            for (const engine::PdfSelection &line : match.selectionsByLine()) {
-                for (const engine::PdfPage &page : line.pages()) {
-                    const QRectF bounds = line.bounds(page);
-                    if (bounds.isEmpty())
-                        continue;
-                    std::vector<std::vector<double>> &rows = m_searchRects[page.index()];
-                    if (rows.size() >= std::size_t(maxSearchRowsPerPage))
-                        continue;
-                    rows.push_back({bounds.x(), bounds.y(), bounds.width(), bounds.height(), kMarkColor[0],
-                                    kMarkColor[1], kMarkColor[2], kMarkColor[3]});
+            for (const engine::PdfPage &page : match.pages()) {
+                const auto text = page.text();
+                for (const engine::PdfTextRange &range : match.ranges(page)) {
+                    for (const QRectF &bounds : engine::lineBounds(*text, range))
+                        addSearchMark(m_searchRects, page.index(), bounds);
                 }
             }
         }
     }
+    setReadingOverlayRevision(m_readingOverlayRevision + 1);
+}
+
+void SharedPDFViewModel::searchFoundMatches(SearchBatch batch)
+{
+    if (batch.matches.empty())
+        return;
+    if (m_pdfDocument && m_showSearch) {
+        for (const auto &[page, bounds] : batch.lineBounds)
+            addSearchMark(m_searchRects, page, bounds);
+    }
+    m_searchResults.insert(m_searchResults.end(), std::make_move_iterator(batch.matches.begin()),
+                           std::make_move_iterator(batch.matches.end()));
+    emit searchResultsChanged();
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 

@@ -356,7 +356,7 @@ void PDFViewWrapper::updateView()
     else
         view->setHighlightedSelections({});
 
-    const std::tuple<QString, int, int> state(model->searchText(), model->currentSearchIndex(), int(results.size()));
+    const std::tuple<QString, int, bool> state(model->searchText(), model->currentSearchIndex(), !results.empty());
     if (state == m_coordinator->lastSearchState)
         return;
     m_coordinator->lastSearchState = state;

@@ -35,8 +35,9 @@ public:
     // The page view, set when it is made.
     QPointer<DroppablePDFView> pdfView;
     QPointer<SharedPDFViewModel> viewModel;
-    // Search text, current match and number of matches last applied.
-    std::tuple<QString, int, int> lastSearchState{QString(), -1, 0};
+    // Search text, current match and whether there were matches, last
+    // applied (more matches arriving for the same search move nothing).
+    std::tuple<QString, int, bool> lastSearchState{QString(), -1, false};
     // Set only while the wrapper itself writes the view's zoom.
     bool settingScale = false;
     // Set until the first-show restore has run; the handlers do nothing

@@ -580,16 +580,26 @@ void PdfView::setMarkedPassage(const engine::PdfSelection &passage)
     viewport()->update();
 }
 
-void PdfView::setHighlightedSelections(std::vector<engine::PdfSelection> selections)
+void PdfView::setHighlightedSelections(const std::vector<engine::PdfSelection> &selections)
 {
-    if (selections == m_highlights)
-        return;
-    m_highlights = std::move(selections);
-    m_highlightsOfPage.clear();
-    m_highlightRects.clear();
-    for (size_t i = 0; i < m_highlights.size(); ++i) {
-        for (const engine::PdfPage &page : m_highlights[i].pages())
+    // A search hands its matches over in batches, each list the one before
+    // with more at its end: only the new ones are taken in, and only the
+    // pages they touch lose the marks made for them.
+    const bool extends = selections.size() > m_highlights.size()
+                         && std::equal(m_highlights.begin(), m_highlights.end(), selections.begin());
+    if (!extends) {
+        if (selections == m_highlights)
+            return;
+        m_highlights.clear();
+        m_highlightsOfPage.clear();
+        m_highlightRects.clear();
+    }
+    for (size_t i = m_highlights.size(); i < selections.size(); ++i) {
+        m_highlights.push_back(selections[i]);
+        for (const engine::PdfPage &page : selections[i].pages()) {
             m_highlightsOfPage[page.index()].push_back(i);
+            m_highlightRects.remove(page.index());
+        }
     }
     viewport()->update();
 }

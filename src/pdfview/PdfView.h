@@ -109,7 +109,7 @@ public:
     // Selections drawn as highlights (search matches), apart from the
     // current selection.
     const std::vector<engine::PdfSelection> &highlightedSelections() const { return m_highlights; }
-    void setHighlightedSelections(std::vector<engine::PdfSelection> selections);
+    void setHighlightedSelections(const std::vector<engine::PdfSelection> &selections);
     // A passage marked in its own colour (the place a jump went to); an
     // empty selection marks none.
     const engine::PdfSelection &markedPassage() const { return m_passage; }

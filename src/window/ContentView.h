@@ -47,6 +47,7 @@
 #include <QVariantMap>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +58,7 @@ class QVBoxLayout;
 
 namespace folvan {
 class SharedPDFViewModel;
+struct SearchBatch;
 class ReadingHistory;
 class PaperNotesStore;
 struct PaperNote;
@@ -72,15 +74,6 @@ class SerialQueue;
 namespace folvan::window {
 
 class PaneLayout;
-
-// One piece of a search match: a character range of the page string of one
-// page.
-struct SearchSegment {
-    int page = 0;
-    engine::PdfTextRange range;
-};
-// The matches of one search, each the list of its pieces.
-using SearchMatches = std::vector<std::vector<SearchSegment>>;
 
 class ContentView : public QWidget {
     Q_OBJECT
@@ -258,9 +251,6 @@ public:
     void findInPDF();
     void stepSearch(bool forward);
     void closeSearch();
-    // The matches of `query` in a document: for each match its pieces.
-    static SearchMatches searchSegments(const std::shared_ptr<engine::PdfDocument> &document,
-                                        const QString &query);
     // The queue shared by the searches of every pane ("Folvan.text-search").
     static platform::SerialQueue &readingSearchQueue();
 
@@ -447,8 +437,15 @@ private:
 
     // ContentViewSearch.cpp
     void searchTextDidChange();
-    void deliverSearch(const std::shared_ptr<engine::PdfDocument> &document, const QString &query,
-                       const SearchMatches &matches);
+    // Runs on the search queue: searches the document page after page and
+    // hands the matches to the pane in batches, until the end or a stop.
+    static void runSearch(QPointer<ContentView> pane, std::weak_ptr<engine::PdfDocument> searched, QString query,
+                          std::shared_ptr<std::atomic_bool> stop);
+    // A batch of the search stopped by `stop` arrived; `last` after the
+    // last page.
+    void deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
+                       const std::weak_ptr<engine::PdfDocument> &searched, const QString &query, SearchBatch batch,
+                       bool last);
     void cancelSearchWork();
     void resumeInterruptedSearch();
 
@@ -486,6 +483,9 @@ private:
     QUuid m_openGeneration = QUuid::createUuid();
     bool m_didStart = false;
     platform::MainWorkItem *m_searchWork;
+    // The stop flag of the search last started: set when a newer query,
+    // closing the bar or the paper, or the pane's end makes it needless.
+    std::shared_ptr<std::atomic_bool> m_searchStop;
     // Set when an open cancelled a search still waiting for its start.
     bool m_searchInterruptedByOpen = false;
     bool m_searchRunning = false;

@@ -1,6 +1,7 @@
-// The pane's text search: debounced, run on the shared search queue over a
-// private copy of the document, delivered on the main thread when it still
-// answers the question on screen.
+// The pane's text search: debounced, run on the shared search queue over
+// the pane's own document, its matches handed to the main thread in
+// batches while it goes on, each batch taken only while it still answers
+// the question on screen.
 
 #include "window/ContentView.h"
 
@@ -8,6 +9,8 @@
 #include "engine/PdfSearch.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Queues.h"
+
+#include <QElapsedTimer>
 
 namespace folvan::window {
 
@@ -17,25 +20,13 @@ platform::SerialQueue &ContentView::readingSearchQueue()
     return *queue;
 }
 
-SearchMatches ContentView::searchSegments(const std::shared_ptr<engine::PdfDocument> &document, const QString &query)
-{
-    SearchMatches matches;
-    if (!document)
-        return matches;
-    for (const engine::PdfSelection &match : engine::findAll(document, query, {.caseInsensitive = true})) {
-        std::vector<SearchSegment> segments;
-        for (const engine::PdfPage &page : match.pages()) {
-            for (const engine::PdfTextRange &range : match.ranges(page))
-                segments.push_back({page.index(), range});
-        }
-        matches.push_back(std::move(segments));
-    }
-    return matches;
-}
-
 void ContentView::cancelSearchWork()
 {
     m_searchWork->cancel();
+    if (m_searchStop) {
+        m_searchStop->store(true);
+        m_searchStop.reset();
+    }
 }
 
 // An open that failed (or a daily paper that found nothing) leaves the
@@ -97,36 +88,69 @@ void ContentView::searchTextDidChange()
         return;
     setSearchRunning(true);
 
-    const QString path = model.pdfDocumentURL().isEmpty() ? QString() : model.pdfDocumentURL().toLocalFile();
-    // A document held only in memory is searched through its bytes.
-    const QByteArray data = path.isEmpty() ? document->data() : QByteArray();
     const QPointer<ContentView> pane(this);
     // Held weakly: a search does not keep a paper alive that the pane let go.
     const std::weak_ptr<engine::PdfDocument> searched = document;
-    m_searchWork->schedule(kSearchDelaySeconds, [pane, path, data, query, searched] {
-        readingSearchQueue().async([pane, path, data, query, searched] {
-            std::shared_ptr<engine::PdfDocument> copy;
-            if (!path.isEmpty())
-                copy = engine::PdfDocument::open(path);
-            if (!copy && !data.isEmpty())
-                copy = engine::PdfDocument::openData(data);
-            SearchMatches matches = searchSegments(copy, query);
-            platform::runOnMain([pane, searched, query, matches = std::move(matches)] {
-                if (pane)
-                    pane->deliverSearch(searched.lock(), query, matches);
-            });
-        });
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    m_searchStop = stop;
+    m_searchWork->schedule(kSearchDelaySeconds, [pane, query, searched, stop] {
+        readingSearchQueue().async([pane, query, searched, stop] { runSearch(pane, searched, query, stop); });
     });
 }
 
-void ContentView::deliverSearch(const std::shared_ptr<engine::PdfDocument> &document, const QString &query,
-                                const SearchMatches &matches)
+void ContentView::runSearch(QPointer<ContentView> pane, std::weak_ptr<engine::PdfDocument> searched, QString query,
+                            std::shared_ptr<std::atomic_bool> stop)
 {
+    // The first matches go at once, the next ones together every so often,
+    // so that the main thread takes them in few steps.
+    constexpr qint64 kBatchMilliseconds = 50;
+    SearchBatch batch;
+    bool sentAny = false;
+    QElapsedTimer sinceSent;
+    auto send = [&](bool last) {
+        platform::runOnMain([pane, searched, query, stop, batch = std::move(batch), last]() mutable {
+            if (pane)
+                pane->deliverSearch(stop, searched, query, std::move(batch), last);
+        });
+        batch = SearchBatch();
+        sentAny = true;
+        sinceSent.start();
+    };
+    if (stop->load())
+        return;
+    // The document is held while it is searched: closing the paper stops
+    // the search before its next page, and the document goes after that.
+    if (const std::shared_ptr<engine::PdfDocument> document = searched.lock()) {
+        const bool finished = engine::searchPages(
+            document, query, {.caseInsensitive = true}, stop.get(), [&](engine::PdfPageMatches &&found) {
+                const engine::PdfPage page = document->page(found.page);
+                for (size_t i = 0; i < found.ranges.size(); ++i) {
+                    batch.matches.emplace_back(page, found.ranges[i]);
+                    for (const QRectF &bounds : found.lineBounds[i])
+                        batch.lineBounds.emplace_back(found.page, bounds);
+                }
+                if (!sentAny || sinceSent.elapsed() >= kBatchMilliseconds)
+                    send(false);
+            });
+        if (!finished)
+            return;
+    }
+    send(true);
+}
+
+void ContentView::deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
+                                const std::weak_ptr<engine::PdfDocument> &searched, const QString &query,
+                                SearchBatch batch, bool last)
+{
+    // A search stopped since is over, whatever it found meanwhile.
+    if (stop != m_searchStop || stop->load())
+        return;
     SharedPDFViewModel &model = *m_viewModel;
     const bool sameQuery = model.searchText().normalized(QString::NormalizationForm_D)
         == query.normalized(QString::NormalizationForm_D);
     if (!sameQuery || !model.showSearch())
         return;
+    const std::shared_ptr<engine::PdfDocument> document = searched.lock();
     if (!model.pdfDocument() || model.pdfDocument() != document) {
         // The pane shows another document object now: the same query is
         // asked again of it, so that the bar does not wait for ever.
@@ -134,24 +158,18 @@ void ContentView::deliverSearch(const std::shared_ptr<engine::PdfDocument> &docu
         return;
     }
 
-    SelectionList selections;
-    for (const std::vector<SearchSegment> &segments : matches) {
-        engine::PdfSelection selection(document);
-        for (const SearchSegment &segment : segments) {
-            const engine::PdfPage page = document->page(segment.page);
-            if (!page.isValid())
-                continue;
-            const engine::PdfSelection piece = page.selection(segment.range);
-            if (!piece.isEmpty())
-                selection.add(piece);
+    const bool first = model.searchResults().empty();
+    if (!batch.matches.empty()) {
+        model.searchFoundMatches(std::move(batch));
+        if (first) {
+            model.setCurrentSearchIndex(0);
+            model.showCurrentSearchResult(false);
         }
-        if (!selection.isEmpty())
-            selections.push_back(std::move(selection));
     }
-    setSearchRunning(false);
-    model.setSearchResults(std::move(selections));
-    model.setCurrentSearchIndex(0);
-    model.showCurrentSearchResult(true);
+    if (last) {
+        m_searchStop.reset();
+        setSearchRunning(false);
+    }
 }
 
 } // namespace folvan::window

@@ -87,3 +87,38 @@ TEST(Search, RunsOnAPrivateCopyInAnotherThreadAndStops)
     std::atomic_bool stop{true};
     EXPECT_TRUE(findAll(doc, QStringLiteral("paper"), {}, &stop).empty());
 }
+
+TEST(Search, HandsOverPagesInOrderWithLineBoxesAndStopsBetweenPages)
+{
+    auto doc = makeDocument(4);
+    ASSERT_TRUE(doc);
+    std::vector<PdfPageMatches> pages;
+    EXPECT_TRUE(searchPages(doc, QStringLiteral("paper about"), {}, nullptr,
+                            [&](PdfPageMatches &&found) { pages.push_back(std::move(found)); }));
+    ASSERT_EQ(pages.size(), 4u);
+    for (size_t p = 0; p < pages.size(); ++p) {
+        EXPECT_EQ(pages[p].page, int(p));
+        ASSERT_EQ(pages[p].ranges.size(), 1u);
+        ASSERT_EQ(pages[p].lineBounds.size(), 1u);
+        // One box on each line, the same as those of the page's own text.
+        const auto text = doc->page(int(p)).text();
+        EXPECT_EQ(pages[p].lineBounds[0], lineBounds(*text, pages[p].ranges[0]));
+    }
+    const std::vector<QRectF> &boxes = pages[0].lineBounds[0];
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NEAR(boxes[0].left(), 72 + 19 * kAdvance, 0.5);
+    EXPECT_NEAR(boxes[0].width(), 5 * kAdvance, 0.5);
+    EXPECT_NEAR(boxes[1].left(), 72, 0.5);
+    EXPECT_NEAR(boxes[1].width(), 5 * kAdvance, 0.5);
+    EXPECT_GT(boxes[0].bottom(), boxes[1].bottom());
+
+    // A stop raised while a page is handed over ends the search before the
+    // next page.
+    std::atomic_bool stop{false};
+    int handed = 0;
+    EXPECT_FALSE(searchPages(doc, QStringLiteral("read"), {}, &stop, [&](PdfPageMatches &&) {
+        ++handed;
+        stop = true;
+    }));
+    EXPECT_EQ(handed, 1);
+}

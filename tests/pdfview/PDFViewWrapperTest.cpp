@@ -425,6 +425,26 @@ TEST_F(PDFViewWrapperSearchTest, MovesOnlyWhenTheSearchStateChanged)
     EXPECT_EQ(*view()->currentSelection(), results.back());
 }
 
+TEST_F(PDFViewWrapperSearchTest, MatchesArrivingLaterAreShownWithoutMovingTheView)
+{
+    const QRectF visible = view()->documentVisibleRect();
+    SearchBatch more;
+    more.matches = engine::findAll(document, QStringLiteral("beta"));
+    ASSERT_FALSE(more.matches.empty());
+    model->searchFoundMatches(more);
+    settle();
+    EXPECT_EQ(view()->highlightedSelections(), model->searchResults());
+    EXPECT_EQ(view()->highlightedSelections().size(), results.size() + more.matches.size());
+    ASSERT_TRUE(view()->currentSelection());
+    EXPECT_EQ(*view()->currentSelection(), results[30]);
+    EXPECT_EQ(view()->documentVisibleRect(), visible);
+
+    // A new list that does not continue the one shown replaces it.
+    model->setSearchResults({results[3]});
+    settle();
+    EXPECT_EQ(view()->highlightedSelections(), SelectionList{results[3]});
+}
+
 TEST_F(PDFViewWrapperSearchTest, NoMatchesClearTheSelectionAndAHiddenBarTheHighlights)
 {
     model->setSearchResults({});

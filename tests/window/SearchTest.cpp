@@ -3,6 +3,7 @@
 #include "PaneTestSupport.h"
 
 #include "engine/PdfDocument.h"
+#include "engine/PdfSearch.h"
 #include "platform/Clock.h"
 
 #include <QSemaphore>
@@ -45,10 +46,11 @@ protected:
 
 TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
 {
-    int deliveries = 0;
+    // "a" would also match "beta" and "gamma".
+    bool otherQueryShown = false;
     QObject::connect(&model(), &SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
-        if (!model().searchResults().empty())
-            ++deliveries;
+        for (const engine::PdfSelection &match : model().searchResults())
+            otherQueryShown = otherQueryShown || match.string() != QStringLiteral("alpha");
     });
     model().setSearchText(QStringLiteral("a"));
     clock.advance(ContentView::kSearchDelaySeconds - 0.01);
@@ -60,9 +62,8 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
     EXPECT_TRUE(model().searchResults().empty()) << "searched before the delay after the last change";
 
     clock.advance(0.01);
-    ASSERT_TRUE(waitUntil([&] { return !model().searchResults().empty(); }));
-    EXPECT_FALSE(pane->searchRunning());
-    EXPECT_EQ(deliveries, 1);
+    ASSERT_TRUE(searchSettles());
+    EXPECT_FALSE(otherQueryShown);
     EXPECT_EQ(model().searchResults().size(), 3u) << "letter case is ignored";
     EXPECT_EQ(model().searchResults().front().string(), QStringLiteral("alpha"));
     EXPECT_EQ(model().searchResults().front().document(), model().pdfDocument());
@@ -158,6 +159,97 @@ TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedThroughItsBytes)
     ASSERT_TRUE(settles());
 
     EXPECT_EQ(model().searchResults().size(), 3u);
+}
+
+// ---------------------------------------------------------------- long papers
+
+class LongPaperSearchTest : public OnePaneTest {
+protected:
+    void SetUp() override
+    {
+        OnePaneTest::SetUp();
+        file = paper(QStringLiteral("long.pdf"), kPages, QStringLiteral("alpha beta alpha"));
+        ASSERT_TRUE(openAndWait(*pane, file));
+        pane->findInPDF();
+    }
+    // Starts a search and waits for its first matches.
+    bool searchUntilFirstMatches(const QString &query)
+    {
+        model().setSearchText(query);
+        clock.advance(ContentView::kSearchDelaySeconds);
+        return waitUntil([&] { return !model().searchResults().empty(); });
+    }
+
+    static constexpr int kPages = 400;
+    platform::ManualClock clock;
+    QString file;
+};
+
+TEST_F(LongPaperSearchTest, MatchesArriveInPageOrderAndAddUpToTheWholeSearch)
+{
+    std::vector<size_t> sizes;
+    bool earlierKept = true;
+    SelectionList seen;
+    QObject::connect(&model(), &SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
+        const SelectionList &now = model().searchResults();
+        if (now.empty())
+            return;
+        earlierKept = earlierKept && now.size() > seen.size() && std::equal(seen.begin(), seen.end(), now.begin());
+        seen = now;
+        sizes.push_back(now.size());
+    });
+    ASSERT_TRUE(searchUntilFirstMatches(QStringLiteral("ALPHA")));
+    // The first match is shown at once.
+    EXPECT_EQ(model().currentSearchIndex(), 0);
+    EXPECT_EQ(model().currentPageIndex(), 0);
+    ASSERT_TRUE(searchSettles());
+
+    EXPECT_TRUE(earlierKept);
+    EXPECT_GE(sizes.size(), 2u) << "the first matches came alone";
+    const SelectionList whole = engine::findAll(model().pdfDocument(), QStringLiteral("ALPHA"));
+    ASSERT_EQ(whole.size(), size_t(2 * kPages));
+    EXPECT_EQ(model().searchResults(), whole);
+    EXPECT_EQ(model().currentSearchIndex(), 0);
+
+    // The marks made with the batches are those laid out from all matches.
+    const SearchRectMap marks = model().searchRects();
+    EXPECT_EQ(marks.size(), size_t(kPages));
+    model().rebuildSearchRects();
+    EXPECT_EQ(marks, model().searchRects());
+}
+
+TEST_F(LongPaperSearchTest, ANewerQueryStopsTheOlderOneWhoseMatchesNeverAppear)
+{
+    bool betaShown = false;
+    QObject::connect(&model(), &SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
+        for (const engine::PdfSelection &match : model().searchResults())
+            betaShown = betaShown || match.string() == QStringLiteral("beta");
+    });
+    // The older search is stopped wherever it is when the newer query comes.
+    ASSERT_TRUE(searchUntilFirstMatches(QStringLiteral("beta")));
+    betaShown = false;
+    model().setSearchText(QStringLiteral("Page 1"));
+    EXPECT_TRUE(model().searchResults().empty());
+    clock.advance(ContentView::kSearchDelaySeconds);
+    ASSERT_TRUE(searchSettles());
+    ContentView::readingSearchQueue().waitForDone();
+    drain();
+    EXPECT_FALSE(betaShown);
+    // "Page 1", "Page 10" ... "Page 199": 111 pages.
+    EXPECT_EQ(model().searchResults().size(), 111u);
+}
+
+TEST_F(LongPaperSearchTest, ClosingThePaperMidSearchEndsItAndLetsTheDocumentGo)
+{
+    ASSERT_TRUE(searchUntilFirstMatches(QStringLiteral("beta")));
+    const std::weak_ptr<engine::PdfDocument> searched = model().pdfDocument();
+    pane->closePDF();
+    EXPECT_FALSE(pane->searchRunning());
+    ContentView::readingSearchQueue().waitForDone();
+    drain();
+    EXPECT_TRUE(model().searchResults().empty());
+    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_TRUE(searched.expired());
 }
 
 } // namespace folvan::window::test

@@ -3,6 +3,7 @@
 // Internal to the engine: building a page's text from MuPDF's structured
 // text.
 
+#include <functional>
 #include <memory>
 
 #include "engine/PdfPage.h"
@@ -14,6 +15,11 @@ namespace folvan::engine::detail {
 // the page cannot be read. With `geometry` false only the string is made:
 // no boxes, lines or words. Needs the document lock.
 std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex, bool geometry = true);
+
+// As above, the string made first: `wantsGeometry` is asked of it whether
+// the boxes, lines and words are made as well.
+std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex,
+                                                 const std::function<bool(const QString &)> &wantsGeometry);
 
 // The text of a page through the document's cache. Needs the document lock.
 std::shared_ptr<const PdfPageText> cachedPageText(const DocumentLock &lock, int pageIndex);
