@@ -152,7 +152,7 @@ TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
     EXPECT_FALSE(other->searchRunning());
 }
 
-TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedThroughItsBytes)
+TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedAsWell)
 {
     model().setPdfDocumentURL(QUrl());
     model().setSearchText(QStringLiteral("beta"));
