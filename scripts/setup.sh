@@ -1,20 +1,31 @@
 #!/usr/bin/env bash
-# Installs, idempotently, every Debian package that building, testing and
-# running Folvan needs, then the npm packages of the local web pages.
+# Installs, idempotently, the Debian packages that building, testing and
+# running Folvan (and its bench programs) need, and nothing else, then the npm
+# packages of the local web pages.
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools libqt6svg6 qt6-svg-dev
-  qt6-webengine-dev qt6-webengine-dev-tools qt6-webchannel-dev
-  qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins qt6-image-formats-plugins
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  libmupdf-dev mupdf-tools liblcms2-dev libgs-common libharfbuzz-dev libfreetype-dev libjbig2dec0-dev
-  libjpeg-dev libopenjp2-7-dev zlib1g-dev libgumbo-dev libmujs-dev
-  nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth x11-utils imagemagick fonts-noto-cjk fonts-dejavu-core
-  libgl1-mesa-dev libxkbcommon-dev dbus-x11
-  clang libclang-rt-14-dev qt6-translations-l10n
+  # the build (cmake/, src/*/CMakeLists.txt) and the engine's MuPDF, linked
+  # statically with its own libraries (src/engine/CMakeLists.txt)
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev qt6-webengine-dev-tools
+  qt6-webchannel-dev qt6-multimedia-dev nlohmann-json3-dev
+  libmupdf-dev libharfbuzz-dev libfreetype-dev libjbig2dec0-dev libjpeg-dev libopenjp2-7-dev
+  zlib1g-dev libgumbo-dev libmujs-dev liblcms2-dev
+  # the web pages' install step (web/reflow/tools/parser.mjs)
+  patch
+  # the tests (a private session bus for the desktop tests), and
+  # `make test-sanitize` (its fuzz target is built with clang)
+  libgtest-dev libgmock-dev dbus-daemon clang libclang-rt-14-dev
+  # the reader at run time: the X11 platform plugin, SVG icons, TIFF and WebP
+  # images, the radio's streams, the CMYK colour profile, the Chinese and
+  # tabular-digit faces, Qt's own Chinese texts
+  qt6-qpa-plugins libqt6svg6 qt6-image-formats-plugins libqt6multimedia6
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good libgs-common
+  fonts-noto-cjk fonts-dejavu-core qt6-translations-l10n
+  # the bench programs: MuPDF's own tool to compare with, the X server of
+  # first-paper-bench
+  mupdf-tools xvfb xauth
 )
 # Node.js with npm: the machine's own when present, Debian's otherwise.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi
