@@ -216,7 +216,12 @@ TEST_F(BookPageTest, OnlyTheShownPagesHoldDecodedRasters)
     const QString painted = QStringLiteral(
         "[...document.querySelectorAll('canvas.raster')].filter((c) => c.width > 0)"
         ".map((c) => c.closest('.sheet').dataset.page + ':' + Math.max(c.width, c.height)).join(' ')");
-    const QString atOne = evaluate(view, painted).toString();
+    // The spread's rasters are drawn after the page says it is ready.
+    QString atOne;
+    ASSERT_TRUE(test::waitFor([&] {
+        atOne = evaluate(view, painted).toString();
+        return atOne.count(QLatin1Char(':')) >= 2;
+    }, 30)) << qPrintable(atOne);
     ASSERT_TRUE(atOne.startsWith(QStringLiteral("3:")) && atOne.contains(QStringLiteral(" 4:"))) << qPrintable(atOne);
     EXPECT_EQ(atOne.count(QLatin1Char(':')), 2) << qPrintable(atOne);
 
