@@ -37,6 +37,7 @@
 #include "engine/PdfPage.h"
 #include "localweb/LocalWebPage.h"
 #include "book/BookWebPage.h"
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Preferences.h"
 
@@ -81,13 +82,15 @@ struct BookRun {
     int drawnPage = -1;
     int drawnCount = 0;
 
+    BookRun() { annotations::PaneAnnotations::attach(model); } // as the pane does
+
     double open(const std::shared_ptr<engine::PdfDocument> &document, const QUrl &url)
     {
         model.setPdfDocumentURL(url);
         model.setPageCount(document->pageCount());
         model.setCurrentPageIndex(0);
         model.setPdfDocument(document);
-        model.prepareAnnotations(); // as the pane's document load does
+        annotations::PaneAnnotations::of(model)->prepareAnnotations(); // as the pane's document load does
         QElapsedTimer timer;
         timer.start();
         view = std::make_unique<book::PaperBookView>(&model);
@@ -164,7 +167,7 @@ int main(int argc, char **argv)
     QElapsedTimer load;
     load.start();
     run.model.setPdfDocument(again);
-    run.model.prepareAnnotations();
+    annotations::PaneAnnotations::of(run.model)->prepareAnnotations();
     if (!waitFor([&] { return run.view->coordinator()->document() == again && run.view->coordinator()->paperReady(); })) {
         std::fprintf(stderr, "the second load did not draw\n");
         return 1;

@@ -29,6 +29,7 @@
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 #include "engine/PdfSelection.h"
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 
 using namespace folvan;
@@ -62,9 +63,10 @@ OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
     if (!paper.document)
         return paper;
     paper.model = std::make_unique<SharedPDFViewModel>();
+    annotations::PaneAnnotations::attach(*paper.model);
     const QUrl url = QUrl::fromLocalFile(path);
     paper.model->setPdfDocumentURL(url);
-    paper.model->loadMarkups(url, paper.document);
+    annotations::PaneAnnotations::of(*paper.model)->loadMarkups(url, paper.document);
     paper.document->page(0).render(kScale);
     if (drawnMs)
         *drawnMs = clock.nsecsElapsed() / 1e6;
@@ -73,7 +75,7 @@ OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
 
 void waitForMarkups(const SharedPDFViewModel &model)
 {
-    while (model.markupsLoading())
+    while (annotations::PaneAnnotations::of(model)->markupsLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -109,9 +111,9 @@ int runMarkupEditBench(int argc, char **argv)
 
     {
         OpenPaper paper = openPaper(path);
-        paper.model->applyAnnotations(spreadMarkups(paper.document, count));
-        if (paper.model->markups().size() < size_t(count)) {
-            std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", paper.model->markups().size());
+        annotations::PaneAnnotations::of(*paper.model)->applyAnnotations(spreadMarkups(paper.document, count));
+        if (annotations::PaneAnnotations::of(*paper.model)->markups().size() < size_t(count)) {
+            std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", annotations::PaneAnnotations::of(*paper.model)->markups().size());
             return 1;
         }
     }
@@ -123,7 +125,7 @@ int runMarkupEditBench(int argc, char **argv)
         clock.start();
         double ms = 0;
         paper = openPaper(path, &ms);
-        firstPageMarkups = paper.model->markups().size();
+        firstPageMarkups = annotations::PaneAnnotations::of(*paper.model)->markups().size();
         drawnAnnotations = engine::annotations(*paper.document, 0).size();
         waitForMarkups(*paper.model);
         const double all = clock.nsecsElapsed() / 1e6;
@@ -131,7 +133,7 @@ int runMarkupEditBench(int argc, char **argv)
         loadedMs = loadedMs < 0 ? all : std::min(loadedMs, all);
     }
     std::printf("markups %zu (%zu on the first page, which was drawn with %zu annotations)\n",
-                paper.model->markups().size(), firstPageMarkups, drawnAnnotations);
+                annotations::PaneAnnotations::of(*paper.model)->markups().size(), firstPageMarkups, drawnAnnotations);
     std::printf("open_ms %.1f\n", plainMs);
     std::printf("open_with_markups_ms %.1f (target under %.1f)\n", markedMs, 2 * plainMs);
     std::printf("markups_loaded_ms %.1f\n", loadedMs);
@@ -144,14 +146,14 @@ int runMarkupEditBench(int argc, char **argv)
     std::vector<double> added, undone, deleted;
     for (int run = 0; run < 5; ++run) {
         model.pageSelectionChanged(fresh);
-        added.push_back(change([&] { model.addMarkup(QStringLiteral("highlight"), QString()); }));
-        undone.push_back(change([&] { model.annotationUndoManager()->undo(); }));
-        const QString victim = model.annotationItems()[size_t(run) * 7].id;
-        deleted.push_back(change([&] { model.deleteAnnotation(victim); }));
-        model.annotationUndoManager()->undo();
+        added.push_back(change([&] { annotations::PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
+        undone.push_back(change([&] { annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo(); }));
+        const QString victim = annotations::PaneAnnotations::of(model)->annotationItems()[size_t(run) * 7].id;
+        deleted.push_back(change([&] { annotations::PaneAnnotations::of(model)->deleteAnnotation(victim); }));
+        annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo();
     }
-    if (model.markups().size() < size_t(count)) {
-        std::fprintf(stderr, "undoing lost markups: %zu left\n", model.markups().size());
+    if (annotations::PaneAnnotations::of(model)->markups().size() < size_t(count)) {
+        std::fprintf(stderr, "undoing lost markups: %zu left\n", annotations::PaneAnnotations::of(model)->markups().size());
         return 1;
     }
     print("markup_add_ms", added);

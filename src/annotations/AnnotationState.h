@@ -1,7 +1,7 @@
 #pragma once
 
-// The annotation state a pane model keeps for its open document, beside the
-// published fields the model declares itself.
+// The annotation state a pane's annotations keep for its open document,
+// beside their published fields (PaneAnnotations).
 
 #include <optional>
 #include <vector>

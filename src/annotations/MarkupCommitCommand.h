@@ -10,31 +10,31 @@
 #include <vector>
 
 #include "annotations/ReadingMarkup.h"
-#include "model/SharedPDFViewModel.h"
+#include "annotations/PaneAnnotations.h"
 
 namespace folvan::annotations {
 
 class MarkupCommitCommand : public QUndoCommand {
 public:
-    MarkupCommitCommand(SharedPDFViewModel *model, std::vector<ReadingMarkup> before,
+    MarkupCommitCommand(PaneAnnotations *annotations, std::vector<ReadingMarkup> before,
                         std::vector<ReadingMarkup> after, const QString &name)
-        : QUndoCommand(name), m_model(model), m_before(std::move(before)), m_after(std::move(after))
+        : QUndoCommand(name), m_annotations(annotations), m_before(std::move(before)), m_after(std::move(after))
     {
     }
 
     void redo() override
     {
-        if (m_model)
-            m_model->applyAnnotations(m_after);
+        if (m_annotations)
+            m_annotations->applyAnnotations(m_after);
     }
     void undo() override
     {
-        if (m_model)
-            m_model->applyAnnotations(m_before);
+        if (m_annotations)
+            m_annotations->applyAnnotations(m_before);
     }
 
 private:
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<PaneAnnotations> m_annotations;
     std::vector<ReadingMarkup> m_before;
     std::vector<ReadingMarkup> m_after;
 };

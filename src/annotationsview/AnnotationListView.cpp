@@ -16,6 +16,7 @@
 
 #include <utility>
 
+#include "annotations/PaneAnnotations.h"
 #include "annotations/ReadingAids.h"
 #include "annotationsview/AnnotationEditor.h"
 #include "annotationsview/PopupPlacement.h"
@@ -27,6 +28,20 @@
 namespace folvan::annotationsview {
 
 namespace {
+
+// The annotations of a model's pane; null without a model or annotations.
+annotations::PaneAnnotations *annotationsOf(const SharedPDFViewModel *model)
+{
+    return model ? annotations::PaneAnnotations::of(*model) : nullptr;
+}
+
+// The listed annotations of a model's pane; none without annotations.
+const std::vector<ReadingAnnotationItem> &itemsOf(const SharedPDFViewModel *model)
+{
+    static const std::vector<ReadingAnnotationItem> none;
+    const annotations::PaneAnnotations *paneAnnotations = annotationsOf(model);
+    return paneAnnotations ? paneAnnotations->annotationItems() : none;
+}
 
 // What a row shows, as one number: a row whose print is unchanged needs no
 // redrawing.
@@ -53,9 +68,13 @@ void AnnotationListModel::setFollowing(bool following)
     m_following = following;
     if (!following) {
         disconnect(m_model, nullptr, this, nullptr);
+        if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(m_model))
+            disconnect(paneAnnotations, nullptr, this, nullptr);
         return;
     }
-    connect(m_model, &SharedPDFViewModel::annotationItemsChanged, this, &AnnotationListModel::synchronize);
+    if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(m_model))
+        connect(paneAnnotations, &annotations::PaneAnnotations::annotationItemsChanged, this,
+                &AnnotationListModel::synchronize);
     // Page labels come from the document.
     connect(m_model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
         if (!m_ids.empty())
@@ -69,8 +88,7 @@ void AnnotationListModel::setFollowing(bool following)
 // whose print changed is redrawn.
 void AnnotationListModel::synchronize()
 {
-    static const std::vector<ReadingAnnotationItem> none;
-    const std::vector<ReadingAnnotationItem> &items = m_model ? m_model->annotationItems() : none;
+    const std::vector<ReadingAnnotationItem> &items = itemsOf(m_model);
     const size_t oldCount = m_ids.size();
     const size_t newCount = items.size();
     size_t head = 0;
@@ -129,7 +147,7 @@ const ReadingAnnotationItem *AnnotationListModel::item(int row) const
 {
     if (!m_model || row < 0 || size_t(row) >= m_ids.size())
         return nullptr;
-    const auto &items = m_model->annotationItems();
+    const auto &items = itemsOf(m_model);
     if (size_t(row) >= items.size() || items[size_t(row)].id != m_ids[size_t(row)])
         return nullptr;
     return &items[size_t(row)];
@@ -534,8 +552,8 @@ void AnnotationListView::act(int row, Part part)
     case Part::row: return jump(*item);
     case Part::edit: return edit(*item);
     case Part::remove:
-        if (m_model)
-            m_model->deleteAnnotation(item->id);
+        if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(m_model))
+            paneAnnotations->deleteAnnotation(item->id);
         return;
     }
 }
@@ -577,8 +595,8 @@ void AnnotationListView::edit(const ReadingAnnotationItem &item)
         [self, id](const QString &note, std::optional<MarkupColor> color) {
             if (!self)
                 return;
-            if (self->m_model)
-                self->m_model->editAnnotation(id, note, color);
+            if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(self->m_model))
+                paneAnnotations->editAnnotation(id, note, color);
             self->closeEditor();
         },
         [self] {
@@ -629,13 +647,15 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     column->addSpacing(6);
     // The list takes the height left and scrolls its rows itself.
     column->addWidget(m_list, 1);
-    connect(model, &SharedPDFViewModel::annotationItemsChanged, this, &AnnotationSection::refresh);
+    if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(model))
+        connect(paneAnnotations, &annotations::PaneAnnotations::annotationItemsChanged, this,
+                &AnnotationSection::refresh);
     refresh();
 }
 
 void AnnotationSection::refresh()
 {
-    const size_t count = m_model ? m_model->annotationItems().size() : 0;
+    const size_t count = itemsOf(m_model).size();
     m_header->setText(QStringLiteral("阅读批注 · %1").arg(count));
     setVisible(count > 0);
 }

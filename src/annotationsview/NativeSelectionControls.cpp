@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "annotations/MarkupColor.h"
+#include "annotations/PaneAnnotations.h"
 #include "annotationsview/PopupPlacement.h"
 #include "annotationsview/ViewStyle.h"
 #include "model/SharedPDFViewModel.h"
@@ -47,6 +48,7 @@ QToolButton *symbolButton(const QString &symbol, const QString &help, const QStr
 NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
+    , m_annotations(model ? annotations::PaneAnnotations::of(*model) : nullptr)
     , m_copy(symbolButton(QStringLiteral("doc.on.doc"), QStringLiteral("复制所选文字"), QStringLiteral("复制所选文字"), this))
     , m_color(symbolButton(QString(), QStringLiteral("选择高亮颜色"), QStringLiteral("高亮颜色"), this))
     , m_highlight(symbolButton(QStringLiteral("highlighter"), QStringLiteral("高亮所选文字"), QStringLiteral("高亮所选文字"), this))
@@ -72,8 +74,8 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
         QAction *action = menu->addAction(color.displayName());
         action->setData(color.rawValue());
         connect(action, &QAction::triggered, this, [this, color] {
-            if (m_model)
-                m_model->setPreferredMarkupColor(color);
+            if (m_annotations)
+                m_annotations->setPreferredMarkupColor(color);
         });
     }
     m_color->setMenu(menu);
@@ -91,18 +93,21 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
             m_model->copySelection();
     });
     connect(m_highlight, &QToolButton::clicked, this, [this] {
-        if (m_model)
-            m_model->addMarkup(QStringLiteral("highlight"), QString());
+        if (m_annotations)
+            m_annotations->addMarkup(QStringLiteral("highlight"), QString());
     });
     connect(m_underline, &QToolButton::clicked, this, [this] {
-        if (m_model)
-            m_model->addMarkup(QStringLiteral("underline"), QString());
+        if (m_annotations)
+            m_annotations->addMarkup(QStringLiteral("underline"), QString());
     });
     connect(m_noteButton, &QToolButton::clicked, this, &NativeSelectionControls::openNote);
 
-    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::preferredMarkupColorChanged,
-                        &SharedPDFViewModel::markupErrorChanged})
-        connect(model, signal, this, &NativeSelectionControls::refresh);
+    connect(model, &SharedPDFViewModel::selectionTextChanged, this, &NativeSelectionControls::refresh);
+    if (m_annotations) {
+        for (auto signal : {&annotations::PaneAnnotations::preferredMarkupColorChanged,
+                            &annotations::PaneAnnotations::markupErrorChanged})
+            connect(m_annotations, signal, this, &NativeSelectionControls::refresh);
+    }
     refresh();
 }
 
@@ -118,8 +123,9 @@ void NativeSelectionControls::refresh()
     const bool hasText = !m_model->selectionText().isEmpty();
     for (QToolButton *button : {m_copy, m_highlight, m_underline, m_noteButton})
         button->setEnabled(hasText);
-    m_color->setIcon(QIcon(colorDot(swatchColor(m_model->preferredMarkupColor()), 12, devicePixelRatioF())));
-    const auto &error = m_model->markupError();
+    const MarkupColor color = m_annotations ? m_annotations->preferredMarkupColor() : MarkupColor::yellow;
+    m_color->setIcon(QIcon(colorDot(swatchColor(color), 12, devicePixelRatioF())));
+    const std::optional<QString> error = m_annotations ? m_annotations->markupError() : std::nullopt;
     m_error->setVisible(error.has_value());
     if (error) {
         m_error->setText(*error);
@@ -171,9 +177,9 @@ void NativeSelectionControls::openNote()
 
 void NativeSelectionControls::saveNote()
 {
-    if (!m_model || m_note.trimmed().isEmpty())
+    if (!m_annotations || m_note.trimmed().isEmpty())
         return;
-    m_model->addMarkup(QStringLiteral("highlight"), m_note);
+    m_annotations->addMarkup(QStringLiteral("highlight"), m_note);
     if (m_popover)
         m_popover->close();
 }

@@ -15,6 +15,9 @@ class QToolButton;
 
 namespace folvan {
 class SharedPDFViewModel;
+namespace annotations {
+class PaneAnnotations;
+}
 }
 
 namespace folvan::annotationsview {
@@ -46,6 +49,8 @@ private:
     void refresh();
 
     QPointer<SharedPDFViewModel> m_model;
+    // The annotations of the model's pane; null when it has none.
+    QPointer<annotations::PaneAnnotations> m_annotations;
     QToolButton *m_copy;
     QToolButton *m_color;
     QToolButton *m_highlight;

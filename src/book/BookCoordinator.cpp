@@ -6,6 +6,7 @@
 
 #include "book/BookResourceHandler.h"
 #include "book/BookWire.h"
+#include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
 #include "platform/Preferences.h"
@@ -16,6 +17,13 @@
 namespace folvan::book {
 
 namespace {
+
+// The annotation revision of the model's pane; 0 without annotations.
+int annotationRevisionOf(const SharedPDFViewModel &model)
+{
+    const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(model);
+    return paneAnnotations ? paneAnnotations->annotationRevision() : 0;
+}
 
 const QString kStartFailed = QStringLiteral("本地书页渲染器未能启动。");
 const QString kStopped = QStringLiteral("书页渲染器已停止，请切到滚动阅读后重新打开翻书。");
@@ -54,9 +62,12 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
     m_lastTurn.reset();
     m_token = localweb::newPageToken();
     m_lastReading.clear();
-    m_lastAnnotationRevision = m_model->annotationRevision();
+    m_lastAnnotationRevision = annotationRevisionOf(*m_model);
 
-    m_resources->setDocument(document, m_token, m_model->rasterOverlays(false));
+    const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*m_model);
+    m_resources->setDocument(document, m_token,
+                             paneAnnotations ? paneAnnotations->rasterOverlays(false)
+                                             : annotations::PaneAnnotations::OverlayRowMap());
 
     const int count = document ? document->pageCount() : 0;
     const QString path = m_model->pdfDocumentURL().path();
@@ -91,7 +102,7 @@ void BookCoordinator::update()
     if (!m_ready || m_disposed || !m_document || !m_model)
         return;
     SharedPDFViewModel *model = m_model;
-    if (m_lastAnnotationRevision != model->annotationRevision())
+    if (m_lastAnnotationRevision != annotationRevisionOf(*model))
         setDocument(m_document);
     if (!m_loadedDocument) {
         m_loadedDocument = true;

@@ -5,6 +5,7 @@
 #include "book/BookWebPage.h"
 #include "book/BookWire.h"
 #include "book/DroppableBookWebView.h"
+#include "annotations/PaneAnnotations.h"
 #include "annotationsview/ReferencePreviewController.h"
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
@@ -40,7 +41,10 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     });
 
     // Every change the page may show runs one update in the next turn.
-    for (auto signal : {&SharedPDFViewModel::annotationRevisionChanged, &SharedPDFViewModel::jumpToPageChanged,
+    if (const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*model))
+        connect(paneAnnotations, &annotations::PaneAnnotations::annotationRevisionChanged, this,
+                &PaperBookView::scheduleUpdate);
+    for (auto signal : {&SharedPDFViewModel::jumpToPageChanged,
                         &SharedPDFViewModel::bookTurnRequestChanged, &SharedPDFViewModel::bookTextModeChanged,
                         &SharedPDFViewModel::readingOverlayRevisionChanged, &SharedPDFViewModel::currentPageIndexChanged,
                         &SharedPDFViewModel::searchResultsChanged, &SharedPDFViewModel::currentSearchIndexChanged,
@@ -129,10 +133,11 @@ void PaperBookView::startWebEngine()
     m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
     auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
     QPointer<SharedPDFViewModel> weakModel(m_model);
+    QPointer<annotations::PaneAnnotations> weakAnnotations(m_model ? annotations::PaneAnnotations::of(*m_model) : nullptr);
     input->setKeys({
         .copy = [weakModel] { if (weakModel) weakModel->copySelection(); },
-        .undo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->undo(); },
-        .redo = [weakModel] { if (weakModel) weakModel->annotationUndoManager()->redo(); },
+        .undo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->undo(); },
+        .redo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->redo(); },
     });
     connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
     connect(m_page->port(), &BookMessagePort::received, this, &PaperBookView::pageEvent);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "annotations/PaneAnnotations.h"
 #include "annotations/ReadingMarkup.h"
 #include "annotationsview/AnnotationListView.h"
 #include "annotationsview/ViewStyle.h"
@@ -79,12 +80,14 @@ int ReaderLibraryPanel::listHeight() const
 {
     if (!m_model)
         return listHeight(0, 0);
-    return listHeight(qsizetype(m_model->bookmarks().size()), qsizetype(m_model->annotationItems().size()));
+    const qsizetype items = m_paneAnnotations ? qsizetype(m_paneAnnotations->annotationItems().size()) : 0;
+    return listHeight(qsizetype(m_model->bookmarks().size()), items);
 }
 
 ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent)
     : QWidget(parent)
     , m_model(viewModel)
+    , m_paneAnnotations(viewModel ? annotations::PaneAnnotations::of(*viewModel) : nullptr)
     , m_dismiss(std::move(dismiss))
 {
     useReaderFont(this, ReaderFontRole::body);
@@ -180,6 +183,12 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
                 action(*m_model);
         };
     };
+    auto onAnnotations = [this](auto action) {
+        return [this, action] {
+            if (m_paneAnnotations)
+                action(*m_paneAnnotations);
+        };
+    };
     auto goThen = [this](std::function<void(SharedPDFViewModel &)> go) {
         return [this, go] {
             if (!m_model)
@@ -192,25 +201,30 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     connect(m_back, &QToolButton::clicked, this, goThen([](SharedPDFViewModel &m) { m.returnLocation(false); }));
     connect(m_forward, &QToolButton::clicked, this, goThen([](SharedPDFViewModel &m) { m.returnLocation(true); }));
     connect(m_toggle, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.toggleBookmark(); }));
-    connect(m_undo, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) {
-                m.annotationUndoManager()->undo();
-                m.updateAnnotationUndoState();
+    connect(m_undo, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) {
+                a.annotationUndoManager()->undo();
+                a.updateAnnotationUndoState();
             }));
-    connect(m_redo, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) {
-                m.annotationUndoManager()->redo();
-                m.updateAnnotationUndoState();
+    connect(m_redo, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) {
+                a.annotationUndoManager()->redo();
+                a.updateAnnotationUndoState();
             }));
     connect(m_copy, &QToolButton::clicked, this, &ReaderLibraryPanel::copySummary);
-    connect(m_exportMarkdown, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.exportAnnotationSummary(); }));
-    connect(m_exportPDF, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.exportAnnotatedPDF(); }));
+    connect(m_exportMarkdown, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) { a.exportAnnotationSummary(); }));
+    connect(m_exportPDF, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) { a.exportAnnotatedPDF(); }));
 
     connect(viewModel, &SharedPDFViewModel::bookmarksChanged, this, &ReaderLibraryPanel::rebuildBookmarks);
     for (auto signal : {&SharedPDFViewModel::bookmarksChanged, &SharedPDFViewModel::currentPageIndexChanged,
                         &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
-                        &SharedPDFViewModel::annotationItemsChanged, &SharedPDFViewModel::canUndoAnnotationChanged,
-                        &SharedPDFViewModel::canRedoAnnotationChanged, &SharedPDFViewModel::navigationErrorChanged,
-                        &SharedPDFViewModel::markupErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
+                        &SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
         connect(viewModel, signal, this, &ReaderLibraryPanel::refresh);
+    if (m_paneAnnotations) {
+        for (auto signal : {&annotations::PaneAnnotations::annotationItemsChanged,
+                            &annotations::PaneAnnotations::canUndoAnnotationChanged,
+                            &annotations::PaneAnnotations::canRedoAnnotationChanged,
+                            &annotations::PaneAnnotations::markupErrorChanged})
+            connect(m_paneAnnotations, signal, this, &ReaderLibraryPanel::refresh);
+    }
     applyControlButtonStyle(this);
     rebuildBookmarks();
     refresh();
@@ -292,23 +306,27 @@ void ReaderLibraryPanel::refresh()
     m_empty->setVisible(model.bookmarks().empty());
     m_list->setFixedHeight(listHeight());
 
-    const bool annotated = !model.annotationItems().empty();
-    m_footer->setVisible(annotated || model.canUndoAnnotation() || model.canRedoAnnotation());
-    m_undo->setEnabled(model.canUndoAnnotation());
-    m_redo->setEnabled(model.canRedoAnnotation());
+    const annotations::PaneAnnotations *paneAnnotations = m_paneAnnotations;
+    const bool annotated = paneAnnotations && !paneAnnotations->annotationItems().empty();
+    const bool canUndo = paneAnnotations && paneAnnotations->canUndoAnnotation();
+    const bool canRedo = paneAnnotations && paneAnnotations->canRedoAnnotation();
+    m_footer->setVisible(annotated || canUndo || canRedo);
+    m_undo->setEnabled(canUndo);
+    m_redo->setEnabled(canRedo);
     m_copy->setEnabled(annotated);
     m_exportMarkdown->setEnabled(annotated);
 
-    const std::optional<QString> error = model.navigationError() ? model.navigationError() : model.markupError();
+    const std::optional<QString> markupError = paneAnnotations ? paneAnnotations->markupError() : std::nullopt;
+    const std::optional<QString> error = model.navigationError() ? model.navigationError() : markupError;
     m_error->setText(error.value_or(QString()));
     m_error->setVisible(error.has_value());
 }
 
 void ReaderLibraryPanel::copySummary()
 {
-    if (!m_model)
+    if (!m_paneAnnotations)
         return;
-    if (const std::optional<QString> summary = m_model->annotationSummary())
+    if (const std::optional<QString> summary = m_paneAnnotations->annotationSummary())
         platform::setClipboardText(*summary);
 }
 

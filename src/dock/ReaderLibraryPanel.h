@@ -21,6 +21,9 @@ class QVBoxLayout;
 
 namespace folvan {
 class SharedPDFViewModel;
+namespace annotations {
+class PaneAnnotations;
+}
 }
 
 namespace folvan::annotationsview {
@@ -68,6 +71,8 @@ private:
     void refresh();
 
     QPointer<SharedPDFViewModel> m_model;
+    // The annotations of the model's pane; null when it has none.
+    QPointer<annotations::PaneAnnotations> m_paneAnnotations;
     std::function<void()> m_dismiss;
     QToolButton *m_back;
     QToolButton *m_forward;

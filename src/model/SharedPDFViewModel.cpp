@@ -6,8 +6,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
 
-#include <QUndoStack>
-
 #include <algorithm>
 
 namespace folvan {
@@ -36,7 +34,6 @@ SharedPDFViewModel::SharedPDFViewModel(PaneModelServices services, QObject *pare
     , m_readingSessionID(QUuid::createUuid())
     , m_services(std::move(services))
 {
-    m_annotationUndoManager = new QUndoStack(this);
     m_annotationDirectory = platform::folvanDataPath(QStringLiteral("Annotations"));
 
     QPointer<SharedPDFViewModel> self(this);
@@ -45,18 +42,14 @@ SharedPDFViewModel::SharedPDFViewModel(PaneModelServices services, QObject *pare
             if (self)
                 self->handleSidecarChange(userInfo);
         });
-
-    // Only this pane's own undo stack drives its undo and redo flags.
-    connect(m_annotationUndoManager, &QUndoStack::canUndoChanged, this,
-            &SharedPDFViewModel::updateAnnotationUndoState);
-    connect(m_annotationUndoManager, &QUndoStack::canRedoChanged, this,
-            &SharedPDFViewModel::updateAnnotationUndoState);
 }
 
 SharedPDFViewModel::~SharedPDFViewModel()
 {
     if (m_sidecarObserver)
         platform::NotificationCenter::shared().removeObserver(m_sidecarObserver);
+    // The annotations go first, while the model they work on is whole.
+    delete m_annotations.data();
 }
 
 QString SharedPDFViewModel::sidecarChangedNotification()
@@ -110,10 +103,6 @@ void SharedPDFViewModel::setBookmarks(BookmarkList value) { publish(m_bookmarks,
 void SharedPDFViewModel::setBackLocations(LocationList value) { publish(m_backLocations, std::move(value), &SharedPDFViewModel::backLocationsChanged); }
 void SharedPDFViewModel::setForwardLocations(LocationList value) { publish(m_forwardLocations, std::move(value), &SharedPDFViewModel::forwardLocationsChanged); }
 void SharedPDFViewModel::setNavigationError(std::optional<QString> value) { publish(m_navigationError, std::move(value), &SharedPDFViewModel::navigationErrorChanged); }
-void SharedPDFViewModel::setAnnotationRevision(int value) { publish(m_annotationRevision, value, &SharedPDFViewModel::annotationRevisionChanged); }
-void SharedPDFViewModel::setMarkupError(std::optional<QString> value) { publish(m_markupError, std::move(value), &SharedPDFViewModel::markupErrorChanged); }
-void SharedPDFViewModel::setCanUndoAnnotation(bool value) { publish(m_canUndoAnnotation, value, &SharedPDFViewModel::canUndoAnnotationChanged); }
-void SharedPDFViewModel::setCanRedoAnnotation(bool value) { publish(m_canRedoAnnotation, value, &SharedPDFViewModel::canRedoAnnotationChanged); }
 void SharedPDFViewModel::setCurrentPageIndex(int value) { publish(m_currentPageIndex, value, &SharedPDFViewModel::currentPageIndexChanged); }
 void SharedPDFViewModel::setReflowAppearance(std::optional<QVariantMap> value) { publish(m_reflowAppearance, std::move(value), &SharedPDFViewModel::reflowAppearanceChanged); }
 void SharedPDFViewModel::setReflowSources(TextSourceList value) { publish(m_reflowSources, std::move(value), &SharedPDFViewModel::reflowSourcesChanged); }
@@ -169,8 +158,8 @@ void SharedPDFViewModel::handleSidecarChange(const QVariantMap &userInfo)
         return;
 
     const std::optional<QString> kind = textEntry(userInfo, "kind");
-    if (kind == QLatin1String("annotations") && m_sharedAnnotationsReload)
-        m_sharedAnnotationsReload();
+    if (kind == QLatin1String("annotations") && m_annotations)
+        m_annotations->reloadSharedAnnotations();
     if (kind == QLatin1String("bookmarks"))
         reloadSharedBookmarks();
 }
@@ -264,10 +253,37 @@ void SharedPDFViewModel::documentFileReplaced(PdfDocumentPtr document)
     setForceUpdateToggle(!m_forceUpdateToggle);
 }
 
-void SharedPDFViewModel::updateAnnotationUndoState()
+void SharedPDFViewModel::setAnnotations(PaneAnnotationsInterface *annotations)
 {
-    setCanUndoAnnotation(m_annotationUndoManager->canUndo());
-    setCanRedoAnnotation(m_annotationUndoManager->canRedo());
+    if (annotations == m_annotations)
+        return;
+    delete m_annotations.data();
+    m_annotations = annotations;
+    if (annotations)
+        annotations->setParent(this);
+}
+
+void SharedPDFViewModel::annotationsLoadStarted()
+{
+    m_retainedSelection.reset();
+    m_retainedDestination.reset();
+    setSelectionText(QString());
+    setTextSelectionMode(false);
+}
+
+void SharedPDFViewModel::reflowSelectionTaken(TextSourceList sources, std::optional<engine::PdfSelection> selection)
+{
+    QStringList quotes;
+    for (const ReadingTextSource &source : sources)
+        quotes << source.quote;
+    setReflowSources(std::move(sources));
+    setSelectionText(quotes.join(u'\n'));
+    m_retainedSelection = std::move(selection);
+}
+
+void SharedPDFViewModel::reflowSelectionPlaced(std::optional<engine::PdfDestination> destination)
+{
+    m_retainedDestination = std::move(destination);
 }
 
 } // namespace folvan

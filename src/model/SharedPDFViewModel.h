@@ -2,8 +2,8 @@
 
 // The model of one reading pane: the open document and its file, the current
 // page and pending jumps, back/forward history, bookmarks, search state, the
-// text selection, the state shared with the book and reflow views, and the
-// annotation state. Views observe it through its ...Changed signals and
+// text selection and the state shared with the book and reflow views. Views
+// observe it through its ...Changed signals and
 // carry out the one-shot requests it holds (jumpToPage, pendingDestination,
 // pendingTextSource, bookTurnRequest).
 //
@@ -19,12 +19,18 @@
 //   SharedPDFViewModelBookmarks.cpp   bookmarks and the bookmark file
 //   SharedPDFViewModelBook.cpp        book-view selection, links, overlay rows
 //   SharedPDFViewModelSearch.cpp      search-mark rows
-//   src/annotations/SharedPDFViewModelAnnotations*.cpp  annotation operations
+//
+// The pane's annotations (markups, their list, colour, undo stack, file and
+// exports) are not kept here: they are one object of the annotation layer
+// (annotations::PaneAnnotations) that the pane makes and hands over with
+// setAnnotations(). The model reaches it only through
+// PaneAnnotationsInterface; views reach it from annotations().
 
 #include "engine/PdfDestination.h"
 #include "engine/PdfSelection.h"
 #include "model/BookTurnRequest.h"
 #include "model/NativePDFViewInterface.h"
+#include "model/PaneAnnotationsInterface.h"
 #include "model/PaneModelServices.h"
 #include "model/ReflowViewInterface.h"
 #include "model/ReadingBookmark.h"
@@ -45,19 +51,11 @@
 #include <optional>
 #include <vector>
 
-class QUndoStack;
-
 namespace folvan {
 
 namespace engine {
 class PdfDocument;
 }
-
-// Types of the annotation layer (src/annotations), known here by name only.
-struct ReadingMarkup;
-struct ReadingAnnotationItem;
-class MarkupColor;
-struct AnnotationState;
 
 // Where a book-view selection gesture began: a page and a point on it (page
 // space).
@@ -109,10 +107,6 @@ class SharedPDFViewModel : public QObject {
     Q_PROPERTY(folvan::LocationList backLocations READ backLocations WRITE setBackLocations NOTIFY backLocationsChanged)
     Q_PROPERTY(folvan::LocationList forwardLocations READ forwardLocations WRITE setForwardLocations NOTIFY forwardLocationsChanged)
     Q_PROPERTY(folvan::OptionalString navigationError READ navigationError WRITE setNavigationError NOTIFY navigationErrorChanged)
-    Q_PROPERTY(int annotationRevision READ annotationRevision WRITE setAnnotationRevision NOTIFY annotationRevisionChanged)
-    Q_PROPERTY(folvan::OptionalString markupError READ markupError WRITE setMarkupError NOTIFY markupErrorChanged)
-    Q_PROPERTY(bool canUndoAnnotation READ canUndoAnnotation NOTIFY canUndoAnnotationChanged)
-    Q_PROPERTY(bool canRedoAnnotation READ canRedoAnnotation NOTIFY canRedoAnnotationChanged)
     Q_PROPERTY(int currentPageIndex READ currentPageIndex WRITE setCurrentPageIndex NOTIFY currentPageIndexChanged)
     Q_PROPERTY(folvan::OptionalVariantMap reflowAppearance READ reflowAppearance WRITE setReflowAppearance NOTIFY reflowAppearanceChanged)
     Q_PROPERTY(folvan::TextSourceList reflowSources READ reflowSources WRITE setReflowSources NOTIFY reflowSourcesChanged)
@@ -431,110 +425,29 @@ public:
     // and is shown.
     void reflowShowsResultsInImages(QList<int> indices);
 
-    // ---- Annotation state and operations -----------------------------------
-    // Published annotation state whose types belong to this folder:
-    int annotationRevision() const { return m_annotationRevision; }
-    void setAnnotationRevision(int value);
-    const std::optional<QString> &markupError() const { return m_markupError; }
-    void setMarkupError(std::optional<QString> value);
-    // Whether the pane's annotation undo stack can undo or redo; follow the
-    // stack (updateAnnotationUndoState).
-    bool canUndoAnnotation() const { return m_canUndoAnnotation; }
-    bool canRedoAnnotation() const { return m_canRedoAnnotation; }
+    // ---- Annotations ---------------------------------------------------------
 
-    // The pane's annotation undo stack (owned by the model).
-    QUndoStack *annotationUndoManager() const { return m_annotationUndoManager; }
+    // The pane's annotations, handed over by whoever makes the pane; the
+    // model takes them over (they become its child). Null until then.
+    void setAnnotations(PaneAnnotationsInterface *annotations);
+    PaneAnnotationsInterface *annotations() const { return m_annotations; }
 
-    // Sets canUndoAnnotation and canRedoAnnotation from the undo stack; runs
-    // whenever the stack can undo or redo something else. (Defined in
-    // SharedPDFViewModel.cpp.)
-    void updateAnnotationUndoState();
-
-    // The annotation layer's state of the open document (markups, listed
-    // items, preferred colour, the document's own and the installed
-    // annotations): the type is defined by the annotation layer, which
-    // creates it on first use in m_annotationState (annotationState() and
-    // the accessors below are defined there). Its published parts notify
-    // through markupsChanged, annotationItemsChanged and
-    // preferredMarkupColorChanged.
-    AnnotationState &annotationState() const;
-    const std::vector<ReadingMarkup> &markups() const;
-    void setMarkups(std::vector<ReadingMarkup> value);
-    const std::vector<ReadingAnnotationItem> &annotationItems() const;
-    void setAnnotationItems(std::vector<ReadingAnnotationItem> value);
-    MarkupColor preferredMarkupColor() const;
-    void setPreferredMarkupColor(MarkupColor value);
-
-    // Re-reads the annotation file after another pane wrote it. Defined by
-    // the annotation layer, which installs it as this model's reload hook
-    // when it creates its state (annotationState()); the side-file handler
-    // calls it only through that hook, so the model itself never depends on
-    // the annotation layer. Before the hook is installed this pane has no
-    // annotations of its own to bring up to date.
-    void reloadSharedAnnotations();
-
-    // ==== Annotation operations (declared and defined by the annotation
-    // ==== layer, src/annotations/SharedPDFViewModelAnnotations*.cpp) ====
-    // Overlay rows per page index: x, y, width, height (page space), red,
-    // green, blue, alpha, and 1 for an underline or 0 for a highlight.
-    using OverlayRowMap = std::map<int, std::vector<std::vector<double>>>;
-
-    // Forgets the document's annotations: undo stack, originals, installed
-    // annotations, markups, items, reflow passages, undo flags.
-    void resetAnnotations();
-    // Records the PDF's own annotations of the current document, once.
-    void prepareAnnotations();
-    // Installs the markups on the pages, rebuilds the items, raises
-    // annotationRevision.
-    void synchronizeAnnotations();
-    void rebuildAnnotationItems();
-    // Makes `markups` the new list as one undo step named `name`: draws it,
-    // saves it and tells the other panes. Nothing when it equals the list.
-    void commitAnnotations(std::vector<ReadingMarkup> markups, const QString &name);
-    // Sets, draws and saves a list; what every commit, undo and redo does.
-    void applyAnnotations(std::vector<ReadingMarkup> markups);
-    // The markup that stands for an item after a change.
-    ReadingMarkup editableMarkup(const ReadingAnnotationItem &item) const;
-
-    // The annotation file of a document.
-    QString markupURL(const QUrl &documentURL) const;
-    // Reads the document's annotation file (sets pdfDocument): the markups
-    // of `shownPage` at once, the others decoded off the main thread and
-    // put in place when done (markupsLoaded).
-    void loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage = 0);
-    // Whether the stored markups are still being decoded.
-    bool markupsLoading() const;
-    // Puts the stored markups in place now, waiting for their decoding if
-    // need be: every change of the markups does this first, so that none
-    // is made to (or saved from) the part read so far.
-    void completeMarkupLoading();
-    // Writes the markups to the file of pdfDocumentURL and tells the other
-    // panes.
-    void persistMarkups();
-
-    // Highlights ("highlight") or underlines ("underline") the retained
-    // selection, merged with the overlapping annotations of that kind.
-    void addMarkup(const QString &kind, const QString &note);
-    // Takes the reflow view's passages over as the pane's selection.
-    bool acceptReflowSelection(const std::vector<ReadingTextSource> &sources);
-    void deleteAnnotation(const QString &itemID);
-    // `color` is absent when the user chose none.
-    void editAnnotation(const QString &itemID, const QString &note, std::optional<MarkupColor> color);
-
-    void exportAnnotatedPDF();
-    OverlayRowMap rasterOverlays(bool includeSelection) const;
-    // The reading position of a reflow passage.
-    ReadingLocation location(const ReadingTextSource &source) const;
-    // The Markdown summary; none without a document or annotation items.
-    std::optional<QString> annotationSummary();
-    void exportAnnotationSummary();
-
-Q_SIGNALS:
-    // The page view redraws the annotations of this page.
-    void annotationsChangedOnPage(int pageIndex);
-
-public:
-    // ==== end of annotation operations ====
+    // The pane began to load the open paper's annotations: the retained
+    // selection and position, the selection text and the text-selection
+    // mode are reset.
+    void annotationsLoadStarted();
+    // The reader selected passages in the reflow view: they become the
+    // reflow passages, their quotes the selection text, and `selection` (the
+    // passages found on their pages; none when not all were) the retained
+    // selection.
+    void reflowSelectionTaken(TextSourceList sources, std::optional<engine::PdfSelection> selection);
+    // The reflow selection was found on its pages and starts at
+    // `destination` (none: at no known point); it becomes the retained
+    // destination.
+    void reflowSelectionPlaced(std::optional<engine::PdfDestination> destination);
+    // A side file could not be written: the unsaved ones are written again
+    // a while later (retryUnsavedSideFiles), once however many fail.
+    void sideFileSaveFailed();
 
     // ==== Reflow and book operations of later layers ====
     // ==== end of reflow and book operations ====
@@ -556,10 +469,6 @@ signals:
     void backLocationsChanged();
     void forwardLocationsChanged();
     void navigationErrorChanged();
-    void annotationRevisionChanged();
-    void markupErrorChanged();
-    void canUndoAnnotationChanged();
-    void canRedoAnnotationChanged();
     void currentPageIndexChanged();
     void reflowAppearanceChanged();
     void reflowSourcesChanged();
@@ -573,18 +482,10 @@ signals:
     void currentSearchIndexChanged();
     void markedPassageChanged();
     void searchResultsInImagesChanged();
-    // Published annotation state of the annotation layer's types.
-    void markupsChanged();
-    // The stored markups are in place (markupError says what went wrong).
-    void markupsLoaded();
-    void annotationItemsChanged();
-    void preferredMarkupColorChanged();
 
 private:
     template <typename T>
     void publish(T &field, T value, void (SharedPDFViewModel::*changed)());
-    void setCanUndoAnnotation(bool value);
-    void setCanRedoAnnotation(bool value);
     void setReadingOverlayRevision(int value);
 
     void handleSidecarChange(const QVariantMap &userInfo);
@@ -613,27 +514,16 @@ private:
     LocationList m_backLocations;
     LocationList m_forwardLocations;
     std::optional<QString> m_navigationError;
-    int m_annotationRevision = 0;
-    std::optional<QString> m_markupError;
-    bool m_canUndoAnnotation = false;
-    bool m_canRedoAnnotation = false;
-    QUndoStack *m_annotationUndoManager = nullptr;
-    mutable std::shared_ptr<AnnotationState> m_annotationState;
-    // Installed with m_annotationState: reloads the annotations after another
-    // pane wrote the annotation file.
-    mutable std::function<void()> m_sharedAnnotationsReload;
+    QPointer<PaneAnnotationsInterface> m_annotations;
     QPointer<QObject> m_nativePDFView;
     QPointer<QObject> m_reflowView;
     QString m_annotationDirectory;
     // A bookmark file of this document that failed to load; it is moved
     // aside before it would first be overwritten.
     QString m_unreadableBookmarkFile;
-    // The last writes of the bookmark or annotation file failed.
+    // The last write of the bookmark file failed.
     bool m_bookmarksUnsaved = false;
-    // Set while the last annotation save failed: writes the markups again.
-    std::function<void()> m_unsavedMarkupsWriter;
     bool m_sideFileRetryScheduled = false;
-    void sideFileSaveFailed();
     // The bookmark file from which bookmarks outside the document were left
     // out at load: copied aside before it is first written over.
     QString m_droppedBookmarkFile;
@@ -665,8 +555,6 @@ private:
     SearchRectMap m_searchRects;
     bool m_fitNativeOnMount = false;
     int m_reflowPage = -1;
-    // The document whose own annotations have been taken over, held weakly.
-    std::weak_ptr<engine::PdfDocument> m_annotationDocument;
 };
 
 } // namespace folvan

@@ -165,8 +165,8 @@ void SharedPDFViewModel::persistBookmarks()
 
 void SharedPDFViewModel::retryUnsavedSideFiles()
 {
-    if (const std::function<void()> writeMarkups = m_unsavedMarkupsWriter)
-        writeMarkups();
+    if (m_annotations)
+        m_annotations->retryUnsavedAnnotations();
     if (m_bookmarksUnsaved)
         persistBookmarks();
 }

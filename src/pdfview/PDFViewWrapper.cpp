@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
 #include "pdfview/DroppablePDFView.h"
@@ -129,16 +130,18 @@ PDFViewWrapper::PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument,
             connect(viewModel, signal, this, &PDFViewWrapper::scheduleUpdate);
         // The document's annotations are drawn into the pages: a change draws
         // again the pages it touched, and a change that names none every page.
-        connect(viewModel, &SharedPDFViewModel::annotationsChangedOnPage, this, [this](int page) {
-            m_annotationPagesTold = true;
-            if (m_view)
-                m_view->reloadPageContents(page);
-        });
-        connect(viewModel, &SharedPDFViewModel::annotationRevisionChanged, this, [this] {
-            if (!m_annotationPagesTold && m_view)
-                m_view->reloadPageContents();
-            m_annotationPagesTold = false;
-        });
+        if (const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*viewModel)) {
+            connect(paneAnnotations, &annotations::PaneAnnotations::annotationsChangedOnPage, this, [this](int page) {
+                m_annotationPagesTold = true;
+                if (m_view)
+                    m_view->reloadPageContents(page);
+            });
+            connect(paneAnnotations, &annotations::PaneAnnotations::annotationRevisionChanged, this, [this] {
+                if (!m_annotationPagesTold && m_view)
+                    m_view->reloadPageContents();
+                m_annotationPagesTold = false;
+            });
+        }
     }
 }
 
@@ -186,7 +189,8 @@ DroppablePDFView *PDFViewWrapper::makeView()
     m_coordinator->pdfView = view;
     if (model) {
         model->setNativePDFView(view);
-        view->setReadingUndoManager(model->annotationUndoManager());
+        if (const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*model))
+            view->setReadingUndoManager(paneAnnotations->annotationUndoManager());
     }
     m_coordinator->onZoom = zoomReporter();
     view->setOnDropPDF(m_onDropPDF);

@@ -1,5 +1,6 @@
 #include "reflow/ReflowCoordinator.h"
 
+#include "annotations/PaneAnnotations.h"
 #include "annotations/ReadingMarkup.h"
 #include "annotations/ReflowTextMap.h"
 #include "engine/PdfDocument.h"
@@ -109,10 +110,15 @@ ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<
     // What the page shows follows these; one update runs after a burst.
     for (auto signal : {&SharedPDFViewModel::reflowAppearanceChanged, &SharedPDFViewModel::showSearchChanged,
                         &SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
-                        &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::jumpToPageChanged,
-                        &SharedPDFViewModel::annotationRevisionChanged, &SharedPDFViewModel::canUndoAnnotationChanged,
-                        &SharedPDFViewModel::canRedoAnnotationChanged})
+                        &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::jumpToPageChanged})
         connect(model, signal, this, &ReflowCoordinator::scheduleUpdate);
+    m_annotations = annotations::PaneAnnotations::of(*model);
+    if (m_annotations) {
+        for (auto signal : {&annotations::PaneAnnotations::annotationRevisionChanged,
+                            &annotations::PaneAnnotations::canUndoAnnotationChanged,
+                            &annotations::PaneAnnotations::canRedoAnnotationChanged})
+            connect(m_annotations, signal, this, &ReflowCoordinator::scheduleUpdate);
+    }
     connect(model, &SharedPDFViewModel::searchResultsChanged, this, [this] { m_resultsInImagesStale = true; });
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key.startsWith(QLatin1String("folvan.reflow")))
@@ -237,9 +243,12 @@ void ReflowCoordinator::syncState(bool force)
 {
     if (!m_loaded || m_disposed || !m_model)
         return;
-    if (m_snapshotRevision != m_model->annotationRevision() || m_snapshotPages != m_visiblePages) {
+    const annotations::PaneAnnotations *paneAnnotations = m_annotations;
+    const int revision = paneAnnotations ? paneAnnotations->annotationRevision() : 0;
+    const std::vector<ReadingAnnotationItem> none;
+    if (m_snapshotRevision != revision || m_snapshotPages != m_visiblePages) {
         Json fragments = Json::array();
-        for (const ReadingAnnotationItem &item : m_model->annotationItems()) {
+        for (const ReadingAnnotationItem &item : paneAnnotations ? paneAnnotations->annotationItems() : none) {
             if (fragments.size() >= size_t(kMaxAnnotationFragments))
                 break;
             if (!m_visiblePages.count(int(item.page)) || item.page < 0 || item.page >= pageCount())
@@ -251,7 +260,7 @@ void ReflowCoordinator::syncState(bool force)
             }
         }
         m_snapshotAnnotations = std::move(fragments);
-        m_snapshotRevision = m_model->annotationRevision();
+        m_snapshotRevision = revision;
         m_snapshotPages = m_visiblePages;
     }
     Json corrections = Json::array();
@@ -262,8 +271,8 @@ void ReflowCoordinator::syncState(bool force)
     const Json payload = {{k::annotations, m_snapshotAnnotations},
                           {k::corrections, corrections},
                           {k::selectionMapped, m_selectionMapped},
-                          {k::canUndo, m_model->canUndoAnnotation()},
-                          {k::canRedo, m_model->canRedoAnnotation()}};
+                          {k::canUndo, paneAnnotations && paneAnnotations->canUndoAnnotation()},
+                          {k::canRedo, paneAnnotations && paneAnnotations->canRedoAnnotation()}};
     const QString text = json(payload);
     if (force || text != m_lastState) {
         m_lastState = text;
@@ -425,7 +434,9 @@ void ReflowCoordinator::handleSources(const Json &body, const QString &event)
         if (!source.validated(pageCount()))
             return;
     }
-    m_selectionMapped = m_model->acceptReflowSelection(sources);
+    if (!m_annotations)
+        return;
+    m_selectionMapped = m_annotations->acceptReflowSelection(sources);
     if (event == wire::event::selection) {
         syncState(false);
         return;
@@ -451,20 +462,20 @@ void ReflowCoordinator::handleSources(const Json &body, const QString &event)
     } else if (action == wire::action::highlight || action == wire::action::underline) {
         if (!sources.empty()) {
             if (m_selectionMapped)
-                m_model->addMarkup(action, QString());
+                m_annotations->addMarkup(action, QString());
             else
                 feedback(kUnmapped);
         }
     } else if (action == wire::action::remove) {
         const auto id = body.find(k::id);
         if (id != body.end() && id->is_string())
-            m_model->deleteAnnotation(QString::fromStdString(id->get<std::string>()));
+            m_annotations->deleteAnnotation(QString::fromStdString(id->get<std::string>()));
     } else if (action == wire::action::undo || action == wire::action::redo) {
         if (action == wire::action::undo)
-            m_model->annotationUndoManager()->undo();
+            m_annotations->annotationUndoManager()->undo();
         else
-            m_model->annotationUndoManager()->redo();
-        m_model->updateAnnotationUndoState();
+            m_annotations->annotationUndoManager()->redo();
+        m_annotations->updateAnnotationUndoState();
     }
     syncState(false);
 }

@@ -30,6 +30,9 @@
 
 namespace folvan {
 class SharedPDFViewModel;
+namespace annotations {
+class PaneAnnotations;
+}
 namespace engine {
 class PdfDocument;
 }
@@ -114,6 +117,8 @@ private:
     void scheduleUpdate();
 
     QPointer<SharedPDFViewModel> m_model;
+    // The annotations of the model's pane; null when it has none.
+    QPointer<annotations::PaneAnnotations> m_annotations;
     std::shared_ptr<engine::PdfDocument> m_document;
     Callbacks m_callbacks;
     ScriptSink m_sink;

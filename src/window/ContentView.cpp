@@ -2,6 +2,7 @@
 
 #include "annotationsview/ReferencePreviewController.h"
 #include "history/ReadingHistory.h"
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "pdfview/PDFViewWrapper.h"
@@ -39,6 +40,7 @@ ContentView::ContentView(ReaderPane pane, PaneServices services, QWidget *parent
     , m_pane(pane)
     , m_services(std::move(services))
     , m_viewModel(new SharedPDFViewModel(static_cast<const PaneModelServices &>(m_services), this))
+    , m_annotations(&annotations::PaneAnnotations::attach(*m_viewModel))
     , m_searchWork(new platform::MainWorkItem(this))
     , m_presenter(makeDefaultPresenter())
     , m_fileChooser(makeDefaultFileChooser())
@@ -198,8 +200,8 @@ void ContentView::connectHandlers()
     connect(model, &SharedPDFViewModel::searchTextChanged, this, &ContentView::searchTextDidChange);
     // The stored markups read after the paper opened: what went wrong is
     // said as it is for the rest of the paper's stored markings.
-    connect(model, &SharedPDFViewModel::markupsLoaded, this, [this, model] {
-        if (const std::optional<QString> problem = model->markupError())
+    connect(m_annotations, &annotations::PaneAnnotations::markupsLoaded, this, [this] {
+        if (const std::optional<QString> problem = m_annotations->markupError())
             showAlertMessage(*problem);
     });
     connect(this, &ContentView::showingAlertChanged, this, [this] {

@@ -69,6 +69,9 @@ namespace platform {
 class MainWorkItem;
 class SerialQueue;
 } // namespace platform
+namespace annotations {
+class PaneAnnotations;
+}
 } // namespace folvan
 
 namespace folvan::window {
@@ -127,6 +130,8 @@ public:
     // ---- Owned and shared objects -------------------------------------------
 
     SharedPDFViewModel *viewModel() const { return m_viewModel; }
+    // The annotations of the pane, handed to its model.
+    annotations::PaneAnnotations *annotations() const { return m_annotations; }
     ReadingHistory &history() const;
     PaperNotesStore &paperNotes() const;
 
@@ -477,6 +482,7 @@ private:
     Action m_toggleComparison;
 
     SharedPDFViewModel *m_viewModel;
+    annotations::PaneAnnotations *m_annotations;
 
     // State.
     QString m_pageLayout = QStringLiteral("spread");

@@ -4,6 +4,7 @@
 #include "window/ContentView.h"
 
 #include "history/ReadingHistory.h"
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Desktop.h"
@@ -74,7 +75,7 @@ void ContentView::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
     // The side files are written anew under the new name (a file that
     // could not be read is carried over as it is); those of the old name
     // stay where they are.
-    model.persistMarkups();
+    m_annotations->persistMarkups();
     model.persistBookmarks();
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/PdfDocument.h"
 #include "history/ReadingHistory.h"
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Queues.h"
@@ -68,13 +69,14 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
     // state is put in place, so that nothing of it is saved under the
     // paper that was shown before.
     model.setPdfDocumentURL(QUrl());
-    model.loadMarkups(load.url, document, page);
+    annotations::PaneAnnotations &paneAnnotations = *m_annotations;
+    paneAnnotations.loadMarkups(load.url, document, page);
     model.loadBookmarks(load.url, document);
     // What went wrong with the paper's stored markings is said at once, not
     // only in the views that show them once opened (of markups still being
     // read, once they are in place).
-    const bool markupsKnown = model.markupError() && !model.markupsLoading();
-    if (const std::optional<QString> problem = markupsKnown ? model.markupError() : model.navigationError())
+    const bool markupsKnown = paneAnnotations.markupError() && !paneAnnotations.markupsLoading();
+    if (const std::optional<QString> problem = markupsKnown ? paneAnnotations.markupError() : model.navigationError())
         platform::runOnMain(this, [this, text = *problem] { showAlertMessage(text); });
     model.setBookTurnRequest(std::nullopt);
     model.setBookError(std::nullopt);
@@ -106,7 +108,7 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
     model.setPdfDocument(document);
     model.setPdfDocumentURL(load.url);
     if (load.source)
-        model.navigate(model.location(*load.source), false);
+        model.navigate(paneAnnotations.location(*load.source), false);
     setCurrentPaperID(paperNotes().registerPaper(load.url.toLocalFile()));
     setFileName(load.url.fileName());
     setIsEditing(false);

@@ -4,6 +4,7 @@
 #include "window/ContentView.h"
 
 #include "history/ReadingHistory.h"
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Preferences.h"
@@ -40,7 +41,7 @@ void ContentView::openNoteSource(const PaperNote &note)
         return;
     }
     if (source) {
-        m_viewModel->navigate(m_viewModel->location(*source), true);
+        m_viewModel->navigate(m_annotations->location(*source), true);
         return;
     }
     ReadingLocation location;
@@ -59,7 +60,7 @@ void ContentView::closePDF()
 
     SharedPDFViewModel &model = *m_viewModel;
     model.paperClosed();
-    model.resetAnnotations();
+    m_annotations->resetAnnotations();
     model.setPdfDocument(nullptr);
     model.setPdfDocumentURL(QUrl());
     model.setShowSearch(false);

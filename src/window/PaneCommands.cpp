@@ -3,6 +3,7 @@
 // (book or page, reflow, zoom, reset, a new note, the annotation summary,
 // the page layout).
 
+#include "annotations/PaneAnnotations.h"
 #include "annotations/ReflowTextMap.h"
 #include "model/ReflowTypography.h"
 #include "model/SharedPDFViewModel.h"
@@ -90,22 +91,22 @@ ReaderActions ContentView::readerActions()
     actions.bookmark = on([](ContentView *p) { p->viewModel()->toggleBookmark(); });
     actions.copy = on([](ContentView *p) { p->viewModel()->copySelection(); });
     actions.hasSelection = !model->selectionText().isEmpty();
-    actions.hasAnnotations = !model->annotationItems().empty();
-    actions.canUndoAnnotation = model->canUndoAnnotation();
-    actions.canRedoAnnotation = model->canRedoAnnotation();
-    actions.highlight = on([](ContentView *p) { p->viewModel()->addMarkup(QStringLiteral("highlight"), QString()); });
-    actions.underline = on([](ContentView *p) { p->viewModel()->addMarkup(QStringLiteral("underline"), QString()); });
+    actions.hasAnnotations = !m_annotations->annotationItems().empty();
+    actions.canUndoAnnotation = m_annotations->canUndoAnnotation();
+    actions.canRedoAnnotation = m_annotations->canRedoAnnotation();
+    actions.highlight = on([](ContentView *p) { p->annotations()->addMarkup(QStringLiteral("highlight"), QString()); });
+    actions.underline = on([](ContentView *p) { p->annotations()->addMarkup(QStringLiteral("underline"), QString()); });
     actions.undoAnnotation = on([](ContentView *p) {
-        p->viewModel()->annotationUndoManager()->undo();
-        p->viewModel()->updateAnnotationUndoState();
+        p->annotations()->annotationUndoManager()->undo();
+        p->annotations()->updateAnnotationUndoState();
     });
     actions.redoAnnotation = on([](ContentView *p) {
-        p->viewModel()->annotationUndoManager()->redo();
-        p->viewModel()->updateAnnotationUndoState();
+        p->annotations()->annotationUndoManager()->redo();
+        p->annotations()->updateAnnotationUndoState();
     });
     actions.copyAnnotations = on([](ContentView *p) { p->copyAnnotations(); });
-    actions.exportAnnotations = on([](ContentView *p) { p->viewModel()->exportAnnotationSummary(); });
-    actions.exportPDF = on([](ContentView *p) { p->viewModel()->exportAnnotatedPDF(); });
+    actions.exportAnnotations = on([](ContentView *p) { p->annotations()->exportAnnotationSummary(); });
+    actions.exportPDF = on([](ContentView *p) { p->annotations()->exportAnnotatedPDF(); });
     actions.commandPalette = on([](ContentView *p) { p->setShowCommandPalette(true); });
     actions.comparisonOpen = m_isSplit;
     actions.toggleComparison = m_toggleComparison;
@@ -137,9 +138,12 @@ void ContentView::connectCommandSurface()
     for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
                         &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchResultsChanged,
                         &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
-                        &SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::annotationRevisionChanged,
-                        &SharedPDFViewModel::canUndoAnnotationChanged, &SharedPDFViewModel::canRedoAnnotationChanged})
+                        &SharedPDFViewModel::selectionTextChanged})
         connect(model, signal, this, &ContentView::scheduleSnapshotCheck);
+    for (auto signal : {&annotations::PaneAnnotations::annotationRevisionChanged,
+                        &annotations::PaneAnnotations::canUndoAnnotationChanged,
+                        &annotations::PaneAnnotations::canRedoAnnotationChanged})
+        connect(m_annotations, signal, this, &ContentView::scheduleSnapshotCheck);
     for (auto signal : {&ContentView::flipBookModeChanged, &ContentView::reflowModeChanged,
                         &ContentView::pageLayoutChanged, &ContentView::isSplitChanged})
         connect(this, signal, this, &ContentView::scheduleSnapshotCheck);
@@ -291,7 +295,7 @@ void ContentView::createPaperNote(const std::vector<ReadingTextSource> &sources)
 
 void ContentView::copyAnnotations()
 {
-    if (const std::optional<QString> summary = m_viewModel->annotationSummary())
+    if (const std::optional<QString> summary = m_annotations->annotationSummary())
         platform::setClipboardText(*summary);
 }
 

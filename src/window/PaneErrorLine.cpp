@@ -1,5 +1,6 @@
 #include "window/PaneErrorLine.h"
 
+#include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "window/PaneFont.h"
@@ -18,9 +19,10 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
     usePaneFont(this, PaneFontRole::caption);
     setStyleSheet(QStringLiteral("#paneErrorLine { color: #c8001a; background: rgba(255, 240, 240, 235);"
                                  " border: 1px solid rgba(200, 0, 26, 60); border-radius: 7px; padding: 5px 9px; }"));
-    for (auto signal : {&SharedPDFViewModel::markupErrorChanged, &SharedPDFViewModel::navigationErrorChanged,
-                        &SharedPDFViewModel::pdfDocumentChanged})
+    for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
         connect(model, signal, this, &PaneErrorLine::refresh);
+    if (const annotations::PaneAnnotations *paneAnnotations = model ? annotations::PaneAnnotations::of(*model) : nullptr)
+        connect(paneAnnotations, &annotations::PaneAnnotations::markupErrorChanged, this, &PaneErrorLine::refresh);
     if (notes)
         connect(notes, &PaperNotesStore::errorChanged, this, &PaneErrorLine::refresh);
     refresh();
@@ -31,7 +33,8 @@ QStringList PaneErrorLine::errors() const
     QStringList lines;
     // The paper's own stores speak only while a paper is open.
     if (m_model && m_model->pdfDocument()) {
-        if (const auto &error = m_model->markupError())
+        const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*m_model);
+        if (const auto error = paneAnnotations ? paneAnnotations->markupError() : std::nullopt)
             lines << *error;
         if (const auto &error = m_model->navigationError())
             lines << *error;

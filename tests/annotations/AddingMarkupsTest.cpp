@@ -6,6 +6,7 @@
 #include "AnnotationTestSupport.h"
 #include "annotations/MarkupMerging.h"
 #include "annotations/ReflowTextMap.h"
+#include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
 using namespace folvan::test;
@@ -46,11 +47,11 @@ class AddingMarkups : public PaneTest {};
 TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
-    model.setPreferredMarkupColor(MarkupColor::green);
+    test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::green);
     select(model, 0, 0, 6, 10);
-    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("  why? "));
-    ASSERT_EQ(model.markups().size(), 1u);
-    const ReadingMarkup &m = model.markups().front();
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("  why? "));
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    const ReadingMarkup &m = test::annotationsOf(model).markups().front();
     EXPECT_EQ(m.color, QStringLiteral("green"));
     EXPECT_FALSE(m.rgba);
     EXPECT_FALSE(m.sourceKey);
@@ -61,37 +62,37 @@ TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
     EXPECT_TRUE(model.retainedSelection());
     EXPECT_FALSE(model.selectionText().isEmpty());
 
-    model.addMarkup(QStringLiteral("strikeout"), QString());
+    test::annotationsOf(model).addMarkup(QStringLiteral("strikeout"), QString());
     // A text left without its selection.
     model.pageSelectionChanged(std::nullopt);
     model.setSelectionText(QStringLiteral("beta"));
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_EQ(model.annotationUndoManager()->count(), 1);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 1);
 }
 
 TEST_F(AddingMarkups, OverlapsMergeWithinTheirKindOnly)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
-    model.setPreferredMarkupColor(MarkupColor::green);
+    test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::green);
     select(model, 0, 0, 0, 10);
-    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("A"));
-    const QUuid greenID = model.markups().front().id;
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("A"));
+    const QUuid greenID = test::annotationsOf(model).markups().front().id;
     select(model, 0, 1, 0, 7);
-    model.addMarkup(QStringLiteral("highlight"), QString());
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     select(model, 0, 0, 6, 16);
-    model.addMarkup(QStringLiteral("underline"), QString());
-    ASSERT_EQ(model.markups().size(), 3u);
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);
 
-    model.setPreferredMarkupColor(MarkupColor::pink);
+    test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::pink);
     select(model, 0, 0, 6, 16);
-    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("B"));
-    ASSERT_EQ(model.markups().size(), 3u);
-    const ReadingMarkup &merged = model.markups().back();
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("B"));
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);
+    const ReadingMarkup &merged = test::annotationsOf(model).markups().back();
     EXPECT_EQ(merged.id, greenID);
     EXPECT_EQ(merged.color, QStringLiteral("green"));
     EXPECT_EQ(merged.quote, QStringLiteral("alpha beta gamma"));
     EXPECT_EQ(merged.note, QStringLiteral("A\n\nB"));
-    EXPECT_EQ(model.markups()[1].kind, QStringLiteral("underline"));
+    EXPECT_EQ(test::annotationsOf(model).markups()[1].kind, QStringLiteral("underline"));
 }
 
 TEST_F(AddingMarkups, HighlightingAnOriginalReplacesIt)
@@ -100,36 +101,36 @@ TEST_F(AddingMarkups, HighlightingAnOriginalReplacesIt)
         w.addHighlight(0, {textRect(0, 0, 5)}, QColor(0, 0, 255, 128), QStringLiteral("first"), QStringLiteral("Ann"));
         w.addHighlight(0, {textRect(0, 11, 16)}, QColor(255, 0, 0), QStringLiteral("second"), QStringLiteral("Bo"));
     }));
-    ASSERT_EQ(model.annotationItems().size(), 2u);
-    const QString firstKey = model.annotationItems()[0].id;
-    const QString secondKey = model.annotationItems()[1].id;
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 2u);
+    const QString firstKey = test::annotationsOf(model).annotationItems()[0].id;
+    const QString secondKey = test::annotationsOf(model).annotationItems()[1].id;
 
     select(model, 0, 0, 3, 8);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    ASSERT_EQ(model.markups().size(), 1u);
-    const ReadingMarkup replacing = model.markups().front();
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    const ReadingMarkup replacing = test::annotationsOf(model).markups().front();
     EXPECT_EQ(replacing.sourceKey, firstKey);
     EXPECT_FALSE(replacing.color);
     ASSERT_TRUE(replacing.rgba);
     EXPECT_NEAR((*replacing.rgba)[2], 1.0, 1e-6);
     EXPECT_NEAR((*replacing.rgba)[3], 128 / 255.0, 0.01);
     EXPECT_EQ(shownNames(model, 0).count(QStringLiteral("Ann")), 0);
-    EXPECT_EQ(model.annotationItems().size(), 2u);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 2u);
 
     // Bridging to the second original: one markup keeps the first key, a
     // tombstone with a new id hides the second.
     select(model, 0, 0, 6, 12);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    ASSERT_EQ(model.markups().size(), 2u);
-    EXPECT_EQ(model.markups()[0].kind, QStringLiteral("deleted"));
-    EXPECT_EQ(model.markups()[0].sourceKey, secondKey);
-    EXPECT_EQ(model.markups()[0].note, QStringLiteral("second"));
-    EXPECT_EQ(model.markups()[1].id, replacing.id);
-    EXPECT_EQ(model.markups()[1].note, QStringLiteral("first\n\nsecond"));
-    EXPECT_EQ(model.annotationItems().size(), 1u);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 2u);
+    EXPECT_EQ(test::annotationsOf(model).markups()[0].kind, QStringLiteral("deleted"));
+    EXPECT_EQ(test::annotationsOf(model).markups()[0].sourceKey, secondKey);
+    EXPECT_EQ(test::annotationsOf(model).markups()[0].note, QStringLiteral("second"));
+    EXPECT_EQ(test::annotationsOf(model).markups()[1].id, replacing.id);
+    EXPECT_EQ(test::annotationsOf(model).markups()[1].note, QStringLiteral("first\n\nsecond"));
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
 
-    model.annotationUndoManager()->undo();
-    model.annotationUndoManager()->undo();
+    test::annotationsOf(model).annotationUndoManager()->undo();
+    test::annotationsOf(model).annotationUndoManager()->undo();
     EXPECT_EQ(shownNames(model, 0), QStringList({"Ann", "Bo"}));
 }
 
@@ -141,15 +142,15 @@ TEST_F(AddingMarkups, ASelectionOverThreePagesIsOneStep)
         document->selection(document->page(0), QPointF(kLeft + 1, 703), document->page(2), QPointF(kLeft + 20, 663));
     ASSERT_EQ(selection.pages().size(), 3u);
     model.pageSelectionChanged(selection);
-    model.addMarkup(QStringLiteral("underline"), QString());
-    ASSERT_EQ(model.markups().size(), 3u);
-    EXPECT_EQ(model.markups()[0].page, 0);
-    EXPECT_EQ(model.markups()[2].page, 2);
-    EXPECT_EQ(model.markups()[1].rectangles.size(), 3u);
-    EXPECT_EQ(model.annotationUndoManager()->count(), 1);
-    EXPECT_EQ(model.annotationUndoManager()->undoText(), QStringLiteral("添加下划线"));
-    model.annotationUndoManager()->undo();
-    EXPECT_TRUE(model.markups().empty());
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);
+    EXPECT_EQ(test::annotationsOf(model).markups()[0].page, 0);
+    EXPECT_EQ(test::annotationsOf(model).markups()[2].page, 2);
+    EXPECT_EQ(test::annotationsOf(model).markups()[1].rectangles.size(), 3u);
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 1);
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->undoText(), QStringLiteral("添加下划线"));
+    test::annotationsOf(model).annotationUndoManager()->undo();
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
 }
 
 class ReflowSelection : public PaneTest {};
@@ -160,24 +161,24 @@ TEST_F(ReflowSelection, IsTakenOverOnlyWhenEveryPassageIsFound)
     ReadingTextSource passage;
     passage.page = 1;
     passage.quote = QStringLiteral("Kappa  LAMBDA");
-    EXPECT_TRUE(model.acceptReflowSelection({passage}));
+    EXPECT_TRUE(test::annotationsOf(model).acceptReflowSelection({passage}));
     ASSERT_TRUE(model.retainedSelection());
     EXPECT_EQ(model.retainedSelection()->string(), QStringLiteral("kappa lambda"));
     EXPECT_EQ(model.selectionText(), passage.quote);
     ASSERT_TRUE(model.retainedDestination());
     EXPECT_EQ(model.retainedDestination()->pageIndex, 1);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_EQ(model.markups().size(), 1u);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 
-    EXPECT_FALSE(model.acceptReflowSelection(std::vector<ReadingTextSource>(65, passage)));
+    EXPECT_FALSE(test::annotationsOf(model).acceptReflowSelection(std::vector<ReadingTextSource>(65, passage)));
     ReadingTextSource missing = passage;
     missing.quote = QStringLiteral("omega");
-    EXPECT_FALSE(model.acceptReflowSelection({passage, missing}));
+    EXPECT_FALSE(test::annotationsOf(model).acceptReflowSelection({passage, missing}));
     EXPECT_FALSE(model.retainedSelection());
     EXPECT_EQ(model.reflowSources().size(), 2u);
-    model.addMarkup(QStringLiteral("underline"), QString());
-    EXPECT_EQ(model.markups().size(), 1u);
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 
-    EXPECT_TRUE(model.acceptReflowSelection({}));
+    EXPECT_TRUE(test::annotationsOf(model).acceptReflowSelection({}));
     EXPECT_TRUE(model.selectionText().isEmpty());
 }

@@ -13,6 +13,7 @@
 
 #include "platform/Clock.h"
 #include "platform/UnsavedChanges.h"
+#include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
 using namespace folvan::test;
@@ -61,28 +62,28 @@ TEST_F(AnnotationCommits, UndoAndRedoDrawSaveAndNotifyEachTime)
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     SidecarCounter posts;
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    ASSERT_EQ(model.markups().size(), 1u);
-    const ReadingMarkup added = model.markups().front();
-    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    const ReadingMarkup added = test::annotationsOf(model).markups().front();
+    EXPECT_EQ(storedMarkups(annotationFile(model)), test::annotationsOf(model).markups());
     EXPECT_EQ(posts.count, 1);
-    EXPECT_TRUE(model.canUndoAnnotation());
-    EXPECT_EQ(model.annotationUndoManager()->undoText(), QStringLiteral("添加高亮"));
-    const int revision = model.annotationRevision();
+    EXPECT_TRUE(test::annotationsOf(model).canUndoAnnotation());
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->undoText(), QStringLiteral("添加高亮"));
+    const int revision = test::annotationsOf(model).annotationRevision();
 
-    model.annotationUndoManager()->undo();
-    EXPECT_TRUE(model.markups().empty());
+    test::annotationsOf(model).annotationUndoManager()->undo();
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     EXPECT_TRUE(shownNames(model, 0).isEmpty());
     EXPECT_EQ(fileBytes(annotationFile(model)), "[]");
     EXPECT_EQ(posts.count, 2);
-    EXPECT_GT(model.annotationRevision(), revision);
-    EXPECT_FALSE(model.canUndoAnnotation());
-    EXPECT_TRUE(model.canRedoAnnotation());
-    EXPECT_EQ(model.annotationUndoManager()->redoText(), QStringLiteral("添加高亮"));
+    EXPECT_GT(test::annotationsOf(model).annotationRevision(), revision);
+    EXPECT_FALSE(test::annotationsOf(model).canUndoAnnotation());
+    EXPECT_TRUE(test::annotationsOf(model).canRedoAnnotation());
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->redoText(), QStringLiteral("添加高亮"));
 
-    model.annotationUndoManager()->redo();
-    EXPECT_EQ(model.markups(), std::vector<ReadingMarkup>{added});
-    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    test::annotationsOf(model).annotationUndoManager()->redo();
+    EXPECT_EQ(test::annotationsOf(model).markups(), std::vector<ReadingMarkup>{added});
+    EXPECT_EQ(storedMarkups(annotationFile(model)), test::annotationsOf(model).markups());
     EXPECT_EQ(posts.count, 3);
     EXPECT_EQ(shownNames(model, 0).size(), 1);
 }
@@ -91,8 +92,8 @@ TEST_F(AnnotationCommits, AnEqualListIsNoChange)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     SidecarCounter posts;
-    model.commitAnnotations(model.markups(), QStringLiteral("x"));
-    EXPECT_EQ(model.annotationUndoManager()->count(), 0);
+    test::annotationsOf(model).commitAnnotations(test::annotationsOf(model).markups(), QStringLiteral("x"));
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 0);
     EXPECT_FALSE(QFile::exists(annotationFile(model)));
     EXPECT_EQ(posts.count, 0);
 }
@@ -103,16 +104,16 @@ TEST_F(AnnotationCommits, KeepTheLastEightyUndoSteps)
     std::vector<std::vector<ReadingMarkup>> lists;
     for (int i = 0; i < 81; ++i) {
         lists.push_back({noteMarkup(QString::number(i))});
-        model.commitAnnotations(lists.back(), QStringLiteral("编辑批注"));
+        test::annotationsOf(model).commitAnnotations(lists.back(), QStringLiteral("编辑批注"));
     }
-    EXPECT_EQ(model.annotationUndoManager()->count(), 80);
+    EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 80);
     int undone = 0;
-    while (model.canUndoAnnotation()) {
-        model.annotationUndoManager()->undo();
+    while (test::annotationsOf(model).canUndoAnnotation()) {
+        test::annotationsOf(model).annotationUndoManager()->undo();
         ++undone;
     }
     EXPECT_EQ(undone, 80);
-    EXPECT_EQ(model.markups(), lists.front());
+    EXPECT_EQ(test::annotationsOf(model).markups(), lists.front());
 }
 
 TEST_F(AnnotationCommits, AFailedSaveKeepsTheChange)
@@ -121,18 +122,18 @@ TEST_F(AnnotationCommits, AFailedSaveKeepsTheChange)
     SidecarCounter posts;
     ReadingMarkup broken = noteMarkup(QStringLiteral("x"));
     broken.rectangles.front().setWidth(INFINITY);
-    model.commitAnnotations({broken}, QStringLiteral("编辑批注"));
-    ASSERT_TRUE(model.markupError());
-    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("批注尚未保存：")));
-    EXPECT_EQ(model.markups().size(), 1u);
-    EXPECT_TRUE(model.canUndoAnnotation());
+    test::annotationsOf(model).commitAnnotations({broken}, QStringLiteral("编辑批注"));
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
+    EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("批注尚未保存：")));
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    EXPECT_TRUE(test::annotationsOf(model).canUndoAnnotation());
     EXPECT_FALSE(QFile::exists(annotationFile(model)));
     EXPECT_EQ(posts.count, 0);
 
     // The next good commit writes the whole list and clears the error.
-    model.commitAnnotations({noteMarkup(QStringLiteral("y"))}, QStringLiteral("编辑批注"));
-    EXPECT_FALSE(model.markupError());
-    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    test::annotationsOf(model).commitAnnotations({noteMarkup(QStringLiteral("y"))}, QStringLiteral("编辑批注"));
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
+    EXPECT_EQ(storedMarkups(annotationFile(model)), test::annotationsOf(model).markups());
 }
 
 TEST_F(AnnotationCommits, AFailedSaveIsWrittenLaterAndNamedUntilThen)
@@ -142,15 +143,15 @@ TEST_F(AnnotationCommits, AFailedSaveIsWrittenLaterAndNamedUntilThen)
     // A file where the annotation folder should be.
     ASSERT_TRUE(writeTestFile(model.annotationDirectory(), "not a folder"));
     const qsizetype before = platform::unsavedDescriptions().size();
-    model.commitAnnotations({noteMarkup(QStringLiteral("x"))}, QStringLiteral("编辑批注"));
-    ASSERT_TRUE(model.markupError());
+    test::annotationsOf(model).commitAnnotations({noteMarkup(QStringLiteral("x"))}, QStringLiteral("编辑批注"));
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
     EXPECT_EQ(platform::unsavedDescriptions().size(), before + 1);
     EXPECT_EQ(platform::unsavedDescriptions().last(), QStringLiteral("批注：a.pdf"));
 
     ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
     clock.advance(SharedPDFViewModel::kSideFileRetrySeconds);
-    EXPECT_FALSE(model.markupError());
-    EXPECT_EQ(storedMarkups(annotationFile(model)), model.markups());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
+    EXPECT_EQ(storedMarkups(annotationFile(model)), test::annotationsOf(model).markups());
     EXPECT_EQ(platform::unsavedDescriptions().size(), before);
 }
 
@@ -161,24 +162,24 @@ TEST_F(OtherPane, ReloadsWhatThisPaneSaved)
     const QString paper = writePaper(path("a.pdf"));
     SharedPDFViewModel &left = openPane(paper);
     SharedPDFViewModel &right = openPane(paper);
-    right.commitAnnotations({noteMarkup(QStringLiteral("mine"))}, QStringLiteral("编辑批注"));
-    ASSERT_TRUE(right.canUndoAnnotation());
+    test::annotationsOf(right).commitAnnotations({noteMarkup(QStringLiteral("mine"))}, QStringLiteral("编辑批注"));
+    ASSERT_TRUE(test::annotationsOf(right).canUndoAnnotation());
 
     // left already follows right's first change.
-    ASSERT_EQ(left.markups(), right.markups());
+    ASSERT_EQ(test::annotationsOf(left).markups(), test::annotationsOf(right).markups());
     select(left, 0, 1, 0, 7);
-    left.addMarkup(QStringLiteral("underline"), QString());
-    ASSERT_EQ(left.markups().size(), 2u);
-    EXPECT_EQ(right.markups(), left.markups());
-    EXPECT_FALSE(right.canUndoAnnotation());
-    EXPECT_EQ(right.annotationUndoManager()->count(), 0);
+    test::annotationsOf(left).addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(test::annotationsOf(left).markups().size(), 2u);
+    EXPECT_EQ(test::annotationsOf(right).markups(), test::annotationsOf(left).markups());
+    EXPECT_FALSE(test::annotationsOf(right).canUndoAnnotation());
+    EXPECT_EQ(test::annotationsOf(right).annotationUndoManager()->count(), 0);
     EXPECT_EQ(shownNames(right, 0).size(), 2);
     // The pane that saved keeps its own history.
-    EXPECT_TRUE(left.canUndoAnnotation());
+    EXPECT_TRUE(test::annotationsOf(left).canUndoAnnotation());
 
-    left.annotationUndoManager()->undo();
-    EXPECT_EQ(right.markups().size(), 1u);
-    EXPECT_EQ(right.markups(), left.markups());
+    test::annotationsOf(left).annotationUndoManager()->undo();
+    EXPECT_EQ(test::annotationsOf(right).markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(right).markups(), test::annotationsOf(left).markups());
 }
 
 TEST_F(OtherPane, KeepsItsHistoryWhenTheListIsTheSame)
@@ -187,13 +188,13 @@ TEST_F(OtherPane, KeepsItsHistoryWhenTheListIsTheSame)
     SharedPDFViewModel &left = openPane(paper);
     SharedPDFViewModel &right = openPane(paper);
     const std::vector<ReadingMarkup> list = {noteMarkup(QStringLiteral("n"))};
-    right.commitAnnotations(list, QStringLiteral("编辑批注"));
+    test::annotationsOf(right).commitAnnotations(list, QStringLiteral("编辑批注"));
     // left has reloaded right's list; now left saves the same list again.
-    ASSERT_EQ(left.markups(), list);
-    right.annotationUndoManager()->undo();
-    right.annotationUndoManager()->redo();
-    EXPECT_TRUE(right.canUndoAnnotation());
-    EXPECT_EQ(left.markups(), list);
+    ASSERT_EQ(test::annotationsOf(left).markups(), list);
+    test::annotationsOf(right).annotationUndoManager()->undo();
+    test::annotationsOf(right).annotationUndoManager()->redo();
+    EXPECT_TRUE(test::annotationsOf(right).canUndoAnnotation());
+    EXPECT_EQ(test::annotationsOf(left).markups(), list);
 }
 
 TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
@@ -208,13 +209,31 @@ TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
     ASSERT_TRUE(encodeMarkups({noteMarkup(QStringLiteral("ok")), offPage}, &bytes, &error));
     ASSERT_TRUE(platform::writeFileAtomically(annotationFile(left), bytes));
     left.notifySidecarChanged(QStringLiteral("annotations"));
-    ASSERT_TRUE(right.markupError());
-    EXPECT_TRUE(right.markupError()->startsWith(QStringLiteral("无法同步另一阅读区的批注：")));
-    EXPECT_TRUE(right.markups().empty());
+    ASSERT_TRUE(test::annotationsOf(right).markupError());
+    EXPECT_TRUE(test::annotationsOf(right).markupError()->startsWith(QStringLiteral("无法同步另一阅读区的批注：")));
+    EXPECT_TRUE(test::annotationsOf(right).markups().empty());
 
     // The same file loads its valid rest, and says what it left out.
     SharedPDFViewModel &third = openPane(paper);
-    ASSERT_TRUE(third.markupError());
-    EXPECT_TRUE(third.markupError()->startsWith(QStringLiteral("无法显示已保存的批注：1 条")));
-    EXPECT_EQ(third.markups().size(), 1u);
+    ASSERT_TRUE(test::annotationsOf(third).markupError());
+    EXPECT_TRUE(test::annotationsOf(third).markupError()->startsWith(QStringLiteral("无法显示已保存的批注：1 条")));
+    EXPECT_EQ(test::annotationsOf(third).markups().size(), 1u);
+}
+
+TEST(AnnotationUndoFlags, OnlyThePanesOwnUndoStackMovesThem)
+{
+    SharedPDFViewModel model;
+    annotations::PaneAnnotations &paneAnnotations = annotations::PaneAnnotations::attach(model);
+    QUndoStack other;
+    other.push(new QUndoCommand(QStringLiteral("elsewhere")));
+    EXPECT_FALSE(paneAnnotations.canUndoAnnotation());
+
+    paneAnnotations.annotationUndoManager()->push(new QUndoCommand(QStringLiteral("mark")));
+    EXPECT_TRUE(paneAnnotations.canUndoAnnotation());
+    EXPECT_FALSE(paneAnnotations.canRedoAnnotation());
+    paneAnnotations.annotationUndoManager()->undo();
+    EXPECT_FALSE(paneAnnotations.canUndoAnnotation());
+    EXPECT_TRUE(paneAnnotations.canRedoAnnotation());
+    other.undo();
+    EXPECT_TRUE(paneAnnotations.canRedoAnnotation());
 }

@@ -10,6 +10,7 @@
 #include "annotations/AnnotationGeometry.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
+#include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
 using namespace folvan::test;
@@ -50,8 +51,9 @@ TEST_F(AnnotationFile, IsNamedByTheStandardizedPath)
 {
     const QString paper = writePaper(path("a.pdf"));
     SharedPDFViewModel model;
-    const QString direct = model.markupURL(QUrl::fromLocalFile(paper));
-    EXPECT_EQ(model.markupURL(QUrl::fromLocalFile(root() + QStringLiteral("/./x/../a.pdf"))), direct);
+    annotations::PaneAnnotations::attach(model);
+    const QString direct = test::annotationsOf(model).markupURL(QUrl::fromLocalFile(paper));
+    EXPECT_EQ(test::annotationsOf(model).markupURL(QUrl::fromLocalFile(root() + QStringLiteral("/./x/../a.pdf"))), direct);
     EXPECT_EQ(QFileInfo(direct).dir().path(), model.annotationDirectory());
     EXPECT_TRUE(QFileInfo(direct).fileName().endsWith(QStringLiteral(".json")));
     EXPECT_EQ(QFileInfo(direct).fileName().size(), 64 + 5);
@@ -61,7 +63,8 @@ TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
 {
     const QString paper = writePaper(path("a.pdf"));
     SharedPDFViewModel probe;
-    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    annotations::PaneAnnotations::attach(probe);
+    const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const ReadingMarkup good = markupOn(0, textRect(0, 0, 5));
     const std::vector<ReadingMarkup> stored = {markupOn(3, textRect(0, 0, 5)), good,
                                                markupOn(0, QRectF(2000, 2000, 10, 10)),
@@ -71,20 +74,20 @@ TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
 
     SharedPDFViewModel &model = openPane(paper);
     // Said once, as the paper opens.
-    ASSERT_TRUE(model.markupError());
-    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法显示已保存的批注：3 条"))) << model.markupError()->toStdString();
-    EXPECT_EQ(model.markups(), std::vector<ReadingMarkup>{good});
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
+    EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法显示已保存的批注：3 条"))) << test::annotationsOf(model).markupError()->toStdString();
+    EXPECT_EQ(test::annotationsOf(model).markups(), std::vector<ReadingMarkup>{good});
     EXPECT_EQ(fileBytes(file), original); // loading writes nothing
 
-    model.deleteAnnotation(model.annotationItems().front().id);
-    EXPECT_FALSE(model.markupError());
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems().front().id);
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
     EXPECT_EQ(fileBytes(file), "[]");
     const QStringList copies = asideCopies(file, QStringLiteral(".dropped-"));
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(copies.front())), original);
 
     // Only the first write keeps a copy.
-    model.annotationUndoManager()->undo();
+    test::annotationsOf(model).annotationUndoManager()->undo();
     EXPECT_EQ(asideCopies(file, QStringLiteral(".dropped-")).size(), 1);
 }
 
@@ -93,14 +96,15 @@ TEST_F(AnnotationFile, MarkupsOnAPageThatCannotTakeThemStayInTheFileAndAreReport
     const QString paper = path("damaged.pdf");
     ASSERT_TRUE(writeTestFile(paper, pdfWhosePageTakesNoAnnotations()));
     SharedPDFViewModel probe;
-    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    annotations::PaneAnnotations::attach(probe);
+    const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     store(file, {markupOn(0, QRectF(72, 700, 100, 12))});
     const QByteArray original = fileBytes(file);
 
     SharedPDFViewModel &model = openPane(paper);
-    ASSERT_TRUE(model.markupError());
-    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法显示已保存的批注："))) << model.markupError()->toStdString();
-    EXPECT_EQ(model.markups().size(), 1u);
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
+    EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法显示已保存的批注："))) << test::annotationsOf(model).markupError()->toStdString();
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
     EXPECT_EQ(fileBytes(file), original);
 }
 
@@ -108,15 +112,16 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
 {
     const QString paper = writePaper(path("a.pdf"));
     SharedPDFViewModel probe;
-    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    annotations::PaneAnnotations::attach(probe);
+    const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     ASSERT_TRUE(platform::writeFileAtomically(file, "[{\"id\": broken"));
 
     SharedPDFViewModel &model = openPane(paper);
-    ASSERT_TRUE(model.markupError());
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
     // Told in the reader's words, as the notes library is.
-    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法载入已保存的批注：未能读取数据，因为它的格式不正确")))
-        << model.markupError()->toStdString();
-    EXPECT_TRUE(model.markups().empty());
+    EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法载入已保存的批注：未能读取数据，因为它的格式不正确")))
+        << test::annotationsOf(model).markupError()->toStdString();
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     EXPECT_EQ(fileBytes(file), "[{\"id\": broken");
     // A list of something else, and a markup without its fields, alike.
     for (const QByteArray &content : {QByteArray("{\"a\": 1}"), QByteArray("[{\"id\": 3}]")}) {
@@ -126,34 +131,35 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
     }
 
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_FALSE(model.markupError());
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
     const QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(aside.front())), "[{\"id\": broken");
-    EXPECT_EQ(model.markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 }
 
 TEST_F(AnnotationFile, AFifoInPlaceOfTheFileIsUnreadableAndSetAsideNotOpened)
 {
     const QString paper = writePaper(path("a.pdf"));
     SharedPDFViewModel probe;
-    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    annotations::PaneAnnotations::attach(probe);
+    const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     ASSERT_TRUE(makeTestFifo(file));
 
     SharedPDFViewModel &model = openPane(paper);
-    ASSERT_TRUE(model.markupError());
-    EXPECT_TRUE(model.markupError()->startsWith(QStringLiteral("无法载入已保存的批注："))) << model.markupError()->toStdString();
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
+    EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法载入已保存的批注："))) << test::annotationsOf(model).markupError()->toStdString();
     EXPECT_TRUE(isFifo(file));
 
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_FALSE(model.markupError());
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
     const QFileInfo info(file);
     const QStringList aside = info.dir().entryList({info.fileName() + QStringLiteral(".unreadable-*")}, QDir::System);
     ASSERT_EQ(aside.size(), 1);
     EXPECT_TRUE(isFifo(info.dir().filePath(aside.front())));
-    EXPECT_EQ(model.markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 }
 
 TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
@@ -163,11 +169,11 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
     const QString oldFile = annotationFile(model);
     ASSERT_TRUE(platform::writeFileAtomically(oldFile, "garbage"));
     reloadMarkups(model);
-    ASSERT_TRUE(model.markupError());
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
     model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
-    model.persistMarkups();
+    test::annotationsOf(model).persistMarkups();
     const QString newFile = annotationFile(model);
     EXPECT_NE(newFile, oldFile);
     EXPECT_EQ(fileBytes(newFile), "garbage");
@@ -175,9 +181,9 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
 
     // The first real change moves the carried file aside too.
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("underline"), QString());
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
     EXPECT_EQ(asideCopies(newFile, QStringLiteral(".unreadable-")).size(), 1);
-    EXPECT_EQ(model.markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 }
 
 TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
@@ -188,12 +194,12 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     const QString file = annotationFile(model);
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
     reloadMarkups(model);
-    ASSERT_TRUE(model.markupError());
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
     store(file, {markupOn(0, textRect(1, 0, 5))});
     const QByteArray repaired = fileBytes(file);
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_FALSE(model.markupError());
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
     const QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(fileBytes(QFileInfo(file).dir().filePath(aside.front())), repaired);
@@ -203,17 +209,18 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
     reloadMarkups(model);
     SharedPDFViewModel probe;
-    const QString otherFile = probe.markupURL(QUrl::fromLocalFile(path("b.pdf")));
+    annotations::PaneAnnotations::attach(probe);
+    const QString otherFile = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(path("b.pdf")));
     store(otherFile, {markupOn(0, textRect(0, 0, 3))});
     const QByteArray other = fileBytes(otherFile);
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
     model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     for (int change = 0; change < 2; ++change) {
         select(model, 0, 0, change, change + 2);
-        model.addMarkup(QStringLiteral("underline"), QString());
-        EXPECT_FALSE(model.markupError()) << model.markupError()->toStdString();
+        test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+        EXPECT_FALSE(test::annotationsOf(model).markupError()) << test::annotationsOf(model).markupError()->toStdString();
     }
-    EXPECT_EQ(annotations::readMarkupFile(otherFile).markups->size(), model.markups().size());
+    EXPECT_EQ(annotations::readMarkupFile(otherFile).markups->size(), test::annotationsOf(model).markups().size());
     const QStringList kept = asideCopies(otherFile, QStringLiteral(".kept-"));
     ASSERT_EQ(kept.size(), 1);
     EXPECT_EQ(fileBytes(QFileInfo(otherFile).dir().filePath(kept.front())), other);
@@ -224,16 +231,16 @@ TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
 {
     const QString paper = writePaper(path("a.pdf"));
     SharedPDFViewModel &model = openPane(paper);
-    model.commitAnnotations({markupOn(0, textRect(1, 0, 7), QStringLiteral("n"))}, QStringLiteral("编辑批注"));
+    test::annotationsOf(model).commitAnnotations({markupOn(0, textRect(1, 0, 7), QStringLiteral("n"))}, QStringLiteral("编辑批注"));
     const QString oldFile = annotationFile(model);
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
     model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
-    model.persistMarkups();
+    test::annotationsOf(model).persistMarkups();
     EXPECT_TRUE(QFile::exists(oldFile));
 
     SharedPDFViewModel &reopened = openPane(path("b.pdf"));
-    EXPECT_EQ(reopened.markups(), model.markups());
+    EXPECT_EQ(test::annotationsOf(reopened).markups(), test::annotationsOf(model).markups());
 }
 
 // Stored markups are made on a page only when the page is first needed,
@@ -243,14 +250,15 @@ TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
 {
     const QString paper = writePaper(path("a.pdf"), 3);
     SharedPDFViewModel probe;
-    const QString file = probe.markupURL(QUrl::fromLocalFile(paper));
+    annotations::PaneAnnotations::attach(probe);
+    const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(0, 0, 5)), markupOn(1, textRect(1, 0, 5)),
                                                markupOn(2, textRect(2, 0, 5)), markupOn(2, textRect(0, 0, 5))};
     store(file, stored);
 
     SharedPDFViewModel &model = openPane(paper);
-    EXPECT_FALSE(model.markupError());
-    ASSERT_EQ(model.annotationItems().size(), 4u);
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 4u);
     engine::PdfDocument &document = *model.pdfDocument();
     QString error;
     const auto copy = engine::PdfDocument::openData(engine::annotatedCopyData(document, &error), &error);
@@ -261,17 +269,17 @@ TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
     const engine::PdfPage last = document.page(2);
     EXPECT_NE(last.render(1.0), last.render(1.0, false));
 
-    model.deleteAnnotation(platform::uuidString(stored[1].id));
+    test::annotationsOf(model).deleteAnnotation(platform::uuidString(stored[1].id));
     EXPECT_TRUE(engine::annotations(document, 1).empty());
-    model.annotationUndoManager()->undo();
+    test::annotationsOf(model).annotationUndoManager()->undo();
     const std::vector<engine::PdfAnnotation> back = engine::annotations(document, 1);
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0].userName, AnnotationGeometry::installedName(stored[1].id));
-    model.deleteAnnotation(platform::uuidString(stored[3].id));
+    test::annotationsOf(model).deleteAnnotation(platform::uuidString(stored[3].id));
     const std::vector<engine::PdfAnnotation> left = engine::annotations(document, 2);
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].userName, AnnotationGeometry::installedName(stored[2].id));
-    EXPECT_FALSE(model.markupError());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
 }
 
 // The markups of one page are picked out of a stored list without
@@ -308,27 +316,27 @@ TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
                                                markupOn(2, textRect(2, 0, 5)), markupOn(1, textRect(0, 0, 5))};
     store(annotationFile(model), stored);
 
-    model.loadMarkups(url, model.pdfDocument(), 1);
-    EXPECT_TRUE(model.markupsLoading());
-    EXPECT_EQ(model.markups(), (std::vector<ReadingMarkup>{stored[1], stored[3]}));
+    test::annotationsOf(model).loadMarkups(url, model.pdfDocument(), 1);
+    EXPECT_TRUE(test::annotationsOf(model).markupsLoading());
+    EXPECT_EQ(test::annotationsOf(model).markups(), (std::vector<ReadingMarkup>{stored[1], stored[3]}));
     EXPECT_EQ(engine::annotations(*model.pdfDocument(), 1).size(), 2u);
     EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 0).empty());
 
     int loaded = 0;
-    QObject::connect(&model, &SharedPDFViewModel::markupsLoaded, [&] { ++loaded; });
+    QObject::connect(&test::annotationsOf(model), &annotations::PaneAnnotations::markupsLoaded, [&] { ++loaded; });
     waitForStoredMarkups(model);
     EXPECT_EQ(loaded, 1);
-    EXPECT_EQ(model.markups(), stored);
-    EXPECT_EQ(model.annotationItems().size(), 4u);
+    EXPECT_EQ(test::annotationsOf(model).markups(), stored);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 4u);
     EXPECT_EQ(engine::annotations(*model.pdfDocument(), 0).size(), 1u);
 
     // The paper opened next drops what is still being read for this one.
     const QString other = writePaper(path("b.pdf"));
-    model.loadMarkups(url, model.pdfDocument(), 0);
+    test::annotationsOf(model).loadMarkups(url, model.pdfDocument(), 0);
     model.setPdfDocumentURL(QUrl::fromLocalFile(other));
-    model.loadMarkups(QUrl::fromLocalFile(other), engine::PdfDocument::open(other));
+    test::annotationsOf(model).loadMarkups(QUrl::fromLocalFile(other), engine::PdfDocument::open(other));
     waitForStoredMarkups(model);
-    EXPECT_TRUE(model.markups().empty());
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 0).empty());
 }
 
@@ -343,26 +351,26 @@ TEST_F(AnnotationFile, ChangesWhileTheStoredMarkupsAreReadLoseNone)
     const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(2, 0, 5)), markupOn(1, textRect(1, 0, 5))};
     store(file, stored);
 
-    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
-    ASSERT_TRUE(model.markupsLoading());
+    test::annotationsOf(model).loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    ASSERT_TRUE(test::annotationsOf(model).markupsLoading());
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_FALSE(model.markupsLoading());
-    ASSERT_EQ(model.markups().size(), 3u);
-    EXPECT_EQ(annotations::readMarkupFile(file).markups, model.markups());
-    model.annotationUndoManager()->undo();
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    EXPECT_FALSE(test::annotationsOf(model).markupsLoading());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);
+    EXPECT_EQ(annotations::readMarkupFile(file).markups, test::annotationsOf(model).markups());
+    test::annotationsOf(model).annotationUndoManager()->undo();
     EXPECT_EQ(annotations::readMarkupFile(file).markups, stored);
 
     // The page's markup reads, the list as a whole does not.
     QByteArray bytes = fileBytes(file);
     bytes.chop(3);
     ASSERT_TRUE(platform::writeFileAtomically(file, bytes));
-    model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
-    EXPECT_EQ(model.markups(), std::vector<ReadingMarkup>{stored[0]});
+    test::annotationsOf(model).loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+    EXPECT_EQ(test::annotationsOf(model).markups(), std::vector<ReadingMarkup>{stored[0]});
     select(model, 0, 1, 0, 5);
-    model.addMarkup(QStringLiteral("underline"), QString());
-    EXPECT_EQ(model.markups().size(), 1u);
-    EXPECT_NE(model.markups().front().id, stored[0].id);
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    EXPECT_NE(test::annotationsOf(model).markups().front().id, stored[0].id);
     EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 1).empty());
     const QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));
     ASSERT_EQ(aside.size(), 1);

@@ -18,6 +18,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "platform/NotificationCenter.h"
 #include "support/TestEnv.h"
+#include "support/PaneAnnotationsOf.h"
 
 #include <ostream>
 
@@ -105,12 +106,13 @@ protected:
         };
         models.push_back(std::make_unique<SharedPDFViewModel>(services));
         SharedPDFViewModel &model = *models.back();
+        annotations::PaneAnnotations::attach(model);
         QString error;
         std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paperPath, &error);
         EXPECT_TRUE(document) << error.toStdString();
         const QUrl url = QUrl::fromLocalFile(paperPath);
         model.setPdfDocumentURL(url);
-        model.loadMarkups(url, document);
+        test::annotationsOf(model).loadMarkups(url, document);
         waitForStoredMarkups(model);
         return model;
     }
@@ -119,13 +121,13 @@ protected:
     // and waits until all its markups are in place.
     static void reloadMarkups(SharedPDFViewModel &model)
     {
-        model.loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
+        test::annotationsOf(model).loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
         waitForStoredMarkups(model);
     }
 
     static void waitForStoredMarkups(const SharedPDFViewModel &model)
     {
-        EXPECT_TRUE(waitFor([&] { return !model.markupsLoading(); }));
+        EXPECT_TRUE(waitFor([&] { return !test::annotationsOf(model).markupsLoading(); }));
     }
 
     // Selects characters [from, to) of a line on `page`.
@@ -136,7 +138,7 @@ protected:
         model.pageSelectionChanged(selection);
     }
 
-    QString annotationFile(SharedPDFViewModel &model) const { return model.markupURL(model.pdfDocumentURL()); }
+    QString annotationFile(SharedPDFViewModel &model) const { return test::annotationsOf(model).markupURL(model.pdfDocumentURL()); }
 
     // The user names of the annotations shown on a page.
     static QStringList shownNames(SharedPDFViewModel &model, int page)

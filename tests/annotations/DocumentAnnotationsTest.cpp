@@ -11,6 +11,7 @@
 #include "annotations/ReadingMarkup.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
+#include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
 using namespace folvan::test;
@@ -30,7 +31,7 @@ void twoHighlightsAroundALink(engine::PdfFixtureWriter &w, bool withLink)
 std::vector<QString> originalKeys(SharedPDFViewModel &model)
 {
     std::vector<QString> keys;
-    for (const ReadingAnnotationItem &item : model.annotationItems())
+    for (const ReadingAnnotationItem &item : test::annotationsOf(model).annotationItems())
         keys.push_back(item.id);
     return keys;
 }
@@ -53,7 +54,7 @@ TEST_F(OriginalKeys, AreFixedTextDigestsCountingOnlyMarkupKinds)
     EXPECT_EQ(originalKeys(openPane(withoutLink)), originalKeys(first));
     EXPECT_EQ(originalKeys(openPane(withLink)), originalKeys(first));
 
-    const ReadingAnnotationItem &item = first.annotationItems().front();
+    const ReadingAnnotationItem &item = test::annotationsOf(first).annotationItems().front();
     EXPECT_FALSE(item.localID);
     EXPECT_EQ(item.sourceKey, item.id);
     EXPECT_EQ(item.kind, QStringLiteral("highlight"));
@@ -66,10 +67,10 @@ TEST_F(OriginalKeys, PreparingTwiceChangesNothing)
     SharedPDFViewModel &model =
         openPane(writePaper(path("a.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, true); }));
     const std::vector<QString> before = originalKeys(model);
-    const int revision = model.annotationRevision();
-    model.prepareAnnotations();
+    const int revision = test::annotationsOf(model).annotationRevision();
+    test::annotationsOf(model).prepareAnnotations();
     EXPECT_EQ(originalKeys(model), before);
-    EXPECT_EQ(model.annotationRevision(), revision);
+    EXPECT_EQ(test::annotationsOf(model).annotationRevision(), revision);
 }
 
 class Tombstones : public PaneTest {};
@@ -81,14 +82,14 @@ TEST_F(Tombstones, HideTheOriginalUntilTheyAreUndone)
     });
     const QByteArray paperBytes = fileBytes(paper);
     SharedPDFViewModel &model = openPane(paper);
-    ASSERT_EQ(model.annotationItems().size(), 1u);
-    const QString key = model.annotationItems().front().id;
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
+    const QString key = test::annotationsOf(model).annotationItems().front().id;
 
-    model.deleteAnnotation(key);
-    EXPECT_TRUE(model.annotationItems().empty());
+    test::annotationsOf(model).deleteAnnotation(key);
+    EXPECT_TRUE(test::annotationsOf(model).annotationItems().empty());
     EXPECT_TRUE(shownNames(model, 0).isEmpty());
-    ASSERT_EQ(model.markups().size(), 1u);
-    const ReadingMarkup &tombstone = model.markups().front();
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    const ReadingMarkup &tombstone = test::annotationsOf(model).markups().front();
     EXPECT_EQ(tombstone.kind, QStringLiteral("deleted"));
     EXPECT_EQ(tombstone.sourceKey, key);
     EXPECT_FALSE(tombstone.color);
@@ -96,11 +97,11 @@ TEST_F(Tombstones, HideTheOriginalUntilTheyAreUndone)
     EXPECT_EQ((*tombstone.rgba)[1], 1.0);
     EXPECT_EQ(fileBytes(paper), paperBytes);
 
-    model.annotationUndoManager()->undo();
-    EXPECT_TRUE(model.markups().empty());
+    test::annotationsOf(model).annotationUndoManager()->undo();
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     EXPECT_EQ(shownNames(model, 0), QStringList{"Ann"});
-    ASSERT_EQ(model.annotationItems().size(), 1u);
-    EXPECT_EQ(model.annotationItems().front().id, key);
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().front().id, key);
 }
 
 TEST_F(Tombstones, DeletingTheReplacingMarkupKeepsTheOriginalHidden)
@@ -108,21 +109,21 @@ TEST_F(Tombstones, DeletingTheReplacingMarkupKeepsTheOriginalHidden)
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
         w.addHighlight(0, {kMarked}, QColor(0, 255, 0), QStringLiteral("old"), QStringLiteral("Ann"));
     }));
-    const QString key = model.annotationItems().front().id;
-    model.editAnnotation(key, QStringLiteral("new"), std::nullopt);
-    ASSERT_EQ(model.annotationItems().size(), 1u);
-    const ReadingAnnotationItem edited = model.annotationItems().front();
+    const QString key = test::annotationsOf(model).annotationItems().front().id;
+    test::annotationsOf(model).editAnnotation(key, QStringLiteral("new"), std::nullopt);
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
+    const ReadingAnnotationItem edited = test::annotationsOf(model).annotationItems().front();
     ASSERT_TRUE(edited.localID);
     EXPECT_EQ(edited.sourceKey, key);
     EXPECT_EQ(shownNames(model, 0), QStringList{AnnotationGeometry::installedName(*edited.localID)});
 
-    model.deleteAnnotation(edited.id);
-    EXPECT_TRUE(model.annotationItems().empty());
+    test::annotationsOf(model).deleteAnnotation(edited.id);
+    EXPECT_TRUE(test::annotationsOf(model).annotationItems().empty());
     EXPECT_TRUE(shownNames(model, 0).isEmpty());
-    ASSERT_EQ(model.markups().size(), 1u);
-    EXPECT_EQ(model.markups().front().id, *edited.localID);
-    EXPECT_EQ(model.markups().front().kind, QStringLiteral("deleted"));
-    EXPECT_TRUE(model.markups().front().note.isEmpty());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().front().id, *edited.localID);
+    EXPECT_EQ(test::annotationsOf(model).markups().front().kind, QStringLiteral("deleted"));
+    EXPECT_TRUE(test::annotationsOf(model).markups().front().note.isEmpty());
 }
 
 class LongPapers : public PaneTest {};
@@ -133,23 +134,23 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
         w.addHighlight(350, {kMarked}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Ann"));
     });
     SharedPDFViewModel &first = openPane(paper);
-    ASSERT_TRUE(waitFor([&] { return first.annotationItems().size() == 1; }));
-    EXPECT_EQ(first.annotationItems().front().page, 350);
+    ASSERT_TRUE(waitFor([&] { return test::annotationsOf(first).annotationItems().size() == 1; }));
+    EXPECT_EQ(test::annotationsOf(first).annotationItems().front().page, 350);
     select(first, 380, 1, 0, 7);
-    first.addMarkup(QStringLiteral("highlight"), QString());
-    ASSERT_EQ(first.markups().size(), 1u);
+    test::annotationsOf(first).addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(test::annotationsOf(first).markups().size(), 1u);
 
     // Opened again, the paper lists and shows both, and its markup is not
     // taken for one of the paper's own annotations.
     SharedPDFViewModel &second = openPane(paper);
-    ASSERT_TRUE(waitFor([&] { return second.annotationItems().size() == 2; }));
-    ASSERT_EQ(second.markups().size(), 1u);
-    EXPECT_EQ(shownNames(second, 380), QStringList{AnnotationGeometry::installedName(second.markups().front().id)});
+    ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 2; }));
+    ASSERT_EQ(test::annotationsOf(second).markups().size(), 1u);
+    EXPECT_EQ(shownNames(second, 380), QStringList{AnnotationGeometry::installedName(test::annotationsOf(second).markups().front().id)});
     EXPECT_EQ(shownNames(second, 350), QStringList{"Ann"});
     QCoreApplication::processEvents();
-    EXPECT_EQ(second.annotationItems().size(), 2u);
+    EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 2u);
     // The book's highlight layer has both far pages.
-    const SharedPDFViewModel::OverlayRowMap rows = second.rasterOverlays(false);
+    const annotations::PaneAnnotations::OverlayRowMap rows = test::annotationsOf(second).rasterOverlays(false);
     EXPECT_EQ(rows.count(350), 1u);
     EXPECT_EQ(rows.count(380), 1u);
 }
@@ -175,16 +176,17 @@ TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)
     ASSERT_TRUE(encodeMarkups({markup}, &bytes, &error));
     {
         SharedPDFViewModel probe;
-        ASSERT_TRUE(platform::writeFileAtomically(probe.markupURL(QUrl::fromLocalFile(paper)), bytes));
+        annotations::PaneAnnotations::attach(probe);
+        ASSERT_TRUE(platform::writeFileAtomically(test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper)), bytes));
     }
 
     SharedPDFViewModel &model = openPane(paper);
     EXPECT_EQ(shownNames(model, 0).count(name), 1);
     // The bare prefix marks nothing: that original stays listed.
-    ASSERT_EQ(model.annotationItems().size(), 2u);
-    EXPECT_EQ(model.annotationItems()[0].localID, id);
-    EXPECT_FALSE(model.annotationItems()[1].localID);
-    EXPECT_EQ(model.annotationItems()[0].color, MarkupColor(MarkupColor::blue).color(QStringLiteral("highlight")));
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 2u);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems()[0].localID, id);
+    EXPECT_FALSE(test::annotationsOf(model).annotationItems()[1].localID);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems()[0].color, MarkupColor(MarkupColor::blue).color(QStringLiteral("highlight")));
 }
 
 TEST_F(InstalledMarkups, EditedOriginalNoteKeepsItsLook)
@@ -193,8 +195,8 @@ TEST_F(InstalledMarkups, EditedOriginalNoteKeepsItsLook)
         w.addTextNote(0, QRectF(400, 600, 20, 20), QStringLiteral("look"), QStringLiteral("Ann"),
                       QColor(0, 0, 255), "Comment");
     }));
-    ASSERT_EQ(model.annotationItems().size(), 1u);
-    model.editAnnotation(model.annotationItems().front().id, QStringLiteral(" changed \n"), std::nullopt);
+    ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
+    test::annotationsOf(model).editAnnotation(test::annotationsOf(model).annotationItems().front().id, QStringLiteral(" changed \n"), std::nullopt);
     const std::vector<engine::PdfAnnotation> shown = engine::annotations(*model.pdfDocument(), 0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].subtype, QStringLiteral("Text"));
@@ -219,8 +221,8 @@ TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
     empty.id = QUuid::createUuid();
     empty.kind = QStringLiteral("text");
     list.push_back(empty);
-    model.commitAnnotations(list, QStringLiteral("t"));
-    const std::vector<ReadingAnnotationItem> &items = model.annotationItems();
+    test::annotationsOf(model).commitAnnotations(list, QStringLiteral("t"));
+    const std::vector<ReadingAnnotationItem> &items = test::annotationsOf(model).annotationItems();
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].localID, list[2].id);
     EXPECT_EQ(items[1].localID, list[1].id);
@@ -243,7 +245,7 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
         m.color = QStringLiteral("yellow");
         list.push_back(m);
     }
-    model.applyAnnotations(list);
+    test::annotationsOf(model).applyAnnotations(list);
     const auto handles = [&](int page) {
         std::vector<int> numbers;
         for (const engine::PdfAnnotation &a : engine::annotations(*model.pdfDocument(), page))
@@ -254,10 +256,10 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
     ASSERT_EQ(firstPage.size(), 2u);
 
     std::vector<int> told;
-    QObject::connect(&model, &SharedPDFViewModel::annotationsChangedOnPage, [&](int page) { told.push_back(page); });
+    QObject::connect(&test::annotationsOf(model), &annotations::PaneAnnotations::annotationsChangedOnPage, [&](int page) { told.push_back(page); });
     list[2].note = QStringLiteral("changed");
     list[2].color = QStringLiteral("blue");
-    model.applyAnnotations(list);
+    test::annotationsOf(model).applyAnnotations(list);
     EXPECT_EQ(told, std::vector<int>{1});
     EXPECT_EQ(handles(0), firstPage);
     EXPECT_EQ(handles(2), lastPage);
@@ -268,14 +270,14 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
 
     // Deleting and undoing bring back the markup on its page alone.
     told.clear();
-    model.deleteAnnotation(platform::uuidString(list[0].id));
+    test::annotationsOf(model).deleteAnnotation(platform::uuidString(list[0].id));
     EXPECT_EQ(handles(0), std::vector<int>{firstPage[1]});
-    model.annotationUndoManager()->undo();
+    test::annotationsOf(model).annotationUndoManager()->undo();
     EXPECT_EQ(told, (std::vector<int>{0, 0}));
     EXPECT_EQ(handles(0).size(), 2u);
     EXPECT_EQ(handles(0).front(), firstPage[1]);
     EXPECT_EQ(handles(2), lastPage);
-    EXPECT_EQ(model.annotationItems().size(), 4u);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 4u);
 }
 
 // The file written after a change is byte for byte the file the whole list
@@ -300,13 +302,13 @@ TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
         ASSERT_TRUE(encodeMarkups(markups, &whole, &error));
         EXPECT_EQ(fileBytes(annotationFile(model)), whole);
     };
-    model.applyAnnotations(list);
+    test::annotationsOf(model).applyAnnotations(list);
     expectFileOf(list);
     list[1].note = QStringLiteral("now with a note");
     list.erase(list.begin());
-    model.applyAnnotations(list);
+    test::annotationsOf(model).applyAnnotations(list);
     expectFileOf(list);
-    model.applyAnnotations({});
+    test::annotationsOf(model).applyAnnotations({});
     expectFileOf({});
 }
 

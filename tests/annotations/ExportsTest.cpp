@@ -7,6 +7,7 @@
 
 #include "AnnotationTestSupport.h"
 #include "annotations/AnnotationGeometry.h"
+#include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
 using namespace folvan::test;
@@ -22,17 +23,17 @@ TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
     const QByteArray paperBytes = fileBytes(paper);
     SharedPDFViewModel &model = openPane(paper);
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("underline"), QStringLiteral("note"));
-    model.deleteAnnotation(model.annotationItems()[1].id); // "Gone", on line 1
-    const QString installed = AnnotationGeometry::installedName(model.markups().front().id);
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QStringLiteral("note"));
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[1].id); // "Gone", on line 1
+    const QString installed = AnnotationGeometry::installedName(test::annotationsOf(model).markups().front().id);
 
     auto chooser = std::make_shared<FixedChooser>(path("out/copy.pdf"));
     exportChooser = chooser;
     QDir().mkpath(path("out"));
-    model.exportAnnotatedPDF();
+    test::annotationsOf(model).exportAnnotatedPDF();
     EXPECT_EQ(chooser->proposed, QStringLiteral("paper-批注.pdf"));
     EXPECT_EQ(chooser->offeredSuffix, QStringLiteral("pdf"));
-    EXPECT_FALSE(model.markupError());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
     EXPECT_EQ(fileBytes(paper), paperBytes);
 
     std::shared_ptr<engine::PdfDocument> copy = engine::PdfDocument::open(chooser->path);
@@ -45,7 +46,7 @@ TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
 
     // Opened again with the same markups, the copy shows each markup once.
     SharedPDFViewModel &again = openPane(chooser->path);
-    again.commitAnnotations(model.markups(), QStringLiteral("编辑批注"));
+    test::annotationsOf(again).commitAnnotations(test::annotationsOf(model).markups(), QStringLiteral("编辑批注"));
     EXPECT_EQ(shownNames(again, 0).count(installed), 1);
 }
 
@@ -57,19 +58,19 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
     SharedPDFViewModel &model = openPane(paper);
     for (const QString &target : {paper, path("link.pdf"), path("sub/../paper.pdf")}) {
         exportChooser = std::make_shared<FixedChooser>(target);
-        model.setMarkupError(std::nullopt);
-        model.exportAnnotatedPDF();
-        EXPECT_EQ(model.markupError(), QStringLiteral("请选择另一个文件名，保留原 PDF。"));
-        model.setMarkupError(std::nullopt);
-        model.exportAnnotationSummary(); // no items: nothing at all
-        EXPECT_FALSE(model.markupError());
+        test::annotationsOf(model).setMarkupError(std::nullopt);
+        test::annotationsOf(model).exportAnnotatedPDF();
+        EXPECT_EQ(test::annotationsOf(model).markupError(), QStringLiteral("请选择另一个文件名，保留原 PDF。"));
+        test::annotationsOf(model).setMarkupError(std::nullopt);
+        test::annotationsOf(model).exportAnnotationSummary(); // no items: nothing at all
+        EXPECT_FALSE(test::annotationsOf(model).markupError());
     }
     EXPECT_EQ(fileBytes(paper), paperBytes);
 
     exportChooser = std::make_shared<FixedChooser>(QString());
-    model.setMarkupError(QStringLiteral("earlier"));
-    model.exportAnnotatedPDF();
-    EXPECT_EQ(model.markupError(), QStringLiteral("earlier"));
+    test::annotationsOf(model).setMarkupError(QStringLiteral("earlier"));
+    test::annotationsOf(model).exportAnnotatedPDF();
+    EXPECT_EQ(test::annotationsOf(model).markupError(), QStringLiteral("earlier"));
 }
 
 class OverlayRows : public PaneTest {};
@@ -82,10 +83,10 @@ TEST_F(OverlayRows, AreNineNumbersPerRectangle)
         w.addTextNote(1, QRectF(400, 600, 20, 20), QStringLiteral("n"));
     }));
     select(model, 1, 1, 0, 7);
-    model.addMarkup(QStringLiteral("underline"), QString());
-    ASSERT_EQ(model.markups().front().color, QStringLiteral("yellow"));
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().front().color, QStringLiteral("yellow"));
 
-    SharedPDFViewModel::OverlayRowMap rows = model.rasterOverlays(false);
+    annotations::PaneAnnotations::OverlayRowMap rows = test::annotationsOf(model).rasterOverlays(false);
     ASSERT_EQ(rows.size(), 2u);
     ASSERT_EQ(rows[0].size(), 1u);
     const std::vector<double> &pdfRow = rows[0][0];
@@ -99,7 +100,7 @@ TEST_F(OverlayRows, AreNineNumbersPerRectangle)
     EXPECT_NEAR(rows[1][0][7], 0.45, 1e-9);
     EXPECT_EQ(rows[1][0][8], 1.0);
 
-    rows = model.rasterOverlays(true);
+    rows = test::annotationsOf(model).rasterOverlays(true);
     ASSERT_EQ(rows[1].size(), 2u);
     const std::vector<double> &selectionRow = rows[1][1];
     EXPECT_EQ(std::vector<double>(selectionRow.begin() + 4, selectionRow.end()),
@@ -114,7 +115,7 @@ TEST_F(PassageLocations, PointAtTheTopLeftOfThePassage)
     ReadingTextSource found;
     found.page = 0;
     found.quote = QStringLiteral("zeta eta");
-    ReadingLocation place = model.location(found);
+    ReadingLocation place = test::annotationsOf(model).location(found);
     ASSERT_TRUE(place.point);
     EXPECT_NEAR(place.point->x(), kLeft + 8 * kCharWidth, 0.01);
     EXPECT_GT(place.point->y(), 680);
@@ -123,16 +124,16 @@ TEST_F(PassageLocations, PointAtTheTopLeftOfThePassage)
     ReadingTextSource placed = found;
     placed.quote = QStringLiteral("nowhere");
     placed.pdfRect = QRectF(100, 200, 50, 20);
-    place = model.location(placed);
+    place = test::annotationsOf(model).location(placed);
     EXPECT_EQ(place.point, QPointF(100, 220));
 
     placed.pdfRect.reset();
-    place = model.location(placed);
+    place = test::annotationsOf(model).location(placed);
     EXPECT_TRUE(place.source);
     EXPECT_FALSE(place.point);
 
     placed.page = 4;
-    place = model.location(placed);
+    place = test::annotationsOf(model).location(placed);
     EXPECT_EQ(place.page, 4);
     EXPECT_FALSE(place.source);
     EXPECT_FALSE(place.point);
@@ -149,17 +150,17 @@ TEST_F(MarkdownSummary, ListsPagesAndItemsInReadingOrder)
     });
     SharedPDFViewModel &model = openPane(paper);
     select(model, 0, 0, 0, 10);
-    model.addMarkup(QStringLiteral("underline"), QString());
-    ReadingMarkup twoLines = model.markups().front();
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
+    ReadingMarkup twoLines = test::annotationsOf(model).markups().front();
     twoLines.id = QUuid::createUuid();
     twoLines.page = 1;
     twoLines.quote = QStringLiteral("a\r\nb");
     twoLines.note = QStringLiteral("*kept*");
-    std::vector<ReadingMarkup> list = model.markups();
+    std::vector<ReadingMarkup> list = test::annotationsOf(model).markups();
     list.push_back(twoLines);
-    model.commitAnnotations(list, QStringLiteral("编辑批注"));
+    test::annotationsOf(model).commitAnnotations(list, QStringLiteral("编辑批注"));
 
-    const std::optional<QString> text = model.annotationSummary();
+    const std::optional<QString> text = test::annotationsOf(model).annotationSummary();
     ASSERT_TRUE(text);
     EXPECT_EQ(*text, QStringLiteral("# my paper\n\n"
                                     "从 Folvan 导出的高亮与批注。\n\n"
@@ -173,16 +174,17 @@ TEST_F(MarkdownSummary, ListsPagesAndItemsInReadingOrder)
 
     auto chooser = std::make_shared<FixedChooser>(path("summary.md"));
     exportChooser = chooser;
-    model.exportAnnotationSummary();
+    test::annotationsOf(model).exportAnnotationSummary();
     EXPECT_EQ(chooser->proposed, QStringLiteral("my paper-批注.md"));
     EXPECT_EQ(QString::fromUtf8(fileBytes(path("summary.md"))), *text);
-    EXPECT_FALSE(model.markupError());
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
 }
 
 TEST_F(MarkdownSummary, NothingWithoutItems)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
-    EXPECT_FALSE(model.annotationSummary());
+    EXPECT_FALSE(test::annotationsOf(model).annotationSummary());
     SharedPDFViewModel empty;
-    EXPECT_FALSE(empty.annotationSummary());
+    annotations::PaneAnnotations::attach(empty);
+    EXPECT_FALSE(test::annotationsOf(empty).annotationSummary());
 }

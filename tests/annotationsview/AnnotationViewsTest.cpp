@@ -19,6 +19,7 @@
 #include "annotationsview/NativeSelectionControls.h"
 #include "platform/InterfaceFont.h"
 #include "platform/Preferences.h"
+#include "support/PaneAnnotationsOf.h"
 
 namespace folvan::test {
 namespace {
@@ -116,13 +117,13 @@ protected:
             w.setPageLabels({{0, 'D', {}, 1}, {4, 'r', {}, 4}});
         }));
         select(model, 0, 0, 6, 10);
-        model.addMarkup(QStringLiteral("highlight"), QStringLiteral("first\nsecond\nthird\nfourth"));
-        model.setPreferredMarkupColor(MarkupColor::green);
+        test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("first\nsecond\nthird\nfourth"));
+        test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::green);
         select(model, 0, 2, 0, 4);
-        model.addMarkup(QStringLiteral("underline"), QString());
+        test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
         select(model, 4, 1, 0, 7);
-        model.addMarkup(QStringLiteral("highlight"), QString());
-        EXPECT_EQ(model.annotationItems().size(), 3u);
+        test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+        EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 3u);
         return model;
     }
 };
@@ -144,19 +145,19 @@ TEST_F(AnnotationListTest, RowsJumpWithHistoryAndDeleteUndoably)
     EXPECT_EQ(model.backLocations().size(), backBefore + 1);
 
     // An item without rectangles goes to the page's origin.
-    ReadingAnnotationItem bare = model.annotationItems().front();
+    ReadingAnnotationItem bare = test::annotationsOf(model).annotationItems().front();
     bare.rectangles.clear();
     bare.page = 3;
     list.jump(bare);
     EXPECT_EQ(dismissed, 2);
 
-    const QString deleted = model.annotationItems()[1].id;
+    const QString deleted = test::annotationsOf(model).annotationItems()[1].id;
     click(list, 1, AnnotationListView::Part::remove);
     ASSERT_EQ(list.rowCount(), 2);
-    EXPECT_EQ(model.annotationItems().size(), 2u);
-    model.annotationUndoManager()->undo();
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 2u);
+    test::annotationsOf(model).annotationUndoManager()->undo();
     EXPECT_EQ(list.rowCount(), 3);
-    EXPECT_EQ(model.annotationItems()[1].id, deleted);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems()[1].id, deleted);
 }
 
 TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
@@ -164,19 +165,19 @@ TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
     SharedPDFViewModel &model = paneWithMarkups();
     AnnotationListView list(&model, [] {});
     list.show();
-    const QString id = model.annotationItems()[1].id;
+    const QString id = test::annotationsOf(model).annotationItems()[1].id;
     click(list, 1, AnnotationListView::Part::edit);
     ASSERT_TRUE(list.editor());
     ASSERT_TRUE(list.editing());
     EXPECT_EQ(list.editing()->id, id);
 
     // The list is rebuilt meanwhile (another row deleted).
-    model.deleteAnnotation(model.annotationItems()[0].id);
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[0].id);
     list.editor()->noteEditor()->setPlainText(QStringLiteral("why?"));
     list.editor()->swatch(3)->click();
     list.editor()->saveButton()->click();
     EXPECT_FALSE(list.editing());
-    const auto &items = model.annotationItems();
+    const auto &items = test::annotationsOf(model).annotationItems();
     const auto edited = std::find_if(items.begin(), items.end(), [&](const auto &item) { return item.note == "why?"; });
     ASSERT_NE(edited, items.end());
     EXPECT_EQ(edited->kind, QStringLiteral("underline"));
@@ -195,25 +196,25 @@ TEST_F(AnnotationListTest, AChangeTouchesOnlyItsRows)
     QSignalSpy inserted(list.rows(), &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(list.rows(), &QAbstractItemModel::dataChanged);
 
-    model.deleteAnnotation(model.annotationItems()[1].id);
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[1].id);
     ASSERT_EQ(removed.size(), 1);
     EXPECT_EQ(removed[0][1].toInt(), 1);
     EXPECT_EQ(removed[0][2].toInt(), 1);
     EXPECT_TRUE(changed.isEmpty());
-    model.annotationUndoManager()->undo();
+    test::annotationsOf(model).annotationUndoManager()->undo();
     ASSERT_EQ(inserted.size(), 1);
     EXPECT_EQ(inserted[0][1].toInt(), 1);
     EXPECT_EQ(inserted[0][2].toInt(), 1);
 
-    model.editAnnotation(model.annotationItems()[2].id, QStringLiteral("later"), MarkupColor::pink);
+    test::annotationsOf(model).editAnnotation(test::annotationsOf(model).annotationItems()[2].id, QStringLiteral("later"), MarkupColor::pink);
     ASSERT_EQ(changed.size(), 1);
     EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), 2);
     EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 2);
     EXPECT_EQ(list.rowLines(2).last(), QStringLiteral("later"));
 
     list.hide();
-    model.deleteAnnotation(model.annotationItems()[0].id);
-    model.deleteAnnotation(model.annotationItems()[0].id);
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[0].id);
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[0].id);
     EXPECT_EQ(removed.size(), 1);
     EXPECT_EQ(list.rowCount(), 3);
     list.show();
@@ -229,7 +230,7 @@ TEST_F(AnnotationListTest, RowsKeepTheirLineLimitsAfterEveryChange)
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 30));
     for (int page = 0; page < 30; ++page) {
         select(model, page, 0, 0, 22);
-        model.addMarkup(QStringLiteral("highlight"), QStringLiteral("one\ntwo\nthree\nfour"));
+        test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("one\ntwo\nthree\nfour"));
     }
     AnnotationListView list(&model, [] {});
     list.resize(120, 300);
@@ -247,8 +248,8 @@ TEST_F(AnnotationListTest, RowsKeepTheirLineLimitsAfterEveryChange)
     };
     list.view()->scrollToBottom();
     checkRow(29);
-    model.editAnnotation(model.annotationItems()[29].id, QStringLiteral("one\ntwo\nthree\nfive"), std::nullopt);
-    model.deleteAnnotation(model.annotationItems()[3].id);
+    test::annotationsOf(model).editAnnotation(test::annotationsOf(model).annotationItems()[29].id, QStringLiteral("one\ntwo\nthree\nfive"), std::nullopt);
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[3].id);
     ASSERT_EQ(list.rowCount(), 29);
     checkRow(28);
     checkRow(0);
@@ -266,7 +267,7 @@ TEST_F(AnnotationListTest, FontsFollowTheInterfaceTextSize)
     platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), 20.0);
     EXPECT_DOUBLE_EQ(section.header()->font().pointSizeF(), points(21));
     EXPECT_DOUBLE_EQ(section.list()->view()->font().pointSizeF(), points(20));
-    section.list()->edit(model.annotationItems()[0]);
+    section.list()->edit(test::annotationsOf(model).annotationItems()[0]);
     ASSERT_TRUE(section.list()->editor());
     auto *title = section.list()->editor()->findChild<QLabel *>();
     ASSERT_TRUE(title);
@@ -295,11 +296,11 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     ASSERT_EQ(colours.size(), 4);
     EXPECT_EQ(colours[1]->text(), QStringLiteral("绿色"));
     colours[1]->trigger();
-    EXPECT_EQ(model.preferredMarkupColor(), MarkupColor::green);
-    EXPECT_TRUE(model.markups().empty());
+    EXPECT_EQ(test::annotationsOf(model).preferredMarkupColor(), MarkupColor::green);
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     toolbar.highlightButton()->click();
-    ASSERT_EQ(model.markups().size(), 1u);
-    EXPECT_EQ(model.markups().front().color, QStringLiteral("green"));
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().front().color, QStringLiteral("green"));
     EXPECT_EQ(model.selectionText(), QStringLiteral("beta"));
 
     // The note: blank text cannot be saved; text around spaces is saved.
@@ -309,13 +310,13 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     EXPECT_FALSE(toolbar.saveNoteButton()->isEnabled());
     toolbar.noteEditor()->setPlainText(QStringLiteral(" why "));
     toolbar.saveNoteButton()->click();
-    EXPECT_EQ(model.markups().front().note, QStringLiteral("why"));
+    EXPECT_EQ(test::annotationsOf(model).markups().front().note, QStringLiteral("why"));
     QTRY_VERIFY(!toolbar.notePopover());
     toolbar.noteButton()->click();
     EXPECT_TRUE(toolbar.noteEditor()->toPlainText().isEmpty());
 
     const QString error = QStringLiteral("批注尚未保存：设备上没有空间，请清理磁盘后再试一次。No space left on device");
-    model.setMarkupError(error);
+    test::annotationsOf(model).setMarkupError(error);
     QLabel *label = toolbar.errorLabel();
     EXPECT_TRUE(label->isVisible());
     EXPECT_LE(label->width(), 180);

@@ -3,6 +3,7 @@
 #include "BookTestSupport.h"
 #include "book/BookResourceHandler.h"
 #include "platform/Preferences.h"
+#include "support/PaneAnnotationsOf.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -160,7 +161,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("settings")).size(), 2);
     const QString oldToken = coordinator->token();
-    model->setAnnotationRevision(model->annotationRevision() + 1);
+    test::annotationsOf(*model).setAnnotationRevision(test::annotationsOf(*model).annotationRevision() + 1);
     coordinator->update();
     EXPECT_NE(coordinator->token(), oldToken);
     EXPECT_EQ(host.calls(QStringLiteral("open")).size(), 2);
@@ -253,11 +254,11 @@ TEST_F(BookCoordinatorTest, SelectsOnlyWithAKnownPhase)
 TEST_F(BookCoordinatorTest, APassageJumpedToIsDrawnAmongTheOverlaysUntilAClick)
 {
     openBook();
-    model->annotationState(); // the pane's annotations, with the passage finder
+    test::annotationsOf(*model).annotationState(); // the pane's annotations, with the passage finder
     const auto lastReading = [&] { return host.calls(QStringLiteral("reading")).last(); };
     const QString passageColour = QStringLiteral("0.2,0.78,0.35,0.3]");
     ReadingTextSource source{6, {}, {}, 0, 0, QStringLiteral("Page 7 of the book"), {}, {}, {}, {}};
-    model->navigate(model->location(source), true);
+    model->navigate(test::annotationsOf(*model).location(source), true);
     coordinator->update();
     ASSERT_EQ(host.calls(QStringLiteral("jump")).size(), 1);
     EXPECT_TRUE(host.calls(QStringLiteral("jump")).first().contains(QStringLiteral("\"page\":6")));

@@ -3,6 +3,7 @@
 // Shared helpers of the book tests: a saved fixture document shown in a
 // pane model, and a wait for a condition that runs the event loop.
 
+#include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
 #include "model/SharedPDFViewModel.h"
@@ -34,6 +35,7 @@ protected:
         document = engine::PdfDocument::open(pdf);
         ASSERT_TRUE(document);
         model = std::make_unique<SharedPDFViewModel>();
+        annotations::PaneAnnotations::attach(*model);
         model->setPdfDocumentURL(QUrl::fromLocalFile(pdf));
         model->setPageCount(document->pageCount());
         model->setPdfDocument(document);

@@ -15,6 +15,7 @@
 #include "annotations/AnnotationTestSupport.h"
 #include "annotationsview/AnnotationListView.h"
 #include "dock/ReaderLibraryPanel.h"
+#include "support/PaneAnnotationsOf.h"
 
 namespace folvan::test {
 namespace {
@@ -115,7 +116,7 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
     SharedPDFViewModel &model = paper();
     bookmarkPage(model, 1);
     select(model, 0, 0, 0, 5);
-    model.addMarkup(QStringLiteral("highlight"), QStringLiteral("note"));
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("note"));
     auto library = panel(model);
     EXPECT_EQ(library->list()->height(), 134);
     EXPECT_TRUE(library->annotationSection()->isVisible());
@@ -128,11 +129,11 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
 
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     library->copyButton()->click();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), *model.annotationSummary());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), *test::annotationsOf(model).annotationSummary());
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("note")));
 
     // Nothing annotated, but an undo or a redo is there.
-    model.deleteAnnotation(model.annotationItems().front().id);
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems().front().id);
     EXPECT_EQ(library->list()->height(), 44);
     EXPECT_FALSE(library->annotationSection()->isVisible());
     EXPECT_TRUE(library->footer()->isVisible());
@@ -145,10 +146,10 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 
     library->undoButton()->click();
-    EXPECT_EQ(model.annotationItems().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
     EXPECT_TRUE(library->redoButton()->isEnabled());
     library->redoButton()->click();
-    EXPECT_TRUE(model.annotationItems().empty());
+    EXPECT_TRUE(test::annotationsOf(model).annotationItems().empty());
     EXPECT_EQ(dismissed, 0);
 
     // An annotation row goes to it and closes the panel.
@@ -164,14 +165,14 @@ TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
 {
     SharedPDFViewModel &model = paper();
     auto library = panel(model);
-    model.setMarkupError(QStringLiteral("无法导出阅读批注：磁盘已满"));
+    test::annotationsOf(model).setMarkupError(QStringLiteral("无法导出阅读批注：磁盘已满"));
     EXPECT_TRUE(library->errorLine()->isVisible());
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
     model.setNavigationError(QStringLiteral("书签尚未保存：只读"));
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("书签尚未保存：只读"));
     model.setNavigationError(std::nullopt);
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
-    model.setMarkupError(std::nullopt);
+    test::annotationsOf(model).setMarkupError(std::nullopt);
     EXPECT_FALSE(library->errorLine()->isVisible());
 }
 

@@ -1,10 +1,9 @@
-// The model's own state: repeated requests notify, and only the pane's own
-// undo stack drives its undo and redo flags.
+// The model's own state: repeated requests notify, and the annotations
+// handed to the model are reached only through their interface.
 
 #include "model/SharedPDFViewModel.h"
 
 #include <QSignalSpy>
-#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -21,19 +20,3 @@ TEST(ModelState, ARepeatedRequestIsPublishedAgain)
     EXPECT_NE(BookTurnRequest::make(true), BookTurnRequest::make(true)); // a new identity each time
 }
 
-TEST(ModelState, OnlyThePanesOwnUndoStackMovesItsUndoFlags)
-{
-    SharedPDFViewModel model;
-    QUndoStack other;
-    other.push(new QUndoCommand(QStringLiteral("elsewhere")));
-    EXPECT_FALSE(model.canUndoAnnotation());
-
-    model.annotationUndoManager()->push(new QUndoCommand(QStringLiteral("mark")));
-    EXPECT_TRUE(model.canUndoAnnotation());
-    EXPECT_FALSE(model.canRedoAnnotation());
-    model.annotationUndoManager()->undo();
-    EXPECT_FALSE(model.canUndoAnnotation());
-    EXPECT_TRUE(model.canRedoAnnotation());
-    other.undo();
-    EXPECT_TRUE(model.canRedoAnnotation());
-}

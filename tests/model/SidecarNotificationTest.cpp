@@ -35,6 +35,15 @@ protected:
         R"([{"id":"00000000-0000-4000-8000-000000000001","location":{"page":2},"title":"t"}])";
 };
 
+// Annotations handed to the model that count what it asks of them.
+class CountingAnnotations : public PaneAnnotationsInterface {
+public:
+    void reloadSharedAnnotations() override { ++reloads; }
+    void retryUnsavedAnnotations() override { ++retries; }
+    int reloads = 0;
+    int retries = 0;
+};
+
 } // namespace
 
 TEST_F(SidecarNotification, PostedWithSessionStandardizedPathFolderAndKind)
@@ -142,4 +151,36 @@ TEST_F(SidecarNotification, ADestroyedModelNoLongerObserves)
     post(change); // reaches the model still alive, and not the destroyed one
 
     EXPECT_EQ(survivor.bookmarks().size(), 1u);
+}
+
+TEST_F(SidecarNotification, AnotherPanesAnnotationChangeReloadsOnlyTheHandedAnnotations)
+{
+    auto *annotations = new CountingAnnotations;
+    model->setAnnotations(annotations);
+    EXPECT_EQ(annotations->parent(), model.get());
+    QVariantMap info = bookmarksChange(pdf);
+    info["kind"] = "annotations";
+    post(info);
+    EXPECT_EQ(annotations->reloads, 1);
+    EXPECT_EQ(annotations->retries, 0);
+
+    model->notifySidecarChanged("annotations"); // its own write is not re-read
+    info["path"] = root() + "/other.pdf";
+    post(info);
+    EXPECT_EQ(annotations->reloads, 1);
+}
+
+TEST_F(SidecarNotification, TheSideFileRetryReachesTheAnnotationsAndReplacedOnesAreGone)
+{
+    QPointer<CountingAnnotations> first = new CountingAnnotations;
+    model->setAnnotations(first);
+    model->retryUnsavedSideFiles();
+    EXPECT_EQ(first->retries, 1);
+
+    QPointer<CountingAnnotations> second = new CountingAnnotations;
+    model->setAnnotations(second);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(model->annotations(), second.data());
+    model.reset();
+    EXPECT_TRUE(second.isNull());
 }

@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 #include "platform/Preferences.h"
 #include "reflow/ReflowCoordinator.h"
+#include "support/PaneAnnotationsOf.h"
 
 #include <QCoreApplication>
 #include <QSignalBlocker>
@@ -163,7 +164,7 @@ TEST_F(CoordinatorTest, SelectionsAreTakenWholeOrNotAtAll)
     // Text the paper does not hold cannot be mapped: no markup, a word why.
     post({{"event", "studyAction"}, {"action", "highlight"}, {"sources", {source(0, "nowhere to be found")}}});
     EXPECT_FALSE(coordinator->selectionMapped());
-    EXPECT_TRUE(model->annotationItems().empty());
+    EXPECT_TRUE(test::annotationsOf(*model).annotationItems().empty());
     ASSERT_TRUE(last("feedback"));
     EXPECT_TRUE(last("feedback")->payload["error"].get<bool>());
     EXPECT_FALSE(last("state")->payload["selectionMapped"].get<bool>());
@@ -180,10 +181,10 @@ TEST_F(CoordinatorTest, SelectionsAreTakenWholeOrNotAtAll)
     EXPECT_TRUE(last("feedback"));
 
     post({{"event", "studyAction"}, {"action", "underline"}, {"sources", {source(0, "beta gamma")}}});
-    EXPECT_EQ(model->annotationItems().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(*model).annotationItems().size(), 1u);
     EXPECT_TRUE(last("state")->payload["canUndo"].get<bool>());
     post({{"event", "studyAction"}, {"action", "undo"}});
-    EXPECT_TRUE(model->annotationItems().empty());
+    EXPECT_TRUE(test::annotationsOf(*model).annotationItems().empty());
     EXPECT_TRUE(last("state")->payload["canRedo"].get<bool>());
 }
 
@@ -283,7 +284,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
 
 TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePassage)
 {
-    model->annotationItems(); // the pane's annotation layer finds passages
+    test::annotationsOf(*model).annotationItems(); // the pane's annotation layer finds passages
     const auto jumpToPassage = [&](int page) {
         ReadingLocation target;
         target.page = page;

@@ -34,8 +34,8 @@ protected:
         model.toggleBookmark();
         const auto page = model.pdfDocument()->page(0);
         model.pageSelectionChanged(page.selection(engine::PdfTextRange{0, 4}));
-        model.addMarkup(QStringLiteral("highlight"), QString());
-        ASSERT_EQ(model.markups().size(), 1u);
+        pane->annotations()->addMarkup(QStringLiteral("highlight"), QString());
+        ASSERT_EQ(pane->annotations()->markups().size(), 1u);
     }
 
     QUrl url() const { return pane->viewModel()->pdfDocumentURL(); }
@@ -53,7 +53,7 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     addSideFiles();
     SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
-    const QString oldMarkups = model.markupURL(oldURL);
+    const QString oldMarkups = pane->annotations()->markupURL(oldURL);
     const QString oldBookmarks = model.bookmarkURL(oldURL);
     // The reader is on page 3; the opening's jump has been carried out.
     model.setJumpToPage(std::nullopt);
@@ -83,7 +83,7 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
 
     EXPECT_TRUE(QFileInfo::exists(oldMarkups)) << "old side files stay";
     EXPECT_TRUE(QFileInfo::exists(oldBookmarks));
-    EXPECT_EQ(fileBytes(model.markupURL(newURL)), fileBytes(oldMarkups));
+    EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), fileBytes(oldMarkups));
     EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), fileBytes(oldBookmarks));
 
     ASSERT_EQ(relocations.size(), 1);
@@ -141,7 +141,7 @@ TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
 {
     SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
-    for (const QString &side : {model.bookmarkURL(oldURL), model.markupURL(oldURL)})
+    for (const QString &side : {model.bookmarkURL(oldURL), pane->annotations()->markupURL(oldURL)})
         ASSERT_TRUE(writeBytes(side, "{not json"));
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("elsewhere.pdf"), 1)));
     ASSERT_TRUE(openAndWait(*pane, file));
@@ -151,7 +151,7 @@ TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
     const QUrl newURL = QUrl::fromLocalFile(path(QStringLiteral("papers/Renamed.pdf")));
     ASSERT_EQ(url(), newURL);
     EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), QByteArray("{not json"));
-    EXPECT_EQ(fileBytes(model.markupURL(newURL)), QByteArray("{not json"));
+    EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), QByteArray("{not json"));
     EXPECT_EQ(fileBytes(model.bookmarkURL(oldURL)), QByteArray("{not json"));
 }
 
@@ -171,7 +171,7 @@ TEST_F(FileOperationsTest, MovingFollowsTheFileAndTheOtherPaneFollowsTheNotice)
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")), folder);
     EXPECT_EQ(pane->fileName(), QStringLiteral("Paper.pdf"));
     EXPECT_EQ(history().records().front().path, newURL.toLocalFile());
-    EXPECT_TRUE(QFileInfo::exists(pane->viewModel()->markupURL(newURL)));
+    EXPECT_TRUE(QFileInfo::exists(pane->annotations()->markupURL(newURL)));
     EXPECT_TRUE(QFileInfo::exists(pane->viewModel()->bookmarkURL(newURL)));
     ASSERT_EQ(relocations.size(), 1);
     EXPECT_EQ(relocations.front().size(), 3);

@@ -132,7 +132,7 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
     QList<QUrl> seen;
     const auto record = [&] { seen << model.pdfDocumentURL(); };
     QObject::connect(&model, &SharedPDFViewModel::bookmarksChanged, pane.get(), record);
-    QObject::connect(&model, &SharedPDFViewModel::markupsChanged, pane.get(), record);
+    QObject::connect(pane->annotations(), &annotations::PaneAnnotations::markupsChanged, pane.get(), record);
     ASSERT_TRUE(openAndWait(*pane, b));
 
     ASSERT_FALSE(seen.isEmpty());
@@ -216,14 +216,14 @@ TEST_F(OpeningTest, APaperWhoseStoredMarkupsCannotBePlacedOpensAndSaysSo)
     const QString paper = path(QStringLiteral("papers/damaged.pdf"));
     ASSERT_TRUE(writeBytes(paper, folvan::test::pdfWhosePageTakesNoAnnotations()));
     auto pane = makePane();
-    const QString file = pane->viewModel()->markupURL(QUrl::fromLocalFile(paper));
+    const QString file = pane->annotations()->markupURL(QUrl::fromLocalFile(paper));
     const QByteArray stored = R"([{"id":"6F1C2A9E-0B7D-4E35-9C1A-2D7F0E4B8A01","page":0,"kind":"highlight",)"
                               R"("rectangles":[[[72,600],[300,12]]],"quote":"q","note":"","color":"yellow"}])";
     ASSERT_TRUE(writeBytes(file, stored));
     ASSERT_TRUE(openAndWait(*pane, paper));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法显示已保存的批注："))) << presented->alerts.front().toStdString();
-    EXPECT_EQ(pane->viewModel()->markups().size(), 1u);
+    EXPECT_EQ(pane->annotations()->markups().size(), 1u);
     EXPECT_EQ(fileBytes(file), stored);
 }
 

@@ -311,18 +311,18 @@ TEST_F(PaneCommandsTest, AnnotationUndoAndRedoRepublishTheirStateAtOnce)
 {
     openPaper();
     int balance = 0;
-    model().annotationUndoManager()->push(new CountingCommand(&balance));
-    model().updateAnnotationUndoState();
-    ASSERT_TRUE(model().canUndoAnnotation());
+    pane->annotations()->annotationUndoManager()->push(new CountingCommand(&balance));
+    pane->annotations()->updateAnnotationUndoState();
+    ASSERT_TRUE(pane->annotations()->canUndoAnnotation());
     const ReaderActions actions = pane->readerActions();
     actions.undoAnnotation();
     EXPECT_EQ(balance, 0);
-    EXPECT_FALSE(model().canUndoAnnotation());
-    EXPECT_TRUE(model().canRedoAnnotation());
+    EXPECT_FALSE(pane->annotations()->canUndoAnnotation());
+    EXPECT_TRUE(pane->annotations()->canRedoAnnotation());
     actions.redoAnnotation();
     EXPECT_EQ(balance, 1);
-    EXPECT_TRUE(model().canUndoAnnotation());
-    EXPECT_FALSE(model().canRedoAnnotation());
+    EXPECT_TRUE(pane->annotations()->canUndoAnnotation());
+    EXPECT_FALSE(pane->annotations()->canRedoAnnotation());
     EXPECT_TRUE(pane->readerActions().canUndoAnnotation);
 }
 

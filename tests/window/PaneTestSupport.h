@@ -3,6 +3,7 @@
 // Shared helpers of the pane tests: fixture papers, a pane with a fake
 // presenter and file chooser, and waiting for the pane's queued work.
 
+#include "annotations/PaneAnnotations.h"
 #include "fixtures/PdfFixtureWriter.h"
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"

@@ -1,5 +1,7 @@
-// The pane model's annotation state, its installation on the pages, the
+// A pane's annotation state, its installation on the pages, the
 // commits with their undo steps, and the annotation file.
+
+#include "annotations/PaneAnnotations.h"
 
 #include "model/SharedPDFViewModel.h"
 
@@ -17,9 +19,7 @@
 #include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
 
-namespace folvan {
-
-using namespace annotations;
+namespace folvan::annotations {
 
 namespace {
 
@@ -36,60 +36,84 @@ const QString kCorruptFile = platform::unreadableDataText();
 
 // ---- State -----------------------------------------------------------------
 
-AnnotationState &SharedPDFViewModel::annotationState() const
+PaneAnnotations::PaneAnnotations(SharedPDFViewModel &model)
+    : m_model(model)
+    , m_annotationUndoManager(new QUndoStack(this))
 {
-    if (!m_annotationState) {
-        m_annotationState = std::make_shared<AnnotationState>();
-        // From now on the side-file handler brings this pane's annotations up
-        // to date when another pane writes the file.
-        SharedPDFViewModel *self = const_cast<SharedPDFViewModel *>(this);
-        m_sharedAnnotationsReload = [self] { self->reloadSharedAnnotations(); };
-        // Jumps to a passage mark it in the page and book views.
-        self->setPassageFinder([self](const ReadingTextSource &source) {
-            return ReflowTextMap::selection(source, self->pdfDocument());
-        });
-    }
-    return *m_annotationState;
+    // Only this pane's own undo stack drives its undo and redo flags.
+    connect(m_annotationUndoManager, &QUndoStack::canUndoChanged, this, &PaneAnnotations::updateAnnotationUndoState);
+    connect(m_annotationUndoManager, &QUndoStack::canRedoChanged, this, &PaneAnnotations::updateAnnotationUndoState);
+    // Jumps to a passage mark it in the page and book views.
+    model.setPassageFinder([&model](const ReadingTextSource &source) {
+        return ReflowTextMap::selection(source, model.pdfDocument());
+    });
 }
 
-const std::vector<ReadingMarkup> &SharedPDFViewModel::markups() const
+PaneAnnotations &PaneAnnotations::attach(SharedPDFViewModel &model)
 {
-    return annotationState().markups;
+    auto *annotations = new PaneAnnotations(model);
+    model.setAnnotations(annotations);
+    return *annotations;
 }
 
-void SharedPDFViewModel::setMarkups(std::vector<ReadingMarkup> value)
+PaneAnnotations *PaneAnnotations::of(const SharedPDFViewModel &model)
 {
-    annotationState().markups = std::move(value);
+    return qobject_cast<PaneAnnotations *>(model.annotations());
+}
+
+void PaneAnnotations::setAnnotationRevision(int value)
+{
+    m_annotationRevision = value;
+    emit annotationRevisionChanged();
+}
+
+void PaneAnnotations::setMarkupError(std::optional<QString> value)
+{
+    m_markupError = std::move(value);
+    emit markupErrorChanged();
+}
+
+void PaneAnnotations::setCanUndoAnnotation(bool value)
+{
+    m_canUndoAnnotation = value;
+    emit canUndoAnnotationChanged();
+}
+
+void PaneAnnotations::setCanRedoAnnotation(bool value)
+{
+    m_canRedoAnnotation = value;
+    emit canRedoAnnotationChanged();
+}
+
+void PaneAnnotations::updateAnnotationUndoState()
+{
+    setCanUndoAnnotation(m_annotationUndoManager->canUndo());
+    setCanRedoAnnotation(m_annotationUndoManager->canRedo());
+}
+
+void PaneAnnotations::setMarkups(std::vector<ReadingMarkup> value)
+{
+    m_state.markups = std::move(value);
     emit markupsChanged();
 }
 
-const std::vector<ReadingAnnotationItem> &SharedPDFViewModel::annotationItems() const
+void PaneAnnotations::setAnnotationItems(std::vector<ReadingAnnotationItem> value)
 {
-    return annotationState().annotationItems;
-}
-
-void SharedPDFViewModel::setAnnotationItems(std::vector<ReadingAnnotationItem> value)
-{
-    annotationState().annotationItems = std::move(value);
+    m_state.annotationItems = std::move(value);
     emit annotationItemsChanged();
 }
 
-MarkupColor SharedPDFViewModel::preferredMarkupColor() const
+void PaneAnnotations::setPreferredMarkupColor(MarkupColor value)
 {
-    return annotationState().preferredMarkupColor;
-}
-
-void SharedPDFViewModel::setPreferredMarkupColor(MarkupColor value)
-{
-    annotationState().preferredMarkupColor = value;
+    m_state.preferredMarkupColor = value;
     emit preferredMarkupColorChanged();
 }
 
 // ---- Originals, installation, items ----------------------------------------
 
-void SharedPDFViewModel::resetAnnotations()
+void PaneAnnotations::resetAnnotations()
 {
-    AnnotationState &state = annotationState();
+    AnnotationState &state = m_state;
     // The same document object may be prepared again: give it back its own
     // annotations first, so that the originals are recorded as they were.
     if (PdfDocumentPtr previous = m_annotationDocument.lock())
@@ -109,16 +133,16 @@ void SharedPDFViewModel::resetAnnotations()
     state.placementError.reset();
     state.loading.reset();
 
-    setReflowSources({});
+    m_model.setReflowSources({});
     setMarkups({});
     setAnnotationItems({});
     setCanUndoAnnotation(false);
     setCanRedoAnnotation(false);
 }
 
-void SharedPDFViewModel::prepareAnnotations()
+void PaneAnnotations::prepareAnnotations()
 {
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return;
     if (m_annotationDocument.lock() == document) {
@@ -127,7 +151,7 @@ void SharedPDFViewModel::prepareAnnotations()
     }
     resetAnnotations();
     m_annotationDocument = document;
-    AnnotationState &state = annotationState();
+    AnnotationState &state = m_state;
     if (document->pageCount() <= kAnnotatedPagesReadAtOnce) {
         state.originalAnnotations = recordOriginals(*document);
         rebuildAnnotationItems();
@@ -135,7 +159,7 @@ void SharedPDFViewModel::prepareAnnotations()
     }
     state.originalsPending = true;
     const quint64 generation = state.originalsGeneration;
-    platform::runConcurrently([model = QPointer<SharedPDFViewModel>(this), document, generation] {
+    platform::runConcurrently([model = QPointer<PaneAnnotations>(this), document, generation] {
         OriginalAnnotationMap originals = recordOriginals(*document);
         platform::runOnMain([model, document, generation, originals = std::move(originals)]() mutable {
             if (!model || model->m_annotationDocument.lock() != document)
@@ -163,12 +187,12 @@ bool statesBelongTo(const std::weak_ptr<engine::PdfDocument> &annotationDocument
 
 } // namespace
 
-void SharedPDFViewModel::synchronizeAnnotations()
+void PaneAnnotations::synchronizeAnnotations()
 {
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return;
-    AnnotationState &state = annotationState();
+    AnnotationState &state = m_state;
     if (statesBelongTo(m_annotationDocument, document) && !state.originalsPending) {
         const int failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations,
                                           state.markups, [this](int page) { emit annotationsChangedOnPage(page); });
@@ -187,23 +211,23 @@ void SharedPDFViewModel::synchronizeAnnotations()
     setAnnotationRevision(annotationRevision() + 1);
 }
 
-void SharedPDFViewModel::rebuildAnnotationItems()
+void PaneAnnotations::rebuildAnnotationItems()
 {
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document) {
         setAnnotationItems({});
         return;
     }
-    const AnnotationState &state = annotationState();
+    const AnnotationState &state = m_state;
     const OriginalAnnotationMap none;
     const OriginalAnnotationMap &originals =
         statesBelongTo(m_annotationDocument, document) ? state.originalAnnotations : none;
-    setAnnotationItems(buildItems(*document, originals, state.markups, &annotationState().markupItems));
+    setAnnotationItems(buildItems(*document, originals, state.markups, &m_state.markupItems));
 }
 
 // ---- Commits and undo ------------------------------------------------------
 
-void SharedPDFViewModel::commitAnnotations(std::vector<ReadingMarkup> list, const QString &name)
+void PaneAnnotations::commitAnnotations(std::vector<ReadingMarkup> list, const QString &name)
 {
     if (list == markups())
         return;
@@ -212,7 +236,7 @@ void SharedPDFViewModel::commitAnnotations(std::vector<ReadingMarkup> list, cons
     updateAnnotationUndoState();
 }
 
-void SharedPDFViewModel::applyAnnotations(std::vector<ReadingMarkup> list)
+void PaneAnnotations::applyAnnotations(std::vector<ReadingMarkup> list)
 {
     completeMarkupLoading();
     if (list == markups())
@@ -225,24 +249,21 @@ void SharedPDFViewModel::applyAnnotations(std::vector<ReadingMarkup> list)
 
 // ---- The annotation file ---------------------------------------------------
 
-QString SharedPDFViewModel::markupURL(const QUrl &documentURL) const
+QString PaneAnnotations::markupURL(const QUrl &documentURL) const
 {
-    if (annotationDirectory().isEmpty())
+    if (m_model.annotationDirectory().isEmpty())
         return QString();
-    return markupFilePath(annotationDirectory(), platform::standardizedPath(documentURL.toLocalFile()));
+    return markupFilePath(m_model.annotationDirectory(), platform::standardizedPath(documentURL.toLocalFile()));
 }
 
-void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
+void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
 {
-    if (pdfDocument() != document)
-        setPdfDocument(document);
+    if (m_model.pdfDocument() != document)
+        m_model.setPdfDocument(document);
     resetAnnotations();
     prepareAnnotations();
 
-    m_retainedSelection.reset();
-    m_retainedDestination.reset();
-    setSelectionText(QString());
-    setTextSelectionMode(false);
+    m_model.annotationsLoadStarted();
     setAnnotationRevision(0);
     setMarkupError(std::nullopt);
 
@@ -251,7 +272,7 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
     QString error;
     const platform::StoredRead read =
         path.isEmpty() ? platform::StoredRead::Absent : platform::readStoredFile(path, &bytes, &error);
-    AnnotationState &state = annotationState();
+    AnnotationState &state = m_state;
     if (read == platform::StoredRead::Absent) {
         state.fileKeeper.noteLoaded(path);
         synchronizeAnnotations();
@@ -270,7 +291,7 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
             shown.push_back(std::move(markup));
     }
     state.loading = std::make_shared<MarkupLoading>(path, std::move(bytes), document);
-    state.loading->start([model = QPointer<SharedPDFViewModel>(this),
+    state.loading->start([model = QPointer<PaneAnnotations>(this),
                           loading = std::weak_ptr<MarkupLoading>(state.loading)] {
         platform::runOnMain([model, loading] {
             if (model && !loading.expired() && loading.lock() == model->annotationState().loading)
@@ -281,14 +302,9 @@ void SharedPDFViewModel::loadMarkups(const QUrl &documentURL, const PdfDocumentP
     synchronizeAnnotations();
 }
 
-bool SharedPDFViewModel::markupsLoading() const
+void PaneAnnotations::completeMarkupLoading()
 {
-    return m_annotationState && m_annotationState->loading;
-}
-
-void SharedPDFViewModel::completeMarkupLoading()
-{
-    AnnotationState &state = annotationState();
+    AnnotationState &state = m_state;
     const std::shared_ptr<MarkupLoading> loading = std::move(state.loading);
     if (!loading)
         return;
@@ -319,38 +335,38 @@ void SharedPDFViewModel::completeMarkupLoading()
     emit markupsLoaded();
 }
 
-void SharedPDFViewModel::persistMarkups()
+void PaneAnnotations::persistMarkups()
 {
-    if (pdfDocumentURL().isEmpty())
+    if (m_model.pdfDocumentURL().isEmpty())
         return;
     completeMarkupLoading();
     QString error;
-    const QString path = markupURL(pdfDocumentURL());
-    const QString pending = (path.isEmpty() ? pdfDocumentURL().toLocalFile() : path) + QStringLiteral("#annotations");
+    const QString path = markupURL(m_model.pdfDocumentURL());
+    const QString pending = (path.isEmpty() ? m_model.pdfDocumentURL().toLocalFile() : path) + QStringLiteral("#annotations");
     const auto fail = [&](const QString &text) {
         setMarkupError(kSaveError + text);
-        platform::noteUnsaved(pending, QStringLiteral("批注：") + pdfDocumentURL().fileName());
-        m_unsavedMarkupsWriter = [this] { persistMarkups(); };
-        sideFileSaveFailed();
+        platform::noteUnsaved(pending, QStringLiteral("批注：") + m_model.pdfDocumentURL().fileName());
+        m_markupsUnsaved = true;
+        m_model.sideFileSaveFailed();
     };
     if (path.isEmpty())
         return fail(QStringLiteral("No data folder is available."));
-    if (!platform::ensureFolder(annotationDirectory(), &error)
-        || !annotationState().fileKeeper.write(path, markups(), &error))
+    if (!platform::ensureFolder(m_model.annotationDirectory(), &error)
+        || !m_state.fileKeeper.write(path, markups(), &error))
         return fail(error);
-    m_unsavedMarkupsWriter = nullptr;
+    m_markupsUnsaved = false;
     platform::noteSaved(pending);
-    setMarkupError(annotationState().placementError);
-    notifySidecarChanged(QStringLiteral("annotations"));
+    setMarkupError(m_state.placementError);
+    m_model.notifySidecarChanged(QStringLiteral("annotations"));
 }
 
-void SharedPDFViewModel::reloadSharedAnnotations()
+void PaneAnnotations::reloadSharedAnnotations()
 {
-    const PdfDocumentPtr document = pdfDocument();
-    if (pdfDocumentURL().isEmpty() || !statesBelongTo(m_annotationDocument, document))
+    const PdfDocumentPtr document = m_model.pdfDocument();
+    if (m_model.pdfDocumentURL().isEmpty() || !statesBelongTo(m_annotationDocument, document))
         return;
     completeMarkupLoading();
-    const QString path = markupURL(pdfDocumentURL());
+    const QString path = markupURL(m_model.pdfDocumentURL());
     MarkupFileContent content = readMarkupFile(path);
     if (!content.exists && content.error.isEmpty())
         content.error = QStringLiteral("The file doesn’t exist.");
@@ -367,7 +383,7 @@ void SharedPDFViewModel::reloadSharedAnnotations()
         setMarkupError(kSyncError + content.error);
         return;
     }
-    annotationState().fileKeeper.noteReadable(path);
+    m_state.fileKeeper.noteReadable(path);
     if (*content.markups == markups())
         return;
     prepareAnnotations();
@@ -375,7 +391,13 @@ void SharedPDFViewModel::reloadSharedAnnotations()
     m_annotationUndoManager->clear();
     synchronizeAnnotations();
     updateAnnotationUndoState();
-    setMarkupError(annotationState().placementError);
+    setMarkupError(m_state.placementError);
 }
 
-} // namespace folvan
+void PaneAnnotations::retryUnsavedAnnotations()
+{
+    if (m_markupsUnsaved)
+        persistMarkups();
+}
+
+} // namespace folvan::annotations

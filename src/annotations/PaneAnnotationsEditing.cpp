@@ -1,6 +1,8 @@
 // Adding highlights and underlines, editing and deleting annotations, and
 // taking over a selection made in the reflow view.
 
+#include "annotations/PaneAnnotations.h"
+
 #include "model/SharedPDFViewModel.h"
 
 #include <algorithm>
@@ -11,9 +13,7 @@
 #include "annotations/ReflowTextMap.h"
 #include "engine/PdfDocument.h"
 
-namespace folvan {
-
-using namespace annotations;
+namespace folvan::annotations {
 
 namespace {
 
@@ -33,7 +33,7 @@ const ReadingAnnotationItem *findItem(const std::vector<ReadingAnnotationItem> &
 
 } // namespace
 
-ReadingMarkup SharedPDFViewModel::editableMarkup(const ReadingAnnotationItem &item) const
+ReadingMarkup PaneAnnotations::editableMarkup(const ReadingAnnotationItem &item) const
 {
     if (item.localID) {
         const std::vector<ReadingMarkup> &list = markups();
@@ -53,16 +53,16 @@ ReadingMarkup SharedPDFViewModel::editableMarkup(const ReadingAnnotationItem &it
     return markup;
 }
 
-void SharedPDFViewModel::addMarkup(const QString &kind, const QString &note)
+void PaneAnnotations::addMarkup(const QString &kind, const QString &note)
 {
     if (kind != QLatin1String("highlight") && kind != QLatin1String("underline"))
         return;
-    const PdfDocumentPtr document = pdfDocument();
-    if (!document || !m_retainedSelection || selectionText().isEmpty())
+    const PdfDocumentPtr document = m_model.pdfDocument();
+    if (!document || !m_model.retainedSelection() || m_model.selectionText().isEmpty())
         return;
     prepareAnnotations();
     std::vector<ReadingMarkup> list = markups();
-    const engine::PdfSelection selection = *m_retainedSelection;
+    const engine::PdfSelection selection = *m_model.retainedSelection();
 
     for (const engine::PdfPage &page : selection.pages()) {
         if (page.document() != document || !page.isValid())
@@ -112,7 +112,7 @@ void SharedPDFViewModel::addMarkup(const QString &kind, const QString &note)
                                                                           : QStringLiteral("添加高亮"));
 }
 
-void SharedPDFViewModel::deleteAnnotation(const QString &itemID)
+void PaneAnnotations::deleteAnnotation(const QString &itemID)
 {
     prepareAnnotations();
     const ReadingAnnotationItem *item = findItem(annotationItems(), itemID);
@@ -129,7 +129,7 @@ void SharedPDFViewModel::deleteAnnotation(const QString &itemID)
     commitAnnotations(std::move(list), QStringLiteral("删除批注"));
 }
 
-void SharedPDFViewModel::editAnnotation(const QString &itemID, const QString &note, std::optional<MarkupColor> color)
+void PaneAnnotations::editAnnotation(const QString &itemID, const QString &note, std::optional<MarkupColor> color)
 {
     prepareAnnotations();
     const ReadingAnnotationItem *item = findItem(annotationItems(), itemID);
@@ -155,9 +155,9 @@ void SharedPDFViewModel::editAnnotation(const QString &itemID, const QString &no
     commitAnnotations(std::move(list), QStringLiteral("编辑批注"));
 }
 
-bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSource> &sources)
+bool PaneAnnotations::acceptReflowSelection(const std::vector<ReadingTextSource> &sources)
 {
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || sources.size() > kMaxReflowPassages)
         return false;
     for (const ReadingTextSource &source : sources) {
@@ -165,13 +165,8 @@ bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSour
             return false;
     }
     prepareAnnotations();
-    setReflowSources(sources);
-    QStringList quotes;
-    for (const ReadingTextSource &source : sources)
-        quotes << source.quote;
-    setSelectionText(quotes.join(u'\n'));
     if (sources.empty()) {
-        m_retainedSelection.reset();
+        m_model.reflowSelectionTaken(sources, std::nullopt);
         return true;
     }
 
@@ -179,7 +174,7 @@ bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSour
     for (const ReadingTextSource &source : sources) {
         std::optional<engine::PdfSelection> found = ReflowTextMap::selection(source, document);
         if (!found) {
-            m_retainedSelection.reset();
+            m_model.reflowSelectionTaken(sources, std::nullopt);
             return false;
         }
         if (combined)
@@ -187,14 +182,14 @@ bool SharedPDFViewModel::acceptReflowSelection(const std::vector<ReadingTextSour
         else
             combined = std::move(found);
     }
-    m_retainedSelection = combined;
+    m_model.reflowSelectionTaken(sources, std::move(combined));
 
     const ReadingLocation place = location(sources.front());
     if (place.point && document->page(int(sources.front().page)).isValid())
-        m_retainedDestination = engine::PdfDestination(int(sources.front().page), *place.point);
+        m_model.reflowSelectionPlaced(engine::PdfDestination(int(sources.front().page), *place.point));
     else
-        m_retainedDestination.reset();
+        m_model.reflowSelectionPlaced(std::nullopt);
     return true;
 }
 
-} // namespace folvan
+} // namespace folvan::annotations

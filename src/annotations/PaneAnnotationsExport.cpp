@@ -2,6 +2,8 @@
 // paper, the overlay rows of the book view's page images, the place of a
 // reflow passage, and the Markdown summary.
 
+#include "annotations/PaneAnnotations.h"
+
 #include "model/SharedPDFViewModel.h"
 
 #include <QDir>
@@ -18,9 +20,7 @@
 #include "engine/PdfDocument.h"
 #include "platform/StoredFiles.h"
 
-namespace folvan {
-
-using namespace annotations;
+namespace folvan::annotations {
 
 namespace {
 
@@ -39,35 +39,32 @@ QString resolvedPath(const QString &path)
     return QDir(folder).filePath(info.fileName());
 }
 
-// The file the user chose for an export of the open paper, or nothing when
-// the choice was cancelled or would overwrite the paper itself (then the
-// error is set).
-std::optional<QString> chooseExportPath(SharedPDFViewModel &model, const QString &suffix, const QString &ending)
+} // namespace
+
+std::optional<QString> PaneAnnotations::chooseExportPath(const QString &suffix, const QString &ending)
 {
-    const auto &choose = model.services().chooseExportPath;
+    const auto &choose = m_model.services().chooseExportPath;
     if (!choose)
         return std::nullopt;
-    const QUrl &url = model.pdfDocumentURL();
+    const QUrl &url = m_model.pdfDocumentURL();
     const QString base = url.isEmpty() ? QStringLiteral("Document") : QFileInfo(url.toLocalFile()).completeBaseName();
     const QString chosen = choose(base + ending, suffix);
     if (chosen.isEmpty())
         return std::nullopt;
     if (!url.isEmpty() && resolvedPath(chosen) == resolvedPath(url.toLocalFile())) {
-        model.setMarkupError(kSameFile);
+        setMarkupError(kSameFile);
         return std::nullopt;
     }
     return chosen;
 }
 
-} // namespace
-
-void SharedPDFViewModel::exportAnnotatedPDF()
+void PaneAnnotations::exportAnnotatedPDF()
 {
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return;
     const std::optional<QString> path =
-        chooseExportPath(*this, QStringLiteral("pdf"), QStringLiteral("-批注.pdf"));
+        chooseExportPath(QStringLiteral("pdf"), QStringLiteral("-批注.pdf"));
     if (!path)
         return;
     QString error;
@@ -83,10 +80,10 @@ void SharedPDFViewModel::exportAnnotatedPDF()
     setMarkupError(std::nullopt);
 }
 
-SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includeSelection) const
+PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelection) const
 {
     OverlayRowMap rows;
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return rows;
     std::set<int> pages;
@@ -118,11 +115,11 @@ SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includ
             }
         }
     }
-    if (includeSelection && m_retainedSelection) {
-        for (const engine::PdfPage &page : m_retainedSelection->pages()) {
+    if (includeSelection && m_model.retainedSelection()) {
+        for (const engine::PdfPage &page : m_model.retainedSelection()->pages()) {
             if (page.document() != document)
                 continue;
-            for (const QRectF &r : AnnotationGeometry::lineRects(*m_retainedSelection, page))
+            for (const QRectF &r : AnnotationGeometry::lineRects(*m_model.retainedSelection(), page))
                 rows[page.index()].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), 0.4, 0.65, 1.0,
                                               0.18, 0.0});
         }
@@ -130,11 +127,11 @@ SharedPDFViewModel::OverlayRowMap SharedPDFViewModel::rasterOverlays(bool includ
     return rows;
 }
 
-ReadingLocation SharedPDFViewModel::location(const ReadingTextSource &source) const
+ReadingLocation PaneAnnotations::location(const ReadingTextSource &source) const
 {
     ReadingLocation place;
     place.page = source.page;
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || source.page < 0 || source.page >= document->pageCount())
         return place;
     const engine::PdfPage page = document->page(int(source.page));
@@ -151,23 +148,23 @@ ReadingLocation SharedPDFViewModel::location(const ReadingTextSource &source) co
     return place;
 }
 
-std::optional<QString> SharedPDFViewModel::annotationSummary()
+std::optional<QString> PaneAnnotations::annotationSummary()
 {
     prepareAnnotations();
-    const PdfDocumentPtr document = pdfDocument();
+    const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || annotationItems().empty())
         return std::nullopt;
-    const QString title = pdfDocumentURL().isEmpty() ? QStringLiteral("阅读批注")
-                                                     : QFileInfo(pdfDocumentURL().toLocalFile()).completeBaseName();
+    const QString title = m_model.pdfDocumentURL().isEmpty() ? QStringLiteral("阅读批注")
+                                                     : QFileInfo(m_model.pdfDocumentURL().toLocalFile()).completeBaseName();
     return ReadingAids::markdown(*document, annotationItems(), title);
 }
 
-void SharedPDFViewModel::exportAnnotationSummary()
+void PaneAnnotations::exportAnnotationSummary()
 {
     const std::optional<QString> text = annotationSummary();
     if (!text)
         return;
-    const std::optional<QString> path = chooseExportPath(*this, QStringLiteral("md"), QStringLiteral("-批注.md"));
+    const std::optional<QString> path = chooseExportPath(QStringLiteral("md"), QStringLiteral("-批注.md"));
     if (!path)
         return;
     QString error;
@@ -178,4 +175,4 @@ void SharedPDFViewModel::exportAnnotationSummary()
     setMarkupError(std::nullopt);
 }
 
-} // namespace folvan
+} // namespace folvan::annotations
