@@ -284,7 +284,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
 
 TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePassage)
 {
-    test::annotationsOf(*model).annotationItems(); // the pane's annotation layer finds passages
+    ASSERT_TRUE(annotations::PaneAnnotations::of(*model)); // the pane's annotations find passages
     const auto jumpToPassage = [&](int page) {
         ReadingLocation target;
         target.page = page;
