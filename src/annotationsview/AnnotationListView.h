@@ -1,9 +1,10 @@
 #pragma once
 
 // The annotations of the pane's paper, one row per annotation item in the
-// model's order: a row jumps to its annotation (remembering the place left)
-// and tells its host to close; its edit button opens the editor on the
-// whole list; its delete button deletes at once (undoable).
+// order the pane's annotations list them: a row jumps to its annotation
+// (remembering the place left) and tells its host to close; its edit button
+// opens the editor on the whole list; its delete button deletes at once
+// (undoable).
 //
 // The rows are drawn lazily by an item view over AnnotationListModel, which
 // follows the pane model only while the list is on screen and turns each
@@ -30,7 +31,7 @@ namespace folvan::annotationsview {
 
 class AnnotationEditor;
 
-// The rows of the list: the pane model's annotation items, read afresh for
+// The rows of the list: the pane's annotation items, read afresh for
 // every row drawn. It keeps only each row's id and a print of what the row
 // shows, to tell which rows a change of the items touched.
 class AnnotationListModel : public QAbstractListModel {
