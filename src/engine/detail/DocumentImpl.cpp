@@ -29,6 +29,11 @@ int countPageLeaves(fz_context *ctx, pdf_obj *node, pdf_cycle_list *up, int dept
     return count;
 }
 
+// Below this many pages a page is found quickly enough by walking the tree,
+// and a broken small file is not walked whole at open (MuPDF 1.21 loses a
+// few objects when it repairs a file during the walk).
+constexpr int kPageMapMinimumPages = 128;
+
 // Builds the document's page map, so that finding a page by its number no
 // longer walks the page tree (a flat tree of thousands of pages would be
 // walked for every page). Returns whether the map was made; without it the
@@ -70,7 +75,7 @@ pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t si
                 long budget = long(size);
                 pdf_obj *root = pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages");
                 *pageCount = countPageLeaves(ctx, root, nullptr, 0, &budget);
-            } else if ((*pageMap = loadPageMap(ctx, doc))) {
+            } else if (*pageCount >= kPageMapMinimumPages && (*pageMap = loadPageMap(ctx, doc))) {
                 // Only for a believable count: the map is sized by it, and
                 // its places past the last page found would be left unset,
                 // so a tree with fewer pages than it claims goes without.
