@@ -99,8 +99,8 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
             run.firstMs = timer.nsecsElapsed() / 1e6;
     });
     QEventLoop loop;
-    const auto finished = QObject::connect(&pane, &window::ContentView::searchRunningChanged, [&] {
-        if (!pane.searchRunning()) {
+    const auto finished = QObject::connect(pane.controller(), &window::PaneController::searchRunningChanged, [&] {
+        if (!pane.controller()->searchRunning()) {
             run.allMs = timer.nsecsElapsed() / 1e6;
             loop.quit();
         }
@@ -109,8 +109,8 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
     timer.start();
     ticks.start();
     // The typing delay passes: the search is queued now.
-    clock.advance(window::ContentView::kSearchDelaySeconds);
-    if (pane.searchRunning())
+    clock.advance(window::PaneController::kSearchDelaySeconds);
+    if (pane.controller()->searchRunning())
         loop.exec();
     ticks.stop();
     QObject::disconnect(first);
@@ -161,10 +161,10 @@ int main(int argc, char **argv)
     pane.resize(1200, 860);
     pane.show();
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    pane.loadPDF(url);
+    pane.controller()->loadPDF(url);
     spinUntil([&] { return pane.viewModel()->pdfDocumentURL() == url; });
     print("pages", pane.viewModel()->pdfDocument()->pageCount());
-    pane.findInPDF();
+    pane.controller()->findInPDF();
     // The first screen is drawn before the search.
     QElapsedTimer settle;
     settle.start();
@@ -196,7 +196,7 @@ int main(int argc, char **argv)
     if (lines.ms > 0)
         print("all_matches_ratio_to_mutool_grep_c", best.allMs / lines.ms);
 
-    pane.closePDF();
-    window::ContentView::readingSearchQueue().waitForDone();
+    pane.controller()->closePDF();
+    window::PaneController::readingSearchQueue().waitForDone();
     return 0;
 }

@@ -10,7 +10,7 @@
 // "布局" (the Scholar and page-view widths), "笔记", "壁纸", "阅读",
 // "批注", and the Help menu (the palette and the help).
 
-#include "window/ReaderActions.h"
+#include "pane/ReaderActions.h"
 #include "workspace/ReaderCommandRegistry.h"
 
 #include <QObject>

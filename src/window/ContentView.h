@@ -1,78 +1,29 @@
 #pragma once
 
-// One reading pane: its own document model, the paper it shows and how it
-// shows it, and the pane's operations on that paper (opening, keeping the
-// reading state in the history, the text search, daily paper, closing, and
-// the operations on the paper's file).
-//
-// The pane's state is plain view state with a getter, a setter and a
-// ...Changed signal that is emitted when the value changes. The workspace
-// gives the pane its "given" values (isSplit, isActive, peerURL, openRequest,
-// focusToken, activate, toggleComparison) every time it lays the panes out.
-// Stored preferences are read from the shared preference store when used.
-//
-// The logic lives in one source file per concern:
-//   ContentView.cpp                the state, the body on screen, handlers
-//   ContentViewOpening.cpp         loading a paper, the reading state
-//   ContentViewSearch.cpp          the text search
-//   ContentViewPapers.cpp          open panel, note sources, closing
-//   ContentViewDailyPaper.cpp      daily paper
-//   ContentViewStartup.cpp         start-up open, open requests, drops
-//   ContentViewFileOperations.cpp  move, reveal, open elsewhere, trash,
-//                                  the other pane's notices
-//   ContentViewRename.cpp          renaming (RenameRules.h cleans the name)
-//   PaneCommands.cpp               the command record and its own operations
-//   PaneLayout.cpp                 the layers on screen (PaneLayout.h): the
-//                                  headers, search bar, welcome column, side
-//                                  panels, reading area and overlays
+// One reading pane on screen. The pane's state and logic live in its
+// controller (pane/PaneController.h), which the pane owns: the pane lays out
+// the headers, search bar, welcome column, side panels, reading area and
+// overlays over that state (PaneLayout.h), makes the page view while a paper
+// is shown, and forwards what the reader does (showing the pane, resizing
+// it, dropping a file on it) to the controller. Alerts, the trash
+// confirmation and the file panels reach the screen through the presenter
+// and file chooser it hands the controller.
 //
 // Everything runs on the main thread.
 
-#include "engine/PdfTypes.h"
-#include "history/DocumentReadingState.h"
-#include "model/ReadingLocation.h"
-#include "model/ReadingTextSource.h"
+#include "pane/PaneController.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
 #include "window/PanePresenter.h"
 #include "window/PaneRadio.h"
 #include "window/PaneServices.h"
-#include "window/ReaderPaneTypes.h"
 
-#include <QImage>
 #include <QPointer>
-#include <QStringList>
-#include <QUrl>
-#include <QUuid>
-#include <QVariantMap>
 #include <QWidget>
 
-#include <atomic>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <utility>
-#include <vector>
 
 class QVBoxLayout;
-
-namespace folvan {
-class SharedPDFViewModel;
-struct SearchBatch;
-class ReadingHistory;
-class PaperNotesStore;
-struct PaperNote;
-namespace engine {
-class PdfDocument;
-}
-namespace platform {
-class MainWorkItem;
-class SerialQueue;
-} // namespace platform
-namespace annotations {
-class PaneAnnotations;
-}
-} // namespace folvan
 
 namespace folvan::window {
 
@@ -82,278 +33,23 @@ class ContentView : public QWidget {
     Q_OBJECT
 
 public:
-    using Action = std::function<void()>;
-
-    // Texts of the pane.
-    static const QString kEmptyTitle;          // "打开一篇论文，开始阅读"
-    static const QString kAlertTitle;          // "操作失败"
-    static const QString kAlertButton;         // "确定"
-    static const QString kUnreadablePDF;       // "无法打开此 PDF，文件可能已损坏或无法访问。"
-    static const QString kPasswordProtectedPDF; // "无法打开此 PDF：文件受密码保护。"
-    static const QString kNoReadablePDFInFolder; // "此文件夹没有可读取的 PDF。"
-    static constexpr double kSearchDelaySeconds = 0.2;
-    static constexpr double kOnboardingDelaySeconds = 0.5;
-    static constexpr double kOutlineWidth = 200;
-    static const QString kRotationAngleKey;    // "rotationAngleKey"
-    static const QString kScaleFactorKey;      // "scaleFactorKey"
-
     // A pane with what it takes from the application (`services`).
     explicit ContentView(ReaderPane pane, PaneServices services = {}, QWidget *parent = nullptr);
-    // Runs the pane's teardown: drops every open or search under way,
-    // flushes the history and the notes store, and hands the last reading
-    // state to the history for its next turn.
     ~ContentView() override;
 
-    // ---- Given by the workspace ---------------------------------------------
-
-    ReaderPane pane() const { return m_pane; }
+    // The pane's state and logic.
+    PaneController *controller() const { return m_controller.get(); }
+    // The controller's document model.
+    SharedPDFViewModel *viewModel() const { return m_controller->viewModel(); }
     const PaneServices &services() const { return m_services; }
-    bool isSplit() const { return m_isSplit; }
-    void setIsSplit(bool value) { assign(m_isSplit, value, &ContentView::isSplitChanged); }
-    bool isActive() const { return m_isActive; }
-    void setIsActive(bool value) { assign(m_isActive, value, &ContentView::isActiveChanged); }
-    // The document URL of the other pane; empty when there is none.
-    const QUrl &peerURL() const { return m_peerURL; }
-    void setPeerURL(const QUrl &value) { assign(m_peerURL, value, &ContentView::peerURLChanged); }
-    const std::optional<ReaderOpenRequest> &openRequest() const { return m_openRequest; }
-    void setOpenRequest(const std::optional<ReaderOpenRequest> &value)
-    {
-        assign(m_openRequest, value, &ContentView::openRequestChanged);
-    }
-    qint64 focusToken() const { return m_focusToken; }
-    void setFocusToken(qint64 value) { assign(m_focusToken, value, &ContentView::focusTokenChanged); }
-    const Action &activate() const { return m_activate; }
-    void setActivate(Action action) { m_activate = std::move(action); }
-    const Action &toggleComparison() const { return m_toggleComparison; }
-    void setToggleComparison(Action action) { m_toggleComparison = std::move(action); }
 
-    // ---- Owned and shared objects -------------------------------------------
-
-    SharedPDFViewModel *viewModel() const { return m_viewModel; }
-    // The annotations of the pane, handed to its model.
-    annotations::PaneAnnotations *annotations() const { return m_annotations; }
-    ReadingHistory &history() const;
-    PaperNotesStore &paperNotes() const;
-
-    // ---- Stored preferences (read when used) ---------------------------------
-
-    bool resumeLast() const;          // "folvan.resumeLastDocument", true
-    bool defaultBook() const;         // "folvan.defaultBookMode", true
-    QString ggViewWidth() const;      // "ggViewWidth", "Compact"
-    QString textEditorsLayout() const; // "textEditorsLayout", "One Row"
-    QString pdfViewWidth() const;     // "pdfViewWidth", "Auto"
-    QString backgroundImagePath() const; // "backgroundImagePath", ""
-    bool hasSeenOnboarding() const;   // "hasSeenOnboarding", false
-    void setHasSeenOnboarding(bool value);
-
-    // ---- Pane state ---------------------------------------------------------
-
-    const QString &pageLayout() const { return m_pageLayout; }
-    void setPageLayout(const QString &value) { assign(m_pageLayout, value, &ContentView::pageLayoutChanged); }
-    const QUuid &openGeneration() const { return m_openGeneration; }
-    bool didStart() const { return m_didStart; }
-    bool searchRunning() const { return m_searchRunning; }
-    void setSearchRunning(bool value) { assign(m_searchRunning, value, &ContentView::searchRunningChanged); }
-    bool searchFocused() const { return m_searchFocused; }
-    void setSearchFocused(bool value) { assign(m_searchFocused, value, &ContentView::searchFocusedChanged); }
-    bool filenameFocused() const { return m_filenameFocused; }
-    void setFilenameFocused(bool value) { assign(m_filenameFocused, value, &ContentView::filenameFocusedChanged); }
-    double windowWidth() const { return m_windowWidth; }
-    void setWindowWidth(double value) { assign(m_windowWidth, value, &ContentView::windowWidthChanged); }
-    bool flipBookMode() const { return m_flipBookMode; }
-    void setFlipBookMode(bool value) { assign(m_flipBookMode, value, &ContentView::flipBookModeChanged); }
-    const std::optional<QUuid> &currentPaperID() const { return m_currentPaperID; }
-    void setCurrentPaperID(const std::optional<QUuid> &value)
-    {
-        assign(m_currentPaperID, value, &ContentView::currentPaperIDChanged);
-    }
-    const std::optional<QUuid> &selectedNoteID() const { return m_selectedNoteID; }
-    void setSelectedNoteID(const std::optional<QUuid> &value)
-    {
-        assign(m_selectedNoteID, value, &ContentView::selectedNoteIDChanged);
-    }
-    bool reflowMode() const { return m_reflowMode; }
-    void setReflowMode(bool value) { assign(m_reflowMode, value, &ContentView::reflowModeChanged); }
-    const QImage &backgroundImage() const { return m_backgroundImage; }
-    void setBackgroundImage(const QImage &value);
-    bool isEditing() const { return m_isEditing; }
-    void setIsEditing(bool value) { assign(m_isEditing, value, &ContentView::isEditingChanged); }
-    const QString &fileName() const { return m_fileName; }
-    void setFileName(const QString &value) { assign(m_fileName, value, &ContentView::fileNameChanged); }
-    const QString &editableFileName() const { return m_editableFileName; }
-    void setEditableFileName(const QString &value)
-    {
-        assign(m_editableFileName, value, &ContentView::editableFileNameChanged);
-    }
-    bool showDeleteConfirmation() const { return m_showDeleteConfirmation; }
-    void setShowDeleteConfirmation(bool value)
-    {
-        assign(m_showDeleteConfirmation, value, &ContentView::showDeleteConfirmationChanged);
-    }
-    bool showNotes() const { return m_showNotes; }
-    void setShowNotes(bool value) { assign(m_showNotes, value, &ContentView::showNotesChanged); }
-    bool showGG() const { return m_showGG; }
-    void setShowGG(bool value) { assign(m_showGG, value, &ContentView::showGGChanged); }
-    double rotationAngle() const { return m_rotationAngle; }
-    void setRotationAngle(double value) { assign(m_rotationAngle, value, &ContentView::rotationAngleChanged); }
-    double scaleFactor() const { return m_scaleFactor; }
-    void setScaleFactor(double value) { assign(m_scaleFactor, value, &ContentView::scaleFactorChanged); }
-    bool jumpToPageMode() const { return m_jumpToPageMode; }
-    void setJumpToPageMode(bool value) { assign(m_jumpToPageMode, value, &ContentView::jumpToPageModeChanged); }
-    const QString &jumpToPageInput() const { return m_jumpToPageInput; }
-    void setJumpToPageInput(const QString &value)
-    {
-        assign(m_jumpToPageInput, value, &ContentView::jumpToPageInputChanged);
-    }
-    bool isDragTargeted() const { return m_isDragTargeted; }
-    void setIsDragTargeted(bool value) { assign(m_isDragTargeted, value, &ContentView::isDragTargetedChanged); }
-    bool showOutline() const { return m_showOutline; }
-    void setShowOutline(bool value) { assign(m_showOutline, value, &ContentView::showOutlineChanged); }
-    bool showShortcuts() const { return m_showShortcuts; }
-    void setShowShortcuts(bool value) { assign(m_showShortcuts, value, &ContentView::showShortcutsChanged); }
-    bool showCommandPalette() const { return m_showCommandPalette; }
-    void setShowCommandPalette(bool value)
-    {
-        assign(m_showCommandPalette, value, &ContentView::showCommandPaletteChanged);
-    }
-    bool showOnboarding() const { return m_showOnboarding; }
-    void setShowOnboarding(bool value) { assign(m_showOnboarding, value, &ContentView::showOnboardingChanged); }
-    bool showingAlert() const { return m_showingAlert; }
-    void setShowingAlert(bool value) { assign(m_showingAlert, value, &ContentView::showingAlertChanged); }
-    const QString &alertMessage() const { return m_alertMessage; }
-    void setAlertMessage(const QString &value) { assign(m_alertMessage, value, &ContentView::alertMessageChanged); }
-
-    // The pane's document handle of the later panels; not used for opening.
-    const std::shared_ptr<engine::PdfDocument> &currentPDF() const { return m_currentPDF; }
-
-    // Shows the pane's alert with `message`.
-    void showAlertMessage(const QString &message);
-
-    // ---- Opening and the reading state (ContentViewOpening.cpp) ------------
-
-    // Opens a paper: saves the one shown, opens the file away from the main
-    // thread and installs it when no later open has started meanwhile.
-    // `preferredPage` asks for a page instead of the stored one; `source` is
-    // a passage to go to once the paper is open.
-    void loadPDF(const QUrl &url, std::optional<int> preferredPage = std::nullopt,
-                 std::optional<ReadingTextSource> source = std::nullopt);
-    // The pane's reading state as it stands.
-    DocumentReadingState documentState() const;
-    // Writes the reading state of the open paper into the history; with
-    // `captureNative` the page and zoom are first taken from the page view.
-    // When both panes show the same paper only the active pane writes.
-    void saveReading(bool captureNative);
-    // The reading state that a save would write; none without a paper or
-    // when the other, active pane shows the same paper.
-    std::optional<DocumentReadingState> readingToSave(bool captureNative) const;
-    // The application goes inactive or quits: save, flush history and notes.
-    void saveAndFlush();
-    // Whether a history record leads to a readable file at `url`.
-    bool isKnownInHistory(const QUrl &url) const;
-
-    // ---- Text search (ContentViewSearch.cpp) ---------------------------------
-
-    void findInPDF();
-    void stepSearch(bool forward);
-    void closeSearch();
-    // The queue shared by the searches of every pane ("Folvan.text-search").
-    static platform::SerialQueue &readingSearchQueue();
-
-    // ---- Choosing, reopening and closing (ContentViewPapers.cpp) ----------
-
-    void selectAndOpenPDF();
-    void openNoteSource(const PaperNote &note);
-    void closePDF();
-
-    // ---- Daily paper (ContentViewDailyPaper.cpp) ------------------------------
-
-    void openShortPDF();
-    // The direct entries of a folder whose extension is "pdf" in any case,
-    // hidden ones included; empty when the folder cannot be listed.
-    static QList<QUrl> getPDFsFromFolder(const QUrl &folder);
-    // Saves the reading state and opens the file of `urls` with the fewest
-    // pages, found away from the main thread.
-    void loadShortPDF(const QList<QUrl> &urls);
-    // The readable PDF with the fewest pages; between equal counts the one
-    // whose path sorts first. None when no file has pages.
-    static std::optional<QUrl> pickShortestPaper(const QList<QUrl> &urls);
-
-    // ---- Start-up, open requests and drops (ContentViewStartup.cpp) -------
-
-    // The start-up step; runs once per pane, the first time it is shown.
-    void startUp();
-    // The reflow typography in force for this pane.
-    QVariantMap reflowAppearance() const;
-    // Reads the wallpaper named by "backgroundImagePath".
-    void loadBackgroundImage();
-    // Opens a dropped file when its extension is "pdf" in any case; true
-    // when it was taken.
-    bool openDroppedFile(const QUrl &url);
-
-    // ---- File operations (ContentViewFileOperations.cpp, ContentViewRename.cpp)
-
-    void moveCurrentPDF();
-    // The second half of a move, after the file moved from `oldURL` to
-    // `newURL`.
-    void completeMove(const QUrl &oldURL, const QUrl &newURL);
-    void showPDFInFinder();
-    void openPDFInDefaultViewer();
-    void beginRename();
-    // Renames the open paper's file to the cleaned `typedName`.
-    void renamePDF(const QString &typedName);
-    // Commits the file-name editor: renames, then leaves editing.
-    void commitRename();
-    // Asks for the trash confirmation.
-    void confirmTrash();
-    void deleteCurrentPDF();
-
-    // ---- Presentation --------------------------------------------------------
-
+    // The presenter and file chooser the controller uses; none puts back
+    // the default dialogs over this pane.
     void setPresenter(std::unique_ptr<PanePresenter> presenter);
     void setFileChooser(std::unique_ptr<PaneFileChooser> chooser);
 
     // The page view of the pane while a paper is shown.
     pdfview::PDFViewWrapper *pageView() const { return m_pageView; }
-
-    // ---- Command surface (PaneCommands.cpp) ----------------------------------
-
-    // The pane's command record, built from its state now; its closures act
-    // on the live pane, also from a record kept from earlier.
-    ReaderActions readerActions();
-    // What the pane reports upward: the pane, its model, the document URL
-    // and the record.
-    ReaderPaneSnapshot snapshot();
-    // True while the book view is shown. Writing it always ends reflow, then
-    // switches between the book and the page view.
-    bool readingMode() const;
-    void setReadingMode(bool value);
-    // Leaves reflow, else switches between the book and the page view.
-    void switchMode();
-    void toggleReflow();
-    // Leaves reflow and shows `location` in the page view, remembering the
-    // place left.
-    void showOriginal(const ReadingLocation &location);
-    // Zoom by `step` (+0.1 or -0.1): the page zoom, or in reflow the font
-    // size by ten times the step.
-    void zoom(double step);
-    // The pane's zoom handler: sets the page zoom to `factor` unchanged and
-    // stores it.
-    void zoomTo(double factor);
-    void resetView();
-    // A new, empty note for the open paper quoting the selected passages,
-    // shown in the notes panel.
-    void createPaperNote();
-    // The same for passages given by the reflow page (none: no note).
-    void createPaperNote(const std::vector<ReadingTextSource> &sources);
-    // Whether the notes panel is to give the keyboard to the title of the
-    // note it shows, asked once after a new note was made; clears it.
-    bool takeNoteTitleFocus() { return std::exchange(m_noteTitleFocus, false); }
-    // Puts the annotation summary on the clipboard.
-    void copyAnnotations();
-    // The record's layout choice: "single" for "single", else "spread".
-    void choosePageLayout(const QString &value);
-
-    // ---- On screen (PaneLayout.cpp) --------------------------------------------
 
     // The application's radio, shown and switched by the headers.
     void setRadio(PaneRadio *radio);
@@ -361,40 +57,6 @@ public:
     PaneLayout *paneLayout() const { return m_paneLayout; }
 
 signals:
-    void isSplitChanged();
-    void isActiveChanged();
-    void peerURLChanged();
-    void openRequestChanged();
-    void focusTokenChanged();
-    void pageLayoutChanged();
-    void searchRunningChanged();
-    void searchFocusedChanged();
-    void filenameFocusedChanged();
-    void windowWidthChanged();
-    void flipBookModeChanged();
-    void currentPaperIDChanged();
-    void selectedNoteIDChanged();
-    void reflowModeChanged();
-    void backgroundImageChanged();
-    void isEditingChanged();
-    void fileNameChanged();
-    void editableFileNameChanged();
-    void showDeleteConfirmationChanged();
-    void showNotesChanged();
-    void showGGChanged();
-    void rotationAngleChanged();
-    void scaleFactorChanged();
-    void jumpToPageModeChanged();
-    void jumpToPageInputChanged();
-    void isDragTargetedChanged();
-    void showOutlineChanged();
-    void showShortcutsChanged();
-    void showCommandPaletteChanged();
-    void showOnboardingChanged();
-    void showingAlertChanged();
-    void alertMessageChanged();
-    // The snapshot's pane, model, URL or record flags changed.
-    void snapshotChanged();
     void radioChanged();
 
 protected:
@@ -405,145 +67,17 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    template <typename T>
-    void assign(T &field, const T &value, void (ContentView::*changed)())
-    {
-        if (field == value)
-            return;
-        field = value;
-        emit(this->*changed)();
-    }
-
-    // What the background open hands to the main thread.
-    struct PendingDocumentLoad {
-        QUuid generation;
-        QUrl url;
-        DocumentReadingState state;
-        std::optional<int> preferredPage;
-        bool knownInHistory = false;
-        std::optional<ReadingTextSource> source;
-        std::shared_ptr<engine::PdfDocument> document;
-        QString error; // why the document could not be opened
-    };
-
-    // ContentView.cpp
-    void connectHandlers();
-    void scheduleDocumentStateCheck();
-    void checkDocumentState();
     void rebuildPageView();
-    void scheduleAlertPresentation();
-    void scheduleTrashConfirmation();
-    void handleRotationAngleChange();
-    void handleBackgroundImagePathChange();
-    void teardown();
+    void buildPaneLayout();
 
-    // ContentViewOpening.cpp
-    void applyLoadedDocument(PendingDocumentLoad load);
-
-    // ContentViewSearch.cpp
-    void searchTextDidChange();
-    // Runs on the search queue: searches the document page after page and
-    // hands the matches to the pane in batches, until the end or a stop.
-    static void runSearch(QPointer<ContentView> pane, std::weak_ptr<engine::PdfDocument> searched, QString query,
-                          std::shared_ptr<std::atomic_bool> stop);
-    // A batch of the search stopped by `stop` arrived; `last` after the
-    // last page.
-    void deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
-                       const std::weak_ptr<engine::PdfDocument> &searched, const QString &query, SearchBatch batch,
-                       bool last);
-    void cancelSearchWork();
-    void resumeInterruptedSearch();
-
-    // ContentViewDailyPaper.cpp
-    void finishDailyPaper(const QUuid &token, const std::optional<QUrl> &choice);
-
-    // ContentViewStartup.cpp
-    void openRequestDidChange();
-    void scheduleOnboarding();
-
-    // ContentViewFileOperations.cpp
-    // The steps shared by a move and a rename once the file has its new
-    // place: history, URL, notes store, side files.
-    void relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL);
-    void postRelocation(const QUrl &oldURL, const QUrl &newURL);
-    void handleRelocation(const QVariantMap &userInfo);
-    void handleTrash(const QVariantMap &userInfo);
-    bool postedByThisPane(const QVariantMap &userInfo) const;
-
-    // Given.
-    const ReaderPane m_pane;
     const PaneServices m_services;
-    bool m_isSplit = false;
-    bool m_isActive = true;
-    QUrl m_peerURL;
-    std::optional<ReaderOpenRequest> m_openRequest;
-    qint64 m_focusToken = 0;
-    Action m_activate;
-    Action m_toggleComparison;
-
-    SharedPDFViewModel *m_viewModel;
-    annotations::PaneAnnotations *m_annotations;
-
-    // State.
-    QString m_pageLayout = QStringLiteral("spread");
-    QUuid m_openGeneration = QUuid::createUuid();
-    bool m_didStart = false;
-    platform::MainWorkItem *m_searchWork;
-    // The stop flag of the search last started: set when a newer query,
-    // closing the bar or the paper, or the pane's end makes it needless.
-    std::shared_ptr<std::atomic_bool> m_searchStop;
-    // Set when an open cancelled a search still waiting for its start.
-    bool m_searchInterruptedByOpen = false;
-    bool m_searchRunning = false;
-    bool m_searchFocused = false;
-    bool m_filenameFocused = false;
-    double m_windowWidth = 1200;
-    bool m_flipBookMode = true;
-    std::optional<QUuid> m_currentPaperID;
-    std::optional<QUuid> m_selectedNoteID;
-    bool m_noteTitleFocus = false;
-    bool m_reflowMode = false;
-    QImage m_backgroundImage;
-    std::shared_ptr<engine::PdfDocument> m_currentPDF;
-    bool m_isEditing = false;
-    QString m_fileName = kEmptyTitle;
-    QString m_editableFileName;
-    bool m_showDeleteConfirmation = false;
-    bool m_showNotes = false;
-    bool m_showGG = false;
-    double m_rotationAngle = 0;
-    double m_scaleFactor = 1.0;
-    bool m_jumpToPageMode = false;
-    QString m_jumpToPageInput;
-    bool m_isDragTargeted = false;
-    bool m_showOutline = false;
-    bool m_showShortcuts = false;
-    bool m_showCommandPalette = false;
-    bool m_showOnboarding = false;
-    bool m_showingAlert = false;
-    QString m_alertMessage;
-
-    // The reading state last seen by the change handler of documentState.
-    DocumentReadingState m_lastDocumentState;
-    bool m_documentStateCheckScheduled = false;
-    bool m_pageViewRebuildScheduled = false;
-    bool m_tornDown = false;
-
-    std::unique_ptr<PanePresenter> m_presenter;
-    std::unique_ptr<PaneFileChooser> m_fileChooser;
+    // Goes before the widgets: its teardown still reads the page view.
+    std::unique_ptr<PaneController> m_controller;
     QVBoxLayout *m_body;
     QPointer<pdfview::PDFViewWrapper> m_pageView;
-
-    // PaneLayout.cpp
-    void buildPaneLayout();
+    bool m_pageViewRebuildScheduled = false;
     QPointer<PaneRadio> m_radio;
     PaneLayout *m_paneLayout = nullptr;
-
-    // PaneCommands.cpp
-    void connectCommandSurface();
-    void scheduleSnapshotCheck();
-    std::optional<ReaderPaneSnapshot> m_lastSnapshot;
-    bool m_snapshotCheckScheduled = false;
 };
 
 } // namespace folvan::window

@@ -46,17 +46,12 @@ void refreshHeaderControls(const ContentView *pane, const HeaderControls &contro
         button->setEnabled(hasFile);
     for (PaneButton *button : {controls.close, controls.reflow, controls.search, controls.outline})
         button->setEnabled(hasDocument);
-    controls.reflow->setTinted(pane->reflowMode());
+    controls.reflow->setTinted(pane->controller()->reflowMode());
     controls.search->setTinted(model->showSearch());
-    controls.outline->setTinted(pane->showOutline());
-    controls.notes->setTinted(pane->showNotes());
-    controls.scholar->setTinted(pane->showGG());
+    controls.outline->setTinted(pane->controller()->showOutline());
+    controls.notes->setTinted(pane->controller()->showNotes());
+    controls.scholar->setTinted(pane->controller()->showGG());
     controls.radio->setSymbol(radioSymbol(paneRadioPlays(pane)));
-}
-
-void toggleFlag(ContentView *pane, bool (ContentView::*get)() const, void (ContentView::*set)(bool))
-{
-    (pane->*set)(!(pane->*get)());
 }
 
 } // namespace folvan::window

@@ -35,7 +35,4 @@ struct HeaderControls {
 // whether it plays.
 void refreshHeaderControls(const ContentView *pane, const HeaderControls &controls);
 
-// Inverts one of the pane's panel flags.
-void toggleFlag(ContentView *pane, bool (ContentView::*get)() const, void (ContentView::*set)(bool));
-
 } // namespace folvan::window

@@ -11,23 +11,23 @@ QWidget *makePaneBookView(ContentView *pane, QWidget *parent)
     QPointer<ContentView> weak(pane);
     auto follow = [view, weak] {
         if (weak)
-            view->setPaneValues(weak->rotationAngle(), weak->scaleFactor(), weak->pageLayout());
+            view->setPaneValues(weak->controller()->rotationAngle(), weak->controller()->scaleFactor(), weak->controller()->pageLayout());
     };
     follow();
-    for (auto signal : {&ContentView::rotationAngleChanged, &ContentView::scaleFactorChanged,
-                        &ContentView::pageLayoutChanged})
-        QObject::connect(pane, signal, view, follow);
+    for (auto signal : {&PaneController::rotationAngleChanged, &PaneController::scaleFactorChanged,
+                        &PaneController::pageLayoutChanged})
+        QObject::connect(pane->controller(), signal, view, follow);
     view->setOnZoom([weak](double zoom) {
         if (weak)
-            weak->setScaleFactor(zoom);
+            weak->controller()->setScaleFactor(zoom);
     });
     view->setOnDropPDF([weak](const QUrl &url) {
         if (weak)
-            weak->loadPDF(url);
+            weak->controller()->loadPDF(url);
     });
     view->setOnModeChange([weak](bool book) {
         if (weak)
-            weak->setReadingMode(book);
+            weak->controller()->setReadingMode(book);
     });
     return view;
 }

@@ -232,7 +232,6 @@ void ContentView::buildPaneLayout()
     m_body->addWidget(m_paneLayout);
     // From now on the pane's page view goes into the reading area.
     m_body = m_paneLayout->readingArea()->pageSlotLayout();
-    connectCommandSurface();
 }
 
 void ContentView::setRadio(PaneRadio *radio)
@@ -256,7 +255,7 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     , m_splitHeader(new SplitHeader(pane, this))
     , m_searchBar(new SearchBar(pane, this))
     , m_dropHighlight(new DropHighlight(this))
-    , m_errorLine(new PaneErrorLine(pane->viewModel(), &pane->paperNotes(), this))
+    , m_errorLine(new PaneErrorLine(pane->viewModel(), &pane->controller()->paperNotes(), this))
 {
     connect(m_errorLine, &PaneErrorLine::changed, this, &PaneLayout::scheduleRelayout);
     m_welcomeScroll->setWidget(m_welcome);
@@ -269,10 +268,10 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     SharedPDFViewModel *model = pane->viewModel();
     for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::showSearchChanged})
         connect(model, signal, this, &PaneLayout::scheduleRelayout);
-    for (auto signal : {&ContentView::isSplitChanged, &ContentView::showGGChanged, &ContentView::showOutlineChanged,
-                        &ContentView::showNotesChanged, &ContentView::windowWidthChanged,
-                        &ContentView::backgroundImageChanged, &ContentView::isDragTargetedChanged})
-        connect(pane, signal, this, &PaneLayout::scheduleRelayout);
+    for (auto signal : {&PaneController::isSplitChanged, &PaneController::showGGChanged, &PaneController::showOutlineChanged,
+                        &PaneController::showNotesChanged, &PaneController::windowWidthChanged,
+                        &PaneController::backgroundImageChanged, &PaneController::isDragTargetedChanged})
+        connect(pane->controller(), signal, this, &PaneLayout::scheduleRelayout);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == QLatin1String("ggViewWidth") || key == QLatin1String("pdfViewWidth"))
             scheduleRelayout();
@@ -285,9 +284,9 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
         platform::runOnMain(this, [this] { returnKeyboard(); });
         scheduleRelayout();
     });
-    for (auto signal : {&ContentView::showShortcutsChanged, &ContentView::showOnboardingChanged})
-        connect(pane, signal, this, &PaneLayout::followOverlays);
-    connect(pane, &ContentView::showCommandPaletteChanged, this, &PaneLayout::followCommandPalette);
+    for (auto signal : {&PaneController::showShortcutsChanged, &PaneController::showOnboardingChanged})
+        connect(pane->controller(), signal, this, &PaneLayout::followOverlays);
+    connect(pane->controller(), &PaneController::showCommandPaletteChanged, this, &PaneLayout::followCommandPalette);
     connect(pane, &ContentView::radioChanged, this, &PaneLayout::followRadio);
     followRadio();
     relayout();
@@ -320,16 +319,16 @@ void PaneLayout::relayout()
     if (!m_pane)
         return;
     ContentView *pane = m_pane;
-    const bool split = pane->isSplit();
+    const bool split = pane->controller()->isSplit();
     setMinimumSize(split ? 420 : 900, 620);
 
     SidePanelState sides;
     sides.windowWidth = width();
     sides.isSplit = split;
-    sides.showGG = pane->showGG();
-    sides.showOutline = pane->showOutline();
-    sides.showNotes = pane->showNotes();
-    sides.ggViewWidth = pane->ggViewWidth();
+    sides.showGG = pane->controller()->showGG();
+    sides.showOutline = pane->controller()->showOutline();
+    sides.showNotes = pane->controller()->showNotes();
+    sides.ggViewWidth = pane->controller()->ggViewWidth();
     const double scale = sidebarScale(sides);
     const bool hasDocument = pane->viewModel()->pdfDocument() != nullptr;
     const int top = int(readingTopInset(split));
@@ -400,7 +399,7 @@ void PaneLayout::relayout()
 
     // Stacking order, back to front.
     m_tint->setGeometry(rect());
-    m_tint->setVisible(pane->backgroundImage().isNull());
+    m_tint->setVisible(pane->controller()->backgroundImage().isNull());
     m_readingArea->lower();
     m_tint->lower();
     for (QWidget *panel : {m_scholar.data(), m_outline.data(), m_notes.data()})
@@ -419,7 +418,7 @@ void PaneLayout::relayout()
     if (m_palette)
         m_palette->setMask(QRegion(rect()) - QRegion(header->geometry()));
     m_dropHighlight->setGeometry(rect());
-    m_dropHighlight->setVisible(pane->isDragTargeted());
+    m_dropHighlight->setVisible(pane->controller()->isDragTargeted());
     m_dropHighlight->raise();
     update();
 }
@@ -487,22 +486,22 @@ void PaneLayout::followOverlays()
         return;
     QPointer<ContentView> weak(pane);
     const PaneServices &services = pane->services();
-    if (pane->showShortcuts() && !m_help && services.shortcutsHelp) {
+    if (pane->controller()->showShortcuts() && !m_help && services.shortcutsHelp) {
         m_help = services.shortcutsHelp(
             [weak] {
                 if (weak)
-                    weak->setShowShortcuts(false);
+                    weak->controller()->setShowShortcuts(false);
             },
             [this] { replayOnboarding(); });
         m_help->setParent(this);
         m_help->show();
         fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
-    } else if (pane->showShortcuts() && !m_help) {
+    } else if (pane->controller()->showShortcuts() && !m_help) {
         auto *close = new QPushButton(QStringLiteral("关闭"));
         auto *replay = new QPushButton(QStringLiteral("重新查看入门引导"));
         connect(close, &QPushButton::clicked, this, [weak] {
             if (weak)
-                weak->setShowShortcuts(false);
+                weak->controller()->setShowShortcuts(false);
         });
         connect(replay, &QPushButton::clicked, this, &PaneLayout::replayOnboarding);
         m_help = makeOverlay(this,
@@ -512,22 +511,22 @@ void PaneLayout::followOverlays()
                              {replay, close});
         m_help->show();
         fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
-    } else if (!pane->showShortcuts() && m_help) {
+    } else if (!pane->controller()->showShortcuts() && m_help) {
         closeOverlay(m_help);
     }
-    if (pane->showOnboarding() && !m_onboarding && services.onboarding) {
+    if (pane->controller()->showOnboarding() && !m_onboarding && services.onboarding) {
         m_onboarding = services.onboarding([weak] {
             if (weak)
-                weak->setShowOnboarding(false);
+                weak->controller()->setShowOnboarding(false);
         });
         m_onboarding->setParent(this);
         m_onboarding->show();
         fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
-    } else if (pane->showOnboarding() && !m_onboarding) {
+    } else if (pane->controller()->showOnboarding() && !m_onboarding) {
         auto *close = new QPushButton(QStringLiteral("关闭"));
         connect(close, &QPushButton::clicked, this, [weak] {
             if (weak)
-                weak->setShowOnboarding(false);
+                weak->controller()->setShowOnboarding(false);
         });
         m_onboarding = makeOverlay(this,
                                    new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("入门引导")),
@@ -535,7 +534,7 @@ void PaneLayout::followOverlays()
                                    {close});
         m_onboarding->show();
         fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
-    } else if (!pane->showOnboarding() && m_onboarding) {
+    } else if (!pane->controller()->showOnboarding() && m_onboarding) {
         closeOverlay(m_onboarding);
     }
     relayout();
@@ -545,12 +544,12 @@ void PaneLayout::replayOnboarding()
 {
     if (!m_pane)
         return;
-    m_pane->setShowShortcuts(false);
-    m_pane->setHasSeenOnboarding(false);
+    m_pane->controller()->setShowShortcuts(false);
+    m_pane->controller()->setHasSeenOnboarding(false);
     QPointer<ContentView> weak(m_pane);
     platform::runAfter(this, 0.35, [weak] {
         if (weak)
-            weak->setShowOnboarding(true);
+            weak->controller()->setShowOnboarding(true);
     });
 }
 
@@ -561,25 +560,25 @@ void PaneLayout::followCommandPalette()
     ContentView *pane = m_pane;
     if (!pane)
         return;
-    if (pane->showCommandPalette() && !m_palette) {
+    if (pane->controller()->showCommandPalette() && !m_palette) {
         const auto &makePalette = pane->services().commandPalette;
         if (!makePalette) {
-            pane->setShowCommandPalette(false);
+            pane->controller()->setShowCommandPalette(false);
             return;
         }
         QPointer<ContentView> weak(pane);
-        QWidget *sheet = makePalette(pane, pane->readerActions(), [weak] {
+        QWidget *sheet = makePalette(pane, pane->controller()->readerActions(), [weak] {
             if (weak)
-                weak->setShowCommandPalette(false);
+                weak->controller()->setShowCommandPalette(false);
         });
         if (!sheet) {
-            pane->setShowCommandPalette(false);
+            pane->controller()->setShowCommandPalette(false);
             return;
         }
         // A sheet: the palette near the top of the dimmed pane.
         auto *layer = new PaletteLayer(this, sheet, [weak] {
             if (weak)
-                weak->setShowCommandPalette(false);
+                weak->controller()->setShowCommandPalette(false);
         });
         auto *column = new QVBoxLayout(layer);
         column->setContentsMargins(0, 80, 0, 0);
@@ -588,7 +587,7 @@ void PaneLayout::followCommandPalette()
         m_palette = layer;
         m_palette->show();
         sheet->setFocus(Qt::PopupFocusReason);
-    } else if (!pane->showCommandPalette() && m_palette) {
+    } else if (!pane->controller()->showCommandPalette() && m_palette) {
         closeOverlay(m_palette);
     }
     relayout();
@@ -621,7 +620,7 @@ QWidget *PaneLayout::readerView() const
 void PaneLayout::returnKeyboard(bool evenFromAField)
 {
     ContentView *pane = m_pane;
-    if (!pane || !pane->isActive() || m_help || m_onboarding || m_palette)
+    if (!pane || !pane->controller()->isActive() || m_help || m_onboarding || m_palette)
         return;
     QWidget *focus = window()->focusWidget();
     if (!evenFromAField && isTypingField(focus))
@@ -647,7 +646,7 @@ void PaneLayout::followRadio()
 void PaneLayout::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QImage image = m_pane ? m_pane->backgroundImage() : QImage();
+    const QImage image = m_pane ? m_pane->controller()->backgroundImage() : QImage();
     if (image.isNull())
         return;
     const QSizeF filled = QSizeF(image.size()).scaled(size(), Qt::KeepAspectRatioByExpanding);

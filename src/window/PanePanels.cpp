@@ -41,28 +41,28 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
 {
     QPointer<ContentView> weak(pane);
     notesview::PaneNoteHooks hooks;
-    hooks.selection = [weak]() -> std::optional<QUuid> { return weak ? weak->selectedNoteID() : std::nullopt; };
+    hooks.selection = [weak]() -> std::optional<QUuid> { return weak ? weak->controller()->selectedNoteID() : std::nullopt; };
     hooks.setSelection = [weak](const std::optional<QUuid> &id) {
         if (weak)
-            weak->setSelectedNoteID(id);
+            weak->controller()->setSelectedNoteID(id);
     };
     hooks.openSource = [weak](const PaperNote &note) {
         if (weak)
-            weak->openNoteSource(note);
+            weak->controller()->openNoteSource(note);
     };
-    hooks.takeTitleFocus = [weak] { return weak && weak->takeNoteTitleFocus(); };
+    hooks.takeTitleFocus = [weak] { return weak && weak->controller()->takeNoteTitleFocus(); };
     auto *card = new PanelCard(parent);
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(6, 6, 6, 6);
     SharedPDFViewModel *model = pane->viewModel();
     // The panel shares its height between the list and the editor itself,
     // also in a short popover, so that its footer stays in sight.
-    auto *view = new notesview::PaperNotesView(pane->paperNotes(), pane->currentPaperID(), model->currentPageIndex(),
+    auto *view = new notesview::PaperNotesView(pane->controller()->paperNotes(), pane->controller()->currentPaperID(), model->currentPageIndex(),
                                                std::move(hooks), card);
     layout->addWidget(view);
-    QObject::connect(pane, &ContentView::currentPaperIDChanged, view,
-                     [view, pane] { view->setPaperID(pane->currentPaperID()); });
-    QObject::connect(pane, &ContentView::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
+    QObject::connect(pane->controller(), &PaneController::currentPaperIDChanged, view,
+                     [view, pane] { view->setPaperID(pane->controller()->currentPaperID()); });
+    QObject::connect(pane->controller(), &PaneController::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
     QObject::connect(model, &SharedPDFViewModel::currentPageIndexChanged, view,
                      [view, model] { view->setPage(model->currentPageIndex()); });
     return card;
@@ -76,7 +76,7 @@ QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
                                     QStringLiteral("网页引擎未能启动。"), parent);
     SharedPDFViewModel *model = pane->viewModel();
     const auto address = [pane] {
-        return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->fileName());
+        return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->controller()->fileName());
     };
     auto *panel = new web::GGView(address(), model, parent);
     // A paper is installed field by field: the address is taken once the
@@ -84,7 +84,7 @@ QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
     const auto follow = [panel, address] {
         platform::runOnMain(panel, [panel, address] { panel->setSearchURL(address()); });
     };
-    QObject::connect(pane, &ContentView::fileNameChanged, panel, follow);
+    QObject::connect(pane->controller(), &PaneController::fileNameChanged, panel, follow);
     QObject::connect(model, &SharedPDFViewModel::pdfDocumentChanged, panel, follow);
     return panel;
 }

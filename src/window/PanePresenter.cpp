@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace folvan::window {
@@ -12,17 +13,18 @@ namespace {
 
 class MessageBoxPresenter : public PanePresenter {
 public:
-    void showAlert(QWidget *pane, const QString &title, const QString &message, const QString &button) override
+    explicit MessageBoxPresenter(QWidget *pane) : m_pane(pane) {}
+    void showAlert(const QString &title, const QString &message, const QString &button) override
     {
-        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, pane);
+        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, m_pane);
         box.setDefaultButton(box.addButton(button, QMessageBox::AcceptRole));
         box.exec();
     }
 
-    bool confirm(QWidget *pane, const QString &title, const QString &message, const QString &confirmButton,
+    bool confirm(const QString &title, const QString &message, const QString &confirmButton,
                  const QString &cancelButton) override
     {
-        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, pane);
+        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, m_pane);
         QPushButton *yes = box.addButton(confirmButton, QMessageBox::DestructiveRole);
         QPushButton *no = box.addButton(cancelButton, QMessageBox::RejectRole);
         box.setDefaultButton(no);
@@ -30,13 +32,17 @@ public:
         box.exec();
         return box.clickedButton() == yes;
     }
+
+private:
+    QPointer<QWidget> m_pane;
 };
 
 class DialogFileChooser : public PaneFileChooser {
 public:
-    std::optional<QUrl> choosePDF(QWidget *pane, const QUrl &startFolder) override
+    explicit DialogFileChooser(QWidget *pane) : m_pane(pane) {}
+    std::optional<QUrl> choosePDF(const QUrl &startFolder) override
     {
-        QFileDialog dialog(pane);
+        QFileDialog dialog(m_pane);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setNameFilter(pdfNameFilter());
@@ -47,10 +53,10 @@ public:
         return dialog.selectedUrls().constFirst();
     }
 
-    std::optional<QUrl> chooseFolder(QWidget *pane, const QString &message, const QString &prompt,
+    std::optional<QUrl> chooseFolder(const QString &message, const QString &prompt,
                                      const QUrl &startFolder) override
     {
-        QFileDialog dialog(pane, message);
+        QFileDialog dialog(m_pane, message);
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         dialog.setLabelText(QFileDialog::Accept, prompt);
@@ -60,6 +66,9 @@ public:
             return std::nullopt;
         return dialog.selectedUrls().constFirst();
     }
+
+private:
+    QPointer<QWidget> m_pane;
 };
 
 } // namespace
@@ -78,14 +87,14 @@ QString chooseExportPathInSavePanel(const QString &proposedName, const QString &
     return dialog.selectedFiles().constFirst();
 }
 
-std::unique_ptr<PanePresenter> makeDefaultPresenter()
+std::unique_ptr<PanePresenter> makeDefaultPresenter(QWidget *pane)
 {
-    return std::make_unique<MessageBoxPresenter>();
+    return std::make_unique<MessageBoxPresenter>(pane);
 }
 
-std::unique_ptr<PaneFileChooser> makeDefaultFileChooser()
+std::unique_ptr<PaneFileChooser> makeDefaultFileChooser(QWidget *pane)
 {
-    return std::make_unique<DialogFileChooser>();
+    return std::make_unique<DialogFileChooser>(pane);
 }
 
 QString pdfNameFilter()

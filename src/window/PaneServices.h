@@ -8,7 +8,7 @@
 // placeholders for the help and the first-run guide.
 
 #include "model/PaneModelServices.h"
-#include "window/ReaderActions.h"
+#include "pane/ReaderActions.h"
 
 #include <functional>
 

@@ -61,38 +61,38 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     QPointer<ContentView> weak(pane);
     addWayBack(m_book, QStringLiteral("改用滚动阅读"), [weak] {
         if (weak)
-            weak->setReadingMode(false);
+            weak->controller()->setReadingMode(false);
     });
     auto *reflowLayout = new QVBoxLayout(m_reflow);
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
     SharedPDFViewModel *model = pane->viewModel();
-    for (auto signal : {&ContentView::reflowModeChanged, &ContentView::flipBookModeChanged})
-        connect(pane, signal, this, [this] {
+    for (auto signal : {&PaneController::reflowModeChanged, &PaneController::flipBookModeChanged})
+        connect(pane->controller(), signal, this, [this] {
             refresh();
             if (m_dock)
                 m_dock->paneReadingModeChanged();
         });
-    connect(pane, &ContentView::pageLayoutChanged, this, [this] {
+    connect(pane->controller(), &PaneController::pageLayoutChanged, this, [this] {
         if (m_dock)
             m_dock->paneLayoutChanged();
     });
-    for (auto signal : {&ContentView::rotationAngleChanged, &ContentView::scaleFactorChanged})
-        connect(pane, signal, this, [this] {
+    for (auto signal : {&PaneController::rotationAngleChanged, &PaneController::scaleFactorChanged})
+        connect(pane->controller(), signal, this, [this] {
             if (m_dock)
                 m_dock->paneTiltOrZoomChanged();
         });
-    for (auto signal : {&ContentView::windowWidthChanged, &ContentView::isSplitChanged, &ContentView::showGGChanged,
-                        &ContentView::showOutlineChanged, &ContentView::showNotesChanged})
-        connect(pane, signal, this, [this] {
+    for (auto signal : {&PaneController::windowWidthChanged, &PaneController::isSplitChanged, &PaneController::showGGChanged,
+                        &PaneController::showOutlineChanged, &PaneController::showNotesChanged})
+        connect(pane->controller(), signal, this, [this] {
             if (m_dock)
                 m_dock->paneWidthChanged();
         });
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::pdfDocumentURLChanged, this, &ReadingArea::refresh);
-    connect(pane, &ContentView::currentPaperIDChanged, this, &ReadingArea::refresh);
-    connect(pane, &ContentView::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
+    connect(pane->controller(), &PaneController::currentPaperIDChanged, this, &ReadingArea::refresh);
+    connect(pane->controller(), &PaneController::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
     connect(model, &SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == QLatin1String("pdfViewWidth"))
@@ -105,9 +105,9 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
 
 ReadingArea::View ReadingArea::chosenView() const
 {
-    if (!m_pane || m_pane->reflowMode())
+    if (!m_pane || m_pane->controller()->reflowMode())
         return View::reflow;
-    return m_pane->flipBookMode() ? View::book : View::page;
+    return m_pane->controller()->flipBookMode() ? View::book : View::page;
 }
 
 QWidget *ReadingArea::currentView() const
@@ -117,16 +117,16 @@ QWidget *ReadingArea::currentView() const
 
 bool ReadingArea::dockShown() const
 {
-    if (!m_pane || m_pane->reflowMode() || !m_pane->viewModel()->pdfDocument())
+    if (!m_pane || m_pane->controller()->reflowMode() || !m_pane->viewModel()->pdfDocument())
         return false;
-    return !(m_pane->flipBookMode() && m_pane->viewModel()->bookError());
+    return !(m_pane->controller()->flipBookMode() && m_pane->viewModel()->bookError());
 }
 
 std::optional<double> ReadingArea::viewWidthLimit() const
 {
     if (!m_pane || chosenView() == View::reflow)
         return std::nullopt;
-    return readingWidthLimit(m_pane->pdfViewWidth());
+    return readingWidthLimit(m_pane->controller()->pdfViewWidth());
 }
 
 void ReadingArea::refresh()
@@ -160,36 +160,36 @@ dock::DockPane ReadingArea::dockPane() const
 {
     QPointer<ContentView> pane(m_pane);
     dock::DockPane values;
-    values.isBook = [pane] { return pane && pane->readingMode(); };
+    values.isBook = [pane] { return pane && pane->controller()->readingMode(); };
     values.setBook = [pane](bool book) {
         if (pane)
-            pane->setReadingMode(book);
+            pane->controller()->setReadingMode(book);
     };
-    values.angle = [pane] { return pane ? pane->rotationAngle() : 0.0; };
+    values.angle = [pane] { return pane ? pane->controller()->rotationAngle() : 0.0; };
     values.setAngle = [pane](double angle) {
         if (pane)
-            pane->setRotationAngle(angle);
+            pane->controller()->setRotationAngle(angle);
     };
-    values.zoom = [pane] { return pane ? pane->scaleFactor() : 1.0; };
+    values.zoom = [pane] { return pane ? pane->controller()->scaleFactor() : 1.0; };
     values.onZoom = [pane](double zoom) {
         if (pane)
-            pane->zoomTo(zoom);
+            pane->controller()->zoomTo(zoom);
     };
-    values.pageLayout = [pane] { return pane ? pane->pageLayout() : QStringLiteral("spread"); };
+    values.pageLayout = [pane] { return pane ? pane->controller()->pageLayout() : QStringLiteral("spread"); };
     values.setPageLayout = [pane](const QString &layout) {
         if (pane)
-            pane->choosePageLayout(layout);
+            pane->controller()->choosePageLayout(layout);
     };
     values.availableWidth = [pane] {
         if (!pane)
             return 0.0;
         SidePanelState sides;
-        sides.windowWidth = pane->windowWidth();
-        sides.isSplit = pane->isSplit();
-        sides.showGG = pane->showGG();
-        sides.showOutline = pane->showOutline();
-        sides.showNotes = pane->showNotes();
-        sides.ggViewWidth = pane->ggViewWidth();
+        sides.windowWidth = pane->controller()->windowWidth();
+        sides.isSplit = pane->controller()->isSplit();
+        sides.showGG = pane->controller()->showGG();
+        sides.showOutline = pane->controller()->showOutline();
+        sides.showNotes = pane->controller()->showNotes();
+        sides.ggViewWidth = pane->controller()->ggViewWidth();
         return dockAvailableWidth(sides);
     };
     // A panel of the dock closing hands the keyboard back as an overlay
@@ -219,7 +219,7 @@ void ReadingArea::updateReflowView()
     const bool wanted = model && document && chosenView() == View::reflow;
     // One view per document object and file.
     const QString identity = wanted ? QString::number(quintptr(document.get()), 16) + model->pdfDocumentURL().path()
-                                          + m_pane->currentPaperID().value_or(QUuid()).toString()
+                                          + m_pane->controller()->currentPaperID().value_or(QUuid()).toString()
                                     : QString();
     if (m_reflowView && (!wanted || identity != m_reflowIdentity))
         delete m_reflowView.data();
@@ -229,13 +229,13 @@ void ReadingArea::updateReflowView()
     reflow::ReflowCoordinator::Callbacks callbacks;
     callbacks.createNote = [pane](const std::vector<ReadingTextSource> &sources) {
         if (pane)
-            pane->createPaperNote(sources);
+            pane->controller()->createPaperNote(sources);
     };
     callbacks.showOriginal = [pane](const ReadingLocation &location) {
         if (pane)
-            pane->showOriginal(location);
+            pane->controller()->showOriginal(location);
     };
-    m_reflowView = new reflow::ReflowView(model, m_pane->currentPaperID(), std::move(callbacks), m_reflow);
+    m_reflowView = new reflow::ReflowView(model, m_pane->controller()->currentPaperID(), std::move(callbacks), m_reflow);
     m_reflowIdentity = identity;
     m_reflow->layout()->addWidget(m_reflowView);
 }
@@ -258,7 +258,7 @@ void ReadingArea::updateBookView()
         QWidget *focus = QApplication::focusWidget();
         const bool typing = qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
                             || qobject_cast<QPlainTextEdit *>(focus);
-        if (m_pane->isActive() && !typing && (!focus || focus->window() == window()))
+        if (m_pane->controller()->isActive() && !typing && (!focus || focus->window() == window()))
             m_bookView->setFocus(Qt::OtherFocusReason);
     }
 }
@@ -293,8 +293,8 @@ void ReadingArea::applyTilt()
         return;
     pdfview::DroppablePDFView *view = m_pane->pageView()->pdfView();
     const QWidget *surface = view->viewport();
-    view->setViewTransform(readingTiltTransform(surface->width(), surface->height(), m_pane->rotationAngle(),
-                                                m_pane->pdfViewWidth(),
+    view->setViewTransform(readingTiltTransform(surface->width(), surface->height(), m_pane->controller()->rotationAngle(),
+                                                m_pane->controller()->pdfViewWidth(),
                                                 m_pane->viewModel()->textSelectionMode()));
 }
 

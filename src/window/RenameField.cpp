@@ -16,10 +16,10 @@ RenameField::RenameField(ContentView *pane, QWidget *parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (m_pane)
-            m_pane->setEditableFileName(text);
+            m_pane->controller()->setEditableFileName(text);
     });
-    connect(pane, &ContentView::editableFileNameChanged, this, &RenameField::followPane);
-    connect(pane, &ContentView::filenameFocusedChanged, this, &RenameField::followPane);
+    connect(pane->controller(), &PaneController::editableFileNameChanged, this, &RenameField::followPane);
+    connect(pane->controller(), &PaneController::filenameFocusedChanged, this, &RenameField::followPane);
     followPane();
 }
 
@@ -27,11 +27,11 @@ void RenameField::followPane()
 {
     if (!m_pane)
         return;
-    if (text() != m_pane->editableFileName())
-        setText(m_pane->editableFileName());
-    if (m_pane->filenameFocused() && !hasFocus() && isVisible())
+    if (text() != m_pane->controller()->editableFileName())
+        setText(m_pane->controller()->editableFileName());
+    if (m_pane->controller()->filenameFocused() && !hasFocus() && isVisible())
         setFocus(Qt::OtherFocusReason);
-    else if (!m_pane->filenameFocused() && hasFocus())
+    else if (!m_pane->controller()->filenameFocused() && hasFocus())
         clearFocus();
 }
 
@@ -40,13 +40,13 @@ void RenameField::keyPressEvent(QKeyEvent *event)
     if (!m_pane)
         return QLineEdit::keyPressEvent(event);
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        m_pane->setEditableFileName(text());
-        m_pane->commitRename();
+        m_pane->controller()->setEditableFileName(text());
+        m_pane->controller()->commitRename();
         return;
     }
     if (event->key() == Qt::Key_Escape) {
-        m_pane->setIsEditing(false);
-        m_pane->setFilenameFocused(false);
+        m_pane->controller()->setIsEditing(false);
+        m_pane->controller()->setFilenameFocused(false);
         return;
     }
     QLineEdit::keyPressEvent(event);
@@ -56,14 +56,14 @@ void RenameField::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
     if (m_pane)
-        m_pane->setFilenameFocused(true);
+        m_pane->controller()->setFilenameFocused(true);
 }
 
 void RenameField::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
     if (m_pane)
-        m_pane->setFilenameFocused(false);
+        m_pane->controller()->setFilenameFocused(false);
 }
 
 } // namespace folvan::window

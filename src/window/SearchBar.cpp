@@ -71,23 +71,23 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     });
     connect(m_previous, &QToolButton::clicked, this, [this] {
         if (livePane())
-            livePane()->stepSearch(false);
+            livePane()->controller()->stepSearch(false);
     });
     connect(m_next, &QToolButton::clicked, this, [this] {
         if (livePane())
-            livePane()->stepSearch(true);
+            livePane()->controller()->stepSearch(true);
     });
     connect(m_close, &QToolButton::clicked, this, [this] {
         if (livePane())
-            livePane()->closeSearch();
+            livePane()->controller()->closeSearch();
     });
 
     SharedPDFViewModel *model = pane->viewModel();
     for (auto signal : {&SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
                         &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::searchResultsInImagesChanged})
         connect(model, signal, this, &SearchBar::refresh);
-    connect(pane, &ContentView::searchRunningChanged, this, &SearchBar::refresh);
-    connect(pane, &ContentView::searchFocusedChanged, this, &SearchBar::followFocusState);
+    connect(pane->controller(), &PaneController::searchRunningChanged, this, &SearchBar::refresh);
+    connect(pane->controller(), &PaneController::searchFocusedChanged, this, &SearchBar::followFocusState);
     refresh();
 }
 
@@ -99,7 +99,7 @@ void SearchBar::refresh()
     if (m_field->text() != model->searchText())
         m_field->setText(model->searchText());
     const int matches = int(model->searchResults().size());
-    const SearchStatus status = searchStatus(livePane()->searchRunning(), matches, model->currentSearchIndex(),
+    const SearchStatus status = searchStatus(livePane()->controller()->searchRunning(), matches, model->currentSearchIndex(),
                                              model->searchText(), model->searchResultsInImages());
     m_progress->setVisible(status.kind == SearchStatus::Progress);
     m_counter->setVisible(status.kind == SearchStatus::Counter || status.kind == SearchStatus::NoResults);
@@ -114,9 +114,9 @@ void SearchBar::followFocusState()
 {
     if (!livePane())
         return;
-    if (livePane()->searchFocused() && !m_field->hasFocus())
+    if (livePane()->controller()->searchFocused() && !m_field->hasFocus())
         m_field->setFocus(Qt::OtherFocusReason);
-    else if (!livePane()->searchFocused() && m_field->hasFocus())
+    else if (!livePane()->controller()->searchFocused() && m_field->hasFocus())
         m_field->clearFocus();
 }
 
@@ -134,20 +134,20 @@ bool SearchBar::eventFilter(QObject *watched, QEvent *event)
         case QEvent::KeyPress: {
             auto *key = static_cast<QKeyEvent *>(event);
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                livePane()->stepSearch(!key->modifiers().testFlag(Qt::ShiftModifier));
+                livePane()->controller()->stepSearch(!key->modifiers().testFlag(Qt::ShiftModifier));
                 return true;
             }
             if (key->key() == Qt::Key_Escape) {
-                livePane()->closeSearch();
+                livePane()->controller()->closeSearch();
                 return true;
             }
             break;
         }
         case QEvent::FocusIn:
-            livePane()->setSearchFocused(true);
+            livePane()->controller()->setSearchFocused(true);
             break;
         case QEvent::FocusOut:
-            livePane()->setSearchFocused(false);
+            livePane()->controller()->setSearchFocused(false);
             break;
         default:
             break;

@@ -19,11 +19,11 @@ namespace folvan::window {
 namespace {
 
 // The panel buttons of this header slide their panel in or out.
-void toggleAnimated(ContentView *pane, bool (ContentView::*get)() const, void (ContentView::*set)(bool))
+void toggleAnimated(ContentView *pane, bool (PaneController::*get)() const, void (PaneController::*set)(bool))
 {
     if (PaneLayout *layout = pane->paneLayout())
         layout->animateNextPanelChange();
-    toggleFlag(pane, get, set);
+    pane->controller()->toggleFlag(get, set);
 }
 
 const QString kReflowHelpOff = QStringLiteral("本机重排段落、标题与表格");
@@ -42,48 +42,48 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
         return makePaneCommand(this, pane, symbol, title, help, label, std::move(action));
     };
     openButton = make(QStringLiteral("folder"), QStringLiteral("打开"), withShortcut(QStringLiteral("打开 PDF"), "Ctrl+O"),
-                      {}, [](ContentView *p) { p->selectAndOpenPDF(); });
+                      {}, [](ContentView *p) { p->controller()->selectAndOpenPDF(); });
     dailyPaperButton = make({}, QStringLiteral("每日论文"), withShortcut(QStringLiteral("每日论文"), "Ctrl+E"), {},
-                            [](ContentView *p) { p->openShortPDF(); });
+                            [](ContentView *p) { p->controller()->openShortPDF(); });
     renameButton = make(QStringLiteral("pencil"), {}, withShortcut(QStringLiteral("重命名论文"), "Ctrl+R"),
-                        QStringLiteral("重命名论文"), [](ContentView *p) { p->beginRename(); });
+                        QStringLiteral("重命名论文"), [](ContentView *p) { p->controller()->beginRename(); });
     moveButton = make(QStringLiteral("arrowshape.forward"), {}, withShortcut(QStringLiteral("移动论文"), "Ctrl+1"),
-                      QStringLiteral("移动论文"), [](ContentView *p) { p->moveCurrentPDF(); });
+                      QStringLiteral("移动论文"), [](ContentView *p) { p->controller()->moveCurrentPDF(); });
     revealButton = make(QStringLiteral("folder"), {}, withShortcut(QStringLiteral("在文件管理器中显示"), "Ctrl+2"),
-                        QStringLiteral("在文件管理器中显示"), [](ContentView *p) { p->showPDFInFinder(); });
+                        QStringLiteral("在文件管理器中显示"), [](ContentView *p) { p->controller()->showPDFInFinder(); });
     externalButton = make(QStringLiteral("arrow.up.right.square"), {},
                           withShortcut(QStringLiteral("用默认阅读器打开"), "Ctrl+3"),
-                          QStringLiteral("用默认阅读器打开"), [](ContentView *p) { p->openPDFInDefaultViewer(); });
+                          QStringLiteral("用默认阅读器打开"), [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });
     trashButton = make(QStringLiteral("trash"), {}, withShortcut(QStringLiteral("移到废纸篓"), "Ctrl+4"),
-                       QStringLiteral("移到废纸篓"), [](ContentView *p) { p->setShowDeleteConfirmation(true); });
+                       QStringLiteral("移到废纸篓"), [](ContentView *p) { p->controller()->setShowDeleteConfirmation(true); });
     closeButton = make(QStringLiteral("xmark.circle"), {}, QStringLiteral("关闭论文"), QStringLiteral("关闭论文"),
-                       [](ContentView *p) { p->closePDF(); });
+                       [](ContentView *p) { p->controller()->closePDF(); });
     comparisonButton = make(QStringLiteral("rectangle.split.2x1"), {},
                             withShortcut(QStringLiteral("左右双 PDF 阅读"), "Ctrl+\\"),
                             QStringLiteral("在右侧打开对照 PDF"), [](ContentView *p) {
-                                if (p->toggleComparison())
-                                    p->toggleComparison()();
+                                if (p->controller()->toggleComparison())
+                                    p->controller()->toggleComparison()();
                             });
     reflowButton = make(QStringLiteral("text.alignleft"), QStringLiteral("重排"), {}, {},
-                        [](ContentView *p) { p->toggleReflow(); });
+                        [](ContentView *p) { p->controller()->toggleReflow(); });
     searchButton = make(QStringLiteral("magnifyingglass"), QStringLiteral("搜索"),
-                        withShortcut(QStringLiteral("搜索正文"), "Ctrl+F"), {}, [](ContentView *p) { p->findInPDF(); });
+                        withShortcut(QStringLiteral("搜索正文"), "Ctrl+F"), {}, [](ContentView *p) { p->controller()->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), {}, QStringLiteral("目录"),
-                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, &ContentView::showOutline, &ContentView::setShowOutline); });
+                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, &PaneController::showOutline, &PaneController::setShowOutline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("论文笔记"),
                        withShortcut(QStringLiteral("论文笔记与跨论文搜索"), "Ctrl+5"),
-                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, &ContentView::showNotes, &ContentView::setShowNotes); });
+                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, &PaneController::showNotes, &PaneController::setShowNotes); });
     scholarButton = make(QStringLiteral("g.circle"), {}, withShortcut(QStringLiteral("Scholar"), "Ctrl+G"),
-                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, &ContentView::showGG, &ContentView::setShowGG); });
+                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, &PaneController::showGG, &PaneController::setShowGG); });
     radioButton = make(QStringLiteral("radio"), {}, {}, {}, togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), {}, withShortcut(QStringLiteral("使用帮助"), "Ctrl+/"),
-                      QStringLiteral("打开帮助"), [](ContentView *p) { p->setShowShortcuts(true); });
+                      QStringLiteral("打开帮助"), [](ContentView *p) { p->controller()->setShowShortcuts(true); });
 
     titleButton = new TitleButton(this);
     usePaneFont(titleButton, PaneFontRole::body, QFont::Medium);
     connect(titleButton, &QToolButton::clicked, this, [this] {
         if (m_pane)
-            m_pane->beginRename();
+            m_pane->controller()->beginRename();
     });
     renameField = new RenameField(pane, this);
 
@@ -113,9 +113,9 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                         &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::pageCountChanged,
                         &SharedPDFViewModel::currentPageIndexChanged})
         connect(model, signal, this, &SingleHeader::refresh);
-    for (auto signal : {&ContentView::fileNameChanged, &ContentView::isEditingChanged, &ContentView::reflowModeChanged,
-                        &ContentView::showOutlineChanged, &ContentView::showNotesChanged, &ContentView::showGGChanged})
-        connect(pane, signal, this, &SingleHeader::refresh);
+    for (auto signal : {&PaneController::fileNameChanged, &PaneController::isEditingChanged, &PaneController::reflowModeChanged,
+                        &PaneController::showOutlineChanged, &PaneController::showNotesChanged, &PaneController::showGGChanged})
+        connect(pane->controller(), signal, this, &SingleHeader::refresh);
     if (PaneRadio *radio = pane->radio())
         connect(radio, &PaneRadio::isPlayingChanged, this, &SingleHeader::refresh);
     refresh();
@@ -128,19 +128,19 @@ void SingleHeader::refresh()
     SharedPDFViewModel *model = m_pane->viewModel();
     const bool hasFile = !model->pdfDocumentURL().isEmpty();
     const bool hasDocument = model->pdfDocument() != nullptr;
-    const QString &fileName = m_pane->fileName();
+    const QString &fileName = m_pane->controller()->fileName();
 
     titleButton->setTitle(singleHeaderTitle(hasDocument, fileName));
     titleButton->setToolTip(withoutPdfExtension(fileName));
     titleButton->setAccessibleName(singleHeaderTitleLabel(hasDocument, fileName));
     titleButton->setEnabled(hasFile);
-    m_titleStack->setCurrentWidget(m_pane->isEditing() ? static_cast<QWidget *>(renameField) : titleButton);
-    if (m_pane->isEditing() && m_pane->filenameFocused())
+    m_titleStack->setCurrentWidget(m_pane->controller()->isEditing() ? static_cast<QWidget *>(renameField) : titleButton);
+    if (m_pane->controller()->isEditing() && m_pane->controller()->filenameFocused())
         renameField->setFocus(Qt::OtherFocusReason);
 
     refreshHeaderControls(m_pane, {renameButton, moveButton, revealButton, externalButton, trashButton, closeButton,
                                    reflowButton, searchButton, outlineButton, notesButton, scholarButton, radioButton});
-    const bool reflow = m_pane->reflowMode();
+    const bool reflow = m_pane->controller()->reflowMode();
     reflowButton->setHelpAndLabel(withShortcut(reflow ? kReflowHelpOn : kReflowHelpOff, "Ctrl+Shift+R"),
                                   reflow ? QStringLiteral("关闭重排，返回原版 PDF") : QStringLiteral("开启 PDF 文字重排"));
     const bool playing = paneRadioPlays(m_pane);

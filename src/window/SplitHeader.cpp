@@ -87,75 +87,75 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     auto *dot = new PaneDotButton(this);
     paneButton = dot;
     paneButton->setToolTip(QStringLiteral("快捷键作用于当前阅读区"));
-    paneButton->setAccessibleName(pane->pane() == ReaderPane::primary ? QStringLiteral("切换到左侧阅读区")
+    paneButton->setAccessibleName(pane->controller()->pane() == ReaderPane::primary ? QStringLiteral("切换到左侧阅读区")
                                                                       : QStringLiteral("切换到右侧阅读区"));
     connect(paneButton, &QToolButton::clicked, this, [this] {
-        if (m_pane && m_pane->activate())
-            m_pane->activate()();
+        if (m_pane && m_pane->controller()->activate())
+            m_pane->controller()->activate()();
     });
 
     fileNameButton = new TitleButton(this);
     usePaneFont(fileNameButton, PaneFontRole::body, QFont::Medium);
     connect(fileNameButton, &QToolButton::clicked, this, [this] {
         if (m_pane)
-            m_pane->beginRename();
+            m_pane->controller()->beginRename();
     });
     renameField = new RenameField(pane, this);
 
     openButton = make(QStringLiteral("folder.badge.plus"), QStringLiteral("在这一侧打开 PDF"), QStringLiteral("打开 PDF"),
-                      [](ContentView *p) { p->selectAndOpenPDF(); });
-    renameButton = make(QStringLiteral("pencil"), QStringLiteral("重命名论文"), {}, [](ContentView *p) { p->beginRename(); });
+                      [](ContentView *p) { p->controller()->selectAndOpenPDF(); });
+    renameButton = make(QStringLiteral("pencil"), QStringLiteral("重命名论文"), {}, [](ContentView *p) { p->controller()->beginRename(); });
     moveButton = make(QStringLiteral("arrowshape.forward"), QStringLiteral("移动论文"), {},
-                      [](ContentView *p) { p->moveCurrentPDF(); });
+                      [](ContentView *p) { p->controller()->moveCurrentPDF(); });
     revealButton = make(QStringLiteral("folder"), QStringLiteral("在文件管理器中显示"), {},
-                        [](ContentView *p) { p->showPDFInFinder(); });
+                        [](ContentView *p) { p->controller()->showPDFInFinder(); });
     externalButton = make(QStringLiteral("arrow.up.right.square"), QStringLiteral("用默认阅读器打开"), {},
-                          [](ContentView *p) { p->openPDFInDefaultViewer(); });
+                          [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });
     trashButton = make(QStringLiteral("trash"), QStringLiteral("移到废纸篓"), {},
-                       [](ContentView *p) { p->setShowDeleteConfirmation(true); });
+                       [](ContentView *p) { p->controller()->setShowDeleteConfirmation(true); });
     closeButton = make(QStringLiteral("xmark.circle"), QStringLiteral("关闭本侧论文"), QStringLiteral("关闭论文"),
-                       [](ContentView *p) { p->closePDF(); });
+                       [](ContentView *p) { p->controller()->closePDF(); });
 
     dailyPaperButton = make(QStringLiteral("newspaper"), QStringLiteral("每日论文"), {},
-                            [](ContentView *p) { p->openShortPDF(); });
+                            [](ContentView *p) { p->controller()->openShortPDF(); });
     reflowButton = make(QStringLiteral("text.alignleft"), QStringLiteral("开启或关闭文字重排"), {},
-                        [](ContentView *p) { p->toggleReflow(); });
+                        [](ContentView *p) { p->controller()->toggleReflow(); });
     searchButton = make(QStringLiteral("magnifyingglass"), withShortcut(QStringLiteral("搜索本侧正文"), "Ctrl+F"),
-                        QStringLiteral("搜索"), [](ContentView *p) { p->findInPDF(); });
+                        QStringLiteral("搜索"), [](ContentView *p) { p->controller()->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), QStringLiteral("目录"), QStringLiteral("显示或隐藏目录"),
-                         [](ContentView *p) { toggleFlag(p, &ContentView::showOutline, &ContentView::setShowOutline); });
+                         [](ContentView *p) { p->controller()->toggleFlag(&PaneController::showOutline, &PaneController::setShowOutline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("本侧论文笔记"),
                        QStringLiteral("显示或隐藏论文笔记"),
-                       [](ContentView *p) { toggleFlag(p, &ContentView::showNotes, &ContentView::setShowNotes); });
+                       [](ContentView *p) { p->controller()->toggleFlag(&PaneController::showNotes, &PaneController::setShowNotes); });
     scholarButton = make(QStringLiteral("g.circle"), QStringLiteral("Scholar"), QStringLiteral("显示或隐藏 Scholar"),
-                         [](ContentView *p) { toggleFlag(p, &ContentView::showGG, &ContentView::setShowGG); });
+                         [](ContentView *p) { p->controller()->toggleFlag(&PaneController::showGG, &PaneController::setShowGG); });
     radioButton = make(QStringLiteral("radio"), QStringLiteral("广播"), QStringLiteral("播放或停止广播"), togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), kHelpText, kHelpText,
-                      [](ContentView *p) { p->setShowShortcuts(true); });
+                      [](ContentView *p) { p->controller()->setShowShortcuts(true); });
     closeComparisonButton = makePaneCommand(this, pane, QStringLiteral("rectangle.split.2x1"), QStringLiteral("收起对照"),
                                             QStringLiteral("关闭右侧对照，左侧阅读位置保持不变"),
                                             QStringLiteral("关闭右侧对照"), [](ContentView *p) {
-                                                if (p->toggleComparison())
-                                                    p->toggleComparison()();
+                                                if (p->controller()->toggleComparison())
+                                                    p->controller()->toggleComparison()();
                                             });
     usePaneFont(closeComparisonButton, PaneFontRole::caption);
 
     QPointer<ContentView> weak(pane);
-    auto closer = [weak](void (ContentView::*set)(bool)) {
+    auto closer = [weak](void (PaneController::*set)(bool)) {
         return [weak, set] {
             if (weak)
-                (weak.data()->*set)(false);
+                (weak->controller()->*set)(false);
         };
     };
     outlinePopover = new PanePopover(
         QSize(300, 480), [weak](QWidget *parent) { return weak ? makeOutlinePanel(weak, parent) : new QWidget(parent); },
-        closer(&ContentView::setShowOutline), this);
+        closer(&PaneController::setShowOutline), this);
     notesPopover = new PanePopover(
         QSize(380, 520), [weak](QWidget *parent) { return weak ? makeNotesPanel(weak, parent) : new QWidget(parent); },
-        closer(&ContentView::setShowNotes), this);
+        closer(&PaneController::setShowNotes), this);
     scholarPopover = new PanePopover(
         QSize(500, 520), [weak](QWidget *parent) { return weak ? makeScholarPanel(weak, parent) : new QWidget(parent); },
-        closer(&ContentView::setShowGG), this);
+        closer(&PaneController::setShowGG), this);
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(8, 4, 8, 4 + 1);
@@ -184,19 +184,19 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
                         &SharedPDFViewModel::showSearchChanged})
         connect(model, signal, this, &SplitHeader::refresh);
-    for (auto signal : {&ContentView::fileNameChanged, &ContentView::isEditingChanged, &ContentView::reflowModeChanged,
-                        &ContentView::showOutlineChanged, &ContentView::showNotesChanged, &ContentView::showGGChanged,
-                        &ContentView::isActiveChanged})
-        connect(pane, signal, this, &SplitHeader::refresh);
-    for (auto signal : {&ContentView::showOutlineChanged, &ContentView::showNotesChanged, &ContentView::showGGChanged,
-                        &ContentView::isSplitChanged})
-        connect(pane, signal, this, &SplitHeader::followPopovers, Qt::QueuedConnection);
+    for (auto signal : {&PaneController::fileNameChanged, &PaneController::isEditingChanged, &PaneController::reflowModeChanged,
+                        &PaneController::showOutlineChanged, &PaneController::showNotesChanged, &PaneController::showGGChanged,
+                        &PaneController::isActiveChanged})
+        connect(pane->controller(), signal, this, &SplitHeader::refresh);
+    for (auto signal : {&PaneController::showOutlineChanged, &PaneController::showNotesChanged, &PaneController::showGGChanged,
+                        &PaneController::isSplitChanged})
+        connect(pane->controller(), signal, this, &SplitHeader::followPopovers, Qt::QueuedConnection);
     refresh();
 }
 
 QString SplitHeader::paneWord() const
 {
-    return m_pane && m_pane->pane() == ReaderPane::reference ? QStringLiteral("右侧") : QStringLiteral("左侧");
+    return m_pane && m_pane->controller()->pane() == ReaderPane::reference ? QStringLiteral("右侧") : QStringLiteral("左侧");
 }
 
 void SplitHeader::refresh()
@@ -206,18 +206,18 @@ void SplitHeader::refresh()
     SharedPDFViewModel *model = m_pane->viewModel();
     const bool hasFile = !model->pdfDocumentURL().isEmpty();
     const bool hasDocument = model->pdfDocument() != nullptr;
-    const QString &fileName = m_pane->fileName();
+    const QString &fileName = m_pane->controller()->fileName();
 
-    static_cast<PaneDotButton *>(paneButton)->setState(paneWord(), m_pane->isActive());
+    static_cast<PaneDotButton *>(paneButton)->setState(paneWord(), m_pane->controller()->isActive());
     fileNameButton->setTitle(splitHeaderDisplayName(hasDocument, fileName));
     fileNameButton->setToolTip(fileName);
     fileNameButton->setAccessibleName(QStringLiteral("重命名论文：") + fileName);
     fileNameButton->setEnabled(hasFile);
-    m_nameStack->setCurrentWidget(m_pane->isEditing() ? static_cast<QWidget *>(renameField) : fileNameButton);
+    m_nameStack->setCurrentWidget(m_pane->controller()->isEditing() ? static_cast<QWidget *>(renameField) : fileNameButton);
 
     refreshHeaderControls(m_pane, {renameButton, moveButton, revealButton, externalButton, trashButton, closeButton,
                                    reflowButton, searchButton, outlineButton, notesButton, scholarButton, radioButton});
-    const bool reflow = m_pane->reflowMode();
+    const bool reflow = m_pane->controller()->reflowMode();
     reflowButton->setAccessibleName(reflow ? QStringLiteral("关闭重排，返回原版 PDF")
                                            : QStringLiteral("开启 PDF 文字重排"));
     update();
@@ -229,11 +229,11 @@ void SplitHeader::followPopovers()
 {
     if (!m_pane)
         return;
-    const bool split = m_pane->isSplit() && isVisible();
+    const bool split = m_pane->controller()->isSplit() && isVisible();
     const std::tuple<PanePopover *, PaneButton *, bool> popovers[] = {
-        {outlinePopover, outlineButton, m_pane->showOutline()},
-        {notesPopover, notesButton, m_pane->showNotes()},
-        {scholarPopover, scholarButton, m_pane->showGG()},
+        {outlinePopover, outlineButton, m_pane->controller()->showOutline()},
+        {notesPopover, notesButton, m_pane->controller()->showNotes()},
+        {scholarPopover, scholarButton, m_pane->controller()->showGG()},
     };
     for (const auto &[popover, button, shown] : popovers) {
         if (shown && split && !popover->isVisible())
@@ -247,8 +247,8 @@ void SplitHeader::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(248, 248, 250, 235));
-    QColor rule = m_pane && m_pane->isActive() ? accentColor() : QColor(0, 0, 0);
-    rule.setAlphaF(m_pane && m_pane->isActive() ? 0.55 : 0.12);
+    QColor rule = m_pane && m_pane->controller()->isActive() ? accentColor() : QColor(0, 0, 0);
+    rule.setAlphaF(m_pane && m_pane->controller()->isActive() ? 0.55 : 0.12);
     painter.fillRect(QRect(0, height() - 1, width(), 1), rule);
 }
 

@@ -85,7 +85,7 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
                               .arg(accent.name(), accent.lighter(110).name(), accent.darker(115).name()));
     connect(m_open, &QPushButton::clicked, this, [this] {
         if (m_pane)
-            m_pane->selectAndOpenPDF();
+            m_pane->controller()->selectAndOpenPDF();
     });
     column->addWidget(m_open, 0, Qt::AlignHCenter);
     column->addSpacing(6);
@@ -94,9 +94,9 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
     column->addSpacing(18);
 
     QPointer<ContentView> weak(pane);
-    m_recent = new RecentReadingList(&pane->history(), [weak](const QString &path) {
+    m_recent = new RecentReadingList(&pane->controller()->history(), [weak](const QString &path) {
         if (weak)
-            weak->loadPDF(QUrl::fromLocalFile(path));
+            weak->controller()->loadPDF(QUrl::fromLocalFile(path));
     }, this);
     column->addWidget(m_recent);
     column->addStretch(1);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/ReaderActions.h"
+#include "pane/ReaderActions.h"
 #include "workspace/ReaderCommandRegistry.h"
 
 #include <QFrame>

@@ -6,7 +6,7 @@
 // ReaderCommand::perform against a pane's ReaderActions record, after
 // the command's enable rule.
 
-#include "window/ReaderActions.h"
+#include "pane/ReaderActions.h"
 
 #include <QKeySequence>
 #include <QString>

@@ -16,6 +16,7 @@
 namespace folvan::workspace {
 
 using window::ContentView;
+using window::PaneController;
 using window::ReaderPane;
 
 namespace {
@@ -125,7 +126,7 @@ ContentView *ReaderWorkspace::makePane(ReaderPane pane)
     m_splitter->addWidget(view);
     auto *monitor = new ReaderPaneFocusMonitor(view, [] {});
     (pane == ReaderPane::primary ? m_primaryMonitor : m_referenceMonitor) = monitor;
-    connect(view, &ContentView::snapshotChanged, this, &ReaderWorkspace::collectSnapshots);
+    connect(view->controller(), &PaneController::snapshotChanged, this, &ReaderWorkspace::collectSnapshots);
     return view;
 }
 
@@ -141,16 +142,16 @@ void ReaderWorkspace::layoutPanes()
             if (self)
                 self->activate(pane);
         };
-        view->setIsSplit(m_split);
-        view->setIsActive(m_active == pane);
-        view->setPeerURL(peer);
-        view->setFocusToken(m_focusToken);
-        view->setActivate(activate);
+        view->controller()->setIsSplit(m_split);
+        view->controller()->setIsActive(m_active == pane);
+        view->controller()->setPeerURL(peer);
+        view->controller()->setFocusToken(m_focusToken);
+        view->controller()->setActivate(activate);
         if (pane == ReaderPane::primary)
-            view->setToggleComparison([self] { if (self) self->toggleComparison(); });
+            view->controller()->setToggleComparison([self] { if (self) self->toggleComparison(); });
         else
-            view->setToggleComparison([self] { if (self) self->closeComparison(); });
-        view->setOpenRequest(request);
+            view->controller()->setToggleComparison([self] { if (self) self->closeComparison(); });
+        view->controller()->setOpenRequest(request);
         if (monitor)
             monitor->update(m_active == pane, m_focusToken, activate);
     };
@@ -168,9 +169,9 @@ void ReaderWorkspace::collectSnapshots()
 {
     QList<window::ReaderPaneSnapshot> panes;
     if (m_primary)
-        panes.append(m_primary->snapshot());
+        panes.append(m_primary->controller()->snapshot());
     if (m_reference)
-        panes.append(m_reference->snapshot());
+        panes.append(m_reference->controller()->snapshot());
     if (panes == m_panes)
         return;
     m_panes = panes;

@@ -8,7 +8,7 @@
 // itself, and publishes the active pane's command record for the menus.
 
 #include "window/PaneServices.h"
-#include "window/ReaderPaneTypes.h"
+#include "pane/ReaderPaneTypes.h"
 
 #include <QList>
 #include <QPointer>

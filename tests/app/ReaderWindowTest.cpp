@@ -60,9 +60,9 @@ TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
 
     // The palette command reaches the active pane only.
     command(ReaderCommandID::palette)->trigger();
-    EXPECT_TRUE(workspace->primaryView()->showCommandPalette());
-    EXPECT_FALSE(workspace->referenceView()->showCommandPalette());
-    workspace->primaryView()->setShowCommandPalette(false);
+    EXPECT_TRUE(workspace->primaryView()->controller()->showCommandPalette());
+    EXPECT_FALSE(workspace->referenceView()->controller()->showCommandPalette());
+    workspace->primaryView()->controller()->setShowCommandPalette(false);
 
     command(ReaderCommandID::comparison)->trigger();
     EXPECT_FALSE(workspace->isSplit());

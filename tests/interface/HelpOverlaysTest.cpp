@@ -57,7 +57,7 @@ TEST_F(HelpOverlaysTest, OnboardingShowsOnceAndIsRememberedWhenFinished)
     // Neither a key nor a click beside the card ends it.
     QTest::keyClick(guide, Qt::Key_Escape);
     QTest::mouseClick(guide, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_TRUE(pane()->showOnboarding());
+    EXPECT_TRUE(pane()->controller()->showOnboarding());
     for (int i = 0; i < 5; ++i)
         guide->primaryButton()->click();
     guide->backButton()->click();
@@ -66,7 +66,7 @@ TEST_F(HelpOverlaysTest, OnboardingShowsOnceAndIsRememberedWhenFinished)
     EXPECT_EQ(guide->primaryButton()->text(), QStringLiteral("开始阅读"));
     EXPECT_FALSE(platform::Preferences::shared().boolValue("hasSeenOnboarding"));
     guide->primaryButton()->click();
-    EXPECT_FALSE(pane()->showOnboarding());
+    EXPECT_FALSE(pane()->controller()->showOnboarding());
     ASSERT_TRUE(waitUntil([&] { return !layout()->onboardingOverlay(); }));
     platform::Preferences::shared().sync();
     platform::Preferences::resetSharedForTesting();
@@ -77,25 +77,25 @@ TEST_F(HelpOverlaysTest, HelpOpensByItsShortcutAndClosesByEscapeOrTheBackdrop)
 {
     platform::Preferences::shared().setValue("hasSeenOnboarding", true);
     QTest::keyClick(readerWindow.get(), Qt::Key_Slash, Qt::ControlModifier);
-    ASSERT_TRUE(pane()->showShortcuts());
+    ASSERT_TRUE(pane()->controller()->showShortcuts());
     auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     ASSERT_TRUE(waitUntil([&] { return help->hasFocus(); }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(pane()->showShortcuts());
+    EXPECT_FALSE(pane()->controller()->showShortcuts());
 
-    pane()->setShowShortcuts(true);
+    pane()->controller()->setShowShortcuts(true);
     help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     QTest::mouseClick(help->panel(), Qt::LeftButton, {}, QPoint(30, 300));
-    EXPECT_TRUE(pane()->showShortcuts());
+    EXPECT_TRUE(pane()->controller()->showShortcuts());
     QTest::mouseClick(help, Qt::LeftButton, {}, QPoint(2, 2));
-    EXPECT_FALSE(pane()->showShortcuts());
+    EXPECT_FALSE(pane()->controller()->showShortcuts());
 }
 
 TEST_F(HelpOverlaysTest, HelpListsEveryCommandWithAShortcutInThePlatformsWords)
 {
-    pane()->setShowShortcuts(true);
+    pane()->controller()->setShowShortcuts(true);
     auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     QStringList texts;
@@ -135,7 +135,7 @@ TEST_F(HelpOverlaysTest, KeysAreNamedAlikeAndACombinationNeverWraps)
     const QString body = OnboardingView::steps()[1].body;
     EXPECT_TRUE(body.contains(shift + "Enter")) << body.toStdString();
 
-    pane()->setShowShortcuts(true);
+    pane()->controller()->setShowShortcuts(true);
     auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     int checked = 0;
@@ -227,17 +227,17 @@ TEST_F(HelpOverlaysTest, TheGuidesBackButtonIsGreyAndItsBodyLinesAreSpaced)
 // under it hears Escape again.
 TEST_F(HelpOverlaysTest, TheHelpHearsEscapeAfterTheGuideOverItCloses)
 {
-    pane()->setShowOnboarding(true);
+    pane()->controller()->setShowOnboarding(true);
     auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
     ASSERT_NE(guide, nullptr);
     QTest::keyClick(readerWindow.get(), Qt::Key_Slash, Qt::ControlModifier);
-    ASSERT_TRUE(pane()->showShortcuts());
+    ASSERT_TRUE(pane()->controller()->showShortcuts());
     for (int i = 0; i < 6; ++i)
         QTest::mouseClick(guide->primaryButton(), Qt::LeftButton);
-    ASSERT_FALSE(pane()->showOnboarding());
+    ASSERT_FALSE(pane()->controller()->showOnboarding());
     ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() != nullptr; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(pane()->showShortcuts());
+    EXPECT_FALSE(pane()->controller()->showShortcuts());
 }
 
 // The help fades in over the pane and out again, on the test clock.
@@ -245,7 +245,7 @@ TEST_F(HelpOverlaysTest, TheHelpFadesInAndOut)
 {
     platform::Preferences::shared().setValue("hasSeenOnboarding", true);
     platform::ManualClock clock;
-    pane()->setShowShortcuts(true);
+    pane()->controller()->setShowShortcuts(true);
     QWidget *help = layout()->helpOverlay();
     ASSERT_NE(help, nullptr);
     const auto opacity = [](QWidget *widget) {
@@ -261,7 +261,7 @@ TEST_F(HelpOverlaysTest, TheHelpFadesInAndOut)
     EXPECT_EQ(help->graphicsEffect(), nullptr);
 
     QPointer<QWidget> leaving(help);
-    pane()->setShowShortcuts(false);
+    pane()->controller()->setShowShortcuts(false);
     EXPECT_EQ(layout()->helpOverlay(), nullptr);
     ASSERT_TRUE(leaving);
     EXPECT_TRUE(leaving->testAttribute(Qt::WA_TransparentForMouseEvents));

@@ -34,7 +34,7 @@ protected:
         pane->resize(1400, 900);
         pane->show();
         ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Places.pdf"), 2)));
-        pane->setFlipBookMode(false);
+        pane->controller()->setFlipBookMode(false);
         ASSERT_TRUE(waitUntil([&] {
             return pane->pageView() && pane->viewModel()->nativePDFView() && !pane->pageView()->coordinator()->restoring;
         }));
@@ -71,7 +71,7 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     // Highlighting keeps the selection and the toolbar; the list opens in
     // the dock's library panel with the new annotation.
     toolbar->highlightButton()->click();
-    ASSERT_EQ(pane->annotations()->annotationItems().size(), 1u);
+    ASSERT_EQ(pane->controller()->annotations()->annotationItems().size(), 1u);
     EXPECT_EQ(area().dock()->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), toolbar);
     area().dock()->libraryTool()->click();
     ASSERT_NE(area().dock()->popover(), nullptr);
@@ -128,13 +128,13 @@ TEST_F(AnnotationPlacesTest, AFailingStoreKeepsItsErrorLine)
     PaneErrorLine *line = pane->paneLayout()->errorLine();
     ASSERT_NE(line, nullptr);
     EXPECT_FALSE(line->isVisible());
-    pane->annotations()->setMarkupError(QStringLiteral("批注尚未保存：磁盘已满"));
+    pane->controller()->annotations()->setMarkupError(QStringLiteral("批注尚未保存：磁盘已满"));
     pane->viewModel()->setNavigationError(QStringLiteral("书签尚未保存：磁盘已满"));
     ASSERT_TRUE(waitUntil([&] { return line->isVisible() && line->height() > 0 && line->y() > 0; }));
     EXPECT_EQ(line->errors(), QStringList({QStringLiteral("批注尚未保存：磁盘已满"), QStringLiteral("书签尚未保存：磁盘已满")}));
     const QRect reading = area().geometry();
     EXPECT_TRUE(reading.contains(line->geometry())) << line->geometry().y();
-    pane->annotations()->setMarkupError(std::nullopt);
+    pane->controller()->annotations()->setMarkupError(std::nullopt);
     EXPECT_TRUE(line->isVisible());
     pane->viewModel()->setNavigationError(std::nullopt);
     EXPECT_FALSE(line->isVisible());
@@ -147,7 +147,7 @@ TEST_F(AnnotationPlacesTest, TheTintLiesBehindAPaneWithoutWallpaper)
     EXPECT_EQ(layout.tintedBackground()->size(), layout.size());
     QImage wallpaper(40, 30, QImage::Format_RGB32);
     wallpaper.fill(Qt::red);
-    pane->setBackgroundImage(wallpaper);
+    pane->controller()->setBackgroundImage(wallpaper);
     ASSERT_TRUE(waitUntil([&] { return !layout.tintedBackground()->isVisible(); }));
 }
 

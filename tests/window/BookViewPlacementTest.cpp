@@ -41,17 +41,17 @@ TEST_F(BookViewPlacementTest, TheBookViewAndThePageViewReplaceEachOther)
     ReadingArea &area = *pane->paneLayout()->readingArea();
     EXPECT_EQ(area.bookView(), nullptr);
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Book.pdf"), 4)));
-    ASSERT_TRUE(pane->readingMode());
+    ASSERT_TRUE(pane->controller()->readingMode());
     ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_EQ(area.currentView(), area.bookView());
     EXPECT_EQ(made, 1);
 
     const QPointer<QWidget> book = area.bookView();
-    pane->setReadingMode(false);
+    pane->controller()->setReadingMode(false);
     ASSERT_TRUE(settleUntil([&] { return !book && pane->pageView(); }));
     EXPECT_EQ(area.currentView(), area.pageSlot());
 
-    pane->setReadingMode(true);
+    pane->controller()->setReadingMode(true);
     ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_EQ(made, 2);
 }

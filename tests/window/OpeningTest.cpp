@@ -38,14 +38,14 @@ TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
     const QString a = paper(QStringLiteral("a.pdf"), 2);
     const QString b = paper(QStringLiteral("b.pdf"), 3);
     auto pane = makePane();
-    pane->loadPDF(QUrl::fromLocalFile(a));
-    pane->loadPDF(QUrl::fromLocalFile(b));
+    pane->controller()->loadPDF(QUrl::fromLocalFile(a));
+    pane->controller()->loadPDF(QUrl::fromLocalFile(b));
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
 
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(b));
     EXPECT_EQ(pane->viewModel()->pageCount(), 3);
-    EXPECT_EQ(pane->fileName(), QStringLiteral("b.pdf"));
+    EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("b.pdf"));
     EXPECT_TRUE(presented->alerts.isEmpty());
     ASSERT_EQ(history().records().size(), 1);
     EXPECT_EQ(history().records().front().path, b);
@@ -69,11 +69,11 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     ASSERT_TRUE(openAndWait(*pane, file));
     const SharedPDFViewModel &model = *pane->viewModel();
     EXPECT_EQ(model.currentPageIndex(), 4);
-    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
-    EXPECT_DOUBLE_EQ(pane->rotationAngle(), 70.0);
-    EXPECT_FALSE(pane->flipBookMode());
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
-    EXPECT_TRUE(pane->reflowMode());
+    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 4.0);
+    EXPECT_DOUBLE_EQ(pane->controller()->rotationAngle(), 70.0);
+    EXPECT_FALSE(pane->controller()->flipBookMode());
+    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("spread"));
+    EXPECT_TRUE(pane->controller()->reflowMode());
     EXPECT_EQ(model.reflowBlock(), 10000);
     EXPECT_EQ(model.reflowOffset(), 0);
     EXPECT_EQ(model.reflowPage(), 4);
@@ -105,15 +105,15 @@ TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
     writeHistory(file, stored);
 
     auto pane = makePane();
-    pane->loadPDF(QUrl::fromLocalFile(file), 99);
+    pane->controller()->loadPDF(QUrl::fromLocalFile(file), 99);
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->currentPageIndex(), 4);
-    EXPECT_TRUE(pane->reflowMode());
+    EXPECT_TRUE(pane->controller()->reflowMode());
     EXPECT_EQ(pane->viewModel()->reflowBlock(), 0);
     EXPECT_EQ(pane->viewModel()->reflowOffset(), 0);
     EXPECT_EQ(pane->viewModel()->reflowPage(), -1);
 
-    pane->loadPDF(QUrl::fromLocalFile(file), -3);
+    pane->controller()->loadPDF(QUrl::fromLocalFile(file), -3);
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->currentPageIndex() == 0; }));
 }
 
@@ -132,7 +132,7 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
     QList<QUrl> seen;
     const auto record = [&] { seen << model.pdfDocumentURL(); };
     QObject::connect(&model, &SharedPDFViewModel::bookmarksChanged, pane.get(), record);
-    QObject::connect(pane->annotations(), &annotations::PaneAnnotations::markupsChanged, pane.get(), record);
+    QObject::connect(pane->controller()->annotations(), &annotations::PaneAnnotations::markupsChanged, pane.get(), record);
     ASSERT_TRUE(openAndWait(*pane, b));
 
     ASSERT_FALSE(seen.isEmpty());
@@ -174,11 +174,11 @@ TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
     auto primary = makePane(ReaderPane::primary);
     const QString other = paper(QStringLiteral("other.pdf"), 2);
     EXPECT_FALSE(fitWhenShown(*primary, other));
-    EXPECT_TRUE(primary->flipBookMode()) << "a new paper opens in the book view in the primary pane";
+    EXPECT_TRUE(primary->controller()->flipBookMode()) << "a new paper opens in the book view in the primary pane";
 
     auto reference = makePane(ReaderPane::reference);
     EXPECT_TRUE(fitWhenShown(*reference, file));
-    EXPECT_FALSE(reference->flipBookMode()) << "never by default in the reference pane";
+    EXPECT_FALSE(reference->controller()->flipBookMode()) << "never by default in the reference pane";
 
     auto again = makePane(ReaderPane::reference);
     const QString dotted = QFileInfo(file).path() + QStringLiteral("/./fit.pdf");
@@ -199,14 +199,14 @@ TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, good));
     // A file that needs a password is said to be protected.
-    for (const auto &[file, alert] : {std::pair{text, ContentView::kUnreadablePDF},
-                                      std::pair{encrypted, ContentView::kPasswordProtectedPDF}}) {
+    for (const auto &[file, alert] : {std::pair{text, PaneController::kUnreadablePDF},
+                                      std::pair{encrypted, PaneController::kPasswordProtectedPDF}}) {
         presented->alerts.clear();
-        pane->loadPDF(QUrl::fromLocalFile(file));
+        pane->controller()->loadPDF(QUrl::fromLocalFile(file));
         ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
         EXPECT_EQ(presented->alerts, QStringList{alert});
         EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(good));
-        EXPECT_EQ(pane->fileName(), QStringLiteral("good.pdf"));
+        EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("good.pdf"));
     }
     EXPECT_EQ(history().records().size(), 1);
 }
@@ -216,14 +216,14 @@ TEST_F(OpeningTest, APaperWhoseStoredMarkupsCannotBePlacedOpensAndSaysSo)
     const QString paper = path(QStringLiteral("papers/damaged.pdf"));
     ASSERT_TRUE(writeBytes(paper, folvan::test::pdfWhosePageTakesNoAnnotations()));
     auto pane = makePane();
-    const QString file = pane->annotations()->markupURL(QUrl::fromLocalFile(paper));
+    const QString file = pane->controller()->annotations()->markupURL(QUrl::fromLocalFile(paper));
     const QByteArray stored = R"([{"id":"6F1C2A9E-0B7D-4E35-9C1A-2D7F0E4B8A01","page":0,"kind":"highlight",)"
                               R"("rectangles":[[[72,600],[300,12]]],"quote":"q","note":"","color":"yellow"}])";
     ASSERT_TRUE(writeBytes(file, stored));
     ASSERT_TRUE(openAndWait(*pane, paper));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法显示已保存的批注："))) << presented->alerts.front().toStdString();
-    EXPECT_EQ(pane->annotations()->markups().size(), 1u);
+    EXPECT_EQ(pane->controller()->annotations()->markups().size(), 1u);
     EXPECT_EQ(fileBytes(file), stored);
 }
 
@@ -234,7 +234,7 @@ TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
     ASSERT_TRUE(openAndWait(*pane, file));
     pane->viewModel()->setJumpToPage(std::nullopt); // carried out by the view
     pane->viewModel()->setCurrentPageIndex(3);
-    pane->setScaleFactor(2);
+    pane->controller()->setScaleFactor(2);
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
     EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
     EXPECT_EQ(history().records().front().state.reflowBlock, 0);
@@ -248,10 +248,10 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
     ASSERT_TRUE(openAndWait(*primary, file));
     ASSERT_TRUE(openAndWait(*reference, file));
     for (ContentView *pane : {primary.get(), reference.get()}) {
-        pane->setIsSplit(true);
-        pane->setPeerURL(QUrl::fromLocalFile(file));
+        pane->controller()->setIsSplit(true);
+        pane->controller()->setPeerURL(QUrl::fromLocalFile(file));
     }
-    reference->setIsActive(false);
+    reference->controller()->setIsActive(false);
     drain();
     const qint64 before = history().records().front().state.page;
 
@@ -260,8 +260,8 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
     drain();
     EXPECT_EQ(history().records().front().state.page, before);
 
-    primary->setIsActive(false);
-    reference->setIsActive(true);
+    primary->controller()->setIsActive(false);
+    reference->controller()->setIsActive(true);
     EXPECT_EQ(history().records().front().state.page, 4);
 }
 
@@ -270,18 +270,18 @@ TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
     const QString file = paper(QStringLiteral("close.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    pane->setShowNotes(true);
+    pane->controller()->setShowNotes(true);
     pane->viewModel()->setJumpToPage(2);
-    pane->closePDF();
+    pane->controller()->closePDF();
 
     EXPECT_EQ(history().records().front().state.page, 2);
     const SharedPDFViewModel &model = *pane->viewModel();
     EXPECT_FALSE(model.pdfDocument());
     EXPECT_TRUE(model.pdfDocumentURL().isEmpty());
     EXPECT_EQ(model.pageCount(), 0);
-    EXPECT_EQ(pane->fileName(), ContentView::kEmptyTitle);
-    EXPECT_FALSE(pane->currentPaperID());
-    EXPECT_FALSE(pane->showNotes());
+    EXPECT_EQ(pane->controller()->fileName(), PaneController::kEmptyTitle);
+    EXPECT_FALSE(pane->controller()->currentPaperID());
+    EXPECT_FALSE(pane->controller()->showNotes());
     EXPECT_EQ(history().records().size(), 1) << "closing keeps the paper in the history";
 }
 
@@ -325,12 +325,12 @@ TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
 {
     const QString file = paper(QStringLiteral("late.pdf"), 2);
     auto pane = makePane();
-    pane->loadPDF(QUrl::fromLocalFile(file));
-    pane->closePDF();
+    pane->controller()->loadPDF(QUrl::fromLocalFile(file));
+    pane->controller()->closePDF();
     drain();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty());
 
-    pane->loadPDF(QUrl::fromLocalFile(file));
+    pane->controller()->loadPDF(QUrl::fromLocalFile(file));
     pane.reset();
     drain();
     EXPECT_TRUE(history().records().isEmpty());

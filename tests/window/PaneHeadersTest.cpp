@@ -51,7 +51,7 @@ TEST_F(PaneHeadersTest, SingleHeaderWithoutAPaperOffersOnlyWhatNeedsNoPaper)
     SingleHeader &header = single();
     EXPECT_EQ(header.titleButton->title(), QStringLiteral("Folvan"));
     EXPECT_EQ(header.titleButton->accessibleName(), QStringLiteral("Folvan"));
-    EXPECT_EQ(header.titleButton->toolTip(), ContentView::kEmptyTitle);
+    EXPECT_EQ(header.titleButton->toolTip(), PaneController::kEmptyTitle);
     EXPECT_FALSE(header.titleButton->isEnabled());
     for (PaneButton *off : {header.renameButton, header.moveButton, header.revealButton, header.externalButton,
                             header.trashButton, header.closeButton, header.reflowButton, header.searchButton,
@@ -73,9 +73,9 @@ TEST_F(PaneHeadersTest, SingleHeaderWithAPaperShowsItsNameWithoutTheExtension)
                                header.reflowButton, header.searchButton, header.outlineButton})
         EXPECT_TRUE(button->isEnabled());
 
-    pane->closePDF();
+    pane->controller()->closePDF();
     EXPECT_EQ(header.titleButton->title(), QStringLiteral("Folvan"));
-    EXPECT_EQ(header.titleButton->toolTip(), ContentView::kEmptyTitle);
+    EXPECT_EQ(header.titleButton->toolTip(), PaneController::kEmptyTitle);
     EXPECT_FALSE(header.closeButton->isEnabled());
 }
 
@@ -87,14 +87,14 @@ TEST_F(PaneHeadersTest, ReflowButtonChangesItsLabelAndTintButItsTooltipOnlyInThe
     EXPECT_TRUE(reflow->toolTip().startsWith(QStringLiteral("本机重排段落、标题与表格（")));
     EXPECT_FALSE(reflow->isTinted());
     reflow->click();
-    EXPECT_TRUE(pane->reflowMode());
+    EXPECT_TRUE(pane->controller()->reflowMode());
     EXPECT_TRUE(reflow->isTinted());
     EXPECT_EQ(reflow->accessibleName(), QStringLiteral("关闭重排，返回原版 PDF"));
     EXPECT_TRUE(reflow->toolTip().startsWith(QStringLiteral("返回原版 PDF（")));
 
     const QString splitTip = split().reflowButton->toolTip();
     EXPECT_EQ(split().reflowButton->accessibleName(), QStringLiteral("关闭重排，返回原版 PDF"));
-    pane->toggleReflow();
+    pane->controller()->toggleReflow();
     EXPECT_EQ(split().reflowButton->toolTip(), splitTip);
     EXPECT_EQ(split().reflowButton->accessibleName(), QStringLiteral("开启 PDF 文字重排"));
 }
@@ -102,22 +102,22 @@ TEST_F(PaneHeadersTest, ReflowButtonChangesItsLabelAndTintButItsTooltipOnlyInThe
 TEST_F(PaneHeadersTest, SwitchTintsFollowTheirFlagsWhoeverSetsThem)
 {
     openPaper();
-    pane->findInPDF();
+    pane->controller()->findInPDF();
     EXPECT_TRUE(single().searchButton->isTinted());
     EXPECT_TRUE(split().searchButton->isTinted());
-    pane->closeSearch();
+    pane->controller()->closeSearch();
     EXPECT_FALSE(single().searchButton->isTinted());
 
     single().outlineButton->click();
-    EXPECT_TRUE(pane->showOutline());
+    EXPECT_TRUE(pane->controller()->showOutline());
     EXPECT_TRUE(single().outlineButton->isTinted());
     single().notesButton->click();
     single().scholarButton->click();
-    EXPECT_TRUE(pane->showNotes());
-    EXPECT_TRUE(pane->showGG());
+    EXPECT_TRUE(pane->controller()->showNotes());
+    EXPECT_TRUE(pane->controller()->showGG());
     EXPECT_TRUE(single().scholarButton->isTinted());
     single().outlineButton->click();
-    EXPECT_FALSE(pane->showOutline());
+    EXPECT_FALSE(pane->controller()->showOutline());
 }
 
 TEST_F(PaneHeadersTest, RadioButtonFollowsTheSharedRadioInBothHeaders)
@@ -140,18 +140,18 @@ TEST_F(PaneHeadersTest, RadioButtonFollowsTheSharedRadioInBothHeaders)
 TEST_F(PaneHeadersTest, HeaderButtonsRunThePanesOperations)
 {
     int comparisons = 0;
-    pane->setToggleComparison([&] { ++comparisons; });
+    pane->controller()->setToggleComparison([&] { ++comparisons; });
     single().comparisonButton->click();
     split().closeComparisonButton->click();
     EXPECT_EQ(comparisons, 2);
     single().helpButton->click();
-    EXPECT_TRUE(pane->showShortcuts());
+    EXPECT_TRUE(pane->controller()->showShortcuts());
 
     chooser->answers.push_back(QUrl::fromLocalFile(paper(QStringLiteral("chosen.pdf"), 2)));
     single().openButton->click();
     EXPECT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
     single().trashButton->click();
-    EXPECT_TRUE(pane->showDeleteConfirmation() || presented->confirmations == 1);
+    EXPECT_TRUE(pane->controller()->showDeleteConfirmation() || presented->confirmations == 1);
 }
 
 TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenaming)
@@ -160,23 +160,23 @@ TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenam
     openPaper();
     const QString original = pane->viewModel()->pdfDocumentURL().toLocalFile();
     single().titleButton->click();
-    ASSERT_TRUE(pane->isEditing());
-    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Paper"));
+    ASSERT_TRUE(pane->controller()->isEditing());
+    EXPECT_EQ(pane->controller()->editableFileName(), QStringLiteral("Paper"));
     RenameField *field = single().renameField;
     EXPECT_TRUE(waitUntil([&] { return field->isVisible(); }));
 
     QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_FALSE(pane->isEditing());
-    EXPECT_FALSE(pane->filenameFocused());
+    EXPECT_FALSE(pane->controller()->isEditing());
+    EXPECT_FALSE(pane->controller()->filenameFocused());
     EXPECT_TRUE(QFileInfo::exists(original));
     EXPECT_EQ(single().titleButton->title(), QStringLiteral("Paper"));
 
-    pane->beginRename();
+    pane->controller()->beginRename();
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("Renamed"));
-    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Renamed"));
+    EXPECT_EQ(pane->controller()->editableFileName(), QStringLiteral("Renamed"));
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_FALSE(pane->isEditing());
+    EXPECT_FALSE(pane->controller()->isEditing());
     EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(original); }));
     EXPECT_EQ(QFileInfo(pane->viewModel()->pdfDocumentURL().toLocalFile()).fileName(), QStringLiteral("Renamed.pdf"));
     EXPECT_EQ(single().titleButton->title(), QStringLiteral("Renamed"));
@@ -184,18 +184,18 @@ TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenam
 
 TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
 {
-    pane->setIsSplit(true);
-    pane->setIsActive(false);
+    pane->controller()->setIsSplit(true);
+    pane->controller()->setIsActive(false);
     SplitHeader &header = split();
     EXPECT_EQ(header.paneWord(), QStringLiteral("左侧"));
     EXPECT_EQ(header.paneButton->accessibleName(), QStringLiteral("切换到左侧阅读区"));
     EXPECT_EQ(header.paneButton->toolTip(), QStringLiteral("快捷键作用于当前阅读区"));
     EXPECT_EQ(header.fileNameButton->title(), QStringLiteral("打开 PDF"));
-    EXPECT_EQ(header.fileNameButton->toolTip(), ContentView::kEmptyTitle);
+    EXPECT_EQ(header.fileNameButton->toolTip(), PaneController::kEmptyTitle);
     EXPECT_FALSE(header.fileNameButton->isEnabled());
 
     int activations = 0;
-    pane->setActivate([&] { ++activations; });
+    pane->controller()->setActivate([&] { ++activations; });
     header.paneButton->click();
     EXPECT_EQ(activations, 1);
 
@@ -206,13 +206,13 @@ TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
         return image.pixelColor(image.width() / 2, image.height() - 1);
     };
     const QColor inactive = ruleColor();
-    pane->setIsActive(true);
+    pane->controller()->setIsActive(true);
     const QColor active = ruleColor();
     EXPECT_NE(active, inactive);
     EXPECT_GT(active.blue() - active.red(), inactive.blue() - inactive.red());
 
     auto reference = makePane(ReaderPane::reference);
-    reference->setIsSplit(true);
+    reference->controller()->setIsSplit(true);
     SplitHeader &other = *reference->paneLayout()->splitHeader();
     EXPECT_EQ(other.paneWord().toUtf8().size(), 6);
     EXPECT_NE(other.paneWord(), header.paneWord());
@@ -221,7 +221,7 @@ TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
 
 TEST_F(PaneHeadersTest, SplitHeaderFileNameButtonAndEnableRules)
 {
-    pane->setIsSplit(true);
+    pane->controller()->setIsSplit(true);
     openPaper();
     SplitHeader &header = split();
     EXPECT_EQ(header.fileNameButton->title(), QStringLiteral("Paper"));
@@ -232,7 +232,7 @@ TEST_F(PaneHeadersTest, SplitHeaderFileNameButtonAndEnableRules)
                                header.outlineButton})
         EXPECT_TRUE(button->isEnabled());
     EXPECT_EQ(header.helpButton->toolTip().toUtf8().size(), 12);
-    pane->closePDF();
+    pane->controller()->closePDF();
     for (PaneButton *button : {header.renameButton, header.closeButton, header.outlineButton})
         EXPECT_FALSE(button->isEnabled());
     for (PaneButton *button : {header.openButton, header.dailyPaperButton, header.notesButton, header.scholarButton,
@@ -242,21 +242,21 @@ TEST_F(PaneHeadersTest, SplitHeaderFileNameButtonAndEnableRules)
 
 TEST_F(PaneHeadersTest, SplitHeaderPanelsOpenAsPopoversAndClosingOneClearsItsFlag)
 {
-    pane->setIsSplit(true);
+    pane->controller()->setIsSplit(true);
     pane->show();
     openPaper();
     split().outlineButton->click();
-    EXPECT_TRUE(pane->showOutline());
+    EXPECT_TRUE(pane->controller()->showOutline());
     ASSERT_TRUE(waitUntil([&] { return split().outlinePopover->isVisible(); }));
     // In the comparison layout no side panel opens in the pane itself.
     EXPECT_EQ(pane->paneLayout()->outlinePanel(), nullptr);
     split().outlinePopover->close();
-    EXPECT_FALSE(pane->showOutline());
+    EXPECT_FALSE(pane->controller()->showOutline());
 
-    pane->setShowGG(true);
+    pane->controller()->setShowGG(true);
     ASSERT_TRUE(waitUntil([&] { return split().scholarPopover->isVisible(); }));
     EXPECT_EQ(pane->paneLayout()->scholarPanel(), nullptr);
-    pane->setShowGG(false);
+    pane->controller()->setShowGG(false);
     EXPECT_TRUE(waitUntil([&] { return !split().scholarPopover->isVisible(); }));
 }
 

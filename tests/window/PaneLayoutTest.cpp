@@ -81,7 +81,7 @@ TEST_F(PaneLayoutTest, RecentListReopensAPaperInThisPane)
 {
     openPaper();
     const QUrl url = pane->viewModel()->pdfDocumentURL();
-    pane->closePDF();
+    pane->controller()->closePDF();
     settle();
     EXPECT_TRUE(layout().welcomeColumn()->isVisibleTo(pane.get()));
     const auto rows = layout().welcomeView()->recentList()->findChildren<RecentReadingRow *>();
@@ -94,15 +94,15 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
 {
     settle();
     EXPECT_EQ(layout().welcomeColumn()->y(), 65);
-    pane->setIsSplit(true);
+    pane->controller()->setIsSplit(true);
     settle();
     EXPECT_EQ(layout().welcomeColumn()->y(), 99);
 }
 
 TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPage)
 {
-    pane->setShowOutline(true);
-    pane->setShowGG(true);
+    pane->controller()->setShowOutline(true);
+    pane->controller()->setShowGG(true);
     settle();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     ASSERT_NE(layout().scholarPanel(), nullptr);
@@ -126,7 +126,7 @@ TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
 {
     folvan::test::WithoutWebEngine missing;
     openPaper();
-    pane->setShowGG(true);
+    pane->controller()->setShowGG(true);
     settle();
     auto *card = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
     ASSERT_NE(card, nullptr);
@@ -140,9 +140,9 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     openPaper();
     pane->show();
     pane->resize(1000, 800);
-    pane->setShowGG(true);
-    pane->setShowOutline(true);
-    pane->setShowNotes(true);
+    pane->controller()->setShowGG(true);
+    pane->controller()->setShowOutline(true);
+    pane->controller()->setShowNotes(true);
     settle();
     const double scale = 580.0 / 980.0;
     EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
@@ -155,7 +155,7 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     // The reading area keeps the room between the panels.
     EXPECT_EQ(layout().readingArea()->x(), int((420 + 200) * scale));
 
-    pane->setIsSplit(true);
+    pane->controller()->setIsSplit(true);
     settle();
     EXPECT_EQ(layout().scholarPanel(), nullptr);
     EXPECT_EQ(layout().outlinePanel(), nullptr);
@@ -170,7 +170,7 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
     settle();
     ReadingArea &area = *layout().readingArea();
     area.setFocus();
-    pane->readerActions().newNote();
+    pane->controller()->readerActions().newNote();
     settle();
     ASSERT_NE(layout().notesPanel(), nullptr);
     auto *title = layout().notesPanel()->findChild<QLineEdit *>(QStringLiteral("title"));
@@ -179,7 +179,7 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
 
     // Again with the panel already open: the keyboard leaves the page.
     area.setFocus();
-    pane->readerActions().newNote();
+    pane->controller()->readerActions().newNote();
     settle();
     EXPECT_EQ(pane->window()->focusWidget(), title);
     EXPECT_TRUE(title->text().isEmpty());
@@ -196,19 +196,19 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
                 return button->click(), true;
         return false;
     };
-    pane->setFlipBookMode(true);
+    pane->controller()->setFlipBookMode(true);
     EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
     EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("翻书视图")));
     // The placeholder's button switches to the page view.
     ASSERT_TRUE(clickWayBack(QStringLiteral("改用滚动阅读")));
-    EXPECT_FALSE(pane->flipBookMode());
+    EXPECT_FALSE(pane->controller()->flipBookMode());
     settle();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::page);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     ASSERT_NE(pane->pageView(), nullptr);
     EXPECT_EQ(pane->pageView()->parentWidget(), area.pageSlot());
 
-    pane->toggleReflow();
+    pane->controller()->toggleReflow();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::reflow);
     ASSERT_NE(area.reflowView(), nullptr);
     EXPECT_EQ(area.reflowView()->parentWidget(), area.currentView());
@@ -219,8 +219,8 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     // Leaving reflow for a place brings the page view and the dock back.
     ReadingLocation place;
     place.page = 0;
-    pane->showOriginal(place);
-    EXPECT_FALSE(pane->reflowMode());
+    pane->controller()->showOriginal(place);
+    EXPECT_FALSE(pane->controller()->reflowMode());
     EXPECT_EQ(area.reflowView(), nullptr);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     EXPECT_TRUE(area.dockShown());
@@ -232,12 +232,12 @@ TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
 {
     openPaper();
     ReadingArea &area = *layout().readingArea();
-    pane->setFlipBookMode(true);
+    pane->controller()->setFlipBookMode(true);
     EXPECT_TRUE(area.dockShown());
     pane->viewModel()->setBookError(QStringLiteral("无法显示"));
     EXPECT_FALSE(area.dockShown());
     EXPECT_EQ(area.dock(), nullptr);
-    pane->setFlipBookMode(false);
+    pane->controller()->setFlipBookMode(false);
     EXPECT_TRUE(area.dockShown());
     EXPECT_NE(area.dock(), nullptr);
 }
@@ -247,13 +247,13 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Medium"));
     pane->show();
     openPaper();
-    pane->setFlipBookMode(false);
+    pane->controller()->setFlipBookMode(false);
     settle();
     ASSERT_NE(pane->pageView(), nullptr);
     ReadingArea &area = *layout().readingArea();
     EXPECT_EQ(area.currentView()->width(), 910);
 
-    pane->setRotationAngle(40);
+    pane->controller()->setRotationAngle(40);
     settle();
     const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
     EXPECT_FALSE(tilted.isAffine());
@@ -267,14 +267,14 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Auto"));
     settle();
     EXPECT_EQ(area.currentView()->width(), area.width());
-    pane->resetView();
+    pane->controller()->resetView();
     settle();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
 }
 
 TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
 {
-    pane->setShowShortcuts(true);
+    pane->controller()->setShowShortcuts(true);
     ASSERT_NE(layout().helpOverlay(), nullptr);
     QPushButton *replay = nullptr;
     for (QPushButton *button : layout().helpOverlay()->findChildren<QPushButton *>())
@@ -282,11 +282,11 @@ TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
             replay = button;
     ASSERT_NE(replay, nullptr);
     replay->click();
-    EXPECT_FALSE(pane->showShortcuts());
-    EXPECT_FALSE(pane->hasSeenOnboarding());
-    EXPECT_FALSE(pane->showOnboarding());
+    EXPECT_FALSE(pane->controller()->showShortcuts());
+    EXPECT_FALSE(pane->controller()->hasSeenOnboarding());
+    EXPECT_FALSE(pane->controller()->showOnboarding());
     clock.advance(0.35);
-    ASSERT_TRUE(pane->showOnboarding());
+    ASSERT_TRUE(pane->controller()->showOnboarding());
     ASSERT_NE(layout().onboardingOverlay(), nullptr);
     // Once faded in, the card hides what lies behind it: its fill is not
     // mixed with the dimmed pane.
@@ -299,16 +299,16 @@ TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
     EXPECT_EQ(shot.pixelColor(inside * shot.devicePixelRatio()), QColor(250, 250, 252));
     for (QPushButton *button : layout().onboardingOverlay()->findChildren<QPushButton *>())
         button->click();
-    EXPECT_FALSE(pane->showOnboarding());
-    EXPECT_TRUE(pane->hasSeenOnboarding());
+    EXPECT_FALSE(pane->controller()->showOnboarding());
+    EXPECT_TRUE(pane->controller()->hasSeenOnboarding());
 }
 
 TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
 {
     // Without a palette the request is taken back, so that it can be made
     // again once there is one.
-    pane->setShowCommandPalette(true);
-    EXPECT_FALSE(pane->showCommandPalette());
+    pane->controller()->setShowCommandPalette(true);
+    EXPECT_FALSE(pane->controller()->showCommandPalette());
 
     std::function<void()> dismiss;
     bool hadDocument = true;
@@ -317,12 +317,12 @@ TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
         dismiss = done;
         return new QLabel(QStringLiteral("palette"));
     };
-    pane->readerActions().commandPalette();
-    EXPECT_TRUE(pane->showCommandPalette());
+    pane->controller()->readerActions().commandPalette();
+    EXPECT_TRUE(pane->controller()->showCommandPalette());
     ASSERT_NE(layout().commandPaletteSheet(), nullptr);
     EXPECT_FALSE(hadDocument);
     dismiss();
-    EXPECT_FALSE(pane->showCommandPalette());
+    EXPECT_FALSE(pane->controller()->showCommandPalette());
     EXPECT_EQ(layout().commandPaletteSheet(), nullptr);
 }
 
@@ -332,7 +332,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     pane->show();
     openPaper();
     settle();
-    ASSERT_FALSE(pane->flipBookMode());
+    ASSERT_FALSE(pane->controller()->flipBookMode());
     ASSERT_NE(pane->pageView(), nullptr);
     QWidget *reader = pane->pageView()->pdfView();
     ASSERT_NE(reader, nullptr);
@@ -341,7 +341,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
 
     // An overlay whose button had the keyboard.
     QWidget *button = layout().singleHeader()->openButton;
-    pane->setShowOnboarding(true);
+    pane->controller()->setShowOnboarding(true);
     QPushButton *close = layout().onboardingOverlay()->findChild<QPushButton *>();
     ASSERT_NE(close, nullptr);
     close->setFocus();
@@ -357,19 +357,19 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
         new QLineEdit(sheet);
         return sheet;
     };
-    pane->readerActions().commandPalette();
+    pane->controller()->readerActions().commandPalette();
     auto *field = layout().commandPaletteSheet()->findChild<QLineEdit *>();
     field->setFocus();
     ASSERT_EQ(pane->focusWidget(), field);
-    pane->setShowCommandPalette(false);
+    pane->controller()->setShowCommandPalette(false);
     EXPECT_EQ(pane->focusWidget(), reader);
 
     // A user typing in the search field keeps the keyboard; another paper
     // closes the search, and the keyboard goes to the new paper rather than
     // on to the next control (the dock's).
     layout().searchBar()->field()->setFocus();
-    pane->setShowShortcuts(true);
-    pane->setShowShortcuts(false);
+    pane->controller()->setShowShortcuts(true);
+    pane->controller()->setShowShortcuts(false);
     EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Second.pdf"), 2)));
     settle();
@@ -386,10 +386,10 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     typing.hide();
 
     // Escape in the search field gives the keyboard back to the paper.
-    pane->findInPDF();
+    pane->controller()->findInPDF();
     settle();
     ASSERT_EQ(pane->focusWidget(), layout().searchBar()->field());
-    pane->closeSearch();
+    pane->controller()->closeSearch();
     settle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
@@ -412,7 +412,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     dock->popover()->hide();
     settle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
-    pane->setShowShortcuts(true);
+    pane->controller()->setShowShortcuts(true);
     settle();
     ASSERT_NE(layout().helpOverlay(), nullptr);
     QPushButton *helpButton = layout().helpOverlay()->findChild<QPushButton *>();
@@ -422,8 +422,8 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     dock->popover()->hide();
     settle();
     EXPECT_EQ(pane->focusWidget(), helpButton);
-    pane->setShowShortcuts(false);
-    pane->setIsSplit(true);
+    pane->controller()->setShowShortcuts(false);
+    pane->controller()->setIsSplit(true);
     settle();
     SplitHeader &split = *layout().splitHeader();
     split.outlinePopover->popUp(split.outlineButton);
@@ -446,39 +446,39 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
         return sheet;
     };
     // A header button gets its click; the palette closes.
-    pane->readerActions().commandPalette();
+    pane->controller()->readerActions().commandPalette();
     settle();
     SingleHeader &header = *layout().singleHeader();
     ASSERT_TRUE(layout().commandPaletteSheet()->isVisible());
     const QPoint onSearch = header.searchButton->mapTo(pane.get(), header.searchButton->rect().center());
     EXPECT_EQ(pane->childAt(onSearch), header.searchButton);
     QTest::mouseClick(header.searchButton, Qt::LeftButton);
-    EXPECT_FALSE(pane->showCommandPalette());
+    EXPECT_FALSE(pane->controller()->showCommandPalette());
     EXPECT_TRUE(pane->viewModel()->showSearch());
 
     // Escape with the keyboard outside the palette's field.
-    pane->readerActions().commandPalette();
+    pane->controller()->readerActions().commandPalette();
     settle();
-    ASSERT_TRUE(pane->showCommandPalette());
+    ASSERT_TRUE(pane->controller()->showCommandPalette());
     pane->pageView()->pdfView()->setFocus();
     QTest::keyClick(pane->pageView()->pdfView(), Qt::Key_Escape);
-    EXPECT_FALSE(pane->showCommandPalette());
+    EXPECT_FALSE(pane->controller()->showCommandPalette());
 
     // A click in the palette keeps it open; one on the dimmed pane closes it.
-    pane->readerActions().commandPalette();
+    pane->controller()->readerActions().commandPalette();
     settle();
     QWidget *sheet = layout().commandPaletteSheet()->findChild<QLineEdit *>()->parentWidget();
     QTest::mouseClick(sheet, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_TRUE(pane->showCommandPalette());
+    EXPECT_TRUE(pane->controller()->showCommandPalette());
     QTest::mouseClick(layout().commandPaletteSheet(), Qt::LeftButton, {}, QPoint(20, pane->height() - 20));
-    EXPECT_FALSE(pane->showCommandPalette());
+    EXPECT_FALSE(pane->controller()->showCommandPalette());
 }
 
 TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
 {
     EXPECT_EQ(layout().minimumWidth(), 900);
     EXPECT_EQ(layout().minimumHeight(), 620);
-    pane->setIsSplit(true);
+    pane->controller()->setIsSplit(true);
     settle();
     EXPECT_EQ(layout().minimumWidth(), 420);
 }
@@ -517,7 +517,7 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     EXPECT_EQ(layout().readingArea()->x(), 0);
 
     // A command changes the flag at once.
-    pane->readerActions().notes();
+    pane->controller()->readerActions().notes();
     settle();
     EXPECT_EQ(layout().panelPresence(2), 1.0);
 }
@@ -532,21 +532,21 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
             highlight = child;
     ASSERT_NE(highlight, nullptr);
     EXPECT_FALSE(highlight->isVisible());
-    pane->setIsDragTargeted(true);
+    pane->controller()->setIsDragTargeted(true);
     settle();
     EXPECT_TRUE(highlight->isVisible());
-    pane->setIsDragTargeted(false);
+    pane->controller()->setIsDragTargeted(false);
     settle();
     EXPECT_FALSE(highlight->isVisible());
 
     // A wallpaper fills the pane behind everything.
     QImage wallpaper(40, 30, QImage::Format_RGB32);
     wallpaper.fill(QColor(200, 30, 40));
-    pane->setBackgroundImage(wallpaper);
+    pane->controller()->setBackgroundImage(wallpaper);
     settle();
     const QImage drawn = layout().grab().toImage();
     EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
-    pane->setBackgroundImage(QImage());
+    pane->controller()->setBackgroundImage(QImage());
     settle();
     EXPECT_NE(layout().grab().toImage().pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
 }

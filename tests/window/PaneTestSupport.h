@@ -95,11 +95,11 @@ struct PresenterLog {
 class FakePresenter : public PanePresenter {
 public:
     explicit FakePresenter(std::shared_ptr<PresenterLog> log) : m_log(std::move(log)) {}
-    void showAlert(QWidget *, const QString &, const QString &message, const QString &) override
+    void showAlert(const QString &, const QString &message, const QString &) override
     {
         m_log->alerts << message;
     }
-    bool confirm(QWidget *, const QString &, const QString &, const QString &, const QString &) override
+    bool confirm(const QString &, const QString &, const QString &, const QString &) override
     {
         ++m_log->confirmations;
         return m_log->confirmAnswer;
@@ -119,8 +119,8 @@ struct ChooserScript {
 class FakeChooser : public PaneFileChooser {
 public:
     explicit FakeChooser(std::shared_ptr<ChooserScript> script) : m_script(std::move(script)) {}
-    std::optional<QUrl> choosePDF(QWidget *, const QUrl &start) override { return next(start); }
-    std::optional<QUrl> chooseFolder(QWidget *, const QString &, const QString &, const QUrl &start) override
+    std::optional<QUrl> choosePDF(const QUrl &start) override { return next(start); }
+    std::optional<QUrl> chooseFolder(const QString &, const QString &, const QUrl &start) override
     {
         return next(start);
     }
@@ -178,7 +178,7 @@ protected:
     static bool openAndWait(ContentView &view, const QString &path)
     {
         const QUrl url = QUrl::fromLocalFile(path);
-        view.loadPDF(url);
+        view.controller()->loadPDF(url);
         return waitUntil([&] { return view.viewModel()->pdfDocumentURL() == url; });
     }
 
@@ -207,11 +207,11 @@ protected:
     void TearDown() override
     {
         pane.reset();
-        ContentView::readingSearchQueue().waitForDone();
+        PaneController::readingSearchQueue().waitForDone();
         PaneTest::TearDown();
     }
     SharedPDFViewModel &model() { return *pane->viewModel(); }
-    bool searchSettles() { return waitUntil([&] { return !pane->searchRunning(); }); }
+    bool searchSettles() { return waitUntil([&] { return !pane->controller()->searchRunning(); }); }
 
     std::unique_ptr<ContentView> pane;
 };

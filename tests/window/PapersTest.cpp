@@ -19,11 +19,11 @@ TEST_F(PapersTest, TheOpenPanelRemembersTheChosenFilesFolder)
 {
     const QString file = paper(QStringLiteral("panel/chosen.pdf"), 2);
     auto pane = makePane();
-    pane->selectAndOpenPDF(); // cancelled
+    pane->controller()->selectAndOpenPDF(); // cancelled
     EXPECT_FALSE(platform::Preferences::shared().contains(QStringLiteral("lastAccessedDirectory")));
 
     chooser->answers.push_back(QUrl::fromLocalFile(file));
-    pane->selectAndOpenPDF();
+    pane->controller()->selectAndOpenPDF();
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(file); }));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")),
               QUrl::fromLocalFile(path(QStringLiteral("papers/panel"))));
@@ -39,7 +39,7 @@ TEST_F(PapersTest, ANoteOfAnotherPaperOpensThatPaperAtTheNotesPage)
     PaperNote note;
     note.paperID = PaperNotesStore::shared().registerPaper(quoted);
     note.page = 3;
-    pane->openNoteSource(note);
+    pane->controller()->openNoteSource(note);
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(quoted); }));
     EXPECT_EQ(pane->viewModel()->currentPageIndex(), 3);
 }
@@ -56,12 +56,12 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
 
     PaperNote note;
     note.paperID = PaperNotesStore::shared().registerPaper(shown);
-    pane->openNoteSource(note);
+    pane->controller()->openNoteSource(note);
     EXPECT_EQ(model.jumpToPage(), std::optional<int>(0));
     EXPECT_EQ(model.backLocations().size(), before + 1);
 
     PaperNote orphan;
-    pane->openNoteSource(orphan); // no paper: nothing at all
+    pane->controller()->openNoteSource(orphan); // no paper: nothing at all
     EXPECT_EQ(model.backLocations().size(), before + 1);
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
@@ -91,7 +91,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     ASSERT_EQ(word.string(), QStringLiteral("gamma"));
     pageView()->setCurrentSelection(word);
     ASSERT_TRUE(waitUntil([&] { return model.retainedSelection() == std::optional(word); }));
-    pane->createPaperNote();
+    pane->controller()->createPaperNote();
     const PaperNote note = PaperNotesStore::shared().notes().back();
     ASSERT_TRUE(note.sources && note.sources->size() == 1u);
     pageView()->clearSelection();
@@ -103,7 +103,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
         return marked.string() == word.string() && !marked.ranges(2).empty() && pageView()->currentPageIndex() == 2;
     };
     const size_t before = model.backLocations().size();
-    pane->openNoteSource(note);
+    pane->controller()->openNoteSource(note);
     EXPECT_TRUE(waitUntil(marksTheWord));
     EXPECT_EQ(model.backLocations().size(), before + 1);
     ASSERT_TRUE(model.markedPassage());
@@ -111,7 +111,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     ASSERT_TRUE(openAndWait(*pane, other));
     ASSERT_TRUE(waitUntil([&] { return pageViewShows(other); }));
     EXPECT_TRUE(pageView()->markedPassage().isEmpty());
-    pane->openNoteSource(note);
+    pane->controller()->openNoteSource(note);
     ASSERT_TRUE(waitUntil([&] { return pageViewShows(quoted); }));
     EXPECT_TRUE(waitUntil(marksTheWord));
 }

@@ -2,7 +2,7 @@
 
 #include "PaneTestSupport.h"
 
-#include "window/RenameRules.h"
+#include "pane/RenameRules.h"
 
 #include <cctype>
 

@@ -22,7 +22,7 @@ protected:
         OnePaneTest::SetUp();
         pane->resize(1200, 800);
         ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("bar.pdf"), 12, QStringLiteral("alpha beta"))));
-        pane->findInPDF();
+        pane->controller()->findInPDF();
         bar = pane->paneLayout()->searchBar();
     }
     void type(const QString &text) { QTest::keyClicks(bar->field(), text); }
@@ -49,7 +49,7 @@ TEST_F(SearchBarTest, TypingSearchesAndTheCounterShowsTheCurrentMatch)
 {
     type(QStringLiteral("alpha"));
     EXPECT_EQ(model().searchText(), QStringLiteral("alpha"));
-    EXPECT_TRUE(pane->searchRunning());
+    EXPECT_TRUE(pane->controller()->searchRunning());
     EXPECT_FALSE(bar->progress()->isHidden());
     EXPECT_TRUE(bar->counter()->isHidden());
     ASSERT_TRUE(searchSettles());
@@ -79,7 +79,7 @@ TEST_F(SearchBarTest, ReturnStepsForwardAndShiftReturnBackward)
 TEST_F(SearchBarTest, SpacesOnlyAreNotSearchedButShowNoResults)
 {
     type(QStringLiteral("   "));
-    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_FALSE(pane->controller()->searchRunning());
     EXPECT_EQ(bar->counter()->text(), QStringLiteral("无结果"));
     EXPECT_FALSE(bar->counter()->isHidden());
     QTest::keyClick(bar->field(), Qt::Key_Return);
@@ -92,7 +92,7 @@ TEST_F(SearchBarTest, EscapeOrTheCloseButtonClosesTheBarAndEmptiesQueryAndMatche
     bar->closeButton()->click();
     EXPECT_FALSE(model().showSearch());
     for (const bool escape : {true, false}) {
-        pane->findInPDF();
+        pane->controller()->findInPDF();
         type(QStringLiteral("beta"));
         ASSERT_TRUE(searchSettles());
         if (escape)
@@ -113,10 +113,10 @@ TEST_F(SearchBarTest, BarStandsBesideTheLeftPanelsAndWithinItsWidthLimits)
     // The visible box is the bar less the margin of its shadow.
     EXPECT_EQ(bar->x() + 6, 14);
     EXPECT_EQ(bar->width() - 12, 380);
-    pane->setShowOutline(true);
+    pane->controller()->setShowOutline(true);
     pane->paneLayout()->relayout();
     EXPECT_EQ(bar->x() + 6, 200 + 14);
-    pane->closeSearch();
+    pane->controller()->closeSearch();
     pane->paneLayout()->relayout();
     EXPECT_FALSE(bar->isVisibleTo(pane.get()));
 }

@@ -19,18 +19,18 @@ protected:
         OnePaneTest::SetUp();
         file = paper(QStringLiteral("search.pdf"), 3, QStringLiteral("alpha beta gamma"));
         ASSERT_TRUE(openAndWait(*pane, file));
-        pane->findInPDF();
+        pane->controller()->findInPDF();
     }
 
     // Holds the shared search queue until released, so that a job stays
     // queued behind it.
     void blockQueue()
     {
-        ContentView::readingSearchQueue().async([gate = gate] { gate->acquire(); });
+        PaneController::readingSearchQueue().async([gate = gate] { gate->acquire(); });
     }
     void releaseQueue() { gate->release(); }
     // Lets the search delay pass: a search due now is queued.
-    void delayPasses() { clock.advance(ContentView::kSearchDelaySeconds); }
+    void delayPasses() { clock.advance(PaneController::kSearchDelaySeconds); }
     bool settles()
     {
         delayPasses();
@@ -53,11 +53,11 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
             otherQueryShown = otherQueryShown || match.string() != QStringLiteral("alpha");
     });
     model().setSearchText(QStringLiteral("a"));
-    clock.advance(ContentView::kSearchDelaySeconds - 0.01);
+    clock.advance(PaneController::kSearchDelaySeconds - 0.01);
     model().setSearchText(QStringLiteral("ALPHA"));
-    EXPECT_TRUE(pane->searchRunning());
-    clock.advance(ContentView::kSearchDelaySeconds - 0.01);
-    ContentView::readingSearchQueue().waitForDone();
+    EXPECT_TRUE(pane->controller()->searchRunning());
+    clock.advance(PaneController::kSearchDelaySeconds - 0.01);
+    PaneController::readingSearchQueue().waitForDone();
     drain();
     EXPECT_TRUE(model().searchResults().empty()) << "searched before the delay after the last change";
 
@@ -72,7 +72,7 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
 TEST_F(SearchTest, ABlankQueryStartsNoSearch)
 {
     model().setSearchText(QStringLiteral("  \n "));
-    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_FALSE(pane->controller()->searchRunning());
     delayPasses();
     drain();
     EXPECT_TRUE(model().searchResults().empty());
@@ -83,12 +83,12 @@ TEST_F(SearchTest, AResultForAClosedBarIsDropped)
     blockQueue();
     model().setSearchText(QStringLiteral("gamma"));
     delayPasses(); // the job now waits behind the blocker
-    pane->closeSearch();
+    pane->controller()->closeSearch();
     releaseQueue();
-    ContentView::readingSearchQueue().waitForDone();
+    PaneController::readingSearchQueue().waitForDone();
     drain();
     EXPECT_TRUE(model().searchResults().empty());
-    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_FALSE(pane->controller()->searchRunning());
     EXPECT_TRUE(model().searchText().isEmpty());
 }
 
@@ -100,14 +100,14 @@ TEST_F(SearchTest, AResultForAnotherDocumentObjectIsAskedAgainOfTheNewOne)
     const auto replacement = engine::PdfDocument::open(file);
     model().setPdfDocument(replacement);
     releaseQueue();
-    ContentView::readingSearchQueue().waitForDone();
+    PaneController::readingSearchQueue().waitForDone();
     drain(); // the stale result arrives and the search is asked for again
     EXPECT_TRUE(model().searchResults().empty());
 
     ASSERT_TRUE(settles());
     ASSERT_FALSE(model().searchResults().empty());
 
-    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_FALSE(pane->controller()->searchRunning());
     EXPECT_EQ(model().searchResults().front().document(), replacement);
 }
 
@@ -117,7 +117,7 @@ TEST_F(SearchTest, AFailedOpenDoesNotLeaveTheSearchRunning)
     ASSERT_TRUE(writeBytes(broken, "%PDF-1.4 garbage"));
 
     model().setSearchText(QStringLiteral("alpha"));
-    pane->loadPDF(QUrl::fromLocalFile(broken));
+    pane->controller()->loadPDF(QUrl::fromLocalFile(broken));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     ASSERT_TRUE(settles());
     EXPECT_EQ(model().searchResults().size(), 3u);
@@ -130,7 +130,7 @@ TEST_F(SearchTest, OpeningAnotherPaperClearsTheSearch)
     ASSERT_TRUE(openAndWait(*pane, other));
     delayPasses();
     drain();
-    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_FALSE(pane->controller()->searchRunning());
     EXPECT_FALSE(model().showSearch());
     EXPECT_TRUE(model().searchText().isEmpty());
     EXPECT_TRUE(model().searchResults().empty());
@@ -146,10 +146,10 @@ TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
     ASSERT_TRUE(openAndWait(*other, file));
     pane.reset();
     releaseQueue();
-    ContentView::readingSearchQueue().waitForDone();
+    PaneController::readingSearchQueue().waitForDone();
     drain(); // the delivery finds no pane and reaches no other
     EXPECT_TRUE(other->viewModel()->searchResults().empty());
-    EXPECT_FALSE(other->searchRunning());
+    EXPECT_FALSE(other->controller()->searchRunning());
 }
 
 TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedAsWell)
@@ -170,13 +170,13 @@ protected:
         OnePaneTest::SetUp();
         file = paper(QStringLiteral("long.pdf"), kPages, QStringLiteral("alpha beta alpha"));
         ASSERT_TRUE(openAndWait(*pane, file));
-        pane->findInPDF();
+        pane->controller()->findInPDF();
     }
     // Starts a search and waits for its first matches.
     bool searchUntilFirstMatches(const QString &query)
     {
         model().setSearchText(query);
-        clock.advance(ContentView::kSearchDelaySeconds);
+        clock.advance(PaneController::kSearchDelaySeconds);
         return waitUntil([&] { return !model().searchResults().empty(); });
     }
 
@@ -230,9 +230,9 @@ TEST_F(LongPaperSearchTest, ANewerQueryStopsTheOlderOneWhoseMatchesNeverAppear)
     betaShown = false;
     model().setSearchText(QStringLiteral("Page 1"));
     EXPECT_TRUE(model().searchResults().empty());
-    clock.advance(ContentView::kSearchDelaySeconds);
+    clock.advance(PaneController::kSearchDelaySeconds);
     ASSERT_TRUE(searchSettles());
-    ContentView::readingSearchQueue().waitForDone();
+    PaneController::readingSearchQueue().waitForDone();
     drain();
     EXPECT_FALSE(betaShown);
     // "Page 1", "Page 10" ... "Page 199": 111 pages.
@@ -243,12 +243,12 @@ TEST_F(LongPaperSearchTest, ClosingThePaperMidSearchEndsItAndLetsTheDocumentGo)
 {
     ASSERT_TRUE(searchUntilFirstMatches(QStringLiteral("beta")));
     const std::weak_ptr<engine::PdfDocument> searched = model().pdfDocument();
-    pane->closePDF();
-    EXPECT_FALSE(pane->searchRunning());
-    ContentView::readingSearchQueue().waitForDone();
+    pane->controller()->closePDF();
+    EXPECT_FALSE(pane->controller()->searchRunning());
+    PaneController::readingSearchQueue().waitForDone();
     drain();
     EXPECT_TRUE(model().searchResults().empty());
-    EXPECT_FALSE(pane->searchRunning());
+    EXPECT_FALSE(pane->controller()->searchRunning());
     EXPECT_TRUE(searched.expired());
 }
 

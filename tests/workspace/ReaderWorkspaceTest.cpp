@@ -79,14 +79,14 @@ TEST_F(ReaderWorkspaceTest, FilesFromOutsideGoToThePrimaryUnlessTheReferenceIsAc
     workspace->openExternalURL(file("A.PDF"));
     ASSERT_TRUE(workspace->primaryRequest().has_value());
     const QUuid first = workspace->primaryRequest()->id;
-    EXPECT_EQ(workspace->primaryView()->openRequest(), workspace->primaryRequest());
+    EXPECT_EQ(workspace->primaryView()->controller()->openRequest(), workspace->primaryRequest());
     workspace->openExternalURL(file("A.PDF"));
     EXPECT_NE(workspace->primaryRequest()->id, first);
 
     openComparison();
     workspace->openExternalURL(file("b.pdf"));
     EXPECT_EQ(workspace->referenceRequest()->url, file("b.pdf"));
-    EXPECT_EQ(workspace->referenceView()->openRequest(), workspace->referenceRequest());
+    EXPECT_EQ(workspace->referenceView()->controller()->openRequest(), workspace->referenceRequest());
     workspace->activate(ReaderPane::primary);
     workspace->openExternalURL(file("c.pdf"));
     EXPECT_EQ(workspace->primaryRequest()->url, file("c.pdf"));
@@ -123,8 +123,8 @@ TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrim
     EXPECT_EQ(workspace->activePane(), ReaderPane::reference);
     EXPECT_EQ(workspace->focusToken(), 0);
     EXPECT_EQ(workspace->referenceRequest()->url, QUrl::fromLocalFile(chosen));
-    EXPECT_FALSE(workspace->primaryView()->isActive());
-    EXPECT_TRUE(workspace->referenceView()->isActive());
+    EXPECT_FALSE(workspace->primaryView()->controller()->isActive());
+    EXPECT_TRUE(workspace->referenceView()->controller()->isActive());
     EXPECT_EQ(workspace->minimumWidth(), 1000);
     EXPECT_EQ(workspace->primaryView()->minimumWidth(), 420);
     EXPECT_TRUE(workspace->actions()->comparisonOpen);
@@ -142,7 +142,7 @@ TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrim
     // The reference pane's own comparison command closes it; opened again
     // before the closed pane is gone, the two panes share the width.
     openComparison();
-    workspace->referenceView()->toggleComparison()();
+    workspace->referenceView()->controller()->toggleComparison()();
     EXPECT_FALSE(workspace->isSplit());
     EXPECT_EQ(workspace->focusToken(), 2);
     workspace->toggleComparison();
@@ -161,13 +161,13 @@ TEST_F(ReaderWorkspaceTest, SwitchingPanesNeedsTwoPanesAndMovesTheFocusToken)
     EXPECT_EQ(workspace->focusToken(), 1);
     workspace->focusOther();
     EXPECT_EQ(workspace->activePane(), ReaderPane::reference);
-    EXPECT_EQ(workspace->primaryView()->focusToken(), 2);
+    EXPECT_EQ(workspace->primaryView()->controller()->focusToken(), 2);
 
     // A pane's own record switches nothing; a click activates without a
     // new token.
-    workspace->referenceView()->readerActions().focusOtherPane();
+    workspace->referenceView()->controller()->readerActions().focusOtherPane();
     EXPECT_EQ(workspace->activePane(), ReaderPane::reference);
-    workspace->primaryView()->activate()();
+    workspace->primaryView()->controller()->activate()();
     EXPECT_EQ(workspace->activePane(), ReaderPane::primary);
     EXPECT_EQ(workspace->focusToken(), 2);
 }
@@ -181,8 +181,8 @@ TEST_F(ReaderWorkspaceTest, EachPaneIsToldTheOtherPanesPaperAndTheWindowClosesCl
     EXPECT_EQ(choices.constLast().startFolder, QFileInfo(left).absolutePath());
     ASSERT_TRUE(showsPaper(ReaderPane::reference));
     QApplication::processEvents();
-    EXPECT_EQ(workspace->referenceView()->peerURL(), QUrl::fromLocalFile(left));
-    EXPECT_EQ(workspace->primaryView()->peerURL(), QUrl::fromLocalFile(chosen));
+    EXPECT_EQ(workspace->referenceView()->controller()->peerURL(), QUrl::fromLocalFile(left));
+    EXPECT_EQ(workspace->primaryView()->controller()->peerURL(), QUrl::fromLocalFile(chosen));
     EXPECT_EQ(workspace->actions()->hasDocument, true);
     // Both panes save their reading state as the workspace goes.
     workspace.reset();
@@ -192,13 +192,13 @@ TEST_F(ReaderWorkspaceTest, ThePalettesPaneSwitchActsThroughTheWorkspace)
 {
     openComparison();
     ContentView *reference = workspace->referenceView();
-    reference->setShowCommandPalette(true);
+    reference->controller()->setShowCommandPalette(true);
     auto *palette = reference->findChild<ReaderCommandPalette *>();
     ASSERT_NE(palette, nullptr);
     palette->setQuery(QStringLiteral("focusPane"));
     palette->submit();
     EXPECT_TRUE(QTest::qWaitFor([&] { return workspace->activePane() == ReaderPane::primary; }, 1000));
-    EXPECT_FALSE(reference->showCommandPalette());
+    EXPECT_FALSE(reference->controller()->showCommandPalette());
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 
 #include "platform/Preferences.h"
 #include "support/TestEnv.h"
-#include "window/ReaderActions.h"
+#include "pane/ReaderActions.h"
 #include "workspace/ReaderCommandRegistry.h"
 
 #include <QStringList>

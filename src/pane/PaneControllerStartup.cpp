@@ -1,7 +1,7 @@
 // What a pane opens by itself: once at start-up, on every new open request
 // of the workspace, and for a file dropped on it.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "history/ReadingHistory.h"
 #include "model/ReflowTypography.h"
@@ -10,27 +10,18 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
 
 namespace folvan::window {
 
-void ContentView::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    startUp();
-}
-
-QVariantMap ContentView::reflowAppearance() const
+QVariantMap PaneController::reflowAppearance() const
 {
     if (const std::optional<QVariantMap> &appearance = m_viewModel->reflowAppearance())
         return *appearance;
     return ReflowTypography::effective(platform::Preferences::shared());
 }
 
-void ContentView::startUp()
+void PaneController::startUp()
 {
     if (m_didStart)
         return;
@@ -58,12 +49,12 @@ void ContentView::startUp()
 
 // The onboarding itself belongs to the help and onboarding views; the pane
 // raises its flag, over which that view is shown.
-void ContentView::scheduleOnboarding()
+void PaneController::scheduleOnboarding()
 {
     platform::runAfter(this, kOnboardingDelaySeconds, [this] { setShowOnboarding(true); });
 }
 
-void ContentView::openRequestDidChange()
+void PaneController::openRequestDidChange()
 {
     // Before the pane is first shown, its start-up opens the request: a
     // file handed over at start is opened once.
@@ -71,37 +62,12 @@ void ContentView::openRequestDidChange()
         loadPDF(m_openRequest->url);
 }
 
-bool ContentView::openDroppedFile(const QUrl &url)
+bool PaneController::openDroppedFile(const QUrl &url)
 {
     if (url.isEmpty() || QFileInfo(url.path()).suffix().toLower() != QLatin1String("pdf"))
         return false;
     platform::runOnMain(this, [this, url] { loadPDF(url); });
     return true;
-}
-
-void ContentView::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!event->mimeData()->hasUrls())
-        return;
-    setIsDragTargeted(true);
-    event->acceptProposedAction();
-}
-
-void ContentView::dragLeaveEvent(QDragLeaveEvent *event)
-{
-    setIsDragTargeted(false);
-    QWidget::dragLeaveEvent(event);
-}
-
-void ContentView::dropEvent(QDropEvent *event)
-{
-    setIsDragTargeted(false);
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty())
-        return;
-    // Only the first item counts; anything but a PDF is let go silently.
-    event->acceptProposedAction();
-    openDroppedFile(urls.constFirst());
 }
 
 } // namespace folvan::window

@@ -1,14 +1,14 @@
 // Choosing a paper in the open panel, showing a paper note's source passage
 // and closing the paper.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "history/ReadingHistory.h"
 #include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Preferences.h"
-#include "window/PanePaths.h"
+#include "pane/PanePaths.h"
 
 namespace folvan::window {
 
@@ -18,17 +18,19 @@ const QString kLastAccessedDirectory = QStringLiteral("lastAccessedDirectory");
 
 } // namespace
 
-void ContentView::selectAndOpenPDF()
+void PaneController::selectAndOpenPDF()
 {
+    if (!m_fileChooser)
+        return;
     platform::Preferences &defaults = platform::Preferences::shared();
-    const std::optional<QUrl> url = m_fileChooser->choosePDF(this, defaults.urlValue(kLastAccessedDirectory));
+    const std::optional<QUrl> url = m_fileChooser->choosePDF(defaults.urlValue(kLastAccessedDirectory));
     if (!url || url->isEmpty())
         return;
     defaults.setValue(kLastAccessedDirectory, url->adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash));
     loadPDF(*url);
 }
 
-void ContentView::openNoteSource(const PaperNote &note)
+void PaneController::openNoteSource(const PaperNote &note)
 {
     const std::optional<QString> path = paperNotes().resolve(note.paperID);
     if (!path)
@@ -49,7 +51,7 @@ void ContentView::openNoteSource(const PaperNote &note)
     m_viewModel->navigate(location, true);
 }
 
-void ContentView::closePDF()
+void PaneController::closePDF()
 {
     saveReading(true);
     history().flush();

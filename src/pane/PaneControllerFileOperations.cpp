@@ -1,7 +1,7 @@
 // Operations on the open paper's file (move, reveal, open elsewhere, trash)
 // and how a pane follows what the other pane did to a paper both show.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "history/ReadingHistory.h"
 #include "annotations/PaneAnnotations.h"
@@ -12,8 +12,8 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
-#include "window/PaneNotifications.h"
-#include "window/PanePaths.h"
+#include "pane/PaneNotifications.h"
+#include "pane/PanePaths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,15 +34,17 @@ std::optional<QUrl> urlValue(const QVariantMap &userInfo, const QString &key)
 
 } // namespace
 
-void ContentView::moveCurrentPDF()
+void PaneController::moveCurrentPDF()
 {
     const QUrl oldURL = m_viewModel->pdfDocumentURL();
     if (oldURL.isEmpty())
         return;
+    if (!m_fileChooser)
+        return;
     const QString key = QStringLiteral("lastMovePanelURL");
     platform::Preferences &defaults = platform::Preferences::shared();
     const std::optional<QUrl> folder =
-        m_fileChooser->chooseFolder(this, QStringLiteral("选择目标文件夹"), QStringLiteral("移动"), defaults.urlValue(key));
+        m_fileChooser->chooseFolder(QStringLiteral("选择目标文件夹"), QStringLiteral("移动"), defaults.urlValue(key));
     if (!folder || folder->isEmpty())
         return;
     defaults.setValue(key, *folder);
@@ -56,7 +58,7 @@ void ContentView::moveCurrentPDF()
     platform::runOnMain(this, [this, oldURL, newURL] { completeMove(oldURL, newURL); });
 }
 
-void ContentView::completeMove(const QUrl &oldURL, const QUrl &newURL)
+void PaneController::completeMove(const QUrl &oldURL, const QUrl &newURL)
 {
     relocateOpenPaper(oldURL, newURL);
     saveReading(false);
@@ -66,7 +68,7 @@ void ContentView::completeMove(const QUrl &oldURL, const QUrl &newURL)
     postRelocation(oldURL, newURL);
 }
 
-void ContentView::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
+void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
 {
     SharedPDFViewModel &model = *m_viewModel;
     history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
@@ -79,7 +81,7 @@ void ContentView::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
     model.persistBookmarks();
 }
 
-void ContentView::postRelocation(const QUrl &oldURL, const QUrl &newURL)
+void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)
 {
     platform::NotificationCenter::shared().post(
         kDocumentRelocatedNotification,
@@ -88,21 +90,21 @@ void ContentView::postRelocation(const QUrl &oldURL, const QUrl &newURL)
          {QStringLiteral("new"), newURL}});
 }
 
-void ContentView::showPDFInFinder()
+void PaneController::showPDFInFinder()
 {
     const QUrl url = m_viewModel->pdfDocumentURL();
     if (!url.isEmpty())
         platform::revealInFileManager(url.toLocalFile());
 }
 
-void ContentView::openPDFInDefaultViewer()
+void PaneController::openPDFInDefaultViewer()
 {
     const QUrl url = m_viewModel->pdfDocumentURL();
     if (!url.isEmpty())
         platform::openInDefaultApplication(url);
 }
 
-void ContentView::deleteCurrentPDF()
+void PaneController::deleteCurrentPDF()
 {
     const QUrl url = m_viewModel->pdfDocumentURL();
     if (url.isEmpty()) {
@@ -127,14 +129,14 @@ void ContentView::deleteCurrentPDF()
     closePDF();
 }
 
-bool ContentView::postedByThisPane(const QVariantMap &userInfo) const
+bool PaneController::postedByThisPane(const QVariantMap &userInfo) const
 {
     const QVariant session = userInfo.value(kSession);
     return session.metaType() == QMetaType::fromType<QUuid>()
         && session.toUuid() == m_viewModel->readingSessionID();
 }
 
-void ContentView::handleRelocation(const QVariantMap &userInfo)
+void PaneController::handleRelocation(const QVariantMap &userInfo)
 {
     if (postedByThisPane(userInfo))
         return;
@@ -149,7 +151,7 @@ void ContentView::handleRelocation(const QVariantMap &userInfo)
     m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
 }
 
-void ContentView::handleTrash(const QVariantMap &userInfo)
+void PaneController::handleTrash(const QVariantMap &userInfo)
 {
     if (postedByThisPane(userInfo))
         return;

@@ -3,6 +3,8 @@
 // (book or page, reflow, zoom, reset, a new note, the annotation summary,
 // the page layout).
 
+#include "pane/PaneController.h"
+
 #include "annotations/PaneAnnotations.h"
 #include "annotations/ReflowTextMap.h"
 #include "model/ReflowTypography.h"
@@ -11,8 +13,6 @@
 #include "platform/Desktop.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
-#include "window/ContentView.h"
-#include "window/HeaderButtons.h"
 
 #include <QPointer>
 #include <QUndoStack>
@@ -36,12 +36,12 @@ platform::Preferences &defaults()
 
 } // namespace
 
-ReaderActions ContentView::readerActions()
+ReaderActions PaneController::readerActions()
 {
     // The closures reach the pane through a guarded pointer: a record kept
     // by a menu or the palette acts on the live pane, and on nothing once
     // the pane is gone.
-    QPointer<ContentView> pane(this);
+    QPointer<PaneController> pane(this);
     auto on = [pane](auto operation) {
         return [pane, operation] {
             if (pane)
@@ -55,59 +55,59 @@ ReaderActions ContentView::readerActions()
     actions.isBook = m_flipBookMode && !m_reflowMode;
     actions.searchVisible = model->showSearch();
     actions.hasMatches = !model->searchResults().empty();
-    actions.open = on([](ContentView *p) { p->selectAndOpenPDF(); });
+    actions.open = on([](PaneController *p) { p->selectAndOpenPDF(); });
     actions.openRecent = [pane](const QUrl &url) {
         if (pane)
             pane->loadPDF(url);
     };
-    actions.pod = on([](ContentView *p) { p->openShortPDF(); });
-    actions.move = on([](ContentView *p) { p->moveCurrentPDF(); });
-    actions.reveal = on([](ContentView *p) { p->showPDFInFinder(); });
-    actions.external = on([](ContentView *p) { p->openPDFInDefaultViewer(); });
-    actions.trash = on([](ContentView *p) { p->setShowDeleteConfirmation(true); });
-    actions.close = on([](ContentView *p) { p->closePDF(); });
-    actions.rename = on([](ContentView *p) { p->beginRename(); });
-    actions.find = on([](ContentView *p) { p->findInPDF(); });
+    actions.pod = on([](PaneController *p) { p->openShortPDF(); });
+    actions.move = on([](PaneController *p) { p->moveCurrentPDF(); });
+    actions.reveal = on([](PaneController *p) { p->showPDFInFinder(); });
+    actions.external = on([](PaneController *p) { p->openPDFInDefaultViewer(); });
+    actions.trash = on([](PaneController *p) { p->setShowDeleteConfirmation(true); });
+    actions.close = on([](PaneController *p) { p->closePDF(); });
+    actions.rename = on([](PaneController *p) { p->beginRename(); });
+    actions.find = on([](PaneController *p) { p->findInPDF(); });
     actions.nextMatch = [pane](bool forward) {
         if (pane)
             pane->stepSearch(forward);
     };
-    actions.switchMode = on([](ContentView *p) { p->switchMode(); });
-    actions.reflow = on([](ContentView *p) { p->toggleReflow(); });
-    actions.newNote = on([](ContentView *p) { p->createPaperNote(); });
-    actions.outline = on([](ContentView *p) { toggleFlag(p, &ContentView::showOutline, &ContentView::setShowOutline); });
-    actions.notes = on([](ContentView *p) { toggleFlag(p, &ContentView::showNotes, &ContentView::setShowNotes); });
-    actions.scholar = on([](ContentView *p) { toggleFlag(p, &ContentView::showGG, &ContentView::setShowGG); });
-    actions.help = on([](ContentView *p) { p->setShowShortcuts(true); });
+    actions.switchMode = on([](PaneController *p) { p->switchMode(); });
+    actions.reflow = on([](PaneController *p) { p->toggleReflow(); });
+    actions.newNote = on([](PaneController *p) { p->createPaperNote(); });
+    actions.outline = on([](PaneController *p) { p->toggleFlag(&PaneController::showOutline, &PaneController::setShowOutline); });
+    actions.notes = on([](PaneController *p) { p->toggleFlag(&PaneController::showNotes, &PaneController::setShowNotes); });
+    actions.scholar = on([](PaneController *p) { p->toggleFlag(&PaneController::showGG, &PaneController::setShowGG); });
+    actions.help = on([](PaneController *p) { p->setShowShortcuts(true); });
     actions.zoom = [pane](double step) {
         if (pane)
             pane->zoom(step);
     };
-    actions.resetView = on([](ContentView *p) { p->resetView(); });
+    actions.resetView = on([](PaneController *p) { p->resetView(); });
     actions.canGoBack = !model->backLocations().empty();
     actions.canGoForward = !model->forwardLocations().empty();
-    actions.goBack = on([](ContentView *p) { p->viewModel()->returnLocation(false); });
-    actions.goForward = on([](ContentView *p) { p->viewModel()->returnLocation(true); });
-    actions.bookmark = on([](ContentView *p) { p->viewModel()->toggleBookmark(); });
-    actions.copy = on([](ContentView *p) { p->viewModel()->copySelection(); });
+    actions.goBack = on([](PaneController *p) { p->viewModel()->returnLocation(false); });
+    actions.goForward = on([](PaneController *p) { p->viewModel()->returnLocation(true); });
+    actions.bookmark = on([](PaneController *p) { p->viewModel()->toggleBookmark(); });
+    actions.copy = on([](PaneController *p) { p->viewModel()->copySelection(); });
     actions.hasSelection = !model->selectionText().isEmpty();
     actions.hasAnnotations = !m_annotations->annotationItems().empty();
     actions.canUndoAnnotation = m_annotations->canUndoAnnotation();
     actions.canRedoAnnotation = m_annotations->canRedoAnnotation();
-    actions.highlight = on([](ContentView *p) { p->annotations()->addMarkup(QStringLiteral("highlight"), QString()); });
-    actions.underline = on([](ContentView *p) { p->annotations()->addMarkup(QStringLiteral("underline"), QString()); });
-    actions.undoAnnotation = on([](ContentView *p) {
+    actions.highlight = on([](PaneController *p) { p->annotations()->addMarkup(QStringLiteral("highlight"), QString()); });
+    actions.underline = on([](PaneController *p) { p->annotations()->addMarkup(QStringLiteral("underline"), QString()); });
+    actions.undoAnnotation = on([](PaneController *p) {
         p->annotations()->annotationUndoManager()->undo();
         p->annotations()->updateAnnotationUndoState();
     });
-    actions.redoAnnotation = on([](ContentView *p) {
+    actions.redoAnnotation = on([](PaneController *p) {
         p->annotations()->annotationUndoManager()->redo();
         p->annotations()->updateAnnotationUndoState();
     });
-    actions.copyAnnotations = on([](ContentView *p) { p->copyAnnotations(); });
-    actions.exportAnnotations = on([](ContentView *p) { p->annotations()->exportAnnotationSummary(); });
-    actions.exportPDF = on([](ContentView *p) { p->annotations()->exportAnnotatedPDF(); });
-    actions.commandPalette = on([](ContentView *p) { p->setShowCommandPalette(true); });
+    actions.copyAnnotations = on([](PaneController *p) { p->copyAnnotations(); });
+    actions.exportAnnotations = on([](PaneController *p) { p->annotations()->exportAnnotationSummary(); });
+    actions.exportPDF = on([](PaneController *p) { p->annotations()->exportAnnotatedPDF(); });
+    actions.commandPalette = on([](PaneController *p) { p->setShowCommandPalette(true); });
     actions.comparisonOpen = m_isSplit;
     actions.toggleComparison = m_toggleComparison;
     actions.focusOtherPane = [] {};
@@ -119,7 +119,7 @@ ReaderActions ContentView::readerActions()
     return actions;
 }
 
-ReaderPaneSnapshot ContentView::snapshot()
+ReaderPaneSnapshot PaneController::snapshot()
 {
     ReaderPaneSnapshot snapshot;
     snapshot.pane = m_pane;
@@ -132,25 +132,25 @@ ReaderPaneSnapshot ContentView::snapshot()
 
 // The snapshot is compared after the current change has run its course and
 // reported only when it differs from the last one reported.
-void ContentView::connectCommandSurface()
+void PaneController::connectCommandSurface()
 {
     SharedPDFViewModel *model = m_viewModel;
     for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
                         &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchResultsChanged,
                         &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
                         &SharedPDFViewModel::selectionTextChanged})
-        connect(model, signal, this, &ContentView::scheduleSnapshotCheck);
+        connect(model, signal, this, &PaneController::scheduleSnapshotCheck);
     for (auto signal : {&annotations::PaneAnnotations::annotationRevisionChanged,
                         &annotations::PaneAnnotations::canUndoAnnotationChanged,
                         &annotations::PaneAnnotations::canRedoAnnotationChanged})
-        connect(m_annotations, signal, this, &ContentView::scheduleSnapshotCheck);
-    for (auto signal : {&ContentView::flipBookModeChanged, &ContentView::reflowModeChanged,
-                        &ContentView::pageLayoutChanged, &ContentView::isSplitChanged})
-        connect(this, signal, this, &ContentView::scheduleSnapshotCheck);
+        connect(m_annotations, signal, this, &PaneController::scheduleSnapshotCheck);
+    for (auto signal : {&PaneController::flipBookModeChanged, &PaneController::reflowModeChanged,
+                        &PaneController::pageLayoutChanged, &PaneController::isSplitChanged})
+        connect(this, signal, this, &PaneController::scheduleSnapshotCheck);
     scheduleSnapshotCheck();
 }
 
-void ContentView::scheduleSnapshotCheck()
+void PaneController::scheduleSnapshotCheck()
 {
     if (m_snapshotCheckScheduled)
         return;
@@ -167,12 +167,12 @@ void ContentView::scheduleSnapshotCheck()
 
 // ---- Book, page and reflow ----------------------------------------------------
 
-bool ContentView::readingMode() const
+bool PaneController::readingMode() const
 {
     return m_flipBookMode && !m_reflowMode;
 }
 
-void ContentView::setReadingMode(bool value)
+void PaneController::setReadingMode(bool value)
 {
     setReflowMode(false);
     if (value == m_flipBookMode)
@@ -187,7 +187,7 @@ void ContentView::setReadingMode(bool value)
     setFlipBookMode(value);
 }
 
-void ContentView::switchMode()
+void PaneController::switchMode()
 {
     if (m_reflowMode) {
         toggleReflow();
@@ -196,22 +196,22 @@ void ContentView::switchMode()
     setReadingMode(!readingMode());
 }
 
-void ContentView::toggleReflow()
+void PaneController::toggleReflow()
 {
     if (!m_viewModel->pdfDocument())
         return;
     if (!m_reflowMode)
         m_viewModel->captureNativeReading();
     m_viewModel->clearBookSelection();
-    if (m_pageView && m_pageView->pdfView())
-        m_pageView->pdfView()->clearSelection();
+    if (NativePDFViewInterface *native = m_viewModel->nativePDFView())
+        native->clearSelection();
     m_viewModel->setBookTextMode(false);
     m_viewModel->setTextSelectionMode(false);
     setReflowMode(!m_reflowMode);
     m_viewModel->setJumpToPage(m_viewModel->currentPageIndex());
 }
 
-void ContentView::showOriginal(const ReadingLocation &location)
+void PaneController::showOriginal(const ReadingLocation &location)
 {
     if (m_reflowMode)
         toggleReflow();
@@ -220,7 +220,7 @@ void ContentView::showOriginal(const ReadingLocation &location)
 
 // ---- Zoom and reset -----------------------------------------------------------------
 
-void ContentView::zoom(double step)
+void PaneController::zoom(double step)
 {
     if (m_reflowMode) {
         QVariantMap appearance = reflowAppearance();
@@ -236,13 +236,13 @@ void ContentView::zoom(double step)
     zoomTo(std::min(std::max(m_scaleFactor + step, kMinZoom), kMaxZoom));
 }
 
-void ContentView::zoomTo(double factor)
+void PaneController::zoomTo(double factor)
 {
     setScaleFactor(factor);
     defaults().setValue(kScaleFactorKey, factor);
 }
 
-void ContentView::resetView()
+void PaneController::resetView()
 {
     if (m_reflowMode) {
         m_viewModel->setReflowAppearance(ReflowTypography::defaults());
@@ -256,7 +256,7 @@ void ContentView::resetView()
 
 // ---- Notes, annotations, layout --------------------------------------------------
 
-void ContentView::createPaperNote()
+void PaneController::createPaperNote()
 {
     const auto &document = m_viewModel->pdfDocument();
     if (!m_currentPaperID || !document)
@@ -267,7 +267,7 @@ void ContentView::createPaperNote()
     createPaperNote(sources);
 }
 
-void ContentView::createPaperNote(const std::vector<ReadingTextSource> &sources)
+void PaneController::createPaperNote(const std::vector<ReadingTextSource> &sources)
 {
     if (!m_currentPaperID || !m_viewModel->pdfDocument())
         return;
@@ -293,13 +293,18 @@ void ContentView::createPaperNote(const std::vector<ReadingTextSource> &sources)
     setShowNotes(true);
 }
 
-void ContentView::copyAnnotations()
+void PaneController::copyAnnotations()
 {
     if (const std::optional<QString> summary = m_annotations->annotationSummary())
         platform::setClipboardText(*summary);
 }
 
-void ContentView::choosePageLayout(const QString &value)
+void PaneController::toggleFlag(bool (PaneController::*get)() const, void (PaneController::*set)(bool))
+{
+    (this->*set)(!(this->*get)());
+}
+
+void PaneController::choosePageLayout(const QString &value)
 {
     setPageLayout(value == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
 }

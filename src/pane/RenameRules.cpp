@@ -1,4 +1,4 @@
-#include "window/RenameRules.h"
+#include "pane/RenameRules.h"
 
 #include "platform/Preferences.h"
 

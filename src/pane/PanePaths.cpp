@@ -1,4 +1,4 @@
-#include "window/PanePaths.h"
+#include "pane/PanePaths.h"
 
 #include "platform/DocumentHash.h"
 

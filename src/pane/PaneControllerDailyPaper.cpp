@@ -1,7 +1,7 @@
 // Daily paper: the reader picks a folder and the pane opens the PDF in it
 // with the fewest pages.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "engine/PdfDocument.h"
 #include "history/ReadingHistory.h"
@@ -25,12 +25,14 @@ bool pathSortsBefore(const QUrl &a, const QUrl &b)
 
 } // namespace
 
-void ContentView::openShortPDF()
+void PaneController::openShortPDF()
 {
+    if (!m_fileChooser)
+        return;
     const QString key = QStringLiteral("lastAccessedDirectory");
     platform::Preferences &defaults = platform::Preferences::shared();
     const std::optional<QUrl> folder =
-        m_fileChooser->chooseFolder(this, QStringLiteral("选择论文文件夹，将打开页数最少的 PDF"),
+        m_fileChooser->chooseFolder(QStringLiteral("选择论文文件夹，将打开页数最少的 PDF"),
                                     QStringLiteral("选择文件夹"), defaults.urlValue(key));
     if (!folder || folder->isEmpty())
         return;
@@ -38,7 +40,7 @@ void ContentView::openShortPDF()
     loadShortPDF(getPDFsFromFolder(*folder));
 }
 
-QList<QUrl> ContentView::getPDFsFromFolder(const QUrl &folder)
+QList<QUrl> PaneController::getPDFsFromFolder(const QUrl &folder)
 {
     QList<QUrl> urls;
     const QDir dir(folder.toLocalFile());
@@ -53,12 +55,12 @@ QList<QUrl> ContentView::getPDFsFromFolder(const QUrl &folder)
     return urls;
 }
 
-void ContentView::loadShortPDF(const QList<QUrl> &urls)
+void PaneController::loadShortPDF(const QList<QUrl> &urls)
 {
     saveReading(false);
     history().flush();
     m_openGeneration = QUuid::createUuid();
-    platform::runConcurrently([pane = QPointer<ContentView>(this), token = m_openGeneration, urls] {
+    platform::runConcurrently([pane = QPointer<PaneController>(this), token = m_openGeneration, urls] {
         std::optional<QUrl> choice = pickShortestPaper(urls);
         platform::runOnMain([pane, token, choice] {
             if (pane)
@@ -67,7 +69,7 @@ void ContentView::loadShortPDF(const QList<QUrl> &urls)
     });
 }
 
-std::optional<QUrl> ContentView::pickShortestPaper(const QList<QUrl> &urls)
+std::optional<QUrl> PaneController::pickShortestPaper(const QList<QUrl> &urls)
 {
     std::optional<QUrl> best;
     int bestPages = 0;
@@ -88,7 +90,7 @@ std::optional<QUrl> ContentView::pickShortestPaper(const QList<QUrl> &urls)
     return best;
 }
 
-void ContentView::finishDailyPaper(const QUuid &token, const std::optional<QUrl> &choice)
+void PaneController::finishDailyPaper(const QUuid &token, const std::optional<QUrl> &choice)
 {
     if (token != m_openGeneration)
         return;

@@ -1,14 +1,14 @@
 // Renaming the open paper's file within its folder.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
-#include "window/PanePaths.h"
-#include "window/RenameRules.h"
+#include "pane/PanePaths.h"
+#include "pane/RenameRules.h"
 
 #include <QFileInfo>
 
@@ -28,7 +28,7 @@ bool isValidFileName(const QString &name)
 
 } // namespace
 
-void ContentView::beginRename()
+void PaneController::beginRename()
 {
     if (m_viewModel->pdfDocumentURL().isEmpty())
         return;
@@ -38,13 +38,13 @@ void ContentView::beginRename()
     platform::runOnMain(this, [this] { setFilenameFocused(true); });
 }
 
-void ContentView::commitRename()
+void PaneController::commitRename()
 {
     renamePDF(m_editableFileName);
     setIsEditing(false);
 }
 
-void ContentView::renamePDF(const QString &typedName)
+void PaneController::renamePDF(const QString &typedName)
 {
     const QUrl oldURL = m_viewModel->pdfDocumentURL();
     if (oldURL.isEmpty())

@@ -4,7 +4,7 @@
 // which pane, a request to open a file in a pane, and what a pane reports
 // about itself.
 
-#include "window/ReaderActions.h"
+#include "pane/ReaderActions.h"
 
 #include <QUrl>
 #include <QUuid>

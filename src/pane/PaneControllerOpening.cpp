@@ -1,6 +1,6 @@
 // Opening a paper in the pane and keeping its reading state in the history.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "engine/PdfDocument.h"
 #include "history/ReadingHistory.h"
@@ -8,13 +8,13 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Queues.h"
-#include "window/PanePaths.h"
+#include "pane/PanePaths.h"
 
 #include <algorithm>
 
 namespace folvan::window {
 
-void ContentView::loadPDF(const QUrl &url, std::optional<int> preferredPage, std::optional<ReadingTextSource> source)
+void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, std::optional<ReadingTextSource> source)
 {
     paperNotes().flush();
     saveReading(true);
@@ -35,7 +35,7 @@ void ContentView::loadPDF(const QUrl &url, std::optional<int> preferredPage, std
     load.preferredPage = preferredPage;
     load.source = std::move(source);
 
-    platform::runConcurrently([pane = QPointer<ContentView>(this), load = std::move(load)]() mutable {
+    platform::runConcurrently([pane = QPointer<PaneController>(this), load = std::move(load)]() mutable {
         if (load.url.isLocalFile())
             load.document = engine::PdfDocument::open(load.url.toLocalFile(), &load.error);
         // A pane that is gone by then drops the result.
@@ -46,7 +46,7 @@ void ContentView::loadPDF(const QUrl &url, std::optional<int> preferredPage, std
     });
 }
 
-void ContentView::applyLoadedDocument(PendingDocumentLoad load)
+void PaneController::applyLoadedDocument(PendingDocumentLoad load)
 {
     if (load.generation != m_openGeneration)
         return;
@@ -118,7 +118,7 @@ void ContentView::applyLoadedDocument(PendingDocumentLoad load)
     history().opened(load.url.toLocalFile(), normalized);
 }
 
-bool ContentView::isKnownInHistory(const QUrl &url) const
+bool PaneController::isKnownInHistory(const QUrl &url) const
 {
     const QString target = standardizedFilePath(url);
     if (target.isEmpty())
@@ -130,7 +130,7 @@ bool ContentView::isKnownInHistory(const QUrl &url) const
     });
 }
 
-DocumentReadingState ContentView::documentState() const
+DocumentReadingState PaneController::documentState() const
 {
     DocumentReadingState state;
     state.page = m_viewModel->currentPageIndex();
@@ -144,7 +144,7 @@ DocumentReadingState ContentView::documentState() const
     return state;
 }
 
-std::optional<DocumentReadingState> ContentView::readingToSave(bool captureNative) const
+std::optional<DocumentReadingState> PaneController::readingToSave(bool captureNative) const
 {
     const SharedPDFViewModel &model = *m_viewModel;
     const QUrl url = model.pdfDocumentURL();
@@ -174,13 +174,13 @@ std::optional<DocumentReadingState> ContentView::readingToSave(bool captureNativ
     return state;
 }
 
-void ContentView::saveReading(bool captureNative)
+void PaneController::saveReading(bool captureNative)
 {
     if (const std::optional<DocumentReadingState> state = readingToSave(captureNative))
         history().update(m_viewModel->pdfDocumentURL().toLocalFile(), *state);
 }
 
-void ContentView::saveAndFlush()
+void PaneController::saveAndFlush()
 {
     saveReading(true);
     m_viewModel->retryUnsavedSideFiles();

@@ -3,7 +3,7 @@
 // batches while it goes on, each batch taken only while it still answers
 // the question on screen.
 
-#include "window/ContentView.h"
+#include "pane/PaneController.h"
 
 #include "engine/PdfDocument.h"
 #include "engine/PdfSearch.h"
@@ -14,13 +14,13 @@
 
 namespace folvan::window {
 
-platform::SerialQueue &ContentView::readingSearchQueue()
+platform::SerialQueue &PaneController::readingSearchQueue()
 {
     static platform::SerialQueue *queue = new platform::SerialQueue(QStringLiteral("Folvan.text-search"));
     return *queue;
 }
 
-void ContentView::cancelSearchWork()
+void PaneController::cancelSearchWork()
 {
     m_searchWork->cancel();
     if (m_searchStop) {
@@ -32,7 +32,7 @@ void ContentView::cancelSearchWork()
 // An open that failed (or a daily paper that found nothing) leaves the
 // paper that was shown; a search it cancelled before it started is asked
 // again of that paper.
-void ContentView::resumeInterruptedSearch()
+void PaneController::resumeInterruptedSearch()
 {
     if (!m_searchInterruptedByOpen)
         return;
@@ -40,7 +40,7 @@ void ContentView::resumeInterruptedSearch()
     searchTextDidChange();
 }
 
-void ContentView::findInPDF()
+void PaneController::findInPDF()
 {
     if (!m_viewModel->pdfDocument())
         return;
@@ -49,7 +49,7 @@ void ContentView::findInPDF()
     platform::runOnMain(this, [this] { setSearchFocused(true); });
 }
 
-void ContentView::stepSearch(bool forward)
+void PaneController::stepSearch(bool forward)
 {
     // In the reflow view, the results it shows inside images are passed over.
     const int target = m_viewModel->searchStepTarget(forward);
@@ -59,7 +59,7 @@ void ContentView::stepSearch(bool forward)
     m_viewModel->showCurrentSearchResult(false);
 }
 
-void ContentView::closeSearch()
+void PaneController::closeSearch()
 {
     cancelSearchWork();
     setSearchRunning(false);
@@ -71,7 +71,7 @@ void ContentView::closeSearch()
     m_viewModel->rebuildSearchRects();
 }
 
-void ContentView::searchTextDidChange()
+void PaneController::searchTextDidChange()
 {
     cancelSearchWork();
     setSearchRunning(false);
@@ -88,7 +88,7 @@ void ContentView::searchTextDidChange()
         return;
     setSearchRunning(true);
 
-    const QPointer<ContentView> pane(this);
+    const QPointer<PaneController> pane(this);
     // Held weakly: a search does not keep a paper alive that the pane let go.
     const std::weak_ptr<engine::PdfDocument> searched = document;
     auto stop = std::make_shared<std::atomic_bool>(false);
@@ -98,7 +98,7 @@ void ContentView::searchTextDidChange()
     });
 }
 
-void ContentView::runSearch(QPointer<ContentView> pane, std::weak_ptr<engine::PdfDocument> searched, QString query,
+void PaneController::runSearch(QPointer<PaneController> pane, std::weak_ptr<engine::PdfDocument> searched, QString query,
                             std::shared_ptr<std::atomic_bool> stop)
 {
     // The first matches go at once, the next ones together every so often,
@@ -138,7 +138,7 @@ void ContentView::runSearch(QPointer<ContentView> pane, std::weak_ptr<engine::Pd
     send(true);
 }
 
-void ContentView::deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
+void PaneController::deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
                                 const std::weak_ptr<engine::PdfDocument> &searched, const QString &query,
                                 SearchBatch batch, bool last)
 {
