@@ -1,142 +1,14 @@
 #pragma once
 
-// Shared helpers of the pane tests: fixture papers, a pane with a fake
-// presenter and file chooser, and waiting for the pane's queued work.
+// Shared helpers of the pane widget tests: a pane with a fake presenter and
+// file chooser (the fixture papers, fakes and waiting are those of the
+// controller tests).
 
-#include "annotations/PaneAnnotations.h"
-#include "fixtures/PdfFixtureWriter.h"
-#include "history/ReadingHistory.h"
-#include "model/SharedPDFViewModel.h"
-#include "notes/PaperNotesStore.h"
-#include "platform/Preferences.h"
-#include "platform/Queues.h"
-#include "support/TestEnv.h"
+#include "../pane/PaneControllerTestSupport.h"
 #include "web/WebView.h"
 #include "window/ContentView.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QThread>
-#include <QThreadPool>
-
-#include <deque>
-#include <functional>
-#include <memory>
-
 namespace folvan::window::test {
-
-// Runs the event loop until `done` holds or `timeoutMs` passed; returns
-// whether it holds.
-inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-// Runs the event loop until the work the panes handed to other threads has
-// finished and everything it and the panes queued for the main thread has
-// run: a later turn in which nothing more will happen by itself.
-inline void drain()
-{
-    for (int quiet = 0; quiet < 2;) {
-        const bool busy = QThreadPool::globalInstance()->activeThreadCount() > 0;
-        QThreadPool::globalInstance()->waitForDone();
-        bool reached = false;
-        platform::runOnMain([&reached] { reached = true; });
-        while (!reached)
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        quiet = busy ? 0 : quiet + 1;
-    }
-}
-
-
-// A PDF of `pages` Letter pages; page i holds "Page i" and `text`.
-inline bool writePaper(const QString &path, int pages, const QString &text = QStringLiteral("alpha beta"))
-{
-    engine::PdfFixtureWriter writer;
-    for (int i = 0; i < pages; ++i) {
-        writer.addPage();
-        writer.addText(i, QPointF(72, 700), QStringLiteral("Page %1").arg(i + 1));
-        writer.addText(i, QPointF(72, 650), text);
-    }
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    return writer.save(path);
-}
-
-// Writes `bytes` as the whole file at `path`.
-inline bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-struct PresenterLog {
-    QStringList alerts;
-    bool confirmAnswer = true;
-    int confirmations = 0;
-};
-
-class FakePresenter : public PanePresenter {
-public:
-    explicit FakePresenter(std::shared_ptr<PresenterLog> log) : m_log(std::move(log)) {}
-    void showAlert(const QString &, const QString &message, const QString &) override
-    {
-        m_log->alerts << message;
-    }
-    bool confirm(const QString &, const QString &, const QString &, const QString &) override
-    {
-        ++m_log->confirmations;
-        return m_log->confirmAnswer;
-    }
-
-private:
-    std::shared_ptr<PresenterLog> m_log;
-};
-
-// Answers the panels with the queued URLs (none when the queue is empty)
-// and records where each panel started.
-struct ChooserScript {
-    std::deque<std::optional<QUrl>> answers;
-    QList<QUrl> startFolders;
-};
-
-class FakeChooser : public PaneFileChooser {
-public:
-    explicit FakeChooser(std::shared_ptr<ChooserScript> script) : m_script(std::move(script)) {}
-    std::optional<QUrl> choosePDF(const QUrl &start) override { return next(start); }
-    std::optional<QUrl> chooseFolder(const QString &, const QString &, const QUrl &start) override
-    {
-        return next(start);
-    }
-
-private:
-    std::optional<QUrl> next(const QUrl &start)
-    {
-        m_script->startFolders << start;
-        if (m_script->answers.empty())
-            return std::nullopt;
-        std::optional<QUrl> answer = m_script->answers.front();
-        m_script->answers.pop_front();
-        return answer;
-    }
-    std::shared_ptr<ChooserScript> m_script;
-};
 
 // A test with its own data folder and preferences, and panes that report to
 // fakes.

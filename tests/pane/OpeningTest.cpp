@@ -1,7 +1,7 @@
 // Opening papers in a pane: the generation token, the stored reading state,
 // the side files, the known-paper fit, and when the state is written back.
 
-#include "PaneTestSupport.h"
+#include "PaneControllerTestSupport.h"
 
 #include "annotations/ReadingMarkup.h"
 
@@ -15,7 +15,7 @@ namespace folvan::window::test {
 
 namespace {
 
-using OpeningTest = PaneTest;
+using OpeningTest = ControllerTest;
 
 // Writes a history file holding one record of `path` with `state`, before
 // the shared history first reads it.
@@ -38,14 +38,14 @@ TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
     const QString a = paper(QStringLiteral("a.pdf"), 2);
     const QString b = paper(QStringLiteral("b.pdf"), 3);
     auto pane = makePane();
-    pane->controller()->loadPDF(QUrl::fromLocalFile(a));
-    pane->controller()->loadPDF(QUrl::fromLocalFile(b));
+    pane->loadPDF(QUrl::fromLocalFile(a));
+    pane->loadPDF(QUrl::fromLocalFile(b));
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
 
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(b));
     EXPECT_EQ(pane->viewModel()->pageCount(), 3);
-    EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("b.pdf"));
+    EXPECT_EQ(pane->fileName(), QStringLiteral("b.pdf"));
     EXPECT_TRUE(presented->alerts.isEmpty());
     ASSERT_EQ(history().records().size(), 1);
     EXPECT_EQ(history().records().front().path, b);
@@ -69,11 +69,11 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     ASSERT_TRUE(openAndWait(*pane, file));
     const SharedPDFViewModel &model = *pane->viewModel();
     EXPECT_EQ(model.currentPageIndex(), 4);
-    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 4.0);
-    EXPECT_DOUBLE_EQ(pane->controller()->rotationAngle(), 70.0);
-    EXPECT_FALSE(pane->controller()->flipBookMode());
-    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("spread"));
-    EXPECT_TRUE(pane->controller()->reflowMode());
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
+    EXPECT_DOUBLE_EQ(pane->rotationAngle(), 70.0);
+    EXPECT_FALSE(pane->flipBookMode());
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
+    EXPECT_TRUE(pane->reflowMode());
     EXPECT_EQ(model.reflowBlock(), 10000);
     EXPECT_EQ(model.reflowOffset(), 0);
     EXPECT_EQ(model.reflowPage(), 4);
@@ -105,15 +105,15 @@ TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
     writeHistory(file, stored);
 
     auto pane = makePane();
-    pane->controller()->loadPDF(QUrl::fromLocalFile(file), 99);
+    pane->loadPDF(QUrl::fromLocalFile(file), 99);
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->currentPageIndex(), 4);
-    EXPECT_TRUE(pane->controller()->reflowMode());
+    EXPECT_TRUE(pane->reflowMode());
     EXPECT_EQ(pane->viewModel()->reflowBlock(), 0);
     EXPECT_EQ(pane->viewModel()->reflowOffset(), 0);
     EXPECT_EQ(pane->viewModel()->reflowPage(), -1);
 
-    pane->controller()->loadPDF(QUrl::fromLocalFile(file), -3);
+    pane->loadPDF(QUrl::fromLocalFile(file), -3);
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->currentPageIndex() == 0; }));
 }
 
@@ -132,7 +132,7 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
     QList<QUrl> seen;
     const auto record = [&] { seen << model.pdfDocumentURL(); };
     QObject::connect(&model, &SharedPDFViewModel::bookmarksChanged, pane.get(), record);
-    QObject::connect(pane->controller()->annotations(), &annotations::PaneAnnotations::markupsChanged, pane.get(), record);
+    QObject::connect(pane->annotations(), &annotations::PaneAnnotations::markupsChanged, pane.get(), record);
     ASSERT_TRUE(openAndWait(*pane, b));
 
     ASSERT_FALSE(seen.isEmpty());
@@ -161,7 +161,7 @@ TEST_F(OpeningTest, BookmarksSavedUnderANameTheHistoryKnewAreFoundAfterAnOutside
 TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
 {
     const QString file = paper(QStringLiteral("fit.pdf"), 2);
-    const auto fitWhenShown = [&](ContentView &pane, const QString &path) {
+    const auto fitWhenShown = [&](PaneController &pane, const QString &path) {
         std::optional<bool> fit;
         QObject::connect(pane.viewModel(), &SharedPDFViewModel::pdfDocumentURLChanged, &pane, [&] {
             if (!pane.viewModel()->pdfDocumentURL().isEmpty() && !fit)
@@ -174,11 +174,11 @@ TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
     auto primary = makePane(ReaderPane::primary);
     const QString other = paper(QStringLiteral("other.pdf"), 2);
     EXPECT_FALSE(fitWhenShown(*primary, other));
-    EXPECT_TRUE(primary->controller()->flipBookMode()) << "a new paper opens in the book view in the primary pane";
+    EXPECT_TRUE(primary->flipBookMode()) << "a new paper opens in the book view in the primary pane";
 
     auto reference = makePane(ReaderPane::reference);
     EXPECT_TRUE(fitWhenShown(*reference, file));
-    EXPECT_FALSE(reference->controller()->flipBookMode()) << "never by default in the reference pane";
+    EXPECT_FALSE(reference->flipBookMode()) << "never by default in the reference pane";
 
     auto again = makePane(ReaderPane::reference);
     const QString dotted = QFileInfo(file).path() + QStringLiteral("/./fit.pdf");
@@ -202,11 +202,11 @@ TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
     for (const auto &[file, alert] : {std::pair{text, PaneController::kUnreadablePDF},
                                       std::pair{encrypted, PaneController::kPasswordProtectedPDF}}) {
         presented->alerts.clear();
-        pane->controller()->loadPDF(QUrl::fromLocalFile(file));
+        pane->loadPDF(QUrl::fromLocalFile(file));
         ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
         EXPECT_EQ(presented->alerts, QStringList{alert});
         EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(good));
-        EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("good.pdf"));
+        EXPECT_EQ(pane->fileName(), QStringLiteral("good.pdf"));
     }
     EXPECT_EQ(history().records().size(), 1);
 }
@@ -216,14 +216,14 @@ TEST_F(OpeningTest, APaperWhoseStoredMarkupsCannotBePlacedOpensAndSaysSo)
     const QString paper = path(QStringLiteral("papers/damaged.pdf"));
     ASSERT_TRUE(writeBytes(paper, folvan::test::pdfWhosePageTakesNoAnnotations()));
     auto pane = makePane();
-    const QString file = pane->controller()->annotations()->markupURL(QUrl::fromLocalFile(paper));
+    const QString file = pane->annotations()->markupURL(QUrl::fromLocalFile(paper));
     const QByteArray stored = R"([{"id":"6F1C2A9E-0B7D-4E35-9C1A-2D7F0E4B8A01","page":0,"kind":"highlight",)"
                               R"("rectangles":[[[72,600],[300,12]]],"quote":"q","note":"","color":"yellow"}])";
     ASSERT_TRUE(writeBytes(file, stored));
     ASSERT_TRUE(openAndWait(*pane, paper));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法显示已保存的批注："))) << presented->alerts.front().toStdString();
-    EXPECT_EQ(pane->controller()->annotations()->markups().size(), 1u);
+    EXPECT_EQ(pane->annotations()->markups().size(), 1u);
     EXPECT_EQ(fileBytes(file), stored);
 }
 
@@ -234,7 +234,7 @@ TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
     ASSERT_TRUE(openAndWait(*pane, file));
     pane->viewModel()->setJumpToPage(std::nullopt); // carried out by the view
     pane->viewModel()->setCurrentPageIndex(3);
-    pane->controller()->setScaleFactor(2);
+    pane->setScaleFactor(2);
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
     EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
     EXPECT_EQ(history().records().front().state.reflowBlock, 0);
@@ -247,11 +247,11 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
     auto reference = makePane(ReaderPane::reference);
     ASSERT_TRUE(openAndWait(*primary, file));
     ASSERT_TRUE(openAndWait(*reference, file));
-    for (ContentView *pane : {primary.get(), reference.get()}) {
-        pane->controller()->setIsSplit(true);
-        pane->controller()->setPeerURL(QUrl::fromLocalFile(file));
+    for (PaneController *pane : {primary.get(), reference.get()}) {
+        pane->setIsSplit(true);
+        pane->setPeerURL(QUrl::fromLocalFile(file));
     }
-    reference->controller()->setIsActive(false);
+    reference->setIsActive(false);
     drain();
     const qint64 before = history().records().front().state.page;
 
@@ -260,8 +260,8 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
     drain();
     EXPECT_EQ(history().records().front().state.page, before);
 
-    primary->controller()->setIsActive(false);
-    reference->controller()->setIsActive(true);
+    primary->setIsActive(false);
+    reference->setIsActive(true);
     EXPECT_EQ(history().records().front().state.page, 4);
 }
 
@@ -270,18 +270,18 @@ TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
     const QString file = paper(QStringLiteral("close.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    pane->controller()->setShowNotes(true);
+    pane->setShowNotes(true);
     pane->viewModel()->setJumpToPage(2);
-    pane->controller()->closePDF();
+    pane->closePDF();
 
     EXPECT_EQ(history().records().front().state.page, 2);
     const SharedPDFViewModel &model = *pane->viewModel();
     EXPECT_FALSE(model.pdfDocument());
     EXPECT_TRUE(model.pdfDocumentURL().isEmpty());
     EXPECT_EQ(model.pageCount(), 0);
-    EXPECT_EQ(pane->controller()->fileName(), PaneController::kEmptyTitle);
-    EXPECT_FALSE(pane->controller()->currentPaperID());
-    EXPECT_FALSE(pane->controller()->showNotes());
+    EXPECT_EQ(pane->fileName(), PaneController::kEmptyTitle);
+    EXPECT_FALSE(pane->currentPaperID());
+    EXPECT_FALSE(pane->showNotes());
     EXPECT_EQ(history().records().size(), 1) << "closing keeps the paper in the history";
 }
 
@@ -325,12 +325,12 @@ TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
 {
     const QString file = paper(QStringLiteral("late.pdf"), 2);
     auto pane = makePane();
-    pane->controller()->loadPDF(QUrl::fromLocalFile(file));
-    pane->controller()->closePDF();
+    pane->loadPDF(QUrl::fromLocalFile(file));
+    pane->closePDF();
     drain();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty());
 
-    pane->controller()->loadPDF(QUrl::fromLocalFile(file));
+    pane->loadPDF(QUrl::fromLocalFile(file));
     pane.reset();
     drain();
     EXPECT_TRUE(history().records().isEmpty());

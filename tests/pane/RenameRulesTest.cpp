@@ -1,6 +1,6 @@
 // The cleaning of typed titles, case by case.
 
-#include "PaneTestSupport.h"
+#include "PaneControllerTestSupport.h"
 
 #include "pane/RenameRules.h"
 

@@ -1,7 +1,7 @@
 // Renaming, moving and trashing the open paper, and the other pane
 // following.
 
-#include "PaneTestSupport.h"
+#include "PaneControllerTestSupport.h"
 
 #include "annotations/ReadingMarkup.h"
 #include "engine/PdfDocument.h"
@@ -12,11 +12,11 @@ namespace folvan::window::test {
 
 namespace {
 
-class FileOperationsTest : public OnePaneTest {
+class FileOperationsTest : public OneControllerTest {
 protected:
     void SetUp() override
     {
-        OnePaneTest::SetUp();
+        OneControllerTest::SetUp();
         file = paper(QStringLiteral("Paper.pdf"), 3);
         ASSERT_TRUE(openAndWait(*pane, file));
         platform::NotificationCenter::shared().observe(
@@ -34,8 +34,8 @@ protected:
         model.toggleBookmark();
         const auto page = model.pdfDocument()->page(0);
         model.pageSelectionChanged(page.selection(engine::PdfTextRange{0, 4}));
-        pane->controller()->annotations()->addMarkup(QStringLiteral("highlight"), QString());
-        ASSERT_EQ(pane->controller()->annotations()->markups().size(), 1u);
+        pane->annotations()->addMarkup(QStringLiteral("highlight"), QString());
+        ASSERT_EQ(pane->annotations()->markups().size(), 1u);
     }
 
     QUrl url() const { return pane->viewModel()->pdfDocumentURL(); }
@@ -53,37 +53,37 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     addSideFiles();
     SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
-    const QString oldMarkups = pane->controller()->annotations()->markupURL(oldURL);
+    const QString oldMarkups = pane->annotations()->markupURL(oldURL);
     const QString oldBookmarks = model.bookmarkURL(oldURL);
     // The reader is on page 3; the opening's jump has been carried out.
     model.setJumpToPage(std::nullopt);
     model.setCurrentPageIndex(2);
     const QUuid recordID = history().records().front().id;
 
-    pane->controller()->beginRename();
-    EXPECT_EQ(pane->controller()->editableFileName(), QStringLiteral("Paper"));
-    EXPECT_TRUE(pane->controller()->isEditing());
-    pane->controller()->setEditableFileName(QStringLiteral("Deep Nets: A Survey"));
-    pane->controller()->commitRename();
+    pane->beginRename();
+    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Paper"));
+    EXPECT_TRUE(pane->isEditing());
+    pane->setEditableFileName(QStringLiteral("Deep Nets: A Survey"));
+    pane->commitRename();
 
     const QString target = path(QStringLiteral("papers/Deep Nets- A Survey.pdf"));
     const QUrl newURL = QUrl::fromLocalFile(target);
-    EXPECT_FALSE(pane->controller()->isEditing());
+    EXPECT_FALSE(pane->isEditing());
     EXPECT_TRUE(QFileInfo::exists(target));
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(url(), newURL);
-    EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("Deep Nets- A Survey.pdf"));
+    EXPECT_EQ(pane->fileName(), QStringLiteral("Deep Nets- A Survey.pdf"));
 
     const RecentReading &record = history().records().front();
     EXPECT_EQ(record.id, recordID);
     EXPECT_EQ(record.path, target);
     EXPECT_EQ(record.state.page, 2);
-    ASSERT_TRUE(pane->controller()->currentPaperID());
-    EXPECT_EQ(PaperNotesStore::shared().paper(pane->controller()->currentPaperID())->path, target);
+    ASSERT_TRUE(pane->currentPaperID());
+    EXPECT_EQ(PaperNotesStore::shared().paper(pane->currentPaperID())->path, target);
 
     EXPECT_TRUE(QFileInfo::exists(oldMarkups)) << "old side files stay";
     EXPECT_TRUE(QFileInfo::exists(oldBookmarks));
-    EXPECT_EQ(fileBytes(pane->controller()->annotations()->markupURL(newURL)), fileBytes(oldMarkups));
+    EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), fileBytes(oldMarkups));
     EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), fileBytes(oldBookmarks));
 
     ASSERT_EQ(relocations.size(), 1);
@@ -102,19 +102,19 @@ TEST_F(FileOperationsTest, RenameRefusesInvalidNamesAndExistingTargets)
 
     for (const QString &typed : {QStringLiteral("   "), QStringLiteral("!!!"), QStringLiteral(".PDF"), QStringLiteral("..")}) {
         presented->alerts.clear();
-        pane->controller()->renamePDF(typed);
+        pane->renamePDF(typed);
         ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
         EXPECT_EQ(presented->alerts.front(), QStringLiteral("请输入有效的文件名。")) << typed.toStdString();
     }
     platform::Preferences::shared().setValue(QStringLiteral("replacementForColon"), QStringLiteral("/"));
     presented->alerts.clear();
     // The full-width colon is replaced after the solidus row.
-    pane->controller()->renamePDF(QStringLiteral("a\uFF1Ab"));
+    pane->renamePDF(QStringLiteral("a\uFF1Ab"));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_EQ(presented->alerts.front(), QStringLiteral("请输入有效的文件名。")) << "never leaves the folder";
 
     presented->alerts.clear();
-    pane->controller()->renamePDF(QStringLiteral("Other"));
+    pane->renamePDF(QStringLiteral("Other"));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法重命名： ")));
     EXPECT_EQ(fileBytes(other), otherBytes);
@@ -127,9 +127,9 @@ TEST_F(FileOperationsTest, AnUpperCaseExtensionIsNotDoubled)
 {
     const QString upper = paper(QStringLiteral("Scan.PDF"), 1);
     ASSERT_TRUE(openAndWait(*pane, upper));
-    pane->controller()->beginRename();
-    EXPECT_EQ(pane->controller()->editableFileName(), QStringLiteral("Scan.PDF"));
-    pane->controller()->commitRename();
+    pane->beginRename();
+    EXPECT_EQ(pane->editableFileName(), QStringLiteral("Scan.PDF"));
+    pane->commitRename();
     drain();
     EXPECT_TRUE(QFileInfo::exists(upper));
     EXPECT_FALSE(QFileInfo::exists(upper + QStringLiteral(".pdf")));
@@ -141,17 +141,17 @@ TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
 {
     SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
-    for (const QString &side : {model.bookmarkURL(oldURL), pane->controller()->annotations()->markupURL(oldURL)})
+    for (const QString &side : {model.bookmarkURL(oldURL), pane->annotations()->markupURL(oldURL)})
         ASSERT_TRUE(writeBytes(side, "{not json"));
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("elsewhere.pdf"), 1)));
     ASSERT_TRUE(openAndWait(*pane, file));
     ASSERT_TRUE(model.navigationError().has_value());
 
-    pane->controller()->renamePDF(QStringLiteral("Renamed"));
+    pane->renamePDF(QStringLiteral("Renamed"));
     const QUrl newURL = QUrl::fromLocalFile(path(QStringLiteral("papers/Renamed.pdf")));
     ASSERT_EQ(url(), newURL);
     EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), QByteArray("{not json"));
-    EXPECT_EQ(fileBytes(pane->controller()->annotations()->markupURL(newURL)), QByteArray("{not json"));
+    EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), QByteArray("{not json"));
     EXPECT_EQ(fileBytes(model.bookmarkURL(oldURL)), QByteArray("{not json"));
 }
 
@@ -165,20 +165,20 @@ TEST_F(FileOperationsTest, MovingFollowsTheFileAndTheOtherPaneFollowsTheNotice)
     QDir().mkpath(folder.toLocalFile());
     chooser->answers.push_back(folder);
 
-    pane->controller()->moveCurrentPDF();
+    pane->moveCurrentPDF();
     const QUrl newURL = QUrl::fromLocalFile(path(QStringLiteral("moved/Paper.pdf")));
     ASSERT_TRUE(waitUntil([&] { return url() == newURL; }));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")), folder);
-    EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("Paper.pdf"));
+    EXPECT_EQ(pane->fileName(), QStringLiteral("Paper.pdf"));
     EXPECT_EQ(history().records().front().path, newURL.toLocalFile());
-    EXPECT_TRUE(QFileInfo::exists(pane->controller()->annotations()->markupURL(newURL)));
+    EXPECT_TRUE(QFileInfo::exists(pane->annotations()->markupURL(newURL)));
     EXPECT_TRUE(QFileInfo::exists(pane->viewModel()->bookmarkURL(newURL)));
     ASSERT_EQ(relocations.size(), 1);
     EXPECT_EQ(relocations.front().size(), 3);
 
     EXPECT_EQ(other->viewModel()->pdfDocumentURL(), newURL);
-    EXPECT_EQ(other->controller()->fileName(), QStringLiteral("Paper.pdf"));
-    EXPECT_EQ(other->controller()->currentPaperID(), pane->controller()->currentPaperID());
+    EXPECT_EQ(other->fileName(), QStringLiteral("Paper.pdf"));
+    EXPECT_EQ(other->currentPaperID(), pane->currentPaperID());
     EXPECT_TRUE(other->viewModel()->pdfDocument()) << "the document is not reopened";
     Q_UNUSED(oldURL);
 }
@@ -192,7 +192,7 @@ TEST_F(FileOperationsTest, MovingOntoAnExistingFileChangesNothing)
     const QByteArray paperBytes = fileBytes(file);
     chooser->answers.push_back(QUrl::fromLocalFile(folder));
 
-    pane->controller()->moveCurrentPDF();
+    pane->moveCurrentPDF();
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法移动 PDF： ")));
     EXPECT_GT(presented->alerts.front().size(), QStringLiteral("无法移动 PDF： ").size());
@@ -227,15 +227,15 @@ TEST_F(FileOperationsTest, TrashingClosesBothPanesAndForgetsTheRecord)
     auto other = makePane(ReaderPane::reference);
     ASSERT_TRUE(openAndWait(*other, file));
     int closes = 0;
-    QObject::connect(pane->controller(), &PaneController::fileNameChanged, pane.get(), [&] {
-        if (pane->controller()->fileName() == PaneController::kEmptyTitle)
+    QObject::connect(pane.get(), &PaneController::fileNameChanged, pane.get(), [&] {
+        if (pane->fileName() == PaneController::kEmptyTitle)
             ++closes;
     });
 
-    pane->controller()->confirmTrash();
+    pane->confirmTrash();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocument(); }));
     EXPECT_EQ(presented->confirmations, 1);
-    EXPECT_FALSE(pane->controller()->showDeleteConfirmation());
+    EXPECT_FALSE(pane->showDeleteConfirmation());
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_FALSE(other->viewModel()->pdfDocument());
     EXPECT_TRUE(other->viewModel()->pdfDocumentURL().isEmpty());
@@ -250,12 +250,12 @@ TEST_F(FileOperationsTest, TrashingAPaperWithoutRecordStillClosesIt)
 {
     history().forget(history().records().front().id);
     ASSERT_TRUE(history().records().isEmpty());
-    pane->controller()->deleteCurrentPDF();
+    pane->deleteCurrentPDF();
     EXPECT_FALSE(pane->viewModel()->pdfDocument());
     EXPECT_FALSE(QFileInfo::exists(file));
 
     presented->alerts.clear();
-    pane->controller()->deleteCurrentPDF();
+    pane->deleteCurrentPDF();
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_EQ(presented->alerts.front(), QStringLiteral("当前没有打开的 PDF"));
 }
@@ -263,11 +263,35 @@ TEST_F(FileOperationsTest, TrashingAPaperWithoutRecordStillClosesIt)
 TEST_F(FileOperationsTest, CancellingTheTrashConfirmationLeavesEverything)
 {
     presented->confirmAnswer = false;
-    pane->controller()->confirmTrash();
+    pane->confirmTrash();
     ASSERT_TRUE(waitUntil([&] { return presented->confirmations == 1; }));
     EXPECT_TRUE(QFileInfo::exists(file));
     EXPECT_EQ(url(), QUrl::fromLocalFile(file));
     EXPECT_TRUE(trashes.isEmpty());
+}
+
+// A controller that was handed no presenter and no file chooser asks
+// nothing: a trash is not confirmed (so nothing is trashed), no panel opens
+// (so nothing moves and nothing else opens), and an alert is let go.
+TEST_F(FileOperationsTest, WithoutPresenterOrChooserNothingIsAskedAndNothingHappens)
+{
+    pane->setPresenter(nullptr);
+    pane->setFileChooser(nullptr);
+    chooser->answers.push_back(QUrl::fromLocalFile(path(QStringLiteral("papers"))));
+    pane->confirmTrash();
+    pane->moveCurrentPDF();
+    pane->selectAndOpenPDF();
+    pane->openShortPDF();
+    pane->renamePDF(QString());
+    drain();
+    EXPECT_FALSE(pane->showDeleteConfirmation());
+    EXPECT_FALSE(pane->showingAlert());
+    EXPECT_TRUE(QFileInfo::exists(file));
+    EXPECT_EQ(url(), QUrl::fromLocalFile(file));
+    EXPECT_TRUE(trashes.isEmpty());
+    EXPECT_TRUE(relocations.isEmpty());
+    EXPECT_EQ(chooser->answers.size(), 1u);
+    EXPECT_TRUE(presented->alerts.isEmpty());
 }
 
 } // namespace folvan::window::test

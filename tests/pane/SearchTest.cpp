@@ -1,6 +1,6 @@
 // The pane's text search: debounce, delivery checks, stepping.
 
-#include "PaneTestSupport.h"
+#include "PaneControllerTestSupport.h"
 
 #include "engine/PdfDocument.h"
 #include "engine/PdfSearch.h"
@@ -12,14 +12,14 @@ namespace folvan::window::test {
 
 namespace {
 
-class SearchTest : public OnePaneTest {
+class SearchTest : public OneControllerTest {
 protected:
     void SetUp() override
     {
-        OnePaneTest::SetUp();
+        OneControllerTest::SetUp();
         file = paper(QStringLiteral("search.pdf"), 3, QStringLiteral("alpha beta gamma"));
         ASSERT_TRUE(openAndWait(*pane, file));
-        pane->controller()->findInPDF();
+        pane->findInPDF();
     }
 
     // Holds the shared search queue until released, so that a job stays
@@ -55,7 +55,7 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
     model().setSearchText(QStringLiteral("a"));
     clock.advance(PaneController::kSearchDelaySeconds - 0.01);
     model().setSearchText(QStringLiteral("ALPHA"));
-    EXPECT_TRUE(pane->controller()->searchRunning());
+    EXPECT_TRUE(pane->searchRunning());
     clock.advance(PaneController::kSearchDelaySeconds - 0.01);
     PaneController::readingSearchQueue().waitForDone();
     drain();
@@ -72,7 +72,7 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
 TEST_F(SearchTest, ABlankQueryStartsNoSearch)
 {
     model().setSearchText(QStringLiteral("  \n "));
-    EXPECT_FALSE(pane->controller()->searchRunning());
+    EXPECT_FALSE(pane->searchRunning());
     delayPasses();
     drain();
     EXPECT_TRUE(model().searchResults().empty());
@@ -83,12 +83,12 @@ TEST_F(SearchTest, AResultForAClosedBarIsDropped)
     blockQueue();
     model().setSearchText(QStringLiteral("gamma"));
     delayPasses(); // the job now waits behind the blocker
-    pane->controller()->closeSearch();
+    pane->closeSearch();
     releaseQueue();
     PaneController::readingSearchQueue().waitForDone();
     drain();
     EXPECT_TRUE(model().searchResults().empty());
-    EXPECT_FALSE(pane->controller()->searchRunning());
+    EXPECT_FALSE(pane->searchRunning());
     EXPECT_TRUE(model().searchText().isEmpty());
 }
 
@@ -107,7 +107,7 @@ TEST_F(SearchTest, AResultForAnotherDocumentObjectIsAskedAgainOfTheNewOne)
     ASSERT_TRUE(settles());
     ASSERT_FALSE(model().searchResults().empty());
 
-    EXPECT_FALSE(pane->controller()->searchRunning());
+    EXPECT_FALSE(pane->searchRunning());
     EXPECT_EQ(model().searchResults().front().document(), replacement);
 }
 
@@ -117,7 +117,7 @@ TEST_F(SearchTest, AFailedOpenDoesNotLeaveTheSearchRunning)
     ASSERT_TRUE(writeBytes(broken, "%PDF-1.4 garbage"));
 
     model().setSearchText(QStringLiteral("alpha"));
-    pane->controller()->loadPDF(QUrl::fromLocalFile(broken));
+    pane->loadPDF(QUrl::fromLocalFile(broken));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     ASSERT_TRUE(settles());
     EXPECT_EQ(model().searchResults().size(), 3u);
@@ -130,7 +130,7 @@ TEST_F(SearchTest, OpeningAnotherPaperClearsTheSearch)
     ASSERT_TRUE(openAndWait(*pane, other));
     delayPasses();
     drain();
-    EXPECT_FALSE(pane->controller()->searchRunning());
+    EXPECT_FALSE(pane->searchRunning());
     EXPECT_FALSE(model().showSearch());
     EXPECT_TRUE(model().searchText().isEmpty());
     EXPECT_TRUE(model().searchResults().empty());
@@ -149,7 +149,7 @@ TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
     PaneController::readingSearchQueue().waitForDone();
     drain(); // the delivery finds no pane and reaches no other
     EXPECT_TRUE(other->viewModel()->searchResults().empty());
-    EXPECT_FALSE(other->controller()->searchRunning());
+    EXPECT_FALSE(other->searchRunning());
 }
 
 TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedAsWell)
@@ -163,14 +163,14 @@ TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedAsWell)
 
 // ---------------------------------------------------------------- long papers
 
-class LongPaperSearchTest : public OnePaneTest {
+class LongPaperSearchTest : public OneControllerTest {
 protected:
     void SetUp() override
     {
-        OnePaneTest::SetUp();
+        OneControllerTest::SetUp();
         file = paper(QStringLiteral("long.pdf"), kPages, QStringLiteral("alpha beta alpha"));
         ASSERT_TRUE(openAndWait(*pane, file));
-        pane->controller()->findInPDF();
+        pane->findInPDF();
     }
     // Starts a search and waits for its first matches.
     bool searchUntilFirstMatches(const QString &query)
@@ -243,12 +243,12 @@ TEST_F(LongPaperSearchTest, ClosingThePaperMidSearchEndsItAndLetsTheDocumentGo)
 {
     ASSERT_TRUE(searchUntilFirstMatches(QStringLiteral("beta")));
     const std::weak_ptr<engine::PdfDocument> searched = model().pdfDocument();
-    pane->controller()->closePDF();
-    EXPECT_FALSE(pane->controller()->searchRunning());
+    pane->closePDF();
+    EXPECT_FALSE(pane->searchRunning());
     PaneController::readingSearchQueue().waitForDone();
     drain();
     EXPECT_TRUE(model().searchResults().empty());
-    EXPECT_FALSE(pane->controller()->searchRunning());
+    EXPECT_FALSE(pane->searchRunning());
     EXPECT_TRUE(searched.expired());
 }
 

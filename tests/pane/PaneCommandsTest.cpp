@@ -1,7 +1,7 @@
 // The pane's command record and the operations behind it, on a pane with
 // and without a paper.
 
-#include "PaneTestSupport.h"
+#include "PaneControllerTestSupport.h"
 
 #include "model/ReflowTypography.h"
 #include "platform/Desktop.h"
@@ -13,7 +13,7 @@ namespace folvan::window::test {
 
 namespace {
 
-class PaneCommandsTest : public OnePaneTest {
+class PaneCommandsTest : public OneControllerTest {
 protected:
     void openPaper(int pages = 3) { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("paper.pdf"), pages))); }
     static platform::Preferences &defaults() { return platform::Preferences::shared(); }
@@ -34,8 +34,8 @@ private:
 
 TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
 {
-    pane->controller()->setIsSplit(true);
-    const ReaderActions actions = pane->controller()->readerActions();
+    pane->setIsSplit(true);
+    const ReaderActions actions = pane->readerActions();
     EXPECT_FALSE(actions.hasDocument);
     EXPECT_TRUE(actions.isBook);
     EXPECT_FALSE(actions.searchVisible);
@@ -54,7 +54,7 @@ TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
     actions.find();
     actions.nextMatch(true);
     actions.copyAnnotations();
-    EXPECT_FALSE(pane->controller()->reflowMode());
+    EXPECT_FALSE(pane->reflowMode());
     EXPECT_FALSE(model().showSearch());
     EXPECT_EQ(PaperNotesStore::shared().notes().size(), notesBefore);
     EXPECT_TRUE(presented->alerts.isEmpty());
@@ -63,25 +63,25 @@ TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
 TEST_F(PaneCommandsTest, RecordFollowsThePaperAndTheView)
 {
     openPaper();
-    pane->controller()->setFlipBookMode(false);
-    pane->controller()->findInPDF();
-    ReaderActions actions = pane->controller()->readerActions();
+    pane->setFlipBookMode(false);
+    pane->findInPDF();
+    ReaderActions actions = pane->readerActions();
     EXPECT_TRUE(actions.hasDocument);
     EXPECT_FALSE(actions.isBook);
     EXPECT_TRUE(actions.searchVisible);
     EXPECT_FALSE(actions.comparisonOpen);
 
-    pane->controller()->setFlipBookMode(true);
-    pane->controller()->toggleReflow();
-    EXPECT_FALSE(pane->controller()->readerActions().isBook);
+    pane->setFlipBookMode(true);
+    pane->toggleReflow();
+    EXPECT_FALSE(pane->readerActions().isBook);
 }
 
 TEST_F(PaneCommandsTest, AKeptRecordActsOnTheLivePaneAndOnNothingOnceItIsGone)
 {
-    const ReaderActions actions = pane->controller()->readerActions();
+    const ReaderActions actions = pane->readerActions();
     openPaper();
     actions.reflow();
-    EXPECT_TRUE(pane->controller()->reflowMode());
+    EXPECT_TRUE(pane->reflowMode());
     pane.reset();
     actions.reflow();
     actions.zoom(0.1);
@@ -90,21 +90,20 @@ TEST_F(PaneCommandsTest, AKeptRecordActsOnTheLivePaneAndOnNothingOnceItIsGone)
 
 TEST_F(PaneCommandsTest, PanelCommandsToggleAndPresentationCommandsOnlyOpen)
 {
-    const ReaderActions actions = pane->controller()->readerActions();
+    const ReaderActions actions = pane->readerActions();
     actions.outline();
-    EXPECT_TRUE(pane->controller()->showOutline());
+    EXPECT_TRUE(pane->showOutline());
     actions.outline();
-    EXPECT_FALSE(pane->controller()->showOutline());
+    EXPECT_FALSE(pane->showOutline());
     actions.notes();
     actions.scholar();
-    EXPECT_TRUE(pane->controller()->showNotes());
-    EXPECT_TRUE(pane->controller()->showGG());
+    EXPECT_TRUE(pane->showNotes());
+    EXPECT_TRUE(pane->showGG());
     actions.help();
     actions.help();
-    EXPECT_TRUE(pane->controller()->showShortcuts());
-    palette = [](ContentView *, ReaderActions, std::function<void()>) { return new QWidget; };
+    EXPECT_TRUE(pane->showShortcuts());
     actions.commandPalette();
-    EXPECT_TRUE(pane->controller()->showCommandPalette());
+    EXPECT_TRUE(pane->showCommandPalette());
     // The pane's own record switches no pane.
     actions.focusOtherPane();
 }
@@ -112,116 +111,116 @@ TEST_F(PaneCommandsTest, PanelCommandsToggleAndPresentationCommandsOnlyOpen)
 TEST_F(PaneCommandsTest, TrashAsksFirstAndComparisonIsTheWorkspacesOwnClosure)
 {
     int toggles = 0;
-    pane->controller()->setToggleComparison([&] { ++toggles; });
+    pane->setToggleComparison([&] { ++toggles; });
     openPaper();
     presented->confirmAnswer = false;
-    pane->controller()->readerActions().trash();
+    pane->readerActions().trash();
     EXPECT_TRUE(waitUntil([&] { return presented->confirmations == 1; }));
     EXPECT_TRUE(QFileInfo::exists(model().pdfDocumentURL().toLocalFile()));
-    pane->controller()->readerActions().toggleComparison();
+    pane->readerActions().toggleComparison();
     EXPECT_EQ(toggles, 1);
 }
 
 TEST_F(PaneCommandsTest, PageZoomStaysWithinHalfAndFourAndIsStored)
 {
-    const ReaderActions actions = pane->controller()->readerActions();
+    const ReaderActions actions = pane->readerActions();
     for (int i = 0; i < 10; ++i)
         actions.zoom(0.1);
-    EXPECT_NEAR(pane->controller()->scaleFactor(), 2.0, 1e-9);
+    EXPECT_NEAR(pane->scaleFactor(), 2.0, 1e-9);
     EXPECT_NEAR(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 2.0, 1e-9);
     for (int i = 0; i < 40; ++i)
         actions.zoom(0.1);
-    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 4.0);
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
     for (int i = 0; i < 60; ++i)
         actions.zoom(-0.1);
-    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 0.5);
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 0.5);
     EXPECT_DOUBLE_EQ(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 0.5);
 }
 
 TEST_F(PaneCommandsTest, ReflowZoomStepsTheFontSizeByOnePointWithin14And32)
 {
     openPaper();
-    pane->controller()->toggleReflow();
-    ASSERT_TRUE(pane->controller()->reflowMode());
+    pane->toggleReflow();
+    ASSERT_TRUE(pane->reflowMode());
     const auto fontSize = [&] { return model().reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(); };
-    pane->controller()->zoom(0.1);
+    pane->zoom(0.1);
     EXPECT_DOUBLE_EQ(fontSize(), 21);
     EXPECT_DOUBLE_EQ(defaults().doubleValue(QStringLiteral("folvan.reflowFontSize"), 0), 21);
     for (int i = 0; i < 20; ++i)
-        pane->controller()->zoom(0.1);
+        pane->zoom(0.1);
     EXPECT_DOUBLE_EQ(fontSize(), 32);
     for (int i = 0; i < 30; ++i)
-        pane->controller()->zoom(-0.1);
+        pane->zoom(-0.1);
     EXPECT_DOUBLE_EQ(fontSize(), 14);
     // The page zoom is not touched in reflow.
-    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 1.0);
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 1.0);
 }
 
 TEST_F(PaneCommandsTest, ReflowZoomCountsAFontSizeThatIsNoNumberAsTwenty)
 {
     openPaper();
-    pane->controller()->toggleReflow();
+    pane->toggleReflow();
     QVariantMap odd = ReflowTypography::defaults();
     odd.insert(QStringLiteral("fontSize"), QStringLiteral("large"));
     model().setReflowAppearance(odd);
-    pane->controller()->zoom(-0.1);
+    pane->zoom(-0.1);
     EXPECT_DOUBLE_EQ(model().reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(), 19);
 }
 
 TEST_F(PaneCommandsTest, ResetViewResetsTiltAndZoomOrInReflowOnlyTheTypography)
 {
     openPaper();
-    pane->controller()->setRotationAngle(30);
-    pane->controller()->setScaleFactor(2.5);
-    pane->controller()->resetView();
-    EXPECT_DOUBLE_EQ(pane->controller()->rotationAngle(), 0);
-    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 1.0);
+    pane->setRotationAngle(30);
+    pane->setScaleFactor(2.5);
+    pane->resetView();
+    EXPECT_DOUBLE_EQ(pane->rotationAngle(), 0);
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 1.0);
     EXPECT_DOUBLE_EQ(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 1.0);
 
-    pane->controller()->setRotationAngle(20);
-    pane->controller()->setScaleFactor(1.5);
-    pane->controller()->toggleReflow();
-    pane->controller()->zoom(0.3);
-    pane->controller()->resetView();
+    pane->setRotationAngle(20);
+    pane->setScaleFactor(1.5);
+    pane->toggleReflow();
+    pane->zoom(0.3);
+    pane->resetView();
     EXPECT_EQ(*model().reflowAppearance(), ReflowTypography::defaults());
-    EXPECT_DOUBLE_EQ(pane->controller()->rotationAngle(), 20);
-    EXPECT_DOUBLE_EQ(pane->controller()->scaleFactor(), 1.5);
+    EXPECT_DOUBLE_EQ(pane->rotationAngle(), 20);
+    EXPECT_DOUBLE_EQ(pane->scaleFactor(), 1.5);
 }
 
 TEST_F(PaneCommandsTest, SwitchModeLeavesReflowForTheViewChosenBefore)
 {
     openPaper();
-    pane->controller()->setFlipBookMode(false);
-    pane->controller()->toggleReflow();
-    pane->controller()->readerActions().switchMode();
-    EXPECT_FALSE(pane->controller()->reflowMode());
-    EXPECT_FALSE(pane->controller()->flipBookMode());
+    pane->setFlipBookMode(false);
+    pane->toggleReflow();
+    pane->readerActions().switchMode();
+    EXPECT_FALSE(pane->reflowMode());
+    EXPECT_FALSE(pane->flipBookMode());
 
-    pane->controller()->readerActions().switchMode();
-    EXPECT_TRUE(pane->controller()->flipBookMode());
-    EXPECT_TRUE(pane->controller()->readingMode());
-    pane->controller()->toggleReflow();
-    EXPECT_FALSE(pane->controller()->readingMode());
-    pane->controller()->readerActions().switchMode();
-    EXPECT_TRUE(pane->controller()->readingMode());
+    pane->readerActions().switchMode();
+    EXPECT_TRUE(pane->flipBookMode());
+    EXPECT_TRUE(pane->readingMode());
+    pane->toggleReflow();
+    EXPECT_FALSE(pane->readingMode());
+    pane->readerActions().switchMode();
+    EXPECT_TRUE(pane->readingMode());
 }
 
 TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
 {
     openPaper();
-    pane->controller()->setFlipBookMode(false);
-    pane->controller()->toggleReflow();
+    pane->setFlipBookMode(false);
+    pane->toggleReflow();
     model().setTextSelectionMode(true);
-    pane->controller()->setReadingMode(false);
-    EXPECT_FALSE(pane->controller()->reflowMode());
-    EXPECT_FALSE(pane->controller()->flipBookMode());
+    pane->setReadingMode(false);
+    EXPECT_FALSE(pane->reflowMode());
+    EXPECT_FALSE(pane->flipBookMode());
     EXPECT_TRUE(model().textSelectionMode());
 
-    pane->controller()->setReadingMode(true);
-    EXPECT_TRUE(pane->controller()->flipBookMode());
+    pane->setReadingMode(true);
+    EXPECT_TRUE(pane->flipBookMode());
     EXPECT_FALSE(model().textSelectionMode());
     model().setBookTextMode(true);
-    pane->controller()->setReadingMode(false);
+    pane->setReadingMode(false);
     EXPECT_FALSE(model().bookTextMode());
 }
 
@@ -231,53 +230,53 @@ TEST_F(PaneCommandsTest, ToggleReflowGoesToTheCurrentPageAndEndsSelectionModes)
     model().setCurrentPageIndex(2);
     model().setTextSelectionMode(true);
     model().setBookTextMode(true);
-    const bool book = pane->controller()->flipBookMode();
+    const bool book = pane->flipBookMode();
     int jumps = 0;
     QObject::connect(&model(), &SharedPDFViewModel::jumpToPageChanged, pane.get(), [&] {
         if (model().jumpToPage() == 2)
             ++jumps;
     });
-    pane->controller()->toggleReflow();
-    EXPECT_TRUE(pane->controller()->reflowMode());
+    pane->toggleReflow();
+    EXPECT_TRUE(pane->reflowMode());
     EXPECT_GE(jumps, 1);
     EXPECT_FALSE(model().textSelectionMode());
     EXPECT_FALSE(model().bookTextMode());
-    pane->controller()->toggleReflow();
-    EXPECT_FALSE(pane->controller()->reflowMode());
-    EXPECT_EQ(pane->controller()->flipBookMode(), book);
+    pane->toggleReflow();
+    EXPECT_FALSE(pane->reflowMode());
+    EXPECT_EQ(pane->flipBookMode(), book);
 }
 
 TEST_F(PaneCommandsTest, PageLayoutIsSingleOnlyForSingle)
 {
-    const ReaderActions actions = pane->controller()->readerActions();
+    const ReaderActions actions = pane->readerActions();
     actions.setPageLayout(QStringLiteral("single"));
-    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("single"));
-    EXPECT_EQ(pane->controller()->readerActions().pageLayout, QStringLiteral("single"));
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("single"));
+    EXPECT_EQ(pane->readerActions().pageLayout, QStringLiteral("single"));
     actions.setPageLayout(QStringLiteral("double"));
-    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("spread"));
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
     actions.setPageLayout(QStringLiteral("single"));
     actions.setPageLayout(QString());
-    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("spread"));
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
     EXPECT_FALSE(defaults().contains(QStringLiteral("folvan.pageLayout")));
 }
 
 TEST_F(PaneCommandsTest, NewNoteWithoutSelectionTakesTheCurrentPageAndOpensTheNotesPanel)
 {
     openPaper(5);
-    ASSERT_TRUE(pane->controller()->currentPaperID());
+    ASSERT_TRUE(pane->currentPaperID());
     model().setCurrentPageIndex(3);
     const qsizetype before = PaperNotesStore::shared().notes().size();
-    pane->controller()->readerActions().newNote();
+    pane->readerActions().newNote();
     const QList<PaperNote> notes = PaperNotesStore::shared().notes();
     ASSERT_EQ(notes.size(), before + 1);
     const PaperNote &note = notes.back();
-    EXPECT_EQ(note.paperID, pane->controller()->currentPaperID());
+    EXPECT_EQ(note.paperID, pane->currentPaperID());
     EXPECT_EQ(note.page, 3);
     EXPECT_FALSE(note.sources);
     EXPECT_TRUE(note.title.isEmpty() && note.body.isEmpty());
     EXPECT_FALSE(note.deletedAt);
-    EXPECT_EQ(pane->controller()->selectedNoteID(), note.id);
-    EXPECT_TRUE(pane->controller()->showNotes());
+    EXPECT_EQ(pane->selectedNoteID(), note.id);
+    EXPECT_TRUE(pane->showNotes());
 }
 
 TEST_F(PaneCommandsTest, NewNoteFromAReflowSelectionTakesThePageOfItsFirstPassage)
@@ -291,7 +290,7 @@ TEST_F(PaneCommandsTest, NewNoteFromAReflowSelectionTakesThePageOfItsFirstPassag
     model().setCurrentPageIndex(0);
     model().setReflowSources({first, second});
     const qsizetype before = PaperNotesStore::shared().notes().size();
-    pane->controller()->createPaperNote();
+    pane->createPaperNote();
     const QList<PaperNote> notes = PaperNotesStore::shared().notes();
     ASSERT_EQ(notes.size(), before + 1);
     EXPECT_EQ(notes.back().page, 4);
@@ -303,7 +302,7 @@ TEST_F(PaneCommandsTest, CopyAnnotationsLeavesTheClipboardAloneWithoutASummary)
 {
     openPaper();
     platform::setClipboardText(QStringLiteral("kept"));
-    pane->controller()->readerActions().copyAnnotations();
+    pane->readerActions().copyAnnotations();
     EXPECT_EQ(platform::clipboardText(), QStringLiteral("kept"));
 }
 
@@ -311,31 +310,31 @@ TEST_F(PaneCommandsTest, AnnotationUndoAndRedoRepublishTheirStateAtOnce)
 {
     openPaper();
     int balance = 0;
-    pane->controller()->annotations()->annotationUndoManager()->push(new CountingCommand(&balance));
-    pane->controller()->annotations()->updateAnnotationUndoState();
-    ASSERT_TRUE(pane->controller()->annotations()->canUndoAnnotation());
-    const ReaderActions actions = pane->controller()->readerActions();
+    pane->annotations()->annotationUndoManager()->push(new CountingCommand(&balance));
+    pane->annotations()->updateAnnotationUndoState();
+    ASSERT_TRUE(pane->annotations()->canUndoAnnotation());
+    const ReaderActions actions = pane->readerActions();
     actions.undoAnnotation();
     EXPECT_EQ(balance, 0);
-    EXPECT_FALSE(pane->controller()->annotations()->canUndoAnnotation());
-    EXPECT_TRUE(pane->controller()->annotations()->canRedoAnnotation());
+    EXPECT_FALSE(pane->annotations()->canUndoAnnotation());
+    EXPECT_TRUE(pane->annotations()->canRedoAnnotation());
     actions.redoAnnotation();
     EXPECT_EQ(balance, 1);
-    EXPECT_TRUE(pane->controller()->annotations()->canUndoAnnotation());
-    EXPECT_FALSE(pane->controller()->annotations()->canRedoAnnotation());
-    EXPECT_TRUE(pane->controller()->readerActions().canUndoAnnotation);
+    EXPECT_TRUE(pane->annotations()->canUndoAnnotation());
+    EXPECT_FALSE(pane->annotations()->canRedoAnnotation());
+    EXPECT_TRUE(pane->readerActions().canUndoAnnotation);
 }
 
 TEST_F(PaneCommandsTest, NextMatchStepsBothWaysAndWrapsAround)
 {
     openPaper(3);
-    const ReaderActions actions = pane->controller()->readerActions();
+    const ReaderActions actions = pane->readerActions();
     actions.nextMatch(true);
     EXPECT_EQ(model().currentSearchIndex(), 0);
-    pane->controller()->findInPDF();
+    pane->findInPDF();
     model().setSearchText(QStringLiteral("alpha"));
     ASSERT_TRUE(waitUntil([&] { return model().searchResults().size() == 3; }));
-    EXPECT_TRUE(pane->controller()->readerActions().hasMatches);
+    EXPECT_TRUE(pane->readerActions().hasMatches);
     actions.nextMatch(true);
     EXPECT_EQ(model().currentSearchIndex(), 1);
     model().setCurrentSearchIndex(0);
@@ -348,22 +347,22 @@ TEST_F(PaneCommandsTest, NextMatchStepsBothWaysAndWrapsAround)
 TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
 {
     int reports = 0;
-    QObject::connect(pane->controller(), &PaneController::snapshotChanged, pane.get(), [&] { ++reports; });
+    QObject::connect(pane.get(), &PaneController::snapshotChanged, pane.get(), [&] { ++reports; });
     drain();
     const int atStart = reports;
     openPaper();
     ASSERT_TRUE(waitUntil([&] { return reports > atStart; }));
-    const ReaderPaneSnapshot snapshot = pane->controller()->snapshot();
+    const ReaderPaneSnapshot snapshot = pane->snapshot();
     EXPECT_EQ(snapshot.pane, ReaderPane::primary);
     EXPECT_EQ(snapshot.model, pane->viewModel());
     EXPECT_EQ(snapshot.url, model().pdfDocumentURL());
     EXPECT_TRUE(snapshot.actions.hasDocument);
 
     const int afterOpen = reports;
-    pane->controller()->setScaleFactor(1.7); // not a flag of the record
+    pane->setScaleFactor(1.7); // not a flag of the record
     drain();
     EXPECT_EQ(reports, afterOpen);
-    pane->controller()->choosePageLayout(QStringLiteral("single"));
+    pane->choosePageLayout(QStringLiteral("single"));
     EXPECT_TRUE(waitUntil([&] { return reports == afterOpen + 1; }));
 }
 

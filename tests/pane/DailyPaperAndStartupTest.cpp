@@ -1,6 +1,6 @@
 // Daily paper, the start-up open, open requests and drops.
 
-#include "PaneTestSupport.h"
+#include "PaneControllerTestSupport.h"
 
 #include "platform/Clock.h"
 
@@ -10,8 +10,8 @@ namespace folvan::window::test {
 
 namespace {
 
-using DailyPaperTest = PaneTest;
-using StartupTest = PaneTest;
+using DailyPaperTest = ControllerTest;
+using StartupTest = ControllerTest;
 
 QStringList fileNames(const QList<QUrl> &urls)
 {
@@ -61,12 +61,12 @@ TEST_F(DailyPaperTest, ThePanelFolderIsRememberedAndTheShortestPaperOpens)
     chooser->answers.push_back(folder);
 
     auto pane = makePane();
-    pane->controller()->openShortPDF();
+    pane->openShortPDF();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(shortest));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")), folder);
 
-    pane->controller()->openShortPDF(); // cancelled
+    pane->openShortPDF(); // cancelled
     ASSERT_EQ(chooser->startFolders.size(), 2);
     EXPECT_EQ(chooser->startFolders.last(), folder);
 }
@@ -78,7 +78,7 @@ TEST_F(DailyPaperTest, AFolderWithoutReadablePapersShowsTheAlertAndKeepsThePaper
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, current));
 
-    pane->controller()->loadShortPDF(PaneController::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("papers/empty")))));
+    pane->loadShortPDF(PaneController::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("papers/empty")))));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_EQ(presented->alerts, QStringList{QStringLiteral("此文件夹没有可读取的 PDF。")});
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(current));
@@ -89,8 +89,8 @@ TEST_F(DailyPaperTest, AnOpenAfterTheScanStartedWins)
     const QString candidate = paper(QStringLiteral("pick/one.pdf"), 1);
     const QString chosen = paper(QStringLiteral("chosen.pdf"), 2);
     auto pane = makePane();
-    pane->controller()->loadShortPDF({QUrl::fromLocalFile(candidate)});
-    pane->controller()->loadPDF(QUrl::fromLocalFile(chosen));
+    pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
+    pane->loadPDF(QUrl::fromLocalFile(chosen));
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
@@ -101,7 +101,7 @@ TEST_F(DailyPaperTest, AScanThatEndsAfterItsPaneIsGoneIsDropped)
 {
     const QString candidate = paper(QStringLiteral("pick/one.pdf"), 1);
     auto pane = makePane();
-    pane->controller()->loadShortPDF({QUrl::fromLocalFile(candidate)});
+    pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
     pane.reset();
     drain();
     EXPECT_TRUE(presented->alerts.isEmpty());
@@ -119,9 +119,9 @@ TEST_F(StartupTest, ARequestWinsOverTheHistory)
         if (pane->viewModel()->pdfDocument())
             documents.insert(pane->viewModel()->pdfDocument().get());
     });
-    pane->controller()->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
+    pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
     drain(); // a request arriving before start-up opens at start-up, once
-    pane->controller()->startUp();
+    pane->startUp();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(requested));
@@ -136,7 +136,7 @@ TEST_F(StartupTest, WithoutARequestThePrimaryPaneResumesTheMostRecentPaper)
     history().opened(recent, {});
 
     auto pane = makePane();
-    pane->controller()->startUp();
+    pane->startUp();
     ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(recent));
 }
@@ -150,14 +150,14 @@ TEST_F(StartupTest, NothingOpensWhenResumingIsOffOrTheLastPaperIsGone)
     ASSERT_TRUE(QFile::remove(gone));
 
     auto pane = makePane();
-    pane->controller()->startUp();
+    pane->startUp();
     drain();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty()) << "no older record is tried";
 
     platform::Preferences::shared().setValue(QStringLiteral("folvan.resumeLastDocument"), false);
     history().opened(older, {});
     auto off = makePane();
-    off->controller()->startUp();
+    off->startUp();
     drain();
     EXPECT_TRUE(off->viewModel()->pdfDocumentURL().isEmpty());
 }
@@ -166,17 +166,17 @@ TEST_F(StartupTest, StartUpRunsOnceAndReadsTheStoredLayoutExactly)
 {
     platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("Single"));
     auto pane = makePane();
-    pane->controller()->startUp();
-    EXPECT_TRUE(pane->controller()->didStart());
-    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("spread"));
+    pane->startUp();
+    EXPECT_TRUE(pane->didStart());
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
     EXPECT_TRUE(pane->viewModel()->reflowAppearance().has_value());
 
     platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
-    pane->controller()->startUp();
-    EXPECT_EQ(pane->controller()->pageLayout(), QStringLiteral("spread")) << "the step runs once";
+    pane->startUp();
+    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread")) << "the step runs once";
     auto second = makePane();
-    second->controller()->startUp();
-    EXPECT_EQ(second->controller()->pageLayout(), QStringLiteral("single"));
+    second->startUp();
+    EXPECT_EQ(second->pageLayout(), QStringLiteral("single"));
 }
 
 TEST_F(StartupTest, OnboardingIsRaisedOnlyInThePrimaryPaneBeforeItWasSeen)
@@ -185,17 +185,17 @@ TEST_F(StartupTest, OnboardingIsRaisedOnlyInThePrimaryPaneBeforeItWasSeen)
     platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), false);
     auto reference = makePane(ReaderPane::reference);
 
-    reference->controller()->startUp();
+    reference->startUp();
     auto primary = makePane(ReaderPane::primary);
-    primary->controller()->startUp();
-    EXPECT_FALSE(primary->controller()->showOnboarding());
+    primary->startUp();
+    EXPECT_FALSE(primary->showOnboarding());
     clock.advance(PaneController::kOnboardingDelaySeconds);
-    ASSERT_TRUE(primary->controller()->showOnboarding());
+    ASSERT_TRUE(primary->showOnboarding());
 
-    EXPECT_FALSE(reference->controller()->showOnboarding());
+    EXPECT_FALSE(reference->showOnboarding());
 
-    primary->controller()->setShowOnboarding(false);
-    EXPECT_TRUE(primary->controller()->hasSeenOnboarding());
+    primary->setShowOnboarding(false);
+    EXPECT_TRUE(primary->hasSeenOnboarding());
 }
 
 TEST_F(StartupTest, NewRequestsAndDroppedPdfsOpen)
@@ -203,13 +203,13 @@ TEST_F(StartupTest, NewRequestsAndDroppedPdfsOpen)
     const QString first = paper(QStringLiteral("first.pdf"), 2);
     const QString capital = paper(QStringLiteral("CAPS.PDF"), 3);
     auto pane = makePane();
-    pane->controller()->startUp();
-    pane->controller()->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(first)});
+    pane->startUp();
+    pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(first)});
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(first); }));
 
-    EXPECT_FALSE(pane->controller()->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("papers")))));
-    EXPECT_FALSE(pane->controller()->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("notes.txt")))));
-    EXPECT_TRUE(pane->controller()->openDroppedFile(QUrl::fromLocalFile(capital)));
+    EXPECT_FALSE(pane->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("papers")))));
+    EXPECT_FALSE(pane->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("notes.txt")))));
+    EXPECT_TRUE(pane->openDroppedFile(QUrl::fromLocalFile(capital)));
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(capital); }));
 }
 
