@@ -1,4 +1,4 @@
-// The open panel and a paper note's way back to its source.
+// A paper note's way back to its passage in the page view.
 
 #include "PaneTestSupport.h"
 
@@ -14,57 +14,6 @@ namespace {
 using PapersTest = PaneTest;
 
 } // namespace
-
-TEST_F(PapersTest, TheOpenPanelRemembersTheChosenFilesFolder)
-{
-    const QString file = paper(QStringLiteral("panel/chosen.pdf"), 2);
-    auto pane = makePane();
-    pane->controller()->selectAndOpenPDF(); // cancelled
-    EXPECT_FALSE(platform::Preferences::shared().contains(QStringLiteral("lastAccessedDirectory")));
-
-    chooser->answers.push_back(QUrl::fromLocalFile(file));
-    pane->controller()->selectAndOpenPDF();
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(file); }));
-    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")),
-              QUrl::fromLocalFile(path(QStringLiteral("papers/panel"))));
-}
-
-TEST_F(PapersTest, ANoteOfAnotherPaperOpensThatPaperAtTheNotesPage)
-{
-    const QString shown = paper(QStringLiteral("shown.pdf"), 2);
-    const QString quoted = paper(QStringLiteral("quoted.pdf"), 5);
-    auto pane = makePane();
-    ASSERT_TRUE(openAndWait(*pane, shown));
-
-    PaperNote note;
-    note.paperID = PaperNotesStore::shared().registerPaper(quoted);
-    note.page = 3;
-    pane->controller()->openNoteSource(note);
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(quoted); }));
-    EXPECT_EQ(pane->viewModel()->currentPageIndex(), 3);
-}
-
-TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
-{
-    const QString shown = paper(QStringLiteral("shown.pdf"), 4);
-    auto pane = makePane();
-    ASSERT_TRUE(openAndWait(*pane, shown));
-    SharedPDFViewModel &model = *pane->viewModel();
-    model.setCurrentPageIndex(2);
-    model.setJumpToPage(std::nullopt);
-    const size_t before = model.backLocations().size();
-
-    PaperNote note;
-    note.paperID = PaperNotesStore::shared().registerPaper(shown);
-    pane->controller()->openNoteSource(note);
-    EXPECT_EQ(model.jumpToPage(), std::optional<int>(0));
-    EXPECT_EQ(model.backLocations().size(), before + 1);
-
-    PaperNote orphan;
-    pane->controller()->openNoteSource(orphan); // no paper: nothing at all
-    EXPECT_EQ(model.backLocations().size(), before + 1);
-    EXPECT_TRUE(presented->alerts.isEmpty());
-}
 
 // A note made from a word selected in the page view, opened again from the
 // same paper and from another one: the page view shows the note's page with

@@ -1,0 +1,66 @@
+// The open panel and a paper note's way back to its source.
+
+#include "PaneControllerTestSupport.h"
+
+#include "notes/PaperNote.h"
+
+namespace folvan::window::test {
+
+namespace {
+
+using PapersTest = ControllerTest;
+
+} // namespace
+
+TEST_F(PapersTest, TheOpenPanelRemembersTheChosenFilesFolder)
+{
+    const QString file = paper(QStringLiteral("panel/chosen.pdf"), 2);
+    auto pane = makePane();
+    pane->selectAndOpenPDF(); // cancelled
+    EXPECT_FALSE(platform::Preferences::shared().contains(QStringLiteral("lastAccessedDirectory")));
+
+    chooser->answers.push_back(QUrl::fromLocalFile(file));
+    pane->selectAndOpenPDF();
+    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(file); }));
+    EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")),
+              QUrl::fromLocalFile(path(QStringLiteral("papers/panel"))));
+}
+
+TEST_F(PapersTest, ANoteOfAnotherPaperOpensThatPaperAtTheNotesPage)
+{
+    const QString shown = paper(QStringLiteral("shown.pdf"), 2);
+    const QString quoted = paper(QStringLiteral("quoted.pdf"), 5);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, shown));
+
+    PaperNote note;
+    note.paperID = PaperNotesStore::shared().registerPaper(quoted);
+    note.page = 3;
+    pane->openNoteSource(note);
+    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(quoted); }));
+    EXPECT_EQ(pane->viewModel()->currentPageIndex(), 3);
+}
+
+TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
+{
+    const QString shown = paper(QStringLiteral("shown.pdf"), 4);
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, shown));
+    SharedPDFViewModel &model = *pane->viewModel();
+    model.setCurrentPageIndex(2);
+    model.setJumpToPage(std::nullopt);
+    const size_t before = model.backLocations().size();
+
+    PaperNote note;
+    note.paperID = PaperNotesStore::shared().registerPaper(shown);
+    pane->openNoteSource(note);
+    EXPECT_EQ(model.jumpToPage(), std::optional<int>(0));
+    EXPECT_EQ(model.backLocations().size(), before + 1);
+
+    PaperNote orphan;
+    pane->openNoteSource(orphan); // no paper: nothing at all
+    EXPECT_EQ(model.backLocations().size(), before + 1);
+    EXPECT_TRUE(presented->alerts.isEmpty());
+}
+
+} // namespace folvan::window::test
