@@ -7,7 +7,7 @@
 #include "interface/HelpOverlays.h"
 #include "interface/ReaderSettingsView.h"
 #include "window/PaneBookView.h"
-#include "window/PanePresenter.h"
+#include "window/PaneDialogs.h"
 #include "window/PaneServices.h"
 #include "workspace/ReaderCommandRegistry.h"
 #include "workspace/ReaderFont.h"

@@ -151,8 +151,8 @@ public:
     void setSearchFocused(bool value) { assign(m_searchFocused, value, &PaneController::searchFocusedChanged); }
     bool filenameFocused() const { return m_filenameFocused; }
     void setFilenameFocused(bool value) { assign(m_filenameFocused, value, &PaneController::filenameFocusedChanged); }
+    // The width of the pane on screen, reported by paneResized.
     double windowWidth() const { return m_windowWidth; }
-    void setWindowWidth(double value) { assign(m_windowWidth, value, &PaneController::windowWidthChanged); }
     bool flipBookMode() const { return m_flipBookMode; }
     void setFlipBookMode(bool value) { assign(m_flipBookMode, value, &PaneController::flipBookModeChanged); }
     const std::optional<QUuid> &currentPaperID() const { return m_currentPaperID; }
@@ -198,8 +198,9 @@ public:
     {
         assign(m_jumpToPageInput, value, &PaneController::jumpToPageInputChanged);
     }
+    // Whether files are being dragged over the pane, reported by
+    // dragEntered and dragLeft.
     bool isDragTargeted() const { return m_isDragTargeted; }
-    void setIsDragTargeted(bool value) { assign(m_isDragTargeted, value, &PaneController::isDragTargetedChanged); }
     bool showOutline() const { return m_showOutline; }
     void setShowOutline(bool value) { assign(m_showOutline, value, &PaneController::showOutlineChanged); }
     bool showShortcuts() const { return m_showShortcuts; }
@@ -282,6 +283,14 @@ public:
     // Opens a dropped file when its extension is "pdf" in any case; true
     // when it was taken.
     bool openDroppedFile(const QUrl &url);
+
+    // ---- What the pane on screen reports --------------------------------------
+
+    // The pane was laid out `width` wide.
+    void paneResized(double width) { assign(m_windowWidth, width, &PaneController::windowWidthChanged); }
+    // Files were dragged over the pane, or away from it (also by the drop).
+    void dragEntered() { assign(m_isDragTargeted, true, &PaneController::isDragTargetedChanged); }
+    void dragLeft() { assign(m_isDragTargeted, false, &PaneController::isDragTargetedChanged); }
 
     // ---- File operations (PaneControllerFileOperations.cpp, PaneControllerRename.cpp)
 

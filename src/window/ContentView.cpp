@@ -87,26 +87,26 @@ void ContentView::showEvent(QShowEvent *event)
 void ContentView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_controller->setWindowWidth(width());
+    m_controller->paneResized(width());
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!event->mimeData()->hasUrls())
         return;
-    m_controller->setIsDragTargeted(true);
+    m_controller->dragEntered();
     event->acceptProposedAction();
 }
 
 void ContentView::dragLeaveEvent(QDragLeaveEvent *event)
 {
-    m_controller->setIsDragTargeted(false);
+    m_controller->dragLeft();
     QWidget::dragLeaveEvent(event);
 }
 
 void ContentView::dropEvent(QDropEvent *event)
 {
-    m_controller->setIsDragTargeted(false);
+    m_controller->dragLeft();
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty())
         return;

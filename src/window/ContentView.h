@@ -14,7 +14,7 @@
 #include "pane/PaneController.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
-#include "window/PanePresenter.h"
+#include "window/PaneDialogs.h"
 #include "window/PaneRadio.h"
 #include "window/PaneServices.h"
 

@@ -1,7 +1,7 @@
 #include "workspace/ReaderWorkspace.h"
 
 #include "window/ContentView.h"
-#include "window/PanePresenter.h"
+#include "window/PaneDialogs.h"
 #include "window/PaneRadio.h"
 #include "workspace/RadioPlayer.h"
 #include "workspace/ReaderCommandPalette.h"

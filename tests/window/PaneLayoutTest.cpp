@@ -532,10 +532,10 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
             highlight = child;
     ASSERT_NE(highlight, nullptr);
     EXPECT_FALSE(highlight->isVisible());
-    pane->controller()->setIsDragTargeted(true);
+    pane->controller()->dragEntered();
     settle();
     EXPECT_TRUE(highlight->isVisible());
-    pane->controller()->setIsDragTargeted(false);
+    pane->controller()->dragLeft();
     settle();
     EXPECT_FALSE(highlight->isVisible());
 

@@ -1,4 +1,4 @@
-#include "window/PanePresenter.h"
+#include "window/PaneDialogs.h"
 
 
 #include <QApplication>
