@@ -100,19 +100,31 @@ PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelec
         for (int page = 0; page < document->pageCount(); ++page)
             pages.insert(page);
     }
-    for (int page : pages) {
-        for (const engine::PdfAnnotation &annotation : engine::annotations(*document, page)) {
-            const QString kind = AnnotationGeometry::kind(annotation.subtype);
-            const bool underline = kind == QLatin1String("underline");
-            if (!underline && kind != QLatin1String("highlight"))
+    auto addRows = [&rows](int page, const QString &subtype, const QRectF &bounds,
+                           const std::vector<QPointF> &quadPoints, const engine::PdfColor &color) {
+        const QString kind = AnnotationGeometry::kind(subtype);
+        const bool underline = kind == QLatin1String("underline");
+        if (!underline && kind != QLatin1String("highlight"))
+            return;
+        for (const QRectF &r : AnnotationGeometry::rectangles(bounds, quadPoints)) {
+            if (isEmptyRect(r))
                 continue;
-            const engine::PdfColor color = colorOf(annotation);
-            for (const QRectF &r : AnnotationGeometry::rectangles(annotation.bounds, annotation.quadPoints)) {
-                if (isEmptyRect(r))
-                    continue;
-                rows[page].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), color.red, color.green,
-                                      color.blue, std::min(color.alpha, 0.45), underline ? 1.0 : 0.0});
-            }
+            rows[page].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), color.red, color.green,
+                                  color.blue, std::min(color.alpha, 0.45), underline ? 1.0 : 0.0});
+        }
+    };
+    for (int page : pages) {
+        // The markups still waiting to be made on a page are read as what
+        // they will be made from: making those of every page at once would
+        // hold the reader up for seconds on a paper with thousands.
+        const engine::PdfPageAnnotations found = engine::annotationsWithoutMaking(*document, page);
+        for (const engine::PdfAnnotation &annotation : found.made)
+            addRows(page, annotation.subtype, annotation.bounds, annotation.quadPoints, colorOf(annotation));
+        for (const engine::PdfNewAnnotation &blueprint : found.putOff) {
+            QRectF bounds;
+            for (const QRectF &r : blueprint.rects)
+                bounds = bounds.isNull() ? r : bounds.united(r);
+            addRows(page, blueprint.subtype, bounds, blueprint.quadPoints, blueprint.color);
         }
     }
     if (includeSelection && m_model.retainedSelection()) {

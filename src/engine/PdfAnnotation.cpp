@@ -197,13 +197,13 @@ PdfAnnotation convert(DocumentLock &lock, const RawAnnotation &raw, int pageInde
 }
 
 std::vector<PdfAnnotation> readAnnotations(DocumentLock &lock, int pageIndex, bool includeHidden,
-                                           int onlyObject = 0)
+                                           int onlyObject = 0, bool makeDeferred = true)
 {
     std::vector<PdfAnnotation> result;
     if (!lock.pdf() || pageIndex < 0 || pageIndex >= lock.impl().pageCount())
         return result;
     fz_context *ctx = lock.ctx();
-    if (lock.impl().hasDeferredAnnotations(pageIndex))
+    if (makeDeferred && lock.impl().hasDeferredAnnotations(pageIndex))
         lock.impl().loadPage(ctx, pageIndex);
     pdf_obj *annots = nullptr;
     int count = 0;
@@ -544,6 +544,16 @@ std::vector<PdfAnnotation> annotations(const PdfDocument &document, int pageInde
 {
     DocumentLock lock(document);
     return readAnnotations(lock, pageIndex, includeHidden);
+}
+
+PdfPageAnnotations annotationsWithoutMaking(const PdfDocument &document, int pageIndex)
+{
+    DocumentLock lock(document);
+    PdfPageAnnotations result;
+    result.made = readAnnotations(lock, pageIndex, false, 0, false);
+    if (pageIndex >= 0 && pageIndex < lock.impl().pageCount())
+        result.putOff = lock.impl().deferredBlueprints(pageIndex);
+    return result;
 }
 
 std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAnnotationHandle &handle)

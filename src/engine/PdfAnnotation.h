@@ -92,6 +92,14 @@ struct PdfNewAnnotation {
 // dictionaries, which no handle could name. Empty for a page that does not
 // exist.
 std::vector<PdfAnnotation> annotations(const PdfDocument &document, int pageIndex, bool includeHidden = false);
+// A page's annotations read without making those put off on it
+// (deferAnnotations): the page's own, as annotations() reads them, and what
+// each put off will be made from. Cheap where making them would not be.
+struct PdfPageAnnotations {
+    std::vector<PdfAnnotation> made;
+    std::vector<PdfNewAnnotation> putOff;
+};
+PdfPageAnnotations annotationsWithoutMaking(const PdfDocument &document, int pageIndex);
 // One annotation, read again; absent when it no longer exists.
 std::optional<PdfAnnotation> annotation(const PdfDocument &document, const PdfAnnotationHandle &handle);
 

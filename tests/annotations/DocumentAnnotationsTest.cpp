@@ -155,6 +155,43 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
     EXPECT_EQ(rows.count(380), 1u);
 }
 
+// The book's highlight layer reads the markups not yet made on their pages
+// as what they will be made from, without making them, and gets the rows
+// it would get once they are made.
+TEST_F(LongPapers, TheBookRowsOfMarkupsNotYetMadeAreThoseOfTheMadeOnes)
+{
+    const QString paper = writePaper(path("rows.pdf"), 3, [](auto &w) {
+        w.addHighlight(1, {kMarked}, QColor(0, 255, 0), QStringLiteral("own"), QStringLiteral("Ann"));
+    });
+    SharedPDFViewModel &first = openPane(paper);
+    ASSERT_TRUE(waitFor([&] { return test::annotationsOf(first).annotationItems().size() == 1; }));
+    for (int page : {0, 2}) {
+        select(first, page, 1, 0, 7);
+        test::annotationsOf(first).addMarkup(page == 0 ? QStringLiteral("highlight") : QStringLiteral("underline"),
+                                             QString());
+    }
+    SharedPDFViewModel &second = openPane(paper);
+    ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 3; }));
+    const engine::PdfDocument &document = *second.pdfDocument();
+    const auto before = test::annotationsOf(second).rasterOverlays(false);
+    EXPECT_FALSE(engine::annotationsWithoutMaking(document, 0).putOff.empty());
+    EXPECT_FALSE(engine::annotationsWithoutMaking(document, 2).putOff.empty());
+
+    for (int page = 0; page < 3; ++page)
+        engine::annotations(document, page);
+    EXPECT_TRUE(engine::annotationsWithoutMaking(document, 0).putOff.empty());
+    const auto after = test::annotationsOf(second).rasterOverlays(false);
+    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(before.size(), after.size());
+    for (const auto &[page, rows] : after) {
+        ASSERT_EQ(before.at(page).size(), rows.size()) << page;
+        for (size_t i = 0; i < rows.size(); ++i)
+            for (size_t k = 0; k < rows[i].size(); ++k)
+                EXPECT_NEAR(before.at(page)[i][k], rows[i][k], 1e-3) << page << " " << i << " " << k;
+    }
+    EXPECT_EQ(after.at(2).front().back(), 1.0); // the underline
+}
+
 class InstalledMarkups : public PaneTest {};
 
 TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)

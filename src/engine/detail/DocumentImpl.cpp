@@ -245,6 +245,12 @@ bool DocumentImpl::hasDeferredAnnotations(int index) const
     return s && !s->deferred.empty();
 }
 
+std::vector<PdfNewAnnotation> DocumentImpl::deferredBlueprints(int index) const
+{
+    const PageSlot *s = slot(index);
+    return s ? s->deferred : std::vector<PdfNewAnnotation>();
+}
+
 std::vector<PdfAnnotationHandle> DocumentImpl::takeDeferredHandles(fz_context *ctx, int index)
 {
     PageSlot *s = slot(index);

@@ -62,6 +62,8 @@ public:
     void deferAnnotations(int index, std::vector<PdfNewAnnotation> blueprints);
     // Whether annotations wait to be made on the page.
     bool hasDeferredAnnotations(int index) const;
+    // What the annotations put off on a page will be made from.
+    std::vector<PdfNewAnnotation> deferredBlueprints(int index) const;
     // The handles of the annotations put off for the page, made now if not
     // yet, in the order they were put off; invalid for those that could not
     // be made. They are handed out once.
