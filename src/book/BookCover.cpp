@@ -80,7 +80,7 @@ void BookCover::start(const QString &token, int page, int count, double aspect, 
         SpreadPlacement::of(size(), aspect, look.layout, look.zoom, page, count, devicePixelRatioF());
     for (const auto &[shown, sheet] : placement.sheets) {
         const QUrl url(QStringLiteral("folvan-book://local/page/%1/%2.png?edge=%3").arg(token).arg(shown).arg(placement.edge));
-        m_requests.push_back(m_resources->start(url, [this, shown = shown](std::optional<BookResource> answer) {
+        m_requests.push_back(m_resources->start(url, [this, shown = shown](const localweb::LocalReply &answer) {
             if (!answer || m_finished)
                 return;
             QImage image;

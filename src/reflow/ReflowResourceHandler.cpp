@@ -4,82 +4,41 @@
 #include "engine/PdfDocument.h"
 #include "engine/PdfPageGeometry.h"
 #include "engine/PdfPng.h"
-#include "platform/Queues.h"
 #include "reflow/ReflowWire.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
-#include <QPointer>
 #include <QUrlQuery>
-#include <QWebEngineUrlRequestJob>
 
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <list>
-#include <mutex>
 
 namespace folvan::reflow {
 
-struct ReflowResourceHandler::Job {
-    std::mutex lock;
-    bool stopped = false;
-
-    bool isStopped()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        return stopped;
-    }
-    void stop()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        stopped = true;
-    }
-};
-
 // Everything below is read and written on the queue only.
-struct ReflowResourceHandler::State {
-    QString root;
-    QString token;
+class ReflowResourceHandler::Routes : public localweb::LocalRoutes {
+public:
+    using LocalRoutes::LocalRoutes;
+
+    std::optional<localweb::LocalResource> serve(const localweb::LocalRequest &request) override;
+
     QString path;
     QByteArray fallback;
     std::shared_ptr<engine::PdfDocument> pdf;
-    // Encoded page images, most recently used first.
-    std::list<std::pair<QString, QByteArray>> cache;
-    qint64 cached = 0;
 
-    std::optional<QByteArray> fromCache(const QString &key)
+protected:
+    void forgetDocument() override
     {
-        for (auto it = cache.begin(); it != cache.end(); ++it) {
-            if (it->first == key) {
-                cache.splice(cache.begin(), cache, it);
-                return cache.front().second;
-            }
-        }
-        return std::nullopt;
-    }
-    void store(const QString &key, const QByteArray &bytes)
-    {
-        if (bytes.size() > cacheBytes)
-            return;
-        cache.emplace_front(key, bytes);
-        cached += bytes.size();
-        while (cache.size() > size_t(cacheCount) || cached > cacheBytes) {
-            cached -= cache.back().second.size();
-            cache.pop_back();
-        }
-    }
-    void clearCache()
-    {
-        cache.clear();
-        cached = 0;
+        pdf.reset();
+        path.clear();
+        fallback.clear();
     }
 
-    std::optional<QByteArray> answer(const QUrl &url, const std::shared_ptr<Job> &job, QByteArray *contentType);
+private:
     std::optional<QByteArray> documentBytes() const;
-    std::optional<QByteArray> fileBytes(const QString &name, QByteArray *contentType) const;
+    std::optional<localweb::LocalResource> pageImage(const localweb::LocalRequest &request, int index);
 };
 
 namespace {
@@ -94,22 +53,6 @@ std::optional<int> pageIndex(QString part, const QString &suffix, const std::sha
     if (!ok || index < 0 || !pdf || index >= pdf->pageCount())
         return std::nullopt;
     return int(index);
-}
-
-QByteArray contentTypeOf(const QString &name)
-{
-    const QString extension = name.section(u'.', -1);
-    if (!name.contains(u'.'))
-        return "application/octet-stream";
-    if (extension == QLatin1String("html"))
-        return "text/html";
-    if (extension == QLatin1String("js"))
-        return "text/javascript";
-    if (extension == QLatin1String("css"))
-        return "text/css";
-    if (extension == QLatin1String("wasm"))
-        return "application/wasm";
-    return "application/octet-stream";
 }
 
 std::optional<QByteArray> readFile(const QString &path)
@@ -153,7 +96,7 @@ nlohmann::json geometryJson(const engine::PdfPageGeometry &geometry)
 
 } // namespace
 
-std::optional<QByteArray> ReflowResourceHandler::State::documentBytes() const
+std::optional<QByteArray> ReflowResourceHandler::Routes::documentBytes() const
 {
     if (!path.isEmpty()) {
         const QFileInfo info(path);
@@ -165,185 +108,99 @@ std::optional<QByteArray> ReflowResourceHandler::State::documentBytes() const
     return std::nullopt;
 }
 
-std::optional<QByteArray> ReflowResourceHandler::State::fileBytes(const QString &name, QByteArray *contentType) const
+std::optional<localweb::LocalResource>
+ReflowResourceHandler::Routes::pageImage(const localweb::LocalRequest &request, int index)
 {
-    if (name == wire::channelScript) {
-        *contentType = "text/javascript";
-        return readFile(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    const QUrl &url = request.url();
+    const QString key = url.toString(QUrl::FullyEncoded);
+    if (std::optional<QByteArray> bytes = cache.find(key))
+        return localweb::LocalResource{*bytes, "image/png"};
+    const QUrlQuery query(url);
+    std::vector<double> region;
+    const QString r = query.queryItemValue(wire::regionItem, QUrl::FullyDecoded);
+    for (const QString &piece : r.split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const double value = piece.toDouble(&ok);
+        if (ok)
+            region.push_back(value);
     }
-    if (!wire::pageFiles.contains(name))
+    bool detail = false;
+    for (const auto &item : query.queryItems(QUrl::FullyDecoded))
+        detail = detail || (item.first == wire::detailItem && item.second == wire::detailValue);
+    std::optional<QByteArray> bytes = raster(pdf->page(index), region, detail);
+    if (!bytes)
         return std::nullopt;
-    // The file as it really is, links resolved, must still lie in the folder.
-    const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
-    const QString file = QFileInfo(root + u'/' + name).canonicalFilePath();
-    if (canonicalRoot.isEmpty() || !file.startsWith(canonicalRoot + u'/'))
-        return std::nullopt;
-    *contentType = contentTypeOf(name);
-    return readFile(file);
+    if (!request.stopped())
+        cache.insert(key, *bytes);
+    return localweb::LocalResource{*bytes, "image/png"};
 }
 
-std::optional<QByteArray> ReflowResourceHandler::State::answer(const QUrl &url, const std::shared_ptr<Job> &job,
-                                                               QByteArray *contentType)
+std::optional<localweb::LocalResource> ReflowResourceHandler::Routes::serve(const localweb::LocalRequest &request)
 {
-    *contentType = "application/octet-stream";
-    const QStringList parts = url.path().split(u'/', Qt::SkipEmptyParts);
-    const bool current = parts.size() >= 2 && !token.isEmpty();
-
-    if (current && parts.size() == 2 && parts[0] == wire::documentRoute && parts[1] == token + QStringLiteral(".pdf")) {
-        *contentType = "application/pdf";
-        return documentBytes();
+    const QStringList &parts = request.parts();
+    if (parts.size() == 2 && parts[0] == wire::documentRoute && parts[1].endsWith(QLatin1String(".pdf"))
+        && isCurrentToken(parts[1].chopped(4))) {
+        std::optional<QByteArray> bytes = documentBytes();
+        if (!bytes)
+            return std::nullopt;
+        return localweb::LocalResource{std::move(*bytes), "application/pdf"};
     }
-    if (current && parts.size() == 3 && parts[0] == wire::pageRoute && parts[1] == token) {
-        if (const std::optional<int> index = pageIndex(parts[2], QStringLiteral(".png"), pdf)) {
-            *contentType = "image/png";
-            const QString key = url.toString(QUrl::FullyEncoded);
-            if (std::optional<QByteArray> bytes = fromCache(key))
-                return bytes;
-            const QUrlQuery query(url);
-            std::vector<double> region;
-            const QString r = query.queryItemValue(wire::regionItem, QUrl::FullyDecoded);
-            for (const QString &piece : r.split(u',', Qt::SkipEmptyParts)) {
-                bool ok = false;
-                const double value = piece.toDouble(&ok);
-                if (ok)
-                    region.push_back(value);
-            }
-            bool detail = false;
-            for (const auto &item : query.queryItems(QUrl::FullyDecoded))
-                detail = detail || (item.first == wire::detailItem && item.second == wire::detailValue);
-            std::optional<QByteArray> bytes = raster(pdf->page(*index), region, detail);
-            if (bytes && !job->isStopped())
-                store(key, *bytes);
-            return bytes;
-        }
+    if (parts.size() == 3 && parts[0] == wire::pageRoute && isCurrentToken(parts[1])) {
+        if (const std::optional<int> index = pageIndex(parts[2], QStringLiteral(".png"), pdf))
+            return pageImage(request, *index);
     }
-    if (current && parts.size() == 3 && parts[0] == wire::layoutRoute && parts[1] == token) {
+    if (parts.size() == 3 && parts[0] == wire::layoutRoute && isCurrentToken(parts[1])) {
         if (const std::optional<int> index = pageIndex(parts[2], QStringLiteral(".json"), pdf)) {
-            *contentType = "application/json";
             const nlohmann::json body = geometryJson(engine::verifiedPageGeometry(pdf->page(*index)));
             try {
-                return QByteArray::fromStdString(body.dump());
+                return localweb::LocalResource{QByteArray::fromStdString(body.dump()), "application/json"};
             } catch (...) {
                 return std::nullopt;
             }
         }
     }
-    return fileBytes(parts.join(u'/'), contentType);
+    const QString name = parts.join(u'/');
+    if (name == wire::channelScript) {
+        std::optional<QByteArray> script = readFile(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+        if (!script)
+            return std::nullopt;
+        return localweb::LocalResource{std::move(*script), "text/javascript"};
+    }
+    if (!wire::pageFiles.contains(name))
+        return std::nullopt;
+    return file(parts);
 }
 
 ReflowResourceHandler::ReflowResourceHandler(QObject *parent, const QString &root)
-    : QWebEngineUrlSchemeHandler(parent)
-    , m_state(std::make_shared<State>())
-    , m_queue(std::make_unique<platform::SerialQueue>(QStringLiteral("Folvan.reflowSource")))
+    : ReflowResourceHandler(std::make_shared<Routes>(root, cacheCount, cacheBytes), parent)
 {
-    m_state->root = root;
 }
 
-ReflowResourceHandler::~ReflowResourceHandler()
+ReflowResourceHandler::ReflowResourceHandler(std::shared_ptr<Routes> routes, QObject *parent)
+    : LocalSchemeHandler(wire::scheme, QStringLiteral("Folvan.reflowSource"), QStringLiteral("Folvan.Reflow"), routes,
+                         parent)
+    , m_routes(std::move(routes))
 {
-    for (auto &[id, job] : m_jobs)
-        job->stop();
-    m_queue.reset(); // waits for the work under way
 }
 
 void ReflowResourceHandler::setDocument(const QString &path, const QByteArray &data, const QString &token)
 {
-    m_queue->async([state = m_state, path, data, token] {
-        state->path = path;
-        state->fallback = data;
-        state->token = token;
-        state->clearCache();
+    onQueue([routes = m_routes, path, data, token] {
+        routes->path = path;
+        routes->fallback = data;
+        routes->changeToken(token);
         if (!path.isEmpty())
-            state->pdf = engine::PdfDocument::open(path);
+            routes->pdf = engine::PdfDocument::open(path);
         else if (!data.isEmpty())
-            state->pdf = engine::PdfDocument::openData(data);
+            routes->pdf = engine::PdfDocument::openData(data);
         else
-            state->pdf.reset();
+            routes->pdf.reset();
     });
 }
 
-void ReflowResourceHandler::dispose()
+QString ReflowResourceHandler::failureDescription(const QUrl &) const
 {
-    for (auto &[id, job] : m_jobs)
-        job->stop();
-    m_jobs.clear();
-    m_answers.clear();
-    m_queue->async([state = m_state] {
-        state->pdf.reset();
-        state->path.clear();
-        state->fallback.clear();
-        state->token.clear();
-        state->clearCache();
-    });
-}
-
-quint64 ReflowResourceHandler::start(const QUrl &url, Answer answer)
-{
-    if (!url.isValid() || url.scheme() != wire::scheme || url.host() != wire::host) {
-        answer(std::nullopt, QByteArray());
-        return 0;
-    }
-    const quint64 id = m_nextID++;
-    auto job = std::make_shared<Job>();
-    m_jobs[id] = job;
-    m_answers[id] = std::move(answer);
-    QPointer<ReflowResourceHandler> self(this);
-    m_queue->async([self, state = m_state, job, url, id] {
-        if (job->isStopped())
-            return;
-        QByteArray contentType;
-        std::optional<QByteArray> bytes = state->answer(url, job, &contentType);
-        if (job->isStopped())
-            return;
-        platform::runOnMain([self, id, bytes = std::move(bytes), contentType] {
-            if (self)
-                self->finish(id, bytes, contentType);
-        });
-    });
-    return id;
-}
-
-void ReflowResourceHandler::stop(quint64 id)
-{
-    const auto it = m_jobs.find(id);
-    if (it == m_jobs.end())
-        return;
-    it->second->stop();
-    m_jobs.erase(it);
-    m_answers.erase(id);
-}
-
-void ReflowResourceHandler::finish(quint64 id, const std::optional<QByteArray> &bytes, const QByteArray &contentType)
-{
-    if (!m_jobs.erase(id))
-        return;
-    Answer answer = std::move(m_answers[id]);
-    m_answers.erase(id);
-    if (answer)
-        answer(bytes, contentType);
-}
-
-void ReflowResourceHandler::waitForQueue() { m_queue->waitForDone(); }
-
-void ReflowResourceHandler::requestStarted(QWebEngineUrlRequestJob *job)
-{
-    QPointer<QWebEngineUrlRequestJob> request(job);
-    const quint64 id = start(job->requestUrl(), [request](const std::optional<QByteArray> &bytes,
-                                                          const QByteArray &contentType) {
-        if (!request)
-            return;
-        if (!bytes) {
-            request->fail(QWebEngineUrlRequestJob::UrlNotFound);
-            return;
-        }
-        auto *buffer = new QBuffer(request);
-        buffer->setData(*bytes);
-        buffer->open(QIODevice::ReadOnly);
-        request->reply(contentType, buffer);
-    });
-    // The engine deletes a request it no longer wants: it gets no answer.
-    if (id)
-        connect(job, &QObject::destroyed, this, [this, id] { stop(id); });
+    return QStringLiteral("无法读取本机重排资源或 PDF。");
 }
 
 std::optional<QByteArray> ReflowResourceHandler::raster(const engine::PdfPage &page, const std::vector<double> &region,

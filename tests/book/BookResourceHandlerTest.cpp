@@ -12,7 +12,7 @@ namespace {
 
 struct Reply {
     bool answered = false;
-    std::optional<BookResource> resource;
+    localweb::LocalReply resource;
 };
 
 class BookResourceHandlerTest : public test::BookPaneTest {
@@ -33,16 +33,16 @@ protected:
     std::shared_ptr<Reply> start(const QString &url, quint64 *id = nullptr)
     {
         auto reply = std::make_shared<Reply>();
-        const quint64 started = handler->start(QUrl(url), [reply](std::optional<BookResource> resource) {
+        const quint64 started = handler->start(QUrl(url), [reply](const localweb::LocalReply &resource) {
             EXPECT_FALSE(reply->answered) << "answered twice";
             reply->answered = true;
-            reply->resource = std::move(resource);
+            reply->resource = resource;
         });
         if (id)
             *id = started;
         return reply;
     }
-    std::optional<BookResource> fetch(const QString &url)
+    localweb::LocalReply fetch(const QString &url)
     {
         const auto reply = start(url);
         EXPECT_TRUE(test::waitFor([&] { return reply->answered; }));
@@ -94,8 +94,10 @@ TEST_F(BookResourceHandlerTest, FailsRequestsOutsideItsRoutes)
     // The bundle's files, typed by their extension as written.
     EXPECT_EQ(fetch(QStringLiteral("folvan-book://local/index.html"))->mimeType, "text/html");
     EXPECT_EQ(fetch(QStringLiteral("folvan-book://local/reader.JS"))->mimeType, "application/octet-stream");
-    EXPECT_EQ(BookResourceHandler::mimeType(QStringLiteral("book.js")), "text/javascript");
-    EXPECT_EQ(BookResourceHandler::mimeType(QStringLiteral("style.css")), "text/css");
+    // Failures name the last part of the path, without the query.
+    const auto failure = fetch(QStringLiteral("folvan-book://local/page/OLD/12.png?edge=600")).failure;
+    EXPECT_EQ(failure.domain, QStringLiteral("Folvan.Book"));
+    EXPECT_EQ(failure.description, QStringLiteral("无法读取本地资源： 12.png"));
 }
 
 TEST_F(BookResourceHandlerTest, CachesEachPageAndEdgeOnce)

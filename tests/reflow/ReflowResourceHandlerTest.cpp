@@ -21,6 +21,7 @@ struct Reply {
     bool answered = false;
     std::optional<QByteArray> bytes;
     QByteArray type;
+    localweb::LocalFailure failure;
 };
 
 class HandlerTest : public test::TempHomeTest {
@@ -47,11 +48,13 @@ protected:
     std::shared_ptr<Reply> begin(const QString &url, quint64 *id = nullptr)
     {
         auto reply = std::make_shared<Reply>();
-        const quint64 started = handler->start(QUrl(url), [reply](const std::optional<QByteArray> &bytes,
-                                                                  const QByteArray &type) {
+        const quint64 started = handler->start(QUrl(url), [reply](const localweb::LocalReply &answer) {
             reply->answered = true;
-            reply->bytes = bytes;
-            reply->type = type;
+            if (answer) {
+                reply->bytes = answer->data;
+                reply->type = answer->mimeType;
+            }
+            reply->failure = answer.failure;
         });
         if (id)
             *id = started;
@@ -97,6 +100,8 @@ TEST_F(HandlerTest, ServesOnlyThePagesOwnFilesFromInsideItsFolder)
     auto other = begin(QStringLiteral("folvan-reflow://elsewhere/index.html"));
     EXPECT_TRUE(other->answered);
     EXPECT_FALSE(other->bytes);
+    EXPECT_EQ(other->failure.domain, QStringLiteral("Folvan.Reflow"));
+    EXPECT_EQ(other->failure.description, QStringLiteral("无法读取本机重排资源或 PDF。"));
 }
 
 TEST_F(HandlerTest, ServesDocumentAndGeometryOnlyForTheCurrentToken)
