@@ -119,10 +119,9 @@ void BookCoordinator::update()
         dismissPreview();
         send(QStringLiteral("jump"), jumpPayload(*jump));
         QPointer<SharedPDFViewModel> weakModel(model);
-        const int sent = *jump;
-        platform::runOnMain(this, [weakModel, sent] {
+        platform::runOnMain(this, [weakModel, document = m_document, sent = *jump] {
             if (weakModel)
-                weakModel->jumpCarriedOut(sent);
+                weakModel->requestCarriedOut(document, sent);
         });
     }
     const QVariantMap reading = readingPayload();

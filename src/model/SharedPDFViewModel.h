@@ -225,7 +225,7 @@ public:
 
     // The passage that the last jump went to, marked on its page by the page
     // and book views until the reader clicks, selects or goes elsewhere.
-    // Written only by the operations below (jumpCarriedOut,
+    // Written only by the operations below (requestCarriedOut,
     // passageMarkDismissed) and dropped with its document.
     const OptionalSelection &markedPassage() const { return m_markedPassage; }
 
@@ -233,7 +233,7 @@ public:
     // Read here; written only by the operations named with each.
 
     // The point to show with the current jumpToPage request; cleared with it
-    // (navigate, turnPage, jumpCarriedOut, reflowOpened).
+    // (navigate, turnPage, requestCarriedOut).
     const std::optional<engine::PdfDestination> &pendingDestination() const { return m_pendingDestination; }
     // The passage to show with the current request (reflow view).
     const std::optional<ReadingTextSource> &pendingTextSource() const { return m_pendingTextSource; }
@@ -326,21 +326,23 @@ public:
     // Forgets the history, the bookmarks, the book selection and the search
     // marks of the document.
     void resetNavigation();
-    // A reading view has carried out the jump to `page`: the request
-    // (jumpToPage, pendingDestination, pendingTextSource) is cleared, and
-    // the passage that went with it, when it is found on its page, becomes
-    // the marked passage; a jump without one takes the mark away. Nothing
-    // when the request was replaced by another meanwhile. Every view that
-    // carries out jumps calls this.
-    void jumpCarriedOut(int page);
+    // How much of the pending request a reading view spends when it carries
+    // it out: the page request and what goes with it (`jump`), or, for a
+    // view that opened on its page (`jumpAndPlace`), also a destination or
+    // passage that came without a page request.
+    enum class RequestScope { jump, jumpAndPlace };
+    // A reading view showing `document` has carried out the request to show
+    // `page`: the request (jumpToPage, pendingDestination, pendingTextSource)
+    // is cleared, and the passage that went with it, when it is found on its
+    // page, becomes the marked passage; a jump without one takes the mark
+    // away. Nothing of the page request when it was replaced by another
+    // meanwhile, and nothing at all when `document` is no longer the open
+    // one (a view still showing the paper left behind spends no request
+    // made for the next). Every view that carries out requests calls this.
+    void requestCarriedOut(const PdfDocumentPtr &document, int page, RequestScope scope = RequestScope::jump);
     // The reader clicked or selected in a reading view: the marked passage
     // goes away.
     void passageMarkDismissed();
-    // The reflow view opened on its page, which carries out the pending
-    // request (jumpCarriedOut) when the view shows the model's `document`;
-    // a destination or passage that came without a page request is spent
-    // with it.
-    void reflowOpened(const PdfDocumentPtr &document);
     // The reflow view reports where the reader is: `page`, the block and the
     // offset in it, and the point of the page when the view knows one (it
     // becomes the retained destination).

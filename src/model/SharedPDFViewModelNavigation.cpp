@@ -134,28 +134,26 @@ void SharedPDFViewModel::resetNavigation()
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
-void SharedPDFViewModel::jumpCarriedOut(int page)
+void SharedPDFViewModel::requestCarriedOut(const PdfDocumentPtr &document, int page, RequestScope scope)
 {
-    if (m_jumpToPage != page)
+    if (document != m_pdfDocument)
         return;
-    const std::optional<ReadingTextSource> source = std::move(m_pendingTextSource);
-    m_pendingTextSource.reset();
-    m_pendingDestination.reset();
-    setJumpToPage(std::nullopt);
-    std::optional<engine::PdfSelection> passage;
-    if (source && m_passageFinder && m_pdfDocument)
-        passage = m_passageFinder(*source);
-    if (passage && passage->isEmpty())
-        passage.reset();
-    setMarkedPassage(std::move(passage));
-}
-
-void SharedPDFViewModel::reflowOpened(const PdfDocumentPtr &document)
-{
-    if (m_jumpToPage && m_pdfDocument == document)
-        jumpCarriedOut(*m_jumpToPage);
-    m_pendingDestination.reset();
-    m_pendingTextSource.reset();
+    if (m_jumpToPage == page) {
+        const std::optional<ReadingTextSource> source = std::move(m_pendingTextSource);
+        m_pendingTextSource.reset();
+        m_pendingDestination.reset();
+        setJumpToPage(std::nullopt);
+        std::optional<engine::PdfSelection> passage;
+        if (source && m_passageFinder && m_pdfDocument)
+            passage = m_passageFinder(*source);
+        if (passage && passage->isEmpty())
+            passage.reset();
+        setMarkedPassage(std::move(passage));
+    }
+    if (scope == RequestScope::jumpAndPlace) {
+        m_pendingDestination.reset();
+        m_pendingTextSource.reset();
+    }
 }
 
 void SharedPDFViewModel::reflowPositionChanged(int page, int block, int offset, std::optional<QPointF> point)

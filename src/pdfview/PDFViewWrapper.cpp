@@ -346,8 +346,8 @@ void PDFViewWrapper::updateView()
                 view->goToPage(page);
         }
         platform::runOnMain(model, [model = QPointer(model), document = m_pdfDocument, page] {
-            if (model && model->pdfDocument() == document)
-                model->jumpCarriedOut(page);
+            if (model)
+                model->requestCarriedOut(document, page);
         });
     }
 

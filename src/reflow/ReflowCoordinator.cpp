@@ -234,8 +234,8 @@ void ReflowCoordinator::update()
     // The request is carried out once delivered, unless another replaced it
     // (the model's operation leaves a newer request alone).
     platform::runOnMain(this, [this, page] {
-        if (!m_disposed && m_model && m_model->pdfDocument() == m_document)
-            m_model->jumpCarriedOut(page);
+        if (!m_disposed && m_model)
+            m_model->requestCarriedOut(m_document, page);
     });
 }
 
@@ -409,7 +409,7 @@ void ReflowCoordinator::handshake()
         feedback(m_overrides->error());
     // The open carried the request out; a destination that came without a
     // page request is spent with it.
-    m_model->reflowOpened(m_document);
+    m_model->requestCarriedOut(m_document, page, SharedPDFViewModel::RequestScope::jumpAndPlace);
     update();
 }
 

@@ -272,10 +272,10 @@ TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
 
     jumpTo(3, true);
     EXPECT_TRUE(passageRows().empty()) << "not before a view carried the jump out";
-    model.jumpCarriedOut(2); // another request's page: nothing
+    model.requestCarriedOut(model.pdfDocument(), 2); // another request's page: nothing
     EXPECT_TRUE(model.pendingTextSource());
     const int revision = model.readingOverlayRevision();
-    model.jumpCarriedOut(3);
+    model.requestCarriedOut(model.pdfDocument(), 3);
     EXPECT_FALSE(model.jumpToPage());
     EXPECT_FALSE(model.pendingTextSource());
     EXPECT_FALSE(model.pendingDestination());
@@ -292,7 +292,7 @@ TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
     model.selectBook(3, uv(3, charAt(0)), kAspect, "start", "g");
     EXPECT_FALSE(model.markedPassage());
     jumpTo(3, true);
-    model.jumpCarriedOut(3);
+    model.requestCarriedOut(model.pdfDocument(), 3);
     ASSERT_TRUE(model.markedPassage());
     model.clearBookSelection();
     EXPECT_FALSE(model.markedPassage());
@@ -300,16 +300,16 @@ TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
     // A jump elsewhere, without a passage, or to a passage not found.
     for (const auto &[page, withPassage] : {std::pair{1, false}, std::pair{4, true}}) {
         jumpTo(3, true);
-        model.jumpCarriedOut(3);
+        model.requestCarriedOut(model.pdfDocument(), 3);
         ASSERT_TRUE(model.markedPassage());
         jumpTo(page, withPassage);
-        model.jumpCarriedOut(page);
+        model.requestCarriedOut(model.pdfDocument(), page);
         EXPECT_FALSE(model.markedPassage()) << page;
     }
 
     // Another document drops it.
     jumpTo(3, true);
-    model.jumpCarriedOut(3);
+    model.requestCarriedOut(model.pdfDocument(), 3);
     model.setPdfDocument(engine::PdfDocument::openData(engine::PdfFixtureWriter().data()));
     EXPECT_FALSE(model.markedPassage());
 }

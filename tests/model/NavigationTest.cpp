@@ -57,9 +57,9 @@ TEST_F(Navigation, ARememberedJumpRecordsThePositionLeftOnceAndEmptiesForward)
 
     // The view carried out the jump, then one to the top of that page; two
     // jumps from the same place.
-    model->jumpCarriedOut(5);
+    model->requestCarriedOut(model->pdfDocument(), 5);
     model->navigate(at(5), false);
-    model->jumpCarriedOut(5);
+    model->requestCarriedOut(model->pdfDocument(), 5);
     model->setCurrentPageIndex(5);
     model->setForwardLocations({at(60)});
     model->navigate(at(7), true);
@@ -150,10 +150,10 @@ TEST_F(Navigation, LocationPrefersThePendingJumpThenThePageViewThenTheRetainedPo
     model->setCurrentPageIndex(20);
     // Arrived at a point: it is retained.
     model->navigate(at(20, QPointF(5, 6)), false);
-    model->jumpCarriedOut(20);
+    model->requestCarriedOut(model->pdfDocument(), 20);
     EXPECT_EQ(model->location(), at(20, QPointF(5, 6)));
     model->navigate(at(19, QPointF(5, 6)), false);
-    model->jumpCarriedOut(19);
+    model->requestCarriedOut(model->pdfDocument(), 19);
     EXPECT_EQ(model->location(), at(20));
 }
 
@@ -288,18 +288,23 @@ TEST_F(Navigation, TheReflowViewsOpeningCarriesOutItsDocumentsRequestAndSpendsTh
     passage.page = 3;
     passage.quote = QStringLiteral("q");
     model->navigate(ReadingLocation{3, passage, QPointF(10, 20)}, false);
-    model->reflowOpened(document);
+    model->requestCarriedOut(document, 3, SharedPDFViewModel::RequestScope::jumpAndPlace);
     EXPECT_FALSE(model->jumpToPage());
     EXPECT_FALSE(model->pendingDestination());
     EXPECT_FALSE(model->pendingTextSource());
     EXPECT_EQ(model->retainedDestination(), engine::PdfDestination(3, QPointF(10, 20)));
 
-    // A view still on another document leaves the request for the next one.
+    // A view still on another document leaves the whole request, its point
+    // and passage included, to the view of the paper now open.
     model->navigate(ReadingLocation{5, passage, QPointF(1, 2)}, false);
-    model->reflowOpened(test::writeDocument(path("other.pdf"), 6));
+    const PdfDocumentPtr other = test::writeDocument(path("other.pdf"), 6);
+    model->requestCarriedOut(other, 5, SharedPDFViewModel::RequestScope::jumpAndPlace);
+    model->requestCarriedOut(other, 5);
     EXPECT_EQ(model->jumpToPage(), 5);
-    EXPECT_FALSE(model->pendingDestination());
-    EXPECT_FALSE(model->pendingTextSource());
+    EXPECT_EQ(model->pendingDestination(), engine::PdfDestination(5, QPointF(1, 2)));
+    ASSERT_TRUE(model->pendingTextSource());
+    EXPECT_EQ(model->pendingTextSource()->quote, QStringLiteral("q"));
+
 }
 
 TEST_F(Navigation, TheReflowPositionMovesThePageAndRetainsOnlyAKnownPoint)
@@ -320,7 +325,7 @@ TEST_F(Navigation, TheReflowPositionMovesThePageAndRetainsOnlyAKnownPoint)
 TEST_F(Navigation, ClosingThePaperForgetsPositionSelectionAndHistory)
 {
     model->navigate(at(4, QPointF(1, 2)), true);
-    model->jumpCarriedOut(4);
+    model->requestCarriedOut(model->pdfDocument(), 4);
     model->pageSelectionChanged(document->page(4).selection(engine::PdfTextRange{0, 0}));
     model->setSelectionText(QStringLiteral("text"));
     model->setTextSelectionMode(true);

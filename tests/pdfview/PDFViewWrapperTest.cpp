@@ -96,7 +96,7 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     model->setPdfDocument(document);
     model->setCurrentPageIndex(2);
     model->navigate(ReadingLocation{2, std::nullopt, QPointF(72, 500)}, false);
-    model->jumpCarriedOut(2);
+    model->requestCarriedOut(model->pdfDocument(), 2);
     const engine::PdfSelection line = document->page(2).selectionForLine(test::lineOrigin(1) + QPointF(5, 3));
     model->pageSelectionChanged(line);
     makeWrapper();
@@ -111,7 +111,7 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     model = std::make_unique<SharedPDFViewModel>();
     model->setPdfDocument(document);
     model->navigate(ReadingLocation{4, std::nullopt, QPointF(72, 300)}, false);
-    model->jumpCarriedOut(4);
+    model->requestCarriedOut(model->pdfDocument(), 4);
     model->setCurrentPageIndex(1);
     model->pageSelectionChanged(line);
     makeWrapper();
