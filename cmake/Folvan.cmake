@@ -54,3 +54,17 @@ function(folvan_web_page_files page out)
   endif()
   set(${out} ${paths} PARENT_SCOPE)
 endfunction()
+
+# folvan_web_shared_files(OUT): the modules every page shares (web/shared),
+# in OUT, each built into a page's resources as shared/NAME; the pages import
+# them as ../shared/NAME, which from a page at the root of its scheme is
+# shared/NAME.
+function(folvan_web_shared_files out)
+  set(paths "")
+  foreach(file bridge.js)
+    set(path ${CMAKE_SOURCE_DIR}/web/shared/${file})
+    set_source_files_properties(${path} PROPERTIES QT_RESOURCE_ALIAS shared/${file})
+    list(APPEND paths ${path})
+  endforeach()
+  set(${out} ${paths} PARENT_SCOPE)
+endfunction()

@@ -12,15 +12,16 @@ inline const QString host = QStringLiteral("local");
 inline const QString entryURL = QStringLiteral("folvan-reflow://local/index.html");
 
 // The page's files, the only names served from its folder. The two parser
-// names hold the parser's WebAssembly build. Besides these, channelScript
-// serves the web channel script that the page's message shim needs.
+// names hold the parser's WebAssembly build; shared/bridge.js is the
+// message bridge the book page uses too. Besides these, channelScript
+// serves the web channel script that the page's message bridge needs.
 inline const QStringList pageFiles = {
     QStringLiteral("index.html"),   QStringLiteral("reader.js"),       QStringLiteral("reader.css"),
     QStringLiteral("layout.js"),    QStringLiteral("reading.js"),      QStringLiteral("quality.js"),
     QStringLiteral("figures.js"),   QStringLiteral("service.js"),      QStringLiteral("engine.js"),
     QStringLiteral("parse-worker.js"), QStringLiteral("study.js"),     QStringLiteral("study-rules.js"),
     QStringLiteral("compare.js"),   QStringLiteral("parser/liteparse_wasm.js"),
-    QStringLiteral("parser/liteparse_wasm_bg.wasm"),
+    QStringLiteral("parser/liteparse_wasm_bg.wasm"), QStringLiteral("shared/bridge.js"),
 };
 inline const QString channelScript = QStringLiteral("qwebchannel.js");
 

@@ -1,559 +1,474 @@
 // The book page: the paper's page rasters laid out as a page-turning book.
 // The native side drives it through window.folvan (open, settings, jump,
 // reading, turn); the page posts its events to the message port "book".
-(function () {
-  'use strict';
-  const wire = window.FolvanWire;
-  const paper = window.FolvanPaper;
+import { wire, rasterUrl } from './wire.js';
+import * as paper from './paper.js';
+import { DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, turnTarget, clickTurn, keyAction } from './state.js';
+import { BookShelf } from './flip.js';
+import { Bridge } from '../shared/bridge.js';
 
-  // ---- Messages to the native side ----------------------------------------
+// ---- Messages to the native side ----------------------------------------
 
-  let port = null;
-  const outbox = [];
-  function post(message) {
-    if (port) port.postMessage(message);
-    else outbox.push(message);
+const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.readyEvent }, window);
+
+// ---- State -----------------------------------------------------------------
+
+let doc = { token: '', count: 0, aspect: 1.414 };
+let settings = Object.assign({}, DEFAULT_SETTINGS);
+let reading = { rectangles: [], links: [] };
+let flip = null;
+let sheets = [];       // one per page: { page, sheet, raster, marks, links, src }
+let current = 0;       // the page page-flip reports as shown
+let edge = 2400;
+let paperReady = false; // the first spread was drawn
+let drawSerial = 0;
+let wheelSum = 0;
+let grainImage = '';
+
+// ---- Building the book --------------------------------------------------------
+
+const shelf = new BookShelf(window);
+
+function grainTexture() {
+  if (grainImage) return grainImage;
+  const canvas = document.createElement('canvas');
+  canvas.width = canvas.height = 128;
+  const g = canvas.getContext('2d');
+  const data = g.createImageData(128, 128);
+  let seed = 7;
+  for (let i = 0; i < data.data.length; i += 4) {
+    seed = (seed * 16807) % 2147483647;
+    const shade = 215 + (seed % 41);
+    data.data[i] = data.data[i + 1] = data.data[i + 2] = shade;
+    data.data[i + 3] = 255;
   }
-  function postEvent(event, fields) {
-    post(Object.assign({ event, [wire.tokenKey]: doc.token }, fields || {}));
-  }
-  if (typeof QWebChannel === 'function' && window.qt && qt.webChannelTransport) {
-    new QWebChannel(qt.webChannelTransport, (channel) => {
-      port = channel.objects[wire.messageHandler];
-      for (const message of outbox.splice(0)) port.postMessage(message);
-    });
-  }
+  g.putImageData(data, 0, 0);
+  grainImage = `url(${canvas.toDataURL()})`;
+  return grainImage;
+}
 
-  // ---- State -----------------------------------------------------------------
+// A page and its sheet; what the sheet holds is made when it is first
+// shown (a long paper has many pages).
+function makeSheet(page) {
+  const element = document.createElement('div');
+  element.className = 'page';
+  const sheet = document.createElement('div');
+  sheet.className = 'sheet';
+  sheet.dataset.page = String(page);
+  element.appendChild(sheet);
+  return { page, element, sheet, raster: null, warmth: null, grain: null, marks: null, links: null, src: '' };
+}
 
-  const doc = { token: '', count: 0, aspect: 1.414 };
-  let settings = {
-    angle: 0, zoom: 1, layout: 'spread', warmth: 0.12, grain: 0.24, reducedMotion: false,
-    selectionMode: false, turnDuration: 2.1, wheelMode: 'turn', wheelReverse: false, wheelSensitivity: 1,
-  };
-  let reading = { rectangles: [], links: [] };
-  let flip = null;
-  let sheets = [];       // one per page: { page, sheet, raster, marks, links, src }
-  let current = 0;       // the page page-flip reports as shown
-  let edge = 2400;
-  let paperReady = false; // the first spread was drawn
-  let drawSerial = 0;
-  let wheelSum = 0;
-  let grainImage = '';
-
-  // ---- Building the book --------------------------------------------------------
-
-  // page-flip's destroy() leaves its window resize listener (with its own
-  // mouse events off) and its animation loop running: a destroyed book
-  // would keep its pages in memory and, at the next resize, report its own
-  // old page. A book that is not the current one is released here: its
-  // listeners removed, its loop stopped, its events ignored.
-  const stoppedLoops = new WeakSet();
-  let newLoops = null;
-  const nextFrame = window.requestAnimationFrame.bind(window);
-  window.requestAnimationFrame = (callback) => {
-    if (stoppedLoops.has(callback)) return 0;
-    if (newLoops) newLoops.push(callback);
-    return nextFrame(callback);
-  };
-
-  function releaseBook(book) {
-    for (const name of ['flip', 'changeOrientation', 'changeState', 'init', 'update']) book.off(name);
-    if (book.ui && typeof book.ui.removeHandlers === 'function') book.ui.removeHandlers();
-    for (const loop of book.folvanLoops || []) stoppedLoops.add(loop);
-    book.folvanLoops = null;
-    book.destroy();
-  }
-
-  // A new book whose pages are `elements`; only the current book's turns
-  // reach `show`.
-  function makeBook(root, options, elements) {
-    const book = new St.PageFlip(root, options);
-    book.on('flip', (e) => {
-      if (book === flip) show(e.data);
-    });
-    newLoops = [];
-    try {
-      book.loadFromHTML(elements);
-    } finally {
-      book.folvanLoops = newLoops;
-      newLoops = null;
-    }
-    return book;
-  }
-
-  function grainTexture() {
-    if (grainImage) return grainImage;
-    const canvas = document.createElement('canvas');
-    canvas.width = canvas.height = 128;
-    const g = canvas.getContext('2d');
-    const data = g.createImageData(128, 128);
-    let seed = 7;
-    for (let i = 0; i < data.data.length; i += 4) {
-      seed = (seed * 16807) % 2147483647;
-      const shade = 215 + (seed % 41);
-      data.data[i] = data.data[i + 1] = data.data[i + 2] = shade;
-      data.data[i + 3] = 255;
-    }
-    g.putImageData(data, 0, 0);
-    grainImage = `url(${canvas.toDataURL()})`;
-    return grainImage;
-  }
-
-  // A page and its sheet; what the sheet holds is made when it is first
-  // shown (a long paper has many pages).
-  function makeSheet(page) {
-    const element = document.createElement('div');
-    element.className = 'page';
-    const sheet = document.createElement('div');
-    sheet.className = 'sheet';
-    sheet.dataset.page = String(page);
-    element.appendChild(sheet);
-    return { page, element, sheet, raster: null, warmth: null, grain: null, marks: null, links: null, src: '' };
-  }
-
-  function fill(s) {
-    if (s.raster) return;
-    const part = (tag, name) => {
-      const element = document.createElement(tag);
-      if (name) element.className = name;
-      s.sheet.appendChild(element);
-      return element;
-    };
-    s.raster = part('canvas', 'raster');
-    s.raster.width = s.raster.height = 0;
-    s.warmth = part('div', 'warmth');
-    s.grain = part('div', 'grain');
-    s.marks = part('div', 'marks');
-    s.links = part('div', 'links');
-    lookOf(s);
-  }
-
-  function build(startPage) {
-    const stage = document.getElementById('stage');
-    const centre = paper.viewCentre(stage);
-    if (flip) {
-      const old = flip;
-      flip = null;
-      releaseBook(old);
-    }
-    const tilt = document.getElementById('tilt');
-    tilt.textContent = '';
-    if (!doc.count) return;
-    const root = document.createElement('div');
-    tilt.appendChild(root);
-    const size = paper.pageSize(innerWidth, innerHeight, doc.aspect, settings.layout, settings.zoom);
-    edge = paper.rasterEdge(size.width, size.height, window.devicePixelRatio);
-    // The book is as wide as the pages it shows side by side: one page
-    // makes page-flip turn single pages.
-    const across = paper.pagesAcross(settings.layout, doc.count);
-    tilt.style.width = `${size.width * across}px`;
-    tilt.style.height = `${size.height}px`;
-    release(new Set());
-    sheets = [];
-    for (let page = 0; page < doc.count; page++) sheets.push(makeSheet(page));
-    flip = makeBook(root, {
-      width: size.width,
-      height: size.height,
-      maxWidth: size.width,
-      size: 'fixed',
-      showCover: across === 2,
-      usePortrait: true,
-      startPage: Math.min(Math.max(0, startPage), doc.count - 1),
-      flippingTime: settings.turnDuration * 1000,
-      // Clicks and drags are the page's own (below): a click near a
-      // page's outer edge turns, a drag selects text.
-      useMouseEvents: false,
-      showPageCorners: false,
-      drawShadow: !settings.reducedMotion,
-      maxShadowOpacity: 0.35,
-      mobileScrollSupport: false,
-      clickEventForward: true,
-    }, sheets.map((s) => s.element));
-    // What does not fit the view stays reachable, the same point of the
-    // book in the middle of the view as before.
-    paper.scrollToCentre(stage, centre);
-    applyLook();
-    show(flip.getCurrentPageIndex());
-  }
-
-  function applyLook() {
-    const tilt = document.getElementById('tilt');
-    tilt.style.transform = settings.angle ? `rotate(${settings.angle}deg)` : '';
-    document.getElementById('stage').classList.toggle('pan', settings.wheelMode === 'pan');
-    document.body.classList.toggle('selecting', settings.selectionMode);
-    for (const s of sheets) if (s.raster) lookOf(s);
-  }
-
-  // The paper look of one sheet: warmth and grain.
-  function lookOf(s) {
-    const warmth = Math.min(1, Math.max(0, settings.warmth || 0)) * 0.35;
-    const grain = Math.min(1, Math.max(0, settings.grain || 0)) * 0.25;
-    s.warmth.style.opacity = String(warmth);
-    s.grain.style.opacity = String(grain);
-    s.grain.style.backgroundImage = grain > 0 ? grainTexture() : '';
-  }
-
-  // ---- Showing pages ----------------------------------------------------------------
-
-  function spread(page) {
-    return paper.spreadOf(page, doc.count, flip && flip.getOrientation() === 'portrait' ? 'single' : settings.layout);
-  }
-
-  function rasterURL(page) {
-    return `folvan-book://local/page/${encodeURIComponent(doc.token)}/${page}.png?edge=${edge}`;
-  }
-
-  // The encoded raster of `url`, fetched from the page's own scheme.
-  function fetchBlob(url) {
-    return new Promise((resolve, reject) => {
-      const request = new XMLHttpRequest();
-      request.open('GET', url);
-      request.responseType = 'blob';
-      request.onload = () => (request.response && request.response.size ? resolve(request.response) : reject(new Error(url)));
-      request.onerror = () => reject(new Error(url));
-      request.send();
-    });
-  }
-
-  // Fetches the page's raster and, with `draw`, decodes it into its canvas
-  // (the pages ahead keep only the encoded bytes until shown). The bitmap is
-  // closed once drawn and the canvas emptied when the page is let go or the
-  // book rebuilt: no decoded raster outlives the sheet that shows it, as
-  // an image element's would in the engine's decoded-image caches.
-  function load(page, draw = true) {
-    const s = sheets[page];
-    if (!s) return Promise.resolve();
-    fill(s);
-    const url = rasterURL(page);
-    if (s.src !== url) {
-      s.src = url;
-      s.drawing = null;
-      s.bytes = fetchBlob(url);
-    }
-    if (!draw || s.drawing) return s.drawing || s.bytes.catch(() => {});
-    const token = doc.token;
-    s.drawing = s.bytes.then((blob) => createImageBitmap(blob)).then((bitmap) => {
-      if (s.src === url) {
-        s.raster.width = bitmap.width;
-        s.raster.height = bitmap.height;
-        s.raster.getContext('2d').drawImage(bitmap, 0, 0);
-      }
-      bitmap.close();
-    }).catch(() => {
-      // Only a raster of this load that is still wanted has failed.
-      if (token === doc.token && sheets[page] === s && s.src === url)
-        postEvent(wire.failureEvent, { message: `第 ${page + 1} 页无法显示。` });
-    });
-    return s.drawing;
-  }
-
-  function empty(s) {
-    s.src = '';
-    s.drawing = s.bytes = null;
-    s.raster.width = s.raster.height = 0;
-  }
-
-  // Keeps the rasters near the shown spread and lets the far ones go.
-  function release(keep) {
-    for (const s of sheets) if (s.src && s.raster && !keep.has(s.page)) empty(s);
-  }
-
-  function show(page) {
-    current = page;
-    const visible = spread(page);
-    const serial = ++drawSerial;
-    const before = paper.neighbourSpread(page, doc.count, settings.layout, false);
-    const after = paper.neighbourSpread(page, doc.count, settings.layout, true);
-    const ahead = [];
-    for (const start of [after, before]) if (start !== null) ahead.push(...spread(start));
-    release(new Set([...visible, ...ahead]));
-    postState(false);
-    Promise.all(visible.map((p) => load(p))).then(() => {
-      if (serial !== drawSerial) return;
-      const first = !paperReady;
-      paperReady = true;
-      postState(first, true);
-      // The next and previous spreads, so that a turn never waits.
-      for (const p of ahead) load(p, false);
-    });
-    drawReading();
-  }
-
-  function postState(ready, drawn, page = current) {
-    if (!flip) return;
-    const visible = spread(page);
-    const fields = {
-      page: visible.includes(page) ? page : visible[0],
-      canForward: visible[visible.length - 1] < doc.count - 1,
-      [wire.backwardKey]: visible[0] > 0,
-      layout: settings.layout,
-    };
-    if (ready) fields.ready = true;
-    if (drawn) fields.drawn = true;
-    postEvent('state', fields);
-  }
-
-  // ---- Overlays and links ----------------------------------------------------------
-
-  // Rows are placed in percent of their sheet, whatever its size now.
-  function placeRow(parent, tag, row, color) {
-    const box = paper.rowBox(row, 100, 100);
-    if (!box) return;
+function fill(s) {
+  if (s.raster) return;
+  const part = (tag, name) => {
     const element = document.createElement(tag);
-    Object.assign(element.style, {
-      left: `${box.left}%`, top: `${box.top}%`, width: `${box.width}%`, height: `${box.height}%`,
-    });
-    if (color) element.style.background = color;
-    parent.appendChild(element);
-  }
-
-  function drawReading() {
-    for (const s of sheets) {
-      if (!s.raster) continue;
-      s.marks.textContent = '';
-      s.links.textContent = '';
-    }
-    const sheetOf = (row) => {
-      const s = Array.isArray(row) && sheets[row[0]];
-      if (s) fill(s);
-      return s;
-    };
-    for (const row of reading.rectangles || []) {
-      const s = sheetOf(row);
-      if (s) placeRow(s.marks, 'div', row, paper.rowColor(row));
-    }
-    for (const row of reading.links || []) {
-      const s = sheetOf(row);
-      if (s) placeRow(s.links, 'a', row, '');
-    }
-  }
-
-  function showPoint(page, point) {
-    const s = sheets[page];
-    if (s) fill(s);
-    if (!s || !point || !Number.isFinite(point.u) || !Number.isFinite(point.v)) return;
-    const at = paper.elementPoint(point.u, point.v, 100, 100);
-    const dot = document.createElement('div');
-    dot.className = 'point';
-    dot.style.left = `${at.x}%`;
-    dot.style.top = `${at.y}%`;
-    s.marks.appendChild(dot);
-  }
-
-  // ---- Turning ---------------------------------------------------------------------
-
-  // Turns one spread; false at either end.
-  function turn(forward) {
-    if (!flip) return false;
-    const visible = spread(current);
-    if (forward ? visible[visible.length - 1] >= doc.count - 1 : visible[0] <= 0) return false;
-    // The turn's target is the reading position from now on, not once the
-    // animation ends: a quit during the turn keeps the page turned to.
-    const target = forward ? visible[visible.length - 1] + 1 : visible[0] - 1;
-    postState(false, false, spread(target)[0]);
-    if (settings.reducedMotion) {
-      if (forward) flip.turnToNextPage();
-      else flip.turnToPrevPage();
-    } else if (forward) flip.flipNext('bottom');
-    else flip.flipPrev('bottom');
-    return true;
-  }
-
-  // ---- Input -------------------------------------------------------------------------
-
-  // The sheet under an event and the paper point there.
-  function sheetAt(event) {
-    const element = event.target.closest && event.target.closest('.sheet');
-    if (!element) return null;
-    const rect = element.getBoundingClientRect();
-    const point = paper.paperPoint(event.clientX - rect.left, event.clientY - rect.top, rect.width, rect.height);
-    return { page: Number(element.dataset.page), u: point.u, v: point.v };
-  }
-
-  document.addEventListener('keydown', (event) => {
-    if (event.ctrlKey || event.metaKey || event.altKey) return;
-    const forward = ['ArrowRight', 'ArrowDown', 'PageDown', ' '].includes(event.key);
-    const backward = ['ArrowLeft', 'ArrowUp', 'PageUp'].includes(event.key);
-    if (forward || backward) {
-      event.preventDefault();
-      turn(forward);
-    } else if (event.key === 'Escape') {
-      postEvent('clearSelection');
-    }
-  });
-
-  document.addEventListener('wheel', (event) => {
-    if (event.ctrlKey || settings.wheelMode === 'pan') return;
-    event.preventDefault();
-    const sensitivity = Number.isFinite(settings.wheelSensitivity) ? settings.wheelSensitivity : 1;
-    // Lines and pages as pixels, as a mouse wheel's notch gives them.
-    const unit = event.deltaMode === 1 ? 33 : event.deltaMode === 2 ? innerHeight : 1;
-    // A spread taller than the view is scrolled through before it turns.
-    const stage = document.getElementById('stage');
-    const down = paper.scrollRoom(stage, event.deltaY * unit);
-    if (down) {
-      wheelSum = 0;
-      stage.scrollTop += down;
-      return;
-    }
-    const delta = (event.deltaY || event.deltaX) * unit;
-    const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings.wheelReverse);
-    wheelSum = step.sum;
-    // The next spread is read from its top, the previous from its bottom.
-    if (step.turn && turn(step.turn > 0)) stage.scrollTop = step.turn > 0 ? 0 : stage.scrollHeight;
-  }, { passive: false });
-
-  // Links: a click follows, resting on one may preview it.
-  document.addEventListener('click', (event) => {
-    if (event.target.tagName !== 'A') return;
-    event.stopImmediatePropagation();
-    const at = sheetAt(event);
-    if (at) postEvent('link', { page: at.page, u: at.u, v: at.v });
-  });
-  let hovering = false;
-  document.addEventListener('mousemove', (event) => {
-    if (event.target.tagName === 'A') {
-      const at = sheetAt(event);
-      if (at) {
-        hovering = true;
-        postEvent('hover', { page: at.page, u: at.u, v: at.v, x: event.clientX, y: event.clientY });
-      }
-    } else if (hovering) {
-      hovering = false;
-      postEvent('hoverEnd');
-    }
-  });
-
-  // Clicks: near the outer edge of the page shown on the right (or of a
-  // single page) the book turns forward, near the outer edge of the left
-  // page back; elsewhere a click clears the selection. In selection mode
-  // every click clears it. A drag selects text, a double click a word.
-  function clickTurn(at) {
-    if (settings.selectionMode) return 0;
-    const shown = spread(current);
-    const single = shown.length === 1;
-    if (at.page === shown[shown.length - 1] && at.u > (single ? 0.6 : 0.66)) return 1;
-    if (at.page === shown[0] && at.u < (single ? 0.4 : 0.34)) return -1;
-    return 0;
-  }
-
-  document.addEventListener('click', (event) => {
-    if (event.target.tagName === 'A' || event.detail > 1 || dragged) return;
-    const at = sheetAt(event);
-    const step = at ? clickTurn(at) : 0;
-    if (step) turn(step > 0);
-    else postEvent('clearSelection');
-  });
-
-  let gesture = 0;
-  let dragging = null;
-  let dragged = false;
-  let panning = null;
-  document.addEventListener('dblclick', (event) => {
-    const at = sheetAt(event);
-    if (!at) return;
-    gesture += 1;
-    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'word', gesture: `word-${gesture}` });
-  });
-  // A book larger than the view is moved by dragging it: outside the pages,
-  // with the middle button, or anywhere while the book turns pages rather
-  // than selects text.
-  document.addEventListener('pointerdown', (event) => {
-    dragged = false;
-    const stage = document.getElementById('stage');
-    const at = event.target.tagName === 'A' ? null : sheetAt(event);
-    const pans = paper.overflows(stage) && (event.button === 1 || (event.button === 0 && (!at || !settings.selectionMode)));
-    if (pans) {
-      panning = { x: event.clientX, y: event.clientY, left: stage.scrollLeft, top: stage.scrollTop, moved: false };
-      event.preventDefault();
-      return;
-    }
-    if (event.button === 0 && at) dragging = { start: at, x: event.clientX, y: event.clientY, name: '' };
-  });
-  document.addEventListener('pointermove', (event) => {
-    if (panning) {
-      const dx = event.clientX - panning.x;
-      const dy = event.clientY - panning.y;
-      if (!panning.moved && Math.hypot(dx, dy) < 5) return;
-      panning.moved = true;
-      const stage = document.getElementById('stage');
-      stage.scrollLeft = panning.left - dx;
-      stage.scrollTop = panning.top - dy;
-      return;
-    }
-    if (!dragging) return;
-    if (!dragging.name) {
-      if (Math.hypot(event.clientX - dragging.x, event.clientY - dragging.y) < 5) return;
-      gesture += 1;
-      dragging.name = `drag-${gesture}`;
-      const s = dragging.start;
-      postEvent('select', { page: s.page, u: s.u, v: s.v, [wire.phaseKey]: 'start', gesture: dragging.name });
-    }
-    const at = sheetAt(event);
-    if (at) postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
-  });
-  document.addEventListener('pointerup', (event) => {
-    if (panning) {
-      dragged = panning.moved;
-      panning = null;
-      return;
-    }
-    const drag = dragging;
-    dragging = null;
-    if (!drag || !drag.name) return;
-    dragged = true;
-    const at = sheetAt(event) || drag.start;
-    postEvent('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'end', gesture: drag.name });
-  });
-
-  let resizeTimer = 0;
-  window.addEventListener('resize', () => {
-    clearTimeout(resizeTimer);
-    resizeTimer = setTimeout(() => build(current), 120);
-  });
-
-  // ---- The bridge object -------------------------------------------------------------
-
-  function takeSettings(next) {
-    const before = settings;
-    settings = Object.assign({}, settings, next);
-    return before;
-  }
-
-  window.folvan = {
-    open(payload) {
-      doc.token = String(payload[wire.tokenKey] || '');
-      doc.count = Math.max(0, payload.count | 0);
-      doc.aspect = Number.isFinite(payload.aspect) && payload.aspect > 0 ? payload.aspect : 1.414;
-      takeSettings(payload);
-      paperReady = false;
-      reading = { rectangles: [], links: [] };
-      build(payload.page | 0);
-    },
-    settings(payload) {
-      const before = takeSettings(payload);
-      const rebuild = ['layout', 'zoom', 'reducedMotion'].some((k) => before[k] !== settings[k]);
-      if (rebuild) build(current);
-      else {
-        if (flip) flip.getSettings().flippingTime = settings.turnDuration * 1000;
-        applyLook();
-      }
-    },
-    jump(payload) {
-      if (!flip || !Number.isInteger(payload.page)) return;
-      const page = Math.min(Math.max(0, payload.page), doc.count - 1);
-      if (!spread(current).includes(page)) flip.turnToPage(page);
-      showPoint(page, payload[wire.jumpPointKey]);
-    },
-    reading(payload) {
-      reading = { rectangles: payload.rectangles || [], links: payload.links || [] };
-      drawReading();
-    },
-    turn(payload) {
-      turn(payload.forward !== false);
-    },
+    if (name) element.className = name;
+    s.sheet.appendChild(element);
+    return element;
   };
+  s.raster = part('canvas', 'raster');
+  s.raster.width = s.raster.height = 0;
+  s.warmth = part('div', 'warmth');
+  s.grain = part('div', 'grain');
+  s.marks = part('div', 'marks');
+  s.links = part('div', 'links');
+  lookOf(s);
+}
 
-  post({ event: 'ready' });
-})();
+function build(startPage) {
+  const stage = document.getElementById('stage');
+  const centre = paper.viewCentre(stage);
+  if (flip) {
+    const old = flip;
+    flip = null;
+    shelf.release(old);
+  }
+  const tilt = document.getElementById('tilt');
+  tilt.textContent = '';
+  if (!doc.count) return;
+  const root = document.createElement('div');
+  tilt.appendChild(root);
+  const size = paper.pageSize(innerWidth, innerHeight, doc.aspect, settings.layout, settings.zoom);
+  edge = paper.rasterEdge(size.width, size.height, window.devicePixelRatio);
+  // The book is as wide as the pages it shows side by side: one page
+  // makes page-flip turn single pages.
+  const across = paper.pagesAcross(settings.layout, doc.count);
+  tilt.style.width = `${size.width * across}px`;
+  tilt.style.height = `${size.height}px`;
+  release(new Set());
+  sheets = [];
+  for (let page = 0; page < doc.count; page++) sheets.push(makeSheet(page));
+  flip = shelf.make(St.PageFlip, root, {
+    width: size.width,
+    height: size.height,
+    maxWidth: size.width,
+    size: 'fixed',
+    showCover: across === 2,
+    usePortrait: true,
+    startPage: Math.min(Math.max(0, startPage), doc.count - 1),
+    flippingTime: settings.turnDuration * 1000,
+    // Clicks and drags are the page's own (below): a click near a
+    // page's outer edge turns, a drag selects text.
+    useMouseEvents: false,
+    showPageCorners: false,
+    drawShadow: !settings.reducedMotion,
+    maxShadowOpacity: 0.35,
+    mobileScrollSupport: false,
+    clickEventForward: true,
+  }, sheets.map((s) => s.element), (book, page) => {
+    if (book === flip) show(page);
+  });
+  // What does not fit the view stays reachable, the same point of the
+  // book in the middle of the view as before.
+  paper.scrollToCentre(stage, centre);
+  applyLook();
+  show(flip.getCurrentPageIndex());
+}
+
+function applyLook() {
+  const tilt = document.getElementById('tilt');
+  tilt.style.transform = settings.angle ? `rotate(${settings.angle}deg)` : '';
+  document.getElementById('stage').classList.toggle('pan', settings.wheelMode === 'pan');
+  document.body.classList.toggle('selecting', settings.selectionMode);
+  for (const s of sheets) if (s.raster) lookOf(s);
+}
+
+// The paper look of one sheet: warmth and grain.
+function lookOf(s) {
+  const warmth = Math.min(1, Math.max(0, settings.warmth || 0)) * 0.35;
+  const grain = Math.min(1, Math.max(0, settings.grain || 0)) * 0.25;
+  s.warmth.style.opacity = String(warmth);
+  s.grain.style.opacity = String(grain);
+  s.grain.style.backgroundImage = grain > 0 ? grainTexture() : '';
+}
+
+// ---- Showing pages ----------------------------------------------------------------
+
+function spread(page) {
+  return paper.spreadOf(page, doc.count, flip && flip.getOrientation() === 'portrait' ? 'single' : settings.layout);
+}
+
+// The encoded raster of `url`, fetched from the page's own scheme.
+function fetchBlob(url) {
+  return new Promise((resolve, reject) => {
+    const request = new XMLHttpRequest();
+    request.open('GET', url);
+    request.responseType = 'blob';
+    request.onload = () => (request.response && request.response.size ? resolve(request.response) : reject(new Error(url)));
+    request.onerror = () => reject(new Error(url));
+    request.send();
+  });
+}
+
+// Fetches the page's raster and, with `draw`, decodes it into its canvas
+// (the pages ahead keep only the encoded bytes until shown). The bitmap is
+// closed once drawn and the canvas emptied when the page is let go or the
+// book rebuilt: no decoded raster outlives the sheet that shows it, as
+// an image element's would in the engine's decoded-image caches.
+function load(page, draw = true) {
+  const s = sheets[page];
+  if (!s) return Promise.resolve();
+  fill(s);
+  const url = rasterUrl(doc.token, page, edge);
+  if (s.src !== url) {
+    s.src = url;
+    s.drawing = null;
+    s.bytes = fetchBlob(url);
+  }
+  if (!draw || s.drawing) return s.drawing || s.bytes.catch(() => {});
+  const token = doc.token;
+  s.drawing = s.bytes.then((blob) => createImageBitmap(blob)).then((bitmap) => {
+    if (s.src === url) {
+      s.raster.width = bitmap.width;
+      s.raster.height = bitmap.height;
+      s.raster.getContext('2d').drawImage(bitmap, 0, 0);
+    }
+    bitmap.close();
+  }).catch(() => {
+    // Only a raster of this load that is still wanted has failed.
+    if (token === doc.token && sheets[page] === s && s.src === url)
+      bridge.post(wire.failureEvent, { message: `第 ${page + 1} 页无法显示。` });
+  });
+  return s.drawing;
+}
+
+function empty(s) {
+  s.src = '';
+  s.drawing = s.bytes = null;
+  s.raster.width = s.raster.height = 0;
+}
+
+// Keeps the rasters near the shown spread and lets the far ones go.
+function release(keep) {
+  for (const s of sheets) if (s.src && s.raster && !keep.has(s.page)) empty(s);
+}
+
+function show(page) {
+  current = page;
+  const visible = spread(page);
+  const serial = ++drawSerial;
+  const before = paper.neighbourSpread(page, doc.count, settings.layout, false);
+  const after = paper.neighbourSpread(page, doc.count, settings.layout, true);
+  const ahead = [];
+  for (const start of [after, before]) if (start !== null) ahead.push(...spread(start));
+  release(new Set([...visible, ...ahead]));
+  postState(false);
+  Promise.all(visible.map((p) => load(p))).then(() => {
+    if (serial !== drawSerial) return;
+    const first = !paperReady;
+    paperReady = true;
+    postState(first, true);
+    // The next and previous spreads, so that a turn never waits.
+    for (const p of ahead) load(p, false);
+  });
+  drawReading();
+}
+
+function postState(ready, drawn, page = current) {
+  if (!flip) return;
+  bridge.post('state', stateFields(page, spread(page), doc.count, settings.layout, wire.backwardKey, ready, drawn));
+}
+
+// ---- Overlays and links ----------------------------------------------------------
+
+// Rows are placed in percent of their sheet, whatever its size now.
+function placeRow(parent, tag, row, color) {
+  const box = paper.rowBox(row, 100, 100);
+  if (!box) return;
+  const element = document.createElement(tag);
+  Object.assign(element.style, {
+    left: `${box.left}%`, top: `${box.top}%`, width: `${box.width}%`, height: `${box.height}%`,
+  });
+  if (color) element.style.background = color;
+  parent.appendChild(element);
+}
+
+function drawReading() {
+  for (const s of sheets) {
+    if (!s.raster) continue;
+    s.marks.textContent = '';
+    s.links.textContent = '';
+  }
+  const sheetOf = (row) => {
+    const s = Array.isArray(row) && sheets[row[0]];
+    if (s) fill(s);
+    return s;
+  };
+  for (const row of reading.rectangles || []) {
+    const s = sheetOf(row);
+    if (s) placeRow(s.marks, 'div', row, paper.rowColor(row));
+  }
+  for (const row of reading.links || []) {
+    const s = sheetOf(row);
+    if (s) placeRow(s.links, 'a', row, '');
+  }
+}
+
+function showPoint(page, point) {
+  const s = sheets[page];
+  if (s) fill(s);
+  if (!s || !point || !Number.isFinite(point.u) || !Number.isFinite(point.v)) return;
+  const at = paper.elementPoint(point.u, point.v, 100, 100);
+  const dot = document.createElement('div');
+  dot.className = 'point';
+  dot.style.left = `${at.x}%`;
+  dot.style.top = `${at.y}%`;
+  s.marks.appendChild(dot);
+}
+
+// ---- Turning ---------------------------------------------------------------------
+
+// Turns one spread; false at either end.
+function turn(forward) {
+  if (!flip) return false;
+  const target = turnTarget(spread(current), doc.count, forward);
+  if (target === null) return false;
+  // The turn's target is the reading position from now on, not once the
+  // animation ends: a quit during the turn keeps the page turned to.
+  postState(false, false, spread(target)[0]);
+  if (settings.reducedMotion) {
+    if (forward) flip.turnToNextPage();
+    else flip.turnToPrevPage();
+  } else if (forward) flip.flipNext('bottom');
+  else flip.flipPrev('bottom');
+  return true;
+}
+
+// ---- Input -------------------------------------------------------------------------
+
+// The sheet under an event and the paper point there.
+function sheetAt(event) {
+  const element = event.target.closest && event.target.closest('.sheet');
+  if (!element) return null;
+  const rect = element.getBoundingClientRect();
+  const point = paper.paperPoint(event.clientX - rect.left, event.clientY - rect.top, rect.width, rect.height);
+  return { page: Number(element.dataset.page), u: point.u, v: point.v };
+}
+
+document.addEventListener('keydown', (event) => {
+  const action = keyAction(event);
+  if (action === 'forward' || action === 'backward') {
+    event.preventDefault();
+    turn(action === 'forward');
+  } else if (action === 'clear') {
+    bridge.post('clearSelection');
+  }
+});
+
+document.addEventListener('wheel', (event) => {
+  if (event.ctrlKey || settings.wheelMode === 'pan') return;
+  event.preventDefault();
+  const sensitivity = Number.isFinite(settings.wheelSensitivity) ? settings.wheelSensitivity : 1;
+  // Lines and pages as pixels, as a mouse wheel's notch gives them.
+  const unit = event.deltaMode === 1 ? 33 : event.deltaMode === 2 ? innerHeight : 1;
+  // A spread taller than the view is scrolled through before it turns.
+  const stage = document.getElementById('stage');
+  const down = paper.scrollRoom(stage, event.deltaY * unit);
+  if (down) {
+    wheelSum = 0;
+    stage.scrollTop += down;
+    return;
+  }
+  const delta = (event.deltaY || event.deltaX) * unit;
+  const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings.wheelReverse);
+  wheelSum = step.sum;
+  // The next spread is read from its top, the previous from its bottom.
+  if (step.turn && turn(step.turn > 0)) stage.scrollTop = step.turn > 0 ? 0 : stage.scrollHeight;
+}, { passive: false });
+
+// Links: a click follows, resting on one may preview it.
+document.addEventListener('click', (event) => {
+  if (event.target.tagName !== 'A') return;
+  event.stopImmediatePropagation();
+  const at = sheetAt(event);
+  if (at) bridge.post('link', { page: at.page, u: at.u, v: at.v });
+});
+let hovering = false;
+document.addEventListener('mousemove', (event) => {
+  if (event.target.tagName === 'A') {
+    const at = sheetAt(event);
+    if (at) {
+      hovering = true;
+      bridge.post('hover', { page: at.page, u: at.u, v: at.v, x: event.clientX, y: event.clientY });
+    }
+  } else if (hovering) {
+    hovering = false;
+    bridge.post('hoverEnd');
+  }
+});
+
+// Clicks: near a page's outer edge the book turns (clickTurn); elsewhere a
+// click clears the selection. A drag selects text, a double click a word.
+document.addEventListener('click', (event) => {
+  if (event.target.tagName === 'A' || event.detail > 1 || dragged) return;
+  const at = sheetAt(event);
+  const step = at ? clickTurn(at, spread(current), settings.selectionMode) : 0;
+  if (step) turn(step > 0);
+  else bridge.post('clearSelection');
+});
+
+let gesture = 0;
+let dragging = null;
+let dragged = false;
+let panning = null;
+document.addEventListener('dblclick', (event) => {
+  const at = sheetAt(event);
+  if (!at) return;
+  gesture += 1;
+  bridge.post('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'word', gesture: `word-${gesture}` });
+});
+// A book larger than the view is moved by dragging it: outside the pages,
+// with the middle button, or anywhere while the book turns pages rather
+// than selects text.
+document.addEventListener('pointerdown', (event) => {
+  dragged = false;
+  const stage = document.getElementById('stage');
+  const at = event.target.tagName === 'A' ? null : sheetAt(event);
+  const pans = paper.overflows(stage) && (event.button === 1 || (event.button === 0 && (!at || !settings.selectionMode)));
+  if (pans) {
+    panning = { x: event.clientX, y: event.clientY, left: stage.scrollLeft, top: stage.scrollTop, moved: false };
+    event.preventDefault();
+    return;
+  }
+  if (event.button === 0 && at) dragging = { start: at, x: event.clientX, y: event.clientY, name: '' };
+});
+document.addEventListener('pointermove', (event) => {
+  if (panning) {
+    const dx = event.clientX - panning.x;
+    const dy = event.clientY - panning.y;
+    if (!panning.moved && Math.hypot(dx, dy) < 5) return;
+    panning.moved = true;
+    const stage = document.getElementById('stage');
+    stage.scrollLeft = panning.left - dx;
+    stage.scrollTop = panning.top - dy;
+    return;
+  }
+  if (!dragging) return;
+  if (!dragging.name) {
+    if (Math.hypot(event.clientX - dragging.x, event.clientY - dragging.y) < 5) return;
+    gesture += 1;
+    dragging.name = `drag-${gesture}`;
+    const s = dragging.start;
+    bridge.post('select', { page: s.page, u: s.u, v: s.v, [wire.phaseKey]: 'start', gesture: dragging.name });
+  }
+  const at = sheetAt(event);
+  if (at) bridge.post('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
+});
+document.addEventListener('pointerup', (event) => {
+  if (panning) {
+    dragged = panning.moved;
+    panning = null;
+    return;
+  }
+  const drag = dragging;
+  dragging = null;
+  if (!drag || !drag.name) return;
+  dragged = true;
+  const at = sheetAt(event) || drag.start;
+  bridge.post('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'end', gesture: drag.name });
+});
+
+let resizeTimer = 0;
+window.addEventListener('resize', () => {
+  clearTimeout(resizeTimer);
+  resizeTimer = setTimeout(() => build(current), 120);
+});
+
+// ---- The bridge object -------------------------------------------------------------
+
+window.folvan = {
+  open(payload) {
+    doc = openedPaper(payload, wire.tokenKey);
+    bridge.token = doc.token;
+    settings = mergeSettings(settings, payload).settings;
+    paperReady = false;
+    reading = { rectangles: [], links: [] };
+    build(payload.page | 0);
+  },
+  settings(payload) {
+    const merged = mergeSettings(settings, payload);
+    settings = merged.settings;
+    if (merged.rebuild) build(current);
+    else {
+      if (flip) flip.getSettings().flippingTime = settings.turnDuration * 1000;
+      applyLook();
+    }
+  },
+  jump(payload) {
+    if (!flip || !Number.isInteger(payload.page)) return;
+    const page = Math.min(Math.max(0, payload.page), doc.count - 1);
+    if (!spread(current).includes(page)) flip.turnToPage(page);
+    showPoint(page, payload[wire.jumpPointKey]);
+  },
+  reading(payload) {
+    reading = { rectangles: payload.rectangles || [], links: payload.links || [] };
+    drawReading();
+  },
+  turn(payload) {
+    turn(payload.forward !== false);
+  },
+};
+
+bridge.connect();
+bridge.post(wire.readyEvent);

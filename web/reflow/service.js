@@ -1,7 +1,10 @@
 // The wire between the reflow page and the native reflow view: every name the
-// two sides share, and the shim that posts events through the Qt web channel.
+// two sides share, and the bridge that posts its events through the Qt web
+// channel.
 // The native side keeps the same names in src/reflow/ReflowWire.h; change
 // both together.
+
+import { Bridge as SharedBridge, eventBody as sharedEventBody } from "../shared/bridge.js";
 
 // Calls the native side makes on window.folvanReflow, one JSON object each.
 export const CALLS = Object.freeze({
@@ -140,56 +143,16 @@ function roundFraction(v) {
   return Math.round(v * 1e5) / 1e5;
 }
 
-// Builds an event body: the name, the token (except for "loaded") and the
-// given keys.
+// An event's body: the name, the token (except for "loaded") and the given
+// keys.
 export function eventBody(name, token, fields = {}) {
-  const body = { [KEYS.event]: name };
-  if (name !== EVENTS.loaded) body[KEYS.token] = token;
-  return Object.assign(body, fields);
+  return sharedEventBody(name, token, fields, EVENTS.loaded);
 }
 
-// Posts events through the Qt web channel. Until the channel is up, events
-// wait in order; "loaded" goes out as soon as it is.
-export class Bridge {
+// The page's bridge: events go to the channel object "reflow" as JSON text,
+// "loaded" first.
+export class Bridge extends SharedBridge {
   constructor(win = globalThis) {
-    this.win = win;
-    this.token = "";
-    this.queue = [];
-    this.target = null;
-  }
-
-  connect() {
-    const win = this.win;
-    const start = () => {
-      const transport = win.qt && win.qt.webChannelTransport;
-      if (!transport || typeof win.QWebChannel !== "function") return false;
-      new win.QWebChannel(transport, (channel) => {
-        this.target = channel.objects[CHANNEL_OBJECT] || null;
-        this.flush();
-      });
-      return true;
-    };
-    if (start()) return;
-    // The channel script comes from the native side; load it when it was not
-    // injected into the page already.
-    const doc = win.document;
-    if (!doc || !win.qt) return;
-    const script = doc.createElement("script");
-    script.src = "qwebchannel.js";
-    script.onload = start;
-    doc.head.appendChild(script);
-  }
-
-  post(name, fields) {
-    if (name !== EVENTS.loaded && !this.token) return;
-    this.queue.push(JSON.stringify(eventBody(name, this.token, fields)));
-    this.flush();
-  }
-
-  flush() {
-    if (!this.target || typeof this.target[CHANNEL_METHOD] !== "function") return;
-    const pending = this.queue;
-    this.queue = [];
-    for (const text of pending) this.target[CHANNEL_METHOD](text);
+    super({ object: CHANNEL_OBJECT, method: CHANNEL_METHOD, handshake: EVENTS.loaded, encode: JSON.stringify }, win);
   }
 }

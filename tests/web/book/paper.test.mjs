@@ -1,7 +1,6 @@
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const paper = require('../paper.js');
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import * as paper from '../../../web/book/paper.js';
 
 const close = (a, b) => assert.ok(Math.abs(a - b) < 1e-9, `${a} != ${b}`);
 

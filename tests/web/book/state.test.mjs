@@ -1,0 +1,100 @@
+// The book page's state, routes and the decisions its input makes.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { wire, rasterUrl } from '../../../web/book/wire.js';
+import { spreadOf } from '../../../web/book/paper.js';
+import {
+  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, turnTarget, clickTurn, keyAction,
+} from '../../../web/book/state.js';
+import { Bridge } from '../../../web/shared/bridge.js';
+
+test('an open call gives the token, a whole page count and a usable aspect', () => {
+  assert.deepEqual(openedPaper({ token: 'T', count: 12.7, aspect: 1.3 }, wire.tokenKey), { token: 'T', count: 12, aspect: 1.3 });
+  assert.deepEqual(openedPaper({ count: -3, aspect: 0 }, wire.tokenKey), { token: '', count: 0, aspect: 1.414 });
+  assert.equal(openedPaper({ token: 7, aspect: NaN }, wire.tokenKey).aspect, 1.414);
+  assert.equal(openedPaper({ token: 7 }, wire.tokenKey).token, '7');
+});
+
+test('only layout, zoom and reduced motion rebuild the book; other settings change it in place', () => {
+  const first = mergeSettings(DEFAULT_SETTINGS, { warmth: 0.5, angle: 3 });
+  assert.equal(first.rebuild, false);
+  assert.equal(first.settings.warmth, 0.5);
+  assert.equal(first.settings.layout, 'spread');
+  assert.equal(DEFAULT_SETTINGS.warmth, 0.12, 'the settings before are left as they were');
+  for (const change of [{ layout: 'single' }, { zoom: 1.5 }, { reducedMotion: true }])
+    assert.equal(mergeSettings(first.settings, change).rebuild, true, JSON.stringify(change));
+  assert.equal(mergeSettings(first.settings, { layout: 'spread', zoom: 1 }).rebuild, false, 'the same values again');
+});
+
+test('the state told names a shown page and which turns are possible', () => {
+  const count = 5;
+  assert.deepEqual(stateFields(0, spreadOf(0, count, 'spread'), count, 'spread', wire.backwardKey, false, false),
+    { page: 0, canForward: true, canBackward: false, layout: 'spread' });
+  // A page outside the spread (a turn's target told ahead) reads as the spread's first.
+  assert.equal(stateFields(2, [3, 4], count, 'spread', wire.backwardKey).page, 3);
+  const last = stateFields(4, spreadOf(4, count, 'spread'), count, 'spread', wire.backwardKey, true, true);
+  assert.equal(last.canForward, false);
+  assert.equal(last.canBackward, true);
+  assert.equal(last.ready, true);
+  assert.equal(last.drawn, true);
+  assert.ok(!('ready' in stateFields(1, [1, 2], count, 'spread', wire.backwardKey, false, true)));
+});
+
+test('a turn goes one spread on and stops at either end', () => {
+  assert.equal(turnTarget([0], 5, true), 1);
+  assert.equal(turnTarget([1, 2], 5, true), 3);
+  assert.equal(turnTarget([1, 2], 5, false), 0);
+  assert.equal(turnTarget([3, 4], 5, true), null);
+  assert.equal(turnTarget([0], 5, false), null);
+  assert.equal(turnTarget([0], 1, true), null);
+  assert.equal(turnTarget([], 0, true), null);
+  // Turning through a whole paper visits every spread once.
+  const seen = [];
+  for (let page = 0; page !== null; page = turnTarget(spreadOf(page, 6, 'spread'), 6, true)) seen.push(page);
+  assert.deepEqual(seen, [0, 1, 3, 5]);
+});
+
+test('clicks near a page\'s outer edge turn, elsewhere and in selection mode they do not', () => {
+  assert.equal(clickTurn({ page: 2, u: 0.9 }, [1, 2], false), 1);
+  assert.equal(clickTurn({ page: 1, u: 0.1 }, [1, 2], false), -1);
+  assert.equal(clickTurn({ page: 1, u: 0.9 }, [1, 2], false), 0, 'the inner edge of the left page');
+  assert.equal(clickTurn({ page: 2, u: 0.1 }, [1, 2], false), 0, 'the inner edge of the right page');
+  assert.equal(clickTurn({ page: 2, u: 0.5 }, [1, 2], false), 0);
+  assert.equal(clickTurn({ page: 0, u: 0.65 }, [0], false), 1, 'a single page turns on a wider band');
+  assert.equal(clickTurn({ page: 0, u: 0.35 }, [0], false), -1);
+  assert.equal(clickTurn({ page: 2, u: 0.9 }, [1, 2], true), 0);
+  assert.equal(clickTurn({ page: 7, u: 0.9 }, [1, 2], false), 0, 'a page not shown');
+});
+
+test('keys turn or clear the selection; with a modifier they are the window\'s', () => {
+  for (const key of ['ArrowRight', 'ArrowDown', 'PageDown', ' ']) assert.equal(keyAction({ key }), 'forward');
+  for (const key of ['ArrowLeft', 'ArrowUp', 'PageUp']) assert.equal(keyAction({ key }), 'backward');
+  assert.equal(keyAction({ key: 'Escape' }), 'clear');
+  assert.equal(keyAction({ key: 'a' }), null);
+  assert.equal(keyAction({ key: 'ArrowRight', ctrlKey: true }), null);
+  assert.equal(keyAction({ key: 'Escape', altKey: true }), null);
+});
+
+test('page rasters are asked for by token, page and edge, the token escaped', () => {
+  assert.equal(rasterUrl('T', 3, 2400), 'folvan-book://local/page/T/3.png?edge=2400');
+  assert.equal(rasterUrl('a/b c', 0, 600), 'folvan-book://local/page/a%2Fb%20c/0.png?edge=600');
+});
+
+test('the book posts objects to "book": "ready" first, then only events with the token', () => {
+  const sent = [];
+  const win = {
+    qt: { webChannelTransport: {} },
+    QWebChannel: function (transport, ready) {
+      ready({ objects: { [wire.messageHandler]: { postMessage: (body) => sent.push(body) } } });
+    },
+  };
+  const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.readyEvent }, win);
+  bridge.post(wire.readyEvent);
+  bridge.post('clearSelection');
+  assert.deepEqual(sent, []);
+  bridge.connect();
+  assert.deepEqual(sent, [{ event: 'ready' }]);
+  bridge.token = 'T';
+  bridge.post('state', { page: 1 });
+  assert.deepEqual(sent[1], { event: 'state', token: 'T', page: 1 });
+});

@@ -1,0 +1,73 @@
+// The book page's state and the decisions its input makes: what an open
+// call gives, which settings rebuild the book, the state the native side is
+// told, and where a turn, a click or a key leads. Pure functions, shared by
+// the page and its tests.
+
+export const DEFAULT_SETTINGS = Object.freeze({
+  angle: 0, zoom: 1, layout: 'spread', warmth: 0.12, grain: 0.24, reducedMotion: false,
+  selectionMode: false, turnDuration: 2.1, wheelMode: 'turn', wheelReverse: false, wheelSensitivity: 1,
+});
+
+// The settings a rebuilt book is made with; the others change a built one.
+const REBUILDING = ['layout', 'zoom', 'reducedMotion'];
+
+// The paper an open call names: its token, page count and sheet aspect.
+export function openedPaper(payload, tokenKey) {
+  return {
+    token: String(payload[tokenKey] || ''),
+    count: Math.max(0, payload.count | 0),
+    aspect: Number.isFinite(payload.aspect) && payload.aspect > 0 ? payload.aspect : 1.414,
+  };
+}
+
+// The settings after `next` (only the keys given change) and whether the
+// book must be built anew for them.
+export function mergeSettings(before, next) {
+  const settings = Object.assign({}, before, next);
+  return { settings, rebuild: REBUILDING.some((k) => before[k] !== settings[k]) };
+}
+
+// The "state" event's fields for `page` in the spread `visible` of a paper
+// of `count` pages: the page (the spread's first when `page` is not in it),
+// whether either turn is possible, the layout, and the ready and drawn
+// flags when set.
+export function stateFields(page, visible, count, layout, backwardKey, ready, drawn) {
+  const fields = {
+    page: visible.includes(page) ? page : visible[0],
+    canForward: visible[visible.length - 1] < count - 1,
+    [backwardKey]: visible[0] > 0,
+    layout,
+  };
+  if (ready) fields.ready = true;
+  if (drawn) fields.drawn = true;
+  return fields;
+}
+
+// The page a turn from the spread `visible` goes to; null at either end.
+export function turnTarget(visible, count, forward) {
+  if (!visible.length) return null;
+  if (forward) return visible[visible.length - 1] >= count - 1 ? null : visible[visible.length - 1] + 1;
+  return visible[0] <= 0 ? null : visible[0] - 1;
+}
+
+// A click at paper point `at` ({page, u}) with the spread `shown`: near the
+// outer edge of the right (or single) page it turns forward (1), near the
+// outer edge of the left page back (-1), elsewhere it does not turn (0). In
+// selection mode no click turns.
+export function clickTurn(at, shown, selectionMode) {
+  if (selectionMode || !shown.length) return 0;
+  const single = shown.length === 1;
+  if (at.page === shown[shown.length - 1] && at.u > (single ? 0.6 : 0.66)) return 1;
+  if (at.page === shown[0] && at.u < (single ? 0.4 : 0.34)) return -1;
+  return 0;
+}
+
+// What a key press does: 'forward', 'backward', 'clear' (the selection) or
+// nothing (null); keys with a modifier are the window's.
+export function keyAction(event) {
+  if (event.ctrlKey || event.metaKey || event.altKey) return null;
+  if (['ArrowRight', 'ArrowDown', 'PageDown', ' '].includes(event.key)) return 'forward';
+  if (['ArrowLeft', 'ArrowUp', 'PageUp'].includes(event.key)) return 'backward';
+  if (event.key === 'Escape') return 'clear';
+  return null;
+}

@@ -1,0 +1,69 @@
+// The message bridge of a page to its native view: the page's token, the
+// handshake over the Qt web channel and the posting of events. Each page
+// gives the name of the channel object its native side registers, the name
+// of its first event and how an event is put on the wire.
+
+export const EVENT_KEY = "event";
+export const TOKEN_KEY = "token";
+
+// An event's body: its name, the token (except for the handshake) and the
+// given keys.
+export function eventBody(name, token, fields = {}, handshake = "") {
+  const body = { [EVENT_KEY]: name };
+  if (name !== handshake) body[TOKEN_KEY] = token;
+  return Object.assign(body, fields);
+}
+
+// Posts events through the web channel. Until the channel is up, events wait
+// in order; the handshake goes out as soon as it is, every other event only
+// once the native side has given the page its token.
+export class Bridge {
+  // `object`: the channel object's name; `method`: the method on it that
+  // takes one event; `handshake`: the name of the first event; `encode`: what
+  // the method is given for an event's body.
+  constructor({ object, method = "postMessage", handshake, encode = (body) => body }, win = globalThis) {
+    this.win = win;
+    this.object = object;
+    this.method = method;
+    this.handshake = handshake;
+    this.encode = encode;
+    this.token = "";
+    this.queue = [];
+    this.target = null;
+  }
+
+  connect() {
+    const win = this.win;
+    const start = () => {
+      const transport = win.qt && win.qt.webChannelTransport;
+      if (!transport || typeof win.QWebChannel !== "function") return false;
+      new win.QWebChannel(transport, (channel) => {
+        this.target = channel.objects[this.object] || null;
+        this.flush();
+      });
+      return true;
+    };
+    if (start()) return;
+    // The channel script comes from the native side; load it when it was not
+    // injected into the page already.
+    const doc = win.document;
+    if (!doc || !win.qt) return;
+    const script = doc.createElement("script");
+    script.src = "qwebchannel.js";
+    script.onload = start;
+    doc.head.appendChild(script);
+  }
+
+  post(name, fields) {
+    if (name !== this.handshake && !this.token) return;
+    this.queue.push(this.encode(eventBody(name, this.token, fields, this.handshake)));
+    this.flush();
+  }
+
+  flush() {
+    if (!this.target || typeof this.target[this.method] !== "function") return;
+    const pending = this.queue;
+    this.queue = [];
+    for (const message of pending) this.target[this.method](message);
+  }
+}
