@@ -20,7 +20,7 @@ inline const QStringList pageFiles = {
     QStringLiteral("layout.js"),    QStringLiteral("reading.js"),      QStringLiteral("quality.js"),
     QStringLiteral("figures.js"),   QStringLiteral("service.js"),      QStringLiteral("engine.js"),
     QStringLiteral("parse-worker.js"), QStringLiteral("study.js"),     QStringLiteral("study-rules.js"),
-    QStringLiteral("compare.js"),   QStringLiteral("parser/liteparse_wasm.js"),
+    QStringLiteral("compare.js"),   QStringLiteral("place.js"),        QStringLiteral("parser/liteparse_wasm.js"),
     QStringLiteral("parser/liteparse_wasm_bg.wasm"), QStringLiteral("shared/bridge.js"),
 };
 inline const QString channelScript = QStringLiteral("qwebchannel.js");

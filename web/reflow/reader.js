@@ -12,6 +12,10 @@ import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
 import { wrapRange, unwrapAll, selectedParts } from "./study.js";
 import { isCJK } from "./reading.js";
+import {
+  overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
+  placeInBlock, positionFields,
+} from "./place.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -542,17 +546,8 @@ async function arrangePages() {
 // The first and last page whose place is on screen (by binary search over
 // the pages' places).
 function pagesOnScreen() {
-  const top = barHeight(), bottom = innerHeight;
   const sections = reader.sections;
-  let lo = 0, hi = sections.length - 1;
-  while (lo < hi) {
-    const mid = (lo + hi) >> 1;
-    if (sections[mid].getBoundingClientRect().bottom <= top) lo = mid + 1;
-    else hi = mid;
-  }
-  let last = lo;
-  while (last + 1 < sections.length && sections[last + 1].getBoundingClientRect().top < bottom) last++;
-  return [lo, last];
+  return pagesIn(sections.length, (i) => sections[i].getBoundingClientRect(), barHeight(), innerHeight);
 }
 
 // For tools: lays out every page in order, without letting any go.
@@ -568,9 +563,7 @@ async function layEverything() {
 const TAGS = { heading: "h2", paragraph: "p", list: "p", caption: "p", footnote: "p", reference: "p" };
 
 function shownAsImage(block) {
-  const marked = reader.corrections.has(block.key);
-  if (block.kind === "cutout") return !(marked && block.text);
-  return marked;
+  return shownAsImageWith(block, reader.corrections);
 }
 
 function renderPage(laid) {
@@ -694,12 +687,6 @@ function setWithGlyphs(span, block) {
 // The paper's body text size in points (10 until the paper is read).
 function bodyOf() {
   return reader.paper && reader.paper.ctx ? reader.paper.ctx.body : 10;
-}
-
-function cjkShare(text) {
-  let n = 0;
-  for (const ch of text) if (isCJK(ch)) n++;
-  return text.length ? n / text.length : 0;
 }
 
 function cutout(block) {
@@ -832,10 +819,6 @@ function drawLinks(laid) {
   }
 }
 
-function overlaps(a, b) {
-  return a[0] < b[0] + b[2] && b[0] < a[0] + a[2] && a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
-}
-
 function cssEscape(s) {
   return window.CSS && CSS.escape ? CSS.escape(s) : s.replace(/["\\]/g, "\\$&");
 }
@@ -868,25 +851,13 @@ function linkTarget(a) {
 
 function yFraction(page, y) {
   const text = reader.paper && page < reader.pageCount ? reader.paper.text(page) : null;
-  if (!text || !Number.isFinite(y)) return 0;
-  return Math.max(0, Math.min(1, y / text.height));
+  return text ? heightFraction(y, text.height) : 0;
 }
 
 // The block of a laid-out page that holds the point (page fractions) or
 // comes first below it.
 function blockAt(page, y, x) {
-  const laid = reader.laid[page];
-  if (!laid) return null;
-  let best = null, bestDistance = Infinity;
-  for (const b of laid.blocks) {
-    if (!b.region || b.kind === "footnote") continue;
-    const [bx, by, bw, bh] = b.region;
-    const inside = y >= by - 0.004 && y <= by + bh + 0.004 && (x === undefined || (x >= bx - 0.01 && x <= bx + bw + 0.01));
-    if (inside) return b;
-    const d = by >= y ? by - y : 10 + (y - by);
-    if (d < bestDistance) { best = b; bestDistance = d; }
-  }
-  return best;
+  return blockIn(reader.laid[page], y, x);
 }
 
 // ---- going to a place --------------------------------------------------------
@@ -1229,10 +1200,6 @@ function observeScrolling() {
   onScroll();
 }
 
-function positionFields({ page, block, offset, point }) {
-  return { [KEYS.page]: page, [KEYS.block]: block, [KEYS.offset]: offset, ...(point ? { [KEYS.point]: point } : {}) };
-}
-
 // The first block at the top of the view and the pages on screen.
 function readingPlace() {
   const pages = new Set();
@@ -1247,9 +1214,7 @@ function readingPlace() {
   }
   if (!first) return { page: -1, pages: [] };
   const block = reader.blocks.get(first.el.dataset.key);
-  const scrolled = first.r.height > 0 ? Math.max(0, top - first.r.top) / first.r.height : 0;
-  const offset = block && block.text ? Math.round(block.text.length * scrolled) : 0;
-  const point = block && block.region ? { x: block.region[0], y: Math.min(1, block.region[1] + block.region[3] * scrolled) } : null;
+  const { offset, point } = placeInBlock(block, first.r, top);
   return { page: block ? block.page : Number(first.el.dataset.page), block: block ? block.index : 0, offset, point, pages: [...pages].sort((a, b) => a - b).slice(0, 9) };
 }
 

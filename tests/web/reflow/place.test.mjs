@@ -1,0 +1,67 @@
+// Where the reader is: pages on screen, the block at a point, the place at
+// the top of the view and the position told to the native side.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import {
+  overlaps, heightFraction, blockAt, pagesOnScreen, shownAsImage, cjkShare, placeInBlock, positionFields,
+} from "../../../web/reflow/place.js";
+
+test("the block at a point holds it, or is the nearest below, footnotes and blocks without region aside", () => {
+  const head = { index: 0, region: [0.1, 0.1, 0.8, 0.05] };
+  const left = { index: 1, region: [0.1, 0.2, 0.35, 0.3] };
+  const right = { index: 2, region: [0.55, 0.2, 0.35, 0.3] };
+  const note = { index: 3, kind: "footnote", region: [0.1, 0.9, 0.8, 0.05] };
+  const laid = { blocks: [head, left, right, note, { index: 4 }] };
+  assert.equal(blockAt(laid, 0.12), head);
+  assert.equal(blockAt(laid, 0.3, 0.7), right, "x picks the column");
+  assert.equal(blockAt(laid, 0.3, 0.2), left);
+  assert.equal(blockAt(laid, 0.17), left, "between blocks: the next one below");
+  assert.equal(blockAt(laid, 0.92), left, "below every block: the nearest above (the first of equals), never the footnote");
+  assert.equal(blockAt(null, 0.5), null);
+  assert.equal(blockAt({ blocks: [note] }, 0.9), null);
+});
+
+test("pages on screen are found from the pages' boxes", () => {
+  // Pages 100 px high from y = -250: page 2 straddles the bar at 50.
+  const boxes = Array.from({ length: 10 }, (_, i) => ({ top: -250 + 100 * i, bottom: -150 + 100 * i }));
+  const asked = new Set();
+  const boxOf = (i) => { asked.add(i); return boxes[i]; };
+  assert.deepEqual(pagesOnScreen(10, boxOf, 50, 400), [3, 6]);
+  assert.ok(asked.size < 10, "not every page's box is read");
+  assert.deepEqual(pagesOnScreen(1, () => ({ top: 0, bottom: 1000 }), 50, 400), [0, 0]);
+  assert.deepEqual(pagesOnScreen(3, (i) => boxes[i], 5000, 6000), [2, 2], "past the end: the last page");
+});
+
+test("the place at the top of the view is a share of the block's text and a point on its page", () => {
+  const block = { text: "x".repeat(200), region: [0.1, 0.2, 0.8, 0.4] };
+  assert.deepEqual(placeInBlock(block, { top: 0, height: 400 }, 100), { offset: 50, point: { x: 0.1, y: 0.30000000000000004 } });
+  assert.deepEqual(placeInBlock(block, { top: 120, height: 400 }, 100), { offset: 0, point: { x: 0.1, y: 0.2 } },
+    "a block below the top edge is at its start");
+  assert.deepEqual(placeInBlock({ region: [0, 0.9, 1, 0.5] }, { top: 0, height: 10 }, 50), { offset: 0, point: { x: 0, y: 1 } },
+    "the point stays on the page");
+  assert.deepEqual(placeInBlock(null, { top: 0, height: 0 }, 10), { offset: 0, point: null });
+});
+
+test("the position event's fields carry the point only when there is one", () => {
+  assert.deepEqual(positionFields({ page: 2, block: 4, offset: 10, point: { x: 0.1, y: 0.5 }, pages: [2, 3] }),
+    { page: 2, block: 4, offset: 10, point: { x: 0.1, y: 0.5 } });
+  assert.deepEqual(positionFields({ page: 0, block: 0, offset: 0, point: null }), { page: 0, block: 0, offset: 0 });
+});
+
+test("coordinates: overlapping regions, height fractions, cut-outs and CJK text", () => {
+  assert.ok(overlaps([0, 0, 0.5, 0.5], [0.4, 0.4, 0.5, 0.5]));
+  assert.ok(!overlaps([0, 0, 0.5, 0.5], [0.5, 0, 0.5, 0.5]), "touching edges do not overlap");
+  assert.equal(heightFraction(396, 792), 0.5);
+  assert.equal(heightFraction(900, 792), 1);
+  assert.equal(heightFraction(-5, 792), 0);
+  assert.equal(heightFraction(NaN, 792), 0);
+  assert.equal(heightFraction(10, 0), 0);
+  const marked = new Set(["k"]);
+  assert.equal(shownAsImage({ key: "k" }, marked), true);
+  assert.equal(shownAsImage({ key: "j" }, marked), false);
+  assert.equal(shownAsImage({ key: "j", kind: "cutout" }, marked), true);
+  assert.equal(shownAsImage({ key: "k", kind: "cutout", text: "Table 1" }, marked), false);
+  assert.equal(shownAsImage({ key: "k", kind: "cutout" }, marked), true, "a marked cut-out without text stays one");
+  assert.equal(cjkShare("重排ab"), 0.5);
+  assert.equal(cjkShare(""), 0);
+});
