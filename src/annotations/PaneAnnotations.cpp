@@ -103,7 +103,7 @@ void PaneAnnotations::setAnnotationItems(std::vector<ReadingAnnotationItem> valu
     emit annotationItemsChanged();
 }
 
-void PaneAnnotations::setPreferredMarkupColor(MarkupColor value)
+void PaneAnnotations::markupColorChosen(MarkupColor value)
 {
     m_state.preferredMarkupColor = value;
     emit preferredMarkupColorChanged();

@@ -90,7 +90,8 @@ public:
     const std::vector<ReadingAnnotationItem> &annotationItems() const { return m_state.annotationItems; }
     void setAnnotationItems(std::vector<ReadingAnnotationItem> value);
     MarkupColor preferredMarkupColor() const { return m_state.preferredMarkupColor; }
-    void setPreferredMarkupColor(MarkupColor value);
+    // The reader chose the colour of the markups to come.
+    void markupColorChosen(MarkupColor value);
 
     // ---- State, installation, commits, file (PaneAnnotations.cpp) ----------
 

@@ -75,7 +75,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
         action->setData(color.rawValue());
         connect(action, &QAction::triggered, this, [this, color] {
             if (m_annotations)
-                m_annotations->setPreferredMarkupColor(color);
+                m_annotations->markupColorChosen(color);
         });
     }
     m_color->setMenu(menu);

@@ -192,7 +192,7 @@ void BookCoordinator::receive(const QJsonValue &message)
         handleHover(body);
     } else if (event == QLatin1String(wire::failureEvent)) {
         const QJsonValue text = body.value(QStringLiteral("message"));
-        m_model->setBookError(text.isString() ? text.toString() : QStringLiteral("书页渲染失败。"));
+        m_model->bookFailed(text.isString() ? text.toString() : QStringLiteral("书页渲染失败。"));
     } else if (event == QLatin1String("copy")) {
         m_model->copySelection();
     } else if (event == QLatin1String("clearSelection")) {
@@ -253,19 +253,16 @@ void BookCoordinator::handleState(const QJsonObject &body)
     if (body.value(QStringLiteral("ready")) == QJsonValue(true)) {
         m_paperReady = true;
         m_timeout->cancel();
-        m_model->setBookError(std::nullopt);
+        m_model->bookReady();
     }
-    if (m_model->currentPageIndex() != *page) {
+    if (m_model->currentPageIndex() != *page)
         dismissPreview();
-        m_model->setCurrentPageIndex(*page);
-    }
     const QJsonValue forward = body.value(QStringLiteral("canForward"));
     const QJsonValue backward = body.value(QLatin1String(wire::backwardKey));
-    m_model->setBookCanForward(forward.isBool() && forward.toBool());
-    m_model->setBookCanBackward(backward.isBool() && backward.toBool());
+    m_model->bookTurned(*page, forward.isBool() && forward.toBool(), backward.isBool() && backward.toBool());
     const QJsonValue layout = body.value(QStringLiteral("layout"));
-    if (layout.isString() && layout.toString() != m_model->bookLayout())
-        m_model->setBookLayout(layout.toString());
+    if (layout.isString())
+        m_model->bookLaidOut(layout.toString());
     if (const QUrl url = m_model->pdfDocumentURL(); !url.isEmpty())
         platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + url.path(), *page);
 }

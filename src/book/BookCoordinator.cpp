@@ -81,11 +81,8 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
         if (!self || self->m_disposed || self->m_document != document || !self->m_model)
             return;
         SharedPDFViewModel *model = self->m_model;
-        model->setPageCount(count);
-        model->setCurrentPageIndex(std::clamp(initial, 0, std::max(count - 1, 0)));
-        model->setBookError(self->m_engineUnavailable ? std::optional(kStartFailed) : std::nullopt);
-        model->setBookCanForward(false);
-        model->setBookCanBackward(false);
+        model->bookOpened(count, std::clamp(initial, 0, std::max(count - 1, 0)),
+                          self->m_engineUnavailable ? std::optional(kStartFailed) : std::nullopt);
         self->update();
     });
 
@@ -93,7 +90,7 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
         if (!self || self->m_disposed || !self->m_model)
             return;
         if (!self->m_model->bookCanForward() && !self->m_model->bookCanBackward() && !self->m_paperReady)
-            self->m_model->setBookError(kStartFailed);
+            self->m_model->bookFailed(kStartFailed);
     });
 }
 
@@ -158,7 +155,7 @@ void BookCoordinator::pageLoadFailed(const QString &message)
     // with its process says nothing new.
     if (m_disposed || !m_model || m_engineUnavailable)
         return;
-    m_model->setBookError(message.isEmpty() ? kStartFailed : message);
+    m_model->bookFailed(message.isEmpty() ? kStartFailed : message);
 }
 
 void BookCoordinator::webEngineUnavailable()
@@ -167,7 +164,7 @@ void BookCoordinator::webEngineUnavailable()
         return;
     m_engineUnavailable = true;
     m_timeout->cancel();
-    m_model->setBookError(kStartFailed);
+    m_model->bookFailed(kStartFailed);
 }
 
 void BookCoordinator::contentProcessTerminated()
@@ -175,7 +172,7 @@ void BookCoordinator::contentProcessTerminated()
     if (m_disposed || !m_model)
         return;
     if (m_processRestarts >= 1) {
-        m_model->setBookError(kStopped);
+        m_model->bookFailed(kStopped);
         return;
     }
     m_processRestarts = 1;

@@ -451,6 +451,27 @@ public:
     // a while later (retryUnsavedSideFiles), once however many fail.
     void sideFileSaveFailed();
 
+    // ---- What the reading views report ---------------------------------------
+
+    // The page or reflow view shows `page` now.
+    void pageShown(int page);
+    // The page view was made on the open document, of `pageCount` pages.
+    void pageViewOpened(int pageCount);
+    // The book view opened the document of `pageCount` pages at `page`; it
+    // cannot turn yet, and `error` is what it shows (none: no error).
+    void bookOpened(int pageCount, int page, std::optional<QString> error);
+    // The book view stands at `page` and can turn on forward or backward
+    // from there.
+    void bookTurned(int page, bool canForward, bool canBackward);
+    // The book view laid its pages out as "spread" or "single".
+    void bookLaidOut(const QString &layout);
+    // The book view's pages are ready: its error goes away.
+    void bookReady();
+    // The book view could not show its pages, for the reason `message`.
+    void bookFailed(const QString &message);
+    // The reader chose the reflow typography `appearance` in the reflow view.
+    void reflowAppearanceChosen(const QVariantMap &appearance);
+
     // ==== Reflow and book operations of later layers ====
     // ==== end of reflow and book operations ====
 

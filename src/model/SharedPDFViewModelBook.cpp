@@ -268,4 +268,39 @@ std::vector<BookRow> SharedPDFViewModel::bookOverlays(double aspect) const
     return rows;
 }
 
+// ---- What the reading views report -------------------------------------------
+
+void SharedPDFViewModel::pageShown(int page) { setCurrentPageIndex(page); }
+
+void SharedPDFViewModel::pageViewOpened(int pageCount) { setPageCount(pageCount); }
+
+void SharedPDFViewModel::bookOpened(int pageCount, int page, std::optional<QString> error)
+{
+    setPageCount(pageCount);
+    setCurrentPageIndex(page);
+    setBookError(std::move(error));
+    setBookCanForward(false);
+    setBookCanBackward(false);
+}
+
+void SharedPDFViewModel::bookTurned(int page, bool canForward, bool canBackward)
+{
+    if (m_currentPageIndex != page)
+        setCurrentPageIndex(page);
+    setBookCanForward(canForward);
+    setBookCanBackward(canBackward);
+}
+
+void SharedPDFViewModel::bookLaidOut(const QString &layout)
+{
+    if (layout != m_bookLayout)
+        setBookLayout(layout);
+}
+
+void SharedPDFViewModel::bookReady() { setBookError(std::nullopt); }
+
+void SharedPDFViewModel::bookFailed(const QString &message) { setBookError(message); }
+
+void SharedPDFViewModel::reflowAppearanceChosen(const QVariantMap &appearance) { setReflowAppearance(appearance); }
+
 } // namespace folvan

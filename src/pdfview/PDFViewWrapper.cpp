@@ -97,7 +97,7 @@ void PDFViewCoordinator::pageChanged()
         SharedPDFViewModel *model = viewModel;
         if (!model || !showsView(*model, view) || model->pdfDocument() != document)
             return;
-        model->setCurrentPageIndex(page);
+        model->pageShown(page);
     });
     const QUrl url = model->pdfDocumentURL();
     if (!url.isEmpty())
@@ -224,7 +224,7 @@ DroppablePDFView *PDFViewWrapper::makeView()
     const int count = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
     platform::runOnMain(coordinator, [model = QPointer(model), document = m_pdfDocument, count] {
         if (model && model->pdfDocument() == document)
-            model->setPageCount(count);
+            model->pageViewOpened(count);
     });
     const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
     platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination(),
@@ -291,7 +291,7 @@ bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::Pd
     m_coordinator->restoring = false;
     m_coordinator->restoreDeferred = false;
     if (model.currentPageIndex() != target)
-        model.setCurrentPageIndex(target);
+        model.pageShown(target);
     return true;
 }
 

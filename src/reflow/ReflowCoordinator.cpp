@@ -359,7 +359,7 @@ void ReflowCoordinator::receive(const QString &text, const QUrl &frameURL, bool 
         handlePosition(body);
     } else if (event == wire::event::page) {
         if (body.contains(k::page) && validPage(body[k::page], &page))
-            m_model->setCurrentPageIndex(page);
+            m_model->pageShown(page);
     } else if (event == wire::event::original) {
         if (!body.contains(k::page) || !validPage(body[k::page], &page))
             return;
@@ -521,7 +521,7 @@ void ReflowCoordinator::handleTypography(const Json &body)
         if (message.contains(it.key()))
             base.insert(it.key(), message.value(it.key()));
     }
-    m_model->setReflowAppearance(ReflowTypography::normalized(base));
+    m_model->reflowAppearanceChosen(ReflowTypography::normalized(base));
     ReflowTypography::save(message, platform::Preferences::shared());
 }
 

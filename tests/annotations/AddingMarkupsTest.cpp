@@ -47,7 +47,7 @@ class AddingMarkups : public PaneTest {};
 TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
-    test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::green);
+    test::annotationsOf(model).markupColorChosen(MarkupColor::green);
     select(model, 0, 0, 6, 10);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("  why? "));
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
@@ -73,7 +73,7 @@ TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
 TEST_F(AddingMarkups, OverlapsMergeWithinTheirKindOnly)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
-    test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::green);
+    test::annotationsOf(model).markupColorChosen(MarkupColor::green);
     select(model, 0, 0, 0, 10);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("A"));
     const QUuid greenID = test::annotationsOf(model).markups().front().id;
@@ -83,7 +83,7 @@ TEST_F(AddingMarkups, OverlapsMergeWithinTheirKindOnly)
     test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);
 
-    test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::pink);
+    test::annotationsOf(model).markupColorChosen(MarkupColor::pink);
     select(model, 0, 0, 6, 16);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("B"));
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);

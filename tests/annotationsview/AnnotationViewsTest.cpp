@@ -118,7 +118,7 @@ protected:
         }));
         select(model, 0, 0, 6, 10);
         test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("first\nsecond\nthird\nfourth"));
-        test::annotationsOf(model).setPreferredMarkupColor(MarkupColor::green);
+        test::annotationsOf(model).markupColorChosen(MarkupColor::green);
         select(model, 0, 2, 0, 4);
         test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
         select(model, 4, 1, 0, 7);
