@@ -75,9 +75,9 @@ ReaderActions PaneController::readerActions()
     actions.switchMode = on([](PaneController *p) { p->switchMode(); });
     actions.reflow = on([](PaneController *p) { p->toggleReflow(); });
     actions.newNote = on([](PaneController *p) { p->createPaperNote(); });
-    actions.outline = on([](PaneController *p) { p->toggleFlag(&PaneController::showOutline, &PaneController::setShowOutline); });
-    actions.notes = on([](PaneController *p) { p->toggleFlag(&PaneController::showNotes, &PaneController::setShowNotes); });
-    actions.scholar = on([](PaneController *p) { p->toggleFlag(&PaneController::showGG, &PaneController::setShowGG); });
+    actions.outline = on([](PaneController *p) { p->panelToggled(PanePanel::outline); });
+    actions.notes = on([](PaneController *p) { p->panelToggled(PanePanel::notes); });
+    actions.scholar = on([](PaneController *p) { p->panelToggled(PanePanel::scholar); });
     actions.help = on([](PaneController *p) { p->setShowShortcuts(true); });
     actions.zoom = [pane](double step) {
         if (pane)
@@ -172,7 +172,7 @@ bool PaneController::readingMode() const
     return m_flipBookMode && !m_reflowMode;
 }
 
-void PaneController::setReadingMode(bool value)
+void PaneController::readingModeChosen(bool value)
 {
     setReflowMode(false);
     if (value == m_flipBookMode)
@@ -193,7 +193,7 @@ void PaneController::switchMode()
         toggleReflow();
         return;
     }
-    setReadingMode(!readingMode());
+    readingModeChosen(!readingMode());
 }
 
 void PaneController::toggleReflow()
@@ -299,9 +299,36 @@ void PaneController::copyAnnotations()
         platform::setClipboardText(*summary);
 }
 
-void PaneController::toggleFlag(bool (PaneController::*get)() const, void (PaneController::*set)(bool))
+bool PaneController::showsPanel(PanePanel panel) const
 {
-    (this->*set)(!(this->*get)());
+    switch (panel) {
+    case PanePanel::outline:
+        return m_showOutline;
+    case PanePanel::notes:
+        return m_showNotes;
+    case PanePanel::scholar:
+        return m_showGG;
+    }
+    return false;
+}
+
+void PaneController::panelToggled(PanePanel panel)
+{
+    const bool shown = !showsPanel(panel);
+    switch (panel) {
+    case PanePanel::outline:
+        return setShowOutline(shown);
+    case PanePanel::notes:
+        return setShowNotes(shown);
+    case PanePanel::scholar:
+        return setShowGG(shown);
+    }
+}
+
+void PaneController::panelClosed(PanePanel panel)
+{
+    if (showsPanel(panel))
+        panelToggled(panel);
 }
 
 void PaneController::choosePageLayout(const QString &value)

@@ -9,8 +9,10 @@
 // it; alerts, confirmations and file panels reach the screen through the
 // presenter and the file chooser the widget hands it.
 //
-// The pane's state is plain state with a getter, a setter and a
-// ...Changed signal that is emitted when the value changes. The workspace
+// The pane's state is plain state with a getter and a ...Changed signal
+// that is emitted when the value changes. The pane on screen never writes
+// it: it reports what happened (a field got the keyboard, a panel was
+// closed) through the operations named for it. The workspace
 // gives the pane its "given" values (isSplit, isActive, peerURL, openRequest,
 // focusToken, activate, toggleComparison) every time it lays the panes out.
 // Stored preferences are read from the shared preference store when used.
@@ -71,6 +73,9 @@ class PaneAnnotations;
 } // namespace folvan
 
 namespace folvan::window {
+
+// The panels a pane shows beside or over its paper.
+enum class PanePanel { outline, notes, scholar };
 
 class PaneController : public QObject {
     Q_OBJECT
@@ -148,9 +153,7 @@ public:
     bool searchRunning() const { return m_searchRunning; }
     void setSearchRunning(bool value) { assign(m_searchRunning, value, &PaneController::searchRunningChanged); }
     bool searchFocused() const { return m_searchFocused; }
-    void setSearchFocused(bool value) { assign(m_searchFocused, value, &PaneController::searchFocusedChanged); }
     bool filenameFocused() const { return m_filenameFocused; }
-    void setFilenameFocused(bool value) { assign(m_filenameFocused, value, &PaneController::filenameFocusedChanged); }
     // The width of the pane on screen, reported by paneResized.
     double windowWidth() const { return m_windowWidth; }
     bool flipBookMode() const { return m_flipBookMode; }
@@ -161,36 +164,19 @@ public:
         assign(m_currentPaperID, value, &PaneController::currentPaperIDChanged);
     }
     const std::optional<QUuid> &selectedNoteID() const { return m_selectedNoteID; }
-    void setSelectedNoteID(const std::optional<QUuid> &value)
-    {
-        assign(m_selectedNoteID, value, &PaneController::selectedNoteIDChanged);
-    }
     bool reflowMode() const { return m_reflowMode; }
     void setReflowMode(bool value) { assign(m_reflowMode, value, &PaneController::reflowModeChanged); }
     const QImage &backgroundImage() const { return m_backgroundImage; }
     void setBackgroundImage(const QImage &value);
     bool isEditing() const { return m_isEditing; }
-    void setIsEditing(bool value) { assign(m_isEditing, value, &PaneController::isEditingChanged); }
     const QString &fileName() const { return m_fileName; }
     void setFileName(const QString &value) { assign(m_fileName, value, &PaneController::fileNameChanged); }
     const QString &editableFileName() const { return m_editableFileName; }
-    void setEditableFileName(const QString &value)
-    {
-        assign(m_editableFileName, value, &PaneController::editableFileNameChanged);
-    }
     bool showDeleteConfirmation() const { return m_showDeleteConfirmation; }
-    void setShowDeleteConfirmation(bool value)
-    {
-        assign(m_showDeleteConfirmation, value, &PaneController::showDeleteConfirmationChanged);
-    }
     bool showNotes() const { return m_showNotes; }
-    void setShowNotes(bool value) { assign(m_showNotes, value, &PaneController::showNotesChanged); }
     bool showGG() const { return m_showGG; }
-    void setShowGG(bool value) { assign(m_showGG, value, &PaneController::showGGChanged); }
     double rotationAngle() const { return m_rotationAngle; }
-    void setRotationAngle(double value) { assign(m_rotationAngle, value, &PaneController::rotationAngleChanged); }
     double scaleFactor() const { return m_scaleFactor; }
-    void setScaleFactor(double value) { assign(m_scaleFactor, value, &PaneController::scaleFactorChanged); }
     bool jumpToPageMode() const { return m_jumpToPageMode; }
     void setJumpToPageMode(bool value) { assign(m_jumpToPageMode, value, &PaneController::jumpToPageModeChanged); }
     const QString &jumpToPageInput() const { return m_jumpToPageInput; }
@@ -202,16 +188,9 @@ public:
     // dragEntered and dragLeft.
     bool isDragTargeted() const { return m_isDragTargeted; }
     bool showOutline() const { return m_showOutline; }
-    void setShowOutline(bool value) { assign(m_showOutline, value, &PaneController::showOutlineChanged); }
     bool showShortcuts() const { return m_showShortcuts; }
-    void setShowShortcuts(bool value) { assign(m_showShortcuts, value, &PaneController::showShortcutsChanged); }
     bool showCommandPalette() const { return m_showCommandPalette; }
-    void setShowCommandPalette(bool value)
-    {
-        assign(m_showCommandPalette, value, &PaneController::showCommandPaletteChanged);
-    }
     bool showOnboarding() const { return m_showOnboarding; }
-    void setShowOnboarding(bool value) { assign(m_showOnboarding, value, &PaneController::showOnboardingChanged); }
     bool showingAlert() const { return m_showingAlert; }
     void setShowingAlert(bool value) { assign(m_showingAlert, value, &PaneController::showingAlertChanged); }
     const QString &alertMessage() const { return m_alertMessage; }
@@ -291,6 +270,36 @@ public:
     // Files were dragged over the pane, or away from it (also by the drop).
     void dragEntered() { assign(m_isDragTargeted, true, &PaneController::isDragTargetedChanged); }
     void dragLeft() { assign(m_isDragTargeted, false, &PaneController::isDragTargetedChanged); }
+    // The reader asked for the help, or closed it.
+    void helpRequested() { setShowShortcuts(true); }
+    void shortcutsHelpDismissed() { setShowShortcuts(false); }
+    // The reader asked the help for the guide again: the help closes, the
+    // guide counts as unseen and shows once the help has faded out.
+    void onboardingReplayRequested();
+    static constexpr double kOnboardingReplayDelaySeconds = 0.35;
+    // The reader finished or closed the guide.
+    void onboardingDismissed() { setShowOnboarding(false); }
+    // The command palette closed, or the pane has none to show.
+    void commandPaletteDismissed() { setShowCommandPalette(false); }
+    // The search field got or lost the keyboard; the reader typed in it.
+    void searchFieldFocusChanged(bool focused) { setSearchFocused(focused); }
+    void searchTextEdited(const QString &text);
+    // The file-name editor: the reader typed in it, left it with Escape, or
+    // it got or lost the keyboard.
+    void renameTextEdited(const QString &text) { setEditableFileName(text); }
+    void renameCancelled();
+    void renameFieldFocusChanged(bool focused) { setFilenameFocused(focused); }
+    // The reader opened or closed one of the pane's panels, by its button
+    // (toggled) or from the panel itself (closed).
+    void panelToggled(PanePanel panel);
+    void panelClosed(PanePanel panel);
+    bool showsPanel(PanePanel panel) const;
+    // The reader chose a note in the notes panel (none: no note).
+    void noteSelected(const std::optional<QUuid> &id) { setSelectedNoteID(id); }
+    // The reader zoomed the page or book view to `factor`.
+    void viewZoomed(double factor) { setScaleFactor(factor); }
+    // The reader tilted the page to `angle` degrees.
+    void rotationChosen(double angle) { setRotationAngle(angle); }
 
     // ---- File operations (PaneControllerFileOperations.cpp, PaneControllerRename.cpp)
 
@@ -322,10 +331,11 @@ public:
     // What the pane reports upward: the pane, its model, the document URL
     // and the record.
     ReaderPaneSnapshot snapshot();
-    // True while the book view is shown. Writing it always ends reflow, then
-    // switches between the book and the page view.
+    // True while the book view is shown.
     bool readingMode() const;
-    void setReadingMode(bool value);
+    // The reader chose the book view (`book`) or the page view: reflow
+    // always ends, then the pane switches between the two.
+    void readingModeChosen(bool book);
     // Leaves reflow, else switches between the book and the page view.
     void switchMode();
     void toggleReflow();
@@ -352,8 +362,6 @@ public:
     // The record's layout choice: "single" for "single", else "spread".
     void choosePageLayout(const QString &value);
 
-    // Inverts one of the pane's panel flags.
-    void toggleFlag(bool (PaneController::*get)() const, void (PaneController::*set)(bool));
 
 signals:
     void isSplitChanged();
@@ -392,6 +400,22 @@ signals:
     void snapshotChanged();
 
 private:
+    // Written only by the pane's own operations.
+    void setSearchFocused(bool value) { assign(m_searchFocused, value, &PaneController::searchFocusedChanged); }
+    void setFilenameFocused(bool value) { assign(m_filenameFocused, value, &PaneController::filenameFocusedChanged); }
+    void setIsEditing(bool value) { assign(m_isEditing, value, &PaneController::isEditingChanged); }
+    void setShowDeleteConfirmation(bool value) { assign(m_showDeleteConfirmation, value, &PaneController::showDeleteConfirmationChanged); }
+    void setShowNotes(bool value) { assign(m_showNotes, value, &PaneController::showNotesChanged); }
+    void setShowGG(bool value) { assign(m_showGG, value, &PaneController::showGGChanged); }
+    void setShowOutline(bool value) { assign(m_showOutline, value, &PaneController::showOutlineChanged); }
+    void setShowShortcuts(bool value) { assign(m_showShortcuts, value, &PaneController::showShortcutsChanged); }
+    void setShowCommandPalette(bool value) { assign(m_showCommandPalette, value, &PaneController::showCommandPaletteChanged); }
+    void setShowOnboarding(bool value) { assign(m_showOnboarding, value, &PaneController::showOnboardingChanged); }
+    void setEditableFileName(const QString &value) { assign(m_editableFileName, value, &PaneController::editableFileNameChanged); }
+    void setSelectedNoteID(const std::optional<QUuid> &value) { assign(m_selectedNoteID, value, &PaneController::selectedNoteIDChanged); }
+    void setScaleFactor(double value) { assign(m_scaleFactor, value, &PaneController::scaleFactorChanged); }
+    void setRotationAngle(double value) { assign(m_rotationAngle, value, &PaneController::rotationAngleChanged); }
+
     template <typename T>
     void assign(T &field, const T &value, void (PaneController::*changed)())
     {

@@ -38,6 +38,12 @@ void PaneController::beginRename()
     platform::runOnMain(this, [this] { setFilenameFocused(true); });
 }
 
+void PaneController::renameCancelled()
+{
+    setIsEditing(false);
+    setFilenameFocused(false);
+}
+
 void PaneController::commitRename()
 {
     renamePDF(m_editableFileName);

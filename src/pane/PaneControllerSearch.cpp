@@ -40,6 +40,11 @@ void PaneController::resumeInterruptedSearch()
     searchTextDidChange();
 }
 
+void PaneController::searchTextEdited(const QString &text)
+{
+    m_viewModel->setSearchText(text);
+}
+
 void PaneController::findInPDF()
 {
     if (!m_viewModel->pdfDocument())

@@ -70,4 +70,11 @@ bool PaneController::openDroppedFile(const QUrl &url)
     return true;
 }
 
+void PaneController::onboardingReplayRequested()
+{
+    setShowShortcuts(false);
+    setHasSeenOnboarding(false);
+    platform::runAfter(this, kOnboardingReplayDelaySeconds, [this] { setShowOnboarding(true); });
+}
+
 } // namespace folvan::window

@@ -70,7 +70,7 @@ void ContentView::rebuildPageView()
         if (!document || controller->reflowMode() || controller->flipBookMode())
             return;
         pdfview::PDFViewWrapper::ScaleBinding scale{[controller] { return controller->scaleFactor(); },
-                                                     [controller](double value) { controller->setScaleFactor(value); }};
+                                                     [controller](double value) { controller->viewZoomed(value); }};
         m_pageView = new pdfview::PDFViewWrapper(document, scale, controller->viewModel(),
                                                  [controller](const QUrl &url) { controller->loadPDF(url); }, this);
         m_pageView->pdfView()->setReferencePreview(std::make_unique<annotationsview::ReferencePreviewController>());

@@ -19,7 +19,7 @@ QWidget *makePaneBookView(ContentView *pane, QWidget *parent)
         QObject::connect(pane->controller(), signal, view, follow);
     view->setOnZoom([weak](double zoom) {
         if (weak)
-            weak->controller()->setScaleFactor(zoom);
+            weak->controller()->viewZoomed(zoom);
     });
     view->setOnDropPDF([weak](const QUrl &url) {
         if (weak)
@@ -27,7 +27,7 @@ QWidget *makePaneBookView(ContentView *pane, QWidget *parent)
     });
     view->setOnModeChange([weak](bool book) {
         if (weak)
-            weak->controller()->setReadingMode(book);
+            weak->controller()->readingModeChosen(book);
     });
     return view;
 }

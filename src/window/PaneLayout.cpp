@@ -490,7 +490,7 @@ void PaneLayout::followOverlays()
         m_help = services.shortcutsHelp(
             [weak] {
                 if (weak)
-                    weak->controller()->setShowShortcuts(false);
+                    weak->controller()->shortcutsHelpDismissed();
             },
             [this] { replayOnboarding(); });
         m_help->setParent(this);
@@ -501,7 +501,7 @@ void PaneLayout::followOverlays()
         auto *replay = new QPushButton(QStringLiteral("重新查看入门引导"));
         connect(close, &QPushButton::clicked, this, [weak] {
             if (weak)
-                weak->controller()->setShowShortcuts(false);
+                weak->controller()->shortcutsHelpDismissed();
         });
         connect(replay, &QPushButton::clicked, this, &PaneLayout::replayOnboarding);
         m_help = makeOverlay(this,
@@ -517,7 +517,7 @@ void PaneLayout::followOverlays()
     if (pane->controller()->showOnboarding() && !m_onboarding && services.onboarding) {
         m_onboarding = services.onboarding([weak] {
             if (weak)
-                weak->controller()->setShowOnboarding(false);
+                weak->controller()->onboardingDismissed();
         });
         m_onboarding->setParent(this);
         m_onboarding->show();
@@ -526,7 +526,7 @@ void PaneLayout::followOverlays()
         auto *close = new QPushButton(QStringLiteral("关闭"));
         connect(close, &QPushButton::clicked, this, [weak] {
             if (weak)
-                weak->controller()->setShowOnboarding(false);
+                weak->controller()->onboardingDismissed();
         });
         m_onboarding = makeOverlay(this,
                                    new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("入门引导")),
@@ -544,13 +544,7 @@ void PaneLayout::replayOnboarding()
 {
     if (!m_pane)
         return;
-    m_pane->controller()->setShowShortcuts(false);
-    m_pane->controller()->setHasSeenOnboarding(false);
-    QPointer<ContentView> weak(m_pane);
-    platform::runAfter(this, 0.35, [weak] {
-        if (weak)
-            weak->controller()->setShowOnboarding(true);
-    });
+    m_pane->controller()->onboardingReplayRequested();
 }
 
 // The command palette is a sheet over the pane made by the workspace; a
@@ -563,22 +557,22 @@ void PaneLayout::followCommandPalette()
     if (pane->controller()->showCommandPalette() && !m_palette) {
         const auto &makePalette = pane->services().commandPalette;
         if (!makePalette) {
-            pane->controller()->setShowCommandPalette(false);
+            pane->controller()->commandPaletteDismissed();
             return;
         }
         QPointer<ContentView> weak(pane);
         QWidget *sheet = makePalette(pane, pane->controller()->readerActions(), [weak] {
             if (weak)
-                weak->controller()->setShowCommandPalette(false);
+                weak->controller()->commandPaletteDismissed();
         });
         if (!sheet) {
-            pane->controller()->setShowCommandPalette(false);
+            pane->controller()->commandPaletteDismissed();
             return;
         }
         // A sheet: the palette near the top of the dimmed pane.
         auto *layer = new PaletteLayer(this, sheet, [weak] {
             if (weak)
-                weak->controller()->setShowCommandPalette(false);
+                weak->controller()->commandPaletteDismissed();
         });
         auto *column = new QVBoxLayout(layer);
         column->setContentsMargins(0, 80, 0, 0);

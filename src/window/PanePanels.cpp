@@ -44,7 +44,7 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
     hooks.selection = [weak]() -> std::optional<QUuid> { return weak ? weak->controller()->selectedNoteID() : std::nullopt; };
     hooks.setSelection = [weak](const std::optional<QUuid> &id) {
         if (weak)
-            weak->controller()->setSelectedNoteID(id);
+            weak->controller()->noteSelected(id);
     };
     hooks.openSource = [weak](const PaperNote &note) {
         if (weak)

@@ -61,7 +61,7 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     QPointer<ContentView> weak(pane);
     addWayBack(m_book, QStringLiteral("改用滚动阅读"), [weak] {
         if (weak)
-            weak->controller()->setReadingMode(false);
+            weak->controller()->readingModeChosen(false);
     });
     auto *reflowLayout = new QVBoxLayout(m_reflow);
     reflowLayout->setContentsMargins(0, 0, 0, 0);
@@ -163,12 +163,12 @@ dock::DockPane ReadingArea::dockPane() const
     values.isBook = [pane] { return pane && pane->controller()->readingMode(); };
     values.setBook = [pane](bool book) {
         if (pane)
-            pane->controller()->setReadingMode(book);
+            pane->controller()->readingModeChosen(book);
     };
     values.angle = [pane] { return pane ? pane->controller()->rotationAngle() : 0.0; };
     values.setAngle = [pane](double angle) {
         if (pane)
-            pane->controller()->setRotationAngle(angle);
+            pane->controller()->rotationChosen(angle);
     };
     values.zoom = [pane] { return pane ? pane->controller()->scaleFactor() : 1.0; };
     values.onZoom = [pane](double zoom) {

@@ -16,7 +16,7 @@ RenameField::RenameField(ContentView *pane, QWidget *parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (m_pane)
-            m_pane->controller()->setEditableFileName(text);
+            m_pane->controller()->renameTextEdited(text);
     });
     connect(pane->controller(), &PaneController::editableFileNameChanged, this, &RenameField::followPane);
     connect(pane->controller(), &PaneController::filenameFocusedChanged, this, &RenameField::followPane);
@@ -40,13 +40,12 @@ void RenameField::keyPressEvent(QKeyEvent *event)
     if (!m_pane)
         return QLineEdit::keyPressEvent(event);
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        m_pane->controller()->setEditableFileName(text());
+        m_pane->controller()->renameTextEdited(text());
         m_pane->controller()->commitRename();
         return;
     }
     if (event->key() == Qt::Key_Escape) {
-        m_pane->controller()->setIsEditing(false);
-        m_pane->controller()->setFilenameFocused(false);
+        m_pane->controller()->renameCancelled();
         return;
     }
     QLineEdit::keyPressEvent(event);
@@ -56,14 +55,14 @@ void RenameField::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
     if (m_pane)
-        m_pane->controller()->setFilenameFocused(true);
+        m_pane->controller()->renameFieldFocusChanged(true);
 }
 
 void RenameField::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
     if (m_pane)
-        m_pane->controller()->setFilenameFocused(false);
+        m_pane->controller()->renameFieldFocusChanged(false);
 }
 
 } // namespace folvan::window

@@ -67,7 +67,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
 
     connect(m_field, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (livePane())
-            livePane()->viewModel()->setSearchText(text);
+            livePane()->controller()->searchTextEdited(text);
     });
     connect(m_previous, &QToolButton::clicked, this, [this] {
         if (livePane())
@@ -144,10 +144,10 @@ bool SearchBar::eventFilter(QObject *watched, QEvent *event)
             break;
         }
         case QEvent::FocusIn:
-            livePane()->controller()->setSearchFocused(true);
+            livePane()->controller()->searchFieldFocusChanged(true);
             break;
         case QEvent::FocusOut:
-            livePane()->controller()->setSearchFocused(false);
+            livePane()->controller()->searchFieldFocusChanged(false);
             break;
         default:
             break;

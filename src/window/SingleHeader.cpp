@@ -19,11 +19,11 @@ namespace folvan::window {
 namespace {
 
 // The panel buttons of this header slide their panel in or out.
-void toggleAnimated(ContentView *pane, bool (PaneController::*get)() const, void (PaneController::*set)(bool))
+void toggleAnimated(ContentView *pane, PanePanel panel)
 {
     if (PaneLayout *layout = pane->paneLayout())
         layout->animateNextPanelChange();
-    pane->controller()->toggleFlag(get, set);
+    pane->controller()->panelToggled(panel);
 }
 
 const QString kReflowHelpOff = QStringLiteral("本机重排段落、标题与表格");
@@ -55,7 +55,7 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                           withShortcut(QStringLiteral("用默认阅读器打开"), "Ctrl+3"),
                           QStringLiteral("用默认阅读器打开"), [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });
     trashButton = make(QStringLiteral("trash"), {}, withShortcut(QStringLiteral("移到废纸篓"), "Ctrl+4"),
-                       QStringLiteral("移到废纸篓"), [](ContentView *p) { p->controller()->setShowDeleteConfirmation(true); });
+                       QStringLiteral("移到废纸篓"), [](ContentView *p) { p->controller()->confirmTrash(); });
     closeButton = make(QStringLiteral("xmark.circle"), {}, QStringLiteral("关闭论文"), QStringLiteral("关闭论文"),
                        [](ContentView *p) { p->controller()->closePDF(); });
     comparisonButton = make(QStringLiteral("rectangle.split.2x1"), {},
@@ -69,15 +69,15 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
     searchButton = make(QStringLiteral("magnifyingglass"), QStringLiteral("搜索"),
                         withShortcut(QStringLiteral("搜索正文"), "Ctrl+F"), {}, [](ContentView *p) { p->controller()->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), {}, QStringLiteral("目录"),
-                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, &PaneController::showOutline, &PaneController::setShowOutline); });
+                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, PanePanel::outline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("论文笔记"),
                        withShortcut(QStringLiteral("论文笔记与跨论文搜索"), "Ctrl+5"),
-                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, &PaneController::showNotes, &PaneController::setShowNotes); });
+                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, PanePanel::notes); });
     scholarButton = make(QStringLiteral("g.circle"), {}, withShortcut(QStringLiteral("Scholar"), "Ctrl+G"),
-                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, &PaneController::showGG, &PaneController::setShowGG); });
+                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, PanePanel::scholar); });
     radioButton = make(QStringLiteral("radio"), {}, {}, {}, togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), {}, withShortcut(QStringLiteral("使用帮助"), "Ctrl+/"),
-                      QStringLiteral("打开帮助"), [](ContentView *p) { p->controller()->setShowShortcuts(true); });
+                      QStringLiteral("打开帮助"), [](ContentView *p) { p->controller()->helpRequested(); });
 
     titleButton = new TitleButton(this);
     usePaneFont(titleButton, PaneFontRole::body, QFont::Medium);

@@ -112,7 +112,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     externalButton = make(QStringLiteral("arrow.up.right.square"), QStringLiteral("用默认阅读器打开"), {},
                           [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });
     trashButton = make(QStringLiteral("trash"), QStringLiteral("移到废纸篓"), {},
-                       [](ContentView *p) { p->controller()->setShowDeleteConfirmation(true); });
+                       [](ContentView *p) { p->controller()->confirmTrash(); });
     closeButton = make(QStringLiteral("xmark.circle"), QStringLiteral("关闭本侧论文"), QStringLiteral("关闭论文"),
                        [](ContentView *p) { p->controller()->closePDF(); });
 
@@ -123,15 +123,15 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     searchButton = make(QStringLiteral("magnifyingglass"), withShortcut(QStringLiteral("搜索本侧正文"), "Ctrl+F"),
                         QStringLiteral("搜索"), [](ContentView *p) { p->controller()->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), QStringLiteral("目录"), QStringLiteral("显示或隐藏目录"),
-                         [](ContentView *p) { p->controller()->toggleFlag(&PaneController::showOutline, &PaneController::setShowOutline); });
+                         [](ContentView *p) { p->controller()->panelToggled(PanePanel::outline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("本侧论文笔记"),
                        QStringLiteral("显示或隐藏论文笔记"),
-                       [](ContentView *p) { p->controller()->toggleFlag(&PaneController::showNotes, &PaneController::setShowNotes); });
+                       [](ContentView *p) { p->controller()->panelToggled(PanePanel::notes); });
     scholarButton = make(QStringLiteral("g.circle"), QStringLiteral("Scholar"), QStringLiteral("显示或隐藏 Scholar"),
-                         [](ContentView *p) { p->controller()->toggleFlag(&PaneController::showGG, &PaneController::setShowGG); });
+                         [](ContentView *p) { p->controller()->panelToggled(PanePanel::scholar); });
     radioButton = make(QStringLiteral("radio"), QStringLiteral("广播"), QStringLiteral("播放或停止广播"), togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), kHelpText, kHelpText,
-                      [](ContentView *p) { p->controller()->setShowShortcuts(true); });
+                      [](ContentView *p) { p->controller()->helpRequested(); });
     closeComparisonButton = makePaneCommand(this, pane, QStringLiteral("rectangle.split.2x1"), QStringLiteral("收起对照"),
                                             QStringLiteral("关闭右侧对照，左侧阅读位置保持不变"),
                                             QStringLiteral("关闭右侧对照"), [](ContentView *p) {
@@ -141,21 +141,21 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     usePaneFont(closeComparisonButton, PaneFontRole::caption);
 
     QPointer<ContentView> weak(pane);
-    auto closer = [weak](void (PaneController::*set)(bool)) {
-        return [weak, set] {
+    auto closer = [weak](PanePanel panel) {
+        return [weak, panel] {
             if (weak)
-                (weak->controller()->*set)(false);
+                weak->controller()->panelClosed(panel);
         };
     };
     outlinePopover = new PanePopover(
         QSize(300, 480), [weak](QWidget *parent) { return weak ? makeOutlinePanel(weak, parent) : new QWidget(parent); },
-        closer(&PaneController::setShowOutline), this);
+        closer(PanePanel::outline), this);
     notesPopover = new PanePopover(
         QSize(380, 520), [weak](QWidget *parent) { return weak ? makeNotesPanel(weak, parent) : new QWidget(parent); },
-        closer(&PaneController::setShowNotes), this);
+        closer(PanePanel::notes), this);
     scholarPopover = new PanePopover(
         QSize(500, 520), [weak](QWidget *parent) { return weak ? makeScholarPanel(weak, parent) : new QWidget(parent); },
-        closer(&PaneController::setShowGG), this);
+        closer(PanePanel::scholar), this);
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(8, 4, 8, 4 + 1);

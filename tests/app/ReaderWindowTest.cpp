@@ -62,7 +62,7 @@ TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
     command(ReaderCommandID::palette)->trigger();
     EXPECT_TRUE(workspace->primaryView()->controller()->showCommandPalette());
     EXPECT_FALSE(workspace->referenceView()->controller()->showCommandPalette());
-    workspace->primaryView()->controller()->setShowCommandPalette(false);
+    workspace->primaryView()->controller()->commandPaletteDismissed();
 
     command(ReaderCommandID::comparison)->trigger();
     EXPECT_FALSE(workspace->isSplit());

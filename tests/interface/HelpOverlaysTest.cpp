@@ -84,7 +84,7 @@ TEST_F(HelpOverlaysTest, HelpOpensByItsShortcutAndClosesByEscapeOrTheBackdrop)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(pane()->controller()->showShortcuts());
 
-    pane()->controller()->setShowShortcuts(true);
+    pane()->controller()->helpRequested();
     help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     QTest::mouseClick(help->panel(), Qt::LeftButton, {}, QPoint(30, 300));
@@ -95,7 +95,7 @@ TEST_F(HelpOverlaysTest, HelpOpensByItsShortcutAndClosesByEscapeOrTheBackdrop)
 
 TEST_F(HelpOverlaysTest, HelpListsEveryCommandWithAShortcutInThePlatformsWords)
 {
-    pane()->controller()->setShowShortcuts(true);
+    pane()->controller()->helpRequested();
     auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     QStringList texts;
@@ -135,7 +135,7 @@ TEST_F(HelpOverlaysTest, KeysAreNamedAlikeAndACombinationNeverWraps)
     const QString body = OnboardingView::steps()[1].body;
     EXPECT_TRUE(body.contains(shift + "Enter")) << body.toStdString();
 
-    pane()->controller()->setShowShortcuts(true);
+    pane()->controller()->helpRequested();
     auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
     int checked = 0;
@@ -227,7 +227,8 @@ TEST_F(HelpOverlaysTest, TheGuidesBackButtonIsGreyAndItsBodyLinesAreSpaced)
 // under it hears Escape again.
 TEST_F(HelpOverlaysTest, TheHelpHearsEscapeAfterTheGuideOverItCloses)
 {
-    pane()->controller()->setShowOnboarding(true);
+    pane()->controller()->onboardingReplayRequested();
+    ASSERT_TRUE(waitUntil([&] { return pane()->controller()->showOnboarding(); }));
     auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
     ASSERT_NE(guide, nullptr);
     QTest::keyClick(readerWindow.get(), Qt::Key_Slash, Qt::ControlModifier);
@@ -245,7 +246,7 @@ TEST_F(HelpOverlaysTest, TheHelpFadesInAndOut)
 {
     platform::Preferences::shared().setValue("hasSeenOnboarding", true);
     platform::ManualClock clock;
-    pane()->controller()->setShowShortcuts(true);
+    pane()->controller()->helpRequested();
     QWidget *help = layout()->helpOverlay();
     ASSERT_NE(help, nullptr);
     const auto opacity = [](QWidget *widget) {
@@ -261,7 +262,7 @@ TEST_F(HelpOverlaysTest, TheHelpFadesInAndOut)
     EXPECT_EQ(help->graphicsEffect(), nullptr);
 
     QPointer<QWidget> leaving(help);
-    pane()->controller()->setShowShortcuts(false);
+    pane()->controller()->shortcutsHelpDismissed();
     EXPECT_EQ(layout()->helpOverlay(), nullptr);
     ASSERT_TRUE(leaving);
     EXPECT_TRUE(leaving->testAttribute(Qt::WA_TransparentForMouseEvents));

@@ -194,7 +194,7 @@ TEST_F(StartupTest, OnboardingIsRaisedOnlyInThePrimaryPaneBeforeItWasSeen)
 
     EXPECT_FALSE(reference->showOnboarding());
 
-    primary->setShowOnboarding(false);
+    primary->onboardingDismissed();
     EXPECT_TRUE(primary->hasSeenOnboarding());
 }
 

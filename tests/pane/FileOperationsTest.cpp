@@ -63,7 +63,7 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     pane->beginRename();
     EXPECT_EQ(pane->editableFileName(), QStringLiteral("Paper"));
     EXPECT_TRUE(pane->isEditing());
-    pane->setEditableFileName(QStringLiteral("Deep Nets: A Survey"));
+    pane->renameTextEdited(QStringLiteral("Deep Nets: A Survey"));
     pane->commitRename();
 
     const QString target = path(QStringLiteral("papers/Deep Nets- A Survey.pdf"));

@@ -234,7 +234,7 @@ TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
     ASSERT_TRUE(openAndWait(*pane, file));
     pane->viewModel()->setJumpToPage(std::nullopt); // carried out by the view
     pane->viewModel()->setCurrentPageIndex(3);
-    pane->setScaleFactor(2);
+    pane->viewZoomed(2);
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
     EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
     EXPECT_EQ(history().records().front().state.reflowBlock, 0);
@@ -270,7 +270,7 @@ TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
     const QString file = paper(QStringLiteral("close.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    pane->setShowNotes(true);
+    pane->panelToggled(PanePanel::notes);
     pane->viewModel()->setJumpToPage(2);
     pane->closePDF();
 

@@ -170,15 +170,15 @@ TEST_F(PaneCommandsTest, ReflowZoomCountsAFontSizeThatIsNoNumberAsTwenty)
 TEST_F(PaneCommandsTest, ResetViewResetsTiltAndZoomOrInReflowOnlyTheTypography)
 {
     openPaper();
-    pane->setRotationAngle(30);
-    pane->setScaleFactor(2.5);
+    pane->rotationChosen(30);
+    pane->viewZoomed(2.5);
     pane->resetView();
     EXPECT_DOUBLE_EQ(pane->rotationAngle(), 0);
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 1.0);
     EXPECT_DOUBLE_EQ(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 1.0);
 
-    pane->setRotationAngle(20);
-    pane->setScaleFactor(1.5);
+    pane->rotationChosen(20);
+    pane->viewZoomed(1.5);
     pane->toggleReflow();
     pane->zoom(0.3);
     pane->resetView();
@@ -211,16 +211,16 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
     pane->setFlipBookMode(false);
     pane->toggleReflow();
     model().setTextSelectionMode(true);
-    pane->setReadingMode(false);
+    pane->readingModeChosen(false);
     EXPECT_FALSE(pane->reflowMode());
     EXPECT_FALSE(pane->flipBookMode());
     EXPECT_TRUE(model().textSelectionMode());
 
-    pane->setReadingMode(true);
+    pane->readingModeChosen(true);
     EXPECT_TRUE(pane->flipBookMode());
     EXPECT_FALSE(model().textSelectionMode());
     model().setBookTextMode(true);
-    pane->setReadingMode(false);
+    pane->readingModeChosen(false);
     EXPECT_FALSE(model().bookTextMode());
 }
 
@@ -359,7 +359,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
     EXPECT_TRUE(snapshot.actions.hasDocument);
 
     const int afterOpen = reports;
-    pane->setScaleFactor(1.7); // not a flag of the record
+    pane->viewZoomed(1.7); // not a flag of the record
     drain();
     EXPECT_EQ(reports, afterOpen);
     pane->choosePageLayout(QStringLiteral("single"));

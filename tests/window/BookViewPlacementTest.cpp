@@ -47,11 +47,11 @@ TEST_F(BookViewPlacementTest, TheBookViewAndThePageViewReplaceEachOther)
     EXPECT_EQ(made, 1);
 
     const QPointer<QWidget> book = area.bookView();
-    pane->controller()->setReadingMode(false);
+    pane->controller()->readingModeChosen(false);
     ASSERT_TRUE(settleUntil([&] { return !book && pane->pageView(); }));
     EXPECT_EQ(area.currentView(), area.pageSlot());
 
-    pane->controller()->setReadingMode(true);
+    pane->controller()->readingModeChosen(true);
     ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_EQ(made, 2);
 }

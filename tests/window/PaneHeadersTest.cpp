@@ -253,10 +253,10 @@ TEST_F(PaneHeadersTest, SplitHeaderPanelsOpenAsPopoversAndClosingOneClearsItsFla
     split().outlinePopover->close();
     EXPECT_FALSE(pane->controller()->showOutline());
 
-    pane->controller()->setShowGG(true);
+    pane->controller()->panelToggled(PanePanel::scholar);
     ASSERT_TRUE(waitUntil([&] { return split().scholarPopover->isVisible(); }));
     EXPECT_EQ(pane->paneLayout()->scholarPanel(), nullptr);
-    pane->controller()->setShowGG(false);
+    pane->controller()->panelClosed(PanePanel::scholar);
     EXPECT_TRUE(waitUntil([&] { return !split().scholarPopover->isVisible(); }));
 }
 

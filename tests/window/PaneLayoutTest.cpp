@@ -101,8 +101,8 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
 
 TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPage)
 {
-    pane->controller()->setShowOutline(true);
-    pane->controller()->setShowGG(true);
+    pane->controller()->panelToggled(PanePanel::outline);
+    pane->controller()->panelToggled(PanePanel::scholar);
     settle();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     ASSERT_NE(layout().scholarPanel(), nullptr);
@@ -126,7 +126,7 @@ TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
 {
     folvan::test::WithoutWebEngine missing;
     openPaper();
-    pane->controller()->setShowGG(true);
+    pane->controller()->panelToggled(PanePanel::scholar);
     settle();
     auto *card = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
     ASSERT_NE(card, nullptr);
@@ -140,9 +140,9 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     openPaper();
     pane->show();
     pane->resize(1000, 800);
-    pane->controller()->setShowGG(true);
-    pane->controller()->setShowOutline(true);
-    pane->controller()->setShowNotes(true);
+    pane->controller()->panelToggled(PanePanel::scholar);
+    pane->controller()->panelToggled(PanePanel::outline);
+    pane->controller()->panelToggled(PanePanel::notes);
     settle();
     const double scale = 580.0 / 980.0;
     EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
@@ -253,7 +253,7 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     ReadingArea &area = *layout().readingArea();
     EXPECT_EQ(area.currentView()->width(), 910);
 
-    pane->controller()->setRotationAngle(40);
+    pane->controller()->rotationChosen(40);
     settle();
     const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
     EXPECT_FALSE(tilted.isAffine());
@@ -274,7 +274,7 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
 
 TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
 {
-    pane->controller()->setShowShortcuts(true);
+    pane->controller()->helpRequested();
     ASSERT_NE(layout().helpOverlay(), nullptr);
     QPushButton *replay = nullptr;
     for (QPushButton *button : layout().helpOverlay()->findChildren<QPushButton *>())
@@ -307,7 +307,7 @@ TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
 {
     // Without a palette the request is taken back, so that it can be made
     // again once there is one.
-    pane->controller()->setShowCommandPalette(true);
+    pane->controller()->readerActions().commandPalette();
     EXPECT_FALSE(pane->controller()->showCommandPalette());
 
     std::function<void()> dismiss;
@@ -341,7 +341,8 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
 
     // An overlay whose button had the keyboard.
     QWidget *button = layout().singleHeader()->openButton;
-    pane->controller()->setShowOnboarding(true);
+    pane->controller()->onboardingReplayRequested();
+    clock.advance(PaneController::kOnboardingReplayDelaySeconds);
     QPushButton *close = layout().onboardingOverlay()->findChild<QPushButton *>();
     ASSERT_NE(close, nullptr);
     close->setFocus();
@@ -361,15 +362,15 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     auto *field = layout().commandPaletteSheet()->findChild<QLineEdit *>();
     field->setFocus();
     ASSERT_EQ(pane->focusWidget(), field);
-    pane->controller()->setShowCommandPalette(false);
+    pane->controller()->commandPaletteDismissed();
     EXPECT_EQ(pane->focusWidget(), reader);
 
     // A user typing in the search field keeps the keyboard; another paper
     // closes the search, and the keyboard goes to the new paper rather than
     // on to the next control (the dock's).
     layout().searchBar()->field()->setFocus();
-    pane->controller()->setShowShortcuts(true);
-    pane->controller()->setShowShortcuts(false);
+    pane->controller()->helpRequested();
+    pane->controller()->shortcutsHelpDismissed();
     EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Second.pdf"), 2)));
     settle();
@@ -412,7 +413,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     dock->popover()->hide();
     settle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
-    pane->controller()->setShowShortcuts(true);
+    pane->controller()->helpRequested();
     settle();
     ASSERT_NE(layout().helpOverlay(), nullptr);
     QPushButton *helpButton = layout().helpOverlay()->findChild<QPushButton *>();
@@ -422,7 +423,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     dock->popover()->hide();
     settle();
     EXPECT_EQ(pane->focusWidget(), helpButton);
-    pane->controller()->setShowShortcuts(false);
+    pane->controller()->shortcutsHelpDismissed();
     pane->controller()->setIsSplit(true);
     settle();
     SplitHeader &split = *layout().splitHeader();

@@ -192,7 +192,7 @@ TEST_F(ReaderWorkspaceTest, ThePalettesPaneSwitchActsThroughTheWorkspace)
 {
     openComparison();
     ContentView *reference = workspace->referenceView();
-    reference->controller()->setShowCommandPalette(true);
+    reference->controller()->readerActions().commandPalette();
     auto *palette = reference->findChild<ReaderCommandPalette *>();
     ASSERT_NE(palette, nullptr);
     palette->setQuery(QStringLiteral("focusPane"));
