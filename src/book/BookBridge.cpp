@@ -240,8 +240,6 @@ void BookCoordinator::handleSelectOrLink(const QString &event, const QJsonObject
                                     QStringLiteral("word")};
     if (!phase.isString() || !gesture.isString() || !phases.contains(phase.toString()))
         return;
-    if (!m_model->bookTextMode())
-        m_model->setBookTextMode(true);
     m_model->selectBook(*page, QPointF(*u, *v), aspect(), phase.toString(), gesture.toString());
 }
 

@@ -387,8 +387,9 @@ public:
     // The reader ended the selection: the book view's text mode goes off and
     // the book selection and the page view's selection are cleared.
     void endSelection();
-    // Starts, extends or ends a selection from a sheet point (u, v) of
-    // `page`; phase "start", "word", "end" or another (a move).
+    // The reader selects in the book view: starts, extends or ends a
+    // selection from a sheet point (u, v) of `page`; phase "start", "word",
+    // "end" or another (a move). The book view's text mode goes on.
     void selectBook(int page, QPointF uv, double aspect, const QString &phase, const QString &gesture);
     // Follows the link under a sheet point: an internal destination is
     // navigated to; an http, https or mailto URL is opened outside

@@ -147,6 +147,8 @@ void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const Q
 {
     if (!m_pdfDocument || page < 0 || page >= m_pdfDocument->pageCount())
         return;
+    if (!m_bookTextMode)
+        setBookTextMode(true);
     const std::optional<PaperCoordinates> coordinates = PaperCoordinates::make(m_pdfDocument->page(page), aspect);
     const std::optional<QPointF> point = coordinates ? coordinates->pdfPoint(uv) : std::nullopt;
     if (!point)
