@@ -11,89 +11,79 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cmath>
 #include <limits>
 
 namespace folvan::book {
 
+using localweb::BridgeJson;
+
 namespace {
 
-// Whether JSON can hold the value as it is: no number that is not finite.
-bool serialisable(const QVariant &value)
+BridgeJson rowsOf(const std::vector<BookRow> &rows)
 {
-    switch (value.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return std::isfinite(value.toDouble());
-    case QMetaType::QVariantMap:
-        for (const QVariant &item : value.toMap())
-            if (!serialisable(item))
-                return false;
-        return true;
-    case QMetaType::QVariantList:
-        for (const QVariant &item : value.toList())
-            if (!serialisable(item))
-                return false;
-        return true;
-    default:
-        return true;
-    }
-}
-
-QVariantList rowsOf(const std::vector<BookRow> &rows)
-{
-    QVariantList list;
-    list.reserve(qsizetype(rows.size()));
+    BridgeJson list = BridgeJson::array();
     for (const BookRow &row : rows) {
-        QVariantList numbers;
+        BridgeJson numbers = BridgeJson::array();
+        // Whole numbers (the page index) as integers, as the page has them.
         for (double n : row)
-            numbers.append(n);
-        list.append(QVariant(numbers));
+            numbers.push_back(std::isfinite(n) && std::floor(n) == n && std::abs(n) < 0x1p53 ? BridgeJson(std::int64_t(n))
+                                                                                           : BridgeJson(n));
+        list.push_back(std::move(numbers));
     }
     return list;
 }
 
-// A JSON number that is a whole signed 32-bit integer.
-std::optional<int> wholeNumber(const QJsonValue &value)
+// The member `key` of an object, or null.
+const BridgeJson &member(const BridgeJson &body, const char *key)
 {
-    if (!value.isDouble())
+    static const BridgeJson none;
+    const auto it = body.find(key);
+    return it == body.end() ? none : *it;
+}
+
+// A JSON number that is a whole signed 32-bit integer.
+std::optional<int> wholeNumber(const BridgeJson &value)
+{
+    if (!value.is_number())
         return std::nullopt;
-    const double n = value.toDouble();
+    const double n = value.get<double>();
     if (!std::isfinite(n) || std::floor(n) != n || n < std::numeric_limits<int>::min()
         || n > std::numeric_limits<int>::max())
         return std::nullopt;
     return int(n);
 }
 
-std::optional<double> number(const QJsonValue &value)
+std::optional<double> number(const BridgeJson &value)
 {
-    return value.isDouble() ? std::optional<double>(value.toDouble()) : std::nullopt;
+    return value.is_number() ? std::optional<double>(value.get<double>()) : std::nullopt;
 }
+
+std::optional<QString> text(const BridgeJson &value)
+{
+    return value.is_string() ? std::optional<QString>(QString::fromStdString(value.get<std::string>())) : std::nullopt;
+}
+
+std::string utf8(const QString &text) { return text.toStdString(); }
 
 } // namespace
 
-QString BookCoordinator::script(const QString &function, const QVariantMap &payload)
+QString BookCoordinator::script(const QString &function, const BridgeJson &payload)
 {
-    const QString json = serialisable(payload)
-                             ? QString::fromUtf8(QJsonDocument::fromVariant(payload).toJson(QJsonDocument::Compact))
-                             : QStringLiteral("{}");
-    return QStringLiteral("window.folvan?.") + function + QLatin1Char('(') + json + QStringLiteral("); null;");
+    return QStringLiteral("window.folvan?.") + function + QLatin1Char('(') + localweb::scriptArgument(payload)
+           + QStringLiteral("); null;");
 }
 
-QVariantMap BookCoordinator::interactionSettings(const BookViewParameters &p)
+BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
 {
-    const QVariant sensitivity = std::isfinite(p.wheelSensitivity)
-                                     ? QVariant(std::clamp(p.wheelSensitivity, 0.5, 2.0))
-                                     : QVariant(1);
+    const BridgeJson sensitivity =
+        std::isfinite(p.wheelSensitivity) ? BridgeJson(std::clamp(p.wheelSensitivity, 0.5, 2.0)) : BridgeJson(1);
     return {
-        {QStringLiteral("turnDuration"), std::isfinite(p.turnDuration) ? std::clamp(p.turnDuration, 0.8, 3.5) : 2.1},
-        {QStringLiteral("wheelMode"), p.wheelMode == QLatin1String("pan") ? QStringLiteral("pan") : QStringLiteral("turn")},
-        {QStringLiteral("wheelReverse"), p.wheelReverse},
-        {QStringLiteral("wheelSensitivity"), sensitivity},
+        {"turnDuration", std::isfinite(p.turnDuration) ? std::clamp(p.turnDuration, 0.8, 3.5) : 2.1},
+        {"wheelMode", p.wheelMode == QLatin1String("pan") ? "pan" : "turn"},
+        {"wheelReverse", p.wheelReverse},
+        {"wheelSensitivity", sensitivity},
     };
 }
 
@@ -105,43 +95,40 @@ double BookCoordinator::aspect() const
     return engine::PageRaster::aspect(&first);
 }
 
-QVariantMap BookCoordinator::settingsPayload() const
+BridgeJson BookCoordinator::settingsPayload() const
 {
-    QVariantMap payload = interactionSettings(m_parameters);
-    payload.insert({
-        {QStringLiteral("angle"), m_parameters.angle},
-        {QStringLiteral("zoom"), m_parameters.zoom},
-        {QStringLiteral("layout"), m_parameters.layout},
-        {QStringLiteral("warmth"), m_parameters.warmth},
-        {QStringLiteral("grain"), m_parameters.grain},
-        {QStringLiteral("reducedMotion"), m_parameters.reducedMotion},
-        {QStringLiteral("selectionMode"), m_model && m_model->bookTextMode()},
-    });
+    BridgeJson payload = interactionSettings(m_parameters);
+    payload["angle"] = m_parameters.angle;
+    payload["zoom"] = m_parameters.zoom;
+    payload["layout"] = utf8(m_parameters.layout);
+    payload["warmth"] = m_parameters.warmth;
+    payload["grain"] = m_parameters.grain;
+    payload["reducedMotion"] = m_parameters.reducedMotion;
+    payload["selectionMode"] = m_model && m_model->bookTextMode();
     return payload;
 }
 
-QVariantMap BookCoordinator::openPayload() const
+BridgeJson BookCoordinator::openPayload() const
 {
-    QVariantMap payload = settingsPayload();
-    payload.insert(QLatin1String(wire::tokenKey), m_token);
-    payload.insert(QStringLiteral("count"), m_document ? m_document->pageCount() : 0);
-    payload.insert(QStringLiteral("page"), m_model ? m_model->currentPageIndex() : 0);
-    payload.insert(QStringLiteral("aspect"), aspect());
+    BridgeJson payload = settingsPayload();
+    payload[wire::tokenKey] = utf8(m_token);
+    payload["count"] = m_document ? m_document->pageCount() : 0;
+    payload["page"] = m_model ? m_model->currentPageIndex() : 0;
+    payload["aspect"] = aspect();
     return payload;
 }
 
-QVariantMap BookCoordinator::readingPayload() const
+BridgeJson BookCoordinator::readingPayload() const
 {
     if (!m_model)
-        return {};
+        return BridgeJson::object();
     const double a = aspect();
-    return {{QStringLiteral("rectangles"), rowsOf(m_model->bookOverlays(a))},
-            {QStringLiteral("links"), rowsOf(m_model->bookLinks(a))}};
+    return {{"rectangles", rowsOf(m_model->bookOverlays(a))}, {"links", rowsOf(m_model->bookLinks(a))}};
 }
 
-QVariantMap BookCoordinator::jumpPayload(int page) const
+BridgeJson BookCoordinator::jumpPayload(int page) const
 {
-    QVariantMap payload{{QStringLiteral("page"), page}};
+    BridgeJson payload{{"page", page}};
     if (!m_model || !m_document || !m_model->pendingDestination() || !m_model->pendingDestination()->hasPage())
         return payload;
     const engine::PdfDestination &destination = *m_model->pendingDestination();
@@ -158,11 +145,11 @@ QVariantMap BookCoordinator::jumpPayload(int page) const
     const double g = coordinates->fittedSize().height();
     const double u = p.x() / size.width() * f + (1 - f) / 2;
     const double v = (p.y() / size.height() * g + (a - g) / 2) / a;
-    payload.insert(QLatin1String(wire::jumpPointKey), QVariantMap{{QStringLiteral("u"), u}, {QStringLiteral("v"), v}});
+    payload[wire::jumpPointKey] = {{"u", u}, {"v", v}};
     return payload;
 }
 
-void BookCoordinator::send(const QString &function, const QVariantMap &payload)
+void BookCoordinator::send(const QString &function, const BridgeJson &payload)
 {
     if (m_host)
         m_host->runScript(script(function, payload));
@@ -170,29 +157,28 @@ void BookCoordinator::send(const QString &function, const QVariantMap &payload)
 
 // ---- Events of the page --------------------------------------------------------
 
-void BookCoordinator::receive(const QJsonValue &message)
+void BookCoordinator::receive(const BridgeJson &body)
 {
-    if (m_disposed || !m_model || !m_host || !allowsNavigation(m_host->frameUrl()) || !message.isObject())
+    if (m_disposed || !m_model || !m_host || !allowsNavigation(m_host->frameUrl()) || !body.is_object())
         return;
-    const QJsonObject body = message.toObject();
-    if (!body.value(QStringLiteral("event")).isString())
+    const std::optional<QString> named = text(member(body, "event"));
+    if (!named)
         return;
-    const QString event = body.value(QStringLiteral("event")).toString();
+    const QString event = *named;
     if (event == QLatin1String("ready")) {
         m_ready = true;
         update();
         return;
     }
-    const QJsonValue token = body.value(QLatin1String(wire::tokenKey));
-    if (!token.isString() || token.toString() != m_token || !m_document || m_model->pdfDocument() != m_document)
+    const std::optional<QString> token = text(member(body, wire::tokenKey));
+    if (!token || *token != m_token || !m_document || m_model->pdfDocument() != m_document)
         return;
     if (event == QLatin1String("hoverEnd")) {
         dismissPreview();
     } else if (event == QLatin1String("hover")) {
         handleHover(body);
     } else if (event == QLatin1String(wire::failureEvent)) {
-        const QJsonValue text = body.value(QStringLiteral("message"));
-        m_model->bookFailed(text.isString() ? text.toString() : QStringLiteral("书页渲染失败。"));
+        m_model->bookFailed(text(member(body, "message")).value_or(QStringLiteral("书页渲染失败。")));
     } else if (event == QLatin1String("copy")) {
         m_model->copySelection();
     } else if (event == QLatin1String("clearSelection")) {
@@ -204,13 +190,13 @@ void BookCoordinator::receive(const QJsonValue &message)
     }
 }
 
-void BookCoordinator::handleHover(const QJsonObject &body)
+void BookCoordinator::handleHover(const BridgeJson &body)
 {
-    const std::optional<int> page = wholeNumber(body.value(QStringLiteral("page")));
-    const std::optional<double> u = number(body.value(QStringLiteral("u")));
-    const std::optional<double> v = number(body.value(QStringLiteral("v")));
-    const std::optional<double> x = number(body.value(QStringLiteral("x")));
-    const std::optional<double> y = number(body.value(QStringLiteral("y")));
+    const std::optional<int> page = wholeNumber(member(body, "page"));
+    const std::optional<double> u = number(member(body, "u"));
+    const std::optional<double> v = number(member(body, "v"));
+    const std::optional<double> x = number(member(body, "x"));
+    const std::optional<double> y = number(member(body, "y"));
     if (!page || !u || !v || !x || !y || *page < 0 || *page >= m_document->pageCount())
         return;
     if (!std::isfinite(*u) || !std::isfinite(*v) || !std::isfinite(*x) || !std::isfinite(*y))
@@ -223,44 +209,42 @@ void BookCoordinator::handleHover(const QJsonObject &body)
     m_host->previewLink(*page, *point, QPointF(*x, *y));
 }
 
-void BookCoordinator::handleSelectOrLink(const QString &event, const QJsonObject &body)
+void BookCoordinator::handleSelectOrLink(const QString &event, const BridgeJson &body)
 {
-    const std::optional<int> page = wholeNumber(body.value(QStringLiteral("page")));
-    const std::optional<double> u = number(body.value(QStringLiteral("u")));
-    const std::optional<double> v = number(body.value(QStringLiteral("v")));
+    const std::optional<int> page = wholeNumber(member(body, "page"));
+    const std::optional<double> u = number(member(body, "u"));
+    const std::optional<double> v = number(member(body, "v"));
     if (!page || !u || !v || *page < 0 || *page >= m_document->pageCount())
         return;
     if (event == QLatin1String("link")) {
         m_model->activateBookLink(*page, QPointF(*u, *v), aspect());
         return;
     }
-    const QJsonValue phase = body.value(QLatin1String(wire::phaseKey));
-    const QJsonValue gesture = body.value(QStringLiteral("gesture"));
+    const std::optional<QString> phase = text(member(body, wire::phaseKey));
+    const std::optional<QString> gesture = text(member(body, "gesture"));
     static const QStringList phases{QStringLiteral("start"), QStringLiteral("move"), QStringLiteral("end"),
                                     QStringLiteral("word")};
-    if (!phase.isString() || !gesture.isString() || !phases.contains(phase.toString()))
+    if (!phase || !gesture || !phases.contains(*phase))
         return;
-    m_model->selectBook(*page, QPointF(*u, *v), aspect(), phase.toString(), gesture.toString());
+    m_model->selectBook(*page, QPointF(*u, *v), aspect(), *phase, *gesture);
 }
 
-void BookCoordinator::handleState(const QJsonObject &body)
+void BookCoordinator::handleState(const BridgeJson &body)
 {
-    const std::optional<int> page = wholeNumber(body.value(QStringLiteral("page")));
+    const std::optional<int> page = wholeNumber(member(body, "page"));
     if (!page || *page < 0 || *page >= m_document->pageCount())
         return;
-    if (body.value(QStringLiteral("ready")) == QJsonValue(true)) {
+    if (member(body, "ready") == BridgeJson(true)) {
         m_paperReady = true;
         m_timeout->cancel();
         m_model->bookReady();
     }
     if (m_model->currentPageIndex() != *page)
         dismissPreview();
-    const QJsonValue forward = body.value(QStringLiteral("canForward"));
-    const QJsonValue backward = body.value(QLatin1String(wire::backwardKey));
-    m_model->bookTurned(*page, forward.isBool() && forward.toBool(), backward.isBool() && backward.toBool());
-    const QJsonValue layout = body.value(QStringLiteral("layout"));
-    if (layout.isString())
-        m_model->bookLaidOut(layout.toString());
+    m_model->bookTurned(*page, member(body, "canForward") == BridgeJson(true),
+                        member(body, wire::backwardKey) == BridgeJson(true));
+    if (const std::optional<QString> layout = text(member(body, "layout")))
+        m_model->bookLaidOut(*layout);
     if (const QUrl url = m_model->pdfDocumentURL(); !url.isEmpty())
         platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + url.path(), *page);
 }

@@ -12,7 +12,6 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
-#include <QJsonDocument>
 
 namespace folvan::book {
 
@@ -105,8 +104,8 @@ void BookCoordinator::update()
         m_loadedDocument = true;
         send(QStringLiteral("open"), openPayload());
     }
-    const QVariantMap settings = settingsPayload();
-    const QString settingsText = QString::fromUtf8(QJsonDocument::fromVariant(settings).toJson(QJsonDocument::Compact));
+    const localweb::BridgeJson settings = settingsPayload();
+    const QString settingsText = localweb::scriptArgument(settings);
     if (settingsText != m_lastSettings) {
         dismissPreview();
         m_lastSettings = settingsText;
@@ -121,8 +120,8 @@ void BookCoordinator::update()
                 weakModel->requestCarriedOut(document, sent);
         });
     }
-    const QVariantMap reading = readingPayload();
-    const QString readingText = QString::fromUtf8(QJsonDocument::fromVariant(reading).toJson(QJsonDocument::Compact));
+    const localweb::BridgeJson reading = readingPayload();
+    const QString readingText = localweb::scriptArgument(reading);
     if (readingText != m_lastReading) {
         m_lastReading = readingText;
         send(QStringLiteral("reading"), reading);
@@ -130,7 +129,7 @@ void BookCoordinator::update()
     if (const std::optional<BookTurnRequest> turn = model->bookTurnRequest(); turn && turn->id != m_lastTurn) {
         dismissPreview();
         m_lastTurn = turn->id;
-        send(QStringLiteral("turn"), {{QStringLiteral("forward"), turn->forward}});
+        send(QStringLiteral("turn"), {{"forward", turn->forward}});
         QPointer<SharedPDFViewModel> weakModel(model);
         const QUuid id = turn->id;
         platform::runOnMain(this, [weakModel, id] {

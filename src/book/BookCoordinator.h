@@ -12,16 +12,15 @@
 // its keys sorted; the page posts objects with an "event" key to the
 // message port "book" (names in BookWire.h).
 
+#include "localweb/BridgeJson.h"
 #include "model/SharedPDFViewModel.h"
 
-#include <QJsonValue>
 #include <QObject>
 #include <QPointer>
 #include <QSizeF>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
-#include <QVariantMap>
 
 #include <optional>
 
@@ -94,7 +93,7 @@ public:
     void dispose();
 
     // The page's event (the body posted to the message port).
-    void receive(const QJsonValue &body);
+    void receive(const localweb::BridgeJson &body);
     // The entry page failed to load (also after disposal).
     void pageLoadFailed(const QString &message);
     // The page's web content process ended.
@@ -106,16 +105,16 @@ public:
     // The entry page and its resources: folvan-book://local/... only.
     static bool allowsNavigation(const QUrl &url);
     // The text that calls `function` of the page's bridge object.
-    static QString script(const QString &function, const QVariantMap &payload);
+    static QString script(const QString &function, const localweb::BridgeJson &payload);
     // The page-turning preferences as the page takes them: the duration in
     // 0.8...3.5 (2.1 when not finite), the wheel mode "pan" or "turn", the
     // reversal, the sensitivity in 0.5...2.0 (the integer 1 when not finite).
-    static QVariantMap interactionSettings(const BookViewParameters &parameters);
+    static localweb::BridgeJson interactionSettings(const BookViewParameters &parameters);
 
-    QVariantMap settingsPayload() const;
-    QVariantMap openPayload() const;
-    QVariantMap readingPayload() const;
-    QVariantMap jumpPayload(int page) const;
+    localweb::BridgeJson settingsPayload() const;
+    localweb::BridgeJson openPayload() const;
+    localweb::BridgeJson readingPayload() const;
+    localweb::BridgeJson jumpPayload(int page) const;
     // Height ÷ width of the document's first page: the one sheet aspect of
     // every paper coordinate.
     double aspect() const;
@@ -131,11 +130,11 @@ public:
     void setStartupDelay(double seconds) { m_startupDelay = seconds; }
 
 private:
-    void send(const QString &function, const QVariantMap &payload);
+    void send(const QString &function, const localweb::BridgeJson &payload);
     void dismissPreview();
-    void handleHover(const QJsonObject &body);
-    void handleSelectOrLink(const QString &event, const QJsonObject &body);
-    void handleState(const QJsonObject &body);
+    void handleHover(const localweb::BridgeJson &body);
+    void handleSelectOrLink(const QString &event, const localweb::BridgeJson &body);
+    void handleState(const localweb::BridgeJson &body);
 
     QPointer<SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;

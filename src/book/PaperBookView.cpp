@@ -14,7 +14,6 @@
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
-#include <QJsonObject>
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QUndoStack>
@@ -139,8 +138,11 @@ void PaperBookView::startWebEngine()
         .undo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->undo(); },
         .redo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->redo(); },
     });
-    connect(m_page->port(), &BookMessagePort::received, m_coordinator, &BookCoordinator::receive);
-    connect(m_page->port(), &BookMessagePort::received, this, &PaperBookView::pageEvent);
+    connect(m_page->port(), &BookMessagePort::received, this, [this](const QJsonValue &message) {
+        const localweb::BridgeJson body = localweb::fromChannel(message);
+        m_coordinator->receive(body);
+        pageEvent(body);
+    });
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         // The render process that took over after one ended draws on white
         // until it is given the page's colour itself.
@@ -262,12 +264,13 @@ void PaperBookView::resizeEvent(QResizeEvent *event)
 
 // The page drew its first spread: once the web view had a moment to show
 // it, the cover goes.
-void PaperBookView::pageEvent(const QJsonValue &body)
+void PaperBookView::pageEvent(const localweb::BridgeJson &body)
 {
-    const QJsonObject event = body.toObject();
-    if (m_cover->finished() || event.value(QStringLiteral("event")).toString() != QLatin1String("state")
-        || !event.value(QStringLiteral("ready")).toBool()
-        || event.value(QLatin1String(wire::tokenKey)).toString() != m_coordinator->token())
+    const auto is = [&body](const char *key, const localweb::BridgeJson &value) {
+        return body.is_object() && body.contains(key) && body[key] == value;
+    };
+    if (m_cover->finished() || !is("event", "state") || !is("ready", true)
+        || !is(wire::tokenKey, m_coordinator->token().toStdString()))
         return;
     QTimer::singleShot(150, m_cover, &BookCover::finish);
 }

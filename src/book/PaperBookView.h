@@ -53,7 +53,7 @@ private:
     void scheduleUpdate();
     void followDocument();
     void startCover();
-    void pageEvent(const QJsonValue &body);
+    void pageEvent(const localweb::BridgeJson &body);
 
     // BookPageHost
     void runScript(const QString &script) override;

@@ -11,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "localweb/BridgeJson.h"
 #include "platform/StoredJson.h"
 #include "reflow/ReflowWire.h"
 
@@ -35,19 +36,6 @@ constexpr double kCutoutSlack = 0.002;
 
 const QString kUnmapped = QStringLiteral("这段文字无法准确对应原版。可先保存来源笔记，或核对原页。");
 const QString kNotStored = QStringLiteral("局部修正尚未保存，请检查本机存储权限。");
-
-bool allFinite(const Json &value)
-{
-    if (value.is_number_float())
-        return std::isfinite(value.get<double>());
-    if (value.is_structured()) {
-        for (const Json &element : value) {
-            if (!allFinite(element))
-                return false;
-        }
-    }
-    return true;
-}
 
 // A stored-form value (keys in written order) with its keys sorted.
 Json sorted(const platform::json &value) { return Json::parse(value.dump(-1, ' ', false, Json::error_handler_t::replace)); }
@@ -163,15 +151,7 @@ bool ReflowCoordinator::validPage(const Json &value, int *page) const
     return true;
 }
 
-QString ReflowCoordinator::json(const Json &value)
-{
-    if (!allFinite(value))
-        return QStringLiteral("{}");
-    QString text = QString::fromStdString(value.dump(-1, ' ', false, Json::error_handler_t::replace));
-    text.replace(QChar(0x2028), QStringLiteral("\\u2028"));
-    text.replace(QChar(0x2029), QStringLiteral("\\u2029"));
-    return text;
-}
+QString ReflowCoordinator::json(const Json &value) { return localweb::scriptArgument(value); }
 
 void ReflowCoordinator::send(const QString &name, const Json &payload)
 {

@@ -19,7 +19,7 @@
 #include <QUuid>
 #include <QVariantMap>
 
-#include <nlohmann/json.hpp>
+#include "localweb/BridgeJson.h"
 
 #include <functional>
 #include <map>
@@ -41,7 +41,7 @@ class PdfDocument;
 namespace folvan::reflow {
 
 // Payloads with their keys sorted, as the page receives them.
-using Json = nlohmann::json;
+using Json = localweb::BridgeJson;
 
 class ReflowCoordinator : public QObject {
     Q_OBJECT

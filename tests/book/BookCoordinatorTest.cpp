@@ -5,7 +5,6 @@
 #include "platform/Preferences.h"
 #include "support/PaneAnnotationsOf.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
@@ -56,7 +55,7 @@ protected:
     {
         if (withToken)
             body.insert(QStringLiteral("token"), coordinator->token());
-        coordinator->receive(body);
+        coordinator->receive(localweb::fromChannel(body));
     }
     // A loaded book: the document handed over, the page ready, its deferred
     // steps run.
@@ -81,14 +80,18 @@ protected:
 
 TEST(BookScript, CallsThePageWithSortedCompactJson)
 {
-    EXPECT_EQ(BookCoordinator::script(QStringLiteral("turn"), {{QStringLiteral("forward"), true}}),
+    using localweb::BridgeJson;
+    EXPECT_EQ(BookCoordinator::script(QStringLiteral("turn"), {{"forward", true}}),
               QStringLiteral("window.folvan?.turn({\"forward\":true}); null;"));
-    EXPECT_EQ(BookCoordinator::script(QStringLiteral("jump"), {{QStringLiteral("page"), 3},
-                                                               {QStringLiteral("b"), QVariantList{1.5, 2}}}),
+    EXPECT_EQ(BookCoordinator::script(QStringLiteral("jump"), {{"page", 3}, {"b", BridgeJson::array({1.5, 2})}}),
               QStringLiteral("window.folvan?.jump({\"b\":[1.5,2],\"page\":3}); null;"));
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(BookCoordinator::script(QStringLiteral("reading"), {{QStringLiteral("rows"), QVariantList{nan}}}),
+    EXPECT_EQ(BookCoordinator::script(QStringLiteral("reading"), {{"rows", BridgeJson::array({nan})}}),
               QStringLiteral("window.folvan?.reading({}); null;"));
+    // A message from the channel reads as the same JSON.
+    const BridgeJson message = localweb::fromChannel(QJsonObject{
+        {QStringLiteral("event"), QStringLiteral("hover")}, {QStringLiteral("page"), 2}, {QStringLiteral("u"), 0.25}});
+    EXPECT_EQ(message, BridgeJson({{"event", "hover"}, {"page", 2}, {"u", 0.25}}));
 }
 
 TEST(BookScript, ClampsThePageTurningPreferences)
@@ -97,19 +100,19 @@ TEST(BookScript, ClampsThePageTurningPreferences)
     p.turnDuration = 0.5;
     p.wheelMode = QStringLiteral("Pan");
     p.wheelSensitivity = std::numeric_limits<double>::infinity();
-    QVariantMap s = BookCoordinator::interactionSettings(p);
-    EXPECT_EQ(s.value(QStringLiteral("turnDuration")).toDouble(), 0.8);
-    EXPECT_EQ(s.value(QStringLiteral("wheelMode")).toString(), QStringLiteral("turn"));
-    EXPECT_EQ(s.value(QStringLiteral("wheelSensitivity")).typeId(), QMetaType::Int);
+    localweb::BridgeJson s = BookCoordinator::interactionSettings(p);
+    EXPECT_EQ(s["turnDuration"], 0.8);
+    EXPECT_EQ(s["wheelMode"], "turn");
+    EXPECT_TRUE(s["wheelSensitivity"].is_number_integer());
     p.turnDuration = std::nan("");
     p.wheelMode = QStringLiteral("pan");
     p.wheelSensitivity = 3.0;
     s = BookCoordinator::interactionSettings(p);
-    EXPECT_EQ(s.value(QStringLiteral("turnDuration")).toDouble(), 2.1);
-    EXPECT_EQ(s.value(QStringLiteral("wheelMode")).toString(), QStringLiteral("pan"));
-    EXPECT_EQ(s.value(QStringLiteral("wheelSensitivity")).toDouble(), 2.0);
+    EXPECT_EQ(s["turnDuration"], 2.1);
+    EXPECT_EQ(s["wheelMode"], "pan");
+    EXPECT_EQ(s["wheelSensitivity"], 2.0);
     p.wheelSensitivity = 0.1;
-    EXPECT_EQ(BookCoordinator::interactionSettings(p).value(QStringLiteral("wheelSensitivity")).toDouble(), 0.5);
+    EXPECT_EQ(BookCoordinator::interactionSettings(p)["wheelSensitivity"], 0.5);
 
     EXPECT_TRUE(BookCoordinator::allowsNavigation(QUrl(QStringLiteral("folvan-book://local/page/x/1.png"))));
     EXPECT_FALSE(BookCoordinator::allowsNavigation(QUrl(QStringLiteral("folvan-book://remote/index.html"))));
@@ -187,7 +190,7 @@ TEST_F(BookCoordinatorTest, TakesOnlyEventsOfTheCurrentLoad)
     post(state, false);
     QJsonObject stale = state;
     stale.insert(QStringLiteral("token"), QStringLiteral("earlier"));
-    coordinator->receive(stale);
+    coordinator->receive(localweb::fromChannel(stale));
     for (int page : {10, -1}) {
         QJsonObject outside = state;
         outside.insert(QStringLiteral("page"), page);
