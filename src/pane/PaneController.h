@@ -147,11 +147,9 @@ public:
     // ---- Pane state ---------------------------------------------------------
 
     const QString &pageLayout() const { return m_pageLayout; }
-    void setPageLayout(const QString &value) { assign(m_pageLayout, value, &PaneController::pageLayoutChanged); }
     const QUuid &openGeneration() const { return m_openGeneration; }
     bool didStart() const { return m_didStart; }
     bool searchRunning() const { return m_searchRunning; }
-    void setSearchRunning(bool value) { assign(m_searchRunning, value, &PaneController::searchRunningChanged); }
     bool searchFocused() const { return m_searchFocused; }
     bool filenameFocused() const { return m_filenameFocused; }
     // The width of the pane on screen, reported by paneResized.
@@ -159,18 +157,12 @@ public:
     bool flipBookMode() const { return m_flipBookMode; }
     void setFlipBookMode(bool value) { assign(m_flipBookMode, value, &PaneController::flipBookModeChanged); }
     const std::optional<QUuid> &currentPaperID() const { return m_currentPaperID; }
-    void setCurrentPaperID(const std::optional<QUuid> &value)
-    {
-        assign(m_currentPaperID, value, &PaneController::currentPaperIDChanged);
-    }
     const std::optional<QUuid> &selectedNoteID() const { return m_selectedNoteID; }
     bool reflowMode() const { return m_reflowMode; }
-    void setReflowMode(bool value) { assign(m_reflowMode, value, &PaneController::reflowModeChanged); }
     const QImage &backgroundImage() const { return m_backgroundImage; }
     void setBackgroundImage(const QImage &value);
     bool isEditing() const { return m_isEditing; }
     const QString &fileName() const { return m_fileName; }
-    void setFileName(const QString &value) { assign(m_fileName, value, &PaneController::fileNameChanged); }
     const QString &editableFileName() const { return m_editableFileName; }
     bool showDeleteConfirmation() const { return m_showDeleteConfirmation; }
     bool showNotes() const { return m_showNotes; }
@@ -178,12 +170,7 @@ public:
     double rotationAngle() const { return m_rotationAngle; }
     double scaleFactor() const { return m_scaleFactor; }
     bool jumpToPageMode() const { return m_jumpToPageMode; }
-    void setJumpToPageMode(bool value) { assign(m_jumpToPageMode, value, &PaneController::jumpToPageModeChanged); }
     const QString &jumpToPageInput() const { return m_jumpToPageInput; }
-    void setJumpToPageInput(const QString &value)
-    {
-        assign(m_jumpToPageInput, value, &PaneController::jumpToPageInputChanged);
-    }
     // Whether files are being dragged over the pane, reported by
     // dragEntered and dragLeft.
     bool isDragTargeted() const { return m_isDragTargeted; }
@@ -192,9 +179,7 @@ public:
     bool showCommandPalette() const { return m_showCommandPalette; }
     bool showOnboarding() const { return m_showOnboarding; }
     bool showingAlert() const { return m_showingAlert; }
-    void setShowingAlert(bool value) { assign(m_showingAlert, value, &PaneController::showingAlertChanged); }
     const QString &alertMessage() const { return m_alertMessage; }
-    void setAlertMessage(const QString &value) { assign(m_alertMessage, value, &PaneController::alertMessageChanged); }
 
     // The pane's document handle of the later panels; not used for opening.
     const std::shared_ptr<engine::PdfDocument> &currentPDF() const { return m_currentPDF; }
@@ -415,6 +400,15 @@ private:
     void setSelectedNoteID(const std::optional<QUuid> &value) { assign(m_selectedNoteID, value, &PaneController::selectedNoteIDChanged); }
     void setScaleFactor(double value) { assign(m_scaleFactor, value, &PaneController::scaleFactorChanged); }
     void setRotationAngle(double value) { assign(m_rotationAngle, value, &PaneController::rotationAngleChanged); }
+    void setPageLayout(const QString &value) { assign(m_pageLayout, value, &PaneController::pageLayoutChanged); }
+    void setSearchRunning(bool value) { assign(m_searchRunning, value, &PaneController::searchRunningChanged); }
+    void setFileName(const QString &value) { assign(m_fileName, value, &PaneController::fileNameChanged); }
+    void setCurrentPaperID(const std::optional<QUuid> &value) { assign(m_currentPaperID, value, &PaneController::currentPaperIDChanged); }
+    void setReflowMode(bool value) { assign(m_reflowMode, value, &PaneController::reflowModeChanged); }
+    void setJumpToPageMode(bool value) { assign(m_jumpToPageMode, value, &PaneController::jumpToPageModeChanged); }
+    void setJumpToPageInput(const QString &value) { assign(m_jumpToPageInput, value, &PaneController::jumpToPageInputChanged); }
+    void setShowingAlert(bool value) { assign(m_showingAlert, value, &PaneController::showingAlertChanged); }
+    void setAlertMessage(const QString &value) { assign(m_alertMessage, value, &PaneController::alertMessageChanged); }
 
     template <typename T>
     void assign(T &field, const T &value, void (PaneController::*changed)())
