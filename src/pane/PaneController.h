@@ -142,7 +142,6 @@ public:
     QString pdfViewWidth() const;     // "pdfViewWidth", "Auto"
     QString backgroundImagePath() const; // "backgroundImagePath", ""
     bool hasSeenOnboarding() const;   // "hasSeenOnboarding", false
-    void setHasSeenOnboarding(bool value);
 
     // ---- Pane state ---------------------------------------------------------
 
@@ -386,6 +385,7 @@ signals:
 
 private:
     // Written only by the pane's own operations.
+    void setHasSeenOnboarding(bool value);
     void setSearchFocused(bool value) { assign(m_searchFocused, value, &PaneController::searchFocusedChanged); }
     void setFilenameFocused(bool value) { assign(m_filenameFocused, value, &PaneController::filenameFocusedChanged); }
     void setIsEditing(bool value) { assign(m_isEditing, value, &PaneController::isEditingChanged); }
