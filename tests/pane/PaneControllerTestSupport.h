@@ -138,9 +138,9 @@ private:
     std::shared_ptr<ChooserScript> m_script;
 };
 
-// A test with its own data folder and preferences, and controllers that
-// report to fakes.
-class ControllerTest : public folvan::test::TempHomeTest {
+// A test with its own data folder and preferences (the guide already
+// seen), its fixture papers, and fakes for what a pane asks the user.
+class PaneFakesTest : public folvan::test::TempHomeTest {
 protected:
     void SetUp() override
     {
@@ -148,30 +148,19 @@ protected:
         platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
     }
 
-    std::unique_ptr<PaneController> makePane(ReaderPane pane = ReaderPane::primary)
+    // Hands `pane` (a controller or a pane on screen) the fakes.
+    template <typename Pane>
+    void useFakes(Pane &pane)
     {
-        auto controller = std::make_unique<PaneController>(pane, services);
-        controller->setPresenter(std::make_unique<FakePresenter>(presented));
-        controller->setFileChooser(std::make_unique<FakeChooser>(chooser));
-        return controller;
+        pane.setPresenter(std::make_unique<FakePresenter>(presented));
+        pane.setFileChooser(std::make_unique<FakeChooser>(chooser));
     }
 
-    // What the controllers made here take from the application: the
-    // reading history's older names of a paper.
-    PaneModelServices services = [] {
-        PaneModelServices made;
-        made.formerPaths = [](const QString &standardizedPath) {
-            return ReadingHistory::shared().formerPaths(standardizedPath);
-        };
-        return made;
-    }();
-
-    // Opens `path` and waits until the controller shows it.
-    static bool openAndWait(PaneController &pane, const QString &path)
+    // The reading history's older names of a paper, as the application
+    // gives them to its panes.
+    static std::vector<QString> formerPaths(const QString &standardizedPath)
     {
-        const QUrl url = QUrl::fromLocalFile(path);
-        pane.loadPDF(url);
-        return waitUntil([&] { return pane.viewModel()->pdfDocumentURL() == url; });
+        return ReadingHistory::shared().formerPaths(standardizedPath);
     }
 
     QString paper(const QString &name, int pages, const QString &text = QStringLiteral("alpha beta"))
@@ -185,6 +174,32 @@ protected:
 
     std::shared_ptr<PresenterLog> presented = std::make_shared<PresenterLog>();
     std::shared_ptr<ChooserScript> chooser = std::make_shared<ChooserScript>();
+};
+
+// Controllers that report to the fakes.
+class ControllerTest : public PaneFakesTest {
+protected:
+    std::unique_ptr<PaneController> makePane(ReaderPane pane = ReaderPane::primary)
+    {
+        auto controller = std::make_unique<PaneController>(pane, services);
+        useFakes(*controller);
+        return controller;
+    }
+
+    // What the controllers made here take from the application.
+    PaneModelServices services = [] {
+        PaneModelServices made;
+        made.formerPaths = &PaneFakesTest::formerPaths;
+        return made;
+    }();
+
+    // Opens `path` and waits until the controller shows it.
+    static bool openAndWait(PaneController &pane, const QString &path)
+    {
+        const QUrl url = QUrl::fromLocalFile(path);
+        pane.loadPDF(url);
+        return waitUntil([&] { return pane.viewModel()->pdfDocumentURL() == url; });
+    }
 };
 
 // A test around one primary controller, gone with its searches before the

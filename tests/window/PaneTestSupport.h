@@ -12,22 +12,20 @@ namespace folvan::window::test {
 
 // A test with its own data folder and preferences, and panes that report to
 // fakes.
-class PaneTest : public folvan::test::TempHomeTest {
+class PaneTest : public PaneFakesTest {
 protected:
     void SetUp() override
     {
         // The Scholar browsers' lasting profile is made once, in the folder
         // of the whole run, which outlives each test's own.
         web::scholarProfile();
-        TempHomeTest::SetUp();
-        platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
+        PaneFakesTest::SetUp();
     }
 
     std::unique_ptr<ContentView> makePane(ReaderPane pane = ReaderPane::primary)
     {
         auto view = std::make_unique<ContentView>(pane, services);
-        view->setPresenter(std::make_unique<FakePresenter>(presented));
-        view->setFileChooser(std::make_unique<FakeChooser>(chooser));
+        useFakes(*view);
         return view;
     }
 
@@ -36,9 +34,7 @@ protected:
     // `palette` while there is one.
     PaneServices services = [this] {
         PaneServices made;
-        made.formerPaths = [](const QString &standardizedPath) {
-            return ReadingHistory::shared().formerPaths(standardizedPath);
-        };
+        made.formerPaths = &PaneFakesTest::formerPaths;
         made.commandPalette = [this](ContentView *pane, ReaderActions actions, std::function<void()> dismiss) {
             return palette ? palette(pane, std::move(actions), std::move(dismiss)) : nullptr;
         };
@@ -53,18 +49,6 @@ protected:
         view.controller()->loadPDF(url);
         return waitUntil([&] { return view.viewModel()->pdfDocumentURL() == url; });
     }
-
-    QString paper(const QString &name, int pages, const QString &text = QStringLiteral("alpha beta"))
-    {
-        const QString file = path(QStringLiteral("papers/") + name);
-        EXPECT_TRUE(writePaper(file, pages, text));
-        return file;
-    }
-
-    static ReadingHistory &history() { return ReadingHistory::shared(); }
-
-    std::shared_ptr<PresenterLog> presented = std::make_shared<PresenterLog>();
-    std::shared_ptr<ChooserScript> chooser = std::make_shared<ChooserScript>();
 };
 
 // A test around one primary pane, gone with its searches before the data
