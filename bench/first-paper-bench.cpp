@@ -12,44 +12,20 @@
 //   state of an earlier run.
 
 #include "BenchStats.h"
+#include "ScreenBench.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-// Paper white is near white in every channel (a window's grey is not);
-// print is dark.
-bool paperShown(const QImage &screen)
-{
-    const QImage image = screen.convertToFormat(QImage::Format_RGB32);
-    qint64 white = 0;
-    qint64 dark = 0;
-    for (int y = 0; y < image.height(); y += 2) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); x += 2) {
-            const QRgb p = line[x];
-            if (qRed(p) >= 246 && qGreen(p) >= 242 && qBlue(p) >= 230)
-                ++white;
-            else if (qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90)
-                ++dark;
-        }
-    }
-    const qint64 all = qint64(image.width() / 2) * (image.height() / 2);
-    return white * 5 >= all && dark * 500 >= all;
-}
 
 struct Command {
     QString program;
@@ -62,13 +38,7 @@ struct Command {
 double timeToFirstPaper(const Command &command, QScreen *screen)
 {
     QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
-        const QString folder = home.filePath(QString::fromLatin1(name));
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment.insert(QString::fromLatin1(name), folder);
-    }
+    const QProcessEnvironment environment = freshHomeEnvironment(home);
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
