@@ -30,10 +30,14 @@ struct AnnotationState {
     // The PDF's own annotations of annotationDocument, per page.
     OriginalAnnotationMap originalAnnotations;
     // While the originals of a long document are read off the main thread,
-    // no markup goes on the pages (so that none is read as an original);
-    // the reading's generation drops a result for a document prepared since.
+    // no markup goes on the pages it reads (so that none is read as an
+    // original); the reading's generation drops a result for a document
+    // prepared since.
     bool originalsPending = false;
     quint64 originalsGeneration = 0;
+    // The page whose originals were read at once meanwhile, which takes its
+    // markups before the others (-1 for none).
+    int originalsReadPage = -1;
     // The annotations added to the pages for the markups, per page.
     InstalledAnnotationMap installedAnnotations;
     // The items of the markups as last listed.

@@ -51,18 +51,25 @@ QString originalKey(int pageIndex, int ordinal, const engine::PdfAnnotation &ann
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document)
+std::vector<OriginalAnnotation> recordPageOriginals(const engine::PdfDocument &document, int pageIndex)
+{
+    std::vector<OriginalAnnotation> records;
+    for (const engine::PdfAnnotation &annotation : engine::annotations(document, pageIndex, true)) {
+        if (!isOriginalKind(AnnotationGeometry::kind(annotation.subtype)))
+            continue;
+        const int ordinal = int(records.size());
+        records.push_back({originalKey(pageIndex, ordinal, annotation), annotation});
+    }
+    return records;
+}
+
+OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document, int skipped)
 {
     OriginalAnnotationMap originals;
     for (int index = 0; index < document.pageCount(); ++index) {
-        std::vector<OriginalAnnotation> records;
-        for (const engine::PdfAnnotation &annotation : engine::annotations(document, index, true)) {
-            if (!isOriginalKind(AnnotationGeometry::kind(annotation.subtype)))
-                continue;
-            const int ordinal = int(records.size());
-            records.push_back({originalKey(index, ordinal, annotation), annotation});
-        }
-        if (!records.empty())
+        if (index == skipped)
+            continue;
+        if (std::vector<OriginalAnnotation> records = recordPageOriginals(document, index); !records.empty())
             originals.emplace(index, std::move(records));
     }
     return originals;

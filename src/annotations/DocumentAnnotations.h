@@ -59,8 +59,10 @@ bool isOriginalKind(const QString &kind);
 // only the page's annotations of the original kinds.
 QString originalKey(int pageIndex, int ordinal, const engine::PdfAnnotation &annotation);
 
-// The originals of every page of the document.
-OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document);
+// The originals of one page of the document, in the page's order.
+std::vector<OriginalAnnotation> recordPageOriginals(const engine::PdfDocument &document, int pageIndex);
+// The originals of every page of the document but `skipped` (none when -1).
+OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document, int skipped = -1);
 
 // Brings the pages in step with `markups`: hides every original named by
 // a markup's source key (or carrying the name of a current markup) and

@@ -126,6 +126,7 @@ void PaneAnnotations::resetAnnotations()
     m_annotationDocument.reset();
     state.originalAnnotations.clear();
     state.originalsPending = false;
+    state.originalsReadPage = -1;
     ++state.originalsGeneration;
     state.installedAnnotations.clear();
     state.markupItems.clear();
@@ -140,7 +141,7 @@ void PaneAnnotations::resetAnnotations()
     setCanRedoAnnotation(false);
 }
 
-void PaneAnnotations::prepareAnnotations()
+void PaneAnnotations::prepareAnnotations(int shownPage)
 {
     const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
@@ -158,17 +159,27 @@ void PaneAnnotations::prepareAnnotations()
         return;
     }
     state.originalsPending = true;
+    // The page shown first is read now and left alone by the worker: its
+    // markups go on it before it is drawn.
+    if (shownPage >= 0 && shownPage < document->pageCount()) {
+        state.originalsReadPage = shownPage;
+        if (std::vector<OriginalAnnotation> records = recordPageOriginals(*document, shownPage); !records.empty())
+            state.originalAnnotations.emplace(shownPage, std::move(records));
+    }
     const quint64 generation = state.originalsGeneration;
-    platform::runConcurrently([model = QPointer<PaneAnnotations>(this), document, generation] {
-        OriginalAnnotationMap originals = recordOriginals(*document);
+    platform::runConcurrently([model = QPointer<PaneAnnotations>(this), document, generation,
+                               skipped = state.originalsReadPage] {
+        OriginalAnnotationMap originals = recordOriginals(*document, skipped);
         platform::runOnMain([model, document, generation, originals = std::move(originals)]() mutable {
             if (!model || model->m_annotationDocument.lock() != document)
                 return;
             AnnotationState &state = model->annotationState();
             if (!state.originalsPending || state.originalsGeneration != generation)
                 return;
+            originals.merge(state.originalAnnotations);
             state.originalAnnotations = std::move(originals);
             state.originalsPending = false;
+            state.originalsReadPage = -1;
             model->synchronizeAnnotations();
         });
     });
@@ -193,9 +204,23 @@ void PaneAnnotations::synchronizeAnnotations()
     if (!document)
         return;
     AnnotationState &state = m_state;
-    if (statesBelongTo(m_annotationDocument, document) && !state.originalsPending) {
-        const int failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations,
-                                          state.markups, [this](int page) { emit annotationsChangedOnPage(page); });
+    const bool installable = !state.originalsPending || state.originalsReadPage >= 0;
+    if (statesBelongTo(m_annotationDocument, document) && installable) {
+        const auto pageChanged = [this](int page) { emit annotationsChangedOnPage(page); };
+        int failed = 0;
+        if (!state.originalsPending) {
+            failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations, state.markups,
+                                    pageChanged);
+        } else {
+            // Only the page whose originals are known so far takes its markups.
+            std::vector<ReadingMarkup> onPage;
+            for (const ReadingMarkup &markup : state.markups) {
+                if (markup.page == state.originalsReadPage)
+                    onPage.push_back(markup);
+            }
+            failed = installMarkups(*document, state.originalAnnotations, state.installedAnnotations, onPage,
+                                    pageChanged);
+        }
         // The markups stay in the list and the file; the pages that cannot
         // take them show them not.
         const bool wasShown = state.placementError && markupError() == state.placementError;
@@ -261,7 +286,7 @@ void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr 
     if (m_model.pdfDocument() != document)
         m_model.setPdfDocument(document);
     resetAnnotations();
-    prepareAnnotations();
+    prepareAnnotations(shownPage);
 
     m_model.annotationsLoadStarted();
     setAnnotationRevision(0);

@@ -102,8 +102,10 @@ public:
     // Forgets the document's annotations: undo stack, originals, installed
     // annotations, markups, items, reflow passages, undo flags.
     void resetAnnotations();
-    // Records the PDF's own annotations of the current document, once.
-    void prepareAnnotations();
+    // Records the PDF's own annotations of the current document, once: a
+    // long document's off the main thread, but those of `shownPage`, which
+    // are read at once so that its markups are on it when first drawn.
+    void prepareAnnotations(int shownPage = 0);
     // Installs the markups on the pages, rebuilds the items, raises
     // annotationRevision.
     void synchronizeAnnotations();

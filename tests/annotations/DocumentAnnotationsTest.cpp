@@ -155,6 +155,60 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
     EXPECT_EQ(rows.count(380), 1u);
 }
 
+// The page shown first has its own annotations read at once: its markups
+// are on it before it is first drawn, those replacing its own annotations
+// hide them, and the far pages take theirs once read, none twice.
+TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
+{
+    const QString paper = writePaper(path("long.pdf"), 400, [](auto &w) {
+        w.addHighlight(0, {kMarked}, QColor(0, 255, 0), QStringLiteral("own"), QStringLiteral("Ann"));
+        w.addHighlight(350, {kMarked}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Far"));
+    });
+    SharedPDFViewModel &first = openPane(paper);
+    annotations::PaneAnnotations &marking = test::annotationsOf(first);
+    ASSERT_TRUE(waitFor([&] { return marking.annotationItems().size() == 2; }));
+    marking.editAnnotation(marking.annotationItems().front().id, QStringLiteral("mine"), std::nullopt);
+    for (int page : {0, 380}) {
+        select(first, page, 2, 0, 7);
+        marking.addMarkup(QStringLiteral("highlight"), QString());
+    }
+    ASSERT_EQ(marking.markups().size(), 3u);
+    const QByteArray stored = fileBytes(annotationFile(first));
+    QStringList firstPage;
+    for (const ReadingMarkup &markup : marking.markups()) {
+        if (markup.page == 0)
+            firstPage << AnnotationGeometry::installedName(markup.id);
+    }
+    firstPage.sort();
+
+    // Opened again, the first page holds its markups before anything else
+    // is read, and not the annotation one of them replaces.
+    std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paper);
+    ASSERT_TRUE(document);
+    models.push_back(std::make_unique<SharedPDFViewModel>());
+    SharedPDFViewModel &second = *models.back();
+    annotations::PaneAnnotations::attach(second);
+    second.setPdfDocumentURL(QUrl::fromLocalFile(paper));
+    test::annotationsOf(second).loadMarkups(QUrl::fromLocalFile(paper), document, 0);
+    ASSERT_TRUE(test::annotationsOf(second).markupsLoading());
+    QStringList shown = shownNames(second, 0);
+    shown.sort();
+    EXPECT_EQ(shown, firstPage);
+    EXPECT_TRUE(shownNames(second, 380).isEmpty());
+
+    ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 4; }));
+    waitForStoredMarkups(second);
+    shown = shownNames(second, 0);
+    shown.sort();
+    EXPECT_EQ(shown, firstPage);
+    EXPECT_EQ(shownNames(second, 350), QStringList{"Far"});
+    EXPECT_EQ(shownNames(second, 380).size(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 4u);
+    EXPECT_EQ(test::annotationsOf(second).markups(), marking.markups());
+    EXPECT_EQ(fileBytes(annotationFile(second)), stored);
+}
+
 // The book's highlight layer reads the markups not yet made on their pages
 // as what they will be made from, without making them, and gets the rows
 // it would get once they are made.
