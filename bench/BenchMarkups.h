@@ -7,12 +7,15 @@
 #include <QStringList>
 #include <QUuid>
 
+#include "annotations/AnnotationGeometry.h"
 #include "annotations/ReadingMarkup.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 #include "engine/PdfSelection.h"
 
-// Highlights spread over the pages: runs of 40 characters of the text.
+// Highlights spread over the pages: runs of 40 characters of the text,
+// each made of the rectangles of its lines, as the reader makes them from a
+// selection.
 inline std::vector<folvan::ReadingMarkup> spreadMarkups(const std::shared_ptr<folvan::engine::PdfDocument> &shared, int count)
 {
     std::vector<folvan::ReadingMarkup> markups;
@@ -25,14 +28,14 @@ inline std::vector<folvan::ReadingMarkup> spreadMarkups(const std::shared_ptr<fo
             if (start + 40 > characters)
                 continue;
             const folvan::engine::PdfSelection selection = page.selection(folvan::engine::PdfTextRange{start, 40});
-            const QRectF bounds = selection.bounds(page);
-            if (selection.isEmpty() || bounds.isEmpty())
+            std::vector<QRectF> lines = folvan::AnnotationGeometry::lineRects(selection, page);
+            if (selection.isEmpty() || lines.empty())
                 continue;
             folvan::ReadingMarkup markup;
             markup.id = QUuid::createUuid();
             markup.page = p;
             markup.kind = QStringLiteral("highlight");
-            markup.rectangles = {bounds};
+            markup.rectangles = std::move(lines);
             markup.quote = selection.string();
             markup.note = made % 3 == 0 ? QStringLiteral("A note on this passage,\nwith a second line.") : QString();
             markup.color = QStringLiteral("yellow");
