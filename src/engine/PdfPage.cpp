@@ -53,11 +53,32 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, Layer layer, fz_coo
     return list;
 }
 
+// Spreads each row of `samples` from 3 bytes a pixel (blue, green, red) to
+// 4 with an opaque fourth byte, in place: from the right end, so that no
+// pixel is overwritten before it is read.
+void widenRows(int w, int h, int stride, unsigned char *samples)
+{
+    for (int y = 0; y < h; ++y) {
+        unsigned char *row = samples + std::ptrdiff_t(y) * stride;
+        for (int x = w - 1; x >= 0; --x) {
+            const unsigned char *from = row + 3 * x;
+            unsigned char *to = row + 4 * x;
+            const unsigned char b = from[0], g = from[1], r = from[2];
+            to[0] = b;
+            to[1] = g;
+            to[2] = r;
+            to[3] = 0xff;
+        }
+    }
+}
+
 // Draws display lists one over the other, or else a page directly, into
-// `samples` (w × h, `stride` bytes a row, 32 bits a pixel as blue, green,
-// red, alpha: QImage's RGB32 in memory), already opaque white. Drawing over
-// the opaque ground keeps every pixel opaque. Returns 0 when drawing failed
-// part-way.
+// `samples` (w × h, `stride` bytes a row, at least 4 × w, already white),
+// leaving 32 bits a pixel as blue, green, red, opaque alpha: QImage's RGB32
+// in memory. The page is drawn without an alpha channel, 3 bytes a pixel in
+// the front of each row, as the page is opaque anyway: every fill and every
+// transparency group then blends three channels, not four. Returns 0 when
+// drawing failed part-way (what was drawn is kept).
 int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_page *page, int withAnnotations,
              fz_matrix ctm, int w, int h, int stride, unsigned char *samples, fz_cookie *cookie)
 {
@@ -69,7 +90,7 @@ int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_
     fz_var(device);
     fz_try(ctx)
     {
-        pixmap = fz_new_pixmap_with_data(ctx, fz_device_bgr(ctx), w, h, nullptr, 1, stride, samples);
+        pixmap = fz_new_pixmap_with_data(ctx, fz_device_bgr(ctx), w, h, nullptr, 0, stride, samples);
         device = fz_new_draw_device(ctx, fz_identity, pixmap);
         if (listCount > 0) {
             for (int i = 0; i < listCount; ++i)
@@ -88,6 +109,7 @@ int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_
         fz_drop_pixmap(ctx, pixmap);
     }
     fz_catch(ctx) ok = 0;
+    widenRows(w, h, stride, samples);
     return ok;
 }
 
