@@ -5,8 +5,8 @@
 //   drawn two ways beside MuPDF's own tool drawing the same pages at the
 //   same resolution to RGB in the same run: as the page view draws them
 //   (display list recorded, then 1024-pixel tiles made by the page view's
-//   raster cache, one tile at a time) and directly (no display list, one
-//   whole-page raster).
+//   raster cache, one tile at a time, the cache kept within a full-HD
+//   screen's budget) and directly (no display list, one whole-page raster).
 // folvan-bench PDF --previews [--scale S]
 //   The citation previews of PDF's links (preview_bench.cpp).
 // folvan-bench PDF --markup-list N
@@ -110,17 +110,21 @@ double mutoolMsPerPage(const QString &path, double scale, int first, int last)
 // The pages [first, last) drawn as the page view draws them: on a freshly
 // opened document, each page's display list recorded and every tile of it
 // made by the view's raster cache. The tiles are asked for one at a time so
-// that the figure is the work of one thread, as MuPDF's tool's is.
+// that the figure is the work of one thread, as MuPDF's tool's is. The
+// cache keeps what a view on a full-HD screen keeps, each page drawn in a
+// frame of its own, so that older tiles are given up as the pages go by.
 double tiledMs(const QString &path, double scale, int first, int last)
 {
     auto document = PdfDocument::open(path);
     PageRasterCache cache;
     cache.setDocument(document);
+    cache.setShownArea(QSize(1920, 1080));
     const int key = PageRasterCache::scaleKey(scale);
     const int t = PageRasterCache::kTileSize;
     return millisecondsOf([&] {
         for (int p = first; p < last; ++p) {
             const QSizeF size = document->page(p).displaySize() * PageRasterCache::deviceScale(key);
+            cache.beginFrame();
             for (int row = 0; row * t < size.height(); ++row)
                 for (int column = 0; column * t < size.width(); ++column) {
                     cache.request(RasterTileKey{p, key, column, row, cache.epoch(p)}, 0);

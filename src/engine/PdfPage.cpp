@@ -162,8 +162,10 @@ void decodeImages(fz_context *ctx, fz_display_list *const *lists, int listCount,
 
 // A white raster for the part `pixelRegion` (all when empty) of the page
 // drawn at `scale`, with the matrix that takes MuPDF's page space to it; a
-// null image when the request is unusable.
-QImage blankRaster(const PageGeometry &geometry, double scale, const QRect &pixelRegion, fz_matrix *ctm)
+// null image when the request is unusable. The memory of `spare` is taken
+// when it fits (see PdfDisplayList::render).
+QImage blankRaster(const PageGeometry &geometry, double scale, const QRect &pixelRegion, fz_matrix *ctm,
+                   QImage spare = {})
 {
     if (!(scale > 0) || !std::isfinite(scale) || !geometry.isValid())
         return QImage();
@@ -175,7 +177,8 @@ QImage blankRaster(const PageGeometry &geometry, double scale, const QRect &pixe
     if (region.isEmpty() || region.width() > kMaxRasterEdge || region.height() > kMaxRasterEdge)
         return QImage();
     // In the form the page view paints, so that its tiles need no copy.
-    QImage image(region.size(), QImage::Format_RGB32);
+    const bool fits = spare.size() == region.size() && spare.format() == QImage::Format_RGB32 && spare.isDetached();
+    QImage image = fits ? std::move(spare) : QImage(region.size(), QImage::Format_RGB32);
     if (image.isNull())
         return image;
     std::memset(image.bits(), 0xff, size_t(image.sizeInBytes())); // opaque white
@@ -198,10 +201,10 @@ public:
     int pageIndex() const override { return m_page; }
     bool withAnnotations() const override { return m_contents != nullptr; }
 
-    QImage render(double scale, const QRect &pixelRegion) const override
+    QImage render(double scale, const QRect &pixelRegion, QImage spare) const override
     {
         fz_matrix ctm;
-        QImage image = blankRaster(m_geometry, scale, pixelRegion, &ctm);
+        QImage image = blankRaster(m_geometry, scale, pixelRegion, &ctm, std::move(spare));
         fz_display_list *lists[2] = {m_contents ? m_contents->m_list : m_list, m_list};
         if (image.isNull())
             return image;

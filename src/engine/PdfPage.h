@@ -59,8 +59,11 @@ public:
     virtual int pageIndex() const = 0;
     virtual bool withAnnotations() const = 0;
 
-    // See PdfPage::render for the meaning of the arguments.
-    virtual QImage render(double scale, const QRect &pixelRegion = {}) const = 0;
+    // See PdfPage::render for the meaning of the first two arguments.
+    // `spare` is a raster given up that the result is drawn into instead of
+    // new memory, when it has the result's size and form (RGB32) and no
+    // other copy of it is alive; otherwise it is let go.
+    virtual QImage render(double scale, const QRect &pixelRegion = {}, QImage spare = {}) const = 0;
 };
 
 // A light handle on one page of a document: the document and an index.

@@ -1,5 +1,6 @@
 #include "pdfview/PageRasterCache.h"
 
+#include <algorithm>
 #include <cmath>
 
 #if defined(__GLIBC__)
@@ -22,6 +23,12 @@ constexpr qint64 kPixelBytes = 4;
 // Freed raster memory after which the allocator is asked to hand its free
 // pages back to the system.
 constexpr qint64 kTrimAfter = 32ll << 20;
+// Rasters given up that are kept to draw the next tiles into: memory the
+// system would otherwise hand out again page by page, each page faulted in
+// and cleared, while the tile is drawn. A few, as many as the tiles usually
+// made at once, and far less than the freed memory the allocator keeps
+// between two trims anyway.
+constexpr size_t kSpareRasters = 4;
 
 } // namespace
 
@@ -135,14 +142,41 @@ void PageRasterCache::removeTile(const RasterTileKey &key)
         return;
     m_used -= it->second.bytes;
     m_budget.giveBack(it->second.bytes);
+    keepSpare(std::move(it->second.image));
     m_tiles.erase(it);
 }
 
 void PageRasterCache::clearTiles()
 {
     m_tiles.clear();
+    {
+        std::lock_guard lock(m_sparesMutex);
+        m_spares.clear();
+    }
     m_budget.giveBack(m_used);
     m_used = 0;
+}
+
+void PageRasterCache::keepSpare(QImage image)
+{
+    // A raster the view still paints from elsewhere is not reused.
+    if (image.isNull() || !image.isDetached())
+        return;
+    std::lock_guard lock(m_sparesMutex);
+    if (m_spares.size() < kSpareRasters)
+        m_spares.push_back(std::move(image));
+}
+
+QImage PageRasterCache::takeSpare(QSize size)
+{
+    std::lock_guard lock(m_sparesMutex);
+    const auto it = std::find_if(m_spares.begin(), m_spares.end(),
+                                 [&](const QImage &spare) { return spare.size() == size; });
+    if (it == m_spares.end())
+        return QImage();
+    QImage spare = std::move(*it);
+    m_spares.erase(it);
+    return spare;
 }
 
 void PageRasterCache::setShownArea(QSize devicePixels)
@@ -249,7 +283,7 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
                                          .intersected(full);
                 if (!region.isEmpty()) {
                     if (const auto list = page.displayList(true); list && !cancelled->load())
-                        image = list->render(scale, region);
+                        image = list->render(scale, region, takeSpare(region.size()));
                 }
                 // Drawn as it is by the main thread, without conversion.
                 if (!image.isNull() && image.format() != QImage::Format_RGB32
@@ -268,8 +302,10 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
 
 void PageRasterCache::deliver(quint64 generation, RasterTileKey key, const std::atomic_bool *job, QImage image)
 {
-    if (generation != m_generation)
+    if (generation != m_generation) {
+        keepSpare(std::move(image));
         return;
+    }
     // A request given up and made again has a new job: leave that one pending.
     bool wanted = false;
     if (auto it = m_pending.find(key); it != m_pending.end() && it.value().get() == job) {

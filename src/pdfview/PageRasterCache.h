@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -167,6 +168,9 @@ private:
     void insertTile(const RasterTileKey &key, QImage image, bool onScreen);
     void removeTile(const RasterTileKey &key);
     void clearTiles();
+    // Rasters given up, kept to draw new tiles into (any thread).
+    void keepSpare(QImage image);
+    QImage takeSpare(QSize size);
 
     RasterBudget &m_budget;
     std::shared_ptr<engine::PdfDocument> m_document;
@@ -182,6 +186,8 @@ private:
     quint64 m_frame = 1;
     QHash<RasterTileKey, std::shared_ptr<std::atomic_bool>> m_pending;
     QSet<int> m_pendingContents;
+    std::mutex m_sparesMutex;
+    std::vector<QImage> m_spares;
 };
 
 } // namespace folvan::pdfview

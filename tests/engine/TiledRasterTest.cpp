@@ -106,3 +106,31 @@ TEST(TiledRaster, ThePagesImagesAreDecodedOncePerScaleForAllItsTiles)
     tiledRaster(page, 0.9, 200);
     EXPECT_EQ(detail::storedImagePieces(pixels.width(), pixels.height()), 2);
 }
+
+TEST(TiledRaster, ATileDrawnIntoASpareRasterIsTheTileDrawnAfresh)
+{
+    const auto document = PdfDocument::openData(pageWithImage(QSize(320, 180)));
+    ASSERT_TRUE(document);
+    const auto list = document->page(0).displayList(true);
+    const QRect region(512, 256, 512, 512);
+    const QImage fresh = list->render(2, region);
+    ASSERT_EQ(fresh.size(), region.size());
+
+    // A spare of the right size still showing another tile: drawn over
+    // entirely, in its own memory.
+    QImage spare = list->render(2, QRect(0, 0, 512, 512));
+    spare.fill(Qt::black);
+    const uchar *memory = spare.constBits();
+    const QImage drawn = list->render(2, region, std::move(spare));
+    EXPECT_EQ(drawn.constBits(), memory);
+    EXPECT_EQ(drawn, fresh);
+
+    // A spare that is still painted from elsewhere, or of another size, is
+    // left as it is.
+    QImage shown(region.size(), QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    const QImage copy = shown;
+    EXPECT_EQ(list->render(2, region, shown), fresh);
+    EXPECT_EQ(copy.pixel(10, 10), qRgb(0, 0, 0));
+    EXPECT_EQ(list->render(2, region, QImage(QSize(100, 100), QImage::Format_RGB32)), fresh);
+}
