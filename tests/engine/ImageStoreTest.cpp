@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "engine/PdfDocument.h"
+#include "engine/PdfPage.h"
+#include "engine/detail/MuContext.h"
+#include "fixtures/PdfFixtureWriter.h"
+
+using namespace folvan::engine;
+
+namespace {
+
+// Sizes no other test uses, to find these images in the shared store.
+constexpr int kImageHeight = 2011;
+QSize imageSize(int page) { return QSize(2000 + page, kImageHeight); }
+
+// A page filled by one image of its own size (one flat colour, compressed,
+// so that the file stays small while each image decodes to 12 MB).
+QByteArray pagesWithLargeImages(int pages)
+{
+    PdfFixtureWriter writer;
+    for (int page = 0; page < pages; ++page) {
+        writer.addPage(QSizeF(600, 600));
+        const QSize pixels = imageSize(page);
+        const QByteArray samples(qsizetype(pixels.width()) * pixels.height() * 3, char(40 + page));
+        // qCompress puts the length before the zlib stream.
+        writer.addRawImage(page, QRectF(0, 0, 600, 600), pixels, "/DeviceRGB /Filter /FlateDecode",
+                           qCompress(samples).mid(4));
+    }
+    return writer.data();
+}
+
+// Draws one tile of the page at a scale that needs every pixel of its image.
+void drawTile(const PdfPage &page)
+{
+    page.displayList(true)->render(4, QRect(0, 0, 256, 256));
+}
+
+} // namespace
+
+TEST(ImageStore, ALongReadingKeepsTheImagesOfThePagesNearNotOfEveryPageRead)
+{
+    // Fourteen images of 12 MB decoded: more than reading needs to keep.
+    constexpr int kPages = 14;
+    const auto document = PdfDocument::openData(pagesWithLargeImages(kPages));
+    ASSERT_TRUE(document);
+    for (int page = 0; page < kPages; ++page)
+        drawTile(document->page(page));
+
+    // The pages read first have let their images go...
+    EXPECT_EQ(detail::storedImagePieces(imageSize(0).width(), kImageHeight), 0);
+    EXPECT_EQ(detail::storedImagePieces(imageSize(1).width(), kImageHeight), 0);
+    // ...while the last pages keep theirs whole, decoded once for all the
+    // tiles still to be drawn.
+    for (int page = kPages - 3; page < kPages; ++page) {
+        EXPECT_EQ(detail::storedImagePieces(imageSize(page).width(), kImageHeight), 1) << page;
+        drawTile(document->page(page));
+        EXPECT_EQ(detail::storedImagePieces(imageSize(page).width(), kImageHeight), 1) << page;
+    }
+}
