@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -82,14 +83,29 @@ qsizetype skipSpace(const char *d, qsizetype n, qsizetype i)
 // The index after the string whose opening quote is at `i`, or -1.
 qsizetype skipString(const char *d, qsizetype n, qsizetype i)
 {
-    for (++i; i < n; ++i) {
-        if (d[i] == '\\')
-            ++i;
-        else if (d[i] == '"')
-            return i + 1;
+    for (qsizetype from = i + 1; from < n;) {
+        const auto *quote = static_cast<const char *>(std::memchr(d + from, '"', size_t(n - from)));
+        if (!quote)
+            return -1;
+        const qsizetype at = quote - d;
+        // Escaped when an odd number of backslashes comes before it.
+        qsizetype backslashes = 0;
+        while (at - backslashes - 1 > i && d[at - backslashes - 1] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0)
+            return at + 1;
+        from = at + 1;
     }
     return -1;
 }
+
+// The characters that open or close a string, an object or an array.
+constexpr std::array<bool, 256> kStructural = [] {
+    std::array<bool, 256> table{};
+    for (const unsigned char c : {'"', '{', '}', '[', ']'})
+        table[c] = true;
+    return table;
+}();
 
 // Whether a colon follows the string ending at `i`: the string is a key.
 bool isKey(const char *d, qsizetype n, qsizetype i)
@@ -129,6 +145,10 @@ std::vector<ReadingMarkup> decodeMarkupsOnPage(const QByteArray &bytes, qint64 p
         int depth = 0;
         std::optional<qint64> elementPage;
         for (; i < n; ++i) {
+            while (i < n && !kStructural[static_cast<unsigned char>(d[i])])
+                ++i;
+            if (i >= n)
+                break;
             const char c = d[i];
             if (c == '"') {
                 const qsizetype end = skipString(d, n, i);

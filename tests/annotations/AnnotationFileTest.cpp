@@ -290,7 +290,7 @@ TEST(MarkupsOnPage, ArePickedOutOfTheStoredList)
     const ReadingMarkup first = markupOn(0, textRect(0, 0, 5), QStringLiteral("{\"page\": 1}, ] \\\" }"));
     ReadingMarkup second = markupOn(1, textRect(1, 0, 5), QStringLiteral("page"));
     second.quote = QStringLiteral("\"page\":0 [{");
-    const ReadingMarkup third = markupOn(0, textRect(2, 0, 5));
+    const ReadingMarkup third = markupOn(0, textRect(2, 0, 5), QStringLiteral("ends in \\\\"));
     QByteArray bytes;
     QString error;
     ASSERT_TRUE(encodeMarkups({first, second, third}, &bytes, &error));
