@@ -3,6 +3,8 @@
 // The annotation state a pane's annotations keep for its open document,
 // beside their published fields (PaneAnnotations).
 
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,6 +21,33 @@ namespace folvan {
 // once; a longer one has them read off the main thread, so that it shows
 // its first page without waiting for every page's annotations.
 inline constexpr int kAnnotatedPagesReadAtOnce = 100;
+
+// Tells the reading of a document's own annotations off the main thread
+// to stop once the state it reads for is reset or gone: a long document's
+// reading would otherwise go on to its last page for nothing.
+class OriginalsReading {
+public:
+    OriginalsReading() = default;
+    OriginalsReading(const OriginalsReading &) = delete;
+    OriginalsReading &operator=(const OriginalsReading &) = delete;
+    ~OriginalsReading() { stop(); }
+    // The flag of a new reading; the reading before is told to stop.
+    std::shared_ptr<const std::atomic_bool> start()
+    {
+        stop();
+        m_stopped = std::make_shared<std::atomic_bool>(false);
+        return m_stopped;
+    }
+    void stop()
+    {
+        if (m_stopped)
+            m_stopped->store(true);
+        m_stopped.reset();
+    }
+
+private:
+    std::shared_ptr<std::atomic_bool> m_stopped;
+};
 
 struct AnnotationState {
     // The user's markups of the open document, in file order.
@@ -38,6 +67,7 @@ struct AnnotationState {
     // The page whose originals were read at once meanwhile, which takes its
     // markups before the others (-1 for none).
     int originalsReadPage = -1;
+    OriginalsReading originalsReading;
     // The annotations added to the pages for the markups, per page.
     InstalledAnnotationMap installedAnnotations;
     // The items of the markups as last listed.

@@ -63,10 +63,13 @@ std::vector<OriginalAnnotation> recordPageOriginals(const engine::PdfDocument &d
     return records;
 }
 
-OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document, int skipped)
+OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document, int skipped,
+                                      const std::atomic_bool *stopped)
 {
     OriginalAnnotationMap originals;
     for (int index = 0; index < document.pageCount(); ++index) {
+        if (stopped && stopped->load(std::memory_order_relaxed))
+            break;
         if (index == skipped)
             continue;
         if (std::vector<OriginalAnnotation> records = recordPageOriginals(document, index); !records.empty())

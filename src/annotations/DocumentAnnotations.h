@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <vector>
@@ -61,8 +62,10 @@ QString originalKey(int pageIndex, int ordinal, const engine::PdfAnnotation &ann
 
 // The originals of one page of the document, in the page's order.
 std::vector<OriginalAnnotation> recordPageOriginals(const engine::PdfDocument &document, int pageIndex);
-// The originals of every page of the document but `skipped` (none when -1).
-OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document, int skipped = -1);
+// The originals of every page of the document but `skipped` (none when -1);
+// those of the pages read before `stopped` was set, once it is.
+OriginalAnnotationMap recordOriginals(const engine::PdfDocument &document, int skipped = -1,
+                                      const std::atomic_bool *stopped = nullptr);
 
 // Brings the pages in step with `markups`: hides every original named by
 // a markup's source key (or carrying the name of a current markup) and

@@ -127,6 +127,7 @@ void PaneAnnotations::resetAnnotations()
     state.originalAnnotations.clear();
     state.originalsPending = false;
     state.originalsReadPage = -1;
+    state.originalsReading.stop();
     ++state.originalsGeneration;
     state.installedAnnotations.clear();
     state.markupItems.clear();
@@ -168,8 +169,10 @@ void PaneAnnotations::prepareAnnotations(int shownPage)
     }
     const quint64 generation = state.originalsGeneration;
     platform::runConcurrently([model = QPointer<PaneAnnotations>(this), document, generation,
-                               skipped = state.originalsReadPage] {
-        OriginalAnnotationMap originals = recordOriginals(*document, skipped);
+                               skipped = state.originalsReadPage, stopped = state.originalsReading.start()] {
+        OriginalAnnotationMap originals = recordOriginals(*document, skipped, stopped.get());
+        if (stopped->load())
+            return;
         platform::runOnMain([model, document, generation, originals = std::move(originals)]() mutable {
             if (!model || model->m_annotationDocument.lock() != document)
                 return;

@@ -8,6 +8,8 @@
 
 #include "AnnotationTestSupport.h"
 #include "annotations/AnnotationGeometry.h"
+#include "annotations/AnnotationState.h"
+#include "annotations/DocumentAnnotations.h"
 #include "annotations/ReadingMarkup.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
@@ -207,6 +209,35 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
     EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 4u);
     EXPECT_EQ(test::annotationsOf(second).markups(), marking.markups());
     EXPECT_EQ(fileBytes(annotationFile(second)), stored);
+}
+
+// The reading of a long paper's own annotations stops once told, and
+// leaves out the page read apart.
+TEST_F(LongPapers, TheReadingOfTheirOwnAnnotationsStopsWhenTold)
+{
+    const QString paper = writePaper(path("own.pdf"), 3, [](auto &w) {
+        for (int page : {0, 2})
+            w.addHighlight(page, {kMarked}, QColor(0, 255, 0), QStringLiteral("own"), QStringLiteral("Ann"));
+    });
+    const std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paper);
+    ASSERT_TRUE(document);
+    std::atomic_bool stopped = false;
+    const OriginalAnnotationMap all = annotations::recordOriginals(*document, -1, &stopped);
+    EXPECT_EQ(all.size(), 2u);
+    const OriginalAnnotationMap apart = annotations::recordOriginals(*document, 0, &stopped);
+    ASSERT_EQ(apart.size(), 1u);
+    EXPECT_EQ(apart.begin()->first, 2);
+    EXPECT_EQ(apart.at(2).front().key, all.at(2).front().key);
+    stopped = true;
+    EXPECT_TRUE(annotations::recordOriginals(*document, -1, &stopped).empty());
+
+    AnnotationState state;
+    const std::shared_ptr<const std::atomic_bool> first = state.originalsReading.start();
+    const std::shared_ptr<const std::atomic_bool> second = state.originalsReading.start();
+    EXPECT_TRUE(first->load());
+    EXPECT_FALSE(second->load());
+    state.originalsReading.stop();
+    EXPECT_TRUE(second->load());
 }
 
 // The book's highlight layer reads the markups not yet made on their pages
