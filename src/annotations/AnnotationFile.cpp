@@ -188,7 +188,11 @@ MarkupLoading::MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<eng
 void MarkupLoading::start(std::function<void()> done)
 {
     platform::runConcurrently([self = shared_from_this(), done = std::move(done)] {
-        std::call_once(self->m_once, [&self] { self->decode(); });
+        std::call_once(self->m_once, [&self] {
+            // Checked against the document after the page being drawn.
+            const engine::BackgroundWork background;
+            self->decode();
+        });
         done();
     });
 }

@@ -170,7 +170,12 @@ void PaneAnnotations::prepareAnnotations(int shownPage)
     const quint64 generation = state.originalsGeneration;
     platform::runConcurrently([model = QPointer<PaneAnnotations>(this), document, generation,
                                skipped = state.originalsReadPage, stopped = state.originalsReading.start()] {
-        OriginalAnnotationMap originals = recordOriginals(*document, skipped, stopped.get());
+        // The page being drawn goes first.
+        OriginalAnnotationMap originals;
+        {
+            const engine::BackgroundWork background;
+            originals = recordOriginals(*document, skipped, stopped.get());
+        }
         if (stopped->load())
             return;
         platform::runOnMain([model, document, generation, originals = std::move(originals)]() mutable {

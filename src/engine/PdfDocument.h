@@ -63,4 +63,17 @@ private:
     std::unique_ptr<detail::DocumentImpl> m_impl;
 };
 
+// While it lives, the calling thread's work on documents is background
+// work: each time it takes a document's lock it first waits until no other
+// thread holds or waits for it (reading a document to the last page must
+// not hold up the page being drawn). Work that the interface thread may
+// wait for must not hold a document's lock meanwhile.
+class BackgroundWork {
+public:
+    BackgroundWork();
+    ~BackgroundWork();
+    BackgroundWork(const BackgroundWork &) = delete;
+    BackgroundWork &operator=(const BackgroundWork &) = delete;
+};
+
 } // namespace folvan::engine

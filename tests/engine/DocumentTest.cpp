@@ -232,6 +232,60 @@ TEST(OpenDocument, OneDocumentServesManyThreadsAtOnce)
     EXPECT_EQ(wrong, 0);
 }
 
+// Background work takes a document's lock only when no other thread holds
+// or wants it, and takes it again inside its own without waiting.
+TEST(BackgroundWork, GivesWayToTheOtherLocksOfADocument)
+{
+    PdfFixtureWriter writer;
+    writer.addPage();
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    std::atomic<int> &others = doc->impl().foregroundLocks();
+    {
+        detail::DocumentLock lock(*doc);
+        EXPECT_EQ(others, 1);
+    }
+    EXPECT_EQ(others, 0);
+
+    // Another thread wants the lock (as if waiting for it): the background
+    // work waits until it no longer does.
+    ++others;
+    std::atomic_bool started = false, took = false, again = false, release = false;
+    std::thread background([&] {
+        const BackgroundWork work;
+        started = true;
+        detail::DocumentLock lock(*doc);
+        took = true;
+        while (!again)
+            std::this_thread::yield();
+        // Inside its own lock, with another thread waiting for it.
+        detail::DocumentLock inner(*doc);
+        while (!release)
+            std::this_thread::yield();
+    });
+    while (!started)
+        std::this_thread::yield();
+    EXPECT_FALSE(took);
+    --others;
+    while (!took)
+        std::this_thread::yield();
+    EXPECT_EQ(others, 0);
+
+    std::atomic_bool foregroundTook = false;
+    std::thread foreground([&] {
+        detail::DocumentLock lock(*doc);
+        foregroundTook = true;
+    });
+    while (others != 1)
+        std::this_thread::yield();
+    again = true;
+    release = true;
+    background.join();
+    foreground.join();
+    EXPECT_TRUE(foregroundTook);
+    EXPECT_EQ(others, 0);
+}
+
 TEST(DisplayList, IsKeptUntilThePageAnnotationsChange)
 {
     PdfFixtureWriter writer;

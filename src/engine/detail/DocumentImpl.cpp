@@ -1,7 +1,9 @@
 #include "engine/detail/DocumentImpl.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "engine/PdfDocument.h"
 
@@ -370,6 +372,45 @@ void DocumentImpl::storeText(int index, std::shared_ptr<const PdfPageText> text)
         m_texts.pop_back();
 }
 
+namespace {
+
+// Whether the thread does background work, and how many document locks it
+// holds.
+thread_local int t_backgroundWork = 0;
+thread_local int t_heldLocks = 0;
+
+} // namespace
+
+DocumentLock::DocumentLock(DocumentImpl &impl) : m_impl(impl), m_foreground(t_backgroundWork == 0)
+{
+    if (m_foreground) {
+        impl.foregroundLocks().fetch_add(1);
+    } else if (t_heldLocks == 0) {
+        // Background work gives way; holding no lock, it keeps no one waiting.
+        while (impl.foregroundLocks().load() > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    m_lock = std::unique_lock<std::recursive_mutex>(impl.mutex());
+    ++t_heldLocks;
+    m_ctx = threadContext();
+}
+
 DocumentLock::DocumentLock(const PdfDocument &document) : DocumentLock(document.impl()) {}
 
+DocumentLock::~DocumentLock()
+{
+    --t_heldLocks;
+    m_lock.unlock();
+    if (m_foreground)
+        m_impl.foregroundLocks().fetch_sub(1);
+}
+
 } // namespace folvan::engine::detail
+
+namespace folvan::engine {
+
+BackgroundWork::BackgroundWork() { ++detail::t_backgroundWork; }
+
+BackgroundWork::~BackgroundWork() { --detail::t_backgroundWork; }
+
+} // namespace folvan::engine

@@ -4,6 +4,7 @@
 // the fz_document / pdf_document and to the page caches holds the
 // document's mutex, through a DocumentLock.
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -40,6 +41,9 @@ public:
     const QString &path() const { return m_path; }
     const QByteArray &bytes() const { return m_bytes; }
     std::recursive_mutex &mutex() const { return m_mutex; }
+    // How many locks of the document are held or waited for by threads
+    // not doing background work.
+    std::atomic<int> &foregroundLocks() const { return m_foregroundLocks; }
 
     // The calls below need the mutex held (use DocumentLock).
     pdf_document *pdf() const { return m_pdf; }
@@ -111,6 +115,7 @@ private:
     const PageSlot *slot(int index) const;
 
     mutable std::recursive_mutex m_mutex;
+    mutable std::atomic<int> m_foregroundLocks = 0;
     QString m_path;
     QByteArray m_bytes;
     QString m_error;
@@ -128,11 +133,16 @@ private:
 std::vector<PdfAnnotationHandle> makeAnnotationsOnPage(fz_context *ctx, pdf_page *page, int index,
                                                        const std::vector<PdfNewAnnotation> &blueprints);
 
-// Holds a document's mutex and gives the calling thread's context.
+// Holds a document's mutex and gives the calling thread's context. On a
+// thread doing background work (BackgroundWork), the first lock it takes
+// waits until no other thread holds or waits for the document's.
 class DocumentLock {
 public:
     explicit DocumentLock(const PdfDocument &document);
-    explicit DocumentLock(DocumentImpl &impl) : m_impl(impl), m_lock(impl.mutex()), m_ctx(threadContext()) {}
+    explicit DocumentLock(DocumentImpl &impl);
+    ~DocumentLock();
+    DocumentLock(const DocumentLock &) = delete;
+    DocumentLock &operator=(const DocumentLock &) = delete;
 
     DocumentImpl &impl() const { return m_impl; }
     fz_context *ctx() const { return m_ctx; }
@@ -141,6 +151,7 @@ public:
 
 private:
     DocumentImpl &m_impl;
+    bool m_foreground;
     std::unique_lock<std::recursive_mutex> m_lock;
     fz_context *m_ctx;
 };
