@@ -55,10 +55,10 @@ qint64 RasterBudget::limit() const
     return area * kPixelBytes * kScreensKept;
 }
 
-void RasterBudget::giveBack(qint64 bytes)
+void RasterBudget::giveBack(qint64 bytes, qint64 freed)
 {
     m_used -= bytes;
-    m_freedSinceTrim += bytes;
+    m_freedSinceTrim += freed;
     if (m_freedSinceTrim < kTrimAfter)
         return;
     m_freedSinceTrim = 0;
@@ -141,30 +141,36 @@ void PageRasterCache::removeTile(const RasterTileKey &key)
     if (it == m_tiles.end())
         return;
     m_used -= it->second.bytes;
-    m_budget.giveBack(it->second.bytes);
-    keepSpare(std::move(it->second.image));
+    // A raster kept to draw into is no memory to hand back to the system.
+    const bool kept = keepSpare(std::move(it->second.image));
+    m_budget.giveBack(it->second.bytes, kept ? 0 : it->second.bytes);
     m_tiles.erase(it);
 }
 
 void PageRasterCache::clearTiles()
 {
     m_tiles.clear();
+    qint64 spareBytes = 0;
     {
         std::lock_guard lock(m_sparesMutex);
+        for (const QImage &spare : m_spares)
+            spareBytes += spare.sizeInBytes();
         m_spares.clear();
     }
-    m_budget.giveBack(m_used);
+    m_budget.giveBack(m_used, m_used + spareBytes);
     m_used = 0;
 }
 
-void PageRasterCache::keepSpare(QImage image)
+bool PageRasterCache::keepSpare(QImage image)
 {
     // A raster the view still paints from elsewhere is not reused.
     if (image.isNull() || !image.isDetached())
-        return;
+        return false;
     std::lock_guard lock(m_sparesMutex);
-    if (m_spares.size() < kSpareRasters)
-        m_spares.push_back(std::move(image));
+    if (m_spares.size() >= kSpareRasters)
+        return false;
+    m_spares.push_back(std::move(image));
+    return true;
 }
 
 QImage PageRasterCache::takeSpare(QSize size)

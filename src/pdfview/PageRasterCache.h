@@ -66,7 +66,9 @@ private:
     friend class PageRasterCache;
     // Gives up least recently used rasters until the kept ones fit.
     void fit();
-    void giveBack(qint64 bytes);
+    // `bytes` of rasters given up, of which `freed` went back to the
+    // allocator (the rest is kept to draw new tiles into).
+    void giveBack(qint64 bytes, qint64 freed);
     quint64 tick() { return ++m_clock; }
 
     std::vector<PageRasterCache *> m_caches;
@@ -168,8 +170,9 @@ private:
     void insertTile(const RasterTileKey &key, QImage image, bool onScreen);
     void removeTile(const RasterTileKey &key);
     void clearTiles();
-    // Rasters given up, kept to draw new tiles into (any thread).
-    void keepSpare(QImage image);
+    // Rasters given up, kept to draw new tiles into (any thread). Whether
+    // the raster was kept.
+    bool keepSpare(QImage image);
     QImage takeSpare(QSize size);
 
     RasterBudget &m_budget;
