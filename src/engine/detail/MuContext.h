@@ -40,10 +40,10 @@ private:
 constexpr long long kWholeImageBytes = 32ll << 20;
 // MuPDF's shared store of fonts, images and glyphs, for all threads. It
 // holds what the pages being drawn need (their images decoded once for all
-// their tiles: a few of the largest shared whole) and what is near them,
+// their tiles: two of the largest shared whole) and what is near them,
 // not everything a long reading has shown: the least recently used items
 // make room, and those of pages long scrolled past go.
-constexpr long long kStoreSize = 4 * kWholeImageBytes;
+constexpr long long kStoreSize = 2 * kWholeImageBytes;
 
 // How many decoded pieces of images of width × height pixels MuPDF's store
 // holds (whole images or parts), at any scale; -1 when it cannot be read.
