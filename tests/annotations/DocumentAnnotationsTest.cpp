@@ -197,6 +197,10 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
     shown.sort();
     EXPECT_EQ(shown, firstPage);
     EXPECT_TRUE(shownNames(second, 380).isEmpty());
+    // It looks as it did where the markups were made.
+    const QImage early = document->page(0).render(1.0);
+    EXPECT_EQ(early, first.pdfDocument()->page(0).render(1.0));
+    EXPECT_NE(early, document->page(0).render(1.0, false));
 
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 4; }));
     waitForStoredMarkups(second);
@@ -205,6 +209,7 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
     EXPECT_EQ(shown, firstPage);
     EXPECT_EQ(shownNames(second, 350), QStringList{"Far"});
     EXPECT_EQ(shownNames(second, 380).size(), 1);
+    EXPECT_EQ(document->page(0).render(1.0), early);
     QCoreApplication::processEvents();
     EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 4u);
     EXPECT_EQ(test::annotationsOf(second).markups(), marking.markups());
