@@ -181,17 +181,35 @@ void PaneAnnotations::prepareAnnotations(int shownPage)
         platform::runOnMain([model, document, generation, originals = std::move(originals)]() mutable {
             if (!model || model->m_annotationDocument.lock() != document)
                 return;
-            AnnotationState &state = model->annotationState();
-            if (!state.originalsPending || state.originalsGeneration != generation)
-                return;
-            originals.merge(state.originalAnnotations);
-            state.originalAnnotations = std::move(originals);
-            state.originalsPending = false;
-            state.originalsReadPage = -1;
-            model->synchronizeAnnotations();
+            const AnnotationState &state = model->annotationState();
+            if (state.originalsPending && state.originalsGeneration == generation)
+                model->originalsRead(std::move(originals));
         });
     });
     rebuildAnnotationItems();
+}
+
+void PaneAnnotations::originalsRead(OriginalAnnotationMap originals)
+{
+    AnnotationState &state = m_state;
+    originals.merge(state.originalAnnotations);
+    state.originalAnnotations = std::move(originals);
+    state.originalsPending = false;
+    state.originalsReadPage = -1;
+    synchronizeAnnotations();
+}
+
+void PaneAnnotations::completeAnnotationLoading()
+{
+    prepareAnnotations();
+    AnnotationState &state = m_state;
+    const PdfDocumentPtr document = m_annotationDocument.lock();
+    if (!state.originalsPending || !document)
+        return;
+    // Read here instead: the worker's reading is dropped.
+    state.originalsReading.stop();
+    ++state.originalsGeneration;
+    originalsRead(recordOriginals(*document, state.originalsReadPage));
 }
 
 namespace {

@@ -106,6 +106,10 @@ public:
     // long document's off the main thread, but those of `shownPage`, which
     // are read at once so that its markups are on it when first drawn.
     void prepareAnnotations(int shownPage = 0);
+    // Puts every markup and the document's own annotations in place now,
+    // reading what is still read off the main thread here: what is exported
+    // holds them all.
+    void completeAnnotationLoading();
     // Installs the markups on the pages, rebuilds the items, raises
     // annotationRevision.
     void synchronizeAnnotations();
@@ -173,6 +177,9 @@ signals:
     void annotationsChangedOnPage(int pageIndex);
 
 private:
+    // The document's own annotations are read (those of the page read
+    // first are kept): the markups go on every page.
+    void originalsRead(OriginalAnnotationMap originals);
     void setCanUndoAnnotation(bool value);
     void setCanRedoAnnotation(bool value);
     // The file the user chose for an export of the open paper, or nothing

@@ -67,6 +67,8 @@ void PaneAnnotations::exportAnnotatedPDF()
         chooseExportPath(QStringLiteral("pdf"), QStringLiteral("-批注.pdf"));
     if (!path)
         return;
+    // Every markup goes in, also those still being read at open.
+    completeAnnotationLoading();
     QString error;
     const QByteArray data = engine::annotatedCopyData(*document, &error);
     if (data.isEmpty()) {
@@ -162,7 +164,7 @@ ReadingLocation PaneAnnotations::location(const ReadingTextSource &source) const
 
 std::optional<QString> PaneAnnotations::annotationSummary()
 {
-    prepareAnnotations();
+    completeAnnotationLoading();
     const PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || annotationItems().empty())
         return std::nullopt;

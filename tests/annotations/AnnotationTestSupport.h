@@ -100,6 +100,15 @@ protected:
     // Opens `paperPath` in a new pane model, as the reader window does.
     SharedPDFViewModel &openPane(const QString &paperPath)
     {
+        SharedPDFViewModel &model = startPane(paperPath);
+        waitForStoredMarkups(model);
+        return model;
+    }
+
+    // Opens `paperPath` in a new pane model showing `shownPage` first,
+    // without waiting for what is read off the main thread.
+    SharedPDFViewModel &startPane(const QString &paperPath, int shownPage = 0)
+    {
         PaneModelServices services;
         services.chooseExportPath = [this](const QString &proposedName, const QString &suffix) {
             return exportChooser ? exportChooser->chooseSavePath(proposedName, suffix) : QString();
@@ -112,8 +121,7 @@ protected:
         EXPECT_TRUE(document) << error.toStdString();
         const QUrl url = QUrl::fromLocalFile(paperPath);
         model.setPdfDocumentURL(url);
-        test::annotationsOf(model).loadMarkups(url, document);
-        waitForStoredMarkups(model);
+        test::annotationsOf(model).loadMarkups(url, document, shownPage);
         return model;
     }
 

@@ -185,13 +185,8 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
 
     // Opened again, the first page holds its markups before anything else
     // is read, and not the annotation one of them replaces.
-    std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paper);
-    ASSERT_TRUE(document);
-    models.push_back(std::make_unique<SharedPDFViewModel>());
-    SharedPDFViewModel &second = *models.back();
-    annotations::PaneAnnotations::attach(second);
-    second.setPdfDocumentURL(QUrl::fromLocalFile(paper));
-    test::annotationsOf(second).loadMarkups(QUrl::fromLocalFile(paper), document, 0);
+    SharedPDFViewModel &second = startPane(paper);
+    const std::shared_ptr<engine::PdfDocument> document = second.pdfDocument();
     ASSERT_TRUE(test::annotationsOf(second).markupsLoading());
     QStringList shown = shownNames(second, 0);
     shown.sort();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include "AnnotationTestSupport.h"
@@ -188,3 +189,48 @@ TEST_F(MarkdownSummary, NothingWithoutItems)
     annotations::PaneAnnotations::attach(empty);
     EXPECT_FALSE(test::annotationsOf(empty).annotationSummary());
 }
+
+// Exported at once after a long paper opens, while its own annotations and
+// its stored markups are still read off the main thread, the copy and the
+// summary hold them all.
+TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
+{
+    const QString paper = writePaper(path("long.pdf"), 400, [](auto &w) {
+        w.addHighlight(350, {textRect(1, 0, 7)}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Far"));
+    });
+    SharedPDFViewModel &first = openPane(paper);
+    ASSERT_TRUE(waitFor([&] { return test::annotationsOf(first).annotationItems().size() == 1; }));
+    for (int page : {0, 380}) {
+        select(first, page, 2, 0, 7);
+        test::annotationsOf(first).addMarkup(QStringLiteral("highlight"), QStringLiteral("mine"));
+    }
+    QStringList installed;
+    for (const ReadingMarkup &markup : test::annotationsOf(first).markups())
+        installed << AnnotationGeometry::installedName(markup.id);
+
+    SharedPDFViewModel &second = startPane(paper);
+    auto chooser = std::make_shared<FixedChooser>(path("copy.pdf"));
+    exportChooser = chooser;
+    test::annotationsOf(second).exportAnnotatedPDF();
+    EXPECT_FALSE(test::annotationsOf(second).markupError());
+    std::shared_ptr<engine::PdfDocument> copy = engine::PdfDocument::open(chooser->path);
+    ASSERT_TRUE(copy);
+    QStringList names;
+    for (int page : {0, 350, 380}) {
+        for (const engine::PdfAnnotation &a : engine::annotations(*copy, page))
+            names << a.userName;
+    }
+    EXPECT_EQ(names, (QStringList{installed[0], "Far", installed[1]}));
+
+    SharedPDFViewModel &third = startPane(paper);
+    const std::optional<QString> summary = test::annotationsOf(third).annotationSummary();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->count(QStringLiteral("mine")), 2) << summary->toStdString();
+    EXPECT_EQ(summary->count(QStringLiteral("far")), 1) << summary->toStdString();
+    // Nothing is read twice once the readings started at open come back.
+    QCoreApplication::processEvents();
+    waitForStoredMarkups(third);
+    EXPECT_EQ(test::annotationsOf(third).annotationItems().size(), 3u);
+    EXPECT_EQ(shownNames(third, 380), QStringList{installed[1]});
+}
+
