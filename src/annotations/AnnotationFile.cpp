@@ -203,6 +203,12 @@ const DecodedMarkups &MarkupLoading::result()
     return m_result;
 }
 
+DecodedMarkups MarkupLoading::takeResult()
+{
+    result();
+    return std::move(m_result);
+}
+
 void MarkupLoading::decode()
 {
     std::optional<std::vector<ReadingMarkup>> markups = decodeMarkups(m_bytes, &m_result.error);

@@ -62,6 +62,8 @@ public:
     void start(std::function<void()> done);
     // The result, decoded now when no worker has begun it, else waited for.
     const DecodedMarkups &result();
+    // The result taken out, once (decoded or waited for as by result()).
+    DecodedMarkups takeResult();
 
 private:
     void decode();

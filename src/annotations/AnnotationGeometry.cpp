@@ -161,6 +161,11 @@ engine::PdfColor colorOf(const ReadingMarkup &markup)
 
 } // namespace
 
+engine::PdfColor color(const ReadingMarkup &markup)
+{
+    return colorOf(markup);
+}
+
 std::optional<BuiltAnnotation> make(const ReadingMarkup &markup)
 {
     if (markup.rectangles.empty() || markup.kind == QLatin1String("deleted"))
@@ -179,7 +184,7 @@ std::optional<BuiltAnnotation> make(const ReadingMarkup &markup)
             built.quadPoints.push_back(QPointF(maxX(r), minY(r)) - origin);
         }
     }
-    built.color = colorOf(markup);
+    built.color = color(markup);
     if (!markup.note.isEmpty())
         built.contents = markup.note;
     built.userName = installedName(markup.id);

@@ -65,6 +65,9 @@ std::vector<QRectF> lineRects(const engine::PdfSelection &selection, const engin
 // markup without rectangles.
 std::optional<BuiltAnnotation> make(const ReadingMarkup &markup);
 
+// The colour of the annotation that shows `markup` (make's colour).
+engine::PdfColor color(const ReadingMarkup &markup);
+
 // The user name of the annotation installed for a markup id.
 QString installedName(const QUuid &id);
 

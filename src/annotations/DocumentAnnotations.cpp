@@ -317,8 +317,8 @@ ReadingAnnotationItem markupItem(const ReadingMarkup &m)
     item.rectangles = m.rectangles;
     item.quote = m.quote;
     item.note = m.note;
-    const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(m);
-    item.color = built ? built->color : SystemColors::yellow;
+    // Only the colour of the annotation that shows it.
+    item.color = m.rectangles.empty() ? SystemColors::yellow : AnnotationGeometry::color(m);
     item.localID = m.id;
     item.sourceKey = m.sourceKey;
     return item;

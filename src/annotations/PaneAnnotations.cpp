@@ -360,7 +360,7 @@ void PaneAnnotations::completeMarkupLoading()
     if (!loading)
         return;
     state.loading.reset();
-    const DecodedMarkups &result = loading->result();
+    DecodedMarkups result = loading->takeResult();
     const QString &path = loading->path();
     if (!result.valid) {
         // What was shown of the file goes: the file stays as it is.
@@ -373,7 +373,7 @@ void PaneAnnotations::completeMarkupLoading()
     state.fileKeeper.noteReadable(path);
     if (result.dropped > 0)
         state.fileKeeper.noteDropped(path);
-    setMarkups(*result.valid);
+    setMarkups(std::move(*result.valid));
     synchronizeAnnotations();
     if (result.dropped > 0) {
         // Told once, as the paper opens; the file keeps them (a copy is set
