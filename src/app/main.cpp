@@ -12,6 +12,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UrlSchemes.h"
+#include "app/WebEngineMemory.h"
 #include "app/WebEngineSandbox.h"
 #include "localweb/WebViewComposition.h"
 #include "platform/Paths.h"
@@ -23,10 +24,11 @@
 
 int main(int argc, char **argv)
 {
-    // Custom URL schemes and the sandbox switch must be set before the
+    // Custom URL schemes and the engine's switches must be set before the
     // application object exists.
     folvan::app::registerUrlSchemes();
     folvan::app::turnOffWebEngineSandboxForRoot(folvan::app::runningAsRoot());
+    folvan::app::askWebEngineToKeepLittleMemory();
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Folvan"));
