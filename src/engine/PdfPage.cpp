@@ -6,6 +6,10 @@
 #include <mutex>
 #include <set>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "engine/PdfDocument.h"
 #include "engine/detail/DocumentImpl.h"
 #include "engine/detail/WorkLimit.h"
@@ -53,23 +57,62 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, Layer layer, fz_coo
     return list;
 }
 
-// Spreads each row of `samples` from 3 bytes a pixel (blue, green, red) to
-// 4 with an opaque fourth byte, in place: from the right end, so that no
-// pixel is overwritten before it is read.
-void widenRows(int w, int h, int stride, unsigned char *samples)
+// Spreads the pixels [from, to) of a row from 3 bytes a pixel (blue, green,
+// red) to 4 with an opaque fourth byte, in place: from the right end, so
+// that no pixel is overwritten before it is read (pixel x moves from 3x to
+// 4x, never onto a pixel left of it).
+void widenPixels(unsigned char *row, int from, int to)
 {
+    for (int x = to - 1; x >= from; --x) {
+        const unsigned char *source = row + 3 * x;
+        unsigned char *target = row + 4 * x;
+        const unsigned char b = source[0], g = source[1], r = source[2];
+        target[0] = b;
+        target[1] = g;
+        target[2] = r;
+        target[3] = 0xff;
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same, 16 pixels at a time: each block's 48 bytes are read before its
+// 64 are written, and a block lands at 4x, right of every pixel still to
+// be read. The pixels past the last whole block go first, one by one.
+__attribute__((target("ssse3"))) void widenRowsSsse3(int w, int h, int stride, unsigned char *samples)
+{
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
     for (int y = 0; y < h; ++y) {
         unsigned char *row = samples + std::ptrdiff_t(y) * stride;
-        for (int x = w - 1; x >= 0; --x) {
-            const unsigned char *from = row + 3 * x;
-            unsigned char *to = row + 4 * x;
-            const unsigned char b = from[0], g = from[1], r = from[2];
-            to[0] = b;
-            to[1] = g;
-            to[2] = r;
-            to[3] = 0xff;
+        const int blocks = w / 16 * 16;
+        widenPixels(row, blocks, w);
+        for (int x = blocks - 16; x >= 0; x -= 16) {
+            const unsigned char *source = row + 3 * x;
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 16));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 32));
+            const __m128i quads[4] = {a, _mm_alignr_epi8(b, a, 12), _mm_alignr_epi8(c, b, 8), _mm_srli_si128(c, 4)};
+            unsigned char *target = row + 4 * x;
+            for (int i = 0; i < 4; ++i)
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(target + 16 * i),
+                                 _mm_or_si128(_mm_shuffle_epi8(quads[i], spread), opaque));
         }
     }
+}
+#endif
+
+// Spreads each row of `samples` from 3 bytes a pixel to 4 (widenPixels).
+void widenRows(int w, int h, int stride, unsigned char *samples)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) {
+        widenRowsSsse3(w, h, stride, samples);
+        return;
+    }
+#endif
+    for (int y = 0; y < h; ++y)
+        widenPixels(samples + std::ptrdiff_t(y) * stride, 0, w);
 }
 
 // Draws display lists one over the other, or else a page directly, into
