@@ -118,12 +118,15 @@ void widenRows(int w, int h, int stride, unsigned char *samples)
 // Draws display lists one over the other, or else a page directly, into
 // `samples` (w × h, `stride` bytes a row, at least 4 × w, already white),
 // leaving 32 bits a pixel as blue, green, red, opaque alpha: QImage's RGB32
-// in memory. The page is drawn without an alpha channel, 3 bytes a pixel in
-// the front of each row, as the page is opaque anyway: every fill and every
-// transparency group then blends three channels, not four. Returns 0 when
-// drawing failed part-way (what was drawn is kept).
-int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_page *page, int withAnnotations,
-             fz_matrix ctm, int w, int h, int stride, unsigned char *samples, fz_cookie *cookie)
+// in memory. Unless `withAlpha`, the page is drawn without an alpha
+// channel, 3 bytes a pixel in the front of each row, and spread to 4 after:
+// as the page is opaque anyway, every see-through fill and transparency
+// group then blends three channels, not four. With it, 4 bytes a pixel are
+// drawn straight away, which saves the spreading where nothing is
+// see-through (the pixels are the same). Returns 0 when drawing failed
+// part-way (what was drawn is kept).
+int drawPixmap(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_page *page, int withAnnotations,
+               int withAlpha, fz_matrix ctm, int w, int h, int stride, unsigned char *samples, fz_cookie *cookie)
 {
     fz_pixmap *pixmap = nullptr;
     fz_device *device = nullptr;
@@ -133,7 +136,7 @@ int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_
     fz_var(device);
     fz_try(ctx)
     {
-        pixmap = fz_new_pixmap_with_data(ctx, fz_device_bgr(ctx), w, h, nullptr, 0, stride, samples);
+        pixmap = fz_new_pixmap_with_data(ctx, fz_device_bgr(ctx), w, h, nullptr, withAlpha, stride, samples);
         device = fz_new_draw_device(ctx, fz_identity, pixmap);
         if (listCount > 0) {
             for (int i = 0; i < listCount; ++i)
@@ -152,7 +155,15 @@ int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_
         fz_drop_pixmap(ctx, pixmap);
     }
     fz_catch(ctx) ok = 0;
-    widenRows(w, h, stride, samples);
+    return ok;
+}
+int drawInto(fz_context *ctx, fz_display_list *const *lists, int listCount, pdf_page *page, int withAnnotations,
+             int withAlpha, fz_matrix ctm, int w, int h, int stride, unsigned char *samples, fz_cookie *cookie)
+{
+    const int ok =
+        drawPixmap(ctx, lists, listCount, page, withAnnotations, withAlpha, ctm, w, h, stride, samples, cookie);
+    if (!withAlpha)
+        widenRows(w, h, stride, samples);
     return ok;
 }
 
@@ -168,39 +179,100 @@ void decodeImage(fz_context *ctx, fz_image *image, fz_matrix ctm)
     int w = 0, h = 0;
     fz_drop_pixmap(ctx, fz_get_pixmap_from_image(ctx, image, nullptr, &ctm, &w, &h));
 }
-void decodeFilledImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, float, fz_color_params)
+// The pass over a page's lists before its tiles are drawn: it decodes the
+// images and notes whether anything is see-through (drawn less than
+// opaque, an image with a soft mask, a transparency group or a mask).
+struct SurveyDevice {
+    fz_device base;
+    int seeThrough;
+};
+void noteAlpha(fz_device *device, float alpha)
+{
+    if (alpha < 1)
+        reinterpret_cast<SurveyDevice *>(device)->seeThrough = 1;
+}
+void surveyFilledImage(fz_context *ctx, fz_device *device, fz_image *image, fz_matrix ctm, float alpha,
+                       fz_color_params)
+{
+    noteAlpha(device, image->mask ? 0 : alpha);
+    decodeImage(ctx, image, ctm);
+}
+void surveyMaskImage(fz_context *ctx, fz_device *device, fz_image *image, fz_matrix ctm, fz_colorspace *,
+                     const float *, float alpha, fz_color_params)
+{
+    noteAlpha(device, alpha);
+    decodeImage(ctx, image, ctm);
+}
+void surveyClipImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, fz_rect)
 {
     decodeImage(ctx, image, ctm);
 }
-void decodeMaskImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, fz_colorspace *, const float *,
-                     float, fz_color_params)
+void surveyPath(fz_context *, fz_device *device, const fz_path *, int, fz_matrix, fz_colorspace *, const float *,
+                float alpha, fz_color_params)
 {
-    decodeImage(ctx, image, ctm);
+    noteAlpha(device, alpha);
 }
-void decodeClipImage(fz_context *ctx, fz_device *, fz_image *image, fz_matrix ctm, fz_rect)
+void surveyStroke(fz_context *, fz_device *device, const fz_path *, const fz_stroke_state *, fz_matrix,
+                  fz_colorspace *, const float *, float alpha, fz_color_params)
 {
-    decodeImage(ctx, image, ctm);
+    noteAlpha(device, alpha);
+}
+void surveyText(fz_context *, fz_device *device, const fz_text *, fz_matrix, fz_colorspace *, const float *,
+                float alpha, fz_color_params)
+{
+    noteAlpha(device, alpha);
+}
+void surveyStrokedText(fz_context *, fz_device *device, const fz_text *, const fz_stroke_state *, fz_matrix,
+                       fz_colorspace *, const float *, float alpha, fz_color_params)
+{
+    noteAlpha(device, alpha);
+}
+void surveyShade(fz_context *, fz_device *device, fz_shade *, fz_matrix, float alpha, fz_color_params)
+{
+    noteAlpha(device, alpha);
+}
+void surveyMask(fz_context *, fz_device *device, fz_rect, int, fz_colorspace *, const float *, fz_color_params)
+{
+    noteAlpha(device, 0);
+}
+void surveyGroup(fz_context *, fz_device *device, fz_rect, fz_colorspace *, int, int, int, float)
+{
+    noteAlpha(device, 0);
 }
 
-void decodeImages(fz_context *ctx, fz_display_list *const *lists, int listCount, fz_matrix ctm)
+// Returns whether the lists draw anything see-through; 1 when the pass
+// failed, so that the page is drawn the way that suits either.
+int surveyLists(fz_context *ctx, fz_display_list *const *lists, int listCount, fz_matrix ctm)
 {
     fz_device *device = nullptr;
+    int seeThrough = 1;
     fz_var(device);
+    fz_var(seeThrough);
     fz_try(ctx)
     {
-        device = fz_new_device_of_size(ctx, sizeof(fz_device));
-        device->fill_image = decodeFilledImage;
-        device->fill_image_mask = decodeMaskImage;
-        device->clip_image_mask = decodeClipImage;
+        device = fz_new_device_of_size(ctx, sizeof(SurveyDevice));
+        device->fill_image = surveyFilledImage;
+        device->fill_image_mask = surveyMaskImage;
+        device->clip_image_mask = surveyClipImage;
+        device->fill_path = surveyPath;
+        device->stroke_path = surveyStroke;
+        device->fill_text = surveyText;
+        device->stroke_text = surveyStrokedText;
+        device->fill_shade = surveyShade;
+        device->begin_mask = surveyMask;
+        device->begin_group = surveyGroup;
         for (int i = 0; i < listCount; ++i)
             fz_run_display_list(ctx, lists[i], device, ctm, fz_infinite_rect, nullptr);
         fz_close_device(ctx, device);
+        seeThrough = reinterpret_cast<SurveyDevice *>(device)->seeThrough;
     }
     fz_always(ctx) fz_drop_device(ctx, device);
     fz_catch(ctx)
     {
         // The tiles decode what is missing themselves.
+        seeThrough = 1;
     }
+    return seeThrough;
 }
 
 // A white raster for the part `pixelRegion` (all when empty) of the page
@@ -251,14 +323,16 @@ public:
         fz_display_list *lists[2] = {m_contents ? m_contents->m_list : m_list, m_list};
         if (image.isNull())
             return image;
+        bool seeThrough = true;
         {
             // The first tile at a scale decodes the page's images; the
             // others, made at the same time on other threads, wait for it.
             std::lock_guard lock(m_decodeMutex);
             if (m_decodedScales.insert(std::lround(scale * 1000)).second)
-                decodeImages(detail::threadContext(), lists, m_contents ? 2 : 1, ctm);
+                m_seeThrough = surveyLists(detail::threadContext(), lists, m_contents ? 2 : 1, ctm);
+            seeThrough = m_seeThrough;
         }
-        drawInto(detail::threadContext(), lists, m_contents ? 2 : 1, nullptr, 0, ctm, image.width(),
+        drawInto(detail::threadContext(), lists, m_contents ? 2 : 1, nullptr, 0, seeThrough ? 0 : 1, ctm, image.width(),
                      image.height(), int(image.bytesPerLine()), image.bits(), nullptr);
         return image;
     }
@@ -270,6 +344,7 @@ private:
     std::shared_ptr<const MuDisplayList> m_contents;
     mutable std::mutex m_decodeMutex;
     mutable std::set<long> m_decodedScales;
+    mutable bool m_seeThrough = true;
 };
 
 } // namespace
@@ -356,7 +431,7 @@ QImage PdfPage::render(double scale, bool withAnnotations, const QRect &pixelReg
     QImage image = page ? blankRaster(geometry, scale, pixelRegion, &ctm) : QImage();
     if (!image.isNull()) {
         detail::WorkLimit limit;
-        drawInto(lock.ctx(), nullptr, 0, page, withAnnotations ? 1 : 0, ctm, image.width(), image.height(),
+        drawInto(lock.ctx(), nullptr, 0, page, withAnnotations ? 1 : 0, 0, ctm, image.width(), image.height(),
                  int(image.bytesPerLine()), image.bits(), limit.cookie());
     }
     return image;

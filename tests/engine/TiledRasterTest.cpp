@@ -80,6 +80,28 @@ TEST(TiledRaster, TilesFromOneDisplayListPutTogetherAreTheDirectRaster)
     }
 }
 
+TEST(TiledRaster, TilesOfAPageWithNothingSeeThroughAreTheDirectRasterToThePixel)
+{
+    // Drawn four bytes a pixel as tiles, three and spread as a whole. (No
+    // image: one cut by a tile's edge is scaled a rounding step apart.)
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(600, 600));
+    writer.addText(0, QPointF(40, 450), QStringLiteral("Nothing on this page is see-through"),
+                   FixtureFont::Helvetica, 24);
+    writer.addContent(0, "q 0 0 1 rg 200 150 250 300 re f Q\n");
+    const QByteArray data = writer.data();
+    const QImage expected = PdfDocument::openData(data)->page(0).render(2.5);
+    const QImage together = tiledRaster(PdfDocument::openData(data)->page(0), 2.5, 333);
+    ASSERT_EQ(together.size(), expected.size());
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            ASSERT_EQ(together.pixel(x, y), expected.pixel(x, y)) << x << "," << y;
+    // Every pixel opaque, as RGB32 wants it.
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            ASSERT_EQ(qAlpha(expected.pixel(x, y)), 255) << x << "," << y;
+}
+
 TEST(TiledRaster, ThePagesImagesAreDecodedOncePerScaleForAllItsTiles)
 {
     // A size no other test uses, to find this image in the shared store.
