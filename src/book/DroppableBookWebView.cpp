@@ -1,6 +1,7 @@
 #include "book/DroppableBookWebView.h"
 
 #include "pdfview/DroppablePDFView.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QDropEvent>
 #include <QFileInfo>
@@ -26,7 +27,7 @@ double DroppableBookWebView::pinchedZoom(double zoom, double m)
 {
     if (!std::isfinite(m))
         return zoom;
-    return std::clamp((m + 1) * zoom, 0.5, 4.0);
+    return std::clamp((m + 1) * zoom, platform::kMinZoom, platform::kMaxZoom);
 }
 
 std::optional<QUrl> DroppableBookWebView::droppedPDF(const QList<QUrl> &urls)

@@ -22,6 +22,7 @@
 #include "dock/ReaderControlButtonStyle.h"
 #include "dock/ReaderFont.h"
 #include "platform/Preferences.h"
+#include "platform/ReaderPreferences.h"
 
 namespace folvan::dock {
 
@@ -32,8 +33,6 @@ const QString kReducedMotionKey = QStringLiteral("folvan.reducedBookMotion");
 
 constexpr int kAngleLimit = 70;
 // The zoom slider moves in thousandths from 0.5 to 4.
-constexpr double kZoomMinimum = 0.5;
-constexpr double kZoomMaximum = 4;
 constexpr int kZoomSteps = 3500;
 
 platform::Preferences &defaults()
@@ -107,8 +106,8 @@ ReaderAppearancePanel::ReaderAppearancePanel(AppearanceBindings bindings, QWidge
     column->addWidget(m_zoomSlider);
     connect(m_zoomSlider, &QSlider::valueChanged, this, [this](int position) {
         const double zoom = position == kZoomSteps
-                                ? kZoomMaximum
-                                : kZoomMinimum + position * (kZoomMaximum - kZoomMinimum) / kZoomSteps;
+                                ? platform::kMaxZoom
+                                : platform::kMinZoom + position * (platform::kMaxZoom - platform::kMinZoom) / kZoomSteps;
         if (m_bindings.onZoom)
             m_bindings.onZoom(zoom);
         refresh();
@@ -215,8 +214,8 @@ void ReaderAppearancePanel::refresh()
         if (std::isfinite(angle))
             m_angleSlider->setValue(int(std::lround(std::clamp(angle, double(-kAngleLimit), double(kAngleLimit)))));
         if (std::isfinite(zoom))
-            m_zoomSlider->setValue(int(std::lround((std::clamp(zoom, kZoomMinimum, kZoomMaximum) - kZoomMinimum) *
-                                                   kZoomSteps / (kZoomMaximum - kZoomMinimum))));
+            m_zoomSlider->setValue(int(std::lround((std::clamp(zoom, platform::kMinZoom, platform::kMaxZoom) - platform::kMinZoom) *
+                                                   kZoomSteps / (platform::kMaxZoom - platform::kMinZoom))));
     }
     if (m_bookGroup)
         refreshLayout();

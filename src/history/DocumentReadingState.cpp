@@ -1,4 +1,5 @@
 #include "history/DocumentReadingState.h"
+#include "platform/ReaderPreferences.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +27,7 @@ DocumentReadingState DocumentReadingState::normalized(qint64 pageCount) const
     DocumentReadingState result = *this;
     const qint64 upper = pageCount > 0 ? pageCount - 1 : 0;
     result.page = std::min(upper, std::max<qint64>(page, 0));
-    result.zoom = clampedFinite(zoom, 0.5, 4.0, 1.0);
+    result.zoom = clampedFinite(zoom, platform::kMinZoom, platform::kMaxZoom, 1.0);
     result.angle = clampedFinite(angle, -70.0, 70.0, 0.0);
     result.layout = layout == QLatin1String("single") ? QStringLiteral("single")
                                                        : QStringLiteral("spread");

@@ -13,6 +13,7 @@
 #include "platform/Desktop.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QPointer>
 #include <QUndoStack>
@@ -23,8 +24,6 @@ namespace folvan::window {
 
 namespace {
 
-constexpr double kMinZoom = 0.5;
-constexpr double kMaxZoom = 4.0;
 constexpr double kDefaultReflowFontSize = 20;
 constexpr double kMinReflowFontSize = 14;
 constexpr double kMaxReflowFontSize = 32;
@@ -233,7 +232,7 @@ void PaneController::zoom(double step)
         ReflowTypography::save(appearance, defaults());
         return;
     }
-    zoomTo(std::min(std::max(m_scaleFactor + step, kMinZoom), kMaxZoom));
+    zoomTo(std::clamp(m_scaleFactor + step, platform::kMinZoom, platform::kMaxZoom));
 }
 
 void PaneController::zoomTo(double factor)

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/PdfPage.h"
+#include "platform/ReaderPreferences.h"
 
 namespace folvan::pdfview {
 
@@ -16,7 +17,7 @@ std::optional<double> NativeViewportFit::scale(const engine::PdfPage &page, doub
     const double dimension = turned ? crop.height() : crop.width();
     if (!(dimension > 0) || !std::isfinite(dimension) || !(pointPixels > 0))
         return std::nullopt;
-    return std::clamp((width - kMargin) / (dimension * pointPixels), 0.5, 4.0);
+    return std::clamp((width - kMargin) / (dimension * pointPixels), platform::kMinZoom, platform::kMaxZoom);
 }
 
 } // namespace folvan::pdfview

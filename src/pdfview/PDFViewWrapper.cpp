@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "platform/ReaderPreferences.h"
 
 namespace folvan::pdfview {
 
@@ -73,7 +74,7 @@ void PDFViewCoordinator::scaleChanged()
     DroppablePDFView *view = pdfView;
     if (!view || !viewModel || view->document() != viewModel->pdfDocument())
         return;
-    const double zoom = std::clamp(view->scaleFactor(), 0.5, 4.0);
+    const double zoom = std::clamp(view->scaleFactor(), platform::kMinZoom, platform::kMaxZoom);
     platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), zoom] {
         SharedPDFViewModel *model = viewModel;
         if (!model || !showsView(*model, view) || model->pdfDocument() != document)
@@ -204,8 +205,8 @@ DroppablePDFView *PDFViewWrapper::makeView()
     view->setAutoScales(true);
     if (m_scaleFactor.get)
         view->setScaleFactor(m_scaleFactor.get());
-    view->setMinScaleFactor(0.5);
-    view->setMaxScaleFactor(4.0);
+    view->setMinScaleFactor(platform::kMinZoom);
+    view->setMaxScaleFactor(platform::kMaxZoom);
     view->setBackgroundColor(Qt::transparent);
     configureScrollView(view);
 

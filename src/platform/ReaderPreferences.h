@@ -2,6 +2,11 @@
 
 namespace folvan::platform {
 
+// The range of the reading zoom, in every reading view and in what is
+// stored of it.
+inline constexpr double kMinZoom = 0.5;
+inline constexpr double kMaxZoom = 4.0;
+
 // The clamped interface preferences, read afresh from the shared
 // preferences on every call. A missing, non-numeric or non-finite stored
 // value reads as the default; an out-of-range one is clamped (nothing is
