@@ -288,8 +288,9 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
                 const QRect region = QRect(key.column * kTileSize, key.row * kTileSize, kTileSize, kTileSize)
                                          .intersected(full);
                 if (!region.isEmpty()) {
-                    if (const auto list = page.displayList(true); list && !cancelled->load())
+                    if (const auto list = page.displayList(true); list && !cancelled->load()) {
                         image = list->render(scale, region, takeSpare(region.size()));
+                    }
                 }
                 // Drawn as it is by the main thread, without conversion.
                 if (!image.isNull() && image.format() != QImage::Format_RGB32
@@ -302,6 +303,7 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
                     deliver(generation, key, cancelled.get(), std::move(image));
                 },
                 Qt::QueuedConnection);
+            noteFinished();
         },
         priority);
 }
@@ -345,6 +347,7 @@ void PageRasterCache::requestPageContents(int page)
                     emit pageContentsReady(page, text, links);
                 },
                 Qt::QueuedConnection);
+            noteFinished();
         },
         // Before the rasters: highlights and the pointer wait for it.
         2);
@@ -362,11 +365,31 @@ void PageRasterCache::keepOnly(const QSet<RasterTileKey> &wanted)
     }
 }
 
+void PageRasterCache::noteFinished()
+{
+    {
+        std::lock_guard lock(m_finishedMutex);
+        ++m_finished;
+    }
+    m_finishedChanged.notify_all();
+}
+
 void PageRasterCache::waitForIdle()
 {
-    while (!m_pending.isEmpty() || !m_pendingContents.isEmpty()) {
-        m_pool->waitForDone();
+    // Not QThreadPool::waitForDone, which also ends the pool's threads: the
+    // next tile would start a thread (and a MuPDF context) again, which the
+    // view's tiles never do.
+    for (;;) {
+        quint64 finished;
+        {
+            std::lock_guard lock(m_finishedMutex);
+            finished = m_finished;
+        }
         QCoreApplication::sendPostedEvents(this);
+        if (m_pending.isEmpty() && m_pendingContents.isEmpty())
+            return;
+        std::unique_lock lock(m_finishedMutex);
+        m_finishedChanged.wait(lock, [&] { return m_finished != finished; });
     }
 }
 

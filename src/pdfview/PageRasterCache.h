@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -174,6 +175,8 @@ private:
     // the raster was kept.
     bool keepSpare(QImage image);
     QImage takeSpare(QSize size);
+    // Called by every job once its result is on its way (any thread).
+    void noteFinished();
 
     RasterBudget &m_budget;
     std::shared_ptr<engine::PdfDocument> m_document;
@@ -191,6 +194,11 @@ private:
     QSet<int> m_pendingContents;
     std::mutex m_sparesMutex;
     std::vector<QImage> m_spares;
+    // Jobs finished (their results posted to the main thread), for
+    // waitForIdle.
+    std::mutex m_finishedMutex;
+    std::condition_variable m_finishedChanged;
+    quint64 m_finished = 0;
 };
 
 } // namespace folvan::pdfview
