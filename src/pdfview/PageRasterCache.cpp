@@ -12,6 +12,7 @@
 #include <QThreadPool>
 
 #include "engine/PdfDocument.h"
+#include "engine/RasterMemory.h"
 #include "pdfview/PageLinks.h"
 
 namespace folvan::pdfview {
@@ -289,7 +290,10 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
                                          .intersected(full);
                 if (!region.isEmpty()) {
                     if (const auto list = page.displayList(true); list && !cancelled->load()) {
-                        image = list->render(scale, region, takeSpare(region.size()));
+                        QImage memory = takeSpare(region.size());
+                        if (memory.isNull())
+                            memory = engine::newKeptRaster(region.size());
+                        image = list->render(scale, region, std::move(memory));
                     }
                 }
                 // Drawn as it is by the main thread, without conversion.

@@ -6,6 +6,7 @@
 
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
+#include "engine/RasterMemory.h"
 #include "engine/detail/MuContext.h"
 #include "fixtures/PdfFixtureWriter.h"
 
@@ -155,4 +156,28 @@ TEST(TiledRaster, ATileDrawnIntoASpareRasterIsTheTileDrawnAfresh)
     EXPECT_EQ(list->render(2, region, shown), fresh);
     EXPECT_EQ(copy.pixel(10, 10), qRgb(0, 0, 0));
     EXPECT_EQ(list->render(2, region, QImage(QSize(100, 100), QImage::Format_RGB32)), fresh);
+}
+
+TEST(TiledRaster, AKeptRasterTakesATileLikeAnyOtherMemory)
+{
+    const auto document = PdfDocument::openData(pageWithImage(QSize(320, 180)));
+    ASSERT_TRUE(document);
+    const auto list = document->page(0).displayList(true);
+    // Large enough for its own mapping, and one too small for it.
+    for (const QRect region : {QRect(0, 0, 1024, 1024), QRect(600, 600, 200, 100)}) {
+        const QImage fresh = list->render(2, region);
+        QImage kept = newKeptRaster(region.size());
+        ASSERT_EQ(kept.size(), region.size());
+        ASSERT_EQ(kept.format(), QImage::Format_RGB32);
+        const uchar *memory = kept.constBits();
+        QImage drawn = list->render(2, region, std::move(kept));
+        EXPECT_EQ(drawn.constBits(), memory);
+        EXPECT_EQ(drawn, fresh);
+        // A copy written to is a copy; the raster itself is unchanged.
+        QImage copy = drawn;
+        copy.fill(Qt::black);
+        EXPECT_EQ(drawn, fresh);
+        EXPECT_NE(copy.constBits(), drawn.constBits());
+    }
+    EXPECT_TRUE(newKeptRaster(QSize(0, 10)).isNull());
 }
