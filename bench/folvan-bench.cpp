@@ -6,7 +6,9 @@
 //   same resolution to RGB in the same run: as the page view draws them
 //   (display list recorded, then 1024-pixel tiles made by the page view's
 //   raster cache, one tile at a time, the cache kept within a full-HD
-//   screen's budget) and directly (no display list, one whole-page raster).
+//   screen's budget; again with all the tiles of a page asked for at once,
+//   as the view asks, drawn side by side by the cache's threads) and
+//   directly (no display list, one whole-page raster).
 // folvan-bench PDF --previews [--scale S]
 //   The citation previews of PDF's links (preview_bench.cpp).
 // folvan-bench PDF --markup-list N
@@ -110,10 +112,12 @@ double mutoolMsPerPage(const QString &path, double scale, int first, int last)
 // The pages [first, last) drawn as the page view draws them: on a freshly
 // opened document, each page's display list recorded and every tile of it
 // made by the view's raster cache. The tiles are asked for one at a time so
-// that the figure is the work of one thread, as MuPDF's tool's is. The
-// cache keeps what a view on a full-HD screen keeps, each page drawn in a
-// frame of its own, so that older tiles are given up as the pages go by.
-double tiledMs(const QString &path, double scale, int first, int last)
+// that the figure is the work of one thread, as MuPDF's tool's is, or, `atOnce`,
+// all the tiles of a page together, as the page view asks for them, drawn
+// by the cache's threads side by side (the time until the page is whole).
+// The cache keeps what a view on a full-HD screen keeps, each page drawn in
+// a frame of its own, so that older tiles are given up as the pages go by.
+double tiledMs(const QString &path, double scale, int first, int last, bool atOnce = false)
 {
     auto document = PdfDocument::open(path);
     PageRasterCache cache;
@@ -128,8 +132,10 @@ double tiledMs(const QString &path, double scale, int first, int last)
             for (int row = 0; row * t < size.height(); ++row)
                 for (int column = 0; column * t < size.width(); ++column) {
                     cache.request(RasterTileKey{p, key, column, row, cache.epoch(p)}, 0);
-                    cache.waitForIdle();
+                    if (!atOnce)
+                        cache.waitForIdle();
                 }
+            cache.waitForIdle();
         }
     });
 }
@@ -216,7 +222,7 @@ int main(int argc, char **argv)
     // Rasters: each figure the best of two passes, the engine's on a freshly
     // opened document, to damp the noise of a busy machine the same way on
     // every side.
-    double directMs = -1, tiled = -1, mutool = -1;
+    double directMs = -1, tiled = -1, atOnce = -1, mutool = -1;
     double pngMs = 0;
     for (int pass = 0; pass < 2; ++pass) {
         auto fresh = PdfDocument::open(path);
@@ -230,17 +236,21 @@ int main(int argc, char **argv)
         directMs = directMs < 0 ? passMs : std::min(directMs, passMs);
         const double tiledPass = tiledMs(path, scale, first, last);
         tiled = tiled < 0 ? tiledPass : std::min(tiled, tiledPass);
+        const double atOncePass = tiledMs(path, scale, first, last, true);
+        atOnce = atOnce < 0 ? atOncePass : std::min(atOnce, atOncePass);
         const double mutoolPass = mutoolMsPerPage(path, scale, first + 1, last);
         if (mutoolPass > 0)
             mutool = mutool < 0 ? mutoolPass : std::min(mutool, mutoolPass);
     }
     print("drawn_pages", drawn);
     print("tiled_render_ms_per_page", tiled / drawn);
+    print("tiled_at_once_ms_per_page", atOnce / drawn);
     print("direct_render_ms_per_page", directMs / drawn);
     print("png_ms_per_page", pngMs / drawn);
     if (mutool > 0) {
         print("mutool_render_ms_per_page", mutool);
         print("tiled_ratio_to_mutool", tiled / drawn / mutool);
+        print("tiled_at_once_ratio_to_mutool", atOnce / drawn / mutool);
         print("direct_ratio_to_mutool", directMs / drawn / mutool);
     }
     print("peak_rss_mb", peakRssMb());
