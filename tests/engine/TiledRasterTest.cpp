@@ -3,6 +3,8 @@
 #include <QPainter>
 
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
@@ -180,4 +182,27 @@ TEST(TiledRaster, AKeptRasterTakesATileLikeAnyOtherMemory)
         EXPECT_NE(copy.constBits(), drawn.constBits());
     }
     EXPECT_TRUE(newKeptRaster(QSize(0, 10)).isNull());
+}
+
+TEST(TiledRaster, TheTilesOfAPageOfTextAskedForAtOnceAreTheTilesDrawnOneByOne)
+{
+    // Opaque, and glyphs enough to count as text: its tiles take turns.
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(600, 600));
+    for (int line = 0; line < 16; ++line)
+        writer.addText(0, QPointF(30, 560 - line * 34), QStringLiteral("The tiles of a page of text take turns, %1").arg(line),
+                       FixtureFont::Helvetica, 18);
+    const QByteArray data = writer.data();
+    const QImage expected = tiledRaster(PdfDocument::openData(data)->page(0), 2, 512);
+
+    const auto document = PdfDocument::openData(data);
+    const auto list = document->page(0).displayList(true);
+    std::vector<QImage> tiles(9);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 9; ++i)
+        threads.emplace_back([&, i] { tiles[i] = list->render(2, QRect(i % 3 * 512, i / 3 * 512, 512, 512)); });
+    for (std::thread &thread : threads)
+        thread.join();
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(tiles[i], expected.copy(QRect(i % 3 * 512, i / 3 * 512, 512, 512)).copy(tiles[i].rect())) << i;
 }
