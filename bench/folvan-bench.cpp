@@ -6,9 +6,10 @@
 //   same resolution to RGB in the same run: as the page view draws them
 //   (display list recorded, then 1024-pixel tiles made by the page view's
 //   raster cache, one tile at a time, the cache kept within a full-HD
-//   screen's budget; again with all the tiles of a page asked for at once,
-//   as the view asks, drawn side by side by the cache's threads) and
-//   directly (no display list, one whole-page raster).
+//   screen's budget, and apart the pages drawn once the cache was full;
+//   again with all the tiles of a page asked for at once, as the view asks,
+//   drawn side by side by the cache's threads) and directly (no display
+//   list, one whole-page raster).
 // folvan-bench PDF --previews [--scale S]
 //   The citation previews of PDF's links (preview_bench.cpp).
 // folvan-bench PDF --markup-list N
@@ -89,8 +90,10 @@ int generate(const QString &out, int pages)
 
 // MuPDF's own tool on the same file, pages (1-based, inclusive) and
 // resolution, drawing to RGB as the engine does; its own timing line leaves
-// out process start-up.
-double mutoolMsPerPage(const QString &path, double scale, int first, int last)
+// out process start-up. With `from`, the time per page of the pages from
+// `from` on, from the tool's lines for each page (whole milliseconds) in the
+// same run.
+double mutoolMsPerPage(const QString &path, double scale, int first, int last, int from = 0)
 {
     QProcess process;
     process.start(QStringLiteral("mutool"),
@@ -105,6 +108,20 @@ double mutoolMsPerPage(const QString &path, double scale, int first, int last)
         return -1;
     }
     const QString output = QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+    if (from > 0) {
+        double ms = 0;
+        int pages = 0;
+        auto lines = QRegularExpression(QStringLiteral("^page .* (\\d+) (\\d+)ms$"), QRegularExpression::MultilineOption)
+                         .globalMatch(output);
+        while (lines.hasNext()) {
+            const auto line = lines.next();
+            if (line.captured(1).toInt() >= from) {
+                ms += line.captured(2).toDouble();
+                ++pages;
+            }
+        }
+        return pages == last - from + 1 ? ms / pages : -1;
+    }
     const auto match = QRegularExpression(QStringLiteral("total (\\d+)ms")).match(output);
     return match.hasMatch() ? match.captured(1).toDouble() / (last - first + 1) : -1;
 }
@@ -117,7 +134,16 @@ double mutoolMsPerPage(const QString &path, double scale, int first, int last)
 // by the cache's threads side by side (the time until the page is whole).
 // The cache keeps what a view on a full-HD screen keeps, each page drawn in
 // a frame of its own, so that older tiles are given up as the pages go by.
-double tiledMs(const QString &path, double scale, int first, int last, bool atOnce = false)
+// Until the cache is full, each tile takes memory new to the process; the
+// pages from the first that does not fit any more (`steadyFrom`; `last`
+// when all fit) draw into the memory of tiles given up, and `steadyMs` is
+// their part of the time.
+struct TiledTimes {
+    double ms = 0;
+    double steadyMs = 0;
+    int steadyFrom = 0;
+};
+TiledTimes tiledMs(const QString &path, double scale, int first, int last, bool atOnce = false)
 {
     auto document = PdfDocument::open(path);
     PageRasterCache cache;
@@ -125,9 +151,14 @@ double tiledMs(const QString &path, double scale, int first, int last, bool atOn
     cache.setShownArea(QSize(1920, 1080));
     const int key = PageRasterCache::scaleKey(scale);
     const int t = PageRasterCache::kTileSize;
-    return millisecondsOf([&] {
-        for (int p = first; p < last; ++p) {
-            const QSizeF size = document->page(p).displaySize() * PageRasterCache::deviceScale(key);
+    const folvan::pdfview::RasterBudget &budget = folvan::pdfview::RasterBudget::shared();
+    TiledTimes times;
+    times.steadyFrom = last;
+    for (int p = first; p < last; ++p) {
+        const QSizeF size = document->page(p).displaySize() * PageRasterCache::deviceScale(key);
+        if (times.steadyFrom == last && budget.used() + qint64(size.width()) * qint64(size.height()) * 4 > budget.limit())
+            times.steadyFrom = p;
+        const double ms = millisecondsOf([&] {
             cache.beginFrame();
             for (int row = 0; row * t < size.height(); ++row)
                 for (int column = 0; column * t < size.width(); ++column) {
@@ -136,8 +167,12 @@ double tiledMs(const QString &path, double scale, int first, int last, bool atOn
                         cache.waitForIdle();
                 }
             cache.waitForIdle();
-        }
-    });
+        });
+        times.ms += ms;
+        if (p >= times.steadyFrom)
+            times.steadyMs += ms;
+    }
+    return times;
 }
 
 } // namespace
@@ -222,7 +257,8 @@ int main(int argc, char **argv)
     // Rasters: each figure the best of two passes, the engine's on a freshly
     // opened document, to damp the noise of a busy machine the same way on
     // every side.
-    double directMs = -1, tiled = -1, atOnce = -1, mutool = -1;
+    double directMs = -1, tiled = -1, steady = -1, atOnce = -1, mutool = -1, mutoolSteady = -1;
+    int steadyFrom = last;
     double pngMs = 0;
     for (int pass = 0; pass < 2; ++pass) {
         auto fresh = PdfDocument::open(path);
@@ -234,13 +270,19 @@ int main(int argc, char **argv)
                 pngMs += millisecondsOf([&] { encodePng(image, 1); });
         }
         directMs = directMs < 0 ? passMs : std::min(directMs, passMs);
-        const double tiledPass = tiledMs(path, scale, first, last);
-        tiled = tiled < 0 ? tiledPass : std::min(tiled, tiledPass);
-        const double atOncePass = tiledMs(path, scale, first, last, true);
+        const TiledTimes tiledPass = tiledMs(path, scale, first, last);
+        tiled = tiled < 0 ? tiledPass.ms : std::min(tiled, tiledPass.ms);
+        steadyFrom = tiledPass.steadyFrom;
+        steady = steady < 0 ? tiledPass.steadyMs : std::min(steady, tiledPass.steadyMs);
+        const double atOncePass = tiledMs(path, scale, first, last, true).ms;
         atOnce = atOnce < 0 ? atOncePass : std::min(atOnce, atOncePass);
         const double mutoolPass = mutoolMsPerPage(path, scale, first + 1, last);
         if (mutoolPass > 0)
             mutool = mutool < 0 ? mutoolPass : std::min(mutool, mutoolPass);
+        const double mutoolSteadyPass =
+            steadyFrom < last ? mutoolMsPerPage(path, scale, first + 1, last, steadyFrom + 1) : -1;
+        if (mutoolSteadyPass > 0)
+            mutoolSteady = mutoolSteady < 0 ? mutoolSteadyPass : std::min(mutoolSteady, mutoolSteadyPass);
     }
     print("drawn_pages", drawn);
     print("tiled_render_ms_per_page", tiled / drawn);
@@ -252,6 +294,14 @@ int main(int argc, char **argv)
         print("tiled_ratio_to_mutool", tiled / drawn / mutool);
         print("tiled_at_once_ratio_to_mutool", atOnce / drawn / mutool);
         print("direct_ratio_to_mutool", directMs / drawn / mutool);
+    }
+    // The pages drawn once the cache was full, beside the same pages of
+    // MuPDF's tool drawing the whole range.
+    print("tiled_full_cache_pages", last - steadyFrom);
+    if (steadyFrom < last && mutoolSteady > 0) {
+        print("tiled_full_cache_ms_per_page", steady / (last - steadyFrom));
+        print("mutool_same_pages_ms_per_page", mutoolSteady);
+        print("tiled_full_cache_ratio_to_mutool", steady / (last - steadyFrom) / mutoolSteady);
     }
     print("peak_rss_mb", peakRssMb());
     return 0;
