@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <unordered_set>
 
@@ -385,18 +386,36 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
         }
         cache->removeIf([&](MarkupItemCache::iterator it) { return !listed.contains(it.key()); });
     }
-    auto firstRect = [](const ReadingAnnotationItem &item) {
-        return item.rectangles.empty() ? QRectF() : item.rectangles.front();
+    // In reading order: by page, then top down, then left to right, items
+    // that tie in the order they came. The order is found on small keys
+    // and the items moved once, not at every step of the sort.
+    struct Place {
+        std::int64_t page;
+        double top, left;
+        size_t index;
     };
-    std::stable_sort(items.begin(), items.end(), [&](const ReadingAnnotationItem &a, const ReadingAnnotationItem &b) {
+    std::vector<Place> places;
+    places.reserve(items.size());
+    // (A damaged original's NaN would leave the order undefined.)
+    const auto number = [](double value) { return std::isnan(value) ? 0.0 : value; };
+    for (size_t i = 0; i < items.size(); ++i) {
+        const QRectF first = items[i].rectangles.empty() ? QRectF() : items[i].rectangles.front();
+        places.push_back({items[i].page, number(maxY(first)), number(minX(first)), i});
+    }
+    std::sort(places.begin(), places.end(), [](const Place &a, const Place &b) {
         if (a.page != b.page)
             return a.page < b.page;
-        const QRectF ra = firstRect(a), rb = firstRect(b);
-        if (maxY(ra) != maxY(rb))
-            return maxY(ra) > maxY(rb);
-        return minX(ra) < minX(rb);
+        if (a.top != b.top)
+            return a.top > b.top;
+        if (a.left != b.left)
+            return a.left < b.left;
+        return a.index < b.index;
     });
-    return items;
+    std::vector<ReadingAnnotationItem> sorted;
+    sorted.reserve(items.size());
+    for (const Place &place : places)
+        sorted.push_back(std::move(items[place.index]));
+    return sorted;
 }
 
 } // namespace folvan::annotations

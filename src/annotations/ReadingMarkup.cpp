@@ -1,5 +1,7 @@
 #include "annotations/ReadingMarkup.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <cmath>
 
@@ -151,10 +153,11 @@ bool encodeMarkups(const std::vector<ReadingMarkup> &markups, QByteArray *out, Q
 bool MarkupEncoder::encode(const std::vector<ReadingMarkup> &markups, QByteArray *out, QString *error)
 {
     // The compact array is its elements' compact forms between brackets,
-    // separated by commas.
-    QHash<QUuid, Encoded> encoded;
-    encoded.reserve(qsizetype(markups.size()));
-    QByteArray data("[");
+    // separated by commas. The forms kept from the last list are brought up
+    // to date in place: only the markups that changed are encoded again.
+    QByteArray data;
+    data.reserve(m_lastSize + 1024);
+    data.append('[');
     for (const ReadingMarkup &markup : markups) {
         auto known = m_encoded.find(markup.id);
         if (known == m_encoded.end() || !(known->markup == markup)) {
@@ -166,10 +169,17 @@ bool MarkupEncoder::encode(const std::vector<ReadingMarkup> &markups, QByteArray
         if (data.size() > 1)
             data.append(',');
         data.append(known->bytes);
-        encoded.insert(markup.id, *known);
     }
     data.append(']');
-    m_encoded = std::move(encoded);
+    // Those of markups no longer listed are let go.
+    if (size_t(m_encoded.size()) > markups.size()) {
+        QSet<QUuid> listed;
+        listed.reserve(qsizetype(markups.size()));
+        for (const ReadingMarkup &markup : markups)
+            listed.insert(markup.id);
+        m_encoded.removeIf([&](const auto &entry) { return !listed.contains(entry.key()); });
+    }
+    m_lastSize = data.size();
     if (out)
         *out = std::move(data);
     return true;

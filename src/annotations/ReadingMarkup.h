@@ -87,7 +87,11 @@ bool encodeMarkups(const std::vector<ReadingMarkup> &markups, QByteArray *out, Q
 class MarkupEncoder {
 public:
     bool encode(const std::vector<ReadingMarkup> &markups, QByteArray *out, QString *error);
-    void clear() { m_encoded.clear(); }
+    void clear()
+    {
+        m_encoded.clear();
+        m_lastSize = 0;
+    }
 
 private:
     struct Encoded {
@@ -95,6 +99,8 @@ private:
         QByteArray bytes;
     };
     QHash<QUuid, Encoded> m_encoded;
+    // The length of the last list encoded, to make room for the next.
+    qsizetype m_lastSize = 0;
 };
 
 // Decoding fails as a whole when any element fails.

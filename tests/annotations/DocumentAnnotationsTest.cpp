@@ -343,14 +343,22 @@ TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
     empty.id = QUuid::createUuid();
     empty.kind = QStringLiteral("text");
     list.push_back(empty);
+    // Two in the same place stay in the order they came.
+    for (int i = 0; i < 2; ++i) {
+        ReadingMarkup same = list[1];
+        same.id = QUuid::createUuid();
+        list.push_back(same);
+    }
     test::annotationsOf(model).commitAnnotations(list, QStringLiteral("t"));
     const std::vector<ReadingAnnotationItem> &items = test::annotationsOf(model).annotationItems();
-    ASSERT_EQ(items.size(), 4u);
+    ASSERT_EQ(items.size(), 6u);
     EXPECT_EQ(items[0].localID, list[2].id);
     EXPECT_EQ(items[1].localID, list[1].id);
-    EXPECT_EQ(items[2].localID, list[0].id);
-    EXPECT_EQ(items[3].localID, list[3].id); // no rectangle: the zero rectangle
-    EXPECT_EQ(items[3].color, SystemColors::yellow);
+    EXPECT_EQ(items[2].localID, list[4].id);
+    EXPECT_EQ(items[3].localID, list[5].id);
+    EXPECT_EQ(items[4].localID, list[0].id);
+    EXPECT_EQ(items[5].localID, list[3].id); // no rectangle: the zero rectangle
+    EXPECT_EQ(items[5].color, SystemColors::yellow);
 }
 
 // A change to one markup touches its own annotation and page only.
@@ -427,7 +435,15 @@ TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
     test::annotationsOf(model).applyAnnotations(list);
     expectFileOf(list);
     list[1].note = QStringLiteral("now with a note");
+    const ReadingMarkup removed = list.front();
     list.erase(list.begin());
+    test::annotationsOf(model).applyAnnotations(list);
+    expectFileOf(list);
+    // Back again, after a new one.
+    ReadingMarkup added = removed;
+    added.id = QUuid::createUuid();
+    list.push_back(added);
+    list.push_back(removed);
     test::annotationsOf(model).applyAnnotations(list);
     expectFileOf(list);
     test::annotationsOf(model).applyAnnotations({});
