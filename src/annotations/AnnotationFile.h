@@ -49,6 +49,9 @@ struct DecodedMarkups {
     QString error;
     // How many decoded markups do not fit the document.
     std::size_t dropped = 0;
+    // The valid markups encoded as the file stores them, so that the first
+    // save after the file is read encodes only what changed.
+    MarkupEncoder encoded;
 };
 
 // The decoding of an annotation file's bytes, done once, on a worker
@@ -99,6 +102,8 @@ public:
     // `path` instead, when nothing lies there. False with the error text on
     // failure; nothing is overwritten then.
     bool write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error);
+    // The encodings made as the file was read (DecodedMarkups::encoded).
+    void keepEncodings(MarkupEncoder encoded) { m_encoder = std::move(encoded); }
 
 private:
     QString m_unreadablePath;

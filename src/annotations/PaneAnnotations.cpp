@@ -371,6 +371,7 @@ void PaneAnnotations::completeMarkupLoading()
         return;
     }
     state.fileKeeper.noteReadable(path);
+    state.fileKeeper.keepEncodings(std::move(result.encoded));
     if (result.dropped > 0)
         state.fileKeeper.noteDropped(path);
     setMarkups(std::move(*result.valid));

@@ -446,6 +446,12 @@ TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
     list.push_back(removed);
     test::annotationsOf(model).applyAnnotations(list);
     expectFileOf(list);
+    // Read in another pane, whose first change is written from the
+    // encodings made as the file was read.
+    SharedPDFViewModel &again = openPane(path("a.pdf"));
+    list[2].note = QStringLiteral("changed after reading");
+    test::annotationsOf(again).applyAnnotations(list);
+    expectFileOf(list);
     test::annotationsOf(model).applyAnnotations({});
     expectFileOf({});
 }
