@@ -90,10 +90,8 @@ int generate(const QString &out, int pages)
 
 // MuPDF's own tool on the same file, pages (1-based, inclusive) and
 // resolution, drawing to RGB as the engine does; its own timing line leaves
-// out process start-up. With `from`, the time per page of the pages from
-// `from` on, from the tool's lines for each page (whole milliseconds) in the
-// same run.
-double mutoolMsPerPage(const QString &path, double scale, int first, int last, int from = 0)
+// out process start-up.
+double mutoolMsPerPage(const QString &path, double scale, int first, int last)
 {
     QProcess process;
     process.start(QStringLiteral("mutool"),
@@ -108,20 +106,6 @@ double mutoolMsPerPage(const QString &path, double scale, int first, int last, i
         return -1;
     }
     const QString output = QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
-    if (from > 0) {
-        double ms = 0;
-        int pages = 0;
-        auto lines = QRegularExpression(QStringLiteral("^page .* (\\d+) (\\d+)ms$"), QRegularExpression::MultilineOption)
-                         .globalMatch(output);
-        while (lines.hasNext()) {
-            const auto line = lines.next();
-            if (line.captured(1).toInt() >= from) {
-                ms += line.captured(2).toDouble();
-                ++pages;
-            }
-        }
-        return pages == last - from + 1 ? ms / pages : -1;
-    }
     const auto match = QRegularExpression(QStringLiteral("total (\\d+)ms")).match(output);
     return match.hasMatch() ? match.captured(1).toDouble() / (last - first + 1) : -1;
 }
@@ -134,10 +118,11 @@ double mutoolMsPerPage(const QString &path, double scale, int first, int last, i
 // by the cache's threads side by side (the time until the page is whole).
 // The cache keeps what a view on a full-HD screen keeps, each page drawn in
 // a frame of its own, so that older tiles are given up as the pages go by.
-// Until the cache is full, each tile takes memory new to the process; the
-// pages from the first that does not fit any more (`steadyFrom`; `last`
-// when all fit) draw into the memory of tiles given up, and `steadyMs` is
-// their part of the time.
+// Until the cache is full, each tile takes memory new to the process. The
+// first page that does not fit still does, for most of its tiles, as the
+// older tiles are given up one at a time after each new one; the pages
+// after it (from `steadyFrom`; `last` when all fit) draw into the memory of
+// tiles given up, and `steadyMs` is their part of the time.
 struct TiledTimes {
     double ms = 0;
     double steadyMs = 0;
@@ -154,10 +139,12 @@ TiledTimes tiledMs(const QString &path, double scale, int first, int last, bool 
     const folvan::pdfview::RasterBudget &budget = folvan::pdfview::RasterBudget::shared();
     TiledTimes times;
     times.steadyFrom = last;
+    bool full = false;
     for (int p = first; p < last; ++p) {
         const QSizeF size = document->page(p).displaySize() * PageRasterCache::deviceScale(key);
-        if (times.steadyFrom == last && budget.used() + qint64(size.width()) * qint64(size.height()) * 4 > budget.limit())
+        if (full && times.steadyFrom == last)
             times.steadyFrom = p;
+        full = full || budget.used() + qint64(size.width()) * qint64(size.height()) * 4 > budget.limit();
         const double ms = millisecondsOf([&] {
             cache.beginFrame();
             for (int row = 0; row * t < size.height(); ++row)
@@ -279,10 +266,14 @@ int main(int argc, char **argv)
         const double mutoolPass = mutoolMsPerPage(path, scale, first + 1, last);
         if (mutoolPass > 0)
             mutool = mutool < 0 ? mutoolPass : std::min(mutool, mutoolPass);
-        const double mutoolSteadyPass =
-            steadyFrom < last ? mutoolMsPerPage(path, scale, first + 1, last, steadyFrom + 1) : -1;
-        if (mutoolSteadyPass > 0)
-            mutoolSteady = mutoolSteady < 0 ? mutoolSteadyPass : std::min(mutoolSteady, mutoolSteadyPass);
+        // The tool's time for the same pages: its whole range less the
+        // pages before them, each run with the same start (fonts loaded,
+        // glyphs made).
+        const double before = steadyFrom < last ? mutoolMsPerPage(path, scale, first + 1, steadyFrom) : -1;
+        if (mutoolPass > 0 && before > 0) {
+            const double same = (mutoolPass * drawn - before * (steadyFrom - first)) / (last - steadyFrom);
+            mutoolSteady = mutoolSteady < 0 ? same : std::min(mutoolSteady, same);
+        }
     }
     print("drawn_pages", drawn);
     print("tiled_render_ms_per_page", tiled / drawn);
@@ -296,7 +287,7 @@ int main(int argc, char **argv)
         print("direct_ratio_to_mutool", directMs / drawn / mutool);
     }
     // The pages drawn once the cache was full, beside the same pages of
-    // MuPDF's tool drawing the whole range.
+    // MuPDF's tool.
     print("tiled_full_cache_pages", last - steadyFrom);
     if (steadyFrom < last && mutoolSteady > 0) {
         print("tiled_full_cache_ms_per_page", steady / (last - steadyFrom));
