@@ -5,6 +5,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace folvan::engine {
@@ -31,7 +32,10 @@ void unmapRaster(void *info)
 QImage mappedRaster(QSize size, qsizetype stride)
 {
     const size_t bytes = size_t(stride) * size_t(size.height());
-    const size_t pageSize = 4096;
+    // The system's page: the parts handed back must start and end on one.
+    const size_t pageSize = size_t(sysconf(_SC_PAGESIZE));
+    if (pageSize == 0 || kLargePage % pageSize != 0)
+        return QImage();
     const size_t length = (bytes + pageSize - 1) / pageSize * pageSize;
     void *reserved = mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (reserved == MAP_FAILED)
