@@ -285,13 +285,18 @@ int main(int argc, char **argv)
     const Screen screen(QGuiApplication::primaryScreen());
     const QByteArray otherName = QFileInfo(other).fileName().toLocal8Bit();
     Figure otherFigure, onePane, twoPanes, book;
+    // Whether the program has put its first page on the screen and taken it.
+    const auto shows = [&](Run &program, const char *who, const char *what) {
+        if (screen.waitForPaper() && program.takeScreen(screen))
+            return true;
+        std::fprintf(stderr, "%s shows no %s\n", who, what);
+        return false;
+    };
     for (int run = 1; run <= runs; ++run) {
         {
             Run program(other, {paper});
-            if (!screen.waitForPaper() || !program.takeScreen(screen)) {
-                std::fprintf(stderr, "%s shows no paper\n", otherName.constData());
+            if (!shows(program, otherName.constData(), "paper"))
                 return 1;
-            }
             program.read(screen, screens);
             report(otherName.constData(), run, treeMemory(program.pid()), otherFigure);
             shoot(shots, screen, QString::fromLocal8Bit(otherName), run);
@@ -302,10 +307,8 @@ int main(int argc, char **argv)
             // (not turning them as a book), the guide seen.
             Run program(reader, {QStringLiteral("--pdf"), paper},
                         R"({"folvan.defaultBookMode": false, "hasSeenOnboarding": true})");
-            if (!screen.waitForPaper() || !program.takeScreen(screen)) {
-                std::fprintf(stderr, "the reader shows no paper\n");
+            if (!shows(program, "the reader", "paper"))
                 return 1;
-            }
             program.read(screen, screens);
             report("folvan_one_pane", run, treeMemory(program.pid()), onePane);
             shoot(shots, screen, QStringLiteral("folvan-one-pane"), run);
@@ -322,10 +325,8 @@ int main(int argc, char **argv)
         screen.waitUntilDrawn(500);
         {
             Run program(reader, {QStringLiteral("--pdf"), paper}, R"({"hasSeenOnboarding": true})");
-            if (!screen.waitForPaper() || !program.takeScreen(screen)) {
-                std::fprintf(stderr, "the reader shows no book\n");
+            if (!shows(program, "the reader", "book"))
                 return 1;
-            }
             program.read(screen, turns);
             report("folvan_book", run, treeMemory(program.pid()), book);
             shoot(shots, screen, QStringLiteral("folvan-book"), run);
