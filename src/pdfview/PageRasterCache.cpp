@@ -24,12 +24,6 @@ constexpr qint64 kPixelBytes = 4;
 // Freed raster memory after which the allocator is asked to hand its free
 // pages back to the system.
 constexpr qint64 kTrimAfter = 32ll << 20;
-// Rasters given up that are kept to draw the next tiles into: memory the
-// system would otherwise hand out again page by page, each page faulted in
-// and cleared, while the tile is drawn. A few, as many as the tiles usually
-// made at once, and far less than the freed memory the allocator keeps
-// between two trims anyway.
-constexpr size_t kSpareRasters = 4;
 
 } // namespace
 
@@ -70,6 +64,14 @@ void RasterBudget::giveBack(qint64 bytes, qint64 freed)
     // (Off the main thread: the walk over the arenas takes a few ms.)
     QThreadPool::globalInstance()->start([] { malloc_trim(0); }, -1);
 #endif
+}
+
+void RasterBudget::releaseSparesIfIdle()
+{
+    // The memory kept to draw tiles into is the program's: it goes once no
+    // view shows a paper.
+    if (std::none_of(m_caches.begin(), m_caches.end(), [](const PageRasterCache *cache) { return cache->m_document; }))
+        engine::releaseSpareRasters();
 }
 
 void RasterBudget::fit()
@@ -124,13 +126,15 @@ PageRasterCache::~PageRasterCache()
     m_pool->waitForDone();
     clearTiles();
     std::erase(m_budget.m_caches, this);
+    m_budget.releaseSparesIfIdle();
 }
 
 void PageRasterCache::insertTile(const RasterTileKey &key, QImage image, bool onScreen)
 {
     removeTile(key);
     const qint64 bytes = image.sizeInBytes();
-    m_tiles.emplace(key, Tile{std::move(image), bytes, m_budget.tick(), onScreen ? m_frame : 0});
+    const bool onHeap = !engine::hasMappingOfItsOwn(image.size());
+    m_tiles.emplace(key, Tile{std::move(image), bytes, onHeap, m_budget.tick(), onScreen ? m_frame : 0});
     m_used += bytes;
     m_budget.m_used += bytes;
     m_budget.fit();
@@ -142,48 +146,18 @@ void PageRasterCache::removeTile(const RasterTileKey &key)
     if (it == m_tiles.end())
         return;
     m_used -= it->second.bytes;
-    // A raster kept to draw into is no memory to hand back to the system.
-    const bool kept = keepSpare(std::move(it->second.image));
-    m_budget.giveBack(it->second.bytes, kept ? 0 : it->second.bytes);
+    m_budget.giveBack(it->second.bytes, it->second.onHeap ? it->second.bytes : 0);
     m_tiles.erase(it);
 }
 
 void PageRasterCache::clearTiles()
 {
+    qint64 heapBytes = 0;
+    for (const auto &[key, tile] : m_tiles)
+        heapBytes += tile.onHeap ? tile.bytes : 0;
     m_tiles.clear();
-    qint64 spareBytes = 0;
-    {
-        std::lock_guard lock(m_sparesMutex);
-        for (const QImage &spare : m_spares)
-            spareBytes += spare.sizeInBytes();
-        m_spares.clear();
-    }
-    m_budget.giveBack(m_used, m_used + spareBytes);
+    m_budget.giveBack(m_used, heapBytes);
     m_used = 0;
-}
-
-bool PageRasterCache::keepSpare(QImage image)
-{
-    // A raster the view still paints from elsewhere is not reused.
-    if (image.isNull() || !image.isDetached())
-        return false;
-    std::lock_guard lock(m_sparesMutex);
-    if (m_spares.size() >= kSpareRasters)
-        return false;
-    m_spares.push_back(std::move(image));
-    return true;
-}
-
-QImage PageRasterCache::takeSpare(QSize size)
-{
-    std::lock_guard lock(m_sparesMutex);
-    const auto it = std::find_if(m_spares.begin(), m_spares.end(),
-                                 [&](const QImage &spare) { return spare.size() == size; });
-    if (it == m_spares.end())
-        return QImage();
-    QImage spare = std::move(*it);
-    m_spares.erase(it);
-    return spare;
 }
 
 void PageRasterCache::setShownArea(QSize devicePixels)
@@ -209,6 +183,7 @@ void PageRasterCache::setDocument(std::shared_ptr<engine::PdfDocument> document)
     ++m_generation;
     // Without a paper the view takes no share of the budget.
     m_budget.fit();
+    m_budget.releaseSparesIfIdle();
 }
 
 int PageRasterCache::scaleKey(double deviceScale)
@@ -289,12 +264,8 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
                 const QRect region = QRect(key.column * kTileSize, key.row * kTileSize, kTileSize, kTileSize)
                                          .intersected(full);
                 if (!region.isEmpty()) {
-                    if (const auto list = page.displayList(true); list && !cancelled->load()) {
-                        QImage memory = takeSpare(region.size());
-                        if (memory.isNull())
-                            memory = engine::newKeptRaster(region.size());
-                        image = list->render(scale, region, std::move(memory));
-                    }
+                    if (const auto list = page.displayList(true); list && !cancelled->load())
+                        image = list->render(scale, region, engine::newKeptRaster(region.size()));
                 }
                 // Drawn as it is by the main thread, without conversion.
                 if (!image.isNull() && image.format() != QImage::Format_RGB32
@@ -314,10 +285,8 @@ void PageRasterCache::request(const RasterTileKey &key, int priority)
 
 void PageRasterCache::deliver(quint64 generation, RasterTileKey key, const std::atomic_bool *job, QImage image)
 {
-    if (generation != m_generation) {
-        keepSpare(std::move(image));
+    if (generation != m_generation)
         return;
-    }
     // A request given up and made again has a new job: leave that one pending.
     bool wanted = false;
     if (auto it = m_pending.find(key); it != m_pending.end() && it.value().get() == job) {

@@ -68,8 +68,10 @@ private:
     // Gives up least recently used rasters until the kept ones fit.
     void fit();
     // `bytes` of rasters given up, of which `freed` went back to the
-    // allocator (the rest is kept to draw new tiles into).
+    // allocator's heap (the rest were mappings of their own).
     void giveBack(qint64 bytes, qint64 freed);
+    // Hands back the memory kept to draw tiles into when no view has a paper.
+    void releaseSparesIfIdle();
     quint64 tick() { return ++m_clock; }
 
     std::vector<PageRasterCache *> m_caches;
@@ -159,6 +161,8 @@ private:
     struct Tile {
         QImage image;
         qint64 bytes = 0;
+        // From the allocator's heap, not a mapping of its own.
+        bool onHeap = false;
         // The budget's clock at the last use, and the frame of that use.
         mutable quint64 lastUse = 0;
         mutable quint64 frame = 0;
@@ -171,10 +175,6 @@ private:
     void insertTile(const RasterTileKey &key, QImage image, bool onScreen);
     void removeTile(const RasterTileKey &key);
     void clearTiles();
-    // Rasters given up, kept to draw new tiles into (any thread). Whether
-    // the raster was kept.
-    bool keepSpare(QImage image);
-    QImage takeSpare(QSize size);
     // Called by every job once its result is on its way (any thread).
     void noteFinished();
 
@@ -192,8 +192,6 @@ private:
     quint64 m_frame = 1;
     QHash<RasterTileKey, std::shared_ptr<std::atomic_bool>> m_pending;
     QSet<int> m_pendingContents;
-    std::mutex m_sparesMutex;
-    std::vector<QImage> m_spares;
     // Jobs finished (their results posted to the main thread), for
     // waitForIdle.
     std::mutex m_finishedMutex;

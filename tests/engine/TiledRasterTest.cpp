@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -182,6 +183,83 @@ TEST(TiledRaster, AKeptRasterTakesATileLikeAnyOtherMemory)
         EXPECT_NE(copy.constBits(), drawn.constBits());
     }
     EXPECT_TRUE(newKeptRaster(QSize(0, 10)).isNull());
+}
+
+// Rasters given up are made into the next ones, of whatever size, and
+// their memory stays bounded and can be handed back.
+TEST(KeptRaster, TheMemoryOfAGivenUpRasterMakesTheNextOfAnySize)
+{
+    const QSize full(1024, 1024), narrow(200, 1024);
+    if (!hasMappingOfItsOwn(full))
+        GTEST_SKIP() << "no raster mappings on this system";
+    releaseSpareRasters();
+    ASSERT_EQ(spareRasterBytes(), 0);
+
+    QImage big = newKeptRaster(full);
+    const uchar *memory = big.constBits();
+    big = QImage();
+    EXPECT_EQ(spareRasterBytes(), 4 << 20);
+    // A smaller one is cut from it.
+    QImage small = newKeptRaster(narrow);
+    EXPECT_EQ(small.constBits(), memory);
+    EXPECT_EQ(spareRasterBytes(), 0);
+    small.fill(Qt::red);
+    EXPECT_EQ(small.pixel(199, 1023), qRgb(255, 0, 0));
+    small = QImage();
+    EXPECT_EQ(spareRasterBytes(), 200 * 4 * 1024);
+    // A larger one grows from it, every pixel of it there to be written.
+    QImage grown = newKeptRaster(full);
+    ASSERT_EQ(grown.size(), full);
+    grown.fill(Qt::blue);
+    EXPECT_EQ(grown.pixel(1023, 1023), qRgb(0, 0, 255));
+    EXPECT_EQ(spareRasterBytes(), 0);
+
+    // Memory still painted from elsewhere is not taken back.
+    const QImage shown = grown;
+    grown = QImage();
+    EXPECT_EQ(spareRasterBytes(), 0);
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(0, 0, 255));
+
+    // At most four full tiles are kept; the rest goes back to the system.
+    std::vector<QImage> many;
+    for (int i = 0; i < 6; ++i)
+        many.push_back(newKeptRaster(full));
+    many.clear();
+    EXPECT_EQ(spareRasterBytes(), 16 << 20);
+    releaseSpareRasters();
+    EXPECT_EQ(spareRasterBytes(), 0);
+}
+
+TEST(KeptRaster, RastersMadeAndGivenUpOnManyThreadsNeverShareMemory)
+{
+    releaseSpareRasters();
+    std::vector<std::thread> threads;
+    std::atomic_int shared{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &shared] {
+            std::vector<QImage> held;
+            for (int i = 0; i < 150; ++i) {
+                // Sizes that need cutting and growing, and some too small
+                // for a mapping of their own.
+                const QSize size(64 + (i * 37 + t * 101) % 961, 32 + (i * 53 + t * 17) % 993);
+                QImage image = newKeptRaster(size);
+                const QRgb colour = qRgb(t * 60, i % 256, 7);
+                image.fill(colour);
+                held.push_back(std::move(image));
+                if (held.size() > 3) {
+                    const QImage &oldest = held.front();
+                    if (oldest.pixel(0, 0) != oldest.pixel(oldest.width() - 1, oldest.height() - 1)
+                        || qRed(oldest.pixel(0, 0)) != t * 60)
+                        ++shared;
+                    held.erase(held.begin());
+                }
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(shared.load(), 0);
+    EXPECT_LE(spareRasterBytes(), 16 << 20);
 }
 
 TEST(TiledRaster, TheTilesOfAPageOfTextAskedForAtOnceAreTheTilesDrawnOneByOne)

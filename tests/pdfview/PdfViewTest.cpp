@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "engine/RasterMemory.h"
 #include "pdfview/PageRasterCache.h"
 #include "pdfview/PdfView.h"
 #include "PageViewFixtures.h"
@@ -439,6 +440,12 @@ TEST_F(RasterBudgetTest, AClosedPaperGivesBackItsRastersAndItsShare)
     // A pane taken down gives back its rasters too.
     EXPECT_EQ(budget.used(), tileBytes);
     EXPECT_EQ(budget.limit(), 100 * 100 * 4 * RasterBudget::kScreensKept);
+    // Once no pane shows a paper, the memory kept to draw tiles into goes
+    // as well.
+    make(first, 1);
+    first.setDocument(nullptr);
+    EXPECT_EQ(budget.used(), 0);
+    EXPECT_EQ(engine::spareRasterBytes(), 0);
 }
 
 TEST_F(RasterBudgetTest, TheBudgetFollowsTheShownArea)
