@@ -108,6 +108,46 @@ TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
     EXPECT_EQ(platform::Preferences::shared().intValue(key, 0), 5);
 }
 
+// The page the reader opened at or jumped to stays the current page while
+// its spread is shown, also when it is the right-hand page: page-flip names
+// a spread by its left page, and that page is not what the reader asked for.
+TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
+{
+    model->setCurrentPageIndex(4);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    const QString stored = QStringLiteral("lastPage_") + pdf;
+    ASSERT_TRUE(waitForDrawing(0));
+    EXPECT_EQ(drawnPage, 4);
+    EXPECT_EQ(model->currentPageIndex(), 4);
+    EXPECT_EQ(platform::Preferences::shared().intValue(stored, -1), 4);
+
+    // A jump to another spread's right-hand page, then one to the left-hand
+    // page of the spread shown.
+    model->navigate(ReadingLocation{.page = 6}, true);
+    ASSERT_TRUE(waitForPage(6));
+    ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }, 30));
+    EXPECT_EQ(model->currentPageIndex(), 6);
+    EXPECT_EQ(platform::Preferences::shared().intValue(stored, -1), 6);
+    model->navigate(ReadingLocation{.page = 5}, true);
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && !model->jumpToPage(); }, 30));
+    // Back, to the right-hand page again.
+    model->returnLocation(false);
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 6 && !model->jumpToPage(); }, 30));
+
+    // A book built again (a zoom step) stays on it; a turn goes on.
+    const int before = drawn;
+    parameters.zoom = 1.2;
+    view.setParameters(parameters);
+    ASSERT_TRUE(waitForDrawing(before));
+    EXPECT_EQ(drawnPage, 6);
+    EXPECT_EQ(model->currentPageIndex(), 6);
+    model->setBookTurnRequest(BookTurnRequest::make(true));
+    EXPECT_TRUE(waitForPage(7));
+    EXPECT_EQ(model->currentPageIndex(), 7);
+}
+
 // The page reads no local file, whatever a script in it asks.
 TEST_F(BookPageTest, ThePageReadsNoLocalFile)
 {

@@ -3,7 +3,9 @@
 // reading, turn); the page posts its events to the message port "book".
 import { wire, rasterUrl } from './wire.js';
 import * as paper from './paper.js';
-import { DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, turnTarget, clickTurn, keyAction } from './state.js';
+import {
+  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, keyAction,
+} from './state.js';
 import { BookShelf } from './flip.js';
 import { Bridge } from '../shared/bridge.js';
 
@@ -18,7 +20,8 @@ let settings = Object.assign({}, DEFAULT_SETTINGS);
 let reading = { rectangles: [], links: [] };
 let flip = null;
 let sheets = [];       // one per page: { page, sheet, raster, marks, links, src }
-let current = 0;       // the page page-flip reports as shown
+let current = 0;       // the page the reader is on, in the spread shown
+let asked = 0;         // the page last opened at or jumped to (readingPage)
 let edge = 2400;
 let paperReady = false; // the first spread was drawn
 let drawSerial = 0;
@@ -77,6 +80,7 @@ function fill(s) {
 }
 
 function build(startPage) {
+  asked = startPage;
   const stage = document.getElementById('stage');
   const centre = paper.viewCentre(stage);
   if (flip) {
@@ -204,9 +208,10 @@ function release(keep) {
   for (const s of sheets) if (s.src && s.raster && !keep.has(s.page)) empty(s);
 }
 
+// page-flip shows the spread of `page` (it names the spread's first).
 function show(page) {
-  current = page;
   const visible = spread(page);
+  current = readingPage(asked, visible);
   const serial = ++drawSerial;
   const before = paper.neighbourSpread(page, doc.count, settings.layout, false);
   const after = paper.neighbourSpread(page, doc.count, settings.layout, true);
@@ -286,7 +291,8 @@ function turn(forward) {
   if (target === null) return false;
   // The turn's target is the reading position from now on, not once the
   // animation ends: a quit during the turn keeps the page turned to.
-  postState(false, false, spread(target)[0]);
+  asked = spread(target)[0];
+  postState(false, false, asked);
   if (settings.reducedMotion) {
     if (forward) flip.turnToNextPage();
     else flip.turnToPrevPage();
@@ -458,7 +464,14 @@ window.folvan = {
   jump(payload) {
     if (!flip || !Number.isInteger(payload.page)) return;
     const page = Math.min(Math.max(0, payload.page), doc.count - 1);
-    if (!spread(current).includes(page)) flip.turnToPage(page);
+    asked = page;
+    if (spread(current).includes(page)) {
+      // The spread stays; the reader is now on the page asked for.
+      current = page;
+      postState(false);
+    } else {
+      flip.turnToPage(page);
+    }
     showPoint(page, payload[wire.jumpPointKey]);
   },
   reading(payload) {

@@ -43,6 +43,16 @@ export function stateFields(page, visible, count, layout, backwardKey, ready, dr
   return fields;
 }
 
+// The page the reader is on when page-flip shows the spread `visible`, of
+// which it reports the first page: the page last asked for (opened at,
+// jumped to, built again at) while it is in that spread, else the spread's
+// first page. Only a turn to another spread moves the reader off the page
+// asked for.
+export function readingPage(asked, visible) {
+  if (!visible.length) return 0;
+  return Number.isInteger(asked) && visible.includes(asked) ? asked : visible[0];
+}
+
 // The page a turn from the spread `visible` goes to; null at either end.
 export function turnTarget(visible, count, forward) {
   if (!visible.length) return null;

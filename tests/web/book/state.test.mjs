@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { wire, rasterUrl } from '../../../web/book/wire.js';
 import { spreadOf } from '../../../web/book/paper.js';
 import {
-  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, turnTarget, clickTurn, keyAction,
+  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, keyAction,
 } from '../../../web/book/state.js';
 import { Bridge } from '../../../web/shared/bridge.js';
 
@@ -38,6 +38,29 @@ test('the state told names a shown page and which turns are possible', () => {
   assert.equal(last.ready, true);
   assert.equal(last.drawn, true);
   assert.ok(!('ready' in stateFields(1, [1, 2], count, 'spread', wire.backwardKey, false, true)));
+});
+
+test('the page asked for stays the reader\'s page while its spread is shown', () => {
+  const count = 1227;
+  // page-flip names a spread by its first page; the right-hand page asked
+  // for (a jump to 1001 of 1227, a paper reopened at page 5) is kept.
+  for (const asked of [1000, 4]) {
+    const reported = spreadOf(asked, count, 'spread')[0];
+    assert.equal(reported, asked - 1);
+    const page = readingPage(asked, spreadOf(reported, count, 'spread'));
+    assert.equal(page, asked);
+    assert.equal(stateFields(page, spreadOf(page, count, 'spread'), count, 'spread', wire.backwardKey).page, asked);
+  }
+  // A book built again at the page it is on (a resize, a zoom) keeps it,
+  // however often.
+  let page = 4;
+  for (let i = 0; i < 3; i++) page = readingPage(page, spreadOf(spreadOf(page, count, 'spread')[0], count, 'spread'));
+  assert.equal(page, 4);
+  // Once another spread is shown (a turn), the reader is on its first page.
+  assert.equal(readingPage(4, spreadOf(5, count, 'spread')), 5);
+  assert.equal(readingPage(4, [5]), 5, 'a single page');
+  assert.equal(readingPage(undefined, [7, 8]), 7);
+  assert.equal(readingPage(3, []), 0, 'an empty paper');
 });
 
 test('a turn goes one spread on and stops at either end', () => {
