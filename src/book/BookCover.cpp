@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace folvan::book {
 
@@ -55,6 +56,21 @@ SpreadPlacement SpreadPlacement::of(QSizeF view, double aspect, const QString &l
         placement.sheets = {{shown[0], last ? left : right}};
     }
     return placement;
+}
+
+QTransform SpreadPlacement::tilt(QSizeF view, double degrees)
+{
+    const double angle = std::isfinite(degrees) ? std::clamp(degrees, -70.0, 70.0) : 0.0;
+    if (angle == 0)
+        return {};
+    const double radians = angle * std::numbers::pi / 180.0;
+    const double distance = std::max({view.width(), view.height(), 1.0});
+    QTransform transform;
+    transform.translate(view.width() / 2, view.height() / 2);
+    transform.scale(1, 1 / std::cos(radians));
+    transform = QTransform(1, 0, 0, 0, std::cos(radians), -std::sin(radians) / distance, 0, 0, 1) * transform;
+    transform.translate(-view.width() / 2, -view.height() / 2);
+    return transform;
 }
 
 BookCover::BookCover(BookResourceHandler *resources, QWidget *parent) : QWidget(parent), m_resources(resources)
@@ -119,12 +135,7 @@ void BookCover::paintEvent(QPaintEvent *)
     const SpreadPlacement placement =
         SpreadPlacement::of(size(), m_aspect, m_look.layout, m_look.zoom, m_page, m_count, devicePixelRatioF());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (m_look.angle) {
-        const QPointF centre = placement.book.center();
-        painter.translate(centre);
-        painter.rotate(m_look.angle);
-        painter.translate(-centre);
-    }
+    painter.setTransform(SpreadPlacement::tilt(size(), m_look.angle));
     const double warmth = std::clamp(std::isfinite(m_look.warmth) ? m_look.warmth : 0.0, 0.0, 1.0) * 0.35;
     for (const auto &[page, sheet] : placement.sheets) {
         painter.fillRect(sheet, Qt::white);

@@ -10,6 +10,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QTransform>
 #include <QWidget>
 
 #include <map>
@@ -30,6 +31,11 @@ struct SpreadPlacement {
 
     static SpreadPlacement of(QSizeF view, double aspect, const QString &layout, double zoom, int page, int count,
                               double pixelRatio);
+    // The book page's tilt of a view of `view` points by `degrees` (within
+    // ±70): the view leans back about its horizontal middle, seen from one
+    // view size in front, stretched upright by 1 / cos. As the page view
+    // tilts its pages.
+    static QTransform tilt(QSizeF view, double degrees);
 };
 
 class BookCover : public QWidget {

@@ -148,6 +148,33 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
     EXPECT_EQ(model->currentPageIndex(), 7);
 }
 
+// The tilt leans the book back in depth, as the page view tilts its pages:
+// at 30° the top corners of the spread draw in and the bottom corners
+// reach out, alike on both sides; the middle of the view stays.
+TEST_F(BookPageTest, TheTiltLeansTheSpreadBack)
+{
+    model->setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    // Whether a sheet is drawn a few pixels inside (or outside) each corner
+    // of the untilted book, and at its middle.
+    const QString probe = QStringLiteral(R"((() => {
+        const tilt = document.getElementById('tilt');
+        const r = { left: tilt.offsetLeft, top: tilt.offsetTop, right: tilt.offsetLeft + tilt.offsetWidth,
+                    bottom: tilt.offsetTop + tilt.offsetHeight };
+        const on = (x, y) => !!document.elementFromPoint(x, y)?.closest('.sheet');
+        const d = %1;
+        return [on(r.left + d, r.top + d), on(r.right - d, r.top + d), on(r.left - d, r.bottom - d),
+                on(r.right + d, r.bottom - d), on((r.left + r.right) / 2 - 20, (r.top + r.bottom) / 2)].join(' ');
+    })())");
+    ASSERT_EQ(evaluate(view, probe.arg(6)).toString(), QStringLiteral("true true false false true"));
+    parameters.angle = 30;
+    view.setParameters(parameters);
+    EXPECT_TRUE(test::waitFor([&] { return evaluate(view, probe.arg(6)).toString() == QStringLiteral("false false true true true"); }, 30))
+        << qPrintable(evaluate(view, probe.arg(6)).toString());
+}
+
 // The page reads no local file, whatever a script in it asks.
 TEST_F(BookPageTest, ThePageReadsNoLocalFile)
 {

@@ -104,3 +104,20 @@ TEST(BookCoverPlacement, PutsTheSpreadWhereThePageDoes)
     EXPECT_GT(p.book.height(), 700);
     EXPECT_EQ(p.sheets.size(), 1u);
 }
+
+// The first spread drawn natively leans back as the page will: the top of
+// the view draws in, the bottom reaches out, the middle line stays.
+TEST(BookCoverPlacement, TiltsTheViewInDepth)
+{
+    EXPECT_TRUE(SpreadPlacement::tilt(QSizeF(1000, 700), 0).isIdentity());
+    const QTransform tilt = SpreadPlacement::tilt(QSizeF(1000, 700), 30);
+    const QPointF topLeft = tilt.map(QPointF(0, 0));
+    const QPointF topRight = tilt.map(QPointF(1000, 0));
+    const QPointF bottomLeft = tilt.map(QPointF(0, 700));
+    EXPECT_GT(topLeft.x(), 0);
+    EXPECT_NEAR(topLeft.x() + topRight.x(), 1000, 1e-6);
+    EXPECT_LT(bottomLeft.x(), 0);
+    EXPECT_GT(topLeft.y(), 0);
+    EXPECT_NEAR(tilt.map(QPointF(100, 350)).x(), 100, 1e-6);
+    EXPECT_NEAR(tilt.map(QPointF(100, 350)).y(), 350, 1e-6);
+}

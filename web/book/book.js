@@ -131,9 +131,11 @@ function build(startPage) {
 }
 
 function applyLook() {
-  const tilt = document.getElementById('tilt');
-  tilt.style.transform = settings.angle ? `rotate(${settings.angle}deg)` : '';
-  document.getElementById('stage').classList.toggle('pan', settings.wheelMode === 'pan');
+  // The whole view leans back, as the page view does: the book's overflow
+  // and scrolling are those of the untilted book.
+  const stage = document.getElementById('stage');
+  stage.style.transform = paper.tiltTransform(settings.angle, innerWidth, innerHeight, settings.selectionMode);
+  stage.classList.toggle('pan', settings.wheelMode === 'pan');
   document.body.classList.toggle('selecting', settings.selectionMode);
   for (const s of sheets) if (s.raster) lookOf(s);
 }
@@ -303,12 +305,18 @@ function turn(forward) {
 
 // ---- Input -------------------------------------------------------------------------
 
-// The sheet under an event and the paper point there.
+// The sheet under an event and the paper point there. The event's offset
+// is in its target's own box, through the tilt and page-flip's transforms.
 function sheetAt(event) {
   const element = event.target.closest && event.target.closest('.sheet');
   if (!element) return null;
-  const rect = element.getBoundingClientRect();
-  const point = paper.paperPoint(event.clientX - rect.left, event.clientY - rect.top, rect.width, rect.height);
+  let x = event.offsetX;
+  let y = event.offsetY;
+  for (let e = event.target; e && e !== element; e = e.offsetParent) {
+    x += e.offsetLeft;
+    y += e.offsetTop;
+  }
+  const point = paper.paperPoint(x, y, element.offsetWidth, element.offsetHeight);
   return { page: Number(element.dataset.page), u: point.u, v: point.v };
 }
 

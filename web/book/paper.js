@@ -121,3 +121,17 @@ export function wheelTurn(sum, deltaY, sensitivity, reverse) {
   if (total <= -50) return { sum: 0, turn: -1 };
   return { sum: total, turn: 0 };
 }
+
+// The CSS transform that leans the book back by `angle` degrees (within
+// ±70), as the page view tilts its pages: a turn about the view's
+// horizontal middle seen from one view size (the larger side) in front,
+// then stretched upright by 1 / cos(angle) so that the book keeps its
+// height. None at 0 and while text is being selected (a tilted page would
+// not be where the pointer selects).
+export function tiltTransform(angle, viewWidth, viewHeight, selecting) {
+  const a = Number.isFinite(angle) ? Math.min(70, Math.max(-70, angle)) : 0;
+  if (!a || selecting) return '';
+  const distance = Math.max(viewWidth, viewHeight, 1);
+  const stretch = 1 / Math.cos((a * Math.PI) / 180);
+  return `scale(1, ${stretch}) perspective(${distance}px) rotateX(${a}deg)`;
+}
