@@ -227,6 +227,9 @@ void BookCoordinator::handleSelectOrLink(const QString &event, const BridgeJson 
     if (!phase || !gesture || !phases.contains(*phase))
         return;
     m_model->selectBook(*page, QPointF(*u, *v), aspect(), *phase, *gesture);
+    // As in the page view: a drag's end or a word picked offers its text.
+    if ((*phase == QLatin1String("end") || *phase == QLatin1String("word")) && !m_model->selectionText().isEmpty())
+        m_host->offerPrimarySelection(m_model->selectionText());
 }
 
 void BookCoordinator::handleState(const BridgeJson &body)

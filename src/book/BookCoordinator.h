@@ -50,6 +50,9 @@ public:
     // `pagePoint` (page space) of page `page`: the view may preview the
     // citation link there.
     virtual void previewLink(int page, QPointF pagePoint, QPointF anchor) = 0;
+    // A selection was made: its text becomes the primary selection (the
+    // middle-click paste) where the system has one.
+    virtual void offerPrimarySelection(const QString &text) = 0;
 };
 
 // The values the book view hands to its page: the pane's rotation and

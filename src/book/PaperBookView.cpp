@@ -11,6 +11,7 @@
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
 #include "localweb/WebViewComposition.h"
+#include "platform/Desktop.h"
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
@@ -327,5 +328,7 @@ void PaperBookView::previewLink(int page, QPointF pagePoint, QPointF anchor)
         }
     m_webView->referencePreview->hover(link, document, QRectF(anchor, QSizeF(1, 1)), m_webView);
 }
+
+void PaperBookView::offerPrimarySelection(const QString &text) { platform::setPrimarySelectionText(text); }
 
 } // namespace folvan::book

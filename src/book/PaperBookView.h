@@ -62,6 +62,7 @@ private:
     QSizeF viewSize() const override;
     void dismissPreview() override;
     void previewLink(int page, QPointF pagePoint, QPointF anchor) override;
+    void offerPrimarySelection(const QString &text) override;
 
     QPointer<SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;

@@ -29,6 +29,8 @@ public:
     QSizeF viewSize() const override { return QSizeF(800, 600); }
     void dismissPreview() override { ++dismissals; }
     void previewLink(int, QPointF, QPointF) override { ++previews; }
+    void offerPrimarySelection(const QString &text) override { primary.append(text); }
+    QStringList primary;
 
     // The calls of `function` sent so far.
     QStringList calls(const QString &function) const
@@ -232,6 +234,21 @@ TEST_F(BookCoordinatorTest, SelectsOnlyWithAKnownPhase)
     post(select);
     EXPECT_TRUE(model->bookTextMode());
     EXPECT_FALSE(model->selectionText().isEmpty());
+    // The word picked, and then a drag once it ends, are offered for the
+    // middle-click paste; a drag still moving is not.
+    EXPECT_EQ(host.primary, QStringList{model->selectionText()});
+    select.insert(QStringLiteral("gesture"), QStringLiteral("g2"));
+    for (const char *phase : {"start", "move"}) {
+        select.insert(QStringLiteral("phase"), QLatin1String(phase));
+        select.insert(QStringLiteral("u"), phase == std::string("start") ? 0.1 : 0.5);
+        post(select);
+    }
+    EXPECT_EQ(host.primary.size(), 1);
+    select.insert(QStringLiteral("phase"), QStringLiteral("end"));
+    post(select);
+    ASSERT_EQ(host.primary.size(), 2);
+    EXPECT_EQ(host.primary.last(), model->selectionText());
+    EXPECT_GT(host.primary.last().size(), host.primary.first().size());
     post({{QStringLiteral("event"), QStringLiteral("clearSelection")}});
     EXPECT_TRUE(model->selectionText().isEmpty());
     // A link far off the sheet reaches the model, which finds none there.
