@@ -5,6 +5,7 @@
 #include "book/BookWebPage.h"
 #include "book/BookWire.h"
 #include "book/DroppableBookWebView.h"
+#include "book/FloatingOverBook.h"
 #include "annotations/PaneAnnotations.h"
 #include "annotationsview/ReferencePreviewController.h"
 #include "engine/PdfAnnotation.h"
@@ -15,6 +16,7 @@
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
+#include <QMouseEvent>
 #include <QOpenGLWidget>
 #include <QTimer>
 #include <QUndoStack>
@@ -130,6 +132,7 @@ void PaperBookView::startWebEngine()
         m_webView->setFocus(Qt::OtherFocusReason);
     m_cover->raise();
 
+    m_webView->installEventFilter(this);
     m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
     auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
     QPointer<SharedPDFViewModel> weakModel(m_model);
@@ -261,6 +264,40 @@ void PaperBookView::resizeEvent(QResizeEvent *event)
     m_cover->setGeometry(rect());
     if (m_cover->isHidden())
         startCover();
+}
+
+// A click where a widget floating over the book (the dock) stood a moment
+// before was meant for that widget: the page does not get it.
+bool PaperBookView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_webView) {
+        // The engine sets its input widget some time after adding it.
+        if (QWidget *proxy = m_webView->focusProxy(); proxy != m_input) {
+            if (m_input)
+                m_input->removeEventFilter(this);
+            m_input = proxy;
+            if (proxy)
+                proxy->installEventFilter(this);
+        }
+        return false;
+    }
+    if (!m_input || watched != m_input)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        m_keepingClick = FloatingOverBook::left(window(), mouse->globalPosition().toPoint());
+        return m_keepingClick;
+    }
+    case QEvent::MouseButtonRelease:
+        if (!m_keepingClick)
+            return false;
+        m_keepingClick = false;
+        return true;
+    default:
+        return false;
+    }
 }
 
 // The page drew its first spread: once the web view had a moment to show

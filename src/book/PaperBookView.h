@@ -46,6 +46,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void startWebEngine();
@@ -81,6 +82,11 @@ private:
     QTimer m_webEngineFallback;
     // Turns the window over to OpenGL before the web view is there.
     QWidget *m_composer = nullptr;
+    // The web view's input widget (its focus proxy, which the engine makes
+    // and replaces), and whether the release of a press kept from the page
+    // is still to come.
+    QPointer<QWidget> m_input;
+    bool m_keepingClick = false;
 };
 
 } // namespace folvan::book

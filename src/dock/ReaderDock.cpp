@@ -2,6 +2,7 @@
 
 #include "annotationsview/NativeSelectionControls.h"
 #include "annotationsview/ViewStyle.h"
+#include "book/FloatingOverBook.h"
 #include "book/PaperReadingView.h"
 #include "dock/DockPopover.h"
 #include "dock/DockSurfaces.h"
@@ -128,6 +129,8 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
 {
     setObjectName(QStringLiteral("readerDock"));
     setAttribute(Qt::WA_TranslucentBackground);
+    // A click where the dock folded up a moment ago does not reach the book.
+    book::FloatingOverBook::follow(this);
     m_mainRow->setObjectName(QStringLiteral("dockMainRow"));
     m_upperRow->setObjectName(QStringLiteral("dockUpperRow"));
     buildMainRow();

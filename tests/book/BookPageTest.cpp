@@ -4,6 +4,7 @@
 #include "book/DroppableBookWebView.h"
 #include "book/BookCover.h"
 #include "book/BookWebPage.h"
+#include "book/FloatingOverBook.h"
 #include "book/PaperReadingView.h"
 #include "localweb/FileUrlProbe.h"
 #include "localweb/LocalWebPage.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 
 #include <QPushButton>
+#include <QTest>
 
 #include <QWebEnginePage>
 
@@ -173,6 +175,42 @@ TEST_F(BookPageTest, TheTiltLeansTheSpreadBack)
     view.setParameters(parameters);
     EXPECT_TRUE(test::waitFor([&] { return evaluate(view, probe.arg(6)).toString() == QStringLiteral("false false true true true"); }, 30))
         << qPrintable(evaluate(view, probe.arg(6)).toString());
+}
+
+// A widget floating over the book (the dock) that folds up as the pointer
+// comes to it: the click meant for it does not turn the book; a click
+// there a while later does.
+TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
+{
+    model->setCurrentPageIndex(3);
+    QWidget window;
+    window.resize(1000, 700);
+    auto *view = new PaperBookView(model.get(), &window);
+    view->setGeometry(window.rect());
+    BookViewParameters parameters;
+    parameters.reducedMotion = true;
+    view->setParameters(parameters);
+    // Over the outer edge of the right-hand page, where a click turns on.
+    const QRectF right = SpreadPlacement::of(view->size(), view->coordinator()->aspect(), QStringLiteral("spread"), 1,
+                                             3, 10, view->devicePixelRatioF()).sheets.at(1).second;
+    const QPoint edge(int(right.left() + right.width() * 0.9), int(right.center().y()));
+    auto *floating = new QWidget(&window);
+    floating->setGeometry(QRect(edge - QPoint(30, 30), QSize(60, 60)));
+    FloatingOverBook::follow(floating);
+    window.show();
+    floating->raise();
+    ASSERT_TRUE(test::waitFor([&] { return view->coordinator()->paperReady(); }, 60));
+    QWidget *input = view->webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+
+    floating->hide();
+    QTest::mouseClick(input, Qt::LeftButton, {}, edge);
+    QTest::qWait(500);
+    EXPECT_EQ(model->currentPageIndex(), 3);
+
+    QTest::qWait(int(FloatingOverBook::keepMs));
+    QTest::mouseClick(input, Qt::LeftButton, {}, edge);
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
 }
 
 // The page reads no local file, whatever a script in it asks.
