@@ -108,15 +108,3 @@ test('the wheel scrolls a tall spread until its end, then turns', () => {
   assert.equal(paper.scrollRoom(stage, 120), 0);
   assert.equal(paper.scrollRoom(stage, NaN), 0);
 });
-
-test('the tilt leans the book back in depth within ±70°, and not while selecting', () => {
-  const tilted = paper.tiltTransform(30, 1000, 700, false);
-  // A turn about the horizontal axis seen from the view's larger side, never
-  // a turn flat on the screen.
-  assert.match(tilted, /perspective\(1000px\) rotateX\(30deg\)$/);
-  assert.doesNotMatch(tilted, /rotate\(|rotateZ/);
-  close(Number(/scale\(1, ([\d.]+)\)/.exec(tilted)[1]), 1 / Math.cos(Math.PI / 6));
-  assert.match(paper.tiltTransform(-85, 600, 900, false), /perspective\(900px\) rotateX\(-70deg\)$/);
-  for (const [angle, selecting] of [[0, false], [NaN, false], [30, true]])
-    assert.equal(paper.tiltTransform(angle, 1000, 700, selecting), '');
-});
