@@ -106,6 +106,38 @@ std::optional<QByteArray> readRegularFile(const QString &path, QString *error)
     return data;
 }
 
+// Reads one content stream whole; throws on a stream that cannot be read.
+void readContentStream(fz_context *ctx, pdf_obj *stream)
+{
+    if (!pdf_is_stream(ctx, stream))
+        fz_throw(ctx, FZ_ERROR_GENERIC, "page contents are not a stream");
+    fz_drop_buffer(ctx, pdf_load_stream(ctx, stream));
+}
+
+// 1 when every page object and its content streams read and MuPDF repaired
+// nothing, at open or while reading them.
+int documentIsIntact(fz_context *ctx, pdf_document *doc, int pageCount)
+{
+    int ok = !pdf_was_repaired(ctx, doc);
+    fz_var(ok);
+    fz_try(ctx)
+    {
+        for (int i = 0; ok && i < pageCount; ++i) {
+            pdf_obj *page = pdf_lookup_page_obj(ctx, doc, i);
+            pdf_obj *contents = pdf_dict_get(ctx, page, PDF_NAME(Contents));
+            if (pdf_is_array(ctx, contents)) {
+                for (int k = 0; k < pdf_array_len(ctx, contents); ++k)
+                    readContentStream(ctx, pdf_array_get(ctx, contents, k));
+            } else if (contents) {
+                readContentStream(ctx, contents);
+            }
+            ok = !pdf_was_repaired(ctx, doc);
+        }
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
 } // namespace
 
 const QString PdfDocument::passwordProtectedReason = QStringLiteral("此 PDF 受密码保护");
@@ -150,6 +182,12 @@ QString PdfDocument::path() const { return m_impl->path(); }
 QByteArray PdfDocument::data() const { return m_impl->bytes(); }
 
 int PdfDocument::pageCount() const { return m_impl->pageCount(); }
+
+bool PdfDocument::isIntact() const
+{
+    DocumentLock lock(*this);
+    return documentIsIntact(lock.ctx(), lock.pdf(), m_impl->pageCount()) != 0;
+}
 
 PdfPage PdfDocument::page(int index) const
 {

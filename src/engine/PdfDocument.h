@@ -44,6 +44,11 @@ public:
     QByteArray data() const;
 
     int pageCount() const;
+    // Whether the bytes hold the whole document as written: every page and
+    // its contents read without the file being repaired on the way. A
+    // download cut off part-way still opens (repaired, often as blank
+    // pages) and is not intact.
+    bool isIntact() const;
     // An invalid page for an index out of range.
     PdfPage page(int index) const;
 

@@ -9,7 +9,9 @@
 #include <QEvent>
 #include <QPointer>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -47,6 +49,8 @@ GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *pa
     , m_searchURL(searchURL)
     , m_webView(new WebView(searchURL, viewModel, this))
     , m_addressField(new QLineEdit(this))
+    , m_loadingLine(new QProgressBar(this))
+    , m_messageLine(new QLabel(this))
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -98,6 +102,27 @@ GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *pa
     toolbar->addWidget(replace);
     column->addLayout(toolbar);
 
+    // A thin line under the toolbar runs while a page loads; it keeps its
+    // place when idle so that the page does not jump.
+    m_loadingLine->setRange(0, 100);
+    m_loadingLine->setTextVisible(false);
+    m_loadingLine->setFixedHeight(2);
+    m_loadingLine->setAccessibleName(QStringLiteral("网页加载进度"));
+    m_loadingLine->setStyleSheet(QStringLiteral("QProgressBar { border: none; background: transparent; }"
+                                                "QProgressBar::chunk { background: palette(highlight); }"));
+    QSizePolicy linePolicy = m_loadingLine->sizePolicy();
+    linePolicy.setRetainSizeWhenHidden(true);
+    m_loadingLine->setSizePolicy(linePolicy);
+    m_loadingLine->hide();
+    m_messageLine->setWordWrap(true);
+    m_messageLine->setFont(platform::interfaceFont(platform::InterfaceTextRole::caption));
+    m_messageLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_messageLine->setContentsMargins(6, 0, 8, 0);
+    m_messageLine->setStyleSheet(QStringLiteral("QLabel { color: #c8001a; }"));
+    m_messageLine->hide();
+    column->addWidget(m_loadingLine);
+    column->addWidget(m_messageLine);
+
     m_webView->setMinimumWidth(100);
     auto *viewRow = new QHBoxLayout;
     viewRow->setContentsMargins(0, 0, 9, 0);
@@ -119,6 +144,19 @@ GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *pa
         m_isEditingURL = false;
     });
     connect(m_webView, &WebView::currentURLChanged, this, &GGView::followPage);
+    connect(m_webView, &WebView::loadingStateChanged, this, [this](bool loading) {
+        m_loadingLine->setVisible(loading);
+        m_loadingLine->setValue(0);
+        if (loading)
+            m_messageLine->hide();
+    });
+    connect(m_webView, &WebView::loadProgressChanged, m_loadingLine, &QProgressBar::setValue);
+    connect(m_webView, &WebView::loadTimedOut, this, [this](const QUrl &address) {
+        m_messageLine->setText(QStringLiteral("网页在 %1 秒内没有响应，已停止加载：")
+                                   .arg(m_webView->loadTimeout() / 1000.0)
+                               + address.toDisplayString());
+        m_messageLine->show();
+    });
 }
 
 void GGView::setSearchURL(const QUrl &searchURL)
@@ -165,8 +203,14 @@ void GGView::fetchPDFViaJS(const QUrl &url, const QString &action)
 
 void GGView::fetchCurrent(const QString &action)
 {
-    if (const std::optional<QUrl> url = currentURL())
-        fetchPDFViaJS(*url, action);
+    const std::optional<QUrl> url = currentURL();
+    if (!url)
+        return;
+    // An error page stands in the place of the page that failed: it has
+    // nothing to fetch, and the page before it is not the one on display.
+    if (m_webView->coordinator().currentFailure())
+        return m_webView->coordinator().refuseFetchOfFailedPage(action);
+    fetchPDFViaJS(*url, action);
 }
 
 // The field follows the page on display unless the user is editing it.

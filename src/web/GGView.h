@@ -11,7 +11,9 @@
 
 #include <optional>
 
+class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace folvan {
@@ -42,8 +44,12 @@ public:
     QLineEdit *addressField() const { return m_addressField; }
     QString urlBarText() const;
     bool isEditingURL() const { return m_isEditingURL; }
-    // The address of the last page that finished loading.
+    // The address of the page on display (the last load that ended).
     std::optional<QUrl> currentURL() const;
+    // The line under the toolbar that shows a load running, and the
+    // message of a load that timed out (hidden otherwise).
+    QProgressBar *loadingLine() const { return m_loadingLine; }
+    QLabel *messageLine() const { return m_messageLine; }
 
     // The toolbar's buttons, left to right: back, reload, forward, open in
     // browser, save, replace.
@@ -60,6 +66,8 @@ private:
     QUrl m_searchURL;
     WebView *m_webView;
     QLineEdit *m_addressField;
+    QProgressBar *m_loadingLine;
+    QLabel *m_messageLine;
     QPushButton *m_buttons[6] = {};
     bool m_isEditingURL = false;
 };

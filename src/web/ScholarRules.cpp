@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -34,27 +35,61 @@ QString javaScriptString(const QString &text)
     return literal;
 }
 
-QString fetchScript(const QUrl &address, const QString &action)
+QString fetchScript(const QUrl &address, const QString &action, qint64 maxBytes)
 {
+    // The bytes become text a block at a time: a string per byte would take
+    // many times the download's size in the page's memory.
     return QStringLiteral(R"((function () {
   try {
+    var address = %1, action = %2, maxBytes = %3, stopped = false;
+    var post = function (message) {
+      message.action = action;
+      message.url = address;
+      window.webkit.messageHandlers.myInterface.postMessage(message);
+    };
+    var fail = function (reason) {
+      if (stopped)
+        return;
+      stopped = true;
+      post({ base64: "", error: reason });
+    };
     var xhr = new XMLHttpRequest();
-    xhr.open("GET", %1, true);
+    var stopIfTooLarge = function (size) {
+      if (stopped || !(size > maxBytes))
+        return false;
+      fail("tooLarge");
+      xhr.abort();
+      return true;
+    };
+    xhr.open("GET", address, true);
     xhr.responseType = "arraybuffer";
+    xhr.onreadystatechange = function () {
+      if (xhr.readyState === 2 && xhr.status === 200)
+        stopIfTooLarge(Number(xhr.getResponseHeader("Content-Length")));
+    };
+    xhr.onprogress = function (event) { stopIfTooLarge(event.loaded); };
     xhr.onload = function () {
+      if (stopped)
+        return;
       if (xhr.status === 200) {
         var bytes = new Uint8Array(xhr.response);
-        var characters = new Array(bytes.length);
-        for (var i = bytes.length - 1; i >= 0; i--)
-          characters[i] = String.fromCharCode(bytes[i]);
-        var base64 = window.btoa(characters.join(""));
-        window.webkit.messageHandlers.myInterface.postMessage({ base64: base64, action: %2 });
+        if (stopIfTooLarge(bytes.length))
+          return;
+        var blocks = [];
+        for (var i = 0; i < bytes.length; i += 32768)
+          blocks.push(String.fromCharCode.apply(null, bytes.subarray(i, i + 32768)));
+        var base64 = window.btoa(blocks.join(""));
+        blocks = null;
+        stopped = true;
+        post({ base64: base64 });
       } else {
         console.error("HTTP request failed with status code: " + xhr.status);
+        fail("http " + xhr.status);
       }
     };
     xhr.onerror = function () {
       console.error("Network error occurred");
+      fail("network");
     };
     xhr.send();
     return null;
@@ -62,7 +97,8 @@ QString fetchScript(const QUrl &address, const QString &action)
     return String(error);
   }
 })())")
-        .arg(javaScriptString(address.toString(QUrl::FullyEncoded)), javaScriptString(action));
+        .arg(javaScriptString(address.toString(QUrl::FullyEncoded)), javaScriptString(action))
+        .arg(maxBytes);
 }
 
 std::optional<ScriptMessage> scriptMessage(const QJsonValue &body)
@@ -76,7 +112,19 @@ std::optional<ScriptMessage> scriptMessage(const QJsonValue &body)
     if (!object.contains(QLatin1String("base64")) || !object.contains(QLatin1String("action")))
         return std::nullopt;
     return ScriptMessage{object.value(QLatin1String("base64")).toString(),
-                         object.value(QLatin1String("action")).toString()};
+                         object.value(QLatin1String("action")).toString(),
+                         object.value(QLatin1String("url")).toString(),
+                         object.value(QLatin1String("error")).toString()};
+}
+
+QString fetchFailureText(const QString &error, qint64 maxBytes)
+{
+    if (error == QLatin1String("tooLarge"))
+        return QStringLiteral("文件超过 %1，已停止下载。")
+            .arg(QLocale::c().formattedDataSize(maxBytes, 0, QLocale::DataSizeTraditionalFormat));
+    if (error.startsWith(QLatin1String("http ")))
+        return QStringLiteral("网站没有给出文件（HTTP %1）。").arg(error.mid(5));
+    return QStringLiteral("无法连接网站，没有收到文件。");
 }
 
 std::optional<QByteArray> decodeStrictBase64(const QString &text)
@@ -111,6 +159,21 @@ std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, cons
     std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::openBytes(path, bytes);
     if (!document || document->pageCount() < 1)
         return nullptr;
+    return document;
+}
+
+std::shared_ptr<engine::PdfDocument> replacementPDF(const QByteArray &bytes, const QString &path, QString *reason)
+{
+    std::shared_ptr<engine::PdfDocument> document = downloadedPDF(bytes, path);
+    if (!document) {
+        *reason = QStringLiteral("下载的文件不是有效的 PDF。");
+        return nullptr;
+    }
+    if (!document->isIntact()) {
+        *reason = QStringLiteral("下载的 PDF 不完整或已损坏（%1 KB），原文件没有改动。")
+                      .arg(QString::number(double(bytes.size()) / 1024, 'f', 0));
+        return nullptr;
+    }
     return document;
 }
 

@@ -33,19 +33,35 @@ std::optional<QUrl> typedAddress(const QString &text);
 // `text` as a JavaScript string literal, quotes included.
 QString javaScriptString(const QString &text);
 
-// The script that fetches `address` with the page's own cookies and posts
-// its bytes in Base64 with `action` to the native handler. Evaluated, it
-// gives null, or the text of the error it met.
-QString fetchScript(const QUrl &address, const QString &action);
+// The most bytes a fetch takes into the page: the bytes and their Base64
+// text live in the page's memory at once, and a page that runs out of it
+// goes blank without a word.
+inline constexpr qint64 kMaxFetchBytes = 100 * 1024 * 1024;
 
-// A script message: two strings.
+// The script that fetches `address` with the page's own cookies and posts
+// its bytes in Base64 with `action` and the address to the native handler.
+// A fetch that fails posts the reason instead, with empty bytes: "http
+// STATUS", "network", or "tooLarge" once more than `maxBytes` are announced
+// or have arrived (the download is then stopped). Evaluated, the script
+// gives null, or the text of the error it met.
+QString fetchScript(const QUrl &address, const QString &action, qint64 maxBytes = kMaxFetchBytes);
+
+// A script message: strings.
 struct ScriptMessage {
     QString base64;
     QString action;
+    // The address fetched, when given.
+    QString url;
+    // Why the fetch failed, when it did.
+    QString error;
 };
 // The message in `body` when it is an object whose every value is a string
 // and that holds "base64" and "action"; none otherwise.
 std::optional<ScriptMessage> scriptMessage(const QJsonValue &body);
+
+// What the reader is told of a fetch that failed with `error` (as the
+// script posts it), for a download of at most `maxBytes`.
+QString fetchFailureText(const QString &error, qint64 maxBytes = kMaxFetchBytes);
 
 // Strict Base64: the standard alphabet only (no line breaks, no blanks), a
 // length that is a multiple of four, "=" only as the last one or two
@@ -57,6 +73,12 @@ std::optional<QByteArray> decodeStrictBase64(const QString &text);
 // least one page. With `path`, the document is taken as that file's
 // content.
 std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, const QString &path = QString());
+
+// The document the fetched bytes make when they may take the place of the
+// open paper: as downloadedPDF(), and only when the document is whole (a
+// download cut off part-way opens, repaired, as blank pages). None
+// otherwise, with the reason for the reader in `reason`.
+std::shared_ptr<engine::PdfDocument> replacementPDF(const QByteArray &bytes, const QString &path, QString *reason);
 
 // The name the save panel offers for a download from `address`: the last
 // path component when it ends in ".pdf" in any letter case (its own case

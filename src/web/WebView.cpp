@@ -6,11 +6,13 @@
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
 #include "platform/WebEngineStart.h"
+#include "web/PaperReplacement.h"
 #include "web/ScholarRules.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QWebChannel>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
@@ -24,6 +26,9 @@ namespace folvan::web {
 namespace {
 
 const QString kLastSavePanelKey = QStringLiteral("lastSavePanelURL");
+
+// The engine's code for a load that was stopped before it ended.
+constexpr int kAbortedError = -3;
 
 // The web channel's client script, as Qt WebEngine carries it, and the
 // handler the fetch script posts to, both made in the fetch script's own
@@ -83,12 +88,31 @@ void WebView::Coordinator::print(const QString &line) const
 void WebView::Coordinator::didFinish(const QUrl &address)
 {
     m_currentURL = address.isEmpty() ? std::nullopt : std::optional<QUrl>(address);
+    m_currentFailure.reset();
     print(QStringLiteral("Finished loading content for ") + address.toString(QUrl::FullyEncoded));
 }
 
-void WebView::Coordinator::didFail(const QString &description)
+void WebView::Coordinator::didFail(const QUrl &address, const QString &description)
+{
+    // The error page now stands in the place of the page before: save and
+    // replace must not act on that one.
+    if (!address.isEmpty()) {
+        m_currentURL = address;
+        m_currentFailure = description;
+    }
+    print(QStringLiteral("Failed to load content: ") + description);
+}
+
+void WebView::Coordinator::didStopWithoutPage(const QString &description)
 {
     print(QStringLiteral("Failed to load content: ") + description);
+}
+
+void WebView::Coordinator::refuseFetchOfFailedPage(const QString &action)
+{
+    const QString what = action == kReplaceAction ? QStringLiteral("替换") : QStringLiteral("保存");
+    showAlert(QStringLiteral("无法获取 PDF"), QStringLiteral("当前网页没有加载成功（") + m_currentFailure.value_or(QString())
+                                                   + QStringLiteral("），没有可") + what + QStringLiteral("的 PDF。"));
 }
 
 void WebView::Coordinator::userContentController(const QString &name, const QJsonValue &body)
@@ -98,11 +122,21 @@ void WebView::Coordinator::userContentController(const QString &name, const QJso
     const std::optional<ScriptMessage> message = scriptMessage(body);
     if (!message)
         return;
+    // The address the bytes came from, as the script names it; a saved
+    // download is named after the page on display.
+    const QUrl source(message->url);
+    const bool known = message->action == kDownloadAction || message->action == kReplaceAction;
+    if (known && !message->error.isEmpty()) {
+        QString text = fetchFailureText(message->error);
+        if (message->action == kReplaceAction)
+            text += QStringLiteral("当前 PDF 没有改动。");
+        return showAlert(QStringLiteral("下载失败"), text);
+    }
     if (message->action == kDownloadAction) {
         if (m_currentURL)
             savePDF(message->base64, *m_currentURL);
     } else if (message->action == kReplaceAction) {
-        replaceCurrentPDF(message->base64);
+        replaceCurrentPDF(message->base64, source);
     } else {
         print(QStringLiteral("Unknown action: ") + message->action);
     }
@@ -129,35 +163,41 @@ void WebView::Coordinator::savePDF(const QString &base64String, const QUrl &url)
     print(QStringLiteral("PDF saved to: ") + *chosen);
 }
 
-void WebView::Coordinator::replaceCurrentPDF(const QString &base64String)
+void WebView::Coordinator::replaceCurrentPDF(const QString &base64String, const QUrl &source)
 {
     const QUrl target = m_viewModel ? m_viewModel->pdfDocumentURL() : QUrl();
     if (target.isEmpty())
         return showAlert(QStringLiteral("尚未打开 PDF"), QStringLiteral("先打开 PDF，再使用替换功能。"));
     const std::optional<QByteArray> bytes = decodeStrictBase64(base64String);
-    std::shared_ptr<engine::PdfDocument> document = bytes ? downloadedPDF(*bytes, target.toLocalFile()) : nullptr;
+    QString reason = QStringLiteral("下载的文件不是有效的 PDF。");
+    std::shared_ptr<engine::PdfDocument> document =
+        bytes ? replacementPDF(*bytes, target.toLocalFile(), &reason) : nullptr;
     if (!document)
-        return showAlert(QStringLiteral("无效 PDF"), QStringLiteral("下载的文件不是有效的 PDF。"));
+        return showAlert(QStringLiteral("无效 PDF"), reason);
 
+    // A link is followed: the paper it names is written, the link stays.
+    const QFileInfo file(target.toLocalFile());
+    const QString path = file.isSymLink() && file.exists() ? file.canonicalFilePath() : file.absoluteFilePath();
     const QString name = target.fileName();
+    const QString from = source.isEmpty() ? QStringLiteral("浏览器中")
+                                          : QStringLiteral("“") + source.toDisplayString() + QStringLiteral("”");
     if (!m_prompts->confirmReplace(m_dialogParent, QStringLiteral("替换当前 PDF？"),
-                                   QStringLiteral("将用浏览器中的 PDF 覆盖“") + name
-                                       + QStringLiteral("”。此操作无法撤销。")))
+                                   QStringLiteral("将用") + from + QStringLiteral("的 PDF（")
+                                       + QLocale::c().formattedDataSize(bytes->size(), 1, QLocale::DataSizeTraditionalFormat) + QStringLiteral("）覆盖“")
+                                       + name + QStringLiteral("”：\n") + path
+                                       + QStringLiteral("\n原文件会先移到废纸篓。")))
         return;
     // While the question was open the pane may have closed its paper or
     // opened another one: only the paper that was asked about is written.
     if (!m_viewModel || m_viewModel->pdfDocumentURL() != target)
         return showAlert(QStringLiteral("替换失败"), QStringLiteral("确认期间打开的 PDF 已改变，没有替换。"));
 
-    // A link is followed: the paper it names is written, the link stays.
-    const QFileInfo file(target.toLocalFile());
-    const QString path = file.isSymLink() && file.exists() ? file.canonicalFilePath() : file.absoluteFilePath();
     QString error;
-    if (!platform::writeFileAtomically(path, *bytes, &error))
+    if (!replaceFileKeepingOldInTrash(path, *bytes, &error))
         return showAlert(QStringLiteral("替换失败"), error);
     m_viewModel->documentFileReplaced(std::move(document));
     m_prompts->inform(m_dialogParent, QStringLiteral("PDF 已替换"),
-                      QStringLiteral("“") + name + QStringLiteral("”已更新。"));
+                      QStringLiteral("“") + name + QStringLiteral("”已更新，原文件在废纸篓中。"));
 }
 
 void WebView::Coordinator::showAlert(const QString &title, const QString &message)
@@ -168,8 +208,10 @@ void WebView::Coordinator::showAlert(const QString &title, const QString &messag
 // ---- WebView -----------------------------------------------------------------
 
 WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent)
-    : QWebEngineView(parent), m_coordinator(this, viewModel)
+    : QWebEngineView(parent), m_coordinator(this, viewModel), m_loadTimer(new QTimer(this))
 {
+    m_loadTimer->setSingleShot(true);
+    connect(m_loadTimer, &QTimer::timeout, this, &WebView::timeOut);
     auto *page = new QWebEnginePage(scholarProfile(), this);
     QWebEngineScript handler;
     handler.setName(QStringLiteral("folvan-fetch-handler"));
@@ -199,7 +241,14 @@ WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent
                     platform::noteRenderProcessNeverStarted();
             });
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        loadingChanged(int(info.status()), info.url(), info.errorString());
+        loadingChanged(int(info.status()), info.url(), info.errorString(), int(info.errorDomain()), info.errorCode());
+    });
+    // Each step of a load gives it the whole timeout again.
+    connect(page, &QWebEnginePage::loadProgress, this, [this](int progress) {
+        if (!m_loading)
+            return;
+        m_loadTimer->start(m_loadTimeout);
+        emit loadProgressChanged(progress);
     });
     // A link or script that asks for a new window opens in this one.
     connect(page, &QWebEnginePage::newWindowRequested, this,
@@ -221,14 +270,64 @@ void WebView::loadAddress(const QUrl &url)
     load(url);
 }
 
-void WebView::loadingChanged(int status, const QUrl &address, const QString &error)
+void WebView::loadingChanged(int status, const QUrl &address, const QString &error, int errorDomain, int errorCode)
 {
-    if (status == QWebEngineLoadingInfo::LoadFailedStatus) {
-        m_coordinator.didFail(error);
-    } else if (status == QWebEngineLoadingInfo::LoadSucceededStatus) {
+    switch (status) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        m_loadingAddress = address;
+        setLoading(true);
+        return;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        setLoading(false);
+        return;
+    case QWebEngineLoadingInfo::LoadFailedStatus: {
+        setLoading(false);
+        // A load stopped (by the timeout, or by another load) leaves the
+        // page before it on display.
+        if (errorDomain != QWebEngineLoadingInfo::HttpStatusCodeDomain && errorCode == kAbortedError) {
+            m_coordinator.didStopWithoutPage(error.simplified());
+            return;
+        }
+        // The body of an HTTP error page is the site's own HTML: the line
+        // names the status alone.
+        const QString description = errorDomain == QWebEngineLoadingInfo::HttpStatusCodeDomain
+            ? QStringLiteral("HTTP %1").arg(errorCode)
+            : error.simplified();
+        m_coordinator.didFail(address.isEmpty() ? page()->url() : address, description);
+        emit currentURLChanged();
+        return;
+    }
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        setLoading(false);
         m_coordinator.didFinish(page()->url().isEmpty() ? address : page()->url());
         emit currentURLChanged();
+        return;
     }
+}
+
+void WebView::setLoading(bool loading)
+{
+    if (loading)
+        m_loadTimer->start(m_loadTimeout);
+    else
+        m_loadTimer->stop();
+    if (loading == m_loading)
+        return;
+    m_loading = loading;
+    emit loadingStateChanged(loading);
+}
+
+void WebView::timeOut()
+{
+    if (!m_loading)
+        return;
+    const QUrl address = m_loadingAddress;
+    setLoading(false);
+    stop();
+    m_coordinator.didStopWithoutPage(QStringLiteral("timed out after %1 s without an answer: ")
+                                         .arg(m_loadTimeout / 1000.0)
+                                     + address.toString(QUrl::FullyEncoded));
+    emit loadTimedOut(address);
 }
 
 } // namespace folvan::web

@@ -14,6 +14,7 @@
 #include <QJsonValue>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -69,8 +70,11 @@ public:
     public:
         Coordinator(QWidget *dialogParent, SharedPDFViewModel *viewModel);
 
-        // The address of the last page that finished loading.
+        // The address of the page on display: the last load that ended,
+        // whether it finished or failed (a failed one shows its error page).
         const std::optional<QUrl> &currentURL() const { return m_currentURL; }
+        // Why the page on display failed to load; none when it loaded.
+        const std::optional<QString> &currentFailure() const { return m_currentFailure; }
         void setPrompts(std::shared_ptr<DownloadPrompts> prompts) { m_prompts = std::move(prompts); }
         // Where the browser's lines go; standard output unless set.
         void setOutput(std::function<void(const QString &)> output) { m_output = std::move(output); }
@@ -78,13 +82,19 @@ public:
 
         // Load events of the web view.
         void didFinish(const QUrl &address);
-        void didFail(const QString &description);
+        void didFail(const QUrl &address, const QString &description);
+        // A load that stopped before its page replaced the one on display.
+        void didStopWithoutPage(const QString &description);
+        // Save or replace asked for while the page on display failed to
+        // load: the reader is told that there is nothing to fetch.
+        void refuseFetchOfFailedPage(const QString &action);
         // A message to the handler `name`: "download" saves the bytes (once
         // a page has finished loading), "replace" writes them over the open
         // paper; an ill-formed message is dropped without a word.
         void userContentController(const QString &name, const QJsonValue &body);
         void savePDF(const QString &base64String, const QUrl &url);
-        void replaceCurrentPDF(const QString &base64String);
+        // `source`, when known, is the address the bytes came from.
+        void replaceCurrentPDF(const QString &base64String, const QUrl &source = QUrl());
 
     private:
         void showAlert(const QString &title, const QString &message);
@@ -92,6 +102,7 @@ public:
         QPointer<QWidget> m_dialogParent;
         QPointer<SharedPDFViewModel> m_viewModel;
         std::optional<QUrl> m_currentURL;
+        std::optional<QString> m_currentFailure;
         std::shared_ptr<DownloadPrompts> m_prompts;
         std::function<void(const QString &)> m_output;
     };
@@ -107,15 +118,33 @@ public:
     // Loads an address (the search address, a typed one, a new-window link).
     void loadAddress(const QUrl &url);
 
+    // A load that goes this long without progress is stopped
+    // (60 seconds unless set).
+    void setLoadTimeout(int milliseconds) { m_loadTimeout = milliseconds; }
+    int loadTimeout() const { return m_loadTimeout; }
+    bool isLoading() const { return m_loading; }
+
 signals:
-    // A page finished loading; the coordinator's currentURL is its address.
+    // A load ended and its page is on display, loaded or failed; the
+    // coordinator's currentURL is its address.
     void currentURLChanged();
+    // A load began or ended; `progress` is 0...100 while it runs.
+    void loadingStateChanged(bool loading);
+    void loadProgressChanged(int progress);
+    // A load went the whole timeout without progress and was stopped.
+    void loadTimedOut(const QUrl &address);
 
 private:
-    void loadingChanged(int status, const QUrl &address, const QString &error);
+    void loadingChanged(int status, const QUrl &address, const QString &error, int errorDomain, int errorCode);
+    void setLoading(bool loading);
+    void timeOut();
 
     QUrl m_url;
     Coordinator m_coordinator;
+    QTimer *m_loadTimer;
+    int m_loadTimeout = 60000;
+    bool m_loading = false;
+    QUrl m_loadingAddress;
 };
 
 } // namespace folvan::web

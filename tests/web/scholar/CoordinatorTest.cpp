@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonObject>
+#include <QLocale>
+#include <QStandardPaths>
 
 using namespace folvan;
 using Coordinator = web::WebView::Coordinator;
@@ -76,7 +78,7 @@ TEST_F(CoordinatorTest, MessagesAreRoutedByActionAndIllFormedOnesAreDroppedSilen
     EXPECT_EQ(output, QStringList{QStringLiteral("Unknown action: print")});
 
     coordinator.didFinish(QUrl(QStringLiteral("https://example.org/papers/Deep%20Nets.pdf")));
-    coordinator.didFail(QStringLiteral("net::ERR_NAME_NOT_RESOLVED"));
+    coordinator.didFail(QUrl(), QStringLiteral("net::ERR_NAME_NOT_RESOLVED"));
     EXPECT_EQ(output.mid(1), (QStringList{QStringLiteral("Finished loading content for https://example.org/papers/Deep%20Nets.pdf"),
                                           QStringLiteral("Failed to load content: net::ERR_NAME_NOT_RESOLVED")}));
     coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("download")));
@@ -134,13 +136,53 @@ TEST_F(CoordinatorTest, ReplaceIsRefusedWithoutAPaperOrWithBytesThatAreNoPdf)
     EXPECT_EQ(test::readTestFile(paper), oldBytes);
 }
 
+// A download cut off part-way still opens, repaired, with pages of its
+// own: it must not take the paper's place.
+TEST_F(CoordinatorTest, ReplaceRefusesACutOffPdfAndAFailedFetch)
+{
+    const QByteArray whole = test::pdfBytes(20, QStringLiteral("New"));
+    int repairedOnes = 0;
+    for (double share : {0.2, 0.6, 0.95}) {
+        const QByteArray cut = whole.left(qsizetype(whole.size() * share));
+        // Bytes that open at all open repaired, and are refused as such.
+        std::shared_ptr<engine::PdfDocument> repaired = web::downloadedPDF(cut);
+        if (repaired) {
+            ++repairedOnes;
+            EXPECT_FALSE(repaired->isIntact()) << share;
+        }
+        coordinator.replaceCurrentPDF(base64(cut), QUrl(QStringLiteral("http://127.0.0.1/cut.pdf")));
+        ASSERT_EQ(prompts->alerts.size(), 1) << share;
+        EXPECT_TRUE(prompts->alerts.takeFirst().startsWith(
+            repaired ? QStringLiteral("无效 PDF|下载的 PDF 不完整或已损坏") : QStringLiteral("无效 PDF|下载的文件不是有效的 PDF。")))
+            << share;
+    }
+    EXPECT_GE(repairedOnes, 1);
+    EXPECT_TRUE(web::downloadedPDF(whole)->isIntact());
+
+    // The fetch script tells why it has no bytes.
+    QJsonObject failed = message(QString(), web::kReplaceAction);
+    failed.insert(QStringLiteral("error"), QStringLiteral("tooLarge"));
+    coordinator.userContentController(web::kMessageHandler, failed);
+    failed.insert(QStringLiteral("error"), QStringLiteral("http 404"));
+    coordinator.userContentController(web::kMessageHandler, failed);
+    EXPECT_EQ(prompts->alerts,
+              (QStringList{QStringLiteral("下载失败|文件超过 100 MB，已停止下载。当前 PDF 没有改动。"),
+                           QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。")}));
+    EXPECT_TRUE(prompts->confirmations.isEmpty());
+    EXPECT_EQ(test::readTestFile(paper), oldBytes);
+    EXPECT_EQ(model.pdfDocument(), document);
+}
+
 TEST_F(CoordinatorTest, CancellingTheConfirmationLeavesFileAndPaneAsTheyWere)
 {
     prompts->confirmAnswer = false;
     const bool toggle = model.forceUpdateToggle();
     coordinator.replaceCurrentPDF(base64(test::pdfBytes(2, QStringLiteral("New"))));
     EXPECT_EQ(prompts->confirmations,
-              QStringList{QStringLiteral("替换当前 PDF？|将用浏览器中的 PDF 覆盖“Paper.pdf”。此操作无法撤销。")});
+              QStringList{QStringLiteral("替换当前 PDF？|将用浏览器中的 PDF（%1）覆盖“Paper.pdf”：\n%2\n原文件会先移到废纸篓。")
+                              .arg(QLocale::c().formattedDataSize(test::pdfBytes(2, QStringLiteral("New")).size(), 1,
+                                                                  QLocale::DataSizeTraditionalFormat),
+                                   paper)});
     EXPECT_EQ(test::readTestFile(paper), oldBytes);
     EXPECT_EQ(model.pdfDocument(), document);
     EXPECT_EQ(model.currentPageIndex(), 4);
@@ -159,8 +201,19 @@ TEST_F(CoordinatorTest, ConfirmedReplaceWritesTheBytesAndShowsTheNewPaperAtAPage
     QObject::connect(&model, &SharedPDFViewModel::forceUpdateToggleChanged, &model,
                      [&] { pageWhenRebuilt = model.currentPageIndex(); });
 
-    coordinator.replaceCurrentPDF(base64(newBytes));
+    const QUrl source(QStringLiteral("https://example.org/papers/New.pdf"));
+    coordinator.replaceCurrentPDF(base64(newBytes), source);
     EXPECT_EQ(test::readTestFile(paper), newBytes);
+    // The confirmation named where the bytes come from; the old paper
+    // waits in the trash, where the file manager can put it back.
+    ASSERT_EQ(prompts->confirmations.size(), 1);
+    EXPECT_TRUE(prompts->confirmations.first().contains(QStringLiteral("“https://example.org/papers/New.pdf”的 PDF")));
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    EXPECT_EQ(test::readTestFile(trash + QStringLiteral("/files/Paper.pdf")), oldBytes);
+    EXPECT_TRUE(test::readTestFile(trash + QStringLiteral("/info/Paper.pdf.trashinfo"))
+                    .contains("Path=" + QUrl::toPercentEncoding(paper, "/")));
+    EXPECT_EQ(QDir(QFileInfo(paper).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Paper.pdf")});
     ASSERT_TRUE(model.pdfDocument());
     EXPECT_NE(model.pdfDocument(), document);
     EXPECT_EQ(model.pdfDocument()->pageCount(), 2);
@@ -170,7 +223,7 @@ TEST_F(CoordinatorTest, ConfirmedReplaceWritesTheBytesAndShowsTheNewPaperAtAPage
     EXPECT_EQ(model.pageCount(), 2);
     EXPECT_EQ(pageWhenRebuilt, 1);
     EXPECT_NE(model.forceUpdateToggle(), toggle);
-    EXPECT_EQ(prompts->informs, QStringList{QStringLiteral("PDF 已替换|“Paper.pdf”已更新。")});
+    EXPECT_EQ(prompts->informs, QStringList{QStringLiteral("PDF 已替换|“Paper.pdf”已更新，原文件在废纸篓中。")});
     EXPECT_TRUE(prompts->alerts.isEmpty());
 
     // The documents opened before still draw the old paper.
@@ -203,3 +256,4 @@ TEST_F(CoordinatorTest, ReplacingThroughALinkWritesThePaperAndKeepsTheLink)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(test::readTestFile(paper), newBytes);
 }
+

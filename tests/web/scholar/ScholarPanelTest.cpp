@@ -6,7 +6,13 @@
 #include "web/ScholarRules.h"
 #include "web/WebView.h"
 
+#include "engine/PdfDocument.h"
+
 #include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
@@ -19,8 +25,10 @@ using namespace folvan;
 namespace {
 
 // A web server on the loopback address only: "/" is a page whose own
-// script tries to reach the native handler, "/paper.pdf" a PDF, any other
-// path a page naming it; each request's User-Agent is kept.
+// script tries to reach the native handler, "/paper.pdf" and "/a.pdf" a
+// PDF, "/cut.pdf" its first 60 %, "/missing.pdf" an HTML error page with
+// status 404, "/hang" a request never answered, any other path a page
+// naming it; each request's User-Agent is kept.
 class LoopbackServer : public QObject {
 public:
     explicit LoopbackServer(QByteArray pdf) : m_pdf(std::move(pdf))
@@ -53,6 +61,9 @@ private:
             if (line.toLower().startsWith("user-agent:"))
                 userAgents << QString::fromLatin1(line.mid(11).trimmed());
         m_requests.remove(socket);
+        if (target == "/hang")
+            return;
+        QByteArray status = "200 OK";
         QByteArray type = "text/html; charset=utf-8";
         QByteArray body;
         if (target == "/") {
@@ -60,13 +71,20 @@ private:
                    "try { window.webkit.messageHandlers.myInterface.postMessage({base64: 'JVBERi0=', action: 'download'}); } catch (e) {}"
                    "try { qt.webChannelTransport.send('{}'); } catch (e) {}"
                    "</script></body></html>";
-        } else if (target == "/paper.pdf") {
+        } else if (target == "/paper.pdf" || target == "/a.pdf") {
             type = "application/pdf";
             body = m_pdf;
+        } else if (target == "/cut.pdf") {
+            type = "application/pdf";
+            body = m_pdf.left(m_pdf.size() * 6 / 10);
+        } else if (target == "/missing.pdf") {
+            status = "404 Not Found";
+            body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
+                   "<p>The requested URL was not found on this server.</p></body></html>";
         } else {
             body = "<html><body>" + target + "</body></html>";
         }
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: "
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: "
                       + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
@@ -185,4 +203,134 @@ TEST_F(ScholarPanelTest, AddressFieldFollowsThePageAndLoadsWhatIsTyped)
     // A page that asks for a new window gets its address in this one.
     runInMainWorld(panel.webView()->page(), QStringLiteral("window.open('/opened'); true"));
     EXPECT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/opened")); }));
+}
+
+namespace {
+
+// A panel on `start` beside a pane with a paper open, its dialogs and
+// output seen by the test.
+struct PanelWithPaper {
+    PanelWithPaper(const QUrl &start, const QString &paperPath)
+        : paper(paperPath), panel(start, &model)
+    {
+        oldBytes = test::pdfBytes(5, QStringLiteral("Old"));
+        test::writeTestFile(paper, oldBytes);
+        model.setPdfDocumentURL(QUrl::fromLocalFile(paper));
+        model.setPageCount(5);
+        model.setPdfDocument(engine::PdfDocument::open(paper));
+        panel.webView()->coordinator().setPrompts(prompts);
+        panel.webView()->coordinator().setOutput([this](const QString &line) { output << line; });
+        panel.resize(500, 520);
+        panel.show();
+    }
+    QString log() const { return output.join(QLatin1Char('\n')); }
+
+    QString paper;
+    QByteArray oldBytes;
+    SharedPDFViewModel model;
+    web::GGView panel;
+    std::shared_ptr<test::FakePrompts> prompts = std::make_shared<test::FakePrompts>();
+    QStringList output;
+};
+
+} // namespace
+
+// After a page fails (the site's 404 page is on display), save, replace and
+// the address act on that page, never on the one shown before it.
+TEST_F(ScholarPanelTest, AfterAFailedLoadTheButtonsActOnThePageOnDisplay)
+{
+    LoopbackServer server(test::pdfBytes(3));
+    PanelWithPaper scene(server.url(QStringLiteral("/a.pdf")), path(QStringLiteral("papers/Paper.pdf")));
+    web::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/a.pdf")); }))
+        << scene.log().toStdString();
+
+    const QString typed = server.url(QStringLiteral("/missing.pdf")).toString();
+    panel.addressField()->setText(typed);
+    emit panel.addressField()->returnPressed();
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/missing.pdf")); }, 10))
+        << scene.log().toStdString();
+    EXPECT_EQ(panel.urlBarText(), typed);
+    // The log names the status, not the page's HTML.
+    EXPECT_TRUE(scene.output.contains(QStringLiteral("Failed to load content: HTTP 404"))) << scene.log().toStdString();
+    EXPECT_FALSE(scene.log().contains(QLatin1Char('<')));
+
+    scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
+    panel.button(web::GGView::Button::save)->click();
+    panel.button(web::GGView::Button::replace)->click();
+    QTest::qWait(500);
+    ASSERT_EQ(scene.prompts->alerts.size(), 2);
+    EXPECT_EQ(scene.prompts->alerts.value(0),
+              QStringLiteral("无法获取 PDF|当前网页没有加载成功（HTTP 404），没有可保存的 PDF。"));
+    EXPECT_TRUE(scene.prompts->alerts.value(1).endsWith(QStringLiteral("没有可替换的 PDF。")));
+    EXPECT_TRUE(scene.prompts->suggestedNames.isEmpty());
+    EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(*scene.prompts->savePath));
+    EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
+}
+
+// Only a whole PDF takes the paper's place: a cut-off download, an error
+// page and a download over the size limit are refused with their reason,
+// and the paper stays as it was; a good one sends the paper to the trash.
+TEST_F(ScholarPanelTest, ReplaceTakesOnlyAWholePdfAndKeepsTheOldPaperInTheTrash)
+{
+    const QByteArray pdf = test::pdfBytes(20, QStringLiteral("New"));
+    LoopbackServer server(pdf);
+    PanelWithPaper scene(server.url(QStringLiteral("/")), path(QStringLiteral("papers/Paper.pdf")));
+    web::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); })) << scene.log().toStdString();
+    QStringList &alerts = scene.prompts->alerts;
+
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/cut.pdf")), web::kReplaceAction);
+    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 1; }, 10));
+    EXPECT_TRUE(alerts.value(0).startsWith(QStringLiteral("无效 PDF|下载的 PDF 不完整或已损坏"))) << alerts.value(0).toStdString();
+
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/missing.pdf")), web::kReplaceAction);
+    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 2; }, 10));
+    EXPECT_EQ(alerts.value(1), QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。"));
+
+    panel.webView()->page()->runJavaScript(
+        web::fetchScript(server.url(QStringLiteral("/a.pdf")), web::kReplaceAction, pdf.size() / 2),
+        web::WebView::kFetchWorld);
+    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 3; }, 10));
+    EXPECT_TRUE(alerts.value(2).startsWith(QStringLiteral("下载失败|文件超过 ")));
+    EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
+    EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
+
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), web::kReplaceAction);
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->informs.isEmpty(); }, 10)) << alerts.join('\n').toStdString();
+    EXPECT_EQ(test::readTestFile(scene.paper), pdf);
+    EXPECT_TRUE(scene.prompts->confirmations.value(0).contains(server.url(QStringLiteral("/a.pdf")).toString()));
+    EXPECT_EQ(test::readTestFile(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                 + QStringLiteral("/Trash/files/Paper.pdf")),
+              scene.oldBytes);
+    EXPECT_EQ(alerts.size(), 3);
+}
+
+// A server that takes the request and never answers: the line under the
+// toolbar runs, and when the timeout passes the load stops with a message.
+TEST_F(ScholarPanelTest, ALoadWithoutAnAnswerShowsItsProgressAndStopsAtTheTimeout)
+{
+    LoopbackServer server(test::pdfBytes(1));
+    PanelWithPaper scene(server.url(QStringLiteral("/")), path(QStringLiteral("papers/Paper.pdf")));
+    web::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); }));
+    EXPECT_EQ(panel.webView()->loadTimeout(), 60000);
+    EXPECT_FALSE(panel.loadingLine()->isVisible());
+
+    panel.webView()->setLoadTimeout(1500);
+    panel.webView()->loadAddress(server.url(QStringLiteral("/hang")));
+    ASSERT_TRUE(test::waitFor([&] { return panel.loadingLine()->isVisible(); }, 5));
+    EXPECT_FALSE(panel.messageLine()->isVisible());
+    ASSERT_TRUE(test::waitFor([&] { return panel.messageLine()->isVisible(); }, 10)) << scene.log().toStdString();
+    EXPECT_FALSE(panel.loadingLine()->isVisible());
+    EXPECT_FALSE(panel.webView()->isLoading());
+    EXPECT_EQ(panel.messageLine()->text(), QStringLiteral("网页在 1.5 秒内没有响应，已停止加载：")
+                                               + server.url(QStringLiteral("/hang")).toString());
+    EXPECT_TRUE(scene.log().contains(QStringLiteral("Failed to load content: timed out"))) << scene.log().toStdString();
+
+    // The next load takes the message away.
+    panel.webView()->loadAddress(server.url(QStringLiteral("/next")));
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/next")); }));
+    EXPECT_FALSE(panel.messageLine()->isVisible());
 }

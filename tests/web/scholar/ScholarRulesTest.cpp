@@ -31,9 +31,10 @@ TEST(ScholarRulesTest, FetchScriptQuotesTheAddressAndActionAsStringLiterals)
     // An address cannot end the string it stands in.
     const QUrl address(QStringLiteral("https://example.org/x\");alert(1);(\".pdf"));
     const QString script = fetchScript(address, kReplaceAction);
-    EXPECT_TRUE(script.contains(QStringLiteral("xhr.open(\"GET\", \"https://example.org/x%22);alert(1);(%22.pdf\", true)")))
+    EXPECT_TRUE(script.contains(QStringLiteral("var address = \"https://example.org/x%22);alert(1);(%22.pdf\", "
+                                               "action = \"replace\", maxBytes = 104857600,")))
         << script.toStdString();
-    EXPECT_TRUE(script.contains(QStringLiteral("action: \"replace\"")));
+    EXPECT_TRUE(script.contains(QStringLiteral("xhr.open(\"GET\", address, true)")));
     EXPECT_TRUE(script.contains(QStringLiteral("window.webkit.messageHandlers.myInterface.postMessage")));
 }
 
