@@ -359,10 +359,13 @@ void PaneLayout::relayout()
     m_readingArea->setVisible(hasDocument);
     m_readingArea->setGeometry(leftRoom, top, std::max(0, width() - leftRoom - rightRoom), std::max(0, height() - top));
 
+    // The welcome column stands centred between the side panels, never
+    // over them: it would hide the Scholar page and take its clicks.
     m_welcomeScroll->setVisible(!hasDocument);
     if (!hasDocument) {
-        const int w = std::min(WelcomeView::kMaxWidth + 2 * WelcomeView::kSideMargin + 16, width());
-        m_welcomeScroll->setGeometry((width() - w) / 2, top, w, std::max(0, height() - top));
+        const int room = std::max(0, width() - leftRoom - rightRoom);
+        const int w = std::min(WelcomeView::kMaxWidth + 2 * WelcomeView::kSideMargin + 16, room);
+        m_welcomeScroll->setGeometry(leftRoom + (room - w) / 2, top, w, std::max(0, height() - top));
     }
 
     // Header column.
@@ -402,10 +405,10 @@ void PaneLayout::relayout()
     m_tint->setVisible(pane->controller()->backgroundImage().isNull());
     m_readingArea->lower();
     m_tint->lower();
+    m_welcomeScroll->raise();
     for (QWidget *panel : {m_scholar.data(), m_outline.data(), m_notes.data()})
         if (panel)
             panel->raise();
-    m_welcomeScroll->raise();
     header->raise();
     m_searchBar->raise();
     m_errorLine->raise();
@@ -625,7 +628,10 @@ void PaneLayout::returnKeyboard(bool evenFromAField)
 
 void PaneLayout::followRadio()
 {
-    if (!m_pane || !m_pane->radio())
+    if (!m_pane)
+        return;
+    m_errorLine->setRadio(m_pane->radio());
+    if (!m_pane->radio())
         return;
     connect(m_pane->radio(), &PaneRadio::isPlayingChanged, m_singleHeader, &SingleHeader::refresh,
             Qt::UniqueConnection);

@@ -99,6 +99,39 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
     EXPECT_EQ(layout().welcomeColumn()->y(), 99);
 }
 
+// Without a paper the welcome column stands between the side panels: over
+// the Scholar panel it would hide the page and take the toolbar's clicks.
+TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheirClicks)
+{
+    pane->show();
+    pane->controller()->panelToggled(PanePanel::scholar);
+    pane->controller()->panelToggled(PanePanel::notes);
+    for (const char *widthClass : {"Extended", "Compact"}) {
+        platform::Preferences::shared().setValue(QStringLiteral("ggViewWidth"), QString::fromLatin1(widthClass));
+        for (int paneWidth : {1400, 1000}) {
+            SCOPED_TRACE(std::string(widthClass) + " " + std::to_string(paneWidth));
+            pane->resize(paneWidth, 800);
+            settle();
+            QWidget *welcome = layout().welcomeColumn();
+            auto *scholar = qobject_cast<web::GGView *>(layout().scholarPanel());
+            ASSERT_NE(scholar, nullptr);
+            ASSERT_TRUE(welcome->isVisibleTo(pane.get()));
+            EXPECT_GE(welcome->geometry().left(), scholar->geometry().right() + 1);
+            EXPECT_LE(welcome->geometry().right(), layout().notesPanel()->geometry().left() - 1);
+            // Centred in the room between them (the notes panel keeps a
+            // margin of its own).
+            const int leftGap = welcome->x() - scholar->width();
+            const int rightGap = layout().notesPanel()->x() - (welcome->x() + welcome->width());
+            EXPECT_NEAR(leftGap, rightGap, 12);
+            for (auto which : {web::GGView::Button::save, web::GGView::Button::replace}) {
+                QPushButton *button = scholar->button(which);
+                const QPoint centre = button->mapTo(&layout(), button->rect().center());
+                EXPECT_EQ(layout().childAt(centre), button);
+            }
+        }
+    }
+}
+
 TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPage)
 {
     pane->controller()->panelToggled(PanePanel::outline);
