@@ -4,6 +4,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "window/PaneFont.h"
+#include "window/PaneRadio.h"
 
 namespace folvan::window {
 
@@ -41,7 +42,21 @@ QStringList PaneErrorLine::errors() const
     }
     if (m_notes && m_notes->hasError())
         lines << m_notes->error();
+    if (m_radio && !m_radio->streamError().isEmpty())
+        lines << QStringLiteral("无法连接广播流：") + m_radio->streamError();
     return lines;
+}
+
+void PaneErrorLine::setRadio(PaneRadio *radio)
+{
+    if (radio == m_radio)
+        return;
+    if (m_radio)
+        disconnect(m_radio, nullptr, this, nullptr);
+    m_radio = radio;
+    if (radio)
+        connect(radio, &PaneRadio::streamErrorChanged, this, &PaneErrorLine::refresh);
+    refresh();
 }
 
 void PaneErrorLine::refresh()

@@ -4,7 +4,8 @@
 // write its file (the paper's annotations, its bookmarks, the notes
 // library), its error stands in red over the top of the reading row, one
 // line for each failing store, until the failure ends. A passing alert
-// alone is missed by a reader who looked away.
+// alone is missed by a reader who looked away. A radio stream that cannot
+// be played is told there too, until the next switch of the radio.
 
 #include <QLabel>
 #include <QPointer>
@@ -16,6 +17,8 @@ class SharedPDFViewModel;
 
 namespace folvan::window {
 
+class PaneRadio;
+
 class PaneErrorLine : public QLabel {
     Q_OBJECT
 public:
@@ -23,6 +26,8 @@ public:
 
     // The errors shown now, one a line; empty while every store is well.
     QStringList errors() const;
+    // The radio whose stream errors the line shows too.
+    void setRadio(PaneRadio *radio);
 
 signals:
     // Shown or hidden, or its text changed: its place may change.
@@ -33,6 +38,7 @@ private:
 
     QPointer<SharedPDFViewModel> m_model;
     QPointer<PaperNotesStore> m_notes;
+    QPointer<PaneRadio> m_radio;
 };
 
 } // namespace folvan::window

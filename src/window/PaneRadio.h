@@ -14,9 +14,13 @@ public:
     using QObject::QObject;
     virtual bool isPlaying() const = 0;
     virtual void toggle() = 0;
+    // Why the stream cannot be played, once the player has said so; empty
+    // otherwise. The switch stays as the reader set it.
+    virtual QString streamError() const { return QString(); }
 
 signals:
     void isPlayingChanged(bool playing);
+    void streamErrorChanged();
 };
 
 } // namespace folvan::window

@@ -46,6 +46,7 @@ void RadioPlayer::dropPlayer()
 
 void RadioPlayer::toggle()
 {
+    setStreamError(QString());
     if (m_isPlaying) {
         if (m_player)
             m_player->pause();
@@ -58,10 +59,24 @@ void RadioPlayer::toggle()
     m_player = new QMediaPlayer;
     m_output = new QAudioOutput;
     m_player->setAudioOutput(m_output);
+    // The switch stays on: only the first error of this playback is told.
+    QMediaPlayer *player = m_player;
+    connect(player, &QMediaPlayer::errorOccurred, this, [this, player](QMediaPlayer::Error, const QString &text) {
+        if (player == m_player && m_isPlaying && m_streamError.isEmpty())
+            setStreamError(text.isEmpty() ? QStringLiteral("未知错误") : text);
+    });
     m_player->setSource(m_streamUrl);
     m_player->play();
     m_isPlaying = true;
     emit isPlayingChanged(true);
+}
+
+void RadioPlayer::setStreamError(const QString &error)
+{
+    if (error == m_streamError)
+        return;
+    m_streamError = error;
+    emit streamErrorChanged(error);
 }
 
 } // namespace folvan::workspace

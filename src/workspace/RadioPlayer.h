@@ -25,6 +25,9 @@ public:
     ~RadioPlayer() override;
 
     bool isPlaying() const { return m_isPlaying; }
+    // What the player said of the first error of the current playback;
+    // empty while it has reported none. The next toggle() clears it.
+    QString streamError() const { return m_streamError; }
     QUrl streamUrl() const { return m_streamUrl; }
     // Points the next start at another stream (tests play a local one).
     void setStreamUrlForTesting(const QUrl &url) { m_streamUrl = url; }
@@ -37,14 +40,18 @@ public:
 
 signals:
     void isPlayingChanged(bool playing);
+    void streamErrorChanged(const QString &error);
 
 private:
+    void setStreamError(const QString &error);
+
     explicit RadioPlayer(const QUrl &streamUrl);
     void dropPlayer();
 
     QMediaPlayer *m_player = nullptr;
     QAudioOutput *m_output = nullptr;
     bool m_isPlaying = false;
+    QString m_streamError;
     QUrl m_streamUrl;
 };
 

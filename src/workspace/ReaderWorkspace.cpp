@@ -27,8 +27,10 @@ public:
     SharedRadio()
     {
         connect(&RadioPlayer::shared(), &RadioPlayer::isPlayingChanged, this, &PaneRadio::isPlayingChanged);
+        connect(&RadioPlayer::shared(), &RadioPlayer::streamErrorChanged, this, &PaneRadio::streamErrorChanged);
     }
     bool isPlaying() const override { return RadioPlayer::shared().isPlaying(); }
+    QString streamError() const override { return RadioPlayer::shared().streamError(); }
     void toggle() override { RadioPlayer::shared().toggle(); }
 };
 

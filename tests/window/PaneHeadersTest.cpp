@@ -5,6 +5,7 @@
 #include "PaneTestSupport.h"
 
 #include "window/PaneControls.h"
+#include "window/PaneErrorLine.h"
 #include "window/PaneLayout.h"
 #include "window/PanePanels.h"
 #include "window/PaneRadio.h"
@@ -24,9 +25,18 @@ public:
     void toggle() override
     {
         playing = !playing;
+        error.clear();
+        emit streamErrorChanged();
         emit isPlayingChanged(playing);
     }
+    QString streamError() const override { return error; }
+    void fail(const QString &text)
+    {
+        error = text;
+        emit streamErrorChanged();
+    }
     bool playing = false;
+    QString error;
 };
 
 class PaneHeadersTest : public OnePaneTest {
@@ -134,6 +144,25 @@ TEST_F(PaneHeadersTest, RadioButtonFollowsTheSharedRadioInBothHeaders)
     radio.toggle();
     EXPECT_EQ(split().radioButton->symbol(), QStringLiteral("radio"));
     EXPECT_FALSE(single().radioButton->isTinted());
+    pane->setRadio(nullptr);
+}
+
+// A stream that cannot be reached leaves the switch on, and the pane's
+// error line says so until the next switch.
+TEST_F(PaneHeadersTest, ARadioStreamThatCannotBeReachedIsToldInTheErrorLine)
+{
+    pane->show();
+    FakeRadio radio;
+    pane->setRadio(&radio);
+    PaneErrorLine *line = pane->paneLayout()->errorLine();
+    single().radioButton->click();
+    radio.fail(QStringLiteral("Connection refused"));
+    ASSERT_TRUE(waitUntil([&] { return line->isVisible(); }));
+    EXPECT_EQ(line->errors(), QStringList{QStringLiteral("无法连接广播流：Connection refused")});
+    EXPECT_EQ(single().radioButton->symbol(), QStringLiteral("radio.fill"));
+    single().radioButton->click();
+    EXPECT_TRUE(waitUntil([&] { return !line->isVisible(); }));
+    EXPECT_TRUE(line->errors().isEmpty());
     pane->setRadio(nullptr);
 }
 

@@ -78,4 +78,30 @@ TEST(RadioPlayerTest, TogglingSwitchesOnWithAFreshPlayerAndOffWithoutOne)
     EXPECT_EQ(changes.count(), 4);
 }
 
+// A stream that cannot be reached keeps the switch on and is told once,
+// until the next switch.
+TEST(RadioPlayerTest, AnUnreachableStreamIsToldOnceAndTheNextSwitchForgetsIt)
+{
+    // A port that was open a moment ago and is closed now.
+    quint16 port = 0;
+    {
+        QTcpServer closed;
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+        port = closed.serverPort();
+    }
+    RadioPlayer &radio = RadioPlayer::shared();
+    radio.setStreamUrlForTesting(QUrl(QStringLiteral("http://127.0.0.1:%1/listen/music/radio.mp3").arg(port)));
+    ASSERT_FALSE(radio.isPlaying());
+    QSignalSpy errors(&radio, &RadioPlayer::streamErrorChanged);
+    radio.toggle();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !radio.streamError().isEmpty(); }, 10000));
+    EXPECT_TRUE(radio.isPlaying());
+    QTest::qWait(300);
+    EXPECT_EQ(errors.count(), 1);
+    radio.toggle();
+    EXPECT_FALSE(radio.isPlaying());
+    EXPECT_TRUE(radio.streamError().isEmpty());
+    EXPECT_EQ(errors.count(), 2);
+}
+
 } // namespace
