@@ -16,12 +16,17 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 
+#include <algorithm>
+
 namespace folvan::web {
 
 namespace {
 
 // The buttons' texts are set in a fixed small size.
 constexpr int kButtonTextPixels = 11;
+
+// A load that has no answer yet still shows a stub of the loading line.
+constexpr int kLeastShownProgress = 8;
 
 QPushButton *symbolButton(const QString &symbol, const QString &accessibleName, QWidget *parent)
 {
@@ -146,11 +151,12 @@ GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *pa
     connect(m_webView, &WebView::currentURLChanged, this, &GGView::followPage);
     connect(m_webView, &WebView::loadingStateChanged, this, [this](bool loading) {
         m_loadingLine->setVisible(loading);
-        m_loadingLine->setValue(0);
+        m_loadingLine->setValue(kLeastShownProgress);
         if (loading)
             m_messageLine->hide();
     });
-    connect(m_webView, &WebView::loadProgressChanged, m_loadingLine, &QProgressBar::setValue);
+    connect(m_webView, &WebView::loadProgressChanged, m_loadingLine,
+            [this](int progress) { m_loadingLine->setValue(std::max(progress, kLeastShownProgress)); });
     connect(m_webView, &WebView::loadTimedOut, this, [this](const QUrl &address) {
         m_messageLine->setText(QStringLiteral("网页在 %1 秒内没有响应，已停止加载：")
                                    .arg(m_webView->loadTimeout() / 1000.0)
