@@ -128,8 +128,12 @@ void WebView::Coordinator::userContentController(const QString &name, const QJso
     const bool known = message->action == kDownloadAction || message->action == kReplaceAction;
     if (known && !message->error.isEmpty()) {
         QString text = fetchFailureText(message->error);
-        if (message->action == kReplaceAction)
+        if (message->action == kReplaceAction) {
+            // Without a paper there is nothing to replace, whatever came.
+            if (!m_viewModel || m_viewModel->pdfDocumentURL().isEmpty())
+                return replaceCurrentPDF(QString());
             text += QStringLiteral("当前 PDF 没有改动。");
+        }
         return showAlert(QStringLiteral("下载失败"), text);
     }
     if (message->action == kDownloadAction) {

@@ -165,9 +165,15 @@ TEST_F(CoordinatorTest, ReplaceRefusesACutOffPdfAndAFailedFetch)
     coordinator.userContentController(web::kMessageHandler, failed);
     failed.insert(QStringLiteral("error"), QStringLiteral("http 404"));
     coordinator.userContentController(web::kMessageHandler, failed);
+    // Without a paper that comes first.
+    SharedPDFViewModel empty;
+    Coordinator lonely(nullptr, &empty);
+    lonely.setPrompts(prompts);
+    lonely.userContentController(web::kMessageHandler, failed);
     EXPECT_EQ(prompts->alerts,
               (QStringList{QStringLiteral("下载失败|文件超过 100 MB，已停止下载。当前 PDF 没有改动。"),
-                           QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。")}));
+                           QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。"),
+                           QStringLiteral("尚未打开 PDF|先打开 PDF，再使用替换功能。")}));
     EXPECT_TRUE(prompts->confirmations.isEmpty());
     EXPECT_EQ(test::readTestFile(paper), oldBytes);
     EXPECT_EQ(model.pdfDocument(), document);
