@@ -125,7 +125,7 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
     , m_readoutWork(new platform::MainWorkItem(this))
     , m_mainRow(new FloatingSurface(this))
     , m_upperRow(new FloatingSurface(this))
-    , m_readout(new ReadoutCapsule(this))
+    , m_readout(new ReadoutCapsule(parent ? parent : this))
 {
     setObjectName(QStringLiteral("readerDock"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -183,6 +183,8 @@ ReaderDock::~ReaderDock()
         delete popover;
     }
     delete m_shadow.data();
+    if (m_readout && m_readout->parentWidget() != this)
+        delete m_readout.data();
 }
 
 void ReaderDock::buildMainRow()
@@ -306,6 +308,14 @@ void ReaderDock::collapseIfIdle()
 void ReaderDock::toggleExpanded()
 {
     m_collapseWork->cancel();
+    // The pointer on its way to "…" brought the tools out already: the
+    // click that follows means to open them, not to put them away again.
+    if (m_openedByHover && m_expanded) {
+        m_openedByHover = false;
+        scheduleCollapse();
+        return;
+    }
+    m_openedByHover = false;
     setExpanded(!m_expanded, true);
     if (m_expanded)
         scheduleCollapse();
@@ -679,7 +689,7 @@ void ReaderDock::relayout()
 
     // The column, bottom up: main row, upper row, readout, strip.
     const bool readoutShown = m_showReadout && !m_panel;
-    m_readout->setVisible(readoutShown);
+    m_readout->setVisible(readoutShown && (m_readout->parentWidget() == this || !isHidden()));
     if (readoutShown)
         m_readout->resize(m_readout->sizeHint());
     if (m_strip)
@@ -704,23 +714,41 @@ void ReaderDock::relayout()
     }
     int bottom = height;
     QRegion hit;
+    QPoint readoutPlace;
     for (const Item &item : column) {
         bottom -= item.spacingBelow;
-        item.widget->move(width - item.widget->width(), bottom - item.widget->height());
+        const QPoint place(width - item.widget->width(), bottom - item.widget->height());
         bottom -= item.widget->height();
-        if (item.widget != m_readout)
-            hit += item.widget->geometry();
+        if (item.widget == m_readout) {
+            readoutPlace = place;
+            continue;
+        }
+        item.widget->move(place);
+        hit += item.widget->geometry();
     }
     if (QWidget *parent = parentWidget())
         setGeometry(parent->width() - width - kMargin, parent->height() - height - kMargin, width, height);
     else
         resize(width, height);
     // The pointer passes between and beside the rows to the view below.
+    // The mask clips what is drawn as well, so the readout, which lets the
+    // pointer through, stands beside the dock in its parent, in its place
+    // in the column.
     setMask(hit.isEmpty() ? QRegion(0, 0, 1, 1) : hit);
-    if (m_shadow)
-        m_shadow->follow();
+    if (readoutShown)
+        m_readout->move(m_readout->parentWidget() == this ? readoutPlace : pos() + readoutPlace);
+    followStacking();
     update();
     emit placed();
+}
+
+// The shadow and the readout stand in the dock's parent just below it.
+void ReaderDock::followStacking()
+{
+    if (m_shadow)
+        m_shadow->follow();
+    if (m_readout && m_readout->parentWidget() != this)
+        m_readout->stackUnder(this);
 }
 
 bool ReaderDock::event(QEvent *event)
@@ -729,18 +757,23 @@ bool ReaderDock::event(QEvent *event)
     case QEvent::Enter:
         m_hovering = true;
         m_collapseWork->cancel();
+        if (!m_expanded)
+            m_openedByHover = true;
         setExpanded(true, true);
         break;
     case QEvent::Leave:
         m_hovering = false;
+        m_openedByHover = false;
         m_collapseWork->cancel();
         scheduleCollapse();
         break;
     case QEvent::ZOrderChange:
+        followStacking();
+        break;
     case QEvent::Show:
     case QEvent::Hide:
-        if (m_shadow)
-            m_shadow->follow();
+        m_readout->setVisible(m_showReadout && !m_panel && (m_readout->parentWidget() == this || !isHidden()));
+        followStacking();
         break;
     default:
         break;

@@ -153,6 +153,7 @@ private:
     QWidget *makePanel(DockPanel panel);
     void panelClosed();
     void endSelection();
+    void followStacking();
     int pageCount() const;
     bool keepExpanded() const;
 
@@ -162,6 +163,8 @@ private:
     bool m_keptExpanded = false; // the stored preference as last seen
     bool m_expanded = false;
     bool m_hovering = false;
+    // The pointer brought the tools out while it stays over the dock.
+    bool m_openedByHover = false;
     bool m_showReadout = false;
     std::optional<DockPanel> m_panel;
     std::optional<DockFocus> m_focused;
@@ -183,7 +186,8 @@ private:
     QToolButton *m_selectionTool;
     QToolButton *m_libraryTool;
     QToolButton *m_appearanceTool;
-    ReadoutCapsule *m_readout;
+    // In the dock's parent (the dock itself without one).
+    QPointer<ReadoutCapsule> m_readout;
     QPointer<FloatingSurface> m_strip;
     bool m_stripHasToolbar = false;
     QPointer<DockPopover> m_popover;

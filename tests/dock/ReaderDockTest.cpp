@@ -213,6 +213,36 @@ TEST_F(DockTest, HoverPanelFocusAndThePreferenceHoldTheToolsOpen)
     EXPECT_FALSE(expandedAfter(10.01));
 }
 
+// The pointer on its way to "…" brings the tools out first: the click on
+// "…" that follows leaves them out; the next one puts them away.
+TEST_F(DockTest, AClickOnMoreAfterTheHoverOpenedTheToolsLeavesThemOpen)
+{
+    open();
+    QEvent enter(QEvent::Enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(dock, &enter);
+    ASSERT_TRUE(dock->expanded());
+    dock->moreButton()->click();
+    EXPECT_TRUE(dock->expanded());
+    dock->moreButton()->click();
+    EXPECT_FALSE(dock->expanded());
+    dock->moreButton()->click();
+    EXPECT_TRUE(dock->expanded());
+
+    // Tools already out when the pointer comes: "…" puts them away.
+    QApplication::sendEvent(dock, &leave);
+    QApplication::sendEvent(dock, &enter);
+    dock->moreButton()->click();
+    EXPECT_FALSE(dock->expanded());
+    // Out by a hover that has ended: the same.
+    QApplication::sendEvent(dock, &leave);
+    QApplication::sendEvent(dock, &enter);
+    ASSERT_TRUE(dock->expanded());
+    QApplication::sendEvent(dock, &leave);
+    dock->moreButton()->click();
+    EXPECT_FALSE(dock->expanded());
+}
+
 TEST_F(DockTest, TheDockStartsAsThePreferenceKeepsItAndSwitchesAtOnceUnderReducedMotion)
 {
     store(QStringLiteral("folvan.keepReaderToolsExpanded"), true);
@@ -284,6 +314,33 @@ TEST_F(DockTest, ReadoutRoundsHalvesAwayFromZeroAndHidesAfterTheLastChange)
     clock->advance(0.11);
     EXPECT_FALSE(dock->readout()->isVisible());
     EXPECT_FALSE(dock->readoutShown());
+}
+
+// The readout is drawn over the pane (the dock's mask, which lets the
+// pointer through beside the rows, must not clip it away) and lets the
+// pointer through to the view below.
+TEST_F(DockTest, TheReadoutIsPaintedOverThePaneAndLetsThePointerThrough)
+{
+    QPalette plain = host.palette();
+    plain.setColor(QPalette::Window, Qt::white);
+    host.setPalette(plain);
+    host.setAutoFillBackground(true);
+    open();
+    zoom = 1.2;
+    dock->paneTiltOrZoomChanged();
+    ASSERT_TRUE(dock->readout()->isVisible());
+    const QRect place(dock->readout()->mapTo(&host, QPoint(0, 0)), dock->readout()->size());
+    ASSERT_TRUE(host.rect().contains(place));
+    EXPECT_LT(place.bottom(), dock->mainRow()->mapTo(&host, QPoint(0, 0)).y());
+    const QImage shot = host.grab().toImage();
+    const double scale = shot.width() / double(host.width());
+    int ink = 0;
+    for (int y = place.top(); y <= place.bottom(); ++y)
+        for (int x = place.left(); x <= place.right(); ++x)
+            if (qGray(shot.pixel(int(x * scale), int(y * scale))) < 128)
+                ++ink;
+    EXPECT_GT(ink, 20) << "the readout's text is not on screen";
+    EXPECT_EQ(host.childAt(place.center()), nullptr);
 }
 
 TEST_F(DockTest, PanelsHaveRawNames)
