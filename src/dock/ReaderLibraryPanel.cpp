@@ -1,6 +1,7 @@
 #include "dock/ReaderLibraryPanel.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -26,6 +27,9 @@
 namespace folvan::dock {
 
 namespace {
+
+constexpr int kWidth = 310;
+constexpr int kPadding = 20;
 
 // The parts of a bookmark row, kept by their object names.
 const char *const kRowName = "bookmarkRow";
@@ -68,6 +72,67 @@ protected:
     }
 };
 
+// Two buttons in a row `room` pixels wide, the first at its start and the
+// second at its end; one under the other, both at the start, where the two
+// would not fit side by side whole (a large text size).
+class FittingPair : public QWidget {
+public:
+    static constexpr int kGap = 8;
+
+    FittingPair(QWidget *first, QWidget *second, int room, QWidget *parent)
+        : QWidget(parent), m_first(first), m_second(second), m_room(room)
+    {
+        first->setParent(this);
+        second->setParent(this);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    bool sideBySide() const
+    {
+        return m_first->sizeHint().width() + kGap + m_second->sizeHint().width() <= m_room;
+    }
+    QSize sizeHint() const override
+    {
+        const QSize first = m_first->sizeHint();
+        const QSize second = m_second->sizeHint();
+        if (sideBySide())
+            return {first.width() + kGap + second.width(), std::max(first.height(), second.height())};
+        return {std::min(std::max(first.width(), second.width()), m_room), first.height() + kGap + second.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        // A button's size changed (its font, its style).
+        if (event->type() == QEvent::LayoutRequest) {
+            updateGeometry();
+            place();
+        }
+        return QWidget::event(event);
+    }
+    void resizeEvent(QResizeEvent *) override { place(); }
+
+private:
+    void place()
+    {
+        const QSize first = m_first->sizeHint();
+        const QSize second = m_second->sizeHint();
+        if (sideBySide()) {
+            const int row = std::max(first.height(), second.height());
+            m_first->setGeometry(0, (row - first.height()) / 2, first.width(), first.height());
+            m_second->setGeometry(width() - second.width(), (row - second.height()) / 2, second.width(),
+                                  second.height());
+        } else {
+            m_first->setGeometry(0, 0, std::min(first.width(), width()), first.height());
+            m_second->setGeometry(0, first.height() + kGap, std::min(second.width(), width()), second.height());
+        }
+    }
+
+    QWidget *m_first;
+    QWidget *m_second;
+    int m_room;
+};
+
 } // namespace
 
 int ReaderLibraryPanel::listHeight(qsizetype bookmarks, qsizetype annotationItems)
@@ -91,9 +156,9 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     , m_dismiss(std::move(dismiss))
 {
     useReaderFont(this, ReaderFontRole::body);
-    setFixedWidth(310);
+    setFixedWidth(kWidth);
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 20, 20, 20);
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(12);
 
     // Header: the title, then back and forward.
@@ -156,16 +221,9 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     edits->addStretch(1);
     edits->addWidget(m_copy);
     footer->addLayout(edits);
-    auto *exports = new QHBoxLayout;
     m_exportMarkdown = controlButton(QString(), QStringLiteral("导出 Markdown…"), QString(), QString(), m_footer);
     m_exportPDF = controlButton(QString(), QStringLiteral("导出批注 PDF…"), QString(), QString(), m_footer);
-    // At a large text size the two titles share the row, shortened.
-    for (QToolButton *button : {m_exportMarkdown, m_exportPDF})
-        button->setMinimumWidth(34);
-    exports->addWidget(m_exportMarkdown);
-    exports->addStretch(1);
-    exports->addWidget(m_exportPDF);
-    footer->addLayout(exports);
+    footer->addWidget(new FittingPair(m_exportMarkdown, m_exportPDF, kWidth - 2 * kPadding, m_footer));
     column->addWidget(m_footer);
 
     m_error = new QLabel(this);

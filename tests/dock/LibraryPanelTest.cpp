@@ -14,7 +14,10 @@
 
 #include "annotations/AnnotationTestSupport.h"
 #include "annotationsview/AnnotationListView.h"
+#include "dock/ReaderControlButtonStyle.h"
 #include "dock/ReaderLibraryPanel.h"
+#include "platform/InterfaceFont.h"
+#include "platform/Preferences.h"
 #include "support/PaneAnnotationsOf.h"
 
 namespace folvan::test {
@@ -159,6 +162,33 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
     QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {},
                       list->partRect(0, annotationsview::AnnotationListView::Part::row).center());
     EXPECT_EQ(dismissed, 1);
+}
+
+// The export buttons show their whole titles at every interface text
+// size: side by side where they fit, one under the other where not.
+TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
+{
+    SharedPDFViewModel &model = paper();
+    select(model, 0, 0, 0, 5);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    for (const double size : {13.0, 15.0, 17.0, 20.0}) {
+        platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), size);
+        auto library = std::make_unique<ReaderLibraryPanel>(&model, [] {});
+        dock::applyControlButtonStyle(library.get()); // as the dock shows it
+        library->show();
+        QCoreApplication::processEvents();
+        library->resize(library->sizeHint());
+        QCoreApplication::processEvents();
+        QRect places[2];
+        int i = 0;
+        for (QToolButton *button : {library->exportMarkdownButton(), library->exportPDFButton()}) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << size << " " << button->text().toStdString();
+            places[i] = QRect(button->mapTo(library.get(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(library->contentsRect().adjusted(20, 0, -20, 0).contains(places[i])) << size;
+            ++i;
+        }
+        EXPECT_FALSE(places[0].intersects(places[1])) << size;
+    }
 }
 
 TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
