@@ -42,6 +42,7 @@ QPushButton *makeRow(const ReaderCommand &row, bool enabled, QWidget *parent)
     layout->setContentsMargins(9, 9, 9, 9);
     auto *title = new QLabel(row.title, button);
     title->setTextFormat(Qt::PlainText);
+    useReaderFont(title, ReaderFontRole::body);
     title->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(title);
     layout->addStretch(1);
@@ -68,6 +69,8 @@ ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::fu
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
+    // Under its own style sheet the palette no longer takes the window's
+    // font as that changes: its texts follow the interface size themselves.
     setStyleSheet(QStringLiteral(
         "#ReaderCommandPalette { background: #f6f5f2; border: 1px solid rgba(0,0,0,40); border-radius: 12px; }"
         "#PaletteSearchRow { background: rgba(0,0,0,10); border-radius: 9px; }"
@@ -98,6 +101,7 @@ ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::fu
     m_field->setPlaceholderText(QStringLiteral("查找操作…"));
     m_field->setFrame(false);
     m_field->setStyleSheet(QStringLiteral("background: transparent;"));
+    useReaderFont(m_field, ReaderFontRole::body);
     searchLayout->addWidget(m_field, 1);
     auto *close = new QToolButton(searchRow);
     close->setIcon(platform::symbolIcon(QStringLiteral("xmark")));
@@ -202,6 +206,7 @@ void ReaderCommandPalette::rebuildRows()
         auto *empty = new QLabel(QStringLiteral("没有匹配的操作"), m_rows);
         empty->setObjectName(QStringLiteral("PaletteEmpty"));
         empty->setContentsMargins(20, 20, 20, 20);
+        useReaderFont(empty, ReaderFontRole::body);
         showAsSecondary(empty);
         m_rowsLayout->addWidget(empty);
     }

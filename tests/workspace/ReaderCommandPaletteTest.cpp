@@ -3,6 +3,8 @@
 #include "ShellTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
+#include "workspace/ReaderFont.h"
 #include "window/PaneControls.h"
 #include "workspace/ReaderCommandPalette.h"
 
@@ -139,6 +141,42 @@ TEST_F(ReaderCommandPaletteTest, TheDelayedRunOutlivesThePalette)
     palette->submit();
     palette.reset();
     EXPECT_EQ(ranAfterDelay(), QStringList{QStringLiteral("help")});
+}
+
+} // namespace
+
+namespace {
+
+class ReaderCommandPaletteTextSizeTest : public folvan::test::ShellTest {};
+
+// The titles and the search field take the interface text size, as the
+// shortcut labels do, also when it changes while the palette is open, under
+// a window that follows the size as the reader's does.
+TEST_F(ReaderCommandPaletteTextSizeTest, TitlesAndTheFieldFollowTheInterfaceSize)
+{
+    QWidget window;
+    applyReaderInterfaceStyle(&window);
+    RecordingActions actions{false};
+    auto *palette = new ReaderCommandPalette(actions.record, [] {}, &window);
+    window.show();
+    for (const double size : {20.0, 13.0}) {
+        defaults().setValue(QString::fromLatin1(folvan::platform::kInterfaceTextSizeKey), size);
+        QApplication::processEvents();
+        const double body = readerFont(ReaderFontRole::body).pointSizeF();
+        auto *row = palette->findChild<QWidget *>(QStringLiteral("PaletteRows"))->findChild<QPushButton *>();
+        ASSERT_NE(row, nullptr);
+        auto *title = row->findChild<QLabel *>();
+        title->ensurePolished();
+        EXPECT_DOUBLE_EQ(title->font().pointSizeF(), body) << size;
+        auto *field = palette->findChild<QLineEdit *>();
+        field->ensurePolished();
+        EXPECT_DOUBLE_EQ(field->font().pointSizeF(), body) << size;
+    }
+    palette->setQuery(QStringLiteral("no such command"));
+    auto *empty = palette->findChild<QLabel *>(QStringLiteral("PaletteEmpty"));
+    ASSERT_NE(empty, nullptr);
+    empty->ensurePolished();
+    EXPECT_DOUBLE_EQ(empty->font().pointSizeF(), readerFont(ReaderFontRole::body).pointSizeF());
 }
 
 } // namespace
