@@ -36,11 +36,17 @@ public:
     void popUp(QWidget *anchor);
     QWidget *content() const { return m_content; }
 
+    // The name of the window's action that shows and hides this popover
+    // (its shortcut pressed in the popover only closes it).
+    void setToggleAction(const QString &name) { m_toggleAction = name; }
+
 protected:
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     ContentFactory m_factory;
+    QString m_toggleAction;
     std::function<void()> m_onClosed;
     QPointer<QWidget> m_content;
     QSize m_size;

@@ -77,6 +77,7 @@ private:
 SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     : QWidget(parent)
     , m_pane(pane)
+    , m_wasSplit(pane->controller()->isSplit())
 {
     usePaneFont(this, PaneFontRole::body);
     auto make = [this, pane](const QString &symbol, const QString &help, const QString &label,
@@ -156,6 +157,9 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     scholarPopover = new PanePopover(
         QSize(500, 520), [weak](QWidget *parent) { return weak ? makeScholarPanel(weak, parent) : new QWidget(parent); },
         closer(PanePanel::scholar), this);
+    outlinePopover->setToggleAction(QStringLiteral("outline"));
+    notesPopover->setToggleAction(QStringLiteral("notes"));
+    scholarPopover->setToggleAction(QStringLiteral("scholar"));
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(8, 4, 8, 4 + 1);
@@ -224,11 +228,17 @@ void SplitHeader::refresh()
 }
 
 // Each panel flag shows or hides its popover while the pane is in the
-// comparison layout.
+// comparison layout. Entering that layout opens none: a side panel that
+// was open closes, so that the keyboard stays with the reading.
 void SplitHeader::followPopovers()
 {
     if (!m_pane)
         return;
+    const bool entering = m_pane->controller()->isSplit() && !m_wasSplit;
+    m_wasSplit = m_pane->controller()->isSplit();
+    if (entering)
+        for (const PanePanel panel : {PanePanel::outline, PanePanel::notes, PanePanel::scholar})
+            m_pane->controller()->panelClosed(panel);
     const bool split = m_pane->controller()->isSplit() && isVisible();
     const std::tuple<PanePopover *, PaneButton *, bool> popovers[] = {
         {outlinePopover, outlineButton, m_pane->controller()->showOutline()},

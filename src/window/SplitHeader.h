@@ -48,6 +48,7 @@ private:
 
     QPointer<ContentView> m_pane;
     QStackedLayout *m_nameStack;
+    bool m_wasSplit;
 };
 
 } // namespace folvan::window

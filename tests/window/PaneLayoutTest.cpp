@@ -24,8 +24,11 @@
 #include "window/WelcomeView.h"
 #include "web/GGView.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QPushButton>
 
@@ -554,6 +557,74 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     pane->controller()->readerActions().notes();
     settle();
     EXPECT_EQ(layout().panelPresence(2), 1.0);
+}
+
+// With a popover of the comparison header open, the window's menu shortcuts
+// still work: the popover's own one closes it, any other closes it and runs.
+// Entering the comparison opens no popover by itself.
+TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNone)
+{
+    pane->show();
+    openPaper();
+    int finds = 0;
+    int notesToggles = 0;
+    auto addAction = [this](const char *name, QKeySequence key, std::function<void()> run) {
+        auto *action = new QAction(pane.get());
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        QObject::connect(action, &QAction::triggered, pane.get(), run);
+        pane->addAction(action);
+    };
+    addAction("find", QKeySequence(Qt::CTRL | Qt::Key_F), [&finds] { ++finds; });
+    addAction("notes", QKeySequence(Qt::CTRL | Qt::Key_5), [this, &notesToggles] {
+        ++notesToggles;
+        pane->controller()->readerActions().notes();
+    });
+
+    pane->controller()->readerActions().notes();
+    settle();
+    ASSERT_TRUE(pane->controller()->showNotes());
+    pane->controller()->setIsSplit(true);
+    settle();
+    SplitHeader &split = *layout().splitHeader();
+    EXPECT_FALSE(split.notesPopover->isVisible());
+    EXPECT_FALSE(pane->controller()->showNotes());
+
+    pane->controller()->readerActions().notes();
+    settle();
+    ASSERT_TRUE(split.notesPopover->isVisible());
+    QWidget *keyboard = QApplication::focusWidget();
+    ASSERT_TRUE(keyboard && split.notesPopover->isAncestorOf(keyboard));
+    QTest::keyClick(keyboard, Qt::Key_5, Qt::ControlModifier);
+    settle();
+    EXPECT_FALSE(split.notesPopover->isVisible());
+    EXPECT_FALSE(pane->controller()->showNotes());
+    EXPECT_EQ(notesToggles, 0);
+
+    pane->controller()->readerActions().notes();
+    settle();
+    ASSERT_TRUE(split.notesPopover->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(finds, 1);
+    EXPECT_FALSE(split.notesPopover->isVisible());
+    EXPECT_FALSE(pane->controller()->showNotes());
+
+    // The note's editor keeps the keys it uses; the others reach the menus.
+    int modeSwitches = 0;
+    addAction("mode", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), [&modeSwitches] { ++modeSwitches; });
+    pane->controller()->readerActions().newNote(); // shows the notes
+    settle();
+    ASSERT_TRUE(split.notesPopover->isVisible());
+    auto *editor = split.notesPopover->findChild<QPlainTextEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->setFocus();
+    QTest::keyClicks(editor, QStringLiteral("b"));
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("b"));
+    QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+    EXPECT_EQ(modeSwitches, 1);
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("b"));
 }
 
 TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
