@@ -8,20 +8,18 @@
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QParallelAnimationGroup>
 #include <QPointer>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVariantAnimation>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace folvan::interface {
@@ -123,6 +121,44 @@ protected:
 
 private:
     QWidget *m_block = nullptr;
+};
+
+// The slide of a step change, in pixels.
+constexpr int kStepSlide = 24;
+
+// A picture of a step's block drawn at an opacity (its "opacity"
+// property), its height centred in the stage.
+class StepPicture : public QWidget {
+public:
+    StepPicture(const QPixmap &pixmap, QWidget *parent) : QWidget(parent), m_pixmap(pixmap)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setOpacity(1);
+    }
+    const QPixmap &pixmap() const { return m_pixmap; }
+    double opacity() const { return m_opacity; }
+    void setOpacity(double opacity)
+    {
+        opacity = std::clamp(opacity, 0.0, 1.0);
+        setProperty("opacity", opacity);
+        if (opacity == m_opacity)
+            return;
+        m_opacity = opacity;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setOpacity(m_opacity);
+        const double height = m_pixmap.height() / m_pixmap.devicePixelRatio();
+        painter.drawPixmap(QPointF(0, (this->height() - height) / 2), m_pixmap);
+    }
+
+private:
+    QPixmap m_pixmap;
+    double m_opacity = -1;
 };
 
 // A colour between `from` and `to`, `t` of the way (0...1).
@@ -300,6 +336,17 @@ QEasingCurve curveOf(qreal (*function)(qreal))
     return curve;
 }
 
+// The buttons' text: the body size of the default interface text size,
+// whatever that is set to. Set on the buttons themselves: under their own
+// style sheets they take no font from the guide as it changes, and the
+// size they were measured at and the size they were drawn at could part.
+QFont guideButtonFont(QFont::Weight weight)
+{
+    QFont font = window::paneFont(PaneFontRole::body, weight);
+    font.setPointSizeF(platform::interfaceFontSize(PaneFontRole::body, 15) * platform::kQtPointsPerInterfacePoint);
+    return font;
+}
+
 int milliseconds(double seconds)
 {
     return int(std::lround(seconds * 1000));
@@ -359,16 +406,17 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     m_back = new QPushButton(QStringLiteral("上一步"), m_card);
     m_back->setFlat(true);
     m_back->setCursor(Qt::PointingHandCursor);
-    m_back->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }")
-                              .arg(cssColor(window::secondaryTextColor())));
+    m_back->setFont(guideButtonFont(QFont::Normal));
+    // A little room on the sides: a glyph may reach past its advance.
+    m_back->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; background: transparent; color: %1; padding: 2px 3px; }")
+            .arg(cssColor(window::secondaryTextColor())));
     connect(m_back, &QPushButton::clicked, this, [this] { showStep(m_step - 1); });
     buttons->addWidget(m_back);
     buttons->addStretch(1);
     m_primary = new QPushButton(m_card);
     m_primary->setCursor(Qt::PointingHandCursor);
-    QFont primaryFont = m_primary->font();
-    primaryFont.setWeight(QFont::DemiBold);
-    m_primary->setFont(primaryFont);
+    m_primary->setFont(guideButtonFont(QFont::DemiBold));
     connect(m_primary, &QPushButton::clicked, this, [this] {
         if (m_step < m_steps.size() - 1)
             showStep(m_step + 1);
@@ -431,17 +479,22 @@ void OnboardingView::showStep(int step)
         m_transition->stop();
     if (m_colors)
         m_colors->stop();
+    auto *stage = static_cast<StepStage *>(m_stage);
     const bool animate = !platform::systemReducesMotion();
     const QList<QColor> fromDots = shownDotColors();
     const QColor fromPrimary = m_primaryColor;
     QPixmap leaving;
-    if (animate && m_block->isVisible()) {
-        // The block as it stands, on nothing: the card shows through.
-        leaving = QPixmap(m_block->size() * devicePixelRatioF());
-        leaving.setDevicePixelRatio(devicePixelRatioF());
-        leaving.fill(Qt::transparent);
-        m_block->render(&leaving, QPoint(), QRegion(), QWidget::DrawChildren);
+    double leavingOpacity = 1;
+    int leavingX = 0;
+    if (auto *arriving = static_cast<StepPicture *>(arrivingStep())) {
+        leaving = arriving->pixmap();
+        leavingOpacity = arriving->opacity();
+        leavingX = arriving->x();
+    } else if (animate && m_block->isVisible()) {
+        leaving = blockPicture();
     }
+    for (QWidget *old : {leavingStep(), arrivingStep()})
+        delete old;
 
     m_step = step;
     fillBlock(step);
@@ -451,6 +504,7 @@ void OnboardingView::showStep(int step)
     const QList<QColor> toDots = dotColors(step);
     const QColor toPrimary = m_steps[step].color;
     if (!animate) {
+        stage->place(m_block, 0);
         dots->setColors(toDots);
         paintPrimary(toPrimary);
         return;
@@ -474,56 +528,77 @@ void OnboardingView::showStep(int step)
     colors->start(QAbstractAnimation::DeleteWhenStopped);
 
     // The old block fades and slides out to the left while the new one
-    // fades and slides in from the right.
-    auto *stage = static_cast<StepStage *>(m_stage);
-    auto *transition = new QParallelAnimationGroup(this);
-    const QEasingCurve spring = curveOf(stepSpring);
-    auto slideAndFade = [&](QWidget *widget, int fromX, int toX, double fromOpacity, double toOpacity) {
-        auto *effect = new QGraphicsOpacityEffect(widget);
-        effect->setOpacity(fromOpacity);
-        widget->setGraphicsEffect(effect);
-        auto *fade = new QPropertyAnimation(effect, "opacity", transition);
-        fade->setDuration(milliseconds(kStepSpringSeconds));
-        fade->setStartValue(fromOpacity);
-        fade->setEndValue(toOpacity);
-        fade->setEasingCurve(spring);
-        transition->addAnimation(fade);
-        auto *slide = new QVariantAnimation(transition);
-        slide->setDuration(milliseconds(kStepSpringSeconds));
-        slide->setStartValue(double(fromX));
-        slide->setEndValue(double(toX));
-        slide->setEasingCurve(spring);
-        QPointer<QWidget> guard(widget);
-        connect(slide, &QVariantAnimation::valueChanged, stage, [stage, guard](const QVariant &x) {
-            if (guard)
-                stage->place(guard, int(std::lround(x.toDouble())));
-        });
-        transition->addAnimation(slide);
-        stage->place(widget, fromX);
-    };
+    // fades and slides in from the right. Both move as pictures drawn at
+    // their opacity, the new block standing aside meanwhile: the card draws
+    // its shadow through an effect, and an opacity effect inside it is not
+    // drawn reliably (pixels of the old step stayed on the screen).
+    // The block is pictured at the size its new text takes.
+    m_block->layout()->invalidate();
+    stage->updateGeometry();
+    m_card->layout()->activate();
+    stage->place(m_block, 0);
+    m_block->layout()->activate();
+    const QPixmap arrivingPicture = blockPicture();
+    stage->place(m_block, stage->width() + kStepSlide * 4);
+    QPointer<StepPicture> ghost;
     if (!leaving.isNull()) {
-        for (QLabel *old : stage->findChildren<QLabel *>(QStringLiteral("leavingStep"), Qt::FindDirectChildrenOnly))
-            delete old;
-        auto *ghost = new QLabel(stage);
+        ghost = new StepPicture(leaving, stage);
         ghost->setObjectName(QStringLiteral("leavingStep"));
-        ghost->setAttribute(Qt::WA_TransparentForMouseEvents);
-        ghost->setPixmap(leaving);
+        ghost->setOpacity(leavingOpacity);
+        stage->place(ghost, leavingX);
         ghost->show();
-        slideAndFade(ghost, 0, -24, 1.0, 0.0);
-        connect(transition, &QAbstractAnimation::finished, ghost, &QObject::deleteLater);
     }
-    slideAndFade(m_block, 24, 0, 0.0, 1.0);
-    connect(transition, &QAbstractAnimation::finished, m_block, [this, stage] {
-        m_block->setGraphicsEffect(nullptr);
+    QPointer<StepPicture> incoming = new StepPicture(arrivingPicture, stage);
+    incoming->setObjectName(QStringLiteral("arrivingStep"));
+    incoming->setOpacity(0);
+    stage->place(incoming, kStepSlide);
+    incoming->show();
+
+    auto *transition = new QVariantAnimation(this);
+    transition->setDuration(milliseconds(kStepSpringSeconds));
+    transition->setStartValue(0.0);
+    transition->setEndValue(1.0);
+    transition->setEasingCurve(curveOf(stepSpring));
+    connect(transition, &QVariantAnimation::valueChanged, stage,
+            [stage, ghost, incoming, leavingOpacity, leavingX](const QVariant &value) {
+                const double t = value.toDouble();
+                if (ghost) {
+                    stage->place(ghost, int(std::lround(leavingX + (-kStepSlide - leavingX) * t)));
+                    ghost->setOpacity(leavingOpacity * (1 - t));
+                }
+                if (incoming) {
+                    stage->place(incoming, int(std::lround(kStepSlide * (1 - t))));
+                    incoming->setOpacity(t);
+                }
+            });
+    connect(transition, &QAbstractAnimation::finished, this, [this, stage, ghost, incoming] {
+        delete ghost.data();
+        delete incoming.data();
         stage->place(m_block, 0);
+        m_card->update();
     });
     m_transition = transition;
     transition->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
+// The block as it stands, on nothing: the card shows through.
+QPixmap OnboardingView::blockPicture() const
+{
+    QPixmap picture(m_block->size() * devicePixelRatioF());
+    picture.setDevicePixelRatio(devicePixelRatioF());
+    picture.fill(Qt::transparent);
+    m_block->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    return picture;
+}
+
 QWidget *OnboardingView::leavingStep() const
 {
-    return m_stage->findChild<QLabel *>(QStringLiteral("leavingStep"), Qt::FindDirectChildrenOnly);
+    return m_stage->findChild<QWidget *>(QStringLiteral("leavingStep"), Qt::FindDirectChildrenOnly);
+}
+
+QWidget *OnboardingView::arrivingStep() const
+{
+    return m_stage->findChild<QWidget *>(QStringLiteral("arrivingStep"), Qt::FindDirectChildrenOnly);
 }
 
 void OnboardingView::mousePressEvent(QMouseEvent *event)

@@ -8,6 +8,7 @@
 
 #include <QAbstractAnimation>
 #include <QColor>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -67,6 +68,9 @@ public:
     // once it has left), the new step's block, the dots' and the primary
     // button's colours of the moment.
     QWidget *leavingStep() const;
+    // The new step while the change runs (null once it has come in); the
+    // block stands aside meanwhile.
+    QWidget *arrivingStep() const;
     QWidget *stepBlock() const { return m_block; }
     QList<QColor> shownDotColors() const;
     QColor primaryColor() const { return m_primaryColor; }
@@ -78,6 +82,7 @@ protected:
 
 private:
     void showStep(int step);
+    QPixmap blockPicture() const;
     void fillBlock(int step);
     void paintPrimary(const QColor &color);
     QList<QColor> dotColors(int step) const;
