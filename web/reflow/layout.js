@@ -11,6 +11,9 @@ import { findAreas, absorbs, fractions, isRule } from "./figures.js";
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
+// A list marker made of a number or a letter, which a line of running text
+// may also start with.
+const MARKER = /^(\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 const REFERENCE_HEADING = /^((\d+|[IVX]+)\.?\s*)?(references|bibliography|works cited|literature cited|参考文献|參考文獻)$/i;
 // Headings known by their words alone, set in any type.
 const BARE_HEADING = /^(references|bibliography|works cited|literature cited|acknowledge?ments?|参考文献|參考文獻)$/i;
@@ -294,8 +297,10 @@ function startsBlock(prev, line, ctx) {
   const col = ctx.column(line);
   const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
   if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
-  // Each entry of a table of contents stands on its own.
-  if (prev.toc || line.toc) return true;
+  // Each entry of a table of contents stands on its own; an entry's title
+  // that wraps goes on in a line set in under it, ending in the page number.
+  const wraps = line.toc && !prev.toc && line.x > prev.x + 0.7 * size && gap < 0.5 * size && !endsSentence(prev.text);
+  if (prev.toc || (line.toc && !wraps)) return true;
   // A line set mostly in typewriter face goes on a sentence that did not
   // end; code stands apart.
   if (prev.mono !== line.mono && (gap > 0.3 * size || endsSentence(prev.text) || /^\p{Lu}/u.test(line.text.trim()) ||
@@ -310,7 +315,12 @@ function startsBlock(prev, line, ctx) {
   // subsection) is a heading of its own.
   if (line.bold && prev.bold && NUMBERED_HEADING.test(text) && prev.text.trim().length < 80 &&
     !/[.,;:]$/.test(prev.text.trim())) return true;
-  if (BULLET.test(text) && line.x <= prev.x + 0.5 * size) return true;
+  // A bullet starts an item wherever it stands; a number or letter ("1) ",
+  // "4. ", "(3) ") only where a block may start: the line before it is
+  // short or ends a clause. A justified paragraph's line that happens to
+  // start with a number ("a video game (Case" / "1) [27]") goes on it.
+  if (BULLET.test(text) && line.x <= prev.x + 0.5 * size &&
+    (!MARKER.test(text) || prevShort || /[.!?:;]\s*$/.test(prev.text))) return true;
   if (ctx.numbered && NUMBERED_REFERENCE.test(text)) return true;
   if (ctx.references) {
     if (REFERENCE_START.test(text)) return true;
@@ -351,7 +361,7 @@ function classify(block, ctx) {
   const text = block.text;
   const size = block.lines.reduce((m, l) => Math.max(m, l.size), 0);
   if (CAPTION.test(text) || CJK_CAPTION.test(text)) return "caption";
-  if (first.toc) return "list";
+  if (first.toc || block.lines[block.lines.length - 1].toc) return "list";
   const short = text.length < 140 && block.lines.length <= 3;
   const allBold = block.lines.every((l) => l.bold);
   // Small type at the foot of the page with no body text under it is a

@@ -205,3 +205,32 @@ test("a references heading in plain type starts the references; larger type afte
   assert.deepEqual(laid.blocks.map((b) => b.kind), ["paragraph", "heading", "reference", "reference", "paragraph"], kinds(laid).join("\n"));
   assert.equal(laid.references, false);
 });
+
+test("a line of running text that starts with a number goes on its paragraph; a list after a colon still splits", () => {
+  const full = (text, y) => line(text, 54, y, 240);
+  const lines = [
+    full("document / world wide web resource [1, 28, 36], a video game (Case", 100),
+    full("1) [27] and (Case 2) [26] and [25] and (Case 3) a patent [33], work", 111),
+    full("accepted for publication [30]. To cite in the text, use Refs. 1 and", 122),
+    full("4. By default, the package sorts your citations into numerical order", 133),
+    line("and compresses runs of three or more. The steps are:", 54, 144, 200),
+    line("1. Run the installer on the class.", 54, 158, 150),
+    line("2. Put the files in places where the system finds them.", 54, 169, 220),
+    line("(3) Update the database of file names.", 54, 180, 170),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => `${b.kind}:${b.text.slice(0, 14)}`),
+    ["paragraph:document / wor", "list:1. Run the ins", "list:2. Put the fil", "list:(3) Update the"], kinds(laid).join("\n"));
+  assert.match(laid.blocks[0].text, /\(Case 1\) \[27\].*Refs\. 1 and 4\. By default/);
+});
+
+test("a contents entry whose title wraps is one entry with its page number", () => {
+  const lines = [
+    line("II. Formatting", 65, 188, 64), line("1", 294, 188, 5),
+    line("II.1. Preprint, reprint, and twocolumn", 91, 201, 167), line("options", 114, 212, 32), line("1", 294, 212, 5),
+    line("II.2. Paper size", 91, 225, 67), line("2", 294, 225, 5),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => `${b.kind}:${b.text}`),
+    ["list:II. Formatting 1", "list:II.1. Preprint, reprint, and twocolumn options 1", "list:II.2. Paper size 2"], kinds(laid).join("\n"));
+});
