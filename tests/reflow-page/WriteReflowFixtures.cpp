@@ -182,6 +182,35 @@ void tableOfContents(PdfFixtureWriter &w)
     setParagraph(w, page, y - 20, kOpening);
 }
 
+// Front matter framed by rules across the text width (an abstract and its
+// keywords), then a note framed by a drawn box: prose, not tables.
+void framedProse(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    w.addText(page, {kLeft, 740}, QStringLiteral("A Title Set Over the Framed Abstract"), FixtureFont::Helvetica, 16);
+    w.addLine(page, {kLeft, 712}, {540, 712}, 0.5);
+    double y = setParagraph(w, page, 698, {
+        QStringLiteral("Abstract. We study how readers move through the text of a paper set in one column"),
+        QStringLiteral("and show that the frame around the front matter is no table: the lines between the"),
+        QStringLiteral("two rules are sentences that run from the left margin to the right one, and the"),
+        QStringLiteral("reader wants to select, search and mark them as any other paragraph of the paper."),
+        QStringLiteral("The last line of the abstract is short."),
+    });
+    y = setParagraph(w, page, y - 4, {QStringLiteral("Keywords: reading, layout, frames, rules, abstracts, front matter of papers")});
+    w.addLine(page, {kLeft, y + 4}, {540, y + 4}, 0.5);
+    y = setParagraph(w, page, y - 24, kOpening);
+    // The note: a stroked box with three lines of prose in it.
+    y -= 20;
+    w.addContent(page, QByteArrayLiteral("q 0.6 w ") + QByteArray::number(kLeft - 6) + ' ' + QByteArray::number(y - 34) +
+                           QByteArrayLiteral(" 480 52 re S Q\n"));
+    setParagraph(w, page, y, {
+        QStringLiteral("Note. A framed note holds a few sentences that the reader reads with the text around"),
+        QStringLiteral("it, and which must stay text that can be selected, searched and marked as the rest,"),
+        QStringLiteral("however the frame around it is drawn on the page."),
+    });
+    setParagraph(w, page, y - 60, {QStringLiteral("After the note the paper goes on in the body face and size.")});
+}
+
 // A number in letters (a, b, ..., ba, bb, ...): running headers and footers
 // are told by their text without the digits, and these lines are none.
 QString letters(int n)
@@ -232,6 +261,7 @@ int main(int argc, char **argv)
         {"display-formula.pdf", displayFormula}, {"tall-table.pdf", tallTable},
         {"scanned-page.pdf", scannedPage},   {"long-paper.pdf", longPaper},
         {"typewriter-line.pdf", typewriterLine}, {"table-of-contents.pdf", tableOfContents},
+        {"framed-prose.pdf", framedProse},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

@@ -67,6 +67,32 @@ export function tabular(lines, width) {
   return columns >= 2;
 }
 
+// Whether lines are running text: at least two rows, most of them one line
+// of words across most of the width, and no grid of cells.
+export function prose(lines, width) {
+  const rows = [];
+  for (const l of lines.slice().sort((a, b) => a.base - b.base)) {
+    const row = rows[rows.length - 1];
+    if (row && Math.abs(row.base - l.base) < 0.5 * l.size) row.cells.push(l);
+    else rows.push({ base: l.base, cells: [l] });
+  }
+  const words = (l) => (l.text.match(/\p{L}{2,}/gu) || []).length;
+  const full = rows.filter((r) => r.cells.length === 1 && r.cells[0].w >= 0.6 * width && words(r.cells[0]) >= 5);
+  return full.length >= 2 && full.length >= 0.5 * rows.length && !tabular(lines, width);
+}
+
+// Whether an area is a frame around running text (rules or a box around an
+// abstract, a theorem, a note) rather than a table or a figure: it holds no
+// picture, what stands in it is prose, and that prose fills it (a drawing
+// that merely reaches over a few lines of text is a figure still).
+export function framesProse(area, lines, page) {
+  if ((page.pictures || []).some((p) => intersects(area, p))) return false;
+  const inside = lines.filter((l) => absorbs(area, l));
+  if (!inside.length) return false;
+  const y0 = Math.min(...inside.map((l) => l.y)), y1 = Math.max(...inside.map((l) => l.y + l.h));
+  return y1 - y0 >= 0.6 * area.h && prose(inside, area.w);
+}
+
 // The tables: groups of two or more rules of about one width and place,
 // covering some height; rules far apart belong together when what stands
 // between them is a grid of cells, however tall.

@@ -6,7 +6,7 @@
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
 import { isRunning, looksLikeFormula, bodySize, repeatedBands, mathShare } from "./quality.js";
-import { findAreas, absorbs, fractions, isRule } from "./figures.js";
+import { findAreas, absorbs, fractions, isRule, framesProse } from "./figures.js";
 
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
@@ -395,8 +395,11 @@ export function layoutPage(page, ctx) {
     .filter((l) => !isRunning(l, page, ctx.repeated));
   // A table whose rules would take in a heading (a chapter's rule above a
   // framed listing, say) is no table.
-  const areas = findAreas(page, ctx.graphics || []).filter((a) => !a.table ||
-    !lines.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25));
+  // Nor is a frame around prose (an abstract between rules, a boxed note):
+  // its text stays text.
+  const areas = findAreas(page, ctx.graphics || []).filter((a) => (!a.table ||
+    !lines.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
+    !framesProse(a, lines.filter((l) => !CAPTION.test(l.text.trim())), page));
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
   for (const line of lines) {

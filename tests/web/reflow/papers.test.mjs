@@ -150,3 +150,16 @@ test("each entry of a table of contents is one line with its page number", { ski
   assert.deepEqual(entries, ["1 Introduction 2", "2 Methods 4", "2.1 Data … 5", "2.2 Models … 7", "3 Results 11"], kinds(laid));
   assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && /^The paper studies/.test(b.text)));
 });
+
+test("prose framed by rules or a drawn box stays text; a ruled grid of cells stays a table", { skip }, () => {
+  const [laid] = read("framed-prose.pdf");
+  assert.ok(!laid.blocks.some((b) => b.kind === "cutout"), kinds(laid));
+  const abstract = laid.blocks.find((b) => /^Abstract\. We study/.test(b.text));
+  assert.ok(abstract && abstract.kind === "paragraph" && /The last line of the abstract is short\.$/.test(abstract.text), kinds(laid));
+  assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && /^Keywords: reading/.test(b.text)), kinds(laid));
+  const note = laid.blocks.find((b) => /^Note\. A framed note/.test(b.text));
+  assert.ok(note && note.kind === "paragraph" && /however the frame around it is drawn on the page\.$/.test(note.text), kinds(laid));
+  // The rows of the tall table fill its rules as cells, not as lines of prose.
+  const [table] = read("tall-table.pdf");
+  assert.equal(table.blocks.filter((b) => b.kind === "cutout" && b.table).length, 1, kinds(table));
+});
