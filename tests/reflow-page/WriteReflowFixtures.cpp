@@ -211,6 +211,57 @@ void framedProse(PdfFixtureWriter &w)
     setParagraph(w, page, y - 60, {QStringLiteral("After the note the paper goes on in the body face and size.")});
 }
 
+// Display formulas whose pieces the text walk gives apart, placed as a
+// mathematics typesetter places them: a sentence whose sum has its limits
+// stacked (the pieces overlap), a sum whose big operator hangs from an
+// origin above the baseline with its limit under it and the number far
+// right, a formula too wide for its number (set on the line under it), and
+// a display at the foot of the page with a script-size piece.
+void displayPieces(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 740, kOpening);
+    const double end = setLine(w, page, kLeft, y, {QStringLiteral("Corollary 3.4. Write det(B - xI) = "),
+                                                   QString::fromUcs4(U"$\u2211\U0001D45B")});
+    setLine(w, page, end - 5, y, {QString::fromUcs4(U"$\U0001D459=0(\u22121)\U0001D459\U0001D44F\U0001D459\U0001D465\U0001D459"),
+                                  QStringLiteral(". Then")});
+    y -= 32;
+    setLine(w, page, 260, y, {QString::fromUcs4(U"$\U0001D44F\U0001D459 =")});
+    w.addMathText(page, {282, y + 9.5}, QString::fromUcs4(U"\u2211"), kBody);
+    w.addMathText(page, {280, y - 12}, QString::fromUcs4(U"\U0001D43C\U0001D459\u2286\U0001D45B"), 7);
+    w.addText(page, {300, y}, QStringLiteral("det B(I|I)."), FixtureFont::Helvetica, kBody);
+    w.addText(page, {520, y}, QStringLiteral("(10)"), FixtureFont::Helvetica, kBody);
+    y -= 30;
+    y = setParagraph(w, page, y, {QStringLiteral("Not all numbered equations fit within the column with their number, as here:")});
+    y -= 12;
+    setLine(w, page, kLeft + 6, y, {QString::fromUcs4(U"$\U0001D44E\U0001D44F12345678\U0001D44E\U0001D44F\U0001D450123456\U0001D44E\U0001D44F\U0001D450\U0001D451\U0001D452\U0001D453\u03B1\u03B2\u03B3\u03B412345567890\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA")});
+    y -= 14;
+    w.addText(page, {522, y}, QStringLiteral("(3)"), FixtureFont::Helvetica, kBody);
+    y -= kLead;
+    setParagraph(w, page, y, {
+        QStringLiteral("    When the label is used, the equation can be referred to in the text without"),
+        QStringLiteral("knowing the number that it will be given when the paper is set."),
+    });
+    // The foot of the page: the script-size piece has no body text under it.
+    y = 110;
+    setParagraph(w, page, y + 34, {QStringLiteral("Lemma 3.2. Then it follows that")});
+    const struct {
+        double x, dy, size;
+        const char32_t *text;
+    } pieces[] = {
+        {232, 14, kBody, U"\u220F"}, {232, -12, 7, U"\U0001D456\u2208\U0001D45B"},
+        {246, 14, kBody, U"(\u2211"}, {254, -12, 7, U"\U0001D457\u2208\U0001D45B"},
+        {270, -1.5, 7, U"\U0001D44F\U0001D456\U0001D457\U0001D466\U0001D457"}, {291, 14, kBody, U")"},
+        {311, 14, kBody, U"(\u220F"}, {320, -12, 7, U"\U0001D456\u2208\U0001D45B"},
+        {335, 0, kBody, U"\U0001D466\U0001D456"}, {343, 14, kBody, U")"},
+    };
+    for (const auto &piece : pieces)
+        w.addMathText(page, {piece.x, y + piece.dy}, QString::fromUcs4(piece.text), piece.size);
+    w.addText(page, {301, y}, QStringLiteral("="), FixtureFont::Helvetica, kBody);
+    w.addText(page, {352, y}, QStringLiteral("det B."), FixtureFont::Helvetica, kBody);
+    w.addText(page, {520, y}, QStringLiteral("(6)"), FixtureFont::Helvetica, kBody);
+}
+
 // A number in letters (a, b, ..., ba, bb, ...): running headers and footers
 // are told by their text without the digits, and these lines are none.
 QString letters(int n)
@@ -261,7 +312,7 @@ int main(int argc, char **argv)
         {"display-formula.pdf", displayFormula}, {"tall-table.pdf", tallTable},
         {"scanned-page.pdf", scannedPage},   {"long-paper.pdf", longPaper},
         {"typewriter-line.pdf", typewriterLine}, {"table-of-contents.pdf", tableOfContents},
-        {"framed-prose.pdf", framedProse},
+        {"framed-prose.pdf", framedProse},     {"display-pieces.pdf", displayPieces},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

@@ -45,14 +45,17 @@ export function mergeFragments(lines) {
       // An entry of a table of contents ends at its page number.
       const stretched = gap < 0.95 * size && mathShare(prev) < 0.5 && mathShare(line) < 0.5 &&
         !/(\.\s?){3,}\s*\d+(,\s*\d+)*$/.test(prev.text.trim());
-      if (gap > -0.5 && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber)) {
+      // Scripts stacked on a big operator (a sum's upper and lower limits)
+      // make the pieces of a formula overlap on their baseline.
+      const overlap = -0.5 * size < gap && (prev.math > 0 || line.math > 0);
+      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber)) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
         if (cx && space) cx.push(prev.x + prev.w, line.x);
         const merged = {
           ...prev,
           text: prev.text + (space ? " " : "") + line.text,
-          w: line.x + line.w - prev.x,
+          w: Math.max(prev.x + prev.w, line.x + line.w) - prev.x,
           y: Math.min(prev.y, line.y),
           h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
           math: (prev.math || 0) + (line.math || 0),
@@ -308,6 +311,10 @@ function startsBlock(prev, line, ctx) {
   // A display formula stands apart from the text around it, however close.
   if ((displayed(prev, ctx) && mathShare(line) < 0.2) || (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
   if (gap > 0.75 * size || gap < -2 * size) return true;
+  // An equation number set on a line of its own under its formula (the
+  // formula was too wide for it) belongs to the formula, not to the text
+  // after it.
+  if (EQUATION_NUMBER.test(prev.text.trim()) || EQUATION_NUMBER.test(line.text.trim())) return true;
   if (line.x > prev.x + prev.w) return true;
   const text = line.text.trim();
   if (CAPTION.test(text) || CJK_CAPTION.test(text)) return true;
@@ -371,7 +378,8 @@ function classify(block, ctx) {
   if (block.lines.length === 1 && BARE_HEADING.test(text.trim())) return "heading";
   if (short && !note && !/[,;]$/.test(text)) {
     if ((size >= ctx.body * 1.4 || (size >= ctx.body * 1.12 && allBold)) && !/[.:]$/.test(text)) return "heading";
-    if (allBold && !BULLET.test(text) && text.length < 100 && !/[.:]\s*$/.test(text) && (NUMBERED_HEADING.test(text) || text === text.toUpperCase() || block.lines.length === 1)) return "heading";
+    if (allBold && !BULLET.test(text) && text.length < 100 && !/[.:]\s*$/.test(text) && mathShare(first) < 0.2 &&
+      (NUMBERED_HEADING.test(text) || text === text.toUpperCase() || block.lines.length === 1)) return "heading";
     if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) && !/[.]$/.test(text)) return "heading";
   }
   if (ctx.references) return "reference";
@@ -455,7 +463,7 @@ export function layoutPage(page, ctx) {
       // The cut-out takes the whole boxes of the text it holds.
       const area = b.lines.length ? unionBox(b.area, bounds(b.lines)) : b.area;
       blocks.push({ kind: "cutout", table: !!b.area.table, region: fractions(area, page), lines: b.lines,
-        text: joined.text, map: joined.map, y: area.y });
+        text: joined.text, map: joined.map, ...area });
       continue;
     }
     const joined = joinLines(b.lines);
@@ -590,7 +598,65 @@ function mergeFormulas(blocks, body, page) {
     }
     merged.push(b);
   }
-  return merged;
+  return growFormulas(merged, body, page);
+}
+
+// A display formula is one cut-out with every glyph of it: pieces that the
+// lines around it left behind in its band (a limit under a sum, a script
+// set apart as a note at the foot of the page, its number, the text of a
+// line the sum's scripts split) go into it, as does a number set on the
+// line under it. Prose in the band (words, no math) stays text.
+function growFormulas(blocks, body, page) {
+  const words = (b) => (b.text.match(/\p{L}{4,}/gu) || []).filter((w) => !MATH_WORDS.test(w)).length;
+  const math = (b) => {
+    let m = 0, n = 0;
+    for (const l of b.lines) { m += l.math || 0; n += l.text.replace(/\s/g, "").length; }
+    return n ? m / n : 0;
+  };
+  const numberLine = (b) => b.lines.length === 1 && EQUATION_NUMBER.test(b.text.trim());
+  // A "table" of math alone is a formula whose fraction bars looked like
+  // rules.
+  const piece = (b) => b.lines && b.lines.length && !b.formula && b.kind !== "caption" &&
+    (b.kind !== "cutout" || (b.table && math(b) >= 0.5 && words(b) === 0)) &&
+    (b.lines.length <= 3 || b.kind === "cutout") && b.text.length <= 80 &&
+    (numberLine(b) || (math(b) >= 0.25 && words(b) <= 2) || (b.text.length <= 16 && words(b) === 0));
+  const inBand = (b, f) => {
+    const top = Math.max(b.y, f.y), bottom = Math.min(b.y + b.h, f.y + f.h);
+    return bottom - top > 0.3 * Math.min(b.h, f.h) && b.x < f.x + f.w + 4 * body && b.x + b.w > f.x - 4 * body;
+  };
+  const under = (b, f) => numberLine(b) && b.y >= f.y + f.h - 2 && b.y - (f.y + f.h) < 1.2 * body &&
+    b.x + b.w > f.x + 0.5 * f.w;
+  // Limits set in script size just over or under a formula, within its width.
+  const limit = (b, f) => b.lines.every((l) => l.size < 0.85 * body) && b.x > f.x - 2 && b.x + b.w < f.x + f.w + 2 &&
+    (b.y - (f.y + f.h) < 0.6 * body && b.y > f.y || f.y - (b.y + b.h) < 0.6 * body && b.y < f.y);
+  let out = blocks.slice();
+  for (let i = 0; i < out.length; i++) {
+    let f = out[i];
+    if (!f.formula || !f.lines) continue;
+    for (let grown = true; grown;) {
+      grown = false;
+      for (let j = 0; j < out.length; j++) {
+        const b = out[j];
+        if (j === i || !b.lines || !b.lines.length) continue;
+        if (!((b.formula || piece(b)) && (inBand(b, f) || limit(b, f))) && !(piece(b) && under(b, f))) continue;
+        const lines = f.lines.concat(b.lines);
+        const box = unionBox(f, bounds(b.lines));
+        // Never across text that stays out (a formula of the next column
+        // on the same height with the column's lines around it).
+        const inside = (l) => l.x + l.w / 2 > box.x && l.x + l.w / 2 < box.x + box.w &&
+          l.y + l.h / 2 > box.y && l.y + l.h / 2 < box.y + box.h;
+        if (out.some((o, k) => k !== i && k !== j && o.lines && o.kind !== "cutout" && !piece(o) && o.lines.some(inside))) continue;
+        const joined = joinLines(lines.slice().sort((a, c) => a.y - c.y || a.x - c.x));
+        f = { ...f, lines, text: joined.text, map: joined.map, ...box, region: fractions(box, page, 3) };
+        out.splice(j, 1);
+        if (j < i) i--;
+        out[i] = f;
+        grown = true;
+        break;
+      }
+    }
+  }
+  return out;
 }
 
 function overlapBoxes(a, b) {

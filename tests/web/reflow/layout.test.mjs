@@ -234,3 +234,31 @@ test("a contents entry whose title wraps is one entry with its page number", () 
   assert.deepEqual(laid.blocks.map((b) => `${b.kind}:${b.text}`),
     ["list:II. Formatting 1", "list:II.1. Preprint, reprint, and twocolumn options 1", "list:II.2. Paper size 2"], kinds(laid).join("\n"));
 });
+
+test("a run-in statement with a sum's stacked limits stays one sentence; the display under it is one cut-out", () => {
+  // The lines as the text walk gives them on a mathematics paper: the
+  // limits of the inline sum overlap, the display's big operator hangs from
+  // an origin above its baseline and its limit sits under it.
+  const l = (text, x, y, w, h, base, extra = {}) => ({ text, x, y, w, h, base, size: 9.96, font: "CMR10", math: 0, ...extra });
+  const lines = [
+    l("yields immediately a fundamental formula which can be used to compute the", 133.77, 392.21, 343.74, 8.85, 399.13),
+    l("coefficients of a characteristic polynomial [9]:", 133.77, 404.17, 196.1, 8.85, 411.08),
+    l("Corollary 3.4. Write det(B −xI) = ∑n", 133.77, 421.16, 183.27, 15.83, 431.01, { font: "CMBX10", bold: true, math: 4 }),
+    l("l=0(−1)lblxl. Then", 312.11, 422.55, 82.82, 12.8, 431.01, { font: "CMTI10", italic: true, math: 7 }),
+    l("bl =", 259.75, 448.5, 17.85, 10.34, 455.42, { font: "CMMI10", math: 2 }),
+    l("∑", 282, 445.55, 14.4, 6.38, 445.95, { font: "CMEX10", math: 1 }),
+    l("Il⊆n", 280.37, 462.11, 17.66, 7.25, 467.34, { size: 6.97, font: "CMMI7", math: 3 }),
+    l("det B(Il|Il).", 299.69, 447.94, 51.81, 10.32, 455.42, { math: 6 }),
+    l("(10)", 459.77, 448.5, 17.71, 8.85, 455.42),
+    l("Let the matrix of the system be written as below, with its rows in order.", 133.77, 480.2, 330, 8.85, 487.1),
+  ];
+  const [laid] = layoutDocument([page(lines, 0, { width: 595.28, height: 841.89 })]);
+  const statement = laid.blocks.find((b) => /^Corollary 3\.4/.test(b.text));
+  assert.equal(statement.kind, "paragraph", kinds(laid).join("\n"));
+  assert.match(statement.text, /= ∑n ?l=0\(−1\)lblxl\. Then$/);
+  const formulas = laid.blocks.filter((b) => b.kind === "cutout");
+  assert.equal(formulas.length, 1, kinds(laid).join("\n"));
+  for (const piece of ["bl =", "∑", "Il⊆n", "det B(Il|Il).", "(10)"]) assert.ok(formulas[0].text.includes(piece), piece);
+  const [x, y, w, h] = formulas[0].region;
+  assert.ok(x * 595.28 < 259.75 && (x + w) * 595.28 > 477.48 && y * 841.89 < 445.55 && (y + h) * 841.89 > 469.36, formulas[0].region.join());
+});

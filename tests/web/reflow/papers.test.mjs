@@ -163,3 +163,28 @@ test("prose framed by rules or a drawn box stays text; a ruled grid of cells sta
   const [table] = read("tall-table.pdf");
   assert.equal(table.blocks.filter((b) => b.kind === "cutout" && b.table).length, 1, kinds(table));
 });
+
+test("a display formula is one cut-out with every piece of it and its number, the text after it apart", { skip }, () => {
+  const [laid] = read("display-pieces.pdf");
+  const formulas = laid.blocks.filter((b) => b.kind === "cutout" && b.formula);
+  assert.equal(formulas.length, 3, kinds(laid));
+  const inside = (b, x, y) => x >= b.region[0] * laid.width && x <= (b.region[0] + b.region[2]) * laid.width &&
+    y >= b.region[1] * laid.height && y <= (b.region[1] + b.region[3]) * laid.height;
+  // The number set on the line under a formula too wide for it.
+  const wide = formulas.find((b) => /αβγδεζηθικ/.test(b.text));
+  assert.match(wide.text, /\(3\)$/, kinds(laid));
+  const number = wide.lines.find((l) => l.text.trim() === "(3)");
+  assert.ok(number && inside(wide, number.x + number.w, number.y + number.h), wide.region.join());
+  const after = laid.blocks[laid.blocks.indexOf(wide) + 1];
+  assert.match(after.text, /^When the label is used/, kinds(laid));
+  assert.equal(after.kind, "paragraph");
+  // At the foot of the page: the script-size piece is no note, and the
+  // operators, their limits and the number are one cut-out.
+  assert.ok(!laid.blocks.some((b) => b.kind === "footnote"), kinds(laid));
+  const foot = formulas.find((b) => /\(6\)$|\(6\)/.test(b.text));
+  assert.ok(foot && /𝑏𝑖𝑗𝑦𝑗/u.test(foot.text) && /∏/.test(foot.text), kinds(laid));
+  for (const [x, y] of [[234, 792 - 110 + 12], [272, 792 - 110], [525, 792 - 110]]) assert.ok(inside(foot, x, y), `${x},${y} ${foot.region.join()}`);
+  // The sum with its limit under it and its number.
+  const sum = formulas.find((b) => /\(10\)/.test(b.text));
+  assert.ok(/∑/.test(sum.text) && /𝐼𝑙⊆𝑛/u.test(sum.text), kinds(laid));
+});
