@@ -262,6 +262,55 @@ void displayPieces(PdfFixtureWriter &w)
     w.addText(page, {520, y}, QStringLiteral("(6)"), FixtureFont::Helvetica, kBody);
 }
 
+// A listing with a line set in far right, prose after it that names
+// commands in typewriter face, a table without rules, and a paragraph of
+// one line before another.
+void listingAndTable(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 740, {QStringLiteral("In contrast, the declaration forms suit the commands and environments you define:")});
+    y -= 6;
+    const double em = PdfFixtureWriter::textWidth(QStringLiteral("x"), FixtureFont::Courier, kBody);
+    const struct {
+        int indent;
+        const char *text;
+    } listing[] = {{0, "\\newenvironment{bfitemize}{\\begin{itemize}\\bfseries}"}, {26, "{\\end{itemize}}"},
+                   {0, "\\begin{bfitemize}"}, {0, "\\item This environment produces boldface items."},
+                   {2, "\\texttt{itemize} environment."}, {0, "\\end{bfitemize}"}};
+    for (const auto &line : listing) {
+        w.addText(page, {90 + line.indent * em, y}, QString::fromLatin1(line.text), FixtureFont::Courier, kBody);
+        y -= kLead;
+    }
+    y -= 2;
+    double x = kLeft + 10;
+    for (const auto &[text, mono] : {std::pair{"The ", false}, {"authornote", true}, {" and ", false},
+                                      {"authornotemark", true}, {" commands", false}}) {
+        const FixtureFont font = mono ? FixtureFont::Courier : FixtureFont::Helvetica;
+        w.addText(page, {x, y}, QString::fromLatin1(text), font, kBody);
+        x += PdfFixtureWriter::textWidth(QString::fromLatin1(text), font, kBody);
+    }
+    y = setParagraph(w, page, y - kLead, {QStringLiteral("allow a note to apply to several authors of the paper at once.")});
+    y -= 10;
+    const char *const table[][3] = {{"Command", "Corresponds to", "Action"},
+                                    {"\\textrm{..}", "\\rmfamily", "Typeset argument in roman family"},
+                                    {"\\textsf{..}", "\\sffamily", "Typeset argument in sans serif family"},
+                                    {"\\texttt{..}", "\\ttfamily", "Typeset argument in typewriter family"},
+                                    {"\\textbf{..}", "\\bfseries", "Typeset argument in bold series"},
+                                    {"\\emph{..}", "\\em", "Typeset argument emphasized"}};
+    for (int r = 0; r < 6; ++r, y -= kLead) {
+        for (int c = 0; c < 3; ++c) {
+            const FixtureFont font = r > 0 && c < 2 ? FixtureFont::Courier : FixtureFont::Helvetica;
+            w.addText(page, {100.0 + 110 * c, y}, QString::fromLatin1(table[r][c]), font, kBody);
+        }
+    }
+    w.addText(page, {200, y - 6}, QStringLiteral("Table 1: Font commands with arguments"), FixtureFont::Helvetica, kBody);
+    y -= 2 * kLead + 6;
+    setLine(w, page, kLeft + 10, y, {QStringLiteral("Table captions are placed above the table.")});
+    setLine(w, page, kLeft + 10, y - kLead,
+            {QStringLiteral("Because tables cannot be split across pages, the best place for them is the top")});
+    setParagraph(w, page, y - 2 * kLead, {QStringLiteral("of the page nearest their first cite in the text of the paper.")});
+}
+
 // A number in letters (a, b, ..., ba, bb, ...): running headers and footers
 // are told by their text without the digits, and these lines are none.
 QString letters(int n)
@@ -313,6 +362,7 @@ int main(int argc, char **argv)
         {"scanned-page.pdf", scannedPage},   {"long-paper.pdf", longPaper},
         {"typewriter-line.pdf", typewriterLine}, {"table-of-contents.pdf", tableOfContents},
         {"framed-prose.pdf", framedProse},     {"display-pieces.pdf", displayPieces},
+        {"listing-and-table.pdf", listingAndTable},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

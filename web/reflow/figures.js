@@ -70,6 +70,8 @@ export function tabular(lines, width) {
 // Whether lines are running text: at least two rows, most of them one line
 // of words across most of the width, and no grid of cells.
 export function prose(lines, width) {
+  // Rows of a table already told by their cells.
+  if (lines.some((l) => l.row)) return false;
   const rows = [];
   for (const l of lines.slice().sort((a, b) => a.base - b.base)) {
     const row = rows[rows.length - 1];

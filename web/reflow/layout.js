@@ -6,7 +6,7 @@
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
 import { isRunning, looksLikeFormula, bodySize, repeatedBands, mathShare } from "./quality.js";
-import { findAreas, absorbs, fractions, isRule, framesProse } from "./figures.js";
+import { findAreas, absorbs, fractions, isRule, framesProse, tabular } from "./figures.js";
 
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
@@ -50,18 +50,7 @@ export function mergeFragments(lines) {
       const overlap = -0.5 * size < gap && (prev.math > 0 || line.math > 0);
       if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber)) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
-        let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
-        if (cx && space) cx.push(prev.x + prev.w, line.x);
-        const merged = {
-          ...prev,
-          text: prev.text + (space ? " " : "") + line.text,
-          w: Math.max(prev.x + prev.w, line.x + line.w) - prev.x,
-          y: Math.min(prev.y, line.y),
-          h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
-          math: (prev.math || 0) + (line.math || 0),
-          cx: cx ? cx.concat(line.cx) : undefined,
-          gy: shiftGlyphs(prev.gy, line.gy, prev.text.length + (space ? 1 : 0)),
-        };
+        const merged = joinPieces(prev, line, space);
         if (line.toc) merged.toc = true;
         // The line takes the look of its longer part.
         if (line.text.length > prev.text.length) {
@@ -74,6 +63,75 @@ export function mergeFragments(lines) {
     out.push({ ...line });
   }
   return out;
+}
+
+// Two pieces of one line, the second after the first (a space between them
+// when `space`), as one line with the look of the first.
+function joinPieces(prev, line, space) {
+  let cx = prev.cx && line.cx ? prev.cx.slice() : undefined;
+  if (cx && space) cx.push(prev.x + prev.w, line.x);
+  return {
+    ...prev,
+    text: prev.text + (space ? " " : "") + line.text,
+    w: Math.max(prev.x + prev.w, line.x + line.w) - prev.x,
+    y: Math.min(prev.y, line.y),
+    h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
+    math: (prev.math || 0) + (line.math || 0),
+    cx: cx ? cx.concat(line.cx) : undefined,
+    gy: shiftGlyphs(prev.gy, line.gy, prev.text.length + (space ? 1 : 0)),
+  };
+}
+
+// The rows of a table set without rules: runs of at least three lines of
+// cells (pieces on one baseline, apart by more than a word space) whose
+// edges line up in columns. Each row becomes one line, marked `row`, so that
+// the table reads row by row, a row a block, instead of column by column.
+// Long pieces are lines of text columns, not cells.
+function tableRows(lines, body, pageWidth, taken) {
+  const rows = [];
+  for (const l of lines.filter((l) => !taken(l)).sort((a, b) => a.base - b.base || a.x - b.x)) {
+    const row = rows[rows.length - 1];
+    if (row && Math.abs(row.base - l.base) < 0.5 * l.size) row.cells.push(l);
+    else rows.push({ base: l.base, cells: [l] });
+  }
+  // (A listing's lines, aligned by spaces, are no table.)
+  const celled = (r) => r.cells.length >= 2 && !r.cells.every(typewritten) && r.cells.every((c, i) => !c.vertical && c.w < 0.35 * pageWidth &&
+    Math.abs(c.size - body) < 0.15 * body &&
+    (i === 0 || (c.x - (r.cells[i - 1].x + r.cells[i - 1].w) > 0.9 * c.size && c.x - (r.cells[i - 1].x + r.cells[i - 1].w) < 12 * body)));
+  const out = new Map();
+  let run = [];
+  const flush = () => {
+    const cells = run.flatMap((r) => r.cells);
+    const x0 = Math.min(...cells.map((c) => c.x)), x1 = Math.max(...cells.map((c) => c.x + c.w));
+    const math = cells.reduce((m, c) => m + mathShare(c), 0) / Math.max(1, cells.length);
+    if (run.length >= 3 && math < 0.3 && tabular(cells, x1 - x0)) {
+      for (const r of run) {
+        let line = r.cells[0];
+        for (const c of r.cells.slice(1)) line = joinPieces(line, c, true);
+        line.row = true;
+        for (const c of r.cells) out.set(c, line);
+      }
+    }
+    run = [];
+  };
+  for (const r of rows) {
+    const last = run[run.length - 1];
+    if (celled(r) && (!last || r.base - last.base < 2.5 * body)) run.push(r);
+    else {
+      flush();
+      if (celled(r)) run.push(r);
+    }
+  }
+  if (run.length) flush();
+  if (!out.size) return lines;
+  const seen = new Set();
+  const result = [];
+  for (const l of lines) {
+    const row = out.get(l);
+    if (!row) result.push(l);
+    else if (!seen.has(row)) { seen.add(row); result.push(row); }
+  }
+  return result;
 }
 
 // The heights of glyphs without a character (by unit index) of two lines set
@@ -249,8 +307,9 @@ export function readingOrder(items, minGap = 7, depth = 0) {
     if (last && mergeable(last.items, row.items, minGap)) {
       last.items.push(...row.items);
       last.rows++;
+      last.strips.push(row.items);
     } else {
-      groups.push({ items: row.items.slice(), rows: 1 });
+      groups.push({ items: row.items.slice(), rows: 1, strips: [row.items] });
     }
   }
   const out = [];
@@ -265,6 +324,14 @@ export function readingOrder(items, minGap = 7, depth = 0) {
     // A gutter with a single item on one side and several rows is more likely
     // a short line beside a column than a second column: keep top-down.
     if (group.rows > 2 && (left.length < 2 || right.length < 2)) {
+      out.push(...group.items.sort((a, b) => a.y - b.y || a.x - b.x));
+      continue;
+    }
+    // Columns stand side by side: some strip has items on both sides. Lines
+    // one under another that only take turns left and right of a gap (the
+    // lines of a listing, one set in far) are read top-down.
+    const across = (strip) => strip.some((it) => it.x + it.w <= g.x + 0.01) && strip.some((it) => it.x + it.w > g.x + 0.01);
+    if (!group.strips.some(across)) {
       out.push(...group.items.sort((a, b) => a.y - b.y || a.x - b.x));
       continue;
     }
@@ -300,14 +367,17 @@ function startsBlock(prev, line, ctx) {
   const col = ctx.column(line);
   const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
   if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
+  // Each row of a table stands on its own.
+  if (prev.row || line.row) return true;
   // Each entry of a table of contents stands on its own; an entry's title
   // that wraps goes on in a line set in under it, ending in the page number.
   const wraps = line.toc && !prev.toc && line.x > prev.x + 0.7 * size && gap < 0.5 * size && !endsSentence(prev.text);
   if (prev.toc || (line.toc && !wraps)) return true;
   // A line set mostly in typewriter face goes on a sentence that did not
   // end; code stands apart.
-  if (prev.mono !== line.mono && (gap > 0.3 * size || endsSentence(prev.text) || /^\p{Lu}/u.test(line.text.trim()) ||
-    col.x1 - (prev.x + prev.w) > 2 * size)) return true;
+  const code = (l) => l.mono && typewritten(l);
+  if ((prev.mono !== line.mono || code(prev) !== code(line)) && (gap > 0.3 * size || endsSentence(prev.text) ||
+    /^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)) return true;
   // A display formula stands apart from the text around it, however close.
   if ((displayed(prev, ctx) && mathShare(line) < 0.2) || (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
   if (gap > 0.75 * size || gap < -2 * size) return true;
@@ -315,6 +385,9 @@ function startsBlock(prev, line, ctx) {
   // formula was too wide for it) belongs to the formula, not to the text
   // after it.
   if (EQUATION_NUMBER.test(prev.text.trim()) || EQUATION_NUMBER.test(line.text.trim())) return true;
+  // The lines of a listing, one under another in typewriter face, are one
+  // block however they are set in.
+  if (typewritten(prev) && typewritten(line) && !/:\s*$/.test(prev.text)) return false;
   if (line.x > prev.x + prev.w) return true;
   const text = line.text.trim();
   if (CAPTION.test(text) || CJK_CAPTION.test(text)) return true;
@@ -345,8 +418,47 @@ function startsBlock(prev, line, ctx) {
   // next entry back at the margin.
   if (ctx.references && ctx.setIn && line.x < prev.x - 0.7 * size &&
     (endsSentence(prev.text) || /(https?:\/\/|doi)\S*$|\d$/i.test(prev.text.trim()))) return true;
-  if (prevShort && endsSentence(prev.text) && !indented) return true;
+  // A short line that ends a sentence ends its paragraph; the next line
+  // starts one unless it is set in as a first line is (lines set in alike,
+  // as a description list's entries, each stand on their own).
+  if (prevShort && endsSentence(prev.text) && (!indented || Math.abs(line.x - prev.x) < 0.5 * size)) return true;
   return false;
+}
+
+// Whether a line is set in typewriter face throughout, as a listing's lines
+// are: its characters advance by one width (a sentence with a few commands
+// in typewriter face among its words does not).
+function typewritten(line) {
+  if (!line.mono) return false;
+  if (!line.cx || line.cx.length < 4) return true;
+  const steps = [];
+  for (let i = 2; i < line.cx.length; i += 2) if (line.cx[i] > line.cx[i - 2]) steps.push(line.cx[i] - line.cx[i - 2]);
+  if (!steps.length) return true;
+  const sorted = steps.slice().sort((a, b) => a - b);
+  const step = sorted[sorted.length >> 1];
+  return steps.filter((d) => Math.abs(d - step) <= 0.12 * step || Math.abs(d / step - Math.round(d / step)) < 0.12).length >= 0.9 * steps.length;
+}
+
+// A listing's text: its lines as they stand, each on a line of its own and
+// set in by as many spaces as it stands right of the leftmost line.
+function joinListing(lines) {
+  const em = Math.min(...lines.map((l) => l.w / Math.max(1, [...l.text].length)));
+  const left = Math.min(...lines.map((l) => l.x));
+  let text = "";
+  const map = [];
+  const dropped = [];
+  lines.forEach((line, li) => {
+    const joined = joinLines([line]);
+    if (!joined.text) return;
+    if (text) { text += "\n"; map.push(null); }
+    const indent = " ".repeat(Math.max(0, Math.round((line.x - left) / em)));
+    text += indent;
+    for (let k = 0; k < indent.length; k++) map.push(null);
+    for (const d of joined.dropped) dropped.push({ ...d, at: d.at + text.length, line: li });
+    for (const origin of joined.map) map.push(origin ? [li, origin[1]] : null);
+    text += joined.text;
+  });
+  return { text, map, dropped };
 }
 
 function unionBox(a, b) {
@@ -399,15 +511,17 @@ export function layoutPage(page, ctx) {
     scan.key = blockKey(page.page, 0, scan.region.join(","));
     return { page: page.page, width: page.width, height: page.height, blocks: [scan], references: ctx.references };
   }
-  const lines = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical))
+  const pieces = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical))
     .filter((l) => !isRunning(l, page, ctx.repeated));
   // A table whose rules would take in a heading (a chapter's rule above a
   // framed listing, say) is no table.
   // Nor is a frame around prose (an abstract between rules, a boxed note):
   // its text stays text.
   const areas = findAreas(page, ctx.graphics || []).filter((a) => (!a.table ||
-    !lines.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
-    !framesProse(a, lines.filter((l) => !CAPTION.test(l.text.trim())), page));
+    !pieces.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
+    !framesProse(a, pieces.filter((l) => !CAPTION.test(l.text.trim())), page));
+  // Tables without rules, outside the areas, read row by row.
+  const lines = tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l)));
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
   for (const line of lines) {
@@ -466,9 +580,11 @@ export function layoutPage(page, ctx) {
         text: joined.text, map: joined.map, ...area });
       continue;
     }
-    const joined = joinLines(b.lines);
+    const listing = b.lines.length > 1 && b.lines.every(typewritten);
+    const joined = listing ? joinListing(b.lines) : joinLines(b.lines);
     const box = bounds(b.lines);
     const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
+    if (listing) block.listing = true;
     if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
     // Once known, the references' type size goes with them (a number in
     // place of true); larger type after them ends them (an appendix).
