@@ -308,7 +308,14 @@ void listingAndTable(PdfFixtureWriter &w)
     setLine(w, page, kLeft + 10, y, {QStringLiteral("Table captions are placed above the table.")});
     setLine(w, page, kLeft + 10, y - kLead,
             {QStringLiteral("Because tables cannot be split across pages, the best place for them is the top")});
-    setParagraph(w, page, y - 2 * kLead, {QStringLiteral("of the page nearest their first cite in the text of the paper.")});
+    y = setParagraph(w, page, y - 2 * kLead, {QStringLiteral("of the page nearest their first cite in the text of the paper.")});
+    // A listing with its lines numbered in the margin in another face.
+    y -= 6;
+    const char *const numbered[] = {"\\ifx\\directlua\\undefined", "\\else", "  \\directlua{tex.enableprimitives('',{'Umathcode'})}", "\\fi"};
+    for (int i = 0; i < 4; ++i, y -= kLead) {
+        w.addText(page, {kLeft, y}, QString::number(12 + i), FixtureFont::Helvetica, 7);
+        w.addText(page, {kLeft + 12, y}, QString::fromLatin1(numbered[i]), FixtureFont::Courier, kBody);
+    }
 }
 
 // A number in letters (a, b, ..., ba, bb, ...): running headers and footers

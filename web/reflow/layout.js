@@ -431,32 +431,52 @@ function startsBlock(prev, line, ctx) {
 function typewritten(line) {
   if (!line.mono) return false;
   if (!line.cx || line.cx.length < 4) return true;
+  // A listing's line number in the margin is set in another face.
+  const from = 2 * ((line.text.match(/^\s*\d+\s+/) || [""])[0].length);
   const steps = [];
-  for (let i = 2; i < line.cx.length; i += 2) if (line.cx[i] > line.cx[i - 2]) steps.push(line.cx[i] - line.cx[i - 2]);
+  for (let i = from + 2; i < line.cx.length; i += 2) if (line.cx[i] > line.cx[i - 2]) steps.push(line.cx[i] - line.cx[i - 2]);
   if (!steps.length) return true;
   const sorted = steps.slice().sort((a, b) => a - b);
   const step = sorted[sorted.length >> 1];
   return steps.filter((d) => Math.abs(d - step) <= 0.12 * step || Math.abs(d / step - Math.round(d / step)) < 0.12).length >= 0.9 * steps.length;
 }
 
-// A listing's text: its lines as they stand, each on a line of its own and
-// set in by as many spaces as it stands right of the leftmost line.
+// A listing's text: its lines as they stand, each on a line of its own, its
+// characters in the columns they stand in (a character's width, the
+// narrowest line's, from the leftmost line's start).
 function joinListing(lines) {
-  const em = Math.min(...lines.map((l) => l.w / Math.max(1, [...l.text].length)));
+  const steps = [];
+  for (const l of lines) {
+    if (l.cx) for (let i = 2; i < l.cx.length; i += 2) if (l.cx[i] > l.cx[i - 2]) steps.push(l.cx[i] - l.cx[i - 2]);
+  }
+  steps.sort((a, b) => a - b);
+  const em = steps.length ? steps[steps.length >> 1] : Math.min(...lines.map((l) => l.w / Math.max(1, [...l.text.trim()].length)));
   const left = Math.min(...lines.map((l) => l.x));
   let text = "";
   const map = [];
   const dropped = [];
   lines.forEach((line, li) => {
-    const joined = joinLines([line]);
-    if (!joined.text) return;
     if (text) { text += "\n"; map.push(null); }
-    const indent = " ".repeat(Math.max(0, Math.round((line.x - left) / em)));
-    text += indent;
-    for (let k = 0; k < indent.length; k++) map.push(null);
-    for (const d of joined.dropped) dropped.push({ ...d, at: d.at + text.length, line: li });
-    for (const origin of joined.map) map.push(origin ? [li, origin[1]] : null);
-    text += joined.text;
+    let column = 0;
+    let end = null;
+    for (let i = 0; i < line.text.length; i++) {
+      const ch = line.text[i];
+      if (/\s/.test(ch)) continue;
+      const x = line.cx && line.cx.length > 2 * i ? line.cx[2 * i] : line.x + column * em;
+      const want = Math.round((x - left) / em);
+      // A gap narrower than the columns tell (a line number in smaller
+      // type before the code) still parts the two.
+      for (; column < want; column++) { text += " "; map.push(null); }
+      if (end !== null && x - end > 0.25 * em && !/ $/.test(text)) { text += " "; map.push(null); column++; }
+      end = line.cx && line.cx.length > 2 * i + 1 ? line.cx[2 * i + 1] : x + em;
+      if (ch === "\uFFFD") { dropped.push({ at: text.length, line: li, unit: i }); continue; }
+      // Both units of a character above U+FFFF.
+      const wide = ch.charCodeAt(0) >= 0xD800 && ch.charCodeAt(0) < 0xDC00 && i + 1 < line.text.length;
+      text += wide ? line.text.slice(i, i + 2) : ch;
+      map.push([li, i]);
+      if (wide) { map.push([li, i + 1]); i++; }
+      column++;
+    }
   });
   return { text, map, dropped };
 }

@@ -218,4 +218,7 @@ test("a listing is one block in its own order with its indentation; prose after 
   const one = laid.blocks.find((b) => /^Table captions are placed/.test(b.text));
   assert.equal(one.text, "Table captions are placed above the table.", kinds(laid));
   assert.match(laid.blocks[laid.blocks.indexOf(one) + 1].text, /^Because tables cannot be split/);
+  // Numbers in the margin of a listing do not part its lines.
+  const numbered = laid.blocks.find((b) => /\\ifx\\directlua/.test(b.text));
+  assert.ok(numbered && numbered.listing && /14 +\\directlua\{tex/.test(numbered.text) && /15 \\fi$/.test(numbered.text), kinds(laid));
 });
