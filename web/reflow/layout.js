@@ -104,7 +104,11 @@ function tableRows(lines, body, pageWidth, taken) {
     const cells = run.flatMap((r) => r.cells);
     const x0 = Math.min(...cells.map((c) => c.x)), x1 = Math.max(...cells.map((c) => c.x + c.w));
     const math = cells.reduce((m, c) => m + mathShare(c), 0) / Math.max(1, cells.length);
-    if (run.length >= 3 && math < 0.3 && tabular(cells, x1 - x0)) {
+    // Two cells a row, the second from the middle of the page on: the two
+    // columns of an index or of short lines, not a table.
+    const seconds = run.filter((r) => r.cells.length === 2).map((r) => r.cells[1].x).sort((a, b) => a - b);
+    const halves = seconds.length >= 0.7 * run.length && seconds[seconds.length >> 1] > 0.45 * pageWidth;
+    if (run.length >= 3 && math < 0.3 && !halves && tabular(cells, x1 - x0)) {
       for (const r of run) {
         let line = r.cells[0];
         for (const c of r.cells.slice(1)) line = joinPieces(line, c, true);

@@ -262,3 +262,15 @@ test("a run-in statement with a sum's stacked limits stays one sentence; the dis
   const [x, y, w, h] = formulas[0].region;
   assert.ok(x * 595.28 < 259.75 && (x + w) * 595.28 > 477.48 && y * 841.89 < 445.55 && (y + h) * 841.89 > 469.36, formulas[0].region.join());
 });
+
+test("the two columns of an index of short entries read column by column, not as a table's rows", () => {
+  // Entries left from x 160, right from past the middle of the page.
+  const left = [["accents, 15", 40], ["\\addto, 12", 45], ["\\align, 3, 12", 50], ["alignat, 8", 55],
+    ["\\allow, 10", 42], ["amsbsy, 1", 48]];
+  const right = [["BaKoMa, 27", 30], ["\\big, 16", 35], ["\\binom, 14", 40], ["\\bmod, 5", 45], ["braces, 16", 32], ["\\brace, 15", 38]];
+  const lines = left.flatMap(([t, w], i) => [line(t, 160, 100 + 12 * i, w), line(right[i][0], 280, 100 + 12 * i, right[i][1])]);
+  const [laid] = layoutDocument([page(lines)]);
+  const text = laid.blocks.map((b) => b.text).join(" | ");
+  assert.ok(text.indexOf("amsbsy, 1") < text.indexOf("BaKoMa, 27"), text);
+  assert.ok(!laid.blocks.some((b) => /accents, 15 BaKoMa/.test(b.text)), text);
+});
