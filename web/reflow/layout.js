@@ -383,7 +383,10 @@ function startsBlock(prev, line, ctx) {
   if ((prev.mono !== line.mono || code(prev) !== code(line)) && (gap > 0.3 * size || endsSentence(prev.text) ||
     /^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)) return true;
   // A display formula stands apart from the text around it, however close.
-  if ((displayed(prev, ctx) && mathShare(line) < 0.2) || (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
+  // (A lone sign raised over the line it belongs to, as an inline radical
+  // is, is no display.)
+  if ((displayed(prev, ctx) && prev.text.trim().length > 1 && mathShare(line) < 0.2) ||
+    (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
   if (gap > 0.75 * size || gap < -2 * size) return true;
   // An equation number set on a line of its own under its formula (the
   // formula was too wide for it) belongs to the formula, not to the text
