@@ -380,7 +380,7 @@ function startsBlock(prev, line, ctx) {
   // A line set mostly in typewriter face goes on a sentence that did not
   // end; code stands apart.
   const code = (l) => l.mono && typewritten(l);
-  if ((prev.mono !== line.mono || code(prev) !== code(line)) && (gap > 0.3 * size || endsSentence(prev.text) ||
+  if ((prev.mono !== line.mono || code(prev) !== code(line)) && (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
     /^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)) return true;
   // A display formula stands apart from the text around it, however close.
   // (A lone sign raised over the line it belongs to, as an inline radical
@@ -408,6 +408,8 @@ function startsBlock(prev, line, ctx) {
   // start with a number ("a video game (Case" / "1) [27]") goes on it.
   if (BULLET.test(text) && line.x <= prev.x + 0.5 * size &&
     (!MARKER.test(text) || prevShort || /[.!?:;]\s*$/.test(prev.text))) return true;
+  // A note starts at its mark.
+  if (/^[∗†‡§¶]/u.test(text) && line.x <= prev.x + 0.5 * size && mathShare(line) < 0.5 && !/-$/.test(prev.text.trim())) return true;
   if (ctx.numbered && NUMBERED_REFERENCE.test(text)) return true;
   if (ctx.references) {
     if (REFERENCE_START.test(text)) return true;

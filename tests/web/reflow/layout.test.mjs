@@ -274,3 +274,19 @@ test("the two columns of an index of short entries read column by column, not as
   assert.ok(text.indexOf("amsbsy, 1") < text.indexOf("BaKoMa, 27"), text);
   assert.ok(!laid.blocks.some((b) => /accents, 15 BaKoMa/.test(b.text)), text);
 });
+
+test("a line that names files in typewriter face goes on at the line spacing; notes start at their marks", () => {
+  const lines = [
+    line("1. Run latex on the installer. This will produce the class file", 72, 100, 300),
+    line("2. Put the files acmart.cls and ACM-Reference-Format.bst in places where the", 72, 114, 340, { mono: true }),
+    line("system can find them (see the documentation for your system).", 84, 126, 270),
+    line("3. Update the database of file names.", 72, 140, 180),
+    line("∗A footnote to the article title", 72, 700, 120, { size: 7, h: 6 }),
+    line("† Also at Physics Department, XYZ University.", 72, 709, 170, { size: 7, h: 6 }),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  const item = laid.blocks.find((b) => /^2\. Put the files/.test(b.text));
+  assert.match(item.text, /in places where the system can find them/, kinds(laid).join("\n"));
+  assert.deepEqual(laid.blocks.filter((b) => b.kind === "footnote").map((b) => b.text),
+    ["∗A footnote to the article title", "† Also at Physics Department, XYZ University."], kinds(laid).join("\n"));
+});
