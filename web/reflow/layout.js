@@ -379,8 +379,7 @@ function startsBlock(prev, line, ctx) {
   if (prev.toc || (line.toc && !wraps)) return true;
   // A line set mostly in typewriter face goes on a sentence that did not
   // end; code stands apart.
-  const code = (l) => l.mono && typewritten(l);
-  if ((prev.mono !== line.mono || code(prev) !== code(line)) && (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
+  if ((prev.mono !== line.mono || typewritten(prev) !== typewritten(line)) && (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
     /^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)) return true;
   // A display formula stands apart from the text around it, however close.
   // (A lone sign raised over the line it belongs to, as an inline radical
@@ -451,8 +450,8 @@ function typewritten(line) {
 }
 
 // A listing's text: its lines as they stand, each on a line of its own, its
-// characters in the columns they stand in (a character's width, the
-// narrowest line's, from the leftmost line's start).
+// characters in the columns they stand in (counted in the listing's usual
+// advance from the leftmost line's start).
 function joinListing(lines) {
   const steps = [];
   for (const l of lines) {
@@ -473,9 +472,9 @@ function joinListing(lines) {
       if (/\s/.test(ch)) continue;
       const x = line.cx && line.cx.length > 2 * i ? line.cx[2 * i] : line.x + column * em;
       const want = Math.round((x - left) / em);
+      for (; column < want; column++) { text += " "; map.push(null); }
       // A gap narrower than the columns tell (a line number in smaller
       // type before the code) still parts the two.
-      for (; column < want; column++) { text += " "; map.push(null); }
       if (end !== null && x - end > 0.25 * em && !/ $/.test(text)) { text += " "; map.push(null); column++; }
       end = line.cx && line.cx.length > 2 * i + 1 ? line.cx[2 * i + 1] : x + em;
       if (ch === "\uFFFD") { dropped.push({ at: text.length, line: li, unit: i }); continue; }
@@ -650,8 +649,9 @@ export function layoutPage(page, ctx) {
       all[i].continues = true;
       all[i].joins = true;
     } else if (a && continues(a, all[i])) {
+      // Nor is text set inside a listing, or a listing inside text.
       all[i].continues = true;
-      all[i].joins = !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
+      all[i].joins = !a.listing && !all[i].listing && !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
     }
   }
   all.forEach((b, i) => {
@@ -869,7 +869,8 @@ export function linkPages(before, after) {
   }
   if (last && continues(last, first)) {
     first.continues = true;
-    first.joins = !before.blocks.slice(before.blocks.indexOf(last) + 1).some((b) => b.formula) &&
+    first.joins = !last.listing && !first.listing &&
+      !before.blocks.slice(before.blocks.indexOf(last) + 1).some((b) => b.formula) &&
       !after.blocks.slice(0, after.blocks.indexOf(first)).some((b) => b.formula);
   }
 }

@@ -290,3 +290,21 @@ test("a line that names files in typewriter face goes on at the line spacing; no
   assert.deepEqual(laid.blocks.filter((b) => b.kind === "footnote").map((b) => b.text),
     ["∗A footnote to the article title", "† Also at Physics Department, XYZ University."], kinds(laid).join("\n"));
 });
+
+test("prose that goes on after a listing is not set inside it", () => {
+  const lines = [
+    line("This section has a special environment:", 72, 100, 200),
+    line("\\begin{acks}", 72, 116, 60, { mono: true }),
+    line("...", 72, 127, 15, { mono: true }),
+    line("\\end{acks}", 72, 138, 50, { mono: true }),
+    line("so that the information contained therein can be collected during the", 72, 154, 300),
+    line("metadata extraction phase.", 72, 165, 120),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  const listing = laid.blocks.find((b) => b.text.startsWith("\\begin{acks}"));
+  assert.equal(listing.text, "\\begin{acks}\n...\n\\end{acks}", kinds(laid).join("\n"));
+  const after = laid.blocks[laid.blocks.indexOf(listing) + 1];
+  assert.match(after.text, /^so that the information/);
+  assert.equal(after.continues, true);
+  assert.ok(!after.joins, "the sentence after the code is not set in the code's block");
+});
