@@ -100,15 +100,25 @@ function tableRows(lines, body, pageWidth, taken) {
     (i === 0 || (c.x - (r.cells[i - 1].x + r.cells[i - 1].w) > 0.9 * c.size && c.x - (r.cells[i - 1].x + r.cells[i - 1].w) < 12 * body)));
   const out = new Map();
   let run = [];
-  const flush = () => {
+  let start = 0;
+  const flush = (end) => {
     const cells = run.flatMap((r) => r.cells);
+    // Columns of text go on past the rows: a row next to the run with a
+    // piece where one of its inner columns starts (an index, a list in
+    // columns). Leaders belong to an index or a table of contents.
+    const starts = new Map();
+    for (const c of cells) starts.set(Math.round(c.x / 4), (starts.get(Math.round(c.x / 4)) || 0) + 1);
+    const inner = [...starts].filter(([, n]) => n >= run.length / 2).map(([k]) => k * 4).sort((a, b) => a - b).slice(1);
+    const near = [rows[start - 1], rows[end]].filter((r) => r && Math.abs(r.base - (r === rows[end] ? run[run.length - 1] : run[0]).base) < 2.5 * body);
+    const goesOn = near.some((r) => r.cells.some((c) => inner.some((x) => Math.abs(c.x - x) < 4)));
+    const leaders = cells.filter((c) => /(\.\s?){4,}/.test(c.text)).length >= 2;
     const x0 = Math.min(...cells.map((c) => c.x)), x1 = Math.max(...cells.map((c) => c.x + c.w));
     const math = cells.reduce((m, c) => m + mathShare(c), 0) / Math.max(1, cells.length);
     // Two cells a row, the second from the middle of the page on: the two
     // columns of an index or of short lines, not a table.
     const seconds = run.filter((r) => r.cells.length === 2).map((r) => r.cells[1].x).sort((a, b) => a - b);
     const halves = seconds.length >= 0.7 * run.length && seconds[seconds.length >> 1] > 0.45 * pageWidth;
-    if (run.length >= 3 && math < 0.3 && !halves && tabular(cells, x1 - x0)) {
+    if (run.length >= 3 && math < 0.3 && !halves && !goesOn && !leaders && tabular(cells, x1 - x0)) {
       for (const r of run) {
         let line = r.cells[0];
         for (const c of r.cells.slice(1)) line = joinPieces(line, c, true);
@@ -118,15 +128,17 @@ function tableRows(lines, body, pageWidth, taken) {
     }
     run = [];
   };
-  for (const r of rows) {
+  rows.forEach((r, k) => {
     const last = run[run.length - 1];
-    if (celled(r) && (!last || r.base - last.base < 2.5 * body)) run.push(r);
-    else {
-      flush();
-      if (celled(r)) run.push(r);
+    if (celled(r) && (!last || r.base - last.base < 2.5 * body)) {
+      if (!run.length) start = k;
+      run.push(r);
+    } else {
+      if (run.length) flush(k);
+      if (celled(r)) { start = k; run.push(r); }
     }
-  }
-  if (run.length) flush();
+  });
+  if (run.length) flush(rows.length);
   if (!out.size) return lines;
   const seen = new Set();
   const result = [];

@@ -308,3 +308,12 @@ test("prose that goes on after a listing is not set inside it", () => {
   assert.equal(after.continues, true);
   assert.ok(!after.joins, "the sentence after the code is not set in the code's block");
 });
+
+test("an index in three columns with leaders is no table", () => {
+  const columns = [72, 230, 388];
+  const entries = [["\\and . . . . 242", "\\append . . . 98", "\\set . . . . 95"], ["\\apply . . . 12", "\\bar . . . . 107", "\\text . . . 123"],
+    ["\\at . . . . . 66", "\\basic . . . 31", "\\to . . . . . 17"], ["\\aux . . . . 873", "\\begin . . . 890", "\\tt . . . . . 20"]];
+  const lines = entries.flatMap((row, r) => row.map((t, c) => line(t, columns[c], 100 + 12 * r, 100)));
+  const [laid] = layoutDocument([page(lines)]);
+  assert.ok(!laid.blocks.some((b) => /242 .*\\append/.test(b.text)), kinds(laid).join("\n"));
+});
