@@ -621,6 +621,9 @@ export function layoutPage(page, ctx) {
       continue;
     }
     const listing = b.lines.length > 1 && b.lines.every(typewritten);
+    // A block is set as code only when its lines are code: a sentence that
+    // names a few commands in typewriter face is set as prose.
+    if (b.lines[0].mono && !b.lines.every(typewritten)) b.lines = [{ ...b.lines[0], mono: false }, ...b.lines.slice(1)];
     const joined = listing ? joinListing(b.lines) : joinLines(b.lines);
     const box = bounds(b.lines);
     const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };

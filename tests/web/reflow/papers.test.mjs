@@ -204,6 +204,8 @@ test("a listing is one block in its own order with its indentation; prose after 
   // The sentence after it names commands in typewriter face but is prose.
   const prose = laid.blocks.find((b) => /^The authornote and authornotemark commands/.test(b.text));
   assert.ok(prose && !prose.listing, kinds(laid));
+  assert.ok(!prose.lines[0].mono, "the prose is not set as code");
+  assert.ok(listing.lines[0].mono, "the listing is set as code");
   const rest = laid.blocks[laid.blocks.indexOf(prose) + 1];
   assert.ok(/^allow a note/.test(rest.text) ? rest.joins : /allow a note/.test(prose.text), kinds(laid));
   // The table reads row by row, each row a block.
