@@ -121,8 +121,12 @@ function tableRows(lines, body, pageWidth, taken) {
     if (run.length >= 3 && math < 0.3 && !halves && !goesOn && !leaders && tabular(cells, x1 - x0)) {
       for (const r of run) {
         let line = r.cells[0];
-        for (const c of r.cells.slice(1)) line = joinPieces(line, c, true);
-        line.row = true;
+        const starts = [];
+        for (const c of r.cells.slice(1)) {
+          line = joinPieces(line, c, true);
+          starts.push(line.text.length - c.text.length);
+        }
+        line.row = starts;
         for (const c of r.cells) out.set(c, line);
       }
     }
@@ -621,10 +625,19 @@ export function layoutPage(page, ctx) {
       continue;
     }
     const listing = b.lines.length > 1 && b.lines.every(typewritten);
+    const row = b.lines.length === 1 && b.lines[0].row;
     // A block is set as code only when its lines are code: a sentence that
     // names a few commands in typewriter face is set as prose.
     if (b.lines[0].mono && !b.lines.every(typewritten)) b.lines = [{ ...b.lines[0], mono: false }, ...b.lines.slice(1)];
     const joined = listing ? joinListing(b.lines) : joinLines(b.lines);
+    // A table's cells stay apart by an em space.
+    if (row) {
+      const text = joined.text.split("");
+      joined.map.forEach((origin, k) => {
+        if (k > 0 && origin && row.includes(origin[1]) && joined.text[k - 1] === " ") text[k - 1] = "\u2003";
+      });
+      joined.text = text.join("");
+    }
     const box = bounds(b.lines);
     const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
     if (listing) block.listing = true;

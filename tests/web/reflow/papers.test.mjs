@@ -208,14 +208,14 @@ test("a listing is one block in its own order with its indentation; prose after 
   assert.ok(listing.lines[0].mono, "the listing is set as code");
   const rest = laid.blocks[laid.blocks.indexOf(prose) + 1];
   assert.ok(/^allow a note/.test(rest.text) ? rest.joins : /allow a note/.test(prose.text), kinds(laid));
-  // The table reads row by row, each row a block.
-  const rows = laid.blocks.filter((b) => /Typeset argument|^Command/.test(b.text)).map((b) => b.text);
-  assert.deepEqual(rows, ["Command Corresponds to Action",
-    "\\textrm{..} \\rmfamily Typeset argument in roman family",
-    "\\textsf{..} \\sffamily Typeset argument in sans serif family",
-    "\\texttt{..} \\ttfamily Typeset argument in typewriter family",
-    "\\textbf{..} \\bfseries Typeset argument in bold series",
-    "\\emph{..} \\em Typeset argument emphasized"], kinds(laid));
+  // The table reads row by row, each row a block, its cells an em space apart.
+  const rows = laid.blocks.filter((b) => /Typeset argument|^Command/.test(b.text)).map((b) => b.text.split("\u2003"));
+  assert.deepEqual(rows, [["Command", "Corresponds to", "Action"],
+    ["\\textrm{..}", "\\rmfamily", "Typeset argument in roman family"],
+    ["\\textsf{..}", "\\sffamily", "Typeset argument in sans serif family"],
+    ["\\texttt{..}", "\\ttfamily", "Typeset argument in typewriter family"],
+    ["\\textbf{..}", "\\bfseries", "Typeset argument in bold series"],
+    ["\\emph{..}", "\\em", "Typeset argument emphasized"]], kinds(laid));
   // A paragraph of one line set in, then the next set in alike.
   const one = laid.blocks.find((b) => /^Table captions are placed/.test(b.text));
   assert.equal(one.text, "Table captions are placed above the table.", kinds(laid));
