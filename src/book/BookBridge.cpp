@@ -178,7 +178,9 @@ void BookCoordinator::receive(const BridgeJson &body)
     } else if (event == QLatin1String("hover")) {
         handleHover(body);
     } else if (event == QLatin1String(wire::failureEvent)) {
-        m_model->bookFailed(text(member(body, "message")).value_or(QStringLiteral("书页渲染失败。")));
+        const BridgeJson &message = member(body, "message");
+        m_model->bookFailed(message.is_string() ? localweb::shownText(message.get_ref<const std::string &>())
+                                                : QStringLiteral("书页渲染失败。"));
     } else if (event == QLatin1String("copy")) {
         m_model->copySelection();
     } else if (event == QLatin1String("clearSelection")) {

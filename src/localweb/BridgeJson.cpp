@@ -1,9 +1,12 @@
 #include "localweb/BridgeJson.h"
 
+#include "platform/StoredJson.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 
+#include <algorithm>
 #include <cmath>
 
 namespace folvan::localweb {
@@ -31,12 +34,38 @@ QString scriptArgument(const BridgeJson &payload)
     return text;
 }
 
+QString shownText(const std::string &utf8, qsizetype maximum)
+{
+    // No character takes more than four bytes: the prefix read holds more
+    // than `maximum` characters whenever the whole text does.
+    const size_t read = std::min(utf8.size(), size_t(maximum + 1) * 4);
+    QString text = QString::fromUtf8(utf8.data(), qsizetype(read));
+    if (text.size() <= maximum && read == utf8.size())
+        return text;
+    if (text.size() < maximum)
+        return text + QChar(0x2026);
+    qsizetype keep = maximum - 1;
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    return text.left(keep) + QChar(0x2026);
+}
+
 BridgeJson fromChannel(const QJsonValue &value)
 {
     // The channel's values are Qt's; a document holds only an array or an object.
     const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    // One level more for the wrapping array.
+    if (platform::jsonNestsDeeperThan(text.constBegin(), text.constEnd(), platform::maximumJsonDepth + 1))
+        return BridgeJson();
     const BridgeJson parsed = BridgeJson::parse(text.constData(), text.constData() + text.size(), nullptr, false);
     return parsed.is_array() && parsed.size() == 1 ? parsed[0] : BridgeJson();
+}
+
+BridgeJson parseMessage(const QByteArray &text)
+{
+    if (platform::jsonNestsDeeperThan(text.constBegin(), text.constEnd()))
+        return BridgeJson(BridgeJson::value_t::discarded);
+    return BridgeJson::parse(text.constData(), text.constData() + text.size(), nullptr, false);
 }
 
 } // namespace folvan::localweb

@@ -22,7 +22,20 @@ bool allFinite(const BridgeJson &value);
 // line and paragraph separators escaped, so the text is also a script.
 QString scriptArgument(const BridgeJson &payload);
 
-// A value the web channel delivered.
+// The most characters of a text handed over by a page that the reader
+// shows: a long one would freeze the widget that lays it out.
+inline constexpr qsizetype maximumShownText = 1000;
+
+// A text handed over by a page, cut to at most `maximum` characters (the
+// last of them "…") before anything lays it out.
+QString shownText(const std::string &utf8, qsizetype maximum = maximumShownText);
+
+// A value the web channel delivered; null when it nests deeper than any
+// message of the pages (platform::maximumJsonDepth).
 BridgeJson fromChannel(const QJsonValue &value);
+
+// A message text from a page; discarded (is_discarded()) when it is not
+// JSON or nests deeper than platform::maximumJsonDepth.
+BridgeJson parseMessage(const QByteArray &text);
 
 } // namespace folvan::localweb

@@ -1,6 +1,7 @@
 #include "platform/Preferences.h"
 
 #include "platform/StoredFiles.h"
+#include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
 
 #include <QCoreApplication>
@@ -251,6 +252,8 @@ QByteArray withOverflowingNumbersAsNull(const QByteArray &bytes)
 bool parseFile(const QByteArray &bytes, Json *out)
 {
     try {
+        if (jsonNestsDeeperThan(bytes.constBegin(), bytes.constEnd()))
+            return false;
         const QByteArray text = withOverflowingNumbersAsNull(bytes);
         Json parsed = Json::parse(text.constBegin(), text.constEnd());
         if (!parsed.is_object())

@@ -96,8 +96,52 @@ bool encodeStoredJson(const json &value, QByteArray *out, QString *error)
     }
 }
 
+bool jsonNestsDeeperThan(const char *begin, const char *end, int limit)
+{
+    int depth = 0;
+    bool inString = false;
+    for (const char *p = begin; p < end; ++p) {
+        const char c = *p;
+        if (inString) {
+            if (c == '\\')
+                ++p; // the escaped character cannot end the string
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        switch (c) {
+        case '"':
+            inString = true;
+            break;
+        case '[':
+        case '{':
+            if (++depth > limit)
+                return true;
+            break;
+        case ']':
+        case '}':
+            if (depth > 0)
+                --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+QString jsonTooDeepText(int limit)
+{
+    return QStringLiteral("数组和对象嵌套超过 %1 层").arg(limit);
+}
+
 std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error)
 {
+    if (jsonNestsDeeperThan(bytes.constBegin(), bytes.constEnd())) {
+        if (error)
+            *error = jsonTooDeepText();
+        return std::nullopt;
+    }
     try {
         return json::parse(bytes.constBegin(), bytes.constEnd());
     } catch (const json::exception &e) {

@@ -27,7 +27,20 @@ QByteArray encodeStoredJson(const json &value);
 // As above, without throwing: false with the error text.
 bool encodeStoredJson(const json &value, QByteArray *out, QString *error);
 
-// Parses stored bytes; nullopt (with the error text) when not valid JSON.
+// The deepest nesting of arrays and objects that any JSON the reader takes
+// in may have: far beyond what it writes itself, and far below what would
+// exhaust the stack of the JSON library's recursive copies and comparisons.
+inline constexpr int maximumJsonDepth = 512;
+
+// Whether a JSON text nests arrays and objects deeper than `limit`, counted
+// over the brackets outside strings, before anything is parsed. For a valid
+// text this is its exact depth.
+bool jsonNestsDeeperThan(const char *begin, const char *end, int limit = maximumJsonDepth);
+// The error detail for such a text.
+QString jsonTooDeepText(int limit = maximumJsonDepth);
+
+// Parses stored bytes; nullopt (with the error text) when not valid JSON or
+// nested deeper than maximumJsonDepth.
 std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error = nullptr);
 
 // An error's text for the reader: the message of a JSON library error

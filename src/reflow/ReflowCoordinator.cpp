@@ -300,7 +300,7 @@ void ReflowCoordinator::receive(const QString &text, const QUrl &frameURL, bool 
         return;
     if (frameURL.scheme() != wire::scheme || frameURL.host() != wire::host)
         return;
-    const Json body = Json::parse(text.toStdString(), nullptr, false);
+    const Json body = localweb::parseMessage(text.toUtf8());
     if (body.is_discarded() || !body.is_object() || body.empty())
         return;
     const auto eventIt = body.find(k::event);

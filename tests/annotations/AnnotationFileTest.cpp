@@ -139,6 +139,23 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
     EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 }
 
+TEST_F(AnnotationFile, AFileNestedTooDeeplyIsUnreadableNotACrash)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    SharedPDFViewModel probe;
+    annotations::PaneAnnotations::attach(probe);
+    const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
+    // Nested inside an element of the first page too, which is read first.
+    const QByteArray nested = "[{\"page\":0,\"x\":" + test::deeplyNestedJson() + "}]";
+    ASSERT_TRUE(platform::writeFileAtomically(file, nested));
+
+    SharedPDFViewModel &model = openPane(paper);
+    ASSERT_TRUE(test::annotationsOf(model).markupError());
+    EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法载入已保存的批注：")));
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
+    EXPECT_EQ(fileBytes(file), nested);
+}
+
 TEST_F(AnnotationFile, AFifoInPlaceOfTheFileIsUnreadableAndSetAsideNotOpened)
 {
     const QString paper = writePaper(path("a.pdf"));

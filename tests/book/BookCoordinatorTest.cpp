@@ -220,6 +220,13 @@ TEST_F(BookCoordinatorTest, TakesOnlyEventsOfTheCurrentLoad)
     EXPECT_EQ(model->bookError(), QStringLiteral("书页渲染失败。"));
     post({{QStringLiteral("event"), QStringLiteral("failure")}, {QStringLiteral("message"), QStringLiteral("坏了")}});
     EXPECT_EQ(model->bookError(), QStringLiteral("坏了"));
+    // A page's text is cut before any widget lays it out.
+    const QString huge = QStringLiteral("失败").repeated(5'000'000);
+    post({{QStringLiteral("event"), QStringLiteral("failure")}, {QStringLiteral("message"), huge}});
+    ASSERT_TRUE(model->bookError());
+    EXPECT_EQ(model->bookError()->size(), localweb::maximumShownText);
+    EXPECT_TRUE(model->bookError()->startsWith(QStringLiteral("失败失败")));
+    EXPECT_TRUE(model->bookError()->endsWith(QChar(0x2026)));
 }
 
 TEST_F(BookCoordinatorTest, SelectsOnlyWithAKnownPhase)

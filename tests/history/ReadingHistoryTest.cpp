@@ -269,6 +269,20 @@ TEST_F(ReadingHistoryLoading, AnUnreadableFileIsSetAsideBeforeTheFirstWrite)
     EXPECT_EQ(QDir(historyFolder()).entryList({QStringLiteral("reading-history.json.unreadable-*")}).size(), 1);
 }
 
+TEST_F(ReadingHistoryLoading, AFileNestedTooDeeplyIsUnreadableNotACrash)
+{
+    const QByteArray nested = "[" + recordJson(1) + "," + folvan::test::deeplyNestedJson() + "]";
+    writeAll(historyFile(), nested);
+    auto history = makeStore();
+    EXPECT_TRUE(history->records().isEmpty());
+    EXPECT_TRUE(history->error().startsWith(QStringLiteral("无法读取阅读记录："))) << history->error().toStdString();
+    history->opened(QStringLiteral("/papers/new.pdf"), stateAt(1));
+    history->flush();
+    const QStringList aside = QDir(historyFolder()).entryList({QStringLiteral("reading-history.json.unreadable-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readAll(QDir(historyFolder()).filePath(aside.first())), nested);
+}
+
 TEST_F(ReadingHistoryLoading, AFifoInPlaceOfTheFileIsUnreadableNotWaitedOn)
 {
     ASSERT_TRUE(folvan::test::makeTestFifo(historyFile()));

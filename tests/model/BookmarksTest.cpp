@@ -227,6 +227,17 @@ TEST_F(Bookmarks, AnUnreadableFileIsKeptAndMovedAsideBeforeTheNextSave)
     EXPECT_EQ(readAll(model->annotationDirectory() + "/" + aside[0]), damaged);
 }
 
+TEST_F(Bookmarks, AFileNestedTooDeeplyIsUnreadableNotACrash)
+{
+    const QByteArray nested = "[" + test::deeplyNestedJson() + "]";
+    writeAll(file(), nested);
+    model->loadBookmarks(QUrl::fromLocalFile(pdf), document);
+    EXPECT_TRUE(model->bookmarks().empty());
+    ASSERT_TRUE(model->navigationError());
+    EXPECT_TRUE(model->navigationError()->startsWith(QStringLiteral("无法载入书签：")));
+    EXPECT_EQ(readAll(file()), nested);
+}
+
 TEST_F(Bookmarks, AFifoInPlaceOfTheFileIsUnreadableAndNeverOpened)
 {
     ASSERT_TRUE(test::makeTestFifo(file()));

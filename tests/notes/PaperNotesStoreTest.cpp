@@ -99,6 +99,7 @@ TEST_F(NotesStoreUnreadableFile, FileIsKeptUntouchedForTheStoresWholeLife)
         R"({"version":2,"papers":[],"notes":[],"legacyImported":true})",
         R"({"version":1,"papers":[],"notes":[{"id":"x"}],"legacyImported":false})",
         "not json at all",
+        deeplyNestedJson(),
     };
     prefs->setValue(QStringLiteral("SavedNotes"), QStringLiteral("old pad text"));
     for (const QByteArray &bytes : variants) {

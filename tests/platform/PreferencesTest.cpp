@@ -155,6 +155,24 @@ TEST_F(PreferencesTest, UnreadableFileIsMovedAsideNotOverwritten)
     EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
 }
 
+TEST_F(PreferencesTest, AFileNestedTooDeeplyIsSetAsideLikeAnyDamagedOne)
+{
+    const QByteArray nested = folvan::test::deeplyNestedJson();
+    ASSERT_TRUE(folvan::test::writeTestFile(file(), nested));
+    {
+        auto store = open();
+        EXPECT_TRUE(store->loadProblem().contains(QStringLiteral("Folvan.json.unreadable-")))
+            << store->loadProblem().toStdString();
+        EXPECT_FALSE(store->contains(QStringLiteral("next")));
+        store->setValue(QStringLiteral("x"), true);
+    }
+    const QStringList aside =
+        QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(folvan::test::readTestFile(path(QStringLiteral("prefs/")) + aside.first()), nested);
+    EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
+}
+
 TEST_F(PreferencesTest, AFifoInPlaceOfTheFileIsSetAsideUnopened)
 {
     ASSERT_TRUE(folvan::test::makeTestFifo(file()));

@@ -1,4 +1,5 @@
 #include "platform/StoredJson.h"
+#include "support/TestEnv.h"
 
 #include <QTimeZone>
 
@@ -121,6 +122,24 @@ TEST(StoredJsonTest, DatesAreSecondsSince2001)
     // A number too large to be a date is refused, not converted.
     for (double huge : {1e300, -1e300, 1e17})
         EXPECT_EQ(strictDate(json(huge)), std::nullopt) << huge;
+}
+
+TEST(StoredJsonTest, NestingBeyondTheLimitIsRefusedAndBracketsInStringsDoNotCount)
+{
+    QString error;
+    EXPECT_FALSE(decodeStoredJson(folvan::test::deeplyNestedJson(), &error));
+    EXPECT_TRUE(error.contains(QString::number(maximumJsonDepth))) << error.toStdString();
+    // The object around the arrays is one level of its own.
+    EXPECT_TRUE(decodeStoredJson(folvan::test::deeplyNestedJson(maximumJsonDepth - 1)));
+    EXPECT_FALSE(decodeStoredJson(folvan::test::deeplyNestedJson(maximumJsonDepth)));
+
+    const QByteArray brackets(100000, '[');
+    const auto inString = decodeStoredJson("{\"a\":\"\\\"" + brackets + "\",\"b\":[1]}");
+    ASSERT_TRUE(inString);
+    EXPECT_EQ((*inString)["b"][0], 1);
+    // Closing brackets in excess never buy depth for what follows.
+    const QByteArray unbalanced = QByteArray(10, ']') + QByteArray(4, '[');
+    EXPECT_TRUE(jsonNestsDeeperThan(unbalanced.constBegin(), unbalanced.constEnd(), 3));
 }
 
 } // namespace

@@ -57,6 +57,11 @@ QByteArray readTestFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QByteArray deeplyNestedJson(int depth)
+{
+    return "{\"deep\":" + QByteArray(depth, '[') + QByteArray(depth, ']') + ",\"next\":1}";
+}
+
 void TempHomeTest::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());

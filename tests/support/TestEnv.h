@@ -45,6 +45,11 @@ public:
     WithoutWebEngine() : ScopedVariable("QTWEBENGINEPROCESS_PATH", "/nonexistent/QtWebEngineProcess") {}
 };
 
+// A JSON object whose first value nests `depth` arrays, followed by another
+// key: {"deep":[[[...]]],"next":1}. Deep enough by default to exhaust the
+// stack of any recursive walk over it.
+QByteArray deeplyNestedJson(int depth = 400000);
+
 // Runs the event loop until `condition` holds or `seconds` passed.
 bool waitFor(const std::function<bool()> &condition, int seconds = 20);
 
