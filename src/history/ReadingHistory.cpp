@@ -85,6 +85,8 @@ void ReadingHistory::load()
     if (!loaded) {
         m_keepUnreadableFile = true;
         setError(loadErrorPrefix + problem);
+        m_loadProblem = m_error;
+        emit loadProblemChanged();
         return;
     }
     QList<RecentReading> records = *loaded;
@@ -202,10 +204,17 @@ void ReadingHistory::flush()
     bool saved = false;
     if (m_file.isEmpty()) {
         problem = QStringLiteral("No folder for application data exists.");
-    } else if (m_keepUnreadableFile && QFileInfo::exists(m_file)
-               && !platform::moveAsideUnreadable(m_file, &problem)) {
+    } else if (QString movedTo; m_keepUnreadableFile && QFileInfo::exists(m_file)
+               && !platform::moveAsideUnreadable(m_file, &problem, &movedTo)) {
         // The unreadable file could not be set aside: nothing is written over it.
     } else {
+        if (!movedTo.isEmpty()) {
+            m_loadProblem = QStringLiteral("%1%2原文件已保留为 %3。")
+                                .arg(m_loadProblem,
+                                     m_loadProblem.endsWith(QChar(0x3002)) ? QString() : QStringLiteral("；"),
+                                     QFileInfo(movedTo).fileName());
+            emit loadProblemChanged();
+        }
         m_keepUnreadableFile = false;
         QByteArray data;
         saved = encodeReadingHistory(m_records, &data, &problem)

@@ -50,6 +50,10 @@ public:
     const QList<RecentReading> &records() const { return m_records; }
     // The last load or save failure; empty when there is none.
     QString error() const { return m_error; }
+    // That the file could not be read at start (and, once set aside, the name
+    // it was kept under), for the rest of the run: a save that clears
+    // error() does not make the lost list any less lost. Empty when it read.
+    QString loadProblem() const { return m_loadProblem; }
     // Where the history file lies; empty when there is no data folder.
     QString file() const { return m_file; }
 
@@ -79,6 +83,7 @@ public:
 signals:
     void recordsChanged();
     void errorChanged();
+    void loadProblemChanged();
 
 private:
     void load();
@@ -90,6 +95,7 @@ private:
 
     QList<RecentReading> m_records;
     QString m_error;
+    QString m_loadProblem;
     QString m_folder;
     QString m_file;
     platform::Preferences *m_defaults = nullptr; // null: the shared preferences

@@ -1,6 +1,7 @@
 #include "window/PaneErrorLine.h"
 
 #include "annotations/PaneAnnotations.h"
+#include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "window/PaneFont.h"
@@ -8,10 +9,12 @@
 
 namespace folvan::window {
 
-PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, QWidget *parent)
+PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
+                             QWidget *parent)
     : QLabel(parent)
     , m_model(model)
     , m_notes(notes)
+    , m_history(history)
 {
     setObjectName(QStringLiteral("paneErrorLine"));
     setWordWrap(true);
@@ -26,6 +29,10 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
         connect(paneAnnotations, &annotations::PaneAnnotations::markupErrorChanged, this, &PaneErrorLine::refresh);
     if (notes)
         connect(notes, &PaperNotesStore::errorChanged, this, &PaneErrorLine::refresh);
+    if (history) {
+        for (auto signal : {&ReadingHistory::errorChanged, &ReadingHistory::loadProblemChanged})
+            connect(history, signal, this, &PaneErrorLine::refresh);
+    }
     refresh();
 }
 
@@ -44,6 +51,13 @@ QStringList PaneErrorLine::errors() const
         lines << m_notes->error();
     if (m_radio && !m_radio->streamError().isEmpty())
         lines << QStringLiteral("无法连接广播流：") + m_radio->streamError();
+    if (m_history) {
+        // A history that could not be read stays said after the next save.
+        if (!m_history->error().isEmpty())
+            lines << m_history->error();
+        if (!m_history->loadProblem().isEmpty() && m_history->loadProblem() != m_history->error())
+            lines << m_history->loadProblem();
+    }
     return lines;
 }
 

@@ -2,7 +2,7 @@
 
 // The pane's lasting error line: while a store of the pane cannot read or
 // write its file (the paper's annotations, its bookmarks, the notes
-// library), its error stands in red over the top of the reading row, one
+// library, the reading history), its error stands in red over the top of the reading row, one
 // line for each failing store, until the failure ends. A passing alert
 // alone is missed by a reader who looked away. A radio stream that cannot
 // be played is told there too, until the next switch of the radio.
@@ -12,6 +12,7 @@
 
 namespace folvan {
 class PaperNotesStore;
+class ReadingHistory;
 class SharedPDFViewModel;
 } // namespace folvan
 
@@ -22,7 +23,8 @@ class PaneRadio;
 class PaneErrorLine : public QLabel {
     Q_OBJECT
 public:
-    PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, QWidget *parent = nullptr);
+    PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
+                  QWidget *parent = nullptr);
 
     // The errors shown now, one a line; empty while every store is well.
     QStringList errors() const;
@@ -39,6 +41,7 @@ private:
     QPointer<SharedPDFViewModel> m_model;
     QPointer<PaperNotesStore> m_notes;
     QPointer<PaneRadio> m_radio;
+    QPointer<ReadingHistory> m_history;
 };
 
 } // namespace folvan::window

@@ -255,7 +255,8 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     , m_splitHeader(new SplitHeader(pane, this))
     , m_searchBar(new SearchBar(pane, this))
     , m_dropHighlight(new DropHighlight(this))
-    , m_errorLine(new PaneErrorLine(pane->viewModel(), &pane->controller()->paperNotes(), this))
+    , m_errorLine(new PaneErrorLine(pane->viewModel(), &pane->controller()->paperNotes(),
+                                      &pane->controller()->history(), this))
 {
     connect(m_errorLine, &PaneErrorLine::changed, this, &PaneLayout::scheduleRelayout);
     m_welcomeScroll->setWidget(m_welcome);

@@ -686,3 +686,34 @@ TEST_F(PaneLayoutTest, TheControlsAndPopoversFollowTheInterfaceTextSizeAtOnce)
 }
 
 } // namespace folvan::window::test
+
+#include "platform/Paths.h"
+#include "window/PaneErrorLine.h"
+
+namespace folvan::window::test {
+
+class PaneErrorLineTest : public PaneTest {};
+
+// A history that could not be read is said in the pane, as the other stores
+// are, and stays said once the next save has set the file aside.
+TEST_F(PaneErrorLineTest, AnUnreadableHistoryStaysSaidAfterTheNextSave)
+{
+    ASSERT_TRUE(folvan::test::writeTestFile(platform::folvanDataPath(QStringLiteral("reading-history.json")), "[{\"id\": broken"));
+    std::unique_ptr<ContentView> pane = makePane();
+    pane->resize(1400, 900);
+    pane->show();
+    PaneErrorLine *line = pane->paneLayout()->errorLine();
+    ASSERT_TRUE(waitUntil([&] { return line->isVisible(); }));
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("无法读取阅读记录："))) << line->text().toStdString();
+
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("After.pdf"), 1)));
+    pane->controller()->history().flush();
+    ASSERT_TRUE(pane->controller()->history().error().isEmpty()) << "the list was written";
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("无法读取阅读记录："))) << line->text().toStdString();
+    EXPECT_TRUE(line->text().contains(QStringLiteral("reading-history.json.unreadable-"))) << line->text().toStdString();
+    pane.reset();
+    PaneController::readingSearchQueue().waitForDone();
+}
+
+} // namespace folvan::window::test
