@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 namespace folvan::window {
 
@@ -93,8 +94,13 @@ void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)
 void PaneController::showPDFInFinder()
 {
     const QUrl url = m_viewModel->pdfDocumentURL();
-    if (!url.isEmpty())
-        platform::revealInFileManager(url.toLocalFile());
+    if (url.isEmpty())
+        return;
+    const QString folder = QFileInfo(url.toLocalFile()).absolutePath();
+    platform::revealInFileManager(url.toLocalFile(), [pane = QPointer<PaneController>(this), folder] {
+        if (pane)
+            pane->showAlertMessage(QStringLiteral("无法显示 PDF 所在的文件夹：没有文件管理器响应。\n") + folder);
+    });
 }
 
 void PaneController::openPDFInDefaultViewer()

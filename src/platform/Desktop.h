@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 namespace folvan::platform {
 
 void setClipboardText(const QString &text);
@@ -15,8 +17,9 @@ void setPrimarySelectionText(const QString &text);
 bool moveToTrash(const QString &path, QString *error = nullptr);
 
 // Shows the file selected in the file manager (org.freedesktop.FileManager1
-// ShowItems over D-Bus); falls back to opening its folder.
-void revealInFileManager(const QString &path);
+// ShowItems over D-Bus); falls back to opening its folder with the desktop's
+// opener (xdg-open). `failed` runs, later, when neither answered.
+void revealInFileManager(const QString &path, std::function<void()> failed = {});
 
 // Opens a file or URL in its default application.
 bool openInDefaultApplication(const QUrl &url);

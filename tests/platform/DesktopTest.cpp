@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <memory>
+
 using namespace folvan::platform;
 
 namespace {
@@ -104,17 +106,35 @@ protected:
                 QStringLiteral("org.freedesktop.FileManager1")))
             GTEST_SKIP() << "a file manager already serves this bus";
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_catcher, "open");
+        useOpener(0);
+        m_path = std::make_unique<folvan::test::ScopedVariable>("PATH", path(QStringLiteral("bin")).toUtf8());
     }
     void TearDown() override
     {
+        m_path.reset();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         DesktopTest::TearDown();
     }
+    // The desktop's opener, standing in for xdg-open: it notes what it was
+    // asked to open and ends with `status`.
+    void useOpener(int status)
+    {
+        const QString script = path(QStringLiteral("bin/xdg-open"));
+        ASSERT_TRUE(folvan::test::writeTestFile(
+            script, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\nexit %2\n")
+                        .arg(openedLog())
+                        .arg(status)
+                        .toUtf8()));
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString openedLog() const { return path(QStringLiteral("opened.txt")); }
+    QByteArray opened() const { return folvan::test::readTestFile(openedLog()); }
 
     static inline QProcess *s_daemon = nullptr;
     static inline QString s_address;
     static inline QByteArray s_oldAddress;
     UrlCatcher m_catcher;
+    std::unique_ptr<folvan::test::ScopedVariable> m_path;
 };
 
 TEST_F(SessionBusTest, RevealAsksTheFileManagerForTheFileUri)
@@ -125,23 +145,38 @@ TEST_F(SessionBusTest, RevealAsksTheFileManagerForTheFileUri)
                                        QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
-    revealInFileManager(path(QStringLiteral("home/论文 1.pdf")));
+    bool failed = false;
+    revealInFileManager(path(QStringLiteral("home/论文 1.pdf")), [&failed] { failed = true; });
     EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
     EXPECT_EQ(manager.shown,
               QStringList{QUrl::fromLocalFile(path(QStringLiteral("home/论文 1.pdf"))).toString(QUrl::FullyEncoded)});
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(m_catcher.opened.isEmpty());
+    QTest::qWait(100);
+    EXPECT_TRUE(opened().isEmpty());
+    EXPECT_FALSE(failed);
 
     service.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-file-manager"));
 }
 
-TEST_F(SessionBusTest, RevealWithoutAFileManagerOpensTheFolder)
+TEST_F(SessionBusTest, RevealWithoutAFileManagerOpensTheFolderOrSaysItCouldNot)
 {
-    revealInFileManager(path(QStringLiteral("home/paper.pdf")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_catcher.opened.isEmpty(); }, 5000));
-    ASSERT_EQ(m_catcher.opened.size(), 1);
-    EXPECT_EQ(m_catcher.opened.first(), QUrl::fromLocalFile(path(QStringLiteral("home"))));
+    bool failed = false;
+    bool answered = false;
+    revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&failed] { failed = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !opened().isEmpty(); }, 5000));
+    EXPECT_EQ(opened(), QUrl::fromLocalFile(path(QStringLiteral("home"))).toString(QUrl::FullyEncoded).toUtf8() + "\n");
+    QTest::qWait(100);
+    EXPECT_FALSE(failed);
+
+    // An opener that finds nothing to open folders with.
+    useOpener(3);
+    revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&failed] { failed = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failed; }, 5000));
+    // No opener at all, and the desktop services cannot open it either.
+    QFile::remove(path(QStringLiteral("bin/xdg-open")));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&answered] { answered = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 5000));
 }
 
 TEST_F(DesktopTest, OpenInDefaultApplicationHandsTheUrlOn)
