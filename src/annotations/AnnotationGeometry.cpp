@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "annotations/MarkupColor.h"
 #include "annotations/Rects.h"
@@ -92,17 +93,29 @@ QString quote(const std::vector<QRectF> &rects, const engine::PdfPage &page)
 {
     static const QRegularExpression whiteSpace(QStringLiteral("\\s+"),
                                                QRegularExpression::UseUnicodePropertiesOption);
-    QStringList lines;
+    // The lines follow the page text, as a selection does: a passage that
+    // runs from the foot of one column to the head of the next reads in
+    // that order, not top first.
+    struct Line {
+        int at;
+        QString text;
+    };
+    std::vector<Line> lines;
     for (const QRectF &line : normalized(rects)) {
         const double inset = 0.18 * (maxY(line) - minY(line));
         const engine::PdfSelection selection = page.selection(grown(line, 0, -inset));
         if (selection.isEmpty())
             continue;
         const QString text = selection.string().split(whiteSpace, Qt::SkipEmptyParts).join(u' ');
+        const std::vector<engine::PdfTextRange> ranges = selection.ranges(page);
         if (!text.isEmpty())
-            lines.append(text);
+            lines.push_back({ranges.empty() ? std::numeric_limits<int>::max() : ranges.front().location, text});
     }
-    return lines.join(u'\n');
+    std::stable_sort(lines.begin(), lines.end(), [](const Line &a, const Line &b) { return a.at < b.at; });
+    QStringList texts;
+    for (const Line &line : lines)
+        texts.append(line.text);
+    return texts.join(u'\n');
 }
 
 std::vector<QRectF> lineRects(const engine::PdfSelection &selection, const engine::PdfPage &page)

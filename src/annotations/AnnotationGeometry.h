@@ -54,7 +54,8 @@ std::vector<QRectF> normalized(const std::vector<QRectF> &rects);
 void sortInReadingOrder(std::vector<QRectF> &rects);
 
 // The page text under the rectangles: one line of single-spaced words per
-// line rectangle, lines joined by "\n".
+// line rectangle, lines joined by "\n" in the order of the page text (the
+// order a selection reads them in, column after column).
 QString quote(const std::vector<QRectF> &rects, const engine::PdfPage &page);
 
 // The bounds of the selection's non-blank lines on `page`, in line order,

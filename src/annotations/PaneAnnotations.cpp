@@ -5,6 +5,7 @@
 
 #include "model/SharedPDFViewModel.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QUndoStack>
 
@@ -307,6 +308,28 @@ QString PaneAnnotations::markupURL(const QUrl &documentURL) const
     return markupFilePath(m_model.annotationDirectory(), platform::standardizedPath(documentURL.toLocalFile()));
 }
 
+// A paper renamed or moved outside the reader: its markups lie under a name
+// the history knew it by. They are copied to the paper's new name (never
+// over a file there), and the old file stays as it is.
+bool PaneAnnotations::carryFormerMarkupFile(const QUrl &documentURL, const QString &path, QString *error)
+{
+    const auto &formerPaths = m_model.services().formerPaths;
+    if (!formerPaths)
+        return false;
+    for (const QString &older : formerPaths(platform::standardizedPath(documentURL.toLocalFile()))) {
+        const QString candidate = markupURL(QUrl::fromLocalFile(older));
+        if (candidate.isEmpty() || candidate == path || !QFileInfo(candidate).isFile())
+            continue;
+        if (platform::copyWithoutReplacing(candidate, path, error))
+            return true;
+        // Said, and not read where it lies: every save goes to the paper's
+        // own name, and the former file stays untouched.
+        setMarkupError(kLoadError + *error);
+        return false;
+    }
+    return false;
+}
+
 void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
 {
     if (m_model.pdfDocument() != document)
@@ -321,8 +344,10 @@ void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr 
     const QString path = markupURL(documentURL);
     QByteArray bytes;
     QString error;
-    const platform::StoredRead read =
+    platform::StoredRead read =
         path.isEmpty() ? platform::StoredRead::Absent : platform::readStoredFile(path, &bytes, &error);
+    if (read == platform::StoredRead::Absent && !path.isEmpty() && carryFormerMarkupFile(documentURL, path, &error))
+        read = platform::readStoredFile(path, &bytes, &error);
     AnnotationState &state = m_state;
     if (read == platform::StoredRead::Absent) {
         state.fileKeeper.noteLoaded(path);

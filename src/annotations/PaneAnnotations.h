@@ -177,6 +177,10 @@ signals:
     void annotationsChangedOnPage(int pageIndex);
 
 private:
+    // Copies the annotation file of a former name of the paper (one the
+    // history knew it by) to `path`, where none lies; false when there was
+    // none to carry or the copy failed (then said in markupError).
+    bool carryFormerMarkupFile(const QUrl &documentURL, const QString &path, QString *error);
     // The document's own annotations are read (those of the page read
     // first are kept): the markups go on every page.
     void originalsRead(OriginalAnnotationMap originals);

@@ -95,6 +95,43 @@ TEST_F(AddingMarkups, OverlapsMergeWithinTheirKindOnly)
     EXPECT_EQ(test::annotationsOf(model).markups()[1].kind, QStringLiteral("underline"));
 }
 
+TEST_F(AddingMarkups, AQuoteAcrossAColumnBreakReadsInTheSelectionsOrder)
+{
+    // Two columns: the passage runs from the foot of the left one to the
+    // head of the right one, higher on the page.
+    engine::PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addText(0, QPointF(72, 700), QStringLiteral("Left column head"), engine::FixtureFont::Courier, 10);
+    writer.addText(0, QPointF(72, 100), QStringLiteral("of list definitions,"), engine::FixtureFont::Courier, 10);
+    writer.addText(0, QPointF(320, 700), QStringLiteral("and the use of the"), engine::FixtureFont::Courier, 10);
+    writer.addText(0, QPointF(320, 686), QStringLiteral("right column goes on"), engine::FixtureFont::Courier, 10);
+    ASSERT_TRUE(writer.save(path("columns.pdf")));
+    SharedPDFViewModel &model = openPane(path("columns.pdf"));
+    const engine::PdfPage page = model.pdfDocument()->page(0);
+    const QString text = page.string();
+    const int from = int(text.indexOf(QStringLiteral("list definitions,")));
+    const int to = int(text.indexOf(QStringLiteral("and the use of the"))) + 18;
+    ASSERT_GE(from, 0);
+    ASSERT_GT(to, from);
+    model.pageSelectionChanged(page.selection(engine::PdfTextRange{from, to - from}));
+
+    for (const QString kind : {QStringLiteral("highlight"), QStringLiteral("underline")}) {
+        test::annotationsOf(model).addMarkup(kind, QString());
+        const ReadingMarkup &m = test::annotationsOf(model).markups().back();
+        EXPECT_EQ(m.kind, kind);
+        EXPECT_EQ(m.quote, QStringLiteral("list definitions,\nand the use of the"));
+    }
+    // Grown by a line of the right column, the merged highlight still reads
+    // down the left column first.
+    const int again = int(text.indexOf(QStringLiteral("the use of the")));
+    const int more = int(text.indexOf(QStringLiteral("right column goes on"))) + 12;
+    model.pageSelectionChanged(page.selection(engine::PdfTextRange{again, more - again}));
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 2u);
+    EXPECT_EQ(test::annotationsOf(model).markups().back().quote,
+              QStringLiteral("list definitions,\nand the use of the\nright column"));
+}
+
 TEST_F(AddingMarkups, HighlightingAnOriginalReplacesIt)
 {
     SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {

@@ -8,6 +8,7 @@
 
 #include "AnnotationTestSupport.h"
 #include "annotations/AnnotationGeometry.h"
+#include "platform/DocumentHash.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
 #include "support/PaneAnnotationsOf.h"
@@ -201,6 +202,40 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
     test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
     EXPECT_EQ(asideCopies(newFile, QStringLiteral(".unreadable-")).size(), 1);
     EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
+}
+
+TEST_F(AnnotationFile, APaperRenamedElsewhereFindsTheMarkupsOfItsFormerName)
+{
+    const QString paper = writePaper(path("a.pdf"));
+    const QString oldFile = annotationFile(openPane(paper));
+    SharedPDFViewModel &first = *models.back();
+    select(first, 0, 0, 0, 5);
+    test::annotationsOf(first).addMarkup(QStringLiteral("highlight"), QString());
+    const QByteArray stored = fileBytes(oldFile);
+    ASSERT_FALSE(stored.isEmpty());
+    models.clear();
+
+    // Renamed in a shell; the history still knows it under its old path.
+    ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
+    const QString renamed = platform::standardizedPath(path("b.pdf"));
+    formerPaths = [&](const QString &asked) {
+        return asked == renamed ? std::vector<QString>{platform::standardizedPath(paper)} : std::vector<QString>();
+    };
+    SharedPDFViewModel &model = openPane(path("b.pdf"));
+    EXPECT_FALSE(test::annotationsOf(model).markupError());
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().front().quote, QStringLiteral("alpha"));
+    const QString newFile = annotationFile(model);
+    EXPECT_EQ(fileBytes(newFile), stored);
+    EXPECT_EQ(fileBytes(oldFile), stored) << "the former file stays";
+
+    // A file under the new name is the paper's own: never replaced by the
+    // former one.
+    ASSERT_TRUE(platform::writeFileAtomically(newFile, "[]"));
+    SharedPDFViewModel &again = openPane(path("b.pdf"));
+    EXPECT_TRUE(test::annotationsOf(again).markups().empty());
+    EXPECT_EQ(fileBytes(newFile), "[]");
+    EXPECT_EQ(fileBytes(oldFile), stored);
 }
 
 TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)

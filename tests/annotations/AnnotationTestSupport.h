@@ -113,6 +113,9 @@ protected:
         services.chooseExportPath = [this](const QString &proposedName, const QString &suffix) {
             return exportChooser ? exportChooser->chooseSavePath(proposedName, suffix) : QString();
         };
+        services.formerPaths = [this](const QString &standardizedPath) {
+            return formerPaths ? formerPaths(standardizedPath) : std::vector<QString>();
+        };
         models.push_back(std::make_unique<SharedPDFViewModel>(services));
         SharedPDFViewModel &model = *models.back();
         annotations::PaneAnnotations::attach(model);
@@ -124,6 +127,10 @@ protected:
         test::annotationsOf(model).loadMarkups(url, document, shownPage);
         return model;
     }
+
+    // The reading history's older names of a paper, for the panes opened
+    // from now on.
+    std::function<std::vector<QString>(const QString &)> formerPaths;
 
     // Reads the pane's annotation file again, as opening the paper does,
     // and waits until all its markups are in place.
