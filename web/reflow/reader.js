@@ -10,7 +10,7 @@ import { zoomAbout } from "./figures.js";
 import { loadParser, Paper, request, fetchGeometry, pageWindow } from "./engine.js";
 import { textSource, rangeUnder, findQuote } from "./study-rules.js";
 import { findAll } from "./compare.js";
-import { wrapRange, unwrapAll, selectedParts } from "./study.js";
+import { wrapRange, unwrapAll, selectedParts, offsetIn, textRange } from "./study.js";
 import { isCJK } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
@@ -22,6 +22,7 @@ const flow = document.getElementById("flow");
 const status = document.getElementById("status");
 const toast = document.getElementById("toast");
 const tools = document.getElementById("tools");
+flow.tabIndex = -1;
 
 const reader = {
   token: "",
@@ -85,9 +86,16 @@ window.folvanReflow = {
     const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
     reader.corrections = corrections;
     for (const key of changed) rerender(key);
-    reader.annotations = Array.isArray(payload[KEYS.annotations]) ? payload[KEYS.annotations] : [];
-    reader.canUndo = !!payload[KEYS.canUndo];
-    reader.canRedo = !!payload[KEYS.canRedo];
+    const annotations = Array.isArray(payload[KEYS.annotations]) ? payload[KEYS.annotations] : [];
+    const marked = JSON.stringify(annotations) !== JSON.stringify(reader.annotations) && !reader.pagesMoved;
+    reader.pagesMoved = false;
+    reader.annotations = annotations;
+    const canUndo = !!payload[KEYS.canUndo], canRedo = !!payload[KEYS.canRedo];
+    // "撤销" and "重做" are offered for a while after something was marked,
+    // taken off or undone, as a toast is; not for the rest of the session.
+    if ((canUndo && (!reader.canUndo || marked)) || (canRedo && (!reader.canRedo || marked))) offerUndo();
+    reader.canUndo = canUndo;
+    reader.canRedo = canRedo;
     drawAnnotations();
     drawTools();
   },
@@ -188,8 +196,28 @@ panel.hidden = true;
 document.body.insertBefore(bar, document.body.firstChild);
 document.body.insertBefore(panel, bar.nextSibling);
 
+// How much of the view the controls at the top cover: the bar, and the
+// layout panel while it is open.
 function barHeight() {
-  return bar.getBoundingClientRect().height;
+  return Math.max(bar.getBoundingClientRect().bottom, panel.hidden ? 0 : panel.getBoundingClientRect().bottom, 0);
+}
+
+// Jumps and scrolling by page leave their target below the controls, however
+// many rows the bar takes in a narrow pane.
+function followControls() {
+  const root = document.documentElement.style;
+  root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
+  root.scrollPaddingTop = Math.ceil(barHeight()) + 8 + "px";
+}
+if (window.ResizeObserver) new ResizeObserver(followControls).observe(bar);
+
+// Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
+// keeps the line that was at the foot of the view in sight below the
+// controls, and the reverse.
+function pageStep() {
+  const line = reader.settings.fontSize * reader.settings.leading;
+  const visible = innerHeight - barHeight();
+  return Math.max(visible / 2, visible - 1.5 * line);
 }
 
 function control(label, key, show) {
@@ -224,7 +252,7 @@ function toggle(label, title, click) {
 }
 
 const faceButton = toggle("衬线", "切换字体", () => setTypography({ face: reader.settings.face === "sans" ? "serif" : "sans" }));
-const layoutButton = toggle("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); });
+const layoutButton = toggle("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); followControls(); });
 const backButton = toggle("返回", "回到跳转前的位置", () => goBack());
 backButton.className = "back";
 backButton.hidden = true;
@@ -276,7 +304,15 @@ function drawBar() {
 }
 
 addEventListener("keydown", (event) => {
-  if (event.key === "Escape" && zoom.open) {
+  const inside = (selector) => event.target && event.target.closest && event.target.closest(selector);
+  // A range or box of the panel takes its own keys; a button its space.
+  const paging = !inside("input, select, textarea")
+    && (event.key === "PageDown" || event.key === "PageUp" || (event.key === " " && !inside("button")));
+  if (paging && !zoom.open && !event.ctrlKey && !event.metaKey && !event.altKey && !event.defaultPrevented) {
+    event.preventDefault();
+    const down = event.key === "PageDown" || (event.key === " " && !event.shiftKey);
+    scrollBy(0, (down ? 1 : -1) * pageStep());
+  } else if (event.key === "Escape" && zoom.open) {
     closeZoom();
     event.preventDefault();
   } else if ((event.ctrlKey || event.metaKey) && !event.altKey && (event.key === "0" || event.code === "Digit0")) {
@@ -286,18 +322,40 @@ addEventListener("keydown", (event) => {
 });
 
 // After a footnote or reference was followed, "返回" goes back to the text.
+// The place is kept as the link's block and offsets in its text, with where
+// it stood in the view: a far jump lets go of the pages around the link, and
+// of its element with them.
 function rememberPlace(from) {
-  reader.back = { el: from, top: from.getBoundingClientRect().top };
+  const el = from.closest(".part");
+  const block = el && reader.blocks.get(el.dataset.key);
+  if (!block) return;
+  const start = offsetIn(el, from, 0);
+  reader.back = {
+    page: block.page, block: block.index, key: block.key, start, end: start + from.textContent.length,
+    top: from.getBoundingClientRect().top,
+  };
   backButton.hidden = false;
 }
 
-function goBack() {
+async function goBack() {
   const back = reader.back;
   reader.back = null;
   backButton.hidden = true;
-  if (!back || !back.el.isConnected) return;
-  scrollBy(0, back.el.getBoundingClientRect().top - back.top);
-  flashElement(back.el);
+  if (!back || !reader.paper) return;
+  await showPage(back.page);
+  // The page laid out again numbers its blocks as before; its keys too,
+  // unless what the pages around it told changed.
+  const find = (key) => key && flow.querySelector(`.part[data-key="${cssEscape(key)}"]`);
+  const laid = reader.laid[back.page];
+  const el = find(back.key) || find(laid && laid.blocks[back.block] && laid.blocks[back.block].key);
+  if (!el || back.end > el.textContent.length) {
+    reader.pending = { page: back.page, block: back.block, offset: back.start };
+    await goToPending();
+    return;
+  }
+  const r = textRange(el, back.start, back.end).getBoundingClientRect();
+  scrollBy(0, r.top - back.top);
+  flashRange(el, back.start, back.end);
 }
 
 // ---- an enlarged cut-out -----------------------------------------------------------
@@ -437,6 +495,8 @@ async function start() {
     await showPage(i);
   }
   await goToPending();
+  // The keyboard scrolls the text from the start, without a click in it.
+  if (!document.activeElement || document.activeElement === document.body) flow.focus({ preventScroll: true });
   reader.times.firstScreen = performance.now() - reader.opened;
   document.documentElement.dataset.firstScreen = "1";
   observeScrolling();
@@ -1105,6 +1165,24 @@ function reportSelection() {
   drawTools();
 }
 
+// How long "撤销" stays offered, and how far the reader scrolls on before it
+// goes.
+const UNDO_OFFER_MS = 4000;
+
+function offerUndo() {
+  reader.undoOffered = true;
+  reader.undoOfferedAt = scrollY;
+  clearTimeout(reader.undoTimer);
+  reader.undoTimer = setTimeout(withdrawUndo, UNDO_OFFER_MS);
+}
+
+function withdrawUndo() {
+  clearTimeout(reader.undoTimer);
+  if (!reader.undoOffered) return;
+  reader.undoOffered = false;
+  drawTools();
+}
+
 function drawTools() {
   // The toolbar follows the selection on screen, not the last one reported.
   const sel = getSelection();
@@ -1134,8 +1212,8 @@ function drawTools() {
     add("笔记", ACTIONS.note);
     add("复制", ACTIONS.copy);
   }
-  if (reader.canUndo) add("撤销", ACTIONS.undo);
-  if (reader.canRedo) add("重做", ACTIONS.redo);
+  if (reader.canUndo && reader.undoOffered) add("撤销", ACTIONS.undo);
+  if (reader.canRedo && reader.undoOffered) add("重做", ACTIONS.redo);
   tools.hidden = !tools.childElementCount;
   if (sources.length && sel.rangeCount) {
     const r = sel.getRangeAt(0).getBoundingClientRect();
@@ -1182,8 +1260,10 @@ function observeScrolling() {
       const { page, block, offset, point, pages } = readingPlace();
       if (page < 0) return;
       const visible = pages.join(",");
+      if (reader.undoOffered && Math.abs(scrollY - reader.undoOfferedAt) > innerHeight / 3) withdrawUndo();
       if (visible !== reader.visible) {
         reader.visible = visible;
+        reader.pagesMoved = true;
         bridge.post(EVENTS.visiblePages, { [KEYS.pages]: pages });
       }
       if (page !== reader.lastPage) {

@@ -47,6 +47,28 @@ export function offsetIn(part, node, offset) {
   return range.toString().length;
 }
 
+// A DOM range over text[start, end) of a part (clamped to its text).
+export function textRange(part, start, end) {
+  const range = part.ownerDocument.createRange();
+  const walker = part.ownerDocument.createTreeWalker(part, NodeFilter.SHOW_TEXT);
+  let pos = 0;
+  let begun = false;
+  range.selectNodeContents(part);
+  for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+    const len = node.data.length;
+    if (!begun && start <= pos + len) {
+      range.setStart(node, Math.max(0, start - pos));
+      begun = true;
+    }
+    if (begun && end <= pos + len) {
+      range.setEnd(node, Math.max(0, end - pos));
+      break;
+    }
+    pos += len;
+  }
+  return range;
+}
+
 // The parts a selection range covers, each with [start, end) offsets.
 export function selectedParts(range, root) {
   const out = [];

@@ -1,0 +1,248 @@
+// The reflow page as built into the program, in a real web view: how it
+// behaves as the reader moves through a paper (links followed and back,
+// paging, the controls over the text, the keyboard) and how its typography
+// holds up. The papers are written by the tests.
+
+#include <gtest/gtest.h>
+
+#include "annotations/AnnotationTestSupport.h"
+#include "localweb/LocalWebPage.h"
+#include "reflow/ReflowView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <optional>
+
+using namespace folvan;
+using folvan::engine::FixtureFont;
+using folvan::engine::PdfFixtureWriter;
+using folvan::reflow::ReflowView;
+
+namespace {
+
+const bool schemeRegistered = [] {
+    QWebEngineUrlScheme::registerScheme(localweb::localScheme("folvan-reflow"));
+    return true;
+}();
+
+constexpr int kPages = 20;
+constexpr int kLinkPage = 1;
+constexpr int kTargetPage = 17;
+
+// A paper of twenty pages of body text. Page 1 has a link to the heading
+// of page 17; page 5 begins with a heading.
+QString writeLongPaper(const QString &path)
+{
+    PdfFixtureWriter w;
+    for (int n = 0; n < kPages; ++n) {
+        const int page = w.addPage();
+        double y = 740;
+        if (n == 5 || n == kTargetPage) {
+            w.addText(page, {72, y}, QStringLiteral("%1 Heading Of Page %2").arg(n).arg(n), FixtureFont::Helvetica, 14);
+            y -= 28;
+        }
+        for (int i = 0; i < 44; ++i, y -= 14) {
+            // A paragraph of four lines, then the next.
+            const double x = i % 4 == 0 ? 84 : 72;
+            w.addText(page, {x, y},
+                      QStringLiteral("Line %1 of page %2 says what the paper says here in plain words.").arg(i).arg(n),
+                      FixtureFont::Helvetica, 10);
+        }
+        if (n == kLinkPage)
+            w.addText(page, {72, 90}, QStringLiteral("See the heading far ahead for more."), FixtureFont::Helvetica, 10);
+    }
+    w.addLink(kLinkPage, QRectF(72 + PdfFixtureWriter::textWidth(QStringLiteral("See the "), FixtureFont::Helvetica, 10),
+                                86, PdfFixtureWriter::textWidth(QStringLiteral("heading"), FixtureFont::Helvetica, 10), 12),
+              kTargetPage, QPointF(72, 760));
+    EXPECT_TRUE(w.save(path));
+    return path;
+}
+
+class ReflowPageTest : public test::PaneTest {
+protected:
+    void SetUp() override
+    {
+        test::PaneTest::SetUp();
+        if (!QFile::exists(QStringLiteral(":/reflow/parser/liteparse_wasm_bg.wasm")))
+            GTEST_SKIP() << "the page's parser was not installed (npm ci in web/reflow)";
+    }
+
+    // Shows the paper in the reflow view and waits for its first screen.
+    bool show(ReflowView &view, QSize size = QSize(900, 700))
+    {
+        view.resize(size);
+        view.show();
+        view.activateWindow();
+        if (!QTest::qWaitForWindowExposed(&view) || !QTest::qWaitForWindowActive(&view))
+            return false;
+        return test::waitFor([&] { return evaluate(view, QStringLiteral("document.documentElement.dataset.firstScreen === '1'")).toBool(); }, 60);
+    }
+
+    // The value of a script run in the page.
+    static QVariant evaluate(ReflowView &view, const QString &script)
+    {
+        auto result = std::make_shared<std::optional<QVariant>>();
+        view.webView()->page()->runJavaScript(script, [result](const QVariant &value) { *result = value; });
+        test::waitFor([&] { return result->has_value(); }, 30);
+        return result->value_or(QVariant());
+    }
+
+    static bool waitForScript(ReflowView &view, const QString &script, int seconds = 20)
+    {
+        return test::waitFor([&] { return evaluate(view, script).toBool(); }, seconds);
+    }
+};
+
+} // namespace
+
+// "返回" after a link that leads far away: the pages around the link are let
+// go on the way, and the button still brings the reader back to the link,
+// where it stood on screen.
+TEST_F(ReflowPageTest, BackAfterAFarJumpReturnsToTheLink)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("far.pdf"))));
+    model.setCurrentPageIndex(kLinkPage);
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('a.link[data-internal]')")));
+    // The link is brought into view and its place on screen noted.
+    const double before = evaluate(view, QStringLiteral(
+        "(() => { const a = document.querySelector('a.link[data-internal]'); a.scrollIntoView({block: 'center'});"
+        " return a.getBoundingClientRect().top; })()")).toDouble();
+    evaluate(view, QStringLiteral("document.querySelector('a.link[data-internal]').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.querySelector('#bar button.back').hidden")));
+    // Far from the link: its page is let go.
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelector('section[data-page=\"%1\"]').classList.contains('placeholder')").arg(kLinkPage)));
+    ASSERT_FALSE(evaluate(view, QStringLiteral("!!document.querySelector('a.link[data-internal]')")).toBool());
+
+    evaluate(view, QStringLiteral("document.querySelector('#bar button.back').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('a.link[data-internal]')")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral(
+        "(() => { const r = document.querySelector('a.link[data-internal]').getBoundingClientRect();"
+        " return r.top > 0 && r.bottom < innerHeight; })()")));
+    const double after = evaluate(view, QStringLiteral("document.querySelector('a.link[data-internal]').getBoundingClientRect().top")).toDouble();
+    EXPECT_NEAR(after, before, 30);
+    EXPECT_TRUE(evaluate(view, QStringLiteral("document.querySelector('#bar button.back').hidden")).toBool());
+}
+
+// Scrolling by page and jumps leave their target below the controls at the
+// top, also while the layout panel is open and the bar takes two rows.
+TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("paging.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(520, 600)));
+    // The layout panel is open: the controls cover more of the view.
+    evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('panel').hidden")));
+    const QString covered = QStringLiteral("Math.max(document.getElementById('bar').getBoundingClientRect().bottom,"
+                                           " document.getElementById('panel').getBoundingClientRect().bottom)");
+
+    // A jump to the heading of page 5 shows it whole below the controls.
+    evaluate(view, QStringLiteral("window.folvanReflow.navigate({page: 5}); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"5\"] h2, section[data-page=\"5\"] h3')")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral(
+        "Math.abs(document.querySelector('section[data-page=\"5\"] .page-mark').getBoundingClientRect().top - %1) < 40").arg(covered)));
+    const double headingTop = evaluate(view, QStringLiteral(
+        "document.querySelector('section[data-page=\"5\"] h2, section[data-page=\"5\"] h3').getBoundingClientRect().top")).toDouble();
+    EXPECT_GE(headingTop, evaluate(view, covered).toDouble());
+
+    // PageDown from the keyboard: the line that stood at the foot of the
+    // view is still to be read, below the controls.
+    view.webView()->setFocus();
+    ASSERT_TRUE(test::waitFor([&] { return view.webView()->focusProxy()->hasFocus(); }));
+    const QString lastLine = QStringLiteral(
+        "(() => { const r = document.caretRangeFromPoint(innerWidth / 2, innerHeight - 6);"
+        " const n = r && r.startContainer.parentElement; window.__foot = n && n.closest('.block');"
+        " return !!window.__foot; })()");
+    ASSERT_TRUE(evaluate(view, lastLine).toBool());
+    const double footBottom = evaluate(view, QStringLiteral("window.__foot.getBoundingClientRect().bottom")).toDouble();
+    const double y0 = evaluate(view, QStringLiteral("scrollY")).toDouble();
+    QTest::keyClick(view.webView()->focusProxy(), Qt::Key_PageDown);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("scrollY > %1").arg(y0)));
+    QTest::qWait(300);
+    const double moved = evaluate(view, QStringLiteral("scrollY")).toDouble() - y0;
+    // The foot of the block that stood at the foot of the view is not
+    // scrolled under the controls.
+    EXPECT_GE(footBottom - moved, evaluate(view, covered).toDouble());
+    EXPECT_GT(moved, 200);
+}
+
+// The typography of the panel leaves the title block and code as they are
+// set: an indent does not pull the authors' lines over each other, and
+// justification does not stretch the spaces of code.
+TEST_F(ReflowPageTest, IndentAndJustificationKeepTheTitleBlockAndCode)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("plain.pdf")), 2));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    evaluate(view, QStringLiteral(
+        "(() => { const flow = document.getElementById('flow'); const add = (cls, text) => {"
+        " const p = document.createElement('p'); p.className = 'block paragraph ' + cls; p.textContent = text;"
+        " flow.prepend(p); return p; };"
+        " window.__code2 = add('code', '\\\\author{Brooke Aster, Cy Dee}');"
+        " window.__code1 = add('code', '\\\\documentclass[sigconf]{acmart} % a line long enough to wrap when it is justified across the whole column of text');"
+        " window.__affil = add('front', 'Institute of Things, City, Country');"
+        " window.__author = add('front name', 'Brooke Aster');"
+        " return true; })()"));
+    evaluate(view, QStringLiteral("window.folvanReflow.settings({indent: true, paragraphSpacing: 1.3, alignment: 'justify'}); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.body.classList.contains('indent') && document.body.classList.contains('justify')")));
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "window.__affil.getBoundingClientRect().top >= window.__author.getBoundingClientRect().bottom")).toBool());
+    EXPECT_EQ(evaluate(view, QStringLiteral("getComputedStyle(window.__code1).textAlign")).toString(), QStringLiteral("start"));
+    EXPECT_EQ(evaluate(view, QStringLiteral("getComputedStyle(window.__code2).textIndent")).toString(), QStringLiteral("0px"));
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "window.__code2.getBoundingClientRect().top >= window.__code1.getBoundingClientRect().bottom")).toBool());
+}
+
+// The controls hide the text that scrolls under them also where the blur
+// behind them is not drawn; and nothing in the page scrolls sideways, also
+// in a narrow pane.
+TEST_F(ReflowPageTest, ControlsStandOverTheTextAndNothingScrollsSideways)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("narrow.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(440, 600)));
+    const QString alpha = QStringLiteral(
+        "((id) => { const c = getComputedStyle(document.getElementById(id)).backgroundColor;"
+        " const m = c.match(/rgba?\\(([^)]*)\\)/); const v = m ? m[1].split(',').map(Number) : [];"
+        " return v.length === 4 ? v[3] : v.length === 3 ? 1 : 0; })('%1')");
+    EXPECT_GE(evaluate(view, alpha.arg(QStringLiteral("bar"))).toDouble(), 0.96);
+    EXPECT_GE(evaluate(view, alpha.arg(QStringLiteral("panel"))).toDouble(), 0.96);
+    EXPECT_TRUE(evaluate(view, QStringLiteral("document.querySelectorAll('button.flip').length > 0")).toBool());
+    EXPECT_LE(evaluate(view, QStringLiteral("document.scrollingElement.scrollWidth")).toInt(),
+              evaluate(view, QStringLiteral("document.scrollingElement.clientWidth")).toInt());
+    // The button of a block stays inside the view.
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "[...document.querySelectorAll('button.flip')].every((b) => b.getBoundingClientRect().right <= document.documentElement.clientWidth)")).toBool());
+}
+
+// Once something was marked, "撤销" is offered for a while, as a toast is,
+// not for the rest of the session.
+TEST_F(ReflowPageTest, UndoIsOfferedForAWhileAfterAMark)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("marks.pdf")), 2));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    evaluate(view, QStringLiteral("window.folvanReflow.state({annotations: [], corrections: [], canUndo: true, canRedo: false, selectionMapped: true}); true"));
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "!document.getElementById('tools').hidden && document.getElementById('tools').textContent.includes('撤销')")).toBool());
+    EXPECT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('tools').hidden"), 10));
+    // A state that changes nothing brings it not back.
+    evaluate(view, QStringLiteral("window.folvanReflow.state({annotations: [], corrections: [], canUndo: true, canRedo: false, selectionMapped: true}); true"));
+    EXPECT_TRUE(evaluate(view, QStringLiteral("document.getElementById('tools').hidden")).toBool());
+}
+
+// The page has the keyboard as soon as it shows: its text scrolls by the
+// keys without a click in it first.
+TEST_F(ReflowPageTest, ThePageHasTheKeyboardWhenItShows)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("keys.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    EXPECT_TRUE(evaluate(view, QStringLiteral("document.activeElement === document.getElementById('flow')")).toBool());
+}
