@@ -271,7 +271,8 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
         connect(model, signal, this, &PaneLayout::scheduleRelayout);
     for (auto signal : {&PaneController::isSplitChanged, &PaneController::showGGChanged, &PaneController::showOutlineChanged,
                         &PaneController::showNotesChanged, &PaneController::windowWidthChanged,
-                        &PaneController::backgroundImageChanged, &PaneController::isDragTargetedChanged})
+                        &PaneController::backgroundImageChanged, &PaneController::isDragTargetedChanged,
+                        &PaneController::reflowModeChanged})
         connect(pane->controller(), signal, this, &PaneLayout::scheduleRelayout);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == QLatin1String("ggViewWidth") || key == QLatin1String("pdfViewWidth"))
@@ -357,8 +358,16 @@ void PaneLayout::relayout()
     const double leading = scholarIn + outlineIn + 14;
     const int leftRoom = int(leading - 14);
     const int rightRoom = int(notesIn + 10 * m_motion[2].presence);
+    // Over the reflow page the search box would stand on the page's own
+    // controls at its top: while it is open the page starts below it.
+    int readingTop = top;
+    if (hasDocument && pane->viewModel()->showSearch() && pane->controller()->reflowMode()) {
+        const int headerHeight = split ? m_splitHeader->sizeHint().height() : SingleHeader::kHeight;
+        readingTop = std::max(top, headerHeight + 8 + m_searchBar->sizeHint().height());
+    }
     m_readingArea->setVisible(hasDocument);
-    m_readingArea->setGeometry(leftRoom, top, std::max(0, width() - leftRoom - rightRoom), std::max(0, height() - top));
+    m_readingArea->setGeometry(leftRoom, readingTop, std::max(0, width() - leftRoom - rightRoom),
+                               std::max(0, height() - readingTop));
 
     // The welcome column stands centred between the side panels, never
     // over them: it would hide the Scholar page and take its clicks.

@@ -238,6 +238,13 @@ void ReadingArea::updateReflowView()
     m_reflowView = new reflow::ReflowView(model, m_pane->controller()->currentPaperID(), std::move(callbacks), m_reflow);
     m_reflowIdentity = identity;
     m_reflow->layout()->addWidget(m_reflowView);
+    // The active pane's keys scroll the reflowed text at once, unless the
+    // reader is typing or works in another window.
+    QWidget *focus = QApplication::focusWidget();
+    const bool typing = qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
+                        || qobject_cast<QPlainTextEdit *>(focus);
+    if (m_pane->controller()->isActive() && !typing && (!focus || focus->window() == window()))
+        m_reflowView->setFocus(Qt::OtherFocusReason);
 }
 
 void ReadingArea::updateBookView()

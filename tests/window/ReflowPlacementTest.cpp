@@ -1,0 +1,54 @@
+// The reflow view in its pane: it has the keyboard as soon as it shows, and
+// the search box leaves the page's own controls at its top in sight.
+
+#include "PaneTestSupport.h"
+
+#include "reflow/ReflowView.h"
+#include "window/PaneLayout.h"
+#include "window/ReadingArea.h"
+#include "window/SearchBar.h"
+
+#include <QWebEngineView>
+
+namespace folvan::window::test {
+
+namespace {
+
+class ReflowPlacementTest : public OnePaneTest {
+protected:
+    void SetUp() override
+    {
+        OnePaneTest::SetUp();
+        pane->resize(1400, 900);
+    }
+    PaneLayout &layout() { return *pane->paneLayout(); }
+};
+
+} // namespace
+
+TEST_F(ReflowPlacementTest, TheReflowViewTakesTheKeyboardAndStandsBelowTheSearchBox)
+{
+    pane->show();
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Reflow Paper.pdf"), 3)));
+    drain();
+    ReadingArea &area = *layout().readingArea();
+    pane->controller()->toggleReflow();
+    drain();
+    ASSERT_NE(area.reflowView(), nullptr);
+    QWidget *focus = pane->focusWidget();
+    EXPECT_TRUE(focus && (focus == area.reflowView() || area.reflowView()->isAncestorOf(focus)))
+        << (focus ? focus->metaObject()->className() : "no focus");
+
+    // The search box opened over the reflow page: the page starts below it.
+    pane->viewModel()->setShowSearch(true);
+    drain();
+    ASSERT_TRUE(layout().searchBar()->isVisible());
+    const int pageTop = area.mapTo(pane.get(), QPoint(0, 0)).y();
+    EXPECT_GE(pageTop, layout().searchBar()->geometry().bottom());
+    // Closed again, the page takes its place back.
+    pane->viewModel()->setShowSearch(false);
+    drain();
+    EXPECT_LT(area.mapTo(pane.get(), QPoint(0, 0)).y(), pageTop);
+}
+
+} // namespace folvan::window::test
