@@ -349,6 +349,32 @@ void longPaper(PdfFixtureWriter &w)
     }
 }
 
+// Prose read turned: page 1 is shown turned (/Rotate 90) over upright
+// content, so that its text runs down the page as displayed; page 2 is an
+// upright page whose text is set sideways, running up the page.
+void turnedPages(PdfFixtureWriter &w)
+{
+    const QStringList lines = {
+        QStringLiteral("The first line of the turned page begins the paragraph here,"),
+        QStringLiteral("the second line goes on with what the first one said and"),
+        QStringLiteral("the third line ends the paragraph of the turned page now."),
+    };
+    auto write = [&](int page) {
+        w.addText(page, {kLeft, 540}, QStringLiteral("Results Read Across"), FixtureFont::Helvetica, 14);
+        double y = 540 - 2 * kLead;
+        for (const QString &line : lines) {
+            w.addText(page, {kLeft, y}, line, FixtureFont::Helvetica, kBody);
+            y -= kLead;
+        }
+    };
+    write(w.addPage(QSizeF(612, 792), std::nullopt, 90));
+    const int sideways = w.addPage();
+    // Landscape content turned a quarter to the left onto the upright page.
+    w.addContent(sideways, "q 0 1 -1 0 612 0 cm\n");
+    write(sideways);
+    w.addContent(sideways, "Q\n");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -370,6 +396,7 @@ int main(int argc, char **argv)
         {"typewriter-line.pdf", typewriterLine}, {"table-of-contents.pdf", tableOfContents},
         {"framed-prose.pdf", framedProse},     {"display-pieces.pdf", displayPieces},
         {"listing-and-table.pdf", listingAndTable},
+        {"turned-pages.pdf", turnedPages},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

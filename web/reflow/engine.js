@@ -6,6 +6,7 @@ import { extractPage } from "./parse-worker.js";
 import { layoutUrl } from "./service.js";
 import { layoutPage, documentBands, linkPages } from "./layout.js";
 import { bodySize } from "./quality.js";
+import { readRegion } from "./place.js";
 
 export function request(url, type = "arraybuffer") {
   return new Promise((resolve, reject) => {
@@ -81,9 +82,12 @@ export function pageWindow(first, last, pageCount, keep = 6) {
 // `graphics` are the areas the native side measured on the page (fractions).
 // The body size comes from the first page for the first screen and from the
 // first three pages after it; bands that repeat from each page's neighbours.
+// The page is read in the orientation its text runs in (`turn`, set on the
+// laid-out page too); the measured areas are turned to it.
 Paper.prototype.layout = function layout(index, graphics = []) {
   const text = this.text(index);
-  const laid = layoutPage(text, { ...this.context(index), graphics });
+  const laid = layoutPage(text, { ...this.context(index), graphics: turnedAreas(graphics, text.turn) });
+  laid.turn = text.turn || 0;
   this.references[index] = laid.references;
   linkPages(this.laid[index - 1], laid);
   laid.links = text.links;
@@ -94,8 +98,15 @@ Paper.prototype.layout = function layout(index, graphics = []) {
 // Lays out page `index` as it would be shown, keeping nothing of it (to
 // learn where it shows images before the reader gets there).
 Paper.prototype.survey = function survey(index, graphics = []) {
-  return layoutPage(this.text(index), { ...this.context(index), graphics });
+  const text = this.text(index);
+  const laid = layoutPage(text, { ...this.context(index), graphics: turnedAreas(graphics, text.turn) });
+  laid.turn = text.turn || 0;
+  return laid;
 };
+
+function turnedAreas(graphics, turn) {
+  return turn ? graphics.filter((g) => Array.isArray(g) && g.length === 4).map((g) => readRegion(g, turn)) : graphics;
+}
 
 // What laying out page `index` takes from the rest of the paper.
 Paper.prototype.context = function context(index) {

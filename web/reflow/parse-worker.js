@@ -23,12 +23,63 @@ function fontInfo(cache, font) {
   return info;
 }
 
-// Reads a page of the parser's document. `page` is a loaded page.
+// The quarter turns from the page as displayed to the page as its text is
+// read: 0 when most of its text runs left to right, 1 when it runs down the
+// page (upright content under a page rotation), 3 when it runs up the page
+// (a table set sideways), 2 when it is upside down. Lines count by their
+// length.
+export function readingTurn(lines) {
+  const weight = [0, 0, 0, 0];
+  for (const { dir, length } of lines) {
+    if (!dir) continue;
+    const [dx, dy] = dir;
+    const turn = Math.abs(dx) >= Math.abs(dy) ? (dx >= 0 ? 0 : 2) : (dy > 0 ? 1 : 3);
+    weight[turn] += length;
+  }
+  let best = 0;
+  for (let t = 1; t < 4; t++) if (weight[t] > weight[best] * 1.5 && weight[t] > weight[best]) best = t;
+  return best;
+}
+
+// Maps points of a page of width w and height h as displayed (origin top
+// left, y down) to the page turned by `turn` quarter turns.
+export function turnPoints(turn, w, h) {
+  switch (turn) {
+  case 1: return (x, y) => [y, w - x];
+  case 2: return (x, y) => [w - x, h - y];
+  case 3: return (x, y) => [h - y, x];
+  default: return (x, y) => [x, y];
+  }
+}
+
+// Reads a page of the parser's document. `page` is a loaded page. The text
+// is read in the orientation it runs in (`turn`, see readingTurn):
+// coordinates, width and height are those of the page turned so.
 export function extractPage(page, index) {
   const bounds = page.getBounds();
-  const ox = bounds[0], oy = bounds[1];
-  const width = bounds[2] - bounds[0], height = bounds[3] - bounds[1];
+  const shownWidth = bounds[2] - bounds[0], shownHeight = bounds[3] - bounds[1];
   const stext = page.toStructuredText("preserve-whitespace,preserve-images,vectors");
+  const dirs = [];
+  stext.walk({ beginLine(bbox, wmode, dir) {
+    if (wmode !== 1) dirs.push({ dir, length: Math.max(bbox[2] - bbox[0], bbox[3] - bbox[1]) });
+  } });
+  const turn = readingTurn(dirs);
+  const turned = turnPoints(turn, shownWidth, shownHeight);
+  const odd = turn % 2 === 1;
+  const width = odd ? shownHeight : shownWidth, height = odd ? shownWidth : shownHeight;
+  // A box or quad of the page as displayed, in the page as read.
+  const box = (xs, ys) => {
+    let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+    for (let k = 0; k < xs.length; k++) {
+      const [x, y] = turned(xs[k] - bounds[0], ys[k] - bounds[1]);
+      if (x < x0) x0 = x;
+      if (x > x1) x1 = x;
+      if (y < y0) y0 = y;
+      if (y > y1) y1 = y;
+    }
+    return [x0, y0, x1, y1];
+  };
+  const rectBox = (b) => (turn ? box([b[0], b[2]], [b[1], b[3]]) : [b[0] - bounds[0], b[1] - bounds[1], b[2] - bounds[0], b[3] - bounds[1]]);
   const fonts = new Map();
   const lines = [];
   const pictures = [];
@@ -39,8 +90,9 @@ export function extractPage(page, index) {
   const round = (v) => Math.round(v * 100) / 100;
   stext.walk({
     beginLine(bbox, wmode) {
-      line = { text: "", x: round(bbox[0] - ox), y: round(bbox[1] - oy),
-        w: round(bbox[2] - bbox[0]), h: round(bbox[3] - bbox[1]),
+      const b = rectBox(bbox);
+      line = { text: "", x: round(b[0]), y: round(b[1]),
+        w: round(b[2] - b[0]), h: round(b[3] - b[1]),
         base: 0, size: 0, font: "", bold: false, italic: false, mono: false, math: 0,
         vertical: wmode === 1, cx: [] };
       runs = [];
@@ -48,15 +100,16 @@ export function extractPage(page, index) {
     onChar(c, origin, font, size, quad) {
       if (!line) return;
       const info = fontInfo(fonts, font);
-      const x0 = (quad[0] < quad[4] ? quad[0] : quad[4]) - ox;
-      const x1 = (quad[2] > quad[6] ? quad[2] : quad[6]) - ox;
+      const q = turn ? box([quad[0], quad[2], quad[4], quad[6]], [quad[1], quad[3], quad[5], quad[7]]) : null;
+      const x0 = q ? q[0] : (quad[0] < quad[4] ? quad[0] : quad[4]) - bounds[0];
+      const x1 = q ? q[2] : (quad[2] > quad[6] ? quad[2] : quad[6]) - bounds[0];
       // A character above U+FFFF is two UTF-16 units; each unit carries the
       // character's box, so that offsets into the text find it either way.
       if (c === "\uFFFD") {
         // A glyph the font maps to no character: its height too, so that it
         // can be shown as it looks.
-        const y0 = Math.min(quad[1], quad[3], quad[5], quad[7]) - oy;
-        const y1 = Math.max(quad[1], quad[3], quad[5], quad[7]) - oy;
+        const y0 = q ? q[1] : Math.min(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
+        const y1 = q ? q[3] : Math.max(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
         (line.gy || (line.gy = {}))[line.text.length] = [round(y0), round(y1)];
       }
       line.text += c;
@@ -69,7 +122,7 @@ export function extractPage(page, index) {
       // origin is no baseline.
       const extension = info.extension || code === 0xFFFD;
       if (last && last.info === info && last.size === size && last.extension === extension) last.n++;
-      else runs.push({ info, size, n: 1, base: origin[1] - oy, extension });
+      else runs.push({ info, size, n: 1, base: turned(origin[0] - bounds[0], origin[1] - bounds[1])[1], extension });
     },
     endLine() {
       if (!line) return;
@@ -99,10 +152,10 @@ export function extractPage(page, index) {
       line = null;
     },
     onImageBlock(bbox) {
-      pictures.push(rect(bbox, ox, oy));
+      pictures.push(rect(rectBox(bbox)));
     },
     onVector(bbox, flags) {
-      shapes.push(Object.assign(rect(bbox, ox, oy), { stroked: flags.isStroked }));
+      shapes.push(Object.assign(rect(rectBox(bbox)), { stroked: flags.isStroked }));
     },
   });
   stext.destroy?.();
@@ -111,12 +164,13 @@ export function extractPage(page, index) {
   for (const link of page.getLinks()) {
     const b = link.getBounds();
     const uri = link.getURI();
-    links.push({ ...rect(b, ox, oy), uri, external: link.isExternal() });
+    links.push({ ...rect(rectBox(b)), uri, external: link.isExternal() });
   }
-  return { page: index, width: round(width), height: round(height), lines, pictures, shapes, links };
+  return { page: index, width: round(width), height: round(height), turn, lines, pictures, shapes, links };
 }
 
-function rect(b, ox, oy) {
-  return { x: Math.round((b[0] - ox) * 100) / 100, y: Math.round((b[1] - oy) * 100) / 100,
+// A box [x0, y0, x1, y1] as x, y, w, h.
+function rect(b) {
+  return { x: Math.round(b[0] * 100) / 100, y: Math.round(b[1] * 100) / 100,
     w: Math.round((b[2] - b[0]) * 100) / 100, h: Math.round((b[3] - b[1]) * 100) / 100 };
 }

@@ -79,3 +79,35 @@ export function placeInBlock(block, box, top) {
 export function positionFields({ page, block, offset, point }) {
   return { [KEYS.page]: page, [KEYS.block]: block, [KEYS.offset]: offset, ...(point ? { [KEYS.point]: point } : {}) };
 }
+
+// A page whose text runs down, up or upside down is read turned (`turn`
+// quarter turns, parse-worker.js); the native side, the page images and the
+// annotations know the page as displayed. Points and regions in fractions
+// pass between the two.
+const READ = [(x, y) => [x, y], (x, y) => [y, 1 - x], (x, y) => [1 - x, 1 - y], (x, y) => [1 - y, x]];
+const SHOWN = [(u, v) => [u, v], (u, v) => [1 - v, u], (u, v) => [1 - u, 1 - v], (u, v) => [v, 1 - u]];
+
+function mapRegion(r, map) {
+  const [ax, ay] = map(r[0], r[1]);
+  const [bx, by] = map(r[0] + r[2], r[1] + r[3]);
+  return [Math.min(ax, bx), Math.min(ay, by), Math.abs(bx - ax), Math.abs(by - ay)];
+}
+
+// A region of the page as displayed, on the page as read, and back.
+export function readRegion(region, turn) {
+  return turn ? mapRegion(region, READ[turn & 3]) : region;
+}
+export function shownRegion(region, turn) {
+  return turn ? mapRegion(region, SHOWN[turn & 3]) : region;
+}
+// A point { x, y } likewise.
+export function readPoint(point, turn) {
+  if (!turn) return point;
+  const [x, y] = READ[turn & 3](point.x, point.y);
+  return { x, y };
+}
+export function shownPoint(point, turn) {
+  if (!turn) return point;
+  const [x, y] = SHOWN[turn & 3](point.x, point.y);
+  return { x, y };
+}

@@ -14,7 +14,7 @@ import { wrapRange, unwrapAll, selectedParts, offsetIn, textRange } from "./stud
 import { isCJK } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
-  placeInBlock, positionFields,
+  placeInBlock, positionFields, readRegion, shownRegion, readPoint, shownPoint,
 } from "./place.js";
 
 const bridge = new Bridge(window);
@@ -373,7 +373,11 @@ zoomLayer.append(zoomImage, zoomTools);
 document.body.appendChild(zoomLayer);
 
 // Opens a cut-out (a region of a page) enlarged, drawn anew at its finest.
-function openZoom(page, region) {
+// `region` is on the page as read; the image shows the page as displayed.
+function openZoom(page, readAt) {
+  const text = reader.paper ? reader.paper.text(page) : { width: 612, height: 792 };
+  const turn = text.turn || 0;
+  const region = shownRegion(readAt, turn);
   zoom.open = true;
   zoom.page = page;
   zoom.region = region;
@@ -385,9 +389,8 @@ function openZoom(page, region) {
       bridge.post(EVENTS.original, { [KEYS.page]: page, [KEYS.point]: { x: region[0], y: region[1] } });
     }),
     toggle("关闭", "关闭（Esc）", () => closeZoom()));
-  const text = reader.paper ? reader.paper.text(page) : { width: 612, height: 792 };
   // Fitted into the view, at least twice its size in the text.
-  const w = region[2] * text.width, h = region[3] * text.height;
+  const w = region[2] * (turn % 2 ? text.height : text.width), h = region[3] * (turn % 2 ? text.width : text.height);
   const fit = Math.min(innerWidth * 0.92 / w, innerHeight * 0.84 / h, 3 * reader.settings.fontSize / bodyOf());
   zoomImage.style.width = Math.round(w * fit) + "px";
   zoomImage.style.height = Math.round(h * fit) + "px";
@@ -641,6 +644,7 @@ function renderPage(laid) {
   for (const block of laid.blocks) {
     block.pageWidth = laid.width;
     block.pageHeight = laid.height;
+    block.turn = laid.turn || 0;
     reader.blocks.set(block.key, block);
     const el = renderBlock(block);
     if (el) frag.appendChild(el);
@@ -734,7 +738,7 @@ function setWithGlyphs(span, block) {
     glyph.className = "glyph";
     glyph.dataset.start = String(g.start);
     glyph.textContent = block.text.slice(g.start, g.end);
-    glyph.style.backgroundImage = `url("${pageImageUrl(reader.token, block.page, g.region, false)}")`;
+    glyph.style.backgroundImage = `url("${pageImageUrl(reader.token, block.page, shownRegion(g.region, block.turn), false)}")`;
     glyph.style.setProperty("--gw", (g.region[2] * block.pageWidth / body).toFixed(3) + "em");
     glyph.style.setProperty("--gh", (g.region[3] * block.pageHeight / body).toFixed(3) + "em");
     glyph.style.setProperty("--gb", (-g.below / body).toFixed(3) + "em");
@@ -760,8 +764,15 @@ function cutout(block) {
   const img = document.createElement("img");
   img.alt = block.text || "";
   img.decoding = "async";
-  img.src = pageImageUrl(reader.token, block.page, block.region, false);
+  img.src = pageImageUrl(reader.token, block.page, shownRegion(block.region, block.turn), false);
   fig.appendChild(img);
+  // A page read turned shows its image turned the same way.
+  if (block.turn) {
+    fig.classList.add("turned");
+    fig.style.setProperty("--turn", -90 * block.turn + "deg");
+    fig.style.setProperty("--aspect", String((block.region[2] * block.pageWidth) / (block.region[3] * block.pageHeight) || 1));
+    if (block.turn % 2) fig.classList.add("quarter");
+  }
   sizeCutout(fig, block);
   fig.appendChild(flipButton(block));
   return fig;
@@ -832,7 +843,7 @@ function rerender(key) {
 function tellCutouts(laid) {
   if (!bridge.token) return;
   reader.told.add(laid.page);
-  const regions = laid.blocks.filter((b) => b.region && shownAsImage(b)).map((b) => b.region);
+  const regions = laid.blocks.filter((b) => b.region && shownAsImage(b)).map((b) => shownRegion(b.region, laid.turn));
   bridge.post(EVENTS.cutouts, { [KEYS.page]: laid.page, [KEYS.regions]: regions });
 }
 
@@ -890,7 +901,8 @@ flow.addEventListener("click", (event) => {
   const target = linkTarget(a);
   if (!target) return;
   rememberPlace(a);
-  reader.pending = { page: target.page, y: yFraction(target.page, target.y), jump: true, flash: true };
+  const at = pointOn(target.page, target.x, target.y);
+  reader.pending = { page: target.page, y: at.y, jump: true, flash: true };
   goToPending();
 });
 
@@ -899,7 +911,7 @@ flow.addEventListener("mouseover", (event) => {
   const a = event.target.closest("a.link");
   if (!a || a.title || !a.dataset.internal) return;
   const target = linkTarget(a);
-  const block = target && blockAt(target.page, yFraction(target.page, target.y));
+  const block = target && blockAt(target.page, pointOn(target.page, target.x, target.y).y);
   if (block && block.text) a.title = block.text.slice(0, 600);
 });
 
@@ -909,9 +921,13 @@ function linkTarget(a) {
   return a.target_ || null;
 }
 
-function yFraction(page, y) {
+// A point of a page as displayed (points) as fractions of the page as read.
+function pointOn(page, x, y) {
   const text = reader.paper && page < reader.pageCount ? reader.paper.text(page) : null;
-  return text ? heightFraction(y, text.height) : 0;
+  if (!text) return { x: 0, y: 0 };
+  const odd = (text.turn || 0) % 2;
+  const shown = { x: heightFraction(x, odd ? text.height : text.width), y: heightFraction(y, odd ? text.width : text.height) };
+  return readPoint(shown, text.turn || 0);
 }
 
 // The block of a laid-out page that holds the point (page fractions) or
@@ -974,7 +990,9 @@ async function goToPending() {
     }
   }
   if (!target && Number.isFinite(p.y)) {
-    const block = blockAt(page, p.y, Number.isFinite(p.x) ? p.x : undefined);
+    const turn = reader.laid[page] ? reader.laid[page].turn : 0;
+    const at = turn ? readPoint({ x: Number.isFinite(p.x) ? p.x : 0.5, y: p.y }, turn) : { x: p.x, y: p.y };
+    const block = blockAt(page, at.y, Number.isFinite(p.x) || turn ? at.x : undefined);
     const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
     if (el) target = el.closest(".block") || el;
   }
@@ -1099,9 +1117,10 @@ function drawAnnotations() {
     if (!f || !Array.isArray(f.rect) || f.rect.length !== 4) continue;
     const laid = reader.laid[f.page];
     if (!laid) continue;
+    const rect = readRegion(f.rect, laid.turn);
     for (const block of laid.blocks) {
-      if (!block.map || !block.region || !overlaps(block.region, f.rect)) continue;
-      let range = rangeUnder(block, f.rect, laid.width, laid.height);
+      if (!block.map || !block.region || !overlaps(block.region, rect)) continue;
+      let range = rangeUnder(block, rect, laid.width, laid.height);
       if (!range && f.quote) range = findQuote(block.text, f.quote, f.before, f.after);
       if (!range) continue;
       const id = `${block.key} ${f.id}`;
@@ -1149,7 +1168,9 @@ function currentSources() {
   for (const { part, start, end } of selectedParts(sel.getRangeAt(0), flow)) {
     const block = reader.blocks.get(part.dataset.key);
     if (!block || !block.text.slice(start, end).trim()) continue;
-    sources.push(textSource(block, start, end, block.pageWidth, block.pageHeight));
+    const source = textSource(block, start, end, block.pageWidth, block.pageHeight);
+    if (source.rect && block.turn) source.rect = shownRegion(source.rect, block.turn);
+    sources.push(source);
     if (sources.length === 64) break;
   }
   return sources;
@@ -1294,7 +1315,8 @@ function readingPlace() {
   }
   if (!first) return { page: -1, pages: [] };
   const block = reader.blocks.get(first.el.dataset.key);
-  const { offset, point } = placeInBlock(block, first.r, top);
+  const { offset, point: read } = placeInBlock(block, first.r, top);
+  const point = read && block && block.turn ? shownPoint(read, block.turn) : read;
   return { page: block ? block.page : Number(first.el.dataset.page), block: block ? block.index : 0, offset, point, pages: [...pages].sort((a, b) => a - b).slice(0, 9) };
 }
 
