@@ -209,7 +209,11 @@ function followControls() {
   root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
   root.scrollPaddingTop = Math.ceil(barHeight()) + 8 + "px";
 }
-if (window.ResizeObserver) new ResizeObserver(followControls).observe(bar);
+if (window.ResizeObserver) {
+  const watch = new ResizeObserver(followControls);
+  watch.observe(bar);
+  watch.observe(panel);
+}
 
 // Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
 // keeps the line that was at the foot of the view in sight below the
