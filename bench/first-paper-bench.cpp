@@ -1,15 +1,18 @@
-// first-paper-bench [--runs N] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...
+// first-paper-bench [--runs N] [--shots DIR] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...
 //   Starts each PROGRAM on the X display of this process (an Xvfb server)
-//   N times (5), the programs taking turns, and watches the screen: prints,
-//   per run and as the median, the time from the program's start to the
-//   first screen on which a paper page stands (a fifth of the screen paper
-//   white, with dark print on it), then ends the program. Given more than
-//   one program, it also prints the first one's median over each other's,
-//   so that the reader and another program are compared in the same run:
+//   N times (5), the programs taking turns, and watches the screen until it
+//   has stayed the same for 2 s: the time from the program's start to the
+//   last change before that is when its paper stood settled on the screen
+//   (a blank placeholder page or an empty window shown on the way does not
+//   end the wait). Prints that time per run and as the median, then ends
+//   the program. Given more than one program, it also prints the first
+//   one's median over each other's, so that the reader and another program
+//   are compared in the same run:
 //     xvfb-run -a -s "-screen 0 1400x900x24" first-paper-bench
 //         -- folvan --pdf paper.pdf -- evince paper.pdf
-//   Each run gets a fresh HOME and XDG folders, so no program finds the
-//   state of an earlier run.
+//   With --shots, the settled screen of every run is saved as
+//   DIR/PROGRAM-RUN.png, to be looked at. Each run gets a fresh HOME and
+//   XDG folders, so no program finds the state of an earlier run.
 
 #include "BenchStats.h"
 #include "ScreenBench.h"
@@ -23,47 +26,136 @@
 #include <QThread>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
+
+// How long the screen stays the same before it counts as settled, and how
+// long a program has to get there.
+constexpr double kQuietMs = 2000;
+constexpr double kLongestMs = 30000;
 
 struct Command {
     QString program;
     QStringList arguments;
     std::vector<double> times;
+
+    QString name() const { return QFileInfo(program).fileName(); }
 };
 
-// The time from the start of `command` to the first paper on the screen,
-// in milliseconds; negative when none shows within 20 s.
-double timeToFirstPaper(const Command &command, QScreen *screen)
+// Tells from the frames of the screen, each seen at a time (ms), when it
+// settled: the time of its last change before it stayed the same for
+// `quietMs`. Until the screen first differs from `blank`, it has not
+// changed at all.
+class SettleWatch {
+public:
+    SettleWatch(size_t blank, double quietMs) : m_frame(blank), m_quietMs(quietMs) {}
+
+    // Takes the frame seen at `time`; true once the screen has settled.
+    bool see(size_t frame, double time)
+    {
+        if (frame != m_frame) {
+            m_frame = frame;
+            m_changed = time;
+        }
+        return m_changed >= 0 && time - m_changed >= m_quietMs;
+    }
+
+    double settledAt() const { return m_changed; }
+
+private:
+    size_t m_frame;
+    double m_quietMs;
+    double m_changed = -1;
+};
+
+size_t frameHash(const QImage &image)
 {
+    return qHashBits(image.constBits(), size_t(image.sizeInBytes()));
+}
+
+QImage grab(QScreen *screen) { return screen->grabWindow(0).toImage(); }
+
+// Waits until the screen shows the frame `blank` again (at most 5 s).
+bool waitForBlank(QScreen *screen, size_t blank)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (frameHash(grab(screen)) != blank) {
+        if (timer.elapsed() > 5000)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+struct Settled {
+    double ms;
+    QImage frame;
+};
+
+// Runs `command` until the screen settles; nothing when it cannot be
+// started, ends first, or its screen never stays the same for long.
+std::optional<Settled> timeToSettledPaper(const Command &command, QScreen *screen, size_t blank, int run)
+{
+    const QByteArray name = command.name().toLocal8Bit();
     QTemporaryDir home;
-    const QProcessEnvironment environment = freshHomeEnvironment(home);
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(freshHomeEnvironment(home));
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
     process.start(command.program, command.arguments);
-    double shown = -1;
-    while (timer.elapsed() < 20000) {
-        if (paperShown(screen->grabWindow(0).toImage())) {
-            shown = timer.nsecsElapsed() / 1e6;
+    if (!process.waitForStarted(5000)) {
+        std::fprintf(stderr, "%s run %d: cannot be started: %s\n", name.constData(), run,
+                     process.errorString().toLocal8Bit().constData());
+        return std::nullopt;
+    }
+    SettleWatch watch(blank, kQuietMs);
+    std::optional<Settled> settled;
+    QImage frame;
+    while (timer.elapsed() < kLongestMs) {
+        frame = grab(screen);
+        if (watch.see(frameHash(frame), timer.nsecsElapsed() / 1e6)) {
+            settled = Settled{watch.settledAt(), frame};
             break;
         }
-        QThread::msleep(5);
+        // Waiting on the process also notices its end.
+        if (process.waitForFinished(5) || process.state() == QProcess::NotRunning) {
+            std::fprintf(stderr, "%s run %d: ended before its screen settled\n", name.constData(), run);
+            return std::nullopt;
+        }
     }
     process.terminate();
     if (!process.waitForFinished(5000))
         process.kill();
     process.waitForFinished(5000);
-    // The screen is empty again before the next run.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 5000 && paperShown(screen->grabWindow(0).toImage()))
-        QThread::msleep(20);
-    return shown;
+    if (!settled) {
+        if (watch.settledAt() < 0)
+            std::fprintf(stderr, "%s run %d: nothing on the screen within %.0f s\n", name.constData(), run,
+                         kLongestMs / 1000);
+        else
+            std::fprintf(stderr, "%s run %d: the screen did not stay the same for %.0f s within %.0f s\n",
+                         name.constData(), run, kQuietMs / 1000, kLongestMs / 1000);
+        return std::nullopt;
+    }
+    if (frameHash(settled->frame) == blank) {
+        std::fprintf(stderr, "%s run %d: nothing on the screen\n", name.constData(), run);
+        return std::nullopt;
+    }
+    if (!waitForBlank(screen, blank)) {
+        std::fprintf(stderr, "%s run %d: the screen did not clear after the program ended\n", name.constData(), run);
+        return std::nullopt;
+    }
+    return settled;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: first-paper-bench [--runs N] [--shots DIR] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...\n");
+    return 2;
 }
 
 } // namespace
@@ -71,37 +163,66 @@ double timeToFirstPaper(const Command &command, QScreen *screen)
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    QStringList arguments = QGuiApplication::arguments();
+    const QStringList arguments = QGuiApplication::arguments();
     int runs = 5;
-    if (const qsizetype at = arguments.indexOf(QStringLiteral("--runs")); at > 0 && at + 1 < arguments.size())
-        runs = arguments[at + 1].toInt();
+    QString shots;
+    qsizetype at = 1;
+    for (; at < arguments.size() && arguments[at] != QStringLiteral("--"); ++at) {
+        const QString &option = arguments[at];
+        if (option == QStringLiteral("--help") || option == QStringLiteral("-h")) {
+            usage();
+            return 0;
+        }
+        if (at + 1 >= arguments.size())
+            return usage();
+        if (option == QStringLiteral("--runs")) {
+            bool number = false;
+            runs = arguments[++at].toInt(&number);
+            if (!number || runs < 1)
+                return usage();
+        } else if (option == QStringLiteral("--shots")) {
+            shots = arguments[++at];
+            if (!QDir().mkpath(shots)) {
+                std::fprintf(stderr, "cannot make the folder %s\n", shots.toLocal8Bit().constData());
+                return 2;
+            }
+        } else {
+            return usage();
+        }
+    }
     std::vector<Command> commands;
-    for (qsizetype at = arguments.indexOf(QStringLiteral("--")); at >= 0 && at + 1 < arguments.size();) {
-        const qsizetype next = arguments.indexOf(QStringLiteral("--"), at + 1);
-        const QStringList words = arguments.mid(at + 1, next < 0 ? -1 : next - at - 1);
-        if (!words.isEmpty())
-            commands.push_back({words.front(), words.mid(1), {}});
+    while (at < arguments.size()) {
+        qsizetype next = arguments.indexOf(QStringLiteral("--"), at + 1);
+        if (next < 0)
+            next = arguments.size();
+        const QStringList words = arguments.mid(at + 1, next - at - 1);
+        if (words.isEmpty())
+            return usage();
+        commands.push_back({words.front(), words.mid(1), {}});
         at = next;
     }
-    if (commands.empty()) {
-        std::fprintf(stderr, "usage: first-paper-bench [--runs N] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...\n");
-        return 2;
-    }
+    if (commands.empty())
+        return usage();
+
     QScreen *screen = QGuiApplication::primaryScreen();
-    if (paperShown(screen->grabWindow(0).toImage())) {
-        std::fprintf(stderr, "a paper is on the screen before the program starts\n");
-        return 1;
-    }
-    for (int run = 0; run < runs; ++run) {
+    const size_t blank = frameHash(grab(screen));
+    for (int run = 1; run <= runs; ++run) {
         for (Command &command : commands) {
-            const double shown = timeToFirstPaper(command, screen);
-            const QByteArray name = command.program.toLocal8Bit();
-            if (shown < 0) {
-                std::fprintf(stderr, "%s run %d: no paper on the screen after 20 s\n", name.constData(), run + 1);
+            const std::optional<Settled> settled = timeToSettledPaper(command, screen, blank, run);
+            if (!settled)
                 return 1;
+            const QByteArray name = command.name().toLocal8Bit();
+            std::printf("%s run %d: %.0f ms\n", name.constData(), run, settled->ms);
+            if (!shots.isEmpty()) {
+                const QString file = QDir(shots).filePath(QStringLiteral("%1-%2.png").arg(command.name()).arg(run));
+                if (settled->frame.save(file))
+                    std::printf("%s run %d: settled screen in %s\n", name.constData(), run,
+                                file.toLocal8Bit().constData());
+                else
+                    std::fprintf(stderr, "cannot write %s\n", file.toLocal8Bit().constData());
             }
-            std::printf("%s run %d: %.0f ms\n", name.constData(), run + 1, shown);
-            command.times.push_back(shown);
+            std::fflush(stdout);
+            command.times.push_back(settled->ms);
         }
     }
     if (commands.size() == 1) {
@@ -109,15 +230,14 @@ int main(int argc, char **argv)
         return 0;
     }
     const double first = percentile(commands.front().times, 0.5);
-    const QByteArray firstName = QFileInfo(commands.front().program).fileName().toLocal8Bit();
+    const QByteArray firstName = commands.front().name().toLocal8Bit();
     for (const Command &command : commands)
-        std::printf("first_paper_ms_p50 %s %.0f\n", QFileInfo(command.program).fileName().toLocal8Bit().constData(),
+        std::printf("first_paper_ms_p50 %s %.0f\n", command.name().toLocal8Bit().constData(),
                     percentile(command.times, 0.5));
     for (size_t i = 1; i < commands.size(); ++i) {
         const double median = percentile(commands[i].times, 0.5);
         std::printf("first_paper_ratio %s/%s %.2f\n", firstName.constData(),
-                    QFileInfo(commands[i].program).fileName().toLocal8Bit().constData(),
-                    median > 0 ? first / median : 0.0);
+                    commands[i].name().toLocal8Bit().constData(), median > 0 ? first / median : 0.0);
     }
     return 0;
 }
