@@ -16,6 +16,13 @@
 //                            book built once for the paper on screen
 //     book_memory_mb_after_40 the same spread after 40 more builds of the
 //                            book by zoom steps, back at the first zoom
+//     book_default_turn_start_ms_p50/max  with the turning animation at the
+//                            default duration, a turn request to the first
+//                            frame that shows the page the turning leaf
+//                            uncovers, over turns forward and back
+//     book_default_turn_print_ms_p50/max  the same to the first frame on
+//                            which that page, and the leaf's far face,
+//                            carry their print (at best the same frame)
 
 #include "BenchStats.h"
 #include <algorithm>
@@ -23,6 +30,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -114,6 +122,40 @@ struct BookRun {
     }
 };
 
+
+// The pages of a spread as the page lays them out: the first page alone,
+// then 1-2, 3-4, ...
+std::vector<int> spreadOf(int page, int count)
+{
+    if (page <= 0)
+        return {0};
+    const int first = page % 2 ? page : page - 1;
+    return first + 1 < count ? std::vector<int>{first, first + 1} : std::vector<int>{first};
+}
+
+// Watches the page's frames from now on: the wall-clock time of the first
+// frame that shows `uncovered` and of the first that shows it and `far`
+// (the leaf's face turned towards the reader at the end) with their print.
+QString frameWatch(int uncovered, int far)
+{
+    return QStringLiteral(R"((() => {
+  const watch = window.folvanTurnWatch = { shown: -1, printed: -1 };
+  const sheet = (n) => document.querySelector(`.sheet[data-page="${n}"]`);
+  const shows = (s) => !!s && getComputedStyle(s.closest('.page')).display !== 'none';
+  const print = (s) => { const c = s && s.querySelector('canvas.raster'); return !!c && c.width > 0; };
+  const start = Date.now();
+  const frame = () => {
+    const u = sheet(%1), f = sheet(%2);
+    if (watch.shown < 0 && shows(u)) watch.shown = Date.now();
+    if (watch.printed < 0 && shows(u) && print(u) && shows(f) && print(f)) watch.printed = Date.now();
+    if (watch.printed < 0 && Date.now() - start < 20000) requestAnimationFrame(frame);
+  };
+  requestAnimationFrame(frame);
+  return true;
+})())")
+        .arg(uncovered)
+        .arg(far);
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -210,6 +252,63 @@ int main(int argc, char **argv)
     }
     const double memoryAfter = pageMemory(run.view->page());
 
+    // Turns at the default duration, the turning animation shown: three
+    // forward, then three back over the spreads just passed, each after a
+    // pause of a reader.
+    parameters.reducedMotion = false;
+    parameters.turnDuration = book::BookViewParameters().turnDuration;
+    {
+        const int before = run.drawnCount;
+        run.view->setParameters(parameters);
+        if (!waitFor([&] { return run.drawnCount > before; }, 30000)) {
+            std::fprintf(stderr, "the book with turning animations did not draw\n");
+            return 1;
+        }
+    }
+    std::vector<double> starts, prints;
+    for (int i = 0; i < 6; ++i) {
+        const bool ahead = i < 3;
+        if (ahead ? !run.model.bookCanForward() : !run.model.bookCanBackward())
+            continue;
+        waitFor([] { return false; }, 1000);
+        const std::vector<int> shown = spreadOf(run.model.currentPageIndex(), document->pageCount());
+        const std::vector<int> target =
+            spreadOf(ahead ? shown.back() + 1 : shown.front() - 1, document->pageCount());
+        const int uncovered = ahead ? target.back() : target.front();
+        const int far = ahead ? target.front() : target.back();
+        bool watching = false;
+        run.view->page()->runJavaScript(frameWatch(uncovered, far), [&](const QVariant &) { watching = true; });
+        waitFor([&] { return watching; }, 10000);
+        const int before = run.drawnCount;
+        const qint64 asked = QDateTime::currentMSecsSinceEpoch();
+        run.model.setBookTurnRequest(BookTurnRequest::make(ahead));
+        if (!waitFor([&] { return run.drawnCount > before; }, 30000)) {
+            std::fprintf(stderr, "default turn %d did not end\n", i + 1);
+            return 1;
+        }
+        // The frames after the turn's end count too.
+        QVariantMap watch;
+        for (QDeadlineTimer patience(10000);;) {
+            bool read = false;
+            run.view->page()->runJavaScript(QStringLiteral("window.folvanTurnWatch"), [&](const QVariant &value) {
+                watch = value.toMap();
+                read = true;
+            });
+            waitFor([&] { return read; }, 10000);
+            if (watch.value(QStringLiteral("printed")).toDouble() >= 0 || patience.hasExpired())
+                break;
+            waitFor([] { return false; }, 50);
+        }
+        const double shownAt = watch.value(QStringLiteral("shown")).toDouble();
+        const double printedAt = watch.value(QStringLiteral("printed")).toDouble();
+        if (shownAt < 0 || printedAt < 0) {
+            std::fprintf(stderr, "default turn %d: page %d never showed its print\n", i + 1, uncovered);
+            return 1;
+        }
+        starts.push_back(shownAt - double(asked));
+        prints.push_back(printedAt - double(asked));
+    }
+
     print("book_first_page_ms", warm);
     print("book_first_page_cold_ms", cold);
     print("book_turn_ms_p50", percentile(times, 0.5));
@@ -219,5 +318,10 @@ int main(int argc, char **argv)
     print("book_memory_mb_first", memoryFirst);
     print("book_memory_mb_after_40", memoryAfter);
     std::printf("book_turns %zu\n", times.size());
+    print("book_default_turn_start_ms_p50", percentile(starts, 0.5));
+    print("book_default_turn_start_ms_max", percentile(starts, 1));
+    print("book_default_turn_print_ms_p50", percentile(prints, 0.5));
+    print("book_default_turn_print_ms_max", percentile(prints, 1));
+    std::printf("book_default_turns %zu\n", prints.size());
     return 0;
 }

@@ -167,12 +167,11 @@ function fetchBlob(url) {
   });
 }
 
-// Fetches the page's raster and, with `draw`, decodes it into its canvas
-// (the pages ahead keep only the encoded bytes until shown). The bitmap is
+// Fetches the page's raster and decodes it into its canvas. The bitmap is
 // closed once drawn and the canvas emptied when the page is let go or the
 // book rebuilt: no decoded raster outlives the sheet that shows it, as
 // an image element's would in the engine's decoded-image caches.
-function load(page, draw = true) {
+function load(page) {
   const s = sheets[page];
   if (!s) return Promise.resolve();
   fill(s);
@@ -182,7 +181,7 @@ function load(page, draw = true) {
     s.drawing = null;
     s.bytes = fetchBlob(url);
   }
-  if (!draw || s.drawing) return s.drawing || s.bytes.catch(() => {});
+  if (s.drawing) return s.drawing;
   const token = doc.token;
   s.drawing = s.bytes.then((blob) => createImageBitmap(blob)).then((bitmap) => {
     if (s.src === url) {
@@ -226,8 +225,10 @@ function show(page) {
     const first = !paperReady;
     paperReady = true;
     postState(first, true);
-    // The next and previous spreads, so that a turn never waits.
-    for (const p of ahead) load(p, false);
+    // The next and previous spreads drawn as well: a turn shows them from
+    // its first frame, on both faces of the turning leaf and on the page
+    // it uncovers.
+    for (const p of ahead) load(p);
   });
   drawReading();
 }
@@ -295,6 +296,8 @@ function turn(forward) {
   // animation ends: a quit during the turn keeps the page turned to.
   asked = spread(target)[0];
   postState(false, false, asked);
+  // A turn asked for before the spread ahead was drawn draws it now.
+  for (const p of spread(target)) load(p);
   if (settings.reducedMotion) {
     if (forward) flip.turnToNextPage();
     else flip.turnToPrevPage();
