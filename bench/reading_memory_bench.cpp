@@ -19,6 +19,13 @@
 //   run, their medians and the targets:
 //     the reader with one pane within 1.1x the other reader, with two panes
 //     under 300 MB.
+// reading-memory-bench --opens N [--shots DIR] [--reader PATH] PAPER OTHER_PAPER
+//   One reader handed PAPER and OTHER_PAPER in turn N times by second
+//   launches with --pdf, in the book view and then in the page view: the
+//   memory (PSS of the reader and its helpers, and of the reader alone)
+//   after each open, and the growth per open between the 10th open and
+//   the last, each end taken over four opens (target: 0.2 MB an open at
+//   most).
 
 #include "BenchStats.h"
 #include "ScreenBench.h"
@@ -169,6 +176,7 @@ public:
     Run(const QString &program, const QStringList &arguments, const QByteArray &preferences = {})
     {
         const QProcessEnvironment environment = freshHomeEnvironment(m_home);
+        m_environment = environment;
         if (!preferences.isEmpty()) {
             const QDir folder(environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Folvan"));
             folder.mkpath(QStringLiteral("."));
@@ -190,6 +198,19 @@ public:
     }
 
     int pid() const { return int(m_process.processId()); }
+
+    // Starts `program` with `arguments` in this run's home, as a second
+    // launch does (the reader hands its paper to the running one), and
+    // waits for it to end.
+    bool launchAgain(const QString &program, const QStringList &arguments) const
+    {
+        QProcess again;
+        again.setProcessEnvironment(m_environment);
+        again.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        again.setStandardOutputFile(QProcess::nullDevice());
+        again.start(program, arguments);
+        return again.waitForFinished(30000) && again.exitStatus() == QProcess::NormalExit;
+    }
 
     // Fills the screen with the program's window and gives it the
     // keyboard; false when it has none.
@@ -233,6 +254,7 @@ public:
 
 private:
     QTemporaryDir m_home;
+    QProcessEnvironment m_environment;
     QProcess m_process;
     QString m_window;
 };
@@ -257,6 +279,81 @@ void shoot(const QString &folder, const Screen &screen, const QString &name, int
         screen.grab().save(QDir(folder).filePath(QStringLiteral("%1-run%2.png").arg(name).arg(run)));
 }
 
+// The least-squares slope of `values` from index `from` on, per step.
+double slope(const std::vector<double> &values, size_t from)
+{
+    const size_t n = values.size() > from ? values.size() - from : 0;
+    if (n < 2)
+        return 0;
+    double meanX = 0, meanY = 0;
+    for (size_t i = from; i < values.size(); ++i) {
+        meanX += double(i);
+        meanY += values[i];
+    }
+    meanX /= double(n);
+    meanY /= double(n);
+    double covariance = 0, variance = 0;
+    for (size_t i = from; i < values.size(); ++i) {
+        covariance += (double(i) - meanX) * (values[i] - meanY);
+        variance += (double(i) - meanX) * (double(i) - meanX);
+    }
+    return covariance / variance;
+}
+
+// One reader handed paper after paper (FIRST and SECOND in turn, each by a
+// second launch with --pdf, as a file manager or a shell hands them), in
+// the book view and then in the page view; after each open, once the
+// screen is still, the memory of the reader and its helpers. Prints the
+// growth per open between the 10th open and the last.
+int measureOpens(const QString &reader, const Screen &screen, int opens, const QString &first, const QString &second,
+                 const QString &shots)
+{
+    constexpr double kGrowthTargetMB = 0.2;
+    constexpr int kFrom = 10;
+    for (const bool book : {true, false}) {
+        const char *view = book ? "book" : "page";
+        Run program(reader, {QStringLiteral("--pdf"), first},
+                    book ? QByteArray(R"({"hasSeenOnboarding": true})")
+                         : QByteArray(R"({"folvan.defaultBookMode": false, "hasSeenOnboarding": true})"));
+        if (!screen.waitForPaper() || !program.takeScreen(screen)) {
+            std::fprintf(stderr, "the reader shows no paper in the %s view\n", view);
+            return 1;
+        }
+        std::vector<double> tree, own;
+        for (int i = 1; i <= opens; ++i) {
+            if (!program.launchAgain(reader, {QStringLiteral("--pdf"), i % 2 ? second : first})) {
+                std::fprintf(stderr, "open %d: the second launch did not end\n", i);
+                return 1;
+            }
+            screen.waitUntilDrawn(500, 10000);
+            const Memory all = treeMemory(program.pid());
+            const QByteArray rollup = "\n" + readProcFile(QStringLiteral("/proc/%1/smaps_rollup").arg(program.pid()));
+            const double alone = rollupField(rollup, "Pss:") / 1024.0;
+            tree.push_back(all.pssMB);
+            own.push_back(alone);
+            std::printf("%s view open %d: PSS %.1f MB (reader %.1f MB), RSS %.1f MB, %d processes\n", view, i,
+                        all.pssMB, alone, all.rssMB, all.processes);
+            std::fflush(stdout);
+        }
+        shoot(shots, screen, QStringLiteral("folvan-opens-%1").arg(QString::fromLatin1(view)), opens);
+        if (opens < kFrom + 4)
+            continue;
+        // Each end is the median of four opens, two of each paper, so that
+        // neither paper's own size nor one open's passing peak counts.
+        const size_t at = kFrom - 1;
+        const auto around = [](const std::vector<double> &values, size_t from) {
+            return percentile(std::vector<double>(values.begin() + long(from), values.begin() + long(from) + 4), 0.5);
+        };
+        const size_t last = tree.size() - 4, first = at - 2;
+        const double span = double(last - first);
+        std::printf("open_growth_mb_per_open %s_view %.2f (reader alone %.2f; least-squares slope %.2f, reader alone "
+                    "%.2f; target %.2f)\n",
+                    view, (around(tree, last) - around(tree, first)) / span, (around(own, last) - around(own, first)) / span,
+                    slope(tree, at), slope(own, at), kGrowthTargetMB);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -275,6 +372,17 @@ int main(int argc, char **argv)
         "--reader", QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/app/folvan")));
     const QString other = option("--other", QStringLiteral("evince"));
     const QString paper = QFileInfo(arguments.size() > 1 ? arguments.back() : QString()).absoluteFilePath();
+    const int opens = option("--opens", QStringLiteral("0")).toInt();
+    if (opens > 0) {
+        const QString first = QFileInfo(arguments.size() > 2 ? arguments[arguments.size() - 2] : QString()).absoluteFilePath();
+        if (!QFileInfo(first).isFile() || !QFileInfo(paper).isFile() || first == paper) {
+            std::fprintf(stderr, "usage: reading-memory-bench --opens N [--shots DIR] [--reader PATH] PAPER OTHER_PAPER\n");
+            return 2;
+        }
+        if (!shots.isEmpty())
+            QDir().mkpath(shots);
+        return measureOpens(reader, Screen(QGuiApplication::primaryScreen()), opens, first, paper, shots);
+    }
     if (arguments.size() < 2 || !QFileInfo(paper).isFile()) {
         std::fprintf(stderr, "usage: reading-memory-bench [--screens N] [--turns T] [--runs R] [--shots DIR] [--reader PATH] "
                              "[--other PROGRAM] PAPER\n");

@@ -59,3 +59,39 @@ TEST(ImageStore, ALongReadingKeepsTheImagesOfThePagesNearNotOfEveryPageRead)
         EXPECT_EQ(detail::storedImagePieces(imageSize(page).width(), kImageHeight), 1) << page;
     }
 }
+
+// A paper that is closed takes its decoded images with it, whether its
+// pages' lists go before the document or outlive it: a reader that opens
+// paper after paper would otherwise keep every paper's images until the
+// store is full.
+TEST(ImageStore, AClosedDocumentLeavesNoDecodedImagesBehind)
+{
+    // Sizes no other test uses.
+    const QSize first(1501, 1009), second(1502, 1009);
+    const auto imagePage = [](const QSize &pixels) {
+        PdfFixtureWriter writer;
+        writer.addPage(QSizeF(600, 600));
+        const QByteArray samples(qsizetype(pixels.width()) * pixels.height() * 3, char(90));
+        writer.addRawImage(0, QRectF(0, 0, 600, 600), pixels, "/DeviceRGB /Filter /FlateDecode",
+                           qCompress(samples).mid(4));
+        return writer.data();
+    };
+    {
+        auto document = PdfDocument::openData(imagePage(first));
+        ASSERT_TRUE(document);
+        document->page(0).displayList(true)->render(2, QRect(0, 0, 256, 256));
+        ASSERT_EQ(detail::storedImagePieces(first.width(), first.height()), 1);
+    }
+    EXPECT_EQ(detail::storedImagePieces(first.width(), first.height()), 0);
+
+    std::shared_ptr<const PdfDisplayList> kept;
+    {
+        auto document = PdfDocument::openData(imagePage(second));
+        ASSERT_TRUE(document);
+        kept = document->page(0).displayList(true);
+        kept->render(2, QRect(0, 0, 256, 256));
+        ASSERT_EQ(detail::storedImagePieces(second.width(), second.height()), 1);
+    }
+    kept.reset();
+    EXPECT_EQ(detail::storedImagePieces(second.width(), second.height()), 0);
+}

@@ -183,8 +183,10 @@ DocumentImpl::~DocumentImpl()
     }
     if (m_pdf && m_pageMapLoaded)
         pdf_drop_page_tree(ctx, m_pdf);
-    if (m_pdf)
+    if (m_pdf) {
         pdf_drop_document(ctx, m_pdf);
+        releaseOrphanedStoreItems(ctx);
+    }
 }
 
 DocumentImpl::PageSlot *DocumentImpl::slot(int index)

@@ -86,6 +86,42 @@ fz_context *threadContext()
 }
 
 namespace {
+// A one-pixel image whose last reference besides a store key is let go: the
+// moment MuPDF checks its whole store for entries no one else holds.
+int runReapPass(fz_context *ctx)
+{
+    fz_pixmap *pixmap = nullptr;
+    fz_image *image = nullptr;
+    int ok = 1;
+    fz_var(pixmap);
+    fz_var(image);
+    fz_var(ok);
+    fz_try(ctx)
+    {
+        pixmap = fz_new_pixmap(ctx, fz_device_gray(ctx), 1, 1, nullptr, 0);
+        image = fz_new_image_from_pixmap(ctx, pixmap, nullptr);
+        fz_keep_key_storable_key(ctx, &image->key_storable);
+        fz_drop_key_storable(ctx, &image->key_storable);
+        fz_drop_key_storable_key(ctx, &image->key_storable);
+        image = nullptr;
+    }
+    fz_always(ctx)
+    {
+        fz_drop_image(ctx, image);
+        fz_drop_pixmap(ctx, pixmap);
+    }
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+} // namespace
+
+void releaseOrphanedStoreItems(fz_context *ctx)
+{
+    // Nothing more to do when it fails: the store makes room as it fills.
+    (void)runReapPass(ctx);
+}
+
+namespace {
 // The store is dumped under MuPDF's allocation lock: its lines go into a
 // plain string, never into a MuPDF buffer whose growth would take the lock
 // again.

@@ -45,6 +45,13 @@ constexpr long long kWholeImageBytes = 32ll << 20;
 // make room, and those of pages long scrolled past go.
 constexpr long long kStoreSize = 2 * kWholeImageBytes;
 
+// Lets MuPDF's store go of what only its own entries still hold: the
+// decoded images of a document just closed. MuPDF looks for such entries
+// when the last other holder of an image lets go of it, but not when that
+// holder is the store's own entry for the document's image object, which a
+// closing document empties; they would stay until the store is full.
+void releaseOrphanedStoreItems(fz_context *ctx);
+
 // How many decoded pieces of images of width × height pixels MuPDF's store
 // holds (whole images or parts), at any scale; -1 when it cannot be read.
 int storedImagePieces(int width, int height);
