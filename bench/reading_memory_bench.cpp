@@ -22,8 +22,9 @@
 // reading-memory-bench --opens N [--shots DIR] [--reader PATH] PAPER OTHER_PAPER
 //   One reader handed PAPER and OTHER_PAPER in turn N times by second
 //   launches with --pdf, in the book view and then in the page view: the
-//   memory (PSS of the reader and its helpers, and of the reader alone)
-//   after each open, and the growth per open between the 10th open and
+//   memory (PSS of the reader and its helpers, and of the reader alone;
+//   the least of six readings over 1.5 s once the screen is still) after
+//   each open, and the growth per open between the 10th open and
 //   the last, each end taken over four opens (target: 0.2 MB an open at
 //   most).
 
@@ -40,6 +41,7 @@
 #include <QScreen>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -326,9 +328,19 @@ int measureOpens(const QString &reader, const Screen &screen, int opens, const Q
                 return 1;
             }
             screen.waitUntilDrawn(500, 10000);
-            const Memory all = treeMemory(program.pid());
-            const QByteArray rollup = "\n" + readProcFile(QStringLiteral("/proc/%1/smaps_rollup").arg(program.pid()));
-            const double alone = rollupField(rollup, "Pss:") / 1024.0;
+            // What stays, not what passes: the least of a few readings over
+            // a second and a half.
+            Memory all;
+            double alone = 0;
+            for (int sample = 0; sample < 6; ++sample) {
+                QThread::msleep(250);
+                const Memory now = treeMemory(program.pid());
+                const QByteArray rollup = "\n" + readProcFile(QStringLiteral("/proc/%1/smaps_rollup").arg(program.pid()));
+                const double reader = rollupField(rollup, "Pss:") / 1024.0;
+                if (sample == 0 || now.pssMB < all.pssMB)
+                    all = now;
+                alone = sample == 0 ? reader : std::min(alone, reader);
+            }
             tree.push_back(all.pssMB);
             own.push_back(alone);
             std::printf("%s view open %d: PSS %.1f MB (reader %.1f MB), RSS %.1f MB, %d processes\n", view, i,
