@@ -46,6 +46,7 @@
 #include "localweb/LocalWebPage.h"
 #include "book/BookWebPage.h"
 #include "annotations/PaneAnnotations.h"
+#include "app/WebEngineMemory.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Preferences.h"
 
@@ -167,6 +168,9 @@ int main(int argc, char **argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The memory figures are taken after a garbage collection.
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --js-flags=--expose-gc");
+    // The engine as the reader sets it up.
+    app::askWebEngineToKeepLittleMemory();
+    app::askWebEngineToHandBackFreedMemory();
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());

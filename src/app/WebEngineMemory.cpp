@@ -20,4 +20,20 @@ bool askWebEngineToKeepLittleMemory()
     return true;
 }
 
+bool askWebEngineToHandBackFreedMemory()
+{
+    static constexpr const char *tunables = "GLIBC_TUNABLES";
+    // Blocks of 512 KB and more come from the system and go back to it.
+    static constexpr QByteArrayView threshold = "glibc.malloc.mmap_threshold";
+    QByteArray set = qgetenv(tunables);
+    for (const QByteArray &entry : set.split(':'))
+        if (entry.startsWith(threshold.toByteArray() + '='))
+            return false;
+    if (!set.isEmpty())
+        set.append(':');
+    set.append(threshold.toByteArray() + "=524288");
+    qputenv(tunables, set);
+    return true;
+}
+
 } // namespace folvan::app

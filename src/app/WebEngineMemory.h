@@ -11,4 +11,16 @@ namespace folvan::app {
 // exists. Returns whether it added the switch.
 bool askWebEngineToKeepLittleMemory();
 
+// The engine's page processes draw each page raster of the book into a
+// canvas of a few MB and let it go when the book is built again (a zoom
+// step, a new paper). The C library's allocator takes such blocks from
+// the system and gives them back, until the first one is given back:
+// from then on it serves blocks of that size from its heap, which keeps
+// them, and each build left the page process larger (40 zoom steps, a
+// fifth). The engine's processes are started with a fixed threshold
+// instead (glibc.malloc.mmap_threshold in GLIBC_TUNABLES, read by each
+// process as it starts), unless the user set one. Must run before the
+// first web view. Returns whether it added the setting.
+bool askWebEngineToHandBackFreedMemory();
+
 } // namespace folvan::app

@@ -29,6 +29,7 @@ int main(int argc, char **argv)
     folvan::app::registerUrlSchemes();
     folvan::app::turnOffWebEngineSandboxForRoot(folvan::app::runningAsRoot());
     folvan::app::askWebEngineToKeepLittleMemory();
+    folvan::app::askWebEngineToHandBackFreedMemory();
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Folvan"));

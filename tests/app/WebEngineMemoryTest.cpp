@@ -31,4 +31,32 @@ TEST(WebEngineMemory, TheLowMemorySwitchJoinsTheUsersSwitchesOnce)
         qunsetenv(kSwitches);
 }
 
+// The page processes' allocator setting joins the user's own settings
+// once, and one the user chose stays as it is.
+TEST(WebEngineMemory, TheAllocatorThresholdJoinsTheUsersTunablesOnce)
+{
+    constexpr const char *kTunables = "GLIBC_TUNABLES";
+    const bool had = qEnvironmentVariableIsSet(kTunables);
+    const QByteArray old = qgetenv(kTunables);
+
+    qunsetenv(kTunables);
+    EXPECT_TRUE(folvan::app::askWebEngineToHandBackFreedMemory());
+    EXPECT_EQ(qgetenv(kTunables), QByteArray("glibc.malloc.mmap_threshold=524288"));
+    EXPECT_FALSE(folvan::app::askWebEngineToHandBackFreedMemory());
+    EXPECT_EQ(qgetenv(kTunables), QByteArray("glibc.malloc.mmap_threshold=524288"));
+
+    qputenv(kTunables, QByteArrayLiteral("glibc.malloc.arena_max=2"));
+    EXPECT_TRUE(folvan::app::askWebEngineToHandBackFreedMemory());
+    EXPECT_EQ(qgetenv(kTunables), QByteArray("glibc.malloc.arena_max=2:glibc.malloc.mmap_threshold=524288"));
+
+    qputenv(kTunables, QByteArrayLiteral("glibc.malloc.mmap_threshold=65536:glibc.malloc.arena_max=2"));
+    EXPECT_FALSE(folvan::app::askWebEngineToHandBackFreedMemory());
+    EXPECT_EQ(qgetenv(kTunables), QByteArray("glibc.malloc.mmap_threshold=65536:glibc.malloc.arena_max=2"));
+
+    if (had)
+        qputenv(kTunables, old);
+    else
+        qunsetenv(kTunables);
+}
+
 } // namespace
