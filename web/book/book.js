@@ -292,12 +292,12 @@ function turn(forward) {
   if (!flip) return false;
   const target = turnTarget(spread(current), doc.count, forward);
   if (target === null) return false;
+  // A turn asked for before the spread ahead was drawn draws it now.
+  for (const p of spread(target)) load(p);
   // The turn's target is the reading position from now on, not once the
   // animation ends: a quit during the turn keeps the page turned to.
   asked = spread(target)[0];
   postState(false, false, asked);
-  // A turn asked for before the spread ahead was drawn draws it now.
-  for (const p of spread(target)) load(p);
   if (settings.reducedMotion) {
     if (forward) flip.turnToNextPage();
     else flip.turnToPrevPage();
