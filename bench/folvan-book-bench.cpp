@@ -15,7 +15,8 @@
 //     book_memory_mb_first   the same on the spread the turns ended on, the
 //                            book built once for the paper on screen
 //     book_memory_mb_after_40 the same spread after 40 more builds of the
-//                            book by zoom steps, back at the first zoom
+//                            book by zoom steps, back at the first zoom,
+//                            after a pause
 //     book_default_turn_start_ms_p50/max  with the turning animation at the
 //                            default duration, a turn request to the first
 //                            frame that shows the page the turning leaf
@@ -254,6 +255,9 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    // A reader's pause, in which the spreads either side are drawn too, as
+    // they were for the first figure.
+    waitFor([] { return false; }, 1500);
     const double memoryAfter = pageMemory(run.view->page());
 
     // Turns at the default duration, the turning animation shown: three
