@@ -19,6 +19,8 @@
 #include <QFileOpenEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -105,6 +107,24 @@ void ReaderWindow::closeEvent(QCloseEvent *event)
         return;
     }
     QMainWindow::closeEvent(event);
+    // Closed from inside a dialog's own event loop (the program told to end
+    // while an alert or a file panel is open): the dialog lives on the stack
+    // of the code that opened it, so the window, which would delete it as
+    // its child, waits until no such loop runs any more.
+    if (event->isAccepted() && testAttribute(Qt::WA_DeleteOnClose) && QThread::currentThread()->loopLevel() > 1) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        deleteOutsideDialogs();
+    }
+}
+
+void ReaderWindow::deleteOutsideDialogs()
+{
+    QTimer::singleShot(50, this, [this] {
+        if (QThread::currentThread()->loopLevel() > 1)
+            deleteOutsideDialogs();
+        else
+            deleteLater();
+    });
 }
 
 ReaderWindows::ReaderWindows() = default;

@@ -42,6 +42,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Deletes the window once control is back in the program's own event
+    // loop, out of every dialog's.
+    void deleteOutsideDialogs();
+
     workspace::ReaderWorkspace *m_workspace;
     ReaderMenus *m_menus;
 };

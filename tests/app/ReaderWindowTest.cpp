@@ -15,6 +15,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileOpenEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QTest>
 
 using namespace folvan;
@@ -174,6 +177,34 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     QFile file(library);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), damaged);
+}
+
+// The program told to end while a pane's alert is open: the window closes
+// from inside the alert's own event loop, and is deleted only after that
+// loop has ended, not with the alert still on the stack.
+TEST_F(QuitTest, AWindowClosedUnderAnOpenAlertOutlivesIt)
+{
+    app::ReaderWindows windows;
+    QPointer<app::ReaderWindow> shown = windows.open();
+    QWidget *pane = shown->workspace()->primaryView();
+    bool returned = false;
+    QEventLoop program;
+    QTimer::singleShot(0, &program, [&] {
+        QMessageBox alert(QMessageBox::Warning, QStringLiteral("无法打开"), QStringLiteral("文件已损坏"),
+                          QMessageBox::Ok, pane);
+        QTimer::singleShot(0, &alert, [&] {
+            QApplication::closeAllWindows();
+            // What the alert's loop may deliver before it returns.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_TRUE(shown);
+        });
+        alert.exec();
+        returned = true;
+        program.quit();
+    });
+    program.exec();
+    EXPECT_TRUE(returned);
+    QTRY_VERIFY(!shown);
 }
 
 } // namespace
