@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -140,6 +141,14 @@ RecentReadingList::RecentReadingList(ReadingHistory *history, OpenAction open, Q
     rebuild();
 }
 
+// Files come and go while the list is off screen: every time it is shown,
+// each row's file is located anew.
+void RecentReadingList::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    rebuild();
+}
+
 void RecentReadingList::rebuild()
 {
     // A row may be rebuilt away while it is still delivering its click (the
@@ -164,9 +173,16 @@ void RecentReadingList::rebuild()
         m_stack->addWidget(header);
         for (const RecentReading &record : records.mid(0, visibleRows)) {
             auto *row = new RecentReadingRow(record, m_history->resolve(record), column);
-            connect(row, &QAbstractButton::clicked, this, [this, row] {
-                if (row->isAvailable() && m_open)
-                    m_open(row->location());
+            connect(row, &QAbstractButton::clicked, this, [this, row, record] {
+                if (!row->isAvailable() || !m_open || !m_history)
+                    return;
+                // The file may have gone (or moved) since the row was built.
+                const QString location = m_history->resolve(record);
+                if (location != row->location()) {
+                    rebuild();
+                    return;
+                }
+                m_open(location);
             });
             auto *remove = new QAction(QStringLiteral("从最近阅读中移除"), row);
             const QUuid id = record.id;

@@ -20,7 +20,7 @@ class ReadingHistory;
 // opens its paper, a row whose file cannot be found is drawn disabled, and
 // every row's context menu removes its record. The history's load or save
 // error is shown under the rows. The list is rebuilt, and every row's file
-// located anew, whenever the history changes.
+// located anew, whenever the history changes and whenever the list is shown.
 class RecentReadingList : public QWidget {
     Q_OBJECT
 public:
@@ -38,6 +38,9 @@ public:
 
 public slots:
     void rebuild();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     QPointer<ReadingHistory> m_history;

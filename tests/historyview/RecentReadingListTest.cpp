@@ -123,6 +123,42 @@ TEST_F(RecentReadingListView, AMissingFileLooksDisabledAndCanStillBeRemoved)
     EXPECT_TRUE(rows.first()->isAvailable());
 }
 
+// Files deleted or put back while the list was off screen (another paper
+// open) are found so when it is shown again, and a click on a row whose file
+// has gone since opens nothing.
+TEST_F(RecentReadingListView, LocatesTheFilesAgainWhenShownOrClicked)
+{
+    auto history = makeStore();
+    const QString older = makePaper(QStringLiteral("older.pdf"));
+    history->opened(older, viewState(1.0, false));
+    const QString newer = makePaper(QStringLiteral("newer.pdf"));
+    history->opened(newer, viewState(1.0, false));
+    QStringList opened;
+    RecentReadingList list(history.get(), [&](const QString &file) { opened.append(file); });
+    list.show();
+    ASSERT_TRUE(rowsOf(list).first()->isAvailable());
+
+    list.hide();
+    ASSERT_TRUE(QFile::remove(newer));
+    list.show();
+    EXPECT_FALSE(rowsOf(list).first()->isAvailable());
+    EXPECT_EQ(rowsOf(list).first()->subtitleText(), QStringLiteral("文件已移动或无法访问"));
+
+    list.hide();
+    makePaper(QStringLiteral("newer.pdf"));
+    list.show();
+    EXPECT_TRUE(rowsOf(list).first()->isAvailable());
+
+    ASSERT_TRUE(QFile::remove(newer));
+    QTest::mouseClick(rowsOf(list).first(), Qt::LeftButton);
+    EXPECT_TRUE(opened.isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(rowsOf(list).size(), 2);
+    EXPECT_FALSE(rowsOf(list).first()->isAvailable());
+    QTest::mouseClick(rowsOf(list).at(1), Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{older});
+}
+
 TEST_F(RecentReadingListView, ShowsOnlyTheErrorWhenThereAreNoRecords)
 {
     auto empty = makeStore();
