@@ -28,6 +28,9 @@ namespace folvan::app {
 
 namespace {
 
+// The program's own event loop has ended.
+bool programEnding = false;
+
 // The command table as the help lists it.
 QList<interface::HelpCommand> helpCommands()
 {
@@ -107,19 +110,32 @@ void ReaderWindow::closeEvent(QCloseEvent *event)
         return;
     }
     QMainWindow::closeEvent(event);
-    // Closed from inside a dialog's own event loop (the program told to end
-    // while an alert or a file panel is open): the dialog lives on the stack
-    // of the code that opened it, so the window, which would delete it as
-    // its child, waits until no such loop runs any more.
-    if (event->isAccepted() && testAttribute(Qt::WA_DeleteOnClose) && QThread::currentThread()->loopLevel() > 1) {
-        setAttribute(Qt::WA_DeleteOnClose, false);
-        deleteOutsideDialogs();
+}
+
+// A closed window is deleted in the program's own event loop only. Inside
+// another one (a dialog's, or the wait of a pane's last save), the code
+// that runs it is a member of the window's panes or holds a dialog on its
+// stack that the window would delete as its child.
+bool ReaderWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::DeferredDelete) {
+        // The panes save once more as the program ends, waiting on their
+        // pages: the windows are deleted after that, with ReaderWindows.
+        if (programEnding)
+            return true;
+        if (QThread::currentThread()->loopLevel() > 1) {
+            deleteOutsideDialogs();
+            return true;
+        }
     }
+    return QMainWindow::event(event);
 }
 
 void ReaderWindow::deleteOutsideDialogs()
 {
     QTimer::singleShot(50, this, [this] {
+        if (programEnding)
+            return;
         if (QThread::currentThread()->loopLevel() > 1)
             deleteOutsideDialogs();
         else
@@ -127,7 +143,12 @@ void ReaderWindow::deleteOutsideDialogs()
     });
 }
 
-ReaderWindows::ReaderWindows() = default;
+ReaderWindows::ReaderWindows()
+{
+    // Made before any window, so that this runs before the panes' own
+    // saves at the end of the program.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [] { programEnding = true; });
+}
 
 ReaderWindows::~ReaderWindows()
 {

@@ -40,6 +40,7 @@ protected:
     // Closing the last reading window quits: it asks first while some
     // change cannot be written, and stays open when the reader chooses to.
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     // Deletes the window once control is back in the program's own event

@@ -17,6 +17,7 @@
 #include <QFileOpenEvent>
 #include <QMessageBox>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QTest>
 
@@ -205,6 +206,34 @@ TEST_F(QuitTest, AWindowClosedUnderAnOpenAlertOutlivesIt)
     program.exec();
     EXPECT_TRUE(returned);
     QTRY_VERIFY(!shown);
+}
+
+// As the program ends, the panes save once more and may wait on their
+// pages in an event loop of their own: a window closed as the program's
+// loop ended is not deleted under them.
+TEST_F(QuitTest, ClosedWindowsOutliveThePanesLastSaves)
+{
+    app::ReaderWindows windows;
+    QPointer<app::ReaderWindow> shown = windows.open();
+    bool deletedDuringSave = false;
+    bool aliveAtSave = false;
+    QObject pane;
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &pane, [&] {
+        aliveAtSave = !shown.isNull();
+        QEventLoop wait;
+        QTimer::singleShot(0, &wait, &QEventLoop::quit);
+        wait.exec();
+        deletedDuringSave = aliveAtSave && shown.isNull();
+    });
+    // Quit closes the windows from the program's loop, which then ends.
+    QEventLoop program;
+    QTimer::singleShot(0, &program, [&] {
+        program.exit();
+        shown->close();
+    });
+    program.exec();
+    QMetaObject::invokeMethod(qApp, "aboutToQuit");
+    EXPECT_FALSE(deletedDuringSave);
 }
 
 } // namespace
