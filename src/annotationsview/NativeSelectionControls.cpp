@@ -1,5 +1,6 @@
 #include "annotationsview/NativeSelectionControls.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -43,6 +44,49 @@ QToolButton *symbolButton(const QString &symbol, const QString &help, const QStr
     return button;
 }
 
+// The markup error: one line of at most 180 pixels, cut with "…" where
+// the text is longer; the whole text is its tooltip.
+class ErrorLine : public QLabel {
+public:
+    static constexpr int kMaxWidth = 180;
+
+    explicit ErrorLine(QWidget *parent)
+        : QLabel(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setWordWrap(false);
+        setMaximumWidth(kMaxWidth);
+    }
+
+    void setWholeText(const QString &text)
+    {
+        m_whole = text;
+        setToolTip(text);
+        cut();
+    }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            cut();
+    }
+
+private:
+    void cut()
+    {
+        // Line breaks in the text would start further lines.
+        QString line = m_whole;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const QString shown = fontMetrics().elidedText(line, Qt::ElideRight, kMaxWidth);
+        if (shown != text())
+            setText(shown);
+    }
+
+    QString m_whole;
+};
+
 } // namespace
 
 NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWidget *parent)
@@ -54,7 +98,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     , m_highlight(symbolButton(QStringLiteral("highlighter"), QStringLiteral("高亮所选文字"), QStringLiteral("高亮所选文字"), this))
     , m_underline(symbolButton(QStringLiteral("underline"), QStringLiteral("为所选文字加下划线"), QStringLiteral("下划线"), this))
     , m_noteButton(symbolButton(QStringLiteral("text.bubble"), QStringLiteral("添加文字批注"), QStringLiteral("添加文字批注"), this))
-    , m_error(new QLabel(this))
+    , m_error(new ErrorLine(this))
 {
     setStyleSheet(floatingControlStyle());
     onInterfaceSizeChange(this, [this] {
@@ -84,9 +128,6 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
 
     useReaderFont(m_error, TextRole::caption);
     m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
-    // The whole text, wrapped: a cut one hides why the markup was not saved.
-    m_error->setWordWrap(true);
-    m_error->setMaximumWidth(180);
 
     connect(m_copy, &QToolButton::clicked, this, [this] {
         if (m_model)
@@ -127,10 +168,8 @@ void NativeSelectionControls::refresh()
     m_color->setIcon(QIcon(colorDot(swatchColor(color), 12, devicePixelRatioF())));
     const std::optional<QString> error = m_annotations ? m_annotations->markupError() : std::nullopt;
     m_error->setVisible(error.has_value());
-    if (error) {
-        m_error->setText(*error);
-        m_error->setToolTip(*error);
-    }
+    if (error)
+        static_cast<ErrorLine *>(m_error)->setWholeText(*error);
 }
 
 // The note popover under its button: a title, the selected text, the note

@@ -321,12 +321,20 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     EXPECT_TRUE(label->isVisible());
     EXPECT_LE(label->width(), 180);
     EXPECT_EQ(label->toolTip(), error);
-    // Shown whole, on as many lines as it takes.
-    EXPECT_EQ(label->text(), error);
-    EXPECT_TRUE(label->wordWrap());
+    // One line, cut with "…"; the tooltip holds the whole text.
+    EXPECT_FALSE(label->wordWrap());
+    EXPECT_TRUE(label->text().endsWith(QChar(0x2026))) << label->text().toStdString();
+    EXPECT_TRUE(error.startsWith(label->text().chopped(1)));
     toolbar.adjustSize();
-    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
-    EXPECT_GT(label->height(), label->fontMetrics().lineSpacing() * 2);
+    EXPECT_LE(label->sizeHint().width(), 180);
+    EXPECT_LT(label->sizeHint().height(), label->fontMetrics().lineSpacing() * 2);
+    EXPECT_GE(label->height(), label->fontMetrics().height());
+
+    // A short error shows whole; clearing it gives the row back its size.
+    test::annotationsOf(model).setMarkupError(QStringLiteral("写入失败"));
+    EXPECT_EQ(label->text(), QStringLiteral("写入失败"));
+    test::annotationsOf(model).setMarkupError(std::nullopt);
+    EXPECT_FALSE(label->isVisible());
 }
 
 // The note popover opens beside its button on the side with room and stays
