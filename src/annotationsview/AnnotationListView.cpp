@@ -193,51 +193,6 @@ constexpr int kLinePadding = 5;   // above and below the row button's lines
 constexpr int kLineGap = 5;       // between its lines
 constexpr int kDot = 7;
 
-// Lines of `text` wrapped at `width`, at most `maxLines`; when text is left
-// over, the last line is cut with "…". Line breaks in the text start lines.
-QStringList wrappedLines(const QString &text, const QFont &font, int width, int maxLines)
-{
-    QString flowing = text;
-    flowing.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(flowing, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QStringList lines;
-    const QFontMetrics metrics(font);
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        const int start = line.textStart();
-        if (int(lines.size()) == maxLines - 1) {
-            QString rest = flowing.mid(start);
-            const bool more = layout.createLine().isValid() || rest.contains(QChar::LineSeparator);
-            QString first = flowing.mid(start, line.textLength());
-            first.remove(QChar::LineSeparator);
-            if (more) {
-                rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-                QString cut = metrics.elidedText(rest, Qt::ElideRight, width);
-                if (!cut.endsWith(QChar(0x2026))) {
-                    // What is left fits, but lines were left out after it.
-                    cut = first;
-                    while (!cut.isEmpty() && metrics.horizontalAdvance(cut + QChar(0x2026)) > width)
-                        cut.chop(1);
-                    cut += QChar(0x2026);
-                }
-                lines << cut;
-            } else {
-                lines << first;
-            }
-            break;
-        }
-        QString piece = flowing.mid(start, line.textLength());
-        piece.remove(QChar::LineSeparator);
-        lines << piece;
-    }
-    layout.endLayout();
-    return lines;
-}
-
 // A row laid out for one width and one interface size.
 struct RowLayout {
     size_t print = 0;
@@ -283,9 +238,9 @@ public:
         entry.fontKey = fontKey;
         const int room = textWidth(width);
         if (!item->quote.isEmpty())
-            entry.quote = wrappedLines(item->quote, caption, room, 2);
+            entry.quote = cutToLines(item->quote, caption, room, 2);
         if (!item->note.isEmpty())
-            entry.note = wrappedLines(item->note, note, room, 3);
+            entry.note = cutToLines(item->note, note, room, 3);
         const int captionLine = QFontMetrics(caption).lineSpacing();
         int height = kLinePadding + captionLine;
         if (!entry.quote.isEmpty())
@@ -407,7 +362,8 @@ private:
 };
 
 // The item view: a press and release on the same part of the same row
-// acts on it; the pointer lights the part under it.
+// acts on it; the pointer lights the part under it. It is as tall as its
+// rows: the panel that holds it scrolls.
 class RowsView : public QListView {
 public:
     RowsView(std::function<void(int, AnnotationListView::Part)> act, QWidget *parent)
@@ -419,6 +375,10 @@ public:
         setEditTriggers(QAbstractItemView::NoEditTriggers);
         setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
         setResizeMode(QListView::Adjust);
         // Rows beyond the first screens are laid out after the list shows.
         setLayoutMode(QListView::Batched);
@@ -426,6 +386,34 @@ public:
         setFrameShape(QFrame::NoFrame);
         viewport()->setAutoFillBackground(false);
         setAttribute(Qt::WA_Hover);
+    }
+
+    // The height of every row at `width`, the rows laid out by the
+    // delegate (which keeps them).
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        if (width == m_heightWidth && m_height >= 0)
+            return m_height;
+        const auto *delegate = static_cast<RowDelegate *>(itemDelegate());
+        const QAbstractItemModel *rows = model();
+        int height = 2 * frameWidth();
+        const int rowWidth = std::max(80, width - 2 * frameWidth());
+        if (delegate && rows) {
+            for (int row = 0, count = rows->rowCount(); row < count; ++row)
+                height += delegate->layout(rows->index(row, 0), rowWidth).height;
+        }
+        m_heightWidth = width;
+        m_height = height;
+        return height;
+    }
+    QSize sizeHint() const override { return {300, heightForWidth(width() > 0 ? width() : 300)}; }
+    QSize minimumSizeHint() const override { return {80, 0}; }
+    // The rows or their fonts changed.
+    void rowsChanged()
+    {
+        m_height = -1;
+        updateGeometry();
     }
 
     std::optional<AnnotationListView::Part> partAt(const QPoint &point, int *row) const
@@ -465,6 +453,8 @@ private:
     std::function<void(int, AnnotationListView::Part)> m_act;
     std::optional<AnnotationListView::Part> m_pressed;
     int m_pressedRow = -1;
+    mutable int m_heightWidth = -1;
+    mutable int m_height = -1;
 };
 
 RowDelegate *delegateOf(const QListView *view)
@@ -489,9 +479,15 @@ AnnotationListView::AnnotationListView(SharedPDFViewModel *model, std::function<
     m_view->setItemDelegate(new RowDelegate(m_rows, m_view));
     m_view->setModel(m_rows);
     useReaderFont(m_view, TextRole::body);
+    auto *rows = static_cast<RowsView *>(m_view);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_rows, signal, this, [rows] { rows->rowsChanged(); });
+    connect(m_rows, &QAbstractItemModel::dataChanged, this, [rows] { rows->rowsChanged(); });
+    connect(m_rows, &QAbstractItemModel::modelReset, this, [rows] { rows->rowsChanged(); });
     // A new interface size lays every row out again in its new fonts.
-    onInterfaceSizeChange(this, [this] {
+    onInterfaceSizeChange(this, [this, rows] {
         delegateOf(m_view)->forget();
+        rows->rowsChanged();
         m_view->doItemsLayout();
         m_view->viewport()->update();
     });
@@ -500,11 +496,6 @@ AnnotationListView::AnnotationListView(SharedPDFViewModel *model, std::function<
 AnnotationListView::~AnnotationListView()
 {
     delete m_popover.data();
-}
-
-QSize AnnotationListView::sizeHint() const
-{
-    return {300, 320};
 }
 
 // Off screen, the list follows nothing; back on screen, it catches up.
@@ -645,8 +636,8 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     useReaderFont(m_header, TextRole::headline);
     column->addWidget(m_header);
     column->addSpacing(6);
-    // The list takes the height left and scrolls its rows itself.
-    column->addWidget(m_list, 1);
+    // The list is as tall as its rows; the panel scrolls them.
+    column->addWidget(m_list);
     if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(model))
         connect(paneAnnotations, &annotations::PaneAnnotations::annotationItemsChanged, this,
                 &AnnotationSection::refresh);

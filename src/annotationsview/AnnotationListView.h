@@ -92,8 +92,6 @@ public:
     void jump(const ReadingAnnotationItem &item);
     void edit(const ReadingAnnotationItem &item);
 
-    QSize sizeHint() const override;
-
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;

@@ -43,8 +43,13 @@ QColor swatchColor(MarkupColor color);
 // A filled circle of `diameter` pixels.
 QPixmap colorDot(const QColor &color, int diameter, qreal pixelRatio = 1);
 
+// The lines of `text` wrapped at `width` pixels in `font`, at most
+// `maxLines`; when text is left over, the last line ends in "…". Line
+// breaks in the text start lines.
+QStringList cutToLines(const QString &text, const QFont &font, int width, int maxLines);
 // A word-wrapped label in `role` (body: the inherited font) that shows at
-// most `maxLines` lines of its text, the first ones.
+// most `maxLines` lines of its text, the first ones, the last of them cut
+// with "…" when text is left over.
 QLabel *makeLinesLabel(const QString &text, TextRole role, int maxLines, bool secondary, QWidget *parent = nullptr);
 // Gives a label the secondary text colour.
 void useSecondaryColor(QWidget *widget);

@@ -101,6 +101,31 @@ TEST_F(AnnotationEditorTest, KeysCancelSaveAndBreakLines)
     EXPECT_EQ(cancelled, 1);
 }
 
+// A long quote shows three lines, the last cut with "…"; a short one shows
+// whole.
+TEST_F(AnnotationEditorTest, CutsALongQuoteAtThreeLines)
+{
+    const auto quoteLabel = [](AnnotationEditor &editor) -> QLabel * {
+        for (QLabel *label : editor.findChildren<QLabel *>())
+            if (label->text().startsWith(QStringLiteral("word")))
+                return label;
+        return nullptr;
+    };
+    auto editor = open(QStringLiteral("word ").repeated(200));
+    QLabel *label = quoteLabel(*editor);
+    ASSERT_NE(label, nullptr);
+    const QStringList lines = label->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << label->text().toStdString();
+    EXPECT_TRUE(lines.last().endsWith(QChar(0x2026)));
+    for (const QString &line : lines)
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->contentsRect().width());
+    EXPECT_GE(label->height(), 3 * label->fontMetrics().lineSpacing());
+
+    auto shortOne = open(QStringLiteral("word of one line"));
+    ASSERT_NE(quoteLabel(*shortOne), nullptr);
+    EXPECT_EQ(quoteLabel(*shortOne)->text(), QStringLiteral("word of one line"));
+}
+
 class AnnotationListTest : public PaneTest {
 protected:
     static void click(AnnotationListView &list, int row, AnnotationListView::Part part)

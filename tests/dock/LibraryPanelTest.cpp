@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QUndoStack>
@@ -189,6 +190,42 @@ TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
         }
         EXPECT_FALSE(places[0].intersects(places[1])) << size;
     }
+}
+
+// Every annotation row stands whole in the panel's scrolling content, its
+// buttons included: the list does not scroll inside the panel's scroll.
+TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
+{
+    SharedPDFViewModel &model = paper();
+    for (int page = 0; page < 5; ++page) {
+        select(model, page, 0, 0, 5);
+        test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("a note\nof two lines"));
+    }
+    auto library = panel(model);
+    annotationsview::AnnotationListView *list = library->annotationSection()->list();
+    ASSERT_EQ(list->rowCount(), 5);
+    QTRY_VERIFY(list->view()->visualRect(list->rows()->index(4)).isValid());
+    EXPECT_EQ(list->view()->verticalScrollBar()->maximum(), 0);
+    for (int row = 0; row < 5; ++row) {
+        for (auto part : {annotationsview::AnnotationListView::Part::row, annotationsview::AnnotationListView::Part::edit,
+                          annotationsview::AnnotationListView::Part::remove}) {
+            const QRect place = list->partRect(row, part);
+            EXPECT_TRUE(list->view()->viewport()->rect().contains(place)) << row;
+        }
+    }
+    // The panel's scroll reaches the last row.
+    QScrollBar *scroll = library->list()->verticalScrollBar();
+    EXPECT_GT(scroll->maximum(), 0);
+    scroll->setValue(scroll->maximum());
+    const QRect last = list->partRect(4, annotationsview::AnnotationListView::Part::remove);
+    const QPoint bottom = list->view()->viewport()->mapTo(library->list()->viewport(), last.bottomLeft());
+    EXPECT_LE(bottom.y(), library->list()->viewport()->height());
+
+    // A row added later makes room for itself.
+    select(model, 5, 0, 0, 5);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    QTRY_VERIFY(list->view()->viewport()->rect().contains(
+        list->partRect(5, annotationsview::AnnotationListView::Part::row)));
 }
 
 TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
