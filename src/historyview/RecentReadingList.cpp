@@ -149,6 +149,15 @@ void RecentReadingList::showEvent(QShowEvent *event)
     rebuild();
 }
 
+// ... and whenever the reader comes back to the window (from a file
+// manager or a shell, where files may have been moved).
+void RecentReadingList::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isVisible())
+        rebuild();
+}
+
 void RecentReadingList::rebuild()
 {
     // A row may be rebuilt away while it is still delivering its click (the
@@ -174,15 +183,18 @@ void RecentReadingList::rebuild()
         for (const RecentReading &record : records.mid(0, visibleRows)) {
             auto *row = new RecentReadingRow(record, m_history->resolve(record), column);
             connect(row, &QAbstractButton::clicked, this, [this, row, record] {
-                if (!row->isAvailable() || !m_open || !m_history)
+                if (!m_open || !m_history)
                     return;
-                // The file may have gone (or moved) since the row was built.
+                // The file may have gone, moved or come back since the row
+                // was built: the row is built anew, and opens only as it
+                // was shown.
                 const QString location = m_history->resolve(record);
                 if (location != row->location()) {
                     rebuild();
                     return;
                 }
-                m_open(location);
+                if (row->isAvailable())
+                    m_open(location);
             });
             auto *remove = new QAction(QStringLiteral("从最近阅读中移除"), row);
             const QUuid id = record.id;

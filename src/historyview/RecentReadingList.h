@@ -20,7 +20,8 @@ class ReadingHistory;
 // opens its paper, a row whose file cannot be found is drawn disabled, and
 // every row's context menu removes its record. The history's load or save
 // error is shown under the rows. The list is rebuilt, and every row's file
-// located anew, whenever the history changes and whenever the list is shown.
+// located anew, whenever the history changes, the list is shown or its
+// window is activated, and when a row is clicked.
 class RecentReadingList : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +42,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QPointer<ReadingHistory> m_history;

@@ -149,6 +149,17 @@ TEST_F(RecentReadingListView, LocatesTheFilesAgainWhenShownOrClicked)
     list.show();
     EXPECT_TRUE(rowsOf(list).first()->isAvailable());
 
+    // Back in the window after a shell took the file away and put it back.
+    ASSERT_TRUE(QFile::remove(newer));
+    QEvent activation(QEvent::ActivationChange);
+    QCoreApplication::sendEvent(&list, &activation);
+    EXPECT_FALSE(rowsOf(list).first()->isAvailable());
+    makePaper(QStringLiteral("newer.pdf"));
+    QTest::mouseClick(rowsOf(list).first(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(rowsOf(list).first()->isAvailable());
+    EXPECT_TRUE(opened.isEmpty());
+
     ASSERT_TRUE(QFile::remove(newer));
     QTest::mouseClick(rowsOf(list).first(), Qt::LeftButton);
     EXPECT_TRUE(opened.isEmpty());
