@@ -12,6 +12,7 @@
 #include "dock/ReaderLibraryPanel.h"
 #include "dock/ReaderPageJump.h"
 #include "engine/PdfDocument.h"
+#include "engine/PdfSelection.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Icons.h"
 #include "platform/Preferences.h"
@@ -151,7 +152,8 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
                         &SharedPDFViewModel::bookCanForwardChanged, &SharedPDFViewModel::pdfDocumentChanged,
                         &SharedPDFViewModel::bookmarksChanged, &SharedPDFViewModel::bookTextModeChanged})
         connect(model, signal, this, &ReaderDock::refreshControls);
-    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::bookTextModeChanged})
+    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::bookTextModeChanged,
+                        &SharedPDFViewModel::currentPageIndexChanged})
         connect(model, signal, this, &ReaderDock::refreshStrip);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == kKeepExpandedKey)
@@ -477,12 +479,26 @@ void ReaderDock::refreshControls()
     relayout();
 }
 
+// The toolbar follows the selection: it stands while the selection lies on
+// the page the reader is on or on one next to it, and comes back with it.
+bool ReaderDock::selectionInView() const
+{
+    const std::optional<engine::PdfSelection> &selection = m_model->retainedSelection();
+    if (!selection)
+        return true;
+    const int current = m_model->currentPageIndex();
+    const std::vector<engine::PdfPage> pages = selection->pages();
+    return pages.empty() || std::any_of(pages.begin(), pages.end(), [current](const engine::PdfPage &page) {
+               return std::abs(page.index() - current) <= 1;
+           });
+}
+
 // The strip is made anew (toolbar closed, empty note) each time the pane
-// gains selected text, and kept while the text changes from one selection
-// to another.
+// gains selected text in view, and kept while the text changes from one
+// selection to another.
 void ReaderDock::refreshStrip()
 {
-    const bool hasText = m_model && !m_model->selectionText().isEmpty();
+    const bool hasText = m_model && !m_model->selectionText().isEmpty() && selectionInView();
     const bool shown = m_model && (hasText || (m_pane.isBook() && m_model->bookTextMode()));
     if (m_strip && (!shown || m_stripHasToolbar != hasText))
         delete m_strip.data();

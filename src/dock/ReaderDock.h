@@ -148,6 +148,7 @@ private:
     void followFocus(QWidget *now);
     void followKeepExpanded();
     void refreshControls();
+    bool selectionInView() const;
     void refreshStrip();
     void openPanel();
     QWidget *makePanel(DockPanel panel);

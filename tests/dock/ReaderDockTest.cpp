@@ -2,6 +2,7 @@
 // what holds them, the readout, where the tools stand, the panel popover and
 // the selection strip.
 
+#include "annotations/AnnotationTestSupport.h"
 #include "annotationsview/NativeSelectionControls.h"
 #include "dock/DockPopover.h"
 #include "dock/ReaderAppearancePanel.h"
@@ -462,6 +463,37 @@ TEST_F(DockTest, TextFollowsTheInterfaceSize)
     const double large = dock->pageButton()->font().pointSizeF();
     store(QStringLiteral("folvan.interfaceTextSize"), 13.0);
     EXPECT_LT(dock->pageButton()->font().pointSizeF(), large);
+}
+
+// The toolbar follows the selection: reading two pages further on, it is
+// gone, with the selection kept; back at the selection, it is there again.
+class DockSelectionTest : public PaneTest {};
+
+TEST_F(DockSelectionTest, TheToolbarFollowsTheSelectionAcrossPages)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path(QStringLiteral("paper.pdf")), 6));
+    QWidget host;
+    host.resize(900, 600);
+    host.show();
+    dock::DockPane pane;
+    pane.isBook = [] { return false; };
+    pane.angle = [] { return 0.0; };
+    pane.zoom = [] { return 1.0; };
+    ReaderDock readerDock(&model, pane, &host);
+    readerDock.show();
+    model.setJumpToPage(std::nullopt);
+    model.setCurrentPageIndex(1);
+    select(model, 1, 0, 0, 5);
+    ASSERT_NE(readerDock.selectionStrip(), nullptr);
+
+    model.setCurrentPageIndex(2);
+    EXPECT_NE(readerDock.selectionStrip(), nullptr);
+    model.setCurrentPageIndex(4);
+    EXPECT_EQ(readerDock.selectionStrip(), nullptr);
+    EXPECT_FALSE(model.selectionText().isEmpty());
+    model.setCurrentPageIndex(0);
+    ASSERT_NE(readerDock.selectionStrip(), nullptr);
+    EXPECT_NE(readerDock.selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), nullptr);
 }
 
 } // namespace
