@@ -178,6 +178,7 @@ int main(int argc, char **argv)
                 printFigure("reflow_first_screen_ms", result.value("first").toDouble(), "<= 1000");
                 std::printf("reflow_all_ms %.1f\n", result.value("all").toDouble());
                 std::printf("%s\n", result.value("dump").toString().toUtf8().constData());
+                std::fflush(stdout);
                 status = 0;
                 app.exit(0);
             });
@@ -230,6 +231,11 @@ int main(int argc, char **argv)
     });
     poll.start();
     const int code = app.exec();
+    // A page answers the scripts still running with nothing when it goes,
+    // and those answers reach the timer and the steps above: the page goes
+    // first, while they are all still there.
+    poll.stop();
+    delete page;
     handler->dispose();
     return code == 0 ? status : code;
 }
