@@ -9,6 +9,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
 #include <QToolTip>
@@ -362,8 +365,10 @@ private:
 };
 
 // The item view: a press and release on the same part of the same row
-// acts on it; the pointer lights the part under it. It is as tall as its
-// rows: the panel that holds it scrolls.
+// acts on it; the pointer lights the part under it. It scrolls its own
+// rows and is as tall as they are while they are few, at most as tall as
+// the scroll area holding it shows, so that scrolled there it stands
+// whole: only the rows that fit that height are laid out to find it.
 class RowsView : public QListView {
 public:
     RowsView(std::function<void(int, AnnotationListView::Part)> act, QWidget *parent)
@@ -375,8 +380,7 @@ public:
         setEditTriggers(QAbstractItemView::NoEditTriggers);
         setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
         setResizeMode(QListView::Adjust);
@@ -388,24 +392,24 @@ public:
         setAttribute(Qt::WA_Hover);
     }
 
-    // The height of every row at `width`, the rows laid out by the
-    // delegate (which keeps them).
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override
     {
-        if (width == m_heightWidth && m_height >= 0)
+        const int room = std::max(kButtonSize + kRowGap, roomHeight());
+        if (width == m_heightWidth && room == m_heightRoom && m_height >= 0)
             return m_height;
         const auto *delegate = static_cast<RowDelegate *>(itemDelegate());
         const QAbstractItemModel *rows = model();
         int height = 2 * frameWidth();
         const int rowWidth = std::max(80, width - 2 * frameWidth());
         if (delegate && rows) {
-            for (int row = 0, count = rows->rowCount(); row < count; ++row)
+            for (int row = 0, count = rows->rowCount(); row < count && height < room; ++row)
                 height += delegate->layout(rows->index(row, 0), rowWidth).height;
         }
         m_heightWidth = width;
-        m_height = height;
-        return height;
+        m_heightRoom = room;
+        m_height = std::min(height, room);
+        return m_height;
     }
     QSize sizeHint() const override { return {300, heightForWidth(width() > 0 ? width() : 300)}; }
     QSize minimumSizeHint() const override { return {80, 0}; }
@@ -426,6 +430,27 @@ public:
     }
 
 protected:
+    // A new height of the holder's view gives the list a new height.
+    void showEvent(QShowEvent *event) override
+    {
+        QListView::showEvent(event);
+        QAbstractScrollArea *area = holder();
+        QWidget *watched = area ? area->viewport() : window();
+        if (watched != m_watched) {
+            if (m_watched)
+                m_watched->removeEventFilter(this);
+            m_watched = watched;
+            watched->installEventFilter(this);
+            rowsChanged();
+        }
+    }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (object == m_watched && event->type() == QEvent::Resize
+            && static_cast<QResizeEvent *>(event)->size().height() != static_cast<QResizeEvent *>(event)->oldSize().height())
+            rowsChanged();
+        return QListView::eventFilter(object, event);
+    }
     void mousePressEvent(QMouseEvent *event) override
     {
         QListView::mousePressEvent(event);
@@ -453,8 +478,26 @@ private:
     std::function<void(int, AnnotationListView::Part)> m_act;
     std::optional<AnnotationListView::Part> m_pressed;
     int m_pressedRow = -1;
+    // The height the list may take: what the scroll area holding it
+    // shows, else its window's height.
+    QAbstractScrollArea *holder() const
+    {
+        for (QWidget *widget = parentWidget(); widget; widget = widget->parentWidget())
+            if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+                return area;
+        return nullptr;
+    }
+    int roomHeight() const
+    {
+        if (QAbstractScrollArea *area = holder())
+            return area->viewport()->height();
+        return window()->height();
+    }
+
     mutable int m_heightWidth = -1;
+    mutable int m_heightRoom = -1;
     mutable int m_height = -1;
+    QPointer<QWidget> m_watched;
 };
 
 RowDelegate *delegateOf(const QListView *view)
@@ -636,8 +679,9 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     useReaderFont(m_header, TextRole::headline);
     column->addWidget(m_header);
     column->addSpacing(6);
-    // The list is as tall as its rows; the panel scrolls them.
-    column->addWidget(m_list);
+    // The list takes the height it asks for, or what is left, and
+    // scrolls its rows itself.
+    column->addWidget(m_list, 1);
     if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(model))
         connect(paneAnnotations, &annotations::PaneAnnotations::annotationItemsChanged, this,
                 &AnnotationSection::refresh);
