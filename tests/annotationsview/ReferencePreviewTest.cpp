@@ -60,7 +60,7 @@ protected:
     {
         hover(link);
         controller->showPendingNow();
-        QTRY_VERIFY(controller->state() == State::shown);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return controller->state() == State::shown; }));
     }
 
     std::shared_ptr<engine::PdfDocument> document;

@@ -122,7 +122,7 @@ TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
 
     // A closed window is gone from the list; the other one stays.
     second->close();
-    QTRY_COMPARE(windows.windows().size(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().size() == 1; }));
     EXPECT_EQ(windows.current(), first);
 }
 
@@ -159,7 +159,7 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     app::ReaderWindows windows;
     app::ReaderWindow *shown = windows.open(QStringList{QStringLiteral("folvan")});
     shown->menus()->quitAction()->trigger();
-    QTRY_VERIFY(!asked.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !asked.isEmpty(); }));
     EXPECT_TRUE(asked.contains(QStringLiteral("笔记")));
     QApplication::processEvents();
     EXPECT_TRUE(shown->isVisible());
@@ -171,7 +171,7 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
 
     answer = true;
     shown->close();
-    QTRY_COMPARE(windows.windows().size(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().size() == 0; }));
     // Told once: the end of the program names it no more.
     EXPECT_FALSE(platform::unsavedDescriptions(true).contains(QStringLiteral("笔记")));
     app::setQuitQuestion({});
@@ -205,7 +205,7 @@ TEST_F(QuitTest, AWindowClosedUnderAnOpenAlertOutlivesIt)
     });
     program.exec();
     EXPECT_TRUE(returned);
-    QTRY_VERIFY(!shown);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown; }));
 }
 
 // As the program ends, the panes save once more and may wait on their

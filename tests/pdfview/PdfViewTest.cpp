@@ -517,7 +517,7 @@ TEST_F(PdfViewTest, ASelectionDragHeldBelowTheViewKeepsScrolling)
     const QPoint below(300, view.viewport()->height() + 40);
     test::sendMouseMove(view.viewport(), below, Qt::LeftButton);
     const int first = view.verticalScrollBar()->value();
-    QTRY_VERIFY(view.verticalScrollBar()->value() > first);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.verticalScrollBar()->value() > first; }));
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, below);
     const int released = view.verticalScrollBar()->value();
     QCoreApplication::processEvents();
