@@ -4,10 +4,25 @@
 #include <mutex>
 #include <vector>
 
+#include <QThreadPool>
+
 #if defined(__linux__) || defined(__APPLE__)
 #include <sys/mman.h>
 #include <unistd.h>
 #define FOLVAN_RASTER_MAPPINGS 1
+#endif
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FOLVAN_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define FOLVAN_ADDRESS_SANITIZER 1
+#endif
+#if defined(__GLIBC__) && !defined(FOLVAN_ADDRESS_SANITIZER)
+#include <malloc.h>
+#define FOLVAN_MALLOC_TRIM 1
 #endif
 
 namespace folvan::engine {
@@ -178,6 +193,14 @@ void releaseSpareRasters()
     }
     for (const Mapping &mapping : released)
         munmap(mapping.start, mapping.length);
+#endif
+}
+
+void handFreedMemoryBack()
+{
+#if defined(FOLVAN_MALLOC_TRIM)
+    if (QThreadPool *pool = QThreadPool::globalInstance())
+        pool->start([] { malloc_trim(0); }, -1);
 #endif
 }
 

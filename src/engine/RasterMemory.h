@@ -29,4 +29,11 @@ bool hasMappingOfItsOwn(QSize size);
 qint64 spareRasterBytes();
 void releaseSpareRasters();
 
+// Asks the C library, on a pool thread (the walk over its arenas takes a
+// few ms), to hand back to the system the pages its per-thread arenas keep
+// after they were freed. Does nothing where the C library's allocator is
+// not the one in use (the address sanitizer replaces it, and the C
+// library's trim then reads arenas that were never set up).
+void handFreedMemoryBack();
+
 } // namespace folvan::engine

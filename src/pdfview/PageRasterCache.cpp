@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
@@ -57,13 +53,10 @@ void RasterBudget::giveBack(qint64 bytes, qint64 freed)
     if (m_freedSinceTrim < kTrimAfter)
         return;
     m_freedSinceTrim = 0;
-#if defined(__GLIBC__)
     // Tiles are made on worker threads, in the allocator's per-thread
     // arenas, which keep freed pages to themselves: without this the
     // process would keep the memory of every raster it ever gave up.
-    // (Off the main thread: the walk over the arenas takes a few ms.)
-    QThreadPool::globalInstance()->start([] { malloc_trim(0); }, -1);
-#endif
+    engine::handFreedMemoryBack();
 }
 
 void RasterBudget::releaseSparesIfIdle()

@@ -5,12 +5,8 @@
 #include <cstdio>
 #include <thread>
 
-#include <QThreadPool>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "engine/PdfDocument.h"
+#include "engine/RasterMemory.h"
 
 namespace folvan::engine::detail {
 namespace {
@@ -192,15 +188,11 @@ DocumentImpl::~DocumentImpl()
         pdf_drop_document(ctx, m_pdf);
         releaseOrphanedStoreItems(ctx);
     }
-#if defined(__GLIBC__)
     // What the paper took was spread over the allocator's per-thread arenas
     // (its pages drawn and its text read on worker threads), which keep
     // freed pages to themselves: without this a reader that opens paper
-    // after paper keeps a little of each. (Off this thread: the walk over
-    // the arenas takes a few ms.)
-    if (QThreadPool *pool = QThreadPool::globalInstance())
-        pool->start([] { malloc_trim(0); }, -1);
-#endif
+    // after paper keeps a little of each.
+    handFreedMemoryBack();
 }
 
 DocumentImpl::PageSlot *DocumentImpl::slot(int index)
