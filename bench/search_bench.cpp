@@ -99,7 +99,7 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
             run.firstMs = timer.nsecsElapsed() / 1e6;
     });
     QEventLoop loop;
-    const auto finished = QObject::connect(pane.controller(), &window::PaneController::searchRunningChanged, [&] {
+    const auto finished = QObject::connect(pane.controller(), &pane::PaneController::searchRunningChanged, [&] {
         if (!pane.controller()->searchRunning()) {
             run.allMs = timer.nsecsElapsed() / 1e6;
             loop.quit();
@@ -109,7 +109,7 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
     timer.start();
     ticks.start();
     // The typing delay passes: the search is queued now.
-    clock.advance(window::PaneController::kSearchDelaySeconds);
+    clock.advance(pane::PaneController::kSearchDelaySeconds);
     if (pane.controller()->searchRunning())
         loop.exec();
     ticks.stop();
@@ -157,7 +157,7 @@ int main(int argc, char **argv)
 
     platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
     platform::ManualClock clock;
-    window::ContentView pane(window::ReaderPane::primary, window::PaneServices{});
+    window::ContentView pane(pane::ReaderPane::primary, window::PaneServices{});
     pane.resize(1200, 860);
     pane.show();
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
@@ -197,6 +197,6 @@ int main(int argc, char **argv)
         print("all_matches_ratio_to_mutool_grep_c", best.allMs / lines.ms);
 
     pane.controller()->closePDF();
-    window::PaneController::readingSearchQueue().waitForDone();
+    pane::PaneController::readingSearchQueue().waitForDone();
     return 0;
 }

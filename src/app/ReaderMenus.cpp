@@ -92,7 +92,7 @@ QAction *ReaderMenus::addCommand(QMenu *menu, ReaderCommandID id)
     action->setShortcuts(row.shortcuts());
     action->setMenuRole(QAction::NoRole);
     connect(action, &QAction::triggered, this, [this, id] {
-        if (const std::optional<window::ReaderActions> reader = m_reader())
+        if (const std::optional<pane::ReaderActions> reader = m_reader())
             ReaderCommandRegistry::command(id).perform(*reader);
     });
     m_commands[id] = action;
@@ -224,12 +224,12 @@ void ReaderMenus::addReadingMenu(QMenuBar *bar)
             // The preference always takes the last choice; the active pane
             // alone is told.
             defaults().setValue(kPageLayoutKey, value);
-            if (const std::optional<window::ReaderActions> reader = m_reader(); reader && reader->setPageLayout)
+            if (const std::optional<pane::ReaderActions> reader = m_reader(); reader && reader->setPageLayout)
                 reader->setPageLayout(value);
             refreshChecks();
         });
         m_checkRefreshers.push_back([this, option, value = value] {
-            const std::optional<window::ReaderActions> reader = m_reader();
+            const std::optional<pane::ReaderActions> reader = m_reader();
             option->setChecked((reader ? reader->pageLayout : defaults().stringValue(kPageLayoutKey)) == value);
         });
     }
@@ -243,7 +243,7 @@ void ReaderMenus::refreshChecks()
 
 void ReaderMenus::refresh()
 {
-    const std::optional<window::ReaderActions> reader = m_reader();
+    const std::optional<pane::ReaderActions> reader = m_reader();
     for (const auto &[id, action] : m_commands)
         action->setEnabled(reader && ReaderCommandRegistry::command(id).isEnabled(*reader));
     m_undoDeleteNote->setEnabled(PaperNotesStore::shared().canUndoDelete());
@@ -279,7 +279,7 @@ void ReaderMenus::rebuildRecentMenu()
         connect(item, &QAction::triggered, this, [this, record] {
             // The file may have gone since the menu was built.
             const QString path = ReadingHistory::shared().resolve(record);
-            const std::optional<window::ReaderActions> reader = m_reader();
+            const std::optional<pane::ReaderActions> reader = m_reader();
             if (!path.isEmpty() && reader && reader->openRecent)
                 reader->openRecent(QUrl::fromLocalFile(path));
         });

@@ -43,7 +43,7 @@ QString widthLabel(const QString &value);
 class ReaderMenus : public QObject {
     Q_OBJECT
 public:
-    using ReaderSource = std::function<std::optional<window::ReaderActions>()>;
+    using ReaderSource = std::function<std::optional<pane::ReaderActions>()>;
 
     // Builds the menus into `bar`; `reader` gives the record in force at
     // each moment. Call refresh() when it changes.

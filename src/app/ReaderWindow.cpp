@@ -71,7 +71,7 @@ ReaderWindow::ReaderWindow(QWidget *parent)
     QPointer<workspace::ReaderWorkspace> workspace(m_workspace);
     m_menus = new ReaderMenus(
         menuBar(),
-        [workspace]() -> std::optional<window::ReaderActions> {
+        [workspace]() -> std::optional<pane::ReaderActions> {
             return workspace ? workspace->actions() : std::nullopt;
         },
         this);

@@ -20,7 +20,7 @@
 
 #include <algorithm>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 namespace {
 
@@ -335,4 +335,4 @@ void PaneController::choosePageLayout(const QString &value)
     setPageLayout(value == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

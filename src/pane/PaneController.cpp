@@ -12,7 +12,7 @@
 
 #include <QGuiApplication>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 const QString PaneController::kEmptyTitle = QStringLiteral("打开一篇论文，开始阅读");
 const QString PaneController::kAlertTitle = QStringLiteral("操作失败");
@@ -297,4 +297,4 @@ void PaneController::teardown()
         Qt::QueuedConnection);
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

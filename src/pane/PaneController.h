@@ -72,7 +72,7 @@ class PaneAnnotations;
 }
 } // namespace folvan
 
-namespace folvan::window {
+namespace folvan::pane {
 
 // The panels a pane shows beside or over its paper.
 enum class PanePanel { outline, notes, scholar };
@@ -541,4 +541,4 @@ private:
     bool m_snapshotCheckScheduled = false;
 };
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -11,7 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 namespace {
 
@@ -102,4 +102,4 @@ void PaneController::finishDailyPaper(const QUuid &token, const std::optional<QU
     loadPDF(*choice);
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -19,7 +19,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 namespace {
 
@@ -166,4 +166,4 @@ void PaneController::handleTrash(const QVariantMap &userInfo)
         closePDF();
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, std::optional<ReadingTextSource> source)
 {
@@ -188,4 +188,4 @@ void PaneController::saveAndFlush()
     paperNotes().flush();
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -10,7 +10,7 @@
 #include "platform/Preferences.h"
 #include "pane/PanePaths.h"
 
-namespace folvan::window {
+namespace folvan::pane {
 
 namespace {
 
@@ -79,4 +79,4 @@ void PaneController::closePDF()
     setFileName(kEmptyTitle);
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

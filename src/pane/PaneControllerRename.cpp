@@ -12,7 +12,7 @@
 
 #include <QFileInfo>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 namespace {
 
@@ -79,4 +79,4 @@ void PaneController::renamePDF(const QString &typedName)
     history().flush();
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -12,7 +12,7 @@
 
 #include <QElapsedTimer>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 platform::SerialQueue &PaneController::readingSearchQueue()
 {
@@ -177,4 +177,4 @@ void PaneController::deliverSearch(const std::shared_ptr<std::atomic_bool> &stop
     }
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

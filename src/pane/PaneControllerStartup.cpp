@@ -12,7 +12,7 @@
 
 #include <QFileInfo>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 QVariantMap PaneController::reflowAppearance() const
 {
@@ -77,4 +77,4 @@ void PaneController::onboardingReplayRequested()
     platform::runAfter(this, kOnboardingReplayDelaySeconds, [this] { setShowOnboarding(true); });
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -6,11 +6,11 @@
 
 #include <QString>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 // A paper's file got a new name or folder: "old" and "new" (QUrl).
 inline const QString kDocumentRelocatedNotification = QStringLiteral("Folvan.documentRelocated");
 // A paper's file went to the trash: "url" (QUrl).
 inline const QString kDocumentTrashedNotification = QStringLiteral("Folvan.documentTrashed");
 
-} // namespace folvan::window
+} // namespace folvan::pane

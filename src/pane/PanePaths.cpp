@@ -4,7 +4,7 @@
 
 #include <QFileInfo>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 QString standardizedFilePath(const QUrl &url)
 {
@@ -19,4 +19,4 @@ bool sameFile(const QUrl &a, const QUrl &b)
     return !left.isEmpty() && left == standardizedFilePath(b);
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

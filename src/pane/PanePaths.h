@@ -5,7 +5,7 @@
 #include <QString>
 #include <QUrl>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 // The standardized absolute path of a file URL ("." and ".." components
 // and repeated separators removed); empty for an empty or non-file URL.
@@ -15,4 +15,4 @@ QString standardizedFilePath(const QUrl &url);
 // URL names no file.
 bool sameFile(const QUrl &a, const QUrl &b);
 
-} // namespace folvan::window
+} // namespace folvan::pane

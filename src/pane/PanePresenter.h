@@ -9,7 +9,7 @@
 
 #include <optional>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 class PanePresenter {
 public:
@@ -32,4 +32,4 @@ public:
                                              const QUrl &startFolder) = 0;
 };
 
-} // namespace folvan::window
+} // namespace folvan::pane

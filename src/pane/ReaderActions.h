@@ -11,7 +11,7 @@
 #include <array>
 #include <functional>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 struct ReaderActions {
     using Action = std::function<void()>;
@@ -77,4 +77,4 @@ struct ReaderActions {
     }
 };
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -11,7 +11,7 @@
 
 #include <optional>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 enum class ReaderPane { primary, reference };
 
@@ -45,4 +45,4 @@ struct ReaderPaneSnapshot {
     }
 };
 
-} // namespace folvan::window
+} // namespace folvan::pane

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-namespace folvan::window {
+namespace folvan::pane {
 
 namespace {
 
@@ -157,4 +157,4 @@ QString RenameRules::clean(const QString &typed, const platform::Preferences &de
     return name;
 }
 
-} // namespace folvan::window
+} // namespace folvan::pane

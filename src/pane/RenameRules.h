@@ -11,7 +11,7 @@ namespace folvan::platform {
 class Preferences;
 }
 
-namespace folvan::window {
+namespace folvan::pane {
 
 class RenameRules {
 public:
@@ -31,4 +31,4 @@ public:
     static QString capitalized(const QString &text);
 };
 
-} // namespace folvan::window
+} // namespace folvan::pane

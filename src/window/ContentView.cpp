@@ -12,10 +12,10 @@
 
 namespace folvan::window {
 
-ContentView::ContentView(ReaderPane pane, PaneServices services, QWidget *parent)
+ContentView::ContentView(pane::ReaderPane pane, PaneServices services, QWidget *parent)
     : QWidget(parent)
     , m_services(std::move(services))
-    , m_controller(std::make_unique<PaneController>(pane, static_cast<const PaneModelServices &>(m_services)))
+    , m_controller(std::make_unique<pane::PaneController>(pane, static_cast<const PaneModelServices &>(m_services)))
     , m_body(new QVBoxLayout(this))
 {
     m_controller->setPresenter(makeDefaultPresenter(this));
@@ -25,15 +25,15 @@ ContentView::ContentView(ReaderPane pane, PaneServices services, QWidget *parent
     setMinimumSize(420, 300);
 
     // The body: the page view while a paper is open.
-    PaneController *controller = m_controller.get();
+    pane::PaneController *controller = m_controller.get();
     SharedPDFViewModel *model = controller->viewModel();
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ContentView::rebuildPageView);
     connect(model, &SharedPDFViewModel::forceUpdateToggleChanged, this, &ContentView::rebuildPageView);
     // The page view is taken away while the reflow view stands in its place.
-    connect(controller, &PaneController::reflowModeChanged, this, &ContentView::rebuildPageView);
+    connect(controller, &pane::PaneController::reflowModeChanged, this, &ContentView::rebuildPageView);
     // ... and while the book view stands there.
-    connect(controller, &PaneController::flipBookModeChanged, this, &ContentView::rebuildPageView);
-    connect(controller, &PaneController::scaleFactorChanged, this, [this] {
+    connect(controller, &pane::PaneController::flipBookModeChanged, this, &ContentView::rebuildPageView);
+    connect(controller, &pane::PaneController::scaleFactorChanged, this, [this] {
         if (m_pageView)
             m_pageView->scheduleUpdate();
     });
@@ -42,12 +42,12 @@ ContentView::ContentView(ReaderPane pane, PaneServices services, QWidget *parent
 
 ContentView::~ContentView() = default;
 
-void ContentView::setPresenter(std::unique_ptr<PanePresenter> presenter)
+void ContentView::setPresenter(std::unique_ptr<pane::PanePresenter> presenter)
 {
     m_controller->setPresenter(presenter ? std::move(presenter) : makeDefaultPresenter(this));
 }
 
-void ContentView::setFileChooser(std::unique_ptr<PaneFileChooser> chooser)
+void ContentView::setFileChooser(std::unique_ptr<pane::PaneFileChooser> chooser)
 {
     m_controller->setFileChooser(chooser ? std::move(chooser) : makeDefaultFileChooser(this));
 }
@@ -65,7 +65,7 @@ void ContentView::rebuildPageView()
             m_body->removeWidget(m_pageView);
             delete m_pageView.data();
         }
-        PaneController *controller = m_controller.get();
+        pane::PaneController *controller = m_controller.get();
         const auto document = controller->viewModel()->pdfDocument();
         if (!document || controller->reflowMode() || controller->flipBookMode())
             return;

@@ -34,19 +34,19 @@ class ContentView : public QWidget {
 
 public:
     // A pane with what it takes from the application (`services`).
-    explicit ContentView(ReaderPane pane, PaneServices services = {}, QWidget *parent = nullptr);
+    explicit ContentView(pane::ReaderPane pane, PaneServices services = {}, QWidget *parent = nullptr);
     ~ContentView() override;
 
     // The pane's state and logic.
-    PaneController *controller() const { return m_controller.get(); }
+    pane::PaneController *controller() const { return m_controller.get(); }
     // The controller's document model.
     SharedPDFViewModel *viewModel() const { return m_controller->viewModel(); }
     const PaneServices &services() const { return m_services; }
 
     // The presenter and file chooser the controller uses; none puts back
     // the default dialogs over this pane.
-    void setPresenter(std::unique_ptr<PanePresenter> presenter);
-    void setFileChooser(std::unique_ptr<PaneFileChooser> chooser);
+    void setPresenter(std::unique_ptr<pane::PanePresenter> presenter);
+    void setFileChooser(std::unique_ptr<pane::PaneFileChooser> chooser);
 
     // The page view of the pane while a paper is shown.
     pdfview::PDFViewWrapper *pageView() const { return m_pageView; }
@@ -72,7 +72,7 @@ private:
 
     const PaneServices m_services;
     // Goes before the widgets: its teardown still reads the page view.
-    std::unique_ptr<PaneController> m_controller;
+    std::unique_ptr<pane::PaneController> m_controller;
     QVBoxLayout *m_body;
     QPointer<pdfview::PDFViewWrapper> m_pageView;
     bool m_pageViewRebuildScheduled = false;

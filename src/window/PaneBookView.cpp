@@ -14,8 +14,8 @@ QWidget *makePaneBookView(ContentView *pane, QWidget *parent)
             view->setPaneValues(weak->controller()->rotationAngle(), weak->controller()->scaleFactor(), weak->controller()->pageLayout());
     };
     follow();
-    for (auto signal : {&PaneController::rotationAngleChanged, &PaneController::scaleFactorChanged,
-                        &PaneController::pageLayoutChanged})
+    for (auto signal : {&pane::PaneController::rotationAngleChanged, &pane::PaneController::scaleFactorChanged,
+                        &pane::PaneController::pageLayoutChanged})
         QObject::connect(pane->controller(), signal, view, follow);
     view->setOnZoom([weak](double zoom) {
         if (weak)

@@ -11,7 +11,7 @@ namespace folvan::window {
 
 namespace {
 
-class MessageBoxPresenter : public PanePresenter {
+class MessageBoxPresenter : public pane::PanePresenter {
 public:
     explicit MessageBoxPresenter(QWidget *pane) : m_pane(pane) {}
     void showAlert(const QString &title, const QString &message, const QString &button) override
@@ -37,7 +37,7 @@ private:
     QPointer<QWidget> m_pane;
 };
 
-class DialogFileChooser : public PaneFileChooser {
+class DialogFileChooser : public pane::PaneFileChooser {
 public:
     explicit DialogFileChooser(QWidget *pane) : m_pane(pane) {}
     std::optional<QUrl> choosePDF(const QUrl &startFolder) override
@@ -87,12 +87,12 @@ QString chooseExportPathInSavePanel(const QString &proposedName, const QString &
     return dialog.selectedFiles().constFirst();
 }
 
-std::unique_ptr<PanePresenter> makeDefaultPresenter(QWidget *pane)
+std::unique_ptr<pane::PanePresenter> makeDefaultPresenter(QWidget *pane)
 {
     return std::make_unique<MessageBoxPresenter>(pane);
 }
 
-std::unique_ptr<PaneFileChooser> makeDefaultFileChooser(QWidget *pane)
+std::unique_ptr<pane::PaneFileChooser> makeDefaultFileChooser(QWidget *pane)
 {
     return std::make_unique<DialogFileChooser>(pane);
 }

@@ -14,8 +14,8 @@ class QWidget;
 namespace folvan::window {
 
 // The defaults: QMessageBox and QFileDialog over `pane`.
-std::unique_ptr<PanePresenter> makeDefaultPresenter(QWidget *pane);
-std::unique_ptr<PaneFileChooser> makeDefaultFileChooser(QWidget *pane);
+std::unique_ptr<pane::PanePresenter> makeDefaultPresenter(QWidget *pane);
+std::unique_ptr<pane::PaneFileChooser> makeDefaultFileChooser(QWidget *pane);
 
 // The save panel of the annotation exports (Markdown and the annotated
 // copy): the proposed name in the name field and the one file type of the

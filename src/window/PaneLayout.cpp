@@ -269,10 +269,10 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     SharedPDFViewModel *model = pane->viewModel();
     for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::showSearchChanged})
         connect(model, signal, this, &PaneLayout::scheduleRelayout);
-    for (auto signal : {&PaneController::isSplitChanged, &PaneController::showGGChanged, &PaneController::showOutlineChanged,
-                        &PaneController::showNotesChanged, &PaneController::windowWidthChanged,
-                        &PaneController::backgroundImageChanged, &PaneController::isDragTargetedChanged,
-                        &PaneController::reflowModeChanged})
+    for (auto signal : {&pane::PaneController::isSplitChanged, &pane::PaneController::showGGChanged, &pane::PaneController::showOutlineChanged,
+                        &pane::PaneController::showNotesChanged, &pane::PaneController::windowWidthChanged,
+                        &pane::PaneController::backgroundImageChanged, &pane::PaneController::isDragTargetedChanged,
+                        &pane::PaneController::reflowModeChanged})
         connect(pane->controller(), signal, this, &PaneLayout::scheduleRelayout);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == QLatin1String("ggViewWidth") || key == QLatin1String("pdfViewWidth"))
@@ -286,9 +286,9 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
         platform::runOnMain(this, [this] { returnKeyboard(); });
         scheduleRelayout();
     });
-    for (auto signal : {&PaneController::showShortcutsChanged, &PaneController::showOnboardingChanged})
+    for (auto signal : {&pane::PaneController::showShortcutsChanged, &pane::PaneController::showOnboardingChanged})
         connect(pane->controller(), signal, this, &PaneLayout::followOverlays);
-    connect(pane->controller(), &PaneController::showCommandPaletteChanged, this, &PaneLayout::followCommandPalette);
+    connect(pane->controller(), &pane::PaneController::showCommandPaletteChanged, this, &PaneLayout::followCommandPalette);
     connect(pane, &ContentView::radioChanged, this, &PaneLayout::followRadio);
     followRadio();
     relayout();

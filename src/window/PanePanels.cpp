@@ -7,7 +7,7 @@
 #include "pdfview/OutlineView.h"
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
-#include "web/GGView.h"
+#include "scholar/GGView.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
 #include "window/PanelPlaceholder.h"
@@ -62,9 +62,9 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
     auto *view = new notesview::PaperNotesView(pane->controller()->paperNotes(), pane->controller()->currentPaperID(), model->currentPageIndex(),
                                                std::move(hooks), card);
     layout->addWidget(view);
-    QObject::connect(pane->controller(), &PaneController::currentPaperIDChanged, view,
+    QObject::connect(pane->controller(), &pane::PaneController::currentPaperIDChanged, view,
                      [view, pane] { view->setPaperID(pane->controller()->currentPaperID()); });
-    QObject::connect(pane->controller(), &PaneController::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
+    QObject::connect(pane->controller(), &pane::PaneController::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
     QObject::connect(model, &SharedPDFViewModel::currentPageIndexChanged, view,
                      [view, model] { view->setPage(model->currentPageIndex()); });
     return card;
@@ -80,13 +80,13 @@ QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
     const auto address = [pane] {
         return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->controller()->fileName());
     };
-    auto *panel = new web::GGView(address(), model, parent);
+    auto *panel = new scholar::GGView(address(), model, parent);
     // A paper is installed field by field: the address is taken once the
     // change has run its course.
     const auto follow = [panel, address] {
         platform::runOnMain(panel, [panel, address] { panel->setSearchURL(address()); });
     };
-    QObject::connect(pane->controller(), &PaneController::fileNameChanged, panel, follow);
+    QObject::connect(pane->controller(), &pane::PaneController::fileNameChanged, panel, follow);
     QObject::connect(model, &SharedPDFViewModel::pdfDocumentChanged, panel, follow);
     return panel;
 }

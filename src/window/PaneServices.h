@@ -21,7 +21,7 @@ class ContentView;
 struct PaneServices : PaneModelServices {
     // The command palette over `pane`, acting through `actions`; `dismiss`
     // closes it. A null result: no palette.
-    std::function<QWidget *(ContentView *pane, ReaderActions actions, std::function<void()> dismiss)> commandPalette;
+    std::function<QWidget *(ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss)> commandPalette;
     // The book view of `pane`, made in `parent`.
     std::function<QWidget *(ContentView *pane, QWidget *parent)> bookView;
     // The help laid over a pane: `close` closes it, `replay` shows the

@@ -67,23 +67,23 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
     SharedPDFViewModel *model = pane->viewModel();
-    for (auto signal : {&PaneController::reflowModeChanged, &PaneController::flipBookModeChanged})
+    for (auto signal : {&pane::PaneController::reflowModeChanged, &pane::PaneController::flipBookModeChanged})
         connect(pane->controller(), signal, this, [this] {
             refresh();
             if (m_dock)
                 m_dock->paneReadingModeChanged();
         });
-    connect(pane->controller(), &PaneController::pageLayoutChanged, this, [this] {
+    connect(pane->controller(), &pane::PaneController::pageLayoutChanged, this, [this] {
         if (m_dock)
             m_dock->paneLayoutChanged();
     });
-    for (auto signal : {&PaneController::rotationAngleChanged, &PaneController::scaleFactorChanged})
+    for (auto signal : {&pane::PaneController::rotationAngleChanged, &pane::PaneController::scaleFactorChanged})
         connect(pane->controller(), signal, this, [this] {
             if (m_dock)
                 m_dock->paneTiltOrZoomChanged();
         });
-    for (auto signal : {&PaneController::windowWidthChanged, &PaneController::isSplitChanged, &PaneController::showGGChanged,
-                        &PaneController::showOutlineChanged, &PaneController::showNotesChanged})
+    for (auto signal : {&pane::PaneController::windowWidthChanged, &pane::PaneController::isSplitChanged, &pane::PaneController::showGGChanged,
+                        &pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged})
         connect(pane->controller(), signal, this, [this] {
             if (m_dock)
                 m_dock->paneWidthChanged();
@@ -91,8 +91,8 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ReadingArea::refresh);
     connect(model, &SharedPDFViewModel::pdfDocumentURLChanged, this, &ReadingArea::refresh);
-    connect(pane->controller(), &PaneController::currentPaperIDChanged, this, &ReadingArea::refresh);
-    connect(pane->controller(), &PaneController::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
+    connect(pane->controller(), &pane::PaneController::currentPaperIDChanged, this, &ReadingArea::refresh);
+    connect(pane->controller(), &pane::PaneController::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
     connect(model, &SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == QLatin1String("pdfViewWidth"))

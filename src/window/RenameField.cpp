@@ -18,8 +18,8 @@ RenameField::RenameField(ContentView *pane, QWidget *parent)
         if (m_pane)
             m_pane->controller()->renameTextEdited(text);
     });
-    connect(pane->controller(), &PaneController::editableFileNameChanged, this, &RenameField::followPane);
-    connect(pane->controller(), &PaneController::filenameFocusedChanged, this, &RenameField::followPane);
+    connect(pane->controller(), &pane::PaneController::editableFileNameChanged, this, &RenameField::followPane);
+    connect(pane->controller(), &pane::PaneController::filenameFocusedChanged, this, &RenameField::followPane);
     followPane();
 }
 

@@ -86,8 +86,8 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     for (auto signal : {&SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
                         &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::searchResultsInImagesChanged})
         connect(model, signal, this, &SearchBar::refresh);
-    connect(pane->controller(), &PaneController::searchRunningChanged, this, &SearchBar::refresh);
-    connect(pane->controller(), &PaneController::searchFocusedChanged, this, &SearchBar::followFocusState);
+    connect(pane->controller(), &pane::PaneController::searchRunningChanged, this, &SearchBar::refresh);
+    connect(pane->controller(), &pane::PaneController::searchFocusedChanged, this, &SearchBar::followFocusState);
     refresh();
 }
 

@@ -19,7 +19,7 @@ namespace folvan::window {
 namespace {
 
 // The panel buttons of this header slide their panel in or out.
-void toggleAnimated(ContentView *pane, PanePanel panel)
+void toggleAnimated(ContentView *pane, pane::PanePanel panel)
 {
     if (PaneLayout *layout = pane->paneLayout())
         layout->animateNextPanelChange();
@@ -69,12 +69,12 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
     searchButton = make(QStringLiteral("magnifyingglass"), QStringLiteral("搜索"),
                         withShortcut(QStringLiteral("搜索正文"), "Ctrl+F"), {}, [](ContentView *p) { p->controller()->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), {}, QStringLiteral("目录"),
-                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, PanePanel::outline); });
+                         QStringLiteral("显示或隐藏目录"), [](ContentView *p) { toggleAnimated(p, pane::PanePanel::outline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("论文笔记"),
                        withShortcut(QStringLiteral("论文笔记与跨论文搜索"), "Ctrl+5"),
-                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, PanePanel::notes); });
+                       QStringLiteral("显示或隐藏论文笔记"), [](ContentView *p) { toggleAnimated(p, pane::PanePanel::notes); });
     scholarButton = make(QStringLiteral("g.circle"), {}, withShortcut(QStringLiteral("Scholar"), "Ctrl+G"),
-                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, PanePanel::scholar); });
+                         QStringLiteral("显示或隐藏 Scholar"), [](ContentView *p) { toggleAnimated(p, pane::PanePanel::scholar); });
     radioButton = make(QStringLiteral("radio"), {}, {}, {}, togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), {}, withShortcut(QStringLiteral("使用帮助"), "Ctrl+/"),
                       QStringLiteral("打开帮助"), [](ContentView *p) { p->controller()->helpRequested(); });
@@ -113,8 +113,8 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                         &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::pageCountChanged,
                         &SharedPDFViewModel::currentPageIndexChanged})
         connect(model, signal, this, &SingleHeader::refresh);
-    for (auto signal : {&PaneController::fileNameChanged, &PaneController::isEditingChanged, &PaneController::reflowModeChanged,
-                        &PaneController::showOutlineChanged, &PaneController::showNotesChanged, &PaneController::showGGChanged})
+    for (auto signal : {&pane::PaneController::fileNameChanged, &pane::PaneController::isEditingChanged, &pane::PaneController::reflowModeChanged,
+                        &pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged, &pane::PaneController::showGGChanged})
         connect(pane->controller(), signal, this, &SingleHeader::refresh);
     if (PaneRadio *radio = pane->radio())
         connect(radio, &PaneRadio::isPlayingChanged, this, &SingleHeader::refresh);

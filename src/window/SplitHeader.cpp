@@ -88,7 +88,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     auto *dot = new PaneDotButton(this);
     paneButton = dot;
     paneButton->setToolTip(QStringLiteral("快捷键作用于当前阅读区"));
-    paneButton->setAccessibleName(pane->controller()->pane() == ReaderPane::primary ? QStringLiteral("切换到左侧阅读区")
+    paneButton->setAccessibleName(pane->controller()->pane() == pane::ReaderPane::primary ? QStringLiteral("切换到左侧阅读区")
                                                                       : QStringLiteral("切换到右侧阅读区"));
     connect(paneButton, &QToolButton::clicked, this, [this] {
         if (m_pane && m_pane->controller()->activate())
@@ -124,12 +124,12 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     searchButton = make(QStringLiteral("magnifyingglass"), withShortcut(QStringLiteral("搜索本侧正文"), "Ctrl+F"),
                         QStringLiteral("搜索"), [](ContentView *p) { p->controller()->findInPDF(); });
     outlineButton = make(QStringLiteral("list.bullet.indent"), QStringLiteral("目录"), QStringLiteral("显示或隐藏目录"),
-                         [](ContentView *p) { p->controller()->panelToggled(PanePanel::outline); });
+                         [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::outline); });
     notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("本侧论文笔记"),
                        QStringLiteral("显示或隐藏论文笔记"),
-                       [](ContentView *p) { p->controller()->panelToggled(PanePanel::notes); });
+                       [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::notes); });
     scholarButton = make(QStringLiteral("g.circle"), QStringLiteral("Scholar"), QStringLiteral("显示或隐藏 Scholar"),
-                         [](ContentView *p) { p->controller()->panelToggled(PanePanel::scholar); });
+                         [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::scholar); });
     radioButton = make(QStringLiteral("radio"), QStringLiteral("广播"), QStringLiteral("播放或停止广播"), togglePaneRadio);
     helpButton = make(QStringLiteral("questionmark.circle"), kHelpText, kHelpText,
                       [](ContentView *p) { p->controller()->helpRequested(); });
@@ -142,7 +142,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     usePaneFont(closeComparisonButton, PaneFontRole::caption);
 
     QPointer<ContentView> weak(pane);
-    auto closer = [weak](PanePanel panel) {
+    auto closer = [weak](pane::PanePanel panel) {
         return [weak, panel] {
             if (weak)
                 weak->controller()->panelClosed(panel);
@@ -150,13 +150,13 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     };
     outlinePopover = new PanePopover(
         QSize(300, 480), [weak](QWidget *parent) { return weak ? makeOutlinePanel(weak, parent) : new QWidget(parent); },
-        closer(PanePanel::outline), this);
+        closer(pane::PanePanel::outline), this);
     notesPopover = new PanePopover(
         QSize(380, 520), [weak](QWidget *parent) { return weak ? makeNotesPanel(weak, parent) : new QWidget(parent); },
-        closer(PanePanel::notes), this);
+        closer(pane::PanePanel::notes), this);
     scholarPopover = new PanePopover(
         QSize(500, 520), [weak](QWidget *parent) { return weak ? makeScholarPanel(weak, parent) : new QWidget(parent); },
-        closer(PanePanel::scholar), this);
+        closer(pane::PanePanel::scholar), this);
     outlinePopover->setToggleAction(QStringLiteral("outline"));
     notesPopover->setToggleAction(QStringLiteral("notes"));
     scholarPopover->setToggleAction(QStringLiteral("scholar"));
@@ -188,19 +188,19 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
                         &SharedPDFViewModel::showSearchChanged})
         connect(model, signal, this, &SplitHeader::refresh);
-    for (auto signal : {&PaneController::fileNameChanged, &PaneController::isEditingChanged, &PaneController::reflowModeChanged,
-                        &PaneController::showOutlineChanged, &PaneController::showNotesChanged, &PaneController::showGGChanged,
-                        &PaneController::isActiveChanged})
+    for (auto signal : {&pane::PaneController::fileNameChanged, &pane::PaneController::isEditingChanged, &pane::PaneController::reflowModeChanged,
+                        &pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged, &pane::PaneController::showGGChanged,
+                        &pane::PaneController::isActiveChanged})
         connect(pane->controller(), signal, this, &SplitHeader::refresh);
-    for (auto signal : {&PaneController::showOutlineChanged, &PaneController::showNotesChanged, &PaneController::showGGChanged,
-                        &PaneController::isSplitChanged})
+    for (auto signal : {&pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged, &pane::PaneController::showGGChanged,
+                        &pane::PaneController::isSplitChanged})
         connect(pane->controller(), signal, this, &SplitHeader::followPopovers, Qt::QueuedConnection);
     refresh();
 }
 
 QString SplitHeader::paneWord() const
 {
-    return m_pane && m_pane->controller()->pane() == ReaderPane::reference ? QStringLiteral("右侧") : QStringLiteral("左侧");
+    return m_pane && m_pane->controller()->pane() == pane::ReaderPane::reference ? QStringLiteral("右侧") : QStringLiteral("左侧");
 }
 
 void SplitHeader::refresh()
@@ -237,7 +237,7 @@ void SplitHeader::followPopovers()
     const bool entering = m_pane->controller()->isSplit() && !m_wasSplit;
     m_wasSplit = m_pane->controller()->isSplit();
     if (entering)
-        for (const PanePanel panel : {PanePanel::outline, PanePanel::notes, PanePanel::scholar})
+        for (const pane::PanePanel panel : {pane::PanePanel::outline, pane::PanePanel::notes, pane::PanePanel::scholar})
             m_pane->controller()->panelClosed(panel);
     const bool split = m_pane->controller()->isSplit() && isVisible();
     const std::tuple<PanePopover *, PaneButton *, bool> popovers[] = {

@@ -60,7 +60,7 @@ QPushButton *makeRow(const ReaderCommand &row, bool enabled, QWidget *parent)
 
 } // namespace
 
-ReaderCommandPalette::ReaderCommandPalette(window::ReaderActions reader, std::function<void()> dismiss,
+ReaderCommandPalette::ReaderCommandPalette(pane::ReaderActions reader, std::function<void()> dismiss,
                                            QWidget *parent)
     : QFrame(parent), m_reader(std::move(reader)), m_dismiss(std::move(dismiss))
 {
@@ -164,7 +164,7 @@ void ReaderCommandPalette::run(const ReaderCommand &row)
         return;
     // The delayed run keeps its own copies: it runs even when the palette
     // is gone by then.
-    const window::ReaderActions reader = m_reader;
+    const pane::ReaderActions reader = m_reader;
     const std::function<void()> dismiss = m_dismiss;
     dismiss();
     platform::runAfter(qApp, kRunDelaySeconds, [row, reader] { row.perform(reader); });

@@ -24,7 +24,7 @@ class ReaderCommandPalette : public QFrame {
 public:
     static constexpr double kRunDelaySeconds = 0.15;
 
-    ReaderCommandPalette(window::ReaderActions reader, std::function<void()> dismiss,
+    ReaderCommandPalette(pane::ReaderActions reader, std::function<void()> dismiss,
                          QWidget *parent = nullptr);
 
     // The rows listed for `query`: every row but the palette's own, in table
@@ -52,7 +52,7 @@ protected:
 private:
     void rebuildRows();
 
-    window::ReaderActions m_reader;
+    pane::ReaderActions m_reader;
     std::function<void()> m_dismiss;
     QLineEdit *m_field;
     QWidget *m_rows;

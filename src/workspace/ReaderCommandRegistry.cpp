@@ -158,7 +158,7 @@ QString ReaderCommand::shortcutLabel() const
     return shortcut().toString(QKeySequence::NativeText);
 }
 
-bool ReaderCommand::isEnabled(const window::ReaderActions &reader) const
+bool ReaderCommand::isEnabled(const pane::ReaderActions &reader) const
 {
     switch (id) {
     case ID::open: case ID::pod: case ID::comparison: case ID::notes: case ID::scholar:
@@ -188,7 +188,7 @@ bool ReaderCommand::isEnabled(const window::ReaderActions &reader) const
     return false;
 }
 
-void ReaderCommand::perform(const window::ReaderActions &reader) const
+void ReaderCommand::perform(const pane::ReaderActions &reader) const
 {
     if (!isEnabled(reader))
         return;

@@ -53,10 +53,10 @@ struct ReaderCommand {
 
     // Whether the command may act on `reader`: each command reads one flag
     // of the record, or none when it is always enabled.
-    bool isEnabled(const window::ReaderActions &reader) const;
+    bool isEnabled(const pane::ReaderActions &reader) const;
     // Carries the command out on `reader` when it is enabled; otherwise does
     // nothing, silently.
-    void perform(const window::ReaderActions &reader) const;
+    void perform(const pane::ReaderActions &reader) const;
 };
 
 struct ReaderCommandRegistry {

@@ -16,8 +16,8 @@
 namespace folvan::workspace {
 
 using window::ContentView;
-using window::PaneController;
-using window::ReaderPane;
+using pane::PaneController;
+using pane::ReaderPane;
 
 namespace {
 
@@ -50,7 +50,7 @@ ReaderWorkspace *workspaceOf(QWidget *widget)
 
 // The palette of a pane acts on the pane's record as the workspace
 // completes it, so that the comparison commands behave as from the menus.
-QWidget *makeCommandPalette(ContentView *pane, window::ReaderActions actions, std::function<void()> dismiss)
+QWidget *makeCommandPalette(ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss)
 {
     if (ReaderWorkspace *workspace = workspaceOf(pane))
         actions = workspace->completed(std::move(actions));
@@ -58,14 +58,14 @@ QWidget *makeCommandPalette(ContentView *pane, window::ReaderActions actions, st
     return new ReaderCommandPalette(std::move(actions), std::move(dismiss), pane);
 }
 
-QUrl urlOf(const std::optional<window::ReaderPaneSnapshot> &snapshot)
+QUrl urlOf(const std::optional<pane::ReaderPaneSnapshot> &snapshot)
 {
     return snapshot && snapshot->url ? *snapshot->url : QUrl();
 }
 
-std::optional<window::ReaderPaneSnapshot> firstOf(ReaderPane pane, const QList<window::ReaderPaneSnapshot> &panes)
+std::optional<pane::ReaderPaneSnapshot> firstOf(ReaderPane pane, const QList<pane::ReaderPaneSnapshot> &panes)
 {
-    for (const window::ReaderPaneSnapshot &snapshot : panes)
+    for (const pane::ReaderPaneSnapshot &snapshot : panes)
         if (snapshot.pane == pane)
             return snapshot;
     return std::nullopt;
@@ -73,8 +73,8 @@ std::optional<window::ReaderPaneSnapshot> firstOf(ReaderPane pane, const QList<w
 
 } // namespace
 
-std::optional<window::ReaderPaneSnapshot> selectedSnapshot(ReaderPane pane,
-                                                           const QList<window::ReaderPaneSnapshot> &panes)
+std::optional<pane::ReaderPaneSnapshot> selectedSnapshot(ReaderPane pane,
+                                                           const QList<pane::ReaderPaneSnapshot> &panes)
 {
     if (auto snapshot = firstOf(pane, panes))
         return snapshot;
@@ -138,7 +138,7 @@ void ReaderWorkspace::layoutPanes()
     const QUrl primaryURL = urlOf(firstOf(ReaderPane::primary, m_panes));
 
     auto give = [this](ContentView *view, ReaderPaneFocusMonitor *monitor, ReaderPane pane, const QUrl &peer,
-                       const std::optional<window::ReaderOpenRequest> &request) {
+                       const std::optional<pane::ReaderOpenRequest> &request) {
         QPointer<ReaderWorkspace> self(this);
         auto activate = [self, pane] {
             if (self)
@@ -169,7 +169,7 @@ void ReaderWorkspace::layoutPanes()
 
 void ReaderWorkspace::collectSnapshots()
 {
-    QList<window::ReaderPaneSnapshot> panes;
+    QList<pane::ReaderPaneSnapshot> panes;
     if (m_primary)
         panes.append(m_primary->controller()->snapshot());
     if (m_reference)
@@ -181,7 +181,7 @@ void ReaderWorkspace::collectSnapshots()
     emit actionsChanged();
 }
 
-window::ReaderActions ReaderWorkspace::completed(window::ReaderActions actions) const
+pane::ReaderActions ReaderWorkspace::completed(pane::ReaderActions actions) const
 {
     QPointer<ReaderWorkspace> self(const_cast<ReaderWorkspace *>(this));
     actions.comparisonOpen = m_split;
@@ -196,9 +196,9 @@ window::ReaderActions ReaderWorkspace::completed(window::ReaderActions actions) 
     return actions;
 }
 
-std::optional<window::ReaderActions> ReaderWorkspace::actions() const
+std::optional<pane::ReaderActions> ReaderWorkspace::actions() const
 {
-    const std::optional<window::ReaderPaneSnapshot> snapshot = selectedSnapshot(m_active, m_panes);
+    const std::optional<pane::ReaderPaneSnapshot> snapshot = selectedSnapshot(m_active, m_panes);
     if (!snapshot)
         return std::nullopt;
     return completed(snapshot->actions);
@@ -237,7 +237,7 @@ void ReaderWorkspace::toggleComparison()
     if (chosen.isEmpty())
         return;
 
-    m_referenceRequest = window::ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(chosen)};
+    m_referenceRequest = pane::ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(chosen)};
     m_active = ReaderPane::reference;
     m_split = true;
     m_reference = makePane(ReaderPane::reference);
@@ -278,7 +278,7 @@ void ReaderWorkspace::openExternalURL(const QUrl &url)
 {
     if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).suffix().toLower() != QLatin1String("pdf"))
         return;
-    const window::ReaderOpenRequest request{QUuid::createUuid(), url};
+    const pane::ReaderOpenRequest request{QUuid::createUuid(), url};
     if (m_active == ReaderPane::reference && m_split)
         m_referenceRequest = request;
     else
@@ -288,7 +288,7 @@ void ReaderWorkspace::openExternalURL(const QUrl &url)
 
 void ReaderWorkspace::openCommandLinePaper(const QString &path)
 {
-    m_primaryRequest = window::ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())};
+    m_primaryRequest = pane::ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())};
     layoutPanes();
 }
 

@@ -28,8 +28,8 @@ class ReaderPaneFocusMonitor;
 
 // Which snapshot a pane's commands go to: the first of `pane`, else the
 // first of the primary pane, else none.
-std::optional<window::ReaderPaneSnapshot> selectedSnapshot(window::ReaderPane pane,
-                                                           const QList<window::ReaderPaneSnapshot> &panes);
+std::optional<pane::ReaderPaneSnapshot> selectedSnapshot(pane::ReaderPane pane,
+                                                           const QList<pane::ReaderPaneSnapshot> &panes);
 
 class ReaderWorkspace : public QWidget {
     Q_OBJECT
@@ -40,11 +40,11 @@ public:
     ~ReaderWorkspace() override;
 
     bool isSplit() const { return m_split; }
-    window::ReaderPane activePane() const { return m_active; }
+    pane::ReaderPane activePane() const { return m_active; }
     qint64 focusToken() const { return m_focusToken; }
-    const QList<window::ReaderPaneSnapshot> &panes() const { return m_panes; }
-    const std::optional<window::ReaderOpenRequest> &primaryRequest() const { return m_primaryRequest; }
-    const std::optional<window::ReaderOpenRequest> &referenceRequest() const { return m_referenceRequest; }
+    const QList<pane::ReaderPaneSnapshot> &panes() const { return m_panes; }
+    const std::optional<pane::ReaderOpenRequest> &primaryRequest() const { return m_primaryRequest; }
+    const std::optional<pane::ReaderOpenRequest> &referenceRequest() const { return m_referenceRequest; }
 
     window::ContentView *primaryView() const;
     // Null while one pane is shown.
@@ -54,10 +54,10 @@ public:
     // pane's while the active one has not reported) with the workspace's own
     // comparison state, comparison toggle and pane switch. None while no
     // pane has reported.
-    std::optional<window::ReaderActions> actions() const;
+    std::optional<pane::ReaderActions> actions() const;
     // A pane's own record completed the same way (the command palette of
     // that pane acts through it).
-    window::ReaderActions completed(window::ReaderActions actions) const;
+    pane::ReaderActions completed(pane::ReaderActions actions) const;
 
     // Opens the reference pane (after asking for its file) or closes it.
     void toggleComparison();
@@ -67,7 +67,7 @@ public:
     // With two panes, makes the other pane active and focuses its reader.
     void focusOther();
     // Makes `pane` active (a click, scroll or pinch inside it).
-    void activate(window::ReaderPane pane);
+    void activate(pane::ReaderPane pane);
     // A file handed to the program from outside: a PDF becomes an open
     // request of the reference pane when it is active and shown, else of the
     // primary pane. Anything else is ignored.
@@ -82,16 +82,16 @@ signals:
     void actionsChanged();
 
 private:
-    window::ContentView *makePane(window::ReaderPane pane);
+    window::ContentView *makePane(pane::ReaderPane pane);
     void layoutPanes();
     void collectSnapshots();
-    void setActive(window::ReaderPane pane);
+    void setActive(pane::ReaderPane pane);
 
     bool m_split = false;
-    window::ReaderPane m_active = window::ReaderPane::primary;
-    QList<window::ReaderPaneSnapshot> m_panes;
-    std::optional<window::ReaderOpenRequest> m_primaryRequest;
-    std::optional<window::ReaderOpenRequest> m_referenceRequest;
+    pane::ReaderPane m_active = pane::ReaderPane::primary;
+    QList<pane::ReaderPaneSnapshot> m_panes;
+    std::optional<pane::ReaderOpenRequest> m_primaryRequest;
+    std::optional<pane::ReaderOpenRequest> m_referenceRequest;
     qint64 m_focusToken = 0;
     window::PaneServices m_services;
 

@@ -56,7 +56,7 @@ protected:
         };
         menus = new ReaderMenus(&bar, [this] { return reader; }, nullptr);
     }
-    void setReader(std::optional<window::ReaderActions> record)
+    void setReader(std::optional<pane::ReaderActions> record)
     {
         reader = std::move(record);
         menus->refresh();
@@ -71,7 +71,7 @@ protected:
 
     QMenuBar bar;
     ReaderMenus *menus = nullptr;
-    std::optional<window::ReaderActions> reader;
+    std::optional<pane::ReaderActions> reader;
     test::RecordingActions recording{false};
     QStringList confirmations;
     bool confirmAnswer = false;

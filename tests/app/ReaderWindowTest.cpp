@@ -60,7 +60,7 @@ TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
     ASSERT_TRUE(workspace->isSplit());
     EXPECT_TRUE(command(ReaderCommandID::focusPane)->isEnabled());
     command(ReaderCommandID::focusPane)->trigger();
-    EXPECT_EQ(workspace->activePane(), window::ReaderPane::primary);
+    EXPECT_EQ(workspace->activePane(), pane::ReaderPane::primary);
 
     // The palette command reaches the active pane only.
     command(ReaderCommandID::palette)->trigger();

@@ -6,7 +6,7 @@
 
 #include <set>
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -213,4 +213,4 @@ TEST_F(StartupTest, NewRequestsAndDroppedPdfsOpen)
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(capital); }));
 }
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

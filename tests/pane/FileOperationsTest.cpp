@@ -8,7 +8,7 @@
 #include "platform/NotificationCenter.h"
 #include "pane/PaneNotifications.h"
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -294,4 +294,4 @@ TEST_F(FileOperationsTest, WithoutPresenterOrChooserNothingIsAskedAndNothingHapp
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -336,4 +336,4 @@ TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
     EXPECT_TRUE(history().records().isEmpty());
 }
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

@@ -9,7 +9,7 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -366,4 +366,4 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
     EXPECT_TRUE(waitUntil([&] { return reports == afterOpen + 1; }));
 }
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

@@ -25,7 +25,7 @@
 #include <functional>
 #include <memory>
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 // Runs the event loop until `done` holds or `timeoutMs` passed; returns
 // whether it holds.
@@ -223,4 +223,4 @@ protected:
     std::unique_ptr<PaneController> pane;
 };
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

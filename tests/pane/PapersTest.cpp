@@ -4,7 +4,7 @@
 
 #include "notes/PaperNote.h"
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -63,4 +63,4 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -79,4 +79,4 @@ INSTANTIATE_TEST_SUITE_P(
     caseName);
 
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

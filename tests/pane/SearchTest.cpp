@@ -8,7 +8,7 @@
 
 #include <QSemaphore>
 
-namespace folvan::window::test {
+namespace folvan::pane::test {
 
 namespace {
 
@@ -252,4 +252,4 @@ TEST_F(LongPaperSearchTest, ClosingThePaperMidSearchEndsItAndLetsTheDocumentGo)
     EXPECT_TRUE(searched.expired());
 }
 
-} // namespace folvan::window::test
+} // namespace folvan::pane::test

@@ -18,7 +18,7 @@ using ContentViewInputTest = OnePaneTest;
 TEST_F(ContentViewInputTest, WidthDragsAndDropsReachTheController)
 {
     const QString file = paper(QStringLiteral("Dropped.PDF"), 2);
-    PaneController &controller = *pane->controller();
+    pane::PaneController &controller = *pane->controller();
     pane->resize(900, 700);
     pane->show();
     ASSERT_TRUE(waitUntil([&] { return controller.windowWidth() == 900; }));

@@ -61,7 +61,7 @@ TEST_F(PaneHeadersTest, SingleHeaderWithoutAPaperOffersOnlyWhatNeedsNoPaper)
     SingleHeader &header = single();
     EXPECT_EQ(header.titleButton->title(), QStringLiteral("Folvan"));
     EXPECT_EQ(header.titleButton->accessibleName(), QStringLiteral("Folvan"));
-    EXPECT_EQ(header.titleButton->toolTip(), PaneController::kEmptyTitle);
+    EXPECT_EQ(header.titleButton->toolTip(), pane::PaneController::kEmptyTitle);
     EXPECT_FALSE(header.titleButton->isEnabled());
     for (PaneButton *off : {header.renameButton, header.moveButton, header.revealButton, header.externalButton,
                             header.trashButton, header.closeButton, header.reflowButton, header.searchButton,
@@ -85,7 +85,7 @@ TEST_F(PaneHeadersTest, SingleHeaderWithAPaperShowsItsNameWithoutTheExtension)
 
     pane->controller()->closePDF();
     EXPECT_EQ(header.titleButton->title(), QStringLiteral("Folvan"));
-    EXPECT_EQ(header.titleButton->toolTip(), PaneController::kEmptyTitle);
+    EXPECT_EQ(header.titleButton->toolTip(), pane::PaneController::kEmptyTitle);
     EXPECT_FALSE(header.closeButton->isEnabled());
 }
 
@@ -220,7 +220,7 @@ TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
     EXPECT_EQ(header.paneButton->accessibleName(), QStringLiteral("切换到左侧阅读区"));
     EXPECT_EQ(header.paneButton->toolTip(), QStringLiteral("快捷键作用于当前阅读区"));
     EXPECT_EQ(header.fileNameButton->title(), QStringLiteral("打开 PDF"));
-    EXPECT_EQ(header.fileNameButton->toolTip(), PaneController::kEmptyTitle);
+    EXPECT_EQ(header.fileNameButton->toolTip(), pane::PaneController::kEmptyTitle);
     EXPECT_FALSE(header.fileNameButton->isEnabled());
 
     int activations = 0;
@@ -240,7 +240,7 @@ TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
     EXPECT_NE(active, inactive);
     EXPECT_GT(active.blue() - active.red(), inactive.blue() - inactive.red());
 
-    auto reference = makePane(ReaderPane::reference);
+    auto reference = makePane(pane::ReaderPane::reference);
     reference->controller()->setIsSplit(true);
     SplitHeader &other = *reference->paneLayout()->splitHeader();
     EXPECT_EQ(other.paneWord().toUtf8().size(), 6);
@@ -282,10 +282,10 @@ TEST_F(PaneHeadersTest, SplitHeaderPanelsOpenAsPopoversAndClosingOneClearsItsFla
     split().outlinePopover->close();
     EXPECT_FALSE(pane->controller()->showOutline());
 
-    pane->controller()->panelToggled(PanePanel::scholar);
+    pane->controller()->panelToggled(pane::PanePanel::scholar);
     ASSERT_TRUE(waitUntil([&] { return split().scholarPopover->isVisible(); }));
     EXPECT_EQ(pane->paneLayout()->scholarPanel(), nullptr);
-    pane->controller()->panelClosed(PanePanel::scholar);
+    pane->controller()->panelClosed(pane::PanePanel::scholar);
     EXPECT_TRUE(waitUntil([&] { return !split().scholarPopover->isVisible(); }));
 }
 

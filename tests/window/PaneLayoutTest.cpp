@@ -22,7 +22,7 @@
 #include "window/SingleHeader.h"
 #include "window/SplitHeader.h"
 #include "window/WelcomeView.h"
-#include "web/GGView.h"
+#include "scholar/GGView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,8 +107,8 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
 TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheirClicks)
 {
     pane->show();
-    pane->controller()->panelToggled(PanePanel::scholar);
-    pane->controller()->panelToggled(PanePanel::notes);
+    pane->controller()->panelToggled(pane::PanePanel::scholar);
+    pane->controller()->panelToggled(pane::PanePanel::notes);
     for (const char *widthClass : {"Extended", "Compact"}) {
         platform::Preferences::shared().setValue(QStringLiteral("ggViewWidth"), QString::fromLatin1(widthClass));
         for (int paneWidth : {1400, 1000}) {
@@ -116,7 +116,7 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheir
             pane->resize(paneWidth, 800);
             settle();
             QWidget *welcome = layout().welcomeColumn();
-            auto *scholar = qobject_cast<web::GGView *>(layout().scholarPanel());
+            auto *scholar = qobject_cast<scholar::GGView *>(layout().scholarPanel());
             ASSERT_NE(scholar, nullptr);
             ASSERT_TRUE(welcome->isVisibleTo(pane.get()));
             EXPECT_GE(welcome->geometry().left(), scholar->geometry().right() + 1);
@@ -126,7 +126,7 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheir
             const int leftGap = welcome->x() - scholar->width();
             const int rightGap = layout().notesPanel()->x() - (welcome->x() + welcome->width());
             EXPECT_NEAR(leftGap, rightGap, 12);
-            for (auto which : {web::GGView::Button::save, web::GGView::Button::replace}) {
+            for (auto which : {scholar::GGView::Button::save, scholar::GGView::Button::replace}) {
                 QPushButton *button = scholar->button(which);
                 const QPoint centre = button->mapTo(&layout(), button->rect().center());
                 EXPECT_EQ(layout().childAt(centre), button);
@@ -137,12 +137,12 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheir
 
 TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPage)
 {
-    pane->controller()->panelToggled(PanePanel::outline);
-    pane->controller()->panelToggled(PanePanel::scholar);
+    pane->controller()->panelToggled(pane::PanePanel::outline);
+    pane->controller()->panelToggled(pane::PanePanel::scholar);
     settle();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     ASSERT_NE(layout().scholarPanel(), nullptr);
-    auto *scholar = qobject_cast<web::GGView *>(layout().scholarPanel());
+    auto *scholar = qobject_cast<scholar::GGView *>(layout().scholarPanel());
     ASSERT_NE(scholar, nullptr);
     EXPECT_EQ(scholar->searchURL(), googleScholarRoot());
     EXPECT_EQ(scholar->urlBarText(), QStringLiteral("https://scholar.google.com/"));
@@ -162,7 +162,7 @@ TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
 {
     folvan::test::WithoutWebEngine missing;
     openPaper();
-    pane->controller()->panelToggled(PanePanel::scholar);
+    pane->controller()->panelToggled(pane::PanePanel::scholar);
     settle();
     auto *card = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
     ASSERT_NE(card, nullptr);
@@ -176,9 +176,9 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     openPaper();
     pane->show();
     pane->resize(1000, 800);
-    pane->controller()->panelToggled(PanePanel::scholar);
-    pane->controller()->panelToggled(PanePanel::outline);
-    pane->controller()->panelToggled(PanePanel::notes);
+    pane->controller()->panelToggled(pane::PanePanel::scholar);
+    pane->controller()->panelToggled(pane::PanePanel::outline);
+    pane->controller()->panelToggled(pane::PanePanel::notes);
     settle();
     const double scale = 580.0 / 980.0;
     EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
@@ -348,7 +348,7 @@ TEST_F(PaneLayoutTest, CommandPaletteSheetGetsThePanesRecordAndDismissesItself)
 
     std::function<void()> dismiss;
     bool hadDocument = true;
-    palette = [&](ContentView *, ReaderActions actions, std::function<void()> done) {
+    palette = [&](ContentView *, pane::ReaderActions actions, std::function<void()> done) {
         hadDocument = actions.hasDocument;
         dismiss = done;
         return new QLabel(QStringLiteral("palette"));
@@ -378,7 +378,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     // An overlay whose button had the keyboard.
     QWidget *button = layout().singleHeader()->openButton;
     pane->controller()->onboardingReplayRequested();
-    clock.advance(PaneController::kOnboardingReplayDelaySeconds);
+    clock.advance(pane::PaneController::kOnboardingReplayDelaySeconds);
     QPushButton *close = layout().onboardingOverlay()->findChild<QPushButton *>();
     ASSERT_NE(close, nullptr);
     close->setFocus();
@@ -389,7 +389,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     // chain would move into is not taken for the user's typing.
     pane->viewModel()->setShowSearch(true);
     settle();
-    palette = [](ContentView *, ReaderActions, std::function<void()>) {
+    palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         new QLineEdit(sheet);
         return sheet;
@@ -476,7 +476,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
     pane->show();
     openPaper();
     settle();
-    palette = [](ContentView *, ReaderActions, std::function<void()>) {
+    palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         sheet->setFixedSize(300, 200);
         new QLineEdit(sheet);
@@ -713,7 +713,7 @@ TEST_F(PaneErrorLineTest, AnUnreadableHistoryStaysSaidAfterTheNextSave)
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("无法读取阅读记录："))) << line->text().toStdString();
     EXPECT_TRUE(line->text().contains(QStringLiteral("reading-history.json.unreadable-"))) << line->text().toStdString();
     pane.reset();
-    PaneController::readingSearchQueue().waitForDone();
+    pane::PaneController::readingSearchQueue().waitForDone();
 }
 
 } // namespace folvan::window::test

@@ -5,10 +5,12 @@
 // controller tests).
 
 #include "../pane/PaneControllerTestSupport.h"
-#include "web/WebView.h"
+#include "scholar/WebView.h"
 #include "window/ContentView.h"
 
 namespace folvan::window::test {
+
+using namespace folvan::pane::test;
 
 // A test with its own data folder and preferences, and panes that report to
 // fakes.
@@ -18,11 +20,11 @@ protected:
     {
         // The Scholar browsers' lasting profile is made once, in the folder
         // of the whole run, which outlives each test's own.
-        web::scholarProfile();
+        scholar::scholarProfile();
         PaneFakesTest::SetUp();
     }
 
-    std::unique_ptr<ContentView> makePane(ReaderPane pane = ReaderPane::primary)
+    std::unique_ptr<ContentView> makePane(pane::ReaderPane pane = pane::ReaderPane::primary)
     {
         auto view = std::make_unique<ContentView>(pane, services);
         useFakes(*view);
@@ -35,12 +37,12 @@ protected:
     PaneServices services = [this] {
         PaneServices made;
         made.formerPaths = &PaneFakesTest::formerPaths;
-        made.commandPalette = [this](ContentView *pane, ReaderActions actions, std::function<void()> dismiss) {
+        made.commandPalette = [this](ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss) {
             return palette ? palette(pane, std::move(actions), std::move(dismiss)) : nullptr;
         };
         return made;
     }();
-    std::function<QWidget *(ContentView *pane, ReaderActions actions, std::function<void()> dismiss)> palette;
+    std::function<QWidget *(ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss)> palette;
 
     // Opens `path` and waits until the pane shows it.
     static bool openAndWait(ContentView &view, const QString &path)
@@ -63,7 +65,7 @@ protected:
     void TearDown() override
     {
         pane.reset();
-        PaneController::readingSearchQueue().waitForDone();
+        pane::PaneController::readingSearchQueue().waitForDone();
         PaneTest::TearDown();
     }
     SharedPDFViewModel &model() { return *pane->viewModel(); }

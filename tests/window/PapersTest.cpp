@@ -22,7 +22,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
 {
     const QString quoted = paper(QStringLiteral("quoted.pdf"), 4, QStringLiteral("gamma delta"));
     const QString other = paper(QStringLiteral("other.pdf"), 2);
-    auto pane = makePane(ReaderPane::reference);
+    auto pane = makePane(pane::ReaderPane::reference);
     pane->resize(1200, 900);
     pane->show();
     const auto pageView = [&]() -> pdfview::DroppablePDFView * {

@@ -113,7 +113,7 @@ TEST_F(SearchBarTest, BarStandsBesideTheLeftPanelsAndWithinItsWidthLimits)
     // The visible box is the bar less the margin of its shadow.
     EXPECT_EQ(bar->x() + 6, 14);
     EXPECT_EQ(bar->width() - 12, 380);
-    pane->controller()->panelToggled(PanePanel::outline);
+    pane->controller()->panelToggled(pane::PanePanel::outline);
     pane->paneLayout()->relayout();
     EXPECT_EQ(bar->x() + 6, 200 + 14);
     pane->controller()->closeSearch();

@@ -10,7 +10,7 @@ using namespace folvan::workspace;
 using folvan::test::RecordingActions;
 using folvan::test::commandIds;
 using folvan::test::expectedCall;
-using A = folvan::window::ReaderActions;
+using A = folvan::pane::ReaderActions;
 using ID = ReaderCommandID;
 using G = ReaderCommandGroup;
 

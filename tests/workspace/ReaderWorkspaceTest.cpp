@@ -12,8 +12,8 @@
 
 using namespace folvan::workspace;
 using folvan::window::ContentView;
-using folvan::window::ReaderPane;
-using folvan::window::ReaderPaneSnapshot;
+using folvan::pane::ReaderPane;
+using folvan::pane::ReaderPaneSnapshot;
 
 namespace {
 

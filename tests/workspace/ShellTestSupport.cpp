@@ -11,7 +11,7 @@
 
 namespace folvan::test {
 
-using A = window::ReaderActions;
+using A = pane::ReaderActions;
 using ID = workspace::ReaderCommandID;
 
 RecordingActions::RecordingActions(bool flags)

@@ -17,7 +17,7 @@ namespace folvan::test {
 
 struct RecordingActions {
     std::shared_ptr<QStringList> calls = std::make_shared<QStringList>();
-    window::ReaderActions record;
+    pane::ReaderActions record;
 
     // Every closure records its own name ("zoom 0.1", "nextMatch false");
     // the ten flags that enable commands and comparisonOpen are `flags`.

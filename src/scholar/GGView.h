@@ -20,7 +20,7 @@ namespace folvan {
 class SharedPDFViewModel;
 }
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 class WebView;
 
@@ -72,4 +72,4 @@ private:
     bool m_isEditingURL = false;
 };
 
-} // namespace folvan::web
+} // namespace folvan::scholar

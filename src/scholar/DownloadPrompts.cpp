@@ -1,10 +1,10 @@
-#include "web/DownloadPrompts.h"
+#include "scholar/DownloadPrompts.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 namespace {
 
@@ -66,4 +66,4 @@ std::shared_ptr<DownloadPrompts> makeDefaultDownloadPrompts()
     return std::make_shared<DialogPrompts>();
 }
 
-} // namespace folvan::web
+} // namespace folvan::scholar

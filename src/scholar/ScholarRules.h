@@ -17,7 +17,7 @@ namespace folvan::engine {
 class PdfDocument;
 }
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 // The name of the native handler the fetch script posts to, and its two
 // actions.
@@ -88,4 +88,4 @@ QString suggestedPDFName(const QUrl &address);
 // Writes one line to standard output and flushes it.
 void printLine(const QString &line);
 
-} // namespace folvan::web
+} // namespace folvan::scholar

@@ -1,10 +1,10 @@
-#include "web/GGView.h"
+#include "scholar/GGView.h"
 
 #include "platform/Desktop.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
-#include "web/ScholarRules.h"
-#include "web/WebView.h"
+#include "scholar/ScholarRules.h"
+#include "scholar/WebView.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 namespace {
 
@@ -237,4 +237,4 @@ bool GGView::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-} // namespace folvan::web
+} // namespace folvan::scholar

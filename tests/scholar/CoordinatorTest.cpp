@@ -1,11 +1,11 @@
-#include "web/WebView.h"
+#include "scholar/WebView.h"
 
 #include "ScholarTestSupport.h"
 #include "engine/PageRaster.h"
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Preferences.h"
-#include "web/ScholarRules.h"
+#include "scholar/ScholarRules.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -15,7 +15,7 @@
 #include <QStandardPaths>
 
 using namespace folvan;
-using Coordinator = web::WebView::Coordinator;
+using Coordinator = scholar::WebView::Coordinator;
 
 namespace {
 
@@ -65,25 +65,25 @@ TEST_F(CoordinatorTest, MessagesAreRoutedByActionAndIllFormedOnesAreDroppedSilen
 {
     const QString bytes = base64(test::pdfBytes(1));
     coordinator.userContentController(QStringLiteral("other"), message(bytes, QStringLiteral("replace")));
-    coordinator.userContentController(web::kMessageHandler, QJsonObject{{QStringLiteral("base64"), bytes}});
-    coordinator.userContentController(web::kMessageHandler,
+    coordinator.userContentController(scholar::kMessageHandler, QJsonObject{{QStringLiteral("base64"), bytes}});
+    coordinator.userContentController(scholar::kMessageHandler,
                                       QJsonObject{{QStringLiteral("base64"), 1}, {QStringLiteral("action"), QStringLiteral("replace")}});
     // A download before any page has finished loading has no address.
-    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("download")));
+    coordinator.userContentController(scholar::kMessageHandler, message(bytes, QStringLiteral("download")));
     EXPECT_TRUE(output.isEmpty());
     EXPECT_TRUE(prompts->suggestedNames.isEmpty());
     EXPECT_TRUE(prompts->confirmations.isEmpty());
 
-    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("print")));
+    coordinator.userContentController(scholar::kMessageHandler, message(bytes, QStringLiteral("print")));
     EXPECT_EQ(output, QStringList{QStringLiteral("Unknown action: print")});
 
     coordinator.didFinish(QUrl(QStringLiteral("https://example.org/papers/Deep%20Nets.pdf")));
     coordinator.didFail(QUrl(), QStringLiteral("net::ERR_NAME_NOT_RESOLVED"));
     EXPECT_EQ(output.mid(1), (QStringList{QStringLiteral("Finished loading content for https://example.org/papers/Deep%20Nets.pdf"),
                                           QStringLiteral("Failed to load content: net::ERR_NAME_NOT_RESOLVED")}));
-    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("download")));
+    coordinator.userContentController(scholar::kMessageHandler, message(bytes, QStringLiteral("download")));
     EXPECT_EQ(prompts->suggestedNames, QStringList{QStringLiteral("Deep Nets.pdf")});
-    coordinator.userContentController(web::kMessageHandler, message(bytes, QStringLiteral("replace")));
+    coordinator.userContentController(scholar::kMessageHandler, message(bytes, QStringLiteral("replace")));
     EXPECT_EQ(prompts->confirmations.size(), 1);
 }
 
@@ -145,7 +145,7 @@ TEST_F(CoordinatorTest, ReplaceRefusesACutOffPdfAndAFailedFetch)
     for (double share : {0.2, 0.6, 0.95}) {
         const QByteArray cut = whole.left(qsizetype(whole.size() * share));
         // Bytes that open at all open repaired, and are refused as such.
-        std::shared_ptr<engine::PdfDocument> repaired = web::downloadedPDF(cut);
+        std::shared_ptr<engine::PdfDocument> repaired = scholar::downloadedPDF(cut);
         if (repaired) {
             ++repairedOnes;
             EXPECT_FALSE(repaired->isIntact()) << share;
@@ -157,19 +157,19 @@ TEST_F(CoordinatorTest, ReplaceRefusesACutOffPdfAndAFailedFetch)
             << share;
     }
     EXPECT_GE(repairedOnes, 1);
-    EXPECT_TRUE(web::downloadedPDF(whole)->isIntact());
+    EXPECT_TRUE(scholar::downloadedPDF(whole)->isIntact());
 
     // The fetch script tells why it has no bytes.
-    QJsonObject failed = message(QString(), web::kReplaceAction);
+    QJsonObject failed = message(QString(), scholar::kReplaceAction);
     failed.insert(QStringLiteral("error"), QStringLiteral("tooLarge"));
-    coordinator.userContentController(web::kMessageHandler, failed);
+    coordinator.userContentController(scholar::kMessageHandler, failed);
     failed.insert(QStringLiteral("error"), QStringLiteral("http 404"));
-    coordinator.userContentController(web::kMessageHandler, failed);
+    coordinator.userContentController(scholar::kMessageHandler, failed);
     // Without a paper that comes first.
     SharedPDFViewModel empty;
     Coordinator lonely(nullptr, &empty);
     lonely.setPrompts(prompts);
-    lonely.userContentController(web::kMessageHandler, failed);
+    lonely.userContentController(scholar::kMessageHandler, failed);
     EXPECT_EQ(prompts->alerts,
               (QStringList{QStringLiteral("下载失败|文件超过 100 MB，已停止下载。当前 PDF 没有改动。"),
                            QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。"),

@@ -1,4 +1,4 @@
-#include "web/PaperReplacement.h"
+#include "scholar/PaperReplacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 namespace {
 
@@ -86,4 +86,4 @@ bool replaceFileKeepingOldInTrash(const QString &path, const QByteArray &bytes, 
     return true;
 }
 
-} // namespace folvan::web
+} // namespace folvan::scholar

@@ -9,7 +9,7 @@
 // The fetch script and the handler it posts to live in a script world of
 // their own: a page's scripts can neither see the handler nor post to it.
 
-#include "web/DownloadPrompts.h"
+#include "scholar/DownloadPrompts.h"
 
 #include <QJsonValue>
 #include <QObject>
@@ -29,7 +29,7 @@ namespace folvan {
 class SharedPDFViewModel;
 }
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 // The object the fetch script posts to; its messages go to `receive`.
 class ScriptMessageBridge : public QObject {
@@ -147,4 +147,4 @@ private:
     QUrl m_loadingAddress;
 };
 
-} // namespace folvan::web
+} // namespace folvan::scholar

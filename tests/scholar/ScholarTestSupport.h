@@ -6,7 +6,7 @@
 
 #include "fixtures/PdfFixtureWriter.h"
 #include "support/TestEnv.h"
-#include "web/DownloadPrompts.h"
+#include "scholar/DownloadPrompts.h"
 
 #include <QStringList>
 
@@ -25,7 +25,7 @@ inline QByteArray pdfBytes(int pages, const QString &label = QStringLiteral("Pag
     return writer.data();
 }
 
-class FakePrompts : public web::DownloadPrompts {
+class FakePrompts : public scholar::DownloadPrompts {
 public:
     // Every alert and information as "title|message".
     QStringList alerts;

@@ -7,7 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 // Puts `bytes` at `path` (a regular file) and the file that was there into
 // the trash. On failure nothing has changed at `path` and `error` says why.
@@ -15,4 +15,4 @@ namespace folvan::web {
 bool replaceFileKeepingOldInTrash(const QString &path, const QByteArray &bytes, QString *error,
                                   QString *trashPath = nullptr);
 
-} // namespace folvan::web
+} // namespace folvan::scholar

@@ -1,4 +1,4 @@
-#include "web/WebView.h"
+#include "scholar/WebView.h"
 
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
@@ -6,8 +6,8 @@
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
 #include "platform/WebEngineStart.h"
-#include "web/PaperReplacement.h"
-#include "web/ScholarRules.h"
+#include "scholar/PaperReplacement.h"
+#include "scholar/ScholarRules.h"
 
 #include <QApplication>
 #include <QFile>
@@ -21,7 +21,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 namespace {
 
@@ -334,4 +334,4 @@ void WebView::timeOut()
     emit loadTimedOut(address);
 }
 
-} // namespace folvan::web
+} // namespace folvan::scholar

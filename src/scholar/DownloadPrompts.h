@@ -13,7 +13,7 @@
 
 class QWidget;
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 class DownloadPrompts {
 public:
@@ -35,4 +35,4 @@ public:
 
 std::shared_ptr<DownloadPrompts> makeDefaultDownloadPrompts();
 
-} // namespace folvan::web
+} // namespace folvan::scholar

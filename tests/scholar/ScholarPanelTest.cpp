@@ -1,10 +1,10 @@
-#include "web/GGView.h"
+#include "scholar/GGView.h"
 
 #include "ScholarTestSupport.h"
 #include "model/SharedPDFViewModel.h"
 #include "support/TestEnv.h"
-#include "web/ScholarRules.h"
-#include "web/WebView.h"
+#include "scholar/ScholarRules.h"
+#include "scholar/WebView.h"
 
 #include "engine/PdfDocument.h"
 
@@ -108,7 +108,7 @@ protected:
     {
         // The browsers' lasting profile is made once, in the folder of the
         // whole run, which outlives each test's own.
-        web::scholarProfile();
+        scholar::scholarProfile();
         TempHomeTest::SetUp();
     }
 };
@@ -122,7 +122,7 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
     const QByteArray pdf = test::pdfBytes(3);
     LoopbackServer server(pdf);
     SharedPDFViewModel model;
-    web::GGView panel(server.url(QStringLiteral("/")), &model);
+    scholar::GGView panel(server.url(QStringLiteral("/")), &model);
     auto prompts = std::make_shared<test::FakePrompts>();
     QStringList output;
     panel.webView()->coordinator().setPrompts(prompts);
@@ -132,7 +132,7 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
     EXPECT_EQ(panel.urlBarText(), server.url(QStringLiteral("/")).toString());
 
     // Nothing can be fetched before a page has finished loading.
-    panel.button(web::GGView::Button::save)->click();
+    panel.button(scholar::GGView::Button::save)->click();
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); }));
     EXPECT_EQ(*panel.currentURL(), server.url(QStringLiteral("/")));
     EXPECT_EQ(output.value(0), QStringLiteral("Finished loading content for ") + server.url(QStringLiteral("/")).toString());
@@ -143,7 +143,7 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
               QStringLiteral("undefined undefined undefined"));
 
     prompts->savePath = path(QStringLiteral("first.pdf"));
-    panel.fetchPDFViaJS(server.url(QStringLiteral("/paper.pdf")), web::kDownloadAction);
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/paper.pdf")), scholar::kDownloadAction);
     ASSERT_TRUE(test::waitFor([&] { return QFileInfo::exists(*prompts->savePath); }));
     EXPECT_EQ(test::readTestFile(*prompts->savePath), pdf);
     // The page's own attempt never arrived: one save panel, for the fetch.
@@ -154,14 +154,14 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/paper.pdf")); }))
         << output.join(QLatin1Char('\n')).toStdString();
     prompts->savePath = path(QStringLiteral("second.pdf"));
-    panel.button(web::GGView::Button::save)->click();
+    panel.button(scholar::GGView::Button::save)->click();
     ASSERT_TRUE(test::waitFor([&] { return QFileInfo::exists(*prompts->savePath); }));
     EXPECT_EQ(test::readTestFile(*prompts->savePath), pdf);
     EXPECT_EQ(prompts->suggestedNames.value(1), QStringLiteral("paper.pdf"));
 
     // The engine's own user agent with the browser's name after it.
     ASSERT_FALSE(server.userAgents.isEmpty());
-    EXPECT_TRUE(server.userAgents.first().endsWith(QLatin1Char(' ') + web::kUserAgentApplicationName));
+    EXPECT_TRUE(server.userAgents.first().endsWith(QLatin1Char(' ') + scholar::kUserAgentApplicationName));
     EXPECT_TRUE(server.userAgents.first().contains(QLatin1String("QtWebEngine")));
     QWebEngineProfile *profile = panel.webView()->page()->profile();
     EXPECT_FALSE(profile->isOffTheRecord());
@@ -175,7 +175,7 @@ TEST_F(ScholarPanelTest, AddressFieldFollowsThePageAndLoadsWhatIsTyped)
 {
     LoopbackServer server(test::pdfBytes(1));
     SharedPDFViewModel model;
-    web::GGView panel(server.url(QStringLiteral("/")), &model);
+    scholar::GGView panel(server.url(QStringLiteral("/")), &model);
     QStringList output;
     panel.webView()->coordinator().setOutput([&](const QString &line) { output << line; });
     panel.resize(500, 520);
@@ -228,7 +228,7 @@ struct PanelWithPaper {
     QString paper;
     QByteArray oldBytes;
     SharedPDFViewModel model;
-    web::GGView panel;
+    scholar::GGView panel;
     std::shared_ptr<test::FakePrompts> prompts = std::make_shared<test::FakePrompts>();
     QStringList output;
 };
@@ -241,7 +241,7 @@ TEST_F(ScholarPanelTest, AfterAFailedLoadTheButtonsActOnThePageOnDisplay)
 {
     LoopbackServer server(test::pdfBytes(3));
     PanelWithPaper scene(server.url(QStringLiteral("/a.pdf")), path(QStringLiteral("papers/Paper.pdf")));
-    web::GGView &panel = scene.panel;
+    scholar::GGView &panel = scene.panel;
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/a.pdf")); }))
         << scene.log().toStdString();
 
@@ -256,8 +256,8 @@ TEST_F(ScholarPanelTest, AfterAFailedLoadTheButtonsActOnThePageOnDisplay)
     EXPECT_FALSE(scene.log().contains(QLatin1Char('<')));
 
     scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
-    panel.button(web::GGView::Button::save)->click();
-    panel.button(web::GGView::Button::replace)->click();
+    panel.button(scholar::GGView::Button::save)->click();
+    panel.button(scholar::GGView::Button::replace)->click();
     QTest::qWait(500);
     ASSERT_EQ(scene.prompts->alerts.size(), 2);
     EXPECT_EQ(scene.prompts->alerts.value(0),
@@ -277,27 +277,27 @@ TEST_F(ScholarPanelTest, ReplaceTakesOnlyAWholePdfAndKeepsTheOldPaperInTheTrash)
     const QByteArray pdf = test::pdfBytes(20, QStringLiteral("New"));
     LoopbackServer server(pdf);
     PanelWithPaper scene(server.url(QStringLiteral("/")), path(QStringLiteral("papers/Paper.pdf")));
-    web::GGView &panel = scene.panel;
+    scholar::GGView &panel = scene.panel;
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); })) << scene.log().toStdString();
     QStringList &alerts = scene.prompts->alerts;
 
-    panel.fetchPDFViaJS(server.url(QStringLiteral("/cut.pdf")), web::kReplaceAction);
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/cut.pdf")), scholar::kReplaceAction);
     ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 1; }, 10));
     EXPECT_TRUE(alerts.value(0).startsWith(QStringLiteral("无效 PDF|下载的 PDF 不完整或已损坏"))) << alerts.value(0).toStdString();
 
-    panel.fetchPDFViaJS(server.url(QStringLiteral("/missing.pdf")), web::kReplaceAction);
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/missing.pdf")), scholar::kReplaceAction);
     ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 2; }, 10));
     EXPECT_EQ(alerts.value(1), QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。"));
 
     panel.webView()->page()->runJavaScript(
-        web::fetchScript(server.url(QStringLiteral("/a.pdf")), web::kReplaceAction, pdf.size() / 2),
-        web::WebView::kFetchWorld);
+        scholar::fetchScript(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction, pdf.size() / 2),
+        scholar::WebView::kFetchWorld);
     ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 3; }, 10));
     EXPECT_TRUE(alerts.value(2).startsWith(QStringLiteral("下载失败|文件超过 ")));
     EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
     EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
 
-    panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), web::kReplaceAction);
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction);
     ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->informs.isEmpty(); }, 10)) << alerts.join('\n').toStdString();
     EXPECT_EQ(test::readTestFile(scene.paper), pdf);
     EXPECT_TRUE(scene.prompts->confirmations.value(0).contains(server.url(QStringLiteral("/a.pdf")).toString()));
@@ -313,7 +313,7 @@ TEST_F(ScholarPanelTest, ALoadWithoutAnAnswerShowsItsProgressAndStopsAtTheTimeou
 {
     LoopbackServer server(test::pdfBytes(1));
     PanelWithPaper scene(server.url(QStringLiteral("/")), path(QStringLiteral("papers/Paper.pdf")));
-    web::GGView &panel = scene.panel;
+    scholar::GGView &panel = scene.panel;
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); }));
     EXPECT_EQ(panel.webView()->loadTimeout(), 60000);
     EXPECT_FALSE(panel.loadingLine()->isVisible());

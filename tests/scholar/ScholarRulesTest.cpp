@@ -1,4 +1,4 @@
-#include "web/ScholarRules.h"
+#include "scholar/ScholarRules.h"
 
 #include "ScholarTestSupport.h"
 #include "engine/PdfDocument.h"
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace folvan;
-using namespace folvan::web;
+using namespace folvan::scholar;
 
 TEST(ScholarRulesTest, TypedAddressIsTrimmedAndGetsHttpsOnlyWithoutAScheme)
 {

@@ -1,4 +1,4 @@
-#include "web/ScholarRules.h"
+#include "scholar/ScholarRules.h"
 
 #include "engine/PdfDocument.h"
 
@@ -10,7 +10,7 @@
 
 #include <cstdio>
 
-namespace folvan::web {
+namespace folvan::scholar {
 
 std::optional<QUrl> typedAddress(const QString &text)
 {
@@ -199,4 +199,4 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-} // namespace folvan::web
+} // namespace folvan::scholar
