@@ -129,6 +129,24 @@ TEST_F(ReflowPageTest, BackAfterAFarJumpReturnsToTheLink)
     EXPECT_TRUE(evaluate(view, QStringLiteral("document.querySelector('#bar button.back').hidden")).toBool());
 }
 
+// A jump whose page is still being laid out when the reader scrolls there:
+// the page waits for that layout instead of going round without end, and
+// keeps answering.
+TEST_F(ReflowPageTest, AJumpAndAScrollToThePageItLaysOutKeepThePageAnswering)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("race.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    for (const int page : {12, 3, 18}) {
+        evaluate(view, QStringLiteral("window.folvanReflow.navigate({page: %1});"
+                                      " document.querySelector('section[data-page=\"%1\"]').scrollIntoView(); true")
+                           .arg(page));
+        ASSERT_TRUE(waitForScript(view, QStringLiteral(
+            "!document.querySelector('section[data-page=\"%1\"]').classList.contains('placeholder')").arg(page)))
+            << "page " << page;
+    }
+}
+
 // Scrolling by page and jumps leave their target below the controls at the
 // top, also while the layout panel is open and the bar takes two rows.
 TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)

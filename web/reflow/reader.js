@@ -37,7 +37,7 @@ const reader = {
   lastText: {}, // the last text element of each kind, for text that goes on
   sections: [], // page index -> its place in the flow
   heights: [], // page index -> its height when last shown
-  laying: new Set(),
+  laying: new Map(), // page -> the promise of its layout
   pending: null, // where to go once laid out
   opened: 0,
   times: {},
@@ -510,33 +510,37 @@ async function start() {
   if (window.folvanReflowAll) layEverything();
 }
 
-// Lays out and shows one page in its place.
-async function showPage(index) {
-  if (!reader.sections[index] || !reader.sections[index].classList.contains("placeholder") || reader.laying.has(index)) return;
-  reader.laying.add(index);
-  try {
-    const t0 = performance.now();
-    // The page and the neighbours its layout compares it with are read one
-    // task each, so that a search or a scroll waits for no more than one.
-    for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) {
-      if (!reader.paper.texts.has(i)) {
-        reader.paper.text(i);
-        if (reader.times.firstScreen !== undefined) await new Promise((resolve) => setTimeout(resolve, 0));
-      }
+// Lays out and shows one page in its place. A page already being laid out
+// is waited for, not laid out again: a caller that goes on once its page is
+// there (the arranging loop) must not go round before it is.
+function showPage(index) {
+  if (reader.laying.has(index)) return reader.laying.get(index);
+  if (!reader.sections[index] || !reader.sections[index].classList.contains("placeholder")) return Promise.resolve();
+  const laying = layPage(index).finally(() => reader.laying.delete(index));
+  reader.laying.set(index, laying);
+  return laying;
+}
+
+async function layPage(index) {
+  const t0 = performance.now();
+  // The page and the neighbours its layout compares it with are read one
+  // task each, so that a search or a scroll waits for no more than one.
+  for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) {
+    if (!reader.paper.texts.has(i)) {
+      reader.paper.text(i);
+      if (reader.times.firstScreen !== undefined) await new Promise((resolve) => setTimeout(resolve, 0));
     }
-    const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
-    const t1 = performance.now();
-    const laid = reader.paper.layout(index, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []);
-    const t2 = performance.now();
-    reader.laid[index] = laid;
-    renderPage(laid);
-    const t = reader.times;
-    t.text = (t.text || 0) + (t1 - t0);
-    t.layout = (t.layout || 0) + (t2 - t1);
-    t.render = (t.render || 0) + (performance.now() - t2);
-  } finally {
-    reader.laying.delete(index);
   }
+  const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
+  const t1 = performance.now();
+  const laid = reader.paper.layout(index, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []);
+  const t2 = performance.now();
+  reader.laid[index] = laid;
+  renderPage(laid);
+  const t = reader.times;
+  t.text = (t.text || 0) + (t1 - t0);
+  t.layout = (t.layout || 0) + (t2 - t1);
+  t.render = (t.render || 0) + (performance.now() - t2);
 }
 
 // Lets go of a page far from the reader: its place keeps its height.
@@ -604,6 +608,9 @@ async function arrangePages() {
       missing.sort((a, b) => (a < first) - (b < first) || a - b);
       await showPage(missing[0]);
       drawAnnotations();
+      // A page its layout left out (the paper went) ends the round, rather
+      // than going round again without ever giving the page a turn.
+      if (reader.sections[missing[0]] && reader.sections[missing[0]].classList.contains("placeholder")) break;
     }
   } finally {
     arranging = false;
