@@ -83,7 +83,7 @@ void printFigure(const char *name, double value, const char *target)
 
 int main(int argc, char **argv)
 {
-    QWebEngineUrlScheme scheme(wire::scheme.toUtf8());
+    QWebEngineUrlScheme scheme(QByteArray(wire::scheme));
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed
                     | QWebEngineUrlScheme::CorsEnabled);
@@ -107,7 +107,7 @@ int main(int argc, char **argv)
     const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     QWebEngineProfile profile;
     auto *handler = new ReflowResourceHandler(&app);
-    profile.installUrlSchemeHandler(wire::scheme.toUtf8(), handler);
+    profile.installUrlSchemeHandler(QByteArray(wire::scheme), handler);
     handler->setDocument(QFileInfo(path).absoluteFilePath(), {}, token);
 
     QWebEngineView view;

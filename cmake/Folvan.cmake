@@ -61,10 +61,34 @@ endfunction()
 # shared/NAME.
 function(folvan_web_shared_files out)
   set(paths "")
-  foreach(file bridge.js)
+  foreach(file bridge.js contract.js)
     set(path ${CMAKE_SOURCE_DIR}/web/shared/${file})
     set_source_files_properties(${path} PROPERTIES QT_RESOURCE_ALIAS shared/${file})
     list(APPEND paths ${path})
   endforeach()
   set(${out} ${paths} PARENT_SCOPE)
+endfunction()
+
+# folvan_contract_header(TARGET PAGE HEADER NAMESPACE [ONLY member...]
+# [SKIP member...]): makes HEADER ("folder/Name.h") of TARGET at build time
+# from web/PAGE/contract.json, the names and values the page and the native
+# side share (cmake/ContractHeader.cmake says how). TARGET and what links it
+# include it as "folder/Name.h".
+function(folvan_contract_header target page header namespace)
+  cmake_parse_arguments(ARG "" "" "ONLY;SKIP" ${ARGN})
+  set(root ${CMAKE_BINARY_DIR}/contract/${target})
+  set(out ${root}/${header})
+  set(contract ${CMAKE_SOURCE_DIR}/web/${page}/contract.json)
+  list(JOIN ARG_ONLY "," only)
+  list(JOIN ARG_SKIP "," skip)
+  get_filename_component(out_dir ${out} DIRECTORY)
+  file(MAKE_DIRECTORY ${out_dir})
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DCONTRACT=${contract} -DHEADER=${out} -DNAMESPACE=${namespace}
+            -DONLY=${only} -DSKIP=${skip} -P ${CMAKE_SOURCE_DIR}/cmake/ContractHeader.cmake
+    DEPENDS ${contract} ${CMAKE_SOURCE_DIR}/cmake/ContractHeader.cmake
+    COMMENT "Writing ${header} from web/${page}/contract.json"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${out})
+  target_include_directories(${target} PUBLIC ${root})
 endfunction()

@@ -1,5 +1,7 @@
 #include "model/ReflowTypography.h"
 
+#include "model/ReflowTypographyContract.h"
+
 #include "platform/Preferences.h"
 
 #include <QMetaType>
@@ -11,18 +13,8 @@ namespace folvan {
 
 namespace {
 
-struct NumericRange {
-    const char *key;
-    double lowest;
-    double highest;
-};
-
-constexpr NumericRange kRanges[] = {
-    {"fontSize", 14, 32},
-    {"leading", 1.3, 2.2},
-    {"width", 480, 1040},
-    {"paragraphSpacing", 0, 1.5},
-};
+// The keys, defaults and ranges, as the reflow page has them too.
+namespace contract = reflowpage::typography;
 
 // A number as decoded from JSON or read from the preferences. A Boolean is
 // not a number here, nor is text that happens to hold digits.
@@ -51,37 +43,48 @@ bool isString(const QVariant &value, const char *text)
     return value.typeId() == QMetaType::QString && value.toString() == QLatin1String(text);
 }
 
+QString keyOf(const char *key)
+{
+    return QString::fromLatin1(key);
+}
+
 } // namespace
 
 const QVariantMap &ReflowTypography::defaults()
 {
-    static const QVariantMap values{
-        {QStringLiteral("fontSize"), 20.0},
-        {QStringLiteral("leading"), 1.75},
-        {QStringLiteral("width"), 760.0},
-        {QStringLiteral("face"), QStringLiteral("serif")},
-        {QStringLiteral("alignment"), QStringLiteral("start")},
-        {QStringLiteral("paragraphSpacing"), 0.65},
-        {QStringLiteral("indent"), false},
-    };
+    static const QVariantMap values = [] {
+        QVariantMap map;
+        for (const auto &number : contract::numbers)
+            map.insert(keyOf(number.key), number.fallback);
+        for (const auto &choice : contract::choices)
+            map.insert(keyOf(choice.key), QString::fromLatin1(choice.fallback));
+        for (const auto &flag : contract::switches)
+            map.insert(keyOf(flag.key), flag.fallback);
+        return map;
+    }();
     return values;
 }
 
 QVariantMap ReflowTypography::normalized(const QVariantMap &values)
 {
     QVariantMap result = defaults();
-    for (const NumericRange &range : kRanges) {
-        const QString key = QString::fromLatin1(range.key);
+    for (const auto &range : contract::numbers) {
+        const QString key = keyOf(range.key);
         double number = 0;
         if (numberOf(values.value(key), &number) && std::isfinite(number))
             result[key] = std::min(std::max(number, range.lowest), range.highest);
     }
-    result[QStringLiteral("face")] = isString(values.value(QStringLiteral("face")), "sans")
-        ? QStringLiteral("sans") : QStringLiteral("serif");
-    result[QStringLiteral("alignment")] = isString(values.value(QStringLiteral("alignment")), "justify")
-        ? QStringLiteral("justify") : QStringLiteral("start");
-    const QVariant indent = values.value(QStringLiteral("indent"));
-    result[QStringLiteral("indent")] = indent.typeId() == QMetaType::Bool && indent.toBool();
+    // A choice is its one other value or else its default.
+    for (const auto &choice : contract::choices) {
+        const QString key = keyOf(choice.key);
+        if (isString(values.value(key), choice.other))
+            result[key] = QString::fromLatin1(choice.other);
+    }
+    for (const auto &flag : contract::switches) {
+        const QVariant value = values.value(keyOf(flag.key));
+        if (value.typeId() == QMetaType::Bool)
+            result[keyOf(flag.key)] = value.toBool();
+    }
     return result;
 }
 

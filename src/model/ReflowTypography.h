@@ -18,14 +18,14 @@ class ReflowTypography {
 public:
     ReflowTypography() = delete;
 
-    // The default set: "fontSize" 20.0, "leading" 1.75, "width" 760.0,
-    // "face" "serif", "alignment" "start", "paragraphSpacing" 0.65,
-    // "indent" false.
+    // The default set. The defaults, the numbers' ranges and the choices
+    // are those of web/reflow/contract.json, which the reflow page reads too.
     static const QVariantMap &defaults();
 
     // Exactly the seven entries, each valid: numbers clamped into their
     // ranges, anything of the wrong kind (text for a number, a non-finite
     // number, an unknown face) replaced by its default. Other keys dropped.
+    // The page's typographyValues (web/reflow/service.js) does the same.
     static QVariantMap normalized(const QVariantMap &values);
 
     // Writes the seven normalized values into `store`, each under

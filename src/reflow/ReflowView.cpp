@@ -64,7 +64,7 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
         return;
     }
     m_profile = localweb::makePrivateProfile(this);
-    m_profile->installUrlSchemeHandler(wire::scheme.toUtf8(), m_handler);
+    m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_handler);
     m_web = new QWebEngineView(this);
     m_page = new ReflowPage(m_profile, m_web);
     // Opaque, in the colour of the window behind it: the web engine composes
@@ -134,7 +134,8 @@ void ReflowView::takeReadingPosition()
         std::optional<QString> text;
     };
     auto answer = std::make_shared<Answer>();
-    m_page->runJavaScript(QStringLiteral("window.folvanReflow?.%1?.({}) ?? null").arg(wire::call::position),
+    const QString ask = QStringLiteral("window.folvanReflow?.%1?.({}) ?? null").arg(QLatin1String(wire::call::position));
+    m_page->runJavaScript(ask,
                           [answer](const QVariant &value) {
                               answer->text = value.typeId() == QMetaType::QString ? value.toString() : QString();
                               answer->loop.quit();

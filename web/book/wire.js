@@ -1,16 +1,11 @@
-// The names the book page and the native side agree on (the native side
-// keeps the same names in src/book/BookWire.h), and the page's routes.
-export const wire = Object.freeze({
-  messageHandler: 'book',
-  tokenKey: 'token',
-  jumpPointKey: 'point',
-  phaseKey: 'phase',
-  backwardKey: 'canBackward',
-  failureEvent: 'failure',
-  readyEvent: 'ready',
-});
+// The names the book page and the native side agree on, read from
+// contract.json (the native side's build reads the same file), and the
+// page's routes.
+import { readContract } from '../shared/contract.js';
 
-export const ORIGIN = 'folvan-book://local';
+export const wire = await readContract(new URL('./contract.json', import.meta.url));
+
+export const ORIGIN = `${wire.scheme}://${wire.host}`;
 
 // The raster of a page, its longer side `edge` device pixels.
 export function rasterUrl(token, page, edge) {

@@ -3,7 +3,7 @@
 // does (position, selection, study actions, corrections, typography).
 
 import {
-  Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY_DEFAULTS, TYPOGRAPHY_KEYS, documentUrl, eventBody, pageImageUrl,
+  Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, TYPOGRAPHY_DEFAULTS, TYPOGRAPHY_KEYS, TYPOGRAPHY_STEPS, documentUrl, eventBody, pageImageUrl,
   typographyValues, stepTypography,
 } from "./service.js";
 import { zoomAbout } from "./figures.js";
@@ -28,7 +28,7 @@ const reader = {
   token: "",
   paper: null,
   pageCount: 0,
-  settings: { fontSize: 20, leading: 1.75, width: 760, face: "serif", alignment: "start", paragraphSpacing: 0.65, indent: false, query: "" },
+  settings: { ...TYPOGRAPHY_DEFAULTS, query: "" },
   corrections: new Set(),
   annotations: [],
   laid: [], // page index -> laid-out page
@@ -275,9 +275,9 @@ justify.type = "checkbox";
 justify.addEventListener("change", () => setTypography({ alignment: justify.checked ? "justify" : "start" }));
 const spacing = document.createElement("input");
 spacing.type = "range";
-spacing.min = "0";
-spacing.max = "1.5";
-spacing.step = "0.05";
+spacing.min = String(TYPOGRAPHY.paragraphSpacing.min);
+spacing.max = String(TYPOGRAPHY.paragraphSpacing.max);
+spacing.step = String(TYPOGRAPHY_STEPS.paragraphSpacing);
 const spacingValue = document.createElement("output");
 spacing.addEventListener("input", () => applySettings({ paragraphSpacing: Number(spacing.value) }));
 spacing.addEventListener("change", () => setTypography({ paragraphSpacing: Number(spacing.value) }));
@@ -1269,7 +1269,7 @@ flow.addEventListener("contextmenu", (event) => {
   b.type = "button";
   b.textContent = "删除标注";
   b.addEventListener("click", () => {
-    bridge.post(EVENTS.studyAction, { [KEYS.action]: ACTIONS.delete, [KEYS.id]: mark.dataset.id });
+    bridge.post(EVENTS.studyAction, { [KEYS.action]: ACTIONS.remove, [KEYS.id]: mark.dataset.id });
     tools.hidden = true;
   });
   tools.appendChild(b);

@@ -1,94 +1,38 @@
 // The wire between the reflow page and the native reflow view: every name the
 // two sides share, and the bridge that posts its events through the Qt web
 // channel.
-// The native side keeps the same names in src/reflow/ReflowWire.h; change
-// both together.
 
 import { Bridge as SharedBridge, eventBody as sharedEventBody } from "../shared/bridge.js";
+import { readContract } from "../shared/contract.js";
+
+// Every name and typography value the page shares with the native side is
+// in contract.json, which the native side's build reads too.
+const contract = await readContract(new URL("./contract.json", import.meta.url));
 
 // Calls the native side makes on window.folvanReflow, one JSON object each.
-export const CALLS = Object.freeze({
-  open: "open",
-  settings: "settings",
-  navigate: "navigate",
-  state: "state",
-  feedback: "feedback",
-  magnify: "magnify",
-  position: "position",
-});
+export const CALLS = contract.call;
 
 // Events the page posts. Every event but the first "loaded" carries the token.
-export const EVENTS = Object.freeze({
-  loaded: "loaded",
-  visiblePages: "visiblePages",
-  selection: "selection",
-  studyAction: "studyAction",
-  correction: "correction",
-  position: "position",
-  page: "page",
-  original: "original",
-  typography: "typography",
-  cutouts: "cutouts",
-});
+export const EVENTS = contract.event;
 
 // Keys of the payloads, in and out.
-export const KEYS = Object.freeze({
-  event: "event",
-  token: "token",
-  pageCount: "pageCount",
-  corrections: "corrections",
-  page: "page",
-  pages: "pages",
-  source: "source",
-  sources: "sources",
-  block: "block",
-  offset: "offset",
-  point: "point",
-  x: "x",
-  y: "y",
-  ordinal: "ordinal",
-  query: "query",
-  annotations: "annotations",
-  selectionMapped: "selectionMapped",
-  canUndo: "canUndo",
-  canRedo: "canRedo",
-  message: "message",
-  error: "error",
-  action: "action",
-  id: "id",
-  key: "key",
-  original: "original",
-  delta: "delta",
-  regions: "regions",
-});
+export const KEYS = contract.key;
 
 // Study actions of the "studyAction" event.
-export const ACTIONS = Object.freeze({
-  note: "note",
-  copy: "copy",
-  highlight: "highlight",
-  underline: "underline",
-  delete: "delete",
-  undo: "undo",
-  redo: "redo",
-});
+export const ACTIONS = contract.action;
 
-// The seven typography keys and their accepted ranges; the page clamps what it
-// sends the same way the native side normalises what it receives.
-export const TYPOGRAPHY = Object.freeze({
-  fontSize: { min: 14, max: 32, fallback: 20 },
-  leading: { min: 1.3, max: 2.2, fallback: 1.75 },
-  width: { min: 480, max: 1040, fallback: 760 },
-  paragraphSpacing: { min: 0, max: 1.5, fallback: 0.65 },
-});
-export const TYPOGRAPHY_KEYS = Object.freeze([
-  "fontSize", "leading", "width", "face", "alignment", "paragraphSpacing", "indent",
-]);
-export const TYPOGRAPHY_DEFAULTS = Object.freeze({
-  fontSize: 20, leading: 1.75, width: 760, face: "serif", alignment: "start", paragraphSpacing: 0.65, indent: false,
-});
+// The seven typography keys, the numbers' accepted ranges and the defaults;
+// the page clamps what it sends the same way the native side normalises
+// what it receives.
+const typography = contract.typography;
+export const TYPOGRAPHY = Object.freeze(Object.fromEntries(typography.numbers.map(
+  (n) => [n.key, Object.freeze({ min: n.lowest, max: n.highest, fallback: n.fallback })])));
+export const TYPOGRAPHY_KEYS = typography.keys;
+export const TYPOGRAPHY_DEFAULTS = Object.freeze(Object.fromEntries(
+  [...typography.numbers, ...typography.choices, ...typography.switches].map((v) => [v.key, v.fallback])
+    .sort(([a], [b]) => TYPOGRAPHY_KEYS.indexOf(a) - TYPOGRAPHY_KEYS.indexOf(b))));
 // One press of a control's "−" or "+".
-export const TYPOGRAPHY_STEPS = Object.freeze({ fontSize: 1, leading: 0.05, width: 40, paragraphSpacing: 0.05 });
+export const TYPOGRAPHY_STEPS = Object.freeze(Object.fromEntries(typography.numbers.map((n) => [n.key, n.step])));
 
 // The seven typography values, each valid: numbers clamped into their range
 // (the default for what is no finite number), the face, alignment and indent
@@ -99,9 +43,9 @@ export function typographyValues(values = {}) {
     const n = values[key];
     out[key] = typeof n === "number" && Number.isFinite(n) ? Math.min(range.max, Math.max(range.min, n)) : range.fallback;
   }
-  out.face = values.face === "sans" ? "sans" : "serif";
-  out.alignment = values.alignment === "justify" ? "justify" : "start";
-  out.indent = values.indent === true;
+  // A choice is its one other value or else its default.
+  for (const choice of typography.choices) out[choice.key] = values[choice.key] === choice.other ? choice.other : choice.fallback;
+  for (const flag of typography.switches) out[flag.key] = typeof values[flag.key] === "boolean" ? values[flag.key] : flag.fallback;
   const ordered = {};
   for (const key of TYPOGRAPHY_KEYS) ordered[key] = out[key];
   return ordered;
@@ -119,24 +63,24 @@ export function stepTypography(values, key, direction) {
 
 // The web channel object the native side registers, and its one method, which
 // takes the JSON text of one event.
-export const CHANNEL_OBJECT = "reflow";
-export const CHANNEL_METHOD = "postMessage";
+export const CHANNEL_OBJECT = contract.channelObject;
+export const CHANNEL_METHOD = contract.channelMethod;
 
 // Routes of the scheme, all under the page's own origin.
-export const ORIGIN = "folvan-reflow://local";
+export const ORIGIN = `${contract.scheme}://${contract.host}`;
 export function documentUrl(token) {
-  return `${ORIGIN}/document/${encodeURIComponent(token)}.pdf`;
+  return `${ORIGIN}/${contract.documentRoute}/${encodeURIComponent(token)}.pdf`;
 }
 export function pageImageUrl(token, page, region, detail) {
-  let url = `${ORIGIN}/page/${encodeURIComponent(token)}/${page}.png`;
+  let url = `${ORIGIN}/${contract.pageRoute}/${encodeURIComponent(token)}/${page}.png`;
   const query = [];
-  if (region) query.push("r=" + region.map((v) => roundFraction(v)).join(","));
-  if (detail) query.push("q=detail");
+  if (region) query.push(`${contract.regionItem}=` + region.map((v) => roundFraction(v)).join(","));
+  if (detail) query.push(`${contract.detailItem}=${contract.detailValue}`);
   if (query.length) url += "?" + query.join("&");
   return url;
 }
 export function layoutUrl(token, page) {
-  return `${ORIGIN}/layout/${encodeURIComponent(token)}/${page}.json`;
+  return `${ORIGIN}/${contract.layoutRoute}/${encodeURIComponent(token)}/${page}.json`;
 }
 
 function roundFraction(v) {
