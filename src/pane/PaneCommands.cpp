@@ -24,10 +24,6 @@ namespace folvan::pane {
 
 namespace {
 
-constexpr double kDefaultReflowFontSize = 20;
-constexpr double kMinReflowFontSize = 14;
-constexpr double kMaxReflowFontSize = 32;
-
 platform::Preferences &defaults()
 {
     return platform::Preferences::shared();
@@ -222,12 +218,12 @@ void PaneController::showOriginal(const ReadingLocation &location)
 void PaneController::zoom(double step)
 {
     if (m_reflowMode) {
+        // The size's default and range are the typography's own: the step
+        // is clamped as every other change of it is.
         QVariantMap appearance = reflowAppearance();
-        const QVariant stored = appearance.value(QStringLiteral("fontSize"));
-        const double current =
-            stored.typeId() == QMetaType::Double ? stored.toDouble() : kDefaultReflowFontSize;
-        const double size = std::min(std::max(current + step * 10, kMinReflowFontSize), kMaxReflowFontSize);
-        appearance.insert(QStringLiteral("fontSize"), size);
+        const QString fontSize = QStringLiteral("fontSize");
+        const double current = ReflowTypography::normalized(appearance).value(fontSize).toDouble();
+        appearance.insert(fontSize, current + step * 10);
         m_viewModel->setReflowAppearance(ReflowTypography::normalized(appearance));
         ReflowTypography::save(appearance, defaults());
         return;
