@@ -20,17 +20,13 @@
 #include "platform/Desktop.h"
 #include "platform/Queues.h"
 #include "pdfview/PageLinks.h"
+#include "pdfview/PagePainter.h"
 #include "pdfview/PageRasterCache.h"
 
 namespace folvan::pdfview {
 
 namespace {
 
-// Colours of the text selection and of the highlighted selections; both are
-// multiplied into the page so that the text stays black.
-const QColor kSelectionColor(160, 200, 255);
-const QColor kPassageColor(170, 232, 185);
-const QColor kHighlightColor(255, 226, 60);
 const QColor kDefaultBackground(0x9a, 0x9a, 0x9a);
 // The first this many pages have their sizes read at once.
 constexpr int kPagesReadAtOnce = 256;
@@ -57,9 +53,7 @@ PdfView::PdfView(QWidget *parent)
                 m_texts.insert(page, new std::shared_ptr<const engine::PdfPageText>(std::move(text)));
                 if (!m_links.contains(page))
                     setLinks(page, links);
-                m_highlightRects.remove(page);
-                m_selectionRects.remove(page);
-                m_passageRects.remove(page);
+                m_marks.forgetPage(page);
                 viewport()->update();
             });
 
@@ -131,14 +125,7 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     readPageShapes(known);
     m_anchorPage = -1;
     m_pressedLink.reset();
-    m_highlights.clear();
-    m_highlightsOfPage.clear();
-    m_highlightRects.clear();
-    const bool hadSelection = !m_selection.isEmpty();
-    m_selection = {};
-    m_selectionRects.clear();
-    m_passage = {};
-    m_passageRects.clear();
+    const bool hadSelection = m_marks.clear();
 
     m_layout.layout(m_pageSizes, pixelsPerPoint(), viewport()->width());
     // Fitted to the new document's widest page.
@@ -544,12 +531,8 @@ void PdfView::setCurrentSelection(const engine::PdfSelection &selection, bool an
 
 void PdfView::applySelection(const engine::PdfSelection &selection, bool animate)
 {
-    const bool changed = !(selection == m_selection);
-    if (changed) {
-        m_selection = selection;
-        m_selectionRects.clear();
-    }
-    if (animate && !m_selection.isEmpty()) {
+    const bool changed = m_marks.setSelection(selection);
+    if (animate && !m_marks.selection().isEmpty()) {
         m_selectionPulse->stop();
         m_selectionPulse->start();
     }
@@ -560,9 +543,9 @@ void PdfView::applySelection(const engine::PdfSelection &selection, bool animate
 
 std::optional<engine::PdfSelection> PdfView::currentSelection() const
 {
-    if (m_selection.isEmpty())
+    if (m_marks.selection().isEmpty())
         return std::nullopt;
-    return m_selection;
+    return m_marks.selection();
 }
 
 void PdfView::clearSelection()
@@ -573,62 +556,14 @@ void PdfView::clearSelection()
 
 void PdfView::setMarkedPassage(const engine::PdfSelection &passage)
 {
-    if (passage == m_passage)
-        return;
-    m_passage = passage;
-    m_passageRects.clear();
-    viewport()->update();
+    if (m_marks.setPassage(passage))
+        viewport()->update();
 }
 
 void PdfView::setHighlightedSelections(const std::vector<engine::PdfSelection> &selections)
 {
-    // A search hands its matches over in batches, each list the one before
-    // with more at its end: only the new ones are taken in, and only the
-    // pages they touch lose the marks made for them.
-    const bool extends = selections.size() > m_highlights.size()
-                         && std::equal(m_highlights.begin(), m_highlights.end(), selections.begin());
-    if (!extends) {
-        if (selections == m_highlights)
-            return;
-        m_highlights.clear();
-        m_highlightsOfPage.clear();
-        m_highlightRects.clear();
-    }
-    for (size_t i = m_highlights.size(); i < selections.size(); ++i) {
-        m_highlights.push_back(selections[i]);
-        for (const engine::PdfPage &page : selections[i].pages()) {
-            m_highlightsOfPage[page.index()].push_back(i);
-            m_highlightRects.remove(page.index());
-        }
-    }
-    viewport()->update();
-}
-
-std::vector<QRectF> PdfView::lineRects(const engine::PdfPageText &text,
-                                       const std::vector<engine::PdfTextRange> &ranges)
-{
-    // One rectangle per line piece of each range: the union of its boxes
-    // (separators have empty boxes and add nothing).
-    std::vector<QRectF> rects;
-    const int count = int(text.boxes.size());
-    for (const engine::PdfTextRange &range : ranges) {
-        int at = std::max(range.location, 0);
-        const int end = std::min(range.end(), count);
-        while (at < end) {
-            const int line = text.lineOf(at);
-            const int stop = line < 0 ? at + 1 : std::clamp(text.lines[size_t(line)].range.end() + 1, at + 1, end);
-            QRectF piece;
-            for (int k = at; k < stop; ++k) {
-                const QRectF &box = text.boxes[size_t(k)];
-                if (!box.isEmpty())
-                    piece = piece.isNull() ? box : piece.united(box);
-            }
-            if (!piece.isNull())
-                rects.push_back(piece);
-            at = stop;
-        }
-    }
-    return rects;
+    if (m_marks.setHighlights(selections))
+        viewport()->update();
 }
 
 const engine::PdfPageText *PdfView::cachedText(int pageIndex)
@@ -637,21 +572,6 @@ const engine::PdfPageText *PdfView::cachedText(int pageIndex)
         return text->get();
     m_rasters->requestPageContents(pageIndex);
     return nullptr;
-}
-
-const std::vector<QRectF> *PdfView::highlightRects(int pageIndex)
-{
-    if (const auto it = m_highlightRects.constFind(pageIndex); it != m_highlightRects.constEnd())
-        return &it.value();
-    const engine::PdfPageText *text = cachedText(pageIndex);
-    if (!text)
-        return nullptr;
-    std::vector<QRectF> rects;
-    for (size_t i : m_highlightsOfPage.value(pageIndex)) {
-        const std::vector<QRectF> pieces = lineRects(*text, m_highlights[i].ranges(pageIndex));
-        rects.insert(rects.end(), pieces.begin(), pieces.end());
-    }
-    return &m_highlightRects.insert(pageIndex, std::move(rects)).value();
 }
 
 // ---------------------------------------------------------------- painting
@@ -711,12 +631,17 @@ void PdfView::paintEvent(QPaintEvent *)
         const QRectF viewRect = m_viewTransform.inverted().mapRect(QRectF(viewport()->rect()));
         const QRectF visible = viewRect.translated(scrollOffset());
         painter.translate(-scrollOffset());
+        const PagePainter pages(m_layout, *m_rasters, deviceScale());
         const auto [first, last] = m_layout.pagesInBand(visible.top(), visible.bottom());
         for (int i = first; i >= 0 && i <= last; ++i)
-            paintPage(painter, i, visible, wanted, 1);
+            pages.drawPage(painter, i, visible, wanted, 1);
+        const double pulse = m_selectionPulse->state() == QAbstractAnimation::Running
+                                 ? m_selectionPulse->currentValue().toDouble()
+                                 : 0.0;
+        const auto text = [this](int page) { return cachedText(page); };
         for (int i = first; i >= 0 && i <= last; ++i)
-            paintSelections(painter, i);
-        requestAround(visible, wanted);
+            pages.drawMarks(painter, i, m_pageToDisplay[size_t(i)], m_marks.marksOf(i, m_document, text), pulse);
+        pages.requestAround(visible, wanted);
     }
     m_rasters->keepOnly(wanted);
 
@@ -728,184 +653,11 @@ void PdfView::paintEvent(QPaintEvent *)
     emit framePainted(timer.nsecsElapsed());
 }
 
-namespace {
-
-// The tiles of a page raster at `deviceScale` that cover `region` (device
-// pixels of the page raster).
-struct TileSpan {
-    int firstColumn, lastColumn, firstRow, lastRow;
-};
-
-TileSpan tilesCovering(const QRectF &region)
-{
-    const int t = PageRasterCache::kTileSize;
-    return {int(std::floor(region.left() / t)), int(std::ceil(region.right() / t)) - 1,
-            int(std::floor(region.top() / t)), int(std::ceil(region.bottom() / t)) - 1};
-}
-
-} // namespace
-
-void PdfView::paintPage(QPainter &painter, int pageIndex, const QRectF &visible, QSet<RasterTileKey> &wanted,
-                        int priority)
-{
-    const QRectF rect = m_layout.pageRect(pageIndex);
-    const QRectF shown = rect.intersected(visible);
-    if (shown.isEmpty())
-        return;
-
-    const int key = PageRasterCache::scaleKey(deviceScale());
-    // View pixels per raster pixel.
-    const double factor = m_layout.scale() / PageRasterCache::deviceScale(key);
-    const QRectF pageRaster(QPointF(0, 0), rect.size() / factor);
-    const QRectF region = QRectF((shown.topLeft() - rect.topLeft()) / factor, shown.size() / factor)
-                              .intersected(pageRaster);
-    const TileSpan span = tilesCovering(region);
-    const int t = PageRasterCache::kTileSize;
-
-    QRegion missing;
-    std::vector<std::pair<QRectF, const QImage *>> sharp;
-    for (int row = span.firstRow; row <= span.lastRow; ++row) {
-        for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-            const RasterTileKey tileKey{pageIndex, key, column, row, m_rasters->epoch(pageIndex)};
-            const QRectF tileRect = QRectF(column * t, row * t, t, t).intersected(pageRaster);
-            const QRectF target(rect.topLeft() + tileRect.topLeft() * factor, tileRect.size() * factor);
-            if (const QImage *image = m_rasters->tile(tileKey)) {
-                sharp.emplace_back(QRectF(target.topLeft(), QSizeF(image->size()) * factor), image);
-            } else {
-                missing += target.toAlignedRect();
-                wanted.insert(tileKey);
-                m_rasters->request(tileKey, priority);
-            }
-        }
-    }
-
-    if (!missing.isEmpty()) {
-        // The blank page where no sharp raster is ready (the sharp tiles
-        // cover the rest; filling under them would only cost time).
-        for (const QRect &part : missing)
-            painter.fillRect(QRectF(part).intersected(rect), Qt::white);
-        // Meanwhile, the page at the nearest zoom that is at hand, scaled
-        // (or as it was before its annotations changed).
-        if (const auto best = m_rasters->nearestStandIn(pageIndex, key)) {
-            const auto [bestKey, bestEpoch] = *best;
-            const double otherFactor = m_layout.scale() / PageRasterCache::deviceScale(bestKey);
-            const QRectF otherRegion =
-                QRectF((shown.topLeft() - rect.topLeft()) / otherFactor, shown.size() / otherFactor);
-            const TileSpan other = tilesCovering(otherRegion);
-            painter.save();
-            painter.setClipRegion(missing, Qt::IntersectClip);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            for (int row = other.firstRow; row <= other.lastRow; ++row) {
-                for (int column = other.firstColumn; column <= other.lastColumn; ++column) {
-                    if (const QImage *image = m_rasters->tile({pageIndex, bestKey, column, row, bestEpoch})) {
-                        const QRectF target(rect.topLeft() + QPointF(column * t, row * t) * otherFactor,
-                                            QSizeF(image->size()) * otherFactor);
-                        painter.drawImage(target, *image);
-                    }
-                }
-            }
-            painter.restore();
-        }
-    }
-    for (const auto &[target, image] : sharp)
-        painter.drawImage(target, *image);
-}
-
-void PdfView::requestAround(const QRectF &visible, QSet<RasterTileKey> &wanted)
-{
-    // Half a view ahead and behind, so that scrolling finds pages ready.
-    const int key = PageRasterCache::scaleKey(deviceScale());
-    const double factor = m_layout.scale() / PageRasterCache::deviceScale(key);
-    const QRectF band = visible.adjusted(0, -visible.height() / 2, 0, visible.height() / 2);
-    const auto [first, last] = m_layout.pagesInBand(band.top(), band.bottom());
-    for (int i = first; i >= 0 && i <= last; ++i) {
-        const QRectF rect = m_layout.pageRect(i);
-        const QRectF shown = rect.intersected(band);
-        const QRectF region = QRectF((shown.topLeft() - rect.topLeft()) / factor, shown.size() / factor);
-        const TileSpan span = tilesCovering(region);
-        for (int row = span.firstRow; row <= span.lastRow; ++row) {
-            for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-                const RasterTileKey tileKey{i, key, column, row, m_rasters->epoch(i)};
-                if (!m_rasters->tile(tileKey) && !wanted.contains(tileKey)) {
-                    wanted.insert(tileKey);
-                    m_rasters->request(tileKey, 0);
-                }
-            }
-        }
-    }
-}
-
 bool PdfView::isSharp() const
 {
     if (!m_document)
         return true;
-    const QRectF visible = documentVisibleRect();
-    const int key = PageRasterCache::scaleKey(deviceScale());
-    const double factor = m_layout.scale() / PageRasterCache::deviceScale(key);
-    const auto [first, last] = m_layout.pagesInBand(visible.top(), visible.bottom());
-    for (int i = first; i >= 0 && i <= last; ++i) {
-        const QRectF rect = m_layout.pageRect(i);
-        const QRectF shown = rect.intersected(visible);
-        if (shown.isEmpty())
-            continue;
-        const QRectF region = QRectF((shown.topLeft() - rect.topLeft()) / factor, shown.size() / factor);
-        const TileSpan span = tilesCovering(region);
-        for (int row = span.firstRow; row <= span.lastRow; ++row) {
-            for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-                if (!m_rasters->tile({i, key, column, row, m_rasters->epoch(i)}))
-                    return false;
-            }
-        }
-    }
-    return true;
-}
-
-void PdfView::paintSelections(QPainter &painter, int pageIndex)
-{
-    const QRectF rect = m_layout.pageRect(pageIndex);
-    const QTransform &toDisplay = m_pageToDisplay[size_t(pageIndex)];
-    auto toDocument = [&](const QRectF &pageRect) {
-        const QRectF display = toDisplay.mapRect(pageRect);
-        return QRectF(rect.topLeft() + display.topLeft() * m_layout.scale(), display.size() * m_layout.scale());
-    };
-    painter.save();
-    painter.setCompositionMode(QPainter::CompositionMode_Multiply);
-    if (m_highlightsOfPage.contains(pageIndex)) {
-        if (const std::vector<QRectF> *rects = highlightRects(pageIndex)) {
-            for (const QRectF &bounds : *rects)
-                painter.fillRect(toDocument(bounds), kHighlightColor);
-        }
-    }
-    if (!m_passage.isEmpty() && m_passage.document() == m_document) {
-        const std::vector<QRectF> *marked = nullptr;
-        if (const auto it = m_passageRects.constFind(pageIndex); it != m_passageRects.constEnd())
-            marked = &it.value();
-        else if (const std::vector<engine::PdfTextRange> ranges = m_passage.ranges(pageIndex); ranges.empty())
-            marked = &m_passageRects.insert(pageIndex, {}).value();
-        else if (const engine::PdfPageText *text = cachedText(pageIndex))
-            marked = &m_passageRects.insert(pageIndex, lineRects(*text, ranges)).value();
-        for (const QRectF &bounds : marked ? *marked : std::vector<QRectF>())
-            painter.fillRect(toDocument(bounds), kPassageColor);
-    }
-    const double pulse = m_selectionPulse->state() == QAbstractAnimation::Running
-                             ? m_selectionPulse->currentValue().toDouble()
-                             : 0.0;
-    const std::vector<QRectF> *selected = nullptr;
-    if (!m_selection.isEmpty() && m_selection.document() == m_document) {
-        if (const auto it = m_selectionRects.constFind(pageIndex); it != m_selectionRects.constEnd())
-            selected = &it.value();
-        else if (const engine::PdfPageText *text = cachedText(pageIndex))
-            selected = &m_selectionRects.insert(pageIndex, lineRects(*text, m_selection.ranges(pageIndex))).value();
-    }
-    for (const QRectF &bounds : selected ? *selected : std::vector<QRectF>()) {
-        const QRectF target = toDocument(bounds);
-        painter.fillRect(target, kSelectionColor);
-        if (pulse > 0) {
-            const double grow = 4 * pulse;
-            painter.fillRect(target.adjusted(-grow, -grow, grow, grow), QColor(255, 200, 80, int(150 * pulse)));
-        }
-    }
-    painter.restore();
+    return PagePainter(m_layout, *m_rasters, deviceScale()).isSharp(documentVisibleRect());
 }
 
 void PdfView::reloadPageContents()
@@ -1052,8 +804,8 @@ void PdfView::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     event->accept();
-    if (!m_pressedLink && !m_selection.isEmpty())
-        offerPrimarySelection(m_selection.string());
+    if (!m_pressedLink && !m_marks.selection().isEmpty())
+        offerPrimarySelection(m_marks.selection().string());
     if (m_pressedLink) {
         const Link link = *m_pressedLink;
         m_pressedLink.reset();
@@ -1079,10 +831,10 @@ void PdfView::selectAt(QPointF viewPoint, int clickCount, bool extend)
         applySelection(page.selectionForWord(point));
         return;
     }
-    if (extend && m_anchorPage < 0 && !m_selection.isEmpty()) {
+    if (extend && m_anchorPage < 0 && !m_marks.selection().isEmpty()) {
         // Extend a selection made elsewhere from its start.
-        const engine::PdfPage first = m_selection.pages().front();
-        const auto ranges = m_selection.ranges(first);
+        const engine::PdfPage first = m_marks.selection().pages().front();
+        const auto ranges = m_marks.selection().ranges(first);
         m_anchorPage = first.index();
         m_anchorPoint = first.characterBounds(ranges.front().location).center();
     }

@@ -18,6 +18,7 @@
 #include "engine/PdfPage.h"
 #include "engine/PdfSelection.h"
 #include "pdfview/PageLayout.h"
+#include "pdfview/PageSelections.h"
 
 class QTimer;
 class QUndoStack;
@@ -30,7 +31,6 @@ class PdfDocument;
 namespace folvan::pdfview {
 
 class PageRasterCache;
-struct RasterTileKey;
 
 // A continuous page view of a PDF: single pages one below the other,
 // scrolled vertically, zoomed between a minimum and a maximum scale factor.
@@ -43,6 +43,8 @@ struct RasterTileKey;
 // are in the page's PDF user space; "document points" are in the scrolled
 // document (see PageLayout).
 //
+// The view keeps the widget, the layout, the coordinates, links and input;
+// a PagePainter draws each frame and PageSelections keeps the text marks.
 // The view knows nothing of the application's models: it reports changes
 // through its signals.
 class PdfView : public QAbstractScrollArea {
@@ -108,11 +110,11 @@ public:
     void clearSelection();
     // Selections drawn as highlights (search matches), apart from the
     // current selection.
-    const std::vector<engine::PdfSelection> &highlightedSelections() const { return m_highlights; }
+    const std::vector<engine::PdfSelection> &highlightedSelections() const { return m_marks.highlights(); }
     void setHighlightedSelections(const std::vector<engine::PdfSelection> &selections);
     // A passage marked in its own colour (the place a jump went to); an
     // empty selection marks none.
-    const engine::PdfSelection &markedPassage() const { return m_passage; }
+    const engine::PdfSelection &markedPassage() const { return m_marks.passage(); }
     void setMarkedPassage(const engine::PdfSelection &passage);
 
     // Geometry. pageForPoint gives the page under a view point, or with
@@ -223,20 +225,10 @@ private:
     void setCurrentPageIndex(int index);
     QPointF scrollOffset() const;
     double deviceScale() const;
-    void paintPage(QPainter &painter, int pageIndex, const QRectF &visibleDoc, QSet<RasterTileKey> &wanted,
-                   int priority);
-    void paintSelections(QPainter &painter, int pageIndex);
     // The page's text when it has been fetched; else asks for it and
     // answers null.
     const engine::PdfPageText *cachedText(int pageIndex);
     void setLinks(int pageIndex, std::vector<engine::PdfAnnotation> annotations) const;
-    // The line pieces of text ranges of a page, as rectangles (page space).
-    static std::vector<QRectF> lineRects(const engine::PdfPageText &text,
-                                         const std::vector<engine::PdfTextRange> &ranges);
-    // The highlight rectangles of a page (page space); null until its text
-    // is at hand.
-    const std::vector<QRectF> *highlightRects(int pageIndex);
-    void requestAround(const QRectF &visibleDoc, QSet<RasterTileKey> &wanted);
     void applySelection(const engine::PdfSelection &selection, bool animate = false);
     void selectAt(QPointF viewPoint, int clickCount, bool extend);
     void dragSelectionTo(QPointF viewPoint);
@@ -270,13 +262,8 @@ private:
     int m_currentPage = -1;
     bool m_programmaticScroll = false;
 
-    engine::PdfSelection m_selection;
-    std::vector<engine::PdfSelection> m_highlights;
-    QHash<int, std::vector<size_t>> m_highlightsOfPage;
-    QHash<int, std::vector<QRectF>> m_highlightRects;
-    QHash<int, std::vector<QRectF>> m_selectionRects;
-    engine::PdfSelection m_passage;
-    QHash<int, std::vector<QRectF>> m_passageRects;
+    // The selection, the highlights and the marked passage.
+    PageSelections m_marks;
     QVariantAnimation *m_selectionPulse = nullptr;
 
     // Mouse selection.
