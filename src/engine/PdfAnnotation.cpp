@@ -399,6 +399,7 @@ int finishRawAnnotations(fz_context *ctx, pdf_annot **made, int count, int *obje
 int pageTakesAnnotations(fz_context *ctx, pdf_document *doc, int pageIndex)
 {
     int ok = 1;
+    fz_var(ok);
     fz_try(ctx)
     {
         pdf_obj *page = pdf_lookup_page_obj(ctx, doc, pageIndex);

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPainter>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -414,13 +413,6 @@ void PdfView::setCurrentPageIndex(int index)
     emit pageChanged();
 }
 
-engine::PdfPage PdfView::currentPage() const
-{
-    if (!m_document || m_currentPage < 0)
-        return {};
-    return m_document->page(m_currentPage);
-}
-
 int PdfView::pageForPoint(QPointF viewPoint, bool nearest) const
 {
     const QPointF doc = convertPointToDocument(viewPoint);
@@ -618,8 +610,6 @@ bool PdfView::isTransitionRunning(const QString &key) const
 
 void PdfView::paintEvent(QPaintEvent *)
 {
-    QElapsedTimer timer;
-    timer.start();
     m_rasters->beginFrame();
     QPainter painter(viewport());
     if (m_background.alpha() > 0)
@@ -650,7 +640,6 @@ void PdfView::paintEvent(QPaintEvent *)
         painter.setOpacity(m_fade->currentValue().toDouble());
         painter.drawPixmap(0, 0, m_fadeSnapshot);
     }
-    emit framePainted(timer.nsecsElapsed());
 }
 
 bool PdfView::isSharp() const

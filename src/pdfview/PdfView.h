@@ -19,6 +19,7 @@
 #include "engine/PdfSelection.h"
 #include "pdfview/PageLayout.h"
 #include "pdfview/PageSelections.h"
+#include "platform/ReaderPreferences.h"
 
 class QTimer;
 class QUndoStack;
@@ -33,7 +34,8 @@ namespace folvan::pdfview {
 class PageRasterCache;
 
 // A continuous page view of a PDF: single pages one below the other,
-// scrolled vertically, zoomed between a minimum and a maximum scale factor.
+// scrolled vertically, zoomed between a minimum and a maximum scale factor
+// (by default the reading zoom's range).
 // Pages are drawn from rasters made off the main thread; until a sharp
 // raster is ready, a raster of the page at another zoom is shown scaled, or
 // the blank page.
@@ -101,7 +103,6 @@ public:
     // The page being read (-1 without a document) and the place at the top
     // left of the view.
     int currentPageIndex() const { return m_currentPage; }
-    engine::PdfPage currentPage() const;
     std::optional<engine::PdfDestination> currentDestination() const;
 
     // The user's text selection; none when nothing is selected.
@@ -178,8 +179,6 @@ signals:
     // The left button went down on the document (a click, a selection or a
     // link about to be followed).
     void documentPressed();
-    // Painting of a frame took this long on the main thread (benchmark).
-    void framePainted(qint64 nanoseconds);
 
 protected:
     // Follows a link: internal ones go to their destination, web links
@@ -257,8 +256,8 @@ private:
 
     bool m_autoScales = false;
     double m_scale = 1.0;
-    double m_minScale = 0.5;
-    double m_maxScale = 4.0;
+    double m_minScale = platform::kMinZoom;
+    double m_maxScale = platform::kMaxZoom;
     int m_currentPage = -1;
     bool m_programmaticScroll = false;
 
