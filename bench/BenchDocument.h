@@ -3,17 +3,17 @@
 
 #include <QString>
 
-#include <cstdio>
 #include <memory>
 
+#include "BenchArgs.h"
 #include "engine/PdfDocument.h"
 
-// The PDF at `path`, or nothing after saying why on stderr.
-inline std::shared_ptr<folvan::engine::PdfDocument> openBenchDocument(const QString &path)
+// The PDF at `path`; a paper that cannot be opened is a bad argument.
+inline std::shared_ptr<folvan::engine::PdfDocument> openBenchDocument(const QString &path, const BenchArgs &args)
 {
     QString error;
     auto document = folvan::engine::PdfDocument::open(path, &error);
     if (!document)
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(error));
+        args.fail(QStringLiteral("cannot open %1: %2").arg(path, error));
     return document;
 }

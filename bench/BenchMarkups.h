@@ -46,23 +46,6 @@ inline std::vector<folvan::ReadingMarkup> spreadMarkups(const std::shared_ptr<fo
     return markups;
 }
 
-// The arguments after the program's name, with the markup count that
-// follows `flag` taken out of them (`fallback` when none is given).
-inline int takeMarkupCount(int argc, char **argv, const QString &flag, int fallback, QStringList *args)
-{
-    for (int i = 1; i < argc; ++i)
-        *args << QString::fromLocal8Bit(argv[i]);
-    int count = fallback;
-    if (const qsizetype i = args->indexOf(flag); i >= 0) {
-        if (i + 1 < args->size() && (*args)[i + 1].toInt() > 0) {
-            count = (*args)[i + 1].toInt();
-            args->remove(i + 1);
-        }
-        args->remove(i);
-    }
-    return count;
-}
-
 // Points the data folders at `home`, so that the markups are saved where
 // nothing of the user's is, and draws off screen unless told otherwise.
 inline void useScratchHome(const QString &home)

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "BenchArgs.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 #include "fixtures/PdfFixtureWriter.h"
@@ -71,13 +72,12 @@ double mutoolMs(const QString &path, double scale)
 int runCmykImageBench(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const qsizetype at = args.indexOf(QStringLiteral("--scale"));
-    const double scale = at >= 0 && at + 1 < args.size() ? args[at + 1].toDouble() : 2.0;
-    if (!(scale > 0) || scale > 8) {
-        std::fprintf(stderr, "usage: folvan-bench --cmyk-image [--scale S]\n");
-        return 2;
-    }
+    BenchArgs args(app.arguments().mid(1), "usage: folvan-bench --cmyk-image [--scale S] (S up to 8)\n");
+    args.flag(QStringLiteral("--cmyk-image"));
+    const double scale = args.positiveOption(QStringLiteral("--scale"), 2.0);
+    if (scale > 8)
+        args.fail(QStringLiteral("--scale %1 is above 8").arg(scale));
+    args.positional(0, 0);
     const QSizeF pageSize(612, 792);
     const QSize pixels(int(pageSize.width() * scale), int(pageSize.height() * scale));
 

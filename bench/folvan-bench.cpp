@@ -34,6 +34,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "BenchArgs.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
 #include "engine/PdfPng.h"
@@ -181,28 +182,31 @@ int main(int argc, char **argv)
         else if (QByteArray(argv[i]) == "--cmyk-image")
             return runCmykImageBench(argc, argv);
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    auto option = [&](const QString &name, const QString &fallback) {
-        const qsizetype i = args.indexOf(name);
-        if (i < 0 || i + 1 >= args.size())
-            return fallback;
-        const QString value = args[i + 1];
-        args.remove(i, 2);
-        return value;
-    };
-    if (!args.isEmpty() && args.first() == QLatin1String("--generate")) {
-        const int pages = option(QStringLiteral("--pages"), QStringLiteral("2000")).toInt();
-        return args.size() == 2 ? generate(args[1], pages) : 2;
+    BenchArgs args(app.arguments().mid(1),
+                   "usage: folvan-bench PDF [--scale S] [--query WORD] [--pages FIRST[-LAST]]\n"
+                   "       folvan-bench PDF --previews [--scale S]\n"
+                   "       folvan-bench PDF --markup-list [N]\n"
+                   "       folvan-bench PDF --markups [N]\n"
+                   "       folvan-bench --cmyk-image [--scale S]\n"
+                   "       folvan-bench --generate OUT [--pages N]\n");
+    if (args.flag(QStringLiteral("--generate"))) {
+        const int pages = args.intOption(QStringLiteral("--pages"), 2000);
+        return generate(args.positional(1, 1).first(), pages);
     }
-    const double scale = option(QStringLiteral("--scale"), QStringLiteral("2")).toDouble();
-    const QString query = option(QStringLiteral("--query"), QStringLiteral("the"));
-    const QStringList range = option(QStringLiteral("--pages"), QString()).split(QLatin1Char('-'));
-    if (args.size() != 1 || !(scale > 0) || range.size() > 2) {
-        std::fprintf(stderr, "usage: folvan-bench PDF [--scale S] [--query WORD] [--pages FIRST[-LAST]]\n"
-                             "       folvan-bench --generate OUT [--pages N]\n");
-        return 2;
+    const double scale = args.positiveOption(QStringLiteral("--scale"), 2);
+    const QString query = args.option(QStringLiteral("--query"), QStringLiteral("the"));
+    // The drawn pages, 1-based and inclusive; all when not given.
+    const QString pagesText = args.option(QStringLiteral("--pages"));
+    const QStringList range = pagesText.split(QLatin1Char('-'));
+    int firstAsked = 0, lastAsked = 0;
+    if (!pagesText.isNull()) {
+        bool firstOk = false, lastOk = false;
+        firstAsked = range.first().toInt(&firstOk);
+        lastAsked = range.last().toInt(&lastOk);
+        if (range.size() > 2 || !firstOk || !lastOk || firstAsked < 1 || lastAsked < firstAsked)
+            args.fail(QStringLiteral("--pages wants FIRST or FIRST-LAST (from 1), not \"%1\"").arg(pagesText));
     }
-    const QString path = args.first();
+    const QString path = args.positional(1, 1).first();
 
     std::shared_ptr<PdfDocument> doc;
     int pages = 0;
@@ -211,18 +215,14 @@ int main(int argc, char **argv)
               doc = PdfDocument::open(path, &error);
               pages = doc ? doc->pageCount() : 0;
           }));
-    if (!doc) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(error));
-        return 1;
-    }
+    if (!doc)
+        args.fail(QStringLiteral("cannot open %1: %2").arg(path, error));
     print("pages", pages);
     // The drawn pages, 0-based [first, last).
-    const int first = range.first().isEmpty() ? 0 : std::clamp(range.first().toInt() - 1, 0, pages);
-    const int last = range.first().isEmpty() ? pages : std::clamp(range.last().toInt(), first, pages);
-    if (first >= last) {
-        std::fprintf(stderr, "no pages to draw\n");
-        return 2;
-    }
+    const int first = pagesText.isNull() ? 0 : std::clamp(firstAsked - 1, 0, pages);
+    const int last = pagesText.isNull() ? pages : std::clamp(lastAsked, first, pages);
+    if (first >= last)
+        args.fail(QStringLiteral("no pages to draw: %1 has %2").arg(path).arg(pages));
     const int drawn = last - first;
 
     // Text on a fresh document, so that nothing is cached yet.

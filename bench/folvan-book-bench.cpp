@@ -25,6 +25,7 @@
 //                            which that page, and the leaf's far face,
 //                            carry their print (at best the same frame)
 
+#include "BenchArgs.h"
 #include "BenchStats.h"
 #include <algorithm>
 #include <cstdio>
@@ -176,21 +177,14 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     QApplication app(argc, argv);
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: folvan-book-bench PDF [--turns N]\n");
-        return 2;
-    }
-    int turns = 30;
-    if (const qsizetype at = arguments.indexOf(QStringLiteral("--turns")); at > 0 && at + 1 < arguments.size())
-        turns = arguments[at + 1].toInt();
+    BenchArgs args(QApplication::arguments().mid(1), "usage: folvan-book-bench PDF [--turns N]\n");
+    const int turns = args.intOption(QStringLiteral("--turns"), 30);
+    const QString path = args.positional(1, 1).first();
     QString error;
-    const auto document = engine::PdfDocument::open(arguments[1], &error);
-    if (!document) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(arguments[1]), qPrintable(error));
-        return 1;
-    }
-    const QUrl url = QUrl::fromLocalFile(arguments[1]);
+    const auto document = engine::PdfDocument::open(path, &error);
+    if (!document)
+        args.fail(QStringLiteral("cannot open %1: %2").arg(path, error));
+    const QUrl url = QUrl::fromLocalFile(path);
 
     std::vector<double> rasters;
     for (int i = 0; i < std::min(5, document->pageCount()); ++i) {
@@ -210,7 +204,7 @@ int main(int argc, char **argv)
     // Another document object for the same file in the view on screen, as
     // when the pane opens another paper: the engine's rasters and display
     // lists start empty again.
-    const auto again = engine::PdfDocument::open(arguments[1], &error);
+    const auto again = engine::PdfDocument::open(path, &error);
     QElapsedTimer load;
     load.start();
     run.model.setPdfDocument(again);

@@ -10,6 +10,7 @@
 // how long that took and the reflowed text in reading order, one block a
 // line as KIND<TAB>TEXT (a cut-out gives its page and region).
 
+#include "BenchArgs.h"
 #include "reflow/ReflowResourceHandler.h"
 #include "reflow/ReflowView.h"
 #include "reflow/ReflowWire.h"
@@ -90,19 +91,11 @@ int main(int argc, char **argv)
     QWebEngineUrlScheme::registerScheme(scheme);
     QApplication app(argc, argv);
 
-    QString path;
-    bool dump = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == QLatin1String("--dump"))
-            dump = true;
-        else
-            path = arg;
-    }
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        std::fprintf(stderr, "usage: folvan-reflow-bench PDF [--dump]\n");
-        return 2;
-    }
+    BenchArgs args(app.arguments().mid(1), "usage: folvan-reflow-bench PDF [--dump]\n");
+    const bool dump = args.flag(QStringLiteral("--dump"));
+    const QString path = args.positional(1, 1).first();
+    if (!QFileInfo(path).isFile())
+        args.fail(QStringLiteral("%1 is not a file").arg(path));
 
     const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     QWebEngineProfile profile;

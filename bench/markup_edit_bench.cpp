@@ -102,18 +102,13 @@ void print(const char *name, const std::vector<double> &times)
 
 int runMarkupEditBench(int argc, char **argv)
 {
-    QStringList args;
-    const int count = takeMarkupCount(argc, argv, QStringLiteral("--markups"), 10000, &args);
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: folvan-bench PDF --markups N\n");
-        return 2;
-    }
+    BenchArgs args(argc, argv, "usage: folvan-bench PDF --markups [N]\n");
+    const int count = args.flagWithCount(QStringLiteral("--markups"), 10000);
+    const QString path = args.positional(1, 1).first();
     QTemporaryDir home;
     useScratchHome(home.path());
     QApplication app(argc, argv);
-    const QString path = args.first();
-    if (!openBenchDocument(path))
-        return 1;
+    openBenchDocument(path, args);
 
     // Without markups: the best of three, as the file system warms up.
     double plainMs = -1;

@@ -109,22 +109,17 @@ void print(const std::string &name, const std::vector<Timing> &timings)
 
 int runMarkupListBench(int argc, char **argv)
 {
-    QStringList args;
-    const int count = takeMarkupCount(argc, argv, QStringLiteral("--markup-list"), 2000, &args);
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: folvan-bench PDF --markup-list N\n");
-        return 2;
-    }
+    BenchArgs args(argc, argv, "usage: folvan-bench PDF --markup-list [N]\n");
+    const int count = args.flagWithCount(QStringLiteral("--markup-list"), 2000);
+    const QString path = args.positional(1, 1).first();
     QTemporaryDir home;
     useScratchHome(home.path());
     QApplication app(argc, argv);
 
-    const auto document = openBenchDocument(args.first());
-    if (!document)
-        return 1;
+    const auto document = openBenchDocument(path, args);
     SharedPDFViewModel model;
     annotations::PaneAnnotations::attach(model);
-    const QUrl url = QUrl::fromLocalFile(args.first());
+    const QUrl url = QUrl::fromLocalFile(path);
     model.setPdfDocumentURL(url);
     annotations::PaneAnnotations::of(model)->loadMarkups(url, document);
     std::vector<ReadingMarkup> markups = spreadMarkups(document, count);

@@ -16,6 +16,7 @@
 // paper, as two panes hold it), scrolling a screen at a time and waiting at
 // each screen until it is sharp.
 
+#include "BenchArgs.h"
 #include "BenchStats.h"
 #include <algorithm>
 #include <cstdio>
@@ -230,23 +231,21 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStringList files;
-    int frames = 600;
-    int pages = 0;
-    QString readingFile;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--frames" && i + 1 < args.size())
-            frames = args[++i].toInt();
-        else if (args[i] == u"--pages" && i + 1 < args.size())
-            pages = args[++i].toInt();
-        else if (args[i] == u"--reading-memory" && i + 1 < args.size())
-            readingFile = args[++i];
-        else
-            files << args[i];
+    BenchArgs args(app.arguments().mid(1), "usage: pageview-bench [PDF...] [--frames N] [--pages N]\n"
+                                           "       pageview-bench --reading-memory PDF [--pages N]\n");
+    const int frames = args.intOption(QStringLiteral("--frames"), 600);
+    const int pages = args.intOption(QStringLiteral("--pages"), 0);
+    const QString readingFile = args.option(QStringLiteral("--reading-memory"));
+    const QStringList files = args.positional(0, readingFile.isNull() ? int(argc) : 0);
+    // Every paper is tried before any figure is taken, and let go again so
+    // that the figures start from nothing.
+    for (const QString &file : readingFile.isNull() ? files : QStringList{readingFile}) {
+        QString error;
+        if (!engine::PdfDocument::open(file, &error))
+            args.fail(QStringLiteral("cannot open %1: %2").arg(file, error));
     }
 
-    if (!readingFile.isEmpty())
+    if (!readingFile.isNull())
         return readingMemory(readingFile, pages > 0 ? pages : 200);
 
     QElapsedTimer timer;
@@ -255,15 +254,8 @@ int main(int argc, char **argv)
     std::printf("generated.pages %d\ngenerated.make_ms %lld\n", generated->pageCount(), timer.elapsed());
     std::printf("generated.rss_after_open_mb %.1f\n", currentMemoryMb());
     benchDocument(generated, QStringLiteral("generated"), frames);
-    for (const QString &file : files) {
-        QString error;
-        const auto document = engine::PdfDocument::open(file, &error);
-        if (!document) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(file), qPrintable(error));
-            continue;
-        }
-        benchDocument(document, QFileInfo(file).completeBaseName(), frames);
-    }
+    for (const QString &file : files)
+        benchDocument(engine::PdfDocument::open(file), QFileInfo(file).completeBaseName(), frames);
     std::printf("peak_rss_mb %.1f\n", peakMemoryMb());
     return 0;
 }

@@ -24,27 +24,16 @@ using namespace folvan;
 
 int runPreviewBench(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    args.removeAll(QStringLiteral("--previews"));
-    double scale = 2;
-    if (const qsizetype i = args.indexOf(QStringLiteral("--scale")); i >= 0 && i + 1 < args.size()) {
-        scale = args[i + 1].toDouble();
-        args.remove(i, 2);
-    }
-    if (args.size() != 1 || !(scale > 0)) {
-        std::fprintf(stderr, "usage: folvan-bench PDF --previews [--scale S]\n");
-        return 2;
-    }
+    BenchArgs args(argc, argv, "usage: folvan-bench PDF --previews [--scale S]\n");
+    args.flag(QStringLiteral("--previews"));
+    const double scale = args.positiveOption(QStringLiteral("--scale"), 2);
+    const QString path = args.positional(1, 1).first();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
     QApplication app(argc, argv);
 
-    const auto document = openBenchDocument(args.first());
-    if (!document)
-        return 1;
+    const auto document = openBenchDocument(path, args);
     QWidget view;
     view.resize(900, 700);
     view.show();

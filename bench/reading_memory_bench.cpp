@@ -28,6 +28,7 @@
 //   the last, each end taken over four opens (target: 0.2 MB an open at
 //   most).
 
+#include "BenchArgs.h"
 #include "BenchStats.h"
 #include "ScreenBench.h"
 
@@ -371,34 +372,31 @@ int measureOpens(const QString &reader, const Screen &screen, int opens, const Q
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    const QStringList arguments = QGuiApplication::arguments();
-    auto option = [&](const char *name, const QString &fallback) {
-        const qsizetype at = arguments.indexOf(QString::fromLatin1(name));
-        return at > 0 && at + 1 < arguments.size() ? arguments[at + 1] : fallback;
-    };
-    const int screens = option("--screens", QStringLiteral("470")).toInt();
-    const int turns = option("--turns", QString::number(screens * 35 / 100)).toInt();
-    const int runs = option("--runs", QStringLiteral("1")).toInt();
-    const QString shots = option("--shots", QString());
-    const QString reader = option(
-        "--reader", QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/app/folvan")));
-    const QString other = option("--other", QStringLiteral("evince"));
-    const QString paper = QFileInfo(arguments.size() > 1 ? arguments.back() : QString()).absoluteFilePath();
-    const int opens = option("--opens", QStringLiteral("0")).toInt();
+    BenchArgs args(QGuiApplication::arguments().mid(1),
+                   "usage: reading-memory-bench [--screens N] [--turns T] [--runs R] [--shots DIR] [--reader PATH] "
+                   "[--other PROGRAM] PAPER\n"
+                   "       reading-memory-bench --opens N [--shots DIR] [--reader PATH] PAPER OTHER_PAPER\n");
+    const int opens = args.intOption(QStringLiteral("--opens"), 0);
+    const int screens = args.intOption(QStringLiteral("--screens"), 470);
+    const int turns = args.intOption(QStringLiteral("--turns"), screens * 35 / 100);
+    const int runs = args.intOption(QStringLiteral("--runs"), 1);
+    const QString shots = args.option(QStringLiteral("--shots"));
+    const QString reader = args.option(
+        QStringLiteral("--reader"), QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/app/folvan")));
+    const QString other = args.option(QStringLiteral("--other"), QStringLiteral("evince"));
+    const QStringList papers = opens > 0 ? args.positional(2, 2) : args.positional(1, 1);
+    for (const QString &paper : papers) {
+        if (!QFileInfo(paper).isFile())
+            args.fail(QStringLiteral("%1 is not a file").arg(paper));
+    }
+    const QString paper = QFileInfo(papers.back()).absoluteFilePath();
     if (opens > 0) {
-        const QString first = QFileInfo(arguments.size() > 2 ? arguments[arguments.size() - 2] : QString()).absoluteFilePath();
-        if (!QFileInfo(first).isFile() || !QFileInfo(paper).isFile() || first == paper) {
-            std::fprintf(stderr, "usage: reading-memory-bench --opens N [--shots DIR] [--reader PATH] PAPER OTHER_PAPER\n");
-            return 2;
-        }
+        const QString first = QFileInfo(papers.front()).absoluteFilePath();
+        if (first == paper)
+            args.fail(QStringLiteral("--opens wants two different papers"));
         if (!shots.isEmpty())
             QDir().mkpath(shots);
         return measureOpens(reader, Screen(QGuiApplication::primaryScreen()), opens, first, paper, shots);
-    }
-    if (arguments.size() < 2 || !QFileInfo(paper).isFile()) {
-        std::fprintf(stderr, "usage: reading-memory-bench [--screens N] [--turns T] [--runs R] [--shots DIR] [--reader PATH] "
-                             "[--other PROGRAM] PAPER\n");
-        return 2;
     }
     if (!shots.isEmpty())
         QDir().mkpath(shots);

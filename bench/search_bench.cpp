@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BenchArgs.h"
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Clock.h"
@@ -136,24 +137,12 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName(QStringLiteral("Folvan"));
     QApplication::setApplicationName(QStringLiteral("Folvan"));
 
-    const QStringList args = app.arguments();
-    auto option = [&](const QString &name, const QString &fallback) {
-        const int at = args.indexOf(name);
-        return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : fallback;
-    };
-    const QString query = option(QStringLiteral("--query"), QStringLiteral("the"));
-    const int runs = std::max(1, option(QStringLiteral("--runs"), QStringLiteral("3")).toInt());
-    QString path;
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i].startsWith(QLatin1String("--")))
-            ++i;
-        else
-            path = args[i];
-    }
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        std::fprintf(stderr, "usage: folvan-search-bench PDF [--query WORD] [--runs N]\n");
-        return 2;
-    }
+    BenchArgs args(app.arguments().mid(1), "usage: folvan-search-bench PDF [--query WORD] [--runs N]\n");
+    const QString query = args.option(QStringLiteral("--query"), QStringLiteral("the"));
+    const int runs = args.intOption(QStringLiteral("--runs"), 3);
+    const QString path = args.positional(1, 1).first();
+    if (!engine::PdfDocument::open(path))
+        args.fail(QStringLiteral("cannot open %1").arg(path));
 
     platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
     platform::ManualClock clock;
