@@ -136,7 +136,7 @@ void PaneAnnotations::resetAnnotations()
     state.placementError.reset();
     state.loading.reset();
 
-    m_model.setReflowSources({});
+    m_model.annotationsReset();
     setMarkups({});
     setAnnotationItems({});
     setCanUndoAnnotation(false);
@@ -332,8 +332,7 @@ bool PaneAnnotations::carryFormerMarkupFile(const QUrl &documentURL, const QStri
 
 void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
 {
-    if (m_model.pdfDocument() != document)
-        m_model.setPdfDocument(document);
+    m_model.documentLoading(document);
     resetAnnotations();
     prepareAnnotations(shownPage);
 

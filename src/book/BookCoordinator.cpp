@@ -133,8 +133,8 @@ void BookCoordinator::update()
         QPointer<SharedPDFViewModel> weakModel(model);
         const QUuid id = turn->id;
         platform::runOnMain(this, [weakModel, id] {
-            if (weakModel && weakModel->bookTurnRequest() && weakModel->bookTurnRequest()->id == id)
-                weakModel->setBookTurnRequest(std::nullopt);
+            if (weakModel)
+                weakModel->bookTurnCarriedOut(id);
         });
     }
 }

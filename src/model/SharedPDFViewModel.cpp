@@ -89,7 +89,6 @@ void SharedPDFViewModel::setPdfDocument(PdfDocumentPtr value)
     publish(m_pdfDocument, std::move(value), &SharedPDFViewModel::pdfDocumentChanged);
 }
 void SharedPDFViewModel::setPdfDocumentURL(QUrl value) { publish(m_pdfDocumentURL, std::move(value), &SharedPDFViewModel::pdfDocumentURLChanged); }
-void SharedPDFViewModel::setForceUpdateToggle(bool value) { publish(m_forceUpdateToggle, value, &SharedPDFViewModel::forceUpdateToggleChanged); }
 void SharedPDFViewModel::setBookTurnRequest(std::optional<BookTurnRequest> value) { publish(m_bookTurnRequest, std::move(value), &SharedPDFViewModel::bookTurnRequestChanged); }
 void SharedPDFViewModel::setBookCanForward(bool value) { publish(m_bookCanForward, value, &SharedPDFViewModel::bookCanForwardChanged); }
 void SharedPDFViewModel::setBookCanBackward(bool value) { publish(m_bookCanBackward, value, &SharedPDFViewModel::bookCanBackwardChanged); }
@@ -192,10 +191,33 @@ void SharedPDFViewModel::pageSelectionChanged(std::optional<engine::PdfSelection
         setSelectionText(text);
 }
 
-void SharedPDFViewModel::paperOpening(bool fitWidth, int reflowPage)
+void SharedPDFViewModel::documentOpening(PdfDocumentPtr document)
 {
-    m_fitNativeOnMount = fitWidth;
-    m_reflowPage = reflowPage;
+    setPdfDocumentURL(QUrl());
+    documentLoading(std::move(document));
+}
+
+void SharedPDFViewModel::documentLoading(PdfDocumentPtr document)
+{
+    if (document != m_pdfDocument)
+        setPdfDocument(std::move(document));
+}
+
+void SharedPDFViewModel::documentOpened(OpenedDocument opened)
+{
+    setBookTurnRequest(std::nullopt);
+    setBookError(std::nullopt);
+    setPageCount(opened.document ? opened.document->pageCount() : 0);
+    setCurrentPageIndex(opened.page);
+    setReflowBlock(opened.reflowBlock);
+    setReflowOffset(opened.reflowOffset);
+    m_fitNativeOnMount = opened.fitWidth;
+    m_reflowPage = opened.reflowPage;
+    searchCleared();
+    setJumpToPage(opened.page);
+    setPdfDocument(std::move(opened.document));
+    setPdfDocumentURL(std::move(opened.url));
+    emit pageViewRebuildRequested();
 }
 
 void SharedPDFViewModel::firstShowFitted()
@@ -203,7 +225,7 @@ void SharedPDFViewModel::firstShowFitted()
     m_fitNativeOnMount = false;
 }
 
-void SharedPDFViewModel::paperClosed()
+void SharedPDFViewModel::documentClosed()
 {
     resetNavigation();
     setPageCount(0);
@@ -213,6 +235,15 @@ void SharedPDFViewModel::paperClosed()
     m_retainedDestination.reset();
     setSelectionText(QString());
     setTextSelectionMode(false);
+    setPdfDocument(nullptr);
+    setPdfDocumentURL(QUrl());
+    searchCleared();
+}
+
+void SharedPDFViewModel::documentMoved(QUrl url)
+{
+    setPdfDocumentURL(std::move(url));
+    emit pageViewRebuildRequested();
 }
 
 void SharedPDFViewModel::copySelection()
@@ -250,7 +281,7 @@ void SharedPDFViewModel::documentFileReplaced(PdfDocumentPtr document)
     }
     setPdfDocumentURL(m_pdfDocumentURL);
     setPdfDocument(std::move(document));
-    setForceUpdateToggle(!m_forceUpdateToggle);
+    emit pageViewRebuildRequested();
 }
 
 void SharedPDFViewModel::setAnnotations(PaneAnnotationsInterface *annotations)

@@ -88,12 +88,25 @@ struct SearchBatch {
     std::vector<std::pair<int, QRectF>> lineBounds;
 };
 
+// What opening a paper puts in place (documentOpened): the document and its
+// file, the page to show (also the current page), where the reflow view
+// stands in it, whether the page view fits the page width on its first
+// show, and the page at which the reflow view opens (-1: none).
+struct OpenedDocument {
+    PdfDocumentPtr document;
+    QUrl url;
+    int page = 0;
+    int reflowBlock = 0;
+    int reflowOffset = 0;
+    bool fitWidth = false;
+    int reflowPage = -1;
+};
+
 class SharedPDFViewModel : public QObject {
     Q_OBJECT
 
     Q_PROPERTY(folvan::PdfDocumentPtr pdfDocument READ pdfDocument WRITE setPdfDocument NOTIFY pdfDocumentChanged)
     Q_PROPERTY(QUrl pdfDocumentURL READ pdfDocumentURL WRITE setPdfDocumentURL NOTIFY pdfDocumentURLChanged)
-    Q_PROPERTY(bool forceUpdateToggle READ forceUpdateToggle WRITE setForceUpdateToggle NOTIFY forceUpdateToggleChanged)
     Q_PROPERTY(folvan::OptionalBookTurnRequest bookTurnRequest READ bookTurnRequest WRITE setBookTurnRequest NOTIFY bookTurnRequestChanged)
     Q_PROPERTY(bool bookCanForward READ bookCanForward WRITE setBookCanForward NOTIFY bookCanForwardChanged)
     Q_PROPERTY(bool bookCanBackward READ bookCanBackward WRITE setBookCanBackward NOTIFY bookCanBackwardChanged)
@@ -153,8 +166,6 @@ public:
     // The document's file URL; empty for none.
     const QUrl &pdfDocumentURL() const { return m_pdfDocumentURL; }
     void setPdfDocumentURL(QUrl value);
-    bool forceUpdateToggle() const { return m_forceUpdateToggle; }
-    void setForceUpdateToggle(bool value);
 
     const std::optional<BookTurnRequest> &bookTurnRequest() const { return m_bookTurnRequest; }
     void setBookTurnRequest(std::optional<BookTurnRequest> value);
@@ -249,10 +260,10 @@ public:
     // Search marks per page (rebuilt by rebuildSearchRects()).
     const SearchRectMap &searchRects() const { return m_searchRects; }
     // The page view fits the page width when it first shows the document
-    // (paperOpening, firstShowFitted).
+    // (documentOpened, firstShowFitted).
     bool fitNativeOnMount() const { return m_fitNativeOnMount; }
     // The page at which the reflow view is to open the paper at reflowBlock
-    // and reflowOffset; -1 for none (paperOpening, reflowPositionChanged).
+    // and reflowOffset; -1 for none (documentOpened, reflowPositionChanged).
     int reflowPage() const { return m_reflowPage; }
 
     // The pane's native page view, held weakly. The object must implement
@@ -280,16 +291,31 @@ public:
     // cleared). It becomes the retained selection, and its text the
     // selection text, written only when it differs.
     void pageSelectionChanged(std::optional<engine::PdfSelection> selection);
-    // A paper is being opened in the pane: the page view is to fit the page
-    // width when it first shows it (`fitWidth`), and the reflow view is to
-    // open at reflowBlock and reflowOffset on `reflowPage` (-1: none).
-    void paperOpening(bool fitWidth, int reflowPage);
+    // A paper is being opened on `document`: it becomes the open document,
+    // with no document URL until documentOpened, so that nothing of the new
+    // paper is saved under the one shown before while its side files are
+    // read.
+    void documentOpening(PdfDocumentPtr document);
+    // The side files of `document` are being read: it becomes the open
+    // document (a different one takes the marked passage away). The URL
+    // stays as it is.
+    void documentLoading(PdfDocumentPtr document);
+    // A paper was opened: the book turn request and error go, the page
+    // count is the document's, the current page and the requested page are
+    // `opened.page`, the reflow position and the first-show choices are
+    // those of `opened`, the search is cleared, the document and its URL
+    // are in place and the page view is rebuilt.
+    void documentOpened(OpenedDocument opened);
     // The page view fitted the page width on its first show of the paper.
     void firstShowFitted();
     // The paper was closed: navigation, page count and current page, the
     // book error, the retained position and selection, the selection text
-    // and the text-selection mode are reset.
-    void paperClosed();
+    // and the text-selection mode are reset, the search is cleared and the
+    // document and its URL go.
+    void documentClosed();
+    // The open paper's file now lies at `url` (renamed or moved): the page
+    // view is rebuilt on it.
+    void documentMoved(QUrl url);
     // The open paper's file was written over with the bytes of `document`,
     // which takes the old document's place at the same URL: the current
     // page is held to the new page count before the views are rebuilt on
@@ -408,6 +434,20 @@ public:
 
     static constexpr int maxSearchRowsPerPage = 384;
 
+    // The reader opened the search bar: the page view's position and
+    // selection are taken first.
+    void searchOpened();
+    // The reader typed `text` as the question.
+    void searchTextEntered(QString text);
+    // The question changed: its results, the current index and the marks
+    // go; the bar and the question stay.
+    void searchRestarted();
+    // The search is over: the bar is hidden, the question emptied, and its
+    // results, the current index and the marks go.
+    void searchCleared();
+    // The result at `index` becomes the current one and is shown.
+    void searchResultChosen(int index);
+
     // Lays the search matches out as rows of searchRects (only while the
     // search bar is shown) and raises readingOverlayRevision.
     void rebuildSearchRects();
@@ -464,6 +504,22 @@ public:
     // The book view stands at `page` and can turn on forward or backward
     // from there.
     void bookTurned(int page, bool canForward, bool canBackward);
+    // The book view carried out the turn request `id`: it is cleared, unless
+    // another took its place meanwhile.
+    void bookTurnCarriedOut(const QUuid &id);
+    // The reader chose the book view (`book`) or the page view: the book
+    // opens where the page view stood and the page view's text-selection
+    // mode goes off; the page view turns the book's text mode off.
+    void readingModeChosen(bool book);
+    // The reflow view is about to come (`entering`) or go: the page view's
+    // position is taken when it comes, and every selection and text mode
+    // ends.
+    void reflowToggling(bool entering);
+    // Another view shows the paper now: it is asked to show the current
+    // page.
+    void readingViewSwitched();
+    // The pane's annotations were reset: the reflow passages go with them.
+    void annotationsReset();
     // The book view laid its pages out as "spread" or "single".
     void bookLaidOut(const QString &layout);
     // The book view's pages are ready: its error goes away.
@@ -479,7 +535,9 @@ public:
 signals:
     void pdfDocumentChanged();
     void pdfDocumentURLChanged();
-    void forceUpdateToggleChanged();
+    // The page view is to be made anew on the open document (a paper was
+    // opened, moved or written over); views do it in a later turn.
+    void pageViewRebuildRequested();
     void bookTurnRequestChanged();
     void bookCanForwardChanged();
     void bookCanBackwardChanged();
@@ -524,7 +582,6 @@ private:
 
     PdfDocumentPtr m_pdfDocument;
     QUrl m_pdfDocumentURL;
-    bool m_forceUpdateToggle = false;
     std::optional<BookTurnRequest> m_bookTurnRequest;
     bool m_bookCanForward = false;
     bool m_bookCanBackward = false;

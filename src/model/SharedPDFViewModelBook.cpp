@@ -293,6 +293,43 @@ void SharedPDFViewModel::bookTurned(int page, bool canForward, bool canBackward)
     setBookCanBackward(canBackward);
 }
 
+void SharedPDFViewModel::bookTurnCarriedOut(const QUuid &id)
+{
+    if (m_bookTurnRequest && m_bookTurnRequest->id == id)
+        setBookTurnRequest(std::nullopt);
+}
+
+void SharedPDFViewModel::readingModeChosen(bool book)
+{
+    if (book) {
+        captureNativeReading();
+        setTextSelectionMode(false);
+    } else {
+        setBookTextMode(false);
+    }
+}
+
+void SharedPDFViewModel::reflowToggling(bool entering)
+{
+    if (entering)
+        captureNativeReading();
+    clearBookSelection();
+    if (NativePDFViewInterface *native = nativePDFView())
+        native->clearSelection();
+    setBookTextMode(false);
+    setTextSelectionMode(false);
+}
+
+void SharedPDFViewModel::readingViewSwitched()
+{
+    setJumpToPage(m_currentPageIndex);
+}
+
+void SharedPDFViewModel::annotationsReset()
+{
+    setReflowSources({});
+}
+
 void SharedPDFViewModel::bookLaidOut(const QString &layout)
 {
     if (layout != m_bookLayout)

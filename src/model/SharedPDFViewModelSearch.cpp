@@ -44,6 +44,37 @@ void SharedPDFViewModel::rebuildSearchRects()
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
+void SharedPDFViewModel::searchOpened()
+{
+    captureNativeReading();
+    setShowSearch(true);
+}
+
+void SharedPDFViewModel::searchTextEntered(QString text)
+{
+    setSearchText(std::move(text));
+}
+
+void SharedPDFViewModel::searchRestarted()
+{
+    setSearchResults({});
+    setCurrentSearchIndex(0);
+    rebuildSearchRects();
+}
+
+void SharedPDFViewModel::searchCleared()
+{
+    setShowSearch(false);
+    setSearchText(QString());
+    searchRestarted();
+}
+
+void SharedPDFViewModel::searchResultChosen(int index)
+{
+    setCurrentSearchIndex(index);
+    showCurrentSearchResult(false);
+}
+
 void SharedPDFViewModel::searchFoundMatches(SearchBatch batch)
 {
     if (batch.matches.empty())

@@ -172,13 +172,7 @@ void PaneController::readingModeChosen(bool value)
     setReflowMode(false);
     if (value == m_flipBookMode)
         return;
-    if (value) {
-        // The book opens where the page view stood.
-        m_viewModel->captureNativeReading();
-        m_viewModel->setTextSelectionMode(false);
-    } else {
-        m_viewModel->setBookTextMode(false);
-    }
+    m_viewModel->readingModeChosen(value);
     setFlipBookMode(value);
 }
 
@@ -195,15 +189,9 @@ void PaneController::toggleReflow()
 {
     if (!m_viewModel->pdfDocument())
         return;
-    if (!m_reflowMode)
-        m_viewModel->captureNativeReading();
-    m_viewModel->clearBookSelection();
-    if (NativePDFViewInterface *native = m_viewModel->nativePDFView())
-        native->clearSelection();
-    m_viewModel->setBookTextMode(false);
-    m_viewModel->setTextSelectionMode(false);
+    m_viewModel->reflowToggling(!m_reflowMode);
     setReflowMode(!m_reflowMode);
-    m_viewModel->setJumpToPage(m_viewModel->currentPageIndex());
+    m_viewModel->readingViewSwitched();
 }
 
 void PaneController::showOriginal(const ReadingLocation &location)
@@ -224,7 +212,7 @@ void PaneController::zoom(double step)
         const QString fontSize = QStringLiteral("fontSize");
         const double current = ReflowTypography::normalized(appearance).value(fontSize).toDouble();
         appearance.insert(fontSize, current + step * 10);
-        m_viewModel->setReflowAppearance(ReflowTypography::normalized(appearance));
+        m_viewModel->reflowAppearanceChosen(ReflowTypography::normalized(appearance));
         ReflowTypography::save(appearance, defaults());
         return;
     }
@@ -240,7 +228,7 @@ void PaneController::zoomTo(double factor)
 void PaneController::resetView()
 {
     if (m_reflowMode) {
-        m_viewModel->setReflowAppearance(ReflowTypography::defaults());
+        m_viewModel->reflowAppearanceChosen(ReflowTypography::defaults());
         ReflowTypography::save(ReflowTypography::defaults(), defaults());
         return;
     }

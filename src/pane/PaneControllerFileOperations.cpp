@@ -65,7 +65,6 @@ void PaneController::completeMove(const QUrl &oldURL, const QUrl &newURL)
     saveReading(false);
     history().flush();
     setFileName(newURL.fileName());
-    m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
     postRelocation(oldURL, newURL);
 }
 
@@ -73,7 +72,7 @@ void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
 {
     SharedPDFViewModel &model = *m_viewModel;
     history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
-    model.setPdfDocumentURL(newURL);
+    model.documentMoved(newURL);
     setCurrentPaperID(paperNotes().registerPaper(newURL.toLocalFile()));
     // The side files are written anew under the new name (a file that
     // could not be read is carried over as it is); those of the old name
@@ -151,10 +150,9 @@ void PaneController::handleRelocation(const QVariantMap &userInfo)
     if (!oldURL || !newURL || !sameFile(*oldURL, m_viewModel->pdfDocumentURL()))
         return;
     m_viewModel->captureNativeReading();
-    m_viewModel->setPdfDocumentURL(*newURL);
+    m_viewModel->documentMoved(*newURL);
     setFileName(newURL->fileName());
     setCurrentPaperID(paperNotes().registerPaper(newURL->toLocalFile()));
-    m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
 }
 
 void PaneController::handleTrash(const QVariantMap &userInfo)

@@ -65,10 +65,7 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     const int page = load.preferredPage ? std::clamp(*load.preferredPage, 0, pageCount - 1) : int(normalized.page);
 
     SharedPDFViewModel &model = *m_viewModel;
-    // No document URL while the new paper's side files are read and its
-    // state is put in place, so that nothing of it is saved under the
-    // paper that was shown before.
-    model.setPdfDocumentURL(QUrl());
+    model.documentOpening(document);
     annotations::PaneAnnotations &paneAnnotations = *m_annotations;
     paneAnnotations.loadMarkups(load.url, document, page);
     model.loadBookmarks(load.url, document);
@@ -78,41 +75,31 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     const bool markupsKnown = paneAnnotations.markupError() && !paneAnnotations.markupsLoading();
     if (const std::optional<QString> problem = markupsKnown ? paneAnnotations.markupError() : model.navigationError())
         platform::runOnMain(this, [this, text = *problem] { showAlertMessage(text); });
-    model.setBookTurnRequest(std::nullopt);
-    model.setBookError(std::nullopt);
-    model.setPageCount(pageCount);
-    model.setCurrentPageIndex(page);
-    if (load.preferredPage) {
-        model.setReflowBlock(0);
-        model.setReflowOffset(0);
-    } else {
-        model.setReflowBlock(int(normalized.reflowBlock.value_or(0)));
-        model.setReflowOffset(int(normalized.reflowOffset.value_or(0)));
-    }
-    model.paperOpening(m_pane == ReaderPane::reference && !load.knownInHistory,
-                       !load.preferredPage && normalized.isReflow.value_or(false) ? int(normalized.page) : -1);
 
+    OpenedDocument opened;
+    opened.document = document;
+    opened.url = load.url;
+    opened.page = page;
+    if (!load.preferredPage) {
+        opened.reflowBlock = int(normalized.reflowBlock.value_or(0));
+        opened.reflowOffset = int(normalized.reflowOffset.value_or(0));
+    }
+    opened.fitWidth = m_pane == ReaderPane::reference && !load.knownInHistory;
+    opened.reflowPage = !load.preferredPage && normalized.isReflow.value_or(false) ? int(normalized.page) : -1;
+    model.documentOpened(std::move(opened));
+
+    // The views a mode brings are made on the paper in place.
     setScaleFactor(normalized.zoom);
     setRotationAngle(normalized.angle);
     setFlipBookMode(normalized.isBook);
     setPageLayout(normalized.layout);
     setReflowMode(normalized.isReflow.value_or(false));
 
-    model.setShowSearch(false);
-    model.setSearchText(QString());
-    model.setSearchResults({});
-    model.rebuildSearchRects();
-    model.setCurrentSearchIndex(0);
-
-    model.setJumpToPage(page);
-    model.setPdfDocument(document);
-    model.setPdfDocumentURL(load.url);
     if (load.source)
         model.navigate(paneAnnotations.location(*load.source), false);
     setCurrentPaperID(paperNotes().registerPaper(load.url.toLocalFile()));
     setFileName(load.url.fileName());
     setIsEditing(false);
-    model.setForceUpdateToggle(!model.forceUpdateToggle());
 
     normalized.page = page;
     history().opened(load.url.toLocalFile(), normalized);

@@ -60,15 +60,8 @@ void PaneController::closePDF()
     setIsEditing(false);
     setFilenameFocused(false);
 
-    SharedPDFViewModel &model = *m_viewModel;
-    model.paperClosed();
     m_annotations->resetAnnotations();
-    model.setPdfDocument(nullptr);
-    model.setPdfDocumentURL(QUrl());
-    model.setShowSearch(false);
-    model.setSearchText(QString());
-    model.setSearchResults({});
-    model.setCurrentSearchIndex(0);
+    m_viewModel->documentClosed();
 
     setReflowMode(false);
     setCurrentPaperID(std::nullopt);

@@ -73,7 +73,6 @@ void PaneController::renamePDF(const QString &typedName)
     }
     relocateOpenPaper(oldURL, newURL);
     setFileName(newURL.fileName());
-    m_viewModel->setForceUpdateToggle(!m_viewModel->forceUpdateToggle());
     postRelocation(oldURL, newURL);
     saveReading(false);
     history().flush();

@@ -42,15 +42,14 @@ void PaneController::resumeInterruptedSearch()
 
 void PaneController::searchTextEdited(const QString &text)
 {
-    m_viewModel->setSearchText(text);
+    m_viewModel->searchTextEntered(text);
 }
 
 void PaneController::findInPDF()
 {
     if (!m_viewModel->pdfDocument())
         return;
-    m_viewModel->captureNativeReading();
-    m_viewModel->setShowSearch(true);
+    m_viewModel->searchOpened();
     platform::runOnMain(this, [this] { setSearchFocused(true); });
 }
 
@@ -60,8 +59,7 @@ void PaneController::stepSearch(bool forward)
     const int target = m_viewModel->searchStepTarget(forward);
     if (target < 0)
         return;
-    m_viewModel->setCurrentSearchIndex(target);
-    m_viewModel->showCurrentSearchResult(false);
+    m_viewModel->searchResultChosen(target);
 }
 
 void PaneController::closeSearch()
@@ -70,10 +68,7 @@ void PaneController::closeSearch()
     setSearchRunning(false);
     m_viewModel->captureNativeReading();
     setSearchFocused(false);
-    m_viewModel->setShowSearch(false);
-    m_viewModel->setSearchText(QString());
-    m_viewModel->setSearchResults({});
-    m_viewModel->rebuildSearchRects();
+    m_viewModel->searchCleared();
 }
 
 void PaneController::searchTextDidChange()
@@ -81,9 +76,7 @@ void PaneController::searchTextDidChange()
     cancelSearchWork();
     setSearchRunning(false);
     SharedPDFViewModel &model = *m_viewModel;
-    model.setSearchResults({});
-    model.setCurrentSearchIndex(0);
-    model.rebuildSearchRects();
+    model.searchRestarted();
 
     const QString query = model.searchText();
     if (query.trimmed().isEmpty())
@@ -166,10 +159,8 @@ void PaneController::deliverSearch(const std::shared_ptr<std::atomic_bool> &stop
     const bool first = model.searchResults().empty();
     if (!batch.matches.empty()) {
         model.searchFoundMatches(std::move(batch));
-        if (first) {
-            model.setCurrentSearchIndex(0);
-            model.showCurrentSearchResult(false);
-        }
+        if (first)
+            model.searchResultChosen(0);
     }
     if (last) {
         m_searchStop.reset();

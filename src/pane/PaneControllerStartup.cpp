@@ -29,7 +29,7 @@ void PaneController::startUp()
 
     const QString layout = platform::Preferences::shared().stringValue(QStringLiteral("folvan.pageLayout"));
     setPageLayout(layout == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
-    m_viewModel->setReflowAppearance(reflowAppearance());
+    m_viewModel->reflowAppearanceChosen(reflowAppearance());
     loadBackgroundImage();
 
     // A paper named on the command line comes as an open request.

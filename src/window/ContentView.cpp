@@ -28,7 +28,7 @@ ContentView::ContentView(pane::ReaderPane pane, PaneServices services, QWidget *
     pane::PaneController *controller = m_controller.get();
     SharedPDFViewModel *model = controller->viewModel();
     connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ContentView::rebuildPageView);
-    connect(model, &SharedPDFViewModel::forceUpdateToggleChanged, this, &ContentView::rebuildPageView);
+    connect(model, &SharedPDFViewModel::pageViewRebuildRequested, this, &ContentView::rebuildPageView);
     // The page view is taken away while the reflow view stands in its place.
     connect(controller, &pane::PaneController::reflowModeChanged, this, &ContentView::rebuildPageView);
     // ... and while the book view stands there.

@@ -20,3 +20,20 @@ TEST(ModelState, ARepeatedRequestIsPublishedAgain)
     EXPECT_NE(BookTurnRequest::make(true), BookTurnRequest::make(true)); // a new identity each time
 }
 
+
+TEST(ModelState, ACarriedOutTurnClearsOnlyItsOwnRequest)
+{
+    SharedPDFViewModel model;
+    model.turnPage(true, true);
+    ASSERT_TRUE(model.bookTurnRequest());
+    const QUuid first = model.bookTurnRequest()->id;
+    model.turnPage(false, true);
+    ASSERT_TRUE(model.bookTurnRequest());
+    const QUuid second = model.bookTurnRequest()->id;
+
+    model.bookTurnCarriedOut(first);
+    ASSERT_TRUE(model.bookTurnRequest());
+    EXPECT_EQ(model.bookTurnRequest()->id, second);
+    model.bookTurnCarriedOut(second);
+    EXPECT_FALSE(model.bookTurnRequest());
+}

@@ -330,7 +330,7 @@ TEST_F(Navigation, ClosingThePaperForgetsPositionSelectionAndHistory)
     model->setSelectionText(QStringLiteral("text"));
     model->setTextSelectionMode(true);
     model->setBookError(QStringLiteral("e"));
-    model->paperClosed();
+    model->documentClosed();
     EXPECT_FALSE(model->retainedDestination());
     EXPECT_FALSE(model->retainedSelection());
     EXPECT_TRUE(model->selectionText().isEmpty());
@@ -339,4 +339,6 @@ TEST_F(Navigation, ClosingThePaperForgetsPositionSelectionAndHistory)
     EXPECT_TRUE(model->backLocations().empty());
     EXPECT_EQ(model->pageCount(), 0);
     EXPECT_EQ(model->currentPageIndex(), 0);
+    EXPECT_FALSE(model->pdfDocument());
+    EXPECT_TRUE(model->pdfDocumentURL().isEmpty());
 }

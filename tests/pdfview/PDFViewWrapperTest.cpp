@@ -123,8 +123,7 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
 TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
 {
     // Made as a pane makes it: added to a shown window's layout afterwards.
-    model->setPdfDocument(document);
-    model->paperOpening(true, -1);
+    model->documentOpened({.document = document, .fitWidth = true});
     QWidget window;
     auto *column = new QVBoxLayout(&window);
     column->setContentsMargins(0, 0, 0, 0);
@@ -190,7 +189,7 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewScrollsSidewaysAndANarrowerOneIs
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
 {
     zoom = 1.5;
-    model->paperOpening(true, -1);
+    model->documentOpened({.document = document, .fitWidth = true});
     makeWrapper(QSize(24, 600));
     settle();
     EXPECT_TRUE(model->fitNativeOnMount());

@@ -182,7 +182,8 @@ TEST_F(CoordinatorTest, ReplaceRefusesACutOffPdfAndAFailedFetch)
 TEST_F(CoordinatorTest, CancellingTheConfirmationLeavesFileAndPaneAsTheyWere)
 {
     prompts->confirmAnswer = false;
-    const bool toggle = model.forceUpdateToggle();
+    int rebuilds = 0;
+    QObject::connect(&model, &SharedPDFViewModel::pageViewRebuildRequested, &model, [&] { ++rebuilds; });
     coordinator.replaceCurrentPDF(base64(test::pdfBytes(2, QStringLiteral("New"))));
     EXPECT_EQ(prompts->confirmations,
               QStringList{QStringLiteral("替换当前 PDF？|将用浏览器中的 PDF（%1）覆盖“Paper.pdf”：\n%2\n原文件会先移到废纸篓。")
@@ -192,7 +193,7 @@ TEST_F(CoordinatorTest, CancellingTheConfirmationLeavesFileAndPaneAsTheyWere)
     EXPECT_EQ(test::readTestFile(paper), oldBytes);
     EXPECT_EQ(model.pdfDocument(), document);
     EXPECT_EQ(model.currentPageIndex(), 4);
-    EXPECT_EQ(model.forceUpdateToggle(), toggle);
+    EXPECT_EQ(rebuilds, 0);
     EXPECT_TRUE(prompts->informs.isEmpty());
 }
 
@@ -202,10 +203,12 @@ TEST_F(CoordinatorTest, ConfirmedReplaceWritesTheBytesAndShowsTheNewPaperAtAPage
     const std::shared_ptr<engine::PdfDocument> other = engine::PdfDocument::open(paper);
     ASSERT_TRUE(other);
     const QByteArray newBytes = test::pdfBytes(2, QStringLiteral("New"));
-    const bool toggle = model.forceUpdateToggle();
     int pageWhenRebuilt = -1;
-    QObject::connect(&model, &SharedPDFViewModel::forceUpdateToggleChanged, &model,
-                     [&] { pageWhenRebuilt = model.currentPageIndex(); });
+    int rebuilds = 0;
+    QObject::connect(&model, &SharedPDFViewModel::pageViewRebuildRequested, &model, [&] {
+        pageWhenRebuilt = model.currentPageIndex();
+        ++rebuilds;
+    });
 
     const QUrl source(QStringLiteral("https://example.org/papers/New.pdf"));
     coordinator.replaceCurrentPDF(base64(newBytes), source);
@@ -228,7 +231,7 @@ TEST_F(CoordinatorTest, ConfirmedReplaceWritesTheBytesAndShowsTheNewPaperAtAPage
     EXPECT_EQ(model.pdfDocumentURL(), QUrl::fromLocalFile(paper));
     EXPECT_EQ(model.pageCount(), 2);
     EXPECT_EQ(pageWhenRebuilt, 1);
-    EXPECT_NE(model.forceUpdateToggle(), toggle);
+    EXPECT_EQ(rebuilds, 1);
     EXPECT_EQ(prompts->informs, QStringList{QStringLiteral("PDF 已替换|“Paper.pdf”已更新，原文件在废纸篓中。")});
     EXPECT_TRUE(prompts->alerts.isEmpty());
 
