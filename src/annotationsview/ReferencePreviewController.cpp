@@ -13,6 +13,7 @@
 #include "annotationsview/PopupPlacement.h"
 #include "annotationsview/ViewStyle.h"
 #include "engine/PdfDocument.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/ReaderPreferences.h"
@@ -21,7 +22,6 @@ namespace folvan::annotationsview {
 
 namespace {
 
-const QString kPreviewsKey = QStringLiteral("folvan.referencePreviews");
 constexpr double kMaxWidth = 540;
 constexpr int kGap = 4;
 
@@ -111,7 +111,7 @@ ReferencePreviewController::ReferencePreviewController(QObject *parent)
     m_delay.setSingleShot(true);
     connect(&m_delay, &QTimer::timeout, this, &ReferencePreviewController::showStep);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == kPreviewsKey && !previewsEnabled())
+        if (key == platform::prefkey::referencePreviews && !previewsEnabled())
             dismiss();
     });
 }
@@ -124,7 +124,7 @@ ReferencePreviewController::~ReferencePreviewController()
 
 bool ReferencePreviewController::previewsEnabled()
 {
-    const QVariant value = platform::Preferences::shared().value(kPreviewsKey);
+    const QVariant value = platform::Preferences::shared().value(platform::prefkey::referencePreviews);
     return !(value.typeId() == QMetaType::Bool && !value.toBool());
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
 
@@ -25,7 +26,7 @@ void onInterfaceSizeChange(QObject *context, std::function<void()> follow)
 {
     QObject::connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, context,
                      [follow = std::move(follow)](const QString &key) {
-                         if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+                         if (key == platform::prefkey::interfaceTextSize)
                              follow();
                      });
 }

@@ -1,6 +1,7 @@
 #include "app/BackgroundImageCommands.h"
 
 #include "platform/Paths.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "workspace/ShellDialogs.h"
 
@@ -12,12 +13,6 @@
 #include <QUuid>
 
 namespace folvan::app {
-
-namespace {
-
-const QString kPathKey = QStringLiteral("backgroundImagePath");
-
-} // namespace
 
 BackgroundImageCommands::BackgroundImageCommands(QWidget *dialogParent)
     : m_dialogParent(dialogParent)
@@ -67,7 +62,7 @@ void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) con
         copied = file.copy(destination);
         if (copied) {
             clearBackgroundImage();
-            platform::Preferences::shared().setValue(kPathKey, destination);
+            platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, destination);
             return;
         }
         error = file.errorString();
@@ -78,8 +73,8 @@ void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) con
 void BackgroundImageCommands::clearBackgroundImage() const
 {
     platform::Preferences &preferences = platform::Preferences::shared();
-    const QString stored = preferences.stringValue(kPathKey);
-    preferences.setValue(kPathKey, QString());
+    const QString stored = preferences.stringValue(platform::prefkey::backgroundImagePath);
+    preferences.setValue(platform::prefkey::backgroundImagePath, QString());
 
     // An empty or relative path names no copy of ours: it would otherwise be
     // taken relative to the working folder.

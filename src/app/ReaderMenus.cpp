@@ -4,6 +4,7 @@
 #include "app/BackgroundImageCommands.h"
 #include "history/ReadingHistory.h"
 #include "notes/PaperNotesStore.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "workspace/ShellDialogs.h"
 
@@ -24,8 +25,8 @@ using workspace::ReaderCommandRegistry;
 namespace {
 
 constexpr int kRecentLimit = 20;
-const QString kPageLayoutKey = QStringLiteral("folvan.pageLayout");
-const QString kColonKey = QStringLiteral("replacementForColon");
+
+namespace prefkey = platform::prefkey;
 
 platform::Preferences &defaults()
 {
@@ -157,16 +158,17 @@ void ReaderMenus::addReplacementMenu(QMenuBar *bar)
     QAction *colon = menu->addAction(QStringLiteral("冒号替换为下划线（否则为连字符）"));
     colon->setCheckable(true);
     connect(colon, &QAction::triggered, this,
-            [](bool on) { defaults().setValue(kColonKey, on ? QStringLiteral("_") : QStringLiteral("-")); });
-    m_checkRefreshers.push_back([colon] { colon->setChecked(defaults().stringValue(kColonKey) == QLatin1String("_")); });
+            [](bool on) { defaults().setValue(prefkey::replacementForColon, on ? QStringLiteral("_") : QStringLiteral("-")); });
+    m_checkRefreshers.push_back(
+        [colon] { colon->setChecked(defaults().stringValue(prefkey::replacementForColon) == QLatin1String("_")); });
     menu->addSeparator();
-    addPreferenceSwitch(menu, QStringLiteral("全大写标题转为词首大写"), QStringLiteral("capitalizeTitles"));
-    addPreferenceSwitch(menu, QStringLiteral("全小写标题转为词首大写"), QStringLiteral("capitalizeLowercaseTitles"));
-    addPreferenceSwitch(menu, QStringLiteral("the、and、of 等小词保留小写"), QStringLiteral("keepSmallWordsLowercase"));
+    addPreferenceSwitch(menu, QStringLiteral("全大写标题转为词首大写"), prefkey::capitalizeTitles);
+    addPreferenceSwitch(menu, QStringLiteral("全小写标题转为词首大写"), prefkey::capitalizeLowercaseTitles);
+    addPreferenceSwitch(menu, QStringLiteral("the、and、of 等小词保留小写"), prefkey::keepSmallWordsLowercase);
     menu->addSeparator();
-    addPreferenceSwitch(menu, QStringLiteral("去掉方括号与圆括号中的内容"), QStringLiteral("removeBracketedText"));
-    addPreferenceSwitch(menu, QStringLiteral("合并连续空格"), QStringLiteral("collapseSpaces"));
-    addPreferenceSwitch(menu, QStringLiteral("去掉开头编号"), QStringLiteral("removeLeadingNumbers"));
+    addPreferenceSwitch(menu, QStringLiteral("去掉方括号与圆括号中的内容"), prefkey::removeBracketedText);
+    addPreferenceSwitch(menu, QStringLiteral("合并连续空格"), prefkey::collapseSpaces);
+    addPreferenceSwitch(menu, QStringLiteral("去掉开头编号"), prefkey::removeLeadingNumbers);
 }
 
 void ReaderMenus::addPreferencePicker(QMenu *menu, const QString &title, const QString &key, const QStringList &values)
@@ -188,10 +190,10 @@ void ReaderMenus::addPreferencePicker(QMenu *menu, const QString &title, const Q
 void ReaderMenus::addWidthMenu(QMenuBar *bar)
 {
     QMenu *menu = bar->addMenu(QStringLiteral("布局"));
-    addPreferencePicker(menu, QStringLiteral("Scholar 栏宽度"), QStringLiteral("ggViewWidth"),
+    addPreferencePicker(menu, QStringLiteral("Scholar 栏宽度"), prefkey::ggViewWidth,
                         {QStringLiteral("Compact"), QStringLiteral("Regular"), QStringLiteral("Large"),
                          QStringLiteral("Extended")});
-    addPreferencePicker(menu, QStringLiteral("滚动阅读宽度"), QStringLiteral("pdfViewWidth"),
+    addPreferencePicker(menu, QStringLiteral("滚动阅读宽度"), prefkey::pdfViewWidth,
                         {QStringLiteral("Small"), QStringLiteral("Medium"), QStringLiteral("Large"),
                          QStringLiteral("Auto")});
 }
@@ -223,14 +225,14 @@ void ReaderMenus::addReadingMenu(QMenuBar *bar)
         connect(option, &QAction::triggered, this, [this, value = value] {
             // The preference always takes the last choice; the active pane
             // alone is told.
-            defaults().setValue(kPageLayoutKey, value);
+            defaults().setValue(prefkey::pageLayout, value);
             if (const std::optional<pane::ReaderActions> reader = m_reader(); reader && reader->setPageLayout)
                 reader->setPageLayout(value);
             refreshChecks();
         });
         m_checkRefreshers.push_back([this, option, value = value] {
             const std::optional<pane::ReaderActions> reader = m_reader();
-            option->setChecked((reader ? reader->pageLayout : defaults().stringValue(kPageLayoutKey)) == value);
+            option->setChecked((reader ? reader->pageLayout : defaults().stringValue(prefkey::pageLayout)) == value);
         });
     }
 }

@@ -8,6 +8,7 @@
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 #include "model/PaperCoordinates.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
@@ -251,7 +252,7 @@ void BookCoordinator::handleState(const BridgeJson &body)
     if (const std::optional<QString> layout = text(member(body, "layout")))
         m_model->bookLaidOut(*layout);
     if (const QUrl url = m_model->pdfDocumentURL(); !url.isEmpty())
-        platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + url.path(), *page);
+        platform::Preferences::shared().setValue(platform::prefkey::lastPage(url.path()), *page);
 }
 
 } // namespace folvan::book

@@ -9,6 +9,7 @@
 #include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
@@ -70,7 +71,8 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
 
     const int count = document ? document->pageCount() : 0;
     const QString path = m_model->pdfDocumentURL().path();
-    const int saved = path.isEmpty() ? 0 : platform::Preferences::shared().intValue(QStringLiteral("lastPage_") + path, 0);
+    const int saved =
+        path.isEmpty() ? 0 : platform::Preferences::shared().intValue(platform::prefkey::lastPage(path), 0);
     const int initial = m_model->jumpToPage() ? *m_model->jumpToPage()
                         : m_model->pageCount() == count ? m_model->currentPageIndex()
                                                         : saved;

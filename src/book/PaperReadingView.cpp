@@ -1,6 +1,7 @@
 #include "book/PaperReadingView.h"
 
 #include "book/PaperBookView.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/ReducedMotion.h"
 #include "platform/Icons.h"
 #include "platform/Preferences.h"
@@ -38,14 +39,14 @@ BookViewParameters readingParameters(double angle, double zoom, const std::optio
     BookViewParameters p;
     p.angle = angle;
     p.zoom = zoom;
-    p.warmth = preferences.doubleValue(QStringLiteral("folvan.paperWarmth"));
-    p.grain = preferences.doubleValue(QStringLiteral("folvan.paperGrain"));
-    p.reducedMotion = preferences.boolValue(QStringLiteral("folvan.reducedBookMotion")) || systemReducedMotion;
-    p.layout = layout.value_or(preferences.stringValue(QStringLiteral("folvan.pageLayout")));
-    p.turnDuration = preferences.doubleValue(QStringLiteral("folvan.turnDuration"));
-    p.wheelMode = preferences.stringValue(QStringLiteral("folvan.wheelMode"));
-    p.wheelReverse = preferences.boolValue(QStringLiteral("folvan.wheelReverse"));
-    p.wheelSensitivity = preferences.doubleValue(QStringLiteral("folvan.wheelSensitivity"));
+    p.warmth = preferences.doubleValue(platform::prefkey::paperWarmth);
+    p.grain = preferences.doubleValue(platform::prefkey::paperGrain);
+    p.reducedMotion = preferences.boolValue(platform::prefkey::reducedBookMotion) || systemReducedMotion;
+    p.layout = layout.value_or(preferences.stringValue(platform::prefkey::pageLayout));
+    p.turnDuration = preferences.doubleValue(platform::prefkey::turnDuration);
+    p.wheelMode = preferences.stringValue(platform::prefkey::wheelMode);
+    p.wheelReverse = preferences.boolValue(platform::prefkey::wheelReverse);
+    p.wheelSensitivity = preferences.doubleValue(platform::prefkey::wheelSensitivity);
     return p;
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "dock/PreferenceControls.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 namespace folvan::dock {
@@ -61,14 +62,14 @@ PaperPresetPicker::PaperPresetPicker(QList<PaperPreset> presets, QWidget *parent
         button->setAccessibleName(preset.name + QStringLiteral("纸张"));
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         connect(button, &QPushButton::clicked, this, [preset] {
-            defaults().setValue(QString::fromLatin1(kPaperWarmthKey), preset.warmth);
-            defaults().setValue(QString::fromLatin1(kPaperGrainKey), preset.grain);
+            defaults().setValue(platform::prefkey::paperWarmth, preset.warmth);
+            defaults().setValue(platform::prefkey::paperGrain, preset.grain);
         });
         row->addWidget(button);
         m_buttons.append(button);
     }
     row->addStretch(1);
-    followKeys(this, {QString::fromLatin1(kPaperWarmthKey), QString::fromLatin1(kPaperGrainKey)},
+    followKeys(this, {platform::prefkey::paperWarmth, platform::prefkey::paperGrain},
                [this] { refresh(); });
 }
 
@@ -79,8 +80,8 @@ bool PaperPresetPicker::isTinted(int index) const
 
 void PaperPresetPicker::refresh()
 {
-    const double warmth = defaults().doubleValue(QString::fromLatin1(kPaperWarmthKey));
-    const double grain = defaults().doubleValue(QString::fromLatin1(kPaperGrainKey));
+    const double warmth = defaults().doubleValue(platform::prefkey::paperWarmth);
+    const double grain = defaults().doubleValue(platform::prefkey::paperGrain);
     for (int i = 0; i < m_buttons.size(); ++i)
         tint(m_buttons[i], isChosen(m_presets[i], warmth, grain));
 }

@@ -26,9 +26,6 @@ struct PaperPreset {
 // "冷白", "自然白" (the defaults of the two keys) and "浅象牙".
 const QList<PaperPreset> &paperPresets();
 
-inline constexpr const char *kPaperWarmthKey = "folvan.paperWarmth";
-inline constexpr const char *kPaperGrainKey = "folvan.paperGrain";
-
 class PaperPresetPicker : public QWidget {
     Q_OBJECT
 public:

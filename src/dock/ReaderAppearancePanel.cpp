@@ -21,15 +21,13 @@
 #include "dock/PreferenceControls.h"
 #include "dock/ReaderControlButtonStyle.h"
 #include "dock/ReaderFont.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
 
 namespace folvan::dock {
 
 namespace {
-
-const QString kLayoutKey = QStringLiteral("folvan.pageLayout");
-const QString kReducedMotionKey = QStringLiteral("folvan.reducedBookMotion");
 
 constexpr int kAngleLimit = 70;
 // The zoom slider moves in thousandths from 0.5 to 4.
@@ -160,24 +158,24 @@ QWidget *ReaderAppearancePanel::buildBookGroup()
     }
     column->addLayout(layoutRow);
     if (!hasLayoutBinding())
-        followKeys(m_bookGroup, {kLayoutKey}, [this] { refreshLayout(); });
+        followKeys(m_bookGroup, {platform::prefkey::pageLayout}, [this] { refreshLayout(); });
 
     m_presets = new PaperPresetPicker(paperPresets(), m_bookGroup);
     column->addWidget(m_presets);
 
-    auto sliderRow = [&](const QString &title, const char *key, const QString &help) {
+    auto sliderRow = [&](const QString &title, const QString &key, const QString &help) {
         auto *row = new QHBoxLayout;
         row->addWidget(new QLabel(title, m_bookGroup));
-        QSlider *slider = boundSlider(QString::fromLatin1(key), {0, 1, 0}, title, m_bookGroup);
+        QSlider *slider = boundSlider(key, {0, 1, 0}, title, m_bookGroup);
         slider->setToolTip(help);
         row->addWidget(slider, 1);
         column->addLayout(row);
         return slider;
     };
-    m_warmth = sliderRow(QStringLiteral("色温"), kPaperWarmthKey, QStringLiteral("冷白 → 暖黄"));
-    m_grain = sliderRow(QStringLiteral("纹理"), kPaperGrainKey, QStringLiteral("细腻 → 粗糙"));
+    m_warmth = sliderRow(QStringLiteral("色温"), platform::prefkey::paperWarmth, QStringLiteral("冷白 → 暖黄"));
+    m_grain = sliderRow(QStringLiteral("纹理"), platform::prefkey::paperGrain, QStringLiteral("细腻 → 粗糙"));
 
-    m_reducedMotion = boundToggle(QStringLiteral("减少翻页动态"), kReducedMotionKey, m_bookGroup);
+    m_reducedMotion = boundToggle(QStringLiteral("减少翻页动态"), platform::prefkey::reducedBookMotion, m_bookGroup);
     column->addWidget(m_reducedMotion);
 
     m_restorePaper = controlButton(QString(), QStringLiteral("恢复默认纸张"), QString(), QString(), m_bookGroup);
@@ -197,8 +195,8 @@ void ReaderAppearancePanel::resetView()
 
 void ReaderAppearancePanel::restorePaper()
 {
-    for (const char *key : {kPaperWarmthKey, kPaperGrainKey})
-        defaults().setValue(QString::fromLatin1(key), platform::Preferences::defaultValue(QString::fromLatin1(key)));
+    for (const QLatin1String key : {platform::prefkey::paperWarmth, platform::prefkey::paperGrain})
+        defaults().setValue(key, platform::Preferences::defaultValue(key));
 }
 
 void ReaderAppearancePanel::refresh()
@@ -231,7 +229,7 @@ QString ReaderAppearancePanel::layout() const
     if (hasLayoutBinding())
         if (const auto layout = m_bindings.pageLayout())
             return *layout;
-    return defaults().stringValue(kLayoutKey);
+    return defaults().stringValue(platform::prefkey::pageLayout);
 }
 
 void ReaderAppearancePanel::chooseLayout(const QString &layout)
@@ -239,7 +237,7 @@ void ReaderAppearancePanel::chooseLayout(const QString &layout)
     if (hasLayoutBinding())
         m_bindings.setPageLayout(layout);
     else
-        defaults().setValue(kLayoutKey, layout);
+        defaults().setValue(platform::prefkey::pageLayout, layout);
     refreshLayout();
 }
 

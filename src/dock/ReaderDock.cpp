@@ -15,6 +15,7 @@
 #include "engine/PdfSelection.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Icons.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/ReaderPreferences.h"
@@ -40,9 +41,6 @@
 namespace folvan::dock {
 
 namespace {
-
-const QString kKeepExpandedKey = QStringLiteral("folvan.keepReaderToolsExpanded");
-const QString kToolsHideDelayKey = QStringLiteral("folvan.toolsHideDelay");
 
 // The nearest whole number, halves away from zero; 0 for a value that is
 // not finite.
@@ -156,11 +154,11 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
                         &SharedPDFViewModel::currentPageIndexChanged})
         connect(model, signal, this, &ReaderDock::refreshStrip);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == kKeepExpandedKey)
+        if (key == platform::prefkey::keepReaderToolsExpanded)
             followKeepExpanded();
-        else if (key == kToolsHideDelayKey)
+        else if (key == platform::prefkey::toolsHideDelay)
             scheduleCollapse();
-        else if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+        else if (key == platform::prefkey::interfaceTextSize)
             platform::runOnMain(this, [this] { relayout(); });
     });
     m_focusConnection =
@@ -282,7 +280,7 @@ void ReaderDock::turn(bool forward)
 
 bool ReaderDock::keepExpanded() const
 {
-    return platform::Preferences::shared().boolValue(kKeepExpandedKey);
+    return platform::Preferences::shared().boolValue(platform::prefkey::keepReaderToolsExpanded);
 }
 
 bool ReaderDock::collapsePending() const

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 namespace folvan::dock {
@@ -34,7 +35,7 @@ void useReaderFont(QWidget *widget, ReaderFontRole role, std::optional<QFont::We
         return;
     QObject::connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, widget,
                      [widget](const QString &key) {
-                         if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+                         if (key == platform::prefkey::interfaceTextSize)
                              applyReaderFont(widget);
                      });
 }

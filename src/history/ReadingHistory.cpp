@@ -3,6 +3,7 @@
 #include "platform/FileIdentity.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
@@ -21,7 +22,6 @@ namespace {
 const QString fileName = QStringLiteral("reading-history.json");
 const QString loadErrorPrefix = QStringLiteral("无法读取阅读记录：");
 const QString saveErrorPrefix = QStringLiteral("无法保存阅读记录：");
-const QString lastPagePrefix = QStringLiteral("lastPage_");
 
 // Paths are compared in their composed Unicode form, so that a name typed
 // with combining marks equals the same name stored precomposed.
@@ -154,7 +154,7 @@ DocumentReadingState ReadingHistory::state(const QString &path, qint64 pageCount
         return m_records[i].state.normalized(pageCount);
     DocumentReadingState legacy;
     platform::Preferences &defaults = m_defaults ? *m_defaults : platform::Preferences::shared();
-    legacy.page = defaults.intValue(lastPagePrefix + path);
+    legacy.page = defaults.intValue(platform::prefkey::lastPage(path));
     legacy.isBook = defaultBook;
     return legacy.normalized(pageCount);
 }

@@ -2,6 +2,7 @@
 
 #include "history/ReadingHistory.h"
 #include "platform/Icons.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 #include <QAction>
@@ -19,8 +20,6 @@
 namespace folvan {
 
 namespace {
-
-const QString interfaceTextSizeKey = QStringLiteral("folvan.interfaceTextSize");
 
 enum class TextRole { Body, Caption, Headline };
 
@@ -42,7 +41,7 @@ qreal roleOffset(TextRole role)
 // semibold.
 QFont readerFont(TextRole role)
 {
-    double size = platform::Preferences::shared().doubleValue(interfaceTextSizeKey, 15.0);
+    double size = platform::Preferences::shared().doubleValue(platform::prefkey::interfaceTextSize, 15.0);
     size = std::isfinite(size) ? std::clamp(size, 13.0, 20.0) : 15.0;
     // Sizes are in device-independent pixels, the unit of every other length
     // of the interface.
@@ -135,7 +134,7 @@ RecentReadingList::RecentReadingList(ReadingHistory *history, OpenAction open, Q
     }
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this,
             [this](const QString &key) {
-                if (key == interfaceTextSizeKey)
+                if (key == platform::prefkey::interfaceTextSize)
                     rebuild();
             });
     rebuild();

@@ -5,6 +5,7 @@
 #include "interface/ReaderHelpContent.h"
 #include "interface/SettingsControls.h"
 #include "platform/Icons.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
 
@@ -24,22 +25,18 @@ namespace folvan::interface {
 
 namespace {
 
+namespace prefkey = platform::prefkey;
 
 platform::Preferences &defaults()
 {
     return platform::Preferences::shared();
 }
 
-QString key(const char *name)
-{
-    return QString::fromLatin1(name);
-}
-
 // Writes each key's table default.
-void restoreDefaults(std::initializer_list<const char *> keys)
+void restoreDefaults(std::initializer_list<QLatin1String> keys)
 {
-    for (const char *name : keys)
-        defaults().setValue(key(name), platform::Preferences::defaultValue(key(name)));
+    for (const QLatin1String key : keys)
+        defaults().setValue(key, platform::Preferences::defaultValue(key));
 }
 
 void addFullRow(QFormLayout *form, QWidget *widget)
@@ -56,11 +53,11 @@ QPushButton *formButton(const QString &text, QWidget *parent, std::function<void
 }
 
 // A value row with its slider under it.
-QSlider *addValueSlider(QFormLayout *form, const QString &label, const char *name, SliderRange range,
+QSlider *addValueSlider(QFormLayout *form, const QString &label, const QString &key, SliderRange range,
                         const QString &accessibleName, std::function<QString(double)> format)
 {
-    addFullRow(form, valueRow(label, key(name), std::move(format)));
-    QSlider *slider = boundSlider(key(name), range, accessibleName);
+    addFullRow(form, valueRow(label, key, std::move(format)));
+    QSlider *slider = boundSlider(key, range, accessibleName);
     addFullRow(form, slider);
     return slider;
 }
@@ -88,7 +85,7 @@ ReaderSettingsView::ReaderSettingsView(SettingsServices services, QWidget *paren
     addTab(fileTab(), platform::symbolIcon(QStringLiteral("doc")), QStringLiteral("文件"));
     addTab(new ReaderHelpContent(m_services.commands), platform::symbolIcon(QStringLiteral("questionmark.circle")),
            QStringLiteral("帮助"));
-    followKeys(this, {key("folvan.interfaceTextSize")},
+    followKeys(this, {prefkey::interfaceTextSize},
                [this] { setFixedSize(widthForInterfaceSize(), kHeight); });
     takeWheelOnlyWithFocus(this);
 }
@@ -97,24 +94,25 @@ QWidget *ReaderSettingsView::readingTab()
 {
     QFormLayout *form = nullptr;
     QWidget *tab = settingsForm(&form);
-    addFullRow(form, boundToggle(QStringLiteral("启动时继续上次阅读"), key("folvan.resumeLastDocument")));
+    addFullRow(form, boundToggle(QStringLiteral("启动时继续上次阅读"), prefkey::resumeLastDocument));
     form->addRow(QStringLiteral("新论文的阅读模式"),
-                 boundPicker(key("folvan.defaultBookMode"), {{true, QStringLiteral("翻书")}, {false, QStringLiteral("滚动")}}));
+                 boundPicker(prefkey::defaultBookMode,
+                             {{true, QStringLiteral("翻书")}, {false, QStringLiteral("滚动")}}));
     form->addRow(QStringLiteral("新论文默认版式"),
-                 boundPicker(key("folvan.pageLayout"), {{QStringLiteral("spread"), QStringLiteral("双页")},
+                 boundPicker(prefkey::pageLayout, {{QStringLiteral("spread"), QStringLiteral("双页")},
                                                         {QStringLiteral("single"), QStringLiteral("单页")}}));
     addFullRow(form, formNote(QStringLiteral("每篇论文分别记住页码、缩放、仰角和阅读模式。版式由你手动选择。")));
     addFullRow(form, formDivider());
     addFullRow(form, new dock::PaperPresetPicker);
-    QSlider *warmth = boundSlider(key("folvan.paperWarmth"), {0, 1, 0}, QStringLiteral("纸张色温"));
+    QSlider *warmth = boundSlider(prefkey::paperWarmth, {0, 1, 0}, QStringLiteral("纸张色温"));
     warmth->setToolTip(QStringLiteral("冷白 → 暖黄"));
     form->addRow(QStringLiteral("纸张色温"), warmth);
-    QSlider *grain = boundSlider(key("folvan.paperGrain"), {0, 1, 0}, QStringLiteral("纸张纹理"));
+    QSlider *grain = boundSlider(prefkey::paperGrain, {0, 1, 0}, QStringLiteral("纸张纹理"));
     grain->setToolTip(QStringLiteral("细腻 → 粗糙"));
     form->addRow(QStringLiteral("纸张纹理"), grain);
-    addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), key("folvan.reducedBookMotion")));
+    addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), prefkey::reducedBookMotion));
     addFullRow(form, formButton(QStringLiteral("恢复默认纸张"), nullptr,
-                                [] { restoreDefaults({"folvan.paperWarmth", "folvan.paperGrain"}); }));
+                                [] { restoreDefaults({prefkey::paperWarmth, prefkey::paperGrain}); }));
     addFullRow(form, formDivider());
 
     ReadingHistory *history = &ReadingHistory::shared();
@@ -144,9 +142,9 @@ QWidget *ReaderSettingsView::operationTab()
 {
     QFormLayout *form = nullptr;
     QWidget *tab = settingsForm(&form);
-    const QString reduced = key("folvan.reducedBookMotion");
-    const QString wheelMode = key("folvan.wheelMode");
-    QSlider *duration = addValueSlider(form, QStringLiteral("翻页时长"), "folvan.turnDuration", {0.8, 3.5, 0.1},
+    const QString reduced = prefkey::reducedBookMotion;
+    const QString wheelMode = prefkey::wheelMode;
+    QSlider *duration = addValueSlider(form, QStringLiteral("翻页时长"), prefkey::turnDuration, {0.8, 3.5, 0.1},
                                        QStringLiteral("翻页时长"),
                                        [](double v) { return decimalReadout(v, 1, QStringLiteral(" 秒")); });
     enableWhile(duration, {reduced}, [reduced] { return !defaults().boolValue(reduced); });
@@ -163,18 +161,18 @@ QWidget *ReaderSettingsView::operationTab()
                  boundPicker(wheelMode, {{QStringLiteral("turn"), QStringLiteral("翻页")},
                                          {QStringLiteral("pan"), QStringLiteral("平移放大的书页")}}));
     auto turning = [wheelMode] { return defaults().stringValue(wheelMode) == QLatin1String("turn"); };
-    QCheckBox *reverse = boundToggle(QStringLiteral("反转滚轮翻页方向"), key("folvan.wheelReverse"));
+    QCheckBox *reverse = boundToggle(QStringLiteral("反转滚轮翻页方向"), prefkey::wheelReverse);
     addFullRow(form, reverse);
     enableWhile(reverse, {wheelMode}, turning);
-    QSlider *sensitivity = addValueSlider(form, QStringLiteral("翻页灵敏度"), "folvan.wheelSensitivity", {0.5, 2.0, 0.1},
+    QSlider *sensitivity = addValueSlider(form, QStringLiteral("翻页灵敏度"), prefkey::wheelSensitivity, {0.5, 2.0, 0.1},
                                           QStringLiteral("滚轮翻页灵敏度"),
                                           [](double v) { return decimalReadout(v, 1, QStringLiteral("×")); });
     enableWhile(sensitivity, {wheelMode}, turning);
     addFullRow(form, formNote(QStringLiteral("默认向下翻到下一页，向上返回。一次滚动手势只翻一页；双页版式翻一张纸。"
                                              "放大后按住 Shift 滚动，或横向滚动，可平移。捏合缩放保持不变。")));
     addFullRow(form, formButton(QStringLiteral("恢复默认翻页操作"), nullptr, [] {
-                   restoreDefaults({"folvan.turnDuration", "folvan.wheelMode", "folvan.wheelReverse",
-                                    "folvan.wheelSensitivity", "folvan.reducedBookMotion"});
+                   restoreDefaults({prefkey::turnDuration, prefkey::wheelMode, prefkey::wheelReverse,
+                                    prefkey::wheelSensitivity, prefkey::reducedBookMotion});
                }));
     return tab;
 }
@@ -184,34 +182,34 @@ QWidget *ReaderSettingsView::interfaceTab()
     QFormLayout *form = nullptr;
     QWidget *tab = settingsForm(&form);
     auto points = [](double v) { return wholeReadout(v, QStringLiteral(" pt")); };
-    addValueSlider(form, QStringLiteral("界面字号"), "folvan.interfaceTextSize", {13, 20, 1},
+    addValueSlider(form, QStringLiteral("界面字号"), prefkey::interfaceTextSize, {13, 20, 1},
                    QStringLiteral("界面与菜单字号"), points);
     addFullRow(form, formNote(QStringLiteral("用于菜单、工具、目录、设置与帮助，不改变 PDF 文字大小。")));
     addFullRow(form, formButton(QStringLiteral("恢复默认字号"), nullptr,
-                                [] { restoreDefaults({"folvan.interfaceTextSize"}); }));
+                                [] { restoreDefaults({prefkey::interfaceTextSize}); }));
     addFullRow(form, formDivider());
     form->addRow(QStringLiteral("Scholar 栏宽度"),
-                 boundPicker(key("ggViewWidth"), {{QStringLiteral("Compact"), QStringLiteral("紧凑")},
+                 boundPicker(prefkey::ggViewWidth, {{QStringLiteral("Compact"), QStringLiteral("紧凑")},
                                                   {QStringLiteral("Regular"), QStringLiteral("标准")},
                                                   {QStringLiteral("Large"), QStringLiteral("宽")},
                                                   {QStringLiteral("Extended"), QStringLiteral("加宽")}}));
     form->addRow(QStringLiteral("滚动阅读宽度"),
-                 boundPicker(key("pdfViewWidth"), {{QStringLiteral("Small"), QStringLiteral("窄")},
+                 boundPicker(prefkey::pdfViewWidth, {{QStringLiteral("Small"), QStringLiteral("窄")},
                                                    {QStringLiteral("Medium"), QStringLiteral("标准")},
                                                    {QStringLiteral("Large"), QStringLiteral("宽")},
                                                    {QStringLiteral("Auto"), QStringLiteral("适合窗口")}}));
-    addValueSlider(form, QStringLiteral("笔记正文字号"), "folvan.noteTextSize", {12, 24, 1},
+    addValueSlider(form, QStringLiteral("笔记正文字号"), prefkey::noteTextSize, {12, 24, 1},
                    QStringLiteral("论文笔记正文字号"), points);
     addFullRow(form, formDivider());
-    const QString previews = key("folvan.referencePreviews");
+    const QString previews = prefkey::referencePreviews;
     addFullRow(form, boundToggle(QStringLiteral("文内引用悬停预览"), previews));
-    QSlider *delay = addValueSlider(form, QStringLiteral("引用预览等待"), "folvan.referenceDelay", {0.2, 1.5, 0.05},
+    QSlider *delay = addValueSlider(form, QStringLiteral("引用预览等待"), prefkey::referenceDelay, {0.2, 1.5, 0.05},
                                     QStringLiteral("引用预览等待时间"),
                                     [](double v) { return decimalReadout(v, 2, QStringLiteral(" 秒")); });
     enableWhile(delay, {previews}, [previews] { return defaults().boolValue(previews); });
-    const QString keepExpanded = key("folvan.keepReaderToolsExpanded");
+    const QString keepExpanded = prefkey::keepReaderToolsExpanded;
     addFullRow(form, boundToggle(QStringLiteral("阅读工具保持展开"), keepExpanded));
-    QSlider *hide = addValueSlider(form, QStringLiteral("工具收起等待"), "folvan.toolsHideDelay", {3, 30, 1},
+    QSlider *hide = addValueSlider(form, QStringLiteral("工具收起等待"), prefkey::toolsHideDelay, {3, 30, 1},
                                    QStringLiteral("工具自动收起等待时间"),
                                    [](double v) { return wholeReadout(v, QStringLiteral(" 秒")); });
     enableWhile(hide, {keepExpanded}, [keepExpanded] { return !defaults().boolValue(keepExpanded); });
@@ -234,18 +232,18 @@ QWidget *ReaderSettingsView::fileTab()
     QFormLayout *form = nullptr;
     QWidget *tab = settingsForm(&form);
     form->addRow(QStringLiteral("文件名冒号替换"),
-                 boundPicker(key("replacementForColon"), {{QStringLiteral("-"), QStringLiteral("连字符 -")},
+                 boundPicker(prefkey::replacementForColon, {{QStringLiteral("-"), QStringLiteral("连字符 -")},
                                                           {QStringLiteral("_"), QStringLiteral("下划线 _")}}));
-    const std::pair<const char *, const char *> rules[] = {
-        {"全大写标题转为词首大写", "capitalizeTitles"},
-        {"全小写标题转为词首大写", "capitalizeLowercaseTitles"},
-        {"the、and、of 等小词保留小写", "keepSmallWordsLowercase"},
-        {"去掉方括号与圆括号中的内容", "removeBracketedText"},
-        {"合并连续空格", "collapseSpaces"},
-        {"去掉开头编号", "removeLeadingNumbers"},
+    const std::pair<const char *, QLatin1String> rules[] = {
+        {"全大写标题转为词首大写", prefkey::capitalizeTitles},
+        {"全小写标题转为词首大写", prefkey::capitalizeLowercaseTitles},
+        {"the、and、of 等小词保留小写", prefkey::keepSmallWordsLowercase},
+        {"去掉方括号与圆括号中的内容", prefkey::removeBracketedText},
+        {"合并连续空格", prefkey::collapseSpaces},
+        {"去掉开头编号", prefkey::removeLeadingNumbers},
     };
     for (const auto &[label, name] : rules)
-        addFullRow(form, boundToggle(QString::fromUtf8(label), key(name)));
+        addFullRow(form, boundToggle(QString::fromUtf8(label), name));
     addFullRow(form, formNote(QStringLiteral("这些规则只在执行重命名时应用，不会自动改动现有文件。")));
     return tab;
 }

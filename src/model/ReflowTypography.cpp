@@ -2,6 +2,7 @@
 
 #include "model/ReflowTypographyContract.h"
 
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 #include <QMetaType>
@@ -91,8 +92,8 @@ QVariantMap ReflowTypography::normalized(const QVariantMap &values)
 QString ReflowTypography::preferenceKey(const QString &key)
 {
     if (key.isEmpty())
-        return QStringLiteral("folvan.reflow");
-    return QStringLiteral("folvan.reflow") + key.at(0).toUpper() + key.mid(1);
+        return platform::prefkey::reflowPrefix;
+    return QString(platform::prefkey::reflowPrefix) + key.at(0).toUpper() + key.mid(1);
 }
 
 QVariantMap ReflowTypography::withStoredValues(const platform::Preferences &store)

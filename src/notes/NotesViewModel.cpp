@@ -1,5 +1,6 @@
 #include "notes/NotesViewModel.h"
 
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 namespace folvan {
@@ -15,12 +16,12 @@ QString slotSuffix(int slot)
 
 QString NotesViewModel::textKey(int slot)
 {
-    return QStringLiteral("SavedNotes") + slotSuffix(slot);
+    return QString(platform::prefkey::savedNotesPrefix) + slotSuffix(slot);
 }
 
 QString NotesViewModel::labelKey(int slot)
 {
-    return QStringLiteral("SavedNotesLabel") + slotSuffix(slot);
+    return QString(platform::prefkey::savedNotesLabelPrefix) + slotSuffix(slot);
 }
 
 NotesViewModel::NotesViewModel(platform::Preferences *preferences, QObject *parent)

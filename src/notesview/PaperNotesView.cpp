@@ -3,6 +3,7 @@
 #include "notes/PaperNotesStore.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
 #include "platform/StoredFiles.h"
@@ -32,7 +33,6 @@ namespace {
 
 using Role = platform::InterfaceTextRole;
 
-const QString kNoteTextSizeKey = QStringLiteral("folvan.noteTextSize");
 const QString kUntitled = QStringLiteral("未命名笔记");
 const QString kNoPaper = QStringLiteral("旧版笔记 · 来源未记录");
 // Taller than this, the body editor keeps its full 100 points.
@@ -394,7 +394,7 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     for (auto signal : {&PaperNotesStore::papersChanged, &PaperNotesStore::notesChanged, &PaperNotesStore::errorChanged})
         connect(&m_store, signal, this, &PaperNotesView::refresh);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == QLatin1String(platform::kInterfaceTextSizeKey) || key == kNoteTextSizeKey)
+        if (key == platform::prefkey::interfaceTextSize || key == platform::prefkey::noteTextSize)
             applyFonts();
     });
 

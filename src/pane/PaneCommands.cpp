@@ -11,6 +11,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Desktop.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/ReaderPreferences.h"
@@ -222,7 +223,7 @@ void PaneController::zoom(double step)
 void PaneController::zoomTo(double factor)
 {
     setScaleFactor(factor);
-    defaults().setValue(kScaleFactorKey, factor);
+    defaults().setValue(platform::prefkey::scaleFactor, factor);
 }
 
 void PaneController::resetView()
@@ -234,7 +235,7 @@ void PaneController::resetView()
     }
     setRotationAngle(0);
     setScaleFactor(1.0);
-    defaults().setValue(kScaleFactorKey, 1.0);
+    defaults().setValue(platform::prefkey::scaleFactor, 1.0);
 }
 
 // ---- Notes, annotations, layout --------------------------------------------------

@@ -6,6 +6,7 @@
 #include "notes/PaperNotesStore.h"
 #include "platform/FileIdentity.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "pane/PaneNotifications.h"
@@ -20,8 +21,6 @@ const QString PaneController::kAlertButton = QStringLiteral("确定");
 const QString PaneController::kUnreadablePDF = QStringLiteral("无法打开此 PDF，文件可能已损坏或无法访问。");
 const QString PaneController::kPasswordProtectedPDF = QStringLiteral("无法打开此 PDF：文件受密码保护。");
 const QString PaneController::kNoReadablePDFInFolder = QStringLiteral("此文件夹没有可读取的 PDF。");
-const QString PaneController::kRotationAngleKey = QStringLiteral("rotationAngleKey");
-const QString PaneController::kScaleFactorKey = QStringLiteral("scaleFactorKey");
 
 namespace {
 
@@ -64,42 +63,42 @@ PaperNotesStore &PaneController::paperNotes() const
 
 bool PaneController::resumeLast() const
 {
-    return defaults().boolValue(QStringLiteral("folvan.resumeLastDocument"));
+    return defaults().boolValue(platform::prefkey::resumeLastDocument);
 }
 
 bool PaneController::defaultBook() const
 {
-    return defaults().boolValue(QStringLiteral("folvan.defaultBookMode"));
+    return defaults().boolValue(platform::prefkey::defaultBookMode);
 }
 
 QString PaneController::ggViewWidth() const
 {
-    return defaults().stringValue(QStringLiteral("ggViewWidth"), QStringLiteral("Compact"));
+    return defaults().stringValue(platform::prefkey::ggViewWidth, QStringLiteral("Compact"));
 }
 
 QString PaneController::textEditorsLayout() const
 {
-    return defaults().stringValue(QStringLiteral("textEditorsLayout"), QStringLiteral("One Row"));
+    return defaults().stringValue(platform::prefkey::textEditorsLayout, QStringLiteral("One Row"));
 }
 
 QString PaneController::pdfViewWidth() const
 {
-    return defaults().stringValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Auto"));
+    return defaults().stringValue(platform::prefkey::pdfViewWidth, QStringLiteral("Auto"));
 }
 
 QString PaneController::backgroundImagePath() const
 {
-    return defaults().stringValue(QStringLiteral("backgroundImagePath"));
+    return defaults().stringValue(platform::prefkey::backgroundImagePath);
 }
 
 bool PaneController::hasSeenOnboarding() const
 {
-    return defaults().boolValue(QStringLiteral("hasSeenOnboarding"));
+    return defaults().boolValue(platform::prefkey::hasSeenOnboarding);
 }
 
 void PaneController::setHasSeenOnboarding(bool value)
 {
-    defaults().setValue(QStringLiteral("hasSeenOnboarding"), value);
+    defaults().setValue(platform::prefkey::hasSeenOnboarding, value);
 }
 
 void PaneController::setBackgroundImage(const QImage &value)
@@ -181,7 +180,7 @@ void PaneController::connectHandlers()
     });
     connect(this, &PaneController::rotationAngleChanged, this, &PaneController::handleRotationAngleChange);
     connect(&defaults(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == QLatin1String("backgroundImagePath"))
+        if (key == platform::prefkey::backgroundImagePath)
             handleBackgroundImagePathChange();
     });
     connect(this, &PaneController::openRequestChanged, this, &PaneController::openRequestDidChange);
@@ -243,7 +242,7 @@ void PaneController::checkDocumentState()
 
 void PaneController::handleRotationAngleChange()
 {
-    defaults().setValue(kRotationAngleKey, m_rotationAngle);
+    defaults().setValue(platform::prefkey::rotationAngle, m_rotationAngle);
 }
 
 void PaneController::handleBackgroundImagePathChange()

@@ -93,8 +93,6 @@ public:
     static constexpr double kSearchDelaySeconds = 0.2;
     static constexpr double kOnboardingDelaySeconds = 0.5;
     static constexpr double kOutlineWidth = 200;
-    static const QString kRotationAngleKey;    // "rotationAngleKey"
-    static const QString kScaleFactorKey;      // "scaleFactorKey"
 
     // A pane with what its model takes from the application (`services`).
     explicit PaneController(ReaderPane pane, PaneModelServices services = {}, QObject *parent = nullptr);

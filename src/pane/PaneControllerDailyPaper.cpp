@@ -5,6 +5,7 @@
 
 #include "engine/PdfDocument.h"
 #include "history/ReadingHistory.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
@@ -29,7 +30,7 @@ void PaneController::openShortPDF()
 {
     if (!m_fileChooser)
         return;
-    const QString key = QStringLiteral("lastAccessedDirectory");
+    const QString key = platform::prefkey::lastAccessedDirectory;
     platform::Preferences &defaults = platform::Preferences::shared();
     const std::optional<QUrl> folder =
         m_fileChooser->chooseFolder(QStringLiteral("选择论文文件夹，将打开页数最少的 PDF"),

@@ -9,6 +9,7 @@
 #include "notes/PaperNotesStore.h"
 #include "platform/Desktop.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
@@ -42,7 +43,7 @@ void PaneController::moveCurrentPDF()
         return;
     if (!m_fileChooser)
         return;
-    const QString key = QStringLiteral("lastMovePanelURL");
+    const QString key = platform::prefkey::lastMovePanelURL;
     platform::Preferences &defaults = platform::Preferences::shared();
     const std::optional<QUrl> folder =
         m_fileChooser->chooseFolder(QStringLiteral("选择目标文件夹"), QStringLiteral("移动"), defaults.urlValue(key));

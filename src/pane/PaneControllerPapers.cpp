@@ -7,26 +7,22 @@
 #include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "pane/PanePaths.h"
 
 namespace folvan::pane {
-
-namespace {
-
-const QString kLastAccessedDirectory = QStringLiteral("lastAccessedDirectory");
-
-} // namespace
 
 void PaneController::selectAndOpenPDF()
 {
     if (!m_fileChooser)
         return;
     platform::Preferences &defaults = platform::Preferences::shared();
-    const std::optional<QUrl> url = m_fileChooser->choosePDF(defaults.urlValue(kLastAccessedDirectory));
+    const QString key = platform::prefkey::lastAccessedDirectory;
+    const std::optional<QUrl> url = m_fileChooser->choosePDF(defaults.urlValue(key));
     if (!url || url->isEmpty())
         return;
-    defaults.setValue(kLastAccessedDirectory, url->adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash));
+    defaults.setValue(key, url->adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash));
     loadPDF(*url);
 }
 

@@ -7,6 +7,7 @@
 #include "model/ReflowTypography.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Clock.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 
@@ -27,7 +28,7 @@ void PaneController::startUp()
         return;
     m_didStart = true;
 
-    const QString layout = platform::Preferences::shared().stringValue(QStringLiteral("folvan.pageLayout"));
+    const QString layout = platform::Preferences::shared().stringValue(platform::prefkey::pageLayout);
     setPageLayout(layout == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
     m_viewModel->reflowAppearanceChosen(reflowAppearance());
     loadBackgroundImage();

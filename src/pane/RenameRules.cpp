@@ -1,5 +1,6 @@
 #include "pane/RenameRules.h"
 
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 #include <QRegularExpression>
@@ -121,32 +122,32 @@ QString RenameRules::clean(const QString &typed, const platform::Preferences &de
     name = withoutControlCharacters(name);
     name = trimWhiteSpaceAndNewlines(name);
 
-    const QString colon = defaults.stringValue(QStringLiteral("replacementForColon"));
+    const QString colon = defaults.stringValue(platform::prefkey::replacementForColon);
     for (const auto &[find, replacement] : replacementTable(colon))
         name.replace(find, replacement);
     name = trimWhiteSpaceAndNewlines(name);
 
-    if (defaults.boolValue(QStringLiteral("removeBracketedText"))) {
+    if (defaults.boolValue(platform::prefkey::removeBracketedText)) {
         static const QRegularExpression bracketed = unicodeExpression(QStringLiteral(R"(\s*\[[^\]]*\])"));
         static const QRegularExpression parenthesised = unicodeExpression(QStringLiteral(R"(\s*\([^)]*\))"));
         name.remove(bracketed);
         name.remove(parenthesised);
         name = trimWhiteSpaceAndNewlines(name);
     }
-    if (defaults.boolValue(QStringLiteral("removeLeadingNumbers"))) {
+    if (defaults.boolValue(platform::prefkey::removeLeadingNumbers)) {
         static const QRegularExpression leadingNumber = unicodeExpression(QStringLiteral(R"(^\d+[\s._\-]+)"));
         name.remove(leadingNumber);
     }
-    if (defaults.boolValue(QStringLiteral("collapseSpaces"))) {
+    if (defaults.boolValue(platform::prefkey::collapseSpaces)) {
         while (name.contains(QStringLiteral("  ")))
             name.replace(QStringLiteral("  "), QStringLiteral(" "));
         name = trimmedWhere(name, [](uint c) { return c == '\t' || QChar::category(c) == QChar::Separator_Space; });
     }
-    if (defaults.boolValue(QStringLiteral("capitalizeTitles")) && name.toUpper() == name)
+    if (defaults.boolValue(platform::prefkey::capitalizeTitles) && name.toUpper() == name)
         name = capitalized(name);
-    if (defaults.boolValue(QStringLiteral("capitalizeLowercaseTitles")) && name.toLower() == name)
+    if (defaults.boolValue(platform::prefkey::capitalizeLowercaseTitles) && name.toLower() == name)
         name = capitalized(name);
-    if (defaults.boolValue(QStringLiteral("keepSmallWordsLowercase"))) {
+    if (defaults.boolValue(platform::prefkey::keepSmallWordsLowercase)) {
         for (const QString &word : smallWords()) {
             const QString lower = word.toLower();
             name.replace(word, lower);

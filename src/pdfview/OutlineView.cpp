@@ -13,6 +13,7 @@
 #include "engine/PdfDocument.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 namespace folvan::pdfview {
@@ -299,7 +300,7 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
 
     // The texts follow the interface text size at once.
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == QLatin1String(platform::kInterfaceTextSizeKey))
+        if (key == platform::prefkey::interfaceTextSize)
             refreshRoleFonts(this);
     });
 

@@ -14,6 +14,7 @@
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/NativeViewportFit.h"
 #include "platform/Clock.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/ReaderPreferences.h"
@@ -22,8 +23,6 @@ namespace folvan::pdfview {
 
 namespace {
 
-const QString kScaleFactorKey = QStringLiteral("scaleFactorKey");
-const QString kLastPagePrefix = QStringLiteral("lastPage_");
 const QString kPageJumpTransition = QStringLiteral("pageJump");
 constexpr double kPageJumpFadeSeconds = 0.2;
 
@@ -102,7 +101,7 @@ void PDFViewCoordinator::pageChanged()
     });
     const QUrl url = model->pdfDocumentURL();
     if (!url.isEmpty())
-        platform::Preferences::shared().setValue(kLastPagePrefix + url.path(), page);
+        platform::Preferences::shared().setValue(platform::prefkey::lastPage(url.path()), page);
 }
 
 // ---------------------------------------------------------------- wrapper
@@ -174,7 +173,7 @@ std::function<void(double)> PDFViewWrapper::zoomReporter() const
     return [binding = m_scaleFactor](double zoom) {
         if (binding.set)
             binding.set(zoom);
-        platform::Preferences::shared().setValue(kScaleFactorKey, zoom);
+        platform::Preferences::shared().setValue(platform::prefkey::scaleFactor, zoom);
     };
 }
 

@@ -9,9 +9,6 @@ namespace folvan::platform {
 // The text roles of the interface, each a step from the interface text size.
 enum class InterfaceTextRole { body, callout, caption, headline, title3, title };
 
-// The preference that sets the interface text size.
-inline constexpr const char *kInterfaceTextSizeKey = "folvan.interfaceTextSize";
-
 // Interface points are logical pixels (the screen's points at 72 per inch
 // of the interface); Qt's point is 1/72 inch at 96 logical pixels per inch.
 inline constexpr double kQtPointsPerInterfacePoint = 0.75;

@@ -1,5 +1,6 @@
 #include "platform/Preferences.h"
 
+#include "platform/PreferenceKeys.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
@@ -552,9 +553,9 @@ const PreferenceKey *Preferences::tableEntry(const QString &key)
     for (const PreferenceKey &entry : defaultsTable())
         if (key == QLatin1String(entry.key))
             return &entry;
-    // The page last shown of each file, under "lastPage_" + its path.
-    static const PreferenceKey lastPage{"lastPage_", PreferenceType::Int, QVariant()};
-    if (key.startsWith(QLatin1String(lastPage.key)))
+    // The page last shown of each file, under its path.
+    static const PreferenceKey lastPage{prefkey::lastPagePrefix.data(), PreferenceType::Int, QVariant()};
+    if (key.startsWith(prefkey::lastPagePrefix))
         return &lastPage;
     return nullptr;
 }
@@ -570,49 +571,49 @@ const std::vector<PreferenceKey> &Preferences::defaultsTable()
     using T = PreferenceType;
     static const std::vector<PreferenceKey> table = {
         // The settings window's keys.
-        {"folvan.interfaceTextSize", T::Double, 15.0},
-        {"folvan.turnDuration", T::Double, 2.1},
-        {"folvan.wheelMode", T::String, QStringLiteral("turn")},
-        {"folvan.wheelReverse", T::Bool, false},
-        {"folvan.wheelSensitivity", T::Double, 1.0},
-        {"folvan.toolsHideDelay", T::Double, 10.0},
-        {"folvan.referenceDelay", T::Double, 0.35},
-        {"folvan.resumeLastDocument", T::Bool, true},
-        {"folvan.defaultBookMode", T::Bool, true},
-        {"folvan.pageLayout", T::String, QStringLiteral("spread")},
-        {"folvan.paperWarmth", T::Double, 0.12},
-        {"folvan.paperGrain", T::Double, 0.24},
-        {"folvan.reducedBookMotion", T::Bool, false},
-        {"folvan.keepReaderToolsExpanded", T::Bool, false},
-        {"folvan.referencePreviews", T::Bool, true},
-        {"ggViewWidth", T::String, QStringLiteral("Compact")},
-        {"pdfViewWidth", T::String, QStringLiteral("Auto")},
-        {"folvan.noteTextSize", T::Double, 15.0},
-        {"replacementForColon", T::String, QStringLiteral("-")},
-        {"capitalizeTitles", T::Bool, false},
-        {"capitalizeLowercaseTitles", T::Bool, false},
-        {"keepSmallWordsLowercase", T::Bool, false},
-        {"removeBracketedText", T::Bool, false},
-        {"collapseSpaces", T::Bool, true},
-        {"removeLeadingNumbers", T::Bool, false},
-        {"backgroundImagePath", T::String, QString()},
+        {prefkey::interfaceTextSize.data(), T::Double, 15.0},
+        {prefkey::turnDuration.data(), T::Double, 2.1},
+        {prefkey::wheelMode.data(), T::String, QStringLiteral("turn")},
+        {prefkey::wheelReverse.data(), T::Bool, false},
+        {prefkey::wheelSensitivity.data(), T::Double, 1.0},
+        {prefkey::toolsHideDelay.data(), T::Double, 10.0},
+        {prefkey::referenceDelay.data(), T::Double, 0.35},
+        {prefkey::resumeLastDocument.data(), T::Bool, true},
+        {prefkey::defaultBookMode.data(), T::Bool, true},
+        {prefkey::pageLayout.data(), T::String, QStringLiteral("spread")},
+        {prefkey::paperWarmth.data(), T::Double, 0.12},
+        {prefkey::paperGrain.data(), T::Double, 0.24},
+        {prefkey::reducedBookMotion.data(), T::Bool, false},
+        {prefkey::keepReaderToolsExpanded.data(), T::Bool, false},
+        {prefkey::referencePreviews.data(), T::Bool, true},
+        {prefkey::ggViewWidth.data(), T::String, QStringLiteral("Compact")},
+        {prefkey::pdfViewWidth.data(), T::String, QStringLiteral("Auto")},
+        {prefkey::noteTextSize.data(), T::Double, 15.0},
+        {prefkey::replacementForColon.data(), T::String, QStringLiteral("-")},
+        {prefkey::capitalizeTitles.data(), T::Bool, false},
+        {prefkey::capitalizeLowercaseTitles.data(), T::Bool, false},
+        {prefkey::keepSmallWordsLowercase.data(), T::Bool, false},
+        {prefkey::removeBracketedText.data(), T::Bool, false},
+        {prefkey::collapseSpaces.data(), T::Bool, true},
+        {prefkey::removeLeadingNumbers.data(), T::Bool, false},
+        {prefkey::backgroundImagePath.data(), T::String, QString()},
         // The reflow typography.
-        {"folvan.reflowFontSize", T::Double, 20.0},
-        {"folvan.reflowLeading", T::Double, 1.75},
-        {"folvan.reflowWidth", T::Double, 760.0},
-        {"folvan.reflowFace", T::String, QStringLiteral("serif")},
-        {"folvan.reflowAlignment", T::String, QStringLiteral("start")},
-        {"folvan.reflowParagraphSpacing", T::Double, 0.65},
-        {"folvan.reflowIndent", T::Bool, false},
+        {prefkey::reflowFontSize.data(), T::Double, 20.0},
+        {prefkey::reflowLeading.data(), T::Double, 1.75},
+        {prefkey::reflowWidth.data(), T::Double, 760.0},
+        {prefkey::reflowFace.data(), T::String, QStringLiteral("serif")},
+        {prefkey::reflowAlignment.data(), T::String, QStringLiteral("start")},
+        {prefkey::reflowParagraphSpacing.data(), T::Double, 0.65},
+        {prefkey::reflowIndent.data(), T::Bool, false},
         // The reader pane and the application.
-        {"hasSeenOnboarding", T::Bool, false},
-        {"textEditorsLayout", T::String, QStringLiteral("One Row")},
-        {"scaleFactorKey", T::Double, 1.0},
-        {"rotationAngleKey", T::Double, 0.0},
+        {prefkey::hasSeenOnboarding.data(), T::Bool, false},
+        {prefkey::textEditorsLayout.data(), T::String, QStringLiteral("One Row")},
+        {prefkey::scaleFactor.data(), T::Double, 1.0},
+        {prefkey::rotationAngle.data(), T::Double, 0.0},
         // Folders last chosen in the open, move and save panels; no default.
-        {"lastAccessedDirectory", T::Url, QVariant()},
-        {"lastMovePanelURL", T::Url, QVariant()},
-        {"lastSavePanelURL", T::Url, QVariant()},
+        {prefkey::lastAccessedDirectory.data(), T::Url, QVariant()},
+        {prefkey::lastMovePanelURL.data(), T::Url, QVariant()},
+        {prefkey::lastSavePanelURL.data(), T::Url, QVariant()},
     };
     return table;
 }

@@ -1,5 +1,6 @@
 #include "platform/ReaderPreferences.h"
 
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 #include <algorithm>
@@ -9,9 +10,9 @@ namespace folvan::platform {
 
 namespace {
 
-double clampedPreference(const char *key, double fallback, double low, double high)
+double clampedPreference(const QString &key, double fallback, double low, double high)
 {
-    const double value = Preferences::shared().doubleValue(QString::fromLatin1(key), fallback);
+    const double value = Preferences::shared().doubleValue(key, fallback);
     if (!std::isfinite(value))
         return fallback;
     return std::clamp(value, low, high);
@@ -21,22 +22,22 @@ double clampedPreference(const char *key, double fallback, double low, double hi
 
 double ReaderPreferences::interfaceSize()
 {
-    return clampedPreference("folvan.interfaceTextSize", 15.0, 13.0, 20.0);
+    return clampedPreference(prefkey::interfaceTextSize, 15.0, 13.0, 20.0);
 }
 
 double ReaderPreferences::toolsHideDelay()
 {
-    return clampedPreference("folvan.toolsHideDelay", 10.0, 3.0, 30.0);
+    return clampedPreference(prefkey::toolsHideDelay, 10.0, 3.0, 30.0);
 }
 
 double ReaderPreferences::referenceDelay()
 {
-    return clampedPreference("folvan.referenceDelay", 0.35, 0.2, 1.5);
+    return clampedPreference(prefkey::referenceDelay, 0.35, 0.2, 1.5);
 }
 
 double ReaderPreferences::noteTextSize()
 {
-    return clampedPreference("folvan.noteTextSize", 15.0, 12.0, 24.0);
+    return clampedPreference(prefkey::noteTextSize, 15.0, 12.0, 24.0);
 }
 
 } // namespace folvan::platform

@@ -9,6 +9,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "platform/Desktop.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "localweb/BridgeJson.h"
@@ -109,7 +110,7 @@ ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<
     }
     connect(model, &SharedPDFViewModel::searchResultsChanged, this, [this] { m_resultsInImagesStale = true; });
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key.startsWith(QLatin1String("folvan.reflow")))
+        if (key.startsWith(platform::prefkey::reflowPrefix))
             scheduleUpdate();
     });
 }

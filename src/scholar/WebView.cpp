@@ -2,6 +2,7 @@
 
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
@@ -24,8 +25,6 @@
 namespace folvan::scholar {
 
 namespace {
-
-const QString kLastSavePanelKey = QStringLiteral("lastSavePanelURL");
 
 // The engine's code for a load that was stopped before it ended.
 constexpr int kAbortedError = -3;
@@ -155,12 +154,13 @@ void WebView::Coordinator::savePDF(const QString &base64String, const QUrl &url)
         return showAlert(QStringLiteral("无效 PDF"), QStringLiteral("下载的文件不是有效的 PDF，未保存。"));
 
     platform::Preferences &defaults = platform::Preferences::shared();
+    const QString key = platform::prefkey::lastSavePanelURL;
     const std::optional<QString> chosen =
-        m_prompts->chooseSavePath(m_dialogParent, suggestedPDFName(url), defaults.urlValue(kLastSavePanelKey));
+        m_prompts->chooseSavePath(m_dialogParent, suggestedPDFName(url), defaults.urlValue(key));
     if (!chosen || chosen->isEmpty())
         return;
     // The folder is kept even when the write then fails.
-    defaults.setValue(kLastSavePanelKey, QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
+    defaults.setValue(key, QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
     QString error;
     if (!platform::writeFileAtomically(*chosen, *bytes, &error))
         return showAlert(QStringLiteral("保存失败"), error);

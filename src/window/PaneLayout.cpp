@@ -3,6 +3,7 @@
 #include "annotationsview/VisualEffect.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Clock.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/ReducedMotion.h"
@@ -275,7 +276,7 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
                         &pane::PaneController::reflowModeChanged})
         connect(pane->controller(), signal, this, &PaneLayout::scheduleRelayout);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == QLatin1String("ggViewWidth") || key == QLatin1String("pdfViewWidth"))
+        if (key == platform::prefkey::ggViewWidth || key == platform::prefkey::pdfViewWidth)
             scheduleRelayout();
     });
     // A new paper gives the outline new content; the Scholar panel follows

@@ -6,6 +6,7 @@
 #include "pdfview/PDFViewWrapper.h"
 #include "pdfview/PdfView.h"
 #include "platform/Icons.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "reflow/ReflowView.h"
@@ -95,9 +96,9 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     connect(pane->controller(), &pane::PaneController::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
     connect(model, &SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == QLatin1String("pdfViewWidth"))
+        if (key == platform::prefkey::pdfViewWidth)
             refresh();
-        else if (key == QLatin1String("ggViewWidth") && m_dock)
+        else if (key == platform::prefkey::ggViewWidth && m_dock)
             m_dock->paneWidthChanged();
     });
     refresh();

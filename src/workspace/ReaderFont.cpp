@@ -1,5 +1,6 @@
 #include "workspace/ReaderFont.h"
 
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "workspace/ReaderMenuTypography.h"
 #include "platform/ReaderPreferences.h"
@@ -29,7 +30,7 @@ void useReaderFont(QWidget *widget, ReaderFontRole role, std::optional<QFont::We
     QPointer<QWidget> guard(widget);
     QObject::connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, widget,
                      [guard, role, weight, monospaced](const QString &key) {
-                         if (guard && key == QLatin1String(platform::kInterfaceTextSizeKey))
+                         if (guard && key == platform::prefkey::interfaceTextSize)
                              guard->setFont(readerFont(role, weight, monospaced));
                      });
 }

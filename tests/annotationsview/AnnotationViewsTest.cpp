@@ -18,6 +18,7 @@
 #include "annotationsview/AnnotationListView.h"
 #include "annotationsview/NativeSelectionControls.h"
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "support/PaneAnnotationsOf.h"
 
@@ -289,7 +290,7 @@ TEST_F(AnnotationListTest, FontsFollowTheInterfaceTextSize)
     section.show();
     const auto points = [](double size) { return size * platform::kQtPointsPerInterfacePoint; };
     EXPECT_DOUBLE_EQ(section.header()->font().pointSizeF(), points(16));
-    platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), 20.0);
+    platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, 20.0);
     EXPECT_DOUBLE_EQ(section.header()->font().pointSizeF(), points(21));
     EXPECT_DOUBLE_EQ(section.list()->view()->font().pointSizeF(), points(20));
     section.list()->edit(test::annotationsOf(model).annotationItems()[0]);
@@ -297,7 +298,7 @@ TEST_F(AnnotationListTest, FontsFollowTheInterfaceTextSize)
     auto *title = section.list()->editor()->findChild<QLabel *>();
     ASSERT_TRUE(title);
     EXPECT_DOUBLE_EQ(title->font().pointSizeF(), points(21));
-    platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), 14.0);
+    platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, 14.0);
     EXPECT_DOUBLE_EQ(title->font().pointSizeF(), points(15));
 }
 

@@ -18,6 +18,7 @@
 #include "dock/ReaderControlButtonStyle.h"
 #include "dock/ReaderLibraryPanel.h"
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "support/PaneAnnotationsOf.h"
 
@@ -173,7 +174,7 @@ TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     for (const double size : {13.0, 15.0, 17.0, 20.0}) {
-        platform::Preferences::shared().setValue(QString::fromLatin1(platform::kInterfaceTextSizeKey), size);
+        platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, size);
         auto library = std::make_unique<ReaderLibraryPanel>(&model, [] {});
         dock::applyControlButtonStyle(library.get()); // as the dock shows it
         library->show();

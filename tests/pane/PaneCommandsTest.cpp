@@ -127,14 +127,14 @@ TEST_F(PaneCommandsTest, PageZoomStaysWithinHalfAndFourAndIsStored)
     for (int i = 0; i < 10; ++i)
         actions.zoom(0.1);
     EXPECT_NEAR(pane->scaleFactor(), 2.0, 1e-9);
-    EXPECT_NEAR(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 2.0, 1e-9);
+    EXPECT_NEAR(defaults().doubleValue(QStringLiteral("scaleFactorKey"), 0), 2.0, 1e-9);
     for (int i = 0; i < 40; ++i)
         actions.zoom(0.1);
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
     for (int i = 0; i < 60; ++i)
         actions.zoom(-0.1);
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 0.5);
-    EXPECT_DOUBLE_EQ(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 0.5);
+    EXPECT_DOUBLE_EQ(defaults().doubleValue(QStringLiteral("scaleFactorKey"), 0), 0.5);
 }
 
 TEST_F(PaneCommandsTest, ReflowZoomStepsTheFontSizeByOnePointWithin14And32)
@@ -175,7 +175,7 @@ TEST_F(PaneCommandsTest, ResetViewResetsTiltAndZoomOrInReflowOnlyTheTypography)
     pane->resetView();
     EXPECT_DOUBLE_EQ(pane->rotationAngle(), 0);
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 1.0);
-    EXPECT_DOUBLE_EQ(defaults().doubleValue(PaneController::kScaleFactorKey, 0), 1.0);
+    EXPECT_DOUBLE_EQ(defaults().doubleValue(QStringLiteral("scaleFactorKey"), 0), 1.0);
 
     pane->rotationChosen(20);
     pane->viewZoomed(1.5);

@@ -1,3 +1,4 @@
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/UnsavedChanges.h"
 
@@ -110,6 +111,24 @@ TEST_F(PreferencesTest, DefaultsComeFromOneTableWithTheirTypes)
     }
     EXPECT_EQ(Preferences::tableEntry(QStringLiteral("lastPage_/x/y.pdf"))->type, PreferenceType::Int);
     EXPECT_EQ(Preferences::tableEntry(QStringLiteral("no.such.key")), nullptr);
+}
+
+// The named keys and the defaults table list the same keys, so that a key
+// added to one and forgotten in the other reads with no default or is never
+// named; a file's last-page key lands on the shared entry.
+TEST_F(PreferencesTest, NamedKeysAndTheDefaultsTableMatch)
+{
+    namespace prefkey = folvan::platform::prefkey;
+#define FOLVAN_KEY_TEXT(name, text) QStringLiteral(text),
+    const QStringList named = {FOLVAN_PREFERENCE_KEYS(FOLVAN_KEY_TEXT)};
+#undef FOLVAN_KEY_TEXT
+    QStringList table;
+    for (const auto &entry : Preferences::defaultsTable())
+        table.append(QLatin1String(entry.key));
+    EXPECT_EQ(named, table);
+
+    EXPECT_EQ(prefkey::lastPage(QStringLiteral("/a//b.pdf")), QStringLiteral("lastPage_/a//b.pdf"));
+    EXPECT_EQ(Preferences::tableEntry(prefkey::lastPage(QStringLiteral("/a.pdf")))->type, PreferenceType::Int);
 }
 
 TEST_F(PreferencesTest, EveryWriteAndRemovalSignalsAndRemovalIsStored)

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
 #include "workspace/ReaderFont.h"
 #include "window/PaneControls.h"
 #include "workspace/ReaderCommandPalette.h"
@@ -160,7 +161,7 @@ TEST_F(ReaderCommandPaletteTextSizeTest, TitlesAndTheFieldFollowTheInterfaceSize
     auto *palette = new ReaderCommandPalette(actions.record, [] {}, &window);
     window.show();
     for (const double size : {20.0, 13.0}) {
-        defaults().setValue(QString::fromLatin1(folvan::platform::kInterfaceTextSizeKey), size);
+        defaults().setValue(folvan::platform::prefkey::interfaceTextSize, size);
         QApplication::processEvents();
         const double body = readerFont(ReaderFontRole::body).pointSizeF();
         auto *row = palette->findChild<QWidget *>(QStringLiteral("PaletteRows"))->findChild<QPushButton *>();
