@@ -21,6 +21,8 @@ namespace folvan::reflow::wire {
 // that the page's message bridge needs.
 inline const QStringList pageFiles = {
     QStringLiteral("index.html"),      QStringLiteral("contract.json"),   QStringLiteral("reader.js"),
+    QStringLiteral("controls.js"),     QStringLiteral("zoom.js"),         QStringLiteral("search.js"),
+    QStringLiteral("marks.js"),        QStringLiteral("study-tools.js"),
     QStringLiteral("reader.css"),      QStringLiteral("layout.js"),       QStringLiteral("reading.js"),
     QStringLiteral("quality.js"),      QStringLiteral("figures.js"),      QStringLiteral("service.js"),
     QStringLiteral("engine.js"),       QStringLiteral("parse-worker.js"), QStringLiteral("study.js"),

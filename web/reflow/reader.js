@@ -2,20 +2,20 @@
 // pages out as they are needed and tells the native side what the reader
 // does (position, selection, study actions, corrections, typography).
 
-import {
-  Bridge, CALLS, EVENTS, KEYS, ACTIONS, TYPOGRAPHY, TYPOGRAPHY_DEFAULTS, TYPOGRAPHY_KEYS, TYPOGRAPHY_STEPS, documentUrl, eventBody, pageImageUrl,
-  typographyValues, stepTypography,
-} from "./service.js";
-import { zoomAbout } from "./figures.js";
+import { Bridge, CALLS, EVENTS, KEYS, TYPOGRAPHY_DEFAULTS, documentUrl, eventBody, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry, pageWindow } from "./engine.js";
-import { textSource, rangeUnder, findQuote } from "./study-rules.js";
-import { findAll } from "./compare.js";
-import { wrapRange, unwrapAll, selectedParts, offsetIn, textRange } from "./study.js";
+import { rangeUnder, findQuote } from "./study-rules.js";
+import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
 import { isCJK } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
-  placeInBlock, positionFields, readRegion, shownRegion, readPoint, shownPoint,
+  placeInBlock, positionFields, shownRegion, readPoint, shownPoint,
 } from "./place.js";
+import { createControls } from "./controls.js";
+import { createZoom } from "./zoom.js";
+import { createSearch } from "./search.js";
+import { createMarks } from "./marks.js";
+import { createStudyTools } from "./study-tools.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -50,6 +50,12 @@ const reader = {
 };
 window.folvanReflowTimes = reader.times;
 
+// What the page's parts share: the reader's state, the bridge, the flow and
+// the study tools' element, and each part's operations. reader.js gives its
+// own; controls.js, zoom.js, search.js, marks.js and study-tools.js add
+// theirs as they are made below.
+const shared = { reader, bridge, flow, tools, goBack, sizeCutouts, bodyOf, pagesOnScreen, shownAsImage, tellCutouts };
+
 loadParser().catch(() => {});
 bridge.connect();
 bridge.post(EVENTS.loaded);
@@ -61,7 +67,7 @@ window.folvanReflow = {
     reader.opened = performance.now();
     reader.token = String(payload[KEYS.token] || "");
     bridge.token = reader.token;
-    applySettings(payload);
+    shared.applySettings(payload);
     reader.pageCount = Number(payload[KEYS.pageCount]) || 0;
     reader.corrections = new Set(payload[KEYS.corrections] || []);
     reader.pending = {
@@ -72,7 +78,7 @@ window.folvanReflow = {
     start().catch((error) => showStatus("无法读取这篇文献：" + (error && error.message ? error.message : error)));
   },
   [CALLS.settings](payload) {
-    applySettings(payload);
+    shared.applySettings(payload);
   },
   [CALLS.navigate](payload) {
     reader.pending = {
@@ -93,11 +99,11 @@ window.folvanReflow = {
     const canUndo = !!payload[KEYS.canUndo], canRedo = !!payload[KEYS.canRedo];
     // "撤销" and "重做" are offered for a while after something was marked,
     // taken off or undone, as a toast is; not for the rest of the session.
-    if ((canUndo && (!reader.canUndo || marked)) || (canRedo && (!reader.canRedo || marked))) offerUndo();
+    if ((canUndo && (!reader.canUndo || marked)) || (canRedo && (!reader.canRedo || marked))) shared.offerUndo();
     reader.canUndo = canUndo;
     reader.canRedo = canRedo;
-    drawAnnotations();
-    drawTools();
+    shared.drawAnnotations();
+    shared.drawTools();
   },
   [CALLS.feedback](payload) {
     showToast(String(payload[KEYS.message] || ""), !!payload[KEYS.error]);
@@ -112,218 +118,19 @@ window.folvanReflow = {
   [CALLS.magnify](payload) {
     const delta = Number(payload[KEYS.delta]);
     if (!Number.isFinite(delta)) return;
-    if (zoom.open) {
-      zoomBy(1 + delta, Number(payload[KEYS.x]), Number(payload[KEYS.y]));
+    if (shared.zoomOpen()) {
+      shared.zoomBy(1 + delta, Number(payload[KEYS.x]), Number(payload[KEYS.y]));
       return;
     }
-    applySettings({ fontSize: reader.settings.fontSize * (1 + delta) });
+    shared.applySettings({ fontSize: reader.settings.fontSize * (1 + delta) });
     clearTimeout(reader.magnifyTimer);
-    reader.magnifyTimer = setTimeout(saveTypography, 250);
+    reader.magnifyTimer = setTimeout(shared.saveTypography, 250);
   },
 };
 
-// Takes the typography values given (others stay), keeping the line at the
-// top of the view where it is; a new query redraws the search hits.
-function applySettings(p) {
-  const s = reader.settings;
-  const given = {};
-  for (const key of TYPOGRAPHY_KEYS) if (p[key] !== undefined) given[key] = p[key];
-  const next = typographyValues({ ...s, ...given });
-  const changed = TYPOGRAPHY_KEYS.some((key) => next[key] !== s[key]);
-  const anchor = changed ? topAnchor() : null;
-  Object.assign(s, next);
-  const query = typeof p.query === "string" ? p.query : s.query;
-  const root = document.documentElement.style;
-  root.setProperty("--font-size", s.fontSize + "px");
-  root.setProperty("--leading", String(s.leading));
-  root.setProperty("--measure", s.width + "px");
-  root.setProperty("--para", String(s.paragraphSpacing));
-  document.body.classList.toggle("sans", s.face === "sans");
-  document.body.classList.toggle("justify", s.alignment === "justify");
-  document.body.classList.toggle("indent", s.indent);
-  if (changed) {
-    sizeCutouts();
-    restoreAnchor(anchor);
-  }
-  drawBar();
-  if (query !== s.query) {
-    s.query = query;
-    scheduleSearch();
-  }
-}
+// ---- the controls at the top (controls.js) -------------------------------------
 
-// The seven values, saved by the native side at once.
-function saveTypography() {
-  const values = typographyValues(reader.settings);
-  bridge.post(EVENTS.typography, values);
-}
-
-function setTypography(values) {
-  applySettings(values);
-  saveTypography();
-}
-
-// The text at the top of the view: a text node and offset, or an element.
-function topAnchor() {
-  const y = barHeight() + 4;
-  for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
-    const range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
-    if (range && flow.contains(range.startContainer)) {
-      const r = range.getBoundingClientRect();
-      if (r.height) return { range, top: r.top };
-    }
-  }
-  for (const el of flow.querySelectorAll(".block, .page-mark")) {
-    const r = el.getBoundingClientRect();
-    if (r.bottom > y) return { el, top: r.top };
-  }
-  return null;
-}
-
-function restoreAnchor(anchor) {
-  if (!anchor) return;
-  const r = anchor.range ? anchor.range.getBoundingClientRect() : anchor.el.getBoundingClientRect();
-  if (r.height || r.top) scrollBy(0, r.top - anchor.top);
-}
-
-// ---- the controls at the top ---------------------------------------------------
-
-const bar = document.createElement("header");
-bar.id = "bar";
-const panel = document.createElement("div");
-panel.id = "panel";
-panel.hidden = true;
-document.body.insertBefore(bar, document.body.firstChild);
-document.body.insertBefore(panel, bar.nextSibling);
-
-// How much of the view the controls at the top cover: the bar, and the
-// layout panel while it is open.
-function barHeight() {
-  return Math.max(bar.getBoundingClientRect().bottom, panel.hidden ? 0 : panel.getBoundingClientRect().bottom, 0);
-}
-
-// Jumps and scrolling by page leave their target below the controls, however
-// many rows the bar takes in a narrow pane.
-function followControls() {
-  const root = document.documentElement.style;
-  root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
-  root.scrollPaddingTop = Math.ceil(barHeight()) + 8 + "px";
-}
-if (window.ResizeObserver) {
-  const watch = new ResizeObserver(followControls);
-  watch.observe(bar);
-  watch.observe(panel);
-}
-
-// Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
-// keeps the line that was at the foot of the view in sight below the
-// controls, and the reverse.
-function pageStep() {
-  const line = reader.settings.fontSize * reader.settings.leading;
-  const visible = innerHeight - barHeight();
-  return Math.max(visible / 2, visible - 1.5 * line);
-}
-
-function control(label, key, show) {
-  const group = document.createElement("span");
-  group.className = "group";
-  const name = document.createElement("span");
-  name.className = "label";
-  name.textContent = label;
-  const value = document.createElement("output");
-  value.dataset.show = key;
-  value.show = show;
-  const step = (direction, text, title) => {
-    const b = document.createElement("button");
-    b.type = "button";
-    b.textContent = text;
-    b.title = title;
-    b.dataset.step = key;
-    b.addEventListener("click", () => setTypography(stepTypography(reader.settings, key, direction)));
-    return b;
-  };
-  group.append(name, step(-1, "−", "减小" + label), value, step(1, "+", "增大" + label));
-  return group;
-}
-
-function toggle(label, title, click) {
-  const b = document.createElement("button");
-  b.type = "button";
-  b.textContent = label;
-  b.title = title;
-  b.addEventListener("click", click);
-  return b;
-}
-
-const faceButton = toggle("衬线", "切换字体", () => setTypography({ face: reader.settings.face === "sans" ? "serif" : "sans" }));
-const layoutButton = toggle("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); followControls(); });
-const backButton = toggle("返回", "回到跳转前的位置", () => goBack());
-backButton.className = "back";
-backButton.hidden = true;
-const faceGroup = document.createElement("span");
-faceGroup.className = "group";
-const faceLabel = document.createElement("span");
-faceLabel.className = "label";
-faceLabel.textContent = "字体";
-faceGroup.append(faceLabel, faceButton);
-bar.append(backButton, control("字号", "fontSize", (v) => String(Math.round(v))),
-  control("行距", "leading", (v) => v.toFixed(2)), control("行宽", "width", (v) => String(Math.round(v))),
-  faceGroup, layoutButton);
-
-const justify = document.createElement("input");
-justify.type = "checkbox";
-justify.addEventListener("change", () => setTypography({ alignment: justify.checked ? "justify" : "start" }));
-const spacing = document.createElement("input");
-spacing.type = "range";
-spacing.min = String(TYPOGRAPHY.paragraphSpacing.min);
-spacing.max = String(TYPOGRAPHY.paragraphSpacing.max);
-spacing.step = String(TYPOGRAPHY_STEPS.paragraphSpacing);
-const spacingValue = document.createElement("output");
-spacing.addEventListener("input", () => applySettings({ paragraphSpacing: Number(spacing.value) }));
-spacing.addEventListener("change", () => setTypography({ paragraphSpacing: Number(spacing.value) }));
-const indent = document.createElement("input");
-indent.type = "checkbox";
-indent.addEventListener("change", () => setTypography({ indent: indent.checked }));
-const row = (...children) => {
-  const label = document.createElement("label");
-  label.append(...children);
-  return label;
-};
-panel.append(row(justify, "两端对齐"), row("段间距", spacing, spacingValue), row(indent, "首行缩进"),
-  toggle("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
-
-function drawBar() {
-  const s = reader.settings;
-  for (const out of bar.querySelectorAll("output[data-show]")) out.textContent = out.show(s[out.dataset.show]);
-  for (const b of bar.querySelectorAll("button[data-step]")) {
-    const key = b.dataset.step;
-    b.disabled = stepTypography(s, key, b.textContent === "+" ? 1 : -1)[key] === s[key];
-  }
-  faceButton.textContent = s.face === "sans" ? "无衬线" : "衬线";
-  layoutButton.classList.toggle("on", !panel.hidden);
-  justify.checked = s.alignment === "justify";
-  spacing.value = String(s.paragraphSpacing);
-  spacingValue.textContent = s.paragraphSpacing.toFixed(2);
-  indent.checked = s.indent;
-}
-
-addEventListener("keydown", (event) => {
-  const inside = (selector) => event.target && event.target.closest && event.target.closest(selector);
-  // A range or box of the panel takes its own keys; a button its space.
-  const paging = !inside("input, select, textarea")
-    && (event.key === "PageDown" || event.key === "PageUp" || (event.key === " " && !inside("button")));
-  if (paging && !zoom.open && !event.ctrlKey && !event.metaKey && !event.altKey && !event.defaultPrevented) {
-    event.preventDefault();
-    const down = event.key === "PageDown" || (event.key === " " && !event.shiftKey);
-    scrollBy(0, (down ? 1 : -1) * pageStep());
-  } else if (event.key === "Escape" && zoom.open) {
-    closeZoom();
-    event.preventDefault();
-  } else if ((event.ctrlKey || event.metaKey) && !event.altKey && (event.key === "0" || event.code === "Digit0")) {
-    event.preventDefault();
-    setTypography(TYPOGRAPHY_DEFAULTS);
-  }
-});
+Object.assign(shared, createControls(shared));
 
 // After a footnote or reference was followed, "返回" goes back to the text.
 // The place is kept as the link's block and offsets in its text, with where
@@ -338,13 +145,13 @@ function rememberPlace(from) {
     page: block.page, block: block.index, key: block.key, start, end: start + from.textContent.length,
     top: from.getBoundingClientRect().top,
   };
-  backButton.hidden = false;
+  shared.showBack(true);
 }
 
 async function goBack() {
   const back = reader.back;
   reader.back = null;
-  backButton.hidden = true;
+  shared.showBack(false);
   if (!back || !reader.paper) return;
   await showPage(back.page);
   // The page laid out again numbers its blocks as before; its keys too,
@@ -362,105 +169,9 @@ async function goBack() {
   flashRange(el, back.start, back.end);
 }
 
-// ---- an enlarged cut-out -----------------------------------------------------------
+// ---- an enlarged cut-out (zoom.js) -------------------------------------------------
 
-const zoom = { open: false, view: { scale: 1, x: 0, y: 0 } };
-const zoomLayer = document.createElement("div");
-zoomLayer.id = "zoom";
-zoomLayer.hidden = true;
-const zoomImage = document.createElement("img");
-zoomImage.alt = "";
-zoomImage.draggable = false;
-const zoomTools = document.createElement("div");
-zoomTools.className = "zoom-tools";
-zoomLayer.append(zoomImage, zoomTools);
-document.body.appendChild(zoomLayer);
-
-// Opens a cut-out (a region of a page) enlarged, drawn anew at its finest.
-// `region` is on the page as read; the image shows the page as displayed.
-function openZoom(page, readAt) {
-  const text = reader.paper ? reader.paper.text(page) : { width: 612, height: 792 };
-  const turn = text.turn || 0;
-  const region = shownRegion(readAt, turn);
-  zoom.open = true;
-  zoom.page = page;
-  zoom.region = region;
-  zoomLayer.hidden = false;
-  zoomTools.textContent = "";
-  zoomTools.append(
-    toggle("原页", "在原版中查看这一处", () => {
-      closeZoom();
-      bridge.post(EVENTS.original, { [KEYS.page]: page, [KEYS.point]: { x: region[0], y: region[1] } });
-    }),
-    toggle("关闭", "关闭（Esc）", () => closeZoom()));
-  // Fitted into the view, at least twice its size in the text.
-  const w = region[2] * (turn % 2 ? text.height : text.width), h = region[3] * (turn % 2 ? text.width : text.height);
-  const fit = Math.min(innerWidth * 0.92 / w, innerHeight * 0.84 / h, 3 * reader.settings.fontSize / bodyOf());
-  zoomImage.style.width = Math.round(w * fit) + "px";
-  zoomImage.style.height = Math.round(h * fit) + "px";
-  zoom.view = { scale: 1, x: (innerWidth - w * fit) / 2, y: (innerHeight - h * fit) / 2 };
-  zoomImage.src = pageImageUrl(reader.token, page, region, true);
-  placeZoom();
-}
-
-function closeZoom() {
-  zoom.open = false;
-  zoomLayer.hidden = true;
-  zoomImage.removeAttribute("src");
-}
-
-function zoomBy(factor, x, y) {
-  zoom.view = zoomAbout(zoom.view, factor, Number.isFinite(x) ? x : innerWidth / 2, Number.isFinite(y) ? y : innerHeight / 2);
-  placeZoom();
-}
-
-function placeZoom() {
-  const v = zoom.view;
-  zoomImage.style.transform = `translate(${v.x}px, ${v.y}px) scale(${v.scale})`;
-}
-
-zoomLayer.addEventListener("click", (event) => {
-  if (event.target === zoomLayer) closeZoom();
-});
-// A pinch on a touchpad comes as a wheel with Ctrl; a plain wheel moves.
-zoomLayer.addEventListener("wheel", (event) => {
-  event.preventDefault();
-  if (event.ctrlKey) zoomBy(Math.exp(-event.deltaY / 200), event.clientX, event.clientY);
-  else {
-    zoom.view = { ...zoom.view, x: zoom.view.x - event.deltaX, y: zoom.view.y - event.deltaY };
-    placeZoom();
-  }
-}, { passive: false });
-zoomImage.addEventListener("pointerdown", (event) => {
-  const start = { x: event.clientX, y: event.clientY, view: zoom.view };
-  zoomImage.setPointerCapture(event.pointerId);
-  const move = (e) => {
-    zoom.view = { ...start.view, x: start.view.x + e.clientX - start.x, y: start.view.y + e.clientY - start.y };
-    placeZoom();
-  };
-  const up = () => {
-    zoomImage.removeEventListener("pointermove", move);
-    zoomImage.removeEventListener("pointerup", up);
-  };
-  zoomImage.addEventListener("pointermove", move);
-  zoomImage.addEventListener("pointerup", up);
-});
-zoomImage.addEventListener("dblclick", (event) => zoomBy(zoom.view.scale >= 2 ? 1 / zoom.view.scale : 2, event.clientX, event.clientY));
-
-// A click on a formula, table, figure or a glyph kept as it looks opens it.
-flow.addEventListener("click", (event) => {
-  const glyph = event.target.closest(".glyph");
-  const fig = !glyph && event.target.closest("figure.cutout");
-  if (glyph) {
-    const part = glyph.closest(".part");
-    const block = part && reader.blocks.get(part.dataset.key);
-    const g = block && block.glyphs.find((x) => x.start === Number(glyph.dataset.start));
-    if (g) openZoom(block.page, g.region);
-  } else if (fig && event.target.tagName === "IMG") {
-    const block = reader.blocks.get(fig.dataset.key);
-    if (block) openZoom(block.page, block.region);
-  }
-});
+Object.assign(shared, createZoom(shared));
 
 // ---- parsing and layout ------------------------------------------------------
 
@@ -568,7 +279,7 @@ function hidePage(index) {
       else next.prepend(el);
       after = el;
     }
-    for (const el of next.querySelectorAll(`.part[data-page="${index + 1}"]`)) drawHitsIn(el);
+    for (const el of next.querySelectorAll(`.part[data-page="${index + 1}"]`)) shared.drawHitsIn(el);
   }
   const before = reader.sections[index - 1];
   if (before) {
@@ -607,7 +318,7 @@ async function arrangePages() {
       // The pages on screen first, then the one below, then above.
       missing.sort((a, b) => (a < first) - (b < first) || a - b);
       await showPage(missing[0]);
-      drawAnnotations();
+      shared.drawAnnotations();
       // A page its layout left out (the paper went) ends the round, rather
       // than going round again without ever giving the page a turn.
       if (reader.sections[missing[0]] && reader.sections[missing[0]].classList.contains("placeholder")) break;
@@ -621,13 +332,13 @@ async function arrangePages() {
 // the pages' places).
 function pagesOnScreen() {
   const sections = reader.sections;
-  return pagesIn(sections.length, (i) => sections[i].getBoundingClientRect(), barHeight(), innerHeight);
+  return pagesIn(sections.length, (i) => sections[i].getBoundingClientRect(), shared.barHeight(), innerHeight);
 }
 
 // For tools: lays out every page in order, without letting any go.
 async function layEverything() {
   for (let i = 0; i < reader.pageCount; i++) await showPage(i);
-  drawAnnotations();
+  shared.drawAnnotations();
   reader.times.all = performance.now() - reader.opened;
   document.documentElement.dataset.allLaid = "1";
 }
@@ -666,7 +377,7 @@ function renderPage(laid) {
   section.style.height = "";
   section.lastText = reader.lastText;
   drawLinks(laid);
-  drawHits(laid.page);
+  shared.drawHits(laid.page);
   tellCutouts(laid);
   // The estimate for pages not yet laid out follows those that were.
   const known = reader.heights.filter((h) => h > 0);
@@ -843,8 +554,8 @@ function rerender(key) {
   }
   const laid = reader.laid[block.page];
   if (laid) drawLinks(laid);
-  drawHits(block.page);
-  drawAnnotations();
+  shared.drawHits(block.page);
+  shared.drawAnnotations();
   if (laid) tellCutouts(laid);
 }
 
@@ -856,27 +567,6 @@ function tellCutouts(laid) {
   reader.told.add(laid.page);
   const regions = laid.blocks.filter((b) => b.region && shownAsImage(b)).map((b) => shownRegion(b.region, laid.turn));
   bridge.post(EVENTS.cutouts, { [KEYS.page]: laid.page, [KEYS.regions]: regions });
-}
-
-// Pages not shown yet that hold the query are laid out apart, one a task,
-// and their cut-outs told, so that the pane's count leaves out the hits
-// inside images before the reader gets there. A long paper's are told as
-// the reader reaches them.
-const SURVEYED_PAGES = 150;
-
-async function surveyCutouts(generation) {
-  const query = reader.shownQuery;
-  if (!query || !reader.paper || reader.pageCount > SURVEYED_PAGES) return;
-  for (let i = 0; i < reader.pageCount; i++) {
-    if (generation !== reader.searchGeneration) return;
-    if (reader.told.has(i)) continue;
-    const text = reader.paper.text(i);
-    if (!findAll(text.lines.map((l) => l.text).join(" "), query).length) continue;
-    const geometry = reader.token ? await fetchGeometry(reader.token, i) : null;
-    if (generation !== reader.searchGeneration) return;
-    if (!reader.told.has(i)) tellCutouts(reader.paper.survey(i, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []));
-    await new Promise((resolve) => setTimeout(resolve, 0));
-  }
 }
 
 // ---- links -----------------------------------------------------------------
@@ -959,7 +649,7 @@ async function goToPending() {
   let range = null;
   if (reader.settings.query.trim() && reader.shownQuery !== reader.settings.query.trim()) {
     clearTimeout(reader.searchTimer);
-    runSearch(page);
+    shared.runSearch(page);
   }
   const hits = reader.settings.query ? [...flow.querySelectorAll(`.part[data-page="${page}"] mark.hit`)] : [];
   if (p.source && typeof p.source === "object" && p.source.quote) {
@@ -976,7 +666,7 @@ async function goToPending() {
     // The pane counts every occurrence on the page, those inside cut-outs
     // (which show the page, not text) too: the current one is found in the
     // blocks in order, and one inside a cut-out shows that cut-out.
-    const hit = nthHit(page, Math.max(0, Number(p.ordinal) || 0));
+    const hit = shared.nthHit(page, Math.max(0, Number(p.ordinal) || 0));
     const figure = hit && hit.figure;
     const current = figure ? null : hit ? hit.mark : hits[hits.length - 1];
     if (figure) {
@@ -1013,27 +703,6 @@ async function goToPending() {
   else if (p.flash && target) flashElement(target);
 }
 
-// The n-th occurrence of the query on a laid-out page, in its blocks'
-// order: { mark } for one drawn in text, { figure } for one inside a block
-// shown as a cut-out, or null past the last.
-function nthHit(page, n) {
-  const laid = reader.laid[page];
-  const query = reader.settings.query.trim();
-  if (!laid || !query) return null;
-  for (const block of laid.blocks) {
-    const count = block.text ? findAll(block.text, query).length : 0;
-    if (n >= count) {
-      n -= count;
-      continue;
-    }
-    if (shownAsImage(block)) return { figure: flow.querySelector(`figure[data-key="${block.key}"]`) };
-    const part = flow.querySelector(`.part[data-key="${block.key}"]`);
-    const marks = part ? [...part.querySelectorAll("mark.hit")] : [];
-    return marks.length ? { mark: marks[Math.min(n, marks.length - 1)] } : null;
-  }
-  return null;
-}
-
 function findSourceBlock(page, source) {
   const laid = reader.laid[page];
   if (!laid) return null;
@@ -1058,226 +727,13 @@ function flashElement(el) {
   setTimeout(() => el.classList.remove("flash-block"), 1600);
 }
 
-// ---- search hits -------------------------------------------------------------
+// ---- search hits (search.js), marks (marks.js), study tools (study-tools.js) ---
 
-// Search hits are drawn for the query that stood still for the pane's own
-// debounce; a newer query stops the pass of an older one, and an empty one
-// takes every hit away at once.
-const SEARCH_DELAY_MS = 200;
+Object.assign(shared, createSearch(shared));
 
-function scheduleSearch() {
-  clearTimeout(reader.searchTimer);
-  reader.searchGeneration = (reader.searchGeneration || 0) + 1;
-  reader.queryAt = performance.now();
-  if (!reader.settings.query.trim()) runSearch();
-  else reader.searchTimer = setTimeout(runSearch, SEARCH_DELAY_MS);
-}
+Object.assign(shared, createMarks(shared));
 
-// `page`, when given, is drawn first, before the pass gives way.
-async function runSearch(page) {
-  const generation = ++reader.searchGeneration;
-  reader.shownQuery = reader.settings.query.trim();
-  unwrapAll(flow, "mark.hit");
-  if (!reader.shownQuery || !reader.sections.length) return;
-  // The pages on screen first, then the others that are shown.
-  const [first, last] = pagesOnScreen();
-  const pages = page === undefined ? [] : [page];
-  for (let i = first; i <= last; i++) if (i !== page) pages.push(i);
-  for (const section of reader.sections) {
-    const i = Number(section.dataset.page);
-    if ((i < first || i > last) && i !== page && !section.classList.contains("placeholder")) pages.push(i);
-  }
-  for (const page of pages) {
-    if (generation !== reader.searchGeneration) return;
-    drawHits(page);
-    if (reader.times.searchFirstHit === undefined && flow.querySelector("mark.hit")) {
-      reader.times.searchFirstHit = performance.now() - reader.queryAt;
-    }
-    await new Promise((resolve) => setTimeout(resolve, 0));
-  }
-  await surveyCutouts(generation);
-}
-
-function drawHits(page) {
-  const parts = page === undefined ? flow.querySelectorAll(".part") : reader.sections[page] ? reader.sections[page].querySelectorAll(".part") : [];
-  for (const el of parts) drawHitsIn(el);
-}
-
-function drawHitsIn(el) {
-  unwrapAll(el, "mark.hit");
-  const query = reader.shownQuery;
-  if (!query) return;
-  for (const [s, e] of findAll(el.textContent, query)) {
-    wrapRange(el, s, e, () => {
-      const m = document.createElement("mark");
-      m.className = "hit";
-      return m;
-    });
-  }
-}
-
-// ---- highlights and underlines ----------------------------------------------
-
-function drawAnnotations() {
-  unwrapAll(flow, "mark.note");
-  // The native side sends one fragment per line of an annotation; the ranges
-  // of one annotation in one block are drawn as one, across the spaces
-  // between lines.
-  const spans = new Map();
-  for (const f of reader.annotations) {
-    if (!f || !Array.isArray(f.rect) || f.rect.length !== 4) continue;
-    const laid = reader.laid[f.page];
-    if (!laid) continue;
-    const rect = readRegion(f.rect, laid.turn);
-    for (const block of laid.blocks) {
-      if (!block.map || !block.region || !overlaps(block.region, rect)) continue;
-      let range = rangeUnder(block, rect, laid.width, laid.height);
-      if (!range && f.quote) range = findQuote(block.text, f.quote, f.before, f.after);
-      if (!range) continue;
-      const id = `${block.key} ${f.id}`;
-      const span = spans.get(id);
-      if (!span) spans.set(id, { block, f, ranges: [range] });
-      else span.ranges.push(range);
-    }
-  }
-  for (const { block, f, ranges } of spans.values()) {
-    const el = flow.querySelector(`.part[data-key="${block.key}"]`);
-    if (!el) continue;
-    ranges.sort((a, b) => a[0] - b[0]);
-    const merged = [];
-    for (const r of ranges) {
-      const last = merged[merged.length - 1];
-      if (last && (r[0] <= last[1] || !block.text.slice(last[1], r[0]).trim())) last[1] = Math.max(last[1], r[1]);
-      else merged.push(r.slice());
-    }
-    const color = Array.isArray(f.color) ? f.color.map((v) => Math.round(Math.max(0, Math.min(1, Number(v) || 0)) * 255)) : [255, 214, 0];
-    for (const [start, end] of merged) {
-      wrapRange(el, start, end, () => {
-        const m = document.createElement("mark");
-        m.className = "note " + (f.kind === "underline" ? "underline" : "highlight");
-        m.dataset.id = String(f.id || "");
-        m.style.setProperty("--note", `${color[0]}, ${color[1]}, ${color[2]}`);
-        if (f.note) m.title = String(f.note);
-        return m;
-      });
-    }
-  }
-}
-
-// ---- selection and study tools ----------------------------------------------
-
-let selectionTimer = 0;
-document.addEventListener("selectionchange", () => {
-  clearTimeout(selectionTimer);
-  selectionTimer = setTimeout(reportSelection, 180);
-});
-
-function currentSources() {
-  const sel = getSelection();
-  if (!sel || sel.isCollapsed || !sel.rangeCount) return [];
-  const sources = [];
-  for (const { part, start, end } of selectedParts(sel.getRangeAt(0), flow)) {
-    const block = reader.blocks.get(part.dataset.key);
-    if (!block || !block.text.slice(start, end).trim()) continue;
-    const source = textSource(block, start, end, block.pageWidth, block.pageHeight);
-    if (source.rect && block.turn) source.rect = shownRegion(source.rect, block.turn);
-    sources.push(source);
-    if (sources.length === 64) break;
-  }
-  return sources;
-}
-
-function reportSelection() {
-  if (!reader.token) return;
-  const sources = currentSources();
-  const text = JSON.stringify(sources);
-  if (text === reader.selection) return;
-  reader.selection = text;
-  bridge.post(EVENTS.selection, sources.length ? { [KEYS.sources]: sources } : {});
-  drawTools();
-}
-
-// How long "撤销" stays offered, and how far the reader scrolls on before it
-// goes.
-const UNDO_OFFER_MS = 4000;
-
-function offerUndo() {
-  reader.undoOffered = true;
-  reader.undoOfferedAt = scrollY;
-  clearTimeout(reader.undoTimer);
-  reader.undoTimer = setTimeout(withdrawUndo, UNDO_OFFER_MS);
-}
-
-function withdrawUndo() {
-  clearTimeout(reader.undoTimer);
-  if (!reader.undoOffered) return;
-  reader.undoOffered = false;
-  drawTools();
-}
-
-function drawTools() {
-  // The toolbar follows the selection on screen, not the last one reported.
-  const sel = getSelection();
-  const sources = reader.selection && sel && !sel.isCollapsed ? JSON.parse(reader.selection) : [];
-  tools.textContent = "";
-  const add = (label, action, enabled = true) => {
-    const b = document.createElement("button");
-    b.type = "button";
-    b.textContent = label;
-    b.disabled = !enabled;
-    b.addEventListener("mousedown", (e) => e.preventDefault());
-    b.addEventListener("click", () => {
-      const live = currentSources();
-      bridge.post(EVENTS.studyAction, { [KEYS.action]: action, ...(live.length ? { [KEYS.sources]: live } : {}) });
-      // Once marked or noted, the selection is done with: the toolbar goes
-      // with it.
-      if (action === ACTIONS.highlight || action === ACTIONS.underline || action === ACTIONS.note) {
-        getSelection().removeAllRanges();
-        reportSelection();
-      }
-    });
-    tools.appendChild(b);
-  };
-  if (sources.length) {
-    add("高亮", ACTIONS.highlight);
-    add("下划线", ACTIONS.underline);
-    add("笔记", ACTIONS.note);
-    add("复制", ACTIONS.copy);
-  }
-  if (reader.canUndo && reader.undoOffered) add("撤销", ACTIONS.undo);
-  if (reader.canRedo && reader.undoOffered) add("重做", ACTIONS.redo);
-  tools.hidden = !tools.childElementCount;
-  if (sources.length && sel.rangeCount) {
-    const r = sel.getRangeAt(0).getBoundingClientRect();
-    tools.style.top = Math.max(8, r.top - 44) + "px";
-    tools.style.left = Math.max(8, Math.min(innerWidth - 320, r.left)) + "px";
-    tools.classList.add("floating");
-  } else {
-    tools.classList.remove("floating");
-    tools.style.top = "";
-    tools.style.left = "";
-  }
-}
-
-// A click on a highlight offers to remove it.
-flow.addEventListener("contextmenu", (event) => {
-  const mark = event.target.closest("mark.note");
-  if (!mark || !mark.dataset.id) return;
-  event.preventDefault();
-  tools.textContent = "";
-  const b = document.createElement("button");
-  b.type = "button";
-  b.textContent = "删除标注";
-  b.addEventListener("click", () => {
-    bridge.post(EVENTS.studyAction, { [KEYS.action]: ACTIONS.remove, [KEYS.id]: mark.dataset.id });
-    tools.hidden = true;
-  });
-  tools.appendChild(b);
-  tools.hidden = false;
-  tools.classList.add("floating");
-  tools.style.top = Math.max(8, event.clientY - 44) + "px";
-  tools.style.left = Math.max(8, event.clientX - 20) + "px";
-});
+Object.assign(shared, createStudyTools(shared));
 
 // ---- position, visible pages --------------------------------------------------
 
@@ -1292,7 +748,7 @@ function observeScrolling() {
       const { page, block, offset, point, pages } = readingPlace();
       if (page < 0) return;
       const visible = pages.join(",");
-      if (reader.undoOffered && Math.abs(scrollY - reader.undoOfferedAt) > innerHeight / 3) withdrawUndo();
+      if (reader.undoOffered && Math.abs(scrollY - reader.undoOfferedAt) > innerHeight / 3) shared.withdrawUndo();
       if (visible !== reader.visible) {
         reader.visible = visible;
         reader.pagesMoved = true;
@@ -1316,7 +772,7 @@ function observeScrolling() {
 function readingPlace() {
   const pages = new Set();
   let first = null;
-  const top = barHeight();
+  const top = shared.barHeight();
   for (const el of flow.querySelectorAll(".part, figure.cutout")) {
     const r = el.getBoundingClientRect();
     if (r.bottom < top) continue;

@@ -1,0 +1,223 @@
+// The controls at the top of the reflow page: size, leading, line width and
+// face, the layout panel (justification, paragraph spacing, first-line
+// indent), "返回" after a followed link, and the keys that page through the
+// text or set the defaults. A change of typography is applied keeping the
+// line at the top of the view in place, and sent to be saved.
+
+import {
+  EVENTS, TYPOGRAPHY, TYPOGRAPHY_DEFAULTS, TYPOGRAPHY_KEYS, TYPOGRAPHY_STEPS, typographyValues, stepTypography,
+} from "./service.js";
+
+// `shared` holds what the page's parts share (reader.js makes it).
+export function createControls(shared) {
+  const { reader, bridge, flow } = shared;
+
+  // Takes the typography values given (others stay), keeping the line at the
+  // top of the view where it is; a new query redraws the search hits.
+  function applySettings(p) {
+    const s = reader.settings;
+    const given = {};
+    for (const key of TYPOGRAPHY_KEYS) if (p[key] !== undefined) given[key] = p[key];
+    const next = typographyValues({ ...s, ...given });
+    const changed = TYPOGRAPHY_KEYS.some((key) => next[key] !== s[key]);
+    const anchor = changed ? topAnchor() : null;
+    Object.assign(s, next);
+    const query = typeof p.query === "string" ? p.query : s.query;
+    const root = document.documentElement.style;
+    root.setProperty("--font-size", s.fontSize + "px");
+    root.setProperty("--leading", String(s.leading));
+    root.setProperty("--measure", s.width + "px");
+    root.setProperty("--para", String(s.paragraphSpacing));
+    document.body.classList.toggle("sans", s.face === "sans");
+    document.body.classList.toggle("justify", s.alignment === "justify");
+    document.body.classList.toggle("indent", s.indent);
+    if (changed) {
+      shared.sizeCutouts();
+      restoreAnchor(anchor);
+    }
+    drawBar();
+    if (query !== s.query) {
+      s.query = query;
+      shared.scheduleSearch();
+    }
+  }
+
+  // The seven values, saved by the native side at once.
+  function saveTypography() {
+    const values = typographyValues(reader.settings);
+    bridge.post(EVENTS.typography, values);
+  }
+
+  function setTypography(values) {
+    applySettings(values);
+    saveTypography();
+  }
+
+  // The text at the top of the view: a text node and offset, or an element.
+  function topAnchor() {
+    const y = barHeight() + 4;
+    for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
+      const range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+      if (range && flow.contains(range.startContainer)) {
+        const r = range.getBoundingClientRect();
+        if (r.height) return { range, top: r.top };
+      }
+    }
+    for (const el of flow.querySelectorAll(".block, .page-mark")) {
+      const r = el.getBoundingClientRect();
+      if (r.bottom > y) return { el, top: r.top };
+    }
+    return null;
+  }
+
+  function restoreAnchor(anchor) {
+    if (!anchor) return;
+    const r = anchor.range ? anchor.range.getBoundingClientRect() : anchor.el.getBoundingClientRect();
+    if (r.height || r.top) scrollBy(0, r.top - anchor.top);
+  }
+
+  // ---- the controls at the top ---------------------------------------------------
+
+  const bar = document.createElement("header");
+  bar.id = "bar";
+  const panel = document.createElement("div");
+  panel.id = "panel";
+  panel.hidden = true;
+  document.body.insertBefore(bar, document.body.firstChild);
+  document.body.insertBefore(panel, bar.nextSibling);
+
+  // How much of the view the controls at the top cover: the bar, and the
+  // layout panel while it is open.
+  function barHeight() {
+    return Math.max(bar.getBoundingClientRect().bottom, panel.hidden ? 0 : panel.getBoundingClientRect().bottom, 0);
+  }
+
+  // Jumps and scrolling by page leave their target below the controls, however
+  // many rows the bar takes in a narrow pane.
+  function followControls() {
+    const root = document.documentElement.style;
+    root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
+    root.scrollPaddingTop = Math.ceil(barHeight()) + 8 + "px";
+  }
+  if (window.ResizeObserver) {
+    const watch = new ResizeObserver(followControls);
+    watch.observe(bar);
+    watch.observe(panel);
+  }
+
+  // Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
+  // keeps the line that was at the foot of the view in sight below the
+  // controls, and the reverse.
+  function pageStep() {
+    const line = reader.settings.fontSize * reader.settings.leading;
+    const visible = innerHeight - barHeight();
+    return Math.max(visible / 2, visible - 1.5 * line);
+  }
+
+  function control(label, key, show) {
+    const group = document.createElement("span");
+    group.className = "group";
+    const name = document.createElement("span");
+    name.className = "label";
+    name.textContent = label;
+    const value = document.createElement("output");
+    value.dataset.show = key;
+    value.show = show;
+    const step = (direction, text, title) => {
+      const b = document.createElement("button");
+      b.type = "button";
+      b.textContent = text;
+      b.title = title;
+      b.dataset.step = key;
+      b.addEventListener("click", () => setTypography(stepTypography(reader.settings, key, direction)));
+      return b;
+    };
+    group.append(name, step(-1, "−", "减小" + label), value, step(1, "+", "增大" + label));
+    return group;
+  }
+
+  function toggle(label, title, click) {
+    const b = document.createElement("button");
+    b.type = "button";
+    b.textContent = label;
+    b.title = title;
+    b.addEventListener("click", click);
+    return b;
+  }
+
+  const faceButton = toggle("衬线", "切换字体", () => setTypography({ face: reader.settings.face === "sans" ? "serif" : "sans" }));
+  const layoutButton = toggle("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); followControls(); });
+  const backButton = toggle("返回", "回到跳转前的位置", () => shared.goBack());
+  backButton.className = "back";
+  backButton.hidden = true;
+  // "返回" is offered once a link was followed, until it is used.
+  function showBack(shown) {
+    backButton.hidden = !shown;
+  }
+  const faceGroup = document.createElement("span");
+  faceGroup.className = "group";
+  const faceLabel = document.createElement("span");
+  faceLabel.className = "label";
+  faceLabel.textContent = "字体";
+  faceGroup.append(faceLabel, faceButton);
+  bar.append(backButton, control("字号", "fontSize", (v) => String(Math.round(v))),
+    control("行距", "leading", (v) => v.toFixed(2)), control("行宽", "width", (v) => String(Math.round(v))),
+    faceGroup, layoutButton);
+
+  const justify = document.createElement("input");
+  justify.type = "checkbox";
+  justify.addEventListener("change", () => setTypography({ alignment: justify.checked ? "justify" : "start" }));
+  const spacing = document.createElement("input");
+  spacing.type = "range";
+  spacing.min = String(TYPOGRAPHY.paragraphSpacing.min);
+  spacing.max = String(TYPOGRAPHY.paragraphSpacing.max);
+  spacing.step = String(TYPOGRAPHY_STEPS.paragraphSpacing);
+  const spacingValue = document.createElement("output");
+  spacing.addEventListener("input", () => applySettings({ paragraphSpacing: Number(spacing.value) }));
+  spacing.addEventListener("change", () => setTypography({ paragraphSpacing: Number(spacing.value) }));
+  const indent = document.createElement("input");
+  indent.type = "checkbox";
+  indent.addEventListener("change", () => setTypography({ indent: indent.checked }));
+  const row = (...children) => {
+    const label = document.createElement("label");
+    label.append(...children);
+    return label;
+  };
+  panel.append(row(justify, "两端对齐"), row("段间距", spacing, spacingValue), row(indent, "首行缩进"),
+    toggle("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
+
+  function drawBar() {
+    const s = reader.settings;
+    for (const out of bar.querySelectorAll("output[data-show]")) out.textContent = out.show(s[out.dataset.show]);
+    for (const b of bar.querySelectorAll("button[data-step]")) {
+      const key = b.dataset.step;
+      b.disabled = stepTypography(s, key, b.textContent === "+" ? 1 : -1)[key] === s[key];
+    }
+    faceButton.textContent = s.face === "sans" ? "无衬线" : "衬线";
+    layoutButton.classList.toggle("on", !panel.hidden);
+    justify.checked = s.alignment === "justify";
+    spacing.value = String(s.paragraphSpacing);
+    spacingValue.textContent = s.paragraphSpacing.toFixed(2);
+    indent.checked = s.indent;
+  }
+
+  addEventListener("keydown", (event) => {
+    const inside = (selector) => event.target && event.target.closest && event.target.closest(selector);
+    // A range or box of the panel takes its own keys; a button its space.
+    const paging = !inside("input, select, textarea")
+      && (event.key === "PageDown" || event.key === "PageUp" || (event.key === " " && !inside("button")));
+    if (paging && !shared.zoomOpen() && !event.ctrlKey && !event.metaKey && !event.altKey && !event.defaultPrevented) {
+      event.preventDefault();
+      const down = event.key === "PageDown" || (event.key === " " && !event.shiftKey);
+      scrollBy(0, (down ? 1 : -1) * pageStep());
+    } else if (event.key === "Escape" && shared.zoomOpen()) {
+      shared.closeZoom();
+      event.preventDefault();
+    } else if ((event.ctrlKey || event.metaKey) && !event.altKey && (event.key === "0" || event.code === "Digit0")) {
+      event.preventDefault();
+      setTypography(TYPOGRAPHY_DEFAULTS);
+    }
+  });
+
+  return { applySettings, barHeight, saveTypography, toggle, showBack };
+}

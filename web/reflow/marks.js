@@ -1,0 +1,58 @@
+// The paper's highlights and underlines, drawn in the reflowed text.
+
+import { rangeUnder, findQuote } from "./study-rules.js";
+import { wrapRange, unwrapAll } from "./study.js";
+import { overlaps, readRegion } from "./place.js";
+
+// `shared` holds what the page's parts share (reader.js makes it).
+export function createMarks(shared) {
+  const { reader, flow } = shared;
+
+  function drawAnnotations() {
+    unwrapAll(flow, "mark.note");
+    // The native side sends one fragment per line of an annotation; the ranges
+    // of one annotation in one block are drawn as one, across the spaces
+    // between lines.
+    const spans = new Map();
+    for (const f of reader.annotations) {
+      if (!f || !Array.isArray(f.rect) || f.rect.length !== 4) continue;
+      const laid = reader.laid[f.page];
+      if (!laid) continue;
+      const rect = readRegion(f.rect, laid.turn);
+      for (const block of laid.blocks) {
+        if (!block.map || !block.region || !overlaps(block.region, rect)) continue;
+        let range = rangeUnder(block, rect, laid.width, laid.height);
+        if (!range && f.quote) range = findQuote(block.text, f.quote, f.before, f.after);
+        if (!range) continue;
+        const id = `${block.key} ${f.id}`;
+        const span = spans.get(id);
+        if (!span) spans.set(id, { block, f, ranges: [range] });
+        else span.ranges.push(range);
+      }
+    }
+    for (const { block, f, ranges } of spans.values()) {
+      const el = flow.querySelector(`.part[data-key="${block.key}"]`);
+      if (!el) continue;
+      ranges.sort((a, b) => a[0] - b[0]);
+      const merged = [];
+      for (const r of ranges) {
+        const last = merged[merged.length - 1];
+        if (last && (r[0] <= last[1] || !block.text.slice(last[1], r[0]).trim())) last[1] = Math.max(last[1], r[1]);
+        else merged.push(r.slice());
+      }
+      const color = Array.isArray(f.color) ? f.color.map((v) => Math.round(Math.max(0, Math.min(1, Number(v) || 0)) * 255)) : [255, 214, 0];
+      for (const [start, end] of merged) {
+        wrapRange(el, start, end, () => {
+          const m = document.createElement("mark");
+          m.className = "note " + (f.kind === "underline" ? "underline" : "highlight");
+          m.dataset.id = String(f.id || "");
+          m.style.setProperty("--note", `${color[0]}, ${color[1]}, ${color[2]}`);
+          if (f.note) m.title = String(f.note);
+          return m;
+        });
+      }
+    }
+  }
+
+  return { drawAnnotations };
+}

@@ -1,0 +1,116 @@
+// An enlarged cut-out: a formula, table, figure or a glyph kept as it looks,
+// opened over the text from the page's detail raster, moved and zoomed by
+// pointer, wheel, pinch and double click.
+
+import { EVENTS, KEYS, pageImageUrl } from "./service.js";
+import { zoomAbout } from "./figures.js";
+import { shownRegion } from "./place.js";
+
+// `shared` holds what the page's parts share (reader.js makes it).
+export function createZoom(shared) {
+  const { reader, bridge, flow } = shared;
+
+  const zoom = { open: false, view: { scale: 1, x: 0, y: 0 } };
+  const zoomLayer = document.createElement("div");
+  zoomLayer.id = "zoom";
+  zoomLayer.hidden = true;
+  const zoomImage = document.createElement("img");
+  zoomImage.alt = "";
+  zoomImage.draggable = false;
+  const zoomTools = document.createElement("div");
+  zoomTools.className = "zoom-tools";
+  zoomLayer.append(zoomImage, zoomTools);
+  document.body.appendChild(zoomLayer);
+
+  // Opens a cut-out (a region of a page) enlarged, drawn anew at its finest.
+  // `region` is on the page as read; the image shows the page as displayed.
+  function openZoom(page, readAt) {
+    const text = reader.paper ? reader.paper.text(page) : { width: 612, height: 792 };
+    const turn = text.turn || 0;
+    const region = shownRegion(readAt, turn);
+    zoom.open = true;
+    zoom.page = page;
+    zoom.region = region;
+    zoomLayer.hidden = false;
+    zoomTools.textContent = "";
+    zoomTools.append(
+      shared.toggle("原页", "在原版中查看这一处", () => {
+        closeZoom();
+        bridge.post(EVENTS.original, { [KEYS.page]: page, [KEYS.point]: { x: region[0], y: region[1] } });
+      }),
+      shared.toggle("关闭", "关闭（Esc）", () => closeZoom()));
+    // Fitted into the view, at least twice its size in the text.
+    const w = region[2] * (turn % 2 ? text.height : text.width), h = region[3] * (turn % 2 ? text.width : text.height);
+    const fit = Math.min(innerWidth * 0.92 / w, innerHeight * 0.84 / h, 3 * reader.settings.fontSize / shared.bodyOf());
+    zoomImage.style.width = Math.round(w * fit) + "px";
+    zoomImage.style.height = Math.round(h * fit) + "px";
+    zoom.view = { scale: 1, x: (innerWidth - w * fit) / 2, y: (innerHeight - h * fit) / 2 };
+    zoomImage.src = pageImageUrl(reader.token, page, region, true);
+    placeZoom();
+  }
+
+  function zoomOpen() {
+    return zoom.open;
+  }
+
+  function closeZoom() {
+    zoom.open = false;
+    zoomLayer.hidden = true;
+    zoomImage.removeAttribute("src");
+  }
+
+  function zoomBy(factor, x, y) {
+    zoom.view = zoomAbout(zoom.view, factor, Number.isFinite(x) ? x : innerWidth / 2, Number.isFinite(y) ? y : innerHeight / 2);
+    placeZoom();
+  }
+
+  function placeZoom() {
+    const v = zoom.view;
+    zoomImage.style.transform = `translate(${v.x}px, ${v.y}px) scale(${v.scale})`;
+  }
+
+  zoomLayer.addEventListener("click", (event) => {
+    if (event.target === zoomLayer) closeZoom();
+  });
+  // A pinch on a touchpad comes as a wheel with Ctrl; a plain wheel moves.
+  zoomLayer.addEventListener("wheel", (event) => {
+    event.preventDefault();
+    if (event.ctrlKey) zoomBy(Math.exp(-event.deltaY / 200), event.clientX, event.clientY);
+    else {
+      zoom.view = { ...zoom.view, x: zoom.view.x - event.deltaX, y: zoom.view.y - event.deltaY };
+      placeZoom();
+    }
+  }, { passive: false });
+  zoomImage.addEventListener("pointerdown", (event) => {
+    const start = { x: event.clientX, y: event.clientY, view: zoom.view };
+    zoomImage.setPointerCapture(event.pointerId);
+    const move = (e) => {
+      zoom.view = { ...start.view, x: start.view.x + e.clientX - start.x, y: start.view.y + e.clientY - start.y };
+      placeZoom();
+    };
+    const up = () => {
+      zoomImage.removeEventListener("pointermove", move);
+      zoomImage.removeEventListener("pointerup", up);
+    };
+    zoomImage.addEventListener("pointermove", move);
+    zoomImage.addEventListener("pointerup", up);
+  });
+  zoomImage.addEventListener("dblclick", (event) => zoomBy(zoom.view.scale >= 2 ? 1 / zoom.view.scale : 2, event.clientX, event.clientY));
+
+  // A click on a formula, table, figure or a glyph kept as it looks opens it.
+  flow.addEventListener("click", (event) => {
+    const glyph = event.target.closest(".glyph");
+    const fig = !glyph && event.target.closest("figure.cutout");
+    if (glyph) {
+      const part = glyph.closest(".part");
+      const block = part && reader.blocks.get(part.dataset.key);
+      const g = block && block.glyphs.find((x) => x.start === Number(glyph.dataset.start));
+      if (g) openZoom(block.page, g.region);
+    } else if (fig && event.target.tagName === "IMG") {
+      const block = reader.blocks.get(fig.dataset.key);
+      if (block) openZoom(block.page, block.region);
+    }
+  });
+
+  return { closeZoom, zoomBy, zoomOpen };
+}
