@@ -166,7 +166,7 @@ void BookCoordinator::receive(const BridgeJson &body)
     if (!named)
         return;
     const QString event = *named;
-    if (event == QLatin1String("ready")) {
+    if (event == QLatin1String(wire::readyEvent)) {
         m_ready = true;
         update();
         return;
