@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "annotationsview/ViewStyle.h"
+#include "platform/InterfaceFont.h"
 
 namespace folvan::annotationsview {
 
@@ -69,15 +70,15 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     column->setSpacing(12);
 
     auto *title = new QLabel(QStringLiteral("编辑批注"), this);
-    useReaderFont(title, TextRole::headline);
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
     column->addWidget(title);
     if (!m_item.quote.isEmpty())
-        column->addWidget(makeLinesLabel(m_item.quote, TextRole::caption, 3, true, this));
+        column->addWidget(makeLinesLabel(m_item.quote, platform::InterfaceTextRole::caption, 3, true, this));
 
     auto *colors = new QHBoxLayout;
     colors->setSpacing(10);
     auto *colorTitle = new QLabel(QStringLiteral("颜色"), this);
-    useReaderFont(colorTitle, TextRole::caption);
+    platform::useInterfaceFont(colorTitle, platform::InterfaceTextRole::caption);
     useSecondaryColor(colorTitle);
     colors->addWidget(colorTitle, 0, Qt::AlignVCenter);
     const auto palette = MarkupColor::allCases();
@@ -108,7 +109,7 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     connect(m_saveButton, &QPushButton::clicked, this, &AnnotationEditor::save);
 
     auto *footnote = new QLabel(QStringLiteral("保存在本机，原 PDF 不变。"), this);
-    useReaderFont(footnote, TextRole::caption);
+    platform::useInterfaceFont(footnote, platform::InterfaceTextRole::caption);
     useSecondaryColor(footnote);
     column->addWidget(footnote);
 }

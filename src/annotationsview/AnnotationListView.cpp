@@ -27,6 +27,7 @@
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 
 namespace folvan::annotationsview {
 
@@ -217,8 +218,8 @@ public:
     // Rows are as wide as the view shows them.
     int rowWidth() const { return std::max(80, m_view->viewport()->width()); }
 
-    static QFont noteFont() { return readerFont(TextRole::body); }
-    static QFont captionFont() { return readerFont(TextRole::caption); }
+    static QFont noteFont() { return platform::interfaceFont(platform::InterfaceTextRole::body); }
+    static QFont captionFont() { return platform::interfaceFont(platform::InterfaceTextRole::caption); }
 
     static int textWidth(int rowWidth) { return std::max(40, rowWidth - 2 * (kButtonSize + kPartGap)); }
 
@@ -521,14 +522,14 @@ AnnotationListView::AnnotationListView(SharedPDFViewModel *model, std::function<
     column->addWidget(m_view);
     m_view->setItemDelegate(new RowDelegate(m_rows, m_view));
     m_view->setModel(m_rows);
-    useReaderFont(m_view, TextRole::body);
+    platform::useInterfaceFont(m_view, platform::InterfaceTextRole::body);
     auto *rows = static_cast<RowsView *>(m_view);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_rows, signal, this, [rows] { rows->rowsChanged(); });
     connect(m_rows, &QAbstractItemModel::dataChanged, this, [rows] { rows->rowsChanged(); });
     connect(m_rows, &QAbstractItemModel::modelReset, this, [rows] { rows->rowsChanged(); });
     // A new interface size lays every row out again in its new fonts.
-    onInterfaceSizeChange(this, [this, rows] {
+    platform::onInterfaceTextSizeChange(this, [this, rows] {
         delegateOf(m_view)->forget();
         rows->rowsChanged();
         m_view->doItemsLayout();
@@ -676,7 +677,7 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     column->addSpacing(6);
     column->addWidget(divider);
     column->addSpacing(6);
-    useReaderFont(m_header, TextRole::headline);
+    platform::useInterfaceFont(m_header, platform::InterfaceTextRole::headline);
     column->addWidget(m_header);
     column->addSpacing(6);
     // The list takes the height it asks for, or what is left, and

@@ -15,6 +15,7 @@
 #include "annotationsview/ViewStyle.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "platform/ReaderPreferences.h"
 
 namespace folvan::annotationsview {
@@ -101,7 +102,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     , m_error(new ErrorLine(this))
 {
     setStyleSheet(floatingControlStyle());
-    onInterfaceSizeChange(this, [this] {
+    platform::onInterfaceTextSizeChange(this, [this] {
         setStyleSheet(floatingControlStyle());
         refresh();
     });
@@ -126,7 +127,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     m_color->setPopupMode(QToolButton::InstantPopup);
     m_color->setIconSize(QSize(12, 12));
 
-    useReaderFont(m_error, TextRole::caption);
+    platform::useInterfaceFont(m_error, platform::InterfaceTextRole::caption);
     m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
 
     connect(m_copy, &QToolButton::clicked, this, [this] {
@@ -188,9 +189,9 @@ void NativeSelectionControls::openNote()
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(12);
     auto *title = new QLabel(QStringLiteral("文字批注"), popover);
-    useReaderFont(title, TextRole::headline);
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
     column->addWidget(title);
-    QLabel *selected = makeLinesLabel(m_model->selectionText(), TextRole::caption, 3, true, popover);
+    QLabel *selected = makeLinesLabel(m_model->selectionText(), platform::InterfaceTextRole::caption, 3, true, popover);
     column->addWidget(selected);
     auto *editor = new QPlainTextEdit(popover);
     editor->setFixedHeight(100);

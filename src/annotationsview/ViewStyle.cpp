@@ -6,54 +6,8 @@
 #include <algorithm>
 
 #include "platform/InterfaceFont.h"
-#include "platform/PreferenceKeys.h"
-#include "platform/Preferences.h"
-#include "platform/ReaderPreferences.h"
 
 namespace folvan::annotationsview {
-
-QFont readerFont(TextRole role)
-{
-    switch (role) {
-    case TextRole::headline: return platform::interfaceFont(platform::InterfaceTextRole::headline);
-    case TextRole::caption: return platform::interfaceFont(platform::InterfaceTextRole::caption);
-    case TextRole::body: break;
-    }
-    return platform::interfaceFont(platform::InterfaceTextRole::body);
-}
-
-void onInterfaceSizeChange(QObject *context, std::function<void()> follow)
-{
-    QObject::connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, context,
-                     [follow = std::move(follow)](const QString &key) {
-                         if (key == platform::prefkey::interfaceTextSize)
-                             follow();
-                     });
-}
-
-namespace {
-
-const char *const kRoleProperty = "readerFontRole";
-const char *const kLinesProperty = "readerFontLines";
-
-void applyReaderFont(QWidget *widget)
-{
-    widget->setFont(readerFont(TextRole(widget->property(kRoleProperty).toInt())));
-    // Lines past the last one are cut off below it.
-    if (const int lines = widget->property(kLinesProperty).toInt(); lines > 0)
-        widget->setMaximumHeight(lines * QFontMetrics(widget->font()).lineSpacing() + 2);
-}
-
-} // namespace
-
-void useReaderFont(QWidget *widget, TextRole role)
-{
-    const bool following = widget->property(kRoleProperty).isValid();
-    widget->setProperty(kRoleProperty, int(role));
-    applyReaderFont(widget);
-    if (!following)
-        onInterfaceSizeChange(widget, [widget] { applyReaderFont(widget); });
-}
 
 QColor secondaryTextColor()
 {
@@ -176,6 +130,7 @@ public:
         QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Maximum);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
+        fitLines();
         recut();
     }
 
@@ -200,6 +155,7 @@ protected:
     {
         QLabel::changeEvent(event);
         if (event->type() == QEvent::FontChange) {
+            fitLines();
             recut();
             updateGeometry();
         }
@@ -217,6 +173,8 @@ private:
         const int count = std::max<int>(1, int(lines.size()));
         return count * fontMetrics().lineSpacing() + margins.top() + margins.bottom() + 2 * margin();
     }
+    // Lines past the last one are cut off below it.
+    void fitLines() { setMaximumHeight(m_maxLines * QFontMetrics(font()).lineSpacing() + 2); }
     void recut()
     {
         const QString shown = linesAt(width()).join(QLatin1Char('\n'));
@@ -230,11 +188,11 @@ private:
 
 } // namespace
 
-QLabel *makeLinesLabel(const QString &text, TextRole role, int maxLines, bool secondary, QWidget *parent)
+QLabel *makeLinesLabel(const QString &text, platform::InterfaceTextRole role, int maxLines, bool secondary,
+                       QWidget *parent)
 {
     auto *label = new LinesLabel(text, maxLines, parent);
-    label->setProperty(kLinesProperty, maxLines);
-    useReaderFont(label, role);
+    platform::useInterfaceFont(label, role);
     if (secondary)
         useSecondaryColor(label);
     return label;

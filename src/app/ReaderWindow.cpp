@@ -10,7 +10,7 @@
 #include "window/PaneDialogs.h"
 #include "window/PaneServices.h"
 #include "workspace/ReaderCommandRegistry.h"
-#include "workspace/ReaderFont.h"
+#include "workspace/ReaderMenuTypography.h"
 #include "workspace/ReaderWorkspace.h"
 
 #include <QApplication>

@@ -20,7 +20,7 @@
 #include "dock/PaperPresetPicker.h"
 #include "dock/PreferenceControls.h"
 #include "dock/ReaderControlButtonStyle.h"
-#include "dock/ReaderFont.h"
+#include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
@@ -52,7 +52,7 @@ QHBoxLayout *valueRow(const QString &title, QLabel *readout)
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel(title));
     row->addStretch(1);
-    useReaderFont(readout, ReaderFontRole::body, std::nullopt, true);
+    platform::useInterfaceFont(readout, platform::InterfaceTextRole::body, std::nullopt, true);
     annotationsview::useSecondaryColor(readout);
     row->addWidget(readout);
     return row;
@@ -74,14 +74,14 @@ ReaderAppearancePanel::ReaderAppearancePanel(AppearanceBindings bindings, QWidge
     : QWidget(parent)
     , m_bindings(std::move(bindings))
 {
-    useReaderFont(this, ReaderFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     setFixedWidth(280);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(14);
 
     auto *title = new QLabel(QStringLiteral("阅读外观"), this);
-    useReaderFont(title, ReaderFontRole::headline);
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
     column->addWidget(title);
 
     m_angleReadout = new QLabel(this);
@@ -123,7 +123,7 @@ ReaderAppearancePanel::ReaderAppearancePanel(AppearanceBindings bindings, QWidge
                                           : QStringLiteral("双指滚动 · 捏合缩放"),
                         this);
     m_hint->setWordWrap(true);
-    useReaderFont(m_hint, ReaderFontRole::caption);
+    platform::useInterfaceFont(m_hint, platform::InterfaceTextRole::caption);
     annotationsview::useSecondaryColor(m_hint);
     column->addWidget(m_hint);
 

@@ -1,4 +1,5 @@
 #include "dock/ReaderControlButtonStyle.h"
+#include "platform/InterfaceFont.h"
 
 #include <QApplication>
 #include <QChildEvent>
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 
-#include "dock/ReaderFont.h"
 
 namespace folvan::dock {
 
@@ -155,7 +155,7 @@ void styleControlButton(QToolButton *button)
     button->setProperty(kStyledProperty, true);
     button->setStyle(ReaderControlButtonStyle::shared());
     button->setAttribute(Qt::WA_Hover);
-    useReaderFont(button, ReaderFontRole::body, QFont::Medium);
+    platform::useInterfaceFont(button, platform::InterfaceTextRole::body, QFont::Medium);
 }
 
 void applyControlButtonStyle(QWidget *root)

@@ -8,13 +8,13 @@
 #include "dock/DockSurfaces.h"
 #include "dock/ReaderAppearancePanel.h"
 #include "dock/ReaderControlButtonStyle.h"
-#include "dock/ReaderFont.h"
 #include "dock/ReaderLibraryPanel.h"
 #include "dock/ReaderPageJump.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfSelection.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -135,7 +135,7 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
     buildMainRow();
     buildTools();
     m_readout->hide();
-    useReaderFont(m_readout, ReaderFontRole::caption, std::nullopt, true);
+    platform::useInterfaceFont(m_readout, platform::InterfaceTextRole::caption, std::nullopt, true);
 
     // The dock is shown with the tools as the preference keeps them, at once.
     m_keptExpanded = keepExpanded();
@@ -158,9 +158,8 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
             followKeepExpanded();
         else if (key == platform::prefkey::toolsHideDelay)
             scheduleCollapse();
-        else if (key == platform::prefkey::interfaceTextSize)
-            platform::runOnMain(this, [this] { relayout(); });
     });
+    platform::onInterfaceTextSizeChange(this, [this] { platform::runOnMain(this, [this] { relayout(); }); });
     m_focusConnection =
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { followFocus(now); });
     if (parent)
@@ -193,7 +192,7 @@ void ReaderDock::buildMainRow()
                               m_mainRow);
     m_page = new QToolButton(m_mainRow);
     styleControlButton(m_page);
-    useReaderFont(m_page, ReaderFontRole::caption, std::nullopt, true);
+    platform::useInterfaceFont(m_page, platform::InterfaceTextRole::caption, std::nullopt, true);
     m_page->setToolButtonStyle(Qt::ToolButtonTextOnly);
     m_page->setToolTip(QStringLiteral("跳转页码"));
     m_next = symbolButton(QStringLiteral("chevron.right"), QStringLiteral("下一页（→）"), QStringLiteral("下一页"),
@@ -510,7 +509,7 @@ void ReaderDock::refreshStrip()
             row->addWidget(new annotationsview::NativeSelectionControls(m_model, strip));
         } else {
             auto *hint = new QLabel(QStringLiteral("拖选正文 · 双击选词"), strip);
-            useReaderFont(hint, ReaderFontRole::caption);
+            platform::useInterfaceFont(hint, platform::InterfaceTextRole::caption);
             QPalette palette = hint->palette();
             palette.setColor(QPalette::WindowText, annotationsview::secondaryTextColor());
             hint->setPalette(palette);

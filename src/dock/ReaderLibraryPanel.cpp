@@ -20,9 +20,9 @@
 #include "annotationsview/ViewStyle.h"
 #include "dock/PanelParts.h"
 #include "dock/ReaderControlButtonStyle.h"
-#include "dock/ReaderFont.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Desktop.h"
+#include "platform/InterfaceFont.h"
 
 namespace folvan::dock {
 
@@ -155,7 +155,7 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     , m_paneAnnotations(viewModel ? annotations::PaneAnnotations::of(*viewModel) : nullptr)
     , m_dismiss(std::move(dismiss))
 {
-    useReaderFont(this, ReaderFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     setFixedWidth(kWidth);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
@@ -164,7 +164,7 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     // Header: the title, then back and forward.
     auto *header = new QHBoxLayout;
     auto *title = new QLabel(QStringLiteral("阅读位置"), this);
-    useReaderFont(title, ReaderFontRole::headline);
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
     header->addWidget(title);
     header->addStretch(1);
     m_back = controlButton(QStringLiteral("arrow.backward"), QString(),
@@ -193,7 +193,7 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     m_empty = new QLabel(QStringLiteral("用书签保存想再看的位置。"), content);
     m_empty->setWordWrap(true);
     m_empty->setContentsMargins(0, 8, 0, 8);
-    useReaderFont(m_empty, ReaderFontRole::caption);
+    platform::useInterfaceFont(m_empty, platform::InterfaceTextRole::caption);
     annotationsview::useSecondaryColor(m_empty);
     items->addWidget(m_empty);
     m_bookmarkRows = new QVBoxLayout;
@@ -230,7 +230,7 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     m_error->setWordWrap(true);
     m_error->setTextFormat(Qt::PlainText);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    useReaderFont(m_error, ReaderFontRole::caption);
+    platform::useInterfaceFont(m_error, platform::InterfaceTextRole::caption);
     m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
     column->addWidget(m_error);
 
@@ -316,10 +316,11 @@ void ReaderLibraryPanel::rebuildBookmarks()
         page->setObjectName(QLatin1String(kPageName));
         page->setFixedWidth(30);
         page->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        useReaderFont(page, ReaderFontRole::body, std::nullopt, true);
+        platform::useInterfaceFont(page, platform::InterfaceTextRole::body, std::nullopt, true);
         annotationsview::useSecondaryColor(page);
         face->addWidget(page);
-        QLabel *title = annotationsview::makeLinesLabel(bookmark.title, annotationsview::TextRole::body, 2, false, button);
+        QLabel *title =
+            annotationsview::makeLinesLabel(bookmark.title, platform::InterfaceTextRole::body, 2, false, button);
         title->setObjectName(QLatin1String(kTitleName));
         // Its height follows its width, so that a second line shows.
         QSizePolicy policy = title->sizePolicy();

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "annotationsview/ViewStyle.h"
-#include "dock/ReaderFont.h"
+#include "platform/InterfaceFont.h"
 
 namespace folvan::dock {
 
@@ -19,13 +19,13 @@ ReaderPageJump::ReaderPageJump(int count, int currentPageNumber, std::function<v
     , m_field(new QLineEdit(QString::number(currentPageNumber), this))
     , m_go(new QPushButton(QStringLiteral("前往"), this))
 {
-    useReaderFont(this, ReaderFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     setFixedWidth(250);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(18, 18, 18, 18);
     column->setSpacing(12);
     auto *title = new QLabel(QStringLiteral("跳转页码"), this);
-    useReaderFont(title, ReaderFontRole::headline);
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
     column->addWidget(title);
 
     auto *row = new QHBoxLayout;
@@ -35,7 +35,7 @@ ReaderPageJump::ReaderPageJump(int count, int currentPageNumber, std::function<v
     m_field->setMinimumWidth(0);
     row->addWidget(m_field, 1);
     auto *total = new QLabel(QStringLiteral("/ ") + QString::number(count), this);
-    useReaderFont(total, ReaderFontRole::body, std::nullopt, true);
+    platform::useInterfaceFont(total, platform::InterfaceTextRole::body, std::nullopt, true);
     annotationsview::useSecondaryColor(total);
     row->addWidget(total);
     m_go->setDefault(true);

@@ -2,6 +2,7 @@
 
 #include "history/ReadingHistory.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
@@ -132,11 +133,7 @@ RecentReadingList::RecentReadingList(ReadingHistory *history, OpenAction open, Q
         connect(m_history, &ReadingHistory::recordsChanged, this, &RecentReadingList::rebuild);
         connect(m_history, &ReadingHistory::errorChanged, this, &RecentReadingList::rebuild);
     }
-    connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this,
-            [this](const QString &key) {
-                if (key == platform::prefkey::interfaceTextSize)
-                    rebuild();
-            });
+    platform::onInterfaceTextSizeChange(this, [this] { rebuild(); });
     rebuild();
 }
 

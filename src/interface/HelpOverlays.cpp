@@ -2,9 +2,9 @@
 
 #include "interface/ReaderHelpContent.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "platform/ReducedMotion.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
@@ -26,7 +26,7 @@ namespace folvan::interface {
 
 namespace {
 
-using window::PaneFontRole;
+using platform::InterfaceTextRole;
 
 // A panel of fixed size with rounded corners on a light, even fill (the
 // stand-in for a translucent material).
@@ -213,7 +213,7 @@ ShortcutsView::ShortcutsView(const QList<HelpCommand> &commands, std::function<v
     auto *header = new QHBoxLayout;
     header->setContentsMargins(20, 20, 20, 20);
     auto *title = new QLabel(QStringLiteral("Folvan 使用帮助"), m_panel);
-    window::usePaneFont(title, PaneFontRole::headline, QFont::DemiBold);
+    platform::useInterfaceFont(title, InterfaceTextRole::headline, QFont::DemiBold);
     header->addWidget(title);
     header->addStretch(1);
     auto *closeButton = new QToolButton(m_panel);
@@ -342,8 +342,8 @@ QEasingCurve curveOf(qreal (*function)(qreal))
 // size they were measured at and the size they were drawn at could part.
 QFont guideButtonFont(QFont::Weight weight)
 {
-    QFont font = window::paneFont(PaneFontRole::body, weight);
-    font.setPointSizeF(platform::interfaceFontSize(PaneFontRole::body, 15) * platform::kQtPointsPerInterfacePoint);
+    QFont font = platform::interfaceFont(InterfaceTextRole::body, weight);
+    font.setPointSizeF(platform::interfaceFontSize(InterfaceTextRole::body, 15) * platform::kQtPointsPerInterfacePoint);
     return font;
 }
 
@@ -384,11 +384,11 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     m_symbol->setFixedSize(80, 80);
     block->addWidget(m_symbol, 0, Qt::AlignHCenter);
     m_title = new QLabel(m_block);
-    window::usePaneFont(m_title, PaneFontRole::title3, QFont::Bold);
+    platform::useInterfaceFont(m_title, InterfaceTextRole::title3, QFont::Bold);
     m_title->setAlignment(Qt::AlignCenter);
     block->addWidget(m_title);
     m_body = new QLabel(m_block);
-    window::usePaneFont(m_body, PaneFontRole::callout);
+    platform::useInterfaceFont(m_body, InterfaceTextRole::callout);
     m_body->setTextFormat(Qt::RichText);
     m_body->setWordWrap(true);
     m_body->setAlignment(Qt::AlignCenter);

@@ -1,8 +1,8 @@
 #include "interface/ReaderHelpContent.h"
 
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,16 +15,16 @@ namespace folvan::interface {
 
 namespace {
 
-using window::PaneFontRole;
+using platform::InterfaceTextRole;
 
 constexpr int kKeyColumnWidth = 106;
 
-QLabel *selectableText(const QString &text, PaneFontRole role, QFont::Weight weight, QWidget *parent)
+QLabel *selectableText(const QString &text, InterfaceTextRole role, QFont::Weight weight, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    window::usePaneFont(label, role, weight);
+    platform::useInterfaceFont(label, role, weight);
     return label;
 }
 
@@ -38,13 +38,13 @@ QWidget *sectionTitle(const QString &symbol, const QString &title, QWidget *pare
     auto *icon = new QLabel(row);
     icon->setPixmap(platform::symbolIcon(symbol).pixmap(16, 16));
     layout->addWidget(icon);
-    layout->addWidget(selectableText(title, PaneFontRole::headline, QFont::DemiBold, row));
+    layout->addWidget(selectableText(title, InterfaceTextRole::headline, QFont::DemiBold, row));
     layout->addStretch(1);
     return row;
 }
 
 // The help's texts as they are shown: a key combination never wraps.
-QLabel *helpText(const QString &text, PaneFontRole role, QFont::Weight weight, QWidget *parent)
+QLabel *helpText(const QString &text, InterfaceTextRole role, QFont::Weight weight, QWidget *parent)
 {
     return selectableText(unbrokenShortcuts(text), role, weight, parent);
 }
@@ -83,11 +83,11 @@ QWidget *helpRow(const QString &key, const QString &text, QWidget *parent)
     auto *keyLabel = new KeyLabel(unbrokenShortcuts(key), row);
     keyLabel->setTextFormat(Qt::PlainText);
     keyLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    window::usePaneFont(keyLabel, PaneFontRole::caption, QFont::Medium);
+    platform::useInterfaceFont(keyLabel, InterfaceTextRole::caption, QFont::Medium);
     keyLabel->setWordWrap(true);
     keyLabel->fitColumn();
     layout->addWidget(keyLabel, 0, Qt::AlignTop);
-    QLabel *textLabel = helpText(text, PaneFontRole::callout, QFont::Normal, row);
+    QLabel *textLabel = helpText(text, InterfaceTextRole::callout, QFont::Normal, row);
     textLabel->setWordWrap(true);
     layout->addWidget(textLabel, 1, Qt::AlignTop);
     return row;
@@ -117,7 +117,7 @@ ReaderHelpContent::ReaderHelpContent(const QList<HelpCommand> &commands, QWidget
     column->addWidget(sectionTitle(QStringLiteral("command"), QStringLiteral("菜单与快捷键"), content));
     QLabel *note = helpText(
         platformHelpText(QStringLiteral("⌘⇧P 打开命令面板。以下操作与菜单使用同一份定义；文本编辑时保留正常输入与撤销。")),
-        PaneFontRole::caption, QFont::Normal, content);
+        InterfaceTextRole::caption, QFont::Normal, content);
     note->setWordWrap(true);
     QPalette palette = note->palette();
     palette.setColor(QPalette::WindowText, window::secondaryTextColor());

@@ -1,8 +1,8 @@
 #include "interface/SettingsControls.h"
 
+#include "platform/InterfaceFont.h"
 #include "platform/Preferences.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -120,7 +120,7 @@ QWidget *valueRow(const QString &label, const QString &key, std::function<QStrin
     layout->addStretch(1);
     auto *readout = new QLabel(row);
     readout->setObjectName(key);
-    window::usePaneFont(readout, window::PaneFontRole::body, QFont::Normal, true);
+    platform::useInterfaceFont(readout, platform::InterfaceTextRole::body, QFont::Normal, true);
     layout->addWidget(readout);
     followKeys(readout, {key}, [readout, key, format = std::move(format)] {
         readout->setText(format(defaults().doubleValue(key)));
@@ -132,7 +132,7 @@ QLabel *formNote(const QString &text, QWidget *parent)
 {
     auto *note = new QLabel(text, parent);
     note->setWordWrap(true);
-    window::usePaneFont(note, window::PaneFontRole::caption);
+    platform::useInterfaceFont(note, platform::InterfaceTextRole::caption);
     QPalette palette = note->palette();
     palette.setColor(QPalette::WindowText, window::secondaryTextColor());
     note->setPalette(palette);

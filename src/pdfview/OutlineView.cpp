@@ -13,35 +13,12 @@
 #include "engine/PdfDocument.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
-#include "platform/PreferenceKeys.h"
-#include "platform/Preferences.h"
 
 namespace folvan::pdfview {
 
 namespace {
 
 using platform::InterfaceTextRole;
-
-// Sets the interface font of a role on a widget and remembers the role, so
-// that the font follows the interface text size (followInterfaceSize).
-void setRoleFont(QWidget *widget, InterfaceTextRole role, QFont::Weight weight = QFont::Normal,
-                 bool tabularDigits = false)
-{
-    widget->setProperty("outlineTextRole", int(role));
-    widget->setProperty("outlineWeight", int(weight));
-    widget->setProperty("outlineTabular", tabularDigits);
-    widget->setFont(platform::interfaceFont(role, weight, tabularDigits));
-}
-
-void refreshRoleFonts(QWidget *root)
-{
-    for (QWidget *widget : root->findChildren<QWidget *>()) {
-        const QVariant role = widget->property("outlineTextRole");
-        if (role.isValid())
-            setRoleFont(widget, InterfaceTextRole(role.toInt()), QFont::Weight(widget->property("outlineWeight").toInt()),
-                        widget->property("outlineTabular").toBool());
-    }
-}
 
 QColor secondaryColor(const QWidget *widget, double opacity = 1.0)
 {
@@ -228,12 +205,12 @@ void OutlineNodeView::buildRow()
     label->setContentsMargins(0, 0, 8, 0);
     label->setSpacing(4);
     m_titleLabel = new TwoLineLabel(m_node.title, button);
-    setRoleFont(m_titleLabel, InterfaceTextRole::callout, m_level == 0 ? QFont::Medium : QFont::Normal);
+    platform::useInterfaceFont(m_titleLabel, InterfaceTextRole::callout, m_level == 0 ? QFont::Medium : QFont::Normal);
     m_titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->addWidget(m_titleLabel, 1);
     if (const auto page = pageIndex()) {
         m_pageLabel = new QLabel(QString::number(*page + 1), button);
-        setRoleFont(m_pageLabel, InterfaceTextRole::caption, QFont::Normal, true);
+        platform::useInterfaceFont(m_pageLabel, InterfaceTextRole::caption, QFont::Normal, true);
         m_pageLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_pageLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         setTextColor(m_pageLabel, secondaryColor(this));
@@ -298,12 +275,6 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
     tint.setColor(QPalette::Window, QColor(246, 246, 246, 235));
     setPalette(tint);
 
-    // The texts follow the interface text size at once.
-    connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
-        if (key == platform::prefkey::interfaceTextSize)
-            refreshRoleFonts(this);
-    });
-
     auto *panel = new QVBoxLayout(this);
     panel->setContentsMargins(0, 0, 0, 0);
     panel->setSpacing(0);
@@ -315,7 +286,7 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
     const int captionPixels = QFontMetrics(platform::interfaceFont(InterfaceTextRole::caption)).height();
     headerRow->addWidget(symbolLabel(QStringLiteral("list.bullet.indent"), captionPixels, header));
     auto *heading = new QLabel(QStringLiteral("目录"), header);
-    setRoleFont(heading, InterfaceTextRole::caption, QFont::Bold);
+    platform::useInterfaceFont(heading, InterfaceTextRole::caption, QFont::Bold);
     setTextColor(heading, secondaryColor(this));
     headerRow->addWidget(heading);
     headerRow->addStretch(1);
@@ -356,7 +327,7 @@ OutlineView::OutlineView(std::shared_ptr<engine::PdfDocument> document, SelectPa
         symbol->setAlignment(Qt::AlignCenter);
         column->addWidget(symbol);
         auto *note = new QLabel(QStringLiteral("此 PDF 没有内置目录"), m_emptyState);
-        setRoleFont(note, InterfaceTextRole::caption);
+        platform::useInterfaceFont(note, InterfaceTextRole::caption);
         note->setAlignment(Qt::AlignCenter);
         note->setWordWrap(true);
         setTextColor(note, secondaryColor(this));

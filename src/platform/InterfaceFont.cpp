@@ -1,9 +1,12 @@
 #include "platform/InterfaceFont.h"
 
+#include "platform/PreferenceKeys.h"
+#include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
 #include "platform/TabularDigits.h"
 
 #include <QGuiApplication>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -24,6 +27,19 @@ double roleStep(InterfaceTextRole role)
     return 0;
 }
 
+// What useInterfaceFont keeps on a widget, read again on every change.
+const char *const kRoleProperty = "interfaceFontRole";
+const char *const kWeightProperty = "interfaceFontWeight";
+const char *const kTabularProperty = "interfaceFontTabular";
+
+void applyInterfaceFont(QWidget *widget)
+{
+    const QVariant weight = widget->property(kWeightProperty);
+    widget->setFont(interfaceFont(InterfaceTextRole(widget->property(kRoleProperty).toInt()),
+                                  weight.isValid() ? std::optional(QFont::Weight(weight.toInt())) : std::nullopt,
+                                  widget->property(kTabularProperty).toBool()));
+}
+
 } // namespace
 
 double interfaceFontSize(InterfaceTextRole role, double base)
@@ -39,6 +55,26 @@ QFont interfaceFont(InterfaceTextRole role, std::optional<QFont::Weight> weight,
     if (tabularDigits)
         useTabularDigits(font);
     return font;
+}
+
+void useInterfaceFont(QWidget *widget, InterfaceTextRole role, std::optional<QFont::Weight> weight, bool tabularDigits)
+{
+    const bool following = widget->property(kRoleProperty).isValid();
+    widget->setProperty(kRoleProperty, int(role));
+    widget->setProperty(kWeightProperty, weight ? QVariant(int(*weight)) : QVariant());
+    widget->setProperty(kTabularProperty, tabularDigits);
+    applyInterfaceFont(widget);
+    if (!following)
+        onInterfaceTextSizeChange(widget, [widget] { applyInterfaceFont(widget); });
+}
+
+void onInterfaceTextSizeChange(QObject *context, std::function<void()> follow)
+{
+    QObject::connect(&Preferences::shared(), &Preferences::valueChanged, context,
+                     [follow = std::move(follow)](const QString &key) {
+                         if (key == prefkey::interfaceTextSize)
+                             follow();
+                     });
 }
 
 } // namespace folvan::platform

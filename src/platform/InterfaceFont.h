@@ -2,7 +2,11 @@
 
 #include <QFont>
 
+#include <functional>
 #include <optional>
+
+class QObject;
+class QWidget;
 
 namespace folvan::platform {
 
@@ -24,5 +28,15 @@ double interfaceFontSize(InterfaceTextRole role, double base);
 // proportional.
 QFont interfaceFont(InterfaceTextRole role, std::optional<QFont::Weight> weight = std::nullopt,
                     bool tabularDigits = false);
+
+// Gives `widget` the interface font of `role` (as interfaceFont) and sets it
+// again at once whenever the interface text size is written, for the
+// widget's life. Calling it again changes the role, weight and digits.
+void useInterfaceFont(QWidget *widget, InterfaceTextRole role, std::optional<QFont::Weight> weight = std::nullopt,
+                      bool tabularDigits = false);
+
+// Calls `follow` whenever the interface text size is written, for the life
+// of `context`.
+void onInterfaceTextSizeChange(QObject *context, std::function<void()> follow);
 
 } // namespace folvan::platform

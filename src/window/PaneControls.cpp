@@ -1,7 +1,7 @@
 #include "window/PaneControls.h"
 
 #include "platform/Icons.h"
-#include "window/PaneFont.h"
+#include "platform/InterfaceFont.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -33,7 +33,7 @@ QIcon tintedSymbol(const QString &symbol, const QColor &color, int size)
 void styleQuietButton(QPushButton *button)
 {
     button->setCursor(Qt::PointingHandCursor);
-    usePaneFont(button, PaneFontRole::body);
+    platform::useInterfaceFont(button, platform::InterfaceTextRole::body);
     button->setStyleSheet(QStringLiteral("QPushButton { background: rgba(0, 0, 0, 10); border: 1px solid rgba(0, 0, 0, 30);"
                                          " border-radius: 7px; padding: 5px 14px; }"
                                          "QPushButton:hover { background: rgba(0, 0, 0, 20); }"
@@ -62,7 +62,7 @@ PaneButton::PaneButton(const QString &symbol, const QString &title, const QStrin
     setFocusPolicy(Qt::NoFocus);
     // The button's own style sheet keeps its parent's font from reaching
     // it: it follows the interface text size itself.
-    usePaneFont(this, PaneFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     followFont();
     if (!title.isEmpty()) {
         setText(title);

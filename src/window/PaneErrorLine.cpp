@@ -4,7 +4,7 @@
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
-#include "window/PaneFont.h"
+#include "platform/InterfaceFont.h"
 #include "window/PaneRadio.h"
 
 namespace folvan::window {
@@ -20,7 +20,7 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    usePaneFont(this, PaneFontRole::caption);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::caption);
     setStyleSheet(QStringLiteral("#paneErrorLine { color: #c8001a; background: rgba(255, 240, 240, 235);"
                                  " border: 1px solid rgba(200, 0, 26, 60); border-radius: 7px; padding: 5px 9px; }"));
     for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})

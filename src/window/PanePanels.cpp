@@ -5,13 +5,13 @@
 #include "model/SharedPDFViewModel.h"
 #include "notesview/PaperNotesView.h"
 #include "pdfview/OutlineView.h"
+#include "platform/InterfaceFont.h"
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 #include "scholar/GGView.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
 #include "window/PanelPlaceholder.h"
-#include "window/PaneFont.h"
 #include "window/PaneRules.h"
 
 #include <QAction>
@@ -99,7 +99,7 @@ PanePopover::PanePopover(QSize size, ContentFactory content, std::function<void(
     setFixedSize(size);
     m_size = size;
     // A window of its own: it takes the interface style itself.
-    usePaneFont(this, PaneFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     auto *layout = new QVBoxLayout(this);

@@ -1,7 +1,7 @@
 #include "window/PanelPlaceholder.h"
 
+#include "platform/InterfaceFont.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -60,11 +60,11 @@ PanelPlaceholder::PanelPlaceholder(const QString &symbol, const QString &title, 
     icon->setPixmap(tintedSymbol(symbol, secondaryTextColor(), 28).pixmap(28, 28));
     icon->setAlignment(Qt::AlignHCenter);
     column->addWidget(icon);
-    usePaneFont(m_title, PaneFontRole::body, QFont::Medium);
+    platform::useInterfaceFont(m_title, platform::InterfaceTextRole::body, QFont::Medium);
     m_title->setAlignment(Qt::AlignHCenter);
     m_title->setWordWrap(true);
     column->addWidget(m_title);
-    usePaneFont(m_detail, PaneFontRole::caption);
+    platform::useInterfaceFont(m_detail, platform::InterfaceTextRole::caption);
     m_detail->setAlignment(Qt::AlignHCenter);
     m_detail->setWordWrap(true);
     m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -12,7 +12,6 @@
 #include "reflow/ReflowView.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 #include "window/PaneLayout.h"
 #include "window/PanePanels.h"
 #include "window/PaneRules.h"

@@ -1,7 +1,7 @@
 #include "window/RenameField.h"
 
+#include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
-#include "window/PaneFont.h"
 
 #include <QKeyEvent>
 
@@ -12,7 +12,7 @@ RenameField::RenameField(ContentView *pane, QWidget *parent)
     , m_pane(pane)
 {
     setPlaceholderText(QStringLiteral("输入新文件名"));
-    usePaneFont(this, PaneFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(this, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (m_pane)

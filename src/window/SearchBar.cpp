@@ -1,9 +1,9 @@
 #include "window/SearchBar.h"
 
 #include "model/SharedPDFViewModel.h"
+#include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 #include "window/PaneRules.h"
 
 #include <QHBoxLayout>
@@ -43,7 +43,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     m_field->setPlaceholderText(QStringLiteral("搜索正文…"));
     m_field->setFrame(false);
     m_field->setMinimumWidth(100);
-    usePaneFont(m_field, PaneFontRole::body);
+    platform::useInterfaceFont(m_field, platform::InterfaceTextRole::body);
     m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     m_field->installEventFilter(this);
     row->addWidget(m_field, 1);
@@ -54,7 +54,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     progress->setFixedSize(16, 16);
     row->addWidget(m_progress);
 
-    usePaneFont(m_counter, PaneFontRole::caption, QFont::Normal, true);
+    platform::useInterfaceFont(m_counter, platform::InterfaceTextRole::caption, QFont::Normal, true);
     QPalette palette = m_counter->palette();
     palette.setColor(QPalette::WindowText, secondaryTextColor());
     m_counter->setPalette(palette);
@@ -104,7 +104,8 @@ void SearchBar::refresh()
     m_progress->setVisible(status.kind == SearchStatus::Progress);
     m_counter->setVisible(status.kind == SearchStatus::Counter || status.kind == SearchStatus::NoResults);
     m_counter->setText(status.text);
-    usePaneFont(m_counter, PaneFontRole::caption, QFont::Normal, status.kind == SearchStatus::Counter);
+    platform::useInterfaceFont(m_counter, platform::InterfaceTextRole::caption, QFont::Normal,
+                               status.kind == SearchStatus::Counter);
     m_previous->setEnabled(matches > 0);
     m_next->setEnabled(matches > 0);
 }

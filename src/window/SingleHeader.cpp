@@ -1,10 +1,10 @@
 #include "window/SingleHeader.h"
 
 #include "model/SharedPDFViewModel.h"
+#include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
 #include "window/HeaderButtons.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 #include "window/PaneLayout.h"
 #include "window/PaneRadio.h"
 #include "window/PaneRules.h"
@@ -36,7 +36,7 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
     , m_pane(pane)
 {
     setFixedHeight(kHeight);
-    usePaneFont(this, PaneFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     auto make = [this, pane](const QString &symbol, const QString &title, const QString &help,
                              const QString &label, std::function<void(ContentView *)> action) {
         return makePaneCommand(this, pane, symbol, title, help, label, std::move(action));
@@ -80,7 +80,7 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                       QStringLiteral("打开帮助"), [](ContentView *p) { p->controller()->helpRequested(); });
 
     titleButton = new TitleButton(this);
-    usePaneFont(titleButton, PaneFontRole::body, QFont::Medium);
+    platform::useInterfaceFont(titleButton, platform::InterfaceTextRole::body, QFont::Medium);
     connect(titleButton, &QToolButton::clicked, this, [this] {
         if (m_pane)
             m_pane->controller()->beginRename();

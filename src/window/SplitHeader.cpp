@@ -1,10 +1,10 @@
 #include "window/SplitHeader.h"
 
 #include "model/SharedPDFViewModel.h"
+#include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
 #include "window/HeaderButtons.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 #include "window/PanePanels.h"
 #include "window/PaneRadio.h"
 #include "window/PaneRules.h"
@@ -31,7 +31,7 @@ public:
         setAutoRaise(true);
         setFocusPolicy(Qt::NoFocus);
         setCursor(Qt::PointingHandCursor);
-        usePaneFont(this, PaneFontRole::caption);
+        platform::useInterfaceFont(this, platform::InterfaceTextRole::caption);
     }
     void setState(const QString &word, bool active)
     {
@@ -79,7 +79,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     , m_pane(pane)
     , m_wasSplit(pane->controller()->isSplit())
 {
-    usePaneFont(this, PaneFontRole::body);
+    platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
     auto make = [this, pane](const QString &symbol, const QString &help, const QString &label,
                              std::function<void(ContentView *)> action) {
         return makePaneCommand(this, pane, symbol, {}, help, label, std::move(action));
@@ -96,7 +96,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     });
 
     fileNameButton = new TitleButton(this);
-    usePaneFont(fileNameButton, PaneFontRole::body, QFont::Medium);
+    platform::useInterfaceFont(fileNameButton, platform::InterfaceTextRole::body, QFont::Medium);
     connect(fileNameButton, &QToolButton::clicked, this, [this] {
         if (m_pane)
             m_pane->controller()->beginRename();
@@ -139,7 +139,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
                                                 if (p->controller()->toggleComparison())
                                                     p->controller()->toggleComparison()();
                                             });
-    usePaneFont(closeComparisonButton, PaneFontRole::caption);
+    platform::useInterfaceFont(closeComparisonButton, platform::InterfaceTextRole::caption);
 
     QPointer<ContentView> weak(pane);
     auto closer = [weak](pane::PanePanel panel) {

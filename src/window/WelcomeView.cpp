@@ -2,9 +2,9 @@
 
 #include "history/ReadingHistory.h"
 #include "historyview/RecentReadingList.h"
+#include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
-#include "window/PaneFont.h"
 #include "window/PaneRules.h"
 
 #include <QFontDatabase>
@@ -35,10 +35,10 @@ QFont dateFont()
     return font;
 }
 
-QLabel *secondaryLabel(PaneFontRole role, QWidget *parent)
+QLabel *secondaryLabel(platform::InterfaceTextRole role, QWidget *parent)
 {
     auto *label = new QLabel(parent);
-    usePaneFont(label, role);
+    platform::useInterfaceFont(label, role);
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
     QPalette palette = label->palette();
@@ -54,9 +54,9 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
     , m_pane(pane)
     , m_clock([] { return QDateTime::currentDateTime(); })
     , m_date(new QLabel(this))
-    , m_greeting(secondaryLabel(PaneFontRole::callout, this))
+    , m_greeting(secondaryLabel(platform::InterfaceTextRole::callout, this))
     , m_open(new QPushButton(QStringLiteral("打开 PDF"), this))
-    , m_hint(secondaryLabel(PaneFontRole::caption, this))
+    , m_hint(secondaryLabel(platform::InterfaceTextRole::caption, this))
     , m_recent(nullptr)
 {
     // The column itself is at most kMaxWidth wide; the side margins keep it
@@ -74,7 +74,7 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
     column->addSpacing(14);
 
     m_open->setIcon(tintedSymbol(QStringLiteral("plus"), Qt::white));
-    usePaneFont(m_open, PaneFontRole::body, QFont::Medium);
+    platform::useInterfaceFont(m_open, platform::InterfaceTextRole::body, QFont::Medium);
     m_open->setCursor(Qt::PointingHandCursor);
     m_open->setDefault(true);
     const QColor accent = accentColor();

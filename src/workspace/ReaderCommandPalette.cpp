@@ -2,8 +2,8 @@
 
 #include "platform/Clock.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "window/PaneControls.h"
-#include "workspace/ReaderFont.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -42,7 +42,7 @@ QPushButton *makeRow(const ReaderCommand &row, bool enabled, QWidget *parent)
     layout->setContentsMargins(9, 9, 9, 9);
     auto *title = new QLabel(row.title, button);
     title->setTextFormat(Qt::PlainText);
-    useReaderFont(title, ReaderFontRole::body);
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::body);
     title->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(title);
     layout->addStretch(1);
@@ -50,7 +50,7 @@ QPushButton *makeRow(const ReaderCommand &row, bool enabled, QWidget *parent)
     if (!label.isEmpty()) {
         auto *shortcut = new QLabel(label, button);
         shortcut->setAttribute(Qt::WA_TransparentForMouseEvents);
-        useReaderFont(shortcut, ReaderFontRole::caption);
+        platform::useInterfaceFont(shortcut, platform::InterfaceTextRole::caption);
         showAsSecondary(shortcut);
         layout->addWidget(shortcut);
     }
@@ -101,7 +101,7 @@ ReaderCommandPalette::ReaderCommandPalette(pane::ReaderActions reader, std::func
     m_field->setPlaceholderText(QStringLiteral("查找操作…"));
     m_field->setFrame(false);
     m_field->setStyleSheet(QStringLiteral("background: transparent;"));
-    useReaderFont(m_field, ReaderFontRole::body);
+    platform::useInterfaceFont(m_field, platform::InterfaceTextRole::body);
     searchLayout->addWidget(m_field, 1);
     auto *close = new QToolButton(searchRow);
     close->setIcon(platform::symbolIcon(QStringLiteral("xmark")));
@@ -206,7 +206,7 @@ void ReaderCommandPalette::rebuildRows()
         auto *empty = new QLabel(QStringLiteral("没有匹配的操作"), m_rows);
         empty->setObjectName(QStringLiteral("PaletteEmpty"));
         empty->setContentsMargins(20, 20, 20, 20);
-        useReaderFont(empty, ReaderFontRole::body);
+        platform::useInterfaceFont(empty, platform::InterfaceTextRole::body);
         showAsSecondary(empty);
         m_rowsLayout->addWidget(empty);
     }

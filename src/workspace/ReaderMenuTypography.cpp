@@ -1,7 +1,7 @@
 #include "workspace/ReaderMenuTypography.h"
 
+#include "platform/InterfaceFont.h"
 #include "platform/Preferences.h"
-#include "workspace/ReaderFont.h"
 #include "platform/ReaderPreferences.h"
 
 #include <QApplication>
@@ -18,7 +18,7 @@ namespace {
 QFont menuFont()
 {
     QFont font = QApplication::font("QMenu");
-    font.setPointSizeF(platform::ReaderPreferences::interfaceSize() * kQtPointsPerInterfacePoint);
+    font.setPointSizeF(platform::ReaderPreferences::interfaceSize() * platform::kQtPointsPerInterfacePoint);
     return font;
 }
 
@@ -97,6 +97,12 @@ void ReaderMenuTypography::pass()
     for (QWidget *top : QApplication::topLevelWidgets())
         for (QMenuBar *bar : top->findChildren<QMenuBar *>())
             apply(bar);
+}
+
+void applyReaderInterfaceStyle(QWidget *root)
+{
+    platform::useInterfaceFont(root, platform::InterfaceTextRole::body);
+    ReaderMenuTypography::shared().start();
 }
 
 } // namespace folvan::workspace

@@ -47,4 +47,8 @@ private:
     bool m_scheduled = false;
 };
 
+// The root style of a window: the body font, following the interface text
+// size, and the menus kept at the same size (ReaderMenuTypography).
+void applyReaderInterfaceStyle(QWidget *root);
+
 } // namespace folvan::workspace

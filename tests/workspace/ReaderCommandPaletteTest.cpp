@@ -5,7 +5,7 @@
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
-#include "workspace/ReaderFont.h"
+#include "workspace/ReaderMenuTypography.h"
 #include "window/PaneControls.h"
 #include "workspace/ReaderCommandPalette.h"
 
@@ -163,7 +163,7 @@ TEST_F(ReaderCommandPaletteTextSizeTest, TitlesAndTheFieldFollowTheInterfaceSize
     for (const double size : {20.0, 13.0}) {
         defaults().setValue(folvan::platform::prefkey::interfaceTextSize, size);
         QApplication::processEvents();
-        const double body = readerFont(ReaderFontRole::body).pointSizeF();
+        const double body = folvan::platform::interfaceFont(folvan::platform::InterfaceTextRole::body).pointSizeF();
         auto *row = palette->findChild<QWidget *>(QStringLiteral("PaletteRows"))->findChild<QPushButton *>();
         ASSERT_NE(row, nullptr);
         auto *title = row->findChild<QLabel *>();
@@ -177,7 +177,8 @@ TEST_F(ReaderCommandPaletteTextSizeTest, TitlesAndTheFieldFollowTheInterfaceSize
     auto *empty = palette->findChild<QLabel *>(QStringLiteral("PaletteEmpty"));
     ASSERT_NE(empty, nullptr);
     empty->ensurePolished();
-    EXPECT_DOUBLE_EQ(empty->font().pointSizeF(), readerFont(ReaderFontRole::body).pointSizeF());
+    EXPECT_DOUBLE_EQ(empty->font().pointSizeF(),
+                     folvan::platform::interfaceFont(folvan::platform::InterfaceTextRole::body).pointSizeF());
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "ShellTestSupport.h"
-#include "workspace/ReaderFont.h"
+#include "platform/InterfaceFont.h"
 #include "workspace/ReaderMenuTypography.h"
 #include "platform/ReaderPreferences.h"
 
-#include <QFontMetricsF>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -15,14 +14,14 @@
 #include <array>
 
 using namespace folvan::workspace;
-using Role = ReaderFontRole;
+using Role = folvan::platform::InterfaceTextRole;
 
 namespace {
 
 // A size in interface points as Qt's point size.
 double points(double interfacePoints)
 {
-    return interfacePoints * kQtPointsPerInterfacePoint;
+    return interfacePoints * folvan::platform::kQtPointsPerInterfacePoint;
 }
 
 class ReaderTypographyTest : public folvan::test::ShellTest {
@@ -53,33 +52,10 @@ TEST_F(ReaderTypographyTest, PreferencesAreClampedAndUnusableValuesReadAsDefault
     }
 }
 
-TEST_F(ReaderTypographyTest, RolesFollowTheInterfaceSizeWithATwelvePointFloor)
-{
-    const std::tuple<double, Role, double> sizes[] = {
-        {15, Role::body, 15}, {15, Role::caption, 13}, {15, Role::title, 22}, {15, Role::title3, 18},
-        {15, Role::headline, 16}, {13, Role::callout, 12}, {13, Role::caption, 12},
-    };
-    for (const auto &[base, role, expected] : sizes) {
-        store("folvan.interfaceTextSize", base);
-        EXPECT_DOUBLE_EQ(readerFont(role).pointSizeF(), points(expected)) << base << " " << int(role);
-    }
-    EXPECT_EQ(readerFont(Role::headline).weight(), QFont::DemiBold);
-    EXPECT_EQ(readerFont(Role::body).weight(), QFont::Normal);
-    EXPECT_EQ(readerFont(Role::headline, QFont::Medium).weight(), QFont::Medium);
-}
-
-TEST_F(ReaderTypographyTest, MonospacedDigitsKeepLettersProportional)
-{
-    const QFontMetricsF metrics(readerFont(Role::body, std::nullopt, true));
-    for (char digit = '1'; digit <= '9'; ++digit)
-        EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(QLatin1Char(digit)), metrics.horizontalAdvance(QLatin1Char('0')));
-    EXPECT_NE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
-}
-
 TEST_F(ReaderTypographyTest, WidgetsAndMenusFollowTheSize)
 {
     QLabel label;
-    useReaderFont(&label, Role::title);
+    folvan::platform::useInterfaceFont(&label, Role::title);
     QMainWindow window;
     QMenu *top = window.menuBar()->addMenu(QStringLiteral("阅读"));
     QMenu *deep = top->addMenu(QStringLiteral("一"))->addMenu(QStringLiteral("二"));
