@@ -1,7 +1,11 @@
 #include "book/FloatingOverBook.h"
 
+#include "platform/Clock.h"
+
 #include <QCoreApplication>
 #include <QEvent>
+
+#include <cmath>
 
 namespace folvan::book {
 
@@ -13,6 +17,13 @@ FloatingOverBook *FloatingOverBook::instance()
     if (!shared)
         shared = new FloatingOverBook(QCoreApplication::instance());
     return shared;
+}
+
+qint64 FloatingOverBook::nowMs() const
+{
+    if (const platform::ManualClock *manual = platform::ManualClock::current())
+        return std::llround(manual->now() * 1000);
+    return m_clock.elapsed();
 }
 
 QRegion FloatingOverBook::placeOf(const QWidget *widget)
@@ -41,7 +52,7 @@ void FloatingOverBook::notice(QWidget *widget, bool hiding)
     const QRegion now = hiding ? QRegion() : placeOf(widget);
     const QRegion gone = place->second.subtracted(now);
     if (!gone.isEmpty())
-        m_left.push_back({widget->window(), gone, m_clock.elapsed()});
+        m_left.push_back({widget->window(), gone, nowMs()});
     place->second = now;
 }
 
@@ -71,8 +82,11 @@ bool FloatingOverBook::eventFilter(QObject *watched, QEvent *event)
 bool FloatingOverBook::left(const QWidget *window, QPoint global)
 {
     FloatingOverBook *self = instance();
-    const qint64 now = self->m_clock.elapsed();
-    std::erase_if(self->m_left, [now](const Left &left) { return !left.window || now - left.at > keepMs; });
+    const qint64 now = self->nowMs();
+    // A place noted on another clock (a test's manual clock came or went)
+    // is let go.
+    std::erase_if(self->m_left,
+                  [now](const Left &left) { return !left.window || now < left.at || now - left.at > keepMs; });
     for (const Left &left : self->m_left)
         if (left.window == window && left.place.contains(window->mapFromGlobal(global)))
             return true;

@@ -38,6 +38,9 @@ private:
     static FloatingOverBook *instance();
     // Where `widget` stands now in its window: nowhere while hidden.
     static QRegion placeOf(const QWidget *widget);
+    // Milliseconds on the reader's clock: the wall clock, or a test's
+    // manual clock while there is one.
+    qint64 nowMs() const;
     // Takes the widget's place anew; the part of the old one it left is
     // kept for a while.
     void notice(QWidget *widget, bool hiding);

@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
@@ -37,6 +38,27 @@ public:
 public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
+
+// Whether a child of this process runs `name`, or ended and was not reaped
+// yet (Linux).
+bool childRuns(const QByteArray &name)
+{
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state parent ..."
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('('), close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        if (line.mid(open + 1, close - open - 1) == name && rest.size() > 1 && rest.at(1) == self)
+            return true;
+    }
+    return false;
+}
 
 class DesktopTest : public folvan::test::TempHomeTest {};
 
@@ -145,12 +167,17 @@ TEST_F(SessionBusTest, RevealAsksTheFileManagerForTheFileUri)
                                        QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
+    // Without an opener, a fallback would hand the folder to the desktop
+    // services at once, as the answer comes in.
+    QFile::remove(path(QStringLiteral("bin/xdg-open")));
     bool failed = false;
     revealInFileManager(path(QStringLiteral("home/论文 1.pdf")), [&failed] { failed = true; });
     EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
     EXPECT_EQ(manager.shown,
               QStringList{QUrl::fromLocalFile(path(QStringLiteral("home/论文 1.pdf"))).toString(QUrl::FullyEncoded)});
-    QTest::qWait(100);
+    // The call's watcher goes once the answer was taken.
+    EXPECT_TRUE(QTest::qWaitFor([] { return qApp->findChildren<QDBusPendingCallWatcher *>().isEmpty(); }, 5000));
+    EXPECT_TRUE(m_catcher.opened.isEmpty());
     EXPECT_TRUE(opened().isEmpty());
     EXPECT_FALSE(failed);
 
@@ -165,7 +192,8 @@ TEST_F(SessionBusTest, RevealWithoutAFileManagerOpensTheFolderOrSaysItCouldNot)
     revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&failed] { failed = true; });
     EXPECT_TRUE(QTest::qWaitFor([&] { return !opened().isEmpty(); }, 5000));
     EXPECT_EQ(opened(), QUrl::fromLocalFile(path(QStringLiteral("home"))).toString(QUrl::FullyEncoded).toUtf8() + "\n");
-    QTest::qWait(100);
+    // Its exit status is read as it is reaped.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !childRuns("xdg-open"); }, 5000));
     EXPECT_FALSE(failed);
 
     // An opener that finds nothing to open folders with.

@@ -258,7 +258,8 @@ TEST_F(ScholarPanelTest, AfterAFailedLoadTheButtonsActOnThePageOnDisplay)
     scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
     panel.button(scholar::GGView::Button::save)->click();
     panel.button(scholar::GGView::Button::replace)->click();
-    QTest::qWait(500);
+    // Each click ends in its alert; a prompt or a write would come before it.
+    ASSERT_TRUE(test::waitFor([&] { return scene.prompts->alerts.size() >= 2; }, 10));
     ASSERT_EQ(scene.prompts->alerts.size(), 2);
     EXPECT_EQ(scene.prompts->alerts.value(0),
               QStringLiteral("无法获取 PDF|当前网页没有加载成功（HTTP 404），没有可保存的 PDF。"));
