@@ -10,7 +10,6 @@
 #include "reflow/ReflowView.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -64,13 +63,6 @@ QString writeLongPaper(const QString &path)
 
 class ReflowPageTest : public test::PaneTest {
 protected:
-    void SetUp() override
-    {
-        test::PaneTest::SetUp();
-        if (!QFile::exists(QStringLiteral(":/reflow/parser/liteparse_wasm_bg.wasm")))
-            GTEST_SKIP() << "the page's parser was not installed (npm ci in web/reflow)";
-    }
-
     // Shows the paper in the reflow view and waits for its first screen.
     bool show(ReflowView &view, QSize size = QSize(900, 700))
     {

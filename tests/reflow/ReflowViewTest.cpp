@@ -6,7 +6,6 @@
 #include "platform/WebEngineStart.h"
 #include "reflow/ReflowView.h"
 
-#include <QFile>
 #include <QPushButton>
 #include <QWebEnginePage>
 #include <QTest>
@@ -150,8 +149,6 @@ TEST_F(ReflowViewTest, APageWhoseProcessNeverRanGivesWayAtOnce)
 // answers "open" and reports where the reader is.
 TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
 {
-    if (!QFile::exists(QStringLiteral(":/reflow/parser/liteparse_wasm_bg.wasm")))
-        GTEST_SKIP() << "the page's parser was not installed (npm ci in web/reflow)";
     SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 3));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     view.resize(900, 700);
