@@ -6,7 +6,6 @@
 #include "platform/TabularDigits.h"
 
 #include <QGuiApplication>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -32,12 +31,15 @@ const char *const kRoleProperty = "interfaceFontRole";
 const char *const kWeightProperty = "interfaceFontWeight";
 const char *const kTabularProperty = "interfaceFontTabular";
 
-void applyInterfaceFont(QWidget *widget)
+// The font is set through the widget's "font" property, so that this
+// library stays free of the widget module.
+void applyInterfaceFont(QObject *widget)
 {
     const QVariant weight = widget->property(kWeightProperty);
-    widget->setFont(interfaceFont(InterfaceTextRole(widget->property(kRoleProperty).toInt()),
-                                  weight.isValid() ? std::optional(QFont::Weight(weight.toInt())) : std::nullopt,
-                                  widget->property(kTabularProperty).toBool()));
+    widget->setProperty("font", interfaceFont(InterfaceTextRole(widget->property(kRoleProperty).toInt()),
+                                              weight.isValid() ? std::optional(QFont::Weight(weight.toInt()))
+                                                               : std::nullopt,
+                                              widget->property(kTabularProperty).toBool()));
 }
 
 } // namespace
@@ -57,7 +59,7 @@ QFont interfaceFont(InterfaceTextRole role, std::optional<QFont::Weight> weight,
     return font;
 }
 
-void useInterfaceFont(QWidget *widget, InterfaceTextRole role, std::optional<QFont::Weight> weight, bool tabularDigits)
+void useInterfaceFont(QObject *widget, InterfaceTextRole role, std::optional<QFont::Weight> weight, bool tabularDigits)
 {
     const bool following = widget->property(kRoleProperty).isValid();
     widget->setProperty(kRoleProperty, int(role));

@@ -6,7 +6,6 @@
 #include <optional>
 
 class QObject;
-class QWidget;
 
 namespace folvan::platform {
 
@@ -29,10 +28,10 @@ double interfaceFontSize(InterfaceTextRole role, double base);
 QFont interfaceFont(InterfaceTextRole role, std::optional<QFont::Weight> weight = std::nullopt,
                     bool tabularDigits = false);
 
-// Gives `widget` the interface font of `role` (as interfaceFont) and sets it
-// again at once whenever the interface text size is written, for the
-// widget's life. Calling it again changes the role, weight and digits.
-void useInterfaceFont(QWidget *widget, InterfaceTextRole role, std::optional<QFont::Weight> weight = std::nullopt,
+// Gives `widget` (anything with a "font" property) the interface font of
+// `role` (as interfaceFont) and sets it again at once whenever the
+// interface text size is written, for the widget's life. Calling it again changes the role, weight and digits.
+void useInterfaceFont(QObject *widget, InterfaceTextRole role, std::optional<QFont::Weight> weight = std::nullopt,
                       bool tabularDigits = false);
 
 // Calls `follow` whenever the interface text size is written, for the life
