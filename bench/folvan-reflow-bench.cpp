@@ -89,6 +89,12 @@ int main(int argc, char **argv)
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed
                     | QWebEngineUrlScheme::CorsEnabled);
     QWebEngineUrlScheme::registerScheme(scheme);
+    // Off screen and, where nothing else is asked for, without the web
+    // engine's sandbox (which refuses to start as root), as the book bench.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
 
     BenchArgs args(app.arguments().mid(1), "usage: folvan-reflow-bench PDF [--dump]\n");
