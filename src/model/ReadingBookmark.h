@@ -19,6 +19,8 @@ struct ReadingBookmark {
     QUuid id;
     ReadingLocation location;
     QString title;
+
+    friend bool operator==(const ReadingBookmark &, const ReadingBookmark &) = default;
 };
 
 // JSON: {"id": "UPPER-CASE-UUID", "location": {...}, "title": "..."}; all

@@ -78,6 +78,15 @@ ReflowViewInterface *SharedPDFViewModel::reflowView() const
 template <typename T>
 void SharedPDFViewModel::publish(T &field, T value, void (SharedPDFViewModel::*changed)())
 {
+    if (field == value)
+        return;
+    field = std::move(value);
+    emit(this->*changed)();
+}
+
+template <typename T>
+void SharedPDFViewModel::request(T &field, T value, void (SharedPDFViewModel::*changed)())
+{
     field = std::move(value);
     emit(this->*changed)();
 }
@@ -89,7 +98,7 @@ void SharedPDFViewModel::setPdfDocument(PdfDocumentPtr value)
     publish(m_pdfDocument, std::move(value), &SharedPDFViewModel::pdfDocumentChanged);
 }
 void SharedPDFViewModel::setPdfDocumentURL(QUrl value) { publish(m_pdfDocumentURL, std::move(value), &SharedPDFViewModel::pdfDocumentURLChanged); }
-void SharedPDFViewModel::setBookTurnRequest(std::optional<BookTurnRequest> value) { publish(m_bookTurnRequest, std::move(value), &SharedPDFViewModel::bookTurnRequestChanged); }
+void SharedPDFViewModel::setBookTurnRequest(std::optional<BookTurnRequest> value) { request(m_bookTurnRequest, std::move(value), &SharedPDFViewModel::bookTurnRequestChanged); }
 void SharedPDFViewModel::setBookCanForward(bool value) { publish(m_bookCanForward, value, &SharedPDFViewModel::bookCanForwardChanged); }
 void SharedPDFViewModel::setBookCanBackward(bool value) { publish(m_bookCanBackward, value, &SharedPDFViewModel::bookCanBackwardChanged); }
 void SharedPDFViewModel::setBookError(std::optional<QString> value) { publish(m_bookError, std::move(value), &SharedPDFViewModel::bookErrorChanged); }
@@ -108,7 +117,7 @@ void SharedPDFViewModel::setReflowSources(TextSourceList value) { publish(m_refl
 void SharedPDFViewModel::setReflowBlock(int value) { publish(m_reflowBlock, value, &SharedPDFViewModel::reflowBlockChanged); }
 void SharedPDFViewModel::setReflowOffset(int value) { publish(m_reflowOffset, value, &SharedPDFViewModel::reflowOffsetChanged); }
 void SharedPDFViewModel::setPageCount(int value) { publish(m_pageCount, value, &SharedPDFViewModel::pageCountChanged); }
-void SharedPDFViewModel::setJumpToPage(std::optional<int> value) { publish(m_jumpToPage, value, &SharedPDFViewModel::jumpToPageChanged); }
+void SharedPDFViewModel::setJumpToPage(std::optional<int> value) { request(m_jumpToPage, value, &SharedPDFViewModel::jumpToPageChanged); }
 void SharedPDFViewModel::setShowSearch(bool value) { publish(m_showSearch, value, &SharedPDFViewModel::showSearchChanged); }
 void SharedPDFViewModel::setSearchText(QString value) { publish(m_searchText, std::move(value), &SharedPDFViewModel::searchTextChanged); }
 void SharedPDFViewModel::setSearchResults(SelectionList value)
@@ -179,16 +188,14 @@ void SharedPDFViewModel::captureNativeReading()
     } else {
         m_retainedSelection.reset();
     }
-    if (m_selectionText != text)
-        setSelectionText(text);
+    setSelectionText(text);
 }
 
 void SharedPDFViewModel::pageSelectionChanged(std::optional<engine::PdfSelection> selection)
 {
     const QString text = selection ? selection->string() : QString();
     m_retainedSelection = std::move(selection);
-    if (m_selectionText != text)
-        setSelectionText(text);
+    setSelectionText(text);
 }
 
 void SharedPDFViewModel::documentOpening(PdfDocumentPtr document)
@@ -199,8 +206,7 @@ void SharedPDFViewModel::documentOpening(PdfDocumentPtr document)
 
 void SharedPDFViewModel::documentLoading(PdfDocumentPtr document)
 {
-    if (document != m_pdfDocument)
-        setPdfDocument(std::move(document));
+    setPdfDocument(std::move(document));
 }
 
 void SharedPDFViewModel::documentOpened(OpenedDocument opened)
@@ -272,14 +278,12 @@ void SharedPDFViewModel::documentFileReplaced(PdfDocumentPtr document)
     if (beyondLastPage(m_retainedDestination))
         m_retainedDestination.reset();
     m_retainedSelection.reset();
-    if (!m_selectionText.isEmpty())
-        setSelectionText(QString());
+    setSelectionText(QString());
     if (!m_searchResults.empty()) {
         setSearchResults({});
         setCurrentSearchIndex(0);
         rebuildSearchRects();
     }
-    setPdfDocumentURL(m_pdfDocumentURL);
     setPdfDocument(std::move(document));
     emit pageViewRebuildRequested();
 }

@@ -7,9 +7,10 @@
 // carry out the one-shot requests it holds (jumpToPage, pendingDestination,
 // pendingTextSource, bookTurnRequest).
 //
-// Every setter of a published property notifies on every write, equal value
-// or not; where a value is to be written only when it differs, the caller
-// compares first. Everything runs on the main thread.
+// A published property notifies when its value changes, never for a write
+// of the value it holds; the one-shot requests (jumpToPage, bookTurnRequest)
+// notify on every write, so that a repeated request is never lost.
+// Everything runs on the main thread.
 //
 // The class is one QObject whose operations are spread over one source file
 // per concern:
@@ -566,8 +567,12 @@ signals:
     void searchResultsInImagesChanged();
 
 private:
+    // Writes a published property, notifying only when it changes.
     template <typename T>
     void publish(T &field, T value, void (SharedPDFViewModel::*changed)());
+    // Writes a one-shot request, notifying on every write.
+    template <typename T>
+    void request(T &field, T value, void (SharedPDFViewModel::*changed)());
     void setReadingOverlayRevision(int value);
 
     void handleSidecarChange(const QVariantMap &userInfo);

@@ -287,8 +287,7 @@ void SharedPDFViewModel::bookOpened(int pageCount, int page, std::optional<QStri
 
 void SharedPDFViewModel::bookTurned(int page, bool canForward, bool canBackward)
 {
-    if (m_currentPageIndex != page)
-        setCurrentPageIndex(page);
+    setCurrentPageIndex(page);
     setBookCanForward(canForward);
     setBookCanBackward(canBackward);
 }
@@ -332,8 +331,7 @@ void SharedPDFViewModel::annotationsReset()
 
 void SharedPDFViewModel::bookLaidOut(const QString &layout)
 {
-    if (layout != m_bookLayout)
-        setBookLayout(layout);
+    setBookLayout(layout);
 }
 
 void SharedPDFViewModel::bookReady() { setBookError(std::nullopt); }

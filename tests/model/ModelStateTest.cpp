@@ -1,5 +1,5 @@
-// The model's own state: repeated requests notify, and the annotations
-// handed to the model are reached only through their interface.
+// The model's own state: a write of the value held is not published, a
+// repeated request is, and a carried-out turn clears only its own request.
 
 #include "model/SharedPDFViewModel.h"
 
@@ -36,4 +36,26 @@ TEST(ModelState, ACarriedOutTurnClearsOnlyItsOwnRequest)
     EXPECT_EQ(model.bookTurnRequest()->id, second);
     model.bookTurnCarriedOut(second);
     EXPECT_FALSE(model.bookTurnRequest());
+}
+
+TEST(ModelState, AWriteOfTheValueHeldIsNotPublished)
+{
+    SharedPDFViewModel model;
+    QSignalSpy shown(&model, &SharedPDFViewModel::showSearchChanged);
+    QSignalSpy texts(&model, &SharedPDFViewModel::searchTextChanged);
+    QSignalSpy results(&model, &SharedPDFViewModel::searchResultsChanged);
+    QSignalSpy indices(&model, &SharedPDFViewModel::currentSearchIndexChanged);
+    model.searchCleared();
+    model.searchTextEntered(QStringLiteral("graph"));
+    model.searchTextEntered(QStringLiteral("graph"));
+    EXPECT_EQ(shown.count(), 0);
+    EXPECT_EQ(texts.count(), 1);
+    EXPECT_EQ(results.count(), 0);
+    EXPECT_EQ(indices.count(), 0);
+
+    // A request to show the page already shown is published every time.
+    QSignalSpy jumps(&model, &SharedPDFViewModel::jumpToPageChanged);
+    model.readingViewSwitched();
+    model.readingViewSwitched();
+    EXPECT_EQ(jumps.count(), 2);
 }

@@ -142,6 +142,26 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
     EXPECT_FALSE(QFileInfo::exists(model.bookmarkURL(QUrl::fromLocalFile(a))));
 }
 
+TEST_F(OpeningTest, AnOpenAnnouncesTheNewDocumentAndTheRebuildOnce)
+{
+    const QString a = paper(QStringLiteral("a.pdf"), 2);
+    const QString b = paper(QStringLiteral("b.pdf"), 3);
+    auto pane = makePane();
+    SharedPDFViewModel &model = *pane->viewModel();
+    ASSERT_TRUE(openAndWait(*pane, a));
+    drain();
+
+    int documents = 0;
+    int rebuilds = 0;
+    QObject::connect(&model, &SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] { ++documents; });
+    QObject::connect(&model, &SharedPDFViewModel::pageViewRebuildRequested, pane.get(), [&] { ++rebuilds; });
+    ASSERT_TRUE(openAndWait(*pane, b));
+    drain();
+    EXPECT_EQ(documents, 1);
+    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(model.pageCount(), 3);
+}
+
 TEST_F(OpeningTest, BookmarksSavedUnderANameTheHistoryKnewAreFoundAfterAnOutsideRename)
 {
     const QString before = paper(QStringLiteral("before.pdf"), 3);
