@@ -97,10 +97,7 @@ struct BookRun {
 
     double open(const std::shared_ptr<engine::PdfDocument> &document, const QUrl &url)
     {
-        model.setPdfDocumentURL(url);
-        model.setPageCount(document->pageCount());
-        model.setCurrentPageIndex(0);
-        model.setPdfDocument(document);
+        model.documentOpened({.document = document, .url = url});
         annotations::PaneAnnotations::of(model)->prepareAnnotations(); // as the pane's document load does
         QElapsedTimer timer;
         timer.start();
@@ -207,7 +204,7 @@ int main(int argc, char **argv)
     const auto again = engine::PdfDocument::open(path, &error);
     QElapsedTimer load;
     load.start();
-    run.model.setPdfDocument(again);
+    run.model.documentLoading(again);
     annotations::PaneAnnotations::of(run.model)->prepareAnnotations();
     if (!waitFor([&] { return run.view->coordinator()->document() == again && run.view->coordinator()->paperReady(); })) {
         std::fprintf(stderr, "the second load did not draw\n");
@@ -227,7 +224,7 @@ int main(int argc, char **argv)
         const int from = run.model.currentPageIndex();
         QElapsedTimer timer;
         timer.start();
-        run.model.setBookTurnRequest(BookTurnRequest::make(forward));
+        run.model.turnPage(forward, true);
         if (!waitFor([&] { return run.drawnCount > before && run.drawnPage != from; }, 30000)) {
             std::fprintf(stderr, "turn %d did not draw\n", i + 1);
             return 1;
@@ -283,7 +280,7 @@ int main(int argc, char **argv)
         waitFor([&] { return watching; }, 10000);
         const int before = run.drawnCount;
         const qint64 asked = QDateTime::currentMSecsSinceEpoch();
-        run.model.setBookTurnRequest(BookTurnRequest::make(ahead));
+        run.model.turnPage(ahead, true);
         if (!waitFor([&] { return run.drawnCount > before; }, 30000)) {
             std::fprintf(stderr, "default turn %d did not end\n", i + 1);
             return 1;

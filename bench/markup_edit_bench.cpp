@@ -67,7 +67,7 @@ OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
     paper.model = std::make_unique<SharedPDFViewModel>();
     annotations::PaneAnnotations::attach(*paper.model);
     const QUrl url = QUrl::fromLocalFile(path);
-    paper.model->setPdfDocumentURL(url);
+    paper.model->documentOpened({.document = paper.document, .url = url});
     annotations::PaneAnnotations::of(*paper.model)->loadMarkups(url, paper.document);
     paper.document->page(0).render(kScale);
     if (drawnMs)

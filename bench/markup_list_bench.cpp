@@ -120,7 +120,7 @@ int runMarkupListBench(int argc, char **argv)
     SharedPDFViewModel model;
     annotations::PaneAnnotations::attach(model);
     const QUrl url = QUrl::fromLocalFile(path);
-    model.setPdfDocumentURL(url);
+    model.documentOpened({.document = document, .url = url});
     annotations::PaneAnnotations::of(model)->loadMarkups(url, document);
     std::vector<ReadingMarkup> markups = spreadMarkups(document, count);
     QElapsedTimer clock;

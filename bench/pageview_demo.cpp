@@ -32,9 +32,7 @@ int showPane(QApplication &app, const std::shared_ptr<engine::PdfDocument> &docu
 {
     SharedPDFViewModel model;
     double zoom = scale;
-    model.setPdfDocument(document);
-    model.setPdfDocumentURL(QUrl::fromLocalFile(document->path()));
-    model.setCurrentPageIndex(page);
+    model.documentOpened({.document = document, .url = QUrl::fromLocalFile(document->path()), .page = page});
     pdfview::PDFViewWrapper wrapper(document, {[&zoom] { return zoom; }, [&zoom](double z) { zoom = z; }}, &model,
                                     nullptr);
     wrapper.resize(size);
@@ -45,10 +43,10 @@ int showPane(QApplication &app, const std::shared_ptr<engine::PdfDocument> &docu
         int current = 0;
         while (current + 1 < int(matches.size()) && matches[size_t(current)].pages().front().index() < model.currentPageIndex())
             ++current;
-        model.setShowSearch(true);
-        model.setSearchText(search);
-        model.setSearchResults(matches);
-        model.setCurrentSearchIndex(current);
+        model.searchOpened();
+        model.searchTextEntered(search);
+        model.searchFoundMatches({.matches = matches, .lineBounds = {}});
+        model.searchResultChosen(current);
     }
     return app.exec();
 }

@@ -81,7 +81,7 @@ struct SearchRun {
 SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, const QString &query)
 {
     SharedPDFViewModel &model = *pane.viewModel();
-    model.setSearchText(QString());
+    model.searchTextEntered(QString());
     SearchRun run;
     QElapsedTimer timer;
     // Gaps between the ticks of a 1 ms timer: how long the main thread was
@@ -106,7 +106,7 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
             loop.quit();
         }
     });
-    model.setSearchText(query);
+    model.searchTextEntered(query);
     timer.start();
     ticks.start();
     // The typing delay passes: the search is queued now.

@@ -106,32 +106,32 @@ struct OpenedDocument {
 class SharedPDFViewModel : public QObject {
     Q_OBJECT
 
-    Q_PROPERTY(folvan::PdfDocumentPtr pdfDocument READ pdfDocument WRITE setPdfDocument NOTIFY pdfDocumentChanged)
-    Q_PROPERTY(QUrl pdfDocumentURL READ pdfDocumentURL WRITE setPdfDocumentURL NOTIFY pdfDocumentURLChanged)
-    Q_PROPERTY(folvan::OptionalBookTurnRequest bookTurnRequest READ bookTurnRequest WRITE setBookTurnRequest NOTIFY bookTurnRequestChanged)
-    Q_PROPERTY(bool bookCanForward READ bookCanForward WRITE setBookCanForward NOTIFY bookCanForwardChanged)
-    Q_PROPERTY(bool bookCanBackward READ bookCanBackward WRITE setBookCanBackward NOTIFY bookCanBackwardChanged)
-    Q_PROPERTY(folvan::OptionalString bookError READ bookError WRITE setBookError NOTIFY bookErrorChanged)
-    Q_PROPERTY(QString bookLayout READ bookLayout WRITE setBookLayout NOTIFY bookLayoutChanged)
-    Q_PROPERTY(bool textSelectionMode READ textSelectionMode WRITE setTextSelectionMode NOTIFY textSelectionModeChanged)
-    Q_PROPERTY(QString selectionText READ selectionText WRITE setSelectionText NOTIFY selectionTextChanged)
-    Q_PROPERTY(bool bookTextMode READ bookTextMode WRITE setBookTextMode NOTIFY bookTextModeChanged)
+    Q_PROPERTY(folvan::PdfDocumentPtr pdfDocument READ pdfDocument NOTIFY pdfDocumentChanged)
+    Q_PROPERTY(QUrl pdfDocumentURL READ pdfDocumentURL NOTIFY pdfDocumentURLChanged)
+    Q_PROPERTY(folvan::OptionalBookTurnRequest bookTurnRequest READ bookTurnRequest NOTIFY bookTurnRequestChanged)
+    Q_PROPERTY(bool bookCanForward READ bookCanForward NOTIFY bookCanForwardChanged)
+    Q_PROPERTY(bool bookCanBackward READ bookCanBackward NOTIFY bookCanBackwardChanged)
+    Q_PROPERTY(folvan::OptionalString bookError READ bookError NOTIFY bookErrorChanged)
+    Q_PROPERTY(QString bookLayout READ bookLayout NOTIFY bookLayoutChanged)
+    Q_PROPERTY(bool textSelectionMode READ textSelectionMode NOTIFY textSelectionModeChanged)
+    Q_PROPERTY(QString selectionText READ selectionText NOTIFY selectionTextChanged)
+    Q_PROPERTY(bool bookTextMode READ bookTextMode NOTIFY bookTextModeChanged)
     Q_PROPERTY(int readingOverlayRevision READ readingOverlayRevision NOTIFY readingOverlayRevisionChanged)
-    Q_PROPERTY(folvan::BookmarkList bookmarks READ bookmarks WRITE setBookmarks NOTIFY bookmarksChanged)
-    Q_PROPERTY(folvan::LocationList backLocations READ backLocations WRITE setBackLocations NOTIFY backLocationsChanged)
-    Q_PROPERTY(folvan::LocationList forwardLocations READ forwardLocations WRITE setForwardLocations NOTIFY forwardLocationsChanged)
-    Q_PROPERTY(folvan::OptionalString navigationError READ navigationError WRITE setNavigationError NOTIFY navigationErrorChanged)
-    Q_PROPERTY(int currentPageIndex READ currentPageIndex WRITE setCurrentPageIndex NOTIFY currentPageIndexChanged)
-    Q_PROPERTY(folvan::OptionalVariantMap reflowAppearance READ reflowAppearance WRITE setReflowAppearance NOTIFY reflowAppearanceChanged)
-    Q_PROPERTY(folvan::TextSourceList reflowSources READ reflowSources WRITE setReflowSources NOTIFY reflowSourcesChanged)
-    Q_PROPERTY(int reflowBlock READ reflowBlock WRITE setReflowBlock NOTIFY reflowBlockChanged)
-    Q_PROPERTY(int reflowOffset READ reflowOffset WRITE setReflowOffset NOTIFY reflowOffsetChanged)
-    Q_PROPERTY(int pageCount READ pageCount WRITE setPageCount NOTIFY pageCountChanged)
-    Q_PROPERTY(folvan::OptionalInt jumpToPage READ jumpToPage WRITE setJumpToPage NOTIFY jumpToPageChanged)
-    Q_PROPERTY(bool showSearch READ showSearch WRITE setShowSearch NOTIFY showSearchChanged)
-    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
-    Q_PROPERTY(folvan::SelectionList searchResults READ searchResults WRITE setSearchResults NOTIFY searchResultsChanged)
-    Q_PROPERTY(int currentSearchIndex READ currentSearchIndex WRITE setCurrentSearchIndex NOTIFY currentSearchIndexChanged)
+    Q_PROPERTY(folvan::BookmarkList bookmarks READ bookmarks NOTIFY bookmarksChanged)
+    Q_PROPERTY(folvan::LocationList backLocations READ backLocations NOTIFY backLocationsChanged)
+    Q_PROPERTY(folvan::LocationList forwardLocations READ forwardLocations NOTIFY forwardLocationsChanged)
+    Q_PROPERTY(folvan::OptionalString navigationError READ navigationError NOTIFY navigationErrorChanged)
+    Q_PROPERTY(int currentPageIndex READ currentPageIndex NOTIFY currentPageIndexChanged)
+    Q_PROPERTY(folvan::OptionalVariantMap reflowAppearance READ reflowAppearance NOTIFY reflowAppearanceChanged)
+    Q_PROPERTY(folvan::TextSourceList reflowSources READ reflowSources NOTIFY reflowSourcesChanged)
+    Q_PROPERTY(int reflowBlock READ reflowBlock NOTIFY reflowBlockChanged)
+    Q_PROPERTY(int reflowOffset READ reflowOffset NOTIFY reflowOffsetChanged)
+    Q_PROPERTY(int pageCount READ pageCount NOTIFY pageCountChanged)
+    Q_PROPERTY(folvan::OptionalInt jumpToPage READ jumpToPage NOTIFY jumpToPageChanged)
+    Q_PROPERTY(bool showSearch READ showSearch NOTIFY showSearchChanged)
+    Q_PROPERTY(QString searchText READ searchText NOTIFY searchTextChanged)
+    Q_PROPERTY(folvan::SelectionList searchResults READ searchResults NOTIFY searchResultsChanged)
+    Q_PROPERTY(int currentSearchIndex READ currentSearchIndex NOTIFY currentSearchIndexChanged)
     Q_PROPERTY(folvan::OptionalSelection markedPassage READ markedPassage NOTIFY markedPassageChanged)
     Q_PROPERTY(QList<int> searchResultsInImages READ searchResultsInImages NOTIFY searchResultsInImagesChanged)
 
@@ -163,72 +163,47 @@ public:
     // ---- Published state ----------------------------------------------------
 
     const PdfDocumentPtr &pdfDocument() const { return m_pdfDocument; }
-    void setPdfDocument(PdfDocumentPtr value);
     // The document's file URL; empty for none.
     const QUrl &pdfDocumentURL() const { return m_pdfDocumentURL; }
-    void setPdfDocumentURL(QUrl value);
 
     const std::optional<BookTurnRequest> &bookTurnRequest() const { return m_bookTurnRequest; }
-    void setBookTurnRequest(std::optional<BookTurnRequest> value);
     bool bookCanForward() const { return m_bookCanForward; }
-    void setBookCanForward(bool value);
     bool bookCanBackward() const { return m_bookCanBackward; }
-    void setBookCanBackward(bool value);
     const std::optional<QString> &bookError() const { return m_bookError; }
-    void setBookError(std::optional<QString> value);
     // "spread" or "single".
     const QString &bookLayout() const { return m_bookLayout; }
-    void setBookLayout(QString value);
 
     bool textSelectionMode() const { return m_textSelectionMode; }
-    void setTextSelectionMode(bool value);
     const QString &selectionText() const { return m_selectionText; }
-    void setSelectionText(QString value);
     bool bookTextMode() const { return m_bookTextMode; }
-    void setBookTextMode(bool value);
     // Raised whenever the book view's overlays must be recomputed.
     int readingOverlayRevision() const { return m_readingOverlayRevision; }
 
     const BookmarkList &bookmarks() const { return m_bookmarks; }
-    void setBookmarks(BookmarkList value);
     // The back stack: its last element is the most recent position.
     const LocationList &backLocations() const { return m_backLocations; }
-    void setBackLocations(LocationList value);
     // The forward stack: its last element is the next position forward.
     const LocationList &forwardLocations() const { return m_forwardLocations; }
-    void setForwardLocations(LocationList value);
     // The last error of the bookmark file.
     const std::optional<QString> &navigationError() const { return m_navigationError; }
-    void setNavigationError(std::optional<QString> value);
 
     int currentPageIndex() const { return m_currentPageIndex; }
-    void setCurrentPageIndex(int value);
     // The reflow typography in force (seven entries); none until set.
     const std::optional<QVariantMap> &reflowAppearance() const { return m_reflowAppearance; }
-    void setReflowAppearance(std::optional<QVariantMap> value);
     // The passages selected in the reflow view.
     const TextSourceList &reflowSources() const { return m_reflowSources; }
-    void setReflowSources(TextSourceList value);
     int reflowBlock() const { return m_reflowBlock; }
-    void setReflowBlock(int value);
     int reflowOffset() const { return m_reflowOffset; }
-    void setReflowOffset(int value);
     int pageCount() const { return m_pageCount; }
-    void setPageCount(int value);
 
     // A request to show a page; notifies on every write so that a repeated
     // jump is never lost. The view that carries it out clears it.
     const std::optional<int> &jumpToPage() const { return m_jumpToPage; }
-    void setJumpToPage(std::optional<int> value);
 
     bool showSearch() const { return m_showSearch; }
-    void setShowSearch(bool value);
     const QString &searchText() const { return m_searchText; }
-    void setSearchText(QString value);
     const SelectionList &searchResults() const { return m_searchResults; }
-    void setSearchResults(SelectionList value);
     int currentSearchIndex() const { return m_currentSearchIndex; }
-    void setCurrentSearchIndex(int value);
     // The indices into searchResults, ascending, of the results that the
     // reflow view shows inside images of the page (figures, tables,
     // formulas) rather than as text; empty in the other views. Written only
@@ -567,6 +542,36 @@ signals:
     void searchResultsInImagesChanged();
 
 private:
+    friend class SharedPDFViewModelTestPeer;
+
+    // The published state is written only by the operations above (and by
+    // the test peer).
+    void setPdfDocument(PdfDocumentPtr value);
+    void setPdfDocumentURL(QUrl value);
+    void setBookTurnRequest(std::optional<BookTurnRequest> value);
+    void setBookCanForward(bool value);
+    void setBookCanBackward(bool value);
+    void setBookError(std::optional<QString> value);
+    void setBookLayout(QString value);
+    void setTextSelectionMode(bool value);
+    void setSelectionText(QString value);
+    void setBookTextMode(bool value);
+    void setBookmarks(BookmarkList value);
+    void setBackLocations(LocationList value);
+    void setForwardLocations(LocationList value);
+    void setNavigationError(std::optional<QString> value);
+    void setCurrentPageIndex(int value);
+    void setReflowAppearance(std::optional<QVariantMap> value);
+    void setReflowSources(TextSourceList value);
+    void setReflowBlock(int value);
+    void setReflowOffset(int value);
+    void setPageCount(int value);
+    void setJumpToPage(std::optional<int> value);
+    void setShowSearch(bool value);
+    void setSearchText(QString value);
+    void setSearchResults(SelectionList value);
+    void setCurrentSearchIndex(int value);
+
     // Writes a published property, notifying only when it changes.
     template <typename T>
     void publish(T &field, T value, void (SharedPDFViewModel::*changed)());

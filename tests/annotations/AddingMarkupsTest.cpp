@@ -1,6 +1,7 @@
 // Highlighting and underlining a selection, merged with the overlapping
 // annotations of the same kind, and the hand-over of a reflow selection.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include <gtest/gtest.h>
 
 #include "AnnotationTestSupport.h"
@@ -65,7 +66,7 @@ TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
     test::annotationsOf(model).addMarkup(QStringLiteral("strikeout"), QString());
     // A text left without its selection.
     model.pageSelectionChanged(std::nullopt);
-    model.setSelectionText(QStringLiteral("beta"));
+    SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("beta"));
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 1);
 }

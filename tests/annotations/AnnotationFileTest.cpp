@@ -1,6 +1,7 @@
 // The annotation file of a document: its name, loading with validation,
 // and saving without ever losing an earlier annotation.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -190,7 +191,7 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
     ASSERT_TRUE(test::annotationsOf(model).markupError());
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     test::annotationsOf(model).persistMarkups();
     const QString newFile = annotationFile(model);
     EXPECT_NE(newFile, oldFile);
@@ -266,7 +267,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     store(otherFile, {markupOn(0, textRect(0, 0, 3))});
     const QByteArray other = fileBytes(otherFile);
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     for (int change = 0; change < 2; ++change) {
         select(model, 0, 0, change, change + 2);
         test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
@@ -287,7 +288,7 @@ TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
     const QString oldFile = annotationFile(model);
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    model.setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     test::annotationsOf(model).persistMarkups();
     EXPECT_TRUE(QFile::exists(oldFile));
 
@@ -385,7 +386,7 @@ TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
     // The paper opened next drops what is still being read for this one.
     const QString other = writePaper(path("b.pdf"));
     test::annotationsOf(model).loadMarkups(url, model.pdfDocument(), 0);
-    model.setPdfDocumentURL(QUrl::fromLocalFile(other));
+    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(other));
     test::annotationsOf(model).loadMarkups(QUrl::fromLocalFile(other), engine::PdfDocument::open(other));
     waitForStoredMarkups(model);
     EXPECT_TRUE(test::annotationsOf(model).markups().empty());

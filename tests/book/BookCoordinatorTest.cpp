@@ -1,3 +1,4 @@
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "book/BookCoordinator.h"
 
 #include "BookTestSupport.h"
@@ -141,7 +142,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
 
     // A jump goes on every update until its deferred step clears it; a
     // turn once per request, and two requests turn twice.
-    model->setJumpToPage(6);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
     coordinator->update();
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
@@ -149,10 +150,10 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
     EXPECT_FALSE(model->jumpToPage());
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
-    model->setBookTurnRequest(BookTurnRequest::make(false));
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(false));
     coordinator->update();
     coordinator->update();
-    model->setBookTurnRequest(BookTurnRequest::make(false));
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(false));
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("turn")), QStringList(2, QStringLiteral("window.folvan?.turn({\"forward\":false}); null;")));
     settle();
@@ -177,7 +178,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
 TEST_F(BookCoordinatorTest, StartsAtTheStoredPageOfAnotherDocument)
 {
     platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + QUrl::fromLocalFile(pdf).path(), 42);
-    model->setPageCount(3);
+    SharedPDFViewModelTestPeer(&*model).setPageCount(3);
     coordinator->setDocument(document);
     settle();
     EXPECT_EQ(model->pageCount(), 10);
@@ -293,7 +294,7 @@ TEST_F(BookCoordinatorTest, APassageJumpedToIsDrawnAmongTheOverlaysUntilAClick)
     EXPECT_FALSE(model->jumpToPage());
     ASSERT_TRUE(model->markedPassage());
     EXPECT_EQ(model->markedPassage()->string(), source.quote);
-    model->setCurrentPageIndex(6); // where the page reports it turned to
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(6); // where the page reports it turned to
     coordinator->update();
     EXPECT_TRUE(lastReading().contains(QStringLiteral("[6,")) && lastReading().contains(passageColour)) << lastReading().toStdString();
 
@@ -317,7 +318,7 @@ TEST_F(BookCoordinatorTest, RestartsACrashedPageOncePerDocument)
 
     // Another document may restart once again.
     auto other = engine::PdfDocument::open(pdf);
-    model->setPdfDocument(other);
+    SharedPDFViewModelTestPeer(&*model).setPdfDocument(other);
     coordinator->setDocument(other);
     coordinator->contentProcessTerminated();
     EXPECT_EQ(host.reloads, 2);
@@ -331,7 +332,7 @@ TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
     EXPECT_EQ(model->bookError(), QStringLiteral("本地书页渲染器未能启动。"));
 
     // A state that is not ready keeps the timeout; a ready one ends it.
-    model->setBookError(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     coordinator->setStartupDelay(0.05);
     coordinator->setDocument(document);
     post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}, {QStringLiteral("ready"), true}});

@@ -1,3 +1,4 @@
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "book/PaperBookView.h"
 
 #include "BookTestSupport.h"
@@ -79,7 +80,7 @@ const bool schemeRegistered = [] {
 // spread from the handler's rasters and reports it ready.
 TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 {
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
@@ -91,7 +92,7 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
     EXPECT_TRUE(model->bookCanForward());
     EXPECT_TRUE(model->bookCanBackward());
 
-    model->setBookTurnRequest(BookTurnRequest::make(true));
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
 }
 
@@ -99,14 +100,14 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 // a quit during the animation keeps the page turned to.
 TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
 {
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
     ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
     // A turn that does not end while the test runs.
     view.page()->runJavaScript(QStringLiteral("window.folvan.settings({turnDuration: 100000}); null;"));
-    model->setBookTurnRequest(BookTurnRequest::make(true));
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
     ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
     const QString key = QStringLiteral("lastPage_") + model->pdfDocumentURL().path();
     EXPECT_EQ(platform::Preferences::shared().intValue(key, 0), 5);
@@ -117,7 +118,7 @@ TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
 // a spread by its left page, and that page is not what the reader asked for.
 TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 {
-    model->setCurrentPageIndex(4);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -147,7 +148,7 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
     ASSERT_TRUE(waitForDrawing(before));
     EXPECT_EQ(drawnPage, 6);
     EXPECT_EQ(model->currentPageIndex(), 6);
-    model->setBookTurnRequest(BookTurnRequest::make(true));
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
     EXPECT_TRUE(waitForPage(7));
     EXPECT_EQ(model->currentPageIndex(), 7);
 }
@@ -157,7 +158,7 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 // reach out, alike on both sides; the middle of the view stays.
 TEST_F(BookPageTest, TheTiltLeansTheSpreadBack)
 {
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -184,7 +185,7 @@ TEST_F(BookPageTest, TheTiltLeansTheSpreadBack)
 // there a while later does.
 TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
 {
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     QWidget window;
     window.resize(1000, 700);
     auto *view = new PaperBookView(model.get(), &window);
@@ -240,7 +241,7 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
 // and gives way to the page once the page has drawn it.
 TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
 {
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     std::optional<bool> startedAtPaint;
     QObject::connect(view.cover(), &BookCover::spreadPainted, &view,
@@ -304,7 +305,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
     view.setParameters(parameters);
     ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthAtOne; }, 30));
     for (int page : {1, 3, 5}) {
-        model->setBookTurnRequest(BookTurnRequest::make(true));
+        SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
         ASSERT_TRUE(waitForPage(page));
     }
     const QString stored = QStringLiteral("lastPage_") + pdf;
@@ -327,7 +328,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
 // draws them at the new size.
 TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
 {
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -379,7 +380,7 @@ TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
         "[4, 5, 6].map((n) => { const s = document.querySelector(`.sheet[data-page=\"${n}\"]`);"
         " if (getComputedStyle(s.closest('.page')).display === 'none') return 'hidden';"
         " return s.querySelector('canvas.raster').width > 0 ? 'print' : 'blank'; }).join(' ')");
-    model->setBookTurnRequest(BookTurnRequest::make(true));
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
     QString turning;
     ASSERT_TRUE(test::waitFor([&] {
         turning = evaluate(view, leaf).toString();
@@ -397,7 +398,7 @@ TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
     view.resize(800, 600);
     view.show();
     EXPECT_FALSE(view.errorCard()->isVisible());
-    model->setBookError(QStringLiteral("书页渲染失败。"));
+    SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("书页渲染失败。"));
     ASSERT_TRUE(view.errorCard()->isVisible());
     EXPECT_LE(view.errorCard()->width(), 360);
     QPushButton *button = nullptr;
@@ -407,7 +408,7 @@ TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
     ASSERT_NE(button, nullptr);
     button->click();
     EXPECT_EQ(chosen, false);
-    model->setBookError(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     EXPECT_FALSE(view.errorCard()->isVisible());
 }
 
@@ -425,7 +426,7 @@ TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
     const QString started = QStringLiteral("本地书页渲染器未能启动。");
     EXPECT_EQ(model->bookError(), started);
 
-    model->setPdfDocument(engine::PdfDocument::open(pdf));
+    SharedPDFViewModelTestPeer(&*model).setPdfDocument(engine::PdfDocument::open(pdf));
     bool turned = false;
     platform::runOnMain([&] { turned = true; });
     ASSERT_TRUE(test::waitFor([&] { return turned; }));
@@ -434,7 +435,7 @@ TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
 
     // A message of several lines in the narrowest card.
     view.resize(200, 600);
-    model->setBookError(started + started + started);
+    SharedPDFViewModelTestPeer(&*model).setBookError(started + started + started);
     QLabel *message = nullptr;
     for (QLabel *label : view.errorCard()->findChildren<QLabel *>())
         if (label->text() == model->bookError())
@@ -464,7 +465,7 @@ TEST_F(BookPageTest, ARenderProcessThatNeverRanEndsTheBookAtOnce)
     platform::forgetRenderProcessNeverStarted();
 
     // A load failing without a word still says something.
-    model->setBookError(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     PaperBookView other(model.get());
     other.coordinator()->pageLoadFailed(QString());
     EXPECT_EQ(model->bookError(), started);

@@ -3,6 +3,7 @@
 // Shared helpers of the book tests: a saved fixture document shown in a
 // pane model, and a wait for a condition that runs the event loop.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
@@ -36,9 +37,9 @@ protected:
         ASSERT_TRUE(document);
         model = std::make_unique<SharedPDFViewModel>();
         annotations::PaneAnnotations::attach(*model);
-        model->setPdfDocumentURL(QUrl::fromLocalFile(pdf));
-        model->setPageCount(document->pageCount());
-        model->setPdfDocument(document);
+        SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(pdf));
+        SharedPDFViewModelTestPeer(&*model).setPageCount(document->pageCount());
+        SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
     }
 
     QString pdf;

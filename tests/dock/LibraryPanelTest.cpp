@@ -1,6 +1,7 @@
 // The library panel over a pane model showing a paper: its rows, heights,
 // enabled states and actions.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include <QGuiApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -34,8 +35,8 @@ protected:
     // Bookmarks the page, as the reader does while it shows it.
     static void bookmarkPage(SharedPDFViewModel &model, int page)
     {
-        model.setJumpToPage(std::nullopt);
-        model.setCurrentPageIndex(page);
+        SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+        SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(page);
         model.toggleBookmark();
     }
 
@@ -253,9 +254,9 @@ TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
     test::annotationsOf(model).setMarkupError(QStringLiteral("无法导出阅读批注：磁盘已满"));
     EXPECT_TRUE(library->errorLine()->isVisible());
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
-    model.setNavigationError(QStringLiteral("书签尚未保存：只读"));
+    SharedPDFViewModelTestPeer(&model).setNavigationError(QStringLiteral("书签尚未保存：只读"));
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("书签尚未保存：只读"));
-    model.setNavigationError(std::nullopt);
+    SharedPDFViewModelTestPeer(&model).setNavigationError(std::nullopt);
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
     test::annotationsOf(model).setMarkupError(std::nullopt);
     EXPECT_FALSE(library->errorLine()->isVisible());

@@ -2,6 +2,7 @@
 // what holds them, the readout, where the tools stand, the panel popover and
 // the selection strip.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "annotations/AnnotationTestSupport.h"
 #include "annotationsview/NativeSelectionControls.h"
 #include "dock/DockPopover.h"
@@ -55,7 +56,7 @@ protected:
         for (int i = 0; i < pages; ++i)
             writer.addPage();
         ASSERT_TRUE(writer.save(path(QStringLiteral("paper.pdf"))));
-        model.setPdfDocument(engine::PdfDocument::open(path(QStringLiteral("paper.pdf"))));
+        SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(path(QStringLiteral("paper.pdf"))));
         ASSERT_TRUE(model.pdfDocument());
         dock::DockPane pane;
         pane.isBook = [this] { return book; };
@@ -98,15 +99,15 @@ TEST_F(DockTest, PageTurnButtonsFollowThePageBoundsInThePageViewAndTheBookFlagsI
     EXPECT_FALSE(dock->previousButton()->isEnabled());
     EXPECT_TRUE(dock->nextButton()->isEnabled());
     EXPECT_EQ(dock->pageButton()->text(), QStringLiteral("1 / 3"));
-    model.setCurrentPageIndex(2);
-    model.setBookCanForward(true); // the book's flag counts only in the book
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model).setBookCanForward(true); // the book's flag counts only in the book
     EXPECT_TRUE(dock->previousButton()->isEnabled());
     EXPECT_FALSE(dock->nextButton()->isEnabled());
     EXPECT_EQ(dock->pageButton()->accessibleName(), QStringLiteral("第 3 页，共 3 页；跳转页码"));
 
     book = true;
     dock->paneReadingModeChanged();
-    model.setBookCanBackward(false);
+    SharedPDFViewModelTestPeer(&model).setBookCanBackward(false);
     EXPECT_FALSE(dock->previousButton()->isEnabled());
     EXPECT_TRUE(dock->nextButton()->isEnabled());
 }
@@ -122,12 +123,12 @@ TEST_F(DockTest, AOnePageDocumentTurnsNeitherWay)
 TEST_F(DockTest, TurningInThePageViewJumpsWithinTheDocumentAndDropsAPendingPoint)
 {
     open(4);
-    model.setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
     model.navigate(ReadingLocation{1, std::nullopt, QPointF(10, 20)}, false);
     dock->turn(true);
     EXPECT_EQ(model.jumpToPage(), 3); // held to the last page, still requested
     EXPECT_FALSE(model.pendingDestination());
-    model.setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     dock->turn(false);
     EXPECT_EQ(model.jumpToPage(), 0);
     dock->nextButton()->click();
@@ -356,7 +357,7 @@ TEST_F(DockTest, PanelsHaveRawNames)
 TEST_F(DockTest, ThePageJumpGoesRemembersAndCloses)
 {
     open(9);
-    model.setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     dock->pageButton()->click();
     ASSERT_TRUE(dock->popover() && dock->popover()->isVisible());
     auto *jump = qobject_cast<dock::ReaderPageJump *>(dock->popover()->content());
@@ -435,12 +436,12 @@ TEST_F(DockTest, TheSelectionStripShowsTheToolbarOrTheBookHintAndEndsTheSelectio
 {
     open();
     EXPECT_EQ(dock->selectionStrip(), nullptr);
-    model.setSelectionText(QStringLiteral("alpha"));
+    SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("alpha"));
     ASSERT_NE(dock->selectionStrip(), nullptr);
     EXPECT_NE(dock->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), nullptr);
     EXPECT_LT(dock->selectionStrip()->geometry().bottom(), dock->mainRow()->y());
 
-    model.setSelectionText(QString());
+    SharedPDFViewModelTestPeer(&model).setSelectionText(QString());
     EXPECT_EQ(dock->selectionStrip(), nullptr);
     book = true;
     dock->paneReadingModeChanged();
@@ -481,17 +482,17 @@ TEST_F(DockSelectionTest, TheToolbarFollowsTheSelectionAcrossPages)
     pane.zoom = [] { return 1.0; };
     ReaderDock readerDock(&model, pane, &host);
     readerDock.show();
-    model.setJumpToPage(std::nullopt);
-    model.setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
     select(model, 1, 0, 0, 5);
     ASSERT_NE(readerDock.selectionStrip(), nullptr);
 
-    model.setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     EXPECT_NE(readerDock.selectionStrip(), nullptr);
-    model.setCurrentPageIndex(4);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
     EXPECT_EQ(readerDock.selectionStrip(), nullptr);
     EXPECT_FALSE(model.selectionText().isEmpty());
-    model.setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     ASSERT_NE(readerDock.selectionStrip(), nullptr);
     EXPECT_NE(readerDock.selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), nullptr);
 }

@@ -1,6 +1,7 @@
 // The book view's native half: visible pages, link rows, following links,
 // the selection gesture and the overlay rows.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 #include "engine/PdfSearch.h"
 #include "model/PaperCoordinates.h"
@@ -43,8 +44,8 @@ protected:
         writer.addHighlight(2, {QRectF(72, 600, 50, 10)}, Qt::yellow);
         document = engine::PdfDocument::openData(writer.data());
         ASSERT_TRUE(document);
-        model.setPdfDocument(document);
-        model.setPageCount(document->pageCount());
+        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
+        SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
     }
 
     QPointF uv(int page, QPointF point) const
@@ -60,7 +61,7 @@ protected:
     }
     std::vector<int> linkPagesAt(int current)
     {
-        model.setCurrentPageIndex(current);
+        SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(current);
         std::vector<int> pages = pagesOf(model.bookLinks(kAspect));
         pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
         return pages;
@@ -84,28 +85,28 @@ TEST_F(BookRows, SpreadsAreThePageAloneAtFirstThenPairs)
     EXPECT_EQ(linkPagesAt(2), (std::vector<int>{1, 2}));
     EXPECT_EQ(linkPagesAt(3), (std::vector<int>{3, 4}));
     EXPECT_EQ(linkPagesAt(5), (std::vector<int>{5})); // its partner does not exist
-    model.setBookLayout(QStringLiteral("single"));
+    SharedPDFViewModelTestPeer(&model).setBookLayout(QStringLiteral("single"));
     EXPECT_EQ(linkPagesAt(2), (std::vector<int>{2}));
 }
 
 TEST_F(BookRows, APendingJumpDecidesTheVisiblePages)
 {
-    model.setJumpToPage(4);
+    SharedPDFViewModelTestPeer(&model).setJumpToPage(4);
     EXPECT_EQ(linkPagesAt(0), (std::vector<int>{3, 4}));
 }
 
 TEST_F(BookRows, LinkRowsAreSheetRectanglesOfLinksAndWebActions)
 {
-    model.setBookLayout(QStringLiteral("single"));
-    model.setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setBookLayout(QStringLiteral("single"));
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     const std::vector<BookRow> rows = model.bookLinks(kAspect);
     ASSERT_EQ(rows.size(), 1u);
     const QRectF sheet = PaperCoordinates::make(document->page(0), kAspect)->paperRect(QRectF(72, 100, 50, 10));
     EXPECT_EQ(rows[0], (BookRow{0, sheet.x(), sheet.y(), sheet.width(), sheet.height()}));
 
-    model.setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
     EXPECT_EQ(model.bookLinks(kAspect).size(), 4u); // every link, whatever its scheme
-    model.setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     EXPECT_EQ(model.bookLinks(kAspect).size(), 2u); // the link and the square with a web action
     EXPECT_TRUE(model.bookLinks(0).empty());
 }
@@ -118,8 +119,8 @@ TEST_F(BookRows, APageListsAtMost128Links)
         writer.addUriLink(0, QRectF(10 + i, 10, 1, 1), QStringLiteral("https://example.org"));
     auto many = engine::PdfDocument::openData(writer.data());
     ASSERT_TRUE(many);
-    model.setPdfDocument(many);
-    model.setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setPdfDocument(many);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     EXPECT_EQ(model.bookLinks(kAspect).size(), 128u);
 }
 
@@ -181,7 +182,7 @@ TEST_F(BookRows, AWordThenAMoveSelectsFromThePointNotByWord)
 TEST_F(BookRows, ClearingForgetsTheSelectionAndRedraws)
 {
     model.selectBook(2, uv(2, charAt(6)), kAspect, "word", "w");
-    model.setReflowSources({ReadingTextSource{}});
+    SharedPDFViewModelTestPeer(&model).setReflowSources({ReadingTextSource{}});
     const int revision = model.readingOverlayRevision();
     model.clearBookSelection();
     EXPECT_FALSE(model.retainedSelection());
@@ -195,7 +196,7 @@ TEST_F(BookRows, ASelectionOverTwoPagesOfASpreadIsDrawnOnBoth)
 {
     model.selectBook(3, uv(3, charAt(5)), kAspect, "start", "g");
     model.selectBook(4, uv(4, charAt(3)), kAspect, "end", "g");
-    model.setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
     const std::vector<BookRow> rows = model.bookOverlays(kAspect);
     EXPECT_EQ(pagesOf(rows), (std::vector<int>{3, 4}));
     for (const BookRow &row : rows)
@@ -204,11 +205,11 @@ TEST_F(BookRows, ASelectionOverTwoPagesOfASpreadIsDrawnOnBoth)
 
 TEST_F(BookRows, TheCurrentMatchIsListedFirstThenAgainAmongTheMarks)
 {
-    model.setShowSearch(true);
-    model.setSearchResults(engine::findAll(document, QStringLiteral("text")));
-    model.setCurrentSearchIndex(1); // page 1
+    SharedPDFViewModelTestPeer(&model).setShowSearch(true);
+    SharedPDFViewModelTestPeer(&model).setSearchResults(engine::findAll(document, QStringLiteral("text")));
+    SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(1); // page 1
     model.rebuildSearchRects();
-    model.setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
     std::vector<BookRow> rows = model.bookOverlays(kAspect);
     ASSERT_EQ(rows.size(), 3u); // current match, then the marks of pages 1 and 2
     EXPECT_TRUE(coloured(rows[0], kCurrentMatch));
@@ -217,18 +218,18 @@ TEST_F(BookRows, TheCurrentMatchIsListedFirstThenAgainAmongTheMarks)
     EXPECT_EQ(std::vector<double>(rows[1].begin() + 5, rows[1].end()), (std::vector<double>{0.96, 0.79, 0.12, 0.18}));
     EXPECT_EQ(pagesOf(rows), (std::vector<int>{1, 1, 2}));
 
-    model.setCurrentSearchIndex(int(model.searchResults().size()));
+    SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(int(model.searchResults().size()));
     rows = model.bookOverlays(kAspect);
     EXPECT_EQ(rows.size(), 2u);
 }
 
 TEST_F(BookRows, OverlaysAreCutAt512SoTheSelectionGoesFirst)
 {
-    model.setShowSearch(true);
-    model.setCurrentPageIndex(0);
-    model.setSearchResults(SelectionList(600, engine::findAll(document, QStringLiteral("page")).at(0)));
+    SharedPDFViewModelTestPeer(&model).setShowSearch(true);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setSearchResults(SelectionList(600, engine::findAll(document, QStringLiteral("page")).at(0)));
     model.rebuildSearchRects(); // 384 rows on page 0
-    model.setCurrentSearchIndex(0);
+    SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(0);
     model.selectBook(0, uv(0, charAt(0)), kAspect, "word", "w");
     std::vector<BookRow> rows = model.bookOverlays(kAspect);
     EXPECT_EQ(rows.size(), 385u + 1u);
@@ -238,7 +239,7 @@ TEST_F(BookRows, OverlaysAreCutAt512SoTheSelectionGoesFirst)
     const SelectionList matches = engine::findAll(document, QStringLiteral("page")); // one a page
     SelectionList spread(300, matches.at(1));
     spread.insert(spread.end(), 300, matches.at(2));
-    model.setSearchResults(spread);
+    SharedPDFViewModelTestPeer(&model).setSearchResults(spread);
     model.rebuildSearchRects();
     model.selectBook(1, uv(1, charAt(0)), kAspect, "word", "w");
     ASSERT_EQ(model.visibleBookPages(), (std::vector<int>{1, 2}));
@@ -281,7 +282,7 @@ TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
     EXPECT_FALSE(model.pendingDestination());
     ASSERT_EQ(model.markedPassage(), std::optional(passage));
     EXPECT_GT(model.readingOverlayRevision(), revision);
-    model.setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
     std::vector<BookRow> rows = passageRows();
     ASSERT_EQ(pagesOf(rows), std::vector<int>{3});
     const QRectF sheet = PaperCoordinates::make(document->page(3), kAspect)->paperRect(passage.bounds(document->page(3)));
@@ -310,6 +311,6 @@ TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
     // Another document drops it.
     jumpTo(3, true);
     model.requestCarriedOut(model.pdfDocument(), 3);
-    model.setPdfDocument(engine::PdfDocument::openData(engine::PdfFixtureWriter().data()));
+    SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::openData(engine::PdfFixtureWriter().data()));
     EXPECT_FALSE(model.markedPassage());
 }

@@ -1,5 +1,6 @@
 // The bookmark file's stored form, compared with literal files.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 #include "model/ReadingBookmark.h"
 #include "platform/DocumentHash.h"
@@ -102,7 +103,7 @@ TEST_F(BookmarkFileOnDisk, StoredUnderTheDocumentHashInTheAnnotationsFolder)
     ASSERT_TRUE(document);
     SharedPDFViewModel model;
     test::showDocument(model, pdf, document);
-    model.setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
     model.toggleBookmark();
 
     const QString expectedPath = QDir::cleanPath(root() + "/data/Folvan/Annotations/")

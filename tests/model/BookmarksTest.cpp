@@ -2,6 +2,7 @@
 // the document's hash, older names from the reading history, and files
 // that cannot be read.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 
 #include <QDir>
@@ -33,8 +34,8 @@ protected:
     QString file() const { return model->bookmarkURL(QUrl::fromLocalFile(pdf)); }
     void toggleOn(int page, const QString &selection = {})
     {
-        model->setCurrentPageIndex(page);
-        model->setSelectionText(selection);
+        SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(page);
+        SharedPDFViewModelTestPeer(&*model).setSelectionText(selection);
         model->toggleBookmark();
     }
     std::vector<std::int64_t> pagesOfBookmarks() const
@@ -91,7 +92,7 @@ TEST_F(Bookmarks, NewBookmarksAreSortedByPageStably)
     // Only the first bookmark of a page is removed.
     BookmarkList two = model->bookmarks();
     two.push_back({QUuid::createUuid(), ReadingLocation{3, std::nullopt, std::nullopt}, "second"});
-    model->setBookmarks(two);
+    SharedPDFViewModelTestPeer(&*model).setBookmarks(two);
     toggleOn(3);
     ASSERT_EQ(model->bookmarks().size(), 3u);
     EXPECT_EQ(model->bookmarks()[2].title, QStringLiteral("second"));
@@ -114,7 +115,7 @@ TEST_F(Bookmarks, AReopenedDocumentReadsItsBookmarksWithTheirPassages)
     passage.page = 4;
     passage.quote = QStringLiteral("quoted");
     passage.rect = std::vector<double>{0.1, 0.2, 0.3, 0.05};
-    model->setBookmarks({{QUuid::createUuid(), ReadingLocation{4, passage, QPointF(3, 4)}, "p"}});
+    SharedPDFViewModelTestPeer(&*model).setBookmarks({{QUuid::createUuid(), ReadingLocation{4, passage, QPointF(3, 4)}, "p"}});
     model->persistBookmarks();
 
     SharedPDFViewModel reopened;
@@ -139,7 +140,7 @@ TEST_F(Bookmarks, LoadingDropsEntriesOutsideTheDocumentButSyncRejectsTheFile)
     EXPECT_EQ(pagesOfBookmarks(), (std::vector<std::int64_t>{1}));
     EXPECT_FALSE(model->navigationError());
 
-    model->setBookmarks({});
+    SharedPDFViewModelTestPeer(&*model).setBookmarks({});
     model->reloadSharedBookmarks();
     EXPECT_TRUE(model->bookmarks().empty());
     ASSERT_TRUE(model->navigationError());
@@ -202,7 +203,7 @@ TEST_F(Bookmarks, AnUnreadableOlderFileIsNotCarriedOnceTheListWasSaved)
     toggleOn(2);
 
     const QString moved = path("moved/paper.pdf");
-    model->setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(moved));
     model->persistBookmarks();
     EXPECT_TRUE(readAll(model->bookmarkURL(QUrl::fromLocalFile(moved))).contains("\"page\":2"));
     EXPECT_EQ(readAll(oldFile), "[{\"id\": broken");
@@ -250,7 +251,7 @@ TEST_F(Bookmarks, AFifoInPlaceOfTheFileIsUnreadableAndNeverOpened)
     // would wait on it) and stays under the old name.
     const QString fifo = file();
     const QString moved = path("moved/paper.pdf");
-    model->setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(moved));
     model->persistBookmarks();
     EXPECT_TRUE(test::isFifo(fifo));
     EXPECT_FALSE(QFileInfo::exists(model->bookmarkURL(QUrl::fromLocalFile(moved))));
@@ -264,7 +265,7 @@ TEST_F(Bookmarks, AfterAMoveAnUnreadableFileIsCarriedToTheNewNameNotReplacedByAn
     ASSERT_TRUE(model->navigationError());
 
     const QString moved = path("moved/paper.pdf");
-    model->setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(moved));
     model->persistBookmarks();
     const QString newFile = model->bookmarkURL(QUrl::fromLocalFile(moved));
     EXPECT_EQ(readAll(newFile), damaged);
@@ -293,7 +294,7 @@ TEST_F(Bookmarks, ASaveThatCannotWriteReportsAndKeepsTheListInMemory)
 TEST_F(Bookmarks, NothingIsSavedOrReadWithoutADocument)
 {
     SharedPDFViewModel empty;
-    empty.setBookmarks({{QUuid::createUuid(), ReadingLocation{}, "x"}});
+    SharedPDFViewModelTestPeer(&empty).setBookmarks({{QUuid::createUuid(), ReadingLocation{}, "x"}});
     empty.persistBookmarks();
     empty.reloadSharedBookmarks();
     EXPECT_FALSE(empty.navigationError());

@@ -3,6 +3,7 @@
 // Shared helpers of the model tests: documents written by the engine's
 // fixture writer, a model opened on one, and a stand-in for the page view.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
 #include "model/NativePDFViewInterface.h"
@@ -34,11 +35,11 @@ inline void showDocument(SharedPDFViewModel &model, const QString &path,
                          const std::shared_ptr<engine::PdfDocument> &document)
 {
     const QUrl url = QUrl::fromLocalFile(path);
-    model.setPdfDocumentURL(url);
+    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
     model.loadBookmarks(url, document);
-    model.setPageCount(document->pageCount());
-    model.setCurrentPageIndex(0);
-    model.setPdfDocument(document);
+    SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
 }
 
 // A page view stand-in whose document, position and selection a test sets.

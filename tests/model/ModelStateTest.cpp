@@ -1,6 +1,7 @@
 // The model's own state: a write of the value held is not published, a
 // repeated request is, and a carried-out turn clears only its own request.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "model/SharedPDFViewModel.h"
 
 #include <QSignalSpy>
@@ -14,8 +15,8 @@ TEST(ModelState, ARepeatedRequestIsPublishedAgain)
     SharedPDFViewModel model;
     QSignalSpy turns(&model, &SharedPDFViewModel::bookTurnRequestChanged);
     const BookTurnRequest request = BookTurnRequest::make(true);
-    model.setBookTurnRequest(request);
-    model.setBookTurnRequest(request);
+    SharedPDFViewModelTestPeer(&model).setBookTurnRequest(request);
+    SharedPDFViewModelTestPeer(&model).setBookTurnRequest(request);
     EXPECT_EQ(turns.count(), 2);
     EXPECT_NE(BookTurnRequest::make(true), BookTurnRequest::make(true)); // a new identity each time
 }

@@ -1,6 +1,7 @@
 // Reading positions, the back and forward stacks, and taking over the page
 // view's position and selection.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 #include "engine/PdfSearch.h"
 #include "fixtures/PdfFixtureWriter.h"
@@ -45,7 +46,7 @@ TEST_F(Navigation, NothingHappensWithoutADocumentOrOutsideIt)
 
 TEST_F(Navigation, ARememberedJumpRecordsThePositionLeftOnceAndEmptiesForward)
 {
-    model->setForwardLocations({at(50)});
+    SharedPDFViewModelTestPeer(&*model).setForwardLocations({at(50)});
     model->navigate(at(5, QPointF(10, 20)), true);
     EXPECT_EQ(model->jumpToPage(), 5);
     ASSERT_TRUE(model->pendingDestination());
@@ -60,11 +61,11 @@ TEST_F(Navigation, ARememberedJumpRecordsThePositionLeftOnceAndEmptiesForward)
     model->requestCarriedOut(model->pdfDocument(), 5);
     model->navigate(at(5), false);
     model->requestCarriedOut(model->pdfDocument(), 5);
-    model->setCurrentPageIndex(5);
-    model->setForwardLocations({at(60)});
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(5);
+    SharedPDFViewModelTestPeer(&*model).setForwardLocations({at(60)});
     model->navigate(at(7), true);
-    model->setJumpToPage(std::nullopt);
-    model->setCurrentPageIndex(5);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(5);
     model->navigate(at(9), true);
     ASSERT_EQ(model->backLocations().size(), 2u);
     EXPECT_EQ(model->backLocations()[1], at(5));
@@ -73,7 +74,7 @@ TEST_F(Navigation, ARememberedJumpRecordsThePositionLeftOnceAndEmptiesForward)
 
 TEST_F(Navigation, JumpingToWhereTheReaderIsRecordsNothingButStillPublishes)
 {
-    model->setForwardLocations({at(50)});
+    SharedPDFViewModelTestPeer(&*model).setForwardLocations({at(50)});
     QSignalSpy jumps(model.get(), &SharedPDFViewModel::jumpToPageChanged);
     model->navigate(at(0), true);
     model->navigate(at(0), true);
@@ -87,8 +88,8 @@ TEST_F(Navigation, TheBackStackKeepsTheNewest64)
     LocationList full;
     for (int i = 0; i < 64; ++i)
         full.push_back(at(i + 10));
-    model->setBackLocations(full);
-    model->setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&*model).setBackLocations(full);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     model->navigate(at(2), true);
     ASSERT_EQ(model->backLocations().size(), 64u);
     EXPECT_EQ(model->backLocations().front(), at(11));
@@ -103,8 +104,8 @@ TEST_F(Navigation, BackAndForwardMoveOneEntryBetweenTheStacks)
     ReadingTextSource passage;
     passage.page = 3;
     passage.quote = QStringLiteral("q");
-    model->setBackLocations({at(1), ReadingLocation{3, passage, std::nullopt}});
-    model->setCurrentPageIndex(8);
+    SharedPDFViewModelTestPeer(&*model).setBackLocations({at(1), ReadingLocation{3, passage, std::nullopt}});
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(8);
 
     model->returnLocation(false);
     EXPECT_EQ(model->jumpToPage(), 3);
@@ -115,8 +116,8 @@ TEST_F(Navigation, BackAndForwardMoveOneEntryBetweenTheStacks)
 
     // Arrived; going forward puts back the position reported on arrival,
     // which carries no passage.
-    model->setJumpToPage(std::nullopt);
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     model->returnLocation(true);
     EXPECT_EQ(model->jumpToPage(), 8);
     EXPECT_FALSE(model->pendingTextSource());
@@ -127,7 +128,7 @@ TEST_F(Navigation, BackAndForwardMoveOneEntryBetweenTheStacks)
 
 TEST_F(Navigation, AStaleTargetIsConsumedEvenThoughItLeadsNowhere)
 {
-    model->setBackLocations({at(500)});
+    SharedPDFViewModelTestPeer(&*model).setBackLocations({at(500)});
     model->returnLocation(false);
     EXPECT_TRUE(model->backLocations().empty());
     EXPECT_EQ(model->forwardLocations().size(), 1u);
@@ -145,9 +146,9 @@ TEST_F(Navigation, LocationPrefersThePendingJumpThenThePageViewThenTheRetainedPo
     model->navigate(at(20), false);
     EXPECT_EQ(model->location(), at(20)); // the view still shows page 12
 
-    model->setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(std::nullopt);
     view.document = test::writeDocument(path("other.pdf"), 2); // an earlier document in the view
-    model->setCurrentPageIndex(20);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(20);
     // Arrived at a point: it is retained.
     model->navigate(at(20, QPointF(5, 6)), false);
     model->requestCarriedOut(model->pdfDocument(), 20);
@@ -179,12 +180,12 @@ TEST_F(Navigation, ResetForgetsTheDocumentsTransientState)
     engine::PdfFixtureWriter writer;
     writer.addPage();
     writer.addText(0, QPointF(72, 700), QStringLiteral("mark"), engine::FixtureFont::Courier, 12);
-    model->setShowSearch(true);
-    model->setSearchResults(engine::findAll(engine::PdfDocument::openData(writer.data()), QStringLiteral("mark")));
+    SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+    SharedPDFViewModelTestPeer(&*model).setSearchResults(engine::findAll(engine::PdfDocument::openData(writer.data()), QStringLiteral("mark")));
     model->rebuildSearchRects();
     ASSERT_TRUE(model->bookSelectionGesture());
     ASSERT_FALSE(model->searchRects().empty());
-    model->setNavigationError(QStringLiteral("x"));
+    SharedPDFViewModelTestPeer(&*model).setNavigationError(QStringLiteral("x"));
     const int revision = model->readingOverlayRevision();
     model->resetNavigation();
     EXPECT_TRUE(model->backLocations().empty());
@@ -208,7 +209,7 @@ protected:
         writer.addText(0, QPointF(72, 700), QStringLiteral("alpha beta"), engine::FixtureFont::Courier, 12);
         document = engine::PdfDocument::openData(writer.data());
         ASSERT_TRUE(document);
-        model.setPdfDocument(document);
+        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
         view.document = document;
         model.setNativePDFView(&view);
     }
@@ -242,7 +243,7 @@ TEST_F(PageViewCapture, AViewShowingAnEarlierDocumentOrGoneIsNotRead)
 {
     view.document = engine::PdfDocument::openData(engine::PdfFixtureWriter().data());
     view.destination = engine::PdfDestination(0, QPointF(10, 10));
-    model.setSelectionText(QStringLiteral("kept"));
+    SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("kept"));
     model.captureNativeReading();
     EXPECT_FALSE(model.retainedDestination());
     EXPECT_EQ(model.selectionText(), QStringLiteral("kept"));
@@ -261,7 +262,7 @@ TEST_F(PageViewCapture, CopyPutsTheSelectionOnTheClipboardUnlessEmpty)
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     model.copySelection();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
-    model.setSelectionText(QStringLiteral("beta"));
+    SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("beta"));
     model.copySelection();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("beta"));
 }
@@ -327,9 +328,9 @@ TEST_F(Navigation, ClosingThePaperForgetsPositionSelectionAndHistory)
     model->navigate(at(4, QPointF(1, 2)), true);
     model->requestCarriedOut(model->pdfDocument(), 4);
     model->pageSelectionChanged(document->page(4).selection(engine::PdfTextRange{0, 0}));
-    model->setSelectionText(QStringLiteral("text"));
-    model->setTextSelectionMode(true);
-    model->setBookError(QStringLiteral("e"));
+    SharedPDFViewModelTestPeer(&*model).setSelectionText(QStringLiteral("text"));
+    SharedPDFViewModelTestPeer(&*model).setTextSelectionMode(true);
+    SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("e"));
     model->documentClosed();
     EXPECT_FALSE(model->retainedDestination());
     EXPECT_FALSE(model->retainedSelection());

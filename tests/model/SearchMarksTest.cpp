@@ -1,6 +1,7 @@
 // Search marks: rows per page from the matches, their limits, and showing the
 // current match through navigation.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 #include "engine/PdfSearch.h"
 
@@ -27,14 +28,14 @@ protected:
         writer.addText(2, QPointF(72, 700), QStringLiteral("words delta"), engine::FixtureFont::Courier, 12);
         document = engine::PdfDocument::openData(writer.data());
         ASSERT_TRUE(document);
-        model.setPdfDocument(document);
-        model.setPageCount(document->pageCount());
-        model.setShowSearch(true);
+        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
+        SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
+        SharedPDFViewModelTestPeer(&model).setShowSearch(true);
     }
     void search(const QString &query)
     {
-        model.setSearchResults(engine::findAll(document, query));
-        model.setCurrentSearchIndex(0);
+        SharedPDFViewModelTestPeer(&model).setSearchResults(engine::findAll(document, query));
+        SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(0);
     }
 
     std::shared_ptr<engine::PdfDocument> document;
@@ -50,7 +51,7 @@ TEST_F(SearchMarks, OneRowPerLinePieceOnEachPageItTouches)
     SelectionList matches = model.searchResults();
     matches.push_back(document->selection(document->page(1), QPointF(72 + 6.5 * kAdvance, 703), document->page(2),
                                           QPointF(72 + 2.5 * kAdvance, 703)));
-    model.setSearchResults(matches);
+    SharedPDFViewModelTestPeer(&model).setSearchResults(matches);
     model.rebuildSearchRects();
     ASSERT_EQ(model.searchRects().size(), 3u);
     EXPECT_EQ(model.searchRects().at(1).size(), 1u);
@@ -67,7 +68,7 @@ TEST_F(SearchMarks, OneRowPerLinePieceOnEachPageItTouches)
 TEST_F(SearchMarks, APageKeepsAtMost384Rows)
 {
     const engine::PdfSelection one = engine::findAll(document, QStringLiteral("alpha")).at(0);
-    model.setSearchResults(SelectionList(500, one));
+    SharedPDFViewModelTestPeer(&model).setSearchResults(SelectionList(500, one));
     model.rebuildSearchRects();
     EXPECT_EQ(model.searchRects().at(0).size(), 384u);
 }
@@ -77,7 +78,7 @@ TEST_F(SearchMarks, AClosedSearchBarLeavesNoMarksButStillRedraws)
     search(QStringLiteral("two"));
     model.rebuildSearchRects();
     EXPECT_FALSE(model.searchRects().empty());
-    model.setShowSearch(false);
+    SharedPDFViewModelTestPeer(&model).setShowSearch(false);
     const int revision = model.readingOverlayRevision();
     model.rebuildSearchRects();
     EXPECT_TRUE(model.searchRects().empty());
@@ -87,8 +88,8 @@ TEST_F(SearchMarks, AClosedSearchBarLeavesNoMarksButStillRedraws)
 TEST_F(SearchMarks, ShowingTheCurrentMatchGoesToItsTopCentreRemembering)
 {
     search(QStringLiteral("two"));
-    model.setCurrentSearchIndex(1); // "two" on page 1
-    model.setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(1); // "two" on page 1
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     model.showCurrentSearchResult(true);
     EXPECT_EQ(model.jumpToPage(), 1);
     ASSERT_TRUE(model.pendingDestination());
@@ -99,8 +100,8 @@ TEST_F(SearchMarks, ShowingTheCurrentMatchGoesToItsTopCentreRemembering)
     EXPECT_EQ(model.backLocations()[0].page, 0);
 
     // Going back returns to where the reader was.
-    model.setJumpToPage(std::nullopt);
-    model.setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
     model.returnLocation(false);
     EXPECT_EQ(model.jumpToPage(), 0);
 }
@@ -112,7 +113,7 @@ TEST_F(SearchMarks, NoMatchOnlyRedraws)
     model.showCurrentSearchResult(false);
     EXPECT_EQ(model.readingOverlayRevision(), revision + 1);
     EXPECT_FALSE(model.jumpToPage());
-    model.setCurrentSearchIndex(5);
+    SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(5);
     model.showCurrentSearchResult(true);
     EXPECT_EQ(model.readingOverlayRevision(), revision + 2);
     EXPECT_FALSE(model.jumpToPage());

@@ -1,6 +1,7 @@
 // The side-file notification between panes: who posts it, who ignores it,
 // and which reload it leads to.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 #include "platform/NotificationCenter.h"
 
@@ -52,7 +53,7 @@ TEST_F(SidecarNotification, PostedWithSessionStandardizedPathFolderAndKind)
     QObject context;
     platform::NotificationCenter::shared().observe(SharedPDFViewModel::sidecarChangedNotification(), &context,
                                                    [&](const QString &, const QVariantMap &info) { received = info; });
-    model->setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./sub/../paper.pdf"));
+    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./sub/../paper.pdf"));
     model->notifySidecarChanged("bookmarks");
     EXPECT_EQ(received.value("session").value<QUuid>(), model->readingSessionID());
     EXPECT_EQ(received.value("path").toString(), pdf);
@@ -60,7 +61,7 @@ TEST_F(SidecarNotification, PostedWithSessionStandardizedPathFolderAndKind)
     EXPECT_EQ(received.value("kind").toString(), "bookmarks");
 
     received.clear();
-    model->setPdfDocumentURL(QUrl());
+    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl());
     model->notifySidecarChanged("bookmarks");
     EXPECT_TRUE(received.isEmpty());
 }
@@ -78,7 +79,7 @@ TEST_F(SidecarNotification, OwnSessionIsIgnoredAndAMissingSessionIsHandled)
     post(info);
     ASSERT_EQ(model->bookmarks().size(), 1u);
 
-    model->setBookmarks({});
+    SharedPDFViewModelTestPeer(&*model).setBookmarks({});
     post(bookmarksChange(pdf));
     EXPECT_EQ(model->bookmarks().size(), 1u);
 }
@@ -95,7 +96,7 @@ TEST_F(SidecarNotification, SameDocumentMeansSameStandardizedPathAndFolder)
     EXPECT_TRUE(model->bookmarks().empty());
 
     // The model's own URL spelled with "." and "..": still the same document.
-    model->setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./x/../paper.pdf"));
+    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./x/../paper.pdf"));
     post(bookmarksChange(pdf));
     EXPECT_EQ(model->bookmarks().size(), 1u);
 }
@@ -129,7 +130,7 @@ TEST_F(SidecarNotification, TheOtherPaneFollowsASaveAndTheSaverDoesNotReread)
     QSignalSpy otherRevision(&other, &SharedPDFViewModel::readingOverlayRevisionChanged);
     QSignalSpy ownBookmarks(model.get(), &SharedPDFViewModel::bookmarksChanged);
 
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     model->toggleBookmark();
     EXPECT_EQ(ownBookmarks.count(), 1); // set once by the toggle, not again by a reload
     ASSERT_EQ(other.bookmarks().size(), 1u);

@@ -1,6 +1,7 @@
 // Renaming, moving and trashing the open paper, and the other pane
 // following.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneControllerTestSupport.h"
 
 #include "annotations/ReadingMarkup.h"
@@ -56,8 +57,8 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     const QString oldMarkups = pane->annotations()->markupURL(oldURL);
     const QString oldBookmarks = model.bookmarkURL(oldURL);
     // The reader is on page 3; the opening's jump has been carried out.
-    model.setJumpToPage(std::nullopt);
-    model.setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     const QUuid recordID = history().records().front().id;
 
     pane->beginRename();

@@ -1,6 +1,7 @@
 // Opening papers in a pane: the generation token, the stored reading state,
 // the side files, the known-paper fit, and when the state is written back.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneControllerTestSupport.h"
 
 #include "annotations/ReadingMarkup.h"
@@ -252,8 +253,8 @@ TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
     const QString file = paper(QStringLiteral("moving.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    pane->viewModel()->setJumpToPage(std::nullopt); // carried out by the view
-    pane->viewModel()->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(std::nullopt); // carried out by the view
+    SharedPDFViewModelTestPeer(pane->viewModel()).setCurrentPageIndex(3);
     pane->viewZoomed(2);
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
     EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
@@ -275,8 +276,8 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
     drain();
     const qint64 before = history().records().front().state.page;
 
-    reference->viewModel()->setJumpToPage(std::nullopt);
-    reference->viewModel()->setCurrentPageIndex(4);
+    SharedPDFViewModelTestPeer(reference->viewModel()).setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(reference->viewModel()).setCurrentPageIndex(4);
     drain();
     EXPECT_EQ(history().records().front().state.page, before);
 
@@ -291,7 +292,7 @@ TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
     pane->panelToggled(PanePanel::notes);
-    pane->viewModel()->setJumpToPage(2);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(2);
     pane->closePDF();
 
     EXPECT_EQ(history().records().front().state.page, 2);
@@ -311,7 +312,7 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
     drain();
-    pane->viewModel()->setJumpToPage(3);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
     // Other views follow the history; none may be asked to rebuild while
     // the pane, and maybe its window, is being destroyed.
     int changes = 0;
@@ -327,7 +328,7 @@ TEST_F(OpeningTest, APaneGoingAwayWithAnUnwritableDataFolderTouchesNoView)
     const QString file = paper(QStringLiteral("stuck.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    pane->viewModel()->setJumpToPage(3);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
     // A file takes the data folder's place: every write fails.
     const QString folder = platform::folvanDataFolder();
     ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral(".away")));

@@ -1,6 +1,7 @@
 // The pane's command record and the operations behind it, on a pane with
 // and without a paper.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneControllerTestSupport.h"
 
 #include "model/ReflowTypography.h"
@@ -162,7 +163,7 @@ TEST_F(PaneCommandsTest, ReflowZoomCountsAFontSizeThatIsNoNumberAsTwenty)
     pane->toggleReflow();
     QVariantMap odd = ReflowTypography::defaults();
     odd.insert(QStringLiteral("fontSize"), QStringLiteral("large"));
-    model().setReflowAppearance(odd);
+    SharedPDFViewModelTestPeer(&model()).setReflowAppearance(odd);
     pane->zoom(-0.1);
     EXPECT_DOUBLE_EQ(model().reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(), 19);
 }
@@ -210,7 +211,7 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
     openPaper();
     pane->setFlipBookMode(false);
     pane->toggleReflow();
-    model().setTextSelectionMode(true);
+    SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
     pane->readingModeChosen(false);
     EXPECT_FALSE(pane->reflowMode());
     EXPECT_FALSE(pane->flipBookMode());
@@ -219,7 +220,7 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
     pane->readingModeChosen(true);
     EXPECT_TRUE(pane->flipBookMode());
     EXPECT_FALSE(model().textSelectionMode());
-    model().setBookTextMode(true);
+    SharedPDFViewModelTestPeer(&model()).setBookTextMode(true);
     pane->readingModeChosen(false);
     EXPECT_FALSE(model().bookTextMode());
 }
@@ -227,9 +228,9 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
 TEST_F(PaneCommandsTest, ToggleReflowGoesToTheCurrentPageAndEndsSelectionModes)
 {
     openPaper(4);
-    model().setCurrentPageIndex(2);
-    model().setTextSelectionMode(true);
-    model().setBookTextMode(true);
+    SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
+    SharedPDFViewModelTestPeer(&model()).setBookTextMode(true);
     const bool book = pane->flipBookMode();
     int jumps = 0;
     QObject::connect(&model(), &SharedPDFViewModel::jumpToPageChanged, pane.get(), [&] {
@@ -264,7 +265,7 @@ TEST_F(PaneCommandsTest, NewNoteWithoutSelectionTakesTheCurrentPageAndOpensTheNo
 {
     openPaper(5);
     ASSERT_TRUE(pane->currentPaperID());
-    model().setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(3);
     const qsizetype before = PaperNotesStore::shared().notes().size();
     pane->readerActions().newNote();
     const QList<PaperNote> notes = PaperNotesStore::shared().notes();
@@ -287,8 +288,8 @@ TEST_F(PaneCommandsTest, NewNoteFromAReflowSelectionTakesThePageOfItsFirstPassag
     first.quote = QStringLiteral("alpha");
     ReadingTextSource second = first;
     second.page = 1;
-    model().setCurrentPageIndex(0);
-    model().setReflowSources({first, second});
+    SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(0);
+    SharedPDFViewModelTestPeer(&model()).setReflowSources({first, second});
     const qsizetype before = PaperNotesStore::shared().notes().size();
     pane->createPaperNote();
     const QList<PaperNote> notes = PaperNotesStore::shared().notes();
@@ -332,12 +333,12 @@ TEST_F(PaneCommandsTest, NextMatchStepsBothWaysAndWrapsAround)
     actions.nextMatch(true);
     EXPECT_EQ(model().currentSearchIndex(), 0);
     pane->findInPDF();
-    model().setSearchText(QStringLiteral("alpha"));
+    model().searchTextEntered(QStringLiteral("alpha"));
     ASSERT_TRUE(waitUntil([&] { return model().searchResults().size() == 3; }));
     EXPECT_TRUE(pane->readerActions().hasMatches);
     actions.nextMatch(true);
     EXPECT_EQ(model().currentSearchIndex(), 1);
-    model().setCurrentSearchIndex(0);
+    SharedPDFViewModelTestPeer(&model()).setCurrentSearchIndex(0);
     actions.nextMatch(false);
     EXPECT_EQ(model().currentSearchIndex(), 2);
     actions.nextMatch(true);

@@ -1,5 +1,6 @@
 // The open panel and a paper note's way back to its source.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneControllerTestSupport.h"
 
 #include "notes/PaperNote.h"
@@ -47,8 +48,8 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, shown));
     SharedPDFViewModel &model = *pane->viewModel();
-    model.setCurrentPageIndex(2);
-    model.setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
     const size_t before = model.backLocations().size();
 
     PaperNote note;

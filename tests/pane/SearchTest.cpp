@@ -1,5 +1,6 @@
 // The pane's text search: debounce, delivery checks, stepping.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneControllerTestSupport.h"
 
 #include "engine/PdfDocument.h"
@@ -52,9 +53,9 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
         for (const engine::PdfSelection &match : model().searchResults())
             otherQueryShown = otherQueryShown || match.string() != QStringLiteral("alpha");
     });
-    model().setSearchText(QStringLiteral("a"));
+    model().searchTextEntered(QStringLiteral("a"));
     clock.advance(PaneController::kSearchDelaySeconds - 0.01);
-    model().setSearchText(QStringLiteral("ALPHA"));
+    model().searchTextEntered(QStringLiteral("ALPHA"));
     EXPECT_TRUE(pane->searchRunning());
     clock.advance(PaneController::kSearchDelaySeconds - 0.01);
     PaneController::readingSearchQueue().waitForDone();
@@ -71,7 +72,7 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
 
 TEST_F(SearchTest, ABlankQueryStartsNoSearch)
 {
-    model().setSearchText(QStringLiteral("  \n "));
+    model().searchTextEntered(QStringLiteral("  \n "));
     EXPECT_FALSE(pane->searchRunning());
     delayPasses();
     drain();
@@ -81,7 +82,7 @@ TEST_F(SearchTest, ABlankQueryStartsNoSearch)
 TEST_F(SearchTest, AResultForAClosedBarIsDropped)
 {
     blockQueue();
-    model().setSearchText(QStringLiteral("gamma"));
+    model().searchTextEntered(QStringLiteral("gamma"));
     delayPasses(); // the job now waits behind the blocker
     pane->closeSearch();
     releaseQueue();
@@ -95,10 +96,10 @@ TEST_F(SearchTest, AResultForAClosedBarIsDropped)
 TEST_F(SearchTest, AResultForAnotherDocumentObjectIsAskedAgainOfTheNewOne)
 {
     blockQueue();
-    model().setSearchText(QStringLiteral("gamma"));
+    model().searchTextEntered(QStringLiteral("gamma"));
     delayPasses();
     const auto replacement = engine::PdfDocument::open(file);
-    model().setPdfDocument(replacement);
+    SharedPDFViewModelTestPeer(&model()).setPdfDocument(replacement);
     releaseQueue();
     PaneController::readingSearchQueue().waitForDone();
     drain(); // the stale result arrives and the search is asked for again
@@ -116,7 +117,7 @@ TEST_F(SearchTest, AFailedOpenDoesNotLeaveTheSearchRunning)
     const QString broken = path(QStringLiteral("papers/broken.pdf"));
     ASSERT_TRUE(writeBytes(broken, "%PDF-1.4 garbage"));
 
-    model().setSearchText(QStringLiteral("alpha"));
+    model().searchTextEntered(QStringLiteral("alpha"));
     pane->loadPDF(QUrl::fromLocalFile(broken));
     ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
     ASSERT_TRUE(settles());
@@ -126,7 +127,7 @@ TEST_F(SearchTest, AFailedOpenDoesNotLeaveTheSearchRunning)
 TEST_F(SearchTest, OpeningAnotherPaperClearsTheSearch)
 {
     const QString other = paper(QStringLiteral("other.pdf"), 2);
-    model().setSearchText(QStringLiteral("alpha"));
+    model().searchTextEntered(QStringLiteral("alpha"));
     ASSERT_TRUE(openAndWait(*pane, other));
     delayPasses();
     drain();
@@ -139,7 +140,7 @@ TEST_F(SearchTest, OpeningAnotherPaperClearsTheSearch)
 TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
 {
     blockQueue();
-    model().setSearchText(QStringLiteral("alpha"));
+    model().searchTextEntered(QStringLiteral("alpha"));
     delayPasses();
     // Another pane on the same paper, searching nothing.
     auto other = makePane();
@@ -154,8 +155,8 @@ TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
 
 TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedAsWell)
 {
-    model().setPdfDocumentURL(QUrl());
-    model().setSearchText(QStringLiteral("beta"));
+    SharedPDFViewModelTestPeer(&model()).setPdfDocumentURL(QUrl());
+    model().searchTextEntered(QStringLiteral("beta"));
     ASSERT_TRUE(settles());
 
     EXPECT_EQ(model().searchResults().size(), 3u);
@@ -175,7 +176,7 @@ protected:
     // Starts a search and waits for its first matches.
     bool searchUntilFirstMatches(const QString &query)
     {
-        model().setSearchText(query);
+        model().searchTextEntered(query);
         clock.advance(PaneController::kSearchDelaySeconds);
         return waitUntil([&] { return !model().searchResults().empty(); });
     }
@@ -228,7 +229,7 @@ TEST_F(LongPaperSearchTest, ANewerQueryStopsTheOlderOneWhoseMatchesNeverAppear)
     // The older search is stopped wherever it is when the newer query comes.
     ASSERT_TRUE(searchUntilFirstMatches(QStringLiteral("beta")));
     betaShown = false;
-    model().setSearchText(QStringLiteral("Page 1"));
+    model().searchTextEntered(QStringLiteral("Page 1"));
     EXPECT_TRUE(model().searchResults().empty());
     clock.advance(PaneController::kSearchDelaySeconds);
     ASSERT_TRUE(searchSettles());

@@ -1,3 +1,4 @@
+#include "support/SharedPDFViewModelTestPeer.h"
 #include <cmath>
 
 #include <QScrollBar>
@@ -42,8 +43,8 @@ protected:
     // `size` large; the first-show restore has not run yet.
     void makeWrapper(QSize size = QSize(800, 600), std::shared_ptr<engine::PdfDocument> shown = {})
     {
-        model->setPdfDocument(shown ? shown : document);
-        model->setPdfDocumentURL(documentURL());
+        SharedPDFViewModelTestPeer(&*model).setPdfDocument(shown ? shown : document);
+        SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(documentURL());
         PDFViewWrapper::ScaleBinding binding{[this] { return zoom; },
                                              [this](double z) {
                                                  zoom = z;
@@ -75,7 +76,7 @@ TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
     for (const auto &[stored, expected] : {std::pair{99, 5}, std::pair{-3, 0}, std::pair{2, 2}}) {
         wrapper.reset();
         model = std::make_unique<SharedPDFViewModel>();
-        model->setCurrentPageIndex(stored);
+        SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(stored);
         makeWrapper();
         EXPECT_TRUE(wrapper->coordinator()->restoring);
         settle();
@@ -93,8 +94,8 @@ TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
 TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
 {
     // A jump carried out before the view was made, and a selection.
-    model->setPdfDocument(document);
-    model->setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
     model->navigate(ReadingLocation{2, std::nullopt, QPointF(72, 500)}, false);
     model->requestCarriedOut(model->pdfDocument(), 2);
     const engine::PdfSelection line = document->page(2).selectionForLine(test::lineOrigin(1) + QPointF(5, 3));
@@ -109,10 +110,10 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     // A destination or selection on another page is not used.
     wrapper.reset();
     model = std::make_unique<SharedPDFViewModel>();
-    model->setPdfDocument(document);
+    SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
     model->navigate(ReadingLocation{4, std::nullopt, QPointF(72, 300)}, false);
     model->requestCarriedOut(model->pdfDocument(), 4);
-    model->setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     model->pageSelectionChanged(line);
     makeWrapper();
     settle();
@@ -145,12 +146,12 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
 
 TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
 {
-    model->setCurrentPageIndex(1);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     makeWrapper();
     wrapper->hide();
     settle();
     EXPECT_TRUE(wrapper->coordinator()->restoring);
-    model->setCurrentPageIndex(4);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
     wrapper->show();
     settle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
@@ -223,7 +224,7 @@ TEST(NativeViewportFit, MeasuresTurnedPagesByTheirHeightAndClamps)
 TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittingUpdate)
 {
     const auto other = test::textDocument(2);
-    model->setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     makeWrapper(QSize(800, 600), other);
     settle();
     EXPECT_TRUE(wrapper->coordinator()->restoring);
@@ -234,8 +235,8 @@ TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittin
     EXPECT_FALSE(prefs().contains(lastPageKey()));
 
     // ...and restored once it shows this one.
-    model->setCurrentPageIndex(3);
-    model->setPdfDocument(document);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
     settle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
     EXPECT_EQ(view()->currentPageIndex(), 3);
@@ -280,7 +281,7 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
 {
     makeWrapper();
     settle();
-    model->setJumpToPage(4);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(4);
     wrapper->updateView();
     EXPECT_EQ(view()->currentPageIndex(), 4);
     EXPECT_TRUE(view()->isTransitionRunning(QStringLiteral("pageJump")));
@@ -292,7 +293,7 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
 
     // Beyond the last page: nothing moves, the request is still cleared.
     const int scroll = view()->verticalScrollBar()->value();
-    model->setJumpToPage(6);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
     settle();
     EXPECT_EQ(view()->verticalScrollBar()->value(), scroll);
     EXPECT_EQ(model->jumpToPage(), std::nullopt);
@@ -309,7 +310,7 @@ TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
 
     // A point of another page than the jump's (another jump replaced it).
     model->navigate(ReadingLocation{1, std::nullopt, QPointF(72, 400)}, false);
-    model->setJumpToPage(2);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(2);
     settle();
     EXPECT_EQ(view()->currentPageIndex(), 2);
     EXPECT_LT(std::abs(view()->convertPointFromPage(QPointF(0, 792), 2).y()), 10);
@@ -372,7 +373,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
     // So does a jump without a passage.
     goToPassage();
     ASSERT_EQ(view()->markedPassage(), passage);
-    model->setJumpToPage(1);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(1);
     settle();
     EXPECT_TRUE(view()->markedPassage().isEmpty());
 }
@@ -388,10 +389,10 @@ protected:
         settle();
         results = engine::findAll(document, QStringLiteral("alpha"));
         ASSERT_EQ(results.size(), 72u);
-        model->setShowSearch(true);
-        model->setSearchText(QStringLiteral("alpha"));
-        model->setSearchResults(results);
-        model->setCurrentSearchIndex(30);
+        SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+        model->searchTextEntered(QStringLiteral("alpha"));
+        SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+        SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(30);
         settle();
     }
     std::vector<engine::PdfSelection> results;
@@ -413,13 +414,13 @@ TEST_F(PDFViewWrapperSearchTest, MovesOnlyWhenTheSearchStateChanged)
     wrapper->updateView();
     EXPECT_FALSE(view()->currentSelection());
 
-    model->setCurrentSearchIndex(31);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(31);
     settle();
     ASSERT_TRUE(view()->currentSelection());
     EXPECT_EQ(*view()->currentSelection(), results[31]);
 
     // An index past the end selects the last match.
-    model->setCurrentSearchIndex(500);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(500);
     settle();
     EXPECT_EQ(*view()->currentSelection(), results.back());
 }
@@ -439,25 +440,25 @@ TEST_F(PDFViewWrapperSearchTest, MatchesArrivingLaterAreShownWithoutMovingTheVie
     EXPECT_EQ(view()->documentVisibleRect(), visible);
 
     // A new list that does not continue the one shown replaces it.
-    model->setSearchResults({results[3]});
+    SharedPDFViewModelTestPeer(&*model).setSearchResults({results[3]});
     settle();
     EXPECT_EQ(view()->highlightedSelections(), SelectionList{results[3]});
 }
 
 TEST_F(PDFViewWrapperSearchTest, NoMatchesClearTheSelectionAndAHiddenBarTheHighlights)
 {
-    model->setSearchResults({});
+    SharedPDFViewModelTestPeer(&*model).setSearchResults({});
     settle();
     EXPECT_FALSE(view()->currentSelection());
     EXPECT_TRUE(view()->highlightedSelections().empty());
 
     // With the bar hidden, the selection of the reader stays.
-    model->setSearchResults(results);
+    SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
     settle();
-    model->setShowSearch(false);
+    SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
     const engine::PdfSelection mine = document->page(1).selectionForWord(test::lineOrigin(0) + QPointF(2, 3));
     view()->setCurrentSelection(mine);
-    model->setSearchResults({});
+    SharedPDFViewModelTestPeer(&*model).setSearchResults({});
     settle();
     EXPECT_TRUE(view()->highlightedSelections().empty());
     ASSERT_TRUE(view()->currentSelection());
@@ -477,7 +478,7 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
     };
     view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 20));
     ASSERT_NEAR(matchTop(), 20, 1);
-    model->setCurrentSearchIndex(12);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
     settle();
     EXPECT_NEAR(matchTop(), 20, 1) << "moved before the view settled";
     clock.advance(0.15);
@@ -485,8 +486,8 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
 
     // A match further down than 76 points is left where it is.
     view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 100));
-    model->setCurrentSearchIndex(13);
-    model->setCurrentSearchIndex(12);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(13);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
     settle();
     clock.advance(0.15);
     EXPECT_NEAR(matchTop(), 100, 1);
@@ -562,7 +563,7 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
 
     // A view removed before it was ever on screen leaves the reading alone.
-    model->setCurrentPageIndex(2);
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
     wrapper = std::make_unique<PDFViewWrapper>(document, PDFViewWrapper::ScaleBinding{}, model.get(), nullptr);
     settle();
     wrapper.reset();

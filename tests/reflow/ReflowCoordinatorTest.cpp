@@ -1,3 +1,4 @@
+#include "support/SharedPDFViewModelTestPeer.h"
 #include <gtest/gtest.h>
 
 #include "annotations/AnnotationTestSupport.h"
@@ -240,11 +241,11 @@ TEST_F(CoordinatorTest, TypographyIsClampedKeptAndResent)
     calls.clear();
     coordinator->update();
     EXPECT_TRUE(calls.empty()); // unchanged settings are not sent again
-    model->setShowSearch(true);
-    model->setSearchText(QStringLiteral("beta"));
+    SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+    model->searchTextEntered(QStringLiteral("beta"));
     coordinator->update();
     EXPECT_EQ(last("settings")->payload["query"], "beta");
-    model->setShowSearch(false);
+    SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
     coordinator->update();
     EXPECT_EQ(last("settings")->payload["query"], "");
 }
@@ -258,8 +259,8 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
         results.push_back(document->page(page).selection(engine::PdfTextRange{0, 5}));
     {
         QSignalBlocker quiet(model); // only the updates this test runs
-        model->setSearchResults(results);
-        model->setCurrentSearchIndex(3);
+        SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+        SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(3);
         model->navigate(ReadingLocation{2, std::nullopt, QPointF(306, 396)}, false);
     }
     coordinator->update();
@@ -272,7 +273,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
 
     {
         QSignalBlocker quiet(model);
-        model->setJumpToPage(4); // replaced before the clearing runs: kept
+        SharedPDFViewModelTestPeer(&*model).setJumpToPage(4); // replaced before the clearing runs: kept
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(model->jumpToPage(), 4);
@@ -320,9 +321,9 @@ TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPass
     for (int page : {0, 2})
         for (engine::PdfTextRange range : {engine::PdfTextRange{0, 5}, engine::PdfTextRange{31, 4}})
             results.push_back(document->page(page).selection(range));
-    model->setShowSearch(true);
-    model->setSearchResults(results);
-    model->setCurrentSearchIndex(0);
+    SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+    SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(0);
     const auto around = [&](int index) {
         const engine::PdfPage page = results[size_t(index)].pages().front();
         const QPointF middle = *coordinator->viewportPoint(results[size_t(index)].bounds(page).center(), page.index());
@@ -333,15 +334,15 @@ TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPass
     post({{"event", "cutouts"}, {"page", 2}, {"regions", {around(2), {0.9, 0.9, 0.05, 0.05}}}});
     EXPECT_EQ(model->searchResultsInImages(), QList<int>{2});
     EXPECT_EQ(model->searchStepTarget(true), 1);
-    model->setCurrentSearchIndex(1);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(1);
     EXPECT_EQ(model->searchStepTarget(true), 3);
-    model->setCurrentSearchIndex(3);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(3);
     EXPECT_EQ(model->searchStepTarget(false), 1);
 
     // Page 0 as well, where the current result is: the next one shown as
     // text becomes current and is gone to.
-    model->setCurrentSearchIndex(0);
-    model->setJumpToPage(std::nullopt);
+    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(0);
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(std::nullopt);
     post({{"event", "cutouts"}, {"page", 0}, {"regions", {around(0)}}});
     EXPECT_EQ(model->searchResultsInImages(), (QList<int>{0, 2}));
     EXPECT_EQ(model->currentSearchIndex(), 1);
@@ -357,7 +358,7 @@ TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPass
 
     // New results are counted afresh once the page is brought up to date;
     // a view that goes away leaves every result counted as text.
-    model->setSearchResults({results[2], results[3]});
+    SharedPDFViewModelTestPeer(&*model).setSearchResults({results[2], results[3]});
     EXPECT_TRUE(model->searchResultsInImages().isEmpty());
     coordinator->update();
     EXPECT_EQ(model->searchResultsInImages(), QList<int>{0});

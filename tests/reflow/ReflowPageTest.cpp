@@ -3,6 +3,7 @@
 // paging, the controls over the text, the keyboard) and how its typography
 // holds up. The papers are written by the tests.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include <gtest/gtest.h>
 
 #include "annotations/AnnotationTestSupport.h"
@@ -97,7 +98,7 @@ protected:
 TEST_F(ReflowPageTest, BackAfterAFarJumpReturnsToTheLink)
 {
     SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("far.pdf"))));
-    model.setCurrentPageIndex(kLinkPage);
+    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(kLinkPage);
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('a.link[data-internal]')")));

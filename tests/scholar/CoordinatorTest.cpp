@@ -1,3 +1,4 @@
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "scholar/WebView.h"
 
 #include "ScholarTestSupport.h"
@@ -42,10 +43,10 @@ protected:
         ASSERT_TRUE(test::writeTestFile(paper, oldBytes));
         document = engine::PdfDocument::open(paper);
         ASSERT_TRUE(document);
-        model.setPdfDocumentURL(QUrl::fromLocalFile(paper));
-        model.setPageCount(5);
-        model.setPdfDocument(document);
-        model.setCurrentPageIndex(4);
+        SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
+        SharedPDFViewModelTestPeer(&model).setPageCount(5);
+        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
+        SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
         coordinator.setPrompts(prompts);
         coordinator.setOutput([this](const QString &line) { output << line; });
     }
@@ -246,7 +247,7 @@ TEST_F(CoordinatorTest, APaperChangedDuringTheConfirmationIsNotWritten)
 {
     const QString second = path(QStringLiteral("papers/Second.pdf"));
     ASSERT_TRUE(test::writeTestFile(second, oldBytes));
-    prompts->duringConfirmation = [&] { model.setPdfDocumentURL(QUrl::fromLocalFile(second)); };
+    prompts->duringConfirmation = [&] { SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(second)); };
     coordinator.replaceCurrentPDF(base64(test::pdfBytes(2)));
     EXPECT_EQ(test::readTestFile(paper), oldBytes);
     EXPECT_EQ(test::readTestFile(second), oldBytes);
@@ -259,7 +260,7 @@ TEST_F(CoordinatorTest, ReplacingThroughALinkWritesThePaperAndKeepsTheLink)
 {
     const QString link = path(QStringLiteral("Linked.pdf"));
     ASSERT_TRUE(QFile::link(paper, link));
-    model.setPdfDocumentURL(QUrl::fromLocalFile(link));
+    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(link));
     const QByteArray newBytes = test::pdfBytes(1);
     coordinator.replaceCurrentPDF(base64(newBytes));
     EXPECT_TRUE(QFileInfo(link).isSymLink());

@@ -1,3 +1,4 @@
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "scholar/GGView.h"
 
 #include "ScholarTestSupport.h"
@@ -215,9 +216,9 @@ struct PanelWithPaper {
     {
         oldBytes = test::pdfBytes(5, QStringLiteral("Old"));
         test::writeTestFile(paper, oldBytes);
-        model.setPdfDocumentURL(QUrl::fromLocalFile(paper));
-        model.setPageCount(5);
-        model.setPdfDocument(engine::PdfDocument::open(paper));
+        SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
+        SharedPDFViewModelTestPeer(&model).setPageCount(5);
+        SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(paper));
         panel.webView()->coordinator().setPrompts(prompts);
         panel.webView()->coordinator().setOutput([this](const QString &line) { output << line; });
         panel.resize(500, 520);

@@ -2,6 +2,7 @@
 // placeholders, the reading area with its tilt and width, the dock's place,
 // the overlays and the command palette sheet.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneTestSupport.h"
 
 #include "historyview/RecentReadingList.h"
@@ -270,7 +271,7 @@ TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
     ReadingArea &area = *layout().readingArea();
     pane->controller()->setFlipBookMode(true);
     EXPECT_TRUE(area.dockShown());
-    pane->viewModel()->setBookError(QStringLiteral("无法显示"));
+    SharedPDFViewModelTestPeer(pane->viewModel()).setBookError(QStringLiteral("无法显示"));
     EXPECT_FALSE(area.dockShown());
     EXPECT_EQ(area.dock(), nullptr);
     pane->controller()->setFlipBookMode(false);
@@ -293,10 +294,10 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     settle();
     const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
     EXPECT_FALSE(tilted.isAffine());
-    pane->viewModel()->setTextSelectionMode(true);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(true);
     settle();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
-    pane->viewModel()->setTextSelectionMode(false);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(false);
     settle();
     EXPECT_EQ(pane->pageView()->pdfView()->viewTransform(), tilted);
 
@@ -387,7 +388,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
 
     // The palette, with the keyboard in its field; and a field the focus
     // chain would move into is not taken for the user's typing.
-    pane->viewModel()->setShowSearch(true);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
     settle();
     palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
@@ -432,7 +433,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
 
     // A popover closing, and another paper opening, with the keyboard on a
     // control of the header.
-    pane->viewModel()->setShowSearch(false);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
     settle();
     button->setFocus();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Third.pdf"), 2)));

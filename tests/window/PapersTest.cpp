@@ -1,5 +1,6 @@
 // A paper note's way back to its passage in the page view.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneTestSupport.h"
 
 #include "engine/PdfSelection.h"
@@ -44,7 +45,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     const PaperNote note = PaperNotesStore::shared().notes().back();
     ASSERT_TRUE(note.sources && note.sources->size() == 1u);
     pageView()->clearSelection();
-    model.setJumpToPage(0);
+    SharedPDFViewModelTestPeer(&model).setJumpToPage(0);
     ASSERT_TRUE(waitUntil([&] { return !model.jumpToPage() && pageView()->currentPageIndex() == 0; }));
 
     const auto marksTheWord = [&] {

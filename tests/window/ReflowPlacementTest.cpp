@@ -1,6 +1,7 @@
 // The reflow view in its pane: it has the keyboard as soon as it shows, and
 // the search box leaves the page's own controls at its top in sight.
 
+#include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneTestSupport.h"
 
 #include "reflow/ReflowView.h"
@@ -40,13 +41,13 @@ TEST_F(ReflowPlacementTest, TheReflowViewTakesTheKeyboardAndStandsBelowTheSearch
         << (focus ? focus->metaObject()->className() : "no focus");
 
     // The search box opened over the reflow page: the page starts below it.
-    pane->viewModel()->setShowSearch(true);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
     drain();
     ASSERT_TRUE(layout().searchBar()->isVisible());
     const int pageTop = area.mapTo(pane.get(), QPoint(0, 0)).y();
     EXPECT_GE(pageTop, layout().searchBar()->geometry().bottom());
     // Closed again, the page takes its place back.
-    pane->viewModel()->setShowSearch(false);
+    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
     drain();
     EXPECT_LT(area.mapTo(pane.get(), QPoint(0, 0)).y(), pageTop);
 }
