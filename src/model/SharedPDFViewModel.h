@@ -505,9 +505,6 @@ public:
     // The reader chose the reflow typography `appearance` in the reflow view.
     void reflowAppearanceChosen(const QVariantMap &appearance);
 
-    // ==== Reflow and book operations of later layers ====
-    // ==== end of reflow and book operations ====
-
 signals:
     void pdfDocumentChanged();
     void pdfDocumentURLChanged();
