@@ -37,6 +37,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QWebEnginePage>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -46,7 +47,6 @@
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 #include "localweb/LocalWebPage.h"
-#include "book/BookWebPage.h"
 #include "annotations/PaneAnnotations.h"
 #include "app/WebEngineMemory.h"
 #include "model/SharedPDFViewModel.h"
@@ -105,9 +105,9 @@ struct BookRun {
         book::BookViewParameters parameters;
         parameters.reducedMotion = true;
         view->setParameters(parameters);
-        QObject::connect(view->page()->port(), &book::BookMessagePort::received, view.get(),
-                         [this](const QJsonValue &body) {
-                             const QJsonObject event = body.toObject();
+        QObject::connect(view->page()->port(), &localweb::MessagePort::received, view.get(),
+                         [this](const QString &text) {
+                             const QJsonObject event = QJsonDocument::fromJson(text.toUtf8()).object();
                              if (event.value(QStringLiteral("event")) == QStringLiteral("state")
                                  && event.value(QStringLiteral("drawn")).toBool()) {
                                  drawnPage = event.value(QStringLiteral("page")).toInt();

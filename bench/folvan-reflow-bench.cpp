@@ -11,6 +11,7 @@
 // line as KIND<TAB>TEXT (a cut-out gives its page and region).
 
 #include "BenchArgs.h"
+#include "localweb/LocalWebPage.h"
 #include "reflow/ReflowResourceHandler.h"
 #include "reflow/ReflowView.h"
 #include "reflow/ReflowWire.h"
@@ -24,7 +25,6 @@
 #include <QJsonObject>
 #include <QTimer>
 #include <QUuid>
-#include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlScheme>
@@ -110,18 +110,17 @@ int main(int argc, char **argv)
     handler->setDocument(QFileInfo(path).absoluteFilePath(), {}, token);
 
     QWebEngineView view;
-    auto *page = new QWebEnginePage(&profile, &view);
+    auto *page = new folvan::localweb::LocalWebPage(&profile, wire::scheme, wire::host, wire::channelObject, &view);
     view.setPage(page);
     view.resize(1000, 1200);
 
-    QWebChannel channel;
     bool opened = false;
     auto call = [&](const QString &name, const QJsonObject &payload) {
         page->runJavaScript(QStringLiteral("window.folvanReflow?.%1(%2)")
                                 .arg(name,
                                      QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact))));
     };
-    auto *receiver = new ReflowChannel([&](const QString &text) {
+    QObject::connect(page->port(), &folvan::localweb::MessagePort::received, &view, [&](const QString &text) {
         const QJsonObject body = QJsonDocument::fromJson(text.toUtf8()).object();
         if (opened || body.value(QLatin1String(wire::key::event)).toString() != wire::event::loaded)
             return;
@@ -134,8 +133,6 @@ int main(int argc, char **argv)
             page->runJavaScript(QStringLiteral("window.folvanReflowAll = true"));
         call(wire::call::open, open);
     });
-    channel.registerObject(wire::channelObject, receiver);
-    page->setWebChannel(&channel);
     page->load(QUrl(wire::entryURL));
     view.show();
 

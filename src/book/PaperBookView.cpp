@@ -2,7 +2,6 @@
 
 #include "book/BookCover.h"
 #include "book/BookResourceHandler.h"
-#include "book/BookWebPage.h"
 #include "book/BookWire.h"
 #include "book/DroppableBookWebView.h"
 #include "book/FloatingOverBook.h"
@@ -23,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 namespace folvan::book {
 
@@ -116,7 +116,10 @@ void PaperBookView::startWebEngine()
         return;
     }
     m_profile = localweb::makePrivateProfile(this);
-    m_page = new BookWebPage(m_profile, this);
+    m_page = new localweb::LocalWebPage(m_profile, QLatin1String(wire::scheme), QLatin1String(wire::host),
+                                        QLatin1String(wire::messageHandler), this);
+    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    m_page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     m_webView = new DroppableBookWebView(this);
     m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_resources);
     layout()->addWidget(m_webView);
@@ -142,8 +145,8 @@ void PaperBookView::startWebEngine()
         .undo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->undo(); },
         .redo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->redo(); },
     });
-    connect(m_page->port(), &BookMessagePort::received, this, [this](const QJsonValue &message) {
-        const localweb::BridgeJson body = localweb::fromChannel(message);
+    connect(m_page->port(), &localweb::MessagePort::received, this, [this](const QString &message) {
+        const localweb::BridgeJson body = localweb::parseMessage(message.toUtf8());
         m_coordinator->receive(body);
         pageEvent(body);
     });
@@ -179,7 +182,7 @@ DroppableBookWebView *PaperBookView::webView()
     return m_webView;
 }
 
-BookWebPage *PaperBookView::page()
+localweb::LocalWebPage *PaperBookView::page()
 {
     startWebEngine();
     return m_page;

@@ -16,11 +16,14 @@
 
 class QWebEngineProfile;
 
+namespace folvan::localweb {
+class LocalWebPage;
+}
+
 namespace folvan::book {
 
 class BookCover;
 class BookResourceHandler;
-class BookWebPage;
 class DroppableBookWebView;
 
 class PaperBookView : public QWidget, private BookPageHost {
@@ -38,7 +41,7 @@ public:
     // The web side starts once the view is shown and the first spread was
     // painted from its rasters (or a second passed); these start it at once.
     DroppableBookWebView *webView();
-    BookWebPage *page();
+    localweb::LocalWebPage *page();
     bool webEngineStarted() const { return m_webView; }
     // The first spread drawn natively until the page has drawn it.
     BookCover *cover() const { return m_cover; }
@@ -68,7 +71,7 @@ private:
     QPointer<SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;
     QWebEngineProfile *m_profile = nullptr;
-    BookWebPage *m_page = nullptr;
+    localweb::LocalWebPage *m_page = nullptr;
     DroppableBookWebView *m_webView = nullptr;
     std::function<void(double)> m_onZoom;
     std::function<void(const QUrl &)> m_onDropPDF;

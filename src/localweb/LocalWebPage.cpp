@@ -3,12 +3,16 @@
 #include "platform/StoredJson.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QNativeGestureEvent>
 #include <QUuid>
+#include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWheelEvent>
@@ -29,6 +33,45 @@ void confineLocalPage(QWebEnginePage *page)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 }
+
+namespace {
+
+// The web channel's client script, as Qt WebEngine carries it.
+QString webChannelScript()
+{
+    static const QString text = [] {
+        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }();
+    return text;
+}
+
+} // namespace
+
+LocalWebPage::LocalWebPage(QWebEngineProfile *profile, const QString &scheme, const QString &host,
+                           const QString &portName, QObject *parent)
+    : QWebEnginePage(profile, parent), m_scheme(scheme), m_host(host), m_port(new MessagePort(this))
+{
+    confineLocalPage(this);
+    QWebEngineScript channel;
+    channel.setName(QStringLiteral("qwebchannel.js"));
+    channel.setSourceCode(webChannelScript());
+    channel.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    channel.setWorldId(QWebEngineScript::MainWorld);
+    // The channel's transport exists in the main frame only.
+    channel.setRunsOnSubFrames(false);
+    scripts().insert(channel);
+    auto *web = new QWebChannel(this);
+    web->registerObject(portName, m_port);
+    setWebChannel(web, QWebEngineScript::MainWorld);
+}
+
+bool LocalWebPage::allows(const QUrl &url) const
+{
+    return url.isValid() && url.scheme() == m_scheme && url.host() == m_host;
+}
+
+bool LocalWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool) { return allows(url); }
 
 QString newPageToken() { return platform::uuidString(QUuid::createUuid()); }
 

@@ -10,10 +10,10 @@
 
 #include <functional>
 
+#include <QWebEnginePage>
 #include <QWebEngineUrlScheme>
 
 class QKeyEvent;
-class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -27,6 +27,44 @@ QWebEngineUrlScheme localScheme(const QByteArray &name);
 // Keeps a local page to its own scheme: it reads no file: URL and nothing
 // remote. The pages show text taken from untrusted papers.
 void confineLocalPage(QWebEnginePage *page);
+
+// The object a local page posts its messages to over the web channel: one
+// method, postMessage, taking the message as JSON text.
+class MessagePort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    Q_INVOKABLE void postMessage(const QString &text) { emit received(text); }
+
+signals:
+    void received(const QString &text);
+};
+
+// The page of a view that shows one of the reader's local pages: it goes to
+// nothing but `scheme`://`host`/..., reads no file: URL (confineLocalPage),
+// and has the web channel's script in its main frame before the page's own
+// scripts run, with one MessagePort published on the channel as `portName`.
+// The page reaches it with
+// new QWebChannel(qt.webChannelTransport, c => c.objects[portName]).
+class LocalWebPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    // `profile` carries the page's scheme handler and outlives the page.
+    LocalWebPage(QWebEngineProfile *profile, const QString &scheme, const QString &host, const QString &portName,
+                 QObject *parent = nullptr);
+
+    MessagePort *port() const { return m_port; }
+    // Whether the page may show `url`.
+    bool allows(const QUrl &url) const;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+
+private:
+    QString m_scheme;
+    QString m_host;
+    MessagePort *m_port;
+};
 
 // A new page token: a new UUID in upper-case text.
 QString newPageToken();

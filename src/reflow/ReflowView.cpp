@@ -13,30 +13,13 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QWebChannel>
 #include <QWebEnginePage>
-#include <QFile>
 #include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 #include <cmath>
 
 namespace folvan::reflow {
-
-// Goes nowhere but the reflow page itself: links to the web and elsewhere
-// are the page's to handle.
-class ReflowPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-
-protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
-    {
-        return url.scheme() == wire::scheme && url.host() == wire::host;
-    }
-};
 
 ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
                        ReflowCoordinator::Callbacks callbacks, QWidget *parent, const QString &pageRoot)
@@ -66,32 +49,14 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     m_profile = localweb::makePrivateProfile(this);
     m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_handler);
     m_web = new QWebEngineView(this);
-    m_page = new ReflowPage(m_profile, m_web);
+    // Links to the web and elsewhere are the page's to handle.
+    m_page = new localweb::LocalWebPage(m_profile, wire::scheme, wire::host, wire::channelObject, m_web);
     // Opaque, in the colour of the window behind it: the web engine composes
     // a see-through page over every widget, so the pane's search bar raised
     // above the view would be drawn under the page's text.
     m_page->setBackgroundColor(palette().color(QPalette::Window));
-    localweb::confineLocalPage(m_page);
-    m_channel = new QWebChannel(m_page);
-    // The channel's transport exists in the main frame only.
-    m_channel->registerObject(wire::channelObject, new ReflowChannel(
-                                                       [this](const QString &text) {
-                                                           m_coordinator->receive(text, m_page->url(), true);
-                                                       },
-                                                       m_channel));
-    m_page->setWebChannel(m_channel);
-    // The channel script is there before the page's own scripts run (the
-    // page may also load it by its served name).
-    QFile channelScript(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-    if (channelScript.open(QIODevice::ReadOnly)) {
-        QWebEngineScript script;
-        script.setName(wire::channelScript);
-        script.setSourceCode(QString::fromUtf8(channelScript.readAll()));
-        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-        script.setWorldId(QWebEngineScript::MainWorld);
-        script.setRunsOnSubFrames(false);
-        m_page->scripts().insert(script);
-    }
+    connect(m_page->port(), &localweb::MessagePort::received, this,
+            [this](const QString &text) { m_coordinator->receive(text, m_page->url(), true); });
     m_web->setPage(m_page);
     m_coordinator->setScriptSink([page = QPointer<QWebEnginePage>(m_page)](const QString &script) {
         if (page)

@@ -12,32 +12,16 @@
 
 #include <QWidget>
 
-class QWebChannel;
 class QWebEngineProfile;
 class QWebEngineView;
+
+namespace folvan::localweb {
+class LocalWebPage;
+}
 
 namespace folvan::reflow {
 
 class ReflowResourceHandler;
-class ReflowPage;
-
-// The object the page posts its events to over the web channel.
-class ReflowChannel : public QObject {
-    Q_OBJECT
-public:
-    explicit ReflowChannel(std::function<void(const QString &)> receive, QObject *parent = nullptr)
-        : QObject(parent), m_receive(std::move(receive))
-    {
-    }
-    Q_INVOKABLE void postMessage(const QString &text)
-    {
-        if (m_receive)
-            m_receive(text);
-    }
-
-private:
-    std::function<void(const QString &)> m_receive;
-};
 
 class ReflowView : public QWidget, public ReflowViewInterface {
     Q_OBJECT
@@ -80,8 +64,7 @@ private:
     QWebEngineProfile *m_profile = nullptr;
     ReflowResourceHandler *m_handler;
     QWebEngineView *m_web = nullptr;
-    ReflowPage *m_page = nullptr;
-    QWebChannel *m_channel = nullptr;
+    localweb::LocalWebPage *m_page = nullptr;
     ReflowCoordinator *m_coordinator;
     QWidget *m_failure = nullptr;
     std::function<void()> m_leave;

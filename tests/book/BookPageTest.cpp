@@ -4,7 +4,6 @@
 #include "BookTestSupport.h"
 #include "book/DroppableBookWebView.h"
 #include "book/BookCover.h"
-#include "book/BookWebPage.h"
 #include "book/FloatingOverBook.h"
 #include "book/PaperReadingView.h"
 #include "localweb/FileUrlProbe.h"
@@ -14,6 +13,7 @@
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QSet>
@@ -33,8 +33,8 @@ protected:
     // Counts the page's reports of a spread drawn, and the last page drawn.
     void countDrawnSpreads(PaperBookView &view)
     {
-        QObject::connect(view.page()->port(), &BookMessagePort::received, &view, [this](const QJsonValue &body) {
-            const QJsonObject event = body.toObject();
+        QObject::connect(view.page()->port(), &localweb::MessagePort::received, &view, [this](const QString &text) {
+            const QJsonObject event = QJsonDocument::fromJson(text.toUtf8()).object();
             if (event.value(QStringLiteral("event")) == QStringLiteral("state")
                 && event.value(QStringLiteral("drawn")).toBool()) {
                 drawnPage = event.value(QStringLiteral("page")).toInt();

@@ -97,6 +97,6 @@ export function eventBody(name, token, fields = {}) {
 // "loaded" first.
 export class Bridge extends SharedBridge {
   constructor(win = globalThis) {
-    super({ object: CHANNEL_OBJECT, method: CHANNEL_METHOD, handshake: EVENTS.loaded, encode: JSON.stringify }, win);
+    super({ object: CHANNEL_OBJECT, method: CHANNEL_METHOD, handshake: EVENTS.loaded }, win);
   }
 }

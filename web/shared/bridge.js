@@ -1,7 +1,7 @@
 // The message bridge of a page to its native view: the page's token, the
-// handshake over the Qt web channel and the posting of events. Each page
-// gives the name of the channel object its native side registers, the name
-// of its first event and how an event is put on the wire.
+// handshake over the Qt web channel and the posting of events, each as JSON
+// text. Each page gives the name of the channel object its native side
+// registers and the name of its first event.
 
 export const EVENT_KEY = "event";
 export const TOKEN_KEY = "token";
@@ -19,14 +19,12 @@ export function eventBody(name, token, fields = {}, handshake = "") {
 // once the native side has given the page its token.
 export class Bridge {
   // `object`: the channel object's name; `method`: the method on it that
-  // takes one event; `handshake`: the name of the first event; `encode`: what
-  // the method is given for an event's body.
-  constructor({ object, method = "postMessage", handshake, encode = (body) => body }, win = globalThis) {
+  // takes one event's JSON text; `handshake`: the name of the first event.
+  constructor({ object, method = "postMessage", handshake }, win = globalThis) {
     this.win = win;
     this.object = object;
     this.method = method;
     this.handshake = handshake;
-    this.encode = encode;
     this.token = "";
     this.queue = [];
     this.target = null;
@@ -56,7 +54,7 @@ export class Bridge {
 
   post(name, fields) {
     if (name !== this.handshake && !this.token) return;
-    this.queue.push(this.encode(eventBody(name, this.token, fields, this.handshake)));
+    this.queue.push(JSON.stringify(eventBody(name, this.token, fields, this.handshake)));
     this.flush();
   }
 

@@ -103,12 +103,12 @@ test('page rasters are asked for by token, page and edge, the token escaped', ()
   assert.equal(rasterUrl('a/b c', 0, 600), 'folvan-book://local/page/a%2Fb%20c/0.png?edge=600');
 });
 
-test('the book posts objects to "book": "ready" first, then only events with the token', () => {
+test('the book posts JSON text to "book": "ready" first, then only events with the token', () => {
   const sent = [];
   const win = {
     qt: { webChannelTransport: {} },
     QWebChannel: function (transport, ready) {
-      ready({ objects: { [wire.messageHandler]: { postMessage: (body) => sent.push(body) } } });
+      ready({ objects: { [wire.messageHandler]: { postMessage: (text) => sent.push(JSON.parse(text)) } } });
     },
   };
   const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.readyEvent }, win);
