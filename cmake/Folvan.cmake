@@ -92,3 +92,37 @@ function(folvan_contract_header target page header namespace)
   target_sources(${target} PRIVATE ${out})
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
+
+# folvan_web_page_served(TARGET HEADER NAMESPACE BASE FILE...): writes
+# HEADER (a name such as BookPageFiles.h) on TARGET's include path, holding
+# `NAMESPACE::pageFiles`: the names under which the page's scheme serves
+# FILEs, each its resource alias or its path below BASE. The scheme handler
+# serves these and nothing else from the page's folder, so the list is kept
+# in one place: the page's resources.
+function(folvan_web_page_served target header namespace base)
+  set(entries "")
+  foreach(path IN LISTS ARGN)
+    get_source_file_property(name ${path} QT_RESOURCE_ALIAS)
+    if(NOT name)
+      file(RELATIVE_PATH name ${base} ${path})
+    endif()
+    string(APPEND entries "    QStringLiteral(\"${name}\"),\n")
+  endforeach()
+  set(folder ${CMAKE_CURRENT_BINARY_DIR}/served)
+  file(CONFIGURE OUTPUT ${folder}/${header} @ONLY CONTENT
+"#pragma once
+
+// Made by the build from the page's resource list: the names its scheme
+// serves from the page's folder, and no other.
+
+#include <QStringList>
+
+namespace @namespace@ {
+
+inline const QStringList pageFiles = {
+@entries@};
+
+} // namespace @namespace@
+")
+  target_include_directories(${target} PUBLIC ${folder})
+endfunction()

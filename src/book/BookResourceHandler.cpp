@@ -1,5 +1,7 @@
 #include "book/BookResourceHandler.h"
 
+#include "BookPageFiles.h"
+
 #include "book/BookWire.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
@@ -59,7 +61,7 @@ std::optional<localweb::LocalResource> BookResourceHandler::Routes::serve(const 
 }
 
 BookResourceHandler::BookResourceHandler(QString root, QObject *parent)
-    : BookResourceHandler(std::make_shared<Routes>(root, cacheCountLimit, cacheCostLimit), parent)
+    : BookResourceHandler(std::make_shared<Routes>(root, pageFiles, cacheCountLimit, cacheCostLimit), parent)
 {
 }
 

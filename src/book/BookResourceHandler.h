@@ -6,7 +6,8 @@
 // highlights and underlines burned in:
 //
 //   folvan-book://local/page/TOKEN/N.png[?edge=E]   page N (from 0), longer side E pixels
-//   folvan-book://local/PATH                        the file PATH of the page's folder
+//   folvan-book://local/PATH                        the file PATH of the page's folder,
+//                                                   when the page's file list names it
 //
 // One handler serves one web view. All document work and all rasters run
 // one at a time on the handler's serial queue "Folvan.paperRaster"; the

@@ -68,8 +68,14 @@ LocalRequest::LocalRequest(QUrl url, std::shared_ptr<const std::atomic<bool>> st
 {
 }
 
-LocalRoutes::LocalRoutes(const QString &root, int cacheCount, qint64 cacheCost)
-    : cache(cacheCount, cacheCost), m_root(resolvedRoot(root))
+QByteArray channelScript()
+{
+    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+LocalRoutes::LocalRoutes(const QString &root, QStringList files, int cacheCount, qint64 cacheCost)
+    : cache(cacheCount, cacheCost), m_root(resolvedRoot(root)), m_files(std::move(files))
 {
 }
 
@@ -88,9 +94,16 @@ void LocalRoutes::forget()
 
 std::optional<LocalResource> LocalRoutes::file(const QStringList &parts) const
 {
-    if (parts.isEmpty() || parts.contains(QStringLiteral("..")))
+    const QString name = parts.join(QLatin1Char('/'));
+    if (name == QLatin1String(channelScriptName)) {
+        QByteArray script = channelScript();
+        if (script.isEmpty())
+            return std::nullopt;
+        return LocalResource{std::move(script), "text/javascript"};
+    }
+    if (!m_files.contains(name) || parts.contains(QStringLiteral("..")))
         return std::nullopt;
-    const QString joined = m_root + QLatin1Char('/') + parts.join(QLatin1Char('/'));
+    const QString joined = m_root + QLatin1Char('/') + name;
     const QString path = m_root.startsWith(QLatin1Char(':')) ? QDir::cleanPath(joined)
                                                              : QFileInfo(joined).canonicalFilePath();
     if (path.isEmpty() || !path.startsWith(m_root + QLatin1Char('/')) || !QFileInfo(path).isFile())

@@ -5,9 +5,10 @@
 // handler's serial queue, and answered on the main thread, each exactly
 // once unless it was stopped or the handler disposed first; those get no
 // answer at all. A failure is always "not found" (404) in the handler's own
-// error domain. The page's files are served only from inside its folder;
-// document routes hold only for the current page token. Each handler adds
-// its own routes (`LocalRoutes`).
+// error domain. Of the page's folder, only the files the build lists for
+// the page are served (and only from inside the folder), besides the web
+// channel's script; document routes hold only for the current page token.
+// Each handler adds its own routes (`LocalRoutes`).
 
 #include <QByteArray>
 #include <QObject>
@@ -29,6 +30,12 @@ class SerialQueue;
 }
 
 namespace folvan::localweb {
+
+// The name under which a local page finds the web channel's client script.
+inline constexpr char channelScriptName[] = "qwebchannel.js";
+// The web channel's client script, as Qt WebEngine carries it; empty when
+// it cannot be read.
+QByteArray channelScript();
 
 struct LocalResource {
     QByteArray data;
@@ -95,9 +102,10 @@ private:
 // read and written there only.
 class LocalRoutes {
 public:
-    // `root` is the folder of the page's files; `cache*` bound the page
+    // `root` is the folder of the page's files and `files` the names served
+    // from it (the page's list made by the build); `cache*` bound the page
     // images kept.
-    LocalRoutes(const QString &root, int cacheCount, qint64 cacheCost);
+    LocalRoutes(const QString &root, QStringList files, int cacheCount, qint64 cacheCost);
     virtual ~LocalRoutes() = default;
 
     // The answer to an accepted request; none for a failure.
@@ -117,8 +125,9 @@ protected:
     bool isCurrentToken(const QString &part) const { return !m_token.isEmpty() && part == m_token; }
     const QString &token() const { return m_token; }
 
-    // The file at `parts` of the page's folder, typed by its extension;
-    // none for a path with "..", one that leads out of the folder (also
+    // The file at `parts` of the page's folder, typed by its extension, or
+    // the web channel's script by its name; none for a name not in the
+    // page's list, a path with "..", one that leads out of the folder (also
     // through a link), or a file that cannot be read.
     std::optional<LocalResource> file(const QStringList &parts) const;
 
@@ -126,6 +135,7 @@ protected:
 
 private:
     QString m_root;
+    QStringList m_files;
     QString m_token;
 };
 

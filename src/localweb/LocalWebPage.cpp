@@ -1,9 +1,9 @@
 #include "localweb/LocalWebPage.h"
 
+#include "localweb/LocalSchemeHandler.h"
 #include "platform/StoredJson.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QNativeGestureEvent>
@@ -34,28 +34,15 @@ void confineLocalPage(QWebEnginePage *page)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 }
 
-namespace {
-
-// The web channel's client script, as Qt WebEngine carries it.
-QString webChannelScript()
-{
-    static const QString text = [] {
-        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }();
-    return text;
-}
-
-} // namespace
-
 LocalWebPage::LocalWebPage(QWebEngineProfile *profile, const QString &scheme, const QString &host,
                            const QString &portName, QObject *parent)
     : QWebEnginePage(profile, parent), m_scheme(scheme), m_host(host), m_port(new MessagePort(this))
 {
     confineLocalPage(this);
     QWebEngineScript channel;
-    channel.setName(QStringLiteral("qwebchannel.js"));
-    channel.setSourceCode(webChannelScript());
+    channel.setName(QLatin1String(channelScriptName));
+    static const QString source = QString::fromUtf8(channelScript());
+    channel.setSourceCode(source);
     channel.setInjectionPoint(QWebEngineScript::DocumentCreation);
     channel.setWorldId(QWebEngineScript::MainWorld);
     // The channel's transport exists in the main frame only.

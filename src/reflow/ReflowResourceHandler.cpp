@@ -1,5 +1,7 @@
 #include "reflow/ReflowResourceHandler.h"
 
+#include "ReflowPageFiles.h"
+
 #include "engine/PageRaster.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPageGeometry.h"
@@ -159,20 +161,11 @@ std::optional<localweb::LocalResource> ReflowResourceHandler::Routes::serve(cons
             }
         }
     }
-    const QString name = parts.join(u'/');
-    if (name == wire::channelScript) {
-        std::optional<QByteArray> script = readFile(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-        if (!script)
-            return std::nullopt;
-        return localweb::LocalResource{std::move(*script), "text/javascript"};
-    }
-    if (!wire::pageFiles.contains(name))
-        return std::nullopt;
     return file(parts);
 }
 
 ReflowResourceHandler::ReflowResourceHandler(QObject *parent, const QString &root)
-    : ReflowResourceHandler(std::make_shared<Routes>(root, cacheCount, cacheBytes), parent)
+    : ReflowResourceHandler(std::make_shared<Routes>(root, pageFiles, cacheCount, cacheBytes), parent)
 {
 }
 

@@ -1,5 +1,7 @@
 #include "book/BookResourceHandler.h"
 
+#include "BookPageFiles.h"
+
 #include "BookTestSupport.h"
 
 #include <QFile>
@@ -89,15 +91,29 @@ TEST_F(BookResourceHandlerTest, FailsRequestsOutsideItsRoutes)
                             "folvan-book://local/page/T0K3N/x.png", "folvan-book://local/page/T0K3N/3.PNG",
                             "folvan-book://local/page/OLD/3.png", "folvan-book://local/page/T0K3N",
                             "folvan-book://other/index.html", "folvan-book://local/", "folvan-book://local/missing.js",
-                            "folvan-book://local/outside.css", "folvan-book://local/a/../../secret.txt"})
+                            "folvan-book://local/outside.css", "folvan-book://local/a/../../secret.txt",
+                            "folvan-book://local/reader.JS"})
         EXPECT_FALSE(fetch(QString::fromLatin1(url))) << url;
-    // The bundle's files, typed by their extension as written.
+    // The page's files, typed by their extension.
     EXPECT_EQ(fetch(QStringLiteral("folvan-book://local/index.html"))->mimeType, "text/html");
-    EXPECT_EQ(fetch(QStringLiteral("folvan-book://local/reader.JS"))->mimeType, "application/octet-stream");
     // Failures name the last part of the path, without the query.
     const auto failure = fetch(QStringLiteral("folvan-book://local/page/OLD/12.png?edge=600")).failure;
     EXPECT_EQ(failure.domain, QStringLiteral("Folvan.Book"));
     EXPECT_EQ(failure.description, QStringLiteral("无法读取本地资源： 12.png"));
+}
+
+// The built-in page: every file of its list is there under its served
+// name, and the web channel's script with them.
+TEST_F(BookResourceHandlerTest, ServesEveryListedFileOfTheBuiltInPage)
+{
+    handler = std::make_unique<BookResourceHandler>();
+    ASSERT_TRUE(pageFiles.contains(QStringLiteral("index.html")));
+    ASSERT_TRUE(pageFiles.contains(QStringLiteral("shared/bridge.js")));
+    for (const QString &name : pageFiles) {
+        const auto served = fetch(QStringLiteral("folvan-book://local/") + name);
+        EXPECT_TRUE(served && !served->data.isEmpty()) << name.toStdString();
+    }
+    EXPECT_TRUE(fetch(QStringLiteral("folvan-book://local/qwebchannel.js")));
 }
 
 TEST_F(BookResourceHandlerTest, CachesEachPageAndEdgeOnce)

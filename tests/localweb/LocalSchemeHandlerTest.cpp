@@ -61,9 +61,10 @@ protected:
         TempHomeTest::SetUp();
         ASSERT_TRUE(test::writeTestFile(path(QStringLiteral("page/index.html")), "<html></html>"));
         ASSERT_TRUE(test::writeTestFile(path(QStringLiteral("page/sub/a.js")), "1"));
+        ASSERT_TRUE(test::writeTestFile(path(QStringLiteral("page/unlisted.js")), "1"));
         ASSERT_TRUE(test::writeTestFile(path(QStringLiteral("secret.js")), "secret"));
         ASSERT_TRUE(QFile::link(path(QStringLiteral("secret.js")), path(QStringLiteral("page/link.js"))));
-        handler = std::make_unique<TestHandler>(std::make_shared<GatedRoutes>(path(QStringLiteral("page")), 4, 100));
+        handler = std::make_unique<TestHandler>(std::make_shared<GatedRoutes>(path(QStringLiteral("page")), pageFiles, 4, 100));
         handler->setToken(QStringLiteral("T1"));
     }
 
@@ -90,18 +91,23 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    const QStringList pageFiles{QStringLiteral("index.html"), QStringLiteral("sub/a.js"), QStringLiteral("link.js"),
+                                QStringLiteral("missing.html"), QStringLiteral("sub/../../secret.js")};
     std::unique_ptr<TestHandler> handler;
 };
 
 } // namespace
 
-TEST_F(LocalSchemeHandlerTest, ServesOnlyTheCurrentTokenAndFilesInsideTheFolder)
+TEST_F(LocalSchemeHandlerTest, ServesOnlyTheCurrentTokenAndTheListedFilesInsideTheFolder)
 {
     EXPECT_EQ(fetch(QStringLiteral("folvan-test://local/doc/T1"))->data, "doc");
     EXPECT_FALSE(fetch(QStringLiteral("folvan-test://local/doc/T0")));
     EXPECT_EQ(fetch(QStringLiteral("folvan-test://local/index.html"))->data, "<html></html>");
     EXPECT_EQ(fetch(QStringLiteral("folvan-test://local/sub/a.js"))->mimeType, "text/javascript");
-    for (const char *outside : {"folvan-test://local/", "folvan-test://local/link.js",
+    // The channel's script by its name; of the folder, only the listed files.
+    EXPECT_EQ(fetch(QStringLiteral("folvan-test://local/qwebchannel.js"))->data, channelScript());
+    EXPECT_FALSE(channelScript().isEmpty());
+    for (const char *outside : {"folvan-test://local/", "folvan-test://local/link.js", "folvan-test://local/unlisted.js",
                                 "folvan-test://local/sub/../../secret.js", "folvan-test://local/%2E%2E/secret.js",
                                 "folvan-test://local/sub", "folvan-test://local/missing.html"})
         EXPECT_FALSE(fetch(QString::fromLatin1(outside))) << outside;

@@ -3,6 +3,7 @@
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
 #include "reflow/ReflowResourceHandler.h"
+#include "ReflowPageFiles.h"
 #include "support/TestEnv.h"
 
 #include <QCoreApplication>
@@ -102,6 +103,19 @@ TEST_F(HandlerTest, ServesOnlyThePagesOwnFilesFromInsideItsFolder)
     EXPECT_FALSE(other->bytes);
     EXPECT_EQ(other->failure.domain, QStringLiteral("Folvan.Reflow"));
     EXPECT_EQ(other->failure.description, QStringLiteral("无法读取本机重排资源或 PDF。"));
+}
+
+// The built-in page: every file of its list is there under its served
+// name.
+TEST_F(HandlerTest, ServesEveryListedFileOfTheBuiltInPage)
+{
+    handler = std::make_unique<ReflowResourceHandler>();
+    ASSERT_TRUE(reflow::pageFiles.contains(QStringLiteral("parser/liteparse_wasm_bg.wasm")));
+    ASSERT_TRUE(reflow::pageFiles.contains(QStringLiteral("shared/bridge.js")));
+    for (const QString &name : reflow::pageFiles) {
+        const Reply served = fetch(kBase + name);
+        EXPECT_TRUE(served.bytes && !served.bytes->isEmpty()) << name.toStdString();
+    }
 }
 
 TEST_F(HandlerTest, ServesDocumentAndGeometryOnlyForTheCurrentToken)
