@@ -6,7 +6,7 @@
 #include "history/ReadingHistory.h"
 #include "interface/HelpOverlays.h"
 #include "interface/ReaderSettingsView.h"
-#include "window/PaneBookView.h"
+#include "window/PaneReadingViews.h"
 #include "window/PaneDialogs.h"
 #include "window/PaneServices.h"
 #include "workspace/ReaderCommandRegistry.h"
@@ -41,9 +41,9 @@ QList<interface::HelpCommand> helpCommands()
 }
 
 // What the program's panes take from it: the reading history's older names
-// of a paper, the exports' save panel, the book view, and the help and the
-// first-run guide they lay over themselves. Links open in the system's
-// default application; the workspace adds its command palette.
+// of a paper, the exports' save panel, the book and reflow views, and the
+// help and the first-run guide they lay over themselves. Links open in the
+// system's default application; the workspace adds its command palette.
 window::PaneServices paneServices()
 {
     window::PaneServices services;
@@ -52,6 +52,7 @@ window::PaneServices paneServices()
     };
     services.chooseExportPath = window::chooseExportPathInSavePanel;
     services.bookView = window::makePaneBookView;
+    services.reflowView = window::makePaneReflowView;
     services.shortcutsHelp = [](std::function<void()> close, std::function<void()> replay) -> QWidget * {
         return new interface::ShortcutsView(helpCommands(), std::move(close), std::move(replay));
     };

@@ -4,7 +4,7 @@
 // to the pane when it is made: what its model takes (older names of a
 // paper, the opening of links outside, the exports' save panel) and the
 // views the pane shows but does not make itself. Each may be left empty:
-// the pane then has no command palette and no book view, and shows
+// the pane then has no command palette, no book or reflow view, and shows
 // placeholders for the help and the first-run guide.
 
 #include "model/PaneModelServices.h"
@@ -22,8 +22,10 @@ struct PaneServices : PaneModelServices {
     // The command palette over `pane`, acting through `actions`; `dismiss`
     // closes it. A null result: no palette.
     std::function<QWidget *(ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss)> commandPalette;
-    // The book view of `pane`, made in `parent`.
+    // The book view and the reflow view of `pane` (for its paper as it is
+    // now), made in `parent`.
     std::function<QWidget *(ContentView *pane, QWidget *parent)> bookView;
+    std::function<QWidget *(ContentView *pane, QWidget *parent)> reflowView;
     // The help laid over a pane: `close` closes it, `replay` shows the
     // first-run guide again.
     std::function<QWidget *(std::function<void()> close, std::function<void()> replay)> shortcutsHelp;

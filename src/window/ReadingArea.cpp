@@ -9,7 +9,6 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
-#include "reflow/ReflowView.h"
 #include "window/ContentView.h"
 #include "window/PaneControls.h"
 #include "window/PaneLayout.h"
@@ -207,8 +206,8 @@ QWidget *ReadingArea::readingView() const
         return nullptr;
     if (auto *page = m_current->findChild<pdfview::PdfView *>())
         return page;
-    if (auto *reflow = m_current->findChild<reflow::ReflowView *>())
-        return reflow;
+    if (m_current == m_reflow && m_reflowView)
+        return m_reflowView;
     return m_current;
 }
 
@@ -216,7 +215,7 @@ void ReadingArea::updateReflowView()
 {
     SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
     const auto document = model ? model->pdfDocument() : nullptr;
-    const bool wanted = model && document && chosenView() == View::reflow;
+    const bool wanted = model && document && chosenView() == View::reflow && m_pane->services().reflowView;
     // One view per document object and file.
     const QString identity = wanted ? QString::number(quintptr(document.get()), 16) + model->pdfDocumentURL().path()
                                           + m_pane->controller()->currentPaperID().value_or(QUuid()).toString()
@@ -225,26 +224,10 @@ void ReadingArea::updateReflowView()
         delete m_reflowView.data();
     if (!wanted || m_reflowView)
         return;
-    QPointer<ContentView> pane(m_pane);
-    reflow::ReflowCoordinator::Callbacks callbacks;
-    callbacks.createNote = [pane](const std::vector<ReadingTextSource> &sources) {
-        if (pane)
-            pane->controller()->createPaperNote(sources);
-    };
-    callbacks.showOriginal = [pane](const ReadingLocation &location) {
-        if (pane)
-            pane->controller()->showOriginal(location);
-    };
-    m_reflowView = new reflow::ReflowView(model, m_pane->controller()->currentPaperID(), std::move(callbacks), m_reflow);
+    m_reflowView = m_pane->services().reflowView(m_pane, m_reflow);
     m_reflowIdentity = identity;
     m_reflow->layout()->addWidget(m_reflowView);
-    // The active pane's keys scroll the reflowed text at once, unless the
-    // reader is typing or works in another window.
-    QWidget *focus = QApplication::focusWidget();
-    const bool typing = qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
-                        || qobject_cast<QPlainTextEdit *>(focus);
-    if (m_pane->controller()->isActive() && !typing && (!focus || focus->window() == window()))
-        m_reflowView->setFocus(Qt::OtherFocusReason);
+    takeKeys(m_reflowView);
 }
 
 void ReadingArea::updateBookView()
@@ -260,14 +243,19 @@ void ReadingArea::updateBookView()
     }
     if (wanted && !m_bookView) {
         m_bookView = m_pane->services().bookView(m_pane, m_holder);
-        // The active pane's keys go to its book, unless the reader is typing
-        // or works in another window.
-        QWidget *focus = QApplication::focusWidget();
-        const bool typing = qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
-                            || qobject_cast<QPlainTextEdit *>(focus);
-        if (m_pane->controller()->isActive() && !typing && (!focus || focus->window() == window()))
-            m_bookView->setFocus(Qt::OtherFocusReason);
+        takeKeys(m_bookView);
     }
+}
+
+void ReadingArea::takeKeys(QWidget *view)
+{
+    // The active pane's keys go to the new view at once, unless the reader
+    // is typing or works in another window.
+    QWidget *focus = QApplication::focusWidget();
+    const bool typing = qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
+                        || qobject_cast<QPlainTextEdit *>(focus);
+    if (m_pane->controller()->isActive() && !typing && (!focus || focus->window() == window()))
+        view->setFocus(Qt::OtherFocusReason);
 }
 
 void ReadingArea::placeViews()

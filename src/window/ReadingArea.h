@@ -5,7 +5,6 @@
 // view in its place, with the reading dock over its lower right corner.
 
 #include "dock/ReaderDock.h"
-#include "reflow/ReflowView.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -31,7 +30,7 @@ public:
 
     // The book view while the book is chosen and a paper is open, made by
     // the pane's services (bookView); without them, a placeholder stands
-    // where the book view goes.
+    // where the book view goes. The reflow view likewise (reflowView).
     QWidget *bookView() const { return m_bookView; }
 
     // The layout that holds the pane's page view.
@@ -42,7 +41,7 @@ public:
     // the book view (or the card in its place) or the reflow view.
     QWidget *readingView() const;
     // The reflow view while reflow is chosen and a paper is open.
-    reflow::ReflowView *reflowView() const { return m_reflowView; }
+    QWidget *reflowView() const { return m_reflowView; }
     // The reading dock, while a paper is open in the page or book view (not
     // while the book view reports an error).
     dock::ReaderDock *dock() const { return m_dock; }
@@ -73,6 +72,8 @@ private:
     // Makes the book view while the book is chosen and a paper is open, and
     // takes it away otherwise.
     void updateBookView();
+    // Gives the keyboard to a view just made.
+    void takeKeys(QWidget *view);
 
     QPointer<ContentView> m_pane;
     QWidget *m_holder;
@@ -81,7 +82,7 @@ private:
     QVBoxLayout *m_pageLayout;
     PanelPlaceholder *m_book;
     QWidget *m_reflow;
-    QPointer<reflow::ReflowView> m_reflowView;
+    QPointer<QWidget> m_reflowView;
     QString m_reflowIdentity;
     QPointer<QWidget> m_bookView;
     QPointer<dock::ReaderDock> m_dock;

@@ -73,6 +73,21 @@ TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
     EXPECT_FALSE(command(ReaderCommandID::focusPane)->isEnabled());
 }
 
+// A pane gets every view it shows but does not make: a pane left without
+// one would show nothing there.
+TEST_F(ReaderWindowTest, EachPaneIsHandedItsReadingViewsAndOverlays)
+{
+    command(ReaderCommandID::comparison)->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(window->workspace()->isSplit());
+    for (window::ContentView *pane : {window->workspace()->primaryView(), window->workspace()->referenceView()}) {
+        ASSERT_NE(pane, nullptr);
+        const window::PaneServices &services = pane->services();
+        EXPECT_TRUE(services.bookView && services.reflowView);
+        EXPECT_TRUE(services.shortcutsHelp && services.onboarding && services.commandPalette);
+    }
+}
+
 TEST_F(ReaderWindowTest, PathsFromOutsideBecomeOpenRequestsOfTheActivePane)
 {
     window->openExternalPaths({path(QStringLiteral("right.pdf")), path(QStringLiteral("notes.txt"))});

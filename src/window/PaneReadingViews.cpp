@@ -1,6 +1,7 @@
-#include "window/PaneBookView.h"
+#include "window/PaneReadingViews.h"
 
 #include "book/PaperReadingView.h"
+#include "reflow/ReflowView.h"
 #include "window/ContentView.h"
 
 namespace folvan::window {
@@ -30,6 +31,21 @@ QWidget *makePaneBookView(ContentView *pane, QWidget *parent)
             weak->controller()->readingModeChosen(book);
     });
     return view;
+}
+
+QWidget *makePaneReflowView(ContentView *pane, QWidget *parent)
+{
+    QPointer<ContentView> weak(pane);
+    reflow::ReflowCoordinator::Callbacks callbacks;
+    callbacks.createNote = [weak](const std::vector<ReadingTextSource> &sources) {
+        if (weak)
+            weak->controller()->createPaperNote(sources);
+    };
+    callbacks.showOriginal = [weak](const ReadingLocation &location) {
+        if (weak)
+            weak->controller()->showOriginal(location);
+    };
+    return new reflow::ReflowView(pane->viewModel(), pane->controller()->currentPaperID(), std::move(callbacks), parent);
 }
 
 } // namespace folvan::window
