@@ -146,7 +146,13 @@ int main(int argc, char **argv)
 
     platform::Preferences::shared().setValue(QStringLiteral("hasSeenOnboarding"), true);
     platform::ManualClock clock;
-    window::ContentView pane(pane::ReaderPane::primary, window::PaneServices{});
+    // The pane's views stand in plain widgets: the search runs in the page
+    // view, with no web engine behind.
+    window::PaneServices services;
+    services.bookView = services.reflowView = [](window::ContentView *, QWidget *parent) { return new QWidget(parent); };
+    services.shortcutsHelp = [](auto &&...) { return new QWidget; };
+    services.onboarding = [](auto &&...) { return new QWidget; };
+    window::ContentView pane(pane::ReaderPane::primary, services);
     pane.resize(1200, 860);
     pane.show();
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());

@@ -34,7 +34,7 @@ class ContentView : public QWidget {
 
 public:
     // A pane with what it takes from the application (`services`).
-    explicit ContentView(pane::ReaderPane pane, PaneServices services = {}, QWidget *parent = nullptr);
+    ContentView(pane::ReaderPane pane, PaneServices services, QWidget *parent = nullptr);
     ~ContentView() override;
 
     // The pane's state and logic.

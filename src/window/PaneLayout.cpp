@@ -12,7 +12,6 @@
 #include "window/PaneErrorLine.h"
 #include "window/PanePanels.h"
 #include "window/PaneRules.h"
-#include "window/PanelPlaceholder.h"
 #include "window/ReadingArea.h"
 #include "window/SearchBar.h"
 #include "window/SingleHeader.h"
@@ -137,26 +136,6 @@ protected:
         QPainter(this).fillRect(rect(), QColor(0, 0, 0, 50));
     }
 };
-
-// A dimmed layer over the whole pane holding a placeholder card and the
-// buttons that close it.
-QWidget *makeOverlay(QWidget *parent, PanelPlaceholder *card, const QList<QPushButton *> &buttons)
-{
-    auto *overlay = new DimmedLayer(parent);
-    card->setFixedSize(420, 300);
-    // Nothing of the pane behind may show through the card's text.
-    card->setOpaque(true);
-    auto *column = static_cast<QVBoxLayout *>(card->layout());
-    for (QPushButton *button : buttons) {
-        button->setParent(card);
-        styleQuietButton(button);
-        column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
-    }
-    card->setParent(overlay);
-    auto *center = new QVBoxLayout(overlay);
-    center->addWidget(card, 0, Qt::AlignCenter);
-    return overlay;
-}
 
 // Whether the user types in `widget` (a field still on screen).
 bool isTypingField(const QWidget *widget)
@@ -500,7 +479,7 @@ void PaneLayout::followOverlays()
         return;
     QPointer<ContentView> weak(pane);
     const PaneServices &services = pane->services();
-    if (pane->controller()->showShortcuts() && !m_help && services.shortcutsHelp) {
+    if (pane->controller()->showShortcuts() && !m_help) {
         m_help = services.shortcutsHelp(
             [weak] {
                 if (weak)
@@ -510,42 +489,15 @@ void PaneLayout::followOverlays()
         m_help->setParent(this);
         m_help->show();
         fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
-    } else if (pane->controller()->showShortcuts() && !m_help) {
-        auto *close = new QPushButton(QStringLiteral("关闭"));
-        auto *replay = new QPushButton(QStringLiteral("重新查看入门引导"));
-        connect(close, &QPushButton::clicked, this, [weak] {
-            if (weak)
-                weak->controller()->shortcutsHelpDismissed();
-        });
-        connect(replay, &QPushButton::clicked, this, &PaneLayout::replayOnboarding);
-        m_help = makeOverlay(this,
-                             new PanelPlaceholder(QStringLiteral("questionmark.circle"),
-                                                  notYetProvided(QStringLiteral("使用帮助")),
-                                                  QStringLiteral("这里将列出快捷键与使用说明。")),
-                             {replay, close});
-        m_help->show();
-        fadeIn(m_help, kOverlayFadeSeconds, QEasingCurve::InOutQuad);
     } else if (!pane->controller()->showShortcuts() && m_help) {
         closeOverlay(m_help);
     }
-    if (pane->controller()->showOnboarding() && !m_onboarding && services.onboarding) {
+    if (pane->controller()->showOnboarding() && !m_onboarding) {
         m_onboarding = services.onboarding([weak] {
             if (weak)
                 weak->controller()->onboardingDismissed();
         });
         m_onboarding->setParent(this);
-        m_onboarding->show();
-        fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
-    } else if (pane->controller()->showOnboarding() && !m_onboarding) {
-        auto *close = new QPushButton(QStringLiteral("关闭"));
-        connect(close, &QPushButton::clicked, this, [weak] {
-            if (weak)
-                weak->controller()->onboardingDismissed();
-        });
-        m_onboarding = makeOverlay(this,
-                                   new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("入门引导")),
-                                                        QStringLiteral("这里将介绍 Folvan 的阅读方式。")),
-                                   {close});
         m_onboarding->show();
         fadeIn(m_onboarding, 0.3, QEasingCurve::InQuad);
     } else if (!pane->controller()->showOnboarding() && m_onboarding) {

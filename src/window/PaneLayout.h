@@ -23,7 +23,6 @@ namespace folvan::window {
 
 class ContentView;
 class PaneErrorLine;
-class PanelPlaceholder;
 class ReadingArea;
 class SearchBar;
 class SingleHeader;

@@ -11,7 +11,7 @@
 #include "scholar/GGView.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
-#include "window/PanelPlaceholder.h"
+#include "window/PanelCard.h"
 #include "window/PaneRules.h"
 
 #include <QAction>
@@ -74,8 +74,8 @@ QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
 {
     // Where the web engine would end the process, a card says so instead.
     if (!platform::webEngineCanStart())
-        return new PanelPlaceholder(QStringLiteral("g.circle"), QStringLiteral("无法打开 Scholar"),
-                                    QStringLiteral("网页引擎未能启动。"), parent);
+        return new MessageCard(QStringLiteral("g.circle"), QStringLiteral("无法打开 Scholar"),
+                               QStringLiteral("网页引擎未能启动。"), parent);
     SharedPDFViewModel *model = pane->viewModel();
     const auto address = [pane] {
         return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->controller()->fileName());
@@ -113,8 +113,8 @@ void PanePopover::popUp(QWidget *anchor)
         delete m_content.data();
     }
     m_content = m_factory(this);
-    if (auto *placeholder = qobject_cast<PanelCard *>(m_content.data()))
-        placeholder->setCard(false);
+    if (auto *card = qobject_cast<PanelCard *>(m_content.data()))
+        card->setCard(false);
     layout()->addWidget(m_content);
 
     setFixedSize(m_size);

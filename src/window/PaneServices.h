@@ -3,9 +3,8 @@
 // Everything a reading pane takes from the application it runs in, handed
 // to the pane when it is made: what its model takes (older names of a
 // paper, the opening of links outside, the exports' save panel) and the
-// views the pane shows but does not make itself. Each may be left empty:
-// the pane then has no command palette, no book or reflow view, and shows
-// placeholders for the help and the first-run guide.
+// views the pane shows but does not make itself. The views are required;
+// the command palette may answer null (no palette).
 
 #include "model/PaneModelServices.h"
 #include "pane/ReaderActions.h"

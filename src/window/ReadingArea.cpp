@@ -14,7 +14,6 @@
 #include "window/PaneLayout.h"
 #include "window/PanePanels.h"
 #include "window/PaneRules.h"
-#include "window/PanelPlaceholder.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -23,24 +22,9 @@
 #include <QTextEdit>
 #include <QLabel>
 #include <QHBoxLayout>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace folvan::window {
-
-namespace {
-
-// A button under a placeholder's text that leads back to a view that exists.
-void addWayBack(PanelPlaceholder *placeholder, const QString &title, std::function<void()> action)
-{
-    auto *button = new QPushButton(title, placeholder);
-    styleQuietButton(button);
-    QObject::connect(button, &QPushButton::clicked, placeholder, std::move(action));
-    auto *column = static_cast<QVBoxLayout *>(placeholder->layout());
-    column->insertWidget(column->count() - 1, button, 0, Qt::AlignHCenter);
-}
-
-} // namespace
 
 ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     : QWidget(parent)
@@ -48,20 +32,12 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     , m_holder(new QWidget(this))
     , m_pageSlot(new QWidget(m_holder))
     , m_pageLayout(new QVBoxLayout(m_pageSlot))
-    , m_book(new PanelPlaceholder(QStringLiteral("book"), notYetProvided(QStringLiteral("翻书视图")),
-                                  QStringLiteral("翻书阅读将在这里显示本篇论文。"), m_holder))
     , m_reflow(new QWidget(m_holder))
 {
     m_pageLayout->setContentsMargins(0, 0, 0, 0);
     m_pageSlot->installEventFilter(this);
     // Only the chosen view is shown and sized; the others keep still.
-    m_book->hide();
     m_reflow->hide();
-    QPointer<ContentView> weak(pane);
-    addWayBack(m_book, QStringLiteral("改用滚动阅读"), [weak] {
-        if (weak)
-            weak->controller()->readingModeChosen(false);
-    });
     auto *reflowLayout = new QVBoxLayout(m_reflow);
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
@@ -131,9 +107,8 @@ std::optional<double> ReadingArea::viewWidthLimit() const
 void ReadingArea::refresh()
 {
     updateBookView();
-    QWidget *book = m_bookView ? m_bookView.data() : static_cast<QWidget *>(m_book);
-    QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? book : m_reflow;
-    for (QWidget *view : {m_pageSlot, static_cast<QWidget *>(m_book), m_bookView.data(), m_reflow})
+    QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_bookView.data() : m_reflow;
+    for (QWidget *view : {m_pageSlot, m_bookView.data(), m_reflow})
         if (view)
             view->setVisible(view == chosen);
     m_current = chosen;
@@ -215,7 +190,7 @@ void ReadingArea::updateReflowView()
 {
     SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
     const auto document = model ? model->pdfDocument() : nullptr;
-    const bool wanted = model && document && chosenView() == View::reflow && m_pane->services().reflowView;
+    const bool wanted = model && document && chosenView() == View::reflow;
     // One view per document object and file.
     const QString identity = wanted ? QString::number(quintptr(document.get()), 16) + model->pdfDocumentURL().path()
                                           + m_pane->controller()->currentPaperID().value_or(QUuid()).toString()
@@ -232,8 +207,7 @@ void ReadingArea::updateReflowView()
 
 void ReadingArea::updateBookView()
 {
-    const bool wanted = m_pane && m_pane->services().bookView && m_pane->viewModel()->pdfDocument()
-                        && chosenView() == View::book;
+    const bool wanted = m_pane && m_pane->viewModel()->pdfDocument() && chosenView() == View::book;
     if (m_bookView && !wanted) {
         // Later: the view may be the one whose button asked for this.
         QWidget *old = m_bookView;

@@ -17,7 +17,6 @@ class QVBoxLayout;
 namespace folvan::window {
 
 class ContentView;
-class PanelPlaceholder;
 
 class ReadingArea : public QWidget {
     Q_OBJECT
@@ -29,8 +28,7 @@ public:
     View chosenView() const;
 
     // The book view while the book is chosen and a paper is open, made by
-    // the pane's services (bookView); without them, a placeholder stands
-    // where the book view goes. The reflow view likewise (reflowView).
+    // the pane's services (bookView); the reflow view likewise (reflowView).
     QWidget *bookView() const { return m_bookView; }
 
     // The layout that holds the pane's page view.
@@ -38,7 +36,7 @@ public:
     QWidget *pageSlot() const { return m_pageSlot; }
     QWidget *currentView() const;
     // The view that takes the keyboard while a paper shows: the page view,
-    // the book view (or the card in its place) or the reflow view.
+    // the book view or the reflow view.
     QWidget *readingView() const;
     // The reflow view while reflow is chosen and a paper is open.
     QWidget *reflowView() const { return m_reflowView; }
@@ -80,7 +78,6 @@ private:
     QWidget *m_current = nullptr;
     QWidget *m_pageSlot;
     QVBoxLayout *m_pageLayout;
-    PanelPlaceholder *m_book;
     QWidget *m_reflow;
     QPointer<QWidget> m_reflowView;
     QString m_reflowIdentity;

@@ -36,7 +36,7 @@ class ReaderWorkspace : public QWidget {
 public:
     // Panes made with `services`, and with the workspace's own command
     // palette.
-    explicit ReaderWorkspace(window::PaneServices services = {}, QWidget *parent = nullptr);
+    explicit ReaderWorkspace(window::PaneServices services, QWidget *parent = nullptr);
     ~ReaderWorkspace() override;
 
     bool isSplit() const { return m_split; }

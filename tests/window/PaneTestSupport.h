@@ -6,8 +6,8 @@
 
 #include "../pane/PaneControllerTestSupport.h"
 #include "scholar/WebView.h"
+#include "PaneServiceStubs.h"
 #include "window/ContentView.h"
-#include "window/PaneReadingViews.h"
 
 namespace folvan::window::test {
 
@@ -32,13 +32,12 @@ protected:
         return view;
     }
 
-    // What the panes made here take from the application: the reading
-    // history's older names of a paper, the reflow view, and the command
-    // palette of `palette` while there is one.
+    // What the panes made here take from the application: the stand-ins,
+    // the reading history's older names of a paper, and the command palette
+    // of `palette` while there is one.
     PaneServices services = [this] {
-        PaneServices made;
+        PaneServices made = stubPaneServices();
         made.formerPaths = &PaneFakesTest::formerPaths;
-        made.reflowView = makePaneReflowView;
         made.commandPalette = [this](ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss) {
             return palette ? palette(pane, std::move(actions), std::move(dismiss)) : nullptr;
         };

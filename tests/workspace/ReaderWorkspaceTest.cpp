@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../window/PaneServiceStubs.h"
 #include "ShellTestSupport.h"
 #include "model/SharedPDFViewModel.h"
 #include "window/ContentView.h"
@@ -26,7 +27,7 @@ protected:
             choices.append(choice);
             return chosen;
         };
-        workspace = std::make_unique<ReaderWorkspace>();
+        workspace = std::make_unique<ReaderWorkspace>(folvan::window::test::stubPaneServices());
         workspace->resize(1200, 800);
         workspace->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace.get()));

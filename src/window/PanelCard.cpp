@@ -1,4 +1,4 @@
-#include "window/PanelPlaceholder.h"
+#include "window/PanelCard.h"
 
 #include "platform/InterfaceFont.h"
 #include "window/PaneControls.h"
@@ -9,11 +9,6 @@
 #include <QVBoxLayout>
 
 namespace folvan::window {
-
-QString notYetProvided(const QString &feature)
-{
-    return feature + QStringLiteral("尚未提供");
-}
 
 PanelCard::PanelCard(QWidget *parent)
     : QWidget(parent)
@@ -27,12 +22,6 @@ void PanelCard::setCard(bool card)
     update();
 }
 
-void PanelCard::setOpaque(bool opaque)
-{
-    m_opaque = opaque;
-    update();
-}
-
 void PanelCard::paintEvent(QPaintEvent *)
 {
     if (!m_card)
@@ -41,13 +30,12 @@ void PanelCard::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(6, 6, -6, -6), 12, 12);
-    painter.fillPath(shape, QColor(250, 250, 252, m_opaque ? 255 : 240));
+    painter.fillPath(shape, QColor(250, 250, 252, 240));
     painter.setPen(QPen(QColor(0, 0, 0, 26), 1));
     painter.drawPath(shape);
 }
 
-PanelPlaceholder::PanelPlaceholder(const QString &symbol, const QString &title, const QString &detail,
-                                   QWidget *parent)
+MessageCard::MessageCard(const QString &symbol, const QString &title, const QString &detail, QWidget *parent)
     : PanelCard(parent)
     , m_title(new QLabel(title, this))
     , m_detail(new QLabel(detail, this))
@@ -75,17 +63,12 @@ PanelPlaceholder::PanelPlaceholder(const QString &symbol, const QString &title, 
     column->addStretch(2);
 }
 
-QString PanelPlaceholder::title() const
+QString MessageCard::title() const
 {
     return m_title->text();
 }
 
-void PanelPlaceholder::setDetail(const QString &detail)
-{
-    m_detail->setText(detail);
-}
-
-QString PanelPlaceholder::detail() const
+QString MessageCard::detail() const
 {
     return m_detail->text();
 }
