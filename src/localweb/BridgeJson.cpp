@@ -2,9 +2,6 @@
 
 #include "platform/StoredJson.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonValue>
 
 #include <algorithm>
 #include <cmath>
@@ -48,17 +45,6 @@ QString shownText(const std::string &utf8, qsizetype maximum)
     if (keep > 0 && text.at(keep - 1).isHighSurrogate())
         --keep;
     return text.left(keep) + QChar(0x2026);
-}
-
-BridgeJson fromChannel(const QJsonValue &value)
-{
-    // The channel's values are Qt's; a document holds only an array or an object.
-    const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    // One level more for the wrapping array.
-    if (platform::jsonNestsDeeperThan(text.constBegin(), text.constEnd(), platform::maximumJsonDepth + 1))
-        return BridgeJson();
-    const BridgeJson parsed = BridgeJson::parse(text.constData(), text.constData() + text.size(), nullptr, false);
-    return parsed.is_array() && parsed.size() == 1 ? parsed[0] : BridgeJson();
 }
 
 BridgeJson parseMessage(const QByteArray &text)

@@ -8,8 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-class QJsonValue;
-
 namespace folvan::localweb {
 
 using BridgeJson = nlohmann::json;
@@ -29,10 +27,6 @@ inline constexpr qsizetype maximumShownText = 1000;
 // A text handed over by a page, cut to at most `maximum` characters (the
 // last of them "…") before anything lays it out.
 QString shownText(const std::string &utf8, qsizetype maximum = maximumShownText);
-
-// A value the web channel delivered; null when it nests deeper than any
-// message of the pages (platform::maximumJsonDepth).
-BridgeJson fromChannel(const QJsonValue &value);
 
 // A message text from a page; discarded (is_discarded()) when it is not
 // JSON or nests deeper than platform::maximumJsonDepth.

@@ -2,22 +2,11 @@
 #include "platform/StoredJson.h"
 #include "support/TestEnv.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 #include <gtest/gtest.h>
 
 using namespace folvan;
 
 namespace {
-
-QJsonValue nestedArrays(int depth)
-{
-    QJsonValue value = QJsonArray();
-    for (int i = 1; i < depth; ++i)
-        value = QJsonArray{value};
-    return value;
-}
 
 TEST(BridgeJson, AMessageNestedBeyondTheLimitIsRefusedBeforeItIsParsed)
 {
@@ -28,13 +17,6 @@ TEST(BridgeJson, AMessageNestedBeyondTheLimitIsRefusedBeforeItIsParsed)
     ASSERT_TRUE(fine.is_object());
     EXPECT_EQ(fine["next"], 1);
     EXPECT_TRUE(localweb::parseMessage("{\"event\":").is_discarded());
-
-    // A value the channel delivered.
-    QJsonObject message{{QStringLiteral("event"), QStringLiteral("x")}};
-    message.insert(QStringLiteral("deep"), nestedArrays(platform::maximumJsonDepth - 1));
-    EXPECT_EQ(localweb::fromChannel(message)["event"], "x");
-    message.insert(QStringLiteral("deep"), nestedArrays(platform::maximumJsonDepth));
-    EXPECT_TRUE(localweb::fromChannel(message).is_null());
 }
 
 TEST(BridgeJson, AShownTextIsCutWithAnEllipsisAndNeverSplitsACharacter)
