@@ -19,6 +19,7 @@
 namespace folvan::book {
 
 using localweb::BridgeJson;
+namespace k = wire::key;
 
 namespace {
 
@@ -72,7 +73,7 @@ std::string utf8(const QString &text) { return text.toStdString(); }
 
 QString BookCoordinator::script(const QString &function, const BridgeJson &payload)
 {
-    return QStringLiteral("window.folvan?.") + function + QLatin1Char('(') + localweb::scriptArgument(payload)
+    return QStringLiteral("window.") + QLatin1String(wire::pageObject) + QStringLiteral("?.") + function + QLatin1Char('(') + localweb::scriptArgument(payload)
            + QStringLiteral("); null;");
 }
 
@@ -81,10 +82,10 @@ BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
     const BridgeJson sensitivity =
         std::isfinite(p.wheelSensitivity) ? BridgeJson(std::clamp(p.wheelSensitivity, 0.5, 2.0)) : BridgeJson(1);
     return {
-        {"turnDuration", std::isfinite(p.turnDuration) ? std::clamp(p.turnDuration, 0.8, 3.5) : 2.1},
-        {"wheelMode", p.wheelMode == QLatin1String("pan") ? "pan" : "turn"},
-        {"wheelReverse", p.wheelReverse},
-        {"wheelSensitivity", sensitivity},
+        {k::turnDuration, std::isfinite(p.turnDuration) ? std::clamp(p.turnDuration, 0.8, 3.5) : 2.1},
+        {k::wheelMode, p.wheelMode == QLatin1String("pan") ? "pan" : "turn"},
+        {k::wheelReverse, p.wheelReverse},
+        {k::wheelSensitivity, sensitivity},
     };
 }
 
@@ -99,23 +100,23 @@ double BookCoordinator::aspect() const
 BridgeJson BookCoordinator::settingsPayload() const
 {
     BridgeJson payload = interactionSettings(m_parameters);
-    payload["angle"] = m_parameters.angle;
-    payload["zoom"] = m_parameters.zoom;
-    payload["layout"] = utf8(m_parameters.layout);
-    payload["warmth"] = m_parameters.warmth;
-    payload["grain"] = m_parameters.grain;
-    payload["reducedMotion"] = m_parameters.reducedMotion;
-    payload["selectionMode"] = m_model && m_model->bookTextMode();
+    payload[k::angle] = m_parameters.angle;
+    payload[k::zoom] = m_parameters.zoom;
+    payload[k::layout] = utf8(m_parameters.layout);
+    payload[k::warmth] = m_parameters.warmth;
+    payload[k::grain] = m_parameters.grain;
+    payload[k::reducedMotion] = m_parameters.reducedMotion;
+    payload[k::selectionMode] = m_model && m_model->bookTextMode();
     return payload;
 }
 
 BridgeJson BookCoordinator::openPayload() const
 {
     BridgeJson payload = settingsPayload();
-    payload[wire::tokenKey] = utf8(m_token);
-    payload["count"] = m_document ? m_document->pageCount() : 0;
-    payload["page"] = m_model ? m_model->currentPageIndex() : 0;
-    payload["aspect"] = aspect();
+    payload[k::token] = utf8(m_token);
+    payload[k::count] = m_document ? m_document->pageCount() : 0;
+    payload[k::page] = m_model ? m_model->currentPageIndex() : 0;
+    payload[k::aspect] = aspect();
     return payload;
 }
 
@@ -124,12 +125,12 @@ BridgeJson BookCoordinator::readingPayload() const
     if (!m_model)
         return BridgeJson::object();
     const double a = aspect();
-    return {{"rectangles", rowsOf(m_model->bookOverlays(a))}, {"links", rowsOf(m_model->bookLinks(a))}};
+    return {{k::rectangles, rowsOf(m_model->bookOverlays(a))}, {k::links, rowsOf(m_model->bookLinks(a))}};
 }
 
 BridgeJson BookCoordinator::jumpPayload(int page) const
 {
-    BridgeJson payload{{"page", page}};
+    BridgeJson payload{{k::page, page}};
     if (!m_model || !m_document || !m_model->pendingDestination() || !m_model->pendingDestination()->hasPage())
         return payload;
     const engine::PdfDestination &destination = *m_model->pendingDestination();
@@ -146,7 +147,7 @@ BridgeJson BookCoordinator::jumpPayload(int page) const
     const double g = coordinates->fittedSize().height();
     const double u = p.x() / size.width() * f + (1 - f) / 2;
     const double v = (p.y() / size.height() * g + (a - g) / 2) / a;
-    payload[wire::jumpPointKey] = {{"u", u}, {"v", v}};
+    payload[k::point] = {{k::u, u}, {k::v, v}};
     return payload;
 }
 
@@ -162,44 +163,44 @@ void BookCoordinator::receive(const BridgeJson &body)
 {
     if (m_disposed || !m_model || !m_host || !allowsNavigation(m_host->frameUrl()) || !body.is_object())
         return;
-    const std::optional<QString> named = text(member(body, "event"));
+    const std::optional<QString> named = text(member(body, k::event));
     if (!named)
         return;
     const QString event = *named;
-    if (event == QLatin1String(wire::readyEvent)) {
+    if (event == QLatin1String(wire::event::ready)) {
         m_ready = true;
         update();
         return;
     }
-    const std::optional<QString> token = text(member(body, wire::tokenKey));
+    const std::optional<QString> token = text(member(body, k::token));
     if (!token || *token != m_token || !m_document || m_model->pdfDocument() != m_document)
         return;
-    if (event == QLatin1String("hoverEnd")) {
+    if (event == QLatin1String(wire::event::hoverEnd)) {
         dismissPreview();
-    } else if (event == QLatin1String("hover")) {
+    } else if (event == QLatin1String(wire::event::hover)) {
         handleHover(body);
-    } else if (event == QLatin1String(wire::failureEvent)) {
-        const BridgeJson &message = member(body, "message");
+    } else if (event == QLatin1String(wire::event::failure)) {
+        const BridgeJson &message = member(body, k::message);
         m_model->bookFailed(message.is_string() ? localweb::shownText(message.get_ref<const std::string &>())
                                                 : QStringLiteral("书页渲染失败。"));
-    } else if (event == QLatin1String("copy")) {
+    } else if (event == QLatin1String(wire::event::copy)) {
         m_model->copySelection();
-    } else if (event == QLatin1String("clearSelection")) {
+    } else if (event == QLatin1String(wire::event::clearSelection)) {
         m_model->clearBookSelection();
-    } else if (event == QLatin1String("select") || event == QLatin1String("link")) {
+    } else if (event == QLatin1String(wire::event::select) || event == QLatin1String(wire::event::link)) {
         handleSelectOrLink(event, body);
-    } else if (event == QLatin1String("state")) {
+    } else if (event == QLatin1String(wire::event::state)) {
         handleState(body);
     }
 }
 
 void BookCoordinator::handleHover(const BridgeJson &body)
 {
-    const std::optional<int> page = wholeNumber(member(body, "page"));
-    const std::optional<double> u = number(member(body, "u"));
-    const std::optional<double> v = number(member(body, "v"));
-    const std::optional<double> x = number(member(body, "x"));
-    const std::optional<double> y = number(member(body, "y"));
+    const std::optional<int> page = wholeNumber(member(body, k::page));
+    const std::optional<double> u = number(member(body, k::u));
+    const std::optional<double> v = number(member(body, k::v));
+    const std::optional<double> x = number(member(body, k::x));
+    const std::optional<double> y = number(member(body, k::y));
     if (!page || !u || !v || !x || !y || *page < 0 || *page >= m_document->pageCount())
         return;
     if (!std::isfinite(*u) || !std::isfinite(*v) || !std::isfinite(*x) || !std::isfinite(*y))
@@ -214,42 +215,42 @@ void BookCoordinator::handleHover(const BridgeJson &body)
 
 void BookCoordinator::handleSelectOrLink(const QString &event, const BridgeJson &body)
 {
-    const std::optional<int> page = wholeNumber(member(body, "page"));
-    const std::optional<double> u = number(member(body, "u"));
-    const std::optional<double> v = number(member(body, "v"));
+    const std::optional<int> page = wholeNumber(member(body, k::page));
+    const std::optional<double> u = number(member(body, k::u));
+    const std::optional<double> v = number(member(body, k::v));
     if (!page || !u || !v || *page < 0 || *page >= m_document->pageCount())
         return;
-    if (event == QLatin1String("link")) {
+    if (event == QLatin1String(wire::event::link)) {
         m_model->activateBookLink(*page, QPointF(*u, *v), aspect());
         return;
     }
-    const std::optional<QString> phase = text(member(body, wire::phaseKey));
-    const std::optional<QString> gesture = text(member(body, "gesture"));
-    static const QStringList phases{QStringLiteral("start"), QStringLiteral("move"), QStringLiteral("end"),
-                                    QStringLiteral("word")};
+    const std::optional<QString> phase = text(member(body, k::phase));
+    const std::optional<QString> gesture = text(member(body, k::gesture));
+    static const QStringList phases{QLatin1String(wire::phase::start), QLatin1String(wire::phase::move),
+                                    QLatin1String(wire::phase::end), QLatin1String(wire::phase::word)};
     if (!phase || !gesture || !phases.contains(*phase))
         return;
     m_model->selectBook(*page, QPointF(*u, *v), aspect(), *phase, *gesture);
     // As in the page view: a drag's end or a word picked offers its text.
-    if ((*phase == QLatin1String("end") || *phase == QLatin1String("word")) && !m_model->selectionText().isEmpty())
+    if ((*phase == QLatin1String(wire::phase::end) || *phase == QLatin1String(wire::phase::word)) && !m_model->selectionText().isEmpty())
         m_host->offerPrimarySelection(m_model->selectionText());
 }
 
 void BookCoordinator::handleState(const BridgeJson &body)
 {
-    const std::optional<int> page = wholeNumber(member(body, "page"));
+    const std::optional<int> page = wholeNumber(member(body, k::page));
     if (!page || *page < 0 || *page >= m_document->pageCount())
         return;
-    if (member(body, "ready") == BridgeJson(true)) {
+    if (member(body, k::ready) == BridgeJson(true)) {
         m_paperReady = true;
         m_timeout->cancel();
         m_model->bookReady();
     }
     if (m_model->currentPageIndex() != *page)
         dismissPreview();
-    m_model->bookTurned(*page, member(body, "canForward") == BridgeJson(true),
-                        member(body, wire::backwardKey) == BridgeJson(true));
-    if (const std::optional<QString> layout = text(member(body, "layout")))
+    m_model->bookTurned(*page, member(body, k::canForward) == BridgeJson(true),
+                        member(body, k::canBackward) == BridgeJson(true));
+    if (const std::optional<QString> layout = text(member(body, k::layout)))
         m_model->bookLaidOut(*layout);
     if (const QUrl url = m_model->pdfDocumentURL(); !url.isEmpty())
         platform::Preferences::shared().setValue(platform::prefkey::lastPage(url.path()), *page);

@@ -104,18 +104,18 @@ void BookCoordinator::update()
         setDocument(m_document);
     if (!m_loadedDocument) {
         m_loadedDocument = true;
-        send(QStringLiteral("open"), openPayload());
+        send(QLatin1String(wire::call::open), openPayload());
     }
     const localweb::BridgeJson settings = settingsPayload();
     const QString settingsText = localweb::scriptArgument(settings);
     if (settingsText != m_lastSettings) {
         dismissPreview();
         m_lastSettings = settingsText;
-        send(QStringLiteral("settings"), settings);
+        send(QLatin1String(wire::call::settings), settings);
     }
     if (const std::optional<int> jump = model->jumpToPage()) {
         dismissPreview();
-        send(QStringLiteral("jump"), jumpPayload(*jump));
+        send(QLatin1String(wire::call::jump), jumpPayload(*jump));
         QPointer<SharedPDFViewModel> weakModel(model);
         platform::runOnMain(this, [weakModel, document = m_document, sent = *jump] {
             if (weakModel)
@@ -126,12 +126,12 @@ void BookCoordinator::update()
     const QString readingText = localweb::scriptArgument(reading);
     if (readingText != m_lastReading) {
         m_lastReading = readingText;
-        send(QStringLiteral("reading"), reading);
+        send(QLatin1String(wire::call::reading), reading);
     }
     if (const std::optional<BookTurnRequest> turn = model->bookTurnRequest(); turn && turn->id != m_lastTurn) {
         dismissPreview();
         m_lastTurn = turn->id;
-        send(QStringLiteral("turn"), {{"forward", turn->forward}});
+        send(QLatin1String(wire::call::turn), {{wire::key::forward, turn->forward}});
         QPointer<SharedPDFViewModel> weakModel(model);
         const QUuid id = turn->id;
         platform::runOnMain(this, [weakModel, id] {

@@ -7,10 +7,10 @@
 // of a crashed page per document.
 //
 // The messages: the native side evaluates
-//   window.folvan?.NAME(JSON); null;
-// for NAME "open", "settings", "jump", "reading" and "turn", the JSON with
-// its keys sorted; the page posts objects with an "event" key to the
-// message port "book" (names in BookWire.h).
+//   window.PAGEOBJECT?.CALL(JSON); null;
+// for the page object and the calls of BookWire.h, the JSON with its keys
+// sorted; the page posts objects with an event key to the message port
+// (all names in BookWire.h).
 
 #include "localweb/BridgeJson.h"
 #include "model/SharedPDFViewModel.h"

@@ -36,7 +36,7 @@ std::optional<localweb::LocalResource> BookResourceHandler::Routes::serve(const 
     const QStringList &parts = request.parts();
     if (parts.isEmpty())
         return std::nullopt;
-    if (parts.first() != QLatin1String("page"))
+    if (parts.first() != QLatin1String(wire::pageRoute))
         return file(parts);
     if (parts.size() != 3 || !isCurrentToken(parts[1]) || !document)
         return std::nullopt;
@@ -87,7 +87,7 @@ int BookResourceHandler::edge(const QUrl &url)
 {
     const QUrlQuery query(url.query(QUrl::FullyEncoded));
     for (const auto &[name, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (name != QLatin1String("edge"))
+        if (name != QLatin1String(wire::edgeItem))
             continue;
         bool ok = false;
         const int parsed = value.toInt(&ok, 10);

@@ -310,8 +310,8 @@ void PaperBookView::pageEvent(const localweb::BridgeJson &body)
     const auto is = [&body](const char *key, const localweb::BridgeJson &value) {
         return body.is_object() && body.contains(key) && body[key] == value;
     };
-    if (m_cover->finished() || !is("event", "state") || !is("ready", true)
-        || !is(wire::tokenKey, m_coordinator->token().toStdString()))
+    if (m_cover->finished() || !is(wire::key::event, wire::event::state) || !is(wire::key::ready, true)
+        || !is(wire::key::token, m_coordinator->token().toStdString()))
         return;
     QTimer::singleShot(150, m_cover, &BookCover::finish);
 }

@@ -1,6 +1,7 @@
 // The book page: the paper's page rasters laid out as a page-turning book.
-// The native side drives it through window.folvan (open, settings, jump,
-// reading, turn); the page posts its events to the message port "book".
+// The native side drives it through the page object (wire.pageObject) and
+// its calls (wire.call); the page posts its events (wire.event) to the
+// message port wire.messageHandler.
 import { wire, rasterUrl } from './wire.js';
 import * as paper from './paper.js';
 import {
@@ -9,9 +10,14 @@ import {
 import { BookShelf } from './flip.js';
 import { Bridge } from '../shared/bridge.js';
 
+const C = wire.call;
+const E = wire.event;
+const K = wire.key;
+const P = wire.phase;
+
 // ---- Messages to the native side ----------------------------------------
 
-const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.readyEvent }, window);
+const bridge = new Bridge({ object: wire.messageHandler, handshake: E.ready }, window);
 
 // ---- State -----------------------------------------------------------------
 
@@ -93,11 +99,11 @@ function build(startPage) {
   if (!doc.count) return;
   const root = document.createElement('div');
   tilt.appendChild(root);
-  const size = paper.pageSize(innerWidth, innerHeight, doc.aspect, settings.layout, settings.zoom);
+  const size = paper.pageSize(innerWidth, innerHeight, doc.aspect, settings[K.layout], settings[K.zoom]);
   edge = paper.rasterEdge(size.width, size.height, window.devicePixelRatio);
   // The book is as wide as the pages it shows side by side: one page
   // makes page-flip turn single pages.
-  const across = paper.pagesAcross(settings.layout, doc.count);
+  const across = paper.pagesAcross(settings[K.layout], doc.count);
   tilt.style.width = `${size.width * across}px`;
   tilt.style.height = `${size.height}px`;
   release(new Set());
@@ -111,12 +117,12 @@ function build(startPage) {
     showCover: across === 2,
     usePortrait: true,
     startPage: Math.min(Math.max(0, startPage), doc.count - 1),
-    flippingTime: settings.turnDuration * 1000,
+    flippingTime: settings[K.turnDuration] * 1000,
     // Clicks and drags are the page's own (below): a click near a
     // page's outer edge turns, a drag selects text.
     useMouseEvents: false,
     showPageCorners: false,
-    drawShadow: !settings.reducedMotion,
+    drawShadow: !settings[K.reducedMotion],
     maxShadowOpacity: 0.35,
     mobileScrollSupport: false,
     clickEventForward: true,
@@ -134,16 +140,16 @@ function applyLook() {
   // The whole view leans back, as the page view does: the book's overflow
   // and scrolling are those of the untilted book.
   const stage = document.getElementById('stage');
-  stage.style.transform = paper.tiltTransform(settings.angle, innerWidth, innerHeight, settings.selectionMode);
-  stage.classList.toggle('pan', settings.wheelMode === 'pan');
-  document.body.classList.toggle('selecting', settings.selectionMode);
+  stage.style.transform = paper.tiltTransform(settings[K.angle], innerWidth, innerHeight, settings[K.selectionMode]);
+  stage.classList.toggle('pan', settings[K.wheelMode] === 'pan');
+  document.body.classList.toggle('selecting', settings[K.selectionMode]);
   for (const s of sheets) if (s.raster) lookOf(s);
 }
 
 // The paper look of one sheet: warmth and grain.
 function lookOf(s) {
-  const warmth = Math.min(1, Math.max(0, settings.warmth || 0)) * 0.35;
-  const grain = Math.min(1, Math.max(0, settings.grain || 0)) * 0.25;
+  const warmth = Math.min(1, Math.max(0, settings[K.warmth] || 0)) * 0.35;
+  const grain = Math.min(1, Math.max(0, settings[K.grain] || 0)) * 0.25;
   s.warmth.style.opacity = String(warmth);
   s.grain.style.opacity = String(grain);
   s.grain.style.backgroundImage = grain > 0 ? grainTexture() : '';
@@ -152,7 +158,7 @@ function lookOf(s) {
 // ---- Showing pages ----------------------------------------------------------------
 
 function spread(page) {
-  return paper.spreadOf(page, doc.count, flip && flip.getOrientation() === 'portrait' ? 'single' : settings.layout);
+  return paper.spreadOf(page, doc.count, flip && flip.getOrientation() === 'portrait' ? 'single' : settings[K.layout]);
 }
 
 // The encoded raster of `url`, fetched from the page's own scheme.
@@ -193,7 +199,7 @@ function load(page) {
   }).catch(() => {
     // Only a raster of this load that is still wanted has failed.
     if (token === doc.token && sheets[page] === s && s.src === url)
-      bridge.post(wire.failureEvent, { message: `第 ${page + 1} 页无法显示。` });
+      bridge.post(E.failure, { [K.message]: `第 ${page + 1} 页无法显示。` });
   });
   return s.drawing;
 }
@@ -214,8 +220,8 @@ function show(page) {
   const visible = spread(page);
   current = readingPage(asked, visible);
   const serial = ++drawSerial;
-  const before = paper.neighbourSpread(page, doc.count, settings.layout, false);
-  const after = paper.neighbourSpread(page, doc.count, settings.layout, true);
+  const before = paper.neighbourSpread(page, doc.count, settings[K.layout], false);
+  const after = paper.neighbourSpread(page, doc.count, settings[K.layout], true);
   const ahead = [];
   for (const start of [after, before]) if (start !== null) ahead.push(...spread(start));
   release(new Set([...visible, ...ahead]));
@@ -235,7 +241,7 @@ function show(page) {
 
 function postState(ready, drawn, page = current) {
   if (!flip) return;
-  bridge.post('state', stateFields(page, spread(page), doc.count, settings.layout, wire.backwardKey, ready, drawn));
+  bridge.post(E.state, stateFields(page, spread(page), doc.count, settings[K.layout], ready, drawn));
 }
 
 // ---- Overlays and links ----------------------------------------------------------
@@ -276,8 +282,10 @@ function drawReading() {
 function showPoint(page, point) {
   const s = sheets[page];
   if (s) fill(s);
-  if (!s || !point || !Number.isFinite(point.u) || !Number.isFinite(point.v)) return;
-  const at = paper.elementPoint(point.u, point.v, 100, 100);
+  const u = point && point[K.u];
+  const v = point && point[K.v];
+  if (!s || !Number.isFinite(u) || !Number.isFinite(v)) return;
+  const at = paper.elementPoint(u, v, 100, 100);
   const dot = document.createElement('div');
   dot.className = 'point';
   dot.style.left = `${at.x}%`;
@@ -298,7 +306,7 @@ function turn(forward) {
   // animation ends: a quit during the turn keeps the page turned to.
   asked = spread(target)[0];
   postState(false, false, asked);
-  if (settings.reducedMotion) {
+  if (settings[K.reducedMotion]) {
     if (forward) flip.turnToNextPage();
     else flip.turnToPrevPage();
   } else if (forward) flip.flipNext('bottom');
@@ -329,14 +337,14 @@ document.addEventListener('keydown', (event) => {
     event.preventDefault();
     turn(action === 'forward');
   } else if (action === 'clear') {
-    bridge.post('clearSelection');
+    bridge.post(E.clearSelection);
   }
 });
 
 document.addEventListener('wheel', (event) => {
-  if (event.ctrlKey || settings.wheelMode === 'pan') return;
+  if (event.ctrlKey || settings[K.wheelMode] === 'pan') return;
   event.preventDefault();
-  const sensitivity = Number.isFinite(settings.wheelSensitivity) ? settings.wheelSensitivity : 1;
+  const sensitivity = Number.isFinite(settings[K.wheelSensitivity]) ? settings[K.wheelSensitivity] : 1;
   // Lines and pages as pixels, as a mouse wheel's notch gives them.
   const unit = event.deltaMode === 1 ? 33 : event.deltaMode === 2 ? innerHeight : 1;
   // A spread taller than the view is scrolled through before it turns.
@@ -348,18 +356,28 @@ document.addEventListener('wheel', (event) => {
     return;
   }
   const delta = (event.deltaY || event.deltaX) * unit;
-  const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings.wheelReverse);
+  const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings[K.wheelReverse]);
   wheelSum = step.sum;
   // The next spread is read from its top, the previous from its bottom.
   if (step.turn && turn(step.turn > 0)) stage.scrollTop = step.turn > 0 ? 0 : stage.scrollHeight;
 }, { passive: false });
+
+// The fields of an event at paper point `at` ({page, u, v}), and of a
+// selection's step there.
+function pointFields(at) {
+  return { [K.page]: at.page, [K.u]: at.u, [K.v]: at.v };
+}
+
+function selectFields(at, phase, gesture) {
+  return { ...pointFields(at), [K.phase]: phase, [K.gesture]: gesture };
+}
 
 // Links: a click follows, resting on one may preview it.
 document.addEventListener('click', (event) => {
   if (event.target.tagName !== 'A') return;
   event.stopImmediatePropagation();
   const at = sheetAt(event);
-  if (at) bridge.post('link', { page: at.page, u: at.u, v: at.v });
+  if (at) bridge.post(E.link, pointFields(at));
 });
 let hovering = false;
 document.addEventListener('mousemove', (event) => {
@@ -367,11 +385,11 @@ document.addEventListener('mousemove', (event) => {
     const at = sheetAt(event);
     if (at) {
       hovering = true;
-      bridge.post('hover', { page: at.page, u: at.u, v: at.v, x: event.clientX, y: event.clientY });
+      bridge.post(E.hover, { ...pointFields(at), [K.x]: event.clientX, [K.y]: event.clientY });
     }
   } else if (hovering) {
     hovering = false;
-    bridge.post('hoverEnd');
+    bridge.post(E.hoverEnd);
   }
 });
 
@@ -380,9 +398,9 @@ document.addEventListener('mousemove', (event) => {
 document.addEventListener('click', (event) => {
   if (event.target.tagName === 'A' || event.detail > 1 || dragged) return;
   const at = sheetAt(event);
-  const step = at ? clickTurn(at, spread(current), settings.selectionMode) : 0;
+  const step = at ? clickTurn(at, spread(current), settings[K.selectionMode]) : 0;
   if (step) turn(step > 0);
-  else bridge.post('clearSelection');
+  else bridge.post(E.clearSelection);
 });
 
 let gesture = 0;
@@ -393,7 +411,7 @@ document.addEventListener('dblclick', (event) => {
   const at = sheetAt(event);
   if (!at) return;
   gesture += 1;
-  bridge.post('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'word', gesture: `word-${gesture}` });
+  bridge.post(E.select, selectFields(at, P.word, `word-${gesture}`));
 });
 // A book larger than the view is moved by dragging it: outside the pages,
 // with the middle button, or anywhere while the book turns pages rather
@@ -402,7 +420,7 @@ document.addEventListener('pointerdown', (event) => {
   dragged = false;
   const stage = document.getElementById('stage');
   const at = event.target.tagName === 'A' ? null : sheetAt(event);
-  const pans = paper.overflows(stage) && (event.button === 1 || (event.button === 0 && (!at || !settings.selectionMode)));
+  const pans = paper.overflows(stage) && (event.button === 1 || (event.button === 0 && (!at || !settings[K.selectionMode])));
   if (pans) {
     panning = { x: event.clientX, y: event.clientY, left: stage.scrollLeft, top: stage.scrollTop, moved: false };
     event.preventDefault();
@@ -426,11 +444,10 @@ document.addEventListener('pointermove', (event) => {
     if (Math.hypot(event.clientX - dragging.x, event.clientY - dragging.y) < 5) return;
     gesture += 1;
     dragging.name = `drag-${gesture}`;
-    const s = dragging.start;
-    bridge.post('select', { page: s.page, u: s.u, v: s.v, [wire.phaseKey]: 'start', gesture: dragging.name });
+    bridge.post(E.select, selectFields(dragging.start, P.start, dragging.name));
   }
   const at = sheetAt(event);
-  if (at) bridge.post('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'move', gesture: dragging.name });
+  if (at) bridge.post(E.select, selectFields(at, P.move, dragging.name));
 });
 document.addEventListener('pointerup', (event) => {
   if (panning) {
@@ -443,7 +460,7 @@ document.addEventListener('pointerup', (event) => {
   if (!drag || !drag.name) return;
   dragged = true;
   const at = sheetAt(event) || drag.start;
-  bridge.post('select', { page: at.page, u: at.u, v: at.v, [wire.phaseKey]: 'end', gesture: drag.name });
+  bridge.post(E.select, selectFields(at, P.end, drag.name));
 });
 
 let resizeTimer = 0;
@@ -454,27 +471,27 @@ window.addEventListener('resize', () => {
 
 // ---- The bridge object -------------------------------------------------------------
 
-window.folvan = {
-  open(payload) {
-    doc = openedPaper(payload, wire.tokenKey);
+window[wire.pageObject] = {
+  [C.open](payload) {
+    doc = openedPaper(payload);
     bridge.token = doc.token;
     settings = mergeSettings(settings, payload).settings;
     paperReady = false;
     reading = { rectangles: [], links: [] };
-    build(payload.page | 0);
+    build(payload[K.page] | 0);
   },
-  settings(payload) {
+  [C.settings](payload) {
     const merged = mergeSettings(settings, payload);
     settings = merged.settings;
     if (merged.rebuild) build(current);
     else {
-      if (flip) flip.getSettings().flippingTime = settings.turnDuration * 1000;
+      if (flip) flip.getSettings().flippingTime = settings[K.turnDuration] * 1000;
       applyLook();
     }
   },
-  jump(payload) {
-    if (!flip || !Number.isInteger(payload.page)) return;
-    const page = Math.min(Math.max(0, payload.page), doc.count - 1);
+  [C.jump](payload) {
+    if (!flip || !Number.isInteger(payload[K.page])) return;
+    const page = Math.min(Math.max(0, payload[K.page]), doc.count - 1);
     asked = page;
     if (spread(current).includes(page)) {
       // The spread stays; the reader is now on the page asked for.
@@ -483,16 +500,16 @@ window.folvan = {
     } else {
       flip.turnToPage(page);
     }
-    showPoint(page, payload[wire.jumpPointKey]);
+    showPoint(page, payload[K.point]);
   },
-  reading(payload) {
-    reading = { rectangles: payload.rectangles || [], links: payload.links || [] };
+  [C.reading](payload) {
+    reading = { rectangles: payload[K.rectangles] || [], links: payload[K.links] || [] };
     drawReading();
   },
-  turn(payload) {
-    turn(payload.forward !== false);
+  [C.turn](payload) {
+    turn(payload[K.forward] !== false);
   },
 };
 
 bridge.connect();
-bridge.post(wire.readyEvent);
+bridge.post(E.ready);

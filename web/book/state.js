@@ -1,22 +1,27 @@
 // The book page's state and the decisions its input makes: what an open
 // call gives, which settings rebuild the book, the state the native side is
 // told, and where a turn, a click or a key leads. Pure functions, shared by
-// the page and its tests.
+// the page and its tests; the keys are the contract's.
+import { wire } from './wire.js';
+
+const K = wire.key;
 
 export const DEFAULT_SETTINGS = Object.freeze({
-  angle: 0, zoom: 1, layout: 'spread', warmth: 0.12, grain: 0.24, reducedMotion: false,
-  selectionMode: false, turnDuration: 2.1, wheelMode: 'turn', wheelReverse: false, wheelSensitivity: 1,
+  [K.angle]: 0, [K.zoom]: 1, [K.layout]: 'spread', [K.warmth]: 0.12, [K.grain]: 0.24, [K.reducedMotion]: false,
+  [K.selectionMode]: false, [K.turnDuration]: 2.1, [K.wheelMode]: 'turn', [K.wheelReverse]: false,
+  [K.wheelSensitivity]: 1,
 });
 
 // The settings a rebuilt book is made with; the others change a built one.
-const REBUILDING = ['layout', 'zoom', 'reducedMotion'];
+const REBUILDING = [K.layout, K.zoom, K.reducedMotion];
 
 // The paper an open call names: its token, page count and sheet aspect.
-export function openedPaper(payload, tokenKey) {
+export function openedPaper(payload) {
+  const aspect = payload[K.aspect];
   return {
-    token: String(payload[tokenKey] || ''),
-    count: Math.max(0, payload.count | 0),
-    aspect: Number.isFinite(payload.aspect) && payload.aspect > 0 ? payload.aspect : 1.414,
+    token: String(payload[K.token] || ''),
+    count: Math.max(0, payload[K.count] | 0),
+    aspect: Number.isFinite(aspect) && aspect > 0 ? aspect : 1.414,
   };
 }
 
@@ -31,15 +36,15 @@ export function mergeSettings(before, next) {
 // of `count` pages: the page (the spread's first when `page` is not in it),
 // whether either turn is possible, the layout, and the ready and drawn
 // flags when set.
-export function stateFields(page, visible, count, layout, backwardKey, ready, drawn) {
+export function stateFields(page, visible, count, layout, ready, drawn) {
   const fields = {
-    page: visible.includes(page) ? page : visible[0],
-    canForward: visible[visible.length - 1] < count - 1,
-    [backwardKey]: visible[0] > 0,
-    layout,
+    [K.page]: visible.includes(page) ? page : visible[0],
+    [K.canForward]: visible[visible.length - 1] < count - 1,
+    [K.canBackward]: visible[0] > 0,
+    [K.layout]: layout,
   };
-  if (ready) fields.ready = true;
-  if (drawn) fields.drawn = true;
+  if (ready) fields[K.ready] = true;
+  if (drawn) fields[K.drawn] = true;
   return fields;
 }
 

@@ -6,13 +6,13 @@ import { spreadOf } from '../../../web/book/paper.js';
 import {
   DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, keyAction,
 } from '../../../web/book/state.js';
-import { Bridge } from '../../../web/shared/bridge.js';
+import { Bridge, EVENT_KEY, TOKEN_KEY } from '../../../web/shared/bridge.js';
 
 test('an open call gives the token, a whole page count and a usable aspect', () => {
-  assert.deepEqual(openedPaper({ token: 'T', count: 12.7, aspect: 1.3 }, wire.tokenKey), { token: 'T', count: 12, aspect: 1.3 });
-  assert.deepEqual(openedPaper({ count: -3, aspect: 0 }, wire.tokenKey), { token: '', count: 0, aspect: 1.414 });
-  assert.equal(openedPaper({ token: 7, aspect: NaN }, wire.tokenKey).aspect, 1.414);
-  assert.equal(openedPaper({ token: 7 }, wire.tokenKey).token, '7');
+  assert.deepEqual(openedPaper({ token: 'T', count: 12.7, aspect: 1.3 }), { token: 'T', count: 12, aspect: 1.3 });
+  assert.deepEqual(openedPaper({ count: -3, aspect: 0 }), { token: '', count: 0, aspect: 1.414 });
+  assert.equal(openedPaper({ token: 7, aspect: NaN }).aspect, 1.414);
+  assert.equal(openedPaper({ token: 7 }).token, '7');
 });
 
 test('only layout, zoom and reduced motion rebuild the book; other settings change it in place', () => {
@@ -28,16 +28,16 @@ test('only layout, zoom and reduced motion rebuild the book; other settings chan
 
 test('the state told names a shown page and which turns are possible', () => {
   const count = 5;
-  assert.deepEqual(stateFields(0, spreadOf(0, count, 'spread'), count, 'spread', wire.backwardKey, false, false),
+  assert.deepEqual(stateFields(0, spreadOf(0, count, 'spread'), count, 'spread', false, false),
     { page: 0, canForward: true, canBackward: false, layout: 'spread' });
   // A page outside the spread (a turn's target told ahead) reads as the spread's first.
-  assert.equal(stateFields(2, [3, 4], count, 'spread', wire.backwardKey).page, 3);
-  const last = stateFields(4, spreadOf(4, count, 'spread'), count, 'spread', wire.backwardKey, true, true);
+  assert.equal(stateFields(2, [3, 4], count, 'spread').page, 3);
+  const last = stateFields(4, spreadOf(4, count, 'spread'), count, 'spread', true, true);
   assert.equal(last.canForward, false);
   assert.equal(last.canBackward, true);
   assert.equal(last.ready, true);
   assert.equal(last.drawn, true);
-  assert.ok(!('ready' in stateFields(1, [1, 2], count, 'spread', wire.backwardKey, false, true)));
+  assert.ok(!('ready' in stateFields(1, [1, 2], count, 'spread', false, true)));
 });
 
 test('the page asked for stays the reader\'s page while its spread is shown', () => {
@@ -49,7 +49,7 @@ test('the page asked for stays the reader\'s page while its spread is shown', ()
     assert.equal(reported, asked - 1);
     const page = readingPage(asked, spreadOf(reported, count, 'spread'));
     assert.equal(page, asked);
-    assert.equal(stateFields(page, spreadOf(page, count, 'spread'), count, 'spread', wire.backwardKey).page, asked);
+    assert.equal(stateFields(page, spreadOf(page, count, 'spread'), count, 'spread').page, asked);
   }
   // A book built again at the page it is on (a resize, a zoom) keeps it,
   // however often.
@@ -111,8 +111,8 @@ test('the book posts JSON text to "book": "ready" first, then only events with t
       ready({ objects: { [wire.messageHandler]: { postMessage: (text) => sent.push(JSON.parse(text)) } } });
     },
   };
-  const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.readyEvent }, win);
-  bridge.post(wire.readyEvent);
+  const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.event.ready }, win);
+  bridge.post(wire.event.ready);
   bridge.post('clearSelection');
   assert.deepEqual(sent, []);
   bridge.connect();
@@ -120,4 +120,9 @@ test('the book posts JSON text to "book": "ready" first, then only events with t
   bridge.token = 'T';
   bridge.post('state', { page: 1 });
   assert.deepEqual(sent[1], { event: 'state', token: 'T', page: 1 });
+});
+
+test('the bridge names an event and its token by the keys the native side reads', () => {
+  assert.equal(EVENT_KEY, wire.key.event);
+  assert.equal(TOKEN_KEY, wire.key.token);
 });
