@@ -221,10 +221,17 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     ASSERT_TRUE(test::waitFor([&] { return !pages.isEmpty(); }, 30));
     EXPECT_LT(pages.first(), 3) << pages.first();
 
+    // Past the guard a click turns again. The turn back may still be under
+    // way, and the page drops a click on a turning leaf: the click is given
+    // again until the book has settled.
     clock.advance(FloatingOverBook::keepMs / 1000.0 + 0.001);
     const int before = model->currentPageIndex();
-    QTest::mouseClick(input, Qt::LeftButton, {}, edge);
-    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() > before; }, 30));
+    bool turned = false;
+    for (int attempt = 0; attempt < 10 && !turned; ++attempt) {
+        QTest::mouseClick(input, Qt::LeftButton, {}, edge);
+        turned = test::waitFor([&] { return model->currentPageIndex() > before; }, 3);
+    }
+    EXPECT_TRUE(turned);
 }
 
 // The page reads no local file, whatever a script in it asks.
