@@ -106,6 +106,10 @@ std::optional<double> ReadingArea::viewWidthLimit() const
 
 void ReadingArea::refresh()
 {
+    // Asked before the view that goes is hidden: hiding hands the keyboard
+    // on along the focus chain, to the dock's buttons.
+    const bool keysWereHere = keysInArea();
+    QWidget *was = m_current;
     updateBookView();
     QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_bookView.data() : m_reflow;
     for (QWidget *view : {m_pageSlot, m_bookView.data(), m_reflow})
@@ -116,6 +120,27 @@ void ReadingArea::refresh()
     updateDock();
     placeViews();
     scheduleTilt();
+    if (chosen != was)
+        m_keysFollow = keysWereHere;
+    handKeysToNewView();
+}
+
+bool ReadingArea::keysInArea() const
+{
+    const QWidget *focus = window()->focusWidget();
+    return !focus || isAncestorOf(focus);
+}
+
+void ReadingArea::handKeysToNewView()
+{
+    if (!m_keysFollow)
+        return;
+    // The page view comes into its slot a moment after the switch.
+    QWidget *view = readingView();
+    if (!view || view == m_pageSlot)
+        return;
+    m_keysFollow = false;
+    takeKeys(view);
 }
 
 void ReadingArea::updateDock()
@@ -273,6 +298,13 @@ bool ReadingArea::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_pageSlot && (event->type() == QEvent::ChildAdded || event->type() == QEvent::Resize
                                   || event->type() == QEvent::LayoutRequest))
         scheduleTilt();
+    // A page view made anew takes the keyboard of the one it replaces, or
+    // that the switch to it left behind; it is whole a turn later.
+    if (watched == m_pageSlot && event->type() == QEvent::ChildAdded) {
+        if (keysInArea())
+            m_keysFollow = true;
+        platform::runOnMain(this, [this] { handKeysToNewView(); });
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -72,6 +72,12 @@ private:
     void updateBookView();
     // Gives the keyboard to a view just made.
     void takeKeys(QWidget *view);
+    // Whether the keyboard is with this area (its view or dock) or with
+    // nobody.
+    bool keysInArea() const;
+    // Gives the keyboard to the view on screen once it is there, when the
+    // view it replaced had it.
+    void handKeysToNewView();
 
     QPointer<ContentView> m_pane;
     QWidget *m_holder;
@@ -84,6 +90,7 @@ private:
     QPointer<QWidget> m_bookView;
     QPointer<dock::ReaderDock> m_dock;
     bool m_tiltScheduled = false;
+    bool m_keysFollow = false;
 };
 
 } // namespace folvan::window

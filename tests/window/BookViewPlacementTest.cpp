@@ -5,6 +5,9 @@
 
 #include "window/PaneLayout.h"
 #include "window/ReadingArea.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/PDFViewWrapper.h"
+#include "platform/Preferences.h"
 
 #include <QPointer>
 
@@ -54,6 +57,68 @@ TEST_F(BookViewPlacementTest, TheBookViewAndThePageViewReplaceEachOther)
     pane->controller()->readingModeChosen(true);
     ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_EQ(made, 2);
+}
+
+} // namespace folvan::window::test
+
+namespace folvan::window::test {
+
+// Whatever switches the view (the keys, the dock, a menu, the reflow
+// toggle, another paper), the view that comes on screen has the keyboard:
+// the one it replaces, hidden, would hand it on along the focus chain (to
+// the dock's buttons), and a page view made anew takes the place of one
+// that is gone.
+TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
+{
+    pane->resize(1400, 900);
+    pane->show();
+    ReadingArea &area = *pane->paneLayout()->readingArea();
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Keys.pdf"), 4)));
+    ASSERT_TRUE(settleUntil([&] { return area.bookView() != nullptr; }));
+    const auto keysWith = [&](QWidget *view) {
+        QWidget *focus = pane->focusWidget();
+        return view && focus && (focus == view || view->isAncestorOf(focus));
+    };
+    const auto pageView = [&]() -> QWidget * { return pane->pageView() ? pane->pageView()->pdfView() : nullptr; };
+    EXPECT_TRUE(keysWith(area.bookView()));
+
+    pane->controller()->readingModeChosen(false);
+    ASSERT_TRUE(settleUntil([&] { return pageView() && !area.bookView(); }));
+    drain();
+    EXPECT_TRUE(keysWith(pageView())) << (pane->focusWidget() ? pane->focusWidget()->metaObject()->className() : "none");
+
+    pane->controller()->switchMode();
+    ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
+    EXPECT_TRUE(keysWith(area.bookView()));
+    pane->controller()->switchMode();
+    ASSERT_TRUE(settleUntil([&] { return pageView() != nullptr; }));
+    drain();
+    EXPECT_TRUE(keysWith(pageView()));
+
+    // Reflow and back.
+    pane->controller()->toggleReflow();
+    ASSERT_TRUE(settleUntil([&] { return area.reflowView() != nullptr; }));
+    EXPECT_TRUE(keysWith(area.reflowView()));
+    pane->controller()->toggleReflow();
+    ASSERT_TRUE(settleUntil([&] { return pageView() && !area.reflowView(); }));
+    drain();
+    EXPECT_TRUE(keysWith(pageView()));
+
+    // The page view made anew for the same paper (its file moved).
+    const QPointer<QWidget> old = pageView();
+    pane->viewModel()->documentMoved(pane->viewModel()->pdfDocumentURL());
+    ASSERT_TRUE(settleUntil([&] { return !old && pageView(); }));
+    drain();
+    EXPECT_TRUE(keysWith(pageView()));
+
+    // Another paper opened from the book view shows in the page view.
+    pane->controller()->readingModeChosen(true);
+    ASSERT_TRUE(settleUntil([&] { return area.bookView() != nullptr; }));
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Other.pdf"), 2)));
+    ASSERT_TRUE(settleUntil([&] { return pageView() && !area.bookView(); }));
+    drain();
+    EXPECT_TRUE(keysWith(pageView()));
 }
 
 } // namespace folvan::window::test
