@@ -156,20 +156,25 @@ bool installPage(engine::PdfDocument &document, int page, const std::vector<Orig
         }
     }
 
-    // What is on the page already and still wanted as it is stays.
+    // The page holds its markups' annotations in markup order. What is on
+    // the page already, still wanted as it is and in that order stays;
+    // new annotations go at the page's end, so from the first markup that
+    // needs one on, every later markup's annotation is made again after it.
     QHash<QUuid, std::vector<size_t>> onPage;
     for (size_t i = 0; i < installed.markups.size(); ++i)
         onPage[installed.markups[i].markup.id].push_back(i);
     std::vector<bool> kept(installed.markups.size(), false);
     std::vector<const ReadingMarkup *> missing;
+    size_t next = 0; // the page's annotations before this one are placed
     for (const ReadingMarkup *m : wanted) {
         if (!drawn(*m))
             continue;
         bool found = false;
-        if (auto it = onPage.find(m->id); it != onPage.end()) {
+        if (auto it = onPage.find(m->id); it != onPage.end() && missing.empty()) {
             for (size_t i : *it) {
-                if (!kept[i] && installed.markups[i].markup == *m) {
+                if (i >= next && installed.markups[i].markup == *m) {
                     kept[i] = found = true;
+                    next = i + 1;
                     break;
                 }
             }

@@ -74,6 +74,45 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
     EXPECT_EQ(test::annotationsOf(model).markupError(), QStringLiteral("earlier"));
 }
 
+// A page's annotations in the copy follow the markups' order, whatever
+// was changed since they were made.
+TEST_F(AnnotatedCopy, WritesEachPagesMarkupsInMarkupOrder)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("paper.pdf")));
+    annotations::PaneAnnotations &annotations = test::annotationsOf(model);
+    for (const auto &[line, kind] : {std::pair{0, "underline"}, {1, "highlight"}, {2, "underline"}}) {
+        select(model, 0, line, 0, 5);
+        annotations.addMarkup(QLatin1String(kind), QString());
+    }
+    const auto copied = [&] {
+        exportChooser = std::make_shared<FixedChooser>(path("copy.pdf"));
+        annotations.exportAnnotatedPDF();
+        QStringList names;
+        if (const auto copy = engine::PdfDocument::open(path("copy.pdf")))
+            for (const engine::PdfAnnotation &a : engine::annotations(*copy, 0))
+                names << a.subtype.toLower() + u' ' + a.userName;
+        return names;
+    };
+    const auto inMarkupOrder = [&] {
+        QStringList names;
+        for (const ReadingMarkup &m : annotations.markups())
+            names << m.kind + u' ' + AnnotationGeometry::installedName(m.id);
+        return names;
+    };
+    ASSERT_EQ(annotations.markups().size(), 3u);
+    EXPECT_EQ(copied(), inMarkupOrder());
+
+    // The first markup's note and the second's colour change in place.
+    annotations.editAnnotation(annotations.annotationItems()[0].id, QStringLiteral("note"), std::nullopt);
+    annotations.editAnnotation(annotations.annotationItems()[1].id, QString(), MarkupColor::green);
+    EXPECT_EQ(copied(), inMarkupOrder());
+    // A deleted markup comes back to its place.
+    annotations.deleteAnnotation(annotations.annotationItems()[0].id);
+    annotations.annotationUndoManager()->undo();
+    ASSERT_EQ(annotations.markups().size(), 3u);
+    EXPECT_EQ(copied(), inMarkupOrder());
+}
+
 class OverlayRows : public PaneTest {};
 
 TEST_F(OverlayRows, AreNineNumbersPerRectangle)
@@ -233,4 +272,3 @@ TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
     EXPECT_EQ(test::annotationsOf(third).annotationItems().size(), 3u);
     EXPECT_EQ(shownNames(third, 380), QStringList{installed[1]});
 }
-
