@@ -7,10 +7,30 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace folvan::window {
+
+namespace {
+
+// What a drop on the pane opens: its first item, when that is a PDF file.
+// Anything else (a folder, another file, a text) the pane refuses.
+std::optional<QUrl> droppedPDF(const QMimeData *data)
+{
+    const QList<QUrl> urls = data && data->hasUrls() ? data->urls() : QList<QUrl>();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+        return std::nullopt;
+    const QFileInfo file(urls.constFirst().toLocalFile());
+    if (file.isDir() || file.suffix().toLower() != QLatin1String("pdf"))
+        return std::nullopt;
+    return urls.constFirst();
+}
+
+} // namespace
 
 ContentView::ContentView(pane::ReaderPane pane, PaneServices services, QWidget *parent)
     : QWidget(parent)
@@ -92,8 +112,10 @@ void ContentView::resizeEvent(QResizeEvent *event)
 
 void ContentView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!event->mimeData()->hasUrls())
+    if (!droppedPDF(event->mimeData())) {
+        event->ignore();
         return;
+    }
     m_controller->dragEntered();
     event->acceptProposedAction();
 }
@@ -107,12 +129,13 @@ void ContentView::dragLeaveEvent(QDragLeaveEvent *event)
 void ContentView::dropEvent(QDropEvent *event)
 {
     m_controller->dragLeft();
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty())
+    const std::optional<QUrl> file = droppedPDF(event->mimeData());
+    if (!file) {
+        event->ignore();
         return;
-    // Only the first item counts; anything but a PDF is let go silently.
+    }
     event->acceptProposedAction();
-    m_controller->openDroppedFile(urls.constFirst());
+    m_controller->openDroppedFile(*file);
 }
 
 } // namespace folvan::window
