@@ -313,11 +313,29 @@ int indexAt(const PdfPageText &text, const QTransform &toDisplay, QPointF userPo
     if (!std::isfinite(userPoint.x()) || !std::isfinite(userPoint.y()))
         return -1;
     const QPointF p = toDisplay.map(userPoint);
+    // A character's box reaches from its font's descender to its ascender,
+    // and where lines are set tight into the lines above and below. Of the
+    // boxes holding the point, the one whose ink band (from the foot of the
+    // descenders to the top of the capitals) is nearest wins: the point is
+    // on that character's line. Then the one whose middle is nearest across
+    // (a glyph reaching over its neighbour).
+    int holding = -1;
+    double holdingV = 0;
+    double holdingH = 0;
     for (size_t i = 0; i < text.boxes.size(); ++i) {
         const QRectF box = toDisplay.mapRect(text.boxes[i]);
-        if (box.width() > 0 && box.contains(p))
-            return int(i);
+        if (!(box.width() > 0 && box.contains(p)))
+            continue;
+        const double v = distance1D(p.y(), box.top() + 0.05 * box.height(), box.top() + 0.72 * box.height());
+        const double h = std::abs(p.x() - box.center().x());
+        if (holding < 0 || v < holdingV || (v == holdingV && h < holdingH)) {
+            holding = int(i);
+            holdingV = v;
+            holdingH = h;
+        }
     }
+    if (holding >= 0)
+        return holding;
     if (!nearest || text.lines.empty())
         return -1;
     const std::vector<PdfTextRange> within = nearestCandidates(text, toDisplay, p, columnX);

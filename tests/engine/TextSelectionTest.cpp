@@ -284,3 +284,56 @@ TEST(PageText, ADoubleClickedWordLeavesItsPunctuationOut)
     // On the punctuation itself: that character alone.
     EXPECT_EQ(wordAt(9), QStringLiteral(","));
 }
+
+// Two columns of lines set as a paper sets them, 9 points on 10: each
+// line's character boxes reach into the lines above and below it. The
+// right column is drawn from its last line up, as some producers write a
+// page, so that a line below comes first in the page's text. A point on a
+// word, from the foot of its descenders to the top of its capitals, picks
+// that word in either column, never a word or a space of a neighbouring
+// line.
+TEST(PageText, ADoubleClickPicksTheWordOfTheLineThePointIsOn)
+{
+    constexpr double size = 9;
+    constexpr double leading = 10;
+    const QStringList left{QStringLiteral("The title of your work should use"),
+                           QStringLiteral("capital letters appropriately and"),
+                           QStringLiteral("thank you for all other support"),
+                           QStringLiteral("in the Acknowledgments section")};
+    const QStringList right{QStringLiteral("authors may share one affiliation"),
+                            QStringLiteral("names should not be abbreviated"),
+                            QStringLiteral("use full first names wherever it"),
+                            QStringLiteral("is possible in their own lines")};
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    const auto baseline = [&](int line) { return 560 - leading * line; };
+    for (int i = 0; i < left.size(); ++i)
+        writer.addText(0, QPointF(54, baseline(i)), left[i], FixtureFont::Helvetica, size);
+    for (int i = int(right.size()) - 1; i >= 0; --i)
+        writer.addText(0, QPointF(318, baseline(i)), right[i], FixtureFont::Helvetica, size);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const PdfPage page = doc->page(0);
+    ASSERT_GT(page.text()->boxes[0].height(), leading);
+
+    QStringList wrong;
+    const auto pickEveryWord = [&](const QStringList &lines, double x0) {
+        for (int i = 0; i < lines.size(); ++i) {
+            int from = 0;
+            for (const QString &word : lines[i].split(QLatin1Char(' '))) {
+                const double start = x0 + PdfFixtureWriter::textWidth(lines[i].left(from), FixtureFont::Helvetica, size);
+                const double width = PdfFixtureWriter::textWidth(word, FixtureFont::Helvetica, size);
+                for (double across : {0.2, 0.5, 0.8})
+                    for (double up : {-0.2, -0.1, 0.1, 0.35, 0.6, 0.7}) {
+                        const QPointF point(start + width * across, baseline(i) + size * up);
+                        if (const QString picked = page.selectionForWord(point).string(); picked != word)
+                            wrong << QStringLiteral("%1 at (%2, %3): '%4'").arg(word).arg(point.x()).arg(point.y()).arg(picked);
+                    }
+                from += int(word.size()) + 1;
+            }
+        }
+    };
+    pickEveryWord(left, 54);
+    pickEveryWord(right, 318);
+    EXPECT_TRUE(wrong.isEmpty()) << qPrintable(wrong.join(QLatin1Char('\n')));
+}
