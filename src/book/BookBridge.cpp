@@ -168,6 +168,11 @@ void BookCoordinator::receive(const BridgeJson &body)
         return;
     const QString event = *named;
     if (event == QLatin1String(wire::event::ready)) {
+        // A page that announces itself again after it was given the paper
+        // was loaded anew (a reload that is no crash): it holds nothing of
+        // the paper any more, and gets it under a new load.
+        if (m_loadedDocument && m_document)
+            setDocument(m_document);
         m_ready = true;
         update();
         return;

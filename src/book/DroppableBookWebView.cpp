@@ -15,6 +15,9 @@ namespace folvan::book {
 DroppableBookWebView::DroppableBookWebView(QWidget *parent) : QWebEngineView(parent)
 {
     setAcceptDrops(true);
+    // The engine's own menu (back, reload, save page) has nothing to do on
+    // the book: a right click is the page's (it picks a word).
+    setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 DroppableBookWebView::~DroppableBookWebView()

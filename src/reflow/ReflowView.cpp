@@ -49,6 +49,9 @@ ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
     m_profile = localweb::makePrivateProfile(this);
     m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_handler);
     m_web = new QWebEngineView(this);
+    // No menu of the engine's own (back, reload, save page); the page has
+    // its own.
+    m_web->setContextMenuPolicy(Qt::NoContextMenu);
     // Links to the web and elsewhere are the page's to handle.
     m_page = new localweb::LocalWebPage(m_profile, wire::scheme, wire::host, wire::channelObject, m_web);
     // Opaque, in the colour of the window behind it: the web engine composes

@@ -327,6 +327,32 @@ TEST_F(BookCoordinatorTest, RestartsACrashedPageOncePerDocument)
     EXPECT_EQ(host.reloads, 2);
 }
 
+// A page loaded anew without a crash (a reload) announces itself again and
+// gets the paper again under a new load, at the page the reader is on; it
+// takes nothing from the one restart a crash is allowed.
+TEST_F(BookCoordinatorTest, APageLoadedAnewGetsThePaperAgain)
+{
+    openBook();
+    post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 4},
+          {QStringLiteral("ready"), true}});
+    ASSERT_TRUE(coordinator->paperReady());
+    const QString before = coordinator->token();
+    post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
+    settle();
+    const QStringList opens = host.calls(QStringLiteral("open"));
+    ASSERT_EQ(opens.size(), 2);
+    EXPECT_NE(coordinator->token(), before);
+    EXPECT_TRUE(opens.last().contains(QStringLiteral("\"token\":\"") + coordinator->token() + QLatin1Char('"')));
+    EXPECT_TRUE(opens.last().contains(QStringLiteral("\"page\":4")));
+    EXPECT_EQ(host.calls(QStringLiteral("settings")).size(), 2);
+    EXPECT_EQ(host.calls(QStringLiteral("reading")).size(), 2);
+    EXPECT_FALSE(coordinator->paperReady());
+
+    coordinator->contentProcessTerminated();
+    EXPECT_EQ(host.reloads, 1);
+    EXPECT_FALSE(model->bookError());
+}
+
 TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
 {
     coordinator->setStartupDelay(0);

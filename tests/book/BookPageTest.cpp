@@ -13,6 +13,7 @@
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
+#include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -232,6 +233,60 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
         turned = test::waitFor([&] { return model->currentPageIndex() > before; }, 3);
     }
     EXPECT_TRUE(turned);
+}
+
+// A right click shows no menu of the web engine's own (its Reload would
+// leave the pane empty). With the text tool off it does nothing; with it on
+// it picks the word under the pointer, as a double click does.
+TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
+{
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    QWidget *input = view.webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    // "Page" of "Page 4 of the book" on the left-hand sheet, at the middle
+    // of its letters.
+    const SpreadPlacement placement = SpreadPlacement::of(view.size(), view.coordinator()->aspect(),
+                                                          QStringLiteral("spread"), 1, 3, 10, view.devicePixelRatioF());
+    const QRectF sheet = placement.sheets.at(0).second;
+    const double width = engine::PdfFixtureWriter::textWidth(QStringLiteral("Page"), engine::FixtureFont::Helvetica, 12);
+    const QPoint word(int(sheet.left() + sheet.width() * (72 + width / 2) / 612),
+                      int(sheet.top() + sheet.height() * (1 - 704.0 / 792)));
+
+    QTest::mouseClick(input, Qt::RightButton, {}, word);
+    ASSERT_TRUE(test::waitFor([&] { return view.webView()->lastContextMenuRequest() != nullptr; }, 30));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_FALSE(model->bookTextMode());
+    EXPECT_TRUE(model->selectionText().isEmpty());
+    EXPECT_EQ(model->currentPageIndex(), 3);
+
+    model->toggleBookTextMode();
+    ASSERT_TRUE(test::waitFor([&] {
+        return evaluate(view, QStringLiteral("document.body.classList.contains('selecting')")).toBool();
+    }, 30));
+    QTest::mouseClick(input, Qt::RightButton, {}, word);
+    EXPECT_TRUE(test::waitFor([&] { return model->selectionText() == QStringLiteral("Page"); }, 30))
+        << qPrintable(model->selectionText());
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+// The page loaded anew without a crash (the engine's Reload) shows the paper
+// again at the page the reader is on.
+TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
+{
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(5);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    const QString before = view.coordinator()->token();
+    drawnPage = -1;
+    view.page()->triggerAction(QWebEnginePage::Reload);
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->token() != before; }, 30));
+    EXPECT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady() && drawnPage == 5; }, 30));
+    EXPECT_EQ(model->currentPageIndex(), 5);
+    EXPECT_FALSE(model->bookError());
 }
 
 // The page reads no local file, whatever a script in it asks.

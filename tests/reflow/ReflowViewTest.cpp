@@ -6,6 +6,7 @@
 #include "platform/WebEngineStart.h"
 #include "reflow/ReflowView.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QWebEnginePage>
 #include <QTest>
@@ -172,4 +173,20 @@ TEST(ReflowViewScript, MagnifyWritesShortestNumbers)
 {
     EXPECT_EQ(ReflowView::magnifyScript(0.1, QPointF(12.5, 40)),
               QStringLiteral("window.folvanReflow?.magnify({delta:0.1,x:12.5,y:40})"));
+}
+
+// A right click on the page shows no menu of the web engine's own (back,
+// reload, save page): a reload would leave the view empty.
+TEST_F(ReflowViewTest, ARightClickShowsNoMenuOfTheEngine)
+{
+    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
+    ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    QWidget *input = view.webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    QTest::mouseClick(input, Qt::RightButton, {}, QPoint(400, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.webView()->lastContextMenuRequest() != nullptr; }, 30000));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }

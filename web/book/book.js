@@ -407,11 +407,17 @@ let gesture = 0;
 let dragging = null;
 let dragged = false;
 let panning = null;
-document.addEventListener('dblclick', (event) => {
+function pickWord(event) {
   const at = sheetAt(event);
   if (!at) return;
   gesture += 1;
   bridge.post(E.select, selectFields(at, P.word, `word-${gesture}`));
+}
+document.addEventListener('dblclick', pickWord);
+// A right click picks the word under the pointer while the text tool is
+// on, and does nothing while it is off. The view shows no menu of its own.
+document.addEventListener('contextmenu', (event) => {
+  if (settings[K.selectionMode]) pickWord(event);
 });
 // A book larger than the view is moved by dragging it: outside the pages,
 // with the middle button, or anywhere while the book turns pages rather
