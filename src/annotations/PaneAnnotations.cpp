@@ -337,6 +337,35 @@ void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr 
     prepareAnnotations(shownPage);
 
     m_model.annotationsLoadStarted();
+    readStoredMarkups(documentURL, document, shownPage);
+}
+
+void PaneAnnotations::documentFileReplaced()
+{
+    const PdfDocumentPtr document = m_model.pdfDocument();
+    if (!document || m_model.pdfDocumentURL().isEmpty() || m_annotationDocument.lock() == document)
+        return;
+    completeMarkupLoading();
+    // The file lacks what its last save could not write: written now, or
+    // else kept for the new pages.
+    std::optional<std::vector<ReadingMarkup>> unsaved;
+    if (m_markupsUnsaved)
+        persistMarkups();
+    if (m_markupsUnsaved)
+        unsaved = markups();
+    resetAnnotations();
+    const int shownPage = m_model.currentPageIndex();
+    prepareAnnotations(shownPage);
+    readStoredMarkups(m_model.pdfDocumentURL(), document, shownPage);
+    completeMarkupLoading();
+    if (unsaved) {
+        std::erase_if(*unsaved, [&](const ReadingMarkup &markup) { return !isValidMarkup(markup, *document); });
+        applyAnnotations(std::move(*unsaved));
+    }
+}
+
+void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
+{
     setAnnotationRevision(0);
     setMarkupError(std::nullopt);
 

@@ -126,6 +126,12 @@ public:
     // the markups of `shownPage` at once, the others decoded off the main
     // thread and put in place when done (markupsLoaded).
     void loadMarkups(const QUrl &documentURL, const DocumentPtr &document, int shownPage = 0);
+    // The open paper's file was written over, and the model holds the
+    // document of its new bytes at the same URL: the annotation file is read
+    // again for that document, so that the markups stand on its pages at
+    // once and the file, read as it is, is written over as it was. What
+    // the last save could not write stays in the list.
+    void documentFileReplaced();
     // Whether the stored markups are still being decoded.
     bool markupsLoading() const { return bool(m_state.loading); }
     // Puts the stored markups in place now, waiting for their decoding if
@@ -177,6 +183,9 @@ signals:
     void annotationsChangedOnPage(int pageIndex);
 
 private:
+    // Reads the annotation file of `documentURL` for `document`, whose
+    // annotations have just been prepared.
+    void readStoredMarkups(const QUrl &documentURL, const DocumentPtr &document, int shownPage);
     // Copies the annotation file of a former name of the paper (one the
     // history knew it by) to `path`, where none lies; false when there was
     // none to carry or the copy failed (then said in markupError).

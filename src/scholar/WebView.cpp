@@ -1,5 +1,6 @@
 #include "scholar/WebView.h"
 
+#include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/PreferenceKeys.h"
@@ -200,6 +201,9 @@ void WebView::Coordinator::replaceCurrentPDF(const QString &base64String, const 
     if (!replaceFileKeepingOldInTrash(path, *bytes, &error))
         return showAlert(QStringLiteral("替换失败"), error);
     m_viewModel->documentFileReplaced(std::move(document));
+    // The paper's markups stay with it: they are read for the new pages.
+    if (annotations::PaneAnnotations *annotations = annotations::PaneAnnotations::of(*m_viewModel))
+        annotations->documentFileReplaced();
     m_prompts->inform(m_dialogParent, QStringLiteral("PDF 已替换"),
                       QStringLiteral("“") + name + QStringLiteral("”已更新，原文件在废纸篓中。"));
 }
