@@ -95,18 +95,56 @@ export function framesProse(area, lines, page) {
   return y1 - y0 >= 0.6 * area.h && prose(inside, area.w);
 }
 
+// Whether lines between two rules close together are a table's head: one
+// or two rows, the first of at least two short cells.
+function headRow(lines, width) {
+  if (!lines.length) return false;
+  const rows = rowsOf(lines);
+  return rows.length <= 2 && rows[0].cells.length >= 2 && lines.every((l) => l.w < 0.35 * width);
+}
+
+// Whether the lines under a table's head are its body: rows in columns whose
+// cells wrap onto lines of their own (so that many rows hold one piece), no
+// line running across most of the width as prose does.
+function gridded(lines, width) {
+  const rows = rowsOf(lines);
+  if (rows.length < 3 || lines.some((l) => l.w > 0.85 * width)) return false;
+  if (rows.filter((r) => r.cells.length >= 2).length < rows.length / 3) return false;
+  const starts = new Map();
+  for (const r of rows) {
+    for (const k of new Set(r.cells.map((c) => Math.round(c.x / 4)))) starts.set(k, (starts.get(k) || 0) + 1);
+  }
+  return [...starts.values()].filter((n) => n >= rows.length / 3).length >= 2;
+}
+
+function rowsOf(lines) {
+  const rows = [];
+  for (const l of lines.slice().sort((a, b) => a.base - b.base || a.x - b.x)) {
+    const row = rows[rows.length - 1];
+    if (row && Math.abs(row.base - l.base) < 0.5 * l.size) row.cells.push(l);
+    else rows.push({ base: l.base, cells: [l] });
+  }
+  return rows;
+}
+
 // The tables: groups of two or more rules of about one width and place,
 // covering some height; rules far apart belong together when what stands
-// between them is a grid of cells, however tall.
+// between them is a grid of cells, however tall, or the body of the head
+// that the first two rules frame (its cells may wrap).
 function ruleTables(rules, lines) {
   const groups = [];
   const between = (g, r) => lines.filter((l) => l.y > g.y + g.h && l.y + l.h < r.y &&
     l.x + l.w / 2 > g.x && l.x + l.w / 2 < g.x + g.w);
   for (const r of rules.slice().sort((a, b) => a.y - b.y)) {
     const g = groups.find((g) => Math.abs(g.x - r.x) < 6 && Math.abs(g.x + g.w - r.x - r.w) < 6 &&
-      (r.y - (g.y + g.h) < 260 || tabular(between(g, r), g.w)));
-    if (g) Object.assign(g, union(g, r), { n: g.n + 1 });
-    else groups.push({ x: r.x, y: r.y, w: r.w, h: r.h, n: 1 });
+      (r.y - (g.y + g.h) < 260 || tabular(between(g, r), g.w) || (g.head && gridded(between(g, r), g.w))));
+    if (g) {
+      // Two rules close together with a row of cells between them: a head.
+      const head = g.n === 1 && r.y - g.y < 40 && headRow(between(g, r), g.w);
+      Object.assign(g, union(g, r), { n: g.n + 1, head: head || g.head });
+    } else {
+      groups.push({ x: r.x, y: r.y, w: r.w, h: r.h, n: 1 });
+    }
   }
   return groups.filter((g) => g.n >= 2 && g.h >= 14).map(({ x, y, w, h }) => ({ x, y, w, h, table: true }));
 }

@@ -10,6 +10,14 @@ import { findAreas, absorbs, fractions, isRule, framesProse, tabular } from "./f
 
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
+
+// Whether a line starts a caption: its label and number, then the caption's
+// own words. A sentence that starts with a label ("Table 2 lists …",
+// "Table 5) set …") is prose.
+function captionStart(text) {
+  const label = CAPTION.exec(text) || CJK_CAPTION.exec(text);
+  return !!label && !/^\s*[\p{Ll}),;]/u.test(text.slice(label[0].length));
+}
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 // A list marker made of a number or a letter, which a line of running text
 // may also start with.
@@ -412,7 +420,7 @@ function startsBlock(prev, line, ctx) {
   if (typewritten(prev) && typewritten(line) && !/:\s*$/.test(prev.text)) return false;
   if (line.x > prev.x + prev.w) return true;
   const text = line.text.trim();
-  if (CAPTION.test(text) || CJK_CAPTION.test(text)) return true;
+  if (captionStart(text)) return true;
   // A numbered heading right under another (a section and its first
   // subsection) is a heading of its own.
   if (line.bold && prev.bold && NUMBERED_HEADING.test(text) && prev.text.trim().length < 80 &&
@@ -523,7 +531,7 @@ function classify(block, ctx) {
   const first = block.lines[0];
   const text = block.text;
   const size = block.lines.reduce((m, l) => Math.max(m, l.size), 0);
-  if (CAPTION.test(text) || CJK_CAPTION.test(text)) return "caption";
+  if (captionStart(text)) return "caption";
   if (first.toc || block.lines[block.lines.length - 1].toc) return "list";
   const short = text.length < 140 && block.lines.length <= 3;
   const allBold = block.lines.every((l) => l.bold);
@@ -563,13 +571,13 @@ export function layoutPage(page, ctx) {
   // its text stays text.
   const areas = findAreas(page, ctx.graphics || []).filter((a) => (!a.table ||
     !pieces.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
-    !framesProse(a, pieces.filter((l) => !CAPTION.test(l.text.trim())), page));
+    !framesProse(a, pieces.filter((l) => !captionStart(l.text.trim())), page));
   // Tables without rules, outside the areas, read row by row.
   const lines = tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l)));
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
   for (const line of lines) {
-    const owner = items.find((it) => absorbs(it.area, line) && !CAPTION.test(line.text.trim()));
+    const owner = items.find((it) => absorbs(it.area, line) && !captionStart(line.text.trim()));
     if (owner) owner.lines.push(line);
     else free.push(line);
   }

@@ -1,0 +1,47 @@
+// Tables on made-up pages: a ruled table is one cut-out from its head to its
+// closing rule however its cells wrap, and prose that names a table is prose.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { layoutDocument } from "../../../web/reflow/layout.js";
+
+function line(text, x, y, w, extra = {}) {
+  return { text, x, y, w, h: 8, base: y + 7, size: 9, font: "Serif", math: 0, ...extra };
+}
+const rule = (y, h = 0.8) => ({ x: 144, y, w: 354, h });
+const page = (lines, shapes = []) => ({ page: 0, width: 595, height: 842, lines, pictures: [], shapes });
+const kinds = (laid) => laid.blocks.map((b) => `${b.kind}${b.table ? "(table)" : ""}: ${b.text.slice(0, 50)}`).join("\n");
+
+test("a ruled table whose meaning column wraps is one cut-out down to its closing rule", () => {
+  const lines = [line("Table 2: Boolean options", 270, 100, 100), line("Option", 150, 125, 28), line("Default", 247, 125, 30),
+    line("Meaning", 290, 125, 36)];
+  let y = 148;
+  for (let r = 0; r < 13; r++) {
+    lines.push(line(`option${r}`, 150, y, 40, { mono: true }), line(r % 2 ? "true" : "false", 247, y, 22, { mono: true }),
+      line(`Whether the option number ${r} is set for the whole of`, 290, y, 200));
+    lines.push(line("the document", 290, y + 12, 60));
+    y += 24;
+  }
+  lines.push(line("After the table the text of the guide goes on in the body face and size as before.", 144, y + 20, 354));
+  const [laid] = layoutDocument([page(lines, [rule(118), rule(136, 0.5), rule(y)])]);
+  const tables = laid.blocks.filter((b) => b.kind === "cutout" && b.table);
+  assert.equal(tables.length, 1, kinds(laid));
+  const [, top, , height] = tables[0].region;
+  assert.ok(top * 842 < 119 && (top + height) * 842 > y, tables[0].region.join());
+  assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /option\d|the document/.test(b.text)), kinds(laid));
+  assert.equal(laid.blocks.find((b) => /^Table 2:/.test(b.text)).kind, "caption");
+});
+
+test("a line of prose that starts with a table's name stays in its paragraph", () => {
+  const full = (text, y) => line(text, 54, y, 300);
+  const lines = [
+    full("The default for the option depends on the publication. Thus the titles (see", 100),
+    full("Table 5) set this option to true. In the future this option may involve more.", 111),
+    full("The styles of a template differ in their fonts and spacing, and", 130),
+    full("Table 2 summarizes the fonts and spacing used in the styles of a template.", 141),
+    line("Table 3. Spacing of the styles", 54, 170, 150),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["paragraph", "paragraph", "caption"], kinds(laid));
+  assert.match(laid.blocks[0].text, /\(see Table 5\) set this option/);
+  assert.match(laid.blocks[1].text, /and Table 2 summarizes/);
+});
