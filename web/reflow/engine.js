@@ -4,8 +4,8 @@
 
 import { extractPage } from "./parse-worker.js";
 import { layoutUrl } from "./service.js";
-import { layoutPage, documentBands, linkPages } from "./layout.js";
-import { bodySize } from "./quality.js";
+import { layoutPage, linkPages } from "./layout.js";
+import { bodySize, pageSignature } from "./quality.js";
 import { readRegion } from "./place.js";
 
 export function request(url, type = "arraybuffer") {
@@ -44,6 +44,7 @@ export class Paper {
     this.doc = lib.Document.openDocument(new Uint8Array(bytes), "application/pdf");
     this.pageCount = this.doc.countPages();
     this.texts = new Map();
+    this.signatures = new Map(); // page -> its signature (quality.js), kept once read
     this.laid = [];
     this.references = []; // page -> whether the references run at its end (their type size once known)
   }
@@ -57,6 +58,7 @@ export class Paper {
       const page = this.doc.loadPage(index);
       text = extractPage(page, index);
       page.destroy?.();
+      if (!this.signatures.has(index)) this.signatures.set(index, pageSignature(text));
     }
     this.texts.set(index, text);
     if (this.texts.size > KEPT_TEXTS) this.texts.delete(this.texts.keys().next().value);
@@ -81,7 +83,7 @@ export function pageWindow(first, last, pageCount, keep = 6) {
 // references and paragraphs that go on across pages follow from them).
 // `graphics` are the areas the native side measured on the page (fractions).
 // The body size comes from the first page for the first screen and from the
-// first three pages after it; bands that repeat from each page's neighbours.
+// first three pages after it; its furniture from its neighbours' signatures.
 // The page is read in the orientation its text runs in (`turn`, set on the
 // laid-out page too); the measured areas are turned to it.
 Paper.prototype.layout = function layout(index, graphics = []) {
@@ -110,7 +112,7 @@ function turnedAreas(graphics, turn) {
 
 // What laying out page `index` takes from the rest of the paper.
 Paper.prototype.context = function context(index) {
-  if (!this.ctx) this.ctx = { body: bodySize([this.text(0)]), repeated: new Set(), references: false };
+  if (!this.ctx) this.ctx = { body: bodySize([this.text(0)]), signatures: this.signatures, references: false };
   const ctx = this.ctx;
   // Whether the references have begun: known from the page before when it
   // was laid out, else from the nearest page before that was.
@@ -121,11 +123,10 @@ Paper.prototype.context = function context(index) {
     ctx.body = bodySize([0, 1, 2].filter((i) => i < this.pageCount).map((i) => this.text(i)));
     ctx.bodyOfThree = true;
   }
-  if (index >= 1) {
-    // Running headers often alternate between odd and even pages.
-    const around = [];
-    for (let i = Math.max(0, index - 2); i <= Math.min(this.pageCount - 1, index + 2); i++) around.push(this.text(i));
-    ctx.repeated = documentBands(around);
+  // Running headers often alternate between odd and even pages: the page
+  // is compared with two pages on either side.
+  for (let i = Math.max(0, index - 2); i <= Math.min(this.pageCount - 1, index + 2); i++) {
+    if (!this.signatures.has(i)) this.text(i);
   }
   return ctx;
 };

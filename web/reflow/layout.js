@@ -5,7 +5,7 @@
 // and figures, tables and display formulas become cut-outs.
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
-import { isRunning, looksLikeFormula, bodySize, repeatedBands, mathShare } from "./quality.js";
+import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare } from "./quality.js";
 import { findAreas, absorbs, fractions, isRule, framesProse, tabular } from "./figures.js";
 
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
@@ -56,14 +56,16 @@ export function mergeFragments(lines) {
       // Scripts stacked on a big operator (a sum's upper and lower limits)
       // make the pieces of a formula overlap on their baseline.
       const overlap = -0.5 * size < gap && (prev.math > 0 || line.math > 0);
-      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber)) {
+      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber ||
+        (prev.lineNumber && line.mono))) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);
         if (line.toc) merged.toc = true;
         // The line takes the look of its longer part.
         if (line.text.length > prev.text.length) {
-          Object.assign(merged, { size: line.size, font: line.font, bold: line.bold, italic: line.italic, base: line.base });
+          Object.assign(merged, { size: line.size, font: line.font, bold: line.bold, italic: line.italic, mono: line.mono, base: line.base });
         }
+        delete merged.lineNumber;
         out[out.length - 1] = merged;
         continue;
       }
@@ -227,8 +229,23 @@ function attachNumbers(lines) {
   const numbers = lines.filter((l) => PAGE_NUMBER_TEXT.test(l.text.trim()) && last(l) &&
     beside(l, (t) => !PAGE_NUMBER_TEXT.test(t)));
   const column = (line) => numbers.filter((n) => Math.abs(n.x + n.w - line.x - line.w) < 1.5).length >= 3;
+  // A number (with the comment sign some listings set in their margin) left
+  // of a line of code on its baseline is that line's number, however far
+  // the line is set in.
+  let width = null;
+  const numbersCode = (line) => {
+    let next = null;
+    for (const o of lines) {
+      if (o !== line && o.x >= line.x + line.w && Math.abs(o.base - line.base) <= 0.35 * Math.max(o.size, line.size) &&
+        (!next || o.x < next.x)) next = o;
+    }
+    if (!next || !next.mono) return false;
+    if (width === null) width = pageWidth(lines);
+    return next.x - line.x - line.w < 0.4 * width;
+  };
   return lines.map((line) => {
     const text = line.text.trim();
+    if (/^\d{1,5}( ?[%#*])?$/.test(text) && !line.mono && numbersCode(line)) return { ...line, lineNumber: true };
     const equation = EQUATION_NUMBER.test(text);
     // Leaders and their page number set apart from the entry's title.
     if (/^(\.\s?){3,}.*\d$/.test(text) && beside(line, (t) => /\p{L}/u.test(t))) return { ...line, equationNumber: true, toc: true };
@@ -239,6 +256,13 @@ function attachNumbers(lines) {
     }
     return line;
   });
+}
+
+// The width the lines of a page span.
+function pageWidth(lines) {
+  let x0 = Infinity, x1 = -Infinity;
+  for (const l of lines) { x0 = Math.min(x0, l.x); x1 = Math.max(x1, l.x + l.w); }
+  return x1 - x0;
 }
 
 function box(item) {
@@ -553,7 +577,7 @@ function classify(block, ctx) {
 }
 
 // Lays out one page. `page` is a page text (see parse-worker.js); ctx holds
-// what the document knows: body text size, repeated headers, whether the
+// what the document knows: body text size, the pages' signatures, whether the
 // references have started, areas the native side measured.
 export function layoutPage(page, ctx) {
   // A page with no text layer (a scan) is shown as its page image.
@@ -563,8 +587,16 @@ export function layoutPage(page, ctx) {
     scan.key = blockKey(page.page, 0, scan.region.join(","));
     return { page: page.page, width: page.width, height: page.height, blocks: [scan], references: ctx.references };
   }
-  const pieces = mergeFragments(page.lines.filter((l) => l.text.trim() && !l.vertical))
-    .filter((l) => !isRunning(l, page, ctx.repeated));
+  // Line numbers in the margin and the page's furniture stay out of the text.
+  const around = [];
+  for (let k = page.page - 2; k <= page.page + 2; k++) {
+    if (k !== page.page && ctx.signatures && ctx.signatures.has(k)) around.push(ctx.signatures.get(k));
+  }
+  const drawn = page.lines.filter((l) => l.text.trim() && !l.vertical);
+  const numbers = marginNumbers(drawn);
+  const text = drawn.filter((l) => !numbers.has(l));
+  const furnished = furniture(text, page, around);
+  const pieces = mergeFragments(text.filter((l) => !furnished.has(l)));
   // A table whose rules would take in a heading (a chapter's rule above a
   // framed listing, say) is no table.
   // Nor is a frame around prose (an abstract between rules, a boxed note):
@@ -925,12 +957,8 @@ export function layoutDocument(pages) {
   return out;
 }
 
-// The lines of the top and bottom bands that repeat over the given pages.
-export function documentBands(pages) {
-  return repeatedBands(pages.map((p) => ({ ...p, lines: mergeFragments(p.lines) })));
-}
-
-// What a document's pages say about all of them: body size, repeated bands.
+// What a document's pages say about all of them: body size, each page's
+// signature (for its neighbours' furniture).
 export function documentContext(pages) {
-  return { body: bodySize(pages), repeated: documentBands(pages), references: false };
+  return { body: bodySize(pages), signatures: new Map(pages.map((p) => [p.page, pageSignature(p)])), references: false };
 }

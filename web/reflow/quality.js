@@ -18,10 +18,6 @@ export function bodySize(pages) {
   return best;
 }
 
-function inBand(line, page) {
-  return line.y < page.height * BAND || line.y + line.h > page.height * (1 - BAND);
-}
-
 // A line's text with its numbers taken out, so that "Page 3" and "Page 4" or
 // a header with the page number in it compare equal.
 export function runningForm(text) {
@@ -30,27 +26,137 @@ export function runningForm(text) {
 
 const PAGE_NUMBER = /^(page\s*)?(\d{1,4}|[ivxlc]{1,6})(\s*(of|\/)\s*\d{1,4})?$|^[-–—]\s*\d{1,4}\s*[-–—]$|^第\s*\d+\s*页/i;
 
-// The running forms that stand in the top or bottom band of at least two of
-// the given pages: headers and footers that repeat.
-export function repeatedBands(pages) {
-  const seen = new Map();
-  for (const page of pages) {
-    const forms = new Set();
-    for (const line of page.lines) if (inBand(line, page)) forms.add(runningForm(line.text));
-    for (const form of forms) seen.set(form, (seen.get(form) || 0) + 1);
-  }
-  const repeated = new Set();
-  for (const [form, n] of seen) if (n >= 2 && form.length > 1) repeated.add(form);
-  return repeated;
+// Page furniture (running heads and feet, page numbers) is told by its
+// place: the same text, numbers aside, at the same height near the top or
+// bottom edge of the pages around. Each page's signature, the forms and
+// heights of its lines near those edges, is taken once when the page is
+// read; a page is then compared with the signatures of its neighbours only,
+// so that the work grows with the page count and no more.
+const ZONE = 0.2;
+
+// The box of a line on the page as displayed, with the height of that page:
+// a page read turned (a table set sideways) has its furniture across its
+// lines, where the pages around it have theirs.
+function shown(line, page) {
+  const turn = page.turn || 0;
+  const W = turn % 2 ? page.height : page.width, H = turn % 2 ? page.width : page.height;
+  const { x, y, w, h } = line;
+  const box = turn === 1 ? { x: W - y - h, y: x, w: h, h: w } : turn === 2 ? { x: W - x - w, y: H - y - h, w, h }
+    : turn === 3 ? { x: y, y: H - x - w, w: h, h: w } : { x, y, w, h };
+  return { ...box, mid: box.y + box.h / 2, H };
 }
 
-// Whether a line is a running header, footer or page number of its page.
-// Page numbers and repeated lines in the top and bottom bands.
-export function isRunning(line, page, repeated) {
-  if (!inBand(line, page)) return false;
-  const text = line.text.trim();
-  if (PAGE_NUMBER.test(text)) return true;
-  return repeated.has(runningForm(text));
+function nearEdge(box) {
+  return box.y < box.H * ZONE || box.y + box.h > box.H * (1 - ZONE);
+}
+
+// Which band of the page, top or bottom, a box stands in, if any.
+function outerBand(box) {
+  return box.y < box.H * BAND ? "top" : box.y + box.h > box.H * (1 - BAND) ? "bottom" : null;
+}
+
+// The height of a line's middle in steps of two points.
+function place(box) {
+  return Math.round(box.mid / 2);
+}
+
+export function pageSignature(page) {
+  const keys = new Set();
+  for (const line of page.lines) {
+    const box = shown(line, page);
+    if (!line.text.trim() || !nearEdge(box)) continue;
+    keys.add(`${place(box)}@${runningForm(line.text)}`);
+    if (outerBand(box)) keys.add(`${outerBand(box)}@${Math.round(line.size)}@${runningForm(line.text)}`);
+  }
+  return keys;
+}
+
+// The furniture among a page's lines, given the signatures of the pages
+// around it. A line is furniture when a page around has its text at its
+// place (a number counts as any number) or, in the top or bottom band, in
+// the same type anywhere in that band, or when it is a page number in the
+// band, and nothing but furniture stands between it and the edge of the
+// page. A number in a row of other text is that text's (a numbered line, a
+// cell, an entry of a table of contents).
+export function furniture(lines, page, around) {
+  const boxes = new Map(lines.map((l) => [l, shown(l, page)]));
+  const pageNumber = (l, b) => outerBand(b) && PAGE_NUMBER.test(l.text.trim());
+  const repeats = (l, b) => {
+    if (!nearEdge(b)) return false;
+    const form = runningForm(l.text);
+    const at = place(b);
+    // Words in the outer band count wherever they stand there in the same
+    // type (a page turned on its side keeps its heads along an edge; a
+    // paper's title is set larger than its running head).
+    const band = outerBand(b) && /\p{L}/u.test(form) && `${outerBand(b)}@${Math.round(l.size)}@${form}`;
+    return around.some((keys) => keys.has(`${at}@${form}`) || keys.has(`${at - 1}@${form}`) || keys.has(`${at + 1}@${form}`) ||
+      (band && keys.has(band)));
+  };
+  const found = new Set(lines.filter((l) => l.text.trim() && (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l)))));
+  const others = (l) => lines.filter((o) => o !== l && !found.has(o) && o.text.trim());
+  const sameRow = (l, o) => Math.abs(boxes.get(o).mid - boxes.get(l).mid) < 0.35 * Math.max(o.size || 0, l.size || 0, 1);
+  const number = (l) => !/\p{L}/u.test(l.text);
+  // Numbers side by side are a table's row.
+  for (const l of [...found]) if (number(l) && lines.some((o) => o !== l && number(o) && sameRow(l, o))) found.delete(l);
+  const besideText = (l) => others(l).some((o) => sameRow(l, o));
+  const outermost = (l, b) => {
+    const top = b.mid < b.H / 2;
+    return !others(l).some((o) => {
+      const c = boxes.get(o);
+      return c.x < b.x + b.w && b.x < c.x + c.w && (top ? c.y + c.h <= b.y + 0.5 : c.y >= b.y + b.h - 0.5);
+    });
+  };
+  for (let changed = true; changed;) {
+    changed = false;
+    for (const l of found) {
+      const b = boxes.get(l);
+      if ((number(l) && besideText(l)) || !outermost(l, b)) {
+        found.delete(l);
+        changed = true;
+      }
+    }
+  }
+  return found;
+}
+
+// The line numbers of a draft or review copy: a column of at least five
+// bare numbers counting down the page by one step, aligned on one edge,
+// with the page's text on one side of it.
+export function marginNumbers(lines) {
+  const numbers = lines.filter((l) => /^\d{1,5}$/.test(l.text.trim()));
+  const out = new Set();
+  if (numbers.length < 5) return out;
+  const others = lines.filter((l) => l.text.trim() && !numbers.includes(l));
+  for (const edge of [(l) => l.x, (l) => l.x + l.w]) {
+    const columns = new Map();
+    for (const n of numbers) {
+      const k = Math.round(edge(n) / 3);
+      const column = columns.get(k) || columns.get(k - 1) || columns.get(k + 1) || [];
+      if (!column.length) columns.set(k, column);
+      column.push(n);
+    }
+    for (const column of columns.values()) {
+      if (column.length < 5) continue;
+      column.sort((a, b) => a.y - b.y);
+      // Counting by one step (every line, or every fifth): a column of
+      // page numbers in a table of contents climbs unevenly.
+      const steps = new Map();
+      for (let i = 1; i < column.length; i++) {
+        const step = Number(column[i].text) - Number(column[i - 1].text);
+        if (step > 0) steps.set(step, (steps.get(step) || 0) + 1);
+      }
+      if (Math.max(0, ...steps.values()) < 0.8 * (column.length - 1)) continue;
+      const x0 = Math.min(...column.map((n) => n.x)), x1 = Math.max(...column.map((n) => n.x + n.w));
+      // No text runs through the column, and the page's text stands on one
+      // side of it (a note in the outer margin aside).
+      const across = others.filter((l) => l.x < x1 && l.x + l.w > x0).length;
+      const right = others.filter((l) => l.x >= x1).length, left = others.filter((l) => l.x + l.w <= x0).length;
+      if (across <= Math.max(1, 0.02 * others.length) && Math.max(left, right) >= 0.9 * others.length) {
+        for (const n of column) out.add(n);
+      }
+    }
+  }
+  return out;
 }
 
 // Characters that are not space, a letter above U+FFFF counted once (math

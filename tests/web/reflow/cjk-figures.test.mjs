@@ -4,7 +4,7 @@ import assert from "node:assert/strict";
 import fs from "node:fs";
 import { layoutDocument } from "../../../web/reflow/layout.js";
 import { findAreas, mergeAreas } from "../../../web/reflow/figures.js";
-import { looksLikeFormula, isRunning, repeatedBands } from "../../../web/reflow/quality.js";
+import { looksLikeFormula, furniture, pageSignature } from "../../../web/reflow/quality.js";
 
 const [cjk] = JSON.parse(fs.readFileSync(new URL("../../fixtures/reflow/cjk-thesis-page.json", import.meta.url))).pages;
 
@@ -44,11 +44,13 @@ test("formulas are told from text by their math fonts, signs and numbers", () =>
   assert.ok(!looksLikeFormula([line("(see below)")], 10));
 });
 
-test("repeated header lines count only in the page's top and bottom bands", () => {
-  const page = (y, text) => ({ width: 612, height: 792, lines: [{ text, y, h: 8, x: 60, w: 200 }] });
-  const bands = repeatedBands([page(40, "Journal of Examples 12"), page(40, "Journal of Examples 13"), page(400, "Body line")]);
-  assert.ok(isRunning({ text: "Journal of Examples 14", y: 40, h: 8 }, page(40, ""), bands));
-  assert.ok(!isRunning({ text: "Journal of Examples 14", y: 400, h: 8 }, page(40, ""), bands));
-  assert.ok(isRunning({ text: "17", y: 760, h: 8 }, page(760, ""), new Set()));
-  assert.ok(!isRunning({ text: "17", y: 400, h: 8 }, page(400, ""), new Set()));
+test("repeated header lines count only near the page's top and bottom edges", () => {
+  const line = (text, y) => ({ text, y, h: 8, x: 60, w: 200, base: y + 7, size: 9 });
+  const page = (...lines) => ({ width: 612, height: 792, lines });
+  const around = [pageSignature(page(line("Journal of Examples 12", 40))),
+    pageSignature(page(line("Journal of Examples 13", 40), line("Journal of Examples 13", 400)))];
+  const head = line("Journal of Examples 14", 40), body = line("Journal of Examples 14", 400);
+  assert.deepEqual([...furniture([head, body], page(head, body), around)], [head]);
+  const number = line("17", 760), inner = line("17", 400);
+  assert.deepEqual([...furniture([number, inner], page(number, inner), [])], [number]);
 });

@@ -1,0 +1,90 @@
+// Page furniture on made-up pages set as the parser gives real ones: running
+// heads and feet told by their place on the pages around, margin line
+// numbers, and numbered lines of code that keep their numbers.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { layoutDocument } from "../../../web/reflow/layout.js";
+
+function line(text, x, y, w, extra = {}) {
+  return { text, x, y, w, h: 9, base: y + 7, size: 10, font: "Serif", math: 0, ...extra };
+}
+const page = (n, lines) => ({ page: n, width: 612, height: 842, lines, pictures: [], shapes: [] });
+const texts = (pages) => pages.flatMap((p) => p.blocks.map((b) => `${p.page}:${b.kind}:${b.text}`));
+// Words that differ from page to page and line to line.
+const word = (n) => ["alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta", "iota"][n % 9];
+const body = (y, n) => Array.from({ length: 6 }, (_, i) =>
+  line(`Body text of the ${word(n)} page goes on in its ${word(i + 3 * n)} line with the words a paper says.`, 72, y + 12 * i, 460));
+
+test("running heads and feet stay out wherever they stand, the title page's too; a title like a foot stays", () => {
+  const pages = [0, 1, 2, 3, 4].map((n) => {
+    const odd = n % 2 === 0;
+    const lines = [
+      // The head: journal and volume on one side, a draft stamp and the
+      // page number on the other, the two swapping from page to page.
+      line("Journal of Examples, Volume 0 (9999), No. 0", odd ? 72 : 388, 47, 150),
+      line("draft: January 16, 2023 13:05", odd ? 394 : 97, 48, 118, { size: 9 }),
+      line(String(901 + n), odd ? 523 : 72, 47, 15),
+      ...body(n === 0 ? 140 : 90, n),
+      // The foot, above the bottom band: a file stamp and the page number.
+      line("File B: fontdef.dtx Date: 2021/09/12 Version v3.5a", 72, 720, 170),
+      line(String(574 + n), 513, 720, 15),
+    ];
+    // The title on the first page; the same words as a small head over
+    // the other pages and as their foot.
+    if (n === 0) lines.push(line("The Examples Macros", 150, 90, 200, { size: 16, h: 14, bold: true }));
+    else lines.push(line("The Examples Macros", 400, 742, 137), line("The Examples Macros", 250, 30, 60, { size: 7, h: 6 }));
+    return page(n, lines);
+  });
+  const all = texts(layoutDocument(pages));
+  assert.ok(!all.some((t) => /Journal of Examples|draft:|File B|:\d+$/.test(t)), all.join("\n"));
+  assert.deepEqual(all.filter((t) => /Examples Macros/.test(t)), ["0:heading:The Examples Macros"], all.join("\n"));
+  assert.equal(all.filter((t) => /Body text/.test(t)).length, 5, all.join("\n"));
+});
+
+test("numbered lines of code keep their numbers, also at the foot of the page over the furniture", () => {
+  // The number in small type, the code set in by its indentation; every
+  // character of the code one advance wide.
+  const code = (n, y, text, indent = 0) => {
+    const x = 168.7 + indent;
+    const cx = [...text].flatMap((_, i) => [x + 5 * i, x + 5 * i + 4.7]);
+    return [line(String(n), 146.7, y + 2, 7.9, { size: 5, h: 4.4, base: y + 5.4, cx: [146.7, 149.3, 149.3, 151.9, 151.9, 154.6] }),
+      line(text, x, y, 5 * text.length, { size: 9, h: 7.4, mono: true, base: y + 5.4, cx })];
+  };
+  const pages = [0, 1, 2].map((n) => page(n, [
+    line(`The robust versions of the ${word(n)} commands follow, one command to a line of code.`, 144, 100, 380),
+    ...code(456 + 20 * n, 120, `\\cong{\\mathrel{\\mathpalette\\@${word(n)}\\sim}}`),
+    ...code(457 + 20 * n, 131, `\\ialign{$\\m@th#1\\hfil##\\${word(n)}$\\crcr}`, 10),
+    ...code(458 + 20 * n, 142, `\\notin{\\mathrel{\\m@th\\${word(n)}}}`),
+    // The last line of code stands where a number stands on the pages
+    // around it: a line's number still.
+    ...code(473 + 20 * n, 666.8, `% has the same height as ${word(n)}`, 136),
+    line("File B: fontdef.dtx Date: ? Version ?", 144.7, 719.6, 170),
+    line(String(574 + n), 513.4, 719.6, 15),
+  ]));
+  const laid = layoutDocument(pages);
+  const listings = laid[1].blocks.filter((b) => b.lines[0].mono);
+  assert.equal(listings.length, 2, texts(laid).join("\n"));
+  assert.deepEqual(listings[0].text.split("\n").map((l) => l.replace(/\s+/g, " ")),
+    ["476 \\cong{\\mathrel{\\mathpalette\\@beta\\sim}}", "477 \\ialign{$\\m@th#1\\hfil##\\beta$\\crcr}", "478 \\notin{\\mathrel{\\m@th\\beta}}"]);
+  assert.equal(listings[1].text.replace(/\s+/g, " "), "493 % has the same height as beta", texts(laid).join("\n"));
+  assert.ok(!texts(laid).some((t) => /File B|:\d+$/.test(t)), texts(laid).join("\n"));
+});
+
+test("the line numbers in the margin of a review copy are no text; page numbers in the contents and a table's row are", () => {
+  const lines = [];
+  for (let i = 0; i < 30; i++) lines.push(line(String(i + 1), 97.9, 123 + 13.95 * i, i < 9 ? 4.2 : 8.5, { size: 8 }));
+  for (let i = 0; i < 12; i++) lines.push(line(`The sum of the weights vivj ${i} goes to each vertex of the graph in turn, as before.`, 118.8, 126 + 14.5 * i, 370));
+  lines.push(line("Contents", 118.8, 330, 60, { size: 14, h: 12, bold: true }));
+  for (const [i, [title, n]] of [["Introduction", 2], ["Methods", 4], ["Results", 5], ["Proofs", 7], ["Remarks", 11]].entries()) {
+    lines.push(line(title, 118.8, 360 + 14 * i, 60), line(String(n), 480, 360 + 14 * i, 6));
+  }
+  // The last row of a table low on the page: numbers, but no page's.
+  lines.push(...["100", "200", "300.0", "400"].map((t, i) => line(t, 118.8 + 80 * i, 760, 14)));
+  const [laid] = layoutDocument([page(0, lines)]);
+  const all = laid.blocks.map((b) => b.text);
+  assert.equal(all.join(" ").match(/100.*200.*300\.0.*400/g).length, 1, all.join("\n"));
+  assert.ok(!all.some((t) => /^([1-9]|[12]\d|30)$/.test(t) || /\b(2[0-9]|1[0-9]) to each|vivj \d+ \d+/.test(t)), all.join("\n"));
+  assert.match(all.join(" "), /vivj 0 goes to each vertex/);
+  assert.deepEqual(all.filter((t) => /^(Introduction|Methods|Results|Proofs|Remarks)/.test(t)),
+    ["Introduction 2", "Methods 4", "Results 5", "Proofs 7", "Remarks 11"], all.join("\n"));
+});
