@@ -116,7 +116,10 @@ export function furniture(lines, page, around) {
       }
     }
   }
-  return found;
+  // Pages that are all alike (slides, forms) keep their text: a page is
+  // never furniture through and through, beyond a head and a number.
+  const text = lines.filter((l) => l.text.trim());
+  return found.size === text.length && text.length > 2 ? new Set() : found;
 }
 
 // The line numbers of a draft or review copy: a column of at least five

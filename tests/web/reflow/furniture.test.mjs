@@ -88,3 +88,12 @@ test("the line numbers in the margin of a review copy are no text; page numbers 
   assert.deepEqual(all.filter((t) => /^(Introduction|Methods|Results|Proofs|Remarks)/.test(t)),
     ["Introduction 2", "Methods 4", "Results 5", "Proofs 7", "Remarks 11"], all.join("\n"));
 });
+
+test("pages that are all alike keep their text; a page with only its head and number has none", () => {
+  const alike = [0, 1, 2].map((n) => page(n, [line("The first line of every page", 72, 60, 200),
+    line("The second line of every page", 72, 74, 200), line("The third line of every page", 72, 88, 200)]));
+  assert.equal(texts(layoutDocument(alike)).filter((t) => /line of every page/.test(t)).length, 3);
+  const blank = [0, 1, 2].map((n) => page(n, n === 1 ? [line("Journal of Examples", 72, 47, 150), line(String(n + 1), 523, 47, 10)]
+    : [line("Journal of Examples", 72, 47, 150), line(String(n + 1), 523, 47, 10), ...body(90, n)]));
+  assert.deepEqual(texts(layoutDocument(blank)).filter((t) => t.startsWith("1:")), []);
+});
