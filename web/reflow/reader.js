@@ -34,6 +34,7 @@ const reader = {
   laid: [], // page index -> laid-out page
   next: 0, // next page to lay out
   blocks: new Map(), // key -> block
+  parts: new Map(), // key -> the element of a block's text, once set
   lastText: {}, // the last text element of each kind, for text that goes on
   sections: [], // page index -> its place in the flow
   heights: [], // page index -> its height when last shown
@@ -190,6 +191,7 @@ async function start() {
   reader.laid = [];
   reader.told.clear();
   reader.blocks.clear();
+  reader.parts.clear();
   reader.lastText = {};
   reader.sections = [];
   reader.heights = [];
@@ -292,7 +294,10 @@ function hidePage(index) {
       if (parts.length) unwrapAll(parts[parts.length - 1], ".broken-hyphen");
     }
   }
-  for (const el of section.querySelectorAll("[data-key]")) reader.blocks.delete(el.dataset.key);
+  for (const el of section.querySelectorAll("[data-key]")) {
+    reader.blocks.delete(el.dataset.key);
+    reader.parts.delete(el.dataset.key);
+  }
   section.textContent = "";
   section.classList.add("placeholder");
   section.style.height = height + "px";
@@ -335,8 +340,13 @@ function pagesOnScreen() {
   return pagesIn(sections.length, (i) => sections[i].getBoundingClientRect(), shared.barHeight(), innerHeight);
 }
 
-// For tools: lays out every page in order, without letting any go.
+// For tools: lays out every page in order, without letting any go. The
+// pages off screen are not rendered (reader.css): with every page of a long
+// paper in the flow, each page added would otherwise have the browser lay
+// out and paint all those before it again, and the whole take time in the
+// square of the pages.
 async function layEverything() {
+  document.documentElement.classList.add("every-page");
   for (let i = 0; i < reader.pageCount; i++) await showPage(i);
   shared.drawAnnotations();
   reader.times.all = performance.now() - reader.opened;
@@ -442,6 +452,7 @@ function part(block) {
   span.dataset.key = block.key;
   span.dataset.page = String(block.page);
   span.dataset.block = String(block.index);
+  reader.parts.set(block.key, span);
   if (block.glyphs) setWithGlyphs(span, block);
   else span.textContent = block.text;
   return span;
@@ -577,7 +588,7 @@ function drawLinks(laid) {
     for (const block of laid.blocks) {
       if (!block.map || block.region && !overlaps(block.region, rect)) continue;
       const range = rangeUnder(block, rect, laid.width, laid.height);
-      const el = flow.querySelector(`.part[data-key="${block.key}"]`);
+      const el = partOf(block.key);
       if (!range || !el || el.querySelector(`a[data-uri="${cssEscape(link.uri)}"]`)) continue;
       wrapRange(el, range[0], range[1], () => {
         const a = document.createElement("a");
@@ -589,6 +600,13 @@ function drawLinks(laid) {
       });
     }
   }
+}
+
+// The element of a block's text on show, found without a search of the
+// whole flow (an index page has hundreds of links).
+function partOf(key) {
+  const el = reader.parts.get(key);
+  return el && el.isConnected ? el : null;
 }
 
 function cssEscape(s) {
