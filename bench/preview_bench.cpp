@@ -4,7 +4,9 @@
 //   of S (default 2) pixels a point, and prints the time from the end of
 //   the delay to the picture on screen (preview_ms_p50, preview_ms_p99)
 //   and, for each link, "preview PAGE X Y W H": the target page index and
-//   the region shown, in PDF user space.
+//   the region shown, in PDF user space, followed by two lines that let a
+//   reader check it: "  link: TEXT", the link's own text, and
+//   "  shows: TEXT", the topmost line of the target page inside the region.
 
 #include "BenchDocument.h"
 #include "BenchStats.h"
@@ -19,8 +21,35 @@
 #include "annotations/ReadingAids.h"
 #include "annotationsview/ReferencePreviewController.h"
 #include "engine/PdfDocument.h"
+#include "engine/PdfSelection.h"
 
 using namespace folvan;
+
+namespace {
+
+QByteArray oneLine(QString text)
+{
+    return text.replace(u'\n', u' ').simplified().toUtf8();
+}
+
+// The topmost text line of the page whose box lies in the region (y up:
+// the greatest upper edge), the leftmost of lines level with it.
+QString firstLineIn(const engine::PdfPage &page, const QRectF &region)
+{
+    const auto text = page.text();
+    const engine::PdfTextSpan *first = nullptr;
+    for (const engine::PdfTextSpan &line : text->lines) {
+        const QRectF box = line.bounds.normalized();
+        if (box.isEmpty() || !region.contains(box.center()))
+            continue;
+        if (!first || box.bottom() > first->bounds.bottom() + 1
+            || (box.bottom() > first->bounds.bottom() - 1 && box.left() < first->bounds.left()))
+            first = &line;
+    }
+    return first ? text->string.mid(first->range.location, first->range.length) : QString();
+}
+
+} // namespace
 
 int runPreviewBench(int argc, char **argv)
 {
@@ -53,9 +82,14 @@ int runPreviewBench(int argc, char **argv)
             if (!target || target->pageIndex >= document->pageCount())
                 continue;
             const auto region = ReadingAids::previewRect(document, *target);
-            if (region)
+            if (region) {
                 std::printf("preview %d %.2f %.2f %.2f %.2f\n", target->pageIndex, region->x(), region->y(),
                             region->width(), region->height());
+                const engine::PdfPage source(document, p);
+                std::printf("  link: %s\n", oneLine(source.selection(link.bounds).string()).constData());
+                const engine::PdfPage shown(document, target->pageIndex);
+                std::printf("  shows: %s\n", oneLine(firstLineIn(shown, *region)).constData());
+            }
             last = -1;
             // The pointer rests on the link for the whole delay.
             controller.hover(link, document, QRectF(400, 500, 40, 12), &view);

@@ -179,18 +179,24 @@ std::optional<double> usable(const std::optional<double> &coordinate)
 
 // The whole text line a piece of text belongs to. The page's text may
 // break one printed line into pieces (a justified reference list sets its
-// words far apart): the pieces of like height on the piece's line that
-// follow each other with gaps below two line heights are one line; a
-// column's gap is wider and ends it.
-QRectF wholeLine(const engine::PdfPage &page, const QRectF &piece)
+// words far apart): the pieces of like height on the piece's line, in its
+// paragraph, that follow each other with gaps below two line heights are
+// one line. A line of the next column is another paragraph, however
+// narrow the gap between the columns.
+QRectF wholeLine(const engine::PdfPage &page, const engine::PdfTextSpan &piece)
 {
     const auto text = page.text();
-    QRectF whole = piece;
+    engine::PdfTextRange paragraph = piece.range;
+    for (const engine::PdfTextSpan &block : text->blocks)
+        if (block.range.location <= piece.range.location && piece.range.end() <= block.range.end())
+            paragraph = block.range;
+    QRectF whole = piece.bounds.normalized();
     for (bool grew = true; grew;) {
         grew = false;
         for (const engine::PdfTextSpan &line : text->lines) {
             const QRectF other = line.bounds.normalized();
-            if (other.isEmpty() || whole.contains(other))
+            if (other.isEmpty() || whole.contains(other) || line.range.location < paragraph.location
+                || line.range.end() > paragraph.end())
                 continue;
             const double height = std::max(whole.height(), other.height());
             const double middle = other.center().y();
@@ -204,6 +210,38 @@ QRectF wholeLine(const engine::PdfPage &page, const QRectF &piece)
         }
     }
     return whole;
+}
+
+// The text line at a point, whole: the line that holds the point (or the
+// gap between two of its pieces); else the first line right of the point
+// in its row when the point lies in that line's indent (a paragraph's
+// first line, a list item's label, a reference's hanging indent), which a
+// line just above or below it shows by reaching from the point to the
+// line's start. Empty when no line is there: a point between columns, in
+// a margin or beside a short line.
+QRectF lineAt(const engine::PdfPage &page, QPointF point)
+{
+    const auto text = page.text();
+    QRectF next;
+    for (const engine::PdfTextSpan &piece : text->lines) {
+        const QRectF bounds = piece.bounds.normalized();
+        if (bounds.isEmpty() || point.y() < bounds.top() || point.y() > bounds.bottom())
+            continue;
+        const QRectF whole = wholeLine(page, piece);
+        if (whole.contains(point))
+            return whole;
+        if (whole.left() > point.x() && (next.isNull() || whole.left() < next.left()))
+            next = whole;
+    }
+    if (next.isNull())
+        return QRectF();
+    for (const engine::PdfTextSpan &line : text->lines) {
+        const QRectF other = line.bounds.normalized();
+        const double apart = std::max(other.top() - next.bottom(), next.top() - other.bottom());
+        if (!other.isEmpty() && apart <= 2 * next.height() && other.left() <= point.x() && other.right() >= next.left())
+            return next;
+    }
+    return QRectF();
 }
 
 } // namespace
@@ -225,19 +263,17 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     double left = minX(box) + 12;
     double right = maxX(box) - 12;
     if (const auto x = usable(destination.x)) {
-        // The nearest line in the row of that point (a reference's text
-        // starts past its number); a point between lines or beside the
-        // page widens nothing.
+        // The text line at the point just under the destination's; a
+        // point between columns, in a margin or beside a short line
+        // keeps the page's width.
         const QPointF probe(*x + 6, top - 14);
-        const engine::PdfSelection line = page.selectionForLine(probe);
-        const QRectF bounds = line.isEmpty() ? QRectF() : wholeLine(page, line.bounds(page).normalized());
-        if (bounds.width() > 60 && box.contains(probe) && probe.y() >= bounds.top() - 2
-            && probe.y() <= bounds.bottom() + 2) {
-            // A reference's number stands apart from its text, between the
-            // point and a line that starts past the probe: it stays in.
-            const double start = bounds.left() > probe.x() + 2 ? *x : bounds.left();
+        const QRectF line = box.contains(probe) ? lineAt(page, probe) : QRectF();
+        if (line.width() > 60) {
+            // An indent (a reference's number over it) is shown from the
+            // point on.
+            const double start = line.left() > probe.x() ? *x : line.left();
             left = std::max(minX(box), start - 10);
-            right = std::min(maxX(box), bounds.right() + 10);
+            right = std::min(maxX(box), line.right() + 10);
         }
     }
     const double bottom = std::max(minY(box), top - 150);

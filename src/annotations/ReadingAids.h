@@ -47,10 +47,11 @@ std::optional<engine::PdfDestination> destination(const engine::PdfAnnotation &a
 // The page-space region a citation preview shows of a destination: a band
 // at most 150 points high from just above the destination point (from the
 // top of the crop box when the point has no usable height), as wide as the
-// crop box less 12-point margins, or as the text line just under the point
-// give or take 10 points when that line is wider than 60 points (from the
-// point itself when the line starts further right). None when
-// the page does not exist or the region is 10 points or less either way.
+// crop box less 12-point margins, or as the text line at the point 6
+// points right of and 11 below the destination's, give or take 10 points,
+// when that line is wider than 60 points: the line that holds that point,
+// or whose indent does (from the destination's point on). None when the
+// page does not exist or the region is 10 points or less either way.
 std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &document,
                                   const engine::PdfDestination &destination);
 

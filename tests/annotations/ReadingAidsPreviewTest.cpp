@@ -93,12 +93,11 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(), 612 - 24);
     EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(640, kLineBaselines[0] + 11)))->width(),
               612 - 24);
-    // An indented line in the row under the point still counts.
-    // A line that starts right of the point (after a reference's number)
-    // is taken from the point on.
-    const auto indented = ReadingAids::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
-    EXPECT_NEAR(indented->left(), 290, 1);
-    EXPECT_NEAR(indented->right(), 330 + lineWidth + 10, 1);
+    // A line that starts right of the point, with no line near it that
+    // reaches back to the point (the point is in no indent of it), is
+    // not at the point either.
+    const auto beside = ReadingAids::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
+    EXPECT_EQ(beside->width(), 612 - 24);
     // No such page.
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination(7)));
     EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination()));
@@ -133,6 +132,64 @@ TEST_F(CitationPreviewTest, AJustifiedLineInPiecesIsTakenWhole)
     ASSERT_TRUE(region);
     EXPECT_NEAR(region->left(), 290, 1);
     EXPECT_NEAR(region->right(), 300 + 48 + 13 + 52.8 + 7 + 28.8 + 10, 1.5);
+}
+
+// A two-column page: body text in both columns with an 18-point gutter,
+// at the top of the right column a table whose caption is narrower than
+// the table and stands level with a line of the left column, and a
+// reference list whose entries hang their later lines under the number.
+// A preview spans the line at the point under the destination, in the
+// target's own column; where no line is at that point it spans the page.
+TEST_F(CitationPreviewTest, ATwoColumnPageShowsTheTargetsColumnOrThePage)
+{
+    using engine::FixtureFont;
+    constexpr double leftColumn = 54, rightColumn = 310;
+    const QString body = QStringLiteral("abcdefghij klmnopqrst uvwxyz abcd");
+    const double bodyWidth = engine::PdfFixtureWriter::textWidth(body, FixtureFont::Courier, 12);
+    const QString entry = QStringLiteral("[1] P. Abril and R. Plant. 2007. The");
+    const QString hanging = QStringLiteral("patent holder's dilemma. Commun.");
+    const double hangingWidth = engine::PdfFixtureWriter::textWidth(hanging, FixtureFont::Courier, 8);
+    const QString file = writePaper(path(QStringLiteral("columns.pdf")), 1, [&](engine::PdfFixtureWriter &w) {
+        const int page = w.addPage();
+        for (double y = 700; y >= 520; y -= 14)
+            w.addText(page, QPointF(leftColumn, y), body, FixtureFont::Courier, 12);
+        w.addText(page, QPointF(350, 701), QStringLiteral("Table 1: Symbols"), FixtureFont::Courier, 10);
+        for (double y = 686; y >= 662; y -= 12)
+            w.addText(page, QPointF(330, y), QStringLiteral("Symbol   1 in 1,000   For names"), FixtureFont::Courier, 10);
+        for (double y = 630; y >= 574; y -= 14)
+            w.addText(page, QPointF(rightColumn, y), body, FixtureFont::Courier, 12);
+        w.addText(page, QPointF(rightColumn, 500), entry, FixtureFont::Courier, 8);
+        w.addText(page, QPointF(rightColumn + 12, 491), hanging, FixtureFont::Courier, 8);
+        w.addText(page, QPointF(leftColumn, 492), body, FixtureFont::Courier, 12);
+    });
+    const auto document = engine::PdfDocument::open(file);
+    ASSERT_TRUE(document);
+
+    // The table, its point at the column's edge: between the columns, no
+    // line is at the point; the left column's line beside it is not the
+    // table's. The whole width shows the table, wider than its caption.
+    const auto table = ReadingAids::previewRect(document, PdfDestination(1, QPointF(rightColumn, 711)));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(*table, QRectF(12, 714 - 150, 612 - 24, 150));
+
+    // A line of the left column, with a line of the right one level with it
+    // across the narrow gutter: the left column only.
+    const auto left = ReadingAids::previewRect(document, PdfDestination(1, QPointF(leftColumn, 636)));
+    ASSERT_TRUE(left);
+    EXPECT_NEAR(left->left(), leftColumn - 10, 1);
+    EXPECT_NEAR(left->right(), leftColumn + bodyWidth + 10, 1);
+    // And the other way round.
+    const auto right = ReadingAids::previewRect(document, PdfDestination(1, QPointF(rightColumn, 622)));
+    ASSERT_TRUE(right);
+    EXPECT_NEAR(right->left(), rightColumn - 10, 1);
+    EXPECT_NEAR(right->right(), rightColumn + bodyWidth + 10, 1);
+
+    // A reference whose point falls in the hanging indent under its number:
+    // the entry from its number on, not the left column beside it.
+    const auto reference = ReadingAids::previewRect(document, PdfDestination(1, QPointF(rightColumn, 506)));
+    ASSERT_TRUE(reference);
+    EXPECT_NEAR(reference->left(), rightColumn - 10, 1);
+    EXPECT_NEAR(reference->right(), rightColumn + 12 + hangingWidth + 10, 1);
 }
 
 TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
