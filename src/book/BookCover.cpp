@@ -58,16 +58,29 @@ SpreadPlacement SpreadPlacement::of(QSizeF view, double aspect, const QString &l
     return placement;
 }
 
-QTransform SpreadPlacement::tilt(QSizeF view, double degrees)
+QTransform SpreadPlacement::tilt(QSizeF view, QSizeF book, double degrees)
 {
     const double angle = std::isfinite(degrees) ? std::clamp(degrees, -70.0, 70.0) : 0.0;
     if (angle == 0)
         return {};
     const double radians = angle * std::numbers::pi / 180.0;
     const double distance = std::max({view.width(), view.height(), 1.0});
+    // Fitted into the view's margin, as the page fits it (tiltFit).
+    double scale = 1;
+    double shift = 0;
+    if (book.width() > 0 && book.height() > 0) {
+        const double margin = 24;
+        const double lean = book.height() / 2 * std::sin(radians) / distance;
+        const double bottom = book.height() / 2 / (1 - lean);
+        const double top = -book.height() / 2 / (1 + lean);
+        const double widest = book.width() / 2 * std::max(1 / (1 - lean), 1 / (1 + lean));
+        scale = std::min({1.0, std::max(1.0, view.width() / 2 - margin) / widest,
+                          std::max(1.0, view.height() - 2 * margin) / (bottom - top)});
+        shift = -scale * (bottom + top) / 2;
+    }
     QTransform transform;
-    transform.translate(view.width() / 2, view.height() / 2);
-    transform.scale(1, 1 / std::cos(radians));
+    transform.translate(view.width() / 2, view.height() / 2 + shift);
+    transform.scale(scale, scale / std::cos(radians));
     transform = QTransform(1, 0, 0, 0, std::cos(radians), -std::sin(radians) / distance, 0, 0, 1) * transform;
     transform.translate(-view.width() / 2, -view.height() / 2);
     return transform;
@@ -135,7 +148,9 @@ void BookCover::paintEvent(QPaintEvent *)
     const SpreadPlacement placement =
         SpreadPlacement::of(size(), m_aspect, m_look.layout, m_look.zoom, m_page, m_count, devicePixelRatioF());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setTransform(SpreadPlacement::tilt(size(), m_look.angle));
+    const QSizeF unzoomed =
+        SpreadPlacement::of(size(), m_aspect, m_look.layout, 1, m_page, m_count, devicePixelRatioF()).book.size();
+    painter.setTransform(SpreadPlacement::tilt(size(), unzoomed, m_look.angle));
     const double warmth = std::clamp(std::isfinite(m_look.warmth) ? m_look.warmth : 0.0, 0.0, 1.0) * 0.35;
     for (const auto &[page, sheet] : placement.sheets) {
         painter.fillRect(sheet, Qt::white);

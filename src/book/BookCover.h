@@ -33,9 +33,11 @@ struct SpreadPlacement {
                               double pixelRatio);
     // The book page's tilt of a view of `view` points by `degrees` (within
     // ±70): the view leans back about its horizontal middle, seen from one
-    // view size in front, stretched upright by 1 / cos. As the page view
-    // tilts its pages.
-    static QTransform tilt(QSizeF view, double degrees);
+    // view size in front, stretched upright by 1 / cos, as the page view
+    // tilts its pages; then scaled down and moved so that the tilted `book`
+    // (its size at zoom 1, in the middle of the view) keeps within the
+    // view's margin.
+    static QTransform tilt(QSizeF view, QSizeF book, double degrees);
 };
 
 class BookCover : public QWidget {

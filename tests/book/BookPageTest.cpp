@@ -155,30 +155,32 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 }
 
 // The tilt leans the book back in depth, as the page view tilts its pages:
-// at 30° the top corners of the spread draw in and the bottom corners
-// reach out, alike on both sides; the middle of the view stays.
-TEST_F(BookPageTest, TheTiltLeansTheSpreadBack)
+// at 30° the spread's top draws in and its bottom reaches out, and the
+// tilted spread keeps within the view, its bottom margin on screen.
+TEST_F(BookPageTest, TheTiltLeansTheSpreadBackWithinTheView)
 {
     SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
-    // Whether a sheet is drawn a few pixels inside (or outside) each corner
-    // of the untilted book, and at its middle.
+    // The bounds of the spread's sheets as drawn; whether a sheet is drawn
+    // a few pixels inside each corner of those bounds, and at the middle.
     const QString probe = QStringLiteral(R"((() => {
-        const tilt = document.getElementById('tilt');
-        const r = { left: tilt.offsetLeft, top: tilt.offsetTop, right: tilt.offsetLeft + tilt.offsetWidth,
-                    bottom: tilt.offsetTop + tilt.offsetHeight };
+        const boxes = [...document.querySelectorAll('.sheet')].map((s) => s.getBoundingClientRect())
+            .filter((b) => b.width > 0 && b.height > 0 && b.right > 0 && b.left < innerWidth);
+        const r = { left: Math.min(...boxes.map((b) => b.left)), top: Math.min(...boxes.map((b) => b.top)),
+                    right: Math.max(...boxes.map((b) => b.right)), bottom: Math.max(...boxes.map((b) => b.bottom)) };
         const on = (x, y) => !!document.elementFromPoint(x, y)?.closest('.sheet');
-        const d = %1;
-        return [on(r.left + d, r.top + d), on(r.right - d, r.top + d), on(r.left - d, r.bottom - d),
-                on(r.right + d, r.bottom - d), on((r.left + r.right) / 2 - 20, (r.top + r.bottom) / 2)].join(' ');
+        const d = 6;
+        const inside = r.left >= 20 && r.top >= 20 && r.right <= innerWidth - 20 && r.bottom <= innerHeight - 20;
+        return [inside, on(r.left + d, r.top + d), on(r.right - d, r.top + d), on(r.left + d, r.bottom - d),
+                on(r.right - d, r.bottom - d), on((r.left + r.right) / 2 - 20, (r.top + r.bottom) / 2)].join(' ');
     })())");
-    ASSERT_EQ(evaluate(view, probe.arg(6)).toString(), QStringLiteral("true true false false true"));
+    ASSERT_EQ(evaluate(view, probe).toString(), QStringLiteral("true true true true true true"));
     parameters.angle = 30;
     view.setParameters(parameters);
-    EXPECT_TRUE(test::waitFor([&] { return evaluate(view, probe.arg(6)).toString() == QStringLiteral("false false true true true"); }, 30))
-        << qPrintable(evaluate(view, probe.arg(6)).toString());
+    EXPECT_TRUE(test::waitFor([&] { return evaluate(view, probe).toString() == QStringLiteral("true false false true true true"); }, 30))
+        << qPrintable(evaluate(view, probe).toString());
 }
 
 // A widget floating over the book (the dock) that folds up as the pointer

@@ -106,18 +106,29 @@ TEST(BookCoverPlacement, PutsTheSpreadWhereThePageDoes)
 }
 
 // The first spread drawn natively leans back as the page will: the top of
-// the view draws in, the bottom reaches out, the middle line stays.
-TEST(BookCoverPlacement, TiltsTheViewInDepth)
+// the book draws in and its bottom reaches out, and the tilted book, made
+// smaller, keeps within the view's margin, as large as fits.
+TEST(BookCoverPlacement, TiltsTheBookInDepthWithinTheView)
 {
-    EXPECT_TRUE(SpreadPlacement::tilt(QSizeF(1000, 700), 0).isIdentity());
-    const QTransform tilt = SpreadPlacement::tilt(QSizeF(1000, 700), 30);
-    const QPointF topLeft = tilt.map(QPointF(0, 0));
-    const QPointF topRight = tilt.map(QPointF(1000, 0));
-    const QPointF bottomLeft = tilt.map(QPointF(0, 700));
-    EXPECT_GT(topLeft.x(), 0);
-    EXPECT_NEAR(topLeft.x() + topRight.x(), 1000, 1e-6);
-    EXPECT_LT(bottomLeft.x(), 0);
-    EXPECT_GT(topLeft.y(), 0);
-    EXPECT_NEAR(tilt.map(QPointF(100, 350)).x(), 100, 1e-6);
-    EXPECT_NEAR(tilt.map(QPointF(100, 350)).y(), 350, 1e-6);
+    const QSizeF view(1000, 700);
+    const QRectF book = SpreadPlacement::of(view, 792.0 / 612.0, QStringLiteral("spread"), 1, 3, 10, 1).book;
+    EXPECT_TRUE(SpreadPlacement::tilt(view, book.size(), 0).isIdentity());
+    for (double angle : {30.0, -30.0, 60.0}) {
+        const QTransform tilt = SpreadPlacement::tilt(view, book.size(), angle);
+        const QPointF topLeft = tilt.map(book.topLeft());
+        const QPointF topRight = tilt.map(book.topRight());
+        const QPointF bottomLeft = tilt.map(book.bottomLeft());
+        const QPointF bottomRight = tilt.map(book.bottomRight());
+        const double topWidth = topRight.x() - topLeft.x();
+        const double bottomWidth = bottomRight.x() - bottomLeft.x();
+        EXPECT_TRUE(angle > 0 ? topWidth < bottomWidth : topWidth > bottomWidth) << angle;
+        EXPECT_NEAR(topLeft.x() + topRight.x(), view.width(), 1e-6);
+        const QRectF margin(24, 24, view.width() - 48, view.height() - 48);
+        const QRectF tilted = QRectF(topLeft, bottomRight).normalized() | QRectF(bottomLeft, topRight).normalized();
+        EXPECT_TRUE(margin.adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(tilted)) << angle;
+        // As large as fits: it touches the margin across or up and down.
+        EXPECT_TRUE(std::abs(tilted.width() - margin.width()) < 1e-6 || std::abs(tilted.height() - margin.height()) < 1e-6)
+            << angle;
+        EXPECT_NEAR(tilted.center().y(), view.height() / 2, 1e-6) << angle;
+    }
 }

@@ -140,7 +140,10 @@ function applyLook() {
   // The whole view leans back, as the page view does: the book's overflow
   // and scrolling are those of the untilted book.
   const stage = document.getElementById('stage');
-  stage.style.transform = paper.tiltTransform(settings[K.angle], innerWidth, innerHeight, settings[K.selectionMode]);
+  const size = paper.pageSize(innerWidth, innerHeight, doc.aspect, settings[K.layout], 1);
+  const across = paper.pagesAcross(settings[K.layout], doc.count);
+  stage.style.transform = paper.tiltTransform(settings[K.angle], innerWidth, innerHeight, settings[K.selectionMode],
+                                              size.width * across, size.height);
   stage.classList.toggle('pan', settings[K.wheelMode] === 'pan');
   document.body.classList.toggle('selecting', settings[K.selectionMode]);
   for (const s of sheets) if (s.raster) lookOf(s);

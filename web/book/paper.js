@@ -126,12 +126,34 @@ export function wheelTurn(sum, deltaY, sensitivity, reverse) {
 // ±70), as the page view tilts its pages: a turn about the view's
 // horizontal middle seen from one view size (the larger side) in front,
 // then stretched upright by 1 / cos(angle) so that the book keeps its
-// height. None at 0 and while text is being selected (a tilted page would
-// not be where the pointer selects).
-export function tiltTransform(angle, viewWidth, viewHeight, selecting) {
+// height. The edge that comes forward grows: the whole is then scaled
+// down, and moved up or down, so that the tilted book (`bookWidth` ×
+// `bookHeight` at zoom 1, in the middle of the view) keeps within the
+// view's margin. None at 0 and while text is being selected (a tilted page
+// would not be where the pointer selects).
+export function tiltTransform(angle, viewWidth, viewHeight, selecting, bookWidth, bookHeight) {
   const a = Number.isFinite(angle) ? Math.min(70, Math.max(-70, angle)) : 0;
   if (!a || selecting) return '';
   const distance = Math.max(viewWidth, viewHeight, 1);
-  const stretch = 1 / Math.cos((a * Math.PI) / 180);
-  return `scale(1, ${stretch}) perspective(${distance}px) rotateX(${a}deg)`;
+  const radians = (a * Math.PI) / 180;
+  const stretch = 1 / Math.cos(radians);
+  const { scale, shift } = tiltFit(radians, distance, viewWidth, viewHeight, bookWidth, bookHeight);
+  return `translateY(${shift}px) scale(${scale}) scale(1, ${stretch}) perspective(${distance}px) rotateX(${a}deg)`;
+}
+
+// The scale (at most 1) and vertical shift that fit a book of w × h, tilted
+// by `radians` before an eye `distance` away, into a view of width × height
+// less a margin of 24 on every side, the tilted book in the middle.
+export function tiltFit(radians, distance, width, height, w, h) {
+  const margin = 24;
+  if (!(w > 0 && h > 0)) return { scale: 1, shift: 0 };
+  // Tilted and stretched, a point y from the middle is seen at
+  // y / (1 - y sin / distance), and its row widened as much.
+  const lean = (h / 2) * Math.sin(radians) / distance;
+  const bottom = h / 2 / (1 - lean);
+  const top = -h / 2 / (1 + lean);
+  const widest = (w / 2) * Math.max(1 / (1 - lean), 1 / (1 + lean));
+  const scale = Math.min(1, Math.max(1, width / 2 - margin) / widest,
+                         Math.max(1, height - 2 * margin) / (bottom - top));
+  return { scale, shift: -scale * (bottom + top) / 2 };
 }
