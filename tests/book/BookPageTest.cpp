@@ -291,6 +291,96 @@ TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
     EXPECT_FALSE(model->bookError());
 }
 
+// With the text tool off, a drag from a page's outer corner turns the leaf
+// under the pointer; let go short of the middle, the leaf falls back. With
+// the text tool on, the same drag selects text.
+TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
+{
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    QWidget *input = view.webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    const SpreadPlacement placement = SpreadPlacement::of(view.size(), view.coordinator()->aspect(),
+                                                          QStringLiteral("spread"), 1, 3, 10, view.devicePixelRatioF());
+    const QRectF right = placement.sheets.at(1).second;
+    const QPoint corner(int(right.right() - right.width() * 0.04), int(right.bottom() - right.height() * 0.04));
+    const auto shown = [&](int page) {
+        return evaluate(view, QStringLiteral("getComputedStyle(document.querySelector('.sheet[data-page=\"%1\"]')"
+                                             ".closest('.page')).display !== 'none'").arg(page)).toBool();
+    };
+    const auto drag = [&](QPoint to) {
+        QTest::mousePress(input, Qt::LeftButton, {}, corner);
+        for (int step = 1; step <= 8; ++step)
+            QTest::mouseMove(input, corner + (to - corner) * step / 8);
+    };
+
+    // Short of the middle: the leaf is lifted (the page under it shows),
+    // then falls back.
+    drag(QPoint(int(right.left() + right.width() * 0.6), int(right.center().y())));
+    ASSERT_TRUE(test::waitFor([&] { return shown(5); }, 30)) << "the leaf was not lifted";
+    QTest::mouseRelease(input, Qt::LeftButton, {}, QPoint(int(right.left() + right.width() * 0.6), int(right.center().y())));
+    ASSERT_TRUE(test::waitFor([&] { return !shown(5); }, 30)) << "the leaf did not fall back";
+    EXPECT_EQ(model->currentPageIndex(), 3);
+    EXPECT_FALSE(model->bookTextMode());
+
+    // Past the middle: the leaf turns.
+    const QPoint far(int(placement.sheets.at(0).second.left() + 40), int(right.center().y()));
+    drag(far);
+    QTest::mouseRelease(input, Qt::LeftButton, {}, far);
+    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && drawnPage == 5; }, 30));
+    EXPECT_FALSE(model->bookTextMode());
+    EXPECT_TRUE(model->selectionText().isEmpty());
+
+    // With the text tool on the drag selects.
+    model->toggleBookTextMode();
+    ASSERT_TRUE(test::waitFor([&] {
+        return evaluate(view, QStringLiteral("document.body.classList.contains('selecting')")).toBool();
+    }, 30));
+    drag(far);
+    QTest::mouseRelease(input, Qt::LeftButton, {}, far);
+    EXPECT_TRUE(test::waitFor([&] { return !model->selectionText().isEmpty(); }, 30));
+    // The page the selection began on, in the same spread.
+    EXPECT_EQ(model->currentPageIndex(), 6);
+    EXPECT_TRUE(shown(5) && shown(6) && !shown(7));
+}
+
+// Zoomed in, every turn shows the new spread from its top, and across the
+// page turned to: the left-hand page going on, the right-hand page going
+// back.
+TEST_F(BookPageTest, AZoomedTurnShowsTheNewSpreadFromItsTopAndThePageTurnedTo)
+{
+    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    parameters.zoom = 1.3;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    ASSERT_TRUE(waitForPage(3));
+    // The scroll, and whether the left and the right page are whole in the view.
+    const QString place = QStringLiteral(R"((() => {
+        const stage = document.getElementById('stage');
+        const tilt = document.getElementById('tilt');
+        const width = tilt.offsetWidth / 2;
+        const inView = (left) => left >= stage.scrollLeft && left + width <= stage.scrollLeft + stage.clientWidth;
+        return [stage.scrollTop, inView(tilt.offsetLeft), inView(tilt.offsetLeft + width)].join(' ');
+    })())");
+    const QString toEnd = QStringLiteral(
+        "(() => { const s = document.getElementById('stage'); s.scrollTop = s.scrollHeight;"
+        " s.scrollLeft = s.scrollWidth; return s.scrollTop > 0 && s.scrollLeft > 0; })()");
+    ASSERT_TRUE(evaluate(view, toEnd).toBool()) << "the zoomed book does not overflow the view";
+    ASSERT_EQ(evaluate(view, place).toString(), QStringLiteral("%1 false true").arg(evaluate(view, QStringLiteral("document.getElementById('stage').scrollTop")).toInt()));
+
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+    ASSERT_TRUE(waitForPage(5));
+    EXPECT_EQ(evaluate(view, place).toString(), QStringLiteral("0 true false"));
+
+    evaluate(view, toEnd);
+    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(false));
+    ASSERT_TRUE(waitForPage(3));
+    EXPECT_EQ(evaluate(view, place).toString(), QStringLiteral("0 false true"));
+}
+
 // The page reads no local file, whatever a script in it asks.
 TEST_F(BookPageTest, ThePageReadsNoLocalFile)
 {

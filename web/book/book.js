@@ -5,7 +5,7 @@
 import { wire, rasterUrl } from './wire.js';
 import * as paper from './paper.js';
 import {
-  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, keyAction,
+  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, cornerTurn, keyAction,
 } from './state.js';
 import { BookShelf } from './flip.js';
 import { Bridge } from '../shared/bridge.js';
@@ -127,7 +127,15 @@ function build(startPage) {
     mobileScrollSupport: false,
     clickEventForward: true,
   }, sheets.map((s) => s.element), (book, page) => {
-    if (book === flip) show(page);
+    if (book !== flip) return;
+    // A leaf turned by a drag: the spread is read from its top, the page
+    // turned to in view.
+    if (dragTurn) {
+      const visible = spread(page);
+      showTurnedTo(dragTurn > 0 ? visible[0] : visible[visible.length - 1], false);
+      dragTurn = 0;
+    }
+    show(page);
   });
   // What does not fit the view stays reachable, the same point of the
   // book in the middle of the view as before.
@@ -160,8 +168,13 @@ function lookOf(s) {
 
 // ---- Showing pages ----------------------------------------------------------------
 
+// The layout page-flip shows: one page across when it turned to portrait.
+function shownLayout() {
+  return flip && flip.getOrientation() === 'portrait' ? 'single' : settings[K.layout];
+}
+
 function spread(page) {
-  return paper.spreadOf(page, doc.count, flip && flip.getOrientation() === 'portrait' ? 'single' : settings[K.layout]);
+  return paper.spreadOf(page, doc.count, shownLayout());
 }
 
 // The encoded raster of `url`, fetched from the page's own scheme.
@@ -298,11 +311,14 @@ function showPoint(page, point) {
 
 // ---- Turning ---------------------------------------------------------------------
 
-// Turns one spread; false at either end.
-function turn(forward) {
+// Turns one spread; false at either end. The new spread is read from its
+// top (from its bottom when `fromBottom`), the page turned to in view.
+function turn(forward, fromBottom = false) {
   if (!flip) return false;
   const target = turnTarget(spread(current), doc.count, forward);
   if (target === null) return false;
+  dragTurn = 0;
+  showTurnedTo(target, fromBottom);
   // A turn asked for before the spread ahead was drawn draws it now.
   for (const p of spread(target)) load(p);
   // The turn's target is the reading position from now on, not once the
@@ -315,6 +331,17 @@ function turn(forward) {
   } else if (forward) flip.flipNext('bottom');
   else flip.flipPrev('bottom');
   return true;
+}
+
+// Scrolls a book larger than the view to the spread's top (or bottom) and
+// across to `page`, with the margin around it.
+function showTurnedTo(page, fromBottom) {
+  const stage = document.getElementById('stage');
+  const tilt = document.getElementById('tilt');
+  const width = tilt.offsetWidth / paper.pagesAcross(shownLayout(), doc.count);
+  const left = tilt.offsetLeft + paper.sideOf(page, doc.count, shownLayout()) * width;
+  stage.scrollLeft = paper.reveal(stage.scrollLeft, stage.clientWidth, left - 24, left + width + 24);
+  stage.scrollTop = fromBottom ? stage.scrollHeight : 0;
 }
 
 // ---- Input -------------------------------------------------------------------------
@@ -362,7 +389,7 @@ document.addEventListener('wheel', (event) => {
   const step = paper.wheelTurn(wheelSum, delta, sensitivity, settings[K.wheelReverse]);
   wheelSum = step.sum;
   // The next spread is read from its top, the previous from its bottom.
-  if (step.turn && turn(step.turn > 0)) stage.scrollTop = step.turn > 0 ? 0 : stage.scrollHeight;
+  if (step.turn) turn(step.turn > 0, step.turn < 0);
 }, { passive: false });
 
 // The fields of an event at paper point `at` ({page, u, v}), and of a
@@ -410,6 +437,8 @@ let gesture = 0;
 let dragging = null;
 let dragged = false;
 let panning = null;
+let cornerDrag = null;
+let dragTurn = 0;      // the direction of a leaf let go past the middle
 function pickWord(event) {
   const at = sheetAt(event);
   if (!at) return;
@@ -422,13 +451,50 @@ document.addEventListener('dblclick', pickWord);
 document.addEventListener('contextmenu', (event) => {
   if (settings[K.selectionMode]) pickWord(event);
 });
+// A drag from a page's outer corner turns the leaf, drawn by page-flip
+// under the pointer; let go short of the middle, it falls back. Its points
+// are in page-flip's book block, which takes the pointer for the drag (an
+// event's offset there is through the tilt).
+function startCornerDrag(event, at, step) {
+  const block = flip.getUI().getDistElement();
+  const sheet = sheets[at.page].sheet;
+  const side = paper.sideOf(at.page, doc.count, shownLayout());
+  const start = { x: (side + at.u) * sheet.offsetWidth, y: (1 - at.v) * sheet.offsetHeight };
+  flip.startUserTouch(start);
+  cornerDrag = { book: flip, block, step, start, x: event.clientX, y: event.clientY, moved: false, last: null };
+  block.setPointerCapture(event.pointerId);
+  event.preventDefault();
+}
+
+function endCornerDrag(event, cancelled) {
+  const drag = cornerDrag;
+  cornerDrag = null;
+  const at = event.target === drag.block ? { x: event.offsetX, y: event.offsetY } : drag.last;
+  if (!drag.moved || !at) {
+    // A press without a drag ends page-flip's touch; the click that
+    // follows turns.
+    drag.book.userStop(at || { x: 0, y: 0 }, true);
+    return;
+  }
+  dragged = true;
+  if (drag.book !== flip) return;
+  dragTurn = cancelled ? 0 : drag.step;
+  drag.book.userStop(cancelled ? drag.last : at);
+}
+
 // A book larger than the view is moved by dragging it: outside the pages,
 // with the middle button, or anywhere while the book turns pages rather
 // than selects text.
 document.addEventListener('pointerdown', (event) => {
   dragged = false;
+  dragTurn = 0;
   const stage = document.getElementById('stage');
   const at = event.target.tagName === 'A' ? null : sheetAt(event);
+  const step = at && event.button === 0 && flip ? cornerTurn(at, spread(current), settings[K.selectionMode]) : 0;
+  if (step && sheets[at.page]) {
+    startCornerDrag(event, at, step);
+    return;
+  }
   const pans = paper.overflows(stage) && (event.button === 1 || (event.button === 0 && (!at || !settings[K.selectionMode])));
   if (pans) {
     panning = { x: event.clientX, y: event.clientY, left: stage.scrollLeft, top: stage.scrollTop, moved: false };
@@ -438,6 +504,17 @@ document.addEventListener('pointerdown', (event) => {
   if (event.button === 0 && at) dragging = { start: at, x: event.clientX, y: event.clientY, name: '' };
 });
 document.addEventListener('pointermove', (event) => {
+  if (cornerDrag) {
+    if (!cornerDrag.moved && Math.hypot(event.clientX - cornerDrag.x, event.clientY - cornerDrag.y) < 5) return;
+    if (event.target !== cornerDrag.block || cornerDrag.book !== flip) return;
+    // The leaf is lifted at the corner pressed: page-flip would take the
+    // direction from wherever the first move lands.
+    if (!cornerDrag.moved) flip.getFlipController().fold(cornerDrag.start);
+    cornerDrag.moved = true;
+    cornerDrag.last = { x: event.offsetX, y: event.offsetY };
+    flip.userMove(cornerDrag.last, false);
+    return;
+  }
   if (panning) {
     const dx = event.clientX - panning.x;
     const dy = event.clientY - panning.y;
@@ -458,7 +535,14 @@ document.addEventListener('pointermove', (event) => {
   const at = sheetAt(event);
   if (at) bridge.post(E.select, selectFields(at, P.move, dragging.name));
 });
+document.addEventListener('pointercancel', (event) => {
+  if (cornerDrag) endCornerDrag(event, true);
+});
 document.addEventListener('pointerup', (event) => {
+  if (cornerDrag) {
+    endCornerDrag(event, false);
+    return;
+  }
   if (panning) {
     dragged = panning.moved;
     panning = null;
@@ -502,6 +586,7 @@ window[wire.pageObject] = {
     if (!flip || !Number.isInteger(payload[K.page])) return;
     const page = Math.min(Math.max(0, payload[K.page]), doc.count - 1);
     asked = page;
+    dragTurn = 0;
     if (spread(current).includes(page)) {
       // The spread stays; the reader is now on the page asked for.
       current = page;

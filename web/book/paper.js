@@ -71,6 +71,21 @@ export function pagesAcross(layout, count) {
   return layout === 'single' || !(count > 1) ? 1 : 2;
 }
 
+// Which side of the book page `page` stands on, 0 left or 1 right, in a
+// book of `count` pages laid out as `layout`: the first page alone on the
+// right, then odd pages on the left; one page across stands on the left.
+export function sideOf(page, count, layout) {
+  return pagesAcross(layout, count) === 1 || page % 2 === 1 ? 0 : 1;
+}
+
+// The scroll offset that brings the range start...end of a scrolling
+// element's content into its view (`view` long, at `scroll`), moving as
+// little as it must; a range longer than the view shows its start.
+export function reveal(scroll, view, start, end) {
+  if (end - start >= view || start < scroll) return Math.max(0, start);
+  return end > scroll + view ? end - view : scroll;
+}
+
 // The point of a scrolling element's content in the middle of its view,
 // as fractions of the content.
 export function viewCentre(element) {

@@ -77,6 +77,16 @@ export function clickTurn(at, shown, selectionMode) {
   return 0;
 }
 
+// A drag that starts at paper point `at` ({page, u, v}) with the spread
+// `shown`: from an outer corner of the right (or single) page it turns the
+// leaf forward (1), from one of the left page back (-1); elsewhere, and in
+// selection mode, it does not turn (0). A corner is the top or bottom fifth
+// of the band where a click turns.
+export function cornerTurn(at, shown, selectionMode) {
+  const step = clickTurn(at, shown, selectionMode);
+  return step && (at.v < 0.2 || at.v > 0.8) ? step : 0;
+}
+
 // What a key press does: 'forward', 'backward', 'clear' (the selection) or
 // nothing (null); keys with a modifier are the window's.
 export function keyAction(event) {

@@ -108,3 +108,17 @@ test('the wheel scrolls a tall spread until its end, then turns', () => {
   assert.equal(paper.scrollRoom(stage, 120), 0);
   assert.equal(paper.scrollRoom(stage, NaN), 0);
 });
+
+test('a turned-to page is brought into view across, moving as little as it must', () => {
+  // The first page alone on the right, odd pages on the left, even pages
+  // on the right; one page across stands on the left.
+  assert.deepEqual([0, 1, 2, 5, 6, 9].map((p) => paper.sideOf(p, 10, 'spread')), [1, 0, 1, 0, 1, 0]);
+  assert.equal(paper.sideOf(4, 10, 'single'), 0);
+  assert.equal(paper.sideOf(0, 1, 'spread'), 0);
+  // A view of 800 over a book of two pages of 600 (the left at 24...624).
+  assert.equal(paper.reveal(700, 800, 0, 648), 0, 'scrolled onto the right page, the left page comes back');
+  assert.equal(paper.reveal(0, 800, 600, 1248), 448, 'the right page is brought in from the left');
+  assert.equal(paper.reveal(300, 800, 0, 648), 0);
+  assert.equal(paper.reveal(100, 800, 200, 700), 100, 'a page in view stays where it is');
+  assert.equal(paper.reveal(500, 400, 600, 1248), 600, 'a page wider than the view shows its start');
+});

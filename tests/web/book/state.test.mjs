@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { wire, rasterUrl } from '../../../web/book/wire.js';
 import { spreadOf } from '../../../web/book/paper.js';
 import {
-  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, keyAction,
+  DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, cornerTurn, keyAction,
 } from '../../../web/book/state.js';
 import { Bridge, EVENT_KEY, TOKEN_KEY } from '../../../web/shared/bridge.js';
 
@@ -87,6 +87,18 @@ test('clicks near a page\'s outer edge turn, elsewhere and in selection mode the
   assert.equal(clickTurn({ page: 0, u: 0.35 }, [0], false), -1);
   assert.equal(clickTurn({ page: 2, u: 0.9 }, [1, 2], true), 0);
   assert.equal(clickTurn({ page: 7, u: 0.9 }, [1, 2], false), 0, 'a page not shown');
+});
+
+test('a drag turns the leaf only from an outer corner, and never while selecting', () => {
+  assert.equal(cornerTurn({ page: 2, u: 0.95, v: 0.95 }, [1, 2], false), 1, 'top right');
+  assert.equal(cornerTurn({ page: 2, u: 0.95, v: 0.05 }, [1, 2], false), 1, 'bottom right');
+  assert.equal(cornerTurn({ page: 1, u: 0.05, v: 0.9 }, [1, 2], false), -1, 'top left');
+  assert.equal(cornerTurn({ page: 1, u: 0.05, v: 0.1 }, [1, 2], false), -1, 'bottom left');
+  assert.equal(cornerTurn({ page: 2, u: 0.95, v: 0.5 }, [1, 2], false), 0, 'the outer edge between the corners');
+  assert.equal(cornerTurn({ page: 2, u: 0.05, v: 0.95 }, [1, 2], false), 0, 'an inner corner');
+  assert.equal(cornerTurn({ page: 1, u: 0.95, v: 0.95 }, [1, 2], false), 0, 'the left page\'s inner corner');
+  assert.equal(cornerTurn({ page: 0, u: 0.9, v: 0.9 }, [0], false), 1, 'a page alone');
+  assert.equal(cornerTurn({ page: 2, u: 0.95, v: 0.95 }, [1, 2], true), 0, 'the text tool selects');
 });
 
 test('keys turn or clear the selection; with a modifier they are the window\'s', () => {
