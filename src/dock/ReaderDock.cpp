@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -219,17 +220,24 @@ void ReaderDock::buildTools()
     m_modePicker = new book::ReadingModePicker(pickerRoom);
     pickerRow->addWidget(m_modePicker);
     // Choosing a mode with the pointer leaves the keyboard where it was, so
-    // that the picker does not hold the tools open.
-    for (QAbstractButton *segment : m_modePicker->findChildren<QAbstractButton *>())
+    // that the picker does not hold the tools open. The segments take the
+    // dock's text size, also as it changes (being styled, they would not
+    // follow their parent's font).
+    for (QAbstractButton *segment : m_modePicker->findChildren<QAbstractButton *>()) {
         segment->setFocusPolicy(Qt::TabFocus);
+        platform::useInterfaceFont(segment, platform::InterfaceTextRole::caption);
+    }
     connect(m_modePicker, &book::ReadingModePicker::bookChosen, this, [this](bool book) {
         if (m_pane.setBook)
             m_pane.setBook(book);
     });
     row->addWidget(pickerRoom);
 
-    m_selectionTool = symbolButton(QStringLiteral("text.cursor"), QStringLiteral("选字与批注：拖选正文，⌘C 复制"),
-                                   QStringLiteral("选字与批注"), m_tools);
+    m_selectionTool = symbolButton(
+        QStringLiteral("text.cursor"),
+        QStringLiteral("选字与批注：拖选正文，%1 复制")
+            .arg(QKeySequence(Qt::CTRL | Qt::Key_C).toString(QKeySequence::NativeText)),
+        QStringLiteral("选字与批注"), m_tools);
     m_libraryTool = symbolButton(QStringLiteral("bookmark"), QStringLiteral("书签、返回与批注"),
                                  QStringLiteral("书签与批注"), m_tools);
     m_appearanceTool = symbolButton(QStringLiteral("slider.horizontal.3"), QStringLiteral("视角、版式与纸张"),

@@ -5,6 +5,7 @@
 #include "support/SharedPDFViewModelTestPeer.h"
 #include "annotations/AnnotationTestSupport.h"
 #include "annotationsview/NativeSelectionControls.h"
+#include "book/PaperReadingView.h"
 #include "dock/DockPopover.h"
 #include "dock/ReaderAppearancePanel.h"
 #include "dock/ReaderDock.h"
@@ -14,10 +15,13 @@
 #include "fixtures/PdfFixtureWriter.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Clock.h"
+#include "platform/InterfaceFont.h"
 #include "platform/Preferences.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -464,6 +468,25 @@ TEST_F(DockTest, TextFollowsTheInterfaceSize)
     const double large = dock->pageButton()->font().pointSizeF();
     store(QStringLiteral("folvan.interfaceTextSize"), 13.0);
     EXPECT_LT(dock->pageButton()->font().pointSizeF(), large);
+
+    // The mode picker's segments too, each time the size changes.
+    const auto segments = dock->modePicker()->findChildren<QAbstractButton *>();
+    ASSERT_EQ(segments.size(), 2);
+    for (const double size : {20.0, 13.0, 17.0}) {
+        store(QStringLiteral("folvan.interfaceTextSize"), size);
+        for (QAbstractButton *segment : segments)
+            EXPECT_DOUBLE_EQ(segment->font().pointSizeF(),
+                             platform::interfaceFont(platform::InterfaceTextRole::caption).pointSizeF())
+                << size << " " << segment->text().toStdString();
+    }
+}
+
+// Shortcuts in the dock's help texts are the platform's own.
+TEST_F(DockTest, TheSelectionToolNamesThePlatformsCopyKey)
+{
+    open();
+    const QString copy = QKeySequence(Qt::CTRL | Qt::Key_C).toString(QKeySequence::NativeText);
+    EXPECT_EQ(dock->selectionTool()->toolTip(), QStringLiteral("选字与批注：拖选正文，%1 复制").arg(copy));
 }
 
 // The toolbar follows the selection: reading two pages further on, it is
