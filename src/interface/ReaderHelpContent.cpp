@@ -6,10 +6,10 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 namespace folvan::interface {
 
@@ -49,44 +49,53 @@ QLabel *helpText(const QString &text, InterfaceTextRole role, QFont::Weight weig
     return selectableText(unbrokenShortcuts(text), role, weight, parent);
 }
 
-// The key column is as wide as its widest combination, at least 106.
-class KeyLabel : public QLabel {
+// The key column: as wide as the widest key combination of all its rows
+// (a row of several keys wraps between them, never inside one), at least
+// 106, so that the texts of all rows start in one line at every interface
+// text size.
+class KeyColumn : public QObject {
 public:
-    using QLabel::QLabel;
-
-protected:
-    void changeEvent(QEvent *event) override
+    explicit KeyColumn(QObject *parent) : QObject(parent)
     {
-        QLabel::changeEvent(event);
-        if (event->type() == QEvent::FontChange)
-            fitColumn();
+        platform::onInterfaceTextSizeChange(this, [this] { fit(); });
     }
 
-public:
-    void fitColumn()
+    QLabel *addKey(const QString &key, QWidget *parent)
     {
+        auto *label = new QLabel(unbrokenShortcuts(key), parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        platform::useInterfaceFont(label, kRole, kWeight);
+        label->setWordWrap(true);
+        m_keys.push_back(label);
+        return label;
+    }
+
+    void fit()
+    {
+        const QFontMetrics metrics(platform::interfaceFont(kRole, kWeight));
         int widest = 0;
-        for (const QString &token : text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            widest = std::max(widest, fontMetrics().horizontalAdvance(token));
-        setFixedWidth(std::max(kKeyColumnWidth, widest + 2));
+        for (const QLabel *key : m_keys)
+            for (const QString &combination : key->text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                widest = std::max(widest, metrics.horizontalAdvance(combination));
+        for (QLabel *key : m_keys)
+            key->setFixedWidth(std::max(kKeyColumnWidth, widest + 2));
     }
+
+private:
+    static constexpr InterfaceTextRole kRole = InterfaceTextRole::caption;
+    static constexpr QFont::Weight kWeight = QFont::Medium;
+    std::vector<QLabel *> m_keys;
 };
 
-// A row: the key in its column, then the text wrapping as it needs; a
-// row of several keys wraps between them, never inside one.
-QWidget *helpRow(const QString &key, const QString &text, QWidget *parent)
+// A row: the key in its column, then the text wrapping as it needs.
+QWidget *helpRow(KeyColumn &keys, const QString &key, const QString &text, QWidget *parent)
 {
     auto *row = new QWidget(parent);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(14);
-    auto *keyLabel = new KeyLabel(unbrokenShortcuts(key), row);
-    keyLabel->setTextFormat(Qt::PlainText);
-    keyLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    platform::useInterfaceFont(keyLabel, InterfaceTextRole::caption, QFont::Medium);
-    keyLabel->setWordWrap(true);
-    keyLabel->fitColumn();
-    layout->addWidget(keyLabel, 0, Qt::AlignTop);
+    layout->addWidget(keys.addKey(key, row), 0, Qt::AlignTop);
     QLabel *textLabel = helpText(text, InterfaceTextRole::callout, QFont::Normal, row);
     textLabel->setWordWrap(true);
     layout->addWidget(textLabel, 1, Qt::AlignTop);
@@ -102,13 +111,14 @@ ReaderHelpContent::ReaderHelpContent(const QList<HelpCommand> &commands, QWidget
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *content = new QWidget;
+    auto *keys = new KeyColumn(content);
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(20);
     for (const HelpGroup &group : helpGroups()) {
         column->addWidget(sectionTitle(group.symbol, group.title, content));
         for (const HelpRow &row : group.rows)
-            column->addWidget(helpRow(row.key, row.text, content));
+            column->addWidget(helpRow(*keys, row.key, row.text, content));
     }
     auto *rule = new QFrame(content);
     rule->setFrameShape(QFrame::HLine);
@@ -124,8 +134,9 @@ ReaderHelpContent::ReaderHelpContent(const QList<HelpCommand> &commands, QWidget
     note->setPalette(palette);
     column->addWidget(note);
     for (const HelpCommand &command : commandsWithShortcut(commands))
-        column->addWidget(helpRow(command.shortcutLabel, command.title, content));
+        column->addWidget(helpRow(*keys, command.shortcutLabel, command.title, content));
     column->addStretch(1);
+    keys->fit();
     setWidget(content);
 }
 

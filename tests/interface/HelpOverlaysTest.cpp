@@ -4,8 +4,11 @@
 #include "app/ReaderWindow.h"
 #include "interface/HelpOverlays.h"
 #include "interface/HelpText.h"
+#include "interface/ReaderHelpContent.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "platform/PreferenceKeys.h"
+#include "platform/Preferences.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
 #include "window/PaneTestSupport.h"
@@ -19,6 +22,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+
+#include <set>
 
 using namespace folvan;
 using interface::OnboardingView;
@@ -149,6 +154,39 @@ TEST_F(HelpOverlaysTest, KeysAreNamedAlikeAndACombinationNeverWraps)
         EXPECT_EQ(lines, 1) << text.toStdString() << " in " << label->width();
     }
     EXPECT_GT(checked, 0);
+}
+
+// Every row's text starts at the one edge of the key column, at every
+// interface text size, also beside the longest key combinations.
+TEST_F(HelpOverlaysTest, TheKeyColumnIsAsWideAsItsLongestCombination)
+{
+    const QStringList titles = {QStringLiteral("打开"), QStringLiteral("上一个结果"), QStringLiteral("重做")};
+    interface::ReaderHelpContent help({{QStringLiteral("Ctrl+O"), titles[0]},
+                                       {QStringLiteral("Ctrl+Alt+Shift+G"), titles[1]},
+                                       {QStringLiteral("Ctrl+Alt+Shift+Z"), titles[2]}});
+    help.resize(560, 500);
+    help.show();
+    const QString groupText = interface::helpGroups().front().rows.front().text;
+    for (const double size : {13.0, 15.0, 20.0}) {
+        platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, size);
+        help.widget()->layout()->activate();
+        std::set<int> starts;
+        int rows = 0;
+        for (QLabel *label : help.widget()->findChildren<QLabel *>()) {
+            if (!titles.contains(label->text()) && label->text().remove(QChar(0x2060)) != groupText)
+                continue;
+            ++rows;
+            starts.insert(label->mapTo(help.widget(), QPoint(0, 0)).x());
+            // The key beside it holds its whole combination on one line.
+            auto *key = label->parentWidget()->findChildren<QLabel *>().front();
+            ASSERT_NE(key, label);
+            const QString combination = key->text().split(QLatin1Char(' ')).front();
+            EXPECT_GE(key->width(), key->fontMetrics().horizontalAdvance(combination)) << size;
+            EXPECT_GE(key->width(), 106);
+        }
+        EXPECT_EQ(rows, 4) << size;
+        EXPECT_EQ(starts.size(), 1u) << size;
+    }
 }
 
 // The guide's step change on the test clock: the old step fades and slides
