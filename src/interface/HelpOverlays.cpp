@@ -8,6 +8,8 @@
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
+#include <QGraphicsPathItem>
+#include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -54,6 +56,41 @@ private:
     qreal m_radius;
     QColor m_fill;
 };
+
+// The guide's card.
+constexpr QSize kCardSize(380, 340);
+constexpr qreal kCardRadius = 20;
+constexpr QColor kCardFill(250, 250, 252);
+// Its shadow, and the room the shadow takes around it.
+constexpr int kShadowBlur = 32;
+constexpr int kShadowMargin = kShadowBlur + 8;
+
+// The card's shadow as a picture, the card's place at (kShadowMargin,
+// kShadowMargin). The guide draws it under the card itself: a shadow
+// effect on the card would stand inside the opacity effect of the
+// overlay's fade, and Qt does not draw one widget effect inside another
+// (it warns of a second painter and the frame loses the card).
+QImage cardShadow(qreal ratio)
+{
+    QGraphicsScene scene;
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(QPointF(), QSizeF(kCardSize)), kCardRadius, kCardRadius);
+    QGraphicsPathItem *shape = scene.addPath(outline, Qt::NoPen, kCardFill);
+    auto *shadow = new QGraphicsDropShadowEffect;
+    shadow->setColor(QColor(0, 0, 0, int(0.4 * 255)));
+    shadow->setBlurRadius(kShadowBlur);
+    shadow->setOffset(0, 0);
+    shape->setGraphicsEffect(shadow);
+    const QRectF area(-kShadowMargin, -kShadowMargin, kCardSize.width() + 2 * kShadowMargin,
+                      kCardSize.height() + 2 * kShadowMargin);
+    QImage image((area.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(QPointF(), area.size()), area);
+    return image;
+}
 
 QFrame *horizontalRule(QWidget *parent)
 {
@@ -358,14 +395,8 @@ OnboardingView::OnboardingView(std::function<void()> finish, QWidget *parent)
     : QWidget(parent)
     , m_steps(steps())
     , m_finish(std::move(finish))
-    , m_card(new RoundedPanel(QSize(380, 340), 20, QColor(250, 250, 252), this))
+    , m_card(new RoundedPanel(kCardSize, kCardRadius, kCardFill, this))
 {
-    auto *shadow = new QGraphicsDropShadowEffect(m_card);
-    shadow->setColor(QColor(0, 0, 0, int(0.4 * 255)));
-    shadow->setBlurRadius(32);
-    shadow->setOffset(0, 0);
-    m_card->setGraphicsEffect(shadow);
-
     auto *column = new QVBoxLayout(m_card);
     column->setContentsMargins(0, 26, 0, 26);
     column->setSpacing(0);
@@ -529,9 +560,10 @@ void OnboardingView::showStep(int step)
 
     // The old block fades and slides out to the left while the new one
     // fades and slides in from the right. Both move as pictures drawn at
-    // their opacity, the new block standing aside meanwhile: the card draws
-    // its shadow through an effect, and an opacity effect inside it is not
-    // drawn reliably (pixels of the old step stayed on the screen).
+    // their opacity, the new block standing aside meanwhile: an opacity
+    // effect of their own would stand inside the overlay's fade, and an
+    // effect inside another is not drawn reliably (pixels of the old step
+    // stayed on the screen).
     // The block is pictured at the size its new text takes.
     m_block->layout()->invalidate();
     stage->updateGeometry();
@@ -609,7 +641,11 @@ void OnboardingView::mousePressEvent(QMouseEvent *event)
 
 void OnboardingView::paintEvent(QPaintEvent *)
 {
-    QPainter(this).fillRect(rect(), QColor(0, 0, 0, int(0.52 * 255)));
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, int(0.52 * 255)));
+    if (m_cardShadow.isNull() || !qFuzzyCompare(m_cardShadow.devicePixelRatio(), devicePixelRatioF()))
+        m_cardShadow = cardShadow(devicePixelRatioF());
+    painter.drawImage(m_card->geometry().topLeft() - QPoint(kShadowMargin, kShadowMargin), m_cardShadow);
 }
 
 } // namespace folvan::interface

@@ -8,6 +8,7 @@
 
 #include <QAbstractAnimation>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
@@ -91,6 +92,8 @@ private:
     int m_step = 0;
     std::function<void()> m_finish;
     QWidget *m_card;
+    // The card's shadow, drawn by the guide under the card.
+    QImage m_cardShadow;
     QWidget *m_dots;
     QWidget *m_stage;
     QColor m_primaryColor;

@@ -11,6 +11,7 @@
 #include "platform/Preferences.h"
 #include "window/ContentView.h"
 #include "window/PaneLayout.h"
+#include "window/SingleHeader.h"
 #include "window/PaneTestSupport.h"
 #include "workspace/ReaderCommandRegistry.h"
 #include "workspace/ReaderWorkspace.h"
@@ -189,6 +190,55 @@ TEST_F(HelpOverlaysTest, TheKeyColumnIsAsWideAsItsLongestCombination)
     }
 }
 
+// What Qt says while a test runs.
+class QtMessages {
+public:
+    QtMessages() : m_previous(qInstallMessageHandler(&QtMessages::keep)) { said().clear(); }
+    ~QtMessages() { qInstallMessageHandler(m_previous); }
+    static QStringList &said()
+    {
+        static QStringList messages;
+        return messages;
+    }
+
+private:
+    static void keep(QtMsgType, const QMessageLogContext &, const QString &message) { said() << message; }
+    QtMessageHandler m_previous;
+};
+
+// The guide and the help fade in and out without a word from Qt's
+// painters, also in a frame drawn at the fade's full opacity (the first
+// of a fade-out).
+TEST_F(HelpOverlaysTest, OverlaysFadeWithoutPainterWarnings)
+{
+    ASSERT_TRUE(waitUntil([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
+    auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
+    platform::ManualClock clock;
+    QtMessages messages;
+    readerWindow->repaint();
+    clock.advance(1);
+    for (int step = 0; step < 6; ++step) {
+        guide->primaryButton()->click();
+        readerWindow->repaint();
+        clock.advance(0.1);
+        readerWindow->repaint();
+        clock.advance(1);
+    }
+    ASSERT_FALSE(pane()->controller()->showOnboarding());
+
+    pane()->controller()->helpRequested();
+    clock.advance(0.1);
+    readerWindow->repaint();
+    clock.advance(1);
+    pane()->controller()->shortcutsHelpDismissed();
+    readerWindow->repaint();
+    clock.advance(0.1);
+    readerWindow->repaint();
+    clock.advance(1);
+    EXPECT_TRUE(QtMessages::said().filter(QStringLiteral("painter"), Qt::CaseInsensitive).isEmpty())
+        << QtMessages::said().join(QLatin1Char('\n')).toStdString();
+}
+
 // The guide's step change on the test clock: the old step fades and slides
 // out to the left, the new one in from the right; dots and the primary
 // button move to the step's colour.
@@ -257,8 +307,8 @@ TEST_F(HelpOverlaysTest, TheGuidesBackButtonHoldsItsWholeText)
 }
 
 // A step change draws nothing inside the card through an effect of its
-// own: the card draws its shadow through one, and an effect inside it is
-// not drawn reliably (over the book view, pixels of the old step stayed on
+// own: the overlay fades through one, and an effect inside it is not
+// drawn reliably (over the book view, pixels of the old step stayed on
 // the screen after the change). Once the change has run, the window shows
 // the new step alone.
 TEST_F(HelpOverlaysTest, AStepChangeLeavesNothingOfTheOldStepOnScreen)
