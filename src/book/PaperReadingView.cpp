@@ -4,14 +4,16 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/ReducedMotion.h"
 #include "platform/Icons.h"
+#include "platform/InterfaceFont.h"
 #include "platform/Preferences.h"
-#include "platform/ReaderPreferences.h"
 
-#include <QApplication>
 #include <QButtonGroup>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -20,17 +22,84 @@ namespace folvan::book {
 
 namespace {
 
-// The interface font at the interface text size plus `offset` points
-// (interface points are logical pixels: 0.75 of Qt's point), at least 12.
-QFont interfaceFont(double offset, QFont::Weight weight = QFont::Normal)
+// Lays `layout` out in lines no wider than `width`, each centred in
+// `centreIn`; returns the height.
+double layOutLines(QTextLayout &layout, double width, double centreIn)
 {
-    QFont font = QApplication::font();
-    font.setPointSizeF(std::max(12.0, platform::ReaderPreferences::interfaceSize() + offset) * 0.75);
-    font.setWeight(weight);
-    return font;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    double y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1.0, width));
+        line.setPosition(QPointF((centreIn - line.naturalTextWidth()) / 2, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    return y;
+}
+
+// The narrowest width up to `width` at which `text` takes no more lines
+// than at `width`: its lines then come out of even lengths.
+double balancedWidth(const QString &text, const QFont &font, double width)
+{
+    const auto linesAt = [&](double w) {
+        QTextLayout layout(text, font);
+        layOutLines(layout, w, w);
+        return layout.lineCount();
+    };
+    const int lines = linesAt(width);
+    if (lines <= 1)
+        return width;
+    double low = 1;
+    double high = width;
+    while (high - low > 1) {
+        const double middle = std::floor((low + high) / 2);
+        (linesAt(middle) <= lines ? high : low) = middle;
+    }
+    return high;
 }
 
 } // namespace
+
+int CardMessage::heightForWidth(int width) const
+{
+    QTextLayout layout(text(), font());
+    return int(std::ceil(layOutLines(layout, balancedWidth(text(), font(), width), width)));
+}
+
+QSize CardMessage::sizeHint() const
+{
+    const int width = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(text())));
+    return QSize(width, heightForWidth(width));
+}
+
+// Any width will do: a word longer than the line is broken.
+QSize CardMessage::minimumSizeHint() const
+{
+    const int width = fontMetrics().averageCharWidth() * 4;
+    return QSize(width, heightForWidth(width));
+}
+
+QStringList CardMessage::lines() const
+{
+    QTextLayout layout(text(), font());
+    layOutLines(layout, balancedWidth(text(), font(), width()), width());
+    QStringList lines;
+    for (int i = 0; i < layout.lineCount(); ++i)
+        lines.append(text().mid(layout.lineAt(i).textStart(), layout.lineAt(i).textLength()));
+    return lines;
+}
+
+void CardMessage::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    QTextLayout layout(text(), font());
+    layOutLines(layout, balancedWidth(text(), font(), width()), width());
+    layout.draw(&painter, QPointF(0, 0));
+}
 
 BookViewParameters readingParameters(double angle, double zoom, const std::optional<QString> &layout,
                                      bool systemReducedMotion)
@@ -52,7 +121,7 @@ BookViewParameters readingParameters(double angle, double zoom, const std::optio
 
 PaperReadingView::PaperReadingView(SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent), m_model(model), m_book(new PaperBookView(model, this)), m_card(new QFrame(this)),
-      m_message(new QLabel(m_card))
+      m_icon(new QLabel(m_card)), m_message(new CardMessage(m_card))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -65,21 +134,21 @@ PaperReadingView::PaperReadingView(SharedPDFViewModel *model, QWidget *parent)
     auto *column = new QVBoxLayout(m_card);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(12);
-    auto *icon = new QLabel(m_card);
-    const int iconSize = QFontMetrics(interfaceFont(7)).height();
-    icon->setPixmap(platform::symbolIcon(QStringLiteral("book.closed")).pixmap(iconSize, iconSize));
     auto *title = new QLabel(QStringLiteral("无法打开翻书模式"), m_card);
-    title->setFont(interfaceFont(1, QFont::DemiBold));
-    m_message->setFont(interfaceFont(-2));
-    m_message->setWordWrap(true);
-    m_message->setAlignment(Qt::AlignHCenter);
-    m_message->setTextFormat(Qt::PlainText);
+    // In the interface text size, following it while the reader runs.
+    platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
+    platform::useInterfaceFont(m_message, platform::InterfaceTextRole::caption);
+    drawIcon();
+    platform::onInterfaceTextSizeChange(this, [this] {
+        drawIcon();
+        placeCard();
+    });
     auto *button = new QPushButton(QStringLiteral("切换到滚动阅读"), m_card);
     connect(button, &QPushButton::clicked, this, [this] {
         if (m_onMode)
             m_onMode(false);
     });
-    column->addWidget(icon, 0, Qt::AlignHCenter);
+    column->addWidget(m_icon, 0, Qt::AlignHCenter);
     column->addWidget(title, 0, Qt::AlignHCenter);
     // The message spans the card (it centres its own lines): a wrapped line
     // held to its own width would be given one line's height and cut.
@@ -116,6 +185,13 @@ void PaperReadingView::refresh()
         m_message->setText(*m_model->bookError());
     m_card->setVisible(failed);
     placeCard();
+}
+
+// The closed book, as high as a line of the title role.
+void PaperReadingView::drawIcon()
+{
+    const int size = QFontMetrics(platform::interfaceFont(platform::InterfaceTextRole::title)).height();
+    m_icon->setPixmap(platform::symbolIcon(QStringLiteral("book.closed")).pixmap(size, size));
 }
 
 void PaperReadingView::placeCard()

@@ -8,6 +8,7 @@
 
 #include "book/BookCoordinator.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QWidget>
 
@@ -15,7 +16,6 @@
 #include <optional>
 
 class QButtonGroup;
-class QLabel;
 
 namespace folvan::book {
 
@@ -28,6 +28,26 @@ class PaperBookView;
 // else as the system asks.
 BookViewParameters readingParameters(double angle, double zoom, const std::optional<QString> &layout,
                                      bool systemReducedMotion);
+
+// The message of the error card: shown whole however long, its lines
+// centred, broken between words or, in a word longer than a line (a path,
+// an address), anywhere; and of even lengths, so that no last word stands
+// alone on its line.
+class CardMessage : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // The text of each line at the present width.
+    QStringList lines() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 class PaperReadingView : public QWidget {
     Q_OBJECT
@@ -50,11 +70,13 @@ protected:
 private:
     void refresh();
     void placeCard();
+    void drawIcon();
 
     QPointer<SharedPDFViewModel> m_model;
     PaperBookView *m_book;
     QWidget *m_card;
-    QLabel *m_message;
+    QLabel *m_icon;
+    CardMessage *m_message;
     double m_angle = 0;
     double m_zoom = 1;
     std::optional<QString> m_layout;

@@ -599,6 +599,71 @@ TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
     EXPECT_GT(message->heightForWidth(message->width()), message->fontMetrics().height());
 }
 
+// The card shows a message of any length whole, in lines of even length
+// (the last word never alone on its line), and a word longer than the card
+// (a path) broken across lines; it follows the interface text size while
+// it is shown.
+TEST_F(BookPageTest, TheErrorCardShowsItsMessageWholeAndFollowsTheTextSize)
+{
+    test::WithoutWebEngine missing;
+    PaperReadingView view(model.get());
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.errorCard()->isVisible(); }));
+    const auto messageLabel = [&]() -> QLabel * {
+        for (QLabel *label : view.errorCard()->findChildren<QLabel *>())
+            if (label->text() == model->bookError())
+                return label;
+        return nullptr;
+    };
+    // The rows of ink of each line of the message as drawn, and their widths.
+    const auto inkLines = [&](QLabel *label) {
+        const QImage image = label->grab().toImage();
+        const QRgb background = image.pixel(0, 0);
+        std::vector<int> widths;
+        bool inLine = false;
+        for (int y = 0; y < image.height(); ++y) {
+            int left = image.width();
+            int right = -1;
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < qGray(background) - 60) {
+                    left = std::min(left, x);
+                    right = x;
+                }
+            if (right >= 0 && !inLine)
+                widths.push_back(0);
+            if (right >= 0)
+                widths.back() = std::max(widths.back(), right - left);
+            inLine = right >= 0;
+        }
+        return widths;
+    };
+
+    SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("书页渲染器已停止，请切到滚动阅读后重新打开翻书。"));
+    QLabel *message = messageLabel();
+    ASSERT_NE(message, nullptr);
+    std::vector<int> lines = inkLines(message);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_GE(lines.back() * 2, lines.front()) << lines.front() << " " << lines.back();
+
+    const QString path = QStringLiteral("无法读取：/home/reader/papers/") + QString(200, QLatin1Char('x')) + QStringLiteral(".pdf");
+    SharedPDFViewModelTestPeer(&*model).setBookError(path);
+    message = messageLabel();
+    ASSERT_NE(message, nullptr);
+    const double advance = QFontMetricsF(message->font()).horizontalAdvance(path);
+    EXPECT_GE(message->heightForWidth(message->width()), message->fontMetrics().height() * int(advance / message->width()));
+    EXPECT_GE(message->height(), message->heightForWidth(message->width()));
+    EXPECT_LE(message->geometry().right(), view.errorCard()->width() - 24);
+
+    const double size = message->font().pointSizeF();
+    const int height = view.errorCard()->height();
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.interfaceTextSize"), 20.0);
+    EXPECT_GT(message->font().pointSizeF(), size);
+    EXPECT_GT(view.errorCard()->height(), height);
+    EXPECT_GE(message->height(), message->heightForWidth(message->width()));
+    platform::Preferences::shared().remove(QStringLiteral("folvan.interfaceTextSize"));
+}
+
 // A render process that could not be launched is not started again: the
 // book says it did not start, a failed load after it does not blank the
 // message, and later web views are not made.
