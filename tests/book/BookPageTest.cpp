@@ -65,6 +65,24 @@ protected:
         return result.value_or(QVariant());
     }
 
+    // Where the page draws sheet `index` (0 left, 1 right) of the spread of
+    // page 3 of 10 at zoom 1.
+    static QRectF sheetOfSpread(PaperBookView &view, int index)
+    {
+        return SpreadPlacement::of(view.size(), view.coordinator()->aspect(), QStringLiteral("spread"), 1, 3, 10,
+                                   view.devicePixelRatioF())
+            .sheets.at(size_t(index))
+            .second;
+    }
+    // Turns the text tool on and waits for the page to select.
+    bool switchTextToolOn(PaperBookView &view)
+    {
+        model->toggleBookTextMode();
+        return test::waitFor([&] {
+            return evaluate(view, QStringLiteral("document.body.classList.contains('selecting')")).toBool();
+        }, 30);
+    }
+
     int drawn = 0;
     int drawnPage = -1;
 };
@@ -250,9 +268,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
     ASSERT_NE(input, nullptr);
     // "Page" of "Page 4 of the book" on the left-hand sheet, at the middle
     // of its letters.
-    const SpreadPlacement placement = SpreadPlacement::of(view.size(), view.coordinator()->aspect(),
-                                                          QStringLiteral("spread"), 1, 3, 10, view.devicePixelRatioF());
-    const QRectF sheet = placement.sheets.at(0).second;
+    const QRectF sheet = sheetOfSpread(view, 0);
     const double width = engine::PdfFixtureWriter::textWidth(QStringLiteral("Page"), engine::FixtureFont::Helvetica, 12);
     const QPoint word(int(sheet.left() + sheet.width() * (72 + width / 2) / 612),
                       int(sheet.top() + sheet.height() * (1 - 704.0 / 792)));
@@ -264,10 +280,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
     EXPECT_TRUE(model->selectionText().isEmpty());
     EXPECT_EQ(model->currentPageIndex(), 3);
 
-    model->toggleBookTextMode();
-    ASSERT_TRUE(test::waitFor([&] {
-        return evaluate(view, QStringLiteral("document.body.classList.contains('selecting')")).toBool();
-    }, 30));
+    ASSERT_TRUE(switchTextToolOn(view));
     QTest::mouseClick(input, Qt::RightButton, {}, word);
     EXPECT_TRUE(test::waitFor([&] { return model->selectionText() == QStringLiteral("Page"); }, 30))
         << qPrintable(model->selectionText());
@@ -302,9 +315,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
     ASSERT_TRUE(showCountingSpreads(view, parameters));
     QWidget *input = view.webView()->focusProxy();
     ASSERT_NE(input, nullptr);
-    const SpreadPlacement placement = SpreadPlacement::of(view.size(), view.coordinator()->aspect(),
-                                                          QStringLiteral("spread"), 1, 3, 10, view.devicePixelRatioF());
-    const QRectF right = placement.sheets.at(1).second;
+    const QRectF right = sheetOfSpread(view, 1);
     const QPoint corner(int(right.right() - right.width() * 0.04), int(right.bottom() - right.height() * 0.04));
     const auto shown = [&](int page) {
         return evaluate(view, QStringLiteral("getComputedStyle(document.querySelector('.sheet[data-page=\"%1\"]')"
@@ -326,7 +337,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
     EXPECT_FALSE(model->bookTextMode());
 
     // Past the middle: the leaf turns.
-    const QPoint far(int(placement.sheets.at(0).second.left() + 40), int(right.center().y()));
+    const QPoint far(int(sheetOfSpread(view, 0).left() + 40), int(right.center().y()));
     drag(far);
     QTest::mouseRelease(input, Qt::LeftButton, {}, far);
     ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && drawnPage == 5; }, 30));
@@ -334,10 +345,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
     EXPECT_TRUE(model->selectionText().isEmpty());
 
     // With the text tool on the drag selects.
-    model->toggleBookTextMode();
-    ASSERT_TRUE(test::waitFor([&] {
-        return evaluate(view, QStringLiteral("document.body.classList.contains('selecting')")).toBool();
-    }, 30));
+    ASSERT_TRUE(switchTextToolOn(view));
     drag(far);
     QTest::mouseRelease(input, Qt::LeftButton, {}, far);
     EXPECT_TRUE(test::waitFor([&] { return !model->selectionText().isEmpty(); }, 30));
