@@ -137,7 +137,7 @@ void PdfView::setDocument(std::shared_ptr<engine::PdfDocument> document)
     updateScrollBars();
     m_programmaticScroll = true;
     verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(horizontalScrollBar()->maximum() / 2);
+    horizontalScrollBar()->setValue(0);
     m_programmaticScroll = false;
     m_currentPage = -2; // so that the new document's first page is reported
     setCurrentPageIndex(count > 0 ? 0 : -1);
@@ -452,8 +452,19 @@ void PdfView::goToPage(int pageIndex)
         return;
     m_programmaticScroll = true;
     verticalScrollBar()->setValue(int(m_layout.pageRect(pageIndex).top() - PageLayout::kPageGap / 2));
+    showLeftEdge(pageIndex);
     m_programmaticScroll = false;
     setCurrentPageIndex(pageIndex);
+}
+
+void PdfView::showLeftEdge(int pageIndex)
+{
+    // A page wider than the view is read from its left edge: its first
+    // column.
+    const double left = m_layout.pageRect(pageIndex).left();
+    const int x = horizontalScrollBar()->value();
+    if (left < x || left > x + viewport()->width())
+        horizontalScrollBar()->setValue(int(std::max(0.0, left - PageLayout::kSideMargin)));
 }
 
 void PdfView::goToDestination(const engine::PdfDestination &destination)
@@ -465,7 +476,8 @@ void PdfView::goToDestination(const engine::PdfDestination &destination)
         goToPage(pageIndex);
         return;
     }
-    // An unnamed coordinate keeps the view where it is in that direction.
+    // An unnamed height is the page's top; with no horizontal place, the
+    // page's left edge comes into view, as for a page jumped to.
     const QRectF display(QPointF(0, 0), m_pageSizes[size_t(pageIndex)]);
     const QPointF topLeft = m_displayToPage[size_t(pageIndex)].map(QPointF(0, 0));
     const QPointF target(destination.x.value_or(topLeft.x()), destination.y.value_or(topLeft.y()));
@@ -474,9 +486,11 @@ void PdfView::goToDestination(const engine::PdfDestination &destination)
     inPage.setY(std::clamp(inPage.y(), 0.0, display.height()));
     const QPointF doc = m_layout.pageRect(pageIndex).topLeft() + inPage * m_layout.scale();
     m_programmaticScroll = true;
+    verticalScrollBar()->setValue(int(std::lround(doc.y())));
     if (destination.x)
         horizontalScrollBar()->setValue(int(std::lround(doc.x())));
-    verticalScrollBar()->setValue(int(std::lround(doc.y())));
+    else
+        showLeftEdge(pageIndex);
     m_programmaticScroll = false;
     setCurrentPageIndex(pageIndex);
 }

@@ -93,10 +93,11 @@ public:
     // View pixels per page point at the current scale.
     double pixelsPerPoint() const { return m_scale * screenPointPixels(); }
 
-    // Navigation. goToPage shows the page's top; goToDestination puts the
-    // destination's point at the top left of the view (the page's top when
-    // it names no point); goToSelection brings the selection's first page
-    // part into view.
+    // Navigation. goToPage shows the page's top and, when it is out of
+    // view, its left edge; goToDestination puts the destination's point at
+    // the top left of the view (the page's top when it names no point, its
+    // left edge as goToPage when it names no horizontal place);
+    // goToSelection brings the selection's first page part into view.
     void goToPage(int pageIndex);
     void goToDestination(const engine::PdfDestination &destination);
     void goToSelection(const engine::PdfSelection &selection);
@@ -234,6 +235,8 @@ private:
     void updateCursor(QPointF viewPoint);
     bool isOverText(int pageIndex, QPointF pagePoint);
     void scrollBy(double dx, double dy);
+    // Scrolls across to the page's left edge when it is out of view.
+    void showLeftEdge(int pageIndex);
     void zoomBy(double factor, QPointF anchor);
 
     std::shared_ptr<engine::PdfDocument> m_document;

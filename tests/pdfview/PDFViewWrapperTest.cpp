@@ -581,3 +581,29 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
 }
 
 } // namespace
+
+// A page wider than its view, in a view made small and given its width by
+// the pane's layout afterwards (a narrow reading width, the Scholar panel,
+// the comparison): the paper opens with the page's left edge in view, and
+// a page jumped to after scrolling to the right shows its left edge again.
+TEST_F(PDFViewWrapperTest, APageWiderThanTheViewOpensAndIsJumpedToAtItsLeftEdge)
+{
+    const auto leftEdgeShown = [this](int page) {
+        const double x = view()->convertPointFromPage(QPointF(0, 700), page).x();
+        return x >= 0 && x < view()->viewport()->width();
+    };
+    makeWrapper(QSize(100, 600));
+    settle();
+    wrapper->setGeometry(QRect(0, 0, 600, 600));
+    settle();
+    ASSERT_GT(view()->horizontalScrollBar()->maximum(), 0);
+    EXPECT_TRUE(leftEdgeShown(0)) << view()->horizontalScrollBar()->value() << " of "
+                                  << view()->horizontalScrollBar()->maximum();
+
+    view()->horizontalScrollBar()->setValue(view()->horizontalScrollBar()->maximum());
+    ASSERT_FALSE(leftEdgeShown(0));
+    SharedPDFViewModelTestPeer(&*model).setJumpToPage(3);
+    settle();
+    EXPECT_EQ(view()->currentPageIndex(), 3);
+    EXPECT_TRUE(leftEdgeShown(3));
+}
