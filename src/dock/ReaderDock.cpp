@@ -647,6 +647,17 @@ int rowHeight(const QList<QWidget *> &items)
     return height + 2 * FloatingSurface::kVerticalPadding;
 }
 
+// Brings the layouts inside `widget` up to date, the innermost first, so
+// that its size hint counts a change made inside it a moment ago (an
+// error line that came or went) rather than what its layout last saw.
+void settleLayouts(QWidget *widget)
+{
+    for (QWidget *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        settleLayouts(child);
+    if (QLayout *layout = widget->layout())
+        layout->activate();
+}
+
 } // namespace
 
 QWidget *ReaderDock::mainRow() const
@@ -713,8 +724,10 @@ void ReaderDock::relayout()
     m_readout->setVisible(readoutShown && (m_readout->parentWidget() == this || !isHidden()));
     if (readoutShown)
         m_readout->resize(m_readout->sizeHint());
-    if (m_strip)
+    if (m_strip) {
+        settleLayouts(m_strip);
         m_strip->resize(m_strip->sizeHint());
+    }
 
     struct Item {
         QWidget *widget;
@@ -790,6 +803,11 @@ bool ReaderDock::event(QEvent *event)
         break;
     case QEvent::ZOrderChange:
         followStacking();
+        break;
+    case QEvent::LayoutRequest:
+        // A row's content changed its size (the selection toolbar's error
+        // line came or went): the rows fit their content again.
+        relayout();
         break;
     case QEvent::Show:
     case QEvent::Hide:

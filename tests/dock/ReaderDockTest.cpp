@@ -520,5 +520,47 @@ TEST_F(DockSelectionTest, TheToolbarFollowsTheSelectionAcrossPages)
     EXPECT_NE(readerDock.selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), nullptr);
 }
 
+// A markup that cannot be saved says so at the end of the toolbar: the
+// strip grows to show the whole (cut) line, and narrows again once the
+// save goes through, with the same selection.
+TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
+{
+    platform::ManualClock clock;
+    SharedPDFViewModel &model = openPane(writePaper(path(QStringLiteral("paper.pdf"))));
+    QWidget host;
+    host.resize(900, 600);
+    host.show();
+    dock::DockPane pane;
+    pane.isBook = [] { return false; };
+    pane.angle = [] { return 0.0; };
+    pane.zoom = [] { return 1.0; };
+    ReaderDock readerDock(&model, pane, &host);
+    readerDock.show();
+    select(model, 0, 0, 0, 5);
+    QWidget *strip = readerDock.selectionStrip();
+    ASSERT_NE(strip, nullptr);
+    auto *toolbar = strip->findChild<annotationsview::NativeSelectionControls *>();
+    const int bare = strip->width();
+    const auto settle = [] { QCoreApplication::sendPostedEvents(); };
+
+    // A file where the annotation folder should be.
+    ASSERT_TRUE(writeTestFile(model.annotationDirectory(), "not a folder"));
+    toolbar->highlightButton()->click();
+    settle();
+    ASSERT_TRUE(toolbar->errorLabel()->isVisible());
+    QLabel *error = toolbar->errorLabel();
+    EXPECT_TRUE(error->text().endsWith(QStringLiteral("…"))) << error->text().toStdString();
+    EXPECT_GE(error->width(), error->sizeHint().width()) << "the line is cut by the strip";
+    EXPECT_TRUE(strip->rect().contains(error->geometry().translated(toolbar->pos()))) << strip->width();
+    EXPECT_GE(strip->width(), strip->sizeHint().width());
+
+    ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
+    clock.advance(SharedPDFViewModel::kSideFileRetrySeconds);
+    settle();
+    ASSERT_FALSE(toolbar->errorLabel()->isVisible());
+    EXPECT_EQ(readerDock.selectionStrip(), strip);
+    EXPECT_EQ(strip->width(), bare);
+}
+
 } // namespace
 } // namespace folvan::test
