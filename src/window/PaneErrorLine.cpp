@@ -4,8 +4,11 @@
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
+#include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
 #include "window/PaneRadio.h"
+
+#include <QToolButton>
 
 namespace folvan::window {
 
@@ -15,14 +18,26 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
     , m_model(model)
     , m_notes(notes)
     , m_history(history)
+    , m_close(new QToolButton(this))
 {
     setObjectName(QStringLiteral("paneErrorLine"));
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     platform::useInterfaceFont(this, platform::InterfaceTextRole::caption);
+    // The right padding keeps the text clear of the close button.
     setStyleSheet(QStringLiteral("#paneErrorLine { color: #c8001a; background: rgba(255, 240, 240, 235);"
-                                 " border: 1px solid rgba(200, 0, 26, 60); border-radius: 7px; padding: 5px 9px; }"));
+                                 " border: 1px solid rgba(200, 0, 26, 60); border-radius: 7px;"
+                                 " padding: 5px 30px 5px 9px; }"));
+    m_close->setObjectName(QStringLiteral("paneErrorLineClose"));
+    m_close->setIcon(platform::symbolIcon(QStringLiteral("xmark")));
+    m_close->setIconSize(QSize(10, 10));
+    m_close->setToolTip(QStringLiteral("关闭"));
+    m_close->setAccessibleName(QStringLiteral("关闭错误提示"));
+    m_close->setAutoRaise(true);
+    m_close->setCursor(Qt::ArrowCursor);
+    m_close->setFixedSize(20, 20);
+    connect(m_close, &QToolButton::clicked, this, &PaneErrorLine::dismiss);
     for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
         connect(model, signal, this, &PaneErrorLine::refresh);
     if (const annotations::PaneAnnotations *paneAnnotations = model ? annotations::PaneAnnotations::of(*model) : nullptr)
@@ -37,6 +52,25 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
 }
 
 QStringList PaneErrorLine::errors() const
+{
+    QStringList lines = standing();
+    lines.removeIf([this](const QString &line) { return m_dismissed.contains(line); });
+    return lines;
+}
+
+void PaneErrorLine::dismiss()
+{
+    m_dismissed = standing();
+    refresh();
+}
+
+void PaneErrorLine::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    m_close->move(width() - m_close->width() - 5, 4);
+}
+
+QStringList PaneErrorLine::standing() const
 {
     QStringList lines;
     // The paper's own stores speak only while a paper is open.
@@ -75,6 +109,9 @@ void PaneErrorLine::setRadio(PaneRadio *radio)
 
 void PaneErrorLine::refresh()
 {
+    // A message that ended is forgotten: should it come back, it is said.
+    const QStringList now = standing();
+    m_dismissed.removeIf([&now](const QString &line) { return !now.contains(line); });
     const QString text = errors().join(QLatin1Char('\n'));
     if (text == this->text() && isVisibleTo(parentWidget()) == !text.isEmpty())
         return;

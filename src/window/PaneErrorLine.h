@@ -5,10 +5,14 @@
 // library, the reading history), its error stands in red over the top of the reading row, one
 // line for each failing store, until the failure ends. A passing alert
 // alone is missed by a reader who looked away. A radio stream that cannot
-// be played is told there too, until the next switch of the radio.
+// be played is told there too, until the next switch of the radio. The
+// reader may close the line: the messages it showed then stay closed while
+// they last, and a new one opens it again.
 
 #include <QLabel>
 #include <QPointer>
+
+class QToolButton;
 
 namespace folvan {
 class PaperNotesStore;
@@ -26,8 +30,12 @@ public:
     PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
                   QWidget *parent = nullptr);
 
-    // The errors shown now, one a line; empty while every store is well.
+    // The errors shown now, one a line; empty while every store is well or
+    // the reader closed the line on every message still standing.
     QStringList errors() const;
+    QToolButton *closeButton() const { return m_close; }
+    // Closes the line on the messages it shows now.
+    void dismiss();
     // The radio whose stream errors the line shows too.
     void setRadio(PaneRadio *radio);
 
@@ -35,8 +43,17 @@ signals:
     // Shown or hidden, or its text changed: its place may change.
     void changed();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // Every message standing now, closed or not.
+    QStringList standing() const;
     void refresh();
+
+    QToolButton *m_close;
+    // The messages the reader closed the line on, while they stand.
+    QStringList m_dismissed;
 
     QPointer<SharedPDFViewModel> m_model;
     QPointer<PaperNotesStore> m_notes;

@@ -349,13 +349,23 @@ void PaneLayout::relayout()
     m_readingArea->setGeometry(leftRoom, readingTop, std::max(0, width() - leftRoom - rightRoom),
                                std::max(0, height() - readingTop));
 
+    // The stores' error line, over the top of the reading row.
+    if (!m_errorLine->isHidden()) {
+        const int lineWidth = std::max(0, width() - leftRoom - rightRoom - 28);
+        m_errorLine->setGeometry(leftRoom + 14, top + 6, lineWidth, m_errorLine->heightForWidth(lineWidth));
+    }
+
     // The welcome column stands centred between the side panels, never
-    // over them: it would hide the Scholar page and take its clicks.
+    // over them: it would hide the Scholar page and take its clicks. An
+    // error line taller than the room above the date pushes it down.
     m_welcomeScroll->setVisible(!hasDocument);
     if (!hasDocument) {
         const int room = std::max(0, width() - leftRoom - rightRoom);
         const int w = std::min(WelcomeView::kMaxWidth + 2 * WelcomeView::kSideMargin + 16, room);
-        m_welcomeScroll->setGeometry(leftRoom + (room - w) / 2, top, w, std::max(0, height() - top));
+        int welcomeTop = top;
+        if (!m_errorLine->isHidden())
+            welcomeTop = std::max(top, m_errorLine->geometry().bottom() + 1 + 8 - WelcomeView::kTopInset);
+        m_welcomeScroll->setGeometry(leftRoom + (room - w) / 2, welcomeTop, w, std::max(0, height() - welcomeTop));
     }
 
     // Header column.
@@ -384,11 +394,6 @@ void PaneLayout::relayout()
         m_searchBar->setGeometry(int(leading) - 6, header->height() + 10 - 2, barWidth + 12, hint.height());
     }
 
-    // The stores' error line, over the top of the reading row.
-    if (!m_errorLine->isHidden()) {
-        const int lineWidth = std::max(0, width() - leftRoom - rightRoom - 28);
-        m_errorLine->setGeometry(leftRoom + 14, top + 6, lineWidth, m_errorLine->heightForWidth(lineWidth));
-    }
 
     // Stacking order, back to front.
     m_tint->setGeometry(rect());

@@ -63,7 +63,7 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
     // off the edges of a narrow pane.
     setMaximumWidth(kMaxWidth + 2 * kSideMargin);
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(kSideMargin, 40, kSideMargin, 24);
+    column->setContentsMargins(kSideMargin, kTopInset, kSideMargin, 24);
     column->setSpacing(8);
 
     m_date->setFont(dateFont());

@@ -28,6 +28,8 @@ public:
 
     static constexpr int kMaxWidth = 480;
     static constexpr int kSideMargin = 16;
+    // The room above the date line.
+    static constexpr int kTopInset = 40;
 
     // The date line and the greeting for now; the clock can be replaced.
     QString currentDate() const;

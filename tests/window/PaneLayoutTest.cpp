@@ -668,8 +668,13 @@ TEST_F(PaneLayoutTest, TheControlsAndPopoversFollowTheInterfaceTextSizeAtOnce)
 
 } // namespace folvan::window::test
 
+#include "historyview/RecentReadingList.h"
+#include "notes/PaperNotesStore.h"
 #include "platform/Paths.h"
 #include "window/PaneErrorLine.h"
+#include "window/WelcomeView.h"
+
+#include <QToolButton>
 
 namespace folvan::window::test {
 
@@ -693,6 +698,39 @@ TEST_F(PaneErrorLineTest, AnUnreadableHistoryStaysSaidAfterTheNextSave)
     EXPECT_TRUE(line->isVisible());
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("无法读取阅读记录："))) << line->text().toStdString();
     EXPECT_TRUE(line->text().contains(QStringLiteral("reading-history.json.unreadable-"))) << line->text().toStdString();
+    pane.reset();
+    pane::PaneController::readingSearchQueue().waitForDone();
+}
+
+// Two stores that cannot read their files: the line's two messages stand
+// clear of the welcome screen's date, and the reader can close them; the
+// history's error still stands under the recent papers.
+TEST_F(PaneErrorLineTest, ATallLineKeepsClearOfTheDateAndCanBeClosed)
+{
+    ASSERT_TRUE(folvan::test::writeTestFile(platform::folvanDataPath(QStringLiteral("reading-history.json")), "[{\"id\": broken"));
+    ASSERT_TRUE(folvan::test::writeTestFile(PaperNotesStore::defaultFilePath(), "{broken"));
+    std::unique_ptr<ContentView> pane = makePane();
+    pane->resize(1400, 900);
+    pane->show();
+    PaneLayout *layout = pane->paneLayout();
+    PaneErrorLine *line = layout->errorLine();
+    ASSERT_TRUE(waitUntil([&] { return line->isVisible() && line->errors().size() == 2; })) << line->text().toStdString();
+    auto *welcome = layout->welcomeColumn()->findChild<WelcomeView *>();
+    ASSERT_NE(welcome, nullptr);
+    const auto dateTop = [&] { return welcome->dateLabel()->mapTo(layout, QPoint(0, 0)).y(); };
+    ASSERT_TRUE(waitUntil([&] { return dateTop() > line->geometry().bottom(); }))
+        << dateTop() << " " << line->geometry().bottom();
+    EXPECT_TRUE(line->rect().contains(line->closeButton()->geometry()));
+
+    line->closeButton()->click();
+    EXPECT_TRUE(line->errors().isEmpty());
+    EXPECT_FALSE(line->isVisible());
+    // The column is back in its place.
+    ASSERT_TRUE(waitUntil([&] { return layout->welcomeColumn()->y() == int(readingTopInset(false)); }))
+        << layout->welcomeColumn()->y();
+    auto *listed = welcome->recentList()->findChild<QLabel *>(QStringLiteral("recentReadingError"));
+    ASSERT_NE(listed, nullptr);
+    EXPECT_TRUE(listed->text().startsWith(QStringLiteral("无法读取阅读记录："))) << listed->text().toStdString();
     pane.reset();
     pane::PaneController::readingSearchQueue().waitForDone();
 }
