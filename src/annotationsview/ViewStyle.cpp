@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/InterfaceFont.h"
+#include "platform/ShownText.h"
 
 namespace folvan::annotationsview {
 
@@ -72,7 +73,8 @@ QStringList cutToLines(const QString &text, const QFont &font, int width, int ma
     if (text.isEmpty() || maxLines <= 0)
         return {};
     width = std::max(width, 1);
-    QString flowing = text;
+    // Only what the lines can hold is laid out.
+    QString flowing = platform::rowText(text, maxLines);
     flowing.replace(QLatin1Char('\n'), QChar::LineSeparator);
     QTextLayout layout(flowing, font);
     QTextOption option;
@@ -121,7 +123,7 @@ class LinesLabel : public QLabel {
 public:
     LinesLabel(const QString &text, int maxLines, QWidget *parent)
         : QLabel(parent)
-        , m_whole(text)
+        , m_whole(platform::rowText(text, maxLines))
         , m_maxLines(maxLines)
     {
         setTextFormat(Qt::PlainText);

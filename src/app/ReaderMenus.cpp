@@ -6,6 +6,7 @@
 #include "notes/PaperNotesStore.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/ShownText.h"
 #include "workspace/ShellDialogs.h"
 
 #include <QAction>
@@ -25,6 +26,8 @@ using workspace::ReaderCommandRegistry;
 namespace {
 
 constexpr int kRecentLimit = 20;
+// The widest name a recent item shows, in pixels.
+constexpr int kRecentTitleWidth = 480;
 
 namespace prefkey = platform::prefkey;
 
@@ -33,10 +36,15 @@ platform::Preferences &defaults()
     return platform::Preferences::shared();
 }
 
-// "paper" · 第 5 页: the file name without its extension and the page.
-QString recentTitle(const RecentReading &record)
+// The menu item of a record: the file's name, cut in the middle to what a
+// menu row shows (a stored path may be of any length), and its page. An
+// "&" in the name is shown as it is, not taken as a mnemonic.
+QString recentTitle(const RecentReading &record, const QFontMetrics &metrics)
 {
-    return QStringLiteral("%1 · 第 %2 页").arg(QFileInfo(record.path).completeBaseName()).arg(record.state.page + 1);
+    QString name = metrics.elidedText(platform::rowText(QFileInfo(record.path).completeBaseName()), Qt::ElideMiddle,
+                                      kRecentTitleWidth);
+    name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QStringLiteral("%1 · 第 %2 页").arg(name).arg(record.state.page + 1);
 }
 
 } // namespace
@@ -274,8 +282,8 @@ void ReaderMenus::rebuildRecentMenu()
         m_recent->addAction(QStringLiteral("暂无阅读记录"))->setEnabled(false);
     for (qsizetype i = 0; i < std::min<qsizetype>(records.size(), kRecentLimit); ++i) {
         const RecentReading record = records[i];
-        QAction *item = m_recent->addAction(recentTitle(record));
-        item->setToolTip(record.path);
+        QAction *item = m_recent->addAction(recentTitle(record, m_recent->fontMetrics()));
+        item->setToolTip(platform::rowText(record.path, 3));
         item->setData(record.id);
         item->setEnabled(hasReader && !history.resolve(record).isEmpty());
         connect(item, &QAction::triggered, this, [this, record] {

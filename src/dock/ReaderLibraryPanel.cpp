@@ -23,6 +23,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "platform/Desktop.h"
 #include "platform/InterfaceFont.h"
+#include "platform/ShownText.h"
 
 namespace folvan::dock {
 
@@ -329,7 +330,8 @@ void ReaderLibraryPanel::rebuildBookmarks()
         face->addWidget(title, 1);
         for (QLabel *label : button->findChildren<QLabel *>())
             label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        button->setAccessibleName(QStringLiteral("第 ") + pageNumber + QStringLiteral(" 页：") + bookmark.title);
+        button->setAccessibleName(QStringLiteral("第 ") + pageNumber + QStringLiteral(" 页：")
+                                  + platform::rowText(bookmark.title, 2));
         connect(button, &QAbstractButton::clicked, this, [this, location = bookmark.location] {
             if (!m_model)
                 return;

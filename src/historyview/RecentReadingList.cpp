@@ -5,6 +5,7 @@
 #include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/ShownText.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -203,7 +204,8 @@ void RecentReadingList::rebuild()
         }
     }
     if (!m_history->error().isEmpty()) {
-        auto *error = textLabel(m_history->error(), TextRole::Caption, textColor(palette(), true), column);
+        auto *error = textLabel(platform::rowText(m_history->error(), 4), TextRole::Caption, textColor(palette(), true),
+                                column);
         error->setObjectName(QStringLiteral("recentReadingError"));
         error->setWordWrap(true);
         error->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -214,12 +216,13 @@ void RecentReadingList::rebuild()
 RecentReadingRow::RecentReadingRow(const RecentReading &record, const QString &location, QWidget *parent)
     : QAbstractButton(parent)
     , m_location(location)
-    , m_title(RecentReadingList::title(record.path))
+    , m_title(platform::rowText(RecentReadingList::title(record.path)))
 {
     setObjectName(QStringLiteral("recentReadingRow"));
     setContextMenuPolicy(Qt::ActionsContextMenu);
     setAttribute(Qt::WA_Hover);
-    setToolTip(isAvailable() ? location : record.path);
+    // A stored path may be of any length: only what a row can show is laid out.
+    setToolTip(platform::rowText(isAvailable() ? location : record.path, 3));
     setFocusPolicy(isAvailable() ? Qt::StrongFocus : Qt::NoFocus);
     if (isAvailable())
         setCursor(Qt::PointingHandCursor);

@@ -6,6 +6,7 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/ReaderPreferences.h"
+#include "platform/ShownText.h"
 #include "platform/StoredFiles.h"
 
 #include <QApplication>
@@ -126,14 +127,17 @@ NoteRow::NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *pare
 
 void NoteRow::setNote(const PaperNote &note, const QString &paperTitle)
 {
-    const QString title = note.title.isEmpty() ? kUntitled : PaperNotesView::oneLineTitle(note.title);
-    const QString paper = paperTitle.isNull() ? kNoPaper : paperTitle;
-    if (title == m_title && paper == m_paper && note.body == m_body)
+    // A row holds what it can show of the stored texts, which may be of
+    // any length.
+    const QString title = note.title.isEmpty() ? kUntitled : platform::rowText(PaperNotesView::oneLineTitle(note.title));
+    const QString paper = paperTitle.isNull() ? kNoPaper : platform::rowText(paperTitle);
+    const QString body = platform::rowText(note.body, 2);
+    if (title == m_title && paper == m_paper && body == m_body)
         return;
-    const bool heightChanges = note.body.isEmpty() != m_body.isEmpty();
+    const bool heightChanges = body.isEmpty() != m_body.isEmpty();
     m_title = title;
     m_paper = paper;
-    m_body = note.body;
+    m_body = body;
     setAccessibleName(m_title);
     if (heightChanges)
         updateGeometry();
@@ -595,13 +599,13 @@ void PaperNotesView::showEditor(const PaperNote &note)
         for (const ReadingTextSource &passage : *note.sources)
             quotes << passage.quote;
     m_quotes->setVisible(!quotes.isEmpty());
-    m_quotes->setText(quotes.join(QLatin1Char('\n')));
+    m_quotes->setText(platform::rowText(quotes.join(QLatin1Char('\n')), 5));
 }
 
 // The source button's text in at most two lines of the room it has.
 void PaperNotesView::fitSourceText()
 {
-    const QString text = m_source->property("fullText").toString();
+    const QString text = platform::rowText(m_source->property("fullText").toString(), 2);
     const int room = std::max(40, m_source->width() - m_source->iconSize().width() - 16);
     QTextLayout layout(text, m_source->font());
     layout.beginLayout();
@@ -631,7 +635,7 @@ void PaperNotesView::refresh()
     m_createHere->setEnabled(m_paperID.has_value());
     const QString openTitle = paperTitle(m_paperID);
     m_paperLine->setVisible(m_paperID && m_store.paper(m_paperID));
-    m_paperLine->setText(openTitle);
+    m_paperLine->setText(platform::rowText(openTitle, 2));
     m_scope->setEnabled(m_paperID.has_value());
     m_scopeAll->setChecked(m_allPapers);
     m_scopeCurrent->setChecked(!m_allPapers);
@@ -655,7 +659,7 @@ void PaperNotesView::refresh()
     m_status->setText(failing ? QStringLiteral("尚未保存") : QStringLiteral("自动保存 · 仅本机"));
     m_status->setStyleSheet(QStringLiteral("color: %1;").arg(failing ? QStringLiteral("#d70015") : cssColor(secondaryColor())));
     m_error->setVisible(failing);
-    m_error->setText(m_store.error());
+    m_error->setText(platform::rowText(m_store.error(), 6));
 }
 
 void PaperNotesView::applyFonts()

@@ -177,6 +177,25 @@ TEST_F(ReaderMenusTest, TheRecentListShowsTheTwentyNewestAndOpensThroughThePane)
     EXPECT_EQ(recording.calls->size(), 1);
 }
 
+// A name of any length stands in one menu row, cut in its middle; an "&"
+// in it is shown, not taken for a mnemonic.
+TEST_F(ReaderMenusTest, ARecentItemShowsItsNameInOneRow)
+{
+    ReadingHistory &history = ReadingHistory::shared();
+    history.opened(paper(QStringLiteral("R&D notes.pdf")), DocumentReadingState());
+    history.opened(QStringLiteral("/gone/start") + QString(1'000'000, QLatin1Char('x')) + QStringLiteral("end.pdf"),
+                   DocumentReadingState());
+    menus->rebuildRecentMenu();
+    const QList<QAction *> items = menus->recentMenu()->actions();
+    ASSERT_GE(items.size(), 2);
+    const QString huge = items[0]->text();
+    EXPECT_TRUE(huge.startsWith(QStringLiteral("start"))) << huge.left(40).toStdString();
+    EXPECT_TRUE(huge.endsWith(QStringLiteral(" · 第 1 页")));
+    EXPECT_LE(menus->recentMenu()->fontMetrics().horizontalAdvance(huge), 700);
+    EXPECT_LE(items[0]->toolTip().size(), 10000);
+    EXPECT_EQ(items[1]->text(), QStringLiteral("R&&D notes · 第 1 页"));
+}
+
 TEST_F(ReaderMenusTest, ClearingTheHistoryAsksFirstAndWritesAnEmptyList)
 {
     ReadingHistory &history = ReadingHistory::shared();

@@ -76,6 +76,27 @@ TEST_F(RecentReadingListView, ShowsTheSixNewestRecordsAndOpensTheirFiles)
     EXPECT_EQ(opened, QStringList{papers[6]});
 }
 
+// A stored path of any length: the row lays out only what it can show,
+// the start of the file's name, and so does its tooltip.
+TEST_F(RecentReadingListView, ARecordWithAHugePathShowsTheStartOfItsName)
+{
+    auto history = makeStore();
+    const QString name = QStringLiteral("Attention") + QString(2'000'000, QLatin1Char('x'));
+    history->opened(QStringLiteral("/gone/") + name + QStringLiteral(".pdf"), viewState(1.0, false));
+    RecentReadingList list(history.get(), {});
+    list.resize(600, 600);
+    list.show();
+    const auto rows = rowsOf(list);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_TRUE(rows[0]->titleText().startsWith(QStringLiteral("Attentionxxx")));
+    EXPECT_LE(rows[0]->titleText().size(), 5000);
+    EXPECT_TRUE(rows[0]->toolTip().startsWith(QStringLiteral("/gone/Attention")));
+    EXPECT_LE(rows[0]->toolTip().size(), 10000);
+    for (const QLabel *label : rows[0]->findChildren<QLabel *>())
+        EXPECT_LE(label->text().size(), 5000);
+    EXPECT_EQ(rows[0]->subtitleText(), QStringLiteral("文件已移动或无法访问"));
+}
+
 TEST_F(RecentReadingListView, AnOpenThatRecordsAtOnceRebuildsTheList)
 {
     auto history = makeStore();

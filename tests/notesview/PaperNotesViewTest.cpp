@@ -104,6 +104,29 @@ TEST_F(NotesPanelTest, WithoutAPaperAllNotesAreListedAndNothingCanBeCreated)
     EXPECT_TRUE(child<QWidget>("emptyState")->isVisible());
 }
 
+// A note read from the library may hold texts of any length: the list row
+// and the quotes show only what their lines hold.
+TEST_F(NotesPanelTest, AHugeNoteShowsWhatItsRowsHold)
+{
+    PaperNote note = makeNote(QStringLiteral("Title") + QString(1'000'000, QLatin1Char('t')),
+                              QString(1'000'000, QLatin1Char('b')), 10, alpha);
+    ReadingTextSource passage;
+    passage.quote = QStringLiteral("Quote") + QString(1'000'000, QLatin1Char('q'));
+    note.sources = std::vector<ReadingTextSource>{passage};
+    store->setNotes({note});
+    selected = note.id;
+    show(alpha);
+    ASSERT_EQ(view->listRows().size(), 1);
+    const QString title = view->listRows().front()->titleText();
+    EXPECT_TRUE(title.startsWith(QStringLiteral("Titlettt")));
+    EXPECT_LE(title.size(), 5000);
+    auto *quotes = child<QLabel>("quotes");
+    EXPECT_TRUE(quotes->text().startsWith(QStringLiteral("Quoteqqq")));
+    EXPECT_LE(quotes->text().size(), 20000);
+    // The editor holds the whole note, to be edited without loss.
+    EXPECT_EQ(view->findChild<QPlainTextEdit *>(QStringLiteral("body"))->toPlainText().size(), 1'000'000);
+}
+
 TEST_F(NotesPanelTest, OpeningAPaperSelectsItsNewestNoteOrClearsTheSelection)
 {
     const QUuid alphaOld = add(QStringLiteral("a1"), 10, alpha);
