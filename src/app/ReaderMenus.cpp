@@ -137,7 +137,9 @@ QMenu *ReaderMenus::addFileMenu(QMenuBar *bar)
     m_settings->setMenuRole(QAction::PreferencesRole);
     connect(m_settings, &QAction::triggered, this, &ReaderMenus::settingsRequested);
     m_quit = file->addAction(QStringLiteral("退出 Folvan"));
-    m_quit->setShortcut(QKeySequence::Quit);
+    // The platform's own quit shortcut; where it has none, Ctrl+Q.
+    const QKeySequence quit(QKeySequence::Quit);
+    m_quit->setShortcut(quit.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quit);
     m_quit->setMenuRole(QAction::QuitRole);
     // Quitting asks first while some change cannot be written.
     connect(

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace folvan::app {
 
@@ -149,6 +150,8 @@ ReaderWindows::ReaderWindows()
     // Made before any window, so that this runs before the panes' own
     // saves at the end of the program.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [] { programEnding = true; });
+    // Once the application has taken in which window is active.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &ReaderWindows::followQuitKey, Qt::QueuedConnection);
 }
 
 ReaderWindows::~ReaderWindows()
@@ -173,10 +176,20 @@ ReaderWindow *ReaderWindows::open(const QStringList &paths, const std::optional<
     connect(window, &ReaderWindow::newWindowRequested, this, [this] { open(); });
     m_windows.removeAll(nullptr);
     m_windows.append(window);
+    connect(window, &QObject::destroyed, this, &ReaderWindows::followQuitKey, Qt::QueuedConnection);
     window->openExternalPaths(paths);
     window->resize(1280, 860);
     window->show();
+    followQuitKey();
     return window;
+}
+
+void ReaderWindows::followQuitKey()
+{
+    ReaderWindow *holder = current();
+    for (ReaderWindow *window : windows())
+        window->menus()->quitAction()->setShortcutContext(window == holder ? Qt::ApplicationShortcut
+                                                                           : Qt::WindowShortcut);
 }
 
 QList<ReaderWindow *> ReaderWindows::windows() const

@@ -76,6 +76,13 @@ public:
     void openExternalPaths(const QStringList &paths);
 
 private:
+    // Ctrl+Q quits from every state, also while a popup of a window (a
+    // dock panel, the annotation editor) or the settings window holds the
+    // keys: the current window's quit takes the key application-wide. The
+    // others keep it to their own window, as two application-wide holders
+    // of one key would cancel each other out.
+    void followQuitKey();
+
     QList<QPointer<ReaderWindow>> m_windows;
     std::unique_ptr<QWidget> m_settings;
 };

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -193,6 +194,34 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     QFile file(library);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), damaged);
+}
+
+// A popup of a window (a dock panel, the annotation editor) holds the
+// keys while it is open: Ctrl+Q quits from there as from the page, in
+// whichever of two windows it stands.
+TEST_F(QuitTest, CtrlQQuitsWhileAPopupHoldsTheKeys)
+{
+    app::ReaderWindows windows;
+    app::ReaderWindow *shown = windows.open(QStringList{QStringLiteral("folvan")});
+    windows.open();
+    ASSERT_EQ(windows.windows().size(), 2);
+    shown->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+    int quits = 0;
+    for (app::ReaderWindow *window : windows.windows())
+        QObject::connect(window->menus()->quitAction(), &QAction::triggered, window, [&] { ++quits; });
+
+    auto *popup = new QFrame(shown, Qt::Popup);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    auto *editor = new QPlainTextEdit(popup);
+    popup->resize(200, 120);
+    popup->show();
+    editor->setFocus(Qt::PopupFocusReason);
+    ASSERT_EQ(QApplication::activePopupWidget(), popup);
+    QTest::keyClick(editor, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(editor->toPlainText().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().isEmpty(); }));
 }
 
 // The program told to end while a pane's alert is open: the window closes
