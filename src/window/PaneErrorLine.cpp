@@ -37,6 +37,8 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
     m_close->setAutoRaise(true);
     m_close->setCursor(Qt::ArrowCursor);
     m_close->setFixedSize(20, 20);
+    // A click closes the line; the keys stay with the reading view.
+    m_close->setFocusPolicy(Qt::NoFocus);
     connect(m_close, &QToolButton::clicked, this, &PaneErrorLine::dismiss);
     for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
         connect(model, signal, this, &PaneErrorLine::refresh);
