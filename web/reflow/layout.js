@@ -55,8 +55,23 @@ export function mergeFragments(lines) {
         !/(\.\s?){3,}\s*\d+(,\s*\d+)*$/.test(prev.text.trim());
       // Scripts stacked on a big operator (a sum's upper and lower limits)
       // make the pieces of a formula overlap on their baseline.
-      const overlap = -0.5 * size < gap && (prev.math > 0 || line.math > 0);
-      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || line.equationNumber ||
+      // So do a script over the end of one piece and the script under it
+      // that starts the next, two pieces of one line on one baseline.
+      const overlap = (-0.5 * size < gap || (-1.5 * size < gap && Math.abs(prev.base - line.base) < 0.5)) &&
+        (prev.math > 0 || line.math > 0);
+      // A script set under or over the end of a line (the subscript under a
+      // superscript) is that line's, not a line of its own.
+      const script = gap < 0 && line.size < 0.85 * prev.size && line.x >= prev.x &&
+        line.x + line.w <= prev.x + prev.w + 0.5 * prev.size;
+      // An equation number goes with the nearest piece to its left: a line
+      // of the next column further left on its baseline is no formula's.
+      const number = line.equationNumber && !sorted.some((o) => o !== line && o.x >= prev.x + prev.w - 0.5 &&
+        o.x + o.w <= line.x + 0.5 && Math.abs(o.base - line.base) < 0.5 * size);
+      if (script) {
+        out[out.length - 1] = insertPiece(prev, line);
+        continue;
+      }
+      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || number ||
         (prev.lineNumber && line.mono))) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);
@@ -89,6 +104,27 @@ function joinPieces(prev, line, space) {
     math: (prev.math || 0) + (line.math || 0),
     cx: cx ? cx.concat(line.cx) : undefined,
     gy: shiftGlyphs(prev.gy, line.gy, prev.text.length + (space ? 1 : 0)),
+  };
+}
+
+// A script set under or over a line, put into the line's text where it
+// stands (after the characters whose middles lie left of its middle).
+function insertPiece(prev, line) {
+  if (!prev.cx || !line.cx) return joinPieces(prev, line, false);
+  const mid = line.x + line.w / 2;
+  let at = 0;
+  while (at < prev.text.length && (prev.cx[2 * at] + prev.cx[2 * at + 1]) / 2 < mid) at++;
+  const gy = {};
+  for (const [unit, y] of Object.entries(prev.gy || {})) gy[Number(unit) < at ? unit : Number(unit) + line.text.length] = y;
+  for (const [unit, y] of Object.entries(line.gy || {})) gy[Number(unit) + at] = y;
+  return {
+    ...prev,
+    text: prev.text.slice(0, at) + line.text + prev.text.slice(at),
+    y: Math.min(prev.y, line.y),
+    h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
+    math: (prev.math || 0) + (line.math || 0),
+    cx: prev.cx.slice(0, 2 * at).concat(line.cx, prev.cx.slice(2 * at)),
+    gy: Object.keys(gy).length ? gy : undefined,
   };
 }
 
@@ -210,7 +246,7 @@ function glyphWords(lines, joined, page) {
   });
 }
 
-const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?\s*\)$/;
+const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?[′'*]?\s*\)$/;
 
 // An equation number far right of a formula goes with the formula on its
 // baseline: it is marked so that the two merge whatever the gap.
@@ -408,7 +444,16 @@ function columnOf(line, lines) {
 
 // A line set mostly in math fonts and indented well into its column.
 function displayed(line, ctx) {
-  return mathShare(line) > 0.6 && line.x - ctx.column(line).x0 > 2 * line.size;
+  return mathShare(line) > 0.6 && (line.x - ctx.column(line).x0 > 2 * line.size || line.numbered);
+}
+
+// Lines of math whose row ends in an equation number are displays, even
+// when set at the column's margin: marked `numbered`.
+function markNumbered(lines) {
+  const numbers = lines.filter((l) => EQUATION_NUMBER.test(l.text.trim()) || /\(\s*[A-Z]?\d+(\.\d+)*[a-z]?[′'*]?\s*\)$/.test(l.text.trim()));
+  if (!numbers.length) return lines;
+  return lines.map((l) => mathShare(l) > 0.6 && numbers.some((n) => Math.abs(n.base - l.base) < 0.5 * l.size &&
+    n.x + n.w >= l.x + l.w) ? { ...l, numbered: true } : l);
 }
 
 function startsBlock(prev, line, ctx) {
@@ -605,7 +650,7 @@ export function layoutPage(page, ctx) {
     !pieces.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
     !framesProse(a, pieces.filter((l) => !captionStart(l.text.trim())), page));
   // Tables without rules, outside the areas, read row by row.
-  const lines = tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l)));
+  const lines = markNumbered(tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l))));
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
   for (const line of lines) {
@@ -698,7 +743,7 @@ export function layoutPage(page, ctx) {
     blocks.push(block);
   }
   markReferenceRuns(blocks);
-  for (const b of mergeFormulas(blocks, ctx.body, page)) {
+  for (const b of clipFormulas(mergeFormulas(blocks, ctx.body, page), page)) {
     if (b.kind === "footnote") footnotes.push(b);
     else kept.push(b);
   }
@@ -828,11 +873,17 @@ function growFormulas(blocks, body, page) {
   };
   const numberLine = (b) => b.lines.length === 1 && EQUATION_NUMBER.test(b.text.trim());
   // A "table" of math alone is a formula whose fraction bars looked like
-  // rules.
+  // rules. Limits in script size may be words ("perm" under a sum).
   const piece = (b) => b.lines && b.lines.length && !b.formula && b.kind !== "caption" &&
     (b.kind !== "cutout" || (b.table && math(b) >= 0.5 && words(b) === 0)) &&
     (b.lines.length <= 3 || b.kind === "cutout") && b.text.length <= 80 &&
-    (numberLine(b) || (math(b) >= 0.25 && words(b) <= 2) || (b.text.length <= 16 && words(b) === 0));
+    (numberLine(b) || (math(b) >= 0.25 && words(b) <= 2) || (b.text.length <= 16 && words(b) === 0) ||
+      (b.text.length <= 16 && words(b) <= 2 && b.lines.every((l) => l.size < 0.85 * body)));
+  // A short line standing inside a display, between its pieces, is one of
+  // its rows ("0, otherwise." under "n!, if l = 1" in a case split).
+  const row = (b, f) => b.lines && b.lines.length <= 2 && b.kind !== "caption" && b.kind !== "cutout" &&
+    b.text.length <= 24 && words(b) <= 1 && b.x > f.x + body && b.x + b.w < f.x + f.w - body &&
+    f.lines.some((l) => Math.abs(l.x - b.x) < 1.5 && l.y < b.y);
   const inBand = (b, f) => {
     const top = Math.max(b.y, f.y), bottom = Math.min(b.y + b.h, f.y + f.h);
     return bottom - top > 0.3 * Math.min(b.h, f.h) && b.x < f.x + f.w + 4 * body && b.x + b.w > f.x - 4 * body;
@@ -851,14 +902,15 @@ function growFormulas(blocks, body, page) {
       for (let j = 0; j < out.length; j++) {
         const b = out[j];
         if (j === i || !b.lines || !b.lines.length) continue;
-        if (!((b.formula || piece(b)) && (inBand(b, f) || limit(b, f))) && !(piece(b) && under(b, f))) continue;
+        if (!((b.formula || piece(b)) && (inBand(b, f) || limit(b, f))) && !(piece(b) && under(b, f)) &&
+          !(row(b, f) && inBand(b, f))) continue;
         const lines = f.lines.concat(b.lines);
         const box = unionBox(f, bounds(b.lines));
         // Never across text that stays out (a formula of the next column
         // on the same height with the column's lines around it).
         const inside = (l) => l.x + l.w / 2 > box.x && l.x + l.w / 2 < box.x + box.w &&
           l.y + l.h / 2 > box.y && l.y + l.h / 2 < box.y + box.h;
-        if (out.some((o, k) => k !== i && k !== j && o.lines && o.kind !== "cutout" && !piece(o) && o.lines.some(inside))) continue;
+        if (out.some((o, k) => k !== i && k !== j && o.lines && o.kind !== "cutout" && !piece(o) && !row(o, f) && o.lines.some(inside))) continue;
         const joined = joinLines(lines.slice().sort((a, c) => a.y - c.y || a.x - c.x));
         f = { ...f, lines, text: joined.text, map: joined.map, ...box, region: fractions(box, page, 3) };
         out.splice(j, 1);
@@ -870,6 +922,33 @@ function growFormulas(blocks, body, page) {
     }
   }
   return out;
+}
+
+// A formula's cut-out shows none of the text around it: glyph boxes of
+// large delimiters and the padding reach into the lines above and below,
+// so its top and bottom stop where those lines' boxes begin. A line counts
+// as above or below when most of it lies outside the formula's own box
+// (text beside a formula, within its height, is left alone).
+function clipFormulas(blocks, page) {
+  const text = blocks.filter((b) => b.kind !== "cutout" && b.lines).flatMap((b) => b.lines);
+  for (const f of blocks) {
+    if (!f.formula || !f.lines) continue;
+    let [x, y0, w, h] = f.region;
+    x *= page.width; w *= page.width; y0 *= page.height;
+    let y1 = y0 + h * page.height;
+    for (const l of text) {
+      if (l.x >= x + w || l.x + l.w <= x) continue;
+      // The ink of a line ends about a quarter of its size under its
+      // baseline and starts about three quarters over it, whatever boxes
+      // its font gives.
+      const bottom = l.base ? Math.min(l.y + l.h, l.base + 0.25 * l.size) : l.y + l.h;
+      const top = l.base ? Math.max(l.y, l.base - 0.75 * l.size) : l.y;
+      if (l.y + 0.5 * l.h < f.y && bottom > y0) y0 = bottom;
+      else if (l.y + 0.5 * l.h > f.y + f.h && top < y1) y1 = top;
+    }
+    if (y1 > y0) f.region = [f.region[0], y0 / page.height, f.region[2], (y1 - y0) / page.height];
+  }
+  return blocks;
 }
 
 function overlapBoxes(a, b) {

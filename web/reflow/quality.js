@@ -191,7 +191,7 @@ export function looksLikeFormula(lines, body) {
     signs += (line.text.match(MATH_SIGNS) || []).length;
   }
   if (!visible) return false;
-  const numbered = /\(\s*\d+(\.\d+)?[a-z]?\s*\)\s*$/.test(lines[lines.length - 1].text.trim());
+  const numbered = /\(\s*[A-Z]?\d+(\.\d+)?[a-z]?\s*\)\s*$/.test(lines[lines.length - 1].text.trim());
   if (math / visible > 0.45) return true;
   if (numbered && (math + signs) / visible > 0.12) return true;
   const words = lines.map((l) => l.text).join(" ").match(/\p{L}{4,}/gu) || [];

@@ -1,0 +1,140 @@
+// Display formulas on made-up pages set as the parser gives real ones: each
+// display is one cut-out with all its pieces and none of the text around it,
+// and inline maths stays in its sentence.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { layoutDocument } from "../../../web/reflow/layout.js";
+
+// A piece of a line: `math` characters of it set in math fonts, boxes as
+// the parser gives them (a little over three quarters of the size above
+// the baseline, a fifth under it).
+function piece(text, x, base, w, extra = {}) {
+  const size = extra.size || 9.96;
+  return { text, x, y: base - 0.7 * size, w, h: 0.9 * size, base, size, font: "CMR10", math: 0, ...extra };
+}
+const page = (lines, width = 612, height = 792) => ({ page: 0, width, height, lines, pictures: [], shapes: [] });
+const kinds = (laid) => laid.blocks.map((b) => `${b.kind}${b.formula ? "(formula)" : ""}: ${b.text}`).join("\n");
+const formulas = (laid) => laid.blocks.filter((b) => b.kind === "cutout" && b.formula);
+// Where a region starts and ends on the page, in points.
+const span = (b, laid) => [b.region[1] * laid.height, (b.region[1] + b.region[3]) * laid.height];
+
+test("a case split is one cut-out with its rows and number, and none of the lines around it", () => {
+  const above = piece("depends on the properties of the given graph. It follows from (39) that", 133.8, 595.5, 343.8);
+  const below = piece("By (38)", 133.8, 654.25, 33.5);
+  const lines = [
+    piece("We may call (38) a parametric representation of the count, as the parameter", 133.8, 583.5, 343.8),
+    above,
+    piece("A(1)", 252.7, 618.39, 17.7, { size: 6.97, math: 1 }), piece("l", 260.1, 626.57, 2.5, { size: 6.97, math: 1 }),
+    piece("=", 273.6, 623.56, 7.8),
+    // The brace, whose box the parser makes small and high.
+    { ...piece("\u23A7", 284.1, 606.53, 8, { math: 1 }), y: 606.1, h: 6.4 },
+    piece("n!,", 292.1, 616.77, 11.5, { math: 2 }), piece("if l = 1", 313.6, 616.77, 30.6, { math: 1 }),
+    piece("0,", 292.1, 631.11, 7.8, { math: 1 }), piece("otherwise.", 313.6, 631.11, 43.8, { math: 1 }),
+    piece("(40)", 459.8, 623.56, 17.7),
+    below,
+    piece("Hc = 1/2(n − 1)!.", 270.9, 670.89, 70, { math: 8 }), piece("(41)", 459.8, 670.9, 17.7),
+  ];
+  const laid = layoutDocument([page(lines)])[0];
+  const cases = formulas(laid).find((b) => /\(40\)/.test(b.text));
+  assert.ok(cases && /otherwise/.test(cases.text) && /if l = 1/.test(cases.text), kinds(laid));
+  assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /otherwise/.test(b.text)), kinds(laid));
+  // The cut-out reaches the lower row and stops short of the lines around it.
+  const [top, bottom] = span(cases, laid);
+  assert.ok(bottom >= 631.11 + 1, `${bottom}`);
+  assert.ok(top >= above.base + 0.2 * above.size && bottom <= below.base - 0.7 * below.size, `${top} ${bottom}`);
+  assert.ok(laid.blocks.some((b) => b.kind !== "cutout" && b.text.startsWith("By (38)")) ||
+    formulas(laid).some((b) => /\(41\)/.test(b.text)), kinds(laid));
+});
+
+test("a display's limits in script size, words among them, are in its cut-out", () => {
+  // The lines of a two-line display as the parser gives them: delimiters
+  // with tall boxes, limits and a fraction's parts apart.
+  const l = (text, x, y, w, h, base, size, math) => ({ text, x, y, w, h, base, size, math, font: "CMR10" });
+  const lines = [
+    l("format:", 317.04, 385.17, 31.94, 9.96, 392.64, 9.96, 0),
+    l("\u2211", 333, 401.98, 14.39, 29.98, 402.48, 9.96, 1),
+    l("|M viol", 349.08, 402.53, 26.24, 11.8, 407.76, 6.97, 2), l("g", 361.56, 409.13, 3.88, 6.97, 414.36, 6.97, 1),
+    l("|2 = g2n−4", 375.72, 400.29, 44.77, 14.04, 407.76, 6.97, 4), l("S", 401.04, 409.61, 4.9, 6.97, 414.84, 6.97, 1),
+    l("(Q2) N n−2(N 2 −1)", 420.96, 400.29, 86.68, 14.04, 411.84, 9.96, 6),
+    l("×", 396.24, 434.25, 7.75, 9.96, 441.72, 9.96, 1),
+    l("\u239B", 405.72, 421.3, 8.72, 29.98, 421.8, 9.96, 1), l("\u2211", 405.72, 431.86, 23.03, 37.3, 439.68, 9.96, 2),
+    l("i<j", 415.2, 448.25, 12.3, 6.97, 453.48, 6.97, 3),
+    l("\u239E", 428.76, 421.3, 8.72, 29.98, 421.8, 9.96, 1), l("\u23A0", 428.76, 439.18, 8.72, 29.98, 439.68, 9.96, 1),
+    l("\u239B\u2211", 439.2, 424.3, 23.99, 37.54, 424.8, 9.96, 2),
+    l("perm", 447, 448.01, 17.94, 6.97, 453.24, 6.97, 0),
+    l("1", 487.56, 427.53, 4.98, 9.96, 435, 9.96, 0), l("S12S23Sn1", 467.76, 441.43, 44.05, 10.32, 450, 6.97, 4),
+    l("\u239E", 513.48, 424.3, 7.89, 29.98, 424.8, 9.96, 1),
+    l("1", 529.08, 427.53, 4.98, 9.96, 435, 9.96, 0), l("S12", 524.28, 441.43, 14.05, 10.31, 450, 6.97, 1),
+    l(".", 543.36, 434.59, 2.77, 9.28, 441.72, 9.96, 1),
+    l("To obtain numbers not normally produced by the au-", 327, 465.45, 235.21, 9.96, 472.92, 9.96, 0),
+    l("tomatic numbering, use the tag command, where the", 317, 476.9, 245, 9.96, 484.4, 9.96, 0),
+  ];
+  const laid = layoutDocument([page(lines)])[0];
+  assert.equal(formulas(laid).length, 1, kinds(laid));
+  for (const part of ["perm", "i<j", "S12S23Sn1"]) assert.ok(formulas(laid)[0].text.includes(part), part);
+  assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /perm|i<j/.test(b.text)), kinds(laid));
+});
+
+test("scripts under superscripts stay in their line; the sentence is neither cut nor taken into a display", () => {
+  const cx = (text, x, step) => [...text].flatMap((_, i) => [x + step * i, x + step * (i + 1)]);
+  // The line ends with T and its superscript u; the subscript x under the
+  // u is a piece of its own, a little left of where the line's box ends.
+  const text = "restriction of the function f to T u";
+  const lines = [
+    { ...piece("In addition, for almost every x the", 133.8, 240.25, 150), cx: cx("In addition, for almost every x the", 133.8, 4.2) },
+    { ...piece(text, 133.8, 250.25, 148.3, { math: 2 }), cx: cx(text, 133.8, 148.3 / text.length) },
+    { ...piece("x", 275.6, 252.71, 4.5, { size: 6.97, math: 1 }), cx: [275.6, 280.1] },
+    { ...piece("is differentiable at u(x) and", 133.8, 265.19, 120.6, { math: 2 }), cx: cx("is differentiable at u(x) and", 133.8, 4.1) },
+  ];
+  const laid = layoutDocument([page(lines)])[0];
+  assert.equal(laid.blocks.length, 1, kinds(laid));
+  assert.match(laid.blocks[0].text, /function f to T (xu|ux) is differentiable/);
+  assert.ok(!formulas(laid).length);
+  // A line whose first piece ends in a superscript over the subscript that
+  // starts its second piece, under a display: one line of text still.
+  const l = (text, x, y, w, h, base, size, math) => ({ text, x, y, w, h, base, size, math, font: "CMR10" });
+  const under = layoutDocument([page([
+    l("b(λ)", 240.21, 202.56, 15.22, 11.95, 207.4, 6.97, 2), l("ii", 244.49, 210.51, 5.63, 6.19, 215.35, 6.97, 2),
+    l("= λi,", 258.71, 205.66, 22.41, 9.76, 212.58, 9.96, 3), l("b(λ)", 292.75, 202.56, 15.22, 11.95, 207.4, 6.97, 2),
+    l("ij", 297.02, 210.51, 6.12, 6.19, 215.35, 6.97, 2), l("= bij,", 311.23, 205.66, 24.58, 9.76, 214.07, 6.97, 4),
+    l("i̸ = j.", 347.44, 205.11, 23.6, 9.4, 212.58, 9.96, 4), l("(8)", 464.75, 205.66, 12.73, 8.85, 212.58, 9.96, 0),
+    l("Let B(λ) = (b(λ)", 133.77, 223.56, 72.15, 12.46, 234.09, 9.96, 3),
+    l("ij ). By (6) and (7), it is straightforward to show the following", 194.97, 227.18, 282.56, 11.62, 234.09, 9.96, 2),
+    l("result:", 133.77, 239.13, 27.21, 8.85, 246.05, 9.96, 0),
+  ])])[0];
+  assert.ok(under.blocks.some((b) => b.kind === "paragraph" && /^Let B\(λ\) = \(b\(λ\) ?ij ?\)\. By \(6\).*result:$/.test(b.text)), kinds(under));
+  assert.ok(!formulas(under).some((b) => /Let/.test(b.text)), kinds(under));
+});
+
+test("a number is its display's, not the line's across the gutter; that line stays in its paragraph", () => {
+  const left = (text, base, extra) => piece(text, 37.6, base, 251, extra);
+  const lines = [
+    left("Assume some density of quadrupole 1S excitons ([QE]),", 415.6, { x: 48 }),
+    left("ℏω1S = 2.05 eV, λ1S = 2π/ω1S = 6096 Å) has been created", 427.17, { math: 7 }),
+    left("by an external laser pulse. The corresponding polaritons", 438.7),
+    left("move in the crystal and can be trapped by the sphere.", 450.2),
+    piece("last expression yields:", 306, 404, 100),
+    piece("Es = −E0il0.05b1,39M1,39,", 380.2, 430.53, 103.9, { size: 6.97, math: 5 }),
+    piece("(3)", 546, 429.03, 11.6),
+    piece("To calculate the interaction of the plane wave with the sphere one has", 306, 449, 251),
+  ];
+  const laid = layoutDocument([page(lines, 595, 842)])[0];
+  const number = formulas(laid).find((b) => b.text.includes("(3)"));
+  assert.ok(number && /Es =/.test(number.text) && !/created/.test(number.text), kinds(laid));
+  assert.ok(number.region[0] * 595 > 300, number.region.join());
+  assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && /\(\[QE\]\), ℏω1S = 2\.05 eV.*has been created by an external laser pulse/.test(b.text)), kinds(laid));
+});
+
+test("an appendix's lettered equation and a display at the margin ending in a primed number are cut-outs", () => {
+  const lines = [
+    piece("Note the equation number in an appendix:", 317, 100, 170),
+    piece("E = mc2.", 410, 120, 36, { math: 3 }), piece("(B1)", 540, 120, 20),
+    piece("an equation number of (2.6′),", 317, 140, 120),
+    piece("g+g+ →g+g+g+g+ . . . ,", 323, 160, 107, { math: 11 }), piece("q+q+ →q+g+g+ . . . . (2.6′)", 438, 160, 124, { math: 11 }),
+    piece("The numbering produced by the command does not affect the automatic one.", 317, 180, 245),
+  ];
+  const laid = layoutDocument([page(lines)])[0];
+  assert.ok(formulas(laid).some((b) => b.text === "E = mc2. (B1)"), kinds(laid));
+  assert.ok(formulas(laid).some((b) => /^g\+g\+.*\(2\.6′\)$/.test(b.text)), kinds(laid));
+  assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /g\+g\+|mc2/.test(b.text)), kinds(laid));
+});
