@@ -86,13 +86,17 @@ export function prose(lines, width) {
 // Whether an area is a frame around running text (rules or a box around an
 // abstract, a theorem, a note) rather than a table or a figure: it holds no
 // picture, what stands in it is prose, and that prose fills it (a drawing
-// that merely reaches over a few lines of text is a figure still).
+// that merely reaches over a few lines of text is a figure still). Two
+// rules with no head between them that hold sentences frame text too, set
+// in columns or not (an article's information beside its abstract).
 export function framesProse(area, lines, page) {
   if ((page.pictures || []).some((p) => intersects(area, p))) return false;
   const inside = lines.filter((l) => absorbs(area, l));
   if (!inside.length) return false;
   const y0 = Math.min(...inside.map((l) => l.y)), y1 = Math.max(...inside.map((l) => l.y + l.h));
-  return y1 - y0 >= 0.6 * area.h && prose(inside, area.w);
+  if (y1 - y0 < 0.6 * area.h) return false;
+  const sentences = inside.filter((l) => (l.text.match(/\p{L}{2,}/gu) || []).length >= 7 && l.w >= 0.4 * area.w).length;
+  return prose(inside, area.w) || (area.table && !area.head && sentences >= 2);
 }
 
 // Whether lines between two rules close together are a table's head: one
@@ -146,7 +150,7 @@ function ruleTables(rules, lines) {
       groups.push({ x: r.x, y: r.y, w: r.w, h: r.h, n: 1 });
     }
   }
-  return groups.filter((g) => g.n >= 2 && g.h >= 14).map(({ x, y, w, h }) => ({ x, y, w, h, table: true }));
+  return groups.filter((g) => g.n >= 2 && g.h >= 14).map(({ x, y, w, h, n, head }) => ({ x, y, w, h, table: true, head: !!head || n >= 3 }));
 }
 
 // The cut-out areas of a page, in points. `extra` are areas the native side
@@ -171,7 +175,7 @@ export function findAreas(page, extra = []) {
     .filter((a) => a.w > 30 && a.h > 20);
   const tables = ruleTables(rules.filter((r) => !areas.some((a) => intersects(a, r, 2))), page.lines || []);
   return mergeAreas(areas.concat(tables), 1).map((a) => ({
-    ...a, table: tables.some((t) => intersects(t, a)),
+    ...a, table: tables.some((t) => intersects(t, a)), head: tables.some((t) => t.head && intersects(t, a)),
   }));
 }
 

@@ -87,7 +87,53 @@ export function mergeFragments(lines) {
     }
     out.push({ ...line });
   }
+  return justifiedRows(out);
+}
+
+// A justified line whose spaces were stretched far apart comes as pieces on
+// one baseline that together span its column exactly, as a line of one
+// piece near it does (or one as wide, in the next column): three or more pieces apart by about the same space,
+// or two less than one and a half ems apart, or less than two when one is
+// short (two columns' lines are long and a gutter apart). Such pieces are
+// one line.
+function justifiedRows(lines) {
+  const out = [];
+  // A line with no other piece on its baseline near it.
+  const alone = (l, k) => !lines.some((o, j) => j !== k && Math.abs(o.base - l.base) < 0.35 * l.size &&
+    o.x < l.x + l.w + 2 * l.size && o.x + o.w > l.x - 2 * l.size);
+  for (let i = 0; i < lines.length;) {
+    let j = i + 1;
+    while (j < lines.length && Math.abs(lines[j].base - lines[i].base) < 0.1 && Math.abs(lines[j].size - lines[i].size) < 0.1 &&
+      lines[j].x > lines[j - 1].x + lines[j - 1].w) j++;
+    // The row may hold lines of other columns: the longest run of pieces
+    // that makes a justified line is taken from each piece on.
+    const row = lines.slice(i, j);
+    for (let a = 0; a < row.length;) {
+      let b = row.length;
+      while (b > a + 1 && !justified(row.slice(a, b), lines, alone)) b--;
+      let line = row[a];
+      for (const piece of row.slice(a + 1, b)) line = joinPieces(line, piece, true);
+      out.push(line);
+      a = b;
+    }
+    i = j;
+  }
   return out;
+}
+
+function justified(row, lines, alone) {
+  const size = row[0].size;
+  // (A heading run into its paragraph stands apart in bold.)
+  if (row.some((l) => l.vertical || mathShare(l) > 0.3 || l.equationNumber || l.toc || l.row || l.bold !== row[0].bold)) return false;
+  const left = row[0].x, right = row[row.length - 1].x + row[row.length - 1].w;
+  const gaps = row.slice(1).map((l, k) => l.x - row[k].x - row[k].w);
+  if (row.length === 2 ? gaps[0] > 2 * size || (gaps[0] > 1.5 * size && Math.min(row[0].w, row[1].w) > 0.3 * (right - left))
+    : Math.max(...gaps) > 1.6 * Math.min(...gaps)) return false;
+  // The column's measure: a line of one piece near it with the same edges
+  // (or set in as a first line is), or as wide (the other column's).
+  return lines.some((l, k) => Math.abs(l.base - row[0].base) < 6 * size && alone(l, k) &&
+    ((Math.abs(l.x + l.w - right) < 2 && l.x - left > -2 - 2.5 * size && l.x - left < 2 + 2.5 * size && l.w > 0.7 * (right - left)) ||
+      Math.abs(l.w - (right - left)) < 2));
 }
 
 // Two pieces of one line, the second after the first (a space between them
@@ -459,8 +505,14 @@ function markNumbered(lines) {
 function startsBlock(prev, line, ctx) {
   if (!prev) return true;
   const size = Math.max(prev.size, line.size);
-  if (Math.abs(prev.size - line.size) > 0.9) return true;
-  const gap = line.y - (prev.y + prev.h);
+  // (A line of prose that is mostly a path or a command in a smaller
+  // typewriter face takes that face's size; the rule on typewriter lines
+  // below decides for it.)
+  const mixed = prev.mono !== line.mono && !typewritten(prev) && !typewritten(line);
+  if (Math.abs(prev.size - line.size) > 0.9 && !mixed) return true;
+  // The space between the lines; from their baselines when the font gives
+  // its glyphs boxes far lower than its size.
+  const gap = prev.h < 0.6 * prev.size && line.h < 0.6 * line.size ? line.base - prev.base - size : line.y - (prev.y + prev.h);
   const col = ctx.column(line);
   const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
   if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
@@ -507,8 +559,11 @@ function startsBlock(prev, line, ctx) {
     if (REFERENCE_START.test(text)) return true;
     if (ctx.numbered) return false;
   }
-  // The lines of a list item hang under its text, not under its mark.
+  // The lines of a list item hang under its text, not under its mark; a
+  // line set in as a paragraph's first line is, left of the mark, is the
+  // text after the list.
   if (ctx.listX !== null && line.x > ctx.listX + 0.5 * size && gap < 0.5 * size) return false;
+  if (ctx.listX !== null && line.x < ctx.listX - 0.5 * size && line.x - col.x0 > 0.7 * size) return true;
   const indented = line.x - col.x0 > 0.7 * size && line.x - col.x0 < 4 * size;
   const prevAtMargin = prev.x - col.x0 < 0.4 * size;
   // (References hang the other way: their set-in lines go on the entry.)
@@ -764,7 +819,7 @@ export function layoutPage(page, ctx) {
     } else if (a && continues(a, all[i])) {
       // Nor is text set inside a listing, or a listing inside text.
       all[i].continues = true;
-      all[i].joins = !a.listing && !all[i].listing && !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
+      all[i].joins = !code(a) && !code(all[i]) && !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
     }
   }
   all.forEach((b, i) => {
@@ -773,6 +828,12 @@ export function layoutPage(page, ctx) {
     b.key = blockKey(page.page, i, b.kind === "cutout" && !b.text ? b.region.join(",") : b.text);
   });
   return { page: page.page, width: page.width, height: page.height, blocks: all, references };
+}
+
+// Whether a block is set as code: a listing, or a line of code on its own
+// (a command shown between the parts of a sentence).
+function code(b) {
+  return !!b.listing || !!(b.lines && b.lines[0] && b.lines[0].mono);
 }
 
 const NUMBERED_REFERENCE = /^\[\d{1,4}\]\s/;
@@ -996,12 +1057,14 @@ function headingLevel(block, ctx, page) {
 }
 
 // Whether the first text of a page goes on from the last text of the page
-// before it; marks that block. Notes at the foot of the page before are
-// passed over, as the reader's eye does.
+// before it; marks that block. Notes at the foot of the page before and
+// floats at the top of this one are passed over, as the reader's eye does.
 export function linkPages(before, after) {
   if (!before || !after) return;
-  const first = after.blocks.find((b) => b.kind !== "cutout" || !b.formula);
-  if (!first || first.kind === "heading" || first.kind === "cutout" || first.kind === "caption") return;
+  // Figures and tables set at the top of the page (and their captions) are
+  // passed over: a sentence goes on after the float that cut it.
+  const first = after.blocks.find((b) => b.kind !== "cutout" && b.kind !== "caption");
+  if (!first || first.kind === "heading") return;
   let last = null;
   for (let i = before.blocks.length - 1; i >= 0 && !last; i--) {
     const b = before.blocks[i];
@@ -1016,7 +1079,7 @@ export function linkPages(before, after) {
   }
   if (last && continues(last, first)) {
     first.continues = true;
-    first.joins = !last.listing && !first.listing &&
+    first.joins = !code(last) && !code(first) &&
       !before.blocks.slice(before.blocks.indexOf(last) + 1).some((b) => b.formula) &&
       !after.blocks.slice(0, after.blocks.indexOf(first)).some((b) => b.formula);
   }
