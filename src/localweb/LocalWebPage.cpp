@@ -1,5 +1,6 @@
 #include "localweb/LocalWebPage.h"
 
+#include "localweb/BridgeJson.h"
 #include "localweb/LocalSchemeHandler.h"
 #include "platform/StoredJson.h"
 
@@ -34,9 +35,37 @@ void confineLocalPage(QWebEnginePage *page)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
 }
 
+MessagePort *publishMessagePort(QWebEnginePage *page, const QString &portName, quint32 worldId)
+{
+    auto *port = new MessagePort(page);
+    auto *channel = new QWebChannel(page);
+    channel->registerObject(portName, port);
+    page->setWebChannel(channel, worldId);
+    return port;
+}
+
+QString messagePortExpression(const QString &portName)
+{
+    static const QString client = QString::fromUtf8(channelScript());
+    return QStringLiteral(R"((function (name) {
+  var world = globalThis;
+  if (!world.__folvanChannel) {
+    if (typeof qt === "undefined" || !qt || !qt.webChannelTransport)
+      return null;
+    var Channel = (function () {
+%1
+      return QWebChannel;
+    })();
+    world.__folvanChannel = new Promise(function (resolve) { new Channel(qt.webChannelTransport, resolve); });
+  }
+  return world.__folvanChannel.then(function (channel) { return channel.objects[name]; });
+})(%2))")
+        .arg(client, scriptArgument(BridgeJson(portName.toStdString())));
+}
+
 LocalWebPage::LocalWebPage(QWebEngineProfile *profile, const QString &scheme, const QString &host,
                            const QString &portName, QObject *parent)
-    : QWebEnginePage(profile, parent), m_scheme(scheme), m_host(host), m_port(new MessagePort(this))
+    : QWebEnginePage(profile, parent), m_scheme(scheme), m_host(host)
 {
     confineLocalPage(this);
     QWebEngineScript channel;
@@ -48,9 +77,7 @@ LocalWebPage::LocalWebPage(QWebEngineProfile *profile, const QString &scheme, co
     // The channel's transport exists in the main frame only.
     channel.setRunsOnSubFrames(false);
     scripts().insert(channel);
-    auto *web = new QWebChannel(this);
-    web->registerObject(portName, m_port);
-    setWebChannel(web, QWebEngineScript::MainWorld);
+    m_port = publishMessagePort(this, portName, QWebEngineScript::MainWorld);
 }
 
 bool LocalWebPage::allows(const QUrl &url) const

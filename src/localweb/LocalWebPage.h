@@ -40,6 +40,19 @@ signals:
     void received(const QString &text);
 };
 
+// Publishes a new MessagePort as `portName` on the web channel of `page` in
+// script world `worldId` (a page has one channel); the port belongs to the
+// page.
+MessagePort *publishMessagePort(QWebEnginePage *page, const QString &portName, quint32 worldId);
+
+// A JavaScript expression for a script run in the world where `portName`
+// was published: a promise of the port, or null when the document has no
+// channel transport. The channel's client is made when first asked for and
+// kept for the document, so that nothing injected at the document's
+// creation is needed: the engine does not run such scripts in every
+// document (after an error page, a PDF on display got none).
+QString messagePortExpression(const QString &portName);
+
 // The page of a view that shows one of the reader's local pages: it goes to
 // nothing but `scheme`://`host`/..., reads no file: URL (confineLocalPage),
 // and has the web channel's script in its main frame before the page's own
@@ -63,7 +76,7 @@ protected:
 private:
     QString m_scheme;
     QString m_host;
-    MessagePort *m_port;
+    MessagePort *m_port = nullptr;
 };
 
 // A new page token: a new UUID in upper-case text.

@@ -18,6 +18,20 @@ void runAlert(QMessageBox::Icon icon, QWidget *parent, const QString &title, con
     box.exec();
 }
 
+// A warning whose first button, `accept`, is the answer asked for.
+bool ask(QWidget *parent, const QString &message, const QString &informativeText, const QString &accept,
+         bool acceptIsDefault)
+{
+    QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::NoButton, parent);
+    box.setInformativeText(informativeText);
+    QPushButton *yes = box.addButton(accept, QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(acceptIsDefault ? yes : cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 class DialogPrompts : public DownloadPrompts {
 public:
     void alert(QWidget *parent, const QString &title, const QString &message) override
@@ -32,14 +46,12 @@ public:
 
     bool confirmReplace(QWidget *parent, const QString &message, const QString &informativeText) override
     {
-        QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::NoButton, parent);
-        box.setInformativeText(informativeText);
-        QPushButton *replace = box.addButton(QStringLiteral("替换"), QMessageBox::AcceptRole);
-        QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-        box.setDefaultButton(replace);
-        box.setEscapeButton(cancel);
-        box.exec();
-        return box.clickedButton() == replace;
+        return ask(parent, message, informativeText, QStringLiteral("替换"), true);
+    }
+
+    bool confirmIncompleteSave(QWidget *parent, const QString &message, const QString &informativeText) override
+    {
+        return ask(parent, message, informativeText, QStringLiteral("仍然保存"), false);
     }
 
     std::optional<QString> chooseSavePath(QWidget *parent, const QString &suggestedName,

@@ -26,6 +26,9 @@ public:
     // A warning with the buttons "替换" (first, the default) and "取消"; true
     // when "替换" was chosen.
     virtual bool confirmReplace(QWidget *parent, const QString &message, const QString &informativeText) = 0;
+    // A warning with the buttons "仍然保存" and "取消" (the default); true
+    // when "仍然保存" was chosen.
+    virtual bool confirmIncompleteSave(QWidget *parent, const QString &message, const QString &informativeText) = 0;
     // A save panel for one PDF file, with `suggestedName` in its name field,
     // opened in `startFolder` when that is set; the chosen path, or none
     // when cancelled.

@@ -7,7 +7,6 @@
 #include "scholar/WebView.h"
 
 #include <QEvent>
-#include <QPointer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,7 +84,8 @@ GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *pa
             "QPushButton { padding: 3px 5px; border: 1px solid rgba(0, 0, 0, 38); border-radius: 5px;"
             " background: rgba(255, 255, 255, 200); color: palette(text); }"
             "QPushButton:hover { background: white; }"
-            "QPushButton:pressed { background: rgba(0, 0, 0, 20); }"));
+            "QPushButton:pressed { background: rgba(0, 0, 0, 20); }"
+            "QPushButton:disabled { color: rgba(0, 0, 0, 110); background: rgba(255, 255, 255, 110); }"));
     }
 
     m_addressField->setFrame(false);
@@ -150,19 +150,49 @@ GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *pa
     });
     connect(m_webView, &WebView::currentURLChanged, this, &GGView::followPage);
     connect(m_webView, &WebView::loadingStateChanged, this, [this](bool loading) {
-        m_loadingLine->setVisible(loading);
-        m_loadingLine->setValue(kLeastShownProgress);
+        showProgress(kLeastShownProgress);
         if (loading)
             m_messageLine->hide();
     });
-    connect(m_webView, &WebView::loadProgressChanged, m_loadingLine,
-            [this](int progress) { m_loadingLine->setValue(std::max(progress, kLeastShownProgress)); });
+    connect(m_webView, &WebView::loadProgressChanged, this, &GGView::showProgress);
     connect(m_webView, &WebView::loadTimedOut, this, [this](const QUrl &address) {
-        m_messageLine->setText(QStringLiteral("网页在 %1 秒内没有响应，已停止加载：")
-                                   .arg(m_webView->loadTimeout() / 1000.0)
-                               + address.toDisplayString());
-        m_messageLine->show();
+        showMessage(QStringLiteral("网页在 %1 秒内没有响应，已停止加载：").arg(m_webView->loadTimeout() / 1000.0), address);
     });
+    connect(m_webView, &WebView::fetchingChanged, this, [this](bool fetching) {
+        showFetchState();
+        showProgress(kLeastShownProgress);
+        if (fetching)
+            m_messageLine->hide();
+    });
+    connect(m_webView, &WebView::fetchProgressChanged, this, &GGView::showProgress);
+    connect(m_webView, &WebView::fetchTimedOut, this, [this](const QUrl &address) {
+        showMessage(QStringLiteral("获取 PDF 在 %1 秒内没有进展，已停止：").arg(m_webView->loadTimeout() / 1000.0), address);
+    });
+}
+
+void GGView::showProgress(int progress)
+{
+    m_loadingLine->setVisible(m_webView->isLoading() || m_webView->isFetching());
+    m_loadingLine->setValue(std::max(progress, kLeastShownProgress));
+}
+
+void GGView::showMessage(const QString &text, const QUrl &address)
+{
+    m_messageLine->setText(text + elidedAddress(address.toDisplayString()));
+    m_messageLine->show();
+}
+
+// While a fetch and the dialogs of its bytes are under way, its button says
+// so and neither fetch button can be pressed.
+void GGView::showFetchState()
+{
+    const QString action = m_webView->fetchAction();
+    QPushButton *save = m_buttons[int(Button::save)];
+    QPushButton *replace = m_buttons[int(Button::replace)];
+    save->setText(action == kDownloadAction ? QStringLiteral("保存中…") : QStringLiteral("保存 PDF"));
+    replace->setText(action == kReplaceAction ? QStringLiteral("替换中…") : QStringLiteral("替换"));
+    save->setEnabled(action.isEmpty());
+    replace->setEnabled(action.isEmpty());
 }
 
 void GGView::setSearchURL(const QUrl &searchURL)
@@ -200,18 +230,18 @@ void GGView::navigateToTypedURL()
 
 void GGView::fetchPDFViaJS(const QUrl &url, const QString &action)
 {
-    QPointer<WebView> view(m_webView);
-    m_webView->page()->runJavaScript(fetchScript(url, action), WebView::kFetchWorld, [view](const QVariant &result) {
-        if (view && result.typeId() == QMetaType::QString)
-            view->coordinator().print(QStringLiteral("Error during JavaScript execution: ") + result.toString());
-    });
+    m_webView->fetch(url, action);
 }
 
 void GGView::fetchCurrent(const QString &action)
 {
     const std::optional<QUrl> url = currentURL();
-    if (!url)
+    if (!url || m_webView->isFetching())
         return;
+    // While a page loads, the page on display is the one before it or the
+    // start of the new one: neither is the finished page at `url`.
+    if (m_webView->isLoading())
+        return m_webView->coordinator().refuseFetchWhileLoading(action);
     // An error page stands in the place of the page that failed: it has
     // nothing to fetch, and the page before it is not the one on display.
     if (m_webView->coordinator().currentFailure())

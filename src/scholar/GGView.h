@@ -36,8 +36,8 @@ public:
 
     // Loads the address typed into the address field.
     void navigateToTypedURL();
-    // Runs the fetch script for `url` in the page on display; `action` is
-    // "download" or "replace".
+    // Fetches `url` through the page on display; `action` is "download" or
+    // "replace". Nothing while a fetch is under way.
     void fetchPDFViaJS(const QUrl &url, const QString &action);
 
     WebView *webView() const { return m_webView; }
@@ -46,8 +46,8 @@ public:
     bool isEditingURL() const { return m_isEditingURL; }
     // The address of the page on display (the last load that ended).
     std::optional<QUrl> currentURL() const;
-    // The line under the toolbar that shows a load running, and the
-    // message of a load that timed out (hidden otherwise).
+    // The line under the toolbar that shows a load or a fetch running, and
+    // the message of one that timed out (hidden otherwise).
     QProgressBar *loadingLine() const { return m_loadingLine; }
     QLabel *messageLine() const { return m_messageLine; }
 
@@ -62,6 +62,9 @@ protected:
 private:
     void followPage();
     void fetchCurrent(const QString &action);
+    void showProgress(int progress);
+    void showMessage(const QString &text, const QUrl &address);
+    void showFetchState();
 
     QUrl m_searchURL;
     WebView *m_webView;

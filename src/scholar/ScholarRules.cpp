@@ -1,6 +1,8 @@
 #include "scholar/ScholarRules.h"
 
 #include "engine/PdfDocument.h"
+#include "localweb/BridgeJson.h"
+#include "localweb/LocalWebPage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -35,23 +37,41 @@ QString javaScriptString(const QString &text)
     return literal;
 }
 
-QString fetchScript(const QUrl &address, const QString &action, qint64 maxBytes)
+QString fetchScript(const QUrl &address, const QString &action, const QString &id, qint64 maxBytes)
 {
-    // The bytes become text a block at a time: a string per byte would take
-    // many times the download's size in the page's memory.
+    // Every step of the request runs guarded: whatever fails in it is
+    // posted as the fetch's failure. The bytes become text a block at a
+    // time: a string per byte would take many times the download's size in
+    // the page's memory.
     return QStringLiteral(R"((function () {
   try {
-    var address = %1, action = %2, maxBytes = %3, stopped = false;
+    var address = %1, action = %2, id = %3, maxBytes = %4, stopped = false;
+    var port = %5;
+    if (!port)
+      return "the page has no message channel";
+    var fetches = globalThis.__folvanFetches || (globalThis.__folvanFetches = {});
     var post = function (message) {
+      message.id = id;
       message.action = action;
       message.url = address;
-      window.webkit.messageHandlers.myInterface.postMessage(message);
+      var text = JSON.stringify(message);
+      port.then(function (target) { target.postMessage(text); });
     };
     var fail = function (reason) {
       if (stopped)
         return;
       stopped = true;
+      delete fetches[id];
       post({ base64: "", error: reason });
+    };
+    var guarded = function (step) {
+      return function (event) {
+        try {
+          step(event);
+        } catch (error) {
+          fail(String(error));
+        }
+      };
     };
     var xhr = new XMLHttpRequest();
     var stopIfTooLarge = function (size) {
@@ -61,14 +81,30 @@ QString fetchScript(const QUrl &address, const QString &action, qint64 maxBytes)
       xhr.abort();
       return true;
     };
+    // The request's progress events come a few times a second at most.
+    var progress = function (loaded, total) {
+      if (!stopped)
+        post({ loaded: String(loaded), total: String(total) });
+    };
+    fetches[id] = function () {
+      stopped = true;
+      delete fetches[id];
+      xhr.abort();
+    };
     xhr.open("GET", address, true);
     xhr.responseType = "arraybuffer";
-    xhr.onreadystatechange = function () {
-      if (xhr.readyState === 2 && xhr.status === 200)
-        stopIfTooLarge(Number(xhr.getResponseHeader("Content-Length")));
-    };
-    xhr.onprogress = function (event) { stopIfTooLarge(event.loaded); };
-    xhr.onload = function () {
+    xhr.onreadystatechange = guarded(function () {
+      if (xhr.readyState !== 2 || xhr.status !== 200)
+        return;
+      var size = Number(xhr.getResponseHeader("Content-Length"));
+      if (!stopIfTooLarge(size))
+        progress(0, size > 0 ? size : 0);
+    });
+    xhr.onprogress = guarded(function (event) {
+      if (!stopIfTooLarge(event.loaded))
+        progress(event.loaded, event.lengthComputable ? event.total : 0);
+    });
+    xhr.onload = guarded(function () {
       if (stopped)
         return;
       if (xhr.status === 200) {
@@ -81,24 +117,48 @@ QString fetchScript(const QUrl &address, const QString &action, qint64 maxBytes)
         var base64 = window.btoa(blocks.join(""));
         blocks = null;
         stopped = true;
+        delete fetches[id];
         post({ base64: base64 });
       } else {
         console.error("HTTP request failed with status code: " + xhr.status);
         fail("http " + xhr.status);
       }
-    };
-    xhr.onerror = function () {
+    });
+    xhr.onerror = guarded(function () {
       console.error("Network error occurred");
       fail("network");
-    };
+    });
+    xhr.onabort = guarded(function () { fail("network"); });
     xhr.send();
     return null;
   } catch (error) {
     return String(error);
   }
 })())")
-        .arg(javaScriptString(address.toString(QUrl::FullyEncoded)), javaScriptString(action))
-        .arg(maxBytes);
+        // One pass: what is put in is not searched for places again.
+        .arg(javaScriptString(address.toString(QUrl::FullyEncoded)), javaScriptString(action), javaScriptString(id),
+             QString::number(maxBytes), localweb::messagePortExpression(kMessageHandler));
+}
+
+QString fetchStopScript(const QString &id)
+{
+    return QStringLiteral("(function (stop) { if (stop) stop(); return null; })"
+                          "((globalThis.__folvanFetches || {})[%1])")
+        .arg(javaScriptString(id));
+}
+
+QString elidedAddress(const QString &address, qsizetype maximum)
+{
+    if (address.size() <= maximum || maximum < 3)
+        return address;
+    const qsizetype tail = (maximum - 1) / 3;
+    qsizetype head = maximum - 1 - tail;
+    if (address.at(head - 1).isHighSurrogate())
+        --head;
+    qsizetype from = address.size() - tail;
+    if (address.at(from).isLowSurrogate())
+        ++from;
+    return address.left(head) + QChar(0x2026) + address.mid(from);
 }
 
 std::optional<ScriptMessage> scriptMessage(const QJsonValue &body)
@@ -124,7 +184,9 @@ QString fetchFailureText(const QString &error, qint64 maxBytes)
             .arg(QLocale::c().formattedDataSize(maxBytes, 0, QLocale::DataSizeTraditionalFormat));
     if (error.startsWith(QLatin1String("http ")))
         return QStringLiteral("网站没有给出文件（HTTP %1）。").arg(error.mid(5));
-    return QStringLiteral("无法连接网站，没有收到文件。");
+    if (error == QLatin1String("network"))
+        return QStringLiteral("无法连接网站，没有收到文件。");
+    return QStringLiteral("无法在当前网页中获取 PDF（%1）。").arg(localweb::shownText(error.toStdString(), 200));
 }
 
 std::optional<QByteArray> decodeStrictBase64(const QString &text)
@@ -162,6 +224,11 @@ std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, cons
     return document;
 }
 
+QString incompletePDFText(qint64 size)
+{
+    return QStringLiteral("下载的 PDF 不完整或已损坏（%1 KB），").arg(QString::number(double(size) / 1024, 'f', 0));
+}
+
 std::shared_ptr<engine::PdfDocument> replacementPDF(const QByteArray &bytes, const QString &path, QString *reason)
 {
     std::shared_ptr<engine::PdfDocument> document = downloadedPDF(bytes, path);
@@ -170,8 +237,7 @@ std::shared_ptr<engine::PdfDocument> replacementPDF(const QByteArray &bytes, con
         return nullptr;
     }
     if (!document->isIntact()) {
-        *reason = QStringLiteral("下载的 PDF 不完整或已损坏（%1 KB），原文件没有改动。")
-                      .arg(QString::number(double(bytes.size()) / 1024, 'f', 0));
+        *reason = incompletePDFText(bytes.size()) + QStringLiteral("原文件没有改动。");
         return nullptr;
     }
     return document;

@@ -38,13 +38,24 @@ QString javaScriptString(const QString &text);
 // goes blank without a word.
 inline constexpr qint64 kMaxFetchBytes = 100 * 1024 * 1024;
 
-// The script that fetches `address` with the page's own cookies and posts
-// its bytes in Base64 with `action` and the address to the native handler.
-// A fetch that fails posts the reason instead, with empty bytes: "http
-// STATUS", "network", or "tooLarge" once more than `maxBytes` are announced
-// or have arrived (the download is then stopped). Evaluated, the script
-// gives null, or the text of the error it met.
-QString fetchScript(const QUrl &address, const QString &action, qint64 maxBytes = kMaxFetchBytes);
+// The script that fetches `address` with the page's own cookies, for a
+// script run in the world where the handler's port was published. It posts
+// to the handler, as JSON text with `id`, `action` and the address `url`:
+// the progress ("loaded" and "total" bytes, "0" for unknown) while the
+// bytes arrive, then the bytes in Base64 ("base64"), or the reason of a
+// failure ("error", with empty bytes): "http STATUS", "network", "tooLarge"
+// once more than `maxBytes` are announced or have arrived (the download is
+// then stopped), or the text of the error the script itself met.
+// Evaluated, the script gives null, or the text of the error that kept it
+// from starting (a page without a message channel among them).
+QString fetchScript(const QUrl &address, const QString &action, const QString &id,
+                    qint64 maxBytes = kMaxFetchBytes);
+// The script that stops the fetch `id`, if it still runs, without a word.
+QString fetchStopScript(const QString &id);
+
+// An address for a message: one longer than `maximum` characters keeps its
+// beginning and end around a "…".
+QString elidedAddress(const QString &address, qsizetype maximum = 120);
 
 // A script message: strings.
 struct ScriptMessage {
@@ -73,6 +84,10 @@ std::optional<QByteArray> decodeStrictBase64(const QString &text);
 // least one page. With `path`, the document is taken as that file's
 // content.
 std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, const QString &path = QString());
+
+// The start of what the reader is told of fetched bytes that open only
+// repaired: "下载的 PDF 不完整或已损坏（N KB），".
+QString incompletePDFText(qint64 size);
 
 // The document the fetched bytes make when they may take the place of the
 // open paper: as downloadedPDF(), and only when the document is whole (a

@@ -2,6 +2,7 @@
 
 #include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
+#include "localweb/LocalWebPage.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -12,16 +13,18 @@
 #include "scholar/ScholarRules.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
-#include <QWebChannel>
+#include <QUuid>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+
+#include <algorithm>
 
 namespace folvan::scholar {
 
@@ -30,29 +33,8 @@ namespace {
 // The engine's code for a load that was stopped before it ended.
 constexpr int kAbortedError = -3;
 
-// The web channel's client script, as Qt WebEngine carries it, and the
-// handler the fetch script posts to, both made in the fetch script's own
-// world. A message posted before the channel is up waits for it.
-QString fetchWorldScript()
-{
-    static const QString text = [] {
-        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-        const QString channel = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-        return channel + QStringLiteral(R"(
-(function () {
-  if (typeof qt === "undefined" || !qt.webChannelTransport)
-    return;
-  var handler = new Promise(function (resolve) {
-    new QWebChannel(qt.webChannelTransport, function (channel) { resolve(channel.objects.myInterface); });
-  });
-  window.webkit = { messageHandlers: { myInterface: {
-    postMessage: function (message) { handler.then(function (bridge) { bridge.postMessage(message); }); }
-  } } };
-})();
-)");
-    }();
-    return text;
-}
+// The status a load is given when it did not finish.
+const QString kStoppedLoad = QStringLiteral("加载没有完成，已停止");
 
 } // namespace
 
@@ -103,16 +85,31 @@ void WebView::Coordinator::didFail(const QUrl &address, const QString &descripti
     print(QStringLiteral("Failed to load content: ") + description);
 }
 
-void WebView::Coordinator::didStopWithoutPage(const QString &description)
+void WebView::Coordinator::didStop(const QUrl &shown, const QUrl &stopped, const QString &description)
 {
     print(QStringLiteral("Failed to load content: ") + description);
+    // The page that began to show stays on display as it is: the buttons
+    // act on it, and refuse it as they refuse an error page.
+    if (!shown.isEmpty() && shown == stopped) {
+        m_currentURL = shown;
+        m_currentFailure = kStoppedLoad;
+    }
 }
 
 void WebView::Coordinator::refuseFetchOfFailedPage(const QString &action)
 {
+    refuseFetch(action, QStringLiteral("当前网页没有加载成功（") + m_currentFailure.value_or(QString()) + QStringLiteral("）"));
+}
+
+void WebView::Coordinator::refuseFetchWhileLoading(const QString &action)
+{
+    refuseFetch(action, QStringLiteral("当前网页还没有加载完"));
+}
+
+void WebView::Coordinator::refuseFetch(const QString &action, const QString &situation)
+{
     const QString what = action == kReplaceAction ? QStringLiteral("替换") : QStringLiteral("保存");
-    showAlert(QStringLiteral("无法获取 PDF"), QStringLiteral("当前网页没有加载成功（") + m_currentFailure.value_or(QString())
-                                                   + QStringLiteral("），没有可") + what + QStringLiteral("的 PDF。"));
+    showAlert(QStringLiteral("无法获取 PDF"), situation + QStringLiteral("，没有可") + what + QStringLiteral("的 PDF。"));
 }
 
 void WebView::Coordinator::userContentController(const QString &name, const QJsonValue &body)
@@ -151,8 +148,16 @@ void WebView::Coordinator::savePDF(const QString &base64String, const QUrl &url)
     const std::optional<QByteArray> bytes = decodeStrictBase64(base64String);
     if (!bytes)
         return showAlert(QStringLiteral("下载失败"), QStringLiteral("无法解析下载的数据。"));
-    if (!downloadedPDF(*bytes))
+    const std::shared_ptr<engine::PdfDocument> document = downloadedPDF(*bytes);
+    if (!document)
         return showAlert(QStringLiteral("无效 PDF"), QStringLiteral("下载的文件不是有效的 PDF，未保存。"));
+    // A download cut off part-way opens only repaired: saved only when the
+    // reader still wants it.
+    if (!document->isIntact()
+        && !m_prompts->confirmIncompleteSave(m_dialogParent, QStringLiteral("PDF 不完整"),
+                                             incompletePDFText(bytes->size())
+                                                 + QStringLiteral("只能修复后打开，部分页面可能是空白的。仍要保存吗？")))
+        return;
 
     platform::Preferences &defaults = platform::Preferences::shared();
     const QString key = platform::prefkey::lastSavePanelURL;
@@ -184,8 +189,9 @@ void WebView::Coordinator::replaceCurrentPDF(const QString &base64String, const 
     const QFileInfo file(target.toLocalFile());
     const QString path = file.isSymLink() && file.exists() ? file.canonicalFilePath() : file.absoluteFilePath();
     const QString name = target.fileName();
-    const QString from = source.isEmpty() ? QStringLiteral("浏览器中")
-                                          : QStringLiteral("“") + source.toDisplayString() + QStringLiteral("”");
+    const QString from = source.isEmpty()
+        ? QStringLiteral("浏览器中")
+        : QStringLiteral("“") + elidedAddress(source.toDisplayString()) + QStringLiteral("”");
     if (!m_prompts->confirmReplace(m_dialogParent, QStringLiteral("替换当前 PDF？"),
                                    QStringLiteral("将用") + from + QStringLiteral("的 PDF（")
                                        + QLocale::c().formattedDataSize(bytes->size(), 1, QLocale::DataSizeTraditionalFormat) + QStringLiteral("）覆盖“")
@@ -216,18 +222,12 @@ void WebView::Coordinator::showAlert(const QString &title, const QString &messag
 // ---- WebView -----------------------------------------------------------------
 
 WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent)
-    : QWebEngineView(parent), m_coordinator(this, viewModel), m_loadTimer(new QTimer(this))
+    : QWebEngineView(parent)
+    , m_coordinator(this, viewModel)
+    , m_loadTimer(new platform::MainWorkItem(this))
+    , m_fetchTimer(new platform::MainWorkItem(this))
 {
-    m_loadTimer->setSingleShot(true);
-    connect(m_loadTimer, &QTimer::timeout, this, &WebView::timeOut);
     auto *page = new QWebEnginePage(scholarProfile(), this);
-    QWebEngineScript handler;
-    handler.setName(QStringLiteral("folvan-fetch-handler"));
-    handler.setSourceCode(fetchWorldScript());
-    handler.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    handler.setWorldId(kFetchWorld);
-    handler.setRunsOnSubFrames(false);
-    page->scripts().insert(handler);
     // A PDF on display is shown by the engine's own viewer, not downloaded,
     // so that its address is the page's and can be fetched.
     page->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
@@ -235,12 +235,9 @@ WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent
 
     // Messages are handled once the channel's own call has returned, so that
     // a dialog they open does not run inside it.
-    auto *bridge = new ScriptMessageBridge([this](const QJsonValue &body) {
-        platform::runOnMain(this, [this, body] { m_coordinator.userContentController(kMessageHandler, body); });
-    }, page);
-    auto *channel = new QWebChannel(page);
-    channel->registerObject(kMessageHandler, bridge);
-    page->setWebChannel(channel, kFetchWorld);
+    localweb::MessagePort *port = localweb::publishMessagePort(page, kMessageHandler, kFetchWorld);
+    connect(port, &localweb::MessagePort::received, this,
+            [this](const QString &text) { platform::runOnMain(this, [this, text] { portMessage(text); }); });
 
     // A render process that never ran keeps later web views from starting.
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
@@ -255,7 +252,7 @@ WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent
     connect(page, &QWebEnginePage::loadProgress, this, [this](int progress) {
         if (!m_loading)
             return;
-        m_loadTimer->start(m_loadTimeout);
+        m_loadTimer->schedule(m_loadTimeout / 1000.0, [this] { timeOut(); });
         emit loadProgressChanged(progress);
     });
     // A link or script that asks for a new window opens in this one.
@@ -286,14 +283,20 @@ void WebView::loadingChanged(int status, const QUrl &address, const QString &err
         setLoading(true);
         return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
-        setLoading(false);
-        return;
     case QWebEngineLoadingInfo::LoadFailedStatus: {
+        // A load stopped (by the timeout, or by another load) leaves on
+        // display the page before it, or as much of its own page as came.
+        const bool stopped = status == QWebEngineLoadingInfo::LoadStoppedStatus
+            || (errorDomain != QWebEngineLoadingInfo::HttpStatusCodeDomain && errorCode == kAbortedError);
+        if (stopped && !m_timedOut.isEmpty() && address == m_timedOut) {
+            // The timeout has told of it already.
+            m_timedOut.clear();
+            return;
+        }
         setLoading(false);
-        // A load stopped (by the timeout, or by another load) leaves the
-        // page before it on display.
-        if (errorDomain != QWebEngineLoadingInfo::HttpStatusCodeDomain && errorCode == kAbortedError) {
-            m_coordinator.didStopWithoutPage(error.simplified());
+        if (stopped) {
+            m_coordinator.didStop(page()->url(), address, error.isEmpty() ? QStringLiteral("stopped") : error.simplified());
+            emit currentURLChanged();
             return;
         }
         // The body of an HTTP error page is the site's own HTML: the line
@@ -316,9 +319,9 @@ void WebView::loadingChanged(int status, const QUrl &address, const QString &err
 void WebView::setLoading(bool loading)
 {
     if (loading)
-        m_loadTimer->start(m_loadTimeout);
+        m_loadTimer->schedule(m_loadTimeout / 1000.0, [this] { timeOut(); });
     else
-        m_loadTimer->stop();
+        m_loadTimer->cancel();
     if (loading == m_loading)
         return;
     m_loading = loading;
@@ -331,11 +334,90 @@ void WebView::timeOut()
         return;
     const QUrl address = m_loadingAddress;
     setLoading(false);
+    m_timedOut = address;
     stop();
-    m_coordinator.didStopWithoutPage(QStringLiteral("timed out after %1 s without an answer: ")
-                                         .arg(m_loadTimeout / 1000.0)
-                                     + address.toString(QUrl::FullyEncoded));
+    m_coordinator.didStop(page()->url(), address,
+                          QStringLiteral("timed out after %1 s without an answer: ").arg(m_loadTimeout / 1000.0)
+                              + address.toString(QUrl::FullyEncoded));
+    emit currentURLChanged();
     emit loadTimedOut(address);
+}
+
+// ---- Fetches -------------------------------------------------------------------
+
+bool WebView::fetch(const QUrl &url, const QString &action)
+{
+    if (m_fetch)
+        return false;
+    m_fetch = Fetch{QUuid::createUuid().toString(QUuid::WithoutBraces), action, url};
+    const QString id = m_fetch->id;
+    m_fetchTimer->schedule(m_loadTimeout / 1000.0, [this] { fetchTimeOut(); });
+    emit fetchingChanged(true);
+    emit fetchProgressChanged(-1);
+    QPointer<WebView> view(this);
+    page()->runJavaScript(fetchScript(url, action, id, m_fetchLimit), kFetchWorld, [view, id](const QVariant &result) {
+        if (!view || result.typeId() != QMetaType::QString)
+            return;
+        view->m_coordinator.print(QStringLiteral("Error during JavaScript execution: ") + result.toString());
+        view->fetchFailed(id, result.toString());
+    });
+    return true;
+}
+
+void WebView::portMessage(const QString &text)
+{
+    const QJsonDocument json = QJsonDocument::fromJson(text.toUtf8());
+    const QJsonObject body = json.object();
+    // Only the fetch under way is heard: a stopped one's late word is not.
+    if (!m_fetch || body.value(QLatin1String("id")).toString() != m_fetch->id)
+        return;
+    if (body.contains(QLatin1String("loaded"))) {
+        m_fetchTimer->schedule(m_loadTimeout / 1000.0, [this] { fetchTimeOut(); });
+        const double loaded = body.value(QLatin1String("loaded")).toString().toDouble();
+        const double total = body.value(QLatin1String("total")).toString().toDouble();
+        emit fetchProgressChanged(total > 0 ? int(std::clamp(loaded / total, 0.0, 1.0) * 100) : -1);
+        return;
+    }
+    finishFetch(body);
+}
+
+void WebView::fetchFailed(const QString &id, const QString &error)
+{
+    if (!m_fetch || m_fetch->id != id)
+        return;
+    finishFetch(QJsonObject{{QStringLiteral("base64"), QString()},
+                            {QStringLiteral("action"), m_fetch->action},
+                            {QStringLiteral("url"), m_fetch->address.toString(QUrl::FullyEncoded)},
+                            {QStringLiteral("error"), error}});
+}
+
+void WebView::finishFetch(const QJsonValue &body)
+{
+    m_fetchTimer->cancel();
+    // The buttons wait until the dialogs of the bytes have closed.
+    const QPointer<WebView> self(this);
+    m_coordinator.userContentController(kMessageHandler, body);
+    if (self)
+        endFetch();
+}
+
+void WebView::fetchTimeOut()
+{
+    if (!m_fetch)
+        return;
+    const Fetch fetch = *m_fetch;
+    page()->runJavaScript(fetchStopScript(fetch.id), kFetchWorld);
+    endFetch();
+    emit fetchTimedOut(fetch.address);
+}
+
+void WebView::endFetch()
+{
+    if (!m_fetch)
+        return;
+    m_fetchTimer->cancel();
+    m_fetch.reset();
+    emit fetchingChanged(false);
 }
 
 } // namespace folvan::scholar

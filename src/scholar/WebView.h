@@ -6,15 +6,18 @@
 // bytes the fetch script posts. With those bytes it saves a PDF where the
 // user chooses or, once confirmed, writes them over the pane's open paper.
 //
-// The fetch script and the handler it posts to live in a script world of
-// their own: a page's scripts can neither see the handler nor post to it.
+// The fetch script and the port it posts to live in a script world of their
+// own: a page's scripts can neither see the port nor post to it. A fetch
+// ends with its bytes or its failure, or is stopped after the load timeout
+// without progress; until it has ended and the dialogs of its bytes have
+// closed, no other fetch starts.
 
 #include "scholar/DownloadPrompts.h"
+#include "scholar/ScholarRules.h"
 
 #include <QJsonValue>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QUrl>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -29,25 +32,11 @@ namespace folvan {
 class SharedPDFViewModel;
 }
 
+namespace folvan::platform {
+class MainWorkItem;
+}
+
 namespace folvan::scholar {
-
-// The object the fetch script posts to; its messages go to `receive`.
-class ScriptMessageBridge : public QObject {
-    Q_OBJECT
-public:
-    explicit ScriptMessageBridge(std::function<void(const QJsonValue &)> receive, QObject *parent = nullptr)
-        : QObject(parent), m_receive(std::move(receive))
-    {
-    }
-    Q_INVOKABLE void postMessage(const QJsonValue &body)
-    {
-        if (m_receive)
-            m_receive(body);
-    }
-
-private:
-    std::function<void(const QJsonValue &)> m_receive;
-};
 
 // What the browser adds to the engine's own user agent.
 inline const QString kUserAgentApplicationName = QStringLiteral(
@@ -61,7 +50,7 @@ QWebEngineProfile *scholarProfile();
 class WebView : public QWebEngineView {
     Q_OBJECT
 public:
-    // The world of the fetch script and of the handler it posts to.
+    // The world of the fetch script and of the port it posts to.
     static constexpr quint32 kFetchWorld = QWebEngineScript::ApplicationWorld;
 
     // The browser's side of the fetched bytes, after the checks of a script
@@ -83,11 +72,15 @@ public:
         // Load events of the web view.
         void didFinish(const QUrl &address);
         void didFail(const QUrl &address, const QString &description);
-        // A load that stopped before its page replaced the one on display.
-        void didStopWithoutPage(const QString &description);
+        // A load that ended without finishing: `shown` is the address of
+        // the page on display now. When that is the stopped load's own
+        // (`stopped`), its page began to show and did not finish.
+        void didStop(const QUrl &shown, const QUrl &stopped, const QString &description);
         // Save or replace asked for while the page on display failed to
-        // load: the reader is told that there is nothing to fetch.
+        // load, or while a load is under way: the reader is told that there
+        // is nothing to fetch.
         void refuseFetchOfFailedPage(const QString &action);
+        void refuseFetchWhileLoading(const QString &action);
         // A message to the handler `name`: "download" saves the bytes (once
         // a page has finished loading), "replace" writes them over the open
         // paper; an ill-formed message is dropped without a word.
@@ -98,6 +91,7 @@ public:
 
     private:
         void showAlert(const QString &title, const QString &message);
+        void refuseFetch(const QString &action, const QString &situation);
 
         QPointer<QWidget> m_dialogParent;
         QPointer<SharedPDFViewModel> m_viewModel;
@@ -118,11 +112,22 @@ public:
     // Loads an address (the search address, a typed one, a new-window link).
     void loadAddress(const QUrl &url);
 
-    // A load that goes this long without progress is stopped
+    // A load or a fetch that goes this long without progress is stopped
     // (60 seconds unless set).
     void setLoadTimeout(int milliseconds) { m_loadTimeout = milliseconds; }
     int loadTimeout() const { return m_loadTimeout; }
     bool isLoading() const { return m_loading; }
+
+    // Fetches `url` through the page on display, with its cookies, for
+    // `action` ("download" or "replace"); its bytes go to the coordinator.
+    // False, and nothing done, while another fetch or the dialogs of its
+    // bytes are under way.
+    bool fetch(const QUrl &url, const QString &action);
+    bool isFetching() const { return m_fetch.has_value(); }
+    // The action of the fetch under way; empty when there is none.
+    QString fetchAction() const { return m_fetch ? m_fetch->action : QString(); }
+    // The most bytes a fetch takes.
+    void setFetchLimit(qint64 bytes) { m_fetchLimit = bytes; }
 
 signals:
     // A load ended and its page is on display, loaded or failed; the
@@ -133,18 +138,44 @@ signals:
     void loadProgressChanged(int progress);
     // A load went the whole timeout without progress and was stopped.
     void loadTimedOut(const QUrl &address);
+    // A fetch began, or it ended and the dialogs of its bytes closed.
+    void fetchingChanged(bool fetching);
+    // The share of the fetch's bytes that arrived, 0...100; -1 while the
+    // size is not known.
+    void fetchProgressChanged(int percent);
+    // A fetch went the whole timeout without progress and was stopped.
+    void fetchTimedOut(const QUrl &address);
 
 private:
+    struct Fetch {
+        QString id;
+        QString action;
+        QUrl address;
+    };
+
     void loadingChanged(int status, const QUrl &address, const QString &error, int errorDomain, int errorCode);
     void setLoading(bool loading);
     void timeOut();
+    // A message on the fetch's port, as JSON text.
+    void portMessage(const QString &text);
+    // The fetch `id` failed in the page with `error`.
+    void fetchFailed(const QString &id, const QString &error);
+    // Hands a fetch's last message to the coordinator, then ends it.
+    void finishFetch(const QJsonValue &body);
+    void fetchTimeOut();
+    void endFetch();
 
     QUrl m_url;
     Coordinator m_coordinator;
-    QTimer *m_loadTimer;
+    platform::MainWorkItem *m_loadTimer;
     int m_loadTimeout = 60000;
     bool m_loading = false;
     QUrl m_loadingAddress;
+    // The load the timeout stopped, until the engine reports its end.
+    QUrl m_timedOut;
+    std::optional<Fetch> m_fetch;
+    platform::MainWorkItem *m_fetchTimer;
+    qint64 m_fetchLimit = kMaxFetchBytes;
 };
 
 } // namespace folvan::scholar

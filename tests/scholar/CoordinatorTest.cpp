@@ -267,3 +267,48 @@ TEST_F(CoordinatorTest, ReplacingThroughALinkWritesThePaperAndKeepsTheLink)
     EXPECT_EQ(test::readTestFile(paper), newBytes);
 }
 
+
+// A download cut off part-way opens only repaired: the reader is told so,
+// and it is saved only when the reader still asks for it.
+TEST_F(CoordinatorTest, ACutOffPdfIsSavedOnlyWhenTheReaderStillWantsIt)
+{
+    const QByteArray whole = test::pdfBytes(20, QStringLiteral("New"));
+    QByteArray cut;
+    for (double share : {0.95, 0.6, 0.2}) {
+        cut = whole.left(qsizetype(whole.size() * share));
+        if (const auto repaired = scholar::downloadedPDF(cut); repaired && !repaired->isIntact())
+            break;
+    }
+    ASSERT_FALSE(scholar::downloadedPDF(cut)->isIntact());
+    const QUrl page(QStringLiteral("https://example.org/cut.pdf"));
+    prompts->savePath = path(QStringLiteral("cut.pdf"));
+    coordinator.savePDF(base64(cut), page);
+    ASSERT_EQ(prompts->incompleteSaves.size(), 1);
+    EXPECT_TRUE(prompts->incompleteSaves.first().startsWith(QStringLiteral("PDF 不完整|下载的 PDF 不完整或已损坏（")))
+        << prompts->incompleteSaves.first().toStdString();
+    EXPECT_TRUE(prompts->suggestedNames.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(*prompts->savePath));
+
+    prompts->saveIncomplete = true;
+    coordinator.savePDF(base64(cut), page);
+    EXPECT_EQ(test::readTestFile(*prompts->savePath), cut);
+    // A whole one is not asked about.
+    coordinator.savePDF(base64(whole), page);
+    EXPECT_EQ(prompts->incompleteSaves.size(), 2);
+    EXPECT_EQ(test::readTestFile(*prompts->savePath), whole);
+}
+
+// An address of any length is named in the confirmation by its beginning
+// and its end.
+TEST_F(CoordinatorTest, ALongSourceAddressIsShortenedInItsMiddle)
+{
+    prompts->confirmAnswer = false;
+    const QString address = QStringLiteral("https://example.org/") + QString(100000, QLatin1Char('a')) + QStringLiteral("/end.pdf");
+    coordinator.replaceCurrentPDF(base64(test::pdfBytes(1)), QUrl(address));
+    ASSERT_EQ(prompts->confirmations.size(), 1);
+    const QString text = prompts->confirmations.first();
+    EXPECT_LT(text.size(), 400);
+    EXPECT_TRUE(text.contains(QStringLiteral("“https://example.org/aaa")));
+    EXPECT_TRUE(text.contains(QStringLiteral("a…a")));
+    EXPECT_TRUE(text.contains(QStringLiteral("a/end.pdf”的 PDF"))) << text.toStdString();
+}

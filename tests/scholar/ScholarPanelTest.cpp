@@ -8,12 +8,12 @@
 #include "scholar/WebView.h"
 
 #include "engine/PdfDocument.h"
+#include "platform/Clock.h"
 
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStandardPaths>
-#include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
@@ -28,8 +28,10 @@ namespace {
 // A web server on the loopback address only: "/" is a page whose own
 // script tries to reach the native handler, "/paper.pdf" and "/a.pdf" a
 // PDF, "/cut.pdf" its first 60 %, "/missing.pdf" an HTML error page with
-// status 404, "/hang" a request never answered, any other path a page
-// naming it; each request's User-Agent is kept.
+// status 404, "/hang" a request never answered, "/slow.pdf" the PDF the
+// first time and then only its first half, "/partial" the start of a page,
+// both held open, any other path a page naming it; each request's
+// User-Agent is kept.
 class LoopbackServer : public QObject {
 public:
     explicit LoopbackServer(QByteArray pdf) : m_pdf(std::move(pdf))
@@ -48,6 +50,8 @@ public:
         return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
     }
     QStringList userAgents;
+    // How many requests for `path` came.
+    int requests(const QString &path) const { return m_served.value(path); }
 
 private:
     void answer(QTcpSocket *socket)
@@ -62,8 +66,17 @@ private:
             if (line.toLower().startsWith("user-agent:"))
                 userAgents << QString::fromLatin1(line.mid(11).trimmed());
         m_requests.remove(socket);
+        ++m_served[QString::fromLatin1(target)];
         if (target == "/hang")
             return;
+        const bool held = (target == "/slow.pdf" && m_served.value(QStringLiteral("/slow.pdf")) > 1) || target == "/partial";
+        if (held) {
+            const QByteArray body = target == "/partial" ? QByteArray("<html><body><p>partial</p>") : m_pdf;
+            const QByteArray type = target == "/partial" ? "text/html" : "application/pdf";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: "
+                          + QByteArray::number(body.size() * 2) + "\r\n\r\n" + body);
+            return;
+        }
         QByteArray status = "200 OK";
         QByteArray type = "text/html; charset=utf-8";
         QByteArray body;
@@ -72,7 +85,7 @@ private:
                    "try { window.webkit.messageHandlers.myInterface.postMessage({base64: 'JVBERi0=', action: 'download'}); } catch (e) {}"
                    "try { qt.webChannelTransport.send('{}'); } catch (e) {}"
                    "</script></body></html>";
-        } else if (target == "/paper.pdf" || target == "/a.pdf") {
+        } else if (target == "/paper.pdf" || target == "/a.pdf" || target == "/slow.pdf") {
             type = "application/pdf";
             body = m_pdf;
         } else if (target == "/cut.pdf") {
@@ -93,14 +106,20 @@ private:
     QTcpServer m_server;
     QByteArray m_pdf;
     QHash<QTcpSocket *, QByteArray> m_requests;
+    QHash<QString, int> m_served;
 };
+
+QVariant runInWorld(QWebEnginePage *page, quint32 world, const QString &script)
+{
+    std::optional<QVariant> result;
+    page->runJavaScript(script, world, [&](const QVariant &value) { result = value; });
+    test::waitFor([&] { return result.has_value(); });
+    return result.value_or(QVariant());
+}
 
 QVariant runInMainWorld(QWebEnginePage *page, const QString &script)
 {
-    std::optional<QVariant> result;
-    page->runJavaScript(script, QWebEngineScript::MainWorld, [&](const QVariant &value) { result = value; });
-    test::waitFor([&] { return result.has_value(); });
-    return result.value_or(QVariant());
+    return runInWorld(page, QWebEngineScript::MainWorld, script);
 }
 
 class ScholarPanelTest : public test::TempHomeTest {
@@ -291,21 +310,38 @@ TEST_F(ScholarPanelTest, ReplaceTakesOnlyAWholePdfAndKeepsTheOldPaperInTheTrash)
     ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 2; }, 10));
     EXPECT_EQ(alerts.value(1), QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。"));
 
-    panel.webView()->page()->runJavaScript(
-        scholar::fetchScript(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction, pdf.size() / 2),
-        scholar::WebView::kFetchWorld);
+    panel.webView()->setFetchLimit(pdf.size() / 2);
+    panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction);
     ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 3; }, 10));
+    panel.webView()->setFetchLimit(scholar::kMaxFetchBytes);
     EXPECT_TRUE(alerts.value(2).startsWith(QStringLiteral("下载失败|文件超过 ")));
     EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
     EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
 
+    // While the question is open, the buttons say a replace is under way
+    // and a second press asks nothing more.
+    QStringList buttonsDuringQuestion;
+    scene.prompts->duringConfirmation = [&] {
+        QPushButton *replace = panel.button(scholar::GGView::Button::replace);
+        QPushButton *save = panel.button(scholar::GGView::Button::save);
+        buttonsDuringQuestion << replace->text() << QString::number(replace->isEnabled()) << QString::number(save->isEnabled());
+        replace->click();
+        save->click();
+    };
     panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction);
     ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->informs.isEmpty(); }, 10)) << alerts.join('\n').toStdString();
+    EXPECT_EQ(buttonsDuringQuestion, (QStringList{QStringLiteral("替换中…"), QStringLiteral("0"), QStringLiteral("0")}));
+    EXPECT_TRUE(panel.button(scholar::GGView::Button::replace)->isEnabled());
+    EXPECT_EQ(panel.button(scholar::GGView::Button::replace)->text(), QStringLiteral("替换"));
+    EXPECT_FALSE(panel.webView()->isFetching());
     EXPECT_EQ(test::readTestFile(scene.paper), pdf);
     EXPECT_TRUE(scene.prompts->confirmations.value(0).contains(server.url(QStringLiteral("/a.pdf")).toString()));
     EXPECT_EQ(test::readTestFile(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                                  + QStringLiteral("/Trash/files/Paper.pdf")),
               scene.oldBytes);
+    // One for the download over the limit, one for this.
+    EXPECT_EQ(server.requests(QStringLiteral("/a.pdf")), 2);
+    EXPECT_EQ(scene.prompts->confirmations.size(), 1);
     EXPECT_EQ(alerts.size(), 3);
 }
 
@@ -320,19 +356,141 @@ TEST_F(ScholarPanelTest, ALoadWithoutAnAnswerShowsItsProgressAndStopsAtTheTimeou
     EXPECT_EQ(panel.webView()->loadTimeout(), 60000);
     EXPECT_FALSE(panel.loadingLine()->isVisible());
 
-    panel.webView()->setLoadTimeout(1500);
+    platform::ManualClock clock;
     panel.webView()->loadAddress(server.url(QStringLiteral("/hang")));
-    ASSERT_TRUE(test::waitFor([&] { return panel.loadingLine()->isVisible(); }, 5));
+    ASSERT_TRUE(test::waitFor([&] { return server.requests(QStringLiteral("/hang")) == 1 && panel.loadingLine()->isVisible(); }));
+    clock.advance(59);
+    EXPECT_TRUE(panel.webView()->isLoading());
     EXPECT_FALSE(panel.messageLine()->isVisible());
-    ASSERT_TRUE(test::waitFor([&] { return panel.messageLine()->isVisible(); }, 10)) << scene.log().toStdString();
+    clock.advance(1);
+    EXPECT_TRUE(panel.messageLine()->isVisible()) << scene.log().toStdString();
     EXPECT_FALSE(panel.loadingLine()->isVisible());
     EXPECT_FALSE(panel.webView()->isLoading());
-    EXPECT_EQ(panel.messageLine()->text(), QStringLiteral("网页在 1.5 秒内没有响应，已停止加载：")
+    EXPECT_EQ(panel.messageLine()->text(), QStringLiteral("网页在 60 秒内没有响应，已停止加载：")
                                                + server.url(QStringLiteral("/hang")).toString());
     EXPECT_TRUE(scene.log().contains(QStringLiteral("Failed to load content: timed out"))) << scene.log().toStdString();
+    // The page before it stays on display, and the buttons act on it.
+    EXPECT_EQ(panel.currentURL(), server.url(QStringLiteral("/")));
+    EXPECT_FALSE(panel.webView()->coordinator().currentFailure());
 
     // The next load takes the message away.
     panel.webView()->loadAddress(server.url(QStringLiteral("/next")));
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/next")); }));
     EXPECT_FALSE(panel.messageLine()->isVisible());
+}
+
+// Whatever the engine gave the page's fetch world at the document's start
+// (after an error page, a PDF on display got nothing), the fetch reaches
+// the panel; what fails inside it, or keeps it from starting, is said.
+TEST_F(ScholarPanelTest, AFetchAndItsFailuresReachThePanelInAnyPage)
+{
+    const QByteArray pdf = test::pdfBytes(3);
+    LoopbackServer server(pdf);
+    PanelWithPaper scene(server.url(QStringLiteral("/a.pdf")), path(QStringLiteral("papers/Paper.pdf")));
+    scholar::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/a.pdf")); }));
+    const auto inFetchWorld = [&](const QString &script) {
+        return runInWorld(panel.webView()->page(), scholar::WebView::kFetchWorld, script).toString();
+    };
+    const QString bare = QStringLiteral("for (var name of Object.getOwnPropertyNames(window))"
+                                        "  if (name.startsWith('__folvan') || name === 'webkit' || name === 'QWebChannel')"
+                                        "    delete window[name];"
+                                        "String(typeof window.webkit) + typeof window.QWebChannel");
+    ASSERT_EQ(inFetchWorld(bare), QStringLiteral("undefinedundefined"));
+    scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
+    panel.button(scholar::GGView::Button::save)->click();
+    ASSERT_TRUE(test::waitFor([&] { return QFileInfo::exists(*scene.prompts->savePath); }, 10)) << scene.log().toStdString();
+    EXPECT_EQ(test::readTestFile(*scene.prompts->savePath), pdf);
+
+    inFetchWorld(QStringLiteral("window.btoa = function () { throw new Error('no encoder'); }; ''"));
+    panel.button(scholar::GGView::Button::replace)->click();
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }, 10));
+    EXPECT_EQ(scene.prompts->alerts.takeFirst(),
+              QStringLiteral("下载失败|无法在当前网页中获取 PDF（Error: no encoder）。当前 PDF 没有改动。"));
+    EXPECT_TRUE(test::waitFor([&] { return panel.button(scholar::GGView::Button::replace)->isEnabled(); }));
+
+    ASSERT_EQ(inFetchWorld(bare + QStringLiteral("; delete window.qt; typeof window.qt")), QStringLiteral("undefined"));
+    panel.button(scholar::GGView::Button::save)->click();
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }, 10));
+    EXPECT_EQ(scene.prompts->alerts.takeFirst(),
+              QStringLiteral("下载失败|无法在当前网页中获取 PDF（the page has no message channel）。"));
+    EXPECT_TRUE(scene.output.contains(QStringLiteral("Error during JavaScript execution: the page has no message channel")));
+    EXPECT_TRUE(test::waitFor([&] { return panel.button(scholar::GGView::Button::save)->isEnabled(); }));
+    EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
+}
+
+// The page is a PDF, but the server holds the fetch of it open: the line
+// under the toolbar runs, the buttons say a fetch is under way and take no
+// second press, and without progress for the timeout the fetch stops with a
+// message.
+TEST_F(ScholarPanelTest, AFetchHeldOpenShowsItRunsAndStopsAtTheTimeout)
+{
+    LoopbackServer server(test::pdfBytes(3));
+    PanelWithPaper scene(server.url(QStringLiteral("/slow.pdf")), path(QStringLiteral("papers/Paper.pdf")));
+    scholar::GGView &panel = scene.panel;
+    const QUrl slow = server.url(QStringLiteral("/slow.pdf"));
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == slow; })) << scene.log().toStdString();
+    QPushButton *replace = panel.button(scholar::GGView::Button::replace);
+    QPushButton *save = panel.button(scholar::GGView::Button::save);
+    std::vector<int> progress;
+    QObject::connect(panel.webView(), &scholar::WebView::fetchProgressChanged, [&](int percent) { progress.push_back(percent); });
+
+    platform::ManualClock clock;
+    replace->click();
+    EXPECT_EQ(replace->text(), QStringLiteral("替换中…"));
+    EXPECT_FALSE(replace->isEnabled());
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_TRUE(panel.loadingLine()->isVisible());
+    // Half of the bytes came, then nothing more.
+    ASSERT_TRUE(test::waitFor([&] { return !progress.empty() && progress.back() == 50; }, 10)) << scene.log().toStdString();
+    EXPECT_EQ(panel.loadingLine()->value(), 50);
+    replace->click();
+    panel.fetchPDFViaJS(slow, scholar::kDownloadAction);
+    EXPECT_EQ(panel.webView()->fetchAction(), scholar::kReplaceAction);
+
+    clock.advance(59);
+    EXPECT_TRUE(panel.webView()->isFetching());
+    EXPECT_FALSE(panel.messageLine()->isVisible());
+    clock.advance(1);
+    EXPECT_FALSE(panel.webView()->isFetching());
+    EXPECT_TRUE(panel.messageLine()->isVisible());
+    EXPECT_EQ(panel.messageLine()->text(), QStringLiteral("获取 PDF 在 60 秒内没有进展，已停止：") + slow.toString());
+    EXPECT_FALSE(panel.loadingLine()->isVisible());
+    EXPECT_TRUE(replace->isEnabled());
+    EXPECT_EQ(replace->text(), QStringLiteral("替换"));
+    EXPECT_TRUE(scene.prompts->alerts.isEmpty());
+    EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
+    EXPECT_EQ(server.requests(QStringLiteral("/slow.pdf")), 2);
+    EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
+}
+
+// A page that began to show and never finishes: while it loads the buttons
+// fetch nothing (the page before it is no longer the one on display), and
+// once it is stopped they act on it, refused as an error page is.
+TEST_F(ScholarPanelTest, APageThatNeverFinishesIsRefusedWhileItLoadsAndAfterItsStop)
+{
+    LoopbackServer server(test::pdfBytes(3));
+    PanelWithPaper scene(server.url(QStringLiteral("/a.pdf")), path(QStringLiteral("papers/Paper.pdf")));
+    scholar::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/a.pdf")); }));
+
+    platform::ManualClock clock;
+    const QUrl partial = server.url(QStringLiteral("/partial"));
+    panel.webView()->loadAddress(partial);
+    ASSERT_TRUE(test::waitFor([&] {
+        return runInMainWorld(panel.webView()->page(), QStringLiteral("document.body ? document.body.textContent : ''"))
+                   .toString() == QStringLiteral("partial");
+    }));
+    panel.button(scholar::GGView::Button::replace)->click();
+    EXPECT_EQ(scene.prompts->alerts.value(0), QStringLiteral("无法获取 PDF|当前网页还没有加载完，没有可替换的 PDF。"));
+
+    clock.advance(60);
+    EXPECT_EQ(panel.currentURL(), partial) << scene.log().toStdString();
+    EXPECT_EQ(panel.urlBarText(), partial.toString());
+    panel.button(scholar::GGView::Button::save)->click();
+    EXPECT_EQ(scene.prompts->alerts.value(1),
+              QStringLiteral("无法获取 PDF|当前网页没有加载成功（加载没有完成，已停止），没有可保存的 PDF。"));
+    EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
+    EXPECT_TRUE(scene.prompts->suggestedNames.isEmpty());
+    EXPECT_EQ(server.requests(QStringLiteral("/a.pdf")), 1);
 }

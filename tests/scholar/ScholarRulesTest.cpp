@@ -30,12 +30,11 @@ TEST(ScholarRulesTest, FetchScriptQuotesTheAddressAndActionAsStringLiterals)
     EXPECT_EQ(javaScriptString(QStringLiteral("a\"b\\c\n\u2028")), QStringLiteral("\"a\\\"b\\\\c\\n\\u2028\""));
     // An address cannot end the string it stands in.
     const QUrl address(QStringLiteral("https://example.org/x\");alert(1);(\".pdf"));
-    const QString script = fetchScript(address, kReplaceAction);
+    const QString script = fetchScript(address, kReplaceAction, QStringLiteral("\"%1"));
     EXPECT_TRUE(script.contains(QStringLiteral("var address = \"https://example.org/x%22);alert(1);(%22.pdf\", "
-                                               "action = \"replace\", maxBytes = 104857600,")))
+                                               "action = \"replace\", id = \"\\\"%1\", maxBytes = 104857600,")))
         << script.toStdString();
     EXPECT_TRUE(script.contains(QStringLiteral("xhr.open(\"GET\", address, true)")));
-    EXPECT_TRUE(script.contains(QStringLiteral("window.webkit.messageHandlers.myInterface.postMessage")));
 }
 
 TEST(ScholarRulesTest, ScriptMessagesNeedBothKeysAndOnlyStrings)

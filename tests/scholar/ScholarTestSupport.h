@@ -31,11 +31,13 @@ public:
     QStringList alerts;
     QStringList informs;
     QStringList confirmations;
+    QStringList incompleteSaves;
     // The suggested name and start folder of the last save panel.
     QStringList suggestedNames;
     QUrl startFolder;
     // The answers.
     bool confirmAnswer = true;
+    bool saveIncomplete = false;
     std::optional<QString> savePath;
     // Runs while the confirmation is open.
     std::function<void()> duringConfirmation;
@@ -54,6 +56,11 @@ public:
         if (duringConfirmation)
             duringConfirmation();
         return confirmAnswer;
+    }
+    bool confirmIncompleteSave(QWidget *, const QString &message, const QString &informativeText) override
+    {
+        incompleteSaves << message + QLatin1Char('|') + informativeText;
+        return saveIncomplete;
     }
     std::optional<QString> chooseSavePath(QWidget *, const QString &suggestedName, const QUrl &folder) override
     {
