@@ -1,4 +1,4 @@
-// folvan-reflow-bench PDF [--dump]: loads the real reflow page off screen in
+// folvan-reflow-bench PDF [--dump | --links]: loads the real reflow page off screen in
 // the web engine, served by the reflow scheme handler, opens the paper and
 // prints, each with its target:
 //   reflow_first_screen_ms     from "open" to the first screen laid out;
@@ -9,6 +9,12 @@
 // With --dump the page lays out every page instead and the program prints
 // how long that took and the reflowed text in reading order, one block a
 // line as KIND<TAB>TEXT (a cut-out gives its page and region).
+// With --links it lays out every page too, then clicks each link of the
+// paper that leads into it, in reading order, and prints one line a link:
+//   link<TAB>PAGE<TAB>TEXT<TAB>TARGET PAGE<TAB>WHERE IT LANDS
+// pages counted from 1, where it lands being the first 80 characters of the
+// block the click shows, from the line it shows when that is not the first
+// (a cut-out: "[cut-out]" and its text); "-" for a link that leads nowhere.
 
 #include "BenchArgs.h"
 #include "localweb/LocalWebPage.h"
@@ -61,6 +67,49 @@ const char *const kCollect = R"JS(
 })()
 )JS";
 
+// Clicks every internal link in turn, each once the last one's jump showed
+// where it landed (a flashed line, or a flashed block), and keeps a line a
+// link in window.__links; window.__linksDone when all were clicked.
+const char *const kFollowLinks = R"JS(
+(async () => {
+  const oneLine = (s) => s.replace(/\s+/g, " ").trim();
+  const text = (el) => el.tagName === "FIGURE" ? "[cut-out] " + ((el.querySelector("img") || {}).alt || "")
+    : [...el.querySelectorAll(".part")].map((p) => p.textContent).join(" ");
+  const clear = () => {
+    for (const el of document.querySelectorAll(".flash-block")) el.classList.remove("flash-block");
+    for (const m of document.querySelectorAll("mark.flash")) { const parent = m.parentNode; m.replaceWith(...m.childNodes); parent.normalize(); }
+  };
+  const out = [];
+  for (const a of [...document.querySelectorAll("#flow a.link[data-internal]")]) {
+    clear();
+    const from = a.closest(".part");
+    a.click();
+    let landed = "-", page = "-";
+    for (let i = 0; i < 50; i++) {
+      await new Promise((resolve) => setTimeout(resolve, 0));
+      const mark = document.querySelector("mark.flash");
+      const block = document.querySelector(".flash-block");
+      if (mark) {
+        const part = mark.closest(".part");
+        const range = document.createRange();
+        range.setStartBefore(mark);
+        range.setEnd(part, part.childNodes.length);
+        landed = range.toString();
+        page = Number(part.dataset.page) + 1;
+      } else if (block) {
+        landed = text(block);
+        page = Number(block.dataset.page) + 1;
+      } else continue;
+      break;
+    }
+    out.push(["link", from ? Number(from.dataset.page) + 1 : "-", oneLine(a.textContent), page, oneLine(landed).slice(0, 80)].join("\t"));
+  }
+  clear();
+  window.__links = out.join("\n");
+})();
+true
+)JS";
+
 // The resident memory of a process in MiB, or -1.
 double residentMiB(qint64 pid)
 {
@@ -97,8 +146,11 @@ int main(int argc, char **argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
 
-    BenchArgs args(app.arguments().mid(1), "usage: folvan-reflow-bench PDF [--dump]\n");
+    BenchArgs args(app.arguments().mid(1), "usage: folvan-reflow-bench PDF [--dump | --links]\n");
     const bool dump = args.flag(QStringLiteral("--dump"));
+    const bool links = args.flag(QStringLiteral("--links"));
+    if (dump && links)
+        args.fail(QStringLiteral("--dump and --links go apart"));
     const QString path = args.positional(1, 1).first();
     if (!QFileInfo(path).isFile())
         args.fail(QStringLiteral("%1 is not a file").arg(path));
@@ -129,7 +181,7 @@ int main(int argc, char **argv)
                          {wire::key::corrections, QJsonArray()}, {"fontSize", 20.0}, {"leading", 1.75},
                          {"width", 760.0}, {"face", "serif"}, {"alignment", "start"},
                          {"paragraphSpacing", 0.65}, {"indent", false}, {wire::key::query, ""}};
-        if (dump)
+        if (dump || links)
             page->runJavaScript(QStringLiteral("window.folvanReflowAll = true"));
         call(wire::call::open, open);
     });
@@ -137,7 +189,8 @@ int main(int argc, char **argv)
     view.show();
 
     // The run goes through steps, each polled until the page reports it done.
-    enum class Step { FirstScreen, Search, Reading, Dump } step = dump ? Step::Dump : Step::FirstScreen;
+    enum class Step { FirstScreen, Search, Reading, Dump, LaidForLinks, Links } step =
+        dump ? Step::Dump : links ? Step::LaidForLinks : Step::FirstScreen;
     int pageCount = 0;
     int readTo = 0;
     int status = 1;
@@ -174,6 +227,27 @@ int main(int argc, char **argv)
                 printFigure("reflow_first_screen_ms", result.value("first").toDouble(), "<= 1000");
                 std::printf("reflow_all_ms %.1f\n", result.value("all").toDouble());
                 std::printf("%s\n", result.value("dump").toString().toUtf8().constData());
+                std::fflush(stdout);
+                status = 0;
+                app.exit(0);
+            });
+            break;
+        case Step::LaidForLinks:
+            ask(QStringLiteral("document.documentElement.dataset.allLaid === '1'"), [&](const QVariant &value) {
+                if (!value.toBool())
+                    return;
+                step = Step::Links;
+                page->runJavaScript(QString::fromUtf8(kFollowLinks));
+            });
+            break;
+        case Step::Links:
+            ask(QStringLiteral("window.__links ?? null"), [&](const QVariant &value) {
+                if (value.isNull() || !value.isValid())
+                    return;
+                poll.stop();
+                const QString lines = value.toString();
+                if (!lines.isEmpty())
+                    std::printf("%s\n", lines.toUtf8().constData());
                 std::fflush(stdout);
                 status = 0;
                 app.exit(0);

@@ -62,6 +62,43 @@ QString writeLongPaper(const QString &path)
     return path;
 }
 
+// Two pages of two columns. Page 0 cites the second reference twice in one
+// sentence; the references stand in the right column of page 1, beside a
+// paragraph of the left column at the same heights. Each link's target is
+// where a typesetter puts it: at the left of the reference, on the baseline
+// of the line before.
+QString writeTwoColumnCitations(const QString &path)
+{
+    PdfFixtureWriter w;
+    const double left = 54, right = 318, size = 9, lead = 11;
+    const auto body = [&](int page, double x, double y, int lines, const QString &words) {
+        for (int i = 0; i < lines; ++i, y -= lead)
+            w.addText(page, {x, y}, QStringLiteral("%1 line %2 goes on.").arg(words).arg(i), FixtureFont::Helvetica, size);
+        return y;
+    };
+    const int first = w.addPage();
+    body(first, left, 740, 30, QStringLiteral("Left text of page one,"));
+    const QString cite = QStringLiteral("As shown in [2] and again in [2] the claim holds.");
+    w.addText(first, {right, 740}, cite, FixtureFont::Helvetica, size);
+    body(first, right, 740 - lead, 29, QStringLiteral("Right text of page one,"));
+    const int second = w.addPage();
+    body(second, left, 740, 30, QStringLiteral("Left text of page two,"));
+    w.addText(second, {right, 740}, QStringLiteral("REFERENCES"), FixtureFont::Helvetica, 10);
+    double y = 740 - 16;
+    std::vector<double> tops;
+    for (int n = 1; n <= 4; ++n) {
+        tops.push_back(y + lead); // the baseline of the line before
+        w.addText(second, {right, y}, QStringLiteral("[%1] Author %2. 2001. The title of work %1.").arg(n).arg(QChar(u'A' + n)), FixtureFont::Helvetica, 8);
+        w.addText(second, {right + 10, y - lead}, QStringLiteral("The journal, volume %1, pages 1 to 10.").arg(n), FixtureFont::Helvetica, 8);
+        y -= 2 * lead;
+    }
+    const auto width = [&](const QString &text) { return PdfFixtureWriter::textWidth(text, FixtureFont::Helvetica, size); };
+    for (const qsizetype at : {cite.indexOf(QLatin1String("[2]")), cite.lastIndexOf(QLatin1String("[2]"))})
+        w.addLink(first, QRectF(right + width(cite.left(at)), 738, width(QStringLiteral("[2]")), 10), second, QPointF(right, tops[1]));
+    EXPECT_TRUE(w.save(path));
+    return path;
+}
+
 class ReflowPageTest : public test::PaneTest {
 protected:
     // Shows the paper in the reflow view and waits for its first screen.
@@ -260,4 +297,30 @@ TEST_F(ReflowPageTest, ThePageHasTheKeyboardWhenItShows)
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     EXPECT_TRUE(evaluate(view, QStringLiteral("document.activeElement === document.getElementById('flow')")).toBool());
+}
+
+// On a page of two columns, a citation leads to its reference in the right
+// column, not to the left column's paragraph at the same height: both for
+// the text shown when the pointer rests on it and for a click. Each of two
+// citations of one reference in a sentence is a link.
+TEST_F(ReflowPageTest, ACitationLandsOnItsReferenceInTheRightColumn)
+{
+    SharedPDFViewModel &model = openPane(writeTwoColumnCitations(path(QStringLiteral("cite.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"1\"] .part')")));
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('a.link[data-internal]').length")).toInt(), 2);
+    evaluate(view, QStringLiteral("document.querySelector('a.link[data-internal]').dispatchEvent(new MouseEvent('mouseover', {bubbles: true})); true"));
+    EXPECT_TRUE(evaluate(view, QStringLiteral("document.querySelector('a.link[data-internal]').title")).toString()
+                    .startsWith(QStringLiteral("[2] Author C.")));
+    evaluate(view, QStringLiteral("[...document.querySelectorAll('a.link[data-internal]')].pop().click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('.flash-block, mark.flash')")));
+    const QString landed = evaluate(view, QStringLiteral(
+        "(() => { const f = document.querySelector('.flash-block') || document.querySelector('mark.flash').closest('.part');"
+        " return f.textContent; })()")).toString();
+    EXPECT_TRUE(landed.startsWith(QStringLiteral("[2] Author C."))) << landed.toStdString();
+    // It is on screen, below the controls.
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "(() => { const r = document.querySelector('.flash-block, mark.flash').getBoundingClientRect();"
+        " return r.top >= document.getElementById('bar').getBoundingClientRect().bottom && r.bottom <= innerHeight; })()")).toBool());
 }

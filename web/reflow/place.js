@@ -19,20 +19,107 @@ export function heightFraction(y, pageHeight) {
   return Math.max(0, Math.min(1, y / pageHeight));
 }
 
-// The block of a laid-out page that holds the point (x may be left out) or
-// comes first below it; footnotes and blocks without a region are skipped.
+// The block of a laid-out page that a point leads to (x may be left out).
+// A link's target stands at the top left of what it names, often on the
+// baseline of the line before: the point leads to the first line whose
+// baseline lies below it, in the column that x begins (columnEnd), or to a
+// block without lines (a cut-out) that holds it or comes first below it;
+// to a footnote only right above or in it. Past the last line of its
+// column, it leads to the block read after that column; with nothing
+// below, to the nearest block above, never a footnote. Blocks without a
+// region are skipped.
 export function blockAt(laid, y, x) {
   if (!laid) return null;
+  const placed = laid.blocks.filter((b) => b.region);
+  const end = x === undefined ? Infinity : columnEnd(laid, placed, x, y);
+  const column = (b) => x === undefined || (b.region[0] + b.region[2] >= x - 0.01 && b.region[0] <= end);
+  // How far below the point the block begins: its line that the point
+  // leads to, or its region's top.
+  const below = (b) => {
+    const [, by, , bh] = b.region;
+    const line = lineAt(b, y, laid.height);
+    if (line) return line.base / laid.height - y;
+    if (line === null) return Infinity;
+    if (y >= by - 0.004 && y <= by + bh + 0.004) return 0;
+    return by > y ? by - y : Infinity;
+  };
   let best = null, bestDistance = Infinity;
-  for (const b of laid.blocks) {
-    if (!b.region || b.kind === "footnote") continue;
-    const [bx, by, bw, bh] = b.region;
-    const inside = y >= by - 0.004 && y <= by + bh + 0.004 && (x === undefined || (x >= bx - 0.01 && x <= bx + bw + 0.01));
-    if (inside) return b;
-    const d = by >= y ? by - y : 10 + (y - by);
+  for (const b of placed) {
+    if (!column(b)) continue;
+    const d = below(b);
+    // A footnote only right under the point: its mark's target.
+    if (b.kind === "footnote" && d > 0.03) continue;
+    if (d < bestDistance) { best = b; bestDistance = d; }
+  }
+  if (best) return best;
+  // Past the foot of its column: the block read after the column's last.
+  if (x !== undefined) {
+    let last = -1;
+    placed.forEach((b, i) => { if (column(b) && b.region[1] <= y && (last < 0 || b.region[1] >= placed[last].region[1])) last = i; });
+    const next = placed.slice(last + 1).find((b) => b.kind !== "footnote");
+    if (last >= 0 && next) return next;
+  }
+  for (const b of placed) {
+    if (b.kind === "footnote") continue;
+    const d = 10 + (y - b.region[1]);
     if (d < bestDistance) { best = b; bestDistance = d; }
   }
   return best;
+}
+
+// The line of a block that a point (fractions of a page `height` points
+// high) leads to: the first whose baseline lies more than a point below
+// it; null when there is none; undefined for a block without lines (a
+// cut-out), whose place is its region.
+export function lineAt(block, y, height) {
+  if (!(height > 0) || !block.lines || !block.lines.length || block.kind === "cutout") return undefined;
+  let best = null;
+  for (const line of block.lines) {
+    if (line.base > (y * height) + 1 && (!best || line.base < best.base)) best = line;
+  }
+  return best;
+}
+
+// The offsets [start, end) of a line of a block in its text, or null.
+export function lineRange(block, line) {
+  const index = block.lines.indexOf(line);
+  let start = -1, end = -1;
+  for (let i = 0; i < (block.map || []).length; i++) {
+    if (block.map[i] && block.map[i][0] === index) {
+      if (start < 0) start = i;
+      end = i + 1;
+    }
+  }
+  return start < 0 ? null : [start, end];
+}
+
+// Where the column that begins at x ends, at the height of y (fractions):
+// what is set just under the point and begins near x or crosses the
+// middle of the page, and whatever begins before the end of what was
+// taken, widen it; a gutter ends it. A caption centred over a table, or a
+// heading over a single column, is in it; the column beside it is not,
+// unless something set across both (a wide table and its caption) stands
+// right there.
+function columnEnd(laid, blocks, x, y) {
+  const width = laid.width, height = laid.height;
+  const boxes = [];
+  for (const b of blocks) {
+    if (width > 0 && height > 0 && b.kind !== "cutout" && b.lines && b.lines.length) {
+      for (const l of b.lines) boxes.push([l.x / width, l.y / height, (l.x + l.w) / width, (l.y + l.h) / height]);
+    } else {
+      boxes.push([b.region[0], b.region[1], b.region[0] + b.region[2], b.region[1] + b.region[3]]);
+    }
+  }
+  const near = boxes.filter(([, y0, , y1]) => y1 >= y && y0 <= y + 0.06);
+  let end = x + 0.03;
+  for (let grown = true; grown;) {
+    grown = false;
+    for (const [x0, , x1] of near) {
+      // What crosses the middle of the page is set across the columns.
+      if ((x0 <= end + 0.01 || (x0 < 0.5 && x1 > 0.5)) && x1 > end) { end = x1; grown = true; }
+    }
+  }
+  return end;
 }
 
 // The first and last of `count` pages in the flow whose box (`boxOf(i)`,

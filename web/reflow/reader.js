@@ -9,7 +9,7 @@ import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
 import { isCJK } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
-  placeInBlock, positionFields, shownRegion, readPoint, shownPoint,
+  placeInBlock, positionFields, shownRegion, readPoint, shownPoint, lineAt, lineRange,
 } from "./place.js";
 import { createControls } from "./controls.js";
 import { createZoom } from "./zoom.js";
@@ -589,7 +589,8 @@ function drawLinks(laid) {
       if (!block.map || block.region && !overlaps(block.region, rect)) continue;
       const range = rangeUnder(block, rect, laid.width, laid.height);
       const el = partOf(block.key);
-      if (!range || !el || el.querySelector(`a[data-uri="${cssEscape(link.uri)}"]`)) continue;
+      // Drawn again after a block changed form: what is a link stays one.
+      if (!range || !el || linkedAt(el, range[0])) continue;
       wrapRange(el, range[0], range[1], () => {
         const a = document.createElement("a");
         a.className = "link";
@@ -600,6 +601,17 @@ function drawLinks(laid) {
       });
     }
   }
+}
+
+// Whether the character at `offset` of a part's text is inside a link.
+function linkedAt(el, offset) {
+  const walker = document.createTreeWalker(el, NodeFilter.SHOW_TEXT);
+  let pos = 0;
+  for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+    if (offset < pos + node.data.length) return !!node.parentElement.closest("a.link");
+    pos += node.data.length;
+  }
+  return false;
 }
 
 // The element of a block's text on show, found without a search of the
@@ -621,17 +633,22 @@ flow.addEventListener("click", (event) => {
   if (!target) return;
   rememberPlace(a);
   const at = pointOn(target.page, target.x, target.y);
-  reader.pending = { page: target.page, y: at.y, jump: true, flash: true };
+  reader.pending = { page: target.page, x: at.x, y: at.y, jump: true, flash: true };
   goToPending();
 });
 
-// A citation shows the text it points to when the pointer rests on it.
+// A citation shows the text it points to when the pointer rests on it: from
+// the line it leads to (a list of references may be one block).
 flow.addEventListener("mouseover", (event) => {
   const a = event.target.closest("a.link");
   if (!a || a.title || !a.dataset.internal) return;
   const target = linkTarget(a);
-  const block = target && blockAt(target.page, pointOn(target.page, target.x, target.y).y);
-  if (block && block.text) a.title = block.text.slice(0, 600);
+  if (!target) return;
+  const at = pointOn(target.page, target.x, target.y);
+  const block = blockAt(target.page, at.y, at.x);
+  if (!block || !block.text) return;
+  const range = landingRange(block, at.y);
+  a.title = block.text.slice(range ? range[0] : 0).slice(0, 600);
 });
 
 function linkTarget(a) {
@@ -640,13 +657,24 @@ function linkTarget(a) {
   return a.target_ || null;
 }
 
-// A point of a page as displayed (points) as fractions of the page as read.
+// A point of a page as displayed (points) as fractions of the page as read;
+// x is left out where the target gives none (a destination without a left).
 function pointOn(page, x, y) {
   const text = reader.paper && page < reader.pageCount ? reader.paper.text(page) : null;
-  if (!text) return { x: 0, y: 0 };
+  if (!text) return { x: undefined, y: 0 };
   const odd = (text.turn || 0) % 2;
   const shown = { x: heightFraction(x, odd ? text.height : text.width), y: heightFraction(y, odd ? text.width : text.height) };
-  return readPoint(shown, text.turn || 0);
+  const read = readPoint(shown, text.turn || 0);
+  return Number.isFinite(x) || text.turn ? read : { x: undefined, y: read.y };
+}
+
+// The text of a block from the line a point leads to, when that is not the
+// block's first: [start, end) of that line.
+function landingRange(block, y) {
+  const laid = reader.laid[block.page];
+  const line = laid && lineAt(block, y, laid.height);
+  if (!line || line === block.lines[0]) return null;
+  return lineRange(block, line);
 }
 
 // The block of a laid-out page that holds the point (page fractions) or
@@ -708,16 +736,30 @@ async function goToPending() {
       return;
     }
   }
+  let line = null;
   if (!target && Number.isFinite(p.y)) {
     const turn = reader.laid[page] ? reader.laid[page].turn : 0;
     const at = turn ? readPoint({ x: Number.isFinite(p.x) ? p.x : 0.5, y: p.y }, turn) : { x: p.x, y: p.y };
     const block = blockAt(page, at.y, Number.isFinite(p.x) || turn ? at.x : undefined);
-    const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
+    const el = block && (partOf(block.key) || flow.querySelector(`figure[data-key="${block.key}"]`));
     if (el) target = el.closest(".block") || el;
+    // A point inside a block (one of a list of references set as one
+    // block, say) leads to its line; a block set inside a paragraph that
+    // goes on from a page before, to its own first line.
+    if (el && el.classList.contains("part")) {
+      const within = landingRange(block, at.y) ||
+        (el !== target.querySelector(".part") && block.lines && block.lines.length ? lineRange(block, block.lines[0]) : null);
+      if (within) line = { el, at: within };
+    }
   }
   if (!target) target = reader.sections[page];
   if (target) target.scrollIntoView({ block: range ? "center" : "start" });
+  if (line) {
+    const top = textRange(line.el, line.at[0], line.at[1]).getBoundingClientRect().top;
+    scrollBy(0, top - shared.barHeight() - 8);
+  }
   if (range) flashRange(range.el, range.at[0], range.at[1]);
+  else if (line && p.flash) flashRange(line.el, line.at[0], line.at[1]);
   else if (p.flash && target) flashElement(target);
 }
 

@@ -6,7 +6,7 @@ import {
   overlaps, heightFraction, blockAt, pagesOnScreen, shownAsImage, cjkShare, placeInBlock, positionFields,
 } from "../../../web/reflow/place.js";
 
-test("the block at a point holds it, or is the nearest below, footnotes and blocks without region aside", () => {
+test("the block at a point holds it, or is the nearest below, blocks without region aside", () => {
   const head = { index: 0, region: [0.1, 0.1, 0.8, 0.05] };
   const left = { index: 1, region: [0.1, 0.2, 0.35, 0.3] };
   const right = { index: 2, region: [0.55, 0.2, 0.35, 0.3] };
@@ -16,9 +16,40 @@ test("the block at a point holds it, or is the nearest below, footnotes and bloc
   assert.equal(blockAt(laid, 0.3, 0.7), right, "x picks the column");
   assert.equal(blockAt(laid, 0.3, 0.2), left);
   assert.equal(blockAt(laid, 0.17), left, "between blocks: the next one below");
-  assert.equal(blockAt(laid, 0.92), left, "below every block: the nearest above (the first of equals), never the footnote");
+  assert.equal(blockAt(laid, 0.92), note, "a footnote a link leads to");
+  assert.equal(blockAt(laid, 0.97), left, "below every block: the nearest above (the first of equals), never the footnote");
   assert.equal(blockAt(null, 0.5), null);
-  assert.equal(blockAt({ blocks: [note] }, 0.9), null);
+  assert.equal(blockAt({ blocks: [note] }, 0.97), null);
+});
+
+test("a link's target leads to the line below it, in the column that holds it", () => {
+  // Two columns of references, 7 points high, 8 apart, on a page 800 high;
+  // the right column's are the next in reading order. A target stands on
+  // the baseline of the line before the one it names.
+  const height = 800;
+  const reference = (n, x, top, lines) => ({
+    index: n, kind: "reference", text: `[${n}]`,
+    region: [x / 600, top / height, 250 / 600, (8 * lines) / height],
+    lines: Array.from({ length: lines }, (_, i) => ({ y: top + 8 * i, h: 7, base: top + 8 * i + 6 })),
+  });
+  const blocks = [
+    ...[0, 1, 2, 3].map((n) => reference(n, 50, 100 + 16 * n, 2)),
+    ...[4, 5, 6, 7].map((n) => reference(n, 320, 100 + 16 * (n - 4), 2)),
+  ];
+  blocks.push({ index: 8, kind: "footnote", text: "1 A note", region: [50 / 600, 700 / height, 500 / 600, 8 / height],
+    lines: [{ y: 700, h: 7, base: 706 }] });
+  const laid = { height, blocks };
+  const at = (x, y) => blockAt(laid, y / height, x / 600).text;
+  // [2]'s first line sits at 132..139, baseline 138; the line before it
+  // ([1]'s second) has its baseline at 130.
+  assert.equal(at(52, 130), "[2]", "the target on the baseline before");
+  assert.equal(at(52, 130.4), "[2]", "a little under it");
+  assert.equal(at(52, 133), "[2]", "inside the first line");
+  assert.equal(at(322, 130), "[6]", "the same height in the right column");
+  assert.equal(at(322, 125), "[5]", "the second line of the block before");
+  assert.equal(at(52, 166), "[4]", "past the foot of the left column: the right column's top");
+  assert.equal(at(52, 699), "1 A note", "a footnote");
+  assert.equal(blockAt(laid, 130 / height).text, "[2]", "without x: the first line below in any column");
 });
 
 test("pages on screen are found from the pages' boxes", () => {
