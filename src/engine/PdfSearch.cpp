@@ -25,13 +25,54 @@ std::u16string folded(const QString &string, bool caseInsensitive)
     return result;
 }
 
+// Whether the code unit at `i` of a page string is a hyphen that breaks a
+// word at the end of a line: a letter before it, the line separator after
+// it and a letter after that.
+bool breaksWordAtLineEnd(const QString &string, size_t i)
+{
+    if (i < 1 || i + 2 >= size_t(string.size()))
+        return false;
+    const QChar c = string[qsizetype(i)];
+    const bool hyphen = c == u'-' || c == QChar(0x2010) || c == QChar(0x00AD);
+    return hyphen && string[qsizetype(i + 1)] == u'\n' && string[qsizetype(i - 1)].isLetter()
+           && string[qsizetype(i + 2)].isLetter();
+}
+
+// Where a match of needle[j...] that starts at hay[i] ends, or npos. The
+// needle matches as typed; a word hyphenated at a line's end also matches
+// whole ("proceed-" "ings" as "proceedings"), and so does a hyphenated word
+// broken at its own hyphen ("camera-" "ready" as "camera-ready").
+size_t matchEnd(const QString &string, const std::u16string &hay, const std::u16string &needle, size_t i, size_t j)
+{
+    for (; j < needle.size(); ++i, ++j) {
+        if (j > 0 && breaksWordAtLineEnd(string, i)) {
+            if (const size_t end = matchEnd(string, hay, needle, i + 2, j); end != std::u16string::npos)
+                return end;
+            if (hay[i] == needle[j]) {
+                if (const size_t end = matchEnd(string, hay, needle, i + 2, j + 1); end != std::u16string::npos)
+                    return end;
+            }
+        }
+        if (i >= hay.size() || hay[i] != needle[j])
+            return std::u16string::npos;
+    }
+    return i;
+}
+
 // The places of `needle` in `string`, matches not overlapping.
 std::vector<PdfTextRange> matchesIn(const QString &string, const std::u16string &needle, bool caseInsensitive)
 {
     std::vector<PdfTextRange> ranges;
     const std::u16string hay = folded(string, caseInsensitive);
-    for (size_t at = hay.find(needle); at != std::u16string::npos; at = hay.find(needle, at + needle.size()))
-        ranges.push_back({int(at), int(needle.size())});
+    for (size_t at = hay.find(needle[0]); at != std::u16string::npos;) {
+        const size_t end = matchEnd(string, hay, needle, at, 0);
+        if (end == std::u16string::npos) {
+            at = hay.find(needle[0], at + 1);
+            continue;
+        }
+        ranges.push_back({int(at), int(end - at)});
+        at = hay.find(needle[0], end);
+    }
     return ranges;
 }
 

@@ -66,6 +66,47 @@ TEST(Search, SpacesOfTheQueryCountAndMatchLineBreaks)
     EXPECT_TRUE(findAll(doc, QStringLiteral("missing")).empty());
 }
 
+// A word hyphenated at a line's end is found whole, the match running from
+// its first piece over the hyphen and the line break to the second; a
+// hyphen inside a line stays a character of its own.
+TEST(Search, FindsAWordBrokenAtALineEndWholeAndAHyphenInALineAsTyped)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addText(0, QPointF(72, 700), QStringLiteral("a conference proceed-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(72, 680), QStringLiteral("ings and camera-ready proceedings"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(72, 660), QStringLiteral("in camera-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(72, 640), QStringLiteral("ready pages 10-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(72, 620), QStringLiteral("20."), FixtureFont::Courier, 12);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const auto text = doc->page(0).text();
+
+    const auto words = findAll(doc, QStringLiteral("Proceedings"));
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0].string(), QStringLiteral("proceed-\nings"));
+    EXPECT_EQ(words[1].string(), QStringLiteral("proceedings"));
+    // Two pieces, one on each line: the first with its hyphen.
+    const std::vector<QRectF> pieces = lineBounds(*text, words[0].ranges(0).front());
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_NEAR(pieces[0].left(), 72 + 13 * kAdvance, 0.5);
+    EXPECT_NEAR(pieces[0].width(), 8 * kAdvance, 0.5);
+    EXPECT_NEAR(pieces[1].left(), 72, 0.5);
+    EXPECT_NEAR(pieces[1].width(), 4 * kAdvance, 0.5);
+    // The pieces as typed still match, each on its own line.
+    EXPECT_EQ(findAll(doc, QStringLiteral("proceed-")).size(), 1u);
+    EXPECT_EQ(findAll(doc, QStringLiteral("ings")).size(), 2u);
+
+    // A hyphen of the text is matched as typed, also where the line breaks
+    // at it; it is no word of its own to leave out.
+    const auto compound = findAll(doc, QStringLiteral("camera-ready"));
+    ASSERT_EQ(compound.size(), 2u);
+    EXPECT_EQ(compound[1].string(), QStringLiteral("camera-\nready"));
+    EXPECT_EQ(findAll(doc, QStringLiteral("cameraready")).size(), 1u);
+    // Only letters join across a line end.
+    EXPECT_TRUE(findAll(doc, QStringLiteral("1020")).empty());
+}
+
 TEST(Search, RunsOnAPrivateCopyInAnotherThreadAndStops)
 {
     auto doc = makeDocument(5);
