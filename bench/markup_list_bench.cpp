@@ -1,7 +1,7 @@
 // folvan-bench PDF --markup-list N
 //   Puts N highlights (default 2000) on PDF in a pane model, as saved
-//   markups, then opens the annotation list in the popover the reader uses
-//   and prints, each the median of several runs with the worst in
+//   markups, then opens the dock's library panel, which lists them in its
+//   scrolling content, in a popover as the reader does, and prints, each the median of several runs with the worst in
 //   brackets: list_open_ms (popover shown and drawn), and with the list
 //   open list_delete_ms (a row's delete button), list_add_ms (a highlight
 //   made from a selection), list_undo_ms (undoing it); then
@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListView>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
@@ -26,6 +27,7 @@
 #include <string>
 
 #include "annotationsview/AnnotationListView.h"
+#include "dock/ReaderLibraryPanel.h"
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 #include "engine/PdfSelection.h"
@@ -148,29 +150,36 @@ int runMarkupListBench(int argc, char **argv)
     }
     print("markups_install_ms", install);
 
-    // The popover of the reader's dock: a fixed-size popup holding the
-    // annotation section.
+    // The popover of the reader's dock holding its library panel.
     std::vector<double> opened;
     std::vector<Timing> deleted, added, undone, addedClosed;
     for (int run = 0; run < 3; ++run) {
         QFrame popover(nullptr, Qt::Popup);
-        popover.setFixedSize(340, 440);
         auto *layout = new QVBoxLayout(&popover);
+        layout->setContentsMargins(0, 0, 0, 0);
+        dock::ReaderLibraryPanel *panel = nullptr;
         annotationsview::AnnotationSection *section = nullptr;
         opened.push_back(clock2.time(nullptr, [&] {
-            section = new annotationsview::AnnotationSection(&model, [] {}, &popover);
-            layout->addWidget(section);
+            panel = new dock::ReaderLibraryPanel(&model, [] {}, &popover);
+            section = panel->annotationSection();
+            layout->addWidget(panel);
             popover.show();
-            section->list()->view()->viewport()->repaint();
+            panel->list()->viewport()->repaint();
         }).total);
         clock2.follow(model);
         QListView *rows = section->list()->view();
         const int middle = section->list()->rowCount() / 2;
-        // The rows past the first screens are laid out in later turns.
+        // The rows past the first screens may be laid out in later turns.
         const int last = section->list()->rowCount() - 1;
         while (rows->visualRect(section->list()->rows()->index(last)).width() <= 0)
             QCoreApplication::processEvents();
+        // The middle row in view: the list's own scroll, where it has one,
+        // then the panel's.
         rows->scrollTo(section->list()->rows()->index(middle), QAbstractItemView::PositionAtCenter);
+        QCoreApplication::processEvents();
+        const QRect row = rows->visualRect(section->list()->rows()->index(middle));
+        const QPoint inContent = rows->viewport()->mapTo(panel->list()->widget(), row.center());
+        panel->list()->ensureVisible(inContent.x(), inContent.y(), 0, row.height());
         QCoreApplication::processEvents();
         const size_t before = annotations::PaneAnnotations::of(model)->annotationItems().size();
         deleted.push_back(clock2.time(rows, [&] {
