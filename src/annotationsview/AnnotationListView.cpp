@@ -10,8 +10,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QResizeEvent>
-#include <QScrollArea>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
 #include <QToolTip>
@@ -157,6 +155,15 @@ const ReadingAnnotationItem *AnnotationListModel::item(int row) const
     return &items[size_t(row)];
 }
 
+size_t AnnotationListModel::print(int row) const
+{
+    // Kept for each row while following; read afresh otherwise.
+    if (m_following && row >= 0 && size_t(row) < m_prints.size())
+        return m_prints[size_t(row)];
+    const ReadingAnnotationItem *entry = item(row);
+    return entry ? rowPrint(*entry) : 0;
+}
+
 QString AnnotationListModel::pageText(const ReadingAnnotationItem &item) const
 {
     const auto document = m_model ? m_model->pdfDocument() : nullptr;
@@ -197,13 +204,111 @@ constexpr int kLinePadding = 5;   // above and below the row button's lines
 constexpr int kLineGap = 5;       // between its lines
 constexpr int kDot = 7;
 
-// A row laid out for one width and one interface size.
+// The widths of one font's characters, each asked of the font once.
+class CharacterWidths {
+public:
+    explicit CharacterWidths(const QFont &font) : m_metrics(font) {}
+
+    // The width of `text` on one line from its characters' own widths:
+    // within a few per cent of the text's shaped width (kerning, ligatures)
+    // where no character takes its form from its neighbours; none where one
+    // may (joining and combining scripts, characters beyond the basic
+    // plane).
+    std::optional<qreal> of(QStringView text)
+    {
+        qreal width = 0;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if ((u >= 0x0590 && u < 0x1E00) || (u >= 0xD800 && u < 0xE000) || (u >= 0xFB1D && u < 0xFE00)
+                || (u >= 0xFE70 && u < 0xFF00))
+                return std::nullopt;
+            auto known = m_widths.constFind(u);
+            if (known == m_widths.cend())
+                known = m_widths.insert(u, m_metrics.horizontalAdvance(c));
+            width += *known;
+        }
+        return width;
+    }
+
+private:
+    QFontMetricsF m_metrics;
+    QHash<char16_t, qreal> m_widths;
+};
+
+// A paragraph's width on one line, and how far the true width may lie
+// from it either way.
+struct ParagraphWidth {
+    qreal width = 0;
+    qreal slack = 0;
+};
+
+// The paragraphs of a text as its lines break them, each with its width on
+// one line (spaces at its end hang past the line and are left out); none
+// for a text with characters that break or space lines in other ways (a
+// tab, another separator) or take their form from their neighbours: that
+// text is laid out to count its lines.
+std::optional<std::vector<ParagraphWidth>> paragraphWidths(const QString &text, CharacterWidths &characters)
+{
+    for (const QChar c : text)
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\n')) || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            return std::nullopt;
+    std::vector<ParagraphWidth> widths;
+    for (QStringView paragraph : QStringView(text).split(u'\n')) {
+        while (paragraph.endsWith(u' '))
+            paragraph.chop(1);
+        const std::optional<qreal> width = characters.of(paragraph);
+        if (!width)
+            return std::nullopt;
+        widths.push_back({*width, *width * 0.03 + 1});
+    }
+    return widths;
+}
+
+// The lines, at most `maxLines`, that a text takes at `width`, as
+// cutToLines cuts it. Told by the widths of its paragraphs where they
+// tell it (each fits on its line, or enough of them wrap to reach the
+// limit), else by laying the text out.
+int lineCount(const QString &text, const std::optional<std::vector<ParagraphWidth>> &widths, const QFont &font,
+              int width, int maxLines)
+{
+    if (text.isEmpty())
+        return 0;
+    if (widths) {
+        int least = 0;
+        bool exact = true;
+        for (const ParagraphWidth &paragraph : *widths) {
+            // A pixel either side of the width is left to the layout.
+            if (paragraph.width - paragraph.slack > width + 1) {
+                least += 2;
+                exact = false;
+            } else {
+                least += 1;
+                exact = exact && paragraph.width + paragraph.slack <= width - 1;
+            }
+        }
+        if (least >= maxLines)
+            return maxLines;
+        if (exact)
+            return least;
+    }
+    return int(cutToLines(text, font, width, maxLines).size());
+}
+
+constexpr int kQuoteLines = 2;
+constexpr int kNoteLines = 3;
+
+// What the list knows of a row, at the interface size of the moment: the
+// widths of its texts' paragraphs; for one width, how many lines each text
+// takes and the row's height; and, for a row that was drawn, its lines as
+// drawn.
 struct RowLayout {
     size_t print = 0;
+    std::optional<std::vector<ParagraphWidth>> quoteWidths, noteWidths;
     int width = 0;
-    int fontKey = 0;
-    QStringList quote, note;
+    int quoteLines = 0, noteLines = 0;
     int height = 0;
+    int cutWidth = 0;
+    QStringList quote, note;
 };
 
 class RowDelegate : public QStyledItemDelegate {
@@ -213,50 +318,45 @@ public:
         , m_rows(rows)
         , m_view(view)
     {
+        forget();
     }
 
     // Rows are as wide as the view shows them.
-    int rowWidth() const { return std::max(80, m_view->viewport()->width()); }
+    int rowWidth() const { return rowWidth(m_view->viewport()->width()); }
+    static int rowWidth(int viewWidth) { return std::max(80, viewWidth); }
 
     static QFont noteFont() { return platform::interfaceFont(platform::InterfaceTextRole::body); }
     static QFont captionFont() { return platform::interfaceFont(platform::InterfaceTextRole::caption); }
 
     static int textWidth(int rowWidth) { return std::max(40, rowWidth - 2 * (kButtonSize + kPartGap)); }
 
-    const RowLayout &layout(const QModelIndex &index, int width) const
+    // The row's height at `width`, its texts measured but not laid out.
+    int height(int row, int width) const
     {
-        const ReadingAnnotationItem *item = m_rows->item(index.row());
-        static const RowLayout empty;
-        if (!item)
-            return empty;
-        const QFont caption = captionFont();
-        const QFont note = noteFont();
-        const int fontKey = caption.pointSize() * 1000 + note.pointSize();
-        const size_t print = rowPrint(*item);
-        RowLayout &entry = m_cache[item->id];
-        if (entry.print == print && entry.width == width && entry.fontKey == fontKey && entry.height > 0)
+        const RowLayout *entry = measured(row, width);
+        return entry ? entry->height : 0;
+    }
+
+    // The row's lines as drawn at `width`.
+    const RowLayout *cut(int row, int width) const
+    {
+        RowLayout *entry = measured(row, width);
+        const ReadingAnnotationItem *item = m_rows->item(row);
+        if (!entry || !item || entry->cutWidth == width)
             return entry;
-        entry = RowLayout();
-        entry.print = print;
-        entry.width = width;
-        entry.fontKey = fontKey;
         const int room = textWidth(width);
-        if (!item->quote.isEmpty())
-            entry.quote = cutToLines(item->quote, caption, room, 2);
-        if (!item->note.isEmpty())
-            entry.note = cutToLines(item->note, note, room, 3);
-        const int captionLine = QFontMetrics(caption).lineSpacing();
-        int height = kLinePadding + captionLine;
-        if (!entry.quote.isEmpty())
-            height += kLineGap + int(entry.quote.size()) * captionLine;
-        if (!entry.note.isEmpty())
-            height += kLineGap + int(entry.note.size()) * QFontMetrics(note).lineSpacing();
-        height += kLinePadding;
-        entry.height = std::max(height, kButtonSize) + kRowGap;
+        entry->quote = cutToLines(item->quote, m_fonts->caption, room, entry->quoteLines);
+        entry->note = cutToLines(item->note, m_fonts->note, room, entry->noteLines);
+        entry->cutWidth = width;
         return entry;
     }
 
-    void forget() { m_cache.clear(); }
+    // The interface size changed, or the rows are to be measured afresh.
+    void forget()
+    {
+        m_cache.clear();
+        m_fonts.emplace(captionFont(), noteFont());
+    }
 
     // A part's place in a row's rectangle.
     static QRect partRect(const QRect &row, AnnotationListView::Part part)
@@ -286,7 +386,7 @@ public:
     {
         Q_UNUSED(option);
         const int width = rowWidth();
-        return {width, layout(index, width).height};
+        return {width, height(index.row(), width)};
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -294,7 +394,9 @@ public:
         const ReadingAnnotationItem *item = m_rows->item(index.row());
         if (!item)
             return;
-        const RowLayout &rows = layout(index, rowWidth());
+        const RowLayout *rows = cut(index.row(), rowWidth());
+        if (!rows)
+            return;
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         const QRect button = partRect(option.rect, AnnotationListView::Part::row);
@@ -336,8 +438,8 @@ public:
                 y += spacing;
             }
         };
-        drawLines(rows.quote, caption, secondary);
-        drawLines(rows.note, noteFont(), option.palette.color(QPalette::WindowText));
+        drawLines(rows->quote, caption, secondary);
+        drawLines(rows->note, noteFont(), option.palette.color(QPalette::WindowText));
         for (auto [part, symbol] : {std::pair{AnnotationListView::Part::edit, "square.and.pencil"},
                                     std::pair{AnnotationListView::Part::remove, "minus.circle"}}) {
             const QRect place = partRect(option.rect, part);
@@ -360,16 +462,64 @@ public:
     }
 
 private:
+    // The row's entry with its line counts and height at `width`; null for
+    // a row out of range.
+    RowLayout *measured(int row, int width) const
+    {
+        const ReadingAnnotationItem *item = m_rows->item(row);
+        if (!item)
+            return nullptr;
+        const size_t print = m_rows->print(row);
+        RowLayout &entry = m_cache[item->id];
+        if (entry.print != print || entry.height <= 0) {
+            entry = RowLayout();
+            entry.print = print;
+            if (!item->quote.isEmpty())
+                entry.quoteWidths = paragraphWidths(item->quote, m_fonts->captionWidths);
+            if (!item->note.isEmpty())
+                entry.noteWidths = paragraphWidths(item->note, m_fonts->noteWidths);
+        } else if (entry.width == width) {
+            return &entry;
+        }
+        const int room = textWidth(width);
+        entry.width = width;
+        entry.cutWidth = 0;
+        entry.quoteLines = lineCount(item->quote, entry.quoteWidths, m_fonts->caption, room, kQuoteLines);
+        entry.noteLines = lineCount(item->note, entry.noteWidths, m_fonts->note, room, kNoteLines);
+        const int captionLine = m_fonts->captionLine;
+        int height = kLinePadding + captionLine;
+        if (entry.quoteLines > 0)
+            height += kLineGap + entry.quoteLines * captionLine;
+        if (entry.noteLines > 0)
+            height += kLineGap + entry.noteLines * m_fonts->noteLine;
+        height += kLinePadding;
+        entry.height = std::max(height, kButtonSize) + kRowGap;
+        return &entry;
+    }
+
+    // The fonts of the rows' texts at the interface size of the moment.
+    struct Fonts {
+        Fonts(const QFont &caption, const QFont &note)
+            : caption(caption), note(note), captionWidths(caption), noteWidths(note),
+              captionLine(QFontMetrics(caption).lineSpacing()), noteLine(QFontMetrics(note).lineSpacing())
+        {
+        }
+        QFont caption, note;
+        CharacterWidths captionWidths, noteWidths;
+        int captionLine, noteLine;
+    };
+
     AnnotationListModel *m_rows;
     QListView *m_view;
+    mutable std::optional<Fonts> m_fonts;
     mutable QHash<QString, RowLayout> m_cache;
 };
 
 // The item view: a press and release on the same part of the same row
-// acts on it; the pointer lights the part under it. It scrolls its own
-// rows and is as tall as they are while they are few, at most as tall as
-// the scroll area holding it shows, so that scrolled there it stands
-// whole: only the rows that fit that height are laid out to find it.
+// acts on it; the pointer lights the part under it. It has no scroll of its
+// own: it is as tall as all its rows, and the scrolling content that holds
+// it (the library panel's) scrolls them. Its height comes from the rows'
+// measured texts; only the rows drawn are laid out line by line.
 class RowsView : public QListView {
 public:
     RowsView(std::function<void(int, AnnotationListView::Part)> act, QWidget *parent)
@@ -381,13 +531,13 @@ public:
         setEditTriggers(QAbstractItemView::NoEditTriggers);
         setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Not fixed: a fixed height is the size hint's, taken at whatever
+        // width, where the height for the width given is wanted.
         QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
         setResizeMode(QListView::Adjust);
-        // Rows beyond the first screens are laid out after the list shows.
-        setLayoutMode(QListView::Batched);
-        setBatchSize(60);
         setFrameShape(QFrame::NoFrame);
         viewport()->setAutoFillBackground(false);
         setAttribute(Qt::WA_Hover);
@@ -396,28 +546,35 @@ public:
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override
     {
-        const int room = std::max(kButtonSize + kRowGap, roomHeight());
-        if (width == m_heightWidth && room == m_heightRoom && m_height >= 0)
-            return m_height;
+        // The layouts ask at a few widths in turn: each keeps its answer
+        // until the rows change.
+        for (const auto &[asked, height] : m_heights)
+            if (asked == width)
+                return height;
         const auto *delegate = static_cast<RowDelegate *>(itemDelegate());
         const QAbstractItemModel *rows = model();
         int height = 2 * frameWidth();
-        const int rowWidth = std::max(80, width - 2 * frameWidth());
+        const int rowWidth = RowDelegate::rowWidth(width - 2 * frameWidth());
         if (delegate && rows) {
-            for (int row = 0, count = rows->rowCount(); row < count && height < room; ++row)
-                height += delegate->layout(rows->index(row, 0), rowWidth).height;
+            for (int row = 0, count = rows->rowCount(); row < count; ++row)
+                height += delegate->height(row, rowWidth);
         }
-        m_heightWidth = width;
-        m_heightRoom = room;
-        m_height = std::min(height, room);
-        return m_height;
+        if (m_heights.size() >= 4)
+            m_heights.erase(m_heights.begin());
+        m_heights.emplace_back(width, height);
+        return height;
     }
-    QSize sizeHint() const override { return {300, heightForWidth(width() > 0 ? width() : 300)}; }
+    // At the width the layout last gave it.
+    QSize sizeHint() const override
+    {
+        const int shown = width() > 0 && testAttribute(Qt::WA_Resized) ? width() : 300;
+        return {300, heightForWidth(m_heights.empty() ? shown : m_heights.back().first)};
+    }
     QSize minimumSizeHint() const override { return {80, 0}; }
     // The rows or their fonts changed.
     void rowsChanged()
     {
-        m_height = -1;
+        m_heights.clear();
         updateGeometry();
     }
 
@@ -431,27 +588,6 @@ public:
     }
 
 protected:
-    // A new height of the holder's view gives the list a new height.
-    void showEvent(QShowEvent *event) override
-    {
-        QListView::showEvent(event);
-        QAbstractScrollArea *area = holder();
-        QWidget *watched = area ? area->viewport() : window();
-        if (watched != m_watched) {
-            if (m_watched)
-                m_watched->removeEventFilter(this);
-            m_watched = watched;
-            watched->installEventFilter(this);
-            rowsChanged();
-        }
-    }
-    bool eventFilter(QObject *object, QEvent *event) override
-    {
-        if (object == m_watched && event->type() == QEvent::Resize
-            && static_cast<QResizeEvent *>(event)->size().height() != static_cast<QResizeEvent *>(event)->oldSize().height())
-            rowsChanged();
-        return QListView::eventFilter(object, event);
-    }
     void mousePressEvent(QMouseEvent *event) override
     {
         QListView::mousePressEvent(event);
@@ -479,26 +615,7 @@ private:
     std::function<void(int, AnnotationListView::Part)> m_act;
     std::optional<AnnotationListView::Part> m_pressed;
     int m_pressedRow = -1;
-    // The height the list may take: what the scroll area holding it
-    // shows, else its window's height.
-    QAbstractScrollArea *holder() const
-    {
-        for (QWidget *widget = parentWidget(); widget; widget = widget->parentWidget())
-            if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
-                return area;
-        return nullptr;
-    }
-    int roomHeight() const
-    {
-        if (QAbstractScrollArea *area = holder())
-            return area->viewport()->height();
-        return window()->height();
-    }
-
-    mutable int m_heightWidth = -1;
-    mutable int m_heightRoom = -1;
-    mutable int m_height = -1;
-    QPointer<QWidget> m_watched;
+    mutable std::vector<std::pair<int, int>> m_heights;
 };
 
 RowDelegate *delegateOf(const QListView *view)
@@ -570,12 +687,11 @@ QRect AnnotationListView::partRect(int row, Part part) const
 
 QStringList AnnotationListView::rowLines(int row) const
 {
-    const QModelIndex index = m_rows->index(row);
     const ReadingAnnotationItem *item = m_rows->item(row);
-    if (!item)
+    const RowLayout *layout = delegateOf(m_view)->cut(row, delegateOf(m_view)->rowWidth());
+    if (!item || !layout)
         return {};
-    const RowLayout &layout = delegateOf(m_view)->layout(index, delegateOf(m_view)->rowWidth());
-    return QStringList{m_rows->pageText(*item)} + layout.quote + layout.note;
+    return QStringList{m_rows->pageText(*item)} + layout->quote + layout->note;
 }
 
 void AnnotationListView::act(int row, Part part)
@@ -680,9 +796,8 @@ AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<vo
     platform::useInterfaceFont(m_header, platform::InterfaceTextRole::headline);
     column->addWidget(m_header);
     column->addSpacing(6);
-    // The list takes the height it asks for, or what is left, and
-    // scrolls its rows itself.
-    column->addWidget(m_list, 1);
+    // The list is as tall as its rows: the host's content scrolls them.
+    column->addWidget(m_list);
     if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(model))
         connect(paneAnnotations, &annotations::PaneAnnotations::annotationItemsChanged, this,
                 &AnnotationSection::refresh);

@@ -50,6 +50,8 @@ public:
 
     // The item of a row, while the rows follow the pane model.
     const ReadingAnnotationItem *item(int row) const;
+    // A number for what a row shows: the same number, the same row drawn.
+    size_t print(int row) const;
     QString pageText(const ReadingAnnotationItem &item) const;
 
     // Following the pane model: rows change with its items. Not following:

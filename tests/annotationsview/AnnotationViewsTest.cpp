@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "annotationsview/AnnotationEditor.h"
 #include "annotationsview/AnnotationListView.h"
 #include "annotationsview/NativeSelectionControls.h"
+#include "annotationsview/ViewStyle.h"
 #include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -279,6 +281,64 @@ TEST_F(AnnotationListTest, RowsKeepTheirLineLimitsAfterEveryChange)
     ASSERT_EQ(list.rowCount(), 29);
     checkRow(28);
     checkRow(0);
+}
+
+// A row is as tall as the lines it draws, which are its texts cut at the
+// row's width: measured without laying each text out, the count holds for
+// texts about as wide as the row, for paragraphs, for scripts whose
+// letters join and for characters that space lines their own way.
+TEST_F(AnnotationListTest, RowsAreAsTallAsTheLinesTheyDraw)
+{
+    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    const QString sentence = QStringLiteral("Regardless of the rights management choice, the author keeps it");
+    QStringList quotes, notes;
+    for (int length = 6; length <= sentence.size(); length += 4)
+        quotes << sentence.left(length);
+    quotes << QStringLiteral("中文引文按字计算宽度，一行放不下时折到下一行") << QStringLiteral("النص العربي تتصل حروفه بعضها ببعض في السطر")
+           << QStringLiteral("a tab\there and there") << QStringLiteral("ends in spaces                ")
+           << QStringLiteral("two\nlines") << QString();
+    notes << QString() << QStringLiteral("one\ntwo") << sentence << sentence + QLatin1Char(' ') + sentence
+          << QStringLiteral("x\n\ny\nz") << QStringLiteral("line one\n") << sentence.left(30);
+    std::vector<ReadingMarkup> markups;
+    for (qsizetype i = 0; i < quotes.size(); ++i) {
+        ReadingMarkup m;
+        m.id = QUuid::createUuid();
+        m.page = 0;
+        m.kind = QStringLiteral("highlight");
+        m.rectangles = {textRect(int(i % 3), 0, 5)};
+        m.color = QStringLiteral("yellow");
+        m.quote = quotes[i];
+        m.note = notes[i % notes.size()];
+        markups.push_back(m);
+    }
+    test::annotationsOf(model).applyAnnotations(markups);
+    AnnotationListView list(&model, [] {});
+    list.show();
+    ASSERT_EQ(list.rowCount(), int(quotes.size()));
+    const QFont caption = platform::interfaceFont(platform::InterfaceTextRole::caption);
+    const QFont body = platform::interfaceFont(platform::InterfaceTextRole::body);
+    const int captionLine = QFontMetrics(caption).lineSpacing();
+    const int bodyLine = QFontMetrics(body).lineSpacing();
+    for (const int width : {150, 190, 230, 270, 330, 420}) {
+        list.resize(width, list.heightForWidth(width));
+        list.view()->doItemsLayout();
+        for (int row = 0; row < list.rowCount(); ++row) {
+            const ReadingAnnotationItem &item = *list.rows()->item(row);
+            const int room = list.partRect(row, AnnotationListView::Part::row).width();
+            const QStringList quote = annotationsview::cutToLines(item.quote, caption, room, 2);
+            const QStringList note = annotationsview::cutToLines(item.note, body, room, 3);
+            EXPECT_EQ(list.rowLines(row), QStringList{list.rowLines(row).value(0)} + quote + note)
+                << width << " " << item.quote.toStdString();
+            // Padded by 5 above and below, 5 between the parts, 8 between rows.
+            int height = 5 + captionLine + 5 + 8;
+            if (!quote.isEmpty())
+                height += 5 + int(quote.size()) * captionLine;
+            if (!note.isEmpty())
+                height += 5 + int(note.size()) * bodyLine;
+            EXPECT_EQ(list.view()->visualRect(list.rows()->index(row)).height(), height)
+                << width << " " << item.quote.toStdString() << " / " << item.note.toStdString();
+        }
+    }
 }
 
 // The list, its header and the editor follow the interface text size at

@@ -2,6 +2,7 @@
 // enabled states and actions.
 
 #include "support/SharedPDFViewModelTestPeer.h"
+#include <QApplication>
 #include <QGuiApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QUndoStack>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -196,14 +198,14 @@ TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
 
 // Every annotation row stands whole in the panel's scrolling content, its
 // buttons included: the list does not scroll inside the panel's scroll.
-// Every part of `row`, with the panel scrolled to its end and the list to
-// the row, lies inside the list's view and the panel's.
+// Whether every part of `row`, with the panel scrolled to the row, lies
+// inside the list's view and the panel's.
 bool standsWhole(ReaderLibraryPanel &library, int row)
 {
     annotationsview::AnnotationListView *list = library.annotationSection()->list();
-    QScrollBar *scroll = library.list()->verticalScrollBar();
-    scroll->setValue(scroll->maximum());
-    list->view()->scrollTo(list->rows()->index(row));
+    const QRect whole = list->view()->visualRect(list->rows()->index(row));
+    const QPoint inContent = list->view()->viewport()->mapTo(library.list()->widget(), whole.center());
+    library.list()->ensureVisible(inContent.x(), inContent.y(), 0, whole.height() / 2);
     for (auto part : {annotationsview::AnnotationListView::Part::row, annotationsview::AnnotationListView::Part::edit,
                       annotationsview::AnnotationListView::Part::remove}) {
         const QRect place = list->partRect(row, part);
@@ -218,33 +220,55 @@ bool standsWhole(ReaderLibraryPanel &library, int row)
 TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
 {
     SharedPDFViewModel &model = paper();
-    // A few short rows: the list is as tall as they are.
-    select(model, 0, 0, 0, 5);
-    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
+    // Two rows at the largest text size: the list is as tall as both.
+    platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, 20.0);
+    select(model, 0, 0, 0, 20);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("a note\nof two lines"));
+    select(model, 1, 0, 0, 5);
+    test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
     auto library = panel(model);
     annotationsview::AnnotationListView *list = library->annotationSection()->list();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return standsWhole(*library, 0); }));
+    ASSERT_EQ(list->rowCount(), 2);
+    const auto allRowsShown = [&] {
+        const QRect last = list->view()->visualRect(list->rows()->index(list->rowCount() - 1));
+        return last.isValid() && list->view()->viewport()->rect().contains(last);
+    };
+    EXPECT_TRUE(QTest::qWaitFor(allRowsShown));
     EXPECT_EQ(list->view()->verticalScrollBar()->maximum(), 0);
+    for (int row = 0; row < 2; ++row)
+        EXPECT_TRUE(standsWhole(*library, row)) << row;
 
-    // More rows than the panel shows: the list fits what the panel shows,
-    // so the panel's scroll, then the list's, reach every row whole.
-    for (int page = 1; page < 5; ++page) {
+    // More rows than the panel shows: the list still holds them all, and
+    // the panel's scroll reaches every row whole.
+    for (int page = 2; page < 6; ++page) {
         select(model, page, 0, 0, 5);
         test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("a note\nof two lines"));
     }
-    ASSERT_EQ(list->rowCount(), 5);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->view()->visualRect(list->rows()->index(4)).isValid(); }));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->view()->height() == library->list()->viewport()->height(); }));
+    ASSERT_EQ(list->rowCount(), 6);
+    EXPECT_TRUE(QTest::qWaitFor(allRowsShown));
+    EXPECT_EQ(list->view()->verticalScrollBar()->maximum(), 0);
     QScrollBar *scroll = library->list()->verticalScrollBar();
     EXPECT_GT(scroll->maximum(), 0);
-    scroll->setValue(scroll->maximum());
-    for (int row = 0; row < 5; ++row)
+    for (int row = 0; row < 6; ++row)
         EXPECT_TRUE(standsWhole(*library, row)) << row;
 
-    // A row added later can be reached too.
-    select(model, 5, 0, 0, 5);
-    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return standsWhole(*library, 5); }));
+    // The wheel over the list is left to the panel, which scrolls.
+    scroll->setValue(0);
+    const QPoint over = list->partRect(0, annotationsview::AnnotationListView::Part::row).center();
+    QWheelEvent wheel(over, list->view()->viewport()->mapToGlobal(over), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list->view()->viewport(), &wheel);
+    EXPECT_FALSE(wheel.isAccepted());
+    const QPoint inPanel = list->view()->viewport()->mapTo(library->list()->viewport(), over);
+    QWheelEvent passed(inPanel, library->list()->viewport()->mapToGlobal(inPanel), QPoint(), QPoint(0, -120),
+                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(library->list()->viewport(), &passed);
+    EXPECT_GT(scroll->value(), 0);
+
+    // A row deleted leaves no room behind.
+    const int tall = list->height();
+    test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems().back().id);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->height() < tall && allRowsShown(); }));
 }
 
 TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
