@@ -42,6 +42,37 @@ bool somethingAt(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+// Where a stored file kept behind a symbolic link really lies: the end of
+// the chain of links when that is a regular file, or nothing yet (a link
+// made before its file). Empty when `path` is no link, or leads to
+// something else (a device, a folder, a loop), which is never written
+// through nor moved: the link itself is. `*lost` is set for a link into a
+// folder that is not there (a synced disk not mounted): nothing is
+// written then, neither there nor over the link.
+QString linkedFile(const QString &path, bool *lost = nullptr)
+{
+    if (lost)
+        *lost = false;
+    if (!QFileInfo(path).isSymLink())
+        return {};
+    QString at = path;
+    // As many links as the system itself follows.
+    for (int hop = 0; hop < 40 && !at.isEmpty(); ++hop) {
+        const QFileInfo info(at);
+        if (!info.isSymLink()) {
+            if (info.exists())
+                return info.isFile() ? info.absoluteFilePath() : QString();
+            if (QFileInfo(info.absolutePath()).isDir())
+                return info.absoluteFilePath();
+            if (lost)
+                *lost = true;
+            return {};
+        }
+        at = info.symLinkTarget();
+    }
+    return {};
+}
+
 } // namespace
 
 namespace {
@@ -91,8 +122,16 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
         setError(error, systemError(ENOENT));
         return false;
     }
-    const QFileInfo info(path);
-    if (!ensureFolder(info.absolutePath(), error))
+    // A stored file kept elsewhere behind a link (a synced folder) is
+    // written where it lies; the link stays.
+    bool lost = false;
+    const QString linked = linkedFile(path, &lost);
+    if (lost) {
+        setError(error, systemError(ENOENT));
+        return false;
+    }
+    const QFileInfo info(linked.isEmpty() ? path : linked);
+    if (linked.isEmpty() && !ensureFolder(info.absolutePath(), error))
         return false;
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     QByteArray temporary = target + ".XXXXXX";
@@ -221,8 +260,12 @@ bool moveAside(const QString &path, const QString &label, QString *error, QStrin
         setError(error, systemError(ENOENT));
         return false;
     }
-    const QString target = freeAsidePath(path, label);
-    if (!renameWithoutReplacing(path, target, error))
+    // A linked file is set aside beside itself, so that the link leads to
+    // the file written next.
+    const QString linked = linkedFile(path);
+    const QString source = linked.isEmpty() || !QFileInfo::exists(linked) ? path : linked;
+    const QString target = freeAsidePath(source, label);
+    if (!renameWithoutReplacing(source, target, error))
         return false;
     if (movedTo)
         *movedTo = target;

@@ -203,3 +203,75 @@ TEST_F(StoredFilesTest, RenameAndCopyNeverReplace)
 }
 
 } // namespace
+
+TEST_F(StoredFilesTest, ALinkedStoredFileIsWrittenThroughItsLink)
+{
+    // The store's file is a link into another folder (a synced one): the
+    // write lands in the linked file, and the link stays a link.
+    const QString synced = path(QStringLiteral("synced/history.json"));
+    writePlain(synced, "old");
+    const QString store = path(QStringLiteral("data/reading-history.json"));
+    QDir().mkpath(path(QStringLiteral("data")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../synced/history.json"), store));
+    // A link to that link: followed to the end.
+    const QString chained = path(QStringLiteral("data/chained.json"));
+    ASSERT_TRUE(QFile::link(store, chained));
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(store, "new", &error)) << qPrintable(error);
+    ASSERT_TRUE(writeFileAtomically(chained, "newer", &error)) << qPrintable(error);
+    EXPECT_TRUE(QFileInfo(store).isSymLink());
+    EXPECT_TRUE(QFileInfo(chained).isSymLink());
+    EXPECT_EQ(readTestFile(synced), QByteArray("newer"));
+    // The temporary file went beside the target, and nothing was left.
+    EXPECT_EQ(QDir(path(QStringLiteral("synced"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(QDir(path(QStringLiteral("data"))).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
+
+    // A dangling link gets its file made where it points.
+    const QString dangling = path(QStringLiteral("data/notes.json"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("synced/notes.json")), dangling));
+    ASSERT_TRUE(writeFileAtomically(dangling, "made", &error)) << qPrintable(error);
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+    EXPECT_EQ(readTestFile(path(QStringLiteral("synced/notes.json"))), QByteArray("made"));
+    // One into a folder that is not there (a disk not mounted) fails and
+    // stays a link.
+    const QString unmounted = path(QStringLiteral("data/bookmarks.json"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("gone/bookmarks.json")), unmounted));
+    EXPECT_FALSE(writeFileAtomically(unmounted, "lost", &error));
+    EXPECT_TRUE(QFileInfo(unmounted).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("gone"))));
+
+    // An unreadable linked file is set aside beside itself, and the link
+    // then leads to the new file.
+    writePlain(synced, "garbage");
+    QString movedTo;
+    ASSERT_TRUE(moveAsideUnreadable(store, &error, &movedTo)) << qPrintable(error);
+    EXPECT_TRUE(QFileInfo(store).isSymLink());
+    EXPECT_EQ(QFileInfo(movedTo).absolutePath(), QFileInfo(synced).absolutePath());
+    EXPECT_EQ(readTestFile(movedTo), QByteArray("garbage"));
+    ASSERT_TRUE(writeFileAtomically(store, "fresh", &error)) << qPrintable(error);
+    EXPECT_EQ(readTestFile(synced), QByteArray("fresh"));
+}
+
+TEST_F(StoredFilesTest, ALinkToSomethingOtherThanAFileIsNeverWrittenThrough)
+{
+    // What a link leads to that is not a plain file (a device, a folder) is
+    // never replaced nor moved: the link itself is.
+    const QString folder = path(QStringLiteral("elsewhere"));
+    QDir().mkpath(folder);
+    const QString store = path(QStringLiteral("reading-history.json"));
+    ASSERT_TRUE(QFile::link(folder, store));
+    QString error;
+    QString movedTo;
+    ASSERT_TRUE(moveAsideUnreadable(store, &error, &movedTo)) << qPrintable(error);
+    EXPECT_TRUE(QFileInfo(movedTo).isSymLink());
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    ASSERT_TRUE(writeFileAtomically(store, "[]", &error)) << qPrintable(error);
+    EXPECT_FALSE(QFileInfo(store).isSymLink());
+
+    const QString device = path(QStringLiteral("device.json"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), device));
+    ASSERT_TRUE(writeFileAtomically(device, "[]", &error)) << qPrintable(error);
+    EXPECT_FALSE(QFileInfo(device).isSymLink());
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).exists());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/null")).isFile());
+}
