@@ -267,14 +267,23 @@ bool parseFile(const QByteArray &bytes, Json *out)
     }
 }
 
+// The file was read again while the program runs (changed on disk) and
+// no longer reads: left as it is, the settings would take it for an empty
+// file and write their own keys over it. It is set aside first, as at
+// start, so that nothing in it is lost.
+bool setAsideWhileRunning(QIODevice &device)
+{
+    const auto *file = qobject_cast<QFile *>(&device);
+    return file && !file->fileName().isEmpty() && moveAsideUnreadable(file->fileName());
+}
+
 bool readJsonSettings(QIODevice &device, QSettings::SettingsMap &map)
 {
     const QByteArray bytes = device.readAll();
-    if (bytes.trimmed().isEmpty())
-        return true;
     Json root;
-    if (!parseFile(bytes, &root))
-        return false;
+    // An empty file holds no preference: it is as unreadable as a damaged one.
+    if (bytes.trimmed().isEmpty() || !parseFile(bytes, &root))
+        return setAsideWhileRunning(device);
     for (auto it = root.begin(); it != root.end(); ++it) {
         const QVariant value = fromFileJson(it.value());
         if (value.isValid())
@@ -319,7 +328,11 @@ QString keepUnreadableFileAside(const QString &filePath, bool *inTheWay)
     case StoredRead::Absent:
         return {};
     case StoredRead::Read:
-        if (bytes.trimmed().isEmpty() || parseFile(bytes, nullptr))
+        if (bytes.trimmed().isEmpty()) {
+            problem = QStringLiteral("文件是空的");
+            break;
+        }
+        if (parseFile(bytes, nullptr))
             return {};
         problem = QStringLiteral("格式不正确");
         break;
@@ -510,12 +523,25 @@ QUrl Preferences::urlValue(const QString &key) const
     return defaultValue(key).toUrl();
 }
 
+void Preferences::setAsideIfEmptied()
+{
+    // The settings take a file of no bytes for one without keys, without
+    // reading it: emptied while the program runs, it would be written over
+    // with this store's keys alone.
+    if (m_scratch || m_filePath.isEmpty())
+        return;
+    const QFileInfo info(m_filePath);
+    if (info.isFile() && info.size() == 0)
+        moveAsideUnreadable(m_filePath);
+}
+
 void Preferences::setValue(const QString &key, const QVariant &value)
 {
     if (!value.isValid()) {
         remove(key);
         return;
     }
+    setAsideIfEmptied();
     m_settings->setValue(escapeKey(key), value);
     m_changed = true;
     emit valueChanged(key);
@@ -523,6 +549,7 @@ void Preferences::setValue(const QString &key, const QVariant &value)
 
 void Preferences::remove(const QString &key)
 {
+    setAsideIfEmptied();
     m_settings->remove(escapeKey(key));
     m_changed = true;
     emit valueChanged(key);
@@ -538,6 +565,7 @@ void Preferences::sync()
         fresh->setFallbacksEnabled(false);
         m_settings = std::move(fresh);
     }
+    setAsideIfEmptied();
     m_settings->sync();
     if (filePath().isEmpty() || !m_changed)
         return;

@@ -94,6 +94,8 @@ signals:
     void valueChanged(const QString &key);
 
 private:
+    void setAsideIfEmptied();
+
     // Outlives the settings, which may write to it as they go.
     std::unique_ptr<QTemporaryDir> m_scratch;
     std::unique_ptr<QSettings> m_settings;

@@ -174,6 +174,63 @@ TEST_F(PreferencesTest, UnreadableFileIsMovedAsideNotOverwritten)
     EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
 }
 
+// An empty file holds no preference that could be read: left to read as
+// "all defaults", it would bring the first-run guide back without a word.
+TEST_F(PreferencesTest, AnEmptyOrBlankFileIsSaidAndSetAsideLikeAnyDamagedOne)
+{
+    for (const QByteArray &empty : {QByteArray(), QByteArray(" \n\t\n")}) {
+        QDir(path(QStringLiteral("prefs"))).removeRecursively();
+        ASSERT_TRUE(folvan::test::writeTestFile(file(), empty));
+        {
+            auto store = open();
+            EXPECT_TRUE(store->loadProblem().contains(QStringLiteral("Folvan.json.unreadable-")))
+                << store->loadProblem().toStdString();
+            store->setValue(QStringLiteral("x"), true);
+        }
+        const QStringList aside =
+            QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
+        ASSERT_EQ(aside.size(), 1) << empty.size();
+        EXPECT_EQ(folvan::test::readTestFile(path(QStringLiteral("prefs/")) + aside.first()), empty);
+        auto again = open();
+        EXPECT_TRUE(again->loadProblem().isEmpty());
+        EXPECT_TRUE(again->boolValue(QStringLiteral("x"), false));
+    }
+    // Emptied or damaged while the store runs: set aside before the next
+    // write, never written over.
+    for (const QByteArray &damage : {QByteArray(), QByteArray("{\"x\": tru")}) {
+        QDir(path(QStringLiteral("prefs"))).removeRecursively();
+        auto store = open();
+        store->setValue(QStringLiteral("x"), true);
+        store->sync();
+        ASSERT_TRUE(folvan::test::writeTestFile(file(), damage));
+        store->setValue(QStringLiteral("y"), true);
+        store->sync();
+        const QStringList aside =
+            QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
+        ASSERT_EQ(aside.size(), 1) << damage.size();
+        EXPECT_EQ(folvan::test::readTestFile(path(QStringLiteral("prefs/")) + aside.first()), damage);
+        EXPECT_TRUE(open()->boolValue(QStringLiteral("y"), false));
+    }
+}
+
+// Two readers on one preferences file: each writes what it changed, and
+// neither drops what the other wrote meanwhile.
+TEST_F(PreferencesTest, TwoStoresOnOneFileKeepEachOthersChanges)
+{
+    auto first = open();
+    auto second = open();
+    first->setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    first->sync();
+    second->setValue(QStringLiteral("folvan.wheelReverse"), true);
+    second->sync();
+    first->setValue(QStringLiteral("folvan.paperWarmth"), 0.5);
+    first->sync();
+    auto after = open();
+    EXPECT_EQ(after->stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("single"));
+    EXPECT_TRUE(after->boolValue(QStringLiteral("folvan.wheelReverse")));
+    EXPECT_EQ(after->doubleValue(QStringLiteral("folvan.paperWarmth")), 0.5);
+}
+
 TEST_F(PreferencesTest, AFileNestedTooDeeplyIsSetAsideLikeAnyDamagedOne)
 {
     const QByteArray nested = folvan::test::deeplyNestedJson();
