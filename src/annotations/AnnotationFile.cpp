@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
+#include "platform/StoredMerge.h"
 
 namespace folvan::annotations {
 
@@ -64,7 +66,7 @@ MarkupFileContent readMarkupFile(const QString &path)
 {
     MarkupFileContent content;
     QByteArray data;
-    const platform::StoredRead read = platform::readStoredFile(path, &data, &content.error);
+    const platform::StoredRead read = platform::readStoredFile(path, &data, &content.error, &content.version);
     content.exists = read != platform::StoredRead::Absent;
     if (read == platform::StoredRead::Read)
         content.markups = decodeMarkups(data, &content.error);
@@ -178,10 +180,12 @@ std::vector<ReadingMarkup> decodeMarkupsOnPage(const QByteArray &bytes, qint64 p
     }
 }
 
-MarkupLoading::MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<engine::PdfDocument> document)
+MarkupLoading::MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<engine::PdfDocument> document,
+                             platform::StoredFileVersion version)
     : m_path(std::move(path))
     , m_bytes(std::move(bytes))
     , m_document(std::move(document))
+    , m_version(version)
 {
 }
 
@@ -241,6 +245,17 @@ void AnnotationFileKeeper::reset()
     m_droppedPath.clear();
     m_loadedPath.clear();
     m_encoder.clear();
+    m_seen = {};
+    m_base.clear();
+    m_setAside.clear();
+}
+
+void AnnotationFileKeeper::noteRead(const QString &path, const platform::StoredFileVersion &version,
+                                    std::vector<ReadingMarkup> markups)
+{
+    m_loadedPath = path;
+    m_seen = version;
+    m_base = std::move(markups);
 }
 
 void AnnotationFileKeeper::noteReadable(const QString &path)
@@ -252,11 +267,18 @@ void AnnotationFileKeeper::noteReadable(const QString &path)
     m_loadedPath = path;
 }
 
-bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error)
+bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error,
+                                 const std::function<bool(const ReadingMarkup &)> &fits,
+                                 std::optional<std::vector<ReadingMarkup>> *merged, QString *setAsideTo)
 {
     QByteArray data;
     if (!m_encoder.encode(markups, &data, error))
         return false;
+    // What was read or written here concerns the loaded file only.
+    if (m_loadedPath != path) {
+        m_seen = {};
+        m_base.clear();
+    }
 
     if (!m_unreadablePath.isEmpty() && m_unreadablePath != path && QFileInfo::exists(m_unreadablePath)) {
         if (markups.empty() && !QFileInfo::exists(path) && QFileInfo(m_unreadablePath).isFile()) {
@@ -270,15 +292,17 @@ bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingM
         }
         // The list goes to the paper's current file; the file that failed
         // to load stays aside under its own name.
-        if (!platform::moveAsideUnreadable(m_unreadablePath, error))
+        if (!platform::moveAsideUnreadable(m_unreadablePath, error, &m_setAside))
             return false;
         m_unreadablePath.clear();
     }
 
     if (m_unreadablePath == path && QFileInfo::exists(path)) {
-        if (!platform::moveAsideUnreadable(path, error))
+        if (!platform::moveAsideUnreadable(path, error, &m_setAside))
             return false;
         m_loadedPath = path;
+        m_seen = {};
+        m_base.clear();
     }
     m_unreadablePath.clear();
 
@@ -290,11 +314,58 @@ bool AnnotationFileKeeper::write(const QString &path, const std::vector<ReadingM
     // paper of the new name left.
     if (m_loadedPath != path && QFileInfo::exists(path) && !platform::moveAside(path, QStringLiteral("kept"), error))
         return false;
-
-    if (!platform::writeFileAtomically(path, data, error))
-        return false;
     m_loadedPath = path;
-    return true;
+
+    // Another reader may write between two tries: a few rounds, then the
+    // save counts as failed (and is tried again later).
+    std::vector<ReadingMarkup> list = markups;
+    for (int round = 0; round < 4; ++round) {
+        QByteArray current;
+        const platform::StoredWrite result = platform::writeStoredFile(path, &m_seen, data, &current, error);
+        if (result == platform::StoredWrite::Failed)
+            return false;
+        if (result == platform::StoredWrite::Written) {
+            if (merged && list != markups)
+                *merged = list;
+            if (setAsideTo)
+                *setAsideTo = m_setAside;
+            m_setAside.clear();
+            m_base = std::move(list);
+            return true;
+        }
+        QString problem;
+        std::optional<std::vector<ReadingMarkup>> theirs;
+        if (!current.isEmpty())
+            theirs = decodeMarkups(current, &problem);
+        if (!theirs) {
+            // Left unreadable by someone else: kept aside, and named.
+            if (!platform::moveAsideUnreadable(path, error, &m_setAside))
+                return false;
+            // Nothing is left to merge with: the list is written whole.
+            m_seen = {};
+            m_base.clear();
+            theirs.emplace();
+        }
+        std::vector<ReadingMarkup> next = platform::mergeRecords(
+            m_base, list, *theirs, [](const ReadingMarkup &markup) { return markup.id; },
+            [](const ReadingMarkup &ours, const ReadingMarkup &) { return ours; });
+        if (fits) {
+            const auto misfits = std::stable_partition(next.begin(), next.end(), fits);
+            // What another reader stored that does not fit this document
+            // is kept in a copy before the list goes without it.
+            if (misfits != next.end() && QFileInfo::exists(path)
+                && !platform::copyAside(path, QStringLiteral("dropped"), error))
+                return false;
+            next.erase(misfits, next.end());
+        }
+        m_base = std::move(*theirs);
+        list = std::move(next);
+        if (!m_encoder.encode(list, &data, error))
+            return false;
+        if (error)
+            *error = QStringLiteral("另一个 Folvan 一再改写批注文件。");
+    }
+    return false;
 }
 
 } // namespace folvan::annotations

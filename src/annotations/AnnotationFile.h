@@ -16,6 +16,7 @@
 
 #include "annotations/ReadingMarkup.h"
 #include "engine/PdfDocument.h"
+#include "platform/StoredFiles.h"
 
 namespace folvan::annotations {
 
@@ -33,6 +34,8 @@ struct MarkupFileContent {
     // The decoded list; absent when the file could not be read or decoded.
     std::optional<std::vector<ReadingMarkup>> markups;
     QString error;
+    // The version read.
+    platform::StoredFileVersion version;
 };
 
 MarkupFileContent readMarkupFile(const QString &path);
@@ -58,8 +61,11 @@ struct DecodedMarkups {
 // thread or by whoever needs its result first.
 class MarkupLoading : public std::enable_shared_from_this<MarkupLoading> {
 public:
-    MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<engine::PdfDocument> document);
+    MarkupLoading(QString path, QByteArray bytes, std::shared_ptr<engine::PdfDocument> document,
+                  platform::StoredFileVersion version = {});
     const QString &path() const { return m_path; }
+    // The version of the file the bytes were read from.
+    const platform::StoredFileVersion &version() const { return m_version; }
     // Decodes on the thread pool, then calls `done` there. Made with
     // std::make_shared: the work holds it.
     void start(std::function<void()> done);
@@ -74,6 +80,7 @@ private:
     QString m_path;
     QByteArray m_bytes;
     std::shared_ptr<engine::PdfDocument> m_document;
+    platform::StoredFileVersion m_version;
     std::once_flag m_once;
     DecodedMarkups m_result;
 };
@@ -92,6 +99,11 @@ public:
     void noteDropped(const QString &path) { m_droppedPath = path; }
     // The file at `path` was read successfully after all.
     void noteReadable(const QString &path);
+    // The file at `path`, at `version`, held `markups` (all of them, those
+    // that do not fit the document too): a later write merges what someone
+    // else wrote since.
+    void noteRead(const QString &path, const platform::StoredFileVersion &version,
+                  std::vector<ReadingMarkup> markups);
 
     // Writes `markups` to `path`, after keeping aside what must be kept: the
     // file that failed to load (even when it reads now: repaired outside the
@@ -101,7 +113,16 @@ public:
     // moved) and there are no markups to write, that file is copied to
     // `path` instead, when nothing lies there. False with the error text on
     // failure; nothing is overwritten then.
-    bool write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error);
+    //
+    // Another reader may have written the file since this pane last read
+    // or wrote it: its list is merged in first (a markup both changed keeps
+    // this pane's change), leaving out what does not `fit` the document
+    // (kept in a copy, NAME.dropped-...), and `merged` is set to the list
+    // written. A file someone left unreadable is set aside first;
+    // `setAsideTo` names where.
+    bool write(const QString &path, const std::vector<ReadingMarkup> &markups, QString *error,
+               const std::function<bool(const ReadingMarkup &)> &fits = {},
+               std::optional<std::vector<ReadingMarkup>> *merged = nullptr, QString *setAsideTo = nullptr);
     // The encodings made as the file was read (DecodedMarkups::encoded).
     void keepEncodings(MarkupEncoder encoded) { m_encoder = std::move(encoded); }
 
@@ -110,6 +131,11 @@ private:
     QString m_droppedPath;
     QString m_loadedPath;
     MarkupEncoder m_encoder;
+    // The loaded file as last read or written here, and what it held.
+    platform::StoredFileVersion m_seen;
+    std::vector<ReadingMarkup> m_base;
+    // Where a file that could not be read went, until a write tells it.
+    QString m_setAside;
 };
 
 } // namespace folvan::annotations

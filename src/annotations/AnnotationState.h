@@ -74,6 +74,11 @@ struct AnnotationState {
     annotations::MarkupItemCache markupItems;
     // Why some markups are not on the pages; shown until they are.
     std::optional<QString> placementError;
+    // Why the annotation file could not be read as the paper opened, until
+    // the file is set aside; then where it was kept, shown until the paper
+    // closes.
+    std::optional<QString> loadProblem;
+    std::optional<QString> setAsideNotice;
     // Which annotation file must be kept aside before it is next written.
     annotations::AnnotationFileKeeper fileKeeper;
     // The stored list still being decoded; meanwhile `markups` holds only

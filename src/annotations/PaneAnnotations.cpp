@@ -134,6 +134,8 @@ void PaneAnnotations::resetAnnotations()
     state.markupItems.clear();
     state.fileKeeper.reset();
     state.placementError.reset();
+    state.loadProblem.reset();
+    state.setAsideNotice.reset();
     state.loading.reset();
 
     m_model.annotationsReset();
@@ -372,10 +374,11 @@ void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const PdfDocume
     const QString path = markupURL(documentURL);
     QByteArray bytes;
     QString error;
+    platform::StoredFileVersion version;
     platform::StoredRead read =
-        path.isEmpty() ? platform::StoredRead::Absent : platform::readStoredFile(path, &bytes, &error);
+        path.isEmpty() ? platform::StoredRead::Absent : platform::readStoredFile(path, &bytes, &error, &version);
     if (read == platform::StoredRead::Absent && !path.isEmpty() && carryFormerMarkupFile(documentURL, path, &error))
-        read = platform::readStoredFile(path, &bytes, &error);
+        read = platform::readStoredFile(path, &bytes, &error, &version);
     AnnotationState &state = m_state;
     if (read == platform::StoredRead::Absent) {
         state.fileKeeper.noteLoaded(path);
@@ -385,7 +388,8 @@ void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const PdfDocume
     // Not to be written over until the whole list is known to read.
     state.fileKeeper.noteUnreadable(path);
     if (read == platform::StoredRead::Unreadable) {
-        setMarkupError(kLoadError + error);
+        state.loadProblem = kLoadError + error;
+        setMarkupError(state.loadProblem);
         return;
     }
     // The page shown first gets its markups now; the rest follow.
@@ -394,7 +398,7 @@ void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const PdfDocume
         if (document && isValidMarkup(markup, *document))
             shown.push_back(std::move(markup));
     }
-    state.loading = std::make_shared<MarkupLoading>(path, std::move(bytes), document);
+    state.loading = std::make_shared<MarkupLoading>(path, std::move(bytes), document, version);
     state.loading->start([model = QPointer<PaneAnnotations>(this),
                           loading = std::weak_ptr<MarkupLoading>(state.loading)] {
         platform::runOnMain([model, loading] {
@@ -419,11 +423,13 @@ void PaneAnnotations::completeMarkupLoading()
         // What was shown of the file goes: the file stays as it is.
         setMarkups({});
         synchronizeAnnotations();
-        setMarkupError(kLoadError + result.error);
+        state.loadProblem = kLoadError + result.error;
+        setMarkupError(state.loadProblem);
         emit markupsLoaded();
         return;
     }
     state.fileKeeper.noteReadable(path);
+    state.fileKeeper.noteRead(path, loading->version(), *result.valid);
     state.fileKeeper.keepEncodings(std::move(result.encoded));
     if (result.dropped > 0)
         state.fileKeeper.noteDropped(path);
@@ -456,13 +462,47 @@ void PaneAnnotations::persistMarkups()
     };
     if (path.isEmpty())
         return fail(QStringLiteral("No data folder is available."));
+    const PdfDocumentPtr document = m_model.pdfDocument();
+    const auto fits = [&document](const ReadingMarkup &markup) { return document && isValidMarkup(markup, *document); };
+    std::optional<std::vector<ReadingMarkup>> merged;
+    QString setAside;
     if (!platform::ensureFolder(m_model.annotationDirectory(), &error)
-        || !m_state.fileKeeper.write(path, markups(), &error))
+        || !m_state.fileKeeper.write(path, markups(), &error, fits, &merged, &setAside))
         return fail(error);
     m_markupsUnsaved = false;
     platform::noteSaved(pending);
-    setMarkupError(m_state.placementError);
+    if (!setAside.isEmpty()) {
+        // The file that could not be read is kept, and the reader told where.
+        m_state.setAsideNotice = QStringLiteral("%1原文件已保留为 %2。")
+                                     .arg(m_state.loadProblem ? *m_state.loadProblem + QStringLiteral("；")
+                                                              : QStringLiteral("批注文件已无法读取；"),
+                                          QFileInfo(setAside).fileName());
+        m_state.loadProblem.reset();
+    }
+    if (merged)
+        takeMergedMarkups(std::move(*merged));
+    setMarkupError(standingError());
     m_model.notifySidecarChanged(QStringLiteral("annotations"));
+}
+
+std::optional<QString> PaneAnnotations::standingError() const
+{
+    if (m_state.placementError && m_state.setAsideNotice)
+        return *m_state.placementError + QLatin1Char('\n') + *m_state.setAsideNotice;
+    return m_state.placementError ? m_state.placementError : m_state.setAsideNotice;
+}
+
+void PaneAnnotations::takeMergedMarkups(std::vector<ReadingMarkup> list)
+{
+    // The file now holds markups another reader wrote as well: the pane
+    // shows what it holds. The steps to undo knew the list without them,
+    // and are let go once the step that saved runs no more.
+    setMarkups(std::move(list));
+    synchronizeAnnotations();
+    platform::runOnMain(this, [this] {
+        m_annotationUndoManager->clear();
+        updateAnnotationUndoState();
+    });
 }
 
 void PaneAnnotations::reloadSharedAnnotations()
@@ -489,6 +529,7 @@ void PaneAnnotations::reloadSharedAnnotations()
         return;
     }
     m_state.fileKeeper.noteReadable(path);
+    m_state.fileKeeper.noteRead(path, content.version, *content.markups);
     if (*content.markups == markups())
         return;
     prepareAnnotations();
@@ -496,7 +537,7 @@ void PaneAnnotations::reloadSharedAnnotations()
     m_annotationUndoManager->clear();
     synchronizeAnnotations();
     updateAnnotationUndoState();
-    setMarkupError(m_state.placementError);
+    setMarkupError(standingError());
 }
 
 void PaneAnnotations::retryUnsavedAnnotations()

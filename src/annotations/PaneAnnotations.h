@@ -193,6 +193,11 @@ private:
     // The document's own annotations are read (those of the page read
     // first are kept): the markups go on every page.
     void originalsRead(OriginalAnnotationMap originals);
+    // The placement problem and where an unreadable file was kept, as
+    // the error line shows them while nothing else goes wrong.
+    std::optional<QString> standingError() const;
+    // Shows the list written after merging what another reader wrote.
+    void takeMergedMarkups(std::vector<ReadingMarkup> list);
     void setCanUndoAnnotation(bool value);
     void setCanRedoAnnotation(bool value);
     // The file the user chose for an export of the open paper, or nothing

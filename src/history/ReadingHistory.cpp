@@ -5,7 +5,9 @@
 #include "platform/Paths.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/StoredFiles.h"
+#include "platform/StoredMerge.h"
 #include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
 
@@ -14,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace folvan {
 
@@ -41,6 +45,40 @@ double now()
     return platform::referenceSeconds(QDateTime::currentDateTimeUtc());
 }
 
+// A list as the store keeps it: at most the newest records, each state
+// within its limits.
+QList<RecentReading> kept(QList<RecentReading> records)
+{
+    if (records.size() > ReadingHistory::maximumRecords)
+        records.resize(ReadingHistory::maximumRecords);
+    for (RecentReading &record : records)
+        record.state = record.state.normalized(DocumentReadingState::noPageLimit);
+    return records;
+}
+
+// This store's list merged with the one another reader wrote, both changed
+// since `base`: newest opening first, one record a paper (the one opened
+// last), a record both changed as it was opened last.
+QList<RecentReading> merged(const QList<RecentReading> &base, const QList<RecentReading> &mine,
+                            const QList<RecentReading> &theirs)
+{
+    QList<RecentReading> records = platform::mergeRecords(
+        base, mine, theirs, [](const RecentReading &record) { return record.id; },
+        [](const RecentReading &ours, const RecentReading &other) {
+            return other.openedAt > ours.openedAt ? other : ours;
+        });
+    std::stable_sort(records.begin(), records.end(),
+                     [](const RecentReading &a, const RecentReading &b) { return a.openedAt > b.openedAt; });
+    QList<RecentReading> unique;
+    for (const RecentReading &record : records) {
+        const bool known = std::any_of(unique.cbegin(), unique.cend(),
+                                       [&record](const RecentReading &other) { return samePath(other.path, record.path); });
+        if (!known)
+            unique.append(record);
+    }
+    return kept(std::move(unique));
+}
+
 } // namespace
 
 ReadingHistory &ReadingHistory::shared()
@@ -66,6 +104,11 @@ ReadingHistory::ReadingHistory(const QString &directory, platform::Preferences *
 
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &ReadingHistory::flush);
+    // A reader that was read-only writes what it holds once it may.
+    connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this, [this] {
+        if (!platform::DataFolderAccess::shared().readOnly())
+            flush();
+    });
 
     load();
 }
@@ -76,7 +119,7 @@ void ReadingHistory::load()
 {
     QByteArray data;
     QString problem;
-    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &problem);
+    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &problem, &m_seen);
     if (read == platform::StoredRead::Absent)
         return;
     std::optional<QList<RecentReading>> loaded;
@@ -89,12 +132,8 @@ void ReadingHistory::load()
         emit loadProblemChanged();
         return;
     }
-    QList<RecentReading> records = *loaded;
-    if (records.size() > maximumRecords)
-        records.resize(maximumRecords);
-    for (RecentReading &record : records)
-        record.state = record.state.normalized(DocumentReadingState::noPageLimit);
-    setRecords(std::move(records));
+    m_base = kept(*loaded);
+    setRecords(m_base);
 }
 
 void ReadingHistory::setRecords(QList<RecentReading> records)
@@ -215,10 +254,25 @@ void ReadingHistory::flush()
                                      QFileInfo(movedTo).fileName());
             emit loadProblemChanged();
         }
+        if (!movedTo.isEmpty())
+            m_seen = {};
         m_keepUnreadableFile = false;
-        QByteArray data;
-        saved = encodeReadingHistory(m_records, &data, &problem)
-            && platform::writeFileAtomically(m_file, data, &problem);
+        // Another reader may write between two tries: a few rounds, then
+        // the save counts as failed and is retried later.
+        QList<RecentReading> records = m_records;
+        for (int round = 0; round < 4 && !saved; ++round) {
+            const platform::StoredWrite result = writeOnce(&records, &problem);
+            if (result == platform::StoredWrite::Failed)
+                break;
+            saved = result == platform::StoredWrite::Written;
+            if (!saved)
+                problem = QStringLiteral("另一个 Folvan 一再改写阅读记录。");
+        }
+        if (saved) {
+            m_base = records;
+            if (records != m_records)
+                setRecords(std::move(records));
+        }
     }
     if (!saved) {
         setError(saveErrorPrefix + problem);
@@ -234,6 +288,37 @@ void ReadingHistory::flush()
     // file it replaced was set aside first.
     if (!m_error.isEmpty())
         setError({});
+}
+
+platform::StoredWrite ReadingHistory::writeOnce(QList<RecentReading> *records, QString *problem)
+{
+    QByteArray data;
+    if (!encodeReadingHistory(*records, &data, problem))
+        return platform::StoredWrite::Failed;
+    QByteArray current;
+    const platform::StoredWrite result = platform::writeStoredFile(m_file, &m_seen, data, &current, problem);
+    if (result != platform::StoredWrite::Changed)
+        return result;
+    QString unreadable = QStringLiteral("文件是空的，或不是普通文件");
+    std::optional<QList<RecentReading>> theirs;
+    if (!current.isEmpty())
+        theirs = decodeReadingHistory(current, &unreadable);
+    if (!theirs) {
+        // Left unreadable by someone else since this store read it: kept
+        // aside and named, and this store's list written in its place.
+        QString movedTo;
+        if (!platform::moveAsideUnreadable(m_file, problem, &movedTo))
+            return platform::StoredWrite::Failed;
+        m_seen = {};
+        m_loadProblem = QStringLiteral("%1%2原文件已保留为 %3。")
+                            .arg(loadErrorPrefix, unreadable + QStringLiteral("；"), QFileInfo(movedTo).fileName());
+        emit loadProblemChanged();
+        return platform::StoredWrite::Changed;
+    }
+    const QList<RecentReading> other = kept(std::move(*theirs));
+    *records = merged(m_base, *records, other);
+    m_base = other;
+    return platform::StoredWrite::Changed;
 }
 
 std::vector<QString> ReadingHistory::formerPaths(const QString &path) const

@@ -3,6 +3,7 @@
 #include "history/DocumentReadingState.h"
 #include "history/RecentReading.h"
 #include "platform/Queues.h"
+#include "platform/StoredFiles.h"
 
 #include <QList>
 #include <QObject>
@@ -77,7 +78,9 @@ public:
     // The other paths under which records knew the file at `path` (a
     // standardized path): those of the records whose file it is.
     std::vector<QString> formerPaths(const QString &path) const;
-    // Writes the file now when a change has not been written yet.
+    // Writes the file now when a change has not been written yet. What
+    // another reader wrote to the file since this store last read or wrote
+    // it is merged in first (records() then holds it too).
     void flush();
 
 signals:
@@ -90,6 +93,9 @@ private:
     void setRecords(QList<RecentReading> records);
     void setError(const QString &error);
     void saveSoon();
+    // One try at writing `records`: merged with what another reader wrote
+    // meanwhile, which replaces `records`, when the file changed.
+    platform::StoredWrite writeOnce(QList<RecentReading> *records, QString *problem);
     qsizetype index(const QString &path) const;
     QString locate(const RecentReading &record, bool searchFolder) const;
 
@@ -105,6 +111,9 @@ private:
     // The file on disk could not be read at start: it is set aside before
     // the first write so that it is never lost.
     bool m_keepUnreadableFile = false;
+    // The file as this store last read or wrote it, and the list it held.
+    platform::StoredFileVersion m_seen;
+    QList<RecentReading> m_base;
 };
 
 } // namespace folvan

@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/DocumentHash.h"
 #include "platform/NotificationCenter.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -42,6 +43,11 @@ SharedPDFViewModel::SharedPDFViewModel(PaneModelServices services, QObject *pare
             if (self)
                 self->handleSidecarChange(userInfo);
         });
+    // A reader that was read-only saves what it holds once it may.
+    connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this, [this] {
+        if (!platform::DataFolderAccess::shared().readOnly())
+            retryUnsavedSideFiles();
+    });
 }
 
 SharedPDFViewModel::~SharedPDFViewModel()

@@ -37,6 +37,7 @@
 #include "model/ReadingBookmark.h"
 #include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
+#include "platform/StoredFiles.h"
 
 #include <QObject>
 #include <QPointF>
@@ -581,7 +582,10 @@ private:
     // The book selection at page/point, as selectBook computes it.
     void updateBookSelection(int page, QPointF point, const QString &phase);
     // Reads and checks the primary bookmark file (reloadSharedBookmarks).
-    bool readSharedBookmarks(BookmarkList *out, QString *error) const;
+    bool readSharedBookmarks(BookmarkList *out, QString *error, platform::StoredFileVersion *version) const;
+    // Writes the bookmark list to `target`, merged with what another reader
+    // wrote there since (the list written then goes to `written`).
+    bool writeBookmarkFile(const QString &target, BookmarkList *written, QString *error);
 
     const QUuid m_readingSessionID;
     const PaneModelServices m_services;
@@ -618,6 +622,13 @@ private:
     // The bookmark file of the document as it was named when its bookmarks
     // were loaded; another target at a save means the paper has moved.
     QString m_bookmarkFileAtLoad;
+    // That file as last read or written here, and the list it held: a
+    // save merges what another reader wrote since.
+    platform::StoredFileVersion m_bookmarkFileVersion;
+    BookmarkList m_bookmarkBase;
+    // Where a bookmark file that could not be read went, until a save
+    // tells it.
+    QString m_bookmarkFileSetAside;
     int m_currentPageIndex = 0;
     std::optional<QVariantMap> m_reflowAppearance;
     TextSourceList m_reflowSources;

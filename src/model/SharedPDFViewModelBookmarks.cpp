@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/Clock.h"
 #include "platform/StoredFiles.h"
+#include "platform/StoredMerge.h"
 #include "platform/UnsavedChanges.h"
 
 #include <QFile>
@@ -32,10 +33,11 @@ bool fitsDocument(const ReadingBookmark &bookmark, int pageCount)
         && bookmark.location.hasFinitePoint();
 }
 
-bool readBookmarkFile(const QString &path, BookmarkList *out, QString *error)
+bool readBookmarkFile(const QString &path, BookmarkList *out, QString *error,
+                      platform::StoredFileVersion *version = nullptr)
 {
     QByteArray data;
-    const platform::StoredRead read = platform::readStoredFile(path, &data, error);
+    const platform::StoredRead read = platform::readStoredFile(path, &data, error, version);
     if (read == platform::StoredRead::Absent)
         *error = QString::fromLocal8Bit(std::strerror(ENOENT));
     if (read != platform::StoredRead::Read)
@@ -51,6 +53,25 @@ QString leadingCharacters(const QString &text, int count)
     while (characters < count && finder.toNextBoundary() != -1)
         ++characters;
     return characters < count ? text : text.left(finder.position());
+}
+
+// The list another reader wrote merged into this pane's, both changed
+// since `base`: one bookmark a page (a page both bookmarked keeps this
+// pane's), in page order, without those the document has no place for.
+BookmarkList mergedBookmarks(const BookmarkList &base, const BookmarkList &mine, const BookmarkList &theirs,
+                             int pageCount)
+{
+    BookmarkList merged = platform::mergeRecords(
+        base, mine, theirs, [](const ReadingBookmark &b) { return b.id; },
+        [](const ReadingBookmark &ours, const ReadingBookmark &) { return ours; });
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const ReadingBookmark &a, const ReadingBookmark &b) { return a.location.page < b.location.page; });
+    BookmarkList kept;
+    for (const ReadingBookmark &bookmark : merged) {
+        if (fitsDocument(bookmark, pageCount) && (kept.empty() || kept.back().location.page != bookmark.location.page))
+            kept.push_back(bookmark);
+    }
+    return kept;
 }
 
 QString bookmarkTitle(const QString &selection, std::int64_t page)
@@ -78,6 +99,9 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
     resetNavigation();
     m_unreadableBookmarkFile.clear();
     m_droppedBookmarkFile.clear();
+    m_bookmarkFileVersion = {};
+    m_bookmarkBase.clear();
+    m_bookmarkFileSetAside.clear();
     m_bookmarkFileAtLoad = bookmarkURL(documentURL);
 
     QStringList candidates{bookmarkURL(documentURL)};
@@ -93,7 +117,8 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
 
     BookmarkList loaded;
     QString error;
-    if (!readBookmarkFile(*found, &loaded, &error)) {
+    platform::StoredFileVersion version;
+    if (!readBookmarkFile(*found, &loaded, &error, &version)) {
         // Kept as it is; moved aside before this document's next save would
         // replace it.
         m_unreadableBookmarkFile = *found;
@@ -106,6 +131,10 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
     if (outside != loaded.end())
         m_droppedBookmarkFile = *found;
     loaded.erase(outside, loaded.end());
+    if (*found == m_bookmarkFileAtLoad) {
+        m_bookmarkFileVersion = version;
+        m_bookmarkBase = loaded;
+    }
     setBookmarks(std::move(loaded));
 }
 
@@ -130,6 +159,8 @@ void SharedPDFViewModel::persistBookmarks()
         // to load: the list in memory lacks that file's bookmarks, so the
         // file itself is carried to the new name (never over another file).
         m_bookmarkFileAtLoad = target;
+        m_bookmarkFileVersion = {};
+        m_bookmarkBase.clear();
         if (!QFileInfo::exists(target) && QFileInfo(m_unreadableBookmarkFile).isFile()) {
             if (!platform::copyWithoutReplacing(m_unreadableBookmarkFile, target, &error))
                 return fail(error);
@@ -139,18 +170,23 @@ void SharedPDFViewModel::persistBookmarks()
     }
     if (!m_unreadableBookmarkFile.isEmpty() && m_unreadableBookmarkFile == target
         && QFileInfo::exists(target)) {
-        if (!platform::moveAsideUnreadable(target, &error))
+        if (!platform::moveAsideUnreadable(target, &error, &m_bookmarkFileSetAside))
             return fail(error);
         m_unreadableBookmarkFile.clear();
+        m_bookmarkFileVersion = {};
+        m_bookmarkBase.clear();
     }
-    QByteArray data;
-    if (!encodeBookmarkFile(m_bookmarks, &data, &error))
-        return fail(error);
+    if (target != m_bookmarkFileAtLoad) {
+        // A new name: what was read concerns the former file.
+        m_bookmarkFileVersion = {};
+        m_bookmarkBase.clear();
+    }
     if (m_droppedBookmarkFile == target && QFileInfo::exists(target)
         && !platform::copyAside(target, QStringLiteral("dropped"), &error))
         return fail(error);
     m_droppedBookmarkFile.clear();
-    if (!platform::writeFileAtomically(target, data, &error))
+    BookmarkList written = m_bookmarks;
+    if (!writeBookmarkFile(target, &written, &error))
         return fail(error);
     // The list is saved: a later move carries this file, not one that once
     // failed to load (such as an older name's file, which stays untouched).
@@ -158,9 +194,54 @@ void SharedPDFViewModel::persistBookmarks()
     m_bookmarkFileAtLoad = target;
     m_bookmarksUnsaved = false;
     platform::noteSaved(target + QStringLiteral("#bookmarks"));
+    if (written != m_bookmarks) {
+        setBookmarks(std::move(written));
+        setReadingOverlayRevision(m_readingOverlayRevision + 1);
+    }
 
-    setNavigationError(std::nullopt);
+    // A file that could not be read is kept, and the reader told where.
+    if (!m_bookmarkFileSetAside.isEmpty())
+        setNavigationError(QStringLiteral("书签文件无法读取，原文件已保留为 %1。").arg(QFileInfo(m_bookmarkFileSetAside).fileName()));
+    else
+        setNavigationError(std::nullopt);
+    m_bookmarkFileSetAside.clear();
     notifySidecarChanged(QStringLiteral("bookmarks"));
+}
+
+bool SharedPDFViewModel::writeBookmarkFile(const QString &target, BookmarkList *written, QString *error)
+{
+    const int pageCount = m_pdfDocument ? m_pdfDocument->pageCount() : 0;
+    // Another reader may write between two tries: a few rounds, then the
+    // save counts as failed (and is tried again later).
+    for (int round = 0; round < 4; ++round) {
+        QByteArray data;
+        QByteArray current;
+        if (!encodeBookmarkFile(*written, &data, error))
+            return false;
+        const platform::StoredWrite result =
+            platform::writeStoredFile(target, &m_bookmarkFileVersion, data, &current, error);
+        if (result == platform::StoredWrite::Failed)
+            return false;
+        if (result == platform::StoredWrite::Written) {
+            m_bookmarkBase = *written;
+            return true;
+        }
+        BookmarkList theirs;
+        QString problem;
+        if (current.isEmpty() || !decodeBookmarkFile(current, &theirs, &problem)) {
+            // Left unreadable by someone else: kept aside, and named.
+            if (!platform::moveAsideUnreadable(target, error, &m_bookmarkFileSetAside))
+                return false;
+            m_bookmarkFileVersion = {};
+            m_bookmarkBase.clear();
+            theirs.clear();
+        }
+        *written = mergedBookmarks(m_bookmarkBase, *written, theirs, pageCount);
+        m_bookmarkBase = std::move(theirs);
+        if (error)
+            *error = QStringLiteral("另一个 Folvan 一再改写书签文件。");
+    }
+    return false;
 }
 
 void SharedPDFViewModel::retryUnsavedSideFiles()
@@ -182,9 +263,10 @@ void SharedPDFViewModel::sideFileSaveFailed()
     });
 }
 
-bool SharedPDFViewModel::readSharedBookmarks(BookmarkList *out, QString *error) const
+bool SharedPDFViewModel::readSharedBookmarks(BookmarkList *out, QString *error,
+                                             platform::StoredFileVersion *version) const
 {
-    if (!readBookmarkFile(bookmarkURL(m_pdfDocumentURL), out, error))
+    if (!readBookmarkFile(bookmarkURL(m_pdfDocumentURL), out, error, version))
         return false;
     const int pageCount = m_pdfDocument->pageCount();
     const bool allFit = std::all_of(out->begin(), out->end(),
@@ -200,12 +282,17 @@ void SharedPDFViewModel::reloadSharedBookmarks()
         return;
     BookmarkList loaded;
     QString error;
-    if (!readSharedBookmarks(&loaded, &error)) {
+    platform::StoredFileVersion version;
+    if (!readSharedBookmarks(&loaded, &error, &version)) {
         setNavigationError(QStringLiteral("无法同步另一阅读区的书签：") + error);
         return;
     }
     // The file now holds what the other pane saved, readable again.
     m_unreadableBookmarkFile.clear();
+    if (bookmarkURL(m_pdfDocumentURL) == m_bookmarkFileAtLoad) {
+        m_bookmarkFileVersion = version;
+        m_bookmarkBase = loaded;
+    }
     setBookmarks(std::move(loaded));
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
     setNavigationError(std::nullopt);

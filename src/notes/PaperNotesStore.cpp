@@ -6,7 +6,9 @@
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/StoredFiles.h"
+#include "platform/StoredMerge.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +23,32 @@ const QString kLoadFailed = QStringLiteral("无法读取笔记库，原文件已
 const QString kSaveFailed = QStringLiteral("笔记尚未保存：");
 const QString kUnsavedNotes = QStringLiteral("笔记");
 
+// The later of a note's edit and its deletion.
+QDateTime lastTouched(const PaperNote &note)
+{
+    return note.deletedAt && *note.deletedAt > note.updatedAt ? *note.deletedAt : note.updatedAt;
+}
+
+// The library as this store holds it (`mine`) merged with the one another
+// reader wrote (`theirs`), both changed since `base`. A note both changed
+// keeps the later change; a paper both refreshed keeps this store's view
+// of its file.
+notes::PaperNotesFile merged(const notes::PaperNotesFile &base, const notes::PaperNotesFile &mine,
+                             const notes::PaperNotesFile &theirs)
+{
+    notes::PaperNotesFile file;
+    file.notes = platform::mergeRecords(
+        base.notes, mine.notes, theirs.notes, [](const PaperNote &note) { return note.id; },
+        [](const PaperNote &ours, const PaperNote &other) {
+            return lastTouched(other) > lastTouched(ours) ? other : ours;
+        });
+    file.papers = platform::mergeRecords(
+        base.papers, mine.papers, theirs.papers, [](const NotePaper &paper) { return paper.id; },
+        [](const NotePaper &ours, const NotePaper &) { return ours; });
+    file.legacyImported = mine.legacyImported || theirs.legacyImported;
+    return file;
+}
+
 } // namespace
 
 PaperNotesStore::PaperNotesStore(const QString &filePath, const platform::Preferences &defaults,
@@ -31,6 +59,11 @@ PaperNotesStore::PaperNotesStore(const QString &filePath, const platform::Prefer
     , m_saveDelay(saveDelaySeconds)
 {
     load();
+    // A reader that was read-only writes what it holds once it may.
+    connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this, [this] {
+        if (!platform::DataFolderAccess::shared().readOnly())
+            flush();
+    });
     if (m_writable && !m_legacyImported)
         importLegacyPad(defaults);
 }
@@ -83,7 +116,7 @@ void PaperNotesStore::load()
 {
     QByteArray data;
     QString failure;
-    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &failure);
+    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &failure, &m_seen);
     if (read == platform::StoredRead::Absent)
         return;
     std::optional<notes::PaperNotesFile> file;
@@ -97,6 +130,7 @@ void PaperNotesStore::load()
     setPapers(file->papers);
     setNotes(file->notes);
     m_legacyImported = file->legacyImported;
+    m_base = *file;
 }
 
 // Each non-empty slot of the older notes pad becomes a note without a paper.
@@ -146,18 +180,46 @@ void PaperNotesStore::flush()
     if (!m_dirty || !m_writable)
         return;
     QString failure;
-    QByteArray bytes;
+    QString notice;
     notes::PaperNotesFile file;
     file.papers = m_papers;
     file.notes = m_notes;
     file.legacyImported = m_legacyImported;
+    bool written = false;
     if (m_file.isEmpty()) {
         failure = QStringLiteral("找不到用于保存数据的文件夹。");
-    } else if (platform::ensureFolder(QFileInfo(m_file).absolutePath(), &failure)
-               && notes::encodePaperNotesFile(file, &bytes, &failure)
-               && platform::writeFileAtomically(m_file, bytes, &failure)) {
+    } else if (platform::ensureFolder(QFileInfo(m_file).absolutePath(), &failure)) {
+        // Another reader may write between two tries: a few rounds, then
+        // the save counts as failed and is retried later.
+        for (int round = 0; round < 4 && !written; ++round) {
+            QByteArray bytes;
+            QByteArray current;
+            if (!notes::encodePaperNotesFile(file, &bytes, &failure))
+                break;
+            const platform::StoredWrite result = platform::writeStoredFile(m_file, &m_seen, bytes, &current, &failure);
+            if (result == platform::StoredWrite::Failed)
+                break;
+            if (result == platform::StoredWrite::Written) {
+                written = true;
+                break;
+            }
+            notes::PaperNotesFile theirs;
+            if (!takeInWrittenElsewhere(current, &theirs, &notice, &failure))
+                break;
+            file = merged(m_base, file, theirs);
+            m_base = theirs;
+            failure = QStringLiteral("另一个 Folvan 一再改写笔记库。");
+        }
+    }
+    if (written) {
+        m_base = file;
         m_dirty = false;
-        setError(QString());
+        if (file.papers != m_papers)
+            setPapers(file.papers);
+        if (file.notes != m_notes)
+            setNotes(file.notes);
+        m_legacyImported = file.legacyImported;
+        setError(notice);
         platform::noteSaved(m_file);
         return;
     }
@@ -166,6 +228,29 @@ void PaperNotesStore::flush()
     // Tried again by the next change, at quit, and after a while, so that a
     // folder made writable again gets the change with no more writing.
     m_pending->schedule(m_saveDelay * kRetryDelayFactor, [this] { flush(); });
+}
+
+bool PaperNotesStore::takeInWrittenElsewhere(const QByteArray &bytes, notes::PaperNotesFile *file,
+                                             QString *notice, QString *failure)
+{
+    QString problem = QStringLiteral("文件是空的，或不是普通文件");
+    if (!bytes.isEmpty()) {
+        if (std::optional<notes::PaperNotesFile> read =
+                notes::decodePaperNotesFile(bytes, QFileInfo(m_file).fileName(), &problem)) {
+            *file = std::move(*read);
+            return true;
+        }
+    }
+    // Left unreadable by someone else since this store read it: kept aside
+    // and named, and this store's library written in its place.
+    QString movedTo;
+    if (!platform::moveAsideUnreadable(m_file, failure, &movedTo))
+        return false;
+    m_seen = {};
+    *file = {};
+    *notice = QStringLiteral("笔记库文件被改得无法读取（%1），原文件已保留为 %2；笔记已重新保存。")
+                  .arg(problem, QFileInfo(movedTo).fileName());
+    return true;
 }
 
 } // namespace folvan

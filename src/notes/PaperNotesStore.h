@@ -5,6 +5,8 @@
 // 0.35 s after the last change or at once on flush(). Main thread only.
 
 #include "notes/PaperNote.h"
+#include "notes/PaperNotesFile.h"
+#include "platform/StoredFiles.h"
 
 #include <QList>
 #include <QObject>
@@ -70,7 +72,9 @@ public:
     void schedule();
     // Cancels the deferred save and writes the file now when there are
     // unsaved changes. A failure is reported in error() and retried by the
-    // next save.
+    // next save. What another reader wrote to the file since this store
+    // last read or wrote it is merged in first (the published lists then
+    // hold it too); a file left unreadable is set aside and named.
     void flush();
 
     // Papers (registration and resolution).
@@ -118,6 +122,11 @@ private:
     void load();
     void importLegacyPad(const platform::Preferences &defaults);
     void setError(const QString &error);
+    // Takes in the library another reader wrote (`bytes`); false when it
+    // does not read and was set aside (`notice` names where), or could not
+    // be (`failure`).
+    bool takeInWrittenElsewhere(const QByteArray &bytes, notes::PaperNotesFile *file, QString *notice,
+                                QString *failure);
     qsizetype noteIndex(const QUuid &id, bool liveOnly) const;
 
     QList<NotePaper> m_papers;
@@ -129,6 +138,9 @@ private:
     platform::MainWorkItem *m_pending;
     bool m_dirty = false;
     double m_saveDelay;
+    // The file as this store last read or wrote it, and what it held then.
+    platform::StoredFileVersion m_seen;
+    notes::PaperNotesFile m_base;
 };
 
 } // namespace folvan

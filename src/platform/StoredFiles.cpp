@@ -1,5 +1,6 @@
 #include "platform/StoredFiles.h"
 
+#include "platform/DataFolderAccess.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
 
@@ -15,6 +16,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,11 +118,16 @@ void syncFolder(const QString &folder)
 
 } // namespace
 
-bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error)
+namespace {
+
+// The file that a write to `path` replaces (the end of a link to a stored
+// file kept elsewhere, else `path` itself), with its folder made when it
+// is not behind a link. Empty with the error when there is none.
+QString writeTarget(const QString &path, QString *error)
 {
     if (path.isEmpty()) {
         setError(error, systemError(ENOENT));
-        return false;
+        return {};
     }
     // A stored file kept elsewhere behind a link (a synced folder) is
     // written where it lies; the link stays.
@@ -128,12 +135,17 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
     const QString linked = linkedFile(path, &lost);
     if (lost) {
         setError(error, systemError(ENOENT));
-        return false;
+        return {};
     }
     const QFileInfo info(linked.isEmpty() ? path : linked);
     if (linked.isEmpty() && !ensureFolder(info.absolutePath(), error))
-        return false;
-    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+        return {};
+    return info.absoluteFilePath();
+}
+
+bool replaceFile(const QString &targetPath, const QByteArray &data, QString *error)
+{
+    const QByteArray target = QFile::encodeName(targetPath);
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -161,13 +173,104 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
         setError(error, systemError(code));
         return false;
     }
-    syncFolder(info.absolutePath());
+    syncFolder(QFileInfo(targetPath).absolutePath());
     return true;
 }
 
-StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error)
+StoredFileVersion versionOf(const struct stat &info)
+{
+    StoredFileVersion version;
+    version.present = true;
+    version.device = quint64(info.st_dev);
+    version.inode = quint64(info.st_ino);
+    version.size = qint64(info.st_size);
+    version.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    version.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return version;
+}
+
+// The version of what lies at `path` now (followed through links).
+StoredFileVersion versionAt(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return versionOf(info);
+}
+
+// Holds the folder's lock while a store checks and replaces its file, so
+// that another reader's write to the same folder comes before or after,
+// never in between. Where the system has no such lock, nothing is held.
+class FolderWriteLock {
+public:
+    explicit FolderWriteLock(const QString &folder)
+        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FolderWriteLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderWriteLock(const FolderWriteLock &) = delete;
+    FolderWriteLock &operator=(const FolderWriteLock &) = delete;
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error)
+{
+    const QString target = writeTarget(path, error);
+    return !target.isEmpty() && replaceFile(target, data, error);
+}
+
+StoredWrite writeStoredFile(const QString &path, StoredFileVersion *seen, const QByteArray &data,
+                            QByteArray *current, QString *error)
+{
+    current->clear();
+    if (DataFolderAccess::shared().holdsBack(path)) {
+        setError(error, DataFolderAccess::heldBackText());
+        return StoredWrite::Failed;
+    }
+    const QString target = writeTarget(path, error);
+    if (target.isEmpty())
+        return StoredWrite::Failed;
+    const FolderWriteLock lock(QFileInfo(target).absolutePath());
+    const StoredFileVersion now = versionAt(target);
+    // A file that is gone holds nothing to lose; one that is still the
+    // version read or written last holds nothing unread.
+    if (now.present && !(now == *seen)) {
+        StoredFileVersion read;
+        switch (readStoredFile(target, current, nullptr, &read)) {
+        case StoredRead::Absent:
+            break;
+        case StoredRead::Read:
+            *seen = read;
+            return StoredWrite::Changed;
+        case StoredRead::Unreadable:
+            current->clear();
+            *seen = now;
+            return StoredWrite::Changed;
+        }
+    }
+    if (!replaceFile(target, data, error))
+        return StoredWrite::Failed;
+    *seen = versionAt(target);
+    return StoredWrite::Written;
+}
+
+StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error, StoredFileVersion *version)
 {
     data->clear();
+    if (version)
+        *version = {};
     if (path.isEmpty() || !QFileInfo::exists(path))
         return StoredRead::Absent;
     // Opened without waiting, then checked on the open file itself, so that
@@ -205,6 +308,8 @@ StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error)
     }
     ::close(fd);
     *data = std::move(bytes);
+    if (version)
+        *version = versionOf(info);
     return StoredRead::Read;
 }
 
@@ -260,6 +365,10 @@ bool moveAside(const QString &path, const QString &label, QString *error, QStrin
         setError(error, systemError(ENOENT));
         return false;
     }
+    if (DataFolderAccess::shared().holdsBack(path)) {
+        setError(error, DataFolderAccess::heldBackText());
+        return false;
+    }
     // A linked file is set aside beside itself, so that the link leads to
     // the file written next.
     const QString linked = linkedFile(path);
@@ -310,6 +419,10 @@ bool renameWithoutReplacing(const QString &from, const QString &to, QString *err
 
 bool copyWithoutReplacing(const QString &from, const QString &to, QString *error)
 {
+    if (DataFolderAccess::shared().holdsBack(to)) {
+        setError(error, DataFolderAccess::heldBackText());
+        return false;
+    }
     if (!QFileInfo::exists(from)) {
         setError(error, systemError(ENOENT));
         return false;

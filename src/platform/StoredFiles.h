@@ -13,12 +13,45 @@ namespace folvan::platform {
 // returns.
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr);
 
+// How a stored file was when a store last read or wrote it: enough to tell,
+// before the store writes it whole again, whether someone else (another
+// reader on the same data folder, a sync tool, an editor) wrote it since.
+// Every write replaces the file by a new one, so its identity changes.
+struct StoredFileVersion {
+    bool present = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    friend bool operator==(const StoredFileVersion &, const StoredFileVersion &) = default;
+};
+
 // Reads a stored file whole. Only a regular file is opened for reading
 // (opening a FIFO would wait for a writer forever); anything else at `path`
 // is unreadable and left as it is. Absent (nothing there, or a dangling
-// link) is a result of its own, so that a store starts empty.
+// link) is a result of its own, so that a store starts empty. `version`,
+// when given, is set to the version of what was read (absent when nothing
+// was).
 enum class StoredRead { Read, Absent, Unreadable };
-StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error = nullptr);
+StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error = nullptr,
+                          StoredFileVersion *version = nullptr);
+
+// Writes a store's whole file as writeFileAtomically does, but never over
+// changes the store did not read: only while the file is still the version
+// `seen` (what the store last read or wrote), or gone. Two readers' writes
+// to one folder take turns.
+//   Written: `seen` is now the version written.
+//   Changed: someone else wrote the file; nothing was written. `current`
+//     holds its bytes (empty when it cannot be read) and `seen` its
+//     version: the store merges them into its own and writes again, or, when
+//     they do not read, sets the file aside (moveAsideUnreadable) and writes.
+//   Failed: nothing was written; `error` says why (held back while another
+//     reader writes the data folder, see DataFolderAccess).
+enum class StoredWrite { Written, Changed, Failed };
+StoredWrite writeStoredFile(const QString &path, StoredFileVersion *seen, const QByteArray &data,
+                            QByteArray *current, QString *error = nullptr);
 
 // Removes the temporary files that writes cut short by a crash left in
 // `folder` and its subfolders; returns how many. Only for a folder no
@@ -32,6 +65,9 @@ int removeLeftoverTemporaryFilesOfTheStores();
 // The name a file gets when moved aside: NAME.unreadable-YYYYMMDDTHHMMSSZ
 // (UTC) next to it.
 QString unreadableAsidePath(const QString &path);
+
+// Like every write of a store, these change nothing in a data folder whose
+// writes are held back (DataFolderAccess): they fail with its text.
 
 // Moves or copies the file at `path` beside it, to NAME.LABEL-YYYYMMDDTHHMMSSZ
 // (UTC; with a numeric suffix when that name is taken). False with the

@@ -220,12 +220,46 @@ TEST_F(Bookmarks, AnUnreadableFileIsKeptAndMovedAsideBeforeTheNextSave)
     EXPECT_EQ(readAll(file()), damaged);
 
     toggleOn(1);
-    EXPECT_FALSE(model->navigationError());
     EXPECT_TRUE(readAll(file()).contains("\"page\":1"));
     const QStringList aside = QDir(model->annotationDirectory())
                                   .entryList({QFileInfo(file()).fileName() + ".unreadable-*"}, QDir::Files);
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readAll(model->annotationDirectory() + "/" + aside[0]), damaged);
+    // Said where it went.
+    ASSERT_TRUE(model->navigationError());
+    EXPECT_TRUE(model->navigationError()->contains(aside[0])) << model->navigationError()->toStdString();
+}
+
+// Another reader of the same data folder wrote the file since it was read:
+// its bookmarks are kept, one a page.
+TEST_F(Bookmarks, BookmarksAnotherReaderWroteMeanwhileAreKept)
+{
+    toggleOn(0);
+    toggleOn(1);
+    const std::vector<ReadingBookmark> before = model->bookmarks();
+    ASSERT_EQ(before.size(), 2u);
+    std::vector<ReadingBookmark> theirs{before[0]};
+    theirs[0].title = QStringLiteral("renamed there");
+    for (int page : {2, 4}) {
+        ReadingBookmark added;
+        added.id = QUuid::createUuid();
+        added.location.page = page;
+        added.title = QStringLiteral("there");
+        theirs.push_back(added);
+    }
+    QByteArray data;
+    QString error;
+    ASSERT_TRUE(encodeBookmarkFile(theirs, &data, &error));
+    writeAll(file(), data);
+
+    toggleOn(4);
+    toggleOn(3);
+    std::vector<ReadingBookmark> stored;
+    ASSERT_TRUE(decodeBookmarkFile(readAll(file()), &stored, &error));
+    EXPECT_EQ(stored, model->bookmarks());
+    EXPECT_EQ(pagesOfBookmarks(), (std::vector<std::int64_t>{0, 2, 3, 4}));
+    EXPECT_EQ(model->bookmarks()[0].title, QStringLiteral("renamed there"));
+    EXPECT_FALSE(model->navigationError());
 }
 
 TEST_F(Bookmarks, AFileNestedTooDeeplyIsUnreadableNotACrash)
