@@ -868,7 +868,11 @@ function formulaPiece(b, body) {
   if (b.formula) return true;
   const words = (b.text.match(/\p{L}{3,}/gu) || []).filter((w) => !MATH_WORDS.test(w));
   if (b.kind === "heading" && !/[=+−<>^_∑∫]|\d/.test(b.text)) return false;
-  return b.text.length <= 16 && words.length === 0 && b.lines.length <= 3 && b.lines[0].size <= body * 1.3;
+  // A few words of text at the column's margin lead into the display ("By
+  // (38)"): they are no piece of it.
+  const lead = b.indent < 0.5 * b.lines[0].size && b.lines.every((l) => !l.math) &&
+    (b.text.match(/\p{L}{2,}/gu) || []).some((w) => !MATH_WORDS.test(w));
+  return b.text.length <= 16 && words.length === 0 && !lead && b.lines.length <= 3 && b.lines[0].size <= body * 1.3;
 }
 
 // Runs of formula lines and their pieces become one cut-out.
@@ -941,10 +945,12 @@ function growFormulas(blocks, body, page) {
     (numberLine(b) || (math(b) >= 0.25 && words(b) <= 2) || (b.text.length <= 16 && words(b) === 0) ||
       (b.text.length <= 16 && words(b) <= 2 && b.lines.every((l) => l.size < 0.85 * body)));
   // A short line standing inside a display, between its pieces, is one of
-  // its rows ("0, otherwise." under "n!, if l = 1" in a case split).
+  // its rows ("0, otherwise." under "n!, if l = 1" in a case split): it
+  // starts where a piece or a character of the display above it starts.
   const row = (b, f) => b.lines && b.lines.length <= 2 && b.kind !== "caption" && b.kind !== "cutout" &&
     b.text.length <= 24 && words(b) <= 1 && b.x > f.x + body && b.x + b.w < f.x + f.w - body &&
-    f.lines.some((l) => Math.abs(l.x - b.x) < 1.5 && l.y < b.y);
+    f.lines.some((l) => l.y < b.y && (Math.abs(l.x - b.x) < 1.5 ||
+      (l.cx && l.cx.some((x, k) => k % 2 === 0 && Math.abs(x - b.x) < 1.5))));
   const inBand = (b, f) => {
     const top = Math.max(b.y, f.y), bottom = Math.min(b.y + b.h, f.y + f.h);
     return bottom - top > 0.3 * Math.min(b.h, f.h) && b.x < f.x + f.w + 4 * body && b.x + b.w > f.x - 4 * body;

@@ -42,8 +42,25 @@ test("a case split is one cut-out with its rows and number, and none of the line
   const [top, bottom] = span(cases, laid);
   assert.ok(bottom >= 631.11 + 1, `${bottom}`);
   assert.ok(top >= above.base + 0.2 * above.size && bottom <= below.base - 0.7 * below.size, `${top} ${bottom}`);
-  assert.ok(laid.blocks.some((b) => b.kind !== "cutout" && b.text.startsWith("By (38)")) ||
-    formulas(laid).some((b) => /\(41\)/.test(b.text)), kinds(laid));
+  // The words that lead into the next display stay text.
+  assert.ok(laid.blocks.some((b) => b.kind === "paragraph" && b.text === "By (38)"), kinds(laid));
+  assert.ok(formulas(laid).some((b) => /\(41\)/.test(b.text) && !/By/.test(b.text)), kinds(laid));
+  // The second row of a split whose first row's pieces came as one line
+  // starts under a character of that line.
+  const cx = (text, x, w) => [...text].flatMap((_, i) => [x + (w / text.length) * i, x + (w / text.length) * (i + 1)]);
+  const first = "−n1!n2!δn1n2, if l = 2";
+  const [split] = layoutDocument([page([
+    piece("For a complete bipartite graph, let the weights vanish. By (39),", 133.77, 134.77, 311.3),
+    piece("Al =", 230.81, 165.12, 21.05, { math: 2 }),
+    { ...piece(first, 262.65, 158.32, 100.03, { math: 8 }),
+      cx: [...cx("−n1!n2!δn1n2,", 262.65, 59.5), 322.15, 332.11, ...cx("if l = 2", 332.11, 30.57)] },
+    { ...piece("0,", 262.65, 172.67, 7.75, { math: 1 }), cx: cx("0,", 262.65, 7.75) },
+    { ...piece("otherwise .", 332.11, 172.67, 47.13, { math: 1 }), cx: cx("otherwise .", 332.11, 47.13) },
+    piece("(42)", 459.77, 165.12, 17.71),
+    piece("Theorem 7.2 leads to", 133.77, 192, 90),
+  ])]);
+  assert.ok(formulas(split).some((b) => /\(42\)/.test(b.text) && /otherwise/.test(b.text)), kinds(split));
+  assert.ok(!split.blocks.some((b) => b.kind !== "cutout" && /otherwise/.test(b.text)), kinds(split));
 });
 
 test("a display's limits in script size, words among them, are in its cut-out", () => {
