@@ -375,6 +375,45 @@ void turnedPages(PdfFixtureWriter &w)
     w.addContent(sideways, "Q\n");
 }
 
+// Four pages with their furniture: a running head whose sides and page
+// number swap from page to page, a file stamp and page number as the foot,
+// set above the bottom band; the first page's title has the words of the
+// odd pages' head, set large. Page 3 ends with lines of code numbered in
+// small type, the code set in by its indentation.
+void furnishedPaper(PdfFixtureWriter &w)
+{
+    const char *const words[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta"};
+    for (int n = 0; n < 4; ++n) {
+        const int page = w.addPage();
+        const bool odd = n % 2 == 0;
+        const QString number = QString::number(901 + n);
+        w.addText(page, {odd ? 72.0 : 400.0, 745}, odd ? QStringLiteral("The Examples Macros") : QStringLiteral("A. Author and B. Writer"),
+                  FixtureFont::Helvetica, 9);
+        w.addText(page, {odd ? 520.0 : 72.0, 745}, number, FixtureFont::Helvetica, 9);
+        double y = 700;
+        if (n == 0) {
+            w.addText(page, {150, 700}, QStringLiteral("The Examples Macros"), FixtureFont::Helvetica, 18);
+            y = 660;
+        }
+        for (int i = 0; i < 8; ++i, y -= kLead) {
+            w.addText(page, {kLeft, y},
+                      QStringLiteral("Body text of the %1 page goes on in its %2 line with the words a paper says.")
+                          .arg(QLatin1String(words[n]), QLatin1String(words[(i + 3 * n) % 8])),
+                      FixtureFont::Helvetica, kBody);
+        }
+        if (n == 2) {
+            y -= kLead;
+            const char *const code[] = {"\\def\\alpha{\\mathrel{=}}", "\\relbar\\joinrel\\rightarrow", "\\def\\beta{\\gamma}"};
+            for (int i = 0; i < 3; ++i, y -= kLead) {
+                w.addText(page, {kLeft, y + 1}, QString::number(457 + i), FixtureFont::Helvetica, 5);
+                w.addText(page, {kLeft + 24 + 12 * i, y}, QString::fromLatin1(code[i]), FixtureFont::Courier, 9);
+            }
+        }
+        w.addText(page, {kLeft, 125}, QStringLiteral("File B: fontdef.dtx Date: 2021/09/12 Version v3.5a"), FixtureFont::Helvetica, 9);
+        w.addText(page, {520, 125}, QString::number(574 + n), FixtureFont::Helvetica, 9);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -396,7 +435,7 @@ int main(int argc, char **argv)
         {"typewriter-line.pdf", typewriterLine}, {"table-of-contents.pdf", tableOfContents},
         {"framed-prose.pdf", framedProse},     {"display-pieces.pdf", displayPieces},
         {"listing-and-table.pdf", listingAndTable},
-        {"turned-pages.pdf", turnedPages},
+        {"turned-pages.pdf", turnedPages},     {"furnished-paper.pdf", furnishedPaper},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

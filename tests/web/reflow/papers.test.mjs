@@ -224,3 +224,15 @@ test("a listing is one block in its own order with its indentation; prose after 
   const numbered = laid.blocks.find((b) => /\\ifx\\directlua/.test(b.text));
   assert.ok(numbered && numbered.listing && /14 +\\directlua\{tex/.test(numbered.text) && /15 \\fi$/.test(numbered.text), kinds(laid));
 });
+
+test("running heads and feet stay out of every page, the first one's too; numbered code keeps its numbers", { skip }, () => {
+  const pages = read("furnished-paper.pdf");
+  const texts = pages.flatMap((p) => p.blocks.map((b) => `${p.page}:${b.kind}:${b.text}`));
+  assert.ok(!texts.some((t) => /A\. Author|File B|^\d:\w+:\d+$/.test(t)), texts.join("\n"));
+  assert.deepEqual(texts.filter((t) => /Examples Macros/.test(t)), ["0:heading:The Examples Macros"], texts.join("\n"));
+  assert.equal(texts.filter((t) => /Body text of the/.test(t)).length, 4, texts.join("\n"));
+  const code = pages[2].blocks.find((b) => b.listing);
+  assert.ok(code, texts.join("\n"));
+  assert.deepEqual(code.text.split("\n").map((l) => l.replace(/\s+/g, " ")),
+    ["457 \\def\\alpha{\\mathrel{=}}", "458 \\relbar\\joinrel\\rightarrow", "459 \\def\\beta{\\gamma}"], texts.join("\n"));
+});
