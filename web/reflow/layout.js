@@ -323,7 +323,7 @@ function attachNumbers(lines) {
     }
     if (!next || !next.mono) return false;
     if (width === null) width = pageWidth(lines);
-    return next.x - line.x - line.w < 0.4 * width;
+    return next.x - line.x - line.w < 0.6 * width;
   };
   return lines.map((line) => {
     const text = line.text.trim();

@@ -51,10 +51,12 @@ test("numbered lines of code keep their numbers, also at the foot of the page ov
       line(text, x, y, 5 * text.length, { size: 9, h: 7.4, mono: true, base: y + 5.4, cx })];
   };
   const pages = [0, 1, 2].map((n) => page(n, [
-    line(`The robust versions of the ${word(n)} commands follow, one command to a line of code.`, 144, 100, 380),
+    line(`The robust versions of the ${word(n)} commands follow, one to a line.`, 144, 100, 280),
     ...code(456 + 20 * n, 120, `\\cong{\\mathrel{\\mathpalette\\@${word(n)}\\sim}}`),
     ...code(457 + 20 * n, 131, `\\ialign{$\\m@th#1\\hfil##\\${word(n)}$\\crcr}`, 10),
     ...code(458 + 20 * n, 142, `\\notin{\\mathrel{\\m@th\\${word(n)}}}`),
+    // A line of code set in far, half the text's width from its number.
+    ...code(459 + 20 * n, 153, `{\\tc@check@symbol2\\${word(n)}}`, 110),
     // The last line of code stands where a number stands on the pages
     // around it: a line's number still.
     ...code(473 + 20 * n, 666.8, `% has the same height as ${word(n)}`, 136),
@@ -65,7 +67,8 @@ test("numbered lines of code keep their numbers, also at the foot of the page ov
   const listings = laid[1].blocks.filter((b) => b.lines[0].mono);
   assert.equal(listings.length, 2, texts(laid).join("\n"));
   assert.deepEqual(listings[0].text.split("\n").map((l) => l.replace(/\s+/g, " ")),
-    ["476 \\cong{\\mathrel{\\mathpalette\\@beta\\sim}}", "477 \\ialign{$\\m@th#1\\hfil##\\beta$\\crcr}", "478 \\notin{\\mathrel{\\m@th\\beta}}"]);
+    ["476 \\cong{\\mathrel{\\mathpalette\\@beta\\sim}}", "477 \\ialign{$\\m@th#1\\hfil##\\beta$\\crcr}", "478 \\notin{\\mathrel{\\m@th\\beta}}",
+      "479 {\\tc@check@symbol2\\beta}"]);
   assert.equal(listings[1].text.replace(/\s+/g, " "), "493 % has the same height as beta", texts(laid).join("\n"));
   assert.ok(!texts(laid).some((t) => /File B|:\d+$/.test(t)), texts(laid).join("\n"));
 });
