@@ -76,8 +76,9 @@ export function mergeFragments(lines) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);
         if (line.toc) merged.toc = true;
-        // The line takes the look of its longer part.
-        if (line.text.length > prev.text.length) {
+        // The line takes the look of its longer part (a numbered line of
+        // code that of its code).
+        if (line.text.length > prev.text.length || prev.lineNumber) {
           Object.assign(merged, { size: line.size, font: line.font, bold: line.bold, italic: line.italic, mono: line.mono, base: line.base });
         }
         delete merged.lineNumber;

@@ -55,8 +55,10 @@ test("numbered lines of code keep their numbers, also at the foot of the page ov
     ...code(456 + 20 * n, 120, `\\cong{\\mathrel{\\mathpalette\\@${word(n)}\\sim}}`),
     ...code(457 + 20 * n, 131, `\\ialign{$\\m@th#1\\hfil##\\${word(n)}$\\crcr}`, 10),
     ...code(458 + 20 * n, 142, `\\notin{\\mathrel{\\m@th\\${word(n)}}}`),
-    // A line of code set in far, half the text's width from its number.
+    // A line of code set in far, half the text's width from its number,
+    // and one no longer than its number.
     ...code(459 + 20 * n, 153, `{\\tc@check@symbol2\\${word(n)}}`, 110),
+    ...code(460 + 20 * n, 164, "\\fi", 10),
     // The last line of code stands where a number stands on the pages
     // around it: a line's number still.
     ...code(473 + 20 * n, 666.8, `% has the same height as ${word(n)}`, 136),
@@ -68,7 +70,7 @@ test("numbered lines of code keep their numbers, also at the foot of the page ov
   assert.equal(listings.length, 2, texts(laid).join("\n"));
   assert.deepEqual(listings[0].text.split("\n").map((l) => l.replace(/\s+/g, " ")),
     ["476 \\cong{\\mathrel{\\mathpalette\\@beta\\sim}}", "477 \\ialign{$\\m@th#1\\hfil##\\beta$\\crcr}", "478 \\notin{\\mathrel{\\m@th\\beta}}",
-      "479 {\\tc@check@symbol2\\beta}"]);
+      "479 {\\tc@check@symbol2\\beta}", "480 \\fi"]);
   assert.equal(listings[1].text.replace(/\s+/g, " "), "493 % has the same height as beta", texts(laid).join("\n"));
   assert.ok(!texts(laid).some((t) => /File B|:\d+$/.test(t)), texts(laid).join("\n"));
 });
