@@ -949,7 +949,7 @@ function growFormulas(blocks, body, page) {
   // its rows ("0, otherwise." under "n!, if l = 1" in a case split): it
   // starts where a piece or a character of the display above it starts.
   const row = (b, f) => b.lines && b.lines.length <= 2 && b.kind !== "caption" && b.kind !== "cutout" &&
-    b.text.length <= 24 && words(b) <= 1 && b.x > f.x + body && b.x + b.w < f.x + f.w - body &&
+    b.text.length <= 24 && words(b) <= 1 && b.x > f.x + body && b.x < f.x + f.w - body &&
     f.lines.some((l) => l.y < b.y && (Math.abs(l.x - b.x) < 1.5 ||
       (l.cx && l.cx.some((x, k) => k % 2 === 0 && Math.abs(x - b.x) < 1.5))));
   const inBand = (b, f) => {

@@ -61,6 +61,20 @@ test("a case split is one cut-out with its rows and number, and none of the line
   ])]);
   assert.ok(formulas(split).some((b) => /\(42\)/.test(b.text) && /otherwise/.test(b.text)), kinds(split));
   assert.ok(!split.blocks.some((b) => b.kind !== "cutout" && /otherwise/.test(b.text)), kinds(split));
+  // A second row wider than the first, in an unnumbered display.
+  const l = (text, x, y, w, h, base, size, math) => ({ text, x, y, w, h, base, size, math, font: "CMR10" });
+  const [wider] = layoutDocument([page([
+    l("Next note that b(X) = dim X.", 148.71, 340.7, 142.65, 8.85, 347.62, 9.96, 3),
+    l("We see this by choosing a basis for X", 300.61, 340.7, 176.09, 8.85, 347.62, 9.96, 1),
+    l("consisting of vectors vk defined by", 133.77, 349.04, 149.49, 12.46, 359.57, 9.96, 2),
+    l("vk", 259.95, 378.06, 9.42, 10.89, 387.01, 9.96, 2), l("i =", 264.78, 380.09, 15.78, 11.31, 389.47, 6.97, 1),
+    l("\u23A7", 283.32, 369.57, 8.03, 6.38, 369.97, 9.96, 1),
+    l("1", 291.35, 373.3, 4.98, 8.85, 380.21, 9.96, 0), l("if i ∈Λk,", 306.29, 372.74, 39.33, 10.32, 380.21, 9.96, 4),
+    l("0", 291.35, 387.65, 4.98, 8.85, 394.56, 9.96, 0), l("otherwise.", 306.29, 387.65, 43.81, 8.85, 394.56, 9.96, 0),
+    l("Finally we note that the dimension of the space follows from this.", 133.77, 410, 300, 8.85, 417, 9.96, 0),
+  ])]);
+  assert.ok(formulas(wider).some((b) => /otherwise/.test(b.text)), kinds(wider));
+  assert.ok(!wider.blocks.some((b) => b.kind !== "cutout" && /otherwise/.test(b.text)), kinds(wider));
 });
 
 test("a display's limits in script size, words among them, are in its cut-out", () => {
