@@ -13,6 +13,7 @@
 #include "annotations/AnnotationState.h"
 #include "annotations/MarkupCommitCommand.h"
 #include "annotations/ReflowTextMap.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
 #include "platform/Queues.h"
@@ -455,7 +456,10 @@ void PaneAnnotations::persistMarkups()
     const QString path = markupURL(m_model.pdfDocumentURL());
     const QString pending = (path.isEmpty() ? m_model.pdfDocumentURL().toLocalFile() : path) + QStringLiteral("#annotations");
     const auto fail = [&](const QString &text) {
-        setMarkupError(kSaveError + text);
+        // Held back while another reader holds the data folder: the window
+        // says so once, for every store.
+        if (!platform::DataFolderAccess::shared().holdsBack(path))
+            setMarkupError(kSaveError + text);
         platform::noteUnsaved(pending, QStringLiteral("批注：") + m_model.pdfDocumentURL().fileName());
         m_markupsUnsaved = true;
         m_model.sideFileSaveFailed();

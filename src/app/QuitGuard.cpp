@@ -2,6 +2,7 @@
 
 #include "history/ReadingHistory.h"
 #include "notes/PaperNotesStore.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/UnsavedChanges.h"
 
 #include <QMessageBox>
@@ -51,6 +52,13 @@ void setQuitQuestion(QuitQuestion replacement)
 
 bool mayQuit(QWidget *parent)
 {
+    // A read-only reader quits: what it holds goes into the data folder
+    // now, merged with what the other reader wrote, whether or not that one
+    // still runs. The stores and panes write as the hold ends.
+    platform::DataFolderAccess &access = platform::DataFolderAccess::shared();
+    const bool readOnly = access.readOnly() && !access.retry();
+    if (readOnly)
+        access.holdWritesBack(false);
     ReadingHistory::shared().flush();
     PaperNotesStore::shared().flush();
     const QStringList unsaved = platform::unsavedDescriptions(true);
@@ -59,6 +67,8 @@ bool mayQuit(QWidget *parent)
     const bool quit = question() ? question()(unsaved, parent) : askWithAlert(unsaved, parent);
     if (quit)
         platform::markUnsavedTold();
+    else if (readOnly)
+        access.holdWritesBack(true);
     return quit;
 }
 

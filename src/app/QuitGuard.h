@@ -26,7 +26,9 @@ void quitWithoutQuestion();
 
 // Writes every store now and, when something is still unwritten that the
 // reader was not told of, asks. True when the program may quit; the
-// changes told of are then not named again at the end.
+// changes told of are then not named again at the end. A read-only reader
+// (another one holds the data folder) writes what it holds first, merged
+// with the other's; it stays read-only when it does not quit after all.
 bool mayQuit(QWidget *parent);
 
 } // namespace folvan::app

@@ -6,6 +6,8 @@
 #include "history/ReadingHistory.h"
 #include "interface/HelpOverlays.h"
 #include "interface/ReaderSettingsView.h"
+#include "platform/DataFolderAccess.h"
+#include "platform/Paths.h"
 #include "window/PaneReadingViews.h"
 #include "window/PaneDialogs.h"
 #include "window/PaneServices.h"
@@ -15,6 +17,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QLabel>
@@ -68,8 +71,23 @@ window::PaneServices paneServices()
 ReaderWindow::ReaderWindow(QWidget *parent)
     : QMainWindow(parent), m_workspace(new workspace::ReaderWorkspace(paneServices(), this))
 {
-    setWindowTitle(QStringLiteral("Folvan"));
-    setCentralWidget(m_workspace);
+    // The workspace under the bar that says when this reader is read-only.
+    auto *content = new QWidget(this);
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_readOnlyBar = new QLabel(content);
+    m_readOnlyBar->setObjectName(QStringLiteral("readOnlyBar"));
+    m_readOnlyBar->setWordWrap(true);
+    m_readOnlyBar->setText(readOnlyText());
+    m_readOnlyBar->setStyleSheet(QStringLiteral("QLabel#readOnlyBar { background: #fbeec5; color: #4a3b12;"
+                                                " border-bottom: 1px solid #e2cf92; padding: 7px 14px; }"));
+    layout->addWidget(m_readOnlyBar);
+    layout->addWidget(m_workspace, 1);
+    setCentralWidget(content);
+    connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this,
+            &ReaderWindow::showAccess);
+    showAccess();
     QPointer<workspace::ReaderWorkspace> workspace(m_workspace);
     m_menus = new ReaderMenus(
         menuBar(),
@@ -93,6 +111,20 @@ bool ReaderWindow::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString ReaderWindow::readOnlyText()
+{
+    return QStringLiteral("只读：另一个 Folvan 正在使用同一个数据文件夹（%1），这里的笔记、批注、书签和阅读记录暂不写入。"
+                          "它们会在另一个 Folvan 退出后、或本窗口退出时，与它写下的内容合并保存。")
+        .arg(QDir::toNativeSeparators(platform::folvanDataFolder()));
+}
+
+void ReaderWindow::showAccess()
+{
+    const bool readOnly = platform::DataFolderAccess::shared().readOnly();
+    m_readOnlyBar->setVisible(readOnly);
+    setWindowTitle(readOnly ? QStringLiteral("Folvan（只读）") : QStringLiteral("Folvan"));
 }
 
 void ReaderWindow::openExternalPaths(const QStringList &paths)

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+class QLabel;
+
 namespace folvan::workspace {
 class ReaderWorkspace;
 }
@@ -23,6 +25,10 @@ public:
 
     workspace::ReaderWorkspace *workspace() const { return m_workspace; }
     ReaderMenus *menus() const { return m_menus; }
+    // The bar over the workspace that says this reader is read-only
+    // (another one holds the data folder); hidden otherwise.
+    QLabel *readOnlyBar() const { return m_readOnlyBar; }
+    static QString readOnlyText();
 
     // Files handed over from outside (command line, a second launch): each
     // PDF becomes an open request of the active pane.
@@ -46,9 +52,12 @@ private:
     // Deletes the window once control is back in the program's own event
     // loop, out of every dialog's.
     void deleteOutsideDialogs();
+    // Shows whether this reader is read-only, in its bar and its title.
+    void showAccess();
 
     workspace::ReaderWorkspace *m_workspace;
     ReaderMenus *m_menus;
+    QLabel *m_readOnlyBar;
 };
 
 // The reading windows of the application, each with its own workspace:

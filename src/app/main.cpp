@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include "app/QtTranslations.h"
 #include "app/QuitGuard.h"
@@ -15,6 +16,7 @@
 #include "app/WebEngineMemory.h"
 #include "app/WebEngineSandbox.h"
 #include "localweb/WebViewComposition.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
@@ -59,8 +61,22 @@ int main(int argc, char **argv)
     case folvan::app::SingleInstance::Role::Running:
         break;
     }
-    // No other instance writes now: what a killed write left is removed.
-    folvan::platform::removeLeftoverTemporaryFilesOfTheStores();
+    // One reader writes a data folder: a reader started with another
+    // runtime folder (another login, a container) could not hand its files
+    // over above, and runs read-only while the one that holds the folder
+    // runs, taking it over once that one quits.
+    folvan::platform::DataFolderAccess &access = folvan::platform::DataFolderAccess::shared();
+    QTimer takeOver;
+    if (access.claim(folvan::platform::folvanDataFolder()) == folvan::platform::DataFolderAccess::Claim::HeldElsewhere) {
+        QObject::connect(&takeOver, &QTimer::timeout, &access, [&access, &takeOver] {
+            if (!access.readOnly() || access.retry())
+                takeOver.stop();
+        });
+        takeOver.start(2000);
+    } else {
+        // No other reader writes now: what a killed write left is removed.
+        folvan::platform::removeLeftoverTemporaryFilesOfTheStores();
+    }
 
     folvan::app::ReaderWindows windows;
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,

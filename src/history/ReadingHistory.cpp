@@ -275,7 +275,10 @@ void ReadingHistory::flush()
         }
     }
     if (!saved) {
-        setError(saveErrorPrefix + problem);
+        // Held back while another reader holds the data folder: the
+        // window says so once, for every store.
+        if (!platform::DataFolderAccess::shared().holdsBack(m_file))
+            setError(saveErrorPrefix + problem);
         platform::noteUnsaved(m_file.isEmpty() ? fileName : m_file, QStringLiteral("阅读记录"));
         // Tried again by the next change, at quit, and after a while, so that
         // a folder made writable again gets the change with no more reading.

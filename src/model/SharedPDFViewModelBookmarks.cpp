@@ -5,6 +5,7 @@
 #include "model/SharedPDFViewModel.h"
 
 #include "engine/PdfDocument.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/DocumentHash.h"
 #include "platform/Paths.h"
 #include "platform/Clock.h"
@@ -143,7 +144,10 @@ void SharedPDFViewModel::persistBookmarks()
     if (m_pdfDocumentURL.isEmpty())
         return;
     const auto fail = [this](const QString &error) {
-        setNavigationError(QStringLiteral("书签尚未保存：") + error);
+        // Held back while another reader holds the data folder: the window
+        // says so once, for every store.
+        if (!platform::DataFolderAccess::shared().holdsBack(bookmarkURL(m_pdfDocumentURL)))
+            setNavigationError(QStringLiteral("书签尚未保存：") + error);
         platform::noteUnsaved(bookmarkURL(m_pdfDocumentURL) + QStringLiteral("#bookmarks"),
                               QStringLiteral("书签：") + m_pdfDocumentURL.fileName());
         m_bookmarksUnsaved = true;

@@ -223,7 +223,10 @@ void PaperNotesStore::flush()
         platform::noteSaved(m_file);
         return;
     }
-    setError(kSaveFailed + failure);
+    // Held back while another reader holds the data folder: the window
+    // says so once, for every store.
+    if (!platform::DataFolderAccess::shared().holdsBack(m_file))
+        setError(kSaveFailed + failure);
     platform::noteUnsaved(m_file.isEmpty() ? kFileName : m_file, kUnsavedNotes);
     // Tried again by the next change, at quit, and after a while, so that a
     // folder made writable again gets the change with no more writing.
