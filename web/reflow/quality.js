@@ -77,7 +77,8 @@ export function pageSignature(page) {
 // the same type anywhere in that band, or when it is a page number in the
 // band, and nothing but furniture stands between it and the edge of the
 // page. A number in a row of other text is that text's (a numbered line, a
-// cell, an entry of a table of contents).
+// cell, an entry of a table of contents), and so is a piece that touches
+// other text of its row.
 export function furniture(lines, page, around) {
   const boxes = new Map(lines.map((l) => [l, shown(l, page)]));
   const pageNumber = (l, b) => outerBand(b) && PAGE_NUMBER.test(l.text.trim());
@@ -99,6 +100,12 @@ export function furniture(lines, page, around) {
   // Numbers side by side are a table's row.
   for (const l of [...found]) if (number(l) && lines.some((o) => o !== l && number(o) && sameRow(l, o))) found.delete(l);
   const besideText = (l) => others(l).some((o) => sameRow(l, o));
+  // A piece of a line of text (a delimiter and a letter that happen to
+  // stand where a page around has the same) is the line's.
+  const inText = (l, b) => others(l).some((o) => {
+    const c = boxes.get(o);
+    return sameRow(l, o) && Math.max(c.x - b.x - b.w, b.x - c.x - c.w) < (l.size || 10);
+  });
   const outermost = (l, b) => {
     const top = b.mid < b.H / 2;
     return !others(l).some((o) => {
@@ -110,7 +117,7 @@ export function furniture(lines, page, around) {
     changed = false;
     for (const l of found) {
       const b = boxes.get(l);
-      if ((number(l) && besideText(l)) || !outermost(l, b)) {
+      if ((number(l) && besideText(l)) || inText(l, b) || !outermost(l, b)) {
         found.delete(l);
         changed = true;
       }

@@ -33,12 +33,19 @@ test("running heads and feet stay out wherever they stand, the title page's too;
     // the other pages and as their foot.
     if (n === 0) lines.push(line("The Examples Macros", 150, 90, 200, { size: 16, h: 14, bold: true }));
     else lines.push(line("The Examples Macros", 400, 742, 137), line("The Examples Macros", 250, 30, 60, { size: 7, h: 6 }));
+    // The first line of text, over the body, has a piece of maths that
+    // the pages around have at the same place.
+    if (n > 0) {
+      lines.push(line(`and since both ${word(n)} sides are zero`, 72, 72, 160), line("|Du|", 232, 72, 18, { math: 2 }),
+        line(`-almost everywhere on the ${word(n + 1)} set.`, 250, 72, 150));
+    }
     return page(n, lines);
   });
   const all = texts(layoutDocument(pages));
   assert.ok(!all.some((t) => /Journal of Examples|draft:|File B|:\d+$/.test(t)), all.join("\n"));
   assert.deepEqual(all.filter((t) => /Examples Macros/.test(t)), ["0:heading:The Examples Macros"], all.join("\n"));
   assert.equal(all.filter((t) => /Body text/.test(t)).length, 5, all.join("\n"));
+  for (const n of [1, 2, 3, 4]) assert.ok(all.some((t) => new RegExp(`^${n}:paragraph:and since both \\w+ sides are zero ?\\|Du\\| ?-almost`).test(t)), all.join("\n"));
 });
 
 test("numbered lines of code keep their numbers, also at the foot of the page over the furniture", () => {
