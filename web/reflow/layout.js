@@ -491,15 +491,15 @@ function columnOf(line, lines) {
 
 // A line set mostly in math fonts and indented well into its column.
 function displayed(line, ctx) {
-  return mathShare(line) > 0.6 && (line.x - ctx.column(line).x0 > 2 * line.size || line.numbered);
+  return (mathShare(line) > 0.6 && line.x - ctx.column(line).x0 > 2 * line.size) || !!line.numbered;
 }
 
-// Lines of math whose row ends in an equation number are displays, even
-// when set at the column's margin: marked `numbered`.
+// Lines mostly of math whose row ends in an equation number are displays,
+// even when set at the column's margin: marked `numbered`.
 function markNumbered(lines) {
   const numbers = lines.filter((l) => EQUATION_NUMBER.test(l.text.trim()) || /\(\s*[A-Z]?\d+(\.\d+)*[a-z]?[′'*]?\s*\)$/.test(l.text.trim()));
   if (!numbers.length) return lines;
-  return lines.map((l) => mathShare(l) > 0.6 && numbers.some((n) => Math.abs(n.base - l.base) < 0.5 * l.size &&
+  return lines.map((l) => mathShare(l) > 0.45 && numbers.some((n) => Math.abs(n.base - l.base) < 0.5 * l.size &&
     n.x + n.w >= l.x + l.w) ? { ...l, numbered: true } : l);
 }
 

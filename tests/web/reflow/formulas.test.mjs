@@ -165,6 +165,19 @@ test("an appendix's lettered equation and a display at the margin ending in a pr
     piece("The numbering produced by the command does not affect the automatic one.", 317, 180, 245),
   ];
   const laid = layoutDocument([page(lines)])[0];
+  // A display whose first piece is less than two thirds maths, under a
+  // line whose last two pieces overlap.
+  const l = (text, x, y, w, h, base, size, math) => ({ text, x, y, w, h, base, size, math, font: "CMR10" });
+  const [under] = layoutDocument([page([
+    l("Define multiplication for the elements of \u02c6", 133.77, 571.07, 187.39, 12.89, 577.98, 9.96, 1),
+    l("X by", 313.04, 571.07, 22.88, 8.85, 577.98, 9.96, 1),
+    l("ˆxiˆxj = ˆxj ˆxi,", 220.63, 592.49, 53.86, 10.34, 599.4, 9.96, 9), l("ˆx2", 286.11, 590.45, 9.67, 10.89, 599.4, 9.96, 1),
+    l("i = 0,", 291.81, 592.49, 25.5, 11.31, 599.4, 9.96, 2), l("i, j = 1, . . . , n.", 328.94, 592.49, 61.69, 8.85, 599.4, 9.96, 10),
+    l("(2)", 464.75, 592.49, 12.73, 8.85, 599.4, 9.96, 0),
+    l("Let the numbers of the cycles be given by the relation that follows here.", 133.77, 612, 340, 8.85, 619, 9.96, 0),
+  ])]);
+  assert.ok(formulas(under).some((b) => /^ˆxiˆxj = .*\(2\)$/.test(b.text)), kinds(under));
+  assert.ok(under.blocks.some((b) => b.kind === "paragraph" && /^Define multiplication .* by$/.test(b.text)), kinds(under));
   assert.ok(formulas(laid).some((b) => b.text === "E = mc2. (B1)"), kinds(laid));
   assert.ok(formulas(laid).some((b) => /^g\+g\+.*\(2\.6′\)$/.test(b.text)), kinds(laid));
   assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /g\+g\+|mc2/.test(b.text)), kinds(laid));
