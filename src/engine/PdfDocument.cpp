@@ -183,8 +183,12 @@ QByteArray PdfDocument::data() const { return m_impl->bytes(); }
 
 int PdfDocument::pageCount() const { return m_impl->pageCount(); }
 
+bool PdfDocument::wasRepaired() const { return m_impl->wasRepaired(); }
+
 bool PdfDocument::isIntact() const
 {
+    if (wasRepaired())
+        return false;
     DocumentLock lock(*this);
     return documentIsIntact(lock.ctx(), lock.pdf(), m_impl->pageCount()) != 0;
 }

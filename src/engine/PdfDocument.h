@@ -44,6 +44,11 @@ public:
     QByteArray data() const;
 
     int pageCount() const;
+    // Whether the file was damaged and opened only repaired: its structure
+    // rebuilt from what was left (a broken header or cross-reference, a
+    // file cut off) or its page tree read only at a second attempt. What
+    // the pages show may be incomplete.
+    bool wasRepaired() const;
     // Whether the bytes hold the whole document as written: every page and
     // its contents read without the file being repaired on the way. A
     // download cut off part-way still opens (repaired, often as blank

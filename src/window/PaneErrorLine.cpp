@@ -1,6 +1,7 @@
 #include "window/PaneErrorLine.h"
 
 #include "annotations/PaneAnnotations.h"
+#include "engine/PdfDocument.h"
 #include "history/ReadingHistory.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
@@ -11,6 +12,11 @@
 #include <QToolButton>
 
 namespace folvan::window {
+
+QString PaneErrorLine::repairedPaperText(const QString &fileName)
+{
+    return QStringLiteral("“%1”已损坏，显示的是修复后的内容，部分页面或文字可能缺失。").arg(fileName);
+}
 
 PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
                              QWidget *parent)
@@ -40,7 +46,8 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
     // A click closes the line; the keys stay with the reading view.
     m_close->setFocusPolicy(Qt::NoFocus);
     connect(m_close, &QToolButton::clicked, this, &PaneErrorLine::dismiss);
-    for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
+    for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged,
+                        &SharedPDFViewModel::pdfDocumentURLChanged})
         connect(model, signal, this, &PaneErrorLine::refresh);
     if (const annotations::PaneAnnotations *paneAnnotations = model ? annotations::PaneAnnotations::of(*model) : nullptr)
         connect(paneAnnotations, &annotations::PaneAnnotations::markupErrorChanged, this, &PaneErrorLine::refresh);
@@ -77,6 +84,8 @@ QStringList PaneErrorLine::standing() const
     QStringList lines;
     // The paper's own stores speak only while a paper is open.
     if (m_model && m_model->pdfDocument()) {
+        if (m_model->pdfDocument()->wasRepaired())
+            lines << repairedPaperText(m_model->pdfDocumentURL().fileName());
         const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*m_model);
         if (const auto error = paneAnnotations ? paneAnnotations->markupError() : std::nullopt)
             lines << *error;

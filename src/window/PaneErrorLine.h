@@ -5,7 +5,8 @@
 // library, the reading history), its error stands in red over the top of the reading row, one
 // line for each failing store, until the failure ends. A passing alert
 // alone is missed by a reader who looked away. A radio stream that cannot
-// be played is told there too, until the next switch of the radio. The
+// be played is told there too, until the next switch of the radio, and a
+// damaged paper that opened only repaired, while it is open. The
 // reader may close the line: the messages it showed then stay closed while
 // they last, and a new one opens it again.
 
@@ -29,6 +30,9 @@ class PaneErrorLine : public QLabel {
 public:
     PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
                   QWidget *parent = nullptr);
+
+    // What the line says of the paper `fileName` that opened only repaired.
+    static QString repairedPaperText(const QString &fileName);
 
     // The errors shown now, one a line; empty while every store is well or
     // the reader closed the line on every message still standing.

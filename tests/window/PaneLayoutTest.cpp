@@ -735,4 +735,30 @@ TEST_F(PaneErrorLineTest, ATallLineKeepsClearOfTheDateAndCanBeClosed)
     pane::PaneController::readingSearchQueue().waitForDone();
 }
 
+// A damaged paper that opens only repaired is said while it is open, by
+// its name; a whole paper opened next is not.
+TEST_F(PaneErrorLineTest, ARepairedPaperIsSaidWhileItIsOpen)
+{
+    engine::PdfFixtureWriter writer;
+    writer.addPage();
+    writer.addText(0, QPointF(72, 700), QStringLiteral("Page 1"));
+    QByteArray damaged = writer.data();
+    damaged.replace(0, 5, "%PXF-");
+    const QString repaired = path(QStringLiteral("Damaged.pdf"));
+    ASSERT_TRUE(writeBytes(repaired, damaged));
+    std::unique_ptr<ContentView> pane = makePane();
+    pane->resize(1400, 900);
+    pane->show();
+    PaneErrorLine *line = pane->paneLayout()->errorLine();
+    ASSERT_TRUE(openAndWait(*pane, repaired));
+    EXPECT_EQ(line->errors(), QStringList{PaneErrorLine::repairedPaperText(QStringLiteral("Damaged.pdf"))});
+    EXPECT_TRUE(line->isVisible());
+
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Whole.pdf"), 1)));
+    EXPECT_TRUE(line->errors().isEmpty());
+    EXPECT_FALSE(line->isVisible());
+    pane.reset();
+    pane::PaneController::readingSearchQueue().waitForDone();
+}
+
 } // namespace folvan::window::test

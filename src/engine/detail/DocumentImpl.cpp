@@ -50,11 +50,23 @@ int loadPageMap(fz_context *ctx, pdf_document *doc)
     return ok;
 }
 
+// Reads the page count the root's /Count gives into `count`; 0 when it
+// cannot be read.
+int readPageCount(fz_context *ctx, pdf_document *doc, int *count)
+{
+    int ok = 1;
+    fz_var(ok);
+    fz_try(ctx) *count = pdf_count_pages(ctx, doc);
+    fz_catch(ctx) ok = 0;
+    return ok;
+}
+
 // Opens PDF bytes with the PDF handler only. Fills `pageCount`, or sets
-// `needsPassword`, and `pageMap` when the page map was built; on failure
-// returns nullptr with the reason in `error`.
+// `needsPassword`, and `pageMap` when the page map was built, and
+// `recounted` when the pages were found only at a second reading; on
+// failure returns nullptr with the reason in `error`.
 pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t size, int *pageCount,
-                           int *needsPassword, int *pageMap, char *error)
+                           int *needsPassword, int *pageMap, int *recounted, char *error)
 {
     fz_buffer *buffer = nullptr;
     fz_stream *stream = nullptr;
@@ -70,7 +82,21 @@ pdf_document *openPdfBytes(fz_context *ctx, const unsigned char *data, size_t si
         if (pdf_needs_password(ctx, doc))
             *needsPassword = 1;
         else {
-            *pageCount = pdf_count_pages(ctx, doc);
+            int read = readPageCount(ctx, doc, pageCount);
+            // A damaged object stream reads part-way: the objects before the
+            // damage are kept, though the first lookup of one of them fails.
+            // The page tree, when it stands there, is found at a second
+            // reading.
+            if (!read || *pageCount == 0) {
+                int again = 0;
+                if (readPageCount(ctx, doc, &again) && again > 0) {
+                    *pageCount = again;
+                    *recounted = 1;
+                    read = 1;
+                }
+            }
+            if (!read)
+                fz_throw(ctx, FZ_ERROR_GENERIC, "cannot read the page count");
             // The page count comes from the root's /Count. No real file has
             // more pages than half its bytes: a larger count is a lie, and
             // the pages are counted instead.
@@ -136,6 +162,11 @@ int resolveLinkDest(fz_context *ctx, fz_document *doc, const char *uri, fz_link_
     return ok;
 }
 
+int wasRepairedAtOpen(fz_context *ctx, pdf_document *doc)
+{
+    return pdf_was_repaired(ctx, doc);
+}
+
 bool looksLikePdf(const QByteArray &bytes)
 {
     // Readers accept the header anywhere in the first kilobyte.
@@ -146,21 +177,22 @@ bool looksLikePdf(const QByteArray &bytes)
 
 DocumentImpl::DocumentImpl(QString path, QByteArray bytes) : m_path(std::move(path)), m_bytes(std::move(bytes))
 {
-    if (!looksLikePdf(m_bytes)) {
-        m_error = QStringLiteral("不是 PDF 文件");
-        return;
-    }
     fz_context *ctx = threadContext();
     int pageCount = 0;
     int needsPassword = 0;
     int pageMap = 0;
+    int recounted = 0;
     char error[kErrorBufferSize] = {0};
     pdf_document *doc = openPdfBytes(ctx, reinterpret_cast<const unsigned char *>(m_bytes.constData()),
-                                     size_t(m_bytes.size()), &pageCount, &needsPassword, &pageMap, error);
+                                     size_t(m_bytes.size()), &pageCount, &needsPassword, &pageMap, &recounted, error);
     if (!doc) {
-        m_error = QStringLiteral("无法读取 PDF：") + QString::fromUtf8(error);
+        // A paper whose header was damaged is repaired like any other
+        // damage; bytes without one that do not read are no PDF at all.
+        m_error = looksLikePdf(m_bytes) ? QStringLiteral("无法读取 PDF：") + QString::fromUtf8(error)
+                                        : QStringLiteral("不是 PDF 文件");
         return;
     }
+    m_repaired = recounted != 0 || wasRepairedAtOpen(ctx, doc);
     if (needsPassword) {
         pdf_drop_document(ctx, doc); // no page map is built before the password
         m_error = PdfDocument::passwordProtectedReason;

@@ -37,6 +37,8 @@ public:
     DocumentImpl &operator=(const DocumentImpl &) = delete;
 
     bool isOpen() const { return m_pdf != nullptr; }
+    // Whether the file opened only repaired (see PdfDocument::wasRepaired).
+    bool wasRepaired() const { return m_repaired; }
     const QString &errorText() const { return m_error; }
     const QString &path() const { return m_path; }
     const QByteArray &bytes() const { return m_bytes; }
@@ -121,6 +123,7 @@ private:
     QString m_error;
     pdf_document *m_pdf = nullptr;
     bool m_pageMapLoaded = false;
+    bool m_repaired = false;
     int m_pageCount = 0;
     std::vector<PageSlot> m_pages;
     std::list<std::pair<int, std::shared_ptr<const PdfPageText>>> m_texts;
