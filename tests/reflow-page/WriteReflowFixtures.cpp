@@ -63,7 +63,13 @@ void mathLetters(PdfFixtureWriter &w)
                                 QStringLiteral(" to "), QString::fromUcs4(U"$\U0001D714"),
                                 QStringLiteral(" and the limit lim"), QString::fromUcs4(U"$\U0001D45B\u2192\u221E"),
                                 QStringLiteral(" stays finite for every choice.")});
-    setParagraph(w, page, y - kLead, {QStringLiteral("The rest of the paragraph goes on in the body face as before.")});
+    y = setParagraph(w, page, y - kLead, {QStringLiteral("The rest of the paragraph goes on in the body face as before.")});
+    // A font whose glyph names are its only character map, as a title set in
+    // mathematical italic has it.
+    const QString before = QStringLiteral("Named glyphs read ");
+    w.addText(page, {kLeft, y - kLead}, before, FixtureFont::Helvetica, kBody);
+    w.addNamedMathText(page, {kLeft + PdfFixtureWriter::textWidth(before, FixtureFont::Helvetica, kBody), y - kLead},
+                       QString::fromUcs4(U"\U0001D44E\U0001D44F\u2192\U0001D465"), kBody);
 }
 
 // A glyph whose font gives it no Unicode.

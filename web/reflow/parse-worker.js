@@ -23,6 +23,58 @@ function fontInfo(cache, font) {
   return info;
 }
 
+// A font that tells its characters only by its glyphs' names ("u1D44E")
+// comes out of the parser with those above U+FFFF cut to their low 16
+// bits: a mathematical italic a, U+1D44E, as the Hangul syllable U+D44E.
+// The names are still in the page's font resources (the encoding's
+// differences, the descriptor's character set, the clear text of an
+// embedded Type 1 program): the characters above U+FFFF they name, by
+// their low 16 bits, the font named `name` (without its subset tag) on the
+// page `page`. A code that a name also gives as itself, or that two of them
+// share, is left as it came.
+export function namedAbove(page, name) {
+  const wide = new Map();
+  const narrow = new Set();
+  const take = (glyph) => {
+    const m = /^(?:uni([0-9A-F]{4})|u([0-9A-F]{4,6}))(?:\.|$)/.exec(glyph);
+    const code = m ? parseInt(m[1] || m[2], 16) : NaN;
+    if (!(code >= 0 && code <= 0x10FFFF)) return;
+    if (code <= 0xFFFF) narrow.add(code);
+    else wide.set(code & 0xFFFF, wide.has(code & 0xFFFF) && wide.get(code & 0xFFFF) !== code ? -1 : code);
+  };
+  const seen = new Set();
+  const visit = (resources, depth) => {
+    if (!resources || !resources.isDictionary() || depth > 3) return;
+    resources.get("Font").forEach((font) => {
+      if (!font.isDictionary() || String(font.get("BaseFont").asName() || "").replace(/^[A-Z]{6}\+/, "") !== name) return;
+      const key = font.isIndirect() ? font.asIndirect() : null;
+      if (key !== null && seen.has(key)) return;
+      if (key !== null) seen.add(key);
+      font.get("Encoding", "Differences").forEach((item) => { if (item.isName()) take(item.asName()); });
+      const descriptor = font.get("FontDescriptor");
+      const charset = descriptor.get("CharSet");
+      if (charset.isString()) for (const glyph of charset.asString().split("/")) take(glyph.trim());
+      const program = descriptor.get("FontFile");
+      if (program.isStream()) {
+        // The encoding is in the program's clear text, before "eexec".
+        const length = Math.max(0, program.get("Length1").asNumber() || 0);
+        const clear = program.readStream().asString().slice(0, length || undefined).split("eexec")[0];
+        for (const m of clear.matchAll(/\/(u[0-9A-F]{4,6}|uni[0-9A-F]{4})\b/g)) take(m[1]);
+      }
+    });
+    resources.get("XObject").forEach((object) => {
+      if (object.isStream() && object.get("Subtype").asName() === "Form") visit(object.get("Resources"), depth + 1);
+    });
+  };
+  try {
+    visit(page.getObject().getInheritable("Resources"), 0);
+  } catch {
+    // A page whose resources cannot be read keeps what the parser gave.
+  }
+  for (const [low, code] of wide) if (code < 0 || narrow.has(low)) wide.delete(low);
+  return wide;
+}
+
 // The quarter turns from the page as displayed to the page as its text is
 // read: 0 when most of its text runs left to right, 1 when it runs down the
 // page (upright content under a page rotation), 3 when it runs up the page
@@ -111,6 +163,14 @@ export function extractPage(page, index) {
         const y0 = q ? q[1] : Math.min(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
         const y1 = q ? q[3] : Math.max(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
         (line.gy || (line.gy = {}))[line.text.length] = [round(y0), round(y1)];
+      }
+      // What may be the low 16 bits of a character above U+FFFF (the
+      // mathematical letters fall on Hangul syllables, others on the
+      // private use area) is looked up in the font's glyph names.
+      if (c.length === 1 && c >= "\uD000" && c !== "\uFFFD" && typeof page.getObject === "function") {
+        if (!info.above) info.above = namedAbove(page, info.name);
+        const code = info.above.get(c.charCodeAt(0));
+        if (code) c = String.fromCodePoint(code);
       }
       line.text += c;
       for (let k = 0; k < c.length; k++) line.cx.push(round(x0), round(x1));

@@ -43,6 +43,10 @@ test("mathematical letters above U+FFFF keep their code points, boxes, sources a
   assert.deepEqual(rangeUnder(block, source.rect, laid.width, laid.height), [at, at + 2]);
   const omega = block.text.indexOf("\u{1D714}");
   assert.deepEqual(findAll(block.text, "\u{1D714}"), [[omega, omega + 2]]);
+  // A font whose only character map is its glyph names: the parser cuts
+  // what they name to 16 bits; the page takes the letters back whole.
+  const named = laid.blocks.find((b) => b.text.includes("Named glyphs read"));
+  assert.match(named.text, /Named glyphs read \u{1D44E}\u{1D44F}\u2192\u{1D465}/u, kinds(laid));
 });
 
 test("a glyph with no character is kept as it looks, never as a replacement character", { skip }, () => {

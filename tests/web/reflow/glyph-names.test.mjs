@@ -1,0 +1,55 @@
+// Letters above U+FFFF that the parser cuts to 16 bits are taken back from
+// the glyph names in the page's font resources.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { namedAbove } from "../../../web/reflow/parse-worker.js";
+
+// Stand-ins for the parser's PDF objects: plain values, arrays, objects
+// (dictionaries), { ref, value } (indirect) and { stream, dict } (streams).
+class Obj {
+  constructor(v) { this.v = v && v.ref !== undefined ? v.value : v; this.ref = v && v.ref; }
+  isDictionary() { return !!this.v && typeof this.v === "object" && !Array.isArray(this.v) && !(this.v instanceof Name) && this.v.stream === undefined; }
+  isStream() { return !!this.v && this.v.stream !== undefined; }
+  isName() { return this.v instanceof Name; }
+  isString() { return typeof this.v === "string"; }
+  isIndirect() { return this.ref !== undefined; }
+  asIndirect() { return this.ref; }
+  asName() { return this.v instanceof Name ? this.v.name : ""; }
+  asString() { return String(this.v); }
+  asNumber() { return typeof this.v === "number" ? this.v : 0; }
+  readStream() { return { asString: () => this.v.stream }; }
+  get(...path) {
+    let v = this.v;
+    for (const key of path) v = v && (v.stream !== undefined ? v.dict : v)[key];
+    return new Obj(v);
+  }
+  getInheritable(key) { return this.get(key); }
+  forEach(fn) {
+    if (Array.isArray(this.v)) this.v.forEach((item, i) => fn(new Obj(item), i));
+    else if (this.isDictionary()) for (const [k, item] of Object.entries(this.v)) fn(new Obj(item), k);
+  }
+}
+class Name { constructor(name) { this.name = name; } }
+const n = (name) => new Name(name);
+const page = (resources) => ({ getObject: () => new Obj({ Resources: resources }) });
+
+test("a font's glyph names give back its letters above U+FFFF, wherever the names stand", () => {
+  const differences = { BaseFont: n("ABCDEF+STIXMath-Italic"), Encoding: { Differences: [1, n("u1D44E"), n("u1D44F.alt"), n("uni2192")] } };
+  const charset = { BaseFont: n("CMMI10"), FontDescriptor: { CharSet: "/comma/u1D465/u1D6FC" } };
+  const program = { BaseFont: n("XITSMath"), FontDescriptor: { FontFile: { dict: { Length1: 60 },
+    stream: "/Encoding 256 array\ndup 97 /u1D44E put\ndup 98 /a put\ncurrentfile eexec /u1D7CE" } } };
+  const inForm = { BaseFont: n("Formed") , Encoding: { Differences: [1, n("u1D400")] } };
+  const resources = { Font: { F1: { ref: 7, value: differences }, F2: charset, F3: program },
+    XObject: { X1: { stream: "", dict: { Subtype: n("Form"), Resources: { Font: { F9: inForm } } } } } };
+  assert.deepEqual([...namedAbove(page(resources), "STIXMath-Italic")], [[0xD44E, 0x1D44E], [0xD44F, 0x1D44F]]);
+  assert.deepEqual([...namedAbove(page(resources), "CMMI10")], [[0xD465, 0x1D465], [0xD6FC, 0x1D6FC]]);
+  assert.deepEqual([...namedAbove(page(resources), "XITSMath")], [[0xD44E, 0x1D44E]], "the clear text only, before eexec");
+  assert.deepEqual([...namedAbove(page(resources), "Formed")], [[0xD400, 0x1D400]], "a font of a form on the page");
+  assert.equal(namedAbove(page(resources), "Other").size, 0);
+});
+
+test("a code that a font names as itself too, or that two names share, is left as it came", () => {
+  const font = { BaseFont: n("Mixed"), Encoding: { Differences: [1, n("u1D44E"), n("uniD44E"), n("u1D465"), n("u2D465")] } };
+  assert.equal(namedAbove(page({ Font: { F: font } }), "Mixed").size, 0);
+  assert.equal(namedAbove({ getObject: () => { throw new Error("no page"); } }, "Mixed").size, 0, "unreadable resources");
+});
