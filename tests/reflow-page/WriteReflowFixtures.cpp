@@ -420,6 +420,44 @@ void furnishedPaper(PdfFixtureWriter &w)
     }
 }
 
+// Accents set as glyphs of their own over their letters, before the letter
+// or after it, as a typesetter without accented letters sets them; then a
+// paragraph whose lines end in hyphens that join compounds, break words,
+// and break a web address and an abbreviation the page also writes whole.
+void accentsAndBreaks(PdfFixtureWriter &w)
+{
+    const int page = w.addPage();
+    double y = setParagraph(w, page, 720, kOpening) - kLead;
+    const auto width = [](const QString &text) { return PdfFixtureWriter::textWidth(text, FixtureFont::Helvetica, kBody); };
+    // "Thus by M" "¨" "obius inversion", the accent centred over the o;
+    // "the Poincar" "e" "´" " polynomial", the accent after its letter.
+    const QString thus = QStringLiteral("Thus by M");
+    double x = kLeft + width(thus);
+    w.addText(page, {kLeft, y}, thus, FixtureFont::Helvetica, kBody);
+    w.addText(page, {x + (width(QStringLiteral("o")) - width(QStringLiteral("\u00A8"))) / 2, y}, QStringLiteral("\u00A8"), FixtureFont::Helvetica, kBody);
+    const QString rest = QStringLiteral("obius inversion and the Poincar");
+    w.addText(page, {x, y}, rest, FixtureFont::Helvetica, kBody);
+    x += width(rest);
+    w.addText(page, {x, y}, QStringLiteral("e"), FixtureFont::Helvetica, kBody);
+    w.addText(page, {x + (width(QStringLiteral("e")) - width(QStringLiteral("\u00B4"))) / 2, y}, QStringLiteral("\u00B4"), FixtureFont::Helvetica, kBody);
+    w.addText(page, {x + width(QStringLiteral("e")), y}, QStringLiteral(" polynomial agree."), FixtureFont::Helvetica, kBody);
+    y -= 2 * kLead;
+    const QStringList lines = {
+        QStringLiteral("Each paper goes from review to the final camera-ready copy, and the journal MNRAS then"),
+        QStringLiteral("sets every line of it, and the template of the whole paper is kept for all to see at https://www."),
+        QStringLiteral("acm.org/publications/proceedings-template, is sent as the final camera-"),
+        QStringLiteral("ready copy to the Monthly Notices of the Royal Astronomical Society (MN-"),
+        QStringLiteral("RAS), whose editors read it for every hyphen-"),
+        QStringLiteral("ation and the rest of the words."),
+    };
+    setParagraph(w, page, y, lines);
+    // The address's link covers both of its lines.
+    const QString uri = QStringLiteral("https://www.acm.org/publications/proceedings-template");
+    const QString before = QStringLiteral("sets every line of it, and the template of the whole paper is kept for all to see at ");
+    w.addUriLink(page, QRectF(kLeft + width(before), y - kLead - 2, width(QStringLiteral("https://www.")), kLead), uri);
+    w.addUriLink(page, QRectF(kLeft, y - 2 * kLead - 2, width(QStringLiteral("acm.org/publications/proceedings-template")), kLead), uri);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -442,6 +480,7 @@ int main(int argc, char **argv)
         {"framed-prose.pdf", framedProse},     {"display-pieces.pdf", displayPieces},
         {"listing-and-table.pdf", listingAndTable},
         {"turned-pages.pdf", turnedPages},     {"furnished-paper.pdf", furnishedPaper},
+        {"accents-and-breaks.pdf", accentsAndBreaks},
     };
     for (const auto &paper : papers) {
         PdfFixtureWriter writer;

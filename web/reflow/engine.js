@@ -6,6 +6,7 @@ import { extractPage } from "./parse-worker.js";
 import { layoutUrl } from "./service.js";
 import { layoutPage, linkPages } from "./layout.js";
 import { bodySize, pageSignature } from "./quality.js";
+import { pageWords, withWords } from "./reading.js";
 import { readRegion } from "./place.js";
 
 export function request(url, type = "arraybuffer") {
@@ -87,23 +88,33 @@ export function pageWindow(first, last, pageCount, keep = 6) {
 // The page is read in the orientation its text runs in (`turn`, set on the
 // laid-out page too); the measured areas are turned to it.
 Paper.prototype.layout = function layout(index, graphics = []) {
-  const text = this.text(index);
-  const laid = layoutPage(text, { ...this.context(index), graphics: turnedAreas(graphics, text.turn) });
-  laid.turn = text.turn || 0;
+  const laid = this.survey(index, graphics);
   this.references[index] = laid.references;
   linkPages(this.laid[index - 1], laid);
-  laid.links = text.links;
+  laid.links = this.text(index).links;
   this.laid[index] = laid;
   return laid;
 };
 
 // Lays out page `index` as it would be shown, keeping nothing of it (to
 // learn where it shows images before the reader gets there).
+// Words broken at a line's end are told from compounds by the words of the
+// page and its neighbours (`words`, kept on the laid-out page for text that
+// goes on across columns and pages).
 Paper.prototype.survey = function survey(index, graphics = []) {
   const text = this.text(index);
-  const laid = layoutPage(text, { ...this.context(index), graphics: turnedAreas(graphics, text.turn) });
+  const words = this.words(index);
+  const laid = withWords(words, () => layoutPage(text, { ...this.context(index), graphics: turnedAreas(graphics, text.turn) }));
   laid.turn = text.turn || 0;
+  laid.words = words;
   return laid;
+};
+
+// Whether the pages around page `index` (two either side) write a word.
+Paper.prototype.words = function words(index) {
+  const sets = [];
+  for (let i = Math.max(0, index - 2); i <= Math.min(this.pageCount - 1, index + 2); i++) sets.push(pageWords(this.text(i)));
+  return (word) => sets.some((set) => set.has(word));
 };
 
 function turnedAreas(graphics, turn) {

@@ -201,6 +201,7 @@ export function extractPage(page, index) {
         if (!best || entry.n > best.n) best = entry;
       }
       if (best && line.text.trim()) {
+        joinAccents(line);
         line.size = round(best.size);
         line.font = best.info.name;
         line.bold = best.info.bold;
@@ -227,6 +228,52 @@ export function extractPage(page, index) {
     links.push({ ...rect(rectBox(b)), uri, external: link.isExternal() });
   }
   return { page: index, width: round(width), height: round(height), turn, lines, pictures, shapes, links };
+}
+
+// Accents that a typesetter sets as glyphs of their own over (or under)
+// a letter, as their combining marks.
+const ACCENTS = {
+  "`": "\u0300", "\u00B4": "\u0301", "^": "\u0302", "\u02C6": "\u0302", "~": "\u0303", "\u02DC": "\u0303",
+  "\u00AF": "\u0304", "\u02C9": "\u0304", "\u02D8": "\u0306", "\u02D9": "\u0307", "\u00A8": "\u0308",
+  "\u02DA": "\u030A", "\u02DD": "\u030B", "\u02C7": "\u030C", "\u00B8": "\u0327", "\u02DB": "\u0328",
+};
+const DOTLESS = { "\u0131": "i", "\u0237": "j" };
+
+// Joins each accent set over a letter of a line (the middle of its box
+// within the letter's, next to it in the text) to that letter: "M¨obius"
+// and "Poincar´e" read "Möbius" and "Poincaré". The letter keeps its box;
+// a letter and mark without a composed form stay two units, both with it.
+export function joinAccents(line) {
+  if (!/[`\u00B4^\u02C6~\u02DC\u00AF\u02C9\u02D8\u02D9\u00A8\u02DA\u02DD\u02C7\u00B8\u02DB]/.test(line.text)) return;
+  // The line as code points, each with its box and its glyph's height.
+  const units = [];
+  for (let i = 0; i < line.text.length;) {
+    const ch = String.fromCodePoint(line.text.codePointAt(i));
+    units.push({ ch, x0: line.cx[2 * i], x1: line.cx[2 * i + 1], gy: line.gy && line.gy[i] });
+    i += ch.length;
+  }
+  const over = (accent, letter) => {
+    const middle = (accent.x0 + accent.x1) / 2;
+    return letter && /\p{L}/u.test(letter.ch) && !ACCENTS[letter.ch] && middle >= letter.x0 - 0.5 && middle <= letter.x1 + 0.5;
+  };
+  for (let i = 0; i < units.length; i++) {
+    const mark = ACCENTS[units[i].ch];
+    if (!mark) continue;
+    const at = over(units[i], units[i + 1]) ? i + 1 : over(units[i], units[i - 1]) ? i - 1 : -1;
+    if (at < 0) continue;
+    const letter = units[at];
+    letter.ch = ((DOTLESS[letter.ch] || letter.ch) + mark).normalize("NFC");
+    units.splice(i--, 1);
+  }
+  line.text = "";
+  line.cx = [];
+  const gy = {};
+  for (const u of units) {
+    if (u.gy) gy[line.text.length] = u.gy;
+    line.text += u.ch;
+    for (let k = 0; k < u.ch.length; k++) line.cx.push(u.x0, u.x1);
+  }
+  if (line.gy) line.gy = gy;
 }
 
 // A box [x0, y0, x1, y1] as x, y, w, h.

@@ -6,7 +6,7 @@ import { Bridge, CALLS, EVENTS, KEYS, TYPOGRAPHY_DEFAULTS, documentUrl, eventBod
 import { loadParser, Paper, request, fetchGeometry, pageWindow } from "./engine.js";
 import { rangeUnder, findQuote } from "./study-rules.js";
 import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
-import { isCJK } from "./reading.js";
+import { seam } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
   placeInBlock, positionFields, shownRegion, readPoint, shownPoint, lineAt, lineRange,
@@ -417,13 +417,15 @@ function renderBlock(block) {
     prevPart.after(next);
     // A word broken at the end of a column or page is shown whole; the
     // hyphen stays in the text (offsets count it) but is not drawn.
-    if (/\p{L}-$/u.test(prevText) && /^\p{Ll}/u.test(block.text)) {
+    const laid = reader.laid[block.page];
+    const { drop, space } = seam(prevText, block.text, laid && laid.words);
+    if (drop) {
       wrapRange(prevPart, prevText.length - 1, prevText.length, () => {
         const hyphen = document.createElement("span");
         hyphen.className = "broken-hyphen";
         return hyphen;
       });
-    } else if (!isCJK(block.text[0])) {
+    } else if (space) {
       prevPart.after(document.createTextNode(" "));
     }
     return null;

@@ -21,6 +21,70 @@ export function isCJK(ch) {
 const LOWER = /\p{Ll}/u;
 const LETTER = /\p{L}/u;
 
+// The words of a page's lines in lower case, hyphenated compounds whole; a
+// word broken at a line's end is left out. Kept with the page's text.
+const PAGE_WORDS = new WeakMap();
+export function pageWords(page) {
+  let words = PAGE_WORDS.get(page);
+  if (!words) {
+    words = new Set();
+    for (const line of page.lines || []) {
+      const found = line.text.toLowerCase().match(/[\p{L}\p{N}]+(?:-[\p{L}\p{N}]+)*-?/gu) || [];
+      found.forEach((word, i) => { if (!(i === found.length - 1 && word.endsWith("-"))) words.add(word); });
+    }
+    PAGE_WORDS.set(page, words);
+  }
+  return words;
+}
+
+// The words of the pages around the one being laid out (a predicate), for
+// telling a hyphen at a line's end that breaks a word from one that joins
+// a compound; set while that page is laid out.
+let knownWords = null;
+export function withWords(words, lay) {
+  const before = knownWords;
+  knownWords = words;
+  try {
+    return lay();
+  } finally {
+    knownWords = before;
+  }
+}
+
+// How a line's text goes on from the text before it: `drop`, the hyphen
+// that broke a word is taken out; `space`, a space goes in between.
+// - A web address broken after one of its separators goes on as it is.
+// - A hyphen after a letter or digit stays, without a space ("camera-ready",
+//   "MN-RAS", "10-20"), except where it broke a word: before a lower-case
+//   letter, unless the paper writes the compound with its hyphen and never
+//   the word without; before a capital, where the paper writes the word
+//   without it ("MNRAS").
+// - Otherwise a space, but between CJK characters and after a slash or a
+//   dash.
+export function seam(before, after, words = knownWords) {
+  const last = before[before.length - 1];
+  const first = after[0];
+  if (!last || !first) return { drop: false, space: false };
+  const token = /\S*$/.exec(before)[0];
+  const next = /^\S*/.exec(after)[0];
+  if (/^[(<\[]?(?:https?:|ftp:|www\.|doi:)/i.test(token) && /[/.:\-_?#=&~%]$/.test(token) &&
+      /^[\p{L}\p{N}/~%?#&=_.-]/u.test(next) && !(last === "." && /^\p{Lu}/u.test(next))) {
+    return { drop: false, space: false };
+  }
+  if ((last === "-" || last === "\u2013") && /[\p{L}\p{N}]/u.test(before[before.length - 2] || "")) {
+    if (last === "\u2013") return { drop: false, space: false };
+    const stem = (/[\p{L}\p{N}]+$/u.exec(before.slice(0, -1)) || [""])[0].toLowerCase();
+    const rest = (/^[\p{L}\p{N}]+/u.exec(after) || [""])[0].toLowerCase();
+    const knows = (word) => !!(words && rest && words(word));
+    const compound = knows(stem + "-" + rest), joined = knows(stem + rest);
+    const broken = LOWER.test(first) && stem.length >= 2 && LETTER.test(stem[stem.length - 1]) && LETTER.test(stem[stem.length - 2]);
+    if (compound && !joined) return { drop: false, space: false };
+    if (joined && !compound) return { drop: true, space: false };
+    return { drop: broken, space: false };
+  }
+  return { drop: false, space: !(isCJK(last) && isCJK(first)) && last !== "/" && last !== "\u2014" };
+}
+
 // Joins the lines of one block. Each line is { text, cx } where cx holds the
 // left and right x of every UTF-16 unit. Returns { text, map, dropped } where
 // map[i] is [lineIndex, unitIndex] of text[i], or null for a space put in
@@ -46,13 +110,11 @@ export function joinLines(lines) {
     if (start >= end) return;
     // The seam with the previous line.
     if (text.length) {
-      const last = text[text.length - 1];
-      const first = raw[start];
-      if (last === "-" && text.length >= 3 && LETTER.test(text[text.length - 2]) &&
-          LETTER.test(text[text.length - 3]) && LOWER.test(first)) {
+      const { drop, space } = seam(text, raw.slice(start, end));
+      if (drop) {
         text = text.slice(0, -1);
         map.pop();
-      } else if (!(isCJK(last) && isCJK(first)) && last !== "/" && last !== "\u2014") {
+      } else if (space) {
         push(" ", null);
       }
     }

@@ -1,8 +1,9 @@
-// Letters above U+FFFF that the parser cuts to 16 bits are taken back from
-// the glyph names in the page's font resources.
+// What the parser gives that is not yet the text: letters above U+FFFF cut
+// to 16 bits, taken back from the glyph names in the page's font resources,
+// and accents set as glyphs of their own over their letters.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { namedAbove } from "../../../web/reflow/parse-worker.js";
+import { namedAbove, joinAccents } from "../../../web/reflow/parse-worker.js";
 
 // Stand-ins for the parser's PDF objects: plain values, arrays, objects
 // (dictionaries), { ref, value } (indirect) and { stream, dict } (streams).
@@ -52,4 +53,21 @@ test("a code that a font names as itself too, or that two names share, is left a
   const font = { BaseFont: n("Mixed"), Encoding: { Differences: [1, n("u1D44E"), n("uniD44E"), n("u1D465"), n("u2D465")] } };
   assert.equal(namedAbove(page({ Font: { F: font } }), "Mixed").size, 0);
   assert.equal(namedAbove({ getObject: () => { throw new Error("no page"); } }, "Mixed").size, 0, "unreadable resources");
+});
+
+test("an accent over a letter joins it; one beside a letter, as in code, does not", () => {
+  // Each unit 5 points wide from 0, unless its box is given.
+  const line = (text, boxes = {}) => ({ text, cx: [...text].flatMap((ch, i) => boxes[i] || [5 * i, 5 * i + 5]) });
+  const dotless = line("Mart\u00B4\u0131nez", { 4: [20.5, 24.5], 5: [20, 25] });
+  joinAccents(dotless);
+  assert.equal(dotless.text, "Mart\u00EDnez", "over a dotless i");
+  assert.deepEqual(dotless.cx.slice(8, 10), [20, 25], "the letter keeps its box");
+  assert.equal(dotless.cx.length, 2 * dotless.text.length);
+  const hat = line("x\u02C6=1", { 1: [0, 5] });
+  joinAccents(hat);
+  assert.equal(hat.text, "x\u0302=1", "no composed form: the letter and its mark");
+  assert.deepEqual(hat.cx.slice(0, 4), [0, 5, 0, 5]);
+  const code = line("a^b ~c");
+  joinAccents(code);
+  assert.equal(code.text, "a^b ~c");
 });

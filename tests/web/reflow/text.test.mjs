@@ -1,7 +1,7 @@
 // Joined block text, its map back to the page, passages, search and quotes.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { joinLines, blockKey, KEY_FORM } from "../../../web/reflow/reading.js";
+import { joinLines, blockKey, KEY_FORM, seam, pageWords, withWords } from "../../../web/reflow/reading.js";
 import { findAll } from "../../../web/reflow/compare.js";
 import { passageRect, rangeUnder, findQuote, textSource } from "../../../web/reflow/study-rules.js";
 
@@ -23,10 +23,32 @@ test("lines join with one space, line-end hyphenation undone, ligatures and odd 
   assert.equal(map[text.indexOf("known") - 1], null);
 });
 
+test("a line's end: an address goes on, a hyphen stays unless it broke a word", () => {
+  const words = (w) => ["camera-ready", "mnras"].includes(w);
+  const joined = { drop: false, space: false }, spaced = { drop: false, space: true }, broken = { drop: true, space: false };
+  assert.deepEqual(seam("at https:", "//www.acm.org", words), joined);
+  assert.deepEqual(seam("see (https://www.acm.", "org/publications)", words), joined);
+  assert.deepEqual(seam("see https://www.acm.org", "for more", words), spaced, "a whole address");
+  assert.deepEqual(seam("at https://www.acm.org.", "Next we", words), spaced, "a sentence's end");
+  assert.deepEqual(seam("the final \u201Ccamera-", "ready\u201D copy", words), joined, "a compound the pages write");
+  assert.deepEqual(seam("the final camera-", "ready copy", null), broken, "unknown: a break");
+  assert.deepEqual(seam("Society (MN-", "RAS) encourages", words), broken, "a word the pages write whole");
+  assert.deepEqual(seam("Society (MN-", "RAS) encourages", null), joined);
+  assert.deepEqual(seam("pages 10-", "20 of", null), joined);
+  assert.deepEqual(seam("pages 10\u2013", "20 of", null), joined);
+  assert.deepEqual(seam("a -", "b", null), spaced, "a dash between spaces");
+  // The words of a page: compounds whole, a word broken at a line's end left out.
+  const page = { lines: [{ text: "The camera-ready copy of MNRAS is cam-" }, { text: "era ready." }] };
+  const known = pageWords(page);
+  assert.ok(known.has("camera-ready") && known.has("mnras") && !known.has("cam-") && !known.has("cam"));
+  assert.equal(withWords((w) => known.has(w), () => joinLines([line("a final camera-", 0, 0), line("ready copy", 0, 12)]).text),
+    "a final camera-ready copy");
+});
+
 test("CJK lines join without spaces and keep spaces next to Latin words", () => {
   const { text } = joinLines([line("重排 视图 的", 0, 0), line("文字 与 PDF 来源", 0, 12)]);
   assert.equal(text, "重排视图的文字与 PDF 来源");
-  assert.equal(joinLines([line("Upper-", 0, 0), line("Case", 0, 12)]).text, "Upper- Case");
+  assert.equal(joinLines([line("Upper-", 0, 0), line("Case", 0, 12)]).text, "Upper-Case", "a hyphen before a capital stays, without a space");
 });
 
 test("block ids keep their form at the limits and change with the text", () => {
