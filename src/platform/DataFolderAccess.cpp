@@ -76,12 +76,7 @@ bool DataFolderAccess::retry()
 
 void DataFolderAccess::holdWritesBack(bool hold)
 {
-    if (m_holdingBack == hold)
-        return;
-    const bool was = readOnly();
-    m_holdingBack = hold;
-    if (readOnly() != was)
-        emit readOnlyChanged();
+    setFlag(&m_holdingBack, hold);
 }
 
 bool DataFolderAccess::holdsBack(const QString &path) const
@@ -103,10 +98,13 @@ void DataFolderAccess::release()
 
 void DataFolderAccess::setHeldElsewhere(bool held)
 {
-    if (m_heldElsewhere == held)
-        return;
+    setFlag(&m_heldElsewhere, held);
+}
+
+void DataFolderAccess::setFlag(bool *flag, bool value)
+{
     const bool was = readOnly();
-    m_heldElsewhere = held;
+    *flag = value;
     if (readOnly() != was)
         emit readOnlyChanged();
 }

@@ -53,6 +53,8 @@ signals:
 private:
     DataFolderAccess() = default;
     void setHeldElsewhere(bool held);
+    // Sets one of the two flags, telling when readOnly() changes.
+    void setFlag(bool *flag, bool value);
 
     QString m_folder;
     int m_fd = -1;
