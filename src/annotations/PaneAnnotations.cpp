@@ -477,10 +477,10 @@ void PaneAnnotations::persistMarkups()
     platform::noteSaved(pending);
     if (!setAside.isEmpty()) {
         // The file that could not be read is kept, and the reader told where.
-        m_state.setAsideNotice = QStringLiteral("%1原文件已保留为 %2。")
-                                     .arg(m_state.loadProblem ? *m_state.loadProblem + QStringLiteral("；")
-                                                              : QStringLiteral("批注文件已无法读取；"),
-                                          QFileInfo(setAside).fileName());
+        QString told = m_state.loadProblem.value_or(QStringLiteral("批注文件已无法读取"));
+        if (!told.endsWith(QChar(0x3002)))
+            told += QStringLiteral("；");
+        m_state.setAsideNotice = told + QStringLiteral("原文件已保留为 %1。").arg(QFileInfo(setAside).fileName());
         m_state.loadProblem.reset();
     }
     if (merged)
