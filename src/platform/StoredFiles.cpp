@@ -184,8 +184,15 @@ StoredFileVersion versionOf(const struct stat &info)
     version.device = quint64(info.st_dev);
     version.inode = quint64(info.st_ino);
     version.size = qint64(info.st_size);
-    version.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    version.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+#ifdef __APPLE__
+    const struct timespec &modified = info.st_mtimespec;
+    const struct timespec &changed = info.st_ctimespec;
+#else
+    const struct timespec &modified = info.st_mtim;
+    const struct timespec &changed = info.st_ctim;
+#endif
+    version.modifiedNs = qint64(modified.tv_sec) * 1000000000 + modified.tv_nsec;
+    version.changedNs = qint64(changed.tv_sec) * 1000000000 + changed.tv_nsec;
     return version;
 }
 
