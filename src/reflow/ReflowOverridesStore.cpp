@@ -1,14 +1,18 @@
 #include "reflow/ReflowOverridesStore.h"
 
+#include "platform/DataFolderAccess.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
-#include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
+#include "platform/UnsavedChanges.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+
+#include <optional>
 
 namespace folvan::reflow {
 
@@ -16,6 +20,124 @@ namespace {
 
 const QString kReadFailure = QStringLiteral("无法读取局部修正，原文件已保留。");
 const QString kSyncFailure = QStringLiteral("无法同步局部修正，原文件已保留。");
+const QString kUnsaved = QStringLiteral("重排的局部修正");
+
+// A store's marks on their way to the file.
+struct Corrections {
+    platform::StoredFileVersion seen; // the file as last read or written
+    std::set<QString> base;           // its marks then
+    std::set<QString> keys;           // the marks to write
+};
+
+// The marks a read-only reader chose, by file, until it may write them:
+// kept here rather than in a store, so that the paper's other panes show
+// them and closing the paper loses none.
+QHash<QString, Corrections> &heldBack()
+{
+    static QHash<QString, Corrections> held;
+    return held;
+}
+
+std::optional<std::set<QString>> decode(const QByteArray &data)
+{
+    const std::optional<platform::json> value = platform::decodeStoredJson(data);
+    if (!value || !value->is_array())
+        return std::nullopt;
+    std::set<QString> found;
+    for (const platform::json &element : *value) {
+        if (!element.is_string())
+            return std::nullopt;
+        const QString key = QString::fromStdString(element.get<std::string>());
+        if (ReflowOverridesStore::valid(key))
+            found.insert(key);
+    }
+    return found;
+}
+
+// Both sides' marks, less those either side removed since `base`.
+std::set<QString> merged(const std::set<QString> &base, const std::set<QString> &mine,
+                         const std::set<QString> &theirs)
+{
+    std::set<QString> result;
+    for (const QString &key : mine)
+        if (theirs.contains(key) || !base.contains(key))
+            result.insert(key);
+    for (const QString &key : theirs)
+        if (!base.contains(key))
+            result.insert(key);
+    return result;
+}
+
+enum class Write { Written, HeldBack, Unreadable, Failed };
+
+// Writes `corrections` to `file`, merged with what another reader wrote
+// there since they were read; `corrections` then holds what was written.
+Write writeMerged(const QString &file, Corrections *corrections)
+{
+    if (platform::DataFolderAccess::shared().holdsBack(file))
+        return Write::HeldBack;
+    if (!platform::ensureFolder(QFileInfo(file).absolutePath()))
+        return Write::Failed;
+    // Another reader may write between two tries: a few rounds, then the
+    // write counts as failed.
+    for (int round = 0; round < 4; ++round) {
+        platform::json array = platform::json::array();
+        for (const QString &key : corrections->keys)
+            array.push_back(key.toStdString());
+        QByteArray current;
+        switch (platform::writeStoredFile(file, &corrections->seen, platform::encodeStoredJson(array), &current)) {
+        case platform::StoredWrite::Written:
+            corrections->base = corrections->keys;
+            return Write::Written;
+        case platform::StoredWrite::Failed:
+            return Write::Failed;
+        case platform::StoredWrite::Changed:
+            break;
+        }
+        std::optional<std::set<QString>> theirs = decode(current);
+        if (!theirs)
+            return Write::Unreadable;
+        corrections->keys = merged(corrections->base, corrections->keys, *theirs);
+        corrections->base = std::move(*theirs);
+    }
+    return Write::Failed;
+}
+
+void announce(const QString &file, const QUuid &session = {})
+{
+    QVariantMap info{{QStringLiteral("file"), file}};
+    if (!session.isNull())
+        info.insert(QStringLiteral("session"), session);
+    platform::NotificationCenter::shared().post(ReflowOverridesStore::didChange(), info);
+}
+
+// Once this reader may write the data folder (the other reader quit, or
+// this one quits), what it held back goes to the files; every pane of
+// those papers reads what was written.
+void writeHeldBack()
+{
+    QStringList written;
+    for (auto it = heldBack().begin(); it != heldBack().end();) {
+        switch (writeMerged(it.key(), &it.value())) {
+        case Write::HeldBack:
+        case Write::Failed:
+            // Still named as unsaved at quit.
+            ++it;
+            continue;
+        case Write::Written:
+            platform::noteSaved(it.key());
+            break;
+        case Write::Unreadable:
+            // Left unreadable by another reader: not written over, and the
+            // panes say so as they read it.
+            break;
+        }
+        written << it.key();
+        it = heldBack().erase(it);
+    }
+    for (const QString &file : written)
+        announce(file);
+}
 
 } // namespace
 
@@ -33,34 +155,56 @@ bool ReflowOverridesStore::valid(const QString &key)
 ReflowOverridesStore::ReflowOverridesStore(const QUuid &paperID, const QString &directory)
     : m_sessionID(QUuid::createUuid())
 {
+    [[maybe_unused]] static const bool watching = [] {
+        platform::DataFolderAccess &access = platform::DataFolderAccess::shared();
+        QObject::connect(&access, &platform::DataFolderAccess::readOnlyChanged, &access, [&access] {
+            if (!access.readOnly())
+                writeHeldBack();
+        });
+        return true;
+    }();
     const QString folder = directory.isEmpty() ? platform::folvanDataPath(QStringLiteral("Reflow")) : directory;
     m_file = QDir(folder).filePath(platform::uuidString(paperID) + QStringLiteral(".json"));
-    if (!QFileInfo::exists(m_file))
+    if (takeHeldBack() || !QFileInfo::exists(m_file))
         return;
-    if (!read(&m_keys)) {
+    if (!read(&m_keys, &m_seen)) {
         m_keys.clear();
         m_writable = false;
         m_error = kReadFailure;
     }
+    m_base = m_keys;
 }
 
-bool ReflowOverridesStore::read(std::set<QString> *keys) const
+bool ReflowOverridesStore::read(std::set<QString> *keys, platform::StoredFileVersion *version) const
 {
     QByteArray data;
-    if (platform::readStoredFile(m_file, &data) != platform::StoredRead::Read)
+    platform::StoredFileVersion read;
+    if (platform::readStoredFile(m_file, &data, nullptr, &read) != platform::StoredRead::Read)
         return false;
-    const std::optional<platform::json> value = platform::decodeStoredJson(data);
-    if (!value || !value->is_array())
+    std::optional<std::set<QString>> found = decode(data);
+    if (!found)
         return false;
-    std::set<QString> found;
-    for (const platform::json &element : *value) {
-        if (!element.is_string())
-            return false;
-        const QString key = QString::fromStdString(element.get<std::string>());
-        if (valid(key))
-            found.insert(key);
+    *keys = std::move(*found);
+    *version = read;
+    return true;
+}
+
+bool ReflowOverridesStore::takeHeldBack()
+{
+    const auto held = heldBack().find(m_file);
+    if (held == heldBack().end())
+        return false;
+    // What the other reader wrote since is shown as well.
+    std::set<QString> theirs;
+    platform::StoredFileVersion version;
+    if (read(&theirs, &version) && version != held->seen) {
+        held->keys = merged(held->base, held->keys, theirs);
+        held->base = std::move(theirs);
+        held->seen = version;
     }
-    *keys = std::move(found);
+    m_seen = held->seen;
+    m_base = held->base;
+    m_keys = held->keys;
     return true;
 }
 
@@ -68,26 +212,35 @@ bool ReflowOverridesStore::set(const QString &key, bool original)
 {
     if (!m_writable || !valid(key))
         return false;
-    std::set<QString> next = m_keys;
+    Corrections next{m_seen, m_base, m_keys};
     if (original)
-        next.insert(key);
+        next.keys.insert(key);
     else
-        next.erase(key);
-    if (next.size() > size_t(maxKeys))
+        next.keys.erase(key);
+    if (next.keys.size() > size_t(maxKeys))
         return false;
 
-    platform::json array = platform::json::array();
-    for (const QString &k : next)
-        array.push_back(k.toStdString());
-    QString reason;
-    if (!platform::ensureFolder(QFileInfo(m_file).absolutePath(), &reason)
-        || !platform::writeFileAtomically(m_file, platform::encodeStoredJson(array), &reason))
+    switch (writeMerged(m_file, &next)) {
+    case Write::Failed:
         return false;
-
-    m_keys = std::move(next);
+    case Write::Unreadable:
+        m_error = kSyncFailure;
+        m_writable = false;
+        return false;
+    case Write::HeldBack:
+        heldBack().insert(m_file, next);
+        platform::noteUnsaved(m_file, kUnsaved);
+        break;
+    case Write::Written:
+        heldBack().remove(m_file);
+        platform::noteSaved(m_file);
+        break;
+    }
+    m_seen = next.seen;
+    m_base = std::move(next.base);
+    m_keys = std::move(next.keys);
     m_error.clear();
-    platform::NotificationCenter::shared().post(
-        didChange(), {{QStringLiteral("file"), m_file}, {QStringLiteral("session"), m_sessionID}});
+    announce(m_file, m_sessionID);
     return true;
 }
 
@@ -99,13 +252,18 @@ bool ReflowOverridesStore::refresh(const QVariantMap &userInfo)
     const QVariant session = userInfo.value(QStringLiteral("session"));
     if (session.typeId() == QMetaType::QUuid && session.toUuid() == m_sessionID)
         return false;
-    std::set<QString> keys;
-    if (!read(&keys)) {
-        m_error = kSyncFailure;
-        m_writable = false;
-        return false;
+    if (!takeHeldBack()) {
+        std::set<QString> keys;
+        platform::StoredFileVersion version;
+        if (!read(&keys, &version)) {
+            m_error = kSyncFailure;
+            m_writable = false;
+            return false;
+        }
+        m_keys = keys;
+        m_base = std::move(keys);
+        m_seen = version;
     }
-    m_keys = std::move(keys);
     m_error.clear();
     return true;
 }

@@ -4,7 +4,12 @@
 // page to be shown as cut-outs of the page image instead of reflowed text.
 // Kept as a sorted JSON array of block identifiers in Folvan/Reflow/<paper
 // UUID>.json; every write is announced so that another pane showing the
-// same paper takes it in. Main thread only.
+// same paper takes it in. A write never goes over marks it did not read:
+// what another reader wrote meanwhile is merged in. While another reader
+// holds the data folder, the marks are kept in memory, for every pane of
+// the paper, and written once this reader may write. Main thread only.
+
+#include "platform/StoredFiles.h"
 
 #include <QString>
 #include <QUuid>
@@ -36,7 +41,10 @@ public:
     // Marks (original true) or unmarks one block, writes the file even when
     // nothing changed and announces the change. False, with nothing
     // changed, on a read-only store, a malformed identifier, more than
-    // maxKeys marks or a failed write.
+    // maxKeys marks or a failed write. Marks another reader wrote meanwhile
+    // are kept (and shown); a file it left unreadable is not written over,
+    // as in refresh. While the data folder is held elsewhere the change is
+    // kept, not written, and counts as made.
     bool set(const QString &key, bool original);
     // Takes in a change that another store wrote to this store's file.
     // True when the file was read again.
@@ -47,13 +55,18 @@ public:
     static bool valid(const QString &key);
 
 private:
-    // The valid identifiers of the file; false when it cannot be read or is
-    // not an array of strings.
-    bool read(std::set<QString> *keys) const;
+    // The valid identifiers of the file and its version; false when it
+    // cannot be read or is not an array of strings.
+    bool read(std::set<QString> *keys, platform::StoredFileVersion *version) const;
+    // Takes what this reader holds back for the file, when it holds any.
+    bool takeHeldBack();
 
     QUuid m_sessionID;
     QString m_file;
     std::set<QString> m_keys;
+    // The file as this store last read or wrote it.
+    std::set<QString> m_base;
+    platform::StoredFileVersion m_seen;
     QString m_error;
     bool m_writable = true;
 };

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/NotificationCenter.h"
+#include "platform/StoredJson.h"
+#include "platform/UnsavedChanges.h"
 #include "reflow/ReflowOverridesStore.h"
+#include "support/HeldDataFolder.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -116,4 +119,67 @@ TEST_F(OverridesTest, TakesInOnlyOtherStoresChangesToItsFile)
     EXPECT_EQ(mine.error(), QStringLiteral("无法同步局部修正，原文件已保留。"));
     EXPECT_FALSE(mine.set(QStringLiteral("2:2:aaaaaaaa"), true));
     EXPECT_EQ(test::readTestFile(mine.file()), QByteArray("not json"));
+}
+
+TEST_F(OverridesTest, TwoReadersWritingOneFileKeepEachOthersMarks)
+{
+    const QString k0 = QStringLiteral("1:0:aaaaaaaa"), k1 = QStringLiteral("1:1:aaaaaaaa"),
+                  k2 = QStringLiteral("1:2:aaaaaaaa");
+    ASSERT_TRUE(test::writeTestFile(fileOf(paper), R"(["1:0:aaaaaaaa"])"));
+    // Each reader's store, neither hearing of the other's writes.
+    ReflowOverridesStore one(paper, folder());
+    ReflowOverridesStore two(paper, folder());
+    ASSERT_TRUE(one.set(k1, true));
+    ASSERT_TRUE(two.set(k0, false));
+    EXPECT_EQ(two.keys(), std::set<QString>{k1});
+    // What the other removed stays removed.
+    ASSERT_TRUE(one.set(k2, true));
+    EXPECT_EQ(one.keys(), (std::set<QString>{k1, k2}));
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), QByteArray(R"(["1:1:aaaaaaaa","1:2:aaaaaaaa"])"));
+
+    // Left unreadable by the other meanwhile: kept as it is.
+    ASSERT_TRUE(test::writeTestFile(fileOf(paper), "not json"));
+    EXPECT_FALSE(two.set(k0, true));
+    EXPECT_EQ(two.error(), QStringLiteral("无法同步局部修正，原文件已保留。"));
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), QByteArray("not json"));
+}
+
+TEST_F(OverridesTest, AReadOnlyReaderWritesNothingUntilItMayAndLosesNoMark)
+{
+    const QString mine = QStringLiteral("1:0:aaaaaaaa"), theirs = QStringLiteral("2:0:bbbbbbbb");
+    const QString data = platform::folvanDataFolder();
+    const QString file = QDir(data).filePath(QStringLiteral("Reflow/") + platform::uuidString(paper) + QStringLiteral(".json"));
+    test::HeldDataFolder other;
+    // Every pane takes in what another store announces, as its coordinator does.
+    std::vector<std::unique_ptr<ReflowOverridesStore>> panes;
+    QObject context;
+    platform::NotificationCenter::shared().observe(ReflowOverridesStore::didChange(), &context,
+                                                   [&](const QString &, const QVariantMap &info) {
+                                                       for (const auto &pane : panes)
+                                                           pane->refresh(info);
+                                                   });
+    panes.push_back(std::make_unique<ReflowOverridesStore>(paper));
+    panes.push_back(std::make_unique<ReflowOverridesStore>(paper));
+    EXPECT_TRUE(panes[0]->set(mine, true));
+    EXPECT_TRUE(panes[0]->error().isEmpty());
+    EXPECT_EQ(panes[1]->keys(), std::set<QString>{mine});
+    EXPECT_EQ(QDir(data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("Folvan.lock")});
+    EXPECT_TRUE(platform::unsavedDescriptions().contains(QStringLiteral("重排的局部修正")));
+
+    // The paper closes; the other reader writes a mark meanwhile; the paper
+    // opens again and shows both.
+    panes.clear();
+    ASSERT_TRUE(test::writeTestFile(file, R"(["2:0:bbbbbbbb"])"));
+    panes.push_back(std::make_unique<ReflowOverridesStore>(paper));
+    EXPECT_EQ(panes[0]->keys(), (std::set<QString>{mine, theirs}));
+    EXPECT_EQ(test::readTestFile(file), QByteArray(R"(["2:0:bbbbbbbb"])"));
+
+    // The other reader quits: this one writes what it held.
+    other.otherQuits();
+    ASSERT_TRUE(platform::DataFolderAccess::shared().retry());
+    EXPECT_EQ(test::readTestFile(file), QByteArray(R"(["1:0:aaaaaaaa","2:0:bbbbbbbb"])"));
+    EXPECT_FALSE(platform::unsavedDescriptions().contains(QStringLiteral("重排的局部修正")));
+    EXPECT_TRUE(panes[0]->set(mine, false));
+    EXPECT_EQ(test::readTestFile(file), QByteArray(R"(["2:0:bbbbbbbb"])"));
 }
