@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/DataFolderAccess.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -40,6 +42,11 @@ bool ensureFolder(const QString &path, QString *error)
     if (info.exists()) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        return false;
+    }
+    if (DataFolderAccess::shared().holdsBack(path)) {
+        if (error)
+            *error = DataFolderAccess::heldBackText();
         return false;
     }
     errno = 0;

@@ -13,7 +13,8 @@ QString folvanDataFolder();
 QString folvanDataPath(const QString &relative);
 
 // Creates `path` and its parents when missing. On failure returns false and
-// sets *error (when given) to the system's error text.
+// sets *error (when given) to the system's error text; in a data folder
+// whose writes are held back (DataFolderAccess), to its text.
 bool ensureFolder(const QString &path, QString *error = nullptr);
 
 } // namespace folvan::platform

@@ -13,11 +13,13 @@
 #include "platform/Paths.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
+#include "support/TestEnv.h"
 #include "workspace/ShellTestSupport.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 
@@ -105,7 +107,9 @@ TEST_F(ReadOnlyReader, SaysSoWritesNothingAndMergesWhatItHoldsAtQuit)
     QByteArray bytes;
     QString error;
     ASSERT_TRUE(notes::encodePaperNotesFile(theirs, &bytes, &error));
-    ASSERT_TRUE(platform::writeFileAtomically(PaperNotesStore::defaultFilePath(), bytes));
+    // (This reader made no Notes folder: the other makes it.)
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(PaperNotesStore::defaultFilePath()).absolutePath()));
+    ASSERT_TRUE(test::writeTestFile(PaperNotesStore::defaultFilePath(), bytes));
 
     // Quitting while the other still runs: nothing to ask about, and both
     // notes are in the library.

@@ -2,6 +2,7 @@
 // wrote since it last read, and only one reader writes the folder at once.
 
 #include "platform/DataFolderAccess.h"
+#include "platform/Paths.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredMerge.h"
 
@@ -99,6 +100,11 @@ TEST_F(StoredWritesTest, AReaderFindingTheDataFolderHeldWritesNothingThereUntilI
     EXPECT_FALSE(copyAside(history, QStringLiteral("dropped"), &error));
     EXPECT_FALSE(copyWithoutReplacing(history, folder + QStringLiteral("/copy.json"), &error));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
+    // Nor a folder made there; one that is there is fine.
+    EXPECT_FALSE(ensureFolder(folder + QStringLiteral("/Annotations"), &error));
+    EXPECT_EQ(error, DataFolderAccess::heldBackText());
+    EXPECT_TRUE(ensureFolder(folder));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     // Elsewhere nothing is held back.
     EXPECT_EQ(writeStoredFile(path(QStringLiteral("export.json")), &seen, "free", &current), StoredWrite::Written);
 
