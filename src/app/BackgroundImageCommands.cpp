@@ -1,5 +1,6 @@
 #include "app/BackgroundImageCommands.h"
 
+#include "platform/DataFolderAccess.h"
 #include "platform/Paths.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -13,6 +14,13 @@
 #include <QUuid>
 
 namespace folvan::app {
+
+namespace {
+
+const QString kSaveFailed = QStringLiteral("无法保存壁纸");
+const QString kClearFailed = QStringLiteral("无法清除壁纸");
+
+} // namespace
 
 BackgroundImageCommands::BackgroundImageCommands(QWidget *dialogParent)
     : m_dialogParent(dialogParent)
@@ -35,8 +43,23 @@ QMenu *BackgroundImageCommands::addMenu(QMenuBar *bar) const
     return menu;
 }
 
+bool BackgroundImageCommands::refusedWhileReadOnly(const QString &title) const
+{
+    // The copies live in the data folder, which another reader writes now;
+    // the preference naming them is shared with that reader too.
+    if (!platform::DataFolderAccess::shared().holdsBack(wallpaperFolder()))
+        return false;
+    workspace::shellDialogs().alert(
+        m_dialogParent, title,
+        QStringLiteral("另一个 Folvan 窗口正在使用同一个数据文件夹，这个窗口只读，不能更改壁纸。"
+                       "请在那个窗口中更改，或等它退出后再试。"));
+    return true;
+}
+
 void BackgroundImageCommands::selectBackgroundImage() const
 {
+    if (refusedWhileReadOnly(kSaveFailed))
+        return;
     workspace::FileChoice choice;
     choice.nameFilters = {QStringLiteral("图像 (*.png *.jpg *.jpeg *.tif *.tiff *.bmp *.gif "
                                          "*.PNG *.JPG *.JPEG *.TIF *.TIFF *.BMP *.GIF)")};
@@ -47,6 +70,8 @@ void BackgroundImageCommands::selectBackgroundImage() const
 
 void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) const
 {
+    if (refusedWhileReadOnly(kSaveFailed))
+        return;
     const QString folder = wallpaperFolder();
     QString error;
     bool copied = false;
@@ -67,11 +92,13 @@ void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) con
         }
         error = file.errorString();
     }
-    workspace::shellDialogs().alert(m_dialogParent, QStringLiteral("无法保存壁纸"), error);
+    workspace::shellDialogs().alert(m_dialogParent, kSaveFailed, error);
 }
 
 void BackgroundImageCommands::clearBackgroundImage() const
 {
+    if (refusedWhileReadOnly(kClearFailed))
+        return;
     platform::Preferences &preferences = platform::Preferences::shared();
     const QString stored = preferences.stringValue(platform::prefkey::backgroundImagePath);
     preferences.setValue(platform::prefkey::backgroundImagePath, QString());

@@ -11,7 +11,8 @@ namespace folvan::app {
 // The wallpaper behind the reading area: an image the user picks is copied
 // into the Folvan "Wallpapers" folder, and "backgroundImagePath" names the
 // copy; the reader panes draw it. Clearing resets the preference and deletes
-// the copy, and never any file outside that folder.
+// the copy, and never any file outside that folder. While another reader
+// holds the data folder, neither is done: an alert says why.
 class BackgroundImageCommands {
 public:
     explicit BackgroundImageCommands(QWidget *dialogParent = nullptr);
@@ -33,6 +34,10 @@ public:
     static QString wallpaperFolder();
 
 private:
+    // Says why the wallpaper cannot change now, under `title`, when another
+    // reader holds the data folder.
+    bool refusedWhileReadOnly(const QString &title) const;
+
     QWidget *m_dialogParent;
 };
 

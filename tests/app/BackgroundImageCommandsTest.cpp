@@ -2,6 +2,7 @@
 
 #include "app/BackgroundImageCommands.h"
 #include "platform/Preferences.h"
+#include "support/HeldDataFolder.h"
 #include "workspace/ShellTestSupport.h"
 #include "workspace/ShellDialogs.h"
 
@@ -129,6 +130,41 @@ TEST_F(BackgroundImageCommandsTest, ClearingDeletesOnlyARegularFileDirectlyInThe
     QDir::setCurrent(previous);
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_EQ(stored(), QString());
+}
+
+TEST_F(BackgroundImageCommandsTest, AReadOnlyWindowSaysWhyTheWallpaperCannotChangeAndChangesNothing)
+{
+    commands.copyImageToAppDirectory(image(QStringLiteral("a.png")));
+    const QString current = stored();
+    chosen = image(QStringLiteral("b.png"));
+    int asked = 0;
+    workspace::shellDialogs().chooseFile = [&](QWidget *, const workspace::FileChoice &) {
+        ++asked;
+        return chosen;
+    };
+    {
+        folvan::test::HeldDataFolder other;
+        commands.selectBackgroundImage();
+        commands.copyImageToAppDirectory(chosen);
+        commands.clearBackgroundImage();
+        EXPECT_EQ(asked, 0); // not asked for a picture it cannot keep
+        ASSERT_EQ(alerts.size(), 3);
+        const QString why = QStringLiteral("另一个 Folvan 窗口正在使用同一个数据文件夹，这个窗口只读，不能更改壁纸。"
+                                           "请在那个窗口中更改，或等它退出后再试。");
+        EXPECT_EQ(alerts.at(0), QStringLiteral("无法保存壁纸|") + why);
+        EXPECT_EQ(alerts.at(1), QStringLiteral("无法保存壁纸|") + why);
+        EXPECT_EQ(alerts.at(2), QStringLiteral("无法清除壁纸|") + why);
+        EXPECT_EQ(stored(), current);
+        EXPECT_EQ(copies(), QStringList{QFileInfo(current).fileName()});
+
+        other.otherQuits();
+        ASSERT_TRUE(folvan::platform::DataFolderAccess::shared().retry());
+        commands.selectBackgroundImage();
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(alerts.size(), 3);
+    EXPECT_EQ(contents(stored()), QByteArray("image bytes"));
+    EXPECT_NE(stored(), current);
 }
 
 } // namespace
