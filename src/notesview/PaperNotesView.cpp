@@ -1,6 +1,7 @@
 #include "notesview/PaperNotesView.h"
 
 #include "notes/PaperNotesStore.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
@@ -397,6 +398,8 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
     connect(m_undo, &QPushButton::clicked, this, [this] { m_store.undoDelete(); });
     for (auto signal : {&PaperNotesStore::papersChanged, &PaperNotesStore::notesChanged, &PaperNotesStore::errorChanged})
         connect(&m_store, signal, this, &PaperNotesView::refresh);
+    connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this,
+            &PaperNotesView::showSaveState);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == platform::prefkey::interfaceTextSize || key == platform::prefkey::noteTextSize)
             applyFonts();
@@ -655,8 +658,18 @@ void PaperNotesView::refresh()
         QTimer::singleShot(0, m_title, [title = m_title] { title->setFocus(Qt::OtherFocusReason); });
 
     m_undo->setVisible(m_store.canUndoDelete());
+    showSaveState();
+}
+
+void PaperNotesView::showSaveState()
+{
     const bool failing = m_store.hasError();
-    m_status->setText(failing ? QStringLiteral("尚未保存") : QStringLiteral("自动保存 · 仅本机"));
+    // While another reader holds the data folder, what is typed waits in
+    // this window.
+    const bool held = platform::DataFolderAccess::shared().holdsBack(m_store.filePath());
+    m_status->setText(failing ? QStringLiteral("尚未保存")
+                      : held  ? QStringLiteral("暂存 · 可写入时保存")
+                              : QStringLiteral("自动保存 · 仅本机"));
     m_status->setStyleSheet(QStringLiteral("color: %1;").arg(failing ? QStringLiteral("#d70015") : cssColor(secondaryColor())));
     m_error->setVisible(failing);
     m_error->setText(platform::rowText(m_store.error(), 6));

@@ -101,6 +101,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The footer's word on saving and the store's error.
+    void showSaveState();
     std::optional<QUuid> selection() const;
     void setSelection(const std::optional<QUuid> &id);
     void chooseNote();

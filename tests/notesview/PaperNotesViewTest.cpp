@@ -4,9 +4,11 @@
 #include "notes/NotesTestSupport.h"
 #include "notesview/PaperNotesView.h"
 #include "platform/InterfaceFont.h"
+#include "support/HeldDataFolder.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -370,6 +372,29 @@ TEST_F(NotesPanelTest, AStoreThatCannotSaveShowsItsErrorAndKeepsWhatWasTyped)
     EXPECT_EQ(child<QLabel>("error")->text(), store->error());
     EXPECT_EQ(store->note(selected)->title, QStringLiteral("kept"));
     EXPECT_EQ(child<QLineEdit>("title")->text(), QStringLiteral("kept"));
+}
+
+TEST_F(NotesPanelTest, AReadOnlyWindowSaysWhatIsTypedWaitsUntilItMayWrite)
+{
+    show(alpha);
+    QLabel *status = child<QLabel>("status");
+    EXPECT_EQ(status->text(), QStringLiteral("自动保存 · 仅本机"));
+    const int oneLine = status->sizeHint().height();
+    HeldDataFolder other(QFileInfo(notesFile()).absolutePath());
+    EXPECT_EQ(status->text(), QStringLiteral("暂存 · 可写入时保存"));
+    EXPECT_EQ(status->sizeHint().height(), oneLine); // as short as the usual word
+    child<QPushButton>("createHere")->click();
+    QTest::keyClicks(child<QLineEdit>("title"), QStringLiteral("kept"));
+    view->hide();
+    view->show();
+    EXPECT_FALSE(fileBytes().contains("kept"));
+    EXPECT_EQ(status->text(), QStringLiteral("暂存 · 可写入时保存"));
+    EXPECT_TRUE(child<QLabel>("error")->isHidden());
+
+    other.otherQuits();
+    ASSERT_TRUE(platform::DataFolderAccess::shared().retry());
+    EXPECT_TRUE(fileBytes().contains("kept"));
+    EXPECT_EQ(status->text(), QStringLiteral("自动保存 · 仅本机"));
 }
 
 } // namespace folvan::notesview::test
