@@ -3,6 +3,7 @@
 #include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
+#include "platform/DataFolderAccess.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -40,6 +41,14 @@ const QString kStoppedLoad = QStringLiteral("加载没有完成，已停止");
 
 QWebEngineProfile *scholarProfile()
 {
+    if (platform::DataFolderAccess::shared().readOnly()) {
+        static QPointer<QWebEngineProfile> inMemory;
+        if (!inMemory) {
+            inMemory = new QWebEngineProfile(qApp);
+            inMemory->setHttpUserAgent(inMemory->httpUserAgent() + QLatin1Char(' ') + kUserAgentApplicationName);
+        }
+        return inMemory;
+    }
     static QPointer<QWebEngineProfile> profile;
     if (!profile) {
         profile = new QWebEngineProfile(QStringLiteral("scholar"), qApp);

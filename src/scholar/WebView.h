@@ -45,6 +45,8 @@ inline const QString kUserAgentApplicationName = QStringLiteral(
 
 // The profile of every Scholar browser of the process: stored on disk under
 // its own name, so that sign-ins and cookies last from one run to the next.
+// Its folder lies in the data folder, so a reader that holds no writes there
+// (another reader has the folder) browses with a profile kept in memory.
 QWebEngineProfile *scholarProfile();
 
 class WebView : public QWebEngineView {

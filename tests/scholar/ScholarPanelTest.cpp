@@ -4,12 +4,15 @@
 #include "ScholarTestSupport.h"
 #include "model/SharedPDFViewModel.h"
 #include "support/TestEnv.h"
+#include "support/HeldDataFolder.h"
 #include "scholar/ScholarRules.h"
 #include "scholar/WebView.h"
 
 #include "engine/PdfDocument.h"
 #include "platform/Clock.h"
+#include "platform/Paths.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -186,6 +189,30 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
     QWebEngineProfile *profile = panel.webView()->page()->profile();
     EXPECT_FALSE(profile->isOffTheRecord());
     EXPECT_EQ(profile->storageName(), QStringLiteral("scholar"));
+}
+
+// A reader that finds the data folder held by another browses with a
+// profile in memory, so that nothing of the browser lands in that folder;
+// once it holds the folder itself, new browsers keep their sign-ins again.
+TEST_F(ScholarPanelTest, AReadOnlyReaderBrowsesWithoutWritingTheDataFolder)
+{
+    LoopbackServer server(test::pdfBytes(1));
+    SharedPDFViewModel model;
+    {
+        test::HeldDataFolder held;
+        scholar::GGView panel(server.url(QStringLiteral("/")), &model);
+        panel.show();
+        ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); }));
+        EXPECT_TRUE(panel.webView()->page()->profile()->isOffTheRecord());
+        const QDir data(platform::folvanDataFolder());
+        EXPECT_EQ(data.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{platform::DataFolderAccess::lockFileName()});
+
+        held.otherQuits();
+        ASSERT_TRUE(platform::DataFolderAccess::shared().retry());
+        scholar::GGView later(server.url(QStringLiteral("/")), &model);
+        EXPECT_FALSE(later.webView()->page()->profile()->isOffTheRecord());
+    }
 }
 
 // The field follows each finished page unless the user is typing in it; a
