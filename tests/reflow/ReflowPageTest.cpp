@@ -62,6 +62,27 @@ QString writeLongPaper(const QString &path)
     return path;
 }
 
+// Three pages of body text under a title set large at the top of the first.
+QString writeTitledPaper(const QString &path)
+{
+    PdfFixtureWriter w;
+    for (int n = 0; n < 3; ++n) {
+        const int page = w.addPage();
+        double y = 740;
+        if (n == 0) {
+            w.addText(page, {120, y}, QStringLiteral("A Title Set Large"), FixtureFont::Helvetica, 24);
+            y -= 48;
+        }
+        for (int i = 0; y > 80; ++i, y -= 14) {
+            w.addText(page, {i % 4 == 0 ? 84.0 : 72.0, y},
+                      QStringLiteral("Line %1 of page %2 says what the paper says here in plain words.").arg(i).arg(n),
+                      FixtureFont::Helvetica, 10);
+        }
+    }
+    EXPECT_TRUE(w.save(path));
+    return path;
+}
+
 // Two pages of two columns. Page 0 cites the second reference twice in one
 // sentence; the references stand in the right column of page 1, beside a
 // paragraph of the left column at the same heights. Each link's target is
@@ -195,6 +216,9 @@ TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"5\"] h2, section[data-page=\"5\"] h3')")));
     ASSERT_TRUE(waitForScript(view, QStringLiteral(
         "Math.abs(document.querySelector('section[data-page=\"5\"] .page-mark').getBoundingClientRect().top - %1) < 40").arg(covered)));
+    // The pages around are laid out (those above would move the text).
+    ASSERT_TRUE(waitForScript(view, QStringLiteral(
+        "[4, 5, 6, 7].every((i) => !document.querySelector(`section[data-page=\"${i}\"]`).classList.contains('placeholder'))")));
     const double headingTop = evaluate(view, QStringLiteral(
         "document.querySelector('section[data-page=\"5\"] h2, section[data-page=\"5\"] h3').getBoundingClientRect().top")).toDouble();
     EXPECT_GE(headingTop, evaluate(view, covered).toDouble());
@@ -323,4 +347,90 @@ TEST_F(ReflowPageTest, ACitationLandsOnItsReferenceInTheRightColumn)
     EXPECT_TRUE(evaluate(view, QStringLiteral(
         "(() => { const r = document.querySelector('.flash-block, mark.flash').getBoundingClientRect();"
         " return r.top >= document.getElementById('bar').getBoundingClientRect().bottom && r.bottom <= innerHeight; })()")).toBool());
+}
+
+// In a pane too narrow for a block's button beside the column, the button
+// covers none of the block's first line.
+TEST_F(ReflowPageTest, ABlocksButtonCoversNoneOfItsTextInANarrowPane)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("button.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(440, 600)));
+    // Justified, the first lines reach the column's right edge.
+    evaluate(view, QStringLiteral("window.folvanReflow.settings({alignment: 'justify'}); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.body.classList.contains('justify')")));
+    const QString overlaps = QStringLiteral(
+        "[...document.querySelectorAll('#flow p.block')].filter((p) => {"
+        "  const b = p.querySelector('button.flip'); const part = p.querySelector('.part');"
+        "  if (!b || !part || b.hidden) return false;"
+        "  const range = document.createRange(); range.selectNodeContents(part);"
+        "  const line = range.getClientRects()[0]; const r = b.getBoundingClientRect();"
+        "  return r.left < line.right && line.left < r.right && r.top < line.bottom && line.top < r.bottom;"
+        "}).length");
+    EXPECT_GT(evaluate(view, QStringLiteral("document.querySelectorAll('#flow p.block button.flip').length")).toInt(), 3);
+    EXPECT_EQ(evaluate(view, overlaps).toInt(), 0);
+    // Nor when the pane is wide enough for the button beside the column.
+    view.resize(1200, 600);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("innerWidth >= 1100")));
+    EXPECT_EQ(evaluate(view, overlaps).toInt(), 0);
+}
+
+// The layout panel opened at the top of a paper leaves its title in view
+// below it; closed again, the text stays where it was.
+TEST_F(ReflowPageTest, TheLayoutPanelOpenedAtTheTopLeavesTheTitleInView)
+{
+    SharedPDFViewModel &model = openPane(writeTitledPaper(path(QStringLiteral("titled.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(520, 600)));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('#flow .block')")));
+    const QString title = QStringLiteral("document.querySelector('#flow .block').getBoundingClientRect().top");
+    const QString covered = QStringLiteral("Math.max(document.getElementById('bar').getBoundingClientRect().bottom,"
+                                           " document.getElementById('panel').hidden ? 0 : document.getElementById('panel').getBoundingClientRect().bottom)");
+    const double before = evaluate(view, title).toDouble();
+    ASSERT_GE(before, evaluate(view, covered).toDouble());
+    evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('panel').hidden")));
+    EXPECT_GE(evaluate(view, title).toDouble(), evaluate(view, covered).toDouble());
+    evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('panel').hidden")));
+    EXPECT_NEAR(evaluate(view, title).toDouble(), before, 2);
+}
+
+// A resize that wraps the bar to two rows keeps the line that stood at the
+// top of the view in view below it.
+TEST_F(ReflowPageTest, ABarWrappedByAResizeLeavesTheTopLineInView)
+{
+    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("wrap.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(1000, 600)));
+    // A narrow column, so that the narrower pane sets the text as before.
+    evaluate(view, QStringLiteral("window.folvanReflow.settings({width: 480}); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('flow').clientWidth < 600")));
+    const QString barHeight = QStringLiteral("document.getElementById('bar').getBoundingClientRect().height");
+    const double oneRow = evaluate(view, barHeight).toDouble();
+    // Scrolled into the text; the first word wholly below the bar is noted.
+    evaluate(view, QStringLiteral("scrollTo(0, 1500); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("scrollY === 1500")));
+    ASSERT_TRUE(evaluate(view, QStringLiteral(
+        "(() => { const top = document.getElementById('bar').getBoundingClientRect().bottom;"
+        " const x = document.querySelector('#flow .part').getBoundingClientRect().left + 30;"
+        " for (let y = top + 2; y < top + 80; y += 3) {"
+        "   const r = document.caretRangeFromPoint(x, y);"
+        "   if (!r || r.startContainer.nodeType !== Node.TEXT_NODE) continue;"
+        "   r.expand('word'); window.__word = r; window.__text = r.toString();"
+        "   if (window.__text.trim() && r.getBoundingClientRect().top >= top) return true; }"
+        " return false; })()")).toBool());
+    // The line of that word stands right below the bar, once the page
+    // heard of the scroll.
+    evaluate(view, QStringLiteral("addEventListener('scroll', () => { window.__scrolled = true; }, { once: true });"
+                                  " scrollBy(0, window.__word.getBoundingClientRect().top - document.getElementById('bar').getBoundingClientRect().bottom); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("window.__scrolled === true")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral(
+        "Math.abs(window.__word.getBoundingClientRect().top - document.getElementById('bar').getBoundingClientRect().bottom) < 1")));
+    view.resize(540, 600);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("%1 > %2 * 1.5").arg(barHeight).arg(oneRow)));
+    // The ResizeObserver answers within the frame after the bar grew.
+    ASSERT_TRUE(waitForScript(view, QStringLiteral(
+        "(() => { const r = window.__word.getBoundingClientRect(); const bar = document.getElementById('bar').getBoundingClientRect();"
+        " return window.__word.toString() === window.__text && r.top >= bar.bottom - 1 && r.bottom <= innerHeight; })()")));
 }

@@ -34,6 +34,7 @@ export function createControls(shared) {
     if (changed) {
       shared.sizeCutouts();
       restoreAnchor(anchor);
+      fitButtons();
     }
     drawBar();
     if (query !== s.query) {
@@ -53,21 +54,35 @@ export function createControls(shared) {
     saveTypography();
   }
 
-  // The text at the top of the view: a text node and offset, or an element.
-  function topAnchor() {
-    const y = barHeight() + 4;
-    for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
-      const range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
-      if (range && flow.contains(range.startContainer)) {
-        const r = range.getBoundingClientRect();
-        if (r.height) return { range, top: r.top };
+  // The text at the top of the view: a character's range, or an element;
+  // with `whole`, the first line that stands wholly below the controls.
+  function topAnchor(whole) {
+    const covered = barHeight();
+    const line = reader.settings.fontSize * reader.settings.leading;
+    for (let y = covered + 4; y < covered + (whole ? 2.5 * line : 5); y += 4) {
+      for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
+        const range = charAt(x, y);
+        const r = range && range.getBoundingClientRect();
+        if (r && r.height && (!whole || r.top >= covered - 1)) return { range, top: r.top };
       }
     }
     for (const el of flow.querySelectorAll(".block, .page-mark")) {
       const r = el.getBoundingClientRect();
-      if (r.bottom > y) return { el, top: r.top };
+      if (r.bottom > covered + 4) return { el, top: r.top };
     }
     return null;
+  }
+
+  // The range of the character of the flow at a point of the view, or null.
+  function charAt(x, y) {
+    const caret = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+    const node = caret && caret.startContainer;
+    if (!node || node.nodeType !== Node.TEXT_NODE || !flow.contains(node) || !node.data.length) return null;
+    const at = Math.min(caret.startOffset, node.data.length - 1);
+    const range = document.createRange();
+    range.setStart(node, at);
+    range.setEnd(node, at + 1);
+    return range;
   }
 
   function restoreAnchor(anchor) {
@@ -93,16 +108,52 @@ export function createControls(shared) {
   }
 
   // Jumps and scrolling by page leave their target below the controls, however
-  // many rows the bar takes in a narrow pane.
+  // many rows the bar takes in a narrow pane. When the controls grow or
+  // shrink (the layout panel opens or closes, a resize wraps the bar), the
+  // text that stood at the top of the view stays where it was below them.
   function followControls() {
     const root = document.documentElement.style;
     root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
     root.scrollPaddingTop = Math.ceil(barHeight()) + 8 + "px";
+    keepTop();
   }
   if (window.ResizeObserver) {
     const watch = new ResizeObserver(followControls);
     watch.observe(bar);
     watch.observe(panel);
+    // Pages laid out or let go change what stands at the top, unscrolled.
+    new ResizeObserver(() => { fitButtons(); noteTop(); }).observe(flow);
+  }
+
+  // The text at the top of the view and how far below the controls it
+  // stood, noted as the reader scrolls; not while the controls changed
+  // size and were not followed yet (a resize scrolls the view too).
+  let top = null;
+  function noteTop(force) {
+    const covered = barHeight();
+    if (!force && top && Math.abs(covered - top.covered) > 0.5) return;
+    const anchor = topAnchor(true);
+    top = anchor && { ...anchor, below: anchor.top - covered, covered };
+  }
+  function keepTop() {
+    if (top && !(top.el && !top.el.isConnected) && !(top.range && !flow.contains(top.range.startContainer))) {
+      const r = top.range ? top.range.getBoundingClientRect() : top.el.getBoundingClientRect();
+      const by = r.top - (barHeight() + top.below);
+      // (Text far from the top was noted before a jump the view has not
+      // told yet: it is no longer where the reader is.)
+      if (Math.abs(by) >= 1 && Math.abs(by) < innerHeight / 2) scrollBy(0, by);
+    }
+    noteTop(true);
+  }
+  addEventListener("scroll", () => noteTop(), { passive: true });
+
+  // Where the window leaves no room beside the column for a block's button
+  // (a narrow pane), the button stands upright in the column's margin
+  // instead of over the end of the block's first line.
+  function fitButtons() {
+    const margin = document.documentElement.clientWidth - flow.getBoundingClientRect().right +
+      parseFloat(getComputedStyle(flow).paddingRight || "0");
+    document.body.classList.toggle("tight", margin < 72);
   }
 
   // Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
