@@ -178,18 +178,43 @@ function spread(page) {
 }
 
 // The encoded raster of `url`, fetched from the page's own scheme.
-function fetchBlob(url) {
+function fetchBytes(url) {
   return new Promise((resolve, reject) => {
     const request = new XMLHttpRequest();
     request.open('GET', url);
-    request.responseType = 'blob';
-    request.onload = () => (request.response && request.response.size ? resolve(request.response) : reject(new Error(url)));
+    request.responseType = 'arraybuffer';
+    request.onload = () => (request.response && request.response.byteLength ? resolve(request.response) : reject(new Error(url)));
     request.onerror = () => reject(new Error(url));
     request.send();
   });
 }
 
-// Fetches the page's raster and decodes it into its canvas. The bitmap is
+// The picture of PNG `bytes`: { image, width, height, close() }. Decoded
+// straight from the bytes: the bytes of a Blob stay with the engine's
+// browser side until the page's garbage collector lets the Blob go, which
+// a page holding little script memory seldom does, and a reader opening
+// paper after paper kept every raster it had shown.
+async function decodeRaster(bytes) {
+  if (typeof ImageDecoder !== 'function') {
+    const bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }));
+    return { image: bitmap, width: bitmap.width, height: bitmap.height, close: () => bitmap.close() };
+  }
+  const decoder = new ImageDecoder({ data: bytes, type: 'image/png' });
+  try {
+    const { image } = await decoder.decode();
+    let bitmap;
+    try {
+      bitmap = await createImageBitmap(image);
+    } finally {
+      image.close();
+    }
+    return { image: bitmap, width: bitmap.width, height: bitmap.height, close: () => bitmap.close() };
+  } finally {
+    decoder.close();
+  }
+}
+
+// Fetches the page's raster and decodes it into its canvas. The picture is
 // closed once drawn and the canvas emptied when the page is let go or the
 // book rebuilt: no decoded raster outlives the sheet that shows it, as
 // an image element's would in the engine's decoded-image caches.
@@ -201,17 +226,18 @@ function load(page) {
   if (s.src !== url) {
     s.src = url;
     s.drawing = null;
-    s.bytes = fetchBlob(url);
+    s.bytes = fetchBytes(url);
   }
   if (s.drawing) return s.drawing;
   const token = doc.token;
-  s.drawing = s.bytes.then((blob) => createImageBitmap(blob)).then((bitmap) => {
+  s.drawing = s.bytes.then((bytes) => decodeRaster(bytes)).then((picture) => {
     if (s.src === url) {
-      s.raster.width = bitmap.width;
-      s.raster.height = bitmap.height;
-      s.raster.getContext('2d').drawImage(bitmap, 0, 0);
+      s.raster.width = picture.width;
+      s.raster.height = picture.height;
+      s.raster.getContext('2d').drawImage(picture.image, 0, 0);
+      s.bytes = null;
     }
-    bitmap.close();
+    picture.close();
   }).catch(() => {
     // Only a raster of this load that is still wanted has failed.
     if (token === doc.token && sheets[page] === s && s.src === url)
