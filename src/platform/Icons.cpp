@@ -1,7 +1,9 @@
 #include "platform/Icons.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
@@ -64,6 +66,16 @@ const QSet<QString> &symbolNames()
     return names;
 }
 
+// The icons made so far (GUI thread), let go with the application: a
+// pixmap is not safely destroyed after it.
+QHash<QString, QIcon> &madeIcons()
+{
+    static QHash<QString, QIcon> made;
+    static std::once_flag once;
+    std::call_once(once, [] { qAddPostRoutine([] { made.clear(); }); });
+    return made;
+}
+
 QString resourcePath(const QString &fileBase)
 {
     return QStringLiteral(":/folvan/icons/") + fileBase + QStringLiteral(".svg");
@@ -82,9 +94,17 @@ QString symbolIconPath(const QString &systemSymbolName)
     return resourcePath(hasSymbolIcon(systemSymbolName) ? systemSymbolName : kNeutral);
 }
 
+// Icons are made once for each ask and handed out again: Qt caches the
+// pixmaps an icon draws under the icon's own key, so a new icon for the
+// same symbol on every refresh (each paper opened) filled the pixmap cache
+// with copies.
 QIcon symbolIcon(const QString &systemSymbolName)
 {
-    return QIcon(symbolIconPath(systemSymbolName));
+    QHash<QString, QIcon> &made = madeIcons();
+    const QString key = QStringLiteral("symbol/") + systemSymbolName;
+    if (const auto found = made.constFind(key); found != made.constEnd())
+        return *found;
+    return *made.insert(key, QIcon(symbolIconPath(systemSymbolName)));
 }
 
 QImage symbolImage(const QString &systemSymbolName, const QColor &ink, QSize pixelSize)
@@ -112,7 +132,12 @@ QImage symbolImage(const QString &systemSymbolName, const QColor &ink, QSize pix
 
 QIcon tintedSymbolIcon(const QString &systemSymbolName, const QColor &color, int size)
 {
-    QIcon icon;
+    QHash<QString, QIcon> &made = madeIcons();
+    const QString key = QStringLiteral("tinted/") + systemSymbolName + QLatin1Char('/')
+                        + QString::number(color.rgba(), 16) + QLatin1Char('/') + QString::number(size);
+    if (const auto found = made.constFind(key); found != made.constEnd())
+        return *found;
+    QIcon &icon = made[key];
     for (const qreal ratio : {1.0, 2.0}) {
         QPixmap pixmap = QPixmap::fromImage(symbolImage(systemSymbolName, color, QSize(size, size) * ratio));
         if (pixmap.isNull())

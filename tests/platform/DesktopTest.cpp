@@ -262,6 +262,26 @@ TEST(IconsTest, AColouredSymbolKeepsItsLightDetails)
     EXPECT_NEAR(half.pixelColor(10, 30).alphaF(), 0.5, 0.02);
 }
 
+// Asked for again, a symbol's icon is the one made before: Qt caches the
+// pixmaps an icon draws under the icon's key, and a new icon on every
+// refresh of a button (each paper opened) filled that cache with copies.
+// Another colour, alpha or size is another icon.
+TEST(IconsTest, AnIconAskedForAgainIsTheOneMadeBefore)
+{
+    const QString book = QStringLiteral("book");
+    const QColor ink(10, 20, 30);
+    QColor faint = ink;
+    faint.setAlphaF(0.3);
+    const qint64 key = tintedSymbolIcon(book, ink, 16).cacheKey();
+    EXPECT_EQ(tintedSymbolIcon(book, ink, 16).cacheKey(), key);
+    EXPECT_NE(tintedSymbolIcon(book, QColor(10, 20, 31), 16).cacheKey(), key);
+    EXPECT_NE(tintedSymbolIcon(book, faint, 16).cacheKey(), key);
+    EXPECT_NE(tintedSymbolIcon(book, ink, 18).cacheKey(), key);
+    EXPECT_NE(tintedSymbolIcon(QStringLiteral("trash"), ink, 16).cacheKey(), key);
+    EXPECT_EQ(symbolIcon(book).cacheKey(), symbolIcon(book).cacheKey());
+    EXPECT_NE(symbolIcon(book).cacheKey(), symbolIcon(QStringLiteral("trash")).cacheKey());
+}
+
 TEST(IconsTest, EveryBundledDrawingIsAValidSvg)
 {
     symbolIconPath(QStringLiteral("book")); // registers the bundled icons
