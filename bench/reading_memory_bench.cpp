@@ -26,7 +26,12 @@
 //   the least of six readings over 1.5 s once the screen is still) after
 //   each open, and the growth per open between the 10th open and
 //   the last, each end taken over four opens (target: 0.2 MB an open at
-//   most).
+//   most). The same for the memory they hold: the PSS of their anonymous
+//   and shared-memory pages, what they allocated. The PSS of file pages
+//   (program code, libraries, fonts) is counted too in the first figure
+//   and moves with every other program on the machine that maps the same
+//   libraries (the web engine's, by tens of MB on a busy machine) and with
+//   the page cache: it tells nothing of what the reader keeps.
 
 #include "BenchArgs.h"
 #include "BenchStats.h"
@@ -57,6 +62,8 @@ constexpr double kTwoPanesTargetMB = 300;
 struct Memory {
     double rssMB = 0;
     double pssMB = 0;
+    // Anonymous and shared-memory pages: what the processes allocated.
+    double heldMB = 0;
     int processes = 0;
 };
 
@@ -114,6 +121,7 @@ Memory treeMemory(int root)
         const QByteArray rollup = "\n" + readProcFile(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
         memory.rssMB += rollupField(rollup, "Rss:") / 1024.0;
         memory.pssMB += rollupField(rollup, "Pss:") / 1024.0;
+        memory.heldMB += (rollupField(rollup, "Pss_Anon:") + rollupField(rollup, "Pss_Shmem:")) / 1024.0;
         ++memory.processes;
     }
     return memory;
@@ -322,7 +330,8 @@ int measureOpens(const QString &reader, const Screen &screen, int opens, const Q
             std::fprintf(stderr, "the reader shows no paper in the %s view\n", view);
             return 1;
         }
-        std::vector<double> tree, own;
+        // The tree's and the reader's PSS, and what they hold.
+        std::vector<double> tree, own, treeHeld, ownHeld;
         for (int i = 1; i <= opens; ++i) {
             if (!program.launchAgain(reader, {QStringLiteral("--pdf"), i % 2 ? second : first})) {
                 std::fprintf(stderr, "open %d: the second launch did not end\n", i);
@@ -330,22 +339,30 @@ int measureOpens(const QString &reader, const Screen &screen, int opens, const Q
             }
             screen.waitUntilDrawn(500, 10000);
             // What stays, not what passes: the least of a few readings over
-            // a second and a half.
+            // a second and a half, of each figure.
             Memory all;
             double alone = 0;
+            double held = 0;
+            double aloneHeld = 0;
             for (int sample = 0; sample < 6; ++sample) {
                 QThread::msleep(250);
                 const Memory now = treeMemory(program.pid());
                 const QByteArray rollup = "\n" + readProcFile(QStringLiteral("/proc/%1/smaps_rollup").arg(program.pid()));
                 const double reader = rollupField(rollup, "Pss:") / 1024.0;
+                const double readerHeld = (rollupField(rollup, "Pss_Anon:") + rollupField(rollup, "Pss_Shmem:")) / 1024.0;
                 if (sample == 0 || now.pssMB < all.pssMB)
                     all = now;
                 alone = sample == 0 ? reader : std::min(alone, reader);
+                held = sample == 0 ? now.heldMB : std::min(held, now.heldMB);
+                aloneHeld = sample == 0 ? readerHeld : std::min(aloneHeld, readerHeld);
             }
             tree.push_back(all.pssMB);
             own.push_back(alone);
-            std::printf("%s view open %d: PSS %.1f MB (reader %.1f MB), RSS %.1f MB, %d processes\n", view, i,
-                        all.pssMB, alone, all.rssMB, all.processes);
+            treeHeld.push_back(held);
+            ownHeld.push_back(aloneHeld);
+            std::printf("%s view open %d: PSS %.1f MB (reader %.1f MB), held %.1f MB (reader %.1f MB), RSS %.1f MB, "
+                        "%d processes\n",
+                        view, i, all.pssMB, alone, held, aloneHeld, all.rssMB, all.processes);
             std::fflush(stdout);
         }
         shoot(shots, screen, QStringLiteral("folvan-opens-%1").arg(QString::fromLatin1(view)), opens);
@@ -359,10 +376,14 @@ int measureOpens(const QString &reader, const Screen &screen, int opens, const Q
         };
         const size_t last = tree.size() - 4, first = at - 2;
         const double span = double(last - first);
-        std::printf("open_growth_mb_per_open %s_view %.2f (reader alone %.2f; least-squares slope %.2f, reader alone "
-                    "%.2f; target %.2f)\n",
-                    view, (around(tree, last) - around(tree, first)) / span, (around(own, last) - around(own, first)) / span,
-                    slope(tree, at), slope(own, at), kGrowthTargetMB);
+        const auto growth = [&](const char *name, const std::vector<double> &all, const std::vector<double> &alone) {
+            std::printf("%s %s_view %.2f (reader alone %.2f; least-squares slope %.2f, reader alone %.2f; target %.2f)\n",
+                        name, view, (around(all, last) - around(all, first)) / span,
+                        (around(alone, last) - around(alone, first)) / span, slope(all, at), slope(alone, at),
+                        kGrowthTargetMB);
+        };
+        growth("open_growth_mb_per_open", tree, own);
+        growth("open_held_growth_mb_per_open", treeHeld, ownHeld);
     }
     return 0;
 }
