@@ -146,6 +146,20 @@ protected:
     {
         return test::waitFor([&] { return evaluate(view, script).toBool(); }, seconds);
     }
+
+    // Clicks "排版", which opens or closes the layout panel.
+    static void clickLayoutButton(ReflowView &view)
+    {
+        evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    }
+
+    // A script: how far down the view the controls cover (the bar, and the
+    // layout panel while it is open).
+    static QString coveredByControls()
+    {
+        return QStringLiteral("Math.max(document.getElementById('bar').getBoundingClientRect().bottom,"
+                              " document.getElementById('panel').hidden ? 0 : document.getElementById('panel').getBoundingClientRect().bottom)");
+    }
 };
 
 } // namespace
@@ -206,10 +220,9 @@ TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view, QSize(520, 600)));
     // The layout panel is open: the controls cover more of the view.
-    evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    clickLayoutButton(view);
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('panel').hidden")));
-    const QString covered = QStringLiteral("Math.max(document.getElementById('bar').getBoundingClientRect().bottom,"
-                                           " document.getElementById('panel').getBoundingClientRect().bottom)");
+    const QString covered = coveredByControls();
 
     // A jump to the heading of page 5 shows it whole below the controls.
     evaluate(view, QStringLiteral("window.folvanReflow.navigate({page: 5}); true"));
@@ -384,14 +397,13 @@ TEST_F(ReflowPageTest, TheLayoutPanelOpenedAtTheTopLeavesTheTitleInView)
     ASSERT_TRUE(show(view, QSize(520, 600)));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('#flow .block')")));
     const QString title = QStringLiteral("document.querySelector('#flow .block').getBoundingClientRect().top");
-    const QString covered = QStringLiteral("Math.max(document.getElementById('bar').getBoundingClientRect().bottom,"
-                                           " document.getElementById('panel').hidden ? 0 : document.getElementById('panel').getBoundingClientRect().bottom)");
+    const QString covered = coveredByControls();
     const double before = evaluate(view, title).toDouble();
     ASSERT_GE(before, evaluate(view, covered).toDouble());
-    evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    clickLayoutButton(view);
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('panel').hidden")));
     EXPECT_GE(evaluate(view, title).toDouble(), evaluate(view, covered).toDouble());
-    evaluate(view, QStringLiteral("[...document.querySelectorAll('#bar button')].find((b) => b.textContent === '排版').click(); true"));
+    clickLayoutButton(view);
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('panel').hidden")));
     EXPECT_NEAR(evaluate(view, title).toDouble(), before, 2);
 }
