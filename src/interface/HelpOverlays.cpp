@@ -323,17 +323,17 @@ QList<OnboardStep> OnboardingView::steps()
 {
     return {
         {QStringLiteral("arrow.down.doc.fill"), QColor(0, 122, 255), QStringLiteral("拖放打开"),
-         platformHelpText(QStringLiteral("将 PDF 拖到窗口打开；也可按 ⌘O。最近阅读可恢复各篇论文的进度与视角。"))},
+         platformHelpText(QStringLiteral("将 PDF 拖到窗口打开；也可按 {Ctrl+O}。最近阅读可恢复各篇论文的进度与视角。"))},
         {QStringLiteral("magnifyingglass"), QColor(175, 82, 222), QStringLiteral("全文搜索"),
-         platformHelpText(QStringLiteral("点击搜索或按 ⌘F。Enter 前往下一个结果，Shift+Enter 返回上一个，Esc 关闭搜索。"))},
+         platformHelpText(QStringLiteral("点击搜索或按 {Ctrl+F}。Enter 前往下一个结果，{Shift+Enter} 返回上一个，Esc 关闭搜索。"))},
         {QStringLiteral("book.fill"), QColor(88, 86, 214), QStringLiteral("翻书 / 滚动"),
-         platformHelpText(QStringLiteral("移入右下角展开工具，切换翻书 / 滚动；也可按 ⌘⇧B。两种模式保留当前页，均支持选字与复制。"))},
+         platformHelpText(QStringLiteral("移入右下角展开工具，切换翻书 / 滚动；也可按 {Ctrl+Shift+B}。两种模式保留当前页，均支持选字与复制。"))},
         {QStringLiteral("g.circle.fill"), QColor(52, 199, 89), QStringLiteral("Scholar 侧栏"),
-         platformHelpText(QStringLiteral("按 ⌘G 显示 Scholar 侧栏，自动用论文标题搜索。"))},
+         platformHelpText(QStringLiteral("按 {Ctrl+G} 显示 Scholar 侧栏，自动用论文标题搜索。"))},
         {QStringLiteral("list.bullet.indent"), QColor(255, 149, 0), QStringLiteral("目录跳转"),
          platformHelpText(QStringLiteral("点击工具栏目录图标，使用 PDF 内置目录跳转。"))},
         {QStringLiteral("slider.horizontal.3"), QColor(48, 176, 199), QStringLiteral("设置与纸张"),
-         platformHelpText(QStringLiteral("按 ⌘, 打开设置，调整纸张、阅读版式和续读等偏好。单页／双页由你手动选择，默认双页。"))},
+         platformHelpText(QStringLiteral("按 {Ctrl+,} 打开设置，调整纸张、阅读版式和续读等偏好。单页／双页由你手动选择，默认双页。"))},
     };
 }
 

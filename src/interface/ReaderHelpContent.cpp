@@ -126,7 +126,7 @@ ReaderHelpContent::ReaderHelpContent(const QList<HelpCommand> &commands, QWidget
     column->addWidget(rule);
     column->addWidget(sectionTitle(QStringLiteral("command"), QStringLiteral("菜单与快捷键"), content));
     QLabel *note = helpText(
-        platformHelpText(QStringLiteral("⌘⇧P 打开命令面板。以下操作与菜单使用同一份定义；文本编辑时保留正常输入与撤销。")),
+        platformHelpText(QStringLiteral("{Ctrl+Shift+P} 打开命令面板。以下操作与菜单使用同一份定义；文本编辑时保留正常输入与撤销。")),
         InterfaceTextRole::caption, QFont::Normal, content);
     note->setWordWrap(true);
     QPalette palette = note->palette();

@@ -117,6 +117,15 @@ void revealInFileManager(const QString &path, std::function<void()> failed)
                      });
 }
 
+QString revealInFileManagerTitle()
+{
+#ifdef Q_OS_MACOS
+    return QStringLiteral("在 Finder 显示");
+#else
+    return QStringLiteral("在文件管理器中显示");
+#endif
+}
+
 bool openInDefaultApplication(const QUrl &url)
 {
     if (!url.isValid())

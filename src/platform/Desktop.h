@@ -20,6 +20,9 @@ bool moveToTrash(const QString &path, QString *error = nullptr);
 // ShowItems over D-Bus); falls back to opening its folder with the desktop's
 // opener (xdg-open). `failed` runs, later, when neither answered.
 void revealInFileManager(const QString &path, std::function<void()> failed = {});
+// What a command that does it is called: "在文件管理器中显示", or the
+// platform's own name for its file manager where it has one.
+QString revealInFileManagerTitle();
 
 // Opens a file or URL in its default application.
 bool openInDefaultApplication(const QUrl &url);

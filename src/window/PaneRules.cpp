@@ -145,7 +145,15 @@ QUrl scholarPanelURL(bool hasDocument, const QString &fileName)
 
 QString nativeShortcut(const QString &portable)
 {
-    return QKeySequence(portable, QKeySequence::PortableText).toString(QKeySequence::NativeText);
+    const QKeySequence sequence(portable, QKeySequence::PortableText);
+    if (sequence.count() == 1 && sequence[0].key() == Qt::Key_Enter) {
+        // Enter keeps the name it has where it is written on its own, not
+        // Qt's translated one ("回车"); only the modifiers take the
+        // platform's form.
+        const QKeySequence withLetter(sequence[0].keyboardModifiers() | Qt::Key_A);
+        return withLetter.toString(QKeySequence::NativeText).chopped(1) + QStringLiteral("Enter");
+    }
+    return sequence.toString(QKeySequence::NativeText);
 }
 
 QString withShortcut(const QString &text, const QString &portable)

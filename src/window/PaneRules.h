@@ -91,7 +91,8 @@ QUrl scholarPanelURL(bool hasDocument, const QString &fileName);
 // ---- Headers ------------------------------------------------------------------
 
 // A shortcut written portably ("Ctrl+Shift+R") in the platform's own form
-// ("Ctrl+Shift+R" on Linux, "⇧⌘R" on macOS).
+// ("Ctrl+Shift+R" on Linux, "⇧⌘R" on macOS). The key Enter is named
+// "Enter" in every language ("Shift+Enter", "⇧Enter").
 QString nativeShortcut(const QString &portable);
 // `text` followed by the shortcut in full-width parentheses: "搜索正文（Ctrl+F）".
 QString withShortcut(const QString &text, const QString &portable);

@@ -1,6 +1,7 @@
 #include "window/SingleHeader.h"
 
 #include "model/SharedPDFViewModel.h"
+#include "platform/Desktop.h"
 #include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
 #include "window/HeaderButtons.h"
@@ -49,8 +50,8 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                         QStringLiteral("重命名论文"), [](ContentView *p) { p->controller()->beginRename(); });
     moveButton = make(QStringLiteral("arrowshape.forward"), {}, withShortcut(QStringLiteral("移动论文"), "Ctrl+1"),
                       QStringLiteral("移动论文"), [](ContentView *p) { p->controller()->moveCurrentPDF(); });
-    revealButton = make(QStringLiteral("folder"), {}, withShortcut(QStringLiteral("在文件管理器中显示"), "Ctrl+2"),
-                        QStringLiteral("在文件管理器中显示"), [](ContentView *p) { p->controller()->showPDFInFinder(); });
+    revealButton = make(QStringLiteral("folder"), {}, withShortcut(platform::revealInFileManagerTitle(), "Ctrl+2"),
+                        platform::revealInFileManagerTitle(), [](ContentView *p) { p->controller()->showPDFInFinder(); });
     externalButton = make(QStringLiteral("arrow.up.right.square"), {},
                           withShortcut(QStringLiteral("用默认阅读器打开"), "Ctrl+3"),
                           QStringLiteral("用默认阅读器打开"), [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });

@@ -1,6 +1,7 @@
 #include "window/SplitHeader.h"
 
 #include "model/SharedPDFViewModel.h"
+#include "platform/Desktop.h"
 #include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
 #include "window/HeaderButtons.h"
@@ -108,7 +109,7 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     renameButton = make(QStringLiteral("pencil"), QStringLiteral("重命名论文"), {}, [](ContentView *p) { p->controller()->beginRename(); });
     moveButton = make(QStringLiteral("arrowshape.forward"), QStringLiteral("移动论文"), {},
                       [](ContentView *p) { p->controller()->moveCurrentPDF(); });
-    revealButton = make(QStringLiteral("folder"), QStringLiteral("在文件管理器中显示"), {},
+    revealButton = make(QStringLiteral("folder"), platform::revealInFileManagerTitle(), {},
                         [](ContentView *p) { p->controller()->showPDFInFinder(); });
     externalButton = make(QStringLiteral("arrow.up.right.square"), QStringLiteral("用默认阅读器打开"), {},
                           [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });

@@ -1,5 +1,6 @@
 #include "workspace/ReaderCommandRegistry.h"
 
+#include "platform/Desktop.h"
 #include "workspace/RadioPlayer.h"
 
 #include <QtGlobal>
@@ -39,20 +40,15 @@ constexpr std::array<Name, 36> kNames{{
     {ID::palette, "palette"}, {ID::help, "help"},
 }};
 
-ReaderCommand row(ID id, const char *title, G group, const char *key, Qt::KeyboardModifiers modifiers)
+ReaderCommand row(ID id, QString title, G group, const char *key, Qt::KeyboardModifiers modifiers)
 {
-    return {id, QString::fromUtf8(title), group,
-            key ? std::optional<QString>(QString::fromLatin1(key)) : std::nullopt, modifiers};
+    return {id, std::move(title), group, key ? std::optional<QString>(QString::fromLatin1(key)) : std::nullopt,
+            modifiers};
 }
 
-// The file manager's name in "reveal": the platform's own word for it.
-const char *revealTitle()
+ReaderCommand row(ID id, const char *title, G group, const char *key, Qt::KeyboardModifiers modifiers)
 {
-#ifdef Q_OS_MACOS
-    return "在 Finder 显示";
-#else
-    return "在文件管理器中显示";
-#endif
+    return row(id, QString::fromUtf8(title), group, key, modifiers);
 }
 
 std::vector<ReaderCommand> buildTable()
@@ -63,7 +59,7 @@ std::vector<ReaderCommand> buildTable()
         row(ID::close, "关闭论文", G::file, nullptr, C),
         row(ID::rename, "重命名论文…", G::file, "r", C),
         row(ID::move, "移动论文…", G::file, "1", C),
-        row(ID::reveal, revealTitle(), G::file, "2", C),
+        row(ID::reveal, platform::revealInFileManagerTitle(), G::file, "2", C),
         row(ID::external, "用默认阅读器打开", G::file, "3", C),
         row(ID::trash, "移到废纸篓…", G::file, "4", C),
         row(ID::back, "返回阅读位置", G::reading, "[", C),

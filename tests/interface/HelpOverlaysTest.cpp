@@ -17,6 +17,7 @@
 #include "workspace/ReaderWorkspace.h"
 #include "workspace/ShellTestSupport.h"
 
+#include <QDir>
 #include <QGraphicsOpacityEffect>
 #include <QKeySequence>
 #include <QLabel>
@@ -122,14 +123,26 @@ TEST_F(HelpOverlaysTest, HelpListsEveryCommandWithAShortcutInThePlatformsWords)
         EXPECT_FALSE(text.contains(QChar(0x2318))) << text.toStdString();
 
     const auto native = [](QKeyCombination keys) { return QKeySequence(keys).toString(QKeySequence::NativeText); };
-    EXPECT_EQ(interface::platformHelpText(QStringLiteral("⌘⇧B")), native(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
-    EXPECT_EQ(interface::platformHelpText(QStringLiteral("⌘+ / ⌘− 也可缩放")),
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("{Ctrl+Shift+B}")), native(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("{Ctrl++} / {Ctrl+-} 也可缩放")),
               native(Qt::CTRL | Qt::Key_Plus) + " / " + native(Qt::CTRL | Qt::Key_Minus) + " 也可缩放");
-    EXPECT_EQ(interface::platformHelpText(QStringLiteral("Enter / ⇧Enter")),
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("Enter / {Shift+Enter}")),
               "Enter / " + native(Qt::SHIFT | Qt::Key_Enter));
-    const QString saved = interface::platformHelpText(QStringLiteral("位于 ~/Library/Application Support/Folvan。"));
-    EXPECT_TRUE(saved.endsWith(QStringLiteral("/Folvan。")));
-    EXPECT_FALSE(saved.contains(QStringLiteral("Library")));
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("位于 {dataFolder}。")),
+              QStringLiteral("位于 ") + QDir::toNativeSeparators(platform::folvanDataFolder()) + QStringLiteral("。"));
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("{Ctrl+2} {reveal}")),
+              native(Qt::CTRL | Qt::Key_2) + QStringLiteral(" 在文件管理器中显示"));
+}
+
+// A help text whose placeholder is misspelt, left open, or written the old
+// way in key symbols is refused where it is filled, rather than shown with
+// its braces or its symbols.
+TEST(HelpTextTest, AHelpTextThatCannotBeFilledIsRefused)
+{
+    for (const char *text : {"阅读记录位于 {datafolder}。", "{Ctrl+Shift+}", "{ctrl+f} 搜索", "{Shift+Ctrl+B}", "{}",
+                             "按 {Ctrl+F 搜索", "按 Ctrl+F} 搜索", "按 ⌘F 搜索", "{Ctrl+O} 或 ⇧Enter"})
+        EXPECT_THROW(interface::platformHelpText(QString::fromUtf8(text)), interface::HelpTextError) << text;
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("Shift＋滚轮，Esc 关闭")), QStringLiteral("Shift＋滚轮，Esc 关闭"));
 }
 
 // With Qt's Chinese key names installed, as in the reader, Enter is named
@@ -138,7 +151,7 @@ TEST_F(HelpOverlaysTest, KeysAreNamedAlikeAndACombinationNeverWraps)
 {
     app::installQtChineseTranslations(*qApp);
     const QString shift = QKeySequence(Qt::SHIFT | Qt::Key_A).toString(QKeySequence::NativeText).chopped(1);
-    EXPECT_EQ(interface::platformHelpText(QStringLiteral("Enter / ⇧Enter")), "Enter / " + shift + "Enter");
+    EXPECT_EQ(interface::platformHelpText(QStringLiteral("Enter / {Shift+Enter}")), "Enter / " + shift + "Enter");
     const QString body = OnboardingView::steps()[1].body;
     EXPECT_TRUE(body.contains(shift + "Enter")) << body.toStdString();
 
