@@ -22,7 +22,7 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
     , m_field(new QLineEdit(this))
     , m_counter(new QLabel(this))
     , m_progress(new QProgressBar(this))
-    , m_previous(new PaneButton(QStringLiteral("chevron.up"), {}, QStringLiteral("上一个结果（⇧Enter）"),
+    , m_previous(new PaneButton(QStringLiteral("chevron.up"), {}, withShortcut(QStringLiteral("上一个结果"), QStringLiteral("Shift+Enter")),
                                 QStringLiteral("上一个搜索结果"), this))
     , m_next(new PaneButton(QStringLiteral("chevron.down"), {}, QStringLiteral("下一个结果（Enter）"),
                             QStringLiteral("下一个搜索结果"), this))

@@ -7,6 +7,7 @@
 #include "window/PaneLayout.h"
 #include "window/SearchBar.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -43,6 +44,10 @@ TEST_F(SearchBarTest, EmptyFieldShowsNoStatusAndDisablesStepping)
     EXPECT_EQ(bar->previousButton()->accessibleName(), QStringLiteral("上一个搜索结果"));
     EXPECT_EQ(bar->nextButton()->accessibleName(), QStringLiteral("下一个搜索结果"));
     EXPECT_EQ(bar->closeButton()->toolTip(), QStringLiteral("关闭搜索（Esc）"));
+    // Shift in the platform's form ("Shift+" here), never a key symbol.
+    const QString shift = QKeySequence(Qt::SHIFT | Qt::Key_A).toString(QKeySequence::NativeText).chopped(1);
+    EXPECT_EQ(bar->previousButton()->toolTip(), QStringLiteral("上一个结果（") + shift + QStringLiteral("Enter）"));
+    EXPECT_EQ(bar->nextButton()->toolTip(), QStringLiteral("下一个结果（Enter）"));
 }
 
 TEST_F(SearchBarTest, TypingSearchesAndTheCounterShowsTheCurrentMatch)
