@@ -14,6 +14,7 @@
 //   DIR/PROGRAM-RUN.png, to be looked at. Each run gets a fresh HOME and
 //   XDG folders, so no program finds the state of an earlier run.
 
+#include "BenchArgs.h"
 #include "BenchStats.h"
 #include "ScreenBench.h"
 
@@ -152,58 +153,36 @@ std::optional<Settled> timeToSettledPaper(const Command &command, QScreen *scree
     return settled;
 }
 
-int usage()
-{
-    std::fprintf(stderr, "usage: first-paper-bench [--runs N] [--shots DIR] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...\n");
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
-    const QStringList arguments = QGuiApplication::arguments();
-    int runs = 5;
-    QString shots;
-    qsizetype at = 1;
-    for (; at < arguments.size() && arguments[at] != QStringLiteral("--"); ++at) {
-        const QString &option = arguments[at];
-        if (option == QStringLiteral("--help") || option == QStringLiteral("-h")) {
-            usage();
-            return 0;
-        }
-        if (at + 1 >= arguments.size())
-            return usage();
-        if (option == QStringLiteral("--runs")) {
-            bool number = false;
-            runs = arguments[++at].toInt(&number);
-            if (!number || runs < 1)
-                return usage();
-        } else if (option == QStringLiteral("--shots")) {
-            shots = arguments[++at];
-            if (!QDir().mkpath(shots)) {
-                std::fprintf(stderr, "cannot make the folder %s\n", shots.toLocal8Bit().constData());
-                return 2;
-            }
-        } else {
-            return usage();
-        }
-    }
+    // The options come before the first "--"; each program with its own
+    // arguments after one, which are its own even where they look like ours.
+    const QStringList arguments = BenchArgs::fromArgv(argc, argv);
+    const qsizetype firstCommand = arguments.indexOf(QStringLiteral("--"));
+    BenchArgs args(arguments.mid(0, firstCommand),
+                   "usage: first-paper-bench [--runs N] [--shots DIR] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...\n");
+    const int runs = args.intOption(QStringLiteral("--runs"), 5);
+    const QString shots = args.option(QStringLiteral("--shots"));
+    args.positional(0, 0);
     std::vector<Command> commands;
-    while (at < arguments.size()) {
+    for (qsizetype at = firstCommand; at >= 0 && at < arguments.size();) {
         qsizetype next = arguments.indexOf(QStringLiteral("--"), at + 1);
         if (next < 0)
             next = arguments.size();
         const QStringList words = arguments.mid(at + 1, next - at - 1);
         if (words.isEmpty())
-            return usage();
+            args.fail(QStringLiteral("a \"--\" without a program after it"));
         commands.push_back({words.front(), words.mid(1), {}});
         at = next;
     }
     if (commands.empty())
-        return usage();
+        args.fail(QStringLiteral("no program to time"));
+    if (!shots.isEmpty() && !QDir().mkpath(shots))
+        args.fail(QStringLiteral("cannot make the folder %1").arg(shots));
 
+    QGuiApplication app(argc, argv);
     QScreen *screen = QGuiApplication::primaryScreen();
     const size_t blank = frameHash(grab(screen));
     for (int run = 1; run <= runs; ++run) {

@@ -55,8 +55,7 @@ int showPane(QApplication &app, const std::shared_ptr<engine::PdfDocument> &docu
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    BenchArgs args(app.arguments().mid(1),
+    BenchArgs args(argc, argv,
                    "usage: folvan-pageview-demo PDF [--scale S] [--page N] [--search WORD] [--select-line X,Y]\n"
                    "                            [--size WxH] [--shot PNG] [--pane]\n");
     const double scale = args.positiveOption(QStringLiteral("--scale"), 1);
@@ -82,6 +81,8 @@ int main(int argc, char **argv)
     auto document = engine::PdfDocument::open(path, &error);
     if (!document)
         args.fail(QStringLiteral("cannot open %1: %2").arg(path, error));
+
+    QApplication app(argc, argv);
     if (pane)
         return showPane(app, document, windowSize, scale, pageIndex, search);
     pdfview::PdfView view;

@@ -392,8 +392,7 @@ int measureOpens(const QString &reader, const Screen &screen, int opens, const Q
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
-    BenchArgs args(QGuiApplication::arguments().mid(1),
+    BenchArgs args(argc, argv,
                    "usage: reading-memory-bench [--screens N] [--turns T] [--runs R] [--shots DIR] [--reader PATH] "
                    "[--other PROGRAM] PAPER\n"
                    "       reading-memory-bench --opens N [--shots DIR] [--reader PATH] PAPER OTHER_PAPER\n");
@@ -402,8 +401,7 @@ int main(int argc, char **argv)
     const int turns = args.intOption(QStringLiteral("--turns"), screens * 35 / 100);
     const int runs = args.intOption(QStringLiteral("--runs"), 1);
     const QString shots = args.option(QStringLiteral("--shots"));
-    const QString reader = args.option(
-        QStringLiteral("--reader"), QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/app/folvan")));
+    const QString readerOption = args.option(QStringLiteral("--reader"));
     const QString other = args.option(QStringLiteral("--other"), QStringLiteral("evince"));
     const QStringList papers = opens > 0 ? args.positional(2, 2) : args.positional(1, 1);
     for (const QString &paper : papers) {
@@ -411,10 +409,15 @@ int main(int argc, char **argv)
             args.fail(QStringLiteral("%1 is not a file").arg(paper));
     }
     const QString paper = QFileInfo(papers.back()).absoluteFilePath();
+    const QString first = QFileInfo(papers.front()).absoluteFilePath();
+    if (opens > 0 && first == paper)
+        args.fail(QStringLiteral("--opens wants two different papers"));
+
+    QGuiApplication app(argc, argv);
+    const QString reader = readerOption.isNull()
+        ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/app/folvan"))
+        : readerOption;
     if (opens > 0) {
-        const QString first = QFileInfo(papers.front()).absoluteFilePath();
-        if (first == paper)
-            args.fail(QStringLiteral("--opens wants two different papers"));
         if (!shots.isEmpty())
             QDir().mkpath(shots);
         return measureOpens(reader, Screen(QGuiApplication::primaryScreen()), opens, first, paper, shots);
