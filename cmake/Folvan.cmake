@@ -55,6 +55,18 @@ function(folvan_web_page_files page out)
   set(${out} ${paths} PARENT_SCOPE)
 endfunction()
 
+# folvan_find_node(): FOLVAN_NODE, the node program that runs the pages'
+# own tests (scripts/setup.sh installs it). Without one the configure stops,
+# as it does without the pages' npm packages, rather than leave the pages
+# untested or their tests failing at run time.
+function(folvan_find_node)
+  find_program(FOLVAN_NODE node DOC "node, which runs the web pages' tests")
+  if(NOT FOLVAN_NODE)
+    message(FATAL_ERROR "the web pages' tests need node (Node.js), not found: run scripts/setup.sh "
+                        "(or configure with -DFOLVAN_BUILD_TESTS=OFF)")
+  endif()
+endfunction()
+
 # folvan_web_shared_files(OUT): the modules every page shares (web/shared),
 # in OUT, each built into a page's resources as shared/NAME; the pages import
 # them as ../shared/NAME, which from a page at the root of its scheme is
