@@ -7,58 +7,75 @@
 import {
   EVENTS, TYPOGRAPHY, TYPOGRAPHY_DEFAULTS, TYPOGRAPHY_KEYS, TYPOGRAPHY_STEPS, typographyValues, stepTypography,
 } from "./service.js";
+import { HAPPENINGS } from "./events.js";
 
-// `shared` holds what the page's parts share (reader.js makes it).
-export function createControls(shared) {
-  const { reader, bridge, flow } = shared;
+// A button of the page's own controls.
+export function button(label, title, click) {
+  const b = document.createElement("button");
+  b.type = "button";
+  b.textContent = label;
+  b.title = title;
+  b.addEventListener("click", click);
+  return b;
+}
 
-  // Takes the typography values given (others stay), keeping the line at the
-  // top of the view where it is; a new query redraws the search hits.
-  function applySettings(p) {
-    const s = reader.settings;
+// `bridge` takes the typography to be saved; `flow` is the text; `events`
+// hears of each change of typography; `zoomOpen()` tells whether an enlarged
+// cut-out covers the text (the paging keys then leave the text alone);
+// `goBack()` is what "返回" does.
+export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
+  // The typography shown: the seven values, each valid, replaced whole.
+  let values = TYPOGRAPHY_DEFAULTS;
+  // A pinch's new size is saved once the pinch rests.
+  let magnifyTimer = 0;
+
+  // Takes the typography values given (others stay, other keys are left
+  // alone), keeping the line at the top of the view where it is.
+  function apply(p) {
     const given = {};
     for (const key of TYPOGRAPHY_KEYS) if (p[key] !== undefined) given[key] = p[key];
-    const next = typographyValues({ ...s, ...given });
-    const changed = TYPOGRAPHY_KEYS.some((key) => next[key] !== s[key]);
+    const next = Object.freeze(typographyValues({ ...values, ...given }));
+    const changed = TYPOGRAPHY_KEYS.some((key) => next[key] !== values[key]);
     const anchor = changed ? topAnchor() : null;
-    Object.assign(s, next);
-    const query = typeof p.query === "string" ? p.query : s.query;
+    values = next;
     const root = document.documentElement.style;
-    root.setProperty("--font-size", s.fontSize + "px");
-    root.setProperty("--leading", String(s.leading));
-    root.setProperty("--measure", s.width + "px");
-    root.setProperty("--para", String(s.paragraphSpacing));
-    document.body.classList.toggle("sans", s.face === "sans");
-    document.body.classList.toggle("justify", s.alignment === "justify");
-    document.body.classList.toggle("indent", s.indent);
+    root.setProperty("--font-size", values.fontSize + "px");
+    root.setProperty("--leading", String(values.leading));
+    root.setProperty("--measure", values.width + "px");
+    root.setProperty("--para", String(values.paragraphSpacing));
+    document.body.classList.toggle("sans", values.face === "sans");
+    document.body.classList.toggle("justify", values.alignment === "justify");
+    document.body.classList.toggle("indent", values.indent);
     if (changed) {
-      shared.sizeCutouts();
+      events.tell(HAPPENINGS.typography, { values });
       restoreAnchor(anchor);
       fitButtons();
     }
     drawBar();
-    if (query !== s.query) {
-      s.query = query;
-      shared.scheduleSearch();
-    }
   }
 
   // The seven values, saved by the native side at once.
-  function saveTypography() {
-    const values = typographyValues(reader.settings);
-    bridge.post(EVENTS.typography, values);
+  function save() {
+    bridge.post(EVENTS.typography, typographyValues(values));
   }
 
-  function setTypography(values) {
-    applySettings(values);
-    saveTypography();
+  function setTypography(given) {
+    apply(given);
+    save();
+  }
+
+  // A pinch sizes the text by `factor` at once.
+  function magnify(factor) {
+    apply({ fontSize: values.fontSize * factor });
+    clearTimeout(magnifyTimer);
+    magnifyTimer = setTimeout(save, 250);
   }
 
   // The text at the top of the view: a character's range, or an element;
   // with `whole`, the first line that stands wholly below the controls.
   function topAnchor(whole) {
     const covered = barHeight();
-    const line = reader.settings.fontSize * reader.settings.leading;
+    const line = values.fontSize * values.leading;
     for (let y = covered + 4; y < covered + (whole ? 2.5 * line : 5); y += 4) {
       for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
         const range = charAt(x, y);
@@ -160,7 +177,7 @@ export function createControls(shared) {
   // keeps the line that was at the foot of the view in sight below the
   // controls, and the reverse.
   function pageStep() {
-    const line = reader.settings.fontSize * reader.settings.leading;
+    const line = values.fontSize * values.leading;
     const visible = innerHeight - barHeight();
     return Math.max(visible / 2, visible - 1.5 * line);
   }
@@ -180,25 +197,16 @@ export function createControls(shared) {
       b.textContent = text;
       b.title = title;
       b.dataset.step = key;
-      b.addEventListener("click", () => setTypography(stepTypography(reader.settings, key, direction)));
+      b.addEventListener("click", () => setTypography(stepTypography(values, key, direction)));
       return b;
     };
     group.append(name, step(-1, "−", "减小" + label), value, step(1, "+", "增大" + label));
     return group;
   }
 
-  function toggle(label, title, click) {
-    const b = document.createElement("button");
-    b.type = "button";
-    b.textContent = label;
-    b.title = title;
-    b.addEventListener("click", click);
-    return b;
-  }
-
-  const faceButton = toggle("衬线", "切换字体", () => setTypography({ face: reader.settings.face === "sans" ? "serif" : "sans" }));
-  const layoutButton = toggle("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); followControls(); });
-  const backButton = toggle("返回", "回到跳转前的位置", () => shared.goBack());
+  const faceButton = button("衬线", "切换字体", () => setTypography({ face: values.face === "sans" ? "serif" : "sans" }));
+  const layoutButton = button("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); followControls(); });
+  const backButton = button("返回", "回到跳转前的位置", () => goBack());
   backButton.className = "back";
   backButton.hidden = true;
   // "返回" is offered once a link was followed, until it is used.
@@ -224,7 +232,7 @@ export function createControls(shared) {
   spacing.max = String(TYPOGRAPHY.paragraphSpacing.max);
   spacing.step = String(TYPOGRAPHY_STEPS.paragraphSpacing);
   const spacingValue = document.createElement("output");
-  spacing.addEventListener("input", () => applySettings({ paragraphSpacing: Number(spacing.value) }));
+  spacing.addEventListener("input", () => apply({ paragraphSpacing: Number(spacing.value) }));
   spacing.addEventListener("change", () => setTypography({ paragraphSpacing: Number(spacing.value) }));
   const indent = document.createElement("input");
   indent.type = "checkbox";
@@ -235,10 +243,10 @@ export function createControls(shared) {
     return label;
   };
   panel.append(row(justify, "两端对齐"), row("段间距", spacing, spacingValue), row(indent, "首行缩进"),
-    toggle("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
+    button("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
 
   function drawBar() {
-    const s = reader.settings;
+    const s = values;
     for (const out of bar.querySelectorAll("output[data-show]")) out.textContent = out.show(s[out.dataset.show]);
     for (const b of bar.querySelectorAll("button[data-step]")) {
       const key = b.dataset.step;
@@ -257,18 +265,15 @@ export function createControls(shared) {
     // A range or box of the panel takes its own keys; a button its space.
     const paging = !inside("input, select, textarea")
       && (event.key === "PageDown" || event.key === "PageUp" || (event.key === " " && !inside("button")));
-    if (paging && !shared.zoomOpen() && !event.ctrlKey && !event.metaKey && !event.altKey && !event.defaultPrevented) {
+    if (paging && !zoomOpen() && !event.ctrlKey && !event.metaKey && !event.altKey && !event.defaultPrevented) {
       event.preventDefault();
       const down = event.key === "PageDown" || (event.key === " " && !event.shiftKey);
       scrollBy(0, (down ? 1 : -1) * pageStep());
-    } else if (event.key === "Escape" && shared.zoomOpen()) {
-      shared.closeZoom();
-      event.preventDefault();
     } else if ((event.ctrlKey || event.metaKey) && !event.altKey && (event.key === "0" || event.code === "Digit0")) {
       event.preventDefault();
       setTypography(TYPOGRAPHY_DEFAULTS);
     }
   });
 
-  return { applySettings, barHeight, saveTypography, toggle, showBack };
+  return { apply, save, magnify, values: () => values, barHeight, showBack };
 }

@@ -4,24 +4,34 @@ import { rangeUnder, findQuote } from "./study-rules.js";
 import { wrapRange, unwrapAll } from "./study.js";
 import { overlaps, readRegion } from "./place.js";
 
-// `shared` holds what the page's parts share (reader.js makes it).
-export function createMarks(shared) {
-  const { reader, flow } = shared;
+// `flow` is the text; `laid(page)` a page laid out, or none.
+export function createMarks({ flow, laid }) {
+  // The native side's annotations of the pages on screen, one fragment a line.
+  let annotations = [];
 
-  function drawAnnotations() {
+  // Takes the annotations the native side sent; whether they differ from
+  // those before.
+  function set(given) {
+    const next = Array.isArray(given) ? given : [];
+    const changed = JSON.stringify(next) !== JSON.stringify(annotations);
+    annotations = next;
+    return changed;
+  }
+
+  function draw() {
     unwrapAll(flow, "mark.note");
     // The native side sends one fragment per line of an annotation; the ranges
     // of one annotation in one block are drawn as one, across the spaces
     // between lines.
     const spans = new Map();
-    for (const f of reader.annotations) {
+    for (const f of annotations) {
       if (!f || !Array.isArray(f.rect) || f.rect.length !== 4) continue;
-      const laid = reader.laid[f.page];
-      if (!laid) continue;
-      const rect = readRegion(f.rect, laid.turn);
-      for (const block of laid.blocks) {
+      const page = laid(f.page);
+      if (!page) continue;
+      const rect = readRegion(f.rect, page.turn);
+      for (const block of page.blocks) {
         if (!block.map || !block.region || !overlaps(block.region, rect)) continue;
-        let range = rangeUnder(block, rect, laid.width, laid.height);
+        let range = rangeUnder(block, rect, page.width, page.height);
         if (!range && f.quote) range = findQuote(block.text, f.quote, f.before, f.after);
         if (!range) continue;
         const id = `${block.key} ${f.id}`;
@@ -54,5 +64,5 @@ export function createMarks(shared) {
     }
   }
 
-  return { drawAnnotations };
+  return { set, draw };
 }

@@ -2,20 +2,22 @@
 // pages out as they are needed and tells the native side what the reader
 // does (position, selection, study actions, corrections, typography).
 
-import { Bridge, CALLS, EVENTS, KEYS, TYPOGRAPHY_DEFAULTS, documentUrl, eventBody, pageImageUrl } from "./service.js";
+import { Bridge, CALLS, EVENTS, KEYS, documentUrl, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry, pageWindow } from "./engine.js";
 import { rangeUnder, findQuote } from "./study-rules.js";
 import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
 import { seam } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
-  placeInBlock, positionFields, shownRegion, readPoint, shownPoint, lineAt, lineRange,
+  shownRegion, readPoint, lineAt, lineRange,
 } from "./place.js";
+import { PageEvents, HAPPENINGS } from "./events.js";
 import { createControls } from "./controls.js";
 import { createZoom } from "./zoom.js";
 import { createSearch } from "./search.js";
 import { createMarks } from "./marks.js";
 import { createStudyTools } from "./study-tools.js";
+import { createPosition } from "./position.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -24,38 +26,60 @@ const toast = document.getElementById("toast");
 const tools = document.getElementById("tools");
 flow.tabIndex = -1;
 
+// The paper and its pages as this page has them. The parts below keep their
+// own state and are given what they need of this.
 const reader = {
   token: "",
   paper: null,
   pageCount: 0,
-  settings: { ...TYPOGRAPHY_DEFAULTS, query: "" },
-  corrections: new Set(),
-  annotations: [],
+  corrections: new Set(), // keys of the blocks shown in the other form
   laid: [], // page index -> laid-out page
-  next: 0, // next page to lay out
   blocks: new Map(), // key -> block
   parts: new Map(), // key -> the element of a block's text, once set
   lastText: {}, // the last text element of each kind, for text that goes on
   sections: [], // page index -> its place in the flow
   heights: [], // page index -> its height when last shown
+  estimated: false, // placeholders stopped following the pages laid out
   laying: new Map(), // page -> the promise of its layout
+  arranging: false, // the pages around the screen are being laid out
   pending: null, // where to go once laid out
+  back: null, // where "返回" goes, after a link was followed
   opened: 0,
   times: {},
-  visible: "",
   told: new Set(), // pages whose cut-outs the native side was told
-  lastPage: -1,
-  selection: "",
-  canUndo: false,
-  canRedo: false,
 };
 window.folvanReflowTimes = reader.times;
 
-// What the page's parts share: the reader's state, the bridge, the flow and
-// the study tools' element, and each part's operations. reader.js gives its
-// own; controls.js, zoom.js, search.js, marks.js and study-tools.js add
-// theirs as they are made below.
-const shared = { reader, bridge, flow, tools, goBack, sizeCutouts, bodyOf, pagesOnScreen, shownAsImage, tellCutouts };
+// ---- the page's parts ------------------------------------------------------------
+//
+// Each keeps its own state and is given the few functions it needs; what
+// they tell each other goes through `events`.
+
+const events = new PageEvents();
+const blockOf = (key) => reader.blocks.get(key);
+const laidPage = (page) => reader.laid[page];
+
+// The controls at the top, "返回" and the paging keys.
+const controls = createControls({ bridge, flow, events, zoomOpen: () => zoom.isOpen(), goBack });
+// An enlarged cut-out.
+const zoom = createZoom({
+  bridge, flow, token: () => reader.token, paper: () => reader.paper, block: blockOf,
+  fontSize: () => controls.values().fontSize, bodyOf,
+});
+// The search hits, and the cut-outs of the pages that hold the query.
+const search = createSearch({
+  flow, events, times: reader.times, sections: () => reader.sections, laid: laidPage,
+  paper: () => reader.paper, onScreen: pagesOnScreen, shownAsImage, told: (page) => reader.told.has(page), graphicsOf, tellCutouts,
+});
+// Highlights and underlines.
+const marks = createMarks({ flow, laid: laidPage });
+// The selection and the study tools' bar.
+const studyTools = createStudyTools({ bridge, flow, tools, events, block: blockOf });
+// Where the reader is, told to the native side.
+const position = createPosition({ bridge, flow, events, barHeight: controls.barHeight, block: blockOf, arrange: arrangePages });
+
+// A change of typography sizes the cut-outs anew before the view is put back.
+events.on(HAPPENINGS.typography, () => sizeCutouts());
 
 loadParser().catch(() => {});
 bridge.connect();
@@ -68,7 +92,7 @@ window.folvanReflow = {
     reader.opened = performance.now();
     reader.token = String(payload[KEYS.token] || "");
     bridge.token = reader.token;
-    shared.applySettings(payload);
+    applySettings(payload);
     reader.pageCount = Number(payload[KEYS.pageCount]) || 0;
     reader.corrections = new Set(payload[KEYS.corrections] || []);
     reader.pending = {
@@ -79,7 +103,7 @@ window.folvanReflow = {
     start().catch((error) => showStatus("无法读取这篇文献：" + (error && error.message ? error.message : error)));
   },
   [CALLS.settings](payload) {
-    shared.applySettings(payload);
+    applySettings(payload);
   },
   [CALLS.navigate](payload) {
     reader.pending = {
@@ -93,45 +117,31 @@ window.folvanReflow = {
     const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
     reader.corrections = corrections;
     for (const key of changed) rerender(key);
-    const annotations = Array.isArray(payload[KEYS.annotations]) ? payload[KEYS.annotations] : [];
-    const marked = JSON.stringify(annotations) !== JSON.stringify(reader.annotations) && !reader.pagesMoved;
-    reader.pagesMoved = false;
-    reader.annotations = annotations;
-    const canUndo = !!payload[KEYS.canUndo], canRedo = !!payload[KEYS.canRedo];
-    // "撤销" and "重做" are offered for a while after something was marked,
-    // taken off or undone, as a toast is; not for the rest of the session.
-    if ((canUndo && (!reader.canUndo || marked)) || (canRedo && (!reader.canRedo || marked))) shared.offerUndo();
-    reader.canUndo = canUndo;
-    reader.canRedo = canRedo;
-    shared.drawAnnotations();
-    shared.drawTools();
+    const marked = marks.set(payload[KEYS.annotations]);
+    studyTools.takeUndo(!!payload[KEYS.canUndo], !!payload[KEYS.canRedo], marked);
+    marks.draw();
+    studyTools.draw();
   },
   [CALLS.feedback](payload) {
     showToast(String(payload[KEYS.message] || ""), !!payload[KEYS.error]);
   },
-  // Where the reader is now, as the position event says it: the native side
-  // asks before it saves (at quit), when the last scroll may not have been
-  // reported yet.
+  // Where the reader is now, as the position event says it (position.js).
   [CALLS.position]() {
-    const place = readingPlace();
-    return place.page < 0 || !bridge.token ? null : JSON.stringify(eventBody(EVENTS.position, bridge.token, positionFields(place)));
+    return position.current();
   },
   [CALLS.magnify](payload) {
     const delta = Number(payload[KEYS.delta]);
     if (!Number.isFinite(delta)) return;
-    if (shared.zoomOpen()) {
-      shared.zoomBy(1 + delta, Number(payload[KEYS.x]), Number(payload[KEYS.y]));
-      return;
-    }
-    shared.applySettings({ fontSize: reader.settings.fontSize * (1 + delta) });
-    clearTimeout(reader.magnifyTimer);
-    reader.magnifyTimer = setTimeout(shared.saveTypography, 250);
+    if (zoom.isOpen()) zoom.zoomBy(1 + delta, Number(payload[KEYS.x]), Number(payload[KEYS.y]));
+    else controls.magnify(1 + delta);
   },
 };
 
-// ---- the controls at the top (controls.js) -------------------------------------
-
-Object.assign(shared, createControls(shared));
+// The settings the native side gives: the typography and the pane's query.
+function applySettings(payload) {
+  controls.apply(payload);
+  search.setQuery(payload[KEYS.query]);
+}
 
 // After a footnote or reference was followed, "返回" goes back to the text.
 // The place is kept as the link's block and offsets in its text, with where
@@ -146,13 +156,13 @@ function rememberPlace(from) {
     page: block.page, block: block.index, key: block.key, start, end: start + from.textContent.length,
     top: from.getBoundingClientRect().top,
   };
-  shared.showBack(true);
+  controls.showBack(true);
 }
 
 async function goBack() {
   const back = reader.back;
   reader.back = null;
-  shared.showBack(false);
+  controls.showBack(false);
   if (!back || !reader.paper) return;
   await showPage(back.page);
   // The page laid out again numbers its blocks as before; its keys too,
@@ -169,10 +179,6 @@ async function goBack() {
   scrollBy(0, r.top - back.top);
   flashRange(el, back.start, back.end);
 }
-
-// ---- an enlarged cut-out (zoom.js) -------------------------------------------------
-
-Object.assign(shared, createZoom(shared));
 
 // ---- parsing and layout ------------------------------------------------------
 
@@ -219,7 +225,7 @@ async function start() {
   if (!document.activeElement || document.activeElement === document.body) flow.focus({ preventScroll: true });
   reader.times.firstScreen = performance.now() - reader.opened;
   document.documentElement.dataset.firstScreen = "1";
-  observeScrolling();
+  position.follow();
   if (window.folvanReflowAll) layEverything();
 }
 
@@ -244,9 +250,9 @@ async function layPage(index) {
       if (reader.times.firstScreen !== undefined) await new Promise((resolve) => setTimeout(resolve, 0));
     }
   }
-  const geometry = reader.token ? await fetchGeometry(reader.token, index) : null;
+  const graphics = await graphicsOf(index);
   const t1 = performance.now();
-  const laid = reader.paper.layout(index, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []);
+  const laid = reader.paper.layout(index, graphics);
   const t2 = performance.now();
   reader.laid[index] = laid;
   renderPage(laid);
@@ -254,6 +260,13 @@ async function layPage(index) {
   t.text = (t.text || 0) + (t1 - t0);
   t.layout = (t.layout || 0) + (t2 - t1);
   t.render = (t.render || 0) + (performance.now() - t2);
+}
+
+// The areas the native side measured on a page, which its layout reads;
+// none without a token.
+async function graphicsOf(page) {
+  const geometry = reader.token ? await fetchGeometry(reader.token, page) : null;
+  return geometry && Array.isArray(geometry.graphics) ? geometry.graphics : [];
 }
 
 // Lets go of a page far from the reader: its place keeps its height.
@@ -281,7 +294,7 @@ function hidePage(index) {
       else next.prepend(el);
       after = el;
     }
-    for (const el of next.querySelectorAll(`.part[data-page="${index + 1}"]`)) shared.drawHitsIn(el);
+    events.tell(HAPPENINGS.textSet, { page: index + 1, parts: [...next.querySelectorAll(`.part[data-page="${index + 1}"]`)] });
   }
   const before = reader.sections[index - 1];
   if (before) {
@@ -306,10 +319,9 @@ function hidePage(index) {
 }
 
 // Lays out the pages around the screen and lets go of those far from it.
-let arranging = false;
 async function arrangePages() {
-  if (arranging || !reader.sections.length || window.folvanReflowAll) return;
-  arranging = true;
+  if (reader.arranging || !reader.sections.length || window.folvanReflowAll) return;
+  reader.arranging = true;
   try {
     for (;;) {
       const [first, last] = pagesOnScreen();
@@ -323,13 +335,13 @@ async function arrangePages() {
       // The pages on screen first, then the one below, then above.
       missing.sort((a, b) => (a < first) - (b < first) || a - b);
       await showPage(missing[0]);
-      shared.drawAnnotations();
+      marks.draw();
       // A page its layout left out (the paper went) ends the round, rather
       // than going round again without ever giving the page a turn.
       if (reader.sections[missing[0]] && reader.sections[missing[0]].classList.contains("placeholder")) break;
     }
   } finally {
-    arranging = false;
+    reader.arranging = false;
   }
 }
 
@@ -337,7 +349,7 @@ async function arrangePages() {
 // the pages' places).
 function pagesOnScreen() {
   const sections = reader.sections;
-  return pagesIn(sections.length, (i) => sections[i].getBoundingClientRect(), shared.barHeight(), innerHeight);
+  return pagesIn(sections.length, (i) => sections[i].getBoundingClientRect(), controls.barHeight(), innerHeight);
 }
 
 // For tools: lays out every page in order, without letting any go. The
@@ -348,7 +360,7 @@ function pagesOnScreen() {
 async function layEverything() {
   document.documentElement.classList.add("every-page");
   for (let i = 0; i < reader.pageCount; i++) await showPage(i);
-  shared.drawAnnotations();
+  marks.draw();
   reader.times.all = performance.now() - reader.opened;
   document.documentElement.dataset.allLaid = "1";
 }
@@ -387,7 +399,7 @@ function renderPage(laid) {
   section.style.height = "";
   section.lastText = reader.lastText;
   drawLinks(laid);
-  shared.drawHits(laid.page);
+  events.tell(HAPPENINGS.textSet, { page: laid.page });
   tellCutouts(laid);
   // The estimate for pages not yet laid out follows those that were.
   const known = reader.heights.filter((h) => h > 0);
@@ -516,7 +528,7 @@ function cutout(block) {
 // A cut-out is shown at the size its text would have in the reflowed text,
 // never wider than the column.
 function sizeCutout(fig, block) {
-  const scale = reader.settings.fontSize / bodyOf();
+  const scale = controls.values().fontSize / bodyOf();
   const width = block.region[2] * block.pageWidth * scale;
   fig.style.setProperty("--cut-width", Math.round(width) + "px");
 }
@@ -567,8 +579,8 @@ function rerender(key) {
   }
   const laid = reader.laid[block.page];
   if (laid) drawLinks(laid);
-  shared.drawHits(block.page);
-  shared.drawAnnotations();
+  events.tell(HAPPENINGS.textSet, { page: block.page });
+  marks.draw();
   if (laid) tellCutouts(laid);
 }
 
@@ -695,11 +707,8 @@ async function goToPending() {
   reader.pending = null;
   let target = null;
   let range = null;
-  if (reader.settings.query.trim() && reader.shownQuery !== reader.settings.query.trim()) {
-    clearTimeout(reader.searchTimer);
-    shared.runSearch(page);
-  }
-  const hits = reader.settings.query ? [...flow.querySelectorAll(`.part[data-page="${page}"] mark.hit`)] : [];
+  search.showNow(page);
+  const hits = search.query() ? [...flow.querySelectorAll(`.part[data-page="${page}"] mark.hit`)] : [];
   if (p.source && typeof p.source === "object" && p.source.quote) {
     const block = (p.source.key && reader.blocks.get(p.source.key)) || findSourceBlock(page, p.source);
     if (block) {
@@ -714,7 +723,7 @@ async function goToPending() {
     // The pane counts every occurrence on the page, those inside cut-outs
     // (which show the page, not text) too: the current one is found in the
     // blocks in order, and one inside a cut-out shows that cut-out.
-    const hit = shared.nthHit(page, Math.max(0, Number(p.ordinal) || 0));
+    const hit = search.nthHit(page, Math.max(0, Number(p.ordinal) || 0));
     const figure = hit && hit.figure;
     const current = figure ? null : hit ? hit.mark : hits[hits.length - 1];
     if (figure) {
@@ -758,7 +767,7 @@ async function goToPending() {
   if (target) target.scrollIntoView({ block: range ? "center" : "start" });
   if (line) {
     const top = textRange(line.el, line.at[0], line.at[1]).getBoundingClientRect().top;
-    scrollBy(0, top - shared.barHeight() - 8);
+    scrollBy(0, top - controls.barHeight() - 8);
   }
   if (range) flashRange(range.el, range.at[0], range.at[1]);
   else if (line && p.flash) flashRange(line.el, line.at[0], line.at[1]);
@@ -787,66 +796,6 @@ function flashRange(el, start, end) {
 function flashElement(el) {
   el.classList.add("flash-block");
   setTimeout(() => el.classList.remove("flash-block"), 1600);
-}
-
-// ---- search hits (search.js), marks (marks.js), study tools (study-tools.js) ---
-
-Object.assign(shared, createSearch(shared));
-
-Object.assign(shared, createMarks(shared));
-
-Object.assign(shared, createStudyTools(shared));
-
-// ---- position, visible pages --------------------------------------------------
-
-function observeScrolling() {
-  let frame = 0;
-  let positionTimer = 0;
-  const onScroll = () => {
-    if (frame) return;
-    frame = requestAnimationFrame(() => {
-      frame = 0;
-      arrangePages();
-      const { page, block, offset, point, pages } = readingPlace();
-      if (page < 0) return;
-      const visible = pages.join(",");
-      if (reader.undoOffered && Math.abs(scrollY - reader.undoOfferedAt) > innerHeight / 3) shared.withdrawUndo();
-      if (visible !== reader.visible) {
-        reader.visible = visible;
-        reader.pagesMoved = true;
-        bridge.post(EVENTS.visiblePages, { [KEYS.pages]: pages });
-      }
-      if (page !== reader.lastPage) {
-        reader.lastPage = page;
-        bridge.post(EVENTS.page, { [KEYS.page]: page });
-      }
-      clearTimeout(positionTimer);
-      const place = { page, block, offset, point };
-      positionTimer = setTimeout(() => bridge.post(EVENTS.position, positionFields(place)), 300);
-    });
-  };
-  addEventListener("scroll", onScroll, { passive: true });
-  addEventListener("resize", onScroll);
-  onScroll();
-}
-
-// The first block at the top of the view and the pages on screen.
-function readingPlace() {
-  const pages = new Set();
-  let first = null;
-  const top = shared.barHeight();
-  for (const el of flow.querySelectorAll(".part, figure.cutout")) {
-    const r = el.getBoundingClientRect();
-    if (r.bottom < top) continue;
-    if (r.top > innerHeight) break;
-    pages.add(Number(el.dataset.page));
-    if (!first) first = { el, r };
-  }
-  if (!first) return { page: -1, pages: [] };
-  const block = reader.blocks.get(first.el.dataset.key);
-  const { offset, point: read } = placeInBlock(block, first.r, top);
-  const point = read && block && block.turn ? shownPoint(read, block.turn) : read;
-  return { page: block ? block.page : Number(first.el.dataset.page), block: block ? block.index : 0, offset, point, pages: [...pages].sort((a, b) => a - b).slice(0, 9) };
 }
 
 // ---- status ---------------------------------------------------------------------

@@ -2,62 +2,81 @@
 // cut-outs of pages not shown yet that hold the query, told to the native
 // side so that its count leaves out the hits inside images.
 
-import { fetchGeometry } from "./engine.js";
 import { findAll } from "./compare.js";
 import { wrapRange, unwrapAll } from "./study.js";
+import { HAPPENINGS } from "./events.js";
 
-// `shared` holds what the page's parts share (reader.js makes it).
-export function createSearch(shared) {
-  const { reader, flow } = shared;
-
+// `flow` is the text; `events` tells of text set in it, whose hits are
+// drawn; `times` takes how long the first hit took. Of the pages:
+// `sections()`, each page's place in the flow; `laid(page)`, a page laid out;
+// `paper()`, the paper once read; `onScreen()`, the first and last page on
+// screen; `shownAsImage(block)`. Of the cut-outs told to the native side:
+// `told(page)`, whether a page's were; `graphicsOf(page)`, what a page's
+// layout needs of its drawing; `tellCutouts(laid)`.
+export function createSearch({ flow, events, times, sections, laid, paper, onScreen, shownAsImage, told, graphicsOf, tellCutouts }) {
   // Search hits are drawn for the query that stood still for the pane's own
   // debounce; a newer query stops the pass of an older one, and an empty one
   // takes every hit away at once.
   const SEARCH_DELAY_MS = 200;
 
-  function scheduleSearch() {
-    clearTimeout(reader.searchTimer);
-    reader.searchGeneration = (reader.searchGeneration || 0) + 1;
-    reader.queryAt = performance.now();
-    if (!reader.settings.query.trim()) runSearch();
-    else reader.searchTimer = setTimeout(runSearch, SEARCH_DELAY_MS);
+  let query = ""; // the pane's query
+  let shownQuery = ""; // the query whose hits are drawn, trimmed
+  let timer = 0; // until the query stood still
+  let generation = 0; // of the latest pass; an older one stops
+  let queryAt = 0; // when the query came
+
+  // The pane's query, when given as text; another redraws the hits.
+  function setQuery(given) {
+    if (typeof given !== "string" || given === query) return;
+    query = given;
+    clearTimeout(timer);
+    generation++;
+    queryAt = performance.now();
+    if (!query.trim()) runSearch();
+    else timer = setTimeout(runSearch, SEARCH_DELAY_MS);
+  }
+
+  // The hits of a query not drawn yet are drawn at once, `page`'s first.
+  function showNow(page) {
+    if (!query.trim() || shownQuery === query.trim()) return;
+    clearTimeout(timer);
+    runSearch(page);
   }
 
   // `page`, when given, is drawn first, before the pass gives way.
   async function runSearch(page) {
-    const generation = ++reader.searchGeneration;
-    reader.shownQuery = reader.settings.query.trim();
+    const pass = ++generation;
+    shownQuery = query.trim();
     unwrapAll(flow, "mark.hit");
-    if (!reader.shownQuery || !reader.sections.length) return;
+    if (!shownQuery || !sections().length) return;
     // The pages on screen first, then the others that are shown.
-    const [first, last] = shared.pagesOnScreen();
+    const [first, last] = onScreen();
     const pages = page === undefined ? [] : [page];
     for (let i = first; i <= last; i++) if (i !== page) pages.push(i);
-    for (const section of reader.sections) {
+    for (const section of sections()) {
       const i = Number(section.dataset.page);
       if ((i < first || i > last) && i !== page && !section.classList.contains("placeholder")) pages.push(i);
     }
     for (const page of pages) {
-      if (generation !== reader.searchGeneration) return;
+      if (pass !== generation) return;
       drawHits(page);
-      if (reader.times.searchFirstHit === undefined && flow.querySelector("mark.hit")) {
-        reader.times.searchFirstHit = performance.now() - reader.queryAt;
+      if (times.searchFirstHit === undefined && flow.querySelector("mark.hit")) {
+        times.searchFirstHit = performance.now() - queryAt;
       }
       await new Promise((resolve) => setTimeout(resolve, 0));
     }
-    await surveyCutouts(generation);
+    await surveyCutouts(pass);
   }
 
   function drawHits(page) {
-    const parts = page === undefined ? flow.querySelectorAll(".part") : reader.sections[page] ? reader.sections[page].querySelectorAll(".part") : [];
-    for (const el of parts) drawHitsIn(el);
+    const section = sections()[page];
+    for (const el of section ? section.querySelectorAll(".part") : []) drawHitsIn(el);
   }
 
   function drawHitsIn(el) {
     unwrapAll(el, "mark.hit");
-    const query = reader.shownQuery;
-    if (!query) return;
-    for (const [s, e] of findAll(el.textContent, query)) {
+    if (!shownQuery) return;
+    for (const [s, e] of findAll(el.textContent, shownQuery)) {
       wrapRange(el, s, e, () => {
         const m = document.createElement("mark");
         m.className = "hit";
@@ -66,21 +85,20 @@ export function createSearch(shared) {
     }
   }
 
-
   // The n-th occurrence of the query on a laid-out page, in its blocks'
   // order: { mark } for one drawn in text, { figure } for one inside a block
   // shown as a cut-out, or null past the last.
   function nthHit(page, n) {
-    const laid = reader.laid[page];
-    const query = reader.settings.query.trim();
-    if (!laid || !query) return null;
-    for (const block of laid.blocks) {
-      const count = block.text ? findAll(block.text, query).length : 0;
+    const shown = laid(page);
+    const wanted = query.trim();
+    if (!shown || !wanted) return null;
+    for (const block of shown.blocks) {
+      const count = block.text ? findAll(block.text, wanted).length : 0;
       if (n >= count) {
         n -= count;
         continue;
       }
-      if (shared.shownAsImage(block)) return { figure: flow.querySelector(`figure[data-key="${block.key}"]`) };
+      if (shownAsImage(block)) return { figure: flow.querySelector(`figure[data-key="${block.key}"]`) };
       const part = flow.querySelector(`.part[data-key="${block.key}"]`);
       const marks = part ? [...part.querySelectorAll("mark.hit")] : [];
       return marks.length ? { mark: marks[Math.min(n, marks.length - 1)] } : null;
@@ -94,20 +112,26 @@ export function createSearch(shared) {
   // the reader reaches them.
   const SURVEYED_PAGES = 150;
 
-  async function surveyCutouts(generation) {
-    const query = reader.shownQuery;
-    if (!query || !reader.paper || reader.pageCount > SURVEYED_PAGES) return;
-    for (let i = 0; i < reader.pageCount; i++) {
-      if (generation !== reader.searchGeneration) return;
-      if (reader.told.has(i)) continue;
-      const text = reader.paper.text(i);
-      if (!findAll(text.lines.map((l) => l.text).join(" "), query).length) continue;
-      const geometry = reader.token ? await fetchGeometry(reader.token, i) : null;
-      if (generation !== reader.searchGeneration) return;
-      if (!reader.told.has(i)) shared.tellCutouts(reader.paper.survey(i, geometry && Array.isArray(geometry.graphics) ? geometry.graphics : []));
+  async function surveyCutouts(pass) {
+    const wanted = shownQuery;
+    if (!wanted || !paper() || paper().pageCount > SURVEYED_PAGES) return;
+    for (let i = 0; i < paper().pageCount; i++) {
+      if (pass !== generation) return;
+      if (told(i)) continue;
+      const text = paper().text(i);
+      if (!findAll(text.lines.map((l) => l.text).join(" "), wanted).length) continue;
+      const graphics = await graphicsOf(i);
+      if (pass !== generation) return;
+      if (!told(i)) tellCutouts(paper().survey(i, graphics));
       await new Promise((resolve) => setTimeout(resolve, 0));
     }
   }
 
-  return { scheduleSearch, runSearch, drawHits, drawHitsIn, nthHit };
+  // Text set in the flow shows the hits of the query drawn.
+  events.on(HAPPENINGS.textSet, ({ page, parts }) => {
+    if (parts) for (const el of parts) drawHitsIn(el);
+    else drawHits(page);
+  });
+
+  return { setQuery, query: () => query, showNow, nthHit };
 }

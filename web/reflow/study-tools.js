@@ -6,12 +6,26 @@ import { EVENTS, KEYS, ACTIONS } from "./service.js";
 import { textSource } from "./study-rules.js";
 import { selectedParts } from "./study.js";
 import { shownRegion } from "./place.js";
+import { HAPPENINGS } from "./events.js";
 
-// `shared` holds what the page's parts share (reader.js makes it).
-export function createStudyTools(shared) {
-  const { reader, bridge, flow, tools } = shared;
+// How long "撤销" stays offered, and how far the reader scrolls on before it
+// goes.
+const UNDO_OFFER_MS = 4000;
 
-  let selectionTimer = 0;
+// `bridge` takes the selection and the actions; `flow` is the text; `tools`
+// the bar's element; `events` tells of the view moving and other pages coming
+// on screen; `block(key)` is a block on show.
+export function createStudyTools({ bridge, flow, tools, events, block }) {
+  let selection = ""; // the sources last reported, as JSON text
+  let selectionTimer = 0; // until the selection rests
+  let canUndo = false, canRedo = false; // as the native side last said
+  let undoOffered = false; // "撤销" and "重做" are on offer
+  let undoOfferedAt = 0; // where the view stood when they were offered
+  let undoTimer = 0; // until they are withdrawn
+  // Other pages came on screen since the native side's last state: the
+  // annotations it sends next are theirs, not a new mark.
+  let pagesMoved = false;
+
   document.addEventListener("selectionchange", () => {
     clearTimeout(selectionTimer);
     selectionTimer = setTimeout(reportSelection, 180);
@@ -22,10 +36,10 @@ export function createStudyTools(shared) {
     if (!sel || sel.isCollapsed || !sel.rangeCount) return [];
     const sources = [];
     for (const { part, start, end } of selectedParts(sel.getRangeAt(0), flow)) {
-      const block = reader.blocks.get(part.dataset.key);
-      if (!block || !block.text.slice(start, end).trim()) continue;
-      const source = textSource(block, start, end, block.pageWidth, block.pageHeight);
-      if (source.rect && block.turn) source.rect = shownRegion(source.rect, block.turn);
+      const shown = block(part.dataset.key);
+      if (!shown || !shown.text.slice(start, end).trim()) continue;
+      const source = textSource(shown, start, end, shown.pageWidth, shown.pageHeight);
+      if (source.rect && shown.turn) source.rect = shownRegion(source.rect, shown.turn);
       sources.push(source);
       if (sources.length === 64) break;
     }
@@ -33,37 +47,52 @@ export function createStudyTools(shared) {
   }
 
   function reportSelection() {
-    if (!reader.token) return;
+    if (!bridge.token) return;
     const sources = currentSources();
     const text = JSON.stringify(sources);
-    if (text === reader.selection) return;
-    reader.selection = text;
+    if (text === selection) return;
+    selection = text;
     bridge.post(EVENTS.selection, sources.length ? { [KEYS.sources]: sources } : {});
     drawTools();
   }
 
-  // How long "撤销" stays offered, and how far the reader scrolls on before it
-  // goes.
-  const UNDO_OFFER_MS = 4000;
+  // What the native side can undo and redo, with its annotations:
+  // `marksChanged`, whether they differ from those before. "撤销" and "重做"
+  // are offered for a while after something was marked, taken off or undone,
+  // as a toast is; not for the rest of the session.
+  function takeUndo(undo, redo, marksChanged) {
+    const marked = marksChanged && !pagesMoved;
+    pagesMoved = false;
+    if ((undo && (!canUndo || marked)) || (redo && (!canRedo || marked))) offerUndo();
+    canUndo = undo;
+    canRedo = redo;
+  }
 
   function offerUndo() {
-    reader.undoOffered = true;
-    reader.undoOfferedAt = scrollY;
-    clearTimeout(reader.undoTimer);
-    reader.undoTimer = setTimeout(withdrawUndo, UNDO_OFFER_MS);
+    undoOffered = true;
+    undoOfferedAt = scrollY;
+    clearTimeout(undoTimer);
+    undoTimer = setTimeout(withdrawUndo, UNDO_OFFER_MS);
   }
 
   function withdrawUndo() {
-    clearTimeout(reader.undoTimer);
-    if (!reader.undoOffered) return;
-    reader.undoOffered = false;
+    clearTimeout(undoTimer);
+    if (!undoOffered) return;
+    undoOffered = false;
     drawTools();
   }
+
+  events.on(HAPPENINGS.moved, () => {
+    if (undoOffered && Math.abs(scrollY - undoOfferedAt) > innerHeight / 3) withdrawUndo();
+  });
+  events.on(HAPPENINGS.pagesShown, () => {
+    pagesMoved = true;
+  });
 
   function drawTools() {
     // The toolbar follows the selection on screen, not the last one reported.
     const sel = getSelection();
-    const sources = reader.selection && sel && !sel.isCollapsed ? JSON.parse(reader.selection) : [];
+    const sources = selection && sel && !sel.isCollapsed ? JSON.parse(selection) : [];
     tools.textContent = "";
     const add = (label, action, enabled = true) => {
       const b = document.createElement("button");
@@ -89,8 +118,8 @@ export function createStudyTools(shared) {
       add("笔记", ACTIONS.note);
       add("复制", ACTIONS.copy);
     }
-    if (reader.canUndo && reader.undoOffered) add("撤销", ACTIONS.undo);
-    if (reader.canRedo && reader.undoOffered) add("重做", ACTIONS.redo);
+    if (canUndo && undoOffered) add("撤销", ACTIONS.undo);
+    if (canRedo && undoOffered) add("重做", ACTIONS.redo);
     tools.hidden = !tools.childElementCount;
     if (sources.length && sel.rangeCount) {
       const r = sel.getRangeAt(0).getBoundingClientRect();
@@ -124,5 +153,5 @@ export function createStudyTools(shared) {
     tools.style.left = Math.max(8, event.clientX - 20) + "px";
   });
 
-  return { drawTools, offerUndo, withdrawUndo };
+  return { takeUndo, draw: drawTools };
 }

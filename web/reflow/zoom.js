@@ -5,11 +5,14 @@
 import { EVENTS, KEYS, pageImageUrl } from "./service.js";
 import { zoomAbout } from "./figures.js";
 import { shownRegion } from "./place.js";
+import { button } from "./controls.js";
 
-// `shared` holds what the page's parts share (reader.js makes it).
-export function createZoom(shared) {
-  const { reader, bridge, flow } = shared;
-
+// `bridge` takes "原页"; `flow` is the text, whose cut-outs open on a click;
+// `token()`, `paper()` and `block(key)` are the paper's as the page has it
+// (no paper until it is read); `fontSize()` is the text's size and
+// `bodyOf()` the paper's body size, which the enlarged view is at least
+// twice of.
+export function createZoom({ bridge, flow, token, paper, block, fontSize, bodyOf }) {
   const zoom = { open: false, view: { scale: 1, x: 0, y: 0 } };
   const zoomLayer = document.createElement("div");
   zoomLayer.id = "zoom";
@@ -25,7 +28,7 @@ export function createZoom(shared) {
   // Opens a cut-out (a region of a page) enlarged, drawn anew at its finest.
   // `region` is on the page as read; the image shows the page as displayed.
   function openZoom(page, readAt) {
-    const text = reader.paper ? reader.paper.text(page) : { width: 612, height: 792 };
+    const text = paper() ? paper().text(page) : { width: 612, height: 792 };
     const turn = text.turn || 0;
     const region = shownRegion(readAt, turn);
     zoom.open = true;
@@ -34,18 +37,18 @@ export function createZoom(shared) {
     zoomLayer.hidden = false;
     zoomTools.textContent = "";
     zoomTools.append(
-      shared.toggle("原页", "在原版中查看这一处", () => {
+      button("原页", "在原版中查看这一处", () => {
         closeZoom();
         bridge.post(EVENTS.original, { [KEYS.page]: page, [KEYS.point]: { x: region[0], y: region[1] } });
       }),
-      shared.toggle("关闭", "关闭（Esc）", () => closeZoom()));
+      button("关闭", "关闭（Esc）", () => closeZoom()));
     // Fitted into the view, at least twice its size in the text.
     const w = region[2] * (turn % 2 ? text.height : text.width), h = region[3] * (turn % 2 ? text.width : text.height);
-    const fit = Math.min(innerWidth * 0.92 / w, innerHeight * 0.84 / h, 3 * reader.settings.fontSize / shared.bodyOf());
+    const fit = Math.min(innerWidth * 0.92 / w, innerHeight * 0.84 / h, 3 * fontSize() / bodyOf());
     zoomImage.style.width = Math.round(w * fit) + "px";
     zoomImage.style.height = Math.round(h * fit) + "px";
     zoom.view = { scale: 1, x: (innerWidth - w * fit) / 2, y: (innerHeight - h * fit) / 2 };
-    zoomImage.src = pageImageUrl(reader.token, page, region, true);
+    zoomImage.src = pageImageUrl(token(), page, region, true);
     placeZoom();
   }
 
@@ -103,14 +106,21 @@ export function createZoom(shared) {
     const fig = !glyph && event.target.closest("figure.cutout");
     if (glyph) {
       const part = glyph.closest(".part");
-      const block = part && reader.blocks.get(part.dataset.key);
-      const g = block && block.glyphs.find((x) => x.start === Number(glyph.dataset.start));
-      if (g) openZoom(block.page, g.region);
+      const shown = part && block(part.dataset.key);
+      const g = shown && shown.glyphs.find((x) => x.start === Number(glyph.dataset.start));
+      if (g) openZoom(shown.page, g.region);
     } else if (fig && event.target.tagName === "IMG") {
-      const block = reader.blocks.get(fig.dataset.key);
-      if (block) openZoom(block.page, block.region);
+      const shown = block(fig.dataset.key);
+      if (shown) openZoom(shown.page, shown.region);
     }
   });
 
-  return { closeZoom, zoomBy, zoomOpen };
+  addEventListener("keydown", (event) => {
+    if (event.key === "Escape" && zoom.open) {
+      closeZoom();
+      event.preventDefault();
+    }
+  });
+
+  return { isOpen: zoomOpen, zoomBy };
 }

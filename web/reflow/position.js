@@ -1,0 +1,90 @@
+// Where the reader is, followed in one place: the place at the top of the
+// view (the first block below the controls, how far into it and the page
+// point there) and the pages on screen. As the view moves, the native side is
+// told the pages on screen and the current page at once, and the place once
+// the view rests; before it saves, it may ask for the place (`current`), as
+// the last move may not have been told yet.
+
+import { EVENTS, KEYS, eventBody } from "./service.js";
+import { placeInBlock, positionFields, shownPoint } from "./place.js";
+import { HAPPENINGS } from "./events.js";
+
+// How long the view rests before its place is told.
+const POSITION_DELAY_MS = 300;
+
+// At most this many of the pages on screen are told.
+const TOLD_PAGES = 9;
+
+// `bridge` takes the events; `flow` is the text; `events` hears the view
+// move and other pages come on screen; `barHeight()` is how much of the view
+// the controls cover; `block(key)` is a block on show; `arrange()` lays out
+// the pages around the view and lets go of those far from it, before the
+// place is read.
+export function createPosition({ bridge, flow, events, barHeight, block, arrange }) {
+  let frame = 0; // the frame that reads the place after a move
+  let timer = 0; // until the place is told
+  let visible = ""; // the pages on screen last told, joined
+  let lastPage = -1; // the page last told
+
+  // Follows the view from the first screen on.
+  function follow() {
+    addEventListener("scroll", moved, { passive: true });
+    addEventListener("resize", moved);
+    moved();
+  }
+
+  // The place is read once a frame while the view moves.
+  function moved() {
+    if (frame) return;
+    frame = requestAnimationFrame(() => {
+      frame = 0;
+      arrange();
+      const place = readingPlace();
+      if (place.page < 0) return;
+      events.tell(HAPPENINGS.moved, { place });
+      const pages = place.pages.join(",");
+      if (pages !== visible) {
+        visible = pages;
+        events.tell(HAPPENINGS.pagesShown, { pages: place.pages });
+        bridge.post(EVENTS.visiblePages, { [KEYS.pages]: place.pages });
+      }
+      if (place.page !== lastPage) {
+        lastPage = place.page;
+        bridge.post(EVENTS.page, { [KEYS.page]: place.page });
+      }
+      clearTimeout(timer);
+      timer = setTimeout(() => bridge.post(EVENTS.position, positionFields(place)), POSITION_DELAY_MS);
+    });
+  }
+
+  // The "position" event's JSON text for the place now, or null before
+  // there is one.
+  function current() {
+    const place = readingPlace();
+    return place.page < 0 || !bridge.token ? null : JSON.stringify(eventBody(EVENTS.position, bridge.token, positionFields(place)));
+  }
+
+  // The first block at the top of the view and the pages on screen.
+  function readingPlace() {
+    const pages = new Set();
+    let first = null;
+    const top = barHeight();
+    for (const el of flow.querySelectorAll(".part, figure.cutout")) {
+      const r = el.getBoundingClientRect();
+      if (r.bottom < top) continue;
+      if (r.top > innerHeight) break;
+      pages.add(Number(el.dataset.page));
+      if (!first) first = { el, r };
+    }
+    if (!first) return { page: -1, pages: [] };
+    const shown = block(first.el.dataset.key);
+    const { offset, point: read } = placeInBlock(shown, first.r, top);
+    const point = read && shown && shown.turn ? shownPoint(read, shown.turn) : read;
+    return {
+      page: shown ? shown.page : Number(first.el.dataset.page), block: shown ? shown.index : 0, offset, point,
+      pages: [...pages].sort((a, b) => a - b).slice(0, TOLD_PAGES),
+    };
+  }
+
+  return { follow, current };
+}
