@@ -88,7 +88,7 @@ double pageMemory(QWebEnginePage *page)
 // A book view of `document` in a fresh model; the time until its first
 // spread was drawn.
 struct BookRun {
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     std::unique_ptr<book::PaperBookView> view;
     int drawnPage = -1;
     int drawnCount = 0;

@@ -53,7 +53,7 @@ double millisecondsOf(const std::function<void()> &work)
 // first page drawn with its markups.
 struct OpenPaper {
     std::shared_ptr<engine::PdfDocument> document;
-    std::unique_ptr<SharedPDFViewModel> model;
+    std::unique_ptr<model::SharedPDFViewModel> model;
 };
 
 OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
@@ -64,7 +64,7 @@ OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
     paper.document = engine::PdfDocument::open(path);
     if (!paper.document)
         return paper;
-    paper.model = std::make_unique<SharedPDFViewModel>();
+    paper.model = std::make_unique<model::SharedPDFViewModel>();
     annotations::PaneAnnotations::attach(*paper.model);
     const QUrl url = QUrl::fromLocalFile(path);
     paper.model->documentOpened({.document = paper.document, .url = url});
@@ -87,7 +87,7 @@ size_t markupsShownOn(const OpenPaper &paper, int page)
     return shown;
 }
 
-void waitForMarkups(const SharedPDFViewModel &model)
+void waitForMarkups(const model::SharedPDFViewModel &model)
 {
     while (annotations::PaneAnnotations::of(model)->markupsLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -147,7 +147,7 @@ int runMarkupEditBench(int argc, char **argv)
     std::printf("open_with_markups_ms %.1f (target under %.1f)\n", markedMs, 2 * plainMs);
     std::printf("markups_loaded_ms %.1f\n", loadedMs);
 
-    SharedPDFViewModel &model = *paper.model;
+    model::SharedPDFViewModel &model = *paper.model;
     const engine::PdfPage firstPage = paper.document->page(0);
     // A run of text no markup covers.
     const engine::PdfSelection fresh = firstPage.selection(engine::PdfTextRange{45, 10});

@@ -48,7 +48,7 @@ struct Timing {
 
 class ChangeClock {
 public:
-    explicit ChangeClock(SharedPDFViewModel &model)
+    explicit ChangeClock(model::SharedPDFViewModel &model)
     {
         // Connected before the list, so that it runs before the list's own
         // reaction to the items.
@@ -58,7 +58,7 @@ public:
         });
     }
     // Connects the end mark, after the list's own reaction.
-    void follow(SharedPDFViewModel &model)
+    void follow(model::SharedPDFViewModel &model)
     {
         QObject::disconnect(m_end);
         m_end = QObject::connect(annotations::PaneAnnotations::of(model),
@@ -119,7 +119,7 @@ int runMarkupListBench(int argc, char **argv)
     QApplication app(argc, argv);
 
     const auto document = openBenchDocument(path, args);
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     annotations::PaneAnnotations::attach(model);
     const QUrl url = QUrl::fromLocalFile(path);
     model.documentOpened({.document = document, .url = url});

@@ -30,7 +30,7 @@ namespace {
 int showPane(QApplication &app, const std::shared_ptr<engine::PdfDocument> &document, QSize size, double scale,
              int page, const QString &search)
 {
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     double zoom = scale;
     model.documentOpened({.document = document, .url = QUrl::fromLocalFile(document->path()), .page = page});
     pdfview::PDFViewWrapper wrapper(document, {[&zoom] { return zoom; }, [&zoom](double z) { zoom = z; }}, &model,

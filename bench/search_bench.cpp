@@ -80,7 +80,7 @@ struct SearchRun {
 
 SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, const QString &query)
 {
-    SharedPDFViewModel &model = *pane.viewModel();
+    model::SharedPDFViewModel &model = *pane.viewModel();
     model.searchTextEntered(QString());
     SearchRun run;
     QElapsedTimer timer;
@@ -95,7 +95,7 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
         run.longestStallMs = std::max(run.longestStallMs, now - lastTick);
         lastTick = now;
     });
-    const auto first = QObject::connect(&model, &SharedPDFViewModel::searchResultsChanged, [&] {
+    const auto first = QObject::connect(&model, &model::SharedPDFViewModel::searchResultsChanged, [&] {
         if (run.firstMs < 0 && !model.searchResults().empty())
             run.firstMs = timer.nsecsElapsed() / 1e6;
     });

@@ -38,7 +38,7 @@ const QString kCorruptFile = platform::unreadableDataText();
 
 // ---- State -----------------------------------------------------------------
 
-PaneAnnotations::PaneAnnotations(SharedPDFViewModel &model)
+PaneAnnotations::PaneAnnotations(model::SharedPDFViewModel &model)
     : m_model(model)
     , m_annotationUndoManager(new QUndoStack(this))
 {
@@ -46,19 +46,19 @@ PaneAnnotations::PaneAnnotations(SharedPDFViewModel &model)
     connect(m_annotationUndoManager, &QUndoStack::canUndoChanged, this, &PaneAnnotations::updateAnnotationUndoState);
     connect(m_annotationUndoManager, &QUndoStack::canRedoChanged, this, &PaneAnnotations::updateAnnotationUndoState);
     // Jumps to a passage mark it in the page and book views.
-    model.setPassageFinder([&model](const ReadingTextSource &source) {
+    model.setPassageFinder([&model](const model::ReadingTextSource &source) {
         return ReflowTextMap::selection(source, model.pdfDocument());
     });
 }
 
-PaneAnnotations &PaneAnnotations::attach(SharedPDFViewModel &model)
+PaneAnnotations &PaneAnnotations::attach(model::SharedPDFViewModel &model)
 {
     auto *annotations = new PaneAnnotations(model);
     model.setAnnotations(annotations);
     return *annotations;
 }
 
-PaneAnnotations *PaneAnnotations::of(const SharedPDFViewModel &model)
+PaneAnnotations *PaneAnnotations::of(const model::SharedPDFViewModel &model)
 {
     return qobject_cast<PaneAnnotations *>(model.annotations());
 }
@@ -118,7 +118,7 @@ void PaneAnnotations::resetAnnotations()
     AnnotationState &state = m_state;
     // The same document object may be prepared again: give it back its own
     // annotations first, so that the originals are recorded as they were.
-    if (PdfDocumentPtr previous = m_annotationDocument.lock())
+    if (model::PdfDocumentPtr previous = m_annotationDocument.lock())
         uninstallMarkups(*previous, state.originalAnnotations, state.installedAnnotations,
                          [this](int page) { emit annotationsChangedOnPage(page); });
 
@@ -148,7 +148,7 @@ void PaneAnnotations::resetAnnotations()
 
 void PaneAnnotations::prepareAnnotations(int shownPage)
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return;
     if (m_annotationDocument.lock() == document) {
@@ -207,7 +207,7 @@ void PaneAnnotations::completeAnnotationLoading()
 {
     prepareAnnotations();
     AnnotationState &state = m_state;
-    const PdfDocumentPtr document = m_annotationDocument.lock();
+    const model::PdfDocumentPtr document = m_annotationDocument.lock();
     if (!state.originalsPending || !document)
         return;
     // Read here instead: the worker's reading is dropped.
@@ -221,7 +221,7 @@ namespace {
 // The originals and installed annotations belong to annotationDocument;
 // for any other document there are none.
 bool statesBelongTo(const std::weak_ptr<engine::PdfDocument> &annotationDocument,
-                    const PdfDocumentPtr &document)
+                    const model::PdfDocumentPtr &document)
 {
     return document && annotationDocument.lock() == document;
 }
@@ -230,7 +230,7 @@ bool statesBelongTo(const std::weak_ptr<engine::PdfDocument> &annotationDocument
 
 void PaneAnnotations::synchronizeAnnotations()
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return;
     AnnotationState &state = m_state;
@@ -268,7 +268,7 @@ void PaneAnnotations::synchronizeAnnotations()
 
 void PaneAnnotations::rebuildAnnotationItems()
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document) {
         setAnnotationItems({});
         return;
@@ -333,7 +333,7 @@ bool PaneAnnotations::carryFormerMarkupFile(const QUrl &documentURL, const QStri
     return false;
 }
 
-void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
+void PaneAnnotations::loadMarkups(const QUrl &documentURL, const model::PdfDocumentPtr &document, int shownPage)
 {
     m_model.documentLoading(document);
     resetAnnotations();
@@ -345,7 +345,7 @@ void PaneAnnotations::loadMarkups(const QUrl &documentURL, const PdfDocumentPtr 
 
 void PaneAnnotations::documentFileReplaced()
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || m_model.pdfDocumentURL().isEmpty() || m_annotationDocument.lock() == document)
         return;
     completeMarkupLoading();
@@ -367,7 +367,7 @@ void PaneAnnotations::documentFileReplaced()
     }
 }
 
-void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const PdfDocumentPtr &document, int shownPage)
+void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const model::PdfDocumentPtr &document, int shownPage)
 {
     setAnnotationRevision(0);
     setMarkupError(std::nullopt);
@@ -466,7 +466,7 @@ void PaneAnnotations::persistMarkups()
     };
     if (path.isEmpty())
         return fail(QStringLiteral("No data folder is available."));
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     const auto fits = [&document](const ReadingMarkup &markup) { return document && isValidMarkup(markup, *document); };
     std::optional<std::vector<ReadingMarkup>> merged;
     QString setAside;
@@ -511,7 +511,7 @@ void PaneAnnotations::takeMergedMarkups(std::vector<ReadingMarkup> list)
 
 void PaneAnnotations::reloadSharedAnnotations()
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (m_model.pdfDocumentURL().isEmpty() || !statesBelongTo(m_annotationDocument, document))
         return;
     completeMarkupLoading();

@@ -31,9 +31,11 @@
 
 class QUndoStack;
 
-namespace folvan {
-
+namespace folvan::model {
 class SharedPDFViewModel;
+}
+
+namespace folvan {
 
 namespace engine {
 class PdfDocument;
@@ -41,7 +43,7 @@ class PdfDocument;
 
 namespace annotations {
 
-class PaneAnnotations : public PaneAnnotationsInterface {
+class PaneAnnotations : public model::PaneAnnotationsInterface {
     Q_OBJECT
 
     Q_PROPERTY(int annotationRevision READ annotationRevision WRITE setAnnotationRevision NOTIFY annotationRevisionChanged)
@@ -54,13 +56,13 @@ public:
 
     // The annotations of `model`'s pane; they work on its document and
     // selection. Hand them to the model (attach does both).
-    explicit PaneAnnotations(SharedPDFViewModel &model);
+    explicit PaneAnnotations(model::SharedPDFViewModel &model);
     // Makes the annotations of `model`'s pane and hands them to it.
-    static PaneAnnotations &attach(SharedPDFViewModel &model);
+    static PaneAnnotations &attach(model::SharedPDFViewModel &model);
     // The annotations handed to `model`; null when it has none.
-    static PaneAnnotations *of(const SharedPDFViewModel &model);
+    static PaneAnnotations *of(const model::SharedPDFViewModel &model);
 
-    SharedPDFViewModel &model() const { return m_model; }
+    model::SharedPDFViewModel &model() const { return m_model; }
 
     // ---- Published state ----------------------------------------------------
 
@@ -154,7 +156,7 @@ public:
     // kind.
     void addMarkup(const QString &kind, const QString &note);
     // Takes the reflow view's passages over as the pane's selection.
-    bool acceptReflowSelection(const std::vector<ReadingTextSource> &sources);
+    bool acceptReflowSelection(const std::vector<model::ReadingTextSource> &sources);
     void deleteAnnotation(const QString &itemID);
     // `color` is absent when the user chose none.
     void editAnnotation(const QString &itemID, const QString &note, std::optional<MarkupColor> color);
@@ -164,7 +166,7 @@ public:
     void exportAnnotatedPDF();
     OverlayRowMap rasterOverlays(bool includeSelection) const;
     // The reading position of a reflow passage.
-    ReadingLocation location(const ReadingTextSource &source) const;
+    model::ReadingLocation location(const model::ReadingTextSource &source) const;
     // The Markdown summary; none without a document or annotation items.
     std::optional<QString> annotationSummary();
     void exportAnnotationSummary();
@@ -205,7 +207,7 @@ private:
     // (then the error is set).
     std::optional<QString> chooseExportPath(const QString &suffix, const QString &ending);
 
-    SharedPDFViewModel &m_model;
+    model::SharedPDFViewModel &m_model;
     AnnotationState m_state;
     int m_annotationRevision = 0;
     std::optional<QString> m_markupError;

@@ -57,7 +57,7 @@ void PaneAnnotations::addMarkup(const QString &kind, const QString &note)
 {
     if (kind != QLatin1String("highlight") && kind != QLatin1String("underline"))
         return;
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || !m_model.retainedSelection() || m_model.selectionText().isEmpty())
         return;
     prepareAnnotations();
@@ -155,12 +155,12 @@ void PaneAnnotations::editAnnotation(const QString &itemID, const QString &note,
     commitAnnotations(std::move(list), QStringLiteral("编辑批注"));
 }
 
-bool PaneAnnotations::acceptReflowSelection(const std::vector<ReadingTextSource> &sources)
+bool PaneAnnotations::acceptReflowSelection(const std::vector<model::ReadingTextSource> &sources)
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || sources.size() > kMaxReflowPassages)
         return false;
-    for (const ReadingTextSource &source : sources) {
+    for (const model::ReadingTextSource &source : sources) {
         if (!source.validated(document->pageCount()))
             return false;
     }
@@ -171,7 +171,7 @@ bool PaneAnnotations::acceptReflowSelection(const std::vector<ReadingTextSource>
     }
 
     std::optional<engine::PdfSelection> combined;
-    for (const ReadingTextSource &source : sources) {
+    for (const model::ReadingTextSource &source : sources) {
         std::optional<engine::PdfSelection> found = ReflowTextMap::selection(source, document);
         if (!found) {
             m_model.reflowSelectionTaken(sources, std::nullopt);
@@ -184,7 +184,7 @@ bool PaneAnnotations::acceptReflowSelection(const std::vector<ReadingTextSource>
     }
     m_model.reflowSelectionTaken(sources, std::move(combined));
 
-    const ReadingLocation place = location(sources.front());
+    const model::ReadingLocation place = location(sources.front());
     if (place.point && document->page(int(sources.front().page)).isValid())
         m_model.reflowSelectionPlaced(engine::PdfDestination(int(sources.front().page), *place.point));
     else

@@ -60,7 +60,7 @@ std::optional<QString> PaneAnnotations::chooseExportPath(const QString &suffix, 
 
 void PaneAnnotations::exportAnnotatedPDF()
 {
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return;
     const std::optional<QString> path =
@@ -85,7 +85,7 @@ void PaneAnnotations::exportAnnotatedPDF()
 PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelection) const
 {
     OverlayRowMap rows;
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document)
         return rows;
     std::set<int> pages;
@@ -141,11 +141,11 @@ PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelec
     return rows;
 }
 
-ReadingLocation PaneAnnotations::location(const ReadingTextSource &source) const
+model::ReadingLocation PaneAnnotations::location(const model::ReadingTextSource &source) const
 {
-    ReadingLocation place;
+    model::ReadingLocation place;
     place.page = source.page;
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || source.page < 0 || source.page >= document->pageCount())
         return place;
     const engine::PdfPage page = document->page(int(source.page));
@@ -165,7 +165,7 @@ ReadingLocation PaneAnnotations::location(const ReadingTextSource &source) const
 std::optional<QString> PaneAnnotations::annotationSummary()
 {
     completeAnnotationLoading();
-    const PdfDocumentPtr document = m_model.pdfDocument();
+    const model::PdfDocumentPtr document = m_model.pdfDocument();
     if (!document || annotationItems().empty())
         return std::nullopt;
     const QString title = m_model.pdfDocumentURL().isEmpty() ? QStringLiteral("阅读批注")

@@ -116,7 +116,7 @@ std::optional<std::vector<double>> rect(const QRectF &pageRect, const engine::Pd
                                clipped->width() / width, clipped->height() / height};
 }
 
-std::optional<QRectF> pdfRect(const ReadingTextSource &source, const engine::PdfPage &page)
+std::optional<QRectF> pdfRect(const model::ReadingTextSource &source, const engine::PdfPage &page)
 {
     if (source.pdfRect)
         return source.pdfRect;
@@ -136,7 +136,7 @@ std::optional<QRectF> pdfRect(const ReadingTextSource &source, const engine::Pdf
     return inverse.mapRect(shown);
 }
 
-std::optional<engine::PdfSelection> selection(const ReadingTextSource &source,
+std::optional<engine::PdfSelection> selection(const model::ReadingTextSource &source,
                                               const std::shared_ptr<engine::PdfDocument> &document)
 {
     if (!document || !source.validated(document->pageCount()))
@@ -198,10 +198,10 @@ std::optional<engine::PdfSelection> selection(const ReadingTextSource &source,
     return std::nullopt;
 }
 
-std::vector<ReadingTextSource> sources(const engine::PdfSelection &selection,
+std::vector<model::ReadingTextSource> sources(const engine::PdfSelection &selection,
                                        const std::shared_ptr<engine::PdfDocument> &document)
 {
-    std::vector<ReadingTextSource> result;
+    std::vector<model::ReadingTextSource> result;
     const std::vector<engine::PdfSelection> lines = selection.selectionsByLine();
     for (const engine::PdfPage &page : selection.pages()) {
         if (!document || page.document() != document || !page.isValid())
@@ -219,7 +219,7 @@ std::vector<ReadingTextSource> sources(const engine::PdfSelection &selection,
         if (quote.isEmpty())
             continue;
         const QRectF bounds = selection.bounds(page);
-        ReadingTextSource source;
+        model::ReadingTextSource source;
         source.page = page.index();
         source.quote = quote;
         source.rect = rect(bounds, page);

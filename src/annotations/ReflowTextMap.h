@@ -48,16 +48,16 @@ std::optional<std::vector<double>> rect(const QRectF &pageRect, const engine::Pd
 
 // The passage's page-space rectangle: its `pdfRect`, else its fractions
 // mapped back to page space.
-std::optional<QRectF> pdfRect(const ReadingTextSource &source, const engine::PdfPage &page);
+std::optional<QRectF> pdfRect(const model::ReadingTextSource &source, const engine::PdfPage &page);
 
 // The selection of the passage in its page's text, found by its folded
 // quote, narrowed by its place on the page and chosen by its context;
 // nothing when it is missing or ambiguous.
-std::optional<engine::PdfSelection> selection(const ReadingTextSource &source,
+std::optional<engine::PdfSelection> selection(const model::ReadingTextSource &source,
                                               const std::shared_ptr<engine::PdfDocument> &document);
 
 // One passage per page of the selection, in page order.
-std::vector<ReadingTextSource> sources(const engine::PdfSelection &selection,
+std::vector<model::ReadingTextSource> sources(const engine::PdfSelection &selection,
                                        const std::shared_ptr<engine::PdfDocument> &document);
 
 // The item's rectangles (at most 250) as fragments for the reflow page:

@@ -32,13 +32,13 @@ namespace folvan::annotationsview {
 namespace {
 
 // The annotations of a model's pane; null without a model or annotations.
-annotations::PaneAnnotations *annotationsOf(const SharedPDFViewModel *model)
+annotations::PaneAnnotations *annotationsOf(const model::SharedPDFViewModel *model)
 {
     return model ? annotations::PaneAnnotations::of(*model) : nullptr;
 }
 
 // The listed annotations of a model's pane; none without annotations.
-const std::vector<ReadingAnnotationItem> &itemsOf(const SharedPDFViewModel *model)
+const std::vector<ReadingAnnotationItem> &itemsOf(const model::SharedPDFViewModel *model)
 {
     static const std::vector<ReadingAnnotationItem> none;
     const annotations::PaneAnnotations *paneAnnotations = annotationsOf(model);
@@ -56,7 +56,7 @@ size_t rowPrint(const ReadingAnnotationItem &item)
 
 // ---------------------------------------------------------------- model
 
-AnnotationListModel::AnnotationListModel(SharedPDFViewModel *model, QObject *parent)
+AnnotationListModel::AnnotationListModel(model::SharedPDFViewModel *model, QObject *parent)
     : QAbstractListModel(parent)
     , m_model(model)
 {
@@ -78,7 +78,7 @@ void AnnotationListModel::setFollowing(bool following)
         connect(paneAnnotations, &annotations::PaneAnnotations::annotationItemsChanged, this,
                 &AnnotationListModel::synchronize);
     // Page labels come from the document.
-    connect(m_model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
+    connect(m_model, &model::SharedPDFViewModel::pdfDocumentChanged, this, [this] {
         if (!m_ids.empty())
             emit dataChanged(index(0), index(int(m_ids.size()) - 1));
     });
@@ -627,7 +627,7 @@ RowDelegate *delegateOf(const QListView *view)
 
 // ---------------------------------------------------------------- list
 
-AnnotationListView::AnnotationListView(SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent)
+AnnotationListView::AnnotationListView(model::SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_dismiss(std::move(dismiss))
@@ -714,7 +714,7 @@ void AnnotationListView::jump(const ReadingAnnotationItem &item)
     if (!m_model)
         return;
     const QRectF first = item.rectangles.empty() ? QRectF() : item.rectangles.front();
-    ReadingLocation location;
+    model::ReadingLocation location;
     location.page = item.page;
     // The upper left corner in page space (y up).
     location.point = QPointF(std::min(first.left(), first.right()), std::max(first.top(), first.bottom()));
@@ -777,7 +777,7 @@ void AnnotationListView::closeEditor()
 
 // ---------------------------------------------------------------- section
 
-AnnotationSection::AnnotationSection(SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent)
+AnnotationSection::AnnotationSection(model::SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_header(new QLabel(this))

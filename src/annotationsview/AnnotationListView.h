@@ -23,7 +23,7 @@
 class QLabel;
 class QListView;
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
 }
 
@@ -43,7 +43,7 @@ public:
         DeleteLabelRole,                 // the delete button's accessibility label
     };
 
-    explicit AnnotationListModel(SharedPDFViewModel *model, QObject *parent = nullptr);
+    explicit AnnotationListModel(model::SharedPDFViewModel *model, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -62,7 +62,7 @@ public:
 private:
     void synchronize();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     bool m_following = false;
     std::vector<QString> m_ids;
     std::vector<size_t> m_prints;
@@ -74,7 +74,7 @@ public:
     // The parts of a row.
     enum class Part { row, edit, remove };
 
-    AnnotationListView(SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent = nullptr);
+    AnnotationListView(model::SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent = nullptr);
     ~AnnotationListView() override;
 
     int rowCount() const;
@@ -102,7 +102,7 @@ private:
     void act(int row, Part part);
     void closeEditor();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     std::function<void()> m_dismiss;
     AnnotationListModel *m_rows;
     QListView *m_view;
@@ -116,14 +116,14 @@ private:
 class AnnotationSection : public QWidget {
     Q_OBJECT
 public:
-    AnnotationSection(SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent = nullptr);
+    AnnotationSection(model::SharedPDFViewModel *model, std::function<void()> dismiss, QWidget *parent = nullptr);
     QLabel *header() const { return m_header; }
     AnnotationListView *list() const { return m_list; }
 
 private:
     void refresh();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     QLabel *m_header;
     AnnotationListView *m_list;
 };

@@ -90,7 +90,7 @@ private:
 
 } // namespace
 
-NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWidget *parent)
+NativeSelectionControls::NativeSelectionControls(model::SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_annotations(model ? annotations::PaneAnnotations::of(*model) : nullptr)
@@ -144,7 +144,7 @@ NativeSelectionControls::NativeSelectionControls(SharedPDFViewModel *model, QWid
     });
     connect(m_noteButton, &QToolButton::clicked, this, &NativeSelectionControls::openNote);
 
-    connect(model, &SharedPDFViewModel::selectionTextChanged, this, &NativeSelectionControls::refresh);
+    connect(model, &model::SharedPDFViewModel::selectionTextChanged, this, &NativeSelectionControls::refresh);
     if (m_annotations) {
         for (auto signal : {&annotations::PaneAnnotations::preferredMarkupColorChanged,
                             &annotations::PaneAnnotations::markupErrorChanged})

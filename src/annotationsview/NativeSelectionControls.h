@@ -13,11 +13,12 @@
 class QLabel;
 class QToolButton;
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
-namespace annotations {
-class PaneAnnotations;
 }
+
+namespace folvan::annotations {
+class PaneAnnotations;
 }
 
 namespace folvan::annotationsview {
@@ -25,7 +26,7 @@ namespace folvan::annotationsview {
 class NativeSelectionControls : public QWidget {
     Q_OBJECT
 public:
-    explicit NativeSelectionControls(SharedPDFViewModel *model, QWidget *parent = nullptr);
+    explicit NativeSelectionControls(model::SharedPDFViewModel *model, QWidget *parent = nullptr);
     ~NativeSelectionControls() override;
 
     QToolButton *copyButton() const { return m_copy; }
@@ -48,7 +49,7 @@ public:
 private:
     void refresh();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     // The annotations of the model's pane; null when it has none.
     QPointer<annotations::PaneAnnotations> m_annotations;
     QToolButton *m_copy;

@@ -23,10 +23,10 @@ namespace k = wire::key;
 
 namespace {
 
-BridgeJson rowsOf(const std::vector<BookRow> &rows)
+BridgeJson rowsOf(const std::vector<model::BookRow> &rows)
 {
     BridgeJson list = BridgeJson::array();
-    for (const BookRow &row : rows) {
+    for (const model::BookRow &row : rows) {
         BridgeJson numbers = BridgeJson::array();
         // Whole numbers (the page index) as integers, as the page has them.
         for (double n : row)
@@ -137,7 +137,7 @@ BridgeJson BookCoordinator::jumpPayload(int page) const
     if (destination.pageIndex >= m_document->pageCount())
         return payload;
     const double a = aspect();
-    const std::optional<PaperCoordinates> coordinates = PaperCoordinates::make(m_document->page(destination.pageIndex), a);
+    const std::optional<model::PaperCoordinates> coordinates = model::PaperCoordinates::make(m_document->page(destination.pageIndex), a);
     if (!coordinates)
         return payload;
     // The inverse of PaperCoordinates::pdfPoint, not clamped.
@@ -210,7 +210,7 @@ void BookCoordinator::handleHover(const BridgeJson &body)
         return;
     if (!std::isfinite(*u) || !std::isfinite(*v) || !std::isfinite(*x) || !std::isfinite(*y))
         return;
-    const std::optional<PaperCoordinates> coordinates = PaperCoordinates::make(m_document->page(*page), aspect());
+    const std::optional<model::PaperCoordinates> coordinates = model::PaperCoordinates::make(m_document->page(*page), aspect());
     const std::optional<QPointF> point = coordinates ? coordinates->pdfPoint(QPointF(*u, *v)) : std::nullopt;
     const QSizeF size = m_host->viewSize();
     if (!point || *x < 0 || *x > size.width() || *y < 0 || *y > size.height())

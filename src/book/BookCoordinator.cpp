@@ -19,7 +19,7 @@ namespace folvan::book {
 namespace {
 
 // The annotation revision of the model's pane; 0 without annotations.
-int annotationRevisionOf(const SharedPDFViewModel &model)
+int annotationRevisionOf(const model::SharedPDFViewModel &model)
 {
     const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(model);
     return paneAnnotations ? paneAnnotations->annotationRevision() : 0;
@@ -30,7 +30,7 @@ const QString kStopped = QStringLiteral("书页渲染器已停止，请切到滚
 
 } // namespace
 
-BookCoordinator::BookCoordinator(SharedPDFViewModel *model, BookResourceHandler *resources, QObject *parent)
+BookCoordinator::BookCoordinator(model::SharedPDFViewModel *model, BookResourceHandler *resources, QObject *parent)
     : QObject(parent), m_model(model), m_resources(resources), m_timeout(new platform::MainWorkItem(this))
 {
 }
@@ -48,7 +48,7 @@ void BookCoordinator::dismissPreview()
         m_host->dismissPreview();
 }
 
-void BookCoordinator::setDocument(const PdfDocumentPtr &document)
+void BookCoordinator::setDocument(const model::PdfDocumentPtr &document)
 {
     if (m_disposed || !m_model)
         return;
@@ -81,7 +81,7 @@ void BookCoordinator::setDocument(const PdfDocumentPtr &document)
     platform::runOnMain(this, [self, document, count, initial] {
         if (!self || self->m_disposed || self->m_document != document || !self->m_model)
             return;
-        SharedPDFViewModel *model = self->m_model;
+        model::SharedPDFViewModel *model = self->m_model;
         model->bookOpened(count, std::clamp(initial, 0, std::max(count - 1, 0)),
                           self->m_engineUnavailable ? std::optional(kStartFailed) : std::nullopt);
         self->update();
@@ -99,7 +99,7 @@ void BookCoordinator::update()
 {
     if (!m_ready || m_disposed || !m_document || !m_model)
         return;
-    SharedPDFViewModel *model = m_model;
+    model::SharedPDFViewModel *model = m_model;
     if (m_lastAnnotationRevision != annotationRevisionOf(*model))
         setDocument(m_document);
     if (!m_loadedDocument) {
@@ -116,7 +116,7 @@ void BookCoordinator::update()
     if (const std::optional<int> jump = model->jumpToPage()) {
         dismissPreview();
         send(QLatin1String(wire::call::jump), jumpPayload(*jump));
-        QPointer<SharedPDFViewModel> weakModel(model);
+        QPointer<model::SharedPDFViewModel> weakModel(model);
         platform::runOnMain(this, [weakModel, document = m_document, sent = *jump] {
             if (weakModel)
                 weakModel->requestCarriedOut(document, sent);
@@ -128,11 +128,11 @@ void BookCoordinator::update()
         m_lastReading = readingText;
         send(QLatin1String(wire::call::reading), reading);
     }
-    if (const std::optional<BookTurnRequest> turn = model->bookTurnRequest(); turn && turn->id != m_lastTurn) {
+    if (const std::optional<model::BookTurnRequest> turn = model->bookTurnRequest(); turn && turn->id != m_lastTurn) {
         dismissPreview();
         m_lastTurn = turn->id;
         send(QLatin1String(wire::call::turn), {{wire::key::forward, turn->forward}});
-        QPointer<SharedPDFViewModel> weakModel(model);
+        QPointer<model::SharedPDFViewModel> weakModel(model);
         const QUuid id = turn->id;
         platform::runOnMain(this, [weakModel, id] {
             if (weakModel)

@@ -80,7 +80,7 @@ public:
     // failed.
     static constexpr double startupTimeout = 20.0;
 
-    BookCoordinator(SharedPDFViewModel *model, BookResourceHandler *resources, QObject *parent = nullptr);
+    BookCoordinator(model::SharedPDFViewModel *model, BookResourceHandler *resources, QObject *parent = nullptr);
     ~BookCoordinator() override;
 
     // The web view, or none once it is gone (held weakly by its owner).
@@ -89,7 +89,7 @@ public:
     const BookViewParameters &parameters() const { return m_parameters; }
 
     // Starts a new load: `document` shown under a new token.
-    void setDocument(const PdfDocumentPtr &document);
+    void setDocument(const model::PdfDocumentPtr &document);
     // Sends what the page lacks.
     void update();
     // Closes the load for good: later calls, events and timers do nothing.
@@ -128,7 +128,7 @@ public:
     bool isReady() const { return m_ready; }
     bool paperReady() const { return m_paperReady; }
     bool isDisposed() const { return m_disposed; }
-    const PdfDocumentPtr &document() const { return m_document; }
+    const model::PdfDocumentPtr &document() const { return m_document; }
     // Tests drive the start-up timeout with a shorter delay.
     void setStartupDelay(double seconds) { m_startupDelay = seconds; }
 
@@ -139,12 +139,12 @@ private:
     void handleSelectOrLink(const QString &event, const localweb::BridgeJson &body);
     void handleState(const localweb::BridgeJson &body);
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;
     BookPageHost *m_host = nullptr;
     BookViewParameters m_parameters;
 
-    PdfDocumentPtr m_document;
+    model::PdfDocumentPtr m_document;
     QString m_token;
     bool m_ready = false;
     QString m_lastSettings;

@@ -26,7 +26,7 @@
 
 namespace folvan::book {
 
-PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
+PaperBookView::PaperBookView(model::SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_resources(new BookResourceHandler(QStringLiteral(":/book"), this))
@@ -37,7 +37,7 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_coordinator->setHost(this);
-    connect(model, &SharedPDFViewModel::bookErrorChanged, this, [this] {
+    connect(model, &model::SharedPDFViewModel::bookErrorChanged, this, [this] {
         if (m_model && m_model->bookError())
             m_cover->finish();
     });
@@ -46,15 +46,15 @@ PaperBookView::PaperBookView(SharedPDFViewModel *model, QWidget *parent)
     if (const annotations::PaneAnnotations *paneAnnotations = annotations::PaneAnnotations::of(*model))
         connect(paneAnnotations, &annotations::PaneAnnotations::annotationRevisionChanged, this,
                 &PaperBookView::scheduleUpdate);
-    for (auto signal : {&SharedPDFViewModel::jumpToPageChanged,
-                        &SharedPDFViewModel::bookTurnRequestChanged, &SharedPDFViewModel::bookTextModeChanged,
-                        &SharedPDFViewModel::readingOverlayRevisionChanged, &SharedPDFViewModel::currentPageIndexChanged,
-                        &SharedPDFViewModel::searchResultsChanged, &SharedPDFViewModel::currentSearchIndexChanged,
-                        &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::bookLayoutChanged})
+    for (auto signal : {&model::SharedPDFViewModel::jumpToPageChanged,
+                        &model::SharedPDFViewModel::bookTurnRequestChanged, &model::SharedPDFViewModel::bookTextModeChanged,
+                        &model::SharedPDFViewModel::readingOverlayRevisionChanged, &model::SharedPDFViewModel::currentPageIndexChanged,
+                        &model::SharedPDFViewModel::searchResultsChanged, &model::SharedPDFViewModel::currentSearchIndexChanged,
+                        &model::SharedPDFViewModel::showSearchChanged, &model::SharedPDFViewModel::bookLayoutChanged})
         connect(model, signal, this, &PaperBookView::scheduleUpdate);
     // In the next turn: the pane prepares the new document's annotations
     // right after setting it, and the load takes them at once.
-    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this,
+    connect(model, &model::SharedPDFViewModel::pdfDocumentChanged, this,
             [this] { platform::runOnMain(this, [this] { followDocument(); }); });
 
     followDocument();
@@ -138,7 +138,7 @@ void PaperBookView::startWebEngine()
     m_webView->installEventFilter(this);
     m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
     auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
-    QPointer<SharedPDFViewModel> weakModel(m_model);
+    QPointer<model::SharedPDFViewModel> weakModel(m_model);
     QPointer<annotations::PaneAnnotations> weakAnnotations(m_model ? annotations::PaneAnnotations::of(*m_model) : nullptr);
     input->setKeys({
         .copy = [weakModel] { if (weakModel) weakModel->copySelection(); },
@@ -243,7 +243,7 @@ void PaperBookView::followDocument()
 // are drawn meanwhile the web engine starts.
 void PaperBookView::startCover()
 {
-    const PdfDocumentPtr document = m_coordinator->document();
+    const model::PdfDocumentPtr document = m_coordinator->document();
     if (m_cover->finished() || !document || width() < 100 || height() < 100)
         return;
     const BookViewParameters &p = m_coordinator->parameters();
@@ -356,7 +356,7 @@ void PaperBookView::dismissPreview()
 // The link under the point, or none: the preview opens, waits or closes.
 void PaperBookView::previewLink(int page, QPointF pagePoint, QPointF anchor)
 {
-    const PdfDocumentPtr document = m_coordinator->document();
+    const model::PdfDocumentPtr document = m_coordinator->document();
     if (!document || !m_webView || !m_webView->referencePreview)
         return;
     std::optional<engine::PdfAnnotation> link;

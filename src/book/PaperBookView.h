@@ -29,7 +29,7 @@ class DroppableBookWebView;
 class PaperBookView : public QWidget, private BookPageHost {
     Q_OBJECT
 public:
-    PaperBookView(SharedPDFViewModel *model, QWidget *parent = nullptr);
+    PaperBookView(model::SharedPDFViewModel *model, QWidget *parent = nullptr);
     ~PaperBookView() override;
 
     // The values for the page; an update follows when they changed.
@@ -68,7 +68,7 @@ private:
     void previewLink(int page, QPointF pagePoint, QPointF anchor) override;
     void offerPrimarySelection(const QString &text) override;
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;
     QWebEngineProfile *m_profile = nullptr;
     localweb::LocalWebPage *m_page = nullptr;

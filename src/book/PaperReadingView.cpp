@@ -119,7 +119,7 @@ BookViewParameters readingParameters(double angle, double zoom, const std::optio
     return p;
 }
 
-PaperReadingView::PaperReadingView(SharedPDFViewModel *model, QWidget *parent)
+PaperReadingView::PaperReadingView(model::SharedPDFViewModel *model, QWidget *parent)
     : QWidget(parent), m_model(model), m_book(new PaperBookView(model, this)), m_card(new QFrame(this)),
       m_icon(new QLabel(m_card)), m_message(new CardMessage(m_card))
 {
@@ -156,7 +156,7 @@ PaperReadingView::PaperReadingView(SharedPDFViewModel *model, QWidget *parent)
     column->addWidget(button, 0, Qt::AlignHCenter);
     m_card->setMaximumWidth(360);
 
-    connect(model, &SharedPDFViewModel::bookErrorChanged, this, &PaperReadingView::refresh);
+    connect(model, &model::SharedPDFViewModel::bookErrorChanged, this, &PaperReadingView::refresh);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, &PaperReadingView::refresh);
     connect(&platform::ReducedMotion::shared(), &platform::ReducedMotion::changed, this, &PaperReadingView::refresh);
     refresh();

@@ -52,7 +52,7 @@ protected:
 class PaperReadingView : public QWidget {
     Q_OBJECT
 public:
-    PaperReadingView(SharedPDFViewModel *model, QWidget *parent = nullptr);
+    PaperReadingView(model::SharedPDFViewModel *model, QWidget *parent = nullptr);
 
     // The pane's rotation, zoom and (optional) layout.
     void setPaneValues(double angle, double zoom, std::optional<QString> layout);
@@ -72,7 +72,7 @@ private:
     void placeCard();
     void drawIcon();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     PaperBookView *m_book;
     QWidget *m_card;
     QLabel *m_icon;

@@ -116,7 +116,7 @@ QString readoutAccessibleText(double angle, double zoom)
     return QStringLiteral("仰角 %1 度，缩放 %2%").arg(wholeNumber(angle)).arg(wholeNumber(zoom * 100));
 }
 
-ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent)
+ReaderDock::ReaderDock(model::SharedPDFViewModel *model, DockPane pane, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_pane(std::move(pane))
@@ -147,12 +147,12 @@ ReaderDock::ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent
         return QList<QWidget *>{m_strip.data(), m_upperRow, m_mainRow};
     });
 
-    for (auto signal : {&SharedPDFViewModel::currentPageIndexChanged, &SharedPDFViewModel::bookCanBackwardChanged,
-                        &SharedPDFViewModel::bookCanForwardChanged, &SharedPDFViewModel::pdfDocumentChanged,
-                        &SharedPDFViewModel::bookmarksChanged, &SharedPDFViewModel::bookTextModeChanged})
+    for (auto signal : {&model::SharedPDFViewModel::currentPageIndexChanged, &model::SharedPDFViewModel::bookCanBackwardChanged,
+                        &model::SharedPDFViewModel::bookCanForwardChanged, &model::SharedPDFViewModel::pdfDocumentChanged,
+                        &model::SharedPDFViewModel::bookmarksChanged, &model::SharedPDFViewModel::bookTextModeChanged})
         connect(model, signal, this, &ReaderDock::refreshControls);
-    for (auto signal : {&SharedPDFViewModel::selectionTextChanged, &SharedPDFViewModel::bookTextModeChanged,
-                        &SharedPDFViewModel::currentPageIndexChanged})
+    for (auto signal : {&model::SharedPDFViewModel::selectionTextChanged, &model::SharedPDFViewModel::bookTextModeChanged,
+                        &model::SharedPDFViewModel::currentPageIndexChanged})
         connect(model, signal, this, &ReaderDock::refreshStrip);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == platform::prefkey::keepReaderToolsExpanded)
@@ -479,7 +479,7 @@ void ReaderDock::refreshControls()
     const int page = m_model->currentPageIndex();
     const auto &bookmarks = m_model->bookmarks();
     const bool marked = std::any_of(bookmarks.begin(), bookmarks.end(),
-                                    [page](const ReadingBookmark &mark) { return mark.location.page == page; });
+                                    [page](const model::ReadingBookmark &mark) { return mark.location.page == page; });
     m_libraryTool->setIcon(platform::symbolIcon(marked ? QStringLiteral("bookmark.fill") : QStringLiteral("bookmark")));
     relayout();
 }
@@ -572,10 +572,10 @@ QWidget *ReaderDock::makePanel(DockPanel panel)
 {
     switch (panel) {
     case DockPanel::page: {
-        QPointer<SharedPDFViewModel> model(m_model);
+        QPointer<model::SharedPDFViewModel> model(m_model);
         return new ReaderPageJump(pageCount(), m_model->currentPageIndex() + 1, [this, model](int number) {
             if (model) {
-                ReadingLocation location;
+                model::ReadingLocation location;
                 location.page = number - 1;
                 model->navigate(location, true);
             }

@@ -28,15 +28,17 @@ class QLabel;
 class QToolButton;
 class QVariantAnimation;
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
-namespace platform {
+}
+
+namespace folvan::platform {
 class MainWorkItem;
 }
-namespace book {
+
+namespace folvan::book {
 class ReadingModePicker;
 }
-} // namespace folvan
 
 namespace folvan::dock {
 
@@ -72,7 +74,7 @@ public:
     static constexpr int kRowSpacing = 8;
 
     // The dock of a pane, placed in `parent`'s lower right corner.
-    ReaderDock(SharedPDFViewModel *model, DockPane pane, QWidget *parent);
+    ReaderDock(model::SharedPDFViewModel *model, DockPane pane, QWidget *parent);
     ~ReaderDock() override;
 
     // Whether a page lies before, after the current one: the book view's own
@@ -158,7 +160,7 @@ private:
     int pageCount() const;
     bool keepExpanded() const;
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     DockPane m_pane;
     bool m_reduceMotion = false;
     bool m_keptExpanded = false; // the stored preference as last seen

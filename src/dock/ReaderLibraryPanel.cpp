@@ -150,7 +150,7 @@ int ReaderLibraryPanel::listHeight() const
     return listHeight(qsizetype(m_model->bookmarks().size()), items);
 }
 
-ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent)
+ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent)
     : QWidget(parent)
     , m_model(viewModel)
     , m_paneAnnotations(viewModel ? annotations::PaneAnnotations::of(*viewModel) : nullptr)
@@ -248,7 +248,7 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
                 action(*m_paneAnnotations);
         };
     };
-    auto goThen = [this](std::function<void(SharedPDFViewModel &)> go) {
+    auto goThen = [this](std::function<void(model::SharedPDFViewModel &)> go) {
         return [this, go] {
             if (!m_model)
                 return;
@@ -257,9 +257,9 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
                 m_dismiss();
         };
     };
-    connect(m_back, &QToolButton::clicked, this, goThen([](SharedPDFViewModel &m) { m.returnLocation(false); }));
-    connect(m_forward, &QToolButton::clicked, this, goThen([](SharedPDFViewModel &m) { m.returnLocation(true); }));
-    connect(m_toggle, &QToolButton::clicked, this, act([](SharedPDFViewModel &m) { m.toggleBookmark(); }));
+    connect(m_back, &QToolButton::clicked, this, goThen([](model::SharedPDFViewModel &m) { m.returnLocation(false); }));
+    connect(m_forward, &QToolButton::clicked, this, goThen([](model::SharedPDFViewModel &m) { m.returnLocation(true); }));
+    connect(m_toggle, &QToolButton::clicked, this, act([](model::SharedPDFViewModel &m) { m.toggleBookmark(); }));
     connect(m_undo, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) {
                 a.annotationUndoManager()->undo();
                 a.updateAnnotationUndoState();
@@ -272,10 +272,10 @@ ReaderLibraryPanel::ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::funct
     connect(m_exportMarkdown, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) { a.exportAnnotationSummary(); }));
     connect(m_exportPDF, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) { a.exportAnnotatedPDF(); }));
 
-    connect(viewModel, &SharedPDFViewModel::bookmarksChanged, this, &ReaderLibraryPanel::rebuildBookmarks);
-    for (auto signal : {&SharedPDFViewModel::bookmarksChanged, &SharedPDFViewModel::currentPageIndexChanged,
-                        &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
-                        &SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged})
+    connect(viewModel, &model::SharedPDFViewModel::bookmarksChanged, this, &ReaderLibraryPanel::rebuildBookmarks);
+    for (auto signal : {&model::SharedPDFViewModel::bookmarksChanged, &model::SharedPDFViewModel::currentPageIndexChanged,
+                        &model::SharedPDFViewModel::backLocationsChanged, &model::SharedPDFViewModel::forwardLocationsChanged,
+                        &model::SharedPDFViewModel::navigationErrorChanged, &model::SharedPDFViewModel::pdfDocumentChanged})
         connect(viewModel, signal, this, &ReaderLibraryPanel::refresh);
     if (m_paneAnnotations) {
         for (auto signal : {&annotations::PaneAnnotations::annotationItemsChanged,
@@ -302,7 +302,7 @@ void ReaderLibraryPanel::rebuildBookmarks()
     if (!m_model)
         return;
     QWidget *content = m_list->widget();
-    for (const ReadingBookmark &bookmark : m_model->bookmarks()) {
+    for (const model::ReadingBookmark &bookmark : m_model->bookmarks()) {
         auto *row = new QWidget(content);
         auto *line = new QHBoxLayout(row);
         line->setContentsMargins(0, 4, 0, 4);
@@ -357,10 +357,10 @@ void ReaderLibraryPanel::refresh()
 {
     if (!m_model)
         return;
-    const SharedPDFViewModel &model = *m_model;
+    const model::SharedPDFViewModel &model = *m_model;
     m_back->setEnabled(!model.backLocations().empty());
     m_forward->setEnabled(!model.forwardLocations().empty());
-    const bool marked = std::any_of(model.bookmarks().begin(), model.bookmarks().end(), [&](const ReadingBookmark &b) {
+    const bool marked = std::any_of(model.bookmarks().begin(), model.bookmarks().end(), [&](const model::ReadingBookmark &b) {
         return b.location.page == model.currentPageIndex();
     });
     m_toggle->setText(marked ? QStringLiteral("移除此页书签") : QStringLiteral("添加此页书签"));

@@ -19,11 +19,12 @@ class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
-namespace annotations {
-class PaneAnnotations;
 }
+
+namespace folvan::annotations {
+class PaneAnnotations;
 }
 
 namespace folvan::annotationsview {
@@ -35,7 +36,7 @@ namespace folvan::dock {
 class ReaderLibraryPanel : public QWidget {
     Q_OBJECT
 public:
-    ReaderLibraryPanel(SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent = nullptr);
+    ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent = nullptr);
 
     // The height of the scrolling list: 44 per bookmark and 90 per
     // annotation item, at least 44 and at most 260.
@@ -70,7 +71,7 @@ private:
     void rebuildBookmarks();
     void refresh();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     // The annotations of the model's pane; null when it has none.
     QPointer<annotations::PaneAnnotations> m_paneAnnotations;
     std::function<void()> m_dismiss;

@@ -2,7 +2,7 @@
 
 #include <QUuid>
 
-namespace folvan {
+namespace folvan::model {
 
 // A request to the book view to turn one page. Every request has a new
 // identifier, so that the book view turns once per request even when the
@@ -16,4 +16,4 @@ struct BookTurnRequest {
     friend bool operator==(const BookTurnRequest &, const BookTurnRequest &) = default;
 };
 
-} // namespace folvan
+} // namespace folvan::model

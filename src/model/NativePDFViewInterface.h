@@ -2,7 +2,7 @@
 
 // What the pane model asks of the native page view that shows its document.
 // The page view (a widget of another layer) implements this interface next to
-// its QObject base and declares Q_INTERFACES(folvan::NativePDFViewInterface);
+// its QObject base and declares Q_INTERFACES(folvan::model::NativePDFViewInterface);
 // the model holds it weakly as a QObject and reaches it with qobject_cast, so
 // that no model includes a widget header.
 
@@ -14,11 +14,11 @@
 #include <memory>
 #include <optional>
 
-namespace folvan {
-
-namespace engine {
+namespace folvan::engine {
 class PdfDocument;
 }
+
+namespace folvan::model {
 
 class NativePDFViewInterface {
 public:
@@ -38,7 +38,7 @@ public:
     virtual void clearSelection() = 0;
 };
 
-} // namespace folvan
+} // namespace folvan::model
 
 #define FolvanNativePDFViewInterface_iid "org.folvan.NativePDFViewInterface"
-Q_DECLARE_INTERFACE(folvan::NativePDFViewInterface, FolvanNativePDFViewInterface_iid)
+Q_DECLARE_INTERFACE(folvan::model::NativePDFViewInterface, FolvanNativePDFViewInterface_iid)

@@ -8,7 +8,7 @@
 
 #include <QObject>
 
-namespace folvan {
+namespace folvan::model {
 
 class PaneAnnotationsInterface : public QObject {
     Q_OBJECT
@@ -25,4 +25,4 @@ public:
     virtual void retryUnsavedAnnotations() = 0;
 };
 
-} // namespace folvan
+} // namespace folvan::model

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-namespace folvan {
+namespace folvan::model {
 
 struct PaneModelServices {
     // Older names of a document, from the reading history: given the
@@ -26,4 +26,4 @@ struct PaneModelServices {
     std::function<QString(const QString &proposedName, const QString &suffix)> chooseExportPath;
 };
 
-} // namespace folvan
+} // namespace folvan::model

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -67,4 +67,4 @@ QRectF PaperCoordinates::paperRect(const QRectF &rect) const
                   q.width() / w * s, q.height() / h * t / m_aspect);
 }
 
-} // namespace folvan
+} // namespace folvan::model

@@ -12,11 +12,11 @@
 
 #include <optional>
 
-namespace folvan {
-
-namespace engine {
+namespace folvan::engine {
 class PdfPage;
 }
+
+namespace folvan::model {
 
 class PaperCoordinates {
 public:
@@ -48,4 +48,4 @@ private:
     double m_aspect = 1;
 };
 
-} // namespace folvan
+} // namespace folvan::model

@@ -3,7 +3,7 @@
 #include "model/JsonValues.h"
 #include "platform/StoredJson.h"
 
-namespace folvan {
+namespace folvan::model {
 
 void to_json(json::Json &j, const ReadingBookmark &bookmark)
 {
@@ -54,4 +54,4 @@ bool decodeBookmarkFile(const QByteArray &bytes, std::vector<ReadingBookmark> *o
     }
 }
 
-} // namespace folvan
+} // namespace folvan::model

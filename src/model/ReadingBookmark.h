@@ -13,7 +13,7 @@
 
 #include <vector>
 
-namespace folvan {
+namespace folvan::model {
 
 struct ReadingBookmark {
     QUuid id;
@@ -36,4 +36,4 @@ bool encodeBookmarkFile(const std::vector<ReadingBookmark> &bookmarks, QByteArra
 // are not a JSON array of bookmarks (one bad entry fails the whole file).
 bool decodeBookmarkFile(const QByteArray &bytes, std::vector<ReadingBookmark> *out, QString *error);
 
-} // namespace folvan
+} // namespace folvan::model

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace folvan {
+namespace folvan::model {
 
 bool operator==(const ReadingLocation &a, const ReadingLocation &b)
 {
@@ -40,4 +40,4 @@ void from_json(const json::Json &j, ReadingLocation &location)
     location = std::move(result);
 }
 
-} // namespace folvan
+} // namespace folvan::model

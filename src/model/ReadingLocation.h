@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace folvan {
+namespace folvan::model {
 
 struct ReadingLocation {
     std::int64_t page = 0;
@@ -32,4 +32,4 @@ struct ReadingLocation {
 void to_json(nlohmann::ordered_json &j, const ReadingLocation &location);
 void from_json(const nlohmann::ordered_json &j, ReadingLocation &location);
 
-} // namespace folvan
+} // namespace folvan::model

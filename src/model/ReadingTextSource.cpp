@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -135,4 +135,4 @@ void from_json(const json::Json &j, ReadingTextSource &s)
     s = std::move(r);
 }
 
-} // namespace folvan
+} // namespace folvan::model

@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-namespace folvan {
+namespace folvan::model {
 
 struct ReadingTextSource {
     std::int64_t page = 0;                  // zero-based page index
@@ -53,4 +53,4 @@ struct ReadingTextSource {
 void to_json(nlohmann::ordered_json &j, const ReadingTextSource &source);
 void from_json(const nlohmann::ordered_json &j, ReadingTextSource &source);
 
-} // namespace folvan
+} // namespace folvan::model

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -123,4 +123,4 @@ QVariantMap ReflowTypography::effective(const platform::Preferences &store)
     return normalized(withStoredValues(store));
 }
 
-} // namespace folvan
+} // namespace folvan::model

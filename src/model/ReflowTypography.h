@@ -8,11 +8,11 @@
 #include <QString>
 #include <QVariantMap>
 
-namespace folvan {
-
-namespace platform {
+namespace folvan::platform {
 class Preferences;
 }
+
+namespace folvan::model {
 
 class ReflowTypography {
 public:
@@ -45,4 +45,4 @@ private:
     static QVariantMap withStoredValues(const platform::Preferences &store);
 };
 
-} // namespace folvan
+} // namespace folvan::model

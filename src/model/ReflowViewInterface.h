@@ -2,12 +2,12 @@
 
 // What the pane model asks of the reflow view that shows its document. The
 // view implements this next to its QObject base and declares
-// Q_INTERFACES(folvan::ReflowViewInterface); the model holds it weakly as a
+// Q_INTERFACES(folvan::model::ReflowViewInterface); the model holds it weakly as a
 // QObject, so that no model includes a widget header.
 
 #include <QObject>
 
-namespace folvan {
+namespace folvan::model {
 
 class ReflowViewInterface {
 public:
@@ -20,7 +20,7 @@ public:
     virtual void takeReadingPosition() = 0;
 };
 
-} // namespace folvan
+} // namespace folvan::model
 
 #define FolvanReflowViewInterface_iid "org.folvan.ReflowViewInterface"
-Q_DECLARE_INTERFACE(folvan::ReflowViewInterface, FolvanReflowViewInterface_iid)
+Q_DECLARE_INTERFACE(folvan::model::ReflowViewInterface, FolvanReflowViewInterface_iid)

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -327,4 +327,4 @@ void SharedPDFViewModel::reflowSelectionPlaced(std::optional<engine::PdfDestinat
     m_retainedDestination = std::move(destination);
 }
 
-} // namespace folvan
+} // namespace folvan::model

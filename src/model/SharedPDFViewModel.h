@@ -53,11 +53,11 @@
 #include <optional>
 #include <vector>
 
-namespace folvan {
-
-namespace engine {
+namespace folvan::engine {
 class PdfDocument;
 }
+
+namespace folvan::model {
 
 // Where a book-view selection gesture began: a page and a point on it (page
 // space).
@@ -107,33 +107,33 @@ struct OpenedDocument {
 class SharedPDFViewModel : public QObject {
     Q_OBJECT
 
-    Q_PROPERTY(folvan::PdfDocumentPtr pdfDocument READ pdfDocument NOTIFY pdfDocumentChanged)
+    Q_PROPERTY(folvan::model::PdfDocumentPtr pdfDocument READ pdfDocument NOTIFY pdfDocumentChanged)
     Q_PROPERTY(QUrl pdfDocumentURL READ pdfDocumentURL NOTIFY pdfDocumentURLChanged)
-    Q_PROPERTY(folvan::OptionalBookTurnRequest bookTurnRequest READ bookTurnRequest NOTIFY bookTurnRequestChanged)
+    Q_PROPERTY(folvan::model::OptionalBookTurnRequest bookTurnRequest READ bookTurnRequest NOTIFY bookTurnRequestChanged)
     Q_PROPERTY(bool bookCanForward READ bookCanForward NOTIFY bookCanForwardChanged)
     Q_PROPERTY(bool bookCanBackward READ bookCanBackward NOTIFY bookCanBackwardChanged)
-    Q_PROPERTY(folvan::OptionalString bookError READ bookError NOTIFY bookErrorChanged)
+    Q_PROPERTY(folvan::model::OptionalString bookError READ bookError NOTIFY bookErrorChanged)
     Q_PROPERTY(QString bookLayout READ bookLayout NOTIFY bookLayoutChanged)
     Q_PROPERTY(bool textSelectionMode READ textSelectionMode NOTIFY textSelectionModeChanged)
     Q_PROPERTY(QString selectionText READ selectionText NOTIFY selectionTextChanged)
     Q_PROPERTY(bool bookTextMode READ bookTextMode NOTIFY bookTextModeChanged)
     Q_PROPERTY(int readingOverlayRevision READ readingOverlayRevision NOTIFY readingOverlayRevisionChanged)
-    Q_PROPERTY(folvan::BookmarkList bookmarks READ bookmarks NOTIFY bookmarksChanged)
-    Q_PROPERTY(folvan::LocationList backLocations READ backLocations NOTIFY backLocationsChanged)
-    Q_PROPERTY(folvan::LocationList forwardLocations READ forwardLocations NOTIFY forwardLocationsChanged)
-    Q_PROPERTY(folvan::OptionalString navigationError READ navigationError NOTIFY navigationErrorChanged)
+    Q_PROPERTY(folvan::model::BookmarkList bookmarks READ bookmarks NOTIFY bookmarksChanged)
+    Q_PROPERTY(folvan::model::LocationList backLocations READ backLocations NOTIFY backLocationsChanged)
+    Q_PROPERTY(folvan::model::LocationList forwardLocations READ forwardLocations NOTIFY forwardLocationsChanged)
+    Q_PROPERTY(folvan::model::OptionalString navigationError READ navigationError NOTIFY navigationErrorChanged)
     Q_PROPERTY(int currentPageIndex READ currentPageIndex NOTIFY currentPageIndexChanged)
-    Q_PROPERTY(folvan::OptionalVariantMap reflowAppearance READ reflowAppearance NOTIFY reflowAppearanceChanged)
-    Q_PROPERTY(folvan::TextSourceList reflowSources READ reflowSources NOTIFY reflowSourcesChanged)
+    Q_PROPERTY(folvan::model::OptionalVariantMap reflowAppearance READ reflowAppearance NOTIFY reflowAppearanceChanged)
+    Q_PROPERTY(folvan::model::TextSourceList reflowSources READ reflowSources NOTIFY reflowSourcesChanged)
     Q_PROPERTY(int reflowBlock READ reflowBlock NOTIFY reflowBlockChanged)
     Q_PROPERTY(int reflowOffset READ reflowOffset NOTIFY reflowOffsetChanged)
     Q_PROPERTY(int pageCount READ pageCount NOTIFY pageCountChanged)
-    Q_PROPERTY(folvan::OptionalInt jumpToPage READ jumpToPage NOTIFY jumpToPageChanged)
+    Q_PROPERTY(folvan::model::OptionalInt jumpToPage READ jumpToPage NOTIFY jumpToPageChanged)
     Q_PROPERTY(bool showSearch READ showSearch NOTIFY showSearchChanged)
     Q_PROPERTY(QString searchText READ searchText NOTIFY searchTextChanged)
-    Q_PROPERTY(folvan::SelectionList searchResults READ searchResults NOTIFY searchResultsChanged)
+    Q_PROPERTY(folvan::model::SelectionList searchResults READ searchResults NOTIFY searchResultsChanged)
     Q_PROPERTY(int currentSearchIndex READ currentSearchIndex NOTIFY currentSearchIndexChanged)
-    Q_PROPERTY(folvan::OptionalSelection markedPassage READ markedPassage NOTIFY markedPassageChanged)
+    Q_PROPERTY(folvan::model::OptionalSelection markedPassage READ markedPassage NOTIFY markedPassageChanged)
     Q_PROPERTY(QList<int> searchResultsInImages READ searchResultsInImages NOTIFY searchResultsInImagesChanged)
 
 public:
@@ -656,4 +656,4 @@ private:
     int m_reflowPage = -1;
 };
 
-} // namespace folvan
+} // namespace folvan::model

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -340,4 +340,4 @@ void SharedPDFViewModel::bookFailed(const QString &message) { setBookError(messa
 
 void SharedPDFViewModel::reflowAppearanceChosen(const QVariantMap &appearance) { setReflowAppearance(appearance); }
 
-} // namespace folvan
+} // namespace folvan::model

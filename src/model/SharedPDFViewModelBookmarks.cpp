@@ -22,7 +22,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -330,4 +330,4 @@ void SharedPDFViewModel::removeBookmark(const QUuid &id)
     persistBookmarks();
 }
 
-} // namespace folvan
+} // namespace folvan::model

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -181,4 +181,4 @@ void SharedPDFViewModel::setMarkedPassage(OptionalSelection value)
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 }
 
-} // namespace folvan
+} // namespace folvan::model

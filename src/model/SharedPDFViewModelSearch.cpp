@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::model {
 
 namespace {
 
@@ -143,4 +143,4 @@ void SharedPDFViewModel::reflowShowsResultsInImages(QList<int> indices)
     showCurrentSearchResult(false);
 }
 
-} // namespace folvan
+} // namespace folvan::model

@@ -24,7 +24,7 @@ QString PaperNotesStore::markdown(const PaperNote &note) const
 
     if (note.sources && !note.sources->empty()) {
         QStringList passages;
-        for (const ReadingTextSource &source : *note.sources) {
+        for (const model::ReadingTextSource &source : *note.sources) {
             QString quote = source.quote;
             passages.append(QStringLiteral("> ") + quote.replace(QLatin1Char('\n'), QStringLiteral("\n> ")));
         }

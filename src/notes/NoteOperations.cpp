@@ -128,7 +128,7 @@ QList<PaperNote> PaperNotesStore::search(const QString &query, const std::option
             QStringList pieces{candidate.title, candidate.body};
             QStringList quotes;
             if (candidate.sources) {
-                for (const ReadingTextSource &source : *candidate.sources)
+                for (const model::ReadingTextSource &source : *candidate.sources)
                     quotes.append(source.quote);
             }
             pieces.append(quotes.join(QLatin1Char('\n')));

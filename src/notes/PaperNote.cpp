@@ -94,7 +94,7 @@ void to_json(StoredJson &j, const PaperNote &note)
         j["page"] = *note.page;
     if (note.sources) {
         StoredJson sources = StoredJson::array();
-        for (const ReadingTextSource &source : *note.sources)
+        for (const model::ReadingTextSource &source : *note.sources)
             sources.push_back(source);
         j["sources"] = std::move(sources);
     }
@@ -115,7 +115,7 @@ void from_json(const StoredJson &j, PaperNote &note)
     if (const StoredJson *sources = json::member(j, "sources"); sources && !sources->is_null()) {
         if (!sources->is_array())
             throw json::JsonDecodingError("sources: expected an array");
-        n.sources = sources->get<std::vector<ReadingTextSource>>();
+        n.sources = sources->get<std::vector<model::ReadingTextSource>>();
     }
     n.createdAt = requireDate(j, "createdAt");
     n.updatedAt = requireDate(j, "updatedAt");

@@ -30,7 +30,7 @@ struct PaperNote {
     QString title;
     QString body;
     std::optional<std::int64_t> page;        // zero-based page index
-    std::optional<std::vector<ReadingTextSource>> sources;
+    std::optional<std::vector<model::ReadingTextSource>> sources;
     QDateTime createdAt = QDateTime::currentDateTimeUtc();
     QDateTime updatedAt = QDateTime::currentDateTimeUtc();
     std::optional<QDateTime> deletedAt;

@@ -599,7 +599,7 @@ void PaperNotesView::showEditor(const PaperNote &note)
     m_link->setVisible(!note.paperID && m_paperID);
     QStringList quotes;
     if (note.sources)
-        for (const ReadingTextSource &passage : *note.sources)
+        for (const model::ReadingTextSource &passage : *note.sources)
             quotes << passage.quote;
     m_quotes->setVisible(!quotes.isEmpty());
     m_quotes->setText(platform::rowText(quotes.join(QLatin1Char('\n')), 5));

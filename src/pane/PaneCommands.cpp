@@ -44,7 +44,7 @@ ReaderActions PaneController::readerActions()
                 operation(pane.data());
         };
     };
-    const SharedPDFViewModel *model = m_viewModel;
+    const model::SharedPDFViewModel *model = m_viewModel;
 
     ReaderActions actions;
     actions.hasDocument = model->pdfDocument() != nullptr;
@@ -130,11 +130,11 @@ ReaderPaneSnapshot PaneController::snapshot()
 // reported only when it differs from the last one reported.
 void PaneController::connectCommandSurface()
 {
-    SharedPDFViewModel *model = m_viewModel;
-    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
-                        &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchResultsChanged,
-                        &SharedPDFViewModel::backLocationsChanged, &SharedPDFViewModel::forwardLocationsChanged,
-                        &SharedPDFViewModel::selectionTextChanged})
+    model::SharedPDFViewModel *model = m_viewModel;
+    for (auto signal : {&model::SharedPDFViewModel::pdfDocumentChanged, &model::SharedPDFViewModel::pdfDocumentURLChanged,
+                        &model::SharedPDFViewModel::showSearchChanged, &model::SharedPDFViewModel::searchResultsChanged,
+                        &model::SharedPDFViewModel::backLocationsChanged, &model::SharedPDFViewModel::forwardLocationsChanged,
+                        &model::SharedPDFViewModel::selectionTextChanged})
         connect(model, signal, this, &PaneController::scheduleSnapshotCheck);
     for (auto signal : {&annotations::PaneAnnotations::annotationRevisionChanged,
                         &annotations::PaneAnnotations::canUndoAnnotationChanged,
@@ -195,7 +195,7 @@ void PaneController::toggleReflow()
     m_viewModel->readingViewSwitched();
 }
 
-void PaneController::showOriginal(const ReadingLocation &location)
+void PaneController::showOriginal(const model::ReadingLocation &location)
 {
     if (m_reflowMode)
         toggleReflow();
@@ -211,10 +211,10 @@ void PaneController::zoom(double step)
         // is clamped as every other change of it is.
         QVariantMap appearance = reflowAppearance();
         const QString fontSize = QStringLiteral("fontSize");
-        const double current = ReflowTypography::normalized(appearance).value(fontSize).toDouble();
+        const double current = model::ReflowTypography::normalized(appearance).value(fontSize).toDouble();
         appearance.insert(fontSize, current + step * 10);
-        m_viewModel->reflowAppearanceChosen(ReflowTypography::normalized(appearance));
-        ReflowTypography::save(appearance, defaults());
+        m_viewModel->reflowAppearanceChosen(model::ReflowTypography::normalized(appearance));
+        model::ReflowTypography::save(appearance, defaults());
         return;
     }
     zoomTo(std::clamp(m_scaleFactor + step, platform::kMinZoom, platform::kMaxZoom));
@@ -229,8 +229,8 @@ void PaneController::zoomTo(double factor)
 void PaneController::resetView()
 {
     if (m_reflowMode) {
-        m_viewModel->reflowAppearanceChosen(ReflowTypography::defaults());
-        ReflowTypography::save(ReflowTypography::defaults(), defaults());
+        m_viewModel->reflowAppearanceChosen(model::ReflowTypography::defaults());
+        model::ReflowTypography::save(model::ReflowTypography::defaults(), defaults());
         return;
     }
     setRotationAngle(0);
@@ -245,13 +245,13 @@ void PaneController::createPaperNote()
     const auto &document = m_viewModel->pdfDocument();
     if (!m_currentPaperID || !document)
         return;
-    std::vector<ReadingTextSource> sources = m_viewModel->reflowSources();
+    std::vector<model::ReadingTextSource> sources = m_viewModel->reflowSources();
     if (sources.empty() && m_viewModel->retainedSelection())
         sources = ReflowTextMap::sources(*m_viewModel->retainedSelection(), document);
     createPaperNote(sources);
 }
 
-void PaneController::createPaperNote(const std::vector<ReadingTextSource> &sources)
+void PaneController::createPaperNote(const std::vector<model::ReadingTextSource> &sources)
 {
     if (!m_currentPaperID || !m_viewModel->pdfDocument())
         return;

@@ -31,11 +31,11 @@ platform::Preferences &defaults()
 
 } // namespace
 
-PaneController::PaneController(ReaderPane pane, PaneModelServices services, QObject *parent)
+PaneController::PaneController(ReaderPane pane, model::PaneModelServices services, QObject *parent)
     : QObject(parent)
     , m_pane(pane)
     , m_services(std::move(services))
-    , m_viewModel(new SharedPDFViewModel(m_services, this))
+    , m_viewModel(new model::SharedPDFViewModel(m_services, this))
     , m_annotations(&annotations::PaneAnnotations::attach(*m_viewModel))
     , m_searchWork(new platform::MainWorkItem(this))
 {
@@ -163,11 +163,11 @@ void PaneController::confirmTrash()
 
 void PaneController::connectHandlers()
 {
-    SharedPDFViewModel *model = m_viewModel;
+    model::SharedPDFViewModel *model = m_viewModel;
 
     // Any change of the reading state is written to the history.
-    for (auto signal : {&SharedPDFViewModel::currentPageIndexChanged, &SharedPDFViewModel::reflowBlockChanged,
-                        &SharedPDFViewModel::reflowOffsetChanged})
+    for (auto signal : {&model::SharedPDFViewModel::currentPageIndexChanged, &model::SharedPDFViewModel::reflowBlockChanged,
+                        &model::SharedPDFViewModel::reflowOffsetChanged})
         connect(model, signal, this, &PaneController::scheduleDocumentStateCheck);
     for (auto signal : {&PaneController::scaleFactorChanged, &PaneController::rotationAngleChanged,
                         &PaneController::flipBookModeChanged, &PaneController::pageLayoutChanged,
@@ -188,7 +188,7 @@ void PaneController::connectHandlers()
         if (!m_showOnboarding)
             setHasSeenOnboarding(true);
     });
-    connect(model, &SharedPDFViewModel::searchTextChanged, this, &PaneController::searchTextDidChange);
+    connect(model, &model::SharedPDFViewModel::searchTextChanged, this, &PaneController::searchTextDidChange);
     // The stored markups read after the paper opened: what went wrong is
     // said as it is for the rest of the paper's stored markings.
     connect(m_annotations, &annotations::PaneAnnotations::markupsLoaded, this, [this] {

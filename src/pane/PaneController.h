@@ -54,23 +54,29 @@
 #include <utility>
 #include <vector>
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
 struct SearchBatch;
+}
+
+namespace folvan {
 class ReadingHistory;
 class PaperNotesStore;
 struct PaperNote;
-namespace engine {
+}
+
+namespace folvan::engine {
 class PdfDocument;
 }
-namespace platform {
+
+namespace folvan::platform {
 class MainWorkItem;
 class SerialQueue;
-} // namespace platform
-namespace annotations {
+}
+
+namespace folvan::annotations {
 class PaneAnnotations;
 }
-} // namespace folvan
 
 namespace folvan::pane {
 
@@ -95,7 +101,7 @@ public:
     static constexpr double kOutlineWidth = 200;
 
     // A pane with what its model takes from the application (`services`).
-    explicit PaneController(ReaderPane pane, PaneModelServices services = {}, QObject *parent = nullptr);
+    explicit PaneController(ReaderPane pane, model::PaneModelServices services = {}, QObject *parent = nullptr);
     // Runs the pane's teardown: drops every open or search under way,
     // flushes the history and the notes store, and hands the last reading
     // state to the history for its next turn.
@@ -125,7 +131,7 @@ public:
 
     // ---- Owned and shared objects -------------------------------------------
 
-    SharedPDFViewModel *viewModel() const { return m_viewModel; }
+    model::SharedPDFViewModel *viewModel() const { return m_viewModel; }
     // The annotations of the pane, handed to its model.
     annotations::PaneAnnotations *annotations() const { return m_annotations; }
     ReadingHistory &history() const;
@@ -191,7 +197,7 @@ public:
     // `preferredPage` asks for a page instead of the stored one; `source` is
     // a passage to go to once the paper is open.
     void loadPDF(const QUrl &url, std::optional<int> preferredPage = std::nullopt,
-                 std::optional<ReadingTextSource> source = std::nullopt);
+                 std::optional<model::ReadingTextSource> source = std::nullopt);
     // The pane's reading state as it stands.
     DocumentReadingState documentState() const;
     // Writes the reading state of the open paper into the history; with
@@ -323,7 +329,7 @@ public:
     void toggleReflow();
     // Leaves reflow and shows `location` in the page view, remembering the
     // place left.
-    void showOriginal(const ReadingLocation &location);
+    void showOriginal(const model::ReadingLocation &location);
     // Zoom by `step` (+0.1 or -0.1): the page zoom, or in reflow the font
     // size by ten times the step.
     void zoom(double step);
@@ -335,7 +341,7 @@ public:
     // shown in the notes panel.
     void createPaperNote();
     // The same for passages given by the reflow page (none: no note).
-    void createPaperNote(const std::vector<ReadingTextSource> &sources);
+    void createPaperNote(const std::vector<model::ReadingTextSource> &sources);
     // Whether the notes panel is to give the keyboard to the title of the
     // note it shows, asked once after a new note was made; clears it.
     bool takeNoteTitleFocus() { return std::exchange(m_noteTitleFocus, false); }
@@ -424,7 +430,7 @@ private:
         DocumentReadingState state;
         std::optional<int> preferredPage;
         bool knownInHistory = false;
-        std::optional<ReadingTextSource> source;
+        std::optional<model::ReadingTextSource> source;
         std::shared_ptr<engine::PdfDocument> document;
         QString error; // why the document could not be opened
     };
@@ -451,7 +457,7 @@ private:
     // A batch of the search stopped by `stop` arrived; `last` after the
     // last page.
     void deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
-                       const std::weak_ptr<engine::PdfDocument> &searched, const QString &query, SearchBatch batch,
+                       const std::weak_ptr<engine::PdfDocument> &searched, const QString &query, model::SearchBatch batch,
                        bool last);
     void cancelSearchWork();
     void resumeInterruptedSearch();
@@ -474,7 +480,7 @@ private:
 
     // Given.
     const ReaderPane m_pane;
-    const PaneModelServices m_services;
+    const model::PaneModelServices m_services;
     bool m_isSplit = false;
     bool m_isActive = true;
     QUrl m_peerURL;
@@ -483,7 +489,7 @@ private:
     Action m_activate;
     Action m_toggleComparison;
 
-    SharedPDFViewModel *m_viewModel;
+    model::SharedPDFViewModel *m_viewModel;
     annotations::PaneAnnotations *m_annotations;
 
     // State.

@@ -71,7 +71,7 @@ void PaneController::completeMove(const QUrl &oldURL, const QUrl &newURL)
 
 void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
 {
-    SharedPDFViewModel &model = *m_viewModel;
+    model::SharedPDFViewModel &model = *m_viewModel;
     history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
     model.documentMoved(newURL);
     setCurrentPaperID(paperNotes().registerPaper(newURL.toLocalFile()));

@@ -14,7 +14,7 @@
 
 namespace folvan::pane {
 
-void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, std::optional<ReadingTextSource> source)
+void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, std::optional<model::ReadingTextSource> source)
 {
     paperNotes().flush();
     saveReading(true);
@@ -64,7 +64,7 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     DocumentReadingState normalized = load.state.normalized(pageCount);
     const int page = load.preferredPage ? std::clamp(*load.preferredPage, 0, pageCount - 1) : int(normalized.page);
 
-    SharedPDFViewModel &model = *m_viewModel;
+    model::SharedPDFViewModel &model = *m_viewModel;
     model.documentOpening(document);
     annotations::PaneAnnotations &paneAnnotations = *m_annotations;
     paneAnnotations.loadMarkups(load.url, document, page);
@@ -76,7 +76,7 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     if (const std::optional<QString> problem = markupsKnown ? paneAnnotations.markupError() : model.navigationError())
         platform::runOnMain(this, [this, text = *problem] { showAlertMessage(text); });
 
-    OpenedDocument opened;
+    model::OpenedDocument opened;
     opened.document = document;
     opened.url = load.url;
     opened.page = page;
@@ -133,7 +133,7 @@ DocumentReadingState PaneController::documentState() const
 
 std::optional<DocumentReadingState> PaneController::readingToSave(bool captureNative) const
 {
-    const SharedPDFViewModel &model = *m_viewModel;
+    const model::SharedPDFViewModel &model = *m_viewModel;
     const QUrl url = model.pdfDocumentURL();
     if (url.isEmpty() || !model.pdfDocument())
         return std::nullopt;
@@ -144,12 +144,12 @@ std::optional<DocumentReadingState> PaneController::readingToSave(bool captureNa
         // The page reports where the reader is once scrolling settles: what
         // is saved now is taken from it now (not while the pane is being
         // destroyed: that waits on the page).
-        if (ReflowViewInterface *reflow = model.reflowView())
+        if (model::ReflowViewInterface *reflow = model.reflowView())
             reflow->takeReadingPosition();
     }
     DocumentReadingState state = documentState();
     if (captureNative && !m_reflowMode) {
-        NativePDFViewInterface *native = model.nativePDFView();
+        model::NativePDFViewInterface *native = model.nativePDFView();
         if (native && native->shownDocument() == model.pdfDocument()) {
             if (native->shownPageIndex() >= 0)
                 state.page = native->shownPageIndex();

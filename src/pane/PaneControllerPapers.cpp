@@ -32,7 +32,7 @@ void PaneController::openNoteSource(const PaperNote &note)
     if (!path)
         return;
     const QUrl url = QUrl::fromLocalFile(*path);
-    const std::optional<ReadingTextSource> source =
+    const std::optional<model::ReadingTextSource> source =
         note.sources && !note.sources->empty() ? std::optional(note.sources->front()) : std::nullopt;
     if (!sameFile(url, m_viewModel->pdfDocumentURL())) {
         loadPDF(url, note.page ? std::optional(int(*note.page)) : std::nullopt, source);
@@ -42,7 +42,7 @@ void PaneController::openNoteSource(const PaperNote &note)
         m_viewModel->navigate(m_annotations->location(*source), true);
         return;
     }
-    ReadingLocation location;
+    model::ReadingLocation location;
     location.page = note.page.value_or(0);
     m_viewModel->navigate(location, true);
 }

@@ -75,7 +75,7 @@ void PaneController::searchTextDidChange()
 {
     cancelSearchWork();
     setSearchRunning(false);
-    SharedPDFViewModel &model = *m_viewModel;
+    model::SharedPDFViewModel &model = *m_viewModel;
     model.searchRestarted();
 
     const QString query = model.searchText();
@@ -102,7 +102,7 @@ void PaneController::runSearch(QPointer<PaneController> pane, std::weak_ptr<engi
     // The first matches go at once, the next ones together every so often,
     // so that the main thread takes them in few steps.
     constexpr qint64 kBatchMilliseconds = 50;
-    SearchBatch batch;
+    model::SearchBatch batch;
     bool sentAny = false;
     QElapsedTimer sinceSent;
     auto send = [&](bool last) {
@@ -110,7 +110,7 @@ void PaneController::runSearch(QPointer<PaneController> pane, std::weak_ptr<engi
             if (pane)
                 pane->deliverSearch(stop, searched, query, std::move(batch), last);
         });
-        batch = SearchBatch();
+        batch = model::SearchBatch();
         sentAny = true;
         sinceSent.start();
     };
@@ -138,12 +138,12 @@ void PaneController::runSearch(QPointer<PaneController> pane, std::weak_ptr<engi
 
 void PaneController::deliverSearch(const std::shared_ptr<std::atomic_bool> &stop,
                                 const std::weak_ptr<engine::PdfDocument> &searched, const QString &query,
-                                SearchBatch batch, bool last)
+                                model::SearchBatch batch, bool last)
 {
     // A search stopped since is over, whatever it found meanwhile.
     if (stop != m_searchStop || stop->load())
         return;
-    SharedPDFViewModel &model = *m_viewModel;
+    model::SharedPDFViewModel &model = *m_viewModel;
     const bool sameQuery = model.searchText().normalized(QString::NormalizationForm_D)
         == query.normalized(QString::NormalizationForm_D);
     if (!sameQuery || !model.showSearch())

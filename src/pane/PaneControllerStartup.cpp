@@ -19,7 +19,7 @@ QVariantMap PaneController::reflowAppearance() const
 {
     if (const std::optional<QVariantMap> &appearance = m_viewModel->reflowAppearance())
         return *appearance;
-    return ReflowTypography::effective(platform::Preferences::shared());
+    return model::ReflowTypography::effective(platform::Preferences::shared());
 }
 
 void PaneController::startUp()

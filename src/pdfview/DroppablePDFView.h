@@ -32,9 +32,9 @@ public:
 // the paper goes to onInternalLink instead of moving the view; hovering over
 // a link drives the reference preview; undo and redo act on the pane's
 // annotation history when readingUndoManager is set.
-class DroppablePDFView : public PdfView, public NativePDFViewInterface {
+class DroppablePDFView : public PdfView, public model::NativePDFViewInterface {
     Q_OBJECT
-    Q_INTERFACES(folvan::NativePDFViewInterface)
+    Q_INTERFACES(folvan::model::NativePDFViewInterface)
 public:
     using DropHandler = std::function<void(const QUrl &file)>;
     using InternalLinkHandler = std::function<void(const engine::PdfDestination &destination)>;

@@ -26,9 +26,9 @@ namespace {
 const QString kPageJumpTransition = QStringLiteral("pageJump");
 constexpr double kPageJumpFadeSeconds = 0.2;
 
-bool showsView(const SharedPDFViewModel &model, const DroppablePDFView *view)
+bool showsView(const model::SharedPDFViewModel &model, const DroppablePDFView *view)
 {
-    return view && model.nativePDFView() == static_cast<const NativePDFViewInterface *>(view);
+    return view && model.nativePDFView() == static_cast<const model::NativePDFViewInterface *>(view);
 }
 
 // Whether the selection has a part on the page `index` of `document`.
@@ -45,7 +45,7 @@ bool selectionTouchesPage(const engine::PdfSelection &selection, const std::shar
 
 // ---------------------------------------------------------------- coordinator
 
-PDFViewCoordinator::PDFViewCoordinator(SharedPDFViewModel *model)
+PDFViewCoordinator::PDFViewCoordinator(model::SharedPDFViewModel *model)
     : viewModel(model)
 {
 }
@@ -59,7 +59,7 @@ void PDFViewCoordinator::selectionChanged()
         return;
     std::optional<engine::PdfSelection> selection = view->currentSelection();
     platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), selection] {
-        SharedPDFViewModel *model = viewModel;
+        model::SharedPDFViewModel *model = viewModel;
         if (!model || !showsView(*model, view) || model->pdfDocument() != document)
             return;
         model->pageSelectionChanged(selection);
@@ -75,7 +75,7 @@ void PDFViewCoordinator::scaleChanged()
         return;
     const double zoom = std::clamp(view->scaleFactor(), platform::kMinZoom, platform::kMaxZoom);
     platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), zoom] {
-        SharedPDFViewModel *model = viewModel;
+        model::SharedPDFViewModel *model = viewModel;
         if (!model || !showsView(*model, view) || model->pdfDocument() != document)
             return;
         if (onZoom)
@@ -88,13 +88,13 @@ void PDFViewCoordinator::pageChanged()
     if (restoring)
         return;
     auto *view = qobject_cast<DroppablePDFView *>(sender());
-    SharedPDFViewModel *model = viewModel;
+    model::SharedPDFViewModel *model = viewModel;
     if (!view || !model || !showsView(*model, view) || view->document() != model->pdfDocument()
         || view->currentPageIndex() < 0)
         return;
     const int page = view->currentPageIndex();
     platform::runOnMain(this, [this, view = QPointer(view), document = view->document(), page] {
-        SharedPDFViewModel *model = viewModel;
+        model::SharedPDFViewModel *model = viewModel;
         if (!model || !showsView(*model, view) || model->pdfDocument() != document)
             return;
         model->pageShown(page);
@@ -107,7 +107,7 @@ void PDFViewCoordinator::pageChanged()
 // ---------------------------------------------------------------- wrapper
 
 PDFViewWrapper::PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument, ScaleBinding scaleFactor,
-                               SharedPDFViewModel *viewModel, DropHandler onDropPDF, QWidget *parent)
+                               model::SharedPDFViewModel *viewModel, DropHandler onDropPDF, QWidget *parent)
     : QWidget(parent)
     , m_pdfDocument(std::move(pdfDocument))
     , m_scaleFactor(std::move(scaleFactor))
@@ -122,11 +122,11 @@ PDFViewWrapper::PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument,
     updateView();
 
     if (viewModel) {
-        for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::jumpToPageChanged,
-                            &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::searchTextChanged,
-                            &SharedPDFViewModel::searchResultsChanged,
-                            &SharedPDFViewModel::currentSearchIndexChanged,
-                            &SharedPDFViewModel::markedPassageChanged})
+        for (auto signal : {&model::SharedPDFViewModel::pdfDocumentChanged, &model::SharedPDFViewModel::jumpToPageChanged,
+                            &model::SharedPDFViewModel::showSearchChanged, &model::SharedPDFViewModel::searchTextChanged,
+                            &model::SharedPDFViewModel::searchResultsChanged,
+                            &model::SharedPDFViewModel::currentSearchIndexChanged,
+                            &model::SharedPDFViewModel::markedPassageChanged})
             connect(viewModel, signal, this, &PDFViewWrapper::scheduleUpdate);
         // The document's annotations are drawn into the pages: a change draws
         // again the pages it touched, and a change that names none every page.
@@ -184,7 +184,7 @@ bool PDFViewWrapper::modelShowsThisView() const
 
 DroppablePDFView *PDFViewWrapper::makeView()
 {
-    SharedPDFViewModel *model = m_viewModel;
+    model::SharedPDFViewModel *model = m_viewModel;
     auto *view = new DroppablePDFView;
     m_coordinator->pdfView = view;
     if (model) {
@@ -265,7 +265,7 @@ bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::Pd
 {
     if (!modelShowsThisView())
         return false;
-    SharedPDFViewModel &model = *m_viewModel;
+    model::SharedPDFViewModel &model = *m_viewModel;
     DroppablePDFView *view = m_view;
     if (model.fitNativeOnMount()) {
         // The width is measured once the layouts made with the view have
@@ -309,7 +309,7 @@ void PDFViewWrapper::scheduleUpdate()
 void PDFViewWrapper::updateView()
 {
     DroppablePDFView *view = m_view;
-    SharedPDFViewModel *model = m_viewModel;
+    model::SharedPDFViewModel *model = m_viewModel;
     if (!view)
         return;
     if (!view->document() || view->document() != m_pdfDocument)
@@ -411,7 +411,7 @@ void PDFViewWrapper::dismantleView()
         return;
     view->stopReferenceTracking();
     view->setReadingUndoManager(nullptr);
-    if (SharedPDFViewModel *model = m_viewModel) {
+    if (model::SharedPDFViewModel *model = m_viewModel) {
         // A view that never restored the reading position (never on screen)
         // holds no reading of its own to keep.
         if (!m_coordinator->restoring)

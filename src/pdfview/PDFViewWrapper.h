@@ -12,12 +12,13 @@
 #include "engine/PdfDestination.h"
 #include "engine/PdfSelection.h"
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
-namespace engine {
+}
+
+namespace folvan::engine {
 class PdfDocument;
 }
-} // namespace folvan
 
 namespace folvan::pdfview {
 
@@ -30,11 +31,11 @@ class DroppablePDFView;
 class PDFViewCoordinator : public QObject {
     Q_OBJECT
 public:
-    explicit PDFViewCoordinator(SharedPDFViewModel *viewModel);
+    explicit PDFViewCoordinator(model::SharedPDFViewModel *viewModel);
 
     // The page view, set when it is made.
     QPointer<DroppablePDFView> pdfView;
-    QPointer<SharedPDFViewModel> viewModel;
+    QPointer<model::SharedPDFViewModel> viewModel;
     // Search text, current match and whether there were matches, last
     // applied (more matches arriving for the same search move nothing).
     std::tuple<QString, int, bool> lastSearchState{QString(), -1, false};
@@ -75,7 +76,7 @@ public:
     using DropHandler = std::function<void(const QUrl &file)>;
 
     PDFViewWrapper(std::shared_ptr<engine::PdfDocument> pdfDocument, ScaleBinding scaleFactor,
-                   SharedPDFViewModel *viewModel, DropHandler onDropPDF, QWidget *parent = nullptr);
+                   model::SharedPDFViewModel *viewModel, DropHandler onDropPDF, QWidget *parent = nullptr);
     ~PDFViewWrapper() override;
 
     const std::shared_ptr<engine::PdfDocument> &pdfDocument() const { return m_pdfDocument; }
@@ -119,7 +120,7 @@ private:
 
     std::shared_ptr<engine::PdfDocument> m_pdfDocument;
     ScaleBinding m_scaleFactor;
-    QPointer<SharedPDFViewModel> m_viewModel;
+    QPointer<model::SharedPDFViewModel> m_viewModel;
     DropHandler m_onDropPDF;
     std::unique_ptr<PDFViewCoordinator> m_coordinator;
     QPointer<DroppablePDFView> m_view;

@@ -82,7 +82,7 @@ Json jsonOf(const QVariant &value)
 
 } // namespace
 
-ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<engine::PdfDocument> document,
+ReflowCoordinator::ReflowCoordinator(model::SharedPDFViewModel *model, std::shared_ptr<engine::PdfDocument> document,
                                      std::optional<QUuid> paperID, Callbacks callbacks, QObject *parent,
                                      const QString &overridesDirectory)
     : QObject(parent)
@@ -97,9 +97,9 @@ ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<
     if (!model)
         return;
     // What the page shows follows these; one update runs after a burst.
-    for (auto signal : {&SharedPDFViewModel::reflowAppearanceChanged, &SharedPDFViewModel::showSearchChanged,
-                        &SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
-                        &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::jumpToPageChanged})
+    for (auto signal : {&model::SharedPDFViewModel::reflowAppearanceChanged, &model::SharedPDFViewModel::showSearchChanged,
+                        &model::SharedPDFViewModel::searchTextChanged, &model::SharedPDFViewModel::searchResultsChanged,
+                        &model::SharedPDFViewModel::currentSearchIndexChanged, &model::SharedPDFViewModel::jumpToPageChanged})
         connect(model, signal, this, &ReflowCoordinator::scheduleUpdate);
     m_annotations = annotations::PaneAnnotations::of(*model);
     if (m_annotations) {
@@ -108,7 +108,7 @@ ReflowCoordinator::ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<
                             &annotations::PaneAnnotations::canRedoAnnotationChanged})
             connect(m_annotations, signal, this, &ReflowCoordinator::scheduleUpdate);
     }
-    connect(model, &SharedPDFViewModel::searchResultsChanged, this, [this] { m_resultsInImagesStale = true; });
+    connect(model, &model::SharedPDFViewModel::searchResultsChanged, this, [this] { m_resultsInImagesStale = true; });
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key.startsWith(platform::prefkey::reflowPrefix))
             scheduleUpdate();
@@ -166,9 +166,9 @@ Json ReflowCoordinator::settings() const
     if (m_model && m_model->reflowAppearance())
         base = *m_model->reflowAppearance();
     else
-        base = ReflowTypography::effective(platform::Preferences::shared());
+        base = model::ReflowTypography::effective(platform::Preferences::shared());
     Json result = Json::object();
-    const QVariantMap values = ReflowTypography::normalized(base);
+    const QVariantMap values = model::ReflowTypography::normalized(base);
     for (auto it = values.begin(); it != values.end(); ++it)
         result[it.key().toStdString()] = jsonOf(it.value());
     const bool searching = m_model && m_model->showSearch();
@@ -344,7 +344,7 @@ void ReflowCoordinator::receive(const QString &text, const QUrl &frameURL, bool 
     } else if (event == wire::event::original) {
         if (!body.contains(k::page) || !validPage(body[k::page], &page))
             return;
-        ReadingLocation location;
+        model::ReadingLocation location;
         location.page = page;
         if (const auto point = sourcePoint(body, page))
             location.point = *point;
@@ -390,13 +390,13 @@ void ReflowCoordinator::handshake()
         feedback(m_overrides->error());
     // The open carried the request out; a destination that came without a
     // page request is spent with it.
-    m_model->requestCarriedOut(m_document, page, SharedPDFViewModel::RequestScope::jumpAndPlace);
+    m_model->requestCarriedOut(m_document, page, model::SharedPDFViewModel::RequestScope::jumpAndPlace);
     update();
 }
 
 void ReflowCoordinator::handleSources(const Json &body, const QString &event)
 {
-    std::vector<ReadingTextSource> sources;
+    std::vector<model::ReadingTextSource> sources;
     const auto it = body.find(k::sources);
     if (it != body.end()) {
         if (!it->is_array() || it->size() > size_t(kMaxSources))
@@ -405,13 +405,13 @@ void ReflowCoordinator::handleSources(const Json &body, const QString &event)
             for (const Json &element : *it) {
                 if (!element.is_object())
                     return;
-                sources.push_back(platform::json::parse(element.dump()).get<ReadingTextSource>());
+                sources.push_back(platform::json::parse(element.dump()).get<model::ReadingTextSource>());
             }
         } catch (...) {
             return;
         }
     }
-    for (const ReadingTextSource &source : sources) {
+    for (const model::ReadingTextSource &source : sources) {
         if (!source.validated(pageCount()))
             return;
     }
@@ -436,7 +436,7 @@ void ReflowCoordinator::handleSources(const Json &body, const QString &event)
                 m_callbacks.createNote(sources);
         } else {
             QStringList quotes;
-            for (const ReadingTextSource &source : sources)
+            for (const model::ReadingTextSource &source : sources)
                 quotes << source.quote;
             platform::setClipboardText(quotes.join(u'\n'));
         }
@@ -497,13 +497,13 @@ void ReflowCoordinator::handleTypography(const Json &body)
     QVariantMap message;
     for (auto it = body.begin(); it != body.end(); ++it)
         message.insert(QString::fromStdString(it.key()), variantOf(it.value()));
-    const QVariantMap &defaults = ReflowTypography::defaults();
+    const QVariantMap &defaults = model::ReflowTypography::defaults();
     for (auto it = defaults.begin(); it != defaults.end(); ++it) {
         if (message.contains(it.key()))
             base.insert(it.key(), message.value(it.key()));
     }
-    m_model->reflowAppearanceChosen(ReflowTypography::normalized(base));
-    ReflowTypography::save(message, platform::Preferences::shared());
+    m_model->reflowAppearanceChosen(model::ReflowTypography::normalized(base));
+    model::ReflowTypography::save(message, platform::Preferences::shared());
 }
 
 void ReflowCoordinator::handleCutouts(const Json &body)

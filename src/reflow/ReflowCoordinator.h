@@ -28,15 +28,17 @@
 #include <set>
 #include <vector>
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
-namespace annotations {
+}
+
+namespace folvan::annotations {
 class PaneAnnotations;
 }
-namespace engine {
+
+namespace folvan::engine {
 class PdfDocument;
 }
-} // namespace folvan
 
 namespace folvan::reflow {
 
@@ -48,9 +50,9 @@ class ReflowCoordinator : public QObject {
 public:
     struct Callbacks {
         // Makes a paper note quoting these passages.
-        std::function<void(const std::vector<ReadingTextSource> &)> createNote;
+        std::function<void(const std::vector<model::ReadingTextSource> &)> createNote;
         // Leaves reflow and shows this place in the page view.
-        std::function<void(const ReadingLocation &)> showOriginal;
+        std::function<void(const model::ReadingLocation &)> showOriginal;
     };
     // Evaluates one script in the page.
     using ScriptSink = std::function<void(const QString &script)>;
@@ -58,7 +60,7 @@ public:
     // `paperID` names the corrections file; without it there are no
     // corrections. `overridesDirectory` is for tests (empty: the data
     // folder's).
-    ReflowCoordinator(SharedPDFViewModel *model, std::shared_ptr<engine::PdfDocument> document,
+    ReflowCoordinator(model::SharedPDFViewModel *model, std::shared_ptr<engine::PdfDocument> document,
                       std::optional<QUuid> paperID, Callbacks callbacks, QObject *parent = nullptr,
                       const QString &overridesDirectory = {});
     ~ReflowCoordinator() override;
@@ -116,7 +118,7 @@ private:
     void observeOverrides();
     void scheduleUpdate();
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     // The annotations of the model's pane; null when it has none.
     QPointer<annotations::PaneAnnotations> m_annotations;
     std::shared_ptr<engine::PdfDocument> m_document;

@@ -21,18 +21,18 @@
 
 namespace folvan::reflow {
 
-ReflowView::ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID,
+ReflowView::ReflowView(model::SharedPDFViewModel *model, std::optional<QUuid> paperID,
                        ReflowCoordinator::Callbacks callbacks, QWidget *parent, const QString &pageRoot)
     : QWidget(parent)
     , m_document(model->pdfDocument())
     , m_handler(new ReflowResourceHandler(this, pageRoot))
 {
-    QPointer<SharedPDFViewModel> weakModel(model);
+    QPointer<model::SharedPDFViewModel> weakModel(model);
     auto showOriginal = callbacks.showOriginal;
     m_leave = [weakModel, showOriginal] {
         if (!weakModel || !showOriginal)
             return;
-        ReadingLocation location;
+        model::ReadingLocation location;
         location.page = weakModel->currentPageIndex();
         showOriginal(location);
     };

@@ -23,16 +23,16 @@ namespace folvan::reflow {
 
 class ReflowResourceHandler;
 
-class ReflowView : public QWidget, public ReflowViewInterface {
+class ReflowView : public QWidget, public model::ReflowViewInterface {
     Q_OBJECT
-    Q_INTERFACES(folvan::ReflowViewInterface)
+    Q_INTERFACES(folvan::model::ReflowViewInterface)
 public:
     // How long taking the reading position waits for the page, in ms.
     static constexpr int readingPositionWait = 1000;
 
     // `pageRoot` is the folder of the page's files (the built-in one unless
     // a test gives another).
-    ReflowView(SharedPDFViewModel *model, std::optional<QUuid> paperID, ReflowCoordinator::Callbacks callbacks,
+    ReflowView(model::SharedPDFViewModel *model, std::optional<QUuid> paperID, ReflowCoordinator::Callbacks callbacks,
                QWidget *parent = nullptr, const QString &pageRoot = QStringLiteral(":/reflow"));
     ~ReflowView() override;
 
@@ -60,7 +60,7 @@ private:
     void showFailure();
 
     std::shared_ptr<engine::PdfDocument> m_document;
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     QWebEngineProfile *m_profile = nullptr;
     ReflowResourceHandler *m_handler;
     QWebEngineView *m_web = nullptr;

@@ -48,7 +48,7 @@ QPushButton *textButton(const QString &text, QWidget *parent)
 
 } // namespace
 
-GGView::GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *parent)
+GGView::GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWidget *parent)
     : QWidget(parent)
     , m_searchURL(searchURL)
     , m_webView(new WebView(searchURL, viewModel, this))

@@ -16,7 +16,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
 }
 
@@ -27,7 +27,7 @@ class WebView;
 class GGView : public QWidget {
     Q_OBJECT
 public:
-    GGView(const QUrl &searchURL, SharedPDFViewModel *viewModel, QWidget *parent = nullptr);
+    GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWidget *parent = nullptr);
 
     // The pane's search address changed (another paper): it is loaded, and
     // the address field shows it unless the user is typing there.

@@ -63,7 +63,7 @@ QWebEngineProfile *scholarProfile()
 
 // ---- Coordinator -------------------------------------------------------------
 
-WebView::Coordinator::Coordinator(QWidget *dialogParent, SharedPDFViewModel *viewModel)
+WebView::Coordinator::Coordinator(QWidget *dialogParent, model::SharedPDFViewModel *viewModel)
     : m_dialogParent(dialogParent), m_viewModel(viewModel), m_prompts(makeDefaultDownloadPrompts())
 {
 }
@@ -230,7 +230,7 @@ void WebView::Coordinator::showAlert(const QString &title, const QString &messag
 
 // ---- WebView -----------------------------------------------------------------
 
-WebView::WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent)
+WebView::WebView(const QUrl &url, model::SharedPDFViewModel *viewModel, QWidget *parent)
     : QWebEngineView(parent)
     , m_coordinator(this, viewModel)
     , m_loadTimer(new platform::MainWorkItem(this))

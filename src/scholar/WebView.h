@@ -28,7 +28,7 @@
 
 class QWebEngineProfile;
 
-namespace folvan {
+namespace folvan::model {
 class SharedPDFViewModel;
 }
 
@@ -59,7 +59,7 @@ public:
     // message.
     class Coordinator {
     public:
-        Coordinator(QWidget *dialogParent, SharedPDFViewModel *viewModel);
+        Coordinator(QWidget *dialogParent, model::SharedPDFViewModel *viewModel);
 
         // The address of the page on display: the last load that ended,
         // whether it finished or failed (a failed one shows its error page).
@@ -96,7 +96,7 @@ public:
         void refuseFetch(const QString &action, const QString &situation);
 
         QPointer<QWidget> m_dialogParent;
-        QPointer<SharedPDFViewModel> m_viewModel;
+        QPointer<model::SharedPDFViewModel> m_viewModel;
         std::optional<QUrl> m_currentURL;
         std::optional<QString> m_currentFailure;
         std::shared_ptr<DownloadPrompts> m_prompts;
@@ -104,7 +104,7 @@ public:
     };
 
     // A browser on the Scholar profile that loads `url` at once.
-    WebView(const QUrl &url, SharedPDFViewModel *viewModel, QWidget *parent = nullptr);
+    WebView(const QUrl &url, model::SharedPDFViewModel *viewModel, QWidget *parent = nullptr);
 
     Coordinator &coordinator() { return m_coordinator; }
     // Loads `url` when it is not the address last given, so that the

@@ -35,7 +35,7 @@ std::optional<QUrl> droppedPDF(const QMimeData *data)
 ContentView::ContentView(pane::ReaderPane pane, PaneServices services, QWidget *parent)
     : QWidget(parent)
     , m_services(std::move(services))
-    , m_controller(std::make_unique<pane::PaneController>(pane, static_cast<const PaneModelServices &>(m_services)))
+    , m_controller(std::make_unique<pane::PaneController>(pane, static_cast<const model::PaneModelServices &>(m_services)))
     , m_body(new QVBoxLayout(this))
 {
     m_controller->setPresenter(makeDefaultPresenter(this));
@@ -46,9 +46,9 @@ ContentView::ContentView(pane::ReaderPane pane, PaneServices services, QWidget *
 
     // The body: the page view while a paper is open.
     pane::PaneController *controller = m_controller.get();
-    SharedPDFViewModel *model = controller->viewModel();
-    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ContentView::rebuildPageView);
-    connect(model, &SharedPDFViewModel::pageViewRebuildRequested, this, &ContentView::rebuildPageView);
+    model::SharedPDFViewModel *model = controller->viewModel();
+    connect(model, &model::SharedPDFViewModel::pdfDocumentChanged, this, &ContentView::rebuildPageView);
+    connect(model, &model::SharedPDFViewModel::pageViewRebuildRequested, this, &ContentView::rebuildPageView);
     // The page view is taken away while the reflow view stands in its place.
     connect(controller, &pane::PaneController::reflowModeChanged, this, &ContentView::rebuildPageView);
     // ... and while the book view stands there.

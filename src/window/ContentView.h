@@ -40,7 +40,7 @@ public:
     // The pane's state and logic.
     pane::PaneController *controller() const { return m_controller.get(); }
     // The controller's document model.
-    SharedPDFViewModel *viewModel() const { return m_controller->viewModel(); }
+    model::SharedPDFViewModel *viewModel() const { return m_controller->viewModel(); }
     const PaneServices &services() const { return m_services; }
 
     // The presenter and file chooser the controller uses; none puts back

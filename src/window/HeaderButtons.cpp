@@ -39,7 +39,7 @@ void togglePaneRadio(ContentView *pane)
 
 void refreshHeaderControls(const ContentView *pane, const HeaderControls &controls)
 {
-    const SharedPDFViewModel *model = pane->viewModel();
+    const model::SharedPDFViewModel *model = pane->viewModel();
     const bool hasFile = !model->pdfDocumentURL().isEmpty();
     const bool hasDocument = model->pdfDocument() != nullptr;
     for (PaneButton *button : {controls.rename, controls.move, controls.reveal, controls.external, controls.trash})

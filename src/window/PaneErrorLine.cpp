@@ -18,7 +18,7 @@ QString PaneErrorLine::repairedPaperText(const QString &fileName)
     return QStringLiteral("“%1”已损坏，显示的是修复后的内容，部分页面或文字可能缺失。").arg(fileName);
 }
 
-PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
+PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
                              QWidget *parent)
     : QLabel(parent)
     , m_model(model)
@@ -46,8 +46,8 @@ PaneErrorLine::PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, 
     // A click closes the line; the keys stay with the reading view.
     m_close->setFocusPolicy(Qt::NoFocus);
     connect(m_close, &QToolButton::clicked, this, &PaneErrorLine::dismiss);
-    for (auto signal : {&SharedPDFViewModel::navigationErrorChanged, &SharedPDFViewModel::pdfDocumentChanged,
-                        &SharedPDFViewModel::pdfDocumentURLChanged})
+    for (auto signal : {&model::SharedPDFViewModel::navigationErrorChanged, &model::SharedPDFViewModel::pdfDocumentChanged,
+                        &model::SharedPDFViewModel::pdfDocumentURLChanged})
         connect(model, signal, this, &PaneErrorLine::refresh);
     if (const annotations::PaneAnnotations *paneAnnotations = model ? annotations::PaneAnnotations::of(*model) : nullptr)
         connect(paneAnnotations, &annotations::PaneAnnotations::markupErrorChanged, this, &PaneErrorLine::refresh);

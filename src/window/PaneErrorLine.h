@@ -18,8 +18,11 @@ class QToolButton;
 namespace folvan {
 class PaperNotesStore;
 class ReadingHistory;
+}
+
+namespace folvan::model {
 class SharedPDFViewModel;
-} // namespace folvan
+}
 
 namespace folvan::window {
 
@@ -28,7 +31,7 @@ class PaneRadio;
 class PaneErrorLine : public QLabel {
     Q_OBJECT
 public:
-    PaneErrorLine(SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
+    PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
                   QWidget *parent = nullptr);
 
     // What the line says of the paper `fileName` that opened only repaired.
@@ -59,7 +62,7 @@ private:
     // The messages the reader closed the line on, while they stand.
     QStringList m_dismissed;
 
-    QPointer<SharedPDFViewModel> m_model;
+    QPointer<model::SharedPDFViewModel> m_model;
     QPointer<PaperNotesStore> m_notes;
     QPointer<PaneRadio> m_radio;
     QPointer<ReadingHistory> m_history;

@@ -246,8 +246,8 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     m_welcomeScroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     m_welcome->setAutoFillBackground(false);
 
-    SharedPDFViewModel *model = pane->viewModel();
-    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::showSearchChanged})
+    model::SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&model::SharedPDFViewModel::pdfDocumentChanged, &model::SharedPDFViewModel::showSearchChanged})
         connect(model, signal, this, &PaneLayout::scheduleRelayout);
     for (auto signal : {&pane::PaneController::isSplitChanged, &pane::PaneController::showGGChanged, &pane::PaneController::showOutlineChanged,
                         &pane::PaneController::showNotesChanged, &pane::PaneController::windowWidthChanged,
@@ -261,7 +261,7 @@ PaneLayout::PaneLayout(ContentView *pane, QWidget *parent)
     // A new paper gives the outline new content; the Scholar panel follows
     // the paper itself, keeping what the reader browsed. The keyboard goes
     // to the paper once its view is made.
-    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, [this] {
+    connect(model, &model::SharedPDFViewModel::pdfDocumentChanged, this, [this] {
         delete m_outline.data();
         platform::runOnMain(this, [this] { returnKeyboard(); });
         scheduleRelayout();

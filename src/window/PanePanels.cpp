@@ -23,16 +23,16 @@ namespace folvan::window {
 
 QWidget *makeOutlinePanel(ContentView *pane, QWidget *parent)
 {
-    SharedPDFViewModel *model = pane->viewModel();
+    model::SharedPDFViewModel *model = pane->viewModel();
     if (!model->pdfDocument())
         return new QWidget(parent);
-    QPointer<SharedPDFViewModel> weakModel(model);
+    QPointer<model::SharedPDFViewModel> weakModel(model);
     return new pdfview::OutlineView(
         model->pdfDocument(),
         [weakModel](int pageIndex) {
             if (!weakModel)
                 return;
-            ReadingLocation location;
+            model::ReadingLocation location;
             location.page = pageIndex;
             weakModel->navigate(location, true);
         },
@@ -56,7 +56,7 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
     auto *card = new PanelCard(parent);
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(6, 6, 6, 6);
-    SharedPDFViewModel *model = pane->viewModel();
+    model::SharedPDFViewModel *model = pane->viewModel();
     // The panel shares its height between the list and the editor itself,
     // also in a short popover, so that its footer stays in sight.
     auto *view = new notesview::PaperNotesView(pane->controller()->paperNotes(), pane->controller()->currentPaperID(), model->currentPageIndex(),
@@ -65,7 +65,7 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
     QObject::connect(pane->controller(), &pane::PaneController::currentPaperIDChanged, view,
                      [view, pane] { view->setPaperID(pane->controller()->currentPaperID()); });
     QObject::connect(pane->controller(), &pane::PaneController::selectedNoteIDChanged, view, &notesview::PaperNotesView::refresh);
-    QObject::connect(model, &SharedPDFViewModel::currentPageIndexChanged, view,
+    QObject::connect(model, &model::SharedPDFViewModel::currentPageIndexChanged, view,
                      [view, model] { view->setPage(model->currentPageIndex()); });
     return card;
 }
@@ -76,7 +76,7 @@ QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
     if (!platform::webEngineCanStart())
         return new MessageCard(QStringLiteral("g.circle"), QStringLiteral("无法打开 Scholar"),
                                QStringLiteral("网页引擎未能启动。"), parent);
-    SharedPDFViewModel *model = pane->viewModel();
+    model::SharedPDFViewModel *model = pane->viewModel();
     const auto address = [pane] {
         return scholarPanelURL(pane->viewModel()->pdfDocument() != nullptr, pane->controller()->fileName());
     };
@@ -87,7 +87,7 @@ QWidget *makeScholarPanel(ContentView *pane, QWidget *parent)
         platform::runOnMain(panel, [panel, address] { panel->setSearchURL(address()); });
     };
     QObject::connect(pane->controller(), &pane::PaneController::fileNameChanged, panel, follow);
-    QObject::connect(model, &SharedPDFViewModel::pdfDocumentChanged, panel, follow);
+    QObject::connect(model, &model::SharedPDFViewModel::pdfDocumentChanged, panel, follow);
     return panel;
 }
 

@@ -37,11 +37,11 @@ QWidget *makePaneReflowView(ContentView *pane, QWidget *parent)
 {
     QPointer<ContentView> weak(pane);
     reflow::ReflowCoordinator::Callbacks callbacks;
-    callbacks.createNote = [weak](const std::vector<ReadingTextSource> &sources) {
+    callbacks.createNote = [weak](const std::vector<model::ReadingTextSource> &sources) {
         if (weak)
             weak->controller()->createPaperNote(sources);
     };
-    callbacks.showOriginal = [weak](const ReadingLocation &location) {
+    callbacks.showOriginal = [weak](const model::ReadingLocation &location) {
         if (weak)
             weak->controller()->showOriginal(location);
     };

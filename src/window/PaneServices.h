@@ -17,7 +17,7 @@ namespace folvan::window {
 
 class ContentView;
 
-struct PaneServices : PaneModelServices {
+struct PaneServices : model::PaneModelServices {
     // The command palette over `pane`, acting through `actions`; `dismiss`
     // closes it. A null result: no palette.
     std::function<QWidget *(ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss)> commandPalette;

@@ -41,7 +41,7 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
     auto *reflowLayout = new QVBoxLayout(m_reflow);
     reflowLayout->setContentsMargins(0, 0, 0, 0);
 
-    SharedPDFViewModel *model = pane->viewModel();
+    model::SharedPDFViewModel *model = pane->viewModel();
     for (auto signal : {&pane::PaneController::reflowModeChanged, &pane::PaneController::flipBookModeChanged})
         connect(pane->controller(), signal, this, [this] {
             refresh();
@@ -63,12 +63,12 @@ ReadingArea::ReadingArea(ContentView *pane, QWidget *parent)
             if (m_dock)
                 m_dock->paneWidthChanged();
         });
-    connect(model, &SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
-    connect(model, &SharedPDFViewModel::pdfDocumentChanged, this, &ReadingArea::refresh);
-    connect(model, &SharedPDFViewModel::pdfDocumentURLChanged, this, &ReadingArea::refresh);
+    connect(model, &model::SharedPDFViewModel::bookErrorChanged, this, &ReadingArea::refresh);
+    connect(model, &model::SharedPDFViewModel::pdfDocumentChanged, this, &ReadingArea::refresh);
+    connect(model, &model::SharedPDFViewModel::pdfDocumentURLChanged, this, &ReadingArea::refresh);
     connect(pane->controller(), &pane::PaneController::currentPaperIDChanged, this, &ReadingArea::refresh);
     connect(pane->controller(), &pane::PaneController::rotationAngleChanged, this, &ReadingArea::scheduleTilt);
-    connect(model, &SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
+    connect(model, &model::SharedPDFViewModel::textSelectionModeChanged, this, &ReadingArea::scheduleTilt);
     connect(&platform::Preferences::shared(), &platform::Preferences::valueChanged, this, [this](const QString &key) {
         if (key == platform::prefkey::pdfViewWidth)
             refresh();
@@ -213,7 +213,7 @@ QWidget *ReadingArea::readingView() const
 
 void ReadingArea::updateReflowView()
 {
-    SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
+    model::SharedPDFViewModel *model = m_pane ? m_pane->viewModel() : nullptr;
     const auto document = model ? model->pdfDocument() : nullptr;
     const bool wanted = model && document && chosenView() == View::reflow;
     // One view per document object and file.

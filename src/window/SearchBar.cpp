@@ -82,9 +82,9 @@ SearchBar::SearchBar(ContentView *pane, QWidget *parent)
             livePane()->controller()->closeSearch();
     });
 
-    SharedPDFViewModel *model = pane->viewModel();
-    for (auto signal : {&SharedPDFViewModel::searchTextChanged, &SharedPDFViewModel::searchResultsChanged,
-                        &SharedPDFViewModel::currentSearchIndexChanged, &SharedPDFViewModel::searchResultsInImagesChanged})
+    model::SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&model::SharedPDFViewModel::searchTextChanged, &model::SharedPDFViewModel::searchResultsChanged,
+                        &model::SharedPDFViewModel::currentSearchIndexChanged, &model::SharedPDFViewModel::searchResultsInImagesChanged})
         connect(model, signal, this, &SearchBar::refresh);
     connect(pane->controller(), &pane::PaneController::searchRunningChanged, this, &SearchBar::refresh);
     connect(pane->controller(), &pane::PaneController::searchFocusedChanged, this, &SearchBar::followFocusState);
@@ -95,7 +95,7 @@ void SearchBar::refresh()
 {
     if (!livePane())
         return;
-    SharedPDFViewModel *model = livePane()->viewModel();
+    model::SharedPDFViewModel *model = livePane()->viewModel();
     if (m_field->text() != model->searchText())
         m_field->setText(model->searchText());
     const int matches = int(model->searchResults().size());

@@ -109,10 +109,10 @@ SingleHeader::SingleHeader(ContentView *pane, QWidget *parent)
                           radioButton, helpButton})
         row->addWidget(item);
 
-    SharedPDFViewModel *model = pane->viewModel();
-    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
-                        &SharedPDFViewModel::showSearchChanged, &SharedPDFViewModel::pageCountChanged,
-                        &SharedPDFViewModel::currentPageIndexChanged})
+    model::SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&model::SharedPDFViewModel::pdfDocumentChanged, &model::SharedPDFViewModel::pdfDocumentURLChanged,
+                        &model::SharedPDFViewModel::showSearchChanged, &model::SharedPDFViewModel::pageCountChanged,
+                        &model::SharedPDFViewModel::currentPageIndexChanged})
         connect(model, signal, this, &SingleHeader::refresh);
     for (auto signal : {&pane::PaneController::fileNameChanged, &pane::PaneController::isEditingChanged, &pane::PaneController::reflowModeChanged,
                         &pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged, &pane::PaneController::showGGChanged})
@@ -126,7 +126,7 @@ void SingleHeader::refresh()
 {
     if (!m_pane)
         return;
-    SharedPDFViewModel *model = m_pane->viewModel();
+    model::SharedPDFViewModel *model = m_pane->viewModel();
     const bool hasFile = !model->pdfDocumentURL().isEmpty();
     const bool hasDocument = model->pdfDocument() != nullptr;
     const QString &fileName = m_pane->controller()->fileName();
@@ -158,7 +158,7 @@ void SingleHeader::paintEvent(QPaintEvent *)
     painter.fillRect(QRect(0, height() - 1, width(), 1), QColor(0, 0, 0, 20));
     if (!m_pane)
         return;
-    const SharedPDFViewModel *model = m_pane->viewModel();
+    const model::SharedPDFViewModel *model = m_pane->viewModel();
     if (model->pageCount() <= 0)
         return;
     QColor accent = accentColor();

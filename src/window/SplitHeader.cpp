@@ -185,9 +185,9 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     column->addLayout(row1);
     column->addLayout(row2);
 
-    SharedPDFViewModel *model = pane->viewModel();
-    for (auto signal : {&SharedPDFViewModel::pdfDocumentChanged, &SharedPDFViewModel::pdfDocumentURLChanged,
-                        &SharedPDFViewModel::showSearchChanged})
+    model::SharedPDFViewModel *model = pane->viewModel();
+    for (auto signal : {&model::SharedPDFViewModel::pdfDocumentChanged, &model::SharedPDFViewModel::pdfDocumentURLChanged,
+                        &model::SharedPDFViewModel::showSearchChanged})
         connect(model, signal, this, &SplitHeader::refresh);
     for (auto signal : {&pane::PaneController::fileNameChanged, &pane::PaneController::isEditingChanged, &pane::PaneController::reflowModeChanged,
                         &pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged, &pane::PaneController::showGGChanged,
@@ -208,7 +208,7 @@ void SplitHeader::refresh()
 {
     if (!m_pane)
         return;
-    SharedPDFViewModel *model = m_pane->viewModel();
+    model::SharedPDFViewModel *model = m_pane->viewModel();
     const bool hasFile = !model->pdfDocumentURL().isEmpty();
     const bool hasDocument = model->pdfDocument() != nullptr;
     const QString &fileName = m_pane->controller()->fileName();

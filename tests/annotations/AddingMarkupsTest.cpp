@@ -47,7 +47,7 @@ class AddingMarkups : public PaneTest {};
 
 TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     test::annotationsOf(model).markupColorChosen(MarkupColor::green);
     select(model, 0, 0, 6, 10);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("  why? "));
@@ -66,14 +66,14 @@ TEST_F(AddingMarkups, ANewHighlightTakesThePreferredColour)
     test::annotationsOf(model).addMarkup(QStringLiteral("strikeout"), QString());
     // A text left without its selection.
     model.pageSelectionChanged(std::nullopt);
-    SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("beta"));
+    model::SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("beta"));
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 1);
 }
 
 TEST_F(AddingMarkups, OverlapsMergeWithinTheirKindOnly)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     test::annotationsOf(model).markupColorChosen(MarkupColor::green);
     select(model, 0, 0, 0, 10);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("A"));
@@ -107,7 +107,7 @@ TEST_F(AddingMarkups, AQuoteAcrossAColumnBreakReadsInTheSelectionsOrder)
     writer.addText(0, QPointF(320, 700), QStringLiteral("and the use of the"), engine::FixtureFont::Courier, 10);
     writer.addText(0, QPointF(320, 686), QStringLiteral("right column goes on"), engine::FixtureFont::Courier, 10);
     ASSERT_TRUE(writer.save(path("columns.pdf")));
-    SharedPDFViewModel &model = openPane(path("columns.pdf"));
+    model::SharedPDFViewModel &model = openPane(path("columns.pdf"));
     const engine::PdfPage page = model.pdfDocument()->page(0);
     const QString text = page.string();
     const int from = int(text.indexOf(QStringLiteral("list definitions,")));
@@ -135,7 +135,7 @@ TEST_F(AddingMarkups, AQuoteAcrossAColumnBreakReadsInTheSelectionsOrder)
 
 TEST_F(AddingMarkups, HighlightingAnOriginalReplacesIt)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
         w.addHighlight(0, {textRect(0, 0, 5)}, QColor(0, 0, 255, 128), QStringLiteral("first"), QStringLiteral("Ann"));
         w.addHighlight(0, {textRect(0, 11, 16)}, QColor(255, 0, 0), QStringLiteral("second"), QStringLiteral("Bo"));
     }));
@@ -174,7 +174,7 @@ TEST_F(AddingMarkups, HighlightingAnOriginalReplacesIt)
 
 TEST_F(AddingMarkups, ASelectionOverThreePagesIsOneStep)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 3));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 3));
     const std::shared_ptr<engine::PdfDocument> &document = model.pdfDocument();
     const engine::PdfSelection selection =
         document->selection(document->page(0), QPointF(kLeft + 1, 703), document->page(2), QPointF(kLeft + 20, 663));
@@ -195,8 +195,8 @@ class ReflowSelection : public PaneTest {};
 
 TEST_F(ReflowSelection, IsTakenOverOnlyWhenEveryPassageIsFound)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
-    ReadingTextSource passage;
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
+    model::ReadingTextSource passage;
     passage.page = 1;
     passage.quote = QStringLiteral("Kappa  LAMBDA");
     EXPECT_TRUE(test::annotationsOf(model).acceptReflowSelection({passage}));
@@ -208,8 +208,8 @@ TEST_F(ReflowSelection, IsTakenOverOnlyWhenEveryPassageIsFound)
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 
-    EXPECT_FALSE(test::annotationsOf(model).acceptReflowSelection(std::vector<ReadingTextSource>(65, passage)));
-    ReadingTextSource missing = passage;
+    EXPECT_FALSE(test::annotationsOf(model).acceptReflowSelection(std::vector<model::ReadingTextSource>(65, passage)));
+    model::ReadingTextSource missing = passage;
     missing.quote = QStringLiteral("omega");
     EXPECT_FALSE(test::annotationsOf(model).acceptReflowSelection({passage, missing}));
     EXPECT_FALSE(model.retainedSelection());

@@ -25,7 +25,7 @@ struct SidecarCounter {
     SidecarCounter()
     {
         token = platform::NotificationCenter::shared().observe(
-            SharedPDFViewModel::sidecarChangedNotification(), &context,
+            model::SharedPDFViewModel::sidecarChangedNotification(), &context,
             [this](const QString &, const QVariantMap &info) {
                 if (info.value(QStringLiteral("kind")).toString() == QLatin1String("annotations"))
                     ++count;
@@ -59,7 +59,7 @@ class AnnotationCommits : public PaneTest {};
 
 TEST_F(AnnotationCommits, UndoAndRedoDrawSaveAndNotifyEachTime)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     SidecarCounter posts;
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
@@ -90,7 +90,7 @@ TEST_F(AnnotationCommits, UndoAndRedoDrawSaveAndNotifyEachTime)
 
 TEST_F(AnnotationCommits, AnEqualListIsNoChange)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     SidecarCounter posts;
     test::annotationsOf(model).commitAnnotations(test::annotationsOf(model).markups(), QStringLiteral("x"));
     EXPECT_EQ(test::annotationsOf(model).annotationUndoManager()->count(), 0);
@@ -100,7 +100,7 @@ TEST_F(AnnotationCommits, AnEqualListIsNoChange)
 
 TEST_F(AnnotationCommits, KeepTheLastEightyUndoSteps)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     std::vector<std::vector<ReadingMarkup>> lists;
     for (int i = 0; i < 81; ++i) {
         lists.push_back({noteMarkup(QString::number(i))});
@@ -118,7 +118,7 @@ TEST_F(AnnotationCommits, KeepTheLastEightyUndoSteps)
 
 TEST_F(AnnotationCommits, AFailedSaveKeepsTheChange)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     SidecarCounter posts;
     ReadingMarkup broken = noteMarkup(QStringLiteral("x"));
     broken.rectangles.front().setWidth(INFINITY);
@@ -139,7 +139,7 @@ TEST_F(AnnotationCommits, AFailedSaveKeepsTheChange)
 TEST_F(AnnotationCommits, AFailedSaveIsWrittenLaterAndNamedUntilThen)
 {
     platform::ManualClock clock;
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     // A file where the annotation folder should be.
     ASSERT_TRUE(writeTestFile(model.annotationDirectory(), "not a folder"));
     const qsizetype before = platform::unsavedDescriptions().size();
@@ -149,7 +149,7 @@ TEST_F(AnnotationCommits, AFailedSaveIsWrittenLaterAndNamedUntilThen)
     EXPECT_EQ(platform::unsavedDescriptions().last(), QStringLiteral("批注：a.pdf"));
 
     ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
-    clock.advance(SharedPDFViewModel::kSideFileRetrySeconds);
+    clock.advance(model::SharedPDFViewModel::kSideFileRetrySeconds);
     EXPECT_FALSE(test::annotationsOf(model).markupError());
     EXPECT_EQ(storedMarkups(annotationFile(model)), test::annotationsOf(model).markups());
     EXPECT_EQ(platform::unsavedDescriptions().size(), before);
@@ -160,8 +160,8 @@ class OtherPane : public PaneTest {};
 TEST_F(OtherPane, ReloadsWhatThisPaneSaved)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel &left = openPane(paper);
-    SharedPDFViewModel &right = openPane(paper);
+    model::SharedPDFViewModel &left = openPane(paper);
+    model::SharedPDFViewModel &right = openPane(paper);
     test::annotationsOf(right).commitAnnotations({noteMarkup(QStringLiteral("mine"))}, QStringLiteral("编辑批注"));
     ASSERT_TRUE(test::annotationsOf(right).canUndoAnnotation());
 
@@ -185,8 +185,8 @@ TEST_F(OtherPane, ReloadsWhatThisPaneSaved)
 TEST_F(OtherPane, KeepsItsHistoryWhenTheListIsTheSame)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel &left = openPane(paper);
-    SharedPDFViewModel &right = openPane(paper);
+    model::SharedPDFViewModel &left = openPane(paper);
+    model::SharedPDFViewModel &right = openPane(paper);
     const std::vector<ReadingMarkup> list = {noteMarkup(QStringLiteral("n"))};
     test::annotationsOf(right).commitAnnotations(list, QStringLiteral("编辑批注"));
     // left has reloaded right's list; now left saves the same list again.
@@ -200,8 +200,8 @@ TEST_F(OtherPane, KeepsItsHistoryWhenTheListIsTheSame)
 TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel &left = openPane(paper);
-    SharedPDFViewModel &right = openPane(paper);
+    model::SharedPDFViewModel &left = openPane(paper);
+    model::SharedPDFViewModel &right = openPane(paper);
     ReadingMarkup offPage = noteMarkup(QStringLiteral("far"));
     offPage.page = 7;
     QByteArray bytes;
@@ -214,7 +214,7 @@ TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
     EXPECT_TRUE(test::annotationsOf(right).markups().empty());
 
     // The same file loads its valid rest, and says what it left out.
-    SharedPDFViewModel &third = openPane(paper);
+    model::SharedPDFViewModel &third = openPane(paper);
     ASSERT_TRUE(test::annotationsOf(third).markupError());
     EXPECT_TRUE(test::annotationsOf(third).markupError()->startsWith(QStringLiteral("无法显示已保存的批注：1 条")));
     EXPECT_EQ(test::annotationsOf(third).markups().size(), 1u);
@@ -222,7 +222,7 @@ TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
 
 TEST(AnnotationUndoFlags, OnlyThePanesOwnUndoStackMovesThem)
 {
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     annotations::PaneAnnotations &paneAnnotations = annotations::PaneAnnotations::attach(model);
     QUndoStack other;
     other.push(new QUndoCommand(QStringLiteral("elsewhere")));

@@ -52,7 +52,7 @@ class AnnotationFile : public PaneTest {};
 TEST_F(AnnotationFile, IsNamedByTheStandardizedPath)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     annotations::PaneAnnotations::attach(model);
     const QString direct = test::annotationsOf(model).markupURL(QUrl::fromLocalFile(paper));
     EXPECT_EQ(test::annotationsOf(model).markupURL(QUrl::fromLocalFile(root() + QStringLiteral("/./x/../a.pdf"))), direct);
@@ -64,7 +64,7 @@ TEST_F(AnnotationFile, IsNamedByTheStandardizedPath)
 TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const ReadingMarkup good = markupOn(0, textRect(0, 0, 5));
@@ -74,7 +74,7 @@ TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
     store(file, stored);
     const QByteArray original = fileBytes(file);
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     // Said once, as the paper opens.
     ASSERT_TRUE(test::annotationsOf(model).markupError());
     EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法显示已保存的批注：3 条"))) << test::annotationsOf(model).markupError()->toStdString();
@@ -97,13 +97,13 @@ TEST_F(AnnotationFile, MarkupsOnAPageThatCannotTakeThemStayInTheFileAndAreReport
 {
     const QString paper = path("damaged.pdf");
     ASSERT_TRUE(writeTestFile(paper, pdfWhosePageTakesNoAnnotations()));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     store(file, {markupOn(0, QRectF(72, 700, 100, 12))});
     const QByteArray original = fileBytes(file);
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     ASSERT_TRUE(test::annotationsOf(model).markupError());
     EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法显示已保存的批注："))) << test::annotationsOf(model).markupError()->toStdString();
     EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
@@ -113,12 +113,12 @@ TEST_F(AnnotationFile, MarkupsOnAPageThatCannotTakeThemStayInTheFileAndAreReport
 TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     ASSERT_TRUE(platform::writeFileAtomically(file, "[{\"id\": broken"));
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     ASSERT_TRUE(test::annotationsOf(model).markupError());
     // Told in the reader's words, as the notes library is.
     EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法载入已保存的批注：未能读取数据，因为它的格式不正确")))
@@ -146,14 +146,14 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
 TEST_F(AnnotationFile, AFileNestedTooDeeplyIsUnreadableNotACrash)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     // Nested inside an element of the first page too, which is read first.
     const QByteArray nested = "[{\"page\":0,\"x\":" + test::deeplyNestedJson() + "}]";
     ASSERT_TRUE(platform::writeFileAtomically(file, nested));
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     ASSERT_TRUE(test::annotationsOf(model).markupError());
     EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法载入已保存的批注：")));
     EXPECT_TRUE(test::annotationsOf(model).markups().empty());
@@ -163,12 +163,12 @@ TEST_F(AnnotationFile, AFileNestedTooDeeplyIsUnreadableNotACrash)
 TEST_F(AnnotationFile, AFifoInPlaceOfTheFileIsUnreadableAndSetAsideNotOpened)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     ASSERT_TRUE(makeTestFifo(file));
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     ASSERT_TRUE(test::annotationsOf(model).markupError());
     EXPECT_TRUE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("无法载入已保存的批注："))) << test::annotationsOf(model).markupError()->toStdString();
     EXPECT_TRUE(isFifo(file));
@@ -187,14 +187,14 @@ TEST_F(AnnotationFile, AFifoInPlaceOfTheFileIsUnreadableAndSetAsideNotOpened)
 TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     const QString oldFile = annotationFile(model);
     ASSERT_TRUE(platform::writeFileAtomically(oldFile, "garbage"));
     reloadMarkups(model);
     ASSERT_TRUE(test::annotationsOf(model).markupError());
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     test::annotationsOf(model).persistMarkups();
     const QString newFile = annotationFile(model);
     EXPECT_NE(newFile, oldFile);
@@ -212,7 +212,7 @@ TEST_F(AnnotationFile, APaperRenamedElsewhereFindsTheMarkupsOfItsFormerName)
 {
     const QString paper = writePaper(path("a.pdf"));
     const QString oldFile = annotationFile(openPane(paper));
-    SharedPDFViewModel &first = *models.back();
+    model::SharedPDFViewModel &first = *models.back();
     select(first, 0, 0, 0, 5);
     test::annotationsOf(first).addMarkup(QStringLiteral("highlight"), QString());
     const QByteArray stored = fileBytes(oldFile);
@@ -225,7 +225,7 @@ TEST_F(AnnotationFile, APaperRenamedElsewhereFindsTheMarkupsOfItsFormerName)
     formerPaths = [&](const QString &asked) {
         return asked == renamed ? std::vector<QString>{platform::standardizedPath(paper)} : std::vector<QString>();
     };
-    SharedPDFViewModel &model = openPane(path("b.pdf"));
+    model::SharedPDFViewModel &model = openPane(path("b.pdf"));
     EXPECT_FALSE(test::annotationsOf(model).markupError());
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
     EXPECT_EQ(test::annotationsOf(model).markups().front().quote, QStringLiteral("alpha"));
@@ -236,7 +236,7 @@ TEST_F(AnnotationFile, APaperRenamedElsewhereFindsTheMarkupsOfItsFormerName)
     // A file under the new name is the paper's own: never replaced by the
     // former one.
     ASSERT_TRUE(platform::writeFileAtomically(newFile, "[]"));
-    SharedPDFViewModel &again = openPane(path("b.pdf"));
+    model::SharedPDFViewModel &again = openPane(path("b.pdf"));
     EXPECT_TRUE(test::annotationsOf(again).markups().empty());
     EXPECT_EQ(fileBytes(newFile), "[]");
     EXPECT_EQ(fileBytes(oldFile), stored);
@@ -246,7 +246,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
 {
     // Repaired outside the reader after it failed to load: set aside whole.
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     const QString file = annotationFile(model);
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
     reloadMarkups(model);
@@ -265,13 +265,13 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     // save goes to the new name, and both older files are kept.
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
     reloadMarkups(model);
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString otherFile = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(path("b.pdf")));
     store(otherFile, {markupOn(0, textRect(0, 0, 3))});
     const QByteArray other = fileBytes(otherFile);
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     for (int change = 0; change < 2; ++change) {
         select(model, 0, 0, change, change + 2);
         test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
@@ -289,16 +289,16 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
 TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     test::annotationsOf(model).commitAnnotations({markupOn(0, textRect(1, 0, 7), QStringLiteral("n"))}, QStringLiteral("编辑批注"));
     const QString oldFile = annotationFile(model);
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
     test::annotationsOf(model).persistMarkups();
     EXPECT_TRUE(QFile::exists(oldFile));
 
-    SharedPDFViewModel &reopened = openPane(path("b.pdf"));
+    model::SharedPDFViewModel &reopened = openPane(path("b.pdf"));
     EXPECT_EQ(test::annotationsOf(reopened).markups(), test::annotationsOf(model).markups());
 }
 
@@ -308,14 +308,14 @@ TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
 TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
 {
     const QString paper = writePaper(path("a.pdf"), 3);
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(0, 0, 5)), markupOn(1, textRect(1, 0, 5)),
                                                markupOn(2, textRect(2, 0, 5)), markupOn(2, textRect(0, 0, 5))};
     store(file, stored);
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     EXPECT_FALSE(test::annotationsOf(model).markupError());
     ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 4u);
     engine::PdfDocument &document = *model.pdfDocument();
@@ -370,7 +370,7 @@ TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
 {
     const QString paper = writePaper(path("a.pdf"), 3);
     const QUrl url = QUrl::fromLocalFile(paper);
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(0, 0, 5)), markupOn(1, textRect(1, 0, 5)),
                                                markupOn(2, textRect(2, 0, 5)), markupOn(1, textRect(0, 0, 5))};
     store(annotationFile(model), stored);
@@ -392,7 +392,7 @@ TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
     // The paper opened next drops what is still being read for this one.
     const QString other = writePaper(path("b.pdf"));
     test::annotationsOf(model).loadMarkups(url, model.pdfDocument(), 0);
-    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(other));
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(other));
     test::annotationsOf(model).loadMarkups(QUrl::fromLocalFile(other), engine::PdfDocument::open(other));
     waitForStoredMarkups(model);
     EXPECT_TRUE(test::annotationsOf(model).markups().empty());
@@ -405,7 +405,7 @@ TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
 TEST_F(AnnotationFile, ChangesWhileTheStoredMarkupsAreReadLoseNone)
 {
     const QString paper = writePaper(path("a.pdf"), 2);
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     const QString file = annotationFile(model);
     const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(2, 0, 5)), markupOn(1, textRect(1, 0, 5))};
     store(file, stored);
@@ -455,13 +455,13 @@ protected:
 TEST_F(SharedAnnotationFile, MarkupsAnotherReaderWroteMeanwhileAreKeptAndShown)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const ReadingMarkup kept = markupOn(0, textRect(0, 0, 5));
     const ReadingMarkup removedThere = markupOn(0, textRect(0, 6, 10));
     store(file, {kept, removedThere});
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 2u);
 
     // Another reader of the same data folder notes on one markup, removes
@@ -494,14 +494,14 @@ TEST_F(SharedAnnotationFile, MarkupsAnotherReaderWroteMeanwhileAreKeptAndShown)
 TEST_F(SharedAnnotationFile, AFileLeftUnreadableIsSetAsideAndTheErrorLineSaysWhere)
 {
     const QString paper = writePaper(path("a.pdf"));
-    SharedPDFViewModel probe;
+    model::SharedPDFViewModel probe;
     annotations::PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
 
     // Unreadable as the paper opens: the first save sets it aside and the
     // error line, until then the load error, names where it went.
     ASSERT_TRUE(platform::writeFileAtomically(file, "[{\"id\": broken"));
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     QStringList aside = asideCopies(file, QStringLiteral(".unreadable-"));

@@ -99,32 +99,32 @@ protected:
     }
 
     // Opens `paperPath` in a new pane model, as the reader window does.
-    SharedPDFViewModel &openPane(const QString &paperPath)
+    model::SharedPDFViewModel &openPane(const QString &paperPath)
     {
-        SharedPDFViewModel &model = startPane(paperPath);
+        model::SharedPDFViewModel &model = startPane(paperPath);
         waitForStoredMarkups(model);
         return model;
     }
 
     // Opens `paperPath` in a new pane model showing `shownPage` first,
     // without waiting for what is read off the main thread.
-    SharedPDFViewModel &startPane(const QString &paperPath, int shownPage = 0)
+    model::SharedPDFViewModel &startPane(const QString &paperPath, int shownPage = 0)
     {
-        PaneModelServices services;
+        model::PaneModelServices services;
         services.chooseExportPath = [this](const QString &proposedName, const QString &suffix) {
             return exportChooser ? exportChooser->chooseSavePath(proposedName, suffix) : QString();
         };
         services.formerPaths = [this](const QString &standardizedPath) {
             return formerPaths ? formerPaths(standardizedPath) : std::vector<QString>();
         };
-        models.push_back(std::make_unique<SharedPDFViewModel>(services));
-        SharedPDFViewModel &model = *models.back();
+        models.push_back(std::make_unique<model::SharedPDFViewModel>(services));
+        model::SharedPDFViewModel &model = *models.back();
         annotations::PaneAnnotations::attach(model);
         QString error;
         std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paperPath, &error);
         EXPECT_TRUE(document) << error.toStdString();
         const QUrl url = QUrl::fromLocalFile(paperPath);
-        SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
+        model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
         test::annotationsOf(model).loadMarkups(url, document, shownPage);
         return model;
     }
@@ -135,29 +135,29 @@ protected:
 
     // Reads the pane's annotation file again, as opening the paper does,
     // and waits until all its markups are in place.
-    static void reloadMarkups(SharedPDFViewModel &model)
+    static void reloadMarkups(model::SharedPDFViewModel &model)
     {
         test::annotationsOf(model).loadMarkups(model.pdfDocumentURL(), model.pdfDocument());
         waitForStoredMarkups(model);
     }
 
-    static void waitForStoredMarkups(const SharedPDFViewModel &model)
+    static void waitForStoredMarkups(const model::SharedPDFViewModel &model)
     {
         EXPECT_TRUE(waitFor([&] { return !test::annotationsOf(model).markupsLoading(); }));
     }
 
     // Selects characters [from, to) of a line on `page`.
-    static void select(SharedPDFViewModel &model, int page, int line, int from, int to)
+    static void select(model::SharedPDFViewModel &model, int page, int line, int from, int to)
     {
         const engine::PdfPage pdfPage = model.pdfDocument()->page(page);
         const engine::PdfSelection selection = pdfPage.selection(textRect(line, from, to));
         model.pageSelectionChanged(selection);
     }
 
-    QString annotationFile(SharedPDFViewModel &model) const { return test::annotationsOf(model).markupURL(model.pdfDocumentURL()); }
+    QString annotationFile(model::SharedPDFViewModel &model) const { return test::annotationsOf(model).markupURL(model.pdfDocumentURL()); }
 
     // The user names of the annotations shown on a page.
-    static QStringList shownNames(SharedPDFViewModel &model, int page)
+    static QStringList shownNames(model::SharedPDFViewModel &model, int page)
     {
         QStringList names;
         for (const engine::PdfAnnotation &a : engine::annotations(*model.pdfDocument(), page))
@@ -165,7 +165,7 @@ protected:
         return names;
     }
 
-    std::vector<std::unique_ptr<SharedPDFViewModel>> models;
+    std::vector<std::unique_ptr<model::SharedPDFViewModel>> models;
     // Where the panes' exports write; none: they do nothing.
     std::shared_ptr<FixedChooser> exportChooser;
 };

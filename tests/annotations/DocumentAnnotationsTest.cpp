@@ -30,7 +30,7 @@ void twoHighlightsAroundALink(engine::PdfFixtureWriter &w, bool withLink)
     w.addHighlight(0, {kMarked}, QColor(255, 200, 0), QStringLiteral("note one"), QStringLiteral("Ann"));
 }
 
-std::vector<QString> originalKeys(SharedPDFViewModel &model)
+std::vector<QString> originalKeys(model::SharedPDFViewModel &model)
 {
     std::vector<QString> keys;
     for (const ReadingAnnotationItem &item : test::annotationsOf(model).annotationItems())
@@ -47,7 +47,7 @@ TEST_F(OriginalKeys, AreFixedTextDigestsCountingOnlyMarkupKinds)
     const QString withLink = writePaper(path("a.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, true); });
     const QString withoutLink = writePaper(path("b.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, false); });
 
-    SharedPDFViewModel &first = openPane(withLink);
+    model::SharedPDFViewModel &first = openPane(withLink);
     // Same place twice: the ordinal tells them apart.
     EXPECT_EQ(originalKeys(first), (std::vector<QString>{
                                        "0e84239989fdc5e53d6951a5a391419c73816115307b900e99e9980fc4b78d47",
@@ -66,7 +66,7 @@ TEST_F(OriginalKeys, AreFixedTextDigestsCountingOnlyMarkupKinds)
 
 TEST_F(OriginalKeys, PreparingTwiceChangesNothing)
 {
-    SharedPDFViewModel &model =
+    model::SharedPDFViewModel &model =
         openPane(writePaper(path("a.pdf"), 1, [](auto &w) { twoHighlightsAroundALink(w, true); }));
     const std::vector<QString> before = originalKeys(model);
     const int revision = test::annotationsOf(model).annotationRevision();
@@ -83,7 +83,7 @@ TEST_F(Tombstones, HideTheOriginalUntilTheyAreUndone)
         w.addHighlight(0, {kMarked}, QColor(0, 255, 0), {}, QStringLiteral("Ann"));
     });
     const QByteArray paperBytes = fileBytes(paper);
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 1u);
     const QString key = test::annotationsOf(model).annotationItems().front().id;
 
@@ -108,7 +108,7 @@ TEST_F(Tombstones, HideTheOriginalUntilTheyAreUndone)
 
 TEST_F(Tombstones, DeletingTheReplacingMarkupKeepsTheOriginalHidden)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
         w.addHighlight(0, {kMarked}, QColor(0, 255, 0), QStringLiteral("old"), QStringLiteral("Ann"));
     }));
     const QString key = test::annotationsOf(model).annotationItems().front().id;
@@ -135,7 +135,7 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
     const QString paper = writePaper(path("long.pdf"), 400, [](auto &w) {
         w.addHighlight(350, {kMarked}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Ann"));
     });
-    SharedPDFViewModel &first = openPane(paper);
+    model::SharedPDFViewModel &first = openPane(paper);
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(first).annotationItems().size() == 1; }));
     EXPECT_EQ(test::annotationsOf(first).annotationItems().front().page, 350);
     select(first, 380, 1, 0, 7);
@@ -144,7 +144,7 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
 
     // Opened again, the paper lists and shows both, and its markup is not
     // taken for one of the paper's own annotations.
-    SharedPDFViewModel &second = openPane(paper);
+    model::SharedPDFViewModel &second = openPane(paper);
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 2; }));
     ASSERT_EQ(test::annotationsOf(second).markups().size(), 1u);
     EXPECT_EQ(shownNames(second, 380), QStringList{AnnotationGeometry::installedName(test::annotationsOf(second).markups().front().id)});
@@ -166,7 +166,7 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
         w.addHighlight(0, {kMarked}, QColor(0, 255, 0), QStringLiteral("own"), QStringLiteral("Ann"));
         w.addHighlight(350, {kMarked}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Far"));
     });
-    SharedPDFViewModel &first = openPane(paper);
+    model::SharedPDFViewModel &first = openPane(paper);
     annotations::PaneAnnotations &marking = test::annotationsOf(first);
     ASSERT_TRUE(waitFor([&] { return marking.annotationItems().size() == 2; }));
     marking.editAnnotation(marking.annotationItems().front().id, QStringLiteral("mine"), std::nullopt);
@@ -185,7 +185,7 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
 
     // Opened again, the first page holds its markups before anything else
     // is read, and not the annotation one of them replaces.
-    SharedPDFViewModel &second = startPane(paper);
+    model::SharedPDFViewModel &second = startPane(paper);
     const std::shared_ptr<engine::PdfDocument> document = second.pdfDocument();
     ASSERT_TRUE(test::annotationsOf(second).markupsLoading());
     QStringList shown = shownNames(second, 0);
@@ -248,14 +248,14 @@ TEST_F(LongPapers, TheBookRowsOfMarkupsNotYetMadeAreThoseOfTheMadeOnes)
     const QString paper = writePaper(path("rows.pdf"), 3, [](auto &w) {
         w.addHighlight(1, {kMarked}, QColor(0, 255, 0), QStringLiteral("own"), QStringLiteral("Ann"));
     });
-    SharedPDFViewModel &first = openPane(paper);
+    model::SharedPDFViewModel &first = openPane(paper);
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(first).annotationItems().size() == 1; }));
     for (int page : {0, 2}) {
         select(first, page, 1, 0, 7);
         test::annotationsOf(first).addMarkup(page == 0 ? QStringLiteral("highlight") : QStringLiteral("underline"),
                                              QString());
     }
-    SharedPDFViewModel &second = openPane(paper);
+    model::SharedPDFViewModel &second = openPane(paper);
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 3; }));
     const engine::PdfDocument &document = *second.pdfDocument();
     const auto before = test::annotationsOf(second).rasterOverlays(false);
@@ -297,12 +297,12 @@ TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)
     QString error;
     ASSERT_TRUE(encodeMarkups({markup}, &bytes, &error));
     {
-        SharedPDFViewModel probe;
+        model::SharedPDFViewModel probe;
         annotations::PaneAnnotations::attach(probe);
         ASSERT_TRUE(platform::writeFileAtomically(test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper)), bytes));
     }
 
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     EXPECT_EQ(shownNames(model, 0).count(name), 1);
     // The bare prefix marks nothing: that original stays listed.
     ASSERT_EQ(test::annotationsOf(model).annotationItems().size(), 2u);
@@ -313,7 +313,7 @@ TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)
 
 TEST_F(InstalledMarkups, EditedOriginalNoteKeepsItsLook)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
         w.addTextNote(0, QRectF(400, 600, 20, 20), QStringLiteral("look"), QStringLiteral("Ann"),
                       QColor(0, 0, 255), "Comment");
     }));
@@ -330,7 +330,7 @@ TEST_F(InstalledMarkups, EditedOriginalNoteKeepsItsLook)
 
 TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     std::vector<ReadingMarkup> list;
     for (const QRectF &r : {textRect(1, 10, 12), textRect(0, 6, 9), textRect(0, 0, 4)}) {
         ReadingMarkup m;
@@ -364,7 +364,7 @@ TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
 // A change to one markup touches its own annotation and page only.
 TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 3));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 3));
     std::vector<ReadingMarkup> list;
     for (int page : {0, 0, 1, 2}) {
         ReadingMarkup m;
@@ -415,7 +415,7 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
 // encodes to, though only the changed markup is encoded again.
 TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
     std::vector<ReadingMarkup> list;
     for (int i = 0; i < 3; ++i) {
         ReadingMarkup m;
@@ -449,7 +449,7 @@ TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
     expectFileOf(list);
     // Read in another pane, whose first change is written from the
     // encodings made as the file was read.
-    SharedPDFViewModel &again = openPane(path("a.pdf"));
+    model::SharedPDFViewModel &again = openPane(path("a.pdf"));
     list[2].note = QStringLiteral("changed after reading");
     test::annotationsOf(again).applyAnnotations(list);
     expectFileOf(list);
@@ -462,7 +462,7 @@ TEST_F(InstalledMarkups, RewrittenFileMatchesTheWholeListEncoded)
 // leaves the list and the kept items.
 TEST_F(InstalledMarkups, KeptItemsFollowChangesAndRemovals)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2));
     const engine::PdfDocument &document = *model.pdfDocument();
     std::vector<ReadingMarkup> list;
     for (int i = 0; i < 4; ++i) {

@@ -12,7 +12,7 @@ class EditingAnnotations : public PaneTest {};
 
 TEST_F(EditingAnnotations, NotesAreTrimmedAndEmptyTextNotesDeleted)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
         w.addTextNote(0, QRectF(400, 600, 20, 20), QStringLiteral("remark"));
     }));
     select(model, 0, 0, 0, 5);
@@ -42,7 +42,7 @@ TEST_F(EditingAnnotations, NotesAreTrimmedAndEmptyTextNotesDeleted)
 
 TEST_F(EditingAnnotations, AColourChoiceReplacesTheColourOfThePdf)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 1, [](auto &w) {
         w.addHighlight(0, {textRect(1, 0, 7)}, QColor(255, 0, 0), QStringLiteral("orig"));
     }));
     const QString key = test::annotationsOf(model).annotationItems().front().id;
@@ -67,7 +67,7 @@ TEST_F(EditingAnnotations, AColourChoiceReplacesTheColourOfThePdf)
 
 TEST_F(EditingAnnotations, DeletingAnOwnHighlightRemovesItEverywhere)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     select(model, 0, 2, 0, 4);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     const ReadingMarkup added = test::annotationsOf(model).markups().front();

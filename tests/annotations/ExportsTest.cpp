@@ -22,7 +22,7 @@ TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
         w.addHighlight(0, {textRect(2, 0, 4)}, QColor(0, 255, 0), {}, QStringLiteral("Kept"));
     });
     const QByteArray paperBytes = fileBytes(paper);
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QStringLiteral("note"));
     test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[1].id); // "Gone", on line 1
@@ -46,7 +46,7 @@ TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
     EXPECT_EQ(names, QStringList({installed, "Kept"}));
 
     // Opened again with the same markups, the copy shows each markup once.
-    SharedPDFViewModel &again = openPane(chooser->path);
+    model::SharedPDFViewModel &again = openPane(chooser->path);
     test::annotationsOf(again).commitAnnotations(test::annotationsOf(model).markups(), QStringLiteral("编辑批注"));
     EXPECT_EQ(shownNames(again, 0).count(installed), 1);
 }
@@ -56,7 +56,7 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
     const QString paper = writePaper(path("paper.pdf"));
     const QByteArray paperBytes = fileBytes(paper);
     ASSERT_TRUE(QFile::link(paper, path("link.pdf")));
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     for (const QString &target : {paper, path("link.pdf"), path("sub/../paper.pdf")}) {
         exportChooser = std::make_shared<FixedChooser>(target);
         test::annotationsOf(model).setMarkupError(std::nullopt);
@@ -78,7 +78,7 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
 // was changed since they were made.
 TEST_F(AnnotatedCopy, WritesEachPagesMarkupsInMarkupOrder)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("paper.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("paper.pdf")));
     annotations::PaneAnnotations &annotations = test::annotationsOf(model);
     for (const auto &[line, kind] : {std::pair{0, "underline"}, {1, "highlight"}, {2, "underline"}}) {
         select(model, 0, line, 0, 5);
@@ -117,7 +117,7 @@ class OverlayRows : public PaneTest {};
 
 TEST_F(OverlayRows, AreNineNumbersPerRectangle)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2, [](auto &w) {
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2, [](auto &w) {
         w.addHighlight(0, {textRect(0, 0, 5)}, QColor::fromRgbF(1, 0, 0, 0.35));
         w.addTextMarkup(1, "StrikeOut", {engine::PdfFixtureWriter::quadOf(textRect(0, 0, 5))}, QColor(0, 0, 255));
         w.addTextNote(1, QRectF(400, 600, 20, 20), QStringLiteral("n"));
@@ -151,17 +151,17 @@ class PassageLocations : public PaneTest {};
 
 TEST_F(PassageLocations, PointAtTheTopLeftOfThePassage)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
-    ReadingTextSource found;
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::ReadingTextSource found;
     found.page = 0;
     found.quote = QStringLiteral("zeta eta");
-    ReadingLocation place = test::annotationsOf(model).location(found);
+    model::ReadingLocation place = test::annotationsOf(model).location(found);
     ASSERT_TRUE(place.point);
     EXPECT_NEAR(place.point->x(), kLeft + 8 * kCharWidth, 0.01);
     EXPECT_GT(place.point->y(), 680);
     EXPECT_EQ(place.source, found);
 
-    ReadingTextSource placed = found;
+    model::ReadingTextSource placed = found;
     placed.quote = QStringLiteral("nowhere");
     placed.pdfRect = QRectF(100, 200, 50, 20);
     place = test::annotationsOf(model).location(placed);
@@ -188,7 +188,7 @@ TEST_F(MarkdownSummary, ListsPagesAndItemsInReadingOrder)
         w.addTextNote(2, QRectF(400, 600, 20, 20), QStringLiteral("on the third page"));
         w.addHighlight(0, {textRect(2, 0, 4)}, QColor(255, 255, 0), QStringLiteral("first note"));
     });
-    SharedPDFViewModel &model = openPane(paper);
+    model::SharedPDFViewModel &model = openPane(paper);
     select(model, 0, 0, 0, 10);
     test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
     ReadingMarkup twoLines = test::annotationsOf(model).markups().front();
@@ -222,9 +222,9 @@ TEST_F(MarkdownSummary, ListsPagesAndItemsInReadingOrder)
 
 TEST_F(MarkdownSummary, NothingWithoutItems)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     EXPECT_FALSE(test::annotationsOf(model).annotationSummary());
-    SharedPDFViewModel empty;
+    model::SharedPDFViewModel empty;
     annotations::PaneAnnotations::attach(empty);
     EXPECT_FALSE(test::annotationsOf(empty).annotationSummary());
 }
@@ -237,7 +237,7 @@ TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
     const QString paper = writePaper(path("long.pdf"), 400, [](auto &w) {
         w.addHighlight(350, {textRect(1, 0, 7)}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Far"));
     });
-    SharedPDFViewModel &first = openPane(paper);
+    model::SharedPDFViewModel &first = openPane(paper);
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(first).annotationItems().size() == 1; }));
     for (int page : {0, 380}) {
         select(first, page, 2, 0, 7);
@@ -247,7 +247,7 @@ TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
     for (const ReadingMarkup &markup : test::annotationsOf(first).markups())
         installed << AnnotationGeometry::installedName(markup.id);
 
-    SharedPDFViewModel &second = startPane(paper);
+    model::SharedPDFViewModel &second = startPane(paper);
     auto chooser = std::make_shared<FixedChooser>(path("copy.pdf"));
     exportChooser = chooser;
     test::annotationsOf(second).exportAnnotatedPDF();
@@ -261,7 +261,7 @@ TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
     }
     EXPECT_EQ(names, (QStringList{installed[0], "Far", installed[1]}));
 
-    SharedPDFViewModel &third = startPane(paper);
+    model::SharedPDFViewModel &third = startPane(paper);
     const std::optional<QString> summary = test::annotationsOf(third).annotationSummary();
     ASSERT_TRUE(summary);
     EXPECT_EQ(summary->count(QStringLiteral("mine")), 2) << summary->toStdString();

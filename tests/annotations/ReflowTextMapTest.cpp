@@ -51,9 +51,9 @@ QString writeTwoCats(const QString &path)
     return path;
 }
 
-ReadingTextSource passage(const QString &quote, const QString &before = {}, const QString &after = {})
+model::ReadingTextSource passage(const QString &quote, const QString &before = {}, const QString &after = {})
 {
-    ReadingTextSource source;
+    model::ReadingTextSource source;
     source.quote = quote;
     source.before = before;
     source.after = after;
@@ -80,13 +80,13 @@ TEST_F(ReflowPassages, ContextDecidesBetweenRepeatedQuotes)
     EXPECT_FALSE(ReflowTextMap::selection(passage(" ,. "), document));
 
     // A place on the page narrows the candidates to one.
-    ReadingTextSource placed = passage("cat");
+    model::ReadingTextSource placed = passage("cat");
     placed.pdfRect = textRect(0, 4, 7).translated(0, 600 - kLineBaselines[0]);
     found = ReflowTextMap::selection(placed, document);
     ASSERT_TRUE(found);
     EXPECT_LT(found->bounds(page).top(), 620);
 
-    ReadingTextSource offPage = passage("cat", "the ", " sat");
+    model::ReadingTextSource offPage = passage("cat", "the ", " sat");
     offPage.page = 3;
     EXPECT_FALSE(ReflowTextMap::selection(offPage, document));
 }
@@ -97,7 +97,7 @@ TEST_F(ReflowPassages, SelectionsBecomePassagesAndBack)
     ASSERT_TRUE(document);
     const engine::PdfSelection selection = document->selection(document->page(0), QPointF(kLeft + 8 * kCharWidth + 1, 683),
                                                                document->page(1), QPointF(kLeft + 10, 703));
-    const std::vector<ReadingTextSource> sources = ReflowTextMap::sources(selection, document);
+    const std::vector<model::ReadingTextSource> sources = ReflowTextMap::sources(selection, document);
     ASSERT_EQ(sources.size(), 2u);
     EXPECT_EQ(sources[0].page, 0);
     EXPECT_EQ(sources[0].quote, QStringLiteral("zeta eta theta\niota kappa lambda mu"));
@@ -108,7 +108,7 @@ TEST_F(ReflowPassages, SelectionsBecomePassagesAndBack)
     ASSERT_TRUE(sources[0].rect);
     EXPECT_EQ(sources[1].page, 1);
 
-    for (const ReadingTextSource &source : sources) {
+    for (const model::ReadingTextSource &source : sources) {
         const engine::PdfPage page = document->page(int(source.page));
         const std::optional<engine::PdfSelection> back = ReflowTextMap::selection(source, document);
         ASSERT_TRUE(back);
@@ -134,7 +134,7 @@ TEST_F(ReflowPassages, FractionsAndPageRectanglesUndoEachOtherOnTurnedPages)
     EXPECT_NEAR((*fractions)[2], 20.0 / 500, 1e-9);
     EXPECT_NEAR((*fractions)[3], 50.0 / 400, 1e-9);
 
-    ReadingTextSource source;
+    model::ReadingTextSource source;
     source.rect = fractions;
     const std::optional<QRectF> back = ReflowTextMap::pdfRect(source, page);
     ASSERT_TRUE(back);

@@ -139,9 +139,9 @@ protected:
     }
 
     // A paper of five pages, the fifth labelled "iv", with three markups.
-    SharedPDFViewModel &paneWithMarkups()
+    model::SharedPDFViewModel &paneWithMarkups()
     {
-        SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 5, [](engine::PdfFixtureWriter &w) {
+        model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 5, [](engine::PdfFixtureWriter &w) {
             w.setPageLabels({{0, 'D', {}, 1}, {4, 'r', {}, 4}});
         }));
         select(model, 0, 0, 6, 10);
@@ -158,7 +158,7 @@ protected:
 
 TEST_F(AnnotationListTest, RowsJumpWithHistoryAndDeleteUndoably)
 {
-    SharedPDFViewModel &model = paneWithMarkups();
+    model::SharedPDFViewModel &model = paneWithMarkups();
     int dismissed = 0;
     AnnotationListView list(&model, [&] { ++dismissed; });
     list.show();
@@ -190,7 +190,7 @@ TEST_F(AnnotationListTest, RowsJumpWithHistoryAndDeleteUndoably)
 
 TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
 {
-    SharedPDFViewModel &model = paneWithMarkups();
+    model::SharedPDFViewModel &model = paneWithMarkups();
     AnnotationListView list(&model, [] {});
     list.show();
     const QString id = test::annotationsOf(model).annotationItems()[1].id;
@@ -216,7 +216,7 @@ TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
 // list off screen follows nothing and catches up when shown again.
 TEST_F(AnnotationListTest, AChangeTouchesOnlyItsRows)
 {
-    SharedPDFViewModel &model = paneWithMarkups();
+    model::SharedPDFViewModel &model = paneWithMarkups();
     AnnotationListView list(&model, [] {});
     list.show();
     QSignalSpy resets(list.rows(), &QAbstractItemModel::modelReset);
@@ -255,7 +255,7 @@ TEST_F(AnnotationListTest, AChangeTouchesOnlyItsRows)
 // ending with "…", also after the list changed while it scrolled.
 TEST_F(AnnotationListTest, RowsKeepTheirLineLimitsAfterEveryChange)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 30));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 30));
     for (int page = 0; page < 30; ++page) {
         select(model, page, 0, 0, 22);
         test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("one\ntwo\nthree\nfour"));
@@ -289,7 +289,7 @@ TEST_F(AnnotationListTest, RowsKeepTheirLineLimitsAfterEveryChange)
 // letters join and for characters that space lines their own way.
 TEST_F(AnnotationListTest, RowsAreAsTallAsTheLinesTheyDraw)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     const QString sentence = QStringLiteral("Regardless of the rights management choice, the author keeps it");
     QStringList quotes, notes;
     for (int length = 6; length <= sentence.size(); length += 4)
@@ -345,7 +345,7 @@ TEST_F(AnnotationListTest, RowsAreAsTallAsTheLinesTheyDraw)
 // once; the headline is one point above it.
 TEST_F(AnnotationListTest, FontsFollowTheInterfaceTextSize)
 {
-    SharedPDFViewModel &model = paneWithMarkups();
+    model::SharedPDFViewModel &model = paneWithMarkups();
     annotationsview::AnnotationSection section(&model, [] {});
     section.show();
     const auto points = [](double size) { return size * platform::kQtPointsPerInterfacePoint; };
@@ -366,7 +366,7 @@ class SelectionToolbarTest : public PaneTest {};
 
 TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     NativeSelectionControls toolbar(&model);
     toolbar.show();
     for (QToolButton *button : {toolbar.copyButton(), toolbar.highlightButton(), toolbar.underlineButton(),
@@ -427,7 +427,7 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
 // inside the window, also where the screen has more room than the window.
 TEST_F(SelectionToolbarTest, TheNotePopoverStaysInsideItsWindow)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     select(model, 0, 0, 6, 10);
     QWidget window;
     window.setGeometry(60, 40, 330, 420);

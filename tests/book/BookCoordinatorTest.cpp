@@ -145,7 +145,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
 
     // A jump goes on every update until its deferred step clears it; a
     // turn once per request, and two requests turn twice.
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
     coordinator->update();
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
@@ -153,10 +153,10 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
     EXPECT_FALSE(model->jumpToPage());
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(false));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(false));
     coordinator->update();
     coordinator->update();
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(false));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(false));
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("turn")), QStringList(2, QStringLiteral("window.folvan?.turn({\"forward\":false}); null;")));
     settle();
@@ -181,7 +181,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
 TEST_F(BookCoordinatorTest, StartsAtTheStoredPageOfAnotherDocument)
 {
     platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + QUrl::fromLocalFile(pdf).path(), 42);
-    SharedPDFViewModelTestPeer(&*model).setPageCount(3);
+    model::SharedPDFViewModelTestPeer(&*model).setPageCount(3);
     coordinator->setDocument(document);
     settle();
     EXPECT_EQ(model->pageCount(), 10);
@@ -288,7 +288,7 @@ TEST_F(BookCoordinatorTest, APassageJumpedToIsDrawnAmongTheOverlaysUntilAClick)
     test::annotationsOf(*model).annotationState(); // the pane's annotations, with the passage finder
     const auto lastReading = [&] { return host.calls(QStringLiteral("reading")).last(); };
     const QString passageColour = QStringLiteral("0.2,0.78,0.35,0.3]");
-    ReadingTextSource source{6, {}, {}, 0, 0, QStringLiteral("Page 7 of the book"), {}, {}, {}, {}};
+    model::ReadingTextSource source{6, {}, {}, 0, 0, QStringLiteral("Page 7 of the book"), {}, {}, {}, {}};
     model->navigate(test::annotationsOf(*model).location(source), true);
     coordinator->update();
     ASSERT_EQ(host.calls(QStringLiteral("jump")).size(), 1);
@@ -297,7 +297,7 @@ TEST_F(BookCoordinatorTest, APassageJumpedToIsDrawnAmongTheOverlaysUntilAClick)
     EXPECT_FALSE(model->jumpToPage());
     ASSERT_TRUE(model->markedPassage());
     EXPECT_EQ(model->markedPassage()->string(), source.quote);
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(6); // where the page reports it turned to
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(6); // where the page reports it turned to
     coordinator->update();
     EXPECT_TRUE(lastReading().contains(QStringLiteral("[6,")) && lastReading().contains(passageColour)) << lastReading().toStdString();
 
@@ -321,7 +321,7 @@ TEST_F(BookCoordinatorTest, RestartsACrashedPageOncePerDocument)
 
     // Another document may restart once again.
     auto other = engine::PdfDocument::open(pdf);
-    SharedPDFViewModelTestPeer(&*model).setPdfDocument(other);
+    model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(other);
     coordinator->setDocument(other);
     coordinator->contentProcessTerminated();
     EXPECT_EQ(host.reloads, 2);
@@ -361,7 +361,7 @@ TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
     EXPECT_EQ(model->bookError(), QStringLiteral("本地书页渲染器未能启动。"));
 
     // A state that is not ready keeps the timeout; a ready one ends it.
-    SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     coordinator->setStartupDelay(0.05);
     coordinator->setDocument(document);
     post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}, {QStringLiteral("ready"), true}});

@@ -99,7 +99,7 @@ const bool schemeRegistered = [] {
 // spread from the handler's rasters and reports it ready.
 TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
@@ -111,7 +111,7 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
     EXPECT_TRUE(model->bookCanForward());
     EXPECT_TRUE(model->bookCanBackward());
 
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
 }
 
@@ -119,14 +119,14 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 // a quit during the animation keeps the page turned to.
 TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
     ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
     // A turn that does not end while the test runs.
     view.page()->runJavaScript(QStringLiteral("window.folvan.settings({turnDuration: 100000}); null;"));
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
     ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
     const QString key = QStringLiteral("lastPage_") + model->pdfDocumentURL().path();
     EXPECT_EQ(platform::Preferences::shared().intValue(key, 0), 5);
@@ -137,7 +137,7 @@ TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
 // a spread by its left page, and that page is not what the reader asked for.
 TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -149,12 +149,12 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 
     // A jump to another spread's right-hand page, then one to the left-hand
     // page of the spread shown.
-    model->navigate(ReadingLocation{.page = 6}, true);
+    model->navigate(model::ReadingLocation{.page = 6}, true);
     ASSERT_TRUE(waitForPage(6));
     ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }, 30));
     EXPECT_EQ(model->currentPageIndex(), 6);
     EXPECT_EQ(platform::Preferences::shared().intValue(stored, -1), 6);
-    model->navigate(ReadingLocation{.page = 5}, true);
+    model->navigate(model::ReadingLocation{.page = 5}, true);
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && !model->jumpToPage(); }, 30));
     // Back, to the right-hand page again.
     model->returnLocation(false);
@@ -167,7 +167,7 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
     ASSERT_TRUE(waitForDrawing(before));
     EXPECT_EQ(drawnPage, 6);
     EXPECT_EQ(model->currentPageIndex(), 6);
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
     EXPECT_TRUE(waitForPage(7));
     EXPECT_EQ(model->currentPageIndex(), 7);
 }
@@ -177,7 +177,7 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 // tilted spread keeps within the view, its bottom margin on screen.
 TEST_F(BookPageTest, TheTiltLeansTheSpreadBackWithinTheView)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -206,7 +206,7 @@ TEST_F(BookPageTest, TheTiltLeansTheSpreadBackWithinTheView)
 // there a while later does.
 TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     QWidget window;
     window.resize(1000, 700);
     auto *view = new PaperBookView(model.get(), &window);
@@ -230,7 +230,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     QWidget *input = view->webView()->focusProxy();
     ASSERT_NE(input, nullptr);
     QList<int> pages;
-    QObject::connect(model.get(), &SharedPDFViewModel::currentPageIndexChanged, &window,
+    QObject::connect(model.get(), &model::SharedPDFViewModel::currentPageIndexChanged, &window,
                      [&] { pages << model->currentPageIndex(); });
 
     platform::ManualClock clock;
@@ -260,7 +260,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
 // it picks the word under the pointer, as a double click does.
 TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -291,7 +291,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
 // again at the page the reader is on.
 TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(5);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(5);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -309,7 +309,7 @@ TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
 // the text tool on, the same drag selects text.
 TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -359,7 +359,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
 // back.
 TEST_F(BookPageTest, AZoomedTurnShowsTheNewSpreadFromItsTopAndThePageTurnedTo)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     parameters.zoom = 1.3;
@@ -379,12 +379,12 @@ TEST_F(BookPageTest, AZoomedTurnShowsTheNewSpreadFromItsTopAndThePageTurnedTo)
     ASSERT_TRUE(evaluate(view, toEnd).toBool()) << "the zoomed book does not overflow the view";
     ASSERT_EQ(evaluate(view, place).toString(), QStringLiteral("%1 false true").arg(evaluate(view, QStringLiteral("document.getElementById('stage').scrollTop")).toInt()));
 
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
     ASSERT_TRUE(waitForPage(5));
     EXPECT_EQ(evaluate(view, place).toString(), QStringLiteral("0 true false"));
 
     evaluate(view, toEnd);
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(false));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(false));
     ASSERT_TRUE(waitForPage(3));
     EXPECT_EQ(evaluate(view, place).toString(), QStringLiteral("0 false true"));
 }
@@ -403,7 +403,7 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
 // and gives way to the page once the page has drawn it.
 TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     std::optional<bool> startedAtPaint;
     QObject::connect(view.cover(), &BookCover::spreadPainted, &view,
@@ -467,7 +467,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
     view.setParameters(parameters);
     ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthAtOne; }, 30));
     for (int page : {1, 3, 5}) {
-        SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+        model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
         ASSERT_TRUE(waitForPage(page));
     }
     const QString stored = QStringLiteral("lastPage_") + pdf;
@@ -490,7 +490,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
 // draws them at the new size.
 TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -542,7 +542,7 @@ TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
         "[4, 5, 6].map((n) => { const s = document.querySelector(`.sheet[data-page=\"${n}\"]`);"
         " if (getComputedStyle(s.closest('.page')).display === 'none') return 'hidden';"
         " return s.querySelector('canvas.raster').width > 0 ? 'print' : 'blank'; }).join(' ')");
-    SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(BookTurnRequest::make(true));
+    model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
     QString turning;
     ASSERT_TRUE(test::waitFor([&] {
         turning = evaluate(view, leaf).toString();
@@ -560,7 +560,7 @@ TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
     view.resize(800, 600);
     view.show();
     EXPECT_FALSE(view.errorCard()->isVisible());
-    SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("书页渲染失败。"));
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("书页渲染失败。"));
     ASSERT_TRUE(view.errorCard()->isVisible());
     EXPECT_LE(view.errorCard()->width(), 360);
     QPushButton *button = nullptr;
@@ -570,7 +570,7 @@ TEST_F(BookPageTest, TheErrorCardOffersScrollReading)
     ASSERT_NE(button, nullptr);
     button->click();
     EXPECT_EQ(chosen, false);
-    SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     EXPECT_FALSE(view.errorCard()->isVisible());
 }
 
@@ -588,7 +588,7 @@ TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
     const QString started = QStringLiteral("本地书页渲染器未能启动。");
     EXPECT_EQ(model->bookError(), started);
 
-    SharedPDFViewModelTestPeer(&*model).setPdfDocument(engine::PdfDocument::open(pdf));
+    model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(engine::PdfDocument::open(pdf));
     bool turned = false;
     platform::runOnMain([&] { turned = true; });
     ASSERT_TRUE(test::waitFor([&] { return turned; }));
@@ -597,7 +597,7 @@ TEST_F(BookPageTest, WithoutAWebEngineTheBookShowsItsErrorCard)
 
     // A message of several lines in the narrowest card.
     view.resize(200, 600);
-    SharedPDFViewModelTestPeer(&*model).setBookError(started + started + started);
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(started + started + started);
     QLabel *message = nullptr;
     for (QLabel *label : view.errorCard()->findChildren<QLabel *>())
         if (label->text() == model->bookError())
@@ -647,7 +647,7 @@ TEST_F(BookPageTest, TheErrorCardShowsItsMessageWholeAndFollowsTheTextSize)
         return widths;
     };
 
-    SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("书页渲染器已停止，请切到滚动阅读后重新打开翻书。"));
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(QStringLiteral("书页渲染器已停止，请切到滚动阅读后重新打开翻书。"));
     QLabel *message = messageLabel();
     ASSERT_NE(message, nullptr);
     std::vector<int> lines = inkLines(message);
@@ -655,7 +655,7 @@ TEST_F(BookPageTest, TheErrorCardShowsItsMessageWholeAndFollowsTheTextSize)
     EXPECT_GE(lines.back() * 2, lines.front()) << lines.front() << " " << lines.back();
 
     const QString path = QStringLiteral("无法读取：/home/reader/papers/") + QString(200, QLatin1Char('x')) + QStringLiteral(".pdf");
-    SharedPDFViewModelTestPeer(&*model).setBookError(path);
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(path);
     message = messageLabel();
     ASSERT_NE(message, nullptr);
     const double advance = QFontMetricsF(message->font()).horizontalAdvance(path);
@@ -692,7 +692,7 @@ TEST_F(BookPageTest, ARenderProcessThatNeverRanEndsTheBookAtOnce)
     platform::forgetRenderProcessNeverStarted();
 
     // A load failing without a word still says something.
-    SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     PaperBookView other(model.get());
     other.coordinator()->pageLoadFailed(QString());
     EXPECT_EQ(model->bookError(), started);

@@ -35,16 +35,16 @@ protected:
         ASSERT_TRUE(writer.save(pdf));
         document = engine::PdfDocument::open(pdf);
         ASSERT_TRUE(document);
-        model = std::make_unique<SharedPDFViewModel>();
+        model = std::make_unique<model::SharedPDFViewModel>();
         annotations::PaneAnnotations::attach(*model);
-        SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(pdf));
-        SharedPDFViewModelTestPeer(&*model).setPageCount(document->pageCount());
-        SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
+        model::SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(pdf));
+        model::SharedPDFViewModelTestPeer(&*model).setPageCount(document->pageCount());
+        model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
     }
 
     QString pdf;
     std::shared_ptr<engine::PdfDocument> document;
-    std::unique_ptr<SharedPDFViewModel> model;
+    std::unique_ptr<model::SharedPDFViewModel> model;
 };
 
 } // namespace folvan::test

@@ -32,17 +32,17 @@ using dock::ReaderLibraryPanel;
 
 class LibraryPanelTest : public PaneTest {
 protected:
-    SharedPDFViewModel &paper() { return openPane(writePaper(path("paper.pdf"), 6)); }
+    model::SharedPDFViewModel &paper() { return openPane(writePaper(path("paper.pdf"), 6)); }
 
     // Bookmarks the page, as the reader does while it shows it.
-    static void bookmarkPage(SharedPDFViewModel &model, int page)
+    static void bookmarkPage(model::SharedPDFViewModel &model, int page)
     {
-        SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
-        SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(page);
+        model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+        model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(page);
         model.toggleBookmark();
     }
 
-    std::unique_ptr<ReaderLibraryPanel> panel(SharedPDFViewModel &model)
+    std::unique_ptr<ReaderLibraryPanel> panel(model::SharedPDFViewModel &model)
     {
         auto result = std::make_unique<ReaderLibraryPanel>(&model, [this] { ++dismissed; });
         result->show();
@@ -63,7 +63,7 @@ TEST(LibraryListHeight, CountsBookmarksAndAnnotationsWithinItsBounds)
 
 TEST_F(LibraryPanelTest, AnEmptyPaperShowsTheInvitationAndNothingElse)
 {
-    SharedPDFViewModel &model = paper();
+    model::SharedPDFViewModel &model = paper();
     auto library = panel(model);
     EXPECT_EQ(library->width(), 310);
     EXPECT_EQ(library->bookmarkToggle()->text(), QStringLiteral("添加此页书签"));
@@ -79,7 +79,7 @@ TEST_F(LibraryPanelTest, AnEmptyPaperShowsTheInvitationAndNothingElse)
 
 TEST_F(LibraryPanelTest, BookmarkRowsGoAndCloseWhileTheToggleAndRemovalStay)
 {
-    SharedPDFViewModel &model = paper();
+    model::SharedPDFViewModel &model = paper();
     auto library = panel(model);
     bookmarkPage(model, 0);
     bookmarkPage(model, 4);
@@ -121,7 +121,7 @@ TEST_F(LibraryPanelTest, BookmarkRowsGoAndCloseWhileTheToggleAndRemovalStay)
 
 TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
 {
-    SharedPDFViewModel &model = paper();
+    model::SharedPDFViewModel &model = paper();
     bookmarkPage(model, 1);
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("note"));
@@ -173,7 +173,7 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
 // size: side by side where they fit, one under the other where not.
 TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
 {
-    SharedPDFViewModel &model = paper();
+    model::SharedPDFViewModel &model = paper();
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     for (const double size : {13.0, 15.0, 17.0, 20.0}) {
@@ -219,7 +219,7 @@ bool standsWhole(ReaderLibraryPanel &library, int row)
 
 TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
 {
-    SharedPDFViewModel &model = paper();
+    model::SharedPDFViewModel &model = paper();
     // Two rows at the largest text size: the list is as tall as both.
     platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, 20.0);
     select(model, 0, 0, 0, 20);
@@ -273,14 +273,14 @@ TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
 
 TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
 {
-    SharedPDFViewModel &model = paper();
+    model::SharedPDFViewModel &model = paper();
     auto library = panel(model);
     test::annotationsOf(model).setMarkupError(QStringLiteral("无法导出阅读批注：磁盘已满"));
     EXPECT_TRUE(library->errorLine()->isVisible());
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
-    SharedPDFViewModelTestPeer(&model).setNavigationError(QStringLiteral("书签尚未保存：只读"));
+    model::SharedPDFViewModelTestPeer(&model).setNavigationError(QStringLiteral("书签尚未保存：只读"));
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("书签尚未保存：只读"));
-    SharedPDFViewModelTestPeer(&model).setNavigationError(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&model).setNavigationError(std::nullopt);
     EXPECT_EQ(library->errorLine()->text(), QStringLiteral("无法导出阅读批注：磁盘已满"));
     test::annotationsOf(model).setMarkupError(std::nullopt);
     EXPECT_FALSE(library->errorLine()->isVisible());

@@ -60,7 +60,7 @@ protected:
         for (int i = 0; i < pages; ++i)
             writer.addPage();
         ASSERT_TRUE(writer.save(path(QStringLiteral("paper.pdf"))));
-        SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(path(QStringLiteral("paper.pdf"))));
+        model::SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(path(QStringLiteral("paper.pdf"))));
         ASSERT_TRUE(model.pdfDocument());
         dock::DockPane pane;
         pane.isBook = [this] { return book; };
@@ -88,7 +88,7 @@ protected:
 
     std::unique_ptr<platform::ManualClock> clock;
     QWidget host;
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     ReaderDock *dock = nullptr;
     bool book = false;
     double angle = 0;
@@ -103,15 +103,15 @@ TEST_F(DockTest, PageTurnButtonsFollowThePageBoundsInThePageViewAndTheBookFlagsI
     EXPECT_FALSE(dock->previousButton()->isEnabled());
     EXPECT_TRUE(dock->nextButton()->isEnabled());
     EXPECT_EQ(dock->pageButton()->text(), QStringLiteral("1 / 3"));
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
-    SharedPDFViewModelTestPeer(&model).setBookCanForward(true); // the book's flag counts only in the book
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&model).setBookCanForward(true); // the book's flag counts only in the book
     EXPECT_TRUE(dock->previousButton()->isEnabled());
     EXPECT_FALSE(dock->nextButton()->isEnabled());
     EXPECT_EQ(dock->pageButton()->accessibleName(), QStringLiteral("第 3 页，共 3 页；跳转页码"));
 
     book = true;
     dock->paneReadingModeChanged();
-    SharedPDFViewModelTestPeer(&model).setBookCanBackward(false);
+    model::SharedPDFViewModelTestPeer(&model).setBookCanBackward(false);
     EXPECT_FALSE(dock->previousButton()->isEnabled());
     EXPECT_TRUE(dock->nextButton()->isEnabled());
 }
@@ -127,12 +127,12 @@ TEST_F(DockTest, AOnePageDocumentTurnsNeitherWay)
 TEST_F(DockTest, TurningInThePageViewJumpsWithinTheDocumentAndDropsAPendingPoint)
 {
     open(4);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
-    model.navigate(ReadingLocation{1, std::nullopt, QPointF(10, 20)}, false);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
+    model.navigate(model::ReadingLocation{1, std::nullopt, QPointF(10, 20)}, false);
     dock->turn(true);
     EXPECT_EQ(model.jumpToPage(), 3); // held to the last page, still requested
     EXPECT_FALSE(model.pendingDestination());
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     dock->turn(false);
     EXPECT_EQ(model.jumpToPage(), 0);
     dock->nextButton()->click();
@@ -361,7 +361,7 @@ TEST_F(DockTest, PanelsHaveRawNames)
 TEST_F(DockTest, ThePageJumpGoesRemembersAndCloses)
 {
     open(9);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     dock->pageButton()->click();
     ASSERT_TRUE(dock->popover() && dock->popover()->isVisible());
     auto *jump = qobject_cast<dock::ReaderPageJump *>(dock->popover()->content());
@@ -440,12 +440,12 @@ TEST_F(DockTest, TheSelectionStripShowsTheToolbarOrTheBookHintAndEndsTheSelectio
 {
     open();
     EXPECT_EQ(dock->selectionStrip(), nullptr);
-    SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("alpha"));
+    model::SharedPDFViewModelTestPeer(&model).setSelectionText(QStringLiteral("alpha"));
     ASSERT_NE(dock->selectionStrip(), nullptr);
     EXPECT_NE(dock->selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), nullptr);
     EXPECT_LT(dock->selectionStrip()->geometry().bottom(), dock->mainRow()->y());
 
-    SharedPDFViewModelTestPeer(&model).setSelectionText(QString());
+    model::SharedPDFViewModelTestPeer(&model).setSelectionText(QString());
     EXPECT_EQ(dock->selectionStrip(), nullptr);
     book = true;
     dock->paneReadingModeChanged();
@@ -495,7 +495,7 @@ class DockSelectionTest : public PaneTest {};
 
 TEST_F(DockSelectionTest, TheToolbarFollowsTheSelectionAcrossPages)
 {
-    SharedPDFViewModel &model = openPane(writePaper(path(QStringLiteral("paper.pdf")), 6));
+    model::SharedPDFViewModel &model = openPane(writePaper(path(QStringLiteral("paper.pdf")), 6));
     QWidget host;
     host.resize(900, 600);
     host.show();
@@ -505,17 +505,17 @@ TEST_F(DockSelectionTest, TheToolbarFollowsTheSelectionAcrossPages)
     pane.zoom = [] { return 1.0; };
     ReaderDock readerDock(&model, pane, &host);
     readerDock.show();
-    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
+    model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
     select(model, 1, 0, 0, 5);
     ASSERT_NE(readerDock.selectionStrip(), nullptr);
 
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     EXPECT_NE(readerDock.selectionStrip(), nullptr);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
     EXPECT_EQ(readerDock.selectionStrip(), nullptr);
     EXPECT_FALSE(model.selectionText().isEmpty());
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     ASSERT_NE(readerDock.selectionStrip(), nullptr);
     EXPECT_NE(readerDock.selectionStrip()->findChild<annotationsview::NativeSelectionControls *>(), nullptr);
 }
@@ -526,7 +526,7 @@ TEST_F(DockSelectionTest, TheToolbarFollowsTheSelectionAcrossPages)
 TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
 {
     platform::ManualClock clock;
-    SharedPDFViewModel &model = openPane(writePaper(path(QStringLiteral("paper.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writePaper(path(QStringLiteral("paper.pdf"))));
     QWidget host;
     host.resize(900, 600);
     host.show();
@@ -555,7 +555,7 @@ TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
     EXPECT_GE(strip->width(), strip->sizeHint().width());
 
     ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
-    clock.advance(SharedPDFViewModel::kSideFileRetrySeconds);
+    clock.advance(model::SharedPDFViewModel::kSideFileRetrySeconds);
     settle();
     ASSERT_FALSE(toolbar->errorLabel()->isVisible());
     EXPECT_EQ(readerDock.selectionStrip(), strip);

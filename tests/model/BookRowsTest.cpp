@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace folvan;
+using namespace folvan::model;
 
 namespace {
 

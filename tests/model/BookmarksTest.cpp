@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace folvan;
+using namespace folvan::model;
 
 namespace {
 

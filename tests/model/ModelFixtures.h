@@ -31,21 +31,21 @@ inline std::shared_ptr<engine::PdfDocument> writeDocument(const QString &path, i
 
 // Opens `document` (saved at `path`) in `model` as the pane does: URL,
 // bookmarks, page count, document.
-inline void showDocument(SharedPDFViewModel &model, const QString &path,
+inline void showDocument(model::SharedPDFViewModel &model, const QString &path,
                          const std::shared_ptr<engine::PdfDocument> &document)
 {
     const QUrl url = QUrl::fromLocalFile(path);
-    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
     model.loadBookmarks(url, document);
-    SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
-    SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
+    model::SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
 }
 
 // A page view stand-in whose document, position and selection a test sets.
-class FakePageView : public QObject, public NativePDFViewInterface {
+class FakePageView : public QObject, public model::NativePDFViewInterface {
     Q_OBJECT
-    Q_INTERFACES(folvan::NativePDFViewInterface)
+    Q_INTERFACES(folvan::model::NativePDFViewInterface)
 public:
     std::shared_ptr<engine::PdfDocument> document;
     std::optional<engine::PdfDestination> destination;
@@ -80,11 +80,11 @@ protected:
         pdf = path("paper.pdf");
         document = writeDocument(pdf, pages());
         ASSERT_TRUE(document);
-        PaneModelServices services;
+        model::PaneModelServices services;
         services.formerPaths = [this](const QString &standardizedPath) {
             return formerPaths ? formerPaths(standardizedPath) : std::vector<QString>();
         };
-        model = std::make_unique<SharedPDFViewModel>(services);
+        model = std::make_unique<model::SharedPDFViewModel>(services);
         showDocument(*model, pdf, document);
     }
 
@@ -93,7 +93,7 @@ protected:
 
     QString pdf;
     std::shared_ptr<engine::PdfDocument> document;
-    std::unique_ptr<SharedPDFViewModel> model;
+    std::unique_ptr<model::SharedPDFViewModel> model;
 };
 
 } // namespace folvan::test

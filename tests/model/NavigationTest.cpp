@@ -14,6 +14,7 @@
 #include <limits>
 
 using namespace folvan;
+using namespace folvan::model;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <limits>
 
 using namespace folvan;
+using namespace folvan::model;
 
 namespace {
 

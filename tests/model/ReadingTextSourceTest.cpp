@@ -7,7 +7,7 @@
 #include <functional>
 #include <limits>
 
-using folvan::ReadingTextSource;
+using folvan::model::ReadingTextSource;
 using Json = nlohmann::ordered_json;
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <limits>
 
-using folvan::ReflowTypography;
+using folvan::model::ReflowTypography;
 
 TEST(ReflowTypographyNormalization, NumbersAreClampedAndWrongKindsFallBack)
 {

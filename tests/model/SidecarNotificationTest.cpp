@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace folvan;
+using namespace folvan::model;
 
 namespace {
 

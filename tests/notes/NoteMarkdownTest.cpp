@@ -23,7 +23,7 @@ protected:
     {
         PaperNote note = makeNote(QStringLiteral(" Attention maps "), QStringLiteral("My comment"), 1, paperID);
         note.page = 4;
-        note.sources = std::vector<ReadingTextSource>{quoteSource(QStringLiteral("first line\nsecond line")),
+        note.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("first line\nsecond line")),
                                                       quoteSource(QStringLiteral("another passage"))};
         return note;
     }
@@ -50,7 +50,7 @@ TEST_F(NoteMarkdown, NoteWithPaperPageAndPassages)
 TEST_F(NoteMarkdown, NoteWithoutPassagesOrPaper)
 {
     PaperNote note = example();
-    note.sources = std::vector<ReadingTextSource>{};
+    note.sources = std::vector<model::ReadingTextSource>{};
     EXPECT_EQ(store->markdown(note),
               QStringLiteral("# Attention maps\n\n来源：Vision Notes · PDF 第 5 页\n\nMy comment\n"));
 
@@ -72,7 +72,7 @@ TEST_F(NoteMarkdown, TitleBodyAndQuotesKeepTheirOwnSpacing)
 
     note.title = QStringLiteral("  两行\n标题 ");
     note.body = QStringLiteral("\n  正文  \n\n");
-    note.sources = std::vector<ReadingTextSource>{quoteSource(QStringLiteral("上\n\n下\n"))};
+    note.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("上\n\n下\n"))};
     EXPECT_EQ(store->markdown(note), QStringLiteral("# 两行\n标题\n\n来源：Vision Notes\n\n"
                                                     "> 上\n> \n> 下\n> \n\n"
                                                     "\n  正文  \n\n\n"));

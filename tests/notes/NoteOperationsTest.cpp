@@ -111,7 +111,7 @@ TEST_F(NoteOperations, AssociateLinksAPaperAndDropsPassagesOfAnotherPaper)
 {
     PaperNote quoted = makeNote(QStringLiteral("q"), QString(), 1, visionID);
     quoted.page = 2;
-    quoted.sources = std::vector<ReadingTextSource>{quoteSource(QStringLiteral("passage"), 2)};
+    quoted.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("passage"), 2)};
     const QUuid id = add(quoted);
 
     store->associate(id, visionID, 7);
@@ -141,7 +141,7 @@ class NoteSearch : public NoteOperations {};
 TEST_F(NoteSearch, EveryWordOccursInATitleBodyQuoteOrPaperTitleIgnoringCaseAndAccentsNewestEditFirst)
 {
     PaperNote quoted = makeNote(QStringLiteral("q"), QStringLiteral("body"), 1, otherID);
-    quoted.sources = std::vector<ReadingTextSource>{quoteSource(QStringLiteral("自注意力的计算")),
+    quoted.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("自注意力的计算")),
                                                     quoteSource(QStringLiteral("second passage"))};
     add(quoted);
     add(makeNote(QStringLiteral("ATTENTION 机制"), QStringLiteral("多头 heads"), 2));

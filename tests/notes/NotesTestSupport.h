@@ -67,9 +67,9 @@ inline PaperNote makeNote(const QString &title, const QString &body, double upda
     return note;
 }
 
-inline ReadingTextSource quoteSource(const QString &quote, std::int64_t page = 0)
+inline model::ReadingTextSource quoteSource(const QString &quote, std::int64_t page = 0)
 {
-    ReadingTextSource source;
+    model::ReadingTextSource source;
     source.page = page;
     source.quote = quote;
     return source;

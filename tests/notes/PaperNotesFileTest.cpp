@@ -67,7 +67,7 @@ TEST_F(NotesFileForm, LiteralFileInTheDataFolderLoadsAndIsWrittenBackInItsForm)
     EXPECT_EQ(first.paperID, kPaperA);
     EXPECT_EQ(first.title, QStringLiteral("注意力图"));
     EXPECT_EQ(first.body, QStringLiteral("第一行\n第二行"));
-    ASSERT_EQ(first.sources.value_or(std::vector<ReadingTextSource>{}).size(), 1u);
+    ASSERT_EQ(first.sources.value_or(std::vector<model::ReadingTextSource>{}).size(), 1u);
     EXPECT_EQ(first.sources->front().quote, QStringLiteral("first line"));
     EXPECT_EQ(first.updatedAt, QDateTime(QDate(2001, 1, 2), QTime(0, 0, 0, 500), Qt::UTC));
     EXPECT_EQ(first.deletedAt, QDateTime::fromSecsSinceEpoch(0, Qt::UTC));

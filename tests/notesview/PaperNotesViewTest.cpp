@@ -112,9 +112,9 @@ TEST_F(NotesPanelTest, AHugeNoteShowsWhatItsRowsHold)
 {
     PaperNote note = makeNote(QStringLiteral("Title") + QString(1'000'000, QLatin1Char('t')),
                               QString(1'000'000, QLatin1Char('b')), 10, alpha);
-    ReadingTextSource passage;
+    model::ReadingTextSource passage;
     passage.quote = QStringLiteral("Quote") + QString(1'000'000, QLatin1Char('q'));
-    note.sources = std::vector<ReadingTextSource>{passage};
+    note.sources = std::vector<model::ReadingTextSource>{passage};
     store->setNotes({note});
     selected = note.id;
     show(alpha);

@@ -115,7 +115,7 @@ TEST_F(StartupTest, ARequestWinsOverTheHistory)
     auto pane = makePane();
     // Every document object the pane shows: one open makes one.
     std::set<engine::PdfDocument *> documents;
-    QObject::connect(pane->viewModel(), &SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] {
+    QObject::connect(pane->viewModel(), &model::SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] {
         if (pane->viewModel()->pdfDocument())
             documents.insert(pane->viewModel()->pdfDocument().get());
     });

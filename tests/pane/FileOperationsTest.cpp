@@ -31,7 +31,7 @@ protected:
     // A bookmark and a highlight, saved under the paper's current name.
     void addSideFiles()
     {
-        SharedPDFViewModel &model = *pane->viewModel();
+        model::SharedPDFViewModel &model = *pane->viewModel();
         model.toggleBookmark();
         const auto page = model.pdfDocument()->page(0);
         model.pageSelectionChanged(page.selection(engine::PdfTextRange{0, 4}));
@@ -52,13 +52,13 @@ protected:
 TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
 {
     addSideFiles();
-    SharedPDFViewModel &model = *pane->viewModel();
+    model::SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
     const QString oldMarkups = pane->annotations()->markupURL(oldURL);
     const QString oldBookmarks = model.bookmarkURL(oldURL);
     // The reader is on page 3; the opening's jump has been carried out.
-    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     const QUuid recordID = history().records().front().id;
 
     pane->beginRename();
@@ -140,7 +140,7 @@ TEST_F(FileOperationsTest, AnUpperCaseExtensionIsNotDoubled)
 
 TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
 {
-    SharedPDFViewModel &model = *pane->viewModel();
+    model::SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = url();
     for (const QString &side : {model.bookmarkURL(oldURL), pane->annotations()->markupURL(oldURL)})
         ASSERT_TRUE(writeBytes(side, "{not json"));

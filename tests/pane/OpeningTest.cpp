@@ -68,7 +68,7 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
 
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    const SharedPDFViewModel &model = *pane->viewModel();
+    const model::SharedPDFViewModel &model = *pane->viewModel();
     EXPECT_EQ(model.currentPageIndex(), 4);
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
     EXPECT_DOUBLE_EQ(pane->rotationAngle(), 70.0);
@@ -123,7 +123,7 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
     const QString a = paper(QStringLiteral("a.pdf"), 2);
     const QString b = paper(QStringLiteral("b.pdf"), 2);
     auto pane = makePane();
-    SharedPDFViewModel &model = *pane->viewModel();
+    model::SharedPDFViewModel &model = *pane->viewModel();
     ASSERT_TRUE(openAndWait(*pane, b));
     model.toggleBookmark();
     ASSERT_EQ(model.bookmarks().size(), 1u);
@@ -132,7 +132,7 @@ TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
 
     QList<QUrl> seen;
     const auto record = [&] { seen << model.pdfDocumentURL(); };
-    QObject::connect(&model, &SharedPDFViewModel::bookmarksChanged, pane.get(), record);
+    QObject::connect(&model, &model::SharedPDFViewModel::bookmarksChanged, pane.get(), record);
     QObject::connect(pane->annotations(), &annotations::PaneAnnotations::markupsChanged, pane.get(), record);
     ASSERT_TRUE(openAndWait(*pane, b));
 
@@ -148,14 +148,14 @@ TEST_F(OpeningTest, AnOpenAnnouncesTheNewDocumentAndTheRebuildOnce)
     const QString a = paper(QStringLiteral("a.pdf"), 2);
     const QString b = paper(QStringLiteral("b.pdf"), 3);
     auto pane = makePane();
-    SharedPDFViewModel &model = *pane->viewModel();
+    model::SharedPDFViewModel &model = *pane->viewModel();
     ASSERT_TRUE(openAndWait(*pane, a));
     drain();
 
     int documents = 0;
     int rebuilds = 0;
-    QObject::connect(&model, &SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] { ++documents; });
-    QObject::connect(&model, &SharedPDFViewModel::pageViewRebuildRequested, pane.get(), [&] { ++rebuilds; });
+    QObject::connect(&model, &model::SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] { ++documents; });
+    QObject::connect(&model, &model::SharedPDFViewModel::pageViewRebuildRequested, pane.get(), [&] { ++rebuilds; });
     ASSERT_TRUE(openAndWait(*pane, b));
     drain();
     EXPECT_EQ(documents, 1);
@@ -184,7 +184,7 @@ TEST_F(OpeningTest, ReferencePaneFitsOnlyPapersTheHistoryDoesNotKnow)
     const QString file = paper(QStringLiteral("fit.pdf"), 2);
     const auto fitWhenShown = [&](PaneController &pane, const QString &path) {
         std::optional<bool> fit;
-        QObject::connect(pane.viewModel(), &SharedPDFViewModel::pdfDocumentURLChanged, &pane, [&] {
+        QObject::connect(pane.viewModel(), &model::SharedPDFViewModel::pdfDocumentURLChanged, &pane, [&] {
             if (!pane.viewModel()->pdfDocumentURL().isEmpty() && !fit)
                 fit = pane.viewModel()->fitNativeOnMount();
         });
@@ -253,8 +253,8 @@ TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
     const QString file = paper(QStringLiteral("moving.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(std::nullopt); // carried out by the view
-    SharedPDFViewModelTestPeer(pane->viewModel()).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(std::nullopt); // carried out by the view
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setCurrentPageIndex(3);
     pane->viewZoomed(2);
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
     EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
@@ -276,8 +276,8 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
     drain();
     const qint64 before = history().records().front().state.page;
 
-    SharedPDFViewModelTestPeer(reference->viewModel()).setJumpToPage(std::nullopt);
-    SharedPDFViewModelTestPeer(reference->viewModel()).setCurrentPageIndex(4);
+    model::SharedPDFViewModelTestPeer(reference->viewModel()).setJumpToPage(std::nullopt);
+    model::SharedPDFViewModelTestPeer(reference->viewModel()).setCurrentPageIndex(4);
     drain();
     EXPECT_EQ(history().records().front().state.page, before);
 
@@ -292,11 +292,11 @@ TEST_F(OpeningTest, ClosingSavesThePendingPageAndEmptiesThePane)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
     pane->panelToggled(PanePanel::notes);
-    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(2);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(2);
     pane->closePDF();
 
     EXPECT_EQ(history().records().front().state.page, 2);
-    const SharedPDFViewModel &model = *pane->viewModel();
+    const model::SharedPDFViewModel &model = *pane->viewModel();
     EXPECT_FALSE(model.pdfDocument());
     EXPECT_TRUE(model.pdfDocumentURL().isEmpty());
     EXPECT_EQ(model.pageCount(), 0);
@@ -312,7 +312,7 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
     drain();
-    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
     // Other views follow the history; none may be asked to rebuild while
     // the pane, and maybe its window, is being destroyed.
     int changes = 0;
@@ -328,7 +328,7 @@ TEST_F(OpeningTest, APaneGoingAwayWithAnUnwritableDataFolderTouchesNoView)
     const QString file = paper(QStringLiteral("stuck.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
     // A file takes the data folder's place: every write fails.
     const QString folder = platform::folvanDataFolder();
     ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral(".away")));

@@ -161,9 +161,9 @@ TEST_F(PaneCommandsTest, ReflowZoomCountsAFontSizeThatIsNoNumberAsTwenty)
 {
     openPaper();
     pane->toggleReflow();
-    QVariantMap odd = ReflowTypography::defaults();
+    QVariantMap odd = model::ReflowTypography::defaults();
     odd.insert(QStringLiteral("fontSize"), QStringLiteral("large"));
-    SharedPDFViewModelTestPeer(&model()).setReflowAppearance(odd);
+    model::SharedPDFViewModelTestPeer(&model()).setReflowAppearance(odd);
     pane->zoom(-0.1);
     EXPECT_DOUBLE_EQ(model().reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(), 19);
 }
@@ -183,7 +183,7 @@ TEST_F(PaneCommandsTest, ResetViewResetsTiltAndZoomOrInReflowOnlyTheTypography)
     pane->toggleReflow();
     pane->zoom(0.3);
     pane->resetView();
-    EXPECT_EQ(*model().reflowAppearance(), ReflowTypography::defaults());
+    EXPECT_EQ(*model().reflowAppearance(), model::ReflowTypography::defaults());
     EXPECT_DOUBLE_EQ(pane->rotationAngle(), 20);
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 1.5);
 }
@@ -211,7 +211,7 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
     openPaper();
     pane->setFlipBookMode(false);
     pane->toggleReflow();
-    SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
+    model::SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
     pane->readingModeChosen(false);
     EXPECT_FALSE(pane->reflowMode());
     EXPECT_FALSE(pane->flipBookMode());
@@ -220,7 +220,7 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
     pane->readingModeChosen(true);
     EXPECT_TRUE(pane->flipBookMode());
     EXPECT_FALSE(model().textSelectionMode());
-    SharedPDFViewModelTestPeer(&model()).setBookTextMode(true);
+    model::SharedPDFViewModelTestPeer(&model()).setBookTextMode(true);
     pane->readingModeChosen(false);
     EXPECT_FALSE(model().bookTextMode());
 }
@@ -228,12 +228,12 @@ TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
 TEST_F(PaneCommandsTest, ToggleReflowGoesToTheCurrentPageAndEndsSelectionModes)
 {
     openPaper(4);
-    SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(2);
-    SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
-    SharedPDFViewModelTestPeer(&model()).setBookTextMode(true);
+    model::SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
+    model::SharedPDFViewModelTestPeer(&model()).setBookTextMode(true);
     const bool book = pane->flipBookMode();
     int jumps = 0;
-    QObject::connect(&model(), &SharedPDFViewModel::jumpToPageChanged, pane.get(), [&] {
+    QObject::connect(&model(), &model::SharedPDFViewModel::jumpToPageChanged, pane.get(), [&] {
         if (model().jumpToPage() == 2)
             ++jumps;
     });
@@ -265,7 +265,7 @@ TEST_F(PaneCommandsTest, NewNoteWithoutSelectionTakesTheCurrentPageAndOpensTheNo
 {
     openPaper(5);
     ASSERT_TRUE(pane->currentPaperID());
-    SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(3);
     const qsizetype before = PaperNotesStore::shared().notes().size();
     pane->readerActions().newNote();
     const QList<PaperNote> notes = PaperNotesStore::shared().notes();
@@ -283,13 +283,13 @@ TEST_F(PaneCommandsTest, NewNoteWithoutSelectionTakesTheCurrentPageAndOpensTheNo
 TEST_F(PaneCommandsTest, NewNoteFromAReflowSelectionTakesThePageOfItsFirstPassage)
 {
     openPaper(5);
-    ReadingTextSource first;
+    model::ReadingTextSource first;
     first.page = 4;
     first.quote = QStringLiteral("alpha");
-    ReadingTextSource second = first;
+    model::ReadingTextSource second = first;
     second.page = 1;
-    SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(0);
-    SharedPDFViewModelTestPeer(&model()).setReflowSources({first, second});
+    model::SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(0);
+    model::SharedPDFViewModelTestPeer(&model()).setReflowSources({first, second});
     const qsizetype before = PaperNotesStore::shared().notes().size();
     pane->createPaperNote();
     const QList<PaperNote> notes = PaperNotesStore::shared().notes();
@@ -338,7 +338,7 @@ TEST_F(PaneCommandsTest, NextMatchStepsBothWaysAndWrapsAround)
     EXPECT_TRUE(pane->readerActions().hasMatches);
     actions.nextMatch(true);
     EXPECT_EQ(model().currentSearchIndex(), 1);
-    SharedPDFViewModelTestPeer(&model()).setCurrentSearchIndex(0);
+    model::SharedPDFViewModelTestPeer(&model()).setCurrentSearchIndex(0);
     actions.nextMatch(false);
     EXPECT_EQ(model().currentSearchIndex(), 2);
     actions.nextMatch(true);

@@ -187,8 +187,8 @@ protected:
     }
 
     // What the controllers made here take from the application.
-    PaneModelServices services = [] {
-        PaneModelServices made;
+    model::PaneModelServices services = [] {
+        model::PaneModelServices made;
         made.formerPaths = &PaneFakesTest::formerPaths;
         return made;
     }();
@@ -217,7 +217,7 @@ protected:
         PaneController::readingSearchQueue().waitForDone();
         ControllerTest::TearDown();
     }
-    SharedPDFViewModel &model() { return *pane->viewModel(); }
+    model::SharedPDFViewModel &model() { return *pane->viewModel(); }
     bool searchSettles() { return waitUntil([&] { return !pane->searchRunning(); }); }
 
     std::unique_ptr<PaneController> pane;

@@ -47,9 +47,9 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
     const QString shown = paper(QStringLiteral("shown.pdf"), 4);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, shown));
-    SharedPDFViewModel &model = *pane->viewModel();
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
-    SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+    model::SharedPDFViewModel &model = *pane->viewModel();
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
     const size_t before = model.backLocations().size();
 
     PaperNote note;

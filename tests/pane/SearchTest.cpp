@@ -49,7 +49,7 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
 {
     // "a" would also match "beta" and "gamma".
     bool otherQueryShown = false;
-    QObject::connect(&model(), &SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
+    QObject::connect(&model(), &model::SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
         for (const engine::PdfSelection &match : model().searchResults())
             otherQueryShown = otherQueryShown || match.string() != QStringLiteral("alpha");
     });
@@ -99,7 +99,7 @@ TEST_F(SearchTest, AResultForAnotherDocumentObjectIsAskedAgainOfTheNewOne)
     model().searchTextEntered(QStringLiteral("gamma"));
     delayPasses();
     const auto replacement = engine::PdfDocument::open(file);
-    SharedPDFViewModelTestPeer(&model()).setPdfDocument(replacement);
+    model::SharedPDFViewModelTestPeer(&model()).setPdfDocument(replacement);
     releaseQueue();
     PaneController::readingSearchQueue().waitForDone();
     drain(); // the stale result arrives and the search is asked for again
@@ -155,7 +155,7 @@ TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
 
 TEST_F(SearchTest, ADocumentWithoutAFileIsSearchedAsWell)
 {
-    SharedPDFViewModelTestPeer(&model()).setPdfDocumentURL(QUrl());
+    model::SharedPDFViewModelTestPeer(&model()).setPdfDocumentURL(QUrl());
     model().searchTextEntered(QStringLiteral("beta"));
     ASSERT_TRUE(settles());
 
@@ -190,9 +190,9 @@ TEST_F(LongPaperSearchTest, MatchesArriveInPageOrderAndAddUpToTheWholeSearch)
 {
     std::vector<size_t> sizes;
     bool earlierKept = true;
-    SelectionList seen;
-    QObject::connect(&model(), &SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
-        const SelectionList &now = model().searchResults();
+    model::SelectionList seen;
+    QObject::connect(&model(), &model::SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
+        const model::SelectionList &now = model().searchResults();
         if (now.empty())
             return;
         earlierKept = earlierKept && now.size() > seen.size() && std::equal(seen.begin(), seen.end(), now.begin());
@@ -207,13 +207,13 @@ TEST_F(LongPaperSearchTest, MatchesArriveInPageOrderAndAddUpToTheWholeSearch)
 
     EXPECT_TRUE(earlierKept);
     EXPECT_GE(sizes.size(), 2u) << "the first matches came alone";
-    const SelectionList whole = engine::findAll(model().pdfDocument(), QStringLiteral("ALPHA"));
+    const model::SelectionList whole = engine::findAll(model().pdfDocument(), QStringLiteral("ALPHA"));
     ASSERT_EQ(whole.size(), size_t(2 * kPages));
     EXPECT_EQ(model().searchResults(), whole);
     EXPECT_EQ(model().currentSearchIndex(), 0);
 
     // The marks made with the batches are those laid out from all matches.
-    const SearchRectMap marks = model().searchRects();
+    const model::SearchRectMap marks = model().searchRects();
     EXPECT_EQ(marks.size(), size_t(kPages));
     model().rebuildSearchRects();
     EXPECT_EQ(marks, model().searchRects());
@@ -222,7 +222,7 @@ TEST_F(LongPaperSearchTest, MatchesArriveInPageOrderAndAddUpToTheWholeSearch)
 TEST_F(LongPaperSearchTest, ANewerQueryStopsTheOlderOneWhoseMatchesNeverAppear)
 {
     bool betaShown = false;
-    QObject::connect(&model(), &SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
+    QObject::connect(&model(), &model::SharedPDFViewModel::searchResultsChanged, pane.get(), [&] {
         for (const engine::PdfSelection &match : model().searchResults())
             betaShown = betaShown || match.string() == QStringLiteral("beta");
     });

@@ -27,7 +27,7 @@ protected:
     {
         TempHomeTest::SetUp();
         platform::Preferences::resetSharedForTesting();
-        model = std::make_unique<SharedPDFViewModel>();
+        model = std::make_unique<model::SharedPDFViewModel>();
         document = test::textDocument(6, 12);
     }
     void TearDown() override
@@ -43,8 +43,8 @@ protected:
     // `size` large; the first-show restore has not run yet.
     void makeWrapper(QSize size = QSize(800, 600), std::shared_ptr<engine::PdfDocument> shown = {})
     {
-        SharedPDFViewModelTestPeer(&*model).setPdfDocument(shown ? shown : document);
-        SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(documentURL());
+        model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(shown ? shown : document);
+        model::SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(documentURL());
         PDFViewWrapper::ScaleBinding binding{[this] { return zoom; },
                                              [this](double z) {
                                                  zoom = z;
@@ -61,7 +61,7 @@ protected:
     platform::Preferences &prefs() const { return platform::Preferences::shared(); }
     QString lastPageKey() const { return QStringLiteral("lastPage_") + documentURL().path(); }
 
-    std::unique_ptr<SharedPDFViewModel> model;
+    std::unique_ptr<model::SharedPDFViewModel> model;
     std::shared_ptr<engine::PdfDocument> document;
     QWidget host;
     std::unique_ptr<PDFViewWrapper> wrapper;
@@ -75,8 +75,8 @@ TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
 {
     for (const auto &[stored, expected] : {std::pair{99, 5}, std::pair{-3, 0}, std::pair{2, 2}}) {
         wrapper.reset();
-        model = std::make_unique<SharedPDFViewModel>();
-        SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(stored);
+        model = std::make_unique<model::SharedPDFViewModel>();
+        model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(stored);
         makeWrapper();
         EXPECT_TRUE(wrapper->coordinator()->restoring);
         settle();
@@ -94,9 +94,9 @@ TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
 TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
 {
     // A jump carried out before the view was made, and a selection.
-    SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
-    model->navigate(ReadingLocation{2, std::nullopt, QPointF(72, 500)}, false);
+    model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
+    model->navigate(model::ReadingLocation{2, std::nullopt, QPointF(72, 500)}, false);
     model->requestCarriedOut(model->pdfDocument(), 2);
     const engine::PdfSelection line = document->page(2).selectionForLine(test::lineOrigin(1) + QPointF(5, 3));
     model->pageSelectionChanged(line);
@@ -109,11 +109,11 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
 
     // A destination or selection on another page is not used.
     wrapper.reset();
-    model = std::make_unique<SharedPDFViewModel>();
-    SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
-    model->navigate(ReadingLocation{4, std::nullopt, QPointF(72, 300)}, false);
+    model = std::make_unique<model::SharedPDFViewModel>();
+    model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
+    model->navigate(model::ReadingLocation{4, std::nullopt, QPointF(72, 300)}, false);
     model->requestCarriedOut(model->pdfDocument(), 4);
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     model->pageSelectionChanged(line);
     makeWrapper();
     settle();
@@ -146,12 +146,12 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
 
 TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
 {
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     makeWrapper();
     wrapper->hide();
     settle();
     EXPECT_TRUE(wrapper->coordinator()->restoring);
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
     wrapper->show();
     settle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
@@ -224,7 +224,7 @@ TEST(NativeViewportFit, MeasuresTurnedPagesByTheirHeightAndClamps)
 TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittingUpdate)
 {
     const auto other = test::textDocument(2);
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     makeWrapper(QSize(800, 600), other);
     settle();
     EXPECT_TRUE(wrapper->coordinator()->restoring);
@@ -235,8 +235,8 @@ TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittin
     EXPECT_FALSE(prefs().contains(lastPageKey()));
 
     // ...and restored once it shows this one.
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
-    SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
     settle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
     EXPECT_EQ(view()->currentPageIndex(), 3);
@@ -281,7 +281,7 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
 {
     makeWrapper();
     settle();
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(4);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(4);
     wrapper->updateView();
     EXPECT_EQ(view()->currentPageIndex(), 4);
     EXPECT_TRUE(view()->isTransitionRunning(QStringLiteral("pageJump")));
@@ -293,7 +293,7 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
 
     // Beyond the last page: nothing moves, the request is still cleared.
     const int scroll = view()->verticalScrollBar()->value();
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
     settle();
     EXPECT_EQ(view()->verticalScrollBar()->value(), scroll);
     EXPECT_EQ(model->jumpToPage(), std::nullopt);
@@ -303,14 +303,14 @@ TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
 {
     makeWrapper();
     settle();
-    model->navigate(ReadingLocation{3, std::nullopt, QPointF(72, 400)}, false);
+    model->navigate(model::ReadingLocation{3, std::nullopt, QPointF(72, 400)}, false);
     settle();
     EXPECT_NEAR(view()->convertPointFromPage(QPointF(72, 400), 3).y(), 0, 1.0);
     EXPECT_FALSE(model->pendingDestination());
 
     // A point of another page than the jump's (another jump replaced it).
-    model->navigate(ReadingLocation{1, std::nullopt, QPointF(72, 400)}, false);
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(2);
+    model->navigate(model::ReadingLocation{1, std::nullopt, QPointF(72, 400)}, false);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(2);
     settle();
     EXPECT_EQ(view()->currentPageIndex(), 2);
     EXPECT_LT(std::abs(view()->convertPointFromPage(QPointF(0, 792), 2).y()), 10);
@@ -326,14 +326,14 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
     settle();
     const engine::PdfSelection passage(document->page(3), engine::PdfTextRange{14, 10});
     ASSERT_EQ(passage.string(), QStringLiteral("alpha beta"));
-    model->setPassageFinder([&](const ReadingTextSource &source) {
+    model->setPassageFinder([&](const model::ReadingTextSource &source) {
         return source.quote == passage.string() ? std::optional(passage) : std::nullopt;
     });
     const auto goToPassage = [&] {
-        ReadingLocation target;
+        model::ReadingLocation target;
         target.page = 3;
         target.point = test::lineOrigin(0) + QPointF(0, 20);
-        target.source = ReadingTextSource{3, {}, {}, 0, 0, passage.string(), {}, {}, {}, {}};
+        target.source = model::ReadingTextSource{3, {}, {}, 0, 0, passage.string(), {}, {}, {}, {}};
         model->navigate(target, true);
         settle();
     };
@@ -373,7 +373,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
     // So does a jump without a passage.
     goToPassage();
     ASSERT_EQ(view()->markedPassage(), passage);
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(1);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(1);
     settle();
     EXPECT_TRUE(view()->markedPassage().isEmpty());
 }
@@ -389,10 +389,10 @@ protected:
         settle();
         results = engine::findAll(document, QStringLiteral("alpha"));
         ASSERT_EQ(results.size(), 72u);
-        SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+        model::SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
         model->searchTextEntered(QStringLiteral("alpha"));
-        SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
-        SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(30);
+        model::SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+        model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(30);
         settle();
     }
     std::vector<engine::PdfSelection> results;
@@ -414,13 +414,13 @@ TEST_F(PDFViewWrapperSearchTest, MovesOnlyWhenTheSearchStateChanged)
     wrapper->updateView();
     EXPECT_FALSE(view()->currentSelection());
 
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(31);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(31);
     settle();
     ASSERT_TRUE(view()->currentSelection());
     EXPECT_EQ(*view()->currentSelection(), results[31]);
 
     // An index past the end selects the last match.
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(500);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(500);
     settle();
     EXPECT_EQ(*view()->currentSelection(), results.back());
 }
@@ -428,7 +428,7 @@ TEST_F(PDFViewWrapperSearchTest, MovesOnlyWhenTheSearchStateChanged)
 TEST_F(PDFViewWrapperSearchTest, MatchesArrivingLaterAreShownWithoutMovingTheView)
 {
     const QRectF visible = view()->documentVisibleRect();
-    SearchBatch more;
+    model::SearchBatch more;
     more.matches = engine::findAll(document, QStringLiteral("beta"));
     ASSERT_FALSE(more.matches.empty());
     model->searchFoundMatches(more);
@@ -440,25 +440,25 @@ TEST_F(PDFViewWrapperSearchTest, MatchesArrivingLaterAreShownWithoutMovingTheVie
     EXPECT_EQ(view()->documentVisibleRect(), visible);
 
     // A new list that does not continue the one shown replaces it.
-    SharedPDFViewModelTestPeer(&*model).setSearchResults({results[3]});
+    model::SharedPDFViewModelTestPeer(&*model).setSearchResults({results[3]});
     settle();
-    EXPECT_EQ(view()->highlightedSelections(), SelectionList{results[3]});
+    EXPECT_EQ(view()->highlightedSelections(), model::SelectionList{results[3]});
 }
 
 TEST_F(PDFViewWrapperSearchTest, NoMatchesClearTheSelectionAndAHiddenBarTheHighlights)
 {
-    SharedPDFViewModelTestPeer(&*model).setSearchResults({});
+    model::SharedPDFViewModelTestPeer(&*model).setSearchResults({});
     settle();
     EXPECT_FALSE(view()->currentSelection());
     EXPECT_TRUE(view()->highlightedSelections().empty());
 
     // With the bar hidden, the selection of the reader stays.
-    SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+    model::SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
     settle();
-    SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
+    model::SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
     const engine::PdfSelection mine = document->page(1).selectionForWord(test::lineOrigin(0) + QPointF(2, 3));
     view()->setCurrentSelection(mine);
-    SharedPDFViewModelTestPeer(&*model).setSearchResults({});
+    model::SharedPDFViewModelTestPeer(&*model).setSearchResults({});
     settle();
     EXPECT_TRUE(view()->highlightedSelections().empty());
     ASSERT_TRUE(view()->currentSelection());
@@ -478,7 +478,7 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
     };
     view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 20));
     ASSERT_NEAR(matchTop(), 20, 1);
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
     settle();
     EXPECT_NEAR(matchTop(), 20, 1) << "moved before the view settled";
     clock.advance(0.15);
@@ -486,8 +486,8 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
 
     // A match further down than 76 points is left where it is.
     view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 100));
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(13);
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(13);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
     settle();
     clock.advance(0.15);
     EXPECT_NEAR(matchTop(), 100, 1);
@@ -563,7 +563,7 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     EXPECT_EQ(model->selectionText(), test::lineText(3, 0));
 
     // A view removed before it was ever on screen leaves the reading alone.
-    SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
     wrapper = std::make_unique<PDFViewWrapper>(document, PDFViewWrapper::ScaleBinding{}, model.get(), nullptr);
     settle();
     wrapper.reset();
@@ -577,7 +577,7 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     DroppablePDFView newer;
     model->setNativePDFView(&newer);
     wrapper.reset();
-    EXPECT_EQ(model->nativePDFView(), static_cast<NativePDFViewInterface *>(&newer));
+    EXPECT_EQ(model->nativePDFView(), static_cast<model::NativePDFViewInterface *>(&newer));
 }
 
 } // namespace
@@ -602,7 +602,7 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewOpensAndIsJumpedToAtItsLeftEdge)
 
     view()->horizontalScrollBar()->setValue(view()->horizontalScrollBar()->maximum());
     ASSERT_FALSE(leftEdgeShown(0));
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(3);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(3);
     settle();
     EXPECT_EQ(view()->currentPageIndex(), 3);
     EXPECT_TRUE(leftEdgeShown(3));

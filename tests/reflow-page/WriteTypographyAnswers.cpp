@@ -67,7 +67,7 @@ int main(int argc, char **argv)
         for (auto it = given.begin(); it != given.end(); ++it)
             values.insert(QString::fromStdString(it.key()), variantOf(it.value()));
         json answer = json::object();
-        const QVariantMap normalized = folvan::ReflowTypography::normalized(values);
+        const QVariantMap normalized = folvan::model::ReflowTypography::normalized(values);
         for (auto it = normalized.begin(); it != normalized.end(); ++it)
             answer[it.key().toStdString()] = jsonOf(it.value());
         answers.push_back(answer);

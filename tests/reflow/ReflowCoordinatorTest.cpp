@@ -38,8 +38,8 @@ protected:
     void make(std::optional<QUuid> paperID)
     {
         ReflowCoordinator::Callbacks callbacks;
-        callbacks.createNote = [this](const std::vector<ReadingTextSource> &sources) { notes.push_back(sources); };
-        callbacks.showOriginal = [this](const ReadingLocation &location) { originals.push_back(location); };
+        callbacks.createNote = [this](const std::vector<model::ReadingTextSource> &sources) { notes.push_back(sources); };
+        callbacks.showOriginal = [this](const model::ReadingLocation &location) { originals.push_back(location); };
         coordinator = std::make_unique<ReflowCoordinator>(model, model->pdfDocument(), paperID, callbacks, nullptr,
                                                           path(QStringLiteral("Reflow")));
         coordinator->setScriptSink([this](const QString &script) {
@@ -82,11 +82,11 @@ protected:
         return {{"page", page}, {"start", 0}, {"end", int(quote.size())}, {"quote", quote}, {"before", ""}, {"after", ""}};
     }
 
-    SharedPDFViewModel *model = nullptr;
+    model::SharedPDFViewModel *model = nullptr;
     std::unique_ptr<ReflowCoordinator> coordinator;
     std::vector<Call> calls;
-    std::vector<std::vector<ReadingTextSource>> notes;
-    std::vector<ReadingLocation> originals;
+    std::vector<std::vector<model::ReadingTextSource>> notes;
+    std::vector<model::ReadingLocation> originals;
 };
 
 } // namespace
@@ -241,11 +241,11 @@ TEST_F(CoordinatorTest, TypographyIsClampedKeptAndResent)
     calls.clear();
     coordinator->update();
     EXPECT_TRUE(calls.empty()); // unchanged settings are not sent again
-    SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+    model::SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
     model->searchTextEntered(QStringLiteral("beta"));
     coordinator->update();
     EXPECT_EQ(last("settings")->payload["query"], "beta");
-    SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
+    model::SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
     coordinator->update();
     EXPECT_EQ(last("settings")->payload["query"], "");
 }
@@ -259,9 +259,9 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
         results.push_back(document->page(page).selection(engine::PdfTextRange{0, 5}));
     {
         QSignalBlocker quiet(model); // only the updates this test runs
-        SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
-        SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(3);
-        model->navigate(ReadingLocation{2, std::nullopt, QPointF(306, 396)}, false);
+        model::SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+        model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(3);
+        model->navigate(model::ReadingLocation{2, std::nullopt, QPointF(306, 396)}, false);
     }
     coordinator->update();
     const Call *navigate = last("navigate");
@@ -273,7 +273,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
 
     {
         QSignalBlocker quiet(model);
-        SharedPDFViewModelTestPeer(&*model).setJumpToPage(4); // replaced before the clearing runs: kept
+        model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(4); // replaced before the clearing runs: kept
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(model->jumpToPage(), 4);
@@ -287,9 +287,9 @@ TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePas
 {
     ASSERT_TRUE(annotations::PaneAnnotations::of(*model)); // the pane's annotations find passages
     const auto jumpToPassage = [&](int page) {
-        ReadingLocation target;
+        model::ReadingLocation target;
         target.page = page;
-        target.source = ReadingTextSource{page, {}, {}, 0, 0, QStringLiteral("zeta eta"), {}, {}, {}, {}};
+        target.source = model::ReadingTextSource{page, {}, {}, 0, 0, QStringLiteral("zeta eta"), {}, {}, {}, {}};
         model->navigate(target, true);
     };
 
@@ -321,9 +321,9 @@ TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPass
     for (int page : {0, 2})
         for (engine::PdfTextRange range : {engine::PdfTextRange{0, 5}, engine::PdfTextRange{31, 4}})
             results.push_back(document->page(page).selection(range));
-    SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
-    SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(0);
+    model::SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
+    model::SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(0);
     const auto around = [&](int index) {
         const engine::PdfPage page = results[size_t(index)].pages().front();
         const QPointF middle = *coordinator->viewportPoint(results[size_t(index)].bounds(page).center(), page.index());
@@ -334,15 +334,15 @@ TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPass
     post({{"event", "cutouts"}, {"page", 2}, {"regions", {around(2), {0.9, 0.9, 0.05, 0.05}}}});
     EXPECT_EQ(model->searchResultsInImages(), QList<int>{2});
     EXPECT_EQ(model->searchStepTarget(true), 1);
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(1);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(1);
     EXPECT_EQ(model->searchStepTarget(true), 3);
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(3);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(3);
     EXPECT_EQ(model->searchStepTarget(false), 1);
 
     // Page 0 as well, where the current result is: the next one shown as
     // text becomes current and is gone to.
-    SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(0);
-    SharedPDFViewModelTestPeer(&*model).setJumpToPage(std::nullopt);
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(0);
+    model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(std::nullopt);
     post({{"event", "cutouts"}, {"page", 0}, {"regions", {around(0)}}});
     EXPECT_EQ(model->searchResultsInImages(), (QList<int>{0, 2}));
     EXPECT_EQ(model->currentSearchIndex(), 1);
@@ -358,7 +358,7 @@ TEST_F(CoordinatorTest, SearchResultsInsideThePagesImagesAreToldToThePaneAndPass
 
     // New results are counted afresh once the page is brought up to date;
     // a view that goes away leaves every result counted as text.
-    SharedPDFViewModelTestPeer(&*model).setSearchResults({results[2], results[3]});
+    model::SharedPDFViewModelTestPeer(&*model).setSearchResults({results[2], results[3]});
     EXPECT_TRUE(model->searchResultsInImages().isEmpty());
     coordinator->update();
     EXPECT_EQ(model->searchResultsInImages(), QList<int>{0});

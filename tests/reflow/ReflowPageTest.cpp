@@ -169,8 +169,8 @@ protected:
 // where it stood on screen.
 TEST_F(ReflowPageTest, BackAfterAFarJumpReturnsToTheLink)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("far.pdf"))));
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(kLinkPage);
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("far.pdf"))));
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(kLinkPage);
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('a.link[data-internal]')")));
@@ -199,7 +199,7 @@ TEST_F(ReflowPageTest, BackAfterAFarJumpReturnsToTheLink)
 // keeps answering.
 TEST_F(ReflowPageTest, AJumpAndAScrollToThePageItLaysOutKeepThePageAnswering)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("race.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("race.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     for (const int page : {12, 3, 18}) {
@@ -216,7 +216,7 @@ TEST_F(ReflowPageTest, AJumpAndAScrollToThePageItLaysOutKeepThePageAnswering)
 // top, also while the layout panel is open and the bar takes two rows.
 TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("paging.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("paging.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view, QSize(520, 600)));
     // The layout panel is open: the controls cover more of the view.
@@ -266,7 +266,7 @@ TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)
 // justification does not stretch the spaces of code.
 TEST_F(ReflowPageTest, IndentAndJustificationKeepTheTitleBlockAndCode)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("plain.pdf")), 2));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("plain.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     evaluate(view, QStringLiteral(
@@ -293,7 +293,7 @@ TEST_F(ReflowPageTest, IndentAndJustificationKeepTheTitleBlockAndCode)
 // in a narrow pane.
 TEST_F(ReflowPageTest, ControlsStandOverTheTextAndNothingScrollsSideways)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("narrow.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("narrow.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view, QSize(440, 600)));
     const QString alpha = QStringLiteral(
@@ -314,7 +314,7 @@ TEST_F(ReflowPageTest, ControlsStandOverTheTextAndNothingScrollsSideways)
 // not for the rest of the session.
 TEST_F(ReflowPageTest, UndoIsOfferedForAWhileAfterAMark)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("marks.pdf")), 2));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("marks.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     evaluate(view, QStringLiteral("window.folvanReflow.state({annotations: [], corrections: [], canUndo: true, canRedo: false, selectionMapped: true}); true"));
@@ -330,7 +330,7 @@ TEST_F(ReflowPageTest, UndoIsOfferedForAWhileAfterAMark)
 // keys without a click in it first.
 TEST_F(ReflowPageTest, ThePageHasTheKeyboardWhenItShows)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("keys.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("keys.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     EXPECT_TRUE(evaluate(view, QStringLiteral("document.activeElement === document.getElementById('flow')")).toBool());
@@ -342,7 +342,7 @@ TEST_F(ReflowPageTest, ThePageHasTheKeyboardWhenItShows)
 // citations of one reference in a sentence is a link.
 TEST_F(ReflowPageTest, ACitationLandsOnItsReferenceInTheRightColumn)
 {
-    SharedPDFViewModel &model = openPane(writeTwoColumnCitations(path(QStringLiteral("cite.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeTwoColumnCitations(path(QStringLiteral("cite.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"1\"] .part')")));
@@ -366,7 +366,7 @@ TEST_F(ReflowPageTest, ACitationLandsOnItsReferenceInTheRightColumn)
 // covers none of the block's first line.
 TEST_F(ReflowPageTest, ABlocksButtonCoversNoneOfItsTextInANarrowPane)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("button.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("button.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view, QSize(440, 600)));
     // Justified, the first lines reach the column's right edge.
@@ -392,7 +392,7 @@ TEST_F(ReflowPageTest, ABlocksButtonCoversNoneOfItsTextInANarrowPane)
 // below it; closed again, the text stays where it was.
 TEST_F(ReflowPageTest, TheLayoutPanelOpenedAtTheTopLeavesTheTitleInView)
 {
-    SharedPDFViewModel &model = openPane(writeTitledPaper(path(QStringLiteral("titled.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeTitledPaper(path(QStringLiteral("titled.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view, QSize(520, 600)));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('#flow .block')")));
@@ -412,7 +412,7 @@ TEST_F(ReflowPageTest, TheLayoutPanelOpenedAtTheTopLeavesTheTitleInView)
 // top of the view in view below it.
 TEST_F(ReflowPageTest, ABarWrappedByAResizeLeavesTheTopLineInView)
 {
-    SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("wrap.pdf"))));
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("wrap.pdf"))));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     ASSERT_TRUE(show(view, QSize(1000, 600)));
     // A narrow column, so that the narrower pane sets the text as before.

@@ -33,7 +33,7 @@ const bool schemeRegistered = [] {
 // token and reports a reading position that reaches the pane.
 TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.resize(800, 600);
     view.show();
@@ -50,7 +50,7 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
 // painted in the colour of the window behind it.
 TEST_F(ReflowViewTest, WidgetsRaisedAboveThePageStayAboveIt)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
@@ -66,7 +66,7 @@ TEST_F(ReflowViewTest, WidgetsRaisedAboveThePageStayAboveIt)
 // is now, not as it was last reported.
 TEST_F(ReflowViewTest, SavingTakesThePositionThePageHasNow)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
     auto view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr,
                                              QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view->show();
@@ -85,10 +85,10 @@ TEST_F(ReflowViewTest, SavingTakesThePositionThePageHasNow)
 // a second end the view keeps a message and the way back to the PDF.
 TEST_F(ReflowViewTest, APageThatEndsTwiceGivesWayToTheOriginal)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
-    std::vector<ReadingLocation> originals;
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    std::vector<model::ReadingLocation> originals;
     reflow::ReflowCoordinator::Callbacks callbacks;
-    callbacks.showOriginal = [&](const ReadingLocation &location) { originals.push_back(location); };
+    callbacks.showOriginal = [&](const model::ReadingLocation &location) { originals.push_back(location); };
     ReflowView view(&model, std::nullopt, callbacks, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
     QWebEnginePage *page = view.webView()->page();
@@ -114,10 +114,10 @@ TEST_F(ReflowViewTest, APageThatEndsTwiceGivesWayToTheOriginal)
 // and offers the way back to the PDF at once.
 TEST_F(ReflowViewTest, WithoutAWebEngineTheViewGivesWayToTheOriginal)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
-    std::vector<ReadingLocation> originals;
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    std::vector<model::ReadingLocation> originals;
     reflow::ReflowCoordinator::Callbacks callbacks;
-    callbacks.showOriginal = [&](const ReadingLocation &location) { originals.push_back(location); };
+    callbacks.showOriginal = [&](const model::ReadingLocation &location) { originals.push_back(location); };
     test::WithoutWebEngine missing;
     auto view = std::make_unique<ReflowView>(&model, std::nullopt, callbacks, nullptr,
                                              QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
@@ -137,7 +137,7 @@ TEST_F(ReflowViewTest, WithoutAWebEngineTheViewGivesWayToTheOriginal)
 // the way back to the PDF shows at once, and later web views are not made.
 TEST_F(ReflowViewTest, APageWhoseProcessNeverRanGivesWayAtOnce)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 4));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
     emit view.webView()->page()->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(-1), 1002);
@@ -150,7 +150,7 @@ TEST_F(ReflowViewTest, APageWhoseProcessNeverRanGivesWayAtOnce)
 // answers "open" and reports where the reader is.
 TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 3));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 3));
     ReflowView view(&model, std::nullopt, {}, nullptr);
     view.resize(900, 700);
     view.show();
@@ -162,7 +162,7 @@ TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
 // The page shows text from untrusted papers: it reads no local file.
 TEST_F(ReflowViewTest, ThePageReadsNoLocalFile)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
@@ -179,7 +179,7 @@ TEST(ReflowViewScript, MagnifyWritesShortestNumbers)
 // reload, save page): a reload would leave the view empty.
 TEST_F(ReflowViewTest, ARightClickShowsNoMenuOfTheEngine)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.resize(800, 600);
     view.show();

@@ -43,10 +43,10 @@ protected:
         ASSERT_TRUE(test::writeTestFile(paper, oldBytes));
         document = engine::PdfDocument::open(paper);
         ASSERT_TRUE(document);
-        SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
-        SharedPDFViewModelTestPeer(&model).setPageCount(5);
-        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
-        SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
+        model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
+        model::SharedPDFViewModelTestPeer(&model).setPageCount(5);
+        model::SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
+        model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
         coordinator.setPrompts(prompts);
         coordinator.setOutput([this](const QString &line) { output << line; });
     }
@@ -54,7 +54,7 @@ protected:
     QString paper;
     QByteArray oldBytes;
     std::shared_ptr<engine::PdfDocument> document;
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     std::shared_ptr<test::FakePrompts> prompts = std::make_shared<test::FakePrompts>();
     Coordinator coordinator{nullptr, &model};
     QStringList output;
@@ -124,7 +124,7 @@ TEST_F(CoordinatorTest, SavingChecksTheBytesAndKeepsTheChosenFolder)
 
 TEST_F(CoordinatorTest, ReplaceIsRefusedWithoutAPaperOrWithBytesThatAreNoPdf)
 {
-    SharedPDFViewModel empty;
+    model::SharedPDFViewModel empty;
     Coordinator lonely(nullptr, &empty);
     lonely.setPrompts(prompts);
     lonely.replaceCurrentPDF(QStringLiteral("not base64"));
@@ -167,7 +167,7 @@ TEST_F(CoordinatorTest, ReplaceRefusesACutOffPdfAndAFailedFetch)
     failed.insert(QStringLiteral("error"), QStringLiteral("http 404"));
     coordinator.userContentController(scholar::kMessageHandler, failed);
     // Without a paper that comes first.
-    SharedPDFViewModel empty;
+    model::SharedPDFViewModel empty;
     Coordinator lonely(nullptr, &empty);
     lonely.setPrompts(prompts);
     lonely.userContentController(scholar::kMessageHandler, failed);
@@ -184,7 +184,7 @@ TEST_F(CoordinatorTest, CancellingTheConfirmationLeavesFileAndPaneAsTheyWere)
 {
     prompts->confirmAnswer = false;
     int rebuilds = 0;
-    QObject::connect(&model, &SharedPDFViewModel::pageViewRebuildRequested, &model, [&] { ++rebuilds; });
+    QObject::connect(&model, &model::SharedPDFViewModel::pageViewRebuildRequested, &model, [&] { ++rebuilds; });
     coordinator.replaceCurrentPDF(base64(test::pdfBytes(2, QStringLiteral("New"))));
     EXPECT_EQ(prompts->confirmations,
               QStringList{QStringLiteral("替换当前 PDF？|将用浏览器中的 PDF（%1）覆盖“Paper.pdf”：\n%2\n原文件会先移到废纸篓。")
@@ -206,7 +206,7 @@ TEST_F(CoordinatorTest, ConfirmedReplaceWritesTheBytesAndShowsTheNewPaperAtAPage
     const QByteArray newBytes = test::pdfBytes(2, QStringLiteral("New"));
     int pageWhenRebuilt = -1;
     int rebuilds = 0;
-    QObject::connect(&model, &SharedPDFViewModel::pageViewRebuildRequested, &model, [&] {
+    QObject::connect(&model, &model::SharedPDFViewModel::pageViewRebuildRequested, &model, [&] {
         pageWhenRebuilt = model.currentPageIndex();
         ++rebuilds;
     });
@@ -247,7 +247,7 @@ TEST_F(CoordinatorTest, APaperChangedDuringTheConfirmationIsNotWritten)
 {
     const QString second = path(QStringLiteral("papers/Second.pdf"));
     ASSERT_TRUE(test::writeTestFile(second, oldBytes));
-    prompts->duringConfirmation = [&] { SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(second)); };
+    prompts->duringConfirmation = [&] { model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(second)); };
     coordinator.replaceCurrentPDF(base64(test::pdfBytes(2)));
     EXPECT_EQ(test::readTestFile(paper), oldBytes);
     EXPECT_EQ(test::readTestFile(second), oldBytes);
@@ -260,7 +260,7 @@ TEST_F(CoordinatorTest, ReplacingThroughALinkWritesThePaperAndKeepsTheLink)
 {
     const QString link = path(QStringLiteral("Linked.pdf"));
     ASSERT_TRUE(QFile::link(paper, link));
-    SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(link));
+    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(link));
     const QByteArray newBytes = test::pdfBytes(1);
     coordinator.replaceCurrentPDF(base64(newBytes));
     EXPECT_TRUE(QFileInfo(link).isSymLink());

@@ -14,7 +14,7 @@ class ReplacedPaperMarkupsTest : public test::PaneTest {
 protected:
     // Replaces the paper of `model` through its Scholar browser with a
     // paper of `pages` pages, the same lines on each.
-    void replace(SharedPDFViewModel &model, int pages)
+    void replace(model::SharedPDFViewModel &model, int pages)
     {
         const QByteArray bytes = test::fileBytes(test::writePaper(path(QStringLiteral("download.pdf")), pages));
         scholar::WebView::Coordinator coordinator(nullptr, &model);
@@ -23,19 +23,19 @@ protected:
         ASSERT_EQ(model.pdfDocument()->pageCount(), pages);
     }
 
-    std::vector<ReadingMarkup> stored(SharedPDFViewModel &model) const
+    std::vector<ReadingMarkup> stored(model::SharedPDFViewModel &model) const
     {
         return annotations::readMarkupFile(annotationFile(model)).markups.value_or(std::vector<ReadingMarkup>{});
     }
 
     // The files set beside the annotation file of `model`.
-    QStringList setAside(SharedPDFViewModel &model) const
+    QStringList setAside(model::SharedPDFViewModel &model) const
     {
         const QFileInfo file(annotationFile(model));
         return QDir(file.absolutePath()).entryList({file.fileName() + QStringLiteral(".*")}, QDir::Files);
     }
 
-    void highlight(SharedPDFViewModel &model, int page, int line)
+    void highlight(model::SharedPDFViewModel &model, int page, int line)
     {
         select(model, page, line, 0, 5);
         test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
@@ -52,8 +52,8 @@ protected:
 TEST_F(ReplacedPaperMarkupsTest, MarkupsStayWithTheReplacedPaperInBothPanes)
 {
     const QString paper = test::writePaper(path(QStringLiteral("Paper.pdf")), 2);
-    SharedPDFViewModel &left = openPane(paper);
-    SharedPDFViewModel &right = openPane(paper);
+    model::SharedPDFViewModel &left = openPane(paper);
+    model::SharedPDFViewModel &right = openPane(paper);
     highlight(left, 0, 0);
     ASSERT_EQ(stored(left).size(), 1u);
 
@@ -80,7 +80,7 @@ TEST_F(ReplacedPaperMarkupsTest, MarkupsStayWithTheReplacedPaperInBothPanes)
 // and the file keeps a copy of them before the next save.
 TEST_F(ReplacedPaperMarkupsTest, MarkupsPastTheNewLastPageAreToldOfAndKeptInACopy)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("Paper.pdf")), 3));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("Paper.pdf")), 3));
     highlight(model, 0, 0);
     highlight(model, 2, 0);
     replace(model, 1);
@@ -98,7 +98,7 @@ TEST_F(ReplacedPaperMarkupsTest, MarkupsPastTheNewLastPageAreToldOfAndKeptInACop
 // new pages and is saved once the file can be written.
 TEST_F(ReplacedPaperMarkupsTest, AMarkupNotYetSavedStaysWithTheReplacedPaper)
 {
-    SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("Paper.pdf")), 2));
+    model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("Paper.pdf")), 2));
     // A folder where the file should be: no file can be written there.
     ASSERT_TRUE(QDir().mkpath(annotationFile(model)));
     highlight(model, 1, 0);

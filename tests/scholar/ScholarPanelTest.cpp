@@ -144,7 +144,7 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
 {
     const QByteArray pdf = test::pdfBytes(3);
     LoopbackServer server(pdf);
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     scholar::GGView panel(server.url(QStringLiteral("/")), &model);
     auto prompts = std::make_shared<test::FakePrompts>();
     QStringList output;
@@ -197,7 +197,7 @@ TEST_F(ScholarPanelTest, FetchDeliversTheServedBytesAndThePageCannotReachTheHand
 TEST_F(ScholarPanelTest, AReadOnlyReaderBrowsesWithoutWritingTheDataFolder)
 {
     LoopbackServer server(test::pdfBytes(1));
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     {
         test::HeldDataFolder held;
         scholar::GGView panel(server.url(QStringLiteral("/")), &model);
@@ -221,7 +221,7 @@ TEST_F(ScholarPanelTest, AReadOnlyReaderBrowsesWithoutWritingTheDataFolder)
 TEST_F(ScholarPanelTest, AddressFieldFollowsThePageAndLoadsWhatIsTyped)
 {
     LoopbackServer server(test::pdfBytes(1));
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     scholar::GGView panel(server.url(QStringLiteral("/")), &model);
     QStringList output;
     panel.webView()->coordinator().setOutput([&](const QString &line) { output << line; });
@@ -262,9 +262,9 @@ struct PanelWithPaper {
     {
         oldBytes = test::pdfBytes(5, QStringLiteral("Old"));
         test::writeTestFile(paper, oldBytes);
-        SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
-        SharedPDFViewModelTestPeer(&model).setPageCount(5);
-        SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(paper));
+        model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
+        model::SharedPDFViewModelTestPeer(&model).setPageCount(5);
+        model::SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(paper));
         panel.webView()->coordinator().setPrompts(prompts);
         panel.webView()->coordinator().setOutput([this](const QString &line) { output << line; });
         panel.resize(500, 520);
@@ -274,7 +274,7 @@ struct PanelWithPaper {
 
     QString paper;
     QByteArray oldBytes;
-    SharedPDFViewModel model;
+    model::SharedPDFViewModel model;
     scholar::GGView panel;
     std::shared_ptr<test::FakePrompts> prompts = std::make_shared<test::FakePrompts>();
     QStringList output;

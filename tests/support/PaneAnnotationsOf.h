@@ -12,7 +12,7 @@
 
 namespace folvan::test {
 
-inline annotations::PaneAnnotations &annotationsOf(const SharedPDFViewModel &model)
+inline annotations::PaneAnnotations &annotationsOf(const model::SharedPDFViewModel &model)
 {
     annotations::PaneAnnotations *found = annotations::PaneAnnotations::of(model);
     if (!found) {

@@ -10,7 +10,7 @@
 
 #include <utility>
 
-namespace folvan {
+namespace folvan::model {
 
 class SharedPDFViewModelTestPeer {
 public:
@@ -46,4 +46,4 @@ private:
     SharedPDFViewModel &m_model;
 };
 
-} // namespace folvan
+} // namespace folvan::model

@@ -130,14 +130,14 @@ TEST_F(AnnotationPlacesTest, AFailingStoreKeepsItsErrorLine)
     ASSERT_NE(line, nullptr);
     EXPECT_FALSE(line->isVisible());
     pane->controller()->annotations()->setMarkupError(QStringLiteral("批注尚未保存：磁盘已满"));
-    SharedPDFViewModelTestPeer(pane->viewModel()).setNavigationError(QStringLiteral("书签尚未保存：磁盘已满"));
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setNavigationError(QStringLiteral("书签尚未保存：磁盘已满"));
     ASSERT_TRUE(waitUntil([&] { return line->isVisible() && line->height() > 0 && line->y() > 0; }));
     EXPECT_EQ(line->errors(), QStringList({QStringLiteral("批注尚未保存：磁盘已满"), QStringLiteral("书签尚未保存：磁盘已满")}));
     const QRect reading = area().geometry();
     EXPECT_TRUE(reading.contains(line->geometry())) << line->geometry().y();
     pane->controller()->annotations()->setMarkupError(std::nullopt);
     EXPECT_TRUE(line->isVisible());
-    SharedPDFViewModelTestPeer(pane->viewModel()).setNavigationError(std::nullopt);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setNavigationError(std::nullopt);
     EXPECT_FALSE(line->isVisible());
 }
 

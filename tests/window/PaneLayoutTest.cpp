@@ -243,7 +243,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     settle();
     EXPECT_EQ(pane->pageView(), nullptr); // replaced, not hidden
     // Leaving reflow for a place brings the page view and the dock back.
-    ReadingLocation place;
+    model::ReadingLocation place;
     place.page = 0;
     pane->controller()->showOriginal(place);
     EXPECT_FALSE(pane->controller()->reflowMode());
@@ -260,7 +260,7 @@ TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
     ReadingArea &area = *layout().readingArea();
     pane->controller()->setFlipBookMode(true);
     EXPECT_TRUE(area.dockShown());
-    SharedPDFViewModelTestPeer(pane->viewModel()).setBookError(QStringLiteral("无法显示"));
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setBookError(QStringLiteral("无法显示"));
     EXPECT_FALSE(area.dockShown());
     EXPECT_EQ(area.dock(), nullptr);
     pane->controller()->setFlipBookMode(false);
@@ -283,10 +283,10 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     settle();
     const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
     EXPECT_FALSE(tilted.isAffine());
-    SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(true);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(true);
     settle();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
-    SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(false);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(false);
     settle();
     EXPECT_EQ(pane->pageView()->pdfView()->viewTransform(), tilted);
 
@@ -368,7 +368,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
 
     // The palette, with the keyboard in its field; and a field the focus
     // chain would move into is not taken for the user's typing.
-    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
     settle();
     palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
@@ -413,7 +413,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
 
     // A popover closing, and another paper opening, with the keyboard on a
     // control of the header.
-    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
     settle();
     button->setFocus();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Third.pdf"), 2)));

@@ -69,7 +69,7 @@ protected:
         pane::PaneController::readingSearchQueue().waitForDone();
         PaneTest::TearDown();
     }
-    SharedPDFViewModel &model() { return *pane->viewModel(); }
+    model::SharedPDFViewModel &model() { return *pane->viewModel(); }
     bool searchSettles() { return waitUntil([&] { return !pane->controller()->searchRunning(); }); }
 
     std::unique_ptr<ContentView> pane;

@@ -35,7 +35,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     };
     ASSERT_TRUE(openAndWait(*pane, quoted));
     ASSERT_TRUE(waitUntil([&] { return pageViewShows(quoted); }));
-    SharedPDFViewModel &model = *pane->viewModel();
+    model::SharedPDFViewModel &model = *pane->viewModel();
 
     const engine::PdfSelection word = engine::PdfPage(pageView()->document(), 2).selectionForWord(QPointF(80, 654));
     ASSERT_EQ(word.string(), QStringLiteral("gamma"));
@@ -45,7 +45,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     const PaperNote note = PaperNotesStore::shared().notes().back();
     ASSERT_TRUE(note.sources && note.sources->size() == 1u);
     pageView()->clearSelection();
-    SharedPDFViewModelTestPeer(&model).setJumpToPage(0);
+    model::SharedPDFViewModelTestPeer(&model).setJumpToPage(0);
     ASSERT_TRUE(waitUntil([&] { return !model.jumpToPage() && pageView()->currentPageIndex() == 0; }));
 
     const auto marksTheWord = [&] {

@@ -41,13 +41,13 @@ TEST_F(ReflowPlacementTest, TheReflowViewTakesTheKeyboardAndStandsBelowTheSearch
         << (focus ? focus->metaObject()->className() : "no focus");
 
     // The search box opened over the reflow page: the page starts below it.
-    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
     drain();
     ASSERT_TRUE(layout().searchBar()->isVisible());
     const int pageTop = area.mapTo(pane.get(), QPoint(0, 0)).y();
     EXPECT_GE(pageTop, layout().searchBar()->geometry().bottom());
     // Closed again, the page takes its place back.
-    SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
+    model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
     drain();
     EXPECT_LT(area.mapTo(pane.get(), QPoint(0, 0)).y(), pageTop);
 }
