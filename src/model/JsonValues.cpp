@@ -2,7 +2,7 @@
 
 #include "platform/StoredJson.h"
 
-namespace folvan::json {
+namespace folvan::model {
 
 namespace {
 
@@ -141,4 +141,4 @@ bool sameRect(const QRectF &a, const QRectF &b)
         && na.height() == nb.height();
 }
 
-} // namespace folvan::json
+} // namespace folvan::model

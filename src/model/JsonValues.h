@@ -17,7 +17,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace folvan::json {
+namespace folvan::model {
 
 // The JSON value type of stored files (keys keep the order written), the
 // same as platform's stored-JSON writer takes.
@@ -64,4 +64,4 @@ inline std::string utf8(const QString &text) { return text.toStdString(); }
 // a NaN never compares equal.
 bool sameRect(const QRectF &a, const QRectF &b);
 
-} // namespace folvan::json
+} // namespace folvan::model

@@ -5,29 +5,29 @@
 
 namespace folvan::model {
 
-void to_json(json::Json &j, const ReadingBookmark &bookmark)
+void to_json(Json &j, const ReadingBookmark &bookmark)
 {
-    j = json::Json::object();
-    j["id"] = json::utf8(platform::uuidString(bookmark.id));
+    j = Json::object();
+    j["id"] = utf8(platform::uuidString(bookmark.id));
     j["location"] = bookmark.location;
-    j["title"] = json::utf8(bookmark.title);
+    j["title"] = utf8(bookmark.title);
 }
 
-void from_json(const json::Json &j, ReadingBookmark &bookmark)
+void from_json(const Json &j, ReadingBookmark &bookmark)
 {
     ReadingBookmark result;
-    result.id = json::requireUuid(j, "id");
-    const json::Json *location = json::member(j, "location");
+    result.id = requireUuid(j, "id");
+    const Json *location = member(j, "location");
     if (!location)
-        throw json::JsonDecodingError("location: key not found");
+        throw JsonDecodingError("location: key not found");
     result.location = location->get<ReadingLocation>();
-    result.title = json::requireString(j, "title");
+    result.title = requireString(j, "title");
     bookmark = std::move(result);
 }
 
 bool encodeBookmarkFile(const std::vector<ReadingBookmark> &bookmarks, QByteArray *out, QString *error)
 {
-    json::Json array = json::Json::array();
+    Json array = Json::array();
     for (const ReadingBookmark &bookmark : bookmarks)
         array.push_back(bookmark);
     return platform::encodeStoredJson(array, out, error);
@@ -35,15 +35,15 @@ bool encodeBookmarkFile(const std::vector<ReadingBookmark> &bookmarks, QByteArra
 
 bool decodeBookmarkFile(const QByteArray &bytes, std::vector<ReadingBookmark> *out, QString *error)
 {
-    const std::optional<json::Json> parsed = platform::decodeStoredJson(bytes, error);
+    const std::optional<Json> parsed = platform::decodeStoredJson(bytes, error);
     if (!parsed)
         return false;
     try {
         if (!parsed->is_array())
-            throw json::JsonDecodingError("expected an array of bookmarks");
+            throw JsonDecodingError("expected an array of bookmarks");
         std::vector<ReadingBookmark> bookmarks;
         bookmarks.reserve(parsed->size());
-        for (const json::Json &element : *parsed)
+        for (const Json &element : *parsed)
             bookmarks.push_back(element.get<ReadingBookmark>());
         *out = std::move(bookmarks);
         return true;

@@ -19,24 +19,24 @@ bool ReadingLocation::hasFinitePoint() const
     return !point || (std::isfinite(point->x()) && std::isfinite(point->y()));
 }
 
-void to_json(json::Json &j, const ReadingLocation &location)
+void to_json(Json &j, const ReadingLocation &location)
 {
-    j = json::Json::object();
+    j = Json::object();
     j["page"] = location.page;
     if (location.source)
         j["source"] = *location.source;
     if (location.point)
-        j["point"] = json::pointToJson(*location.point);
+        j["point"] = pointToJson(*location.point);
 }
 
-void from_json(const json::Json &j, ReadingLocation &location)
+void from_json(const Json &j, ReadingLocation &location)
 {
     ReadingLocation result;
-    result.page = json::requireInt(j, "page");
-    if (const json::Json *source = json::member(j, "source"); source && !source->is_null())
+    result.page = requireInt(j, "page");
+    if (const Json *source = member(j, "source"); source && !source->is_null())
         result.source = source->get<ReadingTextSource>();
-    if (const json::Json *point = json::member(j, "point"); point && !point->is_null())
-        result.point = json::pointFromJson(*point);
+    if (const Json *point = member(j, "point"); point && !point->is_null())
+        result.point = pointFromJson(*point);
     location = std::move(result);
 }
 

@@ -68,12 +68,12 @@ std::optional<ReadingTextSource> ReadingTextSource::validated(std::int64_t pageC
     return *this;
 }
 
-json::Json ReadingTextSource::dictionary() const
+Json ReadingTextSource::dictionary() const
 {
-    const json::Json j = *this;
+    const Json j = *this;
     // Encoding fails on a number that is not finite.
     if (!platform::encodeStoredJson(j, nullptr, nullptr))
-        return json::Json::object();
+        return Json::object();
     return j;
 }
 
@@ -96,42 +96,42 @@ bool operator==(const ReadingTextSource &a, const ReadingTextSource &b)
     }
     if (a.pdfRect.has_value() != b.pdfRect.has_value())
         return false;
-    return !a.pdfRect || json::sameRect(*a.pdfRect, *b.pdfRect);
+    return !a.pdfRect || sameRect(*a.pdfRect, *b.pdfRect);
 }
 
-void to_json(json::Json &j, const ReadingTextSource &s)
+void to_json(Json &j, const ReadingTextSource &s)
 {
-    j = json::Json::object();
+    j = Json::object();
     j["page"] = s.page;
     if (s.block)
         j["block"] = *s.block;
     if (s.key)
-        j["key"] = json::utf8(*s.key);
+        j["key"] = utf8(*s.key);
     j["start"] = s.start;
     j["end"] = s.end;
-    j["quote"] = json::utf8(s.quote);
-    j["before"] = json::utf8(s.before);
-    j["after"] = json::utf8(s.after);
+    j["quote"] = utf8(s.quote);
+    j["before"] = utf8(s.before);
+    j["after"] = utf8(s.after);
     if (s.rect)
         j["rect"] = *s.rect;
     if (s.pdfRect)
-        j["pdfRect"] = json::rectToJson(*s.pdfRect);
+        j["pdfRect"] = rectToJson(*s.pdfRect);
 }
 
-void from_json(const json::Json &j, ReadingTextSource &s)
+void from_json(const Json &j, ReadingTextSource &s)
 {
     ReadingTextSource r;
-    r.page = json::requireInt(j, "page");
-    r.block = json::optionalInt(j, "block");
-    r.key = json::optionalString(j, "key");
-    r.start = json::requireInt(j, "start");
-    r.end = json::requireInt(j, "end");
-    r.quote = json::requireString(j, "quote");
-    r.before = json::requireString(j, "before");
-    r.after = json::requireString(j, "after");
-    r.rect = json::optionalDoubles(j, "rect");
-    if (const json::Json *value = json::member(j, "pdfRect"); value && !value->is_null())
-        r.pdfRect = json::rectFromJson(*value);
+    r.page = requireInt(j, "page");
+    r.block = optionalInt(j, "block");
+    r.key = optionalString(j, "key");
+    r.start = requireInt(j, "start");
+    r.end = requireInt(j, "end");
+    r.quote = requireString(j, "quote");
+    r.before = requireString(j, "before");
+    r.after = requireString(j, "after");
+    r.rect = optionalDoubles(j, "rect");
+    if (const Json *value = member(j, "pdfRect"); value && !value->is_null())
+        r.pdfRect = rectFromJson(*value);
     s = std::move(r);
 }
 

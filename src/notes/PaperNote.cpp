@@ -17,39 +17,39 @@ QDateTime dateFromSeconds(double seconds, const char *key)
 {
     const QDateTime date = platform::dateFromReferenceSeconds(seconds);
     if (!date.isValid())
-        throw json::JsonDecodingError(std::string(key) + ": date out of range");
+        throw model::JsonDecodingError(std::string(key) + ": date out of range");
     return date;
 }
 
 QDateTime requireDate(const StoredJson &object, const char *key)
 {
-    return dateFromSeconds(json::requireDouble(object, key), key);
+    return dateFromSeconds(model::requireDouble(object, key), key);
 }
 
 std::optional<QDateTime> optionalDate(const StoredJson &object, const char *key)
 {
-    const StoredJson *value = json::member(object, key);
+    const StoredJson *value = model::member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
-    return dateFromSeconds(json::toDouble(*value, key), key);
+    return dateFromSeconds(model::toDouble(*value, key), key);
 }
 
 std::optional<QUuid> optionalUuid(const StoredJson &object, const char *key)
 {
-    const StoredJson *value = json::member(object, key);
+    const StoredJson *value = model::member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
-    return json::requireUuid(object, key);
+    return model::requireUuid(object, key);
 }
 
 std::optional<QByteArray> optionalBytes(const StoredJson &object, const char *key)
 {
-    const StoredJson *value = json::member(object, key);
+    const StoredJson *value = model::member(object, key);
     if (!value || value->is_null())
         return std::nullopt;
     std::optional<QByteArray> bytes = platform::strictBase64(*value);
     if (!bytes)
-        throw json::JsonDecodingError(std::string(key) + ": malformed Base64");
+        throw model::JsonDecodingError(std::string(key) + ": malformed Base64");
     return bytes;
 }
 
@@ -85,11 +85,11 @@ bool operator==(const NotePaper &a, const NotePaper &b)
 void to_json(StoredJson &j, const PaperNote &note)
 {
     j = StoredJson::object();
-    j["id"] = json::utf8(platform::uuidString(note.id));
+    j["id"] = model::utf8(platform::uuidString(note.id));
     if (note.paperID)
-        j["paperID"] = json::utf8(platform::uuidString(*note.paperID));
-    j["title"] = json::utf8(note.title);
-    j["body"] = json::utf8(note.body);
+        j["paperID"] = model::utf8(platform::uuidString(*note.paperID));
+    j["title"] = model::utf8(note.title);
+    j["body"] = model::utf8(note.body);
     if (note.page)
         j["page"] = *note.page;
     if (note.sources) {
@@ -107,14 +107,14 @@ void to_json(StoredJson &j, const PaperNote &note)
 void from_json(const StoredJson &j, PaperNote &note)
 {
     PaperNote n;
-    n.id = json::requireUuid(j, "id");
+    n.id = model::requireUuid(j, "id");
     n.paperID = optionalUuid(j, "paperID");
-    n.title = json::requireString(j, "title");
-    n.body = json::requireString(j, "body");
-    n.page = json::optionalInt(j, "page");
-    if (const StoredJson *sources = json::member(j, "sources"); sources && !sources->is_null()) {
+    n.title = model::requireString(j, "title");
+    n.body = model::requireString(j, "body");
+    n.page = model::optionalInt(j, "page");
+    if (const StoredJson *sources = model::member(j, "sources"); sources && !sources->is_null()) {
         if (!sources->is_array())
-            throw json::JsonDecodingError("sources: expected an array");
+            throw model::JsonDecodingError("sources: expected an array");
         n.sources = sources->get<std::vector<model::ReadingTextSource>>();
     }
     n.createdAt = requireDate(j, "createdAt");
@@ -126,26 +126,26 @@ void from_json(const StoredJson &j, PaperNote &note)
 void to_json(StoredJson &j, const NotePaper &paper)
 {
     j = StoredJson::object();
-    j["id"] = json::utf8(platform::uuidString(paper.id));
-    j["title"] = json::utf8(paper.title);
-    j["path"] = json::utf8(paper.path);
+    j["id"] = model::utf8(platform::uuidString(paper.id));
+    j["title"] = model::utf8(paper.title);
+    j["path"] = model::utf8(paper.path);
     if (paper.fileIdentity)
-        j["fileIdentity"] = json::utf8(*paper.fileIdentity);
+        j["fileIdentity"] = model::utf8(*paper.fileIdentity);
     if (paper.bookmark)
         j["bookmark"] = paper.bookmark->toBase64().toStdString();
     if (paper.fileFingerprint)
-        j["fileFingerprint"] = json::utf8(*paper.fileFingerprint);
+        j["fileFingerprint"] = model::utf8(*paper.fileFingerprint);
 }
 
 void from_json(const StoredJson &j, NotePaper &paper)
 {
     NotePaper p;
-    p.id = json::requireUuid(j, "id");
-    p.title = json::requireString(j, "title");
-    p.path = json::requireString(j, "path");
-    p.fileIdentity = json::optionalString(j, "fileIdentity");
+    p.id = model::requireUuid(j, "id");
+    p.title = model::requireString(j, "title");
+    p.path = model::requireString(j, "path");
+    p.fileIdentity = model::optionalString(j, "fileIdentity");
     p.bookmark = optionalBytes(j, "bookmark");
-    p.fileFingerprint = json::optionalString(j, "fileFingerprint");
+    p.fileFingerprint = model::optionalString(j, "fileFingerprint");
     paper = std::move(p);
 }
 

@@ -6,27 +6,27 @@ namespace folvan::notes {
 
 namespace {
 
-bool requireBool(const json::Json &object, const char *key)
+bool requireBool(const model::Json &object, const char *key)
 {
-    const json::Json *value = json::member(object, key);
+    const model::Json *value = model::member(object, key);
     if (!value)
-        throw json::JsonDecodingError(std::string(key) + ": key not found");
+        throw model::JsonDecodingError(std::string(key) + ": key not found");
     if (!value->is_boolean())
-        throw json::JsonDecodingError(std::string(key) + ": expected true or false");
+        throw model::JsonDecodingError(std::string(key) + ": expected true or false");
     return value->get<bool>();
 }
 
 template <typename Record>
-QList<Record> requireList(const json::Json &object, const char *key)
+QList<Record> requireList(const model::Json &object, const char *key)
 {
-    const json::Json *value = json::member(object, key);
+    const model::Json *value = model::member(object, key);
     if (!value)
-        throw json::JsonDecodingError(std::string(key) + ": key not found");
+        throw model::JsonDecodingError(std::string(key) + ": key not found");
     if (!value->is_array())
-        throw json::JsonDecodingError(std::string(key) + ": expected an array");
+        throw model::JsonDecodingError(std::string(key) + ": expected an array");
     QList<Record> records;
     records.reserve(qsizetype(value->size()));
-    for (const json::Json &element : *value)
+    for (const model::Json &element : *value)
         records.append(element.get<Record>());
     return records;
 }
@@ -66,8 +66,8 @@ std::optional<PaperNotesFile> decodePaperNotesFile(const QByteArray &bytes, cons
     }
     PaperNotesFile file;
     try {
-        const json::Json &top = *parsed;
-        file.version = json::requireInt(top, "version");
+        const model::Json &top = *parsed;
+        file.version = model::requireInt(top, "version");
         file.papers = requireList<NotePaper>(top, "papers");
         file.notes = requireList<PaperNote>(top, "notes");
         file.legacyImported = requireBool(top, "legacyImported");

@@ -96,12 +96,12 @@ TEST(ReadingTextSourceJson, NullOptionalsReadAsAbsentAndMissingRequiredKeysFail)
     EXPECT_FALSE(s.pdfRect);
 
     j.erase("before");
-    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::json::JsonDecodingError);
+    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::model::JsonDecodingError);
     j["before"] = 3;
-    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::json::JsonDecodingError);
+    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::model::JsonDecodingError);
     j["before"] = "";
     j["page"] = 1.5;
-    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::json::JsonDecodingError);
+    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::model::JsonDecodingError);
 }
 
 TEST(ReadingTextSourceEquality, CanonicalEquivalenceAndExactRectangles)
