@@ -59,7 +59,7 @@ bool mayQuit(QWidget *parent)
     const bool readOnly = access.readOnly() && !access.retry();
     if (readOnly)
         access.holdWritesBack(false);
-    ReadingHistory::shared().flush();
+    history::ReadingHistory::shared().flush();
     PaperNotesStore::shared().flush();
     const QStringList unsaved = platform::unsavedDescriptions(true);
     if (unsaved.isEmpty() || unattended())

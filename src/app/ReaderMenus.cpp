@@ -39,7 +39,7 @@ platform::Preferences &defaults()
 // The menu item of a record: the file's name, cut in the middle to what a
 // menu row shows (a stored path may be of any length), and its page. An
 // "&" in the name is shown as it is, not taken as a mnemonic.
-QString recentTitle(const RecentReading &record, const QFontMetrics &metrics)
+QString recentTitle(const history::RecentReading &record, const QFontMetrics &metrics)
 {
     QString name = metrics.elidedText(platform::rowText(QFileInfo(record.path).completeBaseName()), Qt::ElideMiddle,
                                       kRecentTitleWidth);
@@ -49,7 +49,7 @@ QString recentTitle(const RecentReading &record, const QFontMetrics &metrics)
 
 } // namespace
 
-void confirmClearHistory(ReadingHistory &history, QWidget *dialogParent)
+void confirmClearHistory(history::ReadingHistory &history, QWidget *dialogParent)
 {
     const bool confirmed = workspace::shellDialogs().confirm(
         dialogParent, QStringLiteral("清空最近阅读列表？"),
@@ -89,7 +89,7 @@ ReaderMenus::ReaderMenus(QMenuBar *bar, ReaderSource reader, QWidget *dialogPare
     addCommand(help, ReaderCommandID::help);
 
     connect(&defaults(), &platform::Preferences::valueChanged, this, &ReaderMenus::refreshChecks);
-    connect(&ReadingHistory::shared(), &ReadingHistory::recordsChanged, this, &ReaderMenus::scheduleRecentRebuild);
+    connect(&history::ReadingHistory::shared(), &history::ReadingHistory::recordsChanged, this, &ReaderMenus::scheduleRecentRebuild);
     refresh();
 }
 
@@ -276,21 +276,21 @@ void ReaderMenus::scheduleRecentRebuild()
 void ReaderMenus::rebuildRecentMenu()
 {
     m_recentRebuildScheduled = false;
-    ReadingHistory &history = ReadingHistory::shared();
+    history::ReadingHistory &history = history::ReadingHistory::shared();
     const bool hasReader = m_reader().has_value();
     m_recent->clear();
-    const QList<RecentReading> &records = history.records();
+    const QList<history::RecentReading> &records = history.records();
     if (records.isEmpty())
         m_recent->addAction(QStringLiteral("暂无阅读记录"))->setEnabled(false);
     for (qsizetype i = 0; i < std::min<qsizetype>(records.size(), kRecentLimit); ++i) {
-        const RecentReading record = records[i];
+        const history::RecentReading record = records[i];
         QAction *item = m_recent->addAction(recentTitle(record, m_recent->fontMetrics()));
         item->setToolTip(platform::rowText(record.path, 3));
         item->setData(record.id);
         item->setEnabled(hasReader && !history.resolve(record).isEmpty());
         connect(item, &QAction::triggered, this, [this, record] {
             // The file may have gone since the menu was built.
-            const QString path = ReadingHistory::shared().resolve(record);
+            const QString path = history::ReadingHistory::shared().resolve(record);
             const std::optional<pane::ReaderActions> reader = m_reader();
             if (!path.isEmpty() && reader && reader->openRecent)
                 reader->openRecent(QUrl::fromLocalFile(path));
@@ -300,7 +300,7 @@ void ReaderMenus::rebuildRecentMenu()
     QAction *clear = m_recent->addAction(QStringLiteral("清空最近阅读列表…"));
     clear->setEnabled(!records.isEmpty());
     connect(clear, &QAction::triggered, this,
-            [this] { confirmClearHistory(ReadingHistory::shared(), m_dialogParent); });
+            [this] { confirmClearHistory(history::ReadingHistory::shared(), m_dialogParent); });
 }
 
 QAction *ReaderMenus::commandAction(ReaderCommandID id) const

@@ -25,7 +25,7 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 
-namespace folvan {
+namespace folvan::history {
 class ReadingHistory;
 }
 
@@ -34,7 +34,7 @@ namespace folvan::app {
 // Asks whether to empty the reading history ("清空最近阅读列表？") and, when
 // confirmed, empties it and writes the history file at once. PDFs,
 // annotations, bookmarks and notes stay.
-void confirmClearHistory(ReadingHistory &history, QWidget *dialogParent = nullptr);
+void confirmClearHistory(history::ReadingHistory &history, QWidget *dialogParent = nullptr);
 
 // The label of a width option ("Compact" is "紧凑", ...); the value itself
 // when it has none.

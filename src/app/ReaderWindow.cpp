@@ -52,7 +52,7 @@ window::PaneServices paneServices()
 {
     window::PaneServices services;
     services.formerPaths = [](const QString &standardizedPath) {
-        return ReadingHistory::shared().formerPaths(standardizedPath);
+        return history::ReadingHistory::shared().formerPaths(standardizedPath);
     };
     services.chooseExportPath = window::chooseExportPathInSavePanel;
     services.bookView = window::makePaneBookView;
@@ -268,7 +268,7 @@ SettingsWindow::SettingsWindow(QWidget *parent)
 {
     setWindowTitle(QStringLiteral("设置"));
     interface::SettingsServices services;
-    services.clearHistory = [](QWidget *dialogParent) { confirmClearHistory(ReadingHistory::shared(), dialogParent); };
+    services.clearHistory = [](QWidget *dialogParent) { confirmClearHistory(history::ReadingHistory::shared(), dialogParent); };
     services.selectWallpaper = [](QWidget *dialogParent) { BackgroundImageCommands(dialogParent).selectBackgroundImage(); };
     services.clearWallpaper = [](QWidget *dialogParent) { BackgroundImageCommands(dialogParent).clearBackgroundImage(); };
     services.commands = helpCommands();

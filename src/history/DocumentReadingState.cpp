@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace folvan {
+namespace folvan::history {
 
 namespace {
 
@@ -36,4 +36,4 @@ DocumentReadingState DocumentReadingState::normalized(qint64 pageCount) const
     return result;
 }
 
-} // namespace folvan
+} // namespace folvan::history

@@ -6,7 +6,7 @@
 #include <limits>
 #include <optional>
 
-namespace folvan {
+namespace folvan::history {
 
 // One paper's viewing state: where the reader was and how the paper was shown.
 struct DocumentReadingState {
@@ -33,4 +33,4 @@ struct DocumentReadingState {
     friend bool operator==(const DocumentReadingState &, const DocumentReadingState &) = default;
 };
 
-} // namespace folvan
+} // namespace folvan::history

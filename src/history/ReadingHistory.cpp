@@ -19,7 +19,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::history {
 
 namespace {
 
@@ -379,4 +379,4 @@ qsizetype ReadingHistory::index(const QString &path) const
     return -1;
 }
 
-} // namespace folvan
+} // namespace folvan::history

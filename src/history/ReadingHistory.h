@@ -11,11 +11,11 @@
 
 #include <vector>
 
-namespace folvan {
-
-namespace platform {
+namespace folvan::platform {
 class Preferences;
 }
+
+namespace folvan::history {
 
 // The persistent list of recently read papers, newest opening first, with
 // each paper's viewing state. It loads "reading-history.json" once, keeps the
@@ -25,7 +25,7 @@ class Preferences;
 // Papers are named by local file paths. Everything runs on the main thread.
 class ReadingHistory : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QList<folvan::RecentReading> records READ records NOTIFY recordsChanged)
+    Q_PROPERTY(QList<folvan::history::RecentReading> records READ records NOTIFY recordsChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
 
 public:
@@ -116,4 +116,4 @@ private:
     QList<RecentReading> m_base;
 };
 
-} // namespace folvan
+} // namespace folvan::history

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-namespace folvan {
+namespace folvan::history {
 
 namespace {
 
@@ -137,4 +137,4 @@ std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data,
     return records;
 }
 
-} // namespace folvan
+} // namespace folvan::history

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace folvan {
+namespace folvan::history {
 
 // One record of the reading history: which file, its viewing state and when
 // it was last opened.
@@ -37,6 +37,6 @@ bool encodeReadingHistory(const QList<RecentReading> &records, QByteArray *out, 
 // text unreadable: the result is then absent and *error describes why.
 std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data, QString *error);
 
-} // namespace folvan
+} // namespace folvan::history
 
-Q_DECLARE_METATYPE(folvan::RecentReading)
+Q_DECLARE_METATYPE(folvan::history::RecentReading)

@@ -94,7 +94,7 @@ constexpr qreal rowCornerRadius = 9;
 
 } // namespace
 
-QString RecentReadingList::subtitle(const DocumentReadingState &state)
+QString RecentReadingList::subtitle(const history::DocumentReadingState &state)
 {
     QString text = QStringLiteral("第 %1 页 · ").arg(state.page + 1);
     if (state.isReflow.value_or(false))
@@ -113,7 +113,7 @@ QString RecentReadingList::title(const QString &path)
     return dot > 0 ? name.left(dot) : name;
 }
 
-RecentReadingList::RecentReadingList(ReadingHistory *history, OpenAction open, QWidget *parent)
+RecentReadingList::RecentReadingList(history::ReadingHistory *history, OpenAction open, QWidget *parent)
     : QWidget(parent)
     , m_history(history)
     , m_open(std::move(open))
@@ -131,8 +131,8 @@ RecentReadingList::RecentReadingList(ReadingHistory *history, OpenAction open, Q
     outer->addStretch(1);
 
     if (m_history) {
-        connect(m_history, &ReadingHistory::recordsChanged, this, &RecentReadingList::rebuild);
-        connect(m_history, &ReadingHistory::errorChanged, this, &RecentReadingList::rebuild);
+        connect(m_history, &history::ReadingHistory::recordsChanged, this, &RecentReadingList::rebuild);
+        connect(m_history, &history::ReadingHistory::errorChanged, this, &RecentReadingList::rebuild);
     }
     platform::onInterfaceTextSizeChange(this, [this] { rebuild(); });
     rebuild();
@@ -171,13 +171,13 @@ void RecentReadingList::rebuild()
     if (!m_history)
         return;
     QWidget *column = m_stack->parentWidget();
-    const QList<RecentReading> &records = m_history->records();
+    const QList<history::RecentReading> &records = m_history->records();
     if (!records.isEmpty()) {
         auto *header = textLabel(QStringLiteral("最近阅读"), TextRole::Headline,
                                  palette().color(QPalette::WindowText), column);
         header->setObjectName(QStringLiteral("recentReadingHeader"));
         m_stack->addWidget(header);
-        for (const RecentReading &record : records.mid(0, visibleRows)) {
+        for (const history::RecentReading &record : records.mid(0, visibleRows)) {
             auto *row = new RecentReadingRow(record, m_history->resolve(record), column);
             connect(row, &QAbstractButton::clicked, this, [this, row, record] {
                 if (!m_open || !m_history)
@@ -213,7 +213,7 @@ void RecentReadingList::rebuild()
     }
 }
 
-RecentReadingRow::RecentReadingRow(const RecentReading &record, const QString &location, QWidget *parent)
+RecentReadingRow::RecentReadingRow(const history::RecentReading &record, const QString &location, QWidget *parent)
     : QAbstractButton(parent)
     , m_location(location)
     , m_title(platform::rowText(RecentReadingList::title(record.path)))

@@ -11,9 +11,11 @@
 class QLabel;
 class QVBoxLayout;
 
-namespace folvan {
-
+namespace folvan::history {
 class ReadingHistory;
+}
+
+namespace folvan {
 
 // The most recently read papers of the reading history, for reopening them in
 // a pane that shows no paper. Each of the newest six records is a row: a click
@@ -29,11 +31,11 @@ public:
 
     static constexpr int visibleRows = 6;
 
-    RecentReadingList(ReadingHistory *history, OpenAction open, QWidget *parent = nullptr);
+    RecentReadingList(history::ReadingHistory *history, OpenAction open, QWidget *parent = nullptr);
 
     // "第 N 页 · " followed by the view: "重排", or "翻书"/"滚动" and the zoom
     // as a whole percentage.
-    static QString subtitle(const DocumentReadingState &state);
+    static QString subtitle(const history::DocumentReadingState &state);
     // The file name of a stored path without its last extension.
     static QString title(const QString &path);
 
@@ -45,7 +47,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    QPointer<ReadingHistory> m_history;
+    QPointer<history::ReadingHistory> m_history;
     OpenAction m_open;
     QVBoxLayout *m_stack;
 };
@@ -55,7 +57,7 @@ private:
 class RecentReadingRow : public QAbstractButton {
     Q_OBJECT
 public:
-    RecentReadingRow(const RecentReading &record, const QString &location, QWidget *parent = nullptr);
+    RecentReadingRow(const history::RecentReading &record, const QString &location, QWidget *parent = nullptr);
 
     // The readable file of the record; empty when it cannot be found.
     QString location() const { return m_location; }

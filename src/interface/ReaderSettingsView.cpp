@@ -115,7 +115,7 @@ QWidget *ReaderSettingsView::readingTab()
                                 [] { restoreDefaults({prefkey::paperWarmth, prefkey::paperGrain}); }));
     addFullRow(form, formDivider());
 
-    ReadingHistory *history = &ReadingHistory::shared();
+    history::ReadingHistory *history = &history::ReadingHistory::shared();
     QPushButton *clear = formButton(QStringLiteral("清空最近阅读列表…"), nullptr, [this] {
         if (m_services.clearHistory)
             m_services.clearHistory(window());
@@ -123,7 +123,7 @@ QWidget *ReaderSettingsView::readingTab()
     addFullRow(form, clear);
     auto followRecords = [clear, history] { clear->setEnabled(!history->records().isEmpty()); };
     followRecords();
-    connect(history, &ReadingHistory::recordsChanged, clear, followRecords);
+    connect(history, &history::ReadingHistory::recordsChanged, clear, followRecords);
     QLabel *error = formNote(QString());
     QPalette palette = error->palette();
     palette.setColor(QPalette::WindowText, Qt::red);
@@ -134,7 +134,7 @@ QWidget *ReaderSettingsView::readingTab()
         error->setVisible(!history->error().isEmpty());
     };
     followError();
-    connect(history, &ReadingHistory::errorChanged, error, followError);
+    connect(history, &history::ReadingHistory::errorChanged, error, followError);
     return tab;
 }
 

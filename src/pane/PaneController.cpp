@@ -49,9 +49,9 @@ PaneController::~PaneController()
     teardown();
 }
 
-ReadingHistory &PaneController::history() const
+history::ReadingHistory &PaneController::history() const
 {
-    return ReadingHistory::shared();
+    return history::ReadingHistory::shared();
 }
 
 PaperNotesStore &PaneController::paperNotes() const
@@ -233,7 +233,7 @@ void PaneController::scheduleDocumentStateCheck()
 void PaneController::checkDocumentState()
 {
     m_documentStateCheckScheduled = false;
-    const DocumentReadingState state = documentState();
+    const history::DocumentReadingState state = documentState();
     if (state == m_lastDocumentState)
         return;
     m_lastDocumentState = state;
@@ -282,7 +282,7 @@ void PaneController::teardown()
     // reports its error to views, and none may be rebuilt while this pane,
     // and maybe its window, is being destroyed. At quit the stores were
     // written before the windows went.
-    ReadingHistory *records = &history();
+    history::ReadingHistory *records = &history();
     PaperNotesStore *notes = &paperNotes();
     const QString path = m_viewModel->pdfDocumentURL().toLocalFile();
     QMetaObject::invokeMethod(

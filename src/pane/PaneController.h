@@ -59,8 +59,11 @@ class SharedPDFViewModel;
 struct SearchBatch;
 }
 
-namespace folvan {
+namespace folvan::history {
 class ReadingHistory;
+}
+
+namespace folvan {
 class PaperNotesStore;
 struct PaperNote;
 }
@@ -134,7 +137,7 @@ public:
     model::SharedPDFViewModel *viewModel() const { return m_viewModel; }
     // The annotations of the pane, handed to its model.
     annotations::PaneAnnotations *annotations() const { return m_annotations; }
-    ReadingHistory &history() const;
+    history::ReadingHistory &history() const;
     PaperNotesStore &paperNotes() const;
 
     // ---- Stored preferences (read when used) ---------------------------------
@@ -199,14 +202,14 @@ public:
     void loadPDF(const QUrl &url, std::optional<int> preferredPage = std::nullopt,
                  std::optional<model::ReadingTextSource> source = std::nullopt);
     // The pane's reading state as it stands.
-    DocumentReadingState documentState() const;
+    history::DocumentReadingState documentState() const;
     // Writes the reading state of the open paper into the history; with
     // `captureNative` the page and zoom are first taken from the page view.
     // When both panes show the same paper only the active pane writes.
     void saveReading(bool captureNative);
     // The reading state that a save would write; none without a paper or
     // when the other, active pane shows the same paper.
-    std::optional<DocumentReadingState> readingToSave(bool captureNative) const;
+    std::optional<history::DocumentReadingState> readingToSave(bool captureNative) const;
     // The application goes inactive or quits: save, flush history and notes.
     void saveAndFlush();
     // Whether a history record leads to a readable file at `url`.
@@ -427,7 +430,7 @@ private:
     struct PendingDocumentLoad {
         QUuid generation;
         QUrl url;
-        DocumentReadingState state;
+        history::DocumentReadingState state;
         std::optional<int> preferredPage;
         bool knownInHistory = false;
         std::optional<model::ReadingTextSource> source;
@@ -532,7 +535,7 @@ private:
     QString m_alertMessage;
 
     // The reading state last seen by the change handler of documentState.
-    DocumentReadingState m_lastDocumentState;
+    history::DocumentReadingState m_lastDocumentState;
     bool m_documentStateCheckScheduled = false;
     bool m_tornDown = false;
 

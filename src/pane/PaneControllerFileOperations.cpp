@@ -126,7 +126,7 @@ void PaneController::deleteCurrentPDF()
         kDocumentTrashedNotification,
         {{kSession, QVariant::fromValue(m_viewModel->readingSessionID())}, {QStringLiteral("url"), url}});
     const QString path = standardizedFilePath(url);
-    for (const RecentReading &record : history().records()) {
+    for (const history::RecentReading &record : history().records()) {
         if (record.path == path) {
             history().forget(record.id);
             break;

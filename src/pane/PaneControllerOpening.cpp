@@ -30,7 +30,7 @@ void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, 
     load.url = url;
     load.knownInHistory = isKnownInHistory(url);
     // The page count is not known yet: the completion normalizes again.
-    load.state = history().state(url.toLocalFile(), DocumentReadingState::noPageLimit,
+    load.state = history().state(url.toLocalFile(), history::DocumentReadingState::noPageLimit,
                                  m_pane == ReaderPane::primary ? defaultBook() : false);
     load.preferredPage = preferredPage;
     load.source = std::move(source);
@@ -61,7 +61,7 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     m_searchInterruptedByOpen = false;
 
     saveReading(true);
-    DocumentReadingState normalized = load.state.normalized(pageCount);
+    history::DocumentReadingState normalized = load.state.normalized(pageCount);
     const int page = load.preferredPage ? std::clamp(*load.preferredPage, 0, pageCount - 1) : int(normalized.page);
 
     model::SharedPDFViewModel &model = *m_viewModel;
@@ -110,16 +110,16 @@ bool PaneController::isKnownInHistory(const QUrl &url) const
     const QString target = standardizedFilePath(url);
     if (target.isEmpty())
         return false;
-    const ReadingHistory &records = history();
-    return std::any_of(records.records().begin(), records.records().end(), [&](const RecentReading &record) {
+    const history::ReadingHistory &records = history();
+    return std::any_of(records.records().begin(), records.records().end(), [&](const history::RecentReading &record) {
         const QString located = records.resolve(record);
         return !located.isEmpty() && standardizedFilePath(QUrl::fromLocalFile(located)) == target;
     });
 }
 
-DocumentReadingState PaneController::documentState() const
+history::DocumentReadingState PaneController::documentState() const
 {
-    DocumentReadingState state;
+    history::DocumentReadingState state;
     state.page = m_viewModel->currentPageIndex();
     state.zoom = m_scaleFactor;
     state.angle = m_rotationAngle;
@@ -131,7 +131,7 @@ DocumentReadingState PaneController::documentState() const
     return state;
 }
 
-std::optional<DocumentReadingState> PaneController::readingToSave(bool captureNative) const
+std::optional<history::DocumentReadingState> PaneController::readingToSave(bool captureNative) const
 {
     const model::SharedPDFViewModel &model = *m_viewModel;
     const QUrl url = model.pdfDocumentURL();
@@ -147,7 +147,7 @@ std::optional<DocumentReadingState> PaneController::readingToSave(bool captureNa
         if (model::ReflowViewInterface *reflow = model.reflowView())
             reflow->takeReadingPosition();
     }
-    DocumentReadingState state = documentState();
+    history::DocumentReadingState state = documentState();
     if (captureNative && !m_reflowMode) {
         model::NativePDFViewInterface *native = model.nativePDFView();
         if (native && native->shownDocument() == model.pdfDocument()) {
@@ -163,7 +163,7 @@ std::optional<DocumentReadingState> PaneController::readingToSave(bool captureNa
 
 void PaneController::saveReading(bool captureNative)
 {
-    if (const std::optional<DocumentReadingState> state = readingToSave(captureNative))
+    if (const std::optional<history::DocumentReadingState> state = readingToSave(captureNative))
         history().update(m_viewModel->pdfDocumentURL().toLocalFile(), *state);
 }
 

@@ -18,7 +18,7 @@ QString PaneErrorLine::repairedPaperText(const QString &fileName)
     return QStringLiteral("“%1”已损坏，显示的是修复后的内容，部分页面或文字可能缺失。").arg(fileName);
 }
 
-PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
+PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, history::ReadingHistory *history,
                              QWidget *parent)
     : QLabel(parent)
     , m_model(model)
@@ -54,7 +54,7 @@ PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *
     if (notes)
         connect(notes, &PaperNotesStore::errorChanged, this, &PaneErrorLine::refresh);
     if (history) {
-        for (auto signal : {&ReadingHistory::errorChanged, &ReadingHistory::loadProblemChanged})
+        for (auto signal : {&history::ReadingHistory::errorChanged, &history::ReadingHistory::loadProblemChanged})
             connect(history, signal, this, &PaneErrorLine::refresh);
     }
     refresh();

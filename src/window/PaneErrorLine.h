@@ -17,6 +17,9 @@ class QToolButton;
 
 namespace folvan {
 class PaperNotesStore;
+}
+
+namespace folvan::history {
 class ReadingHistory;
 }
 
@@ -31,7 +34,7 @@ class PaneRadio;
 class PaneErrorLine : public QLabel {
     Q_OBJECT
 public:
-    PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, ReadingHistory *history,
+    PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, history::ReadingHistory *history,
                   QWidget *parent = nullptr);
 
     // What the line says of the paper `fileName` that opened only repaired.
@@ -65,7 +68,7 @@ private:
     QPointer<model::SharedPDFViewModel> m_model;
     QPointer<PaperNotesStore> m_notes;
     QPointer<PaneRadio> m_radio;
-    QPointer<ReadingHistory> m_history;
+    QPointer<history::ReadingHistory> m_history;
 };
 
 } // namespace folvan::window

@@ -149,13 +149,13 @@ TEST_F(ReaderMenusTest, TheRecentListShowsTheTwentyNewestAndOpensThroughThePane)
     for (QAction *action : menus->recentMenu()->actions())
         EXPECT_TRUE(action->isSeparator() || !action->isEnabled());
 
-    ReadingHistory &history = ReadingHistory::shared();
+    history::ReadingHistory &history = history::ReadingHistory::shared();
     for (int i = 0; i < 25; ++i) {
-        DocumentReadingState state;
+        history::DocumentReadingState state;
         state.page = i;
         history.opened(paper(QStringLiteral("paper%1.pdf").arg(i)), state);
     }
-    history.opened(paper(QStringLiteral("plain")), DocumentReadingState());
+    history.opened(paper(QStringLiteral("plain")), history::DocumentReadingState());
     QFile::remove(path(QStringLiteral("paper23.pdf")));
     menus->rebuildRecentMenu();
     QList<QAction *> items = menus->recentMenu()->actions();
@@ -184,10 +184,10 @@ TEST_F(ReaderMenusTest, TheRecentListShowsTheTwentyNewestAndOpensThroughThePane)
 // in it is shown, not taken for a mnemonic.
 TEST_F(ReaderMenusTest, ARecentItemShowsItsNameInOneRow)
 {
-    ReadingHistory &history = ReadingHistory::shared();
-    history.opened(paper(QStringLiteral("R&D notes.pdf")), DocumentReadingState());
+    history::ReadingHistory &history = history::ReadingHistory::shared();
+    history.opened(paper(QStringLiteral("R&D notes.pdf")), history::DocumentReadingState());
     history.opened(QStringLiteral("/gone/start") + QString(1'000'000, QLatin1Char('x')) + QStringLiteral("end.pdf"),
-                   DocumentReadingState());
+                   history::DocumentReadingState());
     menus->rebuildRecentMenu();
     const QList<QAction *> items = menus->recentMenu()->actions();
     ASSERT_GE(items.size(), 2);
@@ -201,8 +201,8 @@ TEST_F(ReaderMenusTest, ARecentItemShowsItsNameInOneRow)
 
 TEST_F(ReaderMenusTest, ClearingTheHistoryAsksFirstAndWritesAnEmptyList)
 {
-    ReadingHistory &history = ReadingHistory::shared();
-    history.opened(paper(QStringLiteral("a.pdf")), DocumentReadingState());
+    history::ReadingHistory &history = history::ReadingHistory::shared();
+    history.opened(paper(QStringLiteral("a.pdf")), history::DocumentReadingState());
     app::confirmClearHistory(history);
     EXPECT_EQ(confirmations, QStringList{QStringLiteral("清空最近阅读列表？")});
     EXPECT_EQ(history.records().size(), 1);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <limits>
 
-using folvan::DocumentReadingState;
+using folvan::history::DocumentReadingState;
 
 namespace {
 

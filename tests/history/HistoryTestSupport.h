@@ -23,9 +23,9 @@ protected:
         preferences = std::make_unique<platform::Preferences>(path(QStringLiteral("prefs.json")));
     }
 
-    std::unique_ptr<ReadingHistory> makeStore(int saveDelayMs = 50)
+    std::unique_ptr<history::ReadingHistory> makeStore(int saveDelayMs = 50)
     {
-        return std::make_unique<ReadingHistory>(historyFolder(), preferences.get(), saveDelayMs);
+        return std::make_unique<history::ReadingHistory>(historyFolder(), preferences.get(), saveDelayMs);
     }
 
     QString historyFolder() const { return path(QStringLiteral("history")); }
@@ -42,9 +42,9 @@ protected:
     static QByteArray readAll(const QString &file) { return readTestFile(file); }
     static void writeAll(const QString &file, const QByteArray &content) { ASSERT_TRUE(writeTestFile(file, content)); }
 
-    static DocumentReadingState stateAt(qint64 page, double zoom = 1.0)
+    static history::DocumentReadingState stateAt(qint64 page, double zoom = 1.0)
     {
-        DocumentReadingState state;
+        history::DocumentReadingState state;
         state.page = page;
         state.zoom = zoom;
         return state;

@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-using folvan::ReadingHistory;
+using folvan::history::ReadingHistory;
 using folvan::test::HistoryTest;
 namespace platform = folvan::platform;
 

@@ -8,9 +8,9 @@
 
 #include <sys/stat.h>
 
-using folvan::DocumentReadingState;
-using folvan::ReadingHistory;
-using folvan::RecentReading;
+using folvan::history::DocumentReadingState;
+using folvan::history::ReadingHistory;
+using folvan::history::RecentReading;
 using folvan::test::HistoryTest;
 
 namespace {

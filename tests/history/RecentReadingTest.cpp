@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-using folvan::DocumentReadingState;
-using folvan::RecentReading;
-using folvan::decodeReadingHistory;
-using folvan::encodeReadingHistory;
+using folvan::history::DocumentReadingState;
+using folvan::history::RecentReading;
+using folvan::history::decodeReadingHistory;
+using folvan::history::encodeReadingHistory;
 
 namespace {
 

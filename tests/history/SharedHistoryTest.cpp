@@ -3,8 +3,8 @@
 
 #include "history/HistoryTestSupport.h"
 
-using folvan::ReadingHistory;
-using folvan::RecentReading;
+using folvan::history::ReadingHistory;
+using folvan::history::RecentReading;
 using folvan::test::HistoryTest;
 
 namespace {

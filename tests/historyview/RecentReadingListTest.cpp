@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QTest>
 
-using folvan::DocumentReadingState;
+using folvan::history::DocumentReadingState;
 using folvan::RecentReadingList;
 using folvan::RecentReadingRow;
 using folvan::test::HistoryTest;

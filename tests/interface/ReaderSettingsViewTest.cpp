@@ -224,7 +224,7 @@ TEST_F(ReaderSettingsViewTest, ControlsFollowTheKeysThatEnableThem)
 
 TEST_F(ReaderSettingsViewTest, ClearingTheRecentListGoesThroughTheConfirmationAndOnlyWhileThereIsOne)
 {
-    ReadingHistory &history = ReadingHistory::shared();
+    history::ReadingHistory &history = history::ReadingHistory::shared();
     int asked = 0;
     interface::SettingsServices services;
     services.clearHistory = [&](QWidget *) {
@@ -234,7 +234,7 @@ TEST_F(ReaderSettingsViewTest, ClearingTheRecentListGoesThroughTheConfirmationAn
     ReaderSettingsView view(services);
     QPushButton *clear = named<QPushButton>(&view, "清空最近阅读列表…");
     EXPECT_FALSE(clear->isEnabled());
-    history.opened(path(QStringLiteral("paper.pdf")), DocumentReadingState{});
+    history.opened(path(QStringLiteral("paper.pdf")), history::DocumentReadingState{});
     ASSERT_TRUE(clear->isEnabled());
     clear->click();
     EXPECT_EQ(asked, 1);

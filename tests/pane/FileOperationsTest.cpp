@@ -75,7 +75,7 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     EXPECT_EQ(url(), newURL);
     EXPECT_EQ(pane->fileName(), QStringLiteral("Deep Nets- A Survey.pdf"));
 
-    const RecentReading &record = history().records().front();
+    const history::RecentReading &record = history().records().front();
     EXPECT_EQ(record.id, recordID);
     EXPECT_EQ(record.path, target);
     EXPECT_EQ(record.state.page, 2);

@@ -20,15 +20,15 @@ using OpeningTest = ControllerTest;
 
 // Writes a history file holding one record of `path` with `state`, before
 // the shared history first reads it.
-void writeHistory(const QString &path, const DocumentReadingState &state)
+void writeHistory(const QString &path, const history::DocumentReadingState &state)
 {
-    RecentReading record;
+    history::RecentReading record;
     record.id = QUuid::createUuid();
     record.path = path;
     record.state = state;
     QByteArray data;
     QString error;
-    ASSERT_TRUE(encodeReadingHistory({record}, &data, &error)) << error.toStdString();
+    ASSERT_TRUE(history::encodeReadingHistory({record}, &data, &error)) << error.toStdString();
     ASSERT_TRUE(writeBytes(platform::folvanDataPath(QStringLiteral("reading-history.json")), data));
 }
 
@@ -55,7 +55,7 @@ TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
 TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
 {
     const QString file = paper(QStringLiteral("state.pdf"), 5);
-    DocumentReadingState stored;
+    history::DocumentReadingState stored;
     stored.page = 9;
     stored.zoom = 9;
     stored.angle = 100;
@@ -79,7 +79,7 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     EXPECT_EQ(model.reflowOffset(), 0);
     EXPECT_EQ(model.reflowPage(), 4);
 
-    const DocumentReadingState recorded = history().records().front().state;
+    const history::DocumentReadingState recorded = history().records().front().state;
     EXPECT_EQ(recorded.page, 4);
     EXPECT_DOUBLE_EQ(recorded.zoom, 4.0);
     EXPECT_EQ(recorded.layout, QStringLiteral("spread"));
@@ -87,10 +87,10 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
 
 TEST_F(OpeningTest, NonFiniteZoomOpensAtOne)
 {
-    DocumentReadingState state;
+    history::DocumentReadingState state;
     state.zoom = std::nan("");
     state.angle = -std::numeric_limits<double>::infinity();
-    const DocumentReadingState normalized = state.normalized(3);
+    const history::DocumentReadingState normalized = state.normalized(3);
     EXPECT_DOUBLE_EQ(normalized.zoom, 1.0);
     EXPECT_DOUBLE_EQ(normalized.angle, 0.0);
 }
@@ -98,7 +98,7 @@ TEST_F(OpeningTest, NonFiniteZoomOpensAtOne)
 TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
 {
     const QString file = paper(QStringLiteral("reflow.pdf"), 5);
-    DocumentReadingState stored;
+    history::DocumentReadingState stored;
     stored.page = 2;
     stored.isReflow = true;
     stored.reflowBlock = 12;
@@ -317,7 +317,7 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     // the pane, and maybe its window, is being destroyed.
     int changes = 0;
     QObject context;
-    QObject::connect(&history(), &ReadingHistory::recordsChanged, &context, [&] { ++changes; });
+    QObject::connect(&history(), &history::ReadingHistory::recordsChanged, &context, [&] { ++changes; });
     pane.reset();
     EXPECT_EQ(changes, 0);
     ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
@@ -335,7 +335,7 @@ TEST_F(OpeningTest, APaneGoingAwayWithAnUnwritableDataFolderTouchesNoView)
     ASSERT_TRUE(writeBytes(folder, "not a folder"));
     int errors = 0;
     QObject context;
-    QObject::connect(&history(), &ReadingHistory::errorChanged, &context, [&] { ++errors; });
+    QObject::connect(&history(), &history::ReadingHistory::errorChanged, &context, [&] { ++errors; });
     pane.reset();
     EXPECT_EQ(errors, 0);
     ASSERT_TRUE(waitUntil([&] { return !history().error().isEmpty(); }));

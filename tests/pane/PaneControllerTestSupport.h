@@ -160,7 +160,7 @@ protected:
     // gives them to its panes.
     static std::vector<QString> formerPaths(const QString &standardizedPath)
     {
-        return ReadingHistory::shared().formerPaths(standardizedPath);
+        return history::ReadingHistory::shared().formerPaths(standardizedPath);
     }
 
     QString paper(const QString &name, int pages, const QString &text = QStringLiteral("alpha beta"))
@@ -170,7 +170,7 @@ protected:
         return file;
     }
 
-    static ReadingHistory &history() { return ReadingHistory::shared(); }
+    static history::ReadingHistory &history() { return history::ReadingHistory::shared(); }
 
     std::shared_ptr<PresenterLog> presented = std::make_shared<PresenterLog>();
     std::shared_ptr<ChooserScript> chooser = std::make_shared<ChooserScript>();
