@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace folvan {
+namespace folvan::historyview {
 
 namespace {
 
@@ -300,4 +300,4 @@ void RecentReadingRow::elideTitle()
     m_titleLabel->setText(m_titleLabel->fontMetrics().elidedText(m_title, Qt::ElideRight, width));
 }
 
-} // namespace folvan
+} // namespace folvan::historyview

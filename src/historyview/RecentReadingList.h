@@ -15,7 +15,7 @@ namespace folvan::history {
 class ReadingHistory;
 }
 
-namespace folvan {
+namespace folvan::historyview {
 
 // The most recently read papers of the reading history, for reopening them in
 // a pane that shows no paper. Each of the newest six records is a row: a click
@@ -78,4 +78,4 @@ private:
     QLabel *m_subtitleLabel;
 };
 
-} // namespace folvan
+} // namespace folvan::historyview

@@ -94,7 +94,7 @@ WelcomeView::WelcomeView(ContentView *pane, QWidget *parent)
     column->addSpacing(18);
 
     QPointer<ContentView> weak(pane);
-    m_recent = new RecentReadingList(&pane->controller()->history(), [weak](const QString &path) {
+    m_recent = new historyview::RecentReadingList(&pane->controller()->history(), [weak](const QString &path) {
         if (weak)
             weak->controller()->loadPDF(QUrl::fromLocalFile(path));
     }, this);

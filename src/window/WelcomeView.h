@@ -13,7 +13,7 @@
 class QLabel;
 class QPushButton;
 
-namespace folvan {
+namespace folvan::historyview {
 class RecentReadingList;
 }
 
@@ -40,7 +40,7 @@ public:
     QLabel *greetingLabel() const { return m_greeting; }
     QPushButton *openButton() const { return m_open; }
     QLabel *hintLabel() const { return m_hint; }
-    RecentReadingList *recentList() const { return m_recent; }
+    historyview::RecentReadingList *recentList() const { return m_recent; }
 
 public slots:
     // Reads the date and the hour again.
@@ -56,7 +56,7 @@ private:
     QLabel *m_greeting;
     QPushButton *m_open;
     QLabel *m_hint;
-    RecentReadingList *m_recent;
+    historyview::RecentReadingList *m_recent;
 };
 
 } // namespace folvan::window

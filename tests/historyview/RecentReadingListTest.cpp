@@ -6,8 +6,8 @@
 #include <QTest>
 
 using folvan::history::DocumentReadingState;
-using folvan::RecentReadingList;
-using folvan::RecentReadingRow;
+using folvan::historyview::RecentReadingList;
+using folvan::historyview::RecentReadingRow;
 using folvan::test::HistoryTest;
 
 namespace {

@@ -83,7 +83,7 @@ TEST_F(PaneLayoutTest, RecentListReopensAPaperInThisPane)
     pane->controller()->closePDF();
     settle();
     EXPECT_TRUE(layout().welcomeColumn()->isVisibleTo(pane.get()));
-    const auto rows = layout().welcomeView()->recentList()->findChildren<RecentReadingRow *>();
+    const auto rows = layout().welcomeView()->recentList()->findChildren<historyview::RecentReadingRow *>();
     ASSERT_FALSE(rows.isEmpty());
     rows.front()->click();
     EXPECT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == url; }));
