@@ -60,7 +60,7 @@ bool mayQuit(QWidget *parent)
     if (readOnly)
         access.holdWritesBack(false);
     history::ReadingHistory::shared().flush();
-    PaperNotesStore::shared().flush();
+    notes::PaperNotesStore::shared().flush();
     const QStringList unsaved = platform::unsavedDescriptions(true);
     if (unsaved.isEmpty() || unattended())
         return true;

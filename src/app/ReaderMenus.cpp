@@ -211,11 +211,11 @@ void ReaderMenus::addWidthMenu(QMenuBar *bar)
 void ReaderMenus::addNotesMenu(QMenuBar *bar)
 {
     QMenu *menu = bar->addMenu(QStringLiteral("笔记"));
-    PaperNotesStore &notes = PaperNotesStore::shared();
+    notes::PaperNotesStore &notes = notes::PaperNotesStore::shared();
     addCommand(menu, ReaderCommandID::newNote);
     m_undoDeleteNote = menu->addAction(QStringLiteral("撤销删除笔记"));
-    connect(m_undoDeleteNote, &QAction::triggered, this, [] { PaperNotesStore::shared().undoDelete(); });
-    connect(&notes, &PaperNotesStore::notesChanged, this, &ReaderMenus::refresh);
+    connect(m_undoDeleteNote, &QAction::triggered, this, [] { notes::PaperNotesStore::shared().undoDelete(); });
+    connect(&notes, &notes::PaperNotesStore::notesChanged, this, &ReaderMenus::refresh);
 }
 
 void ReaderMenus::addReadingMenu(QMenuBar *bar)
@@ -258,7 +258,7 @@ void ReaderMenus::refresh()
     const std::optional<pane::ReaderActions> reader = m_reader();
     for (const auto &[id, action] : m_commands)
         action->setEnabled(reader && ReaderCommandRegistry::command(id).isEnabled(*reader));
-    m_undoDeleteNote->setEnabled(PaperNotesStore::shared().canUndoDelete());
+    m_undoDeleteNote->setEnabled(notes::PaperNotesStore::shared().canUndoDelete());
     refreshChecks();
     scheduleRecentRebuild();
 }

@@ -3,7 +3,7 @@
 
 #include "notes/PaperNotesStore.h"
 
-namespace folvan {
+namespace folvan::notes {
 
 QString PaperNotesStore::markdown(const PaperNote &note) const
 {
@@ -35,4 +35,4 @@ QString PaperNotesStore::markdown(const PaperNote &note) const
     return text;
 }
 
-} // namespace folvan
+} // namespace folvan::notes

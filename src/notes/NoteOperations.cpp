@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace folvan {
+namespace folvan::notes {
 
 namespace {
 
@@ -110,9 +110,9 @@ void PaperNotesStore::associate(const QUuid &noteID, const QUuid &paperID, std::
 QList<PaperNote> PaperNotesStore::search(const QString &query, const std::optional<QUuid> &paperID,
                                          bool currentOnly) const
 {
-    QStringList tokens = notes::searchTokens(query);
+    QStringList tokens = searchTokens(query);
     for (QString &token : tokens)
-        token = notes::searchFolded(token);
+        token = searchFolded(token);
 
     QHash<QUuid, QString> paperTitles;
     for (const NotePaper &record : m_papers) {
@@ -135,7 +135,7 @@ QList<PaperNote> PaperNotesStore::search(const QString &query, const std::option
             pieces.append(candidate.paperID && paperTitles.contains(*candidate.paperID)
                               ? paperTitles.value(*candidate.paperID)
                               : kNoPaperTitle);
-            const QString text = notes::searchFolded(pieces.join(QLatin1Char('\n')));
+            const QString text = searchFolded(pieces.join(QLatin1Char('\n')));
             const bool matches = std::all_of(tokens.cbegin(), tokens.cend(),
                                              [&text](const QString &token) { return text.contains(token); });
             if (!matches)
@@ -152,4 +152,4 @@ QList<PaperNote> PaperNotesStore::search(const QString &query, const std::option
     return kept;
 }
 
-} // namespace folvan
+} // namespace folvan::notes

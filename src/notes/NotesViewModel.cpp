@@ -3,7 +3,7 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
-namespace folvan {
+namespace folvan::notes {
 
 namespace {
 
@@ -70,4 +70,4 @@ void NotesViewModel::handleClearAll()
     saveNotes();
 }
 
-} // namespace folvan
+} // namespace folvan::notes

@@ -9,11 +9,11 @@
 
 #include <array>
 
-namespace folvan {
-
-namespace platform {
+namespace folvan::platform {
 class Preferences;
-} // namespace platform
+}
+
+namespace folvan::notes {
 
 class NotesViewModel : public QObject {
     Q_OBJECT
@@ -84,4 +84,4 @@ private:
     std::array<QString, kValueCount> m_values;
 };
 
-} // namespace folvan
+} // namespace folvan::notes

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace folvan {
+namespace folvan::notes {
 
 namespace {
 
@@ -69,16 +69,16 @@ bool sameOptionalDate(const std::optional<QDateTime> &a, const std::optional<QDa
 
 bool operator==(const PaperNote &a, const PaperNote &b)
 {
-    return a.id == b.id && a.paperID == b.paperID && notes::sameText(a.title, b.title)
-        && notes::sameText(a.body, b.body) && a.page == b.page && a.sources == b.sources
+    return a.id == b.id && a.paperID == b.paperID && sameText(a.title, b.title)
+        && sameText(a.body, b.body) && a.page == b.page && a.sources == b.sources
         && a.createdAt == b.createdAt && a.updatedAt == b.updatedAt
         && sameOptionalDate(a.deletedAt, b.deletedAt);
 }
 
 bool operator==(const NotePaper &a, const NotePaper &b)
 {
-    return a.id == b.id && notes::sameText(a.title, b.title) && notes::sameText(a.path, b.path)
-        && notes::sameText(a.fileIdentity, b.fileIdentity) && a.bookmark == b.bookmark
+    return a.id == b.id && sameText(a.title, b.title) && sameText(a.path, b.path)
+        && sameText(a.fileIdentity, b.fileIdentity) && a.bookmark == b.bookmark
         && a.fileFingerprint == b.fileFingerprint;
 }
 
@@ -149,4 +149,4 @@ void from_json(const StoredJson &j, NotePaper &paper)
     paper = std::move(p);
 }
 
-} // namespace folvan
+} // namespace folvan::notes

@@ -20,7 +20,7 @@
 #include <optional>
 #include <vector>
 
-namespace folvan {
+namespace folvan::notes {
 
 // One note. A note is live while `deletedAt` is absent and in the trash
 // while it holds a time; trashed notes stay in the library.
@@ -67,7 +67,7 @@ void from_json(const platform::json &j, PaperNote &note);
 void to_json(platform::json &j, const NotePaper &paper);
 void from_json(const platform::json &j, NotePaper &paper);
 
-} // namespace folvan
+} // namespace folvan::notes
 
-Q_DECLARE_METATYPE(folvan::PaperNote)
-Q_DECLARE_METATYPE(folvan::NotePaper)
+Q_DECLARE_METATYPE(folvan::notes::PaperNote)
+Q_DECLARE_METATYPE(folvan::notes::NotePaper)

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace folvan {
+namespace folvan::notes {
 
 const QString PaperNotesStore::kFileName = QStringLiteral("paper-notes-v1.json");
 
@@ -33,10 +33,10 @@ QDateTime lastTouched(const PaperNote &note)
 // reader wrote (`theirs`), both changed since `base`. A note both changed
 // keeps the later change; a paper both refreshed keeps this store's view
 // of its file.
-notes::PaperNotesFile merged(const notes::PaperNotesFile &base, const notes::PaperNotesFile &mine,
-                             const notes::PaperNotesFile &theirs)
+PaperNotesFile merged(const PaperNotesFile &base, const PaperNotesFile &mine,
+                             const PaperNotesFile &theirs)
 {
-    notes::PaperNotesFile file;
+    PaperNotesFile file;
     file.notes = platform::mergeRecords(
         base.notes, mine.notes, theirs.notes, [](const PaperNote &note) { return note.id; },
         [](const PaperNote &ours, const PaperNote &other) {
@@ -119,9 +119,9 @@ void PaperNotesStore::load()
     const platform::StoredRead read = platform::readStoredFile(m_file, &data, &failure, &m_seen);
     if (read == platform::StoredRead::Absent)
         return;
-    std::optional<notes::PaperNotesFile> file;
+    std::optional<PaperNotesFile> file;
     if (read == platform::StoredRead::Read)
-        file = notes::decodePaperNotesFile(data, QFileInfo(m_file).fileName(), &failure);
+        file = decodePaperNotesFile(data, QFileInfo(m_file).fileName(), &failure);
     if (!file) {
         m_writable = false;
         setError(kLoadFailed + failure);
@@ -181,7 +181,7 @@ void PaperNotesStore::flush()
         return;
     QString failure;
     QString notice;
-    notes::PaperNotesFile file;
+    PaperNotesFile file;
     file.papers = m_papers;
     file.notes = m_notes;
     file.legacyImported = m_legacyImported;
@@ -194,7 +194,7 @@ void PaperNotesStore::flush()
         for (int round = 0; round < 4 && !written; ++round) {
             QByteArray bytes;
             QByteArray current;
-            if (!notes::encodePaperNotesFile(file, &bytes, &failure))
+            if (!encodePaperNotesFile(file, &bytes, &failure))
                 break;
             const platform::StoredWrite result = platform::writeStoredFile(m_file, &m_seen, bytes, &current, &failure);
             if (result == platform::StoredWrite::Failed)
@@ -203,7 +203,7 @@ void PaperNotesStore::flush()
                 written = true;
                 break;
             }
-            notes::PaperNotesFile theirs;
+            PaperNotesFile theirs;
             if (!takeInWrittenElsewhere(current, &theirs, &notice, &failure))
                 break;
             file = merged(m_base, file, theirs);
@@ -233,13 +233,13 @@ void PaperNotesStore::flush()
     m_pending->schedule(m_saveDelay * kRetryDelayFactor, [this] { flush(); });
 }
 
-bool PaperNotesStore::takeInWrittenElsewhere(const QByteArray &bytes, notes::PaperNotesFile *file,
+bool PaperNotesStore::takeInWrittenElsewhere(const QByteArray &bytes, PaperNotesFile *file,
                                              QString *notice, QString *failure)
 {
     QString problem = QStringLiteral("文件是空的，或不是普通文件");
     if (!bytes.isEmpty()) {
-        if (std::optional<notes::PaperNotesFile> read =
-                notes::decodePaperNotesFile(bytes, QFileInfo(m_file).fileName(), &problem)) {
+        if (std::optional<PaperNotesFile> read =
+                decodePaperNotesFile(bytes, QFileInfo(m_file).fileName(), &problem)) {
             *file = std::move(*read);
             return true;
         }
@@ -256,4 +256,4 @@ bool PaperNotesStore::takeInWrittenElsewhere(const QByteArray &bytes, notes::Pap
     return true;
 }
 
-} // namespace folvan
+} // namespace folvan::notes

@@ -15,17 +15,17 @@
 
 #include <optional>
 
-namespace folvan {
-
-namespace platform {
+namespace folvan::platform {
 class MainWorkItem;
 class Preferences;
-} // namespace platform
+}
+
+namespace folvan::notes {
 
 class PaperNotesStore : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QList<folvan::NotePaper> papers READ papers WRITE setPapers NOTIFY papersChanged)
-    Q_PROPERTY(QList<folvan::PaperNote> notes READ notes WRITE setNotes NOTIFY notesChanged)
+    Q_PROPERTY(QList<folvan::notes::NotePaper> papers READ papers WRITE setPapers NOTIFY papersChanged)
+    Q_PROPERTY(QList<folvan::notes::PaperNote> notes READ notes WRITE setNotes NOTIFY notesChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
     Q_PROPERTY(bool canUndoDelete READ canUndoDelete NOTIFY notesChanged)
 
@@ -125,7 +125,7 @@ private:
     // Takes in the library another reader wrote (`bytes`); false when it
     // does not read and was set aside (`notice` names where), or could not
     // be (`failure`).
-    bool takeInWrittenElsewhere(const QByteArray &bytes, notes::PaperNotesFile *file, QString *notice,
+    bool takeInWrittenElsewhere(const QByteArray &bytes, PaperNotesFile *file, QString *notice,
                                 QString *failure);
     qsizetype noteIndex(const QUuid &id, bool liveOnly) const;
 
@@ -140,7 +140,7 @@ private:
     double m_saveDelay;
     // The file as this store last read or wrote it, and what it held then.
     platform::StoredFileVersion m_seen;
-    notes::PaperNotesFile m_base;
+    PaperNotesFile m_base;
 };
 
-} // namespace folvan
+} // namespace folvan::notes

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace folvan {
+namespace folvan::notes {
 
 namespace {
 
@@ -43,7 +43,7 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
     qsizetype matched = -1;
     for (qsizetype i = 0; i < m_papers.size() && matched < 0; ++i) {
         const NotePaper &record = m_papers[i];
-        if (notes::sameText(record.path, path)
+        if (sameText(record.path, path)
             || (identity && record.fileIdentity && *record.fileIdentity == *identity
                 && identityMayRelink(record, filePath, *identity)))
             matched = i;
@@ -87,4 +87,4 @@ std::optional<QString> PaperNotesStore::resolve(const std::optional<QUuid> &pape
     return std::nullopt;
 }
 
-} // namespace folvan
+} // namespace folvan::notes

@@ -117,7 +117,7 @@ int drawLines(QPainter &painter, const QString &text, const QFont &font, int lef
 
 // ---- List rows -------------------------------------------------------------
 
-NoteRow::NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *parent)
+NoteRow::NoteRow(const notes::PaperNote &note, const QString &paperTitle, QWidget *parent)
     : QAbstractButton(parent)
     , m_id(note.id)
 {
@@ -126,7 +126,7 @@ NoteRow::NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *pare
     setNote(note, paperTitle);
 }
 
-void NoteRow::setNote(const PaperNote &note, const QString &paperTitle)
+void NoteRow::setNote(const notes::PaperNote &note, const QString &paperTitle)
 {
     // A row holds what it can show of the stored texts, which may be of
     // any length.
@@ -190,7 +190,7 @@ void NoteRow::paintEvent(QPaintEvent *)
 
 // ---- The panel -------------------------------------------------------------
 
-PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> paperID, int page, PaneNoteHooks hooks,
+PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUuid> paperID, int page, PaneNoteHooks hooks,
                                QWidget *parent)
     : QWidget(parent)
     , m_store(store)
@@ -396,7 +396,7 @@ PaperNotesView::PaperNotesView(PaperNotesStore &store, std::optional<QUuid> pape
             m_store.associate(note->id, *m_paperID, m_page);
     });
     connect(m_undo, &QPushButton::clicked, this, [this] { m_store.undoDelete(); });
-    for (auto signal : {&PaperNotesStore::papersChanged, &PaperNotesStore::notesChanged, &PaperNotesStore::errorChanged})
+    for (auto signal : {&notes::PaperNotesStore::papersChanged, &notes::PaperNotesStore::notesChanged, &notes::PaperNotesStore::errorChanged})
         connect(&m_store, signal, this, &PaperNotesView::refresh);
     connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this,
             &PaperNotesView::showSaveState);
@@ -459,7 +459,7 @@ void PaperNotesView::setPage(int page)
 
 QString PaperNotesView::paperTitle(const std::optional<QUuid> &paperID) const
 {
-    const std::optional<NotePaper> paper = m_store.paper(paperID);
+    const std::optional<notes::NotePaper> paper = m_store.paper(paperID);
     return paper ? paper->title : QString();
 }
 
@@ -468,11 +468,11 @@ QString PaperNotesView::paperTitle(const std::optional<QUuid> &paperID) const
 void PaperNotesView::chooseNote()
 {
     m_allPapers = !m_paperID.has_value();
-    const std::optional<PaperNote> shown = m_store.note(selection());
+    const std::optional<notes::PaperNote> shown = m_store.note(selection());
     const std::optional<QUuid> shownPaper = shown ? shown->paperID : std::nullopt;
     if (shownPaper == m_paperID)
         return;
-    const QList<PaperNote> candidates = m_store.search(QString(), m_paperID, m_paperID.has_value());
+    const QList<notes::PaperNote> candidates = m_store.search(QString(), m_paperID, m_paperID.has_value());
     setSelection(candidates.isEmpty() ? std::nullopt : std::optional(candidates.front().id));
 }
 
@@ -483,7 +483,7 @@ void PaperNotesView::createNote()
     m_query.clear();
     m_search->clear();
     m_allPapers = false;
-    PaperNote note;
+    notes::PaperNote note;
     note.id = QUuid::createUuid();
     note.paperID = m_paperID;
     note.page = m_page;
@@ -516,7 +516,7 @@ QString PaperNotesView::oneLineTitle(const QString &title)
     return line;
 }
 
-QString PaperNotesView::exportFileName(const PaperNote &note)
+QString PaperNotesView::exportFileName(const notes::PaperNote &note)
 {
     QString stem = oneLineTitle(note.title);
     for (QChar &c : stem)
@@ -525,7 +525,7 @@ QString PaperNotesView::exportFileName(const PaperNote &note)
     return (stem.isEmpty() ? QStringLiteral("论文笔记") : stem) + QStringLiteral(".md");
 }
 
-void PaperNotesView::exportNote(const PaperNote &note)
+void PaperNotesView::exportNote(const notes::PaperNote &note)
 {
     const QString markdown = m_store.markdown(note);
     const QString path = chooseExportPath ? chooseExportPath(exportFileName(note)) : QString();
@@ -539,14 +539,14 @@ void PaperNotesView::exportNote(const PaperNote &note)
 // Rows are kept by note: a note new to the list gets a row, a row's texts
 // change with its note's, and a row moves only when the order changes, so
 // that typing in a note touches that note's row alone.
-void PaperNotesView::rebuildList(const QList<PaperNote> &results)
+void PaperNotesView::rebuildList(const QList<notes::PaperNote> &results)
 {
     QHash<QUuid, NoteRow *> kept;
     for (NoteRow *row : std::as_const(m_rows))
         kept.insert(row->noteID(), row);
     QList<NoteRow *> order;
     order.reserve(results.size());
-    for (const PaperNote &note : results) {
+    for (const notes::PaperNote &note : results) {
         NoteRow *row = kept.take(note.id);
         if (row) {
             row->setNote(note, paperTitle(note.paperID));
@@ -582,7 +582,7 @@ void PaperNotesView::rebuildList(const QList<PaperNote> &results)
     m_emptyList->setText(m_query.isEmpty() ? QStringLiteral("在这里记下这篇论文的想法。") : QStringLiteral("没有匹配的笔记"));
 }
 
-void PaperNotesView::showEditor(const PaperNote &note)
+void PaperNotesView::showEditor(const notes::PaperNote &note)
 {
     if (m_title->text() != note.title)
         m_title->setText(note.title);
@@ -647,7 +647,7 @@ void PaperNotesView::refresh()
 
     rebuildList(m_store.search(m_query, m_paperID, !m_allPapers && m_paperID.has_value()));
 
-    const std::optional<PaperNote> note = m_store.note(selection());
+    const std::optional<notes::PaperNote> note = m_store.note(selection());
     m_editor->setVisible(note.has_value());
     m_emptyState->setVisible(!note.has_value());
     if (note)

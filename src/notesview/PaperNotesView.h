@@ -22,7 +22,7 @@ class QPushButton;
 class QToolButton;
 class QVBoxLayout;
 
-namespace folvan {
+namespace folvan::notes {
 class PaperNotesStore;
 }
 
@@ -33,7 +33,7 @@ namespace folvan::notesview {
 struct PaneNoteHooks {
     std::function<std::optional<QUuid>()> selection;
     std::function<void(const std::optional<QUuid> &)> setSelection;
-    std::function<void(const PaperNote &)> openSource;
+    std::function<void(const notes::PaperNote &)> openSource;
     // Whether the title of the note shown is to take the keyboard (asked
     // once, after the pane made a new note).
     std::function<bool()> takeTitleFocus;
@@ -44,11 +44,11 @@ struct PaneNoteHooks {
 class NoteRow : public QAbstractButton {
     Q_OBJECT
 public:
-    NoteRow(const PaperNote &note, const QString &paperTitle, QWidget *parent = nullptr);
+    NoteRow(const notes::PaperNote &note, const QString &paperTitle, QWidget *parent = nullptr);
 
     QUuid noteID() const { return m_id; }
     // Shows the note's texts now; redraws only when they differ.
-    void setNote(const PaperNote &note, const QString &paperTitle);
+    void setNote(const notes::PaperNote &note, const QString &paperTitle);
     QString titleText() const { return m_title; }
     QString paperText() const { return m_paper; }
     void setSelected(bool selected);
@@ -70,7 +70,7 @@ class PaperNotesView : public QWidget {
 public:
     // A panel on `store` for the paper `paperID` (absent without one) at the
     // zero-based `page`. It chooses the note to show at once.
-    PaperNotesView(PaperNotesStore &store, std::optional<QUuid> paperID, int page, PaneNoteHooks hooks,
+    PaperNotesView(notes::PaperNotesStore &store, std::optional<QUuid> paperID, int page, PaneNoteHooks hooks,
                    QWidget *parent = nullptr);
     // Writes pending edits at once.
     ~PaperNotesView() override;
@@ -88,7 +88,7 @@ public:
 
     // The suggested file name of a note's export: the title (or "论文笔记")
     // with "/" made "-" and no control characters.
-    static QString exportFileName(const PaperNote &note);
+    static QString exportFileName(const notes::PaperNote &note);
     // A title as one line: each line break becomes a space.
     static QString oneLineTitle(const QString &title);
 
@@ -107,15 +107,15 @@ private:
     void setSelection(const std::optional<QUuid> &id);
     void chooseNote();
     void createNote();
-    void exportNote(const PaperNote &note);
+    void exportNote(const notes::PaperNote &note);
     QString paperTitle(const std::optional<QUuid> &paperID) const;
-    void rebuildList(const QList<PaperNote> &results);
-    void showEditor(const PaperNote &note);
+    void rebuildList(const QList<notes::PaperNote> &results);
+    void showEditor(const notes::PaperNote &note);
     void applyFonts();
     void fitHeights();
     void fitSourceText();
 
-    PaperNotesStore &m_store;
+    notes::PaperNotesStore &m_store;
     std::optional<QUuid> m_paperID;
     int m_page;
     PaneNoteHooks m_hooks;

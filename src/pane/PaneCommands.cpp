@@ -256,7 +256,7 @@ void PaneController::createPaperNote(const std::vector<model::ReadingTextSource>
     if (!m_currentPaperID || !m_viewModel->pdfDocument())
         return;
 
-    PaperNote note;
+    notes::PaperNote note;
     note.id = QUuid::createUuid();
     note.paperID = m_currentPaperID;
     note.page = sources.empty() ? std::int64_t(m_viewModel->currentPageIndex()) : sources.front().page;
@@ -265,8 +265,8 @@ void PaneController::createPaperNote(const std::vector<model::ReadingTextSource>
     note.createdAt = QDateTime::currentDateTimeUtc();
     note.updatedAt = note.createdAt;
 
-    PaperNotesStore &store = paperNotes();
-    QList<PaperNote> notes = store.notes();
+    notes::PaperNotesStore &store = paperNotes();
+    QList<notes::PaperNote> notes = store.notes();
     notes.append(note);
     store.setNotes(notes);
     store.schedule();

@@ -54,9 +54,9 @@ history::ReadingHistory &PaneController::history() const
     return history::ReadingHistory::shared();
 }
 
-PaperNotesStore &PaneController::paperNotes() const
+notes::PaperNotesStore &PaneController::paperNotes() const
 {
-    return PaperNotesStore::shared();
+    return notes::PaperNotesStore::shared();
 }
 
 // ---- Stored preferences ------------------------------------------------------
@@ -283,7 +283,7 @@ void PaneController::teardown()
     // and maybe its window, is being destroyed. At quit the stores were
     // written before the windows went.
     history::ReadingHistory *records = &history();
-    PaperNotesStore *notes = &paperNotes();
+    notes::PaperNotesStore *notes = &paperNotes();
     const QString path = m_viewModel->pdfDocumentURL().toLocalFile();
     QMetaObject::invokeMethod(
         records,

@@ -63,7 +63,7 @@ namespace folvan::history {
 class ReadingHistory;
 }
 
-namespace folvan {
+namespace folvan::notes {
 class PaperNotesStore;
 struct PaperNote;
 }
@@ -138,7 +138,7 @@ public:
     // The annotations of the pane, handed to its model.
     annotations::PaneAnnotations *annotations() const { return m_annotations; }
     history::ReadingHistory &history() const;
-    PaperNotesStore &paperNotes() const;
+    notes::PaperNotesStore &paperNotes() const;
 
     // ---- Stored preferences (read when used) ---------------------------------
 
@@ -226,7 +226,7 @@ public:
     // ---- Choosing, reopening and closing (PaneControllerPapers.cpp) ----------
 
     void selectAndOpenPDF();
-    void openNoteSource(const PaperNote &note);
+    void openNoteSource(const notes::PaperNote &note);
     void closePDF();
 
     // ---- Daily paper (PaneControllerDailyPaper.cpp) ------------------------------

@@ -26,7 +26,7 @@ void PaneController::selectAndOpenPDF()
     loadPDF(*url);
 }
 
-void PaneController::openNoteSource(const PaperNote &note)
+void PaneController::openNoteSource(const notes::PaperNote &note)
 {
     const std::optional<QString> path = paperNotes().resolve(note.paperID);
     if (!path)

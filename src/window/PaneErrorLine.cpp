@@ -18,13 +18,13 @@ QString PaneErrorLine::repairedPaperText(const QString &fileName)
     return QStringLiteral("“%1”已损坏，显示的是修复后的内容，部分页面或文字可能缺失。").arg(fileName);
 }
 
-PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, history::ReadingHistory *history,
+PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, notes::PaperNotesStore *notes, history::ReadingHistory *history,
                              QWidget *parent)
     : QLabel(parent)
+    , m_close(new QToolButton(this))
     , m_model(model)
     , m_notes(notes)
     , m_history(history)
-    , m_close(new QToolButton(this))
 {
     setObjectName(QStringLiteral("paneErrorLine"));
     setWordWrap(true);
@@ -52,7 +52,7 @@ PaneErrorLine::PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *
     if (const annotations::PaneAnnotations *paneAnnotations = model ? annotations::PaneAnnotations::of(*model) : nullptr)
         connect(paneAnnotations, &annotations::PaneAnnotations::markupErrorChanged, this, &PaneErrorLine::refresh);
     if (notes)
-        connect(notes, &PaperNotesStore::errorChanged, this, &PaneErrorLine::refresh);
+        connect(notes, &notes::PaperNotesStore::errorChanged, this, &PaneErrorLine::refresh);
     if (history) {
         for (auto signal : {&history::ReadingHistory::errorChanged, &history::ReadingHistory::loadProblemChanged})
             connect(history, signal, this, &PaneErrorLine::refresh);

@@ -15,7 +15,7 @@
 
 class QToolButton;
 
-namespace folvan {
+namespace folvan::notes {
 class PaperNotesStore;
 }
 
@@ -34,7 +34,7 @@ class PaneRadio;
 class PaneErrorLine : public QLabel {
     Q_OBJECT
 public:
-    PaneErrorLine(model::SharedPDFViewModel *model, PaperNotesStore *notes, history::ReadingHistory *history,
+    PaneErrorLine(model::SharedPDFViewModel *model, notes::PaperNotesStore *notes, history::ReadingHistory *history,
                   QWidget *parent = nullptr);
 
     // What the line says of the paper `fileName` that opened only repaired.
@@ -66,7 +66,7 @@ private:
     QStringList m_dismissed;
 
     QPointer<model::SharedPDFViewModel> m_model;
-    QPointer<PaperNotesStore> m_notes;
+    QPointer<notes::PaperNotesStore> m_notes;
     QPointer<PaneRadio> m_radio;
     QPointer<history::ReadingHistory> m_history;
 };

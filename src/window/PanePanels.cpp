@@ -48,7 +48,7 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
         if (weak)
             weak->controller()->noteSelected(id);
     };
-    hooks.openSource = [weak](const PaperNote &note) {
+    hooks.openSource = [weak](const notes::PaperNote &note) {
         if (weak)
             weak->controller()->openNoteSource(note);
     };

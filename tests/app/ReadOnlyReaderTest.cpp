@@ -60,10 +60,10 @@ protected:
         other = -1;
     }
     // Types a note into the shared notes library, as the notes panel does.
-    static PaperNote typeNote(const QString &title)
+    static notes::PaperNote typeNote(const QString &title)
     {
-        PaperNotesStore &store = PaperNotesStore::shared();
-        PaperNote note;
+        notes::PaperNotesStore &store = notes::PaperNotesStore::shared();
+        notes::PaperNote note;
         note.title = title;
         store.setNotes(store.notes() << note);
         store.schedule();
@@ -73,12 +73,12 @@ protected:
     static QStringList storedTitles()
     {
         QByteArray bytes;
-        platform::readStoredFile(PaperNotesStore::defaultFilePath(), &bytes);
+        platform::readStoredFile(notes::PaperNotesStore::defaultFilePath(), &bytes);
         QString error;
         const std::optional<notes::PaperNotesFile> file = notes::decodePaperNotesFile(bytes, {}, &error);
         QStringList titles;
         if (file)
-            for (const PaperNote &note : file->notes)
+            for (const notes::PaperNote &note : file->notes)
                 titles << note.title;
         return titles;
     }
@@ -96,11 +96,11 @@ TEST_F(ReadOnlyReader, SaysSoWritesNothingAndMergesWhatItHoldsAtQuit)
     typeNote(QStringLiteral("typed in the read-only reader"));
     EXPECT_FALSE(storedTitles().contains(QStringLiteral("typed in the read-only reader")));
     // Said once, by the window, not by each store.
-    EXPECT_FALSE(PaperNotesStore::shared().hasError());
+    EXPECT_FALSE(notes::PaperNotesStore::shared().hasError());
 
     // Meanwhile the other reader writes its own note.
     notes::PaperNotesFile theirs;
-    PaperNote written;
+    notes::PaperNote written;
     written.title = QStringLiteral("typed in the other reader");
     theirs.notes << written;
     theirs.legacyImported = true;
@@ -108,8 +108,8 @@ TEST_F(ReadOnlyReader, SaysSoWritesNothingAndMergesWhatItHoldsAtQuit)
     QString error;
     ASSERT_TRUE(notes::encodePaperNotesFile(theirs, &bytes, &error));
     // (This reader made no Notes folder: the other makes it.)
-    EXPECT_FALSE(QFileInfo::exists(QFileInfo(PaperNotesStore::defaultFilePath()).absolutePath()));
-    ASSERT_TRUE(test::writeTestFile(PaperNotesStore::defaultFilePath(), bytes));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(notes::PaperNotesStore::defaultFilePath()).absolutePath()));
+    ASSERT_TRUE(test::writeTestFile(notes::PaperNotesStore::defaultFilePath(), bytes));
 
     // Quitting while the other still runs: nothing to ask about, and both
     // notes are in the library.

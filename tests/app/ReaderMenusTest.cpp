@@ -262,9 +262,9 @@ TEST_F(ReaderMenusTest, RenameRulesAndWidthsEditTheirPreferences)
 
 TEST_F(ReaderMenusTest, UndoingANoteDeletionFollowsTheNotesTrash)
 {
-    PaperNotesStore &notes = PaperNotesStore::shared();
+    notes::PaperNotesStore &notes = notes::PaperNotesStore::shared();
     EXPECT_FALSE(menus->undoDeleteNoteAction()->isEnabled());
-    PaperNote note;
+    notes::PaperNote note;
     note.id = QUuid::createUuid();
     notes.setNotes({note});
     notes.trash(note.id);

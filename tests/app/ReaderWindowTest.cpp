@@ -149,7 +149,7 @@ class QuitTest : public test::ShellTest {};
 
 TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
 {
-    const QString library = PaperNotesStore::defaultFilePath();
+    const QString library = notes::PaperNotesStore::defaultFilePath();
     ASSERT_TRUE(QDir().mkpath(QFileInfo(library).absolutePath()));
     const QByteArray damaged = "{\"version\": 1, \"papers\": [";
     {
@@ -157,10 +157,10 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(damaged);
     }
-    PaperNotesStore &store = PaperNotesStore::shared();
+    notes::PaperNotesStore &store = notes::PaperNotesStore::shared();
     ASSERT_EQ(store.filePath(), library);
     ASSERT_TRUE(store.hasError());
-    PaperNote note;
+    notes::PaperNote note;
     note.id = QUuid::createUuid();
     note.title = QStringLiteral("typed while unwritable");
     store.setNotes(store.notes() << note);

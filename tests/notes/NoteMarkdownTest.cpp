@@ -13,22 +13,22 @@ protected:
     {
         NotesStoreTest::SetUp();
         store = openStore();
-        NotePaper paper;
+        notes::NotePaper paper;
         paper.title = QStringLiteral("Vision Notes");
         store->setPapers({paper});
         paperID = paper.id;
     }
 
-    PaperNote example() const
+    notes::PaperNote example() const
     {
-        PaperNote note = makeNote(QStringLiteral(" Attention maps "), QStringLiteral("My comment"), 1, paperID);
+        notes::PaperNote note = makeNote(QStringLiteral(" Attention maps "), QStringLiteral("My comment"), 1, paperID);
         note.page = 4;
         note.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("first line\nsecond line")),
                                                       quoteSource(QStringLiteral("another passage"))};
         return note;
     }
 
-    std::unique_ptr<PaperNotesStore> store;
+    std::unique_ptr<notes::PaperNotesStore> store;
     QUuid paperID;
 };
 
@@ -49,7 +49,7 @@ TEST_F(NoteMarkdown, NoteWithPaperPageAndPassages)
 
 TEST_F(NoteMarkdown, NoteWithoutPassagesOrPaper)
 {
-    PaperNote note = example();
+    notes::PaperNote note = example();
     note.sources = std::vector<model::ReadingTextSource>{};
     EXPECT_EQ(store->markdown(note),
               QStringLiteral("# Attention maps\n\n来源：Vision Notes · PDF 第 5 页\n\nMy comment\n"));
@@ -67,7 +67,7 @@ TEST_F(NoteMarkdown, NoteWithoutPassagesOrPaper)
 
 TEST_F(NoteMarkdown, TitleBodyAndQuotesKeepTheirOwnSpacing)
 {
-    PaperNote note = makeNote(QStringLiteral(" \n\t\u3000"), QString(), 1, paperID);
+    notes::PaperNote note = makeNote(QStringLiteral(" \n\t\u3000"), QString(), 1, paperID);
     EXPECT_EQ(store->markdown(note), QStringLiteral("# 未命名笔记\n\n来源：Vision Notes\n\n\n"));
 
     note.title = QStringLiteral("  两行\n标题 ");

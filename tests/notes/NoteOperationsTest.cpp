@@ -7,10 +7,10 @@
 namespace folvan::test {
 namespace {
 
-QStringList titles(const QList<PaperNote> &notes)
+QStringList titles(const QList<notes::PaperNote> &notes)
 {
     QStringList result;
-    for (const PaperNote &note : notes)
+    for (const notes::PaperNote &note : notes)
         result.append(note.title);
     return result;
 }
@@ -21,10 +21,10 @@ protected:
     {
         NotesStoreTest::SetUp();
         store = openStore(0.05);
-        NotePaper vision;
+        notes::NotePaper vision;
         vision.title = QStringLiteral("视觉 Transformer 综述");
         vision.path = QStringLiteral("/papers/vision.pdf");
-        NotePaper other;
+        notes::NotePaper other;
         other.title = QStringLiteral("Graph Networks");
         other.path = QStringLiteral("/papers/graph.pdf");
         store->setPapers({vision, other});
@@ -32,7 +32,7 @@ protected:
         otherID = other.id;
     }
 
-    QUuid add(PaperNote note)
+    QUuid add(notes::PaperNote note)
     {
         store->setNotes(store->notes() << note);
         return note.id;
@@ -46,7 +46,7 @@ protected:
         return fileBytes() != before;
     }
 
-    std::unique_ptr<PaperNotesStore> store;
+    std::unique_ptr<notes::PaperNotesStore> store;
     QUuid visionID, otherID;
 };
 
@@ -55,7 +55,7 @@ TEST_F(NoteOperations, UpdateEditsOnlyGivenFieldsAndAlwaysStampsTheEdit)
     EXPECT_FALSE(store->note(std::nullopt).has_value());
     const QUuid id = add(makeNote(QStringLiteral("title"), QStringLiteral("body"), 10));
     store->update(id, std::nullopt, QStringLiteral("  新的正文 "));
-    PaperNote edited = *store->note(id);
+    notes::PaperNote edited = *store->note(id);
     EXPECT_EQ(edited.title, QStringLiteral("title"));
     EXPECT_EQ(edited.body, QStringLiteral("  新的正文 "));
     const QDateTime first = edited.updatedAt;
@@ -109,7 +109,7 @@ TEST_F(NoteOperations, UndoDeleteRestoresTheMostRecentlyTrashedNoteOneAtATime)
 
 TEST_F(NoteOperations, AssociateLinksAPaperAndDropsPassagesOfAnotherPaper)
 {
-    PaperNote quoted = makeNote(QStringLiteral("q"), QString(), 1, visionID);
+    notes::PaperNote quoted = makeNote(QStringLiteral("q"), QString(), 1, visionID);
     quoted.page = 2;
     quoted.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("passage"), 2)};
     const QUuid id = add(quoted);
@@ -124,7 +124,7 @@ TEST_F(NoteOperations, AssociateLinksAPaperAndDropsPassagesOfAnotherPaper)
     EXPECT_FALSE(store->note(id)->sources.has_value());
     elapse(200);
 
-    const PaperNote before = *store->note(id);
+    const notes::PaperNote before = *store->note(id);
     store->associate(id, QUuid::createUuid(), 1);
     EXPECT_EQ(*store->note(id), before) << "an unknown paper changes nothing";
     EXPECT_FALSE(savedSoon());
@@ -140,7 +140,7 @@ class NoteSearch : public NoteOperations {};
 
 TEST_F(NoteSearch, EveryWordOccursInATitleBodyQuoteOrPaperTitleIgnoringCaseAndAccentsNewestEditFirst)
 {
-    PaperNote quoted = makeNote(QStringLiteral("q"), QStringLiteral("body"), 1, otherID);
+    notes::PaperNote quoted = makeNote(QStringLiteral("q"), QStringLiteral("body"), 1, otherID);
     quoted.sources = std::vector<model::ReadingTextSource>{quoteSource(QStringLiteral("自注意力的计算")),
                                                     quoteSource(QStringLiteral("second passage"))};
     add(quoted);
@@ -180,11 +180,11 @@ TEST_F(NoteSearch, EveryWordOccursInATitleBodyQuoteOrPaperTitleIgnoringCaseAndAc
 
 TEST_F(NoteSearch, EqualEditTimesAreOrderedByIdentifierText)
 {
-    PaperNote b = makeNote(QStringLiteral("b"), QString(), 5);
+    notes::PaperNote b = makeNote(QStringLiteral("b"), QString(), 5);
     b.id = QUuid::fromString(QStringLiteral("b0000000-0000-4000-8000-000000000000"));
-    PaperNote a = makeNote(QStringLiteral("a"), QString(), 5);
+    notes::PaperNote a = makeNote(QStringLiteral("a"), QString(), 5);
     a.id = QUuid::fromString(QStringLiteral("A0000000-0000-4000-8000-000000000000"));
-    PaperNote nine = makeNote(QStringLiteral("9"), QString(), 5);
+    notes::PaperNote nine = makeNote(QStringLiteral("9"), QString(), 5);
     nine.id = QUuid::fromString(QStringLiteral("90000000-0000-4000-8000-000000000000"));
     add(b);
     add(a);

@@ -26,9 +26,9 @@ protected:
 
     QString notesFile() const { return path(QStringLiteral("notes/paper-notes-v1.json")); }
 
-    std::unique_ptr<PaperNotesStore> openStore(double delay = PaperNotesStore::kSaveDelaySeconds)
+    std::unique_ptr<notes::PaperNotesStore> openStore(double delay = notes::PaperNotesStore::kSaveDelaySeconds)
     {
-        return std::make_unique<PaperNotesStore>(notesFile(), *prefs, delay);
+        return std::make_unique<notes::PaperNotesStore>(notesFile(), *prefs, delay);
     }
 
     QByteArray fileBytes() const { return readTestFile(notesFile()); }
@@ -55,10 +55,10 @@ inline QDateTime at(double seconds)
     return QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).addMSecs(qint64(seconds * 1000));
 }
 
-inline PaperNote makeNote(const QString &title, const QString &body, double updated,
+inline notes::PaperNote makeNote(const QString &title, const QString &body, double updated,
                           std::optional<QUuid> paperID = std::nullopt)
 {
-    PaperNote note;
+    notes::PaperNote note;
     note.title = title;
     note.body = body;
     note.paperID = paperID;

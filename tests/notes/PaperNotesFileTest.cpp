@@ -47,23 +47,23 @@ class NotesFileForm : public NotesStoreTest {};
 
 TEST_F(NotesFileForm, LiteralFileInTheDataFolderLoadsAndIsWrittenBackInItsForm)
 {
-    const QString location = PaperNotesStore::defaultFilePath();
+    const QString location = notes::PaperNotesStore::defaultFilePath();
     EXPECT_EQ(location, path(QStringLiteral("data/Folvan/Notes/paper-notes-v1.json")));
-    EXPECT_EQ(PaperNotesStore::shared().filePath(), location);
+    EXPECT_EQ(notes::PaperNotesStore::shared().filePath(), location);
     QDir().mkpath(QFileInfo(location).absolutePath());
     QFile file(location);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(kLiteralFile);
     file.close();
 
-    PaperNotesStore store(location, *prefs);
+    notes::PaperNotesStore store(location, *prefs);
     ASSERT_FALSE(store.hasError()) << store.error().toStdString();
     ASSERT_EQ(store.papers().size(), 2);
     EXPECT_EQ(store.papers()[0].id, kPaperA);
     EXPECT_EQ(store.papers()[0].bookmark, QByteArray::fromHex("000102ff"));
     EXPECT_FALSE(store.papers()[1].bookmark.has_value());
     ASSERT_EQ(store.notes().size(), 2);
-    const PaperNote first = store.notes()[0];
+    const notes::PaperNote first = store.notes()[0];
     EXPECT_EQ(first.paperID, kPaperA);
     EXPECT_EQ(first.title, QStringLiteral("注意力图"));
     EXPECT_EQ(first.body, QStringLiteral("第一行\n第二行"));
@@ -107,12 +107,12 @@ TEST_F(NotesFileForm, MalformedContentMakesTheWholeFileUnreadable)
     };
     for (const char *text : bad) {
         QString error;
-        EXPECT_FALSE(notes::decodePaperNotesFile(text, PaperNotesStore::kFileName, &error).has_value()) << text;
+        EXPECT_FALSE(notes::decodePaperNotesFile(text, notes::PaperNotesStore::kFileName, &error).has_value()) << text;
         EXPECT_FALSE(error.isEmpty()) << text;
     }
     QString error;
-    notes::decodePaperNotesFile(bad[0], PaperNotesStore::kFileName, &error);
-    EXPECT_TRUE(error.contains(PaperNotesStore::kFileName)) << error.toStdString();
+    notes::decodePaperNotesFile(bad[0], notes::PaperNotesStore::kFileName, &error);
+    EXPECT_TRUE(error.contains(notes::PaperNotesStore::kFileName)) << error.toStdString();
 }
 
 } // namespace

@@ -12,17 +12,17 @@ namespace {
 
 class NotesSharedLibrary : public NotesStoreTest {
 protected:
-    QList<PaperNote> storedNotes()
+    QList<notes::PaperNote> storedNotes()
     {
         const platform::json top = *platform::decodeStoredJson(fileBytes());
-        QList<PaperNote> notes;
+        QList<notes::PaperNote> notes;
         for (const platform::json &note : top["notes"])
-            notes.append(note.get<PaperNote>());
+            notes.append(note.get<notes::PaperNote>());
         return notes;
     }
-    std::optional<PaperNote> storedNote(const QUuid &id)
+    std::optional<notes::PaperNote> storedNote(const QUuid &id)
     {
-        for (const PaperNote &note : storedNotes())
+        for (const notes::PaperNote &note : storedNotes())
             if (note.id == id)
                 return note;
         return std::nullopt;
@@ -33,8 +33,8 @@ TEST_F(NotesSharedLibrary, NotesWrittenByTwoStoresOnOneFileAreAllKept)
 {
     auto first = openStore();
     auto second = openStore();
-    const PaperNote a = makeNote(QStringLiteral("from-instance-0"), QString(), 1);
-    const PaperNote b = makeNote(QStringLiteral("from-instance-1"), QString(), 2);
+    const notes::PaperNote a = makeNote(QStringLiteral("from-instance-0"), QString(), 1);
+    const notes::PaperNote b = makeNote(QStringLiteral("from-instance-1"), QString(), 2);
     first->setNotes({a});
     first->schedule();
     first->flush();
@@ -55,7 +55,7 @@ TEST_F(NotesSharedLibrary, NotesWrittenByTwoStoresOnOneFileAreAllKept)
     EXPECT_FALSE(storedNote(b.id)->isLive());
 
     // Both edit one note: the later edit stands, the other's notes stay.
-    const PaperNote c = makeNote(QStringLiteral("from-instance-0 again"), QString(), 3);
+    const notes::PaperNote c = makeNote(QStringLiteral("from-instance-0 again"), QString(), 3);
     first->setNotes(first->notes() << c);
     first->update(b.id, QStringLiteral("ignored"), std::nullopt);
     first->schedule();

@@ -74,7 +74,7 @@ TEST_F(NotesStoreLifecycle, FailedSaveIsReportedAndRetriedLater)
 
     // Once the folder can be made, the library is written without a change.
     ASSERT_TRUE(QFile::remove(blocker.fileName()));
-    elapse(50 * PaperNotesStore::kRetryDelayFactor);
+    elapse(50 * notes::PaperNotesStore::kRetryDelayFactor);
     EXPECT_FALSE(store->hasError());
     EXPECT_FALSE(fileBytes().isEmpty());
 }
@@ -135,7 +135,7 @@ TEST_F(NotesStoreUnreadableFile, FileIsKeptUntouchedForTheStoresWholeLife)
 
     // A version other than 1 names the file in the message.
     writeFile(variants[0]);
-    EXPECT_TRUE(openStore()->error().contains(PaperNotesStore::kFileName));
+    EXPECT_TRUE(openStore()->error().contains(notes::PaperNotesStore::kFileName));
 }
 
 class NotesLegacyImport : public NotesStoreTest {};
@@ -150,14 +150,14 @@ TEST_F(NotesLegacyImport, NonEmptySlotsBecomeUnlinkedNotesInSlotOrder)
     prefs->setValue(QStringLiteral("SavedNotes3"), QStringLiteral("fourth"));
     auto store = openStore();
 
-    const QList<PaperNote> notes = store->notes();
+    const QList<notes::PaperNote> notes = store->notes();
     ASSERT_EQ(notes.size(), 3);
     EXPECT_EQ(notes[0].title, QStringLiteral("笔记"));
     EXPECT_EQ(notes[0].body, QStringLiteral("  第一格\n"));
     EXPECT_EQ(notes[1].title, QString());
     EXPECT_EQ(notes[1].body, QStringLiteral("second"));
     EXPECT_EQ(notes[2].title, QStringLiteral("笔记 4"));
-    for (const PaperNote &note : notes) {
+    for (const notes::PaperNote &note : notes) {
         EXPECT_FALSE(note.paperID.has_value());
         EXPECT_FALSE(note.page.has_value());
         EXPECT_FALSE(note.sources.has_value());
@@ -185,14 +185,14 @@ TEST_F(NotesLegacyImport, ImportedNotesFollowTheLoadedOnesWhenTheFileHasNotImpor
 
 TEST_F(NotesLegacyImport, ClearedPadImportsNothingAndKeepsItsLabels)
 {
-    NotesViewModel pad(prefs.get());
+    notes::NotesViewModel pad(prefs.get());
     pad.setNotesText(QStringLiteral("one"));
     pad.setNotesText3(QStringLiteral("four"));
     pad.setNotesLabel2(QStringLiteral("label three"));
     pad.saveNotes();
     for (int slot = 0; slot < 4; ++slot) {
-        EXPECT_TRUE(prefs->contains(NotesViewModel::textKey(slot)));
-        EXPECT_TRUE(prefs->contains(NotesViewModel::labelKey(slot)));
+        EXPECT_TRUE(prefs->contains(notes::NotesViewModel::textKey(slot)));
+        EXPECT_TRUE(prefs->contains(notes::NotesViewModel::labelKey(slot)));
     }
     EXPECT_EQ(prefs->value(QStringLiteral("SavedNotes3")).toString(), QStringLiteral("four"));
 

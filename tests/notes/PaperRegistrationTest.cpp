@@ -25,9 +25,9 @@ protected:
         return file;
     }
 
-    NotePaper record(const QUuid &id) const { return *store->paper(id); }
+    notes::NotePaper record(const QUuid &id) const { return *store->paper(id); }
 
-    std::unique_ptr<PaperNotesStore> store;
+    std::unique_ptr<notes::PaperNotesStore> store;
 };
 
 TEST_F(PaperRegistration, SameFileTwiceGivesOneRecordAndNoSecondSave)
@@ -35,7 +35,7 @@ TEST_F(PaperRegistration, SameFileTwiceGivesOneRecordAndNoSecondSave)
     const QString file = paperFile(QStringLiteral("papers/Deep Nets.v2.pdf"));
     const QUuid id = store->registerPaper(file);
     EXPECT_EQ(store->papers().size(), 1);
-    const NotePaper stored = record(id);
+    const notes::NotePaper stored = record(id);
     EXPECT_EQ(stored.path, file);
     EXPECT_EQ(stored.title, QStringLiteral("Deep Nets.v2"));
     ASSERT_TRUE(stored.fileIdentity.has_value());
@@ -86,7 +86,7 @@ TEST_F(PaperRegistration, IdentityAloneNeverTakesARecordWhosePathHoldsAnotherFil
     // An older record that carries the same identity (a number the file
     // system handed out again) while its own file is still in place.
     const QString replaced = paperFile(QStringLiteral("papers/old.pdf"), "another file");
-    NotePaper old;
+    notes::NotePaper old;
     old.title = QStringLiteral("old");
     old.path = replaced;
     old.fileIdentity = identity;
@@ -110,7 +110,7 @@ TEST_F(PaperRegistration, IdentityAloneNeverTakesARecordWhosePathHoldsAnotherFil
 TEST_F(PaperRegistration, UnreadableFileLosesItsIdentityAndKeepsItsBookmark)
 {
     const QString missing = path(QStringLiteral("papers/missing.pdf"));
-    NotePaper known;
+    notes::NotePaper known;
     known.title = QStringLiteral("missing");
     known.path = missing;
     known.fileIdentity = QStringLiteral("1:2");

@@ -40,7 +40,7 @@ protected:
 
     QUuid add(const QString &title, double updated, std::optional<QUuid> paper, const QString &body = QString())
     {
-        PaperNote note = makeNote(title, body, updated, paper);
+        notes::PaperNote note = makeNote(title, body, updated, paper);
         store->setNotes(store->notes() << note);
         return note.id;
     }
@@ -48,7 +48,7 @@ protected:
     PaperNotesView &show(std::optional<QUuid> paper, int page = 0)
     {
         PaneNoteHooks hooks{[this] { return selected; }, [this](const std::optional<QUuid> &id) { selected = id; },
-                            [this](const PaperNote &note) { opened << note.id; }};
+                            [this](const notes::PaperNote &note) { opened << note.id; }};
         view = std::make_unique<PaperNotesView>(*store, paper, page, std::move(hooks));
         view->resize(380, 620);
         view->show();
@@ -80,7 +80,7 @@ protected:
         return nullptr;
     }
 
-    std::unique_ptr<PaperNotesStore> store;
+    std::unique_ptr<notes::PaperNotesStore> store;
     std::unique_ptr<PaperNotesView> view;
     std::optional<QUuid> selected;
     QList<QUuid> opened;
@@ -110,7 +110,7 @@ TEST_F(NotesPanelTest, WithoutAPaperAllNotesAreListedAndNothingCanBeCreated)
 // and the quotes show only what their lines hold.
 TEST_F(NotesPanelTest, AHugeNoteShowsWhatItsRowsHold)
 {
-    PaperNote note = makeNote(QStringLiteral("Title") + QString(1'000'000, QLatin1Char('t')),
+    notes::PaperNote note = makeNote(QStringLiteral("Title") + QString(1'000'000, QLatin1Char('t')),
                               QString(1'000'000, QLatin1Char('b')), 10, alpha);
     model::ReadingTextSource passage;
     passage.quote = QStringLiteral("Quote") + QString(1'000'000, QLatin1Char('q'));
@@ -172,7 +172,7 @@ TEST_F(NotesPanelTest, PlusClearsTheQueryNarrowsTheScopeAndSelectsTheNewNote)
     child<QToolButton>("create")->click();
     EXPECT_TRUE(child<QLineEdit>("search")->text().isEmpty());
     EXPECT_TRUE(child<QPushButton>("scopeCurrent")->isChecked());
-    const PaperNote made = store->notes().back();
+    const notes::PaperNote made = store->notes().back();
     EXPECT_EQ(made.paperID, alpha);
     EXPECT_EQ(made.page, 4);
     EXPECT_EQ(made.sources, std::nullopt);
@@ -293,7 +293,7 @@ TEST_F(NotesPanelTest, DeleteClearsTheSelectionAndUndoBringsTheNoteBackUnselecte
 
 TEST_F(NotesPanelTest, AnOldNoteIsLinkedToTheOpenPaperAtTheCurrentPage)
 {
-    PaperNote old = makeNote(QStringLiteral("pad"), QStringLiteral("text"), 10);
+    notes::PaperNote old = makeNote(QStringLiteral("pad"), QStringLiteral("text"), 10);
     old.sources = std::vector{quoteSource(QStringLiteral("q1")), quoteSource(QStringLiteral("q2"))};
     store->setNotes({old});
     show(alpha, 2);
@@ -360,7 +360,7 @@ TEST_F(NotesPanelTest, HidingThePanelWritesTypedTextAtOnce)
 TEST_F(NotesPanelTest, AStoreThatCannotSaveShowsItsErrorAndKeepsWhatWasTyped)
 {
     platform::Preferences defaults(path(QStringLiteral("other-prefs.json")));
-    store = std::make_unique<PaperNotesStore>(QString(), defaults);
+    store = std::make_unique<notes::PaperNotesStore>(QString(), defaults);
     alpha = store->registerPaper(path(QStringLiteral("papers/Alpha.pdf")));
     show(alpha);
     child<QPushButton>("createHere")->click();

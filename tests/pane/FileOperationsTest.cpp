@@ -80,7 +80,7 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     EXPECT_EQ(record.path, target);
     EXPECT_EQ(record.state.page, 2);
     ASSERT_TRUE(pane->currentPaperID());
-    EXPECT_EQ(PaperNotesStore::shared().paper(pane->currentPaperID())->path, target);
+    EXPECT_EQ(notes::PaperNotesStore::shared().paper(pane->currentPaperID())->path, target);
 
     EXPECT_TRUE(QFileInfo::exists(oldMarkups)) << "old side files stay";
     EXPECT_TRUE(QFileInfo::exists(oldBookmarks));

@@ -49,7 +49,7 @@ TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
     EXPECT_EQ(actions.pageLayout, QStringLiteral("spread"));
 
     // Commands without their object do nothing and report nothing.
-    const qsizetype notesBefore = PaperNotesStore::shared().notes().size();
+    const qsizetype notesBefore = notes::PaperNotesStore::shared().notes().size();
     actions.reflow();
     actions.newNote();
     actions.find();
@@ -57,7 +57,7 @@ TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
     actions.copyAnnotations();
     EXPECT_FALSE(pane->reflowMode());
     EXPECT_FALSE(model().showSearch());
-    EXPECT_EQ(PaperNotesStore::shared().notes().size(), notesBefore);
+    EXPECT_EQ(notes::PaperNotesStore::shared().notes().size(), notesBefore);
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
 
@@ -266,11 +266,11 @@ TEST_F(PaneCommandsTest, NewNoteWithoutSelectionTakesTheCurrentPageAndOpensTheNo
     openPaper(5);
     ASSERT_TRUE(pane->currentPaperID());
     model::SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(3);
-    const qsizetype before = PaperNotesStore::shared().notes().size();
+    const qsizetype before = notes::PaperNotesStore::shared().notes().size();
     pane->readerActions().newNote();
-    const QList<PaperNote> notes = PaperNotesStore::shared().notes();
+    const QList<notes::PaperNote> notes = notes::PaperNotesStore::shared().notes();
     ASSERT_EQ(notes.size(), before + 1);
-    const PaperNote &note = notes.back();
+    const notes::PaperNote &note = notes.back();
     EXPECT_EQ(note.paperID, pane->currentPaperID());
     EXPECT_EQ(note.page, 3);
     EXPECT_FALSE(note.sources);
@@ -290,9 +290,9 @@ TEST_F(PaneCommandsTest, NewNoteFromAReflowSelectionTakesThePageOfItsFirstPassag
     second.page = 1;
     model::SharedPDFViewModelTestPeer(&model()).setCurrentPageIndex(0);
     model::SharedPDFViewModelTestPeer(&model()).setReflowSources({first, second});
-    const qsizetype before = PaperNotesStore::shared().notes().size();
+    const qsizetype before = notes::PaperNotesStore::shared().notes().size();
     pane->createPaperNote();
-    const QList<PaperNote> notes = PaperNotesStore::shared().notes();
+    const QList<notes::PaperNote> notes = notes::PaperNotesStore::shared().notes();
     ASSERT_EQ(notes.size(), before + 1);
     EXPECT_EQ(notes.back().page, 4);
     ASSERT_TRUE(notes.back().sources);

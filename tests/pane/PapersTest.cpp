@@ -34,8 +34,8 @@ TEST_F(PapersTest, ANoteOfAnotherPaperOpensThatPaperAtTheNotesPage)
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, shown));
 
-    PaperNote note;
-    note.paperID = PaperNotesStore::shared().registerPaper(quoted);
+    notes::PaperNote note;
+    note.paperID = notes::PaperNotesStore::shared().registerPaper(quoted);
     note.page = 3;
     pane->openNoteSource(note);
     ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(quoted); }));
@@ -52,13 +52,13 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
     model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
     const size_t before = model.backLocations().size();
 
-    PaperNote note;
-    note.paperID = PaperNotesStore::shared().registerPaper(shown);
+    notes::PaperNote note;
+    note.paperID = notes::PaperNotesStore::shared().registerPaper(shown);
     pane->openNoteSource(note);
     EXPECT_EQ(model.jumpToPage(), std::optional<int>(0));
     EXPECT_EQ(model.backLocations().size(), before + 1);
 
-    PaperNote orphan;
+    notes::PaperNote orphan;
     pane->openNoteSource(orphan); // no paper: nothing at all
     EXPECT_EQ(model.backLocations().size(), before + 1);
     EXPECT_TRUE(presented->alerts.isEmpty());

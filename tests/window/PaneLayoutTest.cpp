@@ -708,7 +708,7 @@ TEST_F(PaneErrorLineTest, AnUnreadableHistoryStaysSaidAfterTheNextSave)
 TEST_F(PaneErrorLineTest, ATallLineKeepsClearOfTheDateAndCanBeClosed)
 {
     ASSERT_TRUE(folvan::test::writeTestFile(platform::folvanDataPath(QStringLiteral("reading-history.json")), "[{\"id\": broken"));
-    ASSERT_TRUE(folvan::test::writeTestFile(PaperNotesStore::defaultFilePath(), "{broken"));
+    ASSERT_TRUE(folvan::test::writeTestFile(notes::PaperNotesStore::defaultFilePath(), "{broken"));
     std::unique_ptr<ContentView> pane = makePane();
     pane->resize(1400, 900);
     pane->show();

@@ -42,7 +42,7 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     pageView()->setCurrentSelection(word);
     ASSERT_TRUE(waitUntil([&] { return model.retainedSelection() == std::optional(word); }));
     pane->controller()->createPaperNote();
-    const PaperNote note = PaperNotesStore::shared().notes().back();
+    const notes::PaperNote note = notes::PaperNotesStore::shared().notes().back();
     ASSERT_TRUE(note.sources && note.sources->size() == 1u);
     pageView()->clearSelection();
     model::SharedPDFViewModelTestPeer(&model).setJumpToPage(0);
