@@ -36,14 +36,6 @@
     X(collapseSpaces, "collapseSpaces")                                                                                \
     X(removeLeadingNumbers, "removeLeadingNumbers")                                                                    \
     X(backgroundImagePath, "backgroundImagePath")                                                                      \
-    /* The reflow typography (see reflowPrefix below). */                                                              \
-    X(reflowFontSize, "folvan.reflowFontSize")                                                                         \
-    X(reflowLeading, "folvan.reflowLeading")                                                                           \
-    X(reflowWidth, "folvan.reflowWidth")                                                                               \
-    X(reflowFace, "folvan.reflowFace")                                                                                 \
-    X(reflowAlignment, "folvan.reflowAlignment")                                                                       \
-    X(reflowParagraphSpacing, "folvan.reflowParagraphSpacing")                                                         \
-    X(reflowIndent, "folvan.reflowIndent")                                                                             \
     /* The reader pane and the application. */                                                                         \
     X(hasSeenOnboarding, "hasSeenOnboarding")                                                                          \
     X(textEditorsLayout, "textEditorsLayout")                                                                          \
@@ -71,7 +63,8 @@ inline QString lastPage(const QString &path)
 }
 
 // Every reflow typography key: the prefix and the value's name with its first
-// letter raised ("fontSize" → "folvan.reflowFontSize").
+// letter raised ("fontSize" → "folvan.reflowFontSize"). Their defaults and
+// ranges are the reflow page's (ReflowTypography).
 inline constexpr QLatin1String reflowPrefix{"folvan.reflow", 13};
 
 // The notes of each slot: text and label under the prefix, slot 0 bare and

@@ -541,18 +541,23 @@ void Preferences::setValue(const QString &key, const QVariant &value)
         remove(key);
         return;
     }
+    const QVariant before = this->value(key);
     setAsideIfEmptied();
     m_settings->setValue(escapeKey(key), value);
     m_changed = true;
-    emit valueChanged(key);
+    // The same value of the same type changes nothing a reader could see.
+    if (before.typeId() != value.typeId() || before != value)
+        emit valueChanged(key);
 }
 
 void Preferences::remove(const QString &key)
 {
+    const bool present = contains(key);
     setAsideIfEmptied();
     m_settings->remove(escapeKey(key));
     m_changed = true;
-    emit valueChanged(key);
+    if (present)
+        emit valueChanged(key);
 }
 
 void Preferences::sync()
@@ -625,14 +630,6 @@ const std::vector<PreferenceKey> &Preferences::defaultsTable()
         {prefkey::collapseSpaces.data(), T::Bool, true},
         {prefkey::removeLeadingNumbers.data(), T::Bool, false},
         {prefkey::backgroundImagePath.data(), T::String, QString()},
-        // The reflow typography.
-        {prefkey::reflowFontSize.data(), T::Double, 20.0},
-        {prefkey::reflowLeading.data(), T::Double, 1.75},
-        {prefkey::reflowWidth.data(), T::Double, 760.0},
-        {prefkey::reflowFace.data(), T::String, QStringLiteral("serif")},
-        {prefkey::reflowAlignment.data(), T::String, QStringLiteral("start")},
-        {prefkey::reflowParagraphSpacing.data(), T::Double, 0.65},
-        {prefkey::reflowIndent.data(), T::Bool, false},
         // The reader pane and the application.
         {prefkey::hasSeenOnboarding.data(), T::Bool, false},
         {prefkey::textEditorsLayout.data(), T::String, QStringLiteral("One Row")},

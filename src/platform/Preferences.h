@@ -72,10 +72,10 @@ public:
     QVariant value(const QString &key) const;
     bool contains(const QString &key) const;
 
-    // Writes and stores at once; emits valueChanged on every write, equal
-    // value or not.
+    // Writes and stores at once; emits valueChanged when the value read
+    // back differs from the one before (another value, or another type).
     void setValue(const QString &key, const QVariant &value);
-    // Removes the key; emits valueChanged.
+    // Removes the key; emits valueChanged when it held a value.
     void remove(const QString &key);
 
     // Writes pending changes to the file now; changes that cannot be written
