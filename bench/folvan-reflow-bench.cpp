@@ -44,9 +44,10 @@ using namespace folvan::reflow;
 
 namespace {
 
+// %1: the page's times object.
 const char *const kCollect = R"JS(
 (() => {
-  const t = window.folvanReflowTimes || {};
+  const t = window[%1] || {};
   if (!document.documentElement || !document.documentElement.dataset.allLaid) return "";
   const lines = [...document.querySelectorAll("#flow [data-kind]")].map((e) => {
     if (e.dataset.kind === "cutout") return "cutout\tpage " + e.dataset.page + " region " + e.dataset.region;
@@ -66,6 +67,9 @@ const char *const kCollect = R"JS(
   return JSON.stringify({ first: t.firstScreen, all: t.all, dump: lines.join("\n") });
 })()
 )JS";
+
+// A name of the page as a script's string literal.
+QString quoted(const char *name) { return QLatin1Char('"') + QLatin1String(name) + QLatin1Char('"'); }
 
 // Clicks every internal link in turn, each once the last one's jump showed
 // where it landed (a flashed line, or a flashed block), and keeps a line a
@@ -168,8 +172,8 @@ int main(int argc, char **argv)
 
     bool opened = false;
     auto call = [&](const QString &name, const QJsonObject &payload) {
-        page->runJavaScript(QStringLiteral("window.folvanReflow?.%1(%2)")
-                                .arg(name,
+        page->runJavaScript(QStringLiteral("window[%1]?.%2(%3)")
+                                .arg(quoted(wire::pageObject), name,
                                      QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact))));
     };
     QObject::connect(page->port(), &folvan::localweb::MessagePort::received, &view, [&](const QString &text) {
@@ -182,7 +186,7 @@ int main(int argc, char **argv)
                          {"width", 760.0}, {"face", "serif"}, {"alignment", "start"},
                          {"paragraphSpacing", 0.65}, {"indent", false}, {wire::key::query, ""}};
         if (dump || links)
-            page->runJavaScript(QStringLiteral("window.folvanReflowAll = true"));
+            page->runJavaScript(QStringLiteral("window[%1] = true").arg(quoted(wire::layAllFlag)));
         call(wire::call::open, open);
     });
     page->load(QUrl(wire::entryURL));
@@ -218,7 +222,7 @@ int main(int argc, char **argv)
         }
         switch (step) {
         case Step::Dump:
-            ask(QString::fromUtf8(kCollect), [&](const QVariant &value) {
+            ask(QString::fromUtf8(kCollect).arg(quoted(wire::timesObject)), [&](const QVariant &value) {
                 const QString text = value.toString();
                 if (text.isEmpty())
                     return;
@@ -254,8 +258,9 @@ int main(int argc, char **argv)
             });
             break;
         case Step::FirstScreen:
-            ask(QStringLiteral("JSON.stringify([(window.folvanReflowTimes || {}).firstScreen, "
-                               "document.querySelectorAll('#flow > section').length])"),
+            ask(QStringLiteral("JSON.stringify([(window[%1] || {}).firstScreen, "
+                               "document.querySelectorAll('#flow > section').length])")
+                    .arg(quoted(wire::timesObject)),
                 [&](const QVariant &value) {
                     const QJsonArray result = QJsonDocument::fromJson(value.toString().toUtf8()).array();
                     if (!result.at(0).isDouble())
@@ -268,7 +273,7 @@ int main(int argc, char **argv)
                 });
             break;
         case Step::Search:
-            ask(QStringLiteral("String((window.folvanReflowTimes || {}).searchFirstHit ?? '')"), [&](const QVariant &value) {
+            ask(QStringLiteral("String((window[%1] || {}).searchFirstHit ?? '')").arg(quoted(wire::timesObject)), [&](const QVariant &value) {
                 if (value.toString().isEmpty())
                     return;
                 printFigure("reflow_search_first_hit_ms", value.toString().toDouble(), "<= 300");

@@ -67,13 +67,13 @@ function(folvan_find_node)
   endif()
 endfunction()
 
-# folvan_web_shared_files(OUT): the modules every page shares (web/shared),
-# in OUT, each built into a page's resources as shared/NAME; the pages import
-# them as ../shared/NAME, which from a page at the root of its scheme is
-# shared/NAME.
+# folvan_web_shared_files(OUT): the files every page shares (web/shared: the
+# modules and the names they share with the native side), in OUT, each built
+# into a page's resources as shared/NAME; the pages import them as
+# ../shared/NAME, which from a page at the root of its scheme is shared/NAME.
 function(folvan_web_shared_files out)
   set(paths "")
-  foreach(file bridge.js contract.js)
+  foreach(file bridge.js contract.js contract.json)
     set(path ${CMAKE_SOURCE_DIR}/web/shared/${file})
     set_source_files_properties(${path} PROPERTIES QT_RESOURCE_ALIAS shared/${file})
     list(APPEND paths ${path})

@@ -1,13 +1,15 @@
 #include "app/UrlSchemes.h"
 
+#include "book/BookWire.h"
 #include "localweb/LocalWebPage.h"
+#include "reflow/ReflowWire.h"
 
 namespace folvan::app {
 
 QList<QWebEngineUrlScheme> localUrlSchemes()
 {
     QList<QWebEngineUrlScheme> schemes;
-    for (const char *name : {"folvan-reflow", "folvan-book"})
+    for (const char *name : {reflow::wire::scheme, book::wire::scheme})
         schemes.append(localweb::localScheme(name));
     return schemes;
 }

@@ -5,8 +5,8 @@
 
 namespace folvan::app {
 
-// The local schemes "folvan-reflow" and "folvan-book" as the web engine must
-// know them: secure, allowed to reach local content, open to CORS requests.
+// The schemes of the reflow and book pages as the web engine must know
+// them: secure, open to CORS requests, without access to local content.
 QList<QWebEngineUrlScheme> localUrlSchemes();
 
 // Registers localUrlSchemes() with the web engine. Must run before the

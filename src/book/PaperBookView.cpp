@@ -117,7 +117,7 @@ void PaperBookView::startWebEngine()
     }
     m_profile = localweb::makePrivateProfile(this);
     m_page = new localweb::LocalWebPage(m_profile, QLatin1String(wire::scheme), QLatin1String(wire::host),
-                                        QLatin1String(wire::messageHandler), this);
+                                        QLatin1String(wire::channelObject), this);
     m_page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     m_page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     m_webView = new DroppableBookWebView(this);
@@ -173,7 +173,7 @@ void PaperBookView::startWebEngine()
                     m_coordinator->contentProcessTerminated();
                 }
             });
-    m_webView->load(QUrl(QLatin1String(wire::entryPage)));
+    m_webView->load(QUrl(QLatin1String(wire::entryURL)));
 }
 
 DroppableBookWebView *PaperBookView::webView()

@@ -1,5 +1,6 @@
 #include "localweb/LocalSchemeHandler.h"
 
+#include "localweb/LocalWebWireNames.h"
 #include "platform/Queues.h"
 
 #include <QBuffer>
@@ -95,7 +96,7 @@ void LocalRoutes::forget()
 std::optional<LocalResource> LocalRoutes::file(const QStringList &parts) const
 {
     const QString name = parts.join(QLatin1Char('/'));
-    if (name == QLatin1String(channelScriptName)) {
+    if (name == QLatin1String(wire::channelScript)) {
         QByteArray script = channelScript();
         if (script.isEmpty())
             return std::nullopt;

@@ -31,9 +31,8 @@ class SerialQueue;
 
 namespace folvan::localweb {
 
-// The name under which a local page finds the web channel's client script.
-inline constexpr char channelScriptName[] = "qwebchannel.js";
-// The web channel's client script, as Qt WebEngine carries it; empty when
+// The web channel's client script (served to a local page as
+// wire::channelScript), as Qt WebEngine carries it; empty when
 // it cannot be read.
 QByteArray channelScript();
 

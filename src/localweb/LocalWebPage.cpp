@@ -2,6 +2,7 @@
 
 #include "localweb/BridgeJson.h"
 #include "localweb/LocalSchemeHandler.h"
+#include "localweb/LocalWebWireNames.h"
 #include "platform/StoredJson.h"
 
 #include <QEvent>
@@ -69,7 +70,7 @@ LocalWebPage::LocalWebPage(QWebEngineProfile *profile, const QString &scheme, co
 {
     confineLocalPage(this);
     QWebEngineScript channel;
-    channel.setName(QLatin1String(channelScriptName));
+    channel.setName(QLatin1String(wire::channelScript));
     static const QString source = QString::fromUtf8(channelScript());
     channel.setSourceCode(source);
     channel.setInjectionPoint(QWebEngineScript::DocumentCreation);

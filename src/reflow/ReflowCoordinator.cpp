@@ -157,7 +157,8 @@ QString ReflowCoordinator::json(const Json &value) { return localweb::scriptArgu
 void ReflowCoordinator::send(const QString &name, const Json &payload)
 {
     if (m_sink)
-        m_sink(QStringLiteral("window.folvanReflow?.") + name + u'(' + json(payload) + u')');
+        m_sink(QStringLiteral("window.") + QLatin1String(wire::pageObject) + QStringLiteral("?.") + name + u'('
+               + json(payload) + u')');
 }
 
 Json ReflowCoordinator::settings() const

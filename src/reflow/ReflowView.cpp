@@ -102,7 +102,8 @@ void ReflowView::takeReadingPosition()
         std::optional<QString> text;
     };
     auto answer = std::make_shared<Answer>();
-    const QString ask = QStringLiteral("window.folvanReflow?.%1?.({}) ?? null").arg(QLatin1String(wire::call::position));
+    const QString ask = QStringLiteral("window.%1?.%2?.({}) ?? null")
+                            .arg(QLatin1String(wire::pageObject), QLatin1String(wire::call::position));
     m_page->runJavaScript(ask,
                           [answer](const QVariant &value) {
                               answer->text = value.typeId() == QMetaType::QString ? value.toString() : QString();
@@ -137,8 +138,10 @@ ReflowView::~ReflowView()
 QString ReflowView::magnifyScript(double delta, QPointF position)
 {
     auto number = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
-    return QStringLiteral("window.folvanReflow?.magnify({delta:") + number(delta) + QStringLiteral(",x:")
-           + number(position.x()) + QStringLiteral(",y:") + number(position.y()) + QStringLiteral("})");
+    return QStringLiteral("window.%1?.%2({%3:%4,%5:%6,%7:%8})")
+        .arg(QLatin1String(wire::pageObject), QLatin1String(wire::call::magnify), QLatin1String(wire::key::delta),
+             number(delta), QLatin1String(wire::key::x), number(position.x()), QLatin1String(wire::key::y),
+             number(position.y()));
 }
 
 void ReflowView::magnify(double delta, QPointF position)

@@ -1,7 +1,7 @@
 // The book page: the paper's page rasters laid out as a page-turning book.
 // The native side drives it through the page object (wire.pageObject) and
 // its calls (wire.call); the page posts its events (wire.event) to the
-// message port wire.messageHandler.
+// message port wire.channelObject.
 import { wire, rasterUrl } from './wire.js';
 import * as paper from './paper.js';
 import {
@@ -17,7 +17,7 @@ const P = wire.phase;
 
 // ---- Messages to the native side ----------------------------------------
 
-const bridge = new Bridge({ object: wire.messageHandler, handshake: E.ready }, window);
+const bridge = new Bridge({ object: wire.channelObject, handshake: E.ready }, window);
 
 // ---- State -----------------------------------------------------------------
 

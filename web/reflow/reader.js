@@ -2,7 +2,7 @@
 // pages out as they are needed and tells the native side what the reader
 // does (position, selection, study actions, corrections, typography).
 
-import { Bridge, CALLS, EVENTS, KEYS, documentUrl, pageImageUrl } from "./service.js";
+import { Bridge, PAGE_OBJECT, TIMES_OBJECT, LAY_ALL_FLAG, CALLS, EVENTS, KEYS, documentUrl, pageImageUrl } from "./service.js";
 import { loadParser, Paper, request, fetchGeometry, pageWindow } from "./engine.js";
 import { rangeUnder, findQuote } from "./study-rules.js";
 import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
@@ -48,7 +48,7 @@ const reader = {
   times: {},
   told: new Set(), // pages whose cut-outs the native side was told
 };
-window.folvanReflowTimes = reader.times;
+window[TIMES_OBJECT] = reader.times;
 
 // ---- the page's parts ------------------------------------------------------------
 //
@@ -87,7 +87,7 @@ bridge.post(EVENTS.loaded);
 
 // ---- calls from the native side -------------------------------------------
 
-window.folvanReflow = {
+window[PAGE_OBJECT] = {
   [CALLS.open](payload) {
     reader.opened = performance.now();
     reader.token = String(payload[KEYS.token] || "");
@@ -226,7 +226,7 @@ async function start() {
   reader.times.firstScreen = performance.now() - reader.opened;
   document.documentElement.dataset.firstScreen = "1";
   position.follow();
-  if (window.folvanReflowAll) layEverything();
+  if (window[LAY_ALL_FLAG]) layEverything();
 }
 
 // Lays out and shows one page in its place. A page already being laid out
@@ -320,7 +320,7 @@ function hidePage(index) {
 
 // Lays out the pages around the screen and lets go of those far from it.
 async function arrangePages() {
-  if (reader.arranging || !reader.sections.length || window.folvanReflowAll) return;
+  if (reader.arranging || !reader.sections.length || window[LAY_ALL_FLAG]) return;
   reader.arranging = true;
   try {
     for (;;) {

@@ -9,8 +9,16 @@ import { readContract } from "../shared/contract.js";
 // in contract.json, which the native side's build reads too.
 const contract = await readContract(new URL("./contract.json", import.meta.url));
 
-// Calls the native side makes on window.folvanReflow, one JSON object each.
+// The page object the native side calls into, and its calls, one JSON
+// object each.
+export const PAGE_OBJECT = contract.pageObject;
 export const CALLS = contract.call;
+
+// For the measuring programs: the page's times (firstScreen, searchFirstHit,
+// ...) on this window property, and every page laid out at once while that
+// one is set.
+export const TIMES_OBJECT = contract.timesObject;
+export const LAY_ALL_FLAG = contract.layAllFlag;
 
 // Events the page posts. Every event but the first "loaded" carries the token.
 export const EVENTS = contract.event;
@@ -61,10 +69,8 @@ export function stepTypography(values, key, direction) {
   return typographyValues({ ...values, [key]: Math.round(next * 1000) / 1000 });
 }
 
-// The web channel object the native side registers, and its one method, which
-// takes the JSON text of one event.
+// The web channel object the native side registers.
 export const CHANNEL_OBJECT = contract.channelObject;
-export const CHANNEL_METHOD = contract.channelMethod;
 
 // Routes of the scheme, all under the page's own origin.
 export const ORIGIN = `${contract.scheme}://${contract.host}`;
@@ -93,10 +99,10 @@ export function eventBody(name, token, fields = {}) {
   return sharedEventBody(name, token, fields, EVENTS.loaded);
 }
 
-// The page's bridge: events go to the channel object "reflow" as JSON text,
-// "loaded" first.
+// The page's bridge: events go to the channel object as JSON text, "loaded"
+// first.
 export class Bridge extends SharedBridge {
   constructor(win = globalThis) {
-    super({ object: CHANNEL_OBJECT, method: CHANNEL_METHOD, handshake: EVENTS.loaded }, win);
+    super({ object: CHANNEL_OBJECT, handshake: EVENTS.loaded }, win);
   }
 }

@@ -3,6 +3,11 @@
 // text. Each page gives the name of the channel object its native side
 // registers and the name of its first event.
 
+import { readContract } from "./contract.js";
+
+// The names every page shares with the native side (contract.json here).
+const shared = await readContract(new URL("./contract.json", import.meta.url));
+
 export const EVENT_KEY = "event";
 export const TOKEN_KEY = "token";
 
@@ -18,12 +23,12 @@ export function eventBody(name, token, fields = {}, handshake = "") {
 // in order; the handshake goes out as soon as it is, every other event only
 // once the native side has given the page its token.
 export class Bridge {
-  // `object`: the channel object's name; `method`: the method on it that
-  // takes one event's JSON text; `handshake`: the name of the first event.
-  constructor({ object, method = "postMessage", handshake }, win = globalThis) {
+  // `object`: the channel object's name (the native side's message port,
+  // which takes one event's JSON text through its method postMessage);
+  // `handshake`: the name of the first event.
+  constructor({ object, handshake }, win = globalThis) {
     this.win = win;
     this.object = object;
-    this.method = method;
     this.handshake = handshake;
     this.token = "";
     this.queue = [];
@@ -47,7 +52,7 @@ export class Bridge {
     const doc = win.document;
     if (!doc || !win.qt) return;
     const script = doc.createElement("script");
-    script.src = "qwebchannel.js";
+    script.src = shared.channelScript;
     script.onload = start;
     doc.head.appendChild(script);
   }
@@ -59,9 +64,9 @@ export class Bridge {
   }
 
   flush() {
-    if (!this.target || typeof this.target[this.method] !== "function") return;
+    if (!this.target || typeof this.target.postMessage !== "function") return;
     const pending = this.queue;
     this.queue = [];
-    for (const message of pending) this.target[this.method](message);
+    for (const message of pending) this.target.postMessage(message);
   }
 }

@@ -120,10 +120,10 @@ test('the book posts JSON text to "book": "ready" first, then only events with t
   const win = {
     qt: { webChannelTransport: {} },
     QWebChannel: function (transport, ready) {
-      ready({ objects: { [wire.messageHandler]: { postMessage: (text) => sent.push(JSON.parse(text)) } } });
+      ready({ objects: { [wire.channelObject]: { postMessage: (text) => sent.push(JSON.parse(text)) } } });
     },
   };
-  const bridge = new Bridge({ object: wire.messageHandler, handshake: wire.event.ready }, win);
+  const bridge = new Bridge({ object: wire.channelObject, handshake: wire.event.ready }, win);
   bridge.post(wire.event.ready);
   bridge.post('clearSelection');
   assert.deepEqual(sent, []);

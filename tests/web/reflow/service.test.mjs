@@ -1,7 +1,7 @@
 // The message shapes the page exchanges with the native side.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { Bridge, EVENTS, eventBody, pageImageUrl, documentUrl, layoutUrl, CHANNEL_OBJECT, CHANNEL_METHOD } from "../../../web/reflow/service.js";
+import { Bridge, EVENTS, eventBody, pageImageUrl, documentUrl, layoutUrl, CHANNEL_OBJECT } from "../../../web/reflow/service.js";
 
 test("events carry their name and, except the first handshake, the token", () => {
   assert.deepEqual(eventBody(EVENTS.loaded, "T"), { event: "loaded" });
@@ -22,7 +22,7 @@ test("events wait for the channel, go out in order as JSON text, and none but th
   const win = {
     qt: { webChannelTransport: {} },
     QWebChannel: function (transport, ready) {
-      ready({ objects: { [CHANNEL_OBJECT]: { [CHANNEL_METHOD]: (text) => sent.push(JSON.parse(text)) } } });
+      ready({ objects: { [CHANNEL_OBJECT]: { postMessage: (text) => sent.push(JSON.parse(text)) } } });
     },
   };
   const bridge = new Bridge(win);
