@@ -26,11 +26,17 @@ export function heightFraction(y, pageHeight) {
 // block without lines (a cut-out) that holds it or comes first below it;
 // to a footnote only right above or in it. Past the last line of its
 // column, it leads to the block read after that column; with nothing
-// below, to the nearest block above, never a footnote. Blocks without a
-// region are skipped.
+// below, to the nearest block above, never a footnote. A point in the
+// margin left of the text stands at its left edge; above all of it too (the
+// top left corner of a page view's window at a page's top), it names no
+// column. Blocks without a region are skipped.
 export function blockAt(laid, y, x) {
   if (!laid) return null;
   const placed = laid.blocks.filter((b) => b.region);
+  if (x !== undefined && placed.length) {
+    const left = Math.min(...placed.map((b) => b.region[0]));
+    if (x < left) x = y < Math.min(...placed.map((b) => b.region[1])) ? undefined : left;
+  }
   const end = x === undefined ? Infinity : columnEnd(laid, placed, x, y);
   const column = (b) => x === undefined || (b.region[0] + b.region[2] >= x - 0.01 && b.region[0] <= end);
   // How far below the point the block begins: its line that the point

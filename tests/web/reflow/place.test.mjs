@@ -52,6 +52,27 @@ test("a link's target leads to the line below it, in the column that holds it", 
   assert.equal(blockAt(laid, 130 / height).text, "[2]", "without x: the first line below in any column");
 });
 
+test("a point in the margin, as the top left of a page view's window, stands where the text begins", () => {
+  // A page 800 high and 600 wide: a title centred over two columns of
+  // paragraphs, three lines of 10 points each, 12 apart.
+  const height = 800, width = 600;
+  const paragraph = (n, x, top) => ({
+    index: n, text: `paragraph ${n}`,
+    region: [x / width, top / height, 240 / width, 34 / height],
+    lines: [0, 1, 2].map((i) => ({ x, y: top + 12 * i, w: 240, h: 10, base: top + 12 * i + 8 })),
+  });
+  const title = { index: 0, text: "title", region: [200 / width, 70 / height, 200 / width, 24 / height],
+    lines: [{ x: 200, y: 70, w: 200, h: 24, base: 90 }] };
+  const blocks = [title];
+  for (let i = 0; i < 8; i++) blocks.push(paragraph(1 + i, 60, 120 + 80 * i));
+  for (let i = 0; i < 8; i++) blocks.push(paragraph(9 + i, 320, 120 + 80 * i));
+  const laid = { width, height, blocks };
+  assert.equal(blockAt(laid, 0, 0).text, "title", "the page's top left corner: its first block, not its last");
+  assert.equal(blockAt(laid, 0.05, 0.02).text, "title", "in the top margin");
+  assert.equal(blockAt(laid, 300 / height, 0).text, "paragraph 3", "in the left margin: the first column at that height");
+  assert.equal(blockAt(laid, 300 / height, 322 / width).text, "paragraph 11", "in a column: that column");
+});
+
 test("pages on screen are found from the pages' boxes", () => {
   // Pages 100 px high from y = -250: page 2 straddles the bar at 50.
   const boxes = Array.from({ length: 10 }, (_, i) => ({ top: -250 + 100 * i, bottom: -150 + 100 * i }));
