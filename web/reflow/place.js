@@ -160,10 +160,15 @@ export function cjkShare(text) {
 
 // The place of a block whose element's box `box` (top, height in view
 // pixels) is the first below the view's top edge at `top`: how far into its
-// text the top edge lies and the page point there.
+// text the top edge lies and the page point there. At the start of a page's
+// first block the reader is at the top of that page, margin and all (its
+// top left corner), as a page view at a page's top tells it.
 export function placeInBlock(block, box, top) {
   const scrolled = box.height > 0 ? Math.max(0, top - box.top) / box.height : 0;
   const offset = block && block.text ? Math.round(block.text.length * scrolled) : 0;
+  if (block && block.region && block.index === 0 && (block.text ? offset === 0 : scrolled === 0)) {
+    return { offset, point: { x: 0, y: 0 } };
+  }
   const point = block && block.region ? { x: block.region[0], y: Math.min(1, block.region[1] + block.region[3] * scrolled) } : null;
   return { offset, point };
 }

@@ -92,6 +92,15 @@ test("the place at the top of the view is a share of the block's text and a poin
   assert.deepEqual(placeInBlock({ region: [0, 0.9, 1, 0.5] }, { top: 0, height: 10 }, 50), { offset: 0, point: { x: 0, y: 1 } },
     "the point stays on the page");
   assert.deepEqual(placeInBlock(null, { top: 0, height: 0 }, 10), { offset: 0, point: null });
+  // A page's first block: at its start, the page's top, as a page view at a
+  // page's top tells it; a way into it, a point in it.
+  const first = { index: 0, text: "x".repeat(200), region: [0.3, 0.1, 0.4, 0.05] };
+  assert.deepEqual(placeInBlock(first, { top: 120, height: 400 }, 100).point, { x: 0, y: 0 }, "below the top edge");
+  assert.deepEqual(placeInBlock(first, { top: 99.5, height: 400 }, 100).point, { x: 0, y: 0 }, "under the top edge by less than a character");
+  assert.deepEqual(placeInBlock(first, { top: 0, height: 400 }, 100), { offset: 50, point: { x: 0.3, y: 0.1125 } });
+  const figure = { index: 0, kind: "cutout", text: "", region: [0.1, 0.05, 0.8, 0.3] };
+  assert.deepEqual(placeInBlock(figure, { top: 120, height: 300 }, 100).point, { x: 0, y: 0 }, "a figure at its start");
+  assert.deepEqual(placeInBlock(figure, { top: 70, height: 300 }, 100).point, { x: 0.1, y: 0.08 }, "a figure a way in");
 });
 
 test("the position event's fields carry the point only when there is one", () => {
