@@ -484,7 +484,14 @@ void PdfView::goToDestination(const engine::PdfDestination &destination)
     QPointF inPage = m_pageToDisplay[size_t(pageIndex)].map(target);
     inPage.setX(std::clamp(inPage.x(), 0.0, display.width()));
     inPage.setY(std::clamp(inPage.y(), 0.0, display.height()));
-    const QPointF doc = m_layout.pageRect(pageIndex).topLeft() + inPage * m_layout.scale();
+    QPointF doc = m_layout.pageRect(pageIndex).topLeft() + inPage * m_layout.scale();
+    // A point on the page's top or left edge (what currentDestination tells
+    // at a page's top) shows the gap and margin there, as a page jumped to
+    // does: the view comes back to where it was.
+    if (inPage.y() <= 0)
+        doc.ry() -= PageLayout::kPageGap / 2;
+    if (inPage.x() <= 0)
+        doc.rx() = std::max(0.0, doc.x() - PageLayout::kSideMargin);
     m_programmaticScroll = true;
     verticalScrollBar()->setValue(int(std::lround(doc.y())));
     if (destination.x)

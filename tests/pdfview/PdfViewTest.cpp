@@ -182,6 +182,28 @@ TEST_F(PdfViewTest, GoesToPagesAndDestinations)
     EXPECT_EQ(view.verticalScrollBar()->value(), view.viewport()->height() - 40);
 }
 
+TEST_F(PdfViewTest, APagesTopToldAsADestinationComesBackWhereItWas)
+{
+    // At a page's top the view tells the page's top left corner; going
+    // there again shows the gap above the page, and zoomed past the view's
+    // width, the margin left of it, as the page jumped to did.
+    show(test::textDocument(5), 2.0);
+    ASSERT_GT(view.horizontalScrollBar()->maximum(), 0);
+    view.goToPage(2);
+    const int top = view.verticalScrollBar()->value(), left = view.horizontalScrollBar()->value();
+    const auto here = view.currentDestination();
+    ASSERT_TRUE(here);
+    view.goToPage(4);
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
+    view.goToDestination(*here);
+    EXPECT_EQ(view.currentPageIndex(), 2);
+    EXPECT_EQ(view.verticalScrollBar()->value(), top);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), left);
+    // A point inside the page still goes to the view's top left.
+    view.goToDestination(engine::PdfDestination(2, QPointF(72, 400)));
+    expectNear(view.convertPointFromPage(QPointF(72, 400), 2), QPointF(0, 0), 1.0);
+}
+
 TEST_F(PdfViewTest, LongDocumentsKeepTheReadersPlaceWhileTheirPageSizesAreRead)
 {
     // The later pages are twice as tall as the first: the view learns it
