@@ -6,6 +6,7 @@
 #include "notes/PaperNotesStore.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/ReadingModes.h"
 #include "platform/ShownText.h"
 #include "workspace/ShellDialogs.h"
 
@@ -225,24 +226,26 @@ void ReaderMenus::addReadingMenu(QMenuBar *bar)
     reading->addSeparator();
     m_layout = reading->addMenu(QStringLiteral("翻书版式"));
     auto *group = new QActionGroup(m_layout);
-    const std::pair<QString, QString> options[] = {{QStringLiteral("双页"), QStringLiteral("spread")},
-                                                   {QStringLiteral("单页"), QStringLiteral("single")}};
+    const std::pair<QString, platform::BookLayout> options[] = {{QStringLiteral("双页"), platform::BookLayout::Spread},
+                                                                {QStringLiteral("单页"), platform::BookLayout::Single}};
     for (const auto &[label, value] : options) {
         QAction *option = m_layout->addAction(label);
         option->setCheckable(true);
-        option->setData(value);
+        option->setData(platform::toText(value));
         group->addAction(option);
         connect(option, &QAction::triggered, this, [this, value = value] {
             // The preference always takes the last choice; the active pane
             // alone is told.
-            defaults().setValue(prefkey::pageLayout, value);
+            defaults().setValue(prefkey::pageLayout, platform::toText(value));
             if (const std::optional<pane::ReaderActions> reader = m_reader(); reader && reader->setPageLayout)
                 reader->setPageLayout(value);
             refreshChecks();
         });
         m_checkRefreshers.push_back([this, option, value = value] {
             const std::optional<pane::ReaderActions> reader = m_reader();
-            option->setChecked((reader ? reader->pageLayout : defaults().stringValue(prefkey::pageLayout)) == value);
+            const std::optional<platform::BookLayout> shown =
+                reader ? reader->pageLayout : platform::fromText<platform::BookLayout>(defaults().stringValue(prefkey::pageLayout));
+            option->setChecked(shown == value);
         });
     }
 }

@@ -102,7 +102,7 @@ BridgeJson BookCoordinator::settingsPayload() const
     BridgeJson payload = interactionSettings(m_parameters);
     payload[k::angle] = m_parameters.angle;
     payload[k::zoom] = m_parameters.zoom;
-    payload[k::layout] = utf8(m_parameters.layout);
+    payload[k::layout] = utf8(platform::toText(m_parameters.layout));
     payload[k::warmth] = m_parameters.warmth;
     payload[k::grain] = m_parameters.grain;
     payload[k::reducedMotion] = m_parameters.reducedMotion;
@@ -256,7 +256,7 @@ void BookCoordinator::handleState(const BridgeJson &body)
     m_model->bookTurned(*page, member(body, k::canForward) == BridgeJson(true),
                         member(body, k::canBackward) == BridgeJson(true));
     if (const std::optional<QString> layout = text(member(body, k::layout)))
-        m_model->bookLaidOut(*layout);
+        m_model->bookLaidOut(platform::bookLayoutFromText(*layout));
     if (const QUrl url = m_model->pdfDocumentURL(); !url.isEmpty())
         platform::Preferences::shared().setValue(platform::prefkey::lastPage(url.path()), *page);
 }

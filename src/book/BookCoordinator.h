@@ -14,6 +14,7 @@
 
 #include "localweb/BridgeJson.h"
 #include "model/SharedPDFViewModel.h"
+#include "platform/ReadingModes.h"
 
 #include <QObject>
 #include <QPointer>
@@ -61,7 +62,7 @@ public:
 struct BookViewParameters {
     double angle = 0;
     double zoom = 1;
-    QString layout = QStringLiteral("spread");
+    platform::BookLayout layout = platform::BookLayout::Spread;
     double warmth = 0.12;
     double grain = 0.24;
     bool reducedMotion = false;

@@ -26,12 +26,12 @@ std::vector<int> spreadOf(int page, int count, bool single)
 
 } // namespace
 
-SpreadPlacement SpreadPlacement::of(QSizeF view, double aspect, const QString &layout, double zoom, int page,
+SpreadPlacement SpreadPlacement::of(QSizeF view, double aspect, platform::BookLayout layout, double zoom, int page,
                                     int count, double pixelRatio)
 {
     SpreadPlacement placement;
     const double margin = 24;
-    const bool single = layout == QLatin1String("single");
+    const bool single = layout == platform::BookLayout::Single;
     const double fitWidth = std::max(50.0, (view.width() - 2 * margin) / (single ? 1 : 2));
     const double fitHeight = std::max(50.0, view.height() - 2 * margin);
     const double width = std::min(fitWidth, fitHeight / aspect) * (std::isfinite(zoom) && zoom > 0 ? zoom : 1);
@@ -39,7 +39,7 @@ SpreadPlacement SpreadPlacement::of(QSizeF view, double aspect, const QString &l
     const double device = std::max(placement.pageSize.width(), placement.pageSize.height()) * (pixelRatio > 0 ? pixelRatio : 1);
     placement.edge = std::clamp(int(std::ceil(device / 200)) * 200, 600, 4096);
 
-    // One page across in "single" and for a one-page paper; the book in the
+    // One page across in the single layout and for a one-page paper; the book in the
     // middle of the view (a larger book is first scrolled to its middle).
     const int across = single || count <= 1 ? 1 : 2;
     const QSizeF book(placement.pageSize.width() * across, placement.pageSize.height());

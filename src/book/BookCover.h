@@ -6,6 +6,8 @@
 // places them. It stands over the web view until the page has drawn the
 // spread itself; the web engine's start-up is then no longer waited for.
 
+#include "platform/ReadingModes.h"
+
 #include <QImage>
 #include <QRectF>
 #include <QSizeF>
@@ -29,7 +31,7 @@ struct SpreadPlacement {
     QRectF book;
     std::vector<std::pair<int, QRectF>> sheets;
 
-    static SpreadPlacement of(QSizeF view, double aspect, const QString &layout, double zoom, int page, int count,
+    static SpreadPlacement of(QSizeF view, double aspect, platform::BookLayout layout, double zoom, int page, int count,
                               double pixelRatio);
     // The book page's tilt of a view of `view` points by `degrees` (within
     // ±70): the view leans back about its horizontal middle, seen from one
@@ -50,7 +52,7 @@ public:
     struct Look {
         double angle = 0;
         double zoom = 1;
-        QString layout = QStringLiteral("spread");
+        platform::BookLayout layout = platform::BookLayout::Spread;
         double warmth = 0;
     };
     // Shows the spread of `page` of the load `token` (a document of `count`

@@ -101,7 +101,7 @@ void CardMessage::paintEvent(QPaintEvent *)
     layout.draw(&painter, QPointF(0, 0));
 }
 
-BookViewParameters readingParameters(double angle, double zoom, const std::optional<QString> &layout,
+BookViewParameters readingParameters(double angle, double zoom, std::optional<platform::BookLayout> layout,
                                      bool systemReducedMotion)
 {
     const platform::Preferences &preferences = platform::Preferences::shared();
@@ -111,7 +111,7 @@ BookViewParameters readingParameters(double angle, double zoom, const std::optio
     p.warmth = preferences.doubleValue(platform::prefkey::paperWarmth);
     p.grain = preferences.doubleValue(platform::prefkey::paperGrain);
     p.reducedMotion = preferences.boolValue(platform::prefkey::reducedBookMotion) || systemReducedMotion;
-    p.layout = layout.value_or(preferences.stringValue(platform::prefkey::pageLayout));
+    p.layout = layout.value_or(platform::bookLayoutFromText(preferences.stringValue(platform::prefkey::pageLayout)));
     p.turnDuration = preferences.doubleValue(platform::prefkey::turnDuration);
     p.wheelMode = preferences.stringValue(platform::prefkey::wheelMode);
     p.wheelReverse = preferences.boolValue(platform::prefkey::wheelReverse);
@@ -162,11 +162,11 @@ PaperReadingView::PaperReadingView(model::SharedPDFViewModel *model, QWidget *pa
     refresh();
 }
 
-void PaperReadingView::setPaneValues(double angle, double zoom, std::optional<QString> layout)
+void PaperReadingView::setPaneValues(double angle, double zoom, std::optional<platform::BookLayout> layout)
 {
     m_angle = angle;
     m_zoom = zoom;
-    m_layout = std::move(layout);
+    m_layout = layout;
     refresh();
 }
 

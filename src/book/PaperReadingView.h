@@ -26,7 +26,7 @@ class PaperBookView;
 // the four page-turning keys), the pane's angle and zoom, and the pane's
 // layout when it gives one. Reduced motion is on when the preference is,
 // else as the system asks.
-BookViewParameters readingParameters(double angle, double zoom, const std::optional<QString> &layout,
+BookViewParameters readingParameters(double angle, double zoom, std::optional<platform::BookLayout> layout,
                                      bool systemReducedMotion);
 
 // The message of the error card: shown whole however long, its lines
@@ -55,7 +55,7 @@ public:
     PaperReadingView(model::SharedPDFViewModel *model, QWidget *parent = nullptr);
 
     // The pane's rotation, zoom and (optional) layout.
-    void setPaneValues(double angle, double zoom, std::optional<QString> layout);
+    void setPaneValues(double angle, double zoom, std::optional<platform::BookLayout> layout);
     void setOnZoom(std::function<void(double)> onZoom);
     void setOnDropPDF(std::function<void(const QUrl &)> onDropPDF);
     // Called with false when the reader asks for scroll reading.
@@ -79,7 +79,7 @@ private:
     CardMessage *m_message;
     double m_angle = 0;
     double m_zoom = 1;
-    std::optional<QString> m_layout;
+    std::optional<platform::BookLayout> m_layout;
     std::function<void(bool)> m_onMode;
 };
 

@@ -6,6 +6,8 @@
 // back when a dock panel closes. The pane fills it in and tells the dock of
 // changes through ReaderDock's pane...Changed() calls.
 
+#include "platform/ReadingModes.h"
+
 #include <QString>
 
 #include <functional>
@@ -24,9 +26,9 @@ struct DockPane {
     // stores a new zoom unchanged.
     std::function<double()> zoom;
     std::function<void(double)> onZoom;
-    // The pane's page layout, "single" or "spread".
-    std::function<QString()> pageLayout;
-    std::function<void(const QString &)> setPageLayout;
+    // The pane's page layout.
+    std::function<platform::BookLayout()> pageLayout;
+    std::function<void(platform::BookLayout)> setPageLayout;
     // The width, in pixels, that the pane grants the dock.
     std::function<double()> availableWidth;
     // Gives the keyboard to the pane's reading view.

@@ -150,7 +150,7 @@ QWidget *ReaderAppearancePanel::buildBookGroup()
     m_single = new QPushButton(QStringLiteral("单页"), m_bookGroup);
     m_spread = new QPushButton(QStringLiteral("双页"), m_bookGroup);
     layoutRow->setSpacing(0);
-    for (auto [button, tag] : {std::pair(m_single, QStringLiteral("single")), std::pair(m_spread, QStringLiteral("spread"))}) {
+    for (auto [button, tag] : {std::pair(m_single, platform::BookLayout::Single), std::pair(m_spread, platform::BookLayout::Spread)}) {
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         connect(button, &QPushButton::clicked, this, [this, tag] { chooseLayout(tag); });
@@ -224,29 +224,29 @@ bool ReaderAppearancePanel::hasLayoutBinding() const
     return m_bindings.pageLayout && m_bindings.setPageLayout;
 }
 
-QString ReaderAppearancePanel::layout() const
+std::optional<platform::BookLayout> ReaderAppearancePanel::layout() const
 {
     if (hasLayoutBinding())
         if (const auto layout = m_bindings.pageLayout())
-            return *layout;
-    return defaults().stringValue(platform::prefkey::pageLayout);
+            return layout;
+    return platform::fromText<platform::BookLayout>(defaults().stringValue(platform::prefkey::pageLayout));
 }
 
-void ReaderAppearancePanel::chooseLayout(const QString &layout)
+void ReaderAppearancePanel::chooseLayout(platform::BookLayout layout)
 {
     if (hasLayoutBinding())
         m_bindings.setPageLayout(layout);
     else
-        defaults().setValue(platform::prefkey::pageLayout, layout);
+        defaults().setValue(platform::prefkey::pageLayout, platform::toText(layout));
     refreshLayout();
 }
 
-// A layout that is neither of the two checks no segment.
+// A stored text that names neither layout checks no segment.
 void ReaderAppearancePanel::refreshLayout()
 {
-    const QString current = layout();
-    m_single->setChecked(current == QLatin1String("single"));
-    m_spread->setChecked(current == QLatin1String("spread"));
+    const std::optional<platform::BookLayout> current = layout();
+    m_single->setChecked(current == platform::BookLayout::Single);
+    m_spread->setChecked(current == platform::BookLayout::Spread);
 }
 
 } // namespace folvan::dock

@@ -11,6 +11,8 @@
 // shown out of its control's range (or unknown) is left as it is until the
 // user moves the control.
 
+#include "platform/ReadingModes.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -39,10 +41,10 @@ struct AppearanceBindings {
     // only way the panel changes the zoom.
     std::function<double()> zoom;
     std::function<void(double)> onZoom;
-    // The pane's page layout, "single" or "spread". Without both functions
-    // the panel shows and edits the stored "folvan.pageLayout" instead.
-    std::function<std::optional<QString>()> pageLayout;
-    std::function<void(QString)> setPageLayout;
+    // The pane's page layout. Without both functions the panel shows and
+    // edits the stored "folvan.pageLayout" instead.
+    std::function<std::optional<platform::BookLayout>()> pageLayout;
+    std::function<void(platform::BookLayout)> setPageLayout;
     // Called once, at construction, with the panel's refresh: the pane
     // calls it whenever its angle, zoom or layout changes, so that the open
     // panel shows them. Calling it after the panel is gone does nothing.
@@ -85,8 +87,8 @@ public:
 private:
     QWidget *buildBookGroup();
     bool hasLayoutBinding() const;
-    QString layout() const;
-    void chooseLayout(const QString &layout);
+    std::optional<platform::BookLayout> layout() const;
+    void chooseLayout(platform::BookLayout layout);
     void refreshLayout();
 
     AppearanceBindings m_bindings;

@@ -589,8 +589,8 @@ QWidget *ReaderDock::makePanel(DockPanel panel)
         bindings.setAngle = m_pane.setAngle;
         bindings.zoom = m_pane.zoom;
         bindings.onZoom = m_pane.onZoom;
-        bindings.pageLayout = [layout = m_pane.pageLayout]() -> std::optional<QString> { return layout(); };
-        bindings.setPageLayout = [set = m_pane.setPageLayout](QString layout) { set(layout); };
+        bindings.pageLayout = [layout = m_pane.pageLayout]() -> std::optional<platform::BookLayout> { return layout(); };
+        bindings.setPageLayout = m_pane.setPageLayout;
         bindings.onPaneChanged = [this](std::function<void()> refresh) { m_appearanceRefresh = std::move(refresh); };
         return new ReaderAppearancePanel(std::move(bindings));
     }

@@ -29,8 +29,6 @@ DocumentReadingState DocumentReadingState::normalized(qint64 pageCount) const
     result.page = std::min(upper, std::max<qint64>(page, 0));
     result.zoom = clampedFinite(zoom, platform::kMinZoom, platform::kMaxZoom, 1.0);
     result.angle = clampedFinite(angle, -70.0, 70.0, 0.0);
-    result.layout = layout == QLatin1String("single") ? QStringLiteral("single")
-                                                       : QStringLiteral("spread");
     result.reflowBlock = clampedOptional(reflowBlock, 10000);
     result.reflowOffset = clampedOptional(reflowOffset, 100000);
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QString>
+#include "platform/ReadingModes.h"
+
 #include <QtGlobal>
 
 #include <limits>
@@ -18,15 +19,15 @@ struct DocumentReadingState {
     double zoom = 1;                   // scale factor of the page view, 1 = 100 %
     double angle = 0;                  // tilt of the view in degrees
     bool isBook = true;                // book view on (false: scrolling view)
-    QString layout = QStringLiteral("spread"); // book layout: "single" or "spread"
+    platform::BookLayout layout = platform::BookLayout::Spread; // book layout
     std::optional<bool> isReflow;      // reflow view on; absent when not recorded
     std::optional<qint64> reflowBlock; // reflow position: text block
     std::optional<qint64> reflowOffset; // reflow position: offset in the block
 
     // The state brought within its limits for a document of pageCount pages:
     // the page into 0 ... pageCount − 1, zoom into 0.5 ... 4 (1 when not
-    // finite), angle into −70 ... 70 (0 when not finite), any layout but
-    // "single" to "spread", the reflow position into its bounds.
+    // finite), angle into −70 ... 70 (0 when not finite), the reflow
+    // position into its bounds.
     DocumentReadingState normalized(qint64 pageCount) const;
 
     // All eight fields compared; an absent optional never equals a present one.

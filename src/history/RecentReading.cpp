@@ -46,7 +46,7 @@ json encodeState(const DocumentReadingState &state)
     object["zoom"] = state.zoom;
     object["angle"] = state.angle;
     object["isBook"] = state.isBook;
-    object["layout"] = platform::toJson(state.layout);
+    object["layout"] = platform::toJson(platform::toText(state.layout));
     platform::setOptional(object, "isReflow", state.isReflow);
     platform::setOptional(object, "reflowBlock", state.reflowBlock);
     platform::setOptional(object, "reflowOffset", state.reflowOffset);
@@ -62,7 +62,7 @@ DocumentReadingState decodeState(const json &object)
     state.zoom = required(object, "zoom", platform::strictDouble);
     state.angle = required(object, "angle", platform::strictDouble);
     state.isBook = required(object, "isBook", platform::strictBool);
-    state.layout = required(object, "layout", platform::strictString);
+    state.layout = platform::bookLayoutFromText(required(object, "layout", platform::strictString));
     state.isReflow = optional(object, "isReflow", platform::strictBool);
     state.reflowBlock = optional(object, "reflowBlock", platform::strictInt64);
     state.reflowOffset = optional(object, "reflowOffset", platform::strictInt64);

@@ -7,6 +7,7 @@
 #include "platform/Icons.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/ReadingModes.h"
 #include "platform/ReaderPreferences.h"
 
 #include <QButtonGroup>
@@ -99,8 +100,8 @@ QWidget *ReaderSettingsView::readingTab()
                  boundPicker(prefkey::defaultBookMode,
                              {{true, QStringLiteral("翻书")}, {false, QStringLiteral("滚动")}}));
     form->addRow(QStringLiteral("新论文默认版式"),
-                 boundPicker(prefkey::pageLayout, {{QStringLiteral("spread"), QStringLiteral("双页")},
-                                                        {QStringLiteral("single"), QStringLiteral("单页")}}));
+                 boundPicker(prefkey::pageLayout, {{platform::toText(platform::BookLayout::Spread), QStringLiteral("双页")},
+                                                   {platform::toText(platform::BookLayout::Single), QStringLiteral("单页")}}));
     addFullRow(form, formNote(QStringLiteral("每篇论文分别记住页码、缩放、仰角和阅读模式。版式由你手动选择。")));
     addFullRow(form, formDivider());
     addFullRow(form, new dock::PaperPresetPicker);

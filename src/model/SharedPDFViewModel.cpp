@@ -108,7 +108,7 @@ void SharedPDFViewModel::setBookTurnRequest(std::optional<BookTurnRequest> value
 void SharedPDFViewModel::setBookCanForward(bool value) { publish(m_bookCanForward, value, &SharedPDFViewModel::bookCanForwardChanged); }
 void SharedPDFViewModel::setBookCanBackward(bool value) { publish(m_bookCanBackward, value, &SharedPDFViewModel::bookCanBackwardChanged); }
 void SharedPDFViewModel::setBookError(std::optional<QString> value) { publish(m_bookError, std::move(value), &SharedPDFViewModel::bookErrorChanged); }
-void SharedPDFViewModel::setBookLayout(QString value) { publish(m_bookLayout, std::move(value), &SharedPDFViewModel::bookLayoutChanged); }
+void SharedPDFViewModel::setBookLayout(platform::BookLayout value) { publish(m_bookLayout, value, &SharedPDFViewModel::bookLayoutChanged); }
 void SharedPDFViewModel::setTextSelectionMode(bool value) { publish(m_textSelectionMode, value, &SharedPDFViewModel::textSelectionModeChanged); }
 void SharedPDFViewModel::setSelectionText(QString value) { publish(m_selectionText, std::move(value), &SharedPDFViewModel::selectionTextChanged); }
 void SharedPDFViewModel::setBookTextMode(bool value) { publish(m_bookTextMode, value, &SharedPDFViewModel::bookTextModeChanged); }

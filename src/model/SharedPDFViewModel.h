@@ -37,6 +37,7 @@
 #include "model/ReadingBookmark.h"
 #include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
+#include "platform/ReadingModes.h"
 #include "platform/StoredFiles.h"
 
 #include <QObject>
@@ -113,7 +114,7 @@ class SharedPDFViewModel : public QObject {
     Q_PROPERTY(bool bookCanForward READ bookCanForward NOTIFY bookCanForwardChanged)
     Q_PROPERTY(bool bookCanBackward READ bookCanBackward NOTIFY bookCanBackwardChanged)
     Q_PROPERTY(folvan::model::OptionalString bookError READ bookError NOTIFY bookErrorChanged)
-    Q_PROPERTY(QString bookLayout READ bookLayout NOTIFY bookLayoutChanged)
+    Q_PROPERTY(folvan::platform::BookLayout bookLayout READ bookLayout NOTIFY bookLayoutChanged)
     Q_PROPERTY(bool textSelectionMode READ textSelectionMode NOTIFY textSelectionModeChanged)
     Q_PROPERTY(QString selectionText READ selectionText NOTIFY selectionTextChanged)
     Q_PROPERTY(bool bookTextMode READ bookTextMode NOTIFY bookTextModeChanged)
@@ -171,8 +172,7 @@ public:
     bool bookCanForward() const { return m_bookCanForward; }
     bool bookCanBackward() const { return m_bookCanBackward; }
     const std::optional<QString> &bookError() const { return m_bookError; }
-    // "spread" or "single".
-    const QString &bookLayout() const { return m_bookLayout; }
+    platform::BookLayout bookLayout() const { return m_bookLayout; }
 
     bool textSelectionMode() const { return m_textSelectionMode; }
     const QString &selectionText() const { return m_selectionText; }
@@ -497,8 +497,8 @@ public:
     void readingViewSwitched();
     // The pane's annotations were reset: the reflow passages go with them.
     void annotationsReset();
-    // The book view laid its pages out as "spread" or "single".
-    void bookLaidOut(const QString &layout);
+    // The book view laid its pages out.
+    void bookLaidOut(platform::BookLayout layout);
     // The book view's pages are ready: its error goes away.
     void bookReady();
     // The book view could not show its pages, for the reason `message`.
@@ -550,7 +550,7 @@ private:
     void setBookCanForward(bool value);
     void setBookCanBackward(bool value);
     void setBookError(std::optional<QString> value);
-    void setBookLayout(QString value);
+    void setBookLayout(platform::BookLayout value);
     void setTextSelectionMode(bool value);
     void setSelectionText(QString value);
     void setBookTextMode(bool value);
@@ -597,7 +597,7 @@ private:
     bool m_bookCanForward = false;
     bool m_bookCanBackward = false;
     std::optional<QString> m_bookError;
-    QString m_bookLayout = QStringLiteral("spread");
+    platform::BookLayout m_bookLayout = platform::BookLayout::Spread;
     bool m_textSelectionMode = false;
     QString m_selectionText;
     bool m_bookTextMode = false;

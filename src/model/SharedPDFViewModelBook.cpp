@@ -106,7 +106,7 @@ void appendSelectionRows(const engine::PdfSelection &selection,
 std::vector<int> SharedPDFViewModel::visibleBookPages() const
 {
     const int p = m_jumpToPage.value_or(m_currentPageIndex);
-    if (m_bookLayout == QLatin1String("single"))
+    if (m_bookLayout == platform::BookLayout::Single)
         return {p};
     // Spreads: page 0 alone, then 1–2, 3–4, ...
     if (p == 0)
@@ -329,7 +329,7 @@ void SharedPDFViewModel::annotationsReset()
     setReflowSources({});
 }
 
-void SharedPDFViewModel::bookLaidOut(const QString &layout)
+void SharedPDFViewModel::bookLaidOut(platform::BookLayout layout)
 {
     setBookLayout(layout);
 }

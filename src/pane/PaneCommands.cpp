@@ -108,7 +108,7 @@ ReaderActions PaneController::readerActions()
     actions.toggleComparison = m_toggleComparison;
     actions.focusOtherPane = [] {};
     actions.pageLayout = m_pageLayout;
-    actions.setPageLayout = [pane](const QString &value) {
+    actions.setPageLayout = [pane](platform::BookLayout value) {
         if (pane)
             pane->choosePageLayout(value);
     };
@@ -315,9 +315,9 @@ void PaneController::panelClosed(PanePanel panel)
         panelToggled(panel);
 }
 
-void PaneController::choosePageLayout(const QString &value)
+void PaneController::choosePageLayout(platform::BookLayout value)
 {
-    setPageLayout(value == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
+    setPageLayout(value);
 }
 
 } // namespace folvan::pane

@@ -38,6 +38,7 @@
 #include "model/PaneModelServices.h"
 #include "pane/PanePresenter.h"
 #include "pane/ReaderPaneTypes.h"
+#include "platform/ReadingModes.h"
 
 #include <QImage>
 #include <QObject>
@@ -152,7 +153,7 @@ public:
 
     // ---- Pane state ---------------------------------------------------------
 
-    const QString &pageLayout() const { return m_pageLayout; }
+    platform::BookLayout pageLayout() const { return m_pageLayout; }
     const QUuid &openGeneration() const { return m_openGeneration; }
     bool didStart() const { return m_didStart; }
     bool searchRunning() const { return m_searchRunning; }
@@ -350,8 +351,8 @@ public:
     bool takeNoteTitleFocus() { return std::exchange(m_noteTitleFocus, false); }
     // Puts the annotation summary on the clipboard.
     void copyAnnotations();
-    // The record's layout choice: "single" for "single", else "spread".
-    void choosePageLayout(const QString &value);
+    // The record's layout choice.
+    void choosePageLayout(platform::BookLayout value);
 
 
 signals:
@@ -407,7 +408,7 @@ private:
     void setSelectedNoteID(const std::optional<QUuid> &value) { assign(m_selectedNoteID, value, &PaneController::selectedNoteIDChanged); }
     void setScaleFactor(double value) { assign(m_scaleFactor, value, &PaneController::scaleFactorChanged); }
     void setRotationAngle(double value) { assign(m_rotationAngle, value, &PaneController::rotationAngleChanged); }
-    void setPageLayout(const QString &value) { assign(m_pageLayout, value, &PaneController::pageLayoutChanged); }
+    void setPageLayout(platform::BookLayout value) { assign(m_pageLayout, value, &PaneController::pageLayoutChanged); }
     void setSearchRunning(bool value) { assign(m_searchRunning, value, &PaneController::searchRunningChanged); }
     void setFileName(const QString &value) { assign(m_fileName, value, &PaneController::fileNameChanged); }
     void setCurrentPaperID(const std::optional<QUuid> &value) { assign(m_currentPaperID, value, &PaneController::currentPaperIDChanged); }
@@ -496,7 +497,7 @@ private:
     annotations::PaneAnnotations *m_annotations;
 
     // State.
-    QString m_pageLayout = QStringLiteral("spread");
+    platform::BookLayout m_pageLayout = platform::BookLayout::Spread;
     QUuid m_openGeneration = QUuid::createUuid();
     bool m_didStart = false;
     platform::MainWorkItem *m_searchWork;

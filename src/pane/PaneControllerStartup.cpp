@@ -28,8 +28,7 @@ void PaneController::startUp()
         return;
     m_didStart = true;
 
-    const QString layout = platform::Preferences::shared().stringValue(platform::prefkey::pageLayout);
-    setPageLayout(layout == QLatin1String("single") ? QStringLiteral("single") : QStringLiteral("spread"));
+    setPageLayout(platform::bookLayoutFromText(platform::Preferences::shared().stringValue(platform::prefkey::pageLayout)));
     m_viewModel->reflowAppearanceChosen(reflowAppearance());
     loadBackgroundImage();
 

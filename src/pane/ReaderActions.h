@@ -5,6 +5,8 @@
 // that acts on the pane that built the record. The menus, their shortcuts
 // and the command palette reach a pane only through this record.
 
+#include "platform/ReadingModes.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -63,17 +65,17 @@ struct ReaderActions {
     // A pane's own record switches no pane; the workspace puts its own
     // switch into the record it publishes.
     Action focusOtherPane = [] {};
-    QString pageLayout = QStringLiteral("spread");
-    std::function<void(const QString &)> setPageLayout;
+    platform::BookLayout pageLayout = platform::BookLayout::Spread;
+    std::function<void(platform::BookLayout)> setPageLayout;
 
     // The eleven flags by which two records count as different: the ten
-    // Booleans that enable commands and whether the layout is "single".
-    // Closures, `comparisonOpen` and any other layout text take no part.
+    // Booleans that enable commands and whether the layout is the single
+    // one. Closures and `comparisonOpen` take no part.
     std::array<bool, 11> flags() const
     {
         return {hasDocument,    isBook,       searchVisible,  hasMatches,
                 canGoBack,      canGoForward, hasSelection,   hasAnnotations,
-                canUndoAnnotation, canRedoAnnotation, pageLayout == QStringLiteral("single")};
+                canUndoAnnotation, canRedoAnnotation, pageLayout == platform::BookLayout::Single};
     }
 };
 

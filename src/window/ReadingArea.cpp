@@ -174,8 +174,8 @@ dock::DockPane ReadingArea::dockPane() const
         if (pane)
             pane->controller()->zoomTo(zoom);
     };
-    values.pageLayout = [pane] { return pane ? pane->controller()->pageLayout() : QStringLiteral("spread"); };
-    values.setPageLayout = [pane](const QString &layout) {
+    values.pageLayout = [pane] { return pane ? pane->controller()->pageLayout() : platform::BookLayout::Spread; };
+    values.setPageLayout = [pane](platform::BookLayout layout) {
         if (pane)
             pane->controller()->choosePageLayout(layout);
     };

@@ -69,7 +69,7 @@ protected:
     // page 3 of 10 at zoom 1.
     static QRectF sheetOfSpread(PaperBookView &view, int index)
     {
-        return SpreadPlacement::of(view.size(), view.coordinator()->aspect(), QStringLiteral("spread"), 1, 3, 10,
+        return SpreadPlacement::of(view.size(), view.coordinator()->aspect(), platform::BookLayout::Spread, 1, 3, 10,
                                    view.devicePixelRatioF())
             .sheets.at(size_t(index))
             .second;
@@ -216,7 +216,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     view->setParameters(parameters);
     // Over the outer edges of the pages, where a click turns on or back.
     const SpreadPlacement placement = SpreadPlacement::of(view->size(), view->coordinator()->aspect(),
-                                                          QStringLiteral("spread"), 1, 3, 10, view->devicePixelRatioF());
+                                                          platform::BookLayout::Spread, 1, 3, 10, view->devicePixelRatioF());
     const QRectF left = placement.sheets.at(0).second;
     const QRectF right = placement.sheets.at(1).second;
     const QPoint edge(int(right.left() + right.width() * 0.9), int(right.center().y()));

@@ -43,7 +43,7 @@ TEST_F(ReadingParametersTest, ResolvesPreferencesPaneValuesAndSystemMotion)
     EXPECT_EQ(p.warmth, 0.12);
     EXPECT_EQ(p.grain, 0.24);
     EXPECT_FALSE(p.reducedMotion);
-    EXPECT_EQ(p.layout, QStringLiteral("spread"));
+    EXPECT_EQ(p.layout, platform::BookLayout::Spread);
     EXPECT_EQ(p.turnDuration, 2.1);
     EXPECT_EQ(p.wheelMode, QStringLiteral("turn"));
     EXPECT_FALSE(p.wheelReverse);
@@ -54,7 +54,7 @@ TEST_F(ReadingParametersTest, ResolvesPreferencesPaneValuesAndSystemMotion)
     EXPECT_TRUE(readingParameters(0, 1, std::nullopt, false).reducedMotion);
     // The pane's layout wins over the stored one.
     platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("spread"));
-    EXPECT_EQ(readingParameters(0, 1, QStringLiteral("single"), false).layout, QStringLiteral("single"));
+    EXPECT_EQ(readingParameters(0, 1, platform::BookLayout::Single, false).layout, platform::BookLayout::Single);
 }
 
 TEST(ReadingModePickerTest, ChoosesBookOrScrollReading)
@@ -77,7 +77,7 @@ TEST(BookCoverPlacement, PutsTheSpreadWhereThePageDoes)
     // A spread of US letter pages in a 1000 × 700 view: two pages side by
     // side, the whole book in the middle of the view.
     const double letter = 792.0 / 612.0;
-    SpreadPlacement p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 3, 10, 1);
+    SpreadPlacement p = SpreadPlacement::of(QSizeF(1000, 700), letter, platform::BookLayout::Spread, 1, 3, 10, 1);
     EXPECT_EQ(p.pageSize, QSizeF(476, 616));
     EXPECT_EQ(p.edge, 800);
     EXPECT_EQ(p.book, QRectF(24, 42, 952, 616));
@@ -87,19 +87,19 @@ TEST(BookCoverPlacement, PutsTheSpreadWhereThePageDoes)
     EXPECT_EQ(p.sheets[1].second.left(), p.book.center().x());
 
     // The first page alone on the right, the last alone on the left.
-    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 0, 10, 2);
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, platform::BookLayout::Spread, 1, 0, 10, 2);
     ASSERT_EQ(p.sheets.size(), 1u);
     EXPECT_EQ(p.sheets[0].second.left(), p.book.center().x());
     EXPECT_EQ(p.edge, 1400);
-    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 9, 10, 1);
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, platform::BookLayout::Spread, 1, 9, 10, 1);
     EXPECT_EQ(p.sheets[0].second.right(), p.book.center().x());
 
     // A one-page paper stands alone in the middle; so does a zoomed single
     // page larger than the view.
-    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("spread"), 1, 0, 1, 1);
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, platform::BookLayout::Spread, 1, 0, 1, 1);
     EXPECT_EQ(p.book.width(), p.pageSize.width());
     EXPECT_EQ(p.book.center(), QPointF(500, 350));
-    p = SpreadPlacement::of(QSizeF(1000, 700), letter, QStringLiteral("single"), 1.5, 2, 10, 1);
+    p = SpreadPlacement::of(QSizeF(1000, 700), letter, platform::BookLayout::Single, 1.5, 2, 10, 1);
     EXPECT_EQ(p.book.center(), QPointF(500, 350));
     EXPECT_GT(p.book.height(), 700);
     EXPECT_EQ(p.sheets.size(), 1u);
@@ -111,7 +111,7 @@ TEST(BookCoverPlacement, PutsTheSpreadWhereThePageDoes)
 TEST(BookCoverPlacement, TiltsTheBookInDepthWithinTheView)
 {
     const QSizeF view(1000, 700);
-    const QRectF book = SpreadPlacement::of(view, 792.0 / 612.0, QStringLiteral("spread"), 1, 3, 10, 1).book;
+    const QRectF book = SpreadPlacement::of(view, 792.0 / 612.0, platform::BookLayout::Spread, 1, 3, 10, 1).book;
     EXPECT_TRUE(SpreadPlacement::tilt(view, book.size(), 0).isIdentity());
     for (double angle : {30.0, -30.0, 60.0}) {
         const QTransform tilt = SpreadPlacement::tilt(view, book.size(), angle);

@@ -31,7 +31,7 @@ platform::Preferences &prefs()
 struct FakePane {
     double angle = 0;
     double zoom = 1;
-    QString layout = QStringLiteral("spread");
+    platform::BookLayout layout = platform::BookLayout::Spread;
     std::vector<double> zooms;
     int angleWrites = 0;
     std::function<void()> changed;
@@ -52,7 +52,7 @@ struct FakePane {
         };
         if (withLayout) {
             b.pageLayout = [this] { return std::optional(layout); };
-            b.setPageLayout = [this](QString value) { layout = value; };
+            b.setPageLayout = [this](platform::BookLayout value) { layout = value; };
         }
         b.onPaneChanged = [this](std::function<void()> refresh) { changed = std::move(refresh); };
         return b;
@@ -124,7 +124,6 @@ TEST_F(AppearancePanelTest, ValuesOutOfRangeAreShownAndLeftAlone)
     FakePane pane;
     pane.angle = 85;
     pane.zoom = 6;
-    pane.layout = QStringLiteral("double");
     prefs().setValue(QStringLiteral("folvan.paperWarmth"), 1.7);
     prefs().setValue(QStringLiteral("folvan.paperGrain"), -0.5);
     ReaderAppearancePanel panel(pane.bindings(true));
@@ -133,11 +132,8 @@ TEST_F(AppearancePanelTest, ValuesOutOfRangeAreShownAndLeftAlone)
     EXPECT_EQ(panel.zoomSlider()->value(), panel.zoomSlider()->maximum());
     EXPECT_EQ(panel.warmthSlider()->value(), panel.warmthSlider()->maximum());
     EXPECT_EQ(panel.grainSlider()->value(), 0);
-    EXPECT_FALSE(panel.singleButton()->isChecked());
-    EXPECT_FALSE(panel.spreadButton()->isChecked());
     EXPECT_EQ(pane.angleWrites, 0);
     EXPECT_TRUE(pane.zooms.empty());
-    EXPECT_EQ(pane.layout, QStringLiteral("double"));
     EXPECT_EQ(prefs().doubleValue(QStringLiteral("folvan.paperWarmth")), 1.7);
     EXPECT_EQ(prefs().doubleValue(QStringLiteral("folvan.paperGrain")), -0.5);
 
@@ -153,7 +149,7 @@ TEST_F(AppearancePanelTest, TheLayoutIsThePanesOrElseTheStoredOne)
     ReaderAppearancePanel panel(pane.bindings(true));
     EXPECT_TRUE(panel.spreadButton()->isChecked());
     panel.singleButton()->click();
-    EXPECT_EQ(pane.layout, QStringLiteral("single"));
+    EXPECT_EQ(pane.layout, platform::BookLayout::Single);
     EXPECT_TRUE(panel.singleButton()->isChecked());
     EXPECT_FALSE(panel.spreadButton()->isChecked());
     EXPECT_EQ(prefs().stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("spread"));
@@ -163,10 +159,14 @@ TEST_F(AppearancePanelTest, TheLayoutIsThePanesOrElseTheStoredOne)
     EXPECT_TRUE(direct.spreadButton()->isChecked());
     direct.singleButton()->click();
     EXPECT_EQ(prefs().stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("single"));
-    EXPECT_EQ(unbound.layout, QStringLiteral("spread"));
-    // It follows the key as others write it.
+    EXPECT_EQ(unbound.layout, platform::BookLayout::Spread);
+    // It follows the key as others write it; a text that names neither
+    // layout checks no segment.
     prefs().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("spread"));
     EXPECT_TRUE(direct.spreadButton()->isChecked());
+    prefs().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("double"));
+    EXPECT_FALSE(direct.singleButton()->isChecked());
+    EXPECT_FALSE(direct.spreadButton()->isChecked());
 }
 
 TEST_F(AppearancePanelTest, PresetsWriteBothKeysAndTintTheMatchingOne)

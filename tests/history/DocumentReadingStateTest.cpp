@@ -39,10 +39,6 @@ TEST(DocumentReadingStateNormalization, BringsEachFieldWithinItsLimits)
     const std::pair<double, double> angles[] = {{-90, -70}, {70, 70}, {12.5, 12.5}, {inf, 0}, {notANumber, 0}};
     for (const auto &[angle, expected] : angles)
         EXPECT_EQ(with([&](auto &s) { s.angle = angle; }).normalized(noLimit).angle, expected) << angle;
-
-    for (const char *layout : {"Single", "", "double"})
-        EXPECT_EQ(with([&](auto &s) { s.layout = QLatin1String(layout); }).normalized(noLimit).layout, "spread");
-    EXPECT_EQ(with([](auto &s) { s.layout = QStringLiteral("single"); }).normalized(noLimit).layout, "single");
 }
 
 TEST(DocumentReadingStateNormalization, BoundsTheReflowPositionAndKeepsAbsentFieldsAbsent)

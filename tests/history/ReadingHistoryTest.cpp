@@ -84,7 +84,7 @@ TEST_F(ReadingHistoryRecords, UpdatesAStateInPlaceAndOnlyWhenItChanged)
     QSignalSpy changes(history.get(), &ReadingHistory::recordsChanged);
     history->update(a, stateAt(3, 1.0));
     DocumentReadingState sameNormalized = stateAt(3);
-    sameNormalized.layout = QStringLiteral("Spread");
+    sameNormalized.zoom = std::nan("");
     history->update(a, sameNormalized);
     history->update(QStringLiteral("/papers/never-opened.pdf"), stateAt(9));
     clock.advance(1);

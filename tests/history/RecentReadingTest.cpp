@@ -52,7 +52,7 @@ TEST(ReadingHistoryFile, ReadsAndWritesTheStoredFormExactly)
     EXPECT_EQ(full.state.zoom, 1.5);
     EXPECT_EQ(full.state.angle, -12.5);
     EXPECT_FALSE(full.state.isBook);
-    EXPECT_EQ(full.state.layout, QStringLiteral("single"));
+    EXPECT_EQ(full.state.layout, folvan::platform::BookLayout::Single);
     EXPECT_EQ(full.state.isReflow, true);
     EXPECT_EQ(full.state.reflowBlock, 40);
     EXPECT_EQ(full.state.reflowOffset, 7);
@@ -64,6 +64,18 @@ TEST(ReadingHistoryFile, ReadsAndWritesTheStoredFormExactly)
     EXPECT_FALSE(bare.state.isReflow || bare.state.reflowBlock || bare.state.reflowOffset);
 
     EXPECT_EQ(encoded(*records), storedFile);
+}
+
+TEST(ReadingHistoryFile, ReadsAnyLayoutButSingleAsSpread)
+{
+    for (const char *layout : {"Single", "", "double"}) {
+        const QByteArray file = QByteArrayLiteral(R"([{"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/a.pdf",)")
+            + R"("state":{"page":0,"zoom":1,"angle":0,"isBook":true,"layout":")" + layout + R"("},"openedAt":1}])";
+        QString error;
+        const auto records = decodeReadingHistory(file, &error);
+        ASSERT_TRUE(records && records->size() == 1) << error.toStdString();
+        EXPECT_EQ(records->at(0).state.layout, folvan::platform::BookLayout::Spread) << layout;
+    }
 }
 
 TEST(ReadingHistoryFile, LeavesAbsentFieldsOutAndReadsNullAsAbsent)

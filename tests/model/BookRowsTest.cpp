@@ -86,7 +86,7 @@ TEST_F(BookRows, SpreadsAreThePageAloneAtFirstThenPairs)
     EXPECT_EQ(linkPagesAt(2), (std::vector<int>{1, 2}));
     EXPECT_EQ(linkPagesAt(3), (std::vector<int>{3, 4}));
     EXPECT_EQ(linkPagesAt(5), (std::vector<int>{5})); // its partner does not exist
-    SharedPDFViewModelTestPeer(&model).setBookLayout(QStringLiteral("single"));
+    SharedPDFViewModelTestPeer(&model).setBookLayout(platform::BookLayout::Single);
     EXPECT_EQ(linkPagesAt(2), (std::vector<int>{2}));
 }
 
@@ -98,7 +98,7 @@ TEST_F(BookRows, APendingJumpDecidesTheVisiblePages)
 
 TEST_F(BookRows, LinkRowsAreSheetRectanglesOfLinksAndWebActions)
 {
-    SharedPDFViewModelTestPeer(&model).setBookLayout(QStringLiteral("single"));
+    SharedPDFViewModelTestPeer(&model).setBookLayout(platform::BookLayout::Single);
     SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
     const std::vector<BookRow> rows = model.bookLinks(kAspect);
     ASSERT_EQ(rows.size(), 1u);

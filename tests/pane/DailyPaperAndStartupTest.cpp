@@ -168,15 +168,15 @@ TEST_F(StartupTest, StartUpRunsOnceAndReadsTheStoredLayoutExactly)
     auto pane = makePane();
     pane->startUp();
     EXPECT_TRUE(pane->didStart());
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
+    EXPECT_EQ(pane->pageLayout(), platform::BookLayout::Spread);
     EXPECT_TRUE(pane->viewModel()->reflowAppearance().has_value());
 
     platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
     pane->startUp();
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread")) << "the step runs once";
+    EXPECT_EQ(pane->pageLayout(), platform::BookLayout::Spread) << "the step runs once";
     auto second = makePane();
     second->startUp();
-    EXPECT_EQ(second->pageLayout(), QStringLiteral("single"));
+    EXPECT_EQ(second->pageLayout(), platform::BookLayout::Single);
 }
 
 TEST_F(StartupTest, OnboardingIsRaisedOnlyInThePrimaryPaneBeforeItWasSeen)

@@ -60,7 +60,6 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     stored.zoom = 9;
     stored.angle = 100;
     stored.isBook = false;
-    stored.layout = QStringLiteral("foo");
     stored.isReflow = true;
     stored.reflowBlock = 20000;
     stored.reflowOffset = -5;
@@ -73,7 +72,7 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     EXPECT_DOUBLE_EQ(pane->scaleFactor(), 4.0);
     EXPECT_DOUBLE_EQ(pane->rotationAngle(), 70.0);
     EXPECT_FALSE(pane->flipBookMode());
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
+    EXPECT_EQ(pane->pageLayout(), platform::BookLayout::Spread);
     EXPECT_TRUE(pane->reflowMode());
     EXPECT_EQ(model.reflowBlock(), 10000);
     EXPECT_EQ(model.reflowOffset(), 0);
@@ -82,7 +81,7 @@ TEST_F(OpeningTest, StoredStateIsNormalizedAndApplied)
     const history::DocumentReadingState recorded = history().records().front().state;
     EXPECT_EQ(recorded.page, 4);
     EXPECT_DOUBLE_EQ(recorded.zoom, 4.0);
-    EXPECT_EQ(recorded.layout, QStringLiteral("spread"));
+    EXPECT_EQ(recorded.layout, platform::BookLayout::Spread);
 }
 
 TEST_F(OpeningTest, NonFiniteZoomOpensAtOne)

@@ -46,7 +46,7 @@ TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
     EXPECT_FALSE(actions.hasSelection);
     EXPECT_FALSE(actions.hasAnnotations);
     EXPECT_TRUE(actions.comparisonOpen);
-    EXPECT_EQ(actions.pageLayout, QStringLiteral("spread"));
+    EXPECT_EQ(actions.pageLayout, platform::BookLayout::Spread);
 
     // Commands without their object do nothing and report nothing.
     const qsizetype notesBefore = notes::PaperNotesStore::shared().notes().size();
@@ -247,17 +247,14 @@ TEST_F(PaneCommandsTest, ToggleReflowGoesToTheCurrentPageAndEndsSelectionModes)
     EXPECT_EQ(pane->flipBookMode(), book);
 }
 
-TEST_F(PaneCommandsTest, PageLayoutIsSingleOnlyForSingle)
+TEST_F(PaneCommandsTest, PageLayoutIsThePanesOwnAndNotStored)
 {
     const ReaderActions actions = pane->readerActions();
-    actions.setPageLayout(QStringLiteral("single"));
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("single"));
-    EXPECT_EQ(pane->readerActions().pageLayout, QStringLiteral("single"));
-    actions.setPageLayout(QStringLiteral("double"));
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
-    actions.setPageLayout(QStringLiteral("single"));
-    actions.setPageLayout(QString());
-    EXPECT_EQ(pane->pageLayout(), QStringLiteral("spread"));
+    actions.setPageLayout(platform::BookLayout::Single);
+    EXPECT_EQ(pane->pageLayout(), platform::BookLayout::Single);
+    EXPECT_EQ(pane->readerActions().pageLayout, platform::BookLayout::Single);
+    actions.setPageLayout(platform::BookLayout::Spread);
+    EXPECT_EQ(pane->pageLayout(), platform::BookLayout::Spread);
     EXPECT_FALSE(defaults().contains(QStringLiteral("folvan.pageLayout")));
 }
 
@@ -363,7 +360,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
     pane->viewZoomed(1.7); // not a flag of the record
     drain();
     EXPECT_EQ(reports, afterOpen);
-    pane->choosePageLayout(QStringLiteral("single"));
+    pane->choosePageLayout(platform::BookLayout::Single);
     EXPECT_TRUE(waitUntil([&] { return reports == afterOpen + 1; }));
 }
 

@@ -22,7 +22,7 @@ public:
     void setBookCanForward(bool value) const { m_model.setBookCanForward(std::move(value)); }
     void setBookCanBackward(bool value) const { m_model.setBookCanBackward(std::move(value)); }
     void setBookError(std::optional<QString> value) const { m_model.setBookError(std::move(value)); }
-    void setBookLayout(QString value) const { m_model.setBookLayout(std::move(value)); }
+    void setBookLayout(platform::BookLayout value) const { m_model.setBookLayout(value); }
     void setTextSelectionMode(bool value) const { m_model.setTextSelectionMode(std::move(value)); }
     void setSelectionText(QString value) const { m_model.setSelectionText(std::move(value)); }
     void setBookTextMode(bool value) const { m_model.setBookTextMode(std::move(value)); }

@@ -34,7 +34,7 @@ RecordingActions::RecordingActions(bool flags)
     record.openRecent = [log](const QUrl &url) { log->append(QStringLiteral("openRecent ") + url.toLocalFile()); };
     record.nextMatch = [log](bool forward) { log->append(forward ? QStringLiteral("nextMatch true") : QStringLiteral("nextMatch false")); };
     record.zoom = [log](double step) { log->append(QStringLiteral("zoom %1").arg(step)); };
-    record.setPageLayout = [log](const QString &layout) { log->append(QStringLiteral("setPageLayout ") + layout); };
+    record.setPageLayout = [log](platform::BookLayout layout) { log->append(QStringLiteral("setPageLayout ") + platform::toText(layout)); };
     for (bool A::*flag : {&A::hasDocument, &A::hasMatches, &A::canGoBack, &A::canGoForward, &A::hasSelection,
                           &A::hasAnnotations, &A::canUndoAnnotation, &A::canRedoAnnotation, &A::comparisonOpen})
         record.*flag = flags;
