@@ -362,6 +362,28 @@ TEST_F(ReflowPageTest, ACitationLandsOnItsReferenceInTheRightColumn)
         " return r.top >= document.getElementById('bar').getBoundingClientRect().bottom && r.bottom <= innerHeight; })()")).toBool());
 }
 
+// A search hit that runs across a link is drawn in pieces; the pane's n-th
+// hit of a page is still the n-th occurrence, shown whole as the current one.
+TEST_F(ReflowPageTest, AHitAcrossALinkCountsOnceAndIsCurrentWhole)
+{
+    model::SharedPDFViewModel &model = openPane(writeTwoColumnCitations(path(QStringLiteral("hits.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('a.link[data-internal]').length === 2")));
+    // "As shown in [2] and again in [2] the claim holds.": each "[2]" is a link.
+    evaluate(view, QStringLiteral("window.folvanReflow.settings({query: 'in [2]'}); true"));
+    // The text just before the current hit, and the current hit's text.
+    const QString current = QStringLiteral(
+        "(() => { const cur = [...document.querySelectorAll('mark.hit.current')];"
+        " if (!cur.length) return '';"
+        " const r = document.createRange(); r.setStart(cur[0].closest('.part'), 0); r.setEndBefore(cur[0]);"
+        " return r.toString().slice(-6) + '|' + cur.map((m) => m.textContent).join(''); })()");
+    evaluate(view, QStringLiteral("window.folvanReflow.navigate({page: 0, ordinal: 0}); true"));
+    EXPECT_EQ(evaluate(view, current).toString(), QStringLiteral("shown |in [2]"));
+    evaluate(view, QStringLiteral("window.folvanReflow.navigate({page: 0, ordinal: 1}); true"));
+    EXPECT_EQ(evaluate(view, current).toString(), QStringLiteral("again |in [2]"));
+}
+
 // In a pane too narrow for a block's button beside the column, the button
 // covers none of the block's first line.
 TEST_F(ReflowPageTest, ABlocksButtonCoversNoneOfItsTextInANarrowPane)

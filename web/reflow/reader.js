@@ -725,13 +725,13 @@ async function goToPending() {
     // blocks in order, and one inside a cut-out shows that cut-out.
     const hit = search.nthHit(page, Math.max(0, Number(p.ordinal) || 0));
     const figure = hit && hit.figure;
-    const current = figure ? null : hit ? hit.mark : hits[hits.length - 1];
+    const current = figure ? [] : hit ? hit.marks || [] : hits.slice(-1);
     if (figure) {
       figure.scrollIntoView({ block: "center" });
       flashElement(figure);
-    } else if (current) {
-      current.classList.add("current");
-      current.scrollIntoView({ block: "center" });
+    } else if (current.length) {
+      for (const m of current) m.classList.add("current");
+      current[0].scrollIntoView({ block: "center" });
     }
     return;
   }

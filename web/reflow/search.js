@@ -73,21 +73,24 @@ export function createSearch({ flow, events, times, sections, laid, paper, onScr
     for (const el of section ? section.querySelectorAll(".part") : []) drawHitsIn(el);
   }
 
+  // A hit that runs across a link, a mark or a kept glyph is drawn in
+  // pieces, each numbered with its hit in the part.
   function drawHitsIn(el) {
     unwrapAll(el, "mark.hit");
     if (!shownQuery) return;
-    for (const [s, e] of findAll(el.textContent, shownQuery)) {
+    findAll(el.textContent, shownQuery).forEach(([s, e], n) => {
       wrapRange(el, s, e, () => {
         const m = document.createElement("mark");
         m.className = "hit";
+        m.dataset.hit = String(n);
         return m;
       });
-    }
+    });
   }
 
   // The n-th occurrence of the query on a laid-out page, in its blocks'
-  // order: { mark } for one drawn in text, { figure } for one inside a block
-  // shown as a cut-out, or null past the last.
+  // order: { marks } (its pieces) for one drawn in text, { figure } for one
+  // inside a block shown as a cut-out, or null past the last.
   function nthHit(page, n) {
     const shown = laid(page);
     const wanted = query.trim();
@@ -101,7 +104,9 @@ export function createSearch({ flow, events, times, sections, laid, paper, onScr
       if (shownAsImage(block)) return { figure: flow.querySelector(`figure[data-key="${block.key}"]`) };
       const part = flow.querySelector(`.part[data-key="${block.key}"]`);
       const marks = part ? [...part.querySelectorAll("mark.hit")] : [];
-      return marks.length ? { mark: marks[Math.min(n, marks.length - 1)] } : null;
+      if (!marks.length) return null;
+      const hit = String(Math.min(n, Number(marks[marks.length - 1].dataset.hit)));
+      return { marks: marks.filter((m) => m.dataset.hit === hit) };
     }
     return null;
   }
