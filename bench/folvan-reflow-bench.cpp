@@ -17,7 +17,7 @@
 // (a cut-out: "[cut-out]" and its text); "-" for a link that leads nowhere.
 
 #include "BenchArgs.h"
-#include "localweb/LocalWebPage.h"
+#include "localweb/LocalWebView.h"
 #include "reflow/ReflowResourceHandler.h"
 #include "reflow/ReflowView.h"
 #include "reflow/ReflowWire.h"
@@ -172,9 +172,9 @@ int main(int argc, char **argv)
 
     bool opened = false;
     auto call = [&](const QString &name, const QJsonObject &payload) {
-        page->runJavaScript(QStringLiteral("window[%1]?.%2(%3)")
-                                .arg(quoted(wire::pageObject), name,
-                                     QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact))));
+        page->runJavaScript(folvan::localweb::LocalWebView::script(
+            QLatin1String(wire::pageObject), name,
+            folvan::localweb::parseMessage(QJsonDocument(payload).toJson(QJsonDocument::Compact))));
     };
     QObject::connect(page->port(), &folvan::localweb::MessagePort::received, &view, [&](const QString &text) {
         const QJsonObject body = QJsonDocument::fromJson(text.toUtf8()).object();

@@ -71,12 +71,6 @@ std::string utf8(const QString &text) { return text.toStdString(); }
 
 } // namespace
 
-QString BookCoordinator::script(const QString &function, const BridgeJson &payload)
-{
-    return QStringLiteral("window.") + QLatin1String(wire::pageObject) + QStringLiteral("?.") + function + QLatin1Char('(') + localweb::scriptArgument(payload)
-           + QStringLiteral("); null;");
-}
-
 BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
 {
     const BridgeJson sensitivity =
@@ -153,15 +147,14 @@ BridgeJson BookCoordinator::jumpPayload(int page) const
 
 void BookCoordinator::send(const QString &function, const BridgeJson &payload)
 {
-    if (m_host)
-        m_host->runScript(script(function, payload));
+    emit pageCall(function, payload);
 }
 
 // ---- Events of the page --------------------------------------------------------
 
 void BookCoordinator::receive(const BridgeJson &body)
 {
-    if (m_disposed || !m_model || !m_host || !allowsNavigation(m_host->frameUrl()) || !body.is_object())
+    if (m_disposed || !m_model || !body.is_object())
         return;
     const std::optional<QString> named = text(member(body, k::event));
     if (!named)
@@ -206,7 +199,7 @@ void BookCoordinator::handleHover(const BridgeJson &body)
     const std::optional<double> v = number(member(body, k::v));
     const std::optional<double> x = number(member(body, k::x));
     const std::optional<double> y = number(member(body, k::y));
-    if (!page || !u || !v || !x || !y || *page < 0 || *page >= m_document->pageCount())
+    if (!m_host || !page || !u || !v || !x || !y || *page < 0 || *page >= m_document->pageCount())
         return;
     if (!std::isfinite(*u) || !std::isfinite(*v) || !std::isfinite(*x) || !std::isfinite(*y))
         return;
@@ -237,7 +230,8 @@ void BookCoordinator::handleSelectOrLink(const QString &event, const BridgeJson 
         return;
     m_model->selectBook(*page, QPointF(*u, *v), aspect(), *phase, *gesture);
     // As in the page view: a drag's end or a word picked offers its text.
-    if ((*phase == QLatin1String(wire::phase::end) || *phase == QLatin1String(wire::phase::word)) && !m_model->selectionText().isEmpty())
+    if (m_host && (*phase == QLatin1String(wire::phase::end) || *phase == QLatin1String(wire::phase::word))
+        && !m_model->selectionText().isEmpty())
         m_host->offerPrimarySelection(m_model->selectionText());
 }
 

@@ -1,5 +1,5 @@
 // The book view's loads: tokens, the start-up timeout, what each update
-// sends, and the restart after the page's process died. The messages
+// sends, and a new load after the page's process died. The messages
 // themselves are in BookBridge.cpp.
 
 #include "book/BookCoordinator.h"
@@ -37,11 +37,6 @@ BookCoordinator::BookCoordinator(model::SharedPDFViewModel *model, BookResourceH
 
 BookCoordinator::~BookCoordinator() = default;
 
-bool BookCoordinator::allowsNavigation(const QUrl &url)
-{
-    return url.isValid() && url.scheme() == QLatin1String(wire::scheme) && url.host() == QLatin1String(wire::host);
-}
-
 void BookCoordinator::dismissPreview()
 {
     if (m_host)
@@ -53,8 +48,6 @@ void BookCoordinator::setDocument(const model::PdfDocumentPtr &document)
     if (m_disposed || !m_model)
         return;
     dismissPreview();
-    if (!m_document || m_document != document)
-        m_processRestarts = 0;
     m_document = document;
     m_loadedDocument = false;
     m_paperReady = false;
@@ -168,23 +161,22 @@ void BookCoordinator::webEngineUnavailable()
     m_model->bookFailed(kStartFailed);
 }
 
-void BookCoordinator::contentProcessTerminated()
+void BookCoordinator::pageRestarting()
 {
     if (m_disposed || !m_model)
         return;
-    if (m_processRestarts >= 1) {
-        m_model->bookFailed(kStopped);
-        return;
-    }
-    m_processRestarts = 1;
     m_ready = false;
     m_loadedDocument = false;
     m_lastSettings.clear();
     m_lastReading.clear();
     if (m_document)
         setDocument(m_document);
-    if (m_host)
-        m_host->reloadPage();
+}
+
+void BookCoordinator::pageEnded()
+{
+    if (!m_disposed && m_model)
+        m_model->bookFailed(kStopped);
 }
 
 } // namespace folvan::book

@@ -3,13 +3,12 @@
 // The native half of one book web view: each document load under a token
 // of its own, the hand-over of the document and its highlight rows to the
 // scheme handler, the start-up timeout, what to send to the page on every
-// update and what not to send again, the page's events, and the one restart
-// of a crashed page per document.
+// update and what not to send again, the page's events, and what a restart
+// of the page's process means for the load.
 //
-// The messages: the native side evaluates
-//   window.PAGEOBJECT?.CALL(JSON); null;
-// for the page object and the calls of BookWire.h, the JSON with its keys
-// sorted; the page posts objects with an event key to the message port
+// The messages: the coordinator calls the page through pageCall (the calls
+// of BookWire.h, which the web view makes to the page object); the page
+// posts objects with an event key, which the web view hands to receive()
 // (all names in BookWire.h).
 
 #include "localweb/BridgeJson.h"
@@ -33,16 +32,10 @@ namespace folvan::book {
 
 class BookResourceHandler;
 
-// What the coordinator needs of its web view.
+// What the coordinator needs of its view besides the page.
 class BookPageHost {
 public:
     virtual ~BookPageHost() = default;
-    // Evaluates a script in the page's main world; the result is not used.
-    virtual void runScript(const QString &script) = 0;
-    // Loads the entry page again (after its process died).
-    virtual void reloadPage() = 0;
-    // The URL the main frame was loaded from.
-    virtual QUrl frameUrl() const = 0;
     // The view's size in points.
     virtual QSizeF viewSize() const = 0;
     // Closes an open citation preview.
@@ -100,16 +93,15 @@ public:
     void receive(const localweb::BridgeJson &body);
     // The entry page failed to load (also after disposal).
     void pageLoadFailed(const QString &message);
-    // The page's web content process ended.
-    void contentProcessTerminated();
+    // The page's process ended and the page is loaded again: it gets the
+    // paper anew once it is ready.
+    void pageRestarting();
+    // The page's process ended for good.
+    void pageEnded();
     // The web engine cannot start in this process: the book reports that
     // it did not start, for this paper and every later one.
     void webEngineUnavailable();
 
-    // The entry page and its resources: folvan-book://local/... only.
-    static bool allowsNavigation(const QUrl &url);
-    // The text that calls `function` of the page's bridge object.
-    static QString script(const QString &function, const localweb::BridgeJson &payload);
     // The page-turning preferences as the page takes them: the duration in
     // 0.8...3.5 (2.1 when not finite), the wheel mode "pan" or "turn", the
     // reversal, the sensitivity in 0.5...2.0 (the integer 1 when not finite).
@@ -132,6 +124,10 @@ public:
     const model::PdfDocumentPtr &document() const { return m_document; }
     // Tests drive the start-up timeout with a shorter delay.
     void setStartupDelay(double seconds) { m_startupDelay = seconds; }
+
+signals:
+    // Calls `function` of the page with `payload`.
+    void pageCall(const QString &function, const localweb::BridgeJson &payload);
 
 private:
     void send(const QString &function, const localweb::BridgeJson &payload);
@@ -158,7 +154,6 @@ private:
     bool m_engineUnavailable = false;
     platform::MainWorkItem *m_timeout;
     double m_startupDelay = startupTimeout;
-    int m_processRestarts = 0;
     int m_initialPage = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "book/DroppableBookWebView.h"
 
+#include "book/BookWire.h"
 #include "pdfview/DroppablePDFView.h"
 #include "platform/ReaderPreferences.h"
 
@@ -12,12 +13,16 @@
 
 namespace folvan::book {
 
-DroppableBookWebView::DroppableBookWebView(QWidget *parent) : QWebEngineView(parent)
+DroppableBookWebView::DroppableBookWebView(QWebEngineUrlSchemeHandler *handler, QWidget *parent)
+    : LocalWebView({.scheme = wire::scheme,
+                    .host = wire::host,
+                    .entryURL = wire::entryURL,
+                    .channelObject = wire::channelObject,
+                    .pageObject = wire::pageObject},
+                   handler, parent)
 {
     setAcceptDrops(true);
-    // The engine's own menu (back, reload, save page) has nothing to do on
-    // the book: a right click is the page's (it picks a word).
-    setContextMenuPolicy(Qt::NoContextMenu);
+    setZoom([this](double m, QPointF) { magnify(m); });
 }
 
 DroppableBookWebView::~DroppableBookWebView()

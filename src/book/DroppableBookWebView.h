@@ -1,13 +1,12 @@
 #pragma once
 
-// The web view that shows the book page. Beyond a plain web view: a PDF
-// file dropped on it opens in the pane, and a pinch or Ctrl+wheel (handed
-// over by the book view) changes the pane's zoom instead of magnifying the
-// page. Copy, Undo and Redo reach the pane's own commands.
+// The web view that shows the book page. Beyond the view of a local page: a
+// PDF file dropped on it opens in the pane, and a pinch or Ctrl+wheel
+// changes the pane's zoom instead of magnifying the page.
 
-#include <QPointer>
+#include "localweb/LocalWebView.h"
+
 #include <QUrl>
-#include <QWebEngineView>
 
 #include <functional>
 #include <memory>
@@ -20,10 +19,11 @@ class ReferencePreview;
 
 namespace folvan::book {
 
-class DroppableBookWebView : public QWebEngineView {
+class DroppableBookWebView : public localweb::LocalWebView {
     Q_OBJECT
 public:
-    explicit DroppableBookWebView(QWidget *parent = nullptr);
+    // `handler` serves the book page's scheme (LocalWebView).
+    DroppableBookWebView(QWebEngineUrlSchemeHandler *handler, QWidget *parent = nullptr);
     ~DroppableBookWebView() override;
 
     std::function<void(const QUrl &)> onDropPDF;

@@ -20,8 +20,6 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <QVBoxLayout>
-#include <QWebEngineLoadingInfo>
-#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 namespace folvan::book {
@@ -115,17 +113,11 @@ void PaperBookView::startWebEngine()
         m_coordinator->webEngineUnavailable();
         return;
     }
-    m_profile = localweb::makePrivateProfile(this);
-    m_page = new localweb::LocalWebPage(m_profile, QLatin1String(wire::scheme), QLatin1String(wire::host),
-                                        QLatin1String(wire::channelObject), this);
-    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    m_page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    m_webView = new DroppableBookWebView(this);
-    m_profile->installUrlSchemeHandler(QByteArray(wire::scheme), m_resources);
+    m_webView = new DroppableBookWebView(m_resources, this);
+    QWebEngineSettings *settings = m_webView->localPage()->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     layout()->addWidget(m_webView);
-    // Opaque: a see-through page would be drawn over every widget above it.
-    m_page->setBackgroundColor(palette().color(QPalette::Window));
-    m_webView->setPage(m_page);
     m_webView->bookZoom = m_coordinator->parameters().zoom;
     m_webView->onZoom = m_onZoom;
     m_webView->onDropPDF = m_onDropPDF;
@@ -137,43 +129,23 @@ void PaperBookView::startWebEngine()
 
     m_webView->installEventFilter(this);
     m_webView->referencePreview = std::make_unique<annotationsview::ReferencePreviewController>();
-    auto *input = new localweb::WebViewInput(m_webView, [this](double m, QPointF) { m_webView->magnify(m); });
     QPointer<model::SharedPDFViewModel> weakModel(m_model);
     QPointer<annotations::PaneAnnotations> weakAnnotations(m_model ? annotations::PaneAnnotations::of(*m_model) : nullptr);
-    input->setKeys({
+    m_webView->setKeys({
         .copy = [weakModel] { if (weakModel) weakModel->copySelection(); },
         .undo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->undo(); },
         .redo = [weakAnnotations] { if (weakAnnotations) weakAnnotations->annotationUndoManager()->redo(); },
     });
-    connect(m_page->port(), &localweb::MessagePort::received, this, [this](const QString &message) {
-        const localweb::BridgeJson body = localweb::parseMessage(message.toUtf8());
+    connect(m_coordinator, &BookCoordinator::pageCall, m_webView, &localweb::LocalWebView::call);
+    connect(m_webView, &localweb::LocalWebView::received, this, [this](const localweb::BridgeJson &body) {
         m_coordinator->receive(body);
         pageEvent(body);
     });
-    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        // The render process that took over after one ended draws on white
-        // until it is given the page's colour itself.
-        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && m_paintDeskAgain) {
-            m_paintDeskAgain = false;
-            const QColor desk = m_page->backgroundColor();
-            m_page->setBackgroundColor(desk == Qt::white ? Qt::black : Qt::white);
-            m_page->setBackgroundColor(desk);
-        }
-        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage() == false)
-            m_coordinator->pageLoadFailed(info.errorString());
-    });
-    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](const QWebEnginePage::RenderProcessTerminationStatus &reported, int) {
-                // A process that never ran is not started again.
-                const int status = platform::terminationStatusValue(reported);
-                if (platform::renderProcessNeverStarted(status)) {
-                    platform::noteRenderProcessNeverStarted();
-                    m_coordinator->webEngineUnavailable();
-                } else if (status != QWebEnginePage::NormalTerminationStatus) {
-                    m_coordinator->contentProcessTerminated();
-                }
-            });
-    m_webView->load(QUrl(QLatin1String(wire::entryURL)));
+    connect(m_webView, &localweb::LocalWebView::loadFailed, m_coordinator, &BookCoordinator::pageLoadFailed);
+    connect(m_webView, &localweb::LocalWebView::restarting, m_coordinator, &BookCoordinator::pageRestarting);
+    connect(m_webView, &localweb::LocalWebView::ended, m_coordinator, &BookCoordinator::pageEnded);
+    connect(m_webView, &localweb::LocalWebView::unavailable, m_coordinator, &BookCoordinator::webEngineUnavailable);
+    m_webView->open();
 }
 
 DroppableBookWebView *PaperBookView::webView()
@@ -185,25 +157,15 @@ DroppableBookWebView *PaperBookView::webView()
 localweb::LocalWebPage *PaperBookView::page()
 {
     startWebEngine();
-    return m_page;
+    return m_webView ? m_webView->localPage() : nullptr;
 }
 
 PaperBookView::~PaperBookView()
 {
     m_coordinator->dispose();
     m_coordinator->setHost(nullptr);
-    if (!m_webView)
-        return;
-    m_webView->onDropPDF = nullptr;
-    m_webView->onZoom = nullptr;
-    m_page->disconnect(this);
-    m_page->port()->disconnect(m_coordinator);
-    m_webView->stop();
-    // The page goes before its view, its profile and its handler.
-    m_webView->setPage(nullptr);
-    delete m_page;
-    m_profile->removeAllUrlSchemeHandlers();
-    delete m_profile;
+    // The web view goes before the scheme handler it was given.
+    delete m_webView;
 }
 
 void PaperBookView::setParameters(const BookViewParameters &parameters)
@@ -234,6 +196,9 @@ void PaperBookView::followDocument()
 {
     if (!m_model || !m_model->pdfDocument() || m_model->pdfDocument() == m_coordinator->document())
         return;
+    // Each paper may have its page's process started again once.
+    if (m_webView)
+        m_webView->allowRestart();
     m_coordinator->setDocument(m_model->pdfDocument());
     if (m_cover->isVisible())
         startCover();
@@ -326,24 +291,6 @@ void PaperBookView::scheduleUpdate()
         m_coordinator->update();
     });
 }
-
-// The coordinator speaks to the page only once the page said it is ready,
-// so the web side exists by then.
-void PaperBookView::runScript(const QString &script)
-{
-    if (m_page)
-        m_page->runJavaScript(script);
-}
-
-void PaperBookView::reloadPage()
-{
-    if (!m_webView)
-        return;
-    m_paintDeskAgain = true;
-    m_webView->reload();
-}
-
-QUrl PaperBookView::frameUrl() const { return m_page ? m_page->url() : QUrl(); }
 
 QSizeF PaperBookView::viewSize() const { return m_webView ? QSizeF(m_webView->size()) : QSizeF(size()); }
 

@@ -14,8 +14,6 @@
 
 #include <functional>
 
-class QWebEngineProfile;
-
 namespace folvan::localweb {
 class LocalWebPage;
 }
@@ -60,9 +58,6 @@ private:
     void pageEvent(const localweb::BridgeJson &body);
 
     // BookPageHost
-    void runScript(const QString &script) override;
-    void reloadPage() override;
-    QUrl frameUrl() const override;
     QSizeF viewSize() const override;
     void dismissPreview() override;
     void previewLink(int page, QPointF pagePoint, QPointF anchor) override;
@@ -70,8 +65,6 @@ private:
 
     QPointer<model::SharedPDFViewModel> m_model;
     BookResourceHandler *m_resources;
-    QWebEngineProfile *m_profile = nullptr;
-    localweb::LocalWebPage *m_page = nullptr;
     DroppableBookWebView *m_webView = nullptr;
     std::function<void(double)> m_onZoom;
     std::function<void(const QUrl &)> m_onDropPDF;
@@ -80,7 +73,6 @@ private:
     bool m_updateScheduled = false;
     bool m_webEngineWanted = false;
     bool m_webEngineRefused = false;
-    bool m_paintDeskAgain = false;
     bool m_webEngineDue = false;
     QTimer m_webEngineFallback;
     // Turns the window over to OpenGL before the web view is there.

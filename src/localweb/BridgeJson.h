@@ -5,12 +5,31 @@
 // every object sorted.
 
 #include <QString>
+#include <QTypeInfo>
 
 #include <nlohmann/json.hpp>
+
+class QDataStream;
+class QDebug;
 
 namespace folvan::localweb {
 
 using BridgeJson = nlohmann::json;
+
+} // namespace folvan::localweb
+
+// A payload travels in signals (between a page's view and its coordinator).
+// It has no QDataStream or QDebug operators, and asking for them through its
+// converting constructors reaches into every type Qt can stream, some of them
+// incomplete where the signal's meta type is made: they are said to be absent.
+template <>
+struct QTypeTraits::has_ostream_operator<QDataStream, folvan::localweb::BridgeJson> : std::false_type {};
+template <>
+struct QTypeTraits::has_istream_operator<QDataStream, folvan::localweb::BridgeJson> : std::false_type {};
+template <>
+struct QTypeTraits::has_ostream_operator<QDebug, folvan::localweb::BridgeJson> : std::false_type {};
+
+namespace folvan::localweb {
 
 // Whether every number in `value` is finite.
 bool allFinite(const BridgeJson &value);

@@ -107,6 +107,7 @@ public:
         std::function<void()> redo;
     };
     void setKeys(Keys keys) { m_keys = std::move(keys); }
+    void setZoom(Zoom zoom) { m_zoom = std::move(zoom); }
 
     // The step of one wheel notch with Ctrl held.
     static constexpr double wheelStep = 0.1;

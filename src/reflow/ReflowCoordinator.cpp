@@ -156,9 +156,8 @@ QString ReflowCoordinator::json(const Json &value) { return localweb::scriptArgu
 
 void ReflowCoordinator::send(const QString &name, const Json &payload)
 {
-    if (m_sink)
-        m_sink(QStringLiteral("window.") + QLatin1String(wire::pageObject) + QStringLiteral("?.") + name + u'('
-               + json(payload) + u')');
+    if (!m_disposed)
+        emit pageCall(name, payload);
 }
 
 Json ReflowCoordinator::settings() const
@@ -296,13 +295,10 @@ std::optional<QPointF> ReflowCoordinator::sourcePoint(const Json &body, int page
     return back.map(QPointF(fx * size.width(), (1 - fy) * size.height()));
 }
 
-void ReflowCoordinator::receive(const QString &text, const QUrl &frameURL, bool mainFrame)
+void ReflowCoordinator::receive(const Json &body)
 {
-    if (m_disposed || !mainFrame || !m_model)
+    if (m_disposed || !m_model)
         return;
-    if (frameURL.scheme() != wire::scheme || frameURL.host() != wire::host)
-        return;
-    const Json body = localweb::parseMessage(text.toUtf8());
     if (body.is_discarded() || !body.is_object() || body.empty())
         return;
     const auto eventIt = body.find(k::event);
@@ -561,14 +557,11 @@ void ReflowCoordinator::feedback(const QString &message)
     send(wire::call::feedback, Json{{k::message, message.toStdString()}, {k::error, true}});
 }
 
-bool ReflowCoordinator::pageProcessEnded()
+void ReflowCoordinator::pageRestarting()
 {
-    if (m_disposed)
-        return false;
     m_loaded = false;
     m_lastSettings.clear();
     m_lastState.clear();
-    return ++m_crashes <= 1;
 }
 
 QString ReflowCoordinator::failureText()
@@ -582,7 +575,6 @@ void ReflowCoordinator::dispose()
     if (!m_disposed && m_model && m_model->pdfDocument() == m_document)
         m_model->reflowShowsResultsInImages({});
     m_disposed = true;
-    m_sink = nullptr;
     platform::NotificationCenter::shared().removeObservers(this);
 }
 

@@ -3,9 +3,10 @@
 // The native side of one reflow page: keeps the page in step with the pane
 // model (typography, annotations, corrections, jumps), takes in the page's
 // events and turns them into the pane's operations, and maps points between
-// PDF page space and the page fractions the page works in. It talks to the
-// page only through a script sink (the web view, or a test), so that all of
-// it runs without a browser. Main thread only.
+// PDF page space and the page fractions the page works in. It calls the
+// page through pageCall and hears it through receive() (the web view, or a
+// test, connects them), so that all of it runs without a browser. Main
+// thread only.
 
 #include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
@@ -15,7 +16,6 @@
 #include <QPointF>
 #include <QRectF>
 #include <QPointer>
-#include <QUrl>
 #include <QUuid>
 #include <QVariantMap>
 
@@ -54,9 +54,6 @@ public:
         // Leaves reflow and shows this place in the page view.
         std::function<void(const model::ReadingLocation &)> showOriginal;
     };
-    // Evaluates one script in the page.
-    using ScriptSink = std::function<void(const QString &script)>;
-
     // `paperID` names the corrections file; without it there are no
     // corrections. `overridesDirectory` is for tests (empty: the data
     // folder's).
@@ -65,7 +62,6 @@ public:
                       const QString &overridesDirectory = {});
     ~ReflowCoordinator() override;
 
-    void setScriptSink(ScriptSink sink) { m_sink = std::move(sink); }
     // The page token, fixed for the coordinator's life.
     const QString &token() const { return m_token; }
     bool loaded() const { return m_loaded; }
@@ -80,7 +76,7 @@ public:
     void syncState(bool force);
     // The normalized typography with the search query.
     Json settings() const;
-    // Calls window.folvanReflow.<name>(payload).
+    // Calls `name` of the page with `payload` (through pageCall).
     void send(const QString &name, const Json &payload);
     // Sorted-key JSON text that is also a script literal; "{}" for a value
     // that cannot be written (a number that is not finite).
@@ -91,17 +87,21 @@ public:
     // The "point" entry of a message as a PDF point of `page`, or nothing.
     std::optional<QPointF> sourcePoint(const Json &body, int page) const;
 
-    // One event of the page: its JSON text, the URL of the frame it came
-    // from and whether that frame is the main frame.
-    void receive(const QString &text, const QUrl &frameURL, bool mainFrame);
+    // One event of the page (discarded() when it was no JSON).
+    void receive(const Json &body);
 
-    // The page's process ended. True when the page is to be loaded again
-    // (the first time); after that the view shows failureText().
-    bool pageProcessEnded();
+    // The page's process ended and the page is loaded again: it is opened
+    // anew once it says it is there.
+    void pageRestarting();
+    // What the view shows once the page's process ended for good.
     static QString failureText();
 
     // Stops everything: nothing is sent or taken in afterwards.
     void dispose();
+
+signals:
+    // Calls `name` of the page with `payload`.
+    void pageCall(const QString &name, const Json &payload);
 
 private:
     int pageCount() const;
@@ -123,11 +123,9 @@ private:
     QPointer<annotations::PaneAnnotations> m_annotations;
     std::shared_ptr<engine::PdfDocument> m_document;
     Callbacks m_callbacks;
-    ScriptSink m_sink;
     QString m_token;
     bool m_disposed = false;
     bool m_loaded = false;
-    int m_crashes = 0;
     bool m_updateScheduled = false;
     QString m_lastSettings;
     QString m_lastState;

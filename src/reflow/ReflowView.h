@@ -1,22 +1,18 @@
 #pragma once
 
-// The reflow view of one pane: a web view that shows the reflow page for
-// one document, with its own private profile, scheme handler, channel and
-// coordinator. A different document makes a new view. When the page's
-// process ends it is loaded again once; after a second end, or at once when
-// the web engine cannot start, the view shows a lasting message with the
-// way back to the PDF.
+// The reflow view of one pane: the reflow page for one document in its web
+// view, with its own scheme handler and coordinator. A different document
+// makes a new view. When the page's process ended once more than it may be
+// started again, or at once when the web engine cannot start, the view
+// shows a lasting message with the way back to the PDF.
 
 #include "model/ReflowViewInterface.h"
 #include "reflow/ReflowCoordinator.h"
 
 #include <QWidget>
 
-class QWebEngineProfile;
-class QWebEngineView;
-
 namespace folvan::localweb {
-class LocalWebPage;
+class LocalWebView;
 }
 
 namespace folvan::reflow {
@@ -37,11 +33,11 @@ public:
     ~ReflowView() override;
 
     ReflowCoordinator *coordinator() const { return m_coordinator; }
-    QWebEngineView *webView() const { return m_web; }
+    localweb::LocalWebView *webView() const { return m_web; }
     // The document this view was made for.
     const std::shared_ptr<engine::PdfDocument> &document() const { return m_document; }
-    // Shown after the page's process ended twice, or without a web engine
-    // (then there is no web view).
+    // Shown after the page's process ended for good, or without a web
+    // engine (then there is no web view).
     bool failed() const { return m_failure != nullptr; }
 
     // Asks the page where the reader is now and hands the answer to the
@@ -51,20 +47,16 @@ public:
 
     // Forwards a pinch step at `position` (view coordinates) to the page.
     void magnify(double delta, QPointF position);
-    // The magnify call's script: numbers in their shortest exact form.
-    static QString magnifyScript(double delta, QPointF position);
 
 private:
-    void pageEnded();
-    // The lasting message with the way back to the PDF.
+    // The lasting message with the way back to the PDF, in place of the
+    // page.
     void showFailure();
 
     std::shared_ptr<engine::PdfDocument> m_document;
     QPointer<model::SharedPDFViewModel> m_model;
-    QWebEngineProfile *m_profile = nullptr;
     ReflowResourceHandler *m_handler;
-    QWebEngineView *m_web = nullptr;
-    localweb::LocalWebPage *m_page = nullptr;
+    localweb::LocalWebView *m_web = nullptr;
     ReflowCoordinator *m_coordinator;
     QWidget *m_failure = nullptr;
     std::function<void()> m_leave;

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QSignalBlocker>
 #include <QTest>
-#include <QRegularExpression>
 
 using namespace folvan;
 using folvan::reflow::Json;
@@ -23,8 +22,6 @@ struct Call {
     QString name;
     Json payload;
 };
-
-const QUrl kPageURL(QStringLiteral("folvan-reflow://local/index.html"));
 
 class CoordinatorTest : public test::PaneTest {
 protected:
@@ -42,20 +39,15 @@ protected:
         callbacks.showOriginal = [this](const model::ReadingLocation &location) { originals.push_back(location); };
         coordinator = std::make_unique<ReflowCoordinator>(model, model->pdfDocument(), paperID, callbacks, nullptr,
                                                           path(QStringLiteral("Reflow")));
-        coordinator->setScriptSink([this](const QString &script) {
-            static const QRegularExpression form(QStringLiteral("^window\\.folvanReflow\\?\\.(\\w+)\\((.*)\\)$"),
-                                                 QRegularExpression::DotMatchesEverythingOption);
-            const auto match = form.match(script);
-            ASSERT_TRUE(match.hasMatch()) << script.toStdString();
-            calls.push_back({match.captured(1), Json::parse(match.captured(2).toStdString())});
-        });
+        QObject::connect(coordinator.get(), &ReflowCoordinator::pageCall, coordinator.get(),
+                         [this](const QString &name, const Json &payload) { calls.push_back({name, payload}); });
     }
 
     void post(Json body, bool withToken = true)
     {
         if (withToken)
             body["token"] = coordinator->token().toStdString();
-        coordinator->receive(QString::fromStdString(body.dump()), kPageURL, true);
+        coordinator->receive(body);
     }
     void handshake()
     {
@@ -115,29 +107,21 @@ TEST_F(CoordinatorTest, OpensOnceOnTheFirstLoadedEventAndNotBefore)
     coordinator->update();
     EXPECT_TRUE(calls.empty()); // a second handshake is dropped; nothing changed
 
-    // The page process ended: it is loaded again once, with the same token.
-    EXPECT_TRUE(coordinator->pageProcessEnded());
+    // The page process ended: the page loaded again is opened with the same
+    // token.
+    coordinator->pageRestarting();
     post({{"event", "loaded"}}, false);
     EXPECT_EQ(names(), (QStringList{"open", "settings", "state"}));
     EXPECT_EQ(calls[0].payload["token"], coordinator->token().toStdString());
-    EXPECT_FALSE(coordinator->pageProcessEnded());
 }
 
-TEST_F(CoordinatorTest, TakesMessagesOnlyFromItsOwnPageWithItsToken)
+TEST_F(CoordinatorTest, TakesMessagesOnlyWithItsToken)
 {
     handshake();
-    auto visible = [&](const QString &text, const QUrl &url, bool main) {
-        coordinator->receive(text, url, main);
-        return coordinator->visiblePages();
-    };
-    const QString good = QString::fromStdString(
-        Json{{"event", "visiblePages"}, {"pages", {1}}, {"token", coordinator->token().toStdString()}}.dump());
-    EXPECT_TRUE(visible(good, QUrl(QStringLiteral("folvan-reflow://other/index.html")), true).empty());
-    EXPECT_TRUE(visible(good, QUrl(QStringLiteral("https://local/index.html")), true).empty());
-    EXPECT_TRUE(visible(good, kPageURL, false).empty());
-    const QString wrongToken = QString(good).replace(coordinator->token(), QStringLiteral("X"));
-    EXPECT_TRUE(visible(wrongToken, kPageURL, true).empty());
-    EXPECT_EQ(visible(good, kPageURL, true), (std::set<int>{1}));
+    post({{"event", "visiblePages"}, {"pages", {1}}, {"token", "X"}}, false);
+    EXPECT_TRUE(coordinator->visiblePages().empty());
+    post({{"event", "visiblePages"}, {"pages", {1}}});
+    EXPECT_EQ(coordinator->visiblePages(), (std::set<int>{1}));
 
     post({{"event", "visiblePages"}, {"pages", {0, 1, 2, 3, 4, 5, 0, 1, 2, 3}}}); // ten: dropped
     EXPECT_EQ(coordinator->visiblePages(), (std::set<int>{1}));

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "annotations/AnnotationTestSupport.h"
-#include "localweb/LocalWebPage.h"
+#include "localweb/LocalWebView.h"
 #include "reflow/ReflowView.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "annotations/AnnotationTestSupport.h"
 #include "localweb/FileUrlProbe.h"
-#include "localweb/LocalWebPage.h"
+#include "localweb/LocalWebView.h"
 #include "platform/WebEngineStart.h"
 #include "reflow/ReflowView.h"
 
@@ -167,12 +167,6 @@ TEST_F(ReflowViewTest, ThePageReadsNoLocalFile)
     view.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
     EXPECT_EQ(test::readFromPageThroughFileUrls(view.webView()->page(), root()), QString());
-}
-
-TEST(ReflowViewScript, MagnifyWritesShortestNumbers)
-{
-    EXPECT_EQ(ReflowView::magnifyScript(0.1, QPointF(12.5, 40)),
-              QStringLiteral("window.folvanReflow?.magnify({delta:0.1,x:12.5,y:40})"));
 }
 
 // A right click on the page shows no menu of the web engine's own (back,
