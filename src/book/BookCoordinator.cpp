@@ -65,7 +65,7 @@ void BookCoordinator::setDocument(const model::PdfDocumentPtr &document)
     const int count = document ? document->pageCount() : 0;
     const QString path = m_model->pdfDocumentURL().path();
     const int saved =
-        path.isEmpty() ? 0 : platform::Preferences::shared().intValue(platform::prefkey::lastPage(path), 0);
+        path.isEmpty() ? 0 : platform::Preferences::shared().intValue(platform::prefkey::lastPage(path));
     const int initial = m_model->jumpToPage() ? *m_model->jumpToPage()
                         : m_model->pageCount() == count ? m_model->currentPageIndex()
                                                         : saved;

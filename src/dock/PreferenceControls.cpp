@@ -21,16 +21,16 @@ platform::Preferences &defaults()
 
 // Slider positions of a range: whole steps, or a fine scale when the range
 // moves continuously.
-int stepCount(SliderRange range)
+int stepCount(platform::PreferenceRange range)
 {
     if (range.step <= 0)
         return 1000;
-    return int(std::lround((range.maximum - range.minimum) / range.step));
+    return int(std::lround((range.highest - range.lowest) / range.step));
 }
 
-double stepSize(SliderRange range)
+double stepSize(platform::PreferenceRange range)
 {
-    return (range.maximum - range.minimum) / stepCount(range);
+    return (range.highest - range.lowest) / stepCount(range);
 }
 
 } // namespace
@@ -57,21 +57,24 @@ QCheckBox *boundToggle(const QString &label, const QString &key, QWidget *parent
     return box;
 }
 
-QSlider *boundSlider(const QString &key, SliderRange range, const QString &accessibleName, QWidget *parent)
+QSlider *boundSlider(const QString &key, const QString &accessibleName, QWidget *parent)
 {
+    const platform::PreferenceKey *entry = platform::Preferences::tableEntry(key);
+    Q_ASSERT(entry && entry->range.bounded());
+    const platform::PreferenceRange range = entry ? entry->range : platform::PreferenceRange{0, 1, 0};
     auto *slider = new QSlider(Qt::Horizontal, parent);
     slider->setRange(0, stepCount(range));
     slider->setAccessibleName(accessibleName);
     followKeys(slider, {key}, [slider, key, range] {
         const double stored = defaults().doubleValue(key);
-        const double shown = std::isfinite(stored) ? std::clamp(stored, range.minimum, range.maximum)
+        const double shown = std::isfinite(stored) ? std::clamp(stored, range.lowest, range.highest)
                                                    : defaults().defaultValue(key).toDouble();
         // Showing the stored value writes nothing.
         const QSignalBlocker quiet(slider);
-        slider->setValue(int(std::lround((shown - range.minimum) / stepSize(range))));
+        slider->setValue(int(std::lround((shown - range.lowest) / stepSize(range))));
     });
     QObject::connect(slider, &QSlider::valueChanged, slider, [key, range](int position) {
-        const double value = position == stepCount(range) ? range.maximum : range.minimum + position * stepSize(range);
+        const double value = position == stepCount(range) ? range.highest : range.lowest + position * stepSize(range);
         // A step's value is written as its decimal reads (0.35, not 0.35000000000000003).
         const int decimals = range.step > 0 ? std::max(0, int(std::ceil(-std::log10(range.step) - 1e-9))) : 3;
         defaults().setValue(key, QString::number(value, 'f', decimals).toDouble());

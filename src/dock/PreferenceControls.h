@@ -23,17 +23,10 @@ void followKeys(QWidget *owner, const QStringList &keys, std::function<void()> u
 // A check box bound to a Bool key.
 QCheckBox *boundToggle(const QString &label, const QString &key, QWidget *parent = nullptr);
 
-// The range of a slider over a Double key: from `minimum` in whole steps to
-// `maximum`; a step of 0 moves continuously.
-struct SliderRange {
-    double minimum;
-    double maximum;
-    double step;
-};
-
-// A slider bound to a Double key. A stored value outside the range sets the
-// slider at its end and stays stored as it is until the user moves it.
-QSlider *boundSlider(const QString &key, SliderRange range, const QString &accessibleName,
-                     QWidget *parent = nullptr);
+// A slider bound to a Double key, over the key's table range: from its
+// lowest value in whole steps to its highest (continuously for a step of 0).
+// A stored value outside the range sets the slider at its end and stays
+// stored as it is until the user moves it.
+QSlider *boundSlider(const QString &key, const QString &accessibleName, QWidget *parent = nullptr);
 
 } // namespace folvan::dock

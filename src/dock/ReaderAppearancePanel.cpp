@@ -166,7 +166,7 @@ QWidget *ReaderAppearancePanel::buildBookGroup()
     auto sliderRow = [&](const QString &title, const QString &key, const QString &help) {
         auto *row = new QHBoxLayout;
         row->addWidget(new QLabel(title, m_bookGroup));
-        QSlider *slider = boundSlider(key, {0, 1, 0}, title, m_bookGroup);
+        QSlider *slider = boundSlider(key, title, m_bookGroup);
         slider->setToolTip(help);
         row->addWidget(slider, 1);
         column->addLayout(row);

@@ -3,8 +3,7 @@
 #include "history/ReadingHistory.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
-#include "platform/PreferenceKeys.h"
-#include "platform/Preferences.h"
+#include "platform/ReaderPreferences.h"
 #include "platform/ShownText.h"
 
 #include <QAction>
@@ -38,13 +37,11 @@ qreal roleOffset(TextRole role)
     return 0;
 }
 
-// The interface font of a text role: the interface text size (13 ... 20,
-// 15 when unset) plus the role's offset, at least 12 points; headlines are
-// semibold.
+// The interface font of a text role: the interface text size plus the
+// role's offset, at least 12 points; headlines are semibold.
 QFont readerFont(TextRole role)
 {
-    double size = platform::Preferences::shared().doubleValue(platform::prefkey::interfaceTextSize, 15.0);
-    size = std::isfinite(size) ? std::clamp(size, 13.0, 20.0) : 15.0;
+    const double size = platform::ReaderPreferences::interfaceSize();
     // Sizes are in device-independent pixels, the unit of every other length
     // of the interface.
     QFont font;

@@ -3,6 +3,8 @@
 #include "interface/ReaderHelpContent.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
+#include "platform/PreferenceKeys.h"
+#include "platform/Preferences.h"
 #include "platform/ReducedMotion.h"
 #include "window/PaneControls.h"
 
@@ -380,7 +382,8 @@ QEasingCurve curveOf(qreal (*function)(qreal))
 QFont guideButtonFont(QFont::Weight weight)
 {
     QFont font = platform::interfaceFont(InterfaceTextRole::body, weight);
-    font.setPointSizeF(platform::interfaceFontSize(InterfaceTextRole::body, 15) * platform::kQtPointsPerInterfacePoint);
+    const double size = platform::Preferences::defaultValue(platform::prefkey::interfaceTextSize).toDouble();
+    font.setPointSizeF(platform::interfaceFontSize(InterfaceTextRole::body, size) * platform::kQtPointsPerInterfacePoint);
     return font;
 }
 

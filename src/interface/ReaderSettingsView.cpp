@@ -54,11 +54,11 @@ QPushButton *formButton(const QString &text, QWidget *parent, std::function<void
 }
 
 // A value row with its slider under it.
-QSlider *addValueSlider(QFormLayout *form, const QString &label, const QString &key, SliderRange range,
-                        const QString &accessibleName, std::function<QString(double)> format)
+QSlider *addValueSlider(QFormLayout *form, const QString &label, const QString &key, const QString &accessibleName,
+                        std::function<QString(double)> format)
 {
     addFullRow(form, valueRow(label, key, std::move(format)));
-    QSlider *slider = boundSlider(key, range, accessibleName);
+    QSlider *slider = boundSlider(key, accessibleName);
     addFullRow(form, slider);
     return slider;
 }
@@ -105,10 +105,10 @@ QWidget *ReaderSettingsView::readingTab()
     addFullRow(form, formNote(QStringLiteral("每篇论文分别记住页码、缩放、仰角和阅读模式。版式由你手动选择。")));
     addFullRow(form, formDivider());
     addFullRow(form, new dock::PaperPresetPicker);
-    QSlider *warmth = boundSlider(prefkey::paperWarmth, {0, 1, 0}, QStringLiteral("纸张色温"));
+    QSlider *warmth = boundSlider(prefkey::paperWarmth, QStringLiteral("纸张色温"));
     warmth->setToolTip(QStringLiteral("冷白 → 暖黄"));
     form->addRow(QStringLiteral("纸张色温"), warmth);
-    QSlider *grain = boundSlider(prefkey::paperGrain, {0, 1, 0}, QStringLiteral("纸张纹理"));
+    QSlider *grain = boundSlider(prefkey::paperGrain, QStringLiteral("纸张纹理"));
     grain->setToolTip(QStringLiteral("细腻 → 粗糙"));
     form->addRow(QStringLiteral("纸张纹理"), grain);
     addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), prefkey::reducedBookMotion));
@@ -145,7 +145,7 @@ QWidget *ReaderSettingsView::operationTab()
     QWidget *tab = settingsForm(&form);
     const QString reduced = prefkey::reducedBookMotion;
     const QString wheelMode = prefkey::wheelMode;
-    QSlider *duration = addValueSlider(form, QStringLiteral("翻页时长"), prefkey::turnDuration, {0.8, 3.5, 0.1},
+    QSlider *duration = addValueSlider(form, QStringLiteral("翻页时长"), prefkey::turnDuration,
                                        QStringLiteral("翻页时长"),
                                        [](double v) { return decimalReadout(v, 1, QStringLiteral(" 秒")); });
     enableWhile(duration, {reduced}, [reduced] { return !defaults().boolValue(reduced); });
@@ -165,7 +165,7 @@ QWidget *ReaderSettingsView::operationTab()
     QCheckBox *reverse = boundToggle(QStringLiteral("反转滚轮翻页方向"), prefkey::wheelReverse);
     addFullRow(form, reverse);
     enableWhile(reverse, {wheelMode}, turning);
-    QSlider *sensitivity = addValueSlider(form, QStringLiteral("翻页灵敏度"), prefkey::wheelSensitivity, {0.5, 2.0, 0.1},
+    QSlider *sensitivity = addValueSlider(form, QStringLiteral("翻页灵敏度"), prefkey::wheelSensitivity,
                                           QStringLiteral("滚轮翻页灵敏度"),
                                           [](double v) { return decimalReadout(v, 1, QStringLiteral("×")); });
     enableWhile(sensitivity, {wheelMode}, turning);
@@ -183,7 +183,7 @@ QWidget *ReaderSettingsView::interfaceTab()
     QFormLayout *form = nullptr;
     QWidget *tab = settingsForm(&form);
     auto points = [](double v) { return wholeReadout(v, QStringLiteral(" pt")); };
-    addValueSlider(form, QStringLiteral("界面字号"), prefkey::interfaceTextSize, {13, 20, 1},
+    addValueSlider(form, QStringLiteral("界面字号"), prefkey::interfaceTextSize,
                    QStringLiteral("界面与菜单字号"), points);
     addFullRow(form, formNote(QStringLiteral("用于菜单、工具、目录、设置与帮助，不改变 PDF 文字大小。")));
     addFullRow(form, formButton(QStringLiteral("恢复默认字号"), nullptr,
@@ -199,18 +199,18 @@ QWidget *ReaderSettingsView::interfaceTab()
                                                    {QStringLiteral("Medium"), QStringLiteral("标准")},
                                                    {QStringLiteral("Large"), QStringLiteral("宽")},
                                                    {QStringLiteral("Auto"), QStringLiteral("适合窗口")}}));
-    addValueSlider(form, QStringLiteral("笔记正文字号"), prefkey::noteTextSize, {12, 24, 1},
+    addValueSlider(form, QStringLiteral("笔记正文字号"), prefkey::noteTextSize,
                    QStringLiteral("论文笔记正文字号"), points);
     addFullRow(form, formDivider());
     const QString previews = prefkey::referencePreviews;
     addFullRow(form, boundToggle(QStringLiteral("文内引用悬停预览"), previews));
-    QSlider *delay = addValueSlider(form, QStringLiteral("引用预览等待"), prefkey::referenceDelay, {0.2, 1.5, 0.05},
+    QSlider *delay = addValueSlider(form, QStringLiteral("引用预览等待"), prefkey::referenceDelay,
                                     QStringLiteral("引用预览等待时间"),
                                     [](double v) { return decimalReadout(v, 2, QStringLiteral(" 秒")); });
     enableWhile(delay, {previews}, [previews] { return defaults().boolValue(previews); });
     const QString keepExpanded = prefkey::keepReaderToolsExpanded;
     addFullRow(form, boundToggle(QStringLiteral("阅读工具保持展开"), keepExpanded));
-    QSlider *hide = addValueSlider(form, QStringLiteral("工具收起等待"), prefkey::toolsHideDelay, {3, 30, 1},
+    QSlider *hide = addValueSlider(form, QStringLiteral("工具收起等待"), prefkey::toolsHideDelay,
                                    QStringLiteral("工具自动收起等待时间"),
                                    [](double v) { return wholeReadout(v, QStringLiteral(" 秒")); });
     enableWhile(hide, {keepExpanded}, [keepExpanded] { return !defaults().boolValue(keepExpanded); });

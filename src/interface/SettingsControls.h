@@ -24,7 +24,6 @@ namespace folvan::interface {
 using dock::boundSlider;
 using dock::boundToggle;
 using dock::followKeys;
-using dock::SliderRange;
 
 // A pop-up picker bound to `key`; each option is a stored value (of the
 // key's type) and its label. A stored value that is no option selects

@@ -73,17 +73,17 @@ bool PaneController::defaultBook() const
 
 QString PaneController::ggViewWidth() const
 {
-    return defaults().stringValue(platform::prefkey::ggViewWidth, QStringLiteral("Compact"));
+    return defaults().stringValue(platform::prefkey::ggViewWidth);
 }
 
 QString PaneController::textEditorsLayout() const
 {
-    return defaults().stringValue(platform::prefkey::textEditorsLayout, QStringLiteral("One Row"));
+    return defaults().stringValue(platform::prefkey::textEditorsLayout);
 }
 
 QString PaneController::pdfViewWidth() const
 {
-    return defaults().stringValue(platform::prefkey::pdfViewWidth, QStringLiteral("Auto"));
+    return defaults().stringValue(platform::prefkey::pdfViewWidth);
 }
 
 QString PaneController::backgroundImagePath() const

@@ -3,53 +3,59 @@
 #include <QLatin1String>
 #include <QString>
 
-// The names of the stored preferences. Code reads and writes a key through
-// these names, never by typing it out; each key listed here has its type and
-// default in Preferences::defaultsTable().
-
-// X(name, stored key) for every key of the defaults table.
-#define FOLVAN_PREFERENCE_KEYS(X)                                                                                      \
+// The stored preferences, one row each: X(name, stored key, kind, default,
+// range). Code reads and writes a key through its name, never by typing it
+// out; the store takes each key's kind, default and range from its row
+// (Preferences::defaultsTable()).
+//   kind     a PreferenceType: Bool, Double, String or Url;
+//   default  of that kind (a number, true or false, a text), or nullptr for
+//            none (a String key without one reads as the empty text);
+//   range    of a Double key, range(lowest, highest, step), a step of 0
+//            meaning any value between: where it is read (ReaderPreferences)
+//            and where the settings' sliders move; none for the rest.
+#define FOLVAN_PREFERENCES(X)                                                                                          \
     /* The settings window's keys. */                                                                                  \
-    X(interfaceTextSize, "folvan.interfaceTextSize")                                                                   \
-    X(turnDuration, "folvan.turnDuration")                                                                             \
-    X(wheelMode, "folvan.wheelMode")                                                                                   \
-    X(wheelReverse, "folvan.wheelReverse")                                                                             \
-    X(wheelSensitivity, "folvan.wheelSensitivity")                                                                     \
-    X(toolsHideDelay, "folvan.toolsHideDelay")                                                                         \
-    X(referenceDelay, "folvan.referenceDelay")                                                                         \
-    X(resumeLastDocument, "folvan.resumeLastDocument")                                                                 \
-    X(defaultBookMode, "folvan.defaultBookMode")                                                                       \
-    X(pageLayout, "folvan.pageLayout")                                                                                 \
-    X(paperWarmth, "folvan.paperWarmth")                                                                               \
-    X(paperGrain, "folvan.paperGrain")                                                                                 \
-    X(reducedBookMotion, "folvan.reducedBookMotion")                                                                   \
-    X(keepReaderToolsExpanded, "folvan.keepReaderToolsExpanded")                                                       \
-    X(referencePreviews, "folvan.referencePreviews")                                                                   \
-    X(ggViewWidth, "ggViewWidth")                                                                                      \
-    X(pdfViewWidth, "pdfViewWidth")                                                                                    \
-    X(noteTextSize, "folvan.noteTextSize")                                                                             \
-    X(replacementForColon, "replacementForColon")                                                                      \
-    X(capitalizeTitles, "capitalizeTitles")                                                                            \
-    X(capitalizeLowercaseTitles, "capitalizeLowercaseTitles")                                                          \
-    X(keepSmallWordsLowercase, "keepSmallWordsLowercase")                                                              \
-    X(removeBracketedText, "removeBracketedText")                                                                      \
-    X(collapseSpaces, "collapseSpaces")                                                                                \
-    X(removeLeadingNumbers, "removeLeadingNumbers")                                                                    \
-    X(backgroundImagePath, "backgroundImagePath")                                                                      \
+    X(interfaceTextSize, "folvan.interfaceTextSize", Double, 15.0, range(13, 20, 1))                                   \
+    X(turnDuration, "folvan.turnDuration", Double, 2.1, range(0.8, 3.5, 0.1))                                          \
+    X(wheelMode, "folvan.wheelMode", String, "turn", none)                                                             \
+    X(wheelReverse, "folvan.wheelReverse", Bool, false, none)                                                          \
+    X(wheelSensitivity, "folvan.wheelSensitivity", Double, 1.0, range(0.5, 2.0, 0.1))                                  \
+    X(toolsHideDelay, "folvan.toolsHideDelay", Double, 10.0, range(3, 30, 1))                                          \
+    X(referenceDelay, "folvan.referenceDelay", Double, 0.35, range(0.2, 1.5, 0.05))                                    \
+    X(resumeLastDocument, "folvan.resumeLastDocument", Bool, true, none)                                               \
+    X(defaultBookMode, "folvan.defaultBookMode", Bool, true, none)                                                     \
+    X(pageLayout, "folvan.pageLayout", String, "spread", none)                                                         \
+    X(paperWarmth, "folvan.paperWarmth", Double, 0.12, range(0, 1, 0))                                                 \
+    X(paperGrain, "folvan.paperGrain", Double, 0.24, range(0, 1, 0))                                                   \
+    X(reducedBookMotion, "folvan.reducedBookMotion", Bool, false, none)                                                \
+    X(keepReaderToolsExpanded, "folvan.keepReaderToolsExpanded", Bool, false, none)                                    \
+    X(referencePreviews, "folvan.referencePreviews", Bool, true, none)                                                 \
+    X(ggViewWidth, "ggViewWidth", String, "Compact", none)                                                             \
+    X(pdfViewWidth, "pdfViewWidth", String, "Auto", none)                                                              \
+    X(noteTextSize, "folvan.noteTextSize", Double, 15.0, range(12, 24, 1))                                             \
+    X(replacementForColon, "replacementForColon", String, "-", none)                                                   \
+    X(capitalizeTitles, "capitalizeTitles", Bool, false, none)                                                         \
+    X(capitalizeLowercaseTitles, "capitalizeLowercaseTitles", Bool, false, none)                                       \
+    X(keepSmallWordsLowercase, "keepSmallWordsLowercase", Bool, false, none)                                           \
+    X(removeBracketedText, "removeBracketedText", Bool, false, none)                                                   \
+    X(collapseSpaces, "collapseSpaces", Bool, true, none)                                                              \
+    X(removeLeadingNumbers, "removeLeadingNumbers", Bool, false, none)                                                 \
+    X(backgroundImagePath, "backgroundImagePath", String, nullptr, none)                                               \
     /* The reader pane and the application. */                                                                         \
-    X(hasSeenOnboarding, "hasSeenOnboarding")                                                                          \
-    X(textEditorsLayout, "textEditorsLayout")                                                                          \
-    X(scaleFactor, "scaleFactorKey")                                                                                   \
-    X(rotationAngle, "rotationAngleKey")                                                                               \
+    X(hasSeenOnboarding, "hasSeenOnboarding", Bool, false, none)                                                       \
+    X(textEditorsLayout, "textEditorsLayout", String, "One Row", none)                                                 \
+    X(scaleFactor, "scaleFactorKey", Double, 1.0, none)                                                                \
+    X(rotationAngle, "rotationAngleKey", Double, 0.0, none)                                                            \
     /* Folders last chosen in the open, move and save panels. */                                                       \
-    X(lastAccessedDirectory, "lastAccessedDirectory")                                                                  \
-    X(lastMovePanelURL, "lastMovePanelURL")                                                                            \
-    X(lastSavePanelURL, "lastSavePanelURL")
+    X(lastAccessedDirectory, "lastAccessedDirectory", Url, nullptr, none)                                              \
+    X(lastMovePanelURL, "lastMovePanelURL", Url, nullptr, none)                                                        \
+    X(lastSavePanelURL, "lastSavePanelURL", Url, nullptr, none)
 
 namespace folvan::platform::prefkey {
 
-#define FOLVAN_PREFERENCE_KEY_CONSTANT(name, text) inline constexpr QLatin1String name{text, sizeof(text) - 1};
-FOLVAN_PREFERENCE_KEYS(FOLVAN_PREFERENCE_KEY_CONSTANT)
+#define FOLVAN_PREFERENCE_KEY_CONSTANT(name, text, kind, fallback, range)                                              \
+    inline constexpr QLatin1String name{text, sizeof(text) - 1};
+FOLVAN_PREFERENCES(FOLVAN_PREFERENCE_KEY_CONSTANT)
 #undef FOLVAN_PREFERENCE_KEY_CONSTANT
 
 // Keys made of a prefix and a name.

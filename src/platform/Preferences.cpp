@@ -25,6 +25,7 @@
 #include <charconv>
 #include <cmath>
 #include <string_view>
+#include <type_traits>
 #include <limits>
 
 namespace folvan::platform {
@@ -491,6 +492,16 @@ double Preferences::doubleValue(const QString &key, double fallback) const
     return fallback;
 }
 
+double Preferences::boundedValue(const QString &key) const
+{
+    const PreferenceKey *entry = tableEntry(key);
+    const double fallback = entry ? entry->defaultValue.toDouble() : 0.0;
+    const double value = doubleValue(key, fallback);
+    if (!std::isfinite(value))
+        return fallback;
+    return entry && entry->range.bounded() ? std::clamp(value, entry->range.lowest, entry->range.highest) : value;
+}
+
 QString Preferences::stringValue(const QString &key) const
 {
     return stringValue(key, defaultValue(key).toString());
@@ -599,47 +610,48 @@ QVariant Preferences::defaultValue(const QString &key)
     return entry ? entry->defaultValue : QVariant();
 }
 
+namespace {
+
+// The columns of a row of PreferenceKeys.h.
+
+constexpr PreferenceRange range(double lowest, double highest, double step)
+{
+    return {lowest, highest, step};
+}
+
+constexpr PreferenceRange none{};
+
+// A row's default as the store hands it out; a default of another kind than
+// the row's does not build.
+template <PreferenceType type, typename Value>
+QVariant rowDefault(Value value)
+{
+    if constexpr (std::is_same_v<Value, std::nullptr_t>) {
+        static_assert(type == PreferenceType::String || type == PreferenceType::Url);
+        if constexpr (type == PreferenceType::String)
+            return QString();
+        else
+            return {};
+    } else if constexpr (type == PreferenceType::Bool) {
+        static_assert(std::is_same_v<Value, bool>);
+        return value;
+    } else if constexpr (type == PreferenceType::Double) {
+        static_assert(std::is_floating_point_v<Value>);
+        return double(value);
+    } else {
+        static_assert(type == PreferenceType::String && std::is_convertible_v<Value, const char *>);
+        return QString::fromUtf8(value);
+    }
+}
+
+} // namespace
+
 const std::vector<PreferenceKey> &Preferences::defaultsTable()
 {
-    using T = PreferenceType;
-    static const std::vector<PreferenceKey> table = {
-        // The settings window's keys.
-        {prefkey::interfaceTextSize.data(), T::Double, 15.0},
-        {prefkey::turnDuration.data(), T::Double, 2.1},
-        {prefkey::wheelMode.data(), T::String, QStringLiteral("turn")},
-        {prefkey::wheelReverse.data(), T::Bool, false},
-        {prefkey::wheelSensitivity.data(), T::Double, 1.0},
-        {prefkey::toolsHideDelay.data(), T::Double, 10.0},
-        {prefkey::referenceDelay.data(), T::Double, 0.35},
-        {prefkey::resumeLastDocument.data(), T::Bool, true},
-        {prefkey::defaultBookMode.data(), T::Bool, true},
-        {prefkey::pageLayout.data(), T::String, QStringLiteral("spread")},
-        {prefkey::paperWarmth.data(), T::Double, 0.12},
-        {prefkey::paperGrain.data(), T::Double, 0.24},
-        {prefkey::reducedBookMotion.data(), T::Bool, false},
-        {prefkey::keepReaderToolsExpanded.data(), T::Bool, false},
-        {prefkey::referencePreviews.data(), T::Bool, true},
-        {prefkey::ggViewWidth.data(), T::String, QStringLiteral("Compact")},
-        {prefkey::pdfViewWidth.data(), T::String, QStringLiteral("Auto")},
-        {prefkey::noteTextSize.data(), T::Double, 15.0},
-        {prefkey::replacementForColon.data(), T::String, QStringLiteral("-")},
-        {prefkey::capitalizeTitles.data(), T::Bool, false},
-        {prefkey::capitalizeLowercaseTitles.data(), T::Bool, false},
-        {prefkey::keepSmallWordsLowercase.data(), T::Bool, false},
-        {prefkey::removeBracketedText.data(), T::Bool, false},
-        {prefkey::collapseSpaces.data(), T::Bool, true},
-        {prefkey::removeLeadingNumbers.data(), T::Bool, false},
-        {prefkey::backgroundImagePath.data(), T::String, QString()},
-        // The reader pane and the application.
-        {prefkey::hasSeenOnboarding.data(), T::Bool, false},
-        {prefkey::textEditorsLayout.data(), T::String, QStringLiteral("One Row")},
-        {prefkey::scaleFactor.data(), T::Double, 1.0},
-        {prefkey::rotationAngle.data(), T::Double, 0.0},
-        // Folders last chosen in the open, move and save panels; no default.
-        {prefkey::lastAccessedDirectory.data(), T::Url, QVariant()},
-        {prefkey::lastMovePanelURL.data(), T::Url, QVariant()},
-        {prefkey::lastSavePanelURL.data(), T::Url, QVariant()},
-    };
+#define FOLVAN_PREFERENCE_ROW(name, text, kind, fallback, bounds)                                                      \
+    {prefkey::name.data(), PreferenceType::kind, rowDefault<PreferenceType::kind>(fallback), bounds},
+    static const std::vector<PreferenceKey> table = {FOLVAN_PREFERENCES(FOLVAN_PREFERENCE_ROW)};
+#undef FOLVAN_PREFERENCE_ROW
     return table;
 }
 

@@ -16,19 +16,31 @@ namespace folvan::platform {
 // The stored type of a preference key.
 enum class PreferenceType { Bool, Int, Double, String, Bytes, Url };
 
-// One key of the preference table with its type and default.
+// The values a Double key takes: from `lowest` to `highest` in whole steps,
+// any value between when `step` is 0. Unbounded when lowest == highest.
+struct PreferenceRange {
+    double lowest = 0;
+    double highest = 0;
+    double step = 0;
+
+    bool bounded() const { return lowest < highest; }
+};
+
+// One key of the preference table with its type, default and range.
 struct PreferenceKey {
     const char *key;
     PreferenceType type;
     QVariant defaultValue;
+    PreferenceRange range;
 };
 
 // The typed, change-signalling preference store ("user defaults"). Keys are
 // used verbatim ("folvan.pageLayout", "lastPage_/home/a/b.pdf", ...). Values
 // keep their type across restarts: the file is a typed JSON document.
 //
-// Every known key has one default, held in one table (defaultsTable()); a
-// missing key or a stored value of the wrong type reads as that default.
+// Every known key has one default, held in one table (defaultsTable(), made
+// from the rows of PreferenceKeys.h); a missing key or a stored value of the
+// wrong type reads as that default.
 class Preferences : public QObject {
     Q_OBJECT
 public:
@@ -61,6 +73,9 @@ public:
     int intValue(const QString &key, int fallback) const;
     double doubleValue(const QString &key) const;
     double doubleValue(const QString &key, double fallback) const;
+    // A Double key's value held to its table range; the default when the
+    // value is not finite.
+    double boundedValue(const QString &key) const;
     QString stringValue(const QString &key) const;
     QString stringValue(const QString &key, const QString &fallback) const;
     QByteArray bytesValue(const QString &key) const;
@@ -82,7 +97,7 @@ public:
     // are noted as unsaved until a later sync writes them.
     void sync();
 
-    // The table of every documented key with its type and default.
+    // The table of every documented key with its type, default and range.
     static const std::vector<PreferenceKey> &defaultsTable();
     // The table entry of `key`, or nullptr. The per-file "lastPage_" keys
     // share one entry.

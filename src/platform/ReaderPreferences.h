@@ -7,21 +7,22 @@ namespace folvan::platform {
 inline constexpr double kMinZoom = 0.5;
 inline constexpr double kMaxZoom = 4.0;
 
-// The clamped interface preferences, read afresh from the shared
-// preferences on every call. A missing, non-numeric or non-finite stored
-// value reads as the default; an out-of-range one is clamped (nothing is
-// written back).
+// The interface preferences as they are used, read afresh from the shared
+// preferences on every call: held to their ranges (a missing, non-numeric
+// or non-finite stored value reads as the default, an out-of-range one is
+// clamped, and nothing is written back). Their defaults and ranges are
+// their rows in PreferenceKeys.h.
 struct ReaderPreferences {
     ReaderPreferences() = delete;
 
-    // "folvan.interfaceTextSize": points, default 15, 13 ... 20.
+    // "folvan.interfaceTextSize", in points.
     static double interfaceSize();
-    // "folvan.toolsHideDelay": seconds, default 10, 3 ... 30.
+    // "folvan.toolsHideDelay", in seconds.
     static double toolsHideDelay();
-    // "folvan.referenceDelay": seconds, default 0.35, 0.2 ... 1.5.
+    // "folvan.referenceDelay", in seconds.
     static double referenceDelay();
-    // "folvan.noteTextSize": points, default 15, 12 ... 24 (the settings
-    // slider's range), so that a hand-edited size cannot swell the editor.
+    // "folvan.noteTextSize", in points: the settings slider's range, so that
+    // a hand-edited size cannot swell the editor.
     static double noteTextSize();
 };
 

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 #include <thread>
 
@@ -111,24 +112,21 @@ TEST_F(PreferencesTest, DefaultsComeFromOneTableWithTheirTypes)
     }
     EXPECT_EQ(Preferences::tableEntry(QStringLiteral("lastPage_/x/y.pdf"))->type, PreferenceType::Int);
     EXPECT_EQ(Preferences::tableEntry(QStringLiteral("no.such.key")), nullptr);
-}
 
-// The named keys and the defaults table list the same keys, so that a key
-// added to one and forgotten in the other reads with no default or is never
-// named; a file's last-page key lands on the shared entry.
-TEST_F(PreferencesTest, NamedKeysAndTheDefaultsTableMatch)
-{
-    namespace prefkey = folvan::platform::prefkey;
-#define FOLVAN_KEY_TEXT(name, text) QStringLiteral(text),
-    const QStringList named = {FOLVAN_PREFERENCE_KEYS(FOLVAN_KEY_TEXT)};
-#undef FOLVAN_KEY_TEXT
-    QStringList table;
-    for (const auto &entry : Preferences::defaultsTable())
-        table.append(QLatin1String(entry.key));
-    EXPECT_EQ(named, table);
-
-    EXPECT_EQ(prefkey::lastPage(QStringLiteral("/a//b.pdf")), QStringLiteral("lastPage_/a//b.pdf"));
-    EXPECT_EQ(Preferences::tableEntry(prefkey::lastPage(QStringLiteral("/a.pdf")))->type, PreferenceType::Int);
+    // A range is a Double key's, holds its default, and is made of whole
+    // steps (the sliders' positions).
+    for (const auto &entry : Preferences::defaultsTable()) {
+        const folvan::platform::PreferenceRange range = entry.range;
+        if (!range.bounded())
+            continue;
+        EXPECT_EQ(entry.type, PreferenceType::Double) << entry.key;
+        const double fallback = entry.defaultValue.toDouble();
+        EXPECT_TRUE(range.lowest <= fallback && fallback <= range.highest) << entry.key;
+        if (range.step > 0) {
+            const double steps = (range.highest - range.lowest) / range.step;
+            EXPECT_NEAR(steps, std::round(steps), 1e-9) << entry.key;
+        }
+    }
 }
 
 // Readers hear of a change, never of a value written again as it was.
