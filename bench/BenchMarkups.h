@@ -16,9 +16,10 @@
 // Highlights spread over the pages: runs of 40 characters of the text,
 // each made of the rectangles of its lines, as the reader makes them from a
 // selection.
-inline std::vector<folvan::ReadingMarkup> spreadMarkups(const std::shared_ptr<folvan::engine::PdfDocument> &shared, int count)
+inline std::vector<folvan::annotations::ReadingMarkup>
+spreadMarkups(const std::shared_ptr<folvan::engine::PdfDocument> &shared, int count)
 {
-    std::vector<folvan::ReadingMarkup> markups;
+    std::vector<folvan::annotations::ReadingMarkup> markups;
     const int pages = shared->pageCount();
     for (int made = 0, round = 0; made < count && round < 400; ++round) {
         for (int p = 0; p < pages && made < count; ++p) {
@@ -28,10 +29,10 @@ inline std::vector<folvan::ReadingMarkup> spreadMarkups(const std::shared_ptr<fo
             if (start + 40 > characters)
                 continue;
             const folvan::engine::PdfSelection selection = page.selection(folvan::engine::PdfTextRange{start, 40});
-            std::vector<QRectF> lines = folvan::AnnotationGeometry::lineRects(selection, page);
+            std::vector<QRectF> lines = folvan::annotations::lineRects(selection, page);
             if (selection.isEmpty() || lines.empty())
                 continue;
-            folvan::ReadingMarkup markup;
+            folvan::annotations::ReadingMarkup markup;
             markup.id = QUuid::createUuid();
             markup.page = p;
             markup.kind = QStringLiteral("highlight");

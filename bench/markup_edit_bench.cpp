@@ -35,6 +35,7 @@
 #include "model/SharedPDFViewModel.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 
 namespace {
 
@@ -65,10 +66,10 @@ OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
     if (!paper.document)
         return paper;
     paper.model = std::make_unique<model::SharedPDFViewModel>();
-    annotations::PaneAnnotations::attach(*paper.model);
+    PaneAnnotations::attach(*paper.model);
     const QUrl url = QUrl::fromLocalFile(path);
     paper.model->documentOpened({.document = paper.document, .url = url});
-    annotations::PaneAnnotations::of(*paper.model)->loadMarkups(url, paper.document);
+    PaneAnnotations::of(*paper.model)->loadMarkups(url, paper.document);
     paper.document->page(0).render(kScale);
     if (drawnMs)
         *drawnMs = clock.nsecsElapsed() / 1e6;
@@ -79,8 +80,8 @@ OpenPaper openPaper(const QString &path, double *drawnMs = nullptr)
 size_t markupsShownOn(const OpenPaper &paper, int page)
 {
     QSet<QString> names;
-    for (const ReadingMarkup &markup : annotations::PaneAnnotations::of(*paper.model)->markups())
-        names.insert(AnnotationGeometry::installedName(markup.id));
+    for (const ReadingMarkup &markup : PaneAnnotations::of(*paper.model)->markups())
+        names.insert(installedName(markup.id));
     size_t shown = 0;
     for (const engine::PdfAnnotation &annotation : engine::annotations(*paper.document, page))
         shown += names.contains(annotation.userName) ? 1 : 0;
@@ -89,7 +90,7 @@ size_t markupsShownOn(const OpenPaper &paper, int page)
 
 void waitForMarkups(const model::SharedPDFViewModel &model)
 {
-    while (annotations::PaneAnnotations::of(model)->markupsLoading())
+    while (PaneAnnotations::of(model)->markupsLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -120,9 +121,9 @@ int runMarkupEditBench(int argc, char **argv)
 
     {
         OpenPaper paper = openPaper(path);
-        annotations::PaneAnnotations::of(*paper.model)->applyAnnotations(spreadMarkups(paper.document, count));
-        if (annotations::PaneAnnotations::of(*paper.model)->markups().size() < size_t(count)) {
-            std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", annotations::PaneAnnotations::of(*paper.model)->markups().size());
+        PaneAnnotations::of(*paper.model)->applyAnnotations(spreadMarkups(paper.document, count));
+        if (PaneAnnotations::of(*paper.model)->markups().size() < size_t(count)) {
+            std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", PaneAnnotations::of(*paper.model)->markups().size());
             return 1;
         }
     }
@@ -134,7 +135,7 @@ int runMarkupEditBench(int argc, char **argv)
         clock.start();
         double ms = 0;
         paper = openPaper(path, &ms);
-        firstPageMarkups = annotations::PaneAnnotations::of(*paper.model)->markups().size();
+        firstPageMarkups = PaneAnnotations::of(*paper.model)->markups().size();
         drawnMarkups = markupsShownOn(paper, 0);
         waitForMarkups(*paper.model);
         const double all = clock.nsecsElapsed() / 1e6;
@@ -142,7 +143,7 @@ int runMarkupEditBench(int argc, char **argv)
         loadedMs = loadedMs < 0 ? all : std::min(loadedMs, all);
     }
     std::printf("markups %zu (%zu on the first page, which was drawn with %zu of them)\n",
-                annotations::PaneAnnotations::of(*paper.model)->markups().size(), firstPageMarkups, drawnMarkups);
+                PaneAnnotations::of(*paper.model)->markups().size(), firstPageMarkups, drawnMarkups);
     std::printf("open_ms %.1f\n", plainMs);
     std::printf("open_with_markups_ms %.1f (target under %.1f)\n", markedMs, 2 * plainMs);
     std::printf("markups_loaded_ms %.1f\n", loadedMs);
@@ -155,14 +156,14 @@ int runMarkupEditBench(int argc, char **argv)
     std::vector<double> added, undone, deleted;
     for (int run = 0; run < 5; ++run) {
         model.pageSelectionChanged(fresh);
-        added.push_back(change([&] { annotations::PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
-        undone.push_back(change([&] { annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo(); }));
-        const QString victim = annotations::PaneAnnotations::of(model)->annotationItems()[size_t(run) * 7].id;
-        deleted.push_back(change([&] { annotations::PaneAnnotations::of(model)->deleteAnnotation(victim); }));
-        annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo();
+        added.push_back(change([&] { PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
+        undone.push_back(change([&] { PaneAnnotations::of(model)->annotationUndoManager()->undo(); }));
+        const QString victim = PaneAnnotations::of(model)->annotationItems()[size_t(run) * 7].id;
+        deleted.push_back(change([&] { PaneAnnotations::of(model)->deleteAnnotation(victim); }));
+        PaneAnnotations::of(model)->annotationUndoManager()->undo();
     }
-    if (annotations::PaneAnnotations::of(model)->markups().size() < size_t(count)) {
-        std::fprintf(stderr, "undoing lost markups: %zu left\n", annotations::PaneAnnotations::of(model)->markups().size());
+    if (PaneAnnotations::of(model)->markups().size() < size_t(count)) {
+        std::fprintf(stderr, "undoing lost markups: %zu left\n", PaneAnnotations::of(model)->markups().size());
         return 1;
     }
     print("markup_add_ms", added);

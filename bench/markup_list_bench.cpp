@@ -35,6 +35,7 @@
 #include "model/SharedPDFViewModel.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 
 namespace {
 
@@ -52,7 +53,7 @@ public:
     {
         // Connected before the list, so that it runs before the list's own
         // reaction to the items.
-        QObject::connect(annotations::PaneAnnotations::of(model), &annotations::PaneAnnotations::annotationItemsChanged,
+        QObject::connect(PaneAnnotations::of(model), &PaneAnnotations::annotationItemsChanged,
                          &m_context, [this] {
             m_viewsStart = m_clock.nsecsElapsed();
         });
@@ -61,8 +62,8 @@ public:
     void follow(model::SharedPDFViewModel &model)
     {
         QObject::disconnect(m_end);
-        m_end = QObject::connect(annotations::PaneAnnotations::of(model),
-                                 &annotations::PaneAnnotations::annotationItemsChanged, &m_context, [this] {
+        m_end = QObject::connect(PaneAnnotations::of(model),
+                                 &PaneAnnotations::annotationItemsChanged, &m_context, [this] {
             if (m_viewsStart >= 0)
                 m_views += m_clock.nsecsElapsed() - m_viewsStart;
             m_viewsStart = -1;
@@ -120,17 +121,17 @@ int runMarkupListBench(int argc, char **argv)
 
     const auto document = openBenchDocument(path, args);
     model::SharedPDFViewModel model;
-    annotations::PaneAnnotations::attach(model);
+    PaneAnnotations::attach(model);
     const QUrl url = QUrl::fromLocalFile(path);
     model.documentOpened({.document = document, .url = url});
-    annotations::PaneAnnotations::of(model)->loadMarkups(url, document);
+    PaneAnnotations::of(model)->loadMarkups(url, document);
     std::vector<ReadingMarkup> markups = spreadMarkups(document, count);
     QElapsedTimer clock;
     clock.start();
-    annotations::PaneAnnotations::of(model)->applyAnnotations(markups);
-    std::printf("markups %zu\nmarkups_apply_ms %.1f\n", annotations::PaneAnnotations::of(model)->annotationItems().size(), double(clock.elapsed()));
-    if (annotations::PaneAnnotations::of(model)->annotationItems().size() < size_t(count)) {
-        std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", annotations::PaneAnnotations::of(model)->annotationItems().size());
+    PaneAnnotations::of(model)->applyAnnotations(markups);
+    std::printf("markups %zu\nmarkups_apply_ms %.1f\n", PaneAnnotations::of(model)->annotationItems().size(), double(clock.elapsed()));
+    if (PaneAnnotations::of(model)->annotationItems().size() < size_t(count)) {
+        std::fprintf(stderr, "the paper holds only %zu markups of 40 characters\n", PaneAnnotations::of(model)->annotationItems().size());
         return 1;
     }
 
@@ -145,8 +146,8 @@ int runMarkupListBench(int argc, char **argv)
     std::vector<double> install;
     for (int run = 0; run < 3; ++run) {
         select();
-        install.push_back(clock2.time(nullptr, [&] { annotations::PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }).total);
-        clock2.time(nullptr, [&] { annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo(); });
+        install.push_back(clock2.time(nullptr, [&] { PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }).total);
+        clock2.time(nullptr, [&] { PaneAnnotations::of(model)->annotationUndoManager()->undo(); });
     }
     print("markups_install_ms", install);
 
@@ -181,27 +182,27 @@ int runMarkupListBench(int argc, char **argv)
         const QPoint inContent = rows->viewport()->mapTo(panel->list()->widget(), row.center());
         panel->list()->ensureVisible(inContent.x(), inContent.y(), 0, row.height());
         QCoreApplication::processEvents();
-        const size_t before = annotations::PaneAnnotations::of(model)->annotationItems().size();
+        const size_t before = PaneAnnotations::of(model)->annotationItems().size();
         deleted.push_back(clock2.time(rows, [&] {
             QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
                               section->list()->partRect(middle, annotationsview::AnnotationListView::Part::remove).center());
         }));
-        if (annotations::PaneAnnotations::of(model)->annotationItems().size() != before - 1) {
+        if (PaneAnnotations::of(model)->annotationItems().size() != before - 1) {
             const QRect place = section->list()->partRect(middle, annotationsview::AnnotationListView::Part::remove);
             std::fprintf(stderr, "the delete button deleted nothing (%d %d %d %d in %d x %d)\n", place.x(), place.y(),
                          place.width(), place.height(), rows->viewport()->width(), rows->viewport()->height());
             return 1;
         }
-        undone.push_back(clock2.time(rows, [&] { annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo(); }));
+        undone.push_back(clock2.time(rows, [&] { PaneAnnotations::of(model)->annotationUndoManager()->undo(); }));
         select();
-        added.push_back(clock2.time(rows, [&] { annotations::PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
-        clock2.time(rows, [&] { annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo(); });
+        added.push_back(clock2.time(rows, [&] { PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
+        clock2.time(rows, [&] { PaneAnnotations::of(model)->annotationUndoManager()->undo(); });
         popover.hide();
         select();
-        addedClosed.push_back(clock2.time(nullptr, [&] { annotations::PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
-        clock2.time(nullptr, [&] { annotations::PaneAnnotations::of(model)->annotationUndoManager()->undo(); });
+        addedClosed.push_back(clock2.time(nullptr, [&] { PaneAnnotations::of(model)->addMarkup(QStringLiteral("highlight"), QString()); }));
+        clock2.time(nullptr, [&] { PaneAnnotations::of(model)->annotationUndoManager()->undo(); });
     }
-    std::printf("rows %d\n", int(annotations::PaneAnnotations::of(model)->annotationItems().size()));
+    std::printf("rows %d\n", int(PaneAnnotations::of(model)->annotationItems().size()));
     print("list_open_ms", opened);
     print("list_delete_ms", deleted);
     print("list_add_ms", added);

@@ -24,6 +24,7 @@
 #include "engine/PdfSelection.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 
 namespace {
 
@@ -78,10 +79,10 @@ int runPreviewBench(int argc, char **argv)
     std::vector<double> times;
     for (int p = 0; p < document->pageCount(); ++p) {
         for (const engine::PdfAnnotation &link : engine::annotations(*document, p)) {
-            const auto target = ReadingAids::destination(link);
+            const auto target = linkDestination(link);
             if (!target || target->pageIndex >= document->pageCount())
                 continue;
-            const auto region = ReadingAids::previewRect(document, *target);
+            const auto region = previewRect(document, *target);
             if (region) {
                 std::printf("preview %d %.2f %.2f %.2f %.2f\n", target->pageIndex, region->x(), region->y(),
                             region->width(), region->height());

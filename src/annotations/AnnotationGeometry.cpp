@@ -11,11 +11,9 @@
 #include "annotations/Rects.h"
 #include "platform/StoredJson.h"
 
-namespace folvan::AnnotationGeometry {
+namespace folvan::annotations {
 
-using namespace annotations;
-
-QString kind(const QString &type)
+QString markupKind(const QString &type)
 {
     qsizetype begin = 0;
     qsizetype end = type.size();
@@ -26,7 +24,7 @@ QString kind(const QString &type)
     return type.mid(begin, end - begin).toLower();
 }
 
-std::vector<QRectF> rectangles(const QRectF &bounds, const std::vector<QPointF> &quadPoints)
+std::vector<QRectF> annotationRects(const QRectF &bounds, const std::vector<QPointF> &quadPoints)
 {
     if (quadPoints.size() < 4)
         return {bounds};
@@ -70,7 +68,7 @@ void sortInReadingOrder(std::vector<QRectF> &rects)
     });
 }
 
-std::vector<QRectF> normalized(const std::vector<QRectF> &rects)
+std::vector<QRectF> normalizedRects(const std::vector<QRectF> &rects)
 {
     std::vector<QRectF> sorted = rects;
     sortInReadingOrder(sorted);
@@ -89,7 +87,7 @@ std::vector<QRectF> normalized(const std::vector<QRectF> &rects)
     return lines;
 }
 
-QString quote(const std::vector<QRectF> &rects, const engine::PdfPage &page)
+QString quoteUnder(const std::vector<QRectF> &rects, const engine::PdfPage &page)
 {
     static const QRegularExpression whiteSpace(QStringLiteral("\\s+"),
                                                QRegularExpression::UseUnicodePropertiesOption);
@@ -101,7 +99,7 @@ QString quote(const std::vector<QRectF> &rects, const engine::PdfPage &page)
         QString text;
     };
     std::vector<Line> lines;
-    for (const QRectF &line : normalized(rects)) {
+    for (const QRectF &line : normalizedRects(rects)) {
         const double inset = 0.18 * (maxY(line) - minY(line));
         const engine::PdfSelection selection = page.selection(grown(line, 0, -inset));
         if (selection.isEmpty())
@@ -168,18 +166,18 @@ engine::PdfColor colorOf(const ReadingMarkup &markup)
     if (std::optional<MarkupColor> named = MarkupColor::fromRawValue(markup.color.value_or(QString())))
         return named->color(markup.kind);
     if (markup.kind == QLatin1String("underline"))
-        return SystemColors::orange;
+        return kSystemOrange;
     return MarkupColor(MarkupColor::yellow).color(markup.kind);
 }
 
 } // namespace
 
-engine::PdfColor color(const ReadingMarkup &markup)
+engine::PdfColor annotationColor(const ReadingMarkup &markup)
 {
     return colorOf(markup);
 }
 
-std::optional<BuiltAnnotation> make(const ReadingMarkup &markup)
+std::optional<BuiltAnnotation> buildAnnotation(const ReadingMarkup &markup)
 {
     if (markup.rectangles.empty() || markup.kind == QLatin1String("deleted"))
         return std::nullopt;
@@ -197,7 +195,7 @@ std::optional<BuiltAnnotation> make(const ReadingMarkup &markup)
             built.quadPoints.push_back(QPointF(maxX(r), minY(r)) - origin);
         }
     }
-    built.color = color(markup);
+    built.color = annotationColor(markup);
     if (!markup.note.isEmpty())
         built.contents = markup.note;
     built.userName = installedName(markup.id);
@@ -229,4 +227,4 @@ QString rectText(const QRectF &rect)
         .arg(numberText(rect.x()), numberText(rect.y()), numberText(rect.width()), numberText(rect.height()));
 }
 
-} // namespace folvan::AnnotationGeometry
+} // namespace folvan::annotations

@@ -18,7 +18,7 @@
 #include "engine/PdfSelection.h"
 #include "engine/PdfTypes.h"
 
-namespace folvan {
+namespace folvan::annotations {
 
 // A page annotation built for one markup, not yet on any page.
 struct BuiltAnnotation {
@@ -35,20 +35,18 @@ struct BuiltAnnotation {
     QDateTime modificationDate;
 };
 
-namespace AnnotationGeometry {
-
 // The markup kind of an annotation type: "/" trimmed from both ends, lower
 // case ("/Highlight" → "highlight", "StrikeOut" → "strikeout").
-QString kind(const QString &type);
+QString markupKind(const QString &type);
 
 // The page-space rectangles of an annotation with these bounds and
 // quadrilateral points. The points may be relative to the bounds' origin or
 // in page space. Without at least four points: the bounds.
-std::vector<QRectF> rectangles(const QRectF &bounds, const std::vector<QPointF> &quadPoints);
+std::vector<QRectF> annotationRects(const QRectF &bounds, const std::vector<QPointF> &quadPoints);
 
 // Rectangles sorted into reading order (higher top edge first, then
 // smaller left edge; stable) and merged into one rectangle per text line.
-std::vector<QRectF> normalized(const std::vector<QRectF> &rects);
+std::vector<QRectF> normalizedRects(const std::vector<QRectF> &rects);
 
 // Sorts into reading order, stably.
 void sortInReadingOrder(std::vector<QRectF> &rects);
@@ -56,7 +54,7 @@ void sortInReadingOrder(std::vector<QRectF> &rects);
 // The page text under the rectangles: one line of single-spaced words per
 // line rectangle, lines joined by "\n" in the order of the page text (the
 // order a selection reads them in, column after column).
-QString quote(const std::vector<QRectF> &rects, const engine::PdfPage &page);
+QString quoteUnder(const std::vector<QRectF> &rects, const engine::PdfPage &page);
 
 // The bounds of the selection's non-blank lines on `page`, in line order,
 // leaving out lines of 0.5 points or less in either direction.
@@ -64,10 +62,10 @@ std::vector<QRectF> lineRects(const engine::PdfSelection &selection, const engin
 
 // The page annotation that shows `markup`; nothing for a tombstone or a
 // markup without rectangles.
-std::optional<BuiltAnnotation> make(const ReadingMarkup &markup);
+std::optional<BuiltAnnotation> buildAnnotation(const ReadingMarkup &markup);
 
-// The colour of the annotation that shows `markup` (make's colour).
-engine::PdfColor color(const ReadingMarkup &markup);
+// The colour of the annotation that shows `markup` (buildAnnotation's colour).
+engine::PdfColor annotationColor(const ReadingMarkup &markup);
 
 // The user name of the annotation installed for a markup id.
 QString installedName(const QUuid &id);
@@ -77,6 +75,4 @@ QString installedName(const QUuid &id);
 // machine.
 QString rectText(const QRectF &rect);
 
-} // namespace AnnotationGeometry
-
-} // namespace folvan
+} // namespace folvan::annotations

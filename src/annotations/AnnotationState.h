@@ -15,7 +15,7 @@
 #include "annotations/MarkupColor.h"
 #include "annotations/ReadingMarkup.h"
 
-namespace folvan {
+namespace folvan::annotations {
 
 // A document of up to this many pages has its own annotations read at
 // once; a longer one has them read off the main thread, so that it shows
@@ -71,7 +71,7 @@ struct AnnotationState {
     // The annotations added to the pages for the markups, per page.
     InstalledAnnotationMap installedAnnotations;
     // The items of the markups as last listed.
-    annotations::MarkupItemCache markupItems;
+    MarkupItemCache markupItems;
     // Why some markups are not on the pages; shown until they are.
     std::optional<QString> placementError;
     // Why the annotation file could not be read as the paper opened, until
@@ -80,10 +80,10 @@ struct AnnotationState {
     std::optional<QString> loadProblem;
     std::optional<QString> setAsideNotice;
     // Which annotation file must be kept aside before it is next written.
-    annotations::AnnotationFileKeeper fileKeeper;
+    AnnotationFileKeeper fileKeeper;
     // The stored list still being decoded; meanwhile `markups` holds only
     // the markups of the page shown first.
-    std::shared_ptr<annotations::MarkupLoading> loading;
+    std::shared_ptr<MarkupLoading> loading;
 };
 
-} // namespace folvan
+} // namespace folvan::annotations

@@ -26,7 +26,7 @@ namespace {
 
 std::vector<QRectF> rectanglesOf(const engine::PdfAnnotation &annotation)
 {
-    return AnnotationGeometry::rectangles(annotation.bounds, annotation.quadPoints);
+    return annotationRects(annotation.bounds, annotation.quadPoints);
 }
 
 std::unordered_set<QString> sourceKeys(const std::vector<ReadingMarkup> &markups)
@@ -45,9 +45,9 @@ QString originalKey(int pageIndex, int ordinal, const engine::PdfAnnotation &ann
 {
     QStringList rects;
     for (const QRectF &r : rectanglesOf(annotation))
-        rects << AnnotationGeometry::rectText(r);
+        rects << rectText(r);
     const QString text = QString::number(pageIndex) + u'|' + QString::number(ordinal) + u'|'
-        + AnnotationGeometry::kind(annotation.subtype) + u'|' + rects.join(u';') + u'|' + annotation.contents
+        + markupKind(annotation.subtype) + u'|' + rects.join(u';') + u'|' + annotation.contents
         + u'|' + annotation.userName;
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
@@ -56,7 +56,7 @@ std::vector<OriginalAnnotation> recordPageOriginals(const engine::PdfDocument &d
 {
     std::vector<OriginalAnnotation> records;
     for (const engine::PdfAnnotation &annotation : engine::annotations(document, pageIndex, true)) {
-        if (!isOriginalKind(AnnotationGeometry::kind(annotation.subtype)))
+        if (!isOriginalKind(markupKind(annotation.subtype)))
             continue;
         const int ordinal = int(records.size());
         records.push_back({originalKey(pageIndex, ordinal, annotation), annotation});
@@ -139,7 +139,7 @@ bool installPage(engine::PdfDocument &document, int page, const std::vector<Orig
     std::unordered_set<QString> installedNames;
     for (const ReadingMarkup *m : records.empty() ? std::vector<const ReadingMarkup *>() : wanted) {
         if (drawn(*m) && !m->rectangles.empty())
-            installedNames.insert(AnnotationGeometry::installedName(m->id));
+            installedNames.insert(installedName(m->id));
     }
     if (installed.hiddenOriginals.size() != records.size()) {
         installed.hiddenOriginals.clear();
@@ -198,7 +198,7 @@ bool installPage(engine::PdfDocument &document, int page, const std::vector<Orig
     installed.markups = std::move(remaining);
 
     for (const ReadingMarkup *m : missing) {
-        const std::optional<BuiltAnnotation> built = AnnotationGeometry::make(*m);
+        const std::optional<BuiltAnnotation> built = buildAnnotation(*m);
         if (!built)
             continue;
         pending.push_back({m, {page, blueprint(*m, *built, records)}});
@@ -309,7 +309,7 @@ void uninstallMarkups(engine::PdfDocument &document, const OriginalAnnotationMap
 
 engine::PdfColor colorOf(const engine::PdfAnnotation &annotation)
 {
-    return annotation.color.value_or(SystemColors::yellow);
+    return annotation.color.value_or(kSystemYellow);
 }
 
 namespace {
@@ -324,7 +324,7 @@ ReadingAnnotationItem markupItem(const ReadingMarkup &m)
     item.quote = m.quote;
     item.note = m.note;
     // Only the colour of the annotation that shows it.
-    item.color = m.rectangles.empty() ? SystemColors::yellow : AnnotationGeometry::color(m);
+    item.color = m.rectangles.empty() ? kSystemYellow : annotationColor(m);
     item.localID = m.id;
     item.sourceKey = m.sourceKey;
     return item;
@@ -341,7 +341,7 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
     if (!originals.empty()) {
         keys = sourceKeys(markups);
         for (const ReadingMarkup &m : markups)
-            names.insert(AnnotationGeometry::installedName(m.id));
+            names.insert(installedName(m.id));
     }
 
     std::vector<ReadingAnnotationItem> items;
@@ -356,9 +356,9 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
             ReadingAnnotationItem item;
             item.id = record.key;
             item.page = page;
-            item.kind = AnnotationGeometry::kind(record.annotation.subtype);
+            item.kind = markupKind(record.annotation.subtype);
             item.rectangles = rectanglesOf(record.annotation);
-            item.quote = AnnotationGeometry::quote(item.rectangles, pdfPage);
+            item.quote = quoteUnder(item.rectangles, pdfPage);
             item.note = record.annotation.contents;
             item.color = colorOf(record.annotation);
             item.sourceKey = record.key;

@@ -19,7 +19,7 @@
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
 
-namespace folvan {
+namespace folvan::annotations {
 
 // An annotation of the PDF itself, with its key.
 struct OriginalAnnotation {
@@ -48,8 +48,6 @@ struct InstalledPage {
 
 // Page index → what is installed on that page.
 using InstalledAnnotationMap = std::map<int, InstalledPage>;
-
-namespace annotations {
 
 // Whether an annotation kind takes part as an original: highlight,
 // underline, strikeout, squiggly, text or freetext.
@@ -101,5 +99,4 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
 // The colour an annotation shows, yellow when it has none.
 engine::PdfColor colorOf(const engine::PdfAnnotation &annotation);
 
-} // namespace annotations
-} // namespace folvan
+} // namespace folvan::annotations

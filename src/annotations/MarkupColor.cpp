@@ -1,6 +1,6 @@
 #include "annotations/MarkupColor.h"
 
-namespace folvan {
+namespace folvan::annotations {
 
 namespace {
 
@@ -49,4 +49,4 @@ engine::PdfColor MarkupColor::color(const QString &kind) const
     return {row.red, row.green, row.blue, kind == QLatin1String("highlight") ? 0.35 : 1.0};
 }
 
-} // namespace folvan
+} // namespace folvan::annotations

@@ -11,7 +11,7 @@
 
 #include "engine/PdfTypes.h"
 
-namespace folvan {
+namespace folvan::annotations {
 
 class MarkupColor {
 public:
@@ -44,9 +44,7 @@ private:
 // Colours of the desktop palette used where a markup has no colour of its
 // own: yellow for an item whose annotation could not be built, orange for
 // an underline without a named colour.
-namespace SystemColors {
-inline constexpr engine::PdfColor yellow{1.0, 0.8, 0.0, 1.0};
-inline constexpr engine::PdfColor orange{1.0, 149.0 / 255.0, 0.0, 1.0};
-} // namespace SystemColors
+inline constexpr engine::PdfColor kSystemYellow{1.0, 0.8, 0.0, 1.0};
+inline constexpr engine::PdfColor kSystemOrange{1.0, 149.0 / 255.0, 0.0, 1.0};
 
-} // namespace folvan
+} // namespace folvan::annotations

@@ -47,7 +47,7 @@ PaneAnnotations::PaneAnnotations(model::SharedPDFViewModel &model)
     connect(m_annotationUndoManager, &QUndoStack::canRedoChanged, this, &PaneAnnotations::updateAnnotationUndoState);
     // Jumps to a passage mark it in the page and book views.
     model.setPassageFinder([&model](const model::ReadingTextSource &source) {
-        return ReflowTextMap::selection(source, model.pdfDocument());
+        return passageSelection(source, model.pdfDocument());
     });
 }
 

@@ -35,13 +35,11 @@ namespace folvan::model {
 class SharedPDFViewModel;
 }
 
-namespace folvan {
-
-namespace engine {
+namespace folvan::engine {
 class PdfDocument;
 }
 
-namespace annotations {
+namespace folvan::annotations {
 
 class PaneAnnotations : public model::PaneAnnotationsInterface {
     Q_OBJECT
@@ -220,5 +218,4 @@ private:
     bool m_markupsUnsaved = false;
 };
 
-} // namespace annotations
-} // namespace folvan
+} // namespace folvan::annotations

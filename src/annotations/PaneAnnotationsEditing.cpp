@@ -67,7 +67,7 @@ void PaneAnnotations::addMarkup(const QString &kind, const QString &note)
     for (const engine::PdfPage &page : selection.pages()) {
         if (page.document() != document || !page.isValid())
             continue;
-        const std::vector<QRectF> lines = AnnotationGeometry::lineRects(selection, page);
+        const std::vector<QRectF> lines = lineRects(selection, page);
         if (lines.empty())
             continue;
         std::vector<const ReadingAnnotationItem *> candidates;
@@ -79,7 +79,7 @@ void PaneAnnotations::addMarkup(const QString &kind, const QString &note)
             }
         }
         const MergeResult merge = mergeOverlapping(lines, candidateRects);
-        const std::vector<QRectF> rects = AnnotationGeometry::normalized(merge.region);
+        const std::vector<QRectF> rects = normalizedRects(merge.region);
 
         std::vector<QString> mergedNotes;
         for (size_t index : merge.merged)
@@ -96,7 +96,7 @@ void PaneAnnotations::addMarkup(const QString &kind, const QString &note)
         }
         base.rectangles = rects;
         base.note = joinNotes(mergedNotes, note);
-        base.quote = AnnotationGeometry::quote(rects, page);
+        base.quote = quoteUnder(rects, page);
 
         for (size_t index : merge.merged) {
             ReadingMarkup m = editableMarkup(*candidates[index]);
@@ -172,7 +172,7 @@ bool PaneAnnotations::acceptReflowSelection(const std::vector<model::ReadingText
 
     std::optional<engine::PdfSelection> combined;
     for (const model::ReadingTextSource &source : sources) {
-        std::optional<engine::PdfSelection> found = ReflowTextMap::selection(source, document);
+        std::optional<engine::PdfSelection> found = passageSelection(source, document);
         if (!found) {
             m_model.reflowSelectionTaken(sources, std::nullopt);
             return false;

@@ -104,11 +104,11 @@ PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelec
     }
     auto addRows = [&rows](int page, const QString &subtype, const QRectF &bounds,
                            const std::vector<QPointF> &quadPoints, const engine::PdfColor &color) {
-        const QString kind = AnnotationGeometry::kind(subtype);
+        const QString kind = markupKind(subtype);
         const bool underline = kind == QLatin1String("underline");
         if (!underline && kind != QLatin1String("highlight"))
             return;
-        for (const QRectF &r : AnnotationGeometry::rectangles(bounds, quadPoints)) {
+        for (const QRectF &r : annotationRects(bounds, quadPoints)) {
             if (isEmptyRect(r))
                 continue;
             rows[page].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), color.red, color.green,
@@ -133,7 +133,7 @@ PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelec
         for (const engine::PdfPage &page : m_model.retainedSelection()->pages()) {
             if (page.document() != document)
                 continue;
-            for (const QRectF &r : AnnotationGeometry::lineRects(*m_model.retainedSelection(), page))
+            for (const QRectF &r : lineRects(*m_model.retainedSelection(), page))
                 rows[page.index()].push_back({minX(r), minY(r), maxX(r) - minX(r), maxY(r) - minY(r), 0.4, 0.65, 1.0,
                                               0.18, 0.0});
         }
@@ -153,10 +153,10 @@ model::ReadingLocation PaneAnnotations::location(const model::ReadingTextSource 
         return place;
     place.source = source;
     std::optional<QRectF> area;
-    if (std::optional<engine::PdfSelection> found = ReflowTextMap::selection(source, document))
+    if (std::optional<engine::PdfSelection> found = passageSelection(source, document))
         area = found->bounds(page);
     else
-        area = ReflowTextMap::pdfRect(source, page);
+        area = passagePdfRect(source, page);
     if (area)
         place.point = QPointF(minX(*area), maxY(*area));
     return place;
@@ -170,7 +170,7 @@ std::optional<QString> PaneAnnotations::annotationSummary()
         return std::nullopt;
     const QString title = m_model.pdfDocumentURL().isEmpty() ? QStringLiteral("阅读批注")
                                                      : QFileInfo(m_model.pdfDocumentURL().toLocalFile()).completeBaseName();
-    return ReadingAids::markdown(*document, annotationItems(), title);
+    return markdownSummary(*document, annotationItems(), title);
 }
 
 void PaneAnnotations::exportAnnotationSummary()

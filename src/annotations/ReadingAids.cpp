@@ -11,11 +11,9 @@
 #include "engine/PdfPageLabels.h"
 #include "engine/PdfSelection.h"
 
-namespace folvan::ReadingAids {
+namespace folvan::annotations {
 
-using namespace annotations;
-
-QString pageLabel(const engine::PdfDocument &document, int index)
+QString pageLabelOrNumber(const engine::PdfDocument &document, int index)
 {
     if (index >= 0 && index < document.pageCount()) {
         const QString label = engine::pageLabel(document, index).trimmed();
@@ -35,10 +33,10 @@ struct Extent {
     explicit Extent(const std::vector<QRectF> &rects)
     {
         for (const QRectF &r : rects) {
-            left = std::min(left, annotations::minX(r));
-            right = std::max(right, annotations::maxX(r));
-            bottom = std::min(bottom, annotations::minY(r));
-            top = std::max(top, annotations::maxY(r));
+            left = std::min(left, minX(r));
+            right = std::max(right, maxX(r));
+            bottom = std::min(bottom, minY(r));
+            top = std::max(top, maxY(r));
         }
     }
     bool isNull() const { return left > right; }
@@ -49,8 +47,8 @@ struct Extent {
 
 } // namespace
 
-std::vector<ReadingAnnotationItem> ordered(const std::vector<ReadingAnnotationItem> &items,
-                                           const engine::PdfPage &page)
+std::vector<ReadingAnnotationItem> inReadingOrder(const std::vector<ReadingAnnotationItem> &items,
+                                                  const engine::PdfPage &page)
 {
     const QRectF frame = page.cropBox();
     const double pageWidth = maxX(frame) - minX(frame);
@@ -103,8 +101,8 @@ QString quoteParagraph(const QString &quote)
 
 } // namespace
 
-QString markdown(const engine::PdfDocument &document, const std::vector<ReadingAnnotationItem> &items,
-                 const QString &title)
+QString markdownSummary(const engine::PdfDocument &document, const std::vector<ReadingAnnotationItem> &items,
+                        const QString &title)
 {
     QStringList paragraphs;
     paragraphs << QStringLiteral("# ") + QString(title).replace(u'\n', u' ');
@@ -120,7 +118,7 @@ QString markdown(const engine::PdfDocument &document, const std::vector<ReadingA
         if (!page.isValid())
             continue;
         const QString number = QString::number(p + 1);
-        const QString label = ReadingAids::pageLabel(document, int(p));
+        const QString label = pageLabelOrNumber(document, int(p));
         QString heading = QStringLiteral("## 第 ") + label + QStringLiteral(" 页");
         if (label != number)
             heading += QStringLiteral("（PDF 第 ") + number + QStringLiteral(" 页）");
@@ -129,7 +127,7 @@ QString markdown(const engine::PdfDocument &document, const std::vector<ReadingA
         std::vector<ReadingAnnotationItem> onPage;
         std::copy_if(items.begin(), items.end(), std::back_inserter(onPage),
                      [&](const ReadingAnnotationItem &item) { return item.page == p; });
-        for (const ReadingAnnotationItem &item : ordered(onPage, page)) {
+        for (const ReadingAnnotationItem &item : inReadingOrder(onPage, page)) {
             QString paragraph;
             const bool isNote = item.kind == QLatin1String("text") || item.kind == QLatin1String("freetext");
             if (!item.quote.isEmpty() && !isNote)
@@ -146,21 +144,21 @@ QString markdown(const engine::PdfDocument &document, const std::vector<ReadingA
     return paragraphs.join(QStringLiteral("\n\n")) + u'\n';
 }
 
-std::optional<engine::PdfAnnotation> link(QPointF point, const engine::PdfPage &page)
+std::optional<engine::PdfAnnotation> linkAt(QPointF point, const engine::PdfPage &page)
 {
     if (!page.isValid())
         return std::nullopt;
     for (engine::PdfAnnotation &annotation : engine::annotations(*page.document(), page.index())) {
-        if (AnnotationGeometry::kind(annotation.subtype) == QLatin1String("link") && annotation.bounds.contains(point))
+        if (markupKind(annotation.subtype) == QLatin1String("link") && annotation.bounds.contains(point))
             return std::move(annotation);
     }
     return std::nullopt;
 }
 
-std::optional<engine::PdfDestination> destination(const engine::PdfAnnotation &annotation)
+std::optional<engine::PdfDestination> linkDestination(const engine::PdfAnnotation &annotation)
 {
     // The engine reads a go-to action's destination into the link's own.
-    if (AnnotationGeometry::kind(annotation.subtype) != QLatin1String("link") || !annotation.destination
+    if (markupKind(annotation.subtype) != QLatin1String("link") || !annotation.destination
         || !annotation.destination->hasPage())
         return std::nullopt;
     return annotation.destination;
@@ -308,4 +306,4 @@ QImage previewImage(const std::shared_ptr<engine::PdfDocument> &document, const 
     return image;
 }
 
-} // namespace folvan::ReadingAids
+} // namespace folvan::annotations

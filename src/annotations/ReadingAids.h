@@ -18,31 +18,31 @@
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 
-namespace folvan::ReadingAids {
+namespace folvan::annotations {
 
 // The page's own label trimmed of white space, or the one-based page number
 // when the page has no label or a blank one.
-QString pageLabel(const engine::PdfDocument &document, int index);
+QString pageLabelOrNumber(const engine::PdfDocument &document, int index);
 
 // The items of one page in reading order for papers set in two columns:
 // items wider than 0.58 of the page cut it into bands; within a band the
 // left column comes before the right, and within a column the higher top
 // edge first, then the smaller left edge. Stable.
-std::vector<ReadingAnnotationItem> ordered(const std::vector<ReadingAnnotationItem> &items,
-                                           const engine::PdfPage &page);
+std::vector<ReadingAnnotationItem> inReadingOrder(const std::vector<ReadingAnnotationItem> &items,
+                                                  const engine::PdfPage &page);
 
 // The Markdown summary: a title, a line naming the source, then a heading
 // per page and the quotes and notes of its items in reading order.
-QString markdown(const engine::PdfDocument &document, const std::vector<ReadingAnnotationItem> &items,
-                 const QString &title);
+QString markdownSummary(const engine::PdfDocument &document, const std::vector<ReadingAnnotationItem> &items,
+                        const QString &title);
 
 // The first link annotation, in the page's annotation order, whose bounds
 // hold the page-space point.
-std::optional<engine::PdfAnnotation> link(QPointF point, const engine::PdfPage &page);
+std::optional<engine::PdfAnnotation> linkAt(QPointF point, const engine::PdfPage &page);
 
 // Where a link goes: its own destination, else its go-to action's, and
 // only when that names a page.
-std::optional<engine::PdfDestination> destination(const engine::PdfAnnotation &annotation);
+std::optional<engine::PdfDestination> linkDestination(const engine::PdfAnnotation &annotation);
 
 // The page-space region a citation preview shows of a destination: a band
 // at most 150 points high from just above the destination point (from the
@@ -67,4 +67,4 @@ double previewScale(QSizeF displayed, double maxWidth);
 QImage previewImage(const std::shared_ptr<engine::PdfDocument> &document, const engine::PdfDestination &destination,
                     double maxWidth, double pixelRatio = 2);
 
-} // namespace folvan::ReadingAids
+} // namespace folvan::annotations

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace folvan {
+namespace folvan::annotations {
 
 namespace {
 
@@ -212,4 +212,4 @@ std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes,
     return markups;
 }
 
-} // namespace folvan
+} // namespace folvan::annotations

@@ -21,7 +21,7 @@
 #include "engine/PdfTypes.h"
 #include "platform/StoredJson.h"
 
-namespace folvan {
+namespace folvan::annotations {
 
 struct ReadingMarkup {
     QUuid id;
@@ -106,4 +106,4 @@ private:
 // Decoding fails as a whole when any element fails.
 std::optional<std::vector<ReadingMarkup>> decodeMarkups(const QByteArray &bytes, QString *error);
 
-} // namespace folvan
+} // namespace folvan::annotations

@@ -7,9 +7,7 @@
 
 #include "annotations/Rects.h"
 
-namespace folvan::ReflowTextMap {
-
-using namespace annotations;
+namespace folvan::annotations {
 
 namespace {
 
@@ -71,7 +69,7 @@ double area(const QRectF &r)
 
 } // namespace
 
-Normalized::Normalized(const QString &input)
+FoldedText::FoldedText(const QString &input)
 {
     if (input.isEmpty())
         return;
@@ -90,19 +88,19 @@ Normalized::Normalized(const QString &input)
     }
 }
 
-std::optional<Viewport> viewport(const engine::PdfPage &page)
+std::optional<PageViewport> pageViewport(const engine::PdfPage &page)
 {
     if (!page.isValid())
         return std::nullopt;
     const QSizeF size = page.displaySize();
     if (!(size.width() > 0) || !(size.height() > 0))
         return std::nullopt;
-    return Viewport{page.drawingTransform(), size};
+    return PageViewport{page.drawingTransform(), size};
 }
 
-std::optional<std::vector<double>> rect(const QRectF &pageRect, const engine::PdfPage &page)
+std::optional<std::vector<double>> pageFractions(const QRectF &pageRect, const engine::PdfPage &page)
 {
-    const std::optional<Viewport> view = viewport(page);
+    const std::optional<PageViewport> view = pageViewport(page);
     if (!view)
         return std::nullopt;
     const QRectF mapped = view->transform.mapRect(pageRect.normalized());
@@ -116,13 +114,13 @@ std::optional<std::vector<double>> rect(const QRectF &pageRect, const engine::Pd
                                clipped->width() / width, clipped->height() / height};
 }
 
-std::optional<QRectF> pdfRect(const model::ReadingTextSource &source, const engine::PdfPage &page)
+std::optional<QRectF> passagePdfRect(const model::ReadingTextSource &source, const engine::PdfPage &page)
 {
     if (source.pdfRect)
         return source.pdfRect;
     if (!source.rect || source.rect->size() != 4)
         return std::nullopt;
-    const std::optional<Viewport> view = viewport(page);
+    const std::optional<PageViewport> view = pageViewport(page);
     if (!view)
         return std::nullopt;
     const std::vector<double> &f = *source.rect;
@@ -136,8 +134,8 @@ std::optional<QRectF> pdfRect(const model::ReadingTextSource &source, const engi
     return inverse.mapRect(shown);
 }
 
-std::optional<engine::PdfSelection> selection(const model::ReadingTextSource &source,
-                                              const std::shared_ptr<engine::PdfDocument> &document)
+std::optional<engine::PdfSelection> passageSelection(const model::ReadingTextSource &source,
+                                                     const std::shared_ptr<engine::PdfDocument> &document)
 {
     if (!document || !source.validated(document->pageCount()))
         return std::nullopt;
@@ -148,14 +146,14 @@ std::optional<engine::PdfSelection> selection(const model::ReadingTextSource &so
     if (pageText.isEmpty() || pageText.size() > kMaxPageText)
         return std::nullopt;
 
-    const Normalized p(pageText);
-    const Normalized q(source.quote);
-    const Normalized b(source.before);
-    const Normalized a(source.after);
+    const FoldedText p(pageText);
+    const FoldedText q(source.quote);
+    const FoldedText b(source.before);
+    const FoldedText a(source.after);
     if (q.text.isEmpty())
         return std::nullopt;
 
-    std::optional<QRectF> hint = pdfRect(source, page);
+    std::optional<QRectF> hint = passagePdfRect(source, page);
     if (hint)
         hint = grown(*hint, 3, 3);
 
@@ -198,8 +196,8 @@ std::optional<engine::PdfSelection> selection(const model::ReadingTextSource &so
     return std::nullopt;
 }
 
-std::vector<model::ReadingTextSource> sources(const engine::PdfSelection &selection,
-                                       const std::shared_ptr<engine::PdfDocument> &document)
+std::vector<model::ReadingTextSource> selectionPassages(const engine::PdfSelection &selection,
+                                                        const std::shared_ptr<engine::PdfDocument> &document)
 {
     std::vector<model::ReadingTextSource> result;
     const std::vector<engine::PdfSelection> lines = selection.selectionsByLine();
@@ -222,21 +220,21 @@ std::vector<model::ReadingTextSource> sources(const engine::PdfSelection &select
         model::ReadingTextSource source;
         source.page = page.index();
         source.quote = quote;
-        source.rect = rect(bounds, page);
+        source.rect = pageFractions(bounds, page);
         source.pdfRect = bounds;
         result.push_back(std::move(source));
     }
     return result;
 }
 
-std::vector<platform::json> fragments(const ReadingAnnotationItem &item, const engine::PdfPage &page)
+std::vector<platform::json> reflowFragments(const ReadingAnnotationItem &item, const engine::PdfPage &page)
 {
     std::vector<platform::json> result;
     const QString pageText = page.string();
     const size_t count = std::min(item.rectangles.size(), kMaxFragments);
     for (size_t i = 0; i < count; ++i) {
         const QRectF &r = item.rectangles[i];
-        const std::optional<std::vector<double>> fractions = rect(r, page);
+        const std::optional<std::vector<double>> fractions = pageFractions(r, page);
         if (!fractions)
             continue;
         const double inset = 0.12 * (maxY(r) - minY(r));
@@ -269,4 +267,4 @@ std::vector<platform::json> fragments(const ReadingAnnotationItem &item, const e
     return result;
 }
 
-} // namespace folvan::ReflowTextMap
+} // namespace folvan::annotations

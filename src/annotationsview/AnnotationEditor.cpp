@@ -20,7 +20,7 @@ namespace {
 // is the chosen one.
 class Swatch : public QToolButton {
 public:
-    Swatch(MarkupColor color, QWidget *parent)
+    Swatch(annotations::MarkupColor color, QWidget *parent)
         : QToolButton(parent)
         , m_color(color)
     {
@@ -49,12 +49,12 @@ protected:
     }
 
 private:
-    MarkupColor m_color;
+    annotations::MarkupColor m_color;
 };
 
 } // namespace
 
-AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &note, SaveHandler save,
+AnnotationEditor::AnnotationEditor(annotations::ReadingAnnotationItem item, const QString &note, SaveHandler save,
                                    std::function<void()> cancel, QWidget *parent)
     : QWidget(parent)
     , m_item(std::move(item))
@@ -81,7 +81,7 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     platform::useInterfaceFont(colorTitle, platform::InterfaceTextRole::caption);
     useSecondaryColor(colorTitle);
     colors->addWidget(colorTitle, 0, Qt::AlignVCenter);
-    const auto palette = MarkupColor::allCases();
+    const auto palette = annotations::MarkupColor::allCases();
     for (size_t i = 0; i < palette.size(); ++i) {
         auto *swatch = new Swatch(palette[i], this);
         m_swatches[i] = swatch;
@@ -114,10 +114,10 @@ AnnotationEditor::AnnotationEditor(ReadingAnnotationItem item, const QString &no
     column->addWidget(footnote);
 }
 
-void AnnotationEditor::choose(MarkupColor color)
+void AnnotationEditor::choose(annotations::MarkupColor color)
 {
     m_color = color;
-    const auto palette = MarkupColor::allCases();
+    const auto palette = annotations::MarkupColor::allCases();
     for (size_t i = 0; i < palette.size(); ++i)
         m_swatches[i]->setChecked(palette[i] == color);
 }

@@ -23,14 +23,14 @@ namespace folvan::annotationsview {
 class AnnotationEditor : public QWidget {
     Q_OBJECT
 public:
-    using SaveHandler = std::function<void(const QString &note, std::optional<MarkupColor> color)>;
+    using SaveHandler = std::function<void(const QString &note, std::optional<annotations::MarkupColor> color)>;
 
-    AnnotationEditor(ReadingAnnotationItem item, const QString &note, SaveHandler save, std::function<void()> cancel,
-                     QWidget *parent = nullptr);
+    AnnotationEditor(annotations::ReadingAnnotationItem item, const QString &note, SaveHandler save,
+                     std::function<void()> cancel, QWidget *parent = nullptr);
 
-    const ReadingAnnotationItem &item() const { return m_item; }
+    const annotations::ReadingAnnotationItem &item() const { return m_item; }
     // The colour chosen here; none until a swatch is pressed.
-    std::optional<MarkupColor> color() const { return m_color; }
+    std::optional<annotations::MarkupColor> color() const { return m_color; }
     QPlainTextEdit *noteEditor() const { return m_note; }
     // The swatches in palette order.
     QAbstractButton *swatch(int index) const { return m_swatches[size_t(index)]; }
@@ -45,12 +45,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void choose(MarkupColor color);
+    void choose(annotations::MarkupColor color);
 
-    ReadingAnnotationItem m_item;
+    annotations::ReadingAnnotationItem m_item;
     SaveHandler m_save;
     std::function<void()> m_cancel;
-    std::optional<MarkupColor> m_color;
+    std::optional<annotations::MarkupColor> m_color;
     QPlainTextEdit *m_note;
     std::array<QAbstractButton *, 4> m_swatches{};
     QPushButton *m_saveButton;

@@ -38,16 +38,16 @@ annotations::PaneAnnotations *annotationsOf(const model::SharedPDFViewModel *mod
 }
 
 // The listed annotations of a model's pane; none without annotations.
-const std::vector<ReadingAnnotationItem> &itemsOf(const model::SharedPDFViewModel *model)
+const std::vector<annotations::ReadingAnnotationItem> &itemsOf(const model::SharedPDFViewModel *model)
 {
-    static const std::vector<ReadingAnnotationItem> none;
+    static const std::vector<annotations::ReadingAnnotationItem> none;
     const annotations::PaneAnnotations *paneAnnotations = annotationsOf(model);
     return paneAnnotations ? paneAnnotations->annotationItems() : none;
 }
 
 // What a row shows, as one number: a row whose print is unchanged needs no
 // redrawing.
-size_t rowPrint(const ReadingAnnotationItem &item)
+size_t rowPrint(const annotations::ReadingAnnotationItem &item)
 {
     return qHashMulti(0, item.page, item.quote, item.note, item.color.red, item.color.green, item.color.blue);
 }
@@ -90,7 +90,7 @@ void AnnotationListModel::setFollowing(bool following)
 // whose print changed is redrawn.
 void AnnotationListModel::synchronize()
 {
-    const std::vector<ReadingAnnotationItem> &items = itemsOf(m_model);
+    const std::vector<annotations::ReadingAnnotationItem> &items = itemsOf(m_model);
     const size_t oldCount = m_ids.size();
     const size_t newCount = items.size();
     size_t head = 0;
@@ -145,7 +145,7 @@ int AnnotationListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_ids.size());
 }
 
-const ReadingAnnotationItem *AnnotationListModel::item(int row) const
+const annotations::ReadingAnnotationItem *AnnotationListModel::item(int row) const
 {
     if (!m_model || row < 0 || size_t(row) >= m_ids.size())
         return nullptr;
@@ -160,20 +160,21 @@ size_t AnnotationListModel::print(int row) const
     // Kept for each row while following; read afresh otherwise.
     if (m_following && row >= 0 && size_t(row) < m_prints.size())
         return m_prints[size_t(row)];
-    const ReadingAnnotationItem *entry = item(row);
+    const annotations::ReadingAnnotationItem *entry = item(row);
     return entry ? rowPrint(*entry) : 0;
 }
 
-QString AnnotationListModel::pageText(const ReadingAnnotationItem &item) const
+QString AnnotationListModel::pageText(const annotations::ReadingAnnotationItem &item) const
 {
     const auto document = m_model ? m_model->pdfDocument() : nullptr;
-    const QString label = document ? ReadingAids::pageLabel(*document, int(item.page)) : QString::number(item.page + 1);
+    const QString label =
+        document ? annotations::pageLabelOrNumber(*document, int(item.page)) : QString::number(item.page + 1);
     return QStringLiteral("第 ") + label + QStringLiteral(" 页");
 }
 
 QVariant AnnotationListModel::data(const QModelIndex &index, int role) const
 {
-    const ReadingAnnotationItem *entry = item(index.row());
+    const annotations::ReadingAnnotationItem *entry = item(index.row());
     if (!entry)
         return {};
     const QString pageNumber = QString::number(entry->page + 1);
@@ -341,7 +342,7 @@ public:
     const RowLayout *cut(int row, int width) const
     {
         RowLayout *entry = measured(row, width);
-        const ReadingAnnotationItem *item = m_rows->item(row);
+        const annotations::ReadingAnnotationItem *item = m_rows->item(row);
         if (!entry || !item || entry->cutWidth == width)
             return entry;
         const int room = textWidth(width);
@@ -391,7 +392,7 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        const ReadingAnnotationItem *item = m_rows->item(index.row());
+        const annotations::ReadingAnnotationItem *item = m_rows->item(index.row());
         if (!item)
             return;
         const RowLayout *rows = cut(index.row(), rowWidth());
@@ -466,7 +467,7 @@ private:
     // a row out of range.
     RowLayout *measured(int row, int width) const
     {
-        const ReadingAnnotationItem *item = m_rows->item(row);
+        const annotations::ReadingAnnotationItem *item = m_rows->item(row);
         if (!item)
             return nullptr;
         const size_t print = m_rows->print(row);
@@ -687,7 +688,7 @@ QRect AnnotationListView::partRect(int row, Part part) const
 
 QStringList AnnotationListView::rowLines(int row) const
 {
-    const ReadingAnnotationItem *item = m_rows->item(row);
+    const annotations::ReadingAnnotationItem *item = m_rows->item(row);
     const RowLayout *layout = delegateOf(m_view)->cut(row, delegateOf(m_view)->rowWidth());
     if (!item || !layout)
         return {};
@@ -696,7 +697,7 @@ QStringList AnnotationListView::rowLines(int row) const
 
 void AnnotationListView::act(int row, Part part)
 {
-    const ReadingAnnotationItem *item = m_rows->item(row);
+    const annotations::ReadingAnnotationItem *item = m_rows->item(row);
     if (!item)
         return;
     switch (part) {
@@ -709,7 +710,7 @@ void AnnotationListView::act(int row, Part part)
     }
 }
 
-void AnnotationListView::jump(const ReadingAnnotationItem &item)
+void AnnotationListView::jump(const annotations::ReadingAnnotationItem &item)
 {
     if (!m_model)
         return;
@@ -730,7 +731,7 @@ AnnotationEditor *AnnotationListView::editor() const
 
 // The editor opens in a popover on the list, built for a copy of the item:
 // what it saves goes to the id it was opened on.
-void AnnotationListView::edit(const ReadingAnnotationItem &item)
+void AnnotationListView::edit(const annotations::ReadingAnnotationItem &item)
 {
     closeEditor();
     m_editing = item;
@@ -743,7 +744,7 @@ void AnnotationListView::edit(const ReadingAnnotationItem &item)
     const QString id = item.id;
     layout->addWidget(new AnnotationEditor(
         item, item.note,
-        [self, id](const QString &note, std::optional<MarkupColor> color) {
+        [self, id](const QString &note, std::optional<annotations::MarkupColor> color) {
             if (!self)
                 return;
             if (annotations::PaneAnnotations *paneAnnotations = annotationsOf(self->m_model))

@@ -49,10 +49,10 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
 
     // The item of a row, while the rows follow the pane model.
-    const ReadingAnnotationItem *item(int row) const;
+    const annotations::ReadingAnnotationItem *item(int row) const;
     // A number for what a row shows: the same number, the same row drawn.
     size_t print(int row) const;
-    QString pageText(const ReadingAnnotationItem &item) const;
+    QString pageText(const annotations::ReadingAnnotationItem &item) const;
 
     // Following the pane model: rows change with its items. Not following:
     // no change of the items costs anything; the rows catch up on resuming.
@@ -88,11 +88,11 @@ public:
     QStringList rowLines(int row) const;
 
     // The item whose editor is open, and the editor.
-    const std::optional<ReadingAnnotationItem> &editing() const { return m_editing; }
+    const std::optional<annotations::ReadingAnnotationItem> &editing() const { return m_editing; }
     AnnotationEditor *editor() const;
 
-    void jump(const ReadingAnnotationItem &item);
-    void edit(const ReadingAnnotationItem &item);
+    void jump(const annotations::ReadingAnnotationItem &item);
+    void edit(const annotations::ReadingAnnotationItem &item);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -106,7 +106,7 @@ private:
     std::function<void()> m_dismiss;
     AnnotationListModel *m_rows;
     QListView *m_view;
-    std::optional<ReadingAnnotationItem> m_editing;
+    std::optional<annotations::ReadingAnnotationItem> m_editing;
     QPointer<QFrame> m_popover;
     int m_editorsOpened = 0;
 };

@@ -115,7 +115,7 @@ NativeSelectionControls::NativeSelectionControls(model::SharedPDFViewModel *mode
         row->addWidget(item, 0, Qt::AlignVCenter);
 
     auto *menu = new QMenu(m_color);
-    for (MarkupColor color : MarkupColor::allCases()) {
+    for (annotations::MarkupColor color : annotations::MarkupColor::allCases()) {
         QAction *action = menu->addAction(color.displayName());
         action->setData(color.rawValue());
         connect(action, &QAction::triggered, this, [this, color] {
@@ -165,7 +165,8 @@ void NativeSelectionControls::refresh()
     const bool hasText = !m_model->selectionText().isEmpty();
     for (QToolButton *button : {m_copy, m_highlight, m_underline, m_noteButton})
         button->setEnabled(hasText);
-    const MarkupColor color = m_annotations ? m_annotations->preferredMarkupColor() : MarkupColor::yellow;
+    const annotations::MarkupColor color =
+        m_annotations ? m_annotations->preferredMarkupColor() : annotations::MarkupColor::yellow;
     m_color->setIcon(QIcon(colorDot(swatchColor(color), 12, devicePixelRatioF())));
     const std::optional<QString> error = m_annotations ? m_annotations->markupError() : std::nullopt;
     m_error->setVisible(error.has_value());

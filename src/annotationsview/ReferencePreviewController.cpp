@@ -141,7 +141,7 @@ void ReferencePreviewController::hover(const std::optional<engine::PdfAnnotation
 {
     if (!previewsEnabled() || !link)
         return dismiss();
-    const auto target = ReadingAids::destination(*link);
+    const auto target = annotations::linkDestination(*link);
     if (!document || !target || target->pageIndex >= document->pageCount() || !view || !view->window()
         || !view->window()->isActiveWindow())
         return dismiss();
@@ -192,7 +192,7 @@ void ReferencePreviewController::showStep()
     const auto document = m_document.lock();
     if (!m_hovered || !document || !m_view || !m_view->window()->isActiveWindow())
         return;
-    const auto target = ReadingAids::destination(*m_hovered);
+    const auto target = annotations::linkDestination(*m_hovered);
     if (!target || target->pageIndex >= document->pageCount())
         return;
     m_drawing = true;
@@ -205,8 +205,8 @@ void ReferencePreviewController::showStep()
         const auto document = weakDocument.lock();
         if (!document)
             return;
-        QImage image = ReadingAids::previewImage(document, target, kMaxWidth, pixelRatio);
-        const QString label = ReadingAids::pageLabel(*document, target.pageIndex);
+        QImage image = annotations::previewImage(document, target, kMaxWidth, pixelRatio);
+        const QString label = annotations::pageLabelOrNumber(*document, target.pageIndex);
         platform::runOnMain([self, image = std::move(image), label, token, started] {
             if (self)
                 self->present(token, image, label, started);

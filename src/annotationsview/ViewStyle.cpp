@@ -38,7 +38,7 @@ QColor widgetColor(const engine::PdfColor &color, bool opaque)
                             opaque ? 1.0f : float(std::clamp(color.alpha, 0.0, 1.0)));
 }
 
-QColor swatchColor(MarkupColor color)
+QColor swatchColor(annotations::MarkupColor color)
 {
     return widgetColor(color.color(QStringLiteral("highlight")), true);
 }

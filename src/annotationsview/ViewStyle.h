@@ -25,7 +25,7 @@ namespace folvan::annotationsview {
 // A markup colour as a widget colour, fully opaque when `opaque`.
 QColor widgetColor(const engine::PdfColor &color, bool opaque = false);
 // The palette colour of a markup colour, as its swatch shows it.
-QColor swatchColor(MarkupColor color);
+QColor swatchColor(annotations::MarkupColor color);
 // A filled circle of `diameter` pixels.
 QPixmap colorDot(const QColor &color, int diameter, qreal pixelRatio = 1);
 

@@ -247,7 +247,7 @@ void PaneController::createPaperNote()
         return;
     std::vector<model::ReadingTextSource> sources = m_viewModel->reflowSources();
     if (sources.empty() && m_viewModel->retainedSelection())
-        sources = ReflowTextMap::sources(*m_viewModel->retainedSelection(), document);
+        sources = annotations::selectionPassages(*m_viewModel->retainedSelection(), document);
     createPaperNote(sources);
 }
 

@@ -226,15 +226,18 @@ void ReflowCoordinator::syncState(bool force)
         return;
     const annotations::PaneAnnotations *paneAnnotations = m_annotations;
     const int revision = paneAnnotations ? paneAnnotations->annotationRevision() : 0;
-    const std::vector<ReadingAnnotationItem> none;
+    const std::vector<annotations::ReadingAnnotationItem> none;
     if (m_snapshotRevision != revision || m_snapshotPages != m_visiblePages) {
         Json fragments = Json::array();
-        for (const ReadingAnnotationItem &item : paneAnnotations ? paneAnnotations->annotationItems() : none) {
+        const std::vector<annotations::ReadingAnnotationItem> &items =
+            paneAnnotations ? paneAnnotations->annotationItems() : none;
+        for (const annotations::ReadingAnnotationItem &item : items) {
             if (fragments.size() >= size_t(kMaxAnnotationFragments))
                 break;
             if (!m_visiblePages.count(int(item.page)) || item.page < 0 || item.page >= pageCount())
                 continue;
-            for (const platform::json &fragment : ReflowTextMap::fragments(item, m_document->page(int(item.page)))) {
+            const engine::PdfPage page = m_document->page(int(item.page));
+            for (const platform::json &fragment : annotations::reflowFragments(item, page)) {
                 if (fragments.size() >= size_t(kMaxAnnotationFragments))
                     break;
                 fragments.push_back(sorted(fragment));

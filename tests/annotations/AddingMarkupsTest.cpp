@@ -10,8 +10,8 @@
 #include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 using namespace folvan::test;
-using annotations::mergeOverlapping;
 
 TEST(MergingRules, EdgesAndThinOverlapsDoNotMerge)
 {
@@ -29,7 +29,7 @@ TEST(MergingRules, ChainsAndBridgesMergeWhole)
     const QRectF line(100, 100, 50, 10);
     // B touches only A; A overlaps the line. B is listed first.
     const std::vector<std::vector<QRectF>> chain = {{QRectF(190, 100, 30, 10)}, {QRectF(140, 100, 60, 10)}};
-    const annotations::MergeResult merged = mergeOverlapping({line}, chain);
+    const MergeResult merged = mergeOverlapping({line}, chain);
     EXPECT_EQ(merged.merged, (std::vector<size_t>{1, 0}));
     EXPECT_EQ(merged.region.size(), 3u);
     EXPECT_TRUE(mergeOverlapping({line}, {{QRectF(300, 100, 10, 10)}}).merged.empty());
@@ -37,7 +37,6 @@ TEST(MergingRules, ChainsAndBridgesMergeWhole)
 
 TEST(MergingRules, NotesAreJoinedWithoutRepeats)
 {
-    using annotations::joinNotes;
     EXPECT_EQ(joinNotes({"A", "", "A"}, QStringLiteral("  A \n")), QStringLiteral("A"));
     EXPECT_EQ(joinNotes({"A", "", "A"}, QStringLiteral("B")), QStringLiteral("A\n\nB"));
     EXPECT_EQ(joinNotes({}, QStringLiteral("  ")), QString());

@@ -16,6 +16,7 @@
 #include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 using namespace folvan::test;
 
 namespace {
@@ -223,7 +224,7 @@ TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
 TEST(AnnotationUndoFlags, OnlyThePanesOwnUndoStackMovesThem)
 {
     model::SharedPDFViewModel model;
-    annotations::PaneAnnotations &paneAnnotations = annotations::PaneAnnotations::attach(model);
+    PaneAnnotations &paneAnnotations = PaneAnnotations::attach(model);
     QUndoStack other;
     other.push(new QUndoCommand(QStringLiteral("elsewhere")));
     EXPECT_FALSE(paneAnnotations.canUndoAnnotation());

@@ -15,6 +15,7 @@
 #include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 using namespace folvan::test;
 
 namespace {
@@ -53,7 +54,7 @@ TEST_F(AnnotationFile, IsNamedByTheStandardizedPath)
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel model;
-    annotations::PaneAnnotations::attach(model);
+    PaneAnnotations::attach(model);
     const QString direct = test::annotationsOf(model).markupURL(QUrl::fromLocalFile(paper));
     EXPECT_EQ(test::annotationsOf(model).markupURL(QUrl::fromLocalFile(root() + QStringLiteral("/./x/../a.pdf"))), direct);
     EXPECT_EQ(QFileInfo(direct).dir().path(), model.annotationDirectory());
@@ -65,7 +66,7 @@ TEST_F(AnnotationFile, DropsMarkupsThatDoNotFitButKeepsACopy)
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const ReadingMarkup good = markupOn(0, textRect(0, 0, 5));
     const std::vector<ReadingMarkup> stored = {markupOn(3, textRect(0, 0, 5)), good,
@@ -98,7 +99,7 @@ TEST_F(AnnotationFile, MarkupsOnAPageThatCannotTakeThemStayInTheFileAndAreReport
     const QString paper = path("damaged.pdf");
     ASSERT_TRUE(writeTestFile(paper, pdfWhosePageTakesNoAnnotations()));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     store(file, {markupOn(0, QRectF(72, 700, 100, 12))});
     const QByteArray original = fileBytes(file);
@@ -114,7 +115,7 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     ASSERT_TRUE(platform::writeFileAtomically(file, "[{\"id\": broken"));
 
@@ -147,7 +148,7 @@ TEST_F(AnnotationFile, AFileNestedTooDeeplyIsUnreadableNotACrash)
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     // Nested inside an element of the first page too, which is read first.
     const QByteArray nested = "[{\"page\":0,\"x\":" + test::deeplyNestedJson() + "}]";
@@ -164,7 +165,7 @@ TEST_F(AnnotationFile, AFifoInPlaceOfTheFileIsUnreadableAndSetAsideNotOpened)
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     ASSERT_TRUE(makeTestFifo(file));
 
@@ -266,7 +267,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     ASSERT_TRUE(platform::writeFileAtomically(file, "garbage"));
     reloadMarkups(model);
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString otherFile = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(path("b.pdf")));
     store(otherFile, {markupOn(0, textRect(0, 0, 3))});
     const QByteArray other = fileBytes(otherFile);
@@ -279,7 +280,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
         EXPECT_FALSE(test::annotationsOf(model).markupError()->startsWith(QStringLiteral("批注尚未保存")))
             << test::annotationsOf(model).markupError()->toStdString();
     }
-    EXPECT_EQ(annotations::readMarkupFile(otherFile).markups->size(), test::annotationsOf(model).markups().size());
+    EXPECT_EQ(readMarkupFile(otherFile).markups->size(), test::annotationsOf(model).markups().size());
     const QStringList kept = asideCopies(otherFile, QStringLiteral(".kept-"));
     ASSERT_EQ(kept.size(), 1);
     EXPECT_EQ(fileBytes(QFileInfo(otherFile).dir().filePath(kept.front())), other);
@@ -309,7 +310,7 @@ TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
 {
     const QString paper = writePaper(path("a.pdf"), 3);
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const std::vector<ReadingMarkup> stored = {markupOn(0, textRect(0, 0, 5)), markupOn(1, textRect(1, 0, 5)),
                                                markupOn(2, textRect(2, 0, 5)), markupOn(2, textRect(0, 0, 5))};
@@ -333,11 +334,11 @@ TEST_F(AnnotationFile, StoredMarkupsAreOnEveryPageWheneverThePageIsNeeded)
     test::annotationsOf(model).annotationUndoManager()->undo();
     const std::vector<engine::PdfAnnotation> back = engine::annotations(document, 1);
     ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0].userName, AnnotationGeometry::installedName(stored[1].id));
+    EXPECT_EQ(back[0].userName, installedName(stored[1].id));
     test::annotationsOf(model).deleteAnnotation(platform::uuidString(stored[3].id));
     const std::vector<engine::PdfAnnotation> left = engine::annotations(document, 2);
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].userName, AnnotationGeometry::installedName(stored[2].id));
+    EXPECT_EQ(left[0].userName, installedName(stored[2].id));
     EXPECT_FALSE(test::annotationsOf(model).markupError());
 }
 
@@ -354,14 +355,14 @@ TEST(MarkupsOnPage, ArePickedOutOfTheStoredList)
     QString error;
     ASSERT_TRUE(encodeMarkups({first, second, third}, &bytes, &error));
 
-    EXPECT_EQ(annotations::decodeMarkupsOnPage(bytes, 0), (std::vector<ReadingMarkup>{first, third}));
-    EXPECT_EQ(annotations::decodeMarkupsOnPage(bytes, 1), std::vector<ReadingMarkup>{second});
-    EXPECT_TRUE(annotations::decodeMarkupsOnPage(bytes, 2).empty());
-    EXPECT_EQ(annotations::decodeMarkupsOnPage(bytes.left(bytes.lastIndexOf("{\"id\"") + 20), 0),
+    EXPECT_EQ(decodeMarkupsOnPage(bytes, 0), (std::vector<ReadingMarkup>{first, third}));
+    EXPECT_EQ(decodeMarkupsOnPage(bytes, 1), std::vector<ReadingMarkup>{second});
+    EXPECT_TRUE(decodeMarkupsOnPage(bytes, 2).empty());
+    EXPECT_EQ(decodeMarkupsOnPage(bytes.left(bytes.lastIndexOf("{\"id\"") + 20), 0),
               std::vector<ReadingMarkup>{first});
     for (const QByteArray &other : {QByteArray("{\"page\": 0}"), QByteArray("[1, 2]"), QByteArray("[{\"page\": 0}]"),
                                     QByteArray("[{\"page\": 0.5, \"id\": 1}]"), QByteArray()})
-        EXPECT_TRUE(annotations::decodeMarkupsOnPage(other, 0).empty()) << other.toStdString();
+        EXPECT_TRUE(decodeMarkupsOnPage(other, 0).empty()) << other.toStdString();
 }
 
 // The page shown first has its stored markups before anything is drawn;
@@ -382,7 +383,7 @@ TEST_F(AnnotationFile, TheShownPageHasItsMarkupsAtOnceAndTheRestFollow)
     EXPECT_TRUE(engine::annotations(*model.pdfDocument(), 0).empty());
 
     int loaded = 0;
-    QObject::connect(&test::annotationsOf(model), &annotations::PaneAnnotations::markupsLoaded, [&] { ++loaded; });
+    QObject::connect(&test::annotationsOf(model), &PaneAnnotations::markupsLoaded, [&] { ++loaded; });
     waitForStoredMarkups(model);
     EXPECT_EQ(loaded, 1);
     EXPECT_EQ(test::annotationsOf(model).markups(), stored);
@@ -416,9 +417,9 @@ TEST_F(AnnotationFile, ChangesWhileTheStoredMarkupsAreReadLoseNone)
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());
     EXPECT_FALSE(test::annotationsOf(model).markupsLoading());
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 3u);
-    EXPECT_EQ(annotations::readMarkupFile(file).markups, test::annotationsOf(model).markups());
+    EXPECT_EQ(readMarkupFile(file).markups, test::annotationsOf(model).markups());
     test::annotationsOf(model).annotationUndoManager()->undo();
-    EXPECT_EQ(annotations::readMarkupFile(file).markups, stored);
+    EXPECT_EQ(readMarkupFile(file).markups, stored);
 
     // The page's markup reads, the list as a whole does not.
     QByteArray bytes = fileBytes(file);
@@ -456,7 +457,7 @@ TEST_F(SharedAnnotationFile, MarkupsAnotherReaderWroteMeanwhileAreKeptAndShown)
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
     const ReadingMarkup kept = markupOn(0, textRect(0, 0, 5));
     const ReadingMarkup removedThere = markupOn(0, textRect(0, 6, 10));
@@ -495,7 +496,7 @@ TEST_F(SharedAnnotationFile, AFileLeftUnreadableIsSetAsideAndTheErrorLineSaysWhe
 {
     const QString paper = writePaper(path("a.pdf"));
     model::SharedPDFViewModel probe;
-    annotations::PaneAnnotations::attach(probe);
+    PaneAnnotations::attach(probe);
     const QString file = test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper));
 
     // Unreadable as the paper opens: the first save sets it aside and the

@@ -16,6 +16,7 @@
 #include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 using namespace folvan::test;
 
 namespace {
@@ -117,7 +118,7 @@ TEST_F(Tombstones, DeletingTheReplacingMarkupKeepsTheOriginalHidden)
     const ReadingAnnotationItem edited = test::annotationsOf(model).annotationItems().front();
     ASSERT_TRUE(edited.localID);
     EXPECT_EQ(edited.sourceKey, key);
-    EXPECT_EQ(shownNames(model, 0), QStringList{AnnotationGeometry::installedName(*edited.localID)});
+    EXPECT_EQ(shownNames(model, 0), QStringList{installedName(*edited.localID)});
 
     test::annotationsOf(model).deleteAnnotation(edited.id);
     EXPECT_TRUE(test::annotationsOf(model).annotationItems().empty());
@@ -147,12 +148,12 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
     model::SharedPDFViewModel &second = openPane(paper);
     ASSERT_TRUE(waitFor([&] { return test::annotationsOf(second).annotationItems().size() == 2; }));
     ASSERT_EQ(test::annotationsOf(second).markups().size(), 1u);
-    EXPECT_EQ(shownNames(second, 380), QStringList{AnnotationGeometry::installedName(test::annotationsOf(second).markups().front().id)});
+    EXPECT_EQ(shownNames(second, 380), QStringList{installedName(test::annotationsOf(second).markups().front().id)});
     EXPECT_EQ(shownNames(second, 350), QStringList{"Ann"});
     QCoreApplication::processEvents();
     EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 2u);
     // The book's highlight layer has both far pages.
-    const annotations::PaneAnnotations::OverlayRowMap rows = test::annotationsOf(second).rasterOverlays(false);
+    const PaneAnnotations::OverlayRowMap rows = test::annotationsOf(second).rasterOverlays(false);
     EXPECT_EQ(rows.count(350), 1u);
     EXPECT_EQ(rows.count(380), 1u);
 }
@@ -167,7 +168,7 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
         w.addHighlight(350, {kMarked}, QColor(0, 255, 0), QStringLiteral("far"), QStringLiteral("Far"));
     });
     model::SharedPDFViewModel &first = openPane(paper);
-    annotations::PaneAnnotations &marking = test::annotationsOf(first);
+    PaneAnnotations &marking = test::annotationsOf(first);
     ASSERT_TRUE(waitFor([&] { return marking.annotationItems().size() == 2; }));
     marking.editAnnotation(marking.annotationItems().front().id, QStringLiteral("mine"), std::nullopt);
     for (int page : {0, 380}) {
@@ -179,7 +180,7 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
     QStringList firstPage;
     for (const ReadingMarkup &markup : marking.markups()) {
         if (markup.page == 0)
-            firstPage << AnnotationGeometry::installedName(markup.id);
+            firstPage << installedName(markup.id);
     }
     firstPage.sort();
 
@@ -222,14 +223,14 @@ TEST_F(LongPapers, TheReadingOfTheirOwnAnnotationsStopsWhenTold)
     const std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paper);
     ASSERT_TRUE(document);
     std::atomic_bool stopped = false;
-    const OriginalAnnotationMap all = annotations::recordOriginals(*document, -1, &stopped);
+    const OriginalAnnotationMap all = recordOriginals(*document, -1, &stopped);
     EXPECT_EQ(all.size(), 2u);
-    const OriginalAnnotationMap apart = annotations::recordOriginals(*document, 0, &stopped);
+    const OriginalAnnotationMap apart = recordOriginals(*document, 0, &stopped);
     ASSERT_EQ(apart.size(), 1u);
     EXPECT_EQ(apart.begin()->first, 2);
     EXPECT_EQ(apart.at(2).front().key, all.at(2).front().key);
     stopped = true;
-    EXPECT_TRUE(annotations::recordOriginals(*document, -1, &stopped).empty());
+    EXPECT_TRUE(recordOriginals(*document, -1, &stopped).empty());
 
     AnnotationState state;
     const std::shared_ptr<const std::atomic_bool> first = state.originalsReading.start();
@@ -282,7 +283,7 @@ class InstalledMarkups : public PaneTest {};
 TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)
 {
     const QUuid id = QUuid::fromString(QStringLiteral("11111111-2222-3333-4444-555555555555"));
-    const QString name = AnnotationGeometry::installedName(id);
+    const QString name = installedName(id);
     const QString paper = writePaper(path("copy.pdf"), 1, [&](auto &w) {
         w.addHighlight(0, {kMarked}, QColor(255, 0, 0), {}, name);
         w.addHighlight(0, {textRect(2, 0, 4)}, QColor(255, 0, 0), {}, QStringLiteral("Folvan:"));
@@ -298,7 +299,7 @@ TEST_F(InstalledMarkups, ASavedCopyOfAMarkupIsShownOnce)
     ASSERT_TRUE(encodeMarkups({markup}, &bytes, &error));
     {
         model::SharedPDFViewModel probe;
-        annotations::PaneAnnotations::attach(probe);
+        PaneAnnotations::attach(probe);
         ASSERT_TRUE(platform::writeFileAtomically(test::annotationsOf(probe).markupURL(QUrl::fromLocalFile(paper)), bytes));
     }
 
@@ -358,7 +359,7 @@ TEST_F(InstalledMarkups, ItemsSortTopToBottomThenLeftToRight)
     EXPECT_EQ(items[3].localID, list[5].id);
     EXPECT_EQ(items[4].localID, list[0].id);
     EXPECT_EQ(items[5].localID, list[3].id); // no rectangle: the zero rectangle
-    EXPECT_EQ(items[5].color, SystemColors::yellow);
+    EXPECT_EQ(items[5].color, kSystemYellow);
 }
 
 // A change to one markup touches its own annotation and page only.
@@ -386,7 +387,7 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
     ASSERT_EQ(firstPage.size(), 2u);
 
     std::vector<int> told;
-    QObject::connect(&test::annotationsOf(model), &annotations::PaneAnnotations::annotationsChangedOnPage, [&](int page) { told.push_back(page); });
+    QObject::connect(&test::annotationsOf(model), &PaneAnnotations::annotationsChangedOnPage, [&](int page) { told.push_back(page); });
     list[2].note = QStringLiteral("changed");
     list[2].color = QStringLiteral("blue");
     test::annotationsOf(model).applyAnnotations(list);
@@ -396,7 +397,7 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
     const std::vector<engine::PdfAnnotation> changed = engine::annotations(*model.pdfDocument(), 1);
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0].contents, QStringLiteral("changed"));
-    EXPECT_EQ(changed[0].userName, AnnotationGeometry::installedName(list[2].id));
+    EXPECT_EQ(changed[0].userName, installedName(list[2].id));
 
     // Deleting and undoing bring back the markup on its page alone, in its
     // place before the page's other markup.
@@ -406,7 +407,7 @@ TEST_F(InstalledMarkups, AChangeLeavesTheOtherMarkupsAndPagesAsTheyWere)
     test::annotationsOf(model).annotationUndoManager()->undo();
     EXPECT_EQ(told, (std::vector<int>{0, 0}));
     EXPECT_EQ(shownNames(model, 0),
-              QStringList({AnnotationGeometry::installedName(list[0].id), AnnotationGeometry::installedName(list[1].id)}));
+              QStringList({installedName(list[0].id), installedName(list[1].id)}));
     EXPECT_EQ(handles(2), lastPage);
     EXPECT_EQ(test::annotationsOf(model).annotationItems().size(), 4u);
 }
@@ -480,9 +481,9 @@ TEST_F(InstalledMarkups, KeptItemsFollowChangesAndRemovals)
             out.emplace_back(item.id, item.note);
         return out;
     };
-    annotations::MarkupItemCache cache;
+    MarkupItemCache cache;
     const auto expectSameAsFresh = [&] {
-        EXPECT_EQ(ids(annotations::buildItems(document, {}, list, &cache)), ids(annotations::buildItems(document, {}, list)));
+        EXPECT_EQ(ids(buildItems(document, {}, list, &cache)), ids(buildItems(document, {}, list)));
     };
     expectSameAsFresh();
     EXPECT_EQ(cache.size(), 4);

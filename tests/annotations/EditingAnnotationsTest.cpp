@@ -6,6 +6,7 @@
 #include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 using namespace folvan::test;
 
 class EditingAnnotations : public PaneTest {};

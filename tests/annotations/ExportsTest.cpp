@@ -11,6 +11,7 @@
 #include "support/PaneAnnotationsOf.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 using namespace folvan::test;
 
 class AnnotatedCopy : public PaneTest {};
@@ -26,7 +27,7 @@ TEST_F(AnnotatedCopy, ReopensWithTheMarkupsAndWithoutDeletedOriginals)
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QStringLiteral("note"));
     test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems()[1].id); // "Gone", on line 1
-    const QString installed = AnnotationGeometry::installedName(test::annotationsOf(model).markups().front().id);
+    const QString installed = installedName(test::annotationsOf(model).markups().front().id);
 
     auto chooser = std::make_shared<FixedChooser>(path("out/copy.pdf"));
     exportChooser = chooser;
@@ -79,7 +80,7 @@ TEST_F(AnnotatedCopy, NeverOverwritesThePaper)
 TEST_F(AnnotatedCopy, WritesEachPagesMarkupsInMarkupOrder)
 {
     model::SharedPDFViewModel &model = openPane(writePaper(path("paper.pdf")));
-    annotations::PaneAnnotations &annotations = test::annotationsOf(model);
+    PaneAnnotations &annotations = test::annotationsOf(model);
     for (const auto &[line, kind] : {std::pair{0, "underline"}, {1, "highlight"}, {2, "underline"}}) {
         select(model, 0, line, 0, 5);
         annotations.addMarkup(QLatin1String(kind), QString());
@@ -96,7 +97,7 @@ TEST_F(AnnotatedCopy, WritesEachPagesMarkupsInMarkupOrder)
     const auto inMarkupOrder = [&] {
         QStringList names;
         for (const ReadingMarkup &m : annotations.markups())
-            names << m.kind + u' ' + AnnotationGeometry::installedName(m.id);
+            names << m.kind + u' ' + installedName(m.id);
         return names;
     };
     ASSERT_EQ(annotations.markups().size(), 3u);
@@ -126,7 +127,7 @@ TEST_F(OverlayRows, AreNineNumbersPerRectangle)
     test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
     ASSERT_EQ(test::annotationsOf(model).markups().front().color, QStringLiteral("yellow"));
 
-    annotations::PaneAnnotations::OverlayRowMap rows = test::annotationsOf(model).rasterOverlays(false);
+    PaneAnnotations::OverlayRowMap rows = test::annotationsOf(model).rasterOverlays(false);
     ASSERT_EQ(rows.size(), 2u);
     ASSERT_EQ(rows[0].size(), 1u);
     const std::vector<double> &pdfRow = rows[0][0];
@@ -225,7 +226,7 @@ TEST_F(MarkdownSummary, NothingWithoutItems)
     model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
     EXPECT_FALSE(test::annotationsOf(model).annotationSummary());
     model::SharedPDFViewModel empty;
-    annotations::PaneAnnotations::attach(empty);
+    PaneAnnotations::attach(empty);
     EXPECT_FALSE(test::annotationsOf(empty).annotationSummary());
 }
 
@@ -245,7 +246,7 @@ TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
     }
     QStringList installed;
     for (const ReadingMarkup &markup : test::annotationsOf(first).markups())
-        installed << AnnotationGeometry::installedName(markup.id);
+        installed << installedName(markup.id);
 
     model::SharedPDFViewModel &second = startPane(paper);
     auto chooser = std::make_shared<FixedChooser>(path("copy.pdf"));

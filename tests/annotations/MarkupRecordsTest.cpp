@@ -6,6 +6,7 @@
 #include "annotations/ReadingMarkup.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 
 namespace {
 

@@ -38,31 +38,31 @@ TEST_F(CitationPreviewTest, FindsTheFirstLinkUnderAPointAndWhereItGoes)
     const engine::PdfPage page(document, 0);
 
     // Inside the highlight and both links: the first link in page order.
-    const auto first = ReadingAids::link(QPointF(95, 700), page);
+    const auto first = annotations::linkAt(QPointF(95, 700), page);
     ASSERT_TRUE(first);
-    const auto target = ReadingAids::destination(*first);
+    const auto target = annotations::linkDestination(*first);
     ASSERT_TRUE(target);
     EXPECT_EQ(target->pageIndex, 1);
     EXPECT_DOUBLE_EQ(target->point().x(), 326);
     EXPECT_DOUBLE_EQ(target->point().y(), 711);
 
-    EXPECT_FALSE(ReadingAids::link(QPointF(300, 300), page));
+    EXPECT_FALSE(annotations::linkAt(QPointF(300, 300), page));
     // A web link is a link but goes to no page; a highlight is no link.
-    const auto web = ReadingAids::link(QPointF(80, 680), page);
+    const auto web = annotations::linkAt(QPointF(80, 680), page);
     ASSERT_TRUE(web);
-    EXPECT_FALSE(ReadingAids::destination(*web));
+    EXPECT_FALSE(annotations::linkDestination(*web));
     const auto all = engine::annotations(*document, 0);
     const auto highlight = std::find_if(all.begin(), all.end(), [](const auto &a) { return a.subtype == "Highlight"; });
     ASSERT_NE(highlight, all.end());
-    EXPECT_FALSE(ReadingAids::destination(*highlight));
+    EXPECT_FALSE(annotations::linkDestination(*highlight));
 }
 
 TEST_F(CitationPreviewTest, PageLabelsAreTheTrimmedLabelOrTheNumber)
 {
     const auto document = open();
-    EXPECT_EQ(ReadingAids::pageLabel(*document, 2), QStringLiteral("iv"));
-    EXPECT_EQ(ReadingAids::pageLabel(*document, 1), QStringLiteral("2"));
-    EXPECT_EQ(ReadingAids::pageLabel(*document, 11), QStringLiteral("12"));
+    EXPECT_EQ(annotations::pageLabelOrNumber(*document, 2), QStringLiteral("iv"));
+    EXPECT_EQ(annotations::pageLabelOrNumber(*document, 1), QStringLiteral("2"));
+    EXPECT_EQ(annotations::pageLabelOrNumber(*document, 11), QStringLiteral("12"));
 }
 
 TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
@@ -70,7 +70,7 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     const auto document = open();
     // A text line more than 60 wide 6 right of and 11 below the point: the
     // region spans that line, 10 points either side.
-    const auto line = ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, kLineBaselines[0] + 11)));
+    const auto line = annotations::previewRect(document, PdfDestination(1, QPointF(324, kLineBaselines[0] + 11)));
     ASSERT_TRUE(line);
     const double lineWidth = engine::PdfFixtureWriter::textWidth(paperLines()[2], engine::FixtureFont::Courier, 12);
     EXPECT_NEAR(line->left(), 320, 1);
@@ -80,27 +80,27 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
 
     // Only a page: the top band of the crop box, 12-point margins.
     PdfDestination pageOnly(1);
-    EXPECT_EQ(ReadingAids::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
+    EXPECT_EQ(annotations::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
     // Above the page, or a placeholder height: the same band.
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(0, 5000))),
+    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(0, 5000))),
               QRectF(12, 792 - 150, 612 - 24, 150));
     pageOnly.y = 1e9;
-    EXPECT_EQ(ReadingAids::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
+    EXPECT_EQ(annotations::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
     // Five points above the bottom: raised to 20 above it, 20 high.
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(0, 5))), QRectF(12, 0, 612 - 24, 20));
+    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(0, 5))), QRectF(12, 0, 612 - 24, 20));
     // Below or beside the page, or with no line in the row: the page's width.
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(900, -40))), QRectF(12, 0, 612 - 24, 20));
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(), 612 - 24);
-    EXPECT_EQ(ReadingAids::previewRect(document, PdfDestination(1, QPointF(640, kLineBaselines[0] + 11)))->width(),
+    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(900, -40))), QRectF(12, 0, 612 - 24, 20));
+    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(), 612 - 24);
+    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(640, kLineBaselines[0] + 11)))->width(),
               612 - 24);
     // A line that starts right of the point, with no line near it that
     // reaches back to the point (the point is in no indent of it), is
     // not at the point either.
-    const auto beside = ReadingAids::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
+    const auto beside = annotations::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
     EXPECT_EQ(beside->width(), 612 - 24);
     // No such page.
-    EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination(7)));
-    EXPECT_FALSE(ReadingAids::previewRect(document, PdfDestination()));
+    EXPECT_FALSE(annotations::previewRect(document, PdfDestination(7)));
+    EXPECT_FALSE(annotations::previewRect(document, PdfDestination()));
 }
 
 // A justified reference list sets a line's words far apart, and the page's
@@ -128,7 +128,7 @@ TEST_F(CitationPreviewTest, AJustifiedLineInPiecesIsTakenWhole)
         if (std::abs(line.bounds.center().y() - 602) < 4 && line.bounds.left() >= 290)
             ++pieces;
     EXPECT_GE(pieces, 2);
-    const auto region = ReadingAids::previewRect(document, PdfDestination(1, QPointF(294, 600 + 11)));
+    const auto region = annotations::previewRect(document, PdfDestination(1, QPointF(294, 600 + 11)));
     ASSERT_TRUE(region);
     EXPECT_NEAR(region->left(), 290, 1);
     EXPECT_NEAR(region->right(), 300 + 48 + 13 + 52.8 + 7 + 28.8 + 10, 1.5);
@@ -168,25 +168,25 @@ TEST_F(CitationPreviewTest, ATwoColumnPageShowsTheTargetsColumnOrThePage)
     // The table, its point at the column's edge: between the columns, no
     // line is at the point; the left column's line beside it is not the
     // table's. The whole width shows the table, wider than its caption.
-    const auto table = ReadingAids::previewRect(document, PdfDestination(1, QPointF(rightColumn, 711)));
+    const auto table = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn, 711)));
     ASSERT_TRUE(table);
     EXPECT_EQ(*table, QRectF(12, 714 - 150, 612 - 24, 150));
 
     // A line of the left column, with a line of the right one level with it
     // across the narrow gutter: the left column only.
-    const auto left = ReadingAids::previewRect(document, PdfDestination(1, QPointF(leftColumn, 636)));
+    const auto left = annotations::previewRect(document, PdfDestination(1, QPointF(leftColumn, 636)));
     ASSERT_TRUE(left);
     EXPECT_NEAR(left->left(), leftColumn - 10, 1);
     EXPECT_NEAR(left->right(), leftColumn + bodyWidth + 10, 1);
     // And the other way round.
-    const auto right = ReadingAids::previewRect(document, PdfDestination(1, QPointF(rightColumn, 622)));
+    const auto right = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn, 622)));
     ASSERT_TRUE(right);
     EXPECT_NEAR(right->left(), rightColumn - 10, 1);
     EXPECT_NEAR(right->right(), rightColumn + bodyWidth + 10, 1);
 
     // A reference whose point falls in the hanging indent under its number:
     // the entry from its number on, not the left column beside it.
-    const auto reference = ReadingAids::previewRect(document, PdfDestination(1, QPointF(rightColumn, 506)));
+    const auto reference = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn, 506)));
     ASSERT_TRUE(reference);
     EXPECT_NEAR(reference->left(), rightColumn - 10, 1);
     EXPECT_NEAR(reference->right(), rightColumn + 12 + hangingWidth + 10, 1);
@@ -194,19 +194,19 @@ TEST_F(CitationPreviewTest, ATwoColumnPageShowsTheTargetsColumnOrThePage)
 
 TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
 {
-    EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(600, 150), 540), 0.9);
-    EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(200, 100), 540), 1.35);
-    EXPECT_DOUBLE_EQ(ReadingAids::previewScale(QSizeF(100, 480), 540), 0.5);
+    EXPECT_DOUBLE_EQ(annotations::previewScale(QSizeF(600, 150), 540), 0.9);
+    EXPECT_DOUBLE_EQ(annotations::previewScale(QSizeF(200, 100), 540), 1.35);
+    EXPECT_DOUBLE_EQ(annotations::previewScale(QSizeF(100, 480), 540), 0.5);
 
     const auto document = open();
     // 588 x 150 points at 540/588, twice over: 1080 x 276 pixels.
-    const QImage band = ReadingAids::previewImage(document, PdfDestination(1), 540);
+    const QImage band = annotations::previewImage(document, PdfDestination(1), 540);
     ASSERT_FALSE(band.isNull());
     EXPECT_DOUBLE_EQ(band.devicePixelRatio(), 2);
     EXPECT_NEAR(band.width(), 1080, 1);
     EXPECT_NEAR(band.height(), 2 * 150 * 540 / 588.0, 1);
     // A screen of three pixels a point gets three.
-    const QImage sharp = ReadingAids::previewImage(document, PdfDestination(1), 540, 3);
+    const QImage sharp = annotations::previewImage(document, PdfDestination(1), 540, 3);
     EXPECT_NEAR(sharp.width(), 1620, 1);
     EXPECT_DOUBLE_EQ(sharp.devicePixelRatio(), 3);
     // The text of the band is drawn: some pixel is dark.
@@ -215,7 +215,7 @@ TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
         for (int x = 0; x < band.width() && !dark; ++x)
             dark = qGray(band.pixel(x, y)) < 100;
     EXPECT_TRUE(dark);
-    EXPECT_TRUE(ReadingAids::previewImage(document, PdfDestination(9), 540).isNull());
+    EXPECT_TRUE(annotations::previewImage(document, PdfDestination(9), 540).isNull());
 }
 
 } // namespace

@@ -3,11 +3,12 @@
 #include "annotations/ReflowTextMap.h"
 
 using namespace folvan;
+using namespace folvan::annotations;
 
 TEST(ReflowFolding, FoldsCaseAccentsLigaturesAndPunctuation)
 {
     const QString input = QStringLiteral("Über-ﬁne, №5");
-    const ReflowTextMap::Normalized folded(input);
+    const FoldedText folded(input);
     EXPECT_EQ(folded.text, QStringLiteral("uberfineno5"));
     ASSERT_EQ(folded.starts.size(), size_t(folded.text.size()));
     ASSERT_EQ(folded.ends.size(), size_t(folded.text.size()));
@@ -20,15 +21,15 @@ TEST(ReflowFolding, FoldsCaseAccentsLigaturesAndPunctuation)
     EXPECT_EQ(folded.ends[9], 11);
     EXPECT_EQ(folded.starts[10], 11);
 
-    EXPECT_TRUE(ReflowTextMap::Normalized(QStringLiteral(" -,. ")).text.isEmpty());
-    EXPECT_TRUE(ReflowTextMap::Normalized(QString()).starts.empty());
+    EXPECT_TRUE(FoldedText(QStringLiteral(" -,. ")).text.isEmpty());
+    EXPECT_TRUE(FoldedText(QString()).starts.empty());
 }
 
 TEST(ReflowFolding, KeepsOffsetsOfCombinedSequences)
 {
     // "e" followed by a combining acute accent is one sequence of two units.
     const QString input = QStringLiteral("xe\u0301y");
-    const ReflowTextMap::Normalized folded(input);
+    const FoldedText folded(input);
     EXPECT_EQ(folded.text, QStringLiteral("xey"));
     EXPECT_EQ(folded.starts, (std::vector<int>{0, 1, 3}));
     EXPECT_EQ(folded.ends, (std::vector<int>{1, 3, 4}));
@@ -70,25 +71,25 @@ TEST_F(ReflowPassages, ContextDecidesBetweenRepeatedQuotes)
     ASSERT_TRUE(document);
     const engine::PdfPage page = document->page(0);
 
-    std::optional<engine::PdfSelection> found = ReflowTextMap::selection(passage("Cat", "The ", " sat"), document);
+    std::optional<engine::PdfSelection> found = passageSelection(passage("Cat", "The ", " sat"), document);
     ASSERT_TRUE(found);
     EXPECT_GT(found->bounds(page).top(), 690);
 
     // Equal context: ambiguous. Context too weak to tell: ambiguous.
-    EXPECT_FALSE(ReflowTextMap::selection(passage("cat"), document));
-    EXPECT_FALSE(ReflowTextMap::selection(passage("cat", "", " sa"), document));
-    EXPECT_FALSE(ReflowTextMap::selection(passage(" ,. "), document));
+    EXPECT_FALSE(passageSelection(passage("cat"), document));
+    EXPECT_FALSE(passageSelection(passage("cat", "", " sa"), document));
+    EXPECT_FALSE(passageSelection(passage(" ,. "), document));
 
     // A place on the page narrows the candidates to one.
     model::ReadingTextSource placed = passage("cat");
     placed.pdfRect = textRect(0, 4, 7).translated(0, 600 - kLineBaselines[0]);
-    found = ReflowTextMap::selection(placed, document);
+    found = passageSelection(placed, document);
     ASSERT_TRUE(found);
     EXPECT_LT(found->bounds(page).top(), 620);
 
     model::ReadingTextSource offPage = passage("cat", "the ", " sat");
     offPage.page = 3;
-    EXPECT_FALSE(ReflowTextMap::selection(offPage, document));
+    EXPECT_FALSE(passageSelection(offPage, document));
 }
 
 TEST_F(ReflowPassages, SelectionsBecomePassagesAndBack)
@@ -97,7 +98,7 @@ TEST_F(ReflowPassages, SelectionsBecomePassagesAndBack)
     ASSERT_TRUE(document);
     const engine::PdfSelection selection = document->selection(document->page(0), QPointF(kLeft + 8 * kCharWidth + 1, 683),
                                                                document->page(1), QPointF(kLeft + 10, 703));
-    const std::vector<model::ReadingTextSource> sources = ReflowTextMap::sources(selection, document);
+    const std::vector<model::ReadingTextSource> sources = selectionPassages(selection, document);
     ASSERT_EQ(sources.size(), 2u);
     EXPECT_EQ(sources[0].page, 0);
     EXPECT_EQ(sources[0].quote, QStringLiteral("zeta eta theta\niota kappa lambda mu"));
@@ -110,7 +111,7 @@ TEST_F(ReflowPassages, SelectionsBecomePassagesAndBack)
 
     for (const model::ReadingTextSource &source : sources) {
         const engine::PdfPage page = document->page(int(source.page));
-        const std::optional<engine::PdfSelection> back = ReflowTextMap::selection(source, document);
+        const std::optional<engine::PdfSelection> back = passageSelection(source, document);
         ASSERT_TRUE(back);
         EXPECT_EQ(back->string(), source.quote);
         EXPECT_EQ(back->bounds(page), selection.bounds(page));
@@ -127,7 +128,7 @@ TEST_F(ReflowPassages, FractionsAndPageRectanglesUndoEachOtherOnTurnedPages)
     const engine::PdfPage page = document->page(0);
 
     const QRectF inside(100, 120, 50, 20);
-    const std::optional<std::vector<double>> fractions = ReflowTextMap::rect(inside, page);
+    const std::optional<std::vector<double>> fractions = pageFractions(inside, page);
     ASSERT_TRUE(fractions);
     ASSERT_EQ(fractions->size(), 4u);
     // The turned page is 500 wide and 400 high.
@@ -136,16 +137,16 @@ TEST_F(ReflowPassages, FractionsAndPageRectanglesUndoEachOtherOnTurnedPages)
 
     model::ReadingTextSource source;
     source.rect = fractions;
-    const std::optional<QRectF> back = ReflowTextMap::pdfRect(source, page);
+    const std::optional<QRectF> back = passagePdfRect(source, page);
     ASSERT_TRUE(back);
     EXPECT_NEAR(back->x(), inside.x(), 1e-9);
     EXPECT_NEAR(back->y(), inside.y(), 1e-9);
     EXPECT_NEAR(back->width(), inside.width(), 1e-9);
     EXPECT_NEAR(back->height(), inside.height(), 1e-9);
 
-    EXPECT_FALSE(ReflowTextMap::rect(QRectF(500, 700, 10, 10), page));
+    EXPECT_FALSE(pageFractions(QRectF(500, 700, 10, 10), page));
     source.rect = std::vector<double>{0, 0, 1};
-    EXPECT_FALSE(ReflowTextMap::pdfRect(source, page));
+    EXPECT_FALSE(passagePdfRect(source, page));
 }
 
 TEST_F(ReflowPassages, FragmentsDescribeEachRectangle)
@@ -159,7 +160,7 @@ TEST_F(ReflowPassages, FragmentsDescribeEachRectangle)
     item.note = QStringLiteral("n");
     item.color = {0.5, 0.25, 1, 0.35};
     item.rectangles = {textRect(0, 6, 10), QRectF(2000, 2000, 5, 5), QRectF(300, 300, 20, 20)};
-    const std::vector<platform::json> fragments = ReflowTextMap::fragments(item, page);
+    const std::vector<platform::json> fragments = reflowFragments(item, page);
     ASSERT_EQ(fragments.size(), 1u);
     const platform::json &f = fragments.front();
     EXPECT_EQ(f["id"], "ID");
@@ -172,7 +173,7 @@ TEST_F(ReflowPassages, FragmentsDescribeEachRectangle)
     EXPECT_NEAR(f["rect"][0].get<double>(), (kLeft + 6 * kCharWidth) / 612, 1e-9);
 
     item.rectangles.assign(300, textRect(1, 0, 7));
-    EXPECT_EQ(ReflowTextMap::fragments(item, page).size(), 250u);
+    EXPECT_EQ(reflowFragments(item, page).size(), 250u);
 }
 
 class ReadingOrder : public TempHomeTest {};
@@ -196,7 +197,7 @@ TEST_F(ReadingOrder, FullWidthItemsCutTwoColumnsIntoBands)
         item("leftAbove2", QRectF(60, 650, 200, 12)),  item("leftAbove1", QRectF(50, 650, 200, 12)),
         item("exactWidth", QRectF(0, 100, 0.58 * 612, 12))};
     QStringList order;
-    for (const ReadingAnnotationItem &i : ReadingAids::ordered(items, document->page(0)))
+    for (const ReadingAnnotationItem &i : inReadingOrder(items, document->page(0)))
         order << i.id;
     EXPECT_EQ(order, QStringList({"leftAbove1", "leftAbove2", "caption", "rightAbove", "leftBelow", "exactWidth",
                                   "rightBelow"}));

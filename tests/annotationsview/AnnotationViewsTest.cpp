@@ -34,21 +34,23 @@ using annotationsview::NativeSelectionControls;
 struct Saved {
     int count = 0;
     QString note;
-    std::optional<MarkupColor> color;
+    std::optional<annotations::MarkupColor> color;
 };
 
 class AnnotationEditorTest : public TempHomeTest {
 protected:
     std::unique_ptr<AnnotationEditor> open(const QString &quote = QStringLiteral("beta"))
     {
-        ReadingAnnotationItem item;
+        annotations::ReadingAnnotationItem item;
         item.id = QStringLiteral("ID");
         item.kind = QStringLiteral("underline");
         item.quote = quote;
         item.note = QStringLiteral("old");
         auto editor = std::make_unique<AnnotationEditor>(
             item, item.note,
-            [this](const QString &note, std::optional<MarkupColor> color) { saved = {saved.count + 1, note, color}; },
+            [this](const QString &note, std::optional<annotations::MarkupColor> color) {
+                saved = {saved.count + 1, note, color};
+            },
             [this] { ++cancelled; });
         editor->show();
         return editor;
@@ -75,7 +77,7 @@ TEST_F(AnnotationEditorTest, SavesTheNoteAsTypedAndOnlyAChosenColour)
     editor->noteEditor()->setPlainText(QStringLiteral("  "));
     editor->saveButton()->click();
     EXPECT_EQ(saved.note, QStringLiteral("  "));
-    EXPECT_EQ(saved.color, MarkupColor::blue);
+    EXPECT_EQ(saved.color, annotations::MarkupColor::blue);
     EXPECT_EQ(editor->swatch(0)->accessibleName(), QStringLiteral("黄色"));
 }
 
@@ -96,7 +98,7 @@ TEST_F(AnnotationEditorTest, KeysCancelSaveAndBreakLines)
     QTest::keyClick(editor->noteEditor(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(saved.count, 1);
     EXPECT_EQ(saved.note, QStringLiteral("old\nmore"));
-    EXPECT_EQ(saved.color, MarkupColor::pink);
+    EXPECT_EQ(saved.color, annotations::MarkupColor::pink);
 
     // Elsewhere, Return saves, also on the cancel button.
     QTest::keyClick(editor->cancelButton(), Qt::Key_Return);
@@ -146,7 +148,7 @@ protected:
         }));
         select(model, 0, 0, 6, 10);
         test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("first\nsecond\nthird\nfourth"));
-        test::annotationsOf(model).markupColorChosen(MarkupColor::green);
+        test::annotationsOf(model).markupColorChosen(annotations::MarkupColor::green);
         select(model, 0, 2, 0, 4);
         test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
         select(model, 4, 1, 0, 7);
@@ -173,7 +175,7 @@ TEST_F(AnnotationListTest, RowsJumpWithHistoryAndDeleteUndoably)
     EXPECT_EQ(model.backLocations().size(), backBefore + 1);
 
     // An item without rectangles goes to the page's origin.
-    ReadingAnnotationItem bare = test::annotationsOf(model).annotationItems().front();
+    annotations::ReadingAnnotationItem bare = test::annotationsOf(model).annotationItems().front();
     bare.rectangles.clear();
     bare.page = 3;
     list.jump(bare);
@@ -234,7 +236,8 @@ TEST_F(AnnotationListTest, AChangeTouchesOnlyItsRows)
     EXPECT_EQ(inserted[0][1].toInt(), 1);
     EXPECT_EQ(inserted[0][2].toInt(), 1);
 
-    test::annotationsOf(model).editAnnotation(test::annotationsOf(model).annotationItems()[2].id, QStringLiteral("later"), MarkupColor::pink);
+    test::annotationsOf(model).editAnnotation(test::annotationsOf(model).annotationItems()[2].id, QStringLiteral("later"),
+                                              annotations::MarkupColor::pink);
     ASSERT_EQ(changed.size(), 1);
     EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), 2);
     EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 2);
@@ -299,9 +302,9 @@ TEST_F(AnnotationListTest, RowsAreAsTallAsTheLinesTheyDraw)
            << QStringLiteral("two\nlines") << QString();
     notes << QString() << QStringLiteral("one\ntwo") << sentence << sentence + QLatin1Char(' ') + sentence
           << QStringLiteral("x\n\ny\nz") << QStringLiteral("line one\n") << sentence.left(30);
-    std::vector<ReadingMarkup> markups;
+    std::vector<annotations::ReadingMarkup> markups;
     for (qsizetype i = 0; i < quotes.size(); ++i) {
-        ReadingMarkup m;
+        annotations::ReadingMarkup m;
         m.id = QUuid::createUuid();
         m.page = 0;
         m.kind = QStringLiteral("highlight");
@@ -323,7 +326,7 @@ TEST_F(AnnotationListTest, RowsAreAsTallAsTheLinesTheyDraw)
         list.resize(width, list.heightForWidth(width));
         list.view()->doItemsLayout();
         for (int row = 0; row < list.rowCount(); ++row) {
-            const ReadingAnnotationItem &item = *list.rows()->item(row);
+            const annotations::ReadingAnnotationItem &item = *list.rows()->item(row);
             const int room = list.partRect(row, AnnotationListView::Part::row).width();
             const QStringList quote = annotationsview::cutToLines(item.quote, caption, room, 2);
             const QStringList note = annotationsview::cutToLines(item.note, body, room, 3);
@@ -382,7 +385,7 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     ASSERT_EQ(colours.size(), 4);
     EXPECT_EQ(colours[1]->text(), QStringLiteral("绿色"));
     colours[1]->trigger();
-    EXPECT_EQ(test::annotationsOf(model).preferredMarkupColor(), MarkupColor::green);
+    EXPECT_EQ(test::annotationsOf(model).preferredMarkupColor(), annotations::MarkupColor::green);
     EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     toolbar.highlightButton()->click();
     ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);

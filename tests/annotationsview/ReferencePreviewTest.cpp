@@ -35,9 +35,9 @@ protected:
         });
         document = engine::PdfDocument::open(file);
         const engine::PdfPage page(document, 0);
-        first = *ReadingAids::link(QPointF(80, 700), page);
-        second = *ReadingAids::link(QPointF(80, 680), page);
-        web = *ReadingAids::link(QPointF(80, 660), page);
+        first = *annotations::linkAt(QPointF(80, 700), page);
+        second = *annotations::linkAt(QPointF(80, 680), page);
+        web = *annotations::linkAt(QPointF(80, 660), page);
         view.resize(400, 300);
         view.show();
         view.activateWindow();

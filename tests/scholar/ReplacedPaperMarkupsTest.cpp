@@ -23,9 +23,10 @@ protected:
         ASSERT_EQ(model.pdfDocument()->pageCount(), pages);
     }
 
-    std::vector<ReadingMarkup> stored(model::SharedPDFViewModel &model) const
+    std::vector<annotations::ReadingMarkup> stored(model::SharedPDFViewModel &model) const
     {
-        return annotations::readMarkupFile(annotationFile(model)).markups.value_or(std::vector<ReadingMarkup>{});
+        return annotations::readMarkupFile(annotationFile(model))
+            .markups.value_or(std::vector<annotations::ReadingMarkup>{});
     }
 
     // The files set beside the annotation file of `model`.
@@ -103,7 +104,7 @@ TEST_F(ReplacedPaperMarkupsTest, AMarkupNotYetSavedStaysWithTheReplacedPaper)
     ASSERT_TRUE(QDir().mkpath(annotationFile(model)));
     highlight(model, 1, 0);
     ASSERT_TRUE(test::annotationsOf(model).markupError());
-    const std::vector<ReadingMarkup> unsaved = test::annotationsOf(model).markups();
+    const std::vector<annotations::ReadingMarkup> unsaved = test::annotationsOf(model).markups();
     ASSERT_EQ(unsaved.size(), 1u);
 
     replace(model, 2);
