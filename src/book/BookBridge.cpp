@@ -73,13 +73,11 @@ std::string utf8(const QString &text) { return text.toStdString(); }
 
 BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
 {
-    const BridgeJson sensitivity =
-        std::isfinite(p.wheelSensitivity) ? BridgeJson(std::clamp(p.wheelSensitivity, 0.5, 2.0)) : BridgeJson(1);
     return {
-        {k::turnDuration, std::isfinite(p.turnDuration) ? std::clamp(p.turnDuration, 0.8, 3.5) : 2.1},
+        {k::turnDuration, platform::booksetting::turnDuration.held(p.turnDuration)},
         {k::wheelMode, p.wheelMode == QLatin1String("pan") ? "pan" : "turn"},
         {k::wheelReverse, p.wheelReverse},
-        {k::wheelSensitivity, sensitivity},
+        {k::wheelSensitivity, platform::booksetting::wheelSensitivity.held(p.wheelSensitivity)},
     };
 }
 

@@ -13,6 +13,7 @@
 
 #include "localweb/BridgeJson.h"
 #include "model/SharedPDFViewModel.h"
+#include "platform/BookSettings.h"
 #include "platform/ReadingModes.h"
 
 #include <QObject>
@@ -53,16 +54,16 @@ public:
 // zoom, the paper look and layout, and the stored page-turning preferences
 // as they are stored.
 struct BookViewParameters {
-    double angle = 0;
+    double angle = platform::booksetting::angle.fallback;
     double zoom = 1;
     platform::BookLayout layout = platform::BookLayout::Spread;
-    double warmth = 0.12;
-    double grain = 0.24;
+    double warmth = platform::booksetting::warmth.fallback;
+    double grain = platform::booksetting::grain.fallback;
     bool reducedMotion = false;
-    double turnDuration = 2.1;
+    double turnDuration = platform::booksetting::turnDuration.fallback;
     QString wheelMode = QStringLiteral("turn");
     bool wheelReverse = false;
-    double wheelSensitivity = 1.0;
+    double wheelSensitivity = platform::booksetting::wheelSensitivity.fallback;
 
     friend bool operator==(const BookViewParameters &, const BookViewParameters &) = default;
 };
@@ -102,9 +103,9 @@ public:
     // it did not start, for this paper and every later one.
     void webEngineUnavailable();
 
-    // The page-turning preferences as the page takes them: the duration in
-    // 0.8...3.5 (2.1 when not finite), the wheel mode "pan" or "turn", the
-    // reversal, the sensitivity in 0.5...2.0 (the integer 1 when not finite).
+    // The page-turning preferences as the page takes them: the duration and
+    // the sensitivity held to their ranges (their defaults when not finite,
+    // platform::booksetting), the wheel mode "pan" or "turn", the reversal.
     static localweb::BridgeJson interactionSettings(const BookViewParameters &parameters);
 
     localweb::BridgeJson settingsPayload() const;

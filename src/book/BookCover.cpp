@@ -1,6 +1,7 @@
 #include "book/BookCover.h"
 
 #include "book/BookResourceHandler.h"
+#include "platform/BookSettings.h"
 
 #include <QPainter>
 
@@ -60,7 +61,7 @@ SpreadPlacement SpreadPlacement::of(QSizeF view, double aspect, platform::BookLa
 
 QTransform SpreadPlacement::tilt(QSizeF view, QSizeF book, double degrees)
 {
-    const double angle = std::isfinite(degrees) ? std::clamp(degrees, -70.0, 70.0) : 0.0;
+    const double angle = platform::booksetting::angle.held(degrees);
     if (angle == 0)
         return {};
     const double radians = angle * std::numbers::pi / 180.0;
@@ -151,7 +152,9 @@ void BookCover::paintEvent(QPaintEvent *)
     const QSizeF unzoomed =
         SpreadPlacement::of(size(), m_aspect, m_look.layout, 1, m_page, m_count, devicePixelRatioF()).book.size();
     painter.setTransform(SpreadPlacement::tilt(size(), unzoomed, m_look.angle));
-    const double warmth = std::clamp(std::isfinite(m_look.warmth) ? m_look.warmth : 0.0, 0.0, 1.0) * 0.35;
+    const platform::BookSetting &paperWarmth = platform::booksetting::warmth;
+    const double warmth =
+        std::clamp(std::isfinite(m_look.warmth) ? m_look.warmth : 0.0, paperWarmth.lowest, paperWarmth.highest) * 0.35;
     for (const auto &[page, sheet] : placement.sheets) {
         painter.fillRect(sheet, Qt::white);
         const auto found = m_images.find(page);

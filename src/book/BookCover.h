@@ -33,8 +33,8 @@ struct SpreadPlacement {
 
     static SpreadPlacement of(QSizeF view, double aspect, platform::BookLayout layout, double zoom, int page, int count,
                               double pixelRatio);
-    // The book page's tilt of a view of `view` points by `degrees` (within
-    // ±70): the view leans back about its horizontal middle, seen from one
+    // The book page's tilt of a view of `view` points by `degrees` (held to
+    // the book's tilt range): the view leans back about its horizontal middle, seen from one
     // view size in front, stretched upright by 1 / cos, as the page view
     // tilts its pages; then scaled down and moved so that the tilted `book`
     // (its size at zoom 1, in the middle of the view) keeps within the

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "dock/PreferenceControls.h"
+#include "platform/BookSettings.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
@@ -40,7 +41,8 @@ const QList<PaperPreset> &paperPresets()
 {
     static const QList<PaperPreset> presets = {
         {QStringLiteral("冷白"), 0.0, 0.08},
-        {QStringLiteral("自然白"), 0.12, 0.24},
+        // The default paper.
+        {QStringLiteral("自然白"), platform::booksetting::warmth.fallback, platform::booksetting::grain.fallback},
         {QStringLiteral("浅象牙"), 0.38, 0.32},
     };
     return presets;

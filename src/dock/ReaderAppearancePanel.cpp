@@ -20,6 +20,7 @@
 #include "dock/PaperPresetPicker.h"
 #include "dock/PreferenceControls.h"
 #include "dock/ReaderControlButtonStyle.h"
+#include "platform/BookSettings.h"
 #include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -29,7 +30,8 @@ namespace folvan::dock {
 
 namespace {
 
-constexpr int kAngleLimit = 70;
+// The tilt slider moves in whole degrees over the book's tilt range.
+const platform::BookSetting &kAngle = platform::booksetting::angle;
 // The zoom slider moves in thousandths from 0.5 to 4.
 constexpr int kZoomSteps = 3500;
 
@@ -87,7 +89,7 @@ ReaderAppearancePanel::ReaderAppearancePanel(AppearanceBindings bindings, QWidge
     m_angleReadout = new QLabel(this);
     column->addLayout(valueRow(QStringLiteral("仰角"), m_angleReadout));
     m_angleSlider = new QSlider(Qt::Horizontal, this);
-    m_angleSlider->setRange(-kAngleLimit, kAngleLimit);
+    m_angleSlider->setRange(int(kAngle.lowest), int(kAngle.highest));
     m_angleSlider->setAccessibleName(QStringLiteral("仰角"));
     column->addWidget(m_angleSlider);
     connect(m_angleSlider, &QSlider::valueChanged, this, [this](int degrees) {
@@ -210,7 +212,7 @@ void ReaderAppearancePanel::refresh()
         const QSignalBlocker quietAngle(m_angleSlider);
         const QSignalBlocker quietZoom(m_zoomSlider);
         if (std::isfinite(angle))
-            m_angleSlider->setValue(int(std::lround(std::clamp(angle, double(-kAngleLimit), double(kAngleLimit)))));
+            m_angleSlider->setValue(int(std::lround(kAngle.held(angle))));
         if (std::isfinite(zoom))
             m_zoomSlider->setValue(int(std::lround((std::clamp(zoom, platform::kMinZoom, platform::kMaxZoom) - platform::kMinZoom) *
                                                    kZoomSteps / (platform::kMaxZoom - platform::kMinZoom))));

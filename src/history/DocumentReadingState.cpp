@@ -1,4 +1,5 @@
 #include "history/DocumentReadingState.h"
+#include "platform/BookSettings.h"
 #include "platform/ReaderPreferences.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ DocumentReadingState DocumentReadingState::normalized(qint64 pageCount) const
     const qint64 upper = pageCount > 0 ? pageCount - 1 : 0;
     result.page = std::min(upper, std::max<qint64>(page, 0));
     result.zoom = clampedFinite(zoom, platform::kMinZoom, platform::kMaxZoom, 1.0);
-    result.angle = clampedFinite(angle, -70.0, 70.0, 0.0);
+    result.angle = platform::booksetting::angle.held(angle);
     result.reflowBlock = clampedOptional(reflowBlock, 10000);
     result.reflowOffset = clampedOptional(reflowOffset, 100000);
     return result;

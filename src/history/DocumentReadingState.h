@@ -26,8 +26,8 @@ struct DocumentReadingState {
 
     // The state brought within its limits for a document of pageCount pages:
     // the page into 0 ... pageCount − 1, zoom into 0.5 ... 4 (1 when not
-    // finite), angle into −70 ... 70 (0 when not finite), the reflow
-    // position into its bounds.
+    // finite), angle into the book's tilt range (its default when not
+    // finite), the reflow position into its bounds.
     DocumentReadingState normalized(qint64 pageCount) const;
 
     // All eight fields compared; an absent optional never equals a present one.

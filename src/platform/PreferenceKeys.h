@@ -13,20 +13,22 @@
 //   range    of a Double key, range(lowest, highest, step), a step of 0
 //            meaning any value between: where it is read (ReaderPreferences)
 //            and where the settings' sliders move; none for the rest.
+// A book setting (BookSettings.h) gives both its default and its range.
 #define FOLVAN_PREFERENCES(X)                                                                                          \
     /* The settings window's keys. */                                                                                  \
     X(interfaceTextSize, "folvan.interfaceTextSize", Double, 15.0, range(13, 20, 1))                                   \
-    X(turnDuration, "folvan.turnDuration", Double, 2.1, range(0.8, 3.5, 0.1))                                          \
+    X(turnDuration, "folvan.turnDuration", Double, booksetting::turnDuration, booksetting::turnDuration)               \
     X(wheelMode, "folvan.wheelMode", String, "turn", none)                                                             \
     X(wheelReverse, "folvan.wheelReverse", Bool, false, none)                                                          \
-    X(wheelSensitivity, "folvan.wheelSensitivity", Double, 1.0, range(0.5, 2.0, 0.1))                                  \
+    X(wheelSensitivity, "folvan.wheelSensitivity", Double, booksetting::wheelSensitivity,                              \
+      booksetting::wheelSensitivity)                                                                                   \
     X(toolsHideDelay, "folvan.toolsHideDelay", Double, 10.0, range(3, 30, 1))                                          \
     X(referenceDelay, "folvan.referenceDelay", Double, 0.35, range(0.2, 1.5, 0.05))                                    \
     X(resumeLastDocument, "folvan.resumeLastDocument", Bool, true, none)                                               \
     X(defaultBookMode, "folvan.defaultBookMode", Bool, true, none)                                                     \
     X(pageLayout, "folvan.pageLayout", String, "spread", none)                                                         \
-    X(paperWarmth, "folvan.paperWarmth", Double, 0.12, range(0, 1, 0))                                                 \
-    X(paperGrain, "folvan.paperGrain", Double, 0.24, range(0, 1, 0))                                                   \
+    X(paperWarmth, "folvan.paperWarmth", Double, booksetting::warmth, booksetting::warmth)                             \
+    X(paperGrain, "folvan.paperGrain", Double, booksetting::grain, booksetting::grain)                                 \
     X(reducedBookMotion, "folvan.reducedBookMotion", Bool, false, none)                                                \
     X(keepReaderToolsExpanded, "folvan.keepReaderToolsExpanded", Bool, false, none)                                    \
     X(referencePreviews, "folvan.referencePreviews", Bool, true, none)                                                 \
@@ -45,7 +47,7 @@
     X(hasSeenOnboarding, "hasSeenOnboarding", Bool, false, none)                                                       \
     X(textEditorsLayout, "textEditorsLayout", String, "One Row", none)                                                 \
     X(scaleFactor, "scaleFactorKey", Double, 1.0, none)                                                                \
-    X(rotationAngle, "rotationAngleKey", Double, 0.0, none)                                                            \
+    X(rotationAngle, "rotationAngleKey", Double, booksetting::angle, booksetting::angle)                               \
     /* Folders last chosen in the open, move and save panels. */                                                       \
     X(lastAccessedDirectory, "lastAccessedDirectory", Url, nullptr, none)                                              \
     X(lastMovePanelURL, "lastMovePanelURL", Url, nullptr, none)                                                        \

@@ -1,5 +1,6 @@
 #include "platform/Preferences.h"
 
+#include "platform/BookSettings.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
@@ -621,12 +622,25 @@ constexpr PreferenceRange range(double lowest, double highest, double step)
 
 constexpr PreferenceRange none{};
 
+constexpr PreferenceRange rowRange(PreferenceRange range)
+{
+    return range;
+}
+
+constexpr PreferenceRange rowRange(const BookSetting &setting)
+{
+    return {setting.lowest, setting.highest, setting.step};
+}
+
 // A row's default as the store hands it out; a default of another kind than
 // the row's does not build.
 template <PreferenceType type, typename Value>
 QVariant rowDefault(Value value)
 {
-    if constexpr (std::is_same_v<Value, std::nullptr_t>) {
+    if constexpr (std::is_same_v<Value, BookSetting>) {
+        static_assert(type == PreferenceType::Double);
+        return value.fallback;
+    } else if constexpr (std::is_same_v<Value, std::nullptr_t>) {
         static_assert(type == PreferenceType::String || type == PreferenceType::Url);
         if constexpr (type == PreferenceType::String)
             return QString();
@@ -649,7 +663,7 @@ QVariant rowDefault(Value value)
 const std::vector<PreferenceKey> &Preferences::defaultsTable()
 {
 #define FOLVAN_PREFERENCE_ROW(name, text, kind, fallback, bounds)                                                      \
-    {prefkey::name.data(), PreferenceType::kind, rowDefault<PreferenceType::kind>(fallback), bounds},
+    {prefkey::name.data(), PreferenceType::kind, rowDefault<PreferenceType::kind>(fallback), rowRange(bounds)},
     static const std::vector<PreferenceKey> table = {FOLVAN_PREFERENCES(FOLVAN_PREFERENCE_ROW)};
 #undef FOLVAN_PREFERENCE_ROW
     return table;

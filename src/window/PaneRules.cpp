@@ -1,5 +1,7 @@
 #include "window/PaneRules.h"
 
+#include "platform/BookSettings.h"
+
 #include <QKeySequence>
 #include <QLocale>
 
@@ -65,9 +67,7 @@ double dockAvailableWidth(const SidePanelState &state)
 
 double clampedTiltAngle(double degrees)
 {
-    if (!std::isfinite(degrees))
-        return 0;
-    return std::clamp(degrees, -kMaxTiltAngle, kMaxTiltAngle);
+    return platform::booksetting::angle.held(degrees);
 }
 
 TiltFactors tiltFactors(double degrees)

@@ -51,14 +51,13 @@ inline double readingTopInset(bool isSplit) { return isSplit ? 99 : 65; }
 
 // ---- Reading view -----------------------------------------------------------
 
-// The tilt's two factors for an angle in degrees, the angle held to
-// -70...70 first: the height factor 1 / cos(a) and the width factor
-// 1 + min(a, 80) / 80 * (1.4 - 1.0).
+// The tilt's two factors for an angle in degrees, the angle held to the
+// book's tilt range first (clampedTiltAngle): the height factor 1 / cos(a)
+// and the width factor 1 + min(a, 80) / 80 * (1.4 - 1.0).
 struct TiltFactors {
     double height = 1;
     double width = 1;
 };
-inline constexpr double kMaxTiltAngle = 70;
 double clampedTiltAngle(double degrees);
 TiltFactors tiltFactors(double degrees);
 

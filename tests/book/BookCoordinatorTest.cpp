@@ -98,7 +98,7 @@ TEST(BookScript, ClampsThePageTurningPreferences)
     localweb::BridgeJson s = BookCoordinator::interactionSettings(p);
     EXPECT_EQ(s["turnDuration"], 0.8);
     EXPECT_EQ(s["wheelMode"], "turn");
-    EXPECT_TRUE(s["wheelSensitivity"].is_number_integer());
+    EXPECT_EQ(s["wheelSensitivity"], 1.0);
     p.turnDuration = std::nan("");
     p.wheelMode = QStringLiteral("pan");
     p.wheelSensitivity = 3.0;

@@ -159,8 +159,9 @@ function applyLook() {
 
 // The paper look of one sheet: warmth and grain.
 function lookOf(s) {
-  const warmth = Math.min(1, Math.max(0, settings[K.warmth] || 0)) * 0.35;
-  const grain = Math.min(1, Math.max(0, settings[K.grain] || 0)) * 0.25;
+  const within = ({ lowest, highest }, n) => Math.min(highest, Math.max(lowest, n || 0));
+  const warmth = within(wire.settings.warmth, settings[K.warmth]) * 0.35;
+  const grain = within(wire.settings.grain, settings[K.grain]) * 0.25;
   s.warmth.style.opacity = String(warmth);
   s.grain.style.opacity = String(grain);
   s.grain.style.backgroundImage = grain > 0 ? grainTexture() : '';
@@ -400,7 +401,8 @@ document.addEventListener('keydown', (event) => {
 document.addEventListener('wheel', (event) => {
   if (event.ctrlKey || settings[K.wheelMode] === 'pan') return;
   event.preventDefault();
-  const sensitivity = Number.isFinite(settings[K.wheelSensitivity]) ? settings[K.wheelSensitivity] : 1;
+  const sensitivity = Number.isFinite(settings[K.wheelSensitivity])
+    ? settings[K.wheelSensitivity] : wire.settings.wheelSensitivity.fallback;
   // Lines and pages as pixels, as a mouse wheel's notch gives them.
   const unit = event.deltaMode === 1 ? 33 : event.deltaMode === 2 ? innerHeight : 1;
   // A spread taller than the view is scrolled through before it turns.

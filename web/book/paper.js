@@ -5,6 +5,7 @@
 // (0 left, 1 right), v upward (0 bottom, 1 top), each as a fraction of the
 // sheet. A row [page, x, y, w, h, ...] is a rectangle of the sheet in the
 // same fractions, y its lower edge.
+import { wire } from './wire.js';
 
 // A point of a sheet element (CSS pixels from its top left corner) in
 // paper coordinates.
@@ -137,8 +138,8 @@ export function wheelTurn(sum, deltaY, sensitivity, reverse) {
   return { sum: total, turn: 0 };
 }
 
-// The CSS transform that leans the book back by `angle` degrees (within
-// ±70), as the page view tilts its pages: a turn about the view's
+// The CSS transform that leans the book back by `angle` degrees (within the
+// contract's range), as the page view tilts its pages: a turn about the view's
 // horizontal middle seen from one view size (the larger side) in front,
 // then stretched upright by 1 / cos(angle) so that the book keeps its
 // height. The edge that comes forward grows: the whole is then scaled
@@ -147,7 +148,8 @@ export function wheelTurn(sum, deltaY, sensitivity, reverse) {
 // view's margin. None at 0 and while text is being selected (a tilted page
 // would not be where the pointer selects).
 export function tiltTransform(angle, viewWidth, viewHeight, selecting, bookWidth, bookHeight) {
-  const a = Number.isFinite(angle) ? Math.min(70, Math.max(-70, angle)) : 0;
+  const { fallback, lowest, highest } = wire.settings.angle;
+  const a = Number.isFinite(angle) ? Math.min(highest, Math.max(lowest, angle)) : fallback;
   if (!a || selecting) return '';
   const distance = Math.max(viewWidth, viewHeight, 1);
   const radians = (a * Math.PI) / 180;

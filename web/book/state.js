@@ -5,11 +5,13 @@
 import { wire } from './wire.js';
 
 const K = wire.key;
+const S = wire.settings;
 
 export const DEFAULT_SETTINGS = Object.freeze({
-  [K.angle]: 0, [K.zoom]: 1, [K.layout]: 'spread', [K.warmth]: 0.12, [K.grain]: 0.24, [K.reducedMotion]: false,
-  [K.selectionMode]: false, [K.turnDuration]: 2.1, [K.wheelMode]: 'turn', [K.wheelReverse]: false,
-  [K.wheelSensitivity]: 1,
+  [K.angle]: S.angle.fallback, [K.zoom]: 1, [K.layout]: 'spread', [K.warmth]: S.warmth.fallback,
+  [K.grain]: S.grain.fallback, [K.reducedMotion]: false, [K.selectionMode]: false,
+  [K.turnDuration]: S.turnDuration.fallback, [K.wheelMode]: 'turn', [K.wheelReverse]: false,
+  [K.wheelSensitivity]: S.wheelSensitivity.fallback,
 });
 
 // The settings a rebuilt book is made with; the others change a built one.
