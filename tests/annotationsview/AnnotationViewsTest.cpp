@@ -211,7 +211,7 @@ TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
     const auto edited = std::find_if(items.begin(), items.end(), [&](const auto &item) { return item.note == "why?"; });
     ASSERT_NE(edited, items.end());
     EXPECT_EQ(edited->kind, QStringLiteral("underline"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !list.editor(); }));
+    EXPECT_TRUE(test::waitFor([&] { return !list.editor(); }));
 }
 
 // Each change of the items reaches the list as the rows it touches; a
@@ -400,7 +400,7 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     toolbar.noteEditor()->setPlainText(QStringLiteral(" why "));
     toolbar.saveNoteButton()->click();
     EXPECT_EQ(test::annotationsOf(model).markups().front().note, QStringLiteral("why"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !toolbar.notePopover(); }));
+    EXPECT_TRUE(test::waitFor([&] { return !toolbar.notePopover(); }));
     toolbar.noteButton()->click();
     EXPECT_TRUE(toolbar.noteEditor()->toPlainText().isEmpty());
 

@@ -60,7 +60,7 @@ protected:
     {
         hover(link);
         controller->showPendingNow();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return controller->state() == State::shown; }));
+        EXPECT_TRUE(test::waitFor([&] { return controller->state() == State::shown; }));
     }
 
     std::shared_ptr<engine::PdfDocument> document;
@@ -128,8 +128,7 @@ TEST_F(ReferencePreviewTest, ALatePictureOfAnEndedHoverIsDropped)
     controller->dismiss();
     // The picture is drawn and handed back; nothing shows for it.
     QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
+    settle();
     EXPECT_EQ(controller->popup(), nullptr);
     EXPECT_EQ(controller->state(), State::idle);
 
@@ -138,7 +137,7 @@ TEST_F(ReferencePreviewTest, ALatePictureOfAnEndedHoverIsDropped)
     controller->showPendingNow();
     hover(second);
     QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    settle();
     EXPECT_EQ(controller->popup(), nullptr);
     showPreview(second);
 }

@@ -119,7 +119,7 @@ TEST_F(ReadOnlyReader, SaysSoWritesNothingAndMergesWhatItHoldsAtQuit)
         return true;
     });
     shown->menus()->quitAction()->trigger();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().isEmpty(); }));
+    EXPECT_TRUE(test::waitFor([&] { return windows.windows().isEmpty(); }));
     EXPECT_TRUE(asked.isEmpty()) << asked.join(QLatin1Char(',')).toStdString();
     EXPECT_TRUE(storedTitles().contains(QStringLiteral("typed in the read-only reader")));
     EXPECT_TRUE(storedTitles().contains(QStringLiteral("typed in the other reader")));

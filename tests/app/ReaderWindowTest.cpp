@@ -37,12 +37,12 @@ protected:
             return path(QStringLiteral("right.pdf"));
         };
         window = std::make_unique<app::ReaderWindow>();
-        QApplication::processEvents();
+        test::settle();
     }
     void TearDown() override
     {
         window.reset();
-        QApplication::processEvents();
+        test::settle();
         ShellTest::TearDown();
     }
     QAction *command(ReaderCommandID id) const { return window->menus()->commandAction(id); }
@@ -57,7 +57,7 @@ TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
     EXPECT_FALSE(command(ReaderCommandID::focusPane)->isEnabled());
 
     command(ReaderCommandID::comparison)->trigger();
-    QApplication::processEvents();
+    ASSERT_TRUE(test::waitFor([&] { return workspace->isSplit(); }));
     ASSERT_TRUE(workspace->isSplit());
     EXPECT_TRUE(command(ReaderCommandID::focusPane)->isEnabled());
     command(ReaderCommandID::focusPane)->trigger();
@@ -79,7 +79,7 @@ TEST_F(ReaderWindowTest, TheMenusActOnTheActivePaneThroughTheWorkspace)
 TEST_F(ReaderWindowTest, EachPaneIsHandedItsReadingViewsAndOverlays)
 {
     command(ReaderCommandID::comparison)->trigger();
-    QApplication::processEvents();
+    ASSERT_TRUE(test::waitFor([&] { return window->workspace()->isSplit(); }));
     ASSERT_TRUE(window->workspace()->isSplit());
     for (window::ContentView *pane : {window->workspace()->primaryView(), window->workspace()->referenceView()}) {
         ASSERT_NE(pane, nullptr);
@@ -132,13 +132,13 @@ TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
 
     // Each window's commands act on its own workspace.
     second->menus()->commandAction(ReaderCommandID::comparison)->trigger();
-    QApplication::processEvents();
+    ASSERT_TRUE(test::waitFor([&] { return second->workspace()->isSplit(); }));
     EXPECT_TRUE(second->workspace()->isSplit());
     EXPECT_FALSE(first->workspace()->isSplit());
 
     // A closed window is gone from the list; the other one stays.
     second->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().size() == 1; }));
+    EXPECT_TRUE(test::waitFor([&] { return windows.windows().size() == 1; }));
     EXPECT_EQ(windows.current(), first);
 }
 
@@ -175,9 +175,9 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     app::ReaderWindows windows;
     app::ReaderWindow *shown = windows.open(QStringList{QStringLiteral("folvan")});
     shown->menus()->quitAction()->trigger();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !asked.isEmpty(); }));
+    EXPECT_TRUE(test::waitFor([&] { return !asked.isEmpty(); }));
     EXPECT_TRUE(asked.contains(QStringLiteral("笔记")));
-    QApplication::processEvents();
+    test::settle();
     EXPECT_TRUE(shown->isVisible());
     // Closing the last window asks too.
     asked.clear();
@@ -187,7 +187,7 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
 
     answer = true;
     shown->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().size() == 0; }));
+    EXPECT_TRUE(test::waitFor([&] { return windows.windows().size() == 0; }));
     // Told once: the end of the program names it no more.
     EXPECT_FALSE(platform::unsavedDescriptions(true).contains(QStringLiteral("笔记")));
     app::setQuitQuestion({});
@@ -221,7 +221,7 @@ TEST_F(QuitTest, CtrlQQuitsWhileAPopupHoldsTheKeys)
     QTest::keyClick(editor, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(quits, 1);
     EXPECT_TRUE(editor->toPlainText().isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.windows().isEmpty(); }));
+    EXPECT_TRUE(test::waitFor([&] { return windows.windows().isEmpty(); }));
 }
 
 // The program told to end while a pane's alert is open: the window closes
@@ -249,7 +249,7 @@ TEST_F(QuitTest, AWindowClosedUnderAnOpenAlertOutlivesIt)
     });
     program.exec();
     EXPECT_TRUE(returned);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown; }));
+    EXPECT_TRUE(test::waitFor([&] { return !shown; }));
 }
 
 // As the program ends, the panes save once more and may wait on their

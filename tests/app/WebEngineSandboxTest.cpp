@@ -2,6 +2,7 @@
 
 #include "app/WebEngineSandbox.h"
 #include "fixtures/PdfFixtureWriter.h"
+#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,8 +107,8 @@ TEST(ReaderStart, WithoutEngineVariablesTheReaderShowsTheBookAndQuitsCleanly)
     ASSERT_TRUE(reader.waitForStarted(10000));
     // The book view's page runs in a renderer of its own once the engine has
     // started.
-    const bool shown = QTest::qWaitFor(
-        [&] { return reader.state() != QProcess::Running || hasRendererBelow(reader.processId()); }, 60000);
+    const bool shown = folvan::test::waitFor(
+        [&] { return reader.state() != QProcess::Running || hasRendererBelow(reader.processId()); });
     const QByteArray early = reader.readAllStandardError();
     ASSERT_TRUE(shown) << "no book page within a minute";
     ASSERT_EQ(reader.state(), QProcess::Running) << early.constData();

@@ -4,6 +4,7 @@
 #include "BookTestSupport.h"
 #include "book/BookResourceHandler.h"
 #include "localweb/LocalWebView.h"
+#include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "support/PaneAnnotationsOf.h"
 
@@ -15,6 +16,7 @@
 
 using namespace folvan;
 using namespace folvan::book;
+using folvan::test::settle;
 
 namespace {
 
@@ -75,11 +77,6 @@ protected:
         coordinator->setDocument(document);
         post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
         settle();
-    }
-    void settle()
-    {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
     }
 
     BookResourceHandler handler{QStringLiteral(":/book")};
@@ -331,13 +328,15 @@ TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
     EXPECT_EQ(model->bookError(), QStringLiteral("本地书页渲染器未能启动。"));
 
     // A state that is not ready keeps the timeout; a ready one ends it.
+    platform::ManualClock clock;
     model::SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     coordinator->setStartupDelay(0.05);
     coordinator->setDocument(document);
     post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}, {QStringLiteral("ready"), true}});
     settle();
     EXPECT_TRUE(coordinator->paperReady());
-    EXPECT_FALSE(test::waitFor([&] { return model->bookError().has_value(); }, 1));
+    clock.advance(1);
+    EXPECT_FALSE(model->bookError());
 }
 
 TEST_F(BookCoordinatorTest, DoesNothingOnceDisposed)

@@ -43,7 +43,7 @@ protected:
             }
         });
     }
-    bool waitForDrawing(int before) { return test::waitFor([&] { return drawn > before; }, 30); }
+    bool waitForDrawing(int before) { return test::waitFor([&] { return drawn > before; }); }
     // Shows the book without turning animations, counting its drawn spreads,
     // and waits for the paper to be ready.
     bool showCountingSpreads(PaperBookView &view, BookViewParameters &parameters)
@@ -53,15 +53,15 @@ protected:
         view.setParameters(parameters);
         view.resize(1000, 700);
         view.show();
-        return test::waitFor([&] { return view.coordinator()->paperReady(); }, 60);
+        return test::waitFor([&] { return view.coordinator()->paperReady(); });
     }
-    bool waitForPage(int page) { return test::waitFor([&] { return drawnPage == page; }, 30); }
+    bool waitForPage(int page) { return test::waitFor([&] { return drawnPage == page; }); }
     // The value of a script run in the page.
     QVariant evaluate(PaperBookView &view, const QString &script)
     {
         std::optional<QVariant> result;
         view.page()->runJavaScript(script, [&](const QVariant &value) { result = value; });
-        test::waitFor([&] { return result.has_value(); }, 30);
+        EXPECT_TRUE(test::waitFor([&] { return result.has_value(); })) << "the script gave no answer";
         return result.value_or(QVariant());
     }
 
@@ -80,7 +80,7 @@ protected:
         model->toggleBookTextMode();
         return test::waitFor([&] {
             return evaluate(view, QStringLiteral("document.body.classList.contains('selecting')")).toBool();
-        }, 30);
+        });
     }
 
     int drawn = 0;
@@ -103,8 +103,8 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }));
     EXPECT_FALSE(model->bookError());
     // Page 3 is shown with page 4; the book can turn both ways.
     EXPECT_EQ(model->currentPageIndex(), 3);
@@ -112,7 +112,7 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
     EXPECT_TRUE(model->bookCanBackward());
 
     model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
-    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }));
 }
 
 // A turn's target is the reading position from the moment it is asked for:
@@ -123,11 +123,11 @@ TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }));
     // A turn that does not end while the test runs.
     view.page()->runJavaScript(QStringLiteral("window.folvan.settings({turnDuration: 100000}); null;"));
     model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
-    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5; }));
     const QString key = QStringLiteral("lastPage_") + model->pdfDocumentURL().path();
     EXPECT_EQ(platform::Preferences::shared().intValue(key, 0), 5);
 }
@@ -151,14 +151,14 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
     // page of the spread shown.
     model->navigate(model::ReadingLocation{.page = 6}, true);
     ASSERT_TRUE(waitForPage(6));
-    ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }));
     EXPECT_EQ(model->currentPageIndex(), 6);
     EXPECT_EQ(platform::Preferences::shared().intValue(stored, -1), 6);
     model->navigate(model::ReadingLocation{.page = 5}, true);
-    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && !model->jumpToPage(); }, 30));
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && !model->jumpToPage(); }));
     // Back, to the right-hand page again.
     model->returnLocation(false);
-    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 6 && !model->jumpToPage(); }, 30));
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 6 && !model->jumpToPage(); }));
 
     // A book built again (a zoom step) stays on it; a turn goes on.
     const int before = drawn;
@@ -197,7 +197,7 @@ TEST_F(BookPageTest, TheTiltLeansTheSpreadBackWithinTheView)
     ASSERT_EQ(evaluate(view, probe).toString(), QStringLiteral("true true true true true true"));
     parameters.angle = 30;
     view.setParameters(parameters);
-    EXPECT_TRUE(test::waitFor([&] { return evaluate(view, probe).toString() == QStringLiteral("true false false true true true"); }, 30))
+    EXPECT_TRUE(test::waitFor([&] { return evaluate(view, probe).toString() == QStringLiteral("true false false true true true"); }))
         << qPrintable(evaluate(view, probe).toString());
 }
 
@@ -226,7 +226,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     FloatingOverBook::follow(floating);
     window.show();
     floating->raise();
-    ASSERT_TRUE(test::waitFor([&] { return view->coordinator()->paperReady(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return view->coordinator()->paperReady(); }));
     QWidget *input = view->webView()->focusProxy();
     ASSERT_NE(input, nullptr);
     QList<int> pages;
@@ -239,7 +239,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     // The page takes clicks in order: a turn the first click made would be
     // told before the turn back of the second.
     QTest::mouseClick(input, Qt::LeftButton, {}, backEdge);
-    ASSERT_TRUE(test::waitFor([&] { return !pages.isEmpty(); }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return !pages.isEmpty(); }));
     EXPECT_LT(pages.first(), 3) << pages.first();
 
     // Past the guard a click turns again. The turn back may still be under
@@ -250,7 +250,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     bool turned = false;
     for (int attempt = 0; attempt < 10 && !turned; ++attempt) {
         QTest::mouseClick(input, Qt::LeftButton, {}, edge);
-        turned = test::waitFor([&] { return model->currentPageIndex() > before; }, 3);
+        turned = test::waitFor([&] { return model->currentPageIndex() > before; });
     }
     EXPECT_TRUE(turned);
 }
@@ -274,7 +274,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
                       int(sheet.top() + sheet.height() * (1 - 704.0 / 792)));
 
     QTest::mouseClick(input, Qt::RightButton, {}, word);
-    ASSERT_TRUE(test::waitFor([&] { return view.webView()->lastContextMenuRequest() != nullptr; }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return view.webView()->lastContextMenuRequest() != nullptr; }));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_FALSE(model->bookTextMode());
     EXPECT_TRUE(model->selectionText().isEmpty());
@@ -282,7 +282,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
 
     ASSERT_TRUE(switchTextToolOn(view));
     QTest::mouseClick(input, Qt::RightButton, {}, word);
-    EXPECT_TRUE(test::waitFor([&] { return model->selectionText() == QStringLiteral("Page"); }, 30))
+    EXPECT_TRUE(test::waitFor([&] { return model->selectionText() == QStringLiteral("Page"); }))
         << qPrintable(model->selectionText());
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
@@ -298,8 +298,8 @@ TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
     const QString before = view.coordinator()->token();
     drawnPage = -1;
     view.page()->triggerAction(QWebEnginePage::Reload);
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->token() != before; }, 30));
-    EXPECT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady() && drawnPage == 5; }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->token() != before; }));
+    EXPECT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady() && drawnPage == 5; }));
     EXPECT_EQ(model->currentPageIndex(), 5);
     EXPECT_FALSE(model->bookError());
 }
@@ -330,9 +330,9 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
     // Short of the middle: the leaf is lifted (the page under it shows),
     // then falls back.
     drag(QPoint(int(right.left() + right.width() * 0.6), int(right.center().y())));
-    ASSERT_TRUE(test::waitFor([&] { return shown(5); }, 30)) << "the leaf was not lifted";
+    ASSERT_TRUE(test::waitFor([&] { return shown(5); })) << "the leaf was not lifted";
     QTest::mouseRelease(input, Qt::LeftButton, {}, QPoint(int(right.left() + right.width() * 0.6), int(right.center().y())));
-    ASSERT_TRUE(test::waitFor([&] { return !shown(5); }, 30)) << "the leaf did not fall back";
+    ASSERT_TRUE(test::waitFor([&] { return !shown(5); })) << "the leaf did not fall back";
     EXPECT_EQ(model->currentPageIndex(), 3);
     EXPECT_FALSE(model->bookTextMode());
 
@@ -340,7 +340,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
     const QPoint far(int(sheetOfSpread(view, 0).left() + 40), int(right.center().y()));
     drag(far);
     QTest::mouseRelease(input, Qt::LeftButton, {}, far);
-    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && drawnPage == 5; }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && drawnPage == 5; }));
     EXPECT_FALSE(model->bookTextMode());
     EXPECT_TRUE(model->selectionText().isEmpty());
 
@@ -348,7 +348,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
     ASSERT_TRUE(switchTextToolOn(view));
     drag(far);
     QTest::mouseRelease(input, Qt::LeftButton, {}, far);
-    EXPECT_TRUE(test::waitFor([&] { return !model->selectionText().isEmpty(); }, 30));
+    EXPECT_TRUE(test::waitFor([&] { return !model->selectionText().isEmpty(); }));
     // The page the selection began on, in the same spread.
     EXPECT_EQ(model->currentPageIndex(), 6);
     EXPECT_TRUE(shown(5) && shown(6) && !shown(7));
@@ -395,7 +395,7 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
     PaperBookView view(model.get());
     view.resize(800, 600);
     view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }));
     EXPECT_EQ(test::readFromPageThroughFileUrls(view.page(), root()), QString());
 }
 
@@ -410,13 +410,13 @@ TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
                      [&] { startedAtPaint = view.webEngineStarted(); });
     view.resize(1000, 700);
     view.show();
-    ASSERT_TRUE(test::waitFor([&] { return startedAtPaint.has_value(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return startedAtPaint.has_value(); }));
     EXPECT_FALSE(*startedAtPaint) << "the web engine started before the spread was painted";
     EXPECT_TRUE(view.cover()->complete());
     EXPECT_TRUE(view.cover()->isVisible());
     EXPECT_FALSE(view.coordinator()->paperReady()) << "the page came first";
-    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }, 60));
-    EXPECT_TRUE(test::waitFor([&] { return view.cover()->finished(); }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }));
+    EXPECT_TRUE(test::waitFor([&] { return view.cover()->finished(); }));
     EXPECT_FALSE(view.cover()->isVisible());
     EXPECT_EQ(model->currentPageIndex(), 3);
 }
@@ -437,7 +437,7 @@ TEST_F(BookPageTest, AHiddenBookViewStartsNoWebEngine)
     ASSERT_TRUE(test::waitFor([&] { return turned; }));
     EXPECT_FALSE(view->webEngineStarted());
     view->show();
-    EXPECT_TRUE(test::waitFor([&] { return view->webEngineStarted(); }, 30));
+    EXPECT_TRUE(test::waitFor([&] { return view->webEngineStarted(); }));
 }
 
 // A view too small for the cover paints no spread: the web engine starts
@@ -447,9 +447,9 @@ TEST_F(BookPageTest, AViewWithoutACoverStillStartsThePage)
     PaperBookView view(model.get());
     view.resize(80, 80);
     view.show();
-    ASSERT_TRUE(test::waitFor([&] { return view.webEngineStarted(); }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return view.webEngineStarted(); }));
     EXPECT_FALSE(view.cover()->isVisible());
-    EXPECT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }, 60));
+    EXPECT_TRUE(test::waitFor([&] { return view.coordinator()->isReady(); }));
 }
 
 // A resize builds the book again at the page shown: a book of an earlier
@@ -465,7 +465,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
     const QString widthAtOne = evaluate(view, bookWidth).toString();
     parameters.zoom = 1.1;
     view.setParameters(parameters);
-    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthAtOne; }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthAtOne; }));
     for (int page : {1, 3, 5}) {
         model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(true));
         ASSERT_TRUE(waitForPage(page));
@@ -476,7 +476,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
     // The book is built again for the new size, then drawn.
     const QString widthBefore = evaluate(view, bookWidth).toString();
     view.resize(820, 700);
-    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthBefore; }, 30));
+    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, bookWidth).toString() != widthBefore; }));
     const int before = drawn;
     ASSERT_TRUE(waitForDrawing(before));
     EXPECT_EQ(drawnPage, 5);
@@ -514,7 +514,7 @@ TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
     ASSERT_TRUE(test::waitFor([&] {
         atOne = evaluate(view, painted).toString();
         return pages(atOne) == QStringLiteral("1 2 3 4 5 6");
-    }, 30)) << qPrintable(atOne);
+    })) << qPrintable(atOne);
     ASSERT_EQ(edges(atOne).size(), 1) << qPrintable(atOne);
 
     parameters.zoom = 1.5;
@@ -523,7 +523,7 @@ TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
     ASSERT_TRUE(test::waitFor([&] {
         zoomed = evaluate(view, painted).toString();
         return pages(zoomed) == QStringLiteral("1 2 3 4 5 6") && edges(zoomed) != edges(atOne);
-    }, 30)) << qPrintable(zoomed);
+    })) << qPrintable(zoomed);
     ASSERT_EQ(edges(zoomed).size(), 1) << qPrintable(zoomed);
     EXPECT_GT(edges(zoomed).begin()->toInt(), edges(atOne).begin()->toInt());
 
@@ -536,7 +536,7 @@ TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
     ASSERT_TRUE(test::waitFor([&] {
         const QString now = evaluate(view, painted).toString();
         return pages(now) == QStringLiteral("1 2 3 4 5 6") && edges(now) == edges(zoomed);
-    }, 30));
+    }));
     evaluate(view, QStringLiteral("window.folvan.settings({turnDuration: 100000}); null;"));
     const QString leaf = QStringLiteral(
         "[4, 5, 6].map((n) => { const s = document.querySelector(`.sheet[data-page=\"${n}\"]`);"
@@ -547,7 +547,7 @@ TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
     ASSERT_TRUE(test::waitFor([&] {
         turning = evaluate(view, leaf).toString();
         return !turning.contains(QStringLiteral("hidden"));
-    }, 30)) << qPrintable(turning);
+    })) << qPrintable(turning);
     EXPECT_EQ(turning, QStringLiteral("print print print"));
 }
 
@@ -681,7 +681,7 @@ TEST_F(BookPageTest, ARenderProcessThatNeverRanEndsTheBookAtOnce)
     view.resize(800, 600);
     view.show();
     QWebEnginePage *page = view.bookView()->page();
-    ASSERT_TRUE(test::waitFor([&] { return view.bookView()->coordinator()->paperReady(); }, 60));
+    ASSERT_TRUE(test::waitFor([&] { return view.bookView()->coordinator()->paperReady(); }));
     emit page->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(-1), 1002);
     const QString started = QStringLiteral("本地书页渲染器未能启动。");
     EXPECT_EQ(model->bookError(), started);

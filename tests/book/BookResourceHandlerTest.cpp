@@ -59,7 +59,7 @@ protected:
     void settle()
     {
         handler->waitForQueue();
-        QCoreApplication::processEvents();
+        test::settle();
     }
 
     const QString token = QStringLiteral("T0K3N");

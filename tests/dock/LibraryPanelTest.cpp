@@ -181,9 +181,9 @@ TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
         auto library = std::make_unique<ReaderLibraryPanel>(&model, [] {});
         dock::applyControlButtonStyle(library.get()); // as the dock shows it
         library->show();
-        QCoreApplication::processEvents();
+        settle();
         library->resize(library->sizeHint());
-        QCoreApplication::processEvents();
+        settle();
         QRect places[2];
         int i = 0;
         for (QToolButton *button : {library->exportMarkdownButton(), library->exportPDFButton()}) {
@@ -233,7 +233,7 @@ TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
         const QRect last = list->view()->visualRect(list->rows()->index(list->rowCount() - 1));
         return last.isValid() && list->view()->viewport()->rect().contains(last);
     };
-    EXPECT_TRUE(QTest::qWaitFor(allRowsShown));
+    EXPECT_TRUE(test::waitFor(allRowsShown));
     EXPECT_EQ(list->view()->verticalScrollBar()->maximum(), 0);
     for (int row = 0; row < 2; ++row)
         EXPECT_TRUE(standsWhole(*library, row)) << row;
@@ -245,7 +245,7 @@ TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
         test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("a note\nof two lines"));
     }
     ASSERT_EQ(list->rowCount(), 6);
-    EXPECT_TRUE(QTest::qWaitFor(allRowsShown));
+    EXPECT_TRUE(test::waitFor(allRowsShown));
     EXPECT_EQ(list->view()->verticalScrollBar()->maximum(), 0);
     QScrollBar *scroll = library->list()->verticalScrollBar();
     EXPECT_GT(scroll->maximum(), 0);
@@ -268,7 +268,7 @@ TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
     // A row deleted leaves no room behind.
     const int tall = list->height();
     test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems().back().id);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->height() < tall && allRowsShown(); }));
+    EXPECT_TRUE(test::waitFor([&] { return list->height() < tall && allRowsShown(); }));
 }
 
 TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)

@@ -374,7 +374,7 @@ TEST_F(DockTest, ThePageJumpGoesRemembersAndCloses)
     EXPECT_FALSE(dock->panel());
     EXPECT_FALSE(dock->popover()->isVisible());
     // The reading view takes the keyboard back.
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(test::waitFor([&] { return readingViewFocused > 0; }));
     EXPECT_EQ(readingViewFocused, 1);
 }
 
@@ -541,12 +541,11 @@ TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
     ASSERT_NE(strip, nullptr);
     auto *toolbar = strip->findChild<annotationsview::NativeSelectionControls *>();
     const int bare = strip->width();
-    const auto settle = [] { QCoreApplication::sendPostedEvents(); };
 
     // A file where the annotation folder should be.
     ASSERT_TRUE(writeTestFile(model.annotationDirectory(), "not a folder"));
     toolbar->highlightButton()->click();
-    settle();
+    test::settle();
     ASSERT_TRUE(toolbar->errorLabel()->isVisible());
     QLabel *error = toolbar->errorLabel();
     EXPECT_TRUE(error->text().endsWith(QStringLiteral("…"))) << error->text().toStdString();
@@ -556,7 +555,7 @@ TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
 
     ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
     clock.advance(model::SharedPDFViewModel::kSideFileRetrySeconds);
-    settle();
+    test::settle();
     ASSERT_FALSE(toolbar->errorLabel()->isVisible());
     EXPECT_EQ(readerDock.selectionStrip(), strip);
     EXPECT_EQ(strip->width(), bare);

@@ -30,7 +30,7 @@
 using namespace folvan;
 using interface::OnboardingView;
 using interface::ShortcutsView;
-using window::test::waitUntil;
+using folvan::test::waitFor;
 
 namespace {
 
@@ -47,7 +47,7 @@ protected:
     void TearDown() override
     {
         readerWindow.reset();
-        QApplication::processEvents();
+        folvan::test::settle();
         ShellTest::TearDown();
     }
     window::ContentView *pane() const { return readerWindow->workspace()->primaryView(); }
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(HelpOverlaysTest, OnboardingShowsOnceAndIsRememberedWhenFinished)
 {
-    ASSERT_TRUE(waitUntil([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
+    ASSERT_TRUE(waitFor([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
     auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
     EXPECT_FALSE(guide->backButton()->isVisible());
     EXPECT_EQ(guide->primaryButton()->text(), QStringLiteral("下一步"));
@@ -75,7 +75,7 @@ TEST_F(HelpOverlaysTest, OnboardingShowsOnceAndIsRememberedWhenFinished)
     EXPECT_FALSE(platform::Preferences::shared().boolValue("hasSeenOnboarding"));
     guide->primaryButton()->click();
     EXPECT_FALSE(pane()->controller()->showOnboarding());
-    ASSERT_TRUE(waitUntil([&] { return !layout()->onboardingOverlay(); }));
+    ASSERT_TRUE(waitFor([&] { return !layout()->onboardingOverlay(); }));
     platform::Preferences::shared().sync();
     platform::Preferences::resetSharedForTesting();
     EXPECT_TRUE(platform::Preferences::shared().value("hasSeenOnboarding").toBool());
@@ -88,7 +88,7 @@ TEST_F(HelpOverlaysTest, HelpOpensByItsShortcutAndClosesByEscapeOrTheBackdrop)
     ASSERT_TRUE(pane()->controller()->showShortcuts());
     auto *help = qobject_cast<ShortcutsView *>(layout()->helpOverlay());
     ASSERT_NE(help, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return help->hasFocus(); }));
+    ASSERT_TRUE(waitFor([&] { return help->hasFocus(); }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(pane()->controller()->showShortcuts());
 
@@ -224,7 +224,7 @@ private:
 // of a fade-out).
 TEST_F(HelpOverlaysTest, OverlaysFadeWithoutPainterWarnings)
 {
-    ASSERT_TRUE(waitUntil([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
+    ASSERT_TRUE(waitFor([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
     auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
     platform::ManualClock clock;
     QtMessages messages;
@@ -302,10 +302,10 @@ TEST_F(HelpOverlaysTest, AStepChangeSlidesAndFadesAndRecolours)
 // button holds the text's width and its last character is not cut.
 TEST_F(HelpOverlaysTest, TheGuidesBackButtonHoldsItsWholeText)
 {
-    ASSERT_TRUE(waitUntil([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
+    ASSERT_TRUE(waitFor([&] { return qobject_cast<OnboardingView *>(layout()->onboardingOverlay()); }));
     auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
     guide->primaryButton()->click();
-    QApplication::processEvents();
+    ASSERT_TRUE(waitFor([&] { return guide->backButton()->isVisible(); }));
     QPushButton *back = guide->backButton();
     ASSERT_TRUE(back->isVisible());
     EXPECT_GE(back->width(), QFontMetrics(back->font()).boundingRect(back->text()).width());
@@ -339,14 +339,14 @@ TEST_F(HelpOverlaysTest, AStepChangeLeavesNothingOfTheOldStepOnScreen)
         return effects;
     };
     const auto onScreen = [&guide] {
-        QApplication::processEvents();
+        folvan::test::settle();
         return guide.screen()->grabWindow(guide.winId()).toImage().convertToFormat(QImage::Format_RGB32);
     };
     for (int step = 1; step < 6; ++step) {
         guide.primaryButton()->click();
         for (int i = 0; i < 20; ++i) {
             clock.advance(0.05);
-            QApplication::processEvents();
+            folvan::test::settle();
             if (i < 3)
                 EXPECT_EQ(effectsInCard(), 0) << "step " << step;
         }
@@ -391,7 +391,7 @@ TEST_F(HelpOverlaysTest, TheGuidesBackButtonIsGreyAndItsBodyLinesAreSpaced)
 TEST_F(HelpOverlaysTest, TheHelpHearsEscapeAfterTheGuideOverItCloses)
 {
     pane()->controller()->onboardingReplayRequested();
-    ASSERT_TRUE(waitUntil([&] { return pane()->controller()->showOnboarding(); }));
+    ASSERT_TRUE(waitFor([&] { return pane()->controller()->showOnboarding(); }));
     auto *guide = qobject_cast<OnboardingView *>(layout()->onboardingOverlay());
     ASSERT_NE(guide, nullptr);
     QTest::keyClick(readerWindow.get(), Qt::Key_Slash, Qt::ControlModifier);
@@ -399,7 +399,7 @@ TEST_F(HelpOverlaysTest, TheHelpHearsEscapeAfterTheGuideOverItCloses)
     for (int i = 0; i < 6; ++i)
         QTest::mouseClick(guide->primaryButton(), Qt::LeftButton);
     ASSERT_FALSE(pane()->controller()->showOnboarding());
-    ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() != nullptr; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(pane()->controller()->showShortcuts());
 }

@@ -46,13 +46,12 @@ inline QString readFromPageThroughFileUrls(QWebEnginePage *page, const QString &
                                .arg(file, folder);
     page->runJavaScript(script);
     auto answer = std::make_shared<QVariant>();
-    const bool answered = QTest::qWaitFor(
+    const bool answered = test::waitFor(
         [&] {
             page->runJavaScript(QStringLiteral("window.__fileProbe"),
                                 [answer](const QVariant &value) { *answer = value; });
             return answer->toString().startsWith(QStringLiteral("done:"));
-        },
-        30000);
+        });
     if (!answered)
         return QStringLiteral("no answer");
     const QString got = answer->toString();

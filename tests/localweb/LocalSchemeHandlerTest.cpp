@@ -88,7 +88,7 @@ protected:
     void settle()
     {
         handler->waitForQueue();
-        QCoreApplication::processEvents();
+        test::settle();
     }
 
     const QStringList pageFiles{QStringLiteral("index.html"), QStringLiteral("sub/a.js"), QStringLiteral("link.js"),

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "localweb/LocalWebPage.h"
+#include "support/TestEnv.h"
 
 #include <QBuffer>
 #include <QSignalSpy>
@@ -53,7 +54,7 @@ TEST(LocalWebPage, CarriesJsonTextAndStaysOnItsOwnScheme)
         QObject::connect(page.port(), &MessagePort::received, [&](const QString &text) { received.append(text); });
 
         page.load(QUrl(QStringLiteral("folvan-probe://local/index.html")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 30000));
+        ASSERT_TRUE(folvan::test::waitFor([&] { return !received.isEmpty(); }));
         EXPECT_EQ(received.first(), QStringLiteral("{\"event\":\"ready\",\"at\":\"local\",\"text\":\"\u00e9\u2028\"}"));
 
         // Another host of the same scheme, and another scheme, are refused:
@@ -67,7 +68,7 @@ TEST(LocalWebPage, CarriesJsonTextAndStaysOnItsOwnScheme)
             EXPECT_EQ(page.url(), here) << elsewhere.toStdString();
         }
         page.load(QUrl(QStringLiteral("folvan-probe://local/again.html")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 2; }, 30000));
+        ASSERT_TRUE(folvan::test::waitFor([&] { return received.size() == 2; }));
         EXPECT_TRUE(received.last().contains(QStringLiteral("\"at\":\"local\"")));
     }
     profile.removeAllUrlSchemeHandlers();

@@ -2,6 +2,7 @@
 
 #include "localweb/LocalWebView.h"
 #include "platform/WebEngineStart.h"
+#include "support/TestEnv.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -91,9 +92,9 @@ TEST_F(LocalWebViewTest, CallsThePageAndHearsItsMessages)
     EXPECT_TRUE(messages.empty());
 
     view.open();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readies == 1; }, 30000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return readies == 1; }));
     view.call(QStringLiteral("echo"), {{"b", "\u00e9\u2028"}, {"a", 0.1}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 30000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return messages.size() == 2; }));
     EXPECT_EQ(messages.back(), (BridgeJson{{"event", "echo"}, {"got", {{"a", 0.1}, {"b", "\u00e9\u2028"}}}}));
     EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
 }
@@ -104,10 +105,10 @@ TEST_F(LocalWebViewTest, CallsThePageAndHearsItsMessages)
 TEST_F(LocalWebViewTest, StartsAnEndedPageAgainOnce)
 {
     view.open();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readies == 1; }, 30000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return readies == 1; }));
     crash();
     EXPECT_EQ(restarts, 1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readies == 2; }, 30000)); // loaded again
+    ASSERT_TRUE(folvan::test::waitFor([&] { return readies == 2; })); // loaded again
     crash();
     EXPECT_EQ(restarts, 1);
     EXPECT_EQ(ends, 1);
@@ -115,7 +116,7 @@ TEST_F(LocalWebViewTest, StartsAnEndedPageAgainOnce)
     view.allowRestart();
     crash();
     EXPECT_EQ(restarts, 2);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readies == 3; }, 30000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return readies == 3; }));
 
     int unavailable = 0;
     QObject::connect(&view, &LocalWebView::unavailable, &view, [&] { ++unavailable; });

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "localweb/LocalWebPage.h"
+#include "support/TestEnv.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -20,7 +21,7 @@ TEST(WebViewInput, KeepsTheReadersKeysAndZoomFromThePage)
     view.setHtml(QStringLiteral("<p>text</p>"));
     view.resize(300, 200);
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.focusProxy() != nullptr; }, 30000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return view.focusProxy() != nullptr; }));
     QWidget *proxy = view.focusProxy();
 
     for (const QKeySequence &keys : {QKeySequence(QKeySequence::Copy), QKeySequence(QKeySequence::Undo),

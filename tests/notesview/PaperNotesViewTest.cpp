@@ -256,7 +256,7 @@ TEST_F(NotesPanelTest, AShortPanelSharesItsHeightAndKeepsItsFooter)
     selected = add(QStringLiteral("shown"), 5, alpha, QStringLiteral("text"));
     show(alpha);
     view->resize(356, 496);
-    QApplication::processEvents();
+    folvan::test::settle();
     const QRect inside = view->rect();
     QLabel *status = child<QLabel>("status");
     ASSERT_TRUE(status->isVisible());

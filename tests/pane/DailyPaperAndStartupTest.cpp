@@ -62,7 +62,7 @@ TEST_F(DailyPaperTest, ThePanelFolderIsRememberedAndTheShortestPaperOpens)
 
     auto pane = makePane();
     pane->openShortPDF();
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(shortest));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")), folder);
 
@@ -79,7 +79,7 @@ TEST_F(DailyPaperTest, AFolderWithoutReadablePapersShowsTheAlertAndKeepsThePaper
     ASSERT_TRUE(openAndWait(*pane, current));
 
     pane->loadShortPDF(PaneController::getPDFsFromFolder(QUrl::fromLocalFile(path(QStringLiteral("papers/empty")))));
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_EQ(presented->alerts, QStringList{QStringLiteral("此文件夹没有可读取的 PDF。")});
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(current));
 }
@@ -91,7 +91,7 @@ TEST_F(DailyPaperTest, AnOpenAfterTheScanStartedWins)
     auto pane = makePane();
     pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
     pane->loadPDF(QUrl::fromLocalFile(chosen));
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
     EXPECT_TRUE(presented->alerts.isEmpty());
@@ -122,7 +122,7 @@ TEST_F(StartupTest, ARequestWinsOverTheHistory)
     pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
     drain(); // a request arriving before start-up opens at start-up, once
     pane->startUp();
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(requested));
     EXPECT_EQ(documents.size(), 1u);
@@ -137,7 +137,7 @@ TEST_F(StartupTest, WithoutARequestThePrimaryPaneResumesTheMostRecentPaper)
 
     auto pane = makePane();
     pane->startUp();
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(recent));
 }
 
@@ -205,12 +205,12 @@ TEST_F(StartupTest, NewRequestsAndDroppedPdfsOpen)
     auto pane = makePane();
     pane->startUp();
     pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(first)});
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(first); }));
+    ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(first); }));
 
     EXPECT_FALSE(pane->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("papers")))));
     EXPECT_FALSE(pane->openDroppedFile(QUrl::fromLocalFile(path(QStringLiteral("notes.txt")))));
     EXPECT_TRUE(pane->openDroppedFile(QUrl::fromLocalFile(capital)));
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(capital); }));
+    ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(capital); }));
 }
 
 } // namespace folvan::pane::test

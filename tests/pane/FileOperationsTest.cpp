@@ -104,19 +104,19 @@ TEST_F(FileOperationsTest, RenameRefusesInvalidNamesAndExistingTargets)
     for (const QString &typed : {QStringLiteral("   "), QStringLiteral("!!!"), QStringLiteral(".PDF"), QStringLiteral("..")}) {
         presented->alerts.clear();
         pane->renamePDF(typed);
-        ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+        ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
         EXPECT_EQ(presented->alerts.front(), QStringLiteral("请输入有效的文件名。")) << typed.toStdString();
     }
     platform::Preferences::shared().setValue(QStringLiteral("replacementForColon"), QStringLiteral("/"));
     presented->alerts.clear();
     // The full-width colon is replaced after the solidus row.
     pane->renamePDF(QStringLiteral("a\uFF1Ab"));
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_EQ(presented->alerts.front(), QStringLiteral("请输入有效的文件名。")) << "never leaves the folder";
 
     presented->alerts.clear();
     pane->renamePDF(QStringLiteral("Other"));
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法重命名： ")));
     EXPECT_EQ(fileBytes(other), otherBytes);
     EXPECT_EQ(fileBytes(file), paperBytes);
@@ -168,7 +168,7 @@ TEST_F(FileOperationsTest, MovingFollowsTheFileAndTheOtherPaneFollowsTheNotice)
 
     pane->moveCurrentPDF();
     const QUrl newURL = QUrl::fromLocalFile(path(QStringLiteral("moved/Paper.pdf")));
-    ASSERT_TRUE(waitUntil([&] { return url() == newURL; }));
+    ASSERT_TRUE(waitFor([&] { return url() == newURL; }));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")), folder);
     EXPECT_EQ(pane->fileName(), QStringLiteral("Paper.pdf"));
     EXPECT_EQ(history().records().front().path, newURL.toLocalFile());
@@ -194,7 +194,7 @@ TEST_F(FileOperationsTest, MovingOntoAnExistingFileChangesNothing)
     chooser->answers.push_back(QUrl::fromLocalFile(folder));
 
     pane->moveCurrentPDF();
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法移动 PDF： ")));
     EXPECT_GT(presented->alerts.front().size(), QStringLiteral("无法移动 PDF： ").size());
     EXPECT_EQ(fileBytes(occupant), occupantBytes);
@@ -234,7 +234,7 @@ TEST_F(FileOperationsTest, TrashingClosesBothPanesAndForgetsTheRecord)
     });
 
     pane->confirmTrash();
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocument(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocument(); }));
     EXPECT_EQ(presented->confirmations, 1);
     EXPECT_FALSE(pane->showDeleteConfirmation());
     EXPECT_FALSE(QFileInfo::exists(file));
@@ -257,7 +257,7 @@ TEST_F(FileOperationsTest, TrashingAPaperWithoutRecordStillClosesIt)
 
     presented->alerts.clear();
     pane->deleteCurrentPDF();
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_EQ(presented->alerts.front(), QStringLiteral("当前没有打开的 PDF"));
 }
 
@@ -265,7 +265,7 @@ TEST_F(FileOperationsTest, CancellingTheTrashConfirmationLeavesEverything)
 {
     presented->confirmAnswer = false;
     pane->confirmTrash();
-    ASSERT_TRUE(waitUntil([&] { return presented->confirmations == 1; }));
+    ASSERT_TRUE(waitFor([&] { return presented->confirmations == 1; }));
     EXPECT_TRUE(QFileInfo::exists(file));
     EXPECT_EQ(url(), QUrl::fromLocalFile(file));
     EXPECT_TRUE(trashes.isEmpty());

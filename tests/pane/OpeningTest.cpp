@@ -41,7 +41,7 @@ TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
     auto pane = makePane();
     pane->loadPDF(QUrl::fromLocalFile(a));
     pane->loadPDF(QUrl::fromLocalFile(b));
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     drain();
 
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(b));
@@ -106,7 +106,7 @@ TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
 
     auto pane = makePane();
     pane->loadPDF(QUrl::fromLocalFile(file), 99);
-    ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
     EXPECT_EQ(pane->viewModel()->currentPageIndex(), 4);
     EXPECT_TRUE(pane->reflowMode());
     EXPECT_EQ(pane->viewModel()->reflowBlock(), 0);
@@ -114,7 +114,7 @@ TEST_F(OpeningTest, RequestedPageIsClampedAndStartsTheReflowAtItsTop)
     EXPECT_EQ(pane->viewModel()->reflowPage(), -1);
 
     pane->loadPDF(QUrl::fromLocalFile(file), -3);
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->currentPageIndex() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return pane->viewModel()->currentPageIndex() == 0; }));
 }
 
 TEST_F(OpeningTest, SideFilesOfTheNewPaperLoadWhileTheModelNamesNoFile)
@@ -223,7 +223,7 @@ TEST_F(OpeningTest, AnUnreadableFileKeepsThePreviousPaperAndRecordsNothing)
                                       std::pair{encrypted, PaneController::kPasswordProtectedPDF}}) {
         presented->alerts.clear();
         pane->loadPDF(QUrl::fromLocalFile(file));
-        ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+        ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
         EXPECT_EQ(presented->alerts, QStringList{alert});
         EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(good));
         EXPECT_EQ(pane->fileName(), QStringLiteral("good.pdf"));
@@ -241,7 +241,7 @@ TEST_F(OpeningTest, APaperWhoseStoredMarkupsCannotBePlacedOpensAndSaysSo)
                               R"("rectangles":[[[72,600],[300,12]]],"quote":"q","note":"","color":"yellow"}])";
     ASSERT_TRUE(writeBytes(file, stored));
     ASSERT_TRUE(openAndWait(*pane, paper));
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法显示已保存的批注："))) << presented->alerts.front().toStdString();
     EXPECT_EQ(pane->annotations()->markups().size(), 1u);
     EXPECT_EQ(fileBytes(file), stored);
@@ -255,7 +255,7 @@ TEST_F(OpeningTest, ReadingStateIsWrittenWhenItChanges)
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(std::nullopt); // carried out by the view
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setCurrentPageIndex(3);
     pane->viewZoomed(2);
-    ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
+    ASSERT_TRUE(waitFor([&] { return history().records().front().state.page == 3; }));
     EXPECT_DOUBLE_EQ(history().records().front().state.zoom, 2.0);
     EXPECT_EQ(history().records().front().state.reflowBlock, 0);
 }
@@ -319,7 +319,7 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     QObject::connect(&history(), &history::ReadingHistory::recordsChanged, &context, [&] { ++changes; });
     pane.reset();
     EXPECT_EQ(changes, 0);
-    ASSERT_TRUE(waitUntil([&] { return history().records().front().state.page == 3; }));
+    ASSERT_TRUE(waitFor([&] { return history().records().front().state.page == 3; }));
 }
 
 TEST_F(OpeningTest, APaneGoingAwayWithAnUnwritableDataFolderTouchesNoView)
@@ -337,7 +337,7 @@ TEST_F(OpeningTest, APaneGoingAwayWithAnUnwritableDataFolderTouchesNoView)
     QObject::connect(&history(), &history::ReadingHistory::errorChanged, &context, [&] { ++errors; });
     pane.reset();
     EXPECT_EQ(errors, 0);
-    ASSERT_TRUE(waitUntil([&] { return !history().error().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !history().error().isEmpty(); }));
     EXPECT_EQ(history().records().front().state.page, 3) << "the change stays to be written";
 }
 

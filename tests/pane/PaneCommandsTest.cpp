@@ -116,7 +116,7 @@ TEST_F(PaneCommandsTest, TrashAsksFirstAndComparisonIsTheWorkspacesOwnClosure)
     openPaper();
     presented->confirmAnswer = false;
     pane->readerActions().trash();
-    EXPECT_TRUE(waitUntil([&] { return presented->confirmations == 1; }));
+    EXPECT_TRUE(waitFor([&] { return presented->confirmations == 1; }));
     EXPECT_TRUE(QFileInfo::exists(model().pdfDocumentURL().toLocalFile()));
     pane->readerActions().toggleComparison();
     EXPECT_EQ(toggles, 1);
@@ -331,7 +331,7 @@ TEST_F(PaneCommandsTest, NextMatchStepsBothWaysAndWrapsAround)
     EXPECT_EQ(model().currentSearchIndex(), 0);
     pane->findInPDF();
     model().searchTextEntered(QStringLiteral("alpha"));
-    ASSERT_TRUE(waitUntil([&] { return model().searchResults().size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return model().searchResults().size() == 3; }));
     EXPECT_TRUE(pane->readerActions().hasMatches);
     actions.nextMatch(true);
     EXPECT_EQ(model().currentSearchIndex(), 1);
@@ -349,7 +349,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
     drain();
     const int atStart = reports;
     openPaper();
-    ASSERT_TRUE(waitUntil([&] { return reports > atStart; }));
+    ASSERT_TRUE(waitFor([&] { return reports > atStart; }));
     const ReaderPaneSnapshot snapshot = pane->snapshot();
     EXPECT_EQ(snapshot.pane, ReaderPane::primary);
     EXPECT_EQ(snapshot.model, pane->viewModel());
@@ -361,7 +361,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
     drain();
     EXPECT_EQ(reports, afterOpen);
     pane->choosePageLayout(platform::BookLayout::Single);
-    EXPECT_TRUE(waitUntil([&] { return reports == afterOpen + 1; }));
+    EXPECT_TRUE(waitFor([&] { return reports == afterOpen + 1; }));
 }
 
 } // namespace folvan::pane::test

@@ -16,9 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 #include <QThreadPool>
 
 #include <deque>
@@ -27,20 +25,8 @@
 
 namespace folvan::pane::test {
 
-// Runs the event loop until `done` holds or `timeoutMs` passed; returns
-// whether it holds.
-inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using folvan::test::settle;
+using folvan::test::waitFor;
 
 // Runs the event loop until the work the panes handed to other threads has
 // finished and everything it and the panes queued for the main thread has
@@ -198,7 +184,7 @@ protected:
     {
         const QUrl url = QUrl::fromLocalFile(path);
         pane.loadPDF(url);
-        return waitUntil([&] { return pane.viewModel()->pdfDocumentURL() == url; });
+        return waitFor([&] { return pane.viewModel()->pdfDocumentURL() == url; });
     }
 };
 
@@ -218,7 +204,7 @@ protected:
         ControllerTest::TearDown();
     }
     model::SharedPDFViewModel &model() { return *pane->viewModel(); }
-    bool searchSettles() { return waitUntil([&] { return !pane->searchRunning(); }); }
+    bool searchSettles() { return waitFor([&] { return !pane->searchRunning(); }); }
 
     std::unique_ptr<PaneController> pane;
 };

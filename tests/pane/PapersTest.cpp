@@ -22,7 +22,7 @@ TEST_F(PapersTest, TheOpenPanelRemembersTheChosenFilesFolder)
 
     chooser->answers.push_back(QUrl::fromLocalFile(file));
     pane->selectAndOpenPDF();
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(file); }));
+    ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(file); }));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastAccessedDirectory")),
               QUrl::fromLocalFile(path(QStringLiteral("papers/panel"))));
 }
@@ -38,7 +38,7 @@ TEST_F(PapersTest, ANoteOfAnotherPaperOpensThatPaperAtTheNotesPage)
     note.paperID = notes::PaperNotesStore::shared().registerPaper(quoted);
     note.page = 3;
     pane->openNoteSource(note);
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(quoted); }));
+    ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(quoted); }));
     EXPECT_EQ(pane->viewModel()->currentPageIndex(), 3);
 }
 

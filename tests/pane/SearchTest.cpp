@@ -119,7 +119,7 @@ TEST_F(SearchTest, AFailedOpenDoesNotLeaveTheSearchRunning)
 
     model().searchTextEntered(QStringLiteral("alpha"));
     pane->loadPDF(QUrl::fromLocalFile(broken));
-    ASSERT_TRUE(waitUntil([&] { return !presented->alerts.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
     ASSERT_TRUE(settles());
     EXPECT_EQ(model().searchResults().size(), 3u);
 }
@@ -178,7 +178,7 @@ protected:
     {
         model().searchTextEntered(query);
         clock.advance(PaneController::kSearchDelaySeconds);
-        return waitUntil([&] { return !model().searchResults().empty(); });
+        return waitFor([&] { return !model().searchResults().empty(); });
     }
 
     static constexpr int kPages = 400;

@@ -359,7 +359,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
     EXPECT_FALSE(model->pendingTextSource());
     EXPECT_EQ(view()->currentPageIndex(), 3);
     EXPECT_EQ(view()->markedPassage(), passage);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return markedAt(onPassage); }));
+    EXPECT_TRUE(test::waitFor([&] { return markedAt(onPassage); }));
     EXPECT_FALSE(markedAt(besidePassage));
     EXPECT_FALSE(markedAt(test::lineOrigin(1) + QPointF(16.5 * advance, 2)));
 

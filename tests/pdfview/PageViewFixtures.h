@@ -11,6 +11,7 @@
 
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
+#include "support/TestEnv.h"
 
 namespace folvan::test {
 
@@ -61,13 +62,6 @@ inline void sendMouseMove(QWidget *widget, QPoint at, Qt::MouseButtons buttons =
 {
     QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &move);
-}
-
-// Runs the main-thread work queued so far, and what that queues in turn.
-inline void settle(int turns = 6)
-{
-    for (int i = 0; i < turns; ++i)
-        QCoreApplication::processEvents();
 }
 
 } // namespace folvan::test

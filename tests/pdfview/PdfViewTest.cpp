@@ -539,10 +539,10 @@ TEST_F(PdfViewTest, ASelectionDragHeldBelowTheViewKeepsScrolling)
     const QPoint below(300, view.viewport()->height() + 40);
     test::sendMouseMove(view.viewport(), below, Qt::LeftButton);
     const int first = view.verticalScrollBar()->value();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view.verticalScrollBar()->value() > first; }));
+    EXPECT_TRUE(test::waitFor([&] { return view.verticalScrollBar()->value() > first; }));
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, below);
     const int released = view.verticalScrollBar()->value();
-    QCoreApplication::processEvents();
+    test::settle();
     EXPECT_EQ(view.verticalScrollBar()->value(), released);
     ASSERT_TRUE(view.currentSelection());
     EXPECT_TRUE(view.currentSelection()->string().endsWith(test::lineText(0, 2)));

@@ -172,11 +172,11 @@ TEST_F(SessionBusTest, RevealAsksTheFileManagerForTheFileUri)
     QFile::remove(path(QStringLiteral("bin/xdg-open")));
     bool failed = false;
     revealInFileManager(path(QStringLiteral("home/论文 1.pdf")), [&failed] { failed = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return !manager.shown.isEmpty(); }));
     EXPECT_EQ(manager.shown,
               QStringList{QUrl::fromLocalFile(path(QStringLiteral("home/论文 1.pdf"))).toString(QUrl::FullyEncoded)});
     // The call's watcher goes once the answer was taken.
-    EXPECT_TRUE(QTest::qWaitFor([] { return qApp->findChildren<QDBusPendingCallWatcher *>().isEmpty(); }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([] { return qApp->findChildren<QDBusPendingCallWatcher *>().isEmpty(); }));
     EXPECT_TRUE(m_catcher.opened.isEmpty());
     EXPECT_TRUE(opened().isEmpty());
     EXPECT_FALSE(failed);
@@ -190,21 +190,21 @@ TEST_F(SessionBusTest, RevealWithoutAFileManagerOpensTheFolderOrSaysItCouldNot)
     bool failed = false;
     bool answered = false;
     revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&failed] { failed = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !opened().isEmpty(); }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return !opened().isEmpty(); }));
     EXPECT_EQ(opened(), QUrl::fromLocalFile(path(QStringLiteral("home"))).toString(QUrl::FullyEncoded).toUtf8() + "\n");
     // Its exit status is read as it is reaped.
-    EXPECT_TRUE(QTest::qWaitFor([] { return !childRuns("xdg-open"); }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([] { return !childRuns("xdg-open"); }));
     EXPECT_FALSE(failed);
 
     // An opener that finds nothing to open folders with.
     useOpener(3);
     revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&failed] { failed = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return failed; }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return failed; }));
     // No opener at all, and the desktop services cannot open it either.
     QFile::remove(path(QStringLiteral("bin/xdg-open")));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     revealInFileManager(path(QStringLiteral("home/paper.pdf")), [&answered] { answered = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return answered; }));
 }
 
 TEST_F(DesktopTest, OpenInDefaultApplicationHandsTheUrlOn)

@@ -1,4 +1,5 @@
 #include "platform/NotificationCenter.h"
+#include "support/TestEnv.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -55,7 +56,7 @@ TEST(NotificationCenterTest, PostFromWorkerIsDeliveredOnMainThread)
     worker.join();
     // Not yet: the delivery waits for the main thread's event loop.
     EXPECT_EQ(calls.load(), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return calls.load() == 1; }, 2000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return calls.load() == 1; }));
     EXPECT_EQ(deliveredOn, QCoreApplication::instance()->thread());
     center().removeObserver(token);
 }
@@ -77,7 +78,7 @@ TEST(NotificationCenterTest, RemovedTokensAndGoneContextsStopDelivery)
     std::thread worker([] { center().post(QStringLiteral("Test.remove")); });
     worker.join();
     a.reset();
-    QCoreApplication::processEvents();
+    folvan::test::settle();
     center().removeObserver(tokenC);
     center().post(QStringLiteral("Test.remove"));
     center().removeObservers(&b);

@@ -343,12 +343,11 @@ TEST_F(PreferencesTest, SharedStoreFirstUsedOnAWorkerIsWrittenByTheMainLoop)
     store->setValue(QStringLiteral("folvan.noteTextSize"), 18.0);
     // No explicit sync: the main event loop writes the change.
     const QString file = path(QStringLiteral("config/Folvan/Folvan.json"));
-    EXPECT_TRUE(QTest::qWaitFor(
+    EXPECT_TRUE(folvan::test::waitFor(
         [&] {
             QFile f(file);
             return f.open(QIODevice::ReadOnly) && f.readAll().contains("folvan.noteTextSize");
-        },
-        3000));
+        }));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/Queues.h"
 #include "platform/Clock.h"
+#include "support/TestEnv.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -30,7 +31,7 @@ TEST(QueuesTest, RunOnMainRunsLaterOnTheMainThreadUnlessItsContextIsGone)
         });
     });
     worker.join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ran; }, 2000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return ran; }));
     EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
 
     // Also queued when called on the main thread; dropped with its context.
@@ -41,7 +42,7 @@ TEST(QueuesTest, RunOnMainRunsLaterOnTheMainThreadUnlessItsContextIsGone)
     context.reset();
     runOnMain([&] { later = true; });
     EXPECT_FALSE(later);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return later; }, 2000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return later; }));
     EXPECT_FALSE(dropped);
 }
 
@@ -81,7 +82,7 @@ TEST(QueuesTest, AnExceptionNeverLeavesAWorkerThread)
     queue.async([&] { ++after; });
     runConcurrently([] { throw 1; });
     runConcurrently([&] { ++after; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return after == 2; }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return after == 2; }));
 }
 
 TEST(QueuesTest, WorkItemRunsOnlyTheNewestScheduleOnceAfterItsDelayAndNeverWhenCancelled)
@@ -158,7 +159,7 @@ TEST(QueuesTest, WorkItemOnTheWallClockRunsAndMayScheduleItselfAgain)
             item.schedule(0.001, step);
     };
     item.schedule(0, step);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 3; }, 2000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return runs == 3; }));
     EXPECT_FALSE(item.isPending());
 }
 

@@ -1,4 +1,5 @@
 #include "platform/ReducedMotion.h"
+#include "support/TestEnv.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -56,14 +57,14 @@ TEST(ReducedMotionTest, FollowsTheDesktopSettingWithoutWaitingForIt)
         seen.push_back(reduces);
         deliveredOn = QThread::currentThread();
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.reduces(); }, 10000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return watcher.reduces(); }));
     EXPECT_EQ(deliveredOn, QThread::currentThread());
 
     append(dir, "enable-animations: true");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.reduces(); }, 10000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return !watcher.reduces(); }));
     append(dir, "something else");
     append(dir, "enable-animations: false");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.reduces(); }, 10000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return watcher.reduces(); }));
     EXPECT_EQ(seen, (std::vector<bool>{true, false, true}));
 }
 
@@ -75,7 +76,7 @@ TEST(ReducedMotionTest, TheWatchingChildEndsWithTheWatcher)
     ASSERT_FALSE(program.isEmpty());
     auto watcher = std::make_unique<ReducedMotion>(program);
     QFile pidFile(dir.filePath(QStringLiteral("monitor.pid")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pidFile.exists() && pidFile.size() > 0; }, 10000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return pidFile.exists() && pidFile.size() > 0; }));
     ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
     const pid_t pid = pid_t(pidFile.readAll().trimmed().toLongLong());
     ASSERT_GT(pid, 0);

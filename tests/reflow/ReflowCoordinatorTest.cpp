@@ -219,7 +219,7 @@ TEST_F(CoordinatorTest, TypographyIsClampedKeptAndResent)
     ASSERT_TRUE(model->reflowAppearance());
     EXPECT_EQ(model->reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(), 32);
     EXPECT_EQ(platform::Preferences::shared().value(QStringLiteral("folvan.reflowFace")).toString(), QStringLiteral("sans"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return last("settings") != nullptr; }));
+    ASSERT_TRUE(test::waitFor([&] { return last("settings") != nullptr; }));
     EXPECT_EQ(last("settings")->payload["fontSize"], 32.0);
 
     calls.clear();
@@ -259,11 +259,11 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
         QSignalBlocker quiet(model);
         model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(4); // replaced before the clearing runs: kept
     }
-    QCoreApplication::processEvents();
+    test::settle();
     EXPECT_EQ(model->jumpToPage(), 4);
     coordinator->update();
     EXPECT_EQ(last("navigate")->payload["page"], 4);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->jumpToPage(); }));
+    ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }));
     EXPECT_FALSE(model->pendingDestination());
 }
 
@@ -290,7 +290,7 @@ TEST_F(CoordinatorTest, AJumpToAPassageIsCarriedOutThroughTheModelAndMarksThePas
     coordinator->update();
     ASSERT_TRUE(last("navigate"));
     EXPECT_EQ(last("navigate")->payload["source"]["quote"], "zeta eta");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->jumpToPage(); }));
+    ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }));
     EXPECT_FALSE(model->pendingTextSource());
     ASSERT_TRUE(model->markedPassage());
     EXPECT_EQ(model->markedPassage()->pages().front().index(), 1);

@@ -130,7 +130,7 @@ protected:
         view.activateWindow();
         if (!QTest::qWaitForWindowExposed(&view) || !QTest::qWaitForWindowActive(&view))
             return false;
-        return test::waitFor([&] { return evaluate(view, QStringLiteral("document.documentElement.dataset.firstScreen === '1'")).toBool(); }, 60);
+        return test::waitFor([&] { return evaluate(view, QStringLiteral("document.documentElement.dataset.firstScreen === '1'")).toBool(); });
     }
 
     // The value of a script run in the page.
@@ -138,13 +138,13 @@ protected:
     {
         auto result = std::make_shared<std::optional<QVariant>>();
         view.webView()->page()->runJavaScript(script, [result](const QVariant &value) { *result = value; });
-        test::waitFor([&] { return result->has_value(); }, 30);
+        EXPECT_TRUE(test::waitFor([&] { return result->has_value(); })) << "the script gave no answer";
         return result->value_or(QVariant());
     }
 
-    static bool waitForScript(ReflowView &view, const QString &script, int seconds = 20)
+    static bool waitForScript(ReflowView &view, const QString &script)
     {
-        return test::waitFor([&] { return evaluate(view, script).toBool(); }, seconds);
+        return test::waitFor([&] { return evaluate(view, script).toBool(); });
     }
 
     // Clicks "排版", which opens or closes the layout panel.
@@ -320,7 +320,7 @@ TEST_F(ReflowPageTest, UndoIsOfferedForAWhileAfterAMark)
     evaluate(view, QStringLiteral("window.folvanReflow.state({annotations: [], corrections: [], canUndo: true, canRedo: false, selectionMapped: true}); true"));
     EXPECT_TRUE(evaluate(view, QStringLiteral(
         "!document.getElementById('tools').hidden && document.getElementById('tools').textContent.includes('撤销')")).toBool());
-    EXPECT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('tools').hidden"), 10));
+    EXPECT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('tools').hidden")));
     // A state that changes nothing brings it not back.
     evaluate(view, QStringLiteral("window.folvanReflow.state({annotations: [], corrections: [], canUndo: true, canRedo: false, selectionMapped: true}); true"));
     EXPECT_TRUE(evaluate(view, QStringLiteral("document.getElementById('tools').hidden")).toBool());

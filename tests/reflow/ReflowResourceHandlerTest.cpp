@@ -64,7 +64,7 @@ protected:
     Reply fetch(const QString &url)
     {
         auto reply = begin(url);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return reply->answered; }, 20000)) << url.toStdString();
+        EXPECT_TRUE(test::waitFor([&] { return reply->answered; })) << url.toStdString();
         return *reply;
     }
     QSize imageSize(const QString &url)
@@ -180,9 +180,9 @@ TEST_F(HandlerTest, StoppedAndDisposedRequestsAreNeverAnswered)
     auto pending = begin(kBase + "index.html");
     handler->dispose();
     auto after = begin(kBase + "index.html"); // started after: answered (no document needed)
-    ASSERT_TRUE(QTest::qWaitFor([&] { return after->answered; }));
+    ASSERT_TRUE(test::waitFor([&] { return after->answered; }));
     handler->waitForQueue();
-    QCoreApplication::processEvents();
+    test::settle();
     EXPECT_FALSE(stopped->answered);
     EXPECT_FALSE(pending->answered);
     EXPECT_FALSE(fetch(kBase + "document/T1.pdf").bytes);

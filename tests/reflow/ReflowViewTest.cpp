@@ -37,7 +37,7 @@ TEST_F(ReflowViewTest, PageOpensWithTheTokenAndMovesThePane)
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.resize(800, 600);
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentPageIndex() == 3; }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return model.currentPageIndex() == 3; }));
     EXPECT_TRUE(view.coordinator()->loaded());
     EXPECT_EQ(model.reflowBlock(), 3);
     EXPECT_EQ(model.reflowOffset(), 7);
@@ -53,7 +53,7 @@ TEST_F(ReflowViewTest, WidgetsRaisedAboveThePageStayAboveIt)
     model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->loaded(); }));
     const QColor background = view.webView()->page()->backgroundColor();
     EXPECT_EQ(background.alpha(), 255);
     EXPECT_EQ(background, view.palette().color(QPalette::Window));
@@ -70,7 +70,7 @@ TEST_F(ReflowViewTest, SavingTakesThePositionThePageHasNow)
     auto view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr,
                                              QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowBlock() == 3; }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return model.reflowBlock() == 3; }));
     ASSERT_NE(model.reflowView(), nullptr);
     model.reflowView()->takeReadingPosition();
     EXPECT_EQ(model.reflowBlock(), 26);
@@ -92,12 +92,12 @@ TEST_F(ReflowViewTest, APageThatEndsTwiceGivesWayToTheOriginal)
     ReflowView view(&model, std::nullopt, callbacks, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
     QWebEnginePage *page = view.webView()->page();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->loaded(); }));
     const QString token = view.coordinator()->token();
 
     emit page->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 1);
     EXPECT_FALSE(view.failed());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000)); // opened again
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->loaded(); })); // opened again
     EXPECT_EQ(view.coordinator()->token(), token);
 
     emit page->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 1);
@@ -154,8 +154,8 @@ TEST_F(ReflowViewTest, BuiltInPageReportsItsReadingPosition)
     ReflowView view(&model, std::nullopt, {}, nullptr);
     view.resize(900, 700);
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.reflowPage() >= 0; }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->loaded(); }));
+    ASSERT_TRUE(test::waitFor([&] { return model.reflowPage() >= 0; }));
     EXPECT_LT(model.reflowPage(), 3);
 }
 
@@ -165,7 +165,7 @@ TEST_F(ReflowViewTest, ThePageReadsNoLocalFile)
     model::SharedPDFViewModel &model = openPane(test::writePaper(path(QStringLiteral("paper.pdf")), 2));
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->loaded(); }));
     EXPECT_EQ(test::readFromPageThroughFileUrls(view.webView()->page(), root()), QString());
 }
 
@@ -177,10 +177,10 @@ TEST_F(ReflowViewTest, ARightClickShowsNoMenuOfTheEngine)
     ReflowView view(&model, std::nullopt, {}, nullptr, QStringLiteral(FOLVAN_TEST_REFLOW_PAGE));
     view.resize(800, 600);
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.coordinator()->loaded(); }, 60000));
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->loaded(); }));
     QWidget *input = view.webView()->focusProxy();
     ASSERT_NE(input, nullptr);
     QTest::mouseClick(input, Qt::RightButton, {}, QPoint(400, 300));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.webView()->lastContextMenuRequest() != nullptr; }, 30000));
+    ASSERT_TRUE(test::waitFor([&] { return view.webView()->lastContextMenuRequest() != nullptr; }));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }

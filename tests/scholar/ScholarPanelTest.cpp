@@ -116,7 +116,7 @@ QVariant runInWorld(QWebEnginePage *page, quint32 world, const QString &script)
 {
     std::optional<QVariant> result;
     page->runJavaScript(script, world, [&](const QVariant &value) { result = value; });
-    test::waitFor([&] { return result.has_value(); });
+    EXPECT_TRUE(test::waitFor([&] { return result.has_value(); })) << "the script gave no answer";
     return result.value_or(QVariant());
 }
 
@@ -295,7 +295,7 @@ TEST_F(ScholarPanelTest, AfterAFailedLoadTheButtonsActOnThePageOnDisplay)
     const QString typed = server.url(QStringLiteral("/missing.pdf")).toString();
     panel.addressField()->setText(typed);
     emit panel.addressField()->returnPressed();
-    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/missing.pdf")); }, 10))
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/missing.pdf")); }))
         << scene.log().toStdString();
     EXPECT_EQ(panel.urlBarText(), typed);
     // The log names the status, not the page's HTML.
@@ -306,7 +306,7 @@ TEST_F(ScholarPanelTest, AfterAFailedLoadTheButtonsActOnThePageOnDisplay)
     panel.button(scholar::GGView::Button::save)->click();
     panel.button(scholar::GGView::Button::replace)->click();
     // Each click ends in its alert; a prompt or a write would come before it.
-    ASSERT_TRUE(test::waitFor([&] { return scene.prompts->alerts.size() >= 2; }, 10));
+    ASSERT_TRUE(test::waitFor([&] { return scene.prompts->alerts.size() >= 2; }));
     ASSERT_EQ(scene.prompts->alerts.size(), 2);
     EXPECT_EQ(scene.prompts->alerts.value(0),
               QStringLiteral("无法获取 PDF|当前网页没有加载成功（HTTP 404），没有可保存的 PDF。"));
@@ -330,16 +330,16 @@ TEST_F(ScholarPanelTest, ReplaceTakesOnlyAWholePdfAndKeepsTheOldPaperInTheTrash)
     QStringList &alerts = scene.prompts->alerts;
 
     panel.fetchPDFViaJS(server.url(QStringLiteral("/cut.pdf")), scholar::kReplaceAction);
-    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 1; }, 10));
+    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 1; }));
     EXPECT_TRUE(alerts.value(0).startsWith(QStringLiteral("无效 PDF|下载的 PDF 不完整或已损坏"))) << alerts.value(0).toStdString();
 
     panel.fetchPDFViaJS(server.url(QStringLiteral("/missing.pdf")), scholar::kReplaceAction);
-    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 2; }, 10));
+    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 2; }));
     EXPECT_EQ(alerts.value(1), QStringLiteral("下载失败|网站没有给出文件（HTTP 404）。当前 PDF 没有改动。"));
 
     panel.webView()->setFetchLimit(pdf.size() / 2);
     panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction);
-    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 3; }, 10));
+    ASSERT_TRUE(test::waitFor([&] { return alerts.size() == 3; }));
     panel.webView()->setFetchLimit(scholar::kMaxFetchBytes);
     EXPECT_TRUE(alerts.value(2).startsWith(QStringLiteral("下载失败|文件超过 ")));
     EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
@@ -356,7 +356,7 @@ TEST_F(ScholarPanelTest, ReplaceTakesOnlyAWholePdfAndKeepsTheOldPaperInTheTrash)
         save->click();
     };
     panel.fetchPDFViaJS(server.url(QStringLiteral("/a.pdf")), scholar::kReplaceAction);
-    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->informs.isEmpty(); }, 10)) << alerts.join('\n').toStdString();
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->informs.isEmpty(); })) << alerts.join('\n').toStdString();
     EXPECT_EQ(buttonsDuringQuestion, (QStringList{QStringLiteral("替换中…"), QStringLiteral("0"), QStringLiteral("0")}));
     EXPECT_TRUE(panel.button(scholar::GGView::Button::replace)->isEnabled());
     EXPECT_EQ(panel.button(scholar::GGView::Button::replace)->text(), QStringLiteral("替换"));
@@ -426,19 +426,19 @@ TEST_F(ScholarPanelTest, AFetchAndItsFailuresReachThePanelInAnyPage)
     ASSERT_EQ(inFetchWorld(bare), QStringLiteral("undefinedundefined"));
     scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
     panel.button(scholar::GGView::Button::save)->click();
-    ASSERT_TRUE(test::waitFor([&] { return QFileInfo::exists(*scene.prompts->savePath); }, 10)) << scene.log().toStdString();
+    ASSERT_TRUE(test::waitFor([&] { return QFileInfo::exists(*scene.prompts->savePath); })) << scene.log().toStdString();
     EXPECT_EQ(test::readTestFile(*scene.prompts->savePath), pdf);
 
     inFetchWorld(QStringLiteral("window.btoa = function () { throw new Error('no encoder'); }; ''"));
     panel.button(scholar::GGView::Button::replace)->click();
-    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }, 10));
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }));
     EXPECT_EQ(scene.prompts->alerts.takeFirst(),
               QStringLiteral("下载失败|无法在当前网页中获取 PDF（Error: no encoder）。当前 PDF 没有改动。"));
     EXPECT_TRUE(test::waitFor([&] { return panel.button(scholar::GGView::Button::replace)->isEnabled(); }));
 
     ASSERT_EQ(inFetchWorld(bare + QStringLiteral("; delete window.qt; typeof window.qt")), QStringLiteral("undefined"));
     panel.button(scholar::GGView::Button::save)->click();
-    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }, 10));
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }));
     EXPECT_EQ(scene.prompts->alerts.takeFirst(),
               QStringLiteral("下载失败|无法在当前网页中获取 PDF（the page has no message channel）。"));
     EXPECT_TRUE(scene.output.contains(QStringLiteral("Error during JavaScript execution: the page has no message channel")));
@@ -469,7 +469,7 @@ TEST_F(ScholarPanelTest, AFetchHeldOpenShowsItRunsAndStopsAtTheTimeout)
     EXPECT_FALSE(save->isEnabled());
     EXPECT_TRUE(panel.loadingLine()->isVisible());
     // Half of the bytes came, then nothing more.
-    ASSERT_TRUE(test::waitFor([&] { return !progress.empty() && progress.back() == 50; }, 10)) << scene.log().toStdString();
+    ASSERT_TRUE(test::waitFor([&] { return !progress.empty() && progress.back() == 50; })) << scene.log().toStdString();
     EXPECT_EQ(panel.loadingLine()->value(), 50);
     replace->click();
     panel.fetchPDFViaJS(slow, scholar::kDownloadAction);

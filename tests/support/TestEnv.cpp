@@ -5,20 +5,69 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <sys/stat.h>
 
 namespace folvan::test {
 
-bool waitFor(const std::function<bool()> &condition, int seconds)
+bool waitFor(const std::function<bool()> &condition)
 {
-    QDeadlineTimer deadline(seconds * 1000);
-    while (!condition()) {
+    using namespace std::chrono_literals;
+    const QDeadlineTimer deadline(60s);
+    // Wakes the wait for what changes without an event of this thread: the
+    // work of other threads and processes.
+    QTimer wake;
+    wake.start(5ms);
+    for (;;) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (condition())
+            return true;
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    return true;
+}
+
+namespace {
+
+// Counts the events the main thread delivers, but for those of `quiet`.
+class DeliveryCounter : public QObject {
+public:
+    explicit DeliveryCounter(QObject *quiet) : m_quiet(quiet) { qApp->installEventFilter(this); }
+    ~DeliveryCounter() override { qApp->removeEventFilter(this); }
+    int delivered = 0;
+
+protected:
+    bool eventFilter(QObject *receiver, QEvent *) override
+    {
+        if (receiver != m_quiet)
+            ++delivered;
+        return false;
+    }
+
+private:
+    QObject *m_quiet;
+};
+
+} // namespace
+
+void settle()
+{
+    // A marker queued behind the work: a turn up to it that delivered
+    // nothing else leaves nothing queued.
+    QObject marker;
+    DeliveryCounter counter(&marker);
+    const auto ranDry = [&] {
+        bool reached = false;
+        counter.delivered = 0;
+        QMetaObject::invokeMethod(&marker, [&reached] { reached = true; }, Qt::QueuedConnection);
+        while (!reached)
+            QCoreApplication::processEvents();
+        return counter.delivered == 0;
+    };
+    if (!waitFor(ranDry))
+        ADD_FAILURE() << "the main thread kept finding work to do";
 }
 
 void pointHomeAt(const QString &root)

@@ -50,8 +50,13 @@ public:
 // stack of any recursive walk over it.
 QByteArray deeplyNestedJson(int depth = 400000);
 
-// Runs the event loop until `condition` holds or `seconds` passed.
-bool waitFor(const std::function<bool()> &condition, int seconds = 20);
+// Runs the event loop until `condition` holds; false when it still does not
+// after a minute, far longer than anything a test waits for takes.
+[[nodiscard]] bool waitFor(const std::function<bool()> &condition);
+
+// Runs the event loop until the work queued for the main thread so far has
+// run, and what that queued in turn: a turn in which nothing more happens.
+void settle();
 
 // A one-page PDF (612 x 792) whose page keeps its annotation list in an
 // object stream with damaged offsets: no annotation can be made on it.

@@ -36,7 +36,7 @@ protected:
         pane->show();
         ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Places.pdf"), 2)));
         pane->controller()->setFlipBookMode(false);
-        ASSERT_TRUE(waitUntil([&] {
+        ASSERT_TRUE(waitFor([&] {
             return pane->pageView() && pane->viewModel()->nativePDFView() && !pane->pageView()->coordinator()->restoring;
         }));
     }
@@ -48,7 +48,7 @@ protected:
         const engine::PdfSelection word = page.selectionForWord(QPointF(80, 654));
         ASSERT_FALSE(word.isEmpty());
         view().setCurrentSelection(word);
-        ASSERT_TRUE(waitUntil([&] { return !pane->viewModel()->selectionText().isEmpty(); }));
+        ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->selectionText().isEmpty(); }));
     }
 };
 
@@ -90,7 +90,7 @@ TEST_F(AnnotationPlacesTest, TheToolbarStandsOverTheDockWhileTextIsSelected)
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->accessibleName(), QStringLiteral("结束选字"));
     close->click();
-    ASSERT_TRUE(waitUntil([&] { return area().dock()->selectionStrip() == nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return area().dock()->selectionStrip() == nullptr; }));
     EXPECT_FALSE(view().currentSelection());
     EXPECT_TRUE(pane->viewModel()->selectionText().isEmpty());
 }
@@ -108,7 +108,7 @@ TEST_F(AnnotationPlacesTest, PopoversStayInsideTheWindow)
     area().dock()->libraryTool()->click();
     QWidget *list = area().dock()->popover();
     ASSERT_NE(list, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return list->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return list->isVisible(); }));
     const QRect frame = list->geometry();
     EXPECT_TRUE(window.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
                                         << " in " << window.x() << "," << window.y() << " " << window.width() << "x"
@@ -131,7 +131,7 @@ TEST_F(AnnotationPlacesTest, AFailingStoreKeepsItsErrorLine)
     EXPECT_FALSE(line->isVisible());
     pane->controller()->annotations()->setMarkupError(QStringLiteral("批注尚未保存：磁盘已满"));
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setNavigationError(QStringLiteral("书签尚未保存：磁盘已满"));
-    ASSERT_TRUE(waitUntil([&] { return line->isVisible() && line->height() > 0 && line->y() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return line->isVisible() && line->height() > 0 && line->y() > 0; }));
     EXPECT_EQ(line->errors(), QStringList({QStringLiteral("批注尚未保存：磁盘已满"), QStringLiteral("书签尚未保存：磁盘已满")}));
     const QRect reading = area().geometry();
     EXPECT_TRUE(reading.contains(line->geometry())) << line->geometry().y();
@@ -144,12 +144,12 @@ TEST_F(AnnotationPlacesTest, AFailingStoreKeepsItsErrorLine)
 TEST_F(AnnotationPlacesTest, TheTintLiesBehindAPaneWithoutWallpaper)
 {
     PaneLayout &layout = *pane->paneLayout();
-    ASSERT_TRUE(waitUntil([&] { return layout.tintedBackground()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return layout.tintedBackground()->isVisible(); }));
     EXPECT_EQ(layout.tintedBackground()->size(), layout.size());
     QImage wallpaper(40, 30, QImage::Format_RGB32);
     wallpaper.fill(Qt::red);
     pane->controller()->setBackgroundImage(wallpaper);
-    ASSERT_TRUE(waitUntil([&] { return !layout.tintedBackground()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return !layout.tintedBackground()->isVisible(); }));
 }
 
 } // namespace folvan::window::test

@@ -25,14 +25,6 @@ protected:
         };
         OnePaneTest::SetUp();
     }
-    // Runs the event loop, deferred deletions included, until `done` holds.
-    static bool settleUntil(const std::function<bool()> &done)
-    {
-        return waitUntil([&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return done();
-        });
-    }
 
     int made = 0;
 };
@@ -45,17 +37,17 @@ TEST_F(BookViewPlacementTest, TheBookViewAndThePageViewReplaceEachOther)
     EXPECT_EQ(area.bookView(), nullptr);
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Book.pdf"), 4)));
     ASSERT_TRUE(pane->controller()->readingMode());
-    ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
+    ASSERT_TRUE(waitFor([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_EQ(area.currentView(), area.bookView());
     EXPECT_EQ(made, 1);
 
     const QPointer<QWidget> book = area.bookView();
     pane->controller()->readingModeChosen(false);
-    ASSERT_TRUE(settleUntil([&] { return !book && pane->pageView(); }));
+    ASSERT_TRUE(waitFor([&] { return !book && pane->pageView(); }));
     EXPECT_EQ(area.currentView(), area.pageSlot());
 
     pane->controller()->readingModeChosen(true);
-    ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
+    ASSERT_TRUE(waitFor([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_EQ(made, 2);
 }
 
@@ -74,7 +66,7 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     pane->show();
     ReadingArea &area = *pane->paneLayout()->readingArea();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Keys.pdf"), 4)));
-    ASSERT_TRUE(settleUntil([&] { return area.bookView() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return area.bookView() != nullptr; }));
     const auto keysWith = [&](QWidget *view) {
         QWidget *focus = pane->focusWidget();
         return view && focus && (focus == view || view->isAncestorOf(focus));
@@ -83,40 +75,40 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     EXPECT_TRUE(keysWith(area.bookView()));
 
     pane->controller()->readingModeChosen(false);
-    ASSERT_TRUE(settleUntil([&] { return pageView() && !area.bookView(); }));
+    ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
     drain();
     EXPECT_TRUE(keysWith(pageView())) << (pane->focusWidget() ? pane->focusWidget()->metaObject()->className() : "none");
 
     pane->controller()->switchMode();
-    ASSERT_TRUE(settleUntil([&] { return area.bookView() && !pane->pageView(); }));
+    ASSERT_TRUE(waitFor([&] { return area.bookView() && !pane->pageView(); }));
     EXPECT_TRUE(keysWith(area.bookView()));
     pane->controller()->switchMode();
-    ASSERT_TRUE(settleUntil([&] { return pageView() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return pageView() != nullptr; }));
     drain();
     EXPECT_TRUE(keysWith(pageView()));
 
     // Reflow and back.
     pane->controller()->toggleReflow();
-    ASSERT_TRUE(settleUntil([&] { return area.reflowView() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return area.reflowView() != nullptr; }));
     EXPECT_TRUE(keysWith(area.reflowView()));
     pane->controller()->toggleReflow();
-    ASSERT_TRUE(settleUntil([&] { return pageView() && !area.reflowView(); }));
+    ASSERT_TRUE(waitFor([&] { return pageView() && !area.reflowView(); }));
     drain();
     EXPECT_TRUE(keysWith(pageView()));
 
     // The page view made anew for the same paper (its file moved).
     const QPointer<QWidget> old = pageView();
     pane->viewModel()->documentMoved(pane->viewModel()->pdfDocumentURL());
-    ASSERT_TRUE(settleUntil([&] { return !old && pageView(); }));
+    ASSERT_TRUE(waitFor([&] { return !old && pageView(); }));
     drain();
     EXPECT_TRUE(keysWith(pageView()));
 
     // Another paper opened from the book view shows in the page view.
     pane->controller()->readingModeChosen(true);
-    ASSERT_TRUE(settleUntil([&] { return area.bookView() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return area.bookView() != nullptr; }));
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Other.pdf"), 2)));
-    ASSERT_TRUE(settleUntil([&] { return pageView() && !area.bookView(); }));
+    ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
     drain();
     EXPECT_TRUE(keysWith(pageView()));
 }

@@ -23,7 +23,7 @@ TEST_F(ContentViewInputTest, WidthDragsAndDropsReachTheController)
     pane::PaneController &controller = *pane->controller();
     pane->resize(900, 700);
     pane->show();
-    ASSERT_TRUE(waitUntil([&] { return controller.windowWidth() == 900; }));
+    ASSERT_TRUE(waitFor([&] { return controller.windowWidth() == 900; }));
 
     QMimeData text;
     text.setText(QStringLiteral("no files"));
@@ -44,7 +44,7 @@ TEST_F(ContentViewInputTest, WidthDragsAndDropsReachTheController)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(pane.get(), &drop);
     EXPECT_FALSE(controller.isDragTargeted());
-    EXPECT_TRUE(waitUntil([&] { return model().pdfDocumentURL() == QUrl::fromLocalFile(file); }));
+    EXPECT_TRUE(waitFor([&] { return model().pdfDocumentURL() == QUrl::fromLocalFile(file); }));
 }
 
 // A drag whose first item is no PDF file is refused as it enters: no

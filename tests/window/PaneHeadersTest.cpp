@@ -157,11 +157,11 @@ TEST_F(PaneHeadersTest, ARadioStreamThatCannotBeReachedIsToldInTheErrorLine)
     PaneErrorLine *line = pane->paneLayout()->errorLine();
     single().radioButton->click();
     radio.fail(QStringLiteral("Connection refused"));
-    ASSERT_TRUE(waitUntil([&] { return line->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return line->isVisible(); }));
     EXPECT_EQ(line->errors(), QStringList{QStringLiteral("无法连接广播流：Connection refused")});
     EXPECT_EQ(single().radioButton->symbol(), QStringLiteral("radio.fill"));
     single().radioButton->click();
-    EXPECT_TRUE(waitUntil([&] { return !line->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return !line->isVisible(); }));
     EXPECT_TRUE(line->errors().isEmpty());
     pane->setRadio(nullptr);
 }
@@ -178,7 +178,7 @@ TEST_F(PaneHeadersTest, HeaderButtonsRunThePanesOperations)
 
     chooser->answers.push_back(QUrl::fromLocalFile(paper(QStringLiteral("chosen.pdf"), 2)));
     single().openButton->click();
-    EXPECT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
     single().trashButton->click();
     EXPECT_TRUE(pane->controller()->showDeleteConfirmation() || presented->confirmations == 1);
 }
@@ -192,7 +192,7 @@ TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenam
     ASSERT_TRUE(pane->controller()->isEditing());
     EXPECT_EQ(pane->controller()->editableFileName(), QStringLiteral("Paper"));
     RenameField *field = single().renameField;
-    EXPECT_TRUE(waitUntil([&] { return field->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return field->isVisible(); }));
 
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(pane->controller()->isEditing());
@@ -206,7 +206,7 @@ TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenam
     EXPECT_EQ(pane->controller()->editableFileName(), QStringLiteral("Renamed"));
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_FALSE(pane->controller()->isEditing());
-    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(original); }));
+    EXPECT_TRUE(waitFor([&] { return !QFileInfo::exists(original); }));
     EXPECT_EQ(QFileInfo(pane->viewModel()->pdfDocumentURL().toLocalFile()).fileName(), QStringLiteral("Renamed.pdf"));
     EXPECT_EQ(single().titleButton->title(), QStringLiteral("Renamed"));
 }
@@ -276,17 +276,17 @@ TEST_F(PaneHeadersTest, SplitHeaderPanelsOpenAsPopoversAndClosingOneClearsItsFla
     openPaper();
     split().outlineButton->click();
     EXPECT_TRUE(pane->controller()->showOutline());
-    ASSERT_TRUE(waitUntil([&] { return split().outlinePopover->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return split().outlinePopover->isVisible(); }));
     // In the comparison layout no side panel opens in the pane itself.
     EXPECT_EQ(pane->paneLayout()->outlinePanel(), nullptr);
     split().outlinePopover->close();
     EXPECT_FALSE(pane->controller()->showOutline());
 
     pane->controller()->panelToggled(pane::PanePanel::scholar);
-    ASSERT_TRUE(waitUntil([&] { return split().scholarPopover->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return split().scholarPopover->isVisible(); }));
     EXPECT_EQ(pane->paneLayout()->scholarPanel(), nullptr);
     pane->controller()->panelClosed(pane::PanePanel::scholar);
-    EXPECT_TRUE(waitUntil([&] { return !split().scholarPopover->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return !split().scholarPopover->isVisible(); }));
 }
 
 } // namespace folvan::window::test

@@ -46,8 +46,6 @@ protected:
     }
     PaneLayout &layout() { return *pane->paneLayout(); }
     void openPaper() { ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Layout Paper.pdf"), 3))); }
-    // Lets the queued relayout and page-view rebuild run.
-    void settle() { drain(); }
     // Slides and delayed overlays move with this clock.
     platform::ManualClock clock;
 };
@@ -70,8 +68,8 @@ TEST_F(PaneLayoutTest, WelcomeColumnShowsDateGreetingButtonHintAndRecentPapers)
     const QString file = paper(QStringLiteral("chosen.pdf"), 2);
     chooser->answers.push_back(QUrl::fromLocalFile(file));
     welcome.openButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
-    settle();
+    ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
+    drain();
     EXPECT_FALSE(layout().welcomeColumn()->isVisibleTo(pane.get()));
     EXPECT_TRUE(layout().readingArea()->isVisibleTo(pane.get()));
 }
@@ -81,20 +79,20 @@ TEST_F(PaneLayoutTest, RecentListReopensAPaperInThisPane)
     openPaper();
     const QUrl url = pane->viewModel()->pdfDocumentURL();
     pane->controller()->closePDF();
-    settle();
+    drain();
     EXPECT_TRUE(layout().welcomeColumn()->isVisibleTo(pane.get()));
     const auto rows = layout().welcomeView()->recentList()->findChildren<historyview::RecentReadingRow *>();
     ASSERT_FALSE(rows.isEmpty());
     rows.front()->click();
-    EXPECT_TRUE(waitUntil([&] { return pane->viewModel()->pdfDocumentURL() == url; }));
+    EXPECT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == url; }));
 }
 
 TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
 {
-    settle();
+    drain();
     EXPECT_EQ(layout().welcomeColumn()->y(), 65);
     pane->controller()->setIsSplit(true);
-    settle();
+    drain();
     EXPECT_EQ(layout().welcomeColumn()->y(), 99);
 }
 
@@ -110,7 +108,7 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheir
         for (int paneWidth : {1400, 1000}) {
             SCOPED_TRACE(std::string(widthClass) + " " + std::to_string(paneWidth));
             pane->resize(paneWidth, 800);
-            settle();
+            drain();
             QWidget *welcome = layout().welcomeColumn();
             auto *scholar = qobject_cast<scholar::GGView *>(layout().scholarPanel());
             ASSERT_NE(scholar, nullptr);
@@ -135,7 +133,7 @@ TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPa
 {
     pane->controller()->panelToggled(pane::PanePanel::outline);
     pane->controller()->panelToggled(pane::PanePanel::scholar);
-    settle();
+    drain();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     ASSERT_NE(layout().scholarPanel(), nullptr);
     auto *scholar = qobject_cast<scholar::GGView *>(layout().scholarPanel());
@@ -145,10 +143,10 @@ TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPa
 
     // The same panel follows the paper the pane opens.
     openPaper();
-    settle();
+    drain();
     ASSERT_NE(layout().outlinePanel(), nullptr);
     EXPECT_EQ(layout().scholarPanel(), scholar);
-    EXPECT_TRUE(waitUntil([&] { return scholar->searchURL().toEncoded().contains("q=Layout%20Paper&"); }));
+    EXPECT_TRUE(waitFor([&] { return scholar->searchURL().toEncoded().contains("q=Layout%20Paper&"); }));
     EXPECT_EQ(scholar->urlBarText(), scholar->searchURL().toString(QUrl::FullyEncoded));
 }
 
@@ -159,7 +157,7 @@ TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
     folvan::test::WithoutWebEngine missing;
     openPaper();
     pane->controller()->panelToggled(pane::PanePanel::scholar);
-    settle();
+    drain();
     auto *card = qobject_cast<MessageCard *>(layout().scholarPanel());
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->title(), QStringLiteral("无法打开 Scholar"));
@@ -175,7 +173,7 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     pane->controller()->panelToggled(pane::PanePanel::scholar);
     pane->controller()->panelToggled(pane::PanePanel::outline);
     pane->controller()->panelToggled(pane::PanePanel::notes);
-    settle();
+    drain();
     const double scale = 580.0 / 980.0;
     EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
     EXPECT_EQ(layout().outlinePanel()->x(), int(420 * scale));
@@ -188,7 +186,7 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     EXPECT_EQ(layout().readingArea()->x(), int((420 + 200) * scale));
 
     pane->controller()->setIsSplit(true);
-    settle();
+    drain();
     EXPECT_EQ(layout().scholarPanel(), nullptr);
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     EXPECT_EQ(layout().notesPanel(), nullptr);
@@ -199,11 +197,11 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
 {
     openPaper();
     pane->show();
-    settle();
+    drain();
     ReadingArea &area = *layout().readingArea();
     area.setFocus();
     pane->controller()->readerActions().newNote();
-    settle();
+    drain();
     ASSERT_NE(layout().notesPanel(), nullptr);
     auto *title = layout().notesPanel()->findChild<QLineEdit *>(QStringLiteral("title"));
     ASSERT_NE(title, nullptr);
@@ -212,7 +210,7 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
     // Again with the panel already open: the keyboard leaves the page.
     area.setFocus();
     pane->controller()->readerActions().newNote();
-    settle();
+    drain();
     EXPECT_EQ(pane->window()->focusWidget(), title);
     EXPECT_TRUE(title->text().isEmpty());
 }
@@ -220,7 +218,7 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
 TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
 {
     openPaper();
-    settle();
+    drain();
     ReadingArea &area = *layout().readingArea();
     pane->controller()->setFlipBookMode(true);
     EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
@@ -228,7 +226,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_EQ(area.currentView(), area.bookView());
     pane->controller()->readingModeChosen(false);
     EXPECT_FALSE(pane->controller()->flipBookMode());
-    settle();
+    drain();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::page);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     ASSERT_NE(pane->pageView(), nullptr);
@@ -240,7 +238,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_EQ(area.reflowView()->parentWidget(), area.currentView());
     EXPECT_FALSE(area.dockShown());
     EXPECT_EQ(area.dock(), nullptr);
-    settle();
+    drain();
     EXPECT_EQ(pane->pageView(), nullptr); // replaced, not hidden
     // Leaving reflow for a place brings the page view and the dock back.
     model::ReadingLocation place;
@@ -250,7 +248,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_EQ(area.reflowView(), nullptr);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     EXPECT_TRUE(area.dockShown());
-    settle();
+    drain();
     EXPECT_NE(pane->pageView(), nullptr);
 }
 
@@ -274,27 +272,27 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     pane->show();
     openPaper();
     pane->controller()->setFlipBookMode(false);
-    settle();
+    drain();
     ASSERT_NE(pane->pageView(), nullptr);
     ReadingArea &area = *layout().readingArea();
     EXPECT_EQ(area.currentView()->width(), 910);
 
     pane->controller()->rotationChosen(40);
-    settle();
+    drain();
     const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
     EXPECT_FALSE(tilted.isAffine());
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(true);
-    settle();
+    drain();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(false);
-    settle();
+    drain();
     EXPECT_EQ(pane->pageView()->pdfView()->viewTransform(), tilted);
 
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Auto"));
-    settle();
+    drain();
     EXPECT_EQ(area.currentView()->width(), area.width());
     pane->controller()->resetView();
-    settle();
+    drain();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
 }
 
@@ -348,7 +346,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
     pane->show();
     openPaper();
-    settle();
+    drain();
     ASSERT_FALSE(pane->controller()->flipBookMode());
     ASSERT_NE(pane->pageView(), nullptr);
     QWidget *reader = pane->pageView()->pdfView();
@@ -369,7 +367,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     // The palette, with the keyboard in its field; and a field the focus
     // chain would move into is not taken for the user's typing.
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
-    settle();
+    drain();
     palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         new QLineEdit(sheet);
@@ -390,7 +388,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     pane->controller()->shortcutsHelpDismissed();
     EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Second.pdf"), 2)));
-    settle();
+    drain();
     EXPECT_FALSE(layout().searchBar()->isVisible());
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
@@ -399,25 +397,25 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     typing.show();
     typing.setFocus();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Fourth.pdf"), 2)));
-    settle();
+    drain();
     EXPECT_EQ(pane->focusWidget(), &typing);
     typing.hide();
 
     // Escape in the search field gives the keyboard back to the paper.
     pane->controller()->findInPDF();
-    settle();
+    drain();
     ASSERT_EQ(pane->focusWidget(), layout().searchBar()->field());
     pane->controller()->closeSearch();
-    settle();
+    drain();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
     // A popover closing, and another paper opening, with the keyboard on a
     // control of the header.
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
-    settle();
+    drain();
     button->setFocus();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Third.pdf"), 2)));
-    settle();
+    drain();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
     // A panel of the dock closing hands the keyboard back the same way: not
@@ -428,26 +426,26 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     ASSERT_TRUE(dock->popover() && dock->popover()->isVisible());
     button->setFocus();
     dock->popover()->hide();
-    settle();
+    drain();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
     pane->controller()->helpRequested();
-    settle();
+    drain();
     ASSERT_NE(layout().helpOverlay(), nullptr);
     QPushButton *helpButton = layout().helpOverlay()->findChild<QPushButton *>();
     ASSERT_NE(helpButton, nullptr);
     dock->setPanel(dock::DockPanel::library);
     helpButton->setFocus();
     dock->popover()->hide();
-    settle();
+    drain();
     EXPECT_EQ(pane->focusWidget(), helpButton);
     pane->controller()->shortcutsHelpDismissed();
     pane->controller()->setIsSplit(true);
-    settle();
+    drain();
     SplitHeader &split = *layout().splitHeader();
     split.outlinePopover->popUp(split.outlineButton);
     button->setFocus();
     split.outlinePopover->hide();
-    settle();
+    drain();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 }
 
@@ -456,7 +454,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
     pane->show();
     openPaper();
-    settle();
+    drain();
     palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         sheet->setFixedSize(300, 200);
@@ -465,7 +463,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
     };
     // A header button gets its click; the palette closes.
     pane->controller()->readerActions().commandPalette();
-    settle();
+    drain();
     SingleHeader &header = *layout().singleHeader();
     ASSERT_TRUE(layout().commandPaletteSheet()->isVisible());
     const QPoint onSearch = header.searchButton->mapTo(pane.get(), header.searchButton->rect().center());
@@ -476,7 +474,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
 
     // Escape with the keyboard outside the palette's field.
     pane->controller()->readerActions().commandPalette();
-    settle();
+    drain();
     ASSERT_TRUE(pane->controller()->showCommandPalette());
     pane->pageView()->pdfView()->setFocus();
     QTest::keyClick(pane->pageView()->pdfView(), Qt::Key_Escape);
@@ -484,7 +482,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
 
     // A click in the palette keeps it open; one on the dimmed pane closes it.
     pane->controller()->readerActions().commandPalette();
-    settle();
+    drain();
     QWidget *sheet = layout().commandPaletteSheet()->findChild<QLineEdit *>()->parentWidget();
     QTest::mouseClick(sheet, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(pane->controller()->showCommandPalette());
@@ -497,7 +495,7 @@ TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
     EXPECT_EQ(layout().minimumWidth(), 900);
     EXPECT_EQ(layout().minimumHeight(), 620);
     pane->controller()->setIsSplit(true);
-    settle();
+    drain();
     EXPECT_EQ(layout().minimumWidth(), 420);
 }
 
@@ -509,10 +507,10 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
 {
     pane->show();
     openPaper();
-    settle();
+    drain();
     SingleHeader &header = *layout().singleHeader();
     header.outlineButton->click();
-    settle();
+    drain();
     clock.advance(0.09);
     // Under way: the panel stands partly in, and the reading area follows.
     ASSERT_NE(layout().outlinePanel(), nullptr);
@@ -521,22 +519,22 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     EXPECT_LT(layout().outlinePanel()->x(), 0);
     clock.advance(0.09);
     EXPECT_EQ(layout().panelPresence(1), 1.0);
-    settle();
+    drain();
     EXPECT_EQ(layout().outlinePanel()->x(), 0);
     EXPECT_EQ(layout().readingArea()->x(), 200);
 
     header.outlineButton->click();
-    settle();
+    drain();
     EXPECT_NE(layout().outlinePanel(), nullptr) << "the panel slides out before it goes";
     clock.advance(0.18);
-    settle();
+    drain();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
 
     EXPECT_EQ(layout().readingArea()->x(), 0);
 
     // A command changes the flag at once.
     pane->controller()->readerActions().notes();
-    settle();
+    drain();
     EXPECT_EQ(layout().panelPresence(2), 1.0);
 }
 
@@ -563,30 +561,30 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
     });
 
     pane->controller()->readerActions().notes();
-    settle();
+    drain();
     ASSERT_TRUE(pane->controller()->showNotes());
     pane->controller()->setIsSplit(true);
-    settle();
+    drain();
     SplitHeader &split = *layout().splitHeader();
     EXPECT_FALSE(split.notesPopover->isVisible());
     EXPECT_FALSE(pane->controller()->showNotes());
 
     pane->controller()->readerActions().notes();
-    settle();
+    drain();
     ASSERT_TRUE(split.notesPopover->isVisible());
     QWidget *keyboard = QApplication::focusWidget();
     ASSERT_TRUE(keyboard && split.notesPopover->isAncestorOf(keyboard));
     QTest::keyClick(keyboard, Qt::Key_5, Qt::ControlModifier);
-    settle();
+    drain();
     EXPECT_FALSE(split.notesPopover->isVisible());
     EXPECT_FALSE(pane->controller()->showNotes());
     EXPECT_EQ(notesToggles, 0);
 
     pane->controller()->readerActions().notes();
-    settle();
+    drain();
     ASSERT_TRUE(split.notesPopover->isVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
-    settle();
+    drain();
     EXPECT_EQ(finds, 1);
     EXPECT_FALSE(split.notesPopover->isVisible());
     EXPECT_FALSE(pane->controller()->showNotes());
@@ -595,7 +593,7 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
     int modeSwitches = 0;
     addAction("mode", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), [&modeSwitches] { ++modeSwitches; });
     pane->controller()->readerActions().newNote(); // shows the notes
-    settle();
+    drain();
     ASSERT_TRUE(split.notesPopover->isVisible());
     auto *editor = split.notesPopover->findChild<QPlainTextEdit *>();
     ASSERT_NE(editor, nullptr);
@@ -603,7 +601,7 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
     QTest::keyClicks(editor, QStringLiteral("b"));
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("b"));
     QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
-    settle();
+    drain();
     EXPECT_EQ(modeSwitches, 1);
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("b"));
 }
@@ -611,7 +609,7 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
 TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
 {
     pane->show();
-    settle();
+    drain();
     QWidget *highlight = nullptr;
     for (QWidget *child : layout().findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (child->testAttribute(Qt::WA_TransparentForMouseEvents))
@@ -619,21 +617,21 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
     ASSERT_NE(highlight, nullptr);
     EXPECT_FALSE(highlight->isVisible());
     pane->controller()->dragEntered();
-    settle();
+    drain();
     EXPECT_TRUE(highlight->isVisible());
     pane->controller()->dragLeft();
-    settle();
+    drain();
     EXPECT_FALSE(highlight->isVisible());
 
     // A wallpaper fills the pane behind everything.
     QImage wallpaper(40, 30, QImage::Format_RGB32);
     wallpaper.fill(QColor(200, 30, 40));
     pane->controller()->setBackgroundImage(wallpaper);
-    settle();
+    drain();
     const QImage drawn = layout().grab().toImage();
     EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
     pane->controller()->setBackgroundImage(QImage());
-    settle();
+    drain();
     EXPECT_NE(layout().grab().toImage().pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
 }
 
@@ -644,7 +642,7 @@ namespace folvan::window::test {
 TEST_F(PaneLayoutTest, TheControlsAndPopoversFollowTheInterfaceTextSizeAtOnce)
 {
     pane->show();
-    settle();
+    drain();
     SplitHeader &split = *layout().splitHeader();
     platform::Preferences::shared().setValue(QStringLiteral("folvan.interfaceTextSize"), 20.0);
     const double body = 20 * 0.75;
@@ -689,7 +687,7 @@ TEST_F(PaneErrorLineTest, AnUnreadableHistoryStaysSaidAfterTheNextSave)
     pane->resize(1400, 900);
     pane->show();
     PaneErrorLine *line = pane->paneLayout()->errorLine();
-    ASSERT_TRUE(waitUntil([&] { return line->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return line->isVisible(); }));
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("无法读取阅读记录："))) << line->text().toStdString();
 
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("After.pdf"), 1)));
@@ -714,11 +712,11 @@ TEST_F(PaneErrorLineTest, ATallLineKeepsClearOfTheDateAndCanBeClosed)
     pane->show();
     PaneLayout *layout = pane->paneLayout();
     PaneErrorLine *line = layout->errorLine();
-    ASSERT_TRUE(waitUntil([&] { return line->isVisible() && line->errors().size() == 2; })) << line->text().toStdString();
+    ASSERT_TRUE(waitFor([&] { return line->isVisible() && line->errors().size() == 2; })) << line->text().toStdString();
     auto *welcome = layout->welcomeColumn()->findChild<WelcomeView *>();
     ASSERT_NE(welcome, nullptr);
     const auto dateTop = [&] { return welcome->dateLabel()->mapTo(layout, QPoint(0, 0)).y(); };
-    ASSERT_TRUE(waitUntil([&] { return dateTop() > line->geometry().bottom(); }))
+    ASSERT_TRUE(waitFor([&] { return dateTop() > line->geometry().bottom(); }))
         << dateTop() << " " << line->geometry().bottom();
     EXPECT_TRUE(line->rect().contains(line->closeButton()->geometry()));
 
@@ -726,7 +724,7 @@ TEST_F(PaneErrorLineTest, ATallLineKeepsClearOfTheDateAndCanBeClosed)
     EXPECT_TRUE(line->errors().isEmpty());
     EXPECT_FALSE(line->isVisible());
     // The column is back in its place.
-    ASSERT_TRUE(waitUntil([&] { return layout->welcomeColumn()->y() == int(readingTopInset(false)); }))
+    ASSERT_TRUE(waitFor([&] { return layout->welcomeColumn()->y() == int(readingTopInset(false)); }))
         << layout->welcomeColumn()->y();
     auto *listed = welcome->recentList()->findChild<QLabel *>(QStringLiteral("recentReadingError"));
     ASSERT_NE(listed, nullptr);

@@ -50,7 +50,7 @@ protected:
     {
         const QUrl url = QUrl::fromLocalFile(path);
         view.controller()->loadPDF(url);
-        return waitUntil([&] { return view.viewModel()->pdfDocumentURL() == url; });
+        return waitFor([&] { return view.viewModel()->pdfDocumentURL() == url; });
     }
 };
 
@@ -70,7 +70,7 @@ protected:
         PaneTest::TearDown();
     }
     model::SharedPDFViewModel &model() { return *pane->viewModel(); }
-    bool searchSettles() { return waitUntil([&] { return !pane->controller()->searchRunning(); }); }
+    bool searchSettles() { return waitFor([&] { return !pane->controller()->searchRunning(); }); }
 
     std::unique_ptr<ContentView> pane;
 };

@@ -34,19 +34,19 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
             && pageView()->document() == pane->viewModel()->pdfDocument() && !pane->pageView()->coordinator()->restoring;
     };
     ASSERT_TRUE(openAndWait(*pane, quoted));
-    ASSERT_TRUE(waitUntil([&] { return pageViewShows(quoted); }));
+    ASSERT_TRUE(waitFor([&] { return pageViewShows(quoted); }));
     model::SharedPDFViewModel &model = *pane->viewModel();
 
     const engine::PdfSelection word = engine::PdfPage(pageView()->document(), 2).selectionForWord(QPointF(80, 654));
     ASSERT_EQ(word.string(), QStringLiteral("gamma"));
     pageView()->setCurrentSelection(word);
-    ASSERT_TRUE(waitUntil([&] { return model.retainedSelection() == std::optional(word); }));
+    ASSERT_TRUE(waitFor([&] { return model.retainedSelection() == std::optional(word); }));
     pane->controller()->createPaperNote();
     const notes::PaperNote note = notes::PaperNotesStore::shared().notes().back();
     ASSERT_TRUE(note.sources && note.sources->size() == 1u);
     pageView()->clearSelection();
     model::SharedPDFViewModelTestPeer(&model).setJumpToPage(0);
-    ASSERT_TRUE(waitUntil([&] { return !model.jumpToPage() && pageView()->currentPageIndex() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return !model.jumpToPage() && pageView()->currentPageIndex() == 0; }));
 
     const auto marksTheWord = [&] {
         const engine::PdfSelection &marked = pageView()->markedPassage();
@@ -54,16 +54,16 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     };
     const size_t before = model.backLocations().size();
     pane->controller()->openNoteSource(note);
-    EXPECT_TRUE(waitUntil(marksTheWord));
+    EXPECT_TRUE(waitFor(marksTheWord));
     EXPECT_EQ(model.backLocations().size(), before + 1);
     ASSERT_TRUE(model.markedPassage());
 
     ASSERT_TRUE(openAndWait(*pane, other));
-    ASSERT_TRUE(waitUntil([&] { return pageViewShows(other); }));
+    ASSERT_TRUE(waitFor([&] { return pageViewShows(other); }));
     EXPECT_TRUE(pageView()->markedPassage().isEmpty());
     pane->controller()->openNoteSource(note);
-    ASSERT_TRUE(waitUntil([&] { return pageViewShows(quoted); }));
-    EXPECT_TRUE(waitUntil(marksTheWord));
+    ASSERT_TRUE(waitFor([&] { return pageViewShows(quoted); }));
+    EXPECT_TRUE(waitFor(marksTheWord));
 }
 
 } // namespace folvan::window::test

@@ -1,4 +1,5 @@
 #include "workspace/RadioPlayer.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(RadioPlayerTest, TogglingSwitchesOnWithAFreshPlayerAndOffWithoutOne)
     ASSERT_NE(radio.player(), nullptr);
     QPointer<QMediaPlayer> first = radio.player();
     // The player asks the stream's address for data.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !loopback.paths.isEmpty(); }, 5000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return !loopback.paths.isEmpty(); }));
     EXPECT_EQ(loopback.paths.value(0), QStringLiteral("/listen/music/radio.mp3"));
 
     radio.toggle();
@@ -66,12 +67,11 @@ TEST(RadioPlayerTest, TogglingSwitchesOnWithAFreshPlayerAndOffWithoutOne)
     radio.toggle();
     const QPointer<QMediaPlayer> second = radio.player();
     ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor(
+    EXPECT_TRUE(folvan::test::waitFor(
         [&] {
             return second->mediaStatus() == QMediaPlayer::EndOfMedia
                    || second->mediaStatus() == QMediaPlayer::InvalidMedia || second->error() != QMediaPlayer::NoError;
-        },
-        5000));
+        }));
     EXPECT_TRUE(radio.isPlaying());
 
     radio.toggle();
@@ -94,7 +94,7 @@ TEST(RadioPlayerTest, AnUnreachableStreamIsToldOnceAndTheNextSwitchForgetsIt)
     ASSERT_FALSE(radio.isPlaying());
     QSignalSpy errors(&radio, &RadioPlayer::streamErrorChanged);
     radio.toggle();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !radio.streamError().isEmpty(); }, 10000));
+    ASSERT_TRUE(folvan::test::waitFor([&] { return !radio.streamError().isEmpty(); }));
     EXPECT_TRUE(radio.isPlaying());
     const QString told = radio.streamError();
     // The player goes on reporting the failing stream.

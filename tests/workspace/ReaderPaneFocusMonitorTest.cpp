@@ -2,6 +2,7 @@
 
 #include "pdfview/PdfView.h"
 #include "workspace/ReaderPaneFocusMonitor.h"
+#include "support/TestEnv.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -98,7 +99,7 @@ TEST_F(ReaderPaneFocusMonitorTest, ANewTokenFocusesTheActivePanesOwnReaderOneTur
     left.field->setFocus();
     right.monitor->update(true, 1, [] {});
     EXPECT_EQ(window.focusWidget(), left.field);
-    QApplication::processEvents();
+    ASSERT_TRUE(folvan::test::waitFor([&] { return window.focusWidget() == right.reader; }));
     EXPECT_EQ(window.focusWidget(), right.reader);
 
     // The same token again, or a token seen while inactive, moves nothing.
@@ -106,7 +107,7 @@ TEST_F(ReaderPaneFocusMonitorTest, ANewTokenFocusesTheActivePanesOwnReaderOneTur
     right.monitor->update(true, 1, [] {});
     right.monitor->update(false, 2, [] {});
     right.monitor->update(true, 2, [] {});
-    QApplication::processEvents();
+    folvan::test::settle();
     EXPECT_EQ(window.focusWidget(), left.field);
     EXPECT_EQ(right.monitor->token(), 2);
 
@@ -115,7 +116,7 @@ TEST_F(ReaderPaneFocusMonitorTest, ANewTokenFocusesTheActivePanesOwnReaderOneTur
     right.reader->hide();
     EXPECT_EQ(right.monitor->readerView(), nullptr);
     right.monitor->update(true, 3, [] {});
-    QApplication::processEvents();
+    folvan::test::settle();
     EXPECT_EQ(window.focusWidget(), left.field);
     EXPECT_EQ(left.monitor->readerView(), left.reader);
 }

@@ -69,7 +69,7 @@ TEST_F(ReaderTypographyTest, WidgetsAndMenusFollowTheSize)
     EXPECT_DOUBLE_EQ(label.font().pointSizeF(), points(25));
     // Any number of changes cause one pass, queued once.
     EXPECT_TRUE(typography.isScheduled());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !typography.isScheduled(); }, 1000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return !typography.isScheduled(); }));
     EXPECT_DOUBLE_EQ(deep->font().pointSizeF(), points(18));
     EXPECT_DOUBLE_EQ(top->font().pointSizeF(), points(18));
 

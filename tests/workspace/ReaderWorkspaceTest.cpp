@@ -3,6 +3,7 @@
 #include "../window/PaneServiceStubs.h"
 #include "ShellTestSupport.h"
 #include "model/SharedPDFViewModel.h"
+#include "pane/PanePresenter.h"
 #include "window/ContentView.h"
 #include "workspace/ReaderCommandPalette.h"
 #include "workspace/ReaderWorkspace.h"
@@ -28,6 +29,7 @@ protected:
             return chosen;
         };
         workspace = std::make_unique<ReaderWorkspace>(folvan::window::test::stubPaneServices());
+        workspace->primaryView()->setPresenter(std::make_unique<Unanswered>(alerts));
         workspace->resize(1200, 800);
         workspace->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace.get()));
@@ -35,20 +37,25 @@ protected:
     void TearDown() override
     {
         workspace.reset();
-        QApplication::processEvents();
+        folvan::test::settle();
         ShellTest::TearDown();
     }
-    // Opens the reference pane on a one-page paper.
+    // Opens the reference pane on a one-page paper and waits until it shows
+    // it.
     void openComparison()
     {
         chosen = folvan::test::writePaper(path(QStringLiteral("right.pdf")));
         workspace->toggleComparison();
-        QApplication::processEvents();
+        ASSERT_TRUE(workspace->referenceView());
+        workspace->referenceView()->setPresenter(std::make_unique<Unanswered>(alerts));
+        ASSERT_TRUE(folvan::test::waitFor([&] {
+            return workspace->referenceView()->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(chosen);
+        }));
     }
     // Waits until the workspace has the pane's report of a paper.
     bool showsPaper(ReaderPane pane) const
     {
-        return QTest::qWaitFor([&] { return urlOf(selectedSnapshot(pane, workspace->panes())).isValid(); }, 5000);
+        return folvan::test::waitFor([&] { return urlOf(selectedSnapshot(pane, workspace->panes())).isValid(); });
     }
     static QUrl urlOf(const std::optional<ReaderPaneSnapshot> &snapshot)
     {
@@ -56,6 +63,18 @@ protected:
     }
     static QUrl file(const char *name) { return QUrl::fromLocalFile(QStringLiteral("/papers/") + name); }
 
+    // Takes the panes' alerts (of papers that are not there) off the screen.
+    class Unanswered : public folvan::pane::PanePresenter {
+    public:
+        explicit Unanswered(QStringList &alerts) : m_alerts(alerts) {}
+        void showAlert(const QString &, const QString &message, const QString &) override { m_alerts << message; }
+        bool confirm(const QString &, const QString &, const QString &, const QString &) override { return false; }
+
+    private:
+        QStringList &m_alerts;
+    };
+
+    QStringList alerts;
     std::unique_ptr<ReaderWorkspace> workspace;
     QString chosen;
     QList<FileChoice> choices;
@@ -102,9 +121,8 @@ TEST_F(ReaderWorkspaceTest, TheCommandLinePaperIsOpenedByThePrimaryPaneWhateverI
     workspace->openCommandLinePaper(named);
     ASSERT_TRUE(workspace->primaryRequest().has_value());
     EXPECT_EQ(workspace->primaryRequest()->url, QUrl::fromLocalFile(named));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return workspace->primaryView()->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(named); },
-        5000));
+    ASSERT_TRUE(folvan::test::waitFor(
+        [&] { return workspace->primaryView()->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(named); }));
     EXPECT_EQ(workspace->referenceView()->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
 }
 
@@ -147,7 +165,7 @@ TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrim
     EXPECT_FALSE(workspace->isSplit());
     EXPECT_EQ(workspace->focusToken(), 2);
     workspace->toggleComparison();
-    QApplication::processEvents();
+    folvan::test::settle();
     EXPECT_NEAR(workspace->referenceView()->width(), workspace->primaryView()->width(), 40);
 }
 
@@ -181,9 +199,10 @@ TEST_F(ReaderWorkspaceTest, EachPaneIsToldTheOtherPanesPaperAndTheWindowClosesCl
     openComparison();
     EXPECT_EQ(choices.constLast().startFolder, QFileInfo(left).absolutePath());
     ASSERT_TRUE(showsPaper(ReaderPane::reference));
-    QApplication::processEvents();
-    EXPECT_EQ(workspace->referenceView()->controller()->peerURL(), QUrl::fromLocalFile(left));
-    EXPECT_EQ(workspace->primaryView()->controller()->peerURL(), QUrl::fromLocalFile(chosen));
+    EXPECT_TRUE(folvan::test::waitFor([&] {
+        return workspace->referenceView()->controller()->peerURL() == QUrl::fromLocalFile(left)
+               && workspace->primaryView()->controller()->peerURL() == QUrl::fromLocalFile(chosen);
+    }));
     EXPECT_EQ(workspace->actions()->hasDocument, true);
     // Both panes save their reading state as the workspace goes.
     workspace.reset();
@@ -198,7 +217,7 @@ TEST_F(ReaderWorkspaceTest, ThePalettesPaneSwitchActsThroughTheWorkspace)
     ASSERT_NE(palette, nullptr);
     palette->setQuery(QStringLiteral("focusPane"));
     palette->submit();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return workspace->activePane() == ReaderPane::primary; }, 1000));
+    EXPECT_TRUE(folvan::test::waitFor([&] { return workspace->activePane() == ReaderPane::primary; }));
     EXPECT_FALSE(reference->controller()->showCommandPalette());
 }
 
