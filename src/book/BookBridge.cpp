@@ -75,7 +75,7 @@ BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
 {
     return {
         {k::turnDuration, platform::booksetting::turnDuration.held(p.turnDuration)},
-        {k::wheelMode, p.wheelMode == QLatin1String("pan") ? "pan" : "turn"},
+        {k::wheelMode, utf8(platform::toText(p.wheelMode))},
         {k::wheelReverse, p.wheelReverse},
         {k::wheelSensitivity, platform::booksetting::wheelSensitivity.held(p.wheelSensitivity)},
     };

@@ -51,8 +51,7 @@ public:
 };
 
 // The values the book view hands to its page: the pane's rotation and
-// zoom, the paper look and layout, and the stored page-turning preferences
-// as they are stored.
+// zoom, the paper look and layout, and the stored page-turning preferences.
 struct BookViewParameters {
     double angle = platform::booksetting::angle.fallback;
     double zoom = 1;
@@ -61,7 +60,7 @@ struct BookViewParameters {
     double grain = platform::booksetting::grain.fallback;
     bool reducedMotion = false;
     double turnDuration = platform::booksetting::turnDuration.fallback;
-    QString wheelMode = QStringLiteral("turn");
+    platform::WheelMode wheelMode = platform::WheelMode::Turn;
     bool wheelReverse = false;
     double wheelSensitivity = platform::booksetting::wheelSensitivity.fallback;
 
@@ -105,7 +104,7 @@ public:
 
     // The page-turning preferences as the page takes them: the duration and
     // the sensitivity held to their ranges (their defaults when not finite,
-    // platform::booksetting), the wheel mode "pan" or "turn", the reversal.
+    // platform::booksetting), the wheel mode, the reversal.
     static localweb::BridgeJson interactionSettings(const BookViewParameters &parameters);
 
     localweb::BridgeJson settingsPayload() const;

@@ -113,7 +113,9 @@ BookViewParameters readingParameters(double angle, double zoom, std::optional<pl
     p.reducedMotion = preferences.boolValue(platform::prefkey::reducedBookMotion) || systemReducedMotion;
     p.layout = layout.value_or(platform::bookLayoutFromText(preferences.stringValue(platform::prefkey::pageLayout)));
     p.turnDuration = preferences.doubleValue(platform::prefkey::turnDuration);
-    p.wheelMode = preferences.stringValue(platform::prefkey::wheelMode);
+    // Any text but "pan" turns pages.
+    p.wheelMode = platform::fromText<platform::WheelMode>(preferences.stringValue(platform::prefkey::wheelMode))
+                      .value_or(platform::WheelMode::Turn);
     p.wheelReverse = preferences.boolValue(platform::prefkey::wheelReverse);
     p.wheelSensitivity = preferences.doubleValue(platform::prefkey::wheelSensitivity);
     return p;

@@ -159,9 +159,11 @@ QWidget *ReaderSettingsView::operationTab()
     addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), reduced));
     addFullRow(form, formDivider());
     form->addRow(QStringLiteral("翻书模式的滚轮"),
-                 boundPicker(wheelMode, {{QStringLiteral("turn"), QStringLiteral("翻页")},
-                                         {QStringLiteral("pan"), QStringLiteral("平移放大的书页")}}));
-    auto turning = [wheelMode] { return defaults().stringValue(wheelMode) == QLatin1String("turn"); };
+                 boundPicker(wheelMode, {{platform::toText(platform::WheelMode::Turn), QStringLiteral("翻页")},
+                                         {platform::toText(platform::WheelMode::Pan), QStringLiteral("平移放大的书页")}}));
+    auto turning = [wheelMode] {
+        return platform::fromText<platform::WheelMode>(defaults().stringValue(wheelMode)) == platform::WheelMode::Turn;
+    };
     QCheckBox *reverse = boundToggle(QStringLiteral("反转滚轮翻页方向"), prefkey::wheelReverse);
     addFullRow(form, reverse);
     enableWhile(reverse, {wheelMode}, turning);

@@ -23,4 +23,12 @@ inline BookLayout bookLayoutFromText(QStringView text)
     return fromText<BookLayout>(text).value_or(BookLayout::Spread);
 }
 
+// What the mouse wheel does in the book view: turn pages, or move a
+// magnified page about.
+enum class WheelMode { Turn, Pan };
+constexpr std::array<TextName<WheelMode>, 2> textNames(WheelMode)
+{
+    return {{{WheelMode::Turn, "turn"}, {WheelMode::Pan, "pan"}}};
+}
+
 } // namespace folvan::platform

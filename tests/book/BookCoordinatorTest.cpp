@@ -90,14 +90,13 @@ TEST(BookScript, ClampsThePageTurningPreferences)
 {
     BookViewParameters p;
     p.turnDuration = 0.5;
-    p.wheelMode = QStringLiteral("Pan");
     p.wheelSensitivity = std::numeric_limits<double>::infinity();
     localweb::BridgeJson s = BookCoordinator::interactionSettings(p);
     EXPECT_EQ(s["turnDuration"], 0.8);
     EXPECT_EQ(s["wheelMode"], "turn");
     EXPECT_EQ(s["wheelSensitivity"], 1.0);
     p.turnDuration = std::nan("");
-    p.wheelMode = QStringLiteral("pan");
+    p.wheelMode = platform::WheelMode::Pan;
     p.wheelSensitivity = 3.0;
     s = BookCoordinator::interactionSettings(p);
     EXPECT_EQ(s["turnDuration"], 2.1);

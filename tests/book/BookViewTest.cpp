@@ -45,7 +45,7 @@ TEST_F(ReadingParametersTest, ResolvesPreferencesPaneValuesAndSystemMotion)
     EXPECT_FALSE(p.reducedMotion);
     EXPECT_EQ(p.layout, platform::BookLayout::Spread);
     EXPECT_EQ(p.turnDuration, 2.1);
-    EXPECT_EQ(p.wheelMode, QStringLiteral("turn"));
+    EXPECT_EQ(p.wheelMode, platform::WheelMode::Turn);
     EXPECT_FALSE(p.wheelReverse);
     EXPECT_EQ(p.wheelSensitivity, 1.0);
     // The system's wish, or the preference alone, reduces motion.
@@ -55,6 +55,12 @@ TEST_F(ReadingParametersTest, ResolvesPreferencesPaneValuesAndSystemMotion)
     // The pane's layout wins over the stored one.
     platform::Preferences::shared().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("spread"));
     EXPECT_EQ(readingParameters(0, 1, platform::BookLayout::Single, false).layout, platform::BookLayout::Single);
+    // Stored texts as the page is told them: only "pan" pans.
+    for (const auto &[text, mode] : {std::pair("pan", platform::WheelMode::Pan), std::pair("Pan", platform::WheelMode::Turn),
+                                     std::pair("", platform::WheelMode::Turn)}) {
+        platform::Preferences::shared().setValue(QStringLiteral("folvan.wheelMode"), QString::fromLatin1(text));
+        EXPECT_EQ(readingParameters(0, 1, std::nullopt, false).wheelMode, mode) << text;
+    }
 }
 
 TEST(ReadingModePickerTest, ChoosesBookOrScrollReading)
