@@ -115,7 +115,7 @@ TEST_F(AddingMarkups, AQuoteAcrossAColumnBreakReadsInTheSelectionsOrder)
     ASSERT_GT(to, from);
     model.pageSelectionChanged(page.selection(engine::PdfTextRange{from, to - from}));
 
-    for (const QString kind : {QStringLiteral("highlight"), QStringLiteral("underline")}) {
+    for (const QString &kind : {QStringLiteral("highlight"), QStringLiteral("underline")}) {
         test::annotationsOf(model).addMarkup(kind, QString());
         const ReadingMarkup &m = test::annotationsOf(model).markups().back();
         EXPECT_EQ(m.kind, kind);

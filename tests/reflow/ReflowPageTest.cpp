@@ -130,7 +130,7 @@ protected:
         view.activateWindow();
         if (!QTest::qWaitForWindowExposed(&view) || !QTest::qWaitForWindowActive(&view))
             return false;
-        return test::waitFor([&] { return evaluate(view, QStringLiteral("document.documentElement.dataset.firstScreen === '1'")).toBool(); });
+        return test::waitFor([&] { return evaluate(view, QStringLiteral("document.documentElement?.dataset.firstScreen === '1'")).toBool(); });
     }
 
     // The value of a script run in the page.
