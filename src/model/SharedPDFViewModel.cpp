@@ -76,11 +76,6 @@ NativePDFViewInterface *SharedPDFViewModel::nativePDFView() const
     return qobject_cast<NativePDFViewInterface *>(m_nativePDFView.data());
 }
 
-ReflowViewInterface *SharedPDFViewModel::reflowView() const
-{
-    return qobject_cast<ReflowViewInterface *>(m_reflowView.data());
-}
-
 template <typename T>
 void SharedPDFViewModel::publish(T &field, T value, void (SharedPDFViewModel::*changed)())
 {

@@ -33,7 +33,6 @@
 #include "model/NativePDFViewInterface.h"
 #include "model/PaneAnnotationsInterface.h"
 #include "model/PaneModelServices.h"
-#include "model/ReflowViewInterface.h"
 #include "model/ReadingBookmark.h"
 #include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
@@ -247,10 +246,6 @@ public:
     // NativePDFViewInterface; nativePDFView() is null when it is gone.
     void setNativePDFView(QObject *view) { m_nativePDFView = view; }
     NativePDFViewInterface *nativePDFView() const;
-    // The pane's reflow view, held weakly (an object implementing
-    // ReflowViewInterface); reflowView() is null when there is none.
-    void setReflowView(QObject *view) { m_reflowView = view; }
-    ReflowViewInterface *reflowView() const;
 
     // ---- Operations: state (SharedPDFViewModel.cpp) ------------------------
 
@@ -608,7 +603,6 @@ private:
     std::optional<QString> m_navigationError;
     QPointer<PaneAnnotationsInterface> m_annotations;
     QPointer<QObject> m_nativePDFView;
-    QPointer<QObject> m_reflowView;
     QString m_annotationDirectory;
     // A bookmark file of this document that failed to load; it is moved
     // aside before it would first be overwritten.

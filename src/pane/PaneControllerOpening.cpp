@@ -140,13 +140,8 @@ std::optional<history::DocumentReadingState> PaneController::readingToSave(bool 
     if (m_isSplit && !m_isActive && sameFile(m_peerURL, url))
         return std::nullopt;
 
-    if (captureNative && m_reflowMode && !m_tornDown) {
-        // The page reports where the reader is once scrolling settles: what
-        // is saved now is taken from it now (not while the pane is being
-        // destroyed: that waits on the page).
-        if (model::ReflowViewInterface *reflow = model.reflowView())
-            reflow->takeReadingPosition();
-    }
+    // In reflow, the model holds the place the page last reported: the page
+    // reports it as the view moves.
     history::DocumentReadingState state = documentState();
     if (captureNative && !m_reflowMode) {
         model::NativePDFViewInterface *native = model.nativePDFView();

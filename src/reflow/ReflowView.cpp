@@ -7,10 +7,8 @@
 #include "reflow/ReflowResourceHandler.h"
 #include "reflow/ReflowWire.h"
 
-#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -70,39 +68,10 @@ ReflowView::ReflowView(model::SharedPDFViewModel *model, std::optional<QUuid> pa
     m_handler->setDocument(path, path.isEmpty() && m_document ? m_document->data() : QByteArray(),
                            m_coordinator->token());
     m_web->open();
-    m_model = model;
-    model->setReflowView(this);
-}
-
-void ReflowView::takeReadingPosition()
-{
-    if (!m_web || !m_coordinator->loaded() || m_coordinator->disposed())
-        return;
-    // The answer may come after this returns (or never): it is kept in
-    // what the callback holds, not on this stack.
-    struct Answer {
-        QEventLoop loop;
-        std::optional<QString> text;
-    };
-    auto answer = std::make_shared<Answer>();
-    const QString ask = QStringLiteral("window.%1?.%2?.({}) ?? null")
-                            .arg(QLatin1String(wire::pageObject), QLatin1String(wire::call::position));
-    m_web->localPage()->runJavaScript(ask, [answer](const QVariant &value) {
-        answer->text = value.typeId() == QMetaType::QString ? value.toString() : QString();
-        answer->loop.quit();
-    });
-    if (!answer->text) {
-        QTimer::singleShot(readingPositionWait, &answer->loop, &QEventLoop::quit);
-        answer->loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    if (answer->text && !answer->text->isEmpty() && m_web)
-        m_coordinator->receive(localweb::parseMessage(answer->text->toUtf8()));
 }
 
 ReflowView::~ReflowView()
 {
-    if (m_model && m_model->reflowView() == this)
-        m_model->setReflowView(nullptr);
     m_handler->dispose();
     m_coordinator->dispose();
     // The web view goes before the scheme handler it was given.

@@ -6,7 +6,6 @@
 // started again, or at once when the web engine cannot start, the view
 // shows a lasting message with the way back to the PDF.
 
-#include "model/ReflowViewInterface.h"
 #include "reflow/ReflowCoordinator.h"
 
 #include <QWidget>
@@ -19,13 +18,9 @@ namespace folvan::reflow {
 
 class ReflowResourceHandler;
 
-class ReflowView : public QWidget, public model::ReflowViewInterface {
+class ReflowView : public QWidget {
     Q_OBJECT
-    Q_INTERFACES(folvan::model::ReflowViewInterface)
 public:
-    // How long taking the reading position waits for the page, in ms.
-    static constexpr int readingPositionWait = 1000;
-
     // `pageRoot` is the folder of the page's files (the built-in one unless
     // a test gives another).
     ReflowView(model::SharedPDFViewModel *model, std::optional<QUuid> paperID, ReflowCoordinator::Callbacks callbacks,
@@ -40,11 +35,6 @@ public:
     // engine (then there is no web view).
     bool failed() const { return m_failure != nullptr; }
 
-    // Asks the page where the reader is now and hands the answer to the
-    // coordinator as the page's own report, waiting for it (at most
-    // readingPositionWait).
-    void takeReadingPosition() override;
-
     // Forwards a pinch step at `position` (view coordinates) to the page.
     void magnify(double delta, QPointF position);
 
@@ -54,7 +44,6 @@ private:
     void showFailure();
 
     std::shared_ptr<engine::PdfDocument> m_document;
-    QPointer<model::SharedPDFViewModel> m_model;
     ReflowResourceHandler *m_handler;
     localweb::LocalWebView *m_web = nullptr;
     ReflowCoordinator *m_coordinator;

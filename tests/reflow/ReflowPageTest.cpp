@@ -16,6 +16,7 @@
 #include <QWebEngineView>
 
 #include <optional>
+#include <tuple>
 
 using namespace folvan;
 using folvan::engine::FixtureFont;
@@ -192,6 +193,24 @@ TEST_F(ReflowPageTest, BackAfterAFarJumpReturnsToTheLink)
     const double after = evaluate(view, QStringLiteral("document.querySelector('a.link[data-internal]').getBoundingClientRect().top")).toDouble();
     EXPECT_NEAR(after, before, 30);
     EXPECT_TRUE(evaluate(view, QStringLiteral("document.querySelector('#bar button.back').hidden")).toBool());
+}
+
+// The page tells where the reader is while the view moves, not only once it
+// rests: what a save writes then is a place the reader has just seen.
+TEST_F(ReflowPageTest, ThePlaceIsToldWhileTheViewMoves)
+{
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("far.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    ASSERT_TRUE(test::waitFor([&] { return model.reflowPage() >= 0; }));
+    const auto place = [&] { return std::tuple(model.reflowPage(), model.reflowBlock(), model.reflowOffset()); };
+    const auto first = place();
+    // A scroll that goes on, a little every frame.
+    evaluate(view, QStringLiteral("(function step() { scrollBy(0, 2); window.__moving = requestAnimationFrame(step); })(); true"));
+    EXPECT_TRUE(test::waitFor([&] { return place() != first; }));
+    EXPECT_TRUE(evaluate(view, QStringLiteral("scrollY + innerHeight < document.documentElement.scrollHeight - 100")).toBool())
+        << "the view was still moving";
+    evaluate(view, QStringLiteral("cancelAnimationFrame(window.__moving); true"));
 }
 
 // A jump whose page is still being laid out when the reader scrolls there:

@@ -1,35 +1,43 @@
 // Where the reader is, followed in one place: the place at the top of the
 // view (the first block below the controls, how far into it and the page
 // point there) and the pages on screen. As the view moves, the native side is
-// told the pages on screen and the current page at once, and the place once
-// the view rests; before it saves, it may ask for the place (`current`), as
-// the last move may not have been told yet.
+// told the pages on screen and the current page at once, and the place as it
+// changes: at most once every POSITION_INTERVAL_MS, the last place always.
+// What the native side saves is the place last told.
 
-import { EVENTS, KEYS, eventBody } from "./service.js";
+import { EVENTS, KEYS } from "./service.js";
 import { placeInBlock, positionFields, shownPoint } from "./place.js";
 import { HAPPENINGS } from "./events.js";
 
-// How long the view rests before its place is told.
-const POSITION_DELAY_MS = 300;
+// How often the place is told while the view moves.
+export const POSITION_INTERVAL_MS = 150;
 
 // At most this many of the pages on screen are told.
 const TOLD_PAGES = 9;
 
 // `bridge` takes the events; `flow` is the text; `events` hears the view
-// move and other pages come on screen; `barHeight()` is how much of the view
-// the controls cover; `block(key)` is a block on show; `arrange()` lays out
-// the pages around the view and lets go of those far from it, before the
-// place is read.
+// move and other pages come on screen, and says when the typography
+// changed; `barHeight()` is how much of the view the controls cover;
+// `block(key)` is a block on show; `arrange()` lays out the pages around the
+// view and lets go of those far from it, before the place is read.
 export function createPosition({ bridge, flow, events, barHeight, block, arrange }) {
   let frame = 0; // the frame that reads the place after a move
-  let timer = 0; // until the place is told
   let visible = ""; // the pages on screen last told, joined
   let lastPage = -1; // the page last told
+  let told = ""; // the place last told, as its event's fields in JSON
+  const tellPlace = throttle((fields) => {
+    const text = JSON.stringify(fields);
+    if (text === told) return;
+    told = text;
+    bridge.post(EVENTS.position, fields);
+  }, POSITION_INTERVAL_MS);
 
-  // Follows the view from the first screen on.
+  // Follows the view from the first screen on; the text set anew in
+  // another typography is read again too, moved or not.
   function follow() {
     addEventListener("scroll", moved, { passive: true });
     addEventListener("resize", moved);
+    events.on(HAPPENINGS.typography, moved);
     moved();
   }
 
@@ -52,16 +60,8 @@ export function createPosition({ bridge, flow, events, barHeight, block, arrange
         lastPage = place.page;
         bridge.post(EVENTS.page, { [KEYS.page]: place.page });
       }
-      clearTimeout(timer);
-      timer = setTimeout(() => bridge.post(EVENTS.position, positionFields(place)), POSITION_DELAY_MS);
+      tellPlace(positionFields(place));
     });
-  }
-
-  // The "position" event's JSON text for the place now, or null before
-  // there is one.
-  function current() {
-    const place = readingPlace();
-    return place.page < 0 || !bridge.token ? null : JSON.stringify(eventBody(EVENTS.position, bridge.token, positionFields(place)));
   }
 
   // The first block at the top of the view and the pages on screen.
@@ -86,5 +86,27 @@ export function createPosition({ bridge, flow, events, barHeight, block, arrange
     };
   }
 
-  return { follow, current };
+  return { follow };
+}
+
+// Hands `post` the values offered to the returned function: the first at
+// once, then at most one every `interval` ms, each time the latest offered;
+// the last one offered is always posted. `clock` gives the time in ms and
+// the timers.
+export function throttle(post, interval, clock = { now: () => performance.now(), setTimeout: (run, ms) => setTimeout(run, ms) }) {
+  let last = -Infinity; // when a value was last posted
+  let timer = 0;
+  let latest;
+  const send = () => {
+    timer = 0;
+    last = clock.now();
+    post(latest);
+  };
+  return (value) => {
+    latest = value;
+    if (timer) return;
+    const wait = last + interval - clock.now();
+    if (wait <= 0) send();
+    else timer = clock.setTimeout(send, wait);
+  };
 }

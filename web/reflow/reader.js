@@ -125,10 +125,6 @@ window[PAGE_OBJECT] = {
   [CALLS.feedback](payload) {
     showToast(String(payload[KEYS.message] || ""), !!payload[KEYS.error]);
   },
-  // Where the reader is now, as the position event says it (position.js).
-  [CALLS.position]() {
-    return position.current();
-  },
   [CALLS.magnify](payload) {
     const delta = Number(payload[KEYS.delta]);
     if (!Number.isFinite(delta)) return;
