@@ -42,6 +42,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include "book/BookWire.h"
 #include "book/PaperBookView.h"
 #include "engine/PageRaster.h"
 #include "engine/PdfDocument.h"
@@ -160,7 +161,7 @@ QString frameWatch(int uncovered, int far)
 
 int main(int argc, char **argv)
 {
-    QWebEngineUrlScheme::registerScheme(localweb::localScheme("folvan-book"));
+    QWebEngineUrlScheme::registerScheme(localweb::localScheme(book::wire::scheme));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))

@@ -1,12 +1,12 @@
 #include "workspace/ReaderPaneFocusMonitor.h"
 
+#include "localweb/LocalWebView.h"
 #include "pdfview/PdfView.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QTimer>
-#include <QUrl>
 #include <QWheelEvent>
 
 namespace folvan::workspace {
@@ -60,11 +60,8 @@ bool isReaderView(const QWidget *widget)
 {
     if (qobject_cast<const pdfview::PdfView *>(widget))
         return true;
-    if (widget->inherits("QWebEngineView")) {
-        const QString scheme = widget->property("url").toUrl().scheme();
-        return scheme == QLatin1String("folvan-book") || scheme == QLatin1String("folvan-reflow");
-    }
-    return false;
+    const auto *web = qobject_cast<const localweb::LocalWebView *>(widget);
+    return web && web->localPage()->allows(web->url());
 }
 
 ReaderPaneFocusMonitor::ReaderPaneFocusMonitor(QWidget *pane, std::function<void()> activate)

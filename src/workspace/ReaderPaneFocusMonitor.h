@@ -46,8 +46,8 @@ private:
     qint64 m_token = 0;
 };
 
-// Whether `widget` is a reader view: the page view, or a web view showing a
-// "folvan-book" or "folvan-reflow" page.
+// Whether `widget` is a reader view: the page view, or a web view showing
+// one of the reader's own pages (the book or the reflow page).
 bool isReaderView(const QWidget *widget);
 
 } // namespace folvan::workspace
