@@ -162,12 +162,10 @@ public:
     // The width of the pane on screen, reported by paneResized.
     double windowWidth() const { return m_windowWidth; }
     bool flipBookMode() const { return m_flipBookMode; }
-    void setFlipBookMode(bool value) { assign(m_flipBookMode, value, &PaneController::flipBookModeChanged); }
     const std::optional<QUuid> &currentPaperID() const { return m_currentPaperID; }
     const std::optional<QUuid> &selectedNoteID() const { return m_selectedNoteID; }
     bool reflowMode() const { return m_reflowMode; }
     const QImage &backgroundImage() const { return m_backgroundImage; }
-    void setBackgroundImage(const QImage &value);
     bool isEditing() const { return m_isEditing; }
     const QString &fileName() const { return m_fileName; }
     const QString &editableFileName() const { return m_editableFileName; }
@@ -413,6 +411,8 @@ private:
     void setFileName(const QString &value) { assign(m_fileName, value, &PaneController::fileNameChanged); }
     void setCurrentPaperID(const std::optional<QUuid> &value) { assign(m_currentPaperID, value, &PaneController::currentPaperIDChanged); }
     void setReflowMode(bool value) { assign(m_reflowMode, value, &PaneController::reflowModeChanged); }
+    void setFlipBookMode(bool value) { assign(m_flipBookMode, value, &PaneController::flipBookModeChanged); }
+    void setBackgroundImage(const QImage &value);
     void setJumpToPageMode(bool value) { assign(m_jumpToPageMode, value, &PaneController::jumpToPageModeChanged); }
     void setJumpToPageInput(const QString &value) { assign(m_jumpToPageInput, value, &PaneController::jumpToPageInputChanged); }
     void setShowingAlert(bool value) { assign(m_showingAlert, value, &PaneController::showingAlertChanged); }

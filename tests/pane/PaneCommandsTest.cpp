@@ -64,7 +64,7 @@ TEST_F(PaneCommandsTest, RecordOfAnEmptyPaneEnablesNothingThatNeedsAPaper)
 TEST_F(PaneCommandsTest, RecordFollowsThePaperAndTheView)
 {
     openPaper();
-    pane->setFlipBookMode(false);
+    pane->readingModeChosen(false);
     pane->findInPDF();
     ReaderActions actions = pane->readerActions();
     EXPECT_TRUE(actions.hasDocument);
@@ -72,7 +72,7 @@ TEST_F(PaneCommandsTest, RecordFollowsThePaperAndTheView)
     EXPECT_TRUE(actions.searchVisible);
     EXPECT_FALSE(actions.comparisonOpen);
 
-    pane->setFlipBookMode(true);
+    pane->readingModeChosen(true);
     pane->toggleReflow();
     EXPECT_FALSE(pane->readerActions().isBook);
 }
@@ -191,7 +191,7 @@ TEST_F(PaneCommandsTest, ResetViewResetsTiltAndZoomOrInReflowOnlyTheTypography)
 TEST_F(PaneCommandsTest, SwitchModeLeavesReflowForTheViewChosenBefore)
 {
     openPaper();
-    pane->setFlipBookMode(false);
+    pane->readingModeChosen(false);
     pane->toggleReflow();
     pane->readerActions().switchMode();
     EXPECT_FALSE(pane->reflowMode());
@@ -209,7 +209,7 @@ TEST_F(PaneCommandsTest, SwitchModeLeavesReflowForTheViewChosenBefore)
 TEST_F(PaneCommandsTest, WritingTheReadingModeAlwaysEndsReflow)
 {
     openPaper();
-    pane->setFlipBookMode(false);
+    pane->readingModeChosen(false);
     pane->toggleReflow();
     model::SharedPDFViewModelTestPeer(&model()).setTextSelectionMode(true);
     pane->readingModeChosen(false);

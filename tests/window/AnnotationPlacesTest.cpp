@@ -12,6 +12,7 @@
 #include "dock/DockPopover.h"
 #include "dock/ReaderDock.h"
 #include "engine/PdfSelection.h"
+#include "platform/PreferenceKeys.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
 #include "window/PaneErrorLine.h"
@@ -35,7 +36,7 @@ protected:
         pane->resize(1400, 900);
         pane->show();
         ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Places.pdf"), 2)));
-        pane->controller()->setFlipBookMode(false);
+        pane->controller()->readingModeChosen(false);
         ASSERT_TRUE(waitFor([&] {
             return pane->pageView() && pane->viewModel()->nativePDFView() && !pane->pageView()->coordinator()->restoring;
         }));
@@ -148,7 +149,8 @@ TEST_F(AnnotationPlacesTest, TheTintLiesBehindAPaneWithoutWallpaper)
     EXPECT_EQ(layout.tintedBackground()->size(), layout.size());
     QImage wallpaper(40, 30, QImage::Format_RGB32);
     wallpaper.fill(Qt::red);
-    pane->controller()->setBackgroundImage(wallpaper);
+    ASSERT_TRUE(wallpaper.save(path(QStringLiteral("wallpaper.png"))));
+    platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, path(QStringLiteral("wallpaper.png")));
     ASSERT_TRUE(waitFor([&] { return !layout.tintedBackground()->isVisible(); }));
 }
 

@@ -16,6 +16,7 @@
 #include "dock/DockPopover.h"
 #include "window/ReadingArea.h"
 #include "window/PaneControls.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "window/PanePanels.h"
 #include "window/RenameField.h"
@@ -220,7 +221,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     openPaper();
     drain();
     ReadingArea &area = *layout().readingArea();
-    pane->controller()->setFlipBookMode(true);
+    pane->controller()->readingModeChosen(true);
     EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
     ASSERT_NE(area.bookView(), nullptr);
     EXPECT_EQ(area.currentView(), area.bookView());
@@ -256,12 +257,12 @@ TEST_F(PaneLayoutTest, DockIsAbsentWhileTheBookViewShowsItsError)
 {
     openPaper();
     ReadingArea &area = *layout().readingArea();
-    pane->controller()->setFlipBookMode(true);
+    pane->controller()->readingModeChosen(true);
     EXPECT_TRUE(area.dockShown());
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setBookError(QStringLiteral("无法显示"));
     EXPECT_FALSE(area.dockShown());
     EXPECT_EQ(area.dock(), nullptr);
-    pane->controller()->setFlipBookMode(false);
+    pane->controller()->readingModeChosen(false);
     EXPECT_TRUE(area.dockShown());
     EXPECT_NE(area.dock(), nullptr);
 }
@@ -271,7 +272,7 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Medium"));
     pane->show();
     openPaper();
-    pane->controller()->setFlipBookMode(false);
+    pane->controller()->readingModeChosen(false);
     drain();
     ASSERT_NE(pane->pageView(), nullptr);
     ReadingArea &area = *layout().readingArea();
@@ -626,11 +627,12 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
     // A wallpaper fills the pane behind everything.
     QImage wallpaper(40, 30, QImage::Format_RGB32);
     wallpaper.fill(QColor(200, 30, 40));
-    pane->controller()->setBackgroundImage(wallpaper);
+    ASSERT_TRUE(wallpaper.save(path(QStringLiteral("wallpaper.png"))));
+    platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, path(QStringLiteral("wallpaper.png")));
     drain();
     const QImage drawn = layout().grab().toImage();
     EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
-    pane->controller()->setBackgroundImage(QImage());
+    platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, QString());
     drain();
     EXPECT_NE(layout().grab().toImage().pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
 }
