@@ -195,7 +195,7 @@ TEST_F(AnnotationFile, ARenameCarriesAnUnreadableFileInsteadOfAnEmptyList)
     ASSERT_TRUE(test::annotationsOf(model).markupError());
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model.documentMoved(QUrl::fromLocalFile(path("b.pdf")));
     test::annotationsOf(model).persistMarkups();
     const QString newFile = annotationFile(model);
     EXPECT_NE(newFile, oldFile);
@@ -272,7 +272,7 @@ TEST_F(AnnotationFile, NoFileThePaneDidNotLoadIsWrittenOver)
     store(otherFile, {markupOn(0, textRect(0, 0, 3))});
     const QByteArray other = fileBytes(otherFile);
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model.documentMoved(QUrl::fromLocalFile(path("b.pdf")));
     for (int change = 0; change < 2; ++change) {
         select(model, 0, 0, change, change + 2);
         test::annotationsOf(model).addMarkup(QStringLiteral("underline"), QString());
@@ -295,7 +295,7 @@ TEST_F(AnnotationFile, ARenamedPaperFindsItsMarkupsUnderTheNewName)
     const QString oldFile = annotationFile(model);
 
     ASSERT_TRUE(QFile::rename(paper, path("b.pdf")));
-    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(path("b.pdf")));
+    model.documentMoved(QUrl::fromLocalFile(path("b.pdf")));
     test::annotationsOf(model).persistMarkups();
     EXPECT_TRUE(QFile::exists(oldFile));
 

@@ -4,6 +4,7 @@
 // text at known places, so that every character box is predictable, and a
 // pane model showing a paper.
 
+#include "support/OpenInModel.h"
 #include "support/SharedPDFViewModelTestPeer.h"
 #include <QFile>
 #include <QUndoStack>
@@ -124,8 +125,8 @@ protected:
         std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::open(paperPath, &error);
         EXPECT_TRUE(document) << error.toStdString();
         const QUrl url = QUrl::fromLocalFile(paperPath);
-        model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
-        test::annotationsOf(model).loadMarkups(url, document, shownPage);
+        openAndShowInModel(model, document, url, shownPage,
+                           [&] { test::annotationsOf(model).loadMarkups(url, document, shownPage); });
         return model;
     }
 

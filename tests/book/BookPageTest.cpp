@@ -99,7 +99,7 @@ const bool schemeRegistered = [] {
 // spread from the handler's rasters and reports it ready.
 TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
@@ -119,7 +119,7 @@ TEST_F(BookPageTest, OpensThePaperAndReportsItReady)
 // a quit during the animation keeps the page turned to.
 TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     view.resize(1000, 700);
     view.show();
@@ -137,7 +137,7 @@ TEST_F(BookPageTest, ATurnInProgressAlreadyReadsAtItsTarget)
 // a spread by its left page, and that page is not what the reader asked for.
 TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
+    openAt(4);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -177,7 +177,7 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 // tilted spread keeps within the view, its bottom margin on screen.
 TEST_F(BookPageTest, TheTiltLeansTheSpreadBackWithinTheView)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -206,7 +206,7 @@ TEST_F(BookPageTest, TheTiltLeansTheSpreadBackWithinTheView)
 // there a while later does.
 TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     QWidget window;
     window.resize(1000, 700);
     auto *view = new PaperBookView(model.get(), &window);
@@ -260,7 +260,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
 // it picks the word under the pointer, as a double click does.
 TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -291,7 +291,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
 // again at the page the reader is on.
 TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(5);
+    openAt(5);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -309,7 +309,7 @@ TEST_F(BookPageTest, APageLoadedAnewShowsThePaperAgain)
 // the text tool on, the same drag selects text.
 TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));
@@ -359,7 +359,7 @@ TEST_F(BookPageTest, ACornerDragTurnsTheLeafOrLetsItFallBack)
 // back.
 TEST_F(BookPageTest, AZoomedTurnShowsTheNewSpreadFromItsTopAndThePageTurnedTo)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     parameters.zoom = 1.3;
@@ -403,7 +403,7 @@ TEST_F(BookPageTest, ThePageReadsNoLocalFile)
 // and gives way to the page once the page has drawn it.
 TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     std::optional<bool> startedAtPaint;
     QObject::connect(view.cover(), &BookCover::spreadPainted, &view,
@@ -490,7 +490,7 @@ TEST_F(BookPageTest, AResizeAfterARebuildKeepsThePage)
 // draws them at the new size.
 TEST_F(BookPageTest, TheShownAndNeighbouringSpreadsHoldDecodedRasters)
 {
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
+    openAt(3);
     PaperBookView view(model.get());
     BookViewParameters parameters;
     ASSERT_TRUE(showCountingSpreads(view, parameters));

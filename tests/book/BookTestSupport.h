@@ -3,7 +3,7 @@
 // Shared helpers of the book tests: a saved fixture document shown in a
 // pane model, and a wait for a condition that runs the event loop.
 
-#include "support/SharedPDFViewModelTestPeer.h"
+#include "support/OpenInModel.h"
 #include "annotations/PaneAnnotations.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
@@ -37,10 +37,11 @@ protected:
         ASSERT_TRUE(document);
         model = std::make_unique<model::SharedPDFViewModel>();
         annotations::PaneAnnotations::attach(*model);
-        model::SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(pdf));
-        model::SharedPDFViewModelTestPeer(&*model).setPageCount(document->pageCount());
-        model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
+        openAndShowInModel(*model, document, QUrl::fromLocalFile(pdf));
     }
+    // Opens the paper again as the pane does, at `page`, for the book to
+    // show.
+    void openAt(int page) { openInModel(*model, document, QUrl::fromLocalFile(pdf), page); }
 
     QString pdf;
     std::shared_ptr<engine::PdfDocument> document;

@@ -3,6 +3,7 @@
 // the selection strip.
 
 #include "support/SharedPDFViewModelTestPeer.h"
+#include "support/OpenInModel.h"
 #include "annotations/AnnotationTestSupport.h"
 #include "annotationsview/NativeSelectionControls.h"
 #include "book/PaperReadingView.h"
@@ -60,7 +61,8 @@ protected:
         for (int i = 0; i < pages; ++i)
             writer.addPage();
         ASSERT_TRUE(writer.save(path(QStringLiteral("paper.pdf"))));
-        model::SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(path(QStringLiteral("paper.pdf"))));
+        openAndShowInModel(model, engine::PdfDocument::open(path(QStringLiteral("paper.pdf"))),
+                           QUrl::fromLocalFile(path(QStringLiteral("paper.pdf"))));
         ASSERT_TRUE(model.pdfDocument());
         dock::DockPane pane;
         pane.isBook = [this] { return book; };

@@ -45,8 +45,7 @@ protected:
         writer.addHighlight(2, {QRectF(72, 600, 50, 10)}, Qt::yellow);
         document = engine::PdfDocument::openData(writer.data());
         ASSERT_TRUE(document);
-        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
-        SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
+        test::openAndShowInModel(model, document, QUrl());
     }
 
     QPointF uv(int page, QPointF point) const
@@ -120,8 +119,7 @@ TEST_F(BookRows, APageListsAtMost128Links)
         writer.addUriLink(0, QRectF(10 + i, 10, 1, 1), QStringLiteral("https://example.org"));
     auto many = engine::PdfDocument::openData(writer.data());
     ASSERT_TRUE(many);
-    SharedPDFViewModelTestPeer(&model).setPdfDocument(many);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
+    test::openAndShowInModel(model, many, QUrl());
     EXPECT_EQ(model.bookLinks(kAspect).size(), 128u);
 }
 

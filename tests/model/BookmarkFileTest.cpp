@@ -1,6 +1,5 @@
 // The bookmark file's stored form, compared with literal files.
 
-#include "support/SharedPDFViewModelTestPeer.h"
 #include "ModelFixtures.h"
 #include "model/ReadingBookmark.h"
 #include "platform/DocumentHash.h"
@@ -103,8 +102,7 @@ TEST_F(BookmarkFileOnDisk, StoredUnderTheDocumentHashInTheAnnotationsFolder)
     auto document = test::writeDocument(pdf, 3);
     ASSERT_TRUE(document);
     SharedPDFViewModel model;
-    test::showDocument(model, pdf, document);
-    SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
+    test::openAndShowInModel(model, document, QUrl::fromLocalFile(pdf), 1);
     model.toggleBookmark();
 
     const QString expectedPath = QDir::cleanPath(root() + "/data/Folvan/Annotations/")

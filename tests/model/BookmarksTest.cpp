@@ -120,7 +120,7 @@ TEST_F(Bookmarks, AReopenedDocumentReadsItsBookmarksWithTheirPassages)
     model->persistBookmarks();
 
     SharedPDFViewModel reopened;
-    test::showDocument(reopened, pdf, document);
+    test::openAndShowInModel(reopened, document, QUrl::fromLocalFile(pdf));
     ASSERT_EQ(reopened.bookmarks().size(), 1u);
     EXPECT_EQ(reopened.bookmarks()[0].location, model->bookmarks()[0].location);
 }
@@ -204,7 +204,7 @@ TEST_F(Bookmarks, AnUnreadableOlderFileIsNotCarriedOnceTheListWasSaved)
     toggleOn(2);
 
     const QString moved = path("moved/paper.pdf");
-    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    model->documentMoved(QUrl::fromLocalFile(moved));
     model->persistBookmarks();
     EXPECT_TRUE(readAll(model->bookmarkURL(QUrl::fromLocalFile(moved))).contains("\"page\":2"));
     EXPECT_EQ(readAll(oldFile), "[{\"id\": broken");
@@ -286,7 +286,7 @@ TEST_F(Bookmarks, AFifoInPlaceOfTheFileIsUnreadableAndNeverOpened)
     // would wait on it) and stays under the old name.
     const QString fifo = file();
     const QString moved = path("moved/paper.pdf");
-    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    model->documentMoved(QUrl::fromLocalFile(moved));
     model->persistBookmarks();
     EXPECT_TRUE(test::isFifo(fifo));
     EXPECT_FALSE(QFileInfo::exists(model->bookmarkURL(QUrl::fromLocalFile(moved))));
@@ -300,7 +300,7 @@ TEST_F(Bookmarks, AfterAMoveAnUnreadableFileIsCarriedToTheNewNameNotReplacedByAn
     ASSERT_TRUE(model->navigationError());
 
     const QString moved = path("moved/paper.pdf");
-    SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(moved));
+    model->documentMoved(QUrl::fromLocalFile(moved));
     model->persistBookmarks();
     const QString newFile = model->bookmarkURL(QUrl::fromLocalFile(moved));
     EXPECT_EQ(readAll(newFile), damaged);
@@ -348,7 +348,7 @@ TEST_F(WithoutDataFolder, SavesFailAndNothingIsWrittenBesideTheProgram)
     SharedPDFViewModel model;
     EXPECT_TRUE(model.annotationDirectory().isEmpty());
     EXPECT_TRUE(model.bookmarkURL(QUrl::fromLocalFile(pdf)).isEmpty());
-    test::showDocument(model, pdf, document);
+    test::openAndShowInModel(model, document, QUrl::fromLocalFile(pdf));
     model.toggleBookmark();
     EXPECT_EQ(model.bookmarks().size(), 1u);
     ASSERT_TRUE(model.navigationError());

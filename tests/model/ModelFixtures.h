@@ -6,6 +6,7 @@
 #include "support/SharedPDFViewModelTestPeer.h"
 #include "engine/PdfDocument.h"
 #include "fixtures/PdfFixtureWriter.h"
+#include "support/OpenInModel.h"
 #include "model/NativePDFViewInterface.h"
 #include "model/SharedPDFViewModel.h"
 
@@ -27,19 +28,6 @@ inline std::shared_ptr<engine::PdfDocument> writeDocument(const QString &path, i
     if (!writer.save(path))
         return nullptr;
     return engine::PdfDocument::open(path);
-}
-
-// Opens `document` (saved at `path`) in `model` as the pane does: URL,
-// bookmarks, page count, document.
-inline void showDocument(model::SharedPDFViewModel &model, const QString &path,
-                         const std::shared_ptr<engine::PdfDocument> &document)
-{
-    const QUrl url = QUrl::fromLocalFile(path);
-    model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(url);
-    model.loadBookmarks(url, document);
-    model::SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
-    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(0);
-    model::SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
 }
 
 // A page view stand-in whose document, position and selection a test sets.
@@ -85,7 +73,7 @@ protected:
             return formerPaths ? formerPaths(standardizedPath) : std::vector<QString>();
         };
         model = std::make_unique<model::SharedPDFViewModel>(services);
-        showDocument(*model, pdf, document);
+        openAndShowInModel(*model, document, QUrl::fromLocalFile(pdf));
     }
 
     // The reading history's older names of a paper, as the model asks for them.

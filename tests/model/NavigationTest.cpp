@@ -210,7 +210,7 @@ protected:
         writer.addText(0, QPointF(72, 700), QStringLiteral("alpha beta"), engine::FixtureFont::Courier, 12);
         document = engine::PdfDocument::openData(writer.data());
         ASSERT_TRUE(document);
-        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
+        test::openAndShowInModel(model, document, QUrl());
         view.document = document;
         model.setNativePDFView(&view);
     }

@@ -29,8 +29,7 @@ protected:
         writer.addText(2, QPointF(72, 700), QStringLiteral("words delta"), engine::FixtureFont::Courier, 12);
         document = engine::PdfDocument::openData(writer.data());
         ASSERT_TRUE(document);
-        SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
-        SharedPDFViewModelTestPeer(&model).setPageCount(document->pageCount());
+        test::openAndShowInModel(model, document, QUrl());
         SharedPDFViewModelTestPeer(&model).setShowSearch(true);
     }
     void search(const QString &query)

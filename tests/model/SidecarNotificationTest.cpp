@@ -127,7 +127,7 @@ TEST_F(SidecarNotification, AModelWithoutDocumentIgnoresPostsThatNameOne)
 TEST_F(SidecarNotification, TheOtherPaneFollowsASaveAndTheSaverDoesNotReread)
 {
     SharedPDFViewModel other;
-    test::showDocument(other, pdf, document);
+    test::openAndShowInModel(other, document, QUrl::fromLocalFile(pdf));
     QSignalSpy otherRevision(&other, &SharedPDFViewModel::readingOverlayRevisionChanged);
     QSignalSpy ownBookmarks(model.get(), &SharedPDFViewModel::bookmarksChanged);
 
@@ -145,7 +145,7 @@ TEST_F(SidecarNotification, TheOtherPaneFollowsASaveAndTheSaverDoesNotReread)
 TEST_F(SidecarNotification, ADestroyedModelNoLongerObserves)
 {
     SharedPDFViewModel survivor;
-    test::showDocument(survivor, pdf, document);
+    test::openAndShowInModel(survivor, document, QUrl::fromLocalFile(pdf));
     ASSERT_TRUE(survivor.bookmarks().empty());
     writeBookmarkFile(oneBookmark);
     const QVariantMap change = bookmarksChange(pdf);

@@ -1,4 +1,5 @@
 #include "support/SharedPDFViewModelTestPeer.h"
+#include "support/OpenInModel.h"
 #include "scholar/WebView.h"
 
 #include "ScholarTestSupport.h"
@@ -43,10 +44,7 @@ protected:
         ASSERT_TRUE(test::writeTestFile(paper, oldBytes));
         document = engine::PdfDocument::open(paper);
         ASSERT_TRUE(document);
-        model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
-        model::SharedPDFViewModelTestPeer(&model).setPageCount(5);
-        model::SharedPDFViewModelTestPeer(&model).setPdfDocument(document);
-        model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(4);
+        test::openAndShowInModel(model, document, QUrl::fromLocalFile(paper), 4);
         coordinator.setPrompts(prompts);
         coordinator.setOutput([this](const QString &line) { output << line; });
     }

@@ -1,4 +1,4 @@
-#include "support/SharedPDFViewModelTestPeer.h"
+#include "support/OpenInModel.h"
 #include "scholar/GGView.h"
 
 #include "ScholarTestSupport.h"
@@ -262,9 +262,7 @@ struct PanelWithPaper {
     {
         oldBytes = test::pdfBytes(5, QStringLiteral("Old"));
         test::writeTestFile(paper, oldBytes);
-        model::SharedPDFViewModelTestPeer(&model).setPdfDocumentURL(QUrl::fromLocalFile(paper));
-        model::SharedPDFViewModelTestPeer(&model).setPageCount(5);
-        model::SharedPDFViewModelTestPeer(&model).setPdfDocument(engine::PdfDocument::open(paper));
+        test::openAndShowInModel(model, engine::PdfDocument::open(paper), QUrl::fromLocalFile(paper));
         panel.webView()->coordinator().setPrompts(prompts);
         panel.webView()->coordinator().setOutput([this](const QString &line) { output << line; });
         panel.resize(500, 520);
