@@ -42,7 +42,7 @@ LocalWebView::LocalWebView(const LocalPageNames &names, QWebEngineUrlSchemeHandl
             emit loadFailed(info.errorString());
     });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { processTerminated(status); });
+            [this](const QWebEnginePage::RenderProcessTerminationStatus &status, int) { processTerminated(status); });
 }
 
 LocalWebView::~LocalWebView()
@@ -75,7 +75,7 @@ void LocalWebView::setZoom(WebViewInput::Zoom zoom) { m_input->setZoom(std::move
 
 void LocalWebView::setKeys(WebViewInput::Keys keys) { m_input->setKeys(std::move(keys)); }
 
-void LocalWebView::processTerminated(QWebEnginePage::RenderProcessTerminationStatus status)
+void LocalWebView::processTerminated(const QWebEnginePage::RenderProcessTerminationStatus &status)
 {
     // A process that never ran is not started again, here or in any view.
     if (platform::renderProcessNeverStarted(platform::terminationStatusValue(status))) {

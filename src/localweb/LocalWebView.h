@@ -76,7 +76,9 @@ signals:
     void loadFailed(const QString &message);
 
 private:
-    void processTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
+    // By reference: the engine also reports a status outside the enum's
+    // values (terminationStatusValue reads it).
+    void processTerminated(const QWebEnginePage::RenderProcessTerminationStatus &status);
 
     QString m_pageObject;
     QUrl m_entry;
