@@ -60,17 +60,49 @@ void confirmClearHistory(history::ReadingHistory &history, QWidget *dialogParent
         history.clear();
 }
 
-QString widthLabel(const QString &value)
+QString widthLabel(platform::ScholarWidth value)
 {
-    static const std::pair<const char *, const char *> labels[] = {
-        {"Compact", "紧凑"}, {"Regular", "标准"}, {"Large", "宽"}, {"Extended", "加宽"},
-        {"Small", "窄"}, {"Medium", "标准"}, {"Auto", "适合窗口"}, {"One Row", "一栏"},
-        {"Two Rows", "两栏"}, {"Three Rows", "三栏"}, {"Four Rows", "四栏"},
-    };
-    for (const auto &[key, label] : labels)
-        if (value == QLatin1String(key))
-            return QString::fromUtf8(label);
-    return value;
+    switch (value) {
+    case platform::ScholarWidth::Compact:
+        return QStringLiteral("紧凑");
+    case platform::ScholarWidth::Regular:
+        return QStringLiteral("标准");
+    case platform::ScholarWidth::Large:
+        return QStringLiteral("宽");
+    case platform::ScholarWidth::Extended:
+        return QStringLiteral("加宽");
+    }
+    return {};
+}
+
+QString widthLabel(platform::ReadingWidth value)
+{
+    switch (value) {
+    case platform::ReadingWidth::Small:
+        return QStringLiteral("窄");
+    case platform::ReadingWidth::Medium:
+        return QStringLiteral("标准");
+    case platform::ReadingWidth::Large:
+        return QStringLiteral("宽");
+    case platform::ReadingWidth::Auto:
+        return QStringLiteral("适合窗口");
+    }
+    return {};
+}
+
+QString widthLabel(platform::TextEditorsLayout value)
+{
+    switch (value) {
+    case platform::TextEditorsLayout::OneRow:
+        return QStringLiteral("一栏");
+    case platform::TextEditorsLayout::TwoRows:
+        return QStringLiteral("两栏");
+    case platform::TextEditorsLayout::ThreeRows:
+        return QStringLiteral("三栏");
+    case platform::TextEditorsLayout::FourRows:
+        return QStringLiteral("四栏");
+    }
+    return {};
 }
 
 ReaderMenus::ReaderMenus(QMenuBar *bar, ReaderSource reader, QWidget *dialogParent)
@@ -182,31 +214,34 @@ void ReaderMenus::addReplacementMenu(QMenuBar *bar)
     addPreferenceSwitch(menu, QStringLiteral("去掉开头编号"), prefkey::removeLeadingNumbers);
 }
 
-void ReaderMenus::addPreferencePicker(QMenu *menu, const QString &title, const QString &key, const QStringList &values)
+template <typename Width>
+void ReaderMenus::addWidthPicker(QMenu *menu, const QString &title, const QString &key, std::initializer_list<Width> values)
 {
     QMenu *picker = menu->addMenu(title);
     auto *group = new QActionGroup(picker);
-    // A stored value outside the list leaves every option unmarked.
+    // A stored text that names no width leaves every option unmarked.
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (const QString &value : values) {
+    for (const Width value : values) {
         QAction *option = picker->addAction(widthLabel(value));
         option->setCheckable(true);
-        option->setData(value);
+        option->setData(platform::toText(value));
         group->addAction(option);
-        connect(option, &QAction::triggered, this, [key, value] { defaults().setValue(key, value); });
-        m_checkRefreshers.push_back([option, key, value] { option->setChecked(defaults().stringValue(key) == value); });
+        connect(option, &QAction::triggered, this, [key, value] { defaults().setValue(key, platform::toText(value)); });
+        m_checkRefreshers.push_back([option, key, value] {
+            option->setChecked(platform::fromText<Width>(defaults().stringValue(key)) == value);
+        });
     }
 }
 
 void ReaderMenus::addWidthMenu(QMenuBar *bar)
 {
     QMenu *menu = bar->addMenu(QStringLiteral("布局"));
-    addPreferencePicker(menu, QStringLiteral("Scholar 栏宽度"), prefkey::ggViewWidth,
-                        {QStringLiteral("Compact"), QStringLiteral("Regular"), QStringLiteral("Large"),
-                         QStringLiteral("Extended")});
-    addPreferencePicker(menu, QStringLiteral("滚动阅读宽度"), prefkey::pdfViewWidth,
-                        {QStringLiteral("Small"), QStringLiteral("Medium"), QStringLiteral("Large"),
-                         QStringLiteral("Auto")});
+    using platform::ReadingWidth;
+    using platform::ScholarWidth;
+    addWidthPicker(menu, QStringLiteral("Scholar 栏宽度"), prefkey::ggViewWidth,
+                   {ScholarWidth::Compact, ScholarWidth::Regular, ScholarWidth::Large, ScholarWidth::Extended});
+    addWidthPicker(menu, QStringLiteral("滚动阅读宽度"), prefkey::pdfViewWidth,
+                   {ReadingWidth::Small, ReadingWidth::Medium, ReadingWidth::Large, ReadingWidth::Auto});
 }
 
 void ReaderMenus::addNotesMenu(QMenuBar *bar)

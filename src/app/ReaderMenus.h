@@ -11,11 +11,13 @@
 // "批注", and the Help menu (the palette and the help).
 
 #include "pane/ReaderActions.h"
+#include "platform/ReadingModes.h"
 #include "workspace/ReaderCommandRegistry.h"
 
 #include <QObject>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 
@@ -36,9 +38,10 @@ namespace folvan::app {
 // annotations, bookmarks and notes stay.
 void confirmClearHistory(history::ReadingHistory &history, QWidget *dialogParent = nullptr);
 
-// The label of a width option ("Compact" is "紧凑", ...); the value itself
-// when it has none.
-QString widthLabel(const QString &value);
+// The label of a width option (Compact is "紧凑", ...).
+QString widthLabel(platform::ScholarWidth value);
+QString widthLabel(platform::ReadingWidth value);
+QString widthLabel(platform::TextEditorsLayout value);
 
 class ReaderMenus : public QObject {
     Q_OBJECT
@@ -78,7 +81,8 @@ private:
     void addReplacementMenu(QMenuBar *bar);
     void addWidthMenu(QMenuBar *bar);
     QAction *addPreferenceSwitch(QMenu *menu, const QString &title, const QString &key);
-    void addPreferencePicker(QMenu *menu, const QString &title, const QString &key, const QStringList &values);
+    template <typename Width>
+    void addWidthPicker(QMenu *menu, const QString &title, const QString &key, std::initializer_list<Width> values);
     void addNotesMenu(QMenuBar *bar);
     void addReadingMenu(QMenuBar *bar);
     void refreshChecks();

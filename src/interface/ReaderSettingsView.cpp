@@ -192,15 +192,15 @@ QWidget *ReaderSettingsView::interfaceTab()
                                 [] { restoreDefaults({prefkey::interfaceTextSize}); }));
     addFullRow(form, formDivider());
     form->addRow(QStringLiteral("Scholar 栏宽度"),
-                 boundPicker(prefkey::ggViewWidth, {{QStringLiteral("Compact"), QStringLiteral("紧凑")},
-                                                  {QStringLiteral("Regular"), QStringLiteral("标准")},
-                                                  {QStringLiteral("Large"), QStringLiteral("宽")},
-                                                  {QStringLiteral("Extended"), QStringLiteral("加宽")}}));
+                 boundPicker(prefkey::ggViewWidth, {{platform::toText(platform::ScholarWidth::Compact), QStringLiteral("紧凑")},
+                                                  {platform::toText(platform::ScholarWidth::Regular), QStringLiteral("标准")},
+                                                  {platform::toText(platform::ScholarWidth::Large), QStringLiteral("宽")},
+                                                  {platform::toText(platform::ScholarWidth::Extended), QStringLiteral("加宽")}}));
     form->addRow(QStringLiteral("滚动阅读宽度"),
-                 boundPicker(prefkey::pdfViewWidth, {{QStringLiteral("Small"), QStringLiteral("窄")},
-                                                   {QStringLiteral("Medium"), QStringLiteral("标准")},
-                                                   {QStringLiteral("Large"), QStringLiteral("宽")},
-                                                   {QStringLiteral("Auto"), QStringLiteral("适合窗口")}}));
+                 boundPicker(prefkey::pdfViewWidth, {{platform::toText(platform::ReadingWidth::Small), QStringLiteral("窄")},
+                                                   {platform::toText(platform::ReadingWidth::Medium), QStringLiteral("标准")},
+                                                   {platform::toText(platform::ReadingWidth::Large), QStringLiteral("宽")},
+                                                   {platform::toText(platform::ReadingWidth::Auto), QStringLiteral("适合窗口")}}));
     addValueSlider(form, QStringLiteral("笔记正文字号"), prefkey::noteTextSize,
                    QStringLiteral("论文笔记正文字号"), points);
     addFullRow(form, formDivider());

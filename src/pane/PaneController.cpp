@@ -71,19 +71,20 @@ bool PaneController::defaultBook() const
     return defaults().boolValue(platform::prefkey::defaultBookMode);
 }
 
-QString PaneController::ggViewWidth() const
+platform::ScholarWidth PaneController::ggViewWidth() const
 {
-    return defaults().stringValue(platform::prefkey::ggViewWidth);
+    return platform::scholarWidthFromText(defaults().stringValue(platform::prefkey::ggViewWidth));
 }
 
-QString PaneController::textEditorsLayout() const
+platform::TextEditorsLayout PaneController::textEditorsLayout() const
 {
-    return defaults().stringValue(platform::prefkey::textEditorsLayout);
+    return platform::fromText<platform::TextEditorsLayout>(defaults().stringValue(platform::prefkey::textEditorsLayout))
+        .value_or(platform::TextEditorsLayout::OneRow);
 }
 
-QString PaneController::pdfViewWidth() const
+std::optional<platform::ReadingWidth> PaneController::pdfViewWidth() const
 {
-    return defaults().stringValue(platform::prefkey::pdfViewWidth);
+    return platform::fromText<platform::ReadingWidth>(defaults().stringValue(platform::prefkey::pdfViewWidth));
 }
 
 QString PaneController::backgroundImagePath() const

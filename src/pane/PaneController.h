@@ -145,9 +145,10 @@ public:
 
     bool resumeLast() const;          // "folvan.resumeLastDocument", true
     bool defaultBook() const;         // "folvan.defaultBookMode", true
-    QString ggViewWidth() const;      // "ggViewWidth", "Compact"
-    QString textEditorsLayout() const; // "textEditorsLayout", "One Row"
-    QString pdfViewWidth() const;     // "pdfViewWidth", "Auto"
+    platform::ScholarWidth ggViewWidth() const;             // "ggViewWidth", Compact
+    platform::TextEditorsLayout textEditorsLayout() const;  // "textEditorsLayout", One Row
+    // "pdfViewWidth", Auto; none for a stored text that names no width.
+    std::optional<platform::ReadingWidth> pdfViewWidth() const;
     QString backgroundImagePath() const; // "backgroundImagePath", ""
     bool hasSeenOnboarding() const;   // "hasSeenOnboarding", false
 

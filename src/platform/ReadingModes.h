@@ -31,4 +31,40 @@ constexpr std::array<TextName<WheelMode>, 2> textNames(WheelMode)
     return {{{WheelMode::Turn, "turn"}, {WheelMode::Pan, "pan"}}};
 }
 
+// The width class of the Scholar panel.
+enum class ScholarWidth { Compact, Regular, Large, Extended };
+constexpr std::array<TextName<ScholarWidth>, 4> textNames(ScholarWidth)
+{
+    return {{{ScholarWidth::Compact, "Compact"},
+             {ScholarWidth::Regular, "Regular"},
+             {ScholarWidth::Large, "Large"},
+             {ScholarWidth::Extended, "Extended"}}};
+}
+
+// The stored width class; every unknown text reads as Compact.
+inline ScholarWidth scholarWidthFromText(QStringView text)
+{
+    return fromText<ScholarWidth>(text).value_or(ScholarWidth::Compact);
+}
+
+// The width class of the scrolling page view; Auto follows the window.
+enum class ReadingWidth { Small, Medium, Large, Auto };
+constexpr std::array<TextName<ReadingWidth>, 4> textNames(ReadingWidth)
+{
+    return {{{ReadingWidth::Small, "Small"},
+             {ReadingWidth::Medium, "Medium"},
+             {ReadingWidth::Large, "Large"},
+             {ReadingWidth::Auto, "Auto"}}};
+}
+
+// How many rows the text editors stand in.
+enum class TextEditorsLayout { OneRow, TwoRows, ThreeRows, FourRows };
+constexpr std::array<TextName<TextEditorsLayout>, 4> textNames(TextEditorsLayout)
+{
+    return {{{TextEditorsLayout::OneRow, "One Row"},
+             {TextEditorsLayout::TwoRows, "Two Rows"},
+             {TextEditorsLayout::ThreeRows, "Three Rows"},
+             {TextEditorsLayout::FourRows, "Four Rows"}}};
+}
+
 } // namespace folvan::platform

@@ -20,14 +20,18 @@ const QString kAppName = QStringLiteral("Folvan");
 
 // ---- Side panels ----------------------------------------------------------
 
-double ggViewActualWidth(const QString &ggViewWidth)
+double ggViewActualWidth(platform::ScholarWidth ggViewWidth)
 {
-    if (ggViewWidth == QLatin1String("Regular"))
+    switch (ggViewWidth) {
+    case platform::ScholarWidth::Regular:
         return 500;
-    if (ggViewWidth == QLatin1String("Large"))
+    case platform::ScholarWidth::Large:
         return 600;
-    if (ggViewWidth == QLatin1String("Extended"))
+    case platform::ScholarWidth::Extended:
         return 700;
+    case platform::ScholarWidth::Compact:
+        break;
+    }
     return 420;
 }
 
@@ -77,25 +81,29 @@ TiltFactors tiltFactors(double degrees)
     return {1.0 / std::cos(a * std::numbers::pi / 180.0), 1.0 + std::min(a, 80.0) / 80.0 * spread};
 }
 
-std::optional<double> readingWidthLimit(const QString &pdfViewWidth)
+std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pdfViewWidth)
 {
-    if (pdfViewWidth == QLatin1String("Small"))
+    switch (pdfViewWidth.value_or(platform::ReadingWidth::Auto)) {
+    case platform::ReadingWidth::Small:
         return 710;
-    if (pdfViewWidth == QLatin1String("Medium"))
+    case platform::ReadingWidth::Medium:
         return 910;
-    if (pdfViewWidth == QLatin1String("Large"))
+    case platform::ReadingWidth::Large:
         return 1200;
+    case platform::ReadingWidth::Auto:
+        break;
+    }
     return std::nullopt;
 }
 
-QTransform readingTiltTransform(double widthPx, double heightPx, double degrees, const QString &pdfViewWidth,
-                                bool textSelectionMode)
+QTransform readingTiltTransform(double widthPx, double heightPx, double degrees,
+                                std::optional<platform::ReadingWidth> pdfViewWidth, bool textSelectionMode)
 {
     if (textSelectionMode)
         return {};
     const double angle = clampedTiltAngle(degrees);
     const TiltFactors factors = tiltFactors(angle);
-    const double horizontal = pdfViewWidth == QLatin1String("Auto") ? 1.0 : factors.width;
+    const double horizontal = pdfViewWidth == platform::ReadingWidth::Auto ? 1.0 : factors.width;
     if (angle == 0 && horizontal == 1.0)
         return {};
     // The eye stands one view size in front of the page, as a perspective

@@ -6,6 +6,8 @@
 // screen's date line and greeting. The widgets read them; the tests check
 // them without a screen.
 
+#include "platform/ReadingModes.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -25,15 +27,15 @@ struct SidePanelState {
     bool showGG = false;
     bool showOutline = false;
     bool showNotes = false;
-    QString ggViewWidth = QStringLiteral("Compact");
+    platform::ScholarWidth ggViewWidth = platform::ScholarWidth::Compact;
 };
 
 inline constexpr double kOutlinePanelWidth = 200;
 inline constexpr double kNotesPanelWidth = 360;
 
-// The Scholar panel's width for the stored width class: "Compact" 420,
-// "Regular" 500, "Large" 600, "Extended" 700, anything else 420.
-double ggViewActualWidth(const QString &ggViewWidth);
+// The Scholar panel's width for its width class: Compact 420, Regular 500,
+// Large 600, Extended 700.
+double ggViewActualWidth(platform::ScholarWidth ggViewWidth);
 // The factor (0...1) by which the open side panels shrink so that the
 // reading area keeps its room. In the comparison layout no panel counts.
 double sidebarScale(const SidePanelState &state);
@@ -62,17 +64,17 @@ double clampedTiltAngle(double degrees);
 TiltFactors tiltFactors(double degrees);
 
 // The largest width of the reading view for the stored "pdfViewWidth":
-// "Small" 710, "Medium" 910, "Large" 1200; none for "Auto" and any other
-// value.
-std::optional<double> readingWidthLimit(const QString &pdfViewWidth);
+// Small 710, Medium 910, Large 1200; none for Auto and for a stored text
+// that names no width (none).
+std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pdfViewWidth);
 
 // The transform that draws the page view tilted: a rotation about the
 // horizontal axis through the centre of `size`, seen in perspective, then
 // scaled about the centre (vertically by the height factor, horizontally by
-// the width factor unless the width is automatic). The identity while text
-// is being selected.
-QTransform readingTiltTransform(double widthPx, double heightPx, double degrees, const QString &pdfViewWidth,
-                                bool textSelectionMode);
+// the width factor unless the width is Auto). The identity while text is
+// being selected.
+QTransform readingTiltTransform(double widthPx, double heightPx, double degrees,
+                                std::optional<platform::ReadingWidth> pdfViewWidth, bool textSelectionMode);
 
 // ---- Scholar ----------------------------------------------------------------
 

@@ -256,8 +256,7 @@ TEST_F(ReaderMenusTest, RenameRulesAndWidthsEditTheirPreferences)
     EXPECT_EQ(defaults().stringValue(QStringLiteral("ggViewWidth")), QStringLiteral("Extended"));
     defaults().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Huge"));
     EXPECT_TRUE(texts(page, true).isEmpty());
-    EXPECT_EQ(app::widthLabel(QStringLiteral("Three Rows")), QStringLiteral("三栏"));
-    EXPECT_EQ(app::widthLabel(QStringLiteral("Huge")), QStringLiteral("Huge"));
+    EXPECT_EQ(app::widthLabel(platform::TextEditorsLayout::ThreeRows), QStringLiteral("三栏"));
 }
 
 TEST_F(ReaderMenusTest, UndoingANoteDeletionFollowsTheNotesTrash)

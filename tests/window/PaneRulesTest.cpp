@@ -27,11 +27,11 @@ TEST(PaneRulesTest, StoredWidthNamesAndAnyOtherValue)
     const std::pair<const char *, int> scholar[] = {{"Compact", 420}, {"Regular", 500}, {"Large", 600},
                                                     {"Extended", 700}, {"large", 420}, {"", 420}};
     for (const auto &[name, width] : scholar)
-        EXPECT_EQ(ggViewActualWidth(QString::fromLatin1(name)), width) << name;
+        EXPECT_EQ(ggViewActualWidth(platform::scholarWidthFromText(QString::fromLatin1(name))), width) << name;
     const std::pair<const char *, std::optional<int>> reading[] = {
         {"Small", 710}, {"Medium", 910}, {"Large", 1200}, {"Auto", std::nullopt}, {"Huge", std::nullopt}};
     for (const auto &[name, width] : reading)
-        EXPECT_EQ(readingWidthLimit(QString::fromLatin1(name)), width) << name;
+        EXPECT_EQ(readingWidthLimit(platform::fromText<platform::ReadingWidth>(QString::fromLatin1(name))), width) << name;
 }
 
 TEST(PaneRulesTest, SidePanelsShrinkTogetherSoThatTheReadingAreaKeepsRoom)
@@ -96,9 +96,11 @@ TEST(PaneRulesTest, TiltTransformWidensOnlyAFixedWidthAndIsFlatWhileSelecting)
     const QPointF centre(w / 2, h / 2);
     // On the horizontal line through the centre the perspective divides by
     // one, so distances from the centre show the horizontal scale alone.
-    const QTransform medium = readingTiltTransform(w, h, 40, QStringLiteral("Medium"), false);
+    const QTransform medium = readingTiltTransform(w, h, 40, platform::ReadingWidth::Medium, false);
     EXPECT_NEAR(medium.map(centre + QPointF(100, 0)).x() - centre.x(), 120, 1e-9);
-    const QTransform automatic = readingTiltTransform(w, h, 40, QStringLiteral("Auto"), false);
+    // A stored text that names no width widens as a fixed width does.
+    EXPECT_EQ(readingTiltTransform(w, h, 40, std::nullopt, false), medium);
+    const QTransform automatic = readingTiltTransform(w, h, 40, platform::ReadingWidth::Auto, false);
     EXPECT_NEAR(automatic.map(centre + QPointF(100, 0)).x() - centre.x(), 100, 1e-9);
     EXPECT_TRUE(automatic.map(centre) == centre);
     // The tilt shortens the page vertically; the height factor restores it
@@ -107,8 +109,8 @@ TEST(PaneRulesTest, TiltTransformWidensOnlyAFixedWidthAndIsFlatWhileSelecting)
     EXPECT_NEAR(below.y() - centre.y(), 1.0, 0.01);
     EXPECT_FALSE(automatic.isAffine());
 
-    EXPECT_TRUE(readingTiltTransform(w, h, 40, QStringLiteral("Medium"), true).isIdentity());
-    EXPECT_TRUE(readingTiltTransform(w, h, 0, QStringLiteral("Auto"), false).isIdentity());
+    EXPECT_TRUE(readingTiltTransform(w, h, 40, platform::ReadingWidth::Medium, true).isIdentity());
+    EXPECT_TRUE(readingTiltTransform(w, h, 0, platform::ReadingWidth::Auto, false).isIdentity());
     // Input maps back through the inverse.
     bool invertible = false;
     const QTransform inverse = medium.inverted(&invertible);
