@@ -69,6 +69,21 @@ std::optional<QString> text(const BridgeJson &value)
 
 std::string utf8(const QString &text) { return text.toStdString(); }
 
+// The phase a selection event names; none for any other value.
+std::optional<model::BookSelectionPhase> selectionPhase(const BridgeJson &value)
+{
+    using Phase = model::BookSelectionPhase;
+    static const std::pair<const char *, Phase> phases[] = {
+        {wire::phase::start, Phase::Start}, {wire::phase::move, Phase::Move},
+        {wire::phase::end, Phase::End}, {wire::phase::word, Phase::Word}};
+    if (!value.is_string())
+        return std::nullopt;
+    for (const auto &[name, phase] : phases)
+        if (value.get_ref<const std::string &>() == name)
+            return phase;
+    return std::nullopt;
+}
+
 } // namespace
 
 BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
@@ -220,15 +235,13 @@ void BookCoordinator::handleSelectOrLink(const QString &event, const BridgeJson 
         m_model->activateBookLink(*page, QPointF(*u, *v), aspect());
         return;
     }
-    const std::optional<QString> phase = text(member(body, k::phase));
+    const std::optional<model::BookSelectionPhase> phase = selectionPhase(member(body, k::phase));
     const std::optional<QString> gesture = text(member(body, k::gesture));
-    static const QStringList phases{QLatin1String(wire::phase::start), QLatin1String(wire::phase::move),
-                                    QLatin1String(wire::phase::end), QLatin1String(wire::phase::word)};
-    if (!phase || !gesture || !phases.contains(*phase))
+    if (!phase || !gesture)
         return;
     m_model->selectBook(*page, QPointF(*u, *v), aspect(), *phase, *gesture);
     // As in the page view: a drag's end or a word picked offers its text.
-    if (m_host && (*phase == QLatin1String(wire::phase::end) || *phase == QLatin1String(wire::phase::word))
+    if (m_host && (*phase == model::BookSelectionPhase::End || *phase == model::BookSelectionPhase::Word)
         && !m_model->selectionText().isEmpty())
         m_host->offerPrimarySelection(m_model->selectionText());
 }

@@ -16,4 +16,8 @@ struct BookTurnRequest {
     friend bool operator==(const BookTurnRequest &, const BookTurnRequest &) = default;
 };
 
+// Where a selection gesture in the book view stands: its first point, a
+// word picked at once, a move, or its last point.
+enum class BookSelectionPhase { Start, Word, Move, End };
+
 } // namespace folvan::model

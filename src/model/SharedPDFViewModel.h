@@ -386,9 +386,9 @@ public:
     // the book selection and the page view's selection are cleared.
     void endSelection();
     // The reader selects in the book view: starts, extends or ends a
-    // selection from a sheet point (u, v) of `page`; phase "start", "word",
-    // "end" or another (a move). The book view's text mode goes on.
-    void selectBook(int page, QPointF uv, double aspect, const QString &phase, const QString &gesture);
+    // selection from a sheet point (u, v) of `page`. The book view's text
+    // mode goes on.
+    void selectBook(int page, QPointF uv, double aspect, BookSelectionPhase phase, const QString &gesture);
     // Follows the link under a sheet point: an internal destination is
     // navigated to; an http, https or mailto URL is opened outside
     // (services().openExternalURL, else the system's default application).
@@ -575,7 +575,7 @@ private:
 
     void handleSidecarChange(const QVariantMap &userInfo);
     // The book selection at page/point, as selectBook computes it.
-    void updateBookSelection(int page, QPointF point, const QString &phase);
+    void updateBookSelection(int page, QPointF point, BookSelectionPhase phase);
     // Reads and checks the primary bookmark file (reloadSharedBookmarks).
     bool readSharedBookmarks(BookmarkList *out, QString *error, platform::StoredFileVersion *version) const;
     // Writes the bookmark list to `target`, merged with what another reader

@@ -142,7 +142,7 @@ void SharedPDFViewModel::endSelection()
         view->clearSelection();
 }
 
-void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const QString &phase,
+void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, BookSelectionPhase phase,
                                     const QString &gesture)
 {
     if (!m_pdfDocument || page < 0 || page >= m_pdfDocument->pageCount())
@@ -154,7 +154,7 @@ void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const Q
     if (!point)
         return;
 
-    if (phase == QLatin1String("start") || phase == QLatin1String("word")) {
+    if (phase == BookSelectionPhase::Start || phase == BookSelectionPhase::Word) {
         passageMarkDismissed();
         m_bookSelectionAnchor = BookSelectionAnchor{page, *point};
         m_bookSelectionGesture = gesture;
@@ -168,11 +168,11 @@ void SharedPDFViewModel::selectBook(int page, QPointF uv, double aspect, const Q
     updateBookSelection(page, *point, phase);
 }
 
-void SharedPDFViewModel::updateBookSelection(int page, QPointF point, const QString &phase)
+void SharedPDFViewModel::updateBookSelection(int page, QPointF point, BookSelectionPhase phase)
 {
     const BookSelectionAnchor anchor = *m_bookSelectionAnchor;
     const engine::PdfPage here = m_pdfDocument->page(page);
-    engine::PdfSelection selection = phase == QLatin1String("word")
+    engine::PdfSelection selection = phase == BookSelectionPhase::Word
         ? here.selectionForWord(point)
         : m_pdfDocument->selection(m_pdfDocument->page(anchor.page), anchor.point, here, point);
 
@@ -184,7 +184,7 @@ void SharedPDFViewModel::updateBookSelection(int page, QPointF point, const QStr
     m_retainedDestination = engine::PdfDestination(anchor.page, anchor.point);
     setReadingOverlayRevision(m_readingOverlayRevision + 1);
 
-    if (phase == QLatin1String("end")) {
+    if (phase == BookSelectionPhase::End) {
         m_bookSelectionAnchor.reset();
         m_bookSelectionGesture.reset();
     }

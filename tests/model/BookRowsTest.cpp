@@ -145,42 +145,42 @@ TEST_F(BookRows, FollowingLinksInsideAndOutside)
 TEST_F(BookRows, TheSelectionGestureStartsMovesAndEnds)
 {
     // A move before any start changes nothing.
-    model.selectBook(3, uv(3, charAt(3)), kAspect, "move", "g1");
+    model.selectBook(3, uv(3, charAt(3)), kAspect, BookSelectionPhase::Move, "g1");
     EXPECT_EQ(model.selectionText(), QString());
     EXPECT_FALSE(model.bookSelectionAnchor());
 
-    model.selectBook(3, uv(3, charAt(0)), kAspect, "start", "g1");
+    model.selectBook(3, uv(3, charAt(0)), kAspect, BookSelectionPhase::Start, "g1");
     EXPECT_EQ(model.currentPageIndex(), 3);
     ASSERT_TRUE(model.bookSelectionAnchor());
-    model.selectBook(3, uv(3, charAt(4)), kAspect, "move", "g1");
+    model.selectBook(3, uv(3, charAt(4)), kAspect, BookSelectionPhase::Move, "g1");
     EXPECT_EQ(model.selectionText(), QStringLiteral("page"));
     ASSERT_TRUE(model.retainedDestination());
     EXPECT_EQ(model.retainedDestination()->pageIndex, 3);
 
     // Another gesture is ignored.
-    model.selectBook(3, uv(3, charAt(8)), kAspect, "move", "g2");
+    model.selectBook(3, uv(3, charAt(8)), kAspect, BookSelectionPhase::Move, "g2");
     EXPECT_EQ(model.selectionText(), QStringLiteral("page"));
 
-    model.selectBook(3, uv(3, charAt(9)), kAspect, "end", "g1");
+    model.selectBook(3, uv(3, charAt(9)), kAspect, BookSelectionPhase::End, "g1");
     EXPECT_EQ(model.selectionText(), QStringLiteral("page text"));
     EXPECT_FALSE(model.bookSelectionAnchor());
     EXPECT_FALSE(model.bookSelectionGesture());
-    model.selectBook(3, uv(3, charAt(13)), kAspect, "move", "g1");
+    model.selectBook(3, uv(3, charAt(13)), kAspect, BookSelectionPhase::Move, "g1");
     EXPECT_EQ(model.selectionText(), QStringLiteral("page text"));
     EXPECT_TRUE(model.retainedSelection());
 }
 
 TEST_F(BookRows, AWordThenAMoveSelectsFromThePointNotByWord)
 {
-    model.selectBook(2, uv(2, charAt(6)), kAspect, "word", "w");
+    model.selectBook(2, uv(2, charAt(6)), kAspect, BookSelectionPhase::Word, "w");
     EXPECT_EQ(model.selectionText(), QStringLiteral("text"));
-    model.selectBook(2, uv(2, charAt(12)), kAspect, "move", "w");
+    model.selectBook(2, uv(2, charAt(12)), kAspect, BookSelectionPhase::Move, "w");
     EXPECT_EQ(model.selectionText(), QStringLiteral("ext he"));
 }
 
 TEST_F(BookRows, ClearingForgetsTheSelectionAndRedraws)
 {
-    model.selectBook(2, uv(2, charAt(6)), kAspect, "word", "w");
+    model.selectBook(2, uv(2, charAt(6)), kAspect, BookSelectionPhase::Word, "w");
     SharedPDFViewModelTestPeer(&model).setReflowSources({ReadingTextSource{}});
     const int revision = model.readingOverlayRevision();
     model.clearBookSelection();
@@ -193,8 +193,8 @@ TEST_F(BookRows, ClearingForgetsTheSelectionAndRedraws)
 
 TEST_F(BookRows, ASelectionOverTwoPagesOfASpreadIsDrawnOnBoth)
 {
-    model.selectBook(3, uv(3, charAt(5)), kAspect, "start", "g");
-    model.selectBook(4, uv(4, charAt(3)), kAspect, "end", "g");
+    model.selectBook(3, uv(3, charAt(5)), kAspect, BookSelectionPhase::Start, "g");
+    model.selectBook(4, uv(4, charAt(3)), kAspect, BookSelectionPhase::End, "g");
     SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
     const std::vector<BookRow> rows = model.bookOverlays(kAspect);
     EXPECT_EQ(pagesOf(rows), (std::vector<int>{3, 4}));
@@ -229,7 +229,7 @@ TEST_F(BookRows, OverlaysAreCutAt512SoTheSelectionGoesFirst)
     SharedPDFViewModelTestPeer(&model).setSearchResults(SelectionList(600, engine::findAll(document, QStringLiteral("page")).at(0)));
     model.rebuildSearchRects(); // 384 rows on page 0
     SharedPDFViewModelTestPeer(&model).setCurrentSearchIndex(0);
-    model.selectBook(0, uv(0, charAt(0)), kAspect, "word", "w");
+    model.selectBook(0, uv(0, charAt(0)), kAspect, BookSelectionPhase::Word, "w");
     std::vector<BookRow> rows = model.bookOverlays(kAspect);
     EXPECT_EQ(rows.size(), 385u + 1u);
     EXPECT_TRUE(coloured(rows.back(), kSelection));
@@ -240,7 +240,7 @@ TEST_F(BookRows, OverlaysAreCutAt512SoTheSelectionGoesFirst)
     spread.insert(spread.end(), 300, matches.at(2));
     SharedPDFViewModelTestPeer(&model).setSearchResults(spread);
     model.rebuildSearchRects();
-    model.selectBook(1, uv(1, charAt(0)), kAspect, "word", "w");
+    model.selectBook(1, uv(1, charAt(0)), kAspect, BookSelectionPhase::Word, "w");
     ASSERT_EQ(model.visibleBookPages(), (std::vector<int>{1, 2}));
     rows = model.bookOverlays(kAspect);
     ASSERT_EQ(rows.size(), 512u);
@@ -289,7 +289,7 @@ TEST_F(BookRows, APassageJumpedToIsMarkedUntilTheReaderSelectsOrMovesOn)
     EXPECT_NEAR(rows[0][3], sheet.width(), 1e-9);
 
     // A new selection gesture, or a click that clears the selection.
-    model.selectBook(3, uv(3, charAt(0)), kAspect, "start", "g");
+    model.selectBook(3, uv(3, charAt(0)), kAspect, BookSelectionPhase::Start, "g");
     EXPECT_FALSE(model.markedPassage());
     jumpTo(3, true);
     model.requestCarriedOut(model.pdfDocument(), 3);

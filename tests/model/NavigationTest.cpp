@@ -177,7 +177,7 @@ TEST_F(Navigation, APointlessLocationClearsDestinationsAndADestinationRemembers)
 TEST_F(Navigation, ResetForgetsTheDocumentsTransientState)
 {
     model->navigate(at(4, QPointF(1, 2)), true);
-    model->selectBook(4, QPointF(0.5, 0.5), 792.0 / 612.0, QStringLiteral("start"), QStringLiteral("g"));
+    model->selectBook(4, QPointF(0.5, 0.5), 792.0 / 612.0, model::BookSelectionPhase::Start, QStringLiteral("g"));
     engine::PdfFixtureWriter writer;
     writer.addPage();
     writer.addText(0, QPointF(72, 700), QStringLiteral("mark"), engine::FixtureFont::Courier, 12);
