@@ -486,7 +486,7 @@ void PaneAnnotations::persistMarkups()
     if (merged)
         takeMergedMarkups(std::move(*merged));
     setMarkupError(standingError());
-    m_model.notifySidecarChanged(QStringLiteral("annotations"));
+    m_model.notifySidecarChanged(model::SidecarKind::Annotations);
 }
 
 std::optional<QString> PaneAnnotations::standingError() const

@@ -11,20 +11,6 @@
 
 namespace folvan::model {
 
-namespace {
-
-// Reads `key` of a notification's user info as text; absent when missing or
-// not text.
-std::optional<QString> textEntry(const QVariantMap &userInfo, const char *key)
-{
-    const QVariant value = userInfo.value(QLatin1String(key));
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    return value.toString();
-}
-
-} // namespace
-
 SharedPDFViewModel::SharedPDFViewModel(QObject *parent)
     : SharedPDFViewModel(PaneModelServices{}, parent)
 {
@@ -38,10 +24,10 @@ SharedPDFViewModel::SharedPDFViewModel(PaneModelServices services, QObject *pare
     m_annotationDirectory = platform::folvanDataPath(QStringLiteral("Annotations"));
 
     QPointer<SharedPDFViewModel> self(this);
-    m_sidecarObserver = platform::NotificationCenter::shared().observe(
-        sidecarChangedNotification(), this, [self](const QString &, const QVariantMap &userInfo) {
+    m_sidecarObserver = platform::NotificationCenter::shared().observe<SidecarChanged>(
+        this, [self](const SidecarChanged &change) {
             if (self)
-                self->handleSidecarChange(userInfo);
+                self->handleSidecarChange(change);
         });
     // A reader that was read-only saves what it holds once it may.
     connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this, [this] {
@@ -56,12 +42,6 @@ SharedPDFViewModel::~SharedPDFViewModel()
         platform::NotificationCenter::shared().removeObserver(m_sidecarObserver);
     // The annotations go first, while the model they work on is whole.
     delete m_annotations.data();
-}
-
-QString SharedPDFViewModel::sidecarChangedNotification()
-{
-    static const QString name = QStringLiteral("Folvan.readingSidecarChanged");
-    return name;
 }
 
 QString SharedPDFViewModel::documentPath() const
@@ -132,45 +112,33 @@ void SharedPDFViewModel::setSearchResults(SelectionList value)
 }
 void SharedPDFViewModel::setCurrentSearchIndex(int value) { publish(m_currentSearchIndex, value, &SharedPDFViewModel::currentSearchIndexChanged); }
 
-void SharedPDFViewModel::notifySidecarChanged(const QString &kind)
+void SharedPDFViewModel::notifySidecarChanged(SidecarKind kind)
 {
     if (m_pdfDocumentURL.isEmpty())
         return;
     platform::NotificationCenter::shared().post(
-        sidecarChangedNotification(),
-        {
-            {QStringLiteral("session"), QVariant::fromValue(m_readingSessionID)},
-            {QStringLiteral("path"), documentPath()},
-            {QStringLiteral("directory"), platform::standardizedPath(m_annotationDirectory)},
-            {QStringLiteral("kind"), kind},
-        });
+        SidecarChanged{m_readingSessionID, documentPath(), platform::standardizedPath(m_annotationDirectory), kind});
 }
 
-void SharedPDFViewModel::handleSidecarChange(const QVariantMap &userInfo)
+void SharedPDFViewModel::handleSidecarChange(const SidecarChanged &change)
 {
     // A post of this very pane: its own file is already in memory.
-    const QVariant session = userInfo.value(QStringLiteral("session"));
-    if (session.typeId() == QMetaType::QUuid && session.value<QUuid>() == m_readingSessionID)
+    if (change.session == m_readingSessionID)
+        return;
+    // The same document (both without a document, or the same standardized
+    // path) and the same side-file folder.
+    if (change.path != documentPath() || change.directory != platform::standardizedPath(m_annotationDirectory))
         return;
 
-    // The same document: both without a document, or the same standardized
-    // path.
-    const std::optional<QString> path = textEntry(userInfo, "path");
-    const QString ownPath = documentPath();
-    const std::optional<QString> own = ownPath.isEmpty() ? std::nullopt : std::optional<QString>(ownPath);
-    if (path != own)
-        return;
-
-    // The same side-file folder.
-    const std::optional<QString> directory = textEntry(userInfo, "directory");
-    if (!directory || *directory != platform::standardizedPath(m_annotationDirectory))
-        return;
-
-    const std::optional<QString> kind = textEntry(userInfo, "kind");
-    if (kind == QLatin1String("annotations") && m_annotations)
-        m_annotations->reloadSharedAnnotations();
-    if (kind == QLatin1String("bookmarks"))
+    switch (change.kind) {
+    case SidecarKind::Annotations:
+        if (m_annotations)
+            m_annotations->reloadSharedAnnotations();
+        break;
+    case SidecarKind::Bookmarks:
         reloadSharedBookmarks();
+        break;
+    }
 }
 
 void SharedPDFViewModel::captureNativeReading()

@@ -104,6 +104,20 @@ struct OpenedDocument {
     int reflowPage = -1;
 };
 
+// The side file of a document that was written.
+enum class SidecarKind { Bookmarks, Annotations };
+
+// Posted after a side file of a document was written, by the model that
+// wrote it: its readingSessionID, the document's path and the side-file
+// folder (both standardized), and which file.
+struct SidecarChanged {
+    QUuid session;
+    QString path;
+    QString directory;
+    SidecarKind kind = SidecarKind::Bookmarks;
+    static QString name() { return QStringLiteral("Folvan.readingSidecarChanged"); }
+};
+
 class SharedPDFViewModel : public QObject {
     Q_OBJECT
 
@@ -142,11 +156,6 @@ public:
     explicit SharedPDFViewModel(PaneModelServices services, QObject *parent = nullptr);
     ~SharedPDFViewModel() override;
 
-    // The notification posted after a side file (bookmarks, annotations) of
-    // a document was written: "Folvan.readingSidecarChanged". User info:
-    // "session" (QUuid), "path" and "directory" (standardized paths),
-    // "kind" ("bookmarks" or "annotations").
-    static QString sidecarChangedNotification();
 
     // ---- Identity and side-file folder -------------------------------------
 
@@ -249,10 +258,9 @@ public:
 
     // ---- Operations: state (SharedPDFViewModel.cpp) ------------------------
 
-    // Tells the other panes that this model's side file of `kind`
-    // ("bookmarks" or "annotations") was just written. Posts nothing without
-    // a document URL.
-    void notifySidecarChanged(const QString &kind);
+    // Tells the other panes that this model's side file of `kind` was just
+    // written. Posts nothing without a document URL.
+    void notifySidecarChanged(SidecarKind kind);
     // Copies the page view's current destination and selection into the
     // model (retainedDestination, retainedSelection, selectionText), unless
     // the view still shows another document.
@@ -573,7 +581,7 @@ private:
     void request(T &field, T value, void (SharedPDFViewModel::*changed)());
     void setReadingOverlayRevision(int value);
 
-    void handleSidecarChange(const QVariantMap &userInfo);
+    void handleSidecarChange(const SidecarChanged &change);
     // The book selection at page/point, as selectBook computes it.
     void updateBookSelection(int page, QPointF point, BookSelectionPhase phase);
     // Reads and checks the primary bookmark file (reloadSharedBookmarks).

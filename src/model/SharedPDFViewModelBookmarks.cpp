@@ -209,7 +209,7 @@ void SharedPDFViewModel::persistBookmarks()
     else
         setNavigationError(std::nullopt);
     m_bookmarkFileSetAside.clear();
-    notifySidecarChanged(QStringLiteral("bookmarks"));
+    notifySidecarChanged(SidecarKind::Bookmarks);
 }
 
 bool SharedPDFViewModel::writeBookmarkFile(const QString &target, BookmarkList *written, QString *error)

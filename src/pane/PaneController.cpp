@@ -206,10 +206,8 @@ void PaneController::connectHandlers()
     });
 
     platform::NotificationCenter &center = platform::NotificationCenter::shared();
-    center.observe(kDocumentRelocatedNotification, this,
-                   [this](const QString &, const QVariantMap &info) { handleRelocation(info); });
-    center.observe(kDocumentTrashedNotification, this,
-                   [this](const QString &, const QVariantMap &info) { handleTrash(info); });
+    center.observe<DocumentRelocated>(this, [this](const DocumentRelocated &moved) { handleRelocation(moved); });
+    center.observe<DocumentTrashed>(this, [this](const DocumentTrashed &trashed) { handleTrash(trashed); });
 
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {

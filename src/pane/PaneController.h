@@ -36,6 +36,7 @@
 #include "model/ReadingLocation.h"
 #include "model/ReadingTextSource.h"
 #include "model/PaneModelServices.h"
+#include "pane/PaneNotifications.h"
 #include "pane/PanePresenter.h"
 #include "pane/ReaderPaneTypes.h"
 #include "platform/ReadingModes.h"
@@ -479,9 +480,8 @@ private:
     // place: history, URL, notes store, side files.
     void relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL);
     void postRelocation(const QUrl &oldURL, const QUrl &newURL);
-    void handleRelocation(const QVariantMap &userInfo);
-    void handleTrash(const QVariantMap &userInfo);
-    bool postedByThisPane(const QVariantMap &userInfo) const;
+    void handleRelocation(const DocumentRelocated &moved);
+    void handleTrash(const DocumentTrashed &trashed);
 
     // Given.
     const ReaderPane m_pane;

@@ -22,20 +22,6 @@
 
 namespace folvan::pane {
 
-namespace {
-
-const QString kSession = QStringLiteral("session");
-
-std::optional<QUrl> urlValue(const QVariantMap &userInfo, const QString &key)
-{
-    const QVariant value = userInfo.value(key);
-    if (value.metaType() != QMetaType::fromType<QUrl>())
-        return std::nullopt;
-    return value.toUrl();
-}
-
-} // namespace
-
 void PaneController::moveCurrentPDF()
 {
     const QUrl oldURL = m_viewModel->pdfDocumentURL();
@@ -84,11 +70,7 @@ void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
 
 void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)
 {
-    platform::NotificationCenter::shared().post(
-        kDocumentRelocatedNotification,
-        {{kSession, QVariant::fromValue(m_viewModel->readingSessionID())},
-         {QStringLiteral("old"), oldURL},
-         {QStringLiteral("new"), newURL}});
+    platform::NotificationCenter::shared().post(DocumentRelocated{m_viewModel->readingSessionID(), oldURL, newURL});
 }
 
 void PaneController::showPDFInFinder()
@@ -122,9 +104,7 @@ void PaneController::deleteCurrentPDF()
         showAlertMessage(QStringLiteral("无法移到废纸篓： ") + error);
         return;
     }
-    platform::NotificationCenter::shared().post(
-        kDocumentTrashedNotification,
-        {{kSession, QVariant::fromValue(m_viewModel->readingSessionID())}, {QStringLiteral("url"), url}});
+    platform::NotificationCenter::shared().post(DocumentTrashed{m_viewModel->readingSessionID(), url});
     const QString path = standardizedFilePath(url);
     for (const history::RecentReading &record : history().records()) {
         if (record.path == path) {
@@ -135,33 +115,20 @@ void PaneController::deleteCurrentPDF()
     closePDF();
 }
 
-bool PaneController::postedByThisPane(const QVariantMap &userInfo) const
+void PaneController::handleRelocation(const DocumentRelocated &moved)
 {
-    const QVariant session = userInfo.value(kSession);
-    return session.metaType() == QMetaType::fromType<QUuid>()
-        && session.toUuid() == m_viewModel->readingSessionID();
-}
-
-void PaneController::handleRelocation(const QVariantMap &userInfo)
-{
-    if (postedByThisPane(userInfo))
-        return;
-    const std::optional<QUrl> oldURL = urlValue(userInfo, QStringLiteral("old"));
-    const std::optional<QUrl> newURL = urlValue(userInfo, QStringLiteral("new"));
-    if (!oldURL || !newURL || !sameFile(*oldURL, m_viewModel->pdfDocumentURL()))
+    if (moved.session == m_viewModel->readingSessionID() || moved.newURL.isEmpty()
+        || !sameFile(moved.oldURL, m_viewModel->pdfDocumentURL()))
         return;
     m_viewModel->captureNativeReading();
-    m_viewModel->documentMoved(*newURL);
-    setFileName(newURL->fileName());
-    setCurrentPaperID(paperNotes().registerPaper(newURL->toLocalFile()));
+    m_viewModel->documentMoved(moved.newURL);
+    setFileName(moved.newURL.fileName());
+    setCurrentPaperID(paperNotes().registerPaper(moved.newURL.toLocalFile()));
 }
 
-void PaneController::handleTrash(const QVariantMap &userInfo)
+void PaneController::handleTrash(const DocumentTrashed &trashed)
 {
-    if (postedByThisPane(userInfo))
-        return;
-    const std::optional<QUrl> url = urlValue(userInfo, QStringLiteral("url"));
-    if (url && sameFile(*url, m_viewModel->pdfDocumentURL()))
+    if (trashed.session != m_viewModel->readingSessionID() && sameFile(trashed.url, m_viewModel->pdfDocumentURL()))
         closePDF();
 }
 

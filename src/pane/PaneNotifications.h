@@ -2,15 +2,28 @@
 
 // The notifications by which panes that show the same paper keep in step
 // about its file. Both are posted on the shared notification centre by the
-// pane that acted, with its model's readingSessionID under "session".
+// pane that acted, with its model's readingSessionID as `session` (a null
+// one when the poster has none).
 
 #include <QString>
+#include <QUrl>
+#include <QUuid>
 
 namespace folvan::pane {
 
-// A paper's file got a new name or folder: "old" and "new" (QUrl).
-inline const QString kDocumentRelocatedNotification = QStringLiteral("Folvan.documentRelocated");
-// A paper's file went to the trash: "url" (QUrl).
-inline const QString kDocumentTrashedNotification = QStringLiteral("Folvan.documentTrashed");
+// A paper's file got a new name or folder.
+struct DocumentRelocated {
+    QUuid session;
+    QUrl oldURL;
+    QUrl newURL;
+    static QString name() { return QStringLiteral("Folvan.documentRelocated"); }
+};
+
+// A paper's file went to the trash.
+struct DocumentTrashed {
+    QUuid session;
+    QUrl url;
+    static QString name() { return QStringLiteral("Folvan.documentTrashed"); }
+};
 
 } // namespace folvan::pane

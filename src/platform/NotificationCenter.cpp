@@ -24,18 +24,18 @@ NotificationCenter &NotificationCenter::shared()
     return *center;
 }
 
-void NotificationCenter::post(const QString &name, const QVariantMap &userInfo)
+void NotificationCenter::post(const QString &name, const QVariant &payload)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (app && QThread::currentThread() != app->thread()) {
         QMetaObject::invokeMethod(
-            this, [this, name, userInfo] { deliver(name, userInfo); }, Qt::QueuedConnection);
+            this, [this, name, payload] { deliver(name, payload); }, Qt::QueuedConnection);
         return;
     }
-    deliver(name, userInfo);
+    deliver(name, payload);
 }
 
-void NotificationCenter::deliver(const QString &name, const QVariantMap &userInfo)
+void NotificationCenter::deliver(const QString &name, const QVariant &payload)
 {
     std::vector<ObserverToken> tokens;
     {
@@ -61,7 +61,7 @@ void NotificationCenter::deliver(const QString &name, const QVariantMap &userInf
             handler = it->handler;
         }
         if (handler)
-            handler(name, userInfo);
+            handler(name, payload);
     }
 }
 

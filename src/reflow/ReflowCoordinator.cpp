@@ -130,9 +130,9 @@ ReflowCoordinator::~ReflowCoordinator() { platform::NotificationCenter::shared()
 
 void ReflowCoordinator::observeOverrides()
 {
-    platform::NotificationCenter::shared().observe(
-        ReflowOverridesStore::didChange(), this, [this](const QString &, const QVariantMap &userInfo) {
-            if (!m_disposed && m_overrides && m_overrides->refresh(userInfo))
+    platform::NotificationCenter::shared().observe<ReflowOverridesChanged>(
+        this, [this](const ReflowOverridesChanged &change) {
+            if (!m_disposed && m_overrides && m_overrides->refresh(change))
                 syncState(true);
         });
 }

@@ -105,10 +105,7 @@ Write writeMerged(const QString &file, Corrections *corrections)
 
 void announce(const QString &file, const QUuid &session = {})
 {
-    QVariantMap info{{QStringLiteral("file"), file}};
-    if (!session.isNull())
-        info.insert(QStringLiteral("session"), session);
-    platform::NotificationCenter::shared().post(ReflowOverridesStore::didChange(), info);
+    platform::NotificationCenter::shared().post(ReflowOverridesChanged{file, session});
 }
 
 // Once this reader may write the data folder (the other reader quit, or
@@ -141,7 +138,6 @@ void writeHeldBack()
 
 } // namespace
 
-QString ReflowOverridesStore::didChange() { return QStringLiteral("Folvan.reflowOverridesChanged"); }
 
 bool ReflowOverridesStore::valid(const QString &key)
 {
@@ -244,13 +240,9 @@ bool ReflowOverridesStore::set(const QString &key, bool original)
     return true;
 }
 
-bool ReflowOverridesStore::refresh(const QVariantMap &userInfo)
+bool ReflowOverridesStore::refresh(const ReflowOverridesChanged &change)
 {
-    const QVariant file = userInfo.value(QStringLiteral("file"));
-    if (file.typeId() != QMetaType::QString || file.toString() != m_file)
-        return false;
-    const QVariant session = userInfo.value(QStringLiteral("session"));
-    if (session.typeId() == QMetaType::QUuid && session.toUuid() == m_sessionID)
+    if (change.file != m_file || change.session == m_sessionID)
         return false;
     if (!takeHeldBack()) {
         std::set<QString> keys;

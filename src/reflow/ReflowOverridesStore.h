@@ -19,11 +19,17 @@
 
 namespace folvan::reflow {
 
+// Posted after a corrections file was written: its path, and the session
+// of the store that wrote it (null when the file was written for no store,
+// as what was held back is).
+struct ReflowOverridesChanged {
+    QString file;
+    QUuid session;
+    static QString name() { return QStringLiteral("Folvan.reflowOverridesChanged"); }
+};
+
 class ReflowOverridesStore {
 public:
-    // "Folvan.reflowOverridesChanged", user info "file" (the corrections
-    // file's path) and "session" (the writing store's QUuid).
-    static QString didChange();
     static constexpr int maxKeys = 5000;
 
     // A store for one paper, its file in `directory` (the data folder's
@@ -48,7 +54,7 @@ public:
     bool set(const QString &key, bool original);
     // Takes in a change that another store wrote to this store's file.
     // True when the file was read again.
-    bool refresh(const QVariantMap &userInfo);
+    bool refresh(const ReflowOverridesChanged &change);
 
     // Two numbers of 1 to 5 digits and eight lower-case hexadecimal digits,
     // joined by colons; at most 80 characters.

@@ -25,10 +25,9 @@ namespace {
 struct SidecarCounter {
     SidecarCounter()
     {
-        token = platform::NotificationCenter::shared().observe(
-            model::SharedPDFViewModel::sidecarChangedNotification(), &context,
-            [this](const QString &, const QVariantMap &info) {
-                if (info.value(QStringLiteral("kind")).toString() == QLatin1String("annotations"))
+        token = platform::NotificationCenter::shared().observe<model::SidecarChanged>(
+            &context, [this](const model::SidecarChanged &change) {
+                if (change.kind == model::SidecarKind::Annotations)
                     ++count;
             });
     }
@@ -209,7 +208,7 @@ TEST_F(OtherPane, RefusesAFileWithAnInvalidEntryWhole)
     QString error;
     ASSERT_TRUE(encodeMarkups({noteMarkup(QStringLiteral("ok")), offPage}, &bytes, &error));
     ASSERT_TRUE(platform::writeFileAtomically(annotationFile(left), bytes));
-    left.notifySidecarChanged(QStringLiteral("annotations"));
+    left.notifySidecarChanged(model::SidecarKind::Annotations);
     ASSERT_TRUE(test::annotationsOf(right).markupError());
     EXPECT_TRUE(test::annotationsOf(right).markupError()->startsWith(QStringLiteral("无法同步另一阅读区的批注：")));
     EXPECT_TRUE(test::annotationsOf(right).markups().empty());

@@ -25,13 +25,10 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);
     }
-    void post(const QVariantMap &userInfo)
+    void post(const SidecarChanged &change) { platform::NotificationCenter::shared().post(change); }
+    SidecarChanged bookmarksChange(const QString &documentPath) const
     {
-        platform::NotificationCenter::shared().post(SharedPDFViewModel::sidecarChangedNotification(), userInfo);
-    }
-    QVariantMap bookmarksChange(const QString &documentPath) const
-    {
-        return {{"path", documentPath}, {"directory", model->annotationDirectory()}, {"kind", "bookmarks"}};
+        return {QUuid(), documentPath, model->annotationDirectory(), SidecarKind::Bookmarks};
     }
     static constexpr const char *oneBookmark =
         R"([{"id":"00000000-0000-4000-8000-000000000001","location":{"page":2},"title":"t"}])";
@@ -50,37 +47,30 @@ public:
 
 TEST_F(SidecarNotification, PostedWithSessionStandardizedPathFolderAndKind)
 {
-    QVariantMap received;
+    std::vector<SidecarChanged> received;
     QObject context;
-    platform::NotificationCenter::shared().observe(SharedPDFViewModel::sidecarChangedNotification(), &context,
-                                                   [&](const QString &, const QVariantMap &info) { received = info; });
+    platform::NotificationCenter::shared().observe<SidecarChanged>(
+        &context, [&](const SidecarChanged &change) { received.push_back(change); });
     SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl::fromLocalFile(root() + "/./sub/../paper.pdf"));
-    model->notifySidecarChanged("bookmarks");
-    EXPECT_EQ(received.value("session").value<QUuid>(), model->readingSessionID());
-    EXPECT_EQ(received.value("path").toString(), pdf);
-    EXPECT_EQ(received.value("directory").toString(), model->annotationDirectory());
-    EXPECT_EQ(received.value("kind").toString(), "bookmarks");
+    model->notifySidecarChanged(SidecarKind::Bookmarks);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].session, model->readingSessionID());
+    EXPECT_EQ(received[0].path, pdf);
+    EXPECT_EQ(received[0].directory, model->annotationDirectory());
+    EXPECT_EQ(received[0].kind, SidecarKind::Bookmarks);
 
-    received.clear();
     SharedPDFViewModelTestPeer(&*model).setPdfDocumentURL(QUrl());
-    model->notifySidecarChanged("bookmarks");
-    EXPECT_TRUE(received.isEmpty());
+    model->notifySidecarChanged(SidecarKind::Bookmarks);
+    EXPECT_EQ(received.size(), 1u);
 }
 
-TEST_F(SidecarNotification, OwnSessionIsIgnoredAndAMissingSessionIsHandled)
+TEST_F(SidecarNotification, OwnSessionIsIgnoredAndANullSessionIsHandled)
 {
     writeBookmarkFile(oneBookmark);
-    QVariantMap info = bookmarksChange(pdf);
-    info["session"] = QVariant::fromValue(model->readingSessionID());
+    SidecarChanged info = bookmarksChange(pdf);
+    info.session = model->readingSessionID();
     post(info);
     EXPECT_TRUE(model->bookmarks().empty());
-
-    // A session that is not a UUID counts as no session.
-    info["session"] = model->readingSessionID().toString();
-    post(info);
-    ASSERT_EQ(model->bookmarks().size(), 1u);
-
-    SharedPDFViewModelTestPeer(&*model).setBookmarks({});
     post(bookmarksChange(pdf));
     EXPECT_EQ(model->bookmarks().size(), 1u);
 }
@@ -91,8 +81,8 @@ TEST_F(SidecarNotification, SameDocumentMeansSameStandardizedPathAndFolder)
     post(bookmarksChange(path("other.pdf")));
     EXPECT_TRUE(model->bookmarks().empty());
 
-    QVariantMap otherFolder = bookmarksChange(pdf);
-    otherFolder["directory"] = root() + "/elsewhere";
+    SidecarChanged otherFolder = bookmarksChange(pdf);
+    otherFolder.directory = root() + "/elsewhere";
     post(otherFolder);
     EXPECT_TRUE(model->bookmarks().empty());
 
@@ -105,10 +95,8 @@ TEST_F(SidecarNotification, SameDocumentMeansSameStandardizedPathAndFolder)
 TEST_F(SidecarNotification, KindDecidesWhatIsReloaded)
 {
     writeBookmarkFile(oneBookmark);
-    QVariantMap info = bookmarksChange(pdf);
-    info["kind"] = "annotations";
-    post(info);
-    info["kind"] = "notes";
+    SidecarChanged info = bookmarksChange(pdf);
+    info.kind = SidecarKind::Annotations;
     post(info);
     EXPECT_TRUE(model->bookmarks().empty());
     EXPECT_FALSE(model->navigationError());
@@ -148,7 +136,7 @@ TEST_F(SidecarNotification, ADestroyedModelNoLongerObserves)
     test::openAndShowInModel(survivor, document, QUrl::fromLocalFile(pdf));
     ASSERT_TRUE(survivor.bookmarks().empty());
     writeBookmarkFile(oneBookmark);
-    const QVariantMap change = bookmarksChange(pdf);
+    const SidecarChanged change = bookmarksChange(pdf);
     model.reset();
     post(change); // reaches the model still alive, and not the destroyed one
 
@@ -160,14 +148,14 @@ TEST_F(SidecarNotification, AnotherPanesAnnotationChangeReloadsOnlyTheHandedAnno
     auto *annotations = new CountingAnnotations;
     model->setAnnotations(annotations);
     EXPECT_EQ(annotations->parent(), model.get());
-    QVariantMap info = bookmarksChange(pdf);
-    info["kind"] = "annotations";
+    SidecarChanged info = bookmarksChange(pdf);
+    info.kind = SidecarKind::Annotations;
     post(info);
     EXPECT_EQ(annotations->reloads, 1);
     EXPECT_EQ(annotations->retries, 0);
 
-    model->notifySidecarChanged("annotations"); // its own write is not re-read
-    info["path"] = root() + "/other.pdf";
+    model->notifySidecarChanged(SidecarKind::Annotations); // its own write is not re-read
+    info.path = root() + "/other.pdf";
     post(info);
     EXPECT_EQ(annotations->reloads, 1);
 }

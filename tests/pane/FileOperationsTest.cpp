@@ -20,12 +20,10 @@ protected:
         OneControllerTest::SetUp();
         file = paper(QStringLiteral("Paper.pdf"), 3);
         ASSERT_TRUE(openAndWait(*pane, file));
-        platform::NotificationCenter::shared().observe(
-            kDocumentRelocatedNotification, &observer,
-            [this](const QString &, const QVariantMap &info) { relocations << info; });
-        platform::NotificationCenter::shared().observe(
-            kDocumentTrashedNotification, &observer,
-            [this](const QString &, const QVariantMap &info) { trashes << info; });
+        platform::NotificationCenter::shared().observe<DocumentRelocated>(
+            &observer, [this](const DocumentRelocated &moved) { relocations << moved; });
+        platform::NotificationCenter::shared().observe<DocumentTrashed>(
+            &observer, [this](const DocumentTrashed &trashed) { trashes << trashed; });
     }
 
     // A bookmark and a highlight, saved under the paper's current name.
@@ -43,8 +41,8 @@ protected:
 
     QString file;
     QObject observer;
-    QList<QVariantMap> relocations;
-    QList<QVariantMap> trashes;
+    QList<DocumentRelocated> relocations;
+    QList<DocumentTrashed> trashes;
 };
 
 } // namespace
@@ -88,11 +86,10 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), fileBytes(oldBookmarks));
 
     ASSERT_EQ(relocations.size(), 1);
-    const QVariantMap info = relocations.front();
-    EXPECT_EQ(QStringList(info.keys()), (QStringList{QStringLiteral("new"), QStringLiteral("old"), QStringLiteral("session")}));
-    EXPECT_EQ(info.value(QStringLiteral("session")).toUuid(), model.readingSessionID());
-    EXPECT_EQ(info.value(QStringLiteral("old")).toUrl(), oldURL);
-    EXPECT_EQ(info.value(QStringLiteral("new")).toUrl(), newURL);
+    const DocumentRelocated info = relocations.front();
+    EXPECT_EQ(info.session, model.readingSessionID());
+    EXPECT_EQ(info.oldURL, oldURL);
+    EXPECT_EQ(info.newURL, newURL);
 }
 
 TEST_F(FileOperationsTest, RenameRefusesInvalidNamesAndExistingTargets)
@@ -175,7 +172,7 @@ TEST_F(FileOperationsTest, MovingFollowsTheFileAndTheOtherPaneFollowsTheNotice)
     EXPECT_TRUE(QFileInfo::exists(pane->annotations()->markupURL(newURL)));
     EXPECT_TRUE(QFileInfo::exists(pane->viewModel()->bookmarkURL(newURL)));
     ASSERT_EQ(relocations.size(), 1);
-    EXPECT_EQ(relocations.front().size(), 3);
+    EXPECT_EQ(relocations.front().session, pane->viewModel()->readingSessionID());
 
     EXPECT_EQ(other->viewModel()->pdfDocumentURL(), newURL);
     EXPECT_EQ(other->fileName(), QStringLiteral("Paper.pdf"));
@@ -209,17 +206,15 @@ TEST_F(FileOperationsTest, MovingOntoAnExistingFileChangesNothing)
 TEST_F(FileOperationsTest, ARelocationOfAnotherPaperOrWithoutNewIsIgnored)
 {
     platform::NotificationCenter &center = platform::NotificationCenter::shared();
-    center.post(kDocumentRelocatedNotification, {{QStringLiteral("old"), QUrl::fromLocalFile(path(QStringLiteral("x.pdf")))},
-                                                 {QStringLiteral("new"), QUrl::fromLocalFile(path(QStringLiteral("y.pdf")))}});
-    center.post(kDocumentRelocatedNotification, {{QStringLiteral("old"), QUrl::fromLocalFile(file)}});
-    center.post(kDocumentRelocatedNotification, {{QStringLiteral("session"), QVariant::fromValue(pane->viewModel()->readingSessionID())},
-                                                 {QStringLiteral("old"), QUrl::fromLocalFile(file)},
-                                                 {QStringLiteral("new"), QUrl::fromLocalFile(path(QStringLiteral("z.pdf")))}});
+    center.post(DocumentRelocated{QUuid(), QUrl::fromLocalFile(path(QStringLiteral("x.pdf"))),
+                                  QUrl::fromLocalFile(path(QStringLiteral("y.pdf")))});
+    center.post(DocumentRelocated{QUuid(), QUrl::fromLocalFile(file), QUrl()});
+    center.post(DocumentRelocated{pane->viewModel()->readingSessionID(), QUrl::fromLocalFile(file),
+                                  QUrl::fromLocalFile(path(QStringLiteral("z.pdf")))});
     EXPECT_EQ(url(), QUrl::fromLocalFile(file));
 
     // Without a session the notice is followed.
-    center.post(kDocumentRelocatedNotification, {{QStringLiteral("old"), QUrl::fromLocalFile(file)},
-                                                 {QStringLiteral("new"), QUrl::fromLocalFile(path(QStringLiteral("n.pdf")))}});
+    center.post(DocumentRelocated{QUuid(), QUrl::fromLocalFile(file), QUrl::fromLocalFile(path(QStringLiteral("n.pdf")))});
     EXPECT_EQ(url(), QUrl::fromLocalFile(path(QStringLiteral("n.pdf"))));
 }
 
@@ -243,8 +238,8 @@ TEST_F(FileOperationsTest, TrashingClosesBothPanesAndForgetsTheRecord)
     EXPECT_EQ(closes, 1);
     EXPECT_TRUE(history().records().isEmpty());
     ASSERT_EQ(trashes.size(), 1);
-    EXPECT_EQ(trashes.front().value(QStringLiteral("url")).toUrl(), QUrl::fromLocalFile(file));
-    EXPECT_EQ(trashes.front().size(), 2);
+    EXPECT_EQ(trashes.front().url, QUrl::fromLocalFile(file));
+    EXPECT_EQ(trashes.front().session, pane->viewModel()->readingSessionID());
 }
 
 TEST_F(FileOperationsTest, TrashingAPaperWithoutRecordStillClosesIt)

@@ -21,24 +21,25 @@ NotificationCenter &center()
     return NotificationCenter::shared();
 }
 
-TEST(NotificationCenterTest, PostOnMainThreadDeliversNameAndUserInfoAtOnce)
+struct Counted {
+    int n = 0;
+    QString kind;
+    static QString name() { return QStringLiteral("Test.counted"); }
+};
+
+TEST(NotificationCenterTest, PostOnMainThreadDeliversItsPayloadAtOnce)
 {
     QObject context;
-    QString seenName;
-    QVariantMap seenInfo;
-    int calls = 0;
-    const ObserverToken token = center().observe(
-        QStringLiteral("Test.direct"), &context, [&](const QString &name, const QVariantMap &info) {
-            ++calls;
-            seenName = name;
-            seenInfo = info;
-        });
+    std::vector<Counted> seen;
+    const ObserverToken token = center().observe<Counted>(&context, [&](const Counted &c) { seen.push_back(c); });
     EXPECT_NE(token, 0u);
     center().post(QStringLiteral("Test.other"));
-    center().post(QStringLiteral("Test.direct"), {{QStringLiteral("kind"), QStringLiteral("bookmarks")}});
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(seenName, QStringLiteral("Test.direct"));
-    EXPECT_EQ(seenInfo.value(QStringLiteral("kind")).toString(), QStringLiteral("bookmarks"));
+    // The same name with another payload is not handed on.
+    center().post(Counted::name(), QVariant(3));
+    center().post(Counted{2, QStringLiteral("bookmarks")});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].n, 2);
+    EXPECT_EQ(seen[0].kind, QStringLiteral("bookmarks"));
     center().removeObserver(token);
 }
 
@@ -47,12 +48,11 @@ TEST(NotificationCenterTest, PostFromWorkerIsDeliveredOnMainThread)
     QObject context;
     std::atomic<int> calls{0};
     QThread *deliveredOn = nullptr;
-    const ObserverToken token = center().observe(QStringLiteral("Test.worker"), &context,
-                                                 [&](const QString &, const QVariantMap &info) {
-                                                     deliveredOn = QThread::currentThread();
-                                                     calls += info.value(QStringLiteral("n")).toInt();
-                                                 });
-    std::thread worker([] { center().post(QStringLiteral("Test.worker"), {{QStringLiteral("n"), 1}}); });
+    const ObserverToken token = center().observe<Counted>(&context, [&](const Counted &c) {
+        deliveredOn = QThread::currentThread();
+        calls += c.n;
+    });
+    std::thread worker([] { center().post(Counted{1, {}}); });
     worker.join();
     // Not yet: the delivery waits for the main thread's event loop.
     EXPECT_EQ(calls.load(), 0);
@@ -69,7 +69,7 @@ TEST(NotificationCenterTest, RemovedTokensAndGoneContextsStopDelivery)
     int callsA = 0;
     int callsB = 0;
     int callsC = 0;
-    const auto count = [](int &calls) { return [&calls](const QString &, const QVariantMap &) { ++calls; }; };
+    const auto count = [](int &calls) { return [&calls](const QString &, const QVariant &) { ++calls; }; };
     center().observe(QStringLiteral("Test.remove"), a.get(), count(callsA));
     center().observe(QStringLiteral("Test.remove"), &b, count(callsB));
     const ObserverToken tokenC = center().observe(QStringLiteral("Test.remove"), &c, count(callsC));
@@ -94,11 +94,11 @@ TEST(NotificationCenterTest, HandlerMayRemoveALaterObserverDuringDelivery)
     int secondCalls = 0;
     ObserverToken second = 0;
     const ObserverToken first = center().observe(QStringLiteral("Test.reentrant"), &context,
-                                                 [&](const QString &, const QVariantMap &) {
+                                                 [&](const QString &, const QVariant &) {
                                                      center().removeObserver(second);
                                                  });
     second = center().observe(QStringLiteral("Test.reentrant"), &context,
-                              [&](const QString &, const QVariantMap &) { ++secondCalls; });
+                              [&](const QString &, const QVariant &) { ++secondCalls; });
     center().post(QStringLiteral("Test.reentrant"));
     EXPECT_EQ(secondCalls, 0);
     center().removeObserver(first);

@@ -9,6 +9,7 @@
 
 #include <QDir>
 
+using folvan::reflow::ReflowOverridesChanged;
 using folvan::reflow::ReflowOverridesStore;
 using namespace folvan;
 
@@ -39,10 +40,10 @@ TEST(ReflowOverridesKeys, AcceptOnlyTheBlockIdentifierForm)
 
 TEST_F(OverridesTest, MarksAreWrittenSortedAndReadBack)
 {
-    std::vector<QVariantMap> posted;
+    std::vector<ReflowOverridesChanged> posted;
     QObject context;
-    platform::NotificationCenter::shared().observe(ReflowOverridesStore::didChange(), &context,
-                                                   [&](const QString &, const QVariantMap &info) { posted.push_back(info); });
+    platform::NotificationCenter::shared().observe<ReflowOverridesChanged>(
+        &context, [&](const ReflowOverridesChanged &change) { posted.push_back(change); });
     {
         ReflowOverridesStore store(paper, folder());
         EXPECT_TRUE(store.set(QStringLiteral("3:1:bbbbbbbb"), true));
@@ -50,8 +51,8 @@ TEST_F(OverridesTest, MarksAreWrittenSortedAndReadBack)
         EXPECT_TRUE(store.set(QStringLiteral("9:9:cccccccc"), false)); // not marked: still written
         EXPECT_FALSE(store.set(QStringLiteral("bad"), true));
         ASSERT_EQ(posted.size(), 3u);
-        EXPECT_EQ(posted.back().value(QStringLiteral("file")).toString(), fileOf(paper));
-        EXPECT_EQ(posted.back().value(QStringLiteral("session")).toUuid(), store.sessionID());
+        EXPECT_EQ(posted.back().file, fileOf(paper));
+        EXPECT_EQ(posted.back().session, store.sessionID());
     }
     EXPECT_EQ(test::readTestFile(fileOf(paper)), QByteArray(R"(["1:2:aaaaaaaa","3:1:bbbbbbbb"])"));
     ReflowOverridesStore again(paper, folder());
@@ -106,11 +107,11 @@ TEST_F(OverridesTest, TakesInOnlyOtherStoresChangesToItsFile)
     ReflowOverridesStore mine(paper, folder());
     ReflowOverridesStore theirs(paper, folder());
     ASSERT_TRUE(theirs.set(QStringLiteral("1:1:aaaaaaaa"), true));
-    const QVariantMap fromThem{{QStringLiteral("file"), mine.file()}, {QStringLiteral("session"), theirs.sessionID()}};
-    EXPECT_FALSE(mine.refresh({{QStringLiteral("file"), mine.file()}, {QStringLiteral("session"), mine.sessionID()}}));
-    EXPECT_FALSE(mine.refresh({{QStringLiteral("file"), fileOf(QUuid::createUuid())}}));
+    const ReflowOverridesChanged fromThem{mine.file(), theirs.sessionID()};
+    EXPECT_FALSE(mine.refresh({mine.file(), mine.sessionID()}));
+    EXPECT_FALSE(mine.refresh({fileOf(QUuid::createUuid()), QUuid()}));
     EXPECT_TRUE(mine.keys().empty());
-    EXPECT_TRUE(mine.refresh({{QStringLiteral("file"), mine.file()}})); // no session: another store's
+    EXPECT_TRUE(mine.refresh({mine.file(), QUuid()})); // no session: another store's
     EXPECT_EQ(mine.keys().size(), 1u);
 
     ASSERT_TRUE(test::writeTestFile(mine.file(), "not json"));
@@ -153,11 +154,11 @@ TEST_F(OverridesTest, AReadOnlyReaderWritesNothingUntilItMayAndLosesNoMark)
     // Every pane takes in what another store announces, as its coordinator does.
     std::vector<std::unique_ptr<ReflowOverridesStore>> panes;
     QObject context;
-    platform::NotificationCenter::shared().observe(ReflowOverridesStore::didChange(), &context,
-                                                   [&](const QString &, const QVariantMap &info) {
-                                                       for (const auto &pane : panes)
-                                                           pane->refresh(info);
-                                                   });
+    platform::NotificationCenter::shared().observe<ReflowOverridesChanged>(
+        &context, [&](const ReflowOverridesChanged &change) {
+            for (const auto &pane : panes)
+                pane->refresh(change);
+        });
     panes.push_back(std::make_unique<ReflowOverridesStore>(paper));
     panes.push_back(std::make_unique<ReflowOverridesStore>(paper));
     EXPECT_TRUE(panes[0]->set(mine, true));
