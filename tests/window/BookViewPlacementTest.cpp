@@ -72,36 +72,36 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
         return view && focus && (focus == view || view->isAncestorOf(focus));
     };
     const auto pageView = [&]() -> QWidget * { return pane->pageView() ? pane->pageView()->pdfView() : nullptr; };
-    EXPECT_TRUE(keysWith(area.bookView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(area.bookView()); }));
 
     pane->controller()->readingModeChosen(false);
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
     drain();
-    EXPECT_TRUE(keysWith(pageView())) << (pane->focusWidget() ? pane->focusWidget()->metaObject()->className() : "none");
+    EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); })) << (pane->focusWidget() ? pane->focusWidget()->metaObject()->className() : "none");
 
     pane->controller()->switchMode();
     ASSERT_TRUE(waitFor([&] { return area.bookView() && !pane->pageView(); }));
-    EXPECT_TRUE(keysWith(area.bookView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(area.bookView()); }));
     pane->controller()->switchMode();
     ASSERT_TRUE(waitFor([&] { return pageView() != nullptr; }));
     drain();
-    EXPECT_TRUE(keysWith(pageView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 
     // Reflow and back.
     pane->controller()->toggleReflow();
     ASSERT_TRUE(waitFor([&] { return area.reflowView() != nullptr; }));
-    EXPECT_TRUE(keysWith(area.reflowView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(area.reflowView()); }));
     pane->controller()->toggleReflow();
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.reflowView(); }));
     drain();
-    EXPECT_TRUE(keysWith(pageView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 
     // The page view made anew for the same paper (its file moved).
     const QPointer<QWidget> old = pageView();
     pane->viewModel()->documentMoved(pane->viewModel()->pdfDocumentURL());
     ASSERT_TRUE(waitFor([&] { return !old && pageView(); }));
     drain();
-    EXPECT_TRUE(keysWith(pageView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 
     // Another paper opened from the book view shows in the page view.
     pane->controller()->readingModeChosen(true);
@@ -110,7 +110,7 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Other.pdf"), 2)));
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
     drain();
-    EXPECT_TRUE(keysWith(pageView()));
+    EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 }
 
 } // namespace folvan::window::test
