@@ -261,6 +261,7 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     FloatingOverBook::follow(floating);
     window.show();
     floating->raise();
+    countDrawnSpreads(*view);
     ASSERT_TRUE(test::waitFor([&] { return view->coordinator()->paperReady(); }));
     ASSERT_TRUE(waitForSpreadInPlace(*view));
     QWidget *input = view->webView()->focusProxy();
@@ -278,9 +279,9 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     ASSERT_TRUE(test::waitFor([&] { return !pages.isEmpty(); }));
     EXPECT_LT(pages.first(), 3) << pages.first();
 
-    // Past the guard, once the spread turned back to is on screen, a click
-    // turns again.
-    ASSERT_TRUE(test::waitFor([&] { return sheetUnder(*view, edge) == pages.last() + 1; }));
+    // Past the guard, once the spread turned back to is drawn and on
+    // screen, a click turns again.
+    ASSERT_TRUE(test::waitFor([&] { return drawnPage == pages.last() && sheetUnder(*view, edge) == pages.last() + 1; }));
     clock.advance(FloatingOverBook::keepMs / 1000.0 + 0.001);
     const int before = model->currentPageIndex();
     QTest::mouseClick(input, Qt::LeftButton, {}, edge);
@@ -314,6 +315,7 @@ TEST_F(BookPageTest, ARightClickPicksAWordOnlyWithTheTextTool)
     EXPECT_EQ(model->currentPageIndex(), 3);
 
     ASSERT_TRUE(switchTextToolOn(view));
+    ASSERT_TRUE(test::waitFor([&] { return sheetUnder(view, word) == 3; }));
     QTest::mouseClick(input, Qt::RightButton, {}, word);
     EXPECT_TRUE(test::waitFor([&] { return model->selectionText() == QStringLiteral("Page"); }))
         << qPrintable(model->selectionText());
