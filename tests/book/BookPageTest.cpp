@@ -280,12 +280,24 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     EXPECT_LT(pages.first(), 3) << pages.first();
 
     // Past the guard, once the spread turned back to is drawn and on
-    // screen, a click turns again.
+    // screen, a click turns again. The page answers a click it did not take
+    // for a turn by clearing the selection (under load, one that came while
+    // the book was still settling): the click is given again then.
     ASSERT_TRUE(test::waitFor([&] { return drawnPage == pages.last() && sheetUnder(*view, edge) == pages.last() + 1; }));
+    int notTurns = 0;
+    QObject::connect(view->page()->port(), &localweb::MessagePort::received, &window, [&](const QString &text) {
+        notTurns += text.contains(QStringLiteral("\"clearSelection\""));
+    });
     clock.advance(FloatingOverBook::keepMs / 1000.0 + 0.001);
     const int before = model->currentPageIndex();
-    QTest::mouseClick(input, Qt::LeftButton, {}, edge);
-    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() > before; }));
+    bool turned = false;
+    for (int attempt = 0; attempt < 5 && !turned; ++attempt) {
+        const int answered = notTurns;
+        QTest::mouseClick(input, Qt::LeftButton, {}, edge);
+        ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() > before || notTurns > answered; }));
+        turned = model->currentPageIndex() > before;
+    }
+    EXPECT_TRUE(turned);
 }
 
 // A right click shows no menu of the web engine's own (its Reload would
