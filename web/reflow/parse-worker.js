@@ -104,9 +104,20 @@ export function turnPoints(turn, w, h) {
   }
 }
 
+// The page's own rotation in quarter turns clockwise (its /Rotate).
+function pageRotation(page) {
+  try {
+    const degrees = typeof page.getObject === "function" ? page.getObject().getInheritable("Rotate").asNumber() : 0;
+    return Number.isFinite(degrees) ? ((Math.round(degrees / 90) % 4) + 4) % 4 : 0;
+  } catch {
+    return 0;
+  }
+}
+
 // Reads a page of the parser's document. `page` is a loaded page. The text
 // is read in the orientation it runs in (`turn`, see readingTurn):
-// coordinates, width and height are those of the page turned so.
+// coordinates, width and height are those of the page turned so; `rotate`
+// is the page's own rotation, where it has one.
 export function extractPage(page, index) {
   const bounds = page.getBounds();
   const shownWidth = bounds[2] - bounds[0], shownHeight = bounds[3] - bounds[1];
@@ -227,7 +238,9 @@ export function extractPage(page, index) {
     const uri = link.getURI();
     links.push({ ...rect(rectBox(b)), uri, external: link.isExternal() });
   }
-  return { page: index, width: round(width), height: round(height), turn, lines, pictures, shapes, links };
+  const rotate = pageRotation(page);
+  return { page: index, width: round(width), height: round(height), turn, ...(rotate ? { rotate } : {}), lines, pictures,
+    shapes, links };
 }
 
 // Accents that a typesetter sets as glyphs of their own over (or under)

@@ -36,9 +36,12 @@ const ZONE = 0.2;
 
 // The box of a line on the page as displayed, with the height of that page:
 // a page read turned (a table set sideways) has its furniture across its
-// lines, where the pages around it have theirs.
-function shown(line, page) {
-  const turn = page.turn || 0;
+// lines, where the pages around it have theirs. Upright, the box on the page
+// before its own rotation: a landscape page among portrait ones has its
+// heads and feet where the typesetter put them on every page, along what is
+// displayed as its side.
+function shown(line, page, upright = false) {
+  const turn = ((page.turn || 0) - (upright ? page.rotate || 0 : 0) + 4) % 4;
   const W = turn % 2 ? page.height : page.width, H = turn % 2 ? page.width : page.height;
   const { x, y, w, h } = line;
   const box = turn === 1 ? { x: W - y - h, y: x, w: h, h: w } : turn === 2 ? { x: W - x - w, y: H - y - h, w, h }
@@ -60,14 +63,22 @@ function place(box) {
   return Math.round(box.mid / 2);
 }
 
-export function pageSignature(page) {
+function signatureIn(page, upright) {
   const keys = new Set();
   for (const line of page.lines) {
-    const box = shown(line, page);
+    const box = shown(line, page, upright);
     if (!line.text.trim() || !nearEdge(box)) continue;
     keys.add(`${place(box)}@${runningForm(line.text)}`);
     if (outerBand(box)) keys.add(`${outerBand(box)}@${Math.round(line.size)}@${runningForm(line.text)}`);
   }
+  return keys;
+}
+
+// A page's signature as displayed; one that has a rotation of its own also
+// carries its signature upright.
+export function pageSignature(page) {
+  const keys = signatureIn(page, false);
+  if (page.rotate) keys.upright = signatureIn(page, true);
   return keys;
 }
 
@@ -79,8 +90,18 @@ export function pageSignature(page) {
 // page. A number in a row of other text is that text's (a numbered line, a
 // cell, an entry of a table of contents), and so is a piece that touches
 // other text of its row.
+// A page with a rotation of its own is compared as displayed and upright.
 export function furniture(lines, page, around) {
-  const boxes = new Map(lines.map((l) => [l, shown(l, page)]));
+  const found = furnitureIn(lines, page, around, false);
+  if (page.rotate) for (const l of furnitureIn(lines, page, around.map((keys) => keys.upright || keys), true)) found.add(l);
+  // Pages that are all alike (slides, forms) keep their text: a page is
+  // never furniture through and through, beyond a head and a number.
+  const text = lines.filter((l) => l.text.trim());
+  return found.size === text.length && text.length > 2 ? new Set() : found;
+}
+
+function furnitureIn(lines, page, around, upright) {
+  const boxes = new Map(lines.map((l) => [l, shown(l, page, upright)]));
   const pageNumber = (l, b) => outerBand(b) && PAGE_NUMBER.test(l.text.trim());
   const repeats = (l, b) => {
     if (!nearEdge(b)) return false;
@@ -123,10 +144,7 @@ export function furniture(lines, page, around) {
       }
     }
   }
-  // Pages that are all alike (slides, forms) keep their text: a page is
-  // never furniture through and through, beyond a head and a number.
-  const text = lines.filter((l) => l.text.trim());
-  return found.size === text.length && text.length > 2 ? new Set() : found;
+  return found;
 }
 
 // The line numbers of a draft or review copy: a column of at least five

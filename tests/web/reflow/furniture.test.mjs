@@ -109,3 +109,17 @@ test("pages that are all alike keep their text; a page with only its head and nu
     : [line("Journal of Examples", 72, 47, 150), line(String(n + 1), 523, 47, 10), ...body(90, n)]));
   assert.deepEqual(texts(layoutDocument(blank)).filter((t) => t.startsWith("1:")), []);
 });
+
+test("a landscape page among portrait ones loses the feet set along its side", () => {
+  // Pages 0, 1, 3 and 4 upright, their foot at the bottom; page 2 has a
+  // rotation of its own and is read as displayed, landscape, its foot
+  // running up the left edge where the rotation put the bottom.
+  const foot = "Journal of Examples 000, 1–10 (2020)";
+  const pages = [0, 1, 2, 3, 4].map((n) => n !== 2 ? page(n, [...body(90, n), line(foot, n % 2 ? 72 : 380, 798, 160)])
+    : { page: 2, width: 842, height: 612, turn: 0, rotate: 1, pictures: [], shapes: [],
+      lines: [line(foot, 34, 72, 10, { h: 160 }),
+        ...Array.from({ length: 6 }, (_, i) => line(`The wide table's ${word(i)} row stands across the turned page.`, 100, 100 + 12 * i, 600))] });
+  const all = texts(layoutDocument(pages));
+  assert.ok(!all.some((t) => t.includes("Journal of Examples")), all.join("\n"));
+  assert.ok(all.some((t) => /wide table/.test(t)), all.join("\n"));
+});

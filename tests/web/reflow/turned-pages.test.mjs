@@ -39,6 +39,8 @@ test("a page whose text runs down or up the page reads as its text runs, in plac
     // Read turned: the page as read is that of the content, upright on
     // page 0, landscape on page 1.
     assert.deepEqual([laid.width, laid.height], page === 0 ? [612, 792] : [792, 612]);
+    // Page 0 has a rotation of its own, page 1 none.
+    assert.equal(paper.text(page).rotate, page === 0 ? 1 : undefined);
 
     // The heading's region and a passage in it, told to the native side,
     // lie where the heading is displayed: at its first letter, along the
