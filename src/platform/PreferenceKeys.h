@@ -8,8 +8,10 @@
 // out; the store takes each key's kind, default and range from its row
 // (Preferences::defaultsTable()).
 //   kind     a PreferenceType: Bool, Double, String or Url;
-//   default  of that kind (a number, true or false, a text), or nullptr for
-//            none (a String key without one reads as the empty text);
+//   default  of that kind (a number, true or false, a text, or for a String
+//            key a value of an enum stored as text, ReadingModes.h), or
+//            nullptr for none (a String key without one reads as the empty
+//            text);
 //   range    of a Double key, range(lowest, highest, step), a step of 0
 //            meaning any value between: where it is read (ReaderPreferences)
 //            and where the settings' sliders move; none for the rest.
@@ -18,7 +20,7 @@
     /* The settings window's keys. */                                                                                  \
     X(interfaceTextSize, "folvan.interfaceTextSize", Double, 15.0, range(13, 20, 1))                                   \
     X(turnDuration, "folvan.turnDuration", Double, booksetting::turnDuration, booksetting::turnDuration)               \
-    X(wheelMode, "folvan.wheelMode", String, "turn", none)                                                             \
+    X(wheelMode, "folvan.wheelMode", String, WheelMode::Turn, none)                                                    \
     X(wheelReverse, "folvan.wheelReverse", Bool, false, none)                                                          \
     X(wheelSensitivity, "folvan.wheelSensitivity", Double, booksetting::wheelSensitivity,                              \
       booksetting::wheelSensitivity)                                                                                   \
@@ -26,14 +28,14 @@
     X(referenceDelay, "folvan.referenceDelay", Double, 0.35, range(0.2, 1.5, 0.05))                                    \
     X(resumeLastDocument, "folvan.resumeLastDocument", Bool, true, none)                                               \
     X(defaultBookMode, "folvan.defaultBookMode", Bool, true, none)                                                     \
-    X(pageLayout, "folvan.pageLayout", String, "spread", none)                                                         \
+    X(pageLayout, "folvan.pageLayout", String, BookLayout::Spread, none)                                               \
     X(paperWarmth, "folvan.paperWarmth", Double, booksetting::warmth, booksetting::warmth)                             \
     X(paperGrain, "folvan.paperGrain", Double, booksetting::grain, booksetting::grain)                                 \
     X(reducedBookMotion, "folvan.reducedBookMotion", Bool, false, none)                                                \
     X(keepReaderToolsExpanded, "folvan.keepReaderToolsExpanded", Bool, false, none)                                    \
     X(referencePreviews, "folvan.referencePreviews", Bool, true, none)                                                 \
-    X(ggViewWidth, "ggViewWidth", String, "Compact", none)                                                             \
-    X(pdfViewWidth, "pdfViewWidth", String, "Auto", none)                                                              \
+    X(ggViewWidth, "ggViewWidth", String, ScholarWidth::Compact, none)                                                 \
+    X(pdfViewWidth, "pdfViewWidth", String, ReadingWidth::Auto, none)                                                  \
     X(noteTextSize, "folvan.noteTextSize", Double, 15.0, range(12, 24, 1))                                             \
     X(replacementForColon, "replacementForColon", String, "-", none)                                                   \
     X(capitalizeTitles, "capitalizeTitles", Bool, false, none)                                                         \
@@ -45,7 +47,7 @@
     X(backgroundImagePath, "backgroundImagePath", String, nullptr, none)                                               \
     /* The reader pane and the application. */                                                                         \
     X(hasSeenOnboarding, "hasSeenOnboarding", Bool, false, none)                                                       \
-    X(textEditorsLayout, "textEditorsLayout", String, "One Row", none)                                                 \
+    X(textEditorsLayout, "textEditorsLayout", String, TextEditorsLayout::OneRow, none)                                 \
     X(scaleFactor, "scaleFactorKey", Double, 1.0, none)                                                                \
     X(rotationAngle, "rotationAngleKey", Double, booksetting::angle, booksetting::angle)                               \
     /* Folders last chosen in the open, move and save panels. */                                                       \

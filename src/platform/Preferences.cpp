@@ -2,6 +2,7 @@
 
 #include "platform/BookSettings.h"
 #include "platform/PreferenceKeys.h"
+#include "platform/ReadingModes.h"
 #include "platform/StoredFiles.h"
 #include "platform/StoredJson.h"
 #include "platform/UnsavedChanges.h"
@@ -599,7 +600,7 @@ const PreferenceKey *Preferences::tableEntry(const QString &key)
         if (key == QLatin1String(entry.key))
             return &entry;
     // The page last shown of each file, under its path.
-    static const PreferenceKey lastPage{prefkey::lastPagePrefix.data(), PreferenceType::Int, QVariant()};
+    static const PreferenceKey lastPage{prefkey::lastPagePrefix.data(), PreferenceType::Int, QVariant(), {}};
     if (key.startsWith(prefkey::lastPagePrefix))
         return &lastPage;
     return nullptr;
@@ -646,6 +647,9 @@ QVariant rowDefault(Value value)
             return QString();
         else
             return {};
+    } else if constexpr (std::is_enum_v<Value>) {
+        static_assert(type == PreferenceType::String);
+        return toText(value);
     } else if constexpr (type == PreferenceType::Bool) {
         static_assert(std::is_same_v<Value, bool>);
         return value;

@@ -347,8 +347,9 @@ TEST_F(HelpOverlaysTest, AStepChangeLeavesNothingOfTheOldStepOnScreen)
         for (int i = 0; i < 20; ++i) {
             clock.advance(0.05);
             folvan::test::settle();
-            if (i < 3)
+            if (i < 3) {
                 EXPECT_EQ(effectsInCard(), 0) << "step " << step;
+            }
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const QImage shown = onScreen();
