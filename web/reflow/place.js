@@ -46,7 +46,9 @@ export function blockAt(laid, y, x) {
     const line = lineAt(b, y, laid.height);
     if (line) return line.base / laid.height - y;
     if (line === null) return Infinity;
-    if (y >= by - 0.004 && y <= by + bh + 0.004) return 0;
+    // A point just above a cut-out leads to it; one below its foot, to what
+    // follows it.
+    if (y >= by - 0.004 && y <= by + bh) return 0;
     return by > y ? by - y : Infinity;
   };
   let best = null, bestDistance = Infinity;

@@ -52,6 +52,19 @@ test("a link's target leads to the line below it, in the column that holds it", 
   assert.equal(blockAt(laid, 130 / height).text, "[2]", "without x: the first line below in any column");
 });
 
+test("a target under a display's foot leads to the heading that follows it, one just above it to the display", () => {
+  // A display cut out from 438 to 455 on a page 792 high; the run-in
+  // heading after it has its line at 462..472, baseline 470. The heading's
+  // target stands 3 points under the display's foot, as amsart sets it.
+  const height = 792;
+  const display = { index: 0, kind: "cutout", text: "", region: [0.39, 438 / height, 0.21, 17 / height] };
+  const heading = { index: 1, text: "8.2. Poor man's bold. If a bold version", region: [0.18, 462 / height, 0.62, 10 / height],
+    lines: [{ x: 110, w: 380, y: 462, h: 10, base: 470 }] };
+  const laid = { height, width: 612, blocks: [display, heading] };
+  assert.equal(blockAt(laid, 458 / height, 119 / 612), heading);
+  assert.equal(blockAt(laid, 436 / height, 119 / 612), display);
+});
+
 test("a point in the margin, as the top left of a page view's window, stands where the text begins", () => {
   // A page 800 high and 600 wide: a title centred over two columns of
   // paragraphs, three lines of 10 points each, 12 apart.
