@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "localweb/LocalWebPage.h"
+#include "support/OnePageScheme.h"
 #include "support/TestEnv.h"
 
-#include <QBuffer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineProfile>
-#include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
-#include <QWebEngineUrlSchemeHandler>
 
 using namespace folvan::localweb;
 
@@ -23,21 +21,12 @@ const bool schemeRegistered = [] {
 
 // Serves one page at every path: it posts a message as soon as the channel
 // is up, and another with whatever `window.answer` holds when asked to.
-class ProbePages : public QWebEngineUrlSchemeHandler {
-public:
-    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
-    void requestStarted(QWebEngineUrlRequestJob *job) override
-    {
-        auto *body = new QBuffer(job);
-        body->setData(QByteArrayLiteral(R"(<!doctype html><script>
+const QByteArray kProbePage = QByteArrayLiteral(R"(<!doctype html><script>
             new QWebChannel(qt.webChannelTransport, (c) => {
                 window.port = c.objects.probe;
                 window.port.postMessage(JSON.stringify({ event: "ready", at: location.host, text: "\u00e9\u2028" }));
             });
-        </script>)"));
-        job->reply("text/html;charset=utf-8", body);
-    }
-};
+        </script>)");
 
 } // namespace
 
@@ -46,7 +35,7 @@ public:
 TEST(LocalWebPage, CarriesJsonTextAndStaysOnItsOwnScheme)
 {
     QWebEngineProfile profile;
-    ProbePages pages;
+    folvan::test::OnePageScheme pages{kProbePage};
     profile.installUrlSchemeHandler("folvan-probe", &pages);
     QStringList received;
     {

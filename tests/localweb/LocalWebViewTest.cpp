@@ -2,13 +2,11 @@
 
 #include "localweb/LocalWebView.h"
 #include "platform/WebEngineStart.h"
+#include "support/OnePageScheme.h"
 #include "support/TestEnv.h"
 
-#include <QBuffer>
 #include <QTest>
-#include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
-#include <QWebEngineUrlSchemeHandler>
 
 #include <limits>
 
@@ -24,26 +22,17 @@ const bool schemeRegistered = [] {
 
 // Serves a page that says it is there once its channel is up, and answers
 // each call of window.probe.echo with what it was given.
-class EchoPages : public QWebEngineUrlSchemeHandler {
-public:
-    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
-    void requestStarted(QWebEngineUrlRequestJob *job) override
-    {
-        auto *body = new QBuffer(job);
-        body->setData(QByteArrayLiteral(R"(<!doctype html><script>
+const QByteArray kEchoPage = QByteArrayLiteral(R"(<!doctype html><script>
             new QWebChannel(qt.webChannelTransport, (c) => {
                 const port = c.objects.echo;
                 window.probe = { echo: (p) => port.postMessage(JSON.stringify({ event: "echo", got: p })) };
                 port.postMessage(JSON.stringify({ event: "ready" }));
             });
-        </script>)"));
-        job->reply("text/html;charset=utf-8", body);
-    }
-};
+        </script>)");
 
 class LocalWebViewTest : public ::testing::Test {
 protected:
-    EchoPages pages;
+    folvan::test::OnePageScheme pages{kEchoPage};
     LocalWebView view{{.scheme = "folvan-view",
                        .host = "local",
                        .entryURL = "folvan-view://local/index.html",
