@@ -179,6 +179,105 @@ export function findAreas(page, extra = []) {
   }));
 }
 
+// An equation number left standing on its own (a comma before it at most):
+// its formula's pieces were too far from it to make one line with it.
+const BARE_NUMBER = /^[,.;]?\s*\(\s*[A-Z]?\d+(\.\d+)*[a-z]?[′'*]?\s*\)$/;
+// Names and words a display holds among its signs.
+const MATH_WORDS = /^(lim|max|min|sup|inf|log|exp|sin|cos|tan|arg|det|mod|per|and|for|if|where|otherwise|s\.t\.)$/;
+
+// The words of a line (`least` letters or more), names of maths aside.
+function words(line, least) {
+  return (line.text.match(new RegExp(`\\p{L}{${least},}`, "gu")) || []).filter((w) => !MATH_WORDS.test(w)).length;
+}
+
+// Whether a line reads as a sentence: three words or more.
+const sentence = (line) => words(line, 3) >= 3;
+
+// The ink of a line: from about three quarters of its size over its
+// baseline to a quarter under it, within its box.
+const inkTop = (l) => (l.base ? Math.max(l.y, l.base - 0.75 * l.size) : l.y);
+const inkBottom = (l) => (l.base ? Math.min(l.y + l.h, l.base + 0.25 * l.size) : l.y + l.h);
+
+// Displays found by their numbers: a bare equation number at the right or
+// left edge of its column (as the full lines around it end or start there)
+// and the pieces of its formula, on the number's row or, when the formula
+// was too wide for it, on the row just above a number at the right or just
+// below one at the left; then whatever of the formula touches those pieces
+// (limits, a fraction's parts, the other rows of a display set on several).
+// Sentences never go in, nor a line without math at the column's margin
+// (the words that lead into or out of a display), nor the row of another
+// number. Each display is { lines, box, column }: `column` is its box kept
+// within its column, for the reading order, as its pieces may reach past it.
+export function numberedDisplays(lines, body) {
+  const numbers = new Set(lines.filter((l) => !l.row && BARE_NUMBER.test(l.text.trim())));
+  if (!numbers.size) return [];
+  const mathy = (l) => l.math > 0 || l.size < 0.85 * body || /[=+−×∑∫∏√≤≥∈]/.test(l.text);
+  const found = [];
+  for (const n of numbers) {
+    const near = lines.filter((l) => l !== n && Math.abs(l.base - n.base) < 12 * n.size && l.w > 12 * n.size);
+    const ends = near.filter((l) => Math.abs(l.x + l.w - n.x - n.w) < 2);
+    const starts = near.filter((l) => Math.abs(l.x - n.x) < 2);
+    let x0, x1, right;
+    if (ends.length) [x0, x1, right] = [Math.min(...ends.map((l) => l.x)), n.x + n.w, true];
+    else if (starts.length) [x0, x1, right] = [n.x, Math.max(...starts.map((l) => l.x + l.w)), false];
+    else continue;
+    // (A line at the column's margin with a word in it leads into the display.)
+    const inColumn = (l) => l.x < x1 - 1 && l.x + l.w > x0 + 1;
+    const pieces = new Set(lines.filter((l) => l !== n && !l.row && !numbers.has(l) && inColumn(l) &&
+      !sentence(l) && words(l, 2) < 3 && (l.x - x0 > 0.5 * l.size || (mathy(l) && !words(l, 3)))));
+    // A piece on a row of text is that text's (an accent over a word).
+    const textRow = (l) => lines.some((o) => o !== l && o !== n && inColumn(o) && !pieces.has(o) && !numbers.has(o) &&
+      Math.abs(o.base - l.base) < 0.5 * Math.max(o.size, l.size));
+    const side = (l) => (right ? l.x + l.w <= n.x + 0.5 : l.x >= n.x + n.w - 0.5);
+    const row = lines.filter((l) => l !== n && !numbers.has(l) && side(l) && inColumn(l) &&
+      inkTop(l) < inkBottom(n) && inkBottom(l) > inkTop(n));
+    let seed = row;
+    if (row.length) {
+      // Words on the number's row are the display's only when the row is
+      // set as a display is: clear of both edges of its column, with maths.
+      const r0 = Math.min(...row.map((l) => l.x)), r1 = Math.max(...row.map((l) => l.x + l.w));
+      const em = n.size;
+      const set = (right ? r0 - x0 >= em && n.x - r1 >= em : r0 - n.x - n.w >= em && x1 - r1 >= em) && row.some(mathy);
+      if (!set && !row.every((l) => pieces.has(l))) continue;
+    } else {
+      seed = [...pieces].filter((l) => (right ? inkBottom(l) <= inkTop(n) + 0.5 && inkTop(n) - inkBottom(l) < 1.2 * n.size
+        : inkTop(l) >= inkBottom(n) - 0.5 && inkTop(l) - inkBottom(n) < 1.2 * n.size));
+      // Only the nearest row.
+      const base = right ? Math.max(...seed.map((l) => l.base)) : Math.min(...seed.map((l) => l.base));
+      seed = seed.filter((l) => Math.abs(l.base - base) < 0.5 * n.size);
+      if (!seed.length) continue;
+    }
+    found.push({ n, seed, pieces, textRow, x0, x1 });
+  }
+  // A number's row is its own: another display grows into it no further.
+  const reserved = new Set(found.flatMap((d) => d.seed));
+  const taken = new Set();
+  const out = [];
+  for (const { n, seed, pieces, textRow, x0, x1 } of found) {
+    const display = seed.filter((l) => !taken.has(l));
+    if (!display.length) continue;
+    let box = display.reduce((b, l) => union(b, l), { x: n.x, y: n.y, w: n.w, h: n.h });
+    for (let grown = true; grown;) {
+      grown = false;
+      for (const l of pieces) {
+        if (display.includes(l) || taken.has(l) || (reserved.has(l) && !seed.includes(l))) continue;
+        // Limits and the rows of the display, not the words after it.
+        if (textRow(l)) continue;
+        const touches = inkTop(l) < box.y + box.h && inkBottom(l) > box.y;
+        const close = mathy(l) && !words(l, 2) && l.y < box.y + box.h + 0.6 * body && l.y + l.h > box.y - 0.6 * body;
+        if (!touches && !close) continue;
+        display.push(l);
+        box = union(box, l);
+        grown = true;
+      }
+    }
+    for (const l of display) taken.add(l);
+    const cx0 = Math.max(box.x, x0), cx1 = Math.min(box.x + box.w, x1);
+    out.push({ lines: [n, ...display], box, column: { x: cx0, y: box.y, w: cx1 - cx0, h: box.h } });
+  }
+  return out;
+}
+
 // Lines that belong to an area: their middle lies inside it. For tables, the
 // rows between the first and the last rule.
 export function absorbs(area, line) {

@@ -6,7 +6,7 @@
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
 import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare } from "./quality.js";
-import { findAreas, absorbs, fractions, isRule, framesProse, tabular } from "./figures.js";
+import { findAreas, absorbs, fractions, isRule, framesProse, tabular, numberedDisplays } from "./figures.js";
 
 const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
 const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
@@ -709,7 +709,13 @@ export function layoutPage(page, ctx) {
   const lines = markNumbered(tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l))));
   const free = [];
   const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
+  // A display whose number stands apart is one cut-out with its number,
+  // read where its column has it.
+  const displays = numberedDisplays(lines.filter((l) => !areas.some((a) => absorbs(a, l))), ctx.body);
+  const inDisplay = new Set(displays.flatMap((d) => d.lines));
+  for (const d of displays) items.push({ ...d.column, area: { ...d.box, formula: true }, lines: d.lines });
   for (const line of lines) {
+    if (inDisplay.has(line)) continue;
     const owner = items.find((it) => absorbs(it.area, line) && !captionStart(line.text.trim()));
     if (owner) owner.lines.push(line);
     else free.push(line);
@@ -762,7 +768,7 @@ export function layoutPage(page, ctx) {
       // The cut-out takes the whole boxes of the text it holds.
       const area = b.lines.length ? unionBox(b.area, bounds(b.lines)) : b.area;
       blocks.push({ kind: "cutout", table: !!b.area.table, region: fractions(area, page), lines: b.lines,
-        text: joined.text, map: joined.map, ...area });
+        text: joined.text, map: joined.map, ...area, ...(b.area.formula ? { formula: true } : {}) });
       continue;
     }
     const listing = b.lines.length > 1 && b.lines.every(typewritten);
@@ -861,6 +867,7 @@ function markReferenceRuns(blocks) {
 }
 
 const MATH_WORDS = /^(lim|max|min|sup|inf|log|exp|sin|cos|tan|arg|det|mod|and|for|if|where|s\.t\.)$/;
+const MATH_NAMES = /^(lim|max|min|sup|inf|log|exp|sin|cos|tan|arg|det|mod)$/;
 
 // A short piece with no words in it (a limit, a subscript, an equation
 // number) standing next to a display formula belongs to it.
@@ -870,9 +877,9 @@ function formulaPiece(b, body) {
   const words = (b.text.match(/\p{L}{3,}/gu) || []).filter((w) => !MATH_WORDS.test(w));
   if (b.kind === "heading" && !/[=+−<>^_∑∫]|\d/.test(b.text)) return false;
   // A few words of text at the column's margin lead into the display ("By
-  // (38)"): they are no piece of it.
+  // (38)") or join two ("where", "and"): they are no piece of it.
   const lead = b.indent < 0.5 * b.lines[0].size && b.lines.every((l) => !l.math) &&
-    (b.text.match(/\p{L}{2,}/gu) || []).some((w) => !MATH_WORDS.test(w));
+    (b.text.match(/\p{L}{2,}/gu) || []).some((w) => !MATH_NAMES.test(w));
   return b.text.length <= 16 && words.length === 0 && !lead && b.lines.length <= 3 && b.lines[0].size <= body * 1.3;
 }
 

@@ -219,6 +219,10 @@ export function looksLikeFormula(lines, body) {
   const numbered = /\(\s*[A-Z]?\d+(\.\d+)?[a-z]?\s*\)\s*$/.test(lines[lines.length - 1].text.trim());
   if (math / visible > 0.45) return true;
   if (numbered && (math + signs) / visible > 0.12) return true;
-  const words = lines.map((l) => l.text).join(" ").match(/\p{L}{4,}/gu) || [];
-  return signs >= 2 && words.length <= 2 && lines[0].size <= body * 1.3 && math / visible > 0.2;
+  const text = lines.map((l) => l.text).join(" ");
+  const words = text.match(/\p{L}{4,}/gu) || [];
+  // A sentence with some maths in it opens with a word, or a full stop
+  // ends one and a word opens the next ("Let ti = x̂i. Lemma 3.1 yields").
+  const sentence = /^\s*\p{Lu}\p{Ll}{2,}\s/u.test(text) || /[.;:]\s+\p{Lu}\p{Ll}{2,}\s/u.test(text);
+  return signs >= 2 && words.length <= 2 && !sentence && lines[0].size <= body * 1.3 && math / visible > 0.2;
 }

@@ -182,3 +182,96 @@ test("an appendix's lettered equation and a display at the margin ending in a pr
   assert.ok(formulas(laid).some((b) => /^g\+g\+.*\(2\.6′\)$/.test(b.text)), kinds(laid));
   assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /g\+g\+|mc2/.test(b.text)), kinds(laid));
 });
+
+// Lines as the parser gives them: text, box, baseline, size, characters in
+// math fonts.
+const at = (text, x, y, w, h, base, size, math = 0) => ({ text, x, y, w, h, base, size, math, font: "CMR10" });
+const order = (laid) => laid.blocks.map((b) => (b.formula ? `[${b.text}]` : b.text));
+
+test("a display keeps its number set at the left, apart from it, and the words between two displays stay between them", () => {
+  const laid = layoutDocument([page([
+    at("Note that all basic properties of determinants are direct consequences of", 140.72, 253.8, 348.7, 9.69, 261.37, 10.91),
+    at("Lemma 3.2. Write", 118.8, 267.75, 87.45, 9.69, 275.32, 10.91),
+    at("(7)", 118.8, 287.52, 13.94, 9.69, 295.09, 10.91),
+    at("\u2211", 220.04, 284.35, 15.75, 6.98, 284.79, 10.91, 1), at("j∈n", 220.45, 302.15, 14.96, 7.52, 308.13, 7.97, 2),
+    at("bij ŷj =", 237.62, 287.52, 33.2, 11.32, 296.73, 7.97, 5),
+    at("\u2211", 273.84, 284.35, 15.75, 6.98, 284.79, 10.91, 1), at("j∈n", 274.24, 302.15, 14.96, 7.52, 308.13, 7.97, 2),
+    at("b(λ)", 291.42, 283.81, 16.21, 13.4, 289.34, 7.97, 2), at("ij ŷj + (bii −λi)ŷiŷ", 296.1, 286.91, 92.53, 13.56, 298.35, 7.97, 13),
+    at("where", 118.8, 317.6, 27.91, 9.69, 325.17, 10.91),
+    at("(8)", 118.8, 337.37, 13.94, 9.69, 344.94, 10.91),
+    at("b(λ)", 233.33, 333.66, 16.21, 13.4, 339.19, 7.97, 2), at("ii", 238.01, 342.67, 5.77, 7.08, 348.2, 7.97, 2),
+    at("= λi,", 253.06, 337.37, 24.29, 10.75, 344.94, 10.91, 3), at("i̸ = j.", 349.04, 336.76, 25.85, 10.3, 344.94, 10.91, 4),
+    at("Let B(λ) = (b(λ)", 118.8, 356.77, 76.86, 13.65, 368.3, 10.91, 3),
+    at("ij ). By (6) and (7), it is straightforward to show the following", 184.13, 360.73, 305.33, 12.94, 368.3, 10.91, 2),
+    at("result:", 118.8, 374.72, 30.3, 9.69, 382.29, 10.91),
+  ])])[0];
+  const blocks = order(laid);
+  const seven = blocks.findIndex((t) => /^\[.*\(7\)/.test(t) && /bij ŷj/.test(t) && /j∈n/.test(t));
+  const eight = blocks.findIndex((t) => /^\[.*\(8\)/.test(t) && /= λi/.test(t));
+  assert.ok(seven >= 0 && eight > seven, blocks.join("\n"));
+  assert.deepEqual(blocks.slice(seven + 1, eight), ["where"], blocks.join("\n"));
+  assert.ok(!blocks.some((t) => /^\(\d\)$/.test(t)), blocks.join("\n"));
+  assert.ok(blocks.some((t) => /^Let B\(λ\).*result:$/.test(t)), blocks.join("\n"));
+  // A number too wide for its display's row stands on a row of its own
+  // over it; the sentence between that display and the next is text.
+  const [wide] = layoutDocument([page([
+    at("Theorem 3.3 leads to the identity below for every choice of the weights", 118.8, 369.56, 370.6, 9.69, 377.13, 10.91),
+    at("Note that", 118.8, 383.51, 46.36, 9.69, 391.08, 10.91),
+    at("(15)", 118.8, 397.45, 19.4, 9.69, 405.02, 10.91),
+    at("det K(t = 1, t1, . . . , tn) =", 129.16, 412.58, 118.09, 10.75, 420.15, 10.91, 10),
+    at("\u2211", 250.27, 409.4, 15.75, 6.98, 409.84, 10.91, 1), at("I∈n", 250.47, 427.38, 15.37, 7.52, 433.36, 7.97, 2),
+    at("(−1)|I| ti (Dj + λjtj) det A(λ)(I|I) = 0.", 266.03, 409.4, 213.03, 13.79, 420.15, 10.91, 14),
+    at("Let ti = x̂i, i = 1, . . . , n. Lemma 3.1 yields", 140.72, 443.67, 201.84, 11.32, 451.24, 10.91, 12),
+    at("(16)", 118.8, 472.76, 19.4, 9.69, 480.33, 10.91),
+    at("alixi", 173, 472.76, 21.07, 11.72, 480.33, 10.91, 5), at("i∈n", 157.04, 487.39, 13.96, 7.52, 493.36, 7.97, 2),
+    at("det K(t = 1, x1, . . . , xn; l|l)", 203.67, 472.15, 125.98, 11.36, 480.33, 10.91, 13),
+    at("=", 176.27, 507.69, 8.49, 9.69, 515.26, 10.91), at("\u00C5\u2211", 187.79, 500.04, 21.93, 11.46, 500.47, 10.91, 1),
+    at("(−1)|I| per A(λ)(I|I) det A(λ)(I ∪{l}|I ∪{l}).", 264.93, 503.18, 214.52, 14.19, 515.26, 10.91, 21),
+    at("Since the sum on the right runs over the subsets that leave out the index l,", 118.8, 540.66, 370.6, 9.69, 548.23, 10.91),
+  ])]);
+  const rows = order(wide);
+  const fifteen = rows.findIndex((t) => /^\[\(15\).*= 0\./.test(t));
+  const sixteen = rows.findIndex((t) => /^\[\(16\).*alixi.*per A/.test(t));
+  assert.ok(fifteen >= 0 && sixteen > fifteen, rows.join("\n"));
+  assert.deepEqual(rows.slice(fifteen + 1, sixteen), ["Let ti = x̂i, i = 1,..., n. Lemma 3.1 yields"], rows.join("\n"));
+});
+
+test("a display of pieces set in text fonts keeps its number at the right; what reaches past its column stays out of the next column's sentence", () => {
+  const full = (text, base, x = 64.51) => at(text, x, base - 6.72, 285.68 - x, 8.9, base, 9.96);
+  const right = (text, base) => at(text, 309.59, base - 6.72, 221.17, 8.9, base, 9.96);
+  const laid = layoutDocument([page([
+    full("(1), the scattered field has to be changed according to", 156.94),
+    at("the vector spherical harmonic addition theorem [11]:", 64.51, 162.17, 210.13, 8.9, 168.89, 9.96),
+    at("M1,39 = Aml", 74.78, 177.2, 47.29, 12.26, 187.47, 6.97, 1),
+    at("1,39 (r0 + δr) Mml + Bml", 115.1, 177.2, 90.98, 13.78, 188.81, 6.97, 2),
+    at("1,39 (r0 + δr) Nml", 199.1, 178, 64.19, 12.98, 188.81, 6.97, 2),
+    at("(4)", 274.07, 179.25, 11.62, 8.9, 185.97, 9.96),
+    full("Here the translational coefficients are listed in the Appendix.", 204.24),
+    full("cuprous oxide the energy of interaction can be written", 330.85),
+    at("as:", 64.51, 336.08, 11.07, 8.9, 342.8, 9.96),
+    at("∞", 69.79, 348.37, 5.95, 5.82, 353.15, 6.97, 1), at("\u2211", 66.17, 354.58, 13.18, 4.92, 355.14, 9.96, 1),
+    at("i=0", 67.83, 371.16, 9.86, 7.1, 376.74, 6.97), at("An", 81.26, 358.68, 11.07, 8.71, 365.33, 9.96),
+    at("\u222B", 93.99, 351.22, 6.38, 4.92, 351.78, 9.96, 1), at("dx Fn(x)", 106.48, 351.86, 37.91, 15.64, 365.33, 9.96),
+    at("An + Bn", 117.86, 364.2, 30.66, 11.46, 372.17, 9.96), at("= BnCn", 152.98, 356.56, 29.78, 10.83, 365.33, 9.96),
+    at("\u222B", 184.91, 351.22, 6.38, 4.92, 351.78, 9.96, 1), at("dx", 197.4, 358.61, 9.9, 8.9, 365.33, 9.96),
+    at("\u222B", 209, 351.22, 6.38, 4.92, 351.78, 9.96, 1), at("dy Gn(x, y)", 221.49, 350.62, 47.07, 16.89, 365.33, 9.96, 1),
+    at("Anx + Bny+ Gn(x, y)", 232.34, 350.62, 86.55, 24.48, 372.17, 9.96, 2),
+    at("Anx + Bny", 282.66, 364.2, 41.35, 10.9, 372.17, 9.96, 1),
+    at("(5)", 274.07, 378.9, 11.62, 8.9, 385.62, 9.96),
+    full("Here we introduced the initial state of the system, which", 397.58),
+    right("cillator model that has been widely used for describing", 333.39),
+    right("coupled atom-photon or exciton-photon modes in mi-", 345.34),
+    at("crocavity systems [13].", 309.59, 350.57, 95.88, 8.9, 357.3, 9.96),
+    at("Near the resonance between", 413.65, 350.57, 117.11, 8.9, 357.3, 9.96),
+    at("WGM and the quadrupole exciton ω1l ≈ω1S the EP", 309.59, 361.28, 221.17, 11.64, 369.25, 9.96, 3),
+    right("branches are given by the eigenvalues of the following", 381.21),
+    right("Hamiltonian, and the energies of the two branches are:", 393.16),
+  ], 595.28, 841.89)])[0];
+  const blocks = order(laid);
+  assert.ok(blocks.some((t) => /^\[.*M1,39 = Aml.*Nml.*\]$/.test(t) && t.includes("(4)")), blocks.join("\n"));
+  const five = blocks.find((t) => t.includes("(5)"));
+  assert.ok(five && five.startsWith("[") && /∞/.test(five) && /dy Gn/.test(five) && /Anx \+ Bny/.test(five), blocks.join("\n"));
+  assert.ok(blocks.some((t) => /^cillator model .*crocavity systems \[13\]\. Near the resonance between WGM and the quadrupole exciton ω1l ≈ω1S the EP branches are given by/.test(t)),
+    blocks.join("\n"));
+  assert.ok(!blocks.some((t) => /^\(\d\)$/.test(t)), blocks.join("\n"));
+});
