@@ -30,11 +30,18 @@ const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d
 
 // Lines that share a baseline and sit close together become one line: a
 // section number and its title, a word set in another font.
-export function mergeFragments(lines) {
+export function mergeFragments(lines, shapes = []) {
   lines = attachNumbers(lines);
   const sorted = lines.slice().sort((a, b) => a.base - b.base || a.x - b.x);
   const out = [];
   for (const line of sorted) {
+    // A fraction set in a line (¼ as \frac14): its denominator, in smaller
+    // type a little lower, stands under its bar and the line's last figure.
+    const k = fractionOver(out, line, shapes);
+    if (k >= 0) {
+      out[k] = insertPiece(out[k], line, "/");
+      continue;
+    }
     const prev = out[out.length - 1];
     const size = Math.max(line.size, prev ? prev.size : 0);
     if (prev && !line.vertical && Math.abs(prev.base - line.base) < 0.35 * size) {
@@ -154,23 +161,43 @@ function joinPieces(prev, line, space) {
   };
 }
 
+// The line of `out` (its index, or -1) whose last figure `line` stands
+// under as the denominator of a fraction: in smaller type, its baseline
+// lower by less than half the line's size, starting under the figure and
+// under a short bar (a script under a script has none).
+function fractionOver(out, line, shapes) {
+  if (line.vertical || !/^\d/.test(line.text)) return -1;
+  const top = line.base - 0.75 * line.size;
+  if (!shapes.some((s) => s.h < 1 && s.w < 3 * line.size && s.x < line.x + 1 && s.x + s.w > line.x + 0.3 * line.size &&
+    s.y + s.h <= top + 0.5 && s.y > top - line.size)) return -1;
+  for (let k = out.length - 1; k >= 0 && k >= out.length - 4; k--) {
+    const o = out[k];
+    const end = o.x + o.w;
+    if (!o.vertical && /\d$/.test(o.text) && line.size < 0.85 * o.size && line.base > o.base + 0.2 * o.size &&
+      line.base - o.base < 0.5 * o.size && line.x < end && line.x > end - o.size && line.x + line.w <= end + 0.5 * o.size) return k;
+  }
+  return -1;
+}
+
 // A script set under or over a line, put into the line's text where it
-// stands (after the characters whose middles lie left of its middle).
-function insertPiece(prev, line) {
-  if (!prev.cx || !line.cx) return joinPieces(prev, line, false);
+// stands (after the characters whose middles lie left of its middle), with
+// `sep` before it (a fraction's slash).
+function insertPiece(prev, line, sep = "") {
+  if (!prev.cx || !line.cx) return joinPieces(prev, sep ? { ...line, text: sep + line.text, cx: undefined } : line, false);
   const mid = line.x + line.w / 2;
   let at = 0;
   while (at < prev.text.length && (prev.cx[2 * at] + prev.cx[2 * at + 1]) / 2 < mid) at++;
+  const length = sep.length + line.text.length;
   const gy = {};
-  for (const [unit, y] of Object.entries(prev.gy || {})) gy[Number(unit) < at ? unit : Number(unit) + line.text.length] = y;
-  for (const [unit, y] of Object.entries(line.gy || {})) gy[Number(unit) + at] = y;
+  for (const [unit, y] of Object.entries(prev.gy || {})) gy[Number(unit) < at ? unit : Number(unit) + length] = y;
+  for (const [unit, y] of Object.entries(line.gy || {})) gy[Number(unit) + at + sep.length] = y;
   return {
     ...prev,
-    text: prev.text.slice(0, at) + line.text + prev.text.slice(at),
+    text: prev.text.slice(0, at) + sep + line.text + prev.text.slice(at),
     y: Math.min(prev.y, line.y),
     h: Math.max(prev.y + prev.h, line.y + line.h) - Math.min(prev.y, line.y),
     math: (prev.math || 0) + (line.math || 0),
-    cx: prev.cx.slice(0, 2 * at).concat(line.cx, prev.cx.slice(2 * at)),
+    cx: prev.cx.slice(0, 2 * at).concat(sep ? [line.x, line.x] : [], line.cx, prev.cx.slice(2 * at)),
     gy: Object.keys(gy).length ? gy : undefined,
   };
 }
@@ -697,7 +724,7 @@ export function layoutPage(page, ctx) {
   const numbers = marginNumbers(drawn);
   const text = drawn.filter((l) => !numbers.has(l));
   const furnished = furniture(text, page, around);
-  const pieces = mergeFragments(text.filter((l) => !furnished.has(l)));
+  const pieces = mergeFragments(text.filter((l) => !furnished.has(l)), page.shapes);
   // A table whose rules would take in a heading (a chapter's rule above a
   // framed listing, say) is no table.
   // Nor is a frame around prose (an abstract between rules, a boxed note):

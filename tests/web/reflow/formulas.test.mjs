@@ -275,3 +275,17 @@ test("a display of pieces set in text fonts keeps its number at the right; what 
     blocks.join("\n"));
   assert.ok(!blocks.some((t) => /^\(\d\)$/.test(t)), blocks.join("\n"));
 });
+
+test("a fraction set in a line stays in it as figures with a slash; a script under a script gets no slash", () => {
+  const note = (shapes) => layoutDocument([{ ...page([
+    at("Ion K: the positions (2e) + (2f) and (4i), as the table shows above.", 55.49, 240, 300, 9.89, 248, 7.97),
+    at("a The z parameter of these positions is z ∼1", 55.49, 286.71, 167.83, 9.89, 295.05, 7.97, 3),
+    at("4 .", 219.67, 289.52, 7.2, 10.2, 298.18, 5.98),
+    at("earlier in the document, as was done with Table II: the float placement", 54, 321.15, 245.09, 8.85, 328.07, 9.96),
+  ]), shapes }])[0].blocks.map((b) => b.text);
+  const bar = { x: 219.49, y: 292.88, w: 4.01, h: 0.36 };
+  const laid = note([bar]);
+  assert.ok(laid.includes("a The z parameter of these positions is z ∼1/4."), laid.join("\n"));
+  // Without the bar the lower figure is a subscript under a superscript.
+  assert.ok(!note([]).some((t) => t.includes("1/4")), note([]).join("\n"));
+});
