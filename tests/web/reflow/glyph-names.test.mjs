@@ -3,7 +3,7 @@
 // and accents set as glyphs of their own over their letters.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { namedAbove, joinAccents } from "../../../web/reflow/parse-worker.js";
+import { namedAbove, joinAccents, spaceWords } from "../../../web/reflow/parse-worker.js";
 
 // Stand-ins for the parser's PDF objects: plain values, arrays, objects
 // (dictionaries), { ref, value } (indirect) and { stream, dict } (streams).
@@ -70,4 +70,34 @@ test("an accent over a letter joins it; one beside a letter, as in code, does no
   const code = line("a^b ~c");
   joinAccents(code);
   assert.equal(code.text, "a^b ~c");
+});
+
+test("a gap as wide as a space between two words is a space, kerning and a letter's second unit are not", () => {
+  // Characters 4 points wide, spaces `space` wide; "_" is a gap as wide as
+  // a space and "~" one of 0.4 points, neither with a character.
+  const set = (spec, space) => {
+    let at = 0, text = "";
+    const cx = [];
+    for (const ch of spec) {
+      if (ch === "_" || ch === "~") { at += ch === "_" ? space : 0.4; continue; }
+      const w = ch === " " ? space : 4;
+      text += ch;
+      cx.push(at, at + w);
+      at += w;
+    }
+    return { text, cx };
+  };
+  // A tight line whose spaces are 1.35 points, with a word gap left out.
+  const tight = set("If a_reference has", 1.35);
+  spaceWords(tight, 8.97);
+  assert.equal(tight.text, "If a reference has");
+  assert.equal(tight.cx.length, 2 * tight.text.length);
+  // No space on the line at all: a fifth of an em; a kern stays a kern.
+  const bracket = set("⟨~ident⟩___can", 1.1);
+  spaceWords(bracket, 9.89);
+  assert.equal(bracket.text, "⟨ident⟩ can");
+  // The two units of a letter above U+FFFF share a box.
+  const wide = { text: "a\u{1D44E}b", cx: [0, 4, 6, 10, 6, 10, 10, 14] };
+  spaceWords(wide, 10);
+  assert.equal(wide.text, "a \u{1D44E}b");
 });
