@@ -78,7 +78,11 @@ export function mergeFragments(lines, shapes = []) {
         out[out.length - 1] = insertPiece(prev, line);
         continue;
       }
-      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || number ||
+      // An entry of a table of contents: its number, its title and the
+      // leaders to its page, however far the title is set in.
+      const entry = gap < 3 * size && (/^(\.\s?){5,}/.test(line.text) || /^(\d+(\.\d+)*|[A-Z](\.\d+)+|[IVX]+)\.?$/.test(prev.text.trim()) &&
+        sorted.some((o) => o.x >= line.x && Math.abs(o.base - line.base) < 0.35 * size && /(\.\s?){3,}/.test(o.text)));
+      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || number || entry ||
         (prev.lineNumber && line.mono))) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);

@@ -141,3 +141,27 @@ test("a sentence cut by a float at the top of the next page goes on after the fl
   assert.ok(rest && rest.continues && rest.joins, kinds(b));
   assert.ok(b.blocks.some((x) => x.kind === "caption") && b.blocks.some((x) => x.kind === "cutout"), kinds(b));
 });
+
+test("a contents entry's number, title set in far and leaders are one entry", () => {
+  const bold = { bold: true };
+  const laid = layoutDocument([page([
+    l("e", 144.73, 209.78, 6.13, 10.5, 217.95, 11.96, bold), l("ltexpl.dtx", 164.31, 209.78, 56.98, 10.5, 217.95, 11.96, bold),
+    l("75", 514.87, 209.78, 13.46, 10.5, 217.95, 11.96, bold),
+    l("1", 144.73, 232.91, 5.73, 8.9, 239.87, 9.96, bold), l("expl3-dependent code", 169.63, 232.91, 106.11, 8.9, 239.87, 9.96, bold),
+    l("75", 516.83, 232.91, 11.46, 8.9, 239.87, 9.96, bold),
+    l("1.1", 159.67, 243.86, 12.73, 9.96, 251.83),
+    l("Loader . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . . .", 187.57, 243.86, 318.94, 9.96, 251.83),
+    l("75", 518.41, 243.86, 9.96, 9.96, 251.83),
+    l("1.2", 159.67, 255.81, 12.73, 9.96, 263.78),
+    l("Using expl3 code", 187.57, 255.81, 73.98, 9.96, 263.78),
+    l(". . . . . . . . . . . . . . . . . . . . . . . . . . . . . . .", 271.23, 255.81, 235.29, 9.96, 263.78),
+    l("78", 518.42, 255.81, 9.96, 9.96, 263.78),
+    l("2", 144.73, 278.74, 5.73, 8.9, 285.7, 9.96, bold),
+    l("Document-level command names for expl3 functions", 169.63, 278.74, 259.78, 8.9, 285.7, 9.96, bold),
+    l("79", 516.84, 278.74, 11.46, 8.9, 285.7, 9.96, bold),
+  ])])[0];
+  const texts = laid.blocks.map((b) => b.text);
+  assert.ok(texts.some((t) => /^1\.1 Loader(\s?\.)+\s?75$/.test(t)), kinds(laid));
+  assert.ok(texts.some((t) => /^1\.2 Using expl3 code(\s?\.)+\s?78$/.test(t)), kinds(laid));
+  assert.ok(!texts.some((t) => /^1\.[12]$/.test(t)), kinds(laid));
+});
