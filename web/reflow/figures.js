@@ -218,7 +218,9 @@ export function numberedDisplays(lines, body) {
     const ends = near.filter((l) => Math.abs(l.x + l.w - n.x - n.w) < 2);
     const starts = near.filter((l) => Math.abs(l.x - n.x) < 2);
     let x0, x1, right;
-    if (ends.length) [x0, x1, right] = [Math.min(...ends.map((l) => l.x)), n.x + n.w, true];
+    // (The column starts where the lines that reach the number's side do.)
+    const reach = near.filter((l) => l.x + l.w > n.x - 4 * n.size && l.x + l.w < n.x + n.w + 2);
+    if (ends.length) [x0, x1, right] = [Math.min(...reach.map((l) => l.x)), n.x + n.w, true];
     else if (starts.length) [x0, x1, right] = [n.x, Math.max(...starts.map((l) => l.x + l.w)), false];
     else continue;
     // (A line at the column's margin with a word in it leads into the display.)

@@ -72,8 +72,10 @@ export function mergeFragments(lines, shapes = []) {
         line.x + line.w <= prev.x + prev.w + 0.5 * prev.size;
       // An equation number goes with the nearest piece to its left: a line
       // of the next column further left on its baseline is no formula's.
+      // Nor is a piece of text before a fraction whose parts stand above and
+      // below the number's baseline (the number is the display's).
       const number = line.equationNumber && !sorted.some((o) => o !== line && o.x >= prev.x + prev.w - 0.5 &&
-        o.x + o.w <= line.x + 0.5 && Math.abs(o.base - line.base) < 0.5 * size);
+        o.x + o.w <= line.x + 0.5 && (Math.abs(o.base - line.base) < 0.5 * size || (o.y < line.y + line.h && o.y + o.h > line.y)));
       if (script) {
         out[out.length - 1] = insertPiece(prev, line);
         continue;

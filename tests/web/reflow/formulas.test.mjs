@@ -289,3 +289,39 @@ test("a fraction set in a line stays in it as figures with a slash; a script und
   // Without the bar the lower figure is a subscript under a superscript.
   assert.ok(!note([]).some((t) => t.includes("1/4")), note([]).join("\n"));
 });
+
+test("a display of text cells and fractions keeps its numbers; a display at the margin next to one does not narrow its column", () => {
+  const tt = (text, x, y, w, h, base, math = 0) => ({ ...at(text, x, y, w, h, base, 9.96, math), font: "CMTT10", mono: true });
+  const laid = layoutDocument([page([
+    at("The generalized fraction command \\genfrac provides full access to the six", 148.71, 347.03, 328.77, 9.13, 353.94, 9.96),
+    at("TEX fraction primitives:", 133.77, 358.98, 104.74, 10.99, 365.9, 9.96),
+    tt("\\over: n + 1", 189.21, 379.79, 57.68, 15.87, 393.45, 1), at("2", 232.83, 393.37, 4.98, 8.85, 400.28, 9.96),
+    tt("\\overwithdelims:", 303.53, 386.53, 81.22, 9.13, 393.45),
+    at("\u27E8n + 1", 389.18, 379, 30.61, 9.64, 386.71, 9.96, 2), at("2", 405.73, 393.37, 4.98, 8.85, 400.28, 9.96),
+    at("(56)", 459.77, 386.53, 17.71, 8.85, 393.45, 9.96),
+    tt("\\atop: n + 1", 189.21, 407.69, 57.68, 15.87, 421.34, 1), at("2", 232.83, 421.26, 4.98, 8.85, 428.18, 9.96),
+    tt("\\atopwithdelims:", 303.53, 414.43, 81.22, 9.13, 421.34),
+    at("(n + 1", 389.18, 406.9, 30.47, 9.64, 414.6, 9.96, 2), at("2", 405.6, 421.26, 4.98, 8.85, 428.18, 9.96),
+    at("(57)", 459.77, 414.43, 17.71, 8.85, 421.34, 9.96),
+    at("Any of these may be used with a size of its own, as the next lines show in turn.", 133.77, 470, 343.7, 9.13, 477, 9.96),
+  ], 595.28, 841.89)])[0];
+  const blocks = order(laid);
+  assert.ok(blocks.some((t) => t.startsWith("[") && t.includes("(56)") && t.includes("\\overwithdelims:")), blocks.join("\n"));
+  assert.ok(blocks.some((t) => t.startsWith("[") && t.includes("(57)") && t.includes("\\atop: n + 1")), blocks.join("\n"));
+  assert.ok(!blocks.some((t) => !t.startsWith("[") && /n \+ 1|^2$|\(5\d\)/.test(t)), blocks.join("\n"));
+  // A case split whose number stands apart, above a display ending in its
+  // own number at the margin: the split's column is the text's.
+  const [split] = layoutDocument([page([
+    at("For a complete bipartite graph Kn1n2, let λi = 0, i = 1, . . . , n. By (39),", 133.77, 127.85, 311.3, 10.37, 134.77, 9.96, 12),
+    at("\u23A7", 254.62, 147.68, 8.03, 6.38, 148.08, 9.96, 1),
+    at("−n1!n2!δn1n2, if l = 2", 262.65, 150.85, 100.03, 10.93, 158.32, 9.96, 8),
+    at("Al =", 230.81, 158.2, 21.05, 10.34, 165.12, 9.96, 2),
+    at("(42)", 459.77, 158.2, 17.71, 8.85, 165.12, 9.96),
+    at("0,", 262.65, 165.76, 7.75, 8.85, 172.67, 9.96, 1), at("otherwise .", 332.11, 165.76, 47.13, 8.85, 172.67, 9.96, 1),
+    at("Theorem 7.2 leads to", 133.77, 188, 95.27, 8.85, 194.92, 9.96),
+    at("1", 290.07, 195.42, 4.98, 8.85, 202.33, 9.96), at("n1 + n2", 276.02, 208.99, 32.58, 10.34, 215.91, 9.96, 2),
+    at("Hc =", 249.2, 202.16, 22.86, 10.34, 209.07, 9.96, 2), at("n1!n2!δn1n2. (43)", 310.29, 202.16, 167.19, 10.37, 209.07, 9.96, 6),
+    at("Now, we consider an asymmetrical approach. Theorem 3.3 leads to", 148.71, 224.06, 292.79, 8.85, 230.98, 9.96),
+  ])]);
+  assert.ok(order(split).some((t) => /^\[.*\(42\)/.test(t) && t.includes("Al =") && t.includes("otherwise")), order(split).join("\n"));
+});
