@@ -29,7 +29,10 @@ export function heightFraction(y, pageHeight) {
 // below, to the nearest block above, never a footnote. A point in the
 // margin left of the text stands at its left edge; above all of it too (the
 // top left corner of a page view's window at a page's top), it names no
-// column. Blocks without a region are skipped.
+// column. A point that the line it leads to runs across (the column
+// beside reaching into the gutter) leads instead to a line right under it
+// that starts at it or a little right of it: in the gutter, or in a hanging
+// indent left of its column's text. Blocks without a region are skipped.
 export function blockAt(laid, y, x) {
   if (!laid) return null;
   const placed = laid.blocks.filter((b) => b.region);
@@ -59,6 +62,10 @@ export function blockAt(laid, y, x) {
     if (b.kind === "footnote" && d > 0.03) continue;
     if (d < bestDistance) { best = b; bestDistance = d; }
   }
+  if (best && x !== undefined) {
+    const line = lineAt(best, y, laid.height);
+    if (line && line.x / laid.width < x - 0.02) return startedAt(laid, placed, x, y) || best;
+  }
   if (best) return best;
   // Past the foot of its column: the block read after the column's last.
   if (x !== undefined) {
@@ -71,6 +78,24 @@ export function blockAt(laid, y, x) {
     if (b.kind === "footnote") continue;
     const d = 10 + (y - b.region[1]);
     if (d < bestDistance) { best = b; bestDistance = d; }
+  }
+  return best;
+}
+
+// The block of the nearest line below a point (fractions) that begins at
+// its x or up to a few ems right of it, within a few lines' height; null
+// when there is none. A footnote only right under the point.
+function startedAt(laid, placed, x, y) {
+  const width = laid.width, height = laid.height;
+  if (!(width > 0) || !(height > 0)) return null;
+  let best = null, bestDistance = 0.04;
+  for (const b of placed) {
+    if (b.kind === "cutout" || !b.lines) continue;
+    for (const l of b.lines) {
+      if (!Number.isFinite(l.x) || l.x / width < x - 0.004 || l.x / width > x + 0.06 || l.base <= y * height + 1) continue;
+      const d = l.base / height - y;
+      if (d < bestDistance && (b.kind !== "footnote" || d <= 0.03)) { best = b; bestDistance = d; }
+    }
   }
   return best;
 }

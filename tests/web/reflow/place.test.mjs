@@ -52,6 +52,32 @@ test("a link's target leads to the line below it, in the column that holds it", 
   assert.equal(blockAt(laid, 130 / height).text, "[2]", "without x: the first line below in any column");
 });
 
+test("a target in the gutter or the hanging indent leads to the column whose text it starts", () => {
+  // Author-year references hang in the right column (first lines at 318,
+  // the rest at 327); the left column's prose reaches 309 with a long
+  // address. The targets stand at 294.5, left of the right column's text,
+  // on the baseline of the line before the entry they name.
+  const width = 612, height = 792;
+  const row = (x, top, w) => ({ x, y: top, w, h: 7, base: top + 6 });
+  const prose = { index: 0, kind: "paragraph", text: "prose", region: [52 / width, 300 / height, 257 / width, 120 / height],
+    lines: Array.from({ length: 15 }, (_, i) => row(52, 300 + 8 * i, i === 4 ? 257 : 243)) };
+  const entry = (n, top) => ({ index: n, kind: "reference", text: `entry ${n}`,
+    region: [318 / width, top / height, 243 / width, 16 / height], lines: [row(318, top, 243), row(327, top + 8, 180)] });
+  // Under the prose, a heading centred in the left column and the
+  // paragraph after it, set in at the column's start.
+  const heading = { index: 5, kind: "heading", text: "heading", region: [150 / width, 430 / height, 60 / width, 7 / height],
+    lines: [row(150, 430, 60)] };
+  const after = { index: 6, kind: "paragraph", text: "after", region: [52 / width, 446 / height, 257 / width, 16 / height],
+    lines: [row(62, 446, 247), row(52, 454, 257)] };
+  const laid = { width, height, blocks: [prose, heading, after, entry(1, 300), entry(2, 316), entry(3, 332), entry(4, 348)] };
+  const at = (x, y) => blockAt(laid, y / height, x / width).text;
+  assert.equal(at(294.5, 330), "entry 3", "in the gutter, beside the left column's lines");
+  assert.equal(at(294.5, 346), "entry 4");
+  assert.equal(at(320, 346), "entry 4", "at the entry's own start");
+  assert.equal(at(54, 346), "prose", "the left column's own target stays there");
+  assert.equal(at(52, 425), "heading", "a heading set right of the target, before the line that starts there");
+});
+
 test("a target under a display's foot leads to the heading that follows it, one just above it to the display", () => {
   // A display cut out from 438 to 455 on a page 792 high; the run-in
   // heading after it has its line at 462..472, baseline 470. The heading's
