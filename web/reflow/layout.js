@@ -5,19 +5,9 @@
 // and figures, tables and display formulas become cut-outs.
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
-import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare } from "./quality.js";
+import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare, captionStart } from "./quality.js";
 import { findAreas, absorbs, fractions, isRule, framesProse, tabular, numberedDisplays } from "./figures.js";
 
-const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
-const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
-
-// Whether a line starts a caption: its label and number, then the caption's
-// own words. A sentence that starts with a label ("Table 2 lists …",
-// "Table 5) set …") is prose.
-function captionStart(text) {
-  const label = CAPTION.exec(text) || CJK_CAPTION.exec(text);
-  return !!label && !/^\s*[\p{Ll}),;]/u.test(text.slice(label[0].length));
-}
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 // A list marker made of a number or a letter, which a line of running text
 // may also start with.

@@ -18,6 +18,16 @@ export function bodySize(pages) {
   return best;
 }
 
+const CAPTION = /^(Figure|Fig\.|FIG\.|Table|TABLE|Algorithm|Listing|Scheme|Chart|Plate|Video|Supplementary (Figure|Table))\s*([A-Z]?\d+|[IVXL]+\.)/;
+const CJK_CAPTION = /^(图|表|圖)\s*\d+/;
+
+// Whether a line starts a caption: its label and number, then the caption's
+// own words. A sentence that starts with a label ("Table 2 lists …",
+// "Table 5) set …") is prose.
+export function captionStart(text) {
+  const label = CAPTION.exec(text) || CJK_CAPTION.exec(text);
+  return !!label && !/^\s*[\p{Ll}),;]/u.test(text.slice(label[0].length));
+}
 // A line's text with its numbers taken out, so that "Page 3" and "Page 4" or
 // a header with the page number in it compare equal.
 export function runningForm(text) {
@@ -46,7 +56,7 @@ function shown(line, page, upright = false) {
   const { x, y, w, h } = line;
   const box = turn === 1 ? { x: W - y - h, y: x, w: h, h: w } : turn === 2 ? { x: W - x - w, y: H - y - h, w, h }
     : turn === 3 ? { x: y, y: H - x - w, w: h, h: w } : { x, y, w, h };
-  return { ...box, mid: box.y + box.h / 2, H };
+  return { ...box, mid: box.y + box.h / 2, H, W };
 }
 
 function nearEdge(box) {
@@ -65,10 +75,14 @@ function place(box) {
 
 function signatureIn(page, upright) {
   const keys = new Set();
+  keys.page = page.page;
   for (const line of page.lines) {
     const box = shown(line, page, upright);
     if (!line.text.trim() || !nearEdge(box)) continue;
     keys.add(`${place(box)}@${runningForm(line.text)}`);
+    // A number also as it stands, so that one that counts with the pages
+    // is told from one that only stands at the same place.
+    if (/^\d{1,4}$/.test(line.text.trim())) keys.add(`${place(box)}#${Number(line.text)}`);
     if (outerBand(box)) keys.add(`${outerBand(box)}@${Math.round(line.size)}@${runningForm(line.text)}`);
   }
   return keys;
@@ -103,6 +117,16 @@ export function furniture(lines, page, around) {
 function furnitureIn(lines, page, around, upright) {
   const boxes = new Map(lines.map((l) => [l, shown(l, page, upright)]));
   const pageNumber = (l, b) => outerBand(b) && PAGE_NUMBER.test(l.text.trim());
+  // Whether a line stands in the page's first or last row: no line at
+  // all between it and the edge, furniture or not.
+  const extreme = (l) => {
+    const b = boxes.get(l), top = b.mid < b.H / 2;
+    return !lines.some((o) => {
+      const c = boxes.get(o);
+      return o.text.trim() && (top ? c.y + c.h <= b.y + 0.5 : c.y >= b.y + b.h - 0.5);
+    });
+  };
+  const swapped = new Set();
   const repeats = (l, b) => {
     if (!nearEdge(b)) return false;
     const form = runningForm(l.text);
@@ -111,16 +135,43 @@ function furnitureIn(lines, page, around, upright) {
     // type (a page turned on its side keeps its heads along an edge; a
     // paper's title is set larger than its running head).
     const band = outerBand(b) && /\p{L}/u.test(form) && `${outerBand(b)}@${Math.round(l.size)}@${form}`;
+    // A title page sets in its first row what the other pages set in
+    // their foot (the journal and its volume), and the other way round.
+    const other = band && form.length > 8 && `${outerBand(b) === "top" ? "bottom" : "top"}@${Math.round(l.size)}@${form}`;
+    if (other && extreme(l) && around.some((keys) => keys.has(other))) {
+      swapped.add(l);
+      return true;
+    }
     return around.some((keys) => keys.has(`${at}@${form}`) || keys.has(`${at - 1}@${form}`) || keys.has(`${at + 1}@${form}`) ||
       (band && keys.has(band)));
   };
-  const found = new Set(lines.filter((l) => l.text.trim() && (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l)))));
+  // A caption's label ("Table 1" over a table set at the top of the page)
+  // is no running head, whatever the pages around have at its place.
+  const found = new Set(lines.filter((l) => l.text.trim() && !captionStart(l.text.trim()) &&
+    (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l)))));
   const others = (l) => lines.filter((o) => o !== l && !found.has(o) && o.text.trim());
   const sameRow = (l, o) => Math.abs(boxes.get(o).mid - boxes.get(l).mid) < 0.35 * Math.max(o.size || 0, l.size || 0, 1);
   const number = (l) => !/\p{L}/u.test(l.text);
-  // Numbers side by side are a table's row.
-  for (const l of [...found]) if (number(l) && lines.some((o) => o !== l && number(o) && sameRow(l, o))) found.delete(l);
-  const besideText = (l) => others(l).some((o) => sameRow(l, o));
+  // Numbers side by side are a table's row; a page number and the bullet
+  // that parts it from the running head are not.
+  const figures = (l) => number(l) && !/^[•·|]$/.test(l.text.trim());
+  for (const l of [...found]) if (figures(l) && lines.some((o) => o !== l && figures(o) && sameRow(l, o))) found.delete(l);
+  // Whether a line is a page number that counts with the pages around:
+  // N here, N + 1 at its place on the next page, N - 2 two pages back.
+  const counted = (l) => {
+    if (!/^\d{1,4}$/.test(l.text.trim())) return false;
+    const at = place(boxes.get(l)), n = Number(l.text);
+    return around.some((keys) => Number.isInteger(keys.page) &&
+      [at - 1, at, at + 1].some((p) => keys.has(`${p}#${n + keys.page - page.page}`)));
+  };
+  // A page number far from the text of its row (a running head in words
+  // of its own, "REFERENCES" at the left and "41" at the right) is the
+  // page's, not that text's.
+  const far = (l, o) => {
+    const a = boxes.get(l), c = boxes.get(o);
+    return counted(l) && Math.max(c.x - a.x - a.w, a.x - c.x - c.w) > a.W * 0.15;
+  };
+  const besideText = (l) => others(l).some((o) => sameRow(l, o) && !far(l, o));
   // A piece of a line of text (a delimiter and a letter that happen to
   // stand where a page around has the same) is the line's.
   const inText = (l, b) => others(l).some((o) => {
@@ -142,6 +193,17 @@ function furnitureIn(lines, page, around, upright) {
         found.delete(l);
         changed = true;
       }
+    }
+  }
+  // The rest of the page's first or last row, in the type of the page
+  // number or of the title page's head it holds, goes with it (the date and
+  // the class beside the journal's head, a chapter's head or a file's stamp
+  // beside the page number).
+  for (const l of [...found]) {
+    if (!extreme(l) || !(swapped.has(l) || counted(l))) continue;
+    for (const o of others(l)) {
+      const c = boxes.get(o);
+      if (sameRow(l, o) && Math.abs((o.size || 0) - (l.size || 0)) < 0.5 && nearEdge(c) && outermost(o, c)) found.add(o);
     }
   }
   return found;

@@ -123,3 +123,50 @@ test("a landscape page among portrait ones loses the feet set along its side", (
   assert.ok(!all.some((t) => t.includes("Journal of Examples")), all.join("\n"));
   assert.ok(all.some((t) => /wide table/.test(t)), all.join("\n"));
 });
+
+test("heads set in pieces, and a title page's first row that the other pages set as their foot, go; a title like the foot stays", () => {
+  // A journal's pages: the page number, a bullet and the authors apart on
+  // the left pages, the title, a bullet and the number on the right ones;
+  // the journal's line and the title at the foot. The title page sets the
+  // journal's line in its first row, beside the date and the class, and
+  // its title under them in the type of the foot.
+  const foot = "Journal of Examples 000, 1–10 (2020)";
+  const pages = [0, 1, 2, 3, 4, 5].map((n) => {
+    if (n === 0) {
+      return page(0, [line(foot, 42, 31, 85, { size: 8 }), line("Preprint 27 June 2020", 282, 31, 70, { size: 8 }),
+        line("Compiled using the examples class v3.0", 402, 31, 146, { size: 8 }),
+        line("The Examples Macros", 72, 80, 160), ...body(140, n)]);
+    }
+    const head = n % 2
+      ? [line(`111:${n + 1}`, 52, 56, 15, { size: 7 }), line("•", 73, 56, 2.5, { size: 7 }), line("Author et al.", 83, 56, 38, { size: 7 })]
+      : [line("The Examples Macros", 443, 56, 86, { size: 7 }), line("•", 536, 56, 2.5, { size: 7 }), line(`111:${n + 1}`, 546, 56, 15, { size: 7 })];
+    return page(n, [...head, ...body(90, n), line("The Examples Macros", 380, 780, 160), line(foot, 72, 798, 160, { size: 8 })]);
+  });
+  const all = texts(layoutDocument(pages));
+  assert.ok(!all.some((t) => /111:|•|Author et al|Journal of Examples|Preprint|Compiled using/.test(t)), all.join("\n"));
+  assert.deepEqual(all.filter((t) => /Examples Macros/.test(t)), ["0:paragraph:The Examples Macros"], all.join("\n"));
+  assert.equal(all.filter((t) => /Body text/.test(t)).length, 6, all.join("\n"));
+});
+
+test("a page number far from a head or a stamp of the page's own goes with it; a contents entry's number and a caption's label stay", () => {
+  // Each file's pages carry its stamp at the foot and the page number at
+  // the right; page 3 is a file of one page. The last page's head is its
+  // own ("REFERENCES"), far from its number. Page 1 is the contents, its
+  // first entry in the first row, its number far from its title.
+  const file = (n) => (n < 3 ? 0 : n === 3 ? 1 : 2);
+  const pages = [0, 1, 2, 3, 4, 5].map((n) => page(n, [
+    line(n === 5 ? "REFERENCES" : "Sample paper for the examples package", 134, 56, n === 5 ? 69 : 169), line(String(27 + n), 468, 56, 10),
+    ...body(120, n), line(`File ${"pqr"[file(n)]}: lt${word(file(n))}.dtx Date: 2022/11/28 Version v1.3o`, 145, 720, 231),
+    line(String(340 + n), 513, 720, 15)]));
+  pages[1].lines.splice(0, 8, line("q", 145, 90, 7), line("ltlogos.dtx", 165, 90, 62), line("292", 508, 90, 20),
+    line("r", 145, 104, 7), line("ltfiles.dtx", 165, 104, 62), line("343", 508, 104, 20));
+  const all = texts(layoutDocument(pages));
+  assert.ok(!all.some((t) => /File [pqr]:|:3[34]\d$|REFERENCES|Sample paper|:(2[7-9]|3[0-2])$/.test(t)), all.join("\n"));
+  assert.match(all.filter((t) => t.startsWith("1:")).join(" "), /ltlogos\.dtx.*292/, all.join("\n"));
+  // Pages with their heads at the foot: tables at the top of pages 1 and
+  // 3 under their captions, whose labels stand apart from their words.
+  const tables = [0, 1, 2, 3].map((n) => page(n, [...body(120, n), line("Transactions of the Examples", 440, 757, 120),
+    ...(n % 2 ? [line(`Table ${n}`, 386, 46, 28, { size: 8 }), line(`A ${word(n)} table`, 423, 46, 55, { size: 8 })] : [])]));
+  const captions = texts(layoutDocument(tables)).filter((t) => /table/i.test(t));
+  assert.deepEqual(captions, ["1:caption:Table 1 A beta table", "3:caption:Table 3 A delta table"], captions.join("\n"));
+});
