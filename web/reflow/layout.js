@@ -988,8 +988,10 @@ function growFormulas(blocks, body, page) {
   };
   const under = (b, f) => numberLine(b) && b.y >= f.y + f.h - 2 && b.y - (f.y + f.h) < 1.2 * body &&
     b.x + b.w > f.x + 0.5 * f.w;
-  // Limits set in script size just over or under a formula, within its width.
-  const limit = (b, f) => b.lines.every((l) => l.size < 0.85 * body) && b.x > f.x - 2 && b.x + b.w < f.x + f.w + 2 &&
+  // Limits set in script size just over or under a formula, within its width
+  // (the body's size is a script's under a display set large).
+  const limit = (b, f) => b.lines.every((l) => l.size < 0.85 * Math.max(body, ...f.lines.map((m) => m.size))) &&
+    b.x > f.x - 2 && b.x + b.w < f.x + f.w + 2 &&
     (b.y - (f.y + f.h) < 0.6 * body && b.y > f.y || f.y - (b.y + b.h) < 0.6 * body && b.y < f.y);
   let out = blocks.slice();
   for (let i = 0; i < out.length; i++) {

@@ -104,6 +104,19 @@ test("a display's limits in script size, words among them, are in its cut-out", 
   assert.equal(formulas(laid).length, 1, kinds(laid));
   for (const part of ["perm", "i<j", "S12S23Sn1"]) assert.ok(formulas(laid)[0].text.includes(part), part);
   assert.ok(!laid.blocks.some((b) => b.kind !== "cutout" && /perm|i<j/.test(b.text)), kinds(laid));
+
+  // A display set large: its integral's lower limit is in the body's size,
+  // just under the display, and is the display's as well.
+  const large = [
+    l("and now in \\Large size:", 133.77, 263.63, 104.77, 9.13, 270.6, 9.96, 0),
+    l("\u239B", 230.35, 284.73, 10.56, 9.18, 285.2, 14.35, 1), l("Ey", 240.91, 295.57, 15.47, 14.04, 305.6, 14.35, 2),
+    l("\u222B tε", 259.63, 282.93, 21.71, 11.68, 292, 9.96, 3), l("0", 267.6, 311.47, 4.98, 8.85, 318.3, 9.96, 0),
+    l("Lx,yx(s)φ(x) ds", 284.73, 295.57, 85.61, 14.42, 305.6, 14.35, 12), l("\u239E", 370.34, 284.73, 10.56, 9.18, 285.2, 14.35, 1),
+    l("Then the next paragraph of the text goes on under the display, in the size of the body.", 133.77, 330.95, 340, 9.96, 338.4, 9.96, 0),
+  ];
+  const big = layoutDocument([page(large, 595.28, 841.89)])[0];
+  assert.equal(formulas(big).length, 1, kinds(big));
+  assert.ok(!big.blocks.some((b) => b.kind !== "cutout" && /^0$/.test(b.text.trim())), kinds(big));
 });
 
 test("scripts under superscripts stay in their line; the sentence is neither cut nor taken into a display", () => {
