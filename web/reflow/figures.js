@@ -185,9 +185,11 @@ const BARE_NUMBER = /^[,.;]?\s*\(\s*[A-Z]?\d+(\.\d+)*[a-z]?[′'*]?\s*\)$/;
 // Names and words a display holds among its signs.
 const MATH_WORDS = /^(lim|max|min|sup|inf|log|exp|sin|cos|tan|arg|det|mod|per|and|for|if|where|otherwise|s\.t\.)$/;
 
-// The words of a line (`least` letters or more), names of maths aside.
+// The words of a line (`least` letters or more), names of maths and its
+// letters (mathematical italic and the like) aside.
 function words(line, least) {
-  return (line.text.match(new RegExp(`\\p{L}{${least},}`, "gu")) || []).filter((w) => !MATH_WORDS.test(w)).length;
+  const text = line.text.replace(/[\u{1D400}-\u{1D7FF}]/gu, " ");
+  return (text.match(new RegExp(`\\p{L}{${least},}`, "gu")) || []).filter((w) => !MATH_WORDS.test(w)).length;
 }
 
 // Whether a line reads as a sentence: three words or more.
@@ -212,17 +214,9 @@ export function numberedDisplays(lines, body) {
   const numbers = new Set(lines.filter((l) => !l.row && BARE_NUMBER.test(l.text.trim())));
   if (!numbers.size) return [];
   const mathy = (l) => l.math > 0 || l.size < 0.85 * body || /[=+−×∑∫∏√≤≥∈]/.test(l.text);
-  const found = [];
-  for (const n of numbers) {
-    const near = lines.filter((l) => l !== n && Math.abs(l.base - n.base) < 12 * n.size && l.w > 12 * n.size);
-    const ends = near.filter((l) => Math.abs(l.x + l.w - n.x - n.w) < 2);
-    const starts = near.filter((l) => Math.abs(l.x - n.x) < 2);
-    let x0, x1, right;
-    // (The column starts where the lines that reach the number's side do.)
-    const reach = near.filter((l) => l.x + l.w > n.x - 4 * n.size && l.x + l.w < n.x + n.w + 2);
-    if (ends.length) [x0, x1, right] = [Math.min(...reach.map((l) => l.x)), n.x + n.w, true];
-    else if (starts.length) [x0, x1, right] = [n.x, Math.max(...starts.map((l) => l.x + l.w)), false];
-    else continue;
+  // The row of the number `n` and the lines that may join it, with its
+  // column from x0 to x1; null when the row is no display's.
+  const displayIn = (n, x0, x1, right) => {
     // (A line at the column's margin with a word in it leads into the display.)
     const inColumn = (l) => l.x < x1 - 1 && l.x + l.w > x0 + 1;
     const pieces = new Set(lines.filter((l) => l !== n && !l.row && !numbers.has(l) && inColumn(l) &&
@@ -240,16 +234,35 @@ export function numberedDisplays(lines, body) {
       const r0 = Math.min(...row.map((l) => l.x)), r1 = Math.max(...row.map((l) => l.x + l.w));
       const em = n.size;
       const set = (right ? r0 - x0 >= em && n.x - r1 >= em : r0 - n.x - n.w >= em && x1 - r1 >= em) && row.some(mathy);
-      if (!set && !row.every((l) => pieces.has(l))) continue;
+      if (!set && !row.every((l) => pieces.has(l))) return null;
     } else {
       seed = [...pieces].filter((l) => (right ? inkBottom(l) <= inkTop(n) + 0.5 && inkTop(n) - inkBottom(l) < 1.2 * n.size
         : inkTop(l) >= inkBottom(n) - 0.5 && inkTop(l) - inkBottom(n) < 1.2 * n.size));
       // Only the nearest row.
       const base = right ? Math.max(...seed.map((l) => l.base)) : Math.min(...seed.map((l) => l.base));
       seed = seed.filter((l) => Math.abs(l.base - base) < 0.5 * n.size);
-      if (!seed.length) continue;
+      if (!seed.length) return null;
     }
-    found.push({ n, seed, pieces, textRow, x0, x1 });
+    return { n, seed, pieces, textRow, x0, x1 };
+  };
+  const found = [];
+  for (const n of numbers) {
+    const near = lines.filter((l) => l !== n && Math.abs(l.base - n.base) < 12 * n.size && l.w > 12 * n.size);
+    const ends = near.filter((l) => Math.abs(l.x + l.w - n.x - n.w) < 2);
+    const starts = near.filter((l) => Math.abs(l.x - n.x) < 2);
+    let x0, x1, right;
+    // (The column starts where the lines that reach the number's side do.)
+    const reach = near.filter((l) => l.x + l.w > n.x - 4 * n.size && l.x + l.w < n.x + n.w + 2);
+    if (ends.length) [x0, x1, right] = [Math.min(...reach.map((l) => l.x)), n.x + n.w, true];
+    else if (starts.length) [x0, x1, right] = [n.x, Math.max(...starts.map((l) => l.x + l.w)), false];
+    else continue;
+    // A display set across both columns (its number at the right one's
+    // edge) has pieces that cross the column's other edge near its number;
+    // it is tried across the page first.
+    const across = right && lines.some((l) => l !== n && Math.abs(l.base - n.base) < 4 * n.size && l.x < x0 - 1 &&
+      l.x + l.w > x0 + 1 && !sentence(l) && words(l, 2) < 3);
+    const display = (across && displayIn(n, Math.min(x0, ...near.map((l) => l.x)), x1, right)) || displayIn(n, x0, x1, right);
+    if (display) found.push(display);
   }
   // A number's row is its own: another display grows into it no further.
   const reserved = new Set(found.flatMap((d) => d.seed));

@@ -338,3 +338,39 @@ test("a display of text cells and fractions keeps its numbers; a display at the 
   ])]);
   assert.ok(order(split).some((t) => /^\[.*\(42\)/.test(t) && t.includes("Al =") && t.includes("otherwise")), order(split).join("\n"));
 });
+
+test("a numbered display set across both columns is one cut-out, read after the columns above it", () => {
+  const left = (text, base) => at(text, 36, base - 6.84, 256.32, 9.02, base, 9.96);
+  const right = (text, base) => at(text, 319.68, base - 6.84, 256.32, 9.02, base, 9.96);
+  const laid = layoutDocument([page([
+    left("interdum eu, justo lectus sagittis dui, et vehicula libero dui cursus", 394.28),
+    left("ultricies auctor, pede lorem egestas dui, et convallis elit erat sed", 418.19),
+    right("page to the top of this page, but does not interfere with the", 406.23),
+    right("widetext material, as a float of one column would interfere.", 418.19),
+    // The bars around the matrix, as tall as it.
+    at("\u2225".repeat(25), 145.3, 450.17, 4.34, 150.12, 450.73, 9.96, 25),
+    at("\u2225".repeat(25), 537.14, 450.17, 4.34, 150.12, 450.73, 9.96, 25),
+    at("𝜑", 168.77, 448.73, 5.67, 4.45, 453.09, 9.96), at("(𝜑1, 𝜀1)", 156.12, 459.63, 30.89, 10.12, 466.67, 9.96, 2),
+    at("𝜑𝑘21", 162.15, 471.1, 18.61, 7.44, 475.46, 9.96), at("(𝜑2, 𝜀1)", 156.12, 482, 30.89, 10.12, 489.04, 9.96, 2),
+    at("𝜑𝑘31 𝜑𝑘32 𝜑", 162.15, 493.47, 115.09, 7.44, 497.83, 9.96), at("...", 170.31, 516.1, 2.49, 12.42, 520.46, 9.96),
+    at("𝜑𝑘𝑛−2 1", 156.77, 537.37, 29.37, 7.44, 541.73, 9.96, 1), at("𝜑𝑘𝑛−1 1", 156.77, 559.74, 29.37, 7.44, 564.1, 9.96, 1),
+    at("(𝜑𝑛−1, 𝜀1) (𝜑𝑛−1, 𝜀2)", 151.34, 570.64, 94.23, 10.12, 577.68, 9.96, 6), at("𝜑𝑘𝑛1", 161.79, 582.11, 19.32, 7.44, 586.47, 9.96),
+    at("0 . . . . . . . . . . . . . . . . . . . . . . . . . . . . 0", 222.86, 452.99, 288.96, 9.02, 459.84, 9.96),
+    at("(𝜑3, 𝜀1)", 156.12, 504.37, 30.89, 10.12, 511.41, 9.96, 2), at("(𝜑3, 𝜀3)", 258.92, 504.37, 30.89, 10.12, 511.41, 9.96, 2),
+    at("WT1 : 𝔚(𝚽) =", 70.52, 520.97, 72.02, 9.22, 528.01, 9.96, 4),
+    at("(1)", 564.38, 521.16, 11.62, 9.02, 528.01, 9.96),
+    at("(𝜑𝑛−2, 𝜀1) (𝜑𝑛−2, 𝜀2)", 151.34, 548.27, 94.23, 10.12, 555.31, 9.96, 6),
+    at("(𝜑𝑛−2, 𝜀𝑛−3) (𝜑𝑛−2, 𝜀𝑛−2)", 303.16, 548.27, 113.33, 10.12, 555.31, 9.96, 8),
+    at("(𝜑𝑛, 𝜀1)", 155.76, 593.01, 31.6, 10.12, 600.05, 9.96, 2), at("(𝜑𝑛, 𝜀𝑛)", 493.18, 593.01, 32.3, 8.6, 600.05, 9.96, 2),
+    left("Sed commodo posuere pede. Mauris ut est. Ut quis purus. Sed ac", 640),
+    left("odio. Sed vehicula hendrerit sem. Duis non odio. Morbi ut dui.", 652),
+    right("ultricies tellus. Proin et quam. Class aptent taciti sociosqu ad", 640),
+    right("litora torquent per conubia nostra, per inceptos hymenaeos.", 652),
+  ])])[0];
+  const blocks = order(laid);
+  const wide = blocks.findIndex((t) => t.startsWith("[") && t.includes("(1)") && t.includes("WT1") && t.includes("(𝜑𝑛, 𝜀𝑛)"));
+  assert.ok(wide > 0, blocks.join("\n"));
+  assert.ok(blocks.slice(0, wide).some((t) => /widetext material/.test(t)) && blocks.slice(wide + 1).some((t) => /^Sed commodo/.test(t)),
+    blocks.join("\n"));
+  assert.ok(!blocks.some((t) => !t.startsWith("[") && /𝜑/.test(t)), blocks.join("\n"));
+});
