@@ -731,10 +731,12 @@ export function layoutPage(page, ctx) {
   // Tables without rules, outside the areas, read row by row.
   const lines = markNumbered(tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l))));
   const free = [];
-  const items = areas.map((a) => ({ ...a, area: a, lines: [] }));
   // A display whose number stands apart is one cut-out with its number,
-  // read where its column has it.
+  // read where its column has it. A drawing inside it (a matrix's bars and
+  // rules) is its own, with the text that stands in it.
   const displays = numberedDisplays(lines.filter((l) => !areas.some((a) => absorbs(a, l))), ctx.body);
+  const within = (a, b) => a.x >= b.x - 2 && a.y >= b.y - 2 && a.x + a.w <= b.x + b.w + 2 && a.y + a.h <= b.y + b.h + 2;
+  const items = areas.filter((a) => !displays.some((d) => within(a, d.box))).map((a) => ({ ...a, area: a, lines: [] }));
   const inDisplay = new Set(displays.flatMap((d) => d.lines));
   for (const d of displays) items.push({ ...d.column, area: { ...d.box, formula: true }, lines: d.lines });
   for (const line of lines) {

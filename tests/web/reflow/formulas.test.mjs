@@ -339,10 +339,10 @@ test("a display of text cells and fractions keeps its numbers; a display at the 
   assert.ok(order(split).some((t) => /^\[.*\(42\)/.test(t) && t.includes("Al =") && t.includes("otherwise")), order(split).join("\n"));
 });
 
-test("a numbered display set across both columns is one cut-out, read after the columns above it", () => {
+test("a numbered display set across both columns is one cut-out with the drawings in it, read after the columns above it", () => {
   const left = (text, base) => at(text, 36, base - 6.84, 256.32, 9.02, base, 9.96);
   const right = (text, base) => at(text, 319.68, base - 6.84, 256.32, 9.02, base, 9.96);
-  const laid = layoutDocument([page([
+  const laid = layoutDocument([{ ...page([
     left("interdum eu, justo lectus sagittis dui, et vehicula libero dui cursus", 394.28),
     left("ultricies auctor, pede lorem egestas dui, et convallis elit erat sed", 418.19),
     right("page to the top of this page, but does not interfere with the", 406.23),
@@ -366,11 +366,13 @@ test("a numbered display set across both columns is one cut-out, read after the 
     left("odio. Sed vehicula hendrerit sem. Duis non odio. Morbi ut dui.", 652),
     right("ultricies tellus. Proin et quam. Class aptent taciti sociosqu ad", 640),
     right("litora torquent per conubia nostra, per inceptos hymenaeos.", 652),
-  ])])[0];
+  // A drawing among the matrix's cells (the parser's boxes of its rules).
+  ]), shapes: [{ x: 156, y: 470, w: 90, h: 80 }] }])[0];
   const blocks = order(laid);
   const wide = blocks.findIndex((t) => t.startsWith("[") && t.includes("(1)") && t.includes("WT1") && t.includes("(𝜑𝑛, 𝜀𝑛)"));
   assert.ok(wide > 0, blocks.join("\n"));
   assert.ok(blocks.slice(0, wide).some((t) => /widetext material/.test(t)) && blocks.slice(wide + 1).some((t) => /^Sed commodo/.test(t)),
     blocks.join("\n"));
   assert.ok(!blocks.some((t) => !t.startsWith("[") && /𝜑/.test(t)), blocks.join("\n"));
+  assert.equal(laid.blocks.filter((b) => b.kind === "cutout").length, 1, blocks.join("\n"));
 });
