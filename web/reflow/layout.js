@@ -8,6 +8,11 @@ import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.
 import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare, captionStart } from "./quality.js";
 import { findAreas, absorbs, fractions, isRule, framesProse, tabular, numberedDisplays } from "./figures.js";
 
+// A note's mark: a number or a sign set before its first word, or a letter
+// before a capital (a table's notes).
+const NOTE_MARK = /^\s*(([∗*†‡§¶⋆]+|\d{1,3})\s?\p{L}|[a-z]\s+\p{Lu})/u;
+// A listing's numbered line: its number, then no word ("309 ⟨∗2ekernel⟩").
+const NUMBERED_CODE = /^\d{1,5}\s+[^\p{L}\s]/u;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 // A list marker made of a number or a letter, which a line of running text
 // may also start with.
@@ -498,6 +503,51 @@ export function readingOrder(items, minGap = 7, depth = 0) {
   return out;
 }
 
+// The lines of a page set wholly outside its text, in the margin left or
+// right of it, with words in them (a section's number hanging there is no
+// note), a few among the lines of the text. The text's edges are those of
+// its lines at least half as wide as its long lines.
+function marginNotes(lines, minGap) {
+  const out = new Set();
+  if (lines.length < 4) return out;
+  const widths = lines.map((l) => l.w).sort((a, b) => a - b);
+  const wide = 0.5 * widths[Math.floor(0.9 * (widths.length - 1))];
+  let x0 = Infinity, x1 = -Infinity;
+  for (const l of lines) if (l.w >= wide) { x0 = Math.min(x0, l.x); x1 = Math.max(x1, l.x + l.w); }
+  for (const l of lines) {
+    if ((l.x + l.w <= x0 - minGap || l.x >= x1 + minGap) && /\p{L}{2}/u.test(l.text)) out.add(l);
+  }
+  // A page of a table whose long cells make the text is all columns.
+  return out.size <= 0.25 * lines.length ? out : new Set();
+}
+
+// Puts the notes in the margin into the blocks (`raw`) as blocks of their
+// own, each after the block it stands beside or the last one above it; a
+// note's lines one right under another are one note.
+function placeNotes(raw, notes) {
+  if (!notes.size) return;
+  const groups = [];
+  for (const l of [...notes].sort((a, b) => a.y - b.y)) {
+    const last = groups[groups.length - 1];
+    const prev = last && last[last.length - 1];
+    if (prev && l.y - (prev.y + prev.h) < 0.5 * l.size && Math.abs(l.x - prev.x) < 2 * l.size) last.push(l);
+    else groups.push([l]);
+  }
+  for (const group of groups) {
+    const top = group[0].y;
+    let at = -1;
+    raw.forEach((b, i) => {
+      if (b.notes || !b.lines.length) return;
+      const y0 = Math.min(...b.lines.map((l) => l.y));
+      if (y0 <= top + 0.5 * group[0].h && (at < 0 || y0 >= Math.min(...raw[at].lines.map((l) => l.y)))) at = i;
+    });
+    // After the notes already put after that block.
+    let i = at + 1;
+    while (i < raw.length && raw[i].notes) i++;
+    raw.splice(i, 0, { kind: null, lines: group, indent: 0, notes: true });
+  }
+}
+
 // Left and right edge of the text column a line stands in: the extent of
 // the lines around it that overlap it horizontally.
 function columnOf(line, lines) {
@@ -684,8 +734,12 @@ function classify(block, ctx) {
   const short = text.length < 140 && block.lines.length <= 3;
   const allBold = block.lines.every((l) => l.bold);
   // Small type at the foot of the page with no body text under it is a
-  // note, set in bold or not.
-  const note = size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block);
+  // note, set in bold or not; the last lines of a listing, or a remark
+  // closing the code above it, are none unless they stand under a rule or
+  // start with a note's mark.
+  const note = size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block) &&
+    (NOTE_MARK.test(text) || ctx.underRule(block) || !(NUMBERED_CODE.test(text) || (ctx.prev &&
+      (code(ctx.prev) || NUMBERED_CODE.test(ctx.prev.text)))));
   // The references' and the acknowledgements' headings, in whatever type.
   if (block.lines.length === 1 && BARE_HEADING.test(text.trim())) return "heading";
   if (short && !note && !/[,;]$/.test(text)) {
@@ -720,14 +774,22 @@ export function layoutPage(page, ctx) {
   const numbers = marginNumbers(drawn);
   const text = drawn.filter((l) => !numbers.has(l));
   const furnished = furniture(text, page, around);
-  const pieces = mergeFragments(text.filter((l) => !furnished.has(l)), page.shapes);
+  // Notes in the margin (a macro's name beside its description) are read
+  // apart from the lines they stand beside: no piece of those lines, nor of
+  // a table's row with them.
+  const unfurnished = text.filter((l) => !furnished.has(l));
+  const margin = marginNotes(unfurnished, Math.max(6, ctx.body * 0.7));
+  const merged = mergeFragments(margin.size ? unfurnished.filter((l) => !margin.has(l)) : unfurnished, page.shapes);
   // A table whose rules would take in a heading (a chapter's rule above a
   // framed listing, say) is no table.
   // Nor is a frame around prose (an abstract between rules, a boxed note):
   // its text stays text.
   const areas = findAreas(page, ctx.graphics || []).filter((a) => (!a.table ||
-    !pieces.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
-    !framesProse(a, pieces.filter((l) => !captionStart(l.text.trim())), page));
+    !merged.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
+    !framesProse(a, merged.filter((l) => !captionStart(l.text.trim())), page));
+  // (What a figure or a table takes in is its own, in the margin or not.)
+  const notes = new Set([...margin].filter((l) => !areas.some((a) => absorbs(a, l))));
+  const pieces = notes.size < margin.size ? merged.concat([...margin].filter((l) => !notes.has(l))) : merged;
   // Tables without rules, outside the areas, read row by row.
   const lines = markNumbered(tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l))));
   const free = [];
@@ -751,6 +813,9 @@ export function layoutPage(page, ctx) {
     .map((r) => ({ x: r.x, y: r.y, w: r.w, h: Math.max(r.h, 0.5), rule: true }));
   const ordered = readingOrder(free.concat(items, rules), Math.max(6, ctx.body * 0.7)).filter((it) => !it.rule);
   const column = (line) => columnOf(line, free);
+  // A rule above a block with nothing but small type between the two.
+  const underRule = (block) => rules.some((r) => r.y + r.h <= block.y + 1 && r.x < block.x + block.w && block.x < r.x + r.w &&
+    !free.some((l) => l.y > r.y && l.y + l.h < block.y && l.size > 0.9 * ctx.body && l.x < r.x + r.w && r.x < l.x + l.w));
   const textBelow = (block) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - ctx.body) < 0.6 &&
     l.x < block.x + block.w && l.x + l.w > block.x);
 
@@ -782,6 +847,8 @@ export function layoutPage(page, ctx) {
     }
     cur.lines.push(item);
   }
+
+  placeNotes(raw, notes);
 
   const blocks = [];
   const kept = [];
@@ -818,7 +885,7 @@ export function layoutPage(page, ctx) {
     // place of true); larger type after them ends them (an appendix).
     const size = Math.max(...b.lines.map((l) => l.size));
     if (typeof references === "number" && size > references + 1) references = false;
-    block.kind = classify(block, { ...ctx, references, height: page.height, textBelow });
+    block.kind = classify(block, { ...ctx, references, height: page.height, textBelow, underRule, prev: blocks[blocks.length - 1] });
     if (block.kind === "heading") references = REFERENCE_HEADING.test(block.text.trim());
     else if (block.kind === "reference" && references === true) references = size;
     if ((block.kind === "paragraph" || block.kind === "list") && looksLikeFormula(b.lines, ctx.body)) {

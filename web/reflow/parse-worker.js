@@ -192,8 +192,14 @@ export function extractPage(page, index) {
       // Pieces of large delimiters hang from the top of their line: their
       // origin is no baseline.
       const extension = info.extension || code === 0xFFFD;
-      if (last && last.info === info && last.size === size && last.extension === extension) last.n++;
-      else runs.push({ info, size, n: 1, base: turned(origin[0] - bounds[0], origin[1] - bounds[1])[1], extension });
+      const digit = code >= 48 && code <= 57;
+      if (last && last.info === info && last.size === size && last.extension === extension) {
+        last.n++;
+        last.digits = last.digits && digit;
+      } else {
+        runs.push({ info, size, n: 1, base: turned(origin[0] - bounds[0], origin[1] - bounds[1])[1], extension,
+          digits: digit && !runs.length });
+      }
     },
     endLine() {
       if (!line) return;
@@ -203,7 +209,10 @@ export function extractPage(page, index) {
       // anything else.
       const tally = new Map();
       let best = null;
-      const counted = runs.some((run) => !run.extension) ? runs.filter((run) => !run.extension) : runs;
+      let counted = runs.some((run) => !run.extension) ? runs.filter((run) => !run.extension) : runs;
+      // A listing's line number in small type before its code ("14 }")
+      // leaves the line to the code.
+      if (counted.length > 1 && counted[0].digits && counted.slice(1).every((run) => run.size > counted[0].size)) counted = counted.slice(1);
       for (const run of counted) {
         const key = run.info.name + "|" + run.size;
         const entry = tally.get(key) || { ...run, n: 0 };

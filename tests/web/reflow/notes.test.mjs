@@ -1,0 +1,95 @@
+// Notes on made-up pages: notes in the margin beside the text, notes at the
+// foot of the page, and the lines of code that end there.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { layoutDocument } from "../../../web/reflow/layout.js";
+import { extractPage } from "../../../web/reflow/parse-worker.js";
+
+function line(text, x, y, w, extra = {}) {
+  const size = extra.size || 9.96;
+  return { text, x, y, w, h: 0.9 * size, base: y + 0.75 * size, size, font: "LMRoman10", math: 0, ...extra };
+}
+// A line of code, every character one advance wide, its number before it
+// in small type as the parser gives a listing's numbered line.
+function code(n, y, text, indent = 0) {
+  const x = 168.7 + indent;
+  const cx = [...text].flatMap((_, i) => [x + 4.7 * i, x + 4.7 * i + 4.7]);
+  return [line(String(n), 149.3, y + 2, 5.3, { size: 4.98, font: "LMSans8" }),
+    line(text, x, y, 4.7 * text.length, { size: 8.97, mono: true, font: "LMMono9", cx })];
+}
+const page = (n, lines, shapes = []) => ({ page: n, width: 612, height: 792, lines, pictures: [], shapes });
+const texts = (laid) => laid.blocks.map((b) => `${b.kind}:${b.text.replace(/\s+/g, " ")}`);
+
+test("a note in the margin stands apart from the paragraph it sits beside", () => {
+  const lines = [
+    line("This is the creator function for \\text.. commands.", 144.7, 266.2, 239.3),
+    line("It gives a warning if \\foo or", 393.8, 266.2, 134.5),
+    // The command it describes, in the left margin at the first line's height.
+    line("\\DeclareTextFontCommand", 26.8, 268.8, 108.3, { size: 8.97, mono: true, font: "LMMono9" }),
+    line("\\fragfoo is already defined.", 144.7, 278.2, 124.2),
+    line("In math mode it simply puts the font declaration and text into a box (possibly an", 164.7, 290.2, 363.8),
+    line("automagically sized one).", 144.7, 302.1, 110),
+    line("\\check@ic", 60.5, 316.6, 40, { size: 8.97, mono: true, font: "LMMono9" }),
+    line("Otherwise it first scans the text to see where \\nocorr occurs within it. This sets the", 164.7, 314.1, 363.7),
+    line("\\check@ic commands to do what is necessary concerning the italic correction when it", 144.7, 326, 383.7),
+    line("ends.", 144.7, 338, 22.2),
+  ];
+  const [laid] = layoutDocument([page(0, lines)]);
+  assert.deepEqual(texts(laid), [
+    "paragraph:This is the creator function for \\text.. commands. It gives a warning if \\foo or \\fragfoo is already defined.",
+    "paragraph:\\DeclareTextFontCommand",
+    "paragraph:In math mode it simply puts the font declaration and text into a box (possibly an automagically sized one).",
+    "paragraph:Otherwise it first scans the text to see where \\nocorr occurs within it. This sets the \\check@ic commands to do what is necessary concerning the italic correction when it ends.",
+    "paragraph:\\check@ic",
+  ]);
+});
+
+test("the last lines of code at a page's foot and a remark closing them are text; a note under a rule or with its mark is a note", () => {
+  const prose = (y, n) => Array.from({ length: n }, (_, i) =>
+    line(`The algorithm for deciding whether to put in an italic correction, line ${i} of it.`, 144.7, y + 11.95 * i, 383.7));
+  // The listing's last line: its number and its brace one line of the
+  // parser's, in the number's small type.
+  const listing = [...prose(100, 16), ...code(9, 624.5, "\\text@command{##1}%", 23.5), ...code(10, 635.5, "#2\\check@icl ##1\\check@icr", 23.5),
+    ...code(11, 646.4, "\\expandafter", 23.5), ...code(12, 657.4, "\\egroup", 18.8), ...code(13, 668.3, "\\fi", 9.4),
+    ...code(14, 679.3, "}%", 98.9),
+    line("15 }", 149.3, 690.3, 14.7, { size: 4.98, font: "LMSans8" })];
+  const remark = [...prose(100, 20), ...code(92, 668.3, "\\fi"),
+    line("(End definition for \\maybe@ic and \\maybe@ic@.)", 144.7, 692.2, 227.5, { size: 7.97 })];
+  // A note under a rule, without a mark; one with its mark, without a rule.
+  const ruled = [...prose(100, 20), line("Any package that changes the catcode of a character must then reset the list.", 144.7, 672, 380, { size: 7.97 })];
+  const marked = [...prose(100, 20), line("2 Those in the base distribution, or one of those in the required tree.", 144.7, 672, 380, { size: 7.97 })];
+  const laid = layoutDocument([page(0, listing), page(1, remark), page(2, ruled, [{ x: 144.7, y: 664, w: 90, h: 0.4 }]), page(3, marked)]);
+  const notes = laid.map((p) => p.blocks.filter((b) => b.kind === "footnote").map((b) => b.text));
+  assert.deepEqual(notes, [[], [], ["Any package that changes the catcode of a character must then reset the list."],
+    ["2 Those in the base distribution, or one of those in the required tree."]], laid.map(texts).join("\n"));
+});
+
+test("a listing's line number in small type leaves its line the code's type", () => {
+  // The parser's text walk over one line: "14" in a small sans face, then a
+  // brace in typewriter face; and a note's line, its mark small.
+  const font = (pointer, name, mono = false) => ({ pointer, getName: () => name, isBold: () => false, isItalic: () => false, isMono: () => mono });
+  const sans = font(1, "LMSans8-Regular"), tt = font(2, "LMMono9-Regular", true), roman = font(3, "LMRoman8-Regular");
+  const rows = [
+    [[sans, 4.98, "14"], [tt, 8.97, " }"]],
+    [[sans, 4.98, "2"], [roman, 7.97, "Those in the base distribution"]],
+    [[roman, 9.96, "2021"]],
+  ];
+  const stext = { walk(v) {
+    rows.forEach((row, r) => {
+      const y = 100 + 20 * r;
+      let x = 150;
+      v.beginLine?.([150, y, 400, y + 10], 0, [1, 0]);
+      for (const [f, size, text] of row) {
+        for (const c of text) {
+          v.onChar?.(c, [x, y + 8], f, size, [x, y, x + 0.5 * size, y, x, y + size, x + 0.5 * size, y + size]);
+          x += 0.5 * size;
+        }
+      }
+      v.endLine?.();
+    });
+  } };
+  const stub = { getBounds: () => [0, 0, 612, 792], toStructuredText: () => stext, getLinks: () => [] };
+  const { lines } = extractPage(stub, 0);
+  assert.deepEqual(lines.map((l) => [l.text, l.size, l.mono]),
+    [["14 }", 8.97, true], ["2Those in the base distribution", 7.97, false], ["2021", 9.96, false]]);
+});
