@@ -15,6 +15,7 @@
 // pages counted from 1, where it lands being the first 80 characters of the
 // block the click shows, from the line it shows when that is not the first
 // (a cut-out: "[cut-out]" and its text); "-" for a link that leads nowhere.
+// A script error of the page fails the run, whatever it measured.
 
 #include "BenchArgs.h"
 #include "localweb/LocalWebView.h"
@@ -127,6 +128,24 @@ double residentMiB(qint64 pid)
     return -1;
 }
 
+// The page the bench loads: it tells each script error of the page and
+// counts it.
+class BenchPage : public folvan::localweb::LocalWebPage {
+public:
+    using LocalWebPage::LocalWebPage;
+    int scriptErrors = 0;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
+                                  const QString &source) override
+    {
+        if (level != ErrorMessageLevel || !message.startsWith(QLatin1String("Uncaught")))
+            return;
+        ++scriptErrors;
+        std::fprintf(stderr, "script error: %s (%s:%d)\n", qPrintable(message), qPrintable(source), line);
+    }
+};
+
 void printFigure(const char *name, double value, const char *target)
 {
     std::printf("%s %.1f (target %s)\n", name, value, target);
@@ -166,7 +185,7 @@ int main(int argc, char **argv)
     handler->setDocument(QFileInfo(path).absoluteFilePath(), {}, token);
 
     QWebEngineView view;
-    auto *page = new folvan::localweb::LocalWebPage(&profile, wire::scheme, wire::host, wire::channelObject, &view);
+    auto *page = new BenchPage(&profile, wire::scheme, wire::host, wire::channelObject, &view);
     view.setPage(page);
     view.resize(1000, 1200);
 
@@ -237,7 +256,9 @@ int main(int argc, char **argv)
             });
             break;
         case Step::LaidForLinks:
-            ask(QStringLiteral("document.documentElement.dataset.allLaid === '1'"), [&](const QVariant &value) {
+            // (Asked from the start: the page's document may have no
+            // element yet.)
+            ask(QStringLiteral("document.documentElement?.dataset.allLaid === '1'"), [&](const QVariant &value) {
                 if (!value.toBool())
                     return;
                 step = Step::Links;
@@ -310,7 +331,12 @@ int main(int argc, char **argv)
     // and those answers reach the timer and the steps above: the page goes
     // first, while they are all still there.
     poll.stop();
+    const int scriptErrors = page->scriptErrors;
     delete page;
     handler->dispose();
+    if (scriptErrors > 0) {
+        std::fprintf(stderr, "%d script error(s) in the page\n", scriptErrors);
+        return 1;
+    }
     return code == 0 ? status : code;
 }
