@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include "BenchArgs.h"
+#include "BenchHome.h"
 #include "engine/PdfDocument.h"
 #include "model/SharedPDFViewModel.h"
 #include "platform/Clock.h"
@@ -125,14 +126,7 @@ SearchRun searchOnce(window::ContentView &pane, platform::ManualClock &clock, co
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
-    for (const char *sub : {"home", "data", "config", "cache"})
-        QDir(home.path()).mkpath(QString::fromLatin1(sub));
-    qputenv("HOME", QDir(home.path()).filePath(QStringLiteral("home")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", QDir(home.path()).filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", QDir(home.path()).filePath(QStringLiteral("cache")).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useBenchHome(home);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Folvan"));
     QApplication::setApplicationName(QStringLiteral("Folvan"));

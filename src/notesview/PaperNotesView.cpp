@@ -1,6 +1,7 @@
 #include "notesview/PaperNotesView.h"
 
 #include "notes/PaperNotesStore.h"
+#include "notesview/BodyPieces.h"
 #include "platform/DataFolderAccess.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
@@ -313,6 +314,7 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     m_body->setAccessibleName(QStringLiteral("论文笔记正文"));
     m_body->setBackgroundRole(QPalette::Base);
     m_body->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    m_bodyPieces = new BodyPieces(m_body);
     editor->addWidget(m_body, 1);
     column->addWidget(m_editor, 3);
 
@@ -374,8 +376,9 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
             m_store.update(note->id, text, std::nullopt);
     });
     connect(m_body, &QPlainTextEdit::textChanged, this, [this] {
+        m_shownBody = m_bodyPieces->body();
         if (const auto note = m_store.note(selection()))
-            m_store.update(note->id, std::nullopt, m_body->toPlainText());
+            m_store.update(note->id, std::nullopt, m_shownBody);
     });
     connect(m_source, &QToolButton::clicked, this, [this] {
         if (const auto note = m_store.note(selection()); note && m_hooks.openSource)
@@ -586,9 +589,10 @@ void PaperNotesView::showEditor(const notes::PaperNote &note)
 {
     if (m_title->text() != note.title)
         m_title->setText(note.title);
-    if (m_body->toPlainText() != note.body) {
+    if (m_shownBody != note.body) {
         const QSignalBlocker quiet(m_body);
-        m_body->setPlainText(note.body);
+        m_bodyPieces->show(note.body);
+        m_shownBody = note.body;
     }
     QString source = note.paperID && m_store.paper(note.paperID) ? paperTitle(note.paperID) : kNoPaper;
     if (note.page)

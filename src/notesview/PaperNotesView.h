@@ -28,6 +28,8 @@ class PaperNotesStore;
 
 namespace folvan::notesview {
 
+class BodyPieces;
+
 // What the pane hands the panel: its note selection (the pane keeps it, so
 // that it outlives the panel) and the way to open a note's source.
 struct PaneNoteHooks {
@@ -138,6 +140,9 @@ private:
     QPushButton *m_link, *m_createHere, *m_undo;
     QLabel *m_quotes, *m_emptyText, *m_status, *m_error;
     QPlainTextEdit *m_body;
+    BodyPieces *m_bodyPieces;
+    // The body the editor holds, as stored.
+    QString m_shownBody;
 };
 
 } // namespace folvan::notesview

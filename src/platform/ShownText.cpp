@@ -10,8 +10,11 @@ QString rowText(const QString &text, int rows)
     qsizetype keep = std::min(text.size(), rows * kRowCharacters);
     // The line break that ends the last row shown.
     qsizetype from = 0;
+    // Only what can be shown is searched: a text of megabytes on one line
+    // costs no more than a short one.
+    const QStringView shown = QStringView(text).left(keep + 1);
     for (int row = 0; row < rows; ++row) {
-        const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), from);
+        const qsizetype lineEnd = shown.indexOf(QLatin1Char('\n'), from);
         if (lineEnd < 0 || lineEnd >= keep || lineEnd + 1 == text.size())
             break;
         if (row == rows - 1)

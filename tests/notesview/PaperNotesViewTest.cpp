@@ -2,6 +2,7 @@
 // reaches the store at once without disturbing the reader's typing.
 
 #include "notes/NotesTestSupport.h"
+#include "notesview/BodyPieces.h"
 #include "notesview/PaperNotesView.h"
 #include "platform/InterfaceFont.h"
 #include "support/HeldDataFolder.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTest>
 #include <QToolButton>
 
@@ -126,7 +128,105 @@ TEST_F(NotesPanelTest, AHugeNoteShowsWhatItsRowsHold)
     EXPECT_TRUE(quotes->text().startsWith(QStringLiteral("Quoteqqq")));
     EXPECT_LE(quotes->text().size(), 20000);
     // The editor holds the whole note, to be edited without loss.
-    EXPECT_EQ(view->findChild<QPlainTextEdit *>(QStringLiteral("body"))->toPlainText().size(), 1'000'000);
+    EXPECT_EQ(view->findChild<QPlainTextEdit *>(QStringLiteral("body"))->toPlainText().remove(QLatin1Char('\n')).size(),
+              1'000'000);
+}
+
+// A line the editor cannot lay out in a moment is shown in pieces; what is
+// stored stays the note's own text through typing, line breaks, deleting
+// between pieces, undo and redo.
+TEST_F(NotesPanelTest, ALongLineIsEditedInPiecesAndStoredWhole)
+{
+    const QString line = QString(3 * kPieceLength + 10, QLatin1Char('x'));
+    const QString original = line + QStringLiteral("\nend");
+    selected = add(QStringLiteral("long"), 10, alpha, original);
+    show(alpha);
+    folvan::test::settle();
+    auto *body = child<QPlainTextEdit>("body");
+    QTextDocument *document = body->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        EXPECT_LE(block.length() - 1, kPieceLength) << block.blockNumber();
+    EXPECT_GT(document->blockCount(), 2);
+    EXPECT_EQ(store->note(selected)->body, original);
+    EXPECT_EQ(store->note(selected)->updatedAt, at(10));
+
+    const auto stored = [&] { return store->note(selected)->body; };
+    const auto putCursor = [&](int position) {
+        QTextCursor cursor(document);
+        cursor.setPosition(position);
+        body->setTextCursor(cursor);
+    };
+    // Typing inside the second piece lands at its place in the line.
+    const int secondPiece = document->findBlockByNumber(1).position();
+    putCursor(secondPiece + 2);
+    QTest::keyClicks(body, QStringLiteral("ab"));
+    QString expected = original;
+    expected.insert(kPieceLength + 2, QStringLiteral("ab"));
+    EXPECT_EQ(stored(), expected);
+    // Backspace at a piece's start joins two pieces: the text stays as it is.
+    putCursor(secondPiece);
+    QTest::keyClick(body, Qt::Key_Backspace);
+    EXPECT_EQ(stored(), expected);
+    QTest::keyClick(body, Qt::Key_Backspace);
+    expected.remove(kPieceLength - 1, 1);
+    EXPECT_EQ(stored(), expected);
+    // A line break typed is the reader's own.
+    QTest::keyClick(body, Qt::Key_Return);
+    QString broken = expected;
+    broken.insert(kPieceLength - 1, QLatin1Char('\n'));
+    EXPECT_EQ(stored(), broken);
+    // Undo and redo take back the breaks as they were.
+    QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(stored(), expected);
+    while (document->isUndoAvailable())
+        QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(stored(), original);
+    while (document->isRedoAvailable())
+        QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(stored(), broken);
+    // A deletion across pieces and its undo.
+    body->selectAll();
+    QTest::keyClick(body, Qt::Key_Delete);
+    EXPECT_EQ(stored(), QString());
+    QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(stored(), broken);
+}
+
+// Shown in pieces and read back, a body is its own text whatever stands
+// where a piece ends: spaces, surrogate pairs, combining marks, line ends.
+TEST(BodyPieces, ABodyReadsBackAsItWasShown)
+{
+    const QString pair = QString::fromUtf8("\xF0\x9D\x91\xA5"); // a letter outside the basic plane
+    const QString marked = QStringLiteral("e\u0301");
+    QString words;
+    while (words.size() < 3 * kPieceLength)
+        words += QStringLiteral("word ");
+    const QList<QString> bodies{
+        QString(),
+        QString(kPieceLength, QLatin1Char('a')),
+        QString(kPieceLength + 1, QLatin1Char('a')),
+        words,
+        QStringLiteral("x") + pair.repeated(kPieceLength),
+        marked.repeated(kPieceLength),
+        QString(2 * kPieceLength, QLatin1Char('a')) + QStringLiteral("\n\n") + words + QStringLiteral("\n"),
+    };
+    for (const QString &body : bodies) {
+        const ShownBody shown = shownBody(body);
+        EXPECT_EQ(storedBody(shown.text, shown.breaks), body) << body.size();
+        EXPECT_EQ(shown.text.size(), body.size() + shown.breaks.size());
+        for (const QString &piece : shown.text.split(QLatin1Char('\n'))) {
+            EXPECT_LE(piece.size(), kPieceLength);
+            EXPECT_FALSE(!piece.isEmpty() && (piece.front().isLowSurrogate() || piece.front().isMark())) << body.size();
+        }
+    }
+    // A line of words is broken after a space.
+    for (const int at : shownBody(words).breaks)
+        EXPECT_EQ(shownBody(words).text.at(at - 1), QLatin1Char(' '));
+    // The editor's own line ends are read back as "\n"; nothing else is
+    // ever left out.
+    EXPECT_EQ(storedBody(QStringLiteral("a\u2029b"), {}), QStringLiteral("a\nb"));
+    EXPECT_EQ(storedBody(QStringLiteral("ab\ncd"), {1, 2, 9}), QStringLiteral("abcd"));
+    EXPECT_EQ(shownBody(QStringLiteral("a\r\nb\rc")).text, QStringLiteral("a\nb\nc"));
 }
 
 TEST_F(NotesPanelTest, OpeningAPaperSelectsItsNewestNoteOrClearsTheSelection)
