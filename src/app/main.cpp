@@ -16,11 +16,14 @@
 #include "app/WebEngineMemory.h"
 #include "app/WebEngineSandbox.h"
 #include "localweb/WebViewComposition.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/NotificationCenter.h"
 #include "platform/DataFolderAccess.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
 #include "platform/StoredFiles.h"
 #include "platform/UnsavedChanges.h"
+#include "reflow/ReflowOverridesStore.h"
 
 #include <cstdio>
 
@@ -78,6 +81,14 @@ int main(int argc, char **argv)
         folvan::platform::removeLeftoverTemporaryFilesOfTheStores();
     }
 
+    // Records of one paper joined in the notes library: the reflow
+    // corrections named after a dropped record go to the kept one's. Watched
+    // before the library is first read, which may join records itself.
+    folvan::platform::NotificationCenter::shared().observe<folvan::notes::PaperRecordsJoined>(
+        &app, [](const folvan::notes::PaperRecordsJoined &joined) {
+            for (const auto &[dropped, kept] : joined.keptFor.asKeyValueRange())
+                folvan::reflow::ReflowOverridesStore::joinPapers(dropped, kept);
+        });
     folvan::app::ReaderWindows windows;
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
                      [&windows](const QStringList &received) { windows.openExternalPaths(received); });

@@ -2,6 +2,7 @@
 
 #include "notes/NotesViewModel.h"
 #include "notes/PaperNotesFile.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UnsavedChanges.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
@@ -12,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace folvan::notes {
 
@@ -47,6 +49,64 @@ PaperNotesFile merged(const PaperNotesFile &base, const PaperNotesFile &mine,
         [](const NotePaper &ours, const NotePaper &) { return ours; });
     file.legacyImported = mine.legacyImported || theirs.legacyImported;
     return file;
+}
+
+// Joins the records that `file` holds of one paper file into one: records
+// with the same path (up to canonical equivalence), or with the same file
+// numbers and fingerprint (one written under the file's former name, or a
+// second link to it). Registration would only ever find the first of them,
+// leaving the notes of the others apart for good. A record with an
+// identifier in `preferred` (what the file on disk holds, which other
+// readers know) is kept before one without, otherwise the first. The notes
+// of a dropped record follow the kept one. Gives the kept identifier for
+// each dropped one.
+QHash<QUuid, QUuid> joinRecordsOfOneFile(PaperNotesFile *file, const QSet<QUuid> &preferred = {})
+{
+    QList<NotePaper> &papers = file->papers;
+    QHash<QString, qsizetype> byPath;
+    QHash<QString, qsizetype> byFile;
+    QList<qsizetype> groupOf;
+    groupOf.reserve(papers.size());
+    qsizetype groups = 0;
+    for (const NotePaper &paper : std::as_const(papers)) {
+        const QString pathKey = paper.path.normalized(QString::NormalizationForm_D);
+        const QString fileKey = paper.fileIdentity && paper.fileFingerprint
+                                    ? *paper.fileIdentity + QLatin1Char('\n') + *paper.fileFingerprint
+                                    : QString();
+        qsizetype group = pathKey.isEmpty() ? -1 : byPath.value(pathKey, -1);
+        if (group < 0 && !fileKey.isEmpty())
+            group = byFile.value(fileKey, -1);
+        if (group < 0)
+            group = groups++;
+        groupOf.append(group);
+        if (!pathKey.isEmpty())
+            byPath.insert(pathKey, group);
+        if (!fileKey.isEmpty())
+            byFile.insert(fileKey, group);
+    }
+    if (groups == papers.size())
+        return {};
+
+    QList<qsizetype> kept(groups, -1);
+    for (qsizetype i = 0; i < papers.size(); ++i) {
+        qsizetype &first = kept[groupOf[i]];
+        if (first < 0 || (!preferred.contains(papers[first].id) && preferred.contains(papers[i].id)))
+            first = i;
+    }
+    QHash<QUuid, QUuid> keptFor;
+    QList<NotePaper> joined;
+    for (qsizetype i = 0; i < papers.size(); ++i) {
+        if (kept[groupOf[i]] == i)
+            joined.append(papers[i]);
+        else
+            keptFor.insert(papers[i].id, papers[kept[groupOf[i]]].id);
+    }
+    papers = std::move(joined);
+    for (PaperNote &note : file->notes) {
+        if (note.paperID && keptFor.contains(*note.paperID))
+            note.paperID = keptFor.value(*note.paperID);
+    }
+    return keptFor;
 }
 
 } // namespace
@@ -127,10 +187,17 @@ void PaperNotesStore::load()
         setError(kLoadFailed + failure);
         return;
     }
+    m_base = *file;
+    // A library that holds one file twice is mended as it is read, and
+    // written so once this store writes.
+    const QHash<QUuid, QUuid> joined = joinRecordsOfOneFile(&*file);
     setPapers(file->papers);
     setNotes(file->notes);
     m_legacyImported = file->legacyImported;
-    m_base = *file;
+    if (!joined.isEmpty()) {
+        schedule();
+        platform::NotificationCenter::shared().post(PaperRecordsJoined{joined});
+    }
 }
 
 // Each non-empty slot of the older notes pad becomes a note without a paper.
@@ -186,6 +253,8 @@ void PaperNotesStore::flush()
     file.notes = m_notes;
     file.legacyImported = m_legacyImported;
     bool written = false;
+    bool mergedIn = false;
+    QHash<QUuid, QUuid> joined;
     if (m_file.isEmpty()) {
         failure = QStringLiteral("找不到用于保存数据的文件夹。");
     } else if (platform::ensureFolder(QFileInfo(m_file).absolutePath(), &failure)) {
@@ -207,18 +276,36 @@ void PaperNotesStore::flush()
             if (!takeInWrittenElsewhere(current, &theirs, &notice, &failure))
                 break;
             file = merged(m_base, file, theirs);
+            // The other reader may have registered a paper this store did
+            // too: its record stays, as that reader knows it.
+            QSet<QUuid> known;
+            for (const NotePaper &paper : std::as_const(theirs.papers))
+                known.insert(paper.id);
+            for (const auto &[dropped, kept] : joinRecordsOfOneFile(&file, known).asKeyValueRange()) {
+                for (QUuid &earlier : joined)
+                    if (earlier == dropped)
+                        earlier = kept;
+                joined.insert(dropped, kept);
+            }
             m_base = theirs;
+            mergedIn = true;
             failure = QStringLiteral("另一个 Folvan 一再改写笔记库。");
         }
     }
-    if (written) {
-        m_base = file;
-        m_dirty = false;
+    // What another reader wrote is held from now on, written or not: a
+    // later merge counts from it.
+    if (written || mergedIn) {
         if (file.papers != m_papers)
             setPapers(file.papers);
         if (file.notes != m_notes)
             setNotes(file.notes);
         m_legacyImported = file.legacyImported;
+        if (!joined.isEmpty())
+            platform::NotificationCenter::shared().post(PaperRecordsJoined{joined});
+    }
+    if (written) {
+        m_base = file;
+        m_dirty = false;
         setError(notice);
         platform::noteSaved(m_file);
         return;
@@ -249,7 +336,10 @@ bool PaperNotesStore::takeInWrittenElsewhere(const QByteArray &bytes, PaperNotes
     QString movedTo;
     if (!platform::moveAsideUnreadable(m_file, failure, &movedTo))
         return false;
+    // Nothing of what this store read earlier is in the file any more:
+    // everything it holds is written, not only what it changed.
     m_seen = {};
+    m_base = {};
     *file = {};
     *notice = QStringLiteral("笔记库文件被改得无法读取（%1），原文件已保留为 %2；笔记已重新保存。")
                   .arg(problem, QFileInfo(movedTo).fileName());

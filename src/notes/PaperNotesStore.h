@@ -8,6 +8,7 @@
 #include "notes/PaperNotesFile.h"
 #include "platform/StoredFiles.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -21,6 +22,16 @@ class Preferences;
 }
 
 namespace folvan::notes {
+
+// Posted when the library held more than one record of one paper file
+// (another reader registered the file too, or the file was read so) and
+// they were joined into one: for each identifier given up, the one kept in
+// its place. The notes of a dropped record already follow the kept one;
+// whatever else is named after a dropped identifier follows it too.
+struct PaperRecordsJoined {
+    QHash<QUuid, QUuid> keptFor;
+    static QString name() { return QStringLiteral("Folvan.paperRecordsJoined"); }
+};
 
 class PaperNotesStore : public QObject {
     Q_OBJECT

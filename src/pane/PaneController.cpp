@@ -208,6 +208,12 @@ void PaneController::connectHandlers()
     platform::NotificationCenter &center = platform::NotificationCenter::shared();
     center.observe<DocumentRelocated>(this, [this](const DocumentRelocated &moved) { handleRelocation(moved); });
     center.observe<DocumentTrashed>(this, [this](const DocumentTrashed &trashed) { handleTrash(trashed); });
+    // The paper's record was joined into another record of its file: new
+    // notes and the notes panel follow the record that stays.
+    center.observe<notes::PaperRecordsJoined>(this, [this](const notes::PaperRecordsJoined &joined) {
+        if (m_currentPaperID && joined.keptFor.contains(*m_currentPaperID))
+            setCurrentPaperID(joined.keptFor.value(*m_currentPaperID));
+    });
 
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {

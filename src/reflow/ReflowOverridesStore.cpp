@@ -38,6 +38,12 @@ QHash<QString, Corrections> &heldBack()
     return held;
 }
 
+QString fileOf(const QUuid &paperID, const QString &directory)
+{
+    const QString folder = directory.isEmpty() ? platform::folvanDataPath(QStringLiteral("Reflow")) : directory;
+    return QDir(folder).filePath(platform::uuidString(paperID) + QStringLiteral(".json"));
+}
+
 std::optional<std::set<QString>> decode(const QByteArray &data)
 {
     const std::optional<platform::json> value = platform::decodeStoredJson(data);
@@ -103,6 +109,28 @@ Write writeMerged(const QString &file, Corrections *corrections)
     return Write::Failed;
 }
 
+// The valid identifiers of `file` and its version; false when it cannot
+// be read or is not an array of strings.
+bool readMarks(const QString &file, std::set<QString> *keys, platform::StoredFileVersion *version)
+{
+    QByteArray data;
+    platform::StoredFileVersion read;
+    if (platform::readStoredFile(file, &data, nullptr, &read) != platform::StoredRead::Read)
+        return false;
+    std::optional<std::set<QString>> found = decode(data);
+    if (!found)
+        return false;
+    *keys = std::move(*found);
+    *version = read;
+    return true;
+}
+
+bool present(const QString &file)
+{
+    const QFileInfo info(file);
+    return info.exists() || info.isSymLink();
+}
+
 void announce(const QString &file, const QUuid &session = {})
 {
     platform::NotificationCenter::shared().post(ReflowOverridesChanged{file, session});
@@ -159,8 +187,7 @@ ReflowOverridesStore::ReflowOverridesStore(const QUuid &paperID, const QString &
         });
         return true;
     }();
-    const QString folder = directory.isEmpty() ? platform::folvanDataPath(QStringLiteral("Reflow")) : directory;
-    m_file = QDir(folder).filePath(platform::uuidString(paperID) + QStringLiteral(".json"));
+    m_file = fileOf(paperID, directory);
     if (takeHeldBack() || !QFileInfo::exists(m_file))
         return;
     if (!read(&m_keys, &m_seen)) {
@@ -171,18 +198,56 @@ ReflowOverridesStore::ReflowOverridesStore(const QUuid &paperID, const QString &
     m_base = m_keys;
 }
 
+void ReflowOverridesStore::joinPapers(const QUuid &dropped, const QUuid &kept, const QString &directory)
+{
+    const QString from = fileOf(dropped, directory);
+    const QString to = fileOf(kept, directory);
+    const auto heldFrom = heldBack().constFind(from);
+    std::set<QString> marks;
+    if (heldFrom != heldBack().constEnd())
+        marks = heldFrom->keys;
+    std::set<QString> stored;
+    platform::StoredFileVersion ignored;
+    const bool fromFile = present(from);
+    if (fromFile && !readMarks(from, &stored, &ignored))
+        return;
+    marks.insert(stored.begin(), stored.end());
+    if (marks.empty() && !fromFile)
+        return;
+
+    Corrections into;
+    if (const auto heldTo = heldBack().constFind(to); heldTo != heldBack().constEnd())
+        into = *heldTo;
+    else if (present(to) && !readMarks(to, &into.base, &into.seen))
+        return;
+    else
+        into.keys = into.base;
+    into.keys.insert(marks.begin(), marks.end());
+    switch (writeMerged(to, &into)) {
+    case Write::Unreadable:
+    case Write::Failed:
+        // Both stay as they are; the next join tries again.
+        return;
+    case Write::HeldBack:
+        // The dropped file stays until the marks reach the kept one.
+        heldBack().insert(to, into);
+        platform::noteUnsaved(to, kUnsaved);
+        break;
+    case Write::Written:
+        heldBack().remove(to);
+        platform::noteSaved(to);
+        if (fromFile)
+            QFile::remove(from);
+        break;
+    }
+    heldBack().remove(from);
+    platform::noteSaved(from);
+    announce(to);
+}
+
 bool ReflowOverridesStore::read(std::set<QString> *keys, platform::StoredFileVersion *version) const
 {
-    QByteArray data;
-    platform::StoredFileVersion read;
-    if (platform::readStoredFile(m_file, &data, nullptr, &read) != platform::StoredRead::Read)
-        return false;
-    std::optional<std::set<QString>> found = decode(data);
-    if (!found)
-        return false;
-    *keys = std::move(*found);
-    *version = read;
-    return true;
+    return readMarks(m_file, keys, version);
 }
 
 bool ReflowOverridesStore::takeHeldBack()

@@ -37,6 +37,12 @@ public:
     // is and makes the store read-only for its whole life.
     explicit ReflowOverridesStore(const QUuid &paperID, const QString &directory = {});
 
+    // The paper `dropped` became `kept` (its records were joined): the
+    // marks of the dropped paper's file, and those held back for it, join
+    // the kept paper's, and the dropped file goes once they are written
+    // there. An unreadable file is left as it is.
+    static void joinPapers(const QUuid &dropped, const QUuid &kept, const QString &directory = {});
+
     QUuid sessionID() const { return m_sessionID; }
     QString file() const { return m_file; }
     const std::set<QString> &keys() const { return m_keys; }

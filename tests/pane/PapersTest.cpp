@@ -64,4 +64,28 @@ TEST_F(PapersTest, ANoteOfTheShownPaperGoesToItsPageRememberingThePlaceLeft)
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
 
+TEST_F(PapersTest, APaperAnotherReaderRegisteredFirstKeepsItsRecordAndTheNotesFollowIt)
+{
+    const QString file = paper(QStringLiteral("c.pdf"), 2);
+    notes::PaperNotesStore &mine = notes::PaperNotesStore::shared();
+    // Another reader on the same library opens the paper first.
+    notes::PaperNotesStore theirs(notes::PaperNotesStore::defaultFilePath(), platform::Preferences::shared());
+    const QUuid kept = theirs.registerPaper(file);
+    theirs.flush();
+
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, file));
+    ASSERT_TRUE(pane->currentPaperID());
+    ASSERT_NE(*pane->currentPaperID(), kept);
+    pane->createPaperNote();
+    mine.flush();
+    EXPECT_EQ(pane->currentPaperID(), kept);
+    ASSERT_EQ(mine.notes().size(), 1);
+    EXPECT_EQ(mine.notes().first().paperID, kept);
+    EXPECT_EQ(mine.papers().size(), 1);
+    // What the pane notes from now on is the kept record's.
+    pane->createPaperNote();
+    EXPECT_EQ(mine.search(QString(), kept, true).size(), 2);
+}
+
 } // namespace folvan::pane::test

@@ -8,6 +8,7 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 using folvan::reflow::ReflowOverridesChanged;
 using folvan::reflow::ReflowOverridesStore;
@@ -184,3 +185,37 @@ TEST_F(OverridesTest, AReadOnlyReaderWritesNothingUntilItMayAndLosesNoMark)
     EXPECT_TRUE(panes[0]->set(mine, false));
     EXPECT_EQ(test::readTestFile(file), QByteArray(R"(["2:0:bbbbbbbb"])"));
 }
+
+TEST_F(OverridesTest, JoinedPapersKeepBothPapersMarksUnderTheKeptOne)
+{
+    const QUuid kept = QUuid::createUuid();
+    std::vector<ReflowOverridesChanged> posted;
+    QObject context;
+    platform::NotificationCenter::shared().observe<ReflowOverridesChanged>(
+        &context, [&](const ReflowOverridesChanged &change) { posted.push_back(change); });
+    ASSERT_TRUE(test::writeTestFile(fileOf(paper), R"(["1:0:aaaaaaaa","2:0:aaaaaaaa"])"));
+    ASSERT_TRUE(test::writeTestFile(fileOf(kept), R"(["2:0:aaaaaaaa","3:0:aaaaaaaa"])"));
+    ReflowOverridesStore showing(kept, folder());
+    ReflowOverridesStore::joinPapers(paper, kept, folder());
+    EXPECT_EQ(test::readTestFile(fileOf(kept)), QByteArray(R"(["1:0:aaaaaaaa","2:0:aaaaaaaa","3:0:aaaaaaaa"])"));
+    EXPECT_FALSE(QFileInfo::exists(fileOf(paper)));
+    // A pane showing the kept paper takes the marks in.
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_TRUE(showing.refresh(posted.back()));
+    EXPECT_EQ(showing.keys().size(), 3u);
+
+    // Without a file for the kept paper, the dropped one's becomes it.
+    const QUuid third = QUuid::createUuid();
+    ReflowOverridesStore::joinPapers(kept, third, folder());
+    EXPECT_EQ(test::readTestFile(fileOf(third)), QByteArray(R"(["1:0:aaaaaaaa","2:0:aaaaaaaa","3:0:aaaaaaaa"])"));
+    EXPECT_FALSE(QFileInfo::exists(fileOf(kept)));
+
+    // An unreadable file on either side is left as it is, and so is the other.
+    ASSERT_TRUE(test::writeTestFile(fileOf(paper), "not json"));
+    ReflowOverridesStore::joinPapers(paper, third, folder());
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), QByteArray("not json"));
+    ReflowOverridesStore::joinPapers(third, paper, folder());
+    EXPECT_EQ(test::readTestFile(fileOf(paper)), QByteArray("not json"));
+    EXPECT_TRUE(QFileInfo::exists(fileOf(third)));
+}
+
