@@ -95,6 +95,10 @@ public:
     // when none matches. The record's path, title and identity follow the
     // file.
     QUuid registerPaper(const QString &path);
+    // Whether the identifiers registerPaper gives last beyond this run:
+    // false while the library file could not be read, or there is none, so
+    // that nothing else is named after a record no file will hold.
+    bool keepsPaperRecords() const { return m_writable && !m_file.isEmpty(); }
     // A readable file of the paper record, or nothing.
     std::optional<QString> resolve(const std::optional<QUuid> &paperID) const;
 

@@ -93,6 +93,8 @@ ReflowCoordinator::ReflowCoordinator(model::SharedPDFViewModel *model, std::shar
 {
     if (paperID)
         m_overrides = std::make_unique<ReflowOverridesStore>(*paperID, overridesDirectory);
+    else if (model && !model->pdfDocumentURL().toLocalFile().isEmpty())
+        m_overrides = ReflowOverridesStore::unnamed(model->pdfDocumentURL().toLocalFile());
     observeOverrides();
     if (!model)
         return;
@@ -468,7 +470,9 @@ void ReflowCoordinator::handleCorrection(const Json &body)
         return;
     if (!m_overrides) {
         feedback(kNotStored);
-    } else if (!m_overrides->set(QString::fromStdString(key->get<std::string>()), original->get<bool>())) {
+    } else if (!m_overrides->set(QString::fromStdString(key->get<std::string>()), original->get<bool>())
+               || !m_overrides->error().isEmpty()) {
+        // Refused, or kept for this run only: said each time.
         feedback(m_overrides->error().isEmpty() ? kNotStored : m_overrides->error());
     }
     syncState(true);

@@ -54,9 +54,10 @@ public:
         // Leaves reflow and shows this place in the page view.
         std::function<void(const model::ReadingLocation &)> showOriginal;
     };
-    // `paperID` names the corrections file; without it there are no
-    // corrections. `overridesDirectory` is for tests (empty: the data
-    // folder's).
+    // `paperID` names the corrections file; without it (the notes library
+    // cannot name the paper now) the corrections are kept in memory only,
+    // and the page is told so. `overridesDirectory` is for tests (empty:
+    // the data folder's).
     ReflowCoordinator(model::SharedPDFViewModel *model, std::shared_ptr<engine::PdfDocument> document,
                       std::optional<QUuid> paperID, Callbacks callbacks, QObject *parent = nullptr,
                       const QString &overridesDirectory = {});

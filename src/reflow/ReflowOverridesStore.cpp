@@ -21,6 +21,8 @@ namespace {
 const QString kReadFailure = QStringLiteral("无法读取局部修正，原文件已保留。");
 const QString kSyncFailure = QStringLiteral("无法同步局部修正，原文件已保留。");
 const QString kUnsaved = QStringLiteral("重排的局部修正");
+const QString kNoPaper =
+    QStringLiteral("笔记库现在无法读取，这篇论文的局部修正暂时无法读取或保存；所作的标记只保留到退出 Folvan。");
 
 // A store's marks on their way to the file.
 struct Corrections {
@@ -36,6 +38,14 @@ QHash<QString, Corrections> &heldBack()
 {
     static QHash<QString, Corrections> held;
     return held;
+}
+
+// The marks of papers the notes library cannot name now, by the paper's
+// file, for the rest of the run.
+QHash<QString, std::set<QString>> &unnamedMarks()
+{
+    static QHash<QString, std::set<QString>> marks;
+    return marks;
 }
 
 QString fileOf(const QUuid &paperID, const QString &directory)
@@ -177,7 +187,6 @@ bool ReflowOverridesStore::valid(const QString &key)
 }
 
 ReflowOverridesStore::ReflowOverridesStore(const QUuid &paperID, const QString &directory)
-    : m_sessionID(QUuid::createUuid())
 {
     [[maybe_unused]] static const bool watching = [] {
         platform::DataFolderAccess &access = platform::DataFolderAccess::shared();
@@ -196,6 +205,15 @@ ReflowOverridesStore::ReflowOverridesStore(const QUuid &paperID, const QString &
         m_error = kReadFailure;
     }
     m_base = m_keys;
+}
+
+std::unique_ptr<ReflowOverridesStore> ReflowOverridesStore::unnamed(const QString &document)
+{
+    std::unique_ptr<ReflowOverridesStore> store(new ReflowOverridesStore);
+    store->m_document = document;
+    store->m_keys = unnamedMarks().value(document);
+    store->m_error = kNoPaper;
+    return store;
 }
 
 void ReflowOverridesStore::joinPapers(const QUuid &dropped, const QUuid &kept, const QString &directory)
@@ -280,6 +298,15 @@ bool ReflowOverridesStore::set(const QString &key, bool original)
         next.keys.erase(key);
     if (next.keys.size() > size_t(maxKeys))
         return false;
+    // Kept for the run only, and said so: error() stays.
+    if (m_file.isEmpty()) {
+        m_keys = std::move(next.keys);
+        unnamedMarks().insert(m_document, m_keys);
+        platform::noteUnsaved(m_document + QStringLiteral("#reflow"),
+                              kUnsaved + QStringLiteral("：") + QFileInfo(m_document).fileName());
+        announce(m_document, m_sessionID);
+        return true;
+    }
 
     switch (writeMerged(m_file, &next)) {
     case Write::Failed:
@@ -307,6 +334,12 @@ bool ReflowOverridesStore::set(const QString &key, bool original)
 
 bool ReflowOverridesStore::refresh(const ReflowOverridesChanged &change)
 {
+    if (m_file.isEmpty()) {
+        if (change.file != m_document || change.session == m_sessionID)
+            return false;
+        m_keys = unnamedMarks().value(m_document);
+        return true;
+    }
     if (change.file != m_file || change.session == m_sessionID)
         return false;
     if (!takeHeldBack()) {

@@ -15,6 +15,7 @@
 #include <QUuid>
 #include <QVariantMap>
 
+#include <memory>
 #include <set>
 
 namespace folvan::reflow {
@@ -36,6 +37,11 @@ public:
     // "Reflow" folder when empty). A file that cannot be read is left as it
     // is and makes the store read-only for its whole life.
     explicit ReflowOverridesStore(const QUuid &paperID, const QString &directory = {});
+    // A store for a paper that has no lasting identifier now (the notes
+    // library cannot be read): no file is read or written for it; what is
+    // marked is kept in memory, under the paper's file `document`, for the
+    // rest of the run and shown by each of its panes, and error() says so.
+    static std::unique_ptr<ReflowOverridesStore> unnamed(const QString &document);
 
     // The paper `dropped` became `kept` (its records were joined): the
     // marks of the dropped paper's file, and those held back for it, join
@@ -67,14 +73,17 @@ public:
     static bool valid(const QString &key);
 
 private:
+    ReflowOverridesStore() = default;
     // The valid identifiers of the file and its version; false when it
     // cannot be read or is not an array of strings.
     bool read(std::set<QString> *keys, platform::StoredFileVersion *version) const;
     // Takes what this reader holds back for the file, when it holds any.
     bool takeHeldBack();
 
-    QUuid m_sessionID;
+    QUuid m_sessionID = QUuid::createUuid();
     QString m_file;
+    // The paper's file, for an unnamed store (then m_file is empty).
+    QString m_document;
     std::set<QString> m_keys;
     // The file as this store last read or wrote it.
     std::set<QString> m_base;

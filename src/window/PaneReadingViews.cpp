@@ -1,6 +1,7 @@
 #include "window/PaneReadingViews.h"
 
 #include "book/PaperReadingView.h"
+#include "notes/PaperNotesStore.h"
 #include "reflow/ReflowView.h"
 #include "window/ContentView.h"
 
@@ -45,7 +46,11 @@ QWidget *makePaneReflowView(ContentView *pane, QWidget *parent)
         if (weak)
             weak->controller()->showOriginal(location);
     };
-    return new reflow::ReflowView(pane->viewModel(), pane->controller()->currentPaperID(), std::move(callbacks), parent);
+    // A paper the notes library cannot keep a record of now has no lasting
+    // identifier: no corrections file is named after it.
+    const std::optional<QUuid> paperID =
+        pane->controller()->paperNotes().keepsPaperRecords() ? pane->controller()->currentPaperID() : std::nullopt;
+    return new reflow::ReflowView(pane->viewModel(), paperID, std::move(callbacks), parent);
 }
 
 } // namespace folvan::window

@@ -9,6 +9,7 @@
 #include "support/PaneAnnotationsOf.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSignalBlocker>
 #include <QTest>
 
@@ -85,6 +86,7 @@ protected:
 
 TEST_F(CoordinatorTest, OpensOnceOnTheFirstLoadedEventAndNotBefore)
 {
+    make(QUuid::createUuid());
     model->reflowPositionChanged(2, 4, 17, std::nullopt);
     coordinator->update();
     post({{"event", "visiblePages"}, {"pages", {0}}});
@@ -179,7 +181,7 @@ TEST_F(CoordinatorTest, CorrectionsAreStoredAndAlwaysConfirmed)
     post({{"event", "correction"}, {"key", "1:2:abcdef12"}, {"original", "true"}});
     EXPECT_TRUE(calls.empty());
     post({{"event", "correction"}, {"key", "1:2:abcdef12"}, {"original", true}});
-    EXPECT_EQ(names(), (QStringList{"feedback", "state"})); // no paper: nowhere to keep it
+    EXPECT_EQ(names(), (QStringList{"feedback", "state"})); // no paper: kept for this run only
 
     make(QUuid::createUuid());
     handshake();
@@ -189,6 +191,27 @@ TEST_F(CoordinatorTest, CorrectionsAreStoredAndAlwaysConfirmed)
     calls.clear();
     post({{"event", "correction"}, {"key", "1:2:ABCDEF12"}, {"original", true}});
     EXPECT_EQ(names(), (QStringList{"feedback", "state"}));
+}
+
+TEST_F(CoordinatorTest, WithoutAPaperIdentifierCorrectionsAreKeptForTheRunAndThePageIsTold)
+{
+    const std::string noPaper = "笔记库现在无法读取，这篇论文的局部修正暂时无法读取或保存；所作的标记只保留到退出 Folvan。";
+    post({{"event", "loaded"}}, false);
+    ASSERT_TRUE(last("feedback"));
+    EXPECT_EQ(last("feedback")->payload["message"], noPaper);
+    calls.clear();
+    post({{"event", "correction"}, {"key", "1:2:abcdef12"}, {"original", true}});
+    ASSERT_EQ(names(), (QStringList{"feedback", "state"}));
+    EXPECT_EQ(calls[0].payload["message"], noPaper);
+    EXPECT_EQ(calls[1].payload["corrections"], Json::array({"1:2:abcdef12"}));
+
+    // The view made again for the paper shows the mark; no file was written.
+    make(std::nullopt);
+    calls.clear();
+    post({{"event", "loaded"}}, false);
+    ASSERT_EQ(calls[0].name, "open");
+    EXPECT_EQ(calls[0].payload["corrections"], Json::array({"1:2:abcdef12"}));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Reflow"))));
 }
 
 TEST_F(CoordinatorTest, PositionsAndReturnsToTheOriginal)

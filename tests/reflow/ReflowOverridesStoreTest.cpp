@@ -219,3 +219,31 @@ TEST_F(OverridesTest, JoinedPapersKeepBothPapersMarksUnderTheKeptOne)
     EXPECT_TRUE(QFileInfo::exists(fileOf(third)));
 }
 
+TEST_F(OverridesTest, APaperWithoutALastingIdentifierKeepsItsMarksInMemoryAndSaysSo)
+{
+    const QString document = path(QStringLiteral("paper.pdf"));
+    const QString key = QStringLiteral("1:0:aaaaaaaa");
+    QObject context;
+    std::unique_ptr<ReflowOverridesStore> other;
+    platform::NotificationCenter::shared().observe<ReflowOverridesChanged>(
+        &context, [&](const ReflowOverridesChanged &change) {
+            if (other)
+                other->refresh(change);
+        });
+    auto store = ReflowOverridesStore::unnamed(document);
+    other = ReflowOverridesStore::unnamed(document);
+    EXPECT_TRUE(store->file().isEmpty());
+    EXPECT_EQ(store->error(), QStringLiteral("笔记库现在无法读取，这篇论文的局部修正暂时无法读取或保存；所作的标记只保留到退出 Folvan。"));
+    EXPECT_TRUE(store->set(key, true));
+    EXPECT_FALSE(store->set(QStringLiteral("bad"), true));
+    EXPECT_EQ(store->keys(), std::set<QString>{key});
+    EXPECT_FALSE(store->error().isEmpty());
+    // Another pane of the paper shows it; so does one opened later.
+    EXPECT_EQ(other->keys(), std::set<QString>{key});
+    EXPECT_EQ(ReflowOverridesStore::unnamed(document)->keys(), std::set<QString>{key});
+    EXPECT_TRUE(ReflowOverridesStore::unnamed(path(QStringLiteral("other.pdf")))->keys().empty());
+    // Nothing is written anywhere, and the quit names what would be lost.
+    EXPECT_FALSE(QFileInfo::exists(platform::folvanDataPath(QStringLiteral("Reflow"))));
+    EXPECT_FALSE(QFileInfo::exists(folder()));
+    EXPECT_TRUE(platform::unsavedDescriptions().contains(QStringLiteral("重排的局部修正：paper.pdf")));
+}

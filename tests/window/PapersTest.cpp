@@ -7,6 +7,11 @@
 #include "notes/PaperNote.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
+#include "notes/PaperNotesStore.h"
+#include "platform/Paths.h"
+#include "reflow/ReflowView.h"
+#include "window/PaneLayout.h"
+#include "window/ReadingArea.h"
 
 namespace folvan::window::test {
 
@@ -64,6 +69,26 @@ TEST_F(PapersTest, ANoteMadeFromAPageSelectionMarksItsPassageWhenItsSourceOpens)
     pane->controller()->openNoteSource(note);
     ASSERT_TRUE(waitFor([&] { return pageViewShows(quoted); }));
     EXPECT_TRUE(waitFor(marksTheWord));
+}
+
+// While the notes library cannot be read, a paper has no lasting record:
+// its reflow corrections are named after none, and the view says so.
+TEST_F(PapersTest, TheReflowViewNamesNoCorrectionsFileWhileTheNotesLibraryCannotBeRead)
+{
+    const QString shown = paper(QStringLiteral("shown.pdf"), 2);
+    const auto reflowStore = [](ContentView &pane) -> reflow::ReflowOverridesStore * {
+        auto *view = qobject_cast<reflow::ReflowView *>(pane.paneLayout()->readingArea()->reflowView());
+        return view ? view->coordinator()->overrides() : nullptr;
+    };
+    ASSERT_TRUE(folvan::test::writeTestFile(notes::PaperNotesStore::defaultFilePath(), "{\"version\":1,\"pap"));
+    auto pane = makePane();
+    ASSERT_TRUE(openAndWait(*pane, shown));
+    ASSERT_TRUE(notes::PaperNotesStore::shared().hasError());
+    pane->controller()->toggleReflow();
+    ASSERT_TRUE(waitFor([&] { return reflowStore(*pane) != nullptr; }));
+    EXPECT_TRUE(reflowStore(*pane)->file().isEmpty());
+    EXPECT_FALSE(reflowStore(*pane)->error().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(platform::folvanDataPath(QStringLiteral("Reflow"))));
 }
 
 } // namespace folvan::window::test
