@@ -6,6 +6,7 @@ import { wire, rasterUrl } from './wire.js';
 import * as paper from './paper.js';
 import {
   DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, cornerTurn, keyAction,
+  ClickTurns,
 } from './state.js';
 import { BookShelf } from './flip.js';
 import { Bridge } from '../shared/bridge.js';
@@ -87,6 +88,7 @@ function fill(s) {
 
 function build(startPage) {
   asked = startPage;
+  clickTurns.drop();
   const stage = document.getElementById('stage');
   const centre = paper.viewCentre(stage);
   if (flip) {
@@ -360,6 +362,19 @@ function turn(forward, fromBottom = false) {
   return true;
 }
 
+// Shows the spread of `page`, the reader on that page.
+function goTo(page) {
+  asked = page;
+  dragTurn = 0;
+  if (spread(current).includes(page)) {
+    // The spread stays; the reader is now on the page asked for.
+    current = page;
+    postState(false);
+  } else {
+    flip.turnToPage(page);
+  }
+}
+
 // Scrolls a book larger than the view to the spread's top (or bottom) and
 // across to `page`, with the margin around it.
 function showTurnedTo(page, fromBottom) {
@@ -393,6 +408,13 @@ document.addEventListener('keydown', (event) => {
   if (action === 'forward' || action === 'backward') {
     event.preventDefault();
     turn(action === 'forward');
+  } else if (action === 'first' || action === 'last') {
+    event.preventDefault();
+    if (!flip || !doc.count) return;
+    // The paper's beginning from its top, its end from its bottom.
+    const page = action === 'first' ? 0 : doc.count - 1;
+    goTo(page);
+    showTurnedTo(page, action === 'last');
   } else if (action === 'clear') {
     bridge.post(E.clearSelection);
   }
@@ -451,13 +473,23 @@ document.addEventListener('mousemove', (event) => {
   }
 });
 
-// Clicks: near a page's outer edge the book turns (clickTurn); elsewhere a
-// click clears the selection. A drag selects text, a double click a word.
+// Clicks: near a page's outer edge the book turns (clickTurn), a moment
+// later unless the click is the first of a double click (ClickTurns);
+// elsewhere a click clears the selection. A drag selects text, a double
+// click a word.
+const clickTurns = new ClickTurns((step) => turn(step > 0), (run, ms) => setTimeout(run, ms),
+                                  (handle) => clearTimeout(handle),
+                                  () => performance.now());
+// Before the presses the page takes for itself (a pan, a leaf lifted),
+// which make no mouse events.
+document.addEventListener('pointerdown', (event) => {
+  if (event.button === 0) clickTurns.press(event.clientX, event.clientY);
+}, { capture: true });
 document.addEventListener('click', (event) => {
   if (event.target.tagName === 'A' || event.detail > 1 || dragged) return;
   const at = sheetAt(event);
   const step = at ? clickTurn(at, spread(current), settings[K.selectionMode]) : 0;
-  if (step) turn(step > 0);
+  if (step) clickTurns.click(step, event.clientX, event.clientY);
   else bridge.post(E.clearSelection);
 });
 
@@ -473,7 +505,9 @@ function pickWord(event) {
   gesture += 1;
   bridge.post(E.select, selectFields(at, P.word, `word-${gesture}`));
 }
-document.addEventListener('dblclick', pickWord);
+document.addEventListener('dblclick', (event) => {
+  if (clickTurns.mayPickWord()) pickWord(event);
+});
 // A right click picks the word under the pointer while the text tool is
 // on, and does nothing while it is off. The view shows no menu of its own.
 document.addEventListener('contextmenu', (event) => {
@@ -613,15 +647,7 @@ window[wire.pageObject] = {
   [C.jump](payload) {
     if (!flip || !Number.isInteger(payload[K.page])) return;
     const page = Math.min(Math.max(0, payload[K.page]), doc.count - 1);
-    asked = page;
-    dragTurn = 0;
-    if (spread(current).includes(page)) {
-      // The spread stays; the reader is now on the page asked for.
-      current = page;
-      postState(false);
-    } else {
-      flip.turnToPage(page);
-    }
+    goTo(page);
     showPoint(page, payload[K.point]);
   },
   [C.reading](payload) {

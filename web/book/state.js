@@ -89,12 +89,91 @@ export function cornerTurn(at, shown, selectionMode) {
   return step && (at.v < 0.2 || at.v > 0.8) ? step : 0;
 }
 
-// What a key press does: 'forward', 'backward', 'clear' (the selection) or
-// nothing (null); keys with a modifier are the window's.
+// What a key press does: 'forward', 'backward', 'first' and 'last' (the
+// first and last spread), 'clear' (the selection) or nothing (null). Space
+// turns on and Shift+Space back, as they scroll in the page view; keys with
+// another modifier are the window's.
 export function keyAction(event) {
   if (event.ctrlKey || event.metaKey || event.altKey) return null;
-  if (['ArrowRight', 'ArrowDown', 'PageDown', ' '].includes(event.key)) return 'forward';
+  if (event.key === ' ') return event.shiftKey ? 'backward' : 'forward';
+  if (['ArrowRight', 'ArrowDown', 'PageDown'].includes(event.key)) return 'forward';
   if (['ArrowLeft', 'ArrowUp', 'PageUp'].includes(event.key)) return 'backward';
+  if (event.key === 'Home') return 'first';
+  if (event.key === 'End') return 'last';
   if (event.key === 'Escape') return 'clear';
   return null;
+}
+
+// How long a click that turns waits for the press of a double click, in
+// milliseconds after its release. Most double clicks press again well
+// within it, and a turn this much later is not felt as a wait.
+export const DOUBLE_CLICK_WAIT = 200;
+// How far, in CSS pixels either way, and how long after it, in
+// milliseconds, a double click's second press may be from its first click.
+export const DOUBLE_CLICK_SLOP = 5;
+export const DOUBLE_CLICK_TIME = 400;
+
+// The turns of clicks near a page's outer edge, told apart from double
+// clicks there: a double click picks the word under the pointer on the
+// spread in view, so the turn of its first click waits a moment for a
+// second press (DOUBLE_CLICK_WAIT) and does not happen when one comes near
+// it. A press elsewhere lets a turn still waiting go first. A double click
+// whose second press came only after its first click turned picks nothing:
+// its word has turned away. Presses are told by position: the page does not
+// see every press's count (a press that pans or lifts a leaf is the
+// page's own). `schedule(run, ms)` and `cancel(handle)` are the page's
+// timers and `now()` its clock (the tests' own in the tests).
+export class ClickTurns {
+  constructor(turn, schedule, cancel, now) {
+    this.turnBook = turn;
+    this.schedule = schedule;
+    this.cancel = cancel;
+    this.now = now;
+    this.waiting = null;
+    this.last = null;
+    this.turned = false;
+  }
+
+  // A click at (x, y) that turns one spread on (1) or back (-1).
+  click(step, x, y) {
+    this.run();
+    const timer = this.schedule(() => this.run(), DOUBLE_CLICK_WAIT);
+    this.waiting = { step, timer };
+    this.last = { x, y, at: this.now() };
+  }
+
+  // A press of the button that clicks, at (x, y).
+  press(x, y) {
+    const last = this.last;
+    const near = last && this.now() - last.at <= DOUBLE_CLICK_TIME
+      && Math.abs(x - last.x) <= DOUBLE_CLICK_SLOP && Math.abs(y - last.y) <= DOUBLE_CLICK_SLOP;
+    if (near) {
+      this.drop();
+      return;
+    }
+    this.run();
+    this.last = null;
+    this.turned = false;
+  }
+
+  // Whether a double click may pick its word: none of its clicks turned.
+  mayPickWord() {
+    this.drop();
+    return !this.turned;
+  }
+
+  // A turn still waiting is given up (a new book, a double click).
+  drop() {
+    if (!this.waiting) return;
+    this.cancel(this.waiting.timer);
+    this.waiting = null;
+  }
+
+  run() {
+    const waiting = this.waiting;
+    if (!waiting) return;
+    this.drop();
+    this.turned = true;
+    this.turnBook(waiting.step);
+  }
 }

@@ -5,6 +5,7 @@ import { wire, rasterUrl } from '../../../web/book/wire.js';
 import { spreadOf } from '../../../web/book/paper.js';
 import {
   DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, cornerTurn, keyAction,
+  ClickTurns, DOUBLE_CLICK_WAIT, DOUBLE_CLICK_TIME,
 } from '../../../web/book/state.js';
 import { Bridge, EVENT_KEY, TOKEN_KEY } from '../../../web/shared/bridge.js';
 
@@ -101,13 +102,90 @@ test('a drag turns the leaf only from an outer corner, and never while selecting
   assert.equal(cornerTurn({ page: 2, u: 0.95, v: 0.95 }, [1, 2], true), 0, 'the text tool selects');
 });
 
-test('keys turn or clear the selection; with a modifier they are the window\'s', () => {
+test('keys turn, go to either end or clear the selection; with a modifier they are the window\'s', () => {
   for (const key of ['ArrowRight', 'ArrowDown', 'PageDown', ' ']) assert.equal(keyAction({ key }), 'forward');
   for (const key of ['ArrowLeft', 'ArrowUp', 'PageUp']) assert.equal(keyAction({ key }), 'backward');
+  assert.equal(keyAction({ key: ' ', shiftKey: true }), 'backward', 'Shift+Space turns back');
+  assert.equal(keyAction({ key: 'Home' }), 'first');
+  assert.equal(keyAction({ key: 'End' }), 'last');
   assert.equal(keyAction({ key: 'Escape' }), 'clear');
   assert.equal(keyAction({ key: 'a' }), null);
   assert.equal(keyAction({ key: 'ArrowRight', ctrlKey: true }), null);
+  assert.equal(keyAction({ key: 'End', ctrlKey: true }), null);
+  assert.equal(keyAction({ key: ' ', shiftKey: true, metaKey: true }), null);
   assert.equal(keyAction({ key: 'Escape', altKey: true }), null);
+});
+
+// Click turns on a clock of the test's own.
+function clickTurnsOnAClock() {
+  const turns = [];
+  const timers = new Map();
+  let now = 0;
+  let next = 1;
+  const clicks = new ClickTurns((step) => turns.push(step), (run, ms) => {
+    timers.set(next, { run, at: now + ms });
+    return next++;
+  }, (handle) => timers.delete(handle), () => now);
+  const advance = (ms) => {
+    now += ms;
+    for (const [handle, timer] of [...timers]) {
+      if (timer.at > now) continue;
+      timers.delete(handle);
+      timer.run();
+    }
+  };
+  return { clicks, turns, advance, timers };
+}
+
+test('a click near the outer edge turns a moment later, unless a double click\'s second press comes', () => {
+  const { clicks, turns, advance, timers } = clickTurnsOnAClock();
+  // A single click: the turn comes once the wait is over.
+  clicks.press(900, 300);
+  clicks.click(1, 900, 300);
+  advance(DOUBLE_CLICK_WAIT - 1);
+  assert.deepEqual(turns, []);
+  advance(1);
+  assert.deepEqual(turns, [1]);
+  // A double click whose second press came after the turn picks nothing.
+  clicks.press(901, 299);
+  assert.equal(clicks.mayPickWord(), false);
+  // A double click there a while later picks its word.
+  advance(DOUBLE_CLICK_TIME);
+  clicks.press(901, 299);
+  clicks.press(901, 299);
+  assert.equal(clicks.mayPickWord(), true);
+
+  // A double click: its second press, near the first, drops the turn, and
+  // it picks its word.
+  clicks.press(100, 300);
+  clicks.click(-1, 100, 300);
+  advance(DOUBLE_CLICK_WAIT / 2);
+  clicks.press(102, 303);
+  advance(DOUBLE_CLICK_WAIT * 10);
+  assert.deepEqual(turns, [1]);
+  assert.equal(clicks.mayPickWord(), true);
+  assert.equal(timers.size, 0);
+
+  // A press elsewhere while a turn waits: the turn waiting goes first, at
+  // once, and the new click turns in its turn.
+  clicks.press(900, 300);
+  clicks.click(1, 900, 300);
+  clicks.press(100, 300);
+  assert.deepEqual(turns, [1, 1]);
+  clicks.click(-1, 100, 300);
+  advance(DOUBLE_CLICK_WAIT);
+  assert.deepEqual(turns, [1, 1, -1]);
+
+  // A double click in the middle of a page picks its word; a book built
+  // anew drops a turn still waiting.
+  clicks.press(500, 300);
+  clicks.press(500, 300);
+  assert.equal(clicks.mayPickWord(), true);
+  clicks.press(900, 500);
+  clicks.click(1, 900, 500);
+  clicks.drop();
+  advance(DOUBLE_CLICK_WAIT);
+  assert.deepEqual(turns, [1, 1, -1]);
 });
 
 test('page rasters are asked for by token, page and edge, the token escaped', () => {
