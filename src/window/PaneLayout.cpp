@@ -340,20 +340,27 @@ void PaneLayout::relayout()
     const int rightRoom = int(notesIn + 10 * m_motion[2].presence);
     // Over the reflow page the search box would stand on the page's own
     // controls at its top: while it is open the page starts below it.
-    int readingTop = top;
-    if (hasDocument && pane->viewModel()->showSearch() && pane->controller()->reflowMode()) {
-        const int headerHeight = split ? m_splitHeader->sizeHint().height() : SingleHeader::kHeight;
-        readingTop = std::max(top, headerHeight + 8 + m_searchBar->sizeHint().height());
-    }
-    m_readingArea->setVisible(hasDocument);
-    m_readingArea->setGeometry(leftRoom, readingTop, std::max(0, width() - leftRoom - rightRoom),
-                               std::max(0, height() - readingTop));
-
     // The stores' error line, over the top of the reading row.
     if (!m_errorLine->isHidden()) {
         const int lineWidth = std::max(0, width() - leftRoom - rightRoom - 28);
         m_errorLine->setGeometry(leftRoom + 14, top + 6, lineWidth, m_errorLine->heightForWidth(lineWidth));
     }
+
+    // Over the reflow page the search box and the error line would stand on
+    // the page's own controls at its top: while they are open the page
+    // starts below them.
+    int readingTop = top;
+    if (hasDocument && pane->controller()->reflowMode()) {
+        if (pane->viewModel()->showSearch()) {
+            const int headerHeight = split ? m_splitHeader->sizeHint().height() : SingleHeader::kHeight;
+            readingTop = std::max(readingTop, headerHeight + 8 + m_searchBar->sizeHint().height());
+        }
+        if (!m_errorLine->isHidden())
+            readingTop = std::max(readingTop, m_errorLine->geometry().bottom() + 1 + 6);
+    }
+    m_readingArea->setVisible(hasDocument);
+    m_readingArea->setGeometry(leftRoom, readingTop, std::max(0, width() - leftRoom - rightRoom),
+                               std::max(0, height() - readingTop));
 
     // The welcome column stands centred between the side panels, never
     // over them: it would hide the Scholar page and take its clicks. An

@@ -739,13 +739,8 @@ TEST_F(PaneErrorLineTest, ATallLineKeepsClearOfTheDateAndCanBeClosed)
 // its name; a whole paper opened next is not.
 TEST_F(PaneErrorLineTest, ARepairedPaperIsSaidWhileItIsOpen)
 {
-    engine::PdfFixtureWriter writer;
-    writer.addPage();
-    writer.addText(0, QPointF(72, 700), QStringLiteral("Page 1"));
-    QByteArray damaged = writer.data();
-    damaged.replace(0, 5, "%PXF-");
-    const QString repaired = path(QStringLiteral("Damaged.pdf"));
-    ASSERT_TRUE(writeBytes(repaired, damaged));
+    const QString repaired = repairedPaper(QStringLiteral("Damaged.pdf"));
+    ASSERT_FALSE(repaired.isEmpty());
     std::unique_ptr<ContentView> pane = makePane();
     pane->resize(1400, 900);
     pane->show();

@@ -45,6 +45,19 @@ protected:
     }();
     std::function<QWidget *(ContentView *pane, pane::ReaderActions actions, std::function<void()> dismiss)> palette;
 
+    // A paper of one page, damaged so that it opens only repaired, at
+    // `name` in the test's folder; its path, or empty.
+    QString repairedPaper(const QString &name)
+    {
+        engine::PdfFixtureWriter writer;
+        writer.addPage();
+        writer.addText(0, QPointF(72, 700), QStringLiteral("Page 1"));
+        QByteArray damaged = writer.data();
+        damaged.replace(0, 5, "%PXF-");
+        const QString written = path(name);
+        return writeBytes(written, damaged) ? written : QString();
+    }
+
     // Opens `path` and waits until the pane shows it.
     static bool openAndWait(ContentView &view, const QString &path)
     {

@@ -1,14 +1,17 @@
 // The reflow view in its pane: it has the keyboard as soon as it shows, and
-// the search box leaves the page's own controls at its top in sight.
+// the search box and the error line leave the page's own controls at its top
+// in sight.
 
 #include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneTestSupport.h"
 
 #include "reflow/ReflowView.h"
+#include "window/PaneErrorLine.h"
 #include "window/PaneLayout.h"
 #include "window/ReadingArea.h"
 #include "window/SearchBar.h"
 
+#include <QToolButton>
 #include <QWebEngineView>
 
 namespace folvan::window::test {
@@ -50,6 +53,29 @@ TEST_F(ReflowPlacementTest, TheReflowViewTakesTheKeyboardAndStandsBelowTheSearch
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
     drain();
     EXPECT_LT(area.mapTo(pane.get(), QPoint(0, 0)).y(), pageTop);
+}
+
+// The error line over a reflowed paper: the page, with its controls at the
+// top, starts below it, so that they take clicks while it stands; closed,
+// the page takes its place back.
+TEST_F(ReflowPlacementTest, TheErrorLineLeavesThePagesControlsInReach)
+{
+    const QString repaired = repairedPaper(QStringLiteral("Damaged.pdf"));
+    ASSERT_FALSE(repaired.isEmpty());
+    pane->show();
+    ASSERT_TRUE(openAndWait(*pane, repaired));
+    PaneErrorLine *line = layout().errorLine();
+    ASSERT_TRUE(waitFor([&] { return line->isVisible(); }));
+    ReadingArea &area = *layout().readingArea();
+    pane->controller()->toggleReflow();
+    drain();
+    ASSERT_NE(area.reflowView(), nullptr);
+    const auto pageTop = [&] { return area.mapTo(pane.get(), QPoint(0, 0)).y(); };
+    EXPECT_GT(pageTop(), line->geometry().bottom());
+
+    const int below = pageTop();
+    line->closeButton()->click();
+    ASSERT_TRUE(waitFor([&] { return pageTop() < below; })) << pageTop();
 }
 
 } // namespace folvan::window::test
