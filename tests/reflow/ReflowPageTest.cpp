@@ -487,3 +487,60 @@ TEST_F(ReflowPageTest, ABarWrappedByAResizeLeavesTheTopLineInView)
         "(() => { const r = window.__word.getBoundingClientRect(); const bar = document.getElementById('bar').getBoundingClientRect();"
         " return window.__word.toString() === window.__text && r.top >= bar.bottom - 1 && r.bottom <= innerHeight; })()")));
 }
+
+namespace {
+
+// A page of paragraphs of four lines each; the PDF's own strike-out runs over
+// the second line, the icon of its sticky note over the first word of the
+// fifth.
+QString writeMarkedPaper(const QString &path)
+{
+    PdfFixtureWriter w;
+    const int page = w.addPage();
+    for (int i = 0; i < 40; ++i)
+        w.addText(page, {i % 4 == 0 ? 84.0 : 72.0, 740.0 - 14 * i},
+                  QStringLiteral("Line %1 of the page says what the paper says here in plain words.").arg(i),
+                  FixtureFont::Helvetica, 10);
+    const QString struck = QStringLiteral("Line 1 of the page says what the paper says here in plain words.");
+    w.addTextMarkup(page, "StrikeOut",
+                    {PdfFixtureWriter::quadOf(QRectF(72, 724, PdfFixtureWriter::textWidth(struck, FixtureFont::Helvetica, 10), 10))},
+                    QColor(220, 0, 0));
+    w.addTextNote(page, QRectF(84, 681, 16, 12), QStringLiteral("Check this line."));
+    EXPECT_TRUE(w.save(path));
+    return path;
+}
+
+// A script: the computed style `property` of the first element matching
+// `selector`.
+QString styleOf(const QString &selector, const QString &property)
+{
+    return QStringLiteral("getComputedStyle(document.querySelector('%1')).%2").arg(selector, property);
+}
+
+} // namespace
+
+// The PDF's own strike-out is drawn struck through, not tinted; its note's
+// icon marks its place with a flag on one letter and colours no text.
+TEST_F(ReflowPageTest, APapersStrikeOutIsStruckAndItsNoteTintsNoText)
+{
+    model::SharedPDFViewModel &model = openPane(writeMarkedPaper(path(QStringLiteral("marked.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('mark.note')")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('mark.note.strikeout')")));
+    EXPECT_TRUE(evaluate(view, styleOf(QStringLiteral("mark.note.strikeout"), QStringLiteral("textDecorationLine")))
+                    .toString().contains(QStringLiteral("line-through")));
+    EXPECT_EQ(evaluate(view, styleOf(QStringLiteral("mark.note.strikeout"), QStringLiteral("backgroundColor"))).toString(),
+              QStringLiteral("rgba(0, 0, 0, 0)"));
+    EXPECT_TRUE(evaluate(view, QStringLiteral("[...document.querySelectorAll('mark.note.strikeout')].map((m) => m.textContent).join('')"))
+                    .toString().contains(QStringLiteral("of the page says")));
+
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('mark.note.pin').length === 1")));
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').textContent")).toString(), QStringLiteral("L"));
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').title")).toString(),
+              QStringLiteral("Check this line."));
+    EXPECT_EQ(evaluate(view, styleOf(QStringLiteral("mark.note.pin"), QStringLiteral("backgroundColor"))).toString(),
+              QStringLiteral("rgba(0, 0, 0, 0)"));
+    // Nothing of the page is a highlight.
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('mark.note.highlight').length")).toInt(), 0);
+}

@@ -1,8 +1,21 @@
-// The paper's highlights and underlines, drawn in the reflowed text.
+// The paper's highlights, underlines and strike-outs, and the places of its
+// notes, drawn in the reflowed text.
 
 import { rangeUnder, findQuote } from "./study-rules.js";
 import { wrapRange, unwrapAll } from "./study.js";
 import { overlaps, readRegion } from "./place.js";
+
+// How a mark of a kind is drawn: a highlight tints its letters, an
+// underline, a strike-out and a squiggle draw their lines; a note (its icon
+// on the page, or a text box) marks its place at its first letter and
+// colours no text. A kind not known is drawn as a highlight.
+export function markForm(kind) {
+  switch (kind) {
+  case "underline": case "strikeout": case "squiggly": return kind;
+  case "text": case "freetext": return "pin";
+  default: return "highlight";
+  }
+}
 
 // `flow` is the text; `laid(page)` a page laid out, or none.
 export function createMarks({ flow, laid }) {
@@ -24,6 +37,8 @@ export function createMarks({ flow, laid }) {
     // of one annotation in one block are drawn as one, across the spaces
     // between lines.
     const spans = new Map();
+    // A note's place is drawn once, in the first block that holds it.
+    const placed = new Set();
     for (const f of annotations) {
       if (!f || !Array.isArray(f.rect) || f.rect.length !== 4) continue;
       const page = laid(f.page);
@@ -34,6 +49,10 @@ export function createMarks({ flow, laid }) {
         let range = rangeUnder(block, rect, page.width, page.height);
         if (!range && f.quote) range = findQuote(block.text, f.quote, f.before, f.after);
         if (!range) continue;
+        if (markForm(f.kind) === "pin") {
+          if (placed.has(f.id)) continue;
+          placed.add(f.id);
+        }
         const id = `${block.key} ${f.id}`;
         const span = spans.get(id);
         if (!span) spans.set(id, { block, f, ranges: [range] });
@@ -51,10 +70,15 @@ export function createMarks({ flow, laid }) {
         else merged.push(r.slice());
       }
       const color = Array.isArray(f.color) ? f.color.map((v) => Math.round(Math.max(0, Math.min(1, Number(v) || 0)) * 255)) : [255, 214, 0];
-      for (const [start, end] of merged) {
+      const form = markForm(f.kind);
+      // A note's mark holds the first letter of its place only.
+      let first = merged[0][0];
+      while (first < merged[0][1] - 1 && /\s/.test(block.text[first])) first++;
+      const drawn = form === "pin" ? [[first, first + 1]] : merged;
+      for (const [start, end] of drawn) {
         wrapRange(el, start, end, () => {
           const m = document.createElement("mark");
-          m.className = "note " + (f.kind === "underline" ? "underline" : "highlight");
+          m.className = "note " + form;
           m.dataset.id = String(f.id || "");
           m.style.setProperty("--note", `${color[0]}, ${color[1]}, ${color[2]}`);
           if (f.note) m.title = String(f.note);
