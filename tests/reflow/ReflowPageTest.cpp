@@ -520,7 +520,7 @@ QString styleOf(const QString &selector, const QString &property)
 } // namespace
 
 // The PDF's own strike-out is drawn struck through, not tinted; its note's
-// icon marks its place with a flag on one letter and colours no text.
+// icon marks its place with a bar over one word and colours no text.
 TEST_F(ReflowPageTest, APapersStrikeOutIsStruckAndItsNoteTintsNoText)
 {
     model::SharedPDFViewModel &model = openPane(writeMarkedPaper(path(QStringLiteral("marked.pdf"))));
@@ -536,7 +536,9 @@ TEST_F(ReflowPageTest, APapersStrikeOutIsStruckAndItsNoteTintsNoText)
                     .toString().contains(QStringLiteral("of the page says")));
 
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('mark.note.pin').length === 1")));
-    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').textContent")).toString(), QStringLiteral("L"));
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').textContent")).toString(), QStringLiteral("Line"));
+    EXPECT_TRUE(evaluate(view, styleOf(QStringLiteral("mark.note.pin"), QStringLiteral("textDecorationLine")))
+                    .toString().contains(QStringLiteral("overline")));
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').title")).toString(),
               QStringLiteral("Check this line."));
     EXPECT_EQ(evaluate(view, styleOf(QStringLiteral("mark.note.pin"), QStringLiteral("backgroundColor"))).toString(),

@@ -7,7 +7,7 @@ import { overlaps, readRegion } from "./place.js";
 
 // How a mark of a kind is drawn: a highlight tints its letters, an
 // underline, a strike-out and a squiggle draw their lines; a note (its icon
-// on the page, or a text box) marks its place at its first letter and
+// on the page, or a text box) marks its place with a bar over its first word and
 // colours no text. A kind not known is drawn as a highlight.
 export function markForm(kind) {
   switch (kind) {
@@ -15,6 +15,16 @@ export function markForm(kind) {
   case "text": case "freetext": return "pin";
   default: return "highlight";
   }
+}
+
+// Where a note's mark stands in text[start, end): from its first letter to
+// the end of that word, at most 16 characters.
+export function firstWord(text, [start, end]) {
+  let from = start;
+  while (from < end - 1 && /\s/.test(text[from])) from++;
+  let to = from + 1;
+  while (to < text.length && to - from < 16 && !/\s/.test(text[to])) to++;
+  return [from, to];
 }
 
 // `flow` is the text; `laid(page)` a page laid out, or none.
@@ -71,10 +81,7 @@ export function createMarks({ flow, laid }) {
       }
       const color = Array.isArray(f.color) ? f.color.map((v) => Math.round(Math.max(0, Math.min(1, Number(v) || 0)) * 255)) : [255, 214, 0];
       const form = markForm(f.kind);
-      // A note's mark holds the first letter of its place only.
-      let first = merged[0][0];
-      while (first < merged[0][1] - 1 && /\s/.test(block.text[first])) first++;
-      const drawn = form === "pin" ? [[first, first + 1]] : merged;
+      const drawn = form === "pin" ? [firstWord(block.text, merged[0])] : merged;
       for (const [start, end] of drawn) {
         wrapRange(el, start, end, () => {
           const m = document.createElement("mark");
