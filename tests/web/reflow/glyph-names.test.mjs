@@ -75,10 +75,10 @@ test("an accent over a letter joins it; one beside a letter, as in code, does no
 test("a gap as wide as a space between two words is a space, kerning and a letter's second unit are not", () => {
   // Characters 4 points wide, spaces `space` wide; "_" is a gap as wide as
   // a space and "~" one of 0.4 points, neither with a character.
-  const set = (spec, space) => {
+  const set = (pattern, space) => {
     let at = 0, text = "";
     const cx = [];
-    for (const ch of spec) {
+    for (const ch of pattern) {
       if (ch === "_" || ch === "~") { at += ch === "_" ? space : 0.4; continue; }
       const w = ch === " " ? space : 4;
       text += ch;
