@@ -940,8 +940,17 @@ void PdfView::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Up: scrollBy(0, -line); break;
     case Qt::Key_Down: scrollBy(0, line); break;
-    case Qt::Key_Left: scrollBy(-line, 0); break;
-    case Qt::Key_Right: scrollBy(line, 0); break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        // A page that fits across turns, as the dock's buttons say; a
+        // wider one pans.
+        const bool forward = event->key() == Qt::Key_Right;
+        if (m_currentPage < 0 || m_layout.pageRect(m_currentPage).width() > viewport()->width())
+            scrollBy(forward ? line : -line, 0);
+        else if (const int next = m_currentPage + (forward ? 1 : -1); next >= 0 && next < m_layout.pageCount())
+            goToPage(next);
+        break;
+    }
     case Qt::Key_PageUp: scrollBy(0, -page); break;
     case Qt::Key_PageDown: scrollBy(0, page); break;
     case Qt::Key_Space: scrollBy(0, event->modifiers() & Qt::ShiftModifier ? -page : page); break;

@@ -204,6 +204,32 @@ TEST_F(PdfViewTest, APagesTopToldAsADestinationComesBackWhereItWas)
     expectNear(view.convertPointFromPage(QPointF(72, 400), 2), QPointF(0, 0), 1.0);
 }
 
+// The dock's buttons say "下一页（→）" and "上一页（←）": with the page no wider
+// than the view, → and ← go to the next and previous page; a wider page
+// pans across as before.
+TEST_F(PdfViewTest, ArrowKeysTurnAPageThatFitsAndPanAWiderOne)
+{
+    show(test::textDocument(3), 0.5);
+    ASSERT_LE(view.convertRectFromPage(document->page(0).cropBox(), 0).width(), view.viewport()->width());
+    QTest::keyClick(view.viewport(), Qt::Key_Right);
+    EXPECT_EQ(view.currentPageIndex(), 1);
+    EXPECT_NEAR(view.convertPointFromPage(QPointF(0, 792), 1).y(), PageLayout::kPageGap / 2, 1.0);
+    QTest::keyClick(view.viewport(), Qt::Key_Right);
+    QTest::keyClick(view.viewport(), Qt::Key_Right);
+    EXPECT_EQ(view.currentPageIndex(), 2);
+    QTest::keyClick(view.viewport(), Qt::Key_Left);
+    EXPECT_EQ(view.currentPageIndex(), 1);
+
+    view.setScaleFactor(2);
+    view.goToPage(1);
+    const int x = view.horizontalScrollBar()->value();
+    QTest::keyClick(view.viewport(), Qt::Key_Right);
+    EXPECT_EQ(view.currentPageIndex(), 1);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), x + 40);
+    QTest::keyClick(view.viewport(), Qt::Key_Left);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), x);
+}
+
 TEST_F(PdfViewTest, LongDocumentsKeepTheReadersPlaceWhileTheirPageSizesAreRead)
 {
     // The later pages are twice as tall as the first: the view learns it
