@@ -492,12 +492,19 @@ void PdfView::goToDestination(const engine::PdfDestination &destination)
         doc.ry() -= PageLayout::kPageGap / 2;
     if (inPage.x() <= 0)
         doc.rx() = std::max(0.0, doc.x() - PageLayout::kSideMargin);
+    // A point that the view shows, with room after it, beside the page's
+    // left edge is shown so: the page is read from its left margin, not
+    // from the point (a heading in the left column of a page wider than
+    // the view).
+    const double leftEdge = std::max(0.0, m_layout.pageRect(pageIndex).left() - PageLayout::kSideMargin);
     m_programmaticScroll = true;
     verticalScrollBar()->setValue(int(std::lround(doc.y())));
-    if (destination.x)
-        horizontalScrollBar()->setValue(int(std::lround(doc.x())));
-    else
+    if (!destination.x)
         showLeftEdge(pageIndex);
+    else if (doc.x() <= leftEdge + viewport()->width() * 3 / 4.0)
+        horizontalScrollBar()->setValue(int(std::lround(leftEdge)));
+    else
+        horizontalScrollBar()->setValue(int(std::lround(doc.x())));
     m_programmaticScroll = false;
     setCurrentPageIndex(pageIndex);
 }

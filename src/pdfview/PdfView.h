@@ -95,8 +95,10 @@ public:
 
     // Navigation. goToPage shows the page's top and, when it is out of
     // view, its left edge; goToDestination puts the destination's point at
-    // the top left of the view (the page's top when it names no point, its
-    // left edge as goToPage when it names no horizontal place);
+    // the top of the view (the page's top when it names no point), and
+    // across shows the page from its left edge when the point is in the
+    // left three quarters of the view so, else puts the point at the left
+    // (with no horizontal place, the left edge as goToPage);
     // goToSelection brings the selection's first page part into view.
     void goToPage(int pageIndex);
     void goToDestination(const engine::PdfDestination &destination);

@@ -199,9 +199,26 @@ TEST_F(PdfViewTest, APagesTopToldAsADestinationComesBackWhereItWas)
     EXPECT_EQ(view.currentPageIndex(), 2);
     EXPECT_EQ(view.verticalScrollBar()->value(), top);
     EXPECT_EQ(view.horizontalScrollBar()->value(), left);
-    // A point inside the page still goes to the view's top left.
-    view.goToDestination(engine::PdfDestination(2, QPointF(72, 400)));
-    expectNear(view.convertPointFromPage(QPointF(72, 400), 2), QPointF(0, 0), 1.0);
+    // A point far across the page still goes to the view's top left.
+    view.goToDestination(engine::PdfDestination(2, QPointF(300, 400)));
+    expectNear(view.convertPointFromPage(QPointF(300, 400), 2), QPointF(0, 0), 1.0);
+}
+
+// A link to a heading in the left column of a page wider than the view (a
+// narrow reading width): the heading comes to the top, and the page shows
+// from its left edge, its margin with it, as a page jumped to does.
+TEST_F(PdfViewTest, ADestinationNearThePagesLeftShowsThePageFromItsLeftEdge)
+{
+    show(test::textDocument(5), 1.5);
+    ASSERT_GT(view.horizontalScrollBar()->maximum(), 0);
+    view.goToPage(1);
+    const int left = view.horizontalScrollBar()->value();
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
+    view.goToDestination(engine::PdfDestination(3, QPointF(72, 400)));
+    EXPECT_EQ(view.currentPageIndex(), 3);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), left);
+    EXPECT_NEAR(view.convertPointFromPage(QPointF(72, 400), 3).y(), 0, 1.0);
+    EXPECT_GE(view.convertPointFromPage(QPointF(0, 400), 3).x(), 0);
 }
 
 // The dock's buttons say "下一页（→）" and "上一页（←）": with the page no wider
