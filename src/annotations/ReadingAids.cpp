@@ -210,36 +210,90 @@ QRectF wholeLine(const engine::PdfPage &page, const engine::PdfTextSpan &piece)
     return whole;
 }
 
-// The text line at a point, whole: the line that holds the point (or the
-// gap between two of its pieces); else the first line right of the point
-// in its row when the point lies in that line's indent (a paragraph's
-// first line, a list item's label, a reference's hanging indent), which a
-// line just above or below it shows by reaching from the point to the
-// line's start. Empty when no line is there: a point between columns, in
-// a margin or beside a short line.
-QRectF lineAt(const engine::PdfPage &page, QPointF point)
+// The lines of a page whose middle lies between two heights: the lines a
+// region of that height crosses.
+std::vector<const engine::PdfTextSpan *> linesBetween(const engine::PdfPageText &text, double bottom, double top)
 {
-    const auto text = page.text();
-    QRectF next;
-    for (const engine::PdfTextSpan &piece : text->lines) {
-        const QRectF bounds = piece.bounds.normalized();
-        if (bounds.isEmpty() || point.y() < bounds.top() || point.y() > bounds.bottom())
+    std::vector<const engine::PdfTextSpan *> found;
+    for (const engine::PdfTextSpan &line : text.lines) {
+        const QRectF bounds = line.bounds.normalized();
+        if (!bounds.isEmpty() && bounds.center().y() >= bottom && bounds.center().y() <= top)
+            found.push_back(&line);
+    }
+    return found;
+}
+
+// The line a destination at `x` starts, among the lines a region crosses:
+// the highest one that holds the point 6 points right of `x`, or that
+// starts right of `x` within three of its heights and at least 30 points
+// (a paragraph's indent, a heading's number, a label set in the margin
+// before it, or an author-year list whose entries' anchors stand in the
+// margin where a number would).
+const engine::PdfTextSpan *lineStartedAt(const std::vector<const engine::PdfTextSpan *> &lines, double x)
+{
+    const engine::PdfTextSpan *first = nullptr;
+    for (const engine::PdfTextSpan *line : lines) {
+        const QRectF bounds = line->bounds.normalized();
+        const bool holds = bounds.left() <= x + 6 && bounds.right() >= x + 6;
+        const bool indented = bounds.left() >= x - 1 && bounds.left() <= x + std::max(3 * bounds.height(), 30.0);
+        if ((holds || indented) && (!first || bounds.center().y() > first->bounds.normalized().center().y()))
+            first = line;
+    }
+    return first;
+}
+
+// Whether a line stands just beside another in its row: a label set in
+// the margin against its text, less than three quarters of a line's height
+// away (a gutter between columns is wider).
+bool besideInRow(const QRectF &line, const QRectF &other)
+{
+    const double height = std::max(line.height(), other.height());
+    const double gap = line.left() >= other.right() ? line.left() - other.right() : other.left() - line.right();
+    return std::abs(line.center().y() - other.center().y()) < height / 2 && gap <= 0.75 * height;
+}
+
+// The span across of the lines that share a column with `start`: its own
+// extent, widened by every line that overlaps it across, or stands just
+// beside one of its lines in their row, until none does. A line of the
+// other column never overlaps; one spanning both columns (a wide table or
+// figure's caption) takes in both.
+std::pair<double, double> columnOf(QRectF start, const std::vector<const engine::PdfTextSpan *> &lines)
+{
+    double left = start.left(), right = start.right();
+    const auto inSpan = [&](const QRectF &bounds) { return bounds.right() > left && bounds.left() < right; };
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const engine::PdfTextSpan *line : lines) {
+            const QRectF bounds = line->bounds.normalized();
+            if (bounds.left() >= left && bounds.right() <= right)
+                continue;
+            const bool joins = inSpan(bounds) || std::any_of(lines.begin(), lines.end(), [&](const auto *other) {
+                                   const QRectF box = other->bounds.normalized();
+                                   return inSpan(box) && besideInRow(bounds, box);
+                               });
+            if (joins) {
+                left = std::min(left, bounds.left());
+                right = std::max(right, bounds.right());
+                grew = true;
+            }
+        }
+    }
+    return {left, right};
+}
+
+// Whether a point is where a link to the page itself goes: above all the
+// page's text, its running head included, and not right of its left edge.
+bool isPageTop(const engine::PdfPageText &text, double x, double top)
+{
+    double left = INFINITY;
+    for (const engine::PdfTextSpan &line : text.lines) {
+        if (line.bounds.isEmpty())
             continue;
-        const QRectF whole = wholeLine(page, piece);
-        if (whole.contains(point))
-            return whole;
-        if (whole.left() > point.x() && (next.isNull() || whole.left() < next.left()))
-            next = whole;
+        if (maxY(line.bounds) > top)
+            return false;
+        left = std::min(left, minX(line.bounds));
     }
-    if (next.isNull())
-        return QRectF();
-    for (const engine::PdfTextSpan &line : text->lines) {
-        const QRectF other = line.bounds.normalized();
-        const double apart = std::max(other.top() - next.bottom(), next.top() - other.bottom());
-        if (!other.isEmpty() && apart <= 2 * next.height() && other.left() <= point.x() && other.right() >= next.left())
-            return next;
-    }
-    return QRectF();
+    return x <= left + 6;
 }
 
 } // namespace
@@ -257,24 +311,41 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     if (const auto y = usable(destination.y))
         top = *y + 3;
     top = std::min(std::max(top, minY(box) + 20), maxY(box));
+    const double bottom = std::max(minY(box), top - 150);
 
+    // The region shows the lines it crosses whole: the column of the line
+    // the destination starts, or, for a destination that names no place
+    // on a line (a page, a point above the text or beside it), the width of
+    // all the text it crosses.
     double left = minX(box) + 12;
     double right = maxX(box) - 12;
-    if (const auto x = usable(destination.x)) {
-        // The text line at the point just under the destination's; a
-        // point between columns, in a margin or beside a short line
-        // keeps the page's width.
-        const QPointF probe(*x + 6, top - 14);
-        const QRectF line = box.contains(probe) ? lineAt(page, probe) : QRectF();
-        if (line.width() > 60) {
-            // An indent (a reference's number over it) is shown from the
-            // point on.
-            const double start = line.left() > probe.x() ? *x : line.left();
-            left = std::max(minX(box), start - 10);
-            right = std::min(maxX(box), line.right() + 10);
+    const auto text = page.text();
+    const auto lines = linesBetween(*text, bottom, top);
+    std::optional<std::pair<double, double>> span;
+    if (const auto x = usable(destination.x); x && *x >= minX(box) && *x <= maxX(box) && !isPageTop(*text, *x, top)) {
+        if (const engine::PdfTextSpan *start = lineStartedAt(lines, *x))
+            span = columnOf(wholeLine(page, *start), lines);
+    }
+    if (!span && !lines.empty()) {
+        span = {INFINITY, -INFINITY};
+        for (const engine::PdfTextSpan *line : lines) {
+            span->first = std::min(span->first, line->bounds.normalized().left());
+            span->second = std::max(span->second, line->bounds.normalized().right());
         }
     }
-    const double bottom = std::max(minY(box), top - 150);
+    if (span) {
+        // Ten points of margin, short of half the way to a line beside
+        // the span (the next column, numbers in the margin).
+        left = std::max(minX(box), span->first - 10);
+        right = std::min(maxX(box), span->second + 10);
+        for (const engine::PdfTextSpan *line : lines) {
+            const QRectF bounds = line->bounds.normalized();
+            if (bounds.right() <= span->first)
+                left = std::max(left, (bounds.right() + span->first) / 2);
+            else if (bounds.left() >= span->second)
+                right = std::min(right, (bounds.left() + span->second) / 2);
+        }
+    }
     const double height = std::min(top - minY(box), 150.0);
     const QRectF region(left, bottom, right - left, height);
     if (!(region.width() > 10 && region.height() > 10))

@@ -46,12 +46,17 @@ std::optional<engine::PdfDestination> linkDestination(const engine::PdfAnnotatio
 
 // The page-space region a citation preview shows of a destination: a band
 // at most 150 points high from just above the destination point (from the
-// top of the crop box when the point has no usable height), as wide as the
-// crop box less 12-point margins, or as the text line at the point 6
-// points right of and 11 below the destination's, give or take 10 points,
-// when that line is wider than 60 points: the line that holds that point,
-// or whose indent does (from the destination's point on). None when the
-// page does not exist or the region is 10 points or less either way.
+// top of the crop box when the point has no usable height), showing the
+// text lines it crosses whole. Across, it spans the column of the line the
+// destination starts (the highest line in the band that holds the point 6
+// points right of the destination's, or that starts a little right of it:
+// an indent, a hanging label), widened by every line of the band that
+// overlaps it, 10 points either side but short of half the way to a line
+// beside it. A destination that names no place across, or lies beside the
+// page, in no line's column or at the top of the page above all its text
+// (a link to the page) spans all the band's text; a band without text, the
+// crop box less 12-point margins. None when the page does not exist or the
+// region is 10 points or less either way.
 std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &document,
                                   const engine::PdfDestination &destination);
 

@@ -78,26 +78,38 @@ TEST_F(CitationPreviewTest, RegionStartsAboveTheTargetAndIsHeldToThePage)
     EXPECT_DOUBLE_EQ(line->top(), kLineBaselines[0] + 14 - 150); // QRectF's top is the lower edge here
     EXPECT_DOUBLE_EQ(line->height(), 150);
 
-    // Only a page: the top band of the crop box, 12-point margins.
+    // Only a page: the top band of the crop box, across all its text (72
+    // to the right line's end), 10 points either side.
+    const auto expectAllText = [&](const std::optional<QRectF> &region) {
+        ASSERT_TRUE(region);
+        EXPECT_NEAR(region->left(), 62, 0.01);
+        EXPECT_NEAR(region->right(), 330 + lineWidth + 10, 0.01);
+        EXPECT_NEAR(region->top(), 792 - 150, 0.01);
+        EXPECT_NEAR(region->height(), 150, 0.01);
+    };
     PdfDestination pageOnly(1);
-    EXPECT_EQ(annotations::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
+    expectAllText(annotations::previewRect(document, pageOnly));
     // Above the page, or a placeholder height: the same band.
-    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(0, 5000))),
-              QRectF(12, 792 - 150, 612 - 24, 150));
+    expectAllText(annotations::previewRect(document, PdfDestination(1, QPointF(0, 5000))));
     pageOnly.y = 1e9;
-    EXPECT_EQ(annotations::previewRect(document, pageOnly), QRectF(12, 792 - 150, 612 - 24, 150));
-    // Five points above the bottom: raised to 20 above it, 20 high.
+    expectAllText(annotations::previewRect(document, pageOnly));
+    // Five points above the bottom: raised to 20 above it, 20 high; no
+    // text there, the crop box less 12-point margins.
     EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(0, 5))), QRectF(12, 0, 612 - 24, 20));
-    // Below or beside the page, or with no line in the row: the page's width.
+    // Below or beside the page, or with no text in the band: the page's
+    // width, or all the band's text.
     EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(900, -40))), QRectF(12, 0, 612 - 24, 20));
     EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(324, 640)))->width(), 612 - 24);
-    EXPECT_EQ(annotations::previewRect(document, PdfDestination(1, QPointF(640, kLineBaselines[0] + 11)))->width(),
-              612 - 24);
-    // A line that starts right of the point, with no line near it that
-    // reaches back to the point (the point is in no indent of it), is
-    // not at the point either.
-    const auto beside = annotations::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
-    EXPECT_EQ(beside->width(), 612 - 24);
+    const auto outside = annotations::previewRect(document, PdfDestination(1, QPointF(640, kLineBaselines[0] + 11)));
+    expectAllText(QRectF(outside->left(), 792 - 150, outside->width(), 150));
+    // A line that starts a little right of the point is the one the point
+    // starts; one that starts well right of it is not: no column, all the
+    // band's text.
+    const auto indent = annotations::previewRect(document, PdfDestination(1, QPointF(300, kLineBaselines[0] + 11)));
+    EXPECT_NEAR(indent->right(), 330 + lineWidth + 10, 0.01);
+    EXPECT_GT(indent->left(), 72 + 158);
+    const auto beside = annotations::previewRect(document, PdfDestination(1, QPointF(250, kLineBaselines[0] + 11)));
+    expectAllText(QRectF(beside->left(), 792 - 150, beside->width(), 150));
     // No such page.
     EXPECT_FALSE(annotations::previewRect(document, PdfDestination(7)));
     EXPECT_FALSE(annotations::previewRect(document, PdfDestination()));
@@ -165,31 +177,116 @@ TEST_F(CitationPreviewTest, ATwoColumnPageShowsTheTargetsColumnOrThePage)
     const auto document = engine::PdfDocument::open(file);
     ASSERT_TRUE(document);
 
-    // The table, its point at the column's edge: between the columns, no
-    // line is at the point; the left column's line beside it is not the
-    // table's. The whole width shows the table, wider than its caption.
+    // The margin between the columns stops half way across the gutter.
+    const double gutterMiddle = (leftColumn + bodyWidth + rightColumn) / 2;
+
+    // The table, its point at the column's edge: the right column, whose
+    // lines hold the table and its caption; the left column's line beside
+    // it is not the table's.
     const auto table = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn, 711)));
     ASSERT_TRUE(table);
-    EXPECT_EQ(*table, QRectF(12, 714 - 150, 612 - 24, 150));
+    EXPECT_NEAR(table->left(), gutterMiddle, 1);
+    EXPECT_NEAR(table->right(), rightColumn + bodyWidth + 10, 1);
+    EXPECT_DOUBLE_EQ(table->bottom(), 714); // QRectF's bottom is the upper edge here
 
     // A line of the left column, with a line of the right one level with it
     // across the narrow gutter: the left column only.
     const auto left = annotations::previewRect(document, PdfDestination(1, QPointF(leftColumn, 636)));
     ASSERT_TRUE(left);
     EXPECT_NEAR(left->left(), leftColumn - 10, 1);
-    EXPECT_NEAR(left->right(), leftColumn + bodyWidth + 10, 1);
+    EXPECT_NEAR(left->right(), gutterMiddle, 1);
     // And the other way round.
     const auto right = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn, 622)));
     ASSERT_TRUE(right);
-    EXPECT_NEAR(right->left(), rightColumn - 10, 1);
+    EXPECT_NEAR(right->left(), gutterMiddle, 1);
     EXPECT_NEAR(right->right(), rightColumn + bodyWidth + 10, 1);
 
-    // A reference whose point falls in the hanging indent under its number:
-    // the entry from its number on, not the left column beside it.
+    // A reference: its entry whole, from its number on, not the left column
+    // beside it.
+    const double entryWidth = engine::PdfFixtureWriter::textWidth(entry, FixtureFont::Courier, 8);
+    ASSERT_GT(entryWidth, 12 + hangingWidth);
     const auto reference = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn, 506)));
     ASSERT_TRUE(reference);
-    EXPECT_NEAR(reference->left(), rightColumn - 10, 1);
-    EXPECT_NEAR(reference->right(), rightColumn + 12 + hangingWidth + 10, 1);
+    EXPECT_NEAR(reference->left(), gutterMiddle, 1);
+    EXPECT_NEAR(reference->right(), rightColumn + entryWidth + 10, 1);
+}
+
+// The lines of a page that a region crosses (their middle lies in it, and
+// they overlap it across) but cuts at its left or right edge.
+int cutLines(const std::shared_ptr<engine::PdfDocument> &document, int page, const QRectF &region)
+{
+    int cut = 0;
+    for (const engine::PdfTextSpan &line : engine::PdfPage(document, page).text()->lines) {
+        const QRectF box = line.bounds.normalized();
+        if (box.isEmpty() || box.center().y() < region.top() || box.center().y() > region.bottom()
+            || box.right() <= region.left() || box.left() >= region.right())
+            continue;
+        if (box.left() < region.left() - 0.5 || box.right() > region.right() + 0.5)
+            ++cut;
+    }
+    return cut;
+}
+
+// The places a paper links to whose line at the destination is narrower
+// than what follows it: a heading over its column's text, a reference
+// list whose numbers stand in the margin left of the entries (the
+// destination in the indent left of the column), a reference after one
+// whose last line is short, and the page itself, whose running head is
+// set in two short parts over two columns. Each preview shows the lines it
+// crosses whole: the column, or for the page all its text.
+TEST_F(CitationPreviewTest, APreviewShowsTheLinesItCrossesWhole)
+{
+    using engine::FixtureFont;
+    constexpr double leftColumn = 54, rightColumn = 330;
+    const QString body = QStringLiteral("abcdefghij klmnopqrst uvwxyz abcde");
+    const double bodyWidth = engine::PdfFixtureWriter::textWidth(body, FixtureFont::Courier, 12);
+    const QString file = writePaper(path(QStringLiteral("whole.pdf")), 1, [&](engine::PdfFixtureWriter &w) {
+        const int page = w.addPage();
+        w.addText(page, QPointF(leftColumn, 740), QStringLiteral("Conference, 2018"), FixtureFont::Courier, 7);
+        w.addText(page, QPointF(500, 740), QStringLiteral("Authors"), FixtureFont::Courier, 7);
+        w.addText(page, QPointF(leftColumn, 700), QStringLiteral("1 INTRODUCTION"), FixtureFont::Courier, 12);
+        for (double y = 684; y >= 500; y -= 14)
+            w.addText(page, QPointF(leftColumn, y), body, FixtureFont::Courier, 12);
+        // Entries of 3 lines, the last one short; numbers 14 left of them.
+        for (int k = 0; k < 6; ++k) {
+            const double y = 700 - 40 * k;
+            w.addText(page, QPointF(rightColumn - 14, y), QStringLiteral("%1.").arg(k + 1), FixtureFont::Courier, 8);
+            w.addText(page, QPointF(rightColumn, y), body, FixtureFont::Courier, 12);
+            w.addText(page, QPointF(rightColumn + 12, y - 12), body.left(body.size() - 2), FixtureFont::Courier, 12);
+            w.addText(page, QPointF(rightColumn + 12, y - 24), QStringLiteral("2006."), FixtureFont::Courier, 12);
+        }
+    });
+    const auto document = engine::PdfDocument::open(file);
+    ASSERT_TRUE(document);
+    const double leftEnd = leftColumn + bodyWidth, rightEnd = rightColumn + bodyWidth;
+
+    // The heading: its column, not the heading alone.
+    const auto heading = annotations::previewRect(document, PdfDestination(1, QPointF(leftColumn, 712)));
+    ASSERT_TRUE(heading);
+    EXPECT_EQ(cutLines(document, 1, *heading), 0);
+    EXPECT_NEAR(heading->left(), leftColumn - 10, 1);
+    EXPECT_NEAR(heading->right(), (leftEnd + rightColumn - 14) / 2, 1);
+
+    // The third entry, from the indent left of the column where its number
+    // stands, and its point a few points above its first line: that
+    // column, number and all, not the page's width, nor the short last line
+    // of the entry above it.
+    const auto entry = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn - 24, 700 - 80 + 12)));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(cutLines(document, 1, *entry), 0);
+    EXPECT_NEAR(entry->left(), (leftEnd + rightColumn - 14) / 2, 1);
+    EXPECT_NEAR(entry->right(), std::min(612.0, rightEnd + 10), 1);
+    const auto next = annotations::previewRect(document, PdfDestination(1, QPointF(rightColumn - 14, 700 - 40 + 10)));
+    ASSERT_TRUE(next);
+    EXPECT_EQ(cutLines(document, 1, *next), 0);
+    EXPECT_NEAR(next->left(), entry->left(), 1);
+
+    // The page: above its running head, at its left edge; all its text.
+    const auto pageTop = annotations::previewRect(document, PdfDestination(1, QPointF(leftColumn - 1, 748)));
+    ASSERT_TRUE(pageTop);
+    EXPECT_EQ(cutLines(document, 1, *pageTop), 0);
+    EXPECT_NEAR(pageTop->left(), leftColumn - 10, 1);
+    EXPECT_NEAR(pageTop->right(), std::min(612.0, rightEnd + 10), 1);
 }
 
 TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
@@ -199,12 +296,14 @@ TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
     EXPECT_DOUBLE_EQ(annotations::previewScale(QSizeF(100, 480), 540), 0.5);
 
     const auto document = open();
-    // 588 x 150 points at 540/588, twice over: 1080 x 276 pixels.
+    // W x 150 points at 540/W, twice over: 1080 pixels across.
     const QImage band = annotations::previewImage(document, PdfDestination(1), 540);
     ASSERT_FALSE(band.isNull());
+    const double width = annotations::previewRect(document, PdfDestination(1))->width();
+    ASSERT_GT(width, 400);
     EXPECT_DOUBLE_EQ(band.devicePixelRatio(), 2);
     EXPECT_NEAR(band.width(), 1080, 1);
-    EXPECT_NEAR(band.height(), 2 * 150 * 540 / 588.0, 1);
+    EXPECT_NEAR(band.height(), 2 * 150 * 540 / width, 1);
     // A screen of three pixels a point gets three.
     const QImage sharp = annotations::previewImage(document, PdfDestination(1), 540, 3);
     EXPECT_NEAR(sharp.width(), 1620, 1);
