@@ -89,9 +89,13 @@ ReferencePreviewPopup::ReferencePreviewPopup(const QImage &image, const QString 
     m_picture->setAccessibleName(QStringLiteral("引用内容，第 ") + pageLabel + QStringLiteral(" 页"));
 
     // 8 above the caption, 6 between caption and picture, 12 around the rest.
-    m_caption->setGeometry(12, 8, picture.width(), captionHeight);
-    m_picture->setGeometry(12, 8 + captionHeight + 6, picture.width(), picture.height());
-    setFixedSize(picture.width() + 24, picture.height() + 26 + captionHeight);
+    // The caption is read whole: a picture narrower than it stands in the
+    // middle of the caption's width.
+    const int width = std::max(picture.width(), m_caption->fontMetrics().horizontalAdvance(m_caption->text()) + 2);
+    m_caption->setGeometry(12, 8, width, captionHeight);
+    m_picture->setGeometry(12 + (width - picture.width()) / 2, 8 + captionHeight + 6, picture.width(),
+                           picture.height());
+    setFixedSize(width + 24, picture.height() + 26 + captionHeight);
 }
 
 void ReferencePreviewPopup::paintEvent(QPaintEvent *)

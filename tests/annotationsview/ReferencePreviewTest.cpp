@@ -11,6 +11,7 @@
 #include "annotations/AnnotationTestSupport.h"
 #include "annotations/ReadingAids.h"
 #include "annotationsview/ReferencePreviewController.h"
+#include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 
 namespace folvan::test {
@@ -153,6 +154,25 @@ TEST_F(ReferencePreviewTest, LosingFocusOrClosingTheWindowTakesThePreviewAway)
     showPreview(second);
     view.close();
     EXPECT_EQ(controller->state(), State::idle);
+}
+
+// A picture narrower than its caption (a short region, a large interface
+// text): the caption is read whole all the same, at every text size, and
+// the picture stays inside the popover.
+TEST_F(ReferencePreviewTest, TheCaptionFitsAPictureNarrowerThanIt)
+{
+    QImage narrow(200, 120, QImage::Format_RGB32);
+    narrow.fill(Qt::white);
+    narrow.setDevicePixelRatio(2);
+    for (double size : {15.0, 20.0}) {
+        platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, size);
+        const annotationsview::ReferencePreviewPopup popup(narrow, QStringLiteral("6"));
+        const QLabel *caption = popup.caption();
+        EXPECT_GE(caption->width(), caption->fontMetrics().horizontalAdvance(caption->text())) << size;
+        EXPECT_TRUE(popup.rect().contains(caption->geometry())) << size;
+        EXPECT_TRUE(popup.rect().contains(popup.picture()->geometry())) << size;
+        EXPECT_EQ(popup.picture()->width(), 100);
+    }
 }
 
 TEST(PreviewPlacement, BesideTheAnchorInsideTheScreen)
