@@ -22,6 +22,10 @@ namespace folvan::annotationsview {
 
 namespace {
 
+// How far the note card keeps from the window's edges: as far as the
+// reading dock under it.
+constexpr int kNoteMargin = 16;
+
 // The button look of the reader's floating controls: a medium label at the
 // interface text size in a rounded frame at least 28 by 28.
 QString floatingControlStyle()
@@ -211,7 +215,11 @@ void NativeSelectionControls::openNote()
     m_saveNote = save;
 
     popover->adjustSize();
-    placePopup(popover, m_noteButton, m_noteButton->rect(), PopupSide::above);
+    // Over the whole toolbar, the surface it stands on included (the dock's
+    // strip), so that the card never covers it, and a margin in from the
+    // window's edges, so that its own edges show.
+    QWidget *bar = parentWidget() && !parentWidget()->isWindow() ? parentWidget() : this;
+    placePopup(popover, bar, bar->rect(), PopupSide::above, false, kNoteMargin);
     popover->show();
     editor->setFocus(Qt::PopupFocusReason);
 }

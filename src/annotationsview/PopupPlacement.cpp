@@ -21,9 +21,13 @@ QRect popupBounds(const QWidget *anchor)
 }
 
 PopupSide placePopup(QWidget *popup, QWidget *anchor, const QRect &anchorRect, PopupSide preferred,
-                     bool shrinkToFit)
+                     bool shrinkToFit, int margin)
 {
-    const QRect bounds = popupBounds(anchor);
+    QRect bounds = popupBounds(anchor);
+    // The margin on each side that the window has room for.
+    const int across = std::clamp((bounds.width() - popup->width()) / 2, 0, margin);
+    const int down = std::clamp((bounds.height() - popup->height()) / 2, 0, margin);
+    bounds.adjust(across, down, -across, -down);
     const QRect target(anchor->mapToGlobal(anchorRect.topLeft()), anchorRect.size());
     const int roomBelow = bounds.bottom() + 1 - (target.bottom() + 1 + kGap);
     const int roomAbove = target.top() - kGap - bounds.top();

@@ -2,6 +2,8 @@
 // a pane model showing a paper.
 
 #include <QAbstractButton>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QSignalSpy>
@@ -446,6 +448,34 @@ TEST_F(SelectionToolbarTest, TheNotePopoverStaysInsideItsWindow)
     EXPECT_TRUE(inside.contains(popover)) << popover.x() << "," << popover.y() << " in " << inside.x() << ","
                                           << inside.y();
     EXPECT_LE(popover.bottom(), toolbar->noteButton()->mapToGlobal(QPoint(0, 0)).y());
+}
+
+// Standing on a surface of its own at the window's right edge, as in the
+// pane's dock, the toolbar's note card keeps a margin in from the window's
+// edges, so that its border shows, and stays above the surface, clear of
+// the toolbar.
+TEST_F(SelectionToolbarTest, TheNoteCardKeepsClearOfTheWindowsEdgeAndOfTheToolbar)
+{
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    select(model, 0, 0, 6, 10);
+    QWidget window;
+    window.setGeometry(60, 40, 520, 420);
+    auto *surface = new QFrame(&window);
+    auto *row = new QHBoxLayout(surface);
+    row->setContentsMargins(7, 5, 7, 5);
+    auto *toolbar = new NativeSelectionControls(&model, surface);
+    row->addWidget(toolbar);
+    surface->adjustSize();
+    surface->move(window.width() - surface->width() - 16, window.height() - surface->height() - 16);
+    window.show();
+    toolbar->noteButton()->click();
+    ASSERT_TRUE(toolbar->notePopover());
+    const QRect inside = QRect(window.mapToGlobal(QPoint(0, 0)), window.size()).adjusted(16, 16, -16, -16);
+    const QRect card = toolbar->notePopover()->geometry();
+    EXPECT_TRUE(inside.contains(card)) << card.x() << "," << card.y() << " " << card.width() << "x" << card.height()
+                                       << " in " << inside.x() << "," << inside.y() << " " << inside.width() << "x"
+                                       << inside.height();
+    EXPECT_LT(card.bottom(), surface->mapToGlobal(QPoint(0, 0)).y());
 }
 
 } // namespace
