@@ -4,6 +4,7 @@
 #include "pdfview/DroppablePDFView.h"
 #include "platform/ReaderPreferences.h"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
@@ -23,12 +24,22 @@ DroppableBookWebView::DroppableBookWebView(QWebEngineUrlSchemeHandler *handler, 
 {
     setAcceptDrops(true);
     setZoom([this](double m, QPointF) { magnify(m); });
+    qApp->installEventFilter(this);
 }
 
 DroppableBookWebView::~DroppableBookWebView()
 {
+    qApp->removeEventFilter(this);
     if (referencePreview)
         referencePreview->dismiss();
+}
+
+// Every event of the application passes here on its way, and goes on.
+bool DroppableBookWebView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (referencePreview && pdfview::previewEffect(this, watched, event) == pdfview::PreviewEffect::close)
+        referencePreview->dismiss();
+    return LocalWebView::eventFilter(watched, event);
 }
 
 double DroppableBookWebView::pinchedZoom(double zoom, double m)

@@ -1,8 +1,11 @@
 #pragma once
 
 // The web view that shows the book page. Beyond the view of a local page: a
-// PDF file dropped on it opens in the pane, and a pinch or Ctrl+wheel
-// changes the pane's zoom instead of magnifying the page.
+// PDF file dropped on it opens in the pane, a pinch or Ctrl+wheel changes
+// the pane's zoom instead of magnifying the page, and the citation preview
+// the page opens over it closes at a click anywhere, a key, a scroll, or
+// the pointer going out of the view (the page itself tells when the
+// pointer leaves a link within it).
 
 #include "localweb/LocalWebView.h"
 
@@ -44,6 +47,7 @@ public:
     void magnify(double m);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;

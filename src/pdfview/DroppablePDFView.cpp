@@ -102,37 +102,56 @@ void DroppablePDFView::stopReferenceTracking()
 
 bool DroppablePDFView::eventFilter(QObject *watched, QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseMove:
-    case QEvent::KeyPress:
-    case QEvent::Wheel:
-    case QEvent::NativeGesture:
-        trackHover(watched, event);
-        break;
-    default:
-        break;
-    }
+    trackHover(watched, event);
     // The event always goes on to its target.
     return false;
 }
 
+PreviewEffect previewEffect(const QWidget *view, QObject *watched, const QEvent *event)
+{
+    if (!watched->isWidgetType())
+        return PreviewEffect::none;
+    const auto *target = static_cast<const QWidget *>(watched);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto button = static_cast<const QMouseEvent *>(event)->button();
+        return button == Qt::LeftButton || button == Qt::RightButton ? PreviewEffect::close : PreviewEffect::none;
+    }
+    // A key that is a shortcut of the window reaches no widget as a key
+    // press: its override question does.
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::NativeGesture:
+        return PreviewEffect::close;
+    // Out of the view, also where no widget of the window takes the move.
+    case QEvent::Leave:
+        return target == view ? PreviewEffect::close : PreviewEffect::none;
+    case QEvent::MouseMove: {
+        if (target->window() != view->window() || !view->isVisible())
+            return PreviewEffect::close;
+        const QPoint global = static_cast<const QMouseEvent *>(event)->globalPosition().toPoint();
+        return view->rect().contains(view->mapFromGlobal(global)) ? PreviewEffect::within : PreviewEffect::close;
+    }
+    default:
+        return PreviewEffect::none;
+    }
+}
+
 void DroppablePDFView::trackHover(QObject *watched, QEvent *event)
 {
-    auto *target = qobject_cast<QWidget *>(watched);
-    if (!target || !m_referencePreview)
+    if (!m_referencePreview)
         return;
-    if (event->type() == QEvent::MouseButtonPress) {
-        const auto button = static_cast<QMouseEvent *>(event)->button();
-        if (button != Qt::LeftButton && button != Qt::RightButton)
-            return;
-    }
     const auto dismiss = [this] { m_referencePreview->dismiss(); };
-    if (target->window() != window() || !isVisible() || event->type() != QEvent::MouseMove)
+    switch (previewEffect(this, watched, event)) {
+    case PreviewEffect::none:
+        return;
+    case PreviewEffect::close:
         return dismiss();
+    case PreviewEffect::within:
+        break;
+    }
     const QPoint global = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
-    if (!rect().contains(mapFromGlobal(global)))
-        return dismiss();
     const QPointF point = viewPointFromWidget(viewport()->mapFromGlobal(global));
     const int pageIndex = pageForPoint(point, false);
     if (pageIndex < 0)

@@ -27,6 +27,15 @@ public:
     virtual void dismiss() = 0;
 };
 
+// What an event anywhere in the application does to a citation preview
+// over `view`: a move of the pointer within the view is left to the view's
+// hover (within); a click, a key, a scroll or pinch, the pointer leaving
+// the view or moving anywhere else closes the preview (close); any other
+// event leaves it alone (none). Only events to widgets count: a widget
+// hands its events on to windows of its own.
+enum class PreviewEffect { none, within, close };
+PreviewEffect previewEffect(const QWidget *view, QObject *watched, const QEvent *event);
+
 // The pane's page view: the page view plus what a reading pane needs of it.
 // A dropped PDF file is handed to onDropPDF; a click on a link to a page of
 // the paper goes to onInternalLink instead of moving the view; hovering over

@@ -12,6 +12,8 @@
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
+#include "pdfview/DroppablePDFView.h"
+#include "support/PreviewClosers.h"
 
 #include <QApplication>
 #include <QJsonDocument>
@@ -119,6 +121,20 @@ protected:
 
     int drawn = 0;
     int drawnPage = -1;
+};
+
+// A preview that only counts its closings.
+class CountingPreview : public pdfview::ReferencePreview {
+public:
+    explicit CountingPreview(int &dismissals) : m_dismissals(dismissals) {}
+    void hover(const std::optional<engine::PdfAnnotation> &, const std::shared_ptr<engine::PdfDocument> &,
+               const QRectF &, QWidget *) override
+    {
+    }
+    void dismiss() override { ++m_dismissals; }
+
+private:
+    int &m_dismissals;
 };
 
 // As the program does, before the application object exists.
@@ -298,6 +314,43 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
         turned = model->currentPageIndex() > before;
     }
     EXPECT_TRUE(turned);
+}
+
+// A citation preview over the book closes at a click anywhere, a key (also
+// a shortcut of the window), a scroll, or the pointer going out of the
+// view; the key still turns the book.
+TEST_F(BookPageTest, ClicksKeysScrollsAndMovesOutCloseThePreview)
+{
+    openAt(3);
+    QWidget window;
+    window.resize(1000, 740);
+    auto *button = new QPushButton(QStringLiteral("工具"), &window);
+    button->setGeometry(0, 0, 100, 40);
+    auto *shortcut = new QAction(&window);
+    shortcut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    window.addAction(shortcut);
+    auto *view = new PaperBookView(model.get(), &window);
+    view->setGeometry(0, 40, 1000, 700);
+    BookViewParameters parameters;
+    parameters.reducedMotion = true;
+    view->setParameters(parameters);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(test::waitFor([&] { return view->coordinator()->paperReady(); }));
+    QWidget *input = view->webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    input->setFocus();
+    ASSERT_TRUE(test::waitFor([&] { return input->hasFocus(); }));
+    int dismissals = 0;
+    view->webView()->referencePreview = std::make_unique<CountingPreview>(dismissals);
+
+    // A move within the view is the page's to tell.
+    QTest::mouseMove(input, QPoint(500, 350));
+    QTest::mouseMove(input, QPoint(520, 360));
+    EXPECT_EQ(dismissals, 0);
+    test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view->webView(), input, button, shortcut,
+                                                           [&] { return dismissals; });
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() >= 5; })) << model->currentPageIndex();
 }
 
 // A right click shows no menu of the web engine's own (its Reload would

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 #include <QUndoStack>
 
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PageRasterCache.h"
 #include "PageViewFixtures.h"
+#include "support/PreviewClosers.h"
 
 using namespace folvan;
 using namespace folvan::pdfview;
@@ -238,6 +240,34 @@ TEST_F(DroppablePDFViewLinks, HoverDrivesThePreviewAndEveryOtherEventClosesIt)
 
     view.stopReferenceTracking();
     EXPECT_FALSE(view.isTrackingReferences());
+}
+
+// In a window with a toolbar: a click anywhere, a key (also a shortcut of
+// the window), a scroll, or the pointer going out of the view closes the
+// preview, and the key and the scroll still move the view.
+TEST(DroppablePDFViewPreview, ClicksKeysScrollsAndMovesOutCloseThePreview)
+{
+    QWidget window;
+    window.resize(700, 840);
+    auto *button = new QPushButton(QStringLiteral("工具"), &window);
+    button->setGeometry(0, 0, 100, 40);
+    auto *shortcut = new QAction(&window);
+    shortcut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    window.addAction(shortcut);
+    auto *view = new DroppablePDFView(&window);
+    view->setGeometry(0, 40, 700, 800);
+    view->setDocument(test::textDocument(4));
+    view->setScaleFactor(1.0);
+    auto *preview = new FakePreview;
+    view->setReferencePreview(std::unique_ptr<ReferencePreview>(preview));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    view->setFocus();
+
+    const int top = view->verticalScrollBar()->value();
+    test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view, view->viewport(), button, shortcut,
+                                                           [&] { return preview->dismissals; });
+    EXPECT_GT(view->verticalScrollBar()->value(), top) << "the key and the scroll did not move the view";
 }
 
 TEST(DroppablePDFViewUndo, ReportsThePanesUndoStackWhenSet)
