@@ -227,8 +227,16 @@ DroppablePDFView *PDFViewWrapper::makeView()
             model->pageViewOpened(count);
     });
     const int target = std::min(std::max(count - 1, 0), std::max(model->currentPageIndex(), 0));
+    // The reader's first key, wheel turn or click may come before the
+    // restore below has run: it runs first then, and the input moves the
+    // view from the reading position, not the restore the view from where
+    // the input took it.
+    view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
     platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination(),
                                       selection = model->retainedSelection()] {
+        if (!m_coordinator->restoring)
+            return;
         // A view not on screen yet (made behind another reading view) has
         // no width to fit and no position to show: it is restored once it
         // is shown, from the model's reading position as it is by then.
@@ -254,10 +262,27 @@ void PDFViewWrapper::showEvent(QShowEvent *event)
     if (!m_restoreOnShow)
         return;
     platform::runOnMain(m_coordinator.get(), [this] {
-        if (!std::exchange(m_restoreOnShow, false) || !m_viewModel)
+        if (!std::exchange(m_restoreOnShow, false) || !m_viewModel || !m_coordinator->restoring)
             return;
         restoreFromModel();
     });
+}
+
+bool PDFViewWrapper::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+    case QEvent::MouseButtonPress:
+        if (m_coordinator->restoring && m_viewModel && m_view && m_view->isVisible()) {
+            m_restoreOnShow = false;
+            restoreFromModel();
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool PDFViewWrapper::restoreFirstShow(int target, const std::optional<engine::PdfDestination> &destination,

@@ -144,6 +144,33 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
     EXPECT_FALSE(pane->pdfView()->autoScales());
 }
 
+// A key, a wheel turn or a click that reaches the shown view before the
+// first-show restore has run (the window shows the paper, the reader
+// presses End at once) acts from the reading position, and the restore
+// does not undo it afterwards.
+TEST_F(PDFViewWrapperTest, TheFirstInputBeforeTheRestoreActsFromTheReadingPosition)
+{
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
+    makeWrapper();
+    ASSERT_TRUE(wrapper->coordinator()->restoring);
+    QTest::keyClick(view()->viewport(), Qt::Key_End);
+    settle();
+    EXPECT_FALSE(wrapper->coordinator()->restoring);
+    EXPECT_EQ(view()->currentPageIndex(), 5) << "End was undone by the restore";
+
+    // One line down from the reading position, not from the top.
+    wrapper.reset();
+    model = std::make_unique<model::SharedPDFViewModel>();
+    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
+    makeWrapper();
+    QTest::keyClick(view()->viewport(), Qt::Key_Down);
+    settle();
+    EXPECT_EQ(view()->currentPageIndex(), 2);
+    const int down = view()->verticalScrollBar()->value();
+    view()->goToPage(2);
+    EXPECT_EQ(down - view()->verticalScrollBar()->value(), 40);
+}
+
 TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
 {
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
