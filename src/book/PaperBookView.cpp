@@ -15,6 +15,8 @@
 #include "platform/Queues.h"
 #include "platform/WebEngineStart.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
 #include <QTimer>
@@ -140,6 +142,8 @@ void PaperBookView::startWebEngine()
     connect(m_webView, &localweb::LocalWebView::received, this, [this](const localweb::BridgeJson &body) {
         m_coordinator->receive(body);
         pageEvent(body);
+        if (m_coordinator->paperReady())
+            handOnHeldKeys();
     });
     connect(m_webView, &localweb::LocalWebView::loadFailed, m_coordinator, &BookCoordinator::pageLoadFailed);
     connect(m_webView, &localweb::LocalWebView::restarting, m_coordinator, &BookCoordinator::pageRestarting);
@@ -247,10 +251,14 @@ bool PaperBookView::eventFilter(QObject *watched, QEvent *event)
             if (proxy)
                 proxy->installEventFilter(this);
         }
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+            return holdKey(static_cast<QKeyEvent *>(event));
         return false;
     }
     if (!m_input || watched != m_input)
         return false;
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+        return holdKey(static_cast<QKeyEvent *>(event));
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
@@ -266,6 +274,46 @@ bool PaperBookView::eventFilter(QObject *watched, QEvent *event)
     default:
         return false;
     }
+}
+
+// Before the web view is there, the keys come to the book view itself.
+void PaperBookView::keyPressEvent(QKeyEvent *event)
+{
+    if (!holdKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+// The reader sees the paper (the cover's spread) before the page can turn
+// it: a turning key pressed then is kept, not lost. Keys with Ctrl, Alt or
+// Meta are the window's and pass; so does every key once the paper is
+// drawn.
+bool PaperBookView::holdKey(QKeyEvent *event)
+{
+    constexpr Qt::KeyboardModifiers windows = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (m_coordinator->paperReady() || m_coordinator->isDisposed() || (m_model && m_model->bookError())
+        || (event->modifiers() & windows))
+        return false;
+    // A few at most: a key held down repeats.
+    if (event->type() == QEvent::KeyPress && m_heldKeys.size() < 8)
+        m_heldKeys.push_back({event->key(), event->modifiers(), event->nativeScanCode(), event->nativeVirtualKey(),
+                              event->nativeModifiers(), event->text()});
+    event->accept();
+    return true;
+}
+
+void PaperBookView::handOnHeldKeys()
+{
+    if (m_heldKeys.empty() || !m_input)
+        return;
+    const std::vector<HeldKey> keys = std::exchange(m_heldKeys, {});
+    QPointer<QWidget> input = m_input;
+    for (const HeldKey &k : keys)
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            if (!input)
+                return;
+            QKeyEvent event(type, k.key, k.modifiers, k.scanCode, k.virtualKey, k.nativeModifiers, k.text);
+            QCoreApplication::sendEvent(input, &event);
+        }
 }
 
 // The page drew its first spread: once the web view had a moment to show

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 namespace folvan::localweb {
 class LocalWebPage;
@@ -47,6 +48,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -56,6 +58,10 @@ private:
     void followDocument();
     void startCover();
     void pageEvent(const localweb::BridgeJson &body);
+    // Keys the book's page cannot take yet (no page, or the paper not yet
+    // drawn): held, and handed to the page once it has drawn the paper.
+    bool holdKey(QKeyEvent *event);
+    void handOnHeldKeys();
 
     // BookPageHost
     QSizeF viewSize() const override;
@@ -82,6 +88,13 @@ private:
     // is still to come.
     QPointer<QWidget> m_input;
     bool m_keepingClick = false;
+    struct HeldKey {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        quint32 scanCode, virtualKey, nativeModifiers;
+        QString text;
+    };
+    std::vector<HeldKey> m_heldKeys;
 };
 
 } // namespace folvan::book

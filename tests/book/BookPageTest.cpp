@@ -353,6 +353,26 @@ TEST_F(BookPageTest, ClicksKeysScrollsAndMovesOutCloseThePreview)
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() >= 5; })) << model->currentPageIndex();
 }
 
+// A key pressed while the reader sees the first spread, before the page
+// can turn it (the web engine not started yet), turns the book once the
+// page has drawn the paper; the keys of the window pass.
+TEST_F(BookPageTest, AKeyBeforeThePageIsReadyTurnsOnceItIs)
+{
+    openAt(3);
+    PaperBookView view(model.get());
+    view.resize(1000, 700);
+    view.show();
+    view.setFocus();
+    ASSERT_FALSE(view.webEngineStarted());
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Right);
+    QKeyEvent windowKey(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&view, &windowKey);
+    EXPECT_FALSE(windowKey.isAccepted());
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }));
+    EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 7; })) << model->currentPageIndex();
+}
+
 // A right click shows no menu of the web engine's own (its Reload would
 // leave the pane empty). With the text tool off it does nothing; with it on
 // it picks the word under the pointer, as a double click does.
