@@ -322,15 +322,10 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
 TEST_F(BookPageTest, ClicksKeysScrollsAndMovesOutCloseThePreview)
 {
     openAt(3);
-    QWidget window;
-    window.resize(1000, 740);
-    auto *button = new QPushButton(QStringLiteral("工具"), &window);
-    button->setGeometry(0, 0, 100, 40);
-    auto *shortcut = new QAction(&window);
-    shortcut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
-    window.addAction(shortcut);
+    test::WindowWithToolbar toolbar(QSize(1000, 740));
+    QWidget &window = toolbar.window;
     auto *view = new PaperBookView(model.get(), &window);
-    view->setGeometry(0, 40, 1000, 700);
+    view->setGeometry(toolbar.below());
     BookViewParameters parameters;
     parameters.reducedMotion = true;
     view->setParameters(parameters);
@@ -348,8 +343,7 @@ TEST_F(BookPageTest, ClicksKeysScrollsAndMovesOutCloseThePreview)
     QTest::mouseMove(input, QPoint(500, 350));
     QTest::mouseMove(input, QPoint(520, 360));
     EXPECT_EQ(dismissals, 0);
-    test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view->webView(), input, button, shortcut,
-                                                           [&] { return dismissals; });
+    test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view->webView(), input, toolbar, [&] { return dismissals; });
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() >= 5; })) << model->currentPageIndex();
 }
 

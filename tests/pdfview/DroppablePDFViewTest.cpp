@@ -247,25 +247,19 @@ TEST_F(DroppablePDFViewLinks, HoverDrivesThePreviewAndEveryOtherEventClosesIt)
 // preview, and the key and the scroll still move the view.
 TEST(DroppablePDFViewPreview, ClicksKeysScrollsAndMovesOutCloseThePreview)
 {
-    QWidget window;
-    window.resize(700, 840);
-    auto *button = new QPushButton(QStringLiteral("工具"), &window);
-    button->setGeometry(0, 0, 100, 40);
-    auto *shortcut = new QAction(&window);
-    shortcut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
-    window.addAction(shortcut);
-    auto *view = new DroppablePDFView(&window);
-    view->setGeometry(0, 40, 700, 800);
+    test::WindowWithToolbar toolbar(QSize(700, 840));
+    auto *view = new DroppablePDFView(&toolbar.window);
+    view->setGeometry(toolbar.below());
     view->setDocument(test::textDocument(4));
     view->setScaleFactor(1.0);
     auto *preview = new FakePreview;
     view->setReferencePreview(std::unique_ptr<ReferencePreview>(preview));
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    toolbar.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&toolbar.window));
     view->setFocus();
 
     const int top = view->verticalScrollBar()->value();
-    test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view, view->viewport(), button, shortcut,
+    test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view, view->viewport(), toolbar,
                                                            [&] { return preview->dismissals; });
     EXPECT_GT(view->verticalScrollBar()->value(), top) << "the key and the scroll did not move the view";
 }

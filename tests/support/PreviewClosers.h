@@ -16,14 +16,34 @@
 
 namespace folvan::test {
 
-// `view` stands in a window with `button` (a toolbar's) and `shortcut` (an
-// action of the window with the shortcut Ctrl+J); `input` takes the view's
-// keys and pointer. `dismissals` counts the preview's closings. A key and
-// a scroll are given to the view as well, each checked by its caller.
-inline void expectClicksKeysScrollsAndMovesOutCloseThePreview(QWidget *view, QWidget *input, QPushButton *button,
-                                                              QAction *shortcut,
+// A window `size` large with a toolbar's button at its top left (40 high)
+// and an action with the shortcut Ctrl+J; the view goes below the button.
+struct WindowWithToolbar {
+    explicit WindowWithToolbar(QSize size)
+    {
+        window.resize(size);
+        button = new QPushButton(QStringLiteral("工具"), &window);
+        button->setGeometry(0, 0, 100, 40);
+        shortcut = new QAction(&window);
+        shortcut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+        window.addAction(shortcut);
+    }
+    QRect below() const { return QRect(0, 40, window.width(), window.height() - 40); }
+
+    QWidget window;
+    QPushButton *button;
+    QAction *shortcut;
+};
+
+// `view` stands in `window`; `input` takes the view's keys and pointer.
+// `dismissals` counts the preview's closings. A key and a scroll are given
+// to the view as well, each checked by its caller.
+inline void expectClicksKeysScrollsAndMovesOutCloseThePreview(QWidget *view, QWidget *input,
+                                                              const WindowWithToolbar &window,
                                                               const std::function<int()> &dismissals)
 {
+    QPushButton *button = window.button;
+    QAction *shortcut = window.shortcut;
     const auto closes = [&](const char *what, const std::function<void()> &send) {
         const int before = dismissals();
         send();
