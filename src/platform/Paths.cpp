@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include "platform/DataFolderAccess.h"
+#include "platform/SystemErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,7 +55,7 @@ bool ensureFolder(const QString &path, QString *error)
         return true;
     if (error) {
         const int code = errno ? errno : EACCES;
-        *error = QString::fromLocal8Bit(std::strerror(code));
+        *error = systemErrorText(code);
     }
     return false;
 }

@@ -3,6 +3,7 @@
 #include "platform/DataFolderAccess.h"
 #include "platform/Paths.h"
 #include "platform/Preferences.h"
+#include "platform/SystemErrors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -28,7 +29,7 @@ const QString kNotARegularFile = QStringLiteral("不是普通文件");
 
 QString systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return systemErrorText(code);
 }
 
 void setError(QString *error, const QString &text)
@@ -420,7 +421,7 @@ bool renameWithoutReplacing(const QString &from, const QString &to, QString *err
     // no-replace rename where there is one).
     if (file.rename(to))
         return true;
-    setError(error, file.errorString());
+    setError(error, describedSystemError(file.errorString()));
     return false;
 }
 
@@ -446,7 +447,7 @@ bool copyWithoutReplacing(const QString &from, const QString &to, QString *error
     QFile file(from);
     if (file.copy(to))
         return true;
-    setError(error, file.errorString());
+    setError(error, describedSystemError(file.errorString()));
     return false;
 }
 

@@ -23,6 +23,7 @@ const QString kSyncFailure = QStringLiteral("无法同步局部修正，原文�
 const QString kUnsaved = QStringLiteral("重排的局部修正");
 const QString kNoPaper =
     QStringLiteral("笔记库现在无法读取，这篇论文的局部修正暂时无法读取或保存；所作的标记只保留到退出 Folvan。");
+const QString kWriteFailure = QStringLiteral("局部修正尚未保存：%1。");
 
 // A store's marks on their way to the file.
 struct Corrections {
@@ -88,11 +89,12 @@ enum class Write { Written, HeldBack, Unreadable, Failed };
 
 // Writes `corrections` to `file`, merged with what another reader wrote
 // there since they were read; `corrections` then holds what was written.
-Write writeMerged(const QString &file, Corrections *corrections)
+// `failure` tells why a write failed.
+Write writeMerged(const QString &file, Corrections *corrections, QString *failure = nullptr)
 {
     if (platform::DataFolderAccess::shared().holdsBack(file))
         return Write::HeldBack;
-    if (!platform::ensureFolder(QFileInfo(file).absolutePath()))
+    if (!platform::ensureFolder(QFileInfo(file).absolutePath(), failure))
         return Write::Failed;
     // Another reader may write between two tries: a few rounds, then the
     // write counts as failed.
@@ -101,7 +103,8 @@ Write writeMerged(const QString &file, Corrections *corrections)
         for (const QString &key : corrections->keys)
             array.push_back(key.toStdString());
         QByteArray current;
-        switch (platform::writeStoredFile(file, &corrections->seen, platform::encodeStoredJson(array), &current)) {
+        switch (platform::writeStoredFile(file, &corrections->seen, platform::encodeStoredJson(array), &current,
+                                          failure)) {
         case platform::StoredWrite::Written:
             corrections->base = corrections->keys;
             return Write::Written;
@@ -308,8 +311,12 @@ bool ReflowOverridesStore::set(const QString &key, bool original)
         return true;
     }
 
-    switch (writeMerged(m_file, &next)) {
+    QString failure;
+    switch (writeMerged(m_file, &next, &failure)) {
     case Write::Failed:
+        // Why, where the system said (a full disk, no permission).
+        if (!failure.isEmpty())
+            m_error = kWriteFailure.arg(failure);
         return false;
     case Write::Unreadable:
         m_error = kSyncFailure;

@@ -1,5 +1,7 @@
 #include "scholar/PaperReplacement.h"
 
+#include "platform/SystemErrors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,11 +16,6 @@
 namespace folvan::scholar {
 
 namespace {
-
-QString systemError(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
 
 void syncFolder(const QString &folder)
 {
@@ -48,17 +44,18 @@ bool replaceFileKeepingOldInTrash(const QString &path, const QByteArray &bytes, 
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
-        *error = systemError(ENOENT);
+        *error = platform::systemErrorText(ENOENT);
         return false;
     }
     // Every new byte is on disk, beside the paper, before the paper moves.
     QTemporaryFile staging(info.dir().absoluteFilePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".XXXXXX")));
     if (!staging.open()) {
-        *error = staging.errorString();
+        *error = platform::describedSystemError(staging.errorString());
         return false;
     }
     if (staging.write(bytes) != bytes.size() || !staging.flush() || ::fsync(staging.handle()) != 0) {
-        *error = staging.errorString().isEmpty() ? systemError(errno) : staging.errorString();
+        *error = staging.errorString().isEmpty() ? platform::systemErrorText(errno)
+                                                 : platform::describedSystemError(staging.errorString());
         return false;
     }
     staging.setPermissions(QFile::permissions(path));
@@ -67,16 +64,16 @@ bool replaceFileKeepingOldInTrash(const QString &path, const QByteArray &bytes, 
 
     QFile old(path);
     if (!old.moveToTrash()) {
-        *error = QStringLiteral("无法把原文件移到废纸篓：") + old.errorString();
+        *error = QStringLiteral("无法把原文件移到废纸篓：") + platform::describedSystemError(old.errorString());
         return false;
     }
     const QString trashed = old.fileName();
     if (::rename(QFile::encodeName(stagingPath).constData(), QFile::encodeName(path).constData()) != 0) {
         const int code = errno;
         if (!restoreFromTrash(trashed, path))
-            *error = systemError(code) + QStringLiteral("；原文件在废纸篓中：") + trashed;
+            *error = platform::systemErrorText(code) + QStringLiteral("；原文件在废纸篓中：") + trashed;
         else
-            *error = systemError(code);
+            *error = platform::systemErrorText(code);
         return false;
     }
     staging.setAutoRemove(false);

@@ -114,7 +114,7 @@ TEST_F(FileOperationsTest, RenameRefusesInvalidNamesAndExistingTargets)
     presented->alerts.clear();
     pane->renamePDF(QStringLiteral("Other"));
     ASSERT_TRUE(waitFor([&] { return !presented->alerts.isEmpty(); }));
-    EXPECT_TRUE(presented->alerts.front().startsWith(QStringLiteral("无法重命名： ")));
+    EXPECT_EQ(presented->alerts.front(), QStringLiteral("无法重命名： 同名文件已存在"));
     EXPECT_EQ(fileBytes(other), otherBytes);
     EXPECT_EQ(fileBytes(file), paperBytes);
     EXPECT_EQ(url(), QUrl::fromLocalFile(file));

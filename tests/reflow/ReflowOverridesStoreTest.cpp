@@ -2,13 +2,17 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/StoredJson.h"
+#include "platform/SystemErrors.h"
 #include "platform/UnsavedChanges.h"
 #include "reflow/ReflowOverridesStore.h"
 #include "support/HeldDataFolder.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 using folvan::reflow::ReflowOverridesChanged;
 using folvan::reflow::ReflowOverridesStore;
@@ -101,6 +105,20 @@ TEST_F(OverridesTest, AnUnreadableFileIsKeptAndNothingIsWritten)
     ReflowOverridesStore lenient(other, folder());
     EXPECT_EQ(lenient.keys().size(), 1u);
     EXPECT_TRUE(lenient.writable());
+}
+
+// A mark that cannot be written says why, as the system tells it (a full
+// disk, no permission); the next mark written clears it.
+TEST_F(OverridesTest, AFailedWriteSaysWhy)
+{
+    ASSERT_TRUE(test::writeTestFile(folder(), "not a folder"));
+    ReflowOverridesStore store(paper, folder());
+    EXPECT_FALSE(store.set(QStringLiteral("1:2:abcdef12"), true));
+    EXPECT_EQ(store.error(), QStringLiteral("局部修正尚未保存：%1。").arg(platform::systemErrorText(ENOTDIR)));
+    EXPECT_TRUE(store.keys().empty());
+    ASSERT_TRUE(QFile::remove(folder()));
+    EXPECT_TRUE(store.set(QStringLiteral("1:2:abcdef12"), true));
+    EXPECT_TRUE(store.error().isEmpty());
 }
 
 TEST_F(OverridesTest, TakesInOnlyOtherStoresChangesToItsFile)
