@@ -11,6 +11,7 @@
 
 #include "annotationsview/ViewStyle.h"
 #include "platform/InterfaceFont.h"
+#include "platform/UnsavedChanges.h"
 
 namespace folvan::annotationsview {
 
@@ -112,6 +113,13 @@ AnnotationEditor::AnnotationEditor(annotations::ReadingAnnotationItem item, cons
     platform::useInterfaceFont(footnote, platform::InterfaceTextRole::caption);
     useSecondaryColor(footnote);
     column->addWidget(footnote);
+
+    // A change not yet saved when the program quits is saved as "保存"
+    // saves it.
+    platform::confirmAtQuit(this, [this, note] {
+        if (isVisible() && (m_note->toPlainText() != note || m_color))
+            this->save();
+    });
 }
 
 void AnnotationEditor::choose(annotations::MarkupColor color)

@@ -17,6 +17,7 @@
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
 #include "platform/ReaderPreferences.h"
+#include "platform/UnsavedChanges.h"
 
 namespace folvan::annotationsview {
 
@@ -213,6 +214,12 @@ void NativeSelectionControls::openNote()
     m_popover = popover;
     m_noteEditor = editor;
     m_saveNote = save;
+    // A note typed and not yet saved when the program quits is saved as
+    // "保存批注" saves it; a dismissed popover adds nothing.
+    platform::confirmAtQuit(popover, [this] {
+        if (m_popover && m_popover->isVisible())
+            saveNote();
+    });
 
     popover->adjustSize();
     // Over the whole toolbar, the surface it stands on included (the dock's

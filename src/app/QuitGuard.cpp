@@ -52,6 +52,9 @@ void setQuitQuestion(QuitQuestion replacement)
 
 bool mayQuit(QWidget *parent)
 {
+    // What is typed in a form still open goes to its store before the
+    // stores write.
+    platform::confirmOpenForms();
     // A read-only reader quits: what it holds goes into the data folder
     // now, merged with what the other reader wrote, whether or not that one
     // still runs. The stores and panes write as the hold ends.

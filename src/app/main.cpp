@@ -108,6 +108,7 @@ int main(int argc, char **argv)
         [&endedBySignal] {
             endedBySignal = true;
             folvan::app::quitWithoutQuestion();
+            folvan::platform::confirmOpenForms();
             QApplication::closeAllWindows();
         },
         Qt::QueuedConnection);

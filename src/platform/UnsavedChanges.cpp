@@ -1,6 +1,10 @@
 #include "platform/UnsavedChanges.h"
 
 #include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <utility>
 
 namespace folvan::platform {
 
@@ -15,6 +19,17 @@ struct Pending {
 QList<Pending> &pending()
 {
     static QList<Pending> list;
+    return list;
+}
+
+struct OpenForm {
+    QPointer<QObject> form;
+    std::function<void()> confirm;
+};
+
+QList<OpenForm> &openForms()
+{
+    static QList<OpenForm> list;
     return list;
 }
 
@@ -49,6 +64,20 @@ void markUnsavedTold()
 {
     for (Pending &entry : pending())
         entry.told = true;
+}
+
+void confirmAtQuit(QObject *form, std::function<void()> confirm)
+{
+    openForms().removeIf([](const OpenForm &open) { return !open.form; });
+    openForms().append({form, std::move(confirm)});
+}
+
+void confirmOpenForms()
+{
+    const QList<OpenForm> forms = std::exchange(openForms(), {});
+    for (const OpenForm &open : forms)
+        if (open.form)
+            open.confirm();
 }
 
 } // namespace folvan::platform

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QObject;
+
 namespace folvan::platform {
 
 // What the stores could not write to their files yet, by file, so that
@@ -18,5 +22,13 @@ void noteSaved(const QString &file);
 QStringList unsavedDescriptions(bool untoldOnly = false);
 // The reader has been told of every change pending now (and chose to quit).
 void markUnsavedTold();
+
+// A form that hands what is typed in it to a store only when confirmed (an
+// annotation's note) holds text no store knows of. While `form` lives, the
+// quit runs `confirm` first, as the form's own confirming would, so that
+// the stores then write it.
+void confirmAtQuit(QObject *form, std::function<void()> confirm);
+// The quit begins: confirms every form still open, once.
+void confirmOpenForms();
 
 } // namespace folvan::platform

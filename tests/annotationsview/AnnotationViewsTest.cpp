@@ -24,6 +24,7 @@
 #include "platform/InterfaceFont.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/UnsavedChanges.h"
 #include "support/PaneAnnotationsOf.h"
 
 namespace folvan::test {
@@ -214,6 +215,23 @@ TEST_F(AnnotationListTest, TheEditorSavesToTheItemItWasOpenedOn)
     ASSERT_NE(edited, items.end());
     EXPECT_EQ(edited->kind, QStringLiteral("underline"));
     EXPECT_TRUE(test::waitFor([&] { return !list.editor(); }));
+}
+
+// A change typed in the editor and not saved when the program quits is
+// saved as its button would save it.
+TEST_F(AnnotationListTest, TheEditorSavesWhatIsTypedWhenTheProgramQuits)
+{
+    model::SharedPDFViewModel &model = paneWithMarkups();
+    AnnotationListView list(&model, [] {});
+    list.show();
+    click(list, 1, AnnotationListView::Part::edit);
+    ASSERT_TRUE(list.editor());
+    QTest::keyClicks(list.editor()->noteEditor(), QStringLiteral(" at quit"));
+    platform::confirmOpenForms();
+    const auto &items = test::annotationsOf(model).annotationItems();
+    EXPECT_TRUE(std::any_of(items.begin(), items.end(),
+                            [&](const auto &item) { return item.note.contains(QStringLiteral("at quit")); }));
+    EXPECT_TRUE(fileBytes(annotationFile(model)).contains("at quit"));
 }
 
 // Each change of the items reaches the list as the rows it touches; a
@@ -426,6 +444,40 @@ TEST_F(SelectionToolbarTest, ActsOnTheSelectionThroughTheModel)
     EXPECT_EQ(label->text(), QStringLiteral("写入失败"));
     test::annotationsOf(model).setMarkupError(std::nullopt);
     EXPECT_FALSE(label->isVisible());
+}
+
+// A note typed in the popover and not saved when the program quits is
+// saved as "保存批注" would save it; a blank note and a dismissed popover
+// add nothing.
+TEST_F(SelectionToolbarTest, ANoteTypedIsSavedWhenTheProgramQuits)
+{
+    model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf")));
+    NativeSelectionControls toolbar(&model);
+    toolbar.show();
+    select(model, 0, 0, 6, 10);
+
+    toolbar.noteButton()->click();
+    ASSERT_TRUE(toolbar.notePopover());
+    QTest::keyClicks(toolbar.noteEditor(), QStringLiteral("  "));
+    platform::confirmOpenForms();
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
+
+    toolbar.noteButton()->click();
+    QTest::keyClicks(toolbar.noteEditor(), QStringLiteral("dismissed"));
+    toolbar.notePopover()->close();
+    platform::confirmOpenForms();
+    EXPECT_TRUE(test::annotationsOf(model).markups().empty());
+
+    toolbar.noteButton()->click();
+    QTest::keyClicks(toolbar.noteEditor(), QStringLiteral("typed"));
+    platform::confirmOpenForms();
+    ASSERT_EQ(test::annotationsOf(model).markups().size(), 1u);
+    EXPECT_EQ(test::annotationsOf(model).markups().front().note, QStringLiteral("typed"));
+    EXPECT_TRUE(fileBytes(annotationFile(model)).contains("typed"));
+    EXPECT_TRUE(test::waitFor([&] { return !toolbar.notePopover(); }));
+    // Quitting once more saves nothing twice.
+    platform::confirmOpenForms();
+    EXPECT_EQ(test::annotationsOf(model).markups().size(), 1u);
 }
 
 // The note popover opens beside its button on the side with room and stays

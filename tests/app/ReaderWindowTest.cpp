@@ -196,6 +196,35 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     EXPECT_EQ(file.readAll(), damaged);
 }
 
+// A form still open when the program quits (an annotation's note) hands
+// what is typed in it over before the stores write their files.
+TEST_F(QuitTest, QuittingConfirmsAnOpenFormBeforeTheStoresWrite)
+{
+    app::ReaderWindows windows;
+    app::ReaderWindow *shown = windows.open(QStringList{QStringLiteral("folvan")});
+    QObject form;
+    int confirmed = 0;
+    platform::confirmAtQuit(&form, [&] {
+        ++confirmed;
+        notes::PaperNotesStore &store = notes::PaperNotesStore::shared();
+        notes::PaperNote note;
+        note.id = QUuid::createUuid();
+        note.title = QStringLiteral("typed before quitting");
+        store.setNotes(store.notes() << note);
+        store.schedule();
+    });
+    {
+        QObject dismissed;
+        platform::confirmAtQuit(&dismissed, [&] { confirmed += 10; });
+    }
+    shown->menus()->quitAction()->trigger();
+    EXPECT_TRUE(test::waitFor([&] { return windows.windows().isEmpty(); }));
+    EXPECT_EQ(confirmed, 1);
+    QFile file(notes::PaperNotesStore::defaultFilePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("typed before quitting"));
+}
+
 // A popup of a window (a dock panel, the annotation editor) holds the
 // keys while it is open: Ctrl+Q quits from there as from the page, in
 // whichever of two windows it stands.
