@@ -27,6 +27,17 @@ const QString fileName = QStringLiteral("reading-history.json");
 const QString loadErrorPrefix = QStringLiteral("无法读取阅读记录：");
 const QString saveErrorPrefix = QStringLiteral("无法保存阅读记录：");
 
+// A sentence told after a problem: a new sentence after its full stop,
+// otherwise after "；" (an English full stop gives way to it).
+QString followedBy(QString problem, const QString &sentence)
+{
+    while (problem.endsWith(QLatin1Char('.')))
+        problem.chop(1);
+    if (!problem.isEmpty() && !problem.endsWith(QChar(0x3002)) && !problem.endsWith(QChar(0xFF1A)))
+        problem += QStringLiteral("；");
+    return problem + sentence;
+}
+
 // Paths are compared in their composed Unicode form, so that a name typed
 // with combining marks equals the same name stored precomposed.
 bool samePath(const QString &a, const QString &b)
@@ -242,16 +253,13 @@ void ReadingHistory::flush()
     QString problem;
     bool saved = false;
     if (m_file.isEmpty()) {
-        problem = QStringLiteral("No folder for application data exists.");
+        problem = QStringLiteral("没有存放应用数据的文件夹。");
     } else if (QString movedTo; m_keepUnreadableFile && QFileInfo::exists(m_file)
                && !platform::moveAsideUnreadable(m_file, &problem, &movedTo)) {
         // The unreadable file could not be set aside: nothing is written over it.
     } else {
         if (!movedTo.isEmpty()) {
-            m_loadProblem = QStringLiteral("%1%2原文件已保留为 %3。")
-                                .arg(m_loadProblem,
-                                     m_loadProblem.endsWith(QChar(0x3002)) ? QString() : QStringLiteral("；"),
-                                     QFileInfo(movedTo).fileName());
+            m_loadProblem = followedBy(m_loadProblem, QStringLiteral("原文件已保留为 %1。").arg(QFileInfo(movedTo).fileName()));
             emit loadProblemChanged();
         }
         if (!movedTo.isEmpty())
@@ -313,8 +321,8 @@ platform::StoredWrite ReadingHistory::writeOnce(QList<RecentReading> *records, Q
         if (!platform::moveAsideUnreadable(m_file, problem, &movedTo))
             return platform::StoredWrite::Failed;
         m_seen = {};
-        m_loadProblem = QStringLiteral("%1%2原文件已保留为 %3。")
-                            .arg(loadErrorPrefix, unreadable + QStringLiteral("；"), QFileInfo(movedTo).fileName());
+        m_loadProblem = followedBy(loadErrorPrefix + unreadable,
+                                   QStringLiteral("原文件已保留为 %1。").arg(QFileInfo(movedTo).fileName()));
         emit loadProblemChanged();
         return platform::StoredWrite::Changed;
     }

@@ -22,10 +22,10 @@ auto required(const json &object, const char *key, Reader read)
 {
     const json *value = platform::member(object, key);
     if (!value)
-        throw DecodeError(std::string("\"") + key + "\" is missing");
+        throw DecodeError(std::string("缺少“") + key + "”");
     auto result = read(*value);
     if (!result)
-        throw DecodeError(std::string("\"") + key + "\" has the wrong type or form");
+        throw DecodeError(std::string("“") + key + "”的类型或格式不对");
     return *result;
 }
 
@@ -56,7 +56,7 @@ json encodeState(const DocumentReadingState &state)
 DocumentReadingState decodeState(const json &object)
 {
     if (!object.is_object())
-        throw DecodeError("\"state\" is not an object");
+        throw DecodeError("“state”不是对象");
     DocumentReadingState state;
     state.page = required(object, "page", platform::strictInt64);
     state.zoom = required(object, "zoom", platform::strictDouble);
@@ -88,7 +88,7 @@ json encodeRecord(const RecentReading &record)
 RecentReading decodeRecord(const json &object)
 {
     if (!object.is_object())
-        throw DecodeError("not an object");
+        throw DecodeError("不是对象");
     RecentReading record;
     record.id = required(object, "id", platform::strictUuid);
     record.path = required(object, "path", platform::strictString);
@@ -97,7 +97,7 @@ RecentReading decodeRecord(const json &object)
     record.fileFingerprint = optional(object, "fileFingerprint", platform::strictString);
     const json *state = platform::member(object, "state");
     if (!state)
-        throw DecodeError("\"state\" is missing");
+        throw DecodeError("缺少“state”");
     record.state = decodeState(*state);
     record.openedAt = required(object, "openedAt", platform::strictDouble);
     return record;
@@ -120,7 +120,7 @@ std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data,
         return std::nullopt;
     if (!root->is_array()) {
         if (error)
-            *error = QStringLiteral("The data is not a list of records.");
+            *error = QStringLiteral("数据不是记录的列表。");
         return std::nullopt;
     }
     QList<RecentReading> records;
@@ -130,7 +130,7 @@ std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data,
             records.append(decodeRecord((*root)[i]));
         } catch (const DecodeError &e) {
             if (error)
-                *error = QStringLiteral("Record %1: %2.").arg(i + 1).arg(platform::jsonErrorText(e.what()));
+                *error = QStringLiteral("第 %1 条记录%2。").arg(i + 1).arg(platform::jsonErrorText(e.what()));
             return std::nullopt;
         }
     }

@@ -260,6 +260,9 @@ TEST_F(ReadingHistoryLoading, AnUnreadableFileIsSetAsideBeforeTheFirstWrite)
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readAll(QDir(historyFolder()).filePath(aside.first())), broken);
     EXPECT_TRUE(readAll(historyFile()).contains("new.pdf"));
+    // What is told names the file set aside, in one run of Chinese sentences.
+    EXPECT_TRUE(loadError.endsWith(QChar(0x3002))) << loadError.toStdString();
+    EXPECT_EQ(history->loadProblem(), loadError + QStringLiteral("原文件已保留为 %1。").arg(aside.first()));
     // The successful save clears the error: the unreadable file is kept aside.
     EXPECT_TRUE(history->error().isEmpty()) << history->error().toStdString();
 

@@ -135,8 +135,13 @@ TEST(ReadingHistoryFile, OneIncompleteRecordMakesTheWholeFileUnreadable)
         QString error;
         const std::string text = std::string("[") + good + "," + record + "]";
         EXPECT_FALSE(decoded(text.c_str(), &error)) << record;
-        EXPECT_TRUE(error.startsWith(QStringLiteral("Record 2:"))) << error.toStdString();
+        // Said in the interface's language, as one sentence.
+        EXPECT_TRUE(error.startsWith(QStringLiteral("第 2 条记录"))) << error.toStdString();
+        EXPECT_TRUE(error.endsWith(QChar(0x3002))) << error.toStdString();
     }
+    QString missing;
+    decoded((std::string("[") + good + "," + broken[0] + "]").c_str(), &missing);
+    EXPECT_EQ(missing, QStringLiteral("第 2 条记录缺少“openedAt”。"));
     EXPECT_FALSE(decoded(R"({"records":[]})"));
     EXPECT_FALSE(decoded("[{"));
 }
