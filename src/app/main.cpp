@@ -93,13 +93,17 @@ int main(int argc, char **argv)
     QObject::connect(&instance, &folvan::app::SingleInstance::pathsReceived, &windows,
                      [&windows](const QStringList &received) { windows.openExternalPaths(received); });
     windows.open(paths, commandLinePaper);
-    // A preferences file that could not be read is said once, at start.
-    const QString preferencesProblem = folvan::platform::Preferences::shared().loadProblem();
-    if (!preferencesProblem.isEmpty()) {
-        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("无法读取偏好设置"), preferencesProblem);
+    // A preferences file that could not be read is said at start, and so
+    // is one that stopped reading while the program runs.
+    const auto tellPreferencesProblem = [](const QString &problem) {
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("无法读取偏好设置"), problem);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->show();
-    }
+    };
+    folvan::platform::Preferences &preferences = folvan::platform::Preferences::shared();
+    if (!preferences.loadProblem().isEmpty())
+        tellPreferencesProblem(preferences.loadProblem());
+    QObject::connect(&preferences, &folvan::platform::Preferences::fileSetAside, &app, tellPreferencesProblem);
     // A termination request ends the program as Quit does.
     folvan::app::TerminationSignals termination;
     bool endedBySignal = false;

@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QMultiHash>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -270,14 +272,54 @@ bool parseFile(const QByteArray &bytes, Json *out)
     }
 }
 
+const QString kEmptyFile = QStringLiteral("文件是空的");
+const QString kMalformed = QStringLiteral("格式不正确");
+
+// What the reader is told of a preferences file set aside (at start or
+// while the program runs): why it did not read and where it is kept.
+QString setAsideText(const QString &problem, const QString &movedTo)
+{
+    return QStringLiteral("无法读取偏好设置（%1），所有偏好已恢复为默认值；原文件已保留为 %2。")
+        .arg(problem, QFileInfo(movedTo).fileName());
+}
+
+// The stores by their file, so that a file set aside while the program
+// runs is told by the store on it.
+QMutex storesMutex;
+QMultiHash<QString, QPointer<Preferences>> &storesByFile()
+{
+    static QMultiHash<QString, QPointer<Preferences>> stores;
+    return stores;
+}
+
+QString storeKey(const QString &file) { return QFileInfo(file).absoluteFilePath(); }
+
+void tellSetAside(const QString &file, const QString &problem, const QString &movedTo)
+{
+    QMutexLocker lock(&storesMutex);
+    for (const QPointer<Preferences> &store : storesByFile().values(storeKey(file))) {
+        if (store)
+            QMetaObject::invokeMethod(store, [store, text = setAsideText(problem, movedTo)] {
+                if (store)
+                    emit store->fileSetAside(text);
+            }, Qt::QueuedConnection);
+    }
+}
+
 // The file was read again while the program runs (changed on disk) and
 // no longer reads: left as it is, the settings would take it for an empty
 // file and write their own keys over it. It is set aside first, as at
-// start, so that nothing in it is lost.
-bool setAsideWhileRunning(QIODevice &device)
+// start, so that nothing in it is lost, and the reader is told.
+bool setAsideWhileRunning(QIODevice &device, const QString &problem)
 {
     const auto *file = qobject_cast<QFile *>(&device);
-    return file && !file->fileName().isEmpty() && moveAsideUnreadable(file->fileName());
+    if (!file || file->fileName().isEmpty())
+        return false;
+    QString movedTo;
+    if (!moveAsideUnreadable(file->fileName(), nullptr, &movedTo))
+        return false;
+    tellSetAside(file->fileName(), problem, movedTo);
+    return true;
 }
 
 bool readJsonSettings(QIODevice &device, QSettings::SettingsMap &map)
@@ -285,8 +327,10 @@ bool readJsonSettings(QIODevice &device, QSettings::SettingsMap &map)
     const QByteArray bytes = device.readAll();
     Json root;
     // An empty file holds no preference: it is as unreadable as a damaged one.
-    if (bytes.trimmed().isEmpty() || !parseFile(bytes, &root))
-        return setAsideWhileRunning(device);
+    if (bytes.trimmed().isEmpty())
+        return setAsideWhileRunning(device, kEmptyFile);
+    if (!parseFile(bytes, &root))
+        return setAsideWhileRunning(device, kMalformed);
     for (auto it = root.begin(); it != root.end(); ++it) {
         const QVariant value = fromFileJson(it.value());
         if (value.isValid())
@@ -332,12 +376,12 @@ QString keepUnreadableFileAside(const QString &filePath, bool *inTheWay)
         return {};
     case StoredRead::Read:
         if (bytes.trimmed().isEmpty()) {
-            problem = QStringLiteral("文件是空的");
+            problem = kEmptyFile;
             break;
         }
         if (parseFile(bytes, nullptr))
             return {};
-        problem = QStringLiteral("格式不正确");
+        problem = kMalformed;
         break;
     case StoredRead::Unreadable:
         break;
@@ -349,8 +393,7 @@ QString keepUnreadableFileAside(const QString &filePath, bool *inTheWay)
         return QStringLiteral("无法读取偏好设置（%1），也无法把原文件移到一旁（%2）：本次的设置更改不会保存。")
             .arg(problem, error);
     }
-    return QStringLiteral("无法读取偏好设置（%1），所有偏好已恢复为默认值；原文件已保留为 %2。")
-        .arg(problem, QFileInfo(movedTo).fileName());
+    return setAsideText(problem, movedTo);
 }
 
 bool isIntegerType(int typeId)
@@ -380,10 +423,18 @@ Preferences::Preferences(const QString &filePath, QObject *parent)
     // from the main event loop.
     m_settings = std::make_unique<QSettings>(settingsPath, jsonFormat(), this);
     m_settings->setFallbacksEnabled(false);
+    if (!m_scratch && !filePath.isEmpty()) {
+        QMutexLocker lock(&storesMutex);
+        storesByFile().insert(storeKey(filePath), this);
+    }
 }
 
 Preferences::~Preferences()
 {
+    if (!m_filePath.isEmpty()) {
+        QMutexLocker lock(&storesMutex);
+        storesByFile().remove(storeKey(m_filePath), this);
+    }
     if (m_settings)
         m_settings->sync();
 }
@@ -544,8 +595,9 @@ void Preferences::setAsideIfEmptied()
     if (m_scratch || m_filePath.isEmpty())
         return;
     const QFileInfo info(m_filePath);
-    if (info.isFile() && info.size() == 0)
-        moveAsideUnreadable(m_filePath);
+    QString movedTo;
+    if (info.isFile() && info.size() == 0 && moveAsideUnreadable(m_filePath, nullptr, &movedTo))
+        tellSetAside(m_filePath, kEmptyFile, movedTo);
 }
 
 void Preferences::setValue(const QString &key, const QVariant &value)

@@ -107,6 +107,10 @@ public:
 
 signals:
     void valueChanged(const QString &key);
+    // The file stopped reading while the program runs (emptied, damaged)
+    // and was set aside before the next write: what the reader is told,
+    // naming the file kept.
+    void fileSetAside(const QString &text);
 
 private:
     void setAsideIfEmptied();

@@ -202,10 +202,11 @@ TEST_F(PreferencesTest, AnEmptyOrBlankFileIsSaidAndSetAsideLikeAnyDamagedOne)
         EXPECT_TRUE(again->boolValue(QStringLiteral("x"), false));
     }
     // Emptied or damaged while the store runs: set aside before the next
-    // write, never written over.
+    // write, never written over, and said as at start, naming the file kept.
     for (const QByteArray &damage : {QByteArray(), QByteArray("{\"x\": tru")}) {
         QDir(path(QStringLiteral("prefs"))).removeRecursively();
         auto store = open();
+        QSignalSpy told(store.get(), &Preferences::fileSetAside);
         store->setValue(QStringLiteral("x"), true);
         store->sync();
         ASSERT_TRUE(folvan::test::writeTestFile(file(), damage));
@@ -216,6 +217,10 @@ TEST_F(PreferencesTest, AnEmptyOrBlankFileIsSaidAndSetAsideLikeAnyDamagedOne)
         ASSERT_EQ(aside.size(), 1) << damage.size();
         EXPECT_EQ(folvan::test::readTestFile(path(QStringLiteral("prefs/")) + aside.first()), damage);
         EXPECT_TRUE(open()->boolValue(QStringLiteral("y"), false));
+        ASSERT_TRUE(folvan::test::waitFor([&] { return told.count() == 1; })) << damage.size();
+        EXPECT_EQ(told.front().front().toString(),
+                  QStringLiteral("无法读取偏好设置（%1），所有偏好已恢复为默认值；原文件已保留为 %2。")
+                      .arg(damage.isEmpty() ? QStringLiteral("文件是空的") : QStringLiteral("格式不正确"), aside.first()));
     }
 }
 
