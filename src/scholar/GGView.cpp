@@ -3,6 +3,7 @@
 #include "platform/Desktop.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
+#include "platform/ShownText.h"
 #include "scholar/ScholarRules.h"
 #include "scholar/WebView.h"
 
@@ -124,6 +125,9 @@ GGView::GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWid
     m_messageLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_messageLine->setContentsMargins(6, 0, 8, 0);
     m_messageLine->setStyleSheet(QStringLiteral("QLabel { color: #c8001a; }"));
+    // As wide as the column, whatever it says: an address is fitted to it.
+    m_messageLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_messageLine->installEventFilter(this);
     m_messageLine->hide();
     column->addWidget(m_loadingLine);
     column->addWidget(m_messageLine);
@@ -178,8 +182,26 @@ void GGView::showProgress(int progress)
 
 void GGView::showMessage(const QString &text, const QUrl &address)
 {
-    m_messageLine->setText(text + elidedAddress(address.toDisplayString()));
+    m_message = text;
+    // Bounded to what a row could hold; the line's width cuts it further.
+    m_messageAddress = elidedAddress(address.toDisplayString(), platform::kRowCharacters);
+    fitMessage();
     m_messageLine->show();
+}
+
+// The message and its address on one line where they fit. Otherwise the
+// address takes a line of its own, cut in the middle to the line's width,
+// so that its end and the "…" stay in sight.
+void GGView::fitMessage()
+{
+    const QFontMetrics metrics = m_messageLine->fontMetrics();
+    const int width = m_messageLine->contentsRect().width() - 2 * m_messageLine->margin() - 1;
+    const QString whole = m_message + m_messageAddress;
+    if (metrics.horizontalAdvance(whole) <= width || width <= 0)
+        m_messageLine->setText(whole);
+    else
+        m_messageLine->setText(m_message + QLatin1Char('\n')
+                               + metrics.elidedText(m_messageAddress, Qt::ElideMiddle, width));
 }
 
 // While a fetch and the dialogs of its bytes are under way, its button says
@@ -264,6 +286,8 @@ bool GGView::eventFilter(QObject *watched, QEvent *event)
     // A click into the address field starts editing.
     if (watched == m_addressField && event->type() == QEvent::MouseButtonPress)
         m_isEditingURL = true;
+    if (watched == m_messageLine && event->type() == QEvent::Resize && !m_message.isNull())
+        fitMessage();
     return QWidget::eventFilter(watched, event);
 }
 

@@ -64,6 +64,7 @@ private:
     void fetchCurrent(const QString &action);
     void showProgress(int progress);
     void showMessage(const QString &text, const QUrl &address);
+    void fitMessage();
     void showFetchState();
 
     QUrl m_searchURL;
@@ -71,6 +72,7 @@ private:
     QLineEdit *m_addressField;
     QProgressBar *m_loadingLine;
     QLabel *m_messageLine;
+    QString m_message, m_messageAddress;
     QPushButton *m_buttons[6] = {};
     bool m_isEditingURL = false;
 };

@@ -489,6 +489,34 @@ TEST_F(ScholarPanelTest, AFetchHeldOpenShowsItRunsAndStopsAtTheTimeout)
     EXPECT_EQ(test::readTestFile(scene.paper), scene.oldBytes);
 }
 
+// An address with no break points is fitted to the message line, cut in
+// the middle, so that its end and the "…" are seen at every width of the
+// panel, and again when the panel changes width.
+TEST_F(ScholarPanelTest, AnAddressWithoutBreakPointsIsCutToTheMessageLine)
+{
+    LoopbackServer server(test::pdfBytes(3));
+    PanelWithPaper scene(server.url(QStringLiteral("/a.pdf")), path(QStringLiteral("papers/Paper.pdf")));
+    scholar::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/a.pdf")); }));
+    const QUrl address(QStringLiteral("http://127.0.0.1:9/hold.pdf?x=") + QString(400, QLatin1Char('A')) + QStringLiteral("END"));
+    QLabel *line = panel.messageLine();
+    const auto fits = [&] {
+        const QStringList lines = line->text().split(QLatin1Char('\n'));
+        return line->fontMetrics().horizontalAdvance(lines.last()) <= line->contentsRect().width()
+            && lines.last().endsWith(QStringLiteral("AEND")) && lines.last().count(QChar(0x2026)) == 1
+            && line->geometry().right() < panel.width();
+    };
+    for (const int width : {420, 560, 700}) {
+        panel.resize(width, 520);
+        emit panel.webView()->fetchTimedOut(address);
+        ASSERT_TRUE(test::waitFor([&] { return line->isVisible() && fits(); }))
+            << width << " " << line->text().toStdString();
+        EXPECT_TRUE(line->text().startsWith(QStringLiteral("获取 PDF 在 60 秒内没有进展，已停止：")));
+    }
+    panel.resize(420, 520);
+    EXPECT_TRUE(test::waitFor([&] { return line->width() <= 420 && fits(); })) << line->text().toStdString();
+}
+
 // A page that began to show and never finishes: while it loads the buttons
 // fetch nothing (the page before it is no longer the one on display), and
 // once it is stopped they act on it, refused as an error page is.
