@@ -145,7 +145,19 @@ TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
 // A note typed while the notes library cannot be read stays in memory
 // only: quitting names it and lets the reader stay; the library's file is
 // never written over.
-class QuitTest : public test::ShellTest {};
+class QuitTest : public test::ShellTest {
+protected:
+    // A note typed into the shared library, to be written.
+    static void addNote(const QString &title)
+    {
+        notes::PaperNotesStore &store = notes::PaperNotesStore::shared();
+        notes::PaperNote note;
+        note.id = QUuid::createUuid();
+        note.title = title;
+        store.setNotes(store.notes() << note);
+        store.schedule();
+    }
+};
 
 TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
 {
@@ -160,11 +172,7 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     notes::PaperNotesStore &store = notes::PaperNotesStore::shared();
     ASSERT_EQ(store.filePath(), library);
     ASSERT_TRUE(store.hasError());
-    notes::PaperNote note;
-    note.id = QUuid::createUuid();
-    note.title = QStringLiteral("typed while unwritable");
-    store.setNotes(store.notes() << note);
-    store.schedule();
+    addNote(QStringLiteral("typed while unwritable"));
 
     QStringList asked;
     bool answer = false;
@@ -206,12 +214,7 @@ TEST_F(QuitTest, QuittingConfirmsAnOpenFormBeforeTheStoresWrite)
     int confirmed = 0;
     platform::confirmAtQuit(&form, [&] {
         ++confirmed;
-        notes::PaperNotesStore &store = notes::PaperNotesStore::shared();
-        notes::PaperNote note;
-        note.id = QUuid::createUuid();
-        note.title = QStringLiteral("typed before quitting");
-        store.setNotes(store.notes() << note);
-        store.schedule();
+        addNote(QStringLiteral("typed before quitting"));
     });
     {
         QObject dismissed;
