@@ -65,7 +65,11 @@ export function seam(before, after, words = knownWords) {
   const last = before[before.length - 1];
   const first = after[0];
   if (!last || !first) return { drop: false, space: false };
-  const token = /\S*$/.exec(before)[0];
+  // (The last word found from the end: a search for /\S*$/ would try every
+  // place in what came before, the whole of a long paragraph.)
+  let from = before.length;
+  while (from > 0 && !/\s/.test(before[from - 1])) from--;
+  const token = before.slice(from);
   const next = /^\S*/.exec(after)[0];
   if (/^[(<\[]?(?:https?:|ftp:|www\.|doi:)/i.test(token) && /[/.:\-_?#=&~%]$/.test(token) &&
       /^[\p{L}\p{N}/~%?#&=_.-]/u.test(next) && !(last === "." && /^\p{Lu}/u.test(next))) {
