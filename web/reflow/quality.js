@@ -147,8 +147,8 @@ function furnitureIn(lines, page, around, upright) {
   };
   // A caption's label ("Table 1" over a table set at the top of the page)
   // is no running head, whatever the pages around have at its place.
-  const found = new Set(lines.filter((l) => l.text.trim() && !captionStart(l.text.trim()) &&
-    (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l)))));
+  const found = new Set(lines.filter((l) => l.text.trim() && (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l))) &&
+    !captionStart(l.text.trim())));
   const others = (l) => lines.filter((o) => o !== l && !found.has(o) && o.text.trim());
   const sameRow = (l, o) => Math.abs(boxes.get(o).mid - boxes.get(l).mid) < 0.35 * Math.max(o.size || 0, l.size || 0, 1);
   const number = (l) => !/\p{L}/u.test(l.text);

@@ -41,6 +41,7 @@ const reader = {
   heights: [], // page index -> its height when last shown
   estimated: false, // placeholders stopped following the pages laid out
   laying: new Map(), // page -> the promise of its layout
+  measured: null, // { page, graphics }: the first page's graphics, asked for at "open"
   arranging: false, // the pages around the screen are being laid out
   pending: null, // where to go once laid out
   back: null, // where "返回" goes, after a link was followed
@@ -180,6 +181,9 @@ async function goBack() {
 
 async function start() {
   showStatus("正在读取文献…");
+  // The native side measures the page shown first while the parser loads.
+  const first = Math.min(reader.pageCount - 1, Math.max(0, reader.pending ? reader.pending.page : 0));
+  reader.measured = first >= 0 ? { page: first, graphics: graphicsOf(first) } : null;
   const [lib, bytes] = await Promise.all([
     loadParser().then((lib) => { reader.times.parser = performance.now() - reader.opened; return lib; }),
     request(documentUrl(reader.token)).then((b) => { reader.times.bytes = performance.now() - reader.opened; return b; }),
@@ -238,15 +242,19 @@ function showPage(index) {
 
 async function layPage(index) {
   const t0 = performance.now();
-  // The page and the neighbours its layout compares it with are read one
-  // task each, so that a search or a scroll waits for no more than one.
+  // The native side measures the page's graphics while the page and the
+  // neighbours its layout compares it with are read, one task each, so
+  // that a search or a scroll waits for no more than one.
+  const early = reader.measured && reader.measured.page === index ? reader.measured.graphics : null;
+  if (early) reader.measured = null;
+  const measured = early || graphicsOf(index);
   for (let i = Math.max(0, index - 2); i <= Math.min(reader.pageCount - 1, index + 2); i++) {
     if (!reader.paper.texts.has(i)) {
       reader.paper.text(i);
       if (reader.times.firstScreen !== undefined) await new Promise((resolve) => setTimeout(resolve, 0));
     }
   }
-  const graphics = await graphicsOf(index);
+  const graphics = await measured;
   const t1 = performance.now();
   const laid = reader.paper.layout(index, graphics);
   const t2 = performance.now();
