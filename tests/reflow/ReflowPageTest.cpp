@@ -326,7 +326,7 @@ TEST_F(ReflowPageTest, ControlsStandOverTheTextAndNothingScrollsSideways)
               evaluate(view, QStringLiteral("document.scrollingElement.clientWidth")).toInt());
     // The button of a block stays inside the view.
     EXPECT_TRUE(evaluate(view, QStringLiteral(
-        "[...document.querySelectorAll('button.flip')].every((b) => b.getBoundingClientRect().right <= document.documentElement.clientWidth)")).toBool());
+        "[...document.querySelectorAll('.block-buttons button')].every((b) => b.getBoundingClientRect().right <= document.documentElement.clientWidth)")).toBool());
 }
 
 // Once something was marked, "撤销" is offered for a while, as a toast is,
@@ -403,8 +403,8 @@ TEST_F(ReflowPageTest, AHitAcrossALinkCountsOnceAndIsCurrentWhole)
     EXPECT_EQ(evaluate(view, current).toString(), QStringLiteral("again |in [2]"));
 }
 
-// In a pane too narrow for a block's button beside the column, the button
-// covers none of the block's first line.
+// In a pane too narrow for a block's buttons beside the column, the buttons
+// ("显示原图" and "⋯") cover none of the block's first line.
 TEST_F(ReflowPageTest, ABlocksButtonCoversNoneOfItsTextInANarrowPane)
 {
     model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("button.pdf"))));
@@ -415,13 +415,15 @@ TEST_F(ReflowPageTest, ABlocksButtonCoversNoneOfItsTextInANarrowPane)
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.body.classList.contains('justify')")));
     const QString overlaps = QStringLiteral(
         "[...document.querySelectorAll('#flow p.block')].filter((p) => {"
-        "  const b = p.querySelector('button.flip'); const part = p.querySelector('.part');"
-        "  if (!b || !part || b.hidden) return false;"
+        "  const part = p.querySelector('.part'); if (!part) return false;"
         "  const range = document.createRange(); range.selectNodeContents(part);"
-        "  const line = range.getClientRects()[0]; const r = b.getBoundingClientRect();"
-        "  return r.left < line.right && line.left < r.right && r.top < line.bottom && line.top < r.bottom;"
+        "  const line = range.getClientRects()[0];"
+        "  return [...p.querySelectorAll('.block-buttons button')].some((b) => { if (b.hidden) return false;"
+        "    const r = b.getBoundingClientRect();"
+        "    return r.left < line.right && line.left < r.right && r.top < line.bottom && line.top < r.bottom; });"
         "}).length");
     EXPECT_GT(evaluate(view, QStringLiteral("document.querySelectorAll('#flow p.block button.flip').length")).toInt(), 3);
+    EXPECT_GT(evaluate(view, QStringLiteral("document.querySelectorAll('#flow p.block button.more').length")).toInt(), 3);
     EXPECT_EQ(evaluate(view, overlaps).toInt(), 0);
     // Nor when the pane is wide enough for the button beside the column.
     view.resize(1200, 600);
@@ -545,4 +547,197 @@ TEST_F(ReflowPageTest, APapersStrikeOutIsStruckAndItsNoteTintsNoText)
               QStringLiteral("rgba(0, 0, 0, 0)"));
     // Nothing of the page is a highlight.
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('mark.note.highlight').length")).toInt(), 0);
+}
+
+namespace {
+
+// A script: finds a paragraph of page 0 set in one piece, below the title,
+// keeps it as window.__block and its key as window.__key, and gives the
+// middle of its first line and the key.
+const char *const kFindParagraph =
+    "(() => { const p = [...document.querySelectorAll('section[data-page=\"0\"] p.paragraph')]"
+    "  .find((p) => p.querySelectorAll('.part').length === 1 && p.getBoundingClientRect().top > 120);"
+    " if (!p) return []; window.__block = p; window.__key = p.querySelector('.part').dataset.key;"
+    " const r = p.querySelector('.part').getClientRects()[0];"
+    " return [Math.round(r.left + 30), Math.round(r.top + r.height / 2), window.__key]; })()";
+
+// A script: the labels of the block menu's choices, joined by "|".
+const char *const kMenuLabels = "[...document.querySelectorAll('#block-menu button')].map((b) => b.textContent).join('|')";
+
+// A script that clicks the block menu's choice `id`.
+QString chooseInMenu(const QString &id)
+{
+    return QStringLiteral("document.querySelector('#block-menu button[data-choice=\"%1\"]').click(); true").arg(id);
+}
+
+} // namespace
+
+// A paragraph chosen "此段保留原版" from its right click shows as its page
+// has it, and stays so for the paper: the paper shown again shows it so.
+// "恢复重排" from its "⋯" sets it as text again, for the paper too.
+TEST_F(ReflowPageTest, AParagraphKeptAsTheOriginalStaysSoForThePaper)
+{
+    model::SharedPDFViewModel &model = openPane(writeTitledPaper(path(QStringLiteral("kept.pdf"))));
+    const QUuid paper = QUuid::createUuid();
+    QString key;
+    const auto stored = [&](ReflowView &view) {
+        const reflow::ReflowOverridesStore *store = view.coordinator()->overrides();
+        return store && store->keys().count(key) > 0;
+    };
+    {
+        ReflowView view(&model, paper, {}, nullptr);
+        ASSERT_TRUE(show(view));
+        ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"0\"] p.paragraph .part')")));
+        const QVariantList at = evaluate(view, QLatin1String(kFindParagraph)).toList();
+        ASSERT_EQ(at.size(), 3);
+        key = at[2].toString();
+        QTest::mouseClick(view.webView()->focusProxy(), Qt::RightButton, {}, QPoint(at[0].toInt(), at[1].toInt()));
+        ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
+        EXPECT_EQ(evaluate(view, QLatin1String(kMenuLabels)).toString(), QStringLiteral("此段保留原版|固定原版对照"));
+        evaluate(view, chooseInMenu(QStringLiteral("keep")));
+        EXPECT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('figure.cutout[data-key=\"%1\"] img')").arg(key)));
+        EXPECT_TRUE(evaluate(view, QStringLiteral("document.getElementById('block-menu').hidden")).toBool());
+        EXPECT_FALSE(evaluate(view, QStringLiteral("!!document.querySelector('.part[data-key=\"%1\"]')").arg(key)).toBool());
+        ASSERT_TRUE(test::waitFor([&] { return stored(view); }));
+    }
+
+    ReflowView again(&model, paper, {}, nullptr);
+    ASSERT_TRUE(show(again));
+    const QString figure = QStringLiteral("document.querySelector('figure.cutout[data-key=\"%1\"]')").arg(key);
+    ASSERT_TRUE(waitForScript(again, QStringLiteral("!!") + figure));
+    evaluate(again, figure + QStringLiteral(".querySelector('button.more').click(); true"));
+    ASSERT_TRUE(waitForScript(again, QStringLiteral("!document.getElementById('block-menu').hidden")));
+    EXPECT_EQ(evaluate(again, QLatin1String(kMenuLabels)).toString(), QStringLiteral("恢复重排|固定原版对照"));
+    evaluate(again, chooseInMenu(QStringLiteral("restore")));
+    EXPECT_TRUE(waitForScript(again, QStringLiteral("!!document.querySelector('p.block .part[data-key=\"%1\"]')").arg(key)));
+    EXPECT_TRUE(test::waitFor([&] { return !stored(again); }));
+}
+
+// "固定原版对照" pins the page image of the paragraph beside the text, below
+// the controls: the text makes room for it; a pinch over it zooms it and not
+// the text; "整页" shows its whole page with the paragraph outlined; "关闭"
+// takes it away and the text has its place back.
+TEST_F(ReflowPageTest, TheOriginalPinnedBesideTheTextZoomsOnItsOwn)
+{
+    model::SharedPDFViewModel &model = openPane(writeTitledPaper(path(QStringLiteral("pinned.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(1200, 700)));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"0\"] p.paragraph .part')")));
+    ASSERT_EQ(evaluate(view, QLatin1String(kFindParagraph)).toList().size(), 3);
+    const double flowLeft = evaluate(view, QStringLiteral("document.getElementById('flow').getBoundingClientRect().left")).toDouble();
+    evaluate(view, QStringLiteral("window.__block.querySelector('button.more').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
+    evaluate(view, chooseInMenu(QStringLiteral("pin")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('pinned').hidden")));
+    const QString image = QStringLiteral("document.querySelector('#pinned img')");
+    ASSERT_TRUE(waitForScript(view, image + QStringLiteral(".complete && ") + image + QStringLiteral(".naturalWidth > 0")));
+    EXPECT_TRUE(evaluate(view, image + QStringLiteral(".src.includes('/0.png?r=')")).toBool());
+    const QString pinned = QStringLiteral("document.getElementById('pinned').getBoundingClientRect()");
+    EXPECT_LE(evaluate(view, QStringLiteral("document.getElementById('flow').getBoundingClientRect().right")).toDouble(),
+              evaluate(view, pinned + QStringLiteral(".left")).toDouble() + 1);
+    EXPECT_LT(evaluate(view, QStringLiteral("document.getElementById('flow').getBoundingClientRect().left")).toDouble(), flowLeft);
+    EXPECT_GE(evaluate(view, pinned + QStringLiteral(".top")).toDouble(),
+              evaluate(view, QStringLiteral("document.getElementById('bar').getBoundingClientRect().bottom")).toDouble() - 1);
+
+    // A pinch over the image zooms the image alone.
+    const QString fontSize = QStringLiteral("document.documentElement.style.getPropertyValue('--font-size')");
+    const QString size = evaluate(view, fontSize).toString();
+    const QPointF middle(evaluate(view, pinned + QStringLiteral(".left + 100")).toDouble(),
+                         evaluate(view, pinned + QStringLiteral(".top + 200")).toDouble());
+    view.magnify(0.5, middle);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelector('.pinned-sheet').style.transform.includes('scale(1.5)')")));
+    EXPECT_EQ(evaluate(view, fontSize).toString(), size);
+
+    // The whole page, the paragraph outlined inside it.
+    evaluate(view, QStringLiteral("[...document.querySelectorAll('.pinned-head button')].find((b) => b.textContent === '整页').click(); true"));
+    ASSERT_TRUE(waitForScript(view, image + QStringLiteral(".src.endsWith('/0.png?q=detail')")));
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "(() => { const s = document.querySelector('.pinned-sheet').getBoundingClientRect();"
+        " const b = document.querySelector('.pinned-spot').getBoundingClientRect();"
+        " return b.width > 0 && b.height > 0 && b.left >= s.left && b.right <= s.right && b.top >= s.top && b.bottom <= s.bottom"
+        "  && b.height < s.height / 4; })()")).toBool());
+
+    evaluate(view, QStringLiteral("[...document.querySelectorAll('.pinned-head button')].find((b) => b.textContent === '关闭').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('pinned').hidden")));
+    EXPECT_NEAR(evaluate(view, QStringLiteral("document.getElementById('flow').getBoundingClientRect().left")).toDouble(), flowLeft, 1);
+}
+
+namespace {
+
+// Two pages; the last paragraph of the first goes on at the top of the
+// second.
+QString writeParagraphAcrossPages(const QString &path)
+{
+    PdfFixtureWriter w;
+    for (int n = 0; n < 2; ++n) {
+        const int page = w.addPage();
+        // (The pages' lines differ in their words: lines alike on every page
+        // would be running heads.)
+        for (int i = 0; i < 42; ++i)
+            w.addText(page, {(i % 4 == 0 && !(n == 1 && i == 0)) ? 84.0 : 72.0, 740.0 - 14 * i},
+                      n == 0 ? QStringLiteral("Line %1 of the first page says what the paper says in plain %2")
+                                   .arg(i).arg(i == 41 ? QStringLiteral("words and") : QStringLiteral("words."))
+                             : i == 0 ? QStringLiteral("so on, and the next sheet goes on with other things to tell.")
+                                      : QStringLiteral("Sentence %1 on the next sheet goes on with other things to tell.").arg(i),
+                      FixtureFont::Helvetica, 10);
+    }
+    EXPECT_TRUE(w.save(path));
+    return path;
+}
+
+// A script: the paragraph set from pieces of two pages.
+const char *const kJoinedParagraph =
+    "[...document.querySelectorAll('p.paragraph')].find((p) => new Set([...p.querySelectorAll('.part')].map((x) => x.dataset.page)).size === 2)";
+
+// A script: the keys of the cut-outs, in their order.
+const char *const kCutoutKeys = "[...document.querySelectorAll('figure.cutout')].map((f) => f.dataset.key)";
+
+} // namespace
+
+// "此段保留原版" on a paragraph that goes on from one page to the next keeps
+// the whole paragraph as the pages have it: both its pieces, in their
+// order, whichever piece was clicked.
+TEST_F(ReflowPageTest, AParagraphAcrossPagesIsKeptWhole)
+{
+    model::SharedPDFViewModel &model = openPane(writeParagraphAcrossPages(path(QStringLiteral("across.pdf"))));
+    ReflowView view(&model, QUuid::createUuid(), {}, nullptr);
+    ASSERT_TRUE(show(view));
+    const QString joined = QLatin1String(kJoinedParagraph);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!") + joined));
+    const QStringList keys = evaluate(view, QStringLiteral("(() => { const p = %1; window.__joined = p;"
+                                                          " return [...p.querySelectorAll('.part')].map((x) => x.dataset.key); })()")
+                                                .arg(joined)).toStringList();
+    ASSERT_EQ(keys.size(), 2);
+    // The menu of the piece on page 1.
+    evaluate(view, QStringLiteral(
+        "(() => { const part = window.__joined.querySelectorAll('.part')[1]; part.scrollIntoView({block: 'center'});"
+        " const r = part.getClientRects()[0];"
+        " part.dispatchEvent(new MouseEvent('contextmenu', {bubbles: true, cancelable: true, clientX: r.left + 5, clientY: r.top + 5}));"
+        " return true; })()"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
+    evaluate(view, chooseInMenu(QStringLiteral("keep")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 2")));
+    EXPECT_EQ(evaluate(view, QLatin1String(kCutoutKeys)).toStringList(), keys);
+    EXPECT_TRUE(test::waitFor([&] {
+        const reflow::ReflowOverridesStore *store = view.coordinator()->overrides();
+        return store && store->keys() == std::set<QString>(keys.begin(), keys.end());
+    }));
+}
+
+// The marks of the other pane reach the page as one state: the pieces of a
+// paragraph kept there stand in their order here too.
+TEST_F(ReflowPageTest, AParagraphKeptInTheOtherPaneKeepsItsOrder)
+{
+    model::SharedPDFViewModel &model = openPane(writeParagraphAcrossPages(path(QStringLiteral("across.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    const QString joined = QLatin1String(kJoinedParagraph);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!") + joined));
+    const QStringList keys = evaluate(view, QStringLiteral("[...(%1).querySelectorAll('.part')].map((x) => x.dataset.key)")
+                                                .arg(joined)).toStringList();
+    ASSERT_EQ(keys.size(), 2);
+    evaluate(view, QStringLiteral("window.folvanReflow.state({annotations: [], corrections: ['%1', '%2'], canUndo: false,"
+                                  " canRedo: false, selectionMapped: true}); true").arg(keys[0], keys[1]));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 2")));
+    EXPECT_EQ(evaluate(view, QLatin1String(kCutoutKeys)).toStringList(), keys);
 }

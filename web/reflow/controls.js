@@ -9,6 +9,9 @@ import {
 } from "./service.js";
 import { HAPPENINGS } from "./events.js";
 
+// The room a block's buttons take beside the column, in pixels.
+const BUTTONS_ROOM = 100;
+
 // A button of the page's own controls.
 export function button(label, title, click) {
   const b = document.createElement("button");
@@ -164,13 +167,14 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
   }
   addEventListener("scroll", () => noteTop(), { passive: true });
 
-  // Where the window leaves no room beside the column for a block's button
-  // (a narrow pane), the button stands upright in the column's margin
-  // instead of over the end of the block's first line.
+  // Where the window leaves no room beside the column for a block's buttons
+  // (a narrow pane, or the page pinned beside the text), they stand upright
+  // in the column's margin instead of over the end of the block's first line.
   function fitButtons() {
-    const margin = document.documentElement.clientWidth - flow.getBoundingClientRect().right +
-      parseFloat(getComputedStyle(flow).paddingRight || "0");
-    document.body.classList.toggle("tight", margin < 72);
+    const pinned = document.getElementById("pinned");
+    const edge = pinned && !pinned.hidden ? pinned.getBoundingClientRect().left : document.documentElement.clientWidth;
+    const margin = edge - flow.getBoundingClientRect().right + parseFloat(getComputedStyle(flow).paddingRight || "0");
+    document.body.classList.toggle("tight", margin < BUTTONS_ROOM);
   }
 
   // Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
@@ -275,5 +279,5 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
     }
   });
 
-  return { apply, save, magnify, values: () => values, barHeight, showBack };
+  return { apply, save, magnify, values: () => values, barHeight, showBack, fitButtons };
 }

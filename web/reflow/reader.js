@@ -18,6 +18,7 @@ import { createSearch } from "./search.js";
 import { createMarks } from "./marks.js";
 import { createStudyTools } from "./study-tools.js";
 import { createPosition } from "./position.js";
+import { createOriginal } from "./original.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -76,6 +77,11 @@ const search = createSearch({
 const marks = createMarks({ flow, laid: laidPage });
 // The selection and the study tools' bar.
 const studyTools = createStudyTools({ bridge, flow, tools, events, block: blockOf });
+// A block's menu: kept as the page has it, or its page pinned beside the text.
+const original = createOriginal({
+  flow, token: () => reader.token, paper: () => reader.paper, block: blockOf,
+  corrections: () => reader.corrections, mark: markBlocks, barHeight: controls.barHeight, fitButtons: controls.fitButtons,
+});
 // Where the reader is, told to the native side.
 const position = createPosition({ bridge, flow, events, barHeight: controls.barHeight, block: blockOf, arrange: arrangePages });
 
@@ -117,7 +123,9 @@ window[PAGE_OBJECT] = {
     const corrections = new Set(payload[KEYS.corrections] || []);
     const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
     reader.corrections = corrections;
-    for (const key of changed) rerender(key);
+    // From the last, as markBlocks: the parts of a paragraph each stay
+    // where they were.
+    for (const key of changed.reverse()) rerender(key);
     const marked = marks.set(payload[KEYS.annotations]);
     studyTools.takeUndo(!!payload[KEYS.canUndo], !!payload[KEYS.canRedo], marked);
     marks.draw();
@@ -129,8 +137,9 @@ window[PAGE_OBJECT] = {
   [CALLS.magnify](payload) {
     const delta = Number(payload[KEYS.delta]);
     if (!Number.isFinite(delta)) return;
-    if (zoom.isOpen()) zoom.zoomBy(1 + delta, Number(payload[KEYS.x]), Number(payload[KEYS.y]));
-    else controls.magnify(1 + delta);
+    const x = Number(payload[KEYS.x]), y = Number(payload[KEYS.y]);
+    if (zoom.isOpen()) zoom.zoomBy(1 + delta, x, y);
+    else if (!original.magnifyAt(1 + delta, x, y)) controls.magnify(1 + delta);
   },
 };
 
@@ -458,7 +467,7 @@ function renderBlock(block) {
   if (block.front && block.lines[0].size > bodyOf() * 1.15) el.classList.add("name");
   if (cjkShare(block.text) > 0.3) el.lang = "zh";
   el.appendChild(part(block));
-  el.appendChild(flipButton(block));
+  el.appendChild(blockButtons(block));
   if (block.kind === "heading") reader.lastText = {};
   else reader.lastText[block.kind] = el;
   return el;
@@ -525,7 +534,7 @@ function cutout(block) {
     if (block.turn % 2) fig.classList.add("quarter");
   }
   sizeCutout(fig, block);
-  fig.appendChild(flipButton(block));
+  fig.appendChild(blockButtons(block));
   return fig;
 }
 
@@ -544,6 +553,14 @@ function sizeCutouts() {
   }
 }
 
+// The buttons a block shows on hover: the other form, and its menu ("⋯").
+function blockButtons(block) {
+  const group = document.createElement("span");
+  group.className = "block-buttons";
+  group.append(flipButton(block), original.moreButton());
+  return group;
+}
+
 function flipButton(block) {
   const button = document.createElement("button");
   button.className = "flip";
@@ -554,13 +571,23 @@ function flipButton(block) {
   button.title = image ? "把这一块排成文字" : "这一块改用原页图像";
   button.addEventListener("click", (event) => {
     event.preventDefault();
-    const mark = !reader.corrections.has(block.key);
-    if (mark) reader.corrections.add(block.key);
-    else reader.corrections.delete(block.key);
-    rerender(block.key);
-    bridge.post(EVENTS.correction, { [KEYS.key]: block.key, [KEYS.original]: mark });
+    markBlocks([block.key], !reader.corrections.has(block.key));
   });
   return button;
+}
+
+// Marks blocks to be shown in the other form (or takes the mark off), shows
+// them so and tells the native side, which keeps the marks for the paper.
+// The parts of a paragraph are set apart from the last: each then stands
+// where it was.
+function markBlocks(keys, mark) {
+  for (const key of [...keys].reverse()) {
+    if (reader.corrections.has(key) === mark) continue;
+    if (mark) reader.corrections.add(key);
+    else reader.corrections.delete(key);
+    rerender(key);
+    bridge.post(EVENTS.correction, { [KEYS.key]: key, [KEYS.original]: mark });
+  }
 }
 
 // Shows one block again after its form changed.

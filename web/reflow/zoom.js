@@ -75,30 +75,11 @@ export function createZoom({ bridge, flow, token, paper, block, fontSize, bodyOf
   zoomLayer.addEventListener("click", (event) => {
     if (event.target === zoomLayer) closeZoom();
   });
-  // A pinch on a touchpad comes as a wheel with Ctrl; a plain wheel moves.
-  zoomLayer.addEventListener("wheel", (event) => {
-    event.preventDefault();
-    if (event.ctrlKey) zoomBy(Math.exp(-event.deltaY / 200), event.clientX, event.clientY);
-    else {
-      zoom.view = { ...zoom.view, x: zoom.view.x - event.deltaX, y: zoom.view.y - event.deltaY };
-      placeZoom();
-    }
-  }, { passive: false });
-  zoomImage.addEventListener("pointerdown", (event) => {
-    const start = { x: event.clientX, y: event.clientY, view: zoom.view };
-    zoomImage.setPointerCapture(event.pointerId);
-    const move = (e) => {
-      zoom.view = { ...start.view, x: start.view.x + e.clientX - start.x, y: start.view.y + e.clientY - start.y };
-      placeZoom();
-    };
-    const up = () => {
-      zoomImage.removeEventListener("pointermove", move);
-      zoomImage.removeEventListener("pointerup", up);
-    };
-    zoomImage.addEventListener("pointermove", move);
-    zoomImage.addEventListener("pointerup", up);
+  panAndZoom(zoomLayer, zoomImage, {
+    view: () => zoom.view,
+    set: (view) => { zoom.view = view; placeZoom(); },
+    zoomBy,
   });
-  zoomImage.addEventListener("dblclick", (event) => zoomBy(zoom.view.scale >= 2 ? 1 / zoom.view.scale : 2, event.clientX, event.clientY));
 
   // A click on a formula, table, figure or a glyph kept as it looks opens it.
   flow.addEventListener("click", (event) => {
@@ -123,4 +104,28 @@ export function createZoom({ bridge, flow, token, paper, block, fontSize, bodyOf
   });
 
   return { isOpen: zoomOpen, zoomBy };
+}
+
+// An image moved and zoomed by hand inside `surface`: a wheel moves it (with
+// Ctrl, a touchpad's pinch, zooms it), a drag moves it, a double click zooms
+// it in, or back. `view()` is where it stands ({ scale, x, y }), `set(view)`
+// puts it there, `zoomBy(factor, x, y)` zooms it about a point of the window.
+export function panAndZoom(surface, image, { view, set, zoomBy }) {
+  surface.addEventListener("wheel", (event) => {
+    event.preventDefault();
+    if (event.ctrlKey) zoomBy(Math.exp(-event.deltaY / 200), event.clientX, event.clientY);
+    else set({ ...view(), x: view().x - event.deltaX, y: view().y - event.deltaY });
+  }, { passive: false });
+  image.addEventListener("pointerdown", (event) => {
+    const start = { x: event.clientX, y: event.clientY, view: view() };
+    image.setPointerCapture(event.pointerId);
+    const move = (e) => set({ ...start.view, x: start.view.x + e.clientX - start.x, y: start.view.y + e.clientY - start.y });
+    const up = () => {
+      image.removeEventListener("pointermove", move);
+      image.removeEventListener("pointerup", up);
+    };
+    image.addEventListener("pointermove", move);
+    image.addEventListener("pointerup", up);
+  });
+  image.addEventListener("dblclick", (event) => zoomBy(view().scale >= 2 ? 1 / view().scale : 2, event.clientX, event.clientY));
 }

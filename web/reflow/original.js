@@ -1,0 +1,274 @@
+// The paper's own page beside the reflowed text: a block's menu, opened by a
+// right click on the block or by its "⋯" button, keeps the paragraph as the
+// page shows it ("此段保留原版", a correction kept for the paper) or takes
+// it back into the text ("恢复重排"), and pins the page image of the block
+// beside the text ("固定原版对照"): zoomed and moved on its own, switched
+// between the block and its whole page.
+
+import { pageImageUrl } from "./service.js";
+import { shownAsImage, shownRegion } from "./place.js";
+import { button } from "./controls.js";
+import { zoomAbout } from "./figures.js";
+import { panAndZoom } from "./zoom.js";
+
+// The choices of a block's menu, each with what it does: "keep" and
+// "restore" mark the block (`marked`: whether its key goes into the
+// corrections) so that it shows as the page's image, or as text again;
+// "pin" pins its page image beside the text. A block without a place on its
+// page has none; a figure, table or formula the layout shows as the page's
+// image is kept already.
+export function menuChoices(block, corrections) {
+  if (!block || !Array.isArray(block.region)) return [];
+  const choices = [];
+  if (!shownAsImage(block, corrections)) {
+    choices.push({ id: "keep", label: "此段保留原版", marked: block.kind !== "cutout" });
+  } else if (block.kind !== "cutout") {
+    choices.push({ id: "restore", label: "恢复重排", marked: false });
+  }
+  choices.push({ id: "pin", label: "固定原版对照" });
+  return choices;
+}
+
+// The part of a page the pinned view shows of a block (page fractions, the
+// page as read): the block with a margin around it, within the page.
+export function pinnedRegion(region) {
+  const [x, y, w, h] = region;
+  const mx = 0.03, my = 0.015;
+  const left = Math.max(0, x - mx), top = Math.max(0, y - my);
+  const right = Math.min(1, x + w + mx), bottom = Math.min(1, y + h + my);
+  return [left, top, Math.max(0.001, right - left), Math.max(0.001, bottom - top)];
+}
+
+// How the pinned view shows an image of `width` × `height` (points) in a
+// frame of `frameWidth` × `frameHeight` pixels: its size at scale 1, the
+// whole image in the frame's width (a whole page: in the frame), and where it
+// stands: centred, or at the top when it is taller than the frame.
+export function fitPinned(width, height, frameWidth, frameHeight, whole) {
+  if (!(width > 0 && height > 0 && frameWidth > 0 && frameHeight > 0)) return null;
+  const fit = whole ? Math.min(frameWidth / width, frameHeight / height) : frameWidth / width;
+  const w = width * fit, h = height * fit;
+  return { width: w, height: h, view: { scale: 1, x: (frameWidth - w) / 2, y: h < frameHeight ? (frameHeight - h) / 2 : 0 } };
+}
+
+// `flow` is the text; `token()` and `paper()` the paper's as the page has
+// it; `block(key)` a block on show; `corrections()` the keys of the blocks
+// marked; `mark(keys, marked)` marks or unmarks blocks and tells the native
+// side; `barHeight()` how far down the controls at the top cover the view;
+// `fitButtons()` places the blocks' buttons anew in the room beside the text.
+export function createOriginal({ flow, token, paper, block, corrections, mark, barHeight, fitButtons }) {
+  // ---- the menu ---------------------------------------------------------------
+
+  const menu = element("div", "");
+  menu.id = "block-menu";
+  menu.setAttribute("role", "menu");
+  menu.hidden = true;
+  document.body.appendChild(menu);
+
+  // The blocks of a block element, in reading order: the parts of a
+  // paragraph that goes on across columns and pages, or a cut-out's own;
+  // and the one under `target` (the first when none is).
+  function blocksOf(el, target) {
+    if (el.tagName === "FIGURE") {
+      const shown = block(el.dataset.key);
+      return { all: shown ? [shown] : [], under: shown };
+    }
+    const parts = [...el.querySelectorAll(".part")];
+    const at = target && target.closest && target.closest(".part");
+    const all = parts.map((p) => block(p.dataset.key)).filter((shown) => shown && Array.isArray(shown.region));
+    return { all, under: (parts.includes(at) && block(at.dataset.key)) || all[0] };
+  }
+
+  // Opens the menu of a block element at a point of the view.
+  function openMenu(el, x, y, target) {
+    const { all, under } = blocksOf(el, target);
+    const choices = menuChoices(under, corrections());
+    if (!choices.length) return false;
+    menu.textContent = "";
+    for (const choice of choices) {
+      const item = button(choice.label, "", () => {
+        closeMenu();
+        if (choice.id === "pin") pin(under);
+        // A paragraph is kept whole, each of its parts as its page has it.
+        else mark(choice.id === "keep" ? all.map((shown) => shown.key) : [under.key], choice.marked);
+      });
+      item.setAttribute("role", "menuitem");
+      item.dataset.choice = choice.id;
+      menu.appendChild(item);
+    }
+    menu.hidden = false;
+    menuOf = { el, top: el.getBoundingClientRect().top };
+    const r = menu.getBoundingClientRect();
+    menu.style.left = Math.max(4, Math.min(innerWidth - r.width - 4, x)) + "px";
+    menu.style.top = Math.max(4, Math.min(innerHeight - r.height - 4, y)) + "px";
+    menu.querySelector("button").focus({ preventScroll: true });
+    return true;
+  }
+
+  function closeMenu() {
+    menu.hidden = true;
+    menuOf = null;
+  }
+
+  // The block whose menu is open, and where it stood then: the menu goes
+  // when the reader scrolls the block away, not when the view keeps it in
+  // place as pages are laid out above it.
+  let menuOf = null;
+  function followMenu() {
+    if (!menuOf) return;
+    const el = menuOf.el;
+    if (!el.isConnected || Math.abs(el.getBoundingClientRect().top - menuOf.top) > 24) closeMenu();
+  }
+
+  // The block's "⋯", shown with its other button on hover.
+  function moreButton() {
+    const b = element("button", "more");
+    b.type = "button";
+    b.textContent = "⋯";
+    b.title = "此段保留原版、固定原版对照";
+    b.addEventListener("click", (event) => {
+      event.preventDefault();
+      event.stopPropagation();
+      const host = b.closest(".block");
+      const r = b.getBoundingClientRect();
+      if (host) openMenu(host, r.left, r.bottom + 2);
+    });
+    return b;
+  }
+
+  flow.addEventListener("contextmenu", (event) => {
+    // A mark's own menu goes first (study-tools.js).
+    if (event.defaultPrevented) return;
+    const el = event.target.closest && event.target.closest(".block");
+    if (!el || !flow.contains(el)) return;
+    if (openMenu(el, event.clientX, event.clientY, event.target)) event.preventDefault();
+  });
+  document.addEventListener("pointerdown", (event) => {
+    if (!menu.hidden && !menu.contains(event.target)) closeMenu();
+  }, true);
+  addEventListener("scroll", followMenu, { passive: true });
+  addEventListener("keydown", (event) => {
+    if (event.key !== "Escape") return;
+    if (!menu.hidden) closeMenu();
+    else if (pinned.page !== undefined && !event.defaultPrevented) unpin();
+    else return;
+    event.preventDefault();
+  });
+
+  // ---- the pinned view ----------------------------------------------------------
+
+  const pane = element("aside", "");
+  pane.id = "pinned";
+  pane.hidden = true;
+  const head = element("div", "pinned-head");
+  const title = element("span", "pinned-title");
+  const frame = element("div", "pinned-frame");
+  const sheet = element("div", "pinned-sheet");
+  const image = element("img", "");
+  image.alt = "";
+  image.draggable = false;
+  const spot = element("div", "pinned-spot");
+  sheet.append(image, spot);
+  frame.appendChild(sheet);
+  const wholeButton = button("整页", "显示整页或只显示这一段", () => show(!pinned.whole));
+  const zoomOut = button("−", "缩小原图", () => zoomBy(1 / 1.25));
+  const zoomIn = button("+", "放大原图", () => zoomBy(1.25));
+  const closeButton = button("关闭", "关闭原版对照（Esc）", () => unpin());
+  head.append(title, wholeButton, zoomOut, zoomIn, closeButton);
+  pane.append(head, frame);
+  document.body.appendChild(pane);
+
+  // What is pinned: the page, the block's region on it (as displayed),
+  // whether the whole page shows, and how the image is zoomed and moved.
+  const pinned = { page: undefined, region: null, whole: false, view: { scale: 1, x: 0, y: 0 } };
+
+  function pin(shown) {
+    if (!shown || !shown.region) return;
+    pinned.page = shown.page;
+    pinned.region = shownRegion(shown.region, shown.turn || 0);
+    pane.hidden = false;
+    document.body.classList.add("pinned");
+    follow();
+    fitButtons();
+    show(false);
+  }
+
+  function unpin() {
+    pinned.page = undefined;
+    pane.hidden = true;
+    image.removeAttribute("src");
+    document.body.classList.remove("pinned");
+    fitButtons();
+  }
+
+  // Shows the block (`whole` false) or its whole page, fitted anew.
+  function show(whole) {
+    if (pinned.page === undefined) return;
+    pinned.whole = whole;
+    const text = paper() ? paper().text(pinned.page) : null;
+    const odd = text && (text.turn || 0) % 2;
+    const pageWidth = text ? (odd ? text.height : text.width) : 612;
+    const pageHeight = text ? (odd ? text.width : text.height) : 792;
+    const region = whole ? [0, 0, 1, 1] : pinnedRegion(pinned.region);
+    const fit = fitPinned(region[2] * pageWidth, region[3] * pageHeight, frame.clientWidth, frame.clientHeight, whole);
+    if (!fit) return;
+    title.textContent = `第 ${pinned.page + 1} 页`;
+    wholeButton.textContent = whole ? "此段" : "整页";
+    wholeButton.classList.toggle("on", whole);
+    sheet.style.width = Math.round(fit.width) + "px";
+    sheet.style.height = Math.round(fit.height) + "px";
+    // The block outlined where it stands in the image.
+    const [bx, by, bw, bh] = pinned.region;
+    const at = (v, from, size) => ((v - from) / size) * 100 + "%";
+    spot.style.left = at(bx, region[0], region[2]);
+    spot.style.top = at(by, region[1], region[3]);
+    spot.style.width = (bw / region[2]) * 100 + "%";
+    spot.style.height = (bh / region[3]) * 100 + "%";
+    pinned.view = fit.view;
+    image.src = pageImageUrl(token(), pinned.page, whole ? null : region, true);
+    place();
+  }
+
+  function place() {
+    const v = pinned.view;
+    sheet.style.transform = `translate(${v.x}px, ${v.y}px) scale(${v.scale})`;
+    sheet.style.setProperty("--scale", String(v.scale));
+  }
+
+  // Zooms about a point of the view (its middle when none is given).
+  function zoomBy(factor, x, y) {
+    const r = frame.getBoundingClientRect();
+    const cx = Number.isFinite(x) ? x - r.left : r.width / 2, cy = Number.isFinite(y) ? y - r.top : r.height / 2;
+    pinned.view = zoomAbout(pinned.view, factor, cx, cy);
+    place();
+  }
+
+  panAndZoom(frame, sheet, {
+    view: () => pinned.view,
+    set: (view) => { pinned.view = view; place(); },
+    zoomBy,
+  });
+
+  // The pane stands below the controls at the top, however tall they are.
+  function follow() {
+    pane.style.top = Math.ceil(barHeight()) + "px";
+  }
+  if (window.ResizeObserver) new ResizeObserver(() => { if (pinned.page !== undefined) follow(); }).observe(document.body);
+
+  // A pinch at a point of the view over the pinned image zooms it; whether
+  // it did.
+  function magnifyAt(factor, x, y) {
+    if (pinned.page === undefined || !Number.isFinite(x) || !Number.isFinite(y)) return false;
+    const r = frame.getBoundingClientRect();
+    if (x < r.left || x > r.right || y < r.top || y > r.bottom) return false;
+    zoomBy(factor, x, y);
+    return true;
+  }
+
+  return { moreButton, openMenu, magnifyAt, pinnedPage: () => pinned.page };
+}
+
+function element(tag, className) {
+  const el = document.createElement(tag);
+  if (className) el.className = className;
+  return el;
+}
