@@ -113,6 +113,23 @@ QString BodyPieces::body() const
     return m_body;
 }
 
+// The text of the document from `from` to `to`, as stored: without the
+// breaks between pieces, "\n" between paragraphs.
+QString BodyPieces::bodyText(int from, int to) const
+{
+    QTextCursor cursor(m_editor->document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    QString text = cursor.selectedText();
+    const auto first = std::lower_bound(m_breaks.cbegin(), m_breaks.cend(), from);
+    for (auto at = std::lower_bound(first, m_breaks.cend(), to); at != first;) {
+        --at;
+        text.remove(*at - from, 1);
+    }
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 // Each change is carried into the body as it is told, so that a keystroke
 // costs the same in a body of any length.
 void BodyPieces::follow(int position, int removed, int added)
@@ -121,17 +138,22 @@ void BodyPieces::follow(int position, int removed, int added)
         return;
     QTextDocument *document = m_editor->document();
     const int steps = document->availableUndoSteps();
-    // A change of formats alone, told as the same count removed and added,
-    // is no edit.
-    if (!m_commandAdded && steps == m_steps && removed == added)
-        return;
+    const int end = std::min(position + added, document->characterCount() - 1);
     // Where the change lies in the body: the breaks before it are not there.
     const auto gone = std::lower_bound(m_breaks.begin(), m_breaks.end(), position);
     const auto goneEnd = std::lower_bound(gone, m_breaks.end(), position + removed);
     const qsizetype bodyAt = position - (gone - m_breaks.begin());
     const qsizetype bodyRemoved = removed - (goneEnd - gone);
-    if (!m_commandAdded && steps != m_steps) {
-        // An undo or a redo: the document is as it was after that step.
+    // A change of formats alone is told as the same text removed and put
+    // back: no edit.
+    const bool undoOrRedo = !m_commandAdded && steps != m_steps;
+    if (!undoOrRedo && removed == added && end == position + added
+        && QStringView(m_body).mid(bodyAt, bodyRemoved) == bodyText(position, end)) {
+        m_commandAdded = false;
+        return;
+    }
+    if (undoOrRedo) {
+        // The document is as it was after that step.
         m_breaks = m_history.value(steps);
     } else {
         // An edit: breaks in what it removed are gone, those after it move.
@@ -146,18 +168,7 @@ void BodyPieces::follow(int position, int removed, int added)
     m_commandAdded = false;
 
     // What the change put in, without the breaks now in it.
-    const int end = std::min(position + added, document->characterCount() - 1);
-    QTextCursor cursor(document);
-    cursor.setPosition(std::min(position, end));
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    QString text = cursor.selectedText();
-    const auto put = std::lower_bound(m_breaks.cbegin(), m_breaks.cend(), position);
-    for (auto at = std::lower_bound(put, m_breaks.cend(), end); at != put;) {
-        --at;
-        text.remove(*at - position, 1);
-    }
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    m_body.replace(bodyAt, bodyRemoved, text);
+    m_body.replace(bodyAt, bodyRemoved, bodyText(std::min(position, end), end));
     // Told otherwise than it happened (the document's last paragraph end
     // counts in some changes): the body is read whole.
     if (m_body.size() + m_breaks.size() != document->characterCount() - 1)

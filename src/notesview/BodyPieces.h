@@ -44,6 +44,7 @@ public:
 
 private:
     void follow(int position, int removed, int added);
+    QString bodyText(int from, int to) const;
 
     QPlainTextEdit *m_editor;
     // The body as stored, and the places of the breaks in the editor's text.

@@ -190,6 +190,15 @@ TEST_F(NotesPanelTest, ALongLineIsEditedInPiecesAndStoredWhole)
     EXPECT_EQ(stored(), QString());
     QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(stored(), broken);
+    // Typing over the text changes as many characters as it puts in.
+    body->setOverwriteMode(true);
+    putCursor(document->lastBlock().position());
+    QTest::keyClicks(body, QStringLiteral("yz"));
+    EXPECT_EQ(stored(), broken.chopped(3) + QStringLiteral("yzd"));
+    // Each key typed over is undone on its own.
+    for (int n = 0; n < 6 && stored() != broken; ++n)
+        QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(stored(), broken);
 }
 
 // Shown in pieces and read back, a body is its own text whatever stands
