@@ -109,9 +109,10 @@ bool DroppablePDFView::eventFilter(QObject *watched, QEvent *event)
 
 PreviewEffect previewEffect(const QWidget *view, QObject *watched, const QEvent *event)
 {
-    if (!watched->isWidgetType())
-        return PreviewEffect::none;
-    const auto *target = static_cast<const QWidget *>(watched);
+    // Every event of the application comes here, some for objects still
+    // being made or taken apart (a focus change inside the web engine's
+    // scene): the event's type is read first, and the object is asked
+    // about itself only where its kind matters.
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         const auto button = static_cast<const QMouseEvent *>(event)->button();
@@ -126,9 +127,11 @@ PreviewEffect previewEffect(const QWidget *view, QObject *watched, const QEvent 
         return PreviewEffect::close;
     // Out of the view, also where no widget of the window takes the move.
     case QEvent::Leave:
-        return target == view ? PreviewEffect::close : PreviewEffect::none;
+        return watched == view ? PreviewEffect::close : PreviewEffect::none;
     case QEvent::MouseMove: {
-        if (target->window() != view->window() || !view->isVisible())
+        if (!watched->isWidgetType())
+            return PreviewEffect::none;
+        if (static_cast<const QWidget *>(watched)->window() != view->window() || !view->isVisible())
             return PreviewEffect::close;
         const QPoint global = static_cast<const QMouseEvent *>(event)->globalPosition().toPoint();
         return view->rect().contains(view->mapFromGlobal(global)) ? PreviewEffect::within : PreviewEffect::close;
