@@ -27,19 +27,39 @@ OVERFULL = 20.0  # points a single overfull line may reach past the right edge
 SLACK = 0.5      # points of rounding
 
 
-def crop_boxes(pdf):
-    """The crop box (x0, y0, x1, y1) of each page, by 1-based page number."""
+def page_frames(pdf):
+    """The crop box (x0, y0, x1, y1) and /Rotate of each page, by 1-based
+    page number."""
     out = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", "100000", pdf],
                          capture_output=True, text=True, check=True).stdout
-    boxes = {}
+    frames = {}
     for m in re.finditer(r"^Page\s+(\d+) CropBox:\s+([-\d.]+)\s+([-\d.]+)\s+([-\d.]+)\s+([-\d.]+)", out, re.M):
-        boxes[int(m.group(1))] = tuple(float(v) for v in m.groups()[1:])
-    return boxes
+        frames[int(m.group(1))] = [tuple(float(v) for v in m.groups()[1:]), 0]
+    for m in re.finditer(r"^Page\s+(\d+) rot:\s+(-?\d+)", out, re.M):
+        if int(m.group(1)) in frames:
+            frames[int(m.group(1))][1] = int(m.group(2)) % 360
+    return frames
 
 
-def page_lines(pdf, number, box):
-    """The text lines of a 1-based page as (left, bottom, right, top, text)
-    in PDF user space."""
+def shown(region, frame):
+    """A region in PDF user space as (left, top, right, bottom) on the page
+    as shown (turned by /Rotate, y down), as pdftotext gives its boxes."""
+    (x0, y0, x1, y1), rotate = frame
+    x, y, w, h = region
+    left, right, low, high = x - x0, x + w - x0, y - y0, y + h - y0
+    width, height = x1 - x0, y1 - y0
+    if rotate == 90:
+        return (low, left, high, right)
+    if rotate == 180:
+        return (width - right, low, width - left, high)
+    if rotate == 270:
+        return (height - high, width - right, height - low, width - left)
+    return (left, height - high, right, height - low)
+
+
+def page_lines(pdf, number):
+    """The text lines of a 1-based page as (left, top, right, bottom, text)
+    on the page as shown (y down)."""
     out = subprocess.run(["pdftotext", "-q", "-f", str(number), "-l", str(number), "-bbox-layout", pdf, "-"],
                          capture_output=True, text=True).stdout
     # The XHTML names a namespace; strip it so that the tags read plainly.
@@ -49,33 +69,29 @@ def page_lines(pdf, number, box):
         root = ET.fromstring(out)
     except ET.ParseError:
         return []
-    x0, _, _, y1 = box
     lines = []
     for line in root.iter("line"):
         words = line.findall("word")
         if not words:
             continue
-        left = min(float(w.get("xMin")) for w in words) + x0
-        right = max(float(w.get("xMax")) for w in words) + x0
-        top = y1 - min(float(w.get("yMin")) for w in words)
-        bottom = y1 - max(float(w.get("yMax")) for w in words)
-        text = " ".join(html.unescape(w.text or "") for w in words)
-        lines.append((left, bottom, right, top, text))
+        lines.append((min(float(w.get("xMin")) for w in words), min(float(w.get("yMin")) for w in words),
+                      max(float(w.get("xMax")) for w in words), max(float(w.get("yMax")) for w in words),
+                      " ".join(html.unescape(w.text or "") for w in words)))
     return lines
 
 
 def cuts(region, lines):
-    """The lines a region cuts: (line, how far it reaches past the left
-    edge, past the right edge)."""
-    x, y, w, h = region
+    """The lines a region (left, top, right, bottom, as shown) cuts: (line,
+    how far it reaches past the left edge, past the right edge)."""
+    x, top, x_end, bottom = region
     found = []
     for line in lines:
-        left, bottom, right, top, _ = line
-        middle = (bottom + top) / 2
-        if not (y <= middle <= y + h) or right <= x or left >= x + w:
+        left, line_top, right, line_bottom, _ = line
+        middle = (line_top + line_bottom) / 2
+        if not (top <= middle <= bottom) or right <= x or left >= x_end:
             continue
         past_left = max(0.0, x - left - SLACK)
-        past_right = max(0.0, right - (x + w) - SLACK)
+        past_right = max(0.0, right - x_end - SLACK)
         if past_left or past_right:
             found.append((line, past_left, past_right))
     return found
@@ -89,8 +105,7 @@ def is_cut(found, region):
     if len(found) != 1:
         return bool(found)
     (left, _, right, _, _), past_left, past_right = found[0]
-    x, _, w, _ = region
-    inside = min(right, x + w) - max(left, x)
+    inside = min(right, region[2]) - max(left, region[0])
     return not ((not past_left and past_right <= OVERFULL) or inside <= OVERFULL)
 
 
@@ -108,18 +123,19 @@ def main():
         if m:
             link = re.search(r"^  link: (.*)$", block, re.M)
             regions.append((int(m.group(1)), tuple(float(v) for v in m.groups()[1:]), link.group(1) if link else ""))
-    boxes = crop_boxes(args.pdf)
+    frames = page_frames(args.pdf)
     lines = {}
     count = 0
     for page, region, link in regions:
         if page not in lines:
-            lines[page] = page_lines(args.pdf, page + 1, boxes.get(page + 1, (0, 0, 0, 0)))
+            lines[page] = page_lines(args.pdf, page + 1)
+        region = shown(region, frames.get(page + 1, ((0, 0, 0, 0), 0)))
         found = cuts(region, lines[page])
         if not is_cut(found, region):
             continue
         count += 1
         if args.verbose:
-            print(f"page {page + 1} [{region[0]:.0f}, {region[0] + region[2]:.0f}] link \"{link}\"")
+            print(f"page {page + 1} [{region[0]:.0f}, {region[2]:.0f}] link \"{link}\"")
             for (left, _, right, _, text), past_left, past_right in found:
                 print(f"    {past_left:5.1f} <- [{left:.0f}, {right:.0f}] -> {past_right:5.1f}  {text[:70]}")
     print(f"cut {count} of {len(regions)}")

@@ -175,26 +175,42 @@ std::optional<double> usable(const std::optional<double> &coordinate)
     return std::nullopt;
 }
 
+// A text line of a page as it is shown: its box in the upright page (the
+// crop box turned by /Rotate, at the origin, y up), and its text.
+struct ShownLine {
+    QRectF box;
+    engine::PdfTextRange range;
+};
+
+std::vector<ShownLine> shownLines(const engine::PdfPageText &text, const QTransform &toShown)
+{
+    std::vector<ShownLine> lines;
+    for (const engine::PdfTextSpan &line : text.lines) {
+        const QRectF box = toShown.mapRect(line.bounds.normalized());
+        if (!box.isEmpty())
+            lines.push_back({box, line.range});
+    }
+    return lines;
+}
+
 // The whole text line a piece of text belongs to. The page's text may
 // break one printed line into pieces (a justified reference list sets its
 // words far apart): the pieces of like height on the piece's line, in its
 // paragraph, that follow each other with gaps below two line heights are
 // one line. A line of the next column is another paragraph, however
 // narrow the gap between the columns.
-QRectF wholeLine(const engine::PdfPage &page, const engine::PdfTextSpan &piece)
+QRectF wholeLine(const engine::PdfPageText &text, const std::vector<ShownLine> &lines, const ShownLine &piece)
 {
-    const auto text = page.text();
     engine::PdfTextRange paragraph = piece.range;
-    for (const engine::PdfTextSpan &block : text->blocks)
+    for (const engine::PdfTextSpan &block : text.blocks)
         if (block.range.location <= piece.range.location && piece.range.end() <= block.range.end())
             paragraph = block.range;
-    QRectF whole = piece.bounds.normalized();
+    QRectF whole = piece.box;
     for (bool grew = true; grew;) {
         grew = false;
-        for (const engine::PdfTextSpan &line : text->lines) {
-            const QRectF other = line.bounds.normalized();
-            if (other.isEmpty() || whole.contains(other) || line.range.location < paragraph.location
-                || line.range.end() > paragraph.end())
+        for (const ShownLine &line : lines) {
+            const QRectF &other = line.box;
+            if (whole.contains(other) || line.range.location < paragraph.location || line.range.end() > paragraph.end())
                 continue;
             const double height = std::max(whole.height(), other.height());
             const double middle = other.center().y();
@@ -210,14 +226,13 @@ QRectF wholeLine(const engine::PdfPage &page, const engine::PdfTextSpan &piece)
     return whole;
 }
 
-// The lines of a page whose middle lies between two heights: the lines a
-// region of that height crosses.
-std::vector<const engine::PdfTextSpan *> linesBetween(const engine::PdfPageText &text, double bottom, double top)
+// The lines whose middle lies between two heights: the lines a region of
+// that height crosses.
+std::vector<const ShownLine *> linesBetween(const std::vector<ShownLine> &lines, double bottom, double top)
 {
-    std::vector<const engine::PdfTextSpan *> found;
-    for (const engine::PdfTextSpan &line : text.lines) {
-        const QRectF bounds = line.bounds.normalized();
-        if (!bounds.isEmpty() && bounds.center().y() >= bottom && bounds.center().y() <= top)
+    std::vector<const ShownLine *> found;
+    for (const ShownLine &line : lines) {
+        if (line.box.center().y() >= bottom && line.box.center().y() <= top)
             found.push_back(&line);
     }
     return found;
@@ -229,14 +244,14 @@ std::vector<const engine::PdfTextSpan *> linesBetween(const engine::PdfPageText 
 // (a paragraph's indent, a heading's number, a label set in the margin
 // before it, or an author-year list whose entries' anchors stand in the
 // margin where a number would).
-const engine::PdfTextSpan *lineStartedAt(const std::vector<const engine::PdfTextSpan *> &lines, double x)
+const ShownLine *lineStartedAt(const std::vector<const ShownLine *> &lines, double x)
 {
-    const engine::PdfTextSpan *first = nullptr;
-    for (const engine::PdfTextSpan *line : lines) {
-        const QRectF bounds = line->bounds.normalized();
-        const bool holds = bounds.left() <= x + 6 && bounds.right() >= x + 6;
-        const bool indented = bounds.left() >= x - 1 && bounds.left() <= x + std::max(3 * bounds.height(), 30.0);
-        if ((holds || indented) && (!first || bounds.center().y() > first->bounds.normalized().center().y()))
+    const ShownLine *first = nullptr;
+    for (const ShownLine *line : lines) {
+        const QRectF &box = line->box;
+        const bool holds = box.left() <= x + 6 && box.right() >= x + 6;
+        const bool indented = box.left() >= x - 1 && box.left() <= x + std::max(3 * box.height(), 30.0);
+        if ((holds || indented) && (!first || box.center().y() > first->box.center().y()))
             first = line;
     }
     return first;
@@ -257,23 +272,22 @@ bool besideInRow(const QRectF &line, const QRectF &other)
 // beside one of its lines in their row, until none does. A line of the
 // other column never overlaps; one spanning both columns (a wide table or
 // figure's caption) takes in both.
-std::pair<double, double> columnOf(QRectF start, const std::vector<const engine::PdfTextSpan *> &lines)
+std::pair<double, double> columnOf(QRectF start, const std::vector<const ShownLine *> &lines)
 {
     double left = start.left(), right = start.right();
-    const auto inSpan = [&](const QRectF &bounds) { return bounds.right() > left && bounds.left() < right; };
+    const auto inSpan = [&](const QRectF &box) { return box.right() > left && box.left() < right; };
     for (bool grew = true; grew;) {
         grew = false;
-        for (const engine::PdfTextSpan *line : lines) {
-            const QRectF bounds = line->bounds.normalized();
-            if (bounds.left() >= left && bounds.right() <= right)
+        for (const ShownLine *line : lines) {
+            const QRectF &box = line->box;
+            if (box.left() >= left && box.right() <= right)
                 continue;
-            const bool joins = inSpan(bounds) || std::any_of(lines.begin(), lines.end(), [&](const auto *other) {
-                                   const QRectF box = other->bounds.normalized();
-                                   return inSpan(box) && besideInRow(bounds, box);
+            const bool joins = inSpan(box) || std::any_of(lines.begin(), lines.end(), [&](const ShownLine *other) {
+                                   return inSpan(other->box) && besideInRow(box, other->box);
                                });
             if (joins) {
-                left = std::min(left, bounds.left());
-                right = std::max(right, bounds.right());
+                left = std::min(left, box.left());
+                right = std::max(right, box.right());
                 grew = true;
             }
         }
@@ -283,15 +297,13 @@ std::pair<double, double> columnOf(QRectF start, const std::vector<const engine:
 
 // Whether a point is where a link to the page itself goes: above all the
 // page's text, its running head included, and not right of its left edge.
-bool isPageTop(const engine::PdfPageText &text, double x, double top)
+bool isPageTop(const std::vector<ShownLine> &lines, double x, double top)
 {
     double left = INFINITY;
-    for (const engine::PdfTextSpan &line : text.lines) {
-        if (line.bounds.isEmpty())
-            continue;
-        if (maxY(line.bounds) > top)
+    for (const ShownLine &line : lines) {
+        if (line.box.bottom() > top)
             return false;
-        left = std::min(left, minX(line.bounds));
+        left = std::min(left, line.box.left());
     }
     return x <= left + 6;
 }
@@ -304,12 +316,22 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     const engine::PdfPage page(document, destination.pageIndex);
     if (!page.isValid())
         return std::nullopt;
-    const QRectF box = page.cropBox();
-    if (box.isEmpty())
+    if (page.cropBox().isEmpty())
         return std::nullopt;
+    // All in the page as shown, upright: a page turned by /Rotate (a
+    // landscape table) reads across its turned lines. Across and down there
+    // come from the destination's y and x on a page turned by 90 or 270.
+    const QTransform toShown = page.drawingTransform();
+    const QRectF box(QPointF(0, 0), page.displaySize());
+    const bool turned = std::abs(toShown.m11()) < 0.5;
+    const auto x = usable(destination.x), y = usable(destination.y);
+    const QPointF point = toShown.map(QPointF(x.value_or(0), y.value_or(0)));
+    const auto shownX = (turned ? y : x) ? std::optional(point.x()) : std::nullopt;
+    const auto shownY = (turned ? x : y) ? std::optional(point.y()) : std::nullopt;
+
     double top = maxY(box);
-    if (const auto y = usable(destination.y))
-        top = *y + 3;
+    if (shownY)
+        top = *shownY + 3;
     top = std::min(std::max(top, minY(box) + 20), maxY(box));
     const double bottom = std::max(minY(box), top - 150);
 
@@ -320,17 +342,18 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     double left = minX(box) + 12;
     double right = maxX(box) - 12;
     const auto text = page.text();
-    const auto lines = linesBetween(*text, bottom, top);
+    const std::vector<ShownLine> all = shownLines(*text, toShown);
+    const auto lines = linesBetween(all, bottom, top);
     std::optional<std::pair<double, double>> span;
-    if (const auto x = usable(destination.x); x && *x >= minX(box) && *x <= maxX(box) && !isPageTop(*text, *x, top)) {
-        if (const engine::PdfTextSpan *start = lineStartedAt(lines, *x))
-            span = columnOf(wholeLine(page, *start), lines);
+    if (shownX && *shownX >= minX(box) && *shownX <= maxX(box) && !isPageTop(all, *shownX, top)) {
+        if (const ShownLine *start = lineStartedAt(lines, *shownX))
+            span = columnOf(wholeLine(*text, all, *start), lines);
     }
     if (!span && !lines.empty()) {
         span = {INFINITY, -INFINITY};
-        for (const engine::PdfTextSpan *line : lines) {
-            span->first = std::min(span->first, line->bounds.normalized().left());
-            span->second = std::max(span->second, line->bounds.normalized().right());
+        for (const ShownLine *line : lines) {
+            span->first = std::min(span->first, line->box.left());
+            span->second = std::max(span->second, line->box.right());
         }
     }
     if (span) {
@@ -338,19 +361,18 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
         // the span (the next column, numbers in the margin).
         left = std::max(minX(box), span->first - 10);
         right = std::min(maxX(box), span->second + 10);
-        for (const engine::PdfTextSpan *line : lines) {
-            const QRectF bounds = line->bounds.normalized();
-            if (bounds.right() <= span->first)
-                left = std::max(left, (bounds.right() + span->first) / 2);
-            else if (bounds.left() >= span->second)
-                right = std::min(right, (bounds.left() + span->second) / 2);
+        for (const ShownLine *line : lines) {
+            if (line->box.right() <= span->first)
+                left = std::max(left, (line->box.right() + span->first) / 2);
+            else if (line->box.left() >= span->second)
+                right = std::min(right, (line->box.left() + span->second) / 2);
         }
     }
     const double height = std::min(top - minY(box), 150.0);
     const QRectF region(left, bottom, right - left, height);
     if (!(region.width() > 10 && region.height() > 10))
         return std::nullopt;
-    return region;
+    return toShown.inverted().mapRect(region);
 }
 
 double previewScale(QSizeF displayed, double maxWidth)

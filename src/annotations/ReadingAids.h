@@ -55,8 +55,10 @@ std::optional<engine::PdfDestination> linkDestination(const engine::PdfAnnotatio
 // beside it. A destination that names no place across, or lies beside the
 // page, in no line's column or at the top of the page above all its text
 // (a link to the page) spans all the band's text; a band without text, the
-// crop box less 12-point margins. None when the page does not exist or the
-// region is 10 points or less either way.
+// crop box less 12-point margins. Across, down and the lines are those of
+// the page as shown, turned by its /Rotate; the region is given in PDF
+// user space. None when the page does not exist or the region is 10 points
+// or less either way.
 std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &document,
                                   const engine::PdfDestination &destination);
 

@@ -213,11 +213,15 @@ TEST_F(CitationPreviewTest, ATwoColumnPageShowsTheTargetsColumnOrThePage)
 
 // The lines of a page that a region crosses (their middle lies in it, and
 // they overlap it across) but cuts at its left or right edge.
-int cutLines(const std::shared_ptr<engine::PdfDocument> &document, int page, const QRectF &region)
+// All as the page is shown, upright.
+int cutLines(const std::shared_ptr<engine::PdfDocument> &document, int pageIndex, const QRectF &pageRegion)
 {
+    const engine::PdfPage page(document, pageIndex);
+    const QTransform shown = page.drawingTransform();
+    const QRectF region = shown.mapRect(pageRegion);
     int cut = 0;
-    for (const engine::PdfTextSpan &line : engine::PdfPage(document, page).text()->lines) {
-        const QRectF box = line.bounds.normalized();
+    for (const engine::PdfTextSpan &line : page.text()->lines) {
+        const QRectF box = shown.mapRect(line.bounds.normalized());
         if (box.isEmpty() || box.center().y() < region.top() || box.center().y() > region.bottom()
             || box.right() <= region.left() || box.left() >= region.right())
             continue;
@@ -287,6 +291,47 @@ TEST_F(CitationPreviewTest, APreviewShowsTheLinesItCrossesWhole)
     EXPECT_EQ(cutLines(document, 1, *pageTop), 0);
     EXPECT_NEAR(pageTop->left(), leftColumn - 10, 1);
     EXPECT_NEAR(pageTop->right(), std::min(612.0, rightEnd + 10), 1);
+}
+
+// A landscape table on a page turned by /Rotate 90: its lines run up the
+// page in PDF space and across it as shown. The preview of its heading is
+// a band across the page as shown, and shows the lines under the heading
+// whole.
+TEST_F(CitationPreviewTest, ATurnedPageIsReadAsItIsShown)
+{
+    using engine::FixtureFont;
+    const QString body = QStringLiteral("abcdefghij klmnopqrst uvwxyz abcde");
+    const double bodyWidth = engine::PdfFixtureWriter::textWidth(body, FixtureFont::Courier, 12);
+    QTransform toPage;
+    const QString file = writePaper(path(QStringLiteral("turned.pdf")), 1, [&](engine::PdfFixtureWriter &w) {
+        const int page = w.addPage(QSizeF(612, 792), std::nullopt, 90);
+        // Shown 792 wide and 612 high, y up: x across is PDF y, y up is
+        // 612 less PDF x.
+        toPage = QTransform(0, 1, 1, 0, 0, 0) * QTransform(-1, 0, 0, 1, 612, 0);
+        w.addText(page, QPointF(300, 300), QStringLiteral("7"), FixtureFont::Courier, 12);
+        const auto line = [&](QPointF shownOrigin, const QString &text) {
+            const QPointF at = toPage.map(shownOrigin);
+            w.addContent(page, QByteArray("BT /FC 12 Tf 0 1 -1 0 ") + QByteArray::number(at.x()) + " "
+                                   + QByteArray::number(at.y()) + " Tm (" + text.toLatin1() + ") Tj ET");
+        };
+        line(QPointF(54, 520), QStringLiteral("Table 4"));
+        for (double y = 504; y >= 400; y -= 14)
+            line(QPointF(54, y), body);
+    });
+    const auto document = engine::PdfDocument::open(file);
+    ASSERT_TRUE(document);
+    const engine::PdfPage page(document, 1);
+    ASSERT_EQ(page.drawingTransform().map(toPage.map(QPointF(54, 520))).toPoint(), QPoint(54, 520));
+
+    const QPointF target = toPage.map(QPointF(54, 532));
+    const auto region = annotations::previewRect(document, PdfDestination(1, target));
+    ASSERT_TRUE(region);
+    EXPECT_EQ(cutLines(document, 1, *region), 0);
+    const QRectF shown = page.drawingTransform().mapRect(*region);
+    EXPECT_NEAR(shown.left(), 44, 1);
+    EXPECT_NEAR(shown.right(), 54 + bodyWidth + 10, 1);
+    EXPECT_NEAR(shown.bottom(), 535, 1); // the upper edge, y up
+    EXPECT_NEAR(shown.height(), 150, 1);
 }
 
 TEST_F(CitationPreviewTest, PictureFitsItsBoundsAndCarriesThePixelRatio)
