@@ -5,11 +5,13 @@
 
 Runs `folvan-bench PDF --previews`, takes each region it prints ("preview
 PAGE X Y W H", PDF user space) and the page's text lines from
-`pdftotext -bbox-layout` (poppler-utils), and counts the regions in which a
-line they cross (its middle lies between the region's top and bottom, and
-it overlaps the region across) reaches past the region's left or right
-edge. One line of a region may stick out by up to OVERFULL points: a line
-the paper itself set too wide for its column.
+`pdftotext -bbox-layout` (poppler-utils), and counts, on the page as shown
+(turned by its /Rotate), the regions in which a line they cross (its middle
+lies between the region's top and bottom, and it overlaps the region
+across) reaches past the region's left or right edge. One line of a region
+may stick out: one the paper set too wide for its column, past the right
+edge by up to OVERFULL points, or one of the next column reaching into
+the region by up to OVERFULL points.
 
 Prints "cut N of M" and, with --verbose, each cut region with the link's
 text, the line cut and by how much.
@@ -23,7 +25,7 @@ import sys
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
-OVERFULL = 20.0  # points a single overfull line may reach past the right edge
+OVERFULL = 20.0  # points a single overfull line may stick out
 SLACK = 0.5      # points of rounding
 
 
