@@ -625,10 +625,15 @@ TEST_F(ReflowPageTest, TheOriginalPinnedBesideTheTextZoomsOnItsOwn)
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('section[data-page=\"0\"] p.paragraph .part')")));
     ASSERT_EQ(evaluate(view, QLatin1String(kFindParagraph)).toList().size(), 3);
     const double flowLeft = evaluate(view, QStringLiteral("document.getElementById('flow').getBoundingClientRect().left")).toDouble();
+    // The paragraph pinned stays where the reader has it, though the lines
+    // above it take more room in the narrower text.
+    const QString blockTop = QStringLiteral("window.__block.getBoundingClientRect().top");
+    const double top = evaluate(view, blockTop).toDouble();
     evaluate(view, QStringLiteral("window.__block.querySelector('button.more').click(); true"));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
     evaluate(view, chooseInMenu(QStringLiteral("pin")));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('pinned').hidden")));
+    EXPECT_NEAR(evaluate(view, blockTop).toDouble(), top, 2);
     const QString image = QStringLiteral("document.querySelector('#pinned img')");
     ASSERT_TRUE(waitForScript(view, image + QStringLiteral(".complete && ") + image + QStringLiteral(".naturalWidth > 0")));
     EXPECT_TRUE(evaluate(view, image + QStringLiteral(".src.includes('/0.png?r=')")).toBool());
@@ -660,6 +665,7 @@ TEST_F(ReflowPageTest, TheOriginalPinnedBesideTheTextZoomsOnItsOwn)
     evaluate(view, QStringLiteral("[...document.querySelectorAll('.pinned-head button')].find((b) => b.textContent === '关闭').click(); true"));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.getElementById('pinned').hidden")));
     EXPECT_NEAR(evaluate(view, QStringLiteral("document.getElementById('flow').getBoundingClientRect().left")).toDouble(), flowLeft, 1);
+    EXPECT_NEAR(evaluate(view, blockTop).toDouble(), top, 2);
 }
 
 namespace {

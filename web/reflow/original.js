@@ -87,7 +87,7 @@ export function createOriginal({ flow, token, paper, block, corrections, mark, b
     for (const choice of choices) {
       const item = button(choice.label, "", () => {
         closeMenu();
-        if (choice.id === "pin") pin(under);
+        if (choice.id === "pin") pin(under, el);
         // A paragraph is kept whole, each of its parts as its page has it.
         else mark(choice.id === "keep" ? all.map((shown) => shown.key) : [under.key], choice.marked);
       });
@@ -178,26 +178,46 @@ export function createOriginal({ flow, token, paper, block, corrections, mark, b
   document.body.appendChild(pane);
 
   // What is pinned: the page, the block's region on it (as displayed),
-  // whether the whole page shows, and how the image is zoomed and moved.
-  const pinned = { page: undefined, region: null, whole: false, view: { scale: 1, x: 0, y: 0 } };
+  // whether the whole page shows, how the image is zoomed and moved, and
+  // the block's element, kept in place as the text changes width.
+  const pinned = { page: undefined, region: null, whole: false, view: { scale: 1, x: 0, y: 0 }, el: null };
 
-  function pin(shown) {
+  // Pins the page image of `shown`, whose element `el` stays where the
+  // reader has it while the text makes room.
+  function pin(shown, el) {
     if (!shown || !shown.region) return;
     pinned.page = shown.page;
     pinned.region = shownRegion(shown.region, shown.turn || 0);
+    pinned.el = el;
     pane.hidden = false;
-    document.body.classList.add("pinned");
+    keepingInView(el, () => document.body.classList.add("pinned"));
     follow();
     fitButtons();
     show(false);
   }
 
+  // The text takes its room back, the block pinned kept where it stands
+  // while it is on screen, else the block at the top of the view.
   function unpin() {
     pinned.page = undefined;
     pane.hidden = true;
     image.removeAttribute("src");
-    document.body.classList.remove("pinned");
+    const top = barHeight();
+    const onScreen = (b) => b && b.isConnected && b.getBoundingClientRect().bottom > top && b.getBoundingClientRect().top < innerHeight;
+    const kept = onScreen(pinned.el) ? pinned.el : [...flow.querySelectorAll(".block")].find(onScreen);
+    pinned.el = null;
+    keepingInView(kept, () => document.body.classList.remove("pinned"));
     fitButtons();
+  }
+
+  // Runs `change`, which sets the text in another width, and scrolls so that
+  // `el` stands where it stood: the lines above it take more or less room.
+  function keepingInView(el, change) {
+    const before = el && el.isConnected ? el.getBoundingClientRect().top : null;
+    change();
+    if (before === null || !el.isConnected) return;
+    const by = el.getBoundingClientRect().top - before;
+    if (Math.abs(by) >= 1) scrollBy(0, by);
   }
 
   // Shows the block (`whole` false) or its whole page, fitted anew.
