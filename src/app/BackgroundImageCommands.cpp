@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/SystemErrors.h"
 #include "workspace/ShellDialogs.h"
 
 #include <QDir>
@@ -90,7 +91,7 @@ void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) con
             platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, destination);
             return;
         }
-        error = file.errorString();
+        error = platform::describedSystemError(file.errorString());
     }
     workspace::shellDialogs().alert(m_dialogParent, kSaveFailed, error);
 }

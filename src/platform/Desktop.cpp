@@ -1,5 +1,7 @@
 #include "platform/Desktop.h"
 
+#include "platform/SystemErrors.h"
+
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -49,7 +51,7 @@ bool moveToTrash(const QString &path, QString *error)
     if (file.moveToTrash())
         return true;
     if (error)
-        *error = file.errorString();
+        *error = describedSystemError(file.errorString());
     return false;
 }
 
