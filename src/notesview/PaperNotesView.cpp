@@ -203,7 +203,26 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     column->setContentsMargins(12, 12, 12, 12);
     column->setSpacing(8);
 
-    // Header.
+    buildHeader(column);
+    QButtonGroup *scopeGroup = buildScope(column);
+    buildList(column);
+    buildEditor(column);
+    buildEmptyState(column);
+    buildFooter(column);
+
+    connectListControls(scopeGroup);
+    connectEditing();
+    followStoreAndPreferences();
+    useDefaultExportDialogs();
+
+    applyFonts();
+    chooseNote();
+    refresh();
+}
+
+// The heading with its new-note button, the paper's line and the search.
+void PaperNotesView::buildHeader(QVBoxLayout *column)
+{
     auto *header = new QHBoxLayout;
     auto *symbol = new QLabel(this);
     symbol->setPixmap(platform::symbolIcon(QStringLiteral("square.and.pencil")).pixmap(16, 16));
@@ -226,8 +245,11 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     m_search->setAccessibleName(QStringLiteral("搜索论文笔记"));
     m_search->setClearButtonEnabled(true);
     column->addWidget(m_search);
+}
 
-    // Scope: this paper or all papers.
+// Scope: this paper or all papers. Returns the group of its two segments.
+QButtonGroup *PaperNotesView::buildScope(QVBoxLayout *column)
+{
     m_scope = new QWidget(this);
     auto *scopeRow = new QHBoxLayout(m_scope);
     scopeRow->setContentsMargins(0, 0, 0, 0);
@@ -245,8 +267,12 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     m_scopeCurrent->setObjectName(QStringLiteral("scopeCurrent"));
     m_scopeAll->setObjectName(QStringLiteral("scopeAll"));
     column->addWidget(m_scope);
+    return scopeGroup;
+}
 
-    // The list.
+// The list of notes, and the divider under it.
+void PaperNotesView::buildList(QVBoxLayout *column)
+{
     auto *listArea = new QScrollArea(this);
     listArea->setObjectName(QStringLiteral("list"));
     listArea->setWidgetResizable(true);
@@ -274,8 +300,12 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     divider->setFrameShadow(QFrame::Plain);
     divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,30);"));
     column->addWidget(divider);
+}
 
-    // The editor.
+// The editor of the note shown: title, its actions, the link to the open
+// paper, the quotes and the body.
+void PaperNotesView::buildEditor(QVBoxLayout *column)
+{
     m_editor = new QWidget(this);
     auto *editor = new QVBoxLayout(m_editor);
     editor->setContentsMargins(0, 0, 0, 0);
@@ -317,8 +347,11 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     m_bodyPieces = new BodyPieces(m_body);
     editor->addWidget(m_body, 1);
     column->addWidget(m_editor, 3);
+}
 
-    // Nothing selected.
+// What stands in the editor's place while no note is selected.
+void PaperNotesView::buildEmptyState(QVBoxLayout *column)
+{
     m_emptyState = new QWidget(this);
     m_emptyState->setObjectName(QStringLiteral("emptyState"));
     auto *empty = new QVBoxLayout(m_emptyState);
@@ -334,8 +367,11 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     empty->addWidget(m_createHere, 0, Qt::AlignHCenter);
     empty->addStretch(1);
     column->addWidget(m_emptyState, 3);
+}
 
-    // Footer and the store's error.
+// The footer (undo of a deletion, the word on saving) and the store's error.
+void PaperNotesView::buildFooter(QVBoxLayout *column)
+{
     auto *footer = new QHBoxLayout;
     m_undo = textButton(QStringLiteral("撤销删除"), this);
     m_undo->setObjectName(QStringLiteral("undo"));
@@ -350,7 +386,11 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
     m_error->setStyleSheet(QStringLiteral("color: #d70015;"));
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(m_error);
+}
 
+// New notes, the search and the scope.
+void PaperNotesView::connectListControls(QButtonGroup *scopeGroup)
+{
     connect(m_create, &QToolButton::clicked, this, &PaperNotesView::createNote);
     connect(m_createHere, &QPushButton::clicked, this, &PaperNotesView::createNote);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
@@ -361,6 +401,11 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
         m_allPapers = segment == m_scopeAll;
         refresh();
     });
+}
+
+// The editor's fields and actions, each handed to the store at once.
+void PaperNotesView::connectEditing()
+{
     // Each keystroke is one edit of the store; the fields take the store's
     // text back only when it differs, so the cursor stays where it is.
     // A title is one line: a pasted line break becomes a space.
@@ -399,6 +444,12 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
             m_store.associate(note->id, *m_paperID, m_page);
     });
     connect(m_undo, &QPushButton::clicked, this, [this] { m_store.undoDelete(); });
+}
+
+// The panel redraws on every change of the store, of the data folder's
+// access and of the text sizes.
+void PaperNotesView::followStoreAndPreferences()
+{
     for (auto signal : {&notes::PaperNotesStore::papersChanged, &notes::PaperNotesStore::notesChanged, &notes::PaperNotesStore::errorChanged})
         connect(&m_store, signal, this, &PaperNotesView::refresh);
     connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this,
@@ -407,7 +458,12 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
         if (key == platform::prefkey::interfaceTextSize || key == platform::prefkey::noteTextSize)
             applyFonts();
     });
+}
 
+// The export asks for its path in a save dialog and tells a failure in a
+// warning box.
+void PaperNotesView::useDefaultExportDialogs()
+{
     chooseExportPath = [this](const QString &suggested) {
         return QFileDialog::getSaveFileName(this, QString(), suggested, QStringLiteral("Markdown (*.md)"));
     };
@@ -417,10 +473,6 @@ PaperNotesView::PaperNotesView(notes::PaperNotesStore &store, std::optional<QUui
         box.setInformativeText(error);
         box.exec();
     };
-
-    applyFonts();
-    chooseNote();
-    refresh();
 }
 
 PaperNotesView::~PaperNotesView()

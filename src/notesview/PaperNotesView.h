@@ -103,6 +103,19 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The panel's parts, top to bottom, each added to `column`.
+    void buildHeader(QVBoxLayout *column);
+    QButtonGroup *buildScope(QVBoxLayout *column);
+    void buildList(QVBoxLayout *column);
+    void buildEditor(QVBoxLayout *column);
+    void buildEmptyState(QVBoxLayout *column);
+    void buildFooter(QVBoxLayout *column);
+    // What the parts do.
+    void connectListControls(QButtonGroup *scopeGroup);
+    void connectEditing();
+    void followStoreAndPreferences();
+    void useDefaultExportDialogs();
+
     // The footer's word on saving and the store's error.
     void showSaveState();
     std::optional<QUuid> selection() const;
