@@ -162,7 +162,21 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(12);
 
-    // Header: the title, then back and forward.
+    buildHeader(column);
+    buildList(column, viewModel);
+    buildFooter(column);
+    buildErrorLine(column);
+
+    connectControls();
+    followModel(viewModel);
+    applyControlButtonStyle(this);
+    rebuildBookmarks();
+    refresh();
+}
+
+// The title, back and forward; under them the bookmark of the current page.
+void ReaderLibraryPanel::buildHeader(QVBoxLayout *column)
+{
     auto *header = new QHBoxLayout;
     auto *title = new QLabel(QStringLiteral("阅读位置"), this);
     platform::useInterfaceFont(title, platform::InterfaceTextRole::headline);
@@ -180,8 +194,11 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
 
     m_toggle = controlButton(QString(), QString(), shortcutText(Qt::CTRL | Qt::Key_D), QString(), this);
     column->addWidget(m_toggle, 0, Qt::AlignLeft);
+}
 
-    // The list: the bookmarks, then the annotations.
+// The scrolling list: the bookmarks, then the annotations.
+void ReaderLibraryPanel::buildList(QVBoxLayout *column, model::SharedPDFViewModel *viewModel)
+{
     m_list = new QScrollArea(this);
     m_list->setWidgetResizable(true);
     m_list->setFrameShape(QFrame::NoFrame);
@@ -205,8 +222,11 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
     items->addStretch(1);
     m_list->setWidget(content);
     column->addWidget(m_list);
+}
 
-    // Footer: undo, redo and copy; the two exports.
+// The footer: undo, redo and copy; the two exports.
+void ReaderLibraryPanel::buildFooter(QVBoxLayout *column)
+{
     m_footer = new QWidget(this);
     auto *footer = new QVBoxLayout(m_footer);
     footer->setContentsMargins(0, 0, 0, 0);
@@ -226,7 +246,11 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
     m_exportPDF = controlButton(QString(), QStringLiteral("导出批注 PDF…"), QString(), QString(), m_footer);
     footer->addWidget(new FittingPair(m_exportMarkdown, m_exportPDF, kWidth - 2 * kPadding, m_footer));
     column->addWidget(m_footer);
+}
 
+// The pane's bookmark or annotation error, in red under everything.
+void ReaderLibraryPanel::buildErrorLine(QVBoxLayout *column)
+{
     m_error = new QLabel(this);
     m_error->setWordWrap(true);
     m_error->setTextFormat(Qt::PlainText);
@@ -234,8 +258,11 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
     platform::useInterfaceFont(m_error, platform::InterfaceTextRole::caption);
     m_error->setStyleSheet(QStringLiteral("color: rgb(220, 40, 40);"));
     column->addWidget(m_error);
+}
 
-    // Every control acts on the model; going somewhere closes the panel.
+// Every control acts on the model; going somewhere closes the panel.
+void ReaderLibraryPanel::connectControls()
+{
     auto act = [this](auto action) {
         return [this, action] {
             if (m_model)
@@ -271,7 +298,12 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
     connect(m_copy, &QToolButton::clicked, this, &ReaderLibraryPanel::copySummary);
     connect(m_exportMarkdown, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) { a.exportAnnotationSummary(); }));
     connect(m_exportPDF, &QToolButton::clicked, this, onAnnotations([](annotations::PaneAnnotations &a) { a.exportAnnotatedPDF(); }));
+}
 
+// The panel shows what the model and the pane's annotations publish, while
+// it is open.
+void ReaderLibraryPanel::followModel(model::SharedPDFViewModel *viewModel)
+{
     connect(viewModel, &model::SharedPDFViewModel::bookmarksChanged, this, &ReaderLibraryPanel::rebuildBookmarks);
     for (auto signal : {&model::SharedPDFViewModel::bookmarksChanged, &model::SharedPDFViewModel::currentPageIndexChanged,
                         &model::SharedPDFViewModel::backLocationsChanged, &model::SharedPDFViewModel::forwardLocationsChanged,
@@ -284,9 +316,6 @@ ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std
                             &annotations::PaneAnnotations::markupErrorChanged})
             connect(m_paneAnnotations, signal, this, &ReaderLibraryPanel::refresh);
     }
-    applyControlButtonStyle(this);
-    rebuildBookmarks();
-    refresh();
 }
 
 void ReaderLibraryPanel::rebuildBookmarks()

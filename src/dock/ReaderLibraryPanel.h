@@ -68,6 +68,13 @@ public:
     void copySummary();
 
 private:
+    // The panel's parts, top to bottom, each added to `column`.
+    void buildHeader(QVBoxLayout *column);
+    void buildList(QVBoxLayout *column, model::SharedPDFViewModel *viewModel);
+    void buildFooter(QVBoxLayout *column);
+    void buildErrorLine(QVBoxLayout *column);
+    void connectControls();
+    void followModel(model::SharedPDFViewModel *viewModel);
     void rebuildBookmarks();
     void refresh();
 
