@@ -300,26 +300,39 @@ void PaneLayout::relayout()
 {
     if (!m_pane)
         return;
-    ContentView *pane = m_pane;
-    const bool split = pane->controller()->isSplit();
+    const bool split = m_pane->controller()->isSplit();
     setMinimumSize(split ? 420 : 900, 620);
+    const bool hasDocument = m_pane->viewModel()->pdfDocument() != nullptr;
+    const int top = int(readingTopInset(split));
 
+    const ReadingRow row = placeSidePanels(split, hasDocument);
+    placeErrorLine(row, top);
+    placeReadingArea(row, readingAreaTop(top, split, hasDocument), hasDocument);
+    placeWelcomeColumn(row, top, hasDocument);
+    QWidget *header = placeHeader(split);
+    followSearchBar(row.leading, header);
+    stackLayers(header);
+    update();
+}
+
+// Each side panel stands at its width, moved out by the part of it not yet
+// in. The reading row keeps the rooms of the left-hand panels and of the
+// notes panel free.
+PaneLayout::ReadingRow PaneLayout::placeSidePanels(bool split, bool hasDocument)
+{
     SidePanelState sides;
     sides.windowWidth = width();
     sides.isSplit = split;
-    sides.showGG = pane->controller()->showGG();
-    sides.showOutline = pane->controller()->showOutline();
-    sides.showNotes = pane->controller()->showNotes();
-    sides.ggViewWidth = pane->controller()->ggViewWidth();
+    sides.showGG = m_pane->controller()->showGG();
+    sides.showOutline = m_pane->controller()->showOutline();
+    sides.showNotes = m_pane->controller()->showNotes();
+    sides.ggViewWidth = m_pane->controller()->ggViewWidth();
     const double scale = sidebarScale(sides);
-    const bool hasDocument = pane->viewModel()->pdfDocument() != nullptr;
-    const int top = int(readingTopInset(split));
 
     const bool shown[3] = {sides.showGG && !split, sides.showOutline && !split && hasDocument,
                            sides.showNotes && !split};
     followPanels(shown);
 
-    // Each panel stands at its width, moved out by the part of it not yet in.
     const double scholarWidth = ggViewActualWidth(sides.ggViewWidth) * scale;
     const double outlineWidth = kOutlinePanelWidth * scale;
     const double notesWidth = kNotesPanelWidth * scale;
@@ -333,56 +346,76 @@ void PaneLayout::relayout()
     if (m_notes)
         m_notes->setGeometry(width() - int(notesIn), 60, int(notesWidth), height() - 60);
 
-    // Reading row: the rooms of the left-hand panels, the reading area, the
-    // room of the notes panel.
     const double leading = scholarIn + outlineIn + 14;
-    const int leftRoom = int(leading - 14);
-    const int rightRoom = int(notesIn + 10 * m_motion[2].presence);
-    // Over the reflow page the search box would stand on the page's own
-    // controls at its top: while it is open the page starts below it.
-    // The stores' error line, over the top of the reading row.
-    if (!m_errorLine->isHidden()) {
-        const int lineWidth = std::max(0, width() - leftRoom - rightRoom - 28);
-        m_errorLine->setGeometry(leftRoom + 14, top + 6, lineWidth, m_errorLine->heightForWidth(lineWidth));
-    }
+    return {leading, int(leading - 14), int(notesIn + 10 * m_motion[2].presence)};
+}
 
-    // Over the reflow page the search box and the error line would stand on
-    // the page's own controls at its top: while they are open the page
-    // starts below them.
+// The stores' error line, over the top of the reading row.
+void PaneLayout::placeErrorLine(const ReadingRow &row, int top)
+{
+    if (!m_errorLine->isHidden()) {
+        const int lineWidth = std::max(0, width() - row.leftRoom - row.rightRoom - 28);
+        m_errorLine->setGeometry(row.leftRoom + 14, top + 6, lineWidth, m_errorLine->heightForWidth(lineWidth));
+    }
+}
+
+// Over the reflow page the search box and the error line would stand on
+// the page's own controls at its top: while they are open the page
+// starts below them.
+int PaneLayout::readingAreaTop(int top, bool split, bool hasDocument) const
+{
     int readingTop = top;
-    if (hasDocument && pane->controller()->reflowMode()) {
-        if (pane->viewModel()->showSearch()) {
+    if (hasDocument && m_pane->controller()->reflowMode()) {
+        if (m_pane->viewModel()->showSearch()) {
             const int headerHeight = split ? m_splitHeader->sizeHint().height() : SingleHeader::kHeight;
             readingTop = std::max(readingTop, headerHeight + 8 + m_searchBar->sizeHint().height());
         }
         if (!m_errorLine->isHidden())
             readingTop = std::max(readingTop, m_errorLine->geometry().bottom() + 1 + 6);
     }
-    m_readingArea->setVisible(hasDocument);
-    m_readingArea->setGeometry(leftRoom, readingTop, std::max(0, width() - leftRoom - rightRoom),
-                               std::max(0, height() - readingTop));
+    return readingTop;
+}
 
-    // The welcome column stands centred between the side panels, never
-    // over them: it would hide the Scholar page and take its clicks. An
-    // error line taller than the room above the date pushes it down.
+void PaneLayout::placeReadingArea(const ReadingRow &row, int readingTop, bool hasDocument)
+{
+    m_readingArea->setVisible(hasDocument);
+    m_readingArea->setGeometry(row.leftRoom, readingTop, std::max(0, width() - row.leftRoom - row.rightRoom),
+                               std::max(0, height() - readingTop));
+}
+
+// The welcome column stands centred between the side panels, never
+// over them: it would hide the Scholar page and take its clicks. An
+// error line taller than the room above the date pushes it down.
+void PaneLayout::placeWelcomeColumn(const ReadingRow &row, int top, bool hasDocument)
+{
     m_welcomeScroll->setVisible(!hasDocument);
     if (!hasDocument) {
-        const int room = std::max(0, width() - leftRoom - rightRoom);
+        const int room = std::max(0, width() - row.leftRoom - row.rightRoom);
         const int w = std::min(WelcomeView::kMaxWidth + 2 * WelcomeView::kSideMargin + 16, room);
         int welcomeTop = top;
         if (!m_errorLine->isHidden())
             welcomeTop = std::max(top, m_errorLine->geometry().bottom() + 1 + 8 - WelcomeView::kTopInset);
-        m_welcomeScroll->setGeometry(leftRoom + (room - w) / 2, welcomeTop, w, std::max(0, height() - welcomeTop));
+        m_welcomeScroll->setGeometry(row.leftRoom + (room - w) / 2, welcomeTop, w, std::max(0, height() - welcomeTop));
     }
+}
 
-    // Header column.
+// The header of the layout in use, across the top; returns it.
+QWidget *PaneLayout::placeHeader(bool split)
+{
     QWidget *header = split ? static_cast<QWidget *>(m_splitHeader) : m_singleHeader;
     m_singleHeader->setVisible(!split);
     m_splitHeader->setVisible(split);
     header->setGeometry(0, 0, width(), header->sizeHint().height());
     if (!split)
         header->setFixedHeight(SingleHeader::kHeight);
-    const bool searching = pane->viewModel()->showSearch();
+    return header;
+}
+
+// The search bar, under the header from the reading row's leading edge,
+// while the search is open.
+void PaneLayout::followSearchBar(double leading, const QWidget *header)
+{
+    const bool searching = m_pane->viewModel()->showSearch();
     // The search closing (the reader closed it, or another paper opened)
     // gives the keyboard it held back to the reading view; hiding the bar
     // alone would move it on to the next control.
@@ -400,11 +433,14 @@ void PaneLayout::relayout()
         const QSize hint = m_searchBar->sizeHint();
         m_searchBar->setGeometry(int(leading) - 6, header->height() + 10 - 2, barWidth + 12, hint.height());
     }
+}
 
-
-    // Stacking order, back to front.
+// Stacking order, back to front; the overlays and the drop highlight cover
+// the whole pane.
+void PaneLayout::stackLayers(QWidget *header)
+{
     m_tint->setGeometry(rect());
-    m_tint->setVisible(pane->controller()->backgroundImage().isNull());
+    m_tint->setVisible(m_pane->controller()->backgroundImage().isNull());
     m_readingArea->lower();
     m_tint->lower();
     m_welcomeScroll->raise();
@@ -423,9 +459,8 @@ void PaneLayout::relayout()
     if (m_palette)
         m_palette->setMask(QRegion(rect()) - QRegion(header->geometry()));
     m_dropHighlight->setGeometry(rect());
-    m_dropHighlight->setVisible(pane->controller()->isDragTargeted());
+    m_dropHighlight->setVisible(m_pane->controller()->isDragTargeted());
     m_dropHighlight->raise();
-    update();
 }
 
 // Side panels exist while their flag is on in a pane shown alone (the

@@ -79,6 +79,23 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Where the reading row's parts start: the search bar's leading edge,
+    // and the rooms kept free for the left-hand panels and the notes panel.
+    struct ReadingRow {
+        double leading;
+        int leftRoom;
+        int rightRoom;
+    };
+    // The decisions of a relayout, in the order it takes them.
+    ReadingRow placeSidePanels(bool split, bool hasDocument);
+    void placeErrorLine(const ReadingRow &row, int top);
+    int readingAreaTop(int top, bool split, bool hasDocument) const;
+    void placeReadingArea(const ReadingRow &row, int readingTop, bool hasDocument);
+    void placeWelcomeColumn(const ReadingRow &row, int top, bool hasDocument);
+    QWidget *placeHeader(bool split);
+    void followSearchBar(double leading, const QWidget *header);
+    void stackLayers(QWidget *header);
+
     void scheduleRelayout();
     void followPanels(const bool (&shown)[3]);
     void followMotion(int panel, bool shown);
