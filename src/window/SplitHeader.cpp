@@ -81,11 +81,19 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     , m_wasSplit(pane->controller()->isSplit())
 {
     platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
-    auto make = [this, pane](const QString &symbol, const QString &help, const QString &label,
-                             std::function<void(ContentView *)> action) {
-        return makePaneCommand(this, pane, symbol, {}, help, label, std::move(action));
-    };
+    buildPaneButton(pane);
+    buildFileName(pane);
+    buildFileCommands(pane);
+    buildReadingCommands(pane);
+    buildPanelPopovers(pane);
+    arrangeRows();
+    followPane(pane);
+    refresh();
+}
 
+// The dot that makes this pane the active one.
+void SplitHeader::buildPaneButton(ContentView *pane)
+{
     auto *dot = new PaneDotButton(this);
     paneButton = dot;
     paneButton->setToolTip(QStringLiteral("快捷键作用于当前阅读区"));
@@ -95,7 +103,11 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
         if (m_pane && m_pane->controller()->activate())
             m_pane->controller()->activate()();
     });
+}
 
+// The file name, which starts a rename when pressed, and the rename field.
+void SplitHeader::buildFileName(ContentView *pane)
+{
     fileNameButton = new TitleButton(this);
     platform::useInterfaceFont(fileNameButton, platform::InterfaceTextRole::body, QFont::Medium);
     connect(fileNameButton, &QToolButton::clicked, this, [this] {
@@ -103,37 +115,46 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
             m_pane->controller()->beginRename();
     });
     renameField = new RenameField(pane, this);
+}
 
-    openButton = make(QStringLiteral("folder.badge.plus"), QStringLiteral("在这一侧打开 PDF"), QStringLiteral("打开 PDF"),
-                      [](ContentView *p) { p->controller()->selectAndOpenPDF(); });
-    renameButton = make(QStringLiteral("pencil"), QStringLiteral("重命名论文"), {}, [](ContentView *p) { p->controller()->beginRename(); });
-    moveButton = make(QStringLiteral("arrowshape.forward"), QStringLiteral("移动论文"), {},
-                      [](ContentView *p) { p->controller()->moveCurrentPDF(); });
-    revealButton = make(QStringLiteral("folder"), platform::revealInFileManagerTitle(), {},
-                        [](ContentView *p) { p->controller()->showPDFInFinder(); });
-    externalButton = make(QStringLiteral("arrow.up.right.square"), QStringLiteral("用默认阅读器打开"), {},
-                          [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });
-    trashButton = make(QStringLiteral("trash"), QStringLiteral("移到废纸篓"), {},
-                       [](ContentView *p) { p->controller()->confirmTrash(); });
-    closeButton = make(QStringLiteral("xmark.circle"), QStringLiteral("关闭本侧论文"), QStringLiteral("关闭论文"),
-                       [](ContentView *p) { p->controller()->closePDF(); });
+// Row 1's commands on the paper's file.
+void SplitHeader::buildFileCommands(ContentView *pane)
+{
+    openButton = command(pane, QStringLiteral("folder.badge.plus"), QStringLiteral("在这一侧打开 PDF"), QStringLiteral("打开 PDF"),
+                         [](ContentView *p) { p->controller()->selectAndOpenPDF(); });
+    renameButton = command(pane, QStringLiteral("pencil"), QStringLiteral("重命名论文"), {},
+                           [](ContentView *p) { p->controller()->beginRename(); });
+    moveButton = command(pane, QStringLiteral("arrowshape.forward"), QStringLiteral("移动论文"), {},
+                         [](ContentView *p) { p->controller()->moveCurrentPDF(); });
+    revealButton = command(pane, QStringLiteral("folder"), platform::revealInFileManagerTitle(), {},
+                           [](ContentView *p) { p->controller()->showPDFInFinder(); });
+    externalButton = command(pane, QStringLiteral("arrow.up.right.square"), QStringLiteral("用默认阅读器打开"), {},
+                             [](ContentView *p) { p->controller()->openPDFInDefaultViewer(); });
+    trashButton = command(pane, QStringLiteral("trash"), QStringLiteral("移到废纸篓"), {},
+                          [](ContentView *p) { p->controller()->confirmTrash(); });
+    closeButton = command(pane, QStringLiteral("xmark.circle"), QStringLiteral("关闭本侧论文"), QStringLiteral("关闭论文"),
+                          [](ContentView *p) { p->controller()->closePDF(); });
+}
 
-    dailyPaperButton = make(QStringLiteral("newspaper"), QStringLiteral("每日论文"), {},
-                            [](ContentView *p) { p->controller()->openShortPDF(); });
-    reflowButton = make(QStringLiteral("text.alignleft"), QStringLiteral("开启或关闭文字重排"), {},
-                        [](ContentView *p) { p->controller()->toggleReflow(); });
-    searchButton = make(QStringLiteral("magnifyingglass"), withShortcut(QStringLiteral("搜索本侧正文"), "Ctrl+F"),
-                        QStringLiteral("搜索"), [](ContentView *p) { p->controller()->findInPDF(); });
-    outlineButton = make(QStringLiteral("list.bullet.indent"), QStringLiteral("目录"), QStringLiteral("显示或隐藏目录"),
-                         [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::outline); });
-    notesButton = make(QStringLiteral("square.and.pencil"), QStringLiteral("本侧论文笔记"),
-                       QStringLiteral("显示或隐藏论文笔记"),
-                       [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::notes); });
-    scholarButton = make(QStringLiteral("g.circle"), QStringLiteral("Scholar"), QStringLiteral("显示或隐藏 Scholar"),
-                         [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::scholar); });
-    radioButton = make(QStringLiteral("radio"), QStringLiteral("广播"), QStringLiteral("播放或停止广播"), togglePaneRadio);
-    helpButton = make(QStringLiteral("questionmark.circle"), kHelpText, kHelpText,
-                      [](ContentView *p) { p->controller()->helpRequested(); });
+// Row 2's commands on the reading, the panels and the comparison.
+void SplitHeader::buildReadingCommands(ContentView *pane)
+{
+    dailyPaperButton = command(pane, QStringLiteral("newspaper"), QStringLiteral("每日论文"), {},
+                               [](ContentView *p) { p->controller()->openShortPDF(); });
+    reflowButton = command(pane, QStringLiteral("text.alignleft"), QStringLiteral("开启或关闭文字重排"), {},
+                           [](ContentView *p) { p->controller()->toggleReflow(); });
+    searchButton = command(pane, QStringLiteral("magnifyingglass"), withShortcut(QStringLiteral("搜索本侧正文"), "Ctrl+F"),
+                           QStringLiteral("搜索"), [](ContentView *p) { p->controller()->findInPDF(); });
+    outlineButton = command(pane, QStringLiteral("list.bullet.indent"), QStringLiteral("目录"), QStringLiteral("显示或隐藏目录"),
+                            [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::outline); });
+    notesButton = command(pane, QStringLiteral("square.and.pencil"), QStringLiteral("本侧论文笔记"),
+                          QStringLiteral("显示或隐藏论文笔记"),
+                          [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::notes); });
+    scholarButton = command(pane, QStringLiteral("g.circle"), QStringLiteral("Scholar"), QStringLiteral("显示或隐藏 Scholar"),
+                            [](ContentView *p) { p->controller()->panelToggled(pane::PanePanel::scholar); });
+    radioButton = command(pane, QStringLiteral("radio"), QStringLiteral("广播"), QStringLiteral("播放或停止广播"), togglePaneRadio);
+    helpButton = command(pane, QStringLiteral("questionmark.circle"), kHelpText, kHelpText,
+                         [](ContentView *p) { p->controller()->helpRequested(); });
     closeComparisonButton = makePaneCommand(this, pane, QStringLiteral("rectangle.split.2x1"), QStringLiteral("收起对照"),
                                             QStringLiteral("关闭右侧对照，左侧阅读位置保持不变"),
                                             QStringLiteral("关闭右侧对照"), [](ContentView *p) {
@@ -141,7 +162,19 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
                                                     p->controller()->toggleComparison()();
                                             });
     platform::useInterfaceFont(closeComparisonButton, platform::InterfaceTextRole::caption);
+}
 
+// A command of the header with no title of its own.
+PaneButton *SplitHeader::command(ContentView *pane, const QString &symbol, const QString &help, const QString &label,
+                                 std::function<void(ContentView *)> action)
+{
+    return makePaneCommand(this, pane, symbol, {}, help, label, std::move(action));
+}
+
+// The panels' popovers, each under its button; closing one turns its
+// panel's flag off.
+void SplitHeader::buildPanelPopovers(ContentView *pane)
+{
     QPointer<ContentView> weak(pane);
     auto closer = [weak](pane::PanePanel panel) {
         return [weak, panel] {
@@ -161,7 +194,12 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     outlinePopover->setToggleAction(QStringLiteral("outline"));
     notesPopover->setToggleAction(QStringLiteral("notes"));
     scholarPopover->setToggleAction(QStringLiteral("scholar"));
+}
 
+// The two rows: pane, name and file commands; then the reading commands,
+// with closing the comparison at the far end.
+void SplitHeader::arrangeRows()
+{
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(8, 4, 8, 4 + 1);
     column->setSpacing(2);
@@ -184,7 +222,12 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     row2->addWidget(closeComparisonButton);
     column->addLayout(row1);
     column->addLayout(row2);
+}
 
+// The header redraws from the pane's paper and flags; the popovers follow
+// the panels' flags once the change has settled.
+void SplitHeader::followPane(ContentView *pane)
+{
     model::SharedPDFViewModel *model = pane->viewModel();
     for (auto signal : {&model::SharedPDFViewModel::pdfDocumentChanged, &model::SharedPDFViewModel::pdfDocumentURLChanged,
                         &model::SharedPDFViewModel::showSearchChanged})
@@ -196,7 +239,6 @@ SplitHeader::SplitHeader(ContentView *pane, QWidget *parent)
     for (auto signal : {&pane::PaneController::showOutlineChanged, &pane::PaneController::showNotesChanged, &pane::PaneController::showGGChanged,
                         &pane::PaneController::isSplitChanged})
         connect(pane->controller(), signal, this, &SplitHeader::followPopovers, Qt::QueuedConnection);
-    refresh();
 }
 
 QString SplitHeader::paneWord() const

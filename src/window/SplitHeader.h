@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QStackedLayout;
 class QToolButton;
 
@@ -44,6 +46,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The header's parts, in the order they are made.
+    void buildPaneButton(ContentView *pane);
+    void buildFileName(ContentView *pane);
+    void buildFileCommands(ContentView *pane);
+    void buildReadingCommands(ContentView *pane);
+    PaneButton *command(ContentView *pane, const QString &symbol, const QString &help, const QString &label,
+                        std::function<void(ContentView *)> action);
+    void buildPanelPopovers(ContentView *pane);
+    void arrangeRows();
+    void followPane(ContentView *pane);
     void followPopovers();
 
     QPointer<ContentView> m_pane;
