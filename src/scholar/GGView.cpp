@@ -61,10 +61,41 @@ GGView::GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWid
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
 
+    buildToolbar(column);
+    buildStatusLines(column);
+    m_webView->setMinimumWidth(100);
+    auto *viewRow = new QHBoxLayout;
+    viewRow->setContentsMargins(0, 0, 9, 0);
+    viewRow->addWidget(m_webView);
+    column->addLayout(viewRow, 1);
+
+    connectToolbar();
+    followWebView();
+}
+
+// The buttons and the address field, in one row above the page.
+void GGView::buildToolbar(QVBoxLayout *column)
+{
     auto *toolbar = new QHBoxLayout;
     toolbar->setSpacing(4);
     // The buttons stand 15 below the panel's top and 5 above the view.
     toolbar->setContentsMargins(5, 15, 8, 5);
+    makeButtons();
+    setUpAddressField();
+
+    toolbar->addWidget(m_buttons[int(Button::back)]);
+    toolbar->addWidget(m_buttons[int(Button::reload)]);
+    toolbar->addWidget(m_buttons[int(Button::forward)]);
+    toolbar->addWidget(m_buttons[int(Button::openInBrowser)]);
+    toolbar->addWidget(m_addressField, 1);
+    toolbar->addWidget(m_buttons[int(Button::save)]);
+    toolbar->addWidget(m_buttons[int(Button::replace)]);
+    column->addLayout(toolbar);
+}
+
+// The toolbar's six buttons; the replace button's symbol follows its text.
+void GGView::makeButtons()
+{
     m_buttons[int(Button::back)] = symbolButton(QStringLiteral("chevron.left"), QStringLiteral("上一网页"), this);
     m_buttons[int(Button::reload)] = symbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("刷新网页"), this);
     m_buttons[int(Button::forward)] = symbolButton(QStringLiteral("chevron.right"), QStringLiteral("下一网页"), this);
@@ -88,26 +119,25 @@ GGView::GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWid
             "QPushButton:pressed { background: rgba(0, 0, 0, 20); }"
             "QPushButton:disabled { color: rgba(0, 0, 0, 110); background: rgba(255, 255, 255, 110); }"));
     }
+}
 
+// The address field starts on the search address, shown from its start.
+void GGView::setUpAddressField()
+{
     m_addressField->setFrame(false);
     m_addressField->setPlaceholderText(QStringLiteral("网址"));
     m_addressField->setFont(platform::interfaceFont(platform::InterfaceTextRole::caption));
     m_addressField->setTextMargins(6, 3, 6, 3);
     m_addressField->setStyleSheet(
         QStringLiteral("QLineEdit { background: rgba(0, 0, 0, 15); border: none; border-radius: 5px; }"));
-    m_addressField->setText(searchURL.toString(QUrl::FullyEncoded));
+    m_addressField->setText(m_searchURL.toString(QUrl::FullyEncoded));
     m_addressField->setCursorPosition(0);
     m_addressField->installEventFilter(this);
+}
 
-    toolbar->addWidget(m_buttons[int(Button::back)]);
-    toolbar->addWidget(m_buttons[int(Button::reload)]);
-    toolbar->addWidget(m_buttons[int(Button::forward)]);
-    toolbar->addWidget(m_buttons[int(Button::openInBrowser)]);
-    toolbar->addWidget(m_addressField, 1);
-    toolbar->addWidget(m_buttons[int(Button::save)]);
-    toolbar->addWidget(replace);
-    column->addLayout(toolbar);
-
+// The loading line and the message line, under the toolbar.
+void GGView::buildStatusLines(QVBoxLayout *column)
+{
     // A thin line under the toolbar runs while a page loads; it keeps its
     // place when idle so that the page does not jump.
     m_loadingLine->setRange(0, 100);
@@ -131,13 +161,12 @@ GGView::GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWid
     m_messageLine->hide();
     column->addWidget(m_loadingLine);
     column->addWidget(m_messageLine);
+}
 
-    m_webView->setMinimumWidth(100);
-    auto *viewRow = new QHBoxLayout;
-    viewRow->setContentsMargins(0, 0, 9, 0);
-    viewRow->addWidget(m_webView);
-    column->addLayout(viewRow, 1);
-
+// The buttons act on the page on display; the address field loads what
+// the user typed.
+void GGView::connectToolbar()
+{
     connect(m_buttons[int(Button::back)], &QPushButton::clicked, m_webView, &QWebEngineView::back);
     connect(m_buttons[int(Button::reload)], &QPushButton::clicked, m_webView, &QWebEngineView::reload);
     connect(m_buttons[int(Button::forward)], &QPushButton::clicked, m_webView, &QWebEngineView::forward);
@@ -146,12 +175,18 @@ GGView::GGView(const QUrl &searchURL, model::SharedPDFViewModel *viewModel, QWid
             platform::openInDefaultApplication(*url);
     });
     connect(m_buttons[int(Button::save)], &QPushButton::clicked, this, [this] { fetchCurrent(kDownloadAction); });
-    connect(replace, &QPushButton::clicked, this, [this] { fetchCurrent(kReplaceAction); });
+    connect(m_buttons[int(Button::replace)], &QPushButton::clicked, this, [this] { fetchCurrent(kReplaceAction); });
     connect(m_addressField, &QLineEdit::textEdited, this, [this] { m_isEditingURL = true; });
     connect(m_addressField, &QLineEdit::returnPressed, this, [this] {
         navigateToTypedURL();
         m_isEditingURL = false;
     });
+}
+
+// The address, the loading line, the message line and the fetch buttons
+// follow the view's loads and fetches.
+void GGView::followWebView()
+{
     connect(m_webView, &WebView::currentURLChanged, this, &GGView::followPage);
     connect(m_webView, &WebView::loadingStateChanged, this, [this](bool loading) {
         showProgress(kLeastShownProgress);

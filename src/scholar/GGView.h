@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
 
 namespace folvan::model {
 class SharedPDFViewModel;
@@ -60,6 +61,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The panel's parts, top to bottom; the builders add theirs to `column`.
+    void buildToolbar(QVBoxLayout *column);
+    void makeButtons();
+    void setUpAddressField();
+    void buildStatusLines(QVBoxLayout *column);
+    // What the parts do.
+    void connectToolbar();
+    void followWebView();
     void followPage();
     void fetchCurrent(const QString &action);
     void showProgress(int progress);
