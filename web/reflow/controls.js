@@ -41,20 +41,13 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
     const changed = TYPOGRAPHY_KEYS.some((key) => next[key] !== values[key]);
     const anchor = changed ? topAnchor() : null;
     values = next;
-    const root = document.documentElement.style;
-    root.setProperty("--font-size", values.fontSize + "px");
-    root.setProperty("--leading", String(values.leading));
-    root.setProperty("--measure", values.width + "px");
-    root.setProperty("--para", String(values.paragraphSpacing));
-    document.body.classList.toggle("sans", values.face === "sans");
-    document.body.classList.toggle("justify", values.alignment === "justify");
-    document.body.classList.toggle("indent", values.indent);
+    setTypographyStyle(values);
     if (changed) {
       events.tell(HAPPENINGS.typography, { values });
       restoreAnchor(anchor);
       fitButtons();
     }
-    drawBar();
+    draw();
   }
 
   // The seven values, saved by the native side at once.
@@ -74,45 +67,97 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
     magnifyTimer = setTimeout(save, 250);
   }
 
-  // The text at the top of the view: a character's range, or an element;
-  // with `whole`, the first line that stands wholly below the controls.
-  function topAnchor(whole) {
-    const covered = barHeight();
-    const line = values.fontSize * values.leading;
-    for (let y = covered + 4; y < covered + (whole ? 2.5 * line : 5); y += 4) {
-      for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
-        const range = charAt(x, y);
-        const r = range && range.getBoundingClientRect();
-        if (r && r.height && (!whole || r.top >= covered - 1)) return { range, top: r.top };
-      }
+  const { bar, panel } = insertControls();
+  const barHeight = () => coveredHeight(bar, panel);
+  const topAnchor = (whole) => textAtTop(flow, barHeight(), lineHeight(values), whole);
+  const fitButtons = () => fitBlockButtons(flow);
+  const followControls = keepTextBelowControls({ bar, panel, flow, barHeight, topAnchor, fitButtons });
+
+  const parts = {
+    bar, panel,
+    ...buildBar(bar, {
+      step: (key, direction) => setTypography(stepTypography(values, key, direction)),
+      toggleFace: () => setTypography({ face: values.face === "sans" ? "serif" : "sans" }),
+      toggleLayout: () => { panel.hidden = !panel.hidden; draw(); followControls(); },
+      goBack,
+    }),
+    ...buildLayoutPanel(panel, { apply, setTypography }),
+  };
+  const draw = () => drawControls(parts, values);
+
+  // "返回" is offered once a link was followed, until it is used.
+  function showBack(shown) {
+    parts.backButton.hidden = !shown;
+  }
+
+  addEventListener("keydown", pageKeys({
+    zoomOpen,
+    step: () => pageStep(values, barHeight()),
+    setDefaults: () => setTypography(TYPOGRAPHY_DEFAULTS),
+  }));
+
+  return { apply, save, magnify, values: () => values, barHeight, showBack, fitButtons };
+}
+
+// The typography on the page itself: sizes as style properties, face,
+// justification and indent as the body's classes.
+function setTypographyStyle(values) {
+  const root = document.documentElement.style;
+  root.setProperty("--font-size", values.fontSize + "px");
+  root.setProperty("--leading", String(values.leading));
+  root.setProperty("--measure", values.width + "px");
+  root.setProperty("--para", String(values.paragraphSpacing));
+  document.body.classList.toggle("sans", values.face === "sans");
+  document.body.classList.toggle("justify", values.alignment === "justify");
+  document.body.classList.toggle("indent", values.indent);
+}
+
+function lineHeight(values) {
+  return values.fontSize * values.leading;
+}
+
+// ---- the text at the top of the view ---------------------------------------------
+
+// The text at the top of the view: a character's range, or an element;
+// with `whole`, the first line that stands wholly below the controls, which
+// cover the view down to `covered`; `line` is the height of a line of text.
+function textAtTop(flow, covered, line, whole) {
+  for (let y = covered + 4; y < covered + (whole ? 2.5 * line : 5); y += 4) {
+    for (const x of [flow.getBoundingClientRect().left + 24, innerWidth / 2]) {
+      const range = charAt(flow, x, y);
+      const r = range && range.getBoundingClientRect();
+      if (r && r.height && (!whole || r.top >= covered - 1)) return { range, top: r.top };
     }
-    for (const el of flow.querySelectorAll(".block, .page-mark")) {
-      const r = el.getBoundingClientRect();
-      if (r.bottom > covered + 4) return { el, top: r.top };
-    }
-    return null;
   }
-
-  // The range of the character of the flow at a point of the view, or null.
-  function charAt(x, y) {
-    const caret = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
-    const node = caret && caret.startContainer;
-    if (!node || node.nodeType !== Node.TEXT_NODE || !flow.contains(node) || !node.data.length) return null;
-    const at = Math.min(caret.startOffset, node.data.length - 1);
-    const range = document.createRange();
-    range.setStart(node, at);
-    range.setEnd(node, at + 1);
-    return range;
+  for (const el of flow.querySelectorAll(".block, .page-mark")) {
+    const r = el.getBoundingClientRect();
+    if (r.bottom > covered + 4) return { el, top: r.top };
   }
+  return null;
+}
 
-  function restoreAnchor(anchor) {
-    if (!anchor) return;
-    const r = anchor.range ? anchor.range.getBoundingClientRect() : anchor.el.getBoundingClientRect();
-    if (r.height || r.top) scrollBy(0, r.top - anchor.top);
-  }
+// The range of the character of the flow at a point of the view, or null.
+function charAt(flow, x, y) {
+  const caret = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+  const node = caret && caret.startContainer;
+  if (!node || node.nodeType !== Node.TEXT_NODE || !flow.contains(node) || !node.data.length) return null;
+  const at = Math.min(caret.startOffset, node.data.length - 1);
+  const range = document.createRange();
+  range.setStart(node, at);
+  range.setEnd(node, at + 1);
+  return range;
+}
 
-  // ---- the controls at the top ---------------------------------------------------
+function restoreAnchor(anchor) {
+  if (!anchor) return;
+  const r = anchor.range ? anchor.range.getBoundingClientRect() : anchor.el.getBoundingClientRect();
+  if (r.height || r.top) scrollBy(0, r.top - anchor.top);
+}
 
+// ---- the controls at the top ---------------------------------------------------
+
+// The bar and the layout panel under it (closed), first in the page.
+function insertControls() {
   const bar = document.createElement("header");
   bar.id = "bar";
   const panel = document.createElement("div");
@@ -120,17 +165,21 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
   panel.hidden = true;
   document.body.insertBefore(bar, document.body.firstChild);
   document.body.insertBefore(panel, bar.nextSibling);
+  return { bar, panel };
+}
 
-  // How much of the view the controls at the top cover: the bar, and the
-  // layout panel while it is open.
-  function barHeight() {
-    return Math.max(bar.getBoundingClientRect().bottom, panel.hidden ? 0 : panel.getBoundingClientRect().bottom, 0);
-  }
+// How much of the view the controls at the top cover: the bar, and the
+// layout panel while it is open.
+function coveredHeight(bar, panel) {
+  return Math.max(bar.getBoundingClientRect().bottom, panel.hidden ? 0 : panel.getBoundingClientRect().bottom, 0);
+}
 
-  // Jumps and scrolling by page leave their target below the controls, however
-  // many rows the bar takes in a narrow pane. When the controls grow or
-  // shrink (the layout panel opens or closes, a resize wraps the bar), the
-  // text that stood at the top of the view stays where it was below them.
+// Jumps and scrolling by page leave their target below the controls, however
+// many rows the bar takes in a narrow pane. When the controls grow or
+// shrink (the layout panel opens or closes, a resize wraps the bar), the
+// text that stood at the top of the view stays where it was below them.
+// Gives what follows the controls' new height at once.
+function keepTextBelowControls({ bar, panel, flow, barHeight, topAnchor, fitButtons }) {
   function followControls() {
     const root = document.documentElement.style;
     root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
@@ -166,67 +215,63 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
     noteTop(true);
   }
   addEventListener("scroll", () => noteTop(), { passive: true });
+  return followControls;
+}
 
-  // Where the window leaves no room beside the column for a block's buttons
-  // (a narrow pane, or the page pinned beside the text), they stand upright
-  // in the column's margin instead of over the end of the block's first line.
-  function fitButtons() {
-    const pinned = document.getElementById("pinned");
-    const edge = pinned && !pinned.hidden ? pinned.getBoundingClientRect().left : document.documentElement.clientWidth;
-    const margin = edge - flow.getBoundingClientRect().right + parseFloat(getComputedStyle(flow).paddingRight || "0");
-    document.body.classList.toggle("tight", margin < BUTTONS_ROOM);
-  }
+// Where the window leaves no room beside the column for a block's buttons
+// (a narrow pane, or the page pinned beside the text), they stand upright
+// in the column's margin instead of over the end of the block's first line.
+function fitBlockButtons(flow) {
+  const pinned = document.getElementById("pinned");
+  const edge = pinned && !pinned.hidden ? pinned.getBoundingClientRect().left : document.documentElement.clientWidth;
+  const margin = edge - flow.getBoundingClientRect().right + parseFloat(getComputedStyle(flow).paddingRight || "0");
+  document.body.classList.toggle("tight", margin < BUTTONS_ROOM);
+}
 
-  // Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
-  // keeps the line that was at the foot of the view in sight below the
-  // controls, and the reverse.
-  function pageStep() {
-    const line = values.fontSize * values.leading;
-    const visible = innerHeight - barHeight();
-    return Math.max(visible / 2, visible - 1.5 * line);
-  }
-
-  function control(label, key, show) {
-    const group = document.createElement("span");
-    group.className = "group";
-    const name = document.createElement("span");
-    name.className = "label";
-    name.textContent = label;
-    const value = document.createElement("output");
-    value.dataset.show = key;
-    value.show = show;
-    const step = (direction, text, title) => {
-      const b = document.createElement("button");
-      b.type = "button";
-      b.textContent = text;
-      b.title = title;
-      b.dataset.step = key;
-      b.addEventListener("click", () => setTypography(stepTypography(values, key, direction)));
-      return b;
-    };
-    group.append(name, step(-1, "−", "减小" + label), value, step(1, "+", "增大" + label));
-    return group;
-  }
-
-  const faceButton = button("衬线", "切换字体", () => setTypography({ face: values.face === "sans" ? "serif" : "sans" }));
-  const layoutButton = button("排版", "两端对齐、段间距、首行缩进", () => { panel.hidden = !panel.hidden; drawBar(); followControls(); });
+// The bar's controls, in `bar`: "返回" (hidden), size, leading and width
+// each with its steps (`step(key, direction)`), the face, and the button of
+// the layout panel.
+function buildBar(bar, { step, toggleFace, toggleLayout, goBack }) {
+  const faceButton = button("衬线", "切换字体", toggleFace);
+  const layoutButton = button("排版", "两端对齐、段间距、首行缩进", toggleLayout);
   const backButton = button("返回", "回到跳转前的位置", () => goBack());
   backButton.className = "back";
   backButton.hidden = true;
-  // "返回" is offered once a link was followed, until it is used.
-  function showBack(shown) {
-    backButton.hidden = !shown;
-  }
-  const faceGroup = document.createElement("span");
-  faceGroup.className = "group";
-  const faceLabel = document.createElement("span");
-  faceLabel.className = "label";
-  faceLabel.textContent = "字体";
-  faceGroup.append(faceLabel, faceButton);
-  bar.append(backButton, control("字号", "fontSize", (v) => String(Math.round(v))),
-    control("行距", "leading", (v) => v.toFixed(2)), control("行宽", "width", (v) => String(Math.round(v))),
-    faceGroup, layoutButton);
+  bar.append(backButton, stepControl("字号", "fontSize", (v) => String(Math.round(v)), step),
+    stepControl("行距", "leading", (v) => v.toFixed(2), step), stepControl("行宽", "width", (v) => String(Math.round(v)), step),
+    labelled("字体", faceButton), layoutButton);
+  return { faceButton, layoutButton, backButton };
+}
 
+// A value of the typography between its two steps, "−" and "+"; `show`
+// writes the value.
+function stepControl(label, key, show, step) {
+  const value = document.createElement("output");
+  value.dataset.show = key;
+  value.show = show;
+  const stepButton = (direction, text, title) => {
+    const b = button(text, title, () => step(key, direction));
+    b.dataset.step = key;
+    return b;
+  };
+  return labelled(label, stepButton(-1, "−", "减小" + label), value, stepButton(1, "+", "增大" + label));
+}
+
+// A group of the bar: its name, then its controls.
+function labelled(label, ...controls) {
+  const group = document.createElement("span");
+  group.className = "group";
+  const name = document.createElement("span");
+  name.className = "label";
+  name.textContent = label;
+  group.append(name, ...controls);
+  return group;
+}
+
+// The layout panel's rows, in `panel`: justification, paragraph spacing
+// (applied as the range moves, saved when it is let go), first-line indent,
+// and "恢复默认".
+function buildLayoutPanel(panel, { apply, setTypography }) {
   const justify = document.createElement("input");
   justify.type = "checkbox";
   justify.addEventListener("change", () => setTypography({ alignment: justify.checked ? "justify" : "start" }));
@@ -248,23 +293,40 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
   };
   panel.append(row(justify, "两端对齐"), row("段间距", spacing, spacingValue), row(indent, "首行缩进"),
     button("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
+  return { justify, spacing, spacingValue, indent };
+}
 
-  function drawBar() {
-    const s = values;
-    for (const out of bar.querySelectorAll("output[data-show]")) out.textContent = out.show(s[out.dataset.show]);
-    for (const b of bar.querySelectorAll("button[data-step]")) {
-      const key = b.dataset.step;
-      b.disabled = stepTypography(s, key, b.textContent === "+" ? 1 : -1)[key] === s[key];
-    }
-    faceButton.textContent = s.face === "sans" ? "无衬线" : "衬线";
-    layoutButton.classList.toggle("on", !panel.hidden);
-    justify.checked = s.alignment === "justify";
-    spacing.value = String(s.paragraphSpacing);
-    spacingValue.textContent = s.paragraphSpacing.toFixed(2);
-    indent.checked = s.indent;
+// Shows `values` in the controls; a step that would change nothing is off.
+function drawControls({ bar, panel, faceButton, layoutButton, justify, spacing, spacingValue, indent }, values) {
+  const s = values;
+  for (const out of bar.querySelectorAll("output[data-show]")) out.textContent = out.show(s[out.dataset.show]);
+  for (const b of bar.querySelectorAll("button[data-step]")) {
+    const key = b.dataset.step;
+    b.disabled = stepTypography(s, key, b.textContent === "+" ? 1 : -1)[key] === s[key];
   }
+  faceButton.textContent = s.face === "sans" ? "无衬线" : "衬线";
+  layoutButton.classList.toggle("on", !panel.hidden);
+  justify.checked = s.alignment === "justify";
+  spacing.value = String(s.paragraphSpacing);
+  spacingValue.textContent = s.paragraphSpacing.toFixed(2);
+  indent.checked = s.indent;
+}
 
-  addEventListener("keydown", (event) => {
+// ---- the keys ------------------------------------------------------------------
+
+// Scrolling by a screen, as the keys PageDown, PageUp and the space bar do,
+// keeps the line that was at the foot of the view in sight below the
+// controls (`covered`), and the reverse.
+function pageStep(values, covered) {
+  const line = lineHeight(values);
+  const visible = innerHeight - covered;
+  return Math.max(visible / 2, visible - 1.5 * line);
+}
+
+// The page's keys: PageDown, PageUp and the space bar page through the text
+// unless an enlarged cut-out covers it; Ctrl+0 sets the defaults.
+function pageKeys({ zoomOpen, step, setDefaults }) {
+  return (event) => {
     const inside = (selector) => event.target && event.target.closest && event.target.closest(selector);
     // A range or box of the panel takes its own keys; a button its space.
     const paging = !inside("input, select, textarea")
@@ -272,12 +334,10 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
     if (paging && !zoomOpen() && !event.ctrlKey && !event.metaKey && !event.altKey && !event.defaultPrevented) {
       event.preventDefault();
       const down = event.key === "PageDown" || (event.key === " " && !event.shiftKey);
-      scrollBy(0, (down ? 1 : -1) * pageStep());
+      scrollBy(0, (down ? 1 : -1) * step());
     } else if ((event.ctrlKey || event.metaKey) && !event.altKey && (event.key === "0" || event.code === "Digit0")) {
       event.preventDefault();
-      setTypography(TYPOGRAPHY_DEFAULTS);
+      setDefaults();
     }
-  });
-
-  return { apply, save, magnify, values: () => values, barHeight, showBack, fitButtons };
+  };
 }
