@@ -760,12 +760,44 @@ function classify(block, ctx) {
 export function layoutPage(page, ctx) {
   // A page with no text layer (a scan) is shown as its page image.
   if (!page.lines.some((l) => l.text.trim()) && ((page.pictures || []).length || (page.shapes || []).length)) {
-    const scan = { kind: "cutout", scan: true, region: [0, 0, 1, 1], lines: [], text: "", map: [], y: 0,
-      page: page.page, index: 0 };
-    scan.key = blockKey(page.page, 0, scan.region.join(","));
-    return { page: page.page, width: page.width, height: page.height, blocks: [scan], references: ctx.references };
+    return scanLayout(page, ctx);
   }
-  // Line numbers in the margin and the page's furniture stay out of the text.
+  const { merged, margin } = textLines(page, ctx);
+  const areas = pageAreas(page, ctx, merged);
+  // (What a figure or a table takes in is its own, in the margin or not.)
+  const notes = new Set([...margin].filter((l) => !areas.some((a) => absorbs(a, l))));
+  const pieces = notes.size < margin.size ? merged.concat([...margin].filter((l) => !notes.has(l))) : merged;
+  // Tables without rules, outside the areas, read row by row.
+  const lines = markNumbered(tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l))));
+  const { items, free } = placeInAreas(lines, areas, ctx.body);
+  const rules = separatingRules(page, areas);
+  const ordered = readingOrder(free.concat(items, rules), Math.max(6, ctx.body * 0.7)).filter((it) => !it.rule);
+  const raw = gatherBlocks(ordered, (line) => columnOf(line, free), ctx);
+  placeNotes(raw, notes);
+  const { blocks, references } = pageBlocks(raw, page, ctx, textAround(free, rules, ctx.body));
+  const all = footnotesLast(clipFormulas(mergeFormulas(blocks, ctx.body, page), page));
+  markByline(all, page);
+  markContinued(all);
+  all.forEach((b, i) => {
+    b.page = page.page;
+    b.index = i;
+    b.key = blockKey(page.page, i, b.kind === "cutout" && !b.text ? b.region.join(",") : b.text);
+  });
+  return { page: page.page, width: page.width, height: page.height, blocks: all, references };
+}
+
+// A page with no text layer, laid out as one cut-out of the whole page.
+function scanLayout(page, ctx) {
+  const scan = { kind: "cutout", scan: true, region: [0, 0, 1, 1], lines: [], text: "", map: [], y: 0,
+    page: page.page, index: 0 };
+  scan.key = blockKey(page.page, 0, scan.region.join(","));
+  return { page: page.page, width: page.width, height: page.height, blocks: [scan], references: ctx.references };
+}
+
+// The page's lines of text (`merged`: fragments of a line joined), and the
+// notes in its margin apart (`margin`). Line numbers in the margin and the
+// page's furniture stay out of the text.
+function textLines(page, ctx) {
   const around = [];
   for (let k = page.page - 2; k <= page.page + 2; k++) {
     if (k !== page.page && ctx.signatures && ctx.signatures.has(k)) around.push(ctx.signatures.get(k));
@@ -780,23 +812,27 @@ export function layoutPage(page, ctx) {
   const unfurnished = text.filter((l) => !furnished.has(l));
   const margin = marginNotes(unfurnished, Math.max(6, ctx.body * 0.7));
   const merged = mergeFragments(margin.size ? unfurnished.filter((l) => !margin.has(l)) : unfurnished, page.shapes);
-  // A table whose rules would take in a heading (a chapter's rule above a
-  // framed listing, say) is no table.
-  // Nor is a frame around prose (an abstract between rules, a boxed note):
-  // its text stays text.
-  const areas = findAreas(page, ctx.graphics || []).filter((a) => (!a.table ||
-    !merged.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
-    !framesProse(a, merged.filter((l) => !captionStart(l.text.trim())), page));
-  // (What a figure or a table takes in is its own, in the margin or not.)
-  const notes = new Set([...margin].filter((l) => !areas.some((a) => absorbs(a, l))));
-  const pieces = notes.size < margin.size ? merged.concat([...margin].filter((l) => !notes.has(l))) : merged;
-  // Tables without rules, outside the areas, read row by row.
-  const lines = markNumbered(tableRows(pieces, ctx.body, page.width, (l) => areas.some((a) => absorbs(a, l))));
+  return { merged, margin };
+}
+
+// The page's figures and tables. A table whose rules would take in a
+// heading (a chapter's rule above a framed listing, say) is no table.
+// Nor is a frame around prose (an abstract between rules, a boxed note):
+// its text stays text.
+function pageAreas(page, ctx, lines) {
+  return findAreas(page, ctx.graphics || []).filter((a) => (!a.table ||
+    !lines.some((l) => absorbs(a, l) && l.size > ctx.body * 1.25)) &&
+    !framesProse(a, lines.filter((l) => !captionStart(l.text.trim())), page));
+}
+
+// The lines that figures, tables and numbered displays take in, each with
+// its own (`items`), and the lines of running text (`free`).
+// A display whose number stands apart is one cut-out with its number,
+// read where its column has it. A drawing inside it (a matrix's bars and
+// rules) is its own, with the text that stands in it.
+function placeInAreas(lines, areas, body) {
   const free = [];
-  // A display whose number stands apart is one cut-out with its number,
-  // read where its column has it. A drawing inside it (a matrix's bars and
-  // rules) is its own, with the text that stands in it.
-  const displays = numberedDisplays(lines.filter((l) => !areas.some((a) => absorbs(a, l))), ctx.body);
+  const displays = numberedDisplays(lines.filter((l) => !areas.some((a) => absorbs(a, l))), body);
   const within = (a, b) => a.x >= b.x - 2 && a.y >= b.y - 2 && a.x + a.w <= b.x + b.w + 2 && a.y + a.h <= b.y + b.h + 2;
   const items = areas.filter((a) => !displays.some((d) => within(a, d.box))).map((a) => ({ ...a, area: a, lines: [] }));
   const inDisplay = new Set(displays.flatMap((d) => d.lines));
@@ -807,19 +843,31 @@ export function layoutPage(page, ctx) {
     if (owner) owner.lines.push(line);
     else free.push(line);
   }
-  // Rules outside figures and tables separate what is above them from what is
-  // below (notes under a rule across both columns come after both columns).
-  const rules = (page.shapes || []).filter((r) => isRule(r) && !areas.some((a) => absorbs(a, r)))
-    .map((r) => ({ x: r.x, y: r.y, w: r.w, h: Math.max(r.h, 0.5), rule: true }));
-  const ordered = readingOrder(free.concat(items, rules), Math.max(6, ctx.body * 0.7)).filter((it) => !it.rule);
-  const column = (line) => columnOf(line, free);
-  // A rule above a block with nothing but small type between the two.
-  const underRule = (block) => rules.some((r) => r.y + r.h <= block.y + 1 && r.x < block.x + block.w && block.x < r.x + r.w &&
-    !free.some((l) => l.y > r.y && l.y + l.h < block.y && l.size > 0.9 * ctx.body && l.x < r.x + r.w && r.x < l.x + l.w));
-  const textBelow = (block) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - ctx.body) < 0.6 &&
-    l.x < block.x + block.w && l.x + l.w > block.x);
+  return { items, free };
+}
 
-  // Lines into blocks.
+// Rules outside figures and tables separate what is above them from what is
+// below (notes under a rule across both columns come after both columns).
+function separatingRules(page, areas) {
+  return (page.shapes || []).filter((r) => isRule(r) && !areas.some((a) => absorbs(a, r)))
+    .map((r) => ({ x: r.x, y: r.y, w: r.w, h: Math.max(r.h, 0.5), rule: true }));
+}
+
+// What a block's kind depends on around it among the lines of running text
+// (`free`) and the page's rules: whether a rule stands above it with nothing
+// but small type between the two, and whether body text follows below it.
+function textAround(free, rules, body) {
+  const underRule = (block) => rules.some((r) => r.y + r.h <= block.y + 1 && r.x < block.x + block.w && block.x < r.x + r.w &&
+    !free.some((l) => l.y > r.y && l.y + l.h < block.y && l.size > 0.9 * body && l.x < r.x + r.w && r.x < l.x + l.w));
+  const textBelow = (block) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - body) < 0.6 &&
+    l.x < block.x + block.w && l.x + l.w > block.x);
+  return { underRule, textBelow };
+}
+
+// Lines into blocks, in reading order: each figure or table a cut-out of
+// its own, each run of lines a block until a line starts another one.
+// `column(line)` is the column a line stands in.
+function gatherBlocks(ordered, column, ctx) {
   const raw = [];
   let cur = null;
   let state = { references: ctx.references, column, blockLines: 0, hanging: false };
@@ -847,40 +895,21 @@ export function layoutPage(page, ctx) {
     }
     cur.lines.push(item);
   }
+  return raw;
+}
 
-  placeNotes(raw, notes);
-
+// The page's blocks, each with its text and kind, and whether the
+// references run at the page's end (their type size once known).
+// `around` is what a block's kind depends on around it (textAround).
+function pageBlocks(raw, page, ctx, { underRule, textBelow }) {
   const blocks = [];
-  const kept = [];
-  const footnotes = [];
   let references = ctx.references;
   for (const b of raw) {
     if (b.kind === "cutout") {
-      const joined = joinLines(b.lines.slice().sort((a, c) => a.y - c.y || a.x - c.x));
-      // The cut-out takes the whole boxes of the text it holds.
-      const area = b.lines.length ? unionBox(b.area, bounds(b.lines)) : b.area;
-      blocks.push({ kind: "cutout", table: !!b.area.table, region: fractions(area, page), lines: b.lines,
-        text: joined.text, map: joined.map, ...area, ...(b.area.formula ? { formula: true } : {}) });
+      blocks.push(cutoutBlock(b, page));
       continue;
     }
-    const listing = b.lines.length > 1 && b.lines.every(typewritten);
-    const row = b.lines.length === 1 && b.lines[0].row;
-    // A block is set as code only when its lines are code: a sentence that
-    // names a few commands in typewriter face is set as prose.
-    if (b.lines[0].mono && !b.lines.every(typewritten)) b.lines = [{ ...b.lines[0], mono: false }, ...b.lines.slice(1)];
-    const joined = listing ? joinListing(b.lines) : joinLines(b.lines);
-    // A table's cells stay apart by an em space.
-    if (row) {
-      const text = joined.text.split("");
-      joined.map.forEach((origin, k) => {
-        if (k > 0 && origin && row.includes(origin[1]) && joined.text[k - 1] === " ") text[k - 1] = "\u2003";
-      });
-      joined.text = text.join("");
-    }
-    const box = bounds(b.lines);
-    const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
-    if (listing) block.listing = true;
-    if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
+    const { block, box } = textBlock(b, page);
     // Once known, the references' type size goes with them (a number in
     // place of true); larger type after them ends them (an appendix).
     const size = Math.max(...b.lines.map((l) => l.size));
@@ -897,19 +926,65 @@ export function layoutPage(page, ctx) {
     blocks.push(block);
   }
   markReferenceRuns(blocks);
-  for (const b of clipFormulas(mergeFormulas(blocks, ctx.body, page), page)) {
+  return { blocks, references };
+}
+
+// A figure, table or display as the page's image, with the text it holds.
+function cutoutBlock(b, page) {
+  const joined = joinLines(b.lines.slice().sort((a, c) => a.y - c.y || a.x - c.x));
+  // The cut-out takes the whole boxes of the text it holds.
+  const area = b.lines.length ? unionBox(b.area, bounds(b.lines)) : b.area;
+  return { kind: "cutout", table: !!b.area.table, region: fractions(area, page), lines: b.lines,
+    text: joined.text, map: joined.map, ...area, ...(b.area.formula ? { formula: true } : {}) };
+}
+
+// A block of text, not yet classified (a paragraph), and the box of its
+// lines.
+function textBlock(b, page) {
+  const listing = b.lines.length > 1 && b.lines.every(typewritten);
+  const row = b.lines.length === 1 && b.lines[0].row;
+  // A block is set as code only when its lines are code: a sentence that
+  // names a few commands in typewriter face is set as prose.
+  if (b.lines[0].mono && !b.lines.every(typewritten)) b.lines = [{ ...b.lines[0], mono: false }, ...b.lines.slice(1)];
+  const joined = listing ? joinListing(b.lines) : joinLines(b.lines);
+  // A table's cells stay apart by an em space.
+  if (row) {
+    const text = joined.text.split("");
+    joined.map.forEach((origin, k) => {
+      if (k > 0 && origin && row.includes(origin[1]) && joined.text[k - 1] === " ") text[k - 1] = "\u2003";
+    });
+    joined.text = text.join("");
+  }
+  const box = bounds(b.lines);
+  const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
+  if (listing) block.listing = true;
+  if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
+  return { block, box };
+}
+
+// The blocks in reading order with the page's footnotes after them.
+function footnotesLast(blocks) {
+  const kept = [];
+  const footnotes = [];
+  for (const b of blocks) {
     if (b.kind === "footnote") footnotes.push(b);
     else kept.push(b);
   }
-  const all = kept.concat(footnotes);
-  // The byline under a paper's title: authors and affiliations, set apart.
+  return kept.concat(footnotes);
+}
+
+// The byline under a paper's title: authors and affiliations, set apart.
+function markByline(all, page) {
   if (page.page === 0 && all[0] && all[0].kind === "heading") {
     for (let i = 1; i < all.length && all[i].kind === "paragraph" && all[i].text.length < 200 &&
       all[i].lines.length <= 4 && !/^(abstract|摘要)/i.test(all[i].text); i++) all[i].front = true;
   }
-  // Paragraphs broken by a column or a figure go on in the next paragraph.
-  // It is set inside the paragraph it goes on unless a display formula stands
-  // between them: the text after a formula stays after it.
+}
+
+// Paragraphs broken by a column or a figure go on in the next paragraph.
+// It is set inside the paragraph it goes on unless a display formula stands
+// between them: the text after a formula stays after it.
+function markContinued(all) {
   for (let i = 1; i < all.length; i++) {
     const a = prevText(all, i);
     if (a && referenceGoesOn(a, all[i])) {
@@ -921,12 +996,6 @@ export function layoutPage(page, ctx) {
       all[i].joins = !code(a) && !code(all[i]) && !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
     }
   }
-  all.forEach((b, i) => {
-    b.page = page.page;
-    b.index = i;
-    b.key = blockKey(page.page, i, b.kind === "cutout" && !b.text ? b.region.join(",") : b.text);
-  });
-  return { page: page.page, width: page.width, height: page.height, blocks: all, references };
 }
 
 // Whether a block is set as code: a listing, or a line of code on its own
