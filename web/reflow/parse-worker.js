@@ -120,8 +120,35 @@ function pageRotation(page) {
 // is the page's own rotation, where it has one.
 export function extractPage(page, index) {
   const bounds = page.getBounds();
-  const shownWidth = bounds[2] - bounds[0], shownHeight = bounds[3] - bounds[1];
   const stext = page.toStructuredText("preserve-whitespace,preserve-images,vectors");
+  const frame = readingFrame(bounds, stext);
+  const found = { lines: [], pictures: [], shapes: [] };
+  stext.walk(textWalker(page, frame, found));
+  stext.destroy?.();
+
+  const links = [];
+  for (const link of page.getLinks()) {
+    const b = link.getBounds();
+    const uri = link.getURI();
+    links.push({ ...rect(frame.rectBox(b)), uri, external: link.isExternal() });
+  }
+  const rotate = pageRotation(page);
+  return { page: index, width: round(frame.width), height: round(frame.height), turn: frame.turn, ...(rotate ? { rotate } : {}),
+    lines: found.lines, pictures: found.pictures, shapes: found.shapes, links };
+}
+
+// A coordinate in points, to a hundredth.
+function round(v) {
+  return Math.round(v * 100) / 100;
+}
+
+// The page as its text is read, from the page's `bounds` as displayed and
+// its structured text: the quarter turns (`turn`), the width and height of
+// the page turned so, `turned(x, y)` for a point of the page as displayed
+// (from its corner), and `box(xs, ys)` and `rectBox(b)` for a quad's or a
+// box's corners, the page's own coordinates, as a box of the page as read.
+function readingFrame(bounds, stext) {
+  const shownWidth = bounds[2] - bounds[0], shownHeight = bounds[3] - bounds[1];
   const dirs = [];
   stext.walk({ beginLine(bbox, wmode, dir) {
     if (wmode !== 1) dirs.push({ dir, length: Math.max(bbox[2] - bbox[0], bbox[3] - bbox[1]) });
@@ -143,15 +170,17 @@ export function extractPage(page, index) {
     return [x0, y0, x1, y1];
   };
   const rectBox = (b) => (turn ? box([b[0], b[2]], [b[1], b[3]]) : [b[0] - bounds[0], b[1] - bounds[1], b[2] - bounds[0], b[3] - bounds[1]]);
+  return { bounds, turn, turned, width, height, box, rectBox };
+}
+
+// The walk over the page's structured text that gathers into `found` its
+// lines (each character's box, and the font, size and baseline of most of
+// them), its pictures and its drawn shapes, in the page as read (`frame`).
+function textWalker(page, { bounds, turn, turned, box, rectBox }, { lines, pictures, shapes }) {
   const fonts = new Map();
-  const lines = [];
-  const pictures = [];
-  const shapes = [];
   let line = null;
   let runs = [];
-
-  const round = (v) => Math.round(v * 100) / 100;
-  stext.walk({
+  return {
     beginLine(bbox, wmode) {
       const b = rectBox(bbox);
       line = { text: "", x: round(b[0]), y: round(b[1]),
@@ -203,34 +232,7 @@ export function extractPage(page, index) {
     },
     endLine() {
       if (!line) return;
-      // The line takes the font and size that most of its characters have.
-      // Its baseline is that of its most common text font: pieces of large
-      // delimiters and glyphs without a character do not count when there is
-      // anything else.
-      const tally = new Map();
-      let best = null;
-      let counted = runs.some((run) => !run.extension) ? runs.filter((run) => !run.extension) : runs;
-      // A listing's line number in small type before its code ("14 }")
-      // leaves the line to the code.
-      if (counted.length > 1 && counted[0].digits && counted.slice(1).every((run) => run.size > counted[0].size)) counted = counted.slice(1);
-      for (const run of counted) {
-        const key = run.info.name + "|" + run.size;
-        const entry = tally.get(key) || { ...run, n: 0 };
-        entry.n += run.n;
-        tally.set(key, entry);
-        if (!best || entry.n > best.n) best = entry;
-      }
-      if (best && line.text.trim()) {
-        joinAccents(line);
-        spaceWords(line, best.size);
-        line.size = round(best.size);
-        line.font = best.info.name;
-        line.bold = best.info.bold;
-        line.italic = best.info.italic;
-        line.mono = best.info.mono;
-        line.base = round(best.base);
-        lines.push(line);
-      }
+      if (settleLine(line, runs)) lines.push(line);
       line = null;
     },
     onImageBlock(bbox) {
@@ -239,18 +241,39 @@ export function extractPage(page, index) {
     onVector(bbox, flags) {
       shapes.push(Object.assign(rect(rectBox(bbox)), { stroked: flags.isStroked }));
     },
-  });
-  stext.destroy?.();
+  };
+}
 
-  const links = [];
-  for (const link of page.getLinks()) {
-    const b = link.getBounds();
-    const uri = link.getURI();
-    links.push({ ...rect(rectBox(b)), uri, external: link.isExternal() });
+// Gives a line read the font and size that most of its characters have
+// (`runs`: its characters in runs of one font and size), and its text its
+// accents and spaces; whether the line is kept (it has text).
+// Its baseline is that of its most common text font: pieces of large
+// delimiters and glyphs without a character do not count when there is
+// anything else.
+function settleLine(line, runs) {
+  const tally = new Map();
+  let best = null;
+  let counted = runs.some((run) => !run.extension) ? runs.filter((run) => !run.extension) : runs;
+  // A listing's line number in small type before its code ("14 }")
+  // leaves the line to the code.
+  if (counted.length > 1 && counted[0].digits && counted.slice(1).every((run) => run.size > counted[0].size)) counted = counted.slice(1);
+  for (const run of counted) {
+    const key = run.info.name + "|" + run.size;
+    const entry = tally.get(key) || { ...run, n: 0 };
+    entry.n += run.n;
+    tally.set(key, entry);
+    if (!best || entry.n > best.n) best = entry;
   }
-  const rotate = pageRotation(page);
-  return { page: index, width: round(width), height: round(height), turn, ...(rotate ? { rotate } : {}), lines, pictures,
-    shapes, links };
+  if (!best || !line.text.trim()) return false;
+  joinAccents(line);
+  spaceWords(line, best.size);
+  line.size = round(best.size);
+  line.font = best.info.name;
+  line.bold = best.info.bold;
+  line.italic = best.info.italic;
+  line.mono = best.info.mono;
+  line.base = round(best.base);
+  return true;
 }
 
 // Accents that a typesetter sets as glyphs of their own over (or under)
