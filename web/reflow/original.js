@@ -56,31 +56,33 @@ export function fitPinned(width, height, frameWidth, frameHeight, whole) {
 // side; `barHeight()` how far down the controls at the top cover the view;
 // `fitButtons()` places the blocks' buttons anew in the room beside the text.
 export function createOriginal({ flow, token, paper, block, corrections, mark, barHeight, fitButtons }) {
-  // ---- the menu ---------------------------------------------------------------
+  const menu = createBlockMenu({ flow, block, corrections, mark, pin: (shown, el) => pinned.pin(shown, el) });
+  const pinned = createPinnedView({ flow, token, paper, barHeight, fitButtons });
+  // Escape closes the menu, else the pinned view.
+  addEventListener("keydown", (event) => {
+    if (event.key !== "Escape") return;
+    if (menu.isOpen()) menu.close();
+    else if (pinned.pinnedPage() !== undefined && !event.defaultPrevented) pinned.unpin();
+    else return;
+    event.preventDefault();
+  });
+  return { moreButton: menu.moreButton, openMenu: menu.openMenu, magnifyAt: pinned.magnifyAt, pinnedPage: pinned.pinnedPage };
+}
 
+// ---- the menu ---------------------------------------------------------------
+
+// A block's menu, opened by a right click on a block of `flow` or by the
+// block's "⋯" (`moreButton()`); `pin(shown, el)` pins a block's page image.
+function createBlockMenu({ flow, block, corrections, mark, pin }) {
   const menu = element("div", "");
   menu.id = "block-menu";
   menu.setAttribute("role", "menu");
   menu.hidden = true;
   document.body.appendChild(menu);
 
-  // The blocks of a block element, in reading order: the parts of a
-  // paragraph that goes on across columns and pages, or a cut-out's own;
-  // and the one under `target` (the first when none is).
-  function blocksOf(el, target) {
-    if (el.tagName === "FIGURE") {
-      const shown = block(el.dataset.key);
-      return { all: shown ? [shown] : [], under: shown };
-    }
-    const parts = [...el.querySelectorAll(".part")];
-    const at = target && target.closest && target.closest(".part");
-    const all = parts.map((p) => block(p.dataset.key)).filter((shown) => shown && Array.isArray(shown.region));
-    return { all, under: (parts.includes(at) && block(at.dataset.key)) || all[0] };
-  }
-
   // Opens the menu of a block element at a point of the view.
   function openMenu(el, x, y, target) {
-    const { all, under } = blocksOf(el, target);
+    const { all, under } = blocksOf(el, target, block);
     const choices = menuChoices(under, corrections());
     if (!choices.length) return false;
     menu.textContent = "";
@@ -146,36 +148,37 @@ export function createOriginal({ flow, token, paper, block, corrections, mark, b
     if (!menu.hidden && !menu.contains(event.target)) closeMenu();
   }, true);
   addEventListener("scroll", followMenu, { passive: true });
-  addEventListener("keydown", (event) => {
-    if (event.key !== "Escape") return;
-    if (!menu.hidden) closeMenu();
-    else if (pinned.page !== undefined && !event.defaultPrevented) unpin();
-    else return;
-    event.preventDefault();
+
+  return { openMenu, moreButton, close: closeMenu, isOpen: () => !menu.hidden };
+}
+
+// The blocks of a block element, in reading order: the parts of a
+// paragraph that goes on across columns and pages, or a cut-out's own;
+// and the one under `target` (the first when none is). `block(key)` is a
+// block on show.
+function blocksOf(el, target, block) {
+  if (el.tagName === "FIGURE") {
+    const shown = block(el.dataset.key);
+    return { all: shown ? [shown] : [], under: shown };
+  }
+  const parts = [...el.querySelectorAll(".part")];
+  const at = target && target.closest && target.closest(".part");
+  const all = parts.map((p) => block(p.dataset.key)).filter((shown) => shown && Array.isArray(shown.region));
+  return { all, under: (parts.includes(at) && block(at.dataset.key)) || all[0] };
+}
+
+// ---- the pinned view ----------------------------------------------------------
+
+// The page image of a block pinned beside the text (`pin(shown, el)`),
+// zoomed and moved on its own, switched between the block and its whole
+// page, until `unpin()`.
+function createPinnedView({ flow, token, paper, barHeight, fitButtons }) {
+  const { pane, title, frame, sheet, image, spot, wholeButton } = buildPinnedPane({
+    toggleWhole: () => show(!pinned.whole),
+    zoomOut: () => zoomBy(1 / 1.25),
+    zoomIn: () => zoomBy(1.25),
+    close: () => unpin(),
   });
-
-  // ---- the pinned view ----------------------------------------------------------
-
-  const pane = element("aside", "");
-  pane.id = "pinned";
-  pane.hidden = true;
-  const head = element("div", "pinned-head");
-  const title = element("span", "pinned-title");
-  const frame = element("div", "pinned-frame");
-  const sheet = element("div", "pinned-sheet");
-  const image = element("img", "");
-  image.alt = "";
-  image.draggable = false;
-  const spot = element("div", "pinned-spot");
-  sheet.append(image, spot);
-  frame.appendChild(sheet);
-  const wholeButton = button("整页", "显示整页或只显示这一段", () => show(!pinned.whole));
-  const zoomOut = button("−", "缩小原图", () => zoomBy(1 / 1.25));
-  const zoomIn = button("+", "放大原图", () => zoomBy(1.25));
-  const closeButton = button("关闭", "关闭原版对照（Esc）", () => unpin());
-  head.append(title, wholeButton, zoomOut, zoomIn, closeButton);
-  pane.append(head, frame);
-  document.body.appendChild(pane);
 
   // What is pinned: the page, the block's region on it (as displayed),
   // whether the whole page shows, how the image is zoomed and moved, and
@@ -210,39 +213,20 @@ export function createOriginal({ flow, token, paper, block, corrections, mark, b
     fitButtons();
   }
 
-  // Runs `change`, which sets the text in another width, and scrolls so that
-  // `el` stands where it stood: the lines above it take more or less room.
-  function keepingInView(el, change) {
-    const before = el && el.isConnected ? el.getBoundingClientRect().top : null;
-    change();
-    if (before === null || !el.isConnected) return;
-    const by = el.getBoundingClientRect().top - before;
-    if (Math.abs(by) >= 1) scrollBy(0, by);
-  }
-
   // Shows the block (`whole` false) or its whole page, fitted anew.
   function show(whole) {
     if (pinned.page === undefined) return;
     pinned.whole = whole;
-    const text = paper() ? paper().text(pinned.page) : null;
-    const odd = text && (text.turn || 0) % 2;
-    const pageWidth = text ? (odd ? text.height : text.width) : 612;
-    const pageHeight = text ? (odd ? text.width : text.height) : 792;
+    const page = shownPageSize(paper() ? paper().text(pinned.page) : null);
     const region = whole ? [0, 0, 1, 1] : pinnedRegion(pinned.region);
-    const fit = fitPinned(region[2] * pageWidth, region[3] * pageHeight, frame.clientWidth, frame.clientHeight, whole);
+    const fit = fitPinned(region[2] * page.width, region[3] * page.height, frame.clientWidth, frame.clientHeight, whole);
     if (!fit) return;
     title.textContent = `第 ${pinned.page + 1} 页`;
     wholeButton.textContent = whole ? "此段" : "整页";
     wholeButton.classList.toggle("on", whole);
     sheet.style.width = Math.round(fit.width) + "px";
     sheet.style.height = Math.round(fit.height) + "px";
-    // The block outlined where it stands in the image.
-    const [bx, by, bw, bh] = pinned.region;
-    const at = (v, from, size) => ((v - from) / size) * 100 + "%";
-    spot.style.left = at(bx, region[0], region[2]);
-    spot.style.top = at(by, region[1], region[3]);
-    spot.style.width = (bw / region[2]) * 100 + "%";
-    spot.style.height = (bh / region[3]) * 100 + "%";
+    outlineBlock(spot, pinned.region, region);
     pinned.view = fit.view;
     image.src = pageImageUrl(token(), pinned.page, whole ? null : region, true);
     place();
@@ -284,7 +268,60 @@ export function createOriginal({ flow, token, paper, block, corrections, mark, b
     return true;
   }
 
-  return { moreButton, openMenu, magnifyAt, pinnedPage: () => pinned.page };
+  return { pin, unpin, magnifyAt, pinnedPage: () => pinned.page };
+}
+
+// The pinned view's pane, at the end of the page, hidden: its head (the
+// page's number, "整页", "−", "+", "关闭") over the frame that holds the
+// page image with the block outlined on it.
+function buildPinnedPane({ toggleWhole, zoomOut, zoomIn, close }) {
+  const pane = element("aside", "");
+  pane.id = "pinned";
+  pane.hidden = true;
+  const head = element("div", "pinned-head");
+  const title = element("span", "pinned-title");
+  const frame = element("div", "pinned-frame");
+  const sheet = element("div", "pinned-sheet");
+  const image = element("img", "");
+  image.alt = "";
+  image.draggable = false;
+  const spot = element("div", "pinned-spot");
+  sheet.append(image, spot);
+  frame.appendChild(sheet);
+  const wholeButton = button("整页", "显示整页或只显示这一段", toggleWhole);
+  head.append(title, wholeButton, button("−", "缩小原图", zoomOut), button("+", "放大原图", zoomIn),
+    button("关闭", "关闭原版对照（Esc）", close));
+  pane.append(head, frame);
+  document.body.appendChild(pane);
+  return { pane, title, frame, sheet, image, spot, wholeButton };
+}
+
+// The size in points of a page as displayed, from its text as read (a
+// letter page when the paper is not read yet).
+function shownPageSize(text) {
+  const odd = text && (text.turn || 0) % 2;
+  return { width: text ? (odd ? text.height : text.width) : 612, height: text ? (odd ? text.width : text.height) : 792 };
+}
+
+// The block (`blockRegion`, page fractions) outlined where it stands in
+// the image of the page's `region`.
+function outlineBlock(spot, blockRegion, region) {
+  const [bx, by, bw, bh] = blockRegion;
+  const at = (v, from, size) => ((v - from) / size) * 100 + "%";
+  spot.style.left = at(bx, region[0], region[2]);
+  spot.style.top = at(by, region[1], region[3]);
+  spot.style.width = (bw / region[2]) * 100 + "%";
+  spot.style.height = (bh / region[3]) * 100 + "%";
+}
+
+// Runs `change`, which sets the text in another width, and scrolls so that
+// `el` stands where it stood: the lines above it take more or less room.
+function keepingInView(el, change) {
+  const before = el && el.isConnected ? el.getBoundingClientRect().top : null;
+  change();
+  if (before === null || !el.isConnected) return;
+  const by = el.getBoundingClientRect().top - before;
+  if (Math.abs(by) >= 1) scrollBy(0, by);
 }
 
 function element(tag, className) {
