@@ -126,12 +126,36 @@ TEST_F(AnnotationFile, AnUnreadableFileIsMovedAsideBeforeItIsOverwritten)
         << test::annotationsOf(model).markupError()->toStdString();
     EXPECT_TRUE(test::annotationsOf(model).markups().empty());
     EXPECT_EQ(fileBytes(file), "[{\"id\": broken");
-    // A list of something else, and a markup without its fields, alike.
-    for (const QByteArray &content : {QByteArray("{\"a\": 1}"), QByteArray("[{\"id\": 3}]")}) {
+    // A list of something else, and a markup without its fields, alike;
+    // the detail names the key.
+    const QByteArray id = R"("id":"0F3A2C4E-1B2D-4E5F-8A9B-0C1D2E3F4A5B")";
+    const QByteArray head = "[{" + id + R"(,"page":0,"kind":"highlight",)";
+    const QByteArray tail = R"("quote":"q","note":"n"}])";
+    const std::pair<QByteArray, const char *> told[] = {
+        {R"({"a": 1})", ""},
+        {R"([{"id": 3}])", "\"id\": not a UUID"},
+        {"[3]", "a markup is not an object"},
+        {"[{" + id + "}]", "\"page\": missing"},
+        {"[{" + id + R"(,"page":1.5}])", "\"page\": not an integer"},
+        {"[{" + id + R"(,"page":0,"kind":3}])", "\"kind\": not a string"},
+        {head + R"("rectangles":{}}])", "\"rectangles\": not an array"},
+        {head + R"("rectangles":[[[1,2],[3]]]}])", "\"rectangles\": not a rectangle"},
+        {head + R"("rectangles":[[[1,2],[3,4,5]]]}])", "\"rectangles\": not a rectangle"},
+        {head + R"("rectangles":[[[1,"2"],[3,4]]]}])", "\"rectangles\": not a number"},
+        {head + R"("rectangles":[],"quote":null,"note":"n"}])", "\"quote\": missing"},
+        {head + R"("rectangles":[],"color":3,)" + tail, "\"color\": not a string"},
+        {head + R"("rectangles":[],"rgba":3,)" + tail, "\"rgba\": not an array"},
+        {head + R"("rectangles":[],"rgba":[1,"x"],)" + tail, "\"rgba\": not a number"},
+        {head + R"("rectangles":[],"sourceKey":[],)" + tail, "\"sourceKey\": not a string"},
+    };
+    for (const auto &[content, detail] : told) {
         QString error;
-        EXPECT_FALSE(decodeMarkups(content, &error));
-        EXPECT_TRUE(error.startsWith(QStringLiteral("未能读取数据，因为它的格式不正确"))) << error.toStdString();
+        EXPECT_FALSE(decodeMarkups(content, &error)) << content.toStdString();
+        EXPECT_EQ(error, platform::unreadableDataText(QString::fromUtf8(detail))) << content.toStdString();
     }
+    QString error;
+    EXPECT_TRUE(decodeMarkups(head + R"("rectangles":[[[1,2],[3,4]]],"color":null,"rgba":[1,0,0,1],)" + tail, &error))
+        << error.toStdString();
 
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QString());

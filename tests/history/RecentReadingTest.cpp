@@ -139,9 +139,28 @@ TEST(ReadingHistoryFile, OneIncompleteRecordMakesTheWholeFileUnreadable)
         EXPECT_TRUE(error.startsWith(QStringLiteral("第 2 条记录"))) << error.toStdString();
         EXPECT_TRUE(error.endsWith(QChar(0x3002))) << error.toStdString();
     }
-    QString missing;
-    decoded((std::string("[") + good + "," + broken[0] + "]").c_str(), &missing);
-    EXPECT_EQ(missing, QStringLiteral("第 2 条记录缺少“openedAt”。"));
+    // Each fault told by its key.
+    const std::pair<const char *, const char *> told[] = {
+        {broken[0], "第 2 条记录缺少“openedAt”。"},
+        {broken[1], "第 2 条记录“page”的类型或格式不对。"},
+        {broken[2], "第 2 条记录“id”的类型或格式不对。"},
+        {broken[3], "第 2 条记录“bookmark”的类型或格式不对。"},
+        {broken[4], "第 2 条记录缺少“zoom”。"},
+        {R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":3,"state":{},"openedAt":1})",
+         "第 2 条记录“path”的类型或格式不对。"},
+        {R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf","openedAt":1})", "第 2 条记录缺少“state”。"},
+        {R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf","state":[],"openedAt":1})",
+         "第 2 条记录“state”不是对象。"},
+        {R"({"id":"9C2B7D11-4A5E-4C3B-9F00-6D7E8F9A0B1C","path":"\/b.pdf",)"
+         R"("state":{"page":1,"zoom":1,"angle":0,"isBook":true,"layout":"spread","isReflow":1},"openedAt":1})",
+         "第 2 条记录“isReflow”的类型或格式不对。"},
+        {"7", "第 2 条记录不是对象。"},
+    };
+    for (const auto &[record, text] : told) {
+        QString error;
+        decoded((std::string("[") + good + "," + record + "]").c_str(), &error);
+        EXPECT_EQ(error, QString::fromUtf8(text)) << record;
+    }
     EXPECT_FALSE(decoded(R"({"records":[]})"));
     EXPECT_FALSE(decoded("[{"));
 }

@@ -92,6 +92,34 @@ TEST(BookmarkFileCoding, OneBadEntryFailsTheWholeFile)
     EXPECT_FALSE(decodeBookmarkFile(R"({"id":"x"})", &decoded, &error));
     EXPECT_TRUE(decodeBookmarkFile("[]", &decoded, &error));
     EXPECT_TRUE(decoded.empty());
+
+    // The detail that the load error shows.
+    const std::string id = R"("id":"00000000-0000-4000-8000-00000000000A")";
+    const std::pair<std::string, const char *> told[] = {
+        {R"({"id":"x"})", "expected an array of bookmarks"},
+        {"[3]", R"(expected an object holding "id")"},
+        {"[{" + id + R"(,"location":{"page":1}}])", "title: key not found"},
+        {R"([{"id":"nope","location":{"page":1},"title":""}])", "id: not a UUID"},
+        {R"([{"id":7,"location":{"page":1},"title":""}])", "id: expected a string"},
+        {"[{" + id + R"(,"title":""}])", "location: key not found"},
+        {"[{" + id + R"(,"location":null,"title":""}])", R"(expected an object holding "page")"},
+        {"[{" + id + R"(,"location":{"page":"1"},"title":""}])", "page: expected an integer"},
+        {"[{" + id + R"(,"location":{"page":null},"title":""}])", "page: expected an integer"},
+        {"[{" + id + R"(,"location":{"page":1,"point":[1]},"title":""}])", "point: expected [x, y]"},
+        {"[{" + id + R"(,"location":{"page":1,"point":[1,"2"]},"title":""}])", "point: expected a number"},
+        {"[{" + id + R"(,"location":{"page":1,"source":{"page":1}},"title":""}])", "start: key not found"},
+        {"[{" + id + R"(,"location":{"page":1,"source":{"page":1,"start":0,"end":0,"quote":"q","before":"",)"
+                     R"("after":"","rect":[1,"x"]}},"title":""}])",
+         "rect: expected a number"},
+        {"[{" + id + R"(,"location":{"page":1,"source":{"page":1,"start":0,"end":0,"quote":"q","before":"",)"
+                     R"("after":"","pdfRect":[[1,2],[3]]}},"title":""}])",
+         "rectangle: expected [[x, y], [width, height]]"},
+        {"[{" + id + R"(,"location":{"page":1},"title":null}])", "title: expected a string"},
+    };
+    for (const auto &[text, detail] : told) {
+        EXPECT_FALSE(decodeBookmarkFile(QByteArray::fromStdString(text), &decoded, &error)) << text;
+        EXPECT_EQ(error, QString::fromUtf8(detail)) << text;
+    }
 }
 
 class BookmarkFileOnDisk : public test::TempHomeTest {};

@@ -113,6 +113,44 @@ TEST_F(NotesFileForm, MalformedContentMakesTheWholeFileUnreadable)
     QString error;
     notes::decodePaperNotesFile(bad[0], notes::PaperNotesStore::kFileName, &error);
     EXPECT_TRUE(error.contains(notes::PaperNotesStore::kFileName)) << error.toStdString();
+
+    // The detail in brackets names the key and what is wrong with it.
+    const std::string note = R"({"id":"1A2B3C4D-0000-4000-8000-00000000000A","title":"","body":"",)";
+    const auto inNotes = [](const std::string &record) {
+        return R"({"version":1,"papers":[],"notes":[)" + record + R"(],"legacyImported":true})";
+    };
+    const std::pair<std::string, const char *> told[] = {
+        {bad[1], "legacyImported: key not found"},
+        {bad[2], "legacyImported: expected true or false"},
+        {bad[3], "id: not a UUID"},
+        {bad[4], "bookmark: malformed Base64"},
+        {bad[5], "createdAt: expected a number"},
+        {bad[6], "start: key not found"},
+        {bad[7], "createdAt: date out of range"},
+        {"[]", R"(expected an object holding "version")"},
+        {R"({"version":1.5,"papers":[],"notes":[],"legacyImported":true})", "version: expected an integer"},
+        {R"({"version":1,"papers":{},"notes":[],"legacyImported":true})", "papers: expected an array"},
+        {R"({"version":1,"papers":[],"notes":["x"],"legacyImported":true})", R"(expected an object holding "id")"},
+        {R"({"version":1,"papers":[{"id":7,"title":"","path":""}],"notes":[],"legacyImported":true})",
+         "id: expected a string"},
+        {R"({"version":1,"papers":[{"id":"6f1c2e0a-5b3d-4c1e-9a7b-0123456789ab","title":"","path":"","bookmark":7}],)"
+         R"("notes":[],"legacyImported":true})",
+         "bookmark: malformed Base64"},
+        {inNotes(note + R"("createdAt":0,"updatedAt":null})"), "updatedAt: expected a number"},
+        {inNotes(note + R"("createdAt":0})"), "updatedAt: key not found"},
+        {inNotes(note + R"("createdAt":0,"updatedAt":0,"deletedAt":"x"})"), "deletedAt: expected a number"},
+        {inNotes(note + R"("createdAt":0,"updatedAt":0,"deletedAt":1e300})"), "deletedAt: date out of range"},
+        {inNotes(note + R"("paperID":"x","createdAt":0,"updatedAt":0})"), "paperID: not a UUID"},
+        {inNotes(note + R"("paperID":3,"createdAt":0,"updatedAt":0})"), "paperID: expected a string"},
+        {inNotes(note + R"("page":1.5,"createdAt":0,"updatedAt":0})"), "page: expected an integer"},
+        {inNotes(note + R"("sources":{},"createdAt":0,"updatedAt":0})"), "sources: expected an array"},
+        {inNotes(R"({"id":"1A2B3C4D-0000-4000-8000-00000000000A","title":null,"body":"","createdAt":0,"updatedAt":0})"),
+         "title: expected a string"},
+    };
+    for (const auto &[text, detail] : told) {
+        notes::decodePaperNotesFile(QByteArray::fromStdString(text), notes::PaperNotesStore::kFileName, &error);
+        EXPECT_EQ(error, platform::unreadableDataText(QString::fromUtf8(detail))) << text;
+    }
 }
 
 } // namespace
