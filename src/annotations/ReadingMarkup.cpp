@@ -10,6 +10,10 @@ namespace folvan::annotations {
 namespace {
 
 using platform::json;
+using platform::readOptional;
+using platform::readRequired;
+using platform::utf8;
+using Found = platform::JsonDecodingError::Found;
 
 bool sameNumber(double a, double b)
 {
@@ -25,42 +29,59 @@ bool sameRects(const std::vector<QRectF> &a, const std::vector<QRectF> &b)
     });
 }
 
-[[noreturn]] void fail(const char *key, const char *what)
+// A fault of a markup, told as the markup file tells it: "\"page\":
+// missing", "\"page\": not an integer".
+std::string faultText(const platform::JsonDecodingError &fault)
 {
-    throw MarkupDecodingError(std::string("\"") + key + "\": " + what);
+    if (fault.key().empty())
+        return fault.what();
+    const std::string key = "\"" + fault.key() + "\": ";
+    if (fault.missing())
+        return key + "missing";
+    switch (fault.expected()) {
+    case platform::JsonKind::Uuid:
+        return key + "not a UUID";
+    case platform::JsonKind::Integer:
+        return key + "not an integer";
+    case platform::JsonKind::String:
+        return key + "not a string";
+    case platform::JsonKind::Number:
+        return key + "not a number";
+    case platform::JsonKind::Array:
+        return key + "not an array";
+    case platform::JsonKind::Rectangle:
+        return key + "not a rectangle";
+    default:
+        return fault.what();
+    }
 }
 
-const json &required(const json &object, const char *key)
+// A markup's rectangle holds exactly two pairs.
+QRectF markupRect(const json &value)
 {
-    const json *value = platform::member(object, key);
-    if (!value)
-        fail(key, "missing");
-    return *value;
+    const auto pair = [](const json &v) { return v.is_array() && v.size() == 2; };
+    if (!pair(value) || !pair(value[0]) || !pair(value[1]))
+        throw platform::JsonDecodingError("rectangles", platform::JsonKind::Rectangle, Found::OtherKind);
+    return platform::readJson<QRectF>(value, "rectangles");
 }
 
-QString requiredString(const json &object, const char *key)
+ReadingMarkup readMarkup(const json &value)
 {
-    std::optional<QString> text = platform::strictString(required(object, key));
-    if (!text)
-        fail(key, "not a string");
-    return *text;
-}
-
-double number(const json &value, const char *key)
-{
-    std::optional<double> result = platform::strictDouble(value);
-    if (!result)
-        fail(key, "not a number");
-    return *result;
-}
-
-QRectF rectFromJson(const json &value)
-{
-    if (!value.is_array() || value.size() != 2 || !value[0].is_array() || value[0].size() != 2
-        || !value[1].is_array() || value[1].size() != 2)
-        fail("rectangles", "not a rectangle");
-    return QRectF(number(value[0][0], "rectangles"), number(value[0][1], "rectangles"),
-                  number(value[1][0], "rectangles"), number(value[1][1], "rectangles"));
+    if (!value.is_object())
+        throw platform::JsonDecodingError("a markup is not an object");
+    ReadingMarkup markup;
+    markup.id = readRequired<QUuid>(value, "id");
+    markup.page = readRequired<std::int64_t>(value, "page");
+    markup.kind = readRequired<QString>(value, "kind");
+    const json &rects = platform::requiredMember(value, "rectangles", platform::JsonKind::Array);
+    for (const json &r : platform::readArray(rects, "rectangles"))
+        markup.rectangles.push_back(markupRect(r));
+    markup.quote = readRequired<QString>(value, "quote");
+    markup.note = readRequired<QString>(value, "note");
+    markup.color = readOptional<QString>(value, "color");
+    markup.rgba = readOptional<std::vector<double>>(value, "rgba");
+    markup.sourceKey = readOptional<QString>(value, "sourceKey");
+    return markup;
 }
 
 } // namespace
@@ -82,64 +103,31 @@ bool isMarkupKind(const QString &kind)
 json markupToJson(const ReadingMarkup &markup)
 {
     json object = json::object();
-    object["id"] = platform::toJson(platform::uuidString(markup.id));
+    object["id"] = utf8(platform::uuidString(markup.id));
     object["page"] = markup.page;
-    object["kind"] = platform::toJson(markup.kind);
+    object["kind"] = utf8(markup.kind);
     json rects = json::array();
     for (const QRectF &r : markup.rectangles)
-        rects.push_back(json::array({json::array({r.x(), r.y()}), json::array({r.width(), r.height()})}));
+        rects.push_back(platform::rectangleJson(r));
     object["rectangles"] = std::move(rects);
-    object["quote"] = platform::toJson(markup.quote);
-    object["note"] = platform::toJson(markup.note);
+    object["quote"] = utf8(markup.quote);
+    object["note"] = utf8(markup.note);
     if (markup.color)
-        object["color"] = platform::toJson(*markup.color);
+        object["color"] = utf8(*markup.color);
     if (markup.rgba)
         object["rgba"] = *markup.rgba;
     if (markup.sourceKey)
-        object["sourceKey"] = platform::toJson(*markup.sourceKey);
+        object["sourceKey"] = utf8(*markup.sourceKey);
     return object;
 }
 
 ReadingMarkup markupFromJson(const json &value)
 {
-    if (!value.is_object())
-        throw MarkupDecodingError("a markup is not an object");
-    ReadingMarkup markup;
-    std::optional<QUuid> id = platform::strictUuid(required(value, "id"));
-    if (!id)
-        fail("id", "not a UUID");
-    markup.id = *id;
-    std::optional<qint64> page = platform::strictInt64(required(value, "page"));
-    if (!page)
-        fail("page", "not an integer");
-    markup.page = *page;
-    markup.kind = requiredString(value, "kind");
-    const json &rects = required(value, "rectangles");
-    if (!rects.is_array())
-        fail("rectangles", "not an array");
-    for (const json &r : rects)
-        markup.rectangles.push_back(rectFromJson(r));
-    markup.quote = requiredString(value, "quote");
-    markup.note = requiredString(value, "note");
-    if (const json *color = platform::member(value, "color")) {
-        markup.color = platform::strictString(*color);
-        if (!markup.color)
-            fail("color", "not a string");
+    try {
+        return readMarkup(value);
+    } catch (const platform::JsonDecodingError &fault) {
+        throw MarkupDecodingError(faultText(fault));
     }
-    if (const json *rgba = platform::member(value, "rgba")) {
-        if (!rgba->is_array())
-            fail("rgba", "not an array");
-        std::vector<double> components;
-        for (const json &c : *rgba)
-            components.push_back(number(c, "rgba"));
-        markup.rgba = std::move(components);
-    }
-    if (const json *key = platform::member(value, "sourceKey")) {
-        markup.sourceKey = platform::strictString(*key);
-        if (!markup.sourceKey)
-            fail("sourceKey", "not a string");
-    }
-    return markup;
 }
 
 bool encodeMarkups(const std::vector<ReadingMarkup> &markups, QByteArray *out, QString *error)

@@ -253,13 +253,13 @@ std::vector<platform::json> reflowFragments(const ReadingAnnotationItem &item, c
             }
         }
         platform::json fragment = platform::json::object();
-        fragment["id"] = platform::toJson(item.id);
+        fragment["id"] = platform::utf8(item.id);
         fragment["page"] = item.page;
-        fragment["kind"] = platform::toJson(item.kind);
-        fragment["note"] = platform::toJson(item.note);
-        fragment["quote"] = platform::toJson(text);
-        fragment["before"] = platform::toJson(before);
-        fragment["after"] = platform::toJson(after);
+        fragment["kind"] = platform::utf8(item.kind);
+        fragment["note"] = platform::utf8(item.note);
+        fragment["quote"] = platform::utf8(text);
+        fragment["before"] = platform::utf8(before);
+        fragment["after"] = platform::utf8(after);
         fragment["rect"] = *fractions;
         fragment["color"] = {item.color.red, item.color.green, item.color.blue};
         result.push_back(std::move(fragment));

@@ -11,6 +11,7 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
+#include "platform/StoredJson.h"
 
 
 #include <cmath>
@@ -19,6 +20,7 @@
 namespace folvan::book {
 
 using localweb::BridgeJson;
+using platform::utf8;
 namespace k = wire::key;
 
 namespace {
@@ -66,8 +68,6 @@ std::optional<QString> text(const BridgeJson &value)
 {
     return value.is_string() ? std::optional<QString>(QString::fromStdString(value.get<std::string>())) : std::nullopt;
 }
-
-std::string utf8(const QString &text) { return text.toStdString(); }
 
 // The phase a selection event names; none for any other value.
 std::optional<model::BookSelectionPhase> selectionPhase(const BridgeJson &value)

@@ -2,41 +2,23 @@
 
 #include "platform/StoredJson.h"
 
-#include <stdexcept>
-
 namespace folvan::history {
 
 namespace {
 
 using platform::json;
+using platform::readOptional;
+using platform::readRequired;
+using platform::utf8;
 
-// A record that cannot be decoded; the message names the key.
-struct DecodeError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Reads a required key with a strict reader; a missing key, a null or a value
-// of another kind fails.
-template <typename Reader>
-auto required(const json &object, const char *key, Reader read)
+// A fault of a record, said by its key in the interface's language.
+std::string faultText(const platform::JsonDecodingError &fault)
 {
-    const json *value = platform::member(object, key);
-    if (!value)
-        throw DecodeError(std::string("缺少“") + key + "”");
-    auto result = read(*value);
-    if (!result)
-        throw DecodeError(std::string("“") + key + "”的类型或格式不对");
-    return *result;
-}
-
-// Reads an optional key: missing and null are absent, anything else must be
-// of the right kind.
-template <typename Reader>
-auto optional(const json &object, const char *key, Reader read) -> decltype(read(object))
-{
-    if (!platform::member(object, key))
-        return std::nullopt;
-    return required(object, key, read);
+    if (fault.key().empty())
+        return fault.what();
+    if (fault.missing())
+        return "缺少“" + fault.key() + "”";
+    return "“" + fault.key() + "”的类型或格式不对";
 }
 
 json encodeState(const DocumentReadingState &state)
@@ -46,7 +28,7 @@ json encodeState(const DocumentReadingState &state)
     object["zoom"] = state.zoom;
     object["angle"] = state.angle;
     object["isBook"] = state.isBook;
-    object["layout"] = platform::toJson(platform::toText(state.layout));
+    object["layout"] = utf8(platform::toText(state.layout));
     platform::setOptional(object, "isReflow", state.isReflow);
     platform::setOptional(object, "reflowBlock", state.reflowBlock);
     platform::setOptional(object, "reflowOffset", state.reflowOffset);
@@ -56,30 +38,30 @@ json encodeState(const DocumentReadingState &state)
 DocumentReadingState decodeState(const json &object)
 {
     if (!object.is_object())
-        throw DecodeError("“state”不是对象");
+        throw platform::JsonDecodingError("“state”不是对象");
     DocumentReadingState state;
-    state.page = required(object, "page", platform::strictInt64);
-    state.zoom = required(object, "zoom", platform::strictDouble);
-    state.angle = required(object, "angle", platform::strictDouble);
-    state.isBook = required(object, "isBook", platform::strictBool);
-    state.layout = platform::bookLayoutFromText(required(object, "layout", platform::strictString));
-    state.isReflow = optional(object, "isReflow", platform::strictBool);
-    state.reflowBlock = optional(object, "reflowBlock", platform::strictInt64);
-    state.reflowOffset = optional(object, "reflowOffset", platform::strictInt64);
+    state.page = readRequired<std::int64_t>(object, "page");
+    state.zoom = readRequired<double>(object, "zoom");
+    state.angle = readRequired<double>(object, "angle");
+    state.isBook = readRequired<bool>(object, "isBook");
+    state.layout = platform::bookLayoutFromText(readRequired<QString>(object, "layout"));
+    state.isReflow = readOptional<bool>(object, "isReflow");
+    state.reflowBlock = readOptional<std::int64_t>(object, "reflowBlock");
+    state.reflowOffset = readOptional<std::int64_t>(object, "reflowOffset");
     return state;
 }
 
 json encodeRecord(const RecentReading &record)
 {
     json object = json::object();
-    object["id"] = platform::toJson(platform::uuidString(record.id));
-    object["path"] = platform::toJson(record.path);
+    object["id"] = utf8(platform::uuidString(record.id));
+    object["path"] = utf8(record.path);
     if (record.bookmark)
         object["bookmark"] = record.bookmark->toBase64().toStdString();
     if (record.fileIdentity)
-        object["fileIdentity"] = platform::toJson(*record.fileIdentity);
+        object["fileIdentity"] = utf8(*record.fileIdentity);
     if (record.fileFingerprint)
-        object["fileFingerprint"] = platform::toJson(*record.fileFingerprint);
+        object["fileFingerprint"] = utf8(*record.fileFingerprint);
     object["state"] = encodeState(record.state);
     object["openedAt"] = record.openedAt;
     return object;
@@ -88,18 +70,15 @@ json encodeRecord(const RecentReading &record)
 RecentReading decodeRecord(const json &object)
 {
     if (!object.is_object())
-        throw DecodeError("不是对象");
+        throw platform::JsonDecodingError("不是对象");
     RecentReading record;
-    record.id = required(object, "id", platform::strictUuid);
-    record.path = required(object, "path", platform::strictString);
-    record.bookmark = optional(object, "bookmark", platform::strictBase64);
-    record.fileIdentity = optional(object, "fileIdentity", platform::strictString);
-    record.fileFingerprint = optional(object, "fileFingerprint", platform::strictString);
-    const json *state = platform::member(object, "state");
-    if (!state)
-        throw DecodeError("缺少“state”");
-    record.state = decodeState(*state);
-    record.openedAt = required(object, "openedAt", platform::strictDouble);
+    record.id = readRequired<QUuid>(object, "id");
+    record.path = readRequired<QString>(object, "path");
+    record.bookmark = readOptional<QByteArray>(object, "bookmark");
+    record.fileIdentity = readOptional<QString>(object, "fileIdentity");
+    record.fileFingerprint = readOptional<QString>(object, "fileFingerprint");
+    record.state = decodeState(platform::requiredMember(object, "state", platform::JsonKind::Object));
+    record.openedAt = readRequired<double>(object, "openedAt");
     return record;
 }
 
@@ -128,9 +107,9 @@ std::optional<QList<RecentReading>> decodeReadingHistory(const QByteArray &data,
     for (std::size_t i = 0; i < root->size(); ++i) {
         try {
             records.append(decodeRecord((*root)[i]));
-        } catch (const DecodeError &e) {
+        } catch (const platform::JsonDecodingError &e) {
             if (error)
-                *error = QStringLiteral("第 %1 条记录%2。").arg(i + 1).arg(platform::jsonErrorText(e.what()));
+                *error = QStringLiteral("第 %1 条记录%2。").arg(i + 1).arg(QString::fromStdString(faultText(e)));
             return std::nullopt;
         }
     }

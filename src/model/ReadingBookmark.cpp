@@ -1,33 +1,36 @@
 #include "model/ReadingBookmark.h"
 
-#include "model/JsonValues.h"
 #include "platform/StoredJson.h"
 
 namespace folvan::model {
 
-void to_json(Json &j, const ReadingBookmark &bookmark)
+using platform::json;
+
+void to_json(json &j, const ReadingBookmark &bookmark)
 {
-    j = Json::object();
-    j["id"] = utf8(platform::uuidString(bookmark.id));
+    j = json::object();
+    j["id"] = platform::utf8(platform::uuidString(bookmark.id));
     j["location"] = bookmark.location;
-    j["title"] = utf8(bookmark.title);
+    j["title"] = platform::utf8(bookmark.title);
 }
 
-void from_json(const Json &j, ReadingBookmark &bookmark)
+void from_json(const json &j, ReadingBookmark &bookmark)
 {
     ReadingBookmark result;
-    result.id = requireUuid(j, "id");
-    const Json *location = member(j, "location");
-    if (!location)
-        throw JsonDecodingError("location: key not found");
+    result.id = platform::readRequired<QUuid>(j, "id");
+    // A null location is read, and refused, as a location.
+    const auto location = j.find("location");
+    if (location == j.end())
+        throw platform::JsonDecodingError("location", platform::JsonKind::Object,
+                                          platform::JsonDecodingError::Found::Nothing);
     result.location = location->get<ReadingLocation>();
-    result.title = requireString(j, "title");
+    result.title = platform::readRequired<QString>(j, "title");
     bookmark = std::move(result);
 }
 
 bool encodeBookmarkFile(const std::vector<ReadingBookmark> &bookmarks, QByteArray *out, QString *error)
 {
-    Json array = Json::array();
+    json array = json::array();
     for (const ReadingBookmark &bookmark : bookmarks)
         array.push_back(bookmark);
     return platform::encodeStoredJson(array, out, error);
@@ -35,15 +38,15 @@ bool encodeBookmarkFile(const std::vector<ReadingBookmark> &bookmarks, QByteArra
 
 bool decodeBookmarkFile(const QByteArray &bytes, std::vector<ReadingBookmark> *out, QString *error)
 {
-    const std::optional<Json> parsed = platform::decodeStoredJson(bytes, error);
+    const std::optional<json> parsed = platform::decodeStoredJson(bytes, error);
     if (!parsed)
         return false;
     try {
         if (!parsed->is_array())
-            throw JsonDecodingError("expected an array of bookmarks");
+            throw platform::JsonDecodingError("expected an array of bookmarks");
         std::vector<ReadingBookmark> bookmarks;
         bookmarks.reserve(parsed->size());
-        for (const Json &element : *parsed)
+        for (const json &element : *parsed)
             bookmarks.push_back(element.get<ReadingBookmark>());
         *out = std::move(bookmarks);
         return true;

@@ -1,6 +1,6 @@
 #include "model/ReadingLocation.h"
 
-#include "model/JsonValues.h"
+#include "platform/StoredJson.h"
 
 #include <cmath>
 
@@ -19,24 +19,23 @@ bool ReadingLocation::hasFinitePoint() const
     return !point || (std::isfinite(point->x()) && std::isfinite(point->y()));
 }
 
-void to_json(Json &j, const ReadingLocation &location)
+void to_json(platform::json &j, const ReadingLocation &location)
 {
-    j = Json::object();
+    j = platform::json::object();
     j["page"] = location.page;
     if (location.source)
         j["source"] = *location.source;
     if (location.point)
-        j["point"] = pointToJson(*location.point);
+        j["point"] = platform::pointJson(*location.point);
 }
 
-void from_json(const Json &j, ReadingLocation &location)
+void from_json(const platform::json &j, ReadingLocation &location)
 {
     ReadingLocation result;
-    result.page = requireInt(j, "page");
-    if (const Json *source = member(j, "source"); source && !source->is_null())
+    result.page = platform::readRequired<std::int64_t>(j, "page");
+    if (const platform::json *source = platform::member(j, "source"))
         result.source = source->get<ReadingTextSource>();
-    if (const Json *point = member(j, "point"); point && !point->is_null())
-        result.point = pointFromJson(*point);
+    result.point = platform::readOptional<QPointF>(j, "point");
     location = std::move(result);
 }
 

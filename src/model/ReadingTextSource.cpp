@@ -1,6 +1,5 @@
 #include "model/ReadingTextSource.h"
 
-#include "model/JsonValues.h"
 #include "platform/StoredJson.h"
 
 #include <cmath>
@@ -8,6 +7,11 @@
 namespace folvan::model {
 
 namespace {
+
+using platform::json;
+using platform::readOptional;
+using platform::readRequired;
+using platform::utf8;
 
 constexpr std::int64_t kMaxQuoteUnits = 20000;
 constexpr std::int64_t kMaxOffset = 500000;
@@ -36,6 +40,16 @@ bool validFractionRect(const std::vector<double> &r)
             return false;
     const double x = r[0], y = r[1], w = r[2], h = r[3];
     return x >= 0 && y >= 0 && w > 0 && h > 0 && x + w <= kEdgeTolerance && y + h <= kEdgeTolerance;
+}
+
+// Exact comparison of rectangles after bringing both to non-negative size;
+// a NaN never compares equal.
+bool sameRect(const QRectF &a, const QRectF &b)
+{
+    const QRectF na = a.normalized();
+    const QRectF nb = b.normalized();
+    return na.x() == nb.x() && na.y() == nb.y() && na.width() == nb.width()
+        && na.height() == nb.height();
 }
 
 bool validPdfRect(const QRectF &r)
@@ -68,12 +82,12 @@ std::optional<ReadingTextSource> ReadingTextSource::validated(std::int64_t pageC
     return *this;
 }
 
-Json ReadingTextSource::dictionary() const
+json ReadingTextSource::dictionary() const
 {
-    const Json j = *this;
+    const json j = *this;
     // Encoding fails on a number that is not finite.
     if (!platform::encodeStoredJson(j, nullptr, nullptr))
-        return Json::object();
+        return json::object();
     return j;
 }
 
@@ -99,9 +113,9 @@ bool operator==(const ReadingTextSource &a, const ReadingTextSource &b)
     return !a.pdfRect || sameRect(*a.pdfRect, *b.pdfRect);
 }
 
-void to_json(Json &j, const ReadingTextSource &s)
+void to_json(json &j, const ReadingTextSource &s)
 {
-    j = Json::object();
+    j = json::object();
     j["page"] = s.page;
     if (s.block)
         j["block"] = *s.block;
@@ -115,23 +129,23 @@ void to_json(Json &j, const ReadingTextSource &s)
     if (s.rect)
         j["rect"] = *s.rect;
     if (s.pdfRect)
-        j["pdfRect"] = rectToJson(*s.pdfRect);
+        j["pdfRect"] = platform::rectangleJson(*s.pdfRect);
 }
 
-void from_json(const Json &j, ReadingTextSource &s)
+void from_json(const json &j, ReadingTextSource &s)
 {
     ReadingTextSource r;
-    r.page = requireInt(j, "page");
-    r.block = optionalInt(j, "block");
-    r.key = optionalString(j, "key");
-    r.start = requireInt(j, "start");
-    r.end = requireInt(j, "end");
-    r.quote = requireString(j, "quote");
-    r.before = requireString(j, "before");
-    r.after = requireString(j, "after");
-    r.rect = optionalDoubles(j, "rect");
-    if (const Json *value = member(j, "pdfRect"); value && !value->is_null())
-        r.pdfRect = rectFromJson(*value);
+    r.page = readRequired<std::int64_t>(j, "page");
+    r.block = readOptional<std::int64_t>(j, "block");
+    r.key = readOptional<QString>(j, "key");
+    r.start = readRequired<std::int64_t>(j, "start");
+    r.end = readRequired<std::int64_t>(j, "end");
+    r.quote = readRequired<QString>(j, "quote");
+    r.before = readRequired<QString>(j, "before");
+    r.after = readRequired<QString>(j, "after");
+    r.rect = readOptional<std::vector<double>>(j, "rect");
+    if (const json *value = platform::member(j, "pdfRect"))
+        r.pdfRect = platform::readJson<QRectF>(*value, "rectangle");
     s = std::move(r);
 }
 

@@ -48,7 +48,7 @@ struct ReadingTextSource {
 // JSON coding (nlohmann ADL hooks, on the ordered JSON type of stored files):
 // `nlohmann::ordered_json j = source;` and
 // `j.get<ReadingTextSource>()`. Optional fields are written only when
-// present; decoding throws folvan::model::JsonDecodingError when a required key
+// present; decoding throws folvan::platform::JsonDecodingError when a required key
 // is missing or a value has the wrong type.
 void to_json(nlohmann::ordered_json &j, const ReadingTextSource &source);
 void from_json(const nlohmann::ordered_json &j, ReadingTextSource &source);

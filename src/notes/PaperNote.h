@@ -59,7 +59,7 @@ struct NotePaper {
 // its keys in field order: optional fields only when present, dates as
 // seconds since 2001-01-01 UTC, identifiers in upper case, bytes in Base64.
 // The reader accepts keys in any order and throws
-// folvan::model::JsonDecodingError on a missing required key, a value of the
+// platform::JsonDecodingError on a missing required key, a value of the
 // wrong type, a malformed UUID or malformed Base64; a missing or null
 // optional key reads as absent.
 void to_json(platform::json &j, const PaperNote &note);

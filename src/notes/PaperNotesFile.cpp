@@ -1,32 +1,19 @@
 #include "notes/PaperNotesFile.h"
 
-#include "model/JsonValues.h"
+#include "platform/StoredJson.h"
 
 namespace folvan::notes {
 
 namespace {
 
-bool requireBool(const model::Json &object, const char *key)
-{
-    const model::Json *value = model::member(object, key);
-    if (!value)
-        throw model::JsonDecodingError(std::string(key) + ": key not found");
-    if (!value->is_boolean())
-        throw model::JsonDecodingError(std::string(key) + ": expected true or false");
-    return value->get<bool>();
-}
-
 template <typename Record>
-QList<Record> requireList(const model::Json &object, const char *key)
+QList<Record> readList(const platform::json &object, const char *key)
 {
-    const model::Json *value = model::member(object, key);
-    if (!value)
-        throw model::JsonDecodingError(std::string(key) + ": key not found");
-    if (!value->is_array())
-        throw model::JsonDecodingError(std::string(key) + ": expected an array");
+    const platform::json &value =
+        platform::readArray(platform::requiredMember(object, key, platform::JsonKind::Array), key);
     QList<Record> records;
-    records.reserve(qsizetype(value->size()));
-    for (const model::Json &element : *value)
+    records.reserve(qsizetype(value.size()));
+    for (const platform::json &element : value)
         records.append(element.get<Record>());
     return records;
 }
@@ -66,11 +53,11 @@ std::optional<PaperNotesFile> decodePaperNotesFile(const QByteArray &bytes, cons
     }
     PaperNotesFile file;
     try {
-        const model::Json &top = *parsed;
-        file.version = model::requireInt(top, "version");
-        file.papers = requireList<NotePaper>(top, "papers");
-        file.notes = requireList<PaperNote>(top, "notes");
-        file.legacyImported = requireBool(top, "legacyImported");
+        const platform::json &top = *parsed;
+        file.version = platform::readRequired<std::int64_t>(top, "version");
+        file.papers = readList<NotePaper>(top, "papers");
+        file.notes = readList<PaperNote>(top, "notes");
+        file.legacyImported = platform::readRequired<bool>(top, "legacyImported");
     } catch (const std::exception &e) {
         if (error)
             *error = unreadableData(platform::jsonErrorText(e.what()));

@@ -209,99 +209,223 @@ QDateTime dateFromReferenceSeconds(double seconds)
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), QTimeZone::utc());
 }
 
-json toJson(const QString &text)
+namespace {
+
+using Found = JsonDecodingError::Found;
+
+// What a value of `expected` should have been, as the error says it.
+std::string expectedText(JsonKind expected)
 {
-    return json(text.toStdString());
+    switch (expected) {
+    case JsonKind::Array:
+        return "expected an array";
+    case JsonKind::Bool:
+        return "expected true or false";
+    case JsonKind::Integer:
+        return "expected an integer";
+    case JsonKind::Number:
+    case JsonKind::Date:
+        return "expected a number";
+    case JsonKind::String:
+    case JsonKind::Uuid:
+        return "expected a string";
+    case JsonKind::Base64:
+        return "malformed Base64";
+    case JsonKind::Point:
+        return "expected [x, y]";
+    case JsonKind::Rectangle:
+        return "expected [[x, y], [width, height]]";
+    case JsonKind::Object:
+        break;
+    }
+    return "expected an object";
 }
 
-std::optional<bool> strictBool(const json &value)
+std::string faultText(const std::string &key, JsonKind expected, Found found)
+{
+    if (expected == JsonKind::Object && found != Found::Nothing)
+        return "expected an object holding \"" + key + "\"";
+    if (found == Found::Nothing)
+        return key + ": key not found";
+    if (found == Found::BadValue && expected == JsonKind::Uuid)
+        return key + ": not a UUID";
+    if (found == Found::BadValue && expected == JsonKind::Date)
+        return key + ": date out of range";
+    return key + ": " + expectedText(expected);
+}
+
+template <typename T>
+[[noreturn]] void fail(const char *name, Found found)
+{
+    throw JsonDecodingError(name, jsonKindOf<T>, found);
+}
+
+// Both pairs of a rectangle, or the two numbers of a point, are there.
+bool holdsPair(const json &value)
+{
+    return value.is_array() && value.size() >= 2;
+}
+
+} // namespace
+
+json pointJson(const QPointF &point)
+{
+    return json::array({point.x(), point.y()});
+}
+
+json rectangleJson(const QRectF &rect)
+{
+    return json::array({pointJson(rect.topLeft()), json::array({rect.width(), rect.height()})});
+}
+
+JsonDecodingError::JsonDecodingError(std::string key, JsonKind expected, Found found)
+    : std::runtime_error(faultText(key, expected, found))
+    , m_key(std::move(key))
+    , m_expected(expected)
+    , m_found(found)
+{
+}
+
+JsonDecodingError::JsonDecodingError(const std::string &message)
+    : std::runtime_error(message)
+{
+}
+
+template <>
+bool readJson<bool>(const json &value, const char *name)
 {
     if (!value.is_boolean())
-        return std::nullopt;
+        fail<bool>(name, Found::OtherKind);
     return value.get<bool>();
 }
 
-std::optional<qint64> strictInt64(const json &value)
+template <>
+std::int64_t readJson<std::int64_t>(const json &value, const char *name)
 {
-    if (value.is_number_integer()) {
-        if (value.is_number_unsigned()) {
-            const auto u = value.get<std::uint64_t>();
-            if (u > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
-                return std::nullopt;
-            return static_cast<qint64>(u);
-        }
-        return value.get<qint64>();
+    if (value.is_number_unsigned()) {
+        const auto u = value.get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            fail<std::int64_t>(name, Found::OtherKind);
+        return static_cast<std::int64_t>(u);
     }
+    if (value.is_number_integer())
+        return value.get<std::int64_t>();
     if (value.is_number_float()) {
         // 3.0 is an integer; 1.5 is not.
         const double d = value.get<double>();
-        if (!std::isfinite(d) || std::trunc(d) != d || d < -9.2e18 || d > 9.2e18)
-            return std::nullopt;
-        return static_cast<qint64>(d);
+        if (std::isfinite(d) && std::trunc(d) == d && d >= -9.2e18 && d <= 9.2e18)
+            return static_cast<std::int64_t>(d);
     }
-    return std::nullopt;
+    fail<std::int64_t>(name, Found::OtherKind);
 }
 
-std::optional<int> strictInt(const json &value)
-{
-    const auto wide = strictInt64(value);
-    if (!wide || *wide < std::numeric_limits<int>::min() || *wide > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(*wide);
-}
-
-std::optional<double> strictDouble(const json &value)
+template <>
+double readJson<double>(const json &value, const char *name)
 {
     if (!value.is_number())
-        return std::nullopt;
+        fail<double>(name, Found::OtherKind);
     return value.get<double>();
 }
 
-std::optional<QString> strictString(const json &value)
+template <>
+QString readJson<QString>(const json &value, const char *name)
 {
     if (!value.is_string())
-        return std::nullopt;
+        fail<QString>(name, Found::OtherKind);
     return QString::fromStdString(value.get_ref<const std::string &>());
 }
 
-std::optional<QUuid> strictUuid(const json &value)
+template <>
+QUuid readJson<QUuid>(const json &value, const char *name)
 {
-    const auto text = strictString(value);
-    if (!text)
-        return std::nullopt;
-    return parseUuid(*text);
+    if (!value.is_string())
+        fail<QUuid>(name, Found::OtherKind);
+    const std::optional<QUuid> uuid = parseUuid(QString::fromStdString(value.get_ref<const std::string &>()));
+    if (!uuid)
+        fail<QUuid>(name, Found::BadValue);
+    return *uuid;
 }
 
-std::optional<QDateTime> strictDate(const json &value)
+template <>
+QDateTime readJson<QDateTime>(const json &value, const char *name)
 {
-    const auto seconds = strictDouble(value);
-    if (!seconds)
-        return std::nullopt;
-    const QDateTime date = dateFromReferenceSeconds(*seconds);
+    if (!value.is_number())
+        fail<QDateTime>(name, Found::OtherKind);
+    const QDateTime date = dateFromReferenceSeconds(value.get<double>());
     if (!date.isValid())
-        return std::nullopt;
+        fail<QDateTime>(name, Found::BadValue);
     return date;
 }
 
-std::optional<QByteArray> strictBase64(const json &value)
+template <>
+QByteArray readJson<QByteArray>(const json &value, const char *name)
 {
-    const auto text = strictString(value);
-    if (!text || text->size() % 4 != 0)
-        return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!value.is_string())
+        fail<QByteArray>(name, Found::OtherKind);
+    const std::string &text = value.get_ref<const std::string &>();
+    if (text.size() % 4 != 0)
+        fail<QByteArray>(name, Found::BadValue);
+    auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(text),
+                                                  QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        return std::nullopt;
+        fail<QByteArray>(name, Found::BadValue);
     return *decoded;
+}
+
+template <>
+std::vector<double> readJson<std::vector<double>>(const json &value, const char *name)
+{
+    std::vector<double> numbers;
+    numbers.reserve(value.size());
+    for (const json &element : readArray(value, name))
+        numbers.push_back(readJson<double>(element, name));
+    return numbers;
+}
+
+template <>
+QPointF readJson<QPointF>(const json &value, const char *name)
+{
+    if (!holdsPair(value))
+        fail<QPointF>(name, Found::OtherKind);
+    return QPointF(readJson<double>(value[0], name), readJson<double>(value[1], name));
+}
+
+template <>
+QRectF readJson<QRectF>(const json &value, const char *name)
+{
+    if (!holdsPair(value) || !holdsPair(value[0]) || !holdsPair(value[1]))
+        fail<QRectF>(name, Found::OtherKind);
+    return QRectF(readJson<double>(value[0][0], name), readJson<double>(value[0][1], name),
+                  readJson<double>(value[1][0], name), readJson<double>(value[1][1], name));
+}
+
+const json &readArray(const json &value, const char *name)
+{
+    if (!value.is_array())
+        throw JsonDecodingError(name, JsonKind::Array, Found::OtherKind);
+    return value;
 }
 
 const json *member(const json &object, const char *key)
 {
     if (!object.is_object())
-        return nullptr;
+        throw JsonDecodingError(key, JsonKind::Object, Found::OtherKind);
     const auto it = object.find(key);
     if (it == object.end() || it->is_null())
         return nullptr;
     return &*it;
+}
+
+const json &requiredMember(const json &object, const char *key, JsonKind expected)
+{
+    if (!object.is_object())
+        throw JsonDecodingError(key, JsonKind::Object, Found::OtherKind);
+    const auto it = object.find(key);
+    if (it == object.end())
+        throw JsonDecodingError(key, expected, Found::Nothing);
+    if (it->is_null())
+        throw JsonDecodingError(key, expected, Found::Null);
+    return *it;
 }
 
 } // namespace folvan::platform

@@ -2,13 +2,18 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QUuid>
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace folvan::platform {
 
@@ -61,26 +66,101 @@ std::optional<QUuid> parseUuid(const QString &text);
 double referenceSeconds(const QDateTime &date);
 QDateTime dateFromReferenceSeconds(double seconds);
 
-// Strings as stored JSON (UTF-8).
-json toJson(const QString &text);
+// A string as stored JSON holds it (UTF-8).
+inline std::string utf8(const QString &text) { return text.toStdString(); }
+// A point as [x, y]; a rectangle as [[x, y], [width, height]], the origin
+// first.
+json pointJson(const QPointF &point);
+json rectangleJson(const QRectF &rect);
 
-// Strict readers: the value must have exactly the expected kind. An integer
-// reader fails on 1.5 and on out-of-range numbers; a double reader accepts
-// integers; a string reader accepts only strings.
-std::optional<bool> strictBool(const json &value);
-std::optional<int> strictInt(const json &value);
-std::optional<qint64> strictInt64(const json &value);
-std::optional<double> strictDouble(const json &value);
-std::optional<QString> strictString(const json &value);
-std::optional<QUuid> strictUuid(const json &value);
-std::optional<QDateTime> strictDate(const json &value);
-// Standard Base64 with its padding, nothing else (no line breaks, no
-// URL-safe letters).
-std::optional<QByteArray> strictBase64(const json &value);
+// ---- Reading stored values ------------------------------------------------
+//
+// Stored files are read strictly: a required key must be there with a value
+// of its kind, an optional key that is missing or null is absent, and a value
+// of another kind fails the whole file. The readers throw JsonDecodingError,
+// which names the key and what it should have held, so that each file can
+// tell the fault in its own words.
 
-// The member `key` of an object, or nullptr when absent or null (an absent
-// optional). Also nullptr when `object` is not an object.
+// What a stored value is read as.
+enum class JsonKind { Object, Array, Bool, Integer, Number, String, Uuid, Base64, Date, Point, Rectangle };
+
+class JsonDecodingError : public std::runtime_error {
+public:
+    // What stood where a value of its kind was asked for.
+    enum class Found { Nothing, Null, OtherKind, BadValue };
+
+    // what() says it as most files tell it: "page: key not found", "page:
+    // expected an integer", "id: not a UUID", "expected an object holding
+    // "id"" (the object was something else).
+    JsonDecodingError(std::string key, JsonKind expected, Found found);
+    // A fault of the file's own form (a list of something else), told as
+    // given; it names no key.
+    explicit JsonDecodingError(const std::string &message);
+
+    const std::string &key() const { return m_key; }
+    JsonKind expected() const { return m_expected; }
+    Found found() const { return m_found; }
+    // The key was absent, or held null where a value is required.
+    bool missing() const { return m_found == Found::Nothing || m_found == Found::Null; }
+
+private:
+    std::string m_key;
+    JsonKind m_expected = JsonKind::Object;
+    Found m_found = Found::BadValue;
+};
+
+// The kind each reader reads.
+template <typename T>
+inline constexpr JsonKind jsonKindOf = JsonKind::Object;
+template <> inline constexpr JsonKind jsonKindOf<bool> = JsonKind::Bool;
+template <> inline constexpr JsonKind jsonKindOf<std::int64_t> = JsonKind::Integer;
+template <> inline constexpr JsonKind jsonKindOf<double> = JsonKind::Number;
+template <> inline constexpr JsonKind jsonKindOf<QString> = JsonKind::String;
+template <> inline constexpr JsonKind jsonKindOf<QUuid> = JsonKind::Uuid;
+template <> inline constexpr JsonKind jsonKindOf<QByteArray> = JsonKind::Base64;
+template <> inline constexpr JsonKind jsonKindOf<QDateTime> = JsonKind::Date;
+template <> inline constexpr JsonKind jsonKindOf<std::vector<double>> = JsonKind::Array;
+template <> inline constexpr JsonKind jsonKindOf<QPointF> = JsonKind::Point;
+template <> inline constexpr JsonKind jsonKindOf<QRectF> = JsonKind::Rectangle;
+
+// One value of exactly its kind; `name` names it in the error. An integer
+// is a whole number in range (3.0 is one, 1.5 is not); a number may be an
+// integer; a UUID is its 36-character text in either case; a date is a
+// number of seconds since 2001 (Date: refused when too large to be one);
+// bytes are standard Base64 with its padding, nothing else (no line
+// breaks, no URL-safe letters); a list of numbers is an array of numbers; a
+// point is [x, y]; a rectangle is [[x, y], [width, height]], the origin
+// first, width and height kept as given, negative ones included.
+template <typename T>
+T readJson(const json &value, const char *name);
+
+// `value` itself, which must be an array.
+const json &readArray(const json &value, const char *name);
+
+// The member `key` of an object, or nullptr when it is absent or null.
+// Throws when `object` is not an object.
 const json *member(const json &object, const char *key);
+// The member `key`, which must be there and not null (else the fault names
+// `expected` as what it should have held).
+const json &requiredMember(const json &object, const char *key, JsonKind expected);
+
+// A required value of its kind.
+template <typename T>
+T readRequired(const json &object, const char *key)
+{
+    return readJson<T>(requiredMember(object, key, jsonKindOf<T>), key);
+}
+
+// An optional value: absent when the key is missing or null; present with
+// a value of another kind, it fails.
+template <typename T>
+std::optional<T> readOptional(const json &object, const char *key)
+{
+    const json *value = member(object, key);
+    if (!value)
+        return std::nullopt;
+    return readJson<T>(*value, key);
+}
 
 // Sets `key` only when the optional holds a value: absent optionals are left
 // out, never written as null.
@@ -94,7 +174,7 @@ void setOptional(json &object, const char *key, const std::optional<T> &value)
 inline void setOptional(json &object, const char *key, const std::optional<QString> &value)
 {
     if (value)
-        object[key] = toJson(*value);
+        object[key] = utf8(*value);
 }
 
 } // namespace folvan::platform

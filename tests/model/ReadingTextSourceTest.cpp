@@ -1,5 +1,5 @@
-#include "model/JsonValues.h"
 #include "model/ReadingTextSource.h"
+#include "platform/StoredJson.h"
 
 #include <gtest/gtest.h>
 
@@ -96,12 +96,12 @@ TEST(ReadingTextSourceJson, NullOptionalsReadAsAbsentAndMissingRequiredKeysFail)
     EXPECT_FALSE(s.pdfRect);
 
     j.erase("before");
-    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::model::JsonDecodingError);
+    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::platform::JsonDecodingError);
     j["before"] = 3;
-    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::model::JsonDecodingError);
+    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::platform::JsonDecodingError);
     j["before"] = "";
     j["page"] = 1.5;
-    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::model::JsonDecodingError);
+    EXPECT_THROW(j.get<ReadingTextSource>(), folvan::platform::JsonDecodingError);
 }
 
 TEST(ReadingTextSourceEquality, CanonicalEquivalenceAndExactRectangles)

@@ -56,34 +56,80 @@ TEST(StoredJsonTest, AbsentOptionalsAreLeftOut)
     EXPECT_EQ(member(*parsed, "a"), nullptr);
     EXPECT_EQ(member(*parsed, "missing"), nullptr);
     ASSERT_NE(member(*parsed, "b"), nullptr);
-    EXPECT_EQ(member(json::array(), "b"), nullptr);
+    EXPECT_THROW(member(json::array(), "b"), JsonDecodingError);
+    EXPECT_EQ(readOptional<std::int64_t>(*parsed, "a"), std::nullopt);
+    EXPECT_EQ(readOptional<std::int64_t>(*parsed, "b"), 1);
+    EXPECT_THROW(readOptional<QString>(*parsed, "b"), JsonDecodingError);
+}
+
+// The value that `read` gives, or none when it throws.
+template <typename T>
+std::optional<T> strict(const json &value)
+{
+    try {
+        return readJson<T>(value, "value");
+    } catch (const JsonDecodingError &) {
+        return std::nullopt;
+    }
 }
 
 TEST(StoredJsonTest, StrictReadersRefuseOtherKinds)
 {
-    EXPECT_EQ(strictInt(json(7)), 7);
-    EXPECT_EQ(strictInt(json(3.0)), 3);
-    EXPECT_EQ(strictInt(json(1.5)), std::nullopt);
-    EXPECT_EQ(strictInt(json("7")), std::nullopt);
-    EXPECT_EQ(strictInt(json(true)), std::nullopt);
-    EXPECT_EQ(strictInt(json(4294967296LL)), std::nullopt);
-    EXPECT_EQ(strictInt64(json(4294967296LL)), 4294967296LL);
-    EXPECT_EQ(strictInt64(json(18446744073709551615ULL)), std::nullopt);
+    EXPECT_EQ(strict<std::int64_t>(json(7)), 7);
+    EXPECT_EQ(strict<std::int64_t>(json(3.0)), 3);
+    EXPECT_EQ(strict<std::int64_t>(json(1.5)), std::nullopt);
+    EXPECT_EQ(strict<std::int64_t>(json("7")), std::nullopt);
+    EXPECT_EQ(strict<std::int64_t>(json(true)), std::nullopt);
+    EXPECT_EQ(strict<std::int64_t>(json(4294967296LL)), 4294967296LL);
+    EXPECT_EQ(strict<std::int64_t>(json(18446744073709551615ULL)), std::nullopt);
+    EXPECT_EQ(strict<std::int64_t>(json(1e300)), std::nullopt);
 
-    EXPECT_EQ(strictDouble(json(2)), 2.0);
-    EXPECT_EQ(strictDouble(json("2")), std::nullopt);
-    EXPECT_EQ(strictBool(json(1)), std::nullopt);
-    EXPECT_EQ(strictString(json(1)), std::nullopt);
-    EXPECT_EQ(strictString(json("斜/杠")), QStringLiteral("斜/杠"));
+    EXPECT_EQ(strict<double>(json(2)), 2.0);
+    EXPECT_EQ(strict<double>(json("2")), std::nullopt);
+    EXPECT_EQ(strict<bool>(json(1)), std::nullopt);
+    EXPECT_EQ(strict<QString>(json(1)), std::nullopt);
+    EXPECT_EQ(strict<QString>(json("斜/杠")), QStringLiteral("斜/杠"));
+    EXPECT_EQ(strict<QByteArray>(json("AAEC/w==")), QByteArray::fromHex("000102ff"));
+    for (const char *notBase64 : {"AAE", "AAEC_w==", "AAEC\n/w=="})
+        EXPECT_EQ(strict<QByteArray>(json(notBase64)), std::nullopt) << notBase64;
+    EXPECT_EQ(strict<std::vector<double>>(json::array({1, 2.5})), (std::vector<double>{1, 2.5}));
+    EXPECT_EQ(strict<std::vector<double>>(json::array({1, "2"})), std::nullopt);
+    EXPECT_EQ(strict<QPointF>(json::parse("[1, 2]")), QPointF(1, 2));
+    EXPECT_EQ(strict<QPointF>(json::parse("[1]")), std::nullopt);
+    // A rectangle keeps a negative width as given.
+    EXPECT_EQ(strict<QRectF>(json::parse("[[1, 2], [-3, 4]]")), QRectF(1, 2, -3, 4));
+    EXPECT_EQ(strict<QRectF>(json::parse("[[1, 2], [3]]")), std::nullopt);
 
     // Parsed text reads the same way.
     const auto parsed = decodeStoredJson("{\"page\":2.5,\"count\":4}");
     ASSERT_TRUE(parsed);
-    EXPECT_EQ(strictInt(*member(*parsed, "page")), std::nullopt);
-    EXPECT_EQ(strictInt(*member(*parsed, "count")), 4);
+    EXPECT_EQ(strict<std::int64_t>(*member(*parsed, "page")), std::nullopt);
+    EXPECT_EQ(strict<std::int64_t>(*member(*parsed, "count")), 4);
     QString error;
     EXPECT_FALSE(decodeStoredJson("{\"page\":", &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(StoredJsonTest, AFaultNamesItsKeyAndWhatItShouldHaveHeld)
+{
+    const auto parsed = decodeStoredJson(R"({"page":1.5,"title":null})");
+    ASSERT_TRUE(parsed);
+    const auto fault = [&](auto read) {
+        try {
+            read();
+        } catch (const JsonDecodingError &e) {
+            return std::make_pair(e.missing(), std::string(e.what()));
+        }
+        return std::make_pair(false, std::string("no fault"));
+    };
+    EXPECT_EQ(fault([&] { readRequired<std::int64_t>(*parsed, "page"); }),
+              std::make_pair(false, std::string("page: expected an integer")));
+    EXPECT_EQ(fault([&] { readRequired<QString>(*parsed, "title"); }),
+              std::make_pair(true, std::string("title: expected a string")));
+    EXPECT_EQ(fault([&] { readRequired<QString>(*parsed, "body"); }),
+              std::make_pair(true, std::string("body: key not found")));
+    EXPECT_EQ(fault([&] { readRequired<QString>(json::array(), "body"); }),
+              std::make_pair(false, std::string(R"(expected an object holding "body")")));
 }
 
 TEST(StoredJsonTest, ErrorTextsCarryNoParserTag)
@@ -106,7 +152,9 @@ TEST(StoredJsonTest, UuidsAreUpperCaseAndParsedInEitherCase)
     EXPECT_EQ(uuidString(*lower), QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
     EXPECT_EQ(parseUuid(QStringLiteral("not-a-uuid")), std::nullopt);
     EXPECT_EQ(parseUuid(QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}")), std::nullopt);
-    EXPECT_EQ(strictUuid(json(12)), std::nullopt);
+    EXPECT_EQ(strict<QUuid>(json(12)), std::nullopt);
+    EXPECT_EQ(strict<QUuid>(json("0f8fad5b-d9cb-469f-a165-70867728950e")), *lower);
+    EXPECT_EQ(strict<QUuid>(json("not-a-uuid")), std::nullopt);
 }
 
 TEST(StoredJsonTest, DatesAreSecondsSince2001)
@@ -117,11 +165,11 @@ TEST(StoredJsonTest, DatesAreSecondsSince2001)
     EXPECT_DOUBLE_EQ(referenceSeconds(later), 730989015.25);
     EXPECT_EQ(dateFromReferenceSeconds(730989015.25), later);
     EXPECT_EQ(dateFromReferenceSeconds(-86400.0), reference.addDays(-1));
-    EXPECT_EQ(strictDate(json("2024")), std::nullopt);
-    EXPECT_EQ(strictDate(json(0)), reference);
+    EXPECT_EQ(strict<QDateTime>(json("2024")), std::nullopt);
+    EXPECT_EQ(strict<QDateTime>(json(0)), reference);
     // A number too large to be a date is refused, not converted.
     for (double huge : {1e300, -1e300, 1e17})
-        EXPECT_EQ(strictDate(json(huge)), std::nullopt) << huge;
+        EXPECT_EQ(strict<QDateTime>(json(huge)), std::nullopt) << huge;
 }
 
 TEST(StoredJsonTest, NestingBeyondTheLimitIsRefusedAndBracketsInStringsDoNotCount)
