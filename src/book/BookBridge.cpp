@@ -69,21 +69,6 @@ std::optional<QString> text(const BridgeJson &value)
     return value.is_string() ? std::optional<QString>(QString::fromStdString(value.get<std::string>())) : std::nullopt;
 }
 
-// The phase a selection event names; none for any other value.
-std::optional<model::BookSelectionPhase> selectionPhase(const BridgeJson &value)
-{
-    using Phase = model::BookSelectionPhase;
-    static const std::pair<const char *, Phase> phases[] = {
-        {wire::phase::start, Phase::Start}, {wire::phase::move, Phase::Move},
-        {wire::phase::end, Phase::End}, {wire::phase::word, Phase::Word}};
-    if (!value.is_string())
-        return std::nullopt;
-    for (const auto &[name, phase] : phases)
-        if (value.get_ref<const std::string &>() == name)
-            return phase;
-    return std::nullopt;
-}
-
 } // namespace
 
 BridgeJson BookCoordinator::interactionSettings(const BookViewParameters &p)
@@ -235,7 +220,9 @@ void BookCoordinator::handleSelectOrLink(const QString &event, const BridgeJson 
         m_model->activateBookLink(*page, QPointF(*u, *v), aspect());
         return;
     }
-    const std::optional<model::BookSelectionPhase> phase = selectionPhase(member(body, k::phase));
+    // A value that is not a phase's name (or no text at all) names none.
+    const std::optional<model::BookSelectionPhase> phase =
+        platform::fromText<model::BookSelectionPhase>(text(member(body, k::phase)).value_or(QString()));
     const std::optional<QString> gesture = text(member(body, k::gesture));
     if (!phase || !gesture)
         return;

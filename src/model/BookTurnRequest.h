@@ -1,6 +1,11 @@
 #pragma once
 
+#include "model/BookSelectionPhases.h"
+#include "platform/TextValues.h"
+
 #include <QUuid>
+
+#include <array>
 
 namespace folvan::model {
 
@@ -19,5 +24,13 @@ struct BookTurnRequest {
 // Where a selection gesture in the book view stands: its first point, a
 // word picked at once, a move, or its last point.
 enum class BookSelectionPhase { Start, Word, Move, End };
+// Each phase by the name the book page gives it.
+constexpr std::array<platform::TextName<BookSelectionPhase>, 4> textNames(BookSelectionPhase)
+{
+    return {{{BookSelectionPhase::Start, bookpage::phase::start},
+             {BookSelectionPhase::Word, bookpage::phase::word},
+             {BookSelectionPhase::Move, bookpage::phase::move},
+             {BookSelectionPhase::End, bookpage::phase::end}}};
+}
 
 } // namespace folvan::model
