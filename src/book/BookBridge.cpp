@@ -238,7 +238,8 @@ void BookCoordinator::handleState(const BridgeJson &body)
     const std::optional<int> page = wholeNumber(member(body, k::page));
     if (!page || *page < 0 || *page >= m_document->pageCount())
         return;
-    if (member(body, k::ready) == BridgeJson(true)) {
+    const bool drawn = member(body, k::ready) == BridgeJson(true);
+    if (drawn) {
         m_paperReady = true;
         m_timeout->cancel();
         m_model->bookReady();
@@ -251,6 +252,8 @@ void BookCoordinator::handleState(const BridgeJson &body)
         m_model->bookLaidOut(platform::bookLayoutFromText(*layout));
     if (const QUrl url = m_model->pdfDocumentURL(); !url.isEmpty())
         platform::Preferences::shared().setValue(platform::prefkey::lastPage(url.path()), *page);
+    if (drawn)
+        emit paperDrawn();
 }
 
 } // namespace folvan::book

@@ -128,6 +128,9 @@ public:
 signals:
     // Calls `function` of the page with `payload`.
     void pageCall(const QString &function, const localweb::BridgeJson &payload);
+    // The page's state said that it has drawn the paper of the current load
+    // (paperReady() is true from now on).
+    void paperDrawn();
 
 private:
     void send(const QString &function, const localweb::BridgeJson &payload);

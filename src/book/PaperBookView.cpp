@@ -2,7 +2,6 @@
 
 #include "book/BookCover.h"
 #include "book/BookResourceHandler.h"
-#include "book/BookWire.h"
 #include "book/DroppableBookWebView.h"
 #include "book/FloatingOverBook.h"
 #include "annotations/PaneAnnotations.h"
@@ -37,6 +36,7 @@ PaperBookView::PaperBookView(model::SharedPDFViewModel *model, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_coordinator->setHost(this);
+    connect(m_coordinator, &BookCoordinator::paperDrawn, this, &PaperBookView::paperDrawn);
     connect(model, &model::SharedPDFViewModel::bookErrorChanged, this, [this] {
         if (m_model && m_model->bookError())
             m_cover->finish();
@@ -141,7 +141,6 @@ void PaperBookView::startWebEngine()
     connect(m_coordinator, &BookCoordinator::pageCall, m_webView, &localweb::LocalWebView::call);
     connect(m_webView, &localweb::LocalWebView::received, this, [this](const localweb::BridgeJson &body) {
         m_coordinator->receive(body);
-        pageEvent(body);
         if (m_coordinator->paperReady())
             handOnHeldKeys();
     });
@@ -318,15 +317,10 @@ void PaperBookView::handOnHeldKeys()
 
 // The page drew its first spread: once the web view had a moment to show
 // it, the cover goes.
-void PaperBookView::pageEvent(const localweb::BridgeJson &body)
+void PaperBookView::paperDrawn()
 {
-    const auto is = [&body](const char *key, const localweb::BridgeJson &value) {
-        return body.is_object() && body.contains(key) && body[key] == value;
-    };
-    if (m_cover->finished() || !is(wire::key::event, wire::event::state) || !is(wire::key::ready, true)
-        || !is(wire::key::token, m_coordinator->token().toStdString()))
-        return;
-    QTimer::singleShot(150, m_cover, &BookCover::finish);
+    if (!m_cover->finished())
+        QTimer::singleShot(150, m_cover, &BookCover::finish);
 }
 
 void PaperBookView::scheduleUpdate()

@@ -57,7 +57,7 @@ private:
     void scheduleUpdate();
     void followDocument();
     void startCover();
-    void pageEvent(const localweb::BridgeJson &body);
+    void paperDrawn();
     // Keys the book's page cannot take yet (no page, or the paper not yet
     // drawn): held, and handed to the page once it has drawn the paper.
     bool holdKey(QKeyEvent *event);

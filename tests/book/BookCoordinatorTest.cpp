@@ -331,7 +331,19 @@ TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
     model::SharedPDFViewModelTestPeer(&*model).setBookError(std::nullopt);
     coordinator->setStartupDelay(0.05);
     coordinator->setDocument(document);
-    post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}, {QStringLiteral("ready"), true}});
+    // Only a ready state of the current load says that the paper is drawn.
+    int drawn = 0;
+    QObject::connect(coordinator.get(), &BookCoordinator::paperDrawn, coordinator.get(), [&] { ++drawn; });
+    const QJsonObject ready{{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0},
+                            {QStringLiteral("ready"), true}};
+    QJsonObject stale = ready;
+    stale.insert(QStringLiteral("token"), QStringLiteral("earlier"));
+    coordinator->receive(message(stale));
+    post({{QStringLiteral("event"), QStringLiteral("state")}, {QStringLiteral("page"), 0}});
+    EXPECT_EQ(drawn, 0);
+    EXPECT_FALSE(coordinator->paperReady());
+    post(ready);
+    EXPECT_EQ(drawn, 1);
     settle();
     EXPECT_TRUE(coordinator->paperReady());
     clock.advance(1);
