@@ -111,11 +111,9 @@ BookViewParameters readingParameters(double angle, double zoom, std::optional<pl
     p.warmth = preferences.doubleValue(platform::prefkey::paperWarmth);
     p.grain = preferences.doubleValue(platform::prefkey::paperGrain);
     p.reducedMotion = preferences.boolValue(platform::prefkey::reducedBookMotion) || systemReducedMotion;
-    p.layout = layout.value_or(platform::bookLayoutFromText(preferences.stringValue(platform::prefkey::pageLayout)));
+    p.layout = layout.value_or(preferences.enumValue<platform::BookLayout>(platform::prefkey::pageLayout));
     p.turnDuration = preferences.doubleValue(platform::prefkey::turnDuration);
-    // Any text but "pan" turns pages.
-    p.wheelMode = platform::fromText<platform::WheelMode>(preferences.stringValue(platform::prefkey::wheelMode))
-                      .value_or(platform::WheelMode::Turn);
+    p.wheelMode = preferences.enumValue<platform::WheelMode>(platform::prefkey::wheelMode);
     p.wheelReverse = preferences.boolValue(platform::prefkey::wheelReverse);
     p.wheelSensitivity = preferences.doubleValue(platform::prefkey::wheelSensitivity);
     return p;

@@ -73,13 +73,12 @@ bool PaneController::defaultBook() const
 
 platform::ScholarWidth PaneController::ggViewWidth() const
 {
-    return platform::scholarWidthFromText(defaults().stringValue(platform::prefkey::ggViewWidth));
+    return defaults().enumValue<platform::ScholarWidth>(platform::prefkey::ggViewWidth);
 }
 
 platform::TextEditorsLayout PaneController::textEditorsLayout() const
 {
-    return platform::fromText<platform::TextEditorsLayout>(defaults().stringValue(platform::prefkey::textEditorsLayout))
-        .value_or(platform::TextEditorsLayout::OneRow);
+    return defaults().enumValue<platform::TextEditorsLayout>(platform::prefkey::textEditorsLayout);
 }
 
 std::optional<platform::ReadingWidth> PaneController::pdfViewWidth() const

@@ -28,7 +28,7 @@ void PaneController::startUp()
         return;
     m_didStart = true;
 
-    setPageLayout(platform::bookLayoutFromText(platform::Preferences::shared().stringValue(platform::prefkey::pageLayout)));
+    setPageLayout(platform::Preferences::shared().enumValue<platform::BookLayout>(platform::prefkey::pageLayout));
     m_viewModel->reflowAppearanceChosen(reflowAppearance());
     loadBackgroundImage();
 

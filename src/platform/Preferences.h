@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextValues.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -7,6 +9,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 class QSettings;
 class QTemporaryDir;
@@ -82,6 +85,11 @@ public:
     QByteArray bytesValue(const QString &key, const QByteArray &fallback) const;
     // A URL stored as a URL or as its text; an empty URL when absent.
     QUrl urlValue(const QString &key) const;
+    // The value of a key whose row holds one of E's values as its text
+    // (ReadingModes.h): the value the stored text names, else the row's
+    // default (nothing stored, not a text, or a text that names no value).
+    template <typename E>
+    E enumValue(const QString &key) const;
 
     // The raw stored value; invalid when the key is absent.
     QVariant value(const QString &key) const;
@@ -122,5 +130,13 @@ private:
     QString m_loadProblem;
     bool m_changed = false;
 };
+
+template <typename E>
+E Preferences::enumValue(const QString &key) const
+{
+    const std::optional<E> fallback = fromText<E>(defaultValue(key).toString());
+    Q_ASSERT_X(fallback, "Preferences::enumValue", "the key's row holds no value of this kind");
+    return fromText<E>(stringValue(key)).value_or(fallback.value_or(E{}));
+}
 
 } // namespace folvan::platform

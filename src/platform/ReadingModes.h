@@ -16,8 +16,9 @@ constexpr std::array<TextName<BookLayout>, 2> textNames(BookLayout)
     return {{{BookLayout::Spread, "spread"}, {BookLayout::Single, "single"}}};
 }
 
-// The layout a stored text names; every text but "single" reads as
-// Spread.
+// The layout a reading state or the book page names; every text but
+// "single" reads as Spread. (The preference reads through
+// Preferences::enumValue, falling back to its row's default.)
 inline BookLayout bookLayoutFromText(QStringView text)
 {
     return fromText<BookLayout>(text).value_or(BookLayout::Spread);
@@ -39,12 +40,6 @@ constexpr std::array<TextName<ScholarWidth>, 4> textNames(ScholarWidth)
              {ScholarWidth::Regular, "Regular"},
              {ScholarWidth::Large, "Large"},
              {ScholarWidth::Extended, "Extended"}}};
-}
-
-// The stored width class; every unknown text reads as Compact.
-inline ScholarWidth scholarWidthFromText(QStringView text)
-{
-    return fromText<ScholarWidth>(text).value_or(ScholarWidth::Compact);
 }
 
 // The width class of the scrolling page view; Auto follows the window.

@@ -83,7 +83,9 @@ TiltFactors tiltFactors(double degrees)
 
 std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pdfViewWidth)
 {
-    switch (pdfViewWidth.value_or(platform::ReadingWidth::Auto)) {
+    if (!pdfViewWidth)
+        return std::nullopt;
+    switch (*pdfViewWidth) {
     case platform::ReadingWidth::Small:
         return 710;
     case platform::ReadingWidth::Medium:

@@ -1,5 +1,6 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
+#include "platform/ReadingModes.h"
 #include "platform/UnsavedChanges.h"
 
 #include "support/TestEnv.h"
@@ -92,6 +93,45 @@ TEST_F(PreferencesTest, MissingOrMistypedValuesReadAsTheTableDefault)
     // A fraction is not an integer.
     store->setValue(QStringLiteral("lastPage_/a.pdf"), 2.5);
     EXPECT_EQ(store->intValue(QStringLiteral("lastPage_/a.pdf"), -1), -1);
+}
+
+// A choice kept as text reads as the value its text names and as its row's
+// default otherwise, whatever else is stored.
+TEST_F(PreferencesTest, AChoiceKeptAsTextReadsAsItsRowsDefaultUnlessItNamesAValue)
+{
+    namespace platform = folvan::platform;
+    namespace prefkey = platform::prefkey;
+    auto store = open();
+    EXPECT_EQ(store->enumValue<platform::WheelMode>(prefkey::wheelMode), platform::WheelMode::Turn);
+    EXPECT_EQ(store->enumValue<platform::BookLayout>(prefkey::pageLayout), platform::BookLayout::Spread);
+    EXPECT_EQ(store->enumValue<platform::ScholarWidth>(prefkey::ggViewWidth), platform::ScholarWidth::Compact);
+    EXPECT_EQ(store->enumValue<platform::ReadingWidth>(prefkey::pdfViewWidth), platform::ReadingWidth::Auto);
+    EXPECT_EQ(store->enumValue<platform::TextEditorsLayout>(prefkey::textEditorsLayout),
+              platform::TextEditorsLayout::OneRow);
+
+    // Texts are matched exactly; a value of another type is no text at all.
+    const std::pair<QVariant, platform::WheelMode> wheel[] = {
+        {QStringLiteral("pan"), platform::WheelMode::Pan}, {QStringLiteral("Pan"), platform::WheelMode::Turn},
+        {QString(), platform::WheelMode::Turn},             {1, platform::WheelMode::Turn},
+        {QStringLiteral("turn"), platform::WheelMode::Turn}};
+    for (const auto &[stored, mode] : wheel) {
+        store->setValue(prefkey::wheelMode, stored);
+        EXPECT_EQ(store->enumValue<platform::WheelMode>(prefkey::wheelMode), mode) << stored.toString().toStdString();
+    }
+    store->setValue(prefkey::pageLayout, QStringLiteral("single"));
+    EXPECT_EQ(store->enumValue<platform::BookLayout>(prefkey::pageLayout), platform::BookLayout::Single);
+    store->setValue(prefkey::pageLayout, QStringLiteral("Single"));
+    EXPECT_EQ(store->enumValue<platform::BookLayout>(prefkey::pageLayout), platform::BookLayout::Spread);
+    store->setValue(prefkey::pdfViewWidth, QStringLiteral("Huge"));
+    EXPECT_EQ(store->enumValue<platform::ReadingWidth>(prefkey::pdfViewWidth), platform::ReadingWidth::Auto);
+    store->setValue(prefkey::textEditorsLayout, QStringLiteral("Three Rows"));
+    EXPECT_EQ(store->enumValue<platform::TextEditorsLayout>(prefkey::textEditorsLayout),
+              platform::TextEditorsLayout::ThreeRows);
+    store->setValue(prefkey::textEditorsLayout, true);
+    EXPECT_EQ(store->enumValue<platform::TextEditorsLayout>(prefkey::textEditorsLayout),
+              platform::TextEditorsLayout::OneRow);
+    // What is stored stays as it was.
+    EXPECT_EQ(store->value(prefkey::pageLayout), QVariant(QStringLiteral("Single")));
 }
 
 TEST_F(PreferencesTest, DefaultsComeFromOneTableWithTheirTypes)

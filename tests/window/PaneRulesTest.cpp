@@ -4,7 +4,11 @@
 
 #include "window/PaneRules.h"
 
+#include "platform/PreferenceKeys.h"
+#include "platform/Preferences.h"
+
 #include <QKeySequence>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,10 +28,16 @@ SidePanelState allPanels(double width)
 // The stored width names and what any other stored value means.
 TEST(PaneRulesTest, StoredWidthNamesAndAnyOtherValue)
 {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    platform::Preferences stored(folder.filePath(QStringLiteral("Folvan.json")));
     const std::pair<const char *, int> scholar[] = {{"Compact", 420}, {"Regular", 500}, {"Large", 600},
                                                     {"Extended", 700}, {"large", 420}, {"", 420}};
-    for (const auto &[name, width] : scholar)
-        EXPECT_EQ(ggViewActualWidth(platform::scholarWidthFromText(QString::fromLatin1(name))), width) << name;
+    for (const auto &[name, width] : scholar) {
+        stored.setValue(platform::prefkey::ggViewWidth, QString::fromLatin1(name));
+        EXPECT_EQ(ggViewActualWidth(stored.enumValue<platform::ScholarWidth>(platform::prefkey::ggViewWidth)), width)
+            << name;
+    }
     const std::pair<const char *, std::optional<int>> reading[] = {
         {"Small", 710}, {"Medium", 910}, {"Large", 1200}, {"Auto", std::nullopt}, {"Huge", std::nullopt}};
     for (const auto &[name, width] : reading)
