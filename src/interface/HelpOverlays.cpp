@@ -3,8 +3,7 @@
 #include "interface/ReaderHelpContent.h"
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
-#include "platform/PreferenceKeys.h"
-#include "platform/Preferences.h"
+#include "platform/ReaderPreferences.h"
 #include "platform/ReducedMotion.h"
 #include "window/PaneControls.h"
 
@@ -382,7 +381,7 @@ QEasingCurve curveOf(qreal (*function)(qreal))
 QFont guideButtonFont(QFont::Weight weight)
 {
     QFont font = platform::interfaceFont(InterfaceTextRole::body, weight);
-    const double size = platform::Preferences::defaultValue(platform::prefkey::interfaceTextSize).toDouble();
+    const double size = platform::ReaderPreferences::defaultInterfaceSize();
     font.setPointSizeF(platform::interfaceFontSize(InterfaceTextRole::body, size) * platform::kQtPointsPerInterfacePoint);
     return font;
 }

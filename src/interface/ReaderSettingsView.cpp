@@ -73,8 +73,9 @@ void enableWhile(QWidget *widget, const QStringList &keys, std::function<bool()>
 
 int ReaderSettingsView::widthForInterfaceSize()
 {
-    const double size = platform::ReaderPreferences::interfaceSize();
-    return int(std::lround(std::max(580 + 18 * (size - 13), 640.0)));
+    // 580 at the smallest size, 18 more for each point above it.
+    const double above = platform::ReaderPreferences::interfaceSize() - platform::ReaderPreferences::smallestInterfaceSize();
+    return int(std::lround(std::max(580 + 18 * above, 640.0)));
 }
 
 ReaderSettingsView::ReaderSettingsView(SettingsServices services, QWidget *parent)

@@ -29,7 +29,8 @@ public:
     explicit ReaderSettingsView(SettingsServices services, QWidget *parent = nullptr);
 
     static constexpr int kHeight = 580;
-    // max(580 + 18 × (size − 13), 640) for the clamped interface text size.
+    // max(580 + 18 × (size − smallest size), 640) for the clamped interface
+    // text size.
     static int widthForInterfaceSize();
 
 private:

@@ -10,6 +10,16 @@ double ReaderPreferences::interfaceSize()
     return Preferences::shared().boundedValue(prefkey::interfaceTextSize);
 }
 
+double ReaderPreferences::defaultInterfaceSize()
+{
+    return Preferences::defaultValue(prefkey::interfaceTextSize).toDouble();
+}
+
+double ReaderPreferences::smallestInterfaceSize()
+{
+    return Preferences::tableEntry(prefkey::interfaceTextSize)->range.lowest;
+}
+
 double ReaderPreferences::toolsHideDelay()
 {
     return Preferences::shared().boundedValue(prefkey::toolsHideDelay);

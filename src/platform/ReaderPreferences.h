@@ -17,6 +17,9 @@ struct ReaderPreferences {
 
     // "folvan.interfaceTextSize", in points.
     static double interfaceSize();
+    // Its default and the smallest size it is held to.
+    static double defaultInterfaceSize();
+    static double smallestInterfaceSize();
     // "folvan.toolsHideDelay", in seconds.
     static double toolsHideDelay();
     // "folvan.referenceDelay", in seconds.

@@ -2,6 +2,7 @@
 
 #include "platform/Icons.h"
 #include "platform/InterfaceFont.h"
+#include "platform/ReaderPreferences.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -122,12 +123,12 @@ void PaneButton::changeEvent(QEvent *event)
         followFont();
 }
 
-// The symbol is 16 pixels at the default interface size of 15 points and
-// grows and shrinks with the title.
+// The symbol is 16 pixels at the default interface size and grows and
+// shrinks with the title.
 void PaneButton::followFont()
 {
     const double interfacePoints = font().pointSizeF() / platform::kQtPointsPerInterfacePoint;
-    const int side = int(std::lround(16.0 * interfacePoints / 15.0));
+    const int side = int(std::lround(16.0 * interfacePoints / platform::ReaderPreferences::defaultInterfaceSize()));
     if (iconSize() == QSize(side, side))
         return;
     setIconSize(QSize(side, side));
