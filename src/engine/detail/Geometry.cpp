@@ -34,15 +34,6 @@ QSize PageGeometry::rasterSize(double scale) const
     return QSize(std::max(1, int(std::ceil(size.width() - 1e-3))), std::max(1, int(std::ceil(size.height() - 1e-3))));
 }
 
-int normalizeRotation(int rotate)
-{
-    rotate %= 360;
-    if (rotate < 0)
-        rotate += 360;
-    rotate = 90 * ((rotate + 45) / 90);
-    return rotate >= 360 ? 0 : rotate;
-}
-
 PageGeometry pageGeometryOfObject(fz_context *ctx, pdf_obj *pageObject)
 {
     PageGeometry g;

@@ -33,10 +33,7 @@ struct PageGeometry {
     QSizeF displaySize() const;
 
     QTransform fitzToUser() const { return userToFitz.inverted(); }
-    QPointF toFitz(QPointF p) const { return userToFitz.map(p); }
     QPointF fromFitz(QPointF p) const { return fitzToUser().map(p); }
-    QRectF toFitz(const QRectF &r) const { return userToFitz.mapRect(r); }
-    QRectF fromFitz(const QRectF &r) const { return fitzToUser().mapRect(r); }
 
     // User space to the displayed page (y up).
     QTransform drawingTransform() const;
@@ -47,10 +44,6 @@ struct PageGeometry {
     // The full raster's pixel size at `scale`.
     QSize rasterSize(double scale) const;
 };
-
-// Normalizes a /Rotate value, negative or above 360 included, to 0, 90, 180
-// or 270, snapping other angles to the nearest quarter turn as MuPDF does.
-int normalizeRotation(int rotate);
 
 // The geometry of a page object, read from the page tree without loading the
 // page (inherited MediaBox, CropBox, Rotate, UserUnit). May throw a MuPDF
@@ -64,9 +57,5 @@ inline fz_matrix toFzMatrix(const QTransform &t)
                           float(t.dy()));
 }
 inline QRectF toQRectF(fz_rect r) { return QRectF(QPointF(r.x0, r.y0), QPointF(r.x1, r.y1)); }
-inline fz_rect toFzRect(const QRectF &r)
-{
-    return fz_make_rect(float(r.left()), float(r.top()), float(r.right()), float(r.bottom()));
-}
 
 } // namespace folvan::engine::detail

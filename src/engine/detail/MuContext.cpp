@@ -1,5 +1,7 @@
 #include "engine/detail/MuContext.h"
 
+#include <QtGlobal>
+
 #include <cstdlib>
 #include <string>
 #include <mutex>
@@ -162,11 +164,6 @@ int storedImagePieces(int width, int height)
     for (size_t at = section.find(wanted); at != std::string::npos; at = section.find(wanted, at + 1))
         ++count;
     return count;
-}
-
-QString caughtMessage(fz_context *ctx)
-{
-    return QString::fromUtf8(fz_caught_message(ctx));
 }
 
 } // namespace folvan::engine::detail

@@ -13,8 +13,6 @@
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
 
-#include <QString>
-
 namespace folvan::engine::detail {
 
 // The process-wide base context.
@@ -55,10 +53,6 @@ void releaseOrphanedStoreItems(fz_context *ctx);
 // How many decoded pieces of images of width × height pixels MuPDF's store
 // holds (whole images or parts), at any scale; -1 when it cannot be read.
 int storedImagePieces(int width, int height);
-
-// The message of the error just caught on `ctx` (call only in fz_catch, or
-// right after a C-style helper reported failure through a char buffer).
-QString caughtMessage(fz_context *ctx);
 
 // Size of the char buffers that carry an error message out of fz_catch.
 constexpr int kErrorBufferSize = 256;

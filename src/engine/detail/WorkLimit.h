@@ -21,8 +21,6 @@ public:
     WorkLimit &operator=(const WorkLimit &) = delete;
 
     fz_cookie *cookie() { return &m_cookie; }
-    // The run was cut short.
-    bool exceeded() const { return m_cookie.abort != 0; }
 
 private:
     fz_cookie m_cookie{};
