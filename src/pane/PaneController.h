@@ -156,7 +156,6 @@ public:
     // ---- Pane state ---------------------------------------------------------
 
     platform::BookLayout pageLayout() const { return m_pageLayout; }
-    const QUuid &openGeneration() const { return m_openGeneration; }
     bool didStart() const { return m_didStart; }
     bool searchRunning() const { return m_searchRunning; }
     bool searchFocused() const { return m_searchFocused; }
@@ -176,8 +175,6 @@ public:
     bool showGG() const { return m_showGG; }
     double rotationAngle() const { return m_rotationAngle; }
     double scaleFactor() const { return m_scaleFactor; }
-    bool jumpToPageMode() const { return m_jumpToPageMode; }
-    const QString &jumpToPageInput() const { return m_jumpToPageInput; }
     // Whether files are being dragged over the pane, reported by
     // dragEntered and dragLeft.
     bool isDragTargeted() const { return m_isDragTargeted; }
@@ -187,9 +184,6 @@ public:
     bool showOnboarding() const { return m_showOnboarding; }
     bool showingAlert() const { return m_showingAlert; }
     const QString &alertMessage() const { return m_alertMessage; }
-
-    // The pane's document handle of the later panels; not used for opening.
-    const std::shared_ptr<engine::PdfDocument> &currentPDF() const { return m_currentPDF; }
 
     // Shows the pane's alert with `message`.
     void showAlertMessage(const QString &message);
@@ -379,8 +373,6 @@ signals:
     void showGGChanged();
     void rotationAngleChanged();
     void scaleFactorChanged();
-    void jumpToPageModeChanged();
-    void jumpToPageInputChanged();
     void isDragTargetedChanged();
     void showOutlineChanged();
     void showShortcutsChanged();
@@ -415,8 +407,6 @@ private:
     void setReflowMode(bool value) { assign(m_reflowMode, value, &PaneController::reflowModeChanged); }
     void setFlipBookMode(bool value) { assign(m_flipBookMode, value, &PaneController::flipBookModeChanged); }
     void setBackgroundImage(const QImage &value);
-    void setJumpToPageMode(bool value) { assign(m_jumpToPageMode, value, &PaneController::jumpToPageModeChanged); }
-    void setJumpToPageInput(const QString &value) { assign(m_jumpToPageInput, value, &PaneController::jumpToPageInputChanged); }
     void setShowingAlert(bool value) { assign(m_showingAlert, value, &PaneController::showingAlertChanged); }
     void setAlertMessage(const QString &value) { assign(m_alertMessage, value, &PaneController::alertMessageChanged); }
 
@@ -517,7 +507,6 @@ private:
     bool m_noteTitleFocus = false;
     bool m_reflowMode = false;
     QImage m_backgroundImage;
-    std::shared_ptr<engine::PdfDocument> m_currentPDF;
     bool m_isEditing = false;
     QString m_fileName = kEmptyTitle;
     QString m_editableFileName;
@@ -526,8 +515,6 @@ private:
     bool m_showGG = false;
     double m_rotationAngle = 0;
     double m_scaleFactor = 1.0;
-    bool m_jumpToPageMode = false;
-    QString m_jumpToPageInput;
     bool m_isDragTargeted = false;
     bool m_showOutline = false;
     bool m_showShortcuts = false;
