@@ -155,7 +155,6 @@ private:
     void openPanel();
     QWidget *makePanel(DockPanel panel);
     void panelClosed();
-    void endSelection();
     void followStacking();
     int pageCount() const;
     bool keepExpanded() const;

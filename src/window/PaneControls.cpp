@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QPushButton>
 
 #include <cmath>
 
@@ -29,16 +28,6 @@ QColor secondaryTextColor()
 QIcon tintedSymbol(const QString &symbol, const QColor &color, int size)
 {
     return platform::tintedSymbolIcon(symbol, color, size);
-}
-
-void styleQuietButton(QPushButton *button)
-{
-    button->setCursor(Qt::PointingHandCursor);
-    platform::useInterfaceFont(button, platform::InterfaceTextRole::body);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: rgba(0, 0, 0, 10); border: 1px solid rgba(0, 0, 0, 30);"
-                                         " border-radius: 7px; padding: 5px 14px; }"
-                                         "QPushButton:hover { background: rgba(0, 0, 0, 20); }"
-                                         "QPushButton:pressed { background: rgba(0, 0, 0, 34); }"));
 }
 
 QFrame *makeVerticalRule(int height, QWidget *parent)

@@ -7,8 +7,6 @@
 #include <QFrame>
 #include <QToolButton>
 
-class QPushButton;
-
 namespace folvan::window {
 
 class PaneButton : public QToolButton {
@@ -46,9 +44,6 @@ QIcon tintedSymbol(const QString &symbol, const QColor &color, int size = 16);
 
 // A vertical divider `height` pixels high.
 QFrame *makeVerticalRule(int height, QWidget *parent = nullptr);
-
-// The look of a plain secondary push button of the pane.
-void styleQuietButton(QPushButton *button);
 
 // The colours of the pane's controls.
 QColor accentColor();
