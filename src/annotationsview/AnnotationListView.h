@@ -57,7 +57,6 @@ public:
     // Following the pane model: rows change with its items. Not following:
     // no change of the items costs anything; the rows catch up on resuming.
     void setFollowing(bool following);
-    bool isFollowing() const { return m_following; }
 
 private:
     void synchronize();

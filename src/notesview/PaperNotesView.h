@@ -54,7 +54,6 @@ public:
     QString titleText() const { return m_title; }
     QString paperText() const { return m_paper; }
     void setSelected(bool selected);
-    bool isSelected() const { return m_selected; }
 
     QSize sizeHint() const override;
 

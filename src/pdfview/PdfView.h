@@ -81,9 +81,7 @@ public:
     // (a view point; the view's centre by default) in place.
     void setScaleFactor(double scale);
     void setScaleFactor(double scale, QPointF anchor);
-    double minScaleFactor() const { return m_minScale; }
     void setMinScaleFactor(double scale);
-    double maxScaleFactor() const { return m_maxScale; }
     void setMaxScaleFactor(double scale);
     // The scale at which the widest page fits the view's width.
     double scaleFactorForSizeToFit() const;
