@@ -115,8 +115,7 @@ public:
     void loadAddress(const QUrl &url);
 
     // A load or a fetch that goes this long without progress is stopped
-    // (60 seconds unless set).
-    void setLoadTimeout(int milliseconds) { m_loadTimeout = milliseconds; }
+    // (60 seconds).
     int loadTimeout() const { return m_loadTimeout; }
     bool isLoading() const { return m_loading; }
 

@@ -26,7 +26,6 @@ public:
 
     // Begins keeping the menus in step; later calls do nothing.
     void start();
-    bool isStarted() const { return !m_observers.empty(); }
 
     // Gives `menu` and its submenus, depth first, the menu font at the
     // interface size; a menu that already has it is left alone.
