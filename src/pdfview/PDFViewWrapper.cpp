@@ -150,24 +150,6 @@ PDFViewWrapper::~PDFViewWrapper()
     dismantleView();
 }
 
-void PDFViewWrapper::setPdfDocument(std::shared_ptr<engine::PdfDocument> document)
-{
-    m_pdfDocument = std::move(document);
-    scheduleUpdate();
-}
-
-void PDFViewWrapper::setScaleFactor(ScaleBinding binding)
-{
-    m_scaleFactor = std::move(binding);
-    scheduleUpdate();
-}
-
-void PDFViewWrapper::setOnDropPDF(DropHandler handler)
-{
-    m_onDropPDF = std::move(handler);
-    scheduleUpdate();
-}
-
 std::function<void(double)> PDFViewWrapper::zoomReporter() const
 {
     return [binding = m_scaleFactor](double zoom) {

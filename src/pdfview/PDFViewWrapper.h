@@ -79,11 +79,6 @@ public:
                    model::SharedPDFViewModel *viewModel, DropHandler onDropPDF, QWidget *parent = nullptr);
     ~PDFViewWrapper() override;
 
-    const std::shared_ptr<engine::PdfDocument> &pdfDocument() const { return m_pdfDocument; }
-    void setPdfDocument(std::shared_ptr<engine::PdfDocument> document);
-    void setScaleFactor(ScaleBinding binding);
-    void setOnDropPDF(DropHandler handler);
-
     DroppablePDFView *pdfView() const { return m_view; }
     PDFViewCoordinator *coordinator() const { return m_coordinator.get(); }
 

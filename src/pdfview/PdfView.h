@@ -136,7 +136,6 @@ public:
     void layoutDocumentView();
 
     // The colour behind the pages; transparent shows what is behind the view.
-    QColor backgroundColor() const { return m_background; }
     void setBackgroundColor(const QColor &color);
 
     // A cross-fade from what the view shows now to what it shows after the
