@@ -91,7 +91,6 @@ public:
     void displayReadout();
 
     bool expanded() const { return m_expanded; }
-    bool hovering() const { return m_hovering; }
     bool readoutShown() const { return m_showReadout; }
     bool collapsePending() const;
     std::optional<DockPanel> panel() const { return m_panel; }

@@ -15,11 +15,6 @@ namespace folvan::pane {
 
 enum class ReaderPane { primary, reference };
 
-inline QString rawValue(ReaderPane pane)
-{
-    return pane == ReaderPane::primary ? QStringLiteral("primary") : QStringLiteral("reference");
-}
-
 // A request to open a file in one pane. Each request has an identifier of
 // its own, so asking twice for the same file gives two different requests.
 struct ReaderOpenRequest {
