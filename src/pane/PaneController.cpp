@@ -76,11 +76,6 @@ platform::ScholarWidth PaneController::ggViewWidth() const
     return defaults().enumValue<platform::ScholarWidth>(platform::prefkey::ggViewWidth);
 }
 
-platform::TextEditorsLayout PaneController::textEditorsLayout() const
-{
-    return defaults().enumValue<platform::TextEditorsLayout>(platform::prefkey::textEditorsLayout);
-}
-
 std::optional<platform::ReadingWidth> PaneController::pdfViewWidth() const
 {
     return platform::fromText<platform::ReadingWidth>(defaults().stringValue(platform::prefkey::pdfViewWidth));

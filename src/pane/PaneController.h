@@ -147,7 +147,6 @@ public:
     bool resumeLast() const;          // "folvan.resumeLastDocument", true
     bool defaultBook() const;         // "folvan.defaultBookMode", true
     platform::ScholarWidth ggViewWidth() const;             // "ggViewWidth", Compact
-    platform::TextEditorsLayout textEditorsLayout() const;  // "textEditorsLayout", One Row
     // "pdfViewWidth", Auto; none for a stored text that names no width.
     std::optional<platform::ReadingWidth> pdfViewWidth() const;
     QString backgroundImagePath() const; // "backgroundImagePath", ""
