@@ -326,12 +326,14 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     const bool turned = std::abs(toShown.m11()) < 0.5;
     const auto x = usable(destination.x), y = usable(destination.y);
     const QPointF point = toShown.map(QPointF(x.value_or(0), y.value_or(0)));
-    const auto shownX = (turned ? y : x) ? std::optional(point.x()) : std::nullopt;
-    const auto shownY = (turned ? x : y) ? std::optional(point.y()) : std::nullopt;
+    // Whether the destination names a place across, and down, the page as
+    // shown.
+    const bool placedAcross = (turned ? y : x).has_value();
+    const bool placedDown = (turned ? x : y).has_value();
 
     double top = maxY(box);
-    if (shownY)
-        top = *shownY + 3;
+    if (placedDown)
+        top = point.y() + 3;
     top = std::min(std::max(top, minY(box) + 20), maxY(box));
     const double bottom = std::max(minY(box), top - 150);
 
@@ -345,8 +347,8 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     const std::vector<ShownLine> all = shownLines(*text, toShown);
     const auto lines = linesBetween(all, bottom, top);
     std::optional<std::pair<double, double>> span;
-    if (shownX && *shownX >= minX(box) && *shownX <= maxX(box) && !isPageTop(all, *shownX, top)) {
-        if (const ShownLine *start = lineStartedAt(lines, *shownX))
+    if (placedAcross && point.x() >= minX(box) && point.x() <= maxX(box) && !isPageTop(all, point.x(), top)) {
+        if (const ShownLine *start = lineStartedAt(lines, point.x()))
             span = columnOf(wholeLine(*text, all, *start), lines);
     }
     if (!span && !lines.empty()) {

@@ -199,12 +199,12 @@ TEST_F(BookPageTest, ARightHandPageAskedForStaysTheCurrentPage)
 
     // A jump to another spread's right-hand page, then one to the left-hand
     // page of the spread shown.
-    model->navigate(model::ReadingLocation{.page = 6}, true);
+    model->navigate(model::ReadingLocation{6, std::nullopt, std::nullopt}, true);
     ASSERT_TRUE(waitForPage(6));
     ASSERT_TRUE(test::waitFor([&] { return !model->jumpToPage(); }));
     EXPECT_EQ(model->currentPageIndex(), 6);
     EXPECT_EQ(platform::Preferences::shared().intValue(stored, -1), 6);
-    model->navigate(model::ReadingLocation{.page = 5}, true);
+    model->navigate(model::ReadingLocation{5, std::nullopt, std::nullopt}, true);
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 5 && !model->jumpToPage(); }));
     // Back, to the right-hand page again.
     model->returnLocation(false);

@@ -50,7 +50,8 @@ protected:
     PaperNotesView &show(std::optional<QUuid> paper, int page = 0)
     {
         PaneNoteHooks hooks{[this] { return selected; }, [this](const std::optional<QUuid> &id) { selected = id; },
-                            [this](const notes::PaperNote &note) { opened << note.id; }};
+                            [this](const notes::PaperNote &note) { opened << note.id; },
+                            /* takeTitleFocus */ {}};
         view = std::make_unique<PaperNotesView>(*store, paper, page, std::move(hooks));
         view->resize(380, 620);
         view->show();
@@ -261,8 +262,9 @@ TEST_F(NotesPanelTest, OpeningAPaperSelectsItsNewestNoteOrClearsTheSelection)
         EXPECT_TRUE(child<QPushButton>("scopeCurrent")->isChecked());
         EXPECT_EQ(rows(), c.rows);
         EXPECT_EQ(child<QWidget>("emptyState")->isVisible(), !c.selectedAfter.has_value());
-        if (c.rows.isEmpty())
+        if (c.rows.isEmpty()) {
             EXPECT_EQ(child<QLabel>("emptyList")->text(), QStringLiteral("在这里记下这篇论文的想法。"));
+        }
     }
 
     // The pane moves on to another paper while the panel is shown.

@@ -57,6 +57,15 @@ protected:
         wrapper->setGeometry(QRect(QPoint(0, 0), size));
         wrapper->show();
     }
+    // Opens the document in the model as a pane opens a paper to fit the
+    // width of its view.
+    void openFittingTheWidth()
+    {
+        model::OpenedDocument opened;
+        opened.document = document;
+        opened.fitWidth = true;
+        model->documentOpened(opened);
+    }
     DroppablePDFView *view() const { return wrapper->pdfView(); }
     platform::Preferences &prefs() const { return platform::Preferences::shared(); }
     QString lastPageKey() const { return QStringLiteral("lastPage_") + documentURL().path(); }
@@ -124,7 +133,7 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
 TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
 {
     // Made as a pane makes it: added to a shown window's layout afterwards.
-    model->documentOpened({.document = document, .fitWidth = true});
+    openFittingTheWidth();
     QWidget window;
     auto *column = new QVBoxLayout(&window);
     column->setContentsMargins(0, 0, 0, 0);
@@ -217,7 +226,7 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewScrollsSidewaysAndANarrowerOneIs
 TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
 {
     zoom = 1.5;
-    model->documentOpened({.document = document, .fitWidth = true});
+    openFittingTheWidth();
     makeWrapper(QSize(24, 600));
     settle();
     EXPECT_TRUE(model->fitNativeOnMount());
