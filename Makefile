@@ -2,12 +2,16 @@
 # `make test` installs, builds and runs every test; `make test-sanitize` does
 # the same in a build of its own with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then feeds the fuzz target its seed corpus.
+# WERROR=ON (as CI runs them) makes every compiler warning an error; off by
+# default, so that a newer compiler's new warnings do not stop a user's build.
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 PDF ?=
+WERROR ?= OFF
+WARNINGS = -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WERROR)
 
 .PHONY: all setup configure build run test test-sanitize bench clean
 
@@ -19,7 +23,7 @@ setup:
 # Configured every time (a few seconds, nothing rebuilt when nothing changed):
 # the source lists are read from the folders at configure only.
 configure:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WARNINGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -34,12 +38,12 @@ test: setup build
 # web engine's own size mismatches are left alone (also in tests/support/TestMain.cpp).
 test-sanitize: setup
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLVAN_SANITIZE=ON -DFOLVAN_BUILD_BENCH=OFF
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLVAN_SANITIZE=ON -DFOLVAN_BUILD_BENCH=OFF $(WARNINGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLVAN_BUILD_FUZZ=ON -DFOLVAN_BUILD_TESTS=OFF -DFOLVAN_BUILD_BENCH=OFF
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLVAN_BUILD_FUZZ=ON -DFOLVAN_BUILD_TESTS=OFF -DFOLVAN_BUILD_BENCH=OFF $(WARNINGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target folvan_fuzz_open
 	ASAN_OPTIONS=fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp \
 		$(FUZZ_BUILD)/fuzz/folvan_fuzz_open -rss_limit_mb=4096 fuzz/corpus/*
