@@ -152,10 +152,12 @@ QWidget *ReaderAppearancePanel::buildBookGroup()
     m_single = new QPushButton(QStringLiteral("单页"), m_bookGroup);
     m_spread = new QPushButton(QStringLiteral("双页"), m_bookGroup);
     layoutRow->setSpacing(0);
-    for (auto [button, tag] : {std::pair(m_single, platform::BookLayout::Single), std::pair(m_spread, platform::BookLayout::Spread)}) {
+    for (const auto &choice : {std::pair(m_single, platform::BookLayout::Single), std::pair(m_spread, platform::BookLayout::Spread)}) {
+        QPushButton *button = choice.first;
+        const platform::BookLayout layout = choice.second;
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        connect(button, &QPushButton::clicked, this, [this, tag] { chooseLayout(tag); });
+        connect(button, &QPushButton::clicked, this, [this, layout] { chooseLayout(layout); });
         layoutRow->addWidget(button);
     }
     column->addLayout(layoutRow);
