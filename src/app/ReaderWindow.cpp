@@ -147,14 +147,16 @@ void ReaderWindow::closeEvent(QCloseEvent *event)
 }
 
 // A closed window is deleted in the program's own event loop only. Inside
-// another one (a dialog's, or the wait of a pane's last save), the code
-// that runs it is a member of the window's panes or holds a dialog on its
-// stack that the window would delete as its child.
+// another one (a dialog's), the code that runs it holds the dialog on its
+// stack, and the window would delete the dialog as its child.
 bool ReaderWindow::event(QEvent *event)
 {
     if (event->type() == QEvent::DeferredDelete) {
-        // The panes save once more as the program ends, waiting on their
-        // pages: the windows are deleted after that, with ReaderWindows.
+        // Once the program's loop has ended, the windows closed as it ended
+        // stay until ReaderWindows deletes them as main returns: after the
+        // panes' last saves at aboutToQuit, and after main has named the
+        // changes that could not be written, in a dialog whose loop would
+        // otherwise run the parting writes of the deleted panes.
         if (programEnding)
             return true;
         if (QThread::currentThread()->loopLevel() > 1) {

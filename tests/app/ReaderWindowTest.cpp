@@ -284,9 +284,10 @@ TEST_F(QuitTest, AWindowClosedUnderAnOpenAlertOutlivesIt)
     EXPECT_TRUE(test::waitFor([&] { return !shown; }));
 }
 
-// As the program ends, the panes save once more and may wait on their
-// pages in an event loop of their own: a window closed as the program's
-// loop ended is not deleted under them.
+// As the program ends, what is connected to aboutToQuit (the panes' last
+// saves) runs with the windows still there, even when it runs an event loop
+// of its own: a window closed as the program's loop ended is not deleted
+// under it.
 TEST_F(QuitTest, ClosedWindowsOutliveThePanesLastSaves)
 {
     app::ReaderWindows windows;
