@@ -150,7 +150,7 @@ TEST_F(LongPapers, ShowTheirOwnAnnotationsAndMarkupsOnFarPagesOnceRead)
     ASSERT_EQ(test::annotationsOf(second).markups().size(), 1u);
     EXPECT_EQ(shownNames(second, 380), QStringList{installedName(test::annotationsOf(second).markups().front().id)});
     EXPECT_EQ(shownNames(second, 350), QStringList{"Ann"});
-    settle();
+    waitForIdle();
     EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 2u);
     // The book's highlight layer has both far pages.
     const PaneAnnotations::OverlayRowMap rows = test::annotationsOf(second).rasterOverlays(false);
@@ -206,7 +206,7 @@ TEST_F(LongPapers, ShowTheMarkupsOfTheFirstPageBeforeItIsDrawn)
     EXPECT_EQ(shownNames(second, 350), QStringList{"Far"});
     EXPECT_EQ(shownNames(second, 380).size(), 1);
     EXPECT_EQ(document->page(0).render(1.0), early);
-    settle();
+    waitForIdle();
     EXPECT_EQ(test::annotationsOf(second).annotationItems().size(), 4u);
     EXPECT_EQ(test::annotationsOf(second).markups(), marking.markups());
     EXPECT_EQ(fileBytes(annotationFile(second)), stored);

@@ -268,7 +268,7 @@ TEST_F(AnnotatedCopy, OfALongPaperJustOpenedHoldsEveryMarkup)
     EXPECT_EQ(summary->count(QStringLiteral("mine")), 2) << summary->toStdString();
     EXPECT_EQ(summary->count(QStringLiteral("far")), 1) << summary->toStdString();
     // Nothing is read twice once the readings started at open come back.
-    settle();
+    waitForIdle();
     waitForStoredMarkups(third);
     EXPECT_EQ(test::annotationsOf(third).annotationItems().size(), 3u);
     EXPECT_EQ(shownNames(third, 380), QStringList{installed[1]});

@@ -128,8 +128,7 @@ TEST_F(ReferencePreviewTest, ALatePictureOfAnEndedHoverIsDropped)
     EXPECT_EQ(controller->state(), State::pending);
     controller->dismiss();
     // The picture is drawn and handed back; nothing shows for it.
-    QThreadPool::globalInstance()->waitForDone();
-    settle();
+    waitForIdle();
     EXPECT_EQ(controller->popup(), nullptr);
     EXPECT_EQ(controller->state(), State::idle);
 
@@ -137,8 +136,7 @@ TEST_F(ReferencePreviewTest, ALatePictureOfAnEndedHoverIsDropped)
     hover(first);
     controller->showPendingNow();
     hover(second);
-    QThreadPool::globalInstance()->waitForDone();
-    settle();
+    waitForIdle();
     EXPECT_EQ(controller->popup(), nullptr);
     showPreview(second);
 }

@@ -37,12 +37,12 @@ protected:
             return path(QStringLiteral("right.pdf"));
         };
         window = std::make_unique<app::ReaderWindow>();
-        test::settle();
+        test::waitForIdle();
     }
     void TearDown() override
     {
         window.reset();
-        test::settle();
+        test::waitForIdle();
         ShellTest::TearDown();
     }
     QAction *command(ReaderCommandID id) const { return window->menus()->commandAction(id); }
@@ -185,7 +185,7 @@ TEST_F(QuitTest, QuittingWithUnwritableNotesAsksAndMayStay)
     shown->menus()->quitAction()->trigger();
     EXPECT_TRUE(test::waitFor([&] { return !asked.isEmpty(); }));
     EXPECT_TRUE(asked.contains(QStringLiteral("笔记")));
-    test::settle();
+    test::waitForIdle();
     EXPECT_TRUE(shown->isVisible());
     // Closing the last window asks too.
     asked.clear();

@@ -16,7 +16,7 @@
 
 using namespace folvan;
 using namespace folvan::book;
-using folvan::test::settle;
+using folvan::test::waitForIdle;
 
 namespace {
 
@@ -76,7 +76,7 @@ protected:
     {
         coordinator->setDocument(document);
         post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
-        settle();
+        waitForIdle();
     }
 
     BookResourceHandler handler{QStringLiteral(":/book")};
@@ -112,7 +112,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
     coordinator->update();
     EXPECT_TRUE(host.scripts.isEmpty()) << "nothing before the page is ready";
     post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
-    settle();
+    waitForIdle();
     ASSERT_EQ(host.calls(QStringLiteral("open")).size(), 1);
     const QString open = host.calls(QStringLiteral("open")).first();
     EXPECT_TRUE(open.contains(QStringLiteral("\"token\":\"") + coordinator->token() + QLatin1Char('"')));
@@ -129,7 +129,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
     coordinator->update();
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
-    settle();
+    waitForIdle();
     EXPECT_FALSE(model->jumpToPage());
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("jump")).size(), 2);
@@ -139,7 +139,7 @@ TEST_F(BookCoordinatorTest, SendsWhatThePageLacksOnce)
     model::SharedPDFViewModelTestPeer(&*model).setBookTurnRequest(model::BookTurnRequest::make(false));
     coordinator->update();
     EXPECT_EQ(host.calls(QStringLiteral("turn")), QStringList(2, QStringLiteral("window.folvan?.turn({\"forward\":false}); null;")));
-    settle();
+    waitForIdle();
     EXPECT_FALSE(model->bookTurnRequest());
 
     // Changed settings go once; an annotation change is a new load.
@@ -163,7 +163,7 @@ TEST_F(BookCoordinatorTest, StartsAtTheStoredPageOfAnotherDocument)
     platform::Preferences::shared().setValue(QStringLiteral("lastPage_") + QUrl::fromLocalFile(pdf).path(), 42);
     model::SharedPDFViewModelTestPeer(&*model).setPageCount(3);
     coordinator->setDocument(document);
-    settle();
+    waitForIdle();
     EXPECT_EQ(model->pageCount(), 10);
     EXPECT_EQ(model->currentPageIndex(), 9);
 }
@@ -270,7 +270,7 @@ TEST_F(BookCoordinatorTest, APassageJumpedToIsDrawnAmongTheOverlaysUntilAClick)
     coordinator->update();
     ASSERT_EQ(host.calls(QStringLiteral("jump")).size(), 1);
     EXPECT_TRUE(host.calls(QStringLiteral("jump")).first().contains(QStringLiteral("\"page\":6")));
-    settle();
+    waitForIdle();
     EXPECT_FALSE(model->jumpToPage());
     ASSERT_TRUE(model->markedPassage());
     EXPECT_EQ(model->markedPassage()->string(), source.quote);
@@ -308,7 +308,7 @@ TEST_F(BookCoordinatorTest, APageLoadedAnewGetsThePaperAgain)
     ASSERT_TRUE(coordinator->paperReady());
     const QString before = coordinator->token();
     post({{QStringLiteral("event"), QStringLiteral("ready")}}, false);
-    settle();
+    waitForIdle();
     const QStringList opens = host.calls(QStringLiteral("open"));
     ASSERT_EQ(opens.size(), 2);
     EXPECT_NE(coordinator->token(), before);
@@ -344,7 +344,7 @@ TEST_F(BookCoordinatorTest, ReportsAPageThatNeverDraws)
     EXPECT_FALSE(coordinator->paperReady());
     post(ready);
     EXPECT_EQ(drawn, 1);
-    settle();
+    waitForIdle();
     EXPECT_TRUE(coordinator->paperReady());
     clock.advance(1);
     EXPECT_FALSE(model->bookError());
@@ -359,7 +359,7 @@ TEST_F(BookCoordinatorTest, DoesNothingOnceDisposed)
     coordinator->pageRestarting();
     coordinator->pageEnded();
     coordinator->pageLoadFailed(QStringLiteral("aborted"));
-    settle();
+    waitForIdle();
     EXPECT_FALSE(coordinator->isReady());
     EXPECT_TRUE(host.scripts.isEmpty());
     EXPECT_FALSE(model->bookError());

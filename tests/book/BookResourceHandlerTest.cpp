@@ -56,10 +56,10 @@ protected:
         return resource ? QImage::fromData(resource->data, "PNG").size() : QSize();
     }
     // Lets the queue finish and the main thread take its answers.
-    void settle()
+    void waitForAnswers()
     {
         handler->waitForQueue();
-        test::settle();
+        test::waitForIdle();
     }
 
     const QString token = QStringLiteral("T0K3N");
@@ -140,7 +140,7 @@ TEST_F(BookResourceHandlerTest, StoppedAndAbandonedRequestsGetNoAnswer)
     quint64 id = 0;
     const auto stopped = start(QStringLiteral("folvan-book://local/page/T0K3N/4.png?edge=600"), &id);
     handler->stop(id);
-    settle();
+    waitForAnswers();
     EXPECT_FALSE(stopped->answered);
     // The queue may have taken it up before the stop: then it is drawn, but
     // never answered.
@@ -148,7 +148,7 @@ TEST_F(BookResourceHandlerTest, StoppedAndAbandonedRequestsGetNoAnswer)
 
     const auto pending = start(QStringLiteral("folvan-book://local/page/T0K3N/5.png?edge=600"));
     handler->dispose();
-    settle();
+    waitForAnswers();
     EXPECT_FALSE(pending->answered);
     EXPECT_FALSE(fetch(QStringLiteral("folvan-book://local/page/T0K3N/5.png?edge=600")));
     // After the next document, requests are served again.

@@ -181,9 +181,9 @@ TEST_F(LibraryPanelTest, TheExportTitlesFitAtEveryTextSize)
         auto library = std::make_unique<ReaderLibraryPanel>(&model, [] {});
         dock::applyControlButtonStyle(library.get()); // as the dock shows it
         library->show();
-        settle();
+        waitForIdle();
         library->resize(library->sizeHint());
-        settle();
+        waitForIdle();
         QRect places[2];
         int i = 0;
         for (QToolButton *button : {library->exportMarkdownButton(), library->exportPDFButton()}) {

@@ -547,7 +547,7 @@ TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
     // A file where the annotation folder should be.
     ASSERT_TRUE(writeTestFile(model.annotationDirectory(), "not a folder"));
     toolbar->highlightButton()->click();
-    test::settle();
+    test::waitForIdle();
     ASSERT_TRUE(toolbar->errorLabel()->isVisible());
     QLabel *error = toolbar->errorLabel();
     EXPECT_TRUE(error->text().endsWith(QStringLiteral("…"))) << error->text().toStdString();
@@ -557,7 +557,7 @@ TEST_F(DockSelectionTest, TheStripFitsTheToolbarWhenTheSaveErrorComesAndGoes)
 
     ASSERT_TRUE(QFile::remove(model.annotationDirectory()));
     clock.advance(model::SharedPDFViewModel::kSideFileRetrySeconds);
-    test::settle();
+    test::waitForIdle();
     ASSERT_FALSE(toolbar->errorLabel()->isVisible());
     EXPECT_EQ(readerDock.selectionStrip(), strip);
     EXPECT_EQ(strip->width(), bare);

@@ -47,7 +47,7 @@ protected:
     void TearDown() override
     {
         readerWindow.reset();
-        folvan::test::settle();
+        folvan::test::waitForIdle();
         ShellTest::TearDown();
     }
     window::ContentView *pane() const { return readerWindow->workspace()->primaryView(); }
@@ -339,14 +339,14 @@ TEST_F(HelpOverlaysTest, AStepChangeLeavesNothingOfTheOldStepOnScreen)
         return effects;
     };
     const auto onScreen = [&guide] {
-        folvan::test::settle();
+        folvan::test::waitForIdle();
         return guide.screen()->grabWindow(guide.winId()).toImage().convertToFormat(QImage::Format_RGB32);
     };
     for (int step = 1; step < 6; ++step) {
         guide.primaryButton()->click();
         for (int i = 0; i < 20; ++i) {
             clock.advance(0.05);
-            folvan::test::settle();
+            folvan::test::waitForIdle();
             if (i < 3) {
                 EXPECT_EQ(effectsInCard(), 0) << "step " << step;
             }

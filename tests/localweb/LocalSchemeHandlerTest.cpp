@@ -85,10 +85,11 @@ protected:
         EXPECT_TRUE(test::waitFor([&] { return reply->answers > 0; })) << url.toStdString();
         return reply->reply;
     }
-    void settle()
+    // Lets the queue finish and the main thread take its answers.
+    void waitForAnswers()
     {
         handler->waitForQueue();
-        test::settle();
+        test::waitForIdle();
     }
 
     const QStringList pageFiles{QStringLiteral("index.html"), QStringLiteral("sub/a.js"), QStringLiteral("link.js"),
@@ -158,7 +159,7 @@ TEST_F(LocalSchemeHandlerTest, NeverAnswersAStoppedOrAbandonedRequest)
     }
     const auto after = begin(QStringLiteral("folvan-test://local/index.html"));
     ASSERT_TRUE(test::waitFor([&] { return after->answers > 0; }));
-    settle();
+    waitForAnswers();
     EXPECT_EQ(working->answers, 0);
     EXPECT_EQ(waiting->answers, 0);
     EXPECT_EQ(pending->answers, 0);

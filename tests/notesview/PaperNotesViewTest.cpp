@@ -142,7 +142,7 @@ TEST_F(NotesPanelTest, ALongLineIsEditedInPiecesAndStoredWhole)
     const QString original = line + QStringLiteral("\nend");
     selected = add(QStringLiteral("long"), 10, alpha, original);
     show(alpha);
-    folvan::test::settle();
+    folvan::test::waitForIdle();
     auto *body = child<QPlainTextEdit>("body");
     QTextDocument *document = body->document();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
@@ -367,7 +367,7 @@ TEST_F(NotesPanelTest, AShortPanelSharesItsHeightAndKeepsItsFooter)
     selected = add(QStringLiteral("shown"), 5, alpha, QStringLiteral("text"));
     show(alpha);
     view->resize(356, 496);
-    folvan::test::settle();
+    folvan::test::waitForIdle();
     const QRect inside = view->rect();
     QLabel *status = child<QLabel>("status");
     ASSERT_TRUE(status->isVisible());

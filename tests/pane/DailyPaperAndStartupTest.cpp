@@ -92,7 +92,7 @@ TEST_F(DailyPaperTest, AnOpenAfterTheScanStartedWins)
     pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
     pane->loadPDF(QUrl::fromLocalFile(chosen));
     ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(chosen));
     EXPECT_TRUE(presented->alerts.isEmpty());
 }
@@ -103,7 +103,7 @@ TEST_F(DailyPaperTest, AScanThatEndsAfterItsPaneIsGoneIsDropped)
     auto pane = makePane();
     pane->loadShortPDF({QUrl::fromLocalFile(candidate)});
     pane.reset();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(presented->alerts.isEmpty());
     EXPECT_TRUE(history().records().isEmpty());
 }
@@ -120,10 +120,10 @@ TEST_F(StartupTest, ARequestWinsOverTheHistory)
             documents.insert(pane->viewModel()->pdfDocument().get());
     });
     pane->setOpenRequest(ReaderOpenRequest{QUuid::createUuid(), QUrl::fromLocalFile(requested)});
-    drain(); // a request arriving before start-up opens at start-up, once
+    waitForIdle(); // a request arriving before start-up opens at start-up, once
     pane->startUp();
     ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(requested));
     EXPECT_EQ(documents.size(), 1u);
 }
@@ -151,14 +151,14 @@ TEST_F(StartupTest, NothingOpensWhenResumingIsOffOrTheLastPaperIsGone)
 
     auto pane = makePane();
     pane->startUp();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty()) << "no older record is tried";
 
     platform::Preferences::shared().setValue(QStringLiteral("folvan.resumeLastDocument"), false);
     history().opened(older, {});
     auto off = makePane();
     off->startUp();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(off->viewModel()->pdfDocumentURL().isEmpty());
 }
 

@@ -128,7 +128,7 @@ TEST_F(FileOperationsTest, AnUpperCaseExtensionIsNotDoubled)
     pane->beginRename();
     EXPECT_EQ(pane->editableFileName(), QStringLiteral("Scan.PDF"));
     pane->commitRename();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(QFileInfo::exists(upper));
     EXPECT_FALSE(QFileInfo::exists(upper + QStringLiteral(".pdf")));
     EXPECT_TRUE(presented->alerts.isEmpty());
@@ -199,7 +199,7 @@ TEST_F(FileOperationsTest, MovingOntoAnExistingFileChangesNothing)
     EXPECT_EQ(url(), QUrl::fromLocalFile(file));
     EXPECT_EQ(platform::Preferences::shared().urlValue(QStringLiteral("lastMovePanelURL")),
               QUrl::fromLocalFile(folder));
-    drain();
+    waitForIdle();
     EXPECT_TRUE(relocations.isEmpty());
 }
 
@@ -279,7 +279,7 @@ TEST_F(FileOperationsTest, WithoutPresenterOrChooserNothingIsAskedAndNothingHapp
     pane->selectAndOpenPDF();
     pane->openShortPDF();
     pane->renamePDF(QString());
-    drain();
+    waitForIdle();
     EXPECT_FALSE(pane->showDeleteConfirmation());
     EXPECT_FALSE(pane->showingAlert());
     EXPECT_TRUE(QFileInfo::exists(file));

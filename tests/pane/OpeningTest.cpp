@@ -42,7 +42,7 @@ TEST_F(OpeningTest, OnlyTheLatestOfTwoQuickOpensIsApplied)
     pane->loadPDF(QUrl::fromLocalFile(a));
     pane->loadPDF(QUrl::fromLocalFile(b));
     ASSERT_TRUE(waitFor([&] { return !pane->viewModel()->pdfDocumentURL().isEmpty(); }));
-    drain();
+    waitForIdle();
 
     EXPECT_EQ(pane->viewModel()->pdfDocumentURL(), QUrl::fromLocalFile(b));
     EXPECT_EQ(pane->viewModel()->pageCount(), 3);
@@ -149,14 +149,14 @@ TEST_F(OpeningTest, AnOpenAnnouncesTheNewDocumentAndTheRebuildOnce)
     auto pane = makePane();
     model::SharedPDFViewModel &model = *pane->viewModel();
     ASSERT_TRUE(openAndWait(*pane, a));
-    drain();
+    waitForIdle();
 
     int documents = 0;
     int rebuilds = 0;
     QObject::connect(&model, &model::SharedPDFViewModel::pdfDocumentChanged, pane.get(), [&] { ++documents; });
     QObject::connect(&model, &model::SharedPDFViewModel::pageViewRebuildRequested, pane.get(), [&] { ++rebuilds; });
     ASSERT_TRUE(openAndWait(*pane, b));
-    drain();
+    waitForIdle();
     EXPECT_EQ(documents, 1);
     EXPECT_EQ(rebuilds, 1);
     EXPECT_EQ(model.pageCount(), 3);
@@ -272,12 +272,12 @@ TEST_F(OpeningTest, OnlyTheActivePaneWritesWhenBothShowTheSamePaper)
         pane->setPeerURL(QUrl::fromLocalFile(file));
     }
     reference->setIsActive(false);
-    drain();
+    waitForIdle();
     const qint64 before = history().records().front().state.page;
 
     model::SharedPDFViewModelTestPeer(reference->viewModel()).setJumpToPage(std::nullopt);
     model::SharedPDFViewModelTestPeer(reference->viewModel()).setCurrentPageIndex(4);
-    drain();
+    waitForIdle();
     EXPECT_EQ(history().records().front().state.page, before);
 
     primary->setIsActive(false);
@@ -310,7 +310,7 @@ TEST_F(OpeningTest, APaneGoingAwayHandsItsLastStateToTheHistoryInTheNextTurn)
     const QString file = paper(QStringLiteral("going.pdf"), 5);
     auto pane = makePane();
     ASSERT_TRUE(openAndWait(*pane, file));
-    drain();
+    waitForIdle();
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setJumpToPage(3);
     // Other views follow the history; none may be asked to rebuild while
     // the pane, and maybe its window, is being destroyed.
@@ -347,12 +347,12 @@ TEST_F(OpeningTest, CloseOrTeardownDropsAnOpenUnderWay)
     auto pane = makePane();
     pane->loadPDF(QUrl::fromLocalFile(file));
     pane->closePDF();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(pane->viewModel()->pdfDocumentURL().isEmpty());
 
     pane->loadPDF(QUrl::fromLocalFile(file));
     pane.reset();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(history().records().isEmpty());
 }
 

@@ -346,7 +346,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
 {
     int reports = 0;
     QObject::connect(pane.get(), &PaneController::snapshotChanged, pane.get(), [&] { ++reports; });
-    drain();
+    waitForIdle();
     const int atStart = reports;
     openPaper();
     ASSERT_TRUE(waitFor([&] { return reports > atStart; }));
@@ -358,7 +358,7 @@ TEST_F(PaneCommandsTest, SnapshotIsReportedWhenThePaperOrTheFlagsChange)
 
     const int afterOpen = reports;
     pane->viewZoomed(1.7); // not a flag of the record
-    drain();
+    waitForIdle();
     EXPECT_EQ(reports, afterOpen);
     pane->choosePageLayout(platform::BookLayout::Single);
     EXPECT_TRUE(waitFor([&] { return reports == afterOpen + 1; }));

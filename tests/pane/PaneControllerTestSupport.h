@@ -1,8 +1,7 @@
 #pragma once
 
 // Shared helpers of the pane controller tests: fixture papers, a controller
-// with a fake presenter and file chooser, and waiting for the controller's
-// queued work.
+// with a fake presenter and file chooser.
 
 #include "annotations/PaneAnnotations.h"
 #include "fixtures/PdfFixtureWriter.h"
@@ -25,25 +24,8 @@
 
 namespace folvan::pane::test {
 
-using folvan::test::settle;
 using folvan::test::waitFor;
-
-// Runs the event loop until the work the panes handed to other threads has
-// finished and everything it and the panes queued for the main thread has
-// run: a later turn in which nothing more will happen by itself.
-inline void drain()
-{
-    for (int quiet = 0; quiet < 2;) {
-        const bool busy = QThreadPool::globalInstance()->activeThreadCount() > 0;
-        QThreadPool::globalInstance()->waitForDone();
-        bool reached = false;
-        platform::runOnMain([&reached] { reached = true; });
-        while (!reached)
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        quiet = busy ? 0 : quiet + 1;
-    }
-}
-
+using folvan::test::waitForIdle;
 
 // A PDF of `pages` Letter pages; page i holds "Page i" and `text`.
 inline bool writePaper(const QString &path, int pages, const QString &text = QStringLiteral("alpha beta"))

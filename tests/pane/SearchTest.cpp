@@ -59,7 +59,7 @@ TEST_F(SearchTest, OnlyTheLastQueryOfABurstIsSearchedAfterTheDelay)
     EXPECT_TRUE(pane->searchRunning());
     clock.advance(PaneController::kSearchDelaySeconds - 0.01);
     PaneController::readingSearchQueue().waitForDone();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(model().searchResults().empty()) << "searched before the delay after the last change";
 
     clock.advance(0.01);
@@ -75,7 +75,7 @@ TEST_F(SearchTest, ABlankQueryStartsNoSearch)
     model().searchTextEntered(QStringLiteral("  \n "));
     EXPECT_FALSE(pane->searchRunning());
     delayPasses();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(model().searchResults().empty());
 }
 
@@ -87,7 +87,7 @@ TEST_F(SearchTest, AResultForAClosedBarIsDropped)
     pane->closeSearch();
     releaseQueue();
     PaneController::readingSearchQueue().waitForDone();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(model().searchResults().empty());
     EXPECT_FALSE(pane->searchRunning());
     EXPECT_TRUE(model().searchText().isEmpty());
@@ -102,7 +102,7 @@ TEST_F(SearchTest, AResultForAnotherDocumentObjectIsAskedAgainOfTheNewOne)
     model::SharedPDFViewModelTestPeer(&model()).setPdfDocument(replacement);
     releaseQueue();
     PaneController::readingSearchQueue().waitForDone();
-    drain(); // the stale result arrives and the search is asked for again
+    waitForIdle(); // the stale result arrives and the search is asked for again
     EXPECT_TRUE(model().searchResults().empty());
 
     ASSERT_TRUE(settles());
@@ -130,7 +130,7 @@ TEST_F(SearchTest, OpeningAnotherPaperClearsTheSearch)
     model().searchTextEntered(QStringLiteral("alpha"));
     ASSERT_TRUE(openAndWait(*pane, other));
     delayPasses();
-    drain();
+    waitForIdle();
     EXPECT_FALSE(pane->searchRunning());
     EXPECT_FALSE(model().showSearch());
     EXPECT_TRUE(model().searchText().isEmpty());
@@ -148,7 +148,7 @@ TEST_F(SearchTest, AResultForAPaneThatIsGoneIsDropped)
     pane.reset();
     releaseQueue();
     PaneController::readingSearchQueue().waitForDone();
-    drain(); // the delivery finds no pane and reaches no other
+    waitForIdle(); // the delivery finds no pane and reaches no other
     EXPECT_TRUE(other->viewModel()->searchResults().empty());
     EXPECT_FALSE(other->searchRunning());
 }
@@ -234,7 +234,7 @@ TEST_F(LongPaperSearchTest, ANewerQueryStopsTheOlderOneWhoseMatchesNeverAppear)
     clock.advance(PaneController::kSearchDelaySeconds);
     ASSERT_TRUE(searchSettles());
     PaneController::readingSearchQueue().waitForDone();
-    drain();
+    waitForIdle();
     EXPECT_FALSE(betaShown);
     // "Page 1", "Page 10" ... "Page 199": 111 pages.
     EXPECT_EQ(model().searchResults().size(), 111u);
@@ -247,7 +247,7 @@ TEST_F(LongPaperSearchTest, ClosingThePaperMidSearchEndsItAndLetsTheDocumentGo)
     pane->closePDF();
     EXPECT_FALSE(pane->searchRunning());
     PaneController::readingSearchQueue().waitForDone();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(model().searchResults().empty());
     EXPECT_FALSE(pane->searchRunning());
     EXPECT_TRUE(searched.expired());

@@ -13,7 +13,7 @@
 
 using namespace folvan;
 using namespace folvan::pdfview;
-using folvan::test::settle;
+using folvan::test::waitForIdle;
 
 namespace {
 
@@ -50,25 +50,25 @@ TEST(DroppablePDFViewDrops, OpensTheFirstPDFOfTheDropInALaterTurn)
     std::unique_ptr<QMimeData> drag(filesDrag({"/tmp/a.txt", "/tmp/b.pdf", "/tmp/c.Pdf"}));
     EXPECT_TRUE(view.performDrop(drag.get()));
     EXPECT_TRUE(opened.empty());
-    settle();
+    waitForIdle();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile("/tmp/b.pdf"));
 
     std::unique_ptr<QMimeData> none(filesDrag({"/tmp/a.txt"}));
     EXPECT_FALSE(view.performDrop(none.get()));
-    settle();
+    waitForIdle();
     EXPECT_EQ(opened.size(), 1u);
 
     // Accepted, but without a handler, or with the view gone by the later
     // turn, nothing happens.
     view.setOnDropPDF({});
     EXPECT_TRUE(view.performDrop(drag.get()));
-    settle();
+    waitForIdle();
     auto *gone = new DroppablePDFView;
     gone->setOnDropPDF([&](const QUrl &url) { opened.push_back(url); });
     EXPECT_TRUE(gone->performDrop(drag.get()));
     delete gone;
-    settle();
+    waitForIdle();
     EXPECT_EQ(opened.size(), 1u);
 }
 
@@ -99,7 +99,7 @@ TEST(DroppablePDFViewDrops, DragEventsAnswerAsTheDropWould)
     QDropEvent drop(at, Qt::CopyAction, text.get(), Qt::LeftButton, Qt::NoModifier);
     view.dropEvent(&drop);
     EXPECT_FALSE(drop.isAccepted());
-    settle();
+    waitForIdle();
     EXPECT_TRUE(opened.empty());
 }
 

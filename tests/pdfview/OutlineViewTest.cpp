@@ -128,7 +128,7 @@ TEST_F(OutlineViewTest, ALongTitleTakesAtMostTwoLines)
     panel.resize(180, 200);
     node->resize(180, 100);
     panel.show();
-    test::settle();
+    test::waitForIdle();
     QLabel *label = node->titleLabel();
     EXPECT_TRUE(label->text().endsWith(QChar(0x2026)));
     EXPECT_EQ(label->text().count(u'\n'), 1);
@@ -161,7 +161,7 @@ TEST_F(OutlineViewTest, EveryPageNumberStandsInsideThePanelBesideItsTitle)
     view.resize(200, 500);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    test::settle();
+    test::waitForIdle();
     std::vector<OutlineNodeView *> nodes;
     std::function<void(OutlineNodeView *)> collect = [&](OutlineNodeView *node) {
         nodes.push_back(node);

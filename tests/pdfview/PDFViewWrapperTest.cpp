@@ -17,7 +17,7 @@
 
 using namespace folvan;
 using namespace folvan::pdfview;
-using folvan::test::settle;
+using folvan::test::waitForIdle;
 
 namespace {
 
@@ -88,7 +88,7 @@ TEST_F(PDFViewWrapperTest, RestoresToThePageClampedIntoTheDocumentSilently)
         model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(stored);
         makeWrapper();
         EXPECT_TRUE(wrapper->coordinator()->restoring);
-        settle();
+        waitForIdle();
         EXPECT_EQ(view()->currentPageIndex(), expected) << stored;
         EXPECT_EQ(model->currentPageIndex(), expected) << stored;
         EXPECT_EQ(model->pageCount(), 6);
@@ -110,7 +110,7 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     const engine::PdfSelection line = document->page(2).selectionForLine(test::lineOrigin(1) + QPointF(5, 3));
     model->pageSelectionChanged(line);
     makeWrapper();
-    settle();
+    waitForIdle();
     const QPointF top = view()->convertPointFromPage(QPointF(72, 500), 2);
     EXPECT_NEAR(top.y(), 0, 1.0);
     ASSERT_TRUE(view()->currentSelection());
@@ -125,7 +125,7 @@ TEST_F(PDFViewWrapperTest, RestoresTheRetainedDestinationAndSelectionOnThatPage)
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     model->pageSelectionChanged(line);
     makeWrapper();
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->currentPageIndex(), 1);
     EXPECT_FALSE(view()->currentSelection());
 }
@@ -143,7 +143,7 @@ TEST_F(PDFViewWrapperTest, FitsTheWidthTheViewGetsInItsLayoutOnFirstShow)
     auto *pane = new PDFViewWrapper(document, {[this] { return zoom; }, [this](double z) { zoomWrites.push_back(z); }},
                                     model.get(), nullptr, &window);
     column->addWidget(pane);
-    settle();
+    waitForIdle();
     const double expected = (636 - 24) / (612.0 * pane->pdfView()->screenPointPixels());
     EXPECT_NEAR(pane->pdfView()->scaleFactor(), expected, 1e-9);
     ASSERT_EQ(zoomWrites.size(), 1u);
@@ -163,7 +163,7 @@ TEST_F(PDFViewWrapperTest, TheFirstInputBeforeTheRestoreActsFromTheReadingPositi
     makeWrapper();
     ASSERT_TRUE(wrapper->coordinator()->restoring);
     QTest::keyClick(view()->viewport(), Qt::Key_End);
-    settle();
+    waitForIdle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
     EXPECT_EQ(view()->currentPageIndex(), 5) << "End was undone by the restore";
 
@@ -173,7 +173,7 @@ TEST_F(PDFViewWrapperTest, TheFirstInputBeforeTheRestoreActsFromTheReadingPositi
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
     makeWrapper();
     QTest::keyClick(view()->viewport(), Qt::Key_Down);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->currentPageIndex(), 2);
     const int down = view()->verticalScrollBar()->value();
     view()->goToPage(2);
@@ -185,11 +185,11 @@ TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(1);
     makeWrapper();
     wrapper->hide();
-    settle();
+    waitForIdle();
     EXPECT_TRUE(wrapper->coordinator()->restoring);
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(4);
     wrapper->show();
-    settle();
+    waitForIdle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
     EXPECT_EQ(view()->currentPageIndex(), 4);
 }
@@ -197,7 +197,7 @@ TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
 TEST_F(PDFViewWrapperTest, APageWiderThanTheViewScrollsSidewaysAndANarrowerOneIsCentred)
 {
     makeWrapper(QSize(600, 600));
-    settle();
+    waitForIdle();
     QScrollBar *bar = view()->horizontalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     EXPECT_TRUE(bar->isVisibleTo(wrapper.get()));
@@ -215,7 +215,7 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewScrollsSidewaysAndANarrowerOneIs
     EXPECT_GT(bar->value(), shifted);
 
     view()->setScaleFactor(0.5);
-    settle();
+    waitForIdle();
     EXPECT_EQ(bar->maximum(), 0);
     EXPECT_FALSE(bar->isVisibleTo(wrapper.get()));
     const double left = view()->convertPointFromPage(QPointF(0, 0), 0).x();
@@ -228,7 +228,7 @@ TEST_F(PDFViewWrapperTest, NoFitForANarrowViewKeepsTheZoomAndTheFlag)
     zoom = 1.5;
     openFittingTheWidth();
     makeWrapper(QSize(24, 600));
-    settle();
+    waitForIdle();
     EXPECT_TRUE(model->fitNativeOnMount());
     EXPECT_TRUE(zoomWrites.empty());
     EXPECT_NEAR(view()->scaleFactor(), 1.5, 1e-9);
@@ -262,22 +262,22 @@ TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittin
     const auto other = test::textDocument(2);
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     makeWrapper(QSize(800, 600), other);
-    settle();
+    waitForIdle();
     EXPECT_TRUE(wrapper->coordinator()->restoring);
 
     // Deaf while the model shows another document...
     view()->goToPage(5);
-    settle();
+    waitForIdle();
     EXPECT_FALSE(prefs().contains(lastPageKey()));
 
     // ...and restored once it shows this one.
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(3);
     model::SharedPDFViewModelTestPeer(&*model).setPdfDocument(document);
-    settle();
+    waitForIdle();
     EXPECT_FALSE(wrapper->coordinator()->restoring);
     EXPECT_EQ(view()->currentPageIndex(), 3);
     view()->goToPage(1);
-    settle();
+    waitForIdle();
     EXPECT_EQ(model->currentPageIndex(), 1);
 }
 
@@ -286,11 +286,11 @@ TEST_F(PDFViewWrapperTest, ARestoreThatFoundTheModelElsewhereRunsAtTheNextFittin
 TEST_F(PDFViewWrapperTest, ZoomTravelsBothWaysClampedAndWithoutEcho)
 {
     makeWrapper();
-    settle();
+    waitForIdle();
     // The binding's zoom reaches the view and comes back nowhere.
     zoom = 2.25;
     wrapper->scheduleUpdate();
-    settle();
+    waitForIdle();
     EXPECT_DOUBLE_EQ(view()->scaleFactor(), 2.25);
     EXPECT_TRUE(zoomWrites.empty());
     EXPECT_FALSE(prefs().contains(QStringLiteral("scaleFactorKey")));
@@ -304,7 +304,7 @@ TEST_F(PDFViewWrapperTest, ZoomTravelsBothWaysClampedAndWithoutEcho)
     view()->setMinScaleFactor(0.1);
     for (const auto &[shown, reported] : {std::pair{7.0, 4.0}, std::pair{0.2, 0.5}}) {
         view()->setScaleFactor(shown);
-        settle();
+        waitForIdle();
         ASSERT_FALSE(zoomWrites.empty());
         EXPECT_DOUBLE_EQ(zoomWrites.back(), reported);
         EXPECT_DOUBLE_EQ(prefs().doubleValue(QStringLiteral("scaleFactorKey"), 0), reported);
@@ -316,13 +316,13 @@ TEST_F(PDFViewWrapperTest, ZoomTravelsBothWaysClampedAndWithoutEcho)
 TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
 {
     makeWrapper();
-    settle();
+    waitForIdle();
     model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(4);
     wrapper->updateView();
     EXPECT_EQ(view()->currentPageIndex(), 4);
     EXPECT_TRUE(view()->isTransitionRunning(QStringLiteral("pageJump")));
     EXPECT_EQ(model->jumpToPage(), std::optional<int>(4));
-    settle();
+    waitForIdle();
     EXPECT_EQ(model->jumpToPage(), std::nullopt);
     EXPECT_EQ(model->currentPageIndex(), 4);
     EXPECT_EQ(prefs().intValue(lastPageKey(), -1), 4);
@@ -330,7 +330,7 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
     // Beyond the last page: nothing moves, the request is still cleared.
     const int scroll = view()->verticalScrollBar()->value();
     model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(6);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->verticalScrollBar()->value(), scroll);
     EXPECT_EQ(model->jumpToPage(), std::nullopt);
 }
@@ -338,16 +338,16 @@ TEST_F(PDFViewWrapperTest, AJumpIsCarriedOutThenConsumedOneTurnLater)
 TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
 {
     makeWrapper();
-    settle();
+    waitForIdle();
     model->navigate(model::ReadingLocation{3, std::nullopt, QPointF(72, 400)}, false);
-    settle();
+    waitForIdle();
     EXPECT_NEAR(view()->convertPointFromPage(QPointF(72, 400), 3).y(), 0, 1.0);
     EXPECT_FALSE(model->pendingDestination());
 
     // A point of another page than the jump's (another jump replaced it).
     model->navigate(model::ReadingLocation{1, std::nullopt, QPointF(72, 400)}, false);
     model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(2);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->currentPageIndex(), 2);
     EXPECT_LT(std::abs(view()->convertPointFromPage(QPointF(0, 792), 2).y()), 10);
     EXPECT_FALSE(model->pendingDestination());
@@ -359,7 +359,7 @@ TEST_F(PDFViewWrapperTest, AJumpUsesThePendingDestinationOnlyOnItsPage)
 TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClicks)
 {
     makeWrapper(QSize(700, 800));
-    settle();
+    waitForIdle();
     const engine::PdfSelection passage(document->page(3), engine::PdfTextRange{14, 10});
     ASSERT_EQ(passage.string(), QStringLiteral("alpha beta"));
     model->setPassageFinder([&](const model::ReadingTextSource &source) {
@@ -371,7 +371,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
         target.point = test::lineOrigin(0) + QPointF(0, 20);
         target.source = model::ReadingTextSource{3, {}, {}, 0, 0, passage.string(), {}, {}, {}, {}};
         model->navigate(target, true);
-        settle();
+        waitForIdle();
     };
     // Whether the paper under a page point of page 3 is tinted green.
     const auto markedAt = [&](QPointF pagePoint) {
@@ -401,7 +401,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
 
     // A click on the page takes it away, in the model and on screen.
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, view()->convertPointFromPage(test::lineOrigin(2), 3).toPoint());
-    settle();
+    waitForIdle();
     EXPECT_FALSE(model->markedPassage());
     EXPECT_TRUE(view()->markedPassage().isEmpty());
     EXPECT_FALSE(markedAt(onPassage));
@@ -410,7 +410,7 @@ TEST_F(PDFViewWrapperTest, APassageJumpedToIsMarkedOverItsTextUntilTheReaderClic
     goToPassage();
     ASSERT_EQ(view()->markedPassage(), passage);
     model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(1);
-    settle();
+    waitForIdle();
     EXPECT_TRUE(view()->markedPassage().isEmpty());
 }
 
@@ -422,14 +422,14 @@ protected:
     {
         PDFViewWrapperTest::SetUp();
         makeWrapper();
-        settle();
+        waitForIdle();
         results = engine::findAll(document, QStringLiteral("alpha"));
         ASSERT_EQ(results.size(), 72u);
         model::SharedPDFViewModelTestPeer(&*model).setShowSearch(true);
         model->searchTextEntered(QStringLiteral("alpha"));
         model::SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
         model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(30);
-        settle();
+        waitForIdle();
     }
     std::vector<engine::PdfSelection> results;
     // The scroll that clears a match of the top edge waits on it.
@@ -451,13 +451,13 @@ TEST_F(PDFViewWrapperSearchTest, MovesOnlyWhenTheSearchStateChanged)
     EXPECT_FALSE(view()->currentSelection());
 
     model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(31);
-    settle();
+    waitForIdle();
     ASSERT_TRUE(view()->currentSelection());
     EXPECT_EQ(*view()->currentSelection(), results[31]);
 
     // An index past the end selects the last match.
     model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(500);
-    settle();
+    waitForIdle();
     EXPECT_EQ(*view()->currentSelection(), results.back());
 }
 
@@ -468,7 +468,7 @@ TEST_F(PDFViewWrapperSearchTest, MatchesArrivingLaterAreShownWithoutMovingTheVie
     more.matches = engine::findAll(document, QStringLiteral("beta"));
     ASSERT_FALSE(more.matches.empty());
     model->searchFoundMatches(more);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->highlightedSelections(), model->searchResults());
     EXPECT_EQ(view()->highlightedSelections().size(), results.size() + more.matches.size());
     ASSERT_TRUE(view()->currentSelection());
@@ -477,25 +477,25 @@ TEST_F(PDFViewWrapperSearchTest, MatchesArrivingLaterAreShownWithoutMovingTheVie
 
     // A new list that does not continue the one shown replaces it.
     model::SharedPDFViewModelTestPeer(&*model).setSearchResults({results[3]});
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->highlightedSelections(), model::SelectionList{results[3]});
 }
 
 TEST_F(PDFViewWrapperSearchTest, NoMatchesClearTheSelectionAndAHiddenBarTheHighlights)
 {
     model::SharedPDFViewModelTestPeer(&*model).setSearchResults({});
-    settle();
+    waitForIdle();
     EXPECT_FALSE(view()->currentSelection());
     EXPECT_TRUE(view()->highlightedSelections().empty());
 
     // With the bar hidden, the selection of the reader stays.
     model::SharedPDFViewModelTestPeer(&*model).setSearchResults(results);
-    settle();
+    waitForIdle();
     model::SharedPDFViewModelTestPeer(&*model).setShowSearch(false);
     const engine::PdfSelection mine = document->page(1).selectionForWord(test::lineOrigin(0) + QPointF(2, 3));
     view()->setCurrentSelection(mine);
     model::SharedPDFViewModelTestPeer(&*model).setSearchResults({});
-    settle();
+    waitForIdle();
     EXPECT_TRUE(view()->highlightedSelections().empty());
     ASSERT_TRUE(view()->currentSelection());
     EXPECT_EQ(*view()->currentSelection(), mine);
@@ -515,7 +515,7 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
     view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 20));
     ASSERT_NEAR(matchTop(), 20, 1);
     model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
-    settle();
+    waitForIdle();
     EXPECT_NEAR(matchTop(), 20, 1) << "moved before the view settled";
     clock.advance(0.15);
     EXPECT_NEAR(matchTop(), 84, 1);
@@ -524,7 +524,7 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
     view()->scrollDocumentTo(QPointF(0, view()->documentVisibleRect().top() + matchTop() - 100));
     model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(13);
     model::SharedPDFViewModelTestPeer(&*model).setCurrentSearchIndex(12);
-    settle();
+    waitForIdle();
     clock.advance(0.15);
     EXPECT_NEAR(matchTop(), 100, 1);
 
@@ -535,17 +535,17 @@ TEST_F(PDFViewWrapperSearchTest, KeepsTheCurrentMatchClearOfTheTopEdge)
 TEST_F(PDFViewWrapperTest, SelectionChangesReachTheModelInALaterTurn)
 {
     makeWrapper();
-    settle();
+    waitForIdle();
     const engine::PdfSelection line = document->page(0).selectionForLine(test::lineOrigin(2) + QPointF(5, 3));
     view()->setCurrentSelection(line);
     EXPECT_TRUE(model->selectionText().isEmpty());
-    settle();
+    waitForIdle();
     EXPECT_EQ(model->selectionText(), test::lineText(0, 2));
     ASSERT_TRUE(model->retainedSelection());
     EXPECT_EQ(*model->retainedSelection(), line);
 
     view()->clearSelection();
-    settle();
+    waitForIdle();
     EXPECT_TRUE(model->selectionText().isEmpty());
     EXPECT_FALSE(model->retainedSelection());
 
@@ -553,7 +553,7 @@ TEST_F(PDFViewWrapperTest, SelectionChangesReachTheModelInALaterTurn)
     view()->setCurrentSelection(line);
     QObject stranger;
     model->setNativePDFView(&stranger);
-    settle();
+    waitForIdle();
     EXPECT_TRUE(model->selectionText().isEmpty());
 }
 
@@ -568,11 +568,11 @@ TEST_F(PDFViewWrapperTest, AnInternalLinkMovesThePaneThroughItsNavigation)
     writer.addLink(0, link, 3, QPointF(72, 450));
     document = test::openFixture(writer);
     makeWrapper();
-    settle();
+    waitForIdle();
 
     const QPoint at = view()->convertPointFromPage(link.center(), 0).toPoint();
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, at);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->currentPageIndex(), 3);
     EXPECT_NEAR(view()->convertPointFromPage(QPointF(72, 450), 3).y(), 0, 1.0);
     ASSERT_EQ(model->backLocations().size(), 1u);
@@ -580,7 +580,7 @@ TEST_F(PDFViewWrapperTest, AnInternalLinkMovesThePaneThroughItsNavigation)
 
     // Back returns to where the click was made.
     model->returnLocation(false);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->currentPageIndex(), 0);
 }
 
@@ -589,7 +589,7 @@ TEST_F(PDFViewWrapperTest, AnInternalLinkMovesThePaneThroughItsNavigation)
 TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
 {
     makeWrapper();
-    settle();
+    waitForIdle();
     view()->goToPage(3);
     view()->setCurrentSelection(document->page(3).selectionForLine(test::lineOrigin(0) + QPointF(5, 3)));
     wrapper.reset();
@@ -601,7 +601,7 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
     // A view removed before it was ever on screen leaves the reading alone.
     model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
     wrapper = std::make_unique<PDFViewWrapper>(document, PDFViewWrapper::ScaleBinding{}, model.get(), nullptr);
-    settle();
+    waitForIdle();
     wrapper.reset();
     EXPECT_EQ(model->nativePDFView(), nullptr);
     EXPECT_EQ(model->retainedDestination()->pageIndex, 3);
@@ -609,7 +609,7 @@ TEST_F(PDFViewWrapperTest, RemovalCapturesTheReadingAndLetsGoOnlyOfItsOwnView)
 
     // A newer view that has replaced it stays.
     makeWrapper();
-    settle();
+    waitForIdle();
     DroppablePDFView newer;
     model->setNativePDFView(&newer);
     wrapper.reset();
@@ -629,9 +629,9 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewOpensAndIsJumpedToAtItsLeftEdge)
         return x >= 0 && x < view()->viewport()->width();
     };
     makeWrapper(QSize(100, 600));
-    settle();
+    waitForIdle();
     wrapper->setGeometry(QRect(0, 0, 600, 600));
-    settle();
+    waitForIdle();
     ASSERT_GT(view()->horizontalScrollBar()->maximum(), 0);
     EXPECT_TRUE(leftEdgeShown(0)) << view()->horizontalScrollBar()->value() << " of "
                                   << view()->horizontalScrollBar()->maximum();
@@ -639,7 +639,7 @@ TEST_F(PDFViewWrapperTest, APageWiderThanTheViewOpensAndIsJumpedToAtItsLeftEdge)
     view()->horizontalScrollBar()->setValue(view()->horizontalScrollBar()->maximum());
     ASSERT_FALSE(leftEdgeShown(0));
     model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(3);
-    settle();
+    waitForIdle();
     EXPECT_EQ(view()->currentPageIndex(), 3);
     EXPECT_TRUE(leftEdgeShown(3));
 }

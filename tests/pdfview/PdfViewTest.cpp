@@ -585,7 +585,7 @@ TEST_F(PdfViewTest, ASelectionDragHeldBelowTheViewKeepsScrolling)
     EXPECT_TRUE(test::waitFor([&] { return view.verticalScrollBar()->value() > first; }));
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, below);
     const int released = view.verticalScrollBar()->value();
-    test::settle();
+    test::waitForIdle();
     EXPECT_EQ(view.verticalScrollBar()->value(), released);
     ASSERT_TRUE(view.currentSelection());
     EXPECT_TRUE(view.currentSelection()->string().endsWith(test::lineText(0, 2)));

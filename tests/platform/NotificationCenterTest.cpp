@@ -78,7 +78,7 @@ TEST(NotificationCenterTest, RemovedTokensAndGoneContextsStopDelivery)
     std::thread worker([] { center().post(QStringLiteral("Test.remove")); });
     worker.join();
     a.reset();
-    folvan::test::settle();
+    folvan::test::waitForIdle();
     center().removeObserver(tokenC);
     center().post(QStringLiteral("Test.remove"));
     center().removeObservers(&b);

@@ -282,7 +282,7 @@ TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
         QSignalBlocker quiet(model);
         model::SharedPDFViewModelTestPeer(&*model).setJumpToPage(4); // replaced before the clearing runs: kept
     }
-    test::settle();
+    test::waitForIdle();
     EXPECT_EQ(model->jumpToPage(), 4);
     coordinator->update();
     EXPECT_EQ(last("navigate")->payload["page"], 4);

@@ -182,7 +182,7 @@ TEST_F(HandlerTest, StoppedAndDisposedRequestsAreNeverAnswered)
     auto after = begin(kBase + "index.html"); // started after: answered (no document needed)
     ASSERT_TRUE(test::waitFor([&] { return after->answered; }));
     handler->waitForQueue();
-    test::settle();
+    test::waitForIdle();
     EXPECT_FALSE(stopped->answered);
     EXPECT_FALSE(pending->answered);
     EXPECT_FALSE(fetch(kBase + "document/T1.pdf").bytes);

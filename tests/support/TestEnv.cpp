@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -52,22 +53,26 @@ private:
 
 } // namespace
 
-void settle()
+void waitForIdle()
 {
     // A marker queued behind the work: a turn up to it that delivered
-    // nothing else leaves nothing queued.
+    // nothing else, begun and ended with no work on the pool (which queues
+    // its results before it ends), leaves nothing queued.
+    QThreadPool *pool = QThreadPool::globalInstance();
     QObject marker;
     DeliveryCounter counter(&marker);
-    const auto ranDry = [&] {
+    const auto idle = [&] {
+        if (pool->activeThreadCount() > 0)
+            return false;
         bool reached = false;
         counter.delivered = 0;
         QMetaObject::invokeMethod(&marker, [&reached] { reached = true; }, Qt::QueuedConnection);
         while (!reached)
             QCoreApplication::processEvents();
-        return counter.delivered == 0;
+        return counter.delivered == 0 && pool->activeThreadCount() == 0;
     };
-    if (!waitFor(ranDry))
-        ADD_FAILURE() << "the main thread kept finding work to do";
+    if (!waitFor(idle))
+        ADD_FAILURE() << "the main thread or the thread pool kept finding work to do";
 }
 
 void pointHomeAt(const QString &root)

@@ -54,9 +54,12 @@ QByteArray deeplyNestedJson(int depth = 400000);
 // after a minute, far longer than anything a test waits for takes.
 [[nodiscard]] bool waitFor(const std::function<bool()> &condition);
 
-// Runs the event loop until the work queued for the main thread so far has
-// run, and what that queued in turn: a turn in which nothing more happens.
-void settle();
+// Runs the event loop until nothing more happens by itself: the work handed
+// to the global thread pool has finished, and what it and the main thread
+// queued for the main thread has run, and what that queued in turn. Work on
+// a queue of its own (a SerialQueue, a scheme handler's) is waited for
+// through that queue first.
+void waitForIdle();
 
 // A one-page PDF (612 x 792) whose page keeps its annotation list in an
 // object stream with damaged offsets: no annotation can be made on it.

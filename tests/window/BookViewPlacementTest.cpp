@@ -76,7 +76,7 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
 
     pane->controller()->readingModeChosen(false);
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
-    drain();
+    waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); })) << (pane->focusWidget() ? pane->focusWidget()->metaObject()->className() : "none");
 
     pane->controller()->switchMode();
@@ -84,7 +84,7 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     EXPECT_TRUE(waitFor([&] { return keysWith(area.bookView()); }));
     pane->controller()->switchMode();
     ASSERT_TRUE(waitFor([&] { return pageView() != nullptr; }));
-    drain();
+    waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 
     // Reflow and back.
@@ -93,14 +93,14 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     EXPECT_TRUE(waitFor([&] { return keysWith(area.reflowView()); }));
     pane->controller()->toggleReflow();
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.reflowView(); }));
-    drain();
+    waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 
     // The page view made anew for the same paper (its file moved).
     const QPointer<QWidget> old = pageView();
     pane->viewModel()->documentMoved(pane->viewModel()->pdfDocumentURL());
     ASSERT_TRUE(waitFor([&] { return !old && pageView(); }));
-    drain();
+    waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 
     // Another paper opened from the book view shows in the page view.
@@ -109,7 +109,7 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Other.pdf"), 2)));
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
-    drain();
+    waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 }
 

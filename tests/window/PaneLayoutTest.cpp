@@ -70,7 +70,7 @@ TEST_F(PaneLayoutTest, WelcomeColumnShowsDateGreetingButtonHintAndRecentPapers)
     chooser->answers.push_back(QUrl::fromLocalFile(file));
     welcome.openButton()->click();
     ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
-    drain();
+    waitForIdle();
     EXPECT_FALSE(layout().welcomeColumn()->isVisibleTo(pane.get()));
     EXPECT_TRUE(layout().readingArea()->isVisibleTo(pane.get()));
 }
@@ -80,7 +80,7 @@ TEST_F(PaneLayoutTest, RecentListReopensAPaperInThisPane)
     openPaper();
     const QUrl url = pane->viewModel()->pdfDocumentURL();
     pane->controller()->closePDF();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(layout().welcomeColumn()->isVisibleTo(pane.get()));
     const auto rows = layout().welcomeView()->recentList()->findChildren<historyview::RecentReadingRow *>();
     ASSERT_FALSE(rows.isEmpty());
@@ -90,10 +90,10 @@ TEST_F(PaneLayoutTest, RecentListReopensAPaperInThisPane)
 
 TEST_F(PaneLayoutTest, WelcomeColumnStandsLowerInTheComparisonLayout)
 {
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().welcomeColumn()->y(), 65);
     pane->controller()->setIsSplit(true);
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().welcomeColumn()->y(), 99);
 }
 
@@ -109,7 +109,7 @@ TEST_F(PaneLayoutTest, WelcomeColumnStandsBetweenTheSidePanelsAndLeavesThemTheir
         for (int paneWidth : {1400, 1000}) {
             SCOPED_TRACE(std::string(widthClass) + " " + std::to_string(paneWidth));
             pane->resize(paneWidth, 800);
-            drain();
+            waitForIdle();
             QWidget *welcome = layout().welcomeColumn();
             auto *scholar = qobject_cast<scholar::GGView *>(layout().scholarPanel());
             ASSERT_NE(scholar, nullptr);
@@ -134,7 +134,7 @@ TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPa
 {
     pane->controller()->panelToggled(pane::PanePanel::outline);
     pane->controller()->panelToggled(pane::PanePanel::scholar);
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     ASSERT_NE(layout().scholarPanel(), nullptr);
     auto *scholar = qobject_cast<scholar::GGView *>(layout().scholarPanel());
@@ -144,7 +144,7 @@ TEST_F(PaneLayoutTest, OutlinePanelNeedsAPaperButTheScholarPanelOpensOnTheRootPa
 
     // The same panel follows the paper the pane opens.
     openPaper();
-    drain();
+    waitForIdle();
     ASSERT_NE(layout().outlinePanel(), nullptr);
     EXPECT_EQ(layout().scholarPanel(), scholar);
     EXPECT_TRUE(waitFor([&] { return scholar->searchURL().toEncoded().contains("q=Layout%20Paper&"); }));
@@ -158,7 +158,7 @@ TEST_F(PaneLayoutTest, WithoutAWebEngineTheScholarPanelSaysSo)
     folvan::test::WithoutWebEngine missing;
     openPaper();
     pane->controller()->panelToggled(pane::PanePanel::scholar);
-    drain();
+    waitForIdle();
     auto *card = qobject_cast<MessageCard *>(layout().scholarPanel());
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->title(), QStringLiteral("无法打开 Scholar"));
@@ -174,7 +174,7 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     pane->controller()->panelToggled(pane::PanePanel::scholar);
     pane->controller()->panelToggled(pane::PanePanel::outline);
     pane->controller()->panelToggled(pane::PanePanel::notes);
-    drain();
+    waitForIdle();
     const double scale = 580.0 / 980.0;
     EXPECT_EQ(layout().scholarPanel()->width(), int(420 * scale));
     EXPECT_EQ(layout().outlinePanel()->x(), int(420 * scale));
@@ -187,7 +187,7 @@ TEST_F(PaneLayoutTest, SidePanelsShrinkOnANarrowPaneAndVanishInTheComparisonLayo
     EXPECT_EQ(layout().readingArea()->x(), int((420 + 200) * scale));
 
     pane->controller()->setIsSplit(true);
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().scholarPanel(), nullptr);
     EXPECT_EQ(layout().outlinePanel(), nullptr);
     EXPECT_EQ(layout().notesPanel(), nullptr);
@@ -198,11 +198,11 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
 {
     openPaper();
     pane->show();
-    drain();
+    waitForIdle();
     ReadingArea &area = *layout().readingArea();
     area.setFocus();
     pane->controller()->readerActions().newNote();
-    drain();
+    waitForIdle();
     ASSERT_NE(layout().notesPanel(), nullptr);
     auto *title = layout().notesPanel()->findChild<QLineEdit *>(QStringLiteral("title"));
     ASSERT_NE(title, nullptr);
@@ -211,7 +211,7 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
     // Again with the panel already open: the keyboard leaves the page.
     area.setFocus();
     pane->controller()->readerActions().newNote();
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->window()->focusWidget(), title);
     EXPECT_TRUE(title->text().isEmpty());
 }
@@ -219,7 +219,7 @@ TEST_F(PaneLayoutTest, ANewNoteFromTheCommandTakesTheKeyboardInItsTitle)
 TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
 {
     openPaper();
-    drain();
+    waitForIdle();
     ReadingArea &area = *layout().readingArea();
     pane->controller()->readingModeChosen(true);
     EXPECT_EQ(area.chosenView(), ReadingArea::View::book);
@@ -227,7 +227,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_EQ(area.currentView(), area.bookView());
     pane->controller()->readingModeChosen(false);
     EXPECT_FALSE(pane->controller()->flipBookMode());
-    drain();
+    waitForIdle();
     EXPECT_EQ(area.chosenView(), ReadingArea::View::page);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     ASSERT_NE(pane->pageView(), nullptr);
@@ -239,7 +239,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_EQ(area.reflowView()->parentWidget(), area.currentView());
     EXPECT_FALSE(area.dockShown());
     EXPECT_EQ(area.dock(), nullptr);
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->pageView(), nullptr); // replaced, not hidden
     // Leaving reflow for a place brings the page view and the dock back.
     model::ReadingLocation place;
@@ -249,7 +249,7 @@ TEST_F(PaneLayoutTest, ReadingAreaChoosesReflowThenBookThenPage)
     EXPECT_EQ(area.reflowView(), nullptr);
     EXPECT_EQ(area.currentView(), area.pageSlot());
     EXPECT_TRUE(area.dockShown());
-    drain();
+    waitForIdle();
     EXPECT_NE(pane->pageView(), nullptr);
 }
 
@@ -273,27 +273,27 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     pane->show();
     openPaper();
     pane->controller()->readingModeChosen(false);
-    drain();
+    waitForIdle();
     ASSERT_NE(pane->pageView(), nullptr);
     ReadingArea &area = *layout().readingArea();
     EXPECT_EQ(area.currentView()->width(), 910);
 
     pane->controller()->rotationChosen(40);
-    drain();
+    waitForIdle();
     const QTransform tilted = pane->pageView()->pdfView()->viewTransform();
     EXPECT_FALSE(tilted.isAffine());
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(true);
-    drain();
+    waitForIdle();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setTextSelectionMode(false);
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->pageView()->pdfView()->viewTransform(), tilted);
 
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Auto"));
-    drain();
+    waitForIdle();
     EXPECT_EQ(area.currentView()->width(), area.width());
     pane->controller()->resetView();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());
 }
 
@@ -347,7 +347,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
     pane->show();
     openPaper();
-    drain();
+    waitForIdle();
     ASSERT_FALSE(pane->controller()->flipBookMode());
     ASSERT_NE(pane->pageView(), nullptr);
     QWidget *reader = pane->pageView()->pdfView();
@@ -368,7 +368,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     // The palette, with the keyboard in its field; and a field the focus
     // chain would move into is not taken for the user's typing.
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
-    drain();
+    waitForIdle();
     palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         new QLineEdit(sheet);
@@ -389,7 +389,7 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     pane->controller()->shortcutsHelpDismissed();
     EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Second.pdf"), 2)));
-    drain();
+    waitForIdle();
     EXPECT_FALSE(layout().searchBar()->isVisible());
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
@@ -398,25 +398,25 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     typing.show();
     typing.setFocus();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Fourth.pdf"), 2)));
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->focusWidget(), &typing);
     typing.hide();
 
     // Escape in the search field gives the keyboard back to the paper.
     pane->controller()->findInPDF();
-    drain();
+    waitForIdle();
     ASSERT_EQ(pane->focusWidget(), layout().searchBar()->field());
     pane->controller()->closeSearch();
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
     // A popover closing, and another paper opening, with the keyboard on a
     // control of the header.
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
-    drain();
+    waitForIdle();
     button->setFocus();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Third.pdf"), 2)));
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 
     // A panel of the dock closing hands the keyboard back the same way: not
@@ -427,26 +427,26 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     ASSERT_TRUE(dock->popover() && dock->popover()->isVisible());
     button->setFocus();
     dock->popover()->hide();
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
     pane->controller()->helpRequested();
-    drain();
+    waitForIdle();
     ASSERT_NE(layout().helpOverlay(), nullptr);
     QPushButton *helpButton = layout().helpOverlay()->findChild<QPushButton *>();
     ASSERT_NE(helpButton, nullptr);
     dock->setPanel(dock::DockPanel::library);
     helpButton->setFocus();
     dock->popover()->hide();
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->focusWidget(), helpButton);
     pane->controller()->shortcutsHelpDismissed();
     pane->controller()->setIsSplit(true);
-    drain();
+    waitForIdle();
     SplitHeader &split = *layout().splitHeader();
     split.outlinePopover->popUp(split.outlineButton);
     button->setFocus();
     split.outlinePopover->hide();
-    drain();
+    waitForIdle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 }
 
@@ -455,7 +455,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
     pane->show();
     openPaper();
-    drain();
+    waitForIdle();
     palette = [](ContentView *, pane::ReaderActions, std::function<void()>) {
         auto *sheet = new QWidget;
         sheet->setFixedSize(300, 200);
@@ -464,7 +464,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
     };
     // A header button gets its click; the palette closes.
     pane->controller()->readerActions().commandPalette();
-    drain();
+    waitForIdle();
     SingleHeader &header = *layout().singleHeader();
     ASSERT_TRUE(layout().commandPaletteSheet()->isVisible());
     const QPoint onSearch = header.searchButton->mapTo(pane.get(), header.searchButton->rect().center());
@@ -475,7 +475,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
 
     // Escape with the keyboard outside the palette's field.
     pane->controller()->readerActions().commandPalette();
-    drain();
+    waitForIdle();
     ASSERT_TRUE(pane->controller()->showCommandPalette());
     pane->pageView()->pdfView()->setFocus();
     QTest::keyClick(pane->pageView()->pdfView(), Qt::Key_Escape);
@@ -483,7 +483,7 @@ TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItW
 
     // A click in the palette keeps it open; one on the dimmed pane closes it.
     pane->controller()->readerActions().commandPalette();
-    drain();
+    waitForIdle();
     QWidget *sheet = layout().commandPaletteSheet()->findChild<QLineEdit *>()->parentWidget();
     QTest::mouseClick(sheet, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(pane->controller()->showCommandPalette());
@@ -496,7 +496,7 @@ TEST_F(PaneLayoutTest, MinimumSizeFollowsTheLayout)
     EXPECT_EQ(layout().minimumWidth(), 900);
     EXPECT_EQ(layout().minimumHeight(), 620);
     pane->controller()->setIsSplit(true);
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().minimumWidth(), 420);
 }
 
@@ -508,10 +508,10 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
 {
     pane->show();
     openPaper();
-    drain();
+    waitForIdle();
     SingleHeader &header = *layout().singleHeader();
     header.outlineButton->click();
-    drain();
+    waitForIdle();
     clock.advance(0.09);
     // Under way: the panel stands partly in, and the reading area follows.
     ASSERT_NE(layout().outlinePanel(), nullptr);
@@ -520,22 +520,22 @@ TEST_F(PaneLayoutTest, HeaderPanelButtonsSlideTheirPanelInAndOut)
     EXPECT_LT(layout().outlinePanel()->x(), 0);
     clock.advance(0.09);
     EXPECT_EQ(layout().panelPresence(1), 1.0);
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().outlinePanel()->x(), 0);
     EXPECT_EQ(layout().readingArea()->x(), 200);
 
     header.outlineButton->click();
-    drain();
+    waitForIdle();
     EXPECT_NE(layout().outlinePanel(), nullptr) << "the panel slides out before it goes";
     clock.advance(0.18);
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().outlinePanel(), nullptr);
 
     EXPECT_EQ(layout().readingArea()->x(), 0);
 
     // A command changes the flag at once.
     pane->controller()->readerActions().notes();
-    drain();
+    waitForIdle();
     EXPECT_EQ(layout().panelPresence(2), 1.0);
 }
 
@@ -562,30 +562,30 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
     });
 
     pane->controller()->readerActions().notes();
-    drain();
+    waitForIdle();
     ASSERT_TRUE(pane->controller()->showNotes());
     pane->controller()->setIsSplit(true);
-    drain();
+    waitForIdle();
     SplitHeader &split = *layout().splitHeader();
     EXPECT_FALSE(split.notesPopover->isVisible());
     EXPECT_FALSE(pane->controller()->showNotes());
 
     pane->controller()->readerActions().notes();
-    drain();
+    waitForIdle();
     ASSERT_TRUE(split.notesPopover->isVisible());
     QWidget *keyboard = QApplication::focusWidget();
     ASSERT_TRUE(keyboard && split.notesPopover->isAncestorOf(keyboard));
     QTest::keyClick(keyboard, Qt::Key_5, Qt::ControlModifier);
-    drain();
+    waitForIdle();
     EXPECT_FALSE(split.notesPopover->isVisible());
     EXPECT_FALSE(pane->controller()->showNotes());
     EXPECT_EQ(notesToggles, 0);
 
     pane->controller()->readerActions().notes();
-    drain();
+    waitForIdle();
     ASSERT_TRUE(split.notesPopover->isVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
-    drain();
+    waitForIdle();
     EXPECT_EQ(finds, 1);
     EXPECT_FALSE(split.notesPopover->isVisible());
     EXPECT_FALSE(pane->controller()->showNotes());
@@ -594,7 +594,7 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
     int modeSwitches = 0;
     addAction("mode", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), [&modeSwitches] { ++modeSwitches; });
     pane->controller()->readerActions().newNote(); // shows the notes
-    drain();
+    waitForIdle();
     ASSERT_TRUE(split.notesPopover->isVisible());
     auto *editor = split.notesPopover->findChild<QPlainTextEdit *>();
     ASSERT_NE(editor, nullptr);
@@ -602,7 +602,7 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
     QTest::keyClicks(editor, QStringLiteral("b"));
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("b"));
     QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
-    drain();
+    waitForIdle();
     EXPECT_EQ(modeSwitches, 1);
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("b"));
 }
@@ -610,7 +610,7 @@ TEST_F(PaneLayoutTest, MenuShortcutsWorkWithAPopoverOpenAndTheComparisonOpensNon
 TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
 {
     pane->show();
-    drain();
+    waitForIdle();
     QWidget *highlight = nullptr;
     for (QWidget *child : layout().findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (child->testAttribute(Qt::WA_TransparentForMouseEvents))
@@ -618,10 +618,10 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
     ASSERT_NE(highlight, nullptr);
     EXPECT_FALSE(highlight->isVisible());
     pane->controller()->dragEntered();
-    drain();
+    waitForIdle();
     EXPECT_TRUE(highlight->isVisible());
     pane->controller()->dragLeft();
-    drain();
+    waitForIdle();
     EXPECT_FALSE(highlight->isVisible());
 
     // A wallpaper fills the pane behind everything.
@@ -629,11 +629,11 @@ TEST_F(PaneLayoutTest, DropHighlightAndWallpaperFollowThePane)
     wallpaper.fill(QColor(200, 30, 40));
     ASSERT_TRUE(wallpaper.save(path(QStringLiteral("wallpaper.png"))));
     platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, path(QStringLiteral("wallpaper.png")));
-    drain();
+    waitForIdle();
     const QImage drawn = layout().grab().toImage();
     EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
     platform::Preferences::shared().setValue(platform::prefkey::backgroundImagePath, QString());
-    drain();
+    waitForIdle();
     EXPECT_NE(layout().grab().toImage().pixelColor(drawn.width() / 2, drawn.height() - 5), QColor(200, 30, 40));
 }
 
@@ -644,7 +644,7 @@ namespace folvan::window::test {
 TEST_F(PaneLayoutTest, TheControlsAndPopoversFollowTheInterfaceTextSizeAtOnce)
 {
     pane->show();
-    drain();
+    waitForIdle();
     SplitHeader &split = *layout().splitHeader();
     platform::Preferences::shared().setValue(QStringLiteral("folvan.interfaceTextSize"), 20.0);
     const double body = 20 * 0.75;

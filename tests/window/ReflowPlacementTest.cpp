@@ -34,10 +34,10 @@ TEST_F(ReflowPlacementTest, TheReflowViewTakesTheKeyboardAndStandsBelowTheSearch
 {
     pane->show();
     ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Reflow Paper.pdf"), 3)));
-    drain();
+    waitForIdle();
     ReadingArea &area = *layout().readingArea();
     pane->controller()->toggleReflow();
-    drain();
+    waitForIdle();
     ASSERT_NE(area.reflowView(), nullptr);
     QWidget *focus = pane->focusWidget();
     EXPECT_TRUE(focus && (focus == area.reflowView() || area.reflowView()->isAncestorOf(focus)))
@@ -45,13 +45,13 @@ TEST_F(ReflowPlacementTest, TheReflowViewTakesTheKeyboardAndStandsBelowTheSearch
 
     // The search box opened over the reflow page: the page starts below it.
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(true);
-    drain();
+    waitForIdle();
     ASSERT_TRUE(layout().searchBar()->isVisible());
     const int pageTop = area.mapTo(pane.get(), QPoint(0, 0)).y();
     EXPECT_GE(pageTop, layout().searchBar()->geometry().bottom());
     // Closed again, the page takes its place back.
     model::SharedPDFViewModelTestPeer(pane->viewModel()).setShowSearch(false);
-    drain();
+    waitForIdle();
     EXPECT_LT(area.mapTo(pane.get(), QPoint(0, 0)).y(), pageTop);
 }
 
@@ -68,7 +68,7 @@ TEST_F(ReflowPlacementTest, TheErrorLineLeavesThePagesControlsInReach)
     ASSERT_TRUE(waitFor([&] { return line->isVisible(); }));
     ReadingArea &area = *layout().readingArea();
     pane->controller()->toggleReflow();
-    drain();
+    waitForIdle();
     ASSERT_NE(area.reflowView(), nullptr);
     const auto pageTop = [&] { return area.mapTo(pane.get(), QPoint(0, 0)).y(); };
     EXPECT_GT(pageTop(), line->geometry().bottom());

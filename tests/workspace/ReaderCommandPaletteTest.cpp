@@ -36,7 +36,7 @@ protected:
     void type(const char *query) const
     {
         palette->setQuery(QString::fromUtf8(query));
-        folvan::test::settle();
+        folvan::test::waitForIdle();
     }
     // Lets the run delay pass and returns what ran.
     QStringList ranAfterDelay()
@@ -162,7 +162,7 @@ TEST_F(ReaderCommandPaletteTextSizeTest, TitlesAndTheFieldFollowTheInterfaceSize
     window.show();
     for (const double size : {20.0, 13.0}) {
         defaults().setValue(folvan::platform::prefkey::interfaceTextSize, size);
-        folvan::test::settle();
+        folvan::test::waitForIdle();
         const double body = folvan::platform::interfaceFont(folvan::platform::InterfaceTextRole::body).pointSizeF();
         auto *row = palette->findChild<QWidget *>(QStringLiteral("PaletteRows"))->findChild<QPushButton *>();
         ASSERT_NE(row, nullptr);

@@ -107,7 +107,7 @@ TEST_F(ReaderPaneFocusMonitorTest, ANewTokenFocusesTheActivePanesOwnReaderOneTur
     right.monitor->update(true, 1, [] {});
     right.monitor->update(false, 2, [] {});
     right.monitor->update(true, 2, [] {});
-    folvan::test::settle();
+    folvan::test::waitForIdle();
     EXPECT_EQ(window.focusWidget(), left.field);
     EXPECT_EQ(right.monitor->token(), 2);
 
@@ -116,7 +116,7 @@ TEST_F(ReaderPaneFocusMonitorTest, ANewTokenFocusesTheActivePanesOwnReaderOneTur
     right.reader->hide();
     EXPECT_EQ(right.monitor->readerView(), nullptr);
     right.monitor->update(true, 3, [] {});
-    folvan::test::settle();
+    folvan::test::waitForIdle();
     EXPECT_EQ(window.focusWidget(), left.field);
     EXPECT_EQ(left.monitor->readerView(), left.reader);
 }

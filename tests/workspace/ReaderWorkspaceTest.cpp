@@ -37,7 +37,7 @@ protected:
     void TearDown() override
     {
         workspace.reset();
-        folvan::test::settle();
+        folvan::test::waitForIdle();
         ShellTest::TearDown();
     }
     // Opens the reference pane on a one-page paper and waits until it shows
@@ -165,7 +165,7 @@ TEST_F(ReaderWorkspaceTest, TheComparisonOpensOnAChosenPdfAndClosesBackToThePrim
     EXPECT_FALSE(workspace->isSplit());
     EXPECT_EQ(workspace->focusToken(), 2);
     workspace->toggleComparison();
-    folvan::test::settle();
+    folvan::test::waitForIdle();
     EXPECT_NEAR(workspace->referenceView()->width(), workspace->primaryView()->width(), 40);
 }
 
