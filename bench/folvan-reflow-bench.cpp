@@ -156,7 +156,7 @@ void printFigure(const char *name, double value, const char *target)
 
 int main(int argc, char **argv)
 {
-    QWebEngineUrlScheme scheme(QByteArray(wire::scheme));
+    QWebEngineUrlScheme scheme{QByteArray(wire::scheme)};
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed
                     | QWebEngineUrlScheme::CorsEnabled);

@@ -35,10 +35,10 @@ TEST(DocumentReadingStateNormalization, BringsEachFieldWithinItsLimits)
     const std::pair<double, double> zooms[] = {{0.2, 0.5}, {7, 4}, {4, 4}, {0.5, 0.5}, {1.37, 1.37},
                                                {notANumber, 1}, {inf, 1}, {-inf, 1}};
     for (const auto &[zoom, expected] : zooms)
-        EXPECT_EQ(with([&](auto &s) { s.zoom = zoom; }).normalized(noLimit).zoom, expected) << zoom;
+        EXPECT_EQ(with([&, zoom = zoom](auto &s) { s.zoom = zoom; }).normalized(noLimit).zoom, expected) << zoom;
     const std::pair<double, double> angles[] = {{-90, -70}, {70, 70}, {12.5, 12.5}, {inf, 0}, {notANumber, 0}};
     for (const auto &[angle, expected] : angles)
-        EXPECT_EQ(with([&](auto &s) { s.angle = angle; }).normalized(noLimit).angle, expected) << angle;
+        EXPECT_EQ(with([&, angle = angle](auto &s) { s.angle = angle; }).normalized(noLimit).angle, expected) << angle;
 }
 
 TEST(DocumentReadingStateNormalization, BoundsTheReflowPositionAndKeepsAbsentFieldsAbsent)
