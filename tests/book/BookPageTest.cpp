@@ -367,6 +367,32 @@ TEST_F(BookPageTest, AKeyBeforeThePageIsReadyTurnsOnceItIs)
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 7; })) << model->currentPageIndex();
 }
 
+// Two turns asked for quickly, and the book built anew (the view resized)
+// while they are under way: the book ends two spreads on, not where the
+// leaf in flight started from.
+TEST_F(BookPageTest, TurnsUnderWayOutliveABookBuiltAnew)
+{
+    openAt(3);
+    PaperBookView view(model.get());
+    countDrawnSpreads(view);
+    BookViewParameters parameters;
+    // The slowest turn: the book is built anew while it is in flight.
+    parameters.turnDuration = platform::booksetting::turnDuration.highest;
+    view.setParameters(parameters);
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(test::waitFor([&] { return view.coordinator()->paperReady(); }));
+    ASSERT_TRUE(waitForSpreadInPlace(view));
+    QWidget *input = view.webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    QTest::keyClick(input, Qt::Key_Right);
+    QTest::keyClick(input, Qt::Key_Right);
+    ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() > 3; }));
+    view.resize(900, 650);
+    EXPECT_TRUE(test::waitFor([&] { return drawnPage == 7; })) << drawnPage;
+    EXPECT_EQ(model->currentPageIndex(), 7);
+}
+
 // A right click shows no menu of the web engine's own (its Reload would
 // leave the pane empty). With the text tool off it does nothing; with it on
 // it picks the word under the pointer, as a double click does.

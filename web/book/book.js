@@ -29,6 +29,7 @@ let flip = null;
 let sheets = [];       // one per page: { page, sheet, raster, marks, links, src }
 let current = 0;       // the page the reader is on, in the spread shown
 let asked = 0;         // the page last opened at or jumped to (readingPage)
+let turningTo = null;  // the page a turn still in flight goes to
 let edge = 2400;
 let paperReady = false; // the first spread was drawn
 let drawSerial = 0;
@@ -88,6 +89,7 @@ function fill(s) {
 
 function build(startPage) {
   asked = startPage;
+  turningTo = null;
   clickTurns.drop();
   const stage = document.getElementById('stage');
   const centre = paper.viewCentre(stage);
@@ -264,6 +266,7 @@ function release(keep) {
 function show(page) {
   const visible = spread(page);
   current = readingPage(asked, visible);
+  if (visible.includes(turningTo)) turningTo = null;
   const serial = ++drawSerial;
   const before = paper.neighbourSpread(page, doc.count, settings[K.layout], false);
   const after = paper.neighbourSpread(page, doc.count, settings[K.layout], true);
@@ -340,11 +343,18 @@ function showPoint(page, point) {
 
 // ---- Turning ---------------------------------------------------------------------
 
+// The page the book shows once the turn in flight lands: a key pressed
+// again during a turn turns on from there, and a book built anew during one
+// opens there.
+function destination() {
+  return turningTo ?? current;
+}
+
 // Turns one spread; false at either end. The new spread is read from its
 // top (from its bottom when `fromBottom`), the page turned to in view.
 function turn(forward, fromBottom = false) {
   if (!flip) return false;
-  const target = turnTarget(spread(current), doc.count, forward);
+  const target = turnTarget(spread(destination()), doc.count, forward);
   if (target === null) return false;
   dragTurn = 0;
   showTurnedTo(target, fromBottom);
@@ -352,7 +362,7 @@ function turn(forward, fromBottom = false) {
   for (const p of spread(target)) load(p);
   // The turn's target is the reading position from now on, not once the
   // animation ends: a quit during the turn keeps the page turned to.
-  asked = spread(target)[0];
+  asked = turningTo = spread(target)[0];
   postState(false, false, asked);
   if (settings[K.reducedMotion]) {
     if (forward) flip.turnToNextPage();
@@ -365,6 +375,7 @@ function turn(forward, fromBottom = false) {
 // Shows the spread of `page`, the reader on that page.
 function goTo(page) {
   asked = page;
+  turningTo = null;
   dragTurn = 0;
   if (spread(current).includes(page)) {
     // The spread stays; the reader is now on the page asked for.
@@ -621,7 +632,7 @@ document.addEventListener('pointerup', (event) => {
 let resizeTimer = 0;
 window.addEventListener('resize', () => {
   clearTimeout(resizeTimer);
-  resizeTimer = setTimeout(() => build(current), 120);
+  resizeTimer = setTimeout(() => build(destination()), 120);
 });
 
 // ---- The bridge object -------------------------------------------------------------
@@ -638,7 +649,7 @@ window[wire.pageObject] = {
   [C.settings](payload) {
     const merged = mergeSettings(settings, payload);
     settings = merged.settings;
-    if (merged.rebuild) build(current);
+    if (merged.rebuild) build(destination());
     else {
       if (flip) flip.getSettings().flippingTime = settings[K.turnDuration] * 1000;
       applyLook();
