@@ -367,6 +367,38 @@ TEST_F(BookPageTest, AKeyBeforeThePageIsReadyTurnsOnceItIs)
     EXPECT_TRUE(test::waitFor([&] { return model->currentPageIndex() == 7; })) << model->currentPageIndex();
 }
 
+// A click near the right page's outer edge turns the book even when the
+// book is built anew (a setting that rebuilds it changed) while the click
+// waits to be told from a double click.
+TEST_F(BookPageTest, AClickTurnsThoughTheBookIsBuiltAnewMeanwhile)
+{
+    openAt(3);
+    PaperBookView view(model.get());
+    BookViewParameters parameters;
+    ASSERT_TRUE(showCountingSpreads(view, parameters));
+    ASSERT_TRUE(waitForSpreadInPlace(view));
+    QWidget *input = view.webView()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    const QRectF right = sheetOfSpread(view, 1);
+    const QPoint edge(int(right.left() + right.width() * 0.9), int(right.center().y()));
+    // A click that lands on the book just built, before it settled, is
+    // answered by clearing the selection: it is given again then.
+    int notTurns = 0;
+    QObject::connect(view.page()->port(), &localweb::MessagePort::received, &view, [&](const QString &text) {
+        notTurns += text.contains(QStringLiteral("\"clearSelection\""));
+    });
+    bool turned = false;
+    for (int attempt = 0; attempt < 5 && !turned; ++attempt) {
+        const int answered = notTurns;
+        QTest::mouseClick(input, Qt::LeftButton, {}, edge);
+        parameters.reducedMotion = !parameters.reducedMotion;
+        view.setParameters(parameters);
+        ASSERT_TRUE(test::waitFor([&] { return model->currentPageIndex() > 3 || notTurns > answered; }));
+        turned = model->currentPageIndex() > 3;
+    }
+    EXPECT_TRUE(turned);
+}
+
 // Two turns asked for quickly, and the book built anew (the view resized)
 // while they are under way: the book ends two spreads on, not where the
 // leaf in flight started from.

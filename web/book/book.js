@@ -90,7 +90,6 @@ function fill(s) {
 function build(startPage) {
   asked = startPage;
   turningTo = null;
-  clickTurns.drop();
   const stage = document.getElementById('stage');
   const centre = paper.viewCentre(stage);
   if (flip) {
@@ -644,6 +643,9 @@ window[wire.pageObject] = {
     settings = mergeSettings(settings, payload).settings;
     paperReady = false;
     reading = { rectangles: [], links: [] };
+    // A click's turn still waiting was meant for the paper before; a book
+    // only built anew (resized, a setting changed) still takes it.
+    clickTurns.drop();
     build(payload[K.page] | 0);
   },
   [C.settings](payload) {
