@@ -286,24 +286,30 @@ TEST_F(BookPageTest, AClickWhereAFloatingWidgetJustStoodDoesNotTurn)
     QObject::connect(model.get(), &model::SharedPDFViewModel::currentPageIndexChanged, &window,
                      [&] { pages << model->currentPageIndex(); });
 
+    // The page answers a click it did not take for a turn by clearing the
+    // selection (under load, one that came while the book was still
+    // settling): the click is given again then.
+    int notTurns = 0;
+    QObject::connect(view->page()->port(), &localweb::MessagePort::received, &window, [&](const QString &text) {
+        notTurns += text.contains(QStringLiteral("\"clearSelection\""));
+    });
+
     platform::ManualClock clock;
     floating->hide();
     QTest::mouseClick(input, Qt::LeftButton, {}, edge);
     // The page takes clicks in order: a turn the first click made would be
     // told before the turn back of the second.
-    QTest::mouseClick(input, Qt::LeftButton, {}, backEdge);
-    ASSERT_TRUE(test::waitFor([&] { return !pages.isEmpty(); }));
+    for (int attempt = 0; attempt < 5 && pages.isEmpty(); ++attempt) {
+        const int answered = notTurns;
+        QTest::mouseClick(input, Qt::LeftButton, {}, backEdge);
+        ASSERT_TRUE(test::waitFor([&] { return !pages.isEmpty() || notTurns > answered; }));
+    }
+    ASSERT_FALSE(pages.isEmpty());
     EXPECT_LT(pages.first(), 3) << pages.first();
 
     // Past the guard, once the spread turned back to is drawn and on
-    // screen, a click turns again. The page answers a click it did not take
-    // for a turn by clearing the selection (under load, one that came while
-    // the book was still settling): the click is given again then.
+    // screen, a click turns again.
     ASSERT_TRUE(test::waitFor([&] { return drawnPage == pages.last() && sheetUnder(*view, edge) == pages.last() + 1; }));
-    int notTurns = 0;
-    QObject::connect(view->page()->port(), &localweb::MessagePort::received, &window, [&](const QString &text) {
-        notTurns += text.contains(QStringLiteral("\"clearSelection\""));
-    });
     clock.advance(FloatingOverBook::keepMs / 1000.0 + 0.001);
     const int before = model->currentPageIndex();
     bool turned = false;
