@@ -26,6 +26,15 @@ export function createStudyTools({ bridge, flow, tools, events, block }) {
 
   const undo = createUndoOffer(events, () => drawTools());
 
+  // The bar stands over the selection as the view moves, and goes while
+  // the selection is off screen (a jump to a search hit, a scroll).
+  events.on(HAPPENINGS.moved, () => {
+    const over = selectionBox();
+    if (!over || !tools.classList.contains("floating") || !tools.childElementCount) return;
+    tools.hidden = over.bottom < 0 || over.top > innerHeight;
+    placeTools(tools, over);
+  });
+
   function reportSelection() {
     if (!bridge.token) return;
     const sources = selectedSources(flow, block);
@@ -62,12 +71,18 @@ export function createStudyTools({ bridge, flow, tools, events, block }) {
     if (undo.undoOffered()) add("撤销", ACTIONS.undo);
     if (undo.redoOffered()) add("重做", ACTIONS.redo);
     tools.hidden = !tools.childElementCount;
-    placeTools(tools, sources.length && sel.rangeCount ? sel.getRangeAt(0).getBoundingClientRect() : null);
+    placeTools(tools, sources.length ? selectionBox() : null);
   }
 
   flow.addEventListener("contextmenu", (event) => offerRemoval(event, bridge, tools));
 
   return { takeUndo: undo.take, draw: drawTools };
+}
+
+// The box on screen of the text selected now, if any.
+function selectionBox() {
+  const sel = getSelection();
+  return sel && !sel.isCollapsed && sel.rangeCount ? sel.getRangeAt(0).getBoundingClientRect() : null;
 }
 
 // The sources of the text selected in `flow` (at most 64), each with its
