@@ -19,8 +19,8 @@ using detail::kErrorBufferSize;
 namespace {
 
 // While an annotation is hidden its dictionary carries the /F it had
-// before under this key (null when it had none); showing it puts that
-// value back and removes the key.
+// before under this key (false when it had none: a null value would read
+// as no key at all); showing it puts that value back and removes the key.
 constexpr const char *kHiddenKey = "FolvanHiddenFlags";
 
 constexpr int kMaxQuadPoints = 4 * 4096;
@@ -426,10 +426,10 @@ int setRawHidden(fz_context *ctx, pdf_obj *obj, int hide)
         pdf_obj *saved = pdf_dict_gets(ctx, obj, kHiddenKey);
         if (hide && !saved) {
             pdf_obj *flags = pdf_dict_get(ctx, obj, PDF_NAME(F));
-            pdf_dict_puts(ctx, obj, kHiddenKey, flags ? flags : PDF_NULL);
+            pdf_dict_puts(ctx, obj, kHiddenKey, flags ? flags : PDF_FALSE);
             pdf_dict_put_int(ctx, obj, PDF_NAME(F), pdf_to_int(ctx, flags) | PDF_ANNOT_IS_HIDDEN);
         } else if (!hide && saved) {
-            if (pdf_is_null(ctx, saved))
+            if (pdf_is_bool(ctx, saved))
                 pdf_dict_del(ctx, obj, PDF_NAME(F));
             else
                 pdf_dict_put(ctx, obj, PDF_NAME(F), saved);

@@ -163,6 +163,40 @@ TEST(PdfAnnotations, HiddenAnnotationsComeBackUnchanged)
     EXPECT_FALSE(setAnnotationHidden(*doc, PdfAnnotationHandle{0, 9999}, true));
 }
 
+// Most papers' own marks have no /F at all: hiding one and showing it again
+// must still give back exactly what was there, and the copy made meanwhile
+// must leave it out without a trace of the hiding.
+TEST(PdfAnnotations, AnAnnotationWithoutFlagsHidesAndComesBack)
+{
+    PdfFixtureWriter w;
+    w.addPage();
+    w.addRawAnnotation(0, "/Subtype /StrikeOut /Rect [72 690 172 710] /QuadPoints [72 710 172 710 72 690 172 690]"
+                          " /C [1 0 0] /Contents (struck words)");
+    auto doc = open(w);
+    ASSERT_TRUE(doc);
+    const QImage shown = doc->page(0).render(1.0);
+    const PdfAnnotationHandle handle = annotations(*doc, 0).at(0).handle;
+
+    ASSERT_TRUE(setAnnotationHidden(*doc, handle, true));
+    EXPECT_TRUE(annotations(*doc, 0).empty());
+    EXPECT_NE(doc->page(0).render(1.0), shown);
+    const QByteArray hiddenCopy = annotatedCopyData(*doc);
+    ASSERT_FALSE(hiddenCopy.isEmpty());
+    EXPECT_FALSE(hiddenCopy.contains("struck words"));
+    EXPECT_FALSE(hiddenCopy.contains("Folvan"));
+
+    ASSERT_TRUE(setAnnotationHidden(*doc, handle, false));
+    const std::vector<PdfAnnotation> back = annotations(*doc, 0, true);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_FALSE(back[0].hidden);
+    EXPECT_EQ(back[0].flags, 0);
+    EXPECT_EQ(doc->page(0).render(1.0), shown);
+    const QByteArray shownCopy = annotatedCopyData(*doc);
+    EXPECT_TRUE(shownCopy.contains("struck words"));
+    EXPECT_FALSE(shownCopy.contains("Folvan"));
+    EXPECT_FALSE(shownCopy.contains("/F "));
+}
+
 TEST(PdfAnnotations, CreatesAndRemovesMarkupsInUserSpaceOnRotatedPages)
 {
     auto doc = open(annotatedFixture());
