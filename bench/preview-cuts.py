@@ -5,16 +5,19 @@
 
 Runs `folvan-bench PDF --previews`, takes each region it prints ("preview
 PAGE X Y W H", PDF user space) and the page's text lines from
-`pdftotext -bbox-layout` (poppler-utils), and counts, on the page as shown
-(turned by its /Rotate), the regions in which a line they cross (its middle
-lies between the region's top and bottom, and it overlaps the region
-across) reaches past the region's left or right edge. One line of a region
-may stick out: one the paper set too wide for its column, past the right
-edge by up to OVERFULL points, or one of the next column reaching into
-the region by up to OVERFULL points.
+`pdftotext -bbox-layout -cropbox` (poppler-utils), and counts, on the page
+as shown (turned by its /Rotate, measured from the crop box's corner), the
+regions that cut a line: one that overlaps the region across and that its
+top or bottom edge runs through, or one it crosses (its middle lies between
+the region's top and bottom) that reaches past its left or right edge. One
+line of a region may stick out at a side: one the paper set too wide for
+its column, past the right edge by up to OVERFULL points, or one of the
+next column reaching into the region by up to OVERFULL points.
 
 Prints "cut N of M" and, with --verbose, each cut region with the link's
-text, the line cut and by how much.
+text, the line cut and by how much at each edge (left, right, above the
+top, below the bottom). A page whose text cannot be read is an error, not
+a page without lines.
 """
 
 import argparse
@@ -27,6 +30,9 @@ from pathlib import Path
 
 OVERFULL = 20.0  # points a single overfull line may stick out
 SLACK = 0.5      # points of rounding
+# Characters XML 1.0 does not allow, which pdftotext writes as they are
+# when a font maps a glyph to one (a math font's symbols, set as U+0002).
+NOT_XML = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\ufffe\uffff]")
 
 
 def page_frames(pdf):
@@ -61,16 +67,18 @@ def shown(region, frame):
 
 def page_lines(pdf, number):
     """The text lines of a 1-based page as (left, top, right, bottom, text)
-    on the page as shown (y down)."""
-    out = subprocess.run(["pdftotext", "-q", "-f", str(number), "-l", str(number), "-bbox-layout", pdf, "-"],
-                         capture_output=True, text=True).stdout
+    on the page as shown (y down, from the crop box's corner)."""
+    out = subprocess.run(["pdftotext", "-q", "-cropbox", "-f", str(number), "-l", str(number), "-bbox-layout",
+                          pdf, "-"], capture_output=True, check=True).stdout.decode("utf-8", "replace")
+    # A glyph read as a character XML refuses keeps its box.
+    out = NOT_XML.sub("\ufffd", out)
     # The XHTML names a namespace; strip it so that the tags read plainly.
     out = re.sub(r'\sxmlns="[^"]*"', "", out, count=1)
     out = re.sub(r"<!DOCTYPE[^>]*>", "", out)
     try:
         root = ET.fromstring(out)
-    except ET.ParseError:
-        return []
+    except ET.ParseError as error:
+        raise SystemExit(f"{pdf}: the text of page {number} does not read: {error}")
     lines = []
     for line in root.iter("line"):
         words = line.findall("word")
@@ -82,31 +90,43 @@ def page_lines(pdf, number):
     return lines
 
 
+def through(edge, line_top, line_bottom):
+    """How much of a line (its top and bottom, y down) lies beyond an edge
+    that runs through it, on its smaller side; 0 when the edge misses it."""
+    return max(0.0, min(edge - line_top, line_bottom - edge) - SLACK)
+
+
 def cuts(region, lines):
     """The lines a region (left, top, right, bottom, as shown) cuts: (line,
-    how far it reaches past the left edge, past the right edge)."""
+    how far it reaches past the left edge, past the right edge, above the
+    top edge, below the bottom edge)."""
     x, top, x_end, bottom = region
     found = []
     for line in lines:
         left, line_top, right, line_bottom, _ = line
-        middle = (line_top + line_bottom) / 2
-        if not (top <= middle <= bottom) or right <= x or left >= x_end:
+        if right <= x or left >= x_end:
             continue
-        past_left = max(0.0, x - left - SLACK)
-        past_right = max(0.0, right - x_end - SLACK)
-        if past_left or past_right:
-            found.append((line, past_left, past_right))
+        past_left = past_right = 0.0
+        middle = (line_top + line_bottom) / 2
+        if top <= middle <= bottom:
+            past_left = max(0.0, x - left - SLACK)
+            past_right = max(0.0, right - x_end - SLACK)
+        past_top = top - line_top if through(top, line_top, line_bottom) else 0.0
+        past_bottom = line_bottom - bottom if through(bottom, line_top, line_bottom) else 0.0
+        if past_left or past_right or past_top or past_bottom:
+            found.append((line, past_left, past_right, past_top, past_bottom))
     return found
 
 
 def is_cut(found, region):
-    """Whether the lines a region cuts make it a cut region: any two, or
-    one that is not an overfull line of the paper's own (one that reaches
-    past the right edge by at most OVERFULL, or one of the next column that
-    reaches into the region by at most OVERFULL)."""
-    if len(found) != 1:
+    """Whether the lines a region cuts make it a cut region: any line its
+    top or bottom edge runs through, else any two, or one that is not an
+    overfull line of the paper's own (one that reaches past the right edge
+    by at most OVERFULL, or one of the next column that reaches into the
+    region by at most OVERFULL)."""
+    if len(found) != 1 or any(past_top or past_bottom for _, _, _, past_top, past_bottom in found):
         return bool(found)
-    (left, _, right, _, _), past_left, past_right = found[0]
+    (left, _, right, _, _), past_left, past_right, _, _ = found[0]
     inside = min(right, region[2]) - max(left, region[0])
     return not ((not past_left and past_right <= OVERFULL) or inside <= OVERFULL)
 
@@ -137,9 +157,11 @@ def main():
             continue
         count += 1
         if args.verbose:
-            print(f"page {page + 1} [{region[0]:.0f}, {region[2]:.0f}] link \"{link}\"")
-            for (left, _, right, _, text), past_left, past_right in found:
-                print(f"    {past_left:5.1f} <- [{left:.0f}, {right:.0f}] -> {past_right:5.1f}  {text[:70]}")
+            print(f"page {page + 1} [{region[0]:.0f}, {region[2]:.0f}] x [{region[1]:.0f}, {region[3]:.0f}]"
+                  f" link \"{link}\"")
+            for (left, _, right, _, text), past_left, past_right, past_top, past_bottom in found:
+                print(f"    {past_left:5.1f} <- [{left:.0f}, {right:.0f}] -> {past_right:5.1f}"
+                      f"  ^{past_top:5.1f} v{past_bottom:5.1f}  {text[:70]}")
     print(f"cut {count} of {len(regions)}")
 
 
