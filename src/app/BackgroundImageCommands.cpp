@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMenu>
 #include <QMenuBar>
 #include <QUuid>
@@ -20,6 +21,17 @@ namespace {
 
 const QString kSaveFailed = QStringLiteral("无法保存壁纸");
 const QString kClearFailed = QStringLiteral("无法清除壁纸");
+
+// Whether the file at `path` is one the panes can show: a regular file
+// that decodes as an image, whatever its name says.
+bool isReadableImage(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return !reader.read().isNull();
+}
 
 } // namespace
 
@@ -73,6 +85,15 @@ void BackgroundImageCommands::copyImageToAppDirectory(const QString &source) con
 {
     if (refusedWhileReadOnly(kSaveFailed))
         return;
+    // A file the panes cannot show would take the place of the wallpaper
+    // in use and delete its copy. One that is missing is left to the copy,
+    // which names the system's reason.
+    if (QFileInfo::exists(source) && !isReadableImage(source)) {
+        workspace::shellDialogs().alert(m_dialogParent, kSaveFailed,
+                                        QStringLiteral("“%1”不是可以读取的图像，壁纸没有更改。")
+                                            .arg(QFileInfo(source).fileName()));
+        return;
+    }
     const QString folder = wallpaperFolder();
     QString error;
     bool copied = false;

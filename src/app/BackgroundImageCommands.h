@@ -23,8 +23,9 @@ public:
     // Asks for an image (PNG, JPEG, TIFF, BMP, GIF) and takes a copy of it.
     void selectBackgroundImage() const;
     // Copies the image at `source` to a fresh name in the wallpaper folder,
-    // removes the previous copy and stores the new copy's path. On failure
-    // shows "无法保存壁纸" and changes nothing.
+    // removes the previous copy and stores the new copy's path. A file that
+    // is no readable image is refused. On failure shows "无法保存壁纸" and
+    // changes nothing.
     void copyImageToAppDirectory(const QString &source) const;
     // Sets the preference to the empty string and deletes the file it named
     // when that is a regular file directly inside the wallpaper folder.

@@ -6,9 +6,11 @@
 #include "workspace/ShellTestSupport.h"
 #include "workspace/ShellDialogs.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QRegularExpression>
 
 using folvan::app::BackgroundImageCommands;
@@ -26,7 +28,18 @@ protected:
         };
         workspace::shellDialogs().chooseFile = [this](QWidget *, const workspace::FileChoice &) { return chosen; };
     }
-    QString image(const QString &name, const QByteArray &bytes = "image bytes")
+    // A small picture of one colour, as PNG bytes.
+    static QByteArray png(QRgb colour = 0xff336699)
+    {
+        QImage picture(4, 3, QImage::Format_RGB32);
+        picture.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return bytes;
+    }
+    QString image(const QString &name, const QByteArray &bytes = png())
     {
         QDir().mkpath(QFileInfo(path(name)).absolutePath());
         QFile file(path(name));
@@ -55,21 +68,22 @@ TEST_F(BackgroundImageCommandsTest, ChoosingCopiesUnderAFreshNameAndReplacesTheP
     commands.selectBackgroundImage(); // cancelled
     EXPECT_EQ(stored(), QStringLiteral("/somewhere/else.png"));
 
-    chosen = image(QStringLiteral("pictures/sea.PNG"), "first");
+    const QByteArray firstBytes = png(0xffff0000), secondBytes = png(0xff00ff00);
+    chosen = image(QStringLiteral("pictures/sea.PNG"), firstBytes);
     commands.selectBackgroundImage();
     const QString first = stored();
     const QRegularExpression form(QStringLiteral("/Folvan/Wallpapers/[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-"
                                                  "[0-9A-F]{4}-[0-9A-F]{12}\\.PNG$"));
     EXPECT_TRUE(form.match(first).hasMatch()) << first.toStdString();
-    EXPECT_EQ(contents(first), QByteArray("first"));
+    EXPECT_EQ(contents(first), firstBytes);
     EXPECT_TRUE(QFile::exists(chosen));
 
-    commands.copyImageToAppDirectory(image(QStringLiteral("b.gif"), "second"));
+    commands.copyImageToAppDirectory(image(QStringLiteral("b.gif"), secondBytes));
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_TRUE(stored().endsWith(QStringLiteral(".gif")));
     // The current copy chosen again is copied before it is deleted.
     commands.copyImageToAppDirectory(stored());
-    EXPECT_EQ(contents(stored()), QByteArray("second"));
+    EXPECT_EQ(contents(stored()), secondBytes);
     EXPECT_EQ(copies(), QStringList{QFileInfo(stored()).fileName()});
     EXPECT_TRUE(alerts.isEmpty());
 }
@@ -92,6 +106,35 @@ TEST_F(BackgroundImageCommandsTest, AFailedCopyAlertsAndKeepsTheWallpaper)
     commands.copyImageToAppDirectory(image(QStringLiteral("b.png")));
     EXPECT_EQ(alerts.size(), 2);
     EXPECT_EQ(stored(), current);
+}
+
+// A file that is no picture the panes can show (whatever its name says) is
+// refused with a word, and the wallpaper in use and its copy stay.
+TEST_F(BackgroundImageCommandsTest, AFileThatIsNoReadableImageIsRefusedAndTheWallpaperStays)
+{
+    commands.copyImageToAppDirectory(image(QStringLiteral("a.png")));
+    const QString current = stored();
+    QDir().mkpath(path(QStringLiteral("folder.png")));
+    const QStringList refused = {image(QStringLiteral("notes.txt"), "not an image at all\n"),
+                                 image(QStringLiteral("text.png"), "not an image at all\n"),
+                                 image(QStringLiteral("empty.png"), QByteArray()),
+                                 image(QStringLiteral("cut.png"), png().left(30)), path(QStringLiteral("folder.png"))};
+    for (const QString &source : refused) {
+        chosen = source;
+        commands.selectBackgroundImage();
+    }
+    ASSERT_EQ(alerts.size(), refused.size());
+    for (qsizetype i = 0; i < refused.size(); ++i)
+        EXPECT_EQ(alerts.at(i), QStringLiteral("无法保存壁纸|“%1”不是可以读取的图像，壁纸没有更改。")
+                                    .arg(QFileInfo(refused.at(i)).fileName()));
+    EXPECT_EQ(stored(), current);
+    EXPECT_EQ(copies(), QStringList{QFileInfo(current).fileName()});
+    EXPECT_EQ(contents(current), png());
+
+    // A picture whose name does not say what it is is taken.
+    commands.copyImageToAppDirectory(image(QStringLiteral("picture.jpg"), png(0xff0000ff)));
+    EXPECT_EQ(alerts.size(), refused.size());
+    EXPECT_EQ(contents(stored()), png(0xff0000ff));
 }
 
 TEST_F(BackgroundImageCommandsTest, ClearingDeletesOnlyARegularFileDirectlyInTheWallpaperFolder)
@@ -163,7 +206,7 @@ TEST_F(BackgroundImageCommandsTest, AReadOnlyWindowSaysWhyTheWallpaperCannotChan
     }
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(alerts.size(), 3);
-    EXPECT_EQ(contents(stored()), QByteArray("image bytes"));
+    EXPECT_EQ(contents(stored()), png());
     EXPECT_NE(stored(), current);
 }
 
