@@ -219,8 +219,6 @@ void ReaderMenus::addWidthPicker(QMenu *menu, const QString &title, const QStrin
 {
     QMenu *picker = menu->addMenu(title);
     auto *group = new QActionGroup(picker);
-    // A stored text that names no width leaves every option unmarked.
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const Width value : values) {
         QAction *option = picker->addAction(widthLabel(value));
         option->setCheckable(true);
@@ -228,7 +226,7 @@ void ReaderMenus::addWidthPicker(QMenu *menu, const QString &title, const QStrin
         group->addAction(option);
         connect(option, &QAction::triggered, this, [key, value] { defaults().setValue(key, platform::toText(value)); });
         m_checkRefreshers.push_back([option, key, value] {
-            option->setChecked(platform::fromText<Width>(defaults().stringValue(key)) == value);
+            option->setChecked(defaults().enumValue<Width>(key) == value);
         });
     }
 }
@@ -278,8 +276,8 @@ void ReaderMenus::addReadingMenu(QMenuBar *bar)
         });
         m_checkRefreshers.push_back([this, option, value = value] {
             const std::optional<pane::ReaderActions> reader = m_reader();
-            const std::optional<platform::BookLayout> shown =
-                reader ? reader->pageLayout : platform::fromText<platform::BookLayout>(defaults().stringValue(prefkey::pageLayout));
+            const platform::BookLayout shown =
+                reader ? reader->pageLayout : defaults().enumValue<platform::BookLayout>(prefkey::pageLayout);
             option->setChecked(shown == value);
         });
     }

@@ -233,7 +233,7 @@ std::optional<platform::BookLayout> ReaderAppearancePanel::layout() const
     if (hasLayoutBinding())
         if (const auto layout = m_bindings.pageLayout())
             return layout;
-    return platform::fromText<platform::BookLayout>(defaults().stringValue(platform::prefkey::pageLayout));
+    return defaults().enumValue<platform::BookLayout>(platform::prefkey::pageLayout);
 }
 
 void ReaderAppearancePanel::chooseLayout(platform::BookLayout layout)
@@ -245,7 +245,6 @@ void ReaderAppearancePanel::chooseLayout(platform::BookLayout layout)
     refreshLayout();
 }
 
-// A stored text that names neither layout checks no segment.
 void ReaderAppearancePanel::refreshLayout()
 {
     const std::optional<platform::BookLayout> current = layout();

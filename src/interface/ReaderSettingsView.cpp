@@ -101,8 +101,8 @@ QWidget *ReaderSettingsView::readingTab()
                  boundPicker(prefkey::defaultBookMode,
                              {{true, QStringLiteral("翻书")}, {false, QStringLiteral("滚动")}}));
     form->addRow(QStringLiteral("新论文默认版式"),
-                 boundPicker(prefkey::pageLayout, {{platform::toText(platform::BookLayout::Spread), QStringLiteral("双页")},
-                                                   {platform::toText(platform::BookLayout::Single), QStringLiteral("单页")}}));
+                 enumPicker<platform::BookLayout>(prefkey::pageLayout, {{platform::BookLayout::Spread, QStringLiteral("双页")},
+                                                                      {platform::BookLayout::Single, QStringLiteral("单页")}}));
     addFullRow(form, formNote(QStringLiteral("每篇论文分别记住页码、缩放、仰角和阅读模式。版式由你手动选择。")));
     addFullRow(form, formDivider());
     addFullRow(form, new dock::PaperPresetPicker);
@@ -160,11 +160,9 @@ QWidget *ReaderSettingsView::operationTab()
     addFullRow(form, boundToggle(QStringLiteral("减少翻页动态"), reduced));
     addFullRow(form, formDivider());
     form->addRow(QStringLiteral("翻书模式的滚轮"),
-                 boundPicker(wheelMode, {{platform::toText(platform::WheelMode::Turn), QStringLiteral("翻页")},
-                                         {platform::toText(platform::WheelMode::Pan), QStringLiteral("平移放大的书页")}}));
-    auto turning = [wheelMode] {
-        return platform::fromText<platform::WheelMode>(defaults().stringValue(wheelMode)) == platform::WheelMode::Turn;
-    };
+                 enumPicker<platform::WheelMode>(wheelMode, {{platform::WheelMode::Turn, QStringLiteral("翻页")},
+                                                             {platform::WheelMode::Pan, QStringLiteral("平移放大的书页")}}));
+    auto turning = [wheelMode] { return defaults().enumValue<platform::WheelMode>(wheelMode) == platform::WheelMode::Turn; };
     QCheckBox *reverse = boundToggle(QStringLiteral("反转滚轮翻页方向"), prefkey::wheelReverse);
     addFullRow(form, reverse);
     enableWhile(reverse, {wheelMode}, turning);
@@ -193,15 +191,15 @@ QWidget *ReaderSettingsView::interfaceTab()
                                 [] { restoreDefaults({prefkey::interfaceTextSize}); }));
     addFullRow(form, formDivider());
     form->addRow(QStringLiteral("Scholar 栏宽度"),
-                 boundPicker(prefkey::ggViewWidth, {{platform::toText(platform::ScholarWidth::Compact), QStringLiteral("紧凑")},
-                                                  {platform::toText(platform::ScholarWidth::Regular), QStringLiteral("标准")},
-                                                  {platform::toText(platform::ScholarWidth::Large), QStringLiteral("宽")},
-                                                  {platform::toText(platform::ScholarWidth::Extended), QStringLiteral("加宽")}}));
+                 enumPicker<platform::ScholarWidth>(prefkey::ggViewWidth, {{platform::ScholarWidth::Compact, QStringLiteral("紧凑")},
+                                                                         {platform::ScholarWidth::Regular, QStringLiteral("标准")},
+                                                                         {platform::ScholarWidth::Large, QStringLiteral("宽")},
+                                                                         {platform::ScholarWidth::Extended, QStringLiteral("加宽")}}));
     form->addRow(QStringLiteral("滚动阅读宽度"),
-                 boundPicker(prefkey::pdfViewWidth, {{platform::toText(platform::ReadingWidth::Small), QStringLiteral("窄")},
-                                                   {platform::toText(platform::ReadingWidth::Medium), QStringLiteral("标准")},
-                                                   {platform::toText(platform::ReadingWidth::Large), QStringLiteral("宽")},
-                                                   {platform::toText(platform::ReadingWidth::Auto), QStringLiteral("适合窗口")}}));
+                 enumPicker<platform::ReadingWidth>(prefkey::pdfViewWidth, {{platform::ReadingWidth::Small, QStringLiteral("窄")},
+                                                                          {platform::ReadingWidth::Medium, QStringLiteral("标准")},
+                                                                          {platform::ReadingWidth::Large, QStringLiteral("宽")},
+                                                                          {platform::ReadingWidth::Auto, QStringLiteral("适合窗口")}}));
     addValueSlider(form, QStringLiteral("笔记正文字号"), prefkey::noteTextSize,
                    QStringLiteral("论文笔记正文字号"), points);
     addFullRow(form, formDivider());

@@ -76,15 +76,22 @@ void takeWheelOnlyWithFocus(QWidget *form)
 
 QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options, QWidget *parent)
 {
+    return pickerShowing(key, options, [key] {
+        const QVariant fallback = platform::Preferences::defaultValue(key);
+        const QVariant stored = defaults().value(key);
+        return stored.isValid() && stored.typeId() == fallback.typeId() ? stored : fallback;
+    }, parent);
+}
+
+QComboBox *pickerShowing(const QString &key, const QList<std::pair<QVariant, QString>> &options,
+                         std::function<QVariant()> shown, QWidget *parent)
+{
     auto *picker = new QComboBox(parent);
     picker->setObjectName(key);
     for (const auto &[value, label] : options)
         picker->addItem(label, value);
-    followKeys(picker, {key}, [picker, key] {
-        const QVariant fallback = platform::Preferences::defaultValue(key);
-        QVariant stored = defaults().value(key);
-        if (!stored.isValid() || stored.typeId() != fallback.typeId())
-            stored = fallback;
+    followKeys(picker, {key}, [picker, shown = std::move(shown)] {
+        const QVariant stored = shown();
         int index = -1;
         for (int i = 0; i < picker->count(); ++i)
             if (picker->itemData(i) == stored)

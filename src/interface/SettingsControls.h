@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "dock/PreferenceControls.h"
+#include "platform/Preferences.h"
 
 class QComboBox;
 class QFormLayout;
@@ -30,6 +31,24 @@ using dock::followKeys;
 // nothing.
 QComboBox *boundPicker(const QString &key, const QList<std::pair<QVariant, QString>> &options,
                        QWidget *parent = nullptr);
+
+// A picker bound to `key` as above that selects the option `shown` gives.
+QComboBox *pickerShowing(const QString &key, const QList<std::pair<QVariant, QString>> &options,
+                         std::function<QVariant()> shown, QWidget *parent);
+
+// The picker of a key that holds one of E's values as text: it selects the
+// value the reader goes by (Preferences::enumValue), so that a stored text
+// naming no value shows the key's default; that text stays stored until an
+// option is chosen.
+template <typename E>
+QComboBox *enumPicker(const QString &key, const QList<std::pair<E, QString>> &options, QWidget *parent = nullptr)
+{
+    QList<std::pair<QVariant, QString>> stored;
+    for (const auto &[value, label] : options)
+        stored.append({platform::toText(value), label});
+    return pickerShowing(key, stored, [key] { return QVariant(platform::toText(platform::Preferences::shared().enumValue<E>(key))); },
+                         parent);
+}
 
 // The row of a label, a flexible space and the readout of a Double key in
 // digits of one width, `format` turning the stored value into the text.

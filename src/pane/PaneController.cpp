@@ -76,9 +76,9 @@ platform::ScholarWidth PaneController::ggViewWidth() const
     return defaults().enumValue<platform::ScholarWidth>(platform::prefkey::ggViewWidth);
 }
 
-std::optional<platform::ReadingWidth> PaneController::pdfViewWidth() const
+platform::ReadingWidth PaneController::pdfViewWidth() const
 {
-    return platform::fromText<platform::ReadingWidth>(defaults().stringValue(platform::prefkey::pdfViewWidth));
+    return defaults().enumValue<platform::ReadingWidth>(platform::prefkey::pdfViewWidth);
 }
 
 QString PaneController::backgroundImagePath() const

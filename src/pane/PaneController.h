@@ -147,8 +147,7 @@ public:
     bool resumeLast() const;          // "folvan.resumeLastDocument", true
     bool defaultBook() const;         // "folvan.defaultBookMode", true
     platform::ScholarWidth ggViewWidth() const;             // "ggViewWidth", Compact
-    // "pdfViewWidth", Auto; none for a stored text that names no width.
-    std::optional<platform::ReadingWidth> pdfViewWidth() const;
+    platform::ReadingWidth pdfViewWidth() const;            // "pdfViewWidth", Auto
     QString backgroundImagePath() const; // "backgroundImagePath", ""
     bool hasSeenOnboarding() const;   // "hasSeenOnboarding", false
 

@@ -81,11 +81,9 @@ TiltFactors tiltFactors(double degrees)
     return {1.0 / std::cos(a * std::numbers::pi / 180.0), 1.0 + std::min(a, 80.0) / 80.0 * spread};
 }
 
-std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pdfViewWidth)
+std::optional<double> readingWidthLimit(platform::ReadingWidth pdfViewWidth)
 {
-    if (!pdfViewWidth)
-        return std::nullopt;
-    switch (*pdfViewWidth) {
+    switch (pdfViewWidth) {
     case platform::ReadingWidth::Small:
         return 710;
     case platform::ReadingWidth::Medium:
@@ -99,7 +97,7 @@ std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pd
 }
 
 QTransform readingTiltTransform(double widthPx, double heightPx, double degrees,
-                                std::optional<platform::ReadingWidth> pdfViewWidth, bool textSelectionMode)
+                                platform::ReadingWidth pdfViewWidth, bool textSelectionMode)
 {
     if (textSelectionMode)
         return {};

@@ -64,9 +64,8 @@ double clampedTiltAngle(double degrees);
 TiltFactors tiltFactors(double degrees);
 
 // The largest width of the reading view for the stored "pdfViewWidth":
-// Small 710, Medium 910, Large 1200; none for Auto and for a stored text
-// that names no width (none).
-std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pdfViewWidth);
+// Small 710, Medium 910, Large 1200; none for Auto.
+std::optional<double> readingWidthLimit(platform::ReadingWidth pdfViewWidth);
 
 // The transform that draws the page view tilted: a rotation about the
 // horizontal axis through the centre of `size`, seen in perspective, then
@@ -74,7 +73,7 @@ std::optional<double> readingWidthLimit(std::optional<platform::ReadingWidth> pd
 // the width factor unless the width is Auto). The identity while text is
 // being selected.
 QTransform readingTiltTransform(double widthPx, double heightPx, double degrees,
-                                std::optional<platform::ReadingWidth> pdfViewWidth, bool textSelectionMode);
+                                platform::ReadingWidth pdfViewWidth, bool textSelectionMode);
 
 // ---- Scholar ----------------------------------------------------------------
 

@@ -224,6 +224,11 @@ TEST_F(ReaderMenusTest, TheLayoutPickerShowsThePanesLayoutAndStoresEveryChoice)
     EXPECT_EQ(texts(layout, true), QStringList{QStringLiteral("单页")});
     item(layout, QStringLiteral("双页"))->trigger();
     EXPECT_EQ(defaults().stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("spread"));
+    // Without a pane, a stored text that names neither layout is the one
+    // a new paper gets.
+    defaults().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    defaults().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("Single"));
+    EXPECT_EQ(texts(layout, true), QStringList{QStringLiteral("双页")});
 
     defaults().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
     setReader(recording.record); // its layout is "spread"
@@ -254,8 +259,11 @@ TEST_F(ReaderMenusTest, RenameRulesAndWidthsEditTheirPreferences)
     scholar->actions()[3]->trigger();
 
     EXPECT_EQ(defaults().stringValue(QStringLiteral("ggViewWidth")), QStringLiteral("Extended"));
+    // A stored text that names no width marks the default, which the pane
+    // goes by.
+    defaults().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Small"));
     defaults().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Huge"));
-    EXPECT_TRUE(texts(page, true).isEmpty());
+    EXPECT_EQ(texts(page, true), QStringList{QStringLiteral("适合窗口")});
     EXPECT_EQ(app::widthLabel(platform::TextEditorsLayout::ThreeRows), QStringLiteral("三栏"));
 }
 

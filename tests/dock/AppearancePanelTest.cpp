@@ -161,12 +161,13 @@ TEST_F(AppearancePanelTest, TheLayoutIsThePanesOrElseTheStoredOne)
     EXPECT_EQ(prefs().stringValue(QStringLiteral("folvan.pageLayout")), QStringLiteral("single"));
     EXPECT_EQ(unbound.layout, platform::BookLayout::Spread);
     // It follows the key as others write it; a text that names neither
-    // layout checks no segment.
+    // layout is the default, as for a new paper.
     prefs().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("spread"));
     EXPECT_TRUE(direct.spreadButton()->isChecked());
-    prefs().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("double"));
+    prefs().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("single"));
+    prefs().setValue(QStringLiteral("folvan.pageLayout"), QStringLiteral("Single"));
     EXPECT_FALSE(direct.singleButton()->isChecked());
-    EXPECT_FALSE(direct.spreadButton()->isChecked());
+    EXPECT_TRUE(direct.spreadButton()->isChecked());
 }
 
 TEST_F(AppearancePanelTest, PresetsWriteBothKeysAndTintTheMatchingOne)

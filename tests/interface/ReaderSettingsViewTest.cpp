@@ -92,6 +92,17 @@ TEST_F(ReaderSettingsViewTest, AnEmptyStoreShowsTheDefaultOfEveryKey)
     EXPECT_FALSE(defaults().contains("folvan.paperWarmth"));
 }
 
+TEST_F(ReaderSettingsViewTest, AStoredTextNamingNoValueShowsTheDefaultTheReaderUsesAndStays)
+{
+    const QStringList keys{"folvan.pageLayout", "folvan.wheelMode", "ggViewWidth", "pdfViewWidth"};
+    for (const QString &key : keys)
+        defaults().setValue(key, QStringLiteral("bogus"));
+    auto view = makeView();
+    EXPECT_EQ(shown<QComboBox>(view.get(), keys), (QStringList{"双页", "翻页", "紧凑", "适合窗口"}));
+    for (const QString &key : keys)
+        EXPECT_EQ(defaults().stringValue(key), QStringLiteral("bogus")) << key.toStdString();
+}
+
 TEST_F(ReaderSettingsViewTest, EveryControlWritesItsKeyWithItsTypeForTheNextStart)
 {
     auto view = makeView();
@@ -200,13 +211,16 @@ TEST_F(ReaderSettingsViewTest, ControlsFollowTheKeysThatEnableThem)
     QCheckBox *reverse = named<QCheckBox>(view.get(), "反转滚轮翻页方向");
     QSlider *sensitivity = named<QSlider>(view.get(), "滚轮翻页灵敏度");
     QSlider *duration = named<QSlider>(view.get(), "翻页时长");
-    for (const char *mode : {"pan", "Turn"}) {
+    defaults().setValue("folvan.wheelMode", QStringLiteral("pan"));
+    EXPECT_FALSE(reverse->isEnabled());
+    EXPECT_FALSE(sensitivity->isEnabled());
+    // A text that names no mode turns pages in the book, and the form says
+    // so: its picker shows the default and the wheel's turn controls work.
+    for (const char *mode : {"turn", "bogus", "Pan"}) {
         defaults().setValue("folvan.wheelMode", QString::fromLatin1(mode));
-        EXPECT_FALSE(reverse->isEnabled());
-        EXPECT_FALSE(sensitivity->isEnabled());
+        EXPECT_TRUE(reverse->isEnabled()) << mode;
+        EXPECT_TRUE(sensitivity->isEnabled()) << mode;
     }
-    defaults().setValue("folvan.wheelMode", QStringLiteral("turn"));
-    EXPECT_TRUE(sensitivity->isEnabled());
 
     // The toggle of either tab turns the other on and stops the duration.
     QList<QCheckBox *> reduced;

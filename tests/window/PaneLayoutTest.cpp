@@ -292,6 +292,16 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QStringLiteral("Auto"));
     waitForIdle();
     EXPECT_EQ(area.currentView()->width(), area.width());
+    const QTransform automatic = pane->pageView()->pdfView()->viewTransform();
+    EXPECT_NE(automatic, tilted);
+    // A stored text that names no width is Auto in the limit and the tilt
+    // alike, as the settings show it.
+    for (const char *unknown : {"Huge", "medium"}) {
+        platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QString::fromLatin1(unknown));
+        waitForIdle();
+        EXPECT_EQ(area.currentView()->width(), area.width()) << unknown;
+        EXPECT_EQ(pane->pageView()->pdfView()->viewTransform(), automatic) << unknown;
+    }
     pane->controller()->resetView();
     waitForIdle();
     EXPECT_TRUE(pane->pageView()->pdfView()->viewTransform().isIdentity());

@@ -40,8 +40,11 @@ TEST(PaneRulesTest, StoredWidthNamesAndAnyOtherValue)
     }
     const std::pair<const char *, std::optional<int>> reading[] = {
         {"Small", 710}, {"Medium", 910}, {"Large", 1200}, {"Auto", std::nullopt}, {"Huge", std::nullopt}};
-    for (const auto &[name, width] : reading)
-        EXPECT_EQ(readingWidthLimit(platform::fromText<platform::ReadingWidth>(QString::fromLatin1(name))), width) << name;
+    for (const auto &[name, width] : reading) {
+        stored.setValue(platform::prefkey::pdfViewWidth, QString::fromLatin1(name));
+        EXPECT_EQ(readingWidthLimit(stored.enumValue<platform::ReadingWidth>(platform::prefkey::pdfViewWidth)), width)
+            << name;
+    }
 }
 
 TEST(PaneRulesTest, SidePanelsShrinkTogetherSoThatTheReadingAreaKeepsRoom)
@@ -108,8 +111,6 @@ TEST(PaneRulesTest, TiltTransformWidensOnlyAFixedWidthAndIsFlatWhileSelecting)
     // one, so distances from the centre show the horizontal scale alone.
     const QTransform medium = readingTiltTransform(w, h, 40, platform::ReadingWidth::Medium, false);
     EXPECT_NEAR(medium.map(centre + QPointF(100, 0)).x() - centre.x(), 120, 1e-9);
-    // A stored text that names no width widens as a fixed width does.
-    EXPECT_EQ(readingTiltTransform(w, h, 40, std::nullopt, false), medium);
     const QTransform automatic = readingTiltTransform(w, h, 40, platform::ReadingWidth::Auto, false);
     EXPECT_NEAR(automatic.map(centre + QPointF(100, 0)).x() - centre.x(), 100, 1e-9);
     EXPECT_TRUE(automatic.map(centre) == centre);
