@@ -65,7 +65,11 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
         return refreshed.id;
     }
     emit papersChanged();
-    schedule();
+    // A library that keeps no records (its file did not read) holds this
+    // one in memory only: the reader changed nothing there, and the quit
+    // names no notes for it.
+    if (keepsPaperRecords())
+        schedule();
     return refreshed.id;
 }
 

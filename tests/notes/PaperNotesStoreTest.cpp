@@ -4,6 +4,7 @@
 #include "NotesTestSupport.h"
 
 #include "notes/NotesViewModel.h"
+#include "platform/UnsavedChanges.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,24 @@ TEST_F(NotesStoreUnreadableFile, FileIsKeptUntouchedForTheStoresWholeLife)
     // A version other than 1 names the file in the message.
     writeFile(variants[0]);
     EXPECT_TRUE(openStore()->error().contains(notes::PaperNotesStore::kFileName));
+}
+
+TEST_F(NotesStoreUnreadableFile, TheQuitNamesTheNotesOnlyForWhatTheReaderChanged)
+{
+    writeFile("not json at all");
+    auto store = openStore(0.05);
+    const QStringList before = platform::unsavedDescriptions();
+    // Opening a paper records it in memory; nothing the reader made is lost.
+    ASSERT_TRUE(writeTestFile(path(QStringLiteral("paper.pdf")), "%PDF-1.4"));
+    const QUuid paper = store->registerPaper(path(QStringLiteral("paper.pdf")));
+    EXPECT_EQ(store->registerPaper(path(QStringLiteral("paper.pdf"))), paper);
+    store->flush();
+    EXPECT_EQ(platform::unsavedDescriptions(), before);
+
+    store->setNotes({makeNote(QStringLiteral("typed"), QString(), 1, paper)});
+    store->schedule();
+    EXPECT_EQ(platform::unsavedDescriptions(), before + QStringList{QStringLiteral("笔记")});
+    platform::noteSaved(notesFile());
 }
 
 class NotesLegacyImport : public NotesStoreTest {};
