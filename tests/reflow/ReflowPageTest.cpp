@@ -747,3 +747,21 @@ TEST_F(ReflowPageTest, AParagraphKeptInTheOtherPaneKeepsItsOrder)
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 2")));
     EXPECT_EQ(evaluate(view, QLatin1String(kCutoutKeys)).toStringList(), keys);
 }
+
+// Opened at the second page, the reader scrolls up: the first page, laid
+// out after the second, takes the text at the top of the second into its
+// last paragraph, and the second page's mark then stands after it.
+TEST_F(ReflowPageTest, AParagraphAcrossPagesIsOneAlsoWhenThePageAboveComesLater)
+{
+    model::SharedPDFViewModel &model = openPane(writeParagraphAcrossPages(path(QStringLiteral("across.pdf"))));
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(1);
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    const QString joined = QLatin1String(kJoinedParagraph);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!!") + joined));
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "(() => { const p = %1; return p.parentNode.dataset.page === '0' &&"
+        " /plain words and so on, and the next sheet/.test(p.textContent); })()").arg(joined)).toBool());
+    EXPECT_TRUE(evaluate(view, QStringLiteral(
+        "document.querySelector('section[data-page=\"1\"] .part').textContent.startsWith('Sentence 1 on')")).toBool());
+}

@@ -82,6 +82,8 @@ export function pageWindow(first, last, pageCount, keep = 6) {
 
 // Lays out page `index`, the pages before it being laid out already (the
 // references and paragraphs that go on across pages follow from them).
+// A page laid out after the one below it (the reader came from below) is
+// linked with that one too.
 // `graphics` are the areas the native side measured on the page (fractions).
 // The body size comes from the first page for the first screen and from the
 // first three pages after it; its furniture from its neighbours' signatures.
@@ -91,6 +93,7 @@ Paper.prototype.layout = function layout(index, graphics = []) {
   const laid = this.survey(index, graphics);
   this.references[index] = laid.references;
   linkPages(this.laid[index - 1], laid);
+  linkPages(laid, this.laid[index + 1]);
   laid.links = this.text(index).links;
   this.laid[index] = laid;
   return laid;

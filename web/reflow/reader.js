@@ -269,6 +269,7 @@ async function layPage(index) {
   const t2 = performance.now();
   reader.laid[index] = laid;
   renderPage(laid);
+  carryUp(index);
   const t = reader.times;
   t.text = (t.text || 0) + (t1 - t0);
   t.layout = (t.layout || 0) + (t2 - t1);
@@ -435,24 +436,7 @@ function renderBlock(block) {
   // The page being set is still in a fragment: an element there has a parent
   // but is not connected yet; one replaced by a correction has none.
   if (block.joins && !block.front && last && last.parentNode && !last.classList.contains("front")) {
-    const parts = last.querySelectorAll(".part");
-    const prevPart = parts[parts.length - 1];
-    const prevText = prevPart.textContent;
-    const next = part(block);
-    prevPart.after(next);
-    // A word broken at the end of a column or page is shown whole; the
-    // hyphen stays in the text (offsets count it) but is not drawn.
-    const laid = reader.laid[block.page];
-    const { drop, space } = seam(prevText, block.text, laid && laid.words);
-    if (drop) {
-      wrapRange(prevPart, prevText.length - 1, prevText.length, () => {
-        const hyphen = document.createElement("span");
-        hyphen.className = "broken-hyphen";
-        return hyphen;
-      });
-    } else if (space) {
-      prevPart.after(document.createTextNode(" "));
-    }
+    setInside(last, [part(block)], block);
     return null;
   }
   let tag = TAGS[block.kind] || "p";
@@ -471,6 +455,48 @@ function renderBlock(block) {
   if (block.kind === "heading") reader.lastText = {};
   else reader.lastText[block.kind] = el;
   return el;
+}
+
+// Sets `nodes` (the part of `block` and what goes on after it) after the
+// last part of `last`, the text that block goes on.
+function setInside(last, nodes, block) {
+  const parts = last.querySelectorAll(".part");
+  const prevPart = parts[parts.length - 1];
+  const prevText = prevPart.textContent;
+  prevPart.after(...nodes);
+  // A word broken at the end of a column or page is shown whole; the
+  // hyphen stays in the text (offsets count it) but is not drawn.
+  const laid = reader.laid[block.page];
+  const { drop, space } = seam(prevText, block.text, laid && laid.words);
+  if (drop) {
+    wrapRange(prevPart, prevText.length - 1, prevText.length, () => {
+      const hyphen = document.createElement("span");
+      hyphen.className = "broken-hyphen";
+      return hyphen;
+    });
+  } else if (space) {
+    prevPart.after(document.createTextNode(" "));
+  }
+}
+
+// A page laid out after the page below it was shown (the reader came from
+// below): the text at the top of that page that goes on this page's last
+// paragraph is set inside it, as if the pages had been shown in order.
+function carryUp(index) {
+  const below = reader.sections[index + 1];
+  const laid = reader.laid[index + 1];
+  const kept = reader.sections[index].lastText || {};
+  if (!laid || !below || below.classList.contains("placeholder")) return;
+  const first = laid.blocks.find((b) => b.kind !== "cutout" && b.kind !== "caption");
+  const part = first && first.joins && !first.front && reader.parts.get(first.key);
+  const host = part && part.closest(".block");
+  const last = first && kept[first.kind];
+  // Only text standing on its own at the top of the page below moves.
+  if (!host || host.parentNode !== below || host.querySelector(".part") !== part ||
+    !last || !last.parentNode || last.classList.contains("front")) return;
+  setInside(last, [...host.childNodes].filter((n) => n.nodeType === Node.TEXT_NODE || n.classList.contains("part")), first);
+  for (const kind of Object.keys(below.lastText || {})) if (below.lastText[kind] === host) below.lastText[kind] = last;
+  host.remove();
 }
 
 function part(block) {
