@@ -702,8 +702,9 @@ const char *const kCutoutKeys = "[...document.querySelectorAll('figure.cutout')]
 
 // "此段保留原版" on a paragraph that goes on from one page to the next keeps
 // the whole paragraph as the pages have it: both its pieces, in their
-// order, whichever piece was clicked.
-TEST_F(ReflowPageTest, AParagraphAcrossPagesIsKeptWhole)
+// order, whichever piece was clicked. "恢复重排" on one piece gives the
+// whole paragraph back as one.
+TEST_F(ReflowPageTest, AParagraphAcrossPagesIsKeptAndRestoredWhole)
 {
     model::SharedPDFViewModel &model = openPane(writeParagraphAcrossPages(path(QStringLiteral("across.pdf"))));
     ReflowView view(&model, QUuid::createUuid(), {}, nullptr);
@@ -724,10 +725,17 @@ TEST_F(ReflowPageTest, AParagraphAcrossPagesIsKeptWhole)
     evaluate(view, chooseInMenu(QStringLiteral("keep")));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 2")));
     EXPECT_EQ(evaluate(view, QLatin1String(kCutoutKeys)).toStringList(), keys);
-    EXPECT_TRUE(test::waitFor([&] {
-        const reflow::ReflowOverridesStore *store = view.coordinator()->overrides();
-        return store && store->keys() == std::set<QString>(keys.begin(), keys.end());
-    }));
+    const auto stored = [&] { return view.coordinator()->overrides()->keys(); };
+    EXPECT_TRUE(test::waitFor([&] { return stored() == std::set<QString>(keys.begin(), keys.end()); }));
+
+    // Restored from the first piece: both pieces are one paragraph again.
+    evaluate(view, QStringLiteral("document.querySelector('figure.cutout[data-key=\"%1\"] button.more').click(); true").arg(keys[0]));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
+    evaluate(view, chooseInMenu(QStringLiteral("restore")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 0")));
+    EXPECT_EQ(evaluate(view, QStringLiteral("[...(%1).querySelectorAll('.part')].map((x) => x.dataset.key)").arg(joined))
+                  .toStringList(), keys);
+    EXPECT_TRUE(test::waitFor([&] { return stored().empty(); }));
 }
 
 // The marks of the other pane reach the page as one state: the pieces of a

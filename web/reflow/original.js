@@ -50,13 +50,41 @@ export function fitPinned(width, height, frameWidth, frameHeight, whole) {
   return { width: w, height: h, view: { scale: 1, x: (frameWidth - w) / 2, y: h < frameHeight ? (frameHeight - h) / 2 : 0 } };
 }
 
+// The keys of the pieces of the paragraph that holds the block `key`, in
+// reading order, as the layout sets them (`pages[i]`: page i laid out, or
+// none): a paragraph goes on across columns and pages, past figures and the
+// notes at a page's foot, until a heading; a page not laid out ends it.
+// Whether a piece is shown as text or as its page's image does not matter.
+export function paragraphOf(pages, key) {
+  let last = {}; // kind -> the pieces of the paragraph that text of that kind goes on from
+  let found = null;
+  for (let i = 0; i < pages.length; i++) {
+    if (!pages[i]) {
+      last = {};
+      continue;
+    }
+    for (const b of pages[i].blocks) {
+      if (b.kind === "cutout") continue;
+      const before = last[b.kind];
+      const pieces = b.joins && !b.front && before && !before.front ? before : { front: !!b.front, keys: [] };
+      pieces.keys.push(b.key);
+      if (b.kind === "heading") last = {};
+      else last[b.kind] = pieces;
+      if (b.key === key) found = pieces;
+    }
+  }
+  return found ? found.keys : [key];
+}
+
 // `flow` is the text; `token()` and `paper()` the paper's as the page has
 // it; `block(key)` a block on show; `corrections()` the keys of the blocks
-// marked; `mark(keys, marked)` marks or unmarks blocks and tells the native
-// side; `barHeight()` how far down the controls at the top cover the view;
-// `fitButtons()` places the blocks' buttons anew in the room beside the text.
-export function createOriginal({ flow, token, paper, block, corrections, mark, barHeight, fitButtons }) {
-  const menu = createBlockMenu({ flow, block, corrections, mark, pin: (shown, el) => pinned.pin(shown, el) });
+// marked; `paragraph(key)` the keys of the pieces of a block's paragraph
+// (paragraphOf); `mark(keys, marked)` marks or unmarks blocks and tells the
+// native side; `barHeight()` how far down the controls at the top cover the
+// view; `fitButtons()` places the blocks' buttons anew in the room beside
+// the text.
+export function createOriginal({ flow, token, paper, block, corrections, paragraph, mark, barHeight, fitButtons }) {
+  const menu = createBlockMenu({ flow, block, corrections, paragraph, mark, pin: (shown, el) => pinned.pin(shown, el) });
   const pinned = createPinnedView({ flow, token, paper, barHeight, fitButtons });
   // Escape closes the menu, else the pinned view.
   addEventListener("keydown", (event) => {
@@ -73,7 +101,7 @@ export function createOriginal({ flow, token, paper, block, corrections, mark, b
 
 // A block's menu, opened by a right click on a block of `flow` or by the
 // block's "⋯" (`moreButton()`); `pin(shown, el)` pins a block's page image.
-function createBlockMenu({ flow, block, corrections, mark, pin }) {
+function createBlockMenu({ flow, block, corrections, paragraph, mark, pin }) {
   const menu = element("div", "");
   menu.id = "block-menu";
   menu.setAttribute("role", "menu");
@@ -90,8 +118,10 @@ function createBlockMenu({ flow, block, corrections, mark, pin }) {
       const item = button(choice.label, "", () => {
         closeMenu();
         if (choice.id === "pin") pin(under, el);
-        // A paragraph is kept whole, each of its parts as its page has it.
-        else mark(choice.id === "keep" ? all.map((shown) => shown.key) : [under.key], choice.marked);
+        // A paragraph is kept whole, each of its parts as its page has it;
+        // each piece kept, whichever one was chosen, goes back into the text.
+        else if (choice.id === "keep") mark(all.map((shown) => shown.key), choice.marked);
+        else mark(paragraph(under.key).filter((key) => key === under.key || corrections().has(key)), choice.marked);
       });
       item.setAttribute("role", "menuitem");
       item.dataset.choice = choice.id;

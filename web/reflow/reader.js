@@ -18,7 +18,7 @@ import { createSearch } from "./search.js";
 import { createMarks } from "./marks.js";
 import { createStudyTools } from "./study-tools.js";
 import { createPosition } from "./position.js";
-import { createOriginal } from "./original.js";
+import { createOriginal, paragraphOf } from "./original.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -80,7 +80,7 @@ const studyTools = createStudyTools({ bridge, flow, tools, events, block: blockO
 // A block's menu: kept as the page has it, or its page pinned beside the text.
 const original = createOriginal({
   flow, token: () => reader.token, paper: () => reader.paper, block: blockOf,
-  corrections: () => reader.corrections, mark: markBlocks, barHeight: controls.barHeight, fitButtons: controls.fitButtons,
+  corrections: () => reader.corrections, paragraph: (key) => paragraphOf(reader.laid, key), mark: markBlocks, barHeight: controls.barHeight, fitButtons: controls.fitButtons,
 });
 // Where the reader is, told to the native side.
 const position = createPosition({ bridge, flow, events, barHeight: controls.barHeight, block: blockOf, arrange: arrangePages });
@@ -123,9 +123,7 @@ window[PAGE_OBJECT] = {
     const corrections = new Set(payload[KEYS.corrections] || []);
     const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
     reader.corrections = corrections;
-    // From the last, as markBlocks: the parts of a paragraph each stay
-    // where they were.
-    for (const key of changed.reverse()) rerender(key);
+    reshow(changed);
     const marked = marks.set(payload[KEYS.annotations]);
     studyTools.takeUndo(!!payload[KEYS.canUndo], !!payload[KEYS.canRedo], marked);
     marks.draw();
@@ -604,16 +602,40 @@ function flipButton(block) {
 
 // Marks blocks to be shown in the other form (or takes the mark off), shows
 // them so and tells the native side, which keeps the marks for the paper.
-// The parts of a paragraph are set apart from the last: each then stands
-// where it was.
 function markBlocks(keys, mark) {
-  for (const key of [...keys].reverse()) {
-    if (reader.corrections.has(key) === mark) continue;
+  const changed = keys.filter((key) => reader.corrections.has(key) !== mark);
+  for (const key of changed) {
     if (mark) reader.corrections.add(key);
     else reader.corrections.delete(key);
-    rerender(key);
     bridge.post(EVENTS.correction, { [KEYS.key]: key, [KEYS.original]: mark });
   }
+  reshow(changed);
+}
+
+// Shows blocks again after their form changed. The parts of a paragraph
+// set apart as images are set from the last, so that each stands where it
+// was; those set as text again from the first, so that each goes on from
+// the piece before it.
+function reshow(keys) {
+  const at = (key) => reader.blocks.get(key) || { page: Infinity, index: 0 };
+  const ordered = [...keys].sort((a, b) => at(a).page - at(b).page || at(a).index - at(b).index);
+  const asImage = (key) => reader.blocks.has(key) && shownAsImage(reader.blocks.get(key));
+  for (const key of [...ordered].reverse()) if (asImage(key)) rerender(key);
+  for (const key of ordered) if (!asImage(key)) rerender(key);
+}
+
+// The element of the paragraph a block set as text goes on in: that of the
+// piece before it in its paragraph, when that piece is text on show and the
+// last of its element; else none.
+function paragraphBefore(block) {
+  if (!block.joins || block.front) return null;
+  const keys = paragraphOf(reader.laid, block.key);
+  const i = keys.indexOf(block.key);
+  const before = i > 0 ? partOf(keys[i - 1]) : null;
+  const host = before && before.closest(".block");
+  if (!host || host.classList.contains("front")) return null;
+  const parts = host.querySelectorAll(".part");
+  return parts[parts.length - 1] === before ? host : null;
 }
 
 // Shows one block again after its form changed.
@@ -624,10 +646,14 @@ function rerender(key) {
   if (!old) return;
   const host = old.tagName === "FIGURE" ? old : old.closest(".block");
   const saved = reader.lastText;
-  reader.lastText = {};
-  const replacement = renderBlock({ ...block, joins: false });
+  const before = shownAsImage(block) ? null : paragraphBefore(block);
+  reader.lastText = before ? { [block.kind]: before } : {};
+  const replacement = renderBlock(before ? block : { ...block, joins: false });
   reader.lastText = saved;
-  if (old.tagName !== "FIGURE" && host.querySelectorAll(".part").length > 1) {
+  if (!replacement) {
+    // Set as text again inside the paragraph it goes on from.
+    host.remove();
+  } else if (old.tagName !== "FIGURE" && host.querySelectorAll(".part").length > 1) {
     // One part of a paragraph that goes on: set it apart where it stands.
     host.parentNode.insertBefore(replacement, host.nextSibling);
     old.remove();

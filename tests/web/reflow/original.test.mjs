@@ -2,7 +2,7 @@
 // page pinned beside the text.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { menuChoices, pinnedRegion, fitPinned } from "../../../web/reflow/original.js";
+import { menuChoices, pinnedRegion, fitPinned, paragraphOf } from "../../../web/reflow/original.js";
 
 const paragraph = { key: "0:3:0123abcd", kind: "paragraph", text: "Some words.", region: [0.1, 0.2, 0.8, 0.1] };
 const figure = { key: "0:4:89abcdef", kind: "cutout", text: "", region: [0.1, 0.4, 0.8, 0.3] };
@@ -26,6 +26,25 @@ test("a cut-out the layout chose is kept already; shown as its text, it goes bac
   // A block without a place on its page has no menu.
   assert.deepEqual(menuChoices({ ...paragraph, region: undefined }, new Set()), []);
   assert.deepEqual(menuChoices(undefined, new Set()), []);
+});
+
+test("a paragraph's pieces go on across columns and pages, past figures and notes, until a heading", () => {
+  const b = (key, kind, extra = {}) => ({ key, kind, ...extra });
+  const pages = [
+    { blocks: [b("t", "paragraph", { front: true }), b("t2", "paragraph", { front: true, joins: true }),
+      b("a", "paragraph"), b("fig", "cutout"), b("note", "footnote"), b("a2", "paragraph", { joins: true })] },
+    { blocks: [b("a3", "paragraph", { joins: true }), b("h", "heading"), b("c", "paragraph", { joins: true })] },
+    undefined,
+    { blocks: [b("d", "paragraph", { joins: true })] },
+  ];
+  // Whichever piece is asked for, the whole paragraph, in reading order.
+  for (const key of ["a", "a2", "a3"]) assert.deepEqual(paragraphOf(pages, key), ["a", "a2", "a3"]);
+  // A heading ends it; the title block keeps its own pieces.
+  assert.deepEqual(paragraphOf(pages, "c"), ["c"]);
+  assert.deepEqual(paragraphOf(pages, "t2"), ["t2"]);
+  // A page not laid out between ends it too; a block not laid out is its own.
+  assert.deepEqual(paragraphOf(pages, "d"), ["d"]);
+  assert.deepEqual(paragraphOf(pages, "gone"), ["gone"]);
 });
 
 test("the pinned view shows the block with a margin, within its page, fitted to the frame", () => {
