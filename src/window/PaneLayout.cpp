@@ -420,11 +420,8 @@ void PaneLayout::followSearchBar(double leading, const QWidget *header)
     // gives the keyboard it held back to the reading view; hiding the bar
     // alone would move it on to the next control.
     if (!searching && !m_searchBar->isHidden()) {
-        QWidget *focus = window()->focusWidget();
-        const bool held = !focus || m_searchBar->isAncestorOf(focus);
+        handBackKeys(m_searchBar);
         m_searchBar->hide();
-        if (held)
-            returnKeyboard(true);
     }
     m_searchBar->setVisible(searching);
     if (searching) {
@@ -469,8 +466,14 @@ void PaneLayout::stackLayers(QWidget *header)
 void PaneLayout::followPanels(const bool (&shown)[3])
 {
     ContentView *pane = m_pane;
-    for (int panel = 0; panel < 3; ++panel)
+    const QPointer<QWidget> *panels[3] = {&m_scholar, &m_outline, &m_notes};
+    for (int panel = 0; panel < 3; ++panel) {
+        // A panel closing lets go of the keyboard at once, not once it has
+        // slid out and is deleted with it.
+        if (!shown[panel] && m_motion[panel].target > 0 && *panels[panel])
+            handBackKeys(*panels[panel]);
         followMotion(panel, shown[panel]);
+    }
     m_animateNext = false;
     auto follow = [this](QPointer<QWidget> &panel, const PanelMotion &motion, auto make) {
         const bool present = motion.target > 0 || motion.presence > 0;
@@ -634,6 +637,13 @@ void PaneLayout::returnKeyboard(bool evenFromAField)
         return;
     if (QWidget *reader = readerView())
         reader->setFocus(Qt::OtherFocusReason);
+}
+
+void PaneLayout::handBackKeys(const QWidget *leaving)
+{
+    QWidget *focus = window()->focusWidget();
+    if (!focus || leaving->isAncestorOf(focus))
+        returnKeyboard(true);
 }
 
 void PaneLayout::followRadio()

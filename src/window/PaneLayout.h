@@ -105,6 +105,9 @@ private:
     // Takes an overlay away; the keyboard it held goes back to the reading
     // view.
     void closeOverlay(QPointer<QWidget> &overlay);
+    // A search bar or side panel about to go: the keyboard it holds, or
+    // that nobody holds, goes to the reading view.
+    void handBackKeys(const QWidget *leaving);
 
     QPointer<ContentView> m_pane;
     annotationsview::VisualEffect *m_tint;

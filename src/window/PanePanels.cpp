@@ -27,14 +27,20 @@ QWidget *makeOutlinePanel(ContentView *pane, QWidget *parent)
     if (!model->pdfDocument())
         return new QWidget(parent);
     QPointer<model::SharedPDFViewModel> weakModel(model);
+    QPointer<ContentView> weakPane(pane);
     return new pdfview::OutlineView(
         model->pdfDocument(),
-        [weakModel](int pageIndex) {
+        [weakModel, weakPane](int pageIndex) {
             if (!weakModel)
                 return;
             model::ReadingLocation location;
             location.page = pageIndex;
             weakModel->navigate(location, true);
+            // The press on the entry took the keyboard into the outline:
+            // the reader goes on with the keys from the page, as after a
+            // link.
+            if (weakPane && weakPane->paneLayout())
+                weakPane->paneLayout()->returnKeyboard(true);
         },
         parent);
 }
@@ -49,8 +55,12 @@ QWidget *makeNotesPanel(ContentView *pane, QWidget *parent)
             weak->controller()->noteSelected(id);
     };
     hooks.openSource = [weak](const notes::PaperNote &note) {
-        if (weak)
-            weak->controller()->openNoteSource(note);
+        if (!weak)
+            return;
+        weak->controller()->openNoteSource(note);
+        // The keys go on from the passage the page went to.
+        if (weak && weak->paneLayout())
+            weak->paneLayout()->returnKeyboard(true);
     };
     hooks.takeTitleFocus = [weak] { return weak && weak->controller()->takeNoteTitleFocus(); };
     auto *card = new PanelCard(parent);

@@ -31,6 +31,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QToolButton>
 #include <QTest>
 #include <QPushButton>
 
@@ -458,6 +460,58 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     split.outlinePopover->hide();
     waitForIdle();
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
+}
+
+// The side panels leave the keys with the page: a click on an outline entry
+// or a note's source hands them over, and so does a panel closing with them,
+// but not a field outside the panel.
+TEST_F(PaneLayoutTest, SidePanelsHandTheKeysToThePage)
+{
+    platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
+    pane->show();
+    engine::PdfFixtureWriter writer;
+    for (int page = 0; page < 3; ++page)
+        writer.addPage();
+    writer.setOutline({{QStringLiteral("One"), 0, {}, {}}, {QStringLiteral("Three"), 2, {}, {}}});
+    ASSERT_TRUE(writer.save(path(QStringLiteral("Outlined.pdf"))));
+    ASSERT_TRUE(openAndWait(*pane, path(QStringLiteral("Outlined.pdf"))));
+    waitForIdle();
+    QWidget *reader = pane->pageView()->pdfView();
+    pane->controller()->panelToggled(pane::PanePanel::outline);
+    waitForIdle();
+    auto *outline = qobject_cast<pdfview::OutlineView *>(layout().outlinePanel());
+    QTest::mouseClick(outline->topLevelViews().at(1)->titleLabel(), Qt::LeftButton);
+    waitForIdle();
+    EXPECT_EQ(model().currentPageIndex(), 2);
+    EXPECT_EQ(pane->focusWidget(), reader);
+
+    for (auto which : {pane::PanePanel::outline, pane::PanePanel::notes, pane::PanePanel::scholar}) {
+        if (which != pane::PanePanel::outline)
+            pane->controller()->panelToggled(which);
+        waitForIdle();
+        QWidget *panel = which == pane::PanePanel::notes     ? layout().notesPanel()
+                         : which == pane::PanePanel::scholar ? layout().scholarPanel()
+                                                             : outline;
+        QWidget *inside = panel->findChild<QLineEdit *>();
+        (inside ? inside : panel->findChild<QScrollArea *>())->setFocus();
+        pane->controller()->panelToggled(which);
+        waitForIdle();
+        EXPECT_EQ(pane->focusWidget(), reader) << int(which);
+    }
+
+    pane->controller()->readerActions().newNote();
+    waitForIdle();
+    ASSERT_TRUE(qobject_cast<QLineEdit *>(pane->focusWidget()));
+    model().navigate(model::ReadingLocation(), true);
+    layout().notesPanel()->findChild<QToolButton *>(QStringLiteral("source"))->click();
+    waitForIdle();
+    EXPECT_EQ(model().currentPageIndex(), 2);
+    EXPECT_EQ(pane->focusWidget(), reader);
+    pane->controller()->findInPDF();
+    waitForIdle();
+    pane->controller()->panelToggled(pane::PanePanel::notes);
+    waitForIdle();
+    EXPECT_EQ(pane->focusWidget(), layout().searchBar()->field());
 }
 
 TEST_F(PaneLayoutTest, TheCommandPaletteLeavesTheHeaderInReachAndEscapeClosesItWhereverTheKeyboardIs)
