@@ -5,12 +5,45 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "annotationsview/ViewStyle.h"
 #include "platform/InterfaceFont.h"
 
 namespace folvan::dock {
+
+namespace {
+
+// The panel's width, padding included, unless its row needs more.
+constexpr int kWidth = 250;
+// Page numbers up to this many digits show whole in the field.
+constexpr int kShownDigits = 4;
+// The room a line edit keeps between its frame and its text, each side.
+constexpr int kLineEditTextInset = 2;
+
+// The narrowest `field` that shows `digits` digits of its font unscrolled,
+// the text cursor after them included.
+int widthForDigits(const QLineEdit *field, int digits)
+{
+    const QFontMetrics metrics(field->font());
+    int digit = 0;
+    for (char16_t c = u'0'; c <= u'9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QChar(c)));
+    const QMargins margins = field->textMargins() + field->contentsMargins();
+    const int text = digits * digit + 1 + std::max(0, -metrics.minRightBearing()) + 2 * kLineEditTextInset
+                     + margins.left() + margins.right();
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    option.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
+    option.state |= QStyle::State_Sunken;
+    return field->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, metrics.height()), field).width();
+}
+
+} // namespace
 
 ReaderPageJump::ReaderPageJump(int count, int currentPageNumber, std::function<void(int)> onJump, QWidget *parent)
     : QWidget(parent)
@@ -20,7 +53,6 @@ ReaderPageJump::ReaderPageJump(int count, int currentPageNumber, std::function<v
     , m_go(new QPushButton(QStringLiteral("前往"), this))
 {
     platform::useInterfaceFont(this, platform::InterfaceTextRole::body);
-    setFixedWidth(250);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(18, 18, 18, 18);
     column->setSpacing(12);
@@ -46,6 +78,16 @@ ReaderPageJump::ReaderPageJump(int count, int currentPageNumber, std::function<v
     connect(m_field, &QLineEdit::textChanged, this, followInput);
     connect(m_go, &QPushButton::clicked, this, &ReaderPageJump::go);
     followInput();
+    fitWidth();
+    // After the fonts above, which follow the size first.
+    platform::onInterfaceTextSizeChange(this, [this] { fitWidth(); });
+}
+
+void ReaderPageJump::fitWidth()
+{
+    m_field->setMinimumWidth(widthForDigits(m_field, kShownDigits));
+    layout()->activate();
+    setFixedWidth(std::max(kWidth, layout()->minimumSize().width()));
 }
 
 std::optional<int> ReaderPageJump::validPage(const QString &input, int count)

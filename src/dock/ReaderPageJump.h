@@ -40,6 +40,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // 250 wide, or as wide as the row needs for four digits in the field
+    // at the interface size.
+    void fitWidth();
+
     int m_count;
     std::function<void(int)> m_onJump;
     QLineEdit *m_field;

@@ -1,5 +1,6 @@
 // The page-jump panel: what a typed page number means and when it goes.
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "dock/ReaderPageJump.h"
+#include "platform/PreferenceKeys.h"
+#include "platform/Preferences.h"
 #include "support/TestEnv.h"
 
 namespace folvan::test {
@@ -72,6 +75,31 @@ TEST_F(PageJumpPanelTest, OpensOnTheCurrentPageAndGoesOnlyWithAValidNumber)
     panel.goButton()->click();
     QTest::keyClick(panel.field(), Qt::Key_Enter);
     EXPECT_EQ(jumps, std::vector<int>({7, 40, 40}));
+}
+
+// The page number shows whole: four digits fit the field at every interface
+// size, followed while the panel is open, which widens past its 250 only
+// as far as that needs.
+TEST_F(PageJumpPanelTest, TheFieldShowsFourDigitsWholeAtEveryInterfaceSize)
+{
+    // The field scrolls its text as it paints, to keep the cursor in view.
+    auto cursorAt = [](QLineEdit *field, int position) {
+        field->setCursorPosition(position);
+        field->grab();
+        return field->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+    };
+    ReaderPageJump panel(9999, 8888, [](int) {});
+    panel.show();
+    for (const int size : {15, 13, 20, 18, 15}) {
+        platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, double(size));
+        QApplication::sendPostedEvents(); // the new layout
+        QLineEdit *field = panel.field();
+        EXPECT_EQ(cursorAt(field, 4) - cursorAt(field, 0), field->fontMetrics().horizontalAdvance(field->text()))
+            << size << " pt";
+        if (size <= 15) {
+            EXPECT_EQ(panel.width(), 250) << size << " pt";
+        }
+    }
 }
 
 } // namespace
