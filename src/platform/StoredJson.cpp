@@ -137,6 +137,14 @@ QString jsonTooDeepText(int limit)
 
 std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error)
 {
+    // A JSON text holds no NUL byte (in a string it is written \u0000). The
+    // parser takes one for the end of its input: a file cut short and padded
+    // with zeros, or anything after a NUL, would be read as if whole.
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+        if (error)
+            *error = QStringLiteral("第 %1 个字节是 NUL").arg(nul + 1);
+        return std::nullopt;
+    }
     if (jsonNestsDeeperThan(bytes.constBegin(), bytes.constEnd())) {
         if (error)
             *error = jsonTooDeepText();

@@ -44,8 +44,8 @@ bool jsonNestsDeeperThan(const char *begin, const char *end, int limit = maximum
 // The error detail for such a text.
 QString jsonTooDeepText(int limit = maximumJsonDepth);
 
-// Parses stored bytes; nullopt (with the error text) when not valid JSON or
-// nested deeper than maximumJsonDepth.
+// Parses stored bytes; nullopt (with the error text) when not valid JSON,
+// holding a NUL byte or nested deeper than maximumJsonDepth.
 std::optional<json> decodeStoredJson(const QByteArray &bytes, QString *error = nullptr);
 
 // An error's text for the reader: the message of a JSON library error

@@ -172,6 +172,19 @@ TEST(StoredJsonTest, DatesAreSecondsSince2001)
         EXPECT_EQ(strict<QDateTime>(json(huge)), std::nullopt) << huge;
 }
 
+// A NUL byte never belongs to a JSON text: what stands after it is not
+// left unread, nor is a file padded with zeros read as whole.
+TEST(StoredJsonTest, ANulByteAnywhereIsRefused)
+{
+    for (const QByteArray &bytes : {QByteArray("[\"a\"]\0\0\0\0", 9), QByteArray("[\"a\"]\0,\"b\"]", 10),
+                                    QByteArray("[\"a\0b\"]", 7), QByteArray(16, '\0')}) {
+        QString error;
+        EXPECT_FALSE(decodeStoredJson(bytes, &error)) << bytes.toHex().toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("NUL"))) << error.toStdString();
+    }
+    EXPECT_EQ(*decodeStoredJson(R"(["a\u0000b"])"), json::array({std::string("a\0b", 3)}));
+}
+
 TEST(StoredJsonTest, NestingBeyondTheLimitIsRefusedAndBracketsInStringsDoNotCount)
 {
     QString error;

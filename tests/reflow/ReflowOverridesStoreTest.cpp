@@ -107,6 +107,30 @@ TEST_F(OverridesTest, AnUnreadableFileIsKeptAndNothingIsWritten)
     EXPECT_TRUE(lenient.writable());
 }
 
+// However the file was damaged, the store says it cannot read it, keeps it
+// as it is and writes nothing over it.
+TEST_F(OverridesTest, EveryDamagedFormOfTheFileIsSaidAndKept)
+{
+    const QByteArray whole = R"(["0:10:9d6e7206","0:11:666b3b43"])";
+    const std::vector<std::pair<const char *, QByteArray>> damaged = {
+        {"truncated", whole.left(24)},
+        {"empty", QByteArray()},
+        {"invalid UTF-8", QByteArray(R"(["0:10:9d6e7206","0:11:666b3b43)") + "\xff\xfe\"]"},
+        {"padded with NUL bytes", whole + QByteArray(64, '\0')},
+        {"a NUL byte, then more", whole + QByteArray(1, '\0') + R"(["1:1:aaaaaaaa"])"},
+        {"nested deep", test::deeplyNestedJson()},
+    };
+    for (const auto &[form, content] : damaged) {
+        const QUuid id = QUuid::createUuid();
+        ASSERT_TRUE(test::writeTestFile(fileOf(id), content));
+        ReflowOverridesStore store(id, folder());
+        EXPECT_TRUE(store.keys().empty()) << form;
+        EXPECT_EQ(store.error(), QStringLiteral("无法读取局部修正，原文件已保留。")) << form;
+        EXPECT_FALSE(store.set(QStringLiteral("0:12:aaaaaaaa"), true)) << form;
+        EXPECT_EQ(test::readTestFile(fileOf(id)), content) << form;
+    }
+}
+
 // A mark that cannot be written says why, as the system tells it (a full
 // disk, no permission); the next mark written clears it.
 TEST_F(OverridesTest, AFailedWriteSaysWhy)
