@@ -4,6 +4,12 @@
 
 namespace folvan::annotationsview {
 
+QRectF wallpaperPlace(QSizeF image, QSizeF pane)
+{
+    const QSizeF filled = image.scaled(pane, Qt::KeepAspectRatioByExpanding);
+    return {(pane.width() - filled.width()) / 2, (pane.height() - filled.height()) / 2, filled.width(), filled.height()};
+}
+
 VisualEffect::VisualEffect(QWidget *parent)
     : QWidget(parent)
 {

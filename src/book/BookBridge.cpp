@@ -143,6 +143,17 @@ BridgeJson BookCoordinator::jumpPayload(int page) const
     return payload;
 }
 
+BridgeJson BookCoordinator::wallpaperPayload() const
+{
+    if (!m_wallpaperRevision)
+        return {{k::revision, 0}};
+    return {{k::revision, m_wallpaperRevision},
+            {k::x, m_wallpaperPlace.x()},
+            {k::y, m_wallpaperPlace.y()},
+            {k::width, m_wallpaperPlace.width()},
+            {k::height, m_wallpaperPlace.height()}};
+}
+
 void BookCoordinator::send(const QString &function, const BridgeJson &payload)
 {
     emit pageCall(function, payload);
@@ -164,6 +175,8 @@ void BookCoordinator::receive(const BridgeJson &body)
         // the paper any more, and gets it under a new load.
         if (m_loadedDocument && m_document)
             setDocument(m_document);
+        // A page that starts shows no wallpaper.
+        m_lastWallpaper = localweb::scriptArgument(BridgeJson{{k::revision, 0}});
         m_ready = true;
         update();
         return;

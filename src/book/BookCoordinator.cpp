@@ -43,6 +43,18 @@ void BookCoordinator::dismissPreview()
         m_host->dismissPreview();
 }
 
+void BookCoordinator::setWallpaper(const QImage &image, QRectF place, QSize most)
+{
+    m_wallpaperPlace = place;
+    if (image.isNull() == m_wallpaper.isNull() && image.cacheKey() == m_wallpaper.cacheKey())
+        return;
+    // Each image under a name of its own: the page never shows one it kept
+    // from before.
+    m_wallpaper = image;
+    m_wallpaperRevision = image.isNull() ? 0 : ++m_wallpapersGiven;
+    m_resources->setWallpaper(image, m_wallpaperRevision, most);
+}
+
 void BookCoordinator::setDocument(const model::PdfDocumentPtr &document)
 {
     if (m_disposed || !m_model)
@@ -114,6 +126,12 @@ void BookCoordinator::update()
             if (weakModel)
                 weakModel->requestCarriedOut(document, sent);
         });
+    }
+    const localweb::BridgeJson wallpaper = wallpaperPayload();
+    const QString wallpaperText = localweb::scriptArgument(wallpaper);
+    if (wallpaperText != m_lastWallpaper) {
+        m_lastWallpaper = wallpaperText;
+        send(QLatin1String(wire::call::wallpaper), wallpaper);
     }
     const localweb::BridgeJson reading = readingPayload();
     const QString readingText = localweb::scriptArgument(reading);

@@ -16,8 +16,10 @@
 #include "platform/BookSettings.h"
 #include "platform/ReadingModes.h"
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QUrl>
@@ -82,6 +84,12 @@ public:
     void setParameters(const BookViewParameters &parameters) { m_parameters = parameters; }
     const BookViewParameters &parameters() const { return m_parameters; }
 
+    // The wallpaper the page shows behind the book: `image` over `place`
+    // (view points), served at most `most` pixels large; none for a null
+    // image. Sent with the next update.
+    void setWallpaper(const QImage &image, QRectF place, QSize most);
+    const QImage &wallpaper() const { return m_wallpaper; }
+
     // Starts a new load: `document` shown under a new token.
     void setDocument(const model::PdfDocumentPtr &document);
     // Sends what the page lacks.
@@ -111,6 +119,8 @@ public:
     localweb::BridgeJson openPayload() const;
     localweb::BridgeJson readingPayload() const;
     localweb::BridgeJson jumpPayload(int page) const;
+    // The wallpaper's revision (0: none) and its place.
+    localweb::BridgeJson wallpaperPayload() const;
     // Height ÷ width of the document's first page: the one sheet aspect of
     // every paper coordinate.
     double aspect() const;
@@ -149,6 +159,11 @@ private:
     bool m_ready = false;
     QString m_lastSettings;
     QString m_lastReading;
+    QImage m_wallpaper;
+    int m_wallpaperRevision = 0;
+    int m_wallpapersGiven = 0;
+    QRectF m_wallpaperPlace;
+    QString m_lastWallpaper;
     int m_lastAnnotationRevision = 0;
     std::optional<QUuid> m_lastTurn;
     bool m_loadedDocument = false;

@@ -124,6 +124,13 @@ void BookCover::start(const QString &token, int page, int count, double aspect, 
     raise();
 }
 
+void BookCover::setWallpaper(const QImage &image, QRectF place)
+{
+    m_wallpaper = image;
+    m_wallpaperPlace = place;
+    update();
+}
+
 void BookCover::finish()
 {
     m_finished = true;
@@ -146,6 +153,10 @@ void BookCover::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
+    if (!m_wallpaper.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(m_wallpaperPlace, m_wallpaper);
+    }
     const SpreadPlacement placement =
         SpreadPlacement::of(size(), m_aspect, m_look.layout, m_look.zoom, m_page, m_count, devicePixelRatioF());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

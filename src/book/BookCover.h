@@ -59,6 +59,8 @@ public:
     // pages whose first page has `aspect`), asking the handler for its
     // rasters at the view's present size.
     void start(const QString &token, int page, int count, double aspect, const Look &look);
+    // The pane's wallpaper behind the spread, over `place`; none when null.
+    void setWallpaper(const QImage &image, QRectF place);
     // The page drew its own spread: the cover goes for good.
     void finish();
     bool finished() const { return m_finished; }
@@ -81,6 +83,8 @@ private:
     double m_aspect = 1.414;
     Look m_look;
     std::map<int, QImage> m_images;
+    QImage m_wallpaper;
+    QRectF m_wallpaperPlace;
     std::vector<quint64> m_requests;
     bool m_finished = false;
     bool m_painted = false;

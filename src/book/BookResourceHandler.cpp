@@ -6,6 +6,7 @@
 #include "engine/PdfDocument.h"
 #include "engine/PdfPage.h"
 
+#include <QBuffer>
 #include <QUrlQuery>
 
 #include <atomic>
@@ -19,9 +20,16 @@ public:
 
     std::optional<localweb::LocalResource> serve(const localweb::LocalRequest &request) override;
 
+    std::optional<localweb::LocalResource> wallpaperImage(const QStringList &parts);
+
     std::shared_ptr<engine::PdfDocument> document;
     OverlayRows overlays;
     std::atomic<int> rastersDrawn{0};
+    // The wallpaper as given, and as served once asked for.
+    QImage wallpaper;
+    int wallpaperRevision = 0;
+    QSize wallpaperMost;
+    QByteArray wallpaperPng;
 
 protected:
     void forgetDocument() override
@@ -36,6 +44,8 @@ std::optional<localweb::LocalResource> BookResourceHandler::Routes::serve(const 
     const QStringList &parts = request.parts();
     if (parts.isEmpty())
         return std::nullopt;
+    if (parts.first() == QLatin1String(wire::wallpaperRoute))
+        return wallpaperImage(parts);
     if (parts.first() != QLatin1String(wire::pageRoute))
         return file(parts);
     if (parts.size() != 3 || !isCurrentToken(parts[1]) || !document)
@@ -60,6 +70,28 @@ std::optional<localweb::LocalResource> BookResourceHandler::Routes::serve(const 
     return localweb::LocalResource{png, "image/png"};
 }
 
+// Encoded when first asked for, on the queue: a photograph larger than the
+// screen is scaled down first, and with the page rasters' fast compression.
+std::optional<localweb::LocalResource> BookResourceHandler::Routes::wallpaperImage(const QStringList &parts)
+{
+    if (parts.size() != 2 || wallpaper.isNull() || parts[1] != QString::number(wallpaperRevision) + QLatin1String(".png"))
+        return std::nullopt;
+    if (wallpaperPng.isEmpty()) {
+        QImage served = wallpaper;
+        const QSize covering = wallpaper.size().scaled(wallpaperMost, Qt::KeepAspectRatioByExpanding);
+        if (!wallpaperMost.isEmpty() && covering.width() < wallpaper.width())
+            served = wallpaper.scaled(covering, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QBuffer buffer(&wallpaperPng);
+        buffer.open(QIODevice::WriteOnly);
+        // Quality 80 is zlib level 1.
+        if (!served.save(&buffer, "PNG", 80))
+            wallpaperPng.clear();
+    }
+    if (wallpaperPng.isEmpty())
+        return std::nullopt;
+    return localweb::LocalResource{wallpaperPng, "image/png"};
+}
+
 BookResourceHandler::BookResourceHandler(QString root, QObject *parent)
     : BookResourceHandler(std::make_shared<Routes>(root, pageFiles, cacheCountLimit, cacheCostLimit), parent)
 {
@@ -80,6 +112,16 @@ void BookResourceHandler::setDocument(std::shared_ptr<engine::PdfDocument> docum
         routes->changeToken(token);
         routes->overlays = std::move(overlays);
         routes->document = std::move(document);
+    });
+}
+
+void BookResourceHandler::setWallpaper(const QImage &image, int revision, QSize most)
+{
+    onQueue([routes = m_routes, image, revision, most] {
+        routes->wallpaper = image;
+        routes->wallpaperRevision = revision;
+        routes->wallpaperMost = most;
+        routes->wallpaperPng.clear();
     });
 }
 

@@ -6,6 +6,7 @@
 // highlights and underlines burned in:
 //
 //   folvan-book://local/page/TOKEN/N.png[?edge=E]   page N (from 0), longer side E pixels
+//   folvan-book://local/wallpaper/R.png             the pane's wallpaper given as revision R
 //   folvan-book://local/PATH                        the file PATH of the page's folder,
 //                                                   when the page's file list names it
 //
@@ -16,6 +17,7 @@
 #include "engine/PageRaster.h"
 #include "localweb/LocalSchemeHandler.h"
 
+#include <QImage>
 #include <QString>
 #include <QUrl>
 
@@ -46,6 +48,10 @@ public:
     // Serves `document` under `token` from now on (in queue order), with
     // the overlay rows of each page; empties the cache.
     void setDocument(std::shared_ptr<engine::PdfDocument> document, QString token, OverlayRows overlays);
+
+    // Serves `image` as the wallpaper of revision `revision` from now on
+    // (none for a null image), scaled down to cover at most `most` pixels.
+    void setWallpaper(const QImage &image, int revision, QSize most);
 
     // The longer side asked for by the first "edge" item of the query,
     // clamped to 600...4096; 2400 when it is missing or not an integer.

@@ -6,6 +6,7 @@
 #include "book/FloatingOverBook.h"
 #include "annotations/PaneAnnotations.h"
 #include "annotationsview/ReferencePreviewController.h"
+#include "annotationsview/VisualEffect.h"
 #include "engine/PdfAnnotation.h"
 #include "engine/PdfDocument.h"
 #include "localweb/LocalWebPage.h"
@@ -18,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
+#include <QScreen>
 #include <QTimer>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -229,6 +231,54 @@ void PaperBookView::startCover()
     }
 }
 
+void PaperBookView::setWallpaper(const QImage &image, QWidget *backdrop)
+{
+    if (backdrop != m_backdrop) {
+        for (QWidget *widget = parentWidget(); widget && m_backdrop; widget = widget->parentWidget()) {
+            widget->removeEventFilter(this);
+            if (widget == m_backdrop)
+                break;
+        }
+        m_backdrop = backdrop && backdrop->isAncestorOf(this) ? backdrop : nullptr;
+        for (QWidget *widget = parentWidget(); widget && m_backdrop; widget = widget->parentWidget()) {
+            widget->installEventFilter(this);
+            if (widget == m_backdrop)
+                break;
+        }
+    }
+    m_wallpaper = image;
+    placeWallpaper();
+}
+
+void PaperBookView::scheduleWallpaper()
+{
+    if (m_wallpaperScheduled || m_wallpaper.isNull())
+        return;
+    m_wallpaperScheduled = true;
+    platform::runOnMain(this, [this] {
+        m_wallpaperScheduled = false;
+        placeWallpaper();
+    });
+}
+
+// The page and the cover draw the wallpaper where the backdrop has it. The
+// page is given no more pixels than the screen shows.
+void PaperBookView::placeWallpaper()
+{
+    QRectF place;
+    if (!m_wallpaper.isNull() && m_backdrop)
+        place = annotationsview::wallpaperPlace(m_wallpaper.size(), m_backdrop->size())
+                    .translated(-QPointF(mapTo(m_backdrop, QPoint(0, 0))));
+    const QImage shown = place.isEmpty() ? QImage() : m_wallpaper;
+    if (place == m_wallpaperPlace && shown.cacheKey() == m_coordinator->wallpaper().cacheKey())
+        return;
+    m_wallpaperPlace = place;
+    const QSize screenSize = screen() ? screen()->size() : QSize();
+    m_coordinator->setWallpaper(shown, place, (QSizeF(screenSize) * devicePixelRatioF()).toSize());
+    m_cover->setWallpaper(shown, place);
+    scheduleUpdate();
+}
+
 void PaperBookView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -241,6 +291,12 @@ void PaperBookView::resizeEvent(QResizeEvent *event)
 // before was meant for that widget: the page does not get it.
 bool PaperBookView::eventFilter(QObject *watched, QEvent *event)
 {
+    // The widgets between the view and the backdrop move it and size it.
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->isAncestorOf(this)) {
+        scheduleWallpaper();
+        return false;
+    }
     if (watched == m_webView) {
         // The engine sets its input widget some time after adding it.
         if (QWidget *proxy = m_webView->focusProxy(); proxy != m_input) {

@@ -8,7 +8,9 @@
 
 #include "book/BookCoordinator.h"
 
+#include <QImage>
 #include <QPointer>
+#include <QRectF>
 #include <QTimer>
 #include <QWidget>
 
@@ -36,6 +38,14 @@ public:
     void setOnZoom(std::function<void(double)> onZoom);
     void setOnDropPDF(std::function<void(const QUrl &)> onDropPDF);
 
+    // The pane's wallpaper behind the book, where `backdrop` (a widget the
+    // view lies in) shows it: filling the backdrop, its proportions kept. A
+    // null image shows none.
+    void setWallpaper(const QImage &image, QWidget *backdrop);
+    // Where the wallpaper stands, in the view's coordinates; empty without
+    // one.
+    QRectF wallpaperPlace() const { return m_wallpaperPlace; }
+
     BookCoordinator *coordinator() const { return m_coordinator; }
     // The web side starts once the view is shown and the first spread was
     // painted from its rasters (or a second passed); these start it at once.
@@ -55,6 +65,10 @@ private:
     void startWebEngine();
     void startWebEngineWhenDue();
     void scheduleUpdate();
+    // Places the wallpaper anew in the next turn: the view or the backdrop
+    // moved or changed size.
+    void scheduleWallpaper();
+    void placeWallpaper();
     void followDocument();
     void startCover();
     void paperDrawn();
@@ -77,6 +91,10 @@ private:
     BookCoordinator *m_coordinator;
     BookCover *m_cover;
     bool m_updateScheduled = false;
+    QImage m_wallpaper;
+    QPointer<QWidget> m_backdrop;
+    QRectF m_wallpaperPlace;
+    bool m_wallpaperScheduled = false;
     bool m_webEngineWanted = false;
     bool m_webEngineRefused = false;
     bool m_webEngineDue = false;

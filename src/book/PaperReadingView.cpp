@@ -172,6 +172,8 @@ void PaperReadingView::setPaneValues(double angle, double zoom, std::optional<pl
 
 void PaperReadingView::setOnZoom(std::function<void(double)> onZoom) { m_book->setOnZoom(std::move(onZoom)); }
 
+void PaperReadingView::setWallpaper(const QImage &image, QWidget *backdrop) { m_book->setWallpaper(image, backdrop); }
+
 void PaperReadingView::setOnDropPDF(std::function<void(const QUrl &)> onDropPDF)
 {
     m_book->setOnDropPDF(std::move(onDropPDF));

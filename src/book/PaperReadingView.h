@@ -58,6 +58,8 @@ public:
     void setPaneValues(double angle, double zoom, std::optional<platform::BookLayout> layout);
     void setOnZoom(std::function<void(double)> onZoom);
     void setOnDropPDF(std::function<void(const QUrl &)> onDropPDF);
+    // The pane's wallpaper behind the book (PaperBookView::setWallpaper).
+    void setWallpaper(const QImage &image, QWidget *backdrop);
     // Called with false when the reader asks for scroll reading.
     void setOnModeChange(std::function<void(bool book)> onMode) { m_onMode = std::move(onMode); }
 

@@ -669,11 +669,8 @@ void PaneLayout::paintEvent(QPaintEvent *)
     const QImage image = m_pane ? m_pane->controller()->backgroundImage() : QImage();
     if (image.isNull())
         return;
-    const QSizeF filled = QSizeF(image.size()).scaled(size(), Qt::KeepAspectRatioByExpanding);
-    const QRectF target((width() - filled.width()) / 2, (height() - filled.height()) / 2, filled.width(),
-                        filled.height());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, image);
+    painter.drawImage(annotationsview::wallpaperPlace(image.size(), size()), image);
 }
 
 } // namespace folvan::window

@@ -4,6 +4,7 @@
 #include "notes/PaperNotesStore.h"
 #include "reflow/ReflowView.h"
 #include "window/ContentView.h"
+#include "window/PaneLayout.h"
 
 namespace folvan::window {
 
@@ -19,6 +20,13 @@ QWidget *makePaneBookView(ContentView *pane, QWidget *parent)
     for (auto signal : {&pane::PaneController::rotationAngleChanged, &pane::PaneController::scaleFactorChanged,
                         &pane::PaneController::pageLayoutChanged})
         QObject::connect(pane->controller(), signal, view, follow);
+    // The pane's wallpaper shows behind the book as behind the page view.
+    auto wallpaper = [view, weak] {
+        if (weak)
+            view->setWallpaper(weak->controller()->backgroundImage(), weak->paneLayout());
+    };
+    wallpaper();
+    QObject::connect(pane->controller(), &pane::PaneController::backgroundImageChanged, view, wallpaper);
     view->setOnZoom([weak](double zoom) {
         if (weak)
             weak->controller()->viewZoomed(zoom);

@@ -602,6 +602,64 @@ TEST_F(BookPageTest, TheFirstSpreadIsShownBeforeThePageHasStarted)
     EXPECT_EQ(model->currentPageIndex(), 3);
 }
 
+// The wallpaper of the widget the book lies in shows behind the book where
+// that widget draws it, in the cover's spread and on the page, and follows
+// the book's moves, the backdrop's size and another wallpaper.
+TEST_F(BookPageTest, TheWallpaperShowsBehindTheBookWhereTheBackdropDrawsIt)
+{
+    openAt(3);
+    QImage wallpaper(300, 200, QImage::Format_RGB32);
+    wallpaper.fill(Qt::red);
+    for (int y = 0; y < 200; ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(wallpaper.scanLine(y)) + 150, 150, qRgb(0, 0, 255));
+    QWidget backdrop;
+    backdrop.resize(1200, 800);
+    QWidget holder(&backdrop);
+    holder.setGeometry(100, 60, 1000, 700);
+    auto *view = new PaperBookView(model.get(), &holder);
+    view->resize(1000, 700);
+    view->setWallpaper(wallpaper, &backdrop);
+    backdrop.show();
+    // The wallpaper fills the backdrop: its left half lies under the book's
+    // left side, its right half under the right.
+    ASSERT_TRUE(test::waitFor([&] { return view->cover()->complete(); }));
+    const QImage cover = view->cover()->grab().toImage();
+    EXPECT_EQ(cover.pixelColor(3, 3), QColor(Qt::red));
+    EXPECT_EQ(cover.pixelColor(996, 696), QColor(Qt::blue));
+
+    ASSERT_TRUE(test::waitFor([&] { return view->coordinator()->paperReady(); }));
+    const auto background = [&] {
+        return evaluate(*view, QStringLiteral("(() => { const s = getComputedStyle(document.body);"
+                                              " return [s.backgroundImage, s.backgroundSize, s.backgroundPosition].join('|'); })()"))
+            .toString();
+    };
+    const QString first = QStringLiteral("url(\"folvan-book://local/wallpaper/1.png\")|");
+    EXPECT_TRUE(test::waitFor([&] { return background() == first + QStringLiteral("1200px 800px|-100px -60px"); }))
+        << background().toStdString();
+    // The page gets the picture itself: red on the left, blue on the right.
+    evaluate(*view, QStringLiteral("window.seen = ''; { const i = new Image(); i.onload = () => {"
+                                   " const g = document.createElement('canvas').getContext('2d'); g.drawImage(i, 0, 0);"
+                                   " const at = (x) => g.getImageData(x, 5, 1, 1).data.slice(0, 3).join(',');"
+                                   " window.seen = [i.width, i.height, at(5), at(i.width - 5)].join(' '); };"
+                                   " i.src = 'folvan-book://local/wallpaper/1.png'; } 0"));
+    EXPECT_TRUE(test::waitFor([&] { return evaluate(*view, QStringLiteral("window.seen")).toString() == QStringLiteral("300 200 255,0,0 0,0,255"); }))
+        << evaluate(*view, QStringLiteral("window.seen")).toString().toStdString();
+
+    holder.move(40, 20);
+    EXPECT_TRUE(test::waitFor([&] { return background() == first + QStringLiteral("1200px 800px|-40px -20px"); }))
+        << background().toStdString();
+    backdrop.resize(900, 800);
+    EXPECT_TRUE(test::waitFor([&] { return background() == first + QStringLiteral("1200px 800px|-190px -20px"); }))
+        << background().toStdString();
+
+    view->setWallpaper(QImage(), &backdrop);
+    EXPECT_TRUE(test::waitFor([&] { return background().startsWith(QStringLiteral("none|")); })) << background().toStdString();
+    wallpaper.fill(Qt::green);
+    view->setWallpaper(wallpaper, &backdrop);
+    EXPECT_TRUE(test::waitFor([&] { return background().contains(QStringLiteral("/wallpaper/2.png")); }))
+        << background().toStdString();
+}
+
 // A book view that is hidden in the turn it was made (a paper opened in the
 // page view) starts no web engine until it is shown.
 TEST_F(BookPageTest, AHiddenBookViewStartsNoWebEngine)

@@ -3,13 +3,19 @@
 
 #include "PaneTestSupport.h"
 
+#include "annotationsview/VisualEffect.h"
+#include "book/PaperBookView.h"
+#include "book/PaperReadingView.h"
+#include "localweb/LocalWebPage.h"
 #include "window/PaneLayout.h"
+#include "window/PaneReadingViews.h"
 #include "window/ReadingArea.h"
 #include "pdfview/DroppablePDFView.h"
 #include "pdfview/PDFViewWrapper.h"
 #include "platform/Preferences.h"
 
 #include <QPointer>
+#include <QWebEngineUrlScheme>
 
 namespace folvan::window::test {
 
@@ -111,6 +117,57 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
     waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
+}
+
+} // namespace folvan::window::test
+
+namespace folvan::window::test {
+
+namespace {
+
+// Panes with the application's own book view.
+class BookWallpaperTest : public OnePaneTest {
+protected:
+    void SetUp() override
+    {
+        services.bookView = makePaneBookView;
+        OnePaneTest::SetUp();
+    }
+};
+
+// As the program does, before the application object exists.
+const bool bookSchemeRegistered = [] {
+    QWebEngineUrlScheme::registerScheme(localweb::localScheme("folvan-book"));
+    return true;
+}();
+
+} // namespace
+
+// The book lies over the pane's reading row: it is given the pane's
+// wallpaper where the pane draws it, and none once the pane has none.
+TEST_F(BookWallpaperTest, TheBookShowsThePanesWallpaperWhereThePaneDrawsIt)
+{
+    QImage wallpaper(300, 200, QImage::Format_RGB32);
+    wallpaper.fill(QColor(200, 30, 40));
+    ASSERT_TRUE(wallpaper.save(path(QStringLiteral("wallpaper.png"))));
+    platform::Preferences::shared().setValue(QStringLiteral("backgroundImagePath"), path(QStringLiteral("wallpaper.png")));
+    pane->resize(1400, 900);
+    pane->show();
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Book.pdf"), 4)));
+    ReadingArea &area = *pane->paneLayout()->readingArea();
+    ASSERT_TRUE(waitFor([&] { return area.bookView() != nullptr; }));
+    book::PaperBookView *view = qobject_cast<book::PaperReadingView *>(area.bookView())->bookView();
+    QWidget *backdrop = pane->paneLayout();
+    const auto wherePaneDrawsIt = [&] {
+        return annotationsview::wallpaperPlace(wallpaper.size(), backdrop->size())
+            .translated(-QPointF(view->mapTo(backdrop, QPoint(0, 0))));
+    };
+    EXPECT_TRUE(waitFor([&] { return view->wallpaperPlace() == wherePaneDrawsIt(); }));
+    pane->controller()->panelToggled(pane::PanePanel::outline);
+    EXPECT_TRUE(waitFor([&] { return view->wallpaperPlace() == wherePaneDrawsIt(); }));
+
+    platform::Preferences::shared().setValue(QStringLiteral("backgroundImagePath"), QString());
+    EXPECT_TRUE(waitFor([&] { return view->wallpaperPlace().isEmpty(); }));
 }
 
 } // namespace folvan::window::test

@@ -2,7 +2,7 @@
 // The native side drives it through the page object (wire.pageObject) and
 // its calls (wire.call); the page posts its events (wire.event) to the
 // message port wire.channelObject.
-import { wire, rasterUrl } from './wire.js';
+import { wire, rasterUrl, wallpaperUrl } from './wire.js';
 import * as paper from './paper.js';
 import {
   DEFAULT_SETTINGS, openedPaper, mergeSettings, stateFields, readingPage, turnTarget, clickTurn, cornerTurn, keyAction,
@@ -634,6 +634,22 @@ window.addEventListener('resize', () => {
   resizeTimer = setTimeout(() => build(destination()), 120);
 });
 
+// The pane's wallpaper behind the book, where the pane shows it around its
+// other views: over the place given, in view pixels; none without a
+// revision.
+function showWallpaper(payload) {
+  const style = document.body.style;
+  const revision = payload[K.revision] | 0;
+  if (!revision) {
+    style.backgroundImage = '';
+    return;
+  }
+  style.backgroundImage = `url("${wallpaperUrl(revision)}")`;
+  style.backgroundRepeat = 'no-repeat';
+  style.backgroundSize = `${+payload[K.width]}px ${+payload[K.height]}px`;
+  style.backgroundPosition = `${+payload[K.x]}px ${+payload[K.y]}px`;
+}
+
 // ---- The bridge object -------------------------------------------------------------
 
 window[wire.pageObject] = {
@@ -669,6 +685,9 @@ window[wire.pageObject] = {
   },
   [C.turn](payload) {
     turn(payload[K.forward] !== false);
+  },
+  [C.wallpaper](payload) {
+    showWallpaper(payload);
   },
 };
 

@@ -13,3 +13,8 @@ export const ORIGIN = `${wire.scheme}://${wire.host}`;
 export function rasterUrl(token, page, edge) {
   return `${ORIGIN}/${wire.pageRoute}/${encodeURIComponent(token)}/${page}.png?${wire.edgeItem}=${edge}`;
 }
+
+// The pane's wallpaper as the native side gave it, under its revision.
+export function wallpaperUrl(revision) {
+  return `${ORIGIN}/${wire.wallpaperRoute}/${revision}.png`;
+}
