@@ -210,13 +210,17 @@ function furnitureIn(lines, page, around, upright) {
 }
 
 // The line numbers of a draft or review copy: a column of at least five
-// bare numbers counting down the page by one step, aligned on one edge,
-// with the page's text on one side of it.
+// bare numbers (three in type much smaller than the text's, as on a last
+// page) counting down the page by one step, aligned on one edge, with the
+// page's text on one side of it, or in the gutter between two columns of
+// text, each number on the baseline of a line beside it.
 export function marginNumbers(lines) {
   const numbers = lines.filter((l) => /^\d{1,5}$/.test(l.text.trim()));
   const out = new Set();
-  if (numbers.length < 5) return out;
+  if (numbers.length < 3) return out;
   const others = lines.filter((l) => l.text.trim() && !numbers.includes(l));
+  const sizes = others.map((l) => l.size).sort((a, b) => a - b);
+  const tiny = (column) => sizes.length > 0 && column.every((n) => n.size < 0.75 * sizes[sizes.length >> 1]);
   for (const edge of [(l) => l.x, (l) => l.x + l.w]) {
     const columns = new Map();
     for (const n of numbers) {
@@ -226,7 +230,7 @@ export function marginNumbers(lines) {
       column.push(n);
     }
     for (const column of columns.values()) {
-      if (column.length < 5) continue;
+      if (column.length < (tiny(column) ? 3 : 5)) continue;
       column.sort((a, b) => a.y - b.y);
       // Counting by one step (every line, or every fifth): a column of
       // page numbers in a table of contents climbs unevenly.
@@ -241,12 +245,27 @@ export function marginNumbers(lines) {
       // side of it (a note in the outer margin aside).
       const across = others.filter((l) => l.x < x1 && l.x + l.w > x0).length;
       const right = others.filter((l) => l.x >= x1).length, left = others.filter((l) => l.x + l.w <= x0).length;
-      if (across <= Math.max(1, 0.02 * others.length) && Math.max(left, right) >= 0.9 * others.length) {
+      if ((across <= Math.max(1, 0.02 * others.length) && Math.max(left, right) >= 0.9 * others.length) ||
+        inGutter(column, others, x0, x1)) {
         for (const n of column) out.add(n);
       }
     }
   }
   return out;
+}
+
+// Whether a column of numbers (from x0 to x1) stands in a gutter: beside
+// its numbers stand lines of text on both sides and none runs through it
+// (a figure across both columns between two numbers may), and the numbers
+// share the baselines of the lines beside them.
+function inGutter(column, others, x0, x1) {
+  const beside = others.filter((l) => column.some((n) => l.y < n.y + n.h && l.y + l.h > n.y));
+  // (A column's line may end where the numbers begin.)
+  const across = beside.filter((l) => l.x < x1 - 0.5 && l.x + l.w > x0 + 0.5).length;
+  const left = beside.filter((l) => l.x + l.w <= x0 + 0.5).length, right = beside.filter((l) => l.x >= x1 - 0.5).length;
+  const level = column.filter((n) => beside.some((l) => Math.abs(l.base - n.base) < 1)).length;
+  return across <= Math.max(1, 0.02 * beside.length) && Math.min(left, right) >= 0.3 * beside.length &&
+    level >= 0.8 * column.length;
 }
 
 // Characters that are not space, a letter above U+FFFF counted once (math

@@ -1,0 +1,46 @@
+// Sentences that run on across lines, columns, floats and pages stay one
+// paragraph; notes at a page's foot and line numbers in its margins stay out
+// of them. Made-up pages.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { layoutDocument } from "../../../web/reflow/layout.js";
+
+function line(text, x, y, w, extra = {}) {
+  return { text, x, y, w, h: 8, base: y + 7, size: 10, font: "Serif", math: 0, ...extra };
+}
+function page(lines, shapes = [], n = 0) {
+  return { page: n, width: 612, height: 792, lines, pictures: [], shapes };
+}
+const texts = (laid) => laid.blocks.map((b) => `${b.kind}${b.joins ? "+" : ""}: ${b.text}`).join("\n");
+
+test("line numbers in the margin and in the gutter of a review copy are no text", () => {
+  // Two columns of a review copy, every fifth line numbered in small type:
+  // in the left margin beside the left column, in the gutter beside the
+  // right one. A table across both columns stands between two numbers.
+  const words = (side, i) => `${side} column line ${i} goes on with more of the words it has here`;
+  const lines = [];
+  for (let i = 0; i < 24; i++) {
+    const y = 100 + 12 * i + (i >= 12 ? 60 : 0);
+    lines.push(line(words("Left", i), 54, y, 245), line(words("Right", i), 317, y, 245));
+    if (i % 5 === 4) {
+      const number = { h: 4.4, base: y + 7, size: 5 };
+      lines.push(line(String(101 + i), 38.8, y + 3.5, 5.3, number), line(String(201 + i), 301.8, y + 3.5, 5.3, number));
+    }
+  }
+  lines.push(line("A wide table row runs across both columns of the page here", 54, 250, 508));
+  const [laid] = layoutDocument([page(lines)]);
+  const all = texts(laid);
+  assert.ok(!/\b[12]\d\d\b/.test(all), all);
+  const left = laid.blocks.findIndex((b) => /Left column line 11 /.test(b.text));
+  const right = laid.blocks.findIndex((b) => /Right column line 0 /.test(b.text));
+  assert.ok(left >= 0 && right > left && laid.blocks[left].text.includes("Left column line 0 "), all);
+
+  // A last page numbers fewer lines: three numbers in small type are enough.
+  const last = [];
+  for (let i = 0; i < 15; i++) {
+    last.push(line(words("Left", i), 54, 100 + 12 * i, 245), line(words("Right", i), 317, 100 + 12 * i, 245));
+    if (i % 5 === 4) last.push(line(String(301 + i), 301.8, 103.5 + 12 * i, 7.9, { h: 4.4, base: 107 + 12 * i, size: 5 }));
+  }
+  const lastText = texts(layoutDocument([page(last)])[0]);
+  assert.ok(!/\b3\d\d\b/.test(lastText), lastText);
+});
