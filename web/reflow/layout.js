@@ -597,9 +597,12 @@ function startsBlock(prev, line, ctx) {
   const wraps = line.toc && !prev.toc && line.x > prev.x + 0.7 * size && gap < 0.5 * size && !endsSentence(prev.text);
   if (prev.toc || (line.toc && !wraps)) return true;
   // A line set mostly in typewriter face goes on a sentence that did not
-  // end; code stands apart.
+  // end; code stands apart. A line of prose set mostly in typewriter face
+  // (addresses too long to break) goes on into a line in the text's face
+  // unless its sentence ended.
+  const leavesProse = mixed && prev.mono;
   if ((prev.mono !== line.mono || typewritten(prev) !== typewritten(line)) && (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
-    /^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)) return true;
+    (!leavesProse && (/^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)))) return true;
   // A display formula stands apart from the text around it, however close.
   // (A lone sign raised over the line it belongs to, as an inline radical
   // is, is no display.)

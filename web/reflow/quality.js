@@ -76,16 +76,54 @@ function place(box) {
 function signatureIn(page, upright) {
   const keys = new Set();
   keys.page = page.page;
+  const boxes = [];
   for (const line of page.lines) {
+    if (!line.text.trim()) continue;
     const box = shown(line, page, upright);
-    if (!line.text.trim() || !nearEdge(box)) continue;
+    boxes.push({ line, box });
+    if (!nearEdge(box)) continue;
     keys.add(`${place(box)}@${runningForm(line.text)}`);
     // A number also as it stands, so that one that counts with the pages
-    // is told from one that only stands at the same place.
-    if (/^\d{1,4}$/.test(line.text.trim())) keys.add(`${place(box)}#${Number(line.text)}`);
+    // is told from one that only stands at the same place, and wherever
+    // it stands near the edge.
+    if (/^\d{1,4}$/.test(line.text.trim())) keys.add(`${place(box)}#${Number(line.text)}`).add(`#${Number(line.text)}`);
     if (outerBand(box)) keys.add(`${outerBand(box)}@${Math.round(line.size)}@${runningForm(line.text)}`);
   }
+  // The rows at the top and at the foot that stand apart from the text in
+  // type smaller than the text's, or that are a page number: where this
+  // page sets its head and its foot, whatever their words.
+  const body = bodySize([page]);
+  keys.edges = ["top", "bottom"].map((side) => edgeBlock(boxes, side))
+    .filter((e) => e && (e.size < 0.95 * body || (e.lines.length === 1 && /^\d{1,4}$/.test(e.lines[0].text.trim()))));
   return keys;
+}
+
+// The lines at one edge of a page (`side`, "top" or "bottom") up to the
+// first gap wider than most of a line of their type, two rows at most:
+// the side, the lines, the middle of the outermost line and their largest
+// type size; null when no such gap parts them from the rest of the page's
+// text. `boxes` are the page's lines with their boxes as shown.
+function edgeBlock(boxes, side) {
+  if (boxes.length < 2) return null;
+  const top = side === "top";
+  const order = boxes.slice().sort((a, b) => (top ? a.box.y - b.box.y : b.box.y + b.box.h - a.box.y - a.box.h));
+  const outer = order[0].box;
+  if (outerBand(outer) !== side) return null;
+  let reach = top ? outer.y + outer.h : outer.y;
+  let size = order[0].line.size || 0;
+  const rows = [outer.mid];
+  for (let i = 1; i < order.length && i <= 8; i++) {
+    const b = order[i].box;
+    const apart = top ? b.y - reach : reach - b.y - b.h;
+    if (apart >= 0.8 * Math.max(size, order[i].line.size || 0)) {
+      return { side, lines: order.slice(0, i).map((item) => item.line), mid: outer.mid, size };
+    }
+    size = Math.max(size, order[i].line.size || 0);
+    if (!rows.some((mid) => Math.abs(mid - b.mid) < 0.5 * size)) rows.push(b.mid);
+    if (!nearEdge(b) || rows.length > 2) return null;
+    reach = top ? Math.max(reach, b.y + b.h) : Math.min(reach, b.y);
+  }
+  return null;
 }
 
 // A page's signature as displayed; one that has a rotation of its own also
@@ -145,12 +183,34 @@ function furnitureIn(lines, page, around, upright) {
     return around.some((keys) => keys.has(`${at}@${form}`) || keys.has(`${at - 1}@${form}`) || keys.has(`${at + 1}@${form}`) ||
       (band && keys.has(band)));
   };
+  const sameRow = (l, o) => Math.abs(boxes.get(o).mid - boxes.get(l).mid) < 0.35 * Math.max(o.size || 0, l.size || 0, 1);
+  // A page number set higher than the band (the first page of a paper
+  // set for a smaller paper): a number alone in the page's last or first
+  // row near its edge that counts with the numbers the pages around set
+  // near theirs.
+  const lone = (l, b) => /^\d{1,4}$/.test(l.text.trim()) && nearEdge(b) && extreme(l) &&
+    !lines.some((o) => o !== l && o.text.trim() && sameRow(l, o)) &&
+    around.some((keys) => Number.isInteger(keys.page) && keys.has(`#${Number(l.text) + keys.page - page.page}`));
+  // A title page's head or foot in words of its own (the journal and its
+  // DOI, "Preprint submitted to …" and the date): the lines at the top or
+  // foot of a paper's first page, apart from its text in type smaller than
+  // the text's, where the pages after it set their heads or feet, in type
+  // no larger than those.
+  const text = lines.filter((l) => l.text.trim()).map((line) => ({ line, box: boxes.get(line) }));
+  const body = bodySize([{ lines }]);
+  const own = (side) => {
+    const e = page.page === 0 && edgeBlock(text, side);
+    if (!e || e.size >= 0.95 * body) return [];
+    const alike = around.filter((keys) => (keys.edges || []).some((o) => o.side === side &&
+      Math.abs(o.mid - e.mid) < 0.6 * Math.max(o.size, e.size) && e.size <= 1.25 * o.size));
+    return alike.length && alike.length >= Math.min(2, around.length) ? e.lines : [];
+  };
+  const edges = new Set([...own("top"), ...own("bottom")]);
   // A caption's label ("Table 1" over a table set at the top of the page)
   // is no running head, whatever the pages around have at its place.
-  const found = new Set(lines.filter((l) => l.text.trim() && (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l))) &&
-    !captionStart(l.text.trim())));
+  const found = new Set(lines.filter((l) => l.text.trim() && (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l)) ||
+    lone(l, boxes.get(l)) || edges.has(l)) && !captionStart(l.text.trim())));
   const others = (l) => lines.filter((o) => o !== l && !found.has(o) && o.text.trim());
-  const sameRow = (l, o) => Math.abs(boxes.get(o).mid - boxes.get(l).mid) < 0.35 * Math.max(o.size || 0, l.size || 0, 1);
   const number = (l) => !/\p{L}/u.test(l.text);
   // Numbers side by side are a table's row; a page number and the bullet
   // that parts it from the running head are not.
@@ -196,11 +256,13 @@ function furnitureIn(lines, page, around, upright) {
     }
   }
   // The rest of the page's first or last row, in the type of the page
-  // number or of the title page's head it holds, goes with it (the date and
-  // the class beside the journal's head, a chapter's head or a file's stamp
-  // beside the page number).
+  // number or of the head it holds, goes with it (the date and the class
+  // beside the journal's head, a chapter's head or a file's stamp beside
+  // the page number, the class's stamp beside the kind of paper the title
+  // page's head names as the other pages' do).
+  const named = (l) => page.page === 0 && outerBand(boxes.get(l)) && runningForm(l.text).replace(/[^\p{L}]/gu, "").length >= 4;
   for (const l of [...found]) {
-    if (!extreme(l) || !(swapped.has(l) || counted(l))) continue;
+    if (!extreme(l) || !(swapped.has(l) || counted(l) || named(l))) continue;
     for (const o of others(l)) {
       const c = boxes.get(o);
       if (sameRow(l, o) && Math.abs((o.size || 0) - (l.size || 0)) < 0.5 && nearEdge(c) && outermost(o, c)) found.add(o);

@@ -170,3 +170,47 @@ test("a page number far from a head or a stamp of the page's own goes with it; a
   const captions = texts(layoutDocument(tables)).filter((t) => /table/i.test(t));
   assert.deepEqual(captions, ["1:caption:Table 1 A beta table", "3:caption:Table 3 A delta table"], captions.join("\n"));
 });
+
+test("a title page's head and foot in words of their own go where the pages around set theirs; its first text stays", () => {
+  // The title page: the journal and its address in two rows over the
+  // title, "Preprint submitted to" and the date in the last row, in small
+  // type; the other pages: a head with the page number, a number at the foot.
+  const pages = [0, 1, 2, 3, 4].map((n) => page(n, n === 0 ? [
+    line("Annals of Examples 160 (2008), 17–46", 226, 94.6, 156, { size: 8, h: 7.1 }),
+    line("https://doi.org/10.4007/examples.2008.160.1.12", 220.7, 103.8, 166.8, { size: 8, h: 7.1 }),
+    line("A Sample Paper for the Examples Class", 158, 146, 292, { size: 17, h: 15.8, bold: true }),
+    ...body(200, n),
+    line("Preprint submitted to Examples", 64.5, 743.4, 96, { size: 8, h: 7 }),
+    line("June 8, 2018", 490, 743.4, 41, { size: 8, h: 7 }),
+  ] : [line(String(17 + n), n % 2 ? 118.8 : 480, 96.3 + n, 9.2, { size: 9, h: 8 }),
+    line(n % 2 ? "AUTHORS OF THE SAMPLE" : "SAMPLE PAPER", 243, 97 + n, 123, { size: 8, h: 7.1 }),
+    ...body(120, n), line(String(17 + n), 295, 742, 10)]));
+  const all = texts(layoutDocument(pages));
+  assert.ok(!all.some((t) => /Annals|doi\.org|Preprint|June 8|SAMPLE|:1[7-9]$|:2[01]$/.test(t)), all.join("\n"));
+  assert.deepEqual(all.slice(0, 2), ["0:heading:A Sample Paper for the Examples Class", `0:paragraph:${pages[0].lines[3].text} ${pages[0].lines[4].text} ${pages[0].lines[5].text} ${pages[0].lines[6].text} ${pages[0].lines[7].text} ${pages[0].lines[8].text}`]);
+
+  // The class's stamp beside the kind of paper that every page names in
+  // its head goes with it.
+  const kind = [0, 1, 2].map((n) => page(n, [line(n ? "J. Examples Soc." : "Typeset with examples.cls <ver.1.2>", 77, 60, n ? 79 : 149),
+    line("Full Paper", n ? 459 : 453, 60, 60), ...body(100, n)]));
+  assert.ok(!texts(layoutDocument(kind)).some((t) => /Typeset|Full Paper|J\. Examples/.test(t)), texts(layoutDocument(kind)).join("\n"));
+
+  // Pages that open with a heading, apart from their text, where the
+  // first page opens with a line of its own apart from its text: text.
+  const plain = [0, 1, 2].map((n) => page(n, [n === 0 ? line("A note on the examples, first draft", 72, 60, 180)
+    : line(`${n + 1}. Section ${word(n)}`, 72, 60, 120, { size: 12, h: 11, bold: true }), ...body(90, n)]));
+  assert.match(texts(layoutDocument(plain))[0], /^0:\w+:A note on the examples, first draft/);
+});
+
+test("a title page's number set above the feet's band goes when it counts with the numbers of the pages around", () => {
+  // The first page of a paper set on a larger sheet: its number centred
+  // under the text, a sixth of the page from its foot; the other pages
+  // number at the top, a page number apart, ahead of a page of its own.
+  const pages = [0, 1, 2].map((n) => page(n, [...(n === 0 ? [] : [line(String(n + (n === 2 ? 2 : 1)), 520, 90, 5),
+    line("SAMPLE PAPER", 250, 90, 80, { size: 8 })]), ...body(160, n), ...(n === 0 ? [line("1", 303, 695.7, 5)] : [])]));
+  const all = texts(layoutDocument(pages));
+  assert.ok(!all.includes("0:paragraph:1"), all.join("\n"));
+  // A number there that counts with no other page's stays.
+  pages[0].lines[pages[0].lines.length - 1] = line("5", 303, 695.7, 5);
+  assert.ok(texts(layoutDocument(pages)).includes("0:paragraph:5"));
+});

@@ -93,3 +93,17 @@ test("a listing's line number in small type leaves its line the code's type", ()
   assert.deepEqual(lines.map((l) => [l.text, l.size, l.mono]),
     [["14 }", 8.97, true], ["2Those in the base distribution", 7.97, false], ["2021", 9.96, false]]);
 });
+
+test("a note that names its addresses in typewriter face is one note, its next line in the text's face or not", () => {
+  // Most of the first line is an address in typewriter face; the next
+  // line goes on in the note's own face with a name.
+  const tt = (text, x, y) => line(text, x, y, 4.2 * text.length, { size: 7.97, mono: true,
+    cx: [...text].flatMap((_, i) => [x + (i < 17 ? 3.6 : 4.2) * i, x + (i < 17 ? 3.6 : 4.2) * i + 3.5]) });
+  const lines = [...Array.from({ length: 20 }, (_, i) => line(`Text of the page in its ${i}th line, as long as the others are.`, 64.5, 100 + 12 * i, 466)),
+    line("∗Corresponding author", 75.5, 647.3, 73, { size: 7.97 }),
+    tt("Email addresses: J.Migchielsen@elsevier.com (Jos", 78.9, 658.4),
+    line("Migchielsen), cvr@sayahna.org (CV Radhakrishnan)", 64.5, 667.8, 177.7, { size: 7.97 })];
+  const [laid] = layoutDocument([page(0, lines)]);
+  assert.deepEqual(laid.blocks.filter((b) => b.kind === "footnote").map((b) => b.text), ["∗Corresponding author",
+    "Email addresses: J.Migchielsen@elsevier.com (Jos Migchielsen), cvr@sayahna.org (CV Radhakrishnan)"], texts(laid).join("\n"));
+});
