@@ -1,8 +1,11 @@
 #include "dock/DockPopover.h"
 
+#include "annotationsview/PopupShortcuts.h"
 #include "platform/Queues.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -96,6 +99,22 @@ bool DockPopover::eventFilter(QObject *watched, QEvent *event)
         platform::runOnMain(this, [this] { fit(); });
     }
     return QFrame::eventFilter(watched, event);
+}
+
+// The popover keeps Escape and the keys its panel uses; any other key that
+// is one of the window's shortcuts makes it close and runs the command, as
+// with the keyboard in the window.
+void DockPopover::keyPressEvent(QKeyEvent *event)
+{
+    QWidget *window = parentWidget() ? parentWidget()->window() : nullptr;
+    QAction *action = event->matches(QKeySequence::Cancel) ? nullptr : annotationsview::windowShortcutAction(window, event);
+    if (!action) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    close();
+    action->trigger();
 }
 
 void DockPopover::hideEvent(QHideEvent *event)

@@ -4,7 +4,8 @@
 // its anchor (above it where there is room, else below), always inside the
 // bounds it is given (the pane), and shrinks to them, scrolling a panel
 // taller than the room left. A click outside and Escape close it; every
-// close is reported once through `onClosed`.
+// close is reported once through `onClosed`. The window's shortcuts work
+// while it is open.
 
 #include <QFrame>
 #include <QPointer>
@@ -36,6 +37,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QPointer<QWidget> m_anchor;

@@ -1,6 +1,7 @@
 #include "window/PanePanels.h"
 
 #include "annotationsview/PopupPlacement.h"
+#include "annotationsview/PopupShortcuts.h"
 #include "model/ReadingLocation.h"
 #include "model/SharedPDFViewModel.h"
 #include "notesview/PaperNotesView.h"
@@ -135,40 +136,13 @@ void PanePopover::popUp(QWidget *anchor)
     setFocus(Qt::PopupFocusReason);
 }
 
-namespace {
-
-// The enabled action of `window` (its menus among them) that `key` is a
-// shortcut of.
-QAction *windowAction(QWidget *window, const QKeyEvent *key)
-{
-    if (!window || key->key() == Qt::Key_unknown || key->key() == 0)
-        return nullptr;
-    const QKeySequence pressed(key->keyCombination());
-    // A shifted symbol (Ctrl+Shift+= for Ctrl++) is also tried unshifted.
-    const QKeySequence unshifted(QKeyCombination(key->modifiers() & ~Qt::ShiftModifier, Qt::Key(key->key())));
-    for (const bool shiftless : {false, true}) {
-        if (shiftless && (!(key->modifiers() & Qt::ShiftModifier) || (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z)))
-            break;
-        for (QAction *action : window->findChildren<QAction *>()) {
-            if (!action->isEnabled() || action->shortcutContext() == Qt::WidgetShortcut)
-                continue;
-            for (const QKeySequence &shortcut : action->shortcuts())
-                if (shortcut == (shiftless ? unshifted : pressed))
-                    return action;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
 // A key the popover's content leaves alone is one of the window's menu
 // shortcuts, as it would be with the keyboard in the window: the popover
 // makes way and the command runs; its own panel's command only closes it.
 void PanePopover::keyPressEvent(QKeyEvent *event)
 {
     QWidget *window = parentWidget() ? parentWidget()->window() : nullptr;
-    if (QAction *action = windowAction(window, event)) {
+    if (QAction *action = annotationsview::windowShortcutAction(window, event)) {
         event->accept();
         const bool own = !m_toggleAction.isEmpty() && action->objectName() == m_toggleAction;
         hide();

@@ -21,6 +21,7 @@
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QKeySequence>
 #include <QLabel>
@@ -418,6 +419,26 @@ TEST_F(DockTest, APanelClosesOnEscapeAndOnASwitchBetweenBookAndPage)
     dock->paneReadingModeChanged();
     EXPECT_FALSE(dock->panel());
     EXPECT_FALSE(dock->popover()->isVisible());
+}
+
+// A panel open keeps the window's shortcuts working: the popover makes way
+// and the command runs, wherever in the panel the keyboard is.
+TEST_F(DockTest, TheWindowsShortcutsWorkWithAPanelOpen)
+{
+    open();
+    int resets = 0;
+    auto *reset = new QAction(&host);
+    reset->setShortcut(Qt::CTRL | Qt::Key_0);
+    QObject::connect(reset, &QAction::triggered, &host, [&resets] { ++resets; });
+    host.addAction(reset);
+    for (DockPanel panel : {DockPanel::appearance, DockPanel::library, DockPanel::page}) {
+        dock->setPanel(panel);
+        ASSERT_TRUE(dock->popover()->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_0, Qt::ControlModifier);
+        EXPECT_FALSE(dock->panel());
+        EXPECT_FALSE(dock->popover()->isVisible());
+    }
+    EXPECT_EQ(resets, 3);
 }
 
 TEST_F(DockTest, ThePopoverStaysInsideThePane)
