@@ -29,15 +29,25 @@ export function mergeFragments(lines, shapes = []) {
   lines = attachNumbers(lines);
   const sorted = lines.slice().sort((a, b) => a.base - b.base || a.x - b.x);
   const out = [];
-  for (const line of sorted) {
+  for (const piece of sorted) {
     // A fraction set in a line (¼ as \frac14): its denominator, in smaller
     // type a little lower, stands under its bar and the line's last figure.
-    const k = fractionOver(out, line, shapes);
+    const k = fractionOver(out, piece, shapes);
     if (k >= 0) {
-      out[k] = insertPiece(out[k], line, "/");
+      out[k] = insertPiece(out[k], piece, "/");
       continue;
     }
-    const prev = out[out.length - 1];
+    let prev = out[out.length - 1], line = piece;
+    // A piece set a little lower than the words right after it on their
+    // line (the text before a tall sum) comes first by its baseline: the two
+    // are weighed in their order on the line, when nothing came before them
+    // on it. (A raised row of a matrix in the line has no words.)
+    const before = out[out.length - 2];
+    const touching = prev && prev.x - (line.x + line.w) > -0.5 && prev.x - (line.x + line.w) < 0.6 * Math.max(prev.size, line.size);
+    if (touching && !prev.vertical && /\p{L}{3}/u.test(prev.text) &&
+      !(before && Math.abs(before.base - line.base) < 0.35 * Math.max(before.size, line.size))) {
+      [prev, line] = [line, prev];
+    }
     const size = Math.max(line.size, prev ? prev.size : 0);
     if (prev && !line.vertical && Math.abs(prev.base - line.base) < 0.35 * size) {
       const gap = line.x - (prev.x + prev.w);
@@ -94,7 +104,7 @@ export function mergeFragments(lines, shapes = []) {
         continue;
       }
     }
-    out.push({ ...line });
+    out.push({ ...piece });
   }
   return justifiedRows(out);
 }

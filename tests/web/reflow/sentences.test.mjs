@@ -44,3 +44,16 @@ test("line numbers in the margin and in the gutter of a review copy are no text"
   const lastText = texts(layoutDocument([page(last)])[0]);
   assert.ok(!/\b3\d\d\b/.test(lastText), lastText);
 });
+
+test("a line read in pieces stays one line of its paragraph", () => {
+  // The text before a tall sum sits a little lower than the rest of its
+  // line, which the sum's limits raise.
+  const lines = [
+    line("We count the cycles of the graph one by one, as the lemma before told us to do.", 134, 590, 344),
+    line("Let k = x and k = − Σ", 134, 612.7, 135, { h: 13, base: 622.3, math: 13 }),
+    line("j k. Then the number of Hamiltonian cycles", 268.8, 612.7, 208.7, { h: 14.5, base: 619.6, math: 6 }),
+    line("Hc is given by the relation [8] that follows.", 134, 627.3, 190),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.match(laid.blocks.find((b) => b.text.includes("Let k")).text, /Hamiltonian cycles Hc is given/, texts(laid));
+});
