@@ -90,10 +90,26 @@ def page_lines(pdf, number):
     return lines
 
 
-def through(edge, line_top, line_bottom):
-    """How much of a line (its top and bottom, y down) lies beyond an edge
-    that runs through it, on its smaller side; 0 when the edge misses it."""
-    return max(0.0, min(edge - line_top, line_bottom - edge) - SLACK)
+def through(edge, line, lines):
+    """How much of a line lies beyond an edge that runs through it, on its
+    smaller side; 0 when the edge misses it. A line's box reaches from its
+    font's lowest glyph to its highest, and where a paper sets its lines
+    close the boxes of two lines overlap: an edge where they do, the line
+    on the other side of it overlapping this one across and by less than
+    half the height of either, falls between them."""
+    left, top, right, bottom, _ = line
+    depth = min(edge - top, bottom - edge) - SLACK
+    if depth <= 0:
+        return 0.0
+    for other in lines:
+        o_left, o_top, o_right, o_bottom, _ = other
+        if other is line or o_right <= left or o_left >= right:
+            continue
+        overlap = min(bottom, o_bottom) - max(top, o_top)
+        beside = ((top + bottom) / 2 > edge) != ((o_top + o_bottom) / 2 > edge)
+        if beside and overlap < min(bottom - top, o_bottom - o_top) / 2 and o_top - SLACK <= edge <= o_bottom + SLACK:
+            return 0.0
+    return depth
 
 
 def cuts(region, lines):
@@ -111,8 +127,8 @@ def cuts(region, lines):
         if top <= middle <= bottom:
             past_left = max(0.0, x - left - SLACK)
             past_right = max(0.0, right - x_end - SLACK)
-        past_top = top - line_top if through(top, line_top, line_bottom) else 0.0
-        past_bottom = line_bottom - bottom if through(bottom, line_top, line_bottom) else 0.0
+        past_top = top - line_top if through(top, line, lines) else 0.0
+        past_bottom = line_bottom - bottom if through(bottom, line, lines) else 0.0
         if past_left or past_right or past_top or past_bottom:
             found.append((line, past_left, past_right, past_top, past_bottom))
     return found
