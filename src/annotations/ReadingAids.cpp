@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "annotations/AnnotationGeometry.h"
 #include "annotations/Rects.h"
@@ -295,6 +296,113 @@ std::pair<double, double> columnOf(QRectF start, const std::vector<const ShownLi
     return {left, right};
 }
 
+// The boxes of the lines that overlap a span across, less those more than
+// three times as high as their median: a glyph whose font claims the
+// height of a whole formula (a large bracket or root) stands over several
+// lines and between none.
+std::vector<QRectF> linesAcross(const std::vector<ShownLine> &lines, double left, double right)
+{
+    std::vector<QRectF> found;
+    std::vector<double> heights;
+    for (const ShownLine &line : lines) {
+        if (line.box.right() > left && line.box.left() < right) {
+            found.push_back(line.box);
+            heights.push_back(line.box.height());
+        }
+    }
+    if (heights.empty())
+        return found;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const double tallest = 3 * heights[heights.size() / 2];
+    found.erase(std::remove_if(found.begin(), found.end(), [&](const QRectF &box) { return box.height() > tallest; }),
+                found.end());
+    return found;
+}
+
+// Whether a line's box reaches more than half a point above and below a
+// height: an edge there would cut it.
+bool runsThrough(const QRectF &box, double y)
+{
+    return box.top() < y - 0.5 && box.bottom() > y + 0.5;
+}
+
+// How high a line's glyphs reach: its box reaches as high as its font's
+// tallest glyph, and the upper quarter stands mostly blank over the text.
+double inkTop(const QRectF &box)
+{
+    return box.bottom() - box.height() / 4;
+}
+
+// Where an edge between two lines falls: ten points from the line the
+// region keeps, short of half the way to the other. The boxes of lines set
+// close overlap; then the edge is the lower edge of the line above (its
+// box reaches as low as its glyphs), or half way from there to the glyphs
+// of the line below where these reach higher.
+double edgeBetween(const QRectF &below, const QRectF &above, bool keepsBelow)
+{
+    if (above.top() < below.bottom())
+        return std::max(above.top(), (above.top() + inkTop(below)) / 2);
+    const double margin = std::min(10.0, (above.top() - below.bottom()) / 2);
+    return keepsBelow ? below.bottom() + margin : above.top() - margin;
+}
+
+// The upper edge of a region whose band begins at `top`, its destination
+// at `start`, among the lines across it: `top` when it cuts none; else
+// between the target's first line (the highest whose middle lies under
+// `start`) and the line before it.
+double upperEdge(const std::vector<QRectF> &lines, double top, double start)
+{
+    const QRectF *first = nullptr, *before = nullptr;
+    bool cut = false;
+    for (const QRectF &box : lines) {
+        cut = cut || runsThrough(box, top);
+        if (box.center().y() <= start) {
+            if (!first || box.bottom() > first->bottom())
+                first = &box;
+        } else if (!before || box.top() < before->top()) {
+            before = &box;
+        }
+    }
+    if (!cut || !first)
+        return top;
+    return before ? edgeBetween(*first, *before, true) : first->bottom() + 10;
+}
+
+// The lower edge of a region whose top is `top`, among the lines across
+// it, `floor` at the lowest: `floor` when it cuts none; else between the
+// lowest line it can show whole and the line under it. Two lines whose
+// glyphs overlap by a quarter of their height (pieces of one row, a
+// superscript and its line, lines of two columns) have no edge between
+// them; without an edge in the band's lower half the region keeps `floor`.
+double lowerEdge(const std::vector<QRectF> &lines, double top, double floor)
+{
+    std::vector<QRectF> under;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(under),
+                 [&](const QRectF &box) { return box.center().y() < top; });
+    if (std::none_of(under.begin(), under.end(), [&](const QRectF &box) { return runsThrough(box, floor); }))
+        return floor;
+    std::sort(under.begin(), under.end(),
+              [](const QRectF &a, const QRectF &b) { return a.center().y() < b.center().y(); });
+    for (const QRectF &lowest : under) {
+        const QRectF *over = nullptr, *beneath = nullptr;
+        for (const QRectF &box : under) {
+            if (box.center().y() >= lowest.center().y()) {
+                if (!over || box.top() < over->top())
+                    over = &box;
+            } else if (!beneath || box.bottom() > beneath->bottom()) {
+                beneath = &box;
+            }
+        }
+        if (!beneath
+            || inkTop(*beneath) - over->top() >= 0.75 * std::min(over->height(), beneath->height()) / 4)
+            continue;
+        const double edge = edgeBetween(*beneath, *over, false);
+        if (edge >= floor)
+            return edge <= (top + floor) / 2 ? edge : floor;
+    }
+    return floor;
+}
+
 // Whether a point is where a link to the page itself goes: above all the
 // page's text, its running head included, and not right of its left edge.
 bool isPageTop(const std::vector<ShownLine> &lines, double x, double top)
@@ -335,43 +443,57 @@ std::optional<QRectF> previewRect(const std::shared_ptr<engine::PdfDocument> &do
     if (placedDown)
         top = point.y() + 3;
     top = std::min(std::max(top, minY(box) + 20), maxY(box));
-    const double bottom = std::max(minY(box), top - 150);
+    // The target begins under the destination's point: a line whose middle
+    // lies above it comes before the target (a reference list's anchor
+    // stands on the baseline of the entry before).
+    const double start = placedDown ? std::min(point.y(), top) : top;
 
-    // The region shows the lines it crosses whole: the column of the line
-    // the destination starts, or, for a destination that names no place
-    // on a line (a page, a point above the text or beside it), the width of
-    // all the text it crosses.
-    double left = minX(box) + 12;
-    double right = maxX(box) - 12;
+    // The region shows the lines it crosses whole: across, the column of
+    // the line the destination starts, or, for a destination that names no
+    // place on a line (a page, a point above the text or beside it), the
+    // width of all the text it crosses.
     const auto text = page.text();
     const std::vector<ShownLine> all = shownLines(*text, toShown);
-    const auto lines = linesBetween(all, bottom, top);
-    std::optional<std::pair<double, double>> span;
-    if (placedAcross && point.x() >= minX(box) && point.x() <= maxX(box) && !isPageTop(all, point.x(), top)) {
-        if (const ShownLine *start = lineStartedAt(lines, point.x()))
-            span = columnOf(wholeLine(*text, all, *start), lines);
-    }
-    if (!span && !lines.empty()) {
-        span = {INFINITY, -INFINITY};
-        for (const ShownLine *line : lines) {
-            span->first = std::min(span->first, line->box.left());
-            span->second = std::max(span->second, line->box.right());
+    const bool inColumn = placedAcross && point.x() >= minX(box) && point.x() <= maxX(box)
+                          && !isPageTop(all, point.x(), top);
+    const auto spanAcross = [&](double bandBottom, double bandTop) -> std::pair<double, double> {
+        const auto lines = linesBetween(all, bandBottom, bandTop);
+        std::optional<std::pair<double, double>> span;
+        if (inColumn) {
+            if (const ShownLine *first = lineStartedAt(lines, point.x()))
+                span = columnOf(wholeLine(*text, all, *first), lines);
         }
-    }
-    if (span) {
+        if (!span && !lines.empty()) {
+            span = {INFINITY, -INFINITY};
+            for (const ShownLine *line : lines) {
+                span->first = std::min(span->first, line->box.left());
+                span->second = std::max(span->second, line->box.right());
+            }
+        }
+        if (!span)
+            return {minX(box) + 12, maxX(box) - 12};
         // Ten points of margin, short of half the way to a line beside
         // the span (the next column, numbers in the margin).
-        left = std::max(minX(box), span->first - 10);
-        right = std::min(maxX(box), span->second + 10);
+        double left = std::max(minX(box), span->first - 10);
+        double right = std::min(maxX(box), span->second + 10);
         for (const ShownLine *line : lines) {
             if (line->box.right() <= span->first)
                 left = std::max(left, (line->box.right() + span->first) / 2);
             else if (line->box.left() >= span->second)
                 right = std::min(right, (line->box.left() + span->second) / 2);
         }
+        return {left, right};
+    };
+    auto [left, right] = spanAcross(std::max(minY(box), top - 150), start);
+    // Down, its top and bottom fall between the lines of that span, as
+    // its sides do; a new top takes the span of the lines under it.
+    const double shownTop = std::min(upperEdge(linesAcross(all, left, right), top, start), maxY(box));
+    if (shownTop != top) {
+        top = shownTop;
+        std::tie(left, right) = spanAcross(std::max(minY(box), top - 150), std::min(start, top));
     }
-    const double height = std::min(top - minY(box), 150.0);
-    const QRectF region(left, bottom, right - left, height);
+    const double bottom = lowerEdge(linesAcross(all, left, right), top, std::max(minY(box), top - 150));
+    const QRectF region(left, bottom, right - left, top - bottom);
     if (!(region.width() > 10 && region.height() > 10))
         return std::nullopt;
     return toShown.inverted().mapRect(region);

@@ -47,7 +47,11 @@ std::optional<engine::PdfDestination> linkDestination(const engine::PdfAnnotatio
 // The page-space region a citation preview shows of a destination: a band
 // at most 150 points high from just above the destination point (from the
 // top of the crop box when the point has no usable height), showing the
-// text lines it crosses whole. Across, it spans the column of the line the
+// text lines it crosses whole. Down, where its top would cut a line it
+// starts between the target's first line (the first whose middle lies
+// under the point) and the line before, and where its bottom would, it
+// ends between the lowest line it shows whole and the next, as the lines
+// of its span across lie. Across, it spans the column of the line the
 // destination starts (the highest line in the band that holds the point 6
 // points right of the destination's, or that starts a little right of it:
 // an indent, a hanging label), widened by every line of the band that

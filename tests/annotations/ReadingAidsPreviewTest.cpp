@@ -231,6 +231,64 @@ int cutLines(const std::shared_ptr<engine::PdfDocument> &document, int pageIndex
     return cut;
 }
 
+// Whether a preview's picture has ink in its top or bottom row of pixels:
+// a line its edge cuts.
+bool inkAtTopOrBottom(const QImage &picture)
+{
+    for (const int y : {0, picture.height() - 1})
+        for (int x = 0; x < picture.width(); ++x)
+            if (qGray(picture.pixel(x, y)) < 200)
+                return true;
+    return false;
+}
+
+// A reference list whose anchors stand on the baseline of the entry before,
+// as LaTeX sets them, and longer than a preview: the preview of an entry
+// starts at its first line, below the whole entry before it, and its
+// bottom falls between two lines, however the list's leading meets the
+// region's height.
+TEST_F(CitationPreviewTest, AReferenceListPreviewStartsAndEndsBetweenLines)
+{
+    using engine::FixtureFont;
+    constexpr double left = 72, leading = 9.5;
+    const QString file = writePaper(path(QStringLiteral("list.pdf")), 1, [&](engine::PdfFixtureWriter &w) {
+        const int page = w.addPage();
+        double y = 700;
+        for (int k = 1; k <= 12; ++k) {
+            w.addText(page, QPointF(left, y), QStringLiteral("[%1] A. Author, B. Author, A long title").arg(k),
+                      FixtureFont::Courier, 8);
+            w.addText(page, QPointF(left + 12, y - leading), QStringLiteral("of the work, Journal %1 (2007).").arg(k),
+                      FixtureFont::Courier, 8);
+            y -= 2 * leading + 2;
+        }
+    });
+    const auto document = engine::PdfDocument::open(file);
+    ASSERT_TRUE(document);
+    const engine::PdfPage page(document, 1);
+    const auto text = page.text();
+    // The topmost line whose middle lies in a region.
+    const auto firstShown = [&](const QRectF &region) {
+        const engine::PdfTextSpan *first = nullptr;
+        for (const engine::PdfTextSpan &line : text->lines)
+            if (region.contains(line.bounds.center()) && (!first || line.bounds.center().y() > first->bounds.center().y()))
+                first = &line;
+        return first ? text->string.mid(first->range.location, first->range.length) : QString();
+    };
+
+    for (int k = 2; k <= 6; ++k) {
+        SCOPED_TRACE(k);
+        // On the baseline of the second line of the entry before.
+        const PdfDestination target(1, QPointF(left, 700 - (k - 1) * (2 * leading + 2) + leading + 2));
+        const auto region = annotations::previewRect(document, target);
+        ASSERT_TRUE(region);
+        EXPECT_EQ(cutLines(document, 1, *region), 0);
+        EXPECT_TRUE(firstShown(*region).startsWith(QStringLiteral("[%1]").arg(k)));
+        EXPECT_LE(region->height(), 150);
+        EXPECT_GT(region->height(), 150 - 2 * leading);
+        EXPECT_FALSE(inkAtTopOrBottom(annotations::previewImage(document, target, 540)));
+    }
+}
+
 // The places a paper links to whose line at the destination is narrower
 // than what follows it: a heading over its column's text, a reference
 // list whose numbers stand in the margin left of the entries (the
