@@ -21,6 +21,8 @@ const REFERENCE_HEADING = /^((\d+|[IVX]+)\.?\s*)?(references|bibliography|works 
 // Headings known by their words alone, set in any type.
 const BARE_HEADING = /^(references|bibliography|works cited|literature cited|acknowledge?ments?|参考文献|參考文獻)$/i;
 const REFERENCE_START = /^(\[\d+\]|\d{1,3}\.\s|\[[A-Z][A-Za-z+]*\d{2,4}[a-z]?\])/;
+// A label of a word or two that leads into the text after it.
+const LABEL = /^\p{Lu}\p{L}*(\s\p{L}+)?:$/u;
 const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d+){1,3}\.?|Appendix\s+[A-Z]\.?)\s+\S/;
 
 // Lines that share a baseline and sit close together become one line: a
@@ -599,7 +601,9 @@ function startsBlock(prev, line, ctx) {
   const gap = prev.h < 0.6 * prev.size && line.h < 0.6 * line.size ? line.base - prev.base - size : line.y - (prev.y + prev.h);
   const col = ctx.column(line);
   const prevShort = col.x1 - (prev.x + prev.w) > 2 * size;
-  if (prev.bold !== line.bold && (prevShort || gap > 0.3 * size)) return true;
+  // (A line that stops mid-clause goes on, whatever the type of the next:
+  // a list of terms in bold and roman that wraps.)
+  if (prev.bold !== line.bold && (prevShort || (gap > 0.3 * size && !/[,;]$/.test(prev.text.trim())))) return true;
   // Each row of a table stands on its own.
   if (prev.row || line.row) return true;
   // Each entry of a table of contents stands on its own; an entry's title
@@ -609,10 +613,13 @@ function startsBlock(prev, line, ctx) {
   // A line set mostly in typewriter face goes on a sentence that did not
   // end; code stands apart. A line of prose set mostly in typewriter face
   // (addresses too long to break) goes on into a line in the text's face
-  // unless its sentence ended.
+  // unless its sentence ended, and a full line of body text into it
+  // whatever word it starts with (a title's next line in typewriter face
+  // stands apart).
   const leavesProse = mixed && prev.mono;
+  const entersProse = mixed && line.mono && size < 1.2 * ctx.body;
   if ((prev.mono !== line.mono || typewritten(prev) !== typewritten(line)) && (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
-    (!leavesProse && (/^\p{Lu}/u.test(line.text.trim()) || col.x1 - (prev.x + prev.w) > 2 * size)))) return true;
+    (!leavesProse && ((!entersProse && /^\p{Lu}/u.test(line.text.trim())) || col.x1 - (prev.x + prev.w) > 2 * size)))) return true;
   // A display formula stands apart from the text around it, however close.
   // (A lone sign raised over the line it belongs to, as an inline radical
   // is, is no display.)
@@ -664,7 +671,9 @@ function startsBlock(prev, line, ctx) {
   // A short line that ends a sentence ends its paragraph; the next line
   // starts one unless it is set in as a first line is (lines set in alike,
   // as a description list's entries, each stand on their own).
-  if (prevShort && endsSentence(prev.text) && (!indented || Math.abs(line.x - prev.x) < 0.5 * size)) return true;
+  // A label on a line of its own ("Note:") goes on into the line under it.
+  if (prevShort && endsSentence(prev.text) && (!indented || Math.abs(line.x - prev.x) < 0.5 * size) &&
+    !(LABEL.test(prev.text.trim()) && Math.abs(line.x - prev.x) < 0.5 * size)) return true;
   return false;
 }
 
@@ -883,7 +892,7 @@ function textAround(free, rules, body) {
 function gatherBlocks(ordered, column, ctx) {
   const raw = [];
   let cur = null;
-  let state = { references: ctx.references, column, blockLines: 0, hanging: false };
+  let state = { references: ctx.references, column, blockLines: 0, hanging: false, body: ctx.body };
   for (const item of ordered) {
     if (item.area) {
       cur = null;

@@ -57,3 +57,34 @@ test("a line read in pieces stays one line of its paragraph", () => {
   const [laid] = layoutDocument([page(lines)]);
   assert.match(laid.blocks.find((b) => b.text.includes("Let k")).text, /Hamiltonian cycles Hc is given/, texts(laid));
 });
+
+test("a sentence goes on into its next line, whatever type that line is set in", () => {
+  // Characters' left and right edges, each `widths[i]` wide from x on.
+  const cx = (widths, x) => widths.flatMap((w) => { x += w; return [x - w, x]; });
+  const mono = (n) => Array(n).fill(5.7);
+  // The address in typewriter face between words in the text's face.
+  const url = "Forum (https://example.org/forum/).";
+  const lines = [
+    // A full line, then one mostly of an address in typewriter face.
+    line("Please also ensure that the document compiles and post to the", 90, 100, 432),
+    line("friendly people on the exchange or to the people of the LaTeX Community", 90, 113, 432),
+    line(url, 90, 126, 184, { mono: true, cx: cx([6.1, 5, 3.9, 5.5, 8.3, 3.3, 3.9, ...mono(26), 3.9, 2.8], 90) }),
+    // A label on a line of its own, then what it labels.
+    line("Note:", 90, 154, 32),
+    line("This is a numbered theorem-like environment that was defined for the paper.", 90, 167, 432),
+    line("And this is the text after it.", 90, 180, 140),
+    // Terms in bold and roman that wrap after a semicolon.
+    line("Concepts: • Computer systems organization → Embedded systems;", 90, 208, 432, { bold: true, size: 8, h: 7.5 }),
+    line("Redundancy; Robotics; • Networks → Network reliability.", 90, 218, 300, { size: 8, h: 7.5 }),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  const all = texts(laid);
+  assert.ok(laid.blocks.some((b) => b.text.endsWith("LaTeX Community Forum (https://example.org/forum/).")), all);
+  assert.ok(laid.blocks.some((b) => b.text.startsWith("Note: This is a numbered")), all);
+  assert.ok(laid.blocks.some((b) => b.text.includes("Embedded systems; Redundancy")), all);
+  // A title's second line in typewriter face stays its own.
+  const title = [line("Sample Paper for the Package", 168, 100, 274, { size: 17 }),
+    line("File name: sample.tex", 212, 122, 186, { size: 17, mono: true, cx: cx([10, 4.7, 4.7, 7.5, 4.7, ...mono(16)], 212) }),
+    line("The body of the paper starts here and goes on for a while.", 134, 160, 343)];
+  assert.ok(layoutDocument([page(title)])[0].blocks.some((b) => b.text === "Sample Paper for the Package"));
+});
