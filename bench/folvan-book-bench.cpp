@@ -188,7 +188,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < std::min(5, document->pageCount()); ++i) {
         QElapsedTimer timer;
         timer.start();
-        engine::PageRaster::png(document->page(i), engine::PageRaster::defaultEdge, {});
+        engine::PageRaster::png(document->page(i), engine::PageRaster::defaultEdge, {}, true);
         rasters.push_back(timer.nsecsElapsed() / 1e6);
     }
 

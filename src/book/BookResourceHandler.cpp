@@ -60,8 +60,11 @@ std::optional<localweb::LocalResource> BookResourceHandler::Routes::serve(const 
     if (std::optional<QByteArray> bytes = cache.find(key))
         return localweb::LocalResource{*bytes, "image/png"};
     const auto rows = overlays.find(page);
+    // The paper's own marks as the page view shows them; the highlights and
+    // underlines, the reader's too, come as the overlay rows.
     const QByteArray png = engine::PageRaster::png(
-        document->page(page), rasterEdge, rows == overlays.end() ? std::vector<engine::RasterOverlayRow>{} : rows->second);
+        document->page(page), rasterEdge,
+        rows == overlays.end() ? std::vector<engine::RasterOverlayRow>{} : rows->second, true);
     ++rastersDrawn;
     if (png.isEmpty())
         return std::nullopt;

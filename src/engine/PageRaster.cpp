@@ -55,7 +55,8 @@ void burnOverlays(QImage &image, const PdfPage &page, double scale, const std::v
 
 int PageRaster::clampEdge(int edge) { return std::clamp(edge, minEdge, maxEdge); }
 
-QImage PageRaster::image(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays)
+QImage PageRaster::image(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays,
+                         bool withMarks)
 {
     if (!page.isValid())
         return QImage();
@@ -67,7 +68,7 @@ QImage PageRaster::image(const PdfPage &page, int edge, const std::vector<Raster
     if (!std::isfinite(scale) || !(scale > 0))
         return QImage();
     // Recorded under the document lock, drawn without it.
-    const auto list = page.displayList(false);
+    const auto list = withMarks ? page.displayListWithoutHighlights() : page.displayList(false);
     if (!list)
         return QImage();
     // The region keeps a product that lands a hair above E at E pixels.
@@ -81,9 +82,10 @@ QImage PageRaster::image(const PdfPage &page, int edge, const std::vector<Raster
     return raster;
 }
 
-QByteArray PageRaster::png(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays)
+QByteArray PageRaster::png(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays,
+                           bool withMarks)
 {
-    const QImage raster = image(page, edge, overlays);
+    const QImage raster = image(page, edge, overlays, withMarks);
     return raster.isNull() ? QByteArray() : encodePng(raster, 1);
 }
 

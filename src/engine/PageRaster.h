@@ -16,9 +16,11 @@ class PdfPage;
 // finite, is skipped.
 using RasterOverlayRow = std::vector<double>;
 
-// Whole-page rasters for the web pages: the page drawn on white (its own
-// annotations left out; highlights and underlines come as overlay rows),
-// fitted into an edge × edge square, the overlays multiplied over it.
+// Whole-page rasters for the web pages: the page drawn on white, fitted
+// into an edge × edge square, the overlays multiplied over it. With
+// `withMarks` the page's annotations are drawn too, but its highlights and
+// underlines, which come as overlay rows (the book's pages); without, its
+// contents alone.
 // Pure and re-entrant: safe on any thread.
 class PageRaster {
 public:
@@ -31,10 +33,12 @@ public:
 
     // The raster (RGB, opaque); a null image when the page cannot be drawn
     // (invalid page, empty or degenerate crop box).
-    static QImage image(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays);
+    static QImage image(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays,
+                        bool withMarks = false);
     // The same raster as PNG at the fast compression level; empty when
     // there is no raster.
-    static QByteArray png(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays);
+    static QByteArray png(const PdfPage &page, int edge, const std::vector<RasterOverlayRow> &overlays,
+                          bool withMarks = false);
 
     // Height ÷ width of the page as displayed (crop box, /Rotate applied),
     // a width below one point counting as one, clamped to 0.5...2.0; 1.414

@@ -27,8 +27,18 @@ constexpr int kMaxRasterEdge = 16384;
 // has a couple of thousand; a scan with its text layer, none drawn).
 constexpr int kManyGlyphs = 500;
 
-// What a display list of a page holds.
-enum class Layer { contents, annotations };
+// What a display list of a page holds: its contents, its annotations, or
+// its annotations but the highlights and underlines (which the web pages'
+// rasters draw from overlay rows).
+enum class Layer { contents, annotations, annotationsButHighlights };
+
+// Whether an annotation is a highlight or an underline, its subtype read
+// without regard to case, as the overlay rows read it.
+bool highlightOrUnderline(fz_context *ctx, pdf_annot *annot)
+{
+    const char *subtype = pdf_to_name(ctx, pdf_dict_get(ctx, pdf_annot_obj(ctx, annot), PDF_NAME(Subtype)));
+    return !fz_strcasecmp(subtype, "Highlight") || !fz_strcasecmp(subtype, "Underline");
+}
 
 fz_display_list *recordPage(fz_context *ctx, pdf_page *page, Layer layer, fz_cookie *cookie)
 {
@@ -41,11 +51,19 @@ fz_display_list *recordPage(fz_context *ctx, pdf_page *page, Layer layer, fz_coo
     {
         list = fz_new_display_list(ctx, fz_bound_page(ctx, fzPage));
         device = fz_new_list_device(ctx, list);
-        if (layer == Layer::annotations) {
+        if (layer != Layer::contents) {
             // Once the document is edited, MuPDF drops the appearances it made
             // for annotations without one; this makes them again.
             pdf_update_page(ctx, page);
-            fz_run_page_annots(ctx, fzPage, device, fz_identity, cookie);
+            if (layer == Layer::annotations) {
+                fz_run_page_annots(ctx, fzPage, device, fz_identity, cookie);
+            } else {
+                for (pdf_annot *a = pdf_first_annot(ctx, page); a && !(cookie && cookie->abort);
+                     a = pdf_next_annot(ctx, a)) {
+                    if (!highlightOrUnderline(ctx, a))
+                        pdf_run_annot(ctx, a, device, fz_identity, cookie);
+                }
+            }
             fz_run_page_widgets(ctx, fzPage, device, fz_identity, cookie);
         }
         else
@@ -415,36 +433,54 @@ std::uint64_t PdfPage::revision() const
     return lock.impl().pageRevision(m_index);
 }
 
-std::shared_ptr<const PdfDisplayList> PdfPage::displayList(bool withAnnotations) const
+namespace {
+
+// The page's display list of `layer`. The contents are recorded once and
+// kept, and so are the annotations drawn over them; the annotations but
+// highlights and underlines are recorded anew each time.
+std::shared_ptr<const PdfDisplayList> recordedList(PdfDocument &document, int index, Layer layer)
 {
-    if (!isValid())
-        return nullptr;
-    DocumentLock lock(*m_document);
+    DocumentLock lock(document);
     auto &impl = lock.impl();
-    if (auto cached = impl.cachedDisplayList(m_index, withAnnotations))
+    const bool kept = layer != Layer::annotationsButHighlights;
+    if (auto cached = kept ? impl.cachedDisplayList(index, layer == Layer::annotations) : nullptr)
         return cached;
-    const PageGeometry &geometry = impl.geometry(lock.ctx(), m_index);
-    pdf_page *page = impl.loadPage(lock.ctx(), m_index);
+    const PageGeometry &geometry = impl.geometry(lock.ctx(), index);
+    pdf_page *page = impl.loadPage(lock.ctx(), index);
     if (!page || !geometry.isValid())
         return nullptr;
     detail::WorkLimit limit;
     // The contents, recorded once for as long as the page's contents stay.
-    auto contents = std::static_pointer_cast<const MuDisplayList>(impl.cachedDisplayList(m_index, false));
+    auto contents = std::static_pointer_cast<const MuDisplayList>(impl.cachedDisplayList(index, false));
     if (!contents) {
         fz_display_list *list = recordPage(lock.ctx(), page, Layer::contents, limit.cookie());
         if (!list)
             return nullptr;
-        contents = std::make_shared<MuDisplayList>(list, geometry, m_index);
-        impl.storeDisplayList(m_index, false, contents);
+        contents = std::make_shared<MuDisplayList>(list, geometry, index);
+        impl.storeDisplayList(index, false, contents);
     }
-    if (!withAnnotations)
+    if (layer == Layer::contents)
         return contents;
-    fz_display_list *annotations = recordPage(lock.ctx(), page, Layer::annotations, limit.cookie());
+    fz_display_list *annotations = recordPage(lock.ctx(), page, layer, limit.cookie());
     if (!annotations)
         return nullptr;
-    auto result = std::make_shared<MuDisplayList>(annotations, geometry, m_index, contents);
-    impl.storeDisplayList(m_index, true, result);
+    auto result = std::make_shared<MuDisplayList>(annotations, geometry, index, contents);
+    if (kept)
+        impl.storeDisplayList(index, true, result);
     return result;
+}
+
+} // namespace
+
+std::shared_ptr<const PdfDisplayList> PdfPage::displayList(bool withAnnotations) const
+{
+    return isValid() ? recordedList(*m_document, m_index, withAnnotations ? Layer::annotations : Layer::contents)
+                     : nullptr;
+}
+
+std::shared_ptr<const PdfDisplayList> PdfPage::displayListWithoutHighlights() const
+{
+    return isValid() ? recordedList(*m_document, m_index, Layer::annotationsButHighlights) : nullptr;
 }
 
 QImage PdfPage::render(double scale, bool withAnnotations, const QRect &pixelRegion) const

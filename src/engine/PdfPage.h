@@ -111,6 +111,10 @@ public:
     // The page's display list, recorded under the document lock and kept
     // for the recently used pages until the page's annotations change.
     std::shared_ptr<const PdfDisplayList> displayList(bool withAnnotations = true) const;
+    // The page with its annotations but its highlights and underlines, which
+    // the web pages' rasters burn in from overlay rows; recorded anew on
+    // every call (its contents are the kept ones).
+    std::shared_ptr<const PdfDisplayList> displayListWithoutHighlights() const;
 
     // The page text (cached by the document for the recently used pages).
     std::shared_ptr<const PdfPageText> text() const;

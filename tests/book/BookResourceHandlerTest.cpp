@@ -135,6 +135,46 @@ TEST_F(BookResourceHandlerTest, CachesEachPageAndEdgeOnce)
     EXPECT_EQ(handler->rastersDrawn(), 3);
 }
 
+// The book's pages show the paper's own marks as the page view does (kinds
+// with and without /F, with and without an appearance; what the reader
+// deleted left out), and its highlights once, from the overlay rows.
+TEST_F(BookResourceHandlerTest, DrawsThePapersOwnMarksAsThePageViewDoes)
+{
+    engine::PdfFixtureWriter w;
+    w.addPage(QSizeF(600, 600));
+    w.addPage(QSizeF(600, 600));
+    const int blueBox = w.addRawObject("/Type /XObject /Subtype /Form /BBox [0 0 200 20]", "0 0 1 rg 0 0 200 20 re f");
+    const QByteArray appearance = " /AP << /N " + QByteArray::number(blueBox) + " 0 R >>";
+    w.addRawAnnotation(0, "/Subtype /StrikeOut /Rect [50 500 250 520] /QuadPoints [50 520 250 520 50 500 250 500]"
+                          " /C [1 0 0]");
+    w.addRawAnnotation(0, "/Subtype /Squiggly /F 4 /Rect [50 450 250 470] /QuadPoints [50 470 250 470 50 450 250 450]"
+                          " /C [0 1 0]" + appearance);
+    w.addTextNote(0, QRectF(300, 300, 20, 20), QStringLiteral("note"));
+    w.addRawAnnotation(0, "/Subtype /FreeText /Rect [50 300 250 320] /DA (0 g /Helv 12 Tf)" + appearance);
+    w.addRawAnnotation(0, "/Subtype /StrikeOut /Rect [50 100 250 120] /QuadPoints [50 120 250 120 50 100 250 100]"
+                          " /C [1 0 0]");
+    w.addHighlight(1, {QRectF(50, 500, 200, 20)}, QColor(255, 255, 0));
+    auto marked = engine::PdfDocument::openData(w.data());
+    ASSERT_TRUE(marked);
+    ASSERT_TRUE(engine::setAnnotationHidden(*marked, engine::annotations(*marked, 0).back().handle, true));
+    handler->setDocument(marked, token, {{1, {{50, 500, 200, 20, 1, 1, 0, 0.45, 0}}}});
+
+    const auto page = [&](int i) {
+        const auto served = fetch(QStringLiteral("folvan-book://local/page/T0K3N/%1.png?edge=600").arg(i));
+        return served ? QImage::fromData(served->data, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
+    };
+    const QImage book = page(0);
+    EXPECT_EQ(book, marked->page(0).displayList(true)->render(1.0));
+    for (const QRectF &r : {QRectF(50, 500, 200, 20), QRectF(50, 450, 200, 20), QRectF(300, 300, 20, 20),
+                            QRectF(50, 300, 200, 20)}) {
+        const QImage part = book.copy(QRectF(r.x(), 600 - r.bottom(), r.width(), r.height()).toRect());
+        QImage white(part.size(), part.format());
+        white.fill(Qt::white);
+        EXPECT_NE(part, white) << "mark at y " << r.y();
+    }
+    EXPECT_NEAR(page(1).pixelColor(150, 90).blue(), 140, 2);
+}
+
 TEST_F(BookResourceHandlerTest, StoppedAndAbandonedRequestsGetNoAnswer)
 {
     quint64 id = 0;
