@@ -1239,13 +1239,21 @@ function referenceGoesOn(a, b) {
 }
 
 // Whether block b carries on the text of block a (same kind, a not finished,
-// b starting mid-sentence).
+// b starting mid-sentence). A bracket closed mid-sentence ("italic (i. e.,
+// \textit)") at the end of a full last line of a paragraph finishes nothing.
 export function continues(a, b) {
   if (!a || !b || a.kind !== b.kind || !a.text || !b.text) return false;
   if (a.kind !== "paragraph" && a.kind !== "footnote") return false;
   if (Math.abs(a.lines[0].size - b.lines[0].size) > 0.9) return false;
-  if (endsSentence(a.text)) return false;
+  if (endsSentence(a.text) && !(/[^.!?]\)\s*$/.test(a.text) && fullLast(a))) return false;
   return continuesSentence(b.text) || /-$/.test(a.text);
+}
+
+// Whether a block of lines runs to its last line's end: that line reaches
+// as far right as the block's others.
+function fullLast(b) {
+  const last = b.lines[b.lines.length - 1];
+  return b.lines.length > 1 && last.x + last.w >= Math.max(...b.lines.map((l) => l.x + l.w)) - 2 * last.size;
 }
 
 function headingLevel(block, ctx, page) {

@@ -88,3 +88,24 @@ test("a sentence goes on into its next line, whatever type that line is set in",
     line("The body of the paper starts here and goes on for a while.", 134, 160, 343)];
   assert.ok(layoutDocument([page(title)])[0].blocks.some((b) => b.text === "Sample Paper for the Package"));
 });
+
+test("a sentence cut by a table goes on after it, also after a bracket", () => {
+  // The left column ends inside the sentence; the right one starts with
+  // the table's caption, then the sentence goes on.
+  const column = (x, words, from, n) => Array.from({ length: n }, (_, i) => line(`${words} line ${i} fills it down.`, x, from + 12 * i, 234));
+  const lines = [
+    ...column(57, "The left column's", 100, 30),
+    line("the fonts defined in the class file (v2.3 of 2019/01/15) in standard, bold", 57, 460, 234),
+    line("(i. e., \\textbf) or italic (i. e., \\textit)", 57, 472, 234),
+    line("Table 1: Margin Specifications", 360, 100, 123),
+    line("form and symbols from the standard set of fonts. In Word use only Symbol and,", 305, 200, 234),
+    ...column(305, "The right column's", 212, 20),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  const rest = laid.blocks.find((b) => b.text.startsWith("form and symbols"));
+  assert.ok(rest.joins, texts(laid));
+  // A date after a version number heads the entries under it.
+  const log = layoutDocument([page([line("1.19 (2014/09/29)", 90, 100, 80),
+    line("signoff: added a page break where it was missing", 100, 130, 200)])])[0];
+  assert.ok(!log.blocks.some((b) => b.joins), texts(log));
+});
