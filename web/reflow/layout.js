@@ -759,9 +759,14 @@ function classify(block, ctx) {
   // note, set in bold or not; the last lines of a listing, or a remark
   // closing the code above it, are none unless they stand under a rule or
   // start with a note's mark.
-  const note = size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block) &&
+  // Notes set in the body's type are known by their marks, under a rule
+  // or under the note before them, with only notes below them.
+  const marked = NOTE_MARK.test(text) && size <= ctx.body * 1.1 && !allBold && block.y > ctx.height * 0.55 &&
+    !ctx.textBelow(block, (l) => NOTE_MARK.test(l.text)) && (ctx.underRule(block) ||
+      (ctx.prev && ctx.prev.kind === "footnote" && block.y - (ctx.prev.y + ctx.prev.h) < size));
+  const note = marked || (size <= ctx.body * 0.88 && block.y > ctx.height * 0.55 && !ctx.textBelow(block) &&
     (NOTE_MARK.test(text) || ctx.underRule(block) || !(NUMBERED_CODE.test(text) || (ctx.prev &&
-      (code(ctx.prev) || NUMBERED_CODE.test(ctx.prev.text)))));
+      (code(ctx.prev) || NUMBERED_CODE.test(ctx.prev.text))))));
   // The references' and the acknowledgements' headings, in whatever type.
   if (block.lines.length === 1 && BARE_HEADING.test(text.trim())) return "heading";
   if (short && !note && !/[,;]$/.test(text)) {
@@ -881,8 +886,9 @@ function separatingRules(page, areas) {
 function textAround(free, rules, body) {
   const underRule = (block) => rules.some((r) => r.y + r.h <= block.y + 1 && r.x < block.x + block.w && block.x < r.x + r.w &&
     !free.some((l) => l.y > r.y && l.y + l.h < block.y && l.size > 0.9 * body && l.x < r.x + r.w && r.x < l.x + l.w));
-  const textBelow = (block) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - body) < 0.6 &&
-    l.x < block.x + block.w && l.x + l.w > block.x);
+  // (`past` passes over some lines: other notes.)
+  const textBelow = (block, past = () => false) => free.some((l) => l.y > block.y + block.h && Math.abs(l.size - body) < 0.6 &&
+    l.x < block.x + block.w && l.x + l.w > block.x && !past(l));
   return { underRule, textBelow };
 }
 

@@ -109,3 +109,19 @@ test("a sentence cut by a table goes on after it, also after a bracket", () => {
     line("signoff: added a page break where it was missing", 100, 130, 200)])])[0];
   assert.ok(!log.blocks.some((b) => b.joins), texts(log));
 });
+
+test("notes at the foot of a column, in the body's type, go after the sentence they cut", () => {
+  const column = (x, words, from, n) => Array.from({ length: n }, (_, i) => line(`${words} line ${i} fills it down.`, x, from + 10.5 * i, 234, { size: 7.5, h: 6.8 }));
+  const lines = [
+    ...column(54, "The left column's", 300, 36),
+    line("Ut enim ad minim veniam, quis nostrud exercitation ullamco", 54, 682.3, 234, { size: 7.5, h: 6.8 }),
+    line("1 https://data.gov.uk/", 54, 706.2, 93, { size: 8, h: 9.6, mono: true }),
+    line("2 Example of footnote text.", 54, 717.5, 104, { size: 8, h: 10.1 }),
+    line("laboris nisi ut aliquip ex ea commodo consequat. Duis aute irure", 307, 300, 234, { size: 7.5, h: 6.8 }),
+    ...column(307, "The right column's", 310.5, 40),
+  ];
+  const [laid] = layoutDocument([page(lines, [{ x: 54, y: 704.5, w: 235, h: 0.5 }])]);
+  const all = texts(laid);
+  assert.ok(laid.blocks.find((b) => b.text.startsWith("laboris")).joins, all);
+  assert.deepEqual(laid.blocks.slice(-2).map((b) => b.kind), ["footnote", "footnote"], all);
+});
