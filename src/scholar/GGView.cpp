@@ -154,7 +154,6 @@ void GGView::buildStatusLines(QVBoxLayout *column)
     m_messageLine->setFont(platform::interfaceFont(platform::InterfaceTextRole::caption));
     m_messageLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_messageLine->setContentsMargins(6, 0, 8, 0);
-    m_messageLine->setStyleSheet(QStringLiteral("QLabel { color: #c8001a; }"));
     // As wide as the column, whatever it says: an address is fitted to it.
     m_messageLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_messageLine->installEventFilter(this);
@@ -204,6 +203,21 @@ void GGView::followWebView()
             m_messageLine->hide();
     });
     connect(m_webView, &WebView::fetchProgressChanged, this, &GGView::showProgress);
+    // A download shows its progress as a fetch does, and says how it ended;
+    // a PDF it brought is what the address field names.
+    connect(m_webView, &WebView::downloadingChanged, this, [this](bool downloading) {
+        showProgress(kLeastShownProgress);
+        if (downloading)
+            m_messageLine->hide();
+    });
+    connect(m_webView, &WebView::downloadProgressChanged, this, &GGView::showProgress);
+    connect(m_webView, &WebView::downloadEnded, this, [this](const QString &message, const QUrl &address, bool failed) {
+        showMessage(message, address, failed);
+        if (!failed && !m_isEditingURL) {
+            m_addressField->setText(address.toString(QUrl::FullyEncoded));
+            m_addressField->setCursorPosition(0);
+        }
+    });
     connect(m_webView, &WebView::fetchTimedOut, this, [this](const QUrl &address) {
         showMessage(QStringLiteral("获取 PDF 在 %1 秒内没有进展，已停止：").arg(m_webView->loadTimeout() / 1000.0), address);
     });
@@ -211,12 +225,13 @@ void GGView::followWebView()
 
 void GGView::showProgress(int progress)
 {
-    m_loadingLine->setVisible(m_webView->isLoading() || m_webView->isFetching());
+    m_loadingLine->setVisible(m_webView->isLoading() || m_webView->isFetching() || m_webView->isDownloading());
     m_loadingLine->setValue(std::max(progress, kLeastShownProgress));
 }
 
-void GGView::showMessage(const QString &text, const QUrl &address)
+void GGView::showMessage(const QString &text, const QUrl &address, bool failure)
 {
+    m_messageLine->setStyleSheet(failure ? QStringLiteral("QLabel { color: #c8001a; }") : QString());
     m_message = text;
     // Bounded to what a row could hold; the line's width cuts it further.
     m_messageAddress = elidedAddress(address.toDisplayString(), platform::kRowCharacters);
@@ -293,7 +308,12 @@ void GGView::fetchPDFViaJS(const QUrl &url, const QString &action)
 void GGView::fetchCurrent(const QString &action)
 {
     const std::optional<QUrl> url = currentURL();
-    if (!url || m_webView->isFetching())
+    if (m_webView->isFetching())
+        return;
+    // A PDF the site gave as a download stands in for the page on display.
+    if (m_webView->isDownloading())
+        return m_webView->coordinator().refuseFetchWhileDownloading(action);
+    if (m_webView->useHeldPDF(action) || !url)
         return;
     // While a page loads, the page on display is the one before it or the
     // start of the new one: neither is the finished page at `url`.

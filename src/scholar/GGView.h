@@ -3,8 +3,9 @@
 // The Scholar side panel of a pane: a small browser that opens the search
 // for the pane's paper, with back, reload and forward, an open-in-browser
 // button, an address field, and two buttons that fetch the page on display
-// through the page itself (its cookies and sign-in apply) to save it as a
-// PDF or to write it over the open paper.
+// through the page itself (its cookies and sign-in apply), or take the PDF
+// the site last sent as a download, to save it as a PDF or to write it over
+// the open paper.
 
 #include <QUrl>
 #include <QWidget>
@@ -72,7 +73,8 @@ private:
     void followPage();
     void fetchCurrent(const QString &action);
     void showProgress(int progress);
-    void showMessage(const QString &text, const QUrl &address);
+    // A failure's message in red, any other in the text's colour.
+    void showMessage(const QString &text, const QUrl &address, bool failure = true);
     void fitMessage();
     void showFetchState();
 

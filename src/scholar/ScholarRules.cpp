@@ -214,9 +214,14 @@ std::optional<QByteArray> decodeStrictBase64(const QString &text)
     return *decoded;
 }
 
+bool looksLikePDF(const QByteArray &bytes)
+{
+    return bytes.left(1024).contains("%PDF-");
+}
+
 std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, const QString &path)
 {
-    if (!bytes.left(1024).contains("%PDF-"))
+    if (!looksLikePDF(bytes))
         return nullptr;
     std::shared_ptr<engine::PdfDocument> document = engine::PdfDocument::openBytes(path, bytes);
     if (!document || document->pageCount() < 1)

@@ -79,9 +79,12 @@ QString fetchFailureText(const QString &error, qint64 maxBytes = kMaxFetchBytes)
 // characters. None for anything else.
 std::optional<QByteArray> decodeStrictBase64(const QString &text);
 
+// Whether `bytes` start with a PDF header: "%PDF-" within the first 1024
+// bytes.
+bool looksLikePDF(const QByteArray &bytes);
+
 // The document the fetched bytes make: none unless they start with a PDF
-// header ("%PDF-" within the first 1024 bytes) and open as a PDF of at
-// least one page. With `path`, the document is taken as that file's
+// header (looksLikePDF) and open as a PDF of at least one page. With `path`, the document is taken as that file's
 // content.
 std::shared_ptr<engine::PdfDocument> downloadedPDF(const QByteArray &bytes, const QString &path = QString());
 

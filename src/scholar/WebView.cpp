@@ -14,11 +14,15 @@
 #include "scholar/ScholarRules.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QUuid>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
@@ -115,6 +119,11 @@ void WebView::Coordinator::refuseFetchWhileLoading(const QString &action)
     refuseFetch(action, QStringLiteral("当前网页还没有加载完"));
 }
 
+void WebView::Coordinator::refuseFetchWhileDownloading(const QString &action)
+{
+    refuseFetch(action, QStringLiteral("网站给出的文件还在下载"));
+}
+
 void WebView::Coordinator::refuseFetch(const QString &action, const QString &situation)
 {
     const QString what = action == kReplaceAction ? QStringLiteral("替换") : QStringLiteral("保存");
@@ -157,40 +166,49 @@ void WebView::Coordinator::savePDF(const QString &base64String, const QUrl &url)
     const std::optional<QByteArray> bytes = decodeStrictBase64(base64String);
     if (!bytes)
         return showAlert(QStringLiteral("下载失败"), QStringLiteral("无法解析下载的数据。"));
-    const std::shared_ptr<engine::PdfDocument> document = downloadedPDF(*bytes);
+    saveBytes(*bytes, suggestedPDFName(url));
+}
+
+void WebView::Coordinator::saveBytes(const QByteArray &bytes, const QString &suggestedName)
+{
+    const std::shared_ptr<engine::PdfDocument> document = downloadedPDF(bytes);
     if (!document)
         return showAlert(QStringLiteral("无效 PDF"), QStringLiteral("下载的文件不是有效的 PDF，未保存。"));
     // A download cut off part-way opens only repaired: saved only when the
     // reader still wants it.
     if (!document->isIntact()
         && !m_prompts->confirmIncompleteSave(m_dialogParent, QStringLiteral("PDF 不完整"),
-                                             incompletePDFText(bytes->size())
+                                             incompletePDFText(bytes.size())
                                                  + QStringLiteral("只能修复后打开，部分页面可能是空白的。仍要保存吗？")))
         return;
 
     platform::Preferences &defaults = platform::Preferences::shared();
     const QString key = platform::prefkey::lastSavePanelURL;
     const std::optional<QString> chosen =
-        m_prompts->chooseSavePath(m_dialogParent, suggestedPDFName(url), defaults.urlValue(key));
+        m_prompts->chooseSavePath(m_dialogParent, suggestedName, defaults.urlValue(key));
     if (!chosen || chosen->isEmpty())
         return;
     // The folder is kept even when the write then fails.
     defaults.setValue(key, QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
     QString error;
-    if (!platform::writeFileAtomically(*chosen, *bytes, &error))
+    if (!platform::writeFileAtomically(*chosen, bytes, &error))
         return showAlert(QStringLiteral("保存失败"), error);
     print(QStringLiteral("PDF saved to: ") + *chosen);
 }
 
 void WebView::Coordinator::replaceCurrentPDF(const QString &base64String, const QUrl &source)
 {
+    // Text that is no Base64 is refused as bytes that are no PDF.
+    replaceWithBytes(decodeStrictBase64(base64String).value_or(QByteArray()), source);
+}
+
+void WebView::Coordinator::replaceWithBytes(const QByteArray &bytes, const QUrl &source)
+{
     const QUrl target = m_viewModel ? m_viewModel->pdfDocumentURL() : QUrl();
     if (target.isEmpty())
         return showAlert(QStringLiteral("尚未打开 PDF"), QStringLiteral("先打开 PDF，再使用替换功能。"));
-    const std::optional<QByteArray> bytes = decodeStrictBase64(base64String);
-    QString reason = QStringLiteral("下载的文件不是有效的 PDF。");
-    std::shared_ptr<engine::PdfDocument> document =
-        bytes ? replacementPDF(*bytes, target.toLocalFile(), &reason) : nullptr;
+    QString reason;
+    std::shared_ptr<engine::PdfDocument> document = replacementPDF(bytes, target.toLocalFile(), &reason);
     if (!document)
         return showAlert(QStringLiteral("无效 PDF"), reason);
 
@@ -203,7 +221,7 @@ void WebView::Coordinator::replaceCurrentPDF(const QString &base64String, const 
         : QStringLiteral("“") + elidedAddress(source.toDisplayString()) + QStringLiteral("”");
     if (!m_prompts->confirmReplace(m_dialogParent, QStringLiteral("替换当前 PDF？"),
                                    QStringLiteral("将用") + from + QStringLiteral("的 PDF（")
-                                       + QLocale::c().formattedDataSize(bytes->size(), 1, QLocale::DataSizeTraditionalFormat) + QStringLiteral("）覆盖“")
+                                       + QLocale::c().formattedDataSize(bytes.size(), 1, QLocale::DataSizeTraditionalFormat) + QStringLiteral("）覆盖“")
                                        + name + QStringLiteral("”：\n") + path
                                        + QStringLiteral("\n原文件会先移到废纸篓。")))
         return;
@@ -213,7 +231,7 @@ void WebView::Coordinator::replaceCurrentPDF(const QString &base64String, const 
         return showAlert(QStringLiteral("替换失败"), QStringLiteral("确认期间打开的 PDF 已改变，没有替换。"));
 
     QString error;
-    if (!replaceFileKeepingOldInTrash(path, *bytes, &error))
+    if (!replaceFileKeepingOldInTrash(path, bytes, &error))
         return showAlert(QStringLiteral("替换失败"), error);
     m_viewModel->documentFileReplaced(std::move(document));
     // The paper's markups stay with it: they are read for the new pages.
@@ -230,11 +248,21 @@ void WebView::Coordinator::showAlert(const QString &title, const QString &messag
 
 // ---- WebView -----------------------------------------------------------------
 
+// A download of the page: the engine writes it into a folder of its own,
+// read once it is whole.
+struct WebView::Download {
+    QPointer<QWebEngineDownloadRequest> request;
+    QUrl address;
+    QString name;
+    QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/folvan-download-XXXXXX")};
+};
+
 WebView::WebView(const QUrl &url, model::SharedPDFViewModel *viewModel, QWidget *parent)
     : QWebEngineView(parent)
     , m_coordinator(this, viewModel)
     , m_loadTimer(new platform::MainWorkItem(this))
     , m_fetchTimer(new platform::MainWorkItem(this))
+    , m_downloadTimer(new platform::MainWorkItem(this))
 {
     auto *page = new QWebEnginePage(scholarProfile(), this);
     // A PDF on display is shown by the engine's own viewer, not downloaded,
@@ -264,11 +292,23 @@ WebView::WebView(const QUrl &url, model::SharedPDFViewModel *viewModel, QWidget 
         m_loadTimer->schedule(m_loadTimeout / 1000.0, [this] { timeOut(); });
         emit loadProgressChanged(progress);
     });
+    // The profile tells every browser of each download; each takes those of
+    // its own page.
+    connect(page->profile(), &QWebEngineProfile::downloadRequested, this, &WebView::downloadRequested);
     // A link or script that asks for a new window opens in this one.
     connect(page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest &request) { loadAddress(request.requestedUrl()); });
     setPage(page);
     setURL(url);
+}
+
+WebView::~WebView()
+{
+    // The engine stops writing before the folder goes.
+    if (m_download && m_download->request && !m_download->request->isFinished()) {
+        m_download->request->disconnect(this);
+        m_download->request->cancel();
+    }
 }
 
 void WebView::setURL(const QUrl &url)
@@ -288,6 +328,8 @@ void WebView::loadingChanged(int status, const QUrl &address, const QString &err
 {
     switch (status) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
+        // A page to come takes the place of a download's PDF.
+        m_held.reset();
         m_loadingAddress = address;
         setLoading(true);
         return;
@@ -427,6 +469,129 @@ void WebView::endFetch()
     m_fetchTimer->cancel();
     m_fetch.reset();
     emit fetchingChanged(false);
+}
+
+} // namespace folvan::scholar
+
+namespace folvan::scholar {
+
+// ---- Downloads -----------------------------------------------------------------
+
+void WebView::downloadRequested(QWebEngineDownloadRequest *request)
+{
+    if (request->page() != page() || request->isSavePageDownload())
+        return;
+    // The download asked for last is the one the reader wants.
+    if (m_download)
+        stopDownload(QString(), true);
+    m_held.reset();
+    const QUrl address = request->url();
+    m_coordinator.print(QStringLiteral("Download requested: ") + address.toString(QUrl::FullyEncoded));
+    // One not accepted is dropped by the engine.
+    if (request->totalBytes() > m_fetchLimit)
+        return emit downloadEnded(fetchFailureText(QStringLiteral("tooLarge"), m_fetchLimit), address, true);
+    auto download = std::make_unique<Download>();
+    if (!download->folder.isValid())
+        return emit downloadEnded(QStringLiteral("无法下载网站给出的文件（%1）：").arg(download->folder.errorString()),
+                                  address, true);
+    download->request = request;
+    download->address = address;
+    download->name = request->suggestedFileName();
+    request->setDownloadDirectory(download->folder.path());
+    request->setDownloadFileName(QStringLiteral("download"));
+    connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, &WebView::downloadProgressed);
+    connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, &WebView::downloadProgressed);
+    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, &WebView::downloadFinished);
+    m_download = std::move(download);
+    request->accept();
+    awaitDownloadProgress();
+    emit downloadingChanged(true);
+    emit downloadProgressChanged(-1);
+}
+
+// A download that goes the load timeout without progress is stopped.
+void WebView::awaitDownloadProgress()
+{
+    m_downloadTimer->schedule(m_loadTimeout / 1000.0, [this] {
+        stopDownload(QStringLiteral("下载在 %1 秒内没有进展，已停止：").arg(m_loadTimeout / 1000.0), true);
+    });
+}
+
+void WebView::downloadProgressed()
+{
+    if (!m_download || !m_download->request)
+        return;
+    const qint64 received = m_download->request->receivedBytes();
+    const qint64 total = m_download->request->totalBytes();
+    if (received > m_fetchLimit || total > m_fetchLimit)
+        return stopDownload(fetchFailureText(QStringLiteral("tooLarge"), m_fetchLimit), true);
+    awaitDownloadProgress();
+    emit downloadProgressChanged(total > 0 ? int(std::clamp(double(received) / double(total), 0.0, 1.0) * 100) : -1);
+}
+
+void WebView::downloadFinished()
+{
+    if (!m_download || !m_download->request || !m_download->request->isFinished())
+        return;
+    const QWebEngineDownloadRequest *request = m_download->request;
+    if (request->state() != QWebEngineDownloadRequest::DownloadCompleted) {
+        const QString reason = request->interruptReasonString();
+        return stopDownload(QStringLiteral("下载没有完成（%1）：").arg(reason.isEmpty() ? QStringLiteral("已取消") : reason), true);
+    }
+    QFile file(QDir(request->downloadDirectory()).filePath(request->downloadFileName()));
+    if (file.size() > m_fetchLimit)
+        return stopDownload(fetchFailureText(QStringLiteral("tooLarge"), m_fetchLimit), true);
+    if (!file.open(QIODevice::ReadOnly))
+        return stopDownload(QStringLiteral("无法读取下载的文件（%1）：").arg(file.errorString()), true);
+    const QByteArray bytes = file.readAll();
+    const QString name = m_download->name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
+        ? m_download->name
+        : suggestedPDFName(m_download->address);
+    m_coordinator.print(QStringLiteral("Download finished: %1 (%2 bytes)")
+                            .arg(m_download->address.toString(QUrl::FullyEncoded))
+                            .arg(bytes.size()));
+    if (!looksLikePDF(bytes))
+        return stopDownload(QStringLiteral("网站给出的“%1”不是 PDF，没有保留：").arg(m_download->name), true);
+    m_held = HeldPDF{bytes, m_download->address, name};
+    stopDownload(QStringLiteral("已下载 PDF“%1”（%2），可用“保存 PDF”或“替换”：")
+                     .arg(name, QLocale::c().formattedDataSize(bytes.size(), 1, QLocale::DataSizeTraditionalFormat)),
+                 false);
+}
+
+void WebView::stopDownload(const QString &message, bool failed)
+{
+    if (!m_download)
+        return;
+    const std::unique_ptr<Download> download = std::move(m_download);
+    m_downloadTimer->cancel();
+    if (download->request) {
+        download->request->disconnect(this);
+        if (!download->request->isFinished())
+            download->request->cancel();
+    }
+    if (failed && !message.isEmpty())
+        m_coordinator.print(QStringLiteral("Download failed: ") + download->address.toString(QUrl::FullyEncoded));
+    emit downloadingChanged(false);
+    if (!message.isEmpty())
+        emit downloadEnded(message, download->address, failed);
+}
+
+bool WebView::useHeldPDF(const QString &action)
+{
+    if (!m_held || m_fetch)
+        return false;
+    const HeldPDF held = *m_held;
+    m_fetch = Fetch{QUuid::createUuid().toString(QUuid::WithoutBraces), action, held.address};
+    emit fetchingChanged(true);
+    // The buttons wait until the dialogs of the bytes have closed.
+    const QPointer<WebView> self(this);
+    if (action == kReplaceAction)
+        m_coordinator.replaceWithBytes(held.bytes, held.address);
+    else
+        m_coordinator.saveBytes(held.bytes, held.name);
+    if (self)
+        endFetch();
+    return true;
 }
 
 } // namespace folvan::scholar

@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 
+class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 
 namespace folvan::model {
@@ -83,13 +84,16 @@ public:
         // is nothing to fetch.
         void refuseFetchOfFailedPage(const QString &action);
         void refuseFetchWhileLoading(const QString &action);
+        void refuseFetchWhileDownloading(const QString &action);
         // A message to the handler `name`: "download" saves the bytes (once
         // a page has finished loading), "replace" writes them over the open
         // paper; an ill-formed message is dropped without a word.
         void userContentController(const QString &name, const QJsonValue &body);
         void savePDF(const QString &base64String, const QUrl &url);
+        void saveBytes(const QByteArray &bytes, const QString &suggestedName);
         // `source`, when known, is the address the bytes came from.
         void replaceCurrentPDF(const QString &base64String, const QUrl &source = QUrl());
+        void replaceWithBytes(const QByteArray &bytes, const QUrl &source);
 
     private:
         void showAlert(const QString &title, const QString &message);
@@ -105,6 +109,7 @@ public:
 
     // A browser on the Scholar profile that loads `url` at once.
     WebView(const QUrl &url, model::SharedPDFViewModel *viewModel, QWidget *parent = nullptr);
+    ~WebView() override;
 
     Coordinator &coordinator() { return m_coordinator; }
     // Loads `url` when it is not the address last given, so that the
@@ -130,6 +135,22 @@ public:
     // The most bytes a fetch takes.
     void setFetchLimit(qint64 bytes) { m_fetchLimit = bytes; }
 
+    // A link or an address that the site serves as a download (an
+    // attachment) is downloaded here, into memory, as a fetch is, up to
+    // the fetch limit and the load timeout without progress. Its PDF is
+    // then held: save and replace act on it until another page loads.
+    bool isDownloading() const { return m_download != nullptr; }
+    struct HeldPDF {
+        QByteArray bytes;
+        QUrl address;
+        // The file name the site gave.
+        QString name;
+    };
+    const std::optional<HeldPDF> &heldPDF() const { return m_held; }
+    // Saves the held PDF or writes it over the open paper, for `action`;
+    // false, and nothing done, without one or while a fetch is under way.
+    bool useHeldPDF(const QString &action);
+
 signals:
     // A load ended and its page is on display, loaded or failed; the
     // coordinator's currentURL is its address.
@@ -146,6 +167,13 @@ signals:
     void fetchProgressChanged(int percent);
     // A fetch went the whole timeout without progress and was stopped.
     void fetchTimedOut(const QUrl &address);
+    // A download began or ended, and the share of it that arrived (-1
+    // while the size is not known).
+    void downloadingChanged(bool downloading);
+    void downloadProgressChanged(int percent);
+    // A download ended: what the reader is told of it, and whether it
+    // failed (else its PDF is held).
+    void downloadEnded(const QString &message, const QUrl &address, bool failed);
 
 private:
     struct Fetch {
@@ -165,6 +193,12 @@ private:
     void finishFetch(const QJsonValue &body);
     void fetchTimeOut();
     void endFetch();
+    void downloadRequested(QWebEngineDownloadRequest *request);
+    void awaitDownloadProgress();
+    void downloadProgressed();
+    void downloadFinished();
+    // Stops the download under way, if any, and tells why.
+    void stopDownload(const QString &message, bool failed);
 
     QUrl m_url;
     Coordinator m_coordinator;
@@ -177,6 +211,10 @@ private:
     std::optional<Fetch> m_fetch;
     platform::MainWorkItem *m_fetchTimer;
     qint64 m_fetchLimit = kMaxFetchBytes;
+    struct Download;
+    std::unique_ptr<Download> m_download;
+    std::optional<HeldPDF> m_held;
+    platform::MainWorkItem *m_downloadTimer;
 };
 
 } // namespace folvan::scholar

@@ -33,8 +33,9 @@ namespace {
 // PDF, "/cut.pdf" its first 60 %, "/missing.pdf" an HTML error page with
 // status 404, "/hang" a request never answered, "/slow.pdf" the PDF the
 // first time and then only its first half, "/partial" the start of a page,
-// both held open, any other path a page naming it; each request's
-// User-Agent is kept.
+// both held open, "/attached" the PDF and "/attached.zip" some other bytes
+// as downloads (attachments), any other path a page naming it; each
+// request's User-Agent is kept.
 class LoopbackServer : public QObject {
 public:
     explicit LoopbackServer(QByteArray pdf) : m_pdf(std::move(pdf))
@@ -83,7 +84,13 @@ private:
         QByteArray status = "200 OK";
         QByteArray type = "text/html; charset=utf-8";
         QByteArray body;
-        if (target == "/") {
+        QByteArray disposition;
+        if (target == "/attached" || target == "/attached.zip") {
+            const bool pdf = target == "/attached";
+            type = pdf ? "application/pdf" : "application/zip";
+            body = pdf ? m_pdf : QByteArray("PK\x03\x04 no archive");
+            disposition = "Content-Disposition: attachment; filename=\"" + QByteArray(pdf ? "paper-7.pdf" : "data.zip") + "\"\r\n";
+        } else if (target == "/") {
             body = "<html><body><p>Results</p><script>"
                    "try { window.webkit.messageHandlers.myInterface.postMessage({base64: 'JVBERi0=', action: 'download'}); } catch (e) {}"
                    "try { qt.webChannelTransport.send('{}'); } catch (e) {}"
@@ -101,7 +108,7 @@ private:
         } else {
             body = "<html><body>" + target + "</body></html>";
         }
-        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: "
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\n" + disposition + "Content-Length: "
                       + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
@@ -204,6 +211,9 @@ TEST_F(ScholarPanelTest, AReadOnlyReaderBrowsesWithoutWritingTheDataFolder)
         panel.show();
         ASSERT_TRUE(test::waitFor([&] { return panel.currentURL().has_value(); }));
         EXPECT_TRUE(panel.webView()->page()->profile()->isOffTheRecord());
+        // A PDF sent as a download is taken all the same.
+        panel.webView()->loadAddress(server.url(QStringLiteral("/attached")));
+        EXPECT_TRUE(test::waitFor([&] { return panel.webView()->heldPDF().has_value(); }));
         const QDir data(platform::folvanDataFolder());
         EXPECT_EQ(data.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                   QStringList{platform::DataFolderAccess::lockFileName()});
@@ -546,4 +556,50 @@ TEST_F(ScholarPanelTest, APageThatNeverFinishesIsRefusedWhileItLoadsAndAfterItsS
     EXPECT_TRUE(scene.prompts->confirmations.isEmpty());
     EXPECT_TRUE(scene.prompts->suggestedNames.isEmpty());
     EXPECT_EQ(server.requests(QStringLiteral("/a.pdf")), 1);
+}
+
+// A PDF the site gives as a download (an attachment), typed or followed
+// from a page, is downloaded and is what save and replace take; a download
+// that is no PDF or is over the limit is told of, and the buttons act on
+// the page on display again.
+TEST_F(ScholarPanelTest, APdfServedAsADownloadIsSavedOrReplacesThePaper)
+{
+    const QByteArray pdf = test::pdfBytes(4, QStringLiteral("Attached"));
+    LoopbackServer server(pdf);
+    PanelWithPaper scene(server.url(QStringLiteral("/")), path(QStringLiteral("papers/Paper.pdf")));
+    scholar::GGView &panel = scene.panel;
+    ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/")); }));
+
+    const QString attached = server.url(QStringLiteral("/attached")).toString();
+    panel.addressField()->setText(attached);
+    emit panel.addressField()->returnPressed();
+    ASSERT_TRUE(test::waitFor([&] { return panel.webView()->heldPDF().has_value(); })) << scene.log().toStdString();
+    EXPECT_TRUE(panel.messageLine()->text().startsWith(QStringLiteral("已下载 PDF“paper-7.pdf”"))) << panel.messageLine()->text().toStdString();
+    EXPECT_EQ(panel.urlBarText(), attached);
+    scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
+    panel.button(scholar::GGView::Button::save)->click();
+    EXPECT_EQ(test::readTestFile(*scene.prompts->savePath), pdf);
+    EXPECT_EQ(scene.prompts->suggestedNames, QStringList{QStringLiteral("paper-7.pdf")});
+    panel.button(scholar::GGView::Button::replace)->click();
+    EXPECT_EQ(test::readTestFile(scene.paper), pdf);
+    EXPECT_TRUE(scene.prompts->confirmations.value(0).contains(attached));
+    EXPECT_EQ(scene.prompts->informs.size(), 1);
+    EXPECT_TRUE(scene.prompts->alerts.isEmpty()) << scene.prompts->alerts.join('\n').toStdString();
+    EXPECT_EQ(server.requests(QStringLiteral("/attached")), 1);
+
+    const auto follow = [&](const QString &target) {
+        runInMainWorld(panel.webView()->page(), QStringLiteral("location.href = '%1'; true").arg(target));
+        return test::waitFor([&] { return !panel.webView()->isDownloading() && panel.messageLine()->isVisible()
+                                          && !panel.messageLine()->text().startsWith(QStringLiteral("已下载")); });
+    };
+    ASSERT_TRUE(follow(QStringLiteral("/attached.zip"))) << scene.log().toStdString();
+    EXPECT_TRUE(panel.messageLine()->text().startsWith(QStringLiteral("网站给出的“data.zip”不是 PDF，没有保留：")));
+    EXPECT_FALSE(panel.webView()->heldPDF());
+    panel.webView()->setFetchLimit(pdf.size() / 2);
+    ASSERT_TRUE(follow(QStringLiteral("/attached"))) << scene.log().toStdString();
+    EXPECT_TRUE(panel.messageLine()->text().startsWith(QStringLiteral("文件超过 "))) << panel.messageLine()->text().toStdString();
+    EXPECT_FALSE(panel.webView()->heldPDF());
+    panel.button(scholar::GGView::Button::save)->click();
+    ASSERT_TRUE(test::waitFor([&] { return !scene.prompts->alerts.isEmpty(); }));
+    EXPECT_TRUE(scene.prompts->alerts.value(0).startsWith(QStringLiteral("无效 PDF|"))) << "the page on display was fetched";
 }
