@@ -561,12 +561,13 @@ function placeNotes(raw, notes) {
 }
 
 // Left and right edge of the text column a line stands in: the extent of
-// the lines around it that overlap it horizontally.
-function columnOf(line, lines) {
+// the lines around it that overlap it horizontally (`whole`: of the lines
+// of any size anywhere on the page).
+function columnOf(line, lines, whole = false) {
   let x0 = line.x, x1 = line.x + line.w;
   for (const other of lines) {
-    if (other.x < x1 && other.x + other.w > x0 && Math.abs(other.size - line.size) < 1.2 &&
-        Math.abs(other.y - line.y) < 8 * line.size) {
+    if (other.x < x1 && other.x + other.w > x0 &&
+        (whole || (Math.abs(other.size - line.size) < 1.2 && Math.abs(other.y - line.y) < 8 * line.size))) {
       x0 = Math.min(x0, other.x);
       x1 = Math.max(x1, other.x + other.w);
     }
@@ -625,7 +626,12 @@ function startsBlock(prev, line, ctx) {
   // is, is no display.)
   if ((displayed(prev, ctx) && prev.text.trim().length > 1 && mathShare(line) < 0.2) ||
     (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
-  if (gap > 0.75 * size || gap < -2 * size) return true;
+  // On a page set with wide leading (a manuscript's double spacing), a
+  // line that runs to the right edge of the page's text, whatever its type,
+  // goes on in the line at that leading under it.
+  const spaced = ctx.leading > 1.6 && ctx.measure(prev).x1 - (prev.x + prev.w) <= 2 * size &&
+    line.base - prev.base < (ctx.leading + 0.3) * size;
+  if ((gap > 0.75 * size && !spaced) || gap < -2 * size) return true;
   // An equation number set on a line of its own under its formula (the
   // formula was too wide for it) belongs to the formula, not to the text
   // after it.
@@ -799,7 +805,7 @@ export function layoutPage(page, ctx) {
   const { items, free } = placeInAreas(lines, areas, ctx.body);
   const rules = separatingRules(page, areas);
   const ordered = readingOrder(free.concat(items, rules), Math.max(6, ctx.body * 0.7)).filter((it) => !it.rule);
-  const raw = gatherBlocks(ordered, (line) => columnOf(line, free), ctx);
+  const raw = gatherBlocks(ordered, (line) => columnOf(line, free), { ...ctx, measure: (line) => columnOf(line, free, true) });
   placeNotes(raw, notes);
   const { blocks, references } = pageBlocks(raw, page, ctx, textAround(free, rules, ctx.body));
   const all = footnotesLast(clipFormulas(mergeFormulas(blocks, ctx.body, page), page));
@@ -892,13 +898,30 @@ function textAround(free, rules, body) {
   return { underRule, textBelow };
 }
 
+// The page's usual distance from one line's baseline to the next, in the
+// lines' size: of the lines one under the other in reading order, in one
+// size, the one a quarter up from the least (the space around displays and
+// between paragraphs makes the greater ones); none from fewer than eight.
+function leading(ordered) {
+  const steps = [];
+  for (let i = 1; i < ordered.length; i++) {
+    const a = ordered[i - 1], b = ordered[i];
+    if (a.area || b.area || Math.abs(a.size - b.size) > 0.5 || b.x >= a.x + a.w || a.x >= b.x + b.w) continue;
+    const step = (b.base - a.base) / a.size;
+    if (step > 0.8 && step < 3.5) steps.push(step);
+  }
+  steps.sort((a, b) => a - b);
+  return steps.length >= 8 ? steps[steps.length >> 2] : 0;
+}
+
 // Lines into blocks, in reading order: each figure or table a cut-out of
 // its own, each run of lines a block until a line starts another one.
 // `column(line)` is the column a line stands in.
 function gatherBlocks(ordered, column, ctx) {
   const raw = [];
   let cur = null;
-  let state = { references: ctx.references, column, blockLines: 0, hanging: false, body: ctx.body };
+  let state = { references: ctx.references, column, blockLines: 0, hanging: false, body: ctx.body, leading: leading(ordered),
+    measure: ctx.measure || column };
   for (const item of ordered) {
     if (item.area) {
       cur = null;

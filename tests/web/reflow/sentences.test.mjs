@@ -125,3 +125,19 @@ test("notes at the foot of a column, in the body's type, go after the sentence t
   assert.ok(laid.blocks.find((b) => b.text.startsWith("laboris")).joins, all);
   assert.deepEqual(laid.blocks.slice(-2).map((b) => b.kind), ["footnote", "footnote"], all);
 });
+
+test("on a double-spaced page a full line goes on in the line under it; short lines stay apart", () => {
+  const lines = [
+    line("Andrew N. Other, Fred T. Secondauthor, I. Ken Groupleader, Susanne", 76, 173, 460, { size: 14.3, h: 15.5, base: 186 }),
+    line("K. Laborator, and Kay T. Finally", 199, 200, 214, { size: 14.3, h: 18.2, base: 215.7 }),
+    line("Department of Chemistry, Unknown University, Unknown Town", 139, 242, 334, { size: 12, h: 11.3, base: 251.3 }),
+    line("Department of Chemistry, Second University, Nearby Town", 150, 266, 311, { size: 12, h: 11.3, base: 275.2 }),
+    // The body, double-spaced.
+    ...Array.from({ length: 8 }, (_, i) => line(`The body of the manuscript goes on over the page, line ${i} of it, and`, 101, 482 + 22.6 * i, 409,
+      { size: 10.9, h: 10.1, base: 490.6 + 22.6 * i })),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  const all = texts(laid);
+  assert.ok(laid.blocks.some((b) => b.text.endsWith("Susanne K. Laborator, and Kay T. Finally")), all);
+  assert.ok(laid.blocks.some((b) => b.text === "Department of Chemistry, Second University, Nearby Town"), all);
+});
