@@ -490,6 +490,51 @@ TEST_F(ReflowPageTest, ABarWrappedByAResizeLeavesTheTopLineInView)
         " return window.__word.toString() === window.__text && r.top >= bar.bottom - 1 && r.bottom <= innerHeight; })()")));
 }
 
+// A pane made narrower and wider again (a split opened and closed, a window
+// resized) keeps the reader at the line that stood at the top, and the
+// blocks' buttons beside the column once there is room for them again. A
+// control of the bar given the focus (the pane given the keyboard) leaves
+// the view where it is.
+TEST_F(ReflowPageTest, APaneKeepsItsPlaceThroughEveryWidthChange)
+{
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("widths.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(1300, 600)));
+    evaluate(view, QStringLiteral("scrollTo(0, 2500); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("scrollY === 2500")));
+    // The first character below the bar at the column's left edge.
+    ASSERT_TRUE(waitForScript(view, QStringLiteral(
+        "(() => { const top = document.getElementById('bar').getBoundingClientRect().bottom;"
+        " const x = document.getElementById('flow').getBoundingClientRect().left + 24;"
+        " for (let y = top + 4; y < top + 80; y += 4) {"
+        "   const c = document.caretRangeFromPoint(x, y);"
+        "   if (!c || c.startContainer.nodeType !== Node.TEXT_NODE) continue;"
+        "   const r = document.createRange(); r.setStart(c.startContainer, c.startOffset); r.setEnd(c.startContainer, c.startOffset + 1);"
+        "   window.__word = r;"
+        "   if (r.toString().trim() && r.getBoundingClientRect().top >= top - 1) return true; }"
+        " return false; })()")));
+    const QString below = QStringLiteral(
+        "window.__word.getBoundingClientRect().top - document.getElementById('bar').getBoundingClientRect().bottom");
+    const double before = evaluate(view, below).toDouble();
+    const QString oneRow = QStringLiteral(
+        "(() => { const b = document.querySelector('#flow p.block .block-buttons');"
+        " return getComputedStyle(b).flexDirection === 'row' && b.querySelector('button.flip').getBoundingClientRect().height < 30; })()");
+    EXPECT_TRUE(evaluate(view, oneRow).toBool());
+    for (const int width : {440, 900, 1300, 700, 1300}) {
+        view.resize(width, 600);
+        ASSERT_TRUE(waitForScript(view, QStringLiteral("innerWidth === %1").arg(width)));
+        EXPECT_TRUE(waitForScript(view, QStringLiteral("Math.abs(%1 - %2) < 2").arg(below).arg(before)))
+            << width << ": " << evaluate(view, below).toDouble() << " below the bar, not " << before;
+    }
+    EXPECT_TRUE(waitForScript(view, oneRow));
+    EXPECT_NEAR(evaluate(view, below).toDouble(), before, 2);
+
+    const double scrolled = evaluate(view, QStringLiteral("scrollY")).toDouble();
+    evaluate(view, QStringLiteral("document.querySelector('#bar button[data-step]').focus(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.activeElement.matches('#bar button[data-step]')")));
+    EXPECT_EQ(evaluate(view, QStringLiteral("scrollY")).toDouble(), scrolled);
+}
+
 namespace {
 
 // A page of paragraphs of four lines each; the PDF's own strike-out runs over

@@ -71,7 +71,7 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
   const barHeight = () => coveredHeight(bar, panel);
   const topAnchor = (whole) => textAtTop(flow, barHeight(), lineHeight(values), whole);
   const fitButtons = () => fitBlockButtons(flow);
-  const followControls = keepTextBelowControls({ bar, panel, flow, barHeight, topAnchor, fitButtons });
+  const followControls = keepTextBelowControls({ bar, panel, flow, events, barHeight, topAnchor, fitButtons });
 
   const parts = {
     bar, panel,
@@ -179,11 +179,11 @@ function coveredHeight(bar, panel) {
 // shrink (the layout panel opens or closes, a resize wraps the bar), the
 // text that stood at the top of the view stays where it was below them.
 // Gives what follows the controls' new height at once.
-function keepTextBelowControls({ bar, panel, flow, barHeight, topAnchor, fitButtons }) {
+function keepTextBelowControls({ bar, panel, flow, events, barHeight, topAnchor, fitButtons }) {
   function followControls() {
     const root = document.documentElement.style;
     root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
-    root.scrollPaddingTop = Math.ceil(barHeight()) + 8 + "px";
+    root.setProperty("--covered", Math.ceil(barHeight()) + 8 + "px");
     keepTop();
   }
   if (window.ResizeObserver) {
@@ -191,30 +191,52 @@ function keepTextBelowControls({ bar, panel, flow, barHeight, topAnchor, fitButt
     watch.observe(bar);
     watch.observe(panel);
     // Pages laid out or let go change what stands at the top, unscrolled.
-    new ResizeObserver(() => { fitButtons(); noteTop(); }).observe(flow);
+    // (Read in the next frame: within the observer's call the text is not
+    // found at a point yet.)
+    new ResizeObserver(() => { fitButtons(); requestAnimationFrame(() => noteTop()); }).observe(flow);
   }
+  // So does a page laid out in place of one of the same height.
+  events.on(HAPPENINGS.textSet, () => noteTop());
 
   // The text at the top of the view and how far below the controls it
   // stood, noted as the reader scrolls; not while the controls changed
-  // size and were not followed yet (a resize scrolls the view too).
+  // size and were not followed yet (a resize scrolls the view too), nor
+  // while the view stands where it was last put back to that text.
   let top = null;
   function noteTop(force) {
     const covered = barHeight();
-    if (!force && top && Math.abs(covered - top.covered) > 0.5) return;
+    if (!force && top && (Math.abs(covered - top.covered) > 0.5 || top.keptAt === scrollY)) return;
     const anchor = topAnchor(true);
     top = anchor && { ...anchor, below: anchor.top - covered, covered };
   }
-  function keepTop() {
+  // Puts the text noted back where it stood below the controls.
+  // `reflowed`: the text was set in another width, and it may have moved
+  // any distance. The same text stays noted: noted anew at each width, the
+  // line at the top would creep back a line with each change.
+  function keepTop(reflowed) {
     if (top && !(top.el && !top.el.isConnected) && !(top.range && !flow.contains(top.range.startContainer))) {
       const r = top.range ? top.range.getBoundingClientRect() : top.el.getBoundingClientRect();
       const by = r.top - (barHeight() + top.below);
       // (Text far from the top was noted before a jump the view has not
       // told yet: it is no longer where the reader is.)
-      if (Math.abs(by) >= 1 && Math.abs(by) < innerHeight / 2) scrollBy(0, by);
+      if (reflowed || Math.abs(by) < innerHeight / 2) {
+        if (Math.abs(by) >= 1) scrollBy(0, by);
+        top.covered = barHeight();
+        top.keptAt = scrollY;
+        return;
+      }
     }
     noteTop(true);
   }
   addEventListener("scroll", () => noteTop(), { passive: true });
+  // A pane made narrower or wider (a split, a window resized) sets the text
+  // in another width: the reader stays at the line that was at the top, and
+  // the blocks' buttons go beside the column or in its margin anew. (The
+  // column itself keeps its width once the pane is wider than the measure.)
+  addEventListener("resize", () => {
+    keepTop(true);
+    fitButtons();
+  });
   return followControls;
 }
 
