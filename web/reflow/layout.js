@@ -977,7 +977,23 @@ function pageBlocks(raw, page, ctx, { underRule, textBelow }) {
     blocks.push(block);
   }
   markReferenceRuns(blocks);
+  markTableNotes(blocks, ctx.body);
   return { blocks, references };
+}
+
+// The notes right under a table, in type smaller than the body's, each
+// starting with its mark ("a Some tables need footnotes."), are the
+// table's, as its caption is: text that the table cuts goes on past them.
+function markTableNotes(blocks, body) {
+  const over = blocks.filter((b) => b.kind === "cutout" && b.table);
+  if (!over.length) return;
+  for (const b of blocks.filter((b) => b.kind === "paragraph").sort((a, c) => a.y - c.y)) {
+    if (!NOTE_MARK.test(b.text) || Math.max(...b.lines.map((l) => l.size)) > 0.9 * body) continue;
+    if (over.some((t) => b.y > t.y + t.h - 2 && b.y - (t.y + t.h) < 1.5 * body && b.x < t.x + t.w && t.x < b.x + b.w)) {
+      b.kind = "caption";
+      over.push(b);
+    }
+  }
 }
 
 // A figure, table or display as the page's image, with the text it holds.

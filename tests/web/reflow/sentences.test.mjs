@@ -141,3 +141,20 @@ test("on a double-spaced page a full line goes on in the line under it; short li
   assert.ok(laid.blocks.some((b) => b.text.endsWith("Susanne K. Laborator, and Kay T. Finally")), all);
   assert.ok(laid.blocks.some((b) => b.text === "Department of Chemistry, Second University, Nearby Town"), all);
 });
+
+test("a table's notes under it go with the table; the sentence it cut goes on past them", () => {
+  const lines = [
+    line("Import your image using either package. These packages both define the command,", 144, 80, 354),
+    line("but they differ in the optional arguments for specifying the orientation, scal-", 144, 92, 354),
+    line("Table 2: Numbers in columns", 250, 110, 120),
+    line("One", 150, 130, 20), line("Two", 300, 130, 20), line("Three", 450, 130, 30),
+  ];
+  for (let r = 0; r < 4; r++) lines.push(line(`row${r}`, 150, 150 + 12 * r, 25), line(String(r), 300, 150 + 12 * r, 6), line(`${r}.5`, 450, 150 + 12 * r, 14));
+  lines.push(line("a Some tables require footnotes.", 146, 203, 120, { size: 8 }), line("b Some tables need more than one.", 146, 213, 130, { size: 8 }),
+    line("ing, and translation of the figure. The figure is small enough for a single column.", 144, 240, 354));
+  const rule = (y) => ({ x: 144, y, w: 354, h: 0.6 });
+  const [laid] = layoutDocument([page(lines, [rule(124), rule(142), rule(199)])]);
+  const all = texts(laid);
+  assert.ok(laid.blocks.filter((b) => /Some tables/.test(b.text)).every((b) => b.kind === "caption"), all);
+  assert.ok(laid.blocks.find((b) => b.text.startsWith("ing, and")).joins, all);
+});
