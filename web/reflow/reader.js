@@ -76,7 +76,7 @@ const search = createSearch({
 // Highlights and underlines.
 const marks = createMarks({ flow, laid: laidPage });
 // The selection and the study tools' bar.
-const studyTools = createStudyTools({ bridge, flow, tools, events, block: blockOf });
+const studyTools = createStudyTools({ bridge, flow, tools, events, block: blockOf, barHeight: controls.barHeight });
 // A block's menu: kept as the page has it, or its page pinned beside the text.
 const original = createOriginal({
   flow, token: () => reader.token, paper: () => reader.paper, block: blockOf,

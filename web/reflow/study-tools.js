@@ -14,8 +14,9 @@ const UNDO_OFFER_MS = 4000;
 
 // `bridge` takes the selection and the actions; `flow` is the text; `tools`
 // the bar's element; `events` tells of the view moving and other pages coming
-// on screen; `block(key)` is a block on show.
-export function createStudyTools({ bridge, flow, tools, events, block }) {
+// on screen; `block(key)` is a block on show; `barHeight()` how far down the
+// controls at the top cover the view.
+export function createStudyTools({ bridge, flow, tools, events, block, barHeight }) {
   let selection = ""; // the sources last reported, as JSON text
   let selectionTimer = 0; // until the selection rests
 
@@ -27,12 +28,13 @@ export function createStudyTools({ bridge, flow, tools, events, block }) {
   const undo = createUndoOffer(events, () => drawTools());
 
   // The bar stands over the selection as the view moves, and goes while
-  // the selection is off screen (a jump to a search hit, a scroll).
+  // the selection is off screen or under the controls (a jump to a search
+  // hit, a scroll).
   events.on(HAPPENINGS.moved, () => {
     const over = selectionBox();
     if (!over || !tools.classList.contains("floating") || !tools.childElementCount) return;
-    tools.hidden = over.bottom < 0 || over.top > innerHeight;
-    placeTools(tools, over);
+    tools.hidden = over.bottom < barHeight() || over.top > innerHeight;
+    placeTools(tools, over, barHeight());
   });
 
   function reportSelection() {
@@ -71,10 +73,10 @@ export function createStudyTools({ bridge, flow, tools, events, block }) {
     if (undo.undoOffered()) add("撤销", ACTIONS.undo);
     if (undo.redoOffered()) add("重做", ACTIONS.redo);
     tools.hidden = !tools.childElementCount;
-    placeTools(tools, sources.length ? selectionBox() : null);
+    placeTools(tools, sources.length ? selectionBox() : null, barHeight());
   }
 
-  flow.addEventListener("contextmenu", (event) => offerRemoval(event, bridge, tools));
+  flow.addEventListener("contextmenu", (event) => offerRemoval(event, bridge, tools, barHeight()));
 
   return { takeUndo: undo.take, draw: drawTools };
 }
@@ -158,11 +160,12 @@ function actionButton(label, click) {
   return b;
 }
 
-// The toolbar floats above the selection (`over`, its box on screen), or
-// stands in its place when nothing is selected.
-function placeTools(tools, over) {
+// The toolbar floats above the selection (`over`, its box on screen) and
+// below the controls, which cover the view down to `covered`, or stands in
+// its place when nothing is selected.
+function placeTools(tools, over, covered) {
   if (over) {
-    tools.style.top = Math.max(8, over.top - 44) + "px";
+    tools.style.top = Math.max(covered + 8, over.top - 44) + "px";
     tools.style.left = Math.max(8, Math.min(innerWidth - 320, over.left)) + "px";
     tools.classList.add("floating");
   } else {
@@ -173,7 +176,7 @@ function placeTools(tools, over) {
 }
 
 // A click on a highlight offers to remove it.
-function offerRemoval(event, bridge, tools) {
+function offerRemoval(event, bridge, tools, covered) {
   const mark = event.target.closest("mark.note");
   if (!mark || !mark.dataset.id) return;
   event.preventDefault();
@@ -188,6 +191,6 @@ function offerRemoval(event, bridge, tools) {
   tools.appendChild(b);
   tools.hidden = false;
   tools.classList.add("floating");
-  tools.style.top = Math.max(8, event.clientY - 44) + "px";
+  tools.style.top = Math.max(covered + 8, event.clientY - 44) + "px";
   tools.style.left = Math.max(8, event.clientX - 20) + "px";
 }

@@ -41,7 +41,8 @@ test("the selection's bar goes along with the view and away while the selection 
   const bridge = { token: "t", post() {} };
   const shown = { text: "selected words", pageWidth: 612, pageHeight: 792 };
   const flow = element();
-  const study = createStudyTools({ bridge, flow, tools, events, block: () => shown });
+  let covered = 40; // the controls at the top
+  const study = createStudyTools({ bridge, flow, tools, events, block: () => shown, barHeight: () => covered });
   // A selection reported and drawn: the bar floats just above it.
   study.draw();
   tools.classList.add("floating");
@@ -54,6 +55,20 @@ test("the selection's bar goes along with the view and away while the selection 
   events.tell(HAPPENINGS.moved, {});
   assert.equal(tools.style.top, "76px");
   assert.equal(tools.hidden, false);
+
+  // Scrolled up under the controls, the bar stays below them, then goes
+  // with the selection; in a narrow pane the controls take two rows.
+  box = { top: 60, bottom: 80, left: 100, right: 200 };
+  events.tell(HAPPENINGS.moved, {});
+  assert.equal(tools.style.top, "48px");
+  assert.equal(tools.hidden, false);
+  covered = 70;
+  events.tell(HAPPENINGS.moved, {});
+  assert.equal(tools.style.top, "78px");
+  box = { top: 30, bottom: 50, left: 100, right: 200 };
+  events.tell(HAPPENINGS.moved, {});
+  assert.equal(tools.hidden, true);
+  covered = 40;
 
   box = { top: -400, bottom: -380, left: 100, right: 200 };
   events.tell(HAPPENINGS.moved, {});
