@@ -215,19 +215,23 @@ DroppablePDFView *PDFViewWrapper::makeView()
     // the input took it.
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
-    platform::runOnMain(coordinator, [this, target, destination = model->retainedDestination(),
-                                      selection = model->retainedSelection()] {
-        if (!m_coordinator->restoring)
-            return;
-        // A view not on screen yet (made behind another reading view) has
-        // no width to fit and no position to show: it is restored once it
-        // is shown, from the model's reading position as it is by then.
-        if (!m_view || !m_view->isVisible())
-            m_restoreOnShow = true;
-        else if (!restoreFirstShow(target, destination, selection))
-            m_coordinator->restoreDeferred = true;
-    });
+    m_plannedRestore = PlannedRestore{target, model->retainedDestination(), model->retainedSelection()};
+    platform::runOnMain(coordinator, [this] { restoreAsPlanned(); });
     return view;
+}
+
+void PDFViewWrapper::restoreAsPlanned()
+{
+    const std::optional<PlannedRestore> planned = std::exchange(m_plannedRestore, std::nullopt);
+    if (!planned || !m_coordinator->restoring)
+        return;
+    // A view not on screen yet (made behind another reading view) has
+    // no width to fit and no position to show: it is restored once it
+    // is shown, from the model's reading position as it is by then.
+    if (!m_view || !m_view->isVisible())
+        m_restoreOnShow = true;
+    else if (!restoreFirstShow(planned->target, planned->destination, planned->selection))
+        m_coordinator->restoreDeferred = true;
 }
 
 void PDFViewWrapper::restoreFromModel()
@@ -258,7 +262,13 @@ bool PDFViewWrapper::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonPress:
         if (m_coordinator->restoring && m_viewModel && m_view && m_view->isVisible()) {
             m_restoreOnShow = false;
-            restoreFromModel();
+            // Before the queued restore, to the place it was made for: the
+            // model may have moved meanwhile by another view's report (a
+            // book view made on the paper's way in reports its first page).
+            if (m_plannedRestore)
+                restoreAsPlanned();
+            else
+                restoreFromModel();
         }
         break;
     default:

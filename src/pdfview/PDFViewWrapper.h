@@ -107,6 +107,9 @@ protected:
 private:
     // The first-show restore to the model's current reading position.
     void restoreFromModel();
+    // The first-show restore queued when the view was made, to the reading
+    // position of that moment; once.
+    void restoreAsPlanned();
     DroppablePDFView *makeView();
     void dismantleView();
     std::function<void(double)> zoomReporter() const;
@@ -126,6 +129,12 @@ private:
     bool m_updateScheduled = false;
     // The first-show restore waits for the view to be shown.
     bool m_restoreOnShow = false;
+    struct PlannedRestore {
+        int target;
+        std::optional<engine::PdfDestination> destination;
+        std::optional<engine::PdfSelection> selection;
+    };
+    std::optional<PlannedRestore> m_plannedRestore;
 };
 
 } // namespace folvan::pdfview

@@ -167,17 +167,22 @@ TEST_F(PDFViewWrapperTest, TheFirstInputBeforeTheRestoreActsFromTheReadingPositi
     EXPECT_FALSE(wrapper->coordinator()->restoring);
     EXPECT_EQ(view()->currentPageIndex(), 5) << "End was undone by the restore";
 
-    // One line down from the reading position, not from the top.
-    wrapper.reset();
-    model = std::make_unique<model::SharedPDFViewModel>();
-    model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
-    makeWrapper();
-    QTest::keyClick(view()->viewport(), Qt::Key_Down);
-    waitForIdle();
-    EXPECT_EQ(view()->currentPageIndex(), 2);
-    const int down = view()->verticalScrollBar()->value();
-    view()->goToPage(2);
-    EXPECT_EQ(down - view()->verticalScrollBar()->value(), 40);
+    // One line down from the reading position, not from the top, also when
+    // another view's report took the model to the first page meanwhile.
+    for (const bool movedMeanwhile : {false, true}) {
+        wrapper.reset();
+        model = std::make_unique<model::SharedPDFViewModel>();
+        model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(2);
+        makeWrapper();
+        if (movedMeanwhile)
+            model::SharedPDFViewModelTestPeer(&*model).setCurrentPageIndex(0);
+        QTest::keyClick(view()->viewport(), Qt::Key_Down);
+        waitForIdle();
+        EXPECT_EQ(view()->currentPageIndex(), 2) << movedMeanwhile;
+        const int down = view()->verticalScrollBar()->value();
+        view()->goToPage(2);
+        EXPECT_EQ(down - view()->verticalScrollBar()->value(), 40) << movedMeanwhile;
+    }
 }
 
 TEST_F(PDFViewWrapperTest, AViewMadeOffScreenRestoresWhereThePaneIsWhenShown)
