@@ -318,16 +318,21 @@ export function marginNumbers(lines) {
 
 // Whether a column of numbers (from x0 to x1) stands in a gutter: beside
 // its numbers stand lines of text on both sides and none runs through it
-// (a figure across both columns between two numbers may), and the numbers
-// share the baselines of the lines beside them.
+// (a figure across both columns between two numbers may), and the numbers,
+// in type much smaller than the text's, share the baselines of the lines
+// beside them, which are not code (a listing's numbers, a table's column
+// and a list's numbers stay).
 function inGutter(column, others, x0, x1) {
   const beside = others.filter((l) => column.some((n) => l.y < n.y + n.h && l.y + l.h > n.y));
   // (A column's line may end where the numbers begin.)
   const across = beside.filter((l) => l.x < x1 - 0.5 && l.x + l.w > x0 + 0.5).length;
   const left = beside.filter((l) => l.x + l.w <= x0 + 0.5).length, right = beside.filter((l) => l.x >= x1 - 0.5).length;
   const level = column.filter((n) => beside.some((l) => Math.abs(l.base - n.base) < 1)).length;
+  const code = column.filter((n) => beside.some((l) => Math.abs(l.base - n.base) < 1 && l.mono)).length;
+  const sizes = beside.map((l) => l.size).sort((a, b) => a - b);
+  const small = column.every((n) => n.size < 0.7 * sizes[sizes.length >> 1]);
   return across <= Math.max(1, 0.02 * beside.length) && Math.min(left, right) >= 0.3 * beside.length &&
-    level >= 0.8 * column.length;
+    level >= 0.8 * column.length && code <= 0.5 * column.length && small;
 }
 
 // Characters that are not space, a letter above U+FFFF counted once (math

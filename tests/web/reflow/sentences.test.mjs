@@ -43,6 +43,23 @@ test("line numbers in the margin and in the gutter of a review copy are no text"
   }
   const lastText = texts(layoutDocument([page(last)])[0]);
   assert.ok(!/\b3\d\d\b/.test(lastText), lastText);
+
+  // A listing's numbers before its code in the right column, and a
+  // table's column counting by one, stand in a gutter too: they stay.
+  const listing = [];
+  for (let i = 0; i < 12; i++) {
+    listing.push(line(words("Left", i), 54, 100 + 11 * i, 245, { size: 9 }));
+    listing.push(line(String(63 + i), 314, 101 + 11 * i, 8, { size: 7, base: 107 + 11 * i }),
+      line(`\\setboolean{flag${i}}{true}%`, 329, 100 + 11 * i, 140, { size: 9, mono: true }));
+  }
+  const table = [];
+  for (let i = 0; i < 6; i++) {
+    table.push(line(`\\level${"abcdef"[i]}`, 150, 100 + 11 * i, 60), line(String(i), 260, 100 + 11 * i, 5), line("display", 300, 100 + 11 * i, 30));
+  }
+  for (const [lines, kept] of [[listing, /\b74\b.*setboolean\{flag11\}/s], [table, /levelf 5/]]) {
+    const all = texts(layoutDocument([page(lines)])[0]);
+    assert.match(all, kept, all);
+  }
 });
 
 test("a line read in pieces stays one line of its paragraph", () => {
