@@ -28,7 +28,7 @@ const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d
 // Lines that share a baseline and sit close together become one line: a
 // section number and its title, a word set in another font.
 export function mergeFragments(lines, shapes = []) {
-  lines = attachNumbers(lines);
+  lines = attachNumbers(dropCaps(lines));
   const sorted = lines.slice().sort((a, b) => a.base - b.base || a.x - b.x);
   const out = [];
   for (const piece of sorted) {
@@ -91,7 +91,13 @@ export function mergeFragments(lines, shapes = []) {
       // leaders to its page, however far the title is set in.
       const entry = gap < 3 * size && (/^(\.\s?){5,}/.test(line.text) || /^(\d+(\.\d+)*|[A-Z](\.\d+)+|[IVX]+)\.?$/.test(prev.text.trim()) &&
         sorted.some((o) => o.x >= line.x && Math.abs(o.base - line.base) < 0.35 * size && /(\.\s?){3,}/.test(o.text)));
-      if ((gap > -0.5 || overlap) && (gap < 0.6 * size || stretched || (short && gap < wide) || number || entry ||
+      // A caption's label set apart from its words ("Figure 1.", a quad,
+      // "Magnetization as a") goes with them, not with a line of text in
+      // other type beside the figure.
+      const label = gap < 2.5 * size && Math.abs(prev.size - line.size) < 0.5 && /^\S+\s*\S+$/.test(prev.text.trim()) &&
+        captionStart(prev.text.trim());
+      const caption = gap > 0.3 * size && Math.abs(prev.size - line.size) >= 0.5 && captionStart(line.text.trim());
+      if ((gap > -0.5 || overlap) && !caption && (gap < 0.6 * size || stretched || (short && gap < wide) || number || entry || label ||
         (prev.lineNumber && line.mono))) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);
@@ -109,6 +115,39 @@ export function mergeFragments(lines, shapes = []) {
     out.push({ ...piece });
   }
   return justifiedRows(out);
+}
+
+// A drop cap, one capital in type at least twice the text's that starts a
+// paragraph: its top at the top of the paragraph's first line, its foot
+// lower, that line starting just right of it. It is that line's first
+// letter; the line keeps its own type and place, and starts a paragraph
+// (marked `capital`). The lines set in beside the cap stand at its left
+// edge, as the lines under it do.
+function dropCaps(lines) {
+  const caps = new Map();
+  const beside = (cap, l) => !l.vertical && l.size <= 0.5 * cap.size && l.x >= cap.x + cap.w - 0.5 &&
+    l.x - cap.x - cap.w <= 0.5 * l.size && l.y >= cap.y - 0.5 * l.size && l.base <= cap.base + 0.5 * l.size;
+  for (const cap of lines) {
+    if (cap.vertical || !/^\p{Lu}$/u.test(cap.text.trim())) continue;
+    let first = null;
+    for (const l of lines) {
+      if (l === cap || !beside(cap, l) || l.base > cap.base - 0.5 * l.size || Math.abs(l.y - cap.y) > 0.5 * l.size) continue;
+      if (!first || l.x < first.x) first = l;
+    }
+    if (first && !caps.has(first)) caps.set(first, cap);
+  }
+  if (!caps.size) return lines;
+  const used = new Set(caps.values());
+  return lines.filter((l) => !used.has(l)).map((l) => {
+    const cap = caps.get(l);
+    if (cap) {
+      const joined = joinPieces({ ...cap, text: cap.text.trim(), cx: cap.cx && cap.cx.slice(0, 2) }, l, false);
+      return { ...joined, size: l.size, font: l.font, bold: l.bold, italic: l.italic, mono: l.mono, base: l.base, y: l.y, h: l.h,
+        math: l.math, capital: true };
+    }
+    const by = [...used].find((c) => beside(c, l));
+    return by ? { ...l, x: by.x, w: l.x + l.w - by.x } : l;
+  });
 }
 
 // A justified line whose spaces were stretched far apart comes as pieces on
@@ -177,17 +216,20 @@ function joinPieces(prev, line, space) {
 // The line of `out` (its index, or -1) whose last figure `line` stands
 // under as the denominator of a fraction: in smaller type, its baseline
 // lower by less than half the line's size, starting under the figure and
-// under a short bar (a script under a script has none).
+// under a short bar (a script under a script has none). The denominator
+// may start a line of its own (the full stop after it): its figures' size
+// and baseline are then the line's lead's.
 function fractionOver(out, line, shapes) {
   if (line.vertical || !/^\d/.test(line.text)) return -1;
-  const top = line.base - 0.75 * line.size;
-  if (!shapes.some((s) => s.h < 1 && s.w < 3 * line.size && s.x < line.x + 1 && s.x + s.w > line.x + 0.3 * line.size &&
-    s.y + s.h <= top + 0.5 && s.y > top - line.size)) return -1;
+  const { size, base } = line.lead || line;
+  const top = base - 0.75 * size;
+  if (!shapes.some((s) => s.h < 1 && s.w < 3 * size && s.x < line.x + 1 && s.x + s.w > line.x + 0.3 * size &&
+    s.y + s.h <= top + 0.5 && s.y > top - size)) return -1;
   for (let k = out.length - 1; k >= 0 && k >= out.length - 4; k--) {
     const o = out[k];
     const end = o.x + o.w;
-    if (!o.vertical && /\d$/.test(o.text) && line.size < 0.85 * o.size && line.base > o.base + 0.2 * o.size &&
-      line.base - o.base < 0.5 * o.size && line.x < end && line.x > end - o.size && line.x + line.w <= end + 0.5 * o.size) return k;
+    if (!o.vertical && /\d$/.test(o.text) && size < 0.85 * o.size && base > o.base + 0.2 * o.size &&
+      base - o.base < 0.5 * o.size && line.x < end && line.x > end - o.size && line.x + line.w <= end + 0.5 * o.size) return k;
   }
   return -1;
 }
@@ -247,12 +289,14 @@ function tableRows(lines, body, pageWidth, taken) {
     const leaders = cells.filter((c) => /(\.\s?){4,}/.test(c.text)).length >= 2;
     const x0 = Math.min(...cells.map((c) => c.x)), x1 = Math.max(...cells.map((c) => c.x + c.w));
     const math = cells.reduce((m, c) => m + mathShare(c), 0) / Math.max(1, cells.length);
+    // A list of symbols: each row a symbol, then its meaning in words.
+    const symbols = run.every((r) => r.cells.length < 2 || r.cells.slice(1).every((c) => mathShare(c) < 0.2 && /\p{L}{3,}/u.test(c.text)));
     // Two cells a row, the second from the middle of the page on: the two
     // columns of an index or of short lines, not a table.
     const seconds = run.filter((r) => r.cells.length === 2).map((r) => r.cells[1].x).sort((a, b) => a - b);
     const halves = seconds.length >= 0.7 * run.length && seconds[seconds.length >> 1] > 0.45 * pageWidth;
-    if (run.length >= 3 && math < 0.3 && !halves && !goesOn && !leaders && tabular(cells, x1 - x0)) {
-      for (const r of run) {
+    if (run.length >= 3 && (math < 0.3 || symbols) && !halves && !goesOn && !leaders && tabular(cells, x1 - x0)) {
+      for (const r of run.filter((r) => r.cells.length > 1)) {
         let line = r.cells[0];
         const starts = [];
         for (const c of r.cells.slice(1)) {
@@ -265,17 +309,27 @@ function tableRows(lines, body, pageWidth, taken) {
     }
     run = [];
   };
+  // A row of one short cell at the first column's edge between rows of
+  // cells (the head of a group of rows) keeps the run going; it stays a
+  // line of its own.
+  const groupHead = (r) => run.length && r.cells.length === 1 && r.cells[0].w < 0.35 * pageWidth && !r.cells[0].vertical &&
+    Math.abs(r.cells[0].x - run[0].cells[0].x) < 2 && Math.abs(r.cells[0].size - body) < 0.15 * body;
+  // The run without the heads of groups after its last row of cells.
+  const trimmed = () => {
+    while (run.length && run[run.length - 1].cells.length === 1) run.pop();
+    return run.length;
+  };
   rows.forEach((r, k) => {
     const last = run[run.length - 1];
-    if (celled(r) && (!last || r.base - last.base < 2.5 * body)) {
+    if ((celled(r) || groupHead(r)) && (!last || r.base - last.base < 2.5 * body)) {
       if (!run.length) start = k;
       run.push(r);
     } else {
-      if (run.length) flush(k);
+      if (trimmed()) flush(k);
       if (celled(r)) { start = k; run.push(r); }
     }
   });
-  if (run.length) flush(rows.length);
+  if (trimmed()) flush(rows.length);
   if (!out.size) return lines;
   const seen = new Set();
   const result = [];
@@ -590,7 +644,7 @@ function markNumbered(lines) {
 }
 
 function startsBlock(prev, line, ctx) {
-  if (!prev) return true;
+  if (!prev || line.capital) return true;
   const size = Math.max(prev.size, line.size);
   // (A line of prose that is mostly a path or a command in a smaller
   // typewriter face takes that face's size; the rule on typewriter lines
@@ -872,11 +926,39 @@ function placeInAreas(lines, areas, body) {
   for (const d of displays) items.push({ ...d.column, area: { ...d.box, formula: true }, lines: d.lines });
   for (const line of lines) {
     if (inDisplay.has(line)) continue;
-    const owner = items.find((it) => absorbs(it.area, line) && !captionStart(line.text.trim()));
-    if (owner) owner.lines.push(line);
-    else free.push(line);
+    const owner = items.find((it) => absorbs(it.area, line) && !captionStart(line.text.trim())) || labelled(line, items, lines, body);
+    if (!owner) {
+      free.push(line);
+      continue;
+    }
+    owner.lines.push(line);
+    if (!absorbs(owner.area, line)) Object.assign(owner, unionBox(owner, line));
   }
   return { items, free };
+}
+
+// The figure (of `items`) whose label `line` is: a few words in type well
+// under the text's (smaller than its scripts), no caption, set just
+// outside the figure's drawing over, under or beside it, no line of text in
+// the strip between the two nor touching it on its row (the scripts of a
+// line of text set apart from it).
+function labelled(line, items, lines, body) {
+  if (line.size >= 0.65 * body || line.row || captionStart(line.text.trim()) || (line.text.match(/\p{L}{3,}/gu) || []).length > 2) return null;
+  if (lines.some((o) => o !== line && o.size >= 0.65 * body && o.y < line.y + line.h && o.y + o.h > line.y &&
+    Math.max(o.x - line.x - line.w, line.x - o.x - o.w) < body)) return null;
+  const reach = 3 * body;
+  return items.find((it) => {
+    if (it.area.table || it.area.formula) return false;
+    const dx = Math.max(it.x - line.x - line.w, line.x - it.x - it.w), dy = Math.max(it.y - line.y - line.h, line.y - it.y - it.h);
+    const over = dx < 0 && dy >= 0 && dy <= reach, aside = dy < 0 && dx >= 0 && dx <= reach;
+    if (!over && !aside) return false;
+    // Whether a line of text stands in the strip between them.
+    const from = over ? Math.min(line.y + line.h, it.y + it.h) : Math.min(line.x + line.w, it.x + it.w);
+    const to = over ? Math.max(line.y, it.y) : Math.max(line.x, it.x);
+    const inStrip = (o) => (over ? o.x < line.x + line.w && o.x + o.w > line.x && o.y + o.h / 2 > from && o.y + o.h / 2 < to
+      : o.y < line.y + line.h && o.y + o.h > line.y && o.x + o.w / 2 > from && o.x + o.w / 2 < to);
+    return !lines.some((o) => o !== line && o.size >= 0.65 * body && inStrip(o));
+  }) || null;
 }
 
 // Rules outside figures and tables separate what is above them from what is
@@ -1288,6 +1370,8 @@ function referenceGoesOn(a, b) {
 // \textit)") at the end of a full last line of a paragraph finishes nothing.
 export function continues(a, b) {
   if (!a || !b || a.kind !== b.kind || !a.text || !b.text) return false;
+  // A table's row ends with its row.
+  if (a.lines.some((l) => l.row) || b.lines.some((l) => l.row)) return false;
   if (a.kind !== "paragraph" && a.kind !== "footnote") return false;
   if (Math.abs(a.lines[0].size - b.lines[0].size) > 0.9) return false;
   if (endsSentence(a.text) && !(/[^.!?]\)\s*$/.test(a.text) && fullLast(a))) return false;

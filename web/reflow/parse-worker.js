@@ -2,7 +2,7 @@
 // character positions, plus the page's pictures and drawn shapes. Coordinates
 // are points on the page as displayed, origin top-left, y downwards.
 
-const MATH_FONT = /^(CM(MI|SY|EX|BSY)|MSAM|MSBM|EUFM|EUSM|RSFS|STIX.*Math|.*Math|txmi|txsy|txex|LibertineMath|rtxmi|NewCM.*Math|esint|wasy)/i;
+const MATH_FONT = /^(CM(MI|SY|EX|BSY)|MSAM|MSBM|EUFM|EUSM|RSFS|STIX.*Math|.*Math|txmi|txsy|txex|LibertineMath|rtxmi|NewCM.*Math|esint|wasy|.*cmex)/i;
 
 function fontInfo(cache, font) {
   const key = font.pointer;
@@ -16,7 +16,7 @@ function fontInfo(cache, font) {
       italic: font.isItalic() || /italic|oblique|CMTI|CMMI|\.I$|-I$|TI$/i.test(name),
       mono: font.isMono() || /mono|courier|CMTT|txtt|inconsolata|consol|menlo|sourcecode|zi4|lmtt/i.test(name),
       math: MATH_FONT.test(name),
-      extension: /^(CMEX|txex|pxex|esint)|Extension/i.test(name),
+      extension: /^(txex|pxex|esint)|cmex|Extension/i.test(name),
     };
     cache.set(key, info);
   }
@@ -74,6 +74,10 @@ export function namedAbove(page, name) {
   for (const [low, code] of wide) if (code < 0 || narrow.has(low)) wide.delete(low);
   return wide;
 }
+
+// What a math extension font never draws: letters, digits, punctuation
+// other than brackets, and signs that are no mathematical symbols.
+const EXTENSION_MISNAMED = /^[\p{L}\p{N}\p{Pi}\p{Pf}\p{Po}\p{Pd}\p{Pc}\p{Sk}\p{So}\p{Sc}]/u;
 
 // The quarter turns from the page as displayed to the page as its text is
 // read: 0 when most of its text runs left to right, 1 when it runs down the
@@ -192,6 +196,11 @@ function textWalker(page, { bounds, turn, turned, box, rectBox }, { lines, pictu
     onChar(c, origin, font, size, quad) {
       if (!line) return;
       const info = fontInfo(fonts, font);
+      // A math extension font draws delimiters, big operators, radicals and
+      // wide accents; a letter, a quotation mark or a sign that one names
+      // (a wide hat named "quotedblleft") is none of them: a glyph without
+      // its character.
+      if (info.extension && EXTENSION_MISNAMED.test(c)) c = "\uFFFD";
       const q = turn ? box([quad[0], quad[2], quad[4], quad[6]], [quad[1], quad[3], quad[5], quad[7]]) : null;
       const x0 = q ? q[0] : (quad[0] < quad[4] ? quad[0] : quad[4]) - bounds[0];
       const x1 = q ? q[2] : (quad[2] > quad[6] ? quad[2] : quad[6]) - bounds[0];
@@ -201,7 +210,10 @@ function textWalker(page, { bounds, turn, turned, box, rectBox }, { lines, pictu
         // A glyph the font maps to no character: its height too, so that it
         // can be shown as it looks.
         const y0 = q ? q[1] : Math.min(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
-        const y1 = q ? q[3] : Math.max(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
+        let y1 = q ? q[3] : Math.max(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
+        // A math extension font's glyph hangs from its origin, an em deep
+        // at least (a sum in a line of text), whatever its font's descent.
+        if (info.extension) y1 = Math.max(y1, turned(origin[0] - bounds[0], origin[1] - bounds[1])[1] + size);
         (line.gy || (line.gy = {}))[line.text.length] = [round(y0), round(y1)];
       }
       // What may be the low 16 bits of a character above U+FFFF (the
@@ -255,8 +267,12 @@ function settleLine(line, runs) {
   let best = null;
   let counted = runs.some((run) => !run.extension) ? runs.filter((run) => !run.extension) : runs;
   // A listing's line number in small type before its code ("14 }")
-  // leaves the line to the code.
-  if (counted.length > 1 && counted[0].digits && counted.slice(1).every((run) => run.size > counted[0].size)) counted = counted.slice(1);
+  // leaves the line to the code. Its size and baseline are kept: it may be
+  // a fraction's denominator before the sentence's full stop ("4 .").
+  if (counted.length > 1 && counted[0].digits && counted.slice(1).every((run) => run.size > counted[0].size)) {
+    line.lead = { size: round(counted[0].size), base: round(counted[0].base) };
+    counted = counted.slice(1);
+  }
   for (const run of counted) {
     const key = run.info.name + "|" + run.size;
     const entry = tally.get(key) || { ...run, n: 0 };

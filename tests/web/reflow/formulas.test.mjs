@@ -4,6 +4,7 @@
 import { test } from "node:test";
 import assert from "node:assert/strict";
 import { layoutDocument } from "../../../web/reflow/layout.js";
+import { extractPage } from "../../../web/reflow/parse-worker.js";
 
 // A piece of a line: `math` characters of it set in math fonts, boxes as
 // the parser gives them (a little over three quarters of the size above
@@ -301,6 +302,32 @@ test("a fraction set in a line stays in it as figures with a slash; a script und
   assert.ok(laid.includes("a The z parameter of these positions is z ∼1/4."), laid.join("\n"));
   // Without the bar the lower figure is a subscript under a superscript.
   assert.ok(!note([]).some((t) => t.includes("1/4")), note([]).join("\n"));
+
+  // As the parser reads the page: the denominator and the sentence's full
+  // stop on one line, whose type is the full stop's.
+  const font = (pointer, name) => ({ pointer, getName: () => name, isBold: () => false, isItalic: () => false, isMono: () => false });
+  const small = font(1, "CMR6"), text = font(2, "CMR8");
+  // Each run: its font, its characters, where it starts and its baseline;
+  // characters 3.6 points wide, a space and a full stop narrower.
+  const lines = [[[text, "a The z parameter of these positions is z \u223C ", 55.49, 295.05], [small, "1", 219.67, 291.8]],
+    [[small, "4", 219.67, 298.18], [text, " .", 223.3, 295.05]]];
+  const stext = { walk(v) {
+    for (const runs of lines) {
+      v.beginLine?.(runs === lines[0] ? [55.49, 286.7, 223.27, 296.6] : [219.67, 289.5, 226.9, 299.7], 0, [1, 0]);
+      for (const [f, chars, x0, base] of runs) {
+        const size = f === small ? 5.98 : 7.97;
+        let x = x0;
+        for (const c of chars) {
+          const w = c === " " ? 1.2 : c === "." ? 2.4 : 3.6;
+          v.onChar?.(c, [x, base], f, size, [x, base - 0.7 * size, x + w, base - 0.7 * size, x, base + 0.2 * size, x + w, base + 0.2 * size]);
+          x += w;
+        }
+      }
+      v.endLine?.();
+    }
+  } };
+  const read = extractPage({ getBounds: () => [0, 0, 612, 792], toStructuredText: () => stext, getLinks: () => [] }, 0);
+  assert.deepEqual(layoutDocument([{ ...read, shapes: [bar] }])[0].blocks.map((b) => b.text), ["a The z parameter of these positions is z \u223C 1/4."]);
 });
 
 test("a display of text cells and fractions keeps its numbers; a display at the margin next to one does not narrow its column", () => {

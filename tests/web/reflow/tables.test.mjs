@@ -45,3 +45,20 @@ test("a line of prose that starts with a table's name stays in its paragraph", (
   assert.match(laid.blocks[0].text, /\(see Table 5\) set this option/);
   assert.match(laid.blocks[1].text, /and Table 2 summarizes/);
 });
+
+test("a list of symbols reads a symbol and its meaning a row, the heads of its groups apart", () => {
+  // Symbols in math italic at the margin, their meanings set in; a group's
+  // head in italic words between the rows.
+  const row = (symbol, meaning, y) => [line(symbol, 72, y, 6, { math: symbol.length }), line(meaning, 105.3, y, 6 * meaning.length)];
+  const lines = [line("Nomenclature", 264.7, 305.6, 82, { size: 12, h: 10.6, bold: true }),
+    ...row("F", "Force, N", 334.8), ...row("f", "Residual value vector", 346.8), ...row("J", "Jacobian Matrix", 358.7),
+    ...row("m", "Mass, kg", 370.7), line("Subscripts", 72, 388.6, 44, { italic: true }), ...row("i", "Variable number", 403.5),
+    line("Symbols", 72, 421.4, 34, { italic: true }), ...row("α", "Acceleration, m/s2", 436.4), ...row("∆x", "Variable displacement vector", 448.3),
+    line("After the list, the paper's text starts with a sentence long enough to fill its line.", 72, 480, 468)];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.slice(1, 11).map((b) => b.text.replace(/\u2003/g, " ")), ["F Force, N", "f Residual value vector",
+    "J Jacobian Matrix", "m Mass, kg", "Subscripts", "i Variable number", "Symbols", "α Acceleration, m/s2",
+    "∆x Variable displacement vector", "After the list, the paper's text starts with a sentence long enough to fill its line."], kinds(laid));
+  // A row that starts in lower case goes on no row before it.
+  assert.deepEqual(laid.blocks.filter((b) => b.continues).map((b) => b.text), []);
+});
