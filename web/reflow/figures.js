@@ -222,8 +222,12 @@ export function numberedDisplays(lines, body) {
     const pieces = new Set(lines.filter((l) => l !== n && !l.row && !numbers.has(l) && inColumn(l) &&
       !sentence(l) && words(l, 2) < 3 && (l.x - x0 > 0.5 * l.size || (mathy(l) && !words(l, 3)))));
     // A piece on a row of text is that text's (an accent over a word).
+    // (Delimiters and a wide accent set on their own, which hang from
+    // their top, are that text's when its baseline crosses them and its
+    // words touch them: the bars and tilde around a word of a sentence.)
     const textRow = (l) => lines.some((o) => o !== l && o !== n && inColumn(o) && !pieces.has(o) && !numbers.has(o) &&
-      Math.abs(o.base - l.base) < 0.5 * Math.max(o.size, l.size));
+      (Math.abs(o.base - l.base) < 0.5 * Math.max(o.size, l.size) || (l.hang && o.base > l.y && o.base < l.y + l.h &&
+        Math.max(o.x - l.x - l.w, l.x - o.x - o.w) < o.size)));
     const side = (l) => (right ? l.x + l.w <= n.x + 0.5 : l.x >= n.x + n.w - 0.5);
     const row = lines.filter((l) => l !== n && !numbers.has(l) && side(l) && inColumn(l) &&
       inkTop(l) < inkBottom(n) && inkBottom(l) > inkTop(n));
@@ -246,8 +250,14 @@ export function numberedDisplays(lines, body) {
     return { n, seed, pieces, textRow, x0, x1 };
   };
   const found = [];
+  // The full lines near a number (its column's), or anywhere on the page
+  // when none near it line up with it (a display at the foot of a page
+  // under a list or a listing).
+  const fullLines = (n, range) => lines.filter((l) => l !== n && Math.abs(l.base - n.base) < range && l.w > 12 * n.size);
   for (const n of numbers) {
-    const near = lines.filter((l) => l !== n && Math.abs(l.base - n.base) < 12 * n.size && l.w > 12 * n.size);
+    let near = fullLines(n, 12 * n.size);
+    const lined = (l) => Math.abs(l.x + l.w - n.x - n.w) < 2 || Math.abs(l.x - n.x) < 2;
+    if (!near.some(lined)) near = fullLines(n, Infinity);
     const ends = near.filter((l) => Math.abs(l.x + l.w - n.x - n.w) < 2);
     const starts = near.filter((l) => Math.abs(l.x - n.x) < 2);
     let x0, x1, right;

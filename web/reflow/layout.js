@@ -80,9 +80,11 @@ export function mergeFragments(lines, shapes = []) {
       // An equation number goes with the nearest piece to its left: a line
       // of the next column further left on its baseline is no formula's.
       // Nor is a piece of text before a fraction whose parts stand above and
-      // below the number's baseline (the number is the display's).
+      // below the number's baseline, or the last of the pieces of maths a
+      // display row is set in, apart (the number is the display's).
       const number = line.equationNumber && !sorted.some((o) => o !== line && o.x >= prev.x + prev.w - 0.5 &&
-        o.x + o.w <= line.x + 0.5 && (Math.abs(o.base - line.base) < 0.5 * size || (o.y < line.y + line.h && o.y + o.h > line.y)));
+        o.x + o.w <= line.x + 0.5 && (Math.abs(o.base - line.base) < 0.5 * size || (o.y < line.y + line.h && o.y + o.h > line.y))) &&
+        !apart(sorted, prev, line, size);
       if (script) {
         out[out.length - 1] = insertPiece(prev, line);
         continue;
@@ -148,6 +150,18 @@ function dropCaps(lines) {
     const by = [...used].find((c) => beside(c, l));
     return by ? { ...l, x: by.x, w: l.x + l.w - by.x } : l;
   });
+}
+
+// Whether `prev`, the piece before an equation number `line`, is the last
+// of the pieces of maths a display row is set in: the piece next left of
+// it on its baseline is maths, more than an em and less than six apart.
+function apart(lines, prev, line, size) {
+  let left = null;
+  for (const o of lines) {
+    if (o !== line && o.x + o.w <= prev.x + 0.5 && Math.abs(o.base - line.base) < 0.5 * size && (!left || o.x + o.w > left.x + left.w)) left = o;
+  }
+  const gap = left ? prev.x - left.x - left.w : 0;
+  return !!left && gap > size && gap < 6 * size && mathShare(left) > 0.3;
 }
 
 // A justified line whose spaces were stretched far apart comes as pieces on
@@ -926,7 +940,9 @@ function placeInAreas(lines, areas, body) {
   for (const d of displays) items.push({ ...d.column, area: { ...d.box, formula: true }, lines: d.lines });
   for (const line of lines) {
     if (inDisplay.has(line)) continue;
-    const owner = items.find((it) => absorbs(it.area, line) && !captionStart(line.text.trim())) || labelled(line, items, lines, body);
+    // (A display takes in no sentence, whatever its pieces' boxes reach.)
+    const owner = items.find((it) => absorbs(it.area, line) && !captionStart(line.text.trim()) &&
+      !(it.area.formula && (line.text.match(/\p{L}{3,}/gu) || []).length >= 3)) || labelled(line, items, lines, body);
     if (!owner) {
       free.push(line);
       continue;

@@ -281,6 +281,9 @@ function settleLine(line, runs) {
     if (!best || entry.n > best.n) best = entry;
   }
   if (!best || !line.text.trim()) return false;
+  // A line of nothing but pieces of large delimiters and accents hangs
+  // from its top: its baseline is none of a row of text.
+  if (!runs.some((run) => !run.extension)) line.hang = true;
   joinAccents(line);
   spaceWords(line, best.size);
   line.size = round(best.size);

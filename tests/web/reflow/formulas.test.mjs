@@ -403,3 +403,66 @@ test("a numbered display set across both columns is one cut-out with the drawing
   assert.ok(!blocks.some((t) => !t.startsWith("[") && /𝜑/.test(t)), blocks.join("\n"));
   assert.equal(laid.blocks.filter((b) => b.kind === "cutout").length, 1, blocks.join("\n"));
 });
+
+test("a display keeps numbers that line up only with text far above it, and those set after its last piece of maths", () => {
+  // The column's full lines are far above, a list and a listing between;
+  // the two rows of the display end in their numbers at the column's edge.
+  const above = [at("In LATEX 2.09, we have used the eqnarray environment in order to typeset aligned equa-", 94.9, 475.7, 424.3, 12.3, 483.4, 10.92),
+    at("tions. However, we have had difficulty when we want more complicated alignment.", 77, 493.5, 393.6, 10.1, 501.2, 10.92),
+    at("The following is a list of typical environments/commands of the amsmath package.", 94.9, 511.5, 392.8, 10.3, 519.2, 10.92)];
+  const list = [at("(1) align replaces the eqnarray environment.", 78, 577.7, 222.9, 10.3, 585.4, 10.92),
+    ...[["\\begin{align}", 74.4], ["m_{x} &= \\frac{\\sqrt{3}}{2} (S_{b} - S_{c}), \\\\", 269.2], ["m_{y} &= \\frac{3}{2}S_{a} - \\frac{1}{2}.", 229.1],
+      ["\\end{align}", 63]].map(([t, w], i) => ({ ...at(t, 97, 603.5 + 17.9 * i, w, 9.4, 610.3 + 17.9 * i, 10.92), mono: true, font: "Cmtt10" }))];
+  const display = [at("mx =", 260.8, 705.2, 26.4, 11.6, 712.9, 10.92, 2), at("√", 291.4, 688.8, 9.1, 18.3, 696.5, 10.92, 1),
+    at("3", 300.5, 697.8, 5.5, 10.1, 705.5, 10.92), at("2 (Sb −Sc),", 295.9, 705.2, 57.7, 20, 720.4, 10.92, 6),
+    at("(1)", 505.3, 705.2, 14, 10.1, 712.9, 10.92), at("my = 3", 261.1, 726.7, 35.7, 19.1, 741.7, 10.92, 2),
+    at("2Sa − 1", 291.4, 726.7, 38.3, 27.3, 749.2, 10.92, 3), at("2.", 324.2, 734, 9.6, 17.5, 749.2, 10.92, 1),
+    at("(2)", 505.3, 734, 14, 10.1, 741.7, 10.92)];
+  const [laid] = layoutDocument([page([...above, ...list, ...display], 595, 842)]);
+  const blocks = order(laid);
+  assert.ok(blocks.some((t) => /^\[.*\(1\).*\(2\)/.test(t)), blocks.join("\n"));
+  assert.ok(!blocks.some((t) => /^\(\d\)$/.test(t)), blocks.join("\n"));
+
+  // A row set in pieces of maths apart, the number after the last, the
+  // text going on under it; the word leading into it stays text.
+  const [row] = layoutDocument([page([
+    at("and lims→t− ŵ(s) = ŵ(t) for every t ∈ R. These conditions imply", 133.8, 294.8, 285.4, 10.7, 302.3, 9.96, 10),
+    at("û(t) = Du(]−∞, t[),", 185.5, 312.4, 86.4, 9.4, 319.9, 9.96, 9), at("v̂(t) = Dv(]−∞, t[)", 293.4, 312.4, 82.6, 9.4, 319.9, 9.96, 8),
+    at("∀t ∈ R", 395.9, 312.4, 29.9, 9.4, 319.9, 9.96, 3), at("(32)", 459.8, 313, 17.7, 8.9, 319.9, 9.96),
+    at("and", 133.8, 330.5, 16.1, 8.9, 337.5, 9.96),
+    at("v̂(t) = f(û(t))", 249, 342.5, 60.6, 8.9, 349.4, 9.96, 5), at("∀t ∈ R.", 329.5, 341.9, 32.7, 9.4, 349.4, 9.96, 4),
+    at("(33)", 459.8, 342.5, 17.7, 8.9, 349.4, 9.96),
+    at("Let t ∈ R be such that Du ([t, s[) > 0 for every s > t and assume that the", 133.8, 355.9, 343.7, 18.3, 367.7, 9.96, 18),
+    at("limits in (22) exist. By (23) and (24) we get the following bound for the difference.", 133.8, 372.3, 343.7, 9.4, 379.7, 9.96, 2)])]);
+  const rows = order(row);
+  assert.ok(rows.some((t) => t.startsWith("[") && t.includes("(33)") && t.includes("v̂(t) = f(û(t))") && t.includes("∀t ∈ R.")), rows.join("\n"));
+  assert.ok(rows.includes("and") && rows.some((t) => t.startsWith("Let t ∈ R be such that")), rows.join("\n"));
+
+  // A sentence under a display whose word has bars and a tilde set on
+  // their own, hanging from their top, stays text.
+  const [hanging] = layoutDocument([page([
+    at("for every x ∈ Ω. Let f be a Lipschitz continuous function such that f(0) = 0, and", 118.8, 130.5, 370.6, 11.6, 140, 10.91, 11),
+    at("(27)", 118.8, 154.4, 19.4, 9.7, 162, 10.91), at("Jv = (f(u+) − f(u−)) ⊗ νu · Hn−1", 211.3, 151.5, 166, 14.2, 162, 10.91, 15),
+    at("Su .", 381.5, 154.4, 15.4, 14.8, 166.1, 7.97, 3),
+    at("In addition, for", 118.8, 180.8, 74.7, 9.7, 188.3, 10.91),
+    { ...at("\uFFFD\uFFFD\uFFFD\uFFFD", 197.9, 175.7, 13.2, 19.6, 176.1, 10.91, 4), hang: true,
+      cx: [197.9, 201.5, 201.5, 207.6, 207.6, 211.1, 211.1, 211.1], gy: { 0: [175.7, 195.3], 1: [175.7, 179], 2: [175.7, 195.3], 3: [175.7, 179] } },
+    at("Du", 201.5, 180.8, 15.6, 9.7, 188.3, 10.91, 2),
+    at("-almost every x ∈ Ω the restriction of the function f to", 217.1, 180.8, 272.3, 9.7, 188.3, 10.91, 2),
+    at("T u x is differentiable at the point and the chain rule holds.", 118.8, 194.8, 300, 11.6, 204.3, 10.91, 5)])]);
+  assert.ok(order(hanging).some((t) => /^In addition, for .*almost every x/.test(t)), order(hanging).join("\n"));
+
+  // A display whose sums' boxes (their fonts' whole depth) reach over the
+  // sentence under it, its number apart after a fraction: the sentence
+  // stays text.
+  const [deep] = layoutDocument([page([
+    at("terms of the amplitudes are summed over the whole set of the permutations of the", 317, 196, 245.1, 10, 203.5, 9.96),
+    at("×", 406.4, 285.3, 7.8, 10, 292.8, 9.96, 1),
+    { ...at("\uFFFD", 415.9, 282.8, 23, 37.3, 290.6, 9.96, 1), hang: true, cx: [415.9, 438.9], gy: { 0: [282.8, 320.1] } },
+    { ...at("\uFFFD", 439, 282.8, 26.5, 37.3, 290.6, 9.96, 1), hang: true, cx: [439, 465.5], gy: { 0: [282.8, 320.1] } },
+    at("1", 474.7, 278.5, 5, 10, 286, 9.96), at("S12", 470, 292.4, 14.1, 10.3, 301, 6.97, 1),
+    at("cf", 520.4, 283.4, 8.2, 11.6, 292.8, 9.96, 2), at("(5)", 549.4, 285.3, 12.8, 10, 292.8, 9.96),
+    at("Note: Do not use \\label{#1} on a line of a multiline", 317, 316.4, 245.1, 10, 323.9, 9.96),
+    at("equation if \\nonumber is also used on that line. Incorrect", 317, 327.9, 245.2, 10, 335.4, 9.96)], 612, 792)]);
+  assert.ok(order(deep).some((t) => t.startsWith("Note: Do not use")), order(deep).join("\n"));
+});
