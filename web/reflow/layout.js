@@ -13,6 +13,9 @@ import { findAreas, absorbs, fractions, isRule, framesProse, tabular, numberedDi
 const NOTE_MARK = /^\s*(([∗*†‡§¶⋆]+|\d{1,3})\s?\p{L}|[a-z]\s+\p{Lu})/u;
 // A listing's numbered line: its number, then no word ("309 ⟨∗2ekernel⟩").
 const NUMBERED_CODE = /^\d{1,5}\s+[^\p{L}\s]/u;
+// A listing's numbered line of guards, which tell the files its lines go
+// to ("1074 ⟨∗trace⟩", "1071 ⟨latexrelease | fltrace⟩").
+const GUARD = /^\d{1,5}\s+⟨[^⟩]*⟩$/u;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 // A list marker made of a number or a letter, which a line of running text
 // may also start with.
@@ -91,8 +94,9 @@ export function mergeFragments(lines, shapes = []) {
       }
       // An entry of a table of contents: its number, its title and the
       // leaders to its page, however far the title is set in.
+      // (An entry in bold has no leaders: its page number told as one.)
       const entry = gap < 3 * size && (/^(\.\s?){5,}/.test(line.text) || /^(\d+(\.\d+)*|[A-Z](\.\d+)+|[IVX]+)\.?$/.test(prev.text.trim()) &&
-        sorted.some((o) => o.x >= line.x && Math.abs(o.base - line.base) < 0.35 * size && /(\.\s?){3,}/.test(o.text)));
+        sorted.some((o) => o.x >= line.x && Math.abs(o.base - line.base) < 0.35 * size && (/(\.\s?){3,}/.test(o.text) || (o.toc && o !== line))));
       // A caption's label set apart from its words ("Figure 1.", a quad,
       // "Magnetization as a") goes with them, not with a line of text in
       // other type beside the figure.
@@ -100,7 +104,7 @@ export function mergeFragments(lines, shapes = []) {
         captionStart(prev.text.trim());
       const caption = gap > 0.3 * size && Math.abs(prev.size - line.size) >= 0.5 && captionStart(line.text.trim());
       if ((gap > -0.5 || overlap) && !caption && (gap < 0.6 * size || stretched || (short && gap < wide) || number || entry || label ||
-        (prev.lineNumber && line.mono))) {
+        (prev.lineNumber && line.mono) || (GUARD.test(prev.text.trim()) && line.mono && gap < 2 * size))) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);
         if (line.toc) merged.toc = true;
@@ -438,8 +442,10 @@ function attachNumbers(lines) {
     const text = line.text.trim();
     if (/^\d{1,5}( ?[%#*])?$/.test(text) && !line.mono && numbersCode(line)) return { ...line, lineNumber: true };
     const equation = EQUATION_NUMBER.test(text);
-    // Leaders and their page number set apart from the entry's title.
+    // Leaders and their page number set apart from the entry's title; an
+    // entry's title with its leaders and page number in one piece.
     if (/^(\.\s?){3,}.*\d$/.test(text) && beside(line, (t) => /\p{L}/u.test(t))) return { ...line, equationNumber: true, toc: true };
+    if (/\p{L}.*(\.\s?){3,}\s*([0-9]{1,4}|[ivxlc]{1,6})$/iu.test(text)) return { ...line, toc: true };
     if (!equation && !PAGE_NUMBER_TEXT.test(text)) return line;
     if (equation) return beside(line, (t) => !EQUATION_NUMBER.test(t)) ? { ...line, equationNumber: true } : line;
     if (beside(line, (t) => /(\.\s?){3,}$/.test(t)) || (numbers.includes(line) && column(line))) {
@@ -585,9 +591,10 @@ export function readingOrder(items, minGap = 7, depth = 0) {
 
 // The lines of a page set wholly outside its text, in the margin left or
 // right of it, with words in them (a section's number hanging there is no
-// note), a few among the lines of the text. The text's edges are those of
-// its lines at least half as wide as its long lines.
-function marginNotes(lines, minGap) {
+// note) in type no larger than the text's, a few among the lines of the
+// text. The text's edges are those of its lines at least half as wide as
+// its long lines.
+function marginNotes(lines, minGap, body) {
   const out = new Set();
   if (lines.length < 4) return out;
   const widths = lines.map((l) => l.w).sort((a, b) => a - b);
@@ -595,7 +602,7 @@ function marginNotes(lines, minGap) {
   let x0 = Infinity, x1 = -Infinity;
   for (const l of lines) if (l.w >= wide) { x0 = Math.min(x0, l.x); x1 = Math.max(x1, l.x + l.w); }
   for (const l of lines) {
-    if ((l.x + l.w <= x0 - minGap || l.x >= x1 + minGap) && /\p{L}{2}/u.test(l.text)) out.add(l);
+    if ((l.x + l.w <= x0 - minGap || l.x >= x1 + minGap) && /\p{L}{2}/u.test(l.text) && l.size <= body + 0.5) out.add(l);
   }
   // A page of a table whose long cells make the text is all columns.
   return out.size <= 0.25 * lines.length ? out : new Set();
@@ -687,7 +694,9 @@ function startsBlock(prev, line, ctx) {
   // stands apart).
   const leavesProse = mixed && prev.mono;
   const entersProse = mixed && line.mono && size < 1.2 * ctx.body;
-  if ((prev.mono !== line.mono || typewritten(prev) !== typewritten(line)) && (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
+  const listing = typewritten(prev) && typewritten(line);
+  if (((prev.mono !== line.mono && !listing) || typewritten(prev) !== typewritten(line)) &&
+    (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
     (!leavesProse && ((!entersProse && /^\p{Lu}/u.test(line.text.trim())) || col.x1 - (prev.x + prev.w) > 2 * size)))) return true;
   // A display formula stands apart from the text around it, however close.
   // (A lone sign raised over the line it belongs to, as an inline radical
@@ -755,10 +764,10 @@ function startsBlock(prev, line, ctx) {
 // are: its characters advance by one width (a sentence with a few commands
 // in typewriter face among its words does not).
 function typewritten(line) {
-  if (!line.mono) return false;
+  // A listing's numbered line of guards is set in another face.
+  if (!line.mono) return GUARD.test(line.text.trim());
   if (!line.cx || line.cx.length < 4) return true;
-  // A listing's line number in the margin is set in another face.
-  const from = 2 * ((line.text.match(/^\s*\d+\s+/) || [""])[0].length);
+  const from = 2 * codeStart(line);
   const steps = [];
   for (let i = from + 2; i < line.cx.length; i += 2) if (line.cx[i] > line.cx[i - 2]) steps.push(line.cx[i] - line.cx[i - 2]);
   if (!steps.length) return true;
@@ -767,13 +776,25 @@ function typewritten(line) {
   return steps.filter((d) => Math.abs(d - step) <= 0.12 * step || Math.abs(d / step - Math.round(d / step)) < 0.12).length >= 0.9 * steps.length;
 }
 
+// Where the code of a listing's line starts: after its number in the
+// margin and the guards after it, which are set in another face.
+function codeStart(line) {
+  return (line.text.match(/^\s*\d+\s+(⟨[^⟩]*⟩)?/u) || [""])[0].length;
+}
+
 // A listing's text: its lines as they stand, each on a line of its own, its
 // characters in the columns they stand in (counted in the listing's usual
 // advance from the leftmost line's start).
 function joinListing(lines) {
+  // The advance of the code's typewriter face, not that of the numbers and
+  // guards set before it in another face.
   const steps = [];
   for (const l of lines) {
-    if (l.cx) for (let i = 2; i < l.cx.length; i += 2) if (l.cx[i] > l.cx[i - 2]) steps.push(l.cx[i] - l.cx[i - 2]);
+    if (!l.cx || !l.mono) continue;
+    for (let i = 2 + 2 * codeStart(l); i < l.cx.length; i += 2) if (l.cx[i] > l.cx[i - 2]) steps.push(l.cx[i] - l.cx[i - 2]);
+  }
+  if (!steps.length) {
+    for (const l of lines) if (l.cx) for (let i = 2; i < l.cx.length; i += 2) if (l.cx[i] > l.cx[i - 2]) steps.push(l.cx[i] - l.cx[i - 2]);
   }
   steps.sort((a, b) => a - b);
   const em = steps.length ? steps[steps.length >> 1] : Math.min(...lines.map((l) => l.w / Math.max(1, [...l.text.trim()].length)));
@@ -785,11 +806,17 @@ function joinListing(lines) {
     if (text) { text += "\n"; map.push(null); }
     let column = 0;
     let end = null;
+    // Guards in their own face keep their words and spaces as set.
+    const guards = /⟩/.test(line.text.slice(0, codeStart(line))) ? codeStart(line) : 0;
     for (let i = 0; i < line.text.length; i++) {
       const ch = line.text[i];
-      if (/\s/.test(ch)) continue;
+      if (/\s/.test(ch)) {
+        if (i < guards && !/ $/.test(text)) { text += " "; map.push(null); column++; }
+        continue;
+      }
       const x = line.cx && line.cx.length > 2 * i ? line.cx[2 * i] : line.x + column * em;
       const want = Math.round((x - left) / em);
+      if (i < guards) column = want;
       for (; column < want; column++) { text += " "; map.push(null); }
       // A gap narrower than the columns tell (a line number in smaller
       // type before the code) still parts the two.
@@ -911,7 +938,7 @@ function textLines(page, ctx) {
   // apart from the lines they stand beside: no piece of those lines, nor of
   // a table's row with them.
   const unfurnished = text.filter((l) => !furnished.has(l));
-  const margin = marginNotes(unfurnished, Math.max(6, ctx.body * 0.7));
+  const margin = marginNotes(unfurnished, Math.max(6, ctx.body * 0.7), ctx.body);
   const merged = mergeFragments(margin.size ? unfurnished.filter((l) => !margin.has(l)) : unfurnished, page.shapes);
   return { merged, margin };
 }

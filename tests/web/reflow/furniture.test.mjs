@@ -214,3 +214,55 @@ test("a title page's number set above the feet's band goes when it counts with t
   pages[0].lines[pages[0].lines.length - 1] = line("5", 303, 695.7, 5);
   assert.ok(texts(layoutDocument(pages)).includes("0:paragraph:5"));
 });
+
+test("a contents set in bold without leaders keeps each entry's number with its title; a listing's guard lines stay in it", () => {
+  // Entries in bold: number, title and page number apart, no leaders;
+  // an entry with leaders under them.
+  const bold = { bold: true, size: 9.96 };
+  const entry = (n, title, page, y) => [line(n, 144.7, y, 5.7, bold), line(title, 169.6, y, 6 * title.length, bold), line(page, 516.9, y, 11.5, bold)];
+  const contents = page(0, [...entry("6", "Filename Parsing", "11", 104.9), ...entry("7", "TeX Versions", "13", 126.8),
+    ...entry("8", "ltxcheck.tex", "14", 148.7), line("8.1", 159.7, 160.7, 12.7), line("Running the checks . . . . . . . . . . . . .", 187.6, 160.7, 319),
+    line("15", 518.4, 160.7, 10)]);
+  // The last entries: parts set in larger type out at the left of the
+  // indented ones, no note in the margin.
+  for (let i = 0; i < 6; i++) contents.lines.push(line(`8.${i + 2}`, 159.7, 172.7 + 12 * i, 12.7), line(`Step ${i} . . . . . . . . . . . . . . . . . . . ${16 + i}`, 187.6, 172.7 + 12 * i, 345.3));
+  contents.lines.push(line("Change History", 144.7, 260, 92.7, { bold: true, size: 11.96 }), line("1040", 501.4, 260, 26.9, { bold: true, size: 11.96 }),
+    line("Index", 144.7, 290, 33.2, { bold: true, size: 11.96 }), line("1112", 501.4, 290, 26.9, { bold: true, size: 11.96 }));
+  const toc = texts(layoutDocument([contents]));
+  assert.deepEqual(toc.slice(0, 3), ["0:list:6 Filename Parsing 11", "0:list:7 TeX Versions 13", "0:list:8 ltxcheck.tex 14"], toc.join("\n"));
+  assert.deepEqual(toc.slice(-2), ["0:list:Change History 1040", "0:list:Index 1112"], toc.join("\n"));
+  // An entry whose leaders and number end its title's piece is an entry of its own.
+  assert.equal(toc.filter((t) => /^0:list:8\.\d Step \d\.+ \d+$/.test(t)).length, 6, toc.join("\n"));
+
+  // A listing whose guard lines are set in a sans face, one with code after
+  // it on its line; the code in typewriter face, each character one
+  // advance wide.
+  const tt = (text, x, y) => line(text, x, y, 4.7 * text.length, { size: 8.97, mono: true,
+    cx: [...text].flatMap((_, i) => [x + 4.7 * i, x + 4.7 * i + 4.7]) });
+  // Guard lines in a proportional face: narrow and wide letters.
+  const guard = (text, y) => {
+    let x = 144;
+    const cx = [...text].flatMap((ch) => {
+      const w = ch === " " ? 2.6 : /[iltrf|]/.test(ch) ? 2.4 : /[mw⟨⟩∗]/.test(ch) ? 7 : 4.6;
+      x += w;
+      return [x - w, x];
+    });
+    return line(text, 144, y, x - 144, { size: 8.97, font: "LMSans9", math: 2, cx });
+  };
+  const listing = page(0, [line("The float is added to the current column when it fits, as the code below tells.", 144.7, 120, 380),
+    tt("1070 ⟨latexrelease⟩\\IncludeInRelease{2015/01/01}%", 144, 160.4), guard("1071 ⟨latexrelease | fltrace⟩", 171.4),
+    tt("{\\@addtocurcol}{float order in 2-column}%", 144 + guard("1071 ⟨latexrelease | fltrace⟩", 0).w + 8.4, 172.7),
+    guard("1072 ⟨∗2ekernel | latexrelease⟩", 182.3),
+    tt("1073 \\def \\@addtocurcol {%", 144, 194.6), guard("1074 ⟨∗trace⟩", 204.3), tt("1075   \\fl@trace{***Start addtocurcol}%", 144, 216.6),
+    guard("1076 ⟨/trace⟩", 226.2), tt("1077   \\@insertfalse", 144, 238.5),
+    line("This is a new adjustment which is quite a major change in functionality.", 144.7, 260, 380)]);
+  const [laid] = layoutDocument([listing]);
+  const code = laid.blocks.filter((b) => b.listing);
+  assert.equal(code.length, 1, texts([laid]).join("\n"));
+  assert.deepEqual(code[0].text.split("\n").map((l) => l.replace(/\s+/g, " ").trim()), ["1070 ⟨latexrelease⟩\\IncludeInRelease{2015/01/01}%",
+    "1071 ⟨latexrelease | fltrace⟩ {\\@addtocurcol}{float order in 2-column}%", "1072 ⟨∗2ekernel | latexrelease⟩",
+    "1073 \\def \\@addtocurcol {%", "1074 ⟨∗trace⟩", "1075 \\fl@trace{***Start addtocurcol}%", "1076 ⟨/trace⟩", "1077 \\@insertfalse"]);
+  // Guard lines alone keep their words whole.
+  const [guards] = layoutDocument([page(0, [guard("1230 ⟨∗trace⟩", 100), guard("1231 ⟨latexrelease | fltrace⟩", 111), guard("1233 ⟨/trace⟩", 122)])]);
+  assert.deepEqual(guards.blocks.map((b) => b.text.replace(/ +/g, " ")), ["1230 ⟨∗trace⟩\n1231 ⟨latexrelease | fltrace⟩\n1233 ⟨/trace⟩"]);
+});
