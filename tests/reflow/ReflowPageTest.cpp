@@ -539,7 +539,8 @@ namespace {
 
 // A page of paragraphs of four lines each; the PDF's own strike-out runs over
 // the second line, the icon of its sticky note over the first word of the
-// fifth.
+// fifth; another note's icon over "page" in the first line of the third
+// paragraph reaches up into the line above it.
 QString writeMarkedPaper(const QString &path)
 {
     PdfFixtureWriter w;
@@ -553,6 +554,9 @@ QString writeMarkedPaper(const QString &path)
                     {PdfFixtureWriter::quadOf(QRectF(72, 724, PdfFixtureWriter::textWidth(struck, FixtureFont::Helvetica, 10), 10))},
                     QColor(220, 0, 0));
     w.addTextNote(page, QRectF(84, 681, 16, 12), QStringLiteral("Check this line."));
+    w.addTextNote(page, QRectF(84 + PdfFixtureWriter::textWidth(QStringLiteral("Line 8 of the "), FixtureFont::Helvetica, 10),
+                               627, 20, 20),
+                  QStringLiteral("This word."));
     EXPECT_TRUE(w.save(path));
     return path;
 }
@@ -582,8 +586,13 @@ TEST_F(ReflowPageTest, APapersStrikeOutIsStruckAndItsNoteTintsNoText)
     EXPECT_TRUE(evaluate(view, QStringLiteral("[...document.querySelectorAll('mark.note.strikeout')].map((m) => m.textContent).join('')"))
                     .toString().contains(QStringLiteral("of the page says")));
 
-    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('mark.note.pin').length === 1")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('mark.note.pin').length === 2")));
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').textContent")).toString(), QStringLiteral("Line"));
+    // The word under the middle of the icon, not the line above it.
+    EXPECT_EQ(evaluate(view, QStringLiteral("(() => { const m = document.querySelectorAll('mark.note.pin')[1];"
+                                            " return m.textContent + ' in ' + m.closest('.part').textContent.slice(0, 6); })()"))
+                  .toString(),
+              QStringLiteral("page in Line 8"));
     EXPECT_TRUE(evaluate(view, styleOf(QStringLiteral("mark.note.pin"), QStringLiteral("textDecorationLine")))
                     .toString().contains(QStringLiteral("overline")));
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelector('mark.note.pin').title")).toString(),

@@ -27,6 +27,37 @@ export function firstWord(text, [start, end]) {
   return [from, to];
 }
 
+// The word under the middle of a sticky note's icon (`rect`, page
+// fractions, the page as read), as { block, range }, or null when no letter
+// lies under the icon. The icon is taller than a line and covers parts of
+// the lines above and below as well: the line nearest its middle, and the
+// letter of that line nearest it, name the word.
+export function wordUnderIcon(page, rect) {
+  const mx = (rect[0] + rect[2] / 2) * page.width, my = (rect[1] + rect[3] / 2) * page.height;
+  let best = null, bestY = Infinity, bestX = Infinity;
+  for (const block of page.blocks) {
+    if (!block.map || !block.region || !overlaps(block.region, rect)) continue;
+    const under = rangeUnder(block, rect, page.width, page.height);
+    for (let i = under ? under[0] : 0; under && i < under[1]; i++) {
+      const origin = block.map[i];
+      const line = origin && block.lines[origin[0]];
+      if (!line || !line.cx) continue;
+      const dy = Math.abs(line.y + line.h / 2 - my);
+      const dx = Math.abs((line.cx[2 * origin[1]] + line.cx[2 * origin[1] + 1]) / 2 - mx);
+      if (dy < bestY || (dy === bestY && dx < bestX)) {
+        best = { block, at: i };
+        bestY = dy;
+        bestX = dx;
+      }
+    }
+  }
+  if (!best) return null;
+  const text = best.block.text;
+  let from = best.at;
+  while (from > 0 && best.at - from < 15 && !/\s/.test(text[from - 1])) from--;
+  return { block: best.block, range: firstWord(text, [from, from + 1]) };
+}
+
 // `flow` is the text; `laid(page)` a page laid out, or none.
 export function createMarks({ flow, laid }) {
   // The native side's annotations of the pages on screen, one fragment a line.
@@ -54,6 +85,13 @@ export function createMarks({ flow, laid }) {
       const page = laid(f.page);
       if (!page) continue;
       const rect = readRegion(f.rect, page.turn);
+      // A sticky note marks the word under its icon.
+      const icon = f.kind === "text" && !placed.has(f.id) ? wordUnderIcon(page, rect) : null;
+      if (icon) {
+        placed.add(f.id);
+        spans.set(`${icon.block.key} ${f.id}`, { block: icon.block, f, ranges: [icon.range] });
+        continue;
+      }
       for (const block of page.blocks) {
         if (!block.map || !block.region || !overlaps(block.region, rect)) continue;
         let range = rangeUnder(block, rect, page.width, page.height);

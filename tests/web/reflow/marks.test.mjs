@@ -1,7 +1,8 @@
 // How the page draws the paper's own marks in the reflowed text.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { markForm, firstWord } from "../../../web/reflow/marks.js";
+import { markForm, firstWord, wordUnderIcon } from "../../../web/reflow/marks.js";
+import { layoutDocument } from "../../../web/reflow/layout.js";
 
 test("a strike-out is struck through and a note marks its place; neither tints its text", () => {
   assert.equal(markForm("strikeout"), "strikeout");
@@ -21,4 +22,36 @@ test("a note's mark stands over the first word of its place, to the word's end",
   assert.deepEqual(firstWord("a".repeat(40), [0, 40]), [0, 16]);
   // A place of spaces only keeps its last character.
   assert.deepEqual(firstWord("a   b", [1, 3]), [2, 3]);
+});
+
+// Lines as the parser gives them, every letter 5 points wide.
+function line(text, x, y) {
+  const cx = [...text].flatMap((_, i) => [x + 5 * i, x + 5 * i + 5]);
+  return { text, x, y, w: 5 * text.length, h: 12.4, base: y + 9.7, size: 9, font: "LinLibertineT", math: 0, cx };
+}
+
+test("a sticky note marks the word under the middle of its icon", () => {
+  // The end of one paragraph, then another indented: the icon, 20 points
+  // square, stands over "document" and reaches up into the line above.
+  const lines = [
+    line("As noted in the introduction, the class can be used to prepare", 53.5, 182.1),
+    line("many kinds of documentation by selecting the appropriate style.", 53.5, 194.0),
+    line("This document will explain the major features of the class.", 63.8, 206.0),
+    line("For further information, the guide is available from the site.", 53.5, 218.0),
+  ];
+  const [page] = layoutDocument([{ page: 1, width: 612, height: 792, lines, pictures: [], shapes: [] }]);
+  assert.equal(page.blocks.length, 2, page.blocks.map((b) => b.text).join("\n"));
+  const icon = (x, y) => [x / 612, y / 792, 20 / 612, 20 / 792];
+  const word = (found) => found && found.block.text.slice(...found.range);
+  const documentAt = 63.8 + 5 * 5;
+  const found = wordUnderIcon(page, icon(documentAt + 5, 199));
+  assert.equal(word(found), "document");
+  assert.equal(found.block, page.blocks[1]);
+  // Over the first letters of a word, or its last ones, the whole word.
+  assert.equal(word(wordUnderIcon(page, icon(documentAt - 9, 202))), "document");
+  assert.equal(word(wordUnderIcon(page, icon(documentAt + 30, 202))), "document");
+  // Mostly over the line above: its word.
+  assert.equal(word(wordUnderIcon(page, icon(documentAt, 186))), "kinds");
+  // In the margin, over no letter: no word.
+  assert.equal(wordUnderIcon(page, icon(10, 199)), null);
 });
