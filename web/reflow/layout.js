@@ -46,10 +46,11 @@ export function mergeFragments(lines, shapes = []) {
     // A piece set a little lower than the words right after it on their
     // line (the text before a tall sum) comes first by its baseline: the two
     // are weighed in their order on the line, when nothing came before them
-    // on it. (A raised row of a matrix in the line has no words.)
+    // on it. (A raised row of a matrix in the line has no words; a caption
+    // in smaller type beside a column is no piece of its line.)
     const before = out[out.length - 2];
     const touching = prev && prev.x - (line.x + line.w) > -0.5 && prev.x - (line.x + line.w) < 0.6 * Math.max(prev.size, line.size);
-    if (touching && !prev.vertical && /\p{L}{3}/u.test(prev.text) &&
+    if (touching && !prev.vertical && /\p{L}{3}/u.test(prev.text) && Math.abs(prev.size - line.size) < 0.5 &&
       !(before && Math.abs(before.base - line.base) < 0.35 * Math.max(before.size, line.size))) {
       [prev, line] = [line, prev];
     }
@@ -689,11 +690,12 @@ function startsBlock(prev, line, ctx) {
   // A line set mostly in typewriter face goes on a sentence that did not
   // end; code stands apart. A line of prose set mostly in typewriter face
   // (addresses too long to break) goes on into a line in the text's face
-  // unless its sentence ended, and a full line of body text into it
-  // whatever word it starts with (a title's next line in typewriter face
-  // stands apart).
+  // unless its sentence ended, and a full line of body text that stops at
+  // a word or a comma into it whatever word it starts with (a title's next
+  // line in typewriter face, an entry after an index's page numbers, stand
+  // apart).
   const leavesProse = mixed && prev.mono;
-  const entersProse = mixed && line.mono && size < 1.2 * ctx.body;
+  const entersProse = mixed && line.mono && size < 1.2 * ctx.body && /[\p{L},]$/u.test(prev.text.trim());
   const listing = typewritten(prev) && typewritten(line);
   if (((prev.mono !== line.mono && !listing) || typewritten(prev) !== typewritten(line)) &&
     (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||

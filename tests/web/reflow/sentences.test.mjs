@@ -73,6 +73,11 @@ test("a line read in pieces stays one line of its paragraph", () => {
   ];
   const [laid] = layoutDocument([page(lines)]);
   assert.match(laid.blocks.find((b) => b.text.includes("Let k")).text, /Hamiltonian cycles Hc is given/, texts(laid));
+  // A caption in smaller type right beside a column's line, a little
+  // higher, is no piece of that line.
+  const beside = [line("(very bad page breaks) on to the reader's attention, when the", 147, 377, 195, { base: 386, size: 9.5 }),
+    line("Table 1: Sizes of the type area in the large and", 344, 376, 172, { base: 384.5, size: 8 })];
+  assert.ok(!layoutDocument([page(beside)])[0].blocks.some((b) => /the Table 1/.test(b.text)), texts(layoutDocument([page(beside)])[0]));
 });
 
 test("a sentence goes on into its next line, whatever type that line is set in", () => {
@@ -99,6 +104,11 @@ test("a sentence goes on into its next line, whatever type that line is set in",
   assert.ok(laid.blocks.some((b) => b.text.endsWith("LaTeX Community Forum (https://example.org/forum/).")), all);
   assert.ok(laid.blocks.some((b) => b.text.startsWith("Note: This is a numbered")), all);
   assert.ok(laid.blocks.some((b) => b.text.includes("Embedded systems; Redundancy")), all);
+  // An index's entry ends at its page numbers, whatever face the next
+  // starts in.
+  const index = [line("Layout: set \\footskip . . . . . . . . . . . 27, 30, 39, 105", 382, 629, 168.5, { size: 9 }),
+    line("Pkg: mathptmx replaces times", 382, 641, 114, { size: 9, mono: true, cx: cx([5, 4.7, 4.7, 2.5, 3, ...mono(23)], 382) })];
+  assert.equal(layoutDocument([page(index)])[0].blocks.length, 2, texts(layoutDocument([page(index)])[0]));
   // A title's second line in typewriter face stays its own.
   const title = [line("Sample Paper for the Package", 168, 100, 274, { size: 17 }),
     line("File name: sample.tex", 212, 122, 186, { size: 17, mono: true, cx: cx([10, 4.7, 4.7, 7.5, 4.7, ...mono(16)], 212) }),
