@@ -258,7 +258,8 @@ QByteArray withOverflowingNumbersAsNull(const QByteArray &bytes)
 bool parseFile(const QByteArray &bytes, Json *out)
 {
     try {
-        if (jsonNestsDeeperThan(bytes.constBegin(), bytes.constEnd()))
+        // (The parser would stop at a NUL byte and leave the rest unread.)
+        if (bytes.contains('\0') || jsonNestsDeeperThan(bytes.constBegin(), bytes.constEnd()))
             return false;
         const QByteArray text = withOverflowingNumbersAsNull(bytes);
         Json parsed = Json::parse(text.constBegin(), text.constEnd());

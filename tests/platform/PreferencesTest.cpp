@@ -282,22 +282,27 @@ TEST_F(PreferencesTest, TwoStoresOnOneFileKeepEachOthersChanges)
     EXPECT_EQ(after->doubleValue(QStringLiteral("folvan.paperWarmth")), 0.5);
 }
 
-TEST_F(PreferencesTest, AFileNestedTooDeeplyIsSetAsideLikeAnyDamagedOne)
+// Nested too deeply, or valid only up to a NUL byte (the parser would stop
+// there and the rest would be written over).
+TEST_F(PreferencesTest, AFileNestedTooDeeplyOrHoldingANulIsSetAsideLikeAnyDamagedOne)
 {
-    const QByteArray nested = folvan::test::deeplyNestedJson();
-    ASSERT_TRUE(folvan::test::writeTestFile(file(), nested));
-    {
-        auto store = open();
-        EXPECT_TRUE(store->loadProblem().contains(QStringLiteral("Folvan.json.unreadable-")))
-            << store->loadProblem().toStdString();
-        EXPECT_FALSE(store->contains(QStringLiteral("next")));
-        store->setValue(QStringLiteral("x"), true);
+    for (const QByteArray &damaged : {folvan::test::deeplyNestedJson(),
+                                      QByteArray("{\"next\":true}\0{\"more\":1}", 24)}) {
+        QDir(path(QStringLiteral("prefs"))).removeRecursively();
+        ASSERT_TRUE(folvan::test::writeTestFile(file(), damaged));
+        {
+            auto store = open();
+            EXPECT_TRUE(store->loadProblem().contains(QStringLiteral("Folvan.json.unreadable-")))
+                << store->loadProblem().toStdString();
+            EXPECT_FALSE(store->contains(QStringLiteral("next")));
+            store->setValue(QStringLiteral("x"), true);
+        }
+        const QStringList aside =
+            QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(folvan::test::readTestFile(path(QStringLiteral("prefs/")) + aside.first()), damaged);
+        EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
     }
-    const QStringList aside =
-        QDir(path(QStringLiteral("prefs"))).entryList({QStringLiteral("Folvan.json.unreadable-*")});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(folvan::test::readTestFile(path(QStringLiteral("prefs/")) + aside.first()), nested);
-    EXPECT_TRUE(open()->boolValue(QStringLiteral("x"), false));
 }
 
 TEST_F(PreferencesTest, AFifoInPlaceOfTheFileIsSetAsideUnopened)
