@@ -3,6 +3,8 @@
 // horizontal rules of one width make a table. Text inside such an area
 // (axis labels, table cells) goes with the cut-out.
 
+import { captionStart } from "./quality.js";
+
 const GROW = 6;
 
 function intersects(a, b, grow = 0) {
@@ -139,8 +141,15 @@ function ruleTables(rules, lines) {
   const groups = [];
   const between = (g, r) => lines.filter((l) => l.y > g.y + g.h && l.y + l.h < r.y &&
     l.x + l.w / 2 > g.x && l.x + l.w / 2 < g.x + g.w);
-  for (const r of rules.slice().sort((a, b) => a.y - b.y)) {
-    const g = groups.find((g) => Math.abs(g.x - r.x) < 6 && Math.abs(g.x + g.w - r.x - r.w) < 6 &&
+  const sorted = rules.slice().sort((a, b) => a.y - b.y);
+  // A rule that a caption and a second rule close under it follow opens a
+  // float of its own (an algorithm set ruled), however close the one
+  // before it ends.
+  const opens = (r) => sorted.some((s) => s.y > r.y + 2 && s.y - r.y < 40 && Math.abs(s.x - r.x) < 6 && Math.abs(s.x + s.w - r.x - r.w) < 6 &&
+    between(r, s).some((l) => captionStart(l.text.trim())));
+  for (const r of sorted) {
+    // (The nearest group above it, a float opened since ends the one before.)
+    const g = !opens(r) && groups.findLast((g) => Math.abs(g.x - r.x) < 6 && Math.abs(g.x + g.w - r.x - r.w) < 6 &&
       (r.y - (g.y + g.h) < 260 || tabular(between(g, r), g.w) || (g.head && gridded(between(g, r), g.w))));
     if (g) {
       // Two rules close together with a row of cells between them: a head.

@@ -65,6 +65,15 @@ export function blockAt(laid, y, x) {
   if (best && x !== undefined) {
     const line = lineAt(best, y, laid.height);
     if (line && line.x / laid.width < x - 0.02) return startedAt(laid, placed, x, y) || best;
+    // Pictures side by side (the parts of a figure): a point at their
+    // height left of them leads to the first of the row that starts at or
+    // right of it, whichever reaches highest.
+    if (best.kind === "cutout" && best.region[0] >= x - 0.01) {
+      const [, by, , bh] = best.region;
+      const row = placed.filter((b) => b.kind === "cutout" && column(b) && b.region[0] >= x - 0.01 &&
+        b.region[1] < by + bh && b.region[1] + b.region[3] > by);
+      if (row.length) return row.reduce((a, b) => (b.region[0] < a.region[0] ? b : a));
+    }
   }
   if (best) return best;
   // Past the foot of its column: the block read after the column's last.
@@ -81,6 +90,46 @@ export function blockAt(laid, y, x) {
   }
   return best;
 }
+
+// The display just under a point (fractions) that holds the equation
+// number a link's text names ("1" or "(1)"), or null: an equation's target
+// stands a line above it, on the line of text that leads into it. Only a
+// link to an equation: its text in parentheses, or its destination named
+// for one ("equation.2.1").
+export function displayNamed(laid, y, label, destination = "") {
+  const text = String(label || "").trim();
+  const number = /^\(?([A-Z]?\d+(\.\d+)*[a-z]?)\)?$/.exec(text);
+  if (!laid || !number || !(/^\(.*\)$/.test(text) || /(^|[#=:.])eq(uation)?[.:_-]?\w/i.test(destination))) return null;
+  const named = laid.blocks.filter((b) => b.formula && b.region && b.text && b.text.includes(`(${number[1]})`) &&
+    b.region[1] + b.region[3] > y && b.region[1] - y < 0.06);
+  return named.reduce((a, b) => (!a || b.region[1] < a.region[1] ? b : a), null);
+}
+
+// The note right by a point (fractions) that starts with the mark a link's
+// text shows ("1", "†"), or null: a note's target stands on its line or
+// on the line of the note before it.
+export function noteNamed(laid, y, label) {
+  const mark = String(label || "").trim();
+  if (!laid || !mark || mark.length > 3 || /\p{L}{2}/u.test(mark)) return null;
+  const named = laid.blocks.filter((b) => b.kind === "footnote" && b.region && b.text && b.text.startsWith(mark) &&
+    !/^\d/.test(b.text.slice(mark.length)) && b.region[1] - y < 0.03 && y - (b.region[1] + b.region[3]) < 0.03);
+  return named.reduce((a, b) => (!a || Math.abs(b.region[1] - y) < Math.abs(a.region[1] - y) ? b : a), null);
+}
+
+// Whether a point (a fraction of the page's height) lies under all of a
+// laid-out page's text and on no note (nor just over one): a target there
+// (the anchor of a theorem set just before its page broke) names what
+// starts the next page. Only on a page read as it stands.
+export function pastText(laid, y) {
+  if (!laid || laid.turn) return false;
+  const placed = laid.blocks.filter((b) => b.region);
+  const text = placed.filter((b) => b.kind !== "footnote");
+  return text.length > 0 && text.every((b) => b.region[1] + b.region[3] < y) && !placed.some(onNote(y));
+}
+
+// Whether a block is a note whose lines a point (a fraction of the page's
+// height) stands on, or just over: its mark's target.
+const onNote = (y) => (b) => b.kind === "footnote" && y >= b.region[1] - 0.02 && y <= b.region[1] + b.region[3];
 
 // The block of the nearest line below a point (fractions) that begins at
 // its x or up to a few ems right of it, within a few lines' height; null

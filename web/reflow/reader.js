@@ -8,7 +8,7 @@ import { rangeUnder, findQuote } from "./study-rules.js";
 import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
 import { seam } from "./reading.js";
 import {
-  overlaps, heightFraction, blockAt as blockIn, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
+  overlaps, heightFraction, blockAt as blockIn, pastText, displayNamed, noteNamed, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
   shownRegion, readPoint, lineAt, lineRange,
 } from "./place.js";
 import { PageEvents, HAPPENINGS } from "./events.js";
@@ -730,7 +730,7 @@ flow.addEventListener("click", (event) => {
   if (!target) return;
   rememberPlace(a);
   const at = pointOn(target.page, target.x, target.y);
-  reader.pending = { page: target.page, x: at.x, y: at.y, jump: true, flash: true };
+  reader.pending = { page: target.page, x: at.x, y: at.y, jump: true, flash: true, label: a.textContent, destination: a.dataset.uri };
   goToPending();
 });
 
@@ -834,14 +834,23 @@ async function goToPending() {
   if (!target && Number.isFinite(p.y)) {
     const turn = reader.laid[page] ? reader.laid[page].turn : 0;
     const at = turn ? readPoint({ x: Number.isFinite(p.x) ? p.x : 0.5, y: p.y }, turn) : { x: p.x, y: p.y };
-    const block = blockAt(page, at.y, Number.isFinite(p.x) || turn ? at.x : undefined);
+    // The display whose number or the note whose mark the link names,
+    // right by its target; under all of the page's text, what starts the
+    // next page.
+    const named = displayNamed(reader.laid[page], at.y, p.label, p.destination) || noteNamed(reader.laid[page], at.y, p.label);
+    let block = named || blockAt(page, at.y, Number.isFinite(p.x) || turn ? at.x : undefined);
+    const next = !named && page + 1 < reader.pageCount && pastText(reader.laid[page], at.y);
+    if (next) {
+      await showPage(page + 1);
+      block = reader.laid[page + 1] && reader.laid[page + 1].blocks.find((b) => b.region);
+    }
     const el = block && (partOf(block.key) || flow.querySelector(`figure[data-key="${block.key}"]`));
     if (el) target = el.closest(".block") || el;
     // A point inside a block (one of a list of references set as one
     // block, say) leads to its line; a block set inside a paragraph that
     // goes on from a page before, to its own first line.
     if (el && el.classList.contains("part")) {
-      const within = landingRange(block, at.y) ||
+      const within = (!next && landingRange(block, at.y)) ||
         (el !== target.querySelector(".part") && block.lines && block.lines.length ? lineRange(block, block.lines[0]) : null);
       if (within) line = { el, at: within };
     }

@@ -62,3 +62,18 @@ test("a list of symbols reads a symbol and its meaning a row, the heads of its g
   // A row that starts in lower case goes on no row before it.
   assert.deepEqual(laid.blocks.filter((b) => b.continues).map((b) => b.text), []);
 });
+
+test("floats set ruled one under another, each a caption between its first two rules, are cut-outs of their own", () => {
+  // Three algorithms: a rule, the caption, a rule, the steps, a rule.
+  const lines = [];
+  const shapes = [];
+  for (const [n, top, bottom] of [[1, 119.9, 243.4], [2, 310.4, 505.5], [3, 573.4, 672]]) {
+    shapes.push(rule(top), rule(top + 17.5), rule(bottom));
+    lines.push(line(`Algorithm ${n}: The ${["first", "second", "third"][n - 1]} algorithm`, 150, top + 5.8, 180));
+    for (let y = top + 24; y < bottom - 10; y += 14) lines.push(line(`step ${Math.round(y)} of the algorithm`, 160, y, 120));
+  }
+  const [laid] = layoutDocument([page(lines, shapes)]);
+  const cutouts = laid.blocks.filter((b) => b.kind === "cutout");
+  assert.equal(cutouts.length, 3, kinds(laid));
+  assert.deepEqual(laid.blocks.filter((b) => b.kind === "caption").map((b) => b.text.slice(0, 11)), ["Algorithm 1", "Algorithm 2", "Algorithm 3"]);
+});
