@@ -706,10 +706,12 @@ function startsBlock(prev, line, ctx) {
   if ((displayed(prev, ctx) && prev.text.trim().length > 1 && mathShare(line) < 0.2) ||
     (mathShare(prev) < 0.2 && displayed(line, ctx))) return true;
   // On a page set with wide leading (a manuscript's double spacing), a
-  // line that runs to the right edge of the page's text, whatever its type,
-  // goes on in the line at that leading under it.
-  const spaced = ctx.leading > 1.6 && ctx.measure(prev).x1 - (prev.x + prev.w) <= 2 * size &&
-    line.base - prev.base < (ctx.leading + 0.3) * size;
+  // line of prose that spans the page's text to its right edge inside a
+  // sentence, whatever its type, goes on in the line at that leading under
+  // it.
+  const measure = ctx.leading > 1.6 && ctx.measure(prev);
+  const spaced = measure && measure.x1 - (prev.x + prev.w) <= 2 * size && prev.w > 0.6 * (measure.x1 - measure.x0) &&
+    !endsSentence(prev.text) && !typewritten(prev) && !typewritten(line) && line.base - prev.base < (ctx.leading + 0.3) * size;
   if ((gap > 0.75 * size && !spaced) || gap < -2 * size) return true;
   // An equation number set on a line of its own under its formula (the
   // formula was too wide for it) belongs to the formula, not to the text
@@ -1026,19 +1028,20 @@ function textAround(free, rules, body) {
 }
 
 // The page's usual distance from one line's baseline to the next, in the
-// lines' size: of the lines one under the other in reading order, in one
-// size, the one a quarter up from the least (the space around displays and
-// between paragraphs makes the greater ones); none from fewer than eight.
+// lines' size: the middle one of the steps between two lines of a
+// paragraph, one under the other with the same edges, in one size (lines
+// apart, an item or a centred title's, tell nothing); none from fewer than
+// two.
 function leading(ordered) {
   const steps = [];
   for (let i = 1; i < ordered.length; i++) {
     const a = ordered[i - 1], b = ordered[i];
-    if (a.area || b.area || Math.abs(a.size - b.size) > 0.5 || b.x >= a.x + a.w || a.x >= b.x + b.w) continue;
+    if (a.area || b.area || Math.abs(a.size - b.size) > 0.5 || Math.abs(a.x - b.x) > 1 || Math.abs(a.x + a.w - b.x - b.w) > 2) continue;
     const step = (b.base - a.base) / a.size;
     if (step > 0.8 && step < 3.5) steps.push(step);
   }
   steps.sort((a, b) => a - b);
-  return steps.length >= 8 ? steps[steps.length >> 2] : 0;
+  return steps.length >= 2 ? steps[(steps.length - 1) >> 1] : 0;
 }
 
 // Lines into blocks, in reading order: each figure or table a cut-out of
@@ -1423,11 +1426,13 @@ export function continues(a, b) {
   return continuesSentence(b.text) || /-$/.test(a.text);
 }
 
-// Whether a block of lines runs to its last line's end: that line reaches
-// as far right as the block's others.
+// Whether a block of lines runs to its last line's end: that line, of a
+// few words at least (a label in a drawing has one or two), reaches as far
+// right as the block's others.
 function fullLast(b) {
   const last = b.lines[b.lines.length - 1];
-  return b.lines.length > 1 && last.x + last.w >= Math.max(...b.lines.map((l) => l.x + l.w)) - 2 * last.size;
+  return b.lines.length > 1 && last.text.trim().split(/\s+/).length >= 4 &&
+    last.x + last.w >= Math.max(...b.lines.map((l) => l.x + l.w)) - 2 * last.size;
 }
 
 function headingLevel(block, ctx, page) {

@@ -131,10 +131,14 @@ test("a sentence cut by a table goes on after it, also after a bracket", () => {
   const [laid] = layoutDocument([page(lines)]);
   const rest = laid.blocks.find((b) => b.text.startsWith("form and symbols"));
   assert.ok(rest.joins, texts(laid));
-  // A date after a version number heads the entries under it.
+  // A date after a version number heads the entries under it; a label in
+  // a drawing is no sentence.
   const log = layoutDocument([page([line("1.19 (2014/09/29)", 90, 100, 80),
     line("signoff: added a page break where it was missing", 100, 130, 200)])])[0];
   assert.ok(!log.blocks.some((b) => b.joins), texts(log));
+  const labels = layoutDocument([page([line("standard", 387, 190, 40), line("(21 × 29.7)", 380, 202, 54),
+    line("standardaureo (21 × 29.7)", 380, 250, 70)])])[0];
+  assert.ok(!labels.blocks.some((b) => b.joins), texts(labels));
 });
 
 test("notes at the foot of a column, in the body's type, go after the sentence they cut", () => {
@@ -167,6 +171,23 @@ test("on a double-spaced page a full line goes on in the line under it; short li
   const all = texts(laid);
   assert.ok(laid.blocks.some((b) => b.text.endsWith("Susanne K. Laborator, and Kay T. Finally")), all);
   assert.ok(laid.blocks.some((b) => b.text === "Department of Chemistry, Second University, Nearby Town"), all);
+
+  // Widely spaced entries (a sentence each, or a default set flush right)
+  // stay apart; a page of centred lines tells no leading.
+  const spaced = (text, i, x = 85, w = 425) => line(text, x, 100 + 22 * i, w, { size: 12, h: 12, base: 109.5 + 22 * i });
+  const entries = [
+    spaced("Prints a page of 16 cm by 24 cm with a type block of 11 cm by 16.5 cm.", 0),
+    spaced("Prints a page of 17 cm by 24 cm with a type block of 12 cm by 18.5 cm.", 1),
+    spaced("Compact The same as the one before but with a golden ratio type block.", 2),
+    spaced("default: all", 3, 454, 56),
+    spaced("This option activates the ragged style and disables the other styles of", 4),
+    spaced("the contents, whatever else was chosen before it in the preamble here.", 5),
+    ...[6, 7, 8, 9].map((i) => spaced(`Entry ${i} says what its option does on the page, in a sentence.`, i)),
+  ];
+  const apart = texts(layoutDocument([page(entries)])[0]);
+  assert.ok(!/16\.5 cm\. Compact|default: all This/.test(apart), apart);
+  const title = Array.from({ length: 10 }, (_, i) => spaced(`Line ${i} of a title page, set centred`, i, 200 - 10 * (i % 3), 212 + 20 * (i % 3)));
+  assert.equal(layoutDocument([page(title)])[0].blocks.length, 10, texts(layoutDocument([page(title)])[0]));
 });
 
 test("a table's notes under it go with the table; the sentence it cut goes on past them", () => {
