@@ -4,6 +4,8 @@
 #include "engine/detail/PageText.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 namespace folvan::engine {
 
@@ -25,32 +27,80 @@ std::u16string folded(const QString &string, bool caseInsensitive)
     return result;
 }
 
-// Whether the code unit at `i` of a page string is a hyphen that breaks a
-// word at the end of a line: a letter before it, the line separator after
-// it and a letter after that.
-bool breaksWordAtLineEnd(const QString &string, size_t i)
+bool isHyphen(QChar c) { return c == u'-' || c == QChar(0x2010) || c == QChar(0x00AD); }
+
+// Where the word a hyphen at a line's end breaks goes on, by the index of
+// the hyphen, when that is not the next line of the page string: the next
+// line of the hyphen's own column (the nearest in the row under it that
+// overlaps it across, within half a line), where the text order puts other
+// lines before it (a margin note set level with the line, a float). Lines
+// as the page is shown by `toShown` (y down).
+std::map<size_t, size_t> columnJoins(const PdfPageText &text, const QTransform &toShown)
 {
-    if (i < 1 || i + 2 >= size_t(string.size()))
-        return false;
-    const QChar c = string[qsizetype(i)];
-    const bool hyphen = c == u'-' || c == QChar(0x2010) || c == QChar(0x00AD);
-    return hyphen && string[qsizetype(i + 1)] == u'\n' && string[qsizetype(i - 1)].isLetter()
-           && string[qsizetype(i + 2)].isLetter();
+    std::map<size_t, size_t> joins;
+    const QString &string = text.string;
+    for (size_t k = 0; k + 1 < text.lines.size(); ++k) {
+        const PdfTextRange range = text.lines[k].range;
+        const int hyphen = range.end() - 1;
+        if (range.length < 2 || !isHyphen(string[hyphen]) || !string[hyphen - 1].isLetter())
+            continue;
+        const QRectF line = toShown.mapRect(text.lines[k].bounds);
+        const PdfTextSpan *next = nullptr;
+        QRectF nextBox;
+        for (const PdfTextSpan &other : text.lines) {
+            const QRectF box = toShown.mapRect(other.bounds);
+            const bool rowUnder = box.center().y() > line.center().y() + std::min(line.height(), box.height()) / 2;
+            if (other.range.location <= range.end() || box.right() <= line.left() || box.left() >= line.right()
+                || !rowUnder || box.top() > line.bottom() + line.height() / 2)
+                continue;
+            if (!next || box.center().y() < nextBox.center().y()) {
+                next = &other;
+                nextBox = box;
+            }
+        }
+        if (next && next != &text.lines[k + 1] && string[next->range.location].isLetter())
+            joins[size_t(hyphen)] = size_t(next->range.location);
+    }
+    return joins;
+}
+
+// Where the word broken by a hyphen at `i` of a page string goes on: the
+// next line of its column (`joins`), else the next line of the string when
+// a letter stands on each side; none when `i` holds no such hyphen.
+std::optional<size_t> wordGoesOn(const QString &string, const std::map<size_t, size_t> &joins, size_t i)
+{
+    if (i < 1 || i + 2 >= size_t(string.size()) || !isHyphen(string[qsizetype(i)])
+        || string[qsizetype(i + 1)] != u'\n' || !string[qsizetype(i - 1)].isLetter())
+        return std::nullopt;
+    if (const auto join = joins.find(i); join != joins.end())
+        return join->second;
+    if (string[qsizetype(i + 2)].isLetter())
+        return i + 2;
+    return std::nullopt;
 }
 
 // Where a match of needle[j...] that starts at hay[i] ends, or npos. The
 // needle matches as typed; a word hyphenated at a line's end also matches
 // whole ("proceed-" "ings" as "proceedings"), and so does a hyphenated word
-// broken at its own hyphen ("camera-" "ready" as "camera-ready").
-size_t matchEnd(const QString &string, const std::u16string &hay, const std::u16string &needle, size_t i, size_t j)
+// broken at its own hyphen ("camera-" "ready" as "camera-ready"). A match
+// that goes on at a line of its column past other lines of the string adds
+// each such jump (the hyphen's index, where it goes on) to `jumps`.
+size_t matchEnd(const QString &string, const std::map<size_t, size_t> &joins, const std::u16string &hay,
+                const std::u16string &needle, size_t i, size_t j, std::vector<std::pair<size_t, size_t>> &jumps)
 {
     for (; j < needle.size(); ++i, ++j) {
-        if (j > 0 && breaksWordAtLineEnd(string, i)) {
-            if (const size_t end = matchEnd(string, hay, needle, i + 2, j); end != std::u16string::npos)
+        if (const auto on = j > 0 ? wordGoesOn(string, joins, i) : std::nullopt) {
+            const auto jumped = [&](size_t end) {
+                if (*on != i + 2)
+                    jumps.emplace_back(i, *on);
                 return end;
+            };
+            if (const size_t end = matchEnd(string, joins, hay, needle, *on, j, jumps); end != std::u16string::npos)
+                return jumped(end);
             if (hay[i] == needle[j]) {
-                if (const size_t end = matchEnd(string, hay, needle, i + 2, j + 1); end != std::u16string::npos)
-                    return end;
+                if (const size_t end = matchEnd(string, joins, hay, needle, *on, j + 1, jumps);
+                    end != std::u16string::npos)
+                    return jumped(end);
             }
         }
         if (i >= hay.size() || hay[i] != needle[j])
@@ -59,21 +109,37 @@ size_t matchEnd(const QString &string, const std::u16string &hay, const std::u16
     return i;
 }
 
-// The places of `needle` in `string`, matches not overlapping.
-std::vector<PdfTextRange> matchesIn(const QString &string, const std::u16string &needle, bool caseInsensitive)
+// The places of `needle` in a page's text, matches not overlapping, each
+// in its pieces: one range, or one more for each jump to a line of its
+// column.
+std::vector<std::vector<PdfTextRange>> matchesIn(const PdfPageText &text, const QTransform &toShown,
+                                                 const std::u16string &needle, bool caseInsensitive)
 {
-    std::vector<PdfTextRange> ranges;
-    const std::u16string hay = folded(string, caseInsensitive);
-    for (size_t at = hay.find(needle[0]); at != std::u16string::npos;) {
-        const size_t end = matchEnd(string, hay, needle, at, 0);
+    std::vector<std::vector<PdfTextRange>> matches;
+    const std::u16string hay = folded(text.string, caseInsensitive);
+    const size_t first = hay.find(needle[0]);
+    if (first == std::u16string::npos)
+        return matches;
+    const std::map<size_t, size_t> joins = columnJoins(text, toShown);
+    for (size_t at = first; at != std::u16string::npos;) {
+        std::vector<std::pair<size_t, size_t>> jumps;
+        const size_t end = matchEnd(text.string, joins, hay, needle, at, 0, jumps);
         if (end == std::u16string::npos) {
             at = hay.find(needle[0], at + 1);
             continue;
         }
-        ranges.push_back({int(at), int(end - at)});
+        std::sort(jumps.begin(), jumps.end());
+        std::vector<PdfTextRange> pieces;
+        size_t from = at;
+        for (const auto &[hyphen, on] : jumps) {
+            pieces.push_back({int(from), int(hyphen + 1 - from)});
+            from = on;
+        }
+        pieces.push_back({int(from), int(end - from)});
+        matches.push_back(std::move(pieces));
         at = hay.find(needle[0], end);
     }
-    return ranges;
+    return matches;
 }
 
 } // namespace
@@ -113,23 +179,29 @@ bool searchPages(const std::shared_ptr<PdfDocument> &document, const QString &qu
         std::shared_ptr<const PdfPageText> text;
         {
             detail::DocumentLock lock(*document);
+            const QTransform toShown = lock.impl().geometry(lock.ctx(), p).userToFitz;
             text = lock.impl().cachedText(p);
             // Searching passes over every page once: the texts read here
             // are not kept, and only pages with matches get their boxes.
             if (!text) {
-                text = detail::buildPageText(lock, p, [&](const QString &string) {
-                    matches.ranges = matchesIn(string, needle, options.caseInsensitive);
+                text = detail::buildPageText(lock, p, [&](const PdfPageText &lines) {
+                    matches.ranges = matchesIn(lines, toShown, needle, options.caseInsensitive);
                     return !matches.ranges.empty();
                 });
             } else {
-                matches.ranges = matchesIn(text->string, needle, options.caseInsensitive);
+                matches.ranges = matchesIn(*text, toShown, needle, options.caseInsensitive);
             }
         }
         if (matches.ranges.empty())
             continue;
         matches.lineBounds.reserve(matches.ranges.size());
-        for (const PdfTextRange &range : matches.ranges)
-            matches.lineBounds.push_back(lineBounds(*text, range));
+        for (const std::vector<PdfTextRange> &pieces : matches.ranges) {
+            std::vector<QRectF> &bounds = matches.lineBounds.emplace_back();
+            for (const PdfTextRange &piece : pieces) {
+                const std::vector<QRectF> more = lineBounds(*text, piece);
+                bounds.insert(bounds.end(), more.begin(), more.end());
+            }
+        }
         found(std::move(matches));
     }
     return true;
@@ -141,8 +213,8 @@ std::vector<PdfSelection> findAll(const std::shared_ptr<PdfDocument> &document, 
     std::vector<PdfSelection> matches;
     searchPages(document, query, options, stop, [&](PdfPageMatches &&page) {
         const PdfPage at = document->page(page.page);
-        for (const PdfTextRange &range : page.ranges)
-            matches.emplace_back(at, range);
+        for (const std::vector<PdfTextRange> &pieces : page.ranges)
+            matches.emplace_back(at, pieces);
     });
     return matches;
 }

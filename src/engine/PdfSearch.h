@@ -22,7 +22,11 @@ struct PdfSearchOptions {
 // The matches found on one page, in the order of the page string.
 struct PdfPageMatches {
     int page = 0;
-    std::vector<PdfTextRange> ranges;
+    // Each match in its pieces of the page string: one range, or, where a
+    // word broken by a hyphen at a line's end goes on at the next line of
+    // its column past other lines of the string (a margin note), one piece
+    // on either side of those lines.
+    std::vector<std::vector<PdfTextRange>> ranges;
     // For each match, the bounds of its pieces line by line (PDF user
     // space); a piece without a visible box is left out.
     std::vector<std::vector<QRectF>> lineBounds;
@@ -32,7 +36,9 @@ struct PdfPageMatches {
 // the first, and hands `found` the matches of every page that has some, in
 // page order, on the calling thread. The query is matched as typed (not
 // trimmed); a white-space character of the query matches any white space of
-// the text, a line break included, so a match may run over lines. An empty
+// the text, a line break included, so a match may run over lines. A word
+// hyphenated at a line's end matches whole, its second part on the next
+// line of its column, wherever the page string puts that line. An empty
 // query finds nothing. The document's lock is held only while a page's text
 // is read, and a page's boxes are read only when it has matches. `stop` is
 // looked at before every page: once it is true the search ends. Returns

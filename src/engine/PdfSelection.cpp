@@ -14,6 +14,14 @@ PdfSelection::PdfSelection(const PdfPage &page, PdfTextRange range) : m_document
         addRange(page.index(), range);
 }
 
+PdfSelection::PdfSelection(const PdfPage &page, const std::vector<PdfTextRange> &ranges) : m_document(page.document())
+{
+    if (page.isValid()) {
+        for (const PdfTextRange &range : ranges)
+            addRange(page.index(), range);
+    }
+}
+
 void PdfSelection::addRange(int pageIndex, PdfTextRange range)
 {
     if (range.length <= 0 || range.location < 0)

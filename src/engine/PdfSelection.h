@@ -20,6 +20,7 @@ public:
     PdfSelection() = default;
     explicit PdfSelection(std::shared_ptr<PdfDocument> document);
     PdfSelection(const PdfPage &page, PdfTextRange range);
+    PdfSelection(const PdfPage &page, const std::vector<PdfTextRange> &ranges);
 
     const std::shared_ptr<PdfDocument> &document() const { return m_document; }
     bool isEmpty() const { return m_ranges.empty(); }

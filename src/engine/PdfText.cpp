@@ -112,8 +112,8 @@ fz_quad slice(const fz_quad &q, int k, int n)
     return fz_quad{lerp(q.ul, q.ur, from), lerp(q.ul, q.ur, to), lerp(q.ll, q.lr, from), lerp(q.ll, q.lr, to)};
 }
 
-// The page text; with `geometry` false only the string is made (for the
-// search, which needs nothing else).
+// The page text; with `geometry` false only the string and its lines are
+// made (for the search, which needs nothing else).
 std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometry &pageGeometry, bool geometry)
 {
     auto text = std::make_shared<PdfPageText>();
@@ -134,8 +134,11 @@ std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometr
             }
             firstLine = false;
             if (!geometry) {
+                PdfTextSpan span{{int(text->string.size()), 0}, toUser.mapRect(detail::toQRectF(line->bbox))};
                 for (fz_stext_char *ch = line->first_char; ch; ch = ch->next)
                     appendCodepoint(text->string, ch->c);
+                span.range.length = int(text->string.size()) - span.range.location;
+                text->lines.push_back(span);
                 continue;
             }
             PdfTextSpan span{{int(text->string.size()), 0}, {}};
@@ -169,10 +172,11 @@ std::shared_ptr<PdfPageText> convertText(fz_stext_page *stext, const PageGeometr
 }
 
 // The page's text, with its boxes when `geometry` is true or, when not,
-// when `wantsGeometry` asks for them after seeing the string (both
-// conversions give the same string). Needs the document lock.
+// when `wantsGeometry` asks for them after seeing the string and its lines
+// (both conversions give the same string and lines). Needs the document
+// lock.
 std::shared_ptr<const PdfPageText> readPageText(const detail::DocumentLock &lock, int pageIndex, bool geometry,
-                                               const std::function<bool(const QString &)> &wantsGeometry)
+                                               const std::function<bool(const PdfPageText &)> &wantsGeometry)
 {
     auto &impl = lock.impl();
     const PageGeometry &pageGeometry = impl.geometry(lock.ctx(), pageIndex);
@@ -184,7 +188,7 @@ std::shared_ptr<const PdfPageText> readPageText(const detail::DocumentLock &lock
     if (!stext)
         return std::make_shared<PdfPageText>();
     auto text = convertText(stext, pageGeometry, geometry);
-    if (!geometry && wantsGeometry && wantsGeometry(text->string))
+    if (!geometry && wantsGeometry && wantsGeometry(*text))
         text = convertText(stext, pageGeometry, true);
     fz_drop_stext_page(lock.ctx(), stext);
     return text;
@@ -200,7 +204,7 @@ std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int p
 }
 
 std::shared_ptr<const PdfPageText> buildPageText(const DocumentLock &lock, int pageIndex,
-                                                 const std::function<bool(const QString &)> &wantsGeometry)
+                                                 const std::function<bool(const PdfPageText &)> &wantsGeometry)
 {
     return readPageText(lock, pageIndex, false, wantsGeometry);
 }

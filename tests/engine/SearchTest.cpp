@@ -107,6 +107,37 @@ TEST(Search, FindsAWordBrokenAtALineEndWholeAndAHyphenInALineAsTyped)
     EXPECT_TRUE(findAll(doc, QStringLiteral("1020")).empty());
 }
 
+// A note in the margin set on the baseline of a line that ends with a
+// hyphen comes between that line and the next in the page's text: the
+// word still joins the next line of its column, the note no part of the
+// match, and the hyphen does not join the note.
+TEST(Search, AWordBrokenAtALineEndJoinsTheNextLineOfItsColumnPastAMarginNote)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    writer.addText(0, QPointF(160, 700), QStringLiteral("printed for journals or proceed-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(40, 700), QStringLiteral("Settopmatter"), FixtureFont::Courier, 8);
+    writer.addText(0, QPointF(144, 686), QStringLiteral("ings and suppressed for others"), FixtureFont::Courier, 12);
+    auto doc = PdfDocument::openData(writer.data());
+    ASSERT_TRUE(doc);
+    const QString string = doc->page(0).string();
+    ASSERT_LT(string.indexOf(QStringLiteral("Settopmatter")), string.indexOf(QStringLiteral("ings")));
+
+    const auto words = findAll(doc, QStringLiteral("proceedings"));
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0].string(), QStringLiteral("proceed-\nings"));
+    EXPECT_GE(words[0].bounds(doc->page(0)).left(), 144);
+    std::vector<PdfPageMatches> pages;
+    searchPages(doc, QStringLiteral("proceedings"), {}, nullptr,
+                [&](PdfPageMatches &&found) { pages.push_back(std::move(found)); });
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].lineBounds.size(), 1u);
+    EXPECT_EQ(pages[0].lineBounds[0].size(), 2u);
+    for (const QRectF &piece : pages[0].lineBounds[0])
+        EXPECT_GE(piece.left(), 144);
+    EXPECT_TRUE(findAll(doc, QStringLiteral("proceedsettopmatter")).empty());
+}
+
 TEST(Search, RunsOnAPrivateCopyInAnotherThreadAndStops)
 {
     auto doc = makeDocument(5);
@@ -143,7 +174,8 @@ TEST(Search, HandsOverPagesInOrderWithLineBoxesAndStopsBetweenPages)
         ASSERT_EQ(pages[p].lineBounds.size(), 1u);
         // One box on each line, the same as those of the page's own text.
         const auto text = doc->page(int(p)).text();
-        EXPECT_EQ(pages[p].lineBounds[0], lineBounds(*text, pages[p].ranges[0]));
+        ASSERT_EQ(pages[p].ranges[0].size(), 1u);
+        EXPECT_EQ(pages[p].lineBounds[0], lineBounds(*text, pages[p].ranges[0].front()));
     }
     const std::vector<QRectF> &boxes = pages[0].lineBounds[0];
     ASSERT_EQ(boxes.size(), 2u);
