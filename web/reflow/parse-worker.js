@@ -200,7 +200,8 @@ function textWalker(page, { bounds, turn, turned, box, rectBox }, { lines, pictu
       // wide accents; a letter, a quotation mark or a sign that one names
       // (a wide hat named "quotedblleft") is none of them: a glyph without
       // its character.
-      if (info.extension && EXTENSION_MISNAMED.test(c)) c = "\uFFFD";
+      const misnamed = info.extension && EXTENSION_MISNAMED.test(c);
+      if (misnamed) c = "\uFFFD";
       const q = turn ? box([quad[0], quad[2], quad[4], quad[6]], [quad[1], quad[3], quad[5], quad[7]]) : null;
       const x0 = q ? q[0] : (quad[0] < quad[4] ? quad[0] : quad[4]) - bounds[0];
       const x1 = q ? q[2] : (quad[2] > quad[6] ? quad[2] : quad[6]) - bounds[0];
@@ -209,11 +210,14 @@ function textWalker(page, { bounds, turn, turned, box, rectBox }, { lines, pictu
       if (c === "\uFFFD") {
         // A glyph the font maps to no character: its height too, so that it
         // can be shown as it looks.
-        const y0 = q ? q[1] : Math.min(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
+        let y0 = q ? q[1] : Math.min(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
         let y1 = q ? q[3] : Math.max(quad[1], quad[3], quad[5], quad[7]) - bounds[1];
         // A math extension font's glyph hangs from its origin, an em deep
-        // at least (a sum in a line of text), whatever its font's descent.
-        if (info.extension) y1 = Math.max(y1, turned(origin[0] - bounds[0], origin[1] - bounds[1])[1] + size);
+        // at least (a sum in a line of text), whatever its font's descent;
+        // one its font misnames may be a wide accent, set an em over it.
+        const oy = turned(origin[0] - bounds[0], origin[1] - bounds[1])[1];
+        if (info.extension) y1 = Math.max(y1, oy + size);
+        if (misnamed) y0 = Math.min(y0, oy - 1.1 * size);
         (line.gy || (line.gy = {}))[line.text.length] = [round(y0), round(y1)];
       }
       // What may be the low 16 bits of a character above U+FFFF (the
