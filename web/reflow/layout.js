@@ -1075,6 +1075,8 @@ function gatherBlocks(ordered, column, ctx) {
       raw.push(cur);
     }
     cur.lines.push(item);
+    // Whether the block's last line runs to its column's right edge.
+    cur.full = column(item).x1 - (item.x + item.w) < item.size;
   }
   return raw;
 }
@@ -1153,7 +1155,7 @@ function textBlock(b, page) {
     joined.text = text.join("");
   }
   const box = bounds(b.lines);
-  const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, ...box };
+  const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, full: !!b.full, ...box };
   if (listing) block.listing = true;
   if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
   return { block, box };
@@ -1187,7 +1189,7 @@ function markContinued(all) {
     if (a && referenceGoesOn(a, all[i])) {
       all[i].continues = true;
       all[i].joins = true;
-    } else if (a && continues(a, all[i])) {
+    } else if (a && continues(a, all[i], all[i].y < a.y)) {
       // Nor is text set inside a listing, or a listing inside text.
       all[i].continues = true;
       all[i].joins = !code(a) && !code(all[i]) && !all.slice(all.indexOf(a) + 1, i).some((b) => b.formula);
@@ -1416,14 +1418,20 @@ function referenceGoesOn(a, b) {
 // Whether block b carries on the text of block a (same kind, a not finished,
 // b starting mid-sentence). A bracket closed mid-sentence ("italic (i. e.,
 // \textit)") at the end of a full last line of a paragraph finishes nothing.
-export function continues(a, b) {
+// `broken`: b stands in the next column or on the next page.
+export function continues(a, b, broken = false) {
   if (!a || !b || a.kind !== b.kind || !a.text || !b.text) return false;
   // A table's row ends with its row.
   if (a.lines.some((l) => l.row) || b.lines.some((l) => l.row)) return false;
   if (a.kind !== "paragraph" && a.kind !== "footnote") return false;
   if (Math.abs(a.lines[0].size - b.lines[0].size) > 0.9) return false;
   if (endsSentence(a.text) && !(/[^.!?]\)\s*$/.test(a.text) && fullLast(a))) return false;
-  return continuesSentence(b.text) || /-$/.test(a.text);
+  // A paragraph cut by the end of a column or a page after a word in lower
+  // case at the end of a full line goes on in text at the margin of the
+  // next, whatever word that starts with ("a simple use of" | "BibTeX via").
+  const cut = broken && a.kind === "paragraph" && a.full && /\p{Ll}$/u.test(a.text.trim()) && /^\p{L}/u.test(b.text) &&
+    b.indent < 0.7 * b.lines[0].size && !code(a) && !code(b);
+  return continuesSentence(b.text) || /-$/.test(a.text) || cut;
 }
 
 // Whether a block of lines runs to its last line's end: that line, of a
@@ -1463,7 +1471,7 @@ export function linkPages(before, after) {
     first.joins = true;
     return;
   }
-  if (last && continues(last, first)) {
+  if (last && continues(last, first, true)) {
     first.continues = true;
     first.joins = !code(last) && !code(first) &&
       !before.blocks.slice(before.blocks.indexOf(last) + 1).some((b) => b.formula) &&

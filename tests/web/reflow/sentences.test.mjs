@@ -206,3 +206,14 @@ test("a table's notes under it go with the table; the sentence it cut goes on pa
   assert.ok(laid.blocks.filter((b) => /Some tables/.test(b.text)).every((b) => b.kind === "caption"), all);
   assert.ok(laid.blocks.find((b) => b.text.startsWith("ing, and")).joins, all);
 });
+
+test("a paragraph cut by a page after a word in lower case goes on at the next page's margin", () => {
+  const body = (n, i) => line(`Words of the page ${n} fill its line ${i} from the margin to the edge here.`, 72, 100 + 12 * i, 468);
+  const first = [...Array.from({ length: 30 }, (_, i) => body(1, i)), line("This sample file demonstrates a simple use of", 82, 460, 458)];
+  const next = (start, x) => [line(start, x, 100, 540 - x), ...Array.from({ length: 30 }, (_, i) => body(2, i + 1))];
+  const joined = layoutDocument([page(first, [], 0), page(next("BibTeX via a command that names the file of the references here.", 72), [], 1)]);
+  assert.ok(joined[1].blocks[0].joins, texts(joined[1]));
+  // A paragraph set in on the next page starts afresh.
+  const apart = layoutDocument([page(first, [], 0), page(next("Another paragraph starts on the next page with a word of its own.", 82), [], 1)]);
+  assert.ok(!apart[1].blocks[0].continues, texts(apart[1]));
+});
