@@ -446,7 +446,7 @@ function attachNumbers(lines) {
     // Leaders and their page number set apart from the entry's title; an
     // entry's title with its leaders and page number in one piece.
     if (/^(\.\s?){3,}.*\d$/.test(text) && beside(line, (t) => /\p{L}/u.test(t))) return { ...line, equationNumber: true, toc: true };
-    if (/\p{L}.*(\.\s?){3,}\s*([0-9]{1,4}|[ivxlc]{1,6})$/iu.test(text)) return { ...line, toc: true };
+    if (/[\divxlc]$/i.test(text) && /\p{L}/u.test(text) && /(\.\s?){3,}\s*([0-9]{1,4}|[ivxlc]{1,6})$/i.test(text)) return { ...line, toc: true };
     if (!equation && !PAGE_NUMBER_TEXT.test(text)) return line;
     if (equation) return beside(line, (t) => !EQUATION_NUMBER.test(t)) ? { ...line, equationNumber: true } : line;
     if (beside(line, (t) => /(\.\s?){3,}$/.test(t)) || (numbers.includes(line) && column(line))) {
@@ -696,8 +696,7 @@ function startsBlock(prev, line, ctx) {
   // apart).
   const leavesProse = mixed && prev.mono;
   const entersProse = mixed && line.mono && size < 1.2 * ctx.body && /[\p{L},]$/u.test(prev.text.trim());
-  const listing = typewritten(prev) && typewritten(line);
-  if (((prev.mono !== line.mono && !listing) || typewritten(prev) !== typewritten(line)) &&
+  if (((prev.mono !== line.mono && !(typewritten(prev) && typewritten(line))) || typewritten(prev) !== typewritten(line)) &&
     (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||
     (!leavesProse && ((!entersProse && /^\p{Lu}/u.test(line.text.trim())) || col.x1 - (prev.x + prev.w) > 2 * size)))) return true;
   // A display formula stands apart from the text around it, however close.
@@ -766,10 +765,18 @@ function startsBlock(prev, line, ctx) {
 
 // Whether a line is set in typewriter face throughout, as a listing's lines
 // are: its characters advance by one width (a sentence with a few commands
-// in typewriter face among its words does not).
+// in typewriter face among its words does not). Told once for each line,
+// as the rules ask it again and again.
+const typewrittenLines = new WeakMap();
 function typewritten(line) {
+  let told = typewrittenLines.get(line);
+  if (told === undefined) typewrittenLines.set(line, told = inTypewriterFace(line));
+  return told;
+}
+
+function inTypewriterFace(line) {
   // A listing's numbered line of guards is set in another face.
-  if (!line.mono) return GUARD.test(line.text.trim());
+  if (!line.mono) return line.text.includes("⟨") && GUARD.test(line.text.trim());
   if (!line.cx || line.cx.length < 4) return true;
   const from = 2 * codeStart(line);
   const steps = [];
