@@ -950,7 +950,9 @@ function textLines(page, ctx) {
   // a table's row with them.
   const unfurnished = text.filter((l) => !furnished.has(l));
   const margin = marginNotes(unfurnished, Math.max(6, ctx.body * 0.7), ctx.body);
-  const merged = mergeFragments(margin.size ? unfurnished.filter((l) => !margin.has(l)) : unfurnished, page.shapes);
+  // (A fraction's bar may be drawn as a picture one line thick.)
+  const bars = (page.shapes || []).concat((page.pictures || []).filter((p) => p.h < 1));
+  const merged = mergeFragments(margin.size ? unfurnished.filter((l) => !margin.has(l)) : unfurnished, bars);
   return { merged, margin };
 }
 

@@ -328,6 +328,8 @@ test("a fraction set in a line stays in it as figures with a slash; a script und
   } };
   const read = extractPage({ getBounds: () => [0, 0, 612, 792], toStructuredText: () => stext, getLinks: () => [] }, 0);
   assert.deepEqual(layoutDocument([{ ...read, shapes: [bar] }])[0].blocks.map((b) => b.text), ["a The z parameter of these positions is z \u223C 1/4."]);
+  // The bar drawn as a picture one line thick.
+  assert.deepEqual(layoutDocument([{ ...read, pictures: [bar] }])[0].blocks.map((b) => b.text), ["a The z parameter of these positions is z \u223C 1/4."]);
 });
 
 test("a display of text cells and fractions keeps its numbers; a display at the margin next to one does not narrow its column", () => {
