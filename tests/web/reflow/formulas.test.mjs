@@ -303,17 +303,16 @@ test("a fraction set in a line stays in it as figures with a slash; a script und
   // Without the bar the lower figure is a subscript under a superscript.
   assert.ok(!note([]).some((t) => t.includes("1/4")), note([]).join("\n"));
 
-  // As the parser reads the page: the denominator and the sentence's full
-  // stop on one line, whose type is the full stop's.
+  // As the parser reads it: the denominator and the full stop on one line, of the full stop's
+  // type; characters 3.6 points wide, a space and a full stop narrower. The bar drawn as a shape or
+  // as a picture one line thick.
   const font = (pointer, name) => ({ pointer, getName: () => name, isBold: () => false, isItalic: () => false, isMono: () => false });
   const small = font(1, "CMR6"), text = font(2, "CMR8");
-  // Each run: its font, its characters, where it starts and its baseline;
-  // characters 3.6 points wide, a space and a full stop narrower.
-  const lines = [[[text, "a The z parameter of these positions is z \u223C ", 55.49, 295.05], [small, "1", 219.67, 291.8]],
-    [[small, "4", 219.67, 298.18], [text, " .", 223.3, 295.05]]];
+  const lines = [[[55.49, 286.7, 223.27, 296.6], [text, "a The z parameter of these positions is z \u223C ", 55.49, 295.05], [small, "1", 219.67, 291.8]],
+    [[219.67, 289.5, 226.9, 299.7], [small, "4", 219.67, 298.18], [text, " .", 223.3, 295.05]]];
   const stext = { walk(v) {
-    for (const runs of lines) {
-      v.beginLine?.(runs === lines[0] ? [55.49, 286.7, 223.27, 296.6] : [219.67, 289.5, 226.9, 299.7], 0, [1, 0]);
+    for (const [bounds, ...runs] of lines) {
+      v.beginLine?.(bounds, 0, [1, 0]);
       for (const [f, chars, x0, base] of runs) {
         const size = f === small ? 5.98 : 7.97;
         let x = x0;
@@ -327,9 +326,8 @@ test("a fraction set in a line stays in it as figures with a slash; a script und
     }
   } };
   const read = extractPage({ getBounds: () => [0, 0, 612, 792], toStructuredText: () => stext, getLinks: () => [] }, 0);
-  assert.deepEqual(layoutDocument([{ ...read, shapes: [bar] }])[0].blocks.map((b) => b.text), ["a The z parameter of these positions is z \u223C 1/4."]);
-  // The bar drawn as a picture one line thick.
-  assert.deepEqual(layoutDocument([{ ...read, pictures: [bar] }])[0].blocks.map((b) => b.text), ["a The z parameter of these positions is z \u223C 1/4."]);
+  for (const drawn of [{ shapes: [bar] }, { pictures: [bar] }])
+    assert.deepEqual(layoutDocument([{ ...read, ...drawn }])[0].blocks.map((b) => b.text), ["a The z parameter of these positions is z \u223C 1/4."]);
 });
 
 test("a display of text cells and fractions keeps its numbers; a display at the margin next to one does not narrow its column", () => {
@@ -407,8 +405,7 @@ test("a numbered display set across both columns is one cut-out with the drawing
 });
 
 test("a display keeps numbers that line up only with text far above it, and those set after its last piece of maths", () => {
-  // The column's full lines are far above, a list and a listing between;
-  // the two rows of the display end in their numbers at the column's edge.
+  // The column's full lines far above, a list and a listing between; the rows end in their numbers.
   const above = [at("In LATEX 2.09, we have used the eqnarray environment in order to typeset aligned equa-", 94.9, 475.7, 424.3, 12.3, 483.4, 10.92),
     at("tions. However, we have had difficulty when we want more complicated alignment.", 77, 493.5, 393.6, 10.1, 501.2, 10.92),
     at("The following is a list of typical environments/commands of the amsmath package.", 94.9, 511.5, 392.8, 10.3, 519.2, 10.92)];
@@ -425,8 +422,7 @@ test("a display keeps numbers that line up only with text far above it, and thos
   assert.ok(blocks.some((t) => /^\[.*\(1\).*\(2\)/.test(t)), blocks.join("\n"));
   assert.ok(!blocks.some((t) => /^\(\d\)$/.test(t)), blocks.join("\n"));
 
-  // A row set in pieces of maths apart, the number after the last, the
-  // text going on under it; the word leading into it stays text.
+  // A row set in pieces of maths apart, the number after the last; the word leading into it stays text.
   const [row] = layoutDocument([page([
     at("and lims→t− ŵ(s) = ŵ(t) for every t ∈ R. These conditions imply", 133.8, 294.8, 285.4, 10.7, 302.3, 9.96, 10),
     at("û(t) = Du(]−∞, t[),", 185.5, 312.4, 86.4, 9.4, 319.9, 9.96, 9), at("v̂(t) = Dv(]−∞, t[)", 293.4, 312.4, 82.6, 9.4, 319.9, 9.96, 8),
@@ -440,8 +436,7 @@ test("a display keeps numbers that line up only with text far above it, and thos
   assert.ok(rows.some((t) => t.startsWith("[") && t.includes("(33)") && t.includes("v̂(t) = f(û(t))") && t.includes("∀t ∈ R.")), rows.join("\n"));
   assert.ok(rows.includes("and") && rows.some((t) => t.startsWith("Let t ∈ R be such that")), rows.join("\n"));
 
-  // A sentence under a display whose word has bars and a tilde set on
-  // their own, hanging from their top, stays text.
+  // A sentence under a display, bars and a tilde set on their own hanging over its word: text.
   const [hanging] = layoutDocument([page([
     at("for every x ∈ Ω. Let f be a Lipschitz continuous function such that f(0) = 0, and", 118.8, 130.5, 370.6, 11.6, 140, 10.91, 11),
     at("(27)", 118.8, 154.4, 19.4, 9.7, 162, 10.91), at("Jv = (f(u+) − f(u−)) ⊗ νu · Hn−1", 211.3, 151.5, 166, 14.2, 162, 10.91, 15),
@@ -454,9 +449,8 @@ test("a display keeps numbers that line up only with text far above it, and thos
     at("T u x is differentiable at the point and the chain rule holds.", 118.8, 194.8, 300, 11.6, 204.3, 10.91, 5)])]);
   assert.ok(order(hanging).some((t) => /^In addition, for .*almost every x/.test(t)), order(hanging).join("\n"));
 
-  // A display whose sums' boxes (their fonts' whole depth) reach over the
-  // sentence under it, its number apart after a fraction: the sentence
-  // stays text.
+  // A display whose sums' boxes reach over the sentence under it, its number apart after a
+  // fraction: the sentence stays text.
   const [deep] = layoutDocument([page([
     at("terms of the amplitudes are summed over the whole set of the permutations of the", 317, 196, 245.1, 10, 203.5, 9.96),
     at("×", 406.4, 285.3, 7.8, 10, 292.8, 9.96, 1),

@@ -172,83 +172,66 @@ test("a page number far from a head or a stamp of the page's own goes with it; a
 });
 
 test("a title page's head and foot in words of their own go where the pages around set theirs; its first text stays", () => {
-  // The title page: the journal and its address in two rows over the
-  // title, "Preprint submitted to" and the date in the last row, in small
-  // type; the other pages: a head with the page number, a number at the foot.
-  const pages = [0, 1, 2, 3, 4].map((n) => page(n, n === 0 ? [
-    line("Annals of Examples 160 (2008), 17–46", 226, 94.6, 156, { size: 8, h: 7.1 }),
-    line("https://doi.org/10.4007/examples.2008.160.1.12", 220.7, 103.8, 166.8, { size: 8, h: 7.1 }),
-    line("A Sample Paper for the Examples Class", 158, 146, 292, { size: 17, h: 15.8, bold: true }),
-    ...body(200, n),
-    line("Preprint submitted to Examples", 64.5, 743.4, 96, { size: 8, h: 7 }),
-    line("June 8, 2018", 490, 743.4, 41, { size: 8, h: 7 }),
+  // The title page: the journal over the title, the preprint's note and date under the text, in
+  // small type; the other pages: a head with the page number, a number at the foot.
+  const small = { size: 8, h: 7.1 };
+  const pages = [0, 1, 2, 3, 4].map((n) => page(n, n === 0 ? [line("Annals of Examples 160 (2008), 17–46", 226, 94.6, 156, small),
+    line("https://doi.org/10.4007/examples.2008.160.1.12", 220.7, 103.8, 166.8, small),
+    line("A Sample Paper for the Examples Class", 158, 146, 292, { size: 17, h: 15.8, bold: true }), ...body(200, n),
+    line("Preprint submitted to Examples", 64.5, 743.4, 96, small), line("June 8, 2018", 490, 743.4, 41, small),
   ] : [line(String(17 + n), n % 2 ? 118.8 : 480, 96.3 + n, 9.2, { size: 9, h: 8 }),
-    line(n % 2 ? "AUTHORS OF THE SAMPLE" : "SAMPLE PAPER", 243, 97 + n, 123, { size: 8, h: 7.1 }),
-    ...body(120, n), line(String(17 + n), 295, 742, 10)]));
+    line(n % 2 ? "AUTHORS OF THE SAMPLE" : "SAMPLE PAPER", 243, 97 + n, 123, small), ...body(120, n), line(String(17 + n), 295, 742, 10)]));
   const all = texts(layoutDocument(pages));
   assert.ok(!all.some((t) => /Annals|doi\.org|Preprint|June 8|SAMPLE|:1[7-9]$|:2[01]$/.test(t)), all.join("\n"));
-  assert.deepEqual(all.slice(0, 2), ["0:heading:A Sample Paper for the Examples Class", `0:paragraph:${pages[0].lines[3].text} ${pages[0].lines[4].text} ${pages[0].lines[5].text} ${pages[0].lines[6].text} ${pages[0].lines[7].text} ${pages[0].lines[8].text}`]);
-
-  // The class's stamp beside the kind of paper that every page names in
-  // its head goes with it.
+  assert.deepEqual(all.slice(0, 2), ["0:heading:A Sample Paper for the Examples Class",
+    `0:paragraph:${pages[0].lines.slice(3, 9).map((l) => l.text).join(" ")}`]);
+  // The class's stamp beside the kind of paper that every page names in its head goes with it.
   const kind = [0, 1, 2].map((n) => page(n, [line(n ? "J. Examples Soc." : "Typeset with examples.cls <ver.1.2>", 77, 60, n ? 79 : 149),
     line("Full Paper", n ? 459 : 453, 60, 60), ...body(100, n)]));
-  assert.ok(!texts(layoutDocument(kind)).some((t) => /Typeset|Full Paper|J\. Examples/.test(t)), texts(layoutDocument(kind)).join("\n"));
-
-  // Pages that open with a heading, apart from their text, where the
-  // first page opens with a line of its own apart from its text: text.
+  assert.ok(!texts(layoutDocument(kind)).some((t) => /Typeset|Full Paper|J\. Examples/.test(t)));
+  // The first page's opening line apart from its text, where the others open with a heading: text.
   const plain = [0, 1, 2].map((n) => page(n, [n === 0 ? line("A note on the examples, first draft", 72, 60, 180)
     : line(`${n + 1}. Section ${word(n)}`, 72, 60, 120, { size: 12, h: 11, bold: true }), ...body(90, n)]));
   assert.match(texts(layoutDocument(plain))[0], /^0:\w+:A note on the examples, first draft/);
 });
 
 test("a title page's number set above the feet's band goes when it counts with the numbers of the pages around", () => {
-  // The first page of a paper set on a larger sheet: its number centred
-  // under the text, a sixth of the page from its foot; the other pages
-  // number at the top, a page number apart, ahead of a page of its own.
+  // The first page's number centred a sixth of the page from its foot; the others number at the
+  // top, a page number apart, ahead of a page of its own.
   const pages = [0, 1, 2].map((n) => page(n, [...(n === 0 ? [] : [line(String(n + (n === 2 ? 2 : 1)), 520, 90, 5),
     line("SAMPLE PAPER", 250, 90, 80, { size: 8 })]), ...body(160, n), ...(n === 0 ? [line("1", 303, 695.7, 5)] : [])]));
-  const all = texts(layoutDocument(pages));
-  assert.ok(!all.includes("0:paragraph:1"), all.join("\n"));
+  assert.ok(!texts(layoutDocument(pages)).includes("0:paragraph:1"));
   // A number there that counts with no other page's stays.
   pages[0].lines[pages[0].lines.length - 1] = line("5", 303, 695.7, 5);
   assert.ok(texts(layoutDocument(pages)).includes("0:paragraph:5"));
 });
 
 test("a contents set in bold without leaders keeps each entry's number with its title; a listing's guard lines stay in it", () => {
-  // Entries in bold: number, title and page number apart, no leaders;
-  // an entry with leaders under them.
-  const bold = { bold: true, size: 9.96 };
+  // Entries in bold: number, title and page number apart, no leaders; indented ones with leaders
+  // under them, then parts in larger type out at the left.
+  const bold = { bold: true, size: 9.96 }, large = { bold: true, size: 11.96 };
   const entry = (n, title, page, y) => [line(n, 144.7, y, 5.7, bold), line(title, 169.6, y, 6 * title.length, bold), line(page, 516.9, y, 11.5, bold)];
   const contents = page(0, [...entry("6", "Filename Parsing", "11", 104.9), ...entry("7", "TeX Versions", "13", 126.8),
     ...entry("8", "ltxcheck.tex", "14", 148.7), line("8.1", 159.7, 160.7, 12.7), line("Running the checks . . . . . . . . . . . . .", 187.6, 160.7, 319),
     line("15", 518.4, 160.7, 10)]);
-  // The last entries: parts set in larger type out at the left of the
-  // indented ones, no note in the margin.
   for (let i = 0; i < 6; i++) contents.lines.push(line(`8.${i + 2}`, 159.7, 172.7 + 12 * i, 12.7), line(`Step ${i} . . . . . . . . . . . . . . . . . . . ${16 + i}`, 187.6, 172.7 + 12 * i, 345.3));
-  contents.lines.push(line("Change History", 144.7, 260, 92.7, { bold: true, size: 11.96 }), line("1040", 501.4, 260, 26.9, { bold: true, size: 11.96 }),
-    line("Index", 144.7, 290, 33.2, { bold: true, size: 11.96 }), line("1112", 501.4, 290, 26.9, { bold: true, size: 11.96 }));
+  contents.lines.push(line("Change History", 144.7, 260, 92.7, large), line("1040", 501.4, 260, 26.9, large),
+    line("Index", 144.7, 290, 33.2, large), line("1112", 501.4, 290, 26.9, large));
   const toc = texts(layoutDocument([contents]));
-  assert.deepEqual(toc.slice(0, 3), ["0:list:6 Filename Parsing 11", "0:list:7 TeX Versions 13", "0:list:8 ltxcheck.tex 14"], toc.join("\n"));
-  assert.deepEqual(toc.slice(-2), ["0:list:Change History 1040", "0:list:Index 1112"], toc.join("\n"));
-  // An entry whose leaders and number end its title's piece is an entry of its own.
+  assert.deepEqual([...toc.slice(0, 3), ...toc.slice(-2)], ["0:list:6 Filename Parsing 11", "0:list:7 TeX Versions 13",
+    "0:list:8 ltxcheck.tex 14", "0:list:Change History 1040", "0:list:Index 1112"], toc.join("\n"));
   assert.equal(toc.filter((t) => /^0:list:8\.\d Step \d\.+ \d+$/.test(t)).length, 6, toc.join("\n"));
 
-  // A listing whose guard lines are set in a sans face, one with code after
-  // it on its line; the code in typewriter face, each character one
-  // advance wide.
-  const tt = (text, x, y) => line(text, x, y, 4.7 * text.length, { size: 8.97, mono: true,
-    cx: [...text].flatMap((_, i) => [x + 4.7 * i, x + 4.7 * i + 4.7]) });
-  // Guard lines in a proportional face: narrow and wide letters.
-  const guard = (text, y) => {
-    let x = 144;
-    const cx = [...text].flatMap((ch) => {
-      const w = ch === " " ? 2.6 : /[iltrf|]/.test(ch) ? 2.4 : /[mw⟨⟩∗]/.test(ch) ? 7 : 4.6;
-      x += w;
-      return [x - w, x];
-    });
-    return line(text, 144, y, x - 144, { size: 8.97, font: "LMSans9", math: 2, cx });
+  // A listing in typewriter face, one advance a character, its guard lines in a sans face of
+  // narrow and wide letters, one with code after it on its line.
+  const set = (text, x, y, width, extra) => {
+    let end = x;
+    const cx = [...text].flatMap((ch) => [end, (end += width(ch))]);
+    return line(text, x, y, end - x, { size: 8.97, cx, ...extra });
   };
+  const tt = (text, x, y) => set(text, x, y, () => 4.7, { mono: true });
+  const guard = (text, y) => set(text, 144, y, (ch) => (ch === " " ? 2.6 : /[iltrf|]/.test(ch) ? 2.4 : /[mw⟨⟩∗]/.test(ch) ? 7 : 4.6),
+    { font: "LMSans9", math: 2 });
   const listing = page(0, [line("The float is added to the current column when it fits, as the code below tells.", 144.7, 120, 380),
     tt("1070 ⟨latexrelease⟩\\IncludeInRelease{2015/01/01}%", 144, 160.4), guard("1071 ⟨latexrelease | fltrace⟩", 171.4),
     tt("{\\@addtocurcol}{float order in 2-column}%", 144 + guard("1071 ⟨latexrelease | fltrace⟩", 0).w + 8.4, 172.7),
