@@ -31,8 +31,8 @@ function line(text, x, y) {
 }
 
 test("a sticky note marks the word under the middle of its icon", () => {
-  // The end of one paragraph, then another indented: the icon, 20 points
-  // square, stands over "document" and reaches up into the line above.
+  // The end of one paragraph, then another indented; the icon, 20 points square, reaches up into
+  // the line above.
   const lines = [
     line("As noted in the introduction, the class can be used to prepare", 53.5, 182.1),
     line("many kinds of documentation by selecting the appropriate style.", 53.5, 194.0),
@@ -41,17 +41,13 @@ test("a sticky note marks the word under the middle of its icon", () => {
   ];
   const [page] = layoutDocument([{ page: 1, width: 612, height: 792, lines, pictures: [], shapes: [] }]);
   assert.equal(page.blocks.length, 2, page.blocks.map((b) => b.text).join("\n"));
-  const icon = (x, y) => [x / 612, y / 792, 20 / 612, 20 / 792];
-  const word = (found) => found && found.block.text.slice(...found.range);
+  const word = (x, y) => {
+    const found = wordUnderIcon(page, [x / 612, y / 792, 20 / 612, 20 / 792]);
+    return found && [found.block === page.blocks[1], found.block.text.slice(...found.range)];
+  };
   const documentAt = 63.8 + 5 * 5;
-  const found = wordUnderIcon(page, icon(documentAt + 5, 199));
-  assert.equal(word(found), "document");
-  assert.equal(found.block, page.blocks[1]);
-  // Over the first letters of a word, or its last ones, the whole word.
-  assert.equal(word(wordUnderIcon(page, icon(documentAt - 9, 202))), "document");
-  assert.equal(word(wordUnderIcon(page, icon(documentAt + 30, 202))), "document");
-  // Mostly over the line above: its word.
-  assert.equal(word(wordUnderIcon(page, icon(documentAt, 186))), "kinds");
-  // In the margin, over no letter: no word.
-  assert.equal(wordUnderIcon(page, icon(10, 199)), null);
+  // Over the word's middle, its first letters or its last ones: the whole word; mostly over the
+  // line above: its word; in the margin: none.
+  assert.deepEqual([word(documentAt + 5, 199), word(documentAt - 9, 202), word(documentAt + 30, 202), word(documentAt, 186), word(10, 199)],
+    [[true, "document"], [true, "document"], [true, "document"], [false, "kinds"], null]);
 });

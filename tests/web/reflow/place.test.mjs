@@ -167,24 +167,21 @@ test("coordinates: overlapping regions, height fractions, cut-outs and CJK text"
 });
 
 test("a target at the left of pictures side by side, under a page's text or over a numbered display names what it should", () => {
-  // Two parts of a figure side by side, the right one taller; their
-  // targets stand at the row's left margin and at the right part's left.
+  // Two parts of a figure side by side, the right one taller; targets at the row's left margin, at
+  // the right part's left and inside it.
   const a = { index: 1, kind: "cutout", text: "A", region: [0.318, 0.212, 0.151, 0.092] };
   const b = { index: 2, kind: "cutout", text: "B", region: [0.495, 0.191, 0.186, 0.114] };
   const text = { index: 0, kind: "paragraph", text: "Figure 3 has two parts", region: [0.144, 0.116, 0.712, 0.052],
     lines: [{ x: 90, y: 94.3, w: 432, h: 10, base: 101.8 }] };
   const figure = { width: 612, height: 792, blocks: [text, a, b] };
-  assert.equal(blockAt(figure, 157.1 / 792, 90 / 612), a, "the row's first part");
-  assert.equal(blockAt(figure, 238.1 / 792, 306.1 / 612), b, "the part that starts at it");
-  assert.equal(blockAt(figure, 0.25, 0.55), b, "a point inside a part leads to it");
+  assert.deepEqual([blockAt(figure, 157.1 / 792, 90 / 612), blockAt(figure, 238.1 / 792, 306.1 / 612), blockAt(figure, 0.25, 0.55)], [a, b, b]);
 
-  // A theorem's target set at the foot of a page, under its last text:
-  // the next page's start. Over a note, or at the last text's foot, not.
+  // A theorem's target at the foot of a page, under its last text: the next page's start. Over a
+  // note, at the last text's foot, on a page read turned or with no text, not.
   const page = { height: 792, blocks: [{ kind: "paragraph", region: [0.144, 0.843, 0.42, 0.017] },
     { kind: "paragraph", region: [0.144, 0.875, 0.433, 0.017] }, { kind: "footnote", region: [0.15, 0.93, 0.4, 0.015] }] };
-  assert.equal(pastText(page, 717.7 / 792), true);
-  assert.equal(pastText(page, 0.88), false);
-  assert.equal(pastText(page, 0.935), false, "a note's mark's target");
+  assert.deepEqual([pastText(page, 717.7 / 792), pastText(page, 0.88), pastText(page, 0.935), pastText({ ...page, turn: 3 }, 717.7 / 792),
+    pastText({ blocks: [] }, 0.9)], [true, false, false, false, false]);
   // A note's target on its line, a column's text beside the notes.
   const height = 782.34;
   const lines = (top, n) => Array.from({ length: n }, (_, i) => ({ x: 305, y: top + 10.4 * i, h: 7, base: top + 10.4 * i + 5.3 }));
@@ -193,22 +190,16 @@ test("a target at the left of pictures side by side, under a page's text or over
     { kind: "footnote", text: "1 https://data.gov.uk/", region: [0.088, 0.9, 0.163, 0.017], lines: [{ x: 54, y: 706, h: 7, base: 713.6 }] },
     { kind: "footnote", text: "2 Example of footnote text.", region: [0.088, 0.915, 0.181, 0.018], lines: [{ x: 54, y: 718, h: 7, base: 726.6 }] },
     { kind: "footnote", text: "© The Author", region: [0.088, 0.942, 0.656, 0.024], lines: [{ x: 54, y: 739, h: 7, base: 746 }] }] };
-  assert.equal(noteNamed(notes, 716.34 / height, "1").text, "1 https://data.gov.uk/", "under its mark's line");
-  assert.equal(noteNamed(notes, 712 / height, "2").text, "2 Example of footnote text.", "on the line of the note before");
-  assert.equal(noteNamed(notes, 716.34 / height, "3"), null);
-  assert.equal(noteNamed(notes, 0.5, "1"), null, "far from it");
-  assert.equal(pastText({ ...page, turn: 3 }, 717.7 / 792), false, "a page read turned");
-  assert.equal(pastText({ blocks: [] }, 0.9), false);
+  // Under its mark's line, on the line of the note before; no such note, or far from it: none.
+  assert.deepEqual([noteNamed(notes, 716.34 / height, "1")?.text, noteNamed(notes, 712 / height, "2")?.text, noteNamed(notes, 716.34 / height, "3"),
+    noteNamed(notes, 0.5, "1")], ["1 https://data.gov.uk/", "2 Example of footnote text.", null, null]);
 
-  // An equation's target a line over its display, on the line of text
-  // that leads into it: the display whose number the link's text names.
+  // An equation's target a line over its display, on the line leading into it: the display whose
+  // number the link's text names; not a table's or another number, far above, or a citation.
   const display = { kind: "cutout", formula: true, text: "(δ + k)e2 + δ [µe1H + (1 − µ)e1L] = k. (1)", region: [0.191, 0.624, 0.537, 0.021] };
   const lead = { kind: "paragraph", text: "Equations are indented 12 points:", region: [0.173, 0.603, 0.247, 0.016] };
   const laid = { height: 792, blocks: [lead, display] };
-  assert.equal(displayNamed(laid, 474.5 / 792, "1", "#nameddest=equation.2.1"), display);
-  assert.equal(displayNamed(laid, 474.5 / 792, "(1)"), display);
-  assert.equal(displayNamed(laid, 474.5 / 792, "1", "#nameddest=table.1"), null, "a table's number");
-  assert.equal(displayNamed(laid, 474.5 / 792, "(2)"), null, "another number");
-  assert.equal(displayNamed(laid, 0.4, "(1)"), null, "far above it");
-  assert.equal(displayNamed(laid, 474.5 / 792, "Lucas", "#nameddest=cite.lucas"), null, "a citation");
+  const y = 474.5 / 792;
+  assert.deepEqual([displayNamed(laid, y, "1", "#nameddest=equation.2.1"), displayNamed(laid, y, "(1)"), displayNamed(laid, y, "1", "#nameddest=table.1"),
+    displayNamed(laid, y, "(2)"), displayNamed(laid, 0.4, "(1)"), displayNamed(laid, y, "Lucas", "#nameddest=cite.lucas")], [display, display, null, null, null, null]);
 });
