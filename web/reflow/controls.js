@@ -23,10 +23,10 @@ export function button(label, title, click) {
 }
 
 // `bridge` takes the typography to be saved; `flow` is the text; `events`
-// hears of each change of typography; `zoomOpen()` tells whether an enlarged
-// cut-out covers the text (the paging keys then leave the text alone);
-// `goBack()` is what "返回" does.
-export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
+// hears of each change of typography; `sections()` are the pages' places in
+// the flow; `zoomOpen()` tells whether an enlarged cut-out covers the text
+// (the paging keys then leave the text alone); `goBack()` is what "返回" does.
+export function createControls({ bridge, flow, events, sections, zoomOpen, goBack }) {
   // The typography shown: the seven values, each valid, replaced whole.
   let values = TYPOGRAPHY_DEFAULTS;
   // A pinch's new size is saved once the pinch rests.
@@ -71,7 +71,7 @@ export function createControls({ bridge, flow, events, zoomOpen, goBack }) {
   const barHeight = () => coveredHeight(bar, panel);
   const topAnchor = (whole) => textAtTop(flow, barHeight(), lineHeight(values), whole);
   const fitButtons = () => fitBlockButtons(flow);
-  const followControls = keepTextBelowControls({ bar, panel, flow, events, barHeight, topAnchor, fitButtons });
+  const followControls = keepTextBelowControls({ bar, panel, flow, events, sections, barHeight, topAnchor, fitButtons });
 
   const parts = {
     bar, panel,
@@ -179,7 +179,7 @@ function coveredHeight(bar, panel) {
 // shrink (the layout panel opens or closes, a resize wraps the bar), the
 // text that stood at the top of the view stays where it was below them.
 // Gives what follows the controls' new height at once.
-function keepTextBelowControls({ bar, panel, flow, events, barHeight, topAnchor, fitButtons }) {
+function keepTextBelowControls({ bar, panel, flow, events, sections, barHeight, topAnchor, fitButtons }) {
   function followControls() {
     const root = document.documentElement.style;
     root.setProperty("--bar-height", Math.round(bar.getBoundingClientRect().height) + "px");
@@ -195,8 +195,16 @@ function keepTextBelowControls({ bar, panel, flow, events, barHeight, topAnchor,
     // found at a point yet.)
     new ResizeObserver(() => { fitButtons(); requestAnimationFrame(() => noteTop()); }).observe(flow);
   }
-  // So does a page laid out in place of one of the same height.
-  events.on(HAPPENINGS.textSet, () => noteTop());
+  // So does a page laid out in place of one of the same height. Text set
+  // wholly below the view leaves the text noted at the top where it was
+  // (every page of a long paper laid out in turn below the view would
+  // otherwise have the top sought anew at each, by points of the view).
+  events.on(HAPPENINGS.textSet, ({ page }) => {
+    const section = sections()[page];
+    const kept = top && top.range && flow.contains(top.range.startContainer);
+    if (kept && section && section.getBoundingClientRect().top >= innerHeight) return;
+    noteTop();
+  });
 
   // The text at the top of the view and how far below the controls it
   // stood, noted as the reader scrolls; not while the controls changed

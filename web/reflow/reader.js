@@ -62,7 +62,7 @@ const blockOf = (key) => reader.blocks.get(key);
 const laidPage = (page) => reader.laid[page];
 
 // The controls at the top, "返回" and the paging keys.
-const controls = createControls({ bridge, flow, events, zoomOpen: () => zoom.isOpen(), goBack });
+const controls = createControls({ bridge, flow, events, sections: () => reader.sections, zoomOpen: () => zoom.isOpen(), goBack });
 // An enlarged cut-out.
 const zoom = createZoom({
   bridge, flow, token: () => reader.token, paper: () => reader.paper, block: blockOf,
