@@ -231,8 +231,7 @@ int cutLines(const std::shared_ptr<engine::PdfDocument> &document, int pageIndex
     return cut;
 }
 
-// Whether a preview's picture has ink in its top or bottom row of pixels:
-// a line its edge cuts.
+// Whether a preview's picture has ink in its top or bottom row: a line its edge cuts.
 bool inkAtTopOrBottom(const QImage &picture)
 {
     for (const int y : {0, picture.height() - 1})
@@ -242,11 +241,8 @@ bool inkAtTopOrBottom(const QImage &picture)
     return false;
 }
 
-// A reference list whose anchors stand on the baseline of the entry before,
-// as LaTeX sets them, and longer than a preview: the preview of an entry
-// starts at its first line, below the whole entry before it, and its
-// bottom falls between two lines, however the list's leading meets the
-// region's height.
+// A reference list longer than a preview, each anchor on the baseline of the entry before: the
+// preview starts at the entry's first line and ends between two lines, whatever the leading.
 TEST_F(CitationPreviewTest, AReferenceListPreviewStartsAndEndsBetweenLines)
 {
     using engine::FixtureFont;
@@ -264,8 +260,7 @@ TEST_F(CitationPreviewTest, AReferenceListPreviewStartsAndEndsBetweenLines)
     });
     const auto document = engine::PdfDocument::open(file);
     ASSERT_TRUE(document);
-    const engine::PdfPage page(document, 1);
-    const auto text = page.text();
+    const auto text = engine::PdfPage(document, 1).text();
     // The topmost line whose middle lies in a region.
     const auto firstShown = [&](const QRectF &region) {
         const engine::PdfTextSpan *first = nullptr;

@@ -135,9 +135,8 @@ TEST_F(BookResourceHandlerTest, CachesEachPageAndEdgeOnce)
     EXPECT_EQ(handler->rastersDrawn(), 3);
 }
 
-// The book's pages show the paper's own marks as the page view does (kinds
-// with and without /F, with and without an appearance; what the reader
-// deleted left out), and its highlights once, from the overlay rows.
+// The book's pages show the paper's own marks as the page view does (with and without /F or an
+// appearance; a deleted one left out), and its highlights once, from the overlay rows.
 TEST_F(BookResourceHandlerTest, DrawsThePapersOwnMarksAsThePageViewDoes)
 {
     engine::PdfFixtureWriter w;

@@ -77,9 +77,8 @@ TEST_F(PageJumpPanelTest, OpensOnTheCurrentPageAndGoesOnlyWithAValidNumber)
     EXPECT_EQ(jumps, std::vector<int>({7, 40, 40}));
 }
 
-// The page number shows whole: four digits fit the field at every interface
-// size, followed while the panel is open, which widens past its 250 only
-// as far as that needs.
+// Four digits show whole at every interface size, followed while the panel is open, which widens
+// past its 250 only as far as that needs.
 TEST_F(PageJumpPanelTest, TheFieldShowsFourDigitsWholeAtEveryInterfaceSize)
 {
     // The field scrolls its text as it paints, to keep the cursor in view.

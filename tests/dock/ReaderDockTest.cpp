@@ -421,8 +421,7 @@ TEST_F(DockTest, APanelClosesOnEscapeAndOnASwitchBetweenBookAndPage)
     EXPECT_FALSE(dock->popover()->isVisible());
 }
 
-// A panel open keeps the window's shortcuts working: the popover makes way
-// and the command runs, wherever in the panel the keyboard is.
+// With a panel open the window's shortcuts work: the popover makes way and the command runs.
 TEST_F(DockTest, TheWindowsShortcutsWorkWithAPanelOpen)
 {
     open();

@@ -163,9 +163,8 @@ TEST(PdfAnnotations, HiddenAnnotationsComeBackUnchanged)
     EXPECT_FALSE(setAnnotationHidden(*doc, PdfAnnotationHandle{0, 9999}, true));
 }
 
-// Most papers' own marks have no /F at all: hiding one and showing it again
-// must still give back exactly what was there, and the copy made meanwhile
-// must leave it out without a trace of the hiding.
+// A mark without /F, as most papers' are, hidden and shown again is what it was; a copy made
+// meanwhile leaves it out without a trace of the hiding.
 TEST(PdfAnnotations, AnAnnotationWithoutFlagsHidesAndComesBack)
 {
     PdfFixtureWriter w;

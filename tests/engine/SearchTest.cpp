@@ -107,10 +107,8 @@ TEST(Search, FindsAWordBrokenAtALineEndWholeAndAHyphenInALineAsTyped)
     EXPECT_TRUE(findAll(doc, QStringLiteral("1020")).empty());
 }
 
-// A note in the margin set on the baseline of a line that ends with a
-// hyphen comes between that line and the next in the page's text: the
-// word still joins the next line of its column, the note no part of the
-// match, and the hyphen does not join the note.
+// A margin note on the baseline of a line ending in a hyphen, read between it and the next line:
+// the word joins the next line of its column, and the hyphen does not join the note.
 TEST(Search, AWordBrokenAtALineEndJoinsTheNextLineOfItsColumnPastAMarginNote)
 {
     PdfFixtureWriter writer;

@@ -119,10 +119,6 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
 }
 
-} // namespace folvan::window::test
-
-namespace folvan::window::test {
-
 namespace {
 
 // Panes with the application's own book view.
@@ -143,8 +139,7 @@ const bool bookSchemeRegistered = [] {
 
 } // namespace
 
-// The book lies over the pane's reading row: it is given the pane's
-// wallpaper where the pane draws it, and none once the pane has none.
+// The book, over the pane's reading row, is given the pane's wallpaper where the pane draws it.
 TEST_F(BookWallpaperTest, TheBookShowsThePanesWallpaperWhereThePaneDrawsIt)
 {
     QImage wallpaper(300, 200, QImage::Format_RGB32);

@@ -296,8 +296,7 @@ TEST_F(PaneLayoutTest, PageViewIsTiltedHeldToTheReadingWidthAndFlatWhileSelectin
     EXPECT_EQ(area.currentView()->width(), area.width());
     const QTransform automatic = pane->pageView()->pdfView()->viewTransform();
     EXPECT_NE(automatic, tilted);
-    // A stored text that names no width is Auto in the limit and the tilt
-    // alike, as the settings show it.
+    // A stored text that names no width is Auto, as the settings show it.
     for (const char *unknown : {"Huge", "medium"}) {
         platform::Preferences::shared().setValue(QStringLiteral("pdfViewWidth"), QString::fromLatin1(unknown));
         waitForIdle();
@@ -462,9 +461,8 @@ TEST_F(PaneLayoutTest, TheReadingViewTakesTheKeyboardBackAfterOverlaysAndWhenAPa
     EXPECT_EQ(pane->focusWidget(), pane->pageView()->pdfView());
 }
 
-// The side panels leave the keys with the page: a click on an outline entry
-// or a note's source hands them over, and so does a panel closing with them,
-// but not a field outside the panel.
+// A click on an outline entry or a note's source hands the keys to the page, and so does a panel
+// closing with them, but not a field outside the panel.
 TEST_F(PaneLayoutTest, SidePanelsHandTheKeysToThePage)
 {
     platform::Preferences::shared().setValue(QStringLiteral("folvan.defaultBookMode"), false);
