@@ -1437,10 +1437,21 @@ export function continues(a, b, broken = false) {
   if (endsSentence(a.text) && !(/[^.!?]\)\s*$/.test(a.text) && fullLast(a))) return false;
   // A paragraph cut by the end of a column or a page after a word in lower
   // case at the end of a full line goes on in text at the margin of the
-  // next, whatever word that starts with ("a simple use of" | "BibTeX via").
-  const cut = broken && a.kind === "paragraph" && a.full && /\p{Ll}$/u.test(a.text.trim()) && /^\p{L}/u.test(b.text) &&
-    b.indent < 0.7 * b.lines[0].size && !code(a) && !code(b);
+  // next, whatever word that starts with ("a simple use of" | "BibTeX via"),
+  // when that text is set in the same type. Lines set flush right or
+  // centred (an address under an author's name) all reach the edge: such a
+  // block ends with its own last line.
+  const cut = broken && a.kind === "paragraph" && a.full && flushLeft(a) && /\p{Ll}$/u.test(a.text.trim()) && /^\p{L}/u.test(b.text) &&
+    b.indent < 0.7 * b.lines[0].size && Math.abs(a.lines[a.lines.length - 1].size - b.lines[0].size) < 0.5 && !code(a) && !code(b);
   return continuesSentence(b.text) || /-$/.test(a.text) || cut;
+}
+
+// Whether a block's last line starts at its column's margin, or, the
+// block's only line, where a paragraph's first line is set in.
+function flushLeft(b) {
+  const last = b.lines[b.lines.length - 1];
+  const margin = b.indent + last.x - b.lines[0].x;
+  return margin < (b.lines.length > 1 ? 0.7 : 4) * last.size;
 }
 
 // Whether a block of lines runs to its last line's end: that line, of a

@@ -172,12 +172,21 @@ test("a table's notes under it go with the table; the sentence it cut goes on pa
 
 test("a paragraph cut by a page after a word in lower case goes on at the next page's margin", () => {
   const body = (n, i) => line(`Words of the page ${n} fill its line ${i} from the margin to the edge here.`, 72, 100 + 12 * i, 468);
-  const first = [...Array.from({ length: 30 }, (_, i) => body(1, i)), line("This sample file demonstrates a simple use of", 82, 460, 458)];
-  const next = (start, x) => layoutDocument([page(first, [], 0),
+  const lead = Array.from({ length: 30 }, (_, i) => body(1, i));
+  const first = [...lead, line("This sample file demonstrates a simple use of", 82, 460, 458)];
+  const next = (start, x, before = first) => layoutDocument([page(before, [], 0),
     page([line(start, x, 100, 540 - x), ...Array.from({ length: 30 }, (_, i) => body(2, i + 1))], [], 1)])[1];
   const joined = next("BibTeX via a command that names the file of the references here.", 72);
   assert.ok(joined.blocks[0].joins, texts(joined));
   // A paragraph set in on the next page starts afresh.
   const apart = next("Another paragraph starts on the next page with a word of its own.", 82);
   assert.ok(!apart.blocks[0].continues, texts(apart));
+  // An address set flush right reaches the edge with every line, and a line in smaller type is
+  // other text: each ends where it ends.
+  const abstract = "This paper is an example and a template for the class, at the margin.";
+  const address = [...lead, line("Department of Mechanical Engineering, Institute of", 290, 436, 250),
+    line("Technology, Cambridge, MA 02139 USA", 362, 448, 178), line("email: lienhard@mit.edu", 432, 460, 108)];
+  assert.ok(!next(abstract, 72, address).blocks[0].continues, texts(next(abstract, 72, address)));
+  const small = [...lead, line("This sample file demonstrates a simple use of", 72, 460, 468, { size: 9.2 })];
+  assert.ok(!next(abstract, 72, small).blocks[0].continues, texts(next(abstract, 72, small)));
 });
