@@ -20,43 +20,28 @@ const column = (x, words, from, n, step = 12, extra = {}) =>
 
 test("line numbers in the margin and in the gutter of a review copy are no text", () => {
   // Every fifth line numbered in small type, in the left margin and in the gutter; a table across
-  // both columns between two numbers.
+  // both columns between two numbers. A last page numbers fewer lines: three in the gutter.
   const words = (side, i) => `${side} column line ${i} goes on with more of the words it has here`;
-  const lines = [];
-  for (let i = 0; i < 24; i++) {
-    const y = 100 + 12 * i + (i >= 12 ? 60 : 0);
-    lines.push(line(words("Left", i), 54, y, 245), line(words("Right", i), 317, y, 245));
-    if (i % 5 === 4) {
-      const number = { h: 4.4, base: y + 7, size: 5 };
-      lines.push(line(String(101 + i), 38.8, y + 3.5, 5.3, number), line(String(201 + i), 301.8, y + 3.5, 5.3, number));
-    }
-  }
-  lines.push(line("A wide table row runs across both columns of the page here", 54, 250, 508));
-  const [laid, all] = lay(lines);
+  const review = (n, gap, numbers) => Array.from({ length: n }, (_, i) => {
+    const y = 100 + 12 * i + (i >= 12 ? gap : 0);
+    return [line(words("Left", i), 54, y, 245), line(words("Right", i), 317, y, 245), ...(i % 5 === 4 ? numbers(i, y) : [])];
+  }).flat();
+  const small = (y) => ({ h: 4.4, base: y + 7, size: 5 });
+  const [laid, all] = lay([...review(24, 60, (i, y) => [line(String(101 + i), 38.8, y + 3.5, 5.3, small(y)), line(String(201 + i), 301.8, y + 3.5, 5.3, small(y))]),
+    line("A wide table row runs across both columns of the page here", 54, 250, 508)]);
   assert.doesNotMatch(all, /\b[12]\d\d\b/);
   const left = laid.blocks.findIndex((b) => /Left column line 11 /.test(b.text));
   const right = laid.blocks.findIndex((b) => /Right column line 0 /.test(b.text));
   assert.ok(left >= 0 && right > left && laid.blocks[left].text.includes("Left column line 0 "), all);
-
-  // A last page numbers fewer lines: three numbers in small type are enough.
-  const last = [];
-  for (let i = 0; i < 15; i++) {
-    last.push(line(words("Left", i), 54, 100 + 12 * i, 245), line(words("Right", i), 317, 100 + 12 * i, 245));
-    if (i % 5 === 4) last.push(line(String(301 + i), 301.8, 103.5 + 12 * i, 7.9, { h: 4.4, base: 107 + 12 * i, size: 5 }));
-  }
-  assert.doesNotMatch(lay(last)[1], /\b3\d\d\b/);
+  assert.doesNotMatch(lay(review(15, 0, (i, y) => [line(String(301 + i), 301.8, y + 3.5, 7.9, small(y))]))[1], /\b3\d\d\b/);
 
   // A listing's numbers before its code, and a table's column counting by one, stay.
-  const listing = [];
-  for (let i = 0; i < 12; i++) {
-    listing.push(line(words("Left", i), 54, 100 + 11 * i, 245, { size: 9 }));
-    listing.push(line(String(63 + i), 314, 101 + 11 * i, 8, { size: 7, base: 107 + 11 * i }),
-      line(`\\setboolean{flag${i}}{true}%`, 329, 100 + 11 * i, 140, { size: 9, mono: true }));
-  }
-  const table = [];
-  for (let i = 0; i < 6; i++) table.push(line(`\\level${"abcdef"[i]}`, 150, 100 + 11 * i, 60), line(String(i), 260, 100 + 11 * i, 5), line("display", 300, 100 + 11 * i, 30));
-  assert.match(lay(listing)[1], /\b74\b.*setboolean\{flag11\}/s);
-  assert.match(lay(table)[1], /levelf 5/);
+  const listing = Array.from({ length: 12 }, (_, i) => [line(words("Left", i), 54, 100 + 11 * i, 245, { size: 9 }),
+    line(String(63 + i), 314, 101 + 11 * i, 8, { size: 7, base: 107 + 11 * i }), line(`\\setboolean{flag${i}}{true}%`, 329, 100 + 11 * i, 140, { size: 9, mono: true })]);
+  const table = Array.from({ length: 6 }, (_, i) => [line(`\\level${"abcdef"[i]}`, 150, 100 + 11 * i, 60), line(String(i), 260, 100 + 11 * i, 5),
+    line("display", 300, 100 + 11 * i, 30)]);
+  assert.match(lay(listing.flat())[1], /\b74\b.*setboolean\{flag11\}/s);
+  assert.match(lay(table.flat())[1], /levelf 5/);
 });
 
 test("a line read in pieces stays one line of its paragraph", () => {
