@@ -693,8 +693,10 @@ function startsBlock(prev, line, ctx) {
   // unless its sentence ended, and a full line of body text that stops at
   // a word or a comma into it whatever word it starts with (a title's next
   // line in typewriter face, an entry after an index's page numbers, stand
-  // apart).
-  const leavesProse = mixed && prev.mono;
+  // apart). Lines set in alike far from the margin are shown one by one
+  // (the forms of a command): such a line ends at its end.
+  const shown = prev.x - col.x0 > 4 * size && Math.abs(line.x - prev.x) < 0.5 * size;
+  const leavesProse = mixed && prev.mono && !shown;
   const entersProse = mixed && line.mono && size < 1.2 * ctx.body && /[\p{L},]$/u.test(prev.text.trim());
   if (((prev.mono !== line.mono && !(typewritten(prev) && typewritten(line))) || typewritten(prev) !== typewritten(line)) &&
     (line.base - prev.base > 1.45 * size || endsSentence(prev.text) ||

@@ -83,6 +83,12 @@ test("a sentence goes on into its next line, whatever type that line is set in",
   assert.match(lay([line("Sample Paper for the Package", 168, 100, 274, { size: 17 }),
     line("File name: sample.tex", 212, 122, 186, { size: 17, mono: true, cx: cx([10, 4.7, 4.7, 7.5, 4.7, ...mono(16)], 212) }),
     line("The body of the paper starts here and goes on for a while.", 134, 160, 343)])[1], /^\S+: Sample Paper for the Package$/m);
+  // A command's two forms shown under each other far in from the margin, the first mostly in
+  // typewriter face (its arguments are not), the second in the text's italic, stay two lines.
+  const body = (i) => line(`All financial support must be listed with these commands, line ${i} of it,`, 81, 100 + 12 * i, 417);
+  assert.match(lay([body(0), body(1),
+    line("\\grantsponsor{⟨sponsorID⟩}{⟨name⟩}{⟨url⟩}", 169.6, 130, 192, { mono: true, cx: cx(Array.from({ length: 42 }, (_, i) => [5.2, 3.5, 4.1][i % 3]), 169.6) }),
+    line("\\grantnum[⟨url⟩]{⟨sponsorID⟩}{⟨number⟩}.", 169.6, 142, 183, { italic: true }), body(5)])[1], /⟨url⟩\}\n\S+: \\grantnum/);
 });
 
 test("a sentence cut by a table goes on after it, also after a bracket", () => {
