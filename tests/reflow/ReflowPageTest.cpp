@@ -11,10 +11,12 @@
 #include "reflow/ReflowView.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <optional>
 #include <tuple>
 
@@ -826,4 +828,68 @@ TEST_F(ReflowPageTest, AParagraphAcrossPagesIsOneAlsoWhenThePageAboveComesLater)
         " /plain words and so on, and the next sheet/.test(p.textContent); })()").arg(joined)).toBool());
     EXPECT_TRUE(evaluate(view, QStringLiteral(
         "document.querySelector('section[data-page=\"1\"] .part').textContent.startsWith('Sentence 1 on')")).toBool());
+}
+
+// A paragraph from the foot of page 5 over the whole of page 6 to the top of
+// page 7, reached in every order (from below, from above, from far away)
+// and let go on either side: the view shows the text of the pages it has
+// laid out, each piece once and in order, and the pieces of pages shown
+// together are one paragraph.
+TEST_F(ReflowPageTest, AParagraphOverThreePagesIsShownWholeAndOnceInEveryOrder)
+{
+    std::vector<QStringList> pages(20);
+    PdfFixtureWriter w;
+    for (int n = 0; n < 20; ++n) {
+        const int page = w.addPage();
+        for (int i = 0; i < 42; ++i) {
+            // (Each page in its own words: lines alike on every page are running heads.)
+            QString line = QStringLiteral("Line %1 of the page %2 says it in plain words.").arg(i).arg(QString(4, QChar(u'a' + n)));
+            if (n == 5 && i >= 36)
+                line = QStringLiteral("Long %1 of the opening sheet runs on without a stop").arg(i);
+            else if (n == 6)
+                line = QStringLiteral("goes on past line %1 of the middle sheet and").arg(i);
+            else if (n == 7 && i == 0)
+                line = QStringLiteral("comes to the last sheet and");
+            w.addText(page, {i % 4 == 0 && !(n == 5 && i == 40) && n != 6 && !(n == 7 && i == 0) ? 84.0 : 72.0, 740.0 - 14 * i}, line,
+                      FixtureFont::Helvetica, 10);
+            pages[n] << line;
+        }
+    }
+    ASSERT_TRUE(w.save(path(QStringLiteral("three.pdf"))));
+    model::SharedPDFViewModel &model = openPane(path(QStringLiteral("three.pdf")));
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(7);
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view));
+    const auto check = [&](int at) {
+        // The pages laid out, their text as shown, and the pages among 6 and 7
+        // whose first piece stands apart from the page above shown with it.
+        const QStringList shown = evaluate(view, QStringLiteral(
+            "(() => { const laid = [...document.querySelectorAll('section.page:not(.placeholder)')].map((s) => +s.dataset.page);"
+            " const parts = [...document.querySelectorAll('#flow .part')];"
+            " const apart = [6, 7].filter((q) => laid.includes(q - 1) && laid.includes(q) &&"
+            "  !parts.find((p) => +p.dataset.page === q).closest('.block').querySelector(`.part[data-page=\"${q - 1}\"]`));"
+            " return [laid.join(','), parts.map((p) => p.textContent).join(' '), apart.join(',')]; })()")).toStringList();
+        QString expected;
+        for (const QString &page : shown.value(0).split(QLatin1Char(',')))
+            expected += pages[page.toInt()].join(QString());
+        const QRegularExpression space(QStringLiteral("\\s"));
+        const QString text = shown.value(1).remove(space);
+        expected.remove(space);
+        const auto differ = std::mismatch(text.begin(), text.end(), expected.begin(), expected.end()).first - text.begin();
+        EXPECT_EQ(text, expected) << "at page " << at << ", pages " << qPrintable(shown.value(0)) << ": \"" << qPrintable(text.mid(differ - 40, 100)) << "\"";
+        EXPECT_EQ(shown.value(2), QString()) << "at page " << at << ", pages " << qPrintable(shown.value(0)) << " set apart";
+    };
+    // Up from below; far up (page 7 let go, not page 6); down and up again;
+    // far down (page 5 let go, then 6); a jump from the end.
+    for (const int page : {6, 5, 4, 0, 1, 2, 3, 4, 5, 0, 5, 6, 7, 8, 12, 13, 14, 6, 19, 6, 7}) {
+        evaluate(view, QStringLiteral("document.querySelector('section[data-page=\"%1\"]').scrollIntoView(); true").arg(page));
+        ASSERT_TRUE(waitForScript(view, QStringLiteral(
+            "(() => { const s = [...document.querySelectorAll('section.page')], top = document.getElementById('bar').getBoundingClientRect().bottom;"
+            " const on = s.filter((x) => x.getBoundingClientRect().bottom > top && x.getBoundingClientRect().top < innerHeight).map((x) => +x.dataset.page);"
+            " const f = Math.min(...on), l = Math.max(...on), hidden = (x) => x.classList.contains('placeholder');"
+            " return s.every((x, i) => i >= f - 1 && i <= l + 2 ? !hidden(x) : i < f - 6 || i > l + 6 ? hidden(x) : true); })()")));
+        check(page);
+        if (HasFailure())
+            return;
+    }
 }

@@ -287,37 +287,29 @@ function hidePage(index) {
   if (!section || section.classList.contains("placeholder")) return;
   const height = section.getBoundingClientRect().height;
   reader.heights[index] = height;
-  // Text of the next page that went on inside this page's paragraphs is set
-  // apart in its own page again; text of this page inside the page before
-  // is taken out of it.
-  const next = reader.sections[index + 1];
-  const carried = [...section.querySelectorAll(`.part[data-page="${index + 1}"]`)];
-  if (next && carried.length) {
-    const mark = next.querySelector(".page-mark");
-    let after = mark;
-    for (const part of carried) {
-      const block = reader.blocks.get(part.dataset.key);
-      if (!block) continue;
-      const saved = reader.lastText;
-      reader.lastText = {};
-      const el = renderBlock({ ...block, joins: false });
-      reader.lastText = saved;
-      if (after) after.after(el);
-      else next.prepend(el);
-      after = el;
-    }
-    events.tell(HAPPENINGS.textSet, { page: index + 1, parts: [...next.querySelectorAll(`.part[data-page="${index + 1}"]`)] });
+  // Text of the pages below that went on inside a paragraph of this page
+  // is set apart at the top of the first of them again, one paragraph as
+  // before; text of this page inside a paragraph of a page above is taken
+  // out of it, and what went on after it in that paragraph set apart so.
+  const placed = new Map();
+  const later = (host) => [...host.querySelectorAll(".part")].find((p) => Number(p.dataset.page) > index);
+  for (const host of section.querySelectorAll(".block")) {
+    const from = later(host);
+    if (from) setApart(host, from, placed);
   }
-  const before = reader.sections[index - 1];
-  if (before) {
-    for (const part of before.querySelectorAll(`.part[data-page="${index}"]`)) {
-      const prev = part.previousSibling;
-      if (prev && prev.nodeType === Node.TEXT_NODE && !prev.data.trim()) prev.remove();
-      const host = part.parentNode;
-      part.remove();
-      const parts = host.querySelectorAll(".part");
-      if (parts.length) unwrapAll(parts[parts.length - 1], ".broken-hyphen");
-    }
+  for (const part of flow.querySelectorAll(`.part[data-page="${index}"]`)) {
+    if (section.contains(part)) continue;
+    const host = part.closest(".block");
+    const from = later(host);
+    if (from) setApart(host, from, placed);
+    const prev = part.previousSibling;
+    if (prev && prev.nodeType === Node.TEXT_NODE && !prev.data.trim()) prev.remove();
+    part.remove();
+    const parts = host.querySelectorAll(".part");
+    if (parts.length) unwrapAll(parts[parts.length - 1], ".broken-hyphen");
+  }
+  for (const [below, el] of placed) {
+    events.tell(HAPPENINGS.textSet, { page: Number(below.dataset.page), parts: [...el.querySelectorAll(".part")] });
   }
   for (const el of section.querySelectorAll("[data-key]")) {
     reader.blocks.delete(el.dataset.key);
@@ -328,6 +320,44 @@ function hidePage(index) {
   section.style.height = height + "px";
   delete reader.laid[index];
   reader.paper.forget(index);
+}
+
+// Sets the text of `host` from its part `from` on apart, in a block of its
+// own at the top of the page `from` is on, as that page shows it without
+// the page above: below the blocks set apart there before (`placed`: a
+// page's place -> the last block set there). Text of a page not shown goes.
+function setApart(host, from, placed) {
+  const moved = [];
+  for (let n = from; n; n = n.nextSibling) if (n.nodeType === Node.TEXT_NODE || n.classList.contains("part")) moved.push(n);
+  const gap = from.previousSibling;
+  if (gap && gap.nodeType === Node.TEXT_NODE && !gap.data.trim()) gap.remove();
+  const page = Number(from.dataset.page);
+  const section = reader.sections[page];
+  const block = reader.blocks.get(from.dataset.key);
+  if (!section || section.classList.contains("placeholder") || !block) {
+    for (const n of moved) n.remove();
+    return;
+  }
+  const saved = reader.lastText;
+  reader.lastText = {};
+  const el = renderBlock({ ...block, joins: false });
+  reader.lastText = saved;
+  el.querySelector(".part").replaceWith(...moved);
+  reader.parts.set(block.key, from);
+  const after = placed.get(section) || section.querySelector(".page-mark");
+  if (after) after.after(el);
+  else section.prepend(el);
+  placed.set(section, el);
+  retarget(host, el, page);
+}
+
+// The pages from `page` on whose last text of a kind was `from` go on
+// from `to` instead.
+function retarget(from, to, page) {
+  for (const section of reader.sections.slice(page)) {
+    const last = section.lastText || {};
+    for (const kind of Object.keys(last)) if (last[kind] === from) last[kind] = to;
+  }
 }
 
 // Lays out the pages around the screen and lets go of those far from it.
@@ -390,7 +420,8 @@ function renderPage(laid) {
   // Text goes on inside the page before only when that page is shown and
   // was shown first.
   const before = reader.sections[laid.page - 1];
-  reader.lastText = before && !before.classList.contains("placeholder") && before.lastText ? before.lastText : {};
+  // A copy: the page before keeps its own, for when this page is set again.
+  reader.lastText = before && !before.classList.contains("placeholder") && before.lastText ? { ...before.lastText } : {};
   const frag = document.createDocumentFragment();
   const marker = document.createElement("div");
   marker.className = "page-mark";
@@ -493,7 +524,7 @@ function carryUp(index) {
   if (!host || host.parentNode !== below || host.querySelector(".part") !== part ||
     !last || !last.parentNode || last.classList.contains("front")) return;
   setInside(last, [...host.childNodes].filter((n) => n.nodeType === Node.TEXT_NODE || n.classList.contains("part")), first);
-  for (const kind of Object.keys(below.lastText || {})) if (below.lastText[kind] === host) below.lastText[kind] = last;
+  retarget(host, last, index + 1);
   host.remove();
 }
 
