@@ -373,8 +373,9 @@ function shiftGlyphs(a, b, offset) {
 // look on the page: { start, end, region } with [start, end) the word's
 // offsets in the block's text (the glyphs themselves are not in the text)
 // and region its box on the page (fractions). Only the letters of the
-// glyph's own line belong to its word.
-function glyphWords(lines, joined, page) {
+// glyph's own line belong to its word, and nothing of the page's lines
+// (`around`) over or under it.
+function glyphWords(lines, joined, page, around) {
   const { text, map } = joined;
   const words = [];
   for (const d of joined.dropped) {
@@ -401,9 +402,48 @@ function glyphWords(lines, joined, page) {
   }
   // `below` is how far the region reaches under the line's baseline (points).
   return words.map(({ start, end, line, box }) => {
-    const region = fractions({ x: box.x0, y: box.y0, w: box.x1 - box.x0, h: box.y1 - box.y0 }, page, 1);
-    return { start, end, region, below: (region[1] + region[3]) * page.height - lines[line].base };
+    const own = textLineOf(lines[line], around);
+    clearOfLines(box, own, around);
+    const region = fractions({ x: box.x0, y: box.y0, w: box.x1 - box.x0, h: box.y1 - box.y0 }, page, GLYPH_PAD);
+    return { start, end, region, below: (region[1] + region[3]) * page.height - own.base };
   });
+}
+
+// The line of text a line stands in: itself, or for pieces of large
+// delimiters that hang from their top (their origin is no baseline) the
+// line whose baseline runs through them.
+function textLineOf(line, around) {
+  if (!line.hang) return line;
+  return around.find((o) => !o.hang && o.base > line.y && o.base < line.y + line.h &&
+    o.x < line.x + line.w + line.size && line.x < o.x + o.w + line.size) || line;
+}
+
+// The margin of a glyph word's picture around its box (points).
+const GLYPH_PAD = 1;
+
+// A glyph's height is a guess (an em or so from its origin) and the boxes
+// of letters reach their fonts' whole ascent and descent: a glyph word's box
+// stops where the ink of a line over or under its own line (`line`) does.
+function clearOfLines(box, line, around) {
+  const top = box.y0, bottom = box.y1;
+  for (const other of around) {
+    if (other.x >= box.x1 || other.x + other.w <= box.x0) continue;
+    // The ink of a line ends about a quarter of its size under its baseline
+    // and starts three quarters over it, or higher where its box reaches
+    // (raised pieces), whatever its font's boxes say; hanging pieces fill
+    // their boxes.
+    const base = other.hang ? textLineOf(other, around).base : other.base;
+    if (base < line.base - 0.5 * line.size) {
+      const ink = other.hang ? other.y + other.h : other.base + 0.25 * other.size;
+      box.y0 = Math.max(box.y0, ink + GLYPH_PAD);
+    } else if (base > line.base + 0.5 * line.size) {
+      const ink = other.hang ? other.y : Math.min(other.y, other.base - 0.75 * other.size);
+      box.y1 = Math.min(box.y1, ink - GLYPH_PAD);
+    }
+  }
+  // Lines set closer than their own ink leave the box as it was.
+  if (box.y0 > line.base - 0.75 * line.size) box.y0 = top;
+  if (box.y1 < line.base) box.y1 = bottom;
 }
 
 const EQUATION_NUMBER = /^\(\s*[A-Z]?\d+(\.\d+)*[a-z]?[′'*]?\s*\)$/;
@@ -1097,13 +1137,14 @@ function gatherBlocks(ordered, column, ctx) {
 // `around` is what a block's kind depends on around it (textAround).
 function pageBlocks(raw, page, ctx, { underRule, textBelow }) {
   const blocks = [];
+  const around = raw.flatMap((b) => b.lines);
   let references = ctx.references;
   for (const b of raw) {
     if (b.kind === "cutout") {
       blocks.push(cutoutBlock(b, page));
       continue;
     }
-    const { block, box } = textBlock(b, page);
+    const { block, box } = textBlock(b, page, around);
     // Once known, the references' type size goes with them (a number in
     // place of true); larger type after them ends them (an appendix).
     const size = Math.max(...b.lines.map((l) => l.size));
@@ -1150,7 +1191,7 @@ function cutoutBlock(b, page) {
 
 // A block of text, not yet classified (a paragraph), and the box of its
 // lines.
-function textBlock(b, page) {
+function textBlock(b, page, around) {
   const listing = b.lines.length > 1 && b.lines.every(typewritten);
   const row = b.lines.length === 1 && b.lines[0].row;
   // A block is set as code only when its lines are code: a sentence that
@@ -1168,7 +1209,7 @@ function textBlock(b, page) {
   const box = bounds(b.lines);
   const block = { kind: "paragraph", lines: b.lines, text: joined.text, map: joined.map, indent: b.indent, full: !!b.full, ...box };
   if (listing) block.listing = true;
-  if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page);
+  if (joined.dropped.length) block.glyphs = glyphWords(b.lines, joined, page, around);
   return { block, box };
 }
 

@@ -462,3 +462,34 @@ test("a display keeps numbers that line up only with text far above it, and thos
     at("equation if \\nonumber is also used on that line. Incorrect", 317, 327.9, 245.2, 10, 335.4, 9.96)], 612, 792)]);
   assert.ok(order(deep).some((t) => t.startsWith("Note: Do not use")), order(deep).join("\n"));
 });
+
+test("an operator's picture in a line takes in its limit, nothing of the lines over and under it", () => {
+  // Characters' edges spread evenly over a piece, a glyph's own given.
+  const line = (text, x, y, w, h, base, size, extra = {}) => ({ ...at(text, x, y, w, h, base, size, 1), ...extra,
+    cx: [...text].flatMap((_, i) => (extra.own || {})[i] || [x + (w / text.length) * i, x + (w / text.length) * (i + 1)]) });
+  const glyphs = (lines) => {
+    const [laid] = layoutDocument([page(lines)]);
+    return laid.blocks.flatMap((b) => (b.glyphs || []).map((g) => ({ word: b.text.slice(g.start, g.end), below: g.below, span: span(g, laid) })));
+  };
+  // A union with its limit beside it, between full lines; the parser
+  // guesses the glyph from 1.1 em over its origin (507.5) to an em under.
+  const union = "to each spanning tree of G. Denote by Ci = \uFFFD", u = union.length - 1;
+  const [cup] = glyphs([line("Let Ci(j) be the set of graphs obtained from G by attaching edge (vivj)", 148.7, 496.2, 328.8, 10.7, 503.1, 9.96),
+    line(union, 133.8, 507.2, 212.9, 13.9, 515, 9.96, { own: { [u]: [338.4, 346.7] }, gy: { [u]: [496.6, 517.5] } }),
+    line("j Ci(j). It is obvious that the", 346.7, 508.1, 130.8, 11.8, 515, 9.96),
+    line("collection of Hamiltonian cycles is a subset of Ci. Note that the card", 133.8, 520.1, 343.7, 9.8, 527, 9.96)]);
+  // Over the union's top, under its limit's tail; the ink over it ends a
+  // fifth of its size under its baseline, that under it starts 0.7 over.
+  assert.equal(cup.word, "j");
+  assert.ok(cup.span[0] <= 507.5 && cup.span[0] >= 503.1 + 2 && cup.span[1] >= 519.2 && cup.span[1] <= 527 - 7, `${cup.span}`);
+  // Bars hanging from their top around a word: measured from its baseline,
+  // clear of the lines under it and of a display's hanging bars over it.
+  const bars = glyphs([line("\uFFFD\uFFFD", 314.1, 565.4, 13.2, 19.6, 565.8, 10.91, { hang: true, gy: { 0: [553.8, 576.7] } }),
+    line("Du", 317.7, 570.5, 15.6, 9.7, 578, 10.91), line("Let t be such that", 118.8, 598.1, 185, 10.3, 605.6, 10.91),
+    line("\uFFFD\uFFFD", 306.2, 593, 13.2, 19.6, 593.4, 10.91, { hang: true, gy: { 0: [581.4, 604.3], 1: [594.1, 617] } }),
+    line("Du", 309.8, 598.1, 15.6, 9.7, 605.6, 10.91),
+    line("\uFFFD-almost everywhere on the set", 325.4, 593, 160, 19.6, 605.6, 10.91, { gy: { 0: [594.1, 617] } }),
+    line("limits in (22) exist. By (23) and (24) we get", 118.8, 612, 211.3, 9.7, 619.6, 10.91)]).filter((g) => g.span[1] > 600);
+  assert.equal(bars.length, 2, JSON.stringify(bars));
+  for (const g of bars) assert.ok(g.span[0] >= 584.99 && g.span[1] <= 619.6 - 7.6 && g.below > 0 && g.below < 10, JSON.stringify(g));
+});
