@@ -229,6 +229,7 @@ function joinPieces(prev, line, space) {
     math: (prev.math || 0) + (line.math || 0),
     cx: cx ? cx.concat(line.cx) : undefined,
     gy: shiftGlyphs(prev.gy, line.gy, prev.text.length + (space ? 1 : 0)),
+    ...bothMarks(prev, line),
   };
 }
 
@@ -273,7 +274,13 @@ function insertPiece(prev, line, sep = "") {
     math: (prev.math || 0) + (line.math || 0),
     cx: prev.cx.slice(0, 2 * at).concat(sep ? [line.x, line.x] : [], line.cx, prev.cx.slice(2 * at)),
     gy: Object.keys(gy).length ? gy : undefined,
+    ...bothMarks(prev, line),
   };
+}
+
+// The note marks of two pieces made one line.
+function bothMarks(a, b) {
+  return a.marks || b.marks ? { marks: [...(a.marks || []), ...(b.marks || [])] } : {};
 }
 
 // The rows of a table set without rules: runs of at least three lines of
@@ -959,6 +966,7 @@ export function layoutPage(page, ctx) {
   const all = footnotesLast(clipFormulas(mergeFormulas(blocks, ctx.body, page), page));
   markByline(all, page);
   markContinued(all);
+  notesAfterMarks(all);
   all.forEach((b, i) => {
     b.page = page.page;
     b.index = i;
@@ -1222,6 +1230,31 @@ function footnotesLast(blocks) {
     else kept.push(b);
   }
   return kept.concat(footnotes);
+}
+
+// Each footnote, with the parts of it that go on in the next column, goes
+// right after the paragraph that calls it by its raised mark, after the
+// parts of that paragraph that go on past a column or a display; a note
+// whose mark no text of the page shows stays at the page's end.
+function notesAfterMarks(all) {
+  const notes = all.filter((b) => b.kind === "footnote" && !b.continues);
+  const placed = new Set();
+  for (const note of notes) {
+    const mark = (note.text.match(/^\s*(\d{1,3}|[∗*†‡§¶⋆]{1,3})/u) || [])[1];
+    // (A table's notes stay after the table, whichever row calls them.)
+    const caller = mark && all.find((b) => (b.kind === "paragraph" || b.kind === "list") &&
+      b.lines.some((l) => (l.marks || []).includes(mark) && !l.row));
+    if (!caller) continue;
+    const from = all.indexOf(note);
+    let to = from + 1;
+    while (to < all.length && all[to].kind === "footnote" && all[to].continues) to++;
+    const moved = all.splice(from, to - from);
+    let at = all.indexOf(caller) + 1;
+    while (at < all.length && (all[at].continues || placed.has(all[at]) ||
+      (all[at].formula && all.slice(at).find((b) => !b.formula)?.continues))) at++;
+    all.splice(at, 0, ...moved);
+    moved.forEach((b) => placed.add(b));
+  }
 }
 
 // The byline under a paper's title: authors and affiliations, set apart.

@@ -243,7 +243,7 @@ function textWalker(page, { bounds, turn, turned, box, rectBox }, { lines, pictu
         last.digits = last.digits && digit;
       } else {
         runs.push({ info, size, n: 1, base: turned(origin[0] - bounds[0], origin[1] - bounds[1])[1], extension,
-          digits: digit && !runs.length });
+          digits: digit && !runs.length, from: line.text.length - c.length });
       }
     },
     endLine() {
@@ -285,6 +285,8 @@ function settleLine(line, runs) {
     if (!best || entry.n > best.n) best = entry;
   }
   if (!best || !line.text.trim()) return false;
+  const marks = noteMarks(line.text, runs, best);
+  if (marks.length) line.marks = marks;
   // A line of nothing but pieces of large delimiters and accents hangs
   // from its top: its baseline is none of a row of text.
   if (!runs.some((run) => !run.extension)) line.hang = true;
@@ -297,6 +299,21 @@ function settleLine(line, runs) {
   line.mono = best.info.mono;
   line.base = round(best.base);
   return true;
+}
+
+// The marks that call notes in a line (`runs` as settleLine has them,
+// `best` its text's run): figures or signs set raised in smaller type right
+// after a word or its stop ("footnote¹", "marker.²"); not a power after a
+// letter of a formula ("4πr³").
+function noteMarks(text, runs, best) {
+  const marks = [];
+  runs.forEach((run, k) => {
+    if (!k || runs[k - 1].info.math || run.extension) return;
+    const mark = text.slice(run.from, k + 1 < runs.length ? runs[k + 1].from : text.length).trim();
+    if (run.size < 0.8 * best.size && run.base < best.base - 0.2 * best.size && /^(\d{1,3}|[∗*†‡§¶⋆]{1,3})$/u.test(mark) &&
+      /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(mark);
+  });
+  return marks;
 }
 
 // Accents that a typesetter sets as glyphs of their own over (or under)

@@ -64,34 +64,45 @@ test("the last lines of code at a page's foot and a remark closing them are text
     ["2 Those in the base distribution, or one of those in the required tree."]], laid.map(texts).join("\n"));
 });
 
-test("a listing's line number in small type leaves its line the code's type", () => {
-  // The parser's text walk over one line: "14" in a small sans face, then a
-  // brace in typewriter face; and a note's line, its mark small.
-  const font = (pointer, name, mono = false) => ({ pointer, getName: () => name, isBold: () => false, isItalic: () => false, isMono: () => mono });
-  const sans = font(1, "LMSans8-Regular"), tt = font(2, "LMMono9-Regular", true), roman = font(3, "LMRoman8-Regular");
-  const rows = [
-    [[sans, 4.98, "14"], [tt, 8.97, " }"]],
-    [[sans, 4.98, "2"], [roman, 7.97, "Those in the base distribution"]],
-    [[roman, 9.96, "2021"]],
-  ];
+// The lines the parser's text walk makes of rows of runs ([font, size, text, rise above the row's
+// baseline]), a row a line.
+function parsed(rows) {
   const stext = { walk(v) {
     rows.forEach((row, r) => {
       const y = 100 + 20 * r;
       let x = 150;
       v.beginLine?.([150, y, 400, y + 10], 0, [1, 0]);
-      for (const [f, size, text] of row) {
+      for (const [f, size, text, rise = 0] of row) {
         for (const c of text) {
-          v.onChar?.(c, [x, y + 8], f, size, [x, y, x + 0.5 * size, y, x, y + size, x + 0.5 * size, y + size]);
+          v.onChar?.(c, [x, y + 8 - rise], f, size, [x, y, x + 0.5 * size, y, x, y + size, x + 0.5 * size, y + size]);
           x += 0.5 * size;
         }
       }
       v.endLine?.();
     });
   } };
-  const stub = { getBounds: () => [0, 0, 612, 792], toStructuredText: () => stext, getLinks: () => [] };
-  const { lines } = extractPage(stub, 0);
+  return extractPage({ getBounds: () => [0, 0, 612, 792], toStructuredText: () => stext, getLinks: () => [] }, 0).lines;
+}
+const font = (pointer, name, mono = false) => ({ pointer, getName: () => name, isBold: () => false, isItalic: () => false, isMono: () => mono });
+
+test("a listing's line number in small type leaves its line the code's type", () => {
+  // "14" in a small sans face, then a brace in typewriter face; and a note's line, its mark small.
+  const sans = font(1, "LMSans8-Regular"), tt = font(2, "LMMono9-Regular", true), roman = font(3, "LMRoman8-Regular");
+  const lines = parsed([
+    [[sans, 4.98, "14"], [tt, 8.97, " }"]],
+    [[sans, 4.98, "2"], [roman, 7.97, "Those in the base distribution"]],
+    [[roman, 9.96, "2021"]],
+  ]);
   assert.deepEqual(lines.map((l) => [l.text, l.size, l.mono]),
     [["14 }", 8.97, true], ["2Those in the base distribution", 7.97, false], ["2021", 9.96, false]]);
+});
+
+test("the marks that call notes are told from the line, a formula's power is none", () => {
+  const roman = font(1, "CMR10"), small = font(2, "CMR7"), italic = font(3, "CMMI10");
+  const [line] = parsed([[[roman, 9.96, "a numbered footnote"], [small, 6.97, "1", 3.6], [roman, 9.96, " and the powers "],
+    [italic, 9.96, "x"], [small, 6.97, "2", 3.6], [roman, 9.96, " and 4πr"], [small, 6.97, "3", 3.6], [roman, 9.96, " of a marker."],
+    [small, 6.97, "4", 3.6]]]);
+  assert.deepEqual(line.marks, ["1", "4"], line.text);
 });
 
 test("a note that names its addresses in typewriter face is one note, its next line in the text's face or not", () => {

@@ -106,17 +106,26 @@ test("a sentence cut by a table goes on after it, also after a bracket", () => {
   assert.doesNotMatch(lay([line("standard", 387, 190, 40), line("(21 × 29.7)", 380, 202, 54), line("standardaureo (21 × 29.7)", 380, 250, 70)])[1], /^\S+\+:/m);
 });
 
-test("notes at the foot of a column, in the body's type, go after the sentence they cut", () => {
+test("notes at the foot of a column go after the paragraph that calls them, not into the sentence they cut", () => {
   const small = { size: 7.5, h: 6.8 };
-  const [laid, all] = lay([
+  // The marks raised in the paragraph over the column, or in the sentence the notes cut.
+  const calls = (above) => lay([
+    line("This is an example of a new paragraph with a numbered footnote1 and a second marker.2", 54, 270, 180,
+      { ...small, marks: above ? ["1", "2"] : [] }),
+    line("3 A note that no text calls.", 54, 728.8, 100, { size: 8, h: 10.1 }),
     ...column(54, "The left column's", 300, 36, 10.5, small),
-    line("Ut enim ad minim veniam, quis nostrud exercitation ullamco", 54, 682.3, 234, small),
+    line("Ut enim ad minim veniam, quis nostrud exercitation ullamco", 54, 682.3, 234, { ...small, marks: above ? [] : ["2", "1"] }),
     line("1 https://data.gov.uk/", 54, 706.2, 93, { size: 8, h: 9.6, mono: true }),
     line("2 Example of footnote text.", 54, 717.5, 104, { size: 8, h: 10.1 }),
     line("laboris nisi ut aliquip ex ea commodo consequat. Duis aute irure", 307, 300, 234, small),
     ...column(307, "The right column's", 310.5, 40, 10.5, small)], [{ x: 54, y: 704.5, w: 235, h: 0.5 }]);
+  const [laid, all] = calls(true);
   assert.ok(laid.blocks.find((b) => b.text.startsWith("laboris")).joins, all);
-  assert.deepEqual(laid.blocks.slice(-2).map((b) => b.kind), ["footnote", "footnote"], all);
+  assert.deepEqual(laid.blocks.map((b) => b.text.slice(0, 10)).filter((t, i) => i < 3 || /^\d /.test(t)),
+    ["This is an", "1 https://", "2 Example ", "3 A note t"], all);
+  // Called from the sentence, they go after its part in the next column, in their order.
+  const [cut, cutText] = calls(false);
+  assert.deepEqual(cut.blocks.slice(-4).map((b) => b.text.slice(0, 10)), ["laboris ni", "1 https://", "2 Example ", "3 A note t"], cutText);
 });
 
 test("on a double-spaced page a full line goes on in the line under it; short lines stay apart", () => {
