@@ -291,22 +291,21 @@ function hidePage(index) {
   // is set apart at the top of the first of them again, one paragraph as
   // before; text of this page inside a paragraph of a page above is taken
   // out of it, and what went on after it in that paragraph set apart so.
+  // Pieces of such a paragraph kept as their pages have them go so too.
   const placed = new Map();
   const later = (host) => [...host.querySelectorAll(".part")].find((p) => Number(p.dataset.page) > index);
   for (const host of section.querySelectorAll(".block")) {
     const from = later(host);
     if (from) setApart(host, from, placed);
+    else if (Number(host.dataset.page) > index) place(host, reader.sections[Number(host.dataset.page)], placed);
   }
-  for (const part of flow.querySelectorAll(`.part[data-page="${index}"]`)) {
-    if (section.contains(part)) continue;
-    const host = part.closest(".block");
+  for (const piece of flow.querySelectorAll(`.part[data-page="${index}"], figure[data-page="${index}"]`)) {
+    if (section.contains(piece)) continue;
+    const host = piece.closest(".block");
     const from = later(host);
     if (from) setApart(host, from, placed);
-    const prev = part.previousSibling;
-    if (prev && prev.nodeType === Node.TEXT_NODE && !prev.data.trim()) prev.remove();
-    part.remove();
-    const parts = host.querySelectorAll(".part");
-    if (parts.length) unwrapAll(parts[parts.length - 1], ".broken-hyphen");
+    if (host === piece) piece.remove();
+    else cut(host, piece);
   }
   for (const [below, el] of placed) {
     events.tell(HAPPENINGS.textSet, { page: Number(below.dataset.page), parts: [...el.querySelectorAll(".part")] });
@@ -327,28 +326,53 @@ function hidePage(index) {
 // the page above: below the blocks set apart there before (`placed`: a
 // page's place -> the last block set there). Text of a page not shown goes.
 function setApart(host, from, placed) {
-  const moved = [];
-  for (let n = from; n; n = n.nextSibling) if (n.nodeType === Node.TEXT_NODE || n.classList.contains("part")) moved.push(n);
-  const gap = from.previousSibling;
-  if (gap && gap.nodeType === Node.TEXT_NODE && !gap.data.trim()) gap.remove();
-  const page = Number(from.dataset.page);
-  const section = reader.sections[page];
-  const block = reader.blocks.get(from.dataset.key);
-  if (!section || section.classList.contains("placeholder") || !block) {
-    for (const n of moved) n.remove();
+  const section = reader.sections[from.dataset.page];
+  if (section && !section.classList.contains("placeholder") && reader.blocks.has(from.dataset.key)) {
+    place(splitOff(host, from), section, placed);
+  } else {
+    cut(host, from);
+  }
+}
+
+// Sets `el` at the top of its page's place `section`, below what was set
+// there before; with the page not shown, nowhere.
+function place(el, section, placed) {
+  if (!section || section.classList.contains("placeholder")) {
+    el.remove();
     return;
   }
-  const saved = reader.lastText;
-  reader.lastText = {};
-  const el = renderBlock({ ...block, joins: false });
-  reader.lastText = saved;
-  el.querySelector(".part").replaceWith(...moved);
-  reader.parts.set(block.key, from);
   const after = placed.get(section) || section.querySelector(".page-mark");
   if (after) after.after(el);
   else section.prepend(el);
   placed.set(section, el);
-  retarget(host, el, page);
+}
+
+// Takes the text of `host` from its part `from` on out of it, into a block
+// of its own that it returns (not yet in the flow).
+function splitOff(host, from) {
+  const block = reader.blocks.get(from.dataset.key);
+  const saved = reader.lastText;
+  reader.lastText = {};
+  const el = renderBlock({ ...block, joins: false });
+  reader.lastText = saved;
+  el.querySelector(".part").replaceWith(...cut(host, from));
+  reader.parts.set(block.key, from);
+  retarget(host, el, block.page);
+  return el;
+}
+
+// Takes the text of `host` from its part `from` on out of it, with the
+// space before it, and gives its nodes; the last part left shows its
+// line-end hyphen again.
+function cut(host, from) {
+  const nodes = [];
+  for (let n = from; n; n = n.nextSibling) if (n.nodeType === Node.TEXT_NODE || n.classList.contains("part")) nodes.push(n);
+  const gap = from.previousSibling;
+  if (gap && gap.nodeType === Node.TEXT_NODE && !gap.data.trim()) gap.remove();
+  for (const n of nodes) n.remove();
+  const parts = host.querySelectorAll(".part");
+  if (parts.length) unwrapAll(parts[parts.length - 1], ".broken-hyphen");
+  return nodes;
 }
 
 // The pages from `page` on whose last text of a kind was `from` go on
@@ -685,9 +709,17 @@ function rerender(key) {
     // Set as text again inside the paragraph it goes on from.
     host.remove();
   } else if (old.tagName !== "FIGURE" && host.querySelectorAll(".part").length > 1) {
-    // One part of a paragraph that goes on: set it apart where it stands.
-    host.parentNode.insertBefore(replacement, host.nextSibling);
-    old.remove();
+    // One part of a paragraph that goes on: set apart where it stands,
+    // between the text before it and the text after it.
+    const parts = [...host.querySelectorAll(".part")];
+    const next = parts[parts.indexOf(old) + 1];
+    if (next) host.after(splitOff(host, next));
+    if (parts[0] === old) {
+      host.replaceWith(replacement);
+    } else {
+      host.after(replacement);
+      cut(host, old);
+    }
   } else {
     host.replaceWith(replacement);
   }
