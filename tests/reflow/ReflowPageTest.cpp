@@ -905,4 +905,10 @@ TEST_F(ReflowPageTest, AParagraphOverThreePagesIsShownWholeAndOnceInEveryOrder)
     evaluate(view, chooseInMenu(QStringLiteral("keep")));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 3")));
     go({7, 13, 6, 0, 6});
+    // Set as text again, chosen on the middle piece.
+    evaluate(view, QStringLiteral("document.querySelector('figure.cutout[data-page=\"6\"] button.more').click(); true"));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
+    evaluate(view, chooseInMenu(QStringLiteral("restore")));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 0")));
+    go({6, 13, 6, 0, 6});
 }

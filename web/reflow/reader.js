@@ -484,8 +484,10 @@ function renderPage(laid) {
 function renderBlock(block) {
   if (shownAsImage(block)) return cutout(block);
   // Text that goes on from the last block of its kind is set inside it, also
-  // past figures and the notes at a page's foot.
-  const last = reader.lastText[block.kind];
+  // past figures and the notes at a page's foot. Where the piece before it
+  // is shown, it goes on there: what a page noted as its last text may have
+  // changed form since.
+  const last = (block.joins && paragraphBefore(block)) || reader.lastText[block.kind];
   // The page being set is still in a fragment: an element there has a parent
   // but is not connected yet; one replaced by a correction has none.
   if (block.joins && !block.front && last && last.parentNode && !last.classList.contains("front")) {
