@@ -912,3 +912,39 @@ TEST_F(ReflowPageTest, AParagraphOverThreePagesIsShownWholeAndOnceInEveryOrder)
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 0")));
     go({6, 13, 6, 0, 6});
 }
+
+// The place told as the reader leaves the view is where the view opened
+// anew puts the reader: the same text at the same height, part way into a
+// paragraph, reopening after reopening.
+TEST_F(ReflowPageTest, AViewOpenedAgainShowsTheTextWhereItWasLeft)
+{
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("long.pdf"))));
+    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
+    const QString piece = QStringLiteral("document.querySelector('section[data-page=\"3\"] .part[data-block=\"6\"]')");
+    const QString top = piece + QStringLiteral(".getBoundingClientRect().top");
+    const QString edge = QStringLiteral("document.getElementById('bar').getBoundingClientRect().bottom");
+    // The place told is the one on screen: the paragraph stands where the
+    // offset told puts it below the controls.
+    const auto told = [&](ReflowView &view) {
+        return test::waitFor([&] {
+            return model.reflowPage() == 3 && model.reflowBlock() == 6 && evaluate(view, QStringLiteral(
+                "Math.abs(%1 - (%2 - %3.getBoundingClientRect().height * %4 / %3.textContent.length)) < 1.5")
+                .arg(top, edge, piece).arg(model.reflowOffset())).toBool();
+        });
+    };
+    auto view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr);
+    ASSERT_TRUE(show(*view));
+    ASSERT_TRUE(waitForScript(*view, QStringLiteral("!!") + piece));
+    evaluate(*view, QStringLiteral("scrollBy(0, Math.round(%1 - %2 + 0.6 * %3.getBoundingClientRect().height)); true").arg(top, edge, piece));
+    ASSERT_TRUE(told(*view));
+    const double left = evaluate(*view, top).toDouble();
+    for (int reopened = 1; reopened <= 3; ++reopened) {
+        view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr);
+        ASSERT_TRUE(show(*view));
+        // The page above laid out too: it moves the text.
+        ASSERT_TRUE(waitForScript(*view, QStringLiteral("!!%1 && !document.querySelector('section[data-page=\"2\"].placeholder')").arg(piece)));
+        EXPECT_TRUE(waitForScript(*view, QStringLiteral("Math.abs(%1 - %2) < 2").arg(top).arg(left)))
+            << "reopened " << reopened << ": " << evaluate(*view, top).toDouble() << ", left at " << left;
+        ASSERT_TRUE(told(*view));
+    }
+}

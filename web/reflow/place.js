@@ -238,15 +238,29 @@ export function cjkShare(text) {
 // pixels) is the first below the view's top edge at `top`: how far into its
 // text the top edge lies and the page point there. At the start of a page's
 // first block the reader is at the top of that page, margin and all (its
-// top left corner), as a page view at a page's top tells it.
-export function placeInBlock(block, box, top) {
+// top left corner), as a page view at a page's top tells it. `kept`, the
+// offset the view was put back to in this block, stays the place while
+// the block stands within a pixel of it: the view scrolls by whole pixels,
+// and the text laid out above moves it by fractions of one, which read
+// anew at each return would walk the reader back through the paper.
+export function placeInBlock(block, box, top, kept) {
   const scrolled = box.height > 0 ? Math.max(0, top - box.top) / box.height : 0;
-  const offset = block && block.text ? Math.round(block.text.length * scrolled) : 0;
+  const near = Number.isFinite(kept) && Math.abs(box.top - blockTopAt(block, box.height, kept, top)) < 1.5;
+  const offset = block && block.text ? (near ? kept : Math.round(block.text.length * scrolled)) : 0;
   if (block && block.region && block.index === 0 && (block.text ? offset === 0 : scrolled === 0)) {
     return { offset, point: { x: 0, y: 0 } };
   }
   const point = block && block.region ? { x: block.region[0], y: Math.min(1, block.region[1] + block.region[3] * scrolled) } : null;
   return { offset, point };
+}
+
+// Where the top of a block's element `height` pixels high stands when the
+// reader is at `offset` into its text, with the view's top edge at `top`:
+// the reverse of placeInBlock, so that a place told and gone back to leaves
+// the same text at the same height.
+export function blockTopAt(block, height, offset, top) {
+  const into = block && block.text && offset > 0 ? Math.min(1, offset / block.text.length) : 0;
+  return top - height * into;
 }
 
 // The "position" event's fields of a reading place.

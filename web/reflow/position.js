@@ -25,6 +25,7 @@ export function createPosition({ bridge, flow, events, barHeight, block, arrange
   let visible = ""; // the pages on screen last told, joined
   let lastPage = -1; // the page last told
   let told = ""; // the place last told, as its event's fields in JSON
+  let kept = null; // the place the view was last put back to
   const tellPlace = throttle((fields) => {
     const text = JSON.stringify(fields);
     if (text === told) return;
@@ -78,7 +79,8 @@ export function createPosition({ bridge, flow, events, barHeight, block, arrange
     }
     if (!first) return { page: -1, pages: [] };
     const shown = block(first.el.dataset.key);
-    const { offset, point: read } = placeInBlock(shown, first.r, top);
+    const here = kept && shown && kept.page === shown.page && kept.block === shown.index;
+    const { offset, point: read } = placeInBlock(shown, first.r, top, here ? kept.offset : undefined);
     const point = read && shown && shown.turn ? shownPoint(read, shown.turn) : read;
     return {
       page: shown ? shown.page : Number(first.el.dataset.page), block: shown ? shown.index : 0, offset, point,
@@ -86,7 +88,12 @@ export function createPosition({ bridge, flow, events, barHeight, block, arrange
     };
   }
 
-  return { follow };
+  // The view was put back to a place told before ({ page, block, offset }).
+  function keep(place) {
+    kept = place;
+  }
+
+  return { follow, keep };
 }
 
 // Hands `post` the values offered to the returned function: the first at

@@ -9,7 +9,7 @@ import { wrapRange, unwrapAll, offsetIn, textRange } from "./study.js";
 import { seam } from "./reading.js";
 import {
   overlaps, heightFraction, blockAt as blockIn, pastText, displayNamed, noteNamed, pagesOnScreen as pagesIn, shownAsImage as shownAsImageWith, cjkShare,
-  shownRegion, readPoint, lineAt, lineRange,
+  shownRegion, readPoint, lineAt, lineRange, blockTopAt,
 } from "./place.js";
 import { PageEvents, HAPPENINGS } from "./events.js";
 import { createControls } from "./controls.js";
@@ -887,10 +887,19 @@ async function goToPending() {
     const block = reader.laid[page] && reader.laid[page].blocks[p.block];
     const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
     if (el) {
+      // The piece of a paragraph that goes on from the page before is gone
+      // back to, not the paragraph's start.
       const host = el.closest(".block") || el;
-      host.scrollIntoView({ block: "start" });
-      if (Number.isFinite(p.offset) && block.text && p.offset > 0) {
-        scrollBy(0, host.getBoundingClientRect().height * Math.min(1, p.offset / block.text.length) - 8);
+      (host.querySelector(".part") === el ? host : el).scrollIntoView({ block: "start" });
+      // Short of the top of the page, the piece stands where it stood when
+      // the place was told, measured as it was. (The view scrolls by whole
+      // pixels, cutting a fraction off: left to that, the text would settle
+      // a pixel lower at each return.)
+      const offset = Number.isFinite(p.offset) ? p.offset : 0;
+      if (offset > 0 || block.index > 0) {
+        const box = el.getBoundingClientRect();
+        scrollBy(0, Math.round(box.top - blockTopAt(block, box.height, offset, controls.barHeight())));
+        position.keep({ page, block: block.index, offset });
       }
       return;
     }

@@ -3,7 +3,7 @@
 import { test } from "node:test";
 import assert from "node:assert/strict";
 import {
-  overlaps, heightFraction, blockAt, pagesOnScreen, shownAsImage, cjkShare, placeInBlock, positionFields, pastText, displayNamed, noteNamed,
+  overlaps, heightFraction, blockAt, pagesOnScreen, shownAsImage, cjkShare, placeInBlock, blockTopAt, positionFields, pastText, displayNamed, noteNamed,
 } from "../../../web/reflow/place.js";
 
 test("the block at a point holds it, or is the nearest below, blocks without region aside", () => {
@@ -140,6 +140,15 @@ test("the place at the top of the view is a share of the block's text and a poin
   const figure = { index: 0, kind: "cutout", text: "", region: [0.1, 0.05, 0.8, 0.3] };
   assert.deepEqual(placeInBlock(figure, { top: 120, height: 300 }, 100).point, { x: 0, y: 0 }, "a figure at its start");
   assert.deepEqual(placeInBlock(figure, { top: 70, height: 300 }, 100).point, { x: 0.1, y: 0.08 }, "a figure a way in");
+});
+
+test("a place gone back to stays told while the block stands within a pixel of it", () => {
+  // 255 characters over 129 pixels below a top edge at 35: two a pixel.
+  const block = { index: 6, text: "x".repeat(255), region: [0.1, 0.2, 0.8, 0.1] };
+  const at = blockTopAt(block, 129, 154, 35);
+  assert.equal(placeInBlock(block, { top: at, height: 129 }, 35).offset, 154);
+  assert.equal(placeInBlock(block, { top: at + 1, height: 129 }, 35, 154).offset, 154, "moved a pixel by the pages above");
+  assert.equal(placeInBlock(block, { top: at + 20, height: 129 }, 35, 154).offset, 114, "moved by the reader");
 });
 
 test("the position event's fields carry the point only when there is one", () => {
