@@ -150,6 +150,17 @@ protected:
         return test::waitFor([&] { return evaluate(view, script).toBool(); });
     }
 
+    // Keeps the paragraph of a part (`part`, a script) as its pages have it,
+    // chosen from the part's right-click menu.
+    static void keepParagraphOf(ReflowView &view, const QString &part)
+    {
+        evaluate(view, QStringLiteral("(() => { const part = %1; part.scrollIntoView({block: 'center'}); const r = part.getClientRects()[0];"
+                                      " part.dispatchEvent(new MouseEvent('contextmenu', {bubbles: true, cancelable: true,"
+                                      " clientX: r.left + 5, clientY: r.top + 5})); return true; })()").arg(part));
+        ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
+        evaluate(view, QStringLiteral("document.querySelector('#block-menu button[data-choice=\"keep\"]').click(); true"));
+    }
+
     // Clicks "排版", which opens or closes the layout panel.
     static void clickLayoutButton(ReflowView &view)
     {
@@ -772,13 +783,7 @@ TEST_F(ReflowPageTest, AParagraphAcrossPagesIsKeptAndRestoredWhole)
                                                 .arg(joined)).toStringList();
     ASSERT_EQ(keys.size(), 2);
     // The menu of the piece on page 1.
-    evaluate(view, QStringLiteral(
-        "(() => { const part = window.__joined.querySelectorAll('.part')[1]; part.scrollIntoView({block: 'center'});"
-        " const r = part.getClientRects()[0];"
-        " part.dispatchEvent(new MouseEvent('contextmenu', {bubbles: true, cancelable: true, clientX: r.left + 5, clientY: r.top + 5}));"
-        " return true; })()"));
-    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
-    evaluate(view, chooseInMenu(QStringLiteral("keep")));
+    keepParagraphOf(view, QStringLiteral("window.__joined.querySelectorAll('.part')[1]"));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 2")));
     EXPECT_EQ(evaluate(view, QLatin1String(kCutoutKeys)).toStringList(), keys);
     const auto stored = [&] { return view.coordinator()->overrides()->keys(); };
@@ -897,12 +902,7 @@ TEST_F(ReflowPageTest, AParagraphOverThreePagesIsShownWholeAndOnceInEveryOrder)
     // far down (page 5 let go, then 6); a jump from the end.
     go({6, 5, 4, 0, 1, 2, 3, 4, 5, 0, 5, 6, 7, 8, 12, 13, 14, 6, 19, 6, 7});
     // Kept as the pages have it, chosen on the middle piece, and let go.
-    evaluate(view, QStringLiteral("(() => { const part = document.querySelector('.part[data-page=\"6\"]');"
-                                  " part.scrollIntoView({block: 'center'}); const r = part.getClientRects()[0];"
-                                  " part.dispatchEvent(new MouseEvent('contextmenu', {bubbles: true, cancelable: true,"
-                                  " clientX: r.left + 5, clientY: r.top + 5})); return true; })()"));
-    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('block-menu').hidden")));
-    evaluate(view, chooseInMenu(QStringLiteral("keep")));
+    keepParagraphOf(view, QStringLiteral("document.querySelector('.part[data-page=\"6\"]')"));
     ASSERT_TRUE(waitForScript(view, QStringLiteral("document.querySelectorAll('figure.cutout').length === 3")));
     go({7, 13, 6, 0, 6});
     // Set as text again, chosen on the middle piece.
