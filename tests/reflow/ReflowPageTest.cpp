@@ -914,37 +914,46 @@ TEST_F(ReflowPageTest, AParagraphOverThreePagesIsShownWholeAndOnceInEveryOrder)
 }
 
 // The place told as the reader leaves the view is where the view opened
-// anew puts the reader: the same text at the same height, part way into a
-// paragraph, reopening after reopening.
+// anew puts the reader: the same text at the same height, reopening after
+// reopening, part way into a paragraph as into the piece of one that goes
+// on from the page before.
 TEST_F(ReflowPageTest, AViewOpenedAgainShowsTheTextWhereItWasLeft)
 {
-    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("long.pdf"))));
-    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
-    const QString piece = QStringLiteral("document.querySelector('section[data-page=\"3\"] .part[data-block=\"6\"]')");
-    const QString top = piece + QStringLiteral(".getBoundingClientRect().top");
-    const QString edge = QStringLiteral("document.getElementById('bar').getBoundingClientRect().bottom");
-    // The place told is the one on screen: the paragraph stands where the
-    // offset told puts it below the controls.
-    const auto told = [&](ReflowView &view) {
-        return test::waitFor([&] {
-            return model.reflowPage() == 3 && model.reflowBlock() == 6 && evaluate(view, QStringLiteral(
-                "Math.abs(%1 - (%2 - %3.getBoundingClientRect().height * %4 / %3.textContent.length)) < 1.5")
-                .arg(top, edge, piece).arg(model.reflowOffset())).toBool();
-        });
+    const std::tuple<QString, int, const char *> cases[] = {
+        {writeLongPaper(path(QStringLiteral("long.pdf"))), 3, ".part[data-page=\"3\"][data-block=\"6\"]"},
+        {writeParagraphAcrossPages(path(QStringLiteral("across.pdf"))), 1, ".part[data-page=\"1\"][data-block=\"0\"]"},
     };
-    auto view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr);
-    ASSERT_TRUE(show(*view));
-    ASSERT_TRUE(waitForScript(*view, QStringLiteral("!!") + piece));
-    evaluate(*view, QStringLiteral("scrollBy(0, Math.round(%1 - %2 + 0.6 * %3.getBoundingClientRect().height)); true").arg(top, edge, piece));
-    ASSERT_TRUE(told(*view));
-    const double left = evaluate(*view, top).toDouble();
-    for (int reopened = 1; reopened <= 3; ++reopened) {
-        view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr);
+    for (const auto &[paper, page, selector] : cases) {
+        SCOPED_TRACE(selector);
+        model::SharedPDFViewModel &model = openPane(paper);
+        model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(page);
+        const QString piece = QStringLiteral("document.querySelector('%1')").arg(QLatin1String(selector));
+        const QString top = piece + QStringLiteral(".getBoundingClientRect().top");
+        const QString edge = QStringLiteral("document.getElementById('bar').getBoundingClientRect().bottom");
+        // The place told is the one on screen: the piece stands where the
+        // offset told puts it below the controls.
+        const auto told = [&](ReflowView &view) {
+            return test::waitFor([&] {
+                return model.reflowPage() == page && evaluate(view, QStringLiteral(
+                    "%1.dataset.block === '%5' && Math.abs(%2 - (%3 - %1.getBoundingClientRect().height * %4 / %1.textContent.length)) < 1.5")
+                    .arg(piece, top, edge).arg(model.reflowOffset()).arg(model.reflowBlock())).toBool();
+            });
+        };
+        auto view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr);
         ASSERT_TRUE(show(*view));
-        // The page above laid out too: it moves the text.
-        ASSERT_TRUE(waitForScript(*view, QStringLiteral("!!%1 && !document.querySelector('section[data-page=\"2\"].placeholder')").arg(piece)));
-        EXPECT_TRUE(waitForScript(*view, QStringLiteral("Math.abs(%1 - %2) < 2").arg(top).arg(left)))
-            << "reopened " << reopened << ": " << evaluate(*view, top).toDouble() << ", left at " << left;
+        // Read from the page above: the piece goes on in its paragraph.
+        const QString shown = QStringLiteral("!!%1 && !document.querySelector('section[data-page=\"%2\"].placeholder')").arg(piece).arg(page - 1);
+        ASSERT_TRUE(waitForScript(*view, shown));
+        evaluate(*view, QStringLiteral("scrollBy(0, Math.round(%1 - %2 + 0.6 * %3.getBoundingClientRect().height)); true").arg(top, edge, piece));
         ASSERT_TRUE(told(*view));
+        const double left = evaluate(*view, top).toDouble();
+        for (int reopened = 1; reopened <= 3; ++reopened) {
+            view = std::make_unique<ReflowView>(&model, std::nullopt, reflow::ReflowCoordinator::Callbacks{}, nullptr);
+            ASSERT_TRUE(show(*view));
+            ASSERT_TRUE(waitForScript(*view, shown));
+            EXPECT_TRUE(waitForScript(*view, QStringLiteral("Math.abs(%1 - %2) < 2").arg(top).arg(left)))
+                << "reopened " << reopened << ": " << evaluate(*view, top).toDouble() << ", left at " << left;
+            ASSERT_TRUE(told(*view));
+        }
     }
 }

@@ -885,6 +885,11 @@ async function goToPending() {
   }
   if (!target && Number.isFinite(p.block)) {
     const block = reader.laid[page] && reader.laid[page].blocks[p.block];
+    // The text at the top of a page may go on the last paragraph of the
+    // page before, set inside it once that page is laid out, as it was
+    // when the place was told: measured on its own, it would land lines
+    // away.
+    if (page > 0 && block === reader.laid[page].blocks.find((b) => b.kind !== "cutout" && b.kind !== "caption")) await showPage(page - 1);
     const el = block && (flow.querySelector(`.part[data-key="${block.key}"]`) || flow.querySelector(`figure[data-key="${block.key}"]`));
     if (el) {
       // The piece of a paragraph that goes on from the page before is gone
