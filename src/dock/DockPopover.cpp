@@ -46,6 +46,7 @@ DockPopover::DockPopover(QWidget *anchor, QWidget *bounds, std::function<void()>
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_scroll);
+    m_scroll->installEventFilter(this);
 }
 
 void DockPopover::present(QWidget *content)
@@ -94,6 +95,11 @@ void DockPopover::fit()
 // turn.
 bool DockPopover::eventFilter(QObject *watched, QEvent *event)
 {
+    // The scroll area takes the arrows and the page keys even with nothing
+    // to scroll: they are the panel's only while it scrolls.
+    if (watched == m_scroll && event->type() == QEvent::KeyPress && m_scroll->verticalScrollBar()->maximum() == 0
+        && handOn(static_cast<QKeyEvent *>(event)))
+        return true;
     if (watched == m_content && event->type() == QEvent::LayoutRequest && !m_fitScheduled) {
         m_fitScheduled = true;
         platform::runOnMain(this, [this] { fit(); });
@@ -109,12 +115,48 @@ void DockPopover::keyPressEvent(QKeyEvent *event)
     QWidget *window = parentWidget() ? parentWidget()->window() : nullptr;
     QAction *action = event->matches(QKeySequence::Cancel) ? nullptr : annotationsview::windowShortcutAction(window, event);
     if (!action) {
-        QFrame::keyPressEvent(event);
+        if (!handOn(event))
+            QFrame::keyPressEvent(event);
         return;
     }
     event->accept();
     close();
     action->trigger();
+}
+
+namespace {
+
+bool movesTheReading(const QKeyEvent &key)
+{
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    switch (key.key()) {
+    case Qt::Key_Space:
+        return modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return modifiers == Qt::NoModifier;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool DockPopover::handOn(QKeyEvent *event)
+{
+    if (!m_handOn || !movesTheReading(*event))
+        return false;
+    const QKeyEvent key(event->type(), event->key(), event->modifiers(), event->text());
+    event->accept();
+    close();
+    m_handOn(key);
+    return true;
 }
 
 void DockPopover::hideEvent(QHideEvent *event)

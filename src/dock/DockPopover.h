@@ -5,13 +5,15 @@
 // bounds it is given (the pane), and shrinks to them, scrolling a panel
 // taller than the room left. A click outside and Escape close it; every
 // close is reported once through `onClosed`. The window's shortcuts work
-// while it is open.
+// while it is open, and so do the keys that move the reading, unless the
+// panel uses them itself.
 
 #include <QFrame>
 #include <QPointer>
 
 #include <functional>
 
+class QKeyEvent;
 class QScrollArea;
 
 namespace folvan::dock {
@@ -34,15 +36,23 @@ public:
     // Takes the size of the content and the place next to the anchor again.
     void fit();
 
+    // `handOn` takes a key that moves the reading (Space, the arrows, Page
+    // Up and Down, Home, End) that the panel leaves alone; the popover
+    // closes first.
+    void setKeyHandOn(std::function<void(const QKeyEvent &)> handOn) { m_handOn = std::move(handOn); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    bool handOn(QKeyEvent *event);
+
     QPointer<QWidget> m_anchor;
     QPointer<QWidget> m_bounds;
     std::function<void()> m_onClosed;
+    std::function<void(const QKeyEvent &)> m_handOn;
     QScrollArea *m_scroll;
     QPointer<QWidget> m_content;
     bool m_fitScheduled = false;

@@ -26,6 +26,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -73,14 +74,17 @@ protected:
     }
 };
 
+bool typingField(QWidget *widget)
+{
+    return qobject_cast<QLineEdit *>(widget) || qobject_cast<QTextEdit *>(widget)
+           || qobject_cast<QPlainTextEdit *>(widget) || qobject_cast<QAbstractSpinBox *>(widget);
+}
+
 // The reader is typing in a field outside `popover`.
 bool typingOutside(const QWidget *popover)
 {
     QWidget *focus = QApplication::focusWidget();
-    if (!focus || (popover && popover->isAncestorOf(focus)))
-        return false;
-    return qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
-           || qobject_cast<QPlainTextEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus);
+    return focus && !(popover && popover->isAncestorOf(focus)) && typingField(focus);
 }
 
 } // namespace
@@ -563,6 +567,18 @@ void ReaderDock::openPanel()
         return;
     if (!m_popover) {
         m_popover = new DockPopover(m_mainRow, parentWidget(), [this] { panelClosed(); }, this);
+        // Given to the reading view once the closing panel has handed it the keyboard.
+        m_popover->setKeyHandOn([this](const QKeyEvent &key) {
+            platform::runOnMain(this, [this, key = key.key(), modifiers = key.modifiers(), text = key.text()] {
+                QWidget *focus = window()->focusWidget();
+                if (!focus || typingField(focus) || (m_popover && m_popover->isAncestorOf(focus)))
+                    return;
+                for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                    QKeyEvent event(type, key, modifiers, text);
+                    QCoreApplication::sendEvent(focus, &event);
+                }
+            });
+        });
         applyControlButtonStyle(m_popover);
     }
     m_popover->present(makePanel(*m_panel));

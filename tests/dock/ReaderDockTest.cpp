@@ -71,7 +71,11 @@ protected:
         pane.angle = [this] { return angle; };
         pane.zoom = [this] { return zoom; };
         pane.availableWidth = [this] { return width; };
-        pane.focusReadingView = [this] { ++readingViewFocused; };
+        pane.focusReadingView = [this] {
+            ++readingViewFocused;
+            if (readingView)
+                readingView->setFocus();
+        };
         dock = new ReaderDock(&model, pane, &host);
         dock->show();
     }
@@ -98,6 +102,7 @@ protected:
     double zoom = 1;
     double width = 800;
     int readingViewFocused = 0;
+    QWidget *readingView = nullptr;
 };
 
 TEST_F(DockTest, PageTurnButtonsFollowThePageBoundsInThePageViewAndTheBookFlagsInTheBook)
@@ -438,6 +443,39 @@ TEST_F(DockTest, TheWindowsShortcutsWorkWithAPanelOpen)
         EXPECT_FALSE(dock->popover()->isVisible());
     }
     EXPECT_EQ(resets, 3);
+}
+
+// Space, the arrows and the page keys move the reading with a panel open,
+// unless the panel uses them (a field).
+TEST_F(DockTest, TheKeysThatMoveTheReadingPassAPanelThatLeavesThemAlone)
+{
+    class KeyLog : public QWidget {
+    public:
+        using QWidget::QWidget;
+        QList<int> keys;
+
+    protected:
+        void keyPressEvent(QKeyEvent *event) override { keys.append(event->key()); }
+    } reader(&host);
+    reader.setFocusPolicy(Qt::StrongFocus);
+    reader.show();
+    readingView = &reader;
+    open();
+    QList<int> sent;
+    for (DockPanel panel : {DockPanel::appearance, DockPanel::library})
+        for (int key : {Qt::Key_Space, Qt::Key_PageDown, Qt::Key_Right}) {
+            dock->setPanel(panel);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            EXPECT_FALSE(dock->panel());
+            sent.append(key);
+            EXPECT_TRUE(test::waitFor([&] { return reader.keys == sent; })) << reader.keys.size();
+        }
+    dock->setPanel(DockPanel::page);
+    ASSERT_TRUE(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    test::waitForIdle();
+    EXPECT_TRUE(dock->panel());
+    EXPECT_EQ(reader.keys, sent);
 }
 
 TEST_F(DockTest, ThePopoverStaysInsideThePane)
