@@ -76,6 +76,26 @@ export function paragraphOf(pages, key) {
   return found ? found.keys : [key];
 }
 
+// The key of the piece that block `key`'s paragraph has before it, as
+// paragraphOf pieces it together, or null: found from the block back, so
+// that setting every page of a long paper in turn stays linear.
+export function pieceBefore(pages, key) {
+  const p = Number(key.split(":")[0]);
+  const own = pages[p] && pages[p].blocks.find((b) => b.key === key);
+  if (!own || !own.joins || own.front || own.kind === "cutout") return null;
+  let blocks = pages[p].blocks.slice(0, pages[p].blocks.indexOf(own));
+  for (let i = p; ; ) {
+    for (let j = blocks.length - 1; j >= 0; j--) {
+      const b = blocks[j];
+      if (b.kind === "cutout") continue;
+      if (b.kind === "heading") return null;
+      if (b.kind === own.kind) return b.front ? null : b.key;
+    }
+    if (--i < 0 || !pages[i]) return null;
+    blocks = pages[i].blocks;
+  }
+}
+
 // `flow` is the text; `token()` and `paper()` the paper's as the page has
 // it; `block(key)` a block on show; `corrections()` the keys of the blocks
 // marked; `paragraph(key)` the keys of the pieces of a block's paragraph

@@ -18,7 +18,7 @@ import { createSearch } from "./search.js";
 import { createMarks } from "./marks.js";
 import { createStudyTools } from "./study-tools.js";
 import { createPosition } from "./position.js";
-import { createOriginal, paragraphOf } from "./original.js";
+import { createOriginal, paragraphOf, pieceBefore } from "./original.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -686,9 +686,8 @@ function reshow(keys) {
 // last of its element; else none.
 function paragraphBefore(block) {
   if (!block.joins || block.front) return null;
-  const keys = paragraphOf(reader.laid, block.key);
-  const i = keys.indexOf(block.key);
-  const before = i > 0 ? partOf(keys[i - 1]) : null;
+  const key = pieceBefore(reader.laid, block.key);
+  const before = key ? partOf(key) : null;
   const host = before && before.closest(".block");
   if (!host || host.classList.contains("front")) return null;
   const parts = host.querySelectorAll(".part");

@@ -2,7 +2,7 @@
 // page pinned beside the text.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { menuChoices, pinnedRegion, fitPinned, paragraphOf } from "../../../web/reflow/original.js";
+import { menuChoices, pinnedRegion, fitPinned, paragraphOf, pieceBefore } from "../../../web/reflow/original.js";
 
 const paragraph = { key: "0:3:0123abcd", kind: "paragraph", text: "Some words.", region: [0.1, 0.2, 0.8, 0.1] };
 const figure = { key: "0:4:89abcdef", kind: "cutout", text: "", region: [0.1, 0.4, 0.8, 0.3] };
@@ -45,6 +45,12 @@ test("a paragraph's pieces go on across columns and pages, past figures and note
   // A page not laid out between ends it too; a block not laid out is its own.
   assert.deepEqual(paragraphOf(pages, "d"), ["d"]);
   assert.deepEqual(paragraphOf(pages, "gone"), ["gone"]);
+  // The piece found before each, from the block back, is the one before it in its paragraph.
+  const keyed = pages.map((page, p) => page && { blocks: page.blocks.map((x, j) => ({ ...x, key: `${p}:${j}:00000000` })) });
+  for (const x of keyed.flatMap((page) => (page ? page.blocks : []))) {
+    const keys = paragraphOf(keyed, x.key);
+    assert.equal(pieceBefore(keyed, x.key), keys[keys.indexOf(x.key) - 1] ?? null, x.key);
+  }
 });
 
 test("the pinned view shows the block with a margin, within its page, fitted to the frame", () => {
