@@ -1,17 +1,18 @@
 """The check of bench/preview-cuts.py: it reads each page's lines where
 the regions are, and finds a line cut at any edge of a region."""
 
-import importlib.util
+import importlib.machinery
 import shutil
 import sys
 import tempfile
+import types
 import unittest
 from pathlib import Path
 
 SCRIPT = Path(__file__).resolve().parents[2] / "bench" / "preview-cuts.py"
-spec = importlib.util.spec_from_file_location("preview_cuts", SCRIPT)
-preview_cuts = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(preview_cuts)
+preview_cuts = types.ModuleType("preview_cuts")
+preview_cuts.__file__ = str(SCRIPT)
+importlib.machinery.SourceFileLoader("preview_cuts", str(SCRIPT)).exec_module(preview_cuts)
 
 CROP = (92, 65, 523, 731)
 # Courier 12 baselines as shown: 14 apart (4.5 points between the boxes) on
