@@ -97,7 +97,7 @@ test("a sentence cut by a table goes on after it, also after a bracket", () => {
     ...column(57, "The left column's", 100, 30),
     line("the fonts defined in the class file (v2.3 of 2019/01/15) in standard, bold", 57, 460, 234),
     line("(i. e., \\textbf) or italic (i. e., \\textit)", 57, 472, 234),
-    line("Table 1: Margin Specifications", 360, 100, 123),
+    line("Table 1: Margin Settings", 360, 100, 123),
     line("form and symbols from the standard set of fonts. In Word use only Symbol and,", 305, 200, 234),
     ...column(305, "The right column's", 212, 20)]);
   assert.ok(laid.blocks.find((b) => b.text.startsWith("form and symbols")).joins, all);
