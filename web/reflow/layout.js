@@ -960,7 +960,12 @@ export function layoutPage(page, ctx) {
   const { items, free } = placeInAreas(lines, areas, ctx.body);
   const rules = separatingRules(page, areas);
   const ordered = readingOrder(free.concat(items, rules), Math.max(6, ctx.body * 0.7)).filter((it) => !it.rule);
-  const raw = gatherBlocks(ordered, (line) => columnOf(line, free), { ...ctx, measure: (line) => columnOf(line, free, true) });
+  // A line's column is asked for by every rule that reads it: each found once.
+  const once = (f) => {
+    const known = new Map();
+    return (line) => known.get(line) || known.set(line, f(line)).get(line);
+  };
+  const raw = gatherBlocks(ordered, once((line) => columnOf(line, free)), { ...ctx, measure: once((line) => columnOf(line, free, true)) });
   placeNotes(raw, notes);
   const { blocks, references } = pageBlocks(raw, page, ctx, textAround(free, rules, ctx.body));
   const all = footnotesLast(clipFormulas(mergeFormulas(blocks, ctx.body, page), page));
