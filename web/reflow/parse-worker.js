@@ -307,12 +307,12 @@ function settleLine(line, runs) {
 // letter of a formula ("4πr³").
 function noteMarks(text, runs, best) {
   const marks = [];
-  runs.forEach((run, k) => {
-    if (!k || runs[k - 1].info.math || run.extension) return;
+  for (let k = 1; k < runs.length; k++) {
+    const run = runs[k];
+    if (runs[k - 1].info.math || run.extension || run.size >= 0.8 * best.size || run.base >= best.base - 0.2 * best.size) continue;
     const mark = text.slice(run.from, k + 1 < runs.length ? runs[k + 1].from : text.length).trim();
-    if (run.size < 0.8 * best.size && run.base < best.base - 0.2 * best.size && /^(\d{1,3}|[∗*†‡§¶⋆]{1,3})$/u.test(mark) &&
-      /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(mark);
-  });
+    if (/^(\d{1,3}|[∗*†‡§¶⋆]{1,3})$/u.test(mark) && /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(mark);
+  }
   return marks;
 }
 
