@@ -26,6 +26,8 @@ const BARE_HEADING = /^(references|bibliography|works cited|literature cited|ack
 const REFERENCE_START = /^(\[\d+\]|\d{1,3}\.\s|\[[A-Z][A-Za-z+]*\d{2,4}[a-z]?\])/;
 // A label of a word or two that leads into the text after it.
 const LABEL = /^\p{Lu}\p{L}*(\s\p{L}+)?:$/u;
+// A subsubsection's heading lettered "a." (revtex's fourth level set apart).
+const LETTERED_HEADING = /^[a-z]\.\s+\p{Lu}/u;
 const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d+){1,3}\.?|Appendix\s+[A-Z]\.?)\s+\S/;
 
 // Lines that share a baseline and sit close together become one line: a
@@ -934,6 +936,9 @@ function classify(block, ctx) {
     if ((size >= ctx.body * 1.4 || (size >= ctx.body * 1.12 && allBold)) && !/[.:]$/.test(text)) return "heading";
     if (allBold && !BULLET.test(text) && text.length < 100 && !/[.:]\s*$/.test(text) && mathShare(first) < 0.2 &&
       (NUMBERED_HEADING.test(text) || text === text.toUpperCase() || block.lines.length === 1)) return "heading";
+    // A bold line of its own lettered "a." is a heading, not a list's item
+    // (letteredItems takes back those that follow one another).
+    if (LETTERED_HEADING.test(text) && allBold && block.lines.length === 1 && text.length < 80 && !/[.:]$/.test(text)) return "heading";
     if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) && !/[.]$/.test(text)) return "heading";
   }
   if (ctx.references) return "reference";
@@ -1173,9 +1178,23 @@ function pageBlocks(raw, page, ctx, { underRule, textBelow }) {
     if (block.kind === "heading") block.level = headingLevel(block, ctx, page);
     blocks.push(block);
   }
+  letteredItems(blocks);
   markReferenceRuns(blocks);
   markTableNotes(blocks, ctx.body);
   return { blocks, references };
+}
+
+// Lettered lines one right under the other are a list's items, bold or
+// not: a lettered heading has text of its own under it.
+function letteredItems(blocks) {
+  for (let i = 0; i + 1 < blocks.length; i++) {
+    const [a, b] = [blocks[i], blocks[i + 1]];
+    if (!LETTERED_HEADING.test(a.text) || !LETTERED_HEADING.test(b.text) || (a.kind !== "heading" && b.kind !== "heading")) continue;
+    for (const item of [a, b]) {
+      item.kind = "list";
+      delete item.level;
+    }
+  }
 }
 
 // The notes right under a table, in type smaller than the body's, each

@@ -224,6 +224,18 @@ test("a line of running text that starts with a number goes on its paragraph; a 
   assert.match(laid.blocks[0].text, /\(Case 1\) \[27\].*Refs\. 1 and 4\. By default/);
 });
 
+test("a bold lettered line between paragraphs is a heading; bold lettered lines one under the other are a list", () => {
+  const lines = [
+    line("You can use a subsection or subsubsection in an appendix.", 54, 100, 240),
+    line("a. A subsubsection in an appendix", 54, 119, 130, { size: 8, bold: true }),
+    line("Note the equation numbers in this appendix.", 54, 136, 180),
+    line("a. Bold items one under the other", 54, 153, 130, { bold: true }),
+    line("b. Are a list all the same", 54, 164, 110, { bold: true }),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["paragraph", "heading", "paragraph", "list", "list"], kinds(laid).join("\n"));
+});
+
 test("a contents entry whose title wraps is one entry with its page number", () => {
   const lines = [
     line("II. Formatting", 65, 188, 64), line("1", 294, 188, 5),
