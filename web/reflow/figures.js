@@ -173,7 +173,11 @@ export function findAreas(page, extra = []) {
     if (isRule(s)) rules.push(s);
     else if (s.w > 1 || s.h > 1) drawn.push(s);
   }
-  for (const p of page.pictures || []) if (p.w > 4 && p.h > 4 && p.w * p.h < 0.85 * W * H) drawn.push(p);
+  for (const p of page.pictures || []) {
+    if (p.w > 4 && p.h > 4 && p.w * p.h < 0.85 * W * H) drawn.push(p);
+    // (A rule may be drawn as a picture one line thick.)
+    else if (p.h < 1 && isRule(p)) rules.push(p);
+  }
   for (const e of extra) {
     const r = { x: e[0] * W, y: e[1] * H, w: e[2] * W, h: e[3] * H };
     if (r.w > 24 && r.h > 18) drawn.push(r);

@@ -1200,12 +1200,15 @@ function letteredItems(blocks) {
 // The notes right under a table, in type smaller than the body's, each
 // starting with its mark ("a Some tables need footnotes."), are the
 // table's, as its caption is: text that the table cuts goes on past them.
+// (So are such notes at the page's foot, under a table closing a column.)
 function markTableNotes(blocks, body) {
   const over = blocks.filter((b) => b.kind === "cutout" && b.table);
   if (!over.length) return;
-  for (const b of blocks.filter((b) => b.kind === "paragraph").sort((a, c) => a.y - c.y)) {
+  for (const b of blocks.filter((b) => b.kind === "paragraph" || b.kind === "footnote").sort((a, c) => a.y - c.y)) {
     if (!NOTE_MARK.test(b.text) || Math.max(...b.lines.map((l) => l.size)) > 0.9 * body) continue;
-    if (over.some((t) => b.y > t.y + t.h - 2 && b.y - (t.y + t.h) < 1.5 * body && b.x < t.x + t.w && t.x < b.x + b.w)) {
+    // (A note's lines may reach into those of the note under it.)
+    if (over.some((t) => b.y > t.y + (t.kind === "caption" ? 0 : t.h - 2) && b.y - (t.y + t.h) < 1.5 * body &&
+      b.x < t.x + t.w && t.x < b.x + b.w)) {
       b.kind = "caption";
       over.push(b);
     }

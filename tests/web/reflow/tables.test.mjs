@@ -73,3 +73,17 @@ test("floats set ruled one under another, each a caption between its first two r
   assert.equal(laid.blocks.filter((b) => b.kind === "cutout").length, 3, kinds(laid));
   assert.deepEqual(laid.blocks.filter((b) => b.kind === "caption").map((b) => b.text.slice(0, 11)), ["Algorithm 1", "Algorithm 2", "Algorithm 3"]);
 });
+
+test("a table closing a column keeps its lettered notes at the page's foot, its rules drawn as lines or as thin pictures", () => {
+  const lines = Array.from({ length: 40 }, (_, i) => line(`Text of the column runs on in line ${i} to its edge.`, 54, 80 + 12 * i, 245));
+  [["Left", "Centered", "Decimal", "Right"], ["1", "2", "3.001", "4"], ["10", "20", "30", "40"], ["100", "200", "300.0", "400"]]
+    .forEach((row, r) => row.forEach((t, c) => lines.push(line(t, [56, 118, 200, 275][c], 592 + 11 * r, 5 * t.length))));
+  // Notes set unevenly: the third's box reaches into the second's.
+  lines.push(...[[646, "a", 55.4, 111], [655.8, "b", 55, 74], [664.2, "c", 55.7, 67], [674, "d", 55, 72]]
+    .map(([y, m, x, w]) => line(`${m} Note ${m}.`, x, y, w, { size: 7, h: 10.7, base: y + 8.7 })));
+  const rules = [585, 601, 642].map((y) => ({ x: 54, y, w: 245, h: 0.48 }));
+  for (const drawn of [{ shapes: rules }, { pictures: rules }]) {
+    const blocks = layoutDocument([{ ...page(lines), ...drawn }])[0].blocks;
+    assert.deepEqual(blocks.slice(-4).map((b) => `${b.kind}${b.table ? "(table)" : ""}`), ["cutout(table)", "caption", "caption", "caption"]);
+  }
+});
