@@ -16,6 +16,7 @@ const NUMBERED_CODE = /^\d{1,5}\s+[^\p{L}\s]/u;
 // A listing's numbered line of guards, which tell the files its lines go
 // to ("1074 ⟨∗trace⟩", "1071 ⟨latexrelease | fltrace⟩").
 const GUARD = /^\d{1,5}\s+⟨[^⟩]*⟩$/u;
+const GUARDED = /^\d{1,5}\s+⟨[^⟩]*⟩/u;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 // A list marker made of a number or a letter, which a line of running text
 // may also start with.
@@ -826,8 +827,9 @@ function typewritten(line) {
 }
 
 function inTypewriterFace(line) {
-  // A listing's numbered line of guards is set in another face.
-  if (!line.mono) return line.text.includes("⟨") && GUARD.test(line.text.trim());
+  // A listing's numbered line of guards is set in another face, and so
+  // are the number and guards before a line's code (which may be shorter).
+  if (!line.mono && !(line.text.includes("⟨") && GUARDED.test(line.text.trim()))) return false;
   if (!line.cx || line.cx.length < 4) return true;
   const from = 2 * codeStart(line);
   const steps = [];
@@ -1227,11 +1229,14 @@ function cutoutBlock(b, page) {
 // A block of text, not yet classified (a paragraph), and the box of its
 // lines.
 function textBlock(b, page, around) {
-  const listing = b.lines.length > 1 && b.lines.every(typewritten);
+  // (A listing's guard line left on its own, at a page's top or after a
+  // remark, is a listing of one line.)
+  const listing = b.lines.every(typewritten) && (b.lines.length > 1 || GUARD.test(b.lines[0].text.trim()));
   const row = b.lines.length === 1 && b.lines[0].row;
   // A block is set as code only when its lines are code: a sentence that
-  // names a few commands in typewriter face is set as prose.
-  if (b.lines[0].mono && !b.lines.every(typewritten)) b.lines = [{ ...b.lines[0], mono: false }, ...b.lines.slice(1)];
+  // names a few commands in typewriter face is set as prose; a listing is
+  // code from its first line, a line of guards in their own face too.
+  if (!!b.lines[0].mono !== listing && (listing || !b.lines.every(typewritten))) b.lines = [{ ...b.lines[0], mono: listing }, ...b.lines.slice(1)];
   const joined = listing ? joinListing(b.lines) : joinLines(b.lines);
   // A table's cells stay apart by an em space.
   if (row) {

@@ -248,4 +248,13 @@ test("a contents set in bold without leaders keeps each entry's number with its 
   // Guard lines alone keep their words whole.
   const [guards] = layoutDocument([page(0, [guard("1230 ⟨∗trace⟩", 100), guard("1231 ⟨latexrelease | fltrace⟩", 111), guard("1233 ⟨/trace⟩", 122)])]);
   assert.deepEqual(guards.blocks.map((b) => b.text.replace(/ +/g, " ")), ["1230 ⟨∗trace⟩\n1231 ⟨latexrelease | fltrace⟩\n1233 ⟨/trace⟩"]);
+  // A guard line left alone at a page's top is code, as is a listing that opens with one and a line
+  // whose guard is longer than its code ("9 ⟨initex⟩\fi", in the guard's face).
+  const fi = guard("9 ⟨initex⟩\\fi", 150);
+  fi.cx.splice(-6, 6, ...[0, 1, 2].flatMap((i) => [fi.cx.at(-7) + 4.7 * i, fi.cx.at(-7) + 4.7 * (i + 1)]));
+  const [top] = layoutDocument([page(0, [guard("1069 ⟨/2ekernel | fltrace⟩", 100),
+    line("(End definition for \\@addtotoporbot.)", 144.7, 120, 150, { italic: true, size: 8 }),
+    guard("8 ⟨∗initex⟩", 139), tt("9 \\ifnum\\catcode‘\\{=1", 144, 150.3), { ...fi, y: 161, base: 168 }, tt("10 \\catcode‘\\{=1", 144, 172.3)])]);
+  assert.deepEqual(top.blocks.map((b) => `${b.listing ? "code" : "text"}:${!!b.lines[0].mono}:${b.lines.length}`),
+    ["code:true:1", "text:false:1", "code:true:4"], texts([top]).join("\n"));
 });
