@@ -1272,7 +1272,8 @@ function notesAfterMarks(all) {
   const notes = all.filter((b) => b.kind === "footnote" && !b.continues);
   const placed = new Set();
   for (const note of notes) {
-    const mark = (note.text.match(/^\s*(\d{1,3}|[∗*†‡§¶⋆]{1,3})/u) || [])[1];
+    // (A letter marks a note when a capital starts its text: "aAnd so".)
+    const mark = (note.text.match(/^\s*(\d{1,3}|[∗*†‡§¶⋆]{1,3}|[a-z](?=\s?\p{Lu}))/u) || [])[1];
     // (A table's notes stay after the table, whichever row calls them.)
     const caller = mark && all.find((b) => (b.kind === "paragraph" || b.kind === "list") &&
       b.lines.some((l) => (l.marks || []).includes(mark) && !l.row));

@@ -302,16 +302,16 @@ function settleLine(line, runs) {
 }
 
 // The marks that call notes in a line (`runs` as settleLine has them,
-// `best` its text's run): figures or signs set raised in smaller type right
-// after a word or its stop ("footnote¹", "marker.²"); not a power after a
-// letter of a formula ("4πr³").
+// `best` its text's run): figures, signs or a small letter set raised in
+// smaller type right after a word or its stop ("footnote¹", "marker.²",
+// "flowing.ᵃ"); not a power after a letter of a formula ("4πr³").
 function noteMarks(text, runs, best) {
   const marks = [];
   for (let k = 1; k < runs.length; k++) {
     const run = runs[k];
     if (runs[k - 1].info.math || run.extension || run.size >= 0.8 * best.size || run.base >= best.base - 0.2 * best.size) continue;
     const mark = text.slice(run.from, k + 1 < runs.length ? runs[k + 1].from : text.length).trim();
-    if (/^(\d{1,3}|[∗*†‡§¶⋆]{1,3})$/u.test(mark) && /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(mark);
+    if (/^(\d{1,3}|[∗*†‡§¶⋆]{1,3}|[a-z])$/u.test(mark) && /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(mark);
   }
   return marks;
 }

@@ -101,8 +101,18 @@ test("the marks that call notes are told from the line, a formula's power is non
   const roman = font(1, "CMR10"), small = font(2, "CMR7"), italic = font(3, "CMMI10");
   const [line] = parsed([[[roman, 9.96, "a numbered footnote"], [small, 6.97, "1", 3.6], [roman, 9.96, " and the powers "],
     [italic, 9.96, "x"], [small, 6.97, "2", 3.6], [roman, 9.96, " and 4πr"], [small, 6.97, "3", 3.6], [roman, 9.96, " of a marker."],
-    [small, 6.97, "4", 3.6]]]);
-  assert.deepEqual(line.marks, ["1", "4"], line.text);
+    [small, 6.97, "4", 3.6], [roman, 9.96, " A lettered one"], [small, 6.97, "a", 3.6], [roman, 9.96, " and "], [italic, 9.96, "x"],
+    [small, 6.97, "n", 3.6]]]);
+  assert.deepEqual(line.marks, ["1", "4", "a"], line.text);
+});
+
+test("a note marked with a letter goes after the paragraph that calls it, as one marked with a figure", () => {
+  const body = Array.from({ length: 12 }, (_, i) => line(`Text of the page runs on in its line ${i} as far as the others do.`, 72, 100 + 12 * i, 468));
+  const lines = [...body, line("pressed to keep the words flowing.a Meanwhile back in the other world.", 72, 250, 300, { marks: ["a"] }),
+    line("IV. Conclusion", 250, 280, 80, { bold: true }), line("After much typing, the paper can now conclude.", 72, 300, 250),
+    line("aAnd sometimes things get carried away in endless detail.", 72, 700, 220, { size: 7.97 })];
+  const [laid] = layoutDocument([page(0, lines)]);
+  assert.deepEqual(texts(laid).slice(-3).map((t) => t.slice(0, 20)), ["footnote:aAnd someti", "heading:IV. Conclusi", "paragraph:After much"]);
 });
 
 test("a note that names its addresses in typewriter face is one note, its next line in the text's face or not", () => {
