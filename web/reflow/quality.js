@@ -34,6 +34,7 @@ export function runningForm(text) {
   return text.replace(/\s+/g, "").replace(/\d+/g, "#").toLowerCase();
 }
 
+const GUARDED = /^\d{1,5}\s+⟨[^⟩]*⟩/u;
 const PAGE_NUMBER = /^(page\s*)?(\d{1,4}|[ivxlc]{1,6})(\s*(of|\/)\s*\d{1,4})?$|^[-–—]\s*\d{1,4}\s*[-–—]$|^第\s*\d+\s*页/i;
 
 // Page furniture (running heads and feet, page numbers) is told by its
@@ -207,9 +208,11 @@ function furnitureIn(lines, page, around, upright) {
   };
   const edges = new Set([...own("top"), ...own("bottom")]);
   // A caption's label ("Table 1" over a table set at the top of the page)
-  // is no running head, whatever the pages around have at its place.
+  // is no running head, whatever the pages around have at its place; nor
+  // is a listing's numbered line of guards ("181 ⟨latexrelease⟩"), which
+  // the pages of a long listing repeat at the same heights.
   const found = new Set(lines.filter((l) => l.text.trim() && (pageNumber(l, boxes.get(l)) || repeats(l, boxes.get(l)) ||
-    lone(l, boxes.get(l)) || edges.has(l)) && !captionStart(l.text.trim())));
+    lone(l, boxes.get(l)) || edges.has(l)) && !captionStart(l.text.trim()) && !GUARDED.test(l.text.trim())));
   const others = (l) => lines.filter((o) => o !== l && !found.has(o) && o.text.trim());
   const number = (l) => !/\p{L}/u.test(l.text);
   // Numbers side by side are a table's row; a page number and the bullet

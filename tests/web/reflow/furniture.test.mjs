@@ -15,6 +15,15 @@ const word = (n) => ["alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta"
 const body = (y, n) => Array.from({ length: 6 }, (_, i) =>
   line(`Body text of the ${word(n)} page goes on in its ${word(i + 3 * n)} line with the words a paper says.`, 72, y + 12 * i, 460));
 
+test("a long listing's guard lines at the same heights page after page stay text; its running head goes", () => {
+  const pages = [0, 1, 2, 3, 4].map((n) => page(n, [line(`File r: ltfiles.dtx Date: 2022/05/27 Version v1.2r`, 72, 47, 200),
+    ...[0, 1, 2].map((i) => line(`${181 + 40 * n + i} ⟨latexrelease⟩`, 146.7, 105 + 11 * i, 60, { size: 8.97 })), ...body(200, n)]));
+  const all = texts(layoutDocument(pages));
+  const guards = all.filter((t) => /⟨/.test(t));
+  assert.ok(guards.length === 5 && !all.some((t) => /File r:/.test(t)), all.join("\n"));
+  assert.ok(guards.every((t) => /^\d:paragraph:\d+ ⟨latexrelease⟩\n\d+ ⟨latexrelease⟩\n\d+ ⟨latexrelease⟩$/.test(t)), guards.join("\n"));
+});
+
 test("running heads and feet stay out wherever they stand, the title page's too; a title like a foot stays", () => {
   const pages = [0, 1, 2, 3, 4].map((n) => {
     const odd = n % 2 === 0;
