@@ -148,7 +148,10 @@ bool SearchBar::eventFilter(QObject *watched, QEvent *event)
             livePane()->controller()->searchFieldFocusChanged(true);
             break;
         case QEvent::FocusOut:
-            livePane()->controller()->searchFieldFocusChanged(false);
+            // A popup (a menu of the bar, a panel) borrows the keys and
+            // hands them back as it closes: the field keeps its place.
+            if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+                livePane()->controller()->searchFieldFocusChanged(false);
             break;
         default:
             break;

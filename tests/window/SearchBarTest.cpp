@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 namespace folvan::window::test {
@@ -109,6 +110,21 @@ TEST_F(SearchBarTest, EscapeOrTheCloseButtonClosesTheBarAndEmptiesQueryAndMatche
         EXPECT_TRUE(model().searchResults().empty());
         EXPECT_TRUE(bar->field()->text().isEmpty());
     }
+}
+
+// A menu opened over the field borrows the keys and gives them back.
+TEST_F(SearchBarTest, TheFieldKeepsTheKeysAcrossAMenu)
+{
+    pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pane.get()));
+    ASSERT_TRUE(waitFor([&] { return pane->focusWidget() == bar->field(); }));
+    QMenu menu(pane.get());
+    menu.addAction(QStringLiteral("Item"));
+    menu.popup(pane->mapToGlobal(QPoint(20, 20)));
+    menu.hide();
+    EXPECT_EQ(pane->focusWidget(), bar->field());
+    QTest::keyClick(pane->windowHandle(), Qt::Key_A);
+    EXPECT_EQ(bar->field()->text(), QStringLiteral("a"));
 }
 
 TEST_F(SearchBarTest, BarStandsBesideTheLeftPanelsAndWithinItsWidthLimits)
