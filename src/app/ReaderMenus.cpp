@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -120,10 +121,25 @@ ReaderMenus::ReaderMenus(QMenuBar *bar, ReaderSource reader, QWidget *dialogPare
     QMenu *help = bar->addMenu(QStringLiteral("帮助"));
     addCommand(help, ReaderCommandID::palette);
     addCommand(help, ReaderCommandID::help);
+    for (QAction *title : bar->actions())
+        if (QMenu *menu = title->menu())
+            menu->installEventFilter(this);
 
     connect(&defaults(), &platform::Preferences::valueChanged, this, &ReaderMenus::refreshChecks);
     connect(&history::ReadingHistory::shared(), &history::ReadingHistory::recordsChanged, this, &ReaderMenus::scheduleRecentRebuild);
     refresh();
+}
+
+bool ReaderMenus::eventFilter(QObject *watched, QEvent *event)
+{
+    // The bar holds its window's keys while its keyboard navigation runs,
+    // from before the menu opened; otherwise the menu came from a click.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && m_bar->window()->focusWidget() != m_bar) {
+        static_cast<QMenu *>(watched)->hide();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QAction *ReaderMenus::addCommand(QMenu *menu, ReaderCommandID id)

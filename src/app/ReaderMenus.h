@@ -74,6 +74,16 @@ signals:
     // "新建窗口" (Ctrl+N): another reading window with its own workspace.
     void newWindowRequested();
 
+protected:
+    // Escape on a menu of the bar opened with the mouse closes it as a
+    // click elsewhere does: the keys go back to where they were (the page,
+    // a field being typed in). Qt would leave the bar in its keyboard
+    // navigation, holding every key until the next click: Space would open
+    // the menu again and the page keys would do nothing. A menu reached
+    // from the keyboard (Alt) keeps Qt's navigation, where Escape steps
+    // back to the bar and a second one leaves it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QAction *addCommand(QMenu *menu, workspace::ReaderCommandID id);
     void addCommands(QMenu *menu, workspace::ReaderCommandGroup group);

@@ -3,7 +3,12 @@
 #include "app/QuitGuard.h"
 #include "app/ReaderMenus.h"
 #include "app/ReaderWindow.h"
+#include "fixtures/PdfFixtureWriter.h"
+#include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
+#include "pane/PaneController.h"
+#include "pdfview/DroppablePDFView.h"
+#include "pdfview/PDFViewWrapper.h"
 #include "platform/UnsavedChanges.h"
 #include "window/ContentView.h"
 #include "workspace/ReaderWorkspace.h"
@@ -15,9 +20,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileOpenEvent>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <QTest>
@@ -140,6 +148,46 @@ TEST_F(ReaderWindowTest, NewWindowOpensAnotherReadingWindowWithItsOwnWorkspace)
     second->close();
     EXPECT_TRUE(test::waitFor([&] { return windows.windows().size() == 1; }));
     EXPECT_EQ(windows.current(), first);
+}
+
+// A menu of the bar opened with the mouse and closed with Escape hands the
+// keys back to where they were: to the page, or to the search field.
+TEST_F(ReaderWindowTest, EscapeOnAMenuOpenedWithTheMouseGivesTheKeysBack)
+{
+    engine::PdfFixtureWriter writer;
+    for (int index = 0; index < 3; ++index)
+        writer.addText(writer.addPage(), QPointF(72, 700), QStringLiteral("Page"));
+    ASSERT_TRUE(writer.save(path(QStringLiteral("pages.pdf"))));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window::ContentView *pane = window->workspace()->primaryView();
+    window->openExternalPaths({path(QStringLiteral("pages.pdf"))});
+    ASSERT_TRUE(test::waitFor([&] { return pane->viewModel()->pdfDocument() != nullptr; }));
+    pane->controller()->readingModeChosen(false);
+    ASSERT_TRUE(test::waitFor([&] { return pane->pageView() != nullptr; }));
+    QScrollBar *scroll = pane->pageView()->pdfView()->verticalScrollBar();
+    test::waitForIdle();
+    pane->pageView()->pdfView()->setFocus();
+    // Clicks and keys as the window system delivers them: keys to the open
+    // menu while there is one, else to the window's focus.
+    const auto escapeFromFileMenu = [&] {
+        QMenuBar *bar = window->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().first()).center());
+        ASSERT_TRUE(QApplication::activePopupWidget());
+        QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+    };
+    escapeFromFileMenu();
+    const int top = scroll->value();
+    QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_GT(scroll->value(), top);
+
+    command(ReaderCommandID::find)->trigger();
+    ASSERT_TRUE(test::waitFor([&] { return qobject_cast<QLineEdit *>(window->focusWidget()) != nullptr; }));
+    auto *field = static_cast<QLineEdit *>(window->focusWidget());
+    escapeFromFileMenu();
+    QTest::keyClick(window->windowHandle(), Qt::Key_A);
+    EXPECT_EQ(field->text(), QStringLiteral("a"));
 }
 
 // A note typed while the notes library cannot be read stays in memory
