@@ -11,6 +11,7 @@
 #include "reflow/ReflowView.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWebEnginePage>
@@ -646,7 +647,7 @@ TEST_F(ReflowPageTest, AParagraphKeptAsTheOriginalStaysSoForThePaper)
 {
     model::SharedPDFViewModel &model = openPane(writeTitledPaper(path(QStringLiteral("kept.pdf"))));
     const QUuid paper = QUuid::createUuid();
-    QString key;
+    QString key, file;
     const auto stored = [&](ReflowView &view) {
         const reflow::ReflowOverridesStore *store = view.coordinator()->overrides();
         return store && store->keys().count(key) > 0;
@@ -666,12 +667,23 @@ TEST_F(ReflowPageTest, AParagraphKeptAsTheOriginalStaysSoForThePaper)
         EXPECT_TRUE(evaluate(view, QStringLiteral("document.getElementById('block-menu').hidden")).toBool());
         EXPECT_FALSE(evaluate(view, QStringLiteral("!!document.querySelector('.part[data-key=\"%1\"]')").arg(key)).toBool());
         ASSERT_TRUE(test::waitFor([&] { return stored(view); }));
+        file = view.coordinator()->overrides()->file();
+    }
+    // As a build that numbered the page's blocks otherwise stored it: the
+    // mark goes to the block with its text, and is stored under its key.
+    const QStringList part = key.split(u':');
+    const QString renumbered = part[0] + u':' + QString::number(part[1].toInt() + 1) + u':' + part[2];
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(QStringLiteral("[\"%1\"]").arg(renumbered).toUtf8());
     }
 
     ReflowView again(&model, paper, {}, nullptr);
     ASSERT_TRUE(show(again));
     const QString figure = QStringLiteral("document.querySelector('figure.cutout[data-key=\"%1\"]')").arg(key);
     ASSERT_TRUE(waitForScript(again, QStringLiteral("!!") + figure));
+    EXPECT_TRUE(test::waitFor([&] { return again.coordinator()->overrides()->keys() == std::set<QString>{key}; }));
     evaluate(again, figure + QStringLiteral(".querySelector('button.more').click(); true"));
     ASSERT_TRUE(waitForScript(again, QStringLiteral("!document.getElementById('block-menu').hidden")));
     EXPECT_EQ(evaluate(again, QLatin1String(kMenuLabels)).toString(), QStringLiteral("恢复重排|固定原版对照"));

@@ -50,6 +50,24 @@ export function fitPinned(width, height, frameWidth, frameHeight, whole) {
   return { width: w, height: h, view: { scale: 1, x: (frameWidth - w) / 2, y: h < frameHeight ? (frameHeight - h) / 2 : 0 } };
 }
 
+// Marks of a laid-out page kept under keys that name none of its blocks
+// (a block's key is its page, its place among the page's blocks and its
+// text: a layout that reads the page otherwise numbers it anew), each
+// with the key of the one block of the page with that text: [old, new].
+// Text the page holds twice, or a block marked already, takes none.
+export function movedMarks(laid, corrections) {
+  if (!laid || !corrections.size) return [];
+  const own = new Set(laid.blocks.map((b) => b.key));
+  const textOf = (key) => key.slice(key.lastIndexOf(":") + 1);
+  const moved = [];
+  for (const key of corrections) {
+    if (own.has(key) || Number(key.split(":")[0]) !== laid.page) continue;
+    const named = laid.blocks.filter((b) => textOf(b.key) === textOf(key));
+    if (named.length === 1 && !corrections.has(named[0].key)) moved.push([key, named[0].key]);
+  }
+  return moved;
+}
+
 // The keys of the pieces of the paragraph that holds the block `key`, in
 // reading order, as the layout sets them (`pages[i]`: page i laid out, or
 // none): a paragraph goes on across columns and pages, past figures and the

@@ -18,7 +18,7 @@ import { createSearch } from "./search.js";
 import { createMarks } from "./marks.js";
 import { createStudyTools } from "./study-tools.js";
 import { createPosition } from "./position.js";
-import { createOriginal, paragraphOf, pieceBefore } from "./original.js";
+import { createOriginal, movedMarks, paragraphOf, pieceBefore } from "./original.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -34,6 +34,7 @@ const reader = {
   paper: null,
   pageCount: 0,
   corrections: new Set(), // keys of the blocks shown in the other form
+  moved: new Set(), // keys of marks told to the native side under their new keys
   laid: [], // page index -> laid-out page
   blocks: new Map(), // key -> block
   parts: new Map(), // key -> the element of a block's text, once set
@@ -102,6 +103,7 @@ window[PAGE_OBJECT] = {
     applySettings(payload);
     reader.pageCount = Number(payload[KEYS.pageCount]) || 0;
     reader.corrections = new Set(payload[KEYS.corrections] || []);
+    reader.moved = new Set();
     reader.pending = {
       page: Number(payload[KEYS.page]) || 0,
       block: payload[KEYS.block], offset: payload[KEYS.offset],
@@ -123,7 +125,9 @@ window[PAGE_OBJECT] = {
     const corrections = new Set(payload[KEYS.corrections] || []);
     const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
     reader.corrections = corrections;
-    reshow(changed);
+    // (Marks the native side read after the pages were laid out.)
+    const moved = reader.laid.flatMap((laid) => keepMarksOf(laid));
+    reshow(changed.concat(moved.flat()));
     const marked = marks.set(payload[KEYS.annotations]);
     studyTools.takeUndo(!!payload[KEYS.canUndo], !!payload[KEYS.canRedo], marked);
     marks.draw();
@@ -266,12 +270,32 @@ async function layPage(index) {
   const laid = reader.paper.layout(index, graphics);
   const t2 = performance.now();
   reader.laid[index] = laid;
+  keepMarksOf(laid);
   renderPage(laid);
   carryUp(index);
   const t = reader.times;
   t.text = (t.text || 0) + (t1 - t0);
   t.layout = (t.layout || 0) + (t2 - t1);
   t.render = (t.render || 0) + (performance.now() - t2);
+}
+
+// Marks kept under keys the page's layout no longer gives (stored by a
+// build that numbered its blocks otherwise) go to the blocks with their
+// text, and are stored so: the new key first, so that the mark is never
+// off in between.
+// Each is told once: until the native side answers, its state still names
+// the old key. Gives the keys moved, [old, new].
+function keepMarksOf(laid) {
+  const moved = movedMarks(laid, reader.corrections);
+  for (const [old, key] of moved) {
+    reader.corrections.delete(old);
+    reader.corrections.add(key);
+    if (reader.moved.has(old)) continue;
+    reader.moved.add(old);
+    bridge.post(EVENTS.correction, { [KEYS.key]: key, [KEYS.original]: true });
+    bridge.post(EVENTS.correction, { [KEYS.key]: old, [KEYS.original]: false });
+  }
+  return moved;
 }
 
 // The areas the native side measured on a page, which its layout reads;

@@ -2,7 +2,7 @@
 // page pinned beside the text.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { menuChoices, pinnedRegion, fitPinned, paragraphOf, pieceBefore } from "../../../web/reflow/original.js";
+import { menuChoices, movedMarks, pinnedRegion, fitPinned, paragraphOf, pieceBefore } from "../../../web/reflow/original.js";
 
 const paragraph = { key: "0:3:0123abcd", kind: "paragraph", text: "Some words.", region: [0.1, 0.2, 0.8, 0.1] };
 const figure = { key: "0:4:89abcdef", kind: "cutout", text: "", region: [0.1, 0.4, 0.8, 0.3] };
@@ -73,4 +73,15 @@ test("the pinned view shows the block with a margin, within its page, fitted to 
   assert.ok(page.view.x > 0);
   assert.equal(fitPinned(0, 100, 500, 400, false), null);
   assert.equal(fitPinned(100, 100, 0, 400, false), null);
+});
+
+test("a mark kept under a key the page's layout no longer gives goes to the one block with its text", () => {
+  const laid = { page: 2, blocks: [{ key: "2:0:11111111" }, { key: "2:1:22222222" }, { key: "2:2:33333333" }, { key: "2:3:33333333" }] };
+  // Numbered one further by the layout that stored them.
+  assert.deepEqual(movedMarks(laid, new Set(["2:1:11111111", "2:2:22222222"])),
+    [["2:1:11111111", "2:0:11111111"], ["2:2:22222222", "2:1:22222222"]]);
+  // Text the page holds twice, a block marked already, another page's key: left as they are.
+  assert.deepEqual(movedMarks(laid, new Set(["2:9:33333333"])), []);
+  assert.deepEqual(movedMarks(laid, new Set(["2:5:11111111", "2:0:11111111"])), []);
+  assert.deepEqual(movedMarks(laid, new Set(["3:0:22222222"])), []);
 });
