@@ -310,8 +310,10 @@ function noteMarks(text, runs, best) {
   for (let k = 1; k < runs.length; k++) {
     const run = runs[k];
     if (runs[k - 1].info.math || run.extension || run.size >= 0.8 * best.size || run.base >= best.base - 0.2 * best.size) continue;
-    const mark = text.slice(run.from, k + 1 < runs.length ? runs[k + 1].from : text.length).trim();
-    if (/^(\d{1,3}|[∗*†‡§¶⋆]{1,3}|[a-z])$/u.test(mark) && /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(mark);
+    // (Marks set together are parted by commas: "Migchielsenᵃ,¹,∗".)
+    const called = text.slice(run.from, k + 1 < runs.length ? runs[k + 1].from : text.length).trim().split(",").filter(Boolean);
+    if (called.length && called.every((mark) => /^(\d{1,3}|[∗*†‡§¶⋆]{1,3}|[a-z])$/u.test(mark)) &&
+      /((^|[\s(“‘/-])\p{L}{2,}|[.,;:)’”])$/u.test(text.slice(0, run.from))) marks.push(...called);
   }
   return marks;
 }
