@@ -108,7 +108,7 @@ export function mergeFragments(lines, shapes = []) {
         captionStart(prev.text.trim());
       const caption = gap > 0.3 * size && Math.abs(prev.size - line.size) >= 0.5 && captionStart(line.text.trim());
       if ((gap > -0.5 || overlap) && !caption && (gap < 0.6 * size || stretched || (short && gap < wide) || number || entry || label ||
-        (prev.lineNumber && line.mono) || (GUARD.test(prev.text.trim()) && line.mono && gap < 2 * size))) {
+        (prev.lineNumber && line.mono) || (GUARD.test(prev.text.trim()) && line.mono && gap < 24 * size))) {
         const space = gap > 0.12 * size && !/\s$/.test(prev.text) && !/^\s/.test(line.text);
         const merged = joinPieces(prev, line, space);
         if (line.toc) merged.toc = true;
@@ -843,7 +843,7 @@ function inTypewriterFace(line) {
 // Where the code of a listing's line starts: after its number in the
 // margin and the guards after it, which are set in another face.
 function codeStart(line) {
-  return (line.text.match(/^\s*\d+\s+(⟨[^⟩]*⟩)?/u) || [""])[0].length;
+  return (line.text.match(/^\s*\d+\s+(⟨[^⟩]*⟩\s*)?/u) || [""])[0].length;
 }
 
 // A listing's text: its lines as they stand, each on a line of its own, its

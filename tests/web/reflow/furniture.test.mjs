@@ -263,7 +263,10 @@ test("a contents set in bold without leaders keeps each entry's number with its 
   fi.cx.splice(-6, 6, ...[0, 1, 2].flatMap((i) => [fi.cx.at(-7) + 4.7 * i, fi.cx.at(-7) + 4.7 * (i + 1)]));
   const [top] = layoutDocument([page(0, [guard("1069 ⟨/2ekernel | fltrace⟩", 100),
     line("(End definition for \\@addtotoporbot.)", 144.7, 120, 150, { italic: true, size: 8 }),
-    guard("8 ⟨∗initex⟩", 139), tt("9 \\ifnum\\catcode‘\\{=1", 144, 150.3), { ...fi, y: 161, base: 168 }, tt("10 \\catcode‘\\{=1", 144, 172.3)])]);
+    guard("8 ⟨∗initex⟩", 139), tt("9 \\ifnum\\catcode‘\\{=1", 144, 150.3), { ...fi, y: 161, base: 168 }, tt("10 \\catcode‘\\{=1", 144, 172.3),
+    // Code set at the listing's indent, far right of a short guard on its baseline.
+    guard("11 ⟨latexrelease⟩", 183.3), tt("}%", 240, 183.3)])]);
   assert.deepEqual(top.blocks.map((b) => `${b.listing ? "code" : "text"}:${!!b.lines[0].mono}:${b.lines.length}`),
-    ["code:true:1", "text:false:1", "code:true:4"], texts([top]).join("\n"));
+    ["code:true:1", "text:false:1", "code:true:5"], texts([top]).join("\n"));
+  assert.match(top.blocks[2].text, /\n11 ⟨latexrelease⟩ +\}%$/);
 });
