@@ -941,7 +941,9 @@ function classify(block, ctx) {
     // A bold line of its own lettered "a." is a heading, not a list's item
     // (letteredItems takes back those that follow one another).
     if (LETTERED_HEADING.test(text) && allBold && block.lines.length === 1 && text.length < 80 && !/[.:]$/.test(text)) return "heading";
-    if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) && !/[.]$/.test(text)) return "heading";
+    // (A heading in capitals may end in an abbreviation's stop: "VIDEOS, ETC.")
+    if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) &&
+      (!/[.]$/.test(text) || text === text.toUpperCase())) return "heading";
   }
   if (ctx.references) return "reference";
   if (note) return "footnote";

@@ -236,6 +236,12 @@ test("a bold lettered line between paragraphs is a heading; bold lettered lines 
   assert.deepEqual(laid.blocks.map((b) => b.kind), ["paragraph", "heading", "paragraph", "list", "list"], kinds(laid).join("\n"));
 });
 
+test("a numbered heading in capitals that ends in an abbreviation's stop is a heading", () => {
+  const lines = [line("IV. FLOATS: FIGURES, TABLES, VIDEOS,", 86, 100, 180, { size: 8 }), line("ETC.", 164, 110, 22, { size: 8 }),
+    line("Figures and tables are usually allowed to float, which means that their", 54, 130, 245)];
+  assert.deepEqual(layoutDocument([page(lines)])[0].blocks.map((b) => b.kind), ["heading", "paragraph"]);
+});
+
 test("a contents entry whose title wraps is one entry with its page number", () => {
   const lines = [
     line("II. Formatting", 65, 188, 64), line("1", 294, 188, 5),
