@@ -14,6 +14,7 @@
 #include "scholar/ScholarRules.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -250,11 +251,30 @@ void WebView::Coordinator::showAlert(const QString &title, const QString &messag
 
 // A download of the page: the engine writes it into a folder of its own,
 // read once it is whole.
+namespace {
+
+const QString kDownloadFolders = QStringLiteral("folvan-download-");
+
+// Takes away the folders of downloads left empty a minute ago or more: the
+// engine may make a stopped download's folder again after it was removed.
+// A folder with a file in it stays (another reader's download goes on).
+void removeEmptyDownloadFolders()
+{
+    const QDir temp(QDir::tempPath());
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-60);
+    for (const QFileInfo &folder : temp.entryInfoList({kDownloadFolders + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (folder.lastModified().toUTC() < before)
+            temp.rmdir(folder.fileName());
+    }
+}
+
+} // namespace
+
 struct WebView::Download {
     QPointer<QWebEngineDownloadRequest> request;
     QUrl address;
     QString name;
-    QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/folvan-download-XXXXXX")};
+    QTemporaryDir folder{QDir::tempPath() + u'/' + kDownloadFolders + QStringLiteral("XXXXXX")};
 };
 
 WebView::WebView(const QUrl &url, model::SharedPDFViewModel *viewModel, QWidget *parent)
@@ -490,6 +510,7 @@ void WebView::downloadRequested(QWebEngineDownloadRequest *request)
     // One not accepted is dropped by the engine.
     if (request->totalBytes() > m_fetchLimit)
         return emit downloadEnded(fetchFailureText(QStringLiteral("tooLarge"), m_fetchLimit), address, true);
+    removeEmptyDownloadFolders();
     auto download = std::make_unique<Download>();
     if (!download->folder.isValid())
         return emit downloadEnded(QStringLiteral("无法下载网站给出的文件（%1）：").arg(download->folder.errorString()),

@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -23,6 +24,11 @@
 #include <QTcpSocket>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QUuid>
+
+#include <ctime>
+
+#include <sys/time.h>
 
 using namespace folvan;
 
@@ -570,10 +576,25 @@ TEST_F(ScholarPanelTest, APdfServedAsADownloadIsSavedOrReplacesThePaper)
     scholar::GGView &panel = scene.panel;
     ASSERT_TRUE(test::waitFor([&] { return panel.currentURL() == server.url(QStringLiteral("/")); }));
 
+    // Folders that stopped downloads left empty ten minutes ago go when a
+    // download begins; one with a file in it stays.
+    const QDir temp(QDir::tempPath());
+    const QString tag = QUuid::createUuid().toString(QUuid::Id128).left(8);
+    const QString empty = QStringLiteral("folvan-download-e") + tag, held = QStringLiteral("folvan-download-h") + tag;
+    const auto age = [&](const QString &name) {
+        const timeval then[2] = {{std::time(nullptr) - 600, 0}, {std::time(nullptr) - 600, 0}};
+        return ::utimes(QFile::encodeName(temp.filePath(name)).constData(), then) == 0;
+    };
+    ASSERT_TRUE(temp.mkdir(empty) && temp.mkdir(held) && test::writeTestFile(temp.filePath(held + QStringLiteral("/part")), "x"));
+    ASSERT_TRUE(age(empty) && age(held));
+
     const QString attached = server.url(QStringLiteral("/attached")).toString();
     panel.addressField()->setText(attached);
     emit panel.addressField()->returnPressed();
     ASSERT_TRUE(test::waitFor([&] { return panel.webView()->heldPDF().has_value(); })) << scene.log().toStdString();
+    EXPECT_FALSE(temp.exists(empty));
+    EXPECT_TRUE(temp.exists(held));
+    QDir(temp.filePath(held)).removeRecursively();
     EXPECT_TRUE(panel.messageLine()->text().startsWith(QStringLiteral("已下载 PDF“paper-7.pdf”"))) << panel.messageLine()->text().toStdString();
     EXPECT_EQ(panel.urlBarText(), attached);
     scene.prompts->savePath = path(QStringLiteral("saved.pdf"));
