@@ -152,10 +152,9 @@ bool DockPopover::handOn(QKeyEvent *event)
 {
     if (!m_handOn || !movesTheReading(*event))
         return false;
-    const QKeyEvent key(event->type(), event->key(), event->modifiers(), event->text());
     event->accept();
     close();
-    m_handOn(key);
+    m_handOn(*event);
     return true;
 }
 

@@ -42,6 +42,22 @@ constexpr int kAbortedError = -3;
 // The status a load is given when it did not finish.
 const QString kStoppedLoad = QStringLiteral("加载没有完成，已停止");
 
+// How the name of a download's own folder in the temporary folder starts.
+const QString kDownloadFolders = QStringLiteral("folvan-download-");
+
+// Takes away the folders of downloads left empty a minute ago or more: the
+// engine may make a stopped download's folder again after it was removed.
+// A folder with a file in it stays (another reader's download goes on).
+void removeEmptyDownloadFolders()
+{
+    const QDir temp(QDir::tempPath());
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-60);
+    for (const QFileInfo &folder : temp.entryInfoList({kDownloadFolders + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (folder.lastModified().toUTC() < before)
+            temp.rmdir(folder.fileName());
+    }
+}
+
 } // namespace
 
 QWebEngineProfile *scholarProfile()
@@ -251,25 +267,6 @@ void WebView::Coordinator::showAlert(const QString &title, const QString &messag
 
 // A download of the page: the engine writes it into a folder of its own,
 // read once it is whole.
-namespace {
-
-const QString kDownloadFolders = QStringLiteral("folvan-download-");
-
-// Takes away the folders of downloads left empty a minute ago or more: the
-// engine may make a stopped download's folder again after it was removed.
-// A folder with a file in it stays (another reader's download goes on).
-void removeEmptyDownloadFolders()
-{
-    const QDir temp(QDir::tempPath());
-    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-60);
-    for (const QFileInfo &folder : temp.entryInfoList({kDownloadFolders + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (folder.lastModified().toUTC() < before)
-            temp.rmdir(folder.fileName());
-    }
-}
-
-} // namespace
-
 struct WebView::Download {
     QPointer<QWebEngineDownloadRequest> request;
     QUrl address;
