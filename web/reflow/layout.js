@@ -5,7 +5,7 @@
 // and figures, tables and display formulas become cut-outs.
 
 import { joinLines, blockKey, endsSentence, continuesSentence } from "./reading.js";
-import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare, captionStart } from "./quality.js";
+import { furniture, marginNumbers, pageSignature, looksLikeFormula, bodySize, mathShare, captionStart, GUARDED } from "./quality.js";
 import { findAreas, absorbs, fractions, isRule, framesProse, tabular, numberedDisplays } from "./figures.js";
 
 // A note's mark: a number or a sign set before its first word, or a letter
@@ -16,7 +16,6 @@ const NUMBERED_CODE = /^\d{1,5}\s+[^\p{L}\s]/u;
 // A listing's numbered line of guards, which tell the files its lines go
 // to ("1074 ⟨∗trace⟩", "1071 ⟨latexrelease | fltrace⟩").
 const GUARD = /^\d{1,5}\s+⟨[^⟩]*⟩$/u;
-const GUARDED = /^\d{1,5}\s+⟨[^⟩]*⟩/u;
 const BULLET = /^([•◦▪▸►‣∙·●○■□–—*]|\d{1,2}[.)]\s|\(\d{1,2}\)\s|\([a-z]\)\s|[a-z][.)]\s)/;
 // A list marker made of a number or a letter, which a line of running text
 // may also start with.

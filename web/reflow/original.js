@@ -50,18 +50,22 @@ export function fitPinned(width, height, frameWidth, frameHeight, whole) {
   return { width: w, height: h, view: { scale: 1, x: (frameWidth - w) / 2, y: h < frameHeight ? (frameHeight - h) / 2 : 0 } };
 }
 
+// The page a block's key names.
+export const pageOfKey = (key) => Number(key.split(":")[0]);
+
 // Marks of a laid-out page kept under keys that name none of its blocks
 // (a block's key is its page, its place among the page's blocks and its
 // text: a layout that reads the page otherwise numbers it anew), each
 // with the key of the one block of the page with that text: [old, new].
 // Text the page holds twice, or a block marked already, takes none.
 export function movedMarks(laid, corrections) {
-  if (!laid || !corrections.size) return [];
+  const mine = laid ? [...corrections].filter((key) => pageOfKey(key) === laid.page) : [];
+  if (!mine.length) return [];
   const own = new Set(laid.blocks.map((b) => b.key));
   const textOf = (key) => key.slice(key.lastIndexOf(":") + 1);
   const moved = [];
-  for (const key of corrections) {
-    if (own.has(key) || Number(key.split(":")[0]) !== laid.page) continue;
+  for (const key of mine) {
+    if (own.has(key)) continue;
     const named = laid.blocks.filter((b) => textOf(b.key) === textOf(key));
     if (named.length === 1 && !corrections.has(named[0].key)) moved.push([key, named[0].key]);
   }
@@ -98,7 +102,7 @@ export function paragraphOf(pages, key) {
 // paragraphOf pieces it together, or null: found from the block back, so
 // that setting every page of a long paper in turn stays linear.
 export function pieceBefore(pages, key) {
-  const p = Number(key.split(":")[0]);
+  const p = pageOfKey(key);
   const own = pages[p] && pages[p].blocks.find((b) => b.key === key);
   if (!own || !own.joins || own.front || own.kind === "cutout") return null;
   let blocks = pages[p].blocks.slice(0, pages[p].blocks.indexOf(own));

@@ -34,7 +34,8 @@ export function runningForm(text) {
   return text.replace(/\s+/g, "").replace(/\d+/g, "#").toLowerCase();
 }
 
-const GUARDED = /^\d{1,5}\s+⟨[^⟩]*⟩/u;
+// A listing's line that starts with its number and guards ("181 ⟨latexrelease⟩").
+export const GUARDED = /^\d{1,5}\s+⟨[^⟩]*⟩/u;
 const PAGE_NUMBER = /^(page\s*)?(\d{1,4}|[ivxlc]{1,6})(\s*(of|\/)\s*\d{1,4})?$|^[-–—]\s*\d{1,4}\s*[-–—]$|^第\s*\d+\s*页/i;
 
 // Page furniture (running heads and feet, page numbers) is told by its

@@ -18,7 +18,7 @@ import { createSearch } from "./search.js";
 import { createMarks } from "./marks.js";
 import { createStudyTools } from "./study-tools.js";
 import { createPosition } from "./position.js";
-import { createOriginal, movedMarks, paragraphOf, pieceBefore } from "./original.js";
+import { createOriginal, movedMarks, pageOfKey, paragraphOf, pieceBefore } from "./original.js";
 
 const bridge = new Bridge(window);
 const flow = document.getElementById("flow");
@@ -125,8 +125,8 @@ window[PAGE_OBJECT] = {
     const corrections = new Set(payload[KEYS.corrections] || []);
     const changed = [...reader.blocks.keys()].filter((k) => corrections.has(k) !== reader.corrections.has(k));
     reader.corrections = corrections;
-    // (Marks the native side read after the pages were laid out.)
-    const moved = reader.laid.flatMap((laid) => keepMarksOf(laid));
+    // (Marks the native side read after their pages were laid out.)
+    const moved = [...new Set([...corrections].map(pageOfKey))].flatMap((page) => keepMarksOf(reader.laid[page]));
     reshow(changed.concat(moved.flat()));
     const marked = marks.set(payload[KEYS.annotations]);
     studyTools.takeUndo(!!payload[KEYS.canUndo], !!payload[KEYS.canRedo], marked);
