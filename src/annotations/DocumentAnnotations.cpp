@@ -351,7 +351,9 @@ std::vector<ReadingAnnotationItem> buildItems(const engine::PdfDocument &documen
         if (!pdfPage.isValid())
             continue;
         for (const OriginalAnnotation &record : records) {
-            if (keys.count(record.key) || names.count(record.annotation.userName))
+            // (Nor is one the paper's own flags keep off its page.)
+            if (keys.count(record.key) || names.count(record.annotation.userName)
+                || record.annotation.flaggedOffScreen())
                 continue;
             ReadingAnnotationItem item;
             item.id = record.key;

@@ -120,8 +120,11 @@ PaneAnnotations::OverlayRowMap PaneAnnotations::rasterOverlays(bool includeSelec
         // they will be made from: making those of every page at once would
         // hold the reader up for seconds on a paper with thousands.
         const engine::PdfPageAnnotations found = engine::annotationsWithoutMaking(*document, page);
-        for (const engine::PdfAnnotation &annotation : found.made)
-            addRows(page, annotation.subtype, annotation.bounds, annotation.quadPoints, colorOf(annotation));
+        // (What the paper's own flags keep off its page stays off the book's.)
+        for (const engine::PdfAnnotation &annotation : found.made) {
+            if (!annotation.flaggedOffScreen())
+                addRows(page, annotation.subtype, annotation.bounds, annotation.quadPoints, colorOf(annotation));
+        }
         for (const engine::PdfNewAnnotation &blueprint : found.putOff) {
             QRectF bounds;
             for (const QRectF &r : blueprint.rects)

@@ -47,6 +47,9 @@ struct PdfAnnotation {
     int flags = 0;     // /F as written
     // Set while the annotation is hidden by setAnnotationHidden().
     bool hidden = false;
+    // Whether /F keeps it off the screen (Invisible, Hidden or NoView), as
+    // the page is drawn.
+    bool flaggedOffScreen() const { return flags & (1 << 0 | 1 << 1 | 1 << 5); }
 
     // Text annotations: the icon (/Name), e.g. "Note", "Comment".
     QString iconName;

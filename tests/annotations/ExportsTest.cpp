@@ -120,6 +120,10 @@ TEST_F(OverlayRows, AreNineNumbersPerRectangle)
 {
     model::SharedPDFViewModel &model = openPane(writePaper(path("a.pdf"), 2, [](auto &w) {
         w.addHighlight(0, {textRect(0, 0, 5)}, QColor::fromRgbF(1, 0, 0, 0.35));
+        // Kept off the page by the paper's own flags (Hidden, NoView): no row.
+        for (const char *flags : {"2", "32"})
+            w.addRawAnnotation(0, QByteArray("/Subtype /Highlight /F ") + flags
+                                      + " /Rect [72 700 200 712] /QuadPoints [72 712 200 712 72 700 200 700] /C [0 1 0]");
         w.addTextMarkup(1, "StrikeOut", {engine::PdfFixtureWriter::quadOf(textRect(0, 0, 5))}, QColor(0, 0, 255));
         w.addTextNote(1, QRectF(400, 600, 20, 20), QStringLiteral("n"));
     }));
@@ -138,6 +142,9 @@ TEST_F(OverlayRows, AreNineNumbersPerRectangle)
     EXPECT_NEAR(pdfRow[7], 0.35, 0.01);
     EXPECT_EQ(pdfRow[8], 0.0);
     ASSERT_EQ(rows[1].size(), 1u); // no strike-out, no note
+    // Nor are those flagged off the page listed (or drawn in the reflow view).
+    const auto &items = test::annotationsOf(model).annotationItems();
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](const auto &item) { return item.page == 0; }), 1);
     EXPECT_NEAR(rows[1][0][7], 0.45, 1e-9);
     EXPECT_EQ(rows[1][0][8], 1.0);
 
