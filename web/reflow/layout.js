@@ -28,6 +28,8 @@ const REFERENCE_START = /^(\[\d+\]|\d{1,3}\.\s|\[[A-Z][A-Za-z+]*\d{2,4}[a-z]?\])
 const LABEL = /^\p{Lu}\p{L}*(\s\p{L}+)?:$/u;
 // A subsubsection's heading lettered "a." (revtex's fourth level set apart).
 const LETTERED_HEADING = /^[a-z]\.\s+\p{Lu}/u;
+// How a low heading set in italic is numbered: "1. ", "3.1 ", "3.1.2. ".
+const ITALIC_HEADING_NUMBER = /^(\d+\.|\d+(\.\d+){1,3}\.?)\s+\S/;
 const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d+){1,3}\.?|Appendix\s+[A-Z]\.?)\s+\S/;
 
 // Lines that share a baseline and sit close together become one line: a
@@ -940,6 +942,12 @@ function classify(block, ctx) {
     // A bold line of its own lettered "a." is a heading, not a list's item
     // (letteredItems takes back those that follow one another).
     if (LETTERED_HEADING.test(text) && allBold && block.lines.length === 1 && text.length < 80 && !/[.:]$/.test(text)) return "heading";
+    // A line of its own in italic numbered "1." or "3.1", with text under
+    // it, is a heading too (a third level, as "1. Citations"), not a list's
+    // item; one right after a numbered item is the next item.
+    if (ITALIC_HEADING_NUMBER.test(text) && block.lines.length === 1 && first.italic && !first.bold && text.length < 80 &&
+      !/[.:;,]$/.test(text) && mathShare(first) < 0.2 && ctx.textBelow(block) &&
+      !(ctx.prev && ctx.prev.kind === "list" && /^\d/.test(ctx.prev.text))) return "heading";
     // (A heading in capitals may end in an abbreviation's stop: "VIDEOS, ETC.")
     if (NUMBERED_HEADING.test(text) && /^[^a-z]*[A-Z]/.test(text) && text.length < 80 && (first.bold || text === text.toUpperCase()) &&
       (!/[.]$/.test(text) || text === text.toUpperCase())) return "heading";
@@ -1171,8 +1179,11 @@ function pageBlocks(raw, page, ctx, { underRule, textBelow }) {
     const size = Math.max(...b.lines.map((l) => l.size));
     if (typeof references === "number" && size > references + 1) references = false;
     block.kind = classify(block, { ...ctx, references, height: page.height, textBelow, underRule, prev: blocks[blocks.length - 1] });
-    if (block.kind === "heading") references = REFERENCE_HEADING.test(block.text.trim());
-    else if (block.kind === "reference" && references === true) references = size;
+    // (A numbered heading in italic is a low one, inside a section on
+    // references as often as not: it starts none.)
+    if (block.kind === "heading") {
+      references = REFERENCE_HEADING.test(block.text.trim()) && !(b.lines[0].italic && !b.lines[0].bold && ITALIC_HEADING_NUMBER.test(block.text));
+    } else if (block.kind === "reference" && references === true) references = size;
     if ((block.kind === "paragraph" || block.kind === "list") && looksLikeFormula(b.lines, ctx.body)) {
       block.kind = "cutout";
       block.formula = true;

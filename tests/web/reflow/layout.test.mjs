@@ -242,6 +242,21 @@ test("a numbered heading in capitals that ends in an abbreviation's stop is a he
   assert.deepEqual(layoutDocument([page(lines)])[0].blocks.map((b) => b.kind), ["heading", "paragraph"]);
 });
 
+test("an italic numbered line with text under it is a heading, also one named References; numbered items stay a list", () => {
+  const lines = [
+    line("The citation key may contain letters and numbers.", 54, 100, 240),
+    line("3. References", 54, 119, 70, { italic: true }),
+    line("A reference in the bibliography is specified by a command.", 54, 136, 240),
+    line("1. Title page", 54, 153, 70),
+    line("2. Abstract (optional)", 54, 164, 110, { italic: true }),
+    line("1 Research Road, Ridge, NY", 54, 181, 130, { italic: true }),
+    line("The address above is where the society is.", 54, 198, 240),
+  ];
+  const [laid] = layoutDocument([page(lines)]);
+  assert.deepEqual(laid.blocks.map((b) => b.kind), ["paragraph", "heading", "paragraph", "list", "list", "paragraph", "paragraph"],
+    kinds(laid).join("\n"));
+});
+
 test("a contents entry whose title wraps is one entry with its page number", () => {
   const lines = [
     line("II. Formatting", 65, 188, 64), line("1", 294, 188, 5),
