@@ -664,6 +664,13 @@ TEST_F(ReflowPageTest, AParagraphKeptAsTheOriginalStaysSoForThePaper)
         EXPECT_EQ(evaluate(view, QLatin1String(kMenuLabels)).toString(), QStringLiteral("此段保留原版|固定原版对照"));
         evaluate(view, chooseInMenu(QStringLiteral("keep")));
         EXPECT_TRUE(waitForScript(view, QStringLiteral("!!document.querySelector('figure.cutout[data-key=\"%1\"] img')").arg(key)));
+        // Its place is kept, in the picture's shape, before the picture
+        // arrives: the text under it does not move when it does.
+        EXPECT_TRUE(waitForScript(view, QStringLiteral(
+            "(() => { const img = document.querySelector('figure.cutout[data-key=\"%1\"] img');"
+            " return img.complete && img.naturalHeight > 0 &&"
+            " Math.abs(img.getAttribute('width') / img.getAttribute('height') - img.naturalWidth / img.naturalHeight) < 0.03; })()")
+                                              .arg(key)));
         EXPECT_TRUE(evaluate(view, QStringLiteral("document.getElementById('block-menu').hidden")).toBool());
         EXPECT_FALSE(evaluate(view, QStringLiteral("!!document.querySelector('.part[data-key=\"%1\"]')").arg(key)).toBool());
         ASSERT_TRUE(test::waitFor([&] { return stored(view); }));

@@ -234,9 +234,14 @@ export function cjkShare(text) {
   return text.length ? n / text.length : 0;
 }
 
+// How far into a block without text (a cut-out) a place lies: in
+// thousandths of its height, as a block with text tells it in characters.
+const WITHOUT_TEXT = 1000;
+
 // The place of a block whose element's box `box` (top, height in view
 // pixels) is the first below the view's top edge at `top`: how far into its
-// text the top edge lies and the page point there. At the start of a page's
+// text (or its height, WITHOUT_TEXT) the top edge lies and the page point
+// there. At the start of a page's
 // first block the reader is at the top of that page, margin and all (its
 // top left corner), as a page view at a page's top tells it. `kept`, the
 // offset the view was put back to in this block, stays the place while
@@ -246,7 +251,7 @@ export function cjkShare(text) {
 export function placeInBlock(block, box, top, kept) {
   const scrolled = box.height > 0 ? Math.max(0, top - box.top) / box.height : 0;
   const near = Number.isFinite(kept) && Math.abs(box.top - blockTopAt(block, box.height, kept, top)) < 1.5;
-  const offset = block && block.text ? (near ? kept : Math.round(block.text.length * scrolled)) : 0;
+  const offset = !block ? 0 : near ? kept : Math.round((block.text ? block.text.length : WITHOUT_TEXT) * Math.min(1, scrolled));
   if (block && block.region && block.index === 0 && (block.text ? offset === 0 : scrolled === 0)) {
     return { offset, point: { x: 0, y: 0 } };
   }
@@ -255,11 +260,11 @@ export function placeInBlock(block, box, top, kept) {
 }
 
 // Where the top of a block's element `height` pixels high stands when the
-// reader is at `offset` into its text, with the view's top edge at `top`:
-// the reverse of placeInBlock, so that a place told and gone back to leaves
-// the same text at the same height.
+// reader is at `offset` into it, with the view's top edge at `top`: the
+// reverse of placeInBlock, so that a place told and gone back to leaves the
+// same text (or the same part of a figure) at the same height.
 export function blockTopAt(block, height, offset, top) {
-  const into = block && block.text && offset > 0 ? Math.min(1, offset / block.text.length) : 0;
+  const into = block && offset > 0 ? Math.min(1, offset / (block.text ? block.text.length : WITHOUT_TEXT)) : 0;
   return top - height * into;
 }
 

@@ -629,6 +629,12 @@ function cutout(block) {
   const img = document.createElement("img");
   img.alt = block.text || "";
   img.decoding = "async";
+  // The picture's place is kept before it arrives: the text under it, and
+  // a place gone back to inside it, do not move when it does.
+  if (!block.turn) {
+    img.width = Math.max(1, Math.round(block.region[2] * block.pageWidth));
+    img.height = Math.max(1, Math.round(block.region[3] * block.pageHeight));
+  }
   img.src = pageImageUrl(reader.token, block.page, shownRegion(block.region, block.turn), false);
   fig.appendChild(img);
   // A page read turned shows its image turned the same way.

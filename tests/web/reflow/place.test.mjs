@@ -128,7 +128,7 @@ test("the place at the top of the view is a share of the block's text and a poin
   assert.deepEqual(placeInBlock(block, { top: 0, height: 400 }, 100), { offset: 50, point: { x: 0.1, y: 0.30000000000000004 } });
   assert.deepEqual(placeInBlock(block, { top: 120, height: 400 }, 100), { offset: 0, point: { x: 0.1, y: 0.2 } },
     "a block below the top edge is at its start");
-  assert.deepEqual(placeInBlock({ region: [0, 0.9, 1, 0.5] }, { top: 0, height: 10 }, 50), { offset: 0, point: { x: 0, y: 1 } },
+  assert.deepEqual(placeInBlock({ region: [0, 0.9, 1, 0.5] }, { top: 0, height: 10 }, 50), { offset: 1000, point: { x: 0, y: 1 } },
     "the point stays on the page");
   assert.deepEqual(placeInBlock(null, { top: 0, height: 0 }, 10), { offset: 0, point: null });
   // A page's first block: at its start, the page's top, as a page view at a
@@ -139,7 +139,9 @@ test("the place at the top of the view is a share of the block's text and a poin
   assert.deepEqual(placeInBlock(first, { top: 0, height: 400 }, 100), { offset: 50, point: { x: 0.3, y: 0.1125 } });
   const figure = { index: 0, kind: "cutout", text: "", region: [0.1, 0.05, 0.8, 0.3] };
   assert.deepEqual(placeInBlock(figure, { top: 120, height: 300 }, 100).point, { x: 0, y: 0 }, "a figure at its start");
-  assert.deepEqual(placeInBlock(figure, { top: 70, height: 300 }, 100).point, { x: 0.1, y: 0.08 }, "a figure a way in");
+  assert.deepEqual(placeInBlock(figure, { top: 70, height: 300 }, 100), { offset: 100, point: { x: 0.1, y: 0.08 } }, "a figure a way in");
+  // A figure a way in is gone back to as far in, not to its top.
+  assert.equal(blockTopAt(figure, 300, 100, 100), 70);
 });
 
 test("a place gone back to stays told while the block stands within a pixel of it", () => {
