@@ -30,6 +30,8 @@ const LABEL = /^\p{Lu}\p{L}*(\s\p{L}+)?:$/u;
 const LETTERED_HEADING = /^[a-z]\.\s+\p{Lu}/u;
 // How a low heading set in italic is numbered: "1. ", "3.1 ", "3.1.2. ".
 const ITALIC_HEADING_NUMBER = /^(\d+\.|\d+(\.\d+){1,3}\.?)\s+\S/;
+// Whether a block's first line and text are numbered so and set in italic.
+const italicNumbered = (first, text) => first.italic && !first.bold && ITALIC_HEADING_NUMBER.test(text);
 const NUMBERED_HEADING = /^((\d+(\.\d+){0,3}\.?)|[IVX]{1,5}\.|[A-Z]\.|[A-Z](\.\d+){1,3}\.?|Appendix\s+[A-Z]\.?)\s+\S/;
 
 // Lines that share a baseline and sit close together become one line: a
@@ -945,7 +947,7 @@ function classify(block, ctx) {
     // A line of its own in italic numbered "1." or "3.1", with text under
     // it, is a heading too (a third level, as "1. Citations"), not a list's
     // item; one right after a numbered item is the next item.
-    if (ITALIC_HEADING_NUMBER.test(text) && block.lines.length === 1 && first.italic && !first.bold && text.length < 80 &&
+    if (italicNumbered(first, text) && block.lines.length === 1 && text.length < 80 &&
       !/[.:;,]$/.test(text) && mathShare(first) < 0.2 && ctx.textBelow(block) &&
       !(ctx.prev && ctx.prev.kind === "list" && /^\d/.test(ctx.prev.text))) return "heading";
     // (A heading in capitals may end in an abbreviation's stop: "VIDEOS, ETC.")
@@ -1182,7 +1184,7 @@ function pageBlocks(raw, page, ctx, { underRule, textBelow }) {
     // (A numbered heading in italic is a low one, inside a section on
     // references as often as not: it starts none.)
     if (block.kind === "heading") {
-      references = REFERENCE_HEADING.test(block.text.trim()) && !(b.lines[0].italic && !b.lines[0].bold && ITALIC_HEADING_NUMBER.test(block.text));
+      references = REFERENCE_HEADING.test(block.text.trim()) && !italicNumbered(b.lines[0], block.text);
     } else if (block.kind === "reference" && references === true) references = size;
     if ((block.kind === "paragraph" || block.kind === "list") && looksLikeFormula(b.lines, ctx.body)) {
       block.kind = "cutout";

@@ -241,9 +241,9 @@ const WITHOUT_TEXT = 1000;
 // The place of a block whose element's box `box` (top, height in view
 // pixels) is the first below the view's top edge at `top`: how far into its
 // text (or its height, WITHOUT_TEXT) the top edge lies and the page point
-// there. At the start of a page's
-// first block the reader is at the top of that page, margin and all (its
-// top left corner), as a page view at a page's top tells it. `kept`, the
+// there. At the start of a page's first block the reader is at the top of
+// that page, margin and all (its top left corner), as a page view at a
+// page's top tells it. `kept`, the
 // offset the view was put back to in this block, stays the place while
 // the block stands within a pixel of it: the view scrolls by whole pixels,
 // and the text laid out above moves it by fractions of one, which read
