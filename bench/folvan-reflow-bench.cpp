@@ -18,6 +18,7 @@
 // A script error of the page fails the run, whatever it measured.
 
 #include "BenchArgs.h"
+#include "engine/PdfDocument.h"
 #include "localweb/LocalWebView.h"
 #include "reflow/ReflowResourceHandler.h"
 #include "reflow/ReflowView.h"
@@ -178,6 +179,16 @@ int main(int argc, char **argv)
     if (!QFileInfo(path).isFile())
         args.fail(QStringLiteral("%1 is not a file").arg(path));
 
+    // The page is told the paper's page count, as the reader tells it: with
+    // it, the page asks for the first page's graphics while its parser loads.
+    const int pages = [&] {
+        QString error;
+        const std::shared_ptr<folvan::engine::PdfDocument> pdf = folvan::engine::PdfDocument::open(path, &error);
+        if (!pdf)
+            args.fail(QStringLiteral("%1: %2").arg(path, error));
+        return pdf->pageCount();
+    }();
+
     const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     QWebEngineProfile profile;
     auto *handler = new ReflowResourceHandler(&app);
@@ -200,7 +211,7 @@ int main(int argc, char **argv)
         if (opened || body.value(QLatin1String(wire::key::event)).toString() != wire::event::loaded)
             return;
         opened = true;
-        QJsonObject open{{wire::key::token, token}, {wire::key::pageCount, 0}, {wire::key::page, 0},
+        QJsonObject open{{wire::key::token, token}, {wire::key::pageCount, pages}, {wire::key::page, 0},
                          {wire::key::corrections, QJsonArray()}, {"fontSize", 20.0}, {"leading", 1.75},
                          {"width", 760.0}, {"face", "serif"}, {"alignment", "start"},
                          {"paragraphSpacing", 0.65}, {"indent", false}, {wire::key::query, ""}};
