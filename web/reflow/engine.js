@@ -30,6 +30,13 @@ export function loadParser() {
     parser = request("parser/liteparse_wasm_bg.wasm").then((wasm) => {
       globalThis["$libmupdf_wasm_Module"] = { wasmBinary: new Uint8Array(wasm) };
       return import("./parser/liteparse_wasm.js");
+    }).then((lib) => {
+      // The page reads text, pictures' places and shapes' bounds, never a
+      // colour: without colour management a paper with ICC colour spaces
+      // is read alike, without its transforms built on the first page
+      // (some 40 ms of it).
+      lib.disableICC();
+      return lib;
     });
   }
   return parser;
