@@ -24,13 +24,23 @@ export function request(url, type = "arraybuffer") {
 let parser = null;
 
 // Starts loading the parser once; the page calls this as soon as its script
-// runs, so the parser is ready by the time the paper arrives.
+// runs, so the parser is ready by the time the paper arrives. Its .wasm is
+// compiled as soon as it is here, while the parser's module is fetched and
+// read, and instantiated when the module asks for it.
 export function loadParser() {
   if (!parser) {
-    parser = request("parser/liteparse_wasm_bg.wasm").then((wasm) => {
-      globalThis["$libmupdf_wasm_Module"] = { wasmBinary: new Uint8Array(wasm) };
-      return import("./parser/liteparse_wasm.js");
-    }).then((lib) => {
+    const compiled = request("parser/liteparse_wasm_bg.wasm").then((wasm) => WebAssembly.compile(wasm));
+    // (A .wasm that cannot be read or instantiated fails the load at once:
+    // the module itself would wait for it for ever.)
+    let failed = null;
+    const failure = new Promise((_, reject) => { failed = reject; });
+    globalThis["$libmupdf_wasm_Module"] = {
+      instantiateWasm(imports, done) {
+        compiled.then((module) => WebAssembly.instantiate(module, imports)).then((instance) => done(instance), failed);
+        return {};
+      },
+    };
+    parser = Promise.race([failure, Promise.all([compiled, import("./parser/liteparse_wasm.js")])]).then(([, lib]) => {
       // The page reads text, pictures' places and shapes' bounds, never a
       // colour: without colour management a paper with ICC colour spaces
       // is read alike, without its transforms built on the first page
