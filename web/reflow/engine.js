@@ -74,7 +74,7 @@ export class Paper {
       this.texts.delete(index);
     } else {
       const page = this.doc.loadPage(index);
-      text = extractPage(page, index);
+      text = extractPage(page, index, this.lib);
       page.destroy?.();
       if (!this.signatures.has(index)) this.signatures.set(index, pageSignature(text));
     }

@@ -122,13 +122,14 @@ function pageRotation(page) {
 // is read in the orientation it runs in (`turn`, see readingTurn):
 // coordinates, width and height are those of the page turned so; `rotate`
 // is the page's own rotation, where it has one.
-export function extractPage(page, index) {
+export function extractPage(page, index, lib = null) {
   const bounds = page.getBounds();
   const stext = page.toStructuredText("preserve-whitespace,preserve-images,vectors");
   const frame = readingFrame(bounds, stext);
   const found = { lines: [], pictures: [], shapes: [] };
   stext.walk(textWalker(page, frame, found));
   stext.destroy?.();
+  if (lib && found.shapes.some((s) => maybeThickLine(s, found.lines))) trueStrokes(page, lib, frame, found.shapes);
 
   const links = [];
   for (const link of page.getLinks()) {
@@ -139,6 +140,64 @@ export function extractPage(page, index) {
   const rotate = pageRotation(page);
   return { page: index, width: round(frame.width), height: round(frame.height), turn: frame.turn, ...(rotate ? { rotate } : {}),
     lines: found.lines, pictures: found.pictures, shapes: found.shapes, links };
+}
+
+// A stroked shape's box is its path's widened by half the line's width on
+// every side: a line drawn thick enough to make a box (a grey panel set as
+// one stroke, 85 points wide) reaches that far past both its ends, over the
+// text above and below it. Whether a shape may be such a line: stroked,
+// both sides of its box 8 points or more, and text in its box.
+function maybeThickLine(shape, lines) {
+  return shape.stroked && shape.w >= 8 && shape.h >= 8 &&
+    lines.some((l) => l.x < shape.x + shape.w && l.x + l.w > shape.x && l.y < shape.y + shape.h && l.y + l.h > shape.y);
+}
+
+// Gives the shapes drawn as one straight stroke across or down the page,
+// 8 points thick or more, the box their ink covers (`shapes` in the page as
+// read, `frame` as readingFrame gives it): the page is run once more for
+// its strokes.
+function trueStrokes(page, lib, { rectBox }, shapes) {
+  const strokes = [];
+  const device = new lib.Device({
+    strokePath(path, stroke, ctm) {
+      if (strokes.length >= 64) return;
+      const points = [];
+      let straight = true;
+      path.walk({
+        moveTo: (x, y) => points.push([x, y]),
+        lineTo: (x, y) => points.push([x, y]),
+        curveTo: () => { straight = false; },
+        closePath: () => { straight = false; },
+      });
+      if (!straight || points.length !== 2) return;
+      const [a, b] = points.map(([x, y]) => [x * ctm[0] + y * ctm[2] + ctm[4], x * ctm[1] + y * ctm[3] + ctm[5]]);
+      const across = Math.abs(a[1] - b[1]) < 0.01, down = Math.abs(a[0] - b[0]) < 0.01;
+      const half = stroke.getLineWidth() * Math.sqrt(Math.abs(ctm[0] * ctm[3] - ctm[1] * ctm[2])) / 2;
+      if (!(across || down) || half < 4) return;
+      // (Butt ends stop where the path does; round and square ones go on by
+      // half the width.)
+      const past = stroke.getLineCap() === 0 ? 0 : half;
+      const x0 = Math.min(a[0], b[0]), x1 = Math.max(a[0], b[0]), y0 = Math.min(a[1], b[1]), y1 = Math.max(a[1], b[1]);
+      strokes.push({
+        widened: [x0 - half, y0 - half, x1 + half, y1 + half],
+        ink: across ? [x0 - past, y0 - half, x1 + past, y1 + half] : [x0 - half, y0 - past, x1 + half, y1 + past],
+      });
+    },
+  });
+  try {
+    page.run(device, [1, 0, 0, 1, 0, 0]);
+    device.close();
+  } catch {
+    return;
+  } finally {
+    device.destroy?.();
+  }
+  for (const { widened, ink } of strokes) {
+    const w = rect(rectBox(widened));
+    const shape = shapes.find((s) => s.stroked && Math.abs(s.x - w.x) < 0.5 && Math.abs(s.y - w.y) < 0.5 &&
+      Math.abs(s.w - w.w) < 0.5 && Math.abs(s.h - w.h) < 0.5);
+    if (shape) Object.assign(shape, rect(rectBox(ink)));
+  }
 }
 
 // A coordinate in points, to a hundredth.
