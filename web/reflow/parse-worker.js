@@ -160,7 +160,9 @@ function trueStrokes(page, lib, { rectBox }, shapes) {
   const strokes = [];
   const device = new lib.Device({
     strokePath(path, stroke, ctm) {
-      if (strokes.length >= 64) return;
+      // (Most strokes are thin: they are let go before their paths are read.)
+      const half = stroke.getLineWidth() * Math.sqrt(Math.abs(ctm[0] * ctm[3] - ctm[1] * ctm[2])) / 2;
+      if (half < 4 || strokes.length >= 64) return;
       const points = [];
       let straight = true;
       path.walk({
@@ -172,8 +174,7 @@ function trueStrokes(page, lib, { rectBox }, shapes) {
       if (!straight || points.length !== 2) return;
       const [a, b] = points.map(([x, y]) => [x * ctm[0] + y * ctm[2] + ctm[4], x * ctm[1] + y * ctm[3] + ctm[5]]);
       const across = Math.abs(a[1] - b[1]) < 0.01, down = Math.abs(a[0] - b[0]) < 0.01;
-      const half = stroke.getLineWidth() * Math.sqrt(Math.abs(ctm[0] * ctm[3] - ctm[1] * ctm[2])) / 2;
-      if (!(across || down) || half < 4) return;
+      if (!across && !down) return;
       // (Butt ends stop where the path does; round and square ones go on by
       // half the width.)
       const past = stroke.getLineCap() === 0 ? 0 : half;

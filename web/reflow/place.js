@@ -243,11 +243,11 @@ const WITHOUT_TEXT = 1000;
 // text (or its height, WITHOUT_TEXT) the top edge lies and the page point
 // there. At the start of a page's first block the reader is at the top of
 // that page, margin and all (its top left corner), as a page view at a
-// page's top tells it. `kept`, the
-// offset the view was put back to in this block, stays the place while
-// the block stands within a pixel of it: the view scrolls by whole pixels,
-// and the text laid out above moves it by fractions of one, which read
-// anew at each return would walk the reader back through the paper.
+// page's top tells it. `kept`, the offset the view was put back to in this
+// block, stays the place while the block stands within a pixel of it: the
+// view scrolls by whole pixels, and the text laid out above moves it by
+// fractions of one, which read anew at each return would walk the reader
+// back through the paper.
 export function placeInBlock(block, box, top, kept) {
   const scrolled = box.height > 0 ? Math.max(0, top - box.top) / box.height : 0;
   const near = Number.isFinite(kept) && Math.abs(box.top - blockTopAt(block, box.height, kept, top)) < 1.5;
