@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 
 namespace folvan::engine {
 
@@ -440,16 +441,63 @@ int setRawHidden(fz_context *ctx, pdf_obj *obj, int hide)
     return ok;
 }
 
-// Takes every hidden annotation out of its page's /Annots.
+int objectNumberOf(fz_context *ctx, pdf_obj *obj) { return pdf_is_indirect(ctx, obj) ? pdf_to_num(ctx, obj) : 0; }
+
+bool isPopup(fz_context *ctx, pdf_obj *obj)
+{
+    return pdf_name_eq(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Subtype)), PDF_NAME(Popup));
+}
+
+// Takes every hidden annotation out of the copy, and with it the pop-up
+// that shows its text (named by its /Popup or naming it as /Parent).
+// Replies stay, as the annotation list shows them, without the /IRT that
+// points at what is gone. Whatever else still names a dropped object (a
+// structure entry, a stray key) finds null there: neither its text nor the
+// hiding key can come back into the copy that way.
 void dropHiddenAnnots(fz_context *ctx, pdf_document *doc)
 {
     const int pages = pdf_count_pages(ctx, doc);
+    std::vector<pdf_obj *> pageAnnots;
+    std::set<int> dropped;
     for (int p = 0; p < pages; ++p) {
         pdf_obj *annots = pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, p), PDF_NAME(Annots));
-        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i)
-            if (pdf_dict_gets(ctx, pdf_array_get(ctx, annots, i), kHiddenKey))
-                pdf_array_delete(ctx, annots, i);
+        if (!pdf_is_array(ctx, annots))
+            continue;
+        pageAnnots.push_back(annots);
+        for (int i = 0, n = pdf_array_len(ctx, annots); i < n; ++i) {
+            pdf_obj *annot = pdf_array_get(ctx, annots, i);
+            const int number = objectNumberOf(ctx, annot);
+            if (!number || !pdf_dict_gets(ctx, annot, kHiddenKey))
+                continue;
+            dropped.insert(number);
+            pdf_obj *popup = pdf_dict_get(ctx, annot, PDF_NAME(Popup));
+            if (objectNumberOf(ctx, popup) && isPopup(ctx, popup))
+                dropped.insert(pdf_to_num(ctx, popup));
+        }
     }
+    if (dropped.empty())
+        return;
+    for (pdf_obj *annots : pageAnnots) {
+        for (int i = 0, n = pdf_array_len(ctx, annots); i < n; ++i) {
+            pdf_obj *annot = pdf_array_get(ctx, annots, i);
+            if (isPopup(ctx, annot) && objectNumberOf(ctx, annot)
+                && dropped.count(objectNumberOf(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Parent)))))
+                dropped.insert(pdf_to_num(ctx, annot));
+        }
+    }
+    for (pdf_obj *annots : pageAnnots) {
+        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i) {
+            pdf_obj *annot = pdf_array_get(ctx, annots, i);
+            if (dropped.count(objectNumberOf(ctx, annot))) {
+                pdf_array_delete(ctx, annots, i);
+            } else if (dropped.count(objectNumberOf(ctx, pdf_dict_get(ctx, annot, PDF_NAME(IRT))))) {
+                pdf_dict_del(ctx, annot, PDF_NAME(IRT));
+                pdf_dict_dels(ctx, annot, "RT");
+            }
+        }
+    }
+    for (int number : dropped)
+        pdf_update_object(ctx, doc, number, PDF_NULL);
 }
 
 fz_buffer *writeToBuffer(fz_context *ctx, pdf_document *doc, int garbage)

@@ -114,6 +114,31 @@ TEST_F(AnnotatedCopy, WritesEachPagesMarkupsInMarkupOrder)
     EXPECT_EQ(copied(), inMarkupOrder());
 }
 
+// The list shows a reply as an item of its own: a comment deleted there
+// leaves nothing of itself in the copy, and the reply stays, unhooked.
+TEST_F(AnnotatedCopy, LeavesOutAllOfADeletedCommentButItsReply)
+{
+    const QString paper = writePaper(path("paper.pdf"), 1, [](auto &w) {
+        w.addReviewComment(0, textRect(0, 0, 5), QStringLiteral("reviewer comment"), QStringLiteral("author answer"));
+    });
+    const QByteArray paperBytes = fileBytes(paper);
+    PaneAnnotations &annotations = test::annotationsOf(openPane(paper));
+    ASSERT_EQ(annotations.annotationItems().size(), 2u);
+    ASSERT_EQ(annotations.annotationItems()[0].kind, QStringLiteral("strikeout"));
+    annotations.deleteAnnotation(annotations.annotationItems()[0].id);
+
+    exportChooser = std::make_shared<FixedChooser>(path("copy.pdf"));
+    annotations.exportAnnotatedPDF();
+    const QByteArray copy = fileBytes(path("copy.pdf"));
+    ASSERT_FALSE(copy.isEmpty());
+    for (const char *trace : {"reviewer comment", "Reviewer", "/Popup", "/IRT", "Folvan"})
+        EXPECT_FALSE(copy.contains(trace)) << trace;
+    const std::vector<ReadingAnnotationItem> &copied = test::annotationsOf(openPane(path("copy.pdf"))).annotationItems();
+    ASSERT_EQ(copied.size(), 1u);
+    EXPECT_EQ(copied[0].note, QStringLiteral("author answer"));
+    EXPECT_EQ(fileBytes(paper), paperBytes);
+}
+
 class OverlayRows : public PaneTest {};
 
 TEST_F(OverlayRows, AreNineNumbersPerRectangle)

@@ -414,6 +414,36 @@ TEST_F(AnnotatedCopy, HoldsCreatedAnnotationsAndLeavesOutHiddenOnes)
     EXPECT_FALSE(error.isEmpty());
 }
 
+// A hidden comment leaves nothing of itself in the copy, whatever names it
+// (its pop-up, a reply's /IRT, the page's resources); its reply stays.
+// Shown again, it is copied whole.
+TEST(PdfAnnotations, AHiddenCommentLeavesNoTraceInTheCopyButItsReply)
+{
+    PdfFixtureWriter w;
+    w.addPage();
+    w.addHighlight(0, {QRectF(72, 650, 60, 10)}, QColor(255, 255, 0), "kept");
+    const int comment = w.addReviewComment(0, QRectF(72, 698, 72, 10), "reviewer comment", "author answer");
+    w.addResource(0, "Properties", "Mark", QByteArray::number(comment) + " 0 R");
+    auto doc = open(w);
+    ASSERT_TRUE(doc);
+    const auto copied = [&] {
+        QStringList found;
+        const QByteArray bytes = annotatedCopyData(*doc);
+        if (auto copy = PdfDocument::openData(bytes))
+            for (const PdfAnnotation &a : annotations(*copy, 0, true))
+                found << a.subtype + u' ' + a.contents;
+        for (const char *trace : {"reviewer comment", "Reviewer", "/IRT", "Folvan"})
+            if (bytes.contains(trace))
+                found << trace;
+        return found.join(u',').toStdString();
+    };
+    ASSERT_TRUE(setAnnotationHidden(*doc, {0, comment}, true));
+    EXPECT_EQ(copied(), "Highlight kept,Text author answer");
+    ASSERT_TRUE(setAnnotationHidden(*doc, {0, comment}, false));
+    EXPECT_EQ(copied(), "Highlight kept,StrikeOut reviewer comment,Popup ,Text author answer,"
+                        "reviewer comment,Reviewer,/IRT");
+}
+
 // Annotations put off until their page is needed look, list and copy out
 // as if made at once; a page that cannot take them refuses to put them off.
 TEST(PdfAnnotations, AnnotationsPutOffAreMadeWhenThePageIsFirstNeeded)
