@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <set>
 
 namespace folvan::engine {
 
@@ -441,11 +440,21 @@ int setRawHidden(fz_context *ctx, pdf_obj *obj, int hide)
     return ok;
 }
 
-int objectNumberOf(fz_context *ctx, pdf_obj *obj) { return pdf_is_indirect(ctx, obj) ? pdf_to_num(ctx, obj) : 0; }
-
 bool isPopup(fz_context *ctx, pdf_obj *obj)
 {
     return pdf_name_eq(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Subtype)), PDF_NAME(Popup));
+}
+
+bool isHidden(fz_context *ctx, pdf_obj *obj) { return pdf_dict_gets(ctx, obj, kHiddenKey) != nullptr; }
+
+// Calls `visit` on every entry of every page's /Annots, last entry first.
+template <typename Visit> void eachAnnot(fz_context *ctx, pdf_document *doc, Visit visit)
+{
+    for (int p = 0, pages = pdf_count_pages(ctx, doc); p < pages; ++p) {
+        pdf_obj *annots = pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, p), PDF_NAME(Annots));
+        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i)
+            visit(annots, i, pdf_array_get(ctx, annots, i));
+    }
 }
 
 // Takes every hidden annotation out of the copy, and with it the pop-up
@@ -453,51 +462,37 @@ bool isPopup(fz_context *ctx, pdf_obj *obj)
 // Replies stay, as the annotation list shows them, without the /IRT that
 // points at what is gone. Whatever else still names a dropped object (a
 // structure entry, a stray key) finds null there: neither its text nor the
-// hiding key can come back into the copy that way.
+// hiding key can come back into the copy that way. The copy is thrown away
+// after writing, so its pop-ups are marked with the hiding key to be
+// dropped, and no bookkeeping of ours outlives a MuPDF error.
 void dropHiddenAnnots(fz_context *ctx, pdf_document *doc)
 {
-    const int pages = pdf_count_pages(ctx, doc);
-    std::vector<pdf_obj *> pageAnnots;
-    std::set<int> dropped;
-    for (int p = 0; p < pages; ++p) {
-        pdf_obj *annots = pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, p), PDF_NAME(Annots));
-        if (!pdf_is_array(ctx, annots))
-            continue;
-        pageAnnots.push_back(annots);
-        for (int i = 0, n = pdf_array_len(ctx, annots); i < n; ++i) {
-            pdf_obj *annot = pdf_array_get(ctx, annots, i);
-            const int number = objectNumberOf(ctx, annot);
-            if (!number || !pdf_dict_gets(ctx, annot, kHiddenKey))
-                continue;
-            dropped.insert(number);
-            pdf_obj *popup = pdf_dict_get(ctx, annot, PDF_NAME(Popup));
-            if (objectNumberOf(ctx, popup) && isPopup(ctx, popup))
-                dropped.insert(pdf_to_num(ctx, popup));
+    auto markPopup = [ctx](pdf_obj *popup) {
+        if (isPopup(ctx, popup) && !isHidden(ctx, popup))
+            pdf_dict_puts(ctx, popup, kHiddenKey, PDF_FALSE);
+    };
+    eachAnnot(ctx, doc, [&](pdf_obj *, int, pdf_obj *annot) {
+        if (isHidden(ctx, annot) && !isPopup(ctx, annot))
+            markPopup(pdf_dict_get(ctx, annot, PDF_NAME(Popup)));
+        else if (isPopup(ctx, annot) && isHidden(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Parent))))
+            markPopup(annot);
+    });
+    eachAnnot(ctx, doc, [ctx](pdf_obj *, int, pdf_obj *annot) {
+        if (!isHidden(ctx, annot) && isHidden(ctx, pdf_dict_get(ctx, annot, PDF_NAME(IRT)))) {
+            pdf_dict_del(ctx, annot, PDF_NAME(IRT));
+            pdf_dict_dels(ctx, annot, "RT");
         }
-    }
-    if (dropped.empty())
-        return;
-    for (pdf_obj *annots : pageAnnots) {
-        for (int i = 0, n = pdf_array_len(ctx, annots); i < n; ++i) {
-            pdf_obj *annot = pdf_array_get(ctx, annots, i);
-            if (isPopup(ctx, annot) && objectNumberOf(ctx, annot)
-                && dropped.count(objectNumberOf(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Parent)))))
-                dropped.insert(pdf_to_num(ctx, annot));
-        }
-    }
-    for (pdf_obj *annots : pageAnnots) {
-        for (int i = pdf_array_len(ctx, annots) - 1; i >= 0; --i) {
-            pdf_obj *annot = pdf_array_get(ctx, annots, i);
-            if (dropped.count(objectNumberOf(ctx, annot))) {
-                pdf_array_delete(ctx, annots, i);
-            } else if (dropped.count(objectNumberOf(ctx, pdf_dict_get(ctx, annot, PDF_NAME(IRT))))) {
-                pdf_dict_del(ctx, annot, PDF_NAME(IRT));
-                pdf_dict_dels(ctx, annot, "RT");
-            }
-        }
-    }
-    for (int number : dropped)
-        pdf_update_object(ctx, doc, number, PDF_NULL);
+    });
+    // An entry met again after its object was nulled on another page is
+    // null by now and goes too.
+    eachAnnot(ctx, doc, [ctx, doc](pdf_obj *annots, int i, pdf_obj *annot) {
+        if (!isHidden(ctx, annot) && !(pdf_is_indirect(ctx, annot) && pdf_is_null(ctx, annot)))
+            return;
+        const int number = pdf_is_indirect(ctx, annot) ? pdf_to_num(ctx, annot) : 0;
+        pdf_array_delete(ctx, annots, i);
+        if (number)
+            pdf_update_object(ctx, doc, number, PDF_NULL);
+    });
 }
 
 fz_buffer *writeToBuffer(fz_context *ctx, pdf_document *doc, int garbage)
