@@ -2,6 +2,7 @@
 
 #include "platform/InterfaceFont.h"
 #include "window/ContentView.h"
+#include "window/PaneLayout.h"
 
 #include <QKeyEvent>
 
@@ -33,6 +34,15 @@ void RenameField::followPane()
         setFocus(Qt::OtherFocusReason);
     else if (!m_pane->controller()->filenameFocused() && hasFocus())
         clearFocus();
+}
+
+void RenameField::letGoOfKeys()
+{
+    if (!hasFocus())
+        return;
+    clearFocus();
+    if (m_pane && m_pane->paneLayout())
+        m_pane->paneLayout()->returnKeyboard(true);
 }
 
 void RenameField::keyPressEvent(QKeyEvent *event)

@@ -16,6 +16,12 @@ class RenameField : public QLineEdit {
 public:
     explicit RenameField(ContentView *pane, QWidget *parent = nullptr);
 
+    // Called by the header before it puts the name back in the field's
+    // place: the keys the field holds go to the pane's reading view. Left
+    // to the header's stack, they would go to the name, where Space starts
+    // another rename.
+    void letGoOfKeys();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;

@@ -135,8 +135,12 @@ void SingleHeader::refresh()
     titleButton->setToolTip(withoutPdfExtension(fileName));
     titleButton->setAccessibleName(singleHeaderTitleLabel(hasDocument, fileName));
     titleButton->setEnabled(hasFile);
+    if (!m_pane->controller()->isEditing())
+        renameField->letGoOfKeys();
     m_titleStack->setCurrentWidget(m_pane->controller()->isEditing() ? static_cast<QWidget *>(renameField) : titleButton);
-    if (m_pane->controller()->isEditing() && m_pane->controller()->filenameFocused())
+    // Not while the header is hidden in the comparison layout: the hidden
+    // field would take the keys from the split header's own.
+    if (m_pane->controller()->isEditing() && m_pane->controller()->filenameFocused() && renameField->isVisible())
         renameField->setFocus(Qt::OtherFocusReason);
 
     refreshHeaderControls(m_pane, {renameButton, moveButton, revealButton, externalButton, trashButton, closeButton,

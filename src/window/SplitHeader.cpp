@@ -260,6 +260,8 @@ void SplitHeader::refresh()
     fileNameButton->setToolTip(fileName);
     fileNameButton->setAccessibleName(QStringLiteral("重命名论文：") + fileName);
     fileNameButton->setEnabled(hasFile);
+    if (!m_pane->controller()->isEditing())
+        renameField->letGoOfKeys();
     m_nameStack->setCurrentWidget(m_pane->controller()->isEditing() ? static_cast<QWidget *>(renameField) : fileNameButton);
 
     refreshHeaderControls(m_pane, {renameButton, moveButton, revealButton, externalButton, trashButton, closeButton,
