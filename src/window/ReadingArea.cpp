@@ -110,6 +110,13 @@ void ReadingArea::refresh()
     // on along the focus chain, to the dock's buttons.
     const bool keysWereHere = keysInArea();
     QWidget *was = m_current;
+    // The keys of a view that goes are parked until the new view takes
+    // them: hidden with them, it would hand them on along the focus chain,
+    // and the dock's "<" would show a focus ring and take the arrows.
+    const View chosenNow = chosenView();
+    QWidget *stays = chosenNow == View::page ? m_pageSlot : chosenNow == View::book ? m_bookView.data() : m_reflow;
+    if (QWidget *focus = window()->focusWidget(); was && was != stays && focus && was->isAncestorOf(focus))
+        focus->clearFocus();
     updateBookView();
     QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_bookView.data() : m_reflow;
     for (QWidget *view : {m_pageSlot, m_bookView.data(), m_reflow})

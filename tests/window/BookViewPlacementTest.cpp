@@ -5,6 +5,7 @@
 
 #include "annotationsview/VisualEffect.h"
 #include "book/PaperBookView.h"
+#include "dock/ReaderDock.h"
 #include "book/PaperReadingView.h"
 #include "localweb/LocalWebPage.h"
 #include "window/PaneLayout.h"
@@ -14,7 +15,10 @@
 #include "pdfview/PDFViewWrapper.h"
 #include "platform/Preferences.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QPointer>
+#include <QTest>
 #include <QWebEngineUrlScheme>
 
 namespace folvan::window::test {
@@ -117,6 +121,41 @@ TEST_F(BookViewPlacementTest, TheViewOnScreenHasTheKeyboardAfterEverySwitch)
     ASSERT_TRUE(waitFor([&] { return pageView() && !area.bookView(); }));
     waitForIdle();
     EXPECT_TRUE(waitFor([&] { return keysWith(pageView()); }));
+}
+
+// The dock's buttons take the keys only when the reader tabs to them: not
+// from a click, and not in passing while the view changes, when the view
+// that goes would hand them on along the focus chain (a focus ring on "<",
+// and the arrows move it instead of turning the page).
+TEST_F(BookViewPlacementTest, TheDocksButtonsTakeTheKeysOnlyWhenTabbedTo)
+{
+    pane->resize(1400, 900);
+    pane->show();
+    ReadingArea &area = *pane->paneLayout()->readingArea();
+    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("Dock.pdf"), 6)));
+    ASSERT_TRUE(waitFor([&] { return area.bookView() && area.dock(); }));
+    dock::ReaderDock *dock = area.dock();
+    for (QAbstractButton *button : dock->findChildren<QAbstractButton *>())
+        EXPECT_EQ(button->focusPolicy(), Qt::TabFocus) << button->toolTip().toStdString();
+
+    QList<QWidget *> dockFocus;
+    const auto watch = QObject::connect(qApp, &QApplication::focusChanged, [&](QWidget *, QWidget *now) {
+        if (now && dock->isAncestorOf(now))
+            dockFocus << now;
+    });
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(waitFor([&] { return area.bookView() && pane->focusWidget() == area.bookView(); }));
+        pane->controller()->readingModeChosen(false);
+        ASSERT_TRUE(waitFor([&] { return pane->pageView() && pane->focusWidget() == pane->pageView()->pdfView(); }));
+        waitForIdle();
+        const int before = model().currentPageIndex();
+        QTest::keyClick(pane->focusWidget(), Qt::Key_Right);
+        EXPECT_TRUE(waitFor([&] { return model().currentPageIndex() > before; }));
+        model().navigate(model::ReadingLocation(), true);
+        pane->controller()->readingModeChosen(true);
+    }
+    QObject::disconnect(watch);
+    EXPECT_TRUE(dockFocus.isEmpty()) << dockFocus.size();
 }
 
 namespace {
