@@ -8,6 +8,7 @@
 #include "workspace/ReaderPaneFocusMonitor.h"
 #include "workspace/ShellDialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -256,12 +257,28 @@ void ReaderWorkspace::closeComparison()
     if (m_reference) {
         ContentView *reference = m_reference;
         m_reference = nullptr;
+        handOverKeys(reference);
         reference->hide();
         reference->deleteLater();
     }
     layoutPanes();
     collectSnapshots();
     emit actionsChanged();
+}
+
+// The keys the closing pane holds go straight to the primary pane's reader.
+// Hidden with them, the pane would hand them on along the focus chain: to a
+// control of the primary pane (a dock button), or into its web page as by
+// Tab, which focuses the page's first control.
+void ReaderWorkspace::handOverKeys(QWidget *closing)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (!focus || !closing->isAncestorOf(focus))
+        return;
+    if (QWidget *reader = m_primaryMonitor ? m_primaryMonitor->readerView() : nullptr)
+        reader->setFocus(Qt::OtherFocusReason);
+    else
+        focus->clearFocus();
 }
 
 void ReaderWorkspace::focusOther()

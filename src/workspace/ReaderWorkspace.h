@@ -86,6 +86,7 @@ private:
     void layoutPanes();
     void collectSnapshots();
     void setActive(pane::ReaderPane pane);
+    void handOverKeys(QWidget *closing);
 
     bool m_split = false;
     pane::ReaderPane m_active = pane::ReaderPane::primary;
