@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWebEnginePage>
@@ -292,6 +293,45 @@ TEST_F(ReflowPageTest, PagingAndJumpsLeaveTheTargetBelowTheControls)
     // scrolled under the controls.
     EXPECT_GE(footBottom - moved, evaluate(view, covered).toDouble());
     EXPECT_GT(moved, 200);
+}
+
+// A control of the bar clicked with the pointer does its work and leaves
+// the keys with the text: the space bar pages on, then and once the view
+// is given the keyboard back, instead of pressing the control again.
+TEST_F(ReflowPageTest, AClickedControlLeavesTheSpaceBarToThePaging)
+{
+    model::SharedPDFViewModel &model = openPane(writeLongPaper(path(QStringLiteral("space.pdf"))));
+    ReflowView view(&model, std::nullopt, {}, nullptr);
+    ASSERT_TRUE(show(view, QSize(700, 600)));
+    QLineEdit elsewhere(&view);
+    elsewhere.show();
+    view.webView()->setFocus();
+    QWidget *surface = view.webView()->focusProxy();
+    ASSERT_TRUE(test::waitFor([&] { return surface->hasFocus(); }));
+    const QString size = QStringLiteral("getComputedStyle(document.documentElement).getPropertyValue('--font-size').trim()");
+    const QString before = evaluate(view, size).toString();
+    const QVariantList place = evaluate(view, QStringLiteral(
+        "(() => { const r = document.querySelector('#bar button[data-step=\"fontSize\"]').getBoundingClientRect();"
+        " return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)]; })()")).toList();
+    ASSERT_EQ(place.size(), 2);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(place[0].toInt(), place[1].toInt()));
+    ASSERT_TRUE(test::waitFor([&] { return evaluate(view, size).toString() != before; }));
+    const QString smaller = evaluate(view, size).toString();
+    EXPECT_FALSE(evaluate(view, QStringLiteral("!!document.activeElement.closest('#bar')")).toBool());
+
+    for (const bool away : {false, true}) {
+        SCOPED_TRACE(away ? "given back" : "at once");
+        if (away) {
+            elsewhere.setFocus(Qt::OtherFocusReason);
+            ASSERT_TRUE(test::waitFor([&] { return !surface->hasFocus(); }));
+            view.webView()->setFocus(Qt::OtherFocusReason);
+            ASSERT_TRUE(test::waitFor([&] { return surface->hasFocus(); }));
+        }
+        const double y0 = evaluate(view, QStringLiteral("scrollY")).toDouble();
+        QTest::keyClick(surface, Qt::Key_Space);
+        EXPECT_TRUE(waitForScript(view, QStringLiteral("scrollY > %1").arg(y0)));
+        EXPECT_EQ(evaluate(view, size).toString(), smaller);
+    }
 }
 
 // The typography of the panel leaves the title block and code as they are

@@ -12,12 +12,16 @@ import { HAPPENINGS } from "./events.js";
 // The room a block's buttons take beside the column, in pixels.
 const BUTTONS_ROOM = 100;
 
-// A button of the page's own controls.
+// A button of the page's own controls. A click leaves the keyboard where
+// it was (with the text): a button that kept it would take the space bar
+// meant for paging, later too, when the view is given the keyboard back.
+// Tabbed to, it takes the keyboard as any button does.
 export function button(label, title, click) {
   const b = document.createElement("button");
   b.type = "button";
   b.textContent = label;
   b.title = title;
+  b.addEventListener("mousedown", (e) => e.preventDefault());
   b.addEventListener("click", click);
   return b;
 }
