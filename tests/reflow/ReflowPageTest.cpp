@@ -319,6 +319,17 @@ TEST_F(ReflowPageTest, AClickedControlLeavesTheSpaceBarToThePaging)
     const QString smaller = evaluate(view, size).toString();
     EXPECT_FALSE(evaluate(view, QStringLiteral("!!document.activeElement.closest('#bar')")).toBool());
 
+    // So does a box of the layout panel, ticked by its name.
+    clickLayoutButton(view);
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("!document.getElementById('panel').hidden")));
+    const QVariantList box = evaluate(view, QStringLiteral(
+        "(() => { const r = [...document.querySelectorAll('#panel label')].find((l) => l.textContent === '两端对齐')"
+        ".getBoundingClientRect(); return [Math.round(r.right - 12), Math.round(r.top + r.height / 2)]; })()")).toList();
+    ASSERT_EQ(box.size(), 2);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(box[0].toInt(), box[1].toInt()));
+    ASSERT_TRUE(waitForScript(view, QStringLiteral("document.body.classList.contains('justify')")));
+    EXPECT_FALSE(evaluate(view, QStringLiteral("!!document.activeElement.closest('#panel')")).toBool());
+
     for (const bool away : {false, true}) {
         SCOPED_TRACE(away ? "given back" : "at once");
         if (away) {
@@ -331,6 +342,7 @@ TEST_F(ReflowPageTest, AClickedControlLeavesTheSpaceBarToThePaging)
         QTest::keyClick(surface, Qt::Key_Space);
         EXPECT_TRUE(waitForScript(view, QStringLiteral("scrollY > %1").arg(y0)));
         EXPECT_EQ(evaluate(view, size).toString(), smaller);
+        EXPECT_TRUE(evaluate(view, QStringLiteral("document.body.classList.contains('justify')")).toBool());
     }
 }
 

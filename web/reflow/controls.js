@@ -325,6 +325,13 @@ function buildLayoutPanel(panel, { apply, setTypography }) {
     label.append(...children);
     return label;
   };
+  // A box or the range set with the pointer gives the keys back to the page
+  // once it is set: kept, it would take the space bar (the box ticks again)
+  // and the arrows. Set from the keyboard, it keeps them.
+  let byPointer = false;
+  panel.addEventListener("pointerdown", () => { byPointer = true; });
+  panel.addEventListener("keydown", () => { byPointer = false; });
+  panel.addEventListener("change", (e) => { if (byPointer && e.target.blur) e.target.blur(); });
   panel.append(row(justify, "两端对齐"), row("段间距", spacing, spacingValue), row(indent, "首行缩进"),
     button("恢复默认", "字号、行距、行宽、字体与排版都回到默认（Ctrl+0）", () => setTypography(TYPOGRAPHY_DEFAULTS)));
   return { justify, spacing, spacingValue, indent };
