@@ -211,47 +211,28 @@ TEST_F(PaneHeadersTest, ReturnInTheRenameFieldRenamesAndEscapeLeavesWithoutRenam
     EXPECT_EQ(single().titleButton->title(), QStringLiteral("Renamed"));
 }
 
-// However the rename ends (Return, Escape), from the title or the file
-// name of either header, over the page or the book view, the keys go to
-// the reading view: the name shown in the field's place would take them,
-// and Space would start another rename.
+// However a rename ends, in either header, over the page or the book view,
+// the keys go to the reading view, not to the name back in the field's place.
 TEST_F(PaneHeadersTest, TheReadingViewHasTheKeysAfterARenameEnds)
 {
     pane->show();
     openPaper(QStringLiteral("Keys.pdf"));
-    int renames = 0;
+    int n = 0;
     for (const bool book : {false, true})
         for (const bool split : {false, true})
-            for (const bool commit : {true, false}) {
-                SCOPED_TRACE(std::string(book ? "book" : "page") + (split ? " split" : " single")
-                             + (commit ? " Return" : " Escape"));
+            for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
+                SCOPED_TRACE(QStringLiteral("book %1 split %2 key %3").arg(book).arg(split).arg(key).toStdString());
                 pane->controller()->readingModeChosen(book);
                 pane->controller()->setIsSplit(split);
-                waitForIdle();
-                QWidget *reader = pane->paneLayout()->readerView();
-                ASSERT_NE(reader, nullptr);
-                ASSERT_TRUE(waitFor([&] { return pane->focusWidget() == reader; }));
-                if (split)
-                    this->split().fileNameButton->click();
-                else
-                    single().titleButton->click();
+                ASSERT_TRUE(waitFor([&] { return pane->focusWidget() == pane->paneLayout()->readerView(); }));
+                (split ? static_cast<QAbstractButton *>(this->split().fileNameButton) : single().titleButton)->click();
                 RenameField *field = split ? this->split().renameField : single().renameField;
                 ASSERT_TRUE(waitFor([&] { return field->hasFocus(); }));
-                if (commit) {
-                    field->setText(QStringLiteral("Keys %1").arg(++renames));
-                    QTest::keyClick(field, Qt::Key_Return);
-                } else {
-                    QTest::keyClick(field, Qt::Key_Escape);
-                }
-                ASSERT_FALSE(pane->controller()->isEditing());
-                EXPECT_EQ(pane->focusWidget(), reader);
-                // (A renamed paper's page view may be made anew.)
-                waitForIdle();
-                EXPECT_EQ(pane->focusWidget(), pane->paneLayout()->readerView())
-                    << (pane->focusWidget() ? pane->focusWidget()->metaObject()->className() : "none");
-                EXPECT_FALSE(pane->controller()->isEditing());
+                field->setText(QStringLiteral("Keys %1").arg(++n));
+                QTest::keyClick(field, key);
+                waitForIdle(); // (a renamed paper's page view is made anew)
+                EXPECT_EQ(pane->focusWidget(), pane->paneLayout()->readerView());
             }
-    EXPECT_EQ(pane->controller()->fileName(), QStringLiteral("Keys %1.pdf").arg(renames));
 }
 
 TEST_F(PaneHeadersTest, SplitHeaderNamesThePaneAndMarksTheActiveOne)
