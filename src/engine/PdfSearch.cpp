@@ -4,6 +4,7 @@
 #include "engine/detail/PageText.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -31,35 +32,76 @@ bool isHyphen(QChar c) { return c == u'-' || c == QChar(0x2010) || c == QChar(0x
 
 // Where the word a hyphen at a line's end breaks goes on, by the index of
 // the hyphen, when that is not the next line of the page string: the next
-// line of the hyphen's own column (the nearest in the row under it that
-// overlaps it across, within half a line), where the text order puts other
-// lines before it (a margin note set level with the line, a float). Lines
-// as the page is shown by `toShown` (y down).
-std::map<size_t, size_t> columnJoins(const PdfPageText &text, const QTransform &toShown)
+// line of the hyphen's own column, where the text order puts other lines
+// before it (a margin note set level with the line, a float). That line is
+// the first piece of the row under the hyphen's line (the nearest row
+// within half a line) among those that overlap it across: a row may come
+// as more than one line, its pieces a hair apart in height. Where that
+// piece reaches into the margin before the column (a note set level with
+// it and read as one line with it), the word goes on at the first word of
+// the piece that stands in the column, which needs the characters' boxes:
+// without them, nothing (the text has to be read with its boxes). A hyphen
+// whose column goes on with no letter joins nothing (`npos`). Lines as the
+// page is shown by `toShown` (y down).
+using Joins = std::map<size_t, size_t>;
+std::optional<Joins> columnJoins(const PdfPageText &text, const QTransform &toShown)
 {
-    std::map<size_t, size_t> joins;
+    Joins joins;
     const QString &string = text.string;
+    const bool withBoxes = text.boxes.size() >= size_t(string.size());
     for (size_t k = 0; k + 1 < text.lines.size(); ++k) {
         const PdfTextRange range = text.lines[k].range;
         const int hyphen = range.end() - 1;
         if (range.length < 2 || !isHyphen(string[hyphen]) || !string[hyphen - 1].isLetter())
             continue;
         const QRectF line = toShown.mapRect(text.lines[k].bounds);
-        const PdfTextSpan *next = nullptr;
-        QRectF nextBox;
+        std::vector<std::pair<const PdfTextSpan *, QRectF>> under;
         for (const PdfTextSpan &other : text.lines) {
             const QRectF box = toShown.mapRect(other.bounds);
             const bool rowUnder = box.center().y() > line.center().y() + std::min(line.height(), box.height()) / 2;
-            if (other.range.location <= range.end() || box.right() <= line.left() || box.left() >= line.right()
-                || !rowUnder || box.top() > line.bottom() + line.height() / 2)
-                continue;
-            if (!next || box.center().y() < nextBox.center().y()) {
-                next = &other;
-                nextBox = box;
+            if (other.range.location > range.end() && box.right() > line.left() && box.left() < line.right()
+                && rowUnder && box.top() <= line.bottom() + line.height() / 2)
+                under.emplace_back(&other, box);
+        }
+        if (under.empty())
+            continue;
+        const auto nearest = std::min_element(under.begin(), under.end(), [](const auto &a, const auto &b) {
+            return a.second.center().y() < b.second.center().y();
+        });
+        const QRectF rowBox = nearest->second;
+        const auto level = [&rowBox](const QRectF &box) {
+            const double overlap = std::min(box.bottom(), rowBox.bottom()) - std::max(box.top(), rowBox.top());
+            return overlap >= std::min(box.height(), rowBox.height()) / 2;
+        };
+        const std::pair<const PdfTextSpan *, QRectF> *first = nullptr;
+        for (const auto &piece : under) {
+            if (level(piece.second) && (!first || piece.second.left() < first->second.left()))
+                first = &piece;
+        }
+        const PdfTextSpan &next = *first->first;
+        int on = next.range.location;
+        if (first->second.left() < line.left() - 2 * line.height()) {
+            if (!withBoxes)
+                return std::nullopt;
+            on = -1;
+            const double column = line.left() - line.height() / 2;
+            double before = -std::numeric_limits<double>::infinity();
+            for (int i = next.range.location; i < next.range.end(); ++i) {
+                if (string[i].isSpace())
+                    continue;
+                const QRectF box = toShown.mapRect(text.boxes[size_t(i)]);
+                const bool wordStarts = i == next.range.location || string[i - 1].isSpace();
+                if (wordStarts && box.left() >= column && before <= line.left()) {
+                    on = i;
+                    break;
+                }
+                before = std::max(before, box.right());
             }
         }
-        if (next && next != &text.lines[k + 1] && string[next->range.location].isLetter())
-            joins[size_t(hyphen)] = size_t(next->range.location);
+        if (on < 0 || !string[on].isLetter())
+            joins[size_t(hyphen)] = std::u16string::npos;
+        else if (&next != &text.lines[k + 1] || on != next.range.location)
+            joins[size_t(hyphen)] = size_t(on);
     }
     return joins;
 }
@@ -67,13 +109,16 @@ std::map<size_t, size_t> columnJoins(const PdfPageText &text, const QTransform &
 // Where the word broken by a hyphen at `i` of a page string goes on: the
 // next line of its column (`joins`), else the next line of the string when
 // a letter stands on each side; none when `i` holds no such hyphen.
-std::optional<size_t> wordGoesOn(const QString &string, const std::map<size_t, size_t> &joins, size_t i)
+std::optional<size_t> wordGoesOn(const QString &string, const Joins &joins, size_t i)
 {
     if (i < 1 || i + 2 >= size_t(string.size()) || !isHyphen(string[qsizetype(i)])
         || string[qsizetype(i + 1)] != u'\n' || !string[qsizetype(i - 1)].isLetter())
         return std::nullopt;
-    if (const auto join = joins.find(i); join != joins.end())
+    if (const auto join = joins.find(i); join != joins.end()) {
+        if (join->second == std::u16string::npos)
+            return std::nullopt;
         return join->second;
+    }
     if (string[qsizetype(i + 2)].isLetter())
         return i + 2;
     return std::nullopt;
@@ -85,7 +130,7 @@ std::optional<size_t> wordGoesOn(const QString &string, const std::map<size_t, s
 // broken at its own hyphen ("camera-" "ready" as "camera-ready"). A match
 // that goes on at a line of its column past other lines of the string adds
 // each such jump (the hyphen's index, where it goes on) to `jumps`.
-size_t matchEnd(const QString &string, const std::map<size_t, size_t> &joins, const std::u16string &hay,
+size_t matchEnd(const QString &string, const Joins &joins, const std::u16string &hay,
                 const std::u16string &needle, size_t i, size_t j, std::vector<std::pair<size_t, size_t>> &jumps)
 {
     for (; j < needle.size(); ++i, ++j) {
@@ -111,16 +156,20 @@ size_t matchEnd(const QString &string, const std::map<size_t, size_t> &joins, co
 
 // The places of `needle` in a page's text, matches not overlapping, each
 // in its pieces: one range, or one more for each jump to a line of its
-// column.
-std::vector<std::vector<PdfTextRange>> matchesIn(const PdfPageText &text, const QTransform &toShown,
-                                                 const std::u16string &needle, bool caseInsensitive)
+// column. None when the text has to be read with its characters' boxes
+// to tell where its words go on (see columnJoins).
+std::optional<std::vector<std::vector<PdfTextRange>>> matchesIn(const PdfPageText &text, const QTransform &toShown,
+                                                                const std::u16string &needle, bool caseInsensitive)
 {
     std::vector<std::vector<PdfTextRange>> matches;
     const std::u16string hay = folded(text.string, caseInsensitive);
     const size_t first = hay.find(needle[0]);
     if (first == std::u16string::npos)
         return matches;
-    const std::map<size_t, size_t> joins = columnJoins(text, toShown);
+    const std::optional<Joins> columns = columnJoins(text, toShown);
+    if (!columns)
+        return std::nullopt;
+    const Joins &joins = *columns;
     for (size_t at = first; at != std::u16string::npos;) {
         std::vector<std::pair<size_t, size_t>> jumps;
         const size_t end = matchEnd(text.string, joins, hay, needle, at, 0, jumps);
@@ -182,15 +231,19 @@ bool searchPages(const std::shared_ptr<PdfDocument> &document, const QString &qu
             const QTransform toShown = lock.impl().geometry(lock.ctx(), p).userToFitz;
             text = lock.impl().cachedText(p);
             // Searching passes over every page once: the texts read here
-            // are not kept, and only pages with matches get their boxes.
+            // are not kept, and only pages with matches, or whose words
+            // need the boxes to be followed over a line's end, get them.
+            std::optional<std::vector<std::vector<PdfTextRange>>> found;
             if (!text) {
                 text = detail::buildPageText(lock, p, [&](const PdfPageText &lines) {
-                    matches.ranges = matchesIn(lines, toShown, needle, options.caseInsensitive);
-                    return !matches.ranges.empty();
+                    found = matchesIn(lines, toShown, needle, options.caseInsensitive);
+                    return !found || !found->empty();
                 });
-            } else {
-                matches.ranges = matchesIn(*text, toShown, needle, options.caseInsensitive);
             }
+            if (!found)
+                found = matchesIn(*text, toShown, needle, options.caseInsensitive);
+            if (found)
+                matches.ranges = std::move(*found);
         }
         if (matches.ranges.empty())
             continue;

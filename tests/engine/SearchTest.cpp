@@ -136,6 +136,52 @@ TEST(Search, AWordBrokenAtALineEndJoinsTheNextLineOfItsColumnPastAMarginNote)
     EXPECT_TRUE(findAll(doc, QStringLiteral("proceedsettopmatter")).empty());
 }
 
+// The row under a line that ends with a hyphen, where the word goes on,
+// may come as more than one line of the text, and a note in the margin may
+// be set level with it: the word goes on at the row's first piece in the
+// hyphen's column, never at another piece or at the note. The same with the
+// page's text read for the search alone and with the text the page keeps.
+TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    // The next row in two pieces, the right one a hair higher.
+    writer.addText(0, QPointF(72, 700), QStringLiteral("packages including the chap-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(72, 686), QStringLiteral("terbib duplicate option."), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(270, 686.03), QStringLiteral("When using it"), FixtureFont::Courier, 12);
+    // A margin note level with the next row, read as one line with it.
+    writer.addText(0, QPointF(160, 600), QStringLiteral("that have the run-in head-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(97.6, 586), QStringLiteral("proof (env.)"), FixtureFont::Courier, 8);
+    writer.addText(0, QPointF(160, 586), QStringLiteral("ing in italics"), FixtureFont::Courier, 12);
+    const QByteArray data = writer.data();
+
+    const auto strings = [](const std::shared_ptr<PdfDocument> &doc, const QString &query) {
+        std::vector<QString> found;
+        for (const PdfSelection &match : findAll(doc, query))
+            found.push_back(match.string());
+        return found;
+    };
+    const auto expectJoins = [&](const std::shared_ptr<PdfDocument> &doc) {
+        EXPECT_EQ(strings(doc, QStringLiteral("chapterbib")), std::vector<QString>{QStringLiteral("chap-\nterbib")});
+        EXPECT_TRUE(strings(doc, QStringLiteral("chapwhen")).empty());
+        // Two pieces, the note no part of either.
+        const auto heading = findAll(doc, QStringLiteral("heading"));
+        EXPECT_EQ(strings(doc, QStringLiteral("heading")), std::vector<QString>{QStringLiteral("head-\ning")});
+        for (const PdfSelection &match : heading)
+            EXPECT_GE(match.bounds(doc->page(0)).left(), 159);
+        EXPECT_TRUE(strings(doc, QStringLiteral("headproof")).empty());
+        EXPECT_EQ(strings(doc, QStringLiteral("proof")).size(), 1u);
+    };
+    auto fresh = PdfDocument::openData(data);
+    ASSERT_TRUE(fresh);
+    expectJoins(fresh);
+    auto kept = PdfDocument::openData(data);
+    ASSERT_TRUE(kept);
+    const QString string = kept->page(0).string();
+    ASSERT_NE(string.indexOf(QStringLiteral("(env.) ing")), -1) << string.toStdString();
+    expectJoins(kept);
+}
+
 TEST(Search, RunsOnAPrivateCopyInAnotherThreadAndStops)
 {
     auto doc = makeDocument(5);
