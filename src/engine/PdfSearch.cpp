@@ -30,19 +30,59 @@ std::u16string folded(const QString &string, bool caseInsensitive)
 
 bool isHyphen(QChar c) { return c == u'-' || c == QChar(0x2010) || c == QChar(0x00AD); }
 
+// Whether two boxes stand on one row: they overlap down the page by half
+// the smaller one's height at least.
+bool level(const QRectF &a, const QRectF &b)
+{
+    return std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top()) >= std::min(a.height(), b.height()) / 2;
+}
+
+using Piece = std::pair<const PdfTextSpan *, QRectF>;
+
+// The first piece of the nearest row under `column` (its centre below the
+// column's by more than half a line, its top within half a line of the
+// column's foot) among those that overlap `column` across and come after
+// the code unit `after` in the text: a row may come as more than one line,
+// its pieces a hair apart in height.
+std::optional<Piece> firstPieceUnder(const PdfPageText &text, const QTransform &toShown, const QRectF &column,
+                                     int after)
+{
+    std::vector<Piece> under;
+    for (const PdfTextSpan &other : text.lines) {
+        const QRectF box = toShown.mapRect(other.bounds);
+        const bool rowUnder = box.center().y() > column.center().y() + std::min(column.height(), box.height()) / 2;
+        if (other.range.location > after && box.right() > column.left() && box.left() < column.right() && rowUnder
+            && box.top() <= column.bottom() + column.height() / 2)
+            under.emplace_back(&other, box);
+    }
+    if (under.empty())
+        return std::nullopt;
+    const QRectF row = std::min_element(under.begin(), under.end(), [](const Piece &a, const Piece &b) {
+                           return a.second.center().y() < b.second.center().y();
+                       })->second;
+    std::optional<Piece> first;
+    for (const Piece &piece : under) {
+        if (level(piece.second, row) && (!first || piece.second.left() < first->second.left()))
+            first = piece;
+    }
+    return first;
+}
+
 // Where the word a hyphen at a line's end breaks goes on, by the index of
 // the hyphen, when that is not the next line of the page string: the next
 // line of the hyphen's own column, where the text order puts other lines
 // before it (a margin note set level with the line, a float). That line is
-// the first piece of the row under the hyphen's line (the nearest row
-// within half a line) among those that overlap it across: a row may come
-// as more than one line, its pieces a hair apart in height. Where that
-// piece reaches into the margin before the column (a note set level with
-// it and read as one line with it), the word goes on at the first word of
-// the piece that stands in the column, which needs the characters' boxes:
-// without them, nothing (the text has to be read with its boxes). A hyphen
-// whose column goes on with no letter joins nothing (`npos`). Lines as the
-// page is shown by `toShown` (y down).
+// the first piece of the row under the hyphen's line (firstPieceUnder).
+// The hyphen's line may itself be the second piece of its row (a passage
+// in another colour or font, set a hair off the row): when no piece under
+// it starts where it does, its column starts at the row's first piece, the
+// lines just before it in the text standing level with it on its left.
+// Where the piece the word goes on at reaches into the margin before the
+// column (a note set level with it and read as one line with it), the word
+// goes on at the first word of it that stands in the column, which needs
+// the characters' boxes: without them, nothing (the text has to be read
+// with its boxes). A hyphen whose column goes on with no letter joins
+// nothing (`npos`). Lines as the page is shown by `toShown` (y down).
 using Joins = std::map<size_t, size_t>;
 std::optional<Joins> columnJoins(const PdfPageText &text, const QTransform &toShown)
 {
@@ -55,43 +95,40 @@ std::optional<Joins> columnJoins(const PdfPageText &text, const QTransform &toSh
         if (range.length < 2 || !isHyphen(string[hyphen]) || !string[hyphen - 1].isLetter())
             continue;
         const QRectF line = toShown.mapRect(text.lines[k].bounds);
-        std::vector<std::pair<const PdfTextSpan *, QRectF>> under;
-        for (const PdfTextSpan &other : text.lines) {
-            const QRectF box = toShown.mapRect(other.bounds);
-            const bool rowUnder = box.center().y() > line.center().y() + std::min(line.height(), box.height()) / 2;
-            if (other.range.location > range.end() && box.right() > line.left() && box.left() < line.right()
-                && rowUnder && box.top() <= line.bottom() + line.height() / 2)
-                under.emplace_back(&other, box);
+        QRectF column = line;
+        std::optional<Piece> first = firstPieceUnder(text, toShown, line, range.end());
+        const double tolerance = line.height() / 4;
+        const double reach = 2 * line.height();
+        if (!first || first->second.left() > line.left() + tolerance || first->second.left() < line.left() - reach) {
+            for (size_t j = k; j-- > 0;) {
+                const QRectF before = toShown.mapRect(text.lines[j].bounds);
+                if (!level(before, line) || before.right() > column.left() + tolerance)
+                    break;
+                column.setLeft(before.left());
+            }
+            if (column.left() < line.left()) {
+                if (std::optional<Piece> wider = firstPieceUnder(text, toShown, column, range.end()))
+                    first = wider;
+                else
+                    column = line;
+            }
         }
-        if (under.empty())
+        if (!first)
             continue;
-        const auto nearest = std::min_element(under.begin(), under.end(), [](const auto &a, const auto &b) {
-            return a.second.center().y() < b.second.center().y();
-        });
-        const QRectF rowBox = nearest->second;
-        const auto level = [&rowBox](const QRectF &box) {
-            const double overlap = std::min(box.bottom(), rowBox.bottom()) - std::max(box.top(), rowBox.top());
-            return overlap >= std::min(box.height(), rowBox.height()) / 2;
-        };
-        const std::pair<const PdfTextSpan *, QRectF> *first = nullptr;
-        for (const auto &piece : under) {
-            if (level(piece.second) && (!first || piece.second.left() < first->second.left()))
-                first = &piece;
-        }
         const PdfTextSpan &next = *first->first;
         int on = next.range.location;
-        if (first->second.left() < line.left() - 2 * line.height()) {
+        if (first->second.left() < column.left() - reach) {
             if (!withBoxes)
                 return std::nullopt;
             on = -1;
-            const double column = line.left() - line.height() / 2;
+            const double inColumn = column.left() - line.height() / 2;
             double before = -std::numeric_limits<double>::infinity();
             for (int i = next.range.location; i < next.range.end(); ++i) {
                 if (string[i].isSpace())
                     continue;
                 const QRectF box = toShown.mapRect(text.boxes[size_t(i)]);
                 const bool wordStarts = i == next.range.location || string[i - 1].isSpace();
-                if (wordStarts && box.left() >= column && before <= line.left()) {
+                if (wordStarts && box.left() >= inColumn && before <= column.left()) {
                     on = i;
                     break;
                 }

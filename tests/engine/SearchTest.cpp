@@ -182,6 +182,48 @@ TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
     expectJoins(kept);
 }
 
+// A line that ends with a hyphen may itself be the second piece of its row
+// (a passage set in another colour, a hair off the row), a line number
+// read after it: the word goes on at the first piece of the next row,
+// which starts where the row does, not where the hyphen's piece does.
+TEST(Search, AWordBrokenAtTheEndOfARowsSecondPieceGoesOnWhereTheNextRowStarts)
+{
+    PdfFixtureWriter writer;
+    writer.addPage(QSizeF(612, 792));
+    const auto row = [&](double y, const QString &left, const QString &right, const QString &number) {
+        writer.addText(0, QPointF(72, y), left, FixtureFont::Courier, 12);
+        writer.addText(0, QPointF(72 + left.size() * kAdvance + 12, y + 0.2), right, FixtureFont::Courier, 12);
+        writer.addText(0, QPointF(30, y), number, FixtureFont::Courier, 8);
+    };
+    // Only the next row's second piece under the hyphen's piece.
+    row(700, QStringLiteral("this is the red text"), QStringLiteral("It adds infor-"), QStringLiteral("343"));
+    row(686, QStringLiteral("mation to the reader."), QStringLiteral("Its output is bold."), QStringLiteral("344"));
+    // Both under it, the first reaching far before it.
+    row(660, QStringLiteral("this is red."), QStringLiteral("It needs expla-"), QStringLiteral("345"));
+    row(646, QStringLiteral("nations of the reader."), QStringLiteral("Its output is bold."), QStringLiteral("346"));
+    // Nothing of the next row under the hyphen's piece.
+    row(600, QStringLiteral("one enhanced digital item."), QStringLiteral("Sets, anima-"), QStringLiteral("404"));
+    row(586, QStringLiteral("tions and tables."), QString(), QStringLiteral("405"));
+    const QByteArray data = writer.data();
+
+    for (const bool kept : {false, true}) {
+        auto doc = PdfDocument::openData(data);
+        ASSERT_TRUE(doc);
+        if (kept) {
+            ASSERT_FALSE(doc->page(0).string().isEmpty());
+        }
+        std::vector<QString> found;
+        for (const QString &query : {QStringLiteral("information"), QStringLiteral("inforits"),
+                                     QStringLiteral("explanations"), QStringLiteral("explareader"),
+                                     QStringLiteral("animations"), QStringLiteral("anima404")}) {
+            for (const PdfSelection &match : findAll(doc, query))
+                found.push_back(match.string());
+        }
+        EXPECT_EQ(found, (std::vector<QString>{QStringLiteral("infor-\nmation"), QStringLiteral("expla-\nnations"),
+                                                 QStringLiteral("anima-\ntions")}));
+    }
+}
+
 TEST(Search, RunsOnAPrivateCopyInAnotherThreadAndStops)
 {
     auto doc = makeDocument(5);
