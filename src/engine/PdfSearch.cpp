@@ -4,6 +4,7 @@
 #include "engine/detail/PageText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <optional>
@@ -73,10 +74,13 @@ std::optional<Piece> firstPieceUnder(const PdfPageText &text, const QTransform &
 // line of the hyphen's own column, where the text order puts other lines
 // before it (a margin note set level with the line, a float). That line is
 // the first piece of the row under the hyphen's line (firstPieceUnder).
-// The hyphen's line may itself be the second piece of its row (a passage
-// in another colour or font, set a hair off the row): when no piece under
-// it starts where it does, its column starts at the row's first piece, the
-// lines just before it in the text standing level with it on its left.
+// The hyphen's line may itself be a later piece of its row (a passage in
+// another colour or font set a hair off the row, words set apart): when no
+// piece under it starts where it does, its column takes in the pieces just
+// before it in the text that stand level with it on its left, one by one,
+// while the row under starts further left, or reaches under that piece and
+// the piece is of the line's height (a note in the margin, set smaller or
+// with nothing under it, stays out).
 // Where the piece the word goes on at reaches into the margin before the
 // column (a note set level with it and read as one line with it), the word
 // goes on at the first word of it that stands in the column, which needs
@@ -98,26 +102,31 @@ std::optional<Joins> columnJoins(const PdfPageText &text, const QTransform &toSh
         QRectF column = line;
         std::optional<Piece> first = firstPieceUnder(text, toShown, line, range.end());
         const double tolerance = line.height() / 4;
-        const double reach = 2 * line.height();
-        if (!first || first->second.left() > line.left() + tolerance || first->second.left() < line.left() - reach) {
-            for (size_t j = k; j-- > 0;) {
-                const QRectF before = toShown.mapRect(text.lines[j].bounds);
-                if (!level(before, line) || before.right() > column.left() + tolerance)
-                    break;
-                column.setLeft(before.left());
-            }
-            if (column.left() < line.left()) {
-                if (std::optional<Piece> wider = firstPieceUnder(text, toShown, column, range.end()))
-                    first = wider;
-                else
-                    column = line;
-            }
+        // Whether the row of `piece` has a piece under `box`.
+        const auto reachesUnder = [&](const Piece &piece, const QRectF &box) {
+            return std::any_of(text.lines.begin(), text.lines.end(), [&](const PdfTextSpan &other) {
+                const QRectF under = toShown.mapRect(other.bounds);
+                return other.range.location > range.end() && level(under, piece.second) && under.right() > box.left()
+                       && under.left() < box.right();
+            });
+        };
+        const bool startsWithIt = first && std::abs(first->second.left() - line.left()) <= tolerance;
+        for (size_t j = k; !startsWithIt && j-- > 0;) {
+            const QRectF before = toShown.mapRect(text.lines[j].bounds);
+            if (!level(before, line) || before.right() > column.left() + tolerance)
+                break;
+            if (first && first->second.left() < column.left() + tolerance
+                && !(std::abs(before.height() - line.height()) <= tolerance && reachesUnder(*first, before)))
+                break;
+            column.setLeft(before.left());
+            if (std::optional<Piece> wider = firstPieceUnder(text, toShown, column, range.end()))
+                first = wider;
         }
         if (!first)
             continue;
         const PdfTextSpan &next = *first->first;
         int on = next.range.location;
-        if (first->second.left() < column.left() - reach) {
+        if (first->second.left() < column.left() - 2 * line.height()) {
             if (!withBoxes)
                 return std::nullopt;
             on = -1;

@@ -153,6 +153,12 @@ TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
     writer.addText(0, QPointF(160, 600), QStringLiteral("that have the run-in head-"), FixtureFont::Courier, 12);
     writer.addText(0, QPointF(97.6, 586), QStringLiteral("proof (env.)"), FixtureFont::Courier, 8);
     writer.addText(0, QPointF(160, 586), QStringLiteral("ing in italics"), FixtureFont::Courier, 12);
+    // A note of two lines, each read before the line it stands level with:
+    // an indented one that ends with a hyphen, and the one under it.
+    writer.addText(0, QPointF(30, 500), QStringLiteral("see"), FixtureFont::Courier, 8);
+    writer.addText(0, QPointF(90, 500), QStringLiteral("It opens with a hyph-"), FixtureFont::Courier, 12);
+    writer.addText(0, QPointF(30, 486), QStringLiteral("also"), FixtureFont::Courier, 8);
+    writer.addText(0, QPointF(72, 486), QStringLiteral("enated word."), FixtureFont::Courier, 12);
     const QByteArray data = writer.data();
 
     const auto strings = [](const std::shared_ptr<PdfDocument> &doc, const QString &query) {
@@ -171,6 +177,8 @@ TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
             EXPECT_GE(match.bounds(doc->page(0)).left(), 159);
         EXPECT_TRUE(strings(doc, QStringLiteral("headproof")).empty());
         EXPECT_EQ(strings(doc, QStringLiteral("proof")).size(), 1u);
+        EXPECT_EQ(strings(doc, QStringLiteral("hyphenated")), std::vector<QString>{QStringLiteral("hyph-\nenated")});
+        EXPECT_TRUE(strings(doc, QStringLiteral("hyphalso")).empty());
     };
     auto fresh = PdfDocument::openData(data);
     ASSERT_TRUE(fresh);
@@ -182,10 +190,10 @@ TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
     expectJoins(kept);
 }
 
-// A line that ends with a hyphen may itself be the second piece of its row
-// (a passage set in another colour, a hair off the row), a line number
-// read after it: the word goes on at the first piece of the next row,
-// which starts where the row does, not where the hyphen's piece does.
+// A line that ends with a hyphen may itself be a later piece of its row (a
+// passage set in another colour a hair off the row, words set apart), a
+// line number read after it: the word goes on at the first piece of the
+// next row, which starts where the row does, not where the hyphen's does.
 TEST(Search, AWordBrokenAtTheEndOfARowsSecondPieceGoesOnWhereTheNextRowStarts)
 {
     PdfFixtureWriter writer;
@@ -201,6 +209,16 @@ TEST(Search, AWordBrokenAtTheEndOfARowsSecondPieceGoesOnWhereTheNextRowStarts)
     // Both under it, the first reaching far before it.
     row(660, QStringLiteral("this is red."), QStringLiteral("It needs expla-"), QStringLiteral("345"));
     row(646, QStringLiteral("nations of the reader."), QStringLiteral("Its output is bold."), QStringLiteral("346"));
+    // Every word a piece of its own, the first row indented.
+    const auto words = [&](double x, double y, const QStringList &list) {
+        for (const QString &word : list) {
+            writer.addText(0, QPointF(x, y), word, FixtureFont::Courier, 12);
+            x += word.size() * kAdvance + 12;
+        }
+    };
+    words(82, 540, {QStringLiteral("The"), QStringLiteral("long"), QStringLiteral("term"), QStringLiteral("reposi-")});
+    words(72, 526, {QStringLiteral("tory"), QStringLiteral("that"), QStringLiteral("has"), QStringLiteral("made"),
+                    QStringLiteral("Identifier")});
     // Nothing of the next row under the hyphen's piece.
     row(600, QStringLiteral("one enhanced digital item."), QStringLiteral("Sets, anima-"), QStringLiteral("404"));
     row(586, QStringLiteral("tions and tables."), QString(), QStringLiteral("405"));
@@ -215,12 +233,13 @@ TEST(Search, AWordBrokenAtTheEndOfARowsSecondPieceGoesOnWhereTheNextRowStarts)
         std::vector<QString> found;
         for (const QString &query : {QStringLiteral("information"), QStringLiteral("inforits"),
                                      QStringLiteral("explanations"), QStringLiteral("explareader"),
+                                     QStringLiteral("repository"), QStringLiteral("reposimade"),
                                      QStringLiteral("animations"), QStringLiteral("anima404")}) {
             for (const PdfSelection &match : findAll(doc, query))
                 found.push_back(match.string());
         }
         EXPECT_EQ(found, (std::vector<QString>{QStringLiteral("infor-\nmation"), QStringLiteral("expla-\nnations"),
-                                                 QStringLiteral("anima-\ntions")}));
+                                                 QStringLiteral("reposi-\ntory"), QStringLiteral("anima-\ntions")}));
     }
 }
 
