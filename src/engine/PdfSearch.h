@@ -38,11 +38,13 @@ struct PdfPageMatches {
 // trimmed); a white-space character of the query matches any white space of
 // the text, a line break included, so a match may run over lines. A word
 // hyphenated at a line's end matches whole, its second part on the next
-// line of its column, wherever the page string puts that line. An empty
-// query finds nothing. The document's lock is held only while a page's text
-// is read, and a page's boxes are read only when it has matches. `stop` is
-// looked at before every page: once it is true the search ends. Returns
-// whether it went through every page.
+// line of its column, wherever the page string puts that line, and never
+// in a margin note. An empty query finds nothing. The document's lock is
+// held only while a page's text is read, and a page's boxes are read only
+// when it has matches or when a note in its margin is read as one line with
+// the line such a word goes on at. `stop` is looked at before every page:
+// once it is true the search ends. Returns whether it went through every
+// page.
 bool searchPages(const std::shared_ptr<PdfDocument> &document, const QString &query, PdfSearchOptions options,
                  const std::atomic_bool *stop, const std::function<void(PdfPageMatches &&)> &found);
 
