@@ -31,11 +31,13 @@ std::u16string folded(const QString &string, bool caseInsensitive)
 
 bool isHyphen(QChar c) { return c == u'-' || c == QChar(0x2010) || c == QChar(0x00AD); }
 
-// Whether two boxes stand on one row: they overlap down the page by half
-// the smaller one's height at least.
+// Whether two boxes stand on one row: they overlap down the page by three
+// quarters of the smaller one's height at least. Boxes reaching from the
+// deepest descender to the tallest glyph of a line may overlap those of the
+// next row by half their height.
 bool level(const QRectF &a, const QRectF &b)
 {
-    return std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top()) >= std::min(a.height(), b.height()) / 2;
+    return std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top()) >= std::min(a.height(), b.height()) * 3 / 4;
 }
 
 using Piece = std::pair<const PdfTextSpan *, QRectF>;

@@ -159,6 +159,11 @@ TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
     writer.addText(0, QPointF(90, 500), QStringLiteral("It opens with a hyph-"), FixtureFont::Courier, 12);
     writer.addText(0, QPointF(30, 486), QStringLiteral("also"), FixtureFont::Courier, 8);
     writer.addText(0, QPointF(72, 486), QStringLiteral("enated word."), FixtureFont::Courier, 12);
+    // Lines whose boxes reach into the rows around them: the row after next
+    // overlaps the next row, but is no part of it.
+    writer.addText(0, QPointF(72, 400), QStringLiteral("Concepts: Em-"), FixtureFont::Courier, 16);
+    writer.addText(0, QPointF(72, 388), QStringLiteral("bedded systems"), FixtureFont::Courier, 16);
+    writer.addText(0, QPointF(71.99, 380), QStringLiteral("Networks"), FixtureFont::Courier, 12);
     const QByteArray data = writer.data();
 
     const auto strings = [](const std::shared_ptr<PdfDocument> &doc, const QString &query) {
@@ -179,6 +184,7 @@ TEST(Search, AWordBrokenAtALineEndGoesOnAtTheFirstPieceOfTheNextRowInItsColumn)
         EXPECT_EQ(strings(doc, QStringLiteral("proof")).size(), 1u);
         EXPECT_EQ(strings(doc, QStringLiteral("hyphenated")), std::vector<QString>{QStringLiteral("hyph-\nenated")});
         EXPECT_TRUE(strings(doc, QStringLiteral("hyphalso")).empty());
+        EXPECT_EQ(strings(doc, QStringLiteral("embedded")), std::vector<QString>{QStringLiteral("Em-\nbedded")});
     };
     auto fresh = PdfDocument::openData(data);
     ASSERT_TRUE(fresh);
