@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -136,18 +137,30 @@ private:
 
 } // namespace
 
-int ReaderLibraryPanel::listHeight(qsizetype bookmarks, qsizetype annotationItems)
+int ReaderLibraryPanel::listHeight(int contentHeight)
 {
-    const qint64 sum = 44 * qint64(bookmarks) + 90 * qint64(annotationItems);
-    return int(std::min<qint64>(std::max<qint64>(sum, 44), 260));
+    return std::clamp(contentHeight, 44, 260);
 }
 
 int ReaderLibraryPanel::listHeight() const
 {
-    if (!m_model)
-        return listHeight(0, 0);
-    const qsizetype items = m_paneAnnotations ? qsizetype(m_paneAnnotations->annotationItems().size()) : 0;
-    return listHeight(qsizetype(m_model->bookmarks().size()), items);
+    QWidget *content = m_list->widget();
+    // The list spans the panel's padded column; its scroll bar, always
+    // shown, takes its own width from the content's.
+    const int width = kWidth - 2 * kPadding - 2 * m_list->frameWidth() - m_list->verticalScrollBar()->sizeHint().width();
+    int height = content->heightForWidth(width);
+    if (height < 0)
+        height = content->sizeHint().height();
+    return listHeight(height);
+}
+
+bool ReaderLibraryPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // The list's content changed its layout: a row came or went, a row's
+    // text or the text size changed. The list follows its height.
+    if (event->type() == QEvent::LayoutRequest && m_list && watched == m_list->widget())
+        m_list->setFixedHeight(listHeight());
+    return QWidget::eventFilter(watched, event);
 }
 
 ReaderLibraryPanel::ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent)
@@ -221,6 +234,7 @@ void ReaderLibraryPanel::buildList(QVBoxLayout *column, model::SharedPDFViewMode
     items->addWidget(m_annotations);
     items->addStretch(1);
     m_list->setWidget(content);
+    content->installEventFilter(this);
     column->addWidget(m_list);
 }
 

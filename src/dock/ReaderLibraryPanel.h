@@ -38,10 +38,12 @@ class ReaderLibraryPanel : public QWidget {
 public:
     ReaderLibraryPanel(model::SharedPDFViewModel *viewModel, std::function<void()> dismiss, QWidget *parent = nullptr);
 
-    // The height of the scrolling list: 44 per bookmark and 90 per
-    // annotation item, at least 44 and at most 260.
+    // The height of the scrolling list: that of everything it holds (the
+    // empty text or the bookmark rows, the annotations' divider, heading and
+    // rows) as laid out at the list's width, at least 44 and at most 260.
+    // Every row that fits under 260 shows whole; the list scrolls the rest.
     int listHeight() const;
-    static int listHeight(qsizetype bookmarks, qsizetype annotationItems);
+    static int listHeight(int contentHeight);
 
     QToolButton *backButton() const { return m_back; }
     QToolButton *forwardButton() const { return m_forward; }
@@ -66,6 +68,9 @@ public:
 
     // Copies the Markdown summary of the annotations, when there is one.
     void copySummary();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The panel's parts, top to bottom, each added to `column`.

@@ -52,13 +52,25 @@ protected:
     int dismissed = 0;
 };
 
-TEST(LibraryListHeight, CountsBookmarksAndAnnotationsWithinItsBounds)
+TEST(LibraryListHeight, KeepsItsContentsHeightWithinItsBounds)
 {
-    EXPECT_EQ(ReaderLibraryPanel::listHeight(0, 0), 44);
-    EXPECT_EQ(ReaderLibraryPanel::listHeight(3, 0), 132);
-    EXPECT_EQ(ReaderLibraryPanel::listHeight(1, 1), 134);
-    EXPECT_EQ(ReaderLibraryPanel::listHeight(2, 3), 260);
-    EXPECT_EQ(ReaderLibraryPanel::listHeight(qsizetype(1) << 40, qsizetype(1) << 40), 260);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(0), 44);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(132), 132);
+    EXPECT_EQ(ReaderLibraryPanel::listHeight(1 << 30), 260);
+}
+
+// Whether the unscrolled list shows all it holds: nothing left to scroll,
+// and each annotation row whole in its view.
+bool showsEveryRowWhole(ReaderLibraryPanel &library)
+{
+    QWidget *shown = library.list()->viewport();
+    annotationsview::AnnotationListView *list = library.annotationSection()->list();
+    bool whole = library.list()->verticalScrollBar()->maximum() == 0;
+    for (int row = 0; list->isVisible() && row < list->rowCount(); ++row) {
+        const QRect place = list->view()->visualRect(list->rows()->index(row));
+        whole = whole && shown->rect().contains(QRect(list->view()->viewport()->mapTo(shown, place.topLeft()), place.size()));
+    }
+    return whole;
 }
 
 TEST_F(LibraryPanelTest, AnEmptyPaperShowsTheInvitationAndNothingElse)
@@ -85,7 +97,7 @@ TEST_F(LibraryPanelTest, BookmarkRowsGoAndCloseWhileTheToggleAndRemovalStay)
     bookmarkPage(model, 4);
     bookmarkPage(model, 2);
     ASSERT_EQ(library->bookmarkRowCount(), 3);
-    EXPECT_EQ(library->list()->height(), 132);
+    EXPECT_TRUE(test::waitFor([&] { return showsEveryRowWhole(*library); }));
     EXPECT_FALSE(library->emptyText()->isVisible());
     EXPECT_EQ(library->bookmarkPage(0)->text(), QStringLiteral("1"));
     EXPECT_EQ(library->bookmarkTitle(2)->text(), QStringLiteral("第 5 页"));
@@ -126,7 +138,7 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
     select(model, 0, 0, 0, 5);
     test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("note"));
     auto library = panel(model);
-    EXPECT_EQ(library->list()->height(), 134);
+    EXPECT_TRUE(test::waitFor([&] { return showsEveryRowWhole(*library); }));
     EXPECT_TRUE(library->annotationSection()->isVisible());
     EXPECT_EQ(library->annotationSection()->header()->text(), QStringLiteral("阅读批注 · 1"));
     EXPECT_TRUE(library->footer()->isVisible());
@@ -142,7 +154,7 @@ TEST_F(LibraryPanelTest, AnnotationsFillTheListFooterAndClipboard)
 
     // Nothing annotated, but an undo or a redo is there.
     test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems().front().id);
-    EXPECT_EQ(library->list()->height(), 44);
+    EXPECT_TRUE(test::waitFor([&] { return showsEveryRowWhole(*library); }));
     EXPECT_FALSE(library->annotationSection()->isVisible());
     EXPECT_TRUE(library->footer()->isVisible());
     EXPECT_TRUE(library->undoButton()->isEnabled());
@@ -269,6 +281,25 @@ TEST_F(LibraryPanelTest, AnnotationRowsStandWholeInThePanelsScroll)
     const int tall = list->height();
     test::annotationsOf(model).deleteAnnotation(test::annotationsOf(model).annotationItems().back().id);
     EXPECT_TRUE(test::waitFor([&] { return list->height() < tall && allRowsShown(); }));
+}
+
+// The list is as tall as what it holds, the annotations' heading included,
+// up to 260: one item shows its row, not its heading alone.
+TEST_F(LibraryPanelTest, TheListShowsEveryRowWholeUpToItsCap)
+{
+    model::SharedPDFViewModel &model = paper();
+    platform::Preferences::shared().setValue(platform::prefkey::interfaceTextSize, 20.0);
+    auto library = panel(model);
+    select(model, 0, 0, 0, 5);
+    test::annotationsOf(model).addMarkup(QStringLiteral("highlight"), QStringLiteral("note"));
+    EXPECT_TRUE(test::waitFor([&] { return showsEveryRowWhole(*library); }));
+    bookmarkPage(model, 1);
+    EXPECT_TRUE(test::waitFor([&] { return showsEveryRowWhole(*library); }));
+    EXPECT_LT(library->list()->height(), 260);
+    for (int page = 2; page < 6; ++page)
+        bookmarkPage(model, page);
+    EXPECT_TRUE(test::waitFor([&] { return library->list()->verticalScrollBar()->maximum() > 0; }));
+    EXPECT_EQ(library->list()->height(), 260);
 }
 
 TEST_F(LibraryPanelTest, TheBookmarkErrorComesBeforeTheAnnotationError)
