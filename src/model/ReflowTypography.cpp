@@ -107,15 +107,23 @@ QVariantMap ReflowTypography::withStoredValues(const platform::Preferences &stor
     return working;
 }
 
+QVariantMap ReflowTypography::changes(const QVariantMap &shown, const QVariantMap &chosen)
+{
+    const QVariantMap before = normalized(shown);
+    const QVariantMap after = normalized(chosen);
+    QVariantMap result;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (chosen.contains(it.key()) && before.value(it.key()) != it.value())
+            result.insert(it.key(), it.value());
+    return result;
+}
+
 void ReflowTypography::save(const QVariantMap &values, platform::Preferences &store)
 {
-    QVariantMap working = withStoredValues(store);
-    for (auto it = values.begin(); it != values.end(); ++it)
-        if (working.contains(it.key()))
-            working[it.key()] = it.value();
-    const QVariantMap result = normalized(working);
-    for (auto it = result.begin(); it != result.end(); ++it)
-        store.setValue(preferenceKey(it.key()), it.value());
+    const QVariantMap valid = normalized(values);
+    for (auto it = valid.begin(); it != valid.end(); ++it)
+        if (values.contains(it.key()))
+            store.setValue(preferenceKey(it.key()), it.value());
 }
 
 QVariantMap ReflowTypography::effective(const platform::Preferences &store)

@@ -28,9 +28,16 @@ public:
     // The page's typographyValues (web/reflow/service.js) does the same.
     static QVariantMap normalized(const QVariantMap &values);
 
-    // Writes the seven normalized values into `store`, each under
-    // preferenceKey(key): the stored values overlaid with those of `values`
-    // that belong to the seven keys. All seven are written on every call.
+    // The entries of `chosen` among the seven whose valid value differs
+    // from that of `shown`, made valid: what a change of the typography
+    // shown as `shown` into `chosen` changes. The page and the commands
+    // hand on all seven values with every change; only these are saved.
+    static QVariantMap changes(const QVariantMap &shown, const QVariantMap &chosen);
+
+    // Writes each of the seven keys that `values` holds, its value made
+    // valid, under preferenceKey(key). Every other stored value stays as it
+    // is, a text the reader does not know included: it is read as its
+    // default until the reader changes that setting.
     static void save(const QVariantMap &values, platform::Preferences &store);
 
     // The set in force at start: the defaults overlaid with every stored

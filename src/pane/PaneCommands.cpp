@@ -209,12 +209,13 @@ void PaneController::zoom(double step)
     if (m_reflowMode) {
         // The size's default and range are the typography's own: the step
         // is clamped as every other change of it is.
-        QVariantMap appearance = reflowAppearance();
+        const QVariantMap shown = reflowAppearance();
+        QVariantMap appearance = shown;
         const QString fontSize = QStringLiteral("fontSize");
         const double current = model::ReflowTypography::normalized(appearance).value(fontSize).toDouble();
         appearance.insert(fontSize, current + step * 10);
         m_viewModel->reflowAppearanceChosen(model::ReflowTypography::normalized(appearance));
-        model::ReflowTypography::save(appearance, defaults());
+        model::ReflowTypography::save(model::ReflowTypography::changes(shown, appearance), defaults());
         return;
     }
     zoomTo(std::clamp(m_scaleFactor + step, platform::kMinZoom, platform::kMaxZoom));

@@ -501,13 +501,12 @@ void ReflowCoordinator::handleTypography(const Json &body)
     QVariantMap message;
     for (auto it = body.begin(); it != body.end(); ++it)
         message.insert(QString::fromStdString(it.key()), variantOf(it.value()));
-    const QVariantMap &defaults = model::ReflowTypography::defaults();
-    for (auto it = defaults.begin(); it != defaults.end(); ++it) {
-        if (message.contains(it.key()))
-            base.insert(it.key(), message.value(it.key()));
-    }
+    // The page sends all seven values; only those that changed are stored.
+    const QVariantMap changed = model::ReflowTypography::changes(base, message);
+    for (auto it = changed.begin(); it != changed.end(); ++it)
+        base.insert(it.key(), it.value());
     m_model->reflowAppearanceChosen(model::ReflowTypography::normalized(base));
-    model::ReflowTypography::save(message, platform::Preferences::shared());
+    model::ReflowTypography::save(changed, platform::Preferences::shared());
 }
 
 void ReflowCoordinator::handleCutouts(const Json &body)

@@ -168,6 +168,16 @@ TEST_F(PaneCommandsTest, ReflowZoomCountsAFontSizeThatIsNoNumberAsTwenty)
     EXPECT_DOUBLE_EQ(model().reflowAppearance()->value(QStringLiteral("fontSize")).toDouble(), 19);
 }
 
+TEST_F(PaneCommandsTest, ReflowZoomStoresTheFontSizeAlone)
+{
+    defaults().setValue(QStringLiteral("folvan.reflowFace"), QStringLiteral("bogus"));
+    openPaper();
+    pane->toggleReflow();
+    pane->zoom(0.1);
+    EXPECT_EQ(defaults().value(QStringLiteral("folvan.reflowFace")), QStringLiteral("bogus"));
+    EXPECT_FALSE(defaults().contains(QStringLiteral("folvan.reflowLeading")));
+}
+
 TEST_F(PaneCommandsTest, ResetViewResetsTiltAndZoomOrInReflowOnlyTheTypography)
 {
     openPaper();

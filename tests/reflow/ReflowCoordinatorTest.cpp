@@ -257,6 +257,25 @@ TEST_F(CoordinatorTest, TypographyIsClampedKeptAndResent)
     EXPECT_EQ(last("settings")->payload["query"], "");
 }
 
+// The page sends all seven values with each change: only the changed one
+// is stored, and a stored text the reader does not know stays.
+TEST_F(CoordinatorTest, TypographyStoresOnlyTheValueThePageChanged)
+{
+    platform::Preferences &store = platform::Preferences::shared();
+    store.setValue(QStringLiteral("folvan.reflowFace"), QStringLiteral("bogus"));
+    store.setValue(QStringLiteral("folvan.reflowAlignment"), QStringLiteral("bogus"));
+    handshake();
+    Json page = coordinator->settings(); // what the page shows, the size changed
+    page.erase("query");
+    page["event"] = "typography";
+    page["fontSize"] = 21;
+    post(page);
+    EXPECT_EQ(store.value(QStringLiteral("folvan.reflowFontSize")).toDouble(), 21);
+    EXPECT_EQ(store.value(QStringLiteral("folvan.reflowFace")).toString(), QStringLiteral("bogus"));
+    EXPECT_EQ(store.value(QStringLiteral("folvan.reflowAlignment")).toString(), QStringLiteral("bogus"));
+    EXPECT_FALSE(store.contains(QStringLiteral("folvan.reflowLeading")));
+}
+
 TEST_F(CoordinatorTest, JumpsCountEarlierMatchesAndAreClearedOnceDelivered)
 {
     handshake();
