@@ -141,6 +141,8 @@ public:
     // Writes the markups to the file of the model's pdfDocumentURL and tells
     // the other panes.
     void persistMarkups();
+    // Whether the last write of the annotation file failed.
+    bool markupsUnsaved() const { return m_markupsUnsaved; }
     // Re-reads the annotation file after another pane wrote it.
     void reloadSharedAnnotations() override;
     void retryUnsavedAnnotations() override;

@@ -369,6 +369,8 @@ public:
     void loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document);
     // Writes the bookmarks of the open document and tells the other panes.
     void persistBookmarks();
+    // Whether the last write of the bookmark file failed.
+    bool bookmarksUnsaved() const { return m_bookmarksUnsaved; }
     // Re-reads the bookmark file after another pane wrote it.
     void reloadSharedBookmarks();
     // Writes again the annotation and bookmark files whose last write

@@ -467,6 +467,7 @@ private:
     // The steps shared by a move and a rename once the file has its new
     // place: history, URL, notes store, side files.
     void relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL);
+    void retireFormerSideFiles(const QUrl &oldURL, const QUrl &newURL);
     void postRelocation(const QUrl &oldURL, const QUrl &newURL);
     void handleRelocation(const DocumentRelocated &moved);
     void handleTrash(const DocumentTrashed &trashed);

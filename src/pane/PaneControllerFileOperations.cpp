@@ -62,10 +62,41 @@ void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
     model.documentMoved(newURL);
     setCurrentPaperID(paperNotes().registerPaper(newURL.toLocalFile()));
     // The side files are written anew under the new name (a file that
-    // could not be read is carried over as it is); those of the old name
-    // stay where they are.
+    // could not be read is carried over as it is).
     m_annotations->persistMarkups();
     model.persistBookmarks();
+    retireFormerSideFiles(oldURL, newURL);
+}
+
+// A file that later arrives under the old name (a download of the same
+// name, say) is another paper: the marks and the page stored for the old
+// name must not become its own. Once the paper's side files lie under the
+// new name, those of the old name are set aside, keeping their bytes
+// (NAME.moved-...), and the page stored for the old name goes with the
+// paper. A side file whose save under the new name failed stays where it
+// is: it still holds what the new name lacks.
+void PaneController::retireFormerSideFiles(const QUrl &oldURL, const QUrl &newURL)
+{
+    platform::Preferences &defaults = platform::Preferences::shared();
+    const QString oldPage = platform::prefkey::lastPage(oldURL.path());
+    if (defaults.contains(oldPage)) {
+        const QString newPage = platform::prefkey::lastPage(newURL.path());
+        if (!defaults.contains(newPage))
+            defaults.setValue(newPage, defaults.value(oldPage));
+        defaults.remove(oldPage);
+    }
+
+    const auto retire = [](const QString &former, const QString &current) {
+        QString error;
+        if (!former.isEmpty() && former != current && QFileInfo(former).isFile())
+            platform::moveAside(former, QStringLiteral("moved"), &error);
+        // A file that cannot be set aside stays as it is; it is never
+        // removed instead.
+    };
+    if (!m_annotations->markupsUnsaved())
+        retire(m_annotations->markupURL(oldURL), m_annotations->markupURL(newURL));
+    if (!m_viewModel->bookmarksUnsaved())
+        retire(m_viewModel->bookmarkURL(oldURL), m_viewModel->bookmarkURL(newURL));
 }
 
 void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)

@@ -58,6 +58,8 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
     model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
     const QUuid recordID = history().records().front().id;
+    const QByteArray markupBytes = fileBytes(oldMarkups);
+    const QByteArray bookmarkBytes = fileBytes(oldBookmarks);
 
     pane->beginRename();
     EXPECT_EQ(pane->editableFileName(), QStringLiteral("Paper"));
@@ -80,10 +82,12 @@ TEST_F(FileOperationsTest, RenamingMovesEverythingKeyedByTheLocation)
     ASSERT_TRUE(pane->currentPaperID());
     EXPECT_EQ(notes::PaperNotesStore::shared().paper(pane->currentPaperID())->path, target);
 
-    EXPECT_TRUE(QFileInfo::exists(oldMarkups)) << "old side files stay";
-    EXPECT_TRUE(QFileInfo::exists(oldBookmarks));
-    EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), fileBytes(oldMarkups));
-    EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), fileBytes(oldBookmarks));
+    // The side files go with the paper: the old name keeps none (they lie
+    // beside, set aside).
+    EXPECT_FALSE(QFileInfo::exists(oldMarkups));
+    EXPECT_FALSE(QFileInfo::exists(oldBookmarks));
+    EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), markupBytes);
+    EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), bookmarkBytes);
 
     ASSERT_EQ(relocations.size(), 1);
     const DocumentRelocated info = relocations.front();
@@ -150,7 +154,14 @@ TEST_F(FileOperationsTest, AnUnreadableSideFileIsCarriedOverNotEmptied)
     ASSERT_EQ(url(), newURL);
     EXPECT_EQ(fileBytes(model.bookmarkURL(newURL)), QByteArray("{not json"));
     EXPECT_EQ(fileBytes(pane->annotations()->markupURL(newURL)), QByteArray("{not json"));
-    EXPECT_EQ(fileBytes(model.bookmarkURL(oldURL)), QByteArray("{not json"));
+    // The old name's files are set aside whole, not emptied either.
+    for (const QString &side : {model.bookmarkURL(oldURL), pane->annotations()->markupURL(oldURL)}) {
+        EXPECT_FALSE(QFileInfo::exists(side));
+        const QStringList aside =
+            QFileInfo(side).dir().entryList({QFileInfo(side).fileName() + QStringLiteral(".moved-*")}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(fileBytes(QFileInfo(side).dir().filePath(aside.front())), QByteArray("{not json"));
+    }
 }
 
 TEST_F(FileOperationsTest, MovingFollowsTheFileAndTheOtherPaneFollowsTheNotice)
