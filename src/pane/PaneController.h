@@ -441,6 +441,10 @@ private:
 
     // PaneControllerOpening.cpp
     void applyLoadedDocument(PendingDocumentLoad load);
+    // Before a paper opens: the side files and place of a paper that left
+    // a name, renamed outside the reader, go with the paper (see
+    // handOverSideFiles).
+    void followPapersThatLeftTheirNames(const QUrl &url);
 
     // PaneControllerSearch.cpp
     void searchTextDidChange();
@@ -467,7 +471,9 @@ private:
     // The steps shared by a move and a rename once the file has its new
     // place: history, URL, notes store, side files.
     void relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL);
-    void retireFormerSideFiles(const QUrl &oldURL, const QUrl &newURL);
+    // The side files and stored page of the paper that left `oldURL` for
+    // `newURL` go with it; those of the old name are set aside.
+    void handOverSideFiles(const QUrl &oldURL, const QUrl &newURL, bool markups, bool bookmarks);
     void postRelocation(const QUrl &oldURL, const QUrl &newURL);
     void handleRelocation(const DocumentRelocated &moved);
     void handleTrash(const DocumentTrashed &trashed);

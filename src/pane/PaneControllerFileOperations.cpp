@@ -65,17 +65,18 @@ void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
     // could not be read is carried over as it is).
     m_annotations->persistMarkups();
     model.persistBookmarks();
-    retireFormerSideFiles(oldURL, newURL);
+    handOverSideFiles(oldURL, newURL, !m_annotations->markupsUnsaved(), !model.bookmarksUnsaved());
 }
 
-// A file that later arrives under the old name (a download of the same
-// name, say) is another paper: the marks and the page stored for the old
-// name must not become its own. Once the paper's side files lie under the
-// new name, those of the old name are set aside, keeping their bytes
-// (NAME.moved-...), and the page stored for the old name goes with the
-// paper. A side file whose save under the new name failed stays where it
-// is: it still holds what the new name lacks.
-void PaneController::retireFormerSideFiles(const QUrl &oldURL, const QUrl &newURL)
+// A file that later arrives under a name the paper left (a download of the
+// same name, say) is another paper: the marks and the page stored for that
+// name must not become its own. The paper's side files go to its new name
+// (copied when nothing lies there yet: a file of the new name's own is
+// never replaced) and those of the old name are then set aside, keeping
+// their bytes (NAME.moved-...); the page stored for the old name goes with
+// the paper. A side file that has no copy under the new name stays where
+// it is: it still holds what the new name lacks.
+void PaneController::handOverSideFiles(const QUrl &oldURL, const QUrl &newURL, bool markups, bool bookmarks)
 {
     platform::Preferences &defaults = platform::Preferences::shared();
     const QString oldPage = platform::prefkey::lastPage(oldURL.path());
@@ -86,17 +87,20 @@ void PaneController::retireFormerSideFiles(const QUrl &oldURL, const QUrl &newUR
         defaults.remove(oldPage);
     }
 
-    const auto retire = [](const QString &former, const QString &current) {
+    const auto handOver = [](const QString &former, const QString &current) {
+        if (former.isEmpty() || current.isEmpty() || former == current || !QFileInfo(former).isFile())
+            return;
         QString error;
-        if (!former.isEmpty() && former != current && QFileInfo(former).isFile())
-            platform::moveAside(former, QStringLiteral("moved"), &error);
+        if (!QFileInfo::exists(current) && !platform::copyWithoutReplacing(former, current, &error))
+            return;
         // A file that cannot be set aside stays as it is; it is never
         // removed instead.
+        platform::moveAside(former, QStringLiteral("moved"), &error);
     };
-    if (!m_annotations->markupsUnsaved())
-        retire(m_annotations->markupURL(oldURL), m_annotations->markupURL(newURL));
-    if (!m_viewModel->bookmarksUnsaved())
-        retire(m_viewModel->bookmarkURL(oldURL), m_viewModel->bookmarkURL(newURL));
+    if (markups)
+        handOver(m_annotations->markupURL(oldURL), m_annotations->markupURL(newURL));
+    if (bookmarks)
+        handOver(m_viewModel->bookmarkURL(oldURL), m_viewModel->bookmarkURL(newURL));
 }
 
 void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)

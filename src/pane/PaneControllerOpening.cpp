@@ -7,8 +7,11 @@
 #include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
+#include "platform/FileIdentity.h"
 #include "platform/Queues.h"
 #include "pane/PanePaths.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -25,6 +28,7 @@ void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, 
     }
     m_openGeneration = QUuid::createUuid();
 
+    followPapersThatLeftTheirNames(url);
     PendingDocumentLoad load;
     load.generation = m_openGeneration;
     load.url = url;
@@ -103,6 +107,45 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
 
     normalized.page = page;
     history().opened(load.url.toLocalFile(), normalized);
+}
+
+void PaneController::followPapersThatLeftTheirNames(const QUrl &url)
+{
+    const QString path = standardizedFilePath(url);
+    if (path.isEmpty())
+        return;
+    history::ReadingHistory &records = history();
+    const auto recorded = [&records](const QString &name) {
+        return std::any_of(records.records().begin(), records.records().end(),
+                           [&name](const history::RecentReading &record) { return record.path == name; });
+    };
+
+    // The paper the history knew under this name lies under another name
+    // in the same folder now, and the file here is another one (a file
+    // saved anew in place is not: its former self is gone).
+    const auto known = std::find_if(records.records().begin(), records.records().end(),
+                                    [&path](const history::RecentReading &record) { return record.path == path; });
+    if (known != records.records().end() && known->fileIdentity
+        && !platform::isRecordedFile(path, known->fileIdentity, known->fileFingerprint)) {
+        const QString found =
+            platform::findByIdentity(QFileInfo(path).absolutePath(), *known->fileIdentity, known->fileFingerprint);
+        const QString moved = found.isEmpty() ? QString() : standardizedFilePath(QUrl::fromLocalFile(found));
+        if (!moved.isEmpty() && moved != path) {
+            handOverSideFiles(url, QUrl::fromLocalFile(moved), true, true);
+            if (!recorded(moved))
+                records.relocate(path, moved);
+        }
+    }
+
+    // This paper, known under names it has left.
+    const auto &formerPaths = m_viewModel->services().formerPaths;
+    if (!formerPaths)
+        return;
+    for (const QString &former : formerPaths(path)) {
+        handOverSideFiles(QUrl::fromLocalFile(former), url, true, true);
+        if (!recorded(path))
+            records.relocate(former, path);
+    }
 }
 
 bool PaneController::isKnownInHistory(const QUrl &url) const

@@ -1,5 +1,6 @@
-// A paper that the reader renamed or moved takes its marks and its page
-// along; another paper that later arrives under the old name starts bare.
+// A paper renamed or moved, by the reader or outside it, takes its marks and
+// its page along; another paper that later arrives under the old name
+// starts bare.
 
 #include "support/SharedPDFViewModelTestPeer.h"
 #include "PaneControllerTestSupport.h"
@@ -23,7 +24,8 @@ bool openAndRead(PaneController &pane, const QString &path)
         && waitFor([&] { return !pane.annotations()->markupsLoading(); });
 }
 
-class FormerNameTest : public OneControllerTest, public ::testing::WithParamInterface<Relocation> {
+// A marked paper, open; `file` is its path.
+class MarkedPaperTest : public OneControllerTest {
 protected:
     void SetUp() override
     {
@@ -32,46 +34,63 @@ protected:
         ASSERT_TRUE(openAndWait(*pane, file));
     }
 
-    // A bookmark on page 1 and a highlight, saved under the current name,
-    // and the reader on page 3 (the page the page view stores as well).
+    // A bookmark and a highlight on page 1, and the reader on page 3 (the
+    // page the page view stores as well).
     void markAndTurn()
     {
         model::SharedPDFViewModel &model = *pane->viewModel();
         model.toggleBookmark();
         model.pageSelectionChanged(model.pdfDocument()->page(0).selection(engine::PdfTextRange{0, 4}));
         pane->annotations()->addMarkup(QStringLiteral("highlight"), QString());
-        ASSERT_EQ(pane->annotations()->markups().size(), 1u);
         model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
         model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(2);
         platform::Preferences::shared().setValue(platform::prefkey::lastPage(file), 2);
     }
 
-    // Renames or moves the open paper as the reader's commands do; its new path.
-    QString relocate(Relocation how)
+    // A download of the same name at the paper's first path, opened: it
+    // shows nothing of the paper, and what it gets is stored alone.
+    void expectANewcomerAtTheFirstPathStartsBare()
     {
-        QString target;
-        if (how == Relocation::Rename) {
-            pane->renamePDF(QStringLiteral("renamed"));
-            target = path(QStringLiteral("papers/renamed.pdf"));
-        } else {
-            QDir().mkpath(path(QStringLiteral("moved")));
-            chooser->answers.push_back(QUrl::fromLocalFile(path(QStringLiteral("moved"))));
-            pane->moveCurrentPDF();
-            target = path(QStringLiteral("moved/paper.pdf"));
-        }
-        EXPECT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(target); }));
-        EXPECT_TRUE(presented->alerts.isEmpty());
-        return target;
+        ASSERT_TRUE(writePaper(file, 4, QStringLiteral("gamma delta")));
+        ASSERT_TRUE(openAndRead(*pane, file));
+        model::SharedPDFViewModel &model = *pane->viewModel();
+        EXPECT_TRUE(pane->annotations()->markups().empty());
+        EXPECT_TRUE(model.bookmarks().empty());
+        EXPECT_EQ(model.currentPageIndex(), 0);
+        EXPECT_FALSE(pane->annotations()->markupError());
+        EXPECT_FALSE(model.navigationError());
+
+        model.pageSelectionChanged(model.pdfDocument()->page(1).selection(engine::PdfTextRange{0, 4}));
+        pane->annotations()->addMarkup(QStringLiteral("underline"), QString());
+        const auto stored = annotations::readMarkupFile(pane->annotations()->markupURL(QUrl::fromLocalFile(file)));
+        ASSERT_TRUE(stored.markups);
+        EXPECT_EQ(stored.markups->size(), 1u);
     }
 
-    // The files of the annotation folder set aside from `sideFile`.
-    QStringList setAside(const QString &sideFile) const
+    // The paper, opened at `moved`, has its highlight, bookmark and page.
+    void expectThePaperKeepsEverythingAt(const QString &moved)
     {
-        const QFileInfo info(sideFile);
-        return info.dir().entryList({info.fileName() + QStringLiteral(".moved-*")}, QDir::Files);
+        ASSERT_TRUE(openAndRead(*pane, moved));
+        EXPECT_EQ(pane->annotations()->markups().size(), 1u);
+        EXPECT_EQ(pane->viewModel()->bookmarks().size(), 1u);
+        EXPECT_EQ(pane->viewModel()->currentPageIndex(), 2);
     }
 
     QString file;
+};
+
+class FormerNameTest : public MarkedPaperTest, public ::testing::WithParamInterface<Relocation> {
+protected:
+    // Renames or moves the open paper as the reader's commands do; its new path.
+    QString relocate(Relocation how)
+    {
+        QDir().mkpath(path(QStringLiteral("moved")));
+        chooser->answers.push_back(QUrl::fromLocalFile(path(QStringLiteral("moved"))));
+        how == Relocation::Rename ? pane->renamePDF(QStringLiteral("renamed")) : pane->moveCurrentPDF();
+        const QString target = path(how == Relocation::Rename ? "papers/renamed.pdf" : "moved/paper.pdf");
+        EXPECT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(target); }));
+        return target;
+    }
 };
 
 } // namespace
@@ -79,77 +98,49 @@ protected:
 TEST_P(FormerNameTest, AnotherPaperAtTheOldNameShowsNoneOfTheMarksOrThePage)
 {
     markAndTurn();
-    model::SharedPDFViewModel &model = *pane->viewModel();
     const QUrl oldURL = QUrl::fromLocalFile(file);
-    const QString oldMarkups = pane->annotations()->markupURL(oldURL);
-    const QString oldBookmarks = model.bookmarkURL(oldURL);
+    const QStringList sideFiles{pane->annotations()->markupURL(oldURL), pane->viewModel()->bookmarkURL(oldURL)};
     const QString moved = relocate(GetParam());
-    const std::optional<QUuid> notesOfTheMovedPaper = pane->currentPaperID();
 
-    // A download of the same name.
-    ASSERT_TRUE(writePaper(file, 4, QStringLiteral("gamma delta")));
-    ASSERT_TRUE(openAndRead(*pane, file));
-    EXPECT_TRUE(pane->annotations()->markups().empty());
-    EXPECT_TRUE(model.bookmarks().empty());
-    EXPECT_EQ(model.currentPageIndex(), 0);
-    EXPECT_FALSE(pane->annotations()->markupError());
-    EXPECT_FALSE(model.navigationError());
-    EXPECT_NE(pane->currentPaperID(), notesOfTheMovedPaper);
-
-    // What the newcomer gets is stored alone.
-    model.pageSelectionChanged(model.pdfDocument()->page(1).selection(engine::PdfTextRange{0, 4}));
-    pane->annotations()->addMarkup(QStringLiteral("underline"), QString());
-    const annotations::MarkupFileContent stored = annotations::readMarkupFile(oldMarkups);
-    ASSERT_TRUE(stored.markups);
-    ASSERT_EQ(stored.markups->size(), 1u);
-    EXPECT_EQ(stored.markups->front().page, 1);
-
-    // The paper that left keeps everything.
-    ASSERT_TRUE(openAndRead(*pane, moved));
-    ASSERT_EQ(pane->annotations()->markups().size(), 1u);
-    EXPECT_EQ(pane->annotations()->markups().front().page, 0);
-    EXPECT_EQ(model.bookmarks().size(), 1u);
-    EXPECT_EQ(model.currentPageIndex(), 2);
-    EXPECT_EQ(pane->currentPaperID(), notesOfTheMovedPaper);
+    expectANewcomerAtTheFirstPathStartsBare();
+    expectThePaperKeepsEverythingAt(moved);
     EXPECT_EQ(platform::Preferences::shared().intValue(platform::prefkey::lastPage(moved)), 2);
-    EXPECT_FALSE(platform::Preferences::shared().contains(platform::prefkey::lastPage(file)));
-
-    // Nothing was deleted: the old name's files lie beside, bytes kept.
-    ASSERT_EQ(setAside(oldMarkups).size(), 1);
-    ASSERT_EQ(setAside(oldBookmarks).size(), 1);
-    EXPECT_EQ(fileBytes(QFileInfo(oldMarkups).dir().filePath(setAside(oldMarkups).front())),
-              fileBytes(pane->annotations()->markupURL(QUrl::fromLocalFile(moved))));
-    EXPECT_EQ(fileBytes(QFileInfo(oldBookmarks).dir().filePath(setAside(oldBookmarks).front())),
-              fileBytes(model.bookmarkURL(QUrl::fromLocalFile(moved))));
+    // Nothing was deleted: the old name's files lie beside.
+    for (const QString &side : sideFiles)
+        EXPECT_EQ(QFileInfo(side).dir().entryList({QFileInfo(side).fileName() + ".moved-*"}).size(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(RenameAndMove, FormerNameTest, ::testing::Values(Relocation::Rename, Relocation::Move),
-                         [](const ::testing::TestParamInfo<Relocation> &info) {
-                             return info.param == Relocation::Rename ? std::string("Rename") : std::string("Move");
-                         });
+INSTANTIATE_TEST_SUITE_P(RenameAndMove, FormerNameTest, ::testing::Values(Relocation::Rename, Relocation::Move));
 
-// A paper renamed outside the reader is still found by the history, and
-// its marks and page with it.
-class RenamedOutsideTest : public OneControllerTest {};
+// A paper renamed outside the reader is found by the history under its new
+// name, with its marks and page; a newcomer under the old name is another
+// paper, whichever of the two is opened first.
+class RenamedOutsideTest : public MarkedPaperTest {
+protected:
+    // Marks the paper, leaves it, renames it in a shell; its new path.
+    QString renameOutside()
+    {
+        markAndTurn();
+        EXPECT_TRUE(openAndWait(*pane, paper(QStringLiteral("other.pdf"), 1)));
+        const QString renamed = path(QStringLiteral("papers/renamed elsewhere.pdf"));
+        EXPECT_TRUE(QFile::rename(file, renamed));
+        return renamed;
+    }
+};
 
-TEST_F(RenamedOutsideTest, ThePaperKeepsItsMarksAndPage)
+TEST_F(RenamedOutsideTest, ANewcomerAtTheOldNameAfterThePaperWasOpenedStartsBare)
 {
-    const QString file = paper(QStringLiteral("paper.pdf"), 4);
-    ASSERT_TRUE(openAndWait(*pane, file));
-    model::SharedPDFViewModel &model = *pane->viewModel();
-    model.toggleBookmark();
-    model.pageSelectionChanged(model.pdfDocument()->page(0).selection(engine::PdfTextRange{0, 4}));
-    pane->annotations()->addMarkup(QStringLiteral("highlight"), QString());
-    model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
-    model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(3);
-    ASSERT_TRUE(openAndWait(*pane, paper(QStringLiteral("other.pdf"), 1)));
+    const QString renamed = renameOutside();
+    expectThePaperKeepsEverythingAt(renamed);
+    expectANewcomerAtTheFirstPathStartsBare();
+    expectThePaperKeepsEverythingAt(renamed);
+}
 
-    const QString renamed = path(QStringLiteral("papers/renamed elsewhere.pdf"));
-    ASSERT_TRUE(QFile::rename(file, renamed));
-    ASSERT_TRUE(openAndRead(*pane, renamed));
-    EXPECT_EQ(pane->annotations()->markups().size(), 1u);
-    EXPECT_EQ(model.bookmarks().size(), 1u);
-    EXPECT_EQ(model.currentPageIndex(), 3);
+TEST_F(RenamedOutsideTest, ANewcomerAtTheOldNameOpenedFirstStartsBare)
+{
+    const QString renamed = renameOutside();
+    expectANewcomerAtTheFirstPathStartsBare();
+    expectThePaperKeepsEverythingAt(renamed);
 }
 
 } // namespace folvan::pane::test
