@@ -95,6 +95,12 @@ public:
     // when none matches. The record's path, title and identity follow the
     // file.
     QUuid registerPaper(const QString &path);
+    // The paper recorded under `from` was renamed or moved to `to` while
+    // another file took its old name: its record follows it when the file
+    // at `to` is the one recorded (by identity and fingerprint) and the one
+    // at `from` is not. registerPaper cannot tell this by itself, since a
+    // record whose path names another file keeps to its path.
+    void paperMoved(const QString &from, const QString &to);
     // Whether the identifiers registerPaper gives last beyond this run:
     // false while the library file could not be read, or there is none, so
     // that nothing else is named after a record no file will hold.

@@ -73,6 +73,33 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
     return refreshed.id;
 }
 
+void PaperNotesStore::paperMoved(const QString &from, const QString &to)
+{
+    const QString oldPath = platform::standardizedPath(QFileInfo(from).absoluteFilePath());
+    const QString newPath = platform::standardizedPath(QFileInfo(to).absoluteFilePath());
+    if (oldPath == newPath)
+        return;
+    for (const NotePaper &record : m_papers) {
+        if (sameText(record.path, newPath))
+            return; // the paper has a record of its own name already
+    }
+    for (NotePaper &record : m_papers) {
+        if (!sameText(record.path, oldPath))
+            continue;
+        if (!record.fileFingerprint || platform::isRecordedFile(from, record.fileIdentity, record.fileFingerprint)
+            || !platform::isRecordedFile(to, record.fileIdentity, record.fileFingerprint))
+            return;
+        record.path = newPath;
+        record.fileIdentity = platform::fileIdentity(to);
+        record.fileFingerprint = platform::fileFingerprint(to);
+        record.title = titleOf(to);
+        emit papersChanged();
+        if (keepsPaperRecords())
+            schedule();
+        return;
+    }
+}
+
 std::optional<QString> PaperNotesStore::resolve(const std::optional<QUuid> &paperID) const
 {
     const std::optional<NotePaper> record = paper(paperID);

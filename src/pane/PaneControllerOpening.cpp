@@ -132,6 +132,7 @@ void PaneController::followPapersThatLeftTheirNames(const QUrl &url)
         const QString moved = found.isEmpty() ? QString() : standardizedFilePath(QUrl::fromLocalFile(found));
         if (!moved.isEmpty() && moved != path) {
             handOverSideFiles(url, QUrl::fromLocalFile(moved), true, true);
+            paperNotes().paperMoved(path, moved);
             if (!recorded(moved))
                 records.relocate(path, moved);
         }
@@ -143,6 +144,7 @@ void PaneController::followPapersThatLeftTheirNames(const QUrl &url)
         return;
     for (const QString &former : formerPaths(path)) {
         handOverSideFiles(QUrl::fromLocalFile(former), url, true, true);
+        paperNotes().paperMoved(former, path);
         if (!recorded(path))
             records.relocate(former, path);
     }

@@ -107,6 +107,24 @@ TEST_F(PaperRegistration, IdentityAloneNeverTakesARecordWhosePathHoldsAnotherFil
     EXPECT_EQ(record(old.id).path, newcomer);
 }
 
+TEST_F(PaperRegistration, ARecordFollowsItsPaperOnlyWhenAnotherFileTookItsName)
+{
+    const QString file = paperFile(QStringLiteral("papers/paper.pdf"));
+    const QUuid id = store->registerPaper(file);
+    const QString renamed = path(QStringLiteral("papers/renamed.pdf"));
+    ASSERT_TRUE(QFile::copy(file, renamed));
+    store->paperMoved(file, renamed);
+    EXPECT_EQ(record(id).path, file) << "a copy is another paper, and the paper is still in place";
+
+    ASSERT_TRUE(QFile::remove(renamed));
+    ASSERT_TRUE(QFile::rename(file, renamed));
+    paperFile(QStringLiteral("papers/paper.pdf"), "another paper");
+    store->paperMoved(file, renamed);
+    EXPECT_EQ(record(id).path, renamed);
+    EXPECT_EQ(record(id).title, QStringLiteral("renamed"));
+    EXPECT_NE(store->registerPaper(file), id);
+}
+
 TEST_F(PaperRegistration, UnreadableFileLosesItsIdentityAndKeepsItsBookmark)
 {
     const QString missing = path(QStringLiteral("papers/missing.pdf"));

@@ -121,11 +121,13 @@ protected:
     QString renameOutside()
     {
         markAndTurn();
+        notesOfThePaper = pane->currentPaperID();
         EXPECT_TRUE(openAndWait(*pane, paper(QStringLiteral("other.pdf"), 1)));
         const QString renamed = path(QStringLiteral("papers/renamed elsewhere.pdf"));
         EXPECT_TRUE(QFile::rename(file, renamed));
         return renamed;
     }
+    std::optional<QUuid> notesOfThePaper;
 };
 
 TEST_F(RenamedOutsideTest, ANewcomerAtTheOldNameAfterThePaperWasOpenedStartsBare)
@@ -133,14 +135,28 @@ TEST_F(RenamedOutsideTest, ANewcomerAtTheOldNameAfterThePaperWasOpenedStartsBare
     const QString renamed = renameOutside();
     expectThePaperKeepsEverythingAt(renamed);
     expectANewcomerAtTheFirstPathStartsBare();
+    EXPECT_NE(pane->currentPaperID(), notesOfThePaper);
     expectThePaperKeepsEverythingAt(renamed);
+    EXPECT_EQ(pane->currentPaperID(), notesOfThePaper);
 }
 
 TEST_F(RenamedOutsideTest, ANewcomerAtTheOldNameOpenedFirstStartsBare)
 {
     const QString renamed = renameOutside();
     expectANewcomerAtTheFirstPathStartsBare();
+    EXPECT_NE(pane->currentPaperID(), notesOfThePaper);
     expectThePaperKeepsEverythingAt(renamed);
+    EXPECT_EQ(pane->currentPaperID(), notesOfThePaper);
+}
+
+TEST_F(RenamedOutsideTest, ThePaperReopenedAfterANewcomerArrivedKeepsEverything)
+{
+    const QString renamed = renameOutside();
+    ASSERT_TRUE(writePaper(file, 4, QStringLiteral("gamma delta")));
+    expectThePaperKeepsEverythingAt(renamed);
+    EXPECT_EQ(pane->currentPaperID(), notesOfThePaper);
+    expectANewcomerAtTheFirstPathStartsBare();
+    EXPECT_NE(pane->currentPaperID(), notesOfThePaper);
 }
 
 } // namespace folvan::pane::test
