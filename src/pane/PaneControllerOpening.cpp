@@ -122,10 +122,12 @@ void PaneController::followPapersThatLeftTheirNames(const QUrl &url)
 
     // The paper the history knew under this name lies under another name
     // in the same folder now, and the file here is another one (a file
-    // saved anew in place is not: its former self is gone).
+    // saved anew in place is not: its former self is gone). Only a record
+    // with a fingerprint tells its file from a later one given the same
+    // numbers.
     const auto known = std::find_if(records.records().begin(), records.records().end(),
                                     [&path](const history::RecentReading &record) { return record.path == path; });
-    if (known != records.records().end() && known->fileIdentity
+    if (known != records.records().end() && known->fileIdentity && known->fileFingerprint
         && !platform::isRecordedFile(path, known->fileIdentity, known->fileFingerprint)) {
         const QString found =
             platform::findByIdentity(QFileInfo(path).absolutePath(), *known->fileIdentity, known->fileFingerprint);
