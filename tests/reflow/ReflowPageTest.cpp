@@ -981,8 +981,11 @@ TEST_F(ReflowPageTest, AViewOpenedAgainShowsTheTextWhereItWasLeft)
         {writeLongPaper(path(QStringLiteral("long.pdf"))), 3, ".part[data-page=\"3\"][data-block=\"6\"]"},
         {writeParagraphAcrossPages(path(QStringLiteral("across.pdf"))), 1, ".part[data-page=\"1\"][data-block=\"0\"]"},
     };
-    for (const auto &[paper, page, selector] : cases) {
+    for (const auto &[paper, casePage, selector] : cases) {
         SCOPED_TRACE(selector);
+        // A copy, for the lambdas below: a structured binding is no
+        // variable a lambda may capture (clang refuses it).
+        const int page = casePage;
         model::SharedPDFViewModel &model = openPane(paper);
         model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(page);
         const QString piece = QStringLiteral("document.querySelector('%1')").arg(QLatin1String(selector));
