@@ -9,6 +9,7 @@
 #include <QUndoStack>
 
 #include "engine/PdfDocument.h"
+#include "pdfview/WatchedWidget.h"
 #include "platform/Queues.h"
 
 namespace folvan::pdfview {
@@ -129,9 +130,10 @@ PreviewEffect previewEffect(const QWidget *view, QObject *watched, const QEvent 
     case QEvent::Leave:
         return watched == view ? PreviewEffect::close : PreviewEffect::none;
     case QEvent::MouseMove: {
-        if (!watched->isWidgetType())
+        const QWidget *widget = watchedWidget(watched);
+        if (!widget)
             return PreviewEffect::none;
-        if (static_cast<const QWidget *>(watched)->window() != view->window() || !view->isVisible())
+        if (widget->window() != view->window() || !view->isVisible())
             return PreviewEffect::close;
         const QPoint global = static_cast<const QMouseEvent *>(event)->globalPosition().toPoint();
         return view->rect().contains(view->mapFromGlobal(global)) ? PreviewEffect::within : PreviewEffect::close;

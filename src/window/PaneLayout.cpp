@@ -2,6 +2,7 @@
 
 #include "annotationsview/VisualEffect.h"
 #include "model/SharedPDFViewModel.h"
+#include "pdfview/WatchedWidget.h"
 #include "platform/Clock.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -160,16 +161,20 @@ public:
     ~PaletteLayer() override { qApp->removeEventFilter(this); }
 
 protected:
+    // Every event of the application comes here, also those of the web
+    // engine's scene items: the event is read first, and `watched` is
+    // looked at only for a press or an Escape, and then only as one of the
+    // application's widgets.
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (!watched->isWidgetType() || !isVisible() || static_cast<QWidget *>(watched)->window() != window())
-            return false;
         switch (event->type()) {
         case QEvent::ShortcutOverride:
         case QEvent::KeyPress: {
             const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier
-                || inAnotherPane(static_cast<QWidget *>(watched)))
+            if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier)
+                return false;
+            const QWidget *target = inThisWindow(watched);
+            if (!target || inAnotherPane(target))
                 return false;
             event->accept();
             if (event->type() == QEvent::KeyPress)
@@ -177,6 +182,8 @@ protected:
             return true;
         }
         case QEvent::MouseButtonPress: {
+            if (!inThisWindow(watched))
+                return false;
             const QPoint global = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
             const QWidget *pane = parentWidget();
             const bool inSheet = m_sheet && m_sheet->rect().contains(m_sheet->mapFromGlobal(global));
@@ -190,6 +197,16 @@ protected:
     }
 
 private:
+    // `watched` as a widget of this layer's window while the layer shows;
+    // nullptr for anything else.
+    const QWidget *inThisWindow(const QObject *watched) const
+    {
+        if (!isVisible())
+            return nullptr;
+        const QWidget *widget = pdfview::watchedWidget(watched);
+        return widget && widget->window() == window() ? widget : nullptr;
+    }
+
     bool inAnotherPane(const QWidget *widget) const
     {
         for (; widget; widget = widget->parentWidget())

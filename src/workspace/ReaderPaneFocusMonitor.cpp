@@ -2,6 +2,7 @@
 
 #include "localweb/LocalWebView.h"
 #include "pdfview/PdfView.h"
+#include "pdfview/WatchedWidget.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -94,10 +95,10 @@ void ReaderPaneFocusMonitor::update(bool active, qint64 token, std::function<voi
 bool ReaderPaneFocusMonitor::eventFilter(QObject *watched, QEvent *event)
 {
     const std::optional<QPointF> global = activatingPosition(event);
-    if (!global || !m_pane || !watched->isWidgetType())
+    if (!global || !m_pane)
         return false;
-    auto *target = static_cast<QWidget *>(watched);
-    if (target->window() != m_pane->window() || !m_pane->isVisible())
+    const QWidget *target = pdfview::watchedWidget(watched);
+    if (!target || target->window() != m_pane->window() || !m_pane->isVisible())
         return false;
     if (m_pane->rect().contains(m_pane->mapFromGlobal(*global).toPoint()) && m_activate)
         m_activate();

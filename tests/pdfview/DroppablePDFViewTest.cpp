@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QUndoStack>
@@ -10,6 +11,7 @@
 #include "pdfview/PageRasterCache.h"
 #include "PageViewFixtures.h"
 #include "support/PreviewClosers.h"
+#include "support/UntypedObject.h"
 
 using namespace folvan;
 using namespace folvan::pdfview;
@@ -262,6 +264,25 @@ TEST(DroppablePDFViewPreview, ClicksKeysScrollsAndMovesOutCloseThePreview)
     test::expectClicksKeysScrollsAndMovesOutCloseThePreview(view, view->viewport(), toolbar,
                                                            [&] { return preview->dismissals; });
     EXPECT_GT(view->verticalScrollBar()->value(), top) << "the key and the scroll did not move the view";
+}
+
+// The items of the web engine's scene, of classes without type
+// information, get moves and keys of their own after their widget: they are
+// judged by the event alone. A move to one is left to its widget's move;
+// a key still closes the preview.
+TEST(DroppablePDFViewPreview, EventsOfObjectsWithoutTypeInformationAreJudgedByTheEventAlone)
+{
+    QWidget view;
+    view.resize(300, 200);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const test::UntypedObject item = test::makeUntypedObject();
+    const QPointF inside(30, 30);
+    QMouseEvent move(QEvent::MouseMove, inside, view.mapToGlobal(inside), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    EXPECT_EQ(previewEffect(&view, item.get(), &move), PreviewEffect::none);
+    EXPECT_EQ(previewEffect(&view, &view, &move), PreviewEffect::within);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    EXPECT_EQ(previewEffect(&view, item.get(), &key), PreviewEffect::close);
 }
 
 TEST(DroppablePDFViewUndo, ReportsThePanesUndoStackWhenSet)

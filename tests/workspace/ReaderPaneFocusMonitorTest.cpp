@@ -3,10 +3,12 @@
 #include "pdfview/PdfView.h"
 #include "workspace/ReaderPaneFocusMonitor.h"
 #include "support/TestEnv.h"
+#include "support/UntypedObject.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QTest>
@@ -92,6 +94,23 @@ TEST_F(ReaderPaneFocusMonitorTest, OnlyClicksScrollsAndPinchesInsideAPaneActivat
     right.widget->hide();
     QTest::mouseClick(right.field, Qt::LeftButton);
     EXPECT_EQ(activated(), "");
+}
+
+// A web view hands its presses and scrolls on to the items of its scene,
+// whose classes carry no type information: an item's events activate no
+// pane of themselves (its widget's did), and the item is asked nothing.
+TEST_F(ReaderPaneFocusMonitorTest, EventsOfObjectsWithoutTypeInformationActivateNothing)
+{
+    const folvan::test::UntypedObject item = folvan::test::makeUntypedObject();
+    const QPointF local(20, 20);
+    const QPointF global = left.reader->viewport()->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QWheelEvent scroll(local, global, QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(item.get(), &press);
+    QApplication::sendEvent(item.get(), &scroll);
+    EXPECT_EQ(activated(), "");
+    QApplication::sendEvent(left.reader->viewport(), &press);
+    EXPECT_EQ(activated(), "L");
 }
 
 TEST_F(ReaderPaneFocusMonitorTest, ANewTokenFocusesTheActivePanesOwnReaderOneTurnLater)
