@@ -130,7 +130,9 @@ void SharedPDFViewModel::reflowShowsResultsInImages(QList<int> indices)
     indices.removeIf([count](int index) { return index < 0 || index >= count; });
     std::sort(indices.begin(), indices.end());
     indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-    if (indices == m_searchResultsInImages)
+    // Compared as ranges: QList's own == hands memcmp the null data of an
+    // empty list, which is undefined even for no bytes.
+    if (std::ranges::equal(indices, m_searchResultsInImages))
         return;
     m_searchResultsInImages = std::move(indices);
     emit searchResultsInImagesChanged();

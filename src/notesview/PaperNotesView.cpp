@@ -30,6 +30,8 @@
 #include <QTextLayout>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace folvan::notesview {
 
 namespace {
@@ -619,7 +621,7 @@ void PaperNotesView::rebuildList(const QList<notes::PaperNote> &results)
         row->setParent(nullptr);
         row->deleteLater();
     }
-    if (order != m_rows) {
+    if (!std::ranges::equal(order, m_rows)) {
         for (int at = 0; at < order.size(); ++at) {
             QLayoutItem *item = m_listLayout->itemAt(at);
             if (item && item->widget() == order[at])

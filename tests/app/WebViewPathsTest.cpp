@@ -112,3 +112,27 @@ TEST_F(WebViewPathsTest, ThePaletteOpensAndClosesOverTheBookAndTheReflowView)
     clickPage(area().reflowView());
     paletteOpenedAndClosed();
 }
+
+TEST_F(WebViewPathsTest, AReflowSearchWithMatchesInAFigureClosesWithEscape)
+{
+    keys(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(test::waitFor([&] {
+        auto *reflow = qobject_cast<reflow::ReflowView *>(area().reflowView());
+        return reflow && reflow->coordinator() && reflow->coordinator()->loaded();
+    }));
+    clickPage(area().reflowView());
+
+    model::SharedPDFViewModel *model = pane->viewModel();
+    keys(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(test::waitFor([&] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr; }));
+    keys(Qt::Key_E);
+    keys(Qt::Key_Return);
+    ASSERT_TRUE(test::waitFor([&] { return !model->searchResults().empty(); }));
+    // The figure's label is among the matches the view shows as an image.
+    ASSERT_TRUE(test::waitFor([&] { return !model->searchResultsInImages().isEmpty(); }));
+
+    keys(Qt::Key_Escape);
+    EXPECT_TRUE(test::waitFor([&] { return !model->showSearch(); }));
+    test::waitForIdle();
+    EXPECT_TRUE(model->searchResultsInImages().isEmpty());
+}

@@ -118,3 +118,25 @@ TEST_F(SearchMarks, NoMatchOnlyRedraws)
     EXPECT_EQ(model.readingOverlayRevision(), revision + 2);
     EXPECT_FALSE(model.jumpToPage());
 }
+
+// The reflow view tells which matches it shows inside images, also "none"
+// after the matches were replaced (the list emptied, not made anew) and a
+// list left empty by dropping indices that are no match: nothing changes,
+// and nothing is said.
+TEST_F(SearchMarks, AnEmptyReportOfMatchesInImagesChangesNothingWhereNoneAre)
+{
+    search(QStringLiteral("two"));
+    int told = 0;
+    QObject::connect(&model, &SharedPDFViewModel::searchResultsInImagesChanged, [&] { ++told; });
+    model.reflowShowsResultsInImages({1});
+    ASSERT_EQ(model.searchResultsInImages(), QList<int>{1});
+    ASSERT_EQ(told, 1);
+
+    search(QStringLiteral("alpha"));
+    ASSERT_TRUE(model.searchResultsInImages().isEmpty());
+    ASSERT_EQ(told, 2);
+    model.reflowShowsResultsInImages({});
+    model.reflowShowsResultsInImages({-1, 7});
+    EXPECT_TRUE(model.searchResultsInImages().isEmpty());
+    EXPECT_EQ(told, 2);
+}
