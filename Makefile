@@ -2,18 +2,22 @@
 # `make test` installs, builds and runs every test; `make test-sanitize` does
 # the same in a build of its own with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then feeds the fuzz target its seed corpus.
+# `make check-clang` has clang check every file of src, tests, bench and fuzz
+# (syntax only, in a tree of its own), so that what GCC takes and clang
+# refuses does not wait for someone's clang build.
 # WERROR=ON (as CI runs them) makes every compiler warning an error; off by
 # default, so that a newer compiler's new warnings do not stop a user's build.
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+CLANG_BUILD ?= build-clang
 JOBS ?= $(shell nproc)
 PDF ?=
 WERROR ?= OFF
 WARNINGS = -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WERROR)
 
-.PHONY: all setup configure build run test test-sanitize bench clean
+.PHONY: all setup configure build run test test-sanitize check-clang bench clean
 
 all: build
 
@@ -48,8 +52,12 @@ test-sanitize: setup
 	ASAN_OPTIONS=fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp \
 		$(FUZZ_BUILD)/fuzz/folvan_fuzz_open -rss_limit_mb=4096 fuzz/corpus/*
 
+# Errors fail it; clang's warnings are shown only.
+check-clang: setup
+	python3 scripts/check-clang.py --build $(CLANG_BUILD) --jobs $(JOBS)
+
 bench: setup build
 	$(BUILD)/bench/folvan-bench $(ARGS)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(CLANG_BUILD)
