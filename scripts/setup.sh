@@ -14,9 +14,10 @@ PACKAGES=(
   zlib1g-dev libgumbo-dev libmujs-dev liblcms2-dev
   # the web pages' install step (web/reflow/tools/parser.mjs)
   patch
-  # the tests (a private session bus for the desktop tests), and
-  # `make test-sanitize` (its fuzz target is built with clang)
-  libgtest-dev libgmock-dev dbus-daemon clang libclang-rt-14-dev
+  # the tests (a private session bus for the desktop tests),
+  # `make test-sanitize` (its fuzz target is built with clang), and
+  # `make check-clang` (scripts/check-clang.py)
+  libgtest-dev libgmock-dev dbus-daemon clang libclang-rt-14-dev python3
   # the reader at run time: the X11 platform plugin, SVG icons, TIFF and WebP
   # images, the radio's streams, the CMYK colour profile, the Chinese and
   # tabular-digit faces, Qt's own Chinese texts
