@@ -97,6 +97,19 @@ bool ReadingArea::dockShown() const
     return !(m_pane->controller()->flipBookMode() && m_pane->viewModel()->bookError());
 }
 
+QWidget *ReadingArea::chosenWidget() const
+{
+    switch (chosenView()) {
+    case View::page:
+        return m_pageSlot;
+    case View::book:
+        return m_bookView.data();
+    case View::reflow:
+        break;
+    }
+    return m_reflow;
+}
+
 std::optional<double> ReadingArea::viewWidthLimit() const
 {
     if (!m_pane || chosenView() == View::reflow)
@@ -113,12 +126,10 @@ void ReadingArea::refresh()
     // The keys of a view that goes are parked until the new view takes
     // them: hidden with them, it would hand them on along the focus chain,
     // and the dock's "<" would show a focus ring and take the arrows.
-    const View chosenNow = chosenView();
-    QWidget *stays = chosenNow == View::page ? m_pageSlot : chosenNow == View::book ? m_bookView.data() : m_reflow;
-    if (QWidget *focus = window()->focusWidget(); was && was != stays && focus && was->isAncestorOf(focus))
+    if (QWidget *focus = window()->focusWidget(); was && was != chosenWidget() && focus && was->isAncestorOf(focus))
         focus->clearFocus();
     updateBookView();
-    QWidget *chosen = chosenView() == View::page ? m_pageSlot : chosenView() == View::book ? m_bookView.data() : m_reflow;
+    QWidget *chosen = chosenWidget();
     for (QWidget *view : {m_pageSlot, m_bookView.data(), m_reflow})
         if (view)
             view->setVisible(view == chosen);

@@ -26,6 +26,8 @@ public:
     enum class View { page, book, reflow };
     // The view the pane's state chooses: reflow, else book, else page.
     View chosenView() const;
+    // The widget of chosenView(); null while the book view is not made yet.
+    QWidget *chosenWidget() const;
 
     // The book view while the book is chosen and a paper is open, made by
     // the pane's services (bookView); the reflow view likewise (reflowView).
