@@ -97,6 +97,15 @@ public:
     void noteLoaded(const QString &path) { m_loadedPath = path; }
     // Markups were dropped from the file at `path` when it was loaded.
     void noteDropped(const QString &path) { m_droppedPath = path; }
+    // The loaded file now lies at `to`, moved there from `from` by another
+    // reader: what was read stays the base that a write merges against.
+    void loadedFileMoved(const QString &from, const QString &to)
+    {
+        if (m_loadedPath != from)
+            return;
+        m_loadedPath = to;
+        m_seen = {};
+    }
     // The file at `path` was read successfully after all.
     void noteReadable(const QString &path);
     // The file at `path`, at `version`, held `markups` (all of them, those

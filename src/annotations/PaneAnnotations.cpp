@@ -544,6 +544,11 @@ void PaneAnnotations::reloadSharedAnnotations()
     setMarkupError(standingError());
 }
 
+void PaneAnnotations::documentFollowed(const QUrl &from, const QUrl &to)
+{
+    m_state.fileKeeper.loadedFileMoved(markupURL(from), markupURL(to));
+}
+
 void PaneAnnotations::retryUnsavedAnnotations()
 {
     if (m_markupsUnsaved)

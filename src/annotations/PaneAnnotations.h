@@ -143,6 +143,11 @@ public:
     void persistMarkups();
     // Whether the last write of the annotation file failed.
     bool markupsUnsaved() const { return m_markupsUnsaved; }
+    bool hasUnsavedAnnotations() const override { return m_markupsUnsaved; }
+    // Another reader gave the paper (`from`) a new name (`to`) and its
+    // annotation file with it: the next save merges into that file what
+    // changed here since the file was read.
+    void documentFollowed(const QUrl &from, const QUrl &to);
     // Re-reads the annotation file after another pane wrote it.
     void reloadSharedAnnotations() override;
     void retryUnsavedAnnotations() override;

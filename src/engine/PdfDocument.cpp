@@ -138,6 +138,26 @@ int documentIsIntact(fz_context *ctx, pdf_document *doc, int pageCount)
     return ok;
 }
 
+// Copies at most `capacity` bytes of the first string of the trailer's /ID
+// into `out`; the number copied, 0 when there is no such string.
+int readFirstIdentifier(fz_context *ctx, pdf_document *doc, char *out, int capacity)
+{
+    int length = 0;
+    fz_var(length);
+    fz_try(ctx)
+    {
+        pdf_obj *first = pdf_array_get(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(ID)), 0);
+        if (pdf_is_string(ctx, first)) {
+            size_t size = 0;
+            const char *bytes = pdf_to_string(ctx, first, &size);
+            length = int(std::min(size, size_t(capacity)));
+            std::memcpy(out, bytes, size_t(length));
+        }
+    }
+    fz_catch(ctx) length = 0;
+    return length;
+}
+
 } // namespace
 
 const QString PdfDocument::passwordProtectedReason = QStringLiteral("此 PDF 受密码保护");
@@ -191,6 +211,14 @@ bool PdfDocument::isIntact() const
         return false;
     DocumentLock lock(*this);
     return documentIsIntact(lock.ctx(), lock.pdf(), m_impl->pageCount()) != 0;
+}
+
+QByteArray PdfDocument::firstIdentifier() const
+{
+    char bytes[kMaxIdentifierBytes];
+    DocumentLock lock(*this);
+    const int length = readFirstIdentifier(lock.ctx(), lock.pdf(), bytes, kMaxIdentifierBytes);
+    return QByteArray(bytes, length);
 }
 
 PdfPage PdfDocument::page(int index) const

@@ -54,6 +54,12 @@ public:
     // download cut off part-way still opens (repaired, often as blank
     // pages) and is not intact.
     bool isIntact() const;
+    // The first string of the file's /ID: what the file says of itself as
+    // a document, kept by editors across saves, so that another paper
+    // given the same name tells itself apart. Empty when the file has none
+    // (at most its first 64 bytes).
+    QByteArray firstIdentifier() const;
+    static constexpr int kMaxIdentifierBytes = 64;
     // An invalid page for an index out of range.
     PdfPage page(int index) const;
 

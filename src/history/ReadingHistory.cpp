@@ -223,6 +223,47 @@ void ReadingHistory::relocate(const QString &oldPath, const QString &newPath)
     saveSoon();
 }
 
+void ReadingHistory::repath(const QHash<QString, QString> &moves)
+{
+    QList<RecentReading> records = m_records;
+    bool changed = false;
+    for (RecentReading &record : records) {
+        for (auto move = moves.cbegin(); move != moves.cend(); ++move) {
+            if (!samePath(record.path, move.key()))
+                continue;
+            record.path = standardized(move.value());
+            record.bookmark = std::nullopt;
+            record.fileIdentity = platform::fileIdentity(move.value());
+            record.fileFingerprint = platform::fileFingerprint(move.value());
+            changed = true;
+            break;
+        }
+    }
+    if (!changed)
+        return;
+    setRecords(std::move(records));
+    saveSoon();
+}
+
+std::optional<DocumentReadingState> ReadingHistory::forgetPath(const QString &path)
+{
+    std::optional<DocumentReadingState> state;
+    QList<RecentReading> records = m_records;
+    records.removeIf([&](const RecentReading &record) {
+        if (!samePath(record.path, path))
+            return false;
+        if (!state)
+            state = record.state;
+        return true;
+    });
+    if (!state)
+        return std::nullopt;
+    setRecords(std::move(records));
+    saveSoon();
+    flush();
+    return state;
+}
+
 void ReadingHistory::forget(const QUuid &id)
 {
     QList<RecentReading> records = m_records;

@@ -5,6 +5,7 @@
 #include "platform/Queues.h"
 #include "platform/StoredFiles.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -69,6 +70,14 @@ public:
     DocumentReadingState state(const QString &path, qint64 pageCount, bool defaultBook) const;
     // The recorded paper at `oldPath` now lives at `newPath`.
     void relocate(const QString &oldPath, const QString &newPath);
+    // The records stored under the old paths of `moves` (old path to new,
+    // all standardized) take their new paths at once, with the identity of
+    // the files there: how papers that traded or left names are followed,
+    // whatever file now lies at an old path. Nothing else of them changes.
+    void repath(const QHash<QString, QString> &moves);
+    // Removes the records stored under `path` (a paper found nowhere) and
+    // writes at once; the state of the first of them, when there was one.
+    std::optional<DocumentReadingState> forgetPath(const QString &path);
     // Removes the record with this id, and writes at once.
     void forget(const QUuid &id);
     // Removes every record, and writes at once.

@@ -23,6 +23,8 @@ public:
     // Writes the markups again when their last save failed; nothing
     // otherwise.
     virtual void retryUnsavedAnnotations() = 0;
+    // Whether the last save of the markups failed.
+    virtual bool hasUnsavedAnnotations() const = 0;
 };
 
 } // namespace folvan::model

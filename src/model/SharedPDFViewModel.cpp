@@ -221,6 +221,16 @@ void SharedPDFViewModel::documentMoved(QUrl url)
     emit pageViewRebuildRequested();
 }
 
+void SharedPDFViewModel::documentFollowed(QUrl url)
+{
+    const bool fromLoadedFile = bookmarkURL(m_pdfDocumentURL) == m_bookmarkFileAtLoad;
+    documentMoved(std::move(url));
+    if (fromLoadedFile) {
+        m_bookmarkFileAtLoad = bookmarkURL(m_pdfDocumentURL);
+        m_bookmarkFileVersion = {};
+    }
+}
+
 void SharedPDFViewModel::copySelection()
 {
     if (m_selectionText.isEmpty())
@@ -255,6 +265,7 @@ void SharedPDFViewModel::documentFileReplaced(PdfDocumentPtr document)
     }
     setPdfDocument(std::move(document));
     emit pageViewRebuildRequested();
+    emit documentFileWasReplaced();
 }
 
 void SharedPDFViewModel::setAnnotations(PaneAnnotationsInterface *annotations)

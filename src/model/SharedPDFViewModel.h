@@ -296,6 +296,10 @@ public:
     // The open paper's file now lies at `url` (renamed or moved): the page
     // view is rebuilt on it.
     void documentMoved(QUrl url);
+    // Another reader gave the open paper the name of `url` and its side
+    // files with it: the model follows, and the next save of its bookmarks
+    // merges into the file there what changed here since it was read.
+    void documentFollowed(QUrl url);
     // The open paper's file was written over with the bytes of `document`,
     // which takes the old document's place at the same URL: the current
     // page is held to the new page count before the views are rebuilt on
@@ -517,6 +521,12 @@ signals:
     // The page view is to be made anew on the open document (a paper was
     // opened, moved or written over); views do it in a later turn.
     void pageViewRebuildRequested();
+    // The open paper's file was written over (documentFileReplaced).
+    void documentFileWasReplaced();
+    // Side files whose save failed are about to be written again: whoever
+    // knows the paper went elsewhere meanwhile (another reader moved it)
+    // lets the model follow it first.
+    void unsavedSideFilesAboutToBeWritten();
     void bookTurnRequestChanged();
     void bookCanForwardChanged();
     void bookCanBackwardChanged();

@@ -250,6 +250,8 @@ bool SharedPDFViewModel::writeBookmarkFile(const QString &target, BookmarkList *
 
 void SharedPDFViewModel::retryUnsavedSideFiles()
 {
+    if (m_bookmarksUnsaved || (m_annotations && m_annotations->hasUnsavedAnnotations()))
+        emit unsavedSideFilesAboutToBeWritten();
     if (m_annotations)
         m_annotations->retryUnsavedAnnotations();
     if (m_bookmarksUnsaved)

@@ -25,6 +25,18 @@ bool sameOptionalDate(const std::optional<QDateTime> &a, const std::optional<QDa
     return !a || *a == *b;
 }
 
+// A value of the keys this reader added to a paper's record: one it cannot
+// read counts as absent rather than making the whole library unreadable.
+template <typename Read>
+auto lenient(Read read) -> decltype(read())
+{
+    try {
+        return read();
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 bool operator==(const PaperNote &a, const PaperNote &b)
@@ -39,7 +51,8 @@ bool operator==(const NotePaper &a, const NotePaper &b)
 {
     return a.id == b.id && sameText(a.title, b.title) && sameText(a.path, b.path)
         && sameText(a.fileIdentity, b.fileIdentity) && a.bookmark == b.bookmark
-        && a.fileFingerprint == b.fileFingerprint;
+        && a.fileFingerprint == b.fileFingerprint && a.documentID == b.documentID && a.away == b.away
+        && a.leftBehind == b.leftBehind;
 }
 
 void to_json(StoredJson &j, const PaperNote &note)
@@ -92,6 +105,21 @@ void to_json(StoredJson &j, const NotePaper &paper)
         j["bookmark"] = paper.bookmark->toBase64().toStdString();
     if (paper.fileFingerprint)
         j["fileFingerprint"] = utf8(*paper.fileFingerprint);
+    if (paper.documentID)
+        j["documentID"] = utf8(*paper.documentID);
+    if (paper.away) {
+        StoredJson away = StoredJson::object();
+        platform::setOptional(away, "annotations", paper.away->annotations);
+        platform::setOptional(away, "bookmarks", paper.away->bookmarks);
+        platform::setOptional(away, "page", paper.away->page);
+        j["away"] = std::move(away);
+    }
+    if (!paper.leftBehind.isEmpty()) {
+        StoredJson left = StoredJson::array();
+        for (const QString &path : paper.leftBehind)
+            left.push_back(utf8(path));
+        j["leftBehind"] = std::move(left);
+    }
 }
 
 void from_json(const StoredJson &j, NotePaper &paper)
@@ -103,6 +131,23 @@ void from_json(const StoredJson &j, NotePaper &paper)
     p.fileIdentity = readOptional<QString>(j, "fileIdentity");
     p.bookmark = readOptional<QByteArray>(j, "bookmark");
     p.fileFingerprint = readOptional<QString>(j, "fileFingerprint");
+    p.documentID = lenient([&] { return readOptional<QString>(j, "documentID"); });
+    p.away = lenient([&]() -> std::optional<PaperAway> {
+        const StoredJson *away = platform::member(j, "away");
+        if (!away)
+            return std::nullopt;
+        PaperAway read;
+        read.annotations = lenient([&] { return readOptional<QString>(*away, "annotations"); });
+        read.bookmarks = lenient([&] { return readOptional<QString>(*away, "bookmarks"); });
+        read.page = lenient([&] { return readOptional<std::int64_t>(*away, "page"); });
+        return read;
+    });
+    if (const StoredJson *left = platform::member(j, "leftBehind"); left && left->is_array()) {
+        for (const StoredJson &path : *left) {
+            if (path.is_string())
+                p.leftBehind.append(QString::fromStdString(path.get<std::string>()));
+        }
+    }
     paper = std::move(p);
 }
 

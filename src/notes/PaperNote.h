@@ -12,6 +12,7 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <nlohmann/json.hpp>
@@ -40,6 +41,18 @@ struct PaperNote {
     friend bool operator==(const PaperNote &a, const PaperNote &b);
 };
 
+// Where the side files of a paper went when its file was found nowhere (it
+// went to the trash, was deleted, or moved where the reader does not look):
+// the names they were set aside under in the annotation folder, and the page
+// the paper was read at. The paper gets them back when it is opened again.
+struct PaperAway {
+    std::optional<QString> annotations;      // file name in the annotation folder
+    std::optional<QString> bookmarks;
+    std::optional<std::int64_t> page;
+
+    friend bool operator==(const PaperAway &, const PaperAway &) = default;
+};
+
 // One paper that notes refer to. `id` never changes once the record exists;
 // the other fields follow the file at each registration.
 struct NotePaper {
@@ -51,6 +64,17 @@ struct NotePaper {
     // Tells the file apart from a later one given the same numbers
     // (platform::fileFingerprint); an added key that other readers ignore.
     std::optional<QString> fileFingerprint;
+    // The first string of the PDF's /ID, in lower-case hexadecimal: what
+    // tells the same paper saved anew from another paper at its name.
+    std::optional<QString> documentID;
+    // Present while the paper's file is found nowhere: the record then
+    // holds no name, and `path` only says where it was last.
+    std::optional<PaperAway> away;
+    // Former paths whose side files are still this paper's: a hand-over
+    // that could not be done when the paper left them (a failed save).
+    QStringList leftBehind;
+
+    bool holdsItsName() const { return !away.has_value(); }
 
     friend bool operator==(const NotePaper &a, const NotePaper &b);
 };

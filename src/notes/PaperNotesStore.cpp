@@ -1,7 +1,9 @@
 #include "notes/PaperNotesStore.h"
 
 #include "notes/NotesViewModel.h"
+#include "notes/NoteText.h"
 #include "notes/PaperNotesFile.h"
+#include "platform/FileIdentity.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UnsavedChanges.h"
 #include "platform/Paths.h"
@@ -44,9 +46,17 @@ PaperNotesFile merged(const PaperNotesFile &base, const PaperNotesFile &mine,
         [](const PaperNote &ours, const PaperNote &other) {
             return lastTouched(other) > lastTouched(ours) ? other : ours;
         });
+    // Of a paper both refreshed, the view whose path still leads to its
+    // file is the later one (the other reader renamed or moved it);
+    // otherwise this store's.
     file.papers = platform::mergeRecords(
         base.papers, mine.papers, theirs.papers, [](const NotePaper &paper) { return paper.id; },
-        [](const NotePaper &ours, const NotePaper &) { return ours; });
+        [](const NotePaper &ours, const NotePaper &other) {
+            const auto leadsToItsFile = [](const NotePaper &paper) {
+                return paper.fileFingerprint && platform::isRecordedFile(paper.path, paper.fileIdentity, paper.fileFingerprint);
+            };
+            return !sameText(ours.path, other.path) && !leadsToItsFile(ours) && leadsToItsFile(other) ? other : ours;
+        });
     file.legacyImported = mine.legacyImported || theirs.legacyImported;
     return file;
 }
@@ -69,6 +79,12 @@ QHash<QUuid, QUuid> joinRecordsOfOneFile(PaperNotesFile *file, const QSet<QUuid>
     groupOf.reserve(papers.size());
     qsizetype groups = 0;
     for (const NotePaper &paper : std::as_const(papers)) {
+        // A paper found nowhere shares nothing with the file now at its
+        // former name.
+        if (!paper.holdsItsName()) {
+            groupOf.append(groups++);
+            continue;
+        }
         const QString pathKey = paper.path.normalized(QString::NormalizationForm_D);
         const QString fileKey = paper.fileIdentity && paper.fileFingerprint
                                     ? *paper.fileIdentity + QLatin1Char('\n') + *paper.fileFingerprint
@@ -318,6 +334,38 @@ void PaperNotesStore::flush()
     // Tried again by the next change, at quit, and after a while, so that a
     // folder made writable again gets the change with no more writing.
     m_pending->schedule(m_saveDelay * kRetryDelayFactor, [this] { flush(); });
+}
+
+void PaperNotesStore::takeInChanges()
+{
+    if (!m_writable || m_file.isEmpty())
+        return;
+    QByteArray bytes;
+    platform::StoredFileVersion version;
+    if (platform::readStoredFile(m_file, &bytes, nullptr, &version) != platform::StoredRead::Read || version == m_seen)
+        return;
+    QString problem;
+    const std::optional<PaperNotesFile> theirs = decodePaperNotesFile(bytes, QFileInfo(m_file).fileName(), &problem);
+    if (!theirs)
+        return; // left to the next write, which sets it aside and says so
+    PaperNotesFile mine;
+    mine.papers = m_papers;
+    mine.notes = m_notes;
+    mine.legacyImported = m_legacyImported;
+    PaperNotesFile file = merged(m_base, mine, *theirs);
+    QSet<QUuid> known;
+    for (const NotePaper &paper : theirs->papers)
+        known.insert(paper.id);
+    const QHash<QUuid, QUuid> joined = joinRecordsOfOneFile(&file, known);
+    m_base = *theirs;
+    m_seen = version;
+    if (file.papers != m_papers)
+        setPapers(file.papers);
+    if (file.notes != m_notes)
+        setNotes(file.notes);
+    m_legacyImported = file.legacyImported;
+    if (!joined.isEmpty())
+        platform::NotificationCenter::shared().post(PaperRecordsJoined{joined});
 }
 
 bool PaperNotesStore::takeInWrittenElsewhere(const QByteArray &bytes, PaperNotesFile *file,

@@ -87,6 +87,10 @@ public:
     // last read or wrote it is merged in first (the published lists then
     // hold it too); a file left unreadable is set aside and named.
     void flush();
+    // Reads the library again when another reader wrote it since this store
+    // last read or wrote it, and merges it in as flush() would, without
+    // writing: a read-only reader learns where papers went.
+    void takeInChanges();
 
     // Papers (registration and resolution).
 

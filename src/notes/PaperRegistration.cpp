@@ -43,6 +43,10 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
     qsizetype matched = -1;
     for (qsizetype i = 0; i < m_papers.size() && matched < 0; ++i) {
         const NotePaper &record = m_papers[i];
+        // A paper whose file was found nowhere holds no name: it comes back
+        // only through PaperAccount, which gives it its side files again.
+        if (!record.holdsItsName())
+            continue;
         if (sameText(record.path, path)
             || (identity && record.fileIdentity && *record.fileIdentity == *identity
                 && identityMayRelink(record, filePath, *identity)))
@@ -105,7 +109,9 @@ std::optional<QString> PaperNotesStore::resolve(const std::optional<QUuid> &pape
     const std::optional<NotePaper> record = paper(paperID);
     if (!record)
         return std::nullopt;
-    if (platform::isReadableFile(record->path))
+    // The name a paper left may hold another paper now.
+    if (platform::isReadableFile(record->path)
+        && (record->holdsItsName() || platform::isRecordedFile(record->path, record->fileIdentity, record->fileFingerprint)))
         return record->path;
     // A paper renamed outside the reader is found in its old folder by its
     // file identity.

@@ -184,6 +184,14 @@ void PaneController::connectHandlers()
             setHasSeenOnboarding(true);
     });
     connect(model, &model::SharedPDFViewModel::searchTextChanged, this, &PaneController::searchTextDidChange);
+    connect(model, &model::SharedPDFViewModel::unsavedSideFilesAboutToBeWritten, this,
+            &PaneController::followPaperMovedByAnotherReader);
+    // The paper written over by the reader is still the paper, under the
+    // identity of its new file.
+    connect(model, &model::SharedPDFViewModel::documentFileWasReplaced, this, [this] {
+        if (const model::PdfDocumentPtr document = m_viewModel->pdfDocument())
+            paperAccount().replaced(m_viewModel->pdfDocumentURL().toLocalFile(), document->firstIdentifier());
+    });
     // The stored markups read after the paper opened: what went wrong is
     // said as it is for the rest of the paper's stored markings.
     connect(m_annotations, &annotations::PaneAnnotations::markupsLoaded, this, [this] {

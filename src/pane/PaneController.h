@@ -37,6 +37,7 @@
 #include "model/ReadingTextSource.h"
 #include "model/PaneModelServices.h"
 #include "pane/PaneNotifications.h"
+#include "pane/PaperAccount.h"
 #include "pane/PanePresenter.h"
 #include "pane/ReaderPaneTypes.h"
 #include "platform/ReadingModes.h"
@@ -426,6 +427,7 @@ private:
         bool knownInHistory = false;
         std::optional<model::ReadingTextSource> source;
         std::shared_ptr<engine::PdfDocument> document;
+        QByteArray firstIdentifier; // of the document's /ID
         QString error; // why the document could not be opened
     };
 
@@ -441,10 +443,8 @@ private:
 
     // PaneControllerOpening.cpp
     void applyLoadedDocument(PendingDocumentLoad load);
-    // Before a paper opens: the side files and place of a paper that left
-    // a name, renamed outside the reader, go with the paper (see
-    // handOverSideFiles).
-    void followPapersThatLeftTheirNames(const QUrl &url);
+    // Whose side files lie under each paper's name (PaperAccount.h).
+    PaperAccount paperAccount() const;
 
     // PaneControllerSearch.cpp
     void searchTextDidChange();
@@ -471,11 +471,13 @@ private:
     // The steps shared by a move and a rename once the file has its new
     // place: history, URL, notes store, side files.
     void relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL);
-    // The side files and stored page of the paper that left `oldURL` for
-    // `newURL` go with it; those of the old name are set aside.
-    void handOverSideFiles(const QUrl &oldURL, const QUrl &newURL, bool markups, bool bookmarks);
     void postRelocation(const QUrl &oldURL, const QUrl &newURL);
     void handleRelocation(const DocumentRelocated &moved);
+    // Before changes that could not be saved are written: the paper may
+    // have been renamed or moved by another reader meanwhile, which took
+    // its side files along. The pane then follows, so that the changes
+    // join those files rather than the old name's.
+    void followPaperMovedByAnotherReader();
     void handleTrash(const DocumentTrashed &trashed);
 
     // Given.

@@ -8,6 +8,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/Desktop.h"
+#include "platform/FileIdentity.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/Preferences.h"
@@ -58,49 +59,17 @@ void PaneController::completeMove(const QUrl &oldURL, const QUrl &newURL)
 void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
 {
     model::SharedPDFViewModel &model = *m_viewModel;
+    // What another paper keeps under the new name goes to that paper first:
+    // the side files written next are this paper's alone.
+    paperAccount().makeRoom(newURL.toLocalFile(), m_currentPaperID);
     history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
     model.documentMoved(newURL);
-    setCurrentPaperID(paperNotes().registerPaper(newURL.toLocalFile()));
     // The side files are written anew under the new name (a file that
     // could not be read is carried over as it is).
     m_annotations->persistMarkups();
     model.persistBookmarks();
-    handOverSideFiles(oldURL, newURL, !m_annotations->markupsUnsaved(), !model.bookmarksUnsaved());
-}
-
-// A file that later arrives under a name the paper left (a download of the
-// same name, say) is another paper: the marks and the page stored for that
-// name must not become its own. The paper's side files go to its new name
-// (copied when nothing lies there yet: a file of the new name's own is
-// never replaced) and those of the old name are then set aside, keeping
-// their bytes (NAME.moved-...); the page stored for the old name goes with
-// the paper. A side file that has no copy under the new name stays where
-// it is: it still holds what the new name lacks.
-void PaneController::handOverSideFiles(const QUrl &oldURL, const QUrl &newURL, bool markups, bool bookmarks)
-{
-    platform::Preferences &defaults = platform::Preferences::shared();
-    const QString oldPage = platform::prefkey::lastPage(oldURL.path());
-    if (defaults.contains(oldPage)) {
-        const QString newPage = platform::prefkey::lastPage(newURL.path());
-        if (!defaults.contains(newPage))
-            defaults.setValue(newPage, defaults.value(oldPage));
-        defaults.remove(oldPage);
-    }
-
-    const auto handOver = [](const QString &former, const QString &current) {
-        if (former.isEmpty() || current.isEmpty() || former == current || !QFileInfo(former).isFile())
-            return;
-        QString error;
-        if (!QFileInfo::exists(current) && !platform::copyWithoutReplacing(former, current, &error))
-            return;
-        // A file that cannot be set aside stays as it is; it is never
-        // removed instead.
-        platform::moveAside(former, QStringLiteral("moved"), &error);
-    };
-    if (markups)
-        handOver(m_annotations->markupURL(oldURL), m_annotations->markupURL(newURL));
-    if (bookmarks)
-        handOver(m_viewModel->bookmarkURL(oldURL), m_viewModel->bookmarkURL(newURL));
+    setCurrentPaperID(paperAccount().relocated(m_currentPaperID, oldURL.toLocalFile(), newURL.toLocalFile(),
+                                               !m_annotations->markupsUnsaved(), !model.bookmarksUnsaved()));
 }
 
 void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)
@@ -140,13 +109,10 @@ void PaneController::deleteCurrentPDF()
         return;
     }
     platform::NotificationCenter::shared().post(DocumentTrashed{m_viewModel->readingSessionID(), url});
-    const QString path = standardizedFilePath(url);
-    for (const history::RecentReading &record : history().records()) {
-        if (record.path == path) {
-            history().forget(record.id);
-            break;
-        }
-    }
+    // The paper's marks and its place are kept for it, should it come
+    // back; its history record is forgotten.
+    saveReading(true);
+    paperAccount().wentAway(url.toLocalFile());
     closePDF();
 }
 
@@ -159,6 +125,28 @@ void PaneController::handleRelocation(const DocumentRelocated &moved)
     m_viewModel->documentMoved(moved.newURL);
     setFileName(moved.newURL.fileName());
     setCurrentPaperID(paperNotes().registerPaper(moved.newURL.toLocalFile()));
+}
+
+void PaneController::followPaperMovedByAnotherReader()
+{
+    const QUrl url = m_viewModel->pdfDocumentURL();
+    if (!m_currentPaperID || url.isEmpty())
+        return;
+    notes::PaperNotesStore &papers = paperNotes();
+    papers.takeInChanges();
+    const std::optional<notes::NotePaper> record = papers.paper(m_currentPaperID);
+    const QString here = standardizedFilePath(url);
+    const auto holdsThePaper = [&record](const QString &path) {
+        return platform::isRecordedFile(path, record->fileIdentity, record->fileFingerprint);
+    };
+    if (!record || !record->holdsItsName() || record->path == here || !record->fileFingerprint
+        || !holdsThePaper(record->path) || holdsThePaper(here))
+        return;
+    const QUrl moved = QUrl::fromLocalFile(record->path);
+    m_viewModel->captureNativeReading();
+    m_annotations->documentFollowed(url, moved);
+    m_viewModel->documentFollowed(moved);
+    setFileName(moved.fileName());
 }
 
 void PaneController::handleTrash(const DocumentTrashed &trashed)

@@ -8,6 +8,7 @@
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
 #include "platform/FileIdentity.h"
+#include "platform/Preferences.h"
 #include "platform/Queues.h"
 #include "pane/PanePaths.h"
 
@@ -28,20 +29,17 @@ void PaneController::loadPDF(const QUrl &url, std::optional<int> preferredPage, 
     }
     m_openGeneration = QUuid::createUuid();
 
-    followPapersThatLeftTheirNames(url);
     PendingDocumentLoad load;
     load.generation = m_openGeneration;
     load.url = url;
-    load.knownInHistory = isKnownInHistory(url);
-    // The page count is not known yet: the completion normalizes again.
-    load.state = history().state(url.toLocalFile(), history::DocumentReadingState::noPageLimit,
-                                 m_pane == ReaderPane::primary ? defaultBook() : false);
     load.preferredPage = preferredPage;
     load.source = std::move(source);
 
     platform::runConcurrently([pane = QPointer<PaneController>(this), load = std::move(load)]() mutable {
         if (load.url.isLocalFile())
             load.document = engine::PdfDocument::open(load.url.toLocalFile(), &load.error);
+        if (load.document)
+            load.firstIdentifier = load.document->firstIdentifier();
         // A pane that is gone by then drops the result.
         platform::runOnMain([pane, load = std::move(load)]() mutable {
             if (pane)
@@ -65,6 +63,12 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     m_searchInterruptedByOpen = false;
 
     saveReading(true);
+    // Whose marks, place and notes lie under the paper's name is settled
+    // before any of them is read.
+    const QUuid paperID = paperAccount().opening(load.url.toLocalFile(), load.firstIdentifier);
+    load.knownInHistory = isKnownInHistory(load.url);
+    load.state = history().state(load.url.toLocalFile(), pageCount,
+                                 m_pane == ReaderPane::primary ? defaultBook() : false);
     history::DocumentReadingState normalized = load.state.normalized(pageCount);
     const int page = load.preferredPage ? std::clamp(*load.preferredPage, 0, pageCount - 1) : int(normalized.page);
 
@@ -101,7 +105,7 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
 
     if (load.source)
         model.navigate(paneAnnotations.location(*load.source), false);
-    setCurrentPaperID(paperNotes().registerPaper(load.url.toLocalFile()));
+    setCurrentPaperID(paperID);
     setFileName(load.url.fileName());
     setIsEditing(false);
 
@@ -109,47 +113,9 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
     history().opened(load.url.toLocalFile(), normalized);
 }
 
-void PaneController::followPapersThatLeftTheirNames(const QUrl &url)
+PaperAccount PaneController::paperAccount() const
 {
-    const QString path = standardizedFilePath(url);
-    if (path.isEmpty())
-        return;
-    history::ReadingHistory &records = history();
-    const auto recorded = [&records](const QString &name) {
-        return std::any_of(records.records().begin(), records.records().end(),
-                           [&name](const history::RecentReading &record) { return record.path == name; });
-    };
-
-    // The paper the history knew under this name lies under another name
-    // in the same folder now, and the file here is another one (a file
-    // saved anew in place is not: its former self is gone). Only a record
-    // with a fingerprint tells its file from a later one given the same
-    // numbers.
-    const auto known = std::find_if(records.records().begin(), records.records().end(),
-                                    [&path](const history::RecentReading &record) { return record.path == path; });
-    if (known != records.records().end() && known->fileIdentity && known->fileFingerprint
-        && !platform::isRecordedFile(path, known->fileIdentity, known->fileFingerprint)) {
-        const QString found =
-            platform::findByIdentity(QFileInfo(path).absolutePath(), *known->fileIdentity, known->fileFingerprint);
-        const QString moved = found.isEmpty() ? QString() : standardizedFilePath(QUrl::fromLocalFile(found));
-        if (!moved.isEmpty() && moved != path) {
-            handOverSideFiles(url, QUrl::fromLocalFile(moved), true, true);
-            paperNotes().paperMoved(path, moved);
-            if (!recorded(moved))
-                records.relocate(path, moved);
-        }
-    }
-
-    // This paper, known under names it has left.
-    const auto &formerPaths = m_viewModel->services().formerPaths;
-    if (!formerPaths)
-        return;
-    for (const QString &former : formerPaths(path)) {
-        handOverSideFiles(QUrl::fromLocalFile(former), url, true, true);
-        paperNotes().paperMoved(former, path);
-        if (!recorded(path))
-            records.relocate(former, path);
-    }
+    return PaperAccount(paperNotes(), history(), platform::Preferences::shared(), m_viewModel->annotationDirectory());
 }
 
 bool PaneController::isKnownInHistory(const QUrl &url) const

@@ -39,6 +39,7 @@ class CountingAnnotations : public PaneAnnotationsInterface {
 public:
     void reloadSharedAnnotations() override { ++reloads; }
     void retryUnsavedAnnotations() override { ++retries; }
+    bool hasUnsavedAnnotations() const override { return false; }
     int reloads = 0;
     int retries = 0;
 };

@@ -1,0 +1,328 @@
+// Each paper's marks, page and notes record stay with that paper wherever
+// it goes, by the reader's operations or outside it; a paper that arrives
+// at a name another one left starts bare. Each row is a sequence of papers,
+// names and operations, checked by opening names.
+
+#include "support/SharedPDFViewModelTestPeer.h"
+#include "PaneControllerTestSupport.h"
+
+#include "annotations/AnnotationFile.h"
+#include "engine/PdfDocument.h"
+#include "notes/PaperNotesFile.h"
+#include "support/HeldDataFolder.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace folvan::pane::test {
+
+namespace {
+
+// A four-page paper of its own: its words and its /ID come from `tag`, or
+// from `document` when it is another version (or copy) of that document.
+bool writeTagged(const QString &file, const QString &tag, const QString &document = {})
+{
+    engine::PdfFixtureWriter writer;
+    writer.setIdentifier(QCryptographicHash::hash((document.isEmpty() ? tag : document).toUtf8(),
+                                                  QCryptographicHash::Md5));
+    for (int i = 0; i < 4; ++i) {
+        writer.addPage();
+        writer.addText(i, QPointF(72, 700), QStringLiteral("Page %1 of %2").arg(i + 1).arg(tag));
+    }
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    // Written beside, then renamed over: a new file, as editors save.
+    return writer.save(file + ".part") && ::rename(QFile::encodeName(file + ".part"), QFile::encodeName(file)) == 0;
+}
+
+} // namespace
+
+class PapersKeepTheirMarks : public OneControllerTest {
+public:
+    QString at(const QString &name) { return QDir::isAbsolutePath(name) ? name : path(QStringLiteral("p/") + name); }
+
+    // Writes paper `tag` at `name`, opens and marks it: a bookmark and a
+    // highlight on the page of its own, where it is left.
+    void markedPaper(const QString &tag, const QString &name, int page)
+    {
+        ASSERT_TRUE(writeTagged(at(name), tag));
+        ASSERT_TRUE(openAndRead(name));
+        model::SharedPDFViewModel &model = *pane->viewModel();
+        model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
+        model::SharedPDFViewModelTestPeer(&model).setCurrentPageIndex(page);
+        model.toggleBookmark();
+        model.pageSelectionChanged(model.pdfDocument()->page(page).selection(engine::PdfTextRange{0, 4}));
+        pane->annotations()->addMarkup(QStringLiteral("highlight"), QString());
+        pages[tag] = page;
+        records[tag] = pane->currentPaperID();
+    }
+    void newcomer(const QString &tag, const QString &name) { ASSERT_TRUE(writeTagged(at(name), tag)); }
+
+    bool openAndRead(const QString &name)
+    {
+        const QUrl url = QUrl::fromLocalFile(at(name));
+        const model::PdfDocumentPtr before = pane->viewModel()->pdfDocument();
+        pane->loadPDF(url);
+        return waitFor([&] {
+                   return pane->viewModel()->pdfDocumentURL() == url && pane->viewModel()->pdfDocument() != before;
+               })
+            && waitFor([&] { return !pane->annotations()->markupsLoading(); });
+    }
+
+    // Opens `name`: it shows the marks, page and notes record of paper
+    // `tag` and of no other; with no tag, none of any marked paper.
+    void shows(const QString &name, const QString &tag = {})
+    {
+        SCOPED_TRACE((name + " shows " + (tag.isEmpty() ? QStringLiteral("nothing") : tag)).toStdString());
+        ASSERT_TRUE(openAndRead(name));
+        const model::SharedPDFViewModel &model = *pane->viewModel();
+        const auto &markups = pane->annotations()->markups();
+        if (tag.isEmpty()) {
+            EXPECT_TRUE(markups.empty());
+            EXPECT_TRUE(model.bookmarks().empty());
+            EXPECT_EQ(model.currentPageIndex(), 0);
+            for (const auto &record : records)
+                EXPECT_NE(pane->currentPaperID(), record.second);
+            return;
+        }
+        const int page = pages.at(tag);
+        ASSERT_EQ(markups.size(), 1u);
+        EXPECT_EQ(markups.front().page, page);
+        ASSERT_EQ(model.bookmarks().size(), 1u);
+        EXPECT_EQ(model.bookmarks().front().location.page, page);
+        if (keepsPlace) {
+            EXPECT_EQ(model.currentPageIndex(), page);
+        }
+        EXPECT_EQ(pane->currentPaperID(), records.at(tag));
+    }
+
+    void mv(const QString &from, const QString &to)
+    {
+        QDir().mkpath(QFileInfo(at(to)).absolutePath());
+        ASSERT_EQ(::rename(QFile::encodeName(at(from)), QFile::encodeName(at(to))), 0);
+    }
+    void renameInReader(const QString &name)
+    {
+        pane->renamePDF(name);
+        ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL().fileName() == name + ".pdf"; }));
+    }
+    void moveInReader(const QString &folder)
+    {
+        QDir().mkpath(folder);
+        chooser->answers.push_back(QUrl::fromLocalFile(folder));
+        const QUrl before = pane->viewModel()->pdfDocumentURL();
+        pane->moveCurrentPDF();
+        ASSERT_TRUE(waitFor([&] { return pane->viewModel()->pdfDocumentURL() != before; }));
+    }
+    // What the Scholar panel's replace does: new bytes beside, renamed over,
+    // and the pane told.
+    void replaceOpenPaper(const QString &version)
+    {
+        const QString file = pane->viewModel()->pdfDocumentURL().toLocalFile();
+        ASSERT_TRUE(writeTagged(file, version));
+        pane->viewModel()->documentFileReplaced(engine::PdfDocument::open(file));
+        pane->annotations()->documentFileReplaced();
+    }
+    void trashInReader() { pane->deleteCurrentPDF(); }
+    static void forgetTheHistory() { history::ReadingHistory::shared().clear(); }
+    // The file the trash holds under `name`, put back at `to`.
+    void putBack(const QString &name, const QString &to)
+    {
+        QDirIterator files(root(), {name}, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString found = files.next();
+            if (found.contains(QStringLiteral("/Trash/files/")))
+                return mv(found, to);
+        }
+        FAIL() << "nothing in the trash";
+    }
+
+    // Runs `step` while no file of more than a byte can be written, as on
+    // a full disk.
+    static void whileTheDiskIsFull(const std::function<void()> &step)
+    {
+        rlimit before {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit full = before;
+        full.rlim_cur = 1;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        step();
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    void retryUnsavedSideFiles() { pane->viewModel()->retryUnsavedSideFiles(); }
+    bool sideFilesUnsaved() const { return pane->annotations()->markupsUnsaved() && pane->viewModel()->bookmarksUnsaved(); }
+
+    std::map<QString, int> pages;
+    std::map<QString, std::optional<QUuid>> records;
+    bool keepsPlace = true;
+};
+
+struct Sequence {
+    const char *name;
+    std::function<void(PapersKeepTheirMarks &)> steps;
+};
+
+void PrintTo(const Sequence &sequence, std::ostream *out)
+{
+    *out << sequence.name;
+}
+
+// A folder on another file system than the test's own, when there is one.
+QString otherDrive()
+{
+    struct stat here {}, there {};
+    const QString shm = QStringLiteral("/dev/shm");
+    if (::stat(QFile::encodeName(QDir::tempPath()).constData(), &here) != 0
+        || ::stat(QFile::encodeName(shm).constData(), &there) != 0 || here.st_dev == there.st_dev)
+        return {};
+    return shm;
+}
+
+const Sequence kSequences[] = {
+    {"TrashedThenAnotherPaperAtItsName", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.trashInReader();
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.putBack("paper.pdf", "back.pdf");
+         t.shows("back.pdf", "sigconf");
+         t.shows("paper.pdf");
+     }},
+    {"DeletedThenAnotherPaperThenDownloadedAgain", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.shows("paper.pdf", "sigconf");
+         ASSERT_TRUE(QFile::remove(t.at("paper.pdf")));
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.newcomer("sigconf", "download/paper.pdf");
+         t.shows("download/paper.pdf", "sigconf");
+     }},
+    {"SavedAnewInPlaceByAnotherProgram", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.newcomer("other", "other.pdf");
+         t.shows("other.pdf");
+         ASSERT_TRUE(writeTagged(t.at("paper.pdf"), "sigconf revised", "sigconf"));
+         t.shows("paper.pdf", "sigconf");
+     }},
+    {"RenamedInTheReaderOntoANameLeftOutside", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("testmath", "X.pdf", 3);
+         t.markedPaper("sigconf", "A.pdf", 1);
+         t.mv("X.pdf", "Y.pdf");
+         t.shows("A.pdf", "sigconf");
+         t.renameInReader("X");
+         t.shows("Y.pdf", "testmath");
+         t.shows("X.pdf", "sigconf");
+     }},
+    {"TwoPapersSwapNamesOutside", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "a.pdf", 1);
+         t.markedPaper("testmath", "b.pdf", 3);
+         t.mv("a.pdf", "t.pdf");
+         t.mv("b.pdf", "a.pdf");
+         t.mv("t.pdf", "b.pdf");
+         t.shows("a.pdf", "testmath");
+         t.shows("b.pdf", "sigconf");
+     }},
+    {"MovedOutsideIntoAnotherFolderAndANewcomerOpenedFirst", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.markedPaper("other", "other.pdf", 1);
+         t.mv("paper.pdf", "q/paper.pdf");
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.shows("q/paper.pdf", "sigconf");
+         t.shows("paper.pdf");
+     }},
+    {"MovedInTheReaderToAnotherDrive", [](PapersKeepTheirMarks &t) {
+         const QString drive = otherDrive();
+         if (drive.isEmpty())
+             GTEST_SKIP() << "no other file system here";
+         const QString folder = drive + "/folvan-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.moveInReader(folder);
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.shows(folder + "/paper.pdf", "sigconf");
+         QDir(folder).removeRecursively();
+     }},
+    {"ReplacedByTheReaderThenRenamedInAndOutside", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.replaceOpenPaper("sigconf v2");
+         t.renameInReader("renamed");
+         t.shows("renamed.pdf", "sigconf");
+         t.mv("renamed.pdf", "renamed again.pdf");
+         t.shows("renamed again.pdf", "sigconf");
+     }},
+    {"RenamedInTheReaderWhileTheDiskWasFull", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         PapersKeepTheirMarks::whileTheDiskIsFull([&t] { t.renameInReader("renamed"); });
+         ASSERT_TRUE(t.sideFilesUnsaved());
+         t.retryUnsavedSideFiles();
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.shows("renamed.pdf", "sigconf");
+     }},
+    {"RenamedOutsideAfterLeavingTheHistory", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.markedPaper("other", "other.pdf", 1);
+         t.forgetTheHistory();
+         t.mv("paper.pdf", "renamed.pdf");
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.keepsPlace = false;
+         t.shows("renamed.pdf", "sigconf");
+     }},
+};
+
+class PaperSequences : public PapersKeepTheirMarks, public ::testing::WithParamInterface<Sequence> {};
+
+TEST_P(PaperSequences, EachNameShowsOnlyItsOwnPapersMarks)
+{
+    GetParam().steps(*this);
+}
+
+INSTANTIATE_TEST_SUITE_P(Papers, PaperSequences, ::testing::ValuesIn(kSequences),
+                         [](const ::testing::TestParamInfo<Sequence> &info) { return std::string(info.param.name); });
+
+// Another reader, holding the data folder, renames the marked paper while
+// this one, read-only, marks it under the old name: once this one may
+// write, its mark joins the paper's at the new name.
+TEST_F(PapersKeepTheirMarks, AReadOnlyReadersMarksJoinThePaperAnotherReaderRenamed)
+{
+    markedPaper("sigconf", "paper.pdf", 2);
+    history::ReadingHistory::shared().flush();
+    notes::PaperNotesStore::shared().flush();
+    folvan::test::HeldDataFolder held;
+
+    // The other reader's rename, as it leaves the files.
+    const QString oldMarkups = pane->annotations()->markupURL(QUrl::fromLocalFile(at("paper.pdf")));
+    const QString newMarkups = pane->annotations()->markupURL(QUrl::fromLocalFile(at("renamed.pdf")));
+    mv("paper.pdf", "renamed.pdf");
+    ASSERT_TRUE(QFile::rename(oldMarkups, newMarkups));
+    const QString library = notes::PaperNotesStore::defaultFilePath();
+    std::optional<notes::PaperNotesFile> file =
+        notes::decodePaperNotesFile(folvan::test::readTestFile(library), QStringLiteral("library"), nullptr);
+    ASSERT_TRUE(file);
+    for (notes::NotePaper &paper : file->papers)
+        paper.path = paper.id == records.at("sigconf") ? at("renamed.pdf") : paper.path;
+    QByteArray bytes;
+    ASSERT_TRUE(notes::encodePaperNotesFile(*file, &bytes, nullptr));
+    ASSERT_TRUE(folvan::test::writeTestFile(library, bytes));
+
+    model::SharedPDFViewModel &model = *pane->viewModel();
+    model.pageSelectionChanged(model.pdfDocument()->page(0).selection(engine::PdfTextRange{0, 4}));
+    pane->annotations()->addMarkup(QStringLiteral("underline"), QString());
+    ASSERT_TRUE(pane->annotations()->markupsUnsaved());
+
+    platform::DataFolderAccess::shared().holdWritesBack(false);
+    EXPECT_EQ(model.pdfDocumentURL(), QUrl::fromLocalFile(at("renamed.pdf")));
+    const annotations::MarkupFileContent stored = annotations::readMarkupFile(newMarkups);
+    ASSERT_TRUE(stored.markups);
+    EXPECT_EQ(stored.markups->size(), 2u);
+    EXPECT_FALSE(QFileInfo::exists(oldMarkups));
+}
+
+} // namespace folvan::pane::test
