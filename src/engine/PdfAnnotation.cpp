@@ -457,8 +457,24 @@ template <typename Visit> void eachAnnot(fz_context *ctx, pdf_document *doc, Vis
     }
 }
 
-// Takes every hidden annotation out of the copy, and with it the pop-up
-// that shows its text (named by its /Popup or naming it as /Parent).
+// Whether what an entry names leaves the copy: a hidden annotation (a
+// pop-up marked to go included), or an object nulled already.
+bool leaves(fz_context *ctx, pdf_obj *obj)
+{
+    return isHidden(ctx, obj) || (pdf_is_indirect(ctx, obj) && pdf_is_null(ctx, obj));
+}
+
+void nullObject(fz_context *ctx, pdf_document *doc, pdf_obj *ref)
+{
+    if (pdf_is_indirect(ctx, ref))
+        pdf_update_object(ctx, doc, pdf_to_num(ctx, ref), PDF_NULL);
+}
+
+// Takes every hidden annotation out of the copy, and with it the pop-ups
+// that name it as /Parent, listed in /Annots or reached only through an
+// annotation's /Popup. A pop-up goes with its /Parent alone: two comments
+// may share one, and the one that stays keeps it as it is. Every /Popup
+// naming a pop-up that goes is taken off, so that none is left as null.
 // Replies stay, as the annotation list shows them, without the /IRT that
 // points at what is gone. Whatever else still names a dropped object (a
 // structure entry, a stray key) finds null there: neither its text nor the
@@ -467,27 +483,38 @@ template <typename Visit> void eachAnnot(fz_context *ctx, pdf_document *doc, Vis
 // dropped, and no bookkeeping of ours outlives a MuPDF error.
 void dropHiddenAnnots(fz_context *ctx, pdf_document *doc)
 {
-    auto markPopup = [ctx](pdf_obj *popup) {
-        if (isPopup(ctx, popup) && !isHidden(ctx, popup))
+    // Only a pop-up is marked, and only for a parent that is no pop-up
+    // itself, so the marks do not depend on the order the entries are met in.
+    auto markIfParentHidden = [ctx](pdf_obj *popup) {
+        pdf_obj *parent = pdf_dict_get(ctx, popup, PDF_NAME(Parent));
+        if (isPopup(ctx, popup) && !isHidden(ctx, popup) && isHidden(ctx, parent) && !isPopup(ctx, parent))
             pdf_dict_puts(ctx, popup, kHiddenKey, PDF_FALSE);
     };
     eachAnnot(ctx, doc, [&](pdf_obj *, int, pdf_obj *annot) {
-        if (isHidden(ctx, annot) && !isPopup(ctx, annot))
-            markPopup(pdf_dict_get(ctx, annot, PDF_NAME(Popup)));
-        else if (isPopup(ctx, annot) && isHidden(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Parent))))
-            markPopup(annot);
+        markIfParentHidden(annot);
+        markIfParentHidden(pdf_dict_get(ctx, annot, PDF_NAME(Popup)));
     });
-    eachAnnot(ctx, doc, [ctx](pdf_obj *, int, pdf_obj *annot) {
-        if (!isHidden(ctx, annot) && isHidden(ctx, pdf_dict_get(ctx, annot, PDF_NAME(IRT)))) {
+    // A pop-up nulled here is still taken off the other annotations that
+    // share it: they find it null.
+    eachAnnot(ctx, doc, [ctx, doc](pdf_obj *, int, pdf_obj *annot) {
+        if (isHidden(ctx, annot))
+            return;
+        if (leaves(ctx, pdf_dict_get(ctx, annot, PDF_NAME(IRT)))) {
             pdf_dict_del(ctx, annot, PDF_NAME(IRT));
             pdf_dict_dels(ctx, annot, "RT");
+        }
+        if (leaves(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Popup)))) {
+            nullObject(ctx, doc, pdf_dict_get(ctx, annot, PDF_NAME(Popup)));
+            pdf_dict_del(ctx, annot, PDF_NAME(Popup));
         }
     });
     // An entry met again after its object was nulled on another page is
     // null by now and goes too.
     eachAnnot(ctx, doc, [ctx, doc](pdf_obj *annots, int i, pdf_obj *annot) {
-        if (!isHidden(ctx, annot) && !(pdf_is_indirect(ctx, annot) && pdf_is_null(ctx, annot)))
+        if (!leaves(ctx, annot))
             return;
+        if (isHidden(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Popup))))
+            nullObject(ctx, doc, pdf_dict_get(ctx, annot, PDF_NAME(Popup)));
         const int number = pdf_is_indirect(ctx, annot) ? pdf_to_num(ctx, annot) : 0;
         pdf_array_delete(ctx, annots, i);
         if (number)

@@ -444,6 +444,46 @@ TEST(PdfAnnotations, AHiddenCommentLeavesNoTraceInTheCopyButItsReply)
                         "reviewer comment,Reviewer,/IRT");
 }
 
+// Two of the paper's highlights, A and B, share one pop-up whose /Parent
+// is B or A, listed in /Annots or not. With A deleted, the pop-up stays
+// with B or leaves with A; nothing names it as null and none of the
+// reader's own keys comes along.
+TEST(PdfAnnotations, APopUpSharedByTwoCommentsLeavesOnlyWithItsParent)
+{
+    const auto ref = [](int number) { return QByteArray::number(number) + " 0 R"; };
+    for (const bool parentIsKept : {true, false}) {
+        for (const bool listed : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "parent kept " << parentIsKept << ", listed " << listed);
+            PdfFixtureWriter w;
+            w.addPage();
+            const int a = w.reserveObject(), b = w.reserveObject();
+            const QByteArray popupDict = "/Subtype /Popup /Rect [300 600 400 700] /Parent " + ref(parentIsKept ? b : a);
+            const int popup = listed ? w.reserveObject() : w.addRawObject("<< /Type /Annot " + popupDict + " >>");
+            const QByteArray highlight = "/Subtype /Highlight /Rect [72 650 144 708] /Popup " + ref(popup);
+            w.addRawAnnotation(0, highlight + " /Contents (deleted words)", a);
+            w.addRawAnnotation(0, highlight + " /Contents (kept words)", b);
+            if (listed)
+                w.addRawAnnotation(0, popupDict, popup);
+            auto doc = open(w);
+            ASSERT_TRUE(doc && setAnnotationHidden(*doc, {0, a}, true));
+
+            const QByteArray bytes = annotatedCopyData(*doc);
+            QStringList copied;
+            if (auto copy = PdfDocument::openData(bytes))
+                for (const PdfAnnotation &annotation : annotations(*copy, 0, true))
+                    copied << annotation.subtype + u' ' + annotation.contents;
+            EXPECT_EQ(copied.join(u',').toStdString(),
+                      parentIsKept && listed ? "Highlight kept words,Popup " : "Highlight kept words");
+            for (const char *trace : {"deleted words", "Folvan", "null"})
+                EXPECT_FALSE(bytes.contains(trace)) << trace;
+            if (parentIsKept)
+                EXPECT_TRUE(bytes.contains("/Popup " + ref(popup)) && bytes.contains("/Parent " + ref(b)));
+            else
+                EXPECT_FALSE(bytes.contains("/Popup"));
+        }
+    }
+}
+
 // Annotations put off until their page is needed look, list and copy out
 // as if made at once; a page that cannot take them refuses to put them off.
 TEST(PdfAnnotations, AnnotationsPutOffAreMadeWhenThePageIsFirstNeeded)
