@@ -52,6 +52,27 @@ bool isItsFile(const QString &path, const NotePaper &record)
         && platform::isReadableFile(path);
 }
 
+// The file at a path as a record would know it, read once for a search
+// through every record.
+struct FileFacts {
+    std::optional<QString> identity;
+    std::optional<QString> fingerprint;
+    bool readable = false;
+
+    explicit FileFacts(const QString &path)
+        : identity(platform::fileIdentity(path))
+        , readable(platform::isReadableFile(path))
+    {
+        if (identity)
+            fingerprint = platform::fileFingerprint(path);
+    }
+    bool isFileOf(const NotePaper &record) const
+    {
+        return readable && knowsItsFile(record) && identity == record.fileIdentity
+            && fingerprint == record.fileFingerprint;
+    }
+};
+
 bool differentDocuments(const std::optional<QString> &a, const std::optional<QString> &b)
 {
     return a && b && *a != *b;
@@ -119,11 +140,11 @@ public:
 
     // A record holding another name whose file is the one at `path` (the
     // paper was renamed or moved outside the reader).
-    qsizetype knownElsewhere(const QString &path) const
+    qsizetype knownElsewhere(const QString &path, const FileFacts &file) const
     {
         for (qsizetype i = 0; i < m_records.size(); ++i) {
             const NotePaper &record = m_records[i];
-            if (record.holdsItsName() && !notes::sameText(record.path, path) && isItsFile(path, record)
+            if (record.holdsItsName() && !notes::sameText(record.path, path) && file.isFileOf(record)
                 && !isItsFile(record.path, record))
                 return i;
         }
@@ -133,14 +154,14 @@ public:
     // A paper found nowhere before that is the one at `path`: the same
     // file (put back from the trash), or the same document (downloaded
     // again).
-    qsizetype cameBack(const QString &path, const std::optional<QString> &documentID) const
+    qsizetype cameBack(const FileFacts &file, const std::optional<QString> &documentID) const
     {
         qsizetype sameDocument = -1;
         for (qsizetype i = 0; i < m_records.size(); ++i) {
             const NotePaper &record = m_records[i];
             if (record.holdsItsName())
                 continue;
-            if (isItsFile(path, record))
+            if (file.isFileOf(record))
                 return i;
             if (sameDocument < 0 && documentID && record.documentID == documentID)
                 sameDocument = i;
@@ -351,12 +372,14 @@ QUuid PaperAccount::opening(const QString &filePath, const QByteArray &firstIden
     if (mayChangeTheFolder() && !m_folder.isEmpty()) {
         Settlement settling(*this);
         settling.handOverLeftovers(path);
+        const FileFacts file(path);
         const qsizetype owner = settling.holderOf(path);
         qsizetype paper = -1;
         if (owner >= 0) {
             const NotePaper &record = settling.records()[owner];
-            const QString elsewhere = knowsItsFile(record) && !isItsFile(path, record) ? settling.locate(owner) : QString();
-            if (!knowsItsFile(record) || isItsFile(path, record))
+            const bool itsFile = !knowsItsFile(record) || file.isFileOf(record);
+            const QString elsewhere = itsFile ? QString() : settling.locate(owner);
+            if (itsFile)
                 paper = owner;
             else if (!elsewhere.isEmpty())
                 settling.leave(owner, elsewhere);
@@ -366,9 +389,9 @@ QUuid PaperAccount::opening(const QString &filePath, const QByteArray &firstIden
                 paper = owner; // saved anew in place, or nothing tells it apart
         }
         if (paper < 0)
-            paper = settling.knownElsewhere(path);
+            paper = settling.knownElsewhere(path, file);
         if (paper < 0)
-            paper = settling.cameBack(path, documentID);
+            paper = settling.cameBack(file, documentID);
         if (paper >= 0 && paper != owner)
             settling.leave(paper, path);
         settling.followTheChain(path);
