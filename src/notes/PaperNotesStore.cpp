@@ -125,6 +125,19 @@ QHash<QUuid, QUuid> joinRecordsOfOneFile(PaperNotesFile *file, const QSet<QUuid>
     return keptFor;
 }
 
+// This store's library (`file`) merged with `theirs`, the one another reader
+// wrote, both changed since `base`. The other reader may have registered a
+// paper this store did too: its record stays, as that reader knows it. The
+// records joined so.
+QHash<QUuid, QUuid> mergeIn(PaperNotesFile *file, const PaperNotesFile &base, const PaperNotesFile &theirs)
+{
+    *file = merged(base, *file, theirs);
+    QSet<QUuid> known;
+    for (const NotePaper &paper : theirs.papers)
+        known.insert(paper.id);
+    return joinRecordsOfOneFile(file, known);
+}
+
 } // namespace
 
 PaperNotesStore::PaperNotesStore(const QString &filePath, const platform::Preferences &defaults,
@@ -291,13 +304,7 @@ void PaperNotesStore::flush()
             PaperNotesFile theirs;
             if (!takeInWrittenElsewhere(current, &theirs, &notice, &failure))
                 break;
-            file = merged(m_base, file, theirs);
-            // The other reader may have registered a paper this store did
-            // too: its record stays, as that reader knows it.
-            QSet<QUuid> known;
-            for (const NotePaper &paper : std::as_const(theirs.papers))
-                known.insert(paper.id);
-            for (const auto &[dropped, kept] : joinRecordsOfOneFile(&file, known).asKeyValueRange()) {
+            for (const auto &[dropped, kept] : mergeIn(&file, m_base, theirs).asKeyValueRange()) {
                 for (QUuid &earlier : joined)
                     if (earlier == dropped)
                         earlier = kept;
@@ -310,15 +317,8 @@ void PaperNotesStore::flush()
     }
     // What another reader wrote is held from now on, written or not: a
     // later merge counts from it.
-    if (written || mergedIn) {
-        if (file.papers != m_papers)
-            setPapers(file.papers);
-        if (file.notes != m_notes)
-            setNotes(file.notes);
-        m_legacyImported = file.legacyImported;
-        if (!joined.isEmpty())
-            platform::NotificationCenter::shared().post(PaperRecordsJoined{joined});
-    }
+    if (written || mergedIn)
+        hold(file, joined);
     if (written) {
         m_base = file;
         m_dirty = false;
@@ -348,17 +348,18 @@ void PaperNotesStore::takeInChanges()
     const std::optional<PaperNotesFile> theirs = decodePaperNotesFile(bytes, QFileInfo(m_file).fileName(), &problem);
     if (!theirs)
         return; // left to the next write, which sets it aside and says so
-    PaperNotesFile mine;
-    mine.papers = m_papers;
-    mine.notes = m_notes;
-    mine.legacyImported = m_legacyImported;
-    PaperNotesFile file = merged(m_base, mine, *theirs);
-    QSet<QUuid> known;
-    for (const NotePaper &paper : theirs->papers)
-        known.insert(paper.id);
-    const QHash<QUuid, QUuid> joined = joinRecordsOfOneFile(&file, known);
+    PaperNotesFile file;
+    file.papers = m_papers;
+    file.notes = m_notes;
+    file.legacyImported = m_legacyImported;
+    const QHash<QUuid, QUuid> joined = mergeIn(&file, m_base, *theirs);
     m_base = *theirs;
     m_seen = version;
+    hold(file, joined);
+}
+
+void PaperNotesStore::hold(const PaperNotesFile &file, const QHash<QUuid, QUuid> &joined)
+{
     if (file.papers != m_papers)
         setPapers(file.papers);
     if (file.notes != m_notes)

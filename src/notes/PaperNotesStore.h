@@ -153,6 +153,9 @@ private:
     bool takeInWrittenElsewhere(const QByteArray &bytes, PaperNotesFile *file, QString *notice,
                                 QString *failure);
     qsizetype noteIndex(const QUuid &id, bool liveOnly) const;
+    // Publishes the library `file` as this store's, and the records joined
+    // on the way.
+    void hold(const PaperNotesFile &file, const QHash<QUuid, QUuid> &joined);
 
     QList<NotePaper> m_papers;
     QList<PaperNote> m_notes;
