@@ -92,6 +92,34 @@ TEST_F(NotesFileForm, LiteralFileInTheDataFolderLoadsAndIsWrittenBackInItsForm)
     EXPECT_TRUE(bytes.contains(R"("title":"t","body":"","createdAt":0,"updatedAt":3})")) << bytes.toStdString();
 }
 
+// Where a paper found nowhere left its side files is all that leads it back
+// to them: it survives a write, and a value of these keys that does not
+// read loses only itself, never the library.
+TEST_F(NotesFileForm, APapersDocumentIDAndSetAsideFilesAreKept)
+{
+    notes::PaperNotesFile file;
+    notes::NotePaper paper;
+    paper.path = QStringLiteral("/p/a.pdf");
+    paper.documentID = QStringLiteral("596a64985ff4c9a8");
+    paper.away = notes::PaperAway{QStringLiteral("h.json.away-1"), std::nullopt, 5};
+    paper.leftBehind = {QStringLiteral("/p/old.pdf")};
+    file.papers.append(paper);
+    QByteArray bytes;
+    ASSERT_TRUE(notes::encodePaperNotesFile(file, &bytes, nullptr));
+    const std::optional<notes::PaperNotesFile> read = notes::decodePaperNotesFile(bytes, QStringLiteral("f"), nullptr);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->papers.value(0), paper);
+
+    bytes.replace(R"("annotations":"h.json.away-1")", R"("annotations":7)");
+    bytes.replace(R"("documentID":"596a64985ff4c9a8")", R"("documentID":[])");
+    const std::optional<notes::PaperNotesFile> damaged = notes::decodePaperNotesFile(bytes, QStringLiteral("f"), nullptr);
+    ASSERT_TRUE(damaged);
+    EXPECT_FALSE(damaged->papers.value(0).documentID);
+    ASSERT_TRUE(damaged->papers.value(0).away);
+    EXPECT_FALSE(damaged->papers.value(0).away->annotations);
+    EXPECT_EQ(damaged->papers.value(0).away->page, 5);
+}
+
 TEST_F(NotesFileForm, MalformedContentMakesTheWholeFileUnreadable)
 {
     const char *bad[] = {
