@@ -186,6 +186,10 @@ void PaneController::connectHandlers()
     connect(model, &model::SharedPDFViewModel::searchTextChanged, this, &PaneController::searchTextDidChange);
     connect(model, &model::SharedPDFViewModel::unsavedSideFilesAboutToBeWritten, this,
             &PaneController::followPaperMovedByAnotherReader);
+    // Looked at once the change is complete: an open in this very pane
+    // settles the records before it shows its paper.
+    connect(&paperNotes(), &notes::PaperNotesStore::papersChanged, this,
+            [this] { platform::runOnMain(this, [this] { followPaperRecord(); }); });
     // The paper written over by the reader is still the paper, under the
     // identity of its new file.
     connect(model, &model::SharedPDFViewModel::documentFileWasReplaced, this, [this] {

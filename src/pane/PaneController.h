@@ -478,6 +478,11 @@ private:
     // its side files along. The pane then follows, so that the changes
     // join those files rather than the old name's.
     void followPaperMovedByAnotherReader();
+    // The paper's record says its file now lies elsewhere (another pane
+    // found it renamed or moved outside the reader, or another reader moved
+    // it): the pane follows it there. A paper found nowhere is closed: its
+    // name may hold another paper, whose marks this pane must not write.
+    void followPaperRecord();
     void handleTrash(const DocumentTrashed &trashed);
 
     // Given.

@@ -129,18 +129,29 @@ void PaneController::handleRelocation(const DocumentRelocated &moved)
 
 void PaneController::followPaperMovedByAnotherReader()
 {
-    const QUrl url = m_viewModel->pdfDocumentURL();
-    if (!m_currentPaperID || url.isEmpty())
+    if (!m_currentPaperID || m_viewModel->pdfDocumentURL().isEmpty())
         return;
-    notes::PaperNotesStore &papers = paperNotes();
-    papers.takeInChanges();
-    const std::optional<notes::NotePaper> record = papers.paper(m_currentPaperID);
-    const QString here = standardizedFilePath(url);
+    paperNotes().takeInChanges();
+    followPaperRecord();
+}
+
+void PaneController::followPaperRecord()
+{
+    const QUrl url = m_viewModel->pdfDocumentURL();
+    const std::optional<notes::NotePaper> record = m_currentPaperID ? paperNotes().paper(m_currentPaperID) : std::nullopt;
+    if (url.isEmpty() || !record || !record->fileFingerprint)
+        return;
     const auto holdsThePaper = [&record](const QString &path) {
         return platform::isRecordedFile(path, record->fileIdentity, record->fileFingerprint);
     };
-    if (!record || !record->holdsItsName() || record->path == here || !record->fileFingerprint
-        || !holdsThePaper(record->path) || holdsThePaper(here))
+    const QString here = standardizedFilePath(url);
+    if (holdsThePaper(here))
+        return;
+    // Its file was found nowhere, and its name may hold another paper now:
+    // the pane lets go of it, as of a paper gone to the trash.
+    if (!record->holdsItsName())
+        return closePDF();
+    if (record->path == here || !holdsThePaper(record->path))
         return;
     const QUrl moved = QUrl::fromLocalFile(record->path);
     m_viewModel->captureNativeReading();

@@ -287,6 +287,25 @@ TEST_P(PaperSequences, EachNameShowsOnlyItsOwnPapersMarks)
 INSTANTIATE_TEST_SUITE_P(Papers, PaperSequences, ::testing::ValuesIn(kSequences),
                          [](const ::testing::TestParamInfo<Sequence> &info) { return std::string(info.param.name); });
 
+// A paper the other pane shows goes where its record goes when this pane
+// finds it elsewhere; found nowhere, it is let go, as its name now holds
+// another paper whose marks that pane must not write.
+TEST_F(PapersKeepTheirMarks, TheOtherPaneFollowsOrLetsGoOfAPaperAnotherTookTheNameOf)
+{
+    markedPaper("sigconf", "paper.pdf", 2);
+    const std::unique_ptr<PaneController> other = makePane(ReaderPane::reference);
+    ASSERT_TRUE(openAndWait(*other, at("paper.pdf")));
+    mv("paper.pdf", "renamed.pdf");
+    newcomer("testmath", "paper.pdf");
+    shows("paper.pdf");
+    EXPECT_TRUE(waitFor([&] { return other->viewModel()->pdfDocumentURL() == QUrl::fromLocalFile(at("renamed.pdf")); }));
+
+    ASSERT_TRUE(QFile::remove(at("renamed.pdf")));
+    newcomer("other", "renamed.pdf");
+    shows("renamed.pdf");
+    EXPECT_TRUE(waitFor([&] { return other->viewModel()->pdfDocumentURL().isEmpty(); }));
+}
+
 // Another reader, holding the data folder, renames the marked paper while
 // this one, read-only, marks it under the old name: once this one may
 // write, its mark joins the paper's at the new name.
