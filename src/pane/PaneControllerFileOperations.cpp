@@ -129,8 +129,6 @@ void PaneController::handleRelocation(const DocumentRelocated &moved)
 
 void PaneController::followPaperMovedByAnotherReader()
 {
-    if (!m_currentPaperID || m_viewModel->pdfDocumentURL().isEmpty())
-        return;
     paperNotes().takeInChanges();
     followPaperRecord();
 }

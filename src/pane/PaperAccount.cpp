@@ -302,7 +302,7 @@ public:
                 m_account.m_defaults.setValue(pageKey, int(*away.page));
             record.away.reset();
             record.path = move.to;
-            m_placed.append(move.to);
+            refreshAt(move.to);
         }
     }
 
@@ -321,6 +321,8 @@ public:
     }
 
     void markChanged() { m_changed = true; }
+    // The record at `path` is refreshed from the file there on commit.
+    void refreshAt(const QString &path) { m_placed.append(path); }
 
 private:
     using FileOf = QString (PaperAccount::*)(const QString &) const;
@@ -499,9 +501,8 @@ void PaperAccount::replaced(const QString &filePath, const QByteArray &firstIden
     const qsizetype paper = settling.holderOf(path);
     if (paper >= 0) {
         settling.records()[paper].documentID = documentIDText(firstIdentifier);
-        settling.markChanged();
+        settling.refreshAt(path);
         settling.commit();
-        m_papers.registerPaper(filePath);
     }
     m_history.repath({{path, path}});
 }
