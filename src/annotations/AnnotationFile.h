@@ -101,6 +101,10 @@ public:
     // reader: what was read stays the base that a write merges against.
     void loadedFileMoved(const QString &from, const QString &to)
     {
+        if (m_unreadablePath == from && !from.isEmpty())
+            m_unreadablePath = to;
+        if (m_droppedPath == from && !from.isEmpty())
+            m_droppedPath = to;
         if (m_loadedPath != from)
             return;
         m_loadedPath = to;

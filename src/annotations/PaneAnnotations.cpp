@@ -333,14 +333,22 @@ bool PaneAnnotations::carryFormerMarkupFile(const QUrl &documentURL, const QStri
     return false;
 }
 
-void PaneAnnotations::loadMarkups(const QUrl &documentURL, const model::PdfDocumentPtr &document, int shownPage)
+void PaneAnnotations::loadMarkups(const QUrl &documentURL, const model::PdfDocumentPtr &document, int shownPage,
+                                  const std::optional<QString> &readFrom)
 {
     m_model.documentLoading(document);
     resetAnnotations();
     prepareAnnotations(shownPage);
+    m_unsavedKey = QStringLiteral("annotations#") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 
     m_model.annotationsLoadStarted();
-    readStoredMarkups(documentURL, document, shownPage);
+    readStoredMarkups(documentURL, document, shownPage, readFrom);
+}
+
+void PaneAnnotations::sideFilesSettled(const QString &from)
+{
+    completeMarkupLoading();
+    m_state.fileKeeper.loadedFileMoved(from, markupURL(m_model.pdfDocumentURL()));
 }
 
 void PaneAnnotations::documentFileReplaced()
@@ -367,18 +375,20 @@ void PaneAnnotations::documentFileReplaced()
     }
 }
 
-void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const model::PdfDocumentPtr &document, int shownPage)
+void PaneAnnotations::readStoredMarkups(const QUrl &documentURL, const model::PdfDocumentPtr &document, int shownPage,
+                                        const std::optional<QString> &readFrom)
 {
     setAnnotationRevision(0);
     setMarkupError(std::nullopt);
 
-    const QString path = markupURL(documentURL);
+    const QString path = readFrom.value_or(markupURL(documentURL));
     QByteArray bytes;
     QString error;
     platform::StoredFileVersion version;
     platform::StoredRead read =
         path.isEmpty() ? platform::StoredRead::Absent : platform::readStoredFile(path, &bytes, &error, &version);
-    if (read == platform::StoredRead::Absent && !path.isEmpty() && carryFormerMarkupFile(documentURL, path, &error))
+    if (read == platform::StoredRead::Absent && !readFrom && !path.isEmpty()
+        && carryFormerMarkupFile(documentURL, path, &error))
         read = platform::readStoredFile(path, &bytes, &error, &version);
     AnnotationState &state = m_state;
     if (read == platform::StoredRead::Absent) {
@@ -454,7 +464,7 @@ void PaneAnnotations::persistMarkups()
     completeMarkupLoading();
     QString error;
     const QString path = markupURL(m_model.pdfDocumentURL());
-    const QString pending = (path.isEmpty() ? m_model.pdfDocumentURL().toLocalFile() : path) + QStringLiteral("#annotations");
+    const QString pending = m_unsavedKey;
     const auto fail = [&](const QString &text) {
         // Held back while another reader holds the data folder: the window
         // says so once, for every store.
@@ -466,6 +476,8 @@ void PaneAnnotations::persistMarkups()
     };
     if (path.isEmpty())
         return fail(QStringLiteral("No data folder is available."));
+    if (const std::optional<QString> &held = m_model.sideFilesHeld())
+        return fail(*held);
     const model::PdfDocumentPtr document = m_model.pdfDocument();
     const auto fits = [&document](const ReadingMarkup &markup) { return document && isValidMarkup(markup, *document); };
     std::optional<std::vector<ReadingMarkup>> merged;

@@ -125,7 +125,14 @@ public:
     // Reads the document's annotation file (sets the model's pdfDocument):
     // the markups of `shownPage` at once, the others decoded off the main
     // thread and put in place when done (markupsLoaded).
-    void loadMarkups(const QUrl &documentURL, const DocumentPtr &document, int shownPage = 0);
+    // With `readFrom`, the markups are read from that file alone (none when
+    // it is empty): the paper's own, lying elsewhere until its name is
+    // settled.
+    void loadMarkups(const QUrl &documentURL, const DocumentPtr &document, int shownPage = 0,
+                     const std::optional<QString> &readFrom = std::nullopt);
+    // The annotation file read at load (`from`) now lies under the paper's
+    // name: the next save merges into it what changed here since.
+    void sideFilesSettled(const QString &from);
     // The open paper's file was written over, and the model holds the
     // document of its new bytes at the same URL: the annotation file is read
     // again for that document, so that the markups stand on its pages at
@@ -192,7 +199,8 @@ signals:
 private:
     // Reads the annotation file of `documentURL` for `document`, whose
     // annotations have just been prepared.
-    void readStoredMarkups(const QUrl &documentURL, const DocumentPtr &document, int shownPage);
+    void readStoredMarkups(const QUrl &documentURL, const DocumentPtr &document, int shownPage,
+                           const std::optional<QString> &readFrom = std::nullopt);
     // Copies the annotation file of a former name of the paper (one the
     // history knew it by) to `path`, where none lies; false when there was
     // none to carry or the copy failed (then said in markupError).
@@ -223,6 +231,10 @@ private:
     std::weak_ptr<engine::PdfDocument> m_annotationDocument;
     // The last save of the markups failed: they are written again.
     bool m_markupsUnsaved = false;
+    // What the quit names as unsaved for this document's markups: one name
+    // for each document opened, so that another paper written under the
+    // same name never clears it.
+    QString m_unsavedKey;
 };
 
 } // namespace folvan::annotations

@@ -245,6 +245,15 @@ void ReadingHistory::repath(const QHash<QString, QString> &moves)
     saveSoon();
 }
 
+std::optional<DocumentReadingState> ReadingHistory::storedState(const QString &path) const
+{
+    for (const RecentReading &record : m_records) {
+        if (samePath(record.path, path))
+            return record.state;
+    }
+    return std::nullopt;
+}
+
 std::optional<DocumentReadingState> ReadingHistory::forgetPath(const QString &path)
 {
     std::optional<DocumentReadingState> state;

@@ -75,6 +75,8 @@ public:
     // the files there: how papers that traded or left names are followed,
     // whatever file now lies at an old path. Nothing else of them changes.
     void repath(const QHash<QString, QString> &moves);
+    // The state stored under `path`, as stored, without changing anything.
+    std::optional<DocumentReadingState> storedState(const QString &path) const;
     // Removes the records stored under `path` (a paper found nowhere) and
     // writes at once; the state of the first of them, when there was one.
     std::optional<DocumentReadingState> forgetPath(const QString &path);

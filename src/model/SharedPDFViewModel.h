@@ -369,8 +369,19 @@ public:
     QString bookmarkURL(const QUrl &documentURL) const;
     // Resets the navigation and reads the document's bookmarks (from the
     // file under the current path, else under a path the reading history
-    // recorded for the same file: services().formerPaths).
-    void loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document);
+    // recorded for the same file: services().formerPaths; from `readFrom`
+    // alone when given, none when it is empty).
+    void loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document,
+                       const std::optional<QString> &readFrom = std::nullopt);
+    // While the paper's side files cannot be known to be its own (the
+    // account of whose files lie under its name could not be written),
+    // no save of the bookmarks or markups writes, and `reason` says why;
+    // none: they save again.
+    void holdSideFiles(const std::optional<QString> &reason);
+    const std::optional<QString> &sideFilesHeld() const { return m_sideFilesHeld; }
+    // The bookmark file read at load (`from`) now lies under the paper's
+    // name: the next save merges into it what changed here since.
+    void sideFilesSettled(const QString &from);
     // Writes the bookmarks of the open document and tells the other panes.
     void persistBookmarks();
     // Whether the last write of the bookmark file failed.
@@ -629,6 +640,11 @@ private:
     QString m_unreadableBookmarkFile;
     // The last write of the bookmark file failed.
     bool m_bookmarksUnsaved = false;
+    // What the quit names as unsaved for this document's bookmarks: one
+    // name for each document opened, so that another paper written under
+    // the same name never clears it.
+    QString m_bookmarksUnsavedKey;
+    std::optional<QString> m_sideFilesHeld;
     bool m_sideFileRetryScheduled = false;
     // The bookmark file from which bookmarks outside the document were left
     // out at load: copied aside before it is first written over.

@@ -95,7 +95,8 @@ QString SharedPDFViewModel::bookmarkURL(const QUrl &documentURL) const
         + QStringLiteral("-bookmarks.json");
 }
 
-void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document)
+void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumentPtr &document,
+                                       const std::optional<QString> &readFrom)
 {
     resetNavigation();
     m_unreadableBookmarkFile.clear();
@@ -103,10 +104,11 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
     m_bookmarkFileVersion = {};
     m_bookmarkBase.clear();
     m_bookmarkFileSetAside.clear();
-    m_bookmarkFileAtLoad = bookmarkURL(documentURL);
+    m_bookmarkFileAtLoad = readFrom.value_or(bookmarkURL(documentURL));
+    m_bookmarksUnsavedKey = QStringLiteral("bookmarks#") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 
-    QStringList candidates{bookmarkURL(documentURL)};
-    if (m_services.formerPaths) {
+    QStringList candidates{m_bookmarkFileAtLoad};
+    if (m_services.formerPaths && !readFrom) {
         for (const QString &older : m_services.formerPaths(platform::standardizedPath(documentURL.toLocalFile())))
             candidates << bookmarkURL(QUrl::fromLocalFile(older));
     }
@@ -148,13 +150,14 @@ void SharedPDFViewModel::persistBookmarks()
         // says so once, for every store.
         if (!platform::DataFolderAccess::shared().holdsBack(bookmarkURL(m_pdfDocumentURL)))
             setNavigationError(QStringLiteral("书签尚未保存：") + error);
-        platform::noteUnsaved(bookmarkURL(m_pdfDocumentURL) + QStringLiteral("#bookmarks"),
-                              QStringLiteral("书签：") + m_pdfDocumentURL.fileName());
+        platform::noteUnsaved(m_bookmarksUnsavedKey, QStringLiteral("书签：") + m_pdfDocumentURL.fileName());
         m_bookmarksUnsaved = true;
         sideFileSaveFailed();
     };
 
     QString error;
+    if (m_sideFilesHeld)
+        return fail(*m_sideFilesHeld);
     if (!platform::ensureFolder(m_annotationDirectory, &error))
         return fail(error);
     const QString target = bookmarkURL(m_pdfDocumentURL);
@@ -197,7 +200,7 @@ void SharedPDFViewModel::persistBookmarks()
     m_unreadableBookmarkFile.clear();
     m_bookmarkFileAtLoad = target;
     m_bookmarksUnsaved = false;
-    platform::noteSaved(target + QStringLiteral("#bookmarks"));
+    platform::noteSaved(m_bookmarksUnsavedKey);
     if (written != m_bookmarks) {
         setBookmarks(std::move(written));
         setReadingOverlayRevision(m_readingOverlayRevision + 1);
@@ -256,6 +259,24 @@ void SharedPDFViewModel::retryUnsavedSideFiles()
         m_annotations->retryUnsavedAnnotations();
     if (m_bookmarksUnsaved)
         persistBookmarks();
+}
+
+void SharedPDFViewModel::holdSideFiles(const std::optional<QString> &reason)
+{
+    m_sideFilesHeld = reason;
+}
+
+void SharedPDFViewModel::sideFilesSettled(const QString &from)
+{
+    const QString target = bookmarkURL(m_pdfDocumentURL);
+    if (m_bookmarkFileAtLoad == from) {
+        m_bookmarkFileAtLoad = target;
+        m_bookmarkFileVersion = {};
+    }
+    if (!m_unreadableBookmarkFile.isEmpty() && m_unreadableBookmarkFile == from)
+        m_unreadableBookmarkFile = target;
+    if (!m_droppedBookmarkFile.isEmpty() && m_droppedBookmarkFile == from)
+        m_droppedBookmarkFile = target;
 }
 
 void SharedPDFViewModel::sideFileSaveFailed()

@@ -29,11 +29,8 @@ std::optional<NotePaper> PaperNotesStore::paper(const std::optional<QUuid> &id) 
 {
     if (!id)
         return std::nullopt;
-    for (const NotePaper &record : m_papers) {
-        if (record.id == *id)
-            return record;
-    }
-    return std::nullopt;
+    const qsizetype at = paperIndex().position(*id);
+    return at < 0 ? std::nullopt : std::optional<NotePaper>(m_papers[at]);
 }
 
 std::optional<PaperNote> PaperNotesStore::note(const std::optional<QUuid> &id) const

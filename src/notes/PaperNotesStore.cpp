@@ -13,6 +13,7 @@
 #include "platform/StoredFiles.h"
 #include "platform/StoredMerge.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -63,8 +64,8 @@ PaperNotesFile merged(const PaperNotesFile &base, const PaperNotesFile &mine,
 
 // Joins the records that `file` holds of one paper file into one: records
 // with the same path (up to canonical equivalence), or with the same file
-// numbers and fingerprint (one written under the file's former name, or a
-// second link to it). Registration would only ever find the first of them,
+// numbers and fingerprint where one was written under the file's former
+// name (two names that both hold the file stay apart). Registration would only ever find the first of them,
 // leaving the notes of the others apart for good. A record with an
 // identifier in `preferred` (what the file on disk holds, which other
 // readers know) is kept before one without, otherwise the first. The notes
@@ -76,12 +77,17 @@ QHash<QUuid, QUuid> joinRecordsOfOneFile(PaperNotesFile *file, const QSet<QUuid>
     QHash<QString, qsizetype> byPath;
     QHash<QString, qsizetype> byFile;
     QList<qsizetype> groupOf;
+    QList<qsizetype> firstOf; // the first record of each group
     groupOf.reserve(papers.size());
     qsizetype groups = 0;
+    const auto holdsTheFile = [](const NotePaper &paper) {
+        return platform::isRecordedFile(paper.path, paper.fileIdentity, paper.fileFingerprint);
+    };
     for (const NotePaper &paper : std::as_const(papers)) {
         // A paper found nowhere shares nothing with the file now at its
         // former name.
         if (!paper.holdsItsName()) {
+            firstOf.append(groupOf.size());
             groupOf.append(groups++);
             continue;
         }
@@ -90,10 +96,17 @@ QHash<QUuid, QUuid> joinRecordsOfOneFile(PaperNotesFile *file, const QSet<QUuid>
                                     ? *paper.fileIdentity + QLatin1Char('\n') + *paper.fileFingerprint
                                     : QString();
         qsizetype group = pathKey.isEmpty() ? -1 : byPath.value(pathKey, -1);
-        if (group < 0 && !fileKey.isEmpty())
+        if (group < 0 && !fileKey.isEmpty()) {
             group = byFile.value(fileKey, -1);
-        if (group < 0)
+            // Two names that both still hold the file (a hard link, a bind
+            // mount) keep their records, and their marks, apart.
+            if (group >= 0 && holdsTheFile(paper) && holdsTheFile(papers[firstOf[group]]))
+                group = -1;
+        }
+        if (group < 0) {
             group = groups++;
+            firstOf.append(groupOf.size());
+        }
         groupOf.append(group);
         if (!pathKey.isEmpty())
             byPath.insert(pathKey, group);
@@ -146,12 +159,19 @@ PaperNotesStore::PaperNotesStore(const QString &filePath, const platform::Prefer
     , m_file(filePath)
     , m_pending(new platform::MainWorkItem(this))
     , m_saveDelay(saveDelaySeconds)
+    , m_journalName(QFileInfo(filePath).fileName() + QStringLiteral(".settling-")
+                    + QUuid::createUuid().toString(QUuid::Id128).left(12))
 {
     load();
-    // A reader that was read-only writes what it holds once it may.
+    if (!platform::DataFolderAccess::shared().readOnly())
+        finishInterruptedSettlings();
+    // A reader that was read-only writes what it holds once it may, after
+    // what a killed reader left unfinished.
     connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this, [this] {
-        if (!platform::DataFolderAccess::shared().readOnly())
+        if (!platform::DataFolderAccess::shared().readOnly()) {
+            finishInterruptedSettlings();
             flush();
+        }
     });
     if (m_writable && !m_legacyImported)
         importLegacyPad(defaults);
@@ -181,7 +201,101 @@ QString PaperNotesStore::defaultFilePath()
 void PaperNotesStore::setPapers(const QList<NotePaper> &papers)
 {
     m_papers = papers;
+    m_indexStale = true;
     emit papersChanged();
+}
+
+const PaperIndex &PaperNotesStore::paperIndex() const
+{
+    if (m_indexStale) {
+        m_index.rebuild(m_papers);
+        m_indexStale = false;
+    }
+    return m_index;
+}
+
+void PaperNotesStore::updatePapers(const QList<NotePaper> &changed, const QList<NotePaper> &added)
+{
+    if (changed.isEmpty() && added.isEmpty())
+        return;
+    const PaperIndex &index = paperIndex();
+    for (const NotePaper &record : changed) {
+        const qsizetype at = index.position(record.id);
+        if (at < 0) {
+            m_index.append(m_papers.size(), record);
+            m_papers.append(record);
+        } else if (!(m_papers[at] == record)) {
+            m_index.replace(at, m_papers[at], record);
+            m_papers[at] = record;
+        }
+    }
+    for (const NotePaper &record : added) {
+        m_index.append(m_papers.size(), record);
+        m_papers.append(record);
+    }
+    emit papersChanged();
+    if (keepsPaperRecords())
+        schedule();
+}
+
+QString PaperNotesStore::journalPath() const
+{
+    return QFileInfo(m_file).absoluteDir().filePath(m_journalName);
+}
+
+bool PaperNotesStore::writeAhead(const QList<NotePaper> &records, const QList<PlannedRename> &renames, QString *error)
+{
+    if (!keepsPaperRecords() || platform::DataFolderAccess::shared().holdsBack(m_file)) {
+        if (error)
+            *error = m_writable ? platform::DataFolderAccess::heldBackText() : m_error;
+        return false;
+    }
+    SettlingJournal journal = m_journal;
+    journal.add(records, renames);
+    if (!platform::writeFileAtomically(journalPath(), encodeSettlingJournal(journal), error))
+        return false;
+    m_journal = std::move(journal);
+    return true;
+}
+
+void PaperNotesStore::finishInterruptedSettlings()
+{
+    if (!keepsPaperRecords())
+        return;
+    const QDir folder = QFileInfo(m_file).absoluteDir();
+    const QStringList names = folder.entryList({QFileInfo(m_file).fileName() + QStringLiteral(".settling-*")},
+                                               QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList finished;
+    QList<NotePaper> records;
+    for (const QString &name : names) {
+        if (name == m_journalName)
+            continue;
+        QByteArray bytes;
+        if (platform::readStoredFile(folder.filePath(name), &bytes) != platform::StoredRead::Read)
+            continue;
+        const std::optional<SettlingJournal> journal = decodeSettlingJournal(bytes);
+        if (!journal) {
+            // Kept, and never read again as a journal.
+            platform::moveAsideUnreadable(folder.filePath(name));
+            continue;
+        }
+        finishRenames(*journal);
+        SettlingJournal taken;
+        taken.add(records, {});
+        taken.add(journal->papers, {});
+        records = taken.papers;
+        finished << folder.filePath(name);
+    }
+    if (finished.isEmpty())
+        return;
+    // Taken in as this store's own settling: its journal names them until
+    // the library holding them is written.
+    if (!writeAhead(records, {}))
+        return;
+    updatePapers(records);
+    flush();
+    for (const QString &journal : std::as_const(finished))
+        QFile::remove(journal);
 }
 
 void PaperNotesStore::setNotes(const QList<PaperNote> &notes)
@@ -324,6 +438,11 @@ void PaperNotesStore::flush()
         m_dirty = false;
         setError(notice);
         platform::noteSaved(m_file);
+        // Every record a settling wrote ahead is in the library now.
+        if (!m_journal.isEmpty()) {
+            QFile::remove(journalPath());
+            m_journal = {};
+        }
         return;
     }
     // Held back while another reader holds the data folder: the window

@@ -4,8 +4,10 @@
 // they refer to, loaded once from paper-notes-v1.json and written back whole,
 // 0.35 s after the last change or at once on flush(). Main thread only.
 
+#include "notes/PaperIndex.h"
 #include "notes/PaperNote.h"
 #include "notes/PaperNotesFile.h"
+#include "notes/SettlingJournal.h"
 #include "platform/StoredFiles.h"
 
 #include <QHash>
@@ -70,6 +72,19 @@ public:
     // schedule() afterwards, as the store's own operations do.
     QList<NotePaper> papers() const { return m_papers; }
     void setPapers(const QList<NotePaper> &papers);
+    // The paper records by name, file numbers and /ID (PaperIndex.h), as
+    // papers() holds them now.
+    const PaperIndex &paperIndex() const;
+    // Replaces the records of the same identifiers as `changed` and appends
+    // `added`, as one change, and schedules the write (when the library
+    // keeps records).
+    void updatePapers(const QList<NotePaper> &changed, const QList<NotePaper> &added = {});
+    // Before a settling of names moves side files: writes the records as
+    // they will be and the renames beside the library (SettlingJournal.h),
+    // until the library holding them is written. False, with the error,
+    // when that cannot be done (or the library keeps no records, or
+    // another reader holds the data folder): nothing may move then.
+    bool writeAhead(const QList<NotePaper> &records, const QList<PlannedRename> &renames, QString *error = nullptr);
     QList<PaperNote> notes() const { return m_notes; }
     void setNotes(const QList<PaperNote> &notes);
 
@@ -95,10 +110,14 @@ public:
     // Papers (registration and resolution).
 
     // The identifier of the paper record of the file at `path`, found by
-    // its path or, after a rename or move, by its file identity; a new record
-    // when none matches. The record's path, title and identity follow the
-    // file.
+    // its path or, after a rename or move, by its file identity (only when
+    // no file is left at the record's own path: a second name of one file
+    // gets a record of its own); a new record when none matches. The
+    // record's path, title and identity follow the file.
     QUuid registerPaper(const QString &path);
+    // `record` takes the file at `path`: its path, title, file numbers and
+    // fingerprint.
+    static void describeFile(NotePaper *record, const QString &path);
     // The paper recorded under `from` was renamed or moved to `to` while
     // another file took its old name: its record follows it when the file
     // at `to` is the one recorded (by identity and fingerprint) and the one
@@ -156,8 +175,15 @@ private:
     // Publishes the library `file` as this store's, and the records joined
     // on the way.
     void hold(const PaperNotesFile &file, const QHash<QUuid, QUuid> &joined);
+    // Finishes what a settling of names began in a reader killed before
+    // its library was written: the journals beside the library.
+    void finishInterruptedSettlings();
+    QString journalPath() const;
 
     QList<NotePaper> m_papers;
+    // Built again on first use after the list was replaced.
+    mutable PaperIndex m_index;
+    mutable bool m_indexStale = true;
     QList<PaperNote> m_notes;
     QString m_error;
     QString m_file;
@@ -169,6 +195,9 @@ private:
     // The file as this store last read or wrote it, and what it held then.
     platform::StoredFileVersion m_seen;
     PaperNotesFile m_base;
+    // This store's journal while records it names are not written yet.
+    QString m_journalName;
+    SettlingJournal m_journal;
 };
 
 } // namespace folvan::notes

@@ -23,57 +23,64 @@ QString titleOf(const QString &path)
 }
 
 // A record found by its file identity alone belongs to the file only when
-// its recorded path no longer names another file, and the file is the one
-// recorded: numbers are reused by the file system, both when the recorded
-// file was replaced in place (saved anew) and when it was deleted.
-bool identityMayRelink(const NotePaper &record, const QString &path, const QString &identity)
+// its recorded path holds no file any more (the paper was renamed or moved),
+// and the file is the one recorded: numbers are reused by the file system,
+// both when the recorded file was replaced in place (saved anew) and when
+// it was deleted. A path that still holds the file is a second name of it
+// (a hard link, a bind mount), with marks of its own.
+bool identityMayRelink(const NotePaper &record, const QString &path)
 {
-    if (QFileInfo::exists(record.path) && platform::fileIdentity(record.path) != identity)
+    if (QFileInfo::exists(record.path))
         return false;
     return platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint);
 }
 
 } // namespace
 
+void PaperNotesStore::describeFile(NotePaper *record, const QString &filePath)
+{
+    record->path = platform::standardizedPath(QFileInfo(filePath).absoluteFilePath());
+    record->fileIdentity = platform::fileIdentity(filePath);
+    record->fileFingerprint = platform::fileFingerprint(filePath);
+    record->title = titleOf(filePath);
+    // A bookmark read from the file is kept as it is: this platform makes
+    // none, and the file identity takes its place in the matching.
+}
+
 QUuid PaperNotesStore::registerPaper(const QString &filePath)
 {
     const QString path = platform::standardizedPath(QFileInfo(filePath).absoluteFilePath());
     const std::optional<QString> identity = platform::fileIdentity(filePath);
 
+    // The first record, in the list's order, that holds the path or may
+    // follow the file. A paper whose file was found nowhere holds no name:
+    // it comes back only through the settling of names, which gives it its
+    // side files again.
+    const PaperIndex &index = paperIndex();
     qsizetype matched = -1;
-    for (qsizetype i = 0; i < m_papers.size() && matched < 0; ++i) {
-        const NotePaper &record = m_papers[i];
-        // A paper whose file was found nowhere holds no name: it comes back
-        // only through PaperAccount, which gives it its side files again.
-        if (!record.holdsItsName())
-            continue;
-        if (sameText(record.path, path)
-            || (identity && record.fileIdentity && *record.fileIdentity == *identity
-                && identityMayRelink(record, filePath, *identity)))
-            matched = i;
+    const auto consider = [&matched](qsizetype at) {
+        if (matched < 0 || at < matched)
+            matched = at;
+    };
+    for (const qsizetype at : index.holders(path))
+        consider(at);
+    if (identity) {
+        for (const qsizetype at : index.ofIdentity(*identity)) {
+            const NotePaper &record = m_papers[at];
+            if (record.holdsItsName() && (matched < 0 || at < matched) && identityMayRelink(record, filePath))
+                consider(at);
+        }
     }
 
     NotePaper refreshed = matched < 0 ? NotePaper{} : m_papers[matched];
-    refreshed.path = path;
-    refreshed.fileIdentity = identity;
-    refreshed.fileFingerprint = platform::fileFingerprint(filePath);
-    refreshed.title = titleOf(filePath);
-    // A bookmark read from the file is kept as it is: this platform makes
-    // none, and the file identity takes its place in the matching above.
-
-    if (matched < 0) {
-        m_papers.append(refreshed);
-    } else if (!(m_papers[matched] == refreshed)) {
-        m_papers[matched] = refreshed;
-    } else {
-        return refreshed.id;
-    }
-    emit papersChanged();
-    // A library that keeps no records (its file did not read) holds this
+    describeFile(&refreshed, filePath);
+    if (matched < 0)
+        updatePapers({}, {refreshed});
+    else if (!(m_papers[matched] == refreshed))
+        updatePapers({refreshed});
+    // A library that keeps no records (its file did not read) holds a new
     // one in memory only: the reader changed nothing there, and the quit
     // names no notes for it.
-    if (keepsPaperRecords())
-        schedule();
     return refreshed.id;
 }
 
@@ -97,6 +104,7 @@ void PaperNotesStore::paperMoved(const QString &from, const QString &to)
         record.fileIdentity = platform::fileIdentity(to);
         record.fileFingerprint = platform::fileFingerprint(to);
         record.title = titleOf(to);
+        m_indexStale = true;
         emit papersChanged();
         if (keepsPaperRecords())
             schedule();

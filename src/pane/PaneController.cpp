@@ -193,8 +193,11 @@ void PaneController::connectHandlers()
     // The paper written over by the reader is still the paper, under the
     // identity of its new file.
     connect(model, &model::SharedPDFViewModel::documentFileWasReplaced, this, [this] {
-        if (const model::PdfDocumentPtr document = m_viewModel->pdfDocument())
-            paperAccount().replaced(m_viewModel->pdfDocumentURL().toLocalFile(), document->firstIdentifier());
+        if (const model::PdfDocumentPtr document = m_viewModel->pdfDocument()) {
+            m_firstIdentifier = document->firstIdentifier();
+            if (!m_heldPaper)
+                paperAccount().replaced(m_viewModel->pdfDocumentURL().toLocalFile(), m_firstIdentifier);
+        }
     });
     // The stored markups read after the paper opened: what went wrong is
     // said as it is for the rest of the paper's stored markings.

@@ -445,6 +445,21 @@ private:
     void applyLoadedDocument(PendingDocumentLoad load);
     // Whose side files lie under each paper's name (PaperAccount.h).
     PaperAccount paperAccount() const;
+    // A paper shown while the account could not settle its name (a
+    // read-only reader, a library that cannot be written): its marks were
+    // read where they lie, what changes is held in memory, and its place
+    // goes only to a history record of its own, until a settling succeeds.
+    struct HeldPaper {
+        QByteArray firstIdentifier;
+        QUuid id;
+        QString annotationsFrom;
+        QString bookmarksFrom;
+        QString readingFrom; // the name whose history record is its own
+    };
+    void holdPaper(HeldPaper held);
+    // Settles the held paper's name now, if the account can be written;
+    // then its marks are written under its name. False while still held.
+    bool settleHeldPaper();
 
     // PaneControllerSearch.cpp
     void searchTextDidChange();
@@ -515,6 +530,9 @@ private:
     double m_windowWidth = 1200;
     bool m_flipBookMode = true;
     std::optional<QUuid> m_currentPaperID;
+    std::optional<HeldPaper> m_heldPaper;
+    // The first string of the open paper's /ID.
+    QByteArray m_firstIdentifier;
     std::optional<QUuid> m_selectedNoteID;
     bool m_noteTitleFocus = false;
     bool m_reflowMode = false;

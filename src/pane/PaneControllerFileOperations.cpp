@@ -59,17 +59,28 @@ void PaneController::completeMove(const QUrl &oldURL, const QUrl &newURL)
 void PaneController::relocateOpenPaper(const QUrl &oldURL, const QUrl &newURL)
 {
     model::SharedPDFViewModel &model = *m_viewModel;
-    // What another paper keeps under the new name goes to that paper first:
-    // the side files written next are this paper's alone.
-    paperAccount().makeRoom(newURL.toLocalFile(), m_currentPaperID);
-    history().relocate(oldURL.toLocalFile(), newURL.toLocalFile());
+    // What another paper keeps under the new name goes to that paper, and
+    // the paper's own files follow it, before anything is written there.
+    PaperAccount account = paperAccount();
+    QUuid id;
+    const bool settled = !m_heldPaper && account.relocating(m_currentPaperID, oldURL.toLocalFile(),
+                                                            newURL.toLocalFile(), &id);
     model.documentMoved(newURL);
-    // The side files are written anew under the new name (a file that
-    // could not be read is carried over as it is).
-    m_annotations->persistMarkups();
-    model.persistBookmarks();
-    setCurrentPaperID(paperAccount().relocated(m_currentPaperID, oldURL.toLocalFile(), newURL.toLocalFile(),
-                                               !m_annotations->markupsUnsaved(), !model.bookmarksUnsaved()));
+    if (settled) {
+        m_annotations->sideFilesSettled(account.annotationFile(oldURL.toLocalFile()));
+        model.sideFilesSettled(account.bookmarkFile(oldURL.toLocalFile()));
+        setCurrentPaperID(id);
+    } else if (!m_heldPaper) {
+        // Nothing moved: its files stay under the old name, and what
+        // changes waits for a settling of the new one to take them along.
+        holdPaper({m_firstIdentifier, m_currentPaperID.value_or(id), account.annotationFile(oldURL.toLocalFile()),
+                   account.bookmarkFile(oldURL.toLocalFile()), oldURL.toLocalFile()});
+    }
+    // Their files went along: only what is unsaved is written now.
+    if (m_annotations->markupsUnsaved())
+        m_annotations->persistMarkups();
+    if (model.bookmarksUnsaved())
+        model.persistBookmarks();
 }
 
 void PaneController::postRelocation(const QUrl &oldURL, const QUrl &newURL)
@@ -112,7 +123,10 @@ void PaneController::deleteCurrentPDF()
     // The paper's marks and its place are kept for it, should it come
     // back; its history record is forgotten.
     saveReading(true);
-    paperAccount().wentAway(url.toLocalFile());
+    // A paper whose name was never settled leaves what lies under it alone:
+    // that is another paper's.
+    if (!m_heldPaper)
+        paperAccount().wentAway(url.toLocalFile());
     closePDF();
 }
 
@@ -131,6 +145,7 @@ void PaneController::followPaperMovedByAnotherReader()
 {
     paperNotes().takeInChanges();
     followPaperRecord();
+    settleHeldPaper();
 }
 
 void PaneController::followPaperRecord()

@@ -7,6 +7,7 @@
 #include "annotations/PaneAnnotations.h"
 #include "model/SharedPDFViewModel.h"
 #include "notes/PaperNotesStore.h"
+#include "platform/DataFolderAccess.h"
 #include "platform/FileIdentity.h"
 #include "platform/Preferences.h"
 #include "platform/Queues.h"
@@ -64,19 +65,34 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
 
     saveReading(true);
     // Whose marks, place and notes lie under the paper's name is settled
-    // before any of them is read.
-    const QUuid paperID = paperAccount().opening(load.url.toLocalFile(), load.firstIdentifier);
+    // before any of them is read. Where it cannot be, they are read where
+    // they lie, and none is written under the name until it is.
+    const PaperOpening paper = paperAccount().opening(load.url.toLocalFile(), load.firstIdentifier);
+    const bool defaultToBook = m_pane == ReaderPane::primary ? defaultBook() : false;
     load.knownInHistory = isKnownInHistory(load.url);
-    load.state = history().state(load.url.toLocalFile(), pageCount,
-                                 m_pane == ReaderPane::primary ? defaultBook() : false);
+    if (paper.settled) {
+        load.state = history().state(load.url.toLocalFile(), pageCount, defaultToBook);
+    } else {
+        load.state = history().state(paper.readingFrom, pageCount, defaultToBook);
+        if (paper.page)
+            load.state.page = *paper.page;
+    }
     history::DocumentReadingState normalized = load.state.normalized(pageCount);
     const int page = load.preferredPage ? std::clamp(*load.preferredPage, 0, pageCount - 1) : int(normalized.page);
 
     model::SharedPDFViewModel &model = *m_viewModel;
     model.documentOpening(document);
     annotations::PaneAnnotations &paneAnnotations = *m_annotations;
-    paneAnnotations.loadMarkups(load.url, document, page);
-    model.loadBookmarks(load.url, document);
+    m_firstIdentifier = load.firstIdentifier;
+    m_heldPaper.reset();
+    model.holdSideFiles(std::nullopt);
+    if (!paper.settled)
+        holdPaper({load.firstIdentifier, paper.id, paper.annotationsFrom, paper.bookmarksFrom, paper.readingFrom});
+    const auto readFrom = [&paper](const QString &file) {
+        return paper.settled ? std::nullopt : std::optional<QString>(file);
+    };
+    paneAnnotations.loadMarkups(load.url, document, page, readFrom(paper.annotationsFrom));
+    model.loadBookmarks(load.url, document, readFrom(paper.bookmarksFrom));
     // What went wrong with the paper's stored markings is said at once, not
     // only in the views that show them once opened (of markups still being
     // read, once they are in place).
@@ -105,17 +121,51 @@ void PaneController::applyLoadedDocument(PendingDocumentLoad load)
 
     if (load.source)
         model.navigate(paneAnnotations.location(*load.source), false);
-    setCurrentPaperID(paperID);
+    setCurrentPaperID(paper.id);
     setFileName(load.url.fileName());
     setIsEditing(false);
 
     normalized.page = page;
-    history().opened(load.url.toLocalFile(), normalized);
+    if (paper.settled)
+        history().opened(load.url.toLocalFile(), normalized);
 }
 
 PaperAccount PaneController::paperAccount() const
 {
     return PaperAccount(paperNotes(), history(), platform::Preferences::shared(), m_viewModel->annotationDirectory());
+}
+
+void PaneController::holdPaper(HeldPaper held)
+{
+    m_heldPaper = std::move(held);
+    // A read-only reader says so in its bar, for every store.
+    m_viewModel->holdSideFiles(
+        platform::DataFolderAccess::shared().readOnly()
+            ? platform::DataFolderAccess::heldBackText()
+            : QStringLiteral("笔记库无法写入，无法确认这个文件名下的批注和书签属于这篇论文；改动暂存在内存中。"));
+}
+
+bool PaneController::settleHeldPaper()
+{
+    if (!m_heldPaper)
+        return true;
+    const QUrl url = m_viewModel->pdfDocumentURL();
+    if (url.isEmpty()) {
+        m_heldPaper.reset();
+        return true;
+    }
+    const PaperOpening paper = paperAccount().opening(url.toLocalFile(), m_heldPaper->firstIdentifier, m_heldPaper->id);
+    if (!paper.settled)
+        return false;
+    // Its files lie under its name now: what changed here is merged into
+    // them at the next save.
+    m_annotations->sideFilesSettled(m_heldPaper->annotationsFrom);
+    m_viewModel->sideFilesSettled(m_heldPaper->bookmarksFrom);
+    m_viewModel->holdSideFiles(std::nullopt);
+    m_heldPaper.reset();
+    setCurrentPaperID(paper.id);
+    history().opened(url.toLocalFile(), documentState());
+    return true;
 }
 
 bool PaneController::isKnownInHistory(const QUrl &url) const
@@ -171,8 +221,13 @@ std::optional<history::DocumentReadingState> PaneController::readingToSave(bool 
 
 void PaneController::saveReading(bool captureNative)
 {
+    // The history record under a name not yet settled may be another
+    // paper's: the place goes to the paper's own, where it has one.
+    const QString path = m_heldPaper ? m_heldPaper->readingFrom : m_viewModel->pdfDocumentURL().toLocalFile();
+    if (path.isEmpty())
+        return;
     if (const std::optional<history::DocumentReadingState> state = readingToSave(captureNative))
-        history().update(m_viewModel->pdfDocumentURL().toLocalFile(), *state);
+        history().update(path, *state);
 }
 
 void PaneController::saveAndFlush()

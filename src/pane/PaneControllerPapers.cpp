@@ -58,6 +58,8 @@ void PaneController::closePDF()
 
     m_annotations->resetAnnotations();
     m_viewModel->documentClosed();
+    m_viewModel->holdSideFiles(std::nullopt);
+    m_heldPaper.reset();
 
     setReflowMode(false);
     setCurrentPaperID(std::nullopt);

@@ -367,6 +367,15 @@ QString freeAsidePath(const QString &path, const QString &label)
 
 } // namespace
 
+QString asideTarget(const QString &path, const QString &label, QString *source)
+{
+    // A linked file is set aside beside itself, so that the link leads to
+    // the file written next.
+    const QString linked = linkedFile(path);
+    *source = linked.isEmpty() || !QFileInfo::exists(linked) ? path : linked;
+    return freeAsidePath(*source, label);
+}
+
 bool moveAside(const QString &path, const QString &label, QString *error, QString *movedTo)
 {
     if (!somethingAt(path)) {
@@ -377,11 +386,8 @@ bool moveAside(const QString &path, const QString &label, QString *error, QStrin
         setError(error, DataFolderAccess::heldBackText());
         return false;
     }
-    // A linked file is set aside beside itself, so that the link leads to
-    // the file written next.
-    const QString linked = linkedFile(path);
-    const QString source = linked.isEmpty() || !QFileInfo::exists(linked) ? path : linked;
-    const QString target = freeAsidePath(source, label);
+    QString source;
+    const QString target = asideTarget(path, label, &source);
     if (!renameWithoutReplacing(source, target, error))
         return false;
     if (movedTo)

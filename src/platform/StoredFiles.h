@@ -73,6 +73,9 @@ QString unreadableAsidePath(const QString &path);
 // (UTC; with a numeric suffix when that name is taken). False with the
 // error when that fails.
 bool moveAside(const QString &path, const QString &label, QString *error = nullptr, QString *movedTo = nullptr);
+// Where moveAside would move the file at `path` now, without moving it:
+// the file it moves (`source`: the file a link leads to) and its new name.
+QString asideTarget(const QString &path, const QString &label, QString *source);
 bool copyAside(const QString &path, const QString &label, QString *error = nullptr);
 
 // Moves a file that exists but cannot be read aside before its first
