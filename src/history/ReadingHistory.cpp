@@ -245,11 +245,11 @@ void ReadingHistory::repath(const QHash<QString, QString> &moves)
     saveSoon();
 }
 
-std::optional<DocumentReadingState> ReadingHistory::storedState(const QString &path) const
+std::optional<RecentReading> ReadingHistory::recordAt(const QString &path) const
 {
     for (const RecentReading &record : m_records) {
         if (samePath(record.path, path))
-            return record.state;
+            return record;
     }
     return std::nullopt;
 }
@@ -386,7 +386,10 @@ std::vector<QString> ReadingHistory::formerPaths(const QString &path) const
 {
     std::vector<QString> paths;
     for (const RecentReading &record : m_records) {
-        if (record.path != path && platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint))
+        // A path that still holds the file is another name of it, with
+        // side files of its own.
+        if (record.path != path && platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint)
+            && !platform::isRecordedFile(record.path, record.fileIdentity, record.fileFingerprint))
             paths.push_back(record.path);
     }
     return paths;
@@ -414,25 +417,18 @@ QString ReadingHistory::locate(const RecentReading &record, bool searchFolder) c
 qsizetype ReadingHistory::index(const QString &path) const
 {
     const QString target = standardized(path);
-    const std::optional<QString> targetIdentity = platform::fileIdentity(path);
+    const bool hasIdentity = platform::fileIdentity(path).has_value();
     for (qsizetype i = 0; i < m_records.size(); ++i) {
         const RecentReading &record = m_records[i];
         if (samePath(record.path, target))
             return i;
-        // Without a file locator, the record's paper is found at its stored
-        // path or not at all, so the located path never differs from it.
-        const QString located = locate(record, false);
-        if (targetIdentity) {
-            if (!located.isEmpty()) {
-                if (platform::fileIdentity(located) == targetIdentity)
-                    return i;
-            } else if (platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint)) {
-                // The record's path no longer leads to a file: the file it
-                // recorded, found by its identity under a new name or folder
-                // (not a new file that was given the deleted one's numbers).
-                return i;
-            }
-        }
+        // The record's path no longer leads to a file: the file it
+        // recorded, found by its identity under a new name or folder (not
+        // a new file that was given the deleted one's numbers). A path that
+        // still leads to it is another name of it, with a record of its own.
+        if (hasIdentity && locate(record, false).isEmpty()
+            && platform::isRecordedFile(path, record.fileIdentity, record.fileFingerprint))
+            return i;
     }
     return -1;
 }

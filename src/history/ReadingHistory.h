@@ -75,8 +75,8 @@ public:
     // the files there: how papers that traded or left names are followed,
     // whatever file now lies at an old path. Nothing else of them changes.
     void repath(const QHash<QString, QString> &moves);
-    // The state stored under `path`, as stored, without changing anything.
-    std::optional<DocumentReadingState> storedState(const QString &path) const;
+    // The record stored under `path`, as stored, without changing anything.
+    std::optional<RecentReading> recordAt(const QString &path) const;
     // Removes the records stored under `path` (a paper found nowhere) and
     // writes at once; the state of the first of them, when there was one.
     std::optional<DocumentReadingState> forgetPath(const QString &path);
@@ -87,7 +87,8 @@ public:
     // A path at which the record's paper can be read now; empty when none.
     QString resolve(const RecentReading &record) const;
     // The other paths under which records knew the file at `path` (a
-    // standardized path): those of the records whose file it is.
+    // standardized path): those of the records whose file it is, and whose
+    // own path no longer holds it (another name of it keeps its own files).
     std::vector<QString> formerPaths(const QString &path) const;
     // Writes the file now when a change has not been written yet. What
     // another reader wrote to the file since this store last read or wrote

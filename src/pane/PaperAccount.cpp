@@ -262,8 +262,8 @@ public:
                 m_pagesLeft << pageKey;
             }
             if (move.to.isEmpty()) {
-                if (const std::optional<history::DocumentReadingState> state = m_account.m_history.storedState(from))
-                    away.page = state->page;
+                if (const std::optional<history::RecentReading> reading = m_account.m_history.recordAt(from))
+                    away.page = reading->state.page;
                 m_historyForgotten << from;
             } else {
                 m_historyMoves.insert(from, move.to);
@@ -292,12 +292,29 @@ public:
         }
     }
 
+    // A paper never seen arrives under `path`: a place the history keeps
+    // there for another file is another paper's, left by a paper that went
+    // (a reader killed before it forgot it).
+    void forgetOtherReading(const QString &path, const FileFacts &file)
+    {
+        const std::optional<history::RecentReading> reading = m_account.m_history.recordAt(path);
+        if (m_historyMoves.contains(path) || m_historyForgotten.contains(path)
+            || std::find(m_historyMoves.cbegin(), m_historyMoves.cend(), path) != m_historyMoves.cend())
+            return; // settled with the papers that leave or take the name
+        if (!reading || !reading->fileIdentity || !reading->fileFingerprint
+            || (reading->fileIdentity == file.identity && reading->fileFingerprint == file.fingerprint))
+            return;
+        m_historyForgotten << path;
+        m_pagesLeft << platform::prefkey::lastPage(path);
+    }
+
     // Writes the plan ahead, carries it out and takes the records in.
-    // False when it moves files or names and the account cannot be written
-    // (`mayMove` false, or the journal fails): nothing is done then.
+    // False when it moves files or names, or changes the history, and the
+    // account cannot be written (`mayMove` false, or the journal fails):
+    // nothing is done then.
     bool carryOut(bool mayMove)
     {
-        if (!m_steps.empty() || !m_moves.empty()) {
+        if (!m_steps.empty() || !m_moves.empty() || !m_historyForgotten.isEmpty()) {
             if (!mayMove)
                 return false;
             afterFileOperation();
@@ -470,12 +487,13 @@ private:
         return true;
     }
 
+    // The records that name what moves. A paper never seen names nothing
+    // yet: a reader killed before its record is written makes it anew.
     QList<NotePaper> records() const
     {
         QList<NotePaper> list;
         for (const auto &[at, paper] : m_changed)
             list.append(paper);
-        list += QList<NotePaper>(m_added.begin(), m_added.end());
         return list;
     }
     QList<PlannedRename> renames() const
@@ -546,6 +564,8 @@ PaperOpening PaperAccount::opening(const QString &filePath, const QByteArray &fi
         settling.leave(paper, path);
     settling.followTheChain(path);
     settling.plan();
+    if (paper < 0)
+        settling.forgetOtherReading(path, file);
 
     // What the paper was before, to read its marks where they lie should
     // nothing move.

@@ -9,18 +9,24 @@
 #include "annotations/AnnotationFile.h"
 #include "engine/PdfDocument.h"
 #include "notes/PaperNotesFile.h"
+#include "platform/UnsavedChanges.h"
 #include "support/HeldDataFolder.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QProcess>
 
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace folvan::pane::test {
 
 namespace {
+
+// What a paper written without a /ID gives as its document.
+const QString kNoIdentifier = QStringLiteral("(no /ID)");
 
 // A four-page paper of its own: its words and its /ID come from `tag`, or
 // from `document` when it is another version (or copy) of that document.
@@ -29,6 +35,8 @@ bool writeTagged(const QString &file, const QString &tag, const QString &documen
     engine::PdfFixtureWriter writer;
     writer.setIdentifier(QCryptographicHash::hash((document.isEmpty() ? tag : document).toUtf8(),
                                                   QCryptographicHash::Md5));
+    if (document == kNoIdentifier)
+        writer.leaveOutIdentifier();
     for (int i = 0; i < 4; ++i) {
         writer.addPage();
         writer.addText(i, QPointF(72, 700), QStringLiteral("Page %1 of %2").arg(i + 1).arg(tag));
@@ -42,13 +50,22 @@ bool writeTagged(const QString &file, const QString &tag, const QString &documen
 
 class PapersKeepTheirMarks : public OneControllerTest {
 public:
-    QString at(const QString &name) { return QDir::isAbsolutePath(name) ? name : path(QStringLiteral("p/") + name); }
-
-    // Writes paper `tag` at `name`, opens and marks it: a bookmark and a
-    // highlight on the page of its own, where it is left.
-    void markedPaper(const QString &tag, const QString &name, int page)
+    QString at(const QString &name)
     {
-        ASSERT_TRUE(writeTagged(at(name), tag));
+        return QDir::isAbsolutePath(name) ? name : QDir(home.isEmpty() ? root() : home).filePath("p/" + name);
+    }
+
+    // Writes paper `tag` (of `document`, when given) at `name`, opens and
+    // marks it: a bookmark and a highlight on the page of its own, where it
+    // is left.
+    void markedPaper(const QString &tag, const QString &name, int page, const QString &document = {})
+    {
+        ASSERT_TRUE(writeTagged(at(name), tag, document));
+        mark(tag, name, page);
+    }
+    // Opens the file at `name` and marks it as paper `tag`.
+    void mark(const QString &tag, const QString &name, int page)
+    {
         ASSERT_TRUE(openAndRead(name));
         model::SharedPDFViewModel &model = *pane->viewModel();
         model::SharedPDFViewModelTestPeer(&model).setJumpToPage(std::nullopt);
@@ -96,7 +113,9 @@ public:
         if (keepsPlace) {
             EXPECT_EQ(model.currentPageIndex(), page);
         }
-        EXPECT_EQ(pane->currentPaperID(), records.at(tag));
+        if (records.count(tag)) {
+            EXPECT_EQ(pane->currentPaperID(), records.at(tag));
+        }
     }
 
     void mv(const QString &from, const QString &to)
@@ -131,7 +150,7 @@ public:
     // The file the trash holds under `name`, put back at `to`.
     void putBack(const QString &name, const QString &to)
     {
-        QDirIterator files(root(), {name}, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator files(home.isEmpty() ? root() : home, {name}, QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const QString found = files.next();
             if (found.contains(QStringLiteral("/Trash/files/")))
@@ -157,9 +176,22 @@ public:
     void retryUnsavedSideFiles() { pane->viewModel()->retryUnsavedSideFiles(); }
     bool sideFilesUnsaved() const { return pane->annotations()->markupsUnsaved() && pane->viewModel()->bookmarksUnsaved(); }
 
+    // Everything a reader keeps written now, as a reader does a while
+    // after each change.
+    static void flushStores()
+    {
+        history::ReadingHistory::shared().flush();
+        notes::PaperNotesStore::shared().flush();
+    }
+    // What the quit would name as unsaved for annotations.
+    static QStringList unsavedMarkups() { return platform::unsavedDescriptions().filter(QStringLiteral("批注")); }
+
     std::map<QString, int> pages;
     std::map<QString, std::optional<QUuid>> records;
     bool keepsPlace = true;
+    // The home and papers of a reader started on another folder; empty:
+    // the test's own.
+    QString home;
 };
 
 struct Sequence {
@@ -264,6 +296,47 @@ const Sequence kSequences[] = {
          t.shows("paper.pdf");
          t.shows("renamed.pdf", "sigconf");
      }},
+    {"ACopyMovedOntoItsTwinsName", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("first copy", "paper.pdf", 1, "sigconf");
+         t.markedPaper("second copy", "paper (1).pdf", 3, "sigconf");
+         t.mv("paper (1).pdf", "paper.pdf");
+         t.shows("paper.pdf", "second copy");
+         t.newcomer("testmath", "paper (1).pdf");
+         t.shows("paper (1).pdf");
+     }},
+    {"APaperWithoutIDMovedOntoAnothersName", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 1, kNoIdentifier);
+         t.markedPaper("testmath", "paper (1).pdf", 3, kNoIdentifier);
+         t.mv("paper (1).pdf", "paper.pdf");
+         t.shows("paper.pdf", "testmath");
+         t.newcomer("other", "paper (1).pdf");
+         t.shows("paper (1).pdf");
+     }},
+    {"DeletedUnseenThenDownloadedAgainElsewhere", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.markedPaper("other", "other.pdf", 1);
+         ASSERT_TRUE(QFile::remove(t.at("paper.pdf")));
+         t.newcomer("sigconf", "download/paper.pdf");
+         t.shows("download/paper.pdf", "sigconf");
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.shows("download/paper.pdf", "sigconf");
+     }},
+    {"TwoNamesOfOneFileThenTheTrashThroughOne", [](PapersKeepTheirMarks &t) {
+         t.markedPaper("through x", "x/paper.pdf", 1);
+         QDir().mkpath(t.at("y"));
+         ASSERT_EQ(::link(QFile::encodeName(t.at("x/paper.pdf")), QFile::encodeName(t.at("y/same.pdf"))), 0);
+         t.mark("through y", "y/same.pdf", 3);
+         t.shows("x/paper.pdf", "through x");
+         t.shows("y/same.pdf", "through y");
+         t.shows("x/paper.pdf", "through x");
+         t.trashInReader();
+         t.newcomer("testmath", "x/paper.pdf");
+         t.shows("x/paper.pdf");
+         t.shows("y/same.pdf", "through y");
+         t.putBack("paper.pdf", "x/back.pdf");
+         t.shows("x/back.pdf", "through x");
+     }},
     {"RenamedOutsideAfterLeavingTheHistory", [](PapersKeepTheirMarks &t) {
          t.markedPaper("sigconf", "paper.pdf", 2);
          t.markedPaper("other", "other.pdf", 1);
@@ -335,12 +408,201 @@ TEST_F(PapersKeepTheirMarks, AReadOnlyReadersMarksJoinThePaperAnotherReaderRenam
     pane->annotations()->addMarkup(QStringLiteral("underline"), QString());
     ASSERT_TRUE(pane->annotations()->markupsUnsaved());
 
+    const QStringList unsavedBefore = unsavedMarkups();
     platform::DataFolderAccess::shared().holdWritesBack(false);
     EXPECT_EQ(model.pdfDocumentURL(), QUrl::fromLocalFile(at("renamed.pdf")));
     const annotations::MarkupFileContent stored = annotations::readMarkupFile(newMarkups);
     ASSERT_TRUE(stored.markups);
     EXPECT_EQ(stored.markups->size(), 2u);
     EXPECT_FALSE(QFileInfo::exists(oldMarkups));
+    // Written: the quit names nothing of it as lost.
+    EXPECT_EQ(unsavedMarkups().size(), unsavedBefore.size() - 1);
+}
+
+// A read-only reader opening a newcomer at a name another paper left
+// decides as the writing reader would: it shows the newcomer bare and
+// moves nothing. Once it may write, it settles the name first, so that
+// the newcomer's marks and the old paper's stay apart, each paper's
+// record its own.
+TEST_F(PapersKeepTheirMarks, AReadOnlyReaderKeepsANewcomersMarksApartFromThePaperThatLeft)
+{
+    markedPaper("sigconf", "a.pdf", 2);
+    flushStores();
+    const std::optional<notes::NotePaper> before = notes::PaperNotesStore::shared().paper(records.at("sigconf"));
+    folvan::test::HeldDataFolder held;
+    ASSERT_TRUE(QFile::remove(at("a.pdf")));
+    newcomer("testmath", "a.pdf");
+    shows("a.pdf");
+    mark("testmath", "a.pdf", 1);
+    EXPECT_EQ(notes::PaperNotesStore::shared().paper(records.at("sigconf")), before);
+
+    held.otherQuits();
+    ASSERT_TRUE(platform::DataFolderAccess::shared().retry());
+    EXPECT_FALSE(pane->annotations()->markupsUnsaved());
+    shows("a.pdf", "testmath");
+    newcomer("sigconf", "download/a.pdf");
+    shows("download/a.pdf", "sigconf");
+}
+
+// A highlight whose save failed is named at quit when the pane lets go of
+// its paper, found nowhere, for a newcomer at its name: the newcomer's own
+// saves under that name do not clear it.
+TEST_F(PapersKeepTheirMarks, AnUnsavedMarkOfAPaperFoundNowhereIsNamedAtQuit)
+{
+    markedPaper("sigconf", "lost.pdf", 2);
+    flushStores();
+    const qsizetype named = unsavedMarkups().size();
+    whileTheDiskIsFull([this] {
+        model::SharedPDFViewModel &model = *pane->viewModel();
+        model.pageSelectionChanged(model.pdfDocument()->page(0).selection(engine::PdfTextRange{0, 4}));
+        pane->annotations()->addMarkup(QStringLiteral("underline"), QString());
+    });
+    ASSERT_TRUE(pane->annotations()->markupsUnsaved());
+    ASSERT_TRUE(QFile::remove(at("lost.pdf")));
+    newcomer("testmath", "lost.pdf");
+    shows("lost.pdf");
+    retryUnsavedSideFiles();
+    mark("testmath", "lost.pdf", 1);
+    EXPECT_EQ(unsavedMarkups().size(), named + 1);
+}
+
+// A reader killed at any moment of a settling of names loses no mark. Each
+// operation below runs in a reader of its own (this test program, started
+// again) that is killed after the settling's first, second, ... file
+// operation (the journal's write, each rename), or, last, lets it finish
+// and ends before anything else is written. A reader started afterwards
+// on the same folders gives every paper its own marks.
+struct KilledOperation {
+    const char *name;
+    std::function<void(PapersKeepTheirMarks &)> before; // run, then everything written
+    std::function<void(PapersKeepTheirMarks &)> killed; // killed inside
+    std::function<void(PapersKeepTheirMarks &)> after;  // the next reader's checks
+};
+
+void PrintTo(const KilledOperation &operation, std::ostream *out)
+{
+    *out << operation.name;
+}
+
+const KilledOperation kKilledOperations[] = {
+    {"TheTrash", [](PapersKeepTheirMarks &t) { t.markedPaper("sigconf", "paper.pdf", 2); },
+     [](PapersKeepTheirMarks &t) { t.trashInReader(); },
+     [](PapersKeepTheirMarks &t) {
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.putBack("paper.pdf", "back.pdf");
+         t.shows("back.pdf", "sigconf");
+     }},
+    {"ARename", [](PapersKeepTheirMarks &t) { t.markedPaper("sigconf", "paper.pdf", 2); },
+     [](PapersKeepTheirMarks &t) { t.renameInReader("renamed"); },
+     [](PapersKeepTheirMarks &t) {
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.shows("renamed.pdf", "sigconf");
+     }},
+    {"TheOpenOfAPaperRenamedOutside",
+     [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.markedPaper("other", "other.pdf", 1);
+         t.mv("paper.pdf", "renamed.pdf");
+     },
+     [](PapersKeepTheirMarks &t) { ASSERT_TRUE(t.openAndRead("renamed.pdf")); },
+     [](PapersKeepTheirMarks &t) {
+         t.shows("renamed.pdf", "sigconf");
+         t.newcomer("testmath", "paper.pdf");
+         t.shows("paper.pdf");
+         t.shows("other.pdf", "other");
+     }},
+    {"TheOpenOfANewcomerAtANameLeft",
+     [](PapersKeepTheirMarks &t) {
+         t.markedPaper("sigconf", "paper.pdf", 2);
+         t.markedPaper("other", "other.pdf", 1);
+         ASSERT_TRUE(QFile::remove(t.at("paper.pdf")));
+         t.newcomer("testmath", "paper.pdf");
+     },
+     [](PapersKeepTheirMarks &t) { ASSERT_TRUE(t.openAndRead("paper.pdf")); },
+     [](PapersKeepTheirMarks &t) {
+         t.shows("paper.pdf");
+         t.newcomer("sigconf", "download/paper.pdf");
+         t.shows("download/paper.pdf", "sigconf");
+     }},
+};
+
+class KilledSettling : public PapersKeepTheirMarks, public ::testing::WithParamInterface<KilledOperation> {
+public:
+    // Runs `operation` in a reader of its own on `folder`, killed at the
+    // settling's file operation `killAt` (0: none); whether it was killed.
+    bool runKilled(const KilledOperation &operation, const QString &folder, int killAt)
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FOLVAN_KILLED_OPERATION"), QString::fromLatin1(operation.name));
+        environment.insert(QStringLiteral("FOLVAN_KILLED_AT"), QString::number(killAt));
+        environment.insert(QStringLiteral("FOLVAN_KILLED_HOME"), folder);
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=KilledSettlingChild.DISABLED_RunsTheOperation"),
+                     QStringLiteral("--gtest_also_run_disabled_tests")});
+        EXPECT_TRUE(child.waitForFinished(120000));
+        const bool killed = child.exitStatus() == QProcess::CrashExit;
+        if (!killed) {
+            EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+        }
+        return killed;
+    }
+};
+
+TEST_P(KilledSettling, LosesNoMarkWhereverTheReaderIsKilled)
+{
+    const KilledOperation &operation = GetParam();
+    for (int killAt = 1;; ++killAt) {
+        SCOPED_TRACE("killed at file operation " + std::to_string(killAt));
+        home = path(QStringLiteral("run-%1").arg(killAt));
+        const bool killed = runKilled(operation, home, killAt);
+        // A reader started on what the killed one left.
+        folvan::test::pointHomeAt(home);
+        pane = makePane();
+        records.clear();
+        pages = {{"sigconf", 2}, {"other", 1}}; // as the operations mark them
+        keepsPlace = false;
+        operation.after(*this);
+        if (!killed || HasFailure())
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, KilledSettling, ::testing::ValuesIn(kKilledOperations),
+                         [](const ::testing::TestParamInfo<KilledOperation> &info) {
+                             return std::string(info.param.name);
+                         });
+
+// The reader that KilledSettling starts: it runs the operation named in its
+// environment on the folder named there, and is killed where it says.
+class KilledSettlingChild : public PapersKeepTheirMarks {};
+
+TEST_F(KilledSettlingChild, DISABLED_RunsTheOperation)
+{
+    const QString name = qEnvironmentVariable("FOLVAN_KILLED_OPERATION");
+    const auto operation = std::find_if(std::begin(kKilledOperations), std::end(kKilledOperations),
+                                        [&name](const KilledOperation &known) { return name == known.name; });
+    ASSERT_NE(operation, std::end(kKilledOperations));
+    home = qEnvironmentVariable("FOLVAN_KILLED_HOME");
+    folvan::test::pointHomeAt(home);
+    pane = makePane();
+    operation->before(*this);
+    flushStores();
+    int operations = 0;
+    const int killAt = qEnvironmentVariableIntValue("FOLVAN_KILLED_AT");
+    PaperAccount::setFileOperationProbe([&operations, killAt] {
+        if (++operations == killAt)
+            ::kill(::getpid(), SIGKILL);
+    });
+    operation->killed(*this);
+    PaperAccount::setFileOperationProbe({});
+    // Ends before the library written 0.35 s later, as a reader killed then.
+    std::fflush(nullptr);
+    ::_exit(HasFailure() ? 1 : 0);
 }
 
 } // namespace folvan::pane::test
