@@ -29,6 +29,9 @@
 
 int main(int argc, char **argv)
 {
+    // The notes library, which knows every paper ever opened, is read while
+    // the application and its window are made.
+    folvan::notes::PaperNotesStore::readAhead();
     // Custom URL schemes and the engine's switches must be set before the
     // application object exists.
     folvan::app::registerUrlSchemes();

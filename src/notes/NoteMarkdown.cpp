@@ -7,6 +7,7 @@ namespace folvan::notes {
 
 QString PaperNotesStore::markdown(const PaperNote &note) const
 {
+    ensureLoaded();
     const QString heading = note.title.trimmed();
     QString text = QStringLiteral("# ") + (heading.isEmpty() ? QStringLiteral("未命名笔记") : heading);
 

@@ -27,6 +27,7 @@ qsizetype PaperNotesStore::noteIndex(const QUuid &id, bool liveOnly) const
 
 std::optional<NotePaper> PaperNotesStore::paper(const std::optional<QUuid> &id) const
 {
+    ensureLoaded();
     if (!id)
         return std::nullopt;
     const qsizetype at = paperIndex().position(*id);
@@ -35,6 +36,7 @@ std::optional<NotePaper> PaperNotesStore::paper(const std::optional<QUuid> &id) 
 
 std::optional<PaperNote> PaperNotesStore::note(const std::optional<QUuid> &id) const
 {
+    ensureLoaded();
     if (!id)
         return std::nullopt;
     const qsizetype index = noteIndex(*id, true);
@@ -44,6 +46,7 @@ std::optional<PaperNote> PaperNotesStore::note(const std::optional<QUuid> &id) c
 void PaperNotesStore::update(const QUuid &id, const std::optional<QString> &title,
                              const std::optional<QString> &body)
 {
+    ensureLoaded();
     const qsizetype index = noteIndex(id, true);
     if (index < 0)
         return;
@@ -59,6 +62,7 @@ void PaperNotesStore::update(const QUuid &id, const std::optional<QString> &titl
 
 void PaperNotesStore::trash(const QUuid &id)
 {
+    ensureLoaded();
     const qsizetype index = noteIndex(id, false);
     if (index < 0)
         return;
@@ -69,11 +73,13 @@ void PaperNotesStore::trash(const QUuid &id)
 
 bool PaperNotesStore::canUndoDelete() const
 {
+    ensureLoaded();
     return std::any_of(m_notes.cbegin(), m_notes.cend(), [](const PaperNote &n) { return !n.isLive(); });
 }
 
 void PaperNotesStore::undoDelete()
 {
+    ensureLoaded();
     // The latest deletion wins; of equal times the first in the list.
     qsizetype chosen = -1;
     for (qsizetype i = 0; i < m_notes.size(); ++i) {
@@ -90,6 +96,7 @@ void PaperNotesStore::undoDelete()
 
 void PaperNotesStore::associate(const QUuid &noteID, const QUuid &paperID, std::optional<std::int64_t> page)
 {
+    ensureLoaded();
     const qsizetype index = noteIndex(noteID, false);
     if (index < 0 || !paper(paperID))
         return;
@@ -107,6 +114,7 @@ void PaperNotesStore::associate(const QUuid &noteID, const QUuid &paperID, std::
 QList<PaperNote> PaperNotesStore::search(const QString &query, const std::optional<QUuid> &paperID,
                                          bool currentOnly) const
 {
+    ensureLoaded();
     QStringList tokens = searchTokens(query);
     for (QString &token : tokens)
         token = searchFolded(token);

@@ -35,19 +35,38 @@ public:
     QList<qsizetype> ofDocument(const QString &documentID) const { return m_documents.values(documentID); }
     // The records that left side files under the name `path`.
     QList<qsizetype> leftAt(const QString &path) const { return m_leftBehind.values(nameKey(path)); }
+    // Whether two records (of `papers`, which the index was built from) may
+    // be of one file: they hold one name, or know the same file numbers and
+    // fingerprint.
+    bool mayHoldOneFileTwice(const QList<NotePaper> &papers) const;
 
     // How names are compared: canonically decomposed.
     static QString nameKey(const QString &path);
 
 private:
+    // Positions by key; most keys have one, kept apart from the few others.
+    class Positions {
+    public:
+        void insert(const QString &key, qsizetype at);
+        void remove(const QString &key, qsizetype at);
+        QList<qsizetype> values(const QString &key) const;
+        void reserve(qsizetype size) { m_first.reserve(size); }
+        // The keys that have more than one position.
+        QList<QString> sharedKeys() const { return m_more.uniqueKeys(); }
+
+    private:
+        QHash<QString, qsizetype> m_first;
+        QMultiHash<QString, qsizetype> m_more;
+    };
+
     void add(qsizetype at, const NotePaper &paper);
     void remove(qsizetype at, const NotePaper &paper);
 
     QHash<QUuid, qsizetype> m_ids;
-    QMultiHash<QString, qsizetype> m_names;
-    QMultiHash<QString, qsizetype> m_identities;
-    QMultiHash<QString, qsizetype> m_documents;
-    QMultiHash<QString, qsizetype> m_leftBehind;
+    Positions m_names;
+    Positions m_identities;
+    Positions m_documents;
+    Positions m_leftBehind;
 };
 
 } // namespace folvan::notes

@@ -16,7 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSet>
+
+#include <future>
 
 namespace folvan::notes {
 
@@ -91,7 +94,7 @@ QHash<QUuid, QUuid> joinRecordsOfOneFile(PaperNotesFile *file, const QSet<QUuid>
             groupOf.append(groups++);
             continue;
         }
-        const QString pathKey = paper.path.normalized(QString::NormalizationForm_D);
+        const QString pathKey = PaperIndex::nameKey(paper.path);
         const QString fileKey = paper.fileIdentity && paper.fileFingerprint
                                     ? *paper.fileIdentity + QLatin1Char('\n') + *paper.fileFingerprint
                                     : QString();
@@ -162,19 +165,29 @@ PaperNotesStore::PaperNotesStore(const QString &filePath, const platform::Prefer
     , m_journalName(QFileInfo(filePath).fileName() + QStringLiteral(".settling-")
                     + QUuid::createUuid().toString(QUuid::Id128).left(12))
 {
-    load();
-    if (!platform::DataFolderAccess::shared().readOnly())
-        finishInterruptedSettlings();
+    m_legacyPad = legacyPad(defaults);
     // A reader that was read-only writes what it holds once it may, after
     // what a killed reader left unfinished.
     connect(&platform::DataFolderAccess::shared(), &platform::DataFolderAccess::readOnlyChanged, this, [this] {
+        ensureLoaded();
         if (!platform::DataFolderAccess::shared().readOnly()) {
             finishInterruptedSettlings();
             flush();
         }
     });
+}
+
+void PaperNotesStore::ensureLoaded() const
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    auto *self = const_cast<PaperNotesStore *>(this);
+    self->load();
+    if (!platform::DataFolderAccess::shared().readOnly())
+        self->finishInterruptedSettlings();
     if (m_writable && !m_legacyImported)
-        importLegacyPad(defaults);
+        self->importLegacyPad();
 }
 
 PaperNotesStore::~PaperNotesStore()
@@ -200,6 +213,8 @@ QString PaperNotesStore::defaultFilePath()
 
 void PaperNotesStore::setPapers(const QList<NotePaper> &papers)
 {
+    ensureLoaded();
+    ++m_changes;
     m_papers = papers;
     m_indexStale = true;
     emit papersChanged();
@@ -207,6 +222,7 @@ void PaperNotesStore::setPapers(const QList<NotePaper> &papers)
 
 const PaperIndex &PaperNotesStore::paperIndex() const
 {
+    ensureLoaded();
     if (m_indexStale) {
         m_index.rebuild(m_papers);
         m_indexStale = false;
@@ -216,8 +232,10 @@ const PaperIndex &PaperNotesStore::paperIndex() const
 
 void PaperNotesStore::updatePapers(const QList<NotePaper> &changed, const QList<NotePaper> &added)
 {
+    ensureLoaded();
     if (changed.isEmpty() && added.isEmpty())
         return;
+    ++m_changes;
     const PaperIndex &index = paperIndex();
     for (const NotePaper &record : changed) {
         const qsizetype at = index.position(record.id);
@@ -245,6 +263,7 @@ QString PaperNotesStore::journalPath() const
 
 bool PaperNotesStore::writeAhead(const QList<NotePaper> &records, const QList<PlannedRename> &renames, QString *error)
 {
+    ensureLoaded();
     if (!keepsPaperRecords() || platform::DataFolderAccess::shared().holdsBack(m_file)) {
         if (error)
             *error = m_writable ? platform::DataFolderAccess::heldBackText() : m_error;
@@ -300,6 +319,8 @@ void PaperNotesStore::finishInterruptedSettlings()
 
 void PaperNotesStore::setNotes(const QList<PaperNote> &notes)
 {
+    ensureLoaded();
+    ++m_changes;
     m_notes = notes;
     emit notesChanged();
 }
@@ -315,37 +336,93 @@ void PaperNotesStore::setError(const QString &error)
 // A file that exists but cannot be read is left as it is: the store stays
 // empty and never writes for the rest of its life, so that nothing the user
 // wrote earlier is lost to an overwrite.
+namespace {
+
+// The library as read from its file, off the main thread or on it.
+struct ReadLibrary {
+    platform::StoredRead read = platform::StoredRead::Absent;
+    platform::StoredFileVersion version;
+    QString failure;
+    std::optional<PaperNotesFile> stored; // as the file holds it
+    // A library that holds one file twice is mended as it is read, and
+    // written so once the store writes.
+    PaperNotesFile mended;
+    QHash<QUuid, QUuid> joined;
+    PaperIndex index; // of mended.papers
+};
+
+ReadLibrary readLibrary(const QString &path)
+{
+    ReadLibrary library;
+    QByteArray data;
+    library.read = platform::readStoredFile(path, &data, &library.failure, &library.version);
+    if (library.read == platform::StoredRead::Read)
+        library.stored = decodePaperNotesFile(data, QFileInfo(path).fileName(), &library.failure);
+    if (library.stored) {
+        library.mended = *library.stored;
+        library.index.rebuild(library.mended.papers);
+        if (library.index.mayHoldOneFileTwice(library.mended.papers)) {
+            library.joined = joinRecordsOfOneFile(&library.mended);
+            if (!library.joined.isEmpty())
+                library.index.rebuild(library.mended.papers);
+        }
+    }
+    return library;
+}
+
+struct ReadAhead {
+    QString path;
+    std::future<ReadLibrary> library;
+};
+
+std::optional<ReadAhead> &pendingReadAhead()
+{
+    static std::optional<ReadAhead> pending;
+    return pending;
+}
+
+} // namespace
+
+void PaperNotesStore::readAhead()
+{
+    const QString path = defaultFilePath();
+    if (!path.isEmpty())
+        pendingReadAhead() = ReadAhead{path, std::async(std::launch::async, readLibrary, path)};
+}
+
 void PaperNotesStore::load()
 {
-    QByteArray data;
-    QString failure;
-    const platform::StoredRead read = platform::readStoredFile(m_file, &data, &failure, &m_seen);
-    if (read == platform::StoredRead::Absent)
+    ReadLibrary library;
+    std::optional<ReadAhead> &ahead = pendingReadAhead();
+    if (ahead && ahead->path == m_file) {
+        library = ahead->library.get();
+        ahead.reset();
+    } else {
+        library = readLibrary(m_file);
+    }
+    m_seen = library.version;
+    if (library.read == platform::StoredRead::Absent)
         return;
-    std::optional<PaperNotesFile> file;
-    if (read == platform::StoredRead::Read)
-        file = decodePaperNotesFile(data, QFileInfo(m_file).fileName(), &failure);
-    if (!file) {
+    if (!library.stored) {
         m_writable = false;
-        setError(kLoadFailed + failure);
+        setError(kLoadFailed + library.failure);
         return;
     }
-    m_base = *file;
-    // A library that holds one file twice is mended as it is read, and
-    // written so once this store writes.
-    const QHash<QUuid, QUuid> joined = joinRecordsOfOneFile(&*file);
-    setPapers(file->papers);
-    setNotes(file->notes);
-    m_legacyImported = file->legacyImported;
-    if (!joined.isEmpty()) {
+    m_base = std::move(*library.stored);
+    setPapers(library.mended.papers);
+    m_index = std::move(library.index);
+    m_indexStale = false;
+    setNotes(library.mended.notes);
+    m_legacyImported = library.mended.legacyImported;
+    if (!library.joined.isEmpty()) {
         schedule();
-        platform::NotificationCenter::shared().post(PaperRecordsJoined{joined});
+        platform::NotificationCenter::shared().post(PaperRecordsJoined{library.joined});
     }
 }
 
 // Each non-empty slot of the older notes pad becomes a note without a paper.
 // The pad's keys stay as they are.
-void PaperNotesStore::importLegacyPad(const platform::Preferences &defaults)
+QList<PaperNote> PaperNotesStore::legacyPad(const platform::Preferences &defaults)
 {
     const auto storedString = [&defaults](const QString &key) -> std::optional<QString> {
         const QVariant value = defaults.value(key);
@@ -365,8 +442,14 @@ void PaperNotesStore::importLegacyPad(const platform::Preferences &defaults)
         note.body = text;
         imported.append(note);
     }
-    if (!imported.isEmpty())
-        setNotes(m_notes + imported);
+    return imported;
+}
+
+void PaperNotesStore::importLegacyPad()
+{
+    if (!m_legacyPad.isEmpty())
+        setNotes(m_notes + m_legacyPad);
+    m_legacyPad.clear();
     m_legacyImported = true;
     m_dirty = true;
     flush();
@@ -374,6 +457,7 @@ void PaperNotesStore::importLegacyPad(const platform::Preferences &defaults)
 
 void PaperNotesStore::schedule()
 {
+    ensureLoaded();
     // A library that could not be read is never written over: what is
     // typed now lives in memory only, and the quit alert names it.
     if (!m_writable) {
@@ -381,10 +465,40 @@ void PaperNotesStore::schedule()
         return;
     }
     m_dirty = true;
-    m_pending->schedule(m_saveDelay, [this] { flush(); });
+    ++m_changes;
+    m_pending->schedule(m_saveDelay, [this] { writeInBackground(); });
+}
+
+void PaperNotesStore::writeInBackground()
+{
+    if (!m_dirty || !m_writable || m_file.isEmpty())
+        return;
+    // The library is made into bytes off the main thread (a long reading
+    // life makes it megabytes), then written here, unless it changed
+    // meanwhile: the newer change is written in its turn.
+    PaperNotesFile file;
+    file.papers = m_papers;
+    file.notes = m_notes;
+    file.legacyImported = m_legacyImported;
+    const quint64 changes = m_changes;
+    platform::runConcurrently([store = QPointer<PaperNotesStore>(this), file = std::move(file), changes] {
+        QByteArray bytes;
+        if (!encodePaperNotesFile(file, &bytes, nullptr))
+            bytes.clear();
+        platform::runOnMain([store, bytes = std::move(bytes), changes] {
+            if (store && store->m_dirty && store->m_changes == changes)
+                store->write(bytes.isEmpty() ? std::nullopt : std::optional<QByteArray>(bytes));
+        });
+    });
 }
 
 void PaperNotesStore::flush()
+{
+    ensureLoaded();
+    write(std::nullopt);
+}
+
+void PaperNotesStore::write(const std::optional<QByteArray> &encoded)
 {
     m_pending->cancel();
     if (!m_dirty || !m_writable)
@@ -406,7 +520,9 @@ void PaperNotesStore::flush()
         for (int round = 0; round < 4 && !written; ++round) {
             QByteArray bytes;
             QByteArray current;
-            if (!encodePaperNotesFile(file, &bytes, &failure))
+            if (round == 0 && encoded)
+                bytes = *encoded;
+            else if (!encodePaperNotesFile(file, &bytes, &failure))
                 break;
             const platform::StoredWrite result = platform::writeStoredFile(m_file, &m_seen, bytes, &current, &failure);
             if (result == platform::StoredWrite::Failed)
@@ -457,7 +573,9 @@ void PaperNotesStore::flush()
 
 void PaperNotesStore::takeInChanges()
 {
-    if (!m_writable || m_file.isEmpty())
+    ensureLoaded();
+    // Most of the time nothing changed: the file is not read then.
+    if (!m_writable || m_file.isEmpty() || platform::storedFileVersion(m_file) == m_seen)
         return;
     QByteArray bytes;
     platform::StoredFileVersion version;

@@ -48,8 +48,9 @@ public:
     static constexpr int kRetryDelayFactor = 10;
     static const QString kFileName;   // "paper-notes-v1.json"
 
-    // A store on the library file at `filePath`: loads it, takes over the
-    // older notes pad from `defaults` once in the library's life, and saves
+    // A store on the library file at `filePath`: loads it (as it is first
+    // used), takes over the older notes pad from `defaults` once in the
+    // library's life, and saves
     // `saveDelaySeconds` after the last change. An empty path means there is
     // nowhere to save: the store works in memory and reports each save as
     // failed. `defaults` is read only during construction.
@@ -65,13 +66,27 @@ public:
     // Folvan/Notes/paper-notes-v1.json in the data folder; empty when the
     // platform has no data folder.
     static QString defaultFilePath();
+    // Starts reading the default file off the main thread, as the program
+    // starts: the store made on it later takes what was read (waiting for
+    // it if need be) instead of reading it on the main thread.
+    static void readAhead();
 
     QString filePath() const { return m_file; }
 
     // The published lists. Whoever changes them through the setters calls
     // schedule() afterwards, as the store's own operations do.
-    QList<NotePaper> papers() const { return m_papers; }
+    QList<NotePaper> papers() const
+    {
+        ensureLoaded();
+        return m_papers;
+    }
     void setPapers(const QList<NotePaper> &papers);
+    // The list papers() gives, without a copy: it changes with the store.
+    const QList<NotePaper> &paperRecords() const
+    {
+        ensureLoaded();
+        return m_papers;
+    }
     // The paper records by name, file numbers and /ID (PaperIndex.h), as
     // papers() holds them now.
     const PaperIndex &paperIndex() const;
@@ -85,12 +100,20 @@ public:
     // when that cannot be done (or the library keeps no records, or
     // another reader holds the data folder): nothing may move then.
     bool writeAhead(const QList<NotePaper> &records, const QList<PlannedRename> &renames, QString *error = nullptr);
-    QList<PaperNote> notes() const { return m_notes; }
+    QList<PaperNote> notes() const
+    {
+        ensureLoaded();
+        return m_notes;
+    }
     void setNotes(const QList<PaperNote> &notes);
 
     // The last load or save failure; empty when there is none.
-    QString error() const { return m_error; }
-    bool hasError() const { return !m_error.isEmpty(); }
+    QString error() const
+    {
+        ensureLoaded();
+        return m_error;
+    }
+    bool hasError() const { return !error().isEmpty(); }
 
     // Marks the library changed and (re)starts the deferred save. Once the
     // file failed to load nothing is written; the change is only noted as
@@ -127,7 +150,11 @@ public:
     // Whether the identifiers registerPaper gives last beyond this run:
     // false while the library file could not be read, or there is none, so
     // that nothing else is named after a record no file will hold.
-    bool keepsPaperRecords() const { return m_writable && !m_file.isEmpty(); }
+    bool keepsPaperRecords() const
+    {
+        ensureLoaded();
+        return m_writable && !m_file.isEmpty();
+    }
     // A readable file of the paper record, or nothing.
     std::optional<QString> resolve(const std::optional<QUuid> &paperID) const;
 
@@ -163,8 +190,18 @@ signals:
     void errorChanged();
 
 private:
+    // The library is read on first use, not when the store is made: the
+    // window is made meanwhile (readAhead).
+    void ensureLoaded() const;
     void load();
-    void importLegacyPad(const platform::Preferences &defaults);
+    // The write of a scheduled save: the bytes made off the main thread.
+    void writeInBackground();
+    // Writes the library: `encoded`, made from it as it is now, or made here.
+    void write(const std::optional<QByteArray> &encoded);
+    // The older notes pad's slots as notes, read as the store is made, and
+    // taken into the library once, the first time it is read.
+    static QList<PaperNote> legacyPad(const platform::Preferences &defaults);
+    void importLegacyPad();
     void setError(const QString &error);
     // Takes in the library another reader wrote (`bytes`); false when it
     // does not read and was set aside (`notice` names where), or could not
@@ -188,9 +225,14 @@ private:
     QString m_error;
     QString m_file;
     bool m_legacyImported = false;
+    QList<PaperNote> m_legacyPad;
+    mutable bool m_loaded = false;
     bool m_writable = true;
     platform::MainWorkItem *m_pending;
     bool m_dirty = false;
+    // Counts the changes of the lists: a write made from an older state is
+    // not written.
+    quint64 m_changes = 0;
     double m_saveDelay;
     // The file as this store last read or wrote it, and what it held then.
     platform::StoredFileVersion m_seen;

@@ -49,6 +49,7 @@ void PaperNotesStore::describeFile(NotePaper *record, const QString &filePath)
 
 QUuid PaperNotesStore::registerPaper(const QString &filePath)
 {
+    ensureLoaded();
     const QString path = platform::standardizedPath(QFileInfo(filePath).absoluteFilePath());
     const std::optional<QString> identity = platform::fileIdentity(filePath);
 
@@ -86,6 +87,7 @@ QUuid PaperNotesStore::registerPaper(const QString &filePath)
 
 void PaperNotesStore::paperMoved(const QString &from, const QString &to)
 {
+    ensureLoaded();
     const QString oldPath = platform::standardizedPath(QFileInfo(from).absoluteFilePath());
     const QString newPath = platform::standardizedPath(QFileInfo(to).absoluteFilePath());
     if (oldPath == newPath)
@@ -114,6 +116,7 @@ void PaperNotesStore::paperMoved(const QString &from, const QString &to)
 
 std::optional<QString> PaperNotesStore::resolve(const std::optional<QUuid> &paperID) const
 {
+    ensureLoaded();
     const std::optional<NotePaper> record = paper(paperID);
     if (!record)
         return std::nullopt;

@@ -111,7 +111,7 @@ public:
     explicit Settlement(PaperAccount &account)
         : m_account(account)
         , m_store(account.m_papers)
-        , m_base(m_store.papers())
+        , m_base(m_store.paperRecords())
         , m_index(m_store.paperIndex())
     {
     }
@@ -506,7 +506,9 @@ private:
 
     PaperAccount &m_account;
     notes::PaperNotesStore &m_store;
-    const QList<NotePaper> m_base;
+    // The library's list itself: read until the settling's records are
+    // taken in, without a copy of every record ever made.
+    const QList<NotePaper> &m_base;
     const notes::PaperIndex &m_index;
     std::map<qsizetype, NotePaper> m_changed;
     std::deque<NotePaper> m_added;

@@ -9,13 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDirIterator>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -233,6 +233,11 @@ private:
 
 } // namespace
 
+StoredFileVersion storedFileVersion(const QString &path)
+{
+    return versionAt(path);
+}
+
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error)
 {
     const QString target = writeTarget(path, error);
@@ -323,13 +328,36 @@ StoredRead readStoredFile(const QString &path, QByteArray *data, QString *error,
 
 int removeLeftoverTemporaryFiles(const QString &folder)
 {
+    // Read entry by entry, as the folder may hold every paper's side files:
+    // only a name that ends as a temporary one does is looked at further.
     int removed = 0;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        if (temporaryName().match(it.fileName()).hasMatch() && QFile::remove(file))
+    const QByteArray native = QFile::encodeName(folder);
+    DIR *dir = ::opendir(native.constData());
+    if (!dir)
+        return 0;
+    QStringList subfolders;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::size_t length = std::strlen(entry->d_name);
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        const QString path = QDir(folder).filePath(QFile::decodeName(entry->d_name));
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+                continue;
+            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            subfolders << path;
+        } else if (type == DT_REG && length > 12 && std::strncmp(entry->d_name + length - 12, ".json.", 6) == 0
+                   && temporaryName().match(QFile::decodeName(entry->d_name)).hasMatch() && QFile::remove(path)) {
             ++removed;
+        }
     }
+    ::closedir(dir);
+    for (const QString &subfolder : std::as_const(subfolders))
+        removed += removeLeftoverTemporaryFiles(subfolder);
     return removed;
 }
 

@@ -28,6 +28,10 @@ struct StoredFileVersion {
     friend bool operator==(const StoredFileVersion &, const StoredFileVersion &) = default;
 };
 
+// The version of what lies at `path` now (followed through links), read
+// without reading the file: whether a store's file changed since.
+StoredFileVersion storedFileVersion(const QString &path);
+
 // Reads a stored file whole. Only a regular file is opened for reading
 // (opening a FIFO would wait for a writer forever); anything else at `path`
 // is unreadable and left as it is. Absent (nothing there, or a dangling

@@ -26,16 +26,24 @@ protected:
 
     QString notesFile() const { return path(QStringLiteral("notes/paper-notes-v1.json")); }
 
+    // A store that has read its file, as a reader's has once it started.
     std::unique_ptr<notes::PaperNotesStore> openStore(double delay = notes::PaperNotesStore::kSaveDelaySeconds)
     {
-        return std::make_unique<notes::PaperNotesStore>(notesFile(), *prefs, delay);
+        auto store = std::make_unique<notes::PaperNotesStore>(notesFile(), *prefs, delay);
+        store->notes();
+        return store;
     }
 
     QByteArray fileBytes() const { return readTestFile(notesFile()); }
     void writeFile(const QByteArray &bytes) { ASSERT_TRUE(writeTestFile(notesFile(), bytes)); }
 
-    // Lets `ms` milliseconds pass on the test's clock.
-    void elapse(int ms) { clock.advance(ms / 1000.0); }
+    // Lets `ms` milliseconds pass on the test's clock, and what came due
+    // run to its end (a save makes its bytes off the main thread).
+    void elapse(int ms)
+    {
+        clock.advance(ms / 1000.0);
+        waitForIdle();
+    }
     // Waits until the wall clock has moved on, so that two stamps differ.
     static void nextInstant()
     {
