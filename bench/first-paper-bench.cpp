@@ -12,7 +12,10 @@
 //         -- folvan --pdf paper.pdf -- evince paper.pdf
 //   With --shots, the settled screen of every run is saved as
 //   DIR/PROGRAM-RUN.png, to be looked at. Each run gets a fresh HOME and
-//   XDG folders, so no program finds the state of an earlier run.
+//   XDG folders, so no program finds the state of an earlier run; a
+//   program given as "--data=DATA PROGRAM ARGS..." finds a copy of the
+//   folder DATA as its XDG data folder (made before its clock starts), such
+//   as the ten-thousand-paper library of folvan-library-bench --generate.
 
 #include "BenchArgs.h"
 #include "BenchStats.h"
@@ -40,10 +43,25 @@ constexpr double kLongestMs = 30000;
 struct Command {
     QString program;
     QStringList arguments;
+    QString data; // copied into each run's XDG data folder; empty: none
     std::vector<double> times;
 
-    QString name() const { return QFileInfo(program).fileName(); }
+    QString name() const { return QFileInfo(program).fileName() + (data.isEmpty() ? QString() : QStringLiteral("+data")); }
 };
+
+// Copies the folder `from` into `to`, what is in it and below.
+bool copyFolder(const QString &from, const QString &to)
+{
+    const QDir source(from);
+    if (!source.exists() || !QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry : source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString target = QDir(to).filePath(entry.fileName());
+        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
 
 // Tells from the frames of the screen, each seen at a time (ms), when it
 // settled: the time of its last change before it stayed the same for
@@ -103,7 +121,12 @@ std::optional<Settled> timeToSettledPaper(const Command &command, QScreen *scree
     const QByteArray name = command.name().toLocal8Bit();
     QTemporaryDir home;
     QProcess process;
-    process.setProcessEnvironment(freshHomeEnvironment(home));
+    const QProcessEnvironment environment = freshHomeEnvironment(home);
+    if (!command.data.isEmpty() && !copyFolder(command.data, environment.value(QStringLiteral("XDG_DATA_HOME")))) {
+        std::fprintf(stderr, "%s run %d: cannot copy %s\n", name.constData(), run, qPrintable(command.data));
+        return std::nullopt;
+    }
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
@@ -162,7 +185,7 @@ int main(int argc, char **argv)
     const QStringList arguments = BenchArgs::fromArgv(argc, argv);
     const qsizetype firstCommand = arguments.indexOf(QStringLiteral("--"));
     BenchArgs args(arguments.mid(0, firstCommand),
-                   "usage: first-paper-bench [--runs N] [--shots DIR] -- PROGRAM ARGS... [-- PROGRAM ARGS...]...\n");
+                   "usage: first-paper-bench [--runs N] [--shots DIR] -- [--data=DATA] PROGRAM ARGS... [-- ...]...\n");
     const int runs = args.intOption(QStringLiteral("--runs"), 5);
     const QString shots = args.option(QStringLiteral("--shots"));
     args.positional(0, 0);
@@ -171,10 +194,16 @@ int main(int argc, char **argv)
         qsizetype next = arguments.indexOf(QStringLiteral("--"), at + 1);
         if (next < 0)
             next = arguments.size();
-        const QStringList words = arguments.mid(at + 1, next - at - 1);
+        QStringList words = arguments.mid(at + 1, next - at - 1);
+        QString data;
+        if (!words.isEmpty() && words.front().startsWith(QLatin1String("--data="))) {
+            data = words.takeFirst().mid(7);
+            if (!QFileInfo(data).isDir())
+                args.fail(QStringLiteral("no folder %1").arg(data));
+        }
         if (words.isEmpty())
             args.fail(QStringLiteral("a \"--\" without a program after it"));
-        commands.push_back({words.front(), words.mid(1), {}});
+        commands.push_back({words.front(), words.mid(1), data, {}});
         at = next;
     }
     if (commands.empty())
