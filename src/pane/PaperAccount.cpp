@@ -562,6 +562,9 @@ PaperOpening PaperAccount::opening(const QString &filePath, const QByteArray &fi
     const FileFacts file(path);
     const qsizetype owner = settling.holderOf(path);
     const qsizetype paper = m_folder.isEmpty() ? owner : settling.paperAt(path, file, documentID, owner);
+    // What the paper was before it is given the name, to read its marks
+    // where they lie should nothing move.
+    const std::optional<NotePaper> before = paper >= 0 ? std::optional(settling.record(paper)) : std::nullopt;
     if (paper >= 0 && paper != owner)
         settling.leave(paper, path);
     settling.followTheChain(path);
@@ -569,9 +572,6 @@ PaperOpening PaperAccount::opening(const QString &filePath, const QByteArray &fi
     if (paper < 0)
         settling.forgetOtherReading(path, file);
 
-    // What the paper was before, to read its marks where they lie should
-    // nothing move.
-    const std::optional<NotePaper> before = paper >= 0 ? std::optional(settling.record(paper)) : std::nullopt;
     NotePaper fresh;
     if (heldAs)
         fresh.id = *heldAs;

@@ -161,4 +161,39 @@ TEST_F(PaperRegistration, ResolveGivesOnlyAReadableFileFoundByPathOrIdentity)
 }
 
 } // namespace
+// The lookups by name, file numbers and /ID follow the records one change
+// at a time, also where several records share a key.
+TEST_F(PaperRegistration, TheIndexFollowsRecordsThatShareAKey)
+{
+    notes::NotePaper a, b, c;
+    for (notes::NotePaper *paper : {&a, &b, &c}) {
+        paper->path = path(QStringLiteral("papers/shared.pdf"));
+        paper->fileIdentity = QStringLiteral("1:2");
+        paper->documentID = QStringLiteral("abc");
+    }
+    c.away = notes::PaperAway{}; // found nowhere: it holds no name
+    store->setPapers({a, b, c});
+    const auto sorted = [](QList<qsizetype> list) {
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    EXPECT_EQ(sorted(store->paperIndex().holders(a.path)), (QList<qsizetype>{0, 1}));
+    EXPECT_EQ(store->paperIndex().ofDocument(QStringLiteral("abc")).size(), 3);
+
+    // The first holder takes another name: the second is found in its place.
+    a.path = path(QStringLiteral("papers/moved.pdf"));
+    store->updatePapers({a});
+    EXPECT_EQ(store->paperIndex().holders(b.path), QList<qsizetype>{1});
+    EXPECT_EQ(store->paperIndex().holders(a.path), QList<qsizetype>{0});
+
+    // One comes back from nowhere and one is added, under the shared name.
+    c.away.reset();
+    notes::NotePaper d = b;
+    d.id = QUuid::createUuid();
+    store->updatePapers({c}, {d});
+    EXPECT_EQ(sorted(store->paperIndex().holders(b.path)), (QList<qsizetype>{1, 2, 3}));
+    EXPECT_EQ(store->paperIndex().position(d.id), 3);
+    EXPECT_EQ(store->paperIndex().ofIdentity(QStringLiteral("1:2")).size(), 4);
+}
+
 } // namespace folvan::test

@@ -444,6 +444,24 @@ TEST_F(PapersKeepTheirMarks, AReadOnlyReaderKeepsANewcomersMarksApartFromThePape
     shows("download/a.pdf", "sigconf");
 }
 
+// A library that does not read cannot name what a settling would move:
+// nothing moves. A paper's marks are read where they lie, a newcomer at
+// its name starts bare, and the library is never written over.
+TEST_F(PapersKeepTheirMarks, ALibraryThatDoesNotReadMovesNothing)
+{
+    home = path(QStringLiteral("broken"));
+    folvan::test::pointHomeAt(home);
+    ASSERT_TRUE(folvan::test::writeTestFile(notes::PaperNotesStore::defaultFilePath(), "{not json"));
+    pane = makePane();
+    markedPaper("sigconf", "paper.pdf", 2);
+    trashInReader();
+    newcomer("testmath", "paper.pdf");
+    shows("paper.pdf");
+    putBack("paper.pdf", "back.pdf");
+    shows("back.pdf", "sigconf");
+    EXPECT_EQ(folvan::test::readTestFile(notes::PaperNotesStore::defaultFilePath()), QByteArray("{not json"));
+}
+
 // A highlight whose save failed is named at quit when the pane lets go of
 // its paper, found nowhere, for a newcomer at its name: the newcomer's own
 // saves under that name do not clear it.
