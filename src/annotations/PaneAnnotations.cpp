@@ -339,7 +339,9 @@ void PaneAnnotations::loadMarkups(const QUrl &documentURL, const model::PdfDocum
     m_model.documentLoading(document);
     resetAnnotations();
     prepareAnnotations(shownPage);
+    // What the previous paper could not save stays named under its own key.
     m_unsavedKey = QStringLiteral("annotations#") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    m_markupsUnsaved = false;
 
     m_model.annotationsLoadStarted();
     readStoredMarkups(documentURL, document, shownPage, readFrom);

@@ -106,6 +106,7 @@ void SharedPDFViewModel::loadBookmarks(const QUrl &documentURL, const PdfDocumen
     m_bookmarkFileSetAside.clear();
     m_bookmarkFileAtLoad = readFrom.value_or(bookmarkURL(documentURL));
     m_bookmarksUnsavedKey = QStringLiteral("bookmarks#") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    m_bookmarksUnsaved = false;
 
     QStringList candidates{m_bookmarkFileAtLoad};
     if (m_services.formerPaths && !readFrom) {

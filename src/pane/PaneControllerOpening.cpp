@@ -142,7 +142,7 @@ void PaneController::holdPaper(HeldPaper held)
     m_viewModel->holdSideFiles(
         platform::DataFolderAccess::shared().readOnly()
             ? platform::DataFolderAccess::heldBackText()
-            : QStringLiteral("笔记库无法写入，无法确认这个文件名下的批注和书签属于这篇论文；改动暂存在内存中。"));
+            : QStringLiteral("数据文件夹无法写入，尚不能确认这个文件名下的批注和书签属于这篇论文；改动暂存在内存中。"));
 }
 
 bool PaneController::settleHeldPaper()

@@ -479,6 +479,7 @@ TEST_F(PapersKeepTheirMarks, AnUnsavedMarkOfAPaperFoundNowhereIsNamedAtQuit)
     ASSERT_TRUE(QFile::remove(at("lost.pdf")));
     newcomer("testmath", "lost.pdf");
     shows("lost.pdf");
+    EXPECT_FALSE(pane->annotations()->markupsUnsaved()) << "the newcomer has nothing unsaved";
     retryUnsavedSideFiles();
     mark("testmath", "lost.pdf", 1);
     EXPECT_EQ(unsavedMarkups().size(), named + 1);
