@@ -445,13 +445,16 @@ TEST_F(PapersKeepTheirMarks, AReadOnlyReaderKeepsANewcomersMarksApartFromThePape
 }
 
 // A library that does not read cannot name what a settling would move:
-// nothing moves. A paper's marks are read where they lie, a newcomer at
-// its name starts bare, and the library is never written over.
+// nothing moves, and what a record kept in memory only would name is not
+// lost with it at the next start. A paper's marks are read where they
+// lie, a newcomer at its name starts bare, and the library is never
+// written over.
 TEST_F(PapersKeepTheirMarks, ALibraryThatDoesNotReadMovesNothing)
 {
     home = path(QStringLiteral("broken"));
     folvan::test::pointHomeAt(home);
-    ASSERT_TRUE(folvan::test::writeTestFile(notes::PaperNotesStore::defaultFilePath(), "{not json"));
+    const QString library = notes::PaperNotesStore::defaultFilePath();
+    ASSERT_TRUE(folvan::test::writeTestFile(library, "{not json"));
     pane = makePane();
     markedPaper("sigconf", "paper.pdf", 2);
     trashInReader();
@@ -459,7 +462,17 @@ TEST_F(PapersKeepTheirMarks, ALibraryThatDoesNotReadMovesNothing)
     shows("paper.pdf");
     putBack("paper.pdf", "back.pdf");
     shows("back.pdf", "sigconf");
-    EXPECT_EQ(folvan::test::readTestFile(notes::PaperNotesStore::defaultFilePath()), QByteArray("{not json"));
+
+    // The next start (the same folders, read anew) finds the paper's marks
+    // under its name when it is put back there.
+    ASSERT_TRUE(QFile::remove(at("paper.pdf")));
+    mv("back.pdf", "paper.pdf");
+    ASSERT_TRUE(QFile::link(home, home + "-again"));
+    folvan::test::pointHomeAt(home + "-again");
+    pane = makePane();
+    records.clear();
+    shows("paper.pdf", "sigconf");
+    EXPECT_EQ(folvan::test::readTestFile(library), QByteArray("{not json"));
 }
 
 // A highlight whose save failed is named at quit when the pane lets go of
