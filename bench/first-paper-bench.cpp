@@ -46,7 +46,10 @@ struct Command {
     QString data; // copied into each run's XDG data folder; empty: none
     std::vector<double> times;
 
-    QString name() const { return QFileInfo(program).fileName() + (data.isEmpty() ? QString() : QStringLiteral("+data")); }
+    QString name() const
+    {
+        return QFileInfo(program).fileName() + (data.isEmpty() ? QString() : QStringLiteral("+data"));
+    }
 };
 
 // Copies the folder `from` into `to`, what is in it and below.

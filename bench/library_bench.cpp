@@ -122,7 +122,10 @@ bool writePaper(const QString &path, const QString &words)
         writer.addPage();
         for (int line = 0; line < 40; ++line)
             writer.addText(page, QPointF(72, 740 - line * 16),
-                           QStringLiteral("%1, page %2, line %3 of the paper's running text").arg(words).arg(page + 1).arg(line + 1));
+                           QStringLiteral("%1, page %2, line %3 of the paper's running text")
+                               .arg(words)
+                               .arg(page + 1)
+                               .arg(line + 1));
     }
     return QDir().mkpath(QFileInfo(path).absolutePath()) && writer.save(path);
 }

@@ -595,6 +595,26 @@ void PaperNotesStore::takeInChanges()
     hold(file, joined);
 }
 
+void PaperNotesStore::joinPaper(const QUuid &dropped, const QUuid &kept)
+{
+    ensureLoaded();
+    if (dropped == kept || paperIndex().position(dropped) >= 0)
+        return;
+    QList<PaperNote> notes = m_notes;
+    bool moved = false;
+    for (PaperNote &note : notes) {
+        if (note.paperID == dropped) {
+            note.paperID = kept;
+            moved = true;
+        }
+    }
+    if (moved) {
+        setNotes(notes);
+        schedule();
+    }
+    platform::NotificationCenter::shared().post(PaperRecordsJoined{{{dropped, kept}}});
+}
+
 void PaperNotesStore::hold(const PaperNotesFile &file, const QHash<QUuid, QUuid> &joined)
 {
     if (file.papers != m_papers)

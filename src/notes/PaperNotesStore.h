@@ -155,6 +155,10 @@ public:
         ensureLoaded();
         return m_writable && !m_file.isEmpty();
     }
+    // A paper was known here as `dropped` (an identifier no record keeps)
+    // while it is `kept`: its notes, and whatever else is named after it
+    // (PaperRecordsJoined), follow the kept one.
+    void joinPaper(const QUuid &dropped, const QUuid &kept);
     // A readable file of the paper record, or nothing.
     std::optional<QString> resolve(const std::optional<QUuid> &paperID) const;
 

@@ -162,6 +162,9 @@ bool PaneController::settleHeldPaper()
     m_annotations->sideFilesSettled(m_heldPaper->annotationsFrom);
     m_viewModel->sideFilesSettled(m_heldPaper->bookmarksFrom);
     m_viewModel->holdSideFiles(std::nullopt);
+    // Another reader may have made the paper's record meanwhile: what was
+    // noted under the one it was shown with follows that record.
+    paperNotes().joinPaper(m_heldPaper->id, paper.id);
     m_heldPaper.reset();
     setCurrentPaperID(paper.id);
     history().opened(url.toLocalFile(), documentState());

@@ -2,6 +2,7 @@
 // identity, and resolution to a readable file.
 
 #include "NotesTestSupport.h"
+#include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,24 @@ TEST_F(PaperRegistration, TheIndexFollowsRecordsThatShareAKey)
     EXPECT_EQ(sorted(store->paperIndex().holders(b.path)), (QList<qsizetype>{1, 2, 3}));
     EXPECT_EQ(store->paperIndex().position(d.id), 3);
     EXPECT_EQ(store->paperIndex().ofIdentity(QStringLiteral("1:2")).size(), 4);
+}
+
+// A paper shown under an identifier no record keeps (its name could not be
+// settled yet) turns out to be a recorded one: its notes follow that one.
+TEST_F(PaperRegistration, NotesOfAPaperKnownUnderAnotherIdentifierFollowItsRecord)
+{
+    const QUuid kept = store->registerPaper(paperFile(QStringLiteral("papers/kept.pdf")));
+    const QUuid shownAs = QUuid::createUuid();
+    store->setNotes({makeNote(QStringLiteral("held"), QString(), 1, shownAs),
+                     makeNote(QStringLiteral("other"), QString(), 2)});
+    QHash<QUuid, QUuid> told;
+    QObject context;
+    platform::NotificationCenter::shared().observe<notes::PaperRecordsJoined>(
+        &context, [&told](const notes::PaperRecordsJoined &joined) { told.insert(joined.keptFor); });
+    store->joinPaper(shownAs, kept);
+    EXPECT_EQ(store->notes().at(0).paperID, kept);
+    EXPECT_EQ(store->notes().at(1).paperID, std::nullopt);
+    EXPECT_EQ(told, (QHash<QUuid, QUuid>{{shownAs, kept}}));
 }
 
 } // namespace folvan::test

@@ -434,11 +434,15 @@ TEST_F(PapersKeepTheirMarks, AReadOnlyReaderKeepsANewcomersMarksApartFromThePape
     newcomer("testmath", "a.pdf");
     shows("a.pdf");
     mark("testmath", "a.pdf", 1);
+    pane->createPaperNote();
     EXPECT_EQ(notes::PaperNotesStore::shared().paper(records.at("sigconf")), before);
 
     held.otherQuits();
     ASSERT_TRUE(platform::DataFolderAccess::shared().retry());
     EXPECT_FALSE(pane->annotations()->markupsUnsaved());
+    // The note made meanwhile hangs on the newcomer's record.
+    ASSERT_EQ(notes::PaperNotesStore::shared().notes().size(), 1);
+    EXPECT_TRUE(notes::PaperNotesStore::shared().paper(notes::PaperNotesStore::shared().notes().front().paperID));
     shows("a.pdf", "testmath");
     newcomer("sigconf", "download/a.pdf");
     shows("download/a.pdf", "sigconf");
