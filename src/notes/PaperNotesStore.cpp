@@ -285,7 +285,7 @@ void PaperNotesStore::finishInterruptedSettlings()
     const QStringList names = folder.entryList({QFileInfo(m_file).fileName() + QStringLiteral(".settling-*")},
                                                QDir::Files | QDir::Hidden, QDir::Name);
     QStringList finished;
-    QList<NotePaper> records;
+    SettlingJournal taken; // the records of every journal, the later ones last
     for (const QString &name : names) {
         if (name == m_journalName)
             continue;
@@ -299,19 +299,16 @@ void PaperNotesStore::finishInterruptedSettlings()
             continue;
         }
         finishRenames(*journal);
-        SettlingJournal taken;
-        taken.add(records, {});
         taken.add(journal->papers, {});
-        records = taken.papers;
         finished << folder.filePath(name);
     }
     if (finished.isEmpty())
         return;
     // Taken in as this store's own settling: its journal names them until
     // the library holding them is written.
-    if (!writeAhead(records, {}))
+    if (!writeAhead(taken.papers, {}))
         return;
-    updatePapers(records);
+    updatePapers(taken.papers);
     flush();
     for (const QString &journal : std::as_const(finished))
         QFile::remove(journal);

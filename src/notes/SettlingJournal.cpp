@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace folvan::notes {
 
 void SettlingJournal::add(const QList<NotePaper> &records, const QList<PlannedRename> &moves)

@@ -617,8 +617,9 @@ bool PaperAccount::relocating(const std::optional<QUuid> &recordID, const QStrin
     if (owner >= 0 && owner != paper)
         settling.leave(owner, settling.locate(owner));
     if (paper < 0) {
+        // A paper without a record: one is made where its files lie.
         NotePaper fresh;
-        notes::PaperNotesStore::describeFile(&fresh, from);
+        fresh.path = from;
         paper = settling.add(fresh);
     }
     // Whatever lies unclaimed under the new name is not the paper's: its
